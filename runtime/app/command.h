@@ -1,0 +1,176 @@
+// Command-library support: registration, the constants registry and the argument readers every command handler
+// uses. Readers raise their documented error (RaiseError) and do not return on failure; the native-call boundary
+// then applies the error policy (errors.h).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "runtime/vm/vm.h"
+
+// One row of a command table; a table ends with a row whose name is null.
+struct CommandEntry {
+    const char *name;
+    NativeFn handler;
+};
+
+// One row of a constants table {name, string value or null, number}; ends with a null name.
+struct ConstantEntry {
+    const char *name;
+    const char *string;
+    double number;
+};
+
+// Every command library exports one of these (kSystemLibrary, kStringLibrary, ...); the player lists them in its
+// fixed library order and calls registerLibrary at start-up and freeAll at shutdown.
+struct LibraryDescriptor {
+    const char *name;
+    void (*registerLibrary)(VMState *vm);
+    void (*freeAll)(VMState *vm);
+};
+
+// A library recorded by RegisterCommandLibrary.
+struct CommandLibraryRecord {
+    std::string name;
+    const CommandEntry *commands;
+};
+
+// ---- Setting up a VM -----------------------------------------------------------------------------------------
+// Installs the runtime's hooks on a fresh VM: the error policy, the "#NAME" constant resolver and the call trace.
+// Call once per VM before registering libraries.
+void InitRuntimeSupport(VMState *vm);
+
+// ---- Registration --------------------------------------------------------------------------------------------
+// Registers every row as a global function under its lower-cased name.
+void RegisterCommands(VMState *vm, const CommandEntry *table);
+// Records the library in the list used to call commands by name and to dump the command list. Registering a
+// name again replaces the earlier record.
+void RegisterCommandLibrary(const CommandEntry *table, const char *libraryName);
+const std::vector<CommandLibraryRecord> &CommandLibraries();
+// The handler of a registered library's command (case-insensitive), or null.
+NativeFn FindCommand(const char *name);
+// Registers constants under lower-cased names; a later row with the same name replaces the earlier value.
+void RegisterConstants(VMState *vm, const ConstantEntry *table);
+// Looks up a constant by name, without "#" (case-insensitive). Null when not registered.
+const ConstantEntry *FindConstant(const char *name);
+// Forgets every registered constant and library (tests, shutdown).
+void ClearCommandRegistry();
+
+// ---- Calling script functions --------------------------------------------------------------------------------
+// Argument kinds of CallScriptFunction.
+constexpr int kScriptArgInteger = 0;
+constexpr int kScriptArgString = 2;
+constexpr int kScriptArgNil = 3;
+constexpr int kScriptArgObjectId = 5;
+
+struct ScriptArg {
+    int type = kScriptArgNil;
+    int32_t integer = 0;
+    const char *text = nullptr;
+    ObjectId id{};
+};
+inline ScriptArg ScriptInteger(int32_t v) { return ScriptArg{kScriptArgInteger, v, nullptr, {}}; }
+inline ScriptArg ScriptString(const char *s) { return ScriptArg{kScriptArgString, 0, s, {}}; }
+inline ScriptArg ScriptNil() { return ScriptArg{}; }
+inline ScriptArg ScriptObjectId(ObjectId id) { return ScriptArg{kScriptArgObjectId, 0, nullptr, id}; }
+
+// Calls the global function of that (lower-cased) name in protected mode, leaving nresults results on the stack
+// (-1 keeps all). Returns 0 or the error code raised inside.
+int CallScriptFunction(VMState *vm, const char *name, int nresults, std::initializer_list<ScriptArg> args);
+
+// ---- Argument count ------------------------------------------------------------------------------------------
+// Fewer than minimum raises 1014; more than a positive maximum raises 1193; maximum 0 with minimum > 0 means no
+// upper limit; 0/0 allows no argument.
+VMState *CheckArgs(VMState *vm, int minimum, int maximum);
+
+// ---- Argument readers (n is the 1-based argument index) ------------------------------------------------------
+// A number (numeric strings converted; Nil counts as 0); absent or another type raises 1138.
+double CheckNumberArg(VMState *vm, int n);
+// The default when the argument is absent; else it must be a number or numeric string (an explicit Nil raises
+// 1138, as does any other type).
+double OptNumberArg(VMState *vm, int n, double fallback);
+// CheckNumberArg / OptNumberArg through SaturateToInt32.
+int32_t CheckInt32Arg(VMState *vm, int n);
+int32_t OptInt32Arg(VMState *vm, int n, int32_t fallback);
+// Colours: 0..4294967295 as themselves (truncated), negatives as 32-bit two's complement, larger ones saturate
+// to 0xFFFFFFFF. A non-number raises 1138.
+uint32_t CheckUnsignedArg(VMState *vm, int n);
+uint32_t OptUnsignedArg(VMState *vm, int n, uint32_t fallback);
+// The unsigned conversion rule on its own.
+uint32_t NumberToUnsigned(double value);
+// The string's bytes (zero-terminated, zeros allowed inside; numbers converted); raises 1139.
+const char *CheckStringArg(VMState *vm, int n, size_t *length = nullptr);
+// The string, or the fallback (may be null) when the argument is absent.
+const char *OptStringArg(VMState *vm, int n, const char *fallback, size_t *length = nullptr);
+void CheckTableArg(VMState *vm, int n);    // raises 1140
+void CheckFunctionArg(VMState *vm, int n); // raises 1185
+// A number as is; "N%" as base * N / 100 (base 0: N / 100 with *isPercent set); a string without "%" as its
+// number. A negative percentage, one above 100 unless allowed, or an unreadable string raises 1184; other types
+// raise 1183.
+double ReadNumberOrPercent(VMState *vm, int n, double base, int allowOver100, int *isPercent = nullptr);
+
+// A light handle gives {0, handle}; anything else is read with CheckNumberArg and truncated: {number, 0}.
+void ReadObjectId(ObjectId *out, VMState *vm, int n);
+// The handle value that asks a create command for an automatic object.
+inline void *const kAutoHandleRequest = reinterpret_cast<void *>(1);
+inline bool IsAutoHandleRequest(const ObjectId &id) { return id.handle == kAutoHandleRequest; }
+// The id argument of a create command: a number gives {number, 0}; Nil or an absent argument gives
+// {0, kAutoHandleRequest}, which the creator replaces with its new record's address.
+void OptIntegerArg(ObjectId *out, VMState *vm, int n);
+
+// x and y are 99999 unless argument n is the last one and a table; then its "x" and "y" fields are read.
+constexpr int32_t kNoPosition = 99999;
+void ReadXYOptions(VMState *vm, int n, int32_t *x, int32_t *y);
+
+// The string argument as a file name: a file linked into the applet under that name becomes its ":::chunk"
+// name (fonts when fontFlag is set), with *linked = 1; otherwise the name unchanged and *linked = 0.
+std::string CheckFileNameArg(VMState *vm, int n, int fontFlag, int *linked = nullptr);
+// The same lookup for a name already in hand.
+std::string FindLinkedFile(VMState *vm, const char *name, int fontFlag, int *linked = nullptr);
+
+// The value at a stack index as a table field's number (Nil counts as 0, numeric strings converted); other
+// types raise 1189 naming the field.
+double CheckNumberField(VMState *vm, int index, const char *field);
+// The value at a stack index as a string; other types raise 1247 naming the field.
+const char *CheckStringField(VMState *vm, int index, const char *field, size_t *length = nullptr);
+
+// A callback's result: a string or number as text, else null with *error = 1259.
+const char *ToStringResult(VMState *vm, int index, size_t *length, int *error);
+// A callback's result as a number; 0 with *error = 1190 when it is not a number.
+double ToNumberResult(VMState *vm, int index, int *error);
+
+// ---- Option tables -------------------------------------------------------------------------------------------
+// Each reads one key of the table at stack index `table`. Present (not Nil): stores the value, sets *given to 1
+// (given may be null) and returns 1. Absent: leaves the destination alone and returns 0. A present value of the
+// wrong type raises 1189 (numbers) or 1247 (strings) naming the key.
+int GetTableOption(VMState *vm, int table, const char *key, int32_t *out, int *given = nullptr);
+int GetTableOptionUnsigned(VMState *vm, int table, const char *key, uint32_t *out, int *given = nullptr);
+int GetTableOptionNumber(VMState *vm, int table, const char *key, double *out, int *given = nullptr);
+// Copies at most size - 1 bytes and always terminates (size 0 copies nothing).
+int GetTableOptionString(VMState *vm, int table, const char *key, char *buffer, size_t size,
+                         int *given = nullptr);
+// The field as a file name, mapped to a linked file as CheckFileNameArg does.
+int GetTableOptionFileName(VMState *vm, int table, const char *key, std::string *out, int fontFlag,
+                           int *given = nullptr);
+// A light handle as {0, handle}, a number as {number, 0}.
+int GetTableOptionObjectId(VMState *vm, int table, const char *key, ObjectId *out, int *given = nullptr);
+// A number, or "N%" of base (base 0: N / 100 and *isPercent = 1); a bad form raises 1184.
+int GetTableOptionPercent(VMState *vm, int table, const char *key, double base, double *out,
+                          int *isPercent = nullptr, int *given = nullptr);
+// A number, or a layer name turned into its 1-based position through the layer-position hook (hooks.h).
+int GetTableOptionLayerPos(VMState *vm, int table, const char *key, int32_t *out, int *given = nullptr);
+// A table of four numbers at indices 0..3: a non-table raises 1140, a missing element 1014, a non-number 1189.
+int GetTableOptionMatrix(VMState *vm, int table, const char *key, double out[4], int *given = nullptr);
+
+// ---- Parsing -------------------------------------------------------------------------------------------------
+// text starts with "#". Looks the name up (it ends at the first character that is not a letter, digit or "_").
+// Returns 0 with *lengthRead (including "#"), and either *isString = 1 and *stringValue, or *isString = 0 and
+// *value; an unregistered name returns kErrUnknownConstant.
+int ParseConstantName(VMState *vm, const char *text, int *lengthRead, int *isString, double *value,
+                      const char **stringValue = nullptr);
+// Optional "-", then decimal (fraction and exponent allowed), "$" or "0x" hexadecimal, or "%" binary.
+// *error: 0, 1024 when no number starts there, 1018 when "$"/"0x" has no digits; the value is then 0.
+double ParseOptionNumber(const char *text, int *charsRead, int *error);
