@@ -1,0 +1,321 @@
+#include "host/bitmap.h"
+#include "host/bitmap_convert.h"
+#include "host/blit.h"
+#include "host/memory.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+struct BitmapDeleter {
+    void operator()(HostBitmap *b) const { FreeHostBitmap(b); }
+};
+struct MaskDeleter {
+    void operator()(MaskPlane *m) const { FreeMaskPlane(m); }
+};
+using BitmapPtr = std::unique_ptr<HostBitmap, BitmapDeleter>;
+using MaskPtr = std::unique_ptr<MaskPlane, MaskDeleter>;
+
+BitmapPtr Filled(int w, int h, uint32_t base) {
+    BitmapPtr b(AllocHostBitmap(w, h));
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) HostBitmapRow32(b.get(), y)[x] = base + uint32_t(y * 256 + x);
+    return b;
+}
+
+// A destination embedded in guard memory: writes outside the visible rectangle, padding included, show up.
+struct Guarded {
+    std::vector<uint32_t> memory;
+    BitmapPtr bitmap;
+    Guarded(int w, int h) : memory(size_t((w + 2) * (h + 2)), 0xDEADBEEF) {
+        bitmap.reset(WrapHostBitmap(memory.data() + w + 2 + 1, w, h, w + 2, PixelFormatARGB32));
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++) HostBitmapRow32(bitmap.get(), y)[x] = 0;
+    }
+    int GuardDamage() const {
+        int w = bitmap->width, h = bitmap->height, n = 0;
+        for (int y = 0; y < h + 2; y++)
+            for (int x = 0; x < w + 2; x++) {
+                bool inside = y >= 1 && y <= h && x >= 1 && x <= w;
+                if (!inside && memory[size_t(y * (w + 2) + x)] != 0xDEADBEEF) n++;
+            }
+        return n;
+    }
+};
+
+TEST(GfxPlanes, AlphaRowLengthIsWidthRoundedUpToFour) {
+    for (int w : {1, 3, 4, 5, 17}) {
+        AlphaPlane *a = AllocAlphaPlane(w, 2, true);
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(a->bytesPerRow, (w + 3) & ~3);
+        EXPECT_EQ(QueryBitMapAttr(a, BitMapAttrBytesPerRow), (w + 3) & ~3);
+        FreeAlphaPlane(a);
+    }
+}
+
+TEST(GfxPlanes, MaskRowsArePaddedToSixteenBitsOfTheBitmapRow) {
+    BitmapPtr b(AllocHostBitmap(17, 3));
+    MaskPtr m(AllocMaskPlane(b.get(), 17, 3));
+    EXPECT_EQ(m->bytesPerRow % 2, 0);
+    EXPECT_GE(m->bytesPerRow * 8, b->rowPixels);
+    MaskPtr m2(AllocMaskPlane(nullptr, 17, 3));
+    EXPECT_EQ(m2->bytesPerRow, 4);
+    EXPECT_EQ(QueryBitMapAttr(m2.get(), BitMapAttrMaskBytesPerRow), 4);
+}
+
+TEST(GfxPlanes, FreeingWrappedPlanesLeavesTheBufferAlone) {
+    std::vector<uint8_t> buffer(64, 0x5A);
+    MaskPlane *m = WrapMaskBuffer(buffer.data(), 4);
+    AlphaPlane *a = WrapAlphaBuffer(buffer.data(), 4, 4, 4);
+    FreeMaskPlane(m);
+    FreeAlphaPlane(a);
+    EXPECT_EQ(buffer[0], 0x5A); // ASan reports a bad free otherwise
+}
+
+TEST(GfxPlanes, RefusesZeroAndOversizeBitmaps) {
+    EXPECT_EQ(AllocHostBitmap(0, 5), nullptr);
+    EXPECT_EQ(AllocHostBitmap(5, -1), nullptr);
+    EXPECT_EQ(AllocHostBitmap(kMaxBitmapSide + 1, 1), nullptr);
+    EXPECT_EQ(AllocHostBitmapFormat(4, 4, 13), nullptr);
+}
+
+TEST(GfxAccess, LockGivesDirectPixelsAndFormatTen) {
+    BitmapPtr b(AllocHostBitmap(5, 4));
+    BitMapAccess access;
+    ASSERT_NE(LockBitMapAccess(b.get(), &access), 0);
+    EXPECT_EQ(access.base, b->pixels);
+    EXPECT_EQ(access.format, 10);
+    EXPECT_EQ(access.bytesPerPixel, 4);
+    EXPECT_EQ(access.width, 5);
+    UnlockBitMapAccess(&access);
+    EXPECT_EQ(LockBitMapAccess(nullptr, &access), 0);
+    EXPECT_EQ(access.base, nullptr);
+    UnlockBitMapAccess(&access);
+}
+
+TEST(GfxBlit, CopiesRectangle) {
+    BitmapPtr src = Filled(8, 8, 0x100000);
+    Guarded dst(8, 8);
+    BLTBITMAP(src.get(), 2, 3, dst.bitmap.get(), 1, 1, 3, 2);
+    EXPECT_EQ(HostBitmapRow32(dst.bitmap.get(), 1)[1], 0x100000u + 3 * 256 + 2);
+    EXPECT_EQ(HostBitmapRow32(dst.bitmap.get(), 2)[3], 0x100000u + 4 * 256 + 4);
+    EXPECT_EQ(HostBitmapRow32(dst.bitmap.get(), 3)[1], 0u);
+    EXPECT_EQ(HostBitmapRow32(dst.bitmap.get(), 1)[4], 0u);
+}
+
+TEST(GfxBlit, ClipsAtEveryEdgeWithoutWritingOutside) {
+    BitmapPtr src = Filled(6, 6, 0x200000);
+    const int positions[][2] = {{-3, -3}, {4, -2}, {-2, 4}, {4, 4}, {-10, 0}, {0, 10}, {-1, 2}};
+    for (auto &p : positions) {
+        Guarded dst(6, 6);
+        BLTBITMAP(src.get(), 0, 0, dst.bitmap.get(), p[0], p[1], 6, 6);
+        EXPECT_EQ(dst.GuardDamage(), 0) << p[0] << "," << p[1];
+        // The pixel at destination (x, y) came from source (x - px, y - py).
+        for (int y = 0; y < 6; y++)
+            for (int x = 0; x < 6; x++) {
+                int sx = x - p[0], sy = y - p[1];
+                uint32_t want = (sx >= 0 && sx < 6 && sy >= 0 && sy < 6) ? 0x200000u + sy * 256 + sx : 0u;
+                ASSERT_EQ(HostBitmapRow32(dst.bitmap.get(), y)[x], want);
+            }
+    }
+}
+
+TEST(GfxBlit, NegativeSourcePositionShiftsDestination) {
+    BitmapPtr src = Filled(4, 4, 0x300000);
+    Guarded dst(4, 4);
+    BLTBITMAP(src.get(), -1, -2, dst.bitmap.get(), 0, 0, 4, 4);
+    EXPECT_EQ(HostBitmapRow32(dst.bitmap.get(), 2)[1], 0x300000u);
+    EXPECT_EQ(HostBitmapRow32(dst.bitmap.get(), 0)[0], 0u);
+    EXPECT_EQ(dst.GuardDamage(), 0);
+}
+
+TEST(GfxBlit, OverlappingCopyInsideOneBitmapMovesDown) {
+    BitmapPtr b = Filled(4, 6, 0);
+    BLTBITMAP(b.get(), 0, 0, b.get(), 0, 1, 4, 5);
+    for (int y = 1; y < 6; y++) EXPECT_EQ(HostBitmapRow32(b.get(), y)[2], uint32_t((y - 1) * 256 + 2));
+}
+
+TEST(GfxBlit, MaskCopiesOnlySetBitsTopBitFirst) {
+    BitmapPtr src = Filled(20, 2, 0x400000);
+    MaskPtr mask(AllocMaskPlane(src.get(), 20, 2));
+    // Row 0: pixels 0, 9, 17 visible; row 1: all.
+    mask->bits[0] = 0x80;
+    mask->bits[1] = 0x40;
+    mask->bits[2] = 0x40;
+    FillMaskRect(mask.get(), 0, 1, 20, 1, MASKVISIBLE);
+    Guarded dst(20, 2);
+    BLTMASK(src.get(), 0, 0, dst.bitmap.get(), 0, 0, 20, 2, mask.get());
+    for (int x = 0; x < 20; x++) {
+        bool on = x == 0 || x == 9 || x == 17;
+        EXPECT_EQ(HostBitmapRow32(dst.bitmap.get(), 0)[x], on ? 0x400000u + x : 0u) << x;
+        EXPECT_EQ(HostBitmapRow32(dst.bitmap.get(), 1)[x], 0x400000u + 256 + x) << x;
+    }
+}
+
+TEST(GfxBlit, MaskFastPathMatchesGenericPathAtOddOffsets) {
+    BitmapPtr src = Filled(40, 3, 0x500000);
+    MaskPtr mask(AllocMaskPlane(src.get(), 40, 3));
+    for (int i = 0; i < mask->bytesPerRow * 3; i++) mask->bits[i] = uint8_t(i * 37 + 11);
+    for (int offset : {0, 1, 3, 7, 9}) {
+        Guarded fast(40, 3);
+        BLTMASK(src.get(), offset, 0, fast.bitmap.get(), -2, 1, 33, 3, mask.get());
+        // Oracle: per-pixel mask test.
+        Guarded slow(40, 3);
+        for (int y = 0; y < 2; y++)
+            for (int x = 0; x < 33; x++) {
+                int sx = offset + x, dx = x - 2;
+                if (dx < 0 || sx >= 40) continue;
+                if (MaskBit(mask.get(), sx, y)) HostBitmapRow32(slow.bitmap.get(), y + 1)[dx] = 0x500000u + y * 256 + sx;
+            }
+        EXPECT_EQ(fast.memory, slow.memory) << offset;
+    }
+}
+
+TEST(GfxBlit, MaskShorterThanSourceClipsTheCopy) {
+    BitmapPtr src = Filled(8, 8, 0x600000);
+    std::vector<uint8_t> bits(2 * 2, 0xFF);
+    MaskPtr mask(WrapMaskBuffer(bits.data(), 2, 2));
+    Guarded dst(8, 8);
+    BLTMASK(src.get(), 0, 0, dst.bitmap.get(), 0, 0, 8, 8, mask.get());
+    EXPECT_NE(HostBitmapRow32(dst.bitmap.get(), 1)[7], 0u);
+    EXPECT_EQ(HostBitmapRow32(dst.bitmap.get(), 2)[0], 0u);
+}
+
+TEST(GfxBlit, TemplatePaintsColourOnlyWhereBitsAreSet) {
+    std::vector<uint8_t> bits = {0xA0, 0x01, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00};
+    MaskPtr templ(WrapMaskBuffer(bits.data(), 4, 2));
+    Guarded dst(16, 2);
+    BLTTEMPLATE(templ.get(), 0, 0, dst.bitmap.get(), 0, 0, 16, 2, 0x123456);
+    for (int x = 0; x < 16; x++) {
+        bool on = x == 0 || x == 2 || x == 15;
+        EXPECT_EQ(HostBitmapRow32(dst.bitmap.get(), 0)[x], on ? 0x123456u : 0u) << x;
+        EXPECT_EQ(HostBitmapRow32(dst.bitmap.get(), 1)[x], 0x123456u);
+    }
+    Guarded clipped(4, 4);
+    BLTTEMPLATE(templ.get(), 0, 0, clipped.bitmap.get(), -3, 2, 16, 2, 0xFFFFFF);
+    EXPECT_EQ(clipped.GuardDamage(), 0);
+    EXPECT_EQ(HostBitmapRow32(clipped.bitmap.get(), 3)[0], 0xFFFFFFu);
+}
+
+TEST(GfxBlit, RectFillClipsAndConvertsToSixteenBit) {
+    Guarded dst(5, 5);
+    RECTFILL(dst.bitmap.get(), -2, 3, 10, 10, 0xABCDEF);
+    EXPECT_EQ(dst.GuardDamage(), 0);
+    EXPECT_EQ(HostBitmapRow32(dst.bitmap.get(), 4)[4], 0xABCDEFu);
+    EXPECT_EQ(HostBitmapRow32(dst.bitmap.get(), 2)[4], 0u);
+    BitmapPtr b16(AllocHostBitmapFormat(3, 1, PixelFormatRGB565LE));
+    RECTFILL(b16.get(), 0, 0, 3, 1, 0xFF0000);
+    EXPECT_EQ(b16->pixels[0], 0x00);
+    EXPECT_EQ(b16->pixels[1], 0xF8);
+    EXPECT_EQ(ReadPixelColour(b16.get(), 2, 0), 0xFF0000u);
+}
+
+TEST(GfxBlit, ConvertsBetweenFormats) {
+    BitmapPtr src(AllocHostBitmap(2, 1));
+    HostBitmapRow32(src.get(), 0)[0] = 0x102030;
+    HostBitmapRow32(src.get(), 0)[1] = 0xFFFFFF;
+    BitmapPtr b24(AllocHostBitmapFormat(2, 1, PixelFormatBGR24));
+    BLTBITMAP(src.get(), 0, 0, b24.get(), 0, 0, 2, 1);
+    EXPECT_EQ(b24->pixels[0], 0x30);
+    EXPECT_EQ(b24->pixels[2], 0x10);
+    EXPECT_EQ(ReadPixelColour(b24.get(), 1, 0), 0xFFFFFFu);
+    BitmapPtr be(AllocHostBitmapFormat(1, 1, PixelFormatRGB555BE));
+    WritePixelColour(be.get(), 0, 0, 0x0000FF);
+    EXPECT_EQ(be->pixels[0], 0x00);
+    EXPECT_EQ(be->pixels[1], 0x1F);
+}
+
+TEST(GfxMask, FillMaskRectSetsAndClearsAcrossByteEdges) {
+    MaskPtr m(AllocMaskPlane(nullptr, 32, 2));
+    FillMaskRect(m.get(), 3, 0, 10, 1, MASKVISIBLE);
+    EXPECT_EQ(m->bits[0], 0x1F);
+    EXPECT_EQ(m->bits[1], 0xF8);
+    EXPECT_EQ(m->bits[2], 0x00);
+    FillMaskRect(m.get(), 5, 0, 2, 1, MASKINVISIBLE);
+    EXPECT_EQ(m->bits[0], 0x19);
+    FillMaskRect(m.get(), -4, 1, 100, 5, MASKVISIBLE); // clipped to the plane
+    EXPECT_EQ(m->bits[4], 0xFF);
+    EXPECT_EQ(m->bits[7], 0xFF);
+}
+
+TEST(GfxMask, TemplateToMaskModesSetCopyAndAnd) {
+    std::vector<uint8_t> t = {0xF0, 0x0F};
+    MaskPtr templ(WrapMaskBuffer(t.data(), 2, 1));
+    auto run = [&](int mode, int x) {
+        MaskPtr d(AllocMaskPlane(nullptr, 16, 1));
+        d->bits[0] = 0x3C;
+        d->bits[1] = 0x81;
+        BlitTemplateToMask(templ.get(), 0, 0, d.get(), x, 0, 16, 1, mode);
+        return uint32_t(d->bits[0]) << 8 | d->bits[1];
+    };
+    EXPECT_EQ(run(TemplateMaskSet, 0), 0xFC8Fu);
+    EXPECT_EQ(run(TemplateMaskCopy, 0), 0xF00Fu);
+    EXPECT_EQ(run(TemplateMaskAnd, 0), 0x3001u);
+    // Shifted by 3: template bits land at 3..6 and 15; pixels 0..2 keep their old bits (pixel 2 set).
+    EXPECT_EQ(run(TemplateMaskCopy, 3), 0x3E01u);
+}
+
+TEST(GfxBlend, LevelZeroKeepsAndFullGivesSource) {
+    BitmapPtr src = Filled(4, 1, 0x80FF00);
+    BitmapPtr dst(AllocHostBitmap(4, 1));
+    RECTFILL(dst.get(), 0, 0, 4, 1, 0x0000FF);
+    BlendBitmapLevel(src.get(), 0, 0, dst.get(), 0, 0, 4, 1, 0);
+    EXPECT_EQ(HostBitmapRow32(dst.get(), 0)[0], 0x0000FFu);
+    BlendBitmapLevel(src.get(), 0, 0, dst.get(), 0, 0, 4, 1, 255);
+    EXPECT_EQ(HostBitmapRow32(dst.get(), 0)[1], 0x80FF01u);
+}
+
+TEST(GfxBlend, HalfLevelRoundsEachChannel) {
+    BitmapPtr src(AllocHostBitmap(1, 1));
+    BitmapPtr dst(AllocHostBitmap(1, 1));
+    HostBitmapRow32(src.get(), 0)[0] = 0xFF0000;
+    HostBitmapRow32(dst.get(), 0)[0] = 0x0000FF;
+    BlendBitmapLevel(src.get(), 0, 0, dst.get(), 0, 0, 1, 1, 128);
+    EXPECT_EQ(HostBitmapRow32(dst.get(), 0)[0], 0x80007Fu); // 255*128/255 = 128, 255*127/255 = 127
+}
+
+TEST(GfxConvert, PixelArrayMasksTheTransparentColour) {
+    uint32_t pixels[6] = {0xFF00FF, 0x123456, 0xAAFF00FF, 0, 0, 0}; // row length 3: the third ignores alpha bits
+    HostBitmap *b = nullptr;
+    MaskPlane *m = nullptr;
+    ASSERT_EQ(PixelArrayToBitmap(pixels, 0xFF00FF, 3, 2, 3, &b, &m), 0);
+    ASSERT_NE(m, nullptr);
+    EXPECT_FALSE(MaskBit(m, 0, 0));
+    EXPECT_TRUE(MaskBit(m, 1, 0));
+    EXPECT_FALSE(MaskBit(m, 2, 0));
+    EXPECT_TRUE(MaskBit(m, 0, 1));
+    EXPECT_EQ(HostBitmapRow32(b, 0)[1], 0x123456u);
+    FreeHostBitmap(b);
+    FreeMaskPlane(m);
+    ASSERT_EQ(PixelArrayToBitmap(pixels, -1, 2, 2, 3, &b, &m), 0);
+    EXPECT_EQ(m, nullptr);
+    EXPECT_EQ(HostBitmapRow32(b, 1)[0], 0u);
+    FreeHostBitmap(b);
+}
+
+TEST(GfxConvert, ReadBitmapPixelsRefusesMoreThanTheBitmapHolds) {
+    BitmapPtr b = Filled(3, 2, 0x010000);
+    uint32_t *p = ReadBitmapPixels(b.get(), 3, 2);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p[4], 0x010000u + 256 + 1);
+    FreeBlock(p);
+    EXPECT_EQ(ReadBitmapPixels(b.get(), 4, 2), nullptr);
+}
+
+TEST(GfxConvert, PaletteBitmapLooksUpColours) {
+    // 8 pixels, depth 2: indexes 0,1,2,3,3,2,1,0.
+    uint8_t p0[1] = {0b01011010}, p1[1] = {0b00111100};
+    PlanarBitmap pb;
+    pb.bytesPerRow = 1, pb.rows = 1, pb.depth = 2, pb.planes[0] = p0, pb.planes[1] = p1;
+    uint32_t palette[4] = {0x000000, 0x111111, 0x222222, 0x333333};
+    uint32_t *px = ReadPaletteBitMapPixels(&pb, palette, 4, 8, 1, 0);
+    ASSERT_NE(px, nullptr);
+    uint32_t want[8] = {0, 0x111111, 0x222222, 0x333333, 0x333333, 0x222222, 0x111111, 0};
+    for (int i = 0; i < 8; i++) EXPECT_EQ(px[i], want[i]) << i;
+    FreeBlock(px);
+    EXPECT_EQ(ReadPaletteBitMapPixels(&pb, palette, 4, 9, 1, 0), nullptr);
+}
+
+} // namespace
