@@ -1,0 +1,357 @@
+#include "tools/applet/applet_file.h"
+
+#include <cstring>
+#include <zlib.h>
+
+namespace {
+
+void PutU8(std::vector<uint8_t> &out, uint8_t v) { out.push_back(v); }
+void PutU32(std::vector<uint8_t> &out, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(uint8_t(v >> shift));
+}
+void PutBytes(std::vector<uint8_t> &out, const void *bytes, size_t size) {
+    const uint8_t *p = static_cast<const uint8_t *>(bytes);
+    out.insert(out.end(), p, p + size);
+}
+
+bool PutValue(std::vector<uint8_t> &out, const AppletValue &value, bool nested, std::string &error) {
+    PutU8(out, value.type);
+    switch (value.type) {
+    case kAppletValueNil: return true;
+    case kAppletValueNumber: {
+        uint64_t bits;
+        std::memcpy(&bits, &value.number, 8);
+        PutU32(out, uint32_t(bits >> 32));
+        PutU32(out, uint32_t(bits));
+        return true;
+    }
+    case kAppletValueString:
+        if (value.text.size() > UINT32_MAX) {
+            error = "string too long for an applet record";
+            return false;
+        }
+        PutU32(out, uint32_t(value.text.size()));
+        PutBytes(out, value.text.data(), value.text.size());
+        return true;
+    case kAppletValueTable:
+        if (nested) {
+            error = "tables inside tables cannot be stored in an applet record";
+            return false;
+        }
+        PutU32(out, uint32_t(value.table.size()));
+        for (const auto &[key, item] : value.table) {
+            if (!PutValue(out, key, true, error) || !PutValue(out, item, true, error)) return false;
+        }
+        return true;
+    }
+    error = "unknown value type";
+    return false;
+}
+
+bool PutRecord(std::vector<uint8_t> &out, AppletRecordTag tag, const std::vector<uint8_t> &payload,
+               std::string &error) {
+    if (payload.size() > UINT32_MAX) {
+        error = "applet record larger than 4 GiB";
+        return false;
+    }
+    PutU8(out, tag);
+    PutU32(out, uint32_t(payload.size()));
+    PutBytes(out, payload.data(), payload.size());
+    return true;
+}
+
+// A cursor over untrusted bytes: reads past the end yield zeros and set the sticky failure flag.
+struct ByteReader {
+    std::span<const uint8_t> bytes;
+    size_t position = 0;
+    bool failed = false;
+
+    size_t Left() const { return bytes.size() - position; }
+    bool Take(size_t n) {
+        if (failed || n > Left()) {
+            failed = true;
+            return false;
+        }
+        return true;
+    }
+    uint8_t U8() {
+        if (!Take(1)) return 0;
+        return bytes[position++];
+    }
+    uint32_t U32() {
+        if (!Take(4)) return 0;
+        uint32_t v = 0;
+        for (int i = 0; i < 4; ++i) v = (v << 8) | bytes[position++];
+        return v;
+    }
+    std::span<const uint8_t> Bytes(size_t n) {
+        if (!Take(n)) return {};
+        auto s = bytes.subspan(position, n);
+        position += n;
+        return s;
+    }
+};
+
+bool ReadValue(ByteReader &in, AppletValue &value, bool nested) {
+    value = AppletValue{};
+    value.type = AppletValueType(in.U8());
+    switch (value.type) {
+    case kAppletValueNil: return !in.failed;
+    case kAppletValueNumber: {
+        uint64_t bits = uint64_t(in.U32()) << 32;
+        bits |= in.U32();
+        std::memcpy(&value.number, &bits, 8);
+        return !in.failed;
+    }
+    case kAppletValueString: {
+        uint32_t length = in.U32();
+        auto s = in.Bytes(length);
+        value.text.assign(s.begin(), s.end());
+        return !in.failed;
+    }
+    case kAppletValueTable: {
+        if (nested) return false;
+        uint32_t count = in.U32();
+        // Each pair takes at least two bytes, so the count is bounded by what is left before reserving.
+        if (in.failed || count > in.Left() / 2) return false;
+        value.table.resize(count);
+        for (auto &[key, item] : value.table) {
+            if (!ReadValue(in, key, true) || !ReadValue(in, item, true)) return false;
+            if (key.type != kAppletValueNumber && key.type != kAppletValueString) return false;
+        }
+        return true;
+    }
+    }
+    return false;
+}
+
+bool ReadName(ByteReader &in, std::string &name) {
+    uint32_t length = in.U32();
+    if (length > kAppletMaxNameLength) return false;
+    auto s = in.Bytes(length);
+    name.assign(s.begin(), s.end());
+    return !in.failed;
+}
+
+bool ReadRecord(AppletRecordTag tag, std::span<const uint8_t> payload, AppletContents &contents, std::string &error) {
+    ByteReader in{payload};
+    switch (tag) {
+    case kAppletScriptName:
+        if (payload.size() > kAppletMaxNameLength) {
+            error = "script name too long";
+            return false;
+        }
+        contents.scriptName.assign(payload.begin(), payload.end());
+        return true;
+    case kAppletScriptChunk:
+        contents.chunk.assign(payload.begin(), payload.end());
+        return true;
+    case kAppletLabels: {
+        uint32_t count = in.U32();
+        if (in.failed || count > payload.size() / 8) {
+            error = "corrupt label record";
+            return false;
+        }
+        contents.labels.resize(count);
+        for (AppletLabel &label : contents.labels) {
+            if (!ReadName(in, label.name)) {
+                error = "corrupt label record";
+                return false;
+            }
+            label.instruction = in.U32();
+        }
+        break;
+    }
+    case kAppletDisplaySettings:
+        if (!ReadValue(in, contents.displaySettings, false) || contents.displaySettings.type != kAppletValueTable) {
+            error = "corrupt display settings record";
+            return false;
+        }
+        contents.hasDisplaySettings = true;
+        break;
+    case kAppletPreload: {
+        AppletPreload preload;
+        preload.kind = AppletPreloadKind(in.U8());
+        uint8_t count = in.U8();
+        preload.arguments.resize(count);
+        for (AppletValue &argument : preload.arguments)
+            if (!ReadValue(in, argument, false)) {
+                error = "corrupt preload record";
+                return false;
+            }
+        contents.preloads.push_back(std::move(preload));
+        break;
+    }
+    case kAppletLinkedFile: {
+        AppletLinkedFile file;
+        if (!ReadName(in, file.name)) {
+            error = "corrupt linked file record";
+            return false;
+        }
+        auto rest = in.Bytes(in.Left());
+        file.bytes.assign(rest.begin(), rest.end());
+        contents.linkedFiles.push_back(std::move(file));
+        return true;
+    }
+    default:
+        return true; // a later format's record: skipped
+    }
+    if (in.failed || in.Left() != 0) {
+        error = "corrupt record (tag " + std::to_string(int(tag)) + ")";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool WriteApplet(const AppletContents &contents, std::vector<uint8_t> &out, std::string &error) {
+    out.clear();
+    PutBytes(out, kAppletMagic, 4);
+    std::vector<uint8_t> payload;
+
+    if (contents.scriptName.size() > kAppletMaxNameLength) {
+        error = "script name too long";
+        return false;
+    }
+    payload.assign(contents.scriptName.begin(), contents.scriptName.end());
+    if (!PutRecord(out, kAppletScriptName, payload, error)) return false;
+    if (!PutRecord(out, kAppletScriptChunk, contents.chunk, error)) return false;
+
+    payload.clear();
+    PutU32(payload, uint32_t(contents.labels.size()));
+    for (const AppletLabel &label : contents.labels) {
+        PutU32(payload, uint32_t(label.name.size()));
+        PutBytes(payload, label.name.data(), label.name.size());
+        PutU32(payload, label.instruction);
+    }
+    if (!PutRecord(out, kAppletLabels, payload, error)) return false;
+
+    if (contents.hasDisplaySettings) {
+        payload.clear();
+        if (!PutValue(payload, contents.displaySettings, false, error)) return false;
+        if (!PutRecord(out, kAppletDisplaySettings, payload, error)) return false;
+    }
+    for (const AppletPreload &preload : contents.preloads) {
+        if (preload.arguments.size() > 255) {
+            error = "too many arguments in a preload declaration";
+            return false;
+        }
+        payload.clear();
+        PutU8(payload, preload.kind);
+        PutU8(payload, uint8_t(preload.arguments.size()));
+        for (const AppletValue &argument : preload.arguments)
+            if (!PutValue(payload, argument, false, error)) return false;
+        if (!PutRecord(out, kAppletPreload, payload, error)) return false;
+    }
+    for (const AppletLinkedFile &file : contents.linkedFiles) {
+        if (file.name.size() > kAppletMaxNameLength) {
+            error = "linked file name too long: " + file.name;
+            return false;
+        }
+        payload.clear();
+        PutU32(payload, uint32_t(file.name.size()));
+        PutBytes(payload, file.name.data(), file.name.size());
+        PutBytes(payload, file.bytes.data(), file.bytes.size());
+        if (!PutRecord(out, kAppletLinkedFile, payload, error)) return false;
+    }
+    PutBytes(out, kAppletEnd, 4);
+    return true;
+}
+
+bool ReadApplet(std::span<const uint8_t> bytes, AppletContents &contents, std::string &error) {
+    contents = AppletContents{};
+    ByteReader in{bytes};
+    auto magic = in.Bytes(4);
+    if (in.failed || std::memcmp(magic.data(), kAppletMagic, 4) != 0) {
+        error = "not an applet (no \"VLA\" header)";
+        return false;
+    }
+    bool haveChunk = false;
+    for (;;) {
+        uint8_t tag = in.U8();
+        if (in.failed) {
+            error = "applet ends without its end mark";
+            return false;
+        }
+        if (tag == 0) {
+            auto end = in.Bytes(3);
+            if (in.failed || std::memcmp(end.data(), kAppletEnd + 1, 3) != 0) {
+                error = "applet end mark damaged";
+                return false;
+            }
+            break;
+        }
+        uint32_t length = in.U32();
+        if (in.failed || length > in.Left()) {
+            error = "applet record runs past the end of the file";
+            return false;
+        }
+        if (tag == kAppletScriptChunk && haveChunk) {
+            error = "applet holds two script chunks";
+            return false;
+        }
+        haveChunk |= tag == kAppletScriptChunk;
+        if (!ReadRecord(AppletRecordTag(tag), in.Bytes(length), contents, error)) return false;
+    }
+    if (!haveChunk) {
+        error = "applet holds no script chunk";
+        return false;
+    }
+    return true;
+}
+
+bool CompressApplet(std::span<const uint8_t> applet, std::vector<uint8_t> &out, std::string &error) {
+    uLongf bound = compressBound(uLong(applet.size()));
+    out.assign(kCompressedAppletHeaderSize + bound, 0);
+    std::memcpy(out.data(), kCompressedAppletMagic, 4);
+    int result = compress2(out.data() + kCompressedAppletHeaderSize, &bound, applet.data(), uLong(applet.size()),
+                           Z_BEST_COMPRESSION);
+    if (result != Z_OK) {
+        error = "compression failed (zlib " + std::to_string(result) + ")";
+        return false;
+    }
+    out.resize(kCompressedAppletHeaderSize + bound);
+    return true;
+}
+
+bool DecompressApplet(std::span<const uint8_t> compressed, std::vector<uint8_t> &out, std::string &error,
+                      size_t maxSize) {
+    out.clear();
+    if (compressed.size() < kCompressedAppletHeaderSize ||
+        std::memcmp(compressed.data(), kCompressedAppletMagic, 4) != 0) {
+        error = "not a compressed applet (no \"VLZ\" header)";
+        return false;
+    }
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK) {
+        error = "zlib could not start";
+        return false;
+    }
+    stream.next_in = const_cast<Bytef *>(compressed.data() + kCompressedAppletHeaderSize);
+    stream.avail_in = uInt(compressed.size() - kCompressedAppletHeaderSize);
+    uint8_t buffer[16384];
+    int result;
+    do {
+        stream.next_out = buffer;
+        stream.avail_out = sizeof buffer;
+        result = inflate(&stream, Z_NO_FLUSH);
+        if (result != Z_OK && result != Z_STREAM_END) break;
+        size_t produced = sizeof buffer - stream.avail_out;
+        if (out.size() + produced > maxSize) {
+            result = Z_MEM_ERROR;
+            break;
+        }
+        out.insert(out.end(), buffer, buffer + produced);
+        if (result == Z_OK && produced == 0 && stream.avail_in == 0) {
+            result = Z_BUF_ERROR; // input ended before the stream did
+            break;
+        }
+    } while (result != Z_STREAM_END);
+    inflateEnd(&stream);
+    if (result != Z_STREAM_END) {
+        error = "compressed applet is damaged (zlib " + std::to_string(result) + ")";
+        return false;
+    }
+    return true;
+}

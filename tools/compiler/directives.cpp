@@ -1,0 +1,143 @@
+#include "tools/compiler/directives.h"
+
+#include <cstring>
+#include <fstream>
+#include <set>
+
+namespace {
+
+// A linked file must fit one record (u32 length) with its name.
+constexpr uint64_t kMaxLinkedFileSize = 0xFFFF0000u;
+
+struct DirectiveFailure {
+    int line;
+    int column;
+    std::string message;
+};
+
+[[noreturn]] void Fail(const Expr &at, std::string message) { throw DirectiveFailure{at.line, at.column, std::move(message)}; }
+[[noreturn]] void Fail(const Directive &at, std::string message) {
+    throw DirectiveFailure{at.line, at.column, std::move(message)};
+}
+
+AppletValue ToValue(const Expr &e, bool nested) {
+    AppletValue v;
+    switch (e.kind) {
+    case ExprKind::Nil: return v;
+    case ExprKind::Number:
+        v.type = kAppletValueNumber;
+        v.number = e.number;
+        return v;
+    case ExprKind::String:
+        v.type = kAppletValueString;
+        v.text = e.text;
+        return v;
+    case ExprKind::Constant:
+        Fail(e, "#" + e.text + " cannot be used in a directive (constants get their values when the applet loads)");
+    case ExprKind::Table: {
+        if (nested) Fail(e, "tables inside tables are not allowed in a directive");
+        v.type = kAppletValueTable;
+        double position = 0;
+        for (const TableField &field : e.fields) {
+            AppletValue key;
+            if (field.key) {
+                key = ToValue(*field.key, true);
+                if (key.type != kAppletValueNumber && key.type != kAppletValueString)
+                    Fail(*field.key, "a table key in a directive must be a number or a string");
+            } else {
+                key.type = kAppletValueNumber;
+                key.number = position++;
+            }
+            v.table.emplace_back(std::move(key), ToValue(*field.value, true));
+        }
+        return v;
+    }
+    default:
+        Fail(e, "directive arguments must be literal numbers, strings, Nil or tables");
+    }
+}
+
+const AppletPreloadRow *FindPreload(const std::string &name) {
+    for (const AppletPreloadRow &row : kAppletPreloadRows)
+        if (row.directive[0] && name == row.directive) return &row;
+    return nullptr;
+}
+
+bool IsDisplaySetting(const std::string &key) {
+    for (const char *name : kDisplaySettingNames)
+        if (key == name) return true;
+    return false;
+}
+
+void CollectDisplay(const Directive &d, AppletContents &contents) {
+    if (contents.hasDisplaySettings) Fail(d, "@display is given twice");
+    if (d.arguments.size() != 1 || d.arguments[0]->kind != ExprKind::Table)
+        Fail(d, "@display takes one table of settings, e.g. @display {Width = 640, Height = 480}");
+    AppletValue table = ToValue(*d.arguments[0], false);
+    const Expr &source = *d.arguments[0];
+    for (size_t i = 0; i < table.table.size(); ++i) {
+        const AppletValue &key = table.table[i].first;
+        const Expr &at = source.fields[i].key ? *source.fields[i].key : *source.fields[i].value;
+        if (key.type != kAppletValueString) Fail(at, "@display settings are named, e.g. Width = 640");
+        // Keys written as identifiers are already lower-case; a ["Key"] spelling is folded the same way.
+        std::string lower = key.text;
+        for (char &c : lower) c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+        if (!IsDisplaySetting(lower)) Fail(at, "unknown display setting '" + key.text + "'");
+        table.table[i].first.text = lower;
+    }
+    contents.displaySettings = std::move(table);
+    contents.hasDisplaySettings = true;
+}
+
+void CollectLinkedFile(const Directive &d, const std::string &baseDirectory, AppletContents &contents,
+                       std::set<std::string> &linkedNames) {
+    if (d.arguments.size() != 1 || d.arguments[0]->kind != ExprKind::String)
+        Fail(d, "@linkfile takes one file name, e.g. @linkfile \"gfx/title.png\"");
+    const std::string &name = d.arguments[0]->text;
+    if (name.empty() || name.size() > kAppletMaxNameLength) Fail(*d.arguments[0], "bad file name in @linkfile");
+    if (!linkedNames.insert(name).second) Fail(*d.arguments[0], "file '" + name + "' is linked twice");
+    std::string path = (name[0] == '/' || baseDirectory.empty()) ? name : baseDirectory + "/" + name;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) Fail(*d.arguments[0], "cannot read linked file '" + path + "'");
+    in.seekg(0, std::ios::end);
+    std::streamoff size = in.tellg();
+    if (size < 0 || uint64_t(size) > kMaxLinkedFileSize) Fail(*d.arguments[0], "linked file '" + path + "' is too large");
+    in.seekg(0);
+    AppletLinkedFile file;
+    file.name = name;
+    file.bytes.resize(size_t(size));
+    if (size > 0 && !in.read(reinterpret_cast<char *>(file.bytes.data()), size))
+        Fail(*d.arguments[0], "cannot read linked file '" + path + "'");
+    contents.linkedFiles.push_back(std::move(file));
+}
+
+} // namespace
+
+bool CollectDirectives(const ScriptNode &script, const std::string &baseDirectory, AppletContents &contents,
+                       CompileError &error) {
+    std::set<std::string> linkedNames;
+    try {
+        for (const Directive &d : script.directives) {
+            if (d.name == "display") {
+                CollectDisplay(d, contents);
+            } else if (d.name == "linkfile") {
+                CollectLinkedFile(d, baseDirectory, contents, linkedNames);
+            } else if (const AppletPreloadRow *row = FindPreload(d.name)) {
+                if (d.arguments.empty()) Fail(d, "@" + d.name + " needs at least an id and a name");
+                if (d.arguments.size() > 255) Fail(d, "too many arguments for @" + d.name);
+                AppletPreload preload;
+                preload.kind = row->kind;
+                for (const ExprPtr &argument : d.arguments) preload.arguments.push_back(ToValue(*argument, false));
+                contents.preloads.push_back(std::move(preload));
+            } else {
+                Fail(d, "unknown directive '@" + d.name + "'");
+            }
+        }
+    } catch (const DirectiveFailure &failure) {
+        error.line = failure.line;
+        error.column = failure.column;
+        error.message = failure.message;
+        return false;
+    }
+    return true;
+}
