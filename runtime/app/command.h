@@ -42,6 +42,9 @@ struct CommandLibraryRecord {
 // Installs the runtime's hooks on a fresh VM: the error policy, the "#NAME" constant resolver and the call trace.
 // Call once per VM before registering libraries.
 void InitRuntimeSupport(VMState *vm);
+// Turns the call trace on or off: while on, every command call first prints "Now calling <name>()" to the debug
+// output.
+void SetCallTrace(VMState *vm, int on);
 
 // ---- Registration --------------------------------------------------------------------------------------------
 // Registers every row as a global function under its lower-cased name.
@@ -168,7 +171,7 @@ int GetTableOptionMatrix(VMState *vm, int table, const char *key, double out[4],
 // ---- Parsing -------------------------------------------------------------------------------------------------
 // text starts with "#". Looks the name up (it ends at the first character that is not a letter, digit or "_").
 // Returns 0 with *lengthRead (including "#"), and either *isString = 1 and *stringValue, or *isString = 0 and
-// *value; an unregistered name returns kErrUnknownConstant.
+// *value; an unregistered name returns kErrUnknownConstant (the name with "#" as the error argument).
 int ParseConstantName(VMState *vm, const char *text, int *lengthRead, int *isString, double *value,
                       const char **stringValue = nullptr);
 // Optional "-", then decimal (fraction and exponent allowed), "$" or "0x" hexadecimal, or "%" binary.

@@ -193,8 +193,9 @@ constexpr ErrorMessage kErrorMessages[] = {
     {1404, "Cannot render layer because it is attached to async draw object!"},
     {1427, "No joystick found at specified game port!"},
     // The runtime's own.
-    {1490, "Unknown constant %s!"},
     {1491, "Command %s() is not available yet!"},
+    // The VM's own.
+    {1513, "Unknown constant %s!"},
 };
 
 std::string g_errorArgString;

@@ -79,8 +79,7 @@ constexpr int kErrImageUnknownFormat = 1358;
 constexpr int kErrInvalidSortFunction = 1362;
 constexpr int kErrLayerNameNotFound = 1369;
 constexpr int kErrNameTooLong = 1373;
-// The runtime's own additions.
-constexpr int kErrUnknownConstant = 1490;  // "%s" = the name as written, with "#"
+// The runtime's own additions (the VM's, 1500 up, are named in runtime/vm/vm.h).
 constexpr int kErrNotAvailableYet = 1491;  // "%s" = the command's name
 
 // ---- The table -----------------------------------------------------------------------------------------------

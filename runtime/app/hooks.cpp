@@ -1,10 +1,11 @@
 #include "runtime/app/hooks.h"
 
-#include <cstdio>
+#include "host/debug_output.h"
 
 int (*RefreshDisplayHook)(DisplayRecord *, int) = nullptr;
 int (*OpenFirstDisplayHook)(VMState *, StartupConfig *) = nullptr;
 int (*DisplayScalesItselfHook)(DisplayRecord *) = nullptr;
+void (*FlushPendingFreesHook)(int) = nullptr;
 void (*StopAllSoundsHook)() = nullptr;
 void (*FreeAllSoundsHook)() = nullptr;
 int (*LayerPositionHook)(VMState *, const char *, int32_t *) = nullptr;
@@ -34,7 +35,9 @@ void WriteDebugOutput(const char *bytes, size_t length) {
         DebugWriteHook(bytes, length);
         return;
     }
-    // TODO(debug-device): send to the host's DEBUGDEVICE target once that is part of the build.
-    fwrite(bytes, 1, length, stdout);
-    fflush(stdout);
+    DebugWrite(bytes, length);
+}
+
+void FlushPendingFrees(int mask) {
+    if (FlushPendingFreesHook) FlushPendingFreesHook(mask);
 }

@@ -16,6 +16,9 @@ extern int (*RefreshDisplayHook)(DisplayRecord *display, int flags);
 extern int (*OpenFirstDisplayHook)(VMState *vm, StartupConfig *config);
 // Display code: 1 when a display scales itself (auto-scaling or layer scaling), so resize events are dropped.
 extern int (*DisplayScalesItselfHook)(DisplayRecord *display);
+// Image objects: free the objects of the kinds in mask (1 brushes, 2 anims, 4 text objects, 8 BGPics) whose
+// release waited for the layers that still used them.
+extern void (*FlushPendingFreesHook)(int mask);
 // Sound library.
 extern void (*StopAllSoundsHook)();
 extern void (*FreeAllSoundsHook)();
@@ -26,7 +29,7 @@ extern int (*LayerPositionHook)(VMState *vm, const char *name, int32_t *position
 extern int (*LinkedFileHook)(VMState *vm, const char *name, int fontFlag, std::string *chunkName);
 // Host: wake the main thread from another thread (an event was queued).
 extern void (*WakeMainThreadHook)();
-// Host: debug output (the DEBUGDEVICE target); null writes to standard output.
+// Replaces the debug output (tests capture it); null sends it to the DEBUGDEVICE target.
 extern void (*DebugWriteHook)(const char *bytes, size_t length);
 // Host: console progress output; null writes to standard output.
 extern void (*ConsoleWriteHook)(const char *bytes, size_t length);
@@ -36,5 +39,6 @@ int RefreshDisplay(DisplayRecord *display, int flags);
 int OpenFirstDisplay(VMState *vm, StartupConfig *config);
 void StopAllSounds();
 void FreeAllSounds();
+void FlushPendingFrees(int mask);
 // Writes to the debug output (DebugPrint, the call trace, the final report when a debug device is set).
 void WriteDebugOutput(const char *bytes, size_t length);

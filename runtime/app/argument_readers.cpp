@@ -1,0 +1,325 @@
+// The argument readers. Each raises its documented code with the argument number (or field name) as the error
+// argument; the native-call boundary then applies the error policy.
+#include <cmath>
+#include <cstring>
+
+#include "runtime/app/command.h"
+#include "runtime/app/errors.h"
+#include "runtime/app/hooks.h"
+
+namespace {
+
+[[noreturn]] void RaiseForArgument(VMState *vm, int code, int n) { RaiseErrorWithNumber(vm, code, n); }
+
+// A number, numeric string, boolean (1/0) or Nil (0) as a double; 0 when it is none of these.
+bool ReadLooseNumber(VMState *vm, int index, double *out) {
+    switch (ValueType(vm, index)) {
+    case TNIL: *out = 0; return true;
+    case TBOOLEAN: *out = ToBoolean(vm, index) ? 1 : 0; return true;
+    case TNUMBER: *out = VMToNumber(vm, index); return true;
+    case TSTRING:
+        if (!IsNumber(vm, index)) return false;
+        *out = VMToNumber(vm, index);
+        return true;
+    default: return false;
+    }
+}
+
+// "N%" or a plain number in text; 0 or kErrInvalidPercent.
+int ParsePercentText(const char *text, size_t length, double base, int allowOver100, double *out, int *isPercent) {
+    if (isPercent) *isPercent = 0;
+    if (length > 0 && text[length - 1] == '%') {
+        double n = 0;
+        if (!ParseNumber(text, length - 1, &n) || !(n >= 0) || (!allowOver100 && n > 100)) return kErrInvalidPercent;
+        if (base == 0) {
+            *out = n / 100;
+            if (isPercent) *isPercent = 1;
+        } else {
+            *out = base * n / 100;
+        }
+        return 0;
+    }
+    double n = 0;
+    if (!ParseNumber(text, length, &n)) return kErrInvalidPercent;
+    *out = n;
+    return 0;
+}
+
+} // namespace
+
+void RaiseErrorWithString(VMState *vm, int code, std::string_view text) {
+    SetErrorArgString(text);
+    RaiseError(vm, code);
+}
+
+void RaiseErrorWithNumber(VMState *vm, int code, int64_t number) {
+    SetErrorArgNumber(number);
+    RaiseError(vm, code);
+}
+
+VMState *CheckArgs(VMState *vm, int minimum, int maximum) {
+    int count = GetTop(vm);
+    if (count < minimum) RaiseError(vm, kErrNotEnoughArguments);
+    if (maximum > 0 && count > maximum) RaiseError(vm, kErrTooManyArguments);
+    if (minimum == 0 && maximum == 0 && count > 0) RaiseError(vm, kErrTooManyArguments);
+    return vm;
+}
+
+double CheckNumberArg(VMState *vm, int n) {
+    double value = 0;
+    if (ValueType(vm, n) == TNONE || !ReadLooseNumber(vm, n, &value)) RaiseForArgument(vm, kErrNumberExpected, n);
+    return value;
+}
+
+double OptNumberArg(VMState *vm, int n, double fallback) {
+    int type = ValueType(vm, n);
+    if (type == TNONE) return fallback;
+    double value = 0;
+    if (type == TNIL || !ReadLooseNumber(vm, n, &value)) RaiseForArgument(vm, kErrNumberExpected, n);
+    return value;
+}
+
+int32_t CheckInt32Arg(VMState *vm, int n) { return SaturateToInt32(CheckNumberArg(vm, n)); }
+
+int32_t OptInt32Arg(VMState *vm, int n, int32_t fallback) {
+    return ValueType(vm, n) == TNONE ? fallback : SaturateToInt32(OptNumberArg(vm, n, 0));
+}
+
+uint32_t NumberToUnsigned(double value) {
+    if (std::isnan(value)) return 0;
+    if (value < 0) return static_cast<uint32_t>(SaturateToInt32(value)); // -1 -> 0xFFFFFFFF
+    if (value >= 4294967295.0) return 0xFFFFFFFFu;
+    return static_cast<uint32_t>(value);
+}
+
+uint32_t CheckUnsignedArg(VMState *vm, int n) { return NumberToUnsigned(CheckNumberArg(vm, n)); }
+
+uint32_t OptUnsignedArg(VMState *vm, int n, uint32_t fallback) {
+    return ValueType(vm, n) == TNONE ? fallback : NumberToUnsigned(OptNumberArg(vm, n, 0));
+}
+
+const char *CheckStringArg(VMState *vm, int n, size_t *length) {
+    int type = ValueType(vm, n);
+    if (type != TSTRING && type != TNUMBER) RaiseForArgument(vm, kErrStringExpected, n);
+    return VMToString(vm, n, length);
+}
+
+const char *OptStringArg(VMState *vm, int n, const char *fallback, size_t *length) {
+    if (ValueType(vm, n) == TNONE) {
+        if (length) *length = fallback ? strlen(fallback) : 0;
+        return fallback;
+    }
+    return CheckStringArg(vm, n, length);
+}
+
+void CheckTableArg(VMState *vm, int n) {
+    if (ValueType(vm, n) != TTABLE) RaiseForArgument(vm, kErrTableExpected, n);
+}
+
+void CheckFunctionArg(VMState *vm, int n) {
+    if (ValueType(vm, n) != TFUNCTION) RaiseForArgument(vm, kErrFunctionExpected, n);
+}
+
+double ReadNumberOrPercent(VMState *vm, int n, double base, int allowOver100, int *isPercent) {
+    if (isPercent) *isPercent = 0;
+    int type = ValueType(vm, n);
+    if (type == TNUMBER) return VMToNumber(vm, n);
+    if (type != TSTRING) RaiseForArgument(vm, kErrStringOrNumberExpected, n);
+    size_t length = 0;
+    const char *text = VMToString(vm, n, &length);
+    double value = 0;
+    if (ParsePercentText(text, length, base, allowOver100, &value, isPercent))
+        RaiseForArgument(vm, kErrInvalidPercent, n);
+    return value;
+}
+
+void ReadObjectId(ObjectId *out, VMState *vm, int n) {
+    if (ValueType(vm, n) == TLIGHTHANDLE) {
+        *out = ObjectId{0, ToHandle(vm, n)};
+        return;
+    }
+    *out = ObjectId{SaturateToInt32(CheckNumberArg(vm, n)), nullptr};
+}
+
+void OptIntegerArg(ObjectId *out, VMState *vm, int n) {
+    int type = ValueType(vm, n);
+    if (type == TNONE || type == TNIL) {
+        *out = ObjectId{0, kAutoHandleRequest};
+        return;
+    }
+    ReadObjectId(out, vm, n);
+}
+
+void ReadXYOptions(VMState *vm, int n, int32_t *x, int32_t *y) {
+    *x = kNoPosition;
+    *y = kNoPosition;
+    if (n != GetTop(vm) || ValueType(vm, n) != TTABLE) return;
+    GetTableOption(vm, n, "x", x);
+    GetTableOption(vm, n, "y", y);
+}
+
+std::string FindLinkedFile(VMState *vm, const char *name, int fontFlag, int *linked) {
+    std::string chunkName;
+    if (LinkedFileHook && LinkedFileHook(vm, name, fontFlag, &chunkName)) {
+        if (linked) *linked = 1;
+        return chunkName;
+    }
+    if (linked) *linked = 0;
+    return name;
+}
+
+std::string CheckFileNameArg(VMState *vm, int n, int fontFlag, int *linked) {
+    return FindLinkedFile(vm, CheckStringArg(vm, n), fontFlag, linked);
+}
+
+double CheckNumberField(VMState *vm, int index, const char *field) {
+    double value = 0;
+    if (!ReadLooseNumber(vm, index, &value)) RaiseErrorWithString(vm, kErrNumberFieldExpected, field);
+    return value;
+}
+
+const char *CheckStringField(VMState *vm, int index, const char *field, size_t *length) {
+    int type = ValueType(vm, index);
+    if (type != TSTRING && type != TNUMBER) RaiseErrorWithString(vm, kErrStringFieldExpected, field);
+    return VMToString(vm, index, length);
+}
+
+const char *ToStringResult(VMState *vm, int index, size_t *length, int *error) {
+    int type = ValueType(vm, index);
+    if (type != TSTRING && type != TNUMBER) {
+        if (length) *length = 0;
+        if (error) *error = kErrCallbackStringExpected;
+        return nullptr;
+    }
+    if (error) *error = 0;
+    return VMToString(vm, index, length);
+}
+
+double ToNumberResult(VMState *vm, int index, int *error) {
+    if (!IsNumber(vm, index)) {
+        if (error) *error = kErrCallbackNumberExpected;
+        return 0;
+    }
+    if (error) *error = 0;
+    return VMToNumber(vm, index);
+}
+
+// ---- Option tables -------------------------------------------------------------------------------------------
+namespace {
+
+// A relative stack index stays valid while values are pushed above it only when made absolute first.
+int AbsoluteIndex(VMState *vm, int index) {
+    return (index < 0 && index > kRegistryIndex) ? GetTop(vm) + index + 1 : index;
+}
+
+// Pushes table[key]; returns false (and pops it) when it is Nil.
+bool PushOption(VMState *vm, int table, const char *key) {
+    GetField(vm, table, key);
+    if (ValueType(vm, -1) == TNIL) {
+        SetTop(vm, -2);
+        return false;
+    }
+    return true;
+}
+
+int Given(VMState *vm, int *given) {
+    SetTop(vm, -2);
+    if (given) *given = 1;
+    return 1;
+}
+
+} // namespace
+
+int GetTableOption(VMState *vm, int table, const char *key, int32_t *out, int *given) {
+    table = AbsoluteIndex(vm, table);
+    if (!PushOption(vm, table, key)) return 0;
+    *out = SaturateToInt32(CheckNumberField(vm, -1, key));
+    return Given(vm, given);
+}
+
+int GetTableOptionUnsigned(VMState *vm, int table, const char *key, uint32_t *out, int *given) {
+    table = AbsoluteIndex(vm, table);
+    if (!PushOption(vm, table, key)) return 0;
+    *out = NumberToUnsigned(CheckNumberField(vm, -1, key));
+    return Given(vm, given);
+}
+
+int GetTableOptionNumber(VMState *vm, int table, const char *key, double *out, int *given) {
+    table = AbsoluteIndex(vm, table);
+    if (!PushOption(vm, table, key)) return 0;
+    *out = CheckNumberField(vm, -1, key);
+    return Given(vm, given);
+}
+
+int GetTableOptionString(VMState *vm, int table, const char *key, char *buffer, size_t size, int *given) {
+    table = AbsoluteIndex(vm, table);
+    if (!PushOption(vm, table, key)) return 0;
+    size_t length = 0;
+    const char *text = CheckStringField(vm, -1, key, &length);
+    if (size > 0) {
+        size_t copy = length < size - 1 ? length : size - 1;
+        memcpy(buffer, text, copy);
+        buffer[copy] = 0;
+    }
+    return Given(vm, given);
+}
+
+int GetTableOptionFileName(VMState *vm, int table, const char *key, std::string *out, int fontFlag, int *given) {
+    table = AbsoluteIndex(vm, table);
+    if (!PushOption(vm, table, key)) return 0;
+    *out = FindLinkedFile(vm, CheckStringField(vm, -1, key), fontFlag);
+    return Given(vm, given);
+}
+
+int GetTableOptionObjectId(VMState *vm, int table, const char *key, ObjectId *out, int *given) {
+    table = AbsoluteIndex(vm, table);
+    if (!PushOption(vm, table, key)) return 0;
+    if (ValueType(vm, -1) == TLIGHTHANDLE) *out = ObjectId{0, ToHandle(vm, -1)};
+    else *out = ObjectId{SaturateToInt32(CheckNumberField(vm, -1, key)), nullptr};
+    return Given(vm, given);
+}
+
+int GetTableOptionPercent(VMState *vm, int table, const char *key, double base, double *out, int *isPercent,
+                          int *given) {
+    table = AbsoluteIndex(vm, table);
+    if (!PushOption(vm, table, key)) return 0;
+    if (ValueType(vm, -1) == TSTRING) {
+        size_t length = 0;
+        const char *text = VMToString(vm, -1, &length);
+        if (ParsePercentText(text, length, base, 1, out, isPercent)) RaiseForArgument(vm, kErrInvalidPercent, table);
+    } else {
+        if (isPercent) *isPercent = 0;
+        *out = CheckNumberField(vm, -1, key);
+    }
+    return Given(vm, given);
+}
+
+int GetTableOptionLayerPos(VMState *vm, int table, const char *key, int32_t *out, int *given) {
+    table = AbsoluteIndex(vm, table);
+    if (!PushOption(vm, table, key)) return 0;
+    if (ValueType(vm, -1) == TSTRING) {
+        const char *name = VMToString(vm, -1);
+        int32_t position = 0;
+        int error = LayerPositionHook ? LayerPositionHook(vm, name, &position) : kErrLayerNameNotFound;
+        if (error) RaiseErrorWithString(vm, error, name);
+        *out = position;
+    } else {
+        *out = SaturateToInt32(CheckNumberField(vm, -1, key));
+    }
+    return Given(vm, given);
+}
+
+int GetTableOptionMatrix(VMState *vm, int table, const char *key, double out[4], int *given) {
+    table = AbsoluteIndex(vm, table);
+    if (!PushOption(vm, table, key)) return 0;
+    if (ValueType(vm, -1) != TTABLE) RaiseForArgument(vm, kErrTableExpected, table);
+    double values[4];
+    for (int i = 0; i < 4; i++) {
+        RawGetIndex(vm, -1, i);
+        if (ValueType(vm, -1) == TNIL) RaiseError(vm, kErrNotEnoughArguments);
+        values[i] = CheckNumberField(vm, -1, key);
+        SetTop(vm, -2);
+    }
+    for (int i = 0; i < 4; i++) out[i] = values[i];
+    return Given(vm, given);
+}
