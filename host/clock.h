@@ -1,0 +1,17 @@
+// The one clock every time read goes through. Tests install a virtual clock and advance it by hand, so timer,
+// interval and frame-pacing tests never sleep: while it is installed, a wait that nothing interrupts advances the
+// virtual time to its deadline instead of blocking.
+#pragma once
+
+#include <cstdint>
+
+// Microseconds of a clock that never jumps (timer deadlines, frame pacing, the pump's rate limit).
+int64_t MonotonicMicroseconds();
+// Microseconds since 1 January 1970 UTC (time stamps, dates).
+int64_t RealtimeMicroseconds();
+
+// Installs a virtual clock: monotonic time starts at 0, real time at realtimeStart (microseconds since 1970).
+void InstallVirtualClock(int64_t realtimeStart);
+void AdvanceVirtualClock(int64_t microseconds);
+void RemoveVirtualClock();
+int VirtualClockInstalled();

@@ -1,0 +1,446 @@
+#include "host/tasks.h"
+
+#include "host/clock.h"
+#include "runtime/app/errors.h"
+#include "runtime/app/runtime_globals.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <new>
+#include <poll.h>
+#include <pthread.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <strings.h>
+#include <unistd.h>
+
+extern char **environ;
+
+const int MainSignalBit = 18;
+static_assert(kSignalMain == 1u << 18);
+
+namespace {
+
+std::atomic<uint32_t> pendingSignals{0};
+std::atomic<uint32_t> allocatedSignals{kStandardWaitSignals};
+std::atomic<int> ctrlCQuits{1}, leftMouseQuits{1}, escapeQuits{1};
+MainTaskInfo mainTask{0};
+
+// The built-in wait: a pipe that wakers write a byte into.
+int wakePipe[2] = {-1, -1};
+std::once_flag wakePipeOnce;
+
+void EnsureWakePipe() {
+    std::call_once(wakePipeOnce, [] {
+        if (pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) wakePipe[0] = wakePipe[1] = -1;
+    });
+}
+
+void BuiltinWait(int64_t timeoutMs) {
+    EnsureWakePipe();
+    if (wakePipe[0] < 0) return;
+    pollfd fd = {wakePipe[0], POLLIN, 0};
+    int timeout = timeoutMs < 0 ? -1 : timeoutMs > INT32_MAX ? INT32_MAX : static_cast<int>(timeoutMs);
+    if (poll(&fd, 1, timeout) > 0) {
+        char drain[64];
+        while (read(wakePipe[0], drain, sizeof drain) > 0) {
+        }
+    }
+}
+
+void BuiltinWake() {
+    EnsureWakePipe();
+    if (wakePipe[1] < 0) return;
+    char byte = 1;
+    [[maybe_unused]] ssize_t n = write(wakePipe[1], &byte, 1); // a full pipe already means "wake"
+}
+
+std::atomic<SystemWaitFunction> waitFunction{BuiltinWait};
+std::atomic<SystemWakeFunction> wakeFunction{BuiltinWake};
+std::atomic<PumpEventsFunction> pumpFunction{nullptr};
+
+// CTRL-C: the handler only writes into a pipe; a watcher thread turns that into a signal of the main task,
+// because nothing else is safe inside a signal handler.
+int interruptPipe[2] = {-1, -1};
+std::thread interruptWatcher;
+struct sigaction previousInterruptAction;
+bool systemStarted = false;
+
+void InterruptHandler(int) {
+    int saved = errno;
+    char byte = 'c';
+    [[maybe_unused]] ssize_t n = write(interruptPipe[1], &byte, 1);
+    errno = saved;
+}
+
+void WatchInterrupts(int readEnd) {
+    for (;;) {
+        char byte;
+        ssize_t n = read(readEnd, &byte, 1);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0 || byte == 'q') return;
+        RaiseBreakSignal();
+    }
+}
+
+// ---- Timer list ----
+std::mutex timerLock;
+TimerRequestNode *timerHead = nullptr;
+
+void AppendTimer(TimerRequestNode *node) {
+    TimerRequestNode **link = &timerHead;
+    while (*link) link = &(*link)->next;
+    *link = node;
+}
+
+void UnlinkTimer(TimerRequestNode *node) {
+    for (TimerRequestNode **link = &timerHead; *link; link = &(*link)->next) {
+        if (*link == node) {
+            *link = node->next;
+            return;
+        }
+    }
+}
+
+TimerRequestNode *FindTimerLocked(int kind, int32_t owner) {
+    for (TimerRequestNode *node = timerHead; node; node = node->next)
+        if (node->kind == kind && node->owner == owner) return node;
+    return nullptr;
+}
+
+// A request of 0 ms would be due at every poll and starve everything else.
+int64_t PeriodMicroseconds(int64_t ms) { return ms < 1 ? 1000 : ms * 1000; }
+
+// Waits until woken or the deadline (monotonic microseconds, -1 none). Under a virtual clock a finite wait
+// advances the clock instead of sleeping.
+void RawWaitUntil(int64_t deadline) {
+    if (deadline >= 0) {
+        int64_t remaining = deadline - MonotonicMicroseconds();
+        if (remaining <= 0) return;
+        if (VirtualClockInstalled()) {
+            AdvanceVirtualClock(remaining);
+            return;
+        }
+        waitFunction.load()((remaining + 999) / 1000);
+        return;
+    }
+    waitFunction.load()(-1);
+}
+
+} // namespace
+
+// ---- Start and stop ------------------------------------------------------------------------------------------
+int StartupSystem() {
+    if (systemStarted) return 0;
+    mainTask.threadId = static_cast<uint64_t>(pthread_self());
+    EnsureWakePipe();
+    if (pipe2(interruptPipe, O_CLOEXEC) != 0) return kErrOutOfMemoryCode;
+    interruptWatcher = std::thread(WatchInterrupts, interruptPipe[0]);
+    struct sigaction action = {};
+    action.sa_handler = InterruptHandler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, &previousInterruptAction);
+    signal(SIGPIPE, SIG_IGN); // a closed pipe is a write error, not the end of the program
+    systemStarted = true;
+    return 0;
+}
+
+void ShutdownSystem() {
+    FreeAllTimerRequests();
+    if (!systemStarted) return;
+    sigaction(SIGINT, &previousInterruptAction, nullptr);
+    char quit = 'q';
+    [[maybe_unused]] ssize_t n = write(interruptPipe[1], &quit, 1);
+    if (interruptWatcher.joinable()) interruptWatcher.join();
+    close(interruptPipe[0]);
+    close(interruptPipe[1]);
+    interruptPipe[0] = interruptPipe[1] = -1;
+    pendingSignals = 0;
+    systemStarted = false;
+}
+
+// ---- Semaphores ----------------------------------------------------------------------------------------------
+struct HostSemaphore {
+    std::recursive_mutex mutex; // the system's semaphores nest for their owner
+};
+
+HostSemaphore *CreateSemaphore() { return new (std::nothrow) HostSemaphore; }
+void DeleteSemaphore(HostSemaphore *semaphore) { delete semaphore; }
+void LockSemaphore(HostSemaphore *semaphore) {
+    if (semaphore) semaphore->mutex.lock();
+}
+void UnlockSemaphore(HostSemaphore *semaphore) {
+    if (semaphore) semaphore->mutex.unlock();
+}
+
+// ---- Signals -------------------------------------------------------------------------------------------------
+const MainTaskInfo *MainTask() { return &mainTask; }
+
+void SignalMainTask(uint32_t mask) {
+    pendingSignals.fetch_or(mask);
+    wakeFunction.load()();
+}
+
+void RaiseBreakSignal() {
+    if (ctrlCQuits.load()) QuitRequested = 1;
+    SignalMainTask(kSignalBreak);
+}
+
+int AllocSignalBit() {
+    for (int bit = 19; bit <= 30; ++bit) {
+        uint32_t mask = 1u << bit;
+        if (!(allocatedSignals.fetch_or(mask) & mask)) return bit;
+    }
+    return -1;
+}
+
+void FreeSignalBit(int bit) {
+    if (bit >= 19 && bit <= 30) allocatedSignals.fetch_and(~(1u << bit));
+}
+
+uint32_t WaitSystemSignalsTimeout(uint32_t extraMask, int64_t timeoutMs) {
+    int64_t deadline = timeoutMs < 0 ? -1 : MonotonicMicroseconds() + timeoutMs * 1000;
+    uint32_t wanted = kStandardWaitSignals | extraMask;
+    for (;;) {
+        int64_t untilTimer = TimeUntilNextTimer();
+        if (untilTimer == 0) pendingSignals.fetch_or(kSignalTimer);
+        uint32_t got = pendingSignals.fetch_and(~wanted) & wanted;
+        if (got & kSignalBreak) {
+            if (ctrlCQuits.load()) QuitRequested = 1;
+            else got &= ~kSignalBreak;
+        }
+        if (got) return got;
+        int64_t now = MonotonicMicroseconds();
+        if (deadline >= 0 && now >= deadline) return 0;
+        int64_t wakeAt = deadline;
+        if (untilTimer > 0 && (wakeAt < 0 || now + untilTimer < wakeAt)) wakeAt = now + untilTimer;
+        RawWaitUntil(wakeAt);
+    }
+}
+
+uint32_t WaitSystemSignals(VMState *, uint32_t extraMask) { return WaitSystemSignalsTimeout(extraMask, -1); }
+
+void SetSystemWaitFunctions(SystemWaitFunction wait, SystemWakeFunction wake) {
+    waitFunction = wait ? wait : BuiltinWait;
+    wakeFunction = wake ? wake : BuiltinWake;
+}
+
+void WakeMainThread() { wakeFunction.load()(); }
+
+void SetSystemOption(int, int id, int value) {
+    if (id == 8) ctrlCQuits = value != 0;
+    else if (id == 9) leftMouseQuits = value != 0;
+    else if (id == 10) escapeQuits = value != 0;
+}
+
+int GetSystemOption(int id) {
+    if (id == 8) return ctrlCQuits.load();
+    if (id == 9) return leftMouseQuits.load();
+    if (id == 10) return escapeQuits.load();
+    return 0;
+}
+
+// ---- Event pump ----------------------------------------------------------------------------------------------
+void SetPumpEventsFunction(PumpEventsFunction pump) { pumpFunction = pump; }
+
+int PumpEvents(VMState *vm, int) {
+    if (PumpEventsFunction pump = pumpFunction.load()) return pump(vm);
+    return QuitRequested.load() ? 1 : 0;
+}
+
+// ---- Waiting -------------------------------------------------------------------------------------------------
+int WaitTicks(VMState *vm, int64_t ms) {
+    int64_t deadline = MonotonicMicroseconds() + (ms > 0 ? ms : 0) * 1000;
+    for (;;) {
+        if (PumpEvents(vm) || QuitRequested.load()) return 1;
+        if (MonotonicMicroseconds() >= deadline) return 0;
+        RawWaitUntil(deadline);
+    }
+}
+
+void WaitMilliseconds(VMState *vm, int64_t ms) {
+    int64_t deadline = MonotonicMicroseconds() + (ms > 0 ? ms : 0) * 1000;
+    for (;;) {
+        PumpEvents(vm);
+        if (MonotonicMicroseconds() >= deadline) return;
+        RawWaitUntil(deadline);
+    }
+}
+
+// ---- Timer requests ------------------------------------------------------------------------------------------
+int ControlTimerRequest(int operation, int32_t owner, int64_t ms) {
+    std::lock_guard<std::mutex> guard(timerLock);
+    switch (operation) {
+    case kTimerAddInterval:
+    case kTimerAddTimeout: {
+        auto *node = new (std::nothrow) TimerRequestNode;
+        if (!node) return kErrOutOfMemoryCode;
+        node->kind = operation == kTimerAddInterval ? kTimerInterval : kTimerTimeout;
+        node->owner = owner;
+        node->period = PeriodMicroseconds(ms);
+        node->nextPeriod = node->period;
+        node->due = MonotonicMicroseconds() + node->period;
+        node->next = nullptr;
+        AppendTimer(node);
+        break;
+    }
+    case kTimerRemoveInterval:
+    case kTimerRemoveTimeout: {
+        TimerRequestNode *node =
+            FindTimerLocked(operation == kTimerRemoveInterval ? kTimerInterval : kTimerTimeout, owner);
+        if (node) {
+            UnlinkTimer(node);
+            delete node;
+        }
+        break;
+    }
+    case kTimerChangeInterval:
+        if (TimerRequestNode *node = FindTimerLocked(kTimerInterval, owner)) node->nextPeriod = PeriodMicroseconds(ms);
+        break;
+    default:
+        break;
+    }
+    WakeMainThread(); // the nearest deadline may have changed
+    return 0;
+}
+
+TimerRequestNode *FindTimerRequest(int kind, int32_t owner, TimerRequestNode **successor) {
+    std::lock_guard<std::mutex> guard(timerLock);
+    TimerRequestNode *node = FindTimerLocked(kind, owner);
+    if (successor) *successor = node ? node->next : nullptr;
+    return node;
+}
+
+TimerRequestNode *PollTimerRequest(TimerRequestNode *node, int *kind, int32_t *owner) {
+    std::lock_guard<std::mutex> guard(timerLock);
+    if (kind) *kind = kTimerNotDue;
+    if (!node) {
+        node = timerHead;
+    } else {
+        // The caller may hold a node that was removed meanwhile: never touch it unless it is still listed.
+        TimerRequestNode *listed = timerHead;
+        while (listed && listed != node) listed = listed->next;
+        node = listed;
+    }
+    if (!node) return nullptr;
+    if (owner) *owner = node->owner;
+    TimerRequestNode *next = node->next;
+    int64_t now = MonotonicMicroseconds();
+    if (now < node->due) return next;
+    if (node->kind == kTimerInterval) {
+        if (kind) *kind = kTimerInterval;
+        node->period = node->nextPeriod;
+        node->due += node->period;
+        if (node->due <= now) node->due = now + node->period;
+    } else {
+        if (kind) *kind = kTimerTimeout;
+        UnlinkTimer(node);
+        delete node;
+    }
+    return next;
+}
+
+int64_t TimeUntilNextTimer() {
+    std::lock_guard<std::mutex> guard(timerLock);
+    if (!timerHead) return -1;
+    int64_t now = MonotonicMicroseconds();
+    int64_t nearest = INT64_MAX;
+    for (TimerRequestNode *node = timerHead; node; node = node->next)
+        nearest = std::min(nearest, node->due - now);
+    return nearest < 0 ? 0 : nearest;
+}
+
+void FreeAllTimerRequests() {
+    std::lock_guard<std::mutex> guard(timerLock);
+    while (timerHead) {
+        TimerRequestNode *next = timerHead->next;
+        delete timerHead;
+        timerHead = next;
+    }
+}
+
+// ---- Programs ------------------------------------------------------------------------------------------------
+namespace {
+
+std::vector<std::string> SplitArguments(const char *text) {
+    std::vector<std::string> words;
+    if (!text) return words;
+    const char *p = text;
+    for (;;) {
+        while (*p == ' ' || *p == '\t' || *p == '\n') ++p;
+        if (!*p) break;
+        std::string word;
+        if (*p == '"') {
+            ++p;
+            while (*p && *p != '"') word += *p++;
+            if (*p == '"') ++p;
+        } else {
+            while (*p && *p != ' ' && *p != '\t' && *p != '\n') word += *p++;
+        }
+        words.push_back(word);
+    }
+    return words;
+}
+
+} // namespace
+
+int RunProgram(const char *program, const char *arguments, int asynchronous) {
+    if (!program || !*program) {
+        SetErrorArgString("");
+        return kErrCannotOpen;
+    }
+    std::vector<std::string> words = SplitArguments(arguments);
+    words.insert(words.begin(), program);
+    std::vector<char *> argv;
+    for (std::string &word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    pid_t child;
+    if (posix_spawnp(&child, program, nullptr, nullptr, argv.data(), environ) != 0) {
+        SetErrorArgString(program);
+        return kErrCannotOpen;
+    }
+    if (asynchronous) {
+        std::thread([child] { // reaps it so no zombie stays behind
+            int status;
+            while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+            }
+        }).detach();
+        return 0;
+    }
+    int status;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) break;
+    }
+    // posix_spawnp reports a missing program through the child's exit status 127.
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 127) {
+        SetErrorArgString(program);
+        return kErrCannotOpen;
+    }
+    return 0;
+}
+
+int OpenOptionalLibrary(const char *name, void **base) {
+    static const char *const kBuiltin[] = {
+        "z.library",        "png.library",       "jfif.library",     "mpega.library",     "codesets.library",
+        "openurl.library",  "lowlevel.library",  "diskfont.library", "asl.library",       "reqtools.library",
+        "icon.library",     "workbench.library", "rexxsyslib.library", "datatypes.library", "locale.library",
+        "keymap.library",   "commodities.library"};
+    static int token;
+    if (name) {
+        for (const char *builtin : kBuiltin) {
+            if (strcasecmp(name, builtin) == 0) {
+                if (base) *base = &token;
+                return 0;
+            }
+        }
+    }
+    SetErrorArgString(name ? name : "");
+    return kErrCannotOpen;
+}

@@ -1,0 +1,124 @@
+// Tasks, signals, semaphores, timer requests, waiting, external programs and the host's start and stop.
+//
+// The main thread runs the VM. Other threads (audio, requesters) wake it by posting signal bits; it sleeps in
+// the system wait, which is one replaceable function: before a window system is up it waits on a pipe, and the
+// graphical host replaces it with one that waits for window events too. Timer requests need no thread of their
+// own: the wait's timeout is the time until the nearest request is due.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "runtime/vm/vm.h"
+
+// ---- Start and stop ------------------------------------------------------------------------------------------
+// Installs the CTRL-C handler and the wake machinery; 0 or an error code. Safe to call again after
+// ShutdownSystem (tests).
+int StartupSystem();
+// Frees every timer request and semaphore left, restores the CTRL-C handling.
+void ShutdownSystem();
+
+// ---- Semaphores ----------------------------------------------------------------------------------------------
+struct HostSemaphore;
+HostSemaphore *CreateSemaphore();
+void DeleteSemaphore(HostSemaphore *semaphore);
+void LockSemaphore(HostSemaphore *semaphore); // exclusive, blocking
+void UnlockSemaphore(HostSemaphore *semaphore);
+
+// ---- Signals -------------------------------------------------------------------------------------------------
+// Bits of the main task's signal mask.
+constexpr uint32_t kSignalBreak = 1u << 12;  // CTRL-C
+constexpr uint32_t kSignalEvent = 1u << 16;  // an event was queued from another thread
+constexpr uint32_t kSignalTimer = 1u << 17;  // a timer request fell due
+constexpr uint32_t kSignalMain = 1u << 18;   // MainSignalBit: the sound server's wake-up
+constexpr uint32_t kStandardWaitSignals = kSignalBreak | kSignalEvent | kSignalTimer | kSignalMain;
+
+// The main task (the thread that called StartupSystem) and the bit number of its sound-server signal.
+struct MainTaskInfo {
+    uint64_t threadId;
+};
+const MainTaskInfo *MainTask();
+extern const int MainSignalBit;
+
+// Sets signal bits of the main task and wakes it; safe from any thread.
+void SignalMainTask(uint32_t mask);
+// A free signal bit for a library's own use (19..30), or -1 when none is left. FreeSignalBit returns it.
+int AllocSignalBit();
+void FreeSignalBit(int bit);
+
+// Blocks until a signal of the standard set or of extraMask is set, and returns (and clears) the received bits.
+// CTRL-C sets QuitRequested and returns kSignalBreak while the CTRL-C quit switch is on.
+uint32_t WaitSystemSignals(VMState *vm, uint32_t extraMask);
+// The same with a timeout in milliseconds (0: poll); returns 0 when it timed out.
+uint32_t WaitSystemSignalsTimeout(uint32_t extraMask, int64_t timeoutMs);
+
+// The replaceable wait: block until woken or until timeoutMs passed (-1: no limit). Spurious returns are fine.
+// The wake function must be callable from any thread (not from a signal handler: CTRL-C reaches it through a
+// watcher thread). Null arguments restore the built-in pair.
+using SystemWaitFunction = void (*)(int64_t timeoutMs);
+using SystemWakeFunction = void (*)();
+void SetSystemWaitFunctions(SystemWaitFunction wait, SystemWakeFunction wake);
+// Wakes the main thread's wait without setting a signal.
+void WakeMainThread();
+
+// id 8 the CTRL-C quit switch, 9 the left-mouse quit switch, 10 the Escape quit switch (on at start).
+void SetSystemOption(int ignored, int id, int value);
+int GetSystemOption(int id);
+
+// ---- Event pump ----------------------------------------------------------------------------------------------
+// The graphical host installs its PumpEvents here; until then pumping only reports QuitRequested.
+using PumpEventsFunction = int (*)(VMState *vm);
+void SetPumpEventsFunction(PumpEventsFunction pump);
+// Drains the host's messages into the event queue; non-zero when the program is to quit.
+int PumpEvents(VMState *vm, int unused = 0);
+
+// ---- Waiting -------------------------------------------------------------------------------------------------
+// Waits ms milliseconds while pumping events; returns 1 early when the program is asked to quit, else 0.
+int WaitTicks(VMState *vm, int64_t ms);
+// Waits ms milliseconds while pumping events, to the end.
+void WaitMilliseconds(VMState *vm, int64_t ms);
+
+// ---- Timer requests ------------------------------------------------------------------------------------------
+constexpr int kTimerInterval = 0;
+constexpr int kTimerTimeout = 1;
+constexpr int kTimerNotDue = 8;
+constexpr int kTimerAddInterval = 0;
+constexpr int kTimerAddTimeout = 1;
+constexpr int kTimerRemoveInterval = 2;
+constexpr int kTimerRemoveTimeout = 3;
+constexpr int kTimerChangeInterval = 4;
+
+struct TimerRequestNode {
+    int kind;       // kTimerInterval or kTimerTimeout
+    int32_t owner;  // the owner's id
+    int64_t period; // microseconds
+    int64_t nextPeriod;
+    int64_t due;    // monotonic microseconds
+    TimerRequestNode *next;
+};
+
+// 0 or 1000 "Out of memory!". Removing or changing a request that does not exist does nothing.
+int ControlTimerRequest(int operation, int32_t owner, int64_t ms);
+// The request of that kind and owner, or null; *successor receives the one after it.
+TimerRequestNode *FindTimerRequest(int kind, int32_t owner, TimerRequestNode **successor = nullptr);
+// Checks node (the first request when null; a node no longer in the list counts as the end) and returns the next
+// one, null after the last. *kind: kTimerNotDue, or kTimerInterval for a due interval (re-armed: due plus one
+// period, or now plus one period when that has passed too), or kTimerTimeout for a due timeout (unlinked and
+// freed). *owner: the request's owner.
+TimerRequestNode *PollTimerRequest(TimerRequestNode *node, int *kind, int32_t *owner);
+// Microseconds until the nearest request is due (0 when one is due), -1 when there is none.
+int64_t TimeUntilNextTimer();
+void FreeAllTimerRequests();
+
+// ---- Programs and optional services --------------------------------------------------------------------------
+// Runs a program with its argument text (split like a shell's words, with "..." quoting). Synchronous: waits
+// and returns 0, or 1151 when it cannot be started. Asynchronous: returns 0 once it started.
+int RunProgram(const char *program, const char *arguments, int asynchronous);
+// The system's shared libraries are linked in; the built-in services answer 0, an unknown name gives 1025
+// "Cannot open %s !" with the name set as the error argument. *base receives a non-null token.
+int OpenOptionalLibrary(const char *name, void **base);
+
+// The CTRL-C handler's flag (tests simulate a break with it).
+void RaiseBreakSignal();

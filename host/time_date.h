@@ -1,0 +1,56 @@
+// Time values and calendar dates in the system's forms.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+
+// A moment as the timer reports it: seconds and microseconds since 1 January 1970 UTC.
+struct Timeval {
+    uint32_t seconds = 0;
+    uint32_t microseconds = 0;
+};
+
+// The system's date stamp in local time: days since 1 January 1978, minutes since midnight, ticks (1/50 s).
+constexpr int kTicksPerSecond = 50;
+struct DateStamp {
+    int32_t days = 0;
+    int32_t minutes = 0;
+    int32_t ticks = 0;
+};
+
+// A calendar date: month 0-11, day 1-31, the full year.
+struct DateFields {
+    int seconds = 0;
+    int minutes = 0;
+    int hours = 0;
+    int day = 1;
+    int month = 0;
+    int year = 1978;
+};
+
+void GetSystemTime(Timeval *out);
+// Ordered like strcmp: -1 when a is earlier than b, 0 when equal, 1 when a is later.
+int CompareTimeval(const Timeval *a, const Timeval *b);
+void AddTimeval(Timeval *a, const Timeval *b);      // a += b
+void SubtractTimeval(Timeval *a, const Timeval *b); // a -= b
+
+// Splits a stamp into fields; returns 1 (0 for a stamp before 1978 or with minutes or ticks out of range).
+int DateStampToFields(const DateStamp *stamp, DateFields *out, int unused = 0);
+// Builds a stamp; returns 0 (stamp untouched) for an impossible date: 31 February, 24:00, a month of 12, a year
+// before 1978.
+int FieldsToDateStamp(const DateFields *fields, DateStamp *out, int unused = 0);
+
+// Conversions with host file times (local time, as the stamps are).
+DateStamp UnixTimeToDateStamp(time_t t);
+time_t DateStampToUnixTime(const DateStamp *stamp);
+// Now, through the clock interface.
+DateStamp CurrentDateStamp();
+
+// kind 0: the date as "dd-Mmm-yy" (the system's default form, e.g. "07-Dec-26");
+// kind 1: the date "mm-dd-yy" into buffer and the time "hh:mm:ss" into second;
+// kind 2: the time "hh:mm:ss"; kind 3: the weekday name ("Monday").
+// Both buffers hold at least 32 bytes; returns 0, or -1 for an unknown kind.
+int FormatCurrentDate(int kind, char *buffer, char *second);
+// The same for a given stamp (tests, file dates).
+int FormatDateStamp(const DateStamp *stamp, int kind, char *buffer, char *second);
