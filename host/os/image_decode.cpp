@@ -1,0 +1,137 @@
+#include "host/os/image_decode.h"
+
+#include "host/bitmap.h"
+#include "host/virtual_file.h"
+
+#include <SDL.h>
+#include <SDL_image.h>
+
+namespace {
+
+Sint64 RwSize(SDL_RWops *rw) { return VirtualFileLength(static_cast<VirtualFile *>(rw->hidden.unknown.data1)); }
+
+Sint64 RwSeek(SDL_RWops *rw, Sint64 offset, int whence) {
+    auto *file = static_cast<VirtualFile *>(rw->hidden.unknown.data1);
+    int mode = whence == RW_SEEK_SET ? kSeekFromStart : whence == RW_SEEK_CUR ? kSeekFromCurrent : kSeekFromEnd;
+    if (SeekVirtualFile(file, offset, mode) < 0) return SDL_SetError("seek outside the file");
+    return SeekVirtualFile(file, 0, kSeekFromCurrent);
+}
+
+size_t RwRead(SDL_RWops *rw, void *buffer, size_t size, size_t count) {
+    if (size == 0 || count == 0) return 0;
+    auto *file = static_cast<VirtualFile *>(rw->hidden.unknown.data1);
+    int64_t got = ReadVirtualFile(file, buffer, size * count);
+    return got <= 0 ? 0 : size_t(got) / size;
+}
+
+size_t RwWrite(SDL_RWops *, const void *, size_t, size_t) { return 0; }
+
+// The VirtualFile belongs to the caller; closing the RWops only frees the wrapper.
+int RwClose(SDL_RWops *rw) {
+    SDL_FreeRW(rw);
+    return 0;
+}
+
+SDL_RWops *RWFromVirtualFile(VirtualFile *file) {
+    SDL_RWops *rw = SDL_AllocRW();
+    if (!rw) return nullptr;
+    rw->size = RwSize;
+    rw->seek = RwSeek;
+    rw->read = RwRead;
+    rw->write = RwWrite;
+    rw->close = RwClose;
+    rw->type = SDL_RWOPS_UNKNOWN;
+    rw->hidden.unknown.data1 = file;
+    return rw;
+}
+
+bool Recognised(SDL_RWops *rw) {
+    return IMG_isBMP(rw) || IMG_isGIF(rw) || IMG_isJPG(rw) || IMG_isLBM(rw) || IMG_isPCX(rw) || IMG_isPNG(rw) ||
+           IMG_isPNM(rw) || IMG_isTIF(rw) || IMG_isXCF(rw) || IMG_isXPM(rw) || IMG_isXV(rw) || IMG_isWEBP(rw) ||
+           IMG_isQOI(rw) || IMG_isICO(rw) || IMG_isCUR(rw) || IMG_isSVG(rw) || IMG_isAVIF(rw) || IMG_isJXL(rw);
+}
+
+// Indexed pictures are read through their palette, so the colour key stays a colour (not an alpha value) and a
+// palette with per-entry alpha becomes an alpha channel.
+void FromIndexed(SDL_Surface *s, DecodedImage *out) {
+    SDL_Palette *pal = s->format->palette;
+    Uint32 key = 0;
+    bool keyed = SDL_GetColorKey(s, &key) == 0;
+    auto colourOf = [&](Uint32 i) -> uint32_t {
+        if (!pal || int(i) >= pal->ncolors) return 0xFF000000;
+        const SDL_Color &c = pal->colors[i];
+        return uint32_t(c.a) << 24 | uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
+    };
+    if (keyed) out->transparent = colourOf(key) & 0xFFFFFF;
+    int bits = s->format->BitsPerPixel;
+    for (int y = 0; y < s->h; y++) {
+        const Uint8 *row = static_cast<const Uint8 *>(s->pixels) + size_t(y) * size_t(s->pitch);
+        for (int x = 0; x < s->w; x++) {
+            Uint32 i;
+            if (bits == 8) i = row[x];
+            else if (bits == 4) i = (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15;
+            else if (bits == 2) i = (row[x >> 2] >> (6 - 2 * (x & 3))) & 3;
+            else i = (row[x >> 3] >> (7 - (x & 7))) & 1;
+            uint32_t c = colourOf(i);
+            if ((c >> 24) != 255) out->hasAlpha = true;
+            out->pixels[size_t(y) * size_t(s->w) + size_t(x)] = c;
+        }
+    }
+}
+
+} // namespace
+
+int DecodeImageSDL(VirtualFile *file, DecodedImage *out) {
+    *out = DecodedImage{};
+    SDL_RWops *rw = RWFromVirtualFile(file);
+    if (!rw) return kDecodeFailed;
+    if (!Recognised(rw)) {
+        SDL_RWclose(rw);
+        return kDecodeUnknownFormat;
+    }
+    SDL_Surface *surface = IMG_Load_RW(rw, 0);
+    SDL_RWclose(rw);
+    if (!surface) return kDecodeFailed;
+    int result = 0;
+    if (surface->w <= 0 || surface->h <= 0 || surface->w > kMaxBitmapSide || surface->h > kMaxBitmapSide) {
+        SDL_FreeSurface(surface);
+        return kDecodeFailed;
+    }
+    out->width = surface->w;
+    out->height = surface->h;
+    out->pixels.assign(size_t(surface->w) * size_t(surface->h), 0);
+    if (SDL_ISPIXELFORMAT_INDEXED(surface->format->format)) {
+        FromIndexed(surface, out);
+    } else {
+        Uint32 key = 0;
+        bool keyed = SDL_GetColorKey(surface, &key) == 0;
+        if (keyed) {
+            Uint8 r, g, b;
+            SDL_GetRGB(key, surface->format, &r, &g, &b);
+            out->transparent = uint32_t(r) << 16 | uint32_t(g) << 8 | b;
+            SDL_SetColorKey(surface, SDL_FALSE, 0); // keep key pixels as colours, not as transparency
+        }
+        bool sourceAlpha = SDL_ISPIXELFORMAT_ALPHA(surface->format->format);
+        SDL_Surface *argb = SDL_ConvertSurfaceFormat(surface, SDL_PIXELFORMAT_ARGB8888, 0);
+        if (!argb) {
+            result = kDecodeFailed;
+        } else {
+            // An alpha channel counts as alpha even where every pixel is opaque: the picture says it has one.
+            out->hasAlpha = sourceAlpha;
+            SDL_LockSurface(argb);
+            for (int y = 0; y < argb->h; y++) {
+                const Uint32 *row =
+                    reinterpret_cast<const Uint32 *>(static_cast<const Uint8 *>(argb->pixels) + size_t(y) * argb->pitch);
+                uint32_t *d = out->pixels.data() + size_t(y) * size_t(argb->w);
+                for (int x = 0; x < argb->w; x++) {
+                    uint32_t p = sourceAlpha ? row[x] : (row[x] | 0xFF000000);
+                    d[x] = p;
+                }
+            }
+            SDL_UnlockSurface(argb);
+            SDL_FreeSurface(argb);
+        }
+    }
+    SDL_FreeSurface(surface);
+    return result;
+}

@@ -1,0 +1,38 @@
+// Picture loading "through the datatypes": any format SDL2_image reads (PNG, JPEG, BMP, GIF, TIFF, PCX, PNM, TGA,
+// WebP, XCF, XPM, XV...) plus our own ILBM reader, from plain files and from ":::chunk"/":::memory" ranges
+// (decoded in place, no temporary files).
+#pragma once
+
+#include "host/bitmap.h"
+
+#include <cstdint>
+
+constexpr int kErrPictureUnknownFormat = 1358; // "Image file "%s" is in an unknown/unsupported format!"
+constexpr int kErrPictureCannotRead = 1045;    // "Cannot read file %s !": missing, truncated or corrupt
+
+// Loads a picture into a new array of width x height 0x00RRGGBB words (free with FreeBlock). With loadAlpha and a
+// picture that has an alpha channel, *outAlpha receives a new AlphaPlane, else null. *outTransparent is the
+// picture's own transparent colour (GIF/PNG colour key, ILBM transparent colour) or -1. Returns 0, 1358 when no
+// reader takes the data, 1045 when it cannot be opened or decoded, 1000 when memory runs out. Nothing is returned
+// on an error.
+int LoadPictureDatatype(const char *name, int loadAlpha, uint32_t **outPixels, AlphaPlane **outAlpha,
+                        int64_t *outTransparent, int32_t *outWidth, int32_t *outHeight);
+
+// The size of an ILBM, JPEG, PNG, BMP, TIFF or GIF picture read from its header alone; 0, 1358 for other formats
+// or a header without a size, 1045 when the file cannot be opened.
+int ReadPictureHeaderSize(const char *name, int32_t *outWidth, int32_t *outHeight);
+
+// The generic datatypes entry: only the picture group exists here. Sounds and animations have no system
+// decoders on this platform, so those groups fail with the caller's error code (the own readers serve them).
+constexpr uint32_t kDatatypeGroupPicture = 0x70696374; // "pict"
+constexpr uint32_t kDatatypeGroupSound = 0x736F756E;   // "soun"
+constexpr uint32_t kDatatypeGroupAnimation = 0x616E696D; // "anim"
+struct DatatypeObject {
+    int32_t width = 0;
+    int32_t height = 0;
+    uint32_t *pixels = nullptr; // FreeBlock, owned by the object
+    AlphaPlane *alpha = nullptr;
+    int64_t transparent = -1;
+};
+int LoadThroughDatatypes(const char *name, uint32_t group, int errorCode, DatatypeObject **outObject);
+void DisposeDatatypeObject(DatatypeObject *object); // null allowed

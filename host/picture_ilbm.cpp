@@ -1,0 +1,137 @@
+#include "host/picture_ilbm.h"
+
+#include "host/virtual_file.h"
+
+#include <cstring>
+
+namespace {
+
+// A BODY larger than this is refused before it is read: 32768 x 32768 x 8 planes is 1 GiB already.
+constexpr int64_t kMaxBodyBytes = int64_t(1) << 30;
+
+uint32_t Be32(const uint8_t *p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
+uint32_t Be16(const uint8_t *p) { return uint32_t(p[0]) << 8 | p[1]; }
+
+bool ReadExact(VirtualFile *file, void *buffer, size_t n) { return ReadVirtualFile(file, buffer, n) == int64_t(n); }
+
+// Unpacks one row's worth of bytes (ByteRun1 or stored) from body at pos. Returns false on a short body.
+bool UnpackRow(const std::vector<uint8_t> &body, size_t &pos, uint8_t *out, int32_t count, int32_t compression) {
+    if (compression == 0) {
+        if (pos + size_t(count) > body.size()) return false;
+        std::memcpy(out, body.data() + pos, size_t(count));
+        pos += size_t(count);
+        return true;
+    }
+    int32_t done = 0;
+    while (done < count) {
+        if (pos >= body.size()) return false;
+        int8_t n = int8_t(body[pos++]);
+        if (n >= 0) {
+            int32_t len = n + 1;
+            if (pos + size_t(len) > body.size() || done + len > count) return false;
+            std::memcpy(out + done, body.data() + pos, size_t(len));
+            pos += size_t(len);
+            done += len;
+        } else if (n != -128) {
+            int32_t len = 1 - n;
+            if (pos >= body.size() || done + len > count) return false;
+            std::memset(out + done, body[pos++], size_t(len));
+            done += len;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int ReadIlbm(VirtualFile *file, IlbmPicture *out, bool headerOnly) {
+    *out = IlbmPicture{};
+    uint8_t head[12];
+    if (!ReadExact(file, head, 12) || std::memcmp(head, "FORM", 4) != 0 || std::memcmp(head + 8, "ILBM", 4) != 0)
+        return 1;
+    int64_t formEnd = int64_t(Be32(head + 4)) + 8;
+    int64_t length = VirtualFileLength(file);
+    if (length >= 0 && formEnd > length) formEnd = length; // a short FORM reads what is there, then fails below
+    int64_t pos = 12;
+    bool haveHeader = false, haveBody = false;
+    int32_t compression = 0;
+    std::vector<uint8_t> body;
+    // The walker owns the position: each chunk ends at its size plus pad, whatever its handler read.
+    while (pos + 8 <= formEnd) {
+        uint8_t ch[8];
+        if (SeekVirtualFile(file, pos, kSeekFromStart) < 0 || !ReadExact(file, ch, 8)) return 2;
+        int64_t size = Be32(ch + 4);
+        int64_t data = pos + 8;
+        if (data + size > formEnd) return 2;
+        if (std::memcmp(ch, "BMHD", 4) == 0) {
+            uint8_t b[20];
+            if (size < 20 || !ReadExact(file, b, 20)) return 2;
+            out->width = int32_t(Be16(b));
+            out->height = int32_t(Be16(b + 2));
+            out->depth = b[8];
+            out->masking = b[9];
+            compression = b[10];
+            out->transparentIndex = out->masking == 2 ? int32_t(Be16(b + 12)) : -1;
+            if (out->depth > kMaxPlanarDepth) return 1;
+            if (out->width <= 0 || out->height <= 0 || out->width > kMaxBitmapSide ||
+                out->height > kMaxBitmapSide || out->depth == 0 || compression > 1)
+                return 2;
+            out->bytesPerRow = ((out->width + 15) >> 4) * 2;
+            haveHeader = true;
+            if (headerOnly) return 0;
+        } else if (std::memcmp(ch, "CMAP", 4) == 0) {
+            int64_t n = std::min<int64_t>(size / 3, 256);
+            std::vector<uint8_t> rgb(size_t(n) * 3);
+            if (!rgb.empty() && !ReadExact(file, rgb.data(), rgb.size())) return 2;
+            for (int64_t i = 0; i < n; i++)
+                out->palette.push_back(uint32_t(rgb[i * 3]) << 16 | uint32_t(rgb[i * 3 + 1]) << 8 | rgb[i * 3 + 2]);
+        } else if (std::memcmp(ch, "CAMG", 4) == 0) {
+            uint8_t b[4];
+            if (size < 4 || !ReadExact(file, b, 4)) return 2;
+            out->camg = Be32(b);
+        } else if (std::memcmp(ch, "BODY", 4) == 0) {
+            if (size > kMaxBodyBytes) return 2;
+            body.resize(size_t(size));
+            if (size && !ReadExact(file, body.data(), body.size())) return 2;
+            haveBody = true;
+        }
+        pos = data + size + (size & 1);
+    }
+    if (!haveHeader || !haveBody) return 2;
+    out->planes.assign(size_t(out->depth), std::vector<uint8_t>(size_t(out->bytesPerRow) * size_t(out->height)));
+    if (out->masking == 1) out->mask.assign(size_t(out->bytesPerRow) * size_t(out->height), 0);
+    size_t at = 0;
+    for (int32_t y = 0; y < out->height; y++) {
+        size_t row = size_t(y) * size_t(out->bytesPerRow);
+        for (int32_t p = 0; p < out->depth; p++)
+            if (!UnpackRow(body, at, out->planes[size_t(p)].data() + row, out->bytesPerRow, compression)) return 2;
+        if (out->masking == 1 && !UnpackRow(body, at, out->mask.data() + row, out->bytesPerRow, compression))
+            return 2;
+    }
+    // Extra half-brite: the second 32 colours are the first 32 at half intensity.
+    if ((out->camg & kIlbmCamgExtraHalfBrite) && !(out->camg & kIlbmCamgHam) && out->depth == 6) {
+        out->palette.resize(32, 0);
+        for (int i = 0; i < 32; i++) out->palette.push_back((out->palette[size_t(i)] >> 1) & 0x7F7F7F);
+    }
+    return 0;
+}
+
+int32_t IlbmHamMode(const IlbmPicture &picture) {
+    if (!(picture.camg & kIlbmCamgHam)) return 0;
+    return picture.depth > 6 ? 8 : 6;
+}
+
+uint32_t *IlbmToPixels(const IlbmPicture &picture) {
+    PlanarBitmap planar;
+    planar.bytesPerRow = picture.bytesPerRow;
+    planar.rows = picture.height;
+    planar.depth = picture.depth;
+    for (int32_t p = 0; p < picture.depth; p++) planar.planes[p] = picture.planes[size_t(p)].data();
+    int32_t ham = IlbmHamMode(picture);
+    // HAM pictures of other depths than 6 and 8 are decoded as plain palette pictures.
+    if (ham && ham != picture.depth) ham = 0;
+    static const uint32_t black = 0;
+    const uint32_t *palette = picture.palette.empty() ? &black : picture.palette.data();
+    return ReadPaletteBitMapPixels(&planar, palette, int32_t(picture.palette.size()), picture.width, picture.height,
+                                   ham);
+}

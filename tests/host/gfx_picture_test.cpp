@@ -1,0 +1,301 @@
+#include "host/bitmap.h"
+#include "host/memory.h"
+#include "host/picture.h"
+#include "host/picture_ilbm.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void Put32(Bytes &b, uint32_t v) {
+    for (int s = 24; s >= 0; s -= 8) b.push_back(uint8_t(v >> s));
+}
+void Put16(Bytes &b, uint32_t v) {
+    b.push_back(uint8_t(v >> 8));
+    b.push_back(uint8_t(v));
+}
+void Put16Le(Bytes &b, uint32_t v) {
+    b.push_back(uint8_t(v));
+    b.push_back(uint8_t(v >> 8));
+}
+
+void PngChunk(Bytes &out, const char *type, const Bytes &data) {
+    Put32(out, uint32_t(data.size()));
+    Bytes body(type, type + 4);
+    body.insert(body.end(), data.begin(), data.end());
+    out.insert(out.end(), body.begin(), body.end());
+    Put32(out, uint32_t(crc32(0, body.data(), uInt(body.size()))));
+}
+
+// An RGBA PNG of w x h from 0xAARRGGBB words.
+Bytes MakePng(int w, int h, const std::vector<uint32_t> &argb) {
+    Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    Bytes ihdr;
+    Put32(ihdr, uint32_t(w));
+    Put32(ihdr, uint32_t(h));
+    ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});
+    PngChunk(out, "IHDR", ihdr);
+    Bytes raw;
+    for (int y = 0; y < h; y++) {
+        raw.push_back(0);
+        for (int x = 0; x < w; x++) {
+            uint32_t p = argb[size_t(y * w + x)];
+            raw.insert(raw.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), uint8_t(p >> 24)});
+        }
+    }
+    uLongf size = compressBound(uLong(raw.size()));
+    Bytes z(size);
+    compress(z.data(), &size, raw.data(), uLong(raw.size()));
+    z.resize(size);
+    PngChunk(out, "IDAT", z);
+    PngChunk(out, "IEND", {});
+    return out;
+}
+
+// A 2x2 GIF89a with a two-colour palette and index 1 transparent. The LZW data sends a clear code before every
+// index so every code stays three bits wide.
+Bytes MakeGif() {
+    Bytes g = {'G', 'I', 'F', '8', '9', 'a'};
+    Put16Le(g, 2);
+    Put16Le(g, 2);
+    g.insert(g.end(), {0x80, 0, 0});               // global table of 2 entries
+    g.insert(g.end(), {0x11, 0x22, 0x33, 0xFF, 0x00, 0xFF}); // 0: 0x112233, 1: 0xFF00FF
+    g.insert(g.end(), {0x21, 0xF9, 4, 0x01, 0, 0, 1, 0});   // graphic control: transparent index 1
+    g.push_back(0x2C);
+    Put16Le(g, 0);
+    Put16Le(g, 0);
+    Put16Le(g, 2);
+    Put16Le(g, 2);
+    g.push_back(0);
+    g.push_back(2); // minimum code size
+    const int codes[] = {4, 0, 4, 1, 4, 1, 4, 0, 5};
+    Bytes data;
+    uint32_t acc = 0;
+    int bits = 0;
+    for (int c : codes) {
+        acc |= uint32_t(c) << bits;
+        bits += 3;
+        while (bits >= 8) {
+            data.push_back(uint8_t(acc));
+            acc >>= 8;
+            bits -= 8;
+        }
+    }
+    if (bits) data.push_back(uint8_t(acc));
+    g.push_back(uint8_t(data.size()));
+    g.insert(g.end(), data.begin(), data.end());
+    g.push_back(0);
+    g.push_back(0x3B);
+    return g;
+}
+
+// A HAM6 ILBM, 4 x 1: palette colour 1, then modify red to 15, green to 8, blue to 3.
+Bytes MakeHamIlbm() {
+    const uint8_t index[4] = {0x01, 0x2F, 0x38, 0x13};
+    Bytes body;
+    for (int p = 0; p < 6; p++) {
+        uint8_t byte = 0;
+        for (int x = 0; x < 4; x++) byte |= uint8_t(((index[x] >> p) & 1) << (7 - x));
+        body.push_back(byte);
+        body.push_back(0);
+    }
+    Bytes form;
+    form.insert(form.end(), {'I', 'L', 'B', 'M'});
+    auto chunk = [&](const char *id, const Bytes &d) {
+        form.insert(form.end(), id, id + 4);
+        Put32(form, uint32_t(d.size()));
+        form.insert(form.end(), d.begin(), d.end());
+        if (d.size() & 1) form.push_back(0);
+    };
+    Bytes bmhd;
+    Put16(bmhd, 4);
+    Put16(bmhd, 1);
+    Put32(bmhd, 0);
+    bmhd.insert(bmhd.end(), {6, 0, 0, 0});
+    Put16(bmhd, 0);
+    bmhd.insert(bmhd.end(), {10, 11});
+    Put16(bmhd, 320);
+    Put16(bmhd, 200);
+    chunk("BMHD", bmhd);
+    Bytes cmap(16 * 3, 0);
+    cmap[3] = 0x10, cmap[4] = 0x20, cmap[5] = 0x30;
+    chunk("CMAP", cmap);
+    Bytes camg;
+    Put32(camg, 0x800);
+    chunk("CAMG", camg);
+    chunk("BODY", body);
+    Bytes out = {'F', 'O', 'R', 'M'};
+    Put32(out, uint32_t(form.size()));
+    out.insert(out.end(), form.begin(), form.end());
+    return out;
+}
+
+std::string WriteFixture(const std::string &name, const Bytes &bytes) {
+    std::filesystem::path dir = std::filesystem::path(VL_BINARY_DIR) / "gfx_fixtures";
+    std::filesystem::create_directories(dir);
+    std::string path = (dir / name).string();
+    FILE *f = std::fopen(path.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    return path;
+}
+
+struct Loaded {
+    int result = -1;
+    uint32_t *pixels = nullptr;
+    AlphaPlane *alpha = nullptr;
+    int64_t transparent = -2;
+    int32_t w = 0, h = 0;
+    ~Loaded() {
+        FreeBlock(pixels);
+        FreeAlphaPlane(alpha);
+    }
+};
+
+void Load(const std::string &name, int alpha, Loaded *out) {
+    out->result = LoadPictureDatatype(name.c_str(), alpha, &out->pixels, &out->alpha, &out->transparent, &out->w,
+                                      &out->h);
+}
+
+const std::vector<uint32_t> kPngPixels = {0xFFFF0000, 0x8000FF00, 0x000000FF, 0xFF123456, 0x40ABCDEF, 0xFF000000};
+
+TEST(GfxPicture, PngWithAlphaLoadsFromAChunkOfABiggerFile) {
+    Bytes png = MakePng(3, 2, kPngPixels);
+    Bytes container(1000, 0xAA);
+    container.insert(container.end(), png.begin(), png.end());
+    container.insert(container.end(), 500, 0xBB);
+    std::string path = WriteFixture("container.bin", container);
+    std::string name = ":::chunk1000:" + std::to_string(png.size()) + "*pic.png/" + path;
+    Loaded l;
+    Load(name, 1, &l);
+    ASSERT_EQ(l.result, 0);
+    ASSERT_EQ(l.w, 3);
+    ASSERT_EQ(l.h, 2);
+    for (int i = 0; i < 6; i++) EXPECT_EQ(l.pixels[i], kPngPixels[size_t(i)] & 0xFFFFFF) << i;
+    ASSERT_NE(l.alpha, nullptr);
+    EXPECT_EQ(l.alpha->bytesPerRow, 4);
+    EXPECT_EQ(l.alpha->bytes[0], 0xFF);
+    EXPECT_EQ(l.alpha->bytes[1], 0x80);
+    EXPECT_EQ(l.alpha->bytes[2], 0x00);
+    EXPECT_EQ(l.alpha->bytes[4 + 1], 0x40);
+    EXPECT_EQ(l.transparent, -1);
+}
+
+TEST(GfxPicture, AlphaPlaneOnlyWhenAskedFor) {
+    std::string path = WriteFixture("alpha.png", MakePng(3, 2, kPngPixels));
+    Loaded l;
+    Load(path, 0, &l);
+    ASSERT_EQ(l.result, 0);
+    EXPECT_EQ(l.alpha, nullptr);
+}
+
+TEST(GfxPicture, PalettedGifGivesItsTransparentColour) {
+    std::string path = WriteFixture("key.gif", MakeGif());
+    Loaded l;
+    Load(path, 1, &l);
+    ASSERT_EQ(l.result, 0);
+    EXPECT_EQ(l.transparent, 0xFF00FF);
+    EXPECT_EQ(l.pixels[0], 0x112233u);
+    EXPECT_EQ(l.pixels[1], 0xFF00FFu);
+    EXPECT_EQ(l.pixels[3], 0x112233u);
+    EXPECT_EQ(l.alpha, nullptr);
+}
+
+TEST(GfxPicture, TruncatedPngGivesAnErrorCode) {
+    Bytes png = MakePng(3, 2, kPngPixels);
+    for (size_t keep : {png.size() / 2, size_t(40), size_t(20), size_t(9)}) {
+        std::string path = WriteFixture("cut.png", Bytes(png.begin(), png.begin() + long(keep)));
+        Loaded l;
+        Load(path, 1, &l);
+        EXPECT_EQ(l.result, kErrPictureCannotRead) << keep;
+        EXPECT_EQ(l.pixels, nullptr);
+    }
+}
+
+TEST(GfxPicture, UnknownFormatIs1358) {
+    std::string path = WriteFixture("noise.bin", Bytes(300, 0x42));
+    Loaded l;
+    Load(path, 1, &l);
+    EXPECT_EQ(l.result, 1358);
+    Loaded missing;
+    Load("/nonexistent/file.png", 1, &missing);
+    EXPECT_EQ(missing.result, kErrPictureCannotRead);
+}
+
+TEST(GfxPicture, HamIlbmDecodesToExpectedColours) {
+    std::string path = WriteFixture("ham.iff", MakeHamIlbm());
+    Loaded l;
+    Load(path, 0, &l);
+    ASSERT_EQ(l.result, 0);
+    ASSERT_EQ(l.w, 4);
+    EXPECT_EQ(l.pixels[0], 0x102030u);
+    EXPECT_EQ(l.pixels[1], 0xFF2030u);
+    EXPECT_EQ(l.pixels[2], 0xFF8830u);
+    EXPECT_EQ(l.pixels[3], 0xFF8833u);
+}
+
+TEST(GfxPicture, TruncatedIlbmBodyIsAnError) {
+    Bytes ilbm = MakeHamIlbm();
+    ilbm.resize(ilbm.size() - 5);
+    std::string path = WriteFixture("cut.iff", ilbm);
+    Loaded l;
+    Load(path, 0, &l);
+    EXPECT_EQ(l.result, kErrPictureCannotRead);
+}
+
+TEST(GfxPictureHeader, ReadsSizesWithoutDecoding) {
+    int32_t w = 0, h = 0;
+    ASSERT_EQ(ReadPictureHeaderSize(WriteFixture("h.png", MakePng(3, 2, kPngPixels)).c_str(), &w, &h), 0);
+    EXPECT_EQ(w * 100 + h, 302);
+    ASSERT_EQ(ReadPictureHeaderSize(WriteFixture("h.gif", MakeGif()).c_str(), &w, &h), 0);
+    EXPECT_EQ(w * 100 + h, 202);
+    ASSERT_EQ(ReadPictureHeaderSize(WriteFixture("h.iff", MakeHamIlbm()).c_str(), &w, &h), 0);
+    EXPECT_EQ(w * 100 + h, 401);
+
+    Bytes jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x04, 0x00, 0x00, 0xFF, 0xC0, 0x00, 0x0B, 8, 0x01, 0x2C, 0x00, 0xC8};
+    ASSERT_EQ(ReadPictureHeaderSize(WriteFixture("h.jpg", jpeg).c_str(), &w, &h), 0);
+    EXPECT_EQ(w, 200);
+    EXPECT_EQ(h, 300);
+
+    Bytes bmp = {'B', 'M'};
+    bmp.resize(14, 0);
+    bmp.insert(bmp.end(), {40, 0, 0, 0, 7, 0, 0, 0, 0xFB, 0xFF, 0xFF, 0xFF}); // height -5: top-down
+    bmp.resize(54, 0);
+    ASSERT_EQ(ReadPictureHeaderSize(WriteFixture("h.bmp", bmp).c_str(), &w, &h), 0);
+    EXPECT_EQ(w * 100 + h, 705);
+
+    Bytes tiff = {'M', 'M', 0, 42, 0, 0, 0, 8, 0, 2};
+    tiff.insert(tiff.end(), {1, 0, 0, 3, 0, 0, 0, 1, 0, 9, 0, 0});  // width 9 (short)
+    tiff.insert(tiff.end(), {1, 1, 0, 4, 0, 0, 0, 1, 0, 0, 0, 6});  // height 6 (long)
+    ASSERT_EQ(ReadPictureHeaderSize(WriteFixture("h.tif", tiff).c_str(), &w, &h), 0);
+    EXPECT_EQ(w * 100 + h, 906);
+}
+
+TEST(GfxPictureHeader, TruncatedOrForeignHeadersAre1358) {
+    int32_t w = 0, h = 0;
+    EXPECT_EQ(ReadPictureHeaderSize(WriteFixture("s.png", Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0}).c_str(), &w, &h), 1358);
+    EXPECT_EQ(ReadPictureHeaderSize(WriteFixture("s.jpg", Bytes{0xFF, 0xD8, 0xFF, 0xE0, 0xFF, 0xFF}).c_str(), &w, &h), 1358);
+    Bytes loop = {'I', 'I', '*', 0, 8, 0, 0, 0, 0xFF, 0xFF};
+    EXPECT_EQ(ReadPictureHeaderSize(WriteFixture("s.tif", loop).c_str(), &w, &h), 1358);
+    EXPECT_EQ(ReadPictureHeaderSize(WriteFixture("s.txt", Bytes{'h', 'i'}).c_str(), &w, &h), 1358);
+}
+
+TEST(GfxPicture, DatatypesOfSoundsAndAnimsFailWithTheCallersCode) {
+    DatatypeObject *object = nullptr;
+    EXPECT_EQ(LoadThroughDatatypes("x.anim", kDatatypeGroupAnimation, 1063, &object), 1063);
+    EXPECT_EQ(object, nullptr);
+    std::string path = WriteFixture("dt.png", MakePng(3, 2, kPngPixels));
+    ASSERT_EQ(LoadThroughDatatypes(path.c_str(), kDatatypeGroupPicture, 1358, &object), 0);
+    EXPECT_EQ(object->width, 3);
+    DisposeDatatypeObject(object);
+}
+
+} // namespace
