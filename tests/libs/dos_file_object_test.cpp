@@ -1,0 +1,327 @@
+#include "libs/dos/file_object.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "runtime/app/command.h"
+#include "runtime/app/errors.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct DosFiles : ::testing::Test {
+    fs::path dir;
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() /
+              ("vl_dos_" + std::to_string(getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        IOMode = kIOBuffered;
+    }
+    void TearDown() override
+    {
+        CloseAllFileObjects();
+        IOMode = kIOBuffered;
+        fs::remove_all(dir);
+    }
+    std::string Path(const char *name) const { return (dir / name).string(); }
+    FileObject *Open(int number, const std::string &path, int32_t mode)
+    {
+        FileObject *file = nullptr;
+        EXPECT_EQ(OpenFileObject(ObjectId{number, nullptr}, path.c_str(), mode, &file), 0) << path;
+        return file;
+    }
+    std::string Contents(const char *name) const
+    {
+        std::ifstream in(Path(name), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    void Create(const char *name, const std::string &bytes) const
+    {
+        std::ofstream(Path(name), std::ios::binary) << bytes;
+    }
+    // Writes through one file object and returns what reached the disk.
+    template <class Write> std::string Written(Write write)
+    {
+        FileObject *file = Open(1, Path("out"), kModeWrite);
+        write(file);
+        EXPECT_EQ(CloseFileObject(file), 0);
+        return Contents("out");
+    }
+};
+
+TEST_F(DosFiles, WriteChrKeepsTheLowByte)
+{
+    EXPECT_EQ(Written([](FileObject *f) { EXPECT_EQ(FileWriteChr(f, 300), 0); }), std::string("\x2C"));
+}
+
+TEST_F(DosFiles, WriteShortIsBigEndianTwosComplement)
+{
+    EXPECT_EQ(Written([](FileObject *f) {
+                  FileWriteShort(f, -1);
+                  FileWriteShort(f, 0x1234);
+              }),
+              std::string("\xFF\xFF\x12\x34"));
+}
+
+TEST_F(DosFiles, WriteIntAndFloatAreBigEndian)
+{
+    EXPECT_EQ(Written([](FileObject *f) {
+                  FileWriteInt(f, INT32_MAX);
+                  FileWriteFloat(f, 0.1);
+              }),
+              std::string("\x7F\xFF\xFF\xFF\x3F\xB9\x99\x99\x99\x99\x99\x9A", 12));
+}
+
+TEST_F(DosFiles, ReadsSignedIntUnsignedShortAndDouble)
+{
+    Create("in", std::string("\xFF\xFF\xFF\xFE\xFF\xFE\x3F\xB9\x99\x99\x99\x99\x99\x9A\x80", 15));
+    FileObject *file = Open(1, Path("in"), kModeRead);
+    double value = 0;
+    ASSERT_EQ(FileReadInt(file, &value), 0);
+    EXPECT_EQ(value, -2);
+    ASSERT_EQ(FileReadShort(file, &value), 0);
+    EXPECT_EQ(value, 65534);
+    ASSERT_EQ(FileReadFloat(file, &value), 0);
+    EXPECT_EQ(value, 0.1);
+    ASSERT_EQ(FileReadChr(file, &value), 0);
+    EXPECT_EQ(value, 128);
+}
+
+TEST_F(DosFiles, ReadPastSizeIsRefusedBeforeMoving)
+{
+    Create("in", "abcdefg");
+    FileObject *file = Open(1, Path("in"), kModeRead);
+    ASSERT_EQ(FileSeek(file, 4), 0);
+    double value = 0;
+    EXPECT_EQ(FileReadInt(file, &value), kErrReadBeyondEnd);
+    EXPECT_EQ(file->position, 4);
+    ASSERT_EQ(FileReadChr(file, &value), 0);
+    EXPECT_EQ(value, 'e');
+}
+
+TEST_F(DosFiles, ReadLineDropsCarriageReturnsAndStopsAtTheEnd)
+{
+    Create("in", "a\r\nb");
+    FileObject *file = Open(1, Path("in"), kModeRead);
+    std::string line;
+    ASSERT_EQ(FileReadLine(file, &line), 0);
+    EXPECT_EQ(line, "a");
+    ASSERT_EQ(FileReadLine(file, &line), 0);
+    EXPECT_EQ(line, "b");
+    EXPECT_EQ(FileReadLine(file, &line), kErrReadBeyondEnd);
+}
+
+TEST_F(DosFiles, EmptyLineIsTheEmptyString)
+{
+    Create("in", "\n\r\nx\n");
+    FileObject *file = Open(1, Path("in"), kModeRead);
+    std::string line = "junk";
+    ASSERT_EQ(FileReadLine(file, &line), 0);
+    EXPECT_EQ(line, "");
+    ASSERT_EQ(FileReadLine(file, &line), 0);
+    EXPECT_EQ(line, "");
+    ASSERT_EQ(FileReadLine(file, &line), 0);
+    EXPECT_EQ(line, "x");
+}
+
+TEST_F(DosFiles, ReadStringLengths)
+{
+    Create("in", std::string("ab\0cd", 5));
+    FileObject *file = Open(1, Path("in"), kModeRead);
+    std::string text;
+    EXPECT_EQ(FileReadString(file, -1, &text), kErrWrongUsage);
+    EXPECT_EQ(FileReadString(file, 0, &text), 0);
+    EXPECT_EQ(text, "");
+    // A length far beyond the file is refused before anything is allocated.
+    EXPECT_EQ(FileReadString(file, INT64_C(4) << 40, &text), kErrReadBeyondEnd);
+    ASSERT_EQ(FileReadString(file, 5, &text), 0);
+    EXPECT_EQ(text, std::string("ab\0cd", 5));
+}
+
+TEST_F(DosFiles, WriteStringLengthRules)
+{
+    std::string text("ab\0c", 4);
+    EXPECT_EQ(Written([&](FileObject *f) {
+                  EXPECT_EQ(FileWriteString(f, text.data(), text.size(), 0), 0);
+                  EXPECT_EQ(FileWriteString(f, text.data(), text.size(), 2), 0);
+                  EXPECT_EQ(FileWriteString(f, text.data(), text.size(), 5), kErrLengthExceedsString);
+                  EXPECT_EQ(FileWriteString(f, text.data(), text.size(), -1), kErrLengthExceedsString);
+              }),
+              std::string("ab\0cab", 6));
+}
+
+TEST_F(DosFiles, WriteLineStopsAtTheFirstZero)
+{
+    std::string text("ab\0c", 4);
+    EXPECT_EQ(Written([&](FileObject *f) { EXPECT_EQ(FileWriteLine(f, text.data(), text.size()), 0); }),
+              "ab\n");
+}
+
+TEST_F(DosFiles, SeekToEofAndBeyond)
+{
+    Create("in", "12345");
+    FileObject *file = Open(1, Path("in"), kModeRead);
+    ASSERT_EQ(FileSeek(file, -1), 0);
+    EXPECT_EQ(file->position, 5);
+    EXPECT_EQ(FileSeek(file, 6), 1076);
+    EXPECT_EQ(FileSeek(file, -2), 1076);
+    EXPECT_EQ(file->position, 5);
+}
+
+TEST_F(DosFiles, SizeGrowsWithWritesPastTheEnd)
+{
+    FileObject *file = Open(1, Path("rw"), kModeReadWrite);
+    EXPECT_EQ(file->size, 0);
+    FileWriteInt(file, 7);
+    EXPECT_EQ(file->size, 4);
+    ASSERT_EQ(FileSeek(file, 2), 0);
+    FileWriteInt(file, 7);
+    EXPECT_EQ(file->size, 6);
+    EXPECT_EQ(file->position, file->size);
+}
+
+TEST_F(DosFiles, AccessModesAreEnforced)
+{
+    Create("in", "abc");
+    FileObject *reader = Open(1, Path("in"), kModeRead);
+    FileObject *writer = Open(2, Path("out"), kModeWrite);
+    double value = 0;
+    EXPECT_EQ(FileWriteChr(reader, 1), kErrReadOnlyFile);
+    EXPECT_EQ(FileWriteLine(reader, "x", 1), kErrReadOnlyFile);
+    EXPECT_EQ(FileReadChr(writer, &value), kErrWriteOnlyFile);
+    std::string line;
+    EXPECT_EQ(FileReadLine(writer, &line), kErrWriteOnlyFile);
+}
+
+TEST_F(DosFiles, OpenRefusesBadModesNamesAndMissingFiles)
+{
+    FileObject *file = nullptr;
+    EXPECT_EQ(OpenFileObject(ObjectId{1, nullptr}, Path("x").c_str(), 1007, &file), kErrWrongUsage);
+    EXPECT_EQ(OpenFileObject(ObjectId{1, nullptr}, "", kModeRead, &file), kErrWrongUsage);
+    EXPECT_EQ(OpenFileObject(ObjectId{1, nullptr}, Path("missing").c_str(), kModeRead, &file), kErrCannotReadFile);
+    EXPECT_EQ(CountOpenFiles(), 0u);
+}
+
+TEST_F(DosFiles, MissingNumberNamesItInTheMessage)
+{
+    FileObject *file = nullptr;
+    EXPECT_EQ(FindFileObject(ObjectId{7, nullptr}, &file), kErrFileHandleNotFound);
+    EXPECT_EQ(GetErrorText(kErrFileHandleNotFound), "Could not find file handle 7!");
+    int dummy;
+    EXPECT_EQ(FindFileObject(ObjectId{0, &dummy}, &file), kErrObjectNotFound);
+}
+
+TEST_F(DosFiles, AutomaticHandleIsTheRecord)
+{
+    FileObject *file = nullptr;
+    ASSERT_EQ(OpenFileObject(ObjectId{0, kAutoHandleRequest}, Path("a").c_str(), kModeWrite, &file), 0);
+    EXPECT_EQ(file->id.handle, file);
+    FileObject *found = nullptr;
+    ASSERT_EQ(FindFileObject(file->id, &found), 0);
+    EXPECT_EQ(found, file);
+}
+
+TEST_F(DosFiles, ReopeningANumberFlushesAndClosesTheOldFile)
+{
+    FileObject *first = Open(3, Path("first"), kModeWrite);
+    FileWriteString(first, "kept", 4, 0);
+    FileObject *second = Open(3, Path("second"), kModeWrite);
+    EXPECT_EQ(CountOpenFiles(), 1u);
+    EXPECT_EQ(FileList.front().get(), second);
+    EXPECT_EQ(Contents("first"), "kept");
+}
+
+// write "abc", Seek 0, ReadChr = 'a', WriteChr 'X', close: "aXc"; the stream's read-ahead must not hide or
+// misplace the write.
+void CheckReadWriteCoherence(DosFiles &t, int32_t modeA, int32_t modeB)
+{
+    FileObject *file = t.Open(1, t.Path("rw"), kModeReadWrite);
+    IOMode = modeA;
+    ASSERT_EQ(FileWriteString(file, "abc", 3, 0), 0);
+    ASSERT_EQ(FileSeek(file, 0), 0);
+    IOMode = modeB;
+    double value = 0;
+    ASSERT_EQ(FileReadChr(file, &value), 0);
+    EXPECT_EQ(value, 'a');
+    IOMode = modeA;
+    ASSERT_EQ(FileWriteChr(file, 'X'), 0);
+    IOMode = modeB;
+    ASSERT_EQ(FileReadChr(file, &value), 0);
+    EXPECT_EQ(value, 'c');
+    ASSERT_EQ(CloseFileObject(file), 0);
+    EXPECT_EQ(t.Contents("rw"), "aXc");
+}
+
+TEST_F(DosFiles, ReadWriteCoherentBuffered) { CheckReadWriteCoherence(*this, kIOBuffered, kIOBuffered); }
+TEST_F(DosFiles, ReadWriteCoherentUnbuffered) { CheckReadWriteCoherence(*this, kIOUnbuffered, kIOUnbuffered); }
+TEST_F(DosFiles, ReadWriteCoherentAcrossModeSwitches)
+{
+    CheckReadWriteCoherence(*this, kIOBuffered, kIOUnbuffered);
+    CheckReadWriteCoherence(*this, kIOUnbuffered, kIOBuffered);
+}
+
+struct DosFullDisk : DosFiles {
+    void SetUp() override
+    {
+        if (!fs::exists("/dev/full"))
+            GTEST_SKIP() << "no /dev/full";
+        DosFiles::SetUp();
+    }
+};
+
+TEST_F(DosFullDisk, UnbufferedWritesFail)
+{
+    IOMode = kIOUnbuffered;
+    FileObject *file = Open(1, "/dev/full", kModeWrite);
+    EXPECT_EQ(FileWriteString(file, "abc", 3, 0), kErrWriteFailed);
+    EXPECT_EQ(FileWriteLine(file, "abc", 3), kErrWriteFailed);
+    EXPECT_EQ(FileWriteInt(file, 1), kErrWriteFailed);
+}
+
+TEST_F(DosFullDisk, BufferedDataLostOnFlushOrCloseFails)
+{
+    FileObject *file = Open(1, "/dev/full", kModeWrite);
+    EXPECT_EQ(FileWriteLine(file, "abc", 3), 0); // still in the buffer
+    EXPECT_EQ(FileFlush(file), kErrWriteFailed);
+    FileWriteString(file, "abc", 3, 0);
+    EXPECT_EQ(CloseFileObject(file), kErrWriteFailed);
+    EXPECT_EQ(CountOpenFiles(), 0u);
+}
+
+TEST_F(DosFullDisk, BufferedWriteLargerThanTheBufferFails)
+{
+    FileObject *file = Open(1, "/dev/full", kModeWrite);
+    std::string big(1 << 20, 'x');
+    EXPECT_EQ(FileWriteString(file, big.data(), big.size(), 0), kErrWriteFailed);
+    EXPECT_EQ(FileWriteLine(file, big.data(), big.size()), kErrWriteFailed);
+}
+
+TEST_F(DosFullDisk, ReopeningOverLostDataFails)
+{
+    Open(1, "/dev/full", kModeWrite);
+    FileWriteString(FileList.front().get(), "abc", 3, 0);
+    FileObject *file = nullptr;
+    EXPECT_EQ(OpenFileObject(ObjectId{1, nullptr}, Path("x").c_str(), kModeWrite, &file), kErrWriteFailed);
+    EXPECT_EQ(CountOpenFiles(), 0u);
+}
+
+TEST(DosIOMode, OnlyBufferedOrUnbuffered)
+{
+    EXPECT_EQ(SetIOModeValue(1), 0);
+    EXPECT_EQ(IOMode, 1);
+    EXPECT_EQ(SetIOModeValue(2), kErrWrongUsage);
+    EXPECT_EQ(SetIOModeValue(-1), kErrWrongUsage);
+    EXPECT_EQ(SetIOModeValue(0), 0);
+}
+
+} // namespace
