@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <limits>
 
 #include "runtime/app/utilities.h"
@@ -13,10 +12,8 @@ unsigned char FoldLower(unsigned char c) {
     return Latin1ToLower(c);
 }
 
-// 0xDF and 0xFF are lower case without an upper-case form in ISO-8859-1; subtracting 32 would turn them into
-// unrelated characters.
+// Keeps 0xDF and 0xFF: ISO-8859-1 has no upper-case form of them.
 unsigned char FoldUpper(unsigned char c) {
-    if (c == 0xDF || c == 0xFF) return c;
     return Latin1ToUpper(c);
 }
 
