@@ -171,7 +171,8 @@ int CmdSort(VMState *vm) {
     CheckArgs(vm, 1, 2);
     CheckTableArg(vm, 1);
     if (!CheckStack(vm, kSortStackSlots)) return kErrStackOverflowCode;
-    SortState state{vm, GetTop(vm) >= 2};
+    // An explicit Nil comparator counts as none, so wrappers can pass an optional one straight through.
+    SortState state{vm, GetTop(vm) >= 2 && ValueType(vm, 2) != TNIL};
     if (state.hasComparator) CheckFunctionArg(vm, 2);
     int64_t n = ListLength(vm, 1, !state.hasComparator);
     SortRange(state, 0, n - 1);
