@@ -1,9 +1,10 @@
 #include "runtime/app/event_queue.h"
 
 #include <array>
-#include <chrono>
 #include <utility>
 
+#include "host/clock.h"
+#include "host/tasks.h"
 #include "runtime/app/hooks.h"
 #include "runtime/app/runtime_globals.h"
 
@@ -13,17 +14,7 @@ namespace {
 
 std::array<EventRecord, kEventQueueSize> g_events;
 int g_count = 0; // guarded by EventQueueSemaphore
-std::atomic<EventClock> g_clock{nullptr};
-
-int64_t MonotonicMicroseconds() {
-    using namespace std::chrono;
-    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-int64_t NowMicroseconds() {
-    EventClock clock = g_clock.load();
-    return clock ? clock() : MonotonicMicroseconds();
-}
+int64_t NowMicroseconds() { return MonotonicMicroseconds(); }
 
 int64_t StampMicroseconds(const EventTimeStamp &t) { return t.seconds * 1000000 + t.microseconds; }
 
@@ -37,8 +28,6 @@ void DropFront(int n) {
 }
 
 } // namespace
-
-void SetEventClock(EventClock clock) { g_clock = clock; }
 
 int QueueEvent(DisplayRecord *display, int kind, int32_t value1, int32_t value2, int32_t value3,
                std::vector<char> extra) {
@@ -60,6 +49,7 @@ int QueueEvent(DisplayRecord *display, int kind, int32_t value1, int32_t value2,
         e.extra = std::move(extra);
     }
     if (WakeMainThreadHook) WakeMainThreadHook();
+    else SignalMainTask(kSignalEvent);
     return 1;
 }
 

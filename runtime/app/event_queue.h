@@ -54,7 +54,7 @@ struct EventInfo {
 // Recursive, so a holder may call the self-locking operations.
 extern std::recursive_mutex EventQueueSemaphore;
 
-// Stamps and appends an entry, then wakes the main thread. Returns 1 when queued, 0 when dropped (queue full, or
+// Stamps (host monotonic clock) and appends an entry, then wakes the main thread. Returns 1 when queued, 0 when dropped (queue full, or
 // a kind-5 resize of a display that scales itself).
 int QueueEvent(DisplayRecord *display, int kind, int32_t value1, int32_t value2, int32_t value3,
                std::vector<char> extra = {});
@@ -67,8 +67,3 @@ int ExpireEvents(VMState *vm);
 // Clears the display of every queued entry that names it.
 void DetachDisplayEvents(DisplayRecord *display);
 int QueuedEventCount();
-
-// The clock the time stamps come from, in microseconds; tests install a virtual one. Null restores the
-// monotonic clock.
-using EventClock = int64_t (*)();
-void SetEventClock(EventClock clock);

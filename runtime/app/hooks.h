@@ -27,7 +27,7 @@ extern int (*LayerPositionHook)(VMState *vm, const char *name, int32_t *position
 // Applet loading: the ":::chunk" name of a file linked into the applet (fonts only when fontFlag is set);
 // returns 1 and fills chunkName when found, else 0.
 extern int (*LinkedFileHook)(VMState *vm, const char *name, int fontFlag, std::string *chunkName);
-// Host: wake the main thread from another thread (an event was queued).
+// Replaces the main task's event signal that QueueEvent sends (tests).
 extern void (*WakeMainThreadHook)();
 // Replaces the debug output (tests capture it); null sends it to the DEBUGDEVICE target.
 extern void (*DebugWriteHook)(const char *bytes, size_t length);

@@ -4,27 +4,26 @@
 #include <mutex>
 #include <thread>
 
+#include "host/clock.h"
+#include "host/tasks.h"
 #include "runtime/app/event_queue.h"
 #include "runtime/app/hooks.h"
 #include "runtime/app/runtime_globals.h"
 
 namespace {
 
-int64_t g_now = 0;
-int64_t VirtualClock() { return g_now; }
-
 DisplayRecord *FakeDisplay(uintptr_t n) { return reinterpret_cast<DisplayRecord *>(n * 16); }
 
 struct EventQueue : ::testing::Test {
     void SetUp() override {
         ResetRuntimeGlobals();
-        g_now = 1000000;
-        SetEventClock(VirtualClock);
+        InstallVirtualClock(0);
+        AdvanceVirtualClock(1000000);
         RemoveEvent(nullptr, -1, 1);
     }
     void TearDown() override {
         RemoveEvent(nullptr, -1, 1);
-        SetEventClock(nullptr);
+        RemoveVirtualClock();
         DisplayScalesItselfHook = nullptr;
         WakeMainThreadHook = nullptr;
     }
@@ -100,11 +99,11 @@ TEST_F(EventQueue, RemoveKeepsRemainingOrder) {
 
 TEST_F(EventQueue, ExpireDropsEventsOlderThanTimeout) {
     QueueEvent(nullptr, kEventKey, 1, 0, 1); // t = 1.0 s
-    g_now += 1000000;
+    AdvanceVirtualClock(1000000);
     QueueEvent(nullptr, kEventKey, 1, 0, 2); // t = 2.0 s
-    g_now += 1000000;
+    AdvanceVirtualClock(1000000);
     QueueEvent(nullptr, kEventKey, 1, 0, 3); // t = 3.0 s
-    g_now = 3400000;                          // ages 2400, 1400, 400 ms against 1500
+    AdvanceVirtualClock(400000);             // ages 2400, 1400, 400 ms against 1500
     ExpireEvents(nullptr);
     ASSERT_EQ(QueuedEventCount(), 2);
     std::lock_guard<std::recursive_mutex> lock(EventQueueSemaphore);
@@ -115,7 +114,7 @@ TEST_F(EventQueue, ExpireDropsEventsOlderThanTimeout) {
 
 TEST_F(EventQueue, ExpireKeepsEventExactlyAtTimeout) {
     QueueEvent(nullptr, kEventKey, 1, 0, 1);
-    g_now += 1500000;
+    AdvanceVirtualClock(1500000);
     ExpireEvents(nullptr);
     EXPECT_EQ(QueuedEventCount(), 1);
 }
@@ -123,7 +122,7 @@ TEST_F(EventQueue, ExpireKeepsEventExactlyAtTimeout) {
 TEST_F(EventQueue, ExpireUsesCurrentTimeout) {
     EventTimeoutMs = 100;
     QueueEvent(nullptr, kEventKey, 1, 0, 1);
-    g_now += 200000;
+    AdvanceVirtualClock(200000);
     ExpireEvents(nullptr);
     EXPECT_EQ(QueuedEventCount(), 0);
 }
@@ -172,6 +171,14 @@ TEST_F(EventQueue, EventFromOtherThreadWakesMainThread) {
     EventInfo info;
     ASSERT_EQ(FetchEvent(nullptr, 0, &info, 0), 1);
     EXPECT_EQ(info.kind, kEventClipboardChanged);
+}
+
+TEST_F(EventQueue, EventFromOtherThreadSignalsMainTask) {
+    ASSERT_EQ(StartupSystem(), 0);
+    std::thread producer([] { QueueEvent(nullptr, kEventClipboardChanged, 0, 0, 0); });
+    producer.join();
+    EXPECT_NE(WaitSystemSignalsTimeout(0, 0) & kSignalEvent, 0u);
+    ShutdownSystem();
 }
 
 TEST_F(EventQueue, ManyProducersLoseNothingBelowCapacity) {
