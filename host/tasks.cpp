@@ -1,7 +1,9 @@
 #include "host/tasks.h"
 
 #include "host/clock.h"
+#include "host/input.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/hooks.h"
 #include "runtime/app/runtime_globals.h"
 
 #include <algorithm>
@@ -29,7 +31,7 @@ namespace {
 
 std::atomic<uint32_t> pendingSignals{0};
 std::atomic<uint32_t> allocatedSignals{kStandardWaitSignals};
-std::atomic<int> ctrlCQuits{1}, leftMouseQuits{1}, escapeQuits{1};
+std::atomic<int> ctrlCQuits{1};
 MainTaskInfo mainTask{0};
 
 // The built-in wait: a pipe that wakers write a byte into.
@@ -42,16 +44,16 @@ void EnsureWakePipe() {
     });
 }
 
-void BuiltinWait(int64_t timeoutMs) {
+int BuiltinWait(int32_t timeoutMs) {
     EnsureWakePipe();
-    if (wakePipe[0] < 0) return;
+    if (wakePipe[0] < 0) return 0;
     pollfd fd = {wakePipe[0], POLLIN, 0};
-    int timeout = timeoutMs < 0 ? -1 : timeoutMs > INT32_MAX ? INT32_MAX : static_cast<int>(timeoutMs);
-    if (poll(&fd, 1, timeout) > 0) {
+    if (poll(&fd, 1, timeoutMs < 0 ? 0 : timeoutMs) > 0) {
         char drain[64];
         while (read(wakePipe[0], drain, sizeof drain) > 0) {
         }
     }
+    return 0; // no window system behind this wait
 }
 
 void BuiltinWake() {
@@ -64,6 +66,9 @@ void BuiltinWake() {
 std::atomic<SystemWaitFunction> waitFunction{BuiltinWait};
 std::atomic<SystemWakeFunction> wakeFunction{BuiltinWake};
 std::atomic<PumpEventsFunction> pumpFunction{nullptr};
+
+// An unlimited wait is done in slices, so a wait function that treats a negative timeout as 0 cannot spin.
+constexpr int32_t kLongestWaitSliceMs = 1000;
 
 // CTRL-C: the handler only writes into a pipe; a watcher thread turns that into a signal of the main task,
 // because nothing else is safe inside a signal handler.
@@ -118,8 +123,9 @@ TimerRequestNode *FindTimerLocked(int kind, int32_t owner) {
 int64_t PeriodMicroseconds(int64_t ms) { return ms < 1 ? 1000 : ms * 1000; }
 
 // Waits until woken or the deadline (monotonic microseconds, -1 none). Under a virtual clock a finite wait
-// advances the clock instead of sleeping.
+// advances the clock instead of sleeping. A host event that ends the wait becomes kSignalEvent.
 void RawWaitUntil(int64_t deadline) {
+    int32_t slice = kLongestWaitSliceMs;
     if (deadline >= 0) {
         int64_t remaining = deadline - MonotonicMicroseconds();
         if (remaining <= 0) return;
@@ -127,10 +133,9 @@ void RawWaitUntil(int64_t deadline) {
             AdvanceVirtualClock(remaining);
             return;
         }
-        waitFunction.load()((remaining + 999) / 1000);
-        return;
+        slice = static_cast<int32_t>(std::min<int64_t>((remaining + 999) / 1000, kLongestWaitSliceMs));
     }
-    waitFunction.load()(-1);
+    if (waitFunction.load()(slice)) pendingSignals.fetch_or(kSignalEvent);
 }
 
 } // namespace
@@ -148,6 +153,8 @@ int StartupSystem() {
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, &previousInterruptAction);
     signal(SIGPIPE, SIG_IGN); // a closed pipe is a write error, not the end of the program
+    // Events queued from other threads (sound ends, requesters) wake the main wait.
+    if (!WakeMainThreadHook) WakeMainThreadHook = [] { SignalMainTask(kSignalEvent); };
     systemStarted = true;
     return 0;
 }
@@ -234,32 +241,27 @@ void SetSystemWaitFunctions(SystemWaitFunction wait, SystemWakeFunction wake) {
 
 void WakeMainThread() { wakeFunction.load()(); }
 
-void SetSystemOption(int, int id, int value) {
-    if (id == 8) ctrlCQuits = value != 0;
-    else if (id == 9) leftMouseQuits = value != 0;
-    else if (id == 10) escapeQuits = value != 0;
-}
+void SetBreakQuitSwitch(int on) { ctrlCQuits = on != 0; }
+int BreakQuitSwitch() { return ctrlCQuits.load(); }
 
-int GetSystemOption(int id) {
-    if (id == 8) return ctrlCQuits.load();
-    if (id == 9) return leftMouseQuits.load();
-    if (id == 10) return escapeQuits.load();
-    return 0;
-}
+int TakeBreakSignal() { return (pendingSignals.fetch_and(~kSignalBreak) & kSignalBreak) ? 1 : 0; }
 
-// ---- Event pump ----------------------------------------------------------------------------------------------
-void SetPumpEventsFunction(PumpEventsFunction pump) { pumpFunction = pump; }
+void SetWaitPumpFunction(PumpEventsFunction pump) { pumpFunction = pump; }
 
-int PumpEvents(VMState *vm, int) {
+namespace {
+
+int PumpBetweenWaits(VMState *vm) {
     if (PumpEventsFunction pump = pumpFunction.load()) return pump(vm);
-    return QuitRequested.load() ? 1 : 0;
+    return PumpEvents(vm, 0);
 }
+
+} // namespace
 
 // ---- Waiting -------------------------------------------------------------------------------------------------
 int WaitTicks(VMState *vm, int64_t ms) {
     int64_t deadline = MonotonicMicroseconds() + (ms > 0 ? ms : 0) * 1000;
     for (;;) {
-        if (PumpEvents(vm) || QuitRequested.load()) return 1;
+        if (PumpBetweenWaits(vm) || QuitRequested.load()) return 1;
         if (MonotonicMicroseconds() >= deadline) return 0;
         RawWaitUntil(deadline);
     }
@@ -268,7 +270,7 @@ int WaitTicks(VMState *vm, int64_t ms) {
 void WaitMilliseconds(VMState *vm, int64_t ms) {
     int64_t deadline = MonotonicMicroseconds() + (ms > 0 ? ms : 0) * 1000;
     for (;;) {
-        PumpEvents(vm);
+        PumpBetweenWaits(vm);
         if (MonotonicMicroseconds() >= deadline) return;
         RawWaitUntil(deadline);
     }

@@ -1,0 +1,226 @@
+#include "host/clock.h"
+#include "host/tasks.h"
+#include "runtime/app/errors.h"
+#include "runtime/app/runtime_globals.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <thread>
+
+namespace {
+
+class TasksTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QuitRequested = 0;
+        ASSERT_EQ(StartupSystem(), 0);
+        SetBreakQuitSwitch(1);
+        SetWaitPumpFunction([](VMState *) { return QuitRequested.load(); });
+    }
+    void TearDown() override {
+        ShutdownSystem();
+        RemoveVirtualClock();
+        SetWaitPumpFunction(nullptr);
+        SetBreakQuitSwitch(1);
+        QuitRequested = 0;
+    }
+};
+
+TEST_F(TasksTest, WaitWakesOnASignalPostedFromAnotherThread) {
+    int bit = AllocSignalBit();
+    ASSERT_GE(bit, 19);
+    std::thread poster([bit] { SignalMainTask(1u << bit); });
+    uint32_t got = WaitSystemSignals(nullptr, 1u << bit);
+    poster.join();
+    EXPECT_EQ(got, 1u << bit);
+    FreeSignalBit(bit);
+}
+
+TEST_F(TasksTest, MainSignalBitWakesTheStandardWait) {
+    std::thread poster([] { SignalMainTask(1u << MainSignalBit); });
+    EXPECT_EQ(WaitSystemSignals(nullptr, 0), 1u << MainSignalBit);
+    poster.join();
+}
+
+TEST_F(TasksTest, InterruptSetsQuitRequested) {
+    raise(SIGINT);
+    EXPECT_EQ(WaitSystemSignals(nullptr, 0), kSignalBreak);
+    EXPECT_EQ(QuitRequested.load(), 1);
+}
+
+TEST_F(TasksTest, InterruptIsIgnoredWhileTheCtrlCSwitchIsOff) {
+    InstallVirtualClock(0);
+    SetBreakQuitSwitch(0);
+    RaiseBreakSignal();
+    EXPECT_EQ(WaitSystemSignalsTimeout(0, 10), 0u);
+    EXPECT_EQ(QuitRequested.load(), 0);
+}
+
+TEST_F(TasksTest, SignalsOutsideTheMaskStayPending) {
+    InstallVirtualClock(0);
+    int bit = AllocSignalBit();
+    SignalMainTask(1u << bit);
+    EXPECT_EQ(WaitSystemSignalsTimeout(0, 5), 0u);
+    EXPECT_EQ(WaitSystemSignalsTimeout(1u << bit, 0), 1u << bit);
+    FreeSignalBit(bit);
+}
+
+TEST_F(TasksTest, WaitReturnsWhenATimerFallsDueOnTheVirtualClock) {
+    InstallVirtualClock(0);
+    ASSERT_EQ(ControlTimerRequest(kTimerAddInterval, 7, 250), 0);
+    EXPECT_EQ(WaitSystemSignals(nullptr, 0), kSignalTimer);
+    EXPECT_EQ(MonotonicMicroseconds(), 250000);
+}
+
+TEST_F(TasksTest, WaitTicksAdvancesTheVirtualClockWithoutSleeping) {
+    InstallVirtualClock(0);
+    EXPECT_EQ(WaitTicks(nullptr, 1500), 0);
+    EXPECT_EQ(MonotonicMicroseconds(), 1500000);
+    WaitMilliseconds(nullptr, 20);
+    EXPECT_EQ(MonotonicMicroseconds(), 1520000);
+}
+
+TEST_F(TasksTest, WaitTicksStopsEarlyWhenThePumpAsksToQuit) {
+    InstallVirtualClock(0);
+    SetWaitPumpFunction([](VMState *) { return MonotonicMicroseconds() > 0 ? 1 : 0; });
+    SetSystemWaitFunctions(nullptr, nullptr);
+    EXPECT_EQ(WaitTicks(nullptr, 1000), 1);
+}
+
+TEST_F(TasksTest, ReplacedWaitFunctionIsTheOneThatBlocks) {
+    static int calls;
+    calls = 0;
+    SetSystemWaitFunctions([](int32_t) { ++calls; return 1; }, [] {});
+    EXPECT_EQ(WaitSystemSignals(nullptr, 0), kSignalEvent); // a window message ends the wait
+    EXPECT_EQ(calls, 1);
+    SetSystemWaitFunctions(nullptr, nullptr);
+}
+
+class TimerTest : public ::testing::Test {
+protected:
+    void SetUp() override { InstallVirtualClock(0); }
+    void TearDown() override {
+        FreeAllTimerRequests();
+        RemoveVirtualClock();
+    }
+    int PollOne(int32_t *owner) {
+        int kind;
+        PollTimerRequest(nullptr, &kind, owner);
+        return kind;
+    }
+};
+
+TEST_F(TimerTest, IntervalIsDueAfterItsPeriodAndRearms) {
+    ControlTimerRequest(kTimerAddInterval, 3, 100);
+    int32_t owner = 0;
+    EXPECT_EQ(PollOne(&owner), kTimerNotDue);
+    AdvanceVirtualClock(100000);
+    EXPECT_EQ(PollOne(&owner), kTimerInterval);
+    EXPECT_EQ(owner, 3);
+    EXPECT_EQ(PollOne(&owner), kTimerNotDue); // re-armed for 200 ms
+    AdvanceVirtualClock(100000);
+    EXPECT_EQ(PollOne(&owner), kTimerInterval);
+}
+
+TEST_F(TimerTest, LateIntervalRearmsFromNow) {
+    ControlTimerRequest(kTimerAddInterval, 1, 100);
+    AdvanceVirtualClock(1000000); // ten periods missed
+    int32_t owner;
+    EXPECT_EQ(PollOne(&owner), kTimerInterval);
+    EXPECT_EQ(PollOne(&owner), kTimerNotDue); // not ten catch-up calls
+    EXPECT_EQ(TimeUntilNextTimer(), 100000);
+}
+
+TEST_F(TimerTest, TimeoutFiresOnceAndIsFreed) {
+    ControlTimerRequest(kTimerAddTimeout, 9, 50);
+    AdvanceVirtualClock(50000);
+    int32_t owner;
+    EXPECT_EQ(PollOne(&owner), kTimerTimeout);
+    EXPECT_EQ(owner, 9);
+    EXPECT_EQ(FindTimerRequest(kTimerTimeout, 9), nullptr);
+    EXPECT_EQ(TimeUntilNextTimer(), -1);
+}
+
+TEST_F(TimerTest, ChangedPeriodAppliesFromTheNextRearm) {
+    ControlTimerRequest(kTimerAddInterval, 2, 100);
+    ControlTimerRequest(kTimerChangeInterval, 2, 300);
+    EXPECT_EQ(TimeUntilNextTimer(), 100000);
+    AdvanceVirtualClock(100000);
+    int32_t owner;
+    EXPECT_EQ(PollOne(&owner), kTimerInterval);
+    EXPECT_EQ(TimeUntilNextTimer(), 300000);
+}
+
+TEST_F(TimerTest, RemovedRequestsAreGoneAndKeyedByKind) {
+    ControlTimerRequest(kTimerAddInterval, 5, 100);
+    ControlTimerRequest(kTimerAddTimeout, 5, 100);
+    ControlTimerRequest(kTimerRemoveInterval, 5, 0);
+    EXPECT_EQ(FindTimerRequest(kTimerInterval, 5), nullptr);
+    EXPECT_NE(FindTimerRequest(kTimerTimeout, 5), nullptr);
+    ControlTimerRequest(kTimerRemoveTimeout, 5, 0);
+    EXPECT_EQ(FindTimerRequest(kTimerTimeout, 5), nullptr);
+}
+
+TEST_F(TimerTest, PollWalksTheListInOrder) {
+    ControlTimerRequest(kTimerAddInterval, 1, 10);
+    ControlTimerRequest(kTimerAddTimeout, 2, 10);
+    AdvanceVirtualClock(10000);
+    int kind;
+    int32_t owner;
+    TimerRequestNode *next = PollTimerRequest(nullptr, &kind, &owner);
+    EXPECT_EQ(owner, 1);
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(PollTimerRequest(next, &kind, &owner), nullptr);
+    EXPECT_EQ(owner, 2);
+    EXPECT_EQ(kind, kTimerTimeout);
+}
+
+TEST_F(TimerTest, PollOfARemovedNodeEndsTheWalkSafely) {
+    ControlTimerRequest(kTimerAddInterval, 1, 10);
+    ControlTimerRequest(kTimerAddInterval, 2, 10);
+    TimerRequestNode *successor = nullptr;
+    FindTimerRequest(kTimerInterval, 1, &successor);
+    ControlTimerRequest(kTimerRemoveInterval, 2, 0);
+    int kind;
+    int32_t owner;
+    EXPECT_EQ(PollTimerRequest(successor, &kind, &owner), nullptr);
+    EXPECT_EQ(kind, kTimerNotDue);
+}
+
+TEST(Semaphore, LockIsExclusiveAcrossThreads) {
+    HostSemaphore *semaphore = CreateSemaphore();
+    ASSERT_NE(semaphore, nullptr);
+    int counter = 0;
+    auto work = [&] {
+        for (int i = 0; i < 20000; ++i) {
+            LockSemaphore(semaphore);
+            ++counter;
+            UnlockSemaphore(semaphore);
+        }
+    };
+    std::thread a(work), b(work);
+    a.join();
+    b.join();
+    EXPECT_EQ(counter, 40000);
+    DeleteSemaphore(semaphore);
+}
+
+TEST(Programs, SynchronousRunWaitsForTheProgram) {
+    EXPECT_EQ(RunProgram("sh", "-c \"exit 0\"", 0), 0);
+}
+
+TEST(Programs, MissingProgramGivesCannotOpenWithItsName) {
+    EXPECT_EQ(RunProgram("/nonexistent/vl-program", "", 0), kErrCannotOpen);
+    EXPECT_EQ(ErrorArgString(), "/nonexistent/vl-program");
+}
+
+TEST(Programs, OptionalLibrariesAreBuiltInOrRefusedByName) {
+    void *base = nullptr;
+    EXPECT_EQ(OpenOptionalLibrary("z.library", &base), 0);
+    EXPECT_NE(base, nullptr);
+    EXPECT_EQ(OpenOptionalLibrary("nosuch.library", &base), kErrCannotOpen);
+    EXPECT_EQ(ErrorArgString(), "nosuch.library");
+}
+
+} // namespace
