@@ -1,0 +1,205 @@
+// Dos file throughput: WriteInt/ReadInt through the file operations (buffered, 64 MiB; unbuffered, 4 MiB) and
+// whole-file compression of 64 MiB, against python3's zlib.compress of the same data at the same level,
+// measured in the same run.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/compressed_file.h"
+#include "libs/dos/file_object.h"
+#include "runtime/app/runtime_globals.h"
+
+namespace {
+
+constexpr int64_t kBufferedBytes = 64 << 20;
+constexpr int64_t kUnbufferedBytes = 4 << 20;
+constexpr int64_t kCompressBytes = 64 << 20;
+
+std::string TempPath(const char *name)
+{
+    return (std::filesystem::temp_directory_path() / ("vl_bench_dos_" + std::to_string(getpid()) + "_" + name))
+        .string();
+}
+
+FileObject *Open(const std::string &path, int32_t mode)
+{
+    FileObject *file = nullptr;
+    if (OpenFileObject(ObjectId{1, nullptr}, path.c_str(), mode, &file) != 0)
+        std::abort();
+    return file;
+}
+
+void WriteInts(const std::string &path, int64_t bytes)
+{
+    FileObject *file = Open(path, kModeWrite);
+    for (int64_t i = 0; i < bytes / 4; ++i)
+        if (FileWriteInt(file, static_cast<int32_t>(i)) != 0)
+            std::abort();
+    if (CloseFileObject(file) != 0)
+        std::abort();
+}
+
+void ReadInts(const std::string &path, int64_t bytes)
+{
+    FileObject *file = Open(path, kModeRead);
+    double value = 0, sum = 0;
+    for (int64_t i = 0; i < bytes / 4; ++i) {
+        if (FileReadInt(file, &value) != 0)
+            std::abort();
+        sum += value;
+    }
+    benchmark::DoNotOptimize(sum);
+    CloseFileObject(file);
+}
+
+void BM_WriteIntBuffered(benchmark::State &state)
+{
+    QuietMode = 1;
+    IOMode = kIOBuffered;
+    std::string path = TempPath("ints");
+    for (auto _ : state)
+        WriteInts(path, kBufferedBytes);
+    state.SetBytesProcessed(state.iterations() * kBufferedBytes);
+    std::filesystem::remove(path);
+}
+
+void BM_ReadIntBuffered(benchmark::State &state)
+{
+    QuietMode = 1;
+    IOMode = kIOBuffered;
+    std::string path = TempPath("ints");
+    WriteInts(path, kBufferedBytes);
+    for (auto _ : state)
+        ReadInts(path, kBufferedBytes);
+    state.SetBytesProcessed(state.iterations() * kBufferedBytes);
+    std::filesystem::remove(path);
+}
+
+void BM_WriteIntUnbuffered(benchmark::State &state)
+{
+    QuietMode = 1;
+    IOMode = kIOUnbuffered;
+    std::string path = TempPath("ints_unbuffered");
+    for (auto _ : state)
+        WriteInts(path, kUnbufferedBytes);
+    state.SetBytesProcessed(state.iterations() * kUnbufferedBytes);
+    IOMode = kIOBuffered;
+    std::filesystem::remove(path);
+}
+
+void BM_ReadIntUnbuffered(benchmark::State &state)
+{
+    QuietMode = 1;
+    std::string path = TempPath("ints_unbuffered");
+    WriteInts(path, kUnbufferedBytes);
+    IOMode = kIOUnbuffered;
+    for (auto _ : state)
+        ReadInts(path, kUnbufferedBytes);
+    state.SetBytesProcessed(state.iterations() * kUnbufferedBytes);
+    IOMode = kIOBuffered;
+    std::filesystem::remove(path);
+}
+
+// Text-like data that compresses about 3:1, so deflate does real work.
+const std::string &CompressSource()
+{
+    static std::string path = [] {
+        std::string p = TempPath("source");
+        std::mt19937 rng(42);
+        const char *words[] = {"layer ", "brush ", "display ", "sample ", "0x3F ", "transition ", "\n", "anim "};
+        std::string data;
+        data.reserve(kCompressBytes);
+        while (static_cast<int64_t>(data.size()) < kCompressBytes) {
+            data += words[rng() % 8];
+            data += static_cast<char>('a' + rng() % 26);
+        }
+        data.resize(kCompressBytes);
+        std::ofstream(p, std::ios::binary) << data;
+        return p;
+    }();
+    return path;
+}
+
+void BM_CompressFile(benchmark::State &state)
+{
+    std::string packed = TempPath("packed");
+    for (auto _ : state)
+        if (CompressToFile(kPackedFileMagic, CompressSource().c_str(), packed.c_str(), nullptr) != 0)
+            std::abort();
+    state.SetBytesProcessed(state.iterations() * kCompressBytes);
+    std::filesystem::remove(packed);
+}
+
+void BM_DecompressFile(benchmark::State &state)
+{
+    std::string packed = TempPath("packed2"), out = TempPath("unpacked");
+    CompressToFile(kPackedFileMagic, CompressSource().c_str(), packed.c_str(), nullptr);
+    for (auto _ : state)
+        if (DecompressFromFile(kPackedFileMagic, packed.c_str(), out.c_str(), 0, nullptr) != 0)
+            std::abort();
+    state.SetBytesProcessed(state.iterations() * kCompressBytes);
+    std::filesystem::remove(packed);
+    std::filesystem::remove(out);
+}
+
+// The peer: python3 reads the file, compresses it at the default level and writes the result, timed inside
+// python so interpreter start-up is not counted.
+void BM_PythonZlibCompress(benchmark::State &state)
+{
+    std::string out = TempPath("py_packed"), timing = TempPath("py_time");
+    std::string command = "python3 -c 'import sys,time,zlib\nt=time.perf_counter()\nd=open(sys.argv[1],\"rb\").read()\n"
+                          "open(sys.argv[2],\"wb\").write(b\"VLPK\"+bytes(4)+zlib.compress(d,-1))\n"
+                          "open(sys.argv[3],\"w\").write(repr(time.perf_counter()-t))' '" +
+                          CompressSource() + "' '" + out + "' '" + timing + "'";
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0) {
+            state.SkipWithError("python3 failed");
+            break;
+        }
+        std::ifstream in(timing);
+        double seconds = 0;
+        in >> seconds;
+        state.SetIterationTime(seconds);
+    }
+    state.SetBytesProcessed(state.iterations() * kCompressBytes);
+    std::filesystem::remove(out);
+    std::filesystem::remove(timing);
+}
+
+} // namespace
+
+BENCHMARK(BM_WriteIntBuffered)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadIntBuffered)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteIntUnbuffered)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadIntUnbuffered)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CompressFile)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_DecompressFile)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_PythonZlibCompress)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
+
+int main(int argc, char **argv)
+{
+    std::printf("CPU: %s, cores: %u\n", [] {
+        static std::string model = "unknown";
+        std::ifstream cpuinfo("/proc/cpuinfo");
+        for (std::string line; std::getline(cpuinfo, line);)
+            if (line.rfind("model name", 0) == 0) {
+                model = line.substr(line.find(':') + 2);
+                break;
+            }
+        return model.c_str();
+    }(), std::thread::hardware_concurrency());
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::filesystem::remove(CompressSource());
+    return 0;
+}

@@ -1,0 +1,66 @@
+// Serialised tables and functions as ReadTable and ReadFunction read them from a file. The first byte picks the
+// command; the rest is the file, reached through a ":::memory" name so no disk is involved.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "host/virtual_file.h"
+#include "libs/dos/dos_library.h"
+#include "libs/dos/file_object.h"
+#include "libs/dos/serialised_format.h"
+#include "runtime/app/command.h"
+#include "runtime/app/runtime_globals.h"
+
+namespace {
+
+VMState *FuzzVM()
+{
+    static VMState *vm = [] {
+        QuietMode = 1; // no progress line per opened file
+        VMState *state = NewVMState();
+        InitRuntimeSupport(state);
+        kDosLibrary.registerLibrary(state);
+        return state;
+    }();
+    return vm;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    std::vector<uint8_t> file(data + 1, data + size);
+    const bool table = (data[0] & 1) == 0;
+
+    // The parser alone, without a VM.
+    SerialSource source;
+    source.bytes = file;
+    if (table) {
+        SerialTable parsed;
+        DecodeTableBody(&source, &parsed);
+    } else {
+        std::string chunk;
+        DecodeFunctionRecord(&source, (data[0] & 2) != 0, &chunk);
+    }
+
+    // The whole command: magic, record, the chunk loader and the table rebuilt in the VM.
+    uint8_t empty = 0;
+    const void *base = file.empty() ? &empty : file.data();
+    RegisterMemoryRange(base, file.size(), 0);
+    char name[64];
+    MakeMemoryFileName(name, sizeof name, base, file.size());
+    FileObject *object = nullptr;
+    if (OpenFileObject(ObjectId{1, nullptr}, name, kModeRead, &object) == 0) {
+        VMState *vm = FuzzVM();
+        int top = GetTop(vm);
+        PushNativeFunction(vm, table ? CmdReadTable : CmdReadFunction, table ? "ReadTable" : "ReadFunction");
+        PushNumber(vm, 1);
+        ProtectedCall(vm, 1, 0, 0);
+        SetTop(vm, top);
+        CloseFileObject(object);
+    }
+    UnregisterMemoryRange(base);
+    return 0;
+}
