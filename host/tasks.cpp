@@ -1,11 +1,11 @@
 #include "host/tasks.h"
 
 #include "host/clock.h"
-#include "host/input.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
 #include "runtime/app/runtime_globals.h"
 
+#include <algorithm>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -14,11 +14,13 @@
 #include <fcntl.h>
 #include <mutex>
 #include <new>
+#include <new>
 #include <poll.h>
 #include <pthread.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
+#include <strings.h>
 #include <strings.h>
 #include <unistd.h>
 
@@ -31,7 +33,7 @@ namespace {
 
 std::atomic<uint32_t> pendingSignals{0};
 std::atomic<uint32_t> allocatedSignals{kStandardWaitSignals};
-std::atomic<int> ctrlCQuits{1};
+std::atomic<int> ctrlCQuits{1}, leftMouseQuits{1}, escapeQuits{1};
 MainTaskInfo mainTask{0};
 
 // The built-in wait: a pipe that wakers write a byte into.
@@ -44,16 +46,16 @@ void EnsureWakePipe() {
     });
 }
 
-int BuiltinWait(int32_t timeoutMs) {
+void BuiltinWait(int64_t timeoutMs) {
     EnsureWakePipe();
-    if (wakePipe[0] < 0) return 0;
+    if (wakePipe[0] < 0) return;
     pollfd fd = {wakePipe[0], POLLIN, 0};
-    if (poll(&fd, 1, timeoutMs < 0 ? 0 : timeoutMs) > 0) {
+    int timeout = timeoutMs < 0 ? -1 : timeoutMs > INT32_MAX ? INT32_MAX : static_cast<int>(timeoutMs);
+    if (poll(&fd, 1, timeout) > 0) {
         char drain[64];
         while (read(wakePipe[0], drain, sizeof drain) > 0) {
         }
     }
-    return 0; // no window system behind this wait
 }
 
 void BuiltinWake() {
@@ -66,9 +68,6 @@ void BuiltinWake() {
 std::atomic<SystemWaitFunction> waitFunction{BuiltinWait};
 std::atomic<SystemWakeFunction> wakeFunction{BuiltinWake};
 std::atomic<PumpEventsFunction> pumpFunction{nullptr};
-
-// An unlimited wait is done in slices, so a wait function that treats a negative timeout as 0 cannot spin.
-constexpr int32_t kLongestWaitSliceMs = 1000;
 
 // CTRL-C: the handler only writes into a pipe; a watcher thread turns that into a signal of the main task,
 // because nothing else is safe inside a signal handler.
@@ -123,19 +122,20 @@ TimerRequestNode *FindTimerLocked(int kind, int32_t owner) {
 int64_t PeriodMicroseconds(int64_t ms) { return ms < 1 ? 1000 : ms * 1000; }
 
 // Waits until woken or the deadline (monotonic microseconds, -1 none). Under a virtual clock a finite wait
-// advances the clock instead of sleeping. A host event that ends the wait becomes kSignalEvent.
-void RawWaitUntil(int64_t deadline) {
-    int32_t slice = kLongestWaitSliceMs;
-    if (deadline >= 0) {
-        int64_t remaining = deadline - MonotonicMicroseconds();
-        if (remaining <= 0) return;
-        if (VirtualClockInstalled()) {
-            AdvanceVirtualClock(remaining);
-            return;
-        }
-        slice = static_cast<int32_t>(std::min<int64_t>((remaining + 999) / 1000, kLongestWaitSliceMs));
+// advances the clock instead of sleeping. Returns true when the wait ended early.
+bool RawWaitUntil(int64_t deadline) {
+    if (deadline < 0) {
+        waitFunction.load()(-1);
+        return true;
     }
-    if (waitFunction.load()(slice)) pendingSignals.fetch_or(kSignalEvent);
+    int64_t remaining = deadline - MonotonicMicroseconds();
+    if (remaining <= 0) return false;
+    if (VirtualClockInstalled()) {
+        AdvanceVirtualClock(remaining);
+        return false;
+    }
+    waitFunction.load()((remaining + 999) / 1000);
+    return MonotonicMicroseconds() < deadline;
 }
 
 } // namespace
@@ -228,7 +228,9 @@ uint32_t WaitSystemSignalsTimeout(uint32_t extraMask, int64_t timeoutMs) {
         if (deadline >= 0 && now >= deadline) return 0;
         int64_t wakeAt = deadline;
         if (untilTimer > 0 && (wakeAt < 0 || now + untilTimer < wakeAt)) wakeAt = now + untilTimer;
-        RawWaitUntil(wakeAt);
+        // The built-in wait only ends early through a wake, which sets a bit first; an early end without one
+        // is the host's wait reporting a window message.
+        if (RawWaitUntil(wakeAt) && !(pendingSignals.load() & wanted)) pendingSignals.fetch_or(kSignalEvent);
     }
 }
 
@@ -241,27 +243,32 @@ void SetSystemWaitFunctions(SystemWaitFunction wait, SystemWakeFunction wake) {
 
 void WakeMainThread() { wakeFunction.load()(); }
 
-void SetBreakQuitSwitch(int on) { ctrlCQuits = on != 0; }
-int BreakQuitSwitch() { return ctrlCQuits.load(); }
-
-int TakeBreakSignal() { return (pendingSignals.fetch_and(~kSignalBreak) & kSignalBreak) ? 1 : 0; }
-
-void SetWaitPumpFunction(PumpEventsFunction pump) { pumpFunction = pump; }
-
-namespace {
-
-int PumpBetweenWaits(VMState *vm) {
-    if (PumpEventsFunction pump = pumpFunction.load()) return pump(vm);
-    return PumpEvents(vm, 0);
+void SetSystemOption(int, int id, int value) {
+    if (id == 8) ctrlCQuits = value != 0;
+    else if (id == 9) leftMouseQuits = value != 0;
+    else if (id == 10) escapeQuits = value != 0;
 }
 
-} // namespace
+int GetSystemOption(int id) {
+    if (id == 8) return ctrlCQuits.load();
+    if (id == 9) return leftMouseQuits.load();
+    if (id == 10) return escapeQuits.load();
+    return 0;
+}
+
+// ---- Event pump ----------------------------------------------------------------------------------------------
+void SetPumpEventsFunction(PumpEventsFunction pump) { pumpFunction = pump; }
+
+int PumpEvents(VMState *vm, int) {
+    if (PumpEventsFunction pump = pumpFunction.load()) return pump(vm);
+    return QuitRequested.load() ? 1 : 0;
+}
 
 // ---- Waiting -------------------------------------------------------------------------------------------------
 int WaitTicks(VMState *vm, int64_t ms) {
     int64_t deadline = MonotonicMicroseconds() + (ms > 0 ? ms : 0) * 1000;
     for (;;) {
-        if (PumpBetweenWaits(vm) || QuitRequested.load()) return 1;
+        if (PumpEvents(vm) || QuitRequested.load()) return 1;
         if (MonotonicMicroseconds() >= deadline) return 0;
         RawWaitUntil(deadline);
     }
@@ -270,7 +277,7 @@ int WaitTicks(VMState *vm, int64_t ms) {
 void WaitMilliseconds(VMState *vm, int64_t ms) {
     int64_t deadline = MonotonicMicroseconds() + (ms > 0 ? ms : 0) * 1000;
     for (;;) {
-        PumpBetweenWaits(vm);
+        PumpEvents(vm);
         if (MonotonicMicroseconds() >= deadline) return;
         RawWaitUntil(deadline);
     }

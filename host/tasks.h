@@ -54,27 +54,27 @@ uint32_t WaitSystemSignals(VMState *vm, uint32_t extraMask);
 // The same with a timeout in milliseconds (0: poll); returns 0 when it timed out.
 uint32_t WaitSystemSignalsTimeout(uint32_t extraMask, int64_t timeoutMs);
 
-// The replaceable wait: block until woken or until timeoutMs passed; returns 1 when a host event (a window
-// message) arrived, else 0. Spurious returns are fine. The wake function must be callable from any thread (not
-// from a signal handler: CTRL-C reaches it through a watcher thread). The graphical host installs its
-// WaitHostEvents here once video is up. Null arguments restore the built-in pair (a pipe).
-using SystemWaitFunction = int (*)(int32_t timeoutMs);
+// The replaceable wait: block until woken or until timeoutMs passed (-1: no limit). Spurious returns are fine;
+// a return before the timeout with no signal set counts as a host event (kSignalEvent), so a window message ends
+// WaitSystemSignals too.
+// The wake function must be callable from any thread (not from a signal handler: CTRL-C reaches it through a
+// watcher thread). Null arguments restore the built-in pair.
+using SystemWaitFunction = void (*)(int64_t timeoutMs);
 using SystemWakeFunction = void (*)();
 void SetSystemWaitFunctions(SystemWaitFunction wait, SystemWakeFunction wake);
 // Wakes the main thread's wait without setting a signal.
 void WakeMainThread();
 
-// The CTRL-C quit switch (system option 8, on at start): while on, a break sets QuitRequested. The pump's
-// SetSystemOption forwards id 8 here.
-void SetBreakQuitSwitch(int on);
-int BreakQuitSwitch();
-// Takes a pending break (1 when there was one); the event pump may treat it as a quit condition.
-int TakeBreakSignal();
+// id 8 the CTRL-C quit switch, 9 the left-mouse quit switch, 10 the Escape quit switch (on at start).
+void SetSystemOption(int ignored, int id, int value);
+int GetSystemOption(int id);
 
-// The pump that WaitTicks and WaitMilliseconds call between waits: the host's PumpEvents (input.h) unless a
-// test installs another; null restores it.
+// ---- Event pump ----------------------------------------------------------------------------------------------
+// The graphical host installs its PumpEvents here; until then pumping only reports QuitRequested.
 using PumpEventsFunction = int (*)(VMState *vm);
-void SetWaitPumpFunction(PumpEventsFunction pump);
+void SetPumpEventsFunction(PumpEventsFunction pump);
+// Drains the host's messages into the event queue; non-zero when the program is to quit.
+int PumpEvents(VMState *vm, int unused = 0);
 
 // ---- Waiting -------------------------------------------------------------------------------------------------
 // Waits ms milliseconds while pumping events; returns 1 early when the program is asked to quit, else 0.

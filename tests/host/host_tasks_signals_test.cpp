@@ -15,14 +15,13 @@ protected:
     void SetUp() override {
         QuitRequested = 0;
         ASSERT_EQ(StartupSystem(), 0);
-        SetBreakQuitSwitch(1);
-        SetWaitPumpFunction([](VMState *) { return QuitRequested.load(); });
+        SetSystemOption(0, 8, 1);
     }
     void TearDown() override {
         ShutdownSystem();
         RemoveVirtualClock();
-        SetWaitPumpFunction(nullptr);
-        SetBreakQuitSwitch(1);
+        SetPumpEventsFunction(nullptr);
+        SetSystemOption(0, 8, 1);
         QuitRequested = 0;
     }
 };
@@ -51,7 +50,7 @@ TEST_F(TasksTest, InterruptSetsQuitRequested) {
 
 TEST_F(TasksTest, InterruptIsIgnoredWhileTheCtrlCSwitchIsOff) {
     InstallVirtualClock(0);
-    SetBreakQuitSwitch(0);
+    SetSystemOption(0, 8, 0);
     RaiseBreakSignal();
     EXPECT_EQ(WaitSystemSignalsTimeout(0, 10), 0u);
     EXPECT_EQ(QuitRequested.load(), 0);
@@ -83,7 +82,7 @@ TEST_F(TasksTest, WaitTicksAdvancesTheVirtualClockWithoutSleeping) {
 
 TEST_F(TasksTest, WaitTicksStopsEarlyWhenThePumpAsksToQuit) {
     InstallVirtualClock(0);
-    SetWaitPumpFunction([](VMState *) { return MonotonicMicroseconds() > 0 ? 1 : 0; });
+    SetPumpEventsFunction([](VMState *) { return MonotonicMicroseconds() > 0 ? 1 : 0; });
     SetSystemWaitFunctions(nullptr, nullptr);
     EXPECT_EQ(WaitTicks(nullptr, 1000), 1);
 }
@@ -91,7 +90,7 @@ TEST_F(TasksTest, WaitTicksStopsEarlyWhenThePumpAsksToQuit) {
 TEST_F(TasksTest, ReplacedWaitFunctionIsTheOneThatBlocks) {
     static int calls;
     calls = 0;
-    SetSystemWaitFunctions([](int32_t) { ++calls; return 1; }, [] {});
+    SetSystemWaitFunctions([](int64_t) { ++calls; }, [] {});
     EXPECT_EQ(WaitSystemSignals(nullptr, 0), kSignalEvent); // a window message ends the wait
     EXPECT_EQ(calls, 1);
     SetSystemWaitFunctions(nullptr, nullptr);
