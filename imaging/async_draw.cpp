@@ -1,0 +1,121 @@
+#include "imaging/async_draw.h"
+
+#include <new>
+
+#include "runtime/app/errors.h"
+
+void *(*CurrentDisplayHook)() = nullptr;
+
+static AsyncDrawObject *gAsyncDraws = nullptr;
+
+int CreateAsyncDraw(int32_t kind, AsyncStepFn step, AsyncEndFn end, AsyncFreeFn free, AsyncNotifyFn notify,
+                    void *context, AsyncDrawObject **handle) {
+    if (handle) *handle = nullptr;
+    auto *o = new (std::nothrow) AsyncDrawObject;
+    if (!o) return kErrOutOfMemoryCode;
+    o->kind = kind;
+    o->step = step;
+    o->end = end;
+    o->free = free;
+    o->notify = notify;
+    o->context = context;
+    o->display = CurrentDisplayHook ? CurrentDisplayHook() : nullptr;
+    AsyncDrawObject **tail = &gAsyncDraws;
+    while (*tail) tail = &(*tail)->next;
+    *tail = o;
+    if (handle) *handle = o;
+    return 0;
+}
+
+AsyncDrawObject *FindAsyncDraw(const void *handle) {
+    for (AsyncDrawObject *o = gAsyncDraws; o; o = o->next)
+        if (o == handle) return o;
+    return nullptr;
+}
+
+static bool Unlink(AsyncDrawObject *object) {
+    for (AsyncDrawObject **p = &gAsyncDraws; *p; p = &(*p)->next)
+        if (*p == object) {
+            *p = object->next;
+            object->next = nullptr;
+            return true;
+        }
+    return false;
+}
+
+// Unlinked first, so that callbacks which free other objects or look the list up never see it again.
+static void Finish(AsyncDrawObject *object, int32_t flag) {
+    if (!Unlink(object)) return;
+    if (object->end) object->end(object->context, flag);
+    if (object->free) object->free(object->context, flag);
+    delete object;
+}
+
+int StepAsyncDraw(AsyncDrawObject *object, int32_t *finished) {
+    if (finished) *finished = 0;
+    if (!FindAsyncDraw(object)) return kErrObjectNotFound;
+    int32_t done = 0;
+    int err = object->step ? object->step(object->context, &done) : 0;
+    if (!object->step) done = 1;
+    // The step may have freed every object (a script error path); only finish what is still ours.
+    if ((err || done) && FindAsyncDraw(object)) {
+        Finish(object, err ? 1 : 0);
+        if (finished) *finished = 1;
+    }
+    return err;
+}
+
+int NotifyAsyncDraws(int32_t code, void *data) {
+    for (AsyncDrawObject *o = gAsyncDraws; o;) {
+        AsyncDrawObject *next = o->next;
+        if (o->notify) o->notify(code, data, o->context);
+        o = next;
+    }
+    return 0;
+}
+
+bool DisplayHasAsyncDraws(const void *display) {
+    for (AsyncDrawObject *o = gAsyncDraws; o; o = o->next)
+        if (o->display == display) return true;
+    return false;
+}
+
+// Asks each object to store what it draws into the first word of a record.
+static void *AskFirstWord(AsyncDrawObject *o, int32_t code) {
+    void *record[1] = {nullptr};
+    if (o->notify) o->notify(code, record, o->context);
+    return record[0];
+}
+
+bool LayerHasAsyncDraw(const void *layer) {
+    if (!layer) return false;
+    for (AsyncDrawObject *o = gAsyncDraws; o; o = o->next)
+        if (AskFirstWord(o, kAsyncNotifyGetLayer) == layer) return true;
+    return false;
+}
+
+void *FindAsyncDrawBGPic() {
+    for (AsyncDrawObject *o = gAsyncDraws; o; o = o->next)
+        if (o->kind == ADF_FX)
+            if (void *b = AskFirstWord(o, kAsyncNotifyGetBGPic)) return b;
+    return nullptr;
+}
+
+void FreeAsyncDrawsOfDisplay(const void *display) {
+    for (AsyncDrawObject *o = gAsyncDraws; o;) {
+        if (!display || o->display == display) {
+            Finish(o, 1);
+            o = gAsyncDraws; // callbacks may have changed the list: start over
+        } else {
+            o = o->next;
+        }
+    }
+}
+
+void FreeAllAsyncDraws() { FreeAsyncDrawsOfDisplay(nullptr); }
+
+int32_t CountAsyncDraws() {
+    int32_t n = 0;
+    for (AsyncDrawObject *o = gAsyncDraws; o; o = o->next) ++n;
+    return n;
+}

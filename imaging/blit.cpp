@@ -1,0 +1,254 @@
+#include "imaging/blit.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "imaging/blit_kernels.h"
+#include "runtime/app/errors.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+HostBitmap *(*CurrentOutputBitmapHook)() = nullptr;
+
+// SSE2 is part of every x86-64 CPU, so the vector path needs no runtime check there; other machines take the
+// scalar loop, which g++ vectorises where it can.
+void BlendRowAlpha32(uint8_t *dst, const uint8_t *src, const uint8_t *alpha, int width) {
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i k256 = _mm_set1_epi16(256);
+    const __m128i opaque = _mm_set1_epi8(char(0xFF));
+    for (; i + 4 <= width; i += 4) {
+        uint32_t a4;
+        std::memcpy(&a4, alpha + i, 4);
+        if (a4 == 0) continue;
+        __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + i * 4));
+        if (a4 == 0xFFFFFFFFu) {
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i * 4), s);
+            continue;
+        }
+        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i *>(dst + i * 4));
+        __m128i a = _mm_cvtsi32_si128(int(a4));
+        a = _mm_unpacklo_epi8(a, a);
+        a = _mm_unpacklo_epi16(a, a); // each alpha byte repeated over its pixel's four bytes
+        __m128i full = _mm_cmpeq_epi8(a, opaque);
+        __m128i al = _mm_unpacklo_epi8(a, zero), ah = _mm_unpackhi_epi8(a, zero);
+        __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), _mm_sub_epi16(k256, al)),
+                                   _mm_mullo_epi16(_mm_unpacklo_epi8(s, zero), al));
+        __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), _mm_sub_epi16(k256, ah)),
+                                   _mm_mullo_epi16(_mm_unpackhi_epi8(s, zero), ah));
+        __m128i r = _mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8));
+        r = _mm_or_si128(_mm_and_si128(full, s), _mm_andnot_si128(full, r));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i * 4), r);
+    }
+#endif
+    for (; i < width; ++i) {
+        unsigned a = alpha[i];
+        for (int c = 0; c < 4; ++c) dst[i * 4 + c] = BlendChannel(dst[i * 4 + c], src[i * 4 + c], a);
+    }
+}
+
+void BlitRectGeneric(const PixelBuffer &src, int sx, int sy, const PixelBuffer &dst, int dx, int dy, int w, int h,
+                     const PlaneBuffer &mask, const PlaneBuffer &alpha) {
+    for (int j = 0; j < h; ++j) {
+        for (int i = 0; i < w; ++i) {
+            if (mask.data && !MaskBit(mask.Row(sy + j), sx + i)) continue;
+            unsigned a = alpha.data ? alpha.Row(sy + j)[sx + i] : 255;
+            if (a == 0) continue;
+            Channels s = ReadPixelGeneric(src, sx + i, sy + j);
+            Channels d = ReadPixelGeneric(dst, dx + i, dy + j);
+            WritePixelGeneric(dst, dx + i, dy + j, BlendChannels(d, s, a));
+        }
+    }
+}
+
+void BlitRect(const PixelBuffer &src, int sx, int sy, const PixelBuffer &dst, int dx, int dy, int w, int h,
+              const PlaneBuffer &mask, const PlaneBuffer &alpha) {
+    if (w <= 0 || h <= 0) return;
+    if (src.bytesPerPixel != dst.bytesPerPixel) {
+        BlitRectGeneric(src, sx, sy, dst, dx, dy, w, h, mask, alpha);
+        return;
+    }
+    const int bpp = src.bytesPerPixel;
+    if (!mask.data && !alpha.data) {
+        // Overlapping rows of one buffer (scrolling) need memmove; it costs nothing extra otherwise.
+        const bool upward = src.pixels == dst.pixels && sy < dy;
+        for (int j = 0; j < h; ++j) {
+            int r = upward ? h - 1 - j : j;
+            std::memmove(dst.At(dx, dy + r), src.At(sx, sy + r), size_t(w) * size_t(bpp));
+        }
+        return;
+    }
+    if (!mask.data && bpp == 4) {
+        for (int j = 0; j < h; ++j)
+            BlendRowAlpha32(dst.At(dx, dy + j), src.At(sx, sy + j), alpha.Row(sy + j) + sx, w);
+        return;
+    }
+    DispatchFormat(bpp, [&](auto format) {
+        using F = decltype(format);
+        if (!alpha.data)
+            BlitRows<F>(src, sx, sy, dst, dx, dy, w, h, MaskCopyRule{mask, sx, sy});
+        else if (!mask.data)
+            BlitRows<F>(src, sx, sy, dst, dx, dy, w, h, AlphaBlendRule<false>{alpha, sx, sy, mask, sx, sy});
+        else
+            BlitRows<F>(src, sx, sy, dst, dx, dy, w, h, AlphaBlendRule<true>{alpha, sx, sy, mask, sx, sy});
+    });
+}
+
+void BlendColorRectGeneric(const PlaneBuffer &coverage, int cx, int cy, const PixelBuffer &dst, int dx, int dy,
+                           int w, int h, uint32_t rgb) {
+    Channels color = ColorChannels(rgb & 0xFFFFFF);
+    for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i) {
+            unsigned a = coverage.Row(cy + j)[cx + i];
+            if (!a) continue;
+            WritePixelGeneric(dst, dx + i, dy + j, BlendChannels(ReadPixelGeneric(dst, dx + i, dy + j), color, a));
+        }
+}
+
+void BlendColorRect(const PlaneBuffer &coverage, int cx, int cy, const PixelBuffer &dst, int dx, int dy, int w,
+                    int h, uint32_t rgb) {
+    if (w <= 0 || h <= 0) return;
+    Channels color = ColorChannels(rgb & 0xFFFFFF);
+    DispatchFormat(dst.bytesPerPixel, [&](auto format) {
+        using F = decltype(format);
+        BlitRows<F>(PixelBuffer{}, 0, 0, dst, dx, dy, w, h, ColorCoverageRule{coverage, cx, cy, color});
+    });
+}
+
+// Shrinks [start, start + length) of both sides so that it lies in [0, limit) on one side.
+static void ClipAxis(int32_t *from, int32_t *to, int32_t *length, int32_t lo, int32_t limit, bool onTarget) {
+    int32_t &p = onTarget ? *to : *from;
+    if (p < lo) {
+        int32_t cut = lo - p;
+        *from += cut;
+        *to += cut;
+        *length -= cut;
+    }
+    if (int64_t(p) + *length > limit) *length = limit - p;
+}
+
+bool ClipBlitRect(const ClipRegion *clip, int32_t *sx, int32_t *sy, int32_t *dx, int32_t *dy, int32_t *width,
+                  int32_t *height, int32_t sourceWidth, int32_t sourceHeight, int32_t destWidth, int32_t destHeight,
+                  int) {
+    ClipAxis(sx, dx, width, 0, sourceWidth, false);
+    ClipAxis(sy, dy, height, 0, sourceHeight, false);
+    ClipAxis(sx, dx, width, 0, destWidth, true);
+    ClipAxis(sy, dy, height, 0, destHeight, true);
+    if (clip) {
+        ClipAxis(sx, dx, width, clip->x, int32_t(std::min<int64_t>(int64_t(clip->x) + clip->width, INT32_MAX)), true);
+        ClipAxis(sy, dy, height, clip->y, int32_t(std::min<int64_t>(int64_t(clip->y) + clip->height, INT32_MAX)),
+                 true);
+    }
+    return *width > 0 && *height > 0;
+}
+
+// Sizes a caller gives may be stale or zero; the bitmap's own size always bounds them.
+static int32_t Bound(int32_t given, int32_t real) { return given > 0 && given < real ? given : real; }
+
+int SAFEBLT(const HostBitmap *src, int32_t sx, int32_t sy, HostBitmap *dst, int32_t dx, int32_t dy, int32_t width,
+            int32_t height, int32_t sourceWidth, int32_t sourceHeight, int32_t destWidth, int32_t destHeight,
+            int32_t flags, const MaskPlane *mask, const AlphaPlane *alpha, const ClipRegion *clip) {
+    if (!dst && CurrentOutputBitmapHook) dst = CurrentOutputBitmapHook();
+    if (!src || !dst || !src->pixels || !dst->pixels) return 0;
+    if (PixelFormatBytes(src->format) == 0 || PixelFormatBytes(dst->format) == 0) return kErrWrongUsage;
+    const bool plain = flags & kBlitPlain;
+    if (plain) {
+        mask = nullptr;
+        alpha = nullptr;
+        clip = nullptr;
+    }
+    int32_t sw = Bound(sourceWidth, src->width), sh = Bound(sourceHeight, src->height);
+    if (alpha) {
+        sw = std::min(sw, alpha->width);
+        sh = std::min(sh, alpha->height);
+    }
+    if (mask) {
+        sw = std::min(sw, mask->bytesPerRow * 8);
+        if (mask->rows > 0) sh = std::min(sh, mask->rows);
+    }
+    if (!ClipBlitRect(clip, &sx, &sy, &dx, &dy, &width, &height, sw, sh, Bound(destWidth, dst->width),
+                      Bound(destHeight, dst->height)))
+        return 0;
+    PixelBuffer s = BitmapPixels(src), d = BitmapPixels(dst);
+    PlaneBuffer m = MaskPixels(mask, src->width, src->height), a = AlphaPixels(alpha);
+    if (clip && clip->mask) {
+        // A shaped region: pixels outside its mask are skipped one by one.
+        for (int32_t j = 0; j < height; ++j)
+            for (int32_t i = 0; i < width; ++i)
+                if (ClipRegionContains(clip, dx + i, dy + j))
+                    BlitRect(s, sx + i, sy + j, d, dx + i, dy + j, 1, 1, m, a);
+        return 0;
+    }
+    BlitRect(s, sx, sy, d, dx, dy, width, height, m, a);
+    return 0;
+}
+
+void BLTALPHABITMAP(const HostBitmap *src, int32_t sx, int32_t sy, HostBitmap *dst, int32_t dx, int32_t dy,
+                    int32_t width, int32_t height, const AlphaPlane *alpha) {
+    if (!alpha) {
+        SAFEBLT(src, sx, sy, dst, dx, dy, width, height, 0, 0, 0, 0, kBlitPlain | kBlitToBitmap, nullptr, nullptr,
+                nullptr);
+        return;
+    }
+    SAFEBLT(src, sx, sy, dst, dx, dy, width, height, 0, 0, 0, 0, kBlitMasked | kBlitToBitmap, nullptr, alpha,
+            nullptr);
+}
+
+void BLTALPHACHANNEL(const AlphaPlane *alpha, int32_t sx, int32_t sy, HostBitmap *dst, int32_t dx, int32_t dy,
+                     int32_t width, int32_t height, uint32_t color, int32_t mode, const HostBitmap *source) {
+    if (!alpha || !dst || !dst->pixels) return;
+    if (mode != kAlphaChannelColor) {
+        BLTALPHABITMAP(source, sx, sy, dst, dx, dy, width, height, alpha);
+        return;
+    }
+    if (!ClipBlitRect(nullptr, &sx, &sy, &dx, &dy, &width, &height, alpha->width, alpha->height, dst->width,
+                      dst->height))
+        return;
+    BlendColorRect(AlphaPixels(alpha), sx, sy, BitmapPixels(dst), dx, dy, width, height, color);
+}
+
+void BltAlphaChannelClipped(const AlphaPlane *coverage, int32_t sx, int32_t sy, HostBitmap *dst, int32_t x,
+                            int32_t y, int32_t width, int32_t height, int32_t sourceWidth, int32_t sourceHeight,
+                            int32_t destWidth, int32_t destHeight, uint32_t color, int32_t mode,
+                            AlphaPlane *destAlpha, int32_t level, const uint16_t *coverage16,
+                            int32_t coverage16RowLength, const AlphaPlane *) {
+    if (!dst || !dst->pixels) return;
+    if (coverage) {
+        sourceWidth = Bound(sourceWidth, coverage->width);
+        sourceHeight = Bound(sourceHeight, coverage->height);
+    }
+    if (destAlpha) {
+        destWidth = Bound(destWidth, destAlpha->width);
+        destHeight = Bound(destHeight, destAlpha->height);
+    }
+    if (!ClipBlitRect(nullptr, &sx, &sy, &x, &y, &width, &height, sourceWidth, sourceHeight,
+                      Bound(destWidth, dst->width), Bound(destHeight, dst->height)))
+        return;
+    if (mode == 3) level = 255 - int32_t(color >> 24);
+    level = std::clamp(level, 0, 255);
+    if (mode == 0 && coverage && !coverage16) {
+        BlendColorRect(AlphaPixels(coverage), sx, sy, BitmapPixels(dst), x, y, width, height, color);
+        return;
+    }
+    PixelBuffer d = BitmapPixels(dst);
+    Channels c = ColorChannels(color & 0xFFFFFF);
+    for (int32_t j = 0; j < height; ++j) {
+        for (int32_t i = 0; i < width; ++i) {
+            unsigned cov = 255;
+            if (mode == 3 && coverage16)
+                cov = coverage16[size_t(sy + j) * size_t(coverage16RowLength) + size_t(sx + i)] >> 8;
+            else if (coverage)
+                cov = coverage->bytes[size_t(sy + j) * size_t(coverage->bytesPerRow) + size_t(sx + i)];
+            if (mode == 3) cov = cov * unsigned(level) / 255;
+            if (!cov) continue;
+            WritePixelGeneric(d, x + i, y + j, BlendChannels(ReadPixelGeneric(d, x + i, y + j), c, cov));
+            if (destAlpha && (mode == 2 || mode == 3)) {
+                uint8_t &av = destAlpha->bytes[size_t(y + j) * size_t(destAlpha->bytesPerRow) + size_t(x + i)];
+                av = BlendChannel(av, uint8_t(mode == 2 ? level : 255), cov);
+            }
+        }
+    }
+}

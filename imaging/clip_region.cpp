@@ -1,0 +1,143 @@
+#include "imaging/clip_region.h"
+
+#include <cmath>
+#include <new>
+
+#include "imaging/image_ops.h"
+#include "imaging/pixels.h"
+#include "runtime/app/errors.h"
+
+static ClipRegion *gClipRegions = nullptr;
+
+static bool SameId(const ObjectId &a, const ObjectId &b) {
+    return a.handle ? a.handle == b.handle : (!b.handle && a.number == b.number);
+}
+
+void AddClipRegion(ClipRegion *region) {
+    region->next = gClipRegions;
+    gClipRegions = region;
+}
+
+int FindClipRegion(ObjectId id, const void *, int, ClipRegion **out) {
+    *out = nullptr;
+    for (ClipRegion *r = gClipRegions; r; r = r->next)
+        if (!r->freePending && SameId(id, r->id)) {
+            *out = r;
+            return 0;
+        }
+    return kErrObjectNotFound;
+}
+
+static void Destroy(ClipRegion *r) {
+    FreeMaskPlane(r->mask);
+    delete r;
+}
+
+int FreeClipRegionById(ObjectId id) {
+    for (ClipRegion **p = &gClipRegions; *p; p = &(*p)->next) {
+        ClipRegion *r = *p;
+        if (r->freePending || !SameId(id, r->id)) continue;
+        if (r->useCount > 0) {
+            r->freePending = true;
+            return 0;
+        }
+        *p = r->next;
+        Destroy(r);
+        return 0;
+    }
+    return kErrObjectNotFound;
+}
+
+void FlushPendingClipRegions() {
+    for (ClipRegion **p = &gClipRegions; *p;) {
+        ClipRegion *r = *p;
+        if (r->freePending && r->useCount <= 0) {
+            *p = r->next;
+            Destroy(r);
+        } else {
+            p = &r->next;
+        }
+    }
+}
+
+void FreeAllClipRegions() {
+    while (ClipRegion *r = gClipRegions) {
+        gClipRegions = r->next;
+        Destroy(r);
+    }
+}
+
+void FreeClipRegionMask(ClipRegion *region) {
+    if (!region || !region->owned) return;
+    FreeMaskPlane(region->mask);
+    region->mask = nullptr;
+}
+
+bool ClipRegionContains(const ClipRegion *r, int32_t x, int32_t y) {
+    if (!r) return true;
+    const int64_t ix = int64_t(x) - r->x, iy = int64_t(y) - r->y;
+    if (ix < 0 || iy < 0 || ix >= r->width || iy >= r->height) return false;
+    if (!r->mask) return true;
+    if (ix >= int64_t(r->mask->bytesPerRow) * 8 || (r->mask->rows > 0 && iy >= r->mask->rows)) return false;
+    return MaskBit(r->mask, int32_t(ix), int32_t(iy));
+}
+
+ClipRegion *TransformClipRegion(const ClipRegion *region, const double transform[4], const double unscaled[4],
+                                int displayScaled, int keep, double anchorX, double anchorY) {
+    if (!region) return nullptr;
+    const double *m = (!displayScaled && unscaled) ? unscaled : transform;
+    auto *out = new (std::nothrow) ClipRegion;
+    if (!out) return nullptr;
+    *out = *region;
+    out->next = nullptr;
+    out->owned = true;
+    out->freePending = false;
+    out->useCount = 0;
+    out->mask = nullptr;
+    if (!m) { // no transform: a plain copy of the shape
+        if (region->mask) {
+            out->mask = AllocMaskPlane(nullptr, region->width, region->height, true);
+            if (!out->mask) { delete out; return nullptr; }
+            for (int32_t y = 0; y < region->height; ++y)
+                for (int32_t x = 0; x < region->width; ++x)
+                    if (ClipRegionContains(region, region->x + x, region->y + y))
+                        SetMaskBit(out->mask->bits + ptrdiff_t(y) * out->mask->bytesPerRow, x, true);
+        }
+        return out;
+    }
+    const double det = m[0] * m[3] - m[1] * m[2];
+    if (std::fabs(det) < 1e-12) {
+        out->width = out->height = 0; // collapses to nothing: clips everything away
+        return out;
+    }
+    TransformedBounds(region->x, region->y, region->width, region->height, m, &out->x, &out->y, &out->width,
+                      &out->height, anchorX, anchorY);
+    if (keep) {
+        out->x = region->x;
+        out->y = region->y;
+    }
+    out->mask = AllocMaskPlane(nullptr, out->width, out->height, true);
+    if (!out->mask) {
+        delete out;
+        return nullptr;
+    }
+    // Each new pixel centre mapped back about the anchor into the old shape.
+    const double ax = anchorX * region->width, ay = anchorY * region->height;
+    const double ia = m[3] / det, ib = -m[1] / det, ic = -m[2] / det, id = m[0] / det;
+    double minX = INFINITY, minY = INFINITY;
+    const double cx[4] = {-ax, region->width - ax, -ax, region->width - ax};
+    const double cy[4] = {-ay, -ay, region->height - ay, region->height - ay};
+    for (int k = 0; k < 4; ++k) {
+        minX = std::fmin(minX, m[0] * cx[k] + m[1] * cy[k]);
+        minY = std::fmin(minY, m[2] * cx[k] + m[3] * cy[k]);
+    }
+    for (int32_t y = 0; y < out->height; ++y)
+        for (int32_t x = 0; x < out->width; ++x) {
+            const double px = minX + x + 0.5, py = minY + y + 0.5;
+            const double sx = ia * px + ib * py + ax, sy = ic * px + id * py + ay;
+            const int32_t ix = int32_t(std::floor(sx)), iy = int32_t(std::floor(sy));
+            if (ClipRegionContains(region, region->x + ix, region->y + iy))
+                SetMaskBit(out->mask->bits + ptrdiff_t(y) * out->mask->bytesPerRow, x, true);
+        }
+    return out;
+}

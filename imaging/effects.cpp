@@ -1,0 +1,223 @@
+#include "imaging/effects.h"
+
+#include <algorithm>
+#include <cmath>
+
+void DissolveFrame(const DissolveParams &p, int32_t level) {
+    if (!p.dest || !p.thresholds || p.width <= 0 || p.height <= 0) return;
+    const bool reverse = p.reverse != 0;
+    for (int32_t y = 0; y < p.height; ++y) {
+        const uint16_t *t = p.thresholds + ptrdiff_t(y) * p.width;
+        uint8_t *d = p.dest + ptrdiff_t(y) * p.destBytesPerRow;
+        const uint8_t *s = p.source ? p.source + ptrdiff_t(y) * p.sourceBytesPerRow : nullptr;
+        for (int32_t x = 0; x < p.width; ++x) {
+            const bool shown = (int32_t(t[x]) < level) != reverse;
+            if (p.planeKind == kDissolveAlpha)
+                d[x] = shown ? (s ? s[x] : 255) : 0;
+            else
+                SetMaskBit(d, x, shown && (!s || MaskBit(s, x)));
+        }
+    }
+}
+
+// Visibility of a source pixel as an alpha value and a mask bit.
+static uint8_t SourceAlpha(const PlaneBuffer &mask, const PlaneBuffer &alpha, int x, int y) {
+    if (alpha.data) return alpha.Row(y)[x];
+    if (mask.data) return MaskBit(mask.Row(y), x) ? 255 : 0;
+    return 255;
+}
+
+template <class F> static void PixelZoom(const PixelZoomParams &p, int32_t n) {
+    if (!p.source.pixels || !p.dest.pixels || n <= 0) return;
+    const int w = std::min(p.source.width, p.dest.width), h = std::min(p.source.height, p.dest.height);
+    for (int by = 0; by < h; by += n) {
+        for (int bx = 0; bx < w; bx += n) {
+            const typename F::Pixel v = F::Load(p.source.At(bx, by));
+            const uint8_t a = SourceAlpha(p.sourceMask, p.sourceAlpha, bx, by);
+            const bool visible = p.sourceMask.data ? MaskBit(p.sourceMask.Row(by), bx) : true;
+            const int ex = std::min(bx + n, w), ey = std::min(by + n, h);
+            for (int y = by; y < ey; ++y) {
+                uint8_t *d = p.dest.At(bx, y);
+                for (int x = bx; x < ex; ++x, d += F::kBytes) F::Store(d, v);
+                if (p.destMask.data)
+                    for (int x = bx; x < ex; ++x) SetMaskBit(p.destMask.Row(y), x, visible);
+                if (p.destAlpha.data) std::fill(p.destAlpha.Row(y) + bx, p.destAlpha.Row(y) + ex, a);
+            }
+        }
+    }
+}
+void PixelZoomFrame32(const PixelZoomParams &p, int32_t n) { PixelZoom<Format32>(p, n); }
+void PixelZoomFrame24(const PixelZoomParams &p, int32_t n) { PixelZoom<Format24>(p, n); }
+void PixelZoomFrame16(const PixelZoomParams &p, int32_t n) { PixelZoom<Format16>(p, n); }
+
+template <class F>
+static void RollCopy(const RollParams &p, int32_t sx, int32_t sy, int32_t dx, int32_t dy, int32_t w, int32_t h) {
+    if (!p.source.pixels || !p.dest.pixels) return;
+    // Clip both rectangles.
+    auto axis = [](int32_t &s, int32_t &d, int32_t &len, int32_t sl, int32_t dl) {
+        int32_t cut = std::max({0, -s, -d});
+        s += cut;
+        d += cut;
+        len -= cut;
+        len = std::min({len, sl - s, dl - d});
+    };
+    axis(sx, dx, w, p.source.width, p.dest.width);
+    axis(sy, dy, h, p.source.height, p.dest.height);
+    for (int32_t j = 0; j < h; ++j) {
+        for (int32_t i = 0; i < w; ++i) {
+            const uint8_t a = SourceAlpha(p.sourceMask, p.sourceAlpha, sx + i, sy + j);
+            if (!a) continue;
+            F::Store(p.dest.At(dx + i, dy + j), F::Load(p.source.At(sx + i, sy + j)));
+            if (p.destMask.data) SetMaskBit(p.destMask.Row(dy + j), dx + i, true);
+            if (p.destAlpha.data) p.destAlpha.Row(dy + j)[dx + i] = a;
+        }
+    }
+}
+void RollCopyRect32(const RollParams &p, int32_t sx, int32_t sy, int32_t dx, int32_t dy, int32_t w, int32_t h) {
+    RollCopy<Format32>(p, sx, sy, dx, dy, w, h);
+}
+void RollCopyRect24(const RollParams &p, int32_t sx, int32_t sy, int32_t dx, int32_t dy, int32_t w, int32_t h) {
+    RollCopy<Format24>(p, sx, sy, dx, dy, w, h);
+}
+void RollCopyRect16(const RollParams &p, int32_t sx, int32_t sy, int32_t dx, int32_t dy, int32_t w, int32_t h) {
+    RollCopy<Format16>(p, sx, sy, dx, dy, w, h);
+}
+
+void RollFrame(RollParams *p) {
+    p->linesDrawn = 0;
+    p->firstLine = -100000;
+    p->lastPosition = p->position;
+    if (!p->arc || p->radius <= 0) return;
+    const int32_t extent = p->horizontal ? p->dest.width : p->dest.height;
+    const int32_t across = p->horizontal ? p->dest.height : p->dest.width;
+    auto copy = p->dest.bytesPerPixel == 4 ? RollCopyRect32 : p->dest.bytesPerPixel == 3 ? RollCopyRect24 : RollCopyRect16;
+    for (int32_t i = 0; i < p->radius; ++i) {
+        const int32_t dl = p->position - p->radius + 1 + i;
+        if (dl < 0 || dl >= extent) continue;
+        const int32_t sl = p->position + int32_t(p->arc[i] * p->radius / (2 * M_PI));
+        if (sl < 0 || sl >= extent) continue;
+        if (p->horizontal)
+            copy(*p, sl, 0, dl, 0, 1, across);
+        else
+            copy(*p, 0, sl, 0, dl, across, 1);
+        if (p->firstLine == -100000) p->firstLine = dl;
+        ++p->linesDrawn;
+    }
+}
+
+uint32_t IntegerSqrt(uint64_t v) {
+    uint64_t r = uint64_t(std::sqrt(double(v)));
+    while (r * r > v) --r;
+    while ((r + 1) * (r + 1) <= v) ++r;
+    return uint32_t(r);
+}
+
+static std::vector<double> SineSteps(bool cosine) {
+    std::vector<double> t(kWaveTableSize);
+    for (int i = 0; i < kWaveTableSize; ++i) t[size_t(i)] = cosine ? std::cos(i * 0.001) : std::sin(i * 0.001);
+    return t;
+}
+// sin or cos of any angle through a table of 0.001-radian steps.
+static double TableAt(const std::vector<double> &t, double radians) {
+    double r = std::fmod(radians, 2 * M_PI);
+    if (r < 0) r += 2 * M_PI;
+    size_t i = std::min<size_t>(size_t(r * 1000.0), t.size() - 1);
+    return t[i];
+}
+
+void InitWaterTables(WaterParams *p) {
+    p->sine = SineSteps(false);
+    const int32_t w = p->dest.width, h = p->dest.height;
+    p->distance.assign(size_t(std::max(w, 0)) * size_t(std::max(h, 0)), 0);
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+            int64_t dx = x - p->centerX, dy = y - p->centerY;
+            p->distance[size_t(y) * size_t(w) + size_t(x)] = int32_t(IntegerSqrt(uint64_t(dx * dx + dy * dy)));
+        }
+}
+
+void WaterDisplace(const WaterParams &p, int32_t x, int32_t y, int32_t frame, int32_t *sx, int32_t *sy) {
+    const int32_t w = p.dest.width, h = p.dest.height;
+    const int32_t d = p.distance[size_t(y) * size_t(w) + size_t(x)];
+    *sx = x;
+    *sy = y;
+    if (d == 0 || d >= p.radius || p.waveLength <= 0) return;
+    const double phase = d / p.waveLength * 2 * M_PI - frame;
+    const double amp = p.amplitude * double(p.radius - d) / p.radius; // calmer towards the rim
+    const double off = amp * TableAt(p.sine, phase);
+    *sx = std::clamp(int32_t(std::lround(x + (x - p.centerX) * off / d)), 0, w - 1);
+    *sy = std::clamp(int32_t(std::lround(y + (y - p.centerY) * off / d)), 0, h - 1);
+}
+
+// The pictures and planes must cover the destination; a mismatch draws nothing rather than reading outside.
+static bool SameSize(const PixelBuffer &d, const PixelBuffer &o, const PixelBuffer &n, const PlaneBuffer &na,
+                     const PlaneBuffer &la) {
+    auto covers = [&](int w, int h) { return w >= d.width && h >= d.height; };
+    if (!n.pixels || !covers(n.width, n.height) || n.bytesPerPixel != d.bytesPerPixel) return false;
+    if (!la.data && (!o.pixels || !covers(o.width, o.height) || o.bytesPerPixel != d.bytesPerPixel)) return false;
+    if (na.data && !covers(na.width, na.height)) return false;
+    if (la.data && !covers(la.width, la.height)) return false;
+    return true;
+}
+
+template <class F> static void Water(const WaterParams &p, int32_t frame) {
+    if (!p.dest.pixels || p.distance.size() != size_t(p.dest.width) * size_t(p.dest.height) || p.sine.empty()) return;
+    if (!SameSize(p.dest, p.oldPicture, p.newPicture, p.newAlpha, p.layerAlpha)) return;
+    const unsigned level = unsigned(std::clamp(frame * 255 / std::max(2 * p.half, 1), 0, 255));
+    for (int32_t y = 0; y < p.dest.height; ++y)
+        for (int32_t x = 0; x < p.dest.width; ++x) {
+            int32_t sx, sy;
+            WaterDisplace(p, x, y, frame, &sx, &sy);
+            uint8_t *d = p.dest.At(x, y);
+            if (p.layerAlpha.data) {
+                F::Store(d, F::Load(p.newPicture.At(sx, sy)));
+                unsigned a = p.newAlpha.data ? p.newAlpha.Row(sy)[sx] : 255;
+                p.layerAlpha.Row(y)[x] = uint8_t(a * level / 255);
+                continue;
+            }
+            Channels o = F::Unpack(F::Load(p.oldPicture.At(sx, sy))), n = F::Unpack(F::Load(p.newPicture.At(sx, sy)));
+            F::Store(d, F::Pack(BlendChannels(o, n, level)));
+        }
+}
+void WaterFrame32(const WaterParams &p, int32_t frame) { Water<Format32>(p, frame); }
+void WaterFrame24(const WaterParams &p, int32_t frame) { Water<Format24>(p, frame); }
+void WaterFrame16(const WaterParams &p, int32_t frame) { Water<Format16>(p, frame); }
+
+void InitStrudelTables(StrudelParams *p) {
+    p->sine = SineSteps(false);
+    p->cosine = SineSteps(true);
+}
+
+template <class F> static void Strudel(const StrudelParams &p, int32_t angle) {
+    if (!p.dest.pixels || p.sine.empty() || p.cosine.empty()) return;
+    if (!SameSize(p.dest, p.oldPicture, p.newPicture, p.newAlpha, p.layerAlpha)) return;
+    angle = std::clamp(angle, 0, 719);
+    const double twist = (angle <= 360 ? angle : 720 - angle) * M_PI / 180.0;
+    const unsigned level = unsigned(angle * 255 / 720);
+    const int32_t w = p.dest.width, h = p.dest.height;
+    const double cx = (w - 1) / 2.0, cy = (h - 1) / 2.0, rx = std::max(w / 2.0, 1.0), ry = std::max(h / 2.0, 1.0);
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+            const double ux = (x - cx) / rx, uy = (y - cy) / ry;
+            const double r2 = ux * ux + uy * uy;
+            int32_t sx = x, sy = y;
+            if (r2 < 1.0) {
+                const double a = twist * (1.0 - std::sqrt(r2));
+                const double c = TableAt(p.cosine, a), s = TableAt(p.sine, a);
+                sx = std::clamp(int32_t(std::lround(cx + (x - cx) * c + (y - cy) * s)), 0, w - 1);
+                sy = std::clamp(int32_t(std::lround(cy - (x - cx) * s + (y - cy) * c)), 0, h - 1);
+            }
+            uint8_t *d = p.dest.At(x, y);
+            if (p.layerAlpha.data) {
+                F::Store(d, F::Load(p.newPicture.At(sx, sy)));
+                unsigned na = p.newAlpha.data ? p.newAlpha.Row(sy)[sx] : 255;
+                p.layerAlpha.Row(y)[x] = uint8_t(na * level / 255);
+                continue;
+            }
+            Channels o = F::Unpack(F::Load(p.oldPicture.At(sx, sy))), n = F::Unpack(F::Load(p.newPicture.At(sx, sy)));
+            F::Store(d, F::Pack(BlendChannels(o, n, level)));
+        }
+}
+void StrudelFrame32(const StrudelParams &p, int32_t angle) { Strudel<Format32>(p, angle); }
+void StrudelFrame24(const StrudelParams &p, int32_t angle) { Strudel<Format24>(p, angle); }
+void StrudelFrame16(const StrudelParams &p, int32_t angle) { Strudel<Format16>(p, angle); }

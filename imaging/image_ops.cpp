@@ -1,0 +1,320 @@
+#include "imaging/image_ops.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "imaging/blit.h"
+#include "imaging/blit_kernels.h"
+#include "runtime/app/errors.h"
+
+constexpr int kErrSizeNotPositive = 1218;
+
+static void FreeOuts(HostBitmap **b, MaskPlane **m, AlphaPlane **a) {
+    if (b) { FreeHostBitmap(*b); *b = nullptr; }
+    if (m) { FreeMaskPlane(*m); *m = nullptr; }
+    if (a) { FreeAlphaPlane(*a); *a = nullptr; }
+}
+
+void FreeImageTriple(ImageTriple *t) {
+    if (!t) return;
+    FreeOuts(&t->bitmap, &t->mask, &t->alpha);
+    t->width = t->height = 0;
+}
+
+int CopyImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane *alpha, int32_t x, int32_t y,
+              int32_t width, int32_t height, HostBitmap **outBitmap, MaskPlane **outMask, AlphaPlane **outAlpha) {
+    if (outBitmap) *outBitmap = nullptr;
+    if (outMask) *outMask = nullptr;
+    if (outAlpha) *outAlpha = nullptr;
+    if (!bitmap || !bitmap->pixels || !outBitmap) return kErrWrongUsage;
+    int32_t dx = 0, dy = 0;
+    if (!ClipBlitRect(nullptr, &x, &y, &dx, &dy, &width, &height, bitmap->width, bitmap->height, INT32_MAX, INT32_MAX))
+        return kErrWrongUsage;
+    HostBitmap *b = AllocHostBitmapFormat(width, height, bitmap->format);
+    MaskPlane *m = (mask && outMask && b) ? AllocMaskPlane(b, width, height, true) : nullptr;
+    AlphaPlane *a = (alpha && outAlpha) ? AllocAlphaPlane(width, height, false) : nullptr;
+    if (!b || (mask && outMask && !m) || (alpha && outAlpha && !a)) {
+        FreeOuts(&b, &m, &a);
+        return kErrOutOfMemoryCode;
+    }
+    for (int32_t j = 0; j < height; ++j)
+        std::memcpy(HostBitmapRow(b, j), HostBitmapRow(bitmap, y + j) + size_t(x) * bitmap->bytesPerPixel,
+                    size_t(width) * bitmap->bytesPerPixel);
+    if (m) {
+        const int32_t rows = mask->rows > 0 ? mask->rows : bitmap->height;
+        for (int32_t j = 0; j < height && y + j < rows; ++j) {
+            const uint8_t *src = mask->bits + ptrdiff_t(y + j) * mask->bytesPerRow;
+            uint8_t *dst = m->bits + ptrdiff_t(j) * m->bytesPerRow;
+            for (int32_t i = 0; i < width && x + i < mask->bytesPerRow * 8; ++i) SetMaskBit(dst, i, MaskBit(src, x + i));
+        }
+    }
+    if (a) {
+        for (int32_t j = 0; j < height; ++j) {
+            uint8_t *dst = a->bytes + ptrdiff_t(j) * a->bytesPerRow;
+            for (int32_t i = 0; i < width; ++i)
+                dst[i] = (x + i < alpha->width && y + j < alpha->height)
+                             ? alpha->bytes[ptrdiff_t(y + j) * alpha->bytesPerRow + x + i] : 255;
+        }
+    }
+    *outBitmap = b;
+    if (outMask) *outMask = m;
+    if (outAlpha) *outAlpha = a;
+    return 0;
+}
+
+// ---- Scaling -------------------------------------------------------------------------------------------------
+// Source positions in 16.16 fixed point for pixel centres: (i + 0.5) x src / dst - 0.5, clamped to the source.
+static std::vector<int32_t> CentreSamples(int32_t from, int32_t to) {
+    std::vector<int32_t> v(static_cast<size_t>(to));
+    for (int32_t i = 0; i < to; ++i) {
+        int64_t p = ((2 * int64_t(i) + 1) * from * 65536) / (2 * int64_t(to)) - 32768;
+        v[size_t(i)] = int32_t(std::clamp<int64_t>(p, 0, int64_t(from - 1) * 65536));
+    }
+    return v;
+}
+// The nearest source index for each destination index.
+static std::vector<int32_t> NearestSamples(int32_t from, int32_t to) {
+    std::vector<int32_t> v(static_cast<size_t>(to));
+    for (int32_t i = 0; i < to; ++i) v[size_t(i)] = int32_t(((2 * int64_t(i) + 1) * from) / (2 * int64_t(to)));
+    return v;
+}
+
+template <class F>
+static void ScaleNearestRows(const PixelBuffer &s, int sx, int sy, const PixelBuffer &d, const std::vector<int32_t> &xs,
+                             const std::vector<int32_t> &ys) {
+    for (int j = 0; j < d.height; ++j) {
+        const uint8_t *row = s.At(sx, sy + ys[size_t(j)]);
+        uint8_t *out = d.Row(j);
+        for (int i = 0; i < d.width; ++i, out += F::kBytes) F::Store(out, F::Load(row + xs[size_t(i)] * F::kBytes));
+    }
+}
+
+static uint8_t Lerp8(unsigned a, unsigned b, unsigned f) { return uint8_t((a * (256 - f) + b * f) >> 8); }
+static Channels LerpChannels(Channels a, Channels b, unsigned f) {
+    return Channels{Lerp8(a.r, b.r, f), Lerp8(a.g, b.g, f), Lerp8(a.b, b.b, f), Lerp8(a.x, b.x, f)};
+}
+
+template <class F>
+static void ScaleSmoothRows(const PixelBuffer &s, int sx, int sy, int sw, int sh, const PixelBuffer &d,
+                            const std::vector<int32_t> &xs, const std::vector<int32_t> &ys) {
+    std::vector<int32_t> x0(static_cast<size_t>(d.width)), x1(static_cast<size_t>(d.width));
+    std::vector<uint8_t> fx(static_cast<size_t>(d.width));
+    for (int i = 0; i < d.width; ++i) {
+        x0[size_t(i)] = xs[size_t(i)] >> 16;
+        x1[size_t(i)] = std::min(x0[size_t(i)] + 1, sw - 1);
+        fx[size_t(i)] = uint8_t((xs[size_t(i)] >> 8) & 0xFF);
+    }
+    for (int j = 0; j < d.height; ++j) {
+        int y0 = ys[size_t(j)] >> 16, y1 = std::min(y0 + 1, sh - 1);
+        unsigned fy = (ys[size_t(j)] >> 8) & 0xFF;
+        const uint8_t *r0 = s.At(sx, sy + y0), *r1 = s.At(sx, sy + y1);
+        uint8_t *out = d.Row(j);
+        for (int i = 0; i < d.width; ++i, out += F::kBytes) {
+            const int a = x0[size_t(i)] * F::kBytes, b = x1[size_t(i)] * F::kBytes;
+            const unsigned f = fx[size_t(i)];
+            Channels top = LerpChannels(F::Unpack(F::Load(r0 + a)), F::Unpack(F::Load(r0 + b)), f);
+            Channels bottom = LerpChannels(F::Unpack(F::Load(r1 + a)), F::Unpack(F::Load(r1 + b)), f);
+            F::Store(out, F::Pack(LerpChannels(top, bottom, fy)));
+        }
+    }
+}
+
+int ScaleImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane *alpha, int32_t sx, int32_t sy,
+               HostBitmap *destBitmap, int32_t sourceWidth, int32_t sourceHeight, int32_t newWidth,
+               int32_t newHeight, bool smooth, HostBitmap **outBitmap, MaskPlane **outMask, AlphaPlane **outAlpha) {
+    if (outBitmap) *outBitmap = nullptr;
+    if (outMask) *outMask = nullptr;
+    if (outAlpha) *outAlpha = nullptr;
+    if (!bitmap || !bitmap->pixels || newWidth <= 0 || newHeight <= 0 || newWidth > kMaxBitmapSide ||
+        newHeight > kMaxBitmapSide)
+        return kErrWrongUsage;
+    int32_t dx = 0, dy = 0;
+    if (!ClipBlitRect(nullptr, &sx, &sy, &dx, &dy, &sourceWidth, &sourceHeight, bitmap->width, bitmap->height,
+                      INT32_MAX, INT32_MAX))
+        return kErrWrongUsage;
+    if (destBitmap && (destBitmap->bytesPerPixel != bitmap->bytesPerPixel || destBitmap->width < newWidth ||
+                       destBitmap->height < newHeight))
+        return kErrWrongUsage;
+    HostBitmap *b = destBitmap ? destBitmap : AllocHostBitmapFormat(newWidth, newHeight, bitmap->format);
+    MaskPlane *m = (mask && outMask && b) ? AllocMaskPlane(b, newWidth, newHeight, true) : nullptr;
+    AlphaPlane *a = (alpha && outAlpha) ? AllocAlphaPlane(newWidth, newHeight, false) : nullptr;
+    if (!b || (mask && outMask && !m) || (alpha && outAlpha && !a)) {
+        if (b != destBitmap) FreeHostBitmap(b);
+        FreeMaskPlane(m);
+        FreeAlphaPlane(a);
+        return kErrOutOfMemoryCode;
+    }
+    PixelBuffer src = BitmapPixels(bitmap), dst = BitmapPixels(b);
+    dst.width = newWidth;
+    dst.height = newHeight;
+    const auto nx = NearestSamples(sourceWidth, newWidth), ny = NearestSamples(sourceHeight, newHeight);
+    std::vector<int32_t> cx, cy;
+    if (smooth) {
+        cx = CentreSamples(sourceWidth, newWidth);
+        cy = CentreSamples(sourceHeight, newHeight);
+    }
+    DispatchFormat(bitmap->bytesPerPixel, [&](auto format) {
+        using F = decltype(format);
+        if (smooth)
+            ScaleSmoothRows<F>(src, sx, sy, sourceWidth, sourceHeight, dst, cx, cy);
+        else
+            ScaleNearestRows<F>(src, sx, sy, dst, nx, ny);
+    });
+    if (m) {
+        const int32_t rows = mask->rows > 0 ? mask->rows : bitmap->height;
+        for (int32_t j = 0; j < newHeight; ++j) {
+            int32_t yy = sy + ny[size_t(j)];
+            if (yy >= rows) continue;
+            const uint8_t *srow = mask->bits + ptrdiff_t(yy) * mask->bytesPerRow;
+            uint8_t *drow = m->bits + ptrdiff_t(j) * m->bytesPerRow;
+            for (int32_t i = 0; i < newWidth; ++i) {
+                int32_t xx = sx + nx[size_t(i)];
+                SetMaskBit(drow, i, xx < mask->bytesPerRow * 8 && MaskBit(srow, xx));
+            }
+        }
+    }
+    if (a) {
+        auto sample = [&](int32_t xx, int32_t yy) -> unsigned {
+            xx += sx;
+            yy += sy;
+            return (xx < alpha->width && yy < alpha->height) ? alpha->bytes[ptrdiff_t(yy) * alpha->bytesPerRow + xx] : 255;
+        };
+        for (int32_t j = 0; j < newHeight; ++j) {
+            uint8_t *drow = a->bytes + ptrdiff_t(j) * a->bytesPerRow;
+            for (int32_t i = 0; i < newWidth; ++i) {
+                if (!smooth) {
+                    drow[i] = uint8_t(sample(nx[size_t(i)], ny[size_t(j)]));
+                    continue;
+                }
+                int32_t x0 = cx[size_t(i)] >> 16, y0 = cy[size_t(j)] >> 16;
+                int32_t x1 = std::min(x0 + 1, sourceWidth - 1), y1 = std::min(y0 + 1, sourceHeight - 1);
+                unsigned fx = (cx[size_t(i)] >> 8) & 0xFF, fy = (cy[size_t(j)] >> 8) & 0xFF;
+                drow[i] = Lerp8(Lerp8(sample(x0, y0), sample(x1, y0), fx), Lerp8(sample(x0, y1), sample(x1, y1), fx), fy);
+            }
+        }
+    }
+    if (outBitmap) *outBitmap = b;
+    if (outMask) *outMask = m;
+    if (outAlpha) *outAlpha = a;
+    return 0;
+}
+
+// ---- Mixing and tinting --------------------------------------------------------------------------------------
+namespace {
+template <bool kMask, bool kAlpha> struct MixRule {
+    unsigned level;
+    PlaneBuffer mask, alpha;
+    int sx, sy;
+    const uint8_t *maskRow = nullptr, *alphaRow = nullptr;
+    void BeginRow(int j) {
+        if (kMask) maskRow = mask.Row(sy + j);
+        if (kAlpha) alphaRow = alpha.Row(sy + j) + sx;
+    }
+    template <class F> void Apply(uint8_t *d, const uint8_t *s, int i) const {
+        if (kMask && !MaskBit(maskRow, sx + i)) return;
+        unsigned a = kAlpha ? alphaRow[i] * level / 255 : level;
+        if (a == 0) return;
+        F::Store(d, F::Pack(BlendChannels(F::Unpack(F::Load(d)), F::Unpack(F::Load(s)), a)));
+    }
+};
+
+struct TintRule {
+    Channels color;
+    unsigned level;
+    void BeginRow(int) {}
+    template <class F> void Apply(uint8_t *d, const uint8_t *, int) const {
+        F::Store(d, F::Pack(BlendChannels(F::Unpack(F::Load(d)), color, level)));
+    }
+};
+} // namespace
+
+void MixPixels(const PixelBuffer &dest, int dx, int dy, const PixelBuffer &source, int sx, int sy, int w, int h,
+               int level, const PlaneBuffer &mask, const PlaneBuffer &alpha) {
+    if (w <= 0 || h <= 0 || level <= 0) return;
+    const unsigned l = unsigned(std::min(level, 255));
+    if (source.bytesPerPixel != dest.bytesPerPixel) {
+        MixPixelsGeneric(dest, dx, dy, source, sx, sy, w, h, level, mask, alpha);
+        return;
+    }
+    DispatchFormat(dest.bytesPerPixel, [&](auto format) {
+        using F = decltype(format);
+        if (mask.data && alpha.data)
+            BlitRows<F>(source, sx, sy, dest, dx, dy, w, h, MixRule<true, true>{l, mask, alpha, sx, sy});
+        else if (mask.data)
+            BlitRows<F>(source, sx, sy, dest, dx, dy, w, h, MixRule<true, false>{l, mask, alpha, sx, sy});
+        else if (alpha.data)
+            BlitRows<F>(source, sx, sy, dest, dx, dy, w, h, MixRule<false, true>{l, mask, alpha, sx, sy});
+        else
+            BlitRows<F>(source, sx, sy, dest, dx, dy, w, h, MixRule<false, false>{l, mask, alpha, sx, sy});
+    });
+}
+
+void MixPixelsGeneric(const PixelBuffer &dest, int dx, int dy, const PixelBuffer &source, int sx, int sy, int w,
+                      int h, int level, const PlaneBuffer &mask, const PlaneBuffer &alpha) {
+    const unsigned l = unsigned(std::clamp(level, 0, 255));
+    for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i) {
+            if (mask.data && !MaskBit(mask.Row(sy + j), sx + i)) continue;
+            unsigned a = alpha.data ? alpha.Row(sy + j)[sx + i] * l / 255 : l;
+            if (!a) continue;
+            WritePixelGeneric(dest, dx + i, dy + j,
+                              BlendChannels(ReadPixelGeneric(dest, dx + i, dy + j), ReadPixelGeneric(source, sx + i, sy + j), a));
+        }
+}
+
+void MixImages(HostBitmap *dest, const HostBitmap *source, const MaskPlane *sourceMask, int32_t sx, int32_t sy,
+               int32_t dx, int32_t dy, int32_t width, int32_t height, int32_t level, const AlphaPlane *sourceAlpha,
+               int32_t sourceWidth, int32_t sourceHeight) {
+    if (!dest || !source || !dest->pixels || !source->pixels) return;
+    int32_t sw = sourceWidth > 0 ? std::min(sourceWidth, source->width) : source->width;
+    int32_t sh = sourceHeight > 0 ? std::min(sourceHeight, source->height) : source->height;
+    if (sourceAlpha) {
+        sw = std::min(sw, sourceAlpha->width);
+        sh = std::min(sh, sourceAlpha->height);
+    }
+    if (sourceMask) {
+        sw = std::min(sw, sourceMask->bytesPerRow * 8);
+        if (sourceMask->rows > 0) sh = std::min(sh, sourceMask->rows);
+    }
+    if (!ClipBlitRect(nullptr, &sx, &sy, &dx, &dy, &width, &height, sw, sh, dest->width, dest->height)) return;
+    MixPixels(BitmapPixels(dest), dx, dy, BitmapPixels(source), sx, sy, width, height, level,
+              MaskPixels(sourceMask, source->width, source->height), AlphaPixels(sourceAlpha));
+}
+
+void TintPixels(const PixelBuffer &b, int x, int y, int w, int h, uint32_t color, int level) {
+    if (w <= 0 || h <= 0 || level <= 0) return;
+    TintRule rule{ColorChannels(color & 0xFFFFFF), unsigned(std::min(level, 255))};
+    DispatchFormat(b.bytesPerPixel, [&](auto format) {
+        using F = decltype(format);
+        BlitRows<F>(PixelBuffer{}, 0, 0, b, x, y, w, h, rule);
+    });
+}
+
+void TintPixelsGeneric(const PixelBuffer &b, int x, int y, int w, int h, uint32_t color, int level) {
+    const Channels c = ColorChannels(color & 0xFFFFFF);
+    const unsigned l = unsigned(std::clamp(level, 0, 255));
+    for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i)
+            WritePixelGeneric(b, x + i, y + j, BlendChannels(ReadPixelGeneric(b, x + i, y + j), c, l));
+}
+
+void TintImage(HostBitmap *bitmap, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t color,
+               int32_t level) {
+    if (!bitmap || !bitmap->pixels) return;
+    int32_t dx = x, dy = y;
+    if (!ClipBlitRect(nullptr, &x, &y, &dx, &dy, &width, &height, bitmap->width, bitmap->height, bitmap->width,
+                      bitmap->height))
+        return;
+    TintPixels(BitmapPixels(bitmap), x, y, width, height, color, level);
+}
+
+int ApplyKeepAspectRatio(int32_t width, int32_t height, int32_t *newWidth, int32_t *newHeight) {
+    const bool keepW = *newWidth == KEEPASPRAT, keepH = *newHeight == KEEPASPRAT;
+    if (keepW && keepH) return kErrWrongUsage;
+    if (width <= 0 || height <= 0 || (!keepW && *newWidth <= 0) || (!keepH && *newHeight <= 0))
+        return kErrSizeNotPositive;
+    if (keepW) *newWidth = int32_t((2 * int64_t(width) * *newHeight + height) / (2 * int64_t(height)));
+    if (keepH) *newHeight = int32_t((2 * int64_t(height) * *newWidth + width) / (2 * int64_t(width)));
+    return 0;
+}

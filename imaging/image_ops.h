@@ -1,0 +1,68 @@
+// Operations on whole images (bitmap + mask + alpha): copy, scale, mix, tint, transform, sizes.
+#pragma once
+
+#include <cstdint>
+
+#include "host/bitmap.h"
+#include "imaging/pixels.h"
+
+constexpr int32_t KEEPASPRAT = 100000;
+
+// Copies a rectangle (clipped to the bitmap) into new planes of the same pixel format. Returns 0, 1000 when out
+// of memory or 1055 for an empty rectangle; on an error nothing is returned (the outs stay null).
+int CopyImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane *alpha, int32_t x, int32_t y,
+              int32_t width, int32_t height, HostBitmap **outBitmap, MaskPlane **outMask, AlphaPlane **outAlpha);
+
+// Scales the rectangle (sx, sy, sourceWidth, sourceHeight) to newWidth x newHeight. Plain scaling samples the
+// nearest pixel; smooth scaling interpolates pixels and alpha bilinearly. Mask bits always follow the nearest
+// source pixel, so mask and pixels stay in step. With destBitmap the pixels go into it (same format, at least
+// the new size) and only mask and alpha are allocated. Returns 0, 1000 when out of memory, 1055 for bad sizes.
+int ScaleImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane *alpha, int32_t sx, int32_t sy,
+               HostBitmap *destBitmap, int32_t sourceWidth, int32_t sourceHeight, int32_t newWidth,
+               int32_t newHeight, bool smooth, HostBitmap **outBitmap, MaskPlane **outMask, AlphaPlane **outAlpha);
+
+// Blends source into destination in place: d + ((s - d) x level >> 8) per channel, level 255 giving the source
+// exactly and 0 leaving the destination. Only where the source mask bit is set; a source alpha byte scales the
+// level (level x alpha / 255). sx, sy, dx, dy place the rectangle; everything is clipped.
+void MixImages(HostBitmap *dest, const HostBitmap *source, const MaskPlane *sourceMask, int32_t sx, int32_t sy,
+               int32_t dx, int32_t dy, int32_t width, int32_t height, int32_t level, const AlphaPlane *sourceAlpha,
+               int32_t sourceWidth, int32_t sourceHeight);
+// The view forms, fast and generic (the generic one is the tests' oracle).
+void MixPixels(const PixelBuffer &dest, int dx, int dy, const PixelBuffer &source, int sx, int sy, int w, int h,
+               int level, const PlaneBuffer &mask, const PlaneBuffer &alpha);
+void MixPixelsGeneric(const PixelBuffer &dest, int dx, int dy, const PixelBuffer &source, int sx, int sy, int w,
+                      int h, int level, const PlaneBuffer &mask, const PlaneBuffer &alpha);
+
+// Moves each pixel towards the colour: channel + ((tint - channel) x level >> 8), 255 giving the colour.
+void TintImage(HostBitmap *bitmap, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t color,
+               int32_t level);
+void TintPixels(const PixelBuffer &b, int x, int y, int w, int h, uint32_t color, int level);
+void TintPixelsGeneric(const PixelBuffer &b, int x, int y, int w, int h, uint32_t color, int level);
+
+// Replaces a new width or height given as KEEPASPRAT by the size that keeps width : height, rounding half up.
+// Returns 0, 1218 when a size is 0 or below, 1055 when both new sizes are KEEPASPRAT.
+int ApplyKeepAspectRatio(int32_t width, int32_t height, int32_t *newWidth, int32_t *newHeight);
+
+// ---- Affine transforms ---------------------------------------------------------------------------------------
+// matrix = {a, b, c, d}: x' = a x + b y, y' = c x + d y (y downwards).
+
+// The size of the transformed width x height rectangle's bounding box, at least 1 x 1.
+void ScaledImageSize(const double matrix[4], int32_t width, int32_t height, int32_t *outWidth, int32_t *outHeight);
+// Where the image at (x, y) lands when it is transformed about its anchor point (anchor fractions of its size):
+// the bounding box's top-left (rounded half up) and its size (as ScaledImageSize).
+void TransformedBounds(int32_t x, int32_t y, int32_t width, int32_t height, const double matrix[4], int32_t *outX,
+                       int32_t *outY, int32_t *outWidth, int32_t *outHeight, double anchorX = 0.5,
+                       double anchorY = 0.5);
+
+// Renders the rectangle (sx, sy, width, height) of an image through the matrix into new planes of the bounding
+// box's size. Pixels outside the transformed image are transparent: the result has an alpha plane when the
+// source has one, else a mask plane. smooth interpolates pixels (and alpha) bilinearly. Returns 0, 1000 or 1055
+// (a singular matrix or an empty rectangle).
+int TransformImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane *alpha, int32_t sx, int32_t sy,
+                   int32_t width, int32_t height, const double matrix[4], bool smooth, HostBitmap **outBitmap,
+                   MaskPlane **outMask, AlphaPlane **outAlpha, int32_t *outWidth, int32_t *outHeight);
+// The same for a whole image triple: a new triple with its size. The anchor decides only the position, which the
+// caller takes from TransformedBounds, so the pixels do not depend on it.
+int ApplyImageTransform(const ImageTriple &source, const double matrix[4], bool smooth, ImageTriple *out);
+// Frees the planes of a triple made here (the record itself is the caller's).
+void FreeImageTriple(ImageTriple *triple);

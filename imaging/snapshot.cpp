@@ -1,0 +1,91 @@
+#include "imaging/snapshot.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "host/blit.h"
+#include "host/virtual_file.h"
+#include "runtime/app/errors.h"
+
+static SnapshotEncoder gEncoders[5] = {};
+
+void SetSnapshotEncoder(int32_t format, SnapshotEncoder encoder) {
+    if (format > kSnapshotBMP && format <= kSnapshotILBM) gEncoders[format] = encoder;
+}
+
+static void Put16(std::string &s, uint32_t v) {
+    s.push_back(char(v & 255));
+    s.push_back(char((v >> 8) & 255));
+}
+static void Put32(std::string &s, uint32_t v) {
+    Put16(s, v & 0xFFFF);
+    Put16(s, v >> 16);
+}
+
+std::string EncodeBmp(const uint32_t *pixels, int32_t width, int32_t height) {
+    const uint32_t rowBytes = (uint32_t(width) * 3 + 3) & ~3u;
+    const uint32_t imageBytes = rowBytes * uint32_t(height);
+    std::string s;
+    s.reserve(54 + imageBytes);
+    s += "BM";
+    Put32(s, 54 + imageBytes);
+    Put32(s, 0);
+    Put32(s, 54);
+    Put32(s, 40); // BITMAPINFOHEADER
+    Put32(s, uint32_t(width));
+    Put32(s, uint32_t(height)); // positive: bottom-up
+    Put16(s, 1);
+    Put16(s, 24);
+    Put32(s, 0);
+    Put32(s, imageBytes);
+    Put32(s, 2835); // 72 dpi
+    Put32(s, 2835);
+    Put32(s, 0);
+    Put32(s, 0);
+    for (int32_t y = height - 1; y >= 0; --y) {
+        const uint32_t *row = pixels + size_t(y) * size_t(width);
+        for (int32_t x = 0; x < width; ++x) {
+            s.push_back(char(row[x] & 255));
+            s.push_back(char((row[x] >> 8) & 255));
+            s.push_back(char((row[x] >> 16) & 255));
+        }
+        for (uint32_t pad = uint32_t(width) * 3; pad < rowBytes; ++pad) s.push_back(0);
+    }
+    return s;
+}
+
+int WriteBmpSnapshot(int32_t format, const HostBitmap *bitmap, int32_t width, int32_t height, const char *fileName,
+                     const MaskPlane *mask, uint32_t color, const AlphaPlane *alpha, int32_t quality, int32_t colors,
+                     int32_t dither) {
+    if (format < kSnapshotBMP || format > kSnapshotILBM) return kErrWrongUsage;
+    // TODO(codecs): PNG, JPEG, GIF and ILBM arrive through SetSnapshotEncoder.
+    if (format != kSnapshotBMP && !gEncoders[format]) return kErrWrongUsage;
+    if (!bitmap || !bitmap->pixels || !fileName) return kErrCannotWriteFile;
+    width = std::min(width, bitmap->width);
+    height = std::min(height, bitmap->height);
+    if (width <= 0 || height <= 0) return kErrWrongUsage;
+    std::vector<uint32_t> pixels(size_t(width) * size_t(height));
+    std::vector<uint8_t> alphaBytes;
+    if (alpha) alphaBytes.assign(pixels.size(), 255);
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x) {
+            uint32_t p = ReadPixelColour(bitmap, x, y) & 0xFFFFFF;
+            bool visible = true;
+            if (mask && x < mask->bytesPerRow * 8 && (mask->rows == 0 || y < mask->rows)) visible = MaskBit(mask, x, y);
+            if (alpha && x < alpha->width && y < alpha->height) {
+                uint8_t a = alpha->bytes[size_t(y) * size_t(alpha->bytesPerRow) + size_t(x)];
+                alphaBytes[size_t(y) * size_t(width) + size_t(x)] = a;
+                if (a == 0) visible = false;
+            }
+            pixels[size_t(y) * size_t(width) + size_t(x)] = visible ? p : (color & 0xFFFFFF);
+        }
+    if (format != kSnapshotBMP)
+        return gEncoders[format](fileName, pixels.data(), width, height, alpha ? alphaBytes.data() : nullptr, quality,
+                                 colors, dither);
+    const std::string bytes = EncodeBmp(pixels.data(), width, height);
+    VirtualFile *f = OpenVirtualFile(fileName, kVirtualFileCreate);
+    if (!f) return kErrCannotWriteFile;
+    const bool ok = WriteVirtualFile(f, bytes.data(), bytes.size()) == int64_t(bytes.size());
+    if (CloseVirtualFile(f) != 0 || !ok) return kErrCannotWriteFile;
+    return 0;
+}
