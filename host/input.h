@@ -1,0 +1,32 @@
+// The event pump and input state: SDL events become event-queue entries; per-window input state lives in
+// HostWindow (host/window.h).
+#pragma once
+
+#include <cstdint>
+
+struct VMState;
+
+// The graphical pump, installed as PumpEvents (host/tasks.h) once video is up: drains pending SDL events into
+// the event queue (kinds 1..16), keeps each window's mouse buttons, key states, mouse-moved flag and time, and
+// sets QuitRequested on the quit conditions (the close gadget of a window whose closeWindowFlag is 0; a break
+// with the CTRL-C switch on; the left mouse button or Escape with their switches on, see SetSystemOption).
+// Returns 1 when QuitRequested is set, now or earlier, else 0.
+int PumpHostEvents(VMState *vm);
+
+// The main thread's wait once video is up (installed with SetSystemWaitFunctions): SDL_WaitEventTimeout, woken
+// by a pushed SDL user event from any thread. -1 waits without limit.
+void WaitHostEvents(int64_t timeoutMs);
+void WakeHostWait();
+
+// The current modifier keys (key-name qualifier bits, 0x80000000 always set).
+uint32_t ReadQualifierKeys();
+
+// The clock of the mouse-move times, in microseconds; tests install a virtual one, null restores the monotonic
+// clock.
+using PumpClock = int64_t (*)();
+void SetPumpClock(PumpClock clock);
+int64_t PumpClockNow();
+
+// The display-mode switch key (Alt+Return): the display code installs this; it switches modes when the display
+// is the only one and returns 1 when it did, so the pump queues kind 13.
+extern int (*DisplayModeSwitchHook)(struct DisplayRecord *display);

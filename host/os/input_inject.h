@@ -1,0 +1,22 @@
+// Synthetic input for tests: each call pushes the SDL event a real device would, so the pump's own path runs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct HostWindow;
+
+// key: an ISO-8859-1 character (unshifted, as the key is labelled) or a key-name code 256..290; qualifiers are
+// key-name qualifier bits.
+void InjectKey(const HostWindow *window, int32_t key, int down, uint32_t qualifiers);
+// button: 1 left, 2 right, 3 middle.
+void InjectMouseButton(const HostWindow *window, int button, int32_t x, int32_t y, int down);
+void InjectMouseMotion(const HostWindow *window, int32_t x, int32_t y);
+void InjectMouseWheel(const HostWindow *window, int32_t dy); // positive: away from the user (up)
+// kind: the queue kind the event should become (4 moved, 5 resized, 6 inactive, 7 close gadget, 8 active,
+// 9 hidden, 10 shown); a and b carry the new position or size for 4 and 5.
+void InjectWindowEvent(const HostWindow *window, int kind, int32_t a = 0, int32_t b = 0);
+void InjectDropFiles(const HostWindow *window, const std::vector<std::string> &names);
+void InjectClipboardUpdate();
+void InjectQuit(); // what a break (CTRL-C) delivers

@@ -1,0 +1,352 @@
+#include "host/input.h"
+#include "host/keys.h"
+#include "host/os/input_inject.h"
+#include "host/os/sdl_window_os.h"
+#include "host/screen.h"
+#include "host/tasks.h"
+#include "host/window.h"
+
+#include "runtime/app/event_queue.h"
+#include "runtime/app/runtime_globals.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+
+int (*DisplayModeSwitchHook)(DisplayRecord *display) = nullptr;
+
+namespace {
+
+PumpClock pumpClock = nullptr;
+std::atomic<uint32_t> wakeEventType{0};
+
+bool QuitSwitch(int id) { return GetSystemOption(id) != 0; }
+
+uint32_t QualifiersOf(uint16_t mod) {
+    uint32_t q = kQualifierAlways;
+    if (mod & KMOD_LSHIFT) q |= kQualifierLeftShift;
+    if (mod & KMOD_RSHIFT) q |= kQualifierRightShift;
+    if (mod & KMOD_LALT) q |= kQualifierLeftAlt;
+    if (mod & KMOD_RALT) q |= kQualifierRightAlt;
+    if (mod & KMOD_LGUI) q |= kQualifierLeftCommand;
+    if (mod & KMOD_RGUI) q |= kQualifierRightCommand;
+    if (mod & KMOD_LCTRL) q |= kQualifierControl;
+    if (mod & KMOD_RCTRL) q |= kQualifierRightControl;
+    return q;
+}
+
+uint16_t ModOf(uint32_t q) {
+    uint16_t mod = 0;
+    if (q & kQualifierLeftShift) mod |= KMOD_LSHIFT;
+    if (q & kQualifierRightShift) mod |= KMOD_RSHIFT;
+    if (q & kQualifierLeftAlt) mod |= KMOD_LALT;
+    if (q & kQualifierRightAlt) mod |= KMOD_RALT;
+    if (q & kQualifierLeftCommand) mod |= KMOD_LGUI;
+    if (q & kQualifierRightCommand) mod |= KMOD_RGUI;
+    if (q & kQualifierControl) mod |= KMOD_LCTRL;
+    if (q & kQualifierRightControl) mod |= KMOD_RCTRL;
+    return mod;
+}
+
+// Key events without a window id (some drivers) go to the window with the keyboard focus.
+HostWindow *WindowOf(uint32_t id) {
+    if (HostWindow *w = FindHostWindow(id)) return w;
+    for (HostWindow *w : OpenHostWindows())
+        if (w->active) return w;
+    return OpenHostWindows().empty() ? nullptr : OpenHostWindows().front();
+}
+
+void Queue(HostWindow *w, int kind, int32_t a = 0, int32_t b = 0, int32_t c = 0, std::vector<char> extra = {}) {
+    QueueEvent(w->display, kind, a, b, c, std::move(extra));
+}
+
+void FlushDrops(HostWindow *w) {
+    if (w->pendingDrops.empty()) return;
+    std::vector<char> extra;
+    for (const std::string &name : w->pendingDrops) {
+        extra.insert(extra.end(), name.begin(), name.end());
+        extra.push_back('\0');
+    }
+    extra.push_back('\0');
+    w->pendingDrops.clear();
+    // SDL gives no drop position; the pointer's last position inside the window stands in.
+    Queue(w, kEventFilesDropped, w->mouseX, w->mouseY, 0, std::move(extra));
+}
+
+void HandleWindowEvent(const SDL_WindowEvent &e) {
+    HostWindow *w = FindHostWindow(e.windowID);
+    if (!w) return;
+    switch (e.event) {
+    case SDL_WINDOWEVENT_SHOWN:
+    case SDL_WINDOWEVENT_RESTORED: Queue(w, kEventWindowShown); break;
+    case SDL_WINDOWEVENT_HIDDEN:
+    case SDL_WINDOWEVENT_MINIMIZED: Queue(w, kEventWindowHidden); break;
+    case SDL_WINDOWEVENT_MOVED:
+        w->x = e.data1, w->y = e.data2;
+        Queue(w, kEventWindowMoved);
+        break;
+    case SDL_WINDOWEVENT_RESIZED:
+        w->width = e.data1, w->height = e.data2;
+        ChangeDisplayWindowBox(w); // a new texture of the new size
+        Queue(w, kEventWindowResized);
+        break;
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+        w->active = true;
+        Queue(w, kEventWindowActive);
+        break;
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+        w->active = false;
+        Queue(w, kEventWindowInactive);
+        break;
+    case SDL_WINDOWEVENT_CLOSE:
+        Queue(w, kEventCloseWindow);
+        if (w->closeWindowFlag == 0) QuitRequested = 1;
+        break;
+    default: break;
+    }
+}
+
+void HandleKey(const SDL_KeyboardEvent &e) {
+    HostWindow *w = WindowOf(e.windowID);
+    if (!w) return;
+    bool down = e.type == SDL_KEYDOWN;
+    uint32_t q = QualifiersOf(e.keysym.mod);
+    int32_t code = MapKeySymbol(e.keysym.sym, q);
+    if (code <= 0) return;
+    if (code < kKeyStateSize) w->keyState[code] = down ? 1 : 0;
+    if (down && code == KeyEscape && QuitSwitch(10)) QuitRequested = 1;
+    if (down && code == KeyReturn && (q & (kQualifierLeftAlt | kQualifierRightAlt)) && DisplayModeSwitchHook) {
+        if (DisplayModeSwitchHook(w->display)) Queue(w, kEventModeSwitched);
+        return;
+    }
+    Queue(w, kEventKey, down ? 1 : 0, int32_t(q), code);
+}
+
+void HandleButton(const SDL_MouseButtonEvent &e) {
+    HostWindow *w = WindowOf(e.windowID);
+    if (!w) return;
+    bool down = e.type == SDL_MOUSEBUTTONDOWN;
+    w->mouseX = e.x, w->mouseY = e.y;
+    int kind;
+    switch (e.button) {
+    case SDL_BUTTON_LEFT:
+        kind = kEventLeftMouse, w->mouseLeft = down;
+        if (down && QuitSwitch(9)) QuitRequested = 1;
+        break;
+    case SDL_BUTTON_RIGHT: kind = kEventRightMouse, w->mouseRight = down; break;
+    case SDL_BUTTON_MIDDLE: kind = kEventMiddleMouse, w->mouseMiddle = down; break;
+    default: return;
+    }
+    Queue(w, kind, e.x, e.y, down ? 1 : 0);
+}
+
+void HandleEvent(const SDL_Event &e) {
+    switch (e.type) {
+    case SDL_QUIT:
+        if (QuitSwitch(8)) QuitRequested = 1;
+        break;
+    case SDL_WINDOWEVENT: HandleWindowEvent(e.window); break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: HandleKey(e.key); break;
+    case SDL_MOUSEMOTION:
+        if (HostWindow *w = WindowOf(e.motion.windowID)) {
+            w->mouseX = e.motion.x, w->mouseY = e.motion.y;
+            w->mouseMoved = true;
+            w->lastMouseMoveMicros = PumpClockNow();
+        }
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: HandleButton(e.button); break;
+    case SDL_MOUSEWHEEL:
+        if (HostWindow *w = WindowOf(e.wheel.windowID)) {
+            int32_t dy = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+            if (dy > 0) Queue(w, kEventWheelUp);
+            if (dy < 0) Queue(w, kEventWheelDown);
+        }
+        break;
+    case SDL_DROPFILE:
+        if (HostWindow *w = WindowOf(e.drop.windowID); w && w->acceptsDrops && e.drop.file)
+            w->pendingDrops.emplace_back(e.drop.file);
+        SDL_free(e.drop.file);
+        break;
+    case SDL_DROPCOMPLETE:
+        if (HostWindow *w = WindowOf(e.drop.windowID)) FlushDrops(w);
+        break;
+    case SDL_CLIPBOARDUPDATE:
+        for (HostWindow *w : OpenHostWindows())
+            if (w->clipboardHook) Queue(w, kEventClipboardChanged);
+        break;
+    default: break;
+    }
+}
+
+} // namespace
+
+void InstallHostWake() {
+    if (wakeEventType) return;
+    uint32_t type = SDL_RegisterEvents(1);
+    if (type == uint32_t(-1)) return; // the built-in wait stays: windows then answer at the next timer or signal
+    wakeEventType = type;
+    SetPumpEventsFunction(PumpHostEvents);
+    SetSystemWaitFunctions(WaitHostEvents, WakeHostWait);
+}
+
+uint32_t HostWakeEventType() { return wakeEventType; }
+
+void WakeHostWait() {
+    SDL_Event e{};
+    e.type = wakeEventType;
+    SDL_PushEvent(&e);
+}
+
+void WaitHostEvents(int64_t timeoutMs) {
+    if (timeoutMs < 0) SDL_WaitEvent(nullptr);
+    else SDL_WaitEventTimeout(nullptr, int(std::min<int64_t>(timeoutMs, 1 << 30)));
+}
+
+int PumpHostEvents(VMState *) {
+    if (SDL_WasInit(SDL_INIT_VIDEO)) {
+        SDL_Event e;
+        while (SDL_PollEvent(&e)) HandleEvent(e);
+        // Drivers that send no DROPCOMPLETE still deliver their files at the end of a drain.
+        for (HostWindow *w : OpenHostWindows()) FlushDrops(w);
+    }
+    return QuitRequested ? 1 : 0;
+}
+
+uint32_t ReadQualifierKeys() {
+    uint32_t q = QualifiersOf(uint16_t(SDL_GetModState()));
+    // Either control key counts as Control here.
+    if (q & kQualifierRightControl) q = (q & ~kQualifierRightControl) | kQualifierControl;
+    return q;
+}
+
+void SetPumpClock(PumpClock clock) { pumpClock = clock; }
+
+int64_t PumpClockNow() {
+    if (pumpClock) return pumpClock();
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// ---- Injection -----------------------------------------------------------------------------------------------
+
+namespace {
+
+SDL_Keycode SymbolOfKey(int32_t key) {
+    switch (key) {
+    case KeyUp: return SDLK_UP;
+    case KeyDown: return SDLK_DOWN;
+    case KeyRight: return SDLK_RIGHT;
+    case KeyLeft: return SDLK_LEFT;
+    case KeyHelp: return SDLK_HELP;
+    case KeyBackspace: return SDLK_BACKSPACE;
+    case KeyTab: return SDLK_TAB;
+    case KeyEnter: return SDLK_KP_ENTER;
+    case KeyReturn: return SDLK_RETURN;
+    case KeyEscape: return SDLK_ESCAPE;
+    case KeySpace: return SDLK_SPACE;
+    case KeyDelete: return SDLK_DELETE;
+    case KeyF11: return SDLK_F11;
+    case KeyF12: return SDLK_F12;
+    case KeyInsert: return SDLK_INSERT;
+    case KeyHome: return SDLK_HOME;
+    case KeyEnd: return SDLK_END;
+    case KeyPageUp: return SDLK_PAGEUP;
+    case KeyPageDown: return SDLK_PAGEDOWN;
+    case KeyPrint: return SDLK_PRINTSCREEN;
+    case KeyPause: return SDLK_PAUSE;
+    default: break;
+    }
+    if (key >= KeyF1 && key <= KeyF10) return SDLK_F1 + (key - KeyF1);
+    if (key >= KeyF13 && key <= KeyF16) return SDLK_F13 + (key - KeyF13);
+    return key;
+}
+
+} // namespace
+
+void InjectKey(const HostWindow *window, int32_t key, int down, uint32_t qualifiers) {
+    SDL_Event e{};
+    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    e.key.windowID = HostWindowId(window);
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym.sym = SymbolOfKey(key);
+    e.key.keysym.mod = ModOf(qualifiers);
+    SDL_PushEvent(&e);
+}
+
+void InjectMouseButton(const HostWindow *window, int button, int32_t x, int32_t y, int down) {
+    SDL_Event e{};
+    e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    e.button.windowID = HostWindowId(window);
+    e.button.button = Uint8(button == 2 ? SDL_BUTTON_RIGHT : button == 3 ? SDL_BUTTON_MIDDLE : SDL_BUTTON_LEFT);
+    e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.button.x = x, e.button.y = y;
+    SDL_PushEvent(&e);
+}
+
+void InjectMouseMotion(const HostWindow *window, int32_t x, int32_t y) {
+    SDL_Event e{};
+    e.type = SDL_MOUSEMOTION;
+    e.motion.windowID = HostWindowId(window);
+    e.motion.x = x, e.motion.y = y;
+    SDL_PushEvent(&e);
+}
+
+void InjectMouseWheel(const HostWindow *window, int32_t dy) {
+    SDL_Event e{};
+    e.type = SDL_MOUSEWHEEL;
+    e.wheel.windowID = HostWindowId(window);
+    e.wheel.y = dy;
+    e.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
+    SDL_PushEvent(&e);
+}
+
+void InjectWindowEvent(const HostWindow *window, int kind, int32_t a, int32_t b) {
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.windowID = HostWindowId(window);
+    e.window.data1 = a, e.window.data2 = b;
+    switch (kind) {
+    case kEventWindowMoved: e.window.event = SDL_WINDOWEVENT_MOVED; break;
+    case kEventWindowResized: e.window.event = SDL_WINDOWEVENT_RESIZED; break;
+    case kEventWindowInactive: e.window.event = SDL_WINDOWEVENT_FOCUS_LOST; break;
+    case kEventCloseWindow: e.window.event = SDL_WINDOWEVENT_CLOSE; break;
+    case kEventWindowActive: e.window.event = SDL_WINDOWEVENT_FOCUS_GAINED; break;
+    case kEventWindowHidden: e.window.event = SDL_WINDOWEVENT_HIDDEN; break;
+    case kEventWindowShown: e.window.event = SDL_WINDOWEVENT_SHOWN; break;
+    default: return;
+    }
+    SDL_PushEvent(&e);
+}
+
+void InjectDropFiles(const HostWindow *window, const std::vector<std::string> &names) {
+    uint32_t id = HostWindowId(window);
+    SDL_Event e{};
+    e.type = SDL_DROPBEGIN;
+    e.drop.windowID = id;
+    SDL_PushEvent(&e);
+    for (const std::string &name : names) {
+        e = SDL_Event{};
+        e.type = SDL_DROPFILE;
+        e.drop.windowID = id;
+        e.drop.file = SDL_strdup(name.c_str()); // the pump frees it, as SDL's own drops
+        SDL_PushEvent(&e);
+    }
+    e = SDL_Event{};
+    e.type = SDL_DROPCOMPLETE;
+    e.drop.windowID = id;
+    SDL_PushEvent(&e);
+}
+
+void InjectClipboardUpdate() {
+    SDL_Event e{};
+    e.type = SDL_CLIPBOARDUPDATE;
+    SDL_PushEvent(&e);
+}
+
+void InjectQuit() {
+    SDL_Event e{};
+    e.type = SDL_QUIT;
+    SDL_PushEvent(&e);
+}

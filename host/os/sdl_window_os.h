@@ -1,0 +1,23 @@
+// The SDL side of a HostWindow, shared by the window, pump and input code in host/os.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+
+struct HostWindow;
+
+struct WindowOs {
+    SDL_Window *sdl = nullptr;
+    SDL_Renderer *renderer = nullptr;
+    SDL_Texture *texture = nullptr;
+    SDL_Cursor *cursor = nullptr;
+    int32_t textureWidth = 0;
+    int32_t textureHeight = 0;
+};
+
+// The open window with that SDL id, or null.
+HostWindow *FindHostWindow(uint32_t id);
+// The SDL user event that wakes the main thread's wait; registered once video is up.
+void InstallHostWake();
+uint32_t HostWakeEventType();

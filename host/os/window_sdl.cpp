@@ -1,0 +1,394 @@
+#include "host/os/sdl_window_os.h"
+#include "host/screen.h"
+#include "host/window.h"
+
+#include "runtime/app/errors.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <new>
+
+namespace {
+
+std::vector<HostWindow *> openWindows;
+bool ownScreenOpen = false;
+int32_t ownScreenWidth = 0, ownScreenHeight = 0;
+
+void DestroyOs(WindowOs *os) {
+    if (!os) return;
+    if (os->cursor) SDL_FreeCursor(os->cursor);
+    if (os->texture) SDL_DestroyTexture(os->texture);
+    if (os->renderer) SDL_DestroyRenderer(os->renderer);
+    if (os->sdl) SDL_DestroyWindow(os->sdl);
+    delete os;
+}
+
+// Drag and size regions become SDL hit-test areas, so the window manager moves and sizes the window.
+SDL_HitTestResult SDLCALL HitTest(SDL_Window *, const SDL_Point *p, void *data) {
+    auto *window = static_cast<HostWindow *>(data);
+    auto inside = [p](const WindowRect &r) {
+        return p->x >= r.x && p->y >= r.y && p->x < r.x + r.width && p->y < r.y + r.height;
+    };
+    for (const WindowRect &r : window->sizeRegions)
+        if (inside(r)) return SDL_HITTEST_RESIZE_BOTTOMRIGHT;
+    for (const WindowRect &r : window->dragRegions)
+        if (inside(r)) return SDL_HITTEST_DRAGGABLE;
+    return SDL_HITTEST_NORMAL;
+}
+
+bool MakeTexture(HostWindow *window) {
+    WindowOs *os = window->os;
+    if (os->texture) SDL_DestroyTexture(os->texture);
+    os->texture = SDL_CreateTexture(os->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                    std::max(1, window->width), std::max(1, window->height));
+    os->textureWidth = window->width;
+    os->textureHeight = window->height;
+    return os->texture != nullptr;
+}
+
+// Builds the shape surface from the mask or alpha plane: visible pixels opaque.
+SDL_Surface *ShapeSurface(const HostWindow *window, const MaskPlane *mask, const AlphaPlane *alpha) {
+    SDL_Surface *s = SDL_CreateRGBSurfaceWithFormat(0, window->width, window->height, 32, SDL_PIXELFORMAT_ARGB8888);
+    if (!s) return nullptr;
+    for (int y = 0; y < window->height; y++) {
+        auto *row = reinterpret_cast<Uint32 *>(static_cast<Uint8 *>(s->pixels) + size_t(y) * size_t(s->pitch));
+        for (int x = 0; x < window->width; x++) {
+            bool on = true;
+            if (mask && (mask->rows == 0 || y < mask->rows) && x < mask->bytesPerRow * 8) on = MaskBit(mask, x, y);
+            if (alpha && y < alpha->height && x < alpha->width)
+                on = alpha->bytes[size_t(y) * size_t(alpha->bytesPerRow) + size_t(x)] != 0;
+            row[x] = on ? 0xFFFFFFFF : 0;
+        }
+    }
+    return s;
+}
+
+} // namespace
+
+int EnsureVideo() {
+    if (SDL_WasInit(SDL_INIT_VIDEO)) return 0;
+    // The host's own CTRL-C handling stays in charge, and closing the last window is not a quit by itself:
+    // the pump decides that from the window's close flag.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    // Headless drivers: the window surface of the software renderer must not sit on a GL texture, which would
+    // load a GL driver for nothing.
+    const char *wanted = SDL_getenv("SDL_VIDEODRIVER");
+    if (wanted && (SDL_strcmp(wanted, "offscreen") == 0 || SDL_strcmp(wanted, "dummy") == 0))
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+        SetErrorArgString("video");
+        return kErrCannotOpen;
+    }
+    InstallHostWake();
+    return 0;
+}
+
+HostWindow *FindHostWindow(uint32_t id) {
+    for (HostWindow *w : openWindows)
+        if (w->os && SDL_GetWindowID(w->os->sdl) == id) return w;
+    return nullptr;
+}
+
+const std::vector<HostWindow *> &OpenHostWindows() { return openWindows; }
+
+uint32_t HostWindowId(const HostWindow *window) {
+    return window && window->os ? SDL_GetWindowID(window->os->sdl) : 0;
+}
+
+int AllocHostWindow(DisplayRecord *display, HostWindow **out) {
+    *out = new (std::nothrow) HostWindow;
+    if (!*out) return 1000;
+    (*out)->display = display;
+    return 0;
+}
+
+void FreeHostWindow(HostWindow *window) {
+    if (!window) return;
+    window->minimised = false;
+    CloseDisplayWindow(window);
+    delete window;
+}
+
+int OpenDisplayWindow(HostWindow *window, int activate, const MaskPlane *mask, const AlphaPlane *alpha) {
+    if (window->open) return 0;
+    if (int r = EnsureVideo()) return r;
+    Uint32 flags = SDL_WINDOW_HIDDEN;
+    int x = window->x, y = window->y, w = std::max(1, window->width), h = std::max(1, window->height);
+    if (window->flags & kWindowBorderless) flags |= SDL_WINDOW_BORDERLESS;
+    if (window->flags & kWindowSizeable) flags |= SDL_WINDOW_RESIZABLE;
+    if (window->flags & kWindowHideFromTaskbar) flags |= SDL_WINDOW_SKIP_TASKBAR;
+    if ((window->flags & kWindowFullScreen) || ownScreenOpen) flags |= SDL_WINDOW_FULLSCREEN;
+    if (window->flags & kWindowFakeFullScreen) {
+        SDL_Rect bounds;
+        if (SDL_GetDisplayBounds(0, &bounds) == 0) x = bounds.x, y = bounds.y, w = bounds.w, h = bounds.h;
+        flags |= SDL_WINDOW_BORDERLESS;
+    }
+    auto *os = new (std::nothrow) WindowOs;
+    if (!os) return 1000;
+    window->os = os;
+    // Shaped windows exist on X11 only; elsewhere the window stays rectangular.
+    bool shaped = (mask || alpha) && !(flags & SDL_WINDOW_FULLSCREEN);
+    if (shaped) os->sdl = SDL_CreateShapedWindow(window->title.c_str(), unsigned(x), unsigned(y), unsigned(w),
+                                                 unsigned(h), flags | SDL_WINDOW_BORDERLESS);
+    if (!os->sdl) os->sdl = SDL_CreateWindow(window->title.c_str(), x, y, w, h, flags);
+    if (os->sdl && (flags & SDL_WINDOW_FULLSCREEN) && ownScreenOpen) {
+        SDL_DisplayMode want{SDL_PIXELFORMAT_UNKNOWN, ownScreenWidth, ownScreenHeight, 0, nullptr}, got;
+        if (SDL_GetClosestDisplayMode(0, &want, &got)) SDL_SetWindowDisplayMode(os->sdl, &got);
+    }
+    // Headless drivers get the software renderer: nothing to accelerate, and no GL driver gets loaded.
+    const char *driver = SDL_GetCurrentVideoDriver();
+    bool headless = driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
+    if (os->sdl && !headless)
+        os->renderer = SDL_CreateRenderer(os->sdl, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+    if (os->sdl) {
+        if (!os->renderer) os->renderer = SDL_CreateRenderer(os->sdl, -1, SDL_RENDERER_SOFTWARE);
+    }
+    window->width = w, window->height = h;
+    if (!os->sdl || !os->renderer || !MakeTexture(window)) {
+        DestroyOs(os);
+        window->os = nullptr;
+        SetErrorArgString("window");
+        return kErrCannotOpen;
+    }
+    if (shaped && SDL_IsShapedWindow(os->sdl)) {
+        if (SDL_Surface *shape = ShapeSurface(window, mask, alpha)) {
+            SDL_WindowShapeMode mode;
+            mode.mode = ShapeModeBinarizeAlpha;
+            mode.parameters.binarizationCutoff = 1;
+            SDL_SetWindowShape(os->sdl, shape, &mode);
+            SDL_FreeSurface(shape);
+        }
+    }
+    SDL_SetWindowHitTest(os->sdl, HitTest, window);
+    SDL_SetRenderDrawColor(os->renderer, 0, 0, 0, 255);
+    SDL_RenderClear(os->renderer);
+    SDL_RenderPresent(os->renderer);
+    SDL_ShowWindow(os->sdl);
+    if (activate) SDL_RaiseWindow(os->sdl);
+    window->open = true;
+    window->minimised = false;
+    openWindows.push_back(window);
+    ComputeWindowBorders(window);
+    return 0;
+}
+
+void CloseDisplayWindow(HostWindow *window) {
+    if (!window || !window->open || window->minimised) return;
+    openWindows.erase(std::remove(openWindows.begin(), openWindows.end(), window), openWindows.end());
+    DestroyOs(window->os);
+    window->os = nullptr;
+    window->open = false;
+    window->active = false;
+    window->acceptsDrops = false;
+    window->clipboardHook = false;
+    window->pendingDrops.clear();
+    window->mouseLeft = window->mouseRight = window->mouseMiddle = false;
+    std::fill(std::begin(window->keyState), std::end(window->keyState), 0);
+}
+
+void ActivateDisplayWindow(HostWindow *window) {
+    if (!window || !window->open) return;
+    SDL_ShowWindow(window->os->sdl);
+    SDL_RaiseWindow(window->os->sdl);
+}
+
+void MoveDisplayWindow(HostWindow *window) {
+    if (window && window->open) SDL_SetWindowPosition(window->os->sdl, window->x, window->y);
+}
+
+void ChangeDisplayWindowBox(HostWindow *window) {
+    if (!window || !window->open) return;
+    SDL_SetWindowPosition(window->os->sdl, window->x, window->y);
+    SDL_SetWindowSize(window->os->sdl, std::max(1, window->width), std::max(1, window->height));
+    if (window->width != window->os->textureWidth || window->height != window->os->textureHeight) MakeTexture(window);
+}
+
+void ComputeWindowBorders(HostWindow *window) {
+    window->borderLeft = window->borderTop = window->borderHorizontal = window->borderVertical = 0;
+    if (!window->open || (window->flags & kWindowBorderless)) return;
+    int top = 0, left = 0, bottom = 0, right = 0;
+    // Drivers without a window manager (offscreen, dummy) report no frame.
+    if (SDL_GetWindowBordersSize(window->os->sdl, &top, &left, &bottom, &right) != 0) return;
+    window->borderLeft = left;
+    window->borderTop = top;
+    window->borderHorizontal = left + right;
+    window->borderVertical = top + bottom;
+}
+
+void UpdateWindowTitle(HostWindow *window) {
+    if (window && window->open) SDL_SetWindowTitle(window->os->sdl, window->title.c_str());
+}
+
+void ResetRegionGadgets(HostWindow *window) {
+    if (window && window->open) SDL_SetWindowHitTest(window->os->sdl, HitTest, window);
+}
+
+int HideShowDisplayWindow(HostWindow *window, int hide) {
+    if (!window) return 0;
+    if (hide) {
+        if (!window->open || window->minimised) return 0;
+        SDL_MinimizeWindow(window->os->sdl);
+        window->minimised = true;
+        return 0;
+    }
+    if (window->open && window->minimised) {
+        SDL_RestoreWindow(window->os->sdl);
+        SDL_RaiseWindow(window->os->sdl);
+        window->minimised = false;
+        return 0;
+    }
+    return window->open ? 0 : OpenDisplayWindow(window, 1, nullptr, nullptr);
+}
+
+void PresentWindowPixels(HostWindow *window, const HostBitmap *bitmap, int32_t sx, int32_t sy, int32_t x, int32_t y,
+                         int32_t width, int32_t height) {
+    if (!window || !window->open || !bitmap || bitmap->bytesPerPixel != 4) return;
+    WindowOs *os = window->os;
+    // Clip to the bitmap and to the texture.
+    if (sx < 0) x -= sx, width += sx, sx = 0;
+    if (sy < 0) y -= sy, height += sy, sy = 0;
+    if (x < 0) sx -= x, width += x, x = 0;
+    if (y < 0) sy -= y, height += y, y = 0;
+    width = std::min({width, bitmap->width - sx, os->textureWidth - x});
+    height = std::min({height, bitmap->height - sy, os->textureHeight - y});
+    if (width > 0 && height > 0) {
+        SDL_Rect r{x, y, width, height};
+        SDL_UpdateTexture(os->texture, &r, HostBitmapRow32(bitmap, sy) + sx, int(HostBitmapStride(bitmap)));
+    }
+    SDL_RenderClear(os->renderer);
+    SDL_RenderCopy(os->renderer, os->texture, nullptr, nullptr);
+    SDL_RenderPresent(os->renderer);
+}
+
+void FillDisplayRect(HostWindow *window, int32_t ox, int32_t oy, int32_t x, int32_t y, int32_t width, int32_t height,
+                     uint32_t colour) {
+    if (!window || !window->open || width <= 0 || height <= 0) return;
+    WindowOs *os = window->os;
+    SDL_Rect r{ox + x, oy + y, width, height};
+    SDL_Rect all{0, 0, os->textureWidth, os->textureHeight};
+    SDL_Rect clipped;
+    if (!SDL_IntersectRect(&r, &all, &clipped)) return;
+    // The texture keeps the picture, so the fill lands in it too and survives the next present.
+    void *pixels;
+    int pitch;
+    if (SDL_LockTexture(os->texture, &clipped, &pixels, &pitch) == 0) {
+        for (int row = 0; row < clipped.h; row++) {
+            auto *p = reinterpret_cast<Uint32 *>(static_cast<Uint8 *>(pixels) + size_t(row) * size_t(pitch));
+            std::fill_n(p, clipped.w, colour & 0xFFFFFF);
+        }
+        SDL_UnlockTexture(os->texture);
+    }
+    SDL_RenderCopy(os->renderer, os->texture, nullptr, nullptr);
+    SDL_RenderPresent(os->renderer);
+}
+
+int UpdateAppWindow(HostWindow *window, int enable) {
+    if (!window || !window->open) return enable ? 1360 : 0;
+    window->acceptsDrops = enable != 0;
+    SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
+    return 0;
+}
+
+int UpdateClipboardHook(HostWindow *window, int enable) {
+    if (window) window->clipboardHook = enable != 0;
+    return 0;
+}
+
+void HideDisplayPointer(HostWindow *window) {
+    if (!window) return;
+    window->pointerHidden = true;
+    SDL_ShowCursor(SDL_DISABLE);
+}
+
+void SetDisplayPointer(HostWindow *window, const HostBitmap *image, const AlphaPlane *alpha, int32_t hotX,
+                       int32_t hotY) {
+    if (!window || !window->open) return;
+    window->pointerHidden = false;
+    SDL_ShowCursor(SDL_ENABLE);
+    WindowOs *os = window->os;
+    if (!image) {
+        SDL_SetCursor(SDL_GetDefaultCursor());
+        return;
+    }
+    SDL_Surface *s = SDL_CreateRGBSurfaceWithFormat(0, image->width, image->height, 32, SDL_PIXELFORMAT_ARGB8888);
+    if (!s) return;
+    for (int y = 0; y < image->height; y++) {
+        auto *row = reinterpret_cast<Uint32 *>(static_cast<Uint8 *>(s->pixels) + size_t(y) * size_t(s->pitch));
+        for (int x = 0; x < image->width; x++) {
+            uint32_t a = alpha && y < alpha->height && x < alpha->width
+                             ? alpha->bytes[size_t(y) * size_t(alpha->bytesPerRow) + size_t(x)]
+                             : 255;
+            row[x] = (a << 24) | (HostBitmapRow32(image, y)[x] & 0xFFFFFF);
+        }
+    }
+    SDL_Cursor *cursor = SDL_CreateColorCursor(s, hotX, hotY);
+    SDL_FreeSurface(s);
+    if (!cursor) return;
+    SDL_SetCursor(cursor);
+    if (os->cursor) SDL_FreeCursor(os->cursor);
+    os->cursor = cursor;
+}
+
+void RestoreDisplayPointer(HostWindow *window) {
+    if (!window) return;
+    window->pointerHidden = false;
+    SDL_ShowCursor(SDL_ENABLE);
+    SDL_SetCursor(SDL_GetDefaultCursor());
+}
+
+void GetDisplayMousePosition(const HostWindow *window, int32_t *x, int32_t *y) {
+    bool open = window && window->open;
+    *x = open ? window->mouseX : 0;
+    *y = open ? window->mouseY : 0;
+}
+
+int FitsScreen(HostWindow *, int32_t, int32_t, int32_t outerWidth, int32_t outerHeight) {
+    int32_t w = int32_t(QueryBitMapAttr(nullptr, 14)), h = int32_t(QueryBitMapAttr(nullptr, 15));
+    return outerWidth <= w && outerHeight <= h ? 1 : 0;
+}
+
+intptr_t QueryBitMapAttr(std::nullptr_t, int32_t attr, ScreenRect *rect) {
+    if (EnsureVideo() != 0) return 0;
+    SDL_DisplayMode mode{};
+    if (ownScreenOpen) mode.w = ownScreenWidth, mode.h = ownScreenHeight, mode.format = SDL_PIXELFORMAT_ARGB8888;
+    else if (SDL_GetCurrentDisplayMode(0, &mode) != 0) return 0;
+    switch (attr) {
+    case 5: {
+        int bits = int(SDL_BITSPERPIXEL(mode.format));
+        return bits ? bits : 24;
+    }
+    case 14: return mode.w;
+    case 15: return mode.h;
+    case 22: {
+        SDL_Rect usable;
+        if (ownScreenOpen || SDL_GetDisplayUsableBounds(0, &usable) != 0) return 1;
+        return usable.y + 1;
+    }
+    case 23:
+        if (rect) *rect = ScreenRect{0, 0, mode.w, mode.h};
+        return 0;
+    default: return 0;
+    }
+}
+
+int OpenOwnScreen(int32_t width, int32_t height, int32_t) {
+    if (int r = EnsureVideo()) return r;
+    ownScreenOpen = true;
+    ownScreenWidth = width;
+    ownScreenHeight = height;
+    return 0;
+}
+
+void CloseOwnScreen() {
+    // Only our windows can be on it, so there is nobody to ask first.
+    ownScreenOpen = false;
+}
+
+int OwnScreenOpen() { return ownScreenOpen ? 1 : 0; }
+const char *OwnScreenName() { return ownScreenOpen ? "VISTALOOM.1" : ""; }
+
+HostBitmap *GrabScreenRect(int32_t, int32_t, int32_t width, int32_t height, int) {
+    return AllocHostBitmap(width, height); // cleared: black
+}

@@ -1,0 +1,107 @@
+// Display windows. Each display owns one HostWindow: an SDL window that shows our own off-screen 32-bit pixels
+// (a streaming texture updated from the changed rectangle). The display code fills the settings, calls the
+// operations, and reads the input state the event pump keeps here.
+#pragma once
+
+#include "host/bitmap.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct DisplayRecord;
+
+// Window flags.
+constexpr uint32_t kWindowBorderless = 1;
+constexpr uint32_t kWindowSizeable = 2;
+constexpr uint32_t kWindowFullScreen = 4;     // the own screen: a full-screen window in a chosen mode
+constexpr uint32_t kWindowFakeFullScreen = 8; // a borderless window of the desktop's size
+constexpr uint32_t kWindowHideFromTaskbar = 16;
+
+constexpr int kKeyStateSize = 300;
+
+struct WindowRect {
+    int32_t x = 0, y = 0, width = 0, height = 0;
+};
+
+struct WindowOs; // host/os
+
+struct HostWindow {
+    DisplayRecord *display = nullptr; // named in the events the pump queues
+    // Settings the display fills before opening or changing the box. Size is the inner size.
+    int32_t x = 0, y = 0, width = 0, height = 0;
+    uint32_t flags = 0;
+    std::string title;
+    int closeWindowFlag = 0;              // 0: the close gadget also asks the program to quit
+    std::vector<WindowRect> dragRegions;  // inner coordinates; dragging there moves the window
+    std::vector<WindowRect> sizeRegions;  // dragging there resizes it
+    // Frame sizes after ComputeWindowBorders: left, top, total horizontal, total vertical.
+    int32_t borderLeft = 0, borderTop = 0, borderHorizontal = 0, borderVertical = 0;
+    // State.
+    bool open = false;
+    bool minimised = false;
+    bool active = false;
+    bool acceptsDrops = false;
+    bool clipboardHook = false;
+    bool pointerHidden = false;
+    // Input state the event pump keeps.
+    uint8_t keyState[kKeyStateSize] = {}; // 1 while the key with that code is down
+    bool mouseLeft = false, mouseRight = false, mouseMiddle = false;
+    bool mouseMoved = false;
+    int64_t lastMouseMoveMicros = 0; // event clock
+    int32_t mouseX = 0, mouseY = 0;  // inside the window
+    std::vector<std::string> pendingDrops;
+    WindowOs *os = nullptr;
+};
+
+// 0 or 1000. The window starts closed.
+int AllocHostWindow(DisplayRecord *display, HostWindow **out);
+void FreeHostWindow(HostWindow *window); // closes it first; null allowed
+
+// Opens the window at x, y with the inner size, flags and title. With a mask or alpha plane (alpha > 0 counts as
+// visible) the window takes that shape where the video driver supports shaped windows, else it stays
+// rectangular. 0, or 1025 "Cannot open %s !" with "window".
+int OpenDisplayWindow(HostWindow *window, int activate, const MaskPlane *mask, const AlphaPlane *alpha);
+// Nothing while the window is minimised (the icon state keeps it).
+void CloseDisplayWindow(HostWindow *window);
+void ActivateDisplayWindow(HostWindow *window);
+void MoveDisplayWindow(HostWindow *window);
+void ChangeDisplayWindowBox(HostWindow *window); // position and inner size from the settings
+void ComputeWindowBorders(HostWindow *window);
+void UpdateWindowTitle(HostWindow *window);
+void ResetRegionGadgets(HostWindow *window); // the window's hit test follows dragRegions and sizeRegions
+inline void ClearDisplayOsState(HostWindow *) {}
+// Hide 1 minimises the window (the icon state), hide 0 restores it. 0 or 1025.
+int HideShowDisplayWindow(HostWindow *window, int hide);
+
+// Shows a rectangle of an off-screen 32-bit bitmap at (x, y) of the window, and presents the frame.
+void PresentWindowPixels(HostWindow *window, const HostBitmap *bitmap, int32_t sx, int32_t sy, int32_t x, int32_t y,
+                         int32_t width, int32_t height);
+// Fills a rectangle of the window directly (0x00RRGGBB), relative to the picture origin (ox, oy); nothing unless
+// the window is open.
+void FillDisplayRect(HostWindow *window, int32_t ox, int32_t oy, int32_t x, int32_t y, int32_t width, int32_t height,
+                     uint32_t colour);
+
+// Dropped files reach the queue (kind 14) only while this is on. 0, or 1360 when the window is not open.
+int UpdateAppWindow(HostWindow *window, int enable);
+// Clipboard changes reach the queue (kind 15) only while this is on. Always 0.
+int UpdateClipboardHook(HostWindow *window, int enable);
+
+// Pointers over the window.
+void HideDisplayPointer(HostWindow *window);
+// A colour pointer from a 32-bit bitmap with an optional alpha plane (null: the mask-less image is opaque);
+// a null bitmap restores the system pointer.
+void SetDisplayPointer(HostWindow *window, const HostBitmap *image, const AlphaPlane *alpha, int32_t hotX,
+                       int32_t hotY);
+void RestoreDisplayPointer(HostWindow *window);
+
+// The mouse position inside the window (as the pump last saw it); 0, 0 when not open.
+void GetDisplayMousePosition(const HostWindow *window, int32_t *x, int32_t *y);
+
+// 1 when an outer size fits the current screen.
+int FitsScreen(HostWindow *window, int32_t x, int32_t y, int32_t outerWidth, int32_t outerHeight);
+
+// The SDL window id of an open window, 0 otherwise (tests and the pump).
+uint32_t HostWindowId(const HostWindow *window);
+// Every open window, in opening order.
+const std::vector<HostWindow *> &OpenHostWindows();

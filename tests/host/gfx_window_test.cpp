@@ -1,0 +1,250 @@
+#include "host/input.h"
+#include "host/keys.h"
+#include "host/os/input_inject.h"
+#include "host/screen.h"
+#include "host/tasks.h"
+#include "host/window.h"
+
+#include "runtime/app/event_queue.h"
+#include "runtime/app/runtime_globals.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+class GfxWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+        ASSERT_EQ(EnsureVideo(), 0);
+        QuitRequested = 0;
+        SetPumpClock([] { return int64_t(123456789); });
+        ASSERT_EQ(AllocHostWindow(display, &window), 0);
+        window->x = 10, window->y = 20, window->width = 64, window->height = 48;
+        window->title = "test";
+        closeWindowFlagOn = false;
+        ASSERT_EQ(OpenDisplayWindow(window, 1, nullptr, nullptr), 0);
+        Drain();
+    }
+    void TearDown() override {
+        FreeHostWindow(window);
+        Drain();
+        SetPumpClock(nullptr);
+        QuitRequested = 0;
+    }
+    std::vector<EventInfo> Drain() {
+        PumpEvents(nullptr, 0);
+        std::vector<EventInfo> out;
+        EventInfo info;
+        for (int i = 0; FetchEvent(nullptr, i, &info, 1); i++) out.push_back(info);
+        RemoveEvent(nullptr, -1, 1);
+        return out;
+    }
+    static std::vector<int> Kinds(const std::vector<EventInfo> &events) {
+        std::vector<int> kinds;
+        for (const EventInfo &e : events) kinds.push_back(e.kind);
+        return kinds;
+    }
+    int dummy = 0;
+    DisplayRecord *display = reinterpret_cast<DisplayRecord *>(&dummy);
+    HostWindow *window = nullptr;
+    bool closeWindowFlagOn = false;
+};
+
+TEST_F(GfxWindow, OpensWithItsInnerSizeAndId) {
+    EXPECT_TRUE(window->open);
+    EXPECT_NE(HostWindowId(window), 0u);
+    EXPECT_EQ(window->width, 64);
+    EXPECT_EQ(std::count(OpenHostWindows().begin(), OpenHostWindows().end(), window), 1);
+}
+
+TEST_F(GfxWindow, ShowingHidingMovingAndActivationQueueTheirKinds) {
+    InjectWindowEvent(window, kEventWindowMoved, 30, 40);
+    InjectWindowEvent(window, kEventWindowHidden);
+    InjectWindowEvent(window, kEventWindowShown);
+    InjectWindowEvent(window, kEventWindowActive);
+    InjectWindowEvent(window, kEventWindowInactive);
+    InjectWindowEvent(window, kEventWindowResized, 80, 60);
+    auto events = Drain();
+    EXPECT_EQ(Kinds(events), (std::vector<int>{4, 9, 10, 8, 6, 5}));
+    EXPECT_EQ(events[0].display, display);
+    EXPECT_EQ(window->x, 30);
+    EXPECT_EQ(window->width, 80);
+}
+
+TEST_F(GfxWindow, CloseGadgetWithFlagZeroRequestsQuit) {
+    InjectWindowEvent(window, kEventCloseWindow);
+    auto events = Drain();
+    EXPECT_EQ(Kinds(events), std::vector<int>{7});
+    EXPECT_EQ(QuitRequested.load(), 1);
+    EXPECT_EQ(PumpEvents(nullptr, 0), 1);
+}
+
+TEST_F(GfxWindow, CloseGadgetWithFlagSetOnlyQueues) {
+    window->closeWindowFlag = 1;
+    InjectWindowEvent(window, kEventCloseWindow);
+    EXPECT_EQ(Kinds(Drain()), std::vector<int>{7});
+    EXPECT_EQ(QuitRequested.load(), 0);
+}
+
+TEST_F(GfxWindow, ClosingTheWindowStopsItsEvents) {
+    uint32_t id = HostWindowId(window);
+    CloseDisplayWindow(window);
+    EXPECT_FALSE(window->open);
+    EXPECT_EQ(HostWindowId(window), 0u);
+    EXPECT_NE(id, 0u);
+    InjectWindowEvent(window, kEventCloseWindow);
+    EXPECT_TRUE(Drain().empty());
+}
+
+TEST_F(GfxWindow, MouseButtonsGivePositionDownFlagAndKeepState) {
+    InjectMouseButton(window, 1, 5, 6, 1);
+    InjectMouseButton(window, 2, 7, 8, 1);
+    InjectMouseButton(window, 3, 9, 10, 1);
+    auto events = Drain();
+    ASSERT_EQ(Kinds(events), (std::vector<int>{1, 2, 16}));
+    EXPECT_EQ(events[0].x, 5);
+    EXPECT_EQ(events[0].y, 6);
+    EXPECT_EQ(events[0].down, 1);
+    EXPECT_TRUE(window->mouseLeft && window->mouseRight && window->mouseMiddle);
+    InjectMouseButton(window, 1, 5, 6, 0);
+    events = Drain();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].down, 0);
+    EXPECT_FALSE(window->mouseLeft);
+}
+
+TEST_F(GfxWindow, WheelDirectionsAreKindsElevenAndTwelve) {
+    InjectMouseWheel(window, 1);
+    InjectMouseWheel(window, -2);
+    EXPECT_EQ(Kinds(Drain()), (std::vector<int>{11, 12}));
+}
+
+TEST_F(GfxWindow, MouseMotionSetsMovedFlagTimeAndPosition) {
+    InjectMouseMotion(window, 33, 44);
+    EXPECT_TRUE(Drain().empty());
+    EXPECT_TRUE(window->mouseMoved);
+    EXPECT_EQ(window->lastMouseMoveMicros, 123456789);
+    int32_t x, y;
+    GetDisplayMousePosition(window, &x, &y);
+    EXPECT_EQ(x, 33);
+    EXPECT_EQ(y, 44);
+}
+
+TEST_F(GfxWindow, KeysCarryCodeQualifierAndKeyState) {
+    InjectKey(window, 'a', 1, kQualifierLeftShift);
+    InjectKey(window, KeyF1 + 2, 1, 0);
+    InjectKey(window, KeyReturn, 0, kQualifierControl);
+    InjectKey(window, '2', 1, kQualifierRightShift);
+    auto events = Drain();
+    ASSERT_EQ(events.size(), 4u);
+    EXPECT_EQ(events[0].kind, kEventKey);
+    EXPECT_EQ(events[0].keyCode, 'A');
+    EXPECT_EQ(events[0].down, 1);
+    EXPECT_EQ(uint32_t(events[0].qualifier), kQualifierAlways | kQualifierLeftShift);
+    EXPECT_EQ(events[1].keyCode, KeyF1 + 2);
+    EXPECT_EQ(events[2].keyCode, KeyReturn);
+    EXPECT_EQ(events[2].down, 0);
+    EXPECT_EQ(uint32_t(events[2].qualifier), kQualifierAlways | kQualifierControl);
+    EXPECT_EQ(events[3].keyCode, '@');
+    EXPECT_EQ(window->keyState['A'], 1);
+    EXPECT_EQ(window->keyState[KeyF1 + 2], 1);
+    EXPECT_EQ(window->keyState[KeyReturn], 0);
+}
+
+TEST_F(GfxWindow, EscapeQuitsOnlyWithItsSwitch) {
+    SetSystemOption(0, 10, 0);
+    InjectKey(window, KeyEscape, 1, 0);
+    Drain();
+    EXPECT_EQ(QuitRequested.load(), 0);
+    SetSystemOption(0, 10, 1);
+    InjectKey(window, KeyEscape, 1, 0);
+    Drain();
+    SetSystemOption(0, 10, 0);
+    EXPECT_EQ(QuitRequested.load(), 1);
+}
+
+TEST_F(GfxWindow, BreakQuitsWhileCtrlCSwitchIsOn) {
+    SetSystemOption(0, 8, 0);
+    InjectQuit();
+    Drain();
+    EXPECT_EQ(QuitRequested.load(), 0);
+    SetSystemOption(0, 8, 1);
+    InjectQuit();
+    EXPECT_EQ(PumpEvents(nullptr, 0), 1);
+}
+
+TEST_F(GfxWindow, DroppedFilesArriveOnlyWhileAccepted) {
+    InjectDropFiles(window, {"/a/b.png"});
+    EXPECT_TRUE(Drain().empty());
+    ASSERT_EQ(UpdateAppWindow(window, 1), 0);
+    InjectMouseMotion(window, 3, 4);
+    InjectDropFiles(window, {"/a/b.png", "/c.txt"});
+    auto events = Drain();
+    ASSERT_EQ(Kinds(events), std::vector<int>{14});
+    EXPECT_EQ(events[0].x, 3);
+    std::string extra(events[0].extra.begin(), events[0].extra.end());
+    EXPECT_EQ(extra, std::string("/a/b.png\0/c.txt\0\0", 17));
+}
+
+TEST_F(GfxWindow, ClipboardChangesReachHookedWindowsOnly) {
+    InjectClipboardUpdate();
+    EXPECT_TRUE(Drain().empty());
+    UpdateClipboardHook(window, 1);
+    InjectClipboardUpdate();
+    EXPECT_EQ(Kinds(Drain()), std::vector<int>{15});
+}
+
+TEST_F(GfxWindow, PresentAndFillClipToTheWindow) {
+    HostBitmap *b = AllocHostBitmap(100, 100);
+    PresentWindowPixels(window, b, -10, -10, -5, 30, 200, 200); // must not read or write outside
+    FillDisplayRect(window, 0, 0, -20, -20, 500, 500, 0xFF0000);
+    FreeHostBitmap(b);
+    SUCCEED();
+}
+
+TEST_F(GfxWindow, HiddenStateKeepsTheWindowAcrossClose) {
+    ASSERT_EQ(HideShowDisplayWindow(window, 1), 0);
+    EXPECT_TRUE(window->minimised);
+    CloseDisplayWindow(window); // ignored while minimised
+    EXPECT_TRUE(window->open);
+    ASSERT_EQ(HideShowDisplayWindow(window, 0), 0);
+    EXPECT_FALSE(window->minimised);
+}
+
+TEST_F(GfxWindow, ScreenAttributesDescribeTheDesktop) {
+    ScreenRect rect;
+    EXPECT_EQ(QueryBitMapAttr(nullptr, 23, &rect), 0);
+    EXPECT_GT(rect.width, 0);
+    EXPECT_EQ(QueryBitMapAttr(nullptr, 14), rect.width);
+    EXPECT_EQ(FitsScreen(window, 0, 0, rect.width, rect.height), 1);
+    EXPECT_EQ(FitsScreen(window, 0, 0, rect.width + 1, rect.height), 0);
+    HostBitmap *grab = GrabScreenRect(0, 0, 8, 4);
+    ASSERT_NE(grab, nullptr);
+    EXPECT_EQ(HostBitmapRow32(grab, 3)[7], 0u);
+    FreeHostBitmap(grab);
+}
+
+TEST(GfxKeys, GraphicCharactersFollowAFixedLatin1Table) {
+    EXPECT_EQ(IsGraphicChar('A'), 1);
+    EXPECT_EQ(IsGraphicChar(' '), 0);
+    EXPECT_EQ(IsGraphicChar(0xA0), 0);
+    EXPECT_EQ(IsGraphicChar(0xE9), 1);
+    EXPECT_EQ(IsGraphicChar(0x7F), 0);
+    EXPECT_EQ(IsGraphicChar(0x85), 0);
+}
+
+TEST(GfxKeys, NamedKeysAndShiftedCharacters) {
+    EXPECT_EQ(MapKeySymbol(' ', 0), KeySpace);
+    EXPECT_EQ(MapKeySymbol('\t', 0), KeyTab);
+    EXPECT_EQ(MapKeySymbol(0x1B, 0), KeyEscape);
+    EXPECT_EQ(MapKeySymbol(0x7F, 0), KeyDelete);
+    EXPECT_EQ(MapKeySymbol(0xE9, kQualifierLeftShift), 0xC9);
+    EXPECT_EQ(MapKeySymbol('x', 0), 'x');
+}
+
+} // namespace
