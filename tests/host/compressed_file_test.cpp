@@ -1,4 +1,5 @@
 #include "host/compressed_file.h"
+#include "runtime/app/applet_format.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
