@@ -1,0 +1,12 @@
+// Syntax tree to function prototypes for the VM (instruction set in runtime/vm/opcodes.h).
+#pragma once
+
+#include <string>
+
+#include "runtime/vm/proto.h"
+#include "tools/compiler/ast.h"
+#include "tools/compiler/compile_error.h"
+
+// Compiles the script's main function and every function inside it into main (marked as the main chunk, with
+// its labels). Returns false with error's line, column and message set (error.file is left alone).
+bool GenerateCode(const ScriptNode &script, const std::string &chunkName, FunctionProto &main, CompileError &error);
