@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -197,6 +202,22 @@ TEST(FunctionRecord, BothFormsDecode)
         ASSERT_EQ(DecodeTableFunctionRecord(&source, &inTable), 0);
         EXPECT_EQ(inTable, chunk);
     }
+}
+
+TEST(FunctionRecord, TextBodyDecodesWithPythonBase64)
+{
+    std::string chunk = FakeChunk(1000), record;
+    ASSERT_EQ(EncodeFunctionRecord(ToBytes(chunk), true, &record), 0);
+    std::string base = (std::filesystem::temp_directory_path() / ("vl_b64_" + std::to_string(getpid()))).string();
+    std::ofstream(base + ".txt", std::ios::binary) << record.substr(8);
+    std::ofstream(base + ".bin", std::ios::binary) << chunk;
+    std::string command = "python3 -c 'import sys,base64; t=open(sys.argv[1],\"rb\").read(); "
+                          "sys.exit(0 if base64.b64decode(t.replace(b\"\\n\",b\"\")) == "
+                          "open(sys.argv[2],\"rb\").read() else 1)' " +
+                          base + ".txt " + base + ".bin";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    std::filesystem::remove(base + ".txt");
+    std::filesystem::remove(base + ".bin");
 }
 
 TEST(FunctionRecord, HugeLengthInASmallRecordIsRefused)
