@@ -146,39 +146,32 @@ int OpenFd(const std::string &path, int mode) {
     return fd;
 }
 
-// ":::chunk<offset>:<length>*<name>/<container>" and ":::chunkS<offset>:<length>*<name>/<hex address>".
-VirtualFile *OpenChunk(const char *spec, int mode) {
-    bool memory = *spec == 'S';
-    if (memory) ++spec;
-    uint64_t offset, length;
-    if (!ParseDecimal(spec, &offset) || *spec++ != ':') return nullptr;
-    if (!ParseDecimal(spec, &length) || *spec++ != '*') return nullptr;
-    const char *slash = strchr(spec, '/');
-    if (!slash) return nullptr;
-    const char *container = slash + 1;
-    if (memory) {
+VirtualFile *OpenChunk(const char *text, int mode) {
+    ChunkNameParts parts;
+    if (!ParseChunkName(text, &parts)) return nullptr;
+    if (parts.memory) {
         uint64_t address;
-        const char *p = container;
+        const char *p = parts.container.c_str();
         if (!ParseHex(p, &address) || *p) return nullptr;
-        if (address > UINT64_MAX - offset) return nullptr;
-        return OpenMemory(address + offset, length, mode);
+        if (address > UINT64_MAX - parts.offset) return nullptr;
+        return OpenMemory(address + parts.offset, parts.length, mode);
     }
     if (mode != kVirtualFileRead) return nullptr; // linked files are read only
     std::string path;
-    if (!*container || !ResolveHostPath(container, &path)) return nullptr;
+    if (parts.container.empty() || !ResolveHostPath(parts.container.c_str(), &path)) return nullptr;
     int fd = OpenFd(path, kVirtualFileRead);
     if (fd < 0) return nullptr;
     struct stat info;
     // A range reaching past the container's end is a damaged applet: refuse it rather than read short.
-    if (fstat(fd, &info) != 0 || offset + length > static_cast<uint64_t>(info.st_size)) {
+    if (fstat(fd, &info) != 0 || parts.offset + parts.length > static_cast<uint64_t>(info.st_size)) {
         close(fd);
         return nullptr;
     }
     auto *file = new VirtualFile;
     file->kind = kFileRange;
     file->fd = fd;
-    file->base = offset;
-    file->rangeLength = length;
+    file->base = parts.offset;
+    file->rangeLength = parts.length;
     return file;
 }
 
@@ -273,7 +266,7 @@ int64_t MemoryWrite(VirtualFile *file, const uint8_t *in, size_t count) {
 
 VirtualFile *OpenVirtualFile(const char *name, int mode) {
     if (!name || mode < kVirtualFileRead || mode > kVirtualFileReadWrite) return nullptr;
-    if (strncmp(name, ":::chunk", 8) == 0) return OpenChunk(name + 8, mode);
+    if (strncmp(name, ":::chunk", 8) == 0) return OpenChunk(name, mode);
     if (strncmp(name, ":::memory", 9) == 0) {
         const char *p = name + 9;
         uint64_t address, length;
@@ -467,6 +460,23 @@ int VirtualFileAtEnd(VirtualFile *file) {
 }
 
 int64_t VirtualFileLength(VirtualFile *file) { return file ? FileLength(file) : -1; }
+
+// ":::chunk<offset>:<length>*<name>/<container>" and ":::chunkS<offset>:<length>*<name>/<hex address>". The
+// name ends at the first "/", so the container is everything after it.
+int ParseChunkName(const char *text, ChunkNameParts *out) {
+    if (!text || !out || strncmp(text, ":::chunk", 8) != 0) return 0;
+    const char *p = text + 8;
+    out->memory = *p == 'S';
+    if (out->memory) ++p;
+    if (!ParseDecimal(p, &out->offset) || *p++ != ':') return 0;
+    if (!ParseDecimal(p, &out->length) || *p++ != '*') return 0;
+    if (out->offset + out->length > kMaxStreamLength) return 0;
+    const char *slash = strchr(p, '/');
+    if (!slash) return 0;
+    out->name.assign(p, static_cast<size_t>(slash - p));
+    out->container = slash + 1;
+    return 1;
+}
 
 void RegisterMemoryRange(const void *base, uint64_t length, int writable) {
     if (!base) return;

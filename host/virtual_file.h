@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 struct VirtualFile; // opaque
@@ -56,6 +57,16 @@ int64_t SeekVirtualFile(VirtualFile *file, int64_t offset, int mode);
 int VirtualFileAtEnd(VirtualFile *file);
 // The stream's length (range length for ranges), -1 on an error.
 int64_t VirtualFileLength(VirtualFile *file);
+
+// The parts of a ":::chunk" or ":::chunkS" name; 1 when the name has that form with numbers in range.
+struct ChunkNameParts {
+    bool memory = false; // ":::chunkS": container is a hexadecimal address
+    uint64_t offset = 0;
+    uint64_t length = 0;
+    std::string name;
+    std::string container;
+};
+int ParseChunkName(const char *text, ChunkNameParts *out);
 
 // ---- Memory ranges ------------------------------------------------------------------------------------------
 // Makes [base, base + length) reachable through ":::chunkS" and ":::memory" names until unregistered.
