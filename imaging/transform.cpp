@@ -104,14 +104,14 @@ int TransformImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaP
             const int32_t px = int32_t(std::floor(fx)), py = int32_t(std::floor(fy));
             const unsigned wx = unsigned((fx - px) * 256), wy = unsigned((fy - py) * 256);
             // Weighted by coverage so transparent neighbours do not darken the edge.
-            unsigned acc[4] = {0, 0, 0, 0}, total = 0;
+            uint64_t acc[4] = {0, 0, 0, 0}, total = 0;
             for (int k = 0; k < 4; ++k) {
                 int32_t qx = px + (k & 1), qy = py + (k >> 1);
                 unsigned wgt = ((k & 1) ? wx : 256 - wx) * ((k >> 1) ? wy : 256 - wy); // 0..65536
                 unsigned v = visible(qx, qy);
                 if (!v || !wgt) continue;
                 Channels c = ReadPixelGeneric(src, sx + qx, sy + qy);
-                unsigned cw = (wgt >> 8) * v; // 0..65280
+                const uint64_t cw = uint64_t(wgt) * v; // the four weights sum to 65536
                 acc[0] += c.r * cw;
                 acc[1] += c.g * cw;
                 acc[2] += c.b * cw;
@@ -121,7 +121,7 @@ int TransformImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaP
             if (!total) continue;
             Channels out{uint8_t(acc[0] / total), uint8_t(acc[1] / total), uint8_t(acc[2] / total), uint8_t(acc[3] / total)};
             WritePixelGeneric(dst, i, j, out);
-            unsigned cover = std::min(255u, (total + 128) / 256);
+            const unsigned cover = unsigned(std::min<uint64_t>(255, (total + 32768) >> 16));
             if (a) a->bytes[ptrdiff_t(j) * a->bytesPerRow + i] = uint8_t(cover);
             else if (cover >= 128) SetMaskBit(m->bits + ptrdiff_t(j) * m->bytesPerRow, i, true);
         }

@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "imaging/image_ops.h"
+
+namespace {
+
+// Owns a triple for the length of a test.
+struct Triple {
+    HostBitmap *bitmap = nullptr;
+    MaskPlane *mask = nullptr;
+    AlphaPlane *alpha = nullptr;
+    ~Triple() {
+        FreeHostBitmap(bitmap);
+        FreeMaskPlane(mask);
+        FreeAlphaPlane(alpha);
+    }
+};
+
+// A width x height image, black and invisible except one white, visible, opaque pixel at (px, py).
+void MarkedImage(Triple *t, int w, int h, int px, int py, bool withAlpha) {
+    t->bitmap = AllocHostBitmap(w, h);
+    t->mask = AllocMaskPlane(t->bitmap, w, h, true);
+    if (withAlpha) t->alpha = AllocAlphaPlane(w, h, true);
+    HostBitmapRow32(t->bitmap, py)[px] = 0x00FFFFFF;
+    t->mask->bits[py * t->mask->bytesPerRow + px / 8] |= uint8_t(0x80 >> (px % 8));
+    if (withAlpha) t->alpha->bytes[py * t->alpha->bytesPerRow + px] = 200;
+}
+
+int CountWhite(const HostBitmap *b) {
+    int n = 0;
+    for (int y = 0; y < b->height; ++y)
+        for (int x = 0; x < b->width; ++x) n += HostBitmapRow32(b, y)[x] == 0x00FFFFFF;
+    return n;
+}
+
+TEST(ScaleImage, MaskAndAlphaFollowThePixelsWhenEnlarging) {
+    Triple in, out;
+    MarkedImage(&in, 4, 4, 1, 2, true);
+    ASSERT_EQ(ScaleImage(in.bitmap, in.mask, in.alpha, 0, 0, nullptr, 4, 4, 8, 12, false, &out.bitmap, &out.mask,
+                         &out.alpha),
+              0);
+    ASSERT_EQ(out.bitmap->width, 8);
+    ASSERT_EQ(out.bitmap->height, 12);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 8; ++x) {
+            const bool white = HostBitmapRow32(out.bitmap, y)[x] == 0x00FFFFFF;
+            EXPECT_EQ(MaskBit(out.mask, x, y), white) << x << "," << y;
+            EXPECT_EQ(out.alpha->bytes[y * out.alpha->bytesPerRow + x], white ? 200 : 0) << x << "," << y;
+            EXPECT_EQ(white, x / 2 == 1 && y / 3 == 2) << x << "," << y;
+        }
+}
+
+TEST(ScaleImage, SmoothScalingKeepsTheMaskOnTheNearestPixel) {
+    Triple in, out;
+    MarkedImage(&in, 4, 4, 3, 3, false);
+    ASSERT_EQ(ScaleImage(in.bitmap, in.mask, nullptr, 0, 0, nullptr, 4, 4, 8, 8, true, &out.bitmap, &out.mask,
+                         nullptr),
+              0);
+    int visible = 0;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) visible += MaskBit(out.mask, x, y);
+    EXPECT_EQ(visible, 4);
+    EXPECT_TRUE(MaskBit(out.mask, 7, 7));
+    EXPECT_EQ(HostBitmapRow32(out.bitmap, 7)[7], 0x00FFFFFFu); // the clamped corner is the pixel itself
+}
+
+TEST(ScaleImage, SmoothHalfwayPixelsInterpolate) {
+    Triple in, out;
+    in.bitmap = AllocHostBitmap(2, 1);
+    HostBitmapRow32(in.bitmap, 0)[1] = 0x00FFFFFF;
+    ASSERT_EQ(ScaleImage(in.bitmap, nullptr, nullptr, 0, 0, nullptr, 2, 1, 4, 1, true, &out.bitmap, nullptr, nullptr), 0);
+    const uint32_t *row = HostBitmapRow32(out.bitmap, 0);
+    EXPECT_EQ(row[0], 0u);
+    EXPECT_GT(row[1] & 0xFF, 0u);
+    EXPECT_LT(row[1] & 0xFF, row[2] & 0xFF);
+    EXPECT_EQ(row[3], 0x00FFFFFFu);
+}
+
+TEST(ScaleImage, RefusesZeroSizeAndReturnsNothing) {
+    Triple in, out;
+    in.bitmap = AllocHostBitmap(2, 2);
+    EXPECT_EQ(ScaleImage(in.bitmap, nullptr, nullptr, 0, 0, nullptr, 2, 2, 0, 5, false, &out.bitmap, nullptr, nullptr),
+              1055);
+    EXPECT_EQ(out.bitmap, nullptr);
+}
+
+TEST(CopyImage, CopiesTheRectangleWithItsPlanes) {
+    Triple in, out;
+    MarkedImage(&in, 10, 6, 7, 4, true);
+    ASSERT_EQ(CopyImage(in.bitmap, in.mask, in.alpha, 5, 3, 4, 3, &out.bitmap, &out.mask, &out.alpha), 0);
+    EXPECT_EQ(HostBitmapRow32(out.bitmap, 1)[2], 0x00FFFFFFu);
+    EXPECT_TRUE(MaskBit(out.mask, 2, 1));
+    EXPECT_FALSE(MaskBit(out.mask, 1, 1));
+    EXPECT_EQ(out.alpha->bytes[1 * out.alpha->bytesPerRow + 2], 200);
+}
+
+TEST(CopyImage, AnEmptyRectangleIsAnErrorWithNothingReturned) {
+    Triple in, out;
+    in.bitmap = AllocHostBitmap(4, 4);
+    EXPECT_NE(CopyImage(in.bitmap, nullptr, nullptr, 10, 10, 3, 3, &out.bitmap, &out.mask, &out.alpha), 0);
+    EXPECT_EQ(out.bitmap, nullptr);
+}
+
+// ---- Transforms ----------------------------------------------------------------------------------------------
+const double kRotate90[4] = {std::cos(M_PI / 2), -std::sin(M_PI / 2), std::sin(M_PI / 2), std::cos(M_PI / 2)};
+
+TEST(ApplyImageTransform, QuarterTurnMovesAMarkedPixel) {
+    Triple in;
+    MarkedImage(&in, 5, 3, 1, 0, false);
+    ImageTriple src{in.bitmap, in.mask, nullptr, 5, 3}, out;
+    ASSERT_EQ(ApplyImageTransform(src, kRotate90, false, &out), 0);
+    ASSERT_EQ(out.width, 3);
+    ASSERT_EQ(out.height, 5);
+    // x' = -y, y' = x (clockwise on screen): (x, y) lands at (h - 1 - y, x).
+    EXPECT_EQ(HostBitmapRow32(out.bitmap, 1)[2], 0x00FFFFFFu);
+    EXPECT_EQ(CountWhite(out.bitmap), 1);
+    EXPECT_TRUE(MaskBit(out.mask, 2, 1));
+    FreeImageTriple(&out);
+}
+
+TEST(ApplyImageTransform, AlphaSourcesGiveAlphaWithTransparentCorners) {
+    Triple in;
+    in.bitmap = AllocHostBitmap(8, 8);
+    in.alpha = AllocAlphaPlane(8, 8, false);
+    for (int i = 0; i < in.alpha->bytesPerRow * 8; ++i) in.alpha->bytes[i] = 255;
+    const double a = M_PI / 4, m[4] = {std::cos(a), -std::sin(a), std::sin(a), std::cos(a)};
+    ImageTriple src{in.bitmap, nullptr, in.alpha, 8, 8}, out;
+    ASSERT_EQ(ApplyImageTransform(src, m, true, &out), 0);
+    ASSERT_NE(out.alpha, nullptr);
+    EXPECT_EQ(out.alpha->bytes[0], 0);                                                  // a corner
+    EXPECT_EQ(out.alpha->bytes[(out.height / 2) * out.alpha->bytesPerRow + out.width / 2], 255); // the middle
+    FreeImageTriple(&out);
+}
+
+TEST(ApplyImageTransform, RefusesASingularMatrix) {
+    Triple in;
+    in.bitmap = AllocHostBitmap(4, 4);
+    const double flat[4] = {1, 1, 1, 1};
+    ImageTriple src{in.bitmap, nullptr, nullptr, 4, 4}, out;
+    EXPECT_EQ(ApplyImageTransform(src, flat, false, &out), 1055);
+    EXPECT_EQ(out.bitmap, nullptr);
+}
+
+TEST(TransformedBounds, QuarterTurnAboutTheCentreSwapsTheSides) {
+    int32_t x, y, w, h;
+    TransformedBounds(10, 20, 40, 20, kRotate90, &x, &y, &w, &h, 0.5, 0.5);
+    EXPECT_EQ(x, 20);
+    EXPECT_EQ(y, 10);
+    EXPECT_EQ(w, 20);
+    EXPECT_EQ(h, 40);
+}
+
+TEST(TransformedBounds, AnchorAtTheTopLeftKeepsThatCornerFixed) {
+    int32_t x, y, w, h;
+    TransformedBounds(10, 20, 40, 20, kRotate90, &x, &y, &w, &h, 0, 0);
+    EXPECT_EQ(x, 10 - 20);
+    EXPECT_EQ(y, 20);
+    EXPECT_EQ(w, 20);
+    EXPECT_EQ(h, 40);
+}
+
+TEST(ScaledImageSize, ThirtyDegreesGrowsTheBoxAndTinyScalesStayOnePixel) {
+    const double a = M_PI / 6, m[4] = {std::cos(a), -std::sin(a), std::sin(a), std::cos(a)};
+    int32_t w, h;
+    ScaledImageSize(m, 100, 50, &w, &h);
+    EXPECT_EQ(w, int(std::ceil(100 * std::cos(a) + 50 * std::sin(a) - 1e-6)));
+    EXPECT_EQ(h, int(std::ceil(100 * std::sin(a) + 50 * std::cos(a) - 1e-6)));
+    const double tiny[4] = {0.001, 0, 0, 0.001};
+    ScaledImageSize(tiny, 100, 50, &w, &h);
+    EXPECT_EQ(w, 1);
+    EXPECT_EQ(h, 1);
+}
+
+// ---- Keep aspect ratio ----------------------------------------------------------------------------------------
+TEST(ApplyKeepAspectRatio, ComputesTheMissingWidth) {
+    int32_t w = KEEPASPRAT, h = 240;
+    EXPECT_EQ(ApplyKeepAspectRatio(640, 480, &w, &h), 0);
+    EXPECT_EQ(w, 320);
+    EXPECT_EQ(h, 240);
+}
+
+TEST(ApplyKeepAspectRatio, ComputesTheMissingHeightRoundingHalfUp) {
+    int32_t w = 5, h = KEEPASPRAT;
+    EXPECT_EQ(ApplyKeepAspectRatio(2, 1, &w, &h), 0);
+    EXPECT_EQ(h, 3); // 2.5 rounds up
+}
+
+TEST(ApplyKeepAspectRatio, BothKeepIsWrongUsage) {
+    int32_t w = KEEPASPRAT, h = KEEPASPRAT;
+    EXPECT_EQ(ApplyKeepAspectRatio(640, 480, &w, &h), 1055);
+}
+
+TEST(ApplyKeepAspectRatio, ZeroSizeIsRefused) {
+    int32_t w = KEEPASPRAT, h = 240;
+    EXPECT_EQ(ApplyKeepAspectRatio(0, 480, &w, &h), 1218);
+    w = 0;
+    h = 240;
+    EXPECT_EQ(ApplyKeepAspectRatio(640, 480, &w, &h), 1218);
+}
+
+} // namespace
