@@ -20,3 +20,6 @@ void InjectWindowEvent(const HostWindow *window, int kind, int32_t a = 0, int32_
 void InjectDropFiles(const HostWindow *window, const std::vector<std::string> &names);
 void InjectClipboardUpdate();
 void InjectQuit(); // what a break (CTRL-C) delivers
+// Makes the clipboard hold something that is not text (an image copied by another program, say), until the next
+// text write.
+void InjectClipboardForeignContents();

@@ -1,4 +1,5 @@
 #include "host/os/sdl_window_os.h"
+#include "host/clipboard.h"
 #include "host/screen.h"
 #include "host/window.h"
 
@@ -82,6 +83,7 @@ int EnsureVideo() {
         return kErrCannotOpen;
     }
     InstallHostWake();
+    InstallClipboardStream();
     return 0;
 }
 
