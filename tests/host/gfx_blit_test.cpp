@@ -319,3 +319,31 @@ TEST(GfxConvert, PaletteBitmapLooksUpColours) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(GfxBlend, FastPathMatchesPerChannelRoundedRule) {
+    BitmapPtr src(AllocHostBitmap(37, 3)), dst(AllocHostBitmap(37, 3));
+    uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+    for (int level : {1, 77, 128, 200, 254}) {
+        std::vector<uint32_t> s(37 * 3), d(37 * 3);
+        for (int y = 0; y < 3; y++)
+            for (int x = 0; x < 37; x++) {
+                s[size_t(y * 37 + x)] = HostBitmapRow32(src.get(), y)[x] = next();
+                d[size_t(y * 37 + x)] = HostBitmapRow32(dst.get(), y)[x] = next();
+            }
+        BlendBitmapLevel(src.get(), 0, 0, dst.get(), 0, 0, 37, 3, level);
+        for (int y = 0; y < 3; y++)
+            for (int x = 0; x < 37; x++) {
+                uint32_t got = HostBitmapRow32(dst.get(), y)[x], sp = s[size_t(y * 37 + x)], dp = d[size_t(y * 37 + x)];
+                for (int shift = 0; shift < 32; shift += 8) {
+                    int sc = int(sp >> shift) & 255, dc = int(dp >> shift) & 255;
+                    int want = (sc * level + dc * (255 - level) + 127) / 255;
+                    ASSERT_EQ(int(got >> shift) & 255, want) << level << " " << x << "," << y << " shift " << shift;
+                }
+            }
+    }
+}
+
+} // namespace
