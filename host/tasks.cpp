@@ -195,6 +195,8 @@ void SignalMainTask(uint32_t mask) {
     wakeFunction.load()();
 }
 
+int SignalsPending() { return (pendingSignals.load() & kStandardWaitSignals) ? 1 : 0; }
+
 void RaiseBreakSignal() {
     if (ctrlCQuits.load()) QuitRequested = 1;
     SignalMainTask(kSignalBreak);

@@ -44,6 +44,8 @@ extern const int MainSignalBit;
 
 // Sets signal bits of the main task and wakes it; safe from any thread.
 void SignalMainTask(uint32_t mask);
+// Non-zero while a signal of the standard set waits to be taken (the line hook then pumps at once).
+int SignalsPending();
 // A free signal bit for a library's own use (19..30), or -1 when none is left. FreeSignalBit returns it.
 int AllocSignalBit();
 void FreeSignalBit(int bit);

@@ -1,0 +1,330 @@
+#include "runtime/app/applet_loader.h"
+
+#include <cstring>
+#include <strings.h>
+#include <unistd.h>
+
+#include "host/compressed_file.h"
+#include "host/path.h"
+#include "host/virtual_file.h"
+#include "runtime/app/errors.h"
+#include "runtime/app/hooks.h"
+#include "runtime/app/runtime_globals.h"
+
+// The marker block the linker patches: the maker string zero-padded to 32 bytes, then big-endian words: the
+// applet offset (kAppletMarkerUnlinked in a bare player) and the two marker words. Volatile, so the compiler
+// cannot fold the unpatched word into the code.
+extern "C" __attribute__((used)) const volatile unsigned char kVistaloomAppletMarker[kAppletMarkerSize] = {
+    'T', 'e', 's', 's', 'a', 'r', 'k', ' ', 'P', 'i', 'x', 'e', 'l', 'o', 'r', 'n', ' ', 'A', 'm', 'u', 's', 'e',
+    'm', 'e', 'n', 't', 'h', 'a', 'u', 's', 0, 0,
+    0xDE, 0xAD, 0xC0, 0xDE, 0xC0, 0xDE, 0xCA, 0xFE, 0xC0, 0xCA, 0xC0, 0x1A};
+static_assert(sizeof kAppletMarkerMaker - 1 == 30);
+
+namespace {
+
+uint32_t GetU32(const uint8_t *p) {
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
+
+// Reads a record's payload held in memory; every read past the end sets the sticky failure flag.
+struct PayloadReader {
+    const uint8_t *data;
+    size_t size;
+    size_t at = 0;
+    bool failed = false;
+
+    bool Take(void *out, size_t n) {
+        if (failed || n > size - at) {
+            failed = true;
+            return false;
+        }
+        memcpy(out, data + at, n);
+        at += n;
+        return true;
+    }
+    uint8_t U8() {
+        uint8_t v = 0;
+        Take(&v, 1);
+        return v;
+    }
+    uint32_t U32() {
+        uint8_t b[4] = {};
+        Take(b, 4);
+        return GetU32(b);
+    }
+    bool String(std::string *out, uint32_t limit) {
+        uint32_t length = U32();
+        if (failed || length > limit || length > size - at) {
+            failed = true;
+            return false;
+        }
+        out->assign(reinterpret_cast<const char *>(data + at), length);
+        at += length;
+        return true;
+    }
+    bool Value(AppletArgument *out) {
+        out->type = static_cast<AppletValueType>(U8());
+        switch (out->type) {
+        case kAppletValueNil:
+            return !failed;
+        case kAppletValueNumber: {
+            uint8_t b[8] = {};
+            if (!Take(b, 8)) return false;
+            uint64_t bits = uint64_t(GetU32(b)) << 32 | GetU32(b + 4);
+            memcpy(&out->number, &bits, sizeof bits);
+            return true;
+        }
+        case kAppletValueString:
+            return String(&out->text, static_cast<uint32_t>(size));
+        default: // tables only appear as the whole display settings record
+            failed = true;
+            return false;
+        }
+    }
+};
+
+// Reads the file through a VirtualFile, refusing to go past its end.
+struct FileReader {
+    VirtualFile *file;
+    int64_t length;
+    bool failed = false;
+
+    int64_t Position() { return SeekVirtualFile(file, 0, kSeekFromCurrent); }
+    int64_t Left() { return length - Position(); }
+    bool Take(void *out, size_t n) {
+        if (failed || static_cast<int64_t>(n) > Left() ||
+            ReadVirtualFileBuffered(file, out, n) != static_cast<int64_t>(n)) {
+            failed = true;
+            return false;
+        }
+        return true;
+    }
+    bool Skip(uint64_t n) {
+        if (failed || n > static_cast<uint64_t>(Left()) ||
+            SeekVirtualFile(file, static_cast<int64_t>(n), kSeekFromCurrent) < 0) {
+            failed = true;
+            return false;
+        }
+        return true;
+    }
+};
+
+SettingValue ToSetting(const AppletArgument &value) {
+    SettingValue setting;
+    setting.isString = value.type == kAppletValueString;
+    setting.number = value.number;
+    setting.text = value.text;
+    return setting;
+}
+
+std::string Lower(std::string text) {
+    for (char &c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+bool ParseDisplaySettings(PayloadReader &reader, LoadedApplet *out) {
+    if (reader.U8() != kAppletValueTable) return false;
+    uint32_t count = reader.U32();
+    // Each pair takes at least two type bytes, so the count is bounded by the payload before any loop.
+    if (reader.failed || count > (reader.size - reader.at) / 2) return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        AppletArgument key, value;
+        if (!reader.Value(&key) || !reader.Value(&value)) return false;
+        std::string name;
+        if (key.type == kAppletValueString) name = Lower(key.text);
+        else if (key.type == kAppletValueNumber) name = std::to_string(static_cast<long long>(key.number));
+        else return false;
+        if (value.type == kAppletValueNil) continue;
+        out->displaySettings.emplace_back(name, ToSetting(value));
+    }
+    out->hasDisplaySettings = true;
+    return reader.at == reader.size;
+}
+
+bool ParseLabels(PayloadReader &reader, LoadedApplet *out) {
+    uint32_t count = reader.U32();
+    if (reader.failed || count > (reader.size - reader.at) / 8) return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        std::string name;
+        if (!reader.String(&name, kAppletMaxNameLength)) return false;
+        uint32_t instruction = reader.U32();
+        if (reader.failed) return false;
+        out->labels.emplace_back(name, instruction);
+    }
+    return reader.at == reader.size;
+}
+
+bool ParsePreload(PayloadReader &reader, LoadedApplet *out) {
+    uint8_t kind = reader.U8();
+    uint8_t count = reader.U8();
+    if (reader.failed || kind < kPreloadBGPic || kind >= kPreloadDisplay) return false;
+    AppletPreloadDeclaration declaration;
+    declaration.kind = static_cast<AppletPreloadKind>(kind);
+    for (int i = 0; i < count; ++i) {
+        AppletArgument argument;
+        if (!reader.Value(&argument)) return false;
+        declaration.arguments.push_back(std::move(argument));
+    }
+    out->preloads.push_back(std::move(declaration));
+    return reader.at == reader.size;
+}
+
+bool ReadRecords(FileReader &file, LoadedApplet *out) {
+    char magic[4];
+    if (!file.Take(magic, 4) || memcmp(magic, kAppletMagic, 4) != 0) return false;
+    bool haveChunk = false;
+    for (;;) {
+        uint8_t tag;
+        if (!file.Take(&tag, 1)) return false;
+        if (tag == 0) {
+            char end[3];
+            return file.Take(end, 3) && memcmp(end, kAppletEnd + 1, 3) == 0 && haveChunk;
+        }
+        uint8_t header[4];
+        if (!file.Take(header, 4)) return false;
+        uint64_t length = GetU32(header);
+        // The record and the end marker must both fit in what is left.
+        if (length + 4 > static_cast<uint64_t>(file.Left())) return false;
+        if (tag == kAppletLinkedFile) {
+            uint8_t nameLength[4];
+            if (length < 4 || !file.Take(nameLength, 4)) return false;
+            uint32_t n = GetU32(nameLength);
+            if (n == 0 || n > kAppletMaxNameLength || n > length - 4) return false;
+            AppletLinkedFileEntry entry;
+            entry.name.resize(n);
+            if (!file.Take(entry.name.data(), n)) return false;
+            entry.offset = static_cast<uint64_t>(file.Position());
+            entry.length = length - 4 - n;
+            if (!file.Skip(entry.length)) return false;
+            out->linkedFiles.push_back(std::move(entry));
+            continue;
+        }
+        if (tag > kAppletLinkedFile) { // a later format's record: skip it
+            if (!file.Skip(length)) return false;
+            continue;
+        }
+        if (length > kMaxAppletRecordInMemory) return false;
+        std::vector<uint8_t> payload(static_cast<size_t>(length));
+        if (!file.Take(payload.data(), payload.size())) return false;
+        PayloadReader reader{payload.data(), payload.size()};
+        switch (tag) {
+        case kAppletScriptName:
+            if (length > kAppletMaxNameLength) return false;
+            out->scriptName.assign(payload.begin(), payload.end());
+            break;
+        case kAppletScriptChunk:
+            if (haveChunk) return false;
+            out->chunk = std::move(payload);
+            haveChunk = true;
+            break;
+        case kAppletLabels:
+            if (!ParseLabels(reader, out)) return false;
+            break;
+        case kAppletDisplaySettings:
+            if (out->hasDisplaySettings || !ParseDisplaySettings(reader, out)) return false;
+            break;
+        case kAppletPreload:
+            if (!ParsePreload(reader, out)) return false;
+            break;
+        default:
+            return false;
+        }
+    }
+}
+
+bool NamesEqual(const std::string &a, const std::string &b) {
+    char left[kPathBufferSize], right[kPathBufferSize];
+    NormalizePath(a.c_str(), left, sizeof left);
+    NormalizePath(b.c_str(), right, sizeof right);
+    return strcasecmp(left, right) == 0;
+}
+
+// The applet the running program uses for the linked-file lookup.
+LoadedApplet *installedApplet = nullptr;
+
+int LookUpLinkedFile(VMState *, const char *name, int, std::string *chunkName) {
+    return installedApplet && name ? FindLinkedAppletFile(*installedApplet, name, chunkName) : 0;
+}
+
+} // namespace
+
+int ReadAppletRecords(const char *path, int64_t offset, const char *displayName, LoadedApplet *out) {
+    SetErrorArgString(displayName ? displayName : path);
+    VirtualFile *file = OpenVirtualFile(path, kVirtualFileRead);
+    if (!file) return kErrNotAnApplet;
+    FileReader reader{file, VirtualFileLength(file)};
+    bool ok = offset >= 0 && offset <= reader.length && SeekVirtualFile(file, offset, kSeekFromStart) >= 0 &&
+              ReadRecords(reader, out);
+    CloseVirtualFile(file);
+    if (!ok) return kErrNotAnApplet;
+    out->containerPath = path;
+    out->offset = offset;
+    if (out->scriptName.empty()) out->scriptName = displayName ? displayName : path;
+    return 0;
+}
+
+int OpenApplet(const char *path, int64_t offset, const char *displayName, LoadedApplet *out) {
+    const char *shown = displayName ? displayName : path;
+    SetErrorArgString(shown);
+    VirtualFile *file = OpenVirtualFile(path, kVirtualFileRead);
+    if (!file) {
+        SetErrorArgString(path);
+        return kErrCannotReadFile;
+    }
+    char magic[4] = {};
+    bool compressed = offset >= 0 && SeekVirtualFile(file, offset, kSeekFromStart) >= 0 &&
+                      ReadVirtualFile(file, magic, 4) == 4 && memcmp(magic, kCompressedAppletMagic, 4) == 0;
+    CloseVirtualFile(file);
+    if (!compressed) return ReadAppletRecords(path, offset, shown, out);
+    char temporary[kPathBufferSize];
+    if (!MakeTempFileName(temporary, sizeof temporary)) {
+        SetErrorArgString("T:");
+        return kErrCannotWriteFile;
+    }
+    out->temporaryFile = temporary;
+    int result = DecompressFromFile(kCompressedAppletMagic, path, temporary, offset, nullptr);
+    if (result) {
+        SetErrorArgString(result == kErrCannotWriteFile ? temporary : shown);
+        return result;
+    }
+    std::string keep = out->temporaryFile;
+    result = ReadAppletRecords(temporary, 0, shown, out);
+    out->temporaryFile = keep;
+    return result;
+}
+
+int64_t AppendedAppletOffset() {
+    const volatile unsigned char *word = kVistaloomAppletMarker + kAppletMarkerMakerSize;
+    uint32_t value = uint32_t(word[0]) << 24 | uint32_t(word[1]) << 16 | uint32_t(word[2]) << 8 | uint32_t(word[3]);
+    return value == kAppletMarkerUnlinked ? -1 : static_cast<int64_t>(value);
+}
+
+std::string OwnExecutablePath() {
+    char path[kPathBufferSize];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) return "/proc/self/exe";
+    path[n] = 0;
+    return path;
+}
+
+int FindLinkedAppletFile(const LoadedApplet &applet, const char *name, std::string *chunkName) {
+    for (const AppletLinkedFileEntry &entry : applet.linkedFiles) {
+        if (!NamesEqual(entry.name, name)) continue;
+        // The name part must not hold the "/" that ends it inside the chunk name.
+        std::string base = entry.name;
+        size_t cut = base.find_last_of("/\\:");
+        if (cut != std::string::npos) base = base.substr(cut + 1);
+        *chunkName = ":::chunk" + std::to_string(entry.offset) + ":" + std::to_string(entry.length) + "*" + base +
+                     "/" + applet.containerPath;
+        return 1;
+    }
+    return 0;
+}
+
+int InstallApplet(VMState *vm, LoadedApplet *applet) {
+    installedApplet = applet;
+    LinkedFileHook = LookUpLinkedFile;
+    PayloadOffset = applet->offset;
+    return LoadChunkBuffer(vm, applet->chunk.data(), applet->chunk.size(), applet->scriptName.c_str());
+}

@@ -1,0 +1,87 @@
+#include "runtime/app/preload.h"
+
+#include "runtime/app/errors.h"
+#include "runtime/app/runtime_globals.h"
+
+namespace {
+
+// The command names as scripts spell them, for messages.
+const char *ShownName(AppletPreloadKind kind) {
+    switch (kind) {
+    case kPreloadBGPic: return "LoadBGPic";
+    case kPreloadBrush: return "LoadBrush";
+    case kPreloadAnim: return "LoadAnim";
+    case kPreloadMusic: return "OpenMusic";
+    case kPreloadSample: return "LoadSample";
+    case kPreloadButton: return "CreateButton";
+    case kPreloadKeyDown: return "CreateKeyDown";
+    case kPreloadSprite: return "LoadSprite";
+    case kPreloadFile: return "OpenFile";
+    case kPreloadFont: return "OpenFont";
+    case kPreloadDisplay: return "CreateDisplay";
+    }
+    return "";
+}
+
+void PushArgument(VMState *vm, const AppletArgument &argument) {
+    if (argument.type == kAppletValueNumber) PushNumber(vm, argument.number);
+    else if (argument.type == kAppletValueString) PushStringLen(vm, argument.text.data(), argument.text.size());
+    else PushNil(vm);
+}
+
+} // namespace
+
+int CallCommandByName(VMState *vm, const char *name, const char *shownName,
+                      const std::vector<AppletArgument> &arguments) {
+    int base = GetTop(vm);
+    if (!CheckStack(vm, static_cast<int>(arguments.size()) + 2)) return kErrStackOverflow;
+    GetGlobal(vm, name);
+    if (ValueType(vm, -1) != TFUNCTION) {
+        SetTop(vm, base);
+        return CommandNotAvailable(shownName);
+    }
+    for (const AppletArgument &argument : arguments) PushArgument(vm, argument);
+    int result = ProtectedCall(vm, static_cast<int>(arguments.size()), 0, 0);
+    SetTop(vm, base);
+    return result;
+}
+
+int PreloadResources(VMState *vm, const LoadedApplet &applet) {
+    PreloadActive = 1;
+    int result = 0;
+    for (const AppletPreloadRow &row : kAppletPreloadRows) {
+        if (row.kind == kPreloadDisplay) {
+            if (!applet.hasDisplaySettings) continue;
+            // CreateDisplay(1, settings): the first display, from the declared settings table.
+            int base = GetTop(vm);
+            if (!CheckStack(vm, 4)) {
+                result = kErrStackOverflow;
+                break;
+            }
+            GetGlobal(vm, row.command);
+            if (ValueType(vm, -1) != TFUNCTION) {
+                SetTop(vm, base);
+                result = CommandNotAvailable(ShownName(row.kind));
+                break;
+            }
+            PushNumber(vm, 1);
+            NewTable(vm);
+            for (const auto &[key, value] : applet.displaySettings) {
+                if (value.isString) SetTableString(vm, key.c_str(), value.text.c_str());
+                else SetTableDouble(vm, key.c_str(), value.number);
+            }
+            result = ProtectedCall(vm, 2, 0, 0);
+            SetTop(vm, base);
+            if (result) break;
+            continue;
+        }
+        for (const AppletPreloadDeclaration &declaration : applet.preloads) {
+            if (declaration.kind != row.kind) continue;
+            result = CallCommandByName(vm, row.command, ShownName(row.kind), declaration.arguments);
+            if (result) break;
+        }
+        if (result) break;
+    }
+    PreloadActive = 0;
+    return result;
+}

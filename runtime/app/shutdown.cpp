@@ -1,0 +1,79 @@
+#include "runtime/app/shutdown.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+#include "host/debug_output.h"
+#include "host/tasks.h"
+#include "runtime/app/errors.h"
+#include "runtime/app/hooks.h"
+#include "runtime/app/startup.h"
+
+const char *const kLibraryFreeOrder[15] = {"display", "graphics", "draw", "brush", "bgpic",
+                                           "sprite",  "system",   "text", "anim",  "layers",
+                                           "dos",     "memblock", "arexx", "event", "sound"};
+
+namespace {
+
+void FreeLibrary(const ShutdownState &state, const LibraryDescriptor &library) {
+    if (getenv("VL_TRACE_LIBRARIES")) DebugPrintf("free %s\n", library.name);
+    if (library.freeAll) library.freeAll(state.vm);
+}
+
+bool InFreeOrder(const char *name) {
+    for (const char *listed : kLibraryFreeOrder)
+        if (strcmp(listed, name) == 0) return true;
+    return false;
+}
+
+} // namespace
+
+std::string FormatFinalReport(VMState *vm, int code, const char *programName) {
+    std::string message = GetErrorText(code);
+    const char *file = vm ? GetErrorFile(vm) : nullptr;
+    int line = vm ? GetErrorLine(vm) : 0;
+    if (file && *file && line > 0) return FormatErrorReport(file, line, programName, message.c_str());
+    return FormatErrorReport(nullptr, 0, file && *file ? file : programName, message.c_str());
+}
+
+void WriteFinalReport(const std::string &report) {
+    fwrite(report.data(), 1, report.size(), stderr);
+    fflush(stderr);
+    const char *device = GetDebugDevice();
+    if (DebugDeviceIsSet() && strcmp(device, "@stdout") != 0 && strcmp(device, "@serial") != 0)
+        DebugWrite(report.data(), report.size());
+}
+
+int ShutdownProgram(ShutdownState *state) {
+    StopAllSounds();
+    for (const char *name : kLibraryFreeOrder) {
+        if (strcmp(name, "sound") == 0) continue;
+        for (const LibraryDescriptor &library : state->libraries)
+            if (strcmp(library.name, name) == 0) FreeLibrary(*state, library);
+    }
+    // Libraries the fixed list does not name (string, math, moveobject, transitionfx) keep no resources the
+    // others depend on; they go before sound, which stays last.
+    for (const LibraryDescriptor &library : state->libraries)
+        if (!InFreeOrder(library.name)) FreeLibrary(*state, library);
+    bool soundFreed = false;
+    for (const LibraryDescriptor &library : state->libraries) {
+        if (strcmp(library.name, "sound") != 0) continue;
+        FreeLibrary(*state, library);
+        soundFreed = library.freeAll != nullptr;
+    }
+    if (!soundFreed) FreeAllSounds(); // the sound library's free-all closes the audio system itself
+
+    int exitCode = 0;
+    if (state->errorCode && state->errorCode != kErrUserAbortCode) {
+        WriteFinalReport(state->errorReport);
+        exitCode = 1;
+    }
+    if (state->vm) CloseVMState(state->vm);
+    state->vm = nullptr;
+    if (!state->temporaryFile.empty()) unlink(state->temporaryFile.c_str());
+    ShutdownSystem();
+    ShutdownDebugOutput();
+    return exitCode;
+}

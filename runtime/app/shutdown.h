@@ -1,0 +1,27 @@
+// Shutdown in its fixed order: stop every sound, the libraries' free-all functions (display, graphics, draw,
+// brush, bgpic, sprite, system, text, anim, layers, dos, memblock, arexx, event; the libraries outside that list
+// next; sound last, which also closes the audio system), the error report unless the error is 1003, the VM,
+// the temporary files, the host.
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "runtime/app/command.h"
+#include "runtime/vm/vm.h"
+
+struct ShutdownState {
+    VMState *vm = nullptr;
+    std::span<const LibraryDescriptor> libraries;
+    int errorCode = 0;       // 0 for none
+    std::string errorReport; // the formatted report ("file:line: message\n"), written after the free-alls
+    std::string temporaryFile;
+};
+
+// Formats the final report of an error raised while the script ran (file and line from the VM).
+std::string FormatFinalReport(VMState *vm, int code, const char *programName);
+// Writes a report to standard error, and to the debug target too when that is a file or an ARexx port.
+void WriteFinalReport(const std::string &report);
+
+// Runs the whole sequence; returns the exit code (0, or 1 after a reported error).
+int ShutdownProgram(ShutdownState *state);

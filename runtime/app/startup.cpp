@@ -1,0 +1,174 @@
+#include "runtime/app/startup.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "host/clock.h"
+#include "host/debug_output.h"
+#include "host/tasks.h"
+#include "runtime/app/applet_loader.h"
+#include "runtime/app/attributes.h"
+#include "runtime/app/errors.h"
+#include "runtime/app/hooks.h"
+#include "runtime/app/options.h"
+#include "runtime/app/preload.h"
+#include "runtime/app/runtime_globals.h"
+#include "runtime/app/shutdown.h"
+
+const char *const kLibraryRegistrationOrder[19] = {
+    "string", "math",  "graphics", "draw",  "moveobject", "dos",   "event",        "system",  "layers", "text",
+    "anim",   "display", "sound",  "brush", "bgpic",      "transitionfx", "sprite", "memblock", "arexx"};
+
+namespace {
+
+constexpr char kStartupKey[] = "clargs";
+constexpr char kDisplayKey[] = "displayconfig";
+
+// The host is drained at most once per millisecond from the line hook, sooner when another thread signalled;
+// in between only the quit flag is tested, so tight script loops stay cheap.
+int64_t lastPump = 0;
+
+void PumpFromLineHook(VMState *vm) {
+    int64_t now = MonotonicMicroseconds();
+    if (now - lastPump >= 1000 || SignalsPending()) {
+        lastPump = now;
+        if (PumpEvents(vm, 0)) RaiseError(vm, kErrUserAbortCode);
+    } else if (QuitRequested.load()) {
+        RaiseError(vm, kErrUserAbortCode);
+    }
+}
+
+void CopyPath(char *target, const std::string &text) {
+    size_t n = text.size() < kPathBufferSize - 1 ? text.size() : kPathBufferSize - 1;
+    memcpy(target, text.data(), n);
+    target[n] = 0;
+}
+
+// A failure before the script runs: "program: message".
+std::string StartupReport(const char *programName, int code) {
+    std::string message = GetErrorText(code);
+    return FormatErrorReport(nullptr, 0, programName, message.c_str());
+}
+
+bool TraceLibraries() { return getenv("VL_TRACE_LIBRARIES") != nullptr; }
+
+// Runs a library's registration; an error it raises is a start-up failure, not a crash.
+int RegisterLibrary(VMState *vm, const LibraryDescriptor &library) {
+    if (TraceLibraries()) DebugPrintf("register %s\n", library.name);
+    if (!library.registerLibrary) return 0;
+    try {
+        library.registerLibrary(vm);
+    } catch (const VMError &error) {
+        return error.code;
+    }
+    return 0;
+}
+
+} // namespace
+
+DisplayConfig *GetAppletSettings(VMState *vm) {
+    return static_cast<DisplayConfig *>(GetRegistryHandle(vm, kDisplayKey));
+}
+
+StartupConfig *GetStartupConfig(VMState *vm) {
+    return static_cast<StartupConfig *>(GetRegistryHandle(vm, kStartupKey));
+}
+
+int ProgramMain(int argc, char **argv, std::span<const LibraryDescriptor> libraries) {
+    ResetRuntimeGlobals();
+    StartedFromShell = 1;
+    std::unique_ptr<StartupConfig> startup(new (std::nothrow) StartupConfig);
+    std::unique_ptr<DisplayConfig> display(new (std::nothrow) DisplayConfig);
+    VMState *vm = startup && display ? NewVMState() : nullptr;
+    if (!vm) {
+        fputs("Not enough memory.\n", stdout);
+        return 1;
+    }
+    const char *programName = argc > 0 && argv[0] ? argv[0] : "vistaloom";
+    ShutdownState state;
+    state.vm = vm;
+    state.libraries = libraries;
+
+    int code = StartupSystem();
+    if (code) {
+        state.errorCode = code;
+        state.errorReport = StartupReport(programName, code);
+        return ShutdownProgram(&state);
+    }
+
+    // The appended applet, then the command line and the options.
+    int64_t appended = AppendedAppletOffset();
+    CopyPath(startup->programName, programName);
+    ParsedCommandLine commandLine;
+    std::string message;
+    if (ParseCommandLine(argc, argv, appended >= 0, &commandLine, &message) ||
+        ApplyOptions(commandLine, startup.get(), display.get(), &message)) {
+        fprintf(stderr, "%s: %s\n", programName, message.c_str());
+        ShutdownProgram(&state);
+        return 2;
+    }
+    if (commandLine.given[kOptionHelp]) {
+        PrintUsage(stdout, programName);
+        ShutdownProgram(&state);
+        return 0;
+    }
+    if (commandLine.given[kOptionCompile]) {
+        state.errorCode = kErrCompileNotPossible;
+        state.errorReport = StartupReport(programName, kErrCompileNotPossible);
+        return ShutdownProgram(&state);
+    }
+    if (!startup->debugDevice.empty() && SetDebugDevice(startup->debugDevice.c_str()) != 0) {
+        SetErrorArgString(startup->debugDevice.c_str());
+        state.errorCode = kErrCannotWriteFile;
+        state.errorReport = StartupReport(programName, kErrCannotWriteFile);
+        return ShutdownProgram(&state);
+    }
+    QuietMode = startup->quiet;
+
+    // The VM globals and the libraries, in the order the player lists them.
+    InitRuntimeSupport(vm);
+    SetRegistryHandle(vm, kStartupKey, startup.get());
+    SetRegistryHandle(vm, kDisplayKey, display.get());
+    for (const LibraryDescriptor &library : libraries) {
+        code = RegisterLibrary(vm, library);
+        if (code) {
+            state.errorCode = code;
+            state.errorReport = StartupReport(programName, code);
+            return ShutdownProgram(&state);
+        }
+    }
+    // Handed over once, after the sound library has registered its attribute hook.
+    SetAttributeNumber(vm, kAttrNoSound, startup->noSound);
+    SetAttributeNumber(vm, kAttrMasterVolume, startup->masterVolume);
+
+    // The applet.
+    std::string appletPath = appended >= 0 ? OwnExecutablePath() : commandLine.appletPath;
+    LoadedApplet applet;
+    code = OpenApplet(appletPath.c_str(), appended >= 0 ? appended : 0, appended >= 0 ? programName : nullptr,
+                      &applet);
+    state.temporaryFile = applet.temporaryFile;
+    if (!code) {
+        startup->isApplet = 1;
+        CopyPath(startup->scriptPath, appletPath);
+        code = InstallApplet(vm, &applet);
+    }
+    if (code) {
+        state.errorCode = code;
+        state.errorReport = StartupReport(programName, code);
+        return ShutdownProgram(&state);
+    }
+    SetLineHook(vm, PumpFromLineHook);
+
+    // Preloading, the first display, then the main chunk (left on the stack by InstallApplet).
+    code = PreloadResources(vm, applet);
+    if (!code) code = OpenFirstDisplay(vm, startup.get());
+    if (!code) code = ProtectedCall(vm, 0, 0, 0);
+    if (code && code != kErrUserAbortCode) {
+        state.errorCode = code;
+        state.errorReport = FormatFinalReport(vm, code, programName);
+    }
+    return ShutdownProgram(&state);
+}

@@ -1,0 +1,96 @@
+// The program's start-up: the configuration records that options, applet records and declarations fill, and
+// ProgramMain, which runs the whole program from the command line to the exit code.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "runtime/app/command.h"
+#include "runtime/vm/vm.h"
+
+constexpr size_t kPathBufferSize = 1024;
+
+// A word of the command line after the applet: "-name value", "-name" or a bare "value" (name empty).
+struct UserArgument {
+    std::string name;
+    std::string value;
+    bool hasValue = false;
+};
+
+struct StartupConfig {
+    int isApplet = 0;            // 1 when the loaded file is an applet
+    char scriptPath[kPathBufferSize] = {}; // the loaded applet's path (the program itself when appended)
+    char programName[kPathBufferSize] = {};
+    std::vector<UserArgument> userArguments;
+    // Options the runtime keeps for the libraries that ask later.
+    std::string debugDevice;
+    int noSound = 0;
+    int masterVolume = 30;
+    int quiet = 0;
+};
+
+// Display modes.
+constexpr int kDisplayModeWindow = 1;
+constexpr int kDisplayModeFullScreen = 2;
+constexpr int kDisplayModeAsk = 3;
+constexpr int kDisplayModeFullScreenChosen = 4;
+constexpr int kDisplayModeFakeFullScreen = 6;
+
+// Backfill types.
+constexpr int kBackfillNone = 0;
+constexpr int kBackfillColor = 1;
+constexpr int kBackfillGradient = 2; // RAINBOW and GRADIENT
+constexpr int kBackfillTexture = 3;
+constexpr int kBackfillPicture = 4;
+
+struct BackfillSettings {
+    int type = kBackfillNone;
+    uint32_t startColor = 0;
+    uint32_t endColor = 0;
+    int32_t pictureX = 0;
+    int32_t pictureY = 0;
+    int32_t brushNumber = 0;
+    int scalePicture = 0;
+    int pictureTransparency = 0;
+    std::string brushFile;
+    int coverTitleBar = 0;
+};
+
+// One value of the applet's display settings table (numbers and strings only).
+struct SettingValue {
+    bool isString = false;
+    double number = 0;
+    std::string text;
+};
+
+struct DisplayConfig {
+    int mode = kDisplayModeWindow;
+    int hideTitleBar = -1; // -1: not given
+    int displayDesktop = 0;
+    int borderless = 0;
+    int32_t screenWidth = 0;  // 0: the current screen's; -1: the display's own size
+    int32_t screenHeight = 0;
+    int32_t screenDepth = -1; // -1: the current screen's
+    int32_t scaleWidth = 0;   // 0: no scaling asked for
+    int32_t scaleHeight = 0;
+    std::string iconLabel;
+    BackfillSettings backfill;
+    // The applet's display settings as declared (lower-case keys, in declaration order), for CreateDisplay.
+    std::vector<std::pair<std::string, SettingValue>> appletSettings;
+};
+
+// The applet's display configuration (the one the program runs with).
+DisplayConfig *GetAppletSettings(VMState *vm);
+// The start-up configuration, also reachable as the registry handle "clargs".
+StartupConfig *GetStartupConfig(VMState *vm);
+
+// Runs the program: options, applet, libraries (in the order given), preloading, the main chunk, the error
+// report and shutdown. Returns the exit code: 0 on success, 1 after a reported error, 2 for a usage error.
+int ProgramMain(int argc, char **argv, std::span<const LibraryDescriptor> libraries);
+
+// The registration order of the nineteen libraries, and the order their free-all functions run at shutdown.
+extern const char *const kLibraryRegistrationOrder[19];
+extern const char *const kLibraryFreeOrder[15];
