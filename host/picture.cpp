@@ -5,6 +5,8 @@
 #include "host/picture_ilbm.h"
 #include "host/virtual_file.h"
 
+#include "runtime/app/errors.h"
+
 #include <cstring>
 #include <memory>
 
@@ -49,8 +51,10 @@ int LoadIlbm(VirtualFile *file, int loadAlpha, uint32_t **outPixels, AlphaPlane 
 
 } // namespace
 
-int LoadPictureDatatype(const char *name, int loadAlpha, uint32_t **outPixels, AlphaPlane **outAlpha,
-                        int64_t *outTransparent, int32_t *outWidth, int32_t *outHeight) {
+namespace {
+
+int LoadPicture(const char *name, int loadAlpha, uint32_t **outPixels, AlphaPlane **outAlpha,
+                int64_t *outTransparent, int32_t *outWidth, int32_t *outHeight) {
     *outPixels = nullptr;
     if (outAlpha) *outAlpha = nullptr;
     FilePtr file(name ? OpenVirtualFile(name, kVirtualFileRead) : nullptr);
@@ -91,6 +95,16 @@ int LoadPictureDatatype(const char *name, int loadAlpha, uint32_t **outPixels, A
     if (outWidth) *outWidth = w;
     if (outHeight) *outHeight = h;
     return 0;
+}
+
+} // namespace
+
+int LoadPictureDatatype(const char *name, int loadAlpha, uint32_t **outPixels, AlphaPlane **outAlpha,
+                        int64_t *outTransparent, int32_t *outWidth, int32_t *outHeight) {
+    int r = LoadPicture(name, loadAlpha, outPixels, outAlpha, outTransparent, outWidth, outHeight);
+    // Both messages name the file.
+    if (r == kErrPictureUnknownFormat || r == kErrPictureCannotRead) SetErrorArgString(name ? name : "");
+    return r;
 }
 
 namespace {

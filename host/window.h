@@ -73,10 +73,16 @@ void ResetRegionGadgets(HostWindow *window); // the window's hit test follows dr
 inline void ClearDisplayOsState(HostWindow *) {}
 // Hide 1 minimises the window (the icon state), hide 0 restores it. 0 or 1025.
 int HideShowDisplayWindow(HostWindow *window, int hide);
+// Ends the icon state of the whole program (every minimised window comes back) before a display opens. 0.
+int EndIconify();
 
 // Shows a rectangle of an off-screen 32-bit bitmap at (x, y) of the window, and presents the frame.
 void PresentWindowPixels(HostWindow *window, const HostBitmap *bitmap, int32_t sx, int32_t sy, int32_t x, int32_t y,
                          int32_t width, int32_t height);
+// Shows the whole bitmap scaled into the window rectangle (x, y, width, height), and presents the frame: the
+// picture of a display that scales itself.
+void PresentWindowScaled(HostWindow *window, const HostBitmap *bitmap, int32_t x, int32_t y, int32_t width,
+                         int32_t height);
 // Fills a rectangle of the window directly (0x00RRGGBB), relative to the picture origin (ox, oy); nothing unless
 // the window is open.
 void FillDisplayRect(HostWindow *window, int32_t ox, int32_t oy, int32_t x, int32_t y, int32_t width, int32_t height,
@@ -100,6 +106,12 @@ void GetDisplayMousePosition(const HostWindow *window, int32_t *x, int32_t *y);
 
 // 1 when an outer size fits the current screen.
 int FitsScreen(HostWindow *window, int32_t x, int32_t y, int32_t outerWidth, int32_t outerHeight);
+
+// The label under a hidden display's icon (the minimised window's title), and the program's desktop icon path.
+constexpr int kAppIconLabelSize = 256;
+extern char AppIconLabel[kAppIconLabelSize];
+constexpr int kWBIconPathSize = 1024;
+extern char WBIconPath[kWBIconPathSize];
 
 // The SDL window id of an open window, 0 otherwise (tests and the pump).
 uint32_t HostWindowId(const HostWindow *window);

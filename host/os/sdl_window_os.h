@@ -14,6 +14,9 @@ struct WindowOs {
     SDL_Cursor *cursor = nullptr;
     int32_t textureWidth = 0;
     int32_t textureHeight = 0;
+    SDL_Texture *scaled = nullptr; // the bitmap-sized texture of PresentWindowScaled
+    int32_t scaledWidth = 0;
+    int32_t scaledHeight = 0;
 };
 
 // The open window with that SDL id, or null.

@@ -10,6 +10,9 @@
 #include <algorithm>
 #include <new>
 
+char AppIconLabel[kAppIconLabelSize] = "";
+char WBIconPath[kWBIconPathSize] = "";
+
 namespace {
 
 std::vector<HostWindow *> openWindows;
@@ -20,6 +23,7 @@ void DestroyOs(WindowOs *os) {
     if (!os) return;
     if (os->cursor) SDL_FreeCursor(os->cursor);
     if (os->texture) SDL_DestroyTexture(os->texture);
+    if (os->scaled) SDL_DestroyTexture(os->scaled);
     if (os->renderer) SDL_DestroyRenderer(os->renderer);
     if (os->sdl) SDL_DestroyWindow(os->sdl);
     delete os;
@@ -231,17 +235,25 @@ int HideShowDisplayWindow(HostWindow *window, int hide) {
     if (!window) return 0;
     if (hide) {
         if (!window->open || window->minimised) return 0;
+        if (AppIconLabel[0]) SDL_SetWindowTitle(window->os->sdl, AppIconLabel);
         SDL_MinimizeWindow(window->os->sdl);
         window->minimised = true;
         return 0;
     }
     if (window->open && window->minimised) {
+        SDL_SetWindowTitle(window->os->sdl, window->title.c_str());
         SDL_RestoreWindow(window->os->sdl);
         SDL_RaiseWindow(window->os->sdl);
         window->minimised = false;
         return 0;
     }
     return window->open ? 0 : OpenDisplayWindow(window, 1, nullptr, nullptr);
+}
+
+int EndIconify() {
+    for (HostWindow *w : openWindows)
+        if (w->minimised) HideShowDisplayWindow(w, 0);
+    return 0;
 }
 
 void PresentWindowPixels(HostWindow *window, const HostBitmap *bitmap, int32_t sx, int32_t sy, int32_t x, int32_t y,
@@ -261,6 +273,24 @@ void PresentWindowPixels(HostWindow *window, const HostBitmap *bitmap, int32_t s
     }
     SDL_RenderClear(os->renderer);
     SDL_RenderCopy(os->renderer, os->texture, nullptr, nullptr);
+    SDL_RenderPresent(os->renderer);
+}
+
+void PresentWindowScaled(HostWindow *window, const HostBitmap *bitmap, int32_t x, int32_t y, int32_t width,
+                         int32_t height) {
+    if (!window || !window->open || !bitmap || bitmap->bytesPerPixel != 4 || width <= 0 || height <= 0) return;
+    WindowOs *os = window->os;
+    if (!os->scaled || os->scaledWidth != bitmap->width || os->scaledHeight != bitmap->height) {
+        if (os->scaled) SDL_DestroyTexture(os->scaled);
+        os->scaled = SDL_CreateTexture(os->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                       bitmap->width, bitmap->height);
+        if (!os->scaled) return;
+        os->scaledWidth = bitmap->width, os->scaledHeight = bitmap->height;
+    }
+    SDL_UpdateTexture(os->scaled, nullptr, bitmap->pixels, int(HostBitmapStride(bitmap)));
+    SDL_Rect target{x, y, width, height};
+    SDL_RenderClear(os->renderer);
+    SDL_RenderCopy(os->renderer, os->scaled, nullptr, &target);
     SDL_RenderPresent(os->renderer);
 }
 

@@ -3,6 +3,8 @@
 #include "host/picture.h"
 #include "host/picture_ilbm.h"
 
+#include "runtime/app/errors.h"
+
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -97,11 +99,13 @@ Bytes MakeGif() {
     return g;
 }
 
-// A HAM6 ILBM, 4 x 1: palette colour 1, then modify red to 15, green to 8, blue to 3.
-Bytes MakeHamIlbm() {
+// A HAM6 ILBM, 4 x 1: palette colour 1, then modify red to 15, green to 8, blue to 3. Without HAM and with
+// masking 2 it is a plain 6-plane picture whose colour 1 is transparent.
+Bytes MakeHamIlbm(bool ham = true) {
     const uint8_t index[4] = {0x01, 0x2F, 0x38, 0x13};
+    const int depth = 6;
     Bytes body;
-    for (int p = 0; p < 6; p++) {
+    for (int p = 0; p < depth; p++) {
         uint8_t byte = 0;
         for (int x = 0; x < 4; x++) byte |= uint8_t(((index[x] >> p) & 1) << (7 - x));
         body.push_back(byte);
@@ -119,17 +123,17 @@ Bytes MakeHamIlbm() {
     Put16(bmhd, 4);
     Put16(bmhd, 1);
     Put32(bmhd, 0);
-    bmhd.insert(bmhd.end(), {6, 0, 0, 0});
-    Put16(bmhd, 0);
+    bmhd.insert(bmhd.end(), {6, uint8_t(ham ? 0 : 2), 0, 0});
+    Put16(bmhd, 1);
     bmhd.insert(bmhd.end(), {10, 11});
     Put16(bmhd, 320);
     Put16(bmhd, 200);
     chunk("BMHD", bmhd);
-    Bytes cmap(16 * 3, 0);
+    Bytes cmap(size_t(ham ? 16 : 64) * 3, 0);
     cmap[3] = 0x10, cmap[4] = 0x20, cmap[5] = 0x30;
     chunk("CMAP", cmap);
     Bytes camg;
-    Put32(camg, 0x800);
+    Put32(camg, ham ? 0x800 : 0);
     chunk("CAMG", camg);
     chunk("BODY", body);
     Bytes out = {'F', 'O', 'R', 'M'};
@@ -225,6 +229,7 @@ TEST(GfxPicture, UnknownFormatIs1358) {
     Loaded l;
     Load(path, 1, &l);
     EXPECT_EQ(l.result, 1358);
+    EXPECT_EQ(ErrorArgString(), path); // the message names the file
     Loaded missing;
     Load("/nonexistent/file.png", 1, &missing);
     EXPECT_EQ(missing.result, kErrPictureCannotRead);
@@ -240,6 +245,16 @@ TEST(GfxPicture, HamIlbmDecodesToExpectedColours) {
     EXPECT_EQ(l.pixels[1], 0xFF2030u);
     EXPECT_EQ(l.pixels[2], 0xFF8830u);
     EXPECT_EQ(l.pixels[3], 0xFF8833u);
+}
+
+TEST(GfxPicture, IlbmTransparentColourComesFromItsPalette) {
+    std::string path = WriteFixture("key.iff", MakeHamIlbm(false));
+    Loaded l;
+    Load(path, 0, &l);
+    ASSERT_EQ(l.result, 0);
+    EXPECT_EQ(l.transparent, 0x102030);
+    EXPECT_EQ(l.pixels[0], 0x102030u);
+    EXPECT_EQ(l.pixels[1], 0u); // index 0x2F of an all-black palette
 }
 
 TEST(GfxPicture, TruncatedIlbmBodyIsAnError) {

@@ -1,6 +1,7 @@
 #include "host/input.h"
 #include "host/keys.h"
 #include "host/os/input_inject.h"
+#include "host/blit.h"
 #include "host/screen.h"
 #include "host/tasks.h"
 #include "host/window.h"
@@ -207,12 +208,32 @@ TEST_F(GfxWindow, PresentAndFillClipToTheWindow) {
     SUCCEED();
 }
 
+TEST_F(GfxWindow, ScaledPresentAcceptsABitmapOfAnotherSize) {
+    HostBitmap *b = AllocHostBitmap(16, 12);
+    PresentWindowScaled(window, b, 0, 0, window->width, window->height);
+    PresentWindowScaled(window, b, 0, 0, 0, 0); // nothing to show
+    FreeHostBitmap(b);
+    SUCCEED();
+}
+
+TEST_F(GfxWindow, MaskShapedWindowOpensEvenWhereShapesAreUnsupported) {
+    HostWindow *shaped = nullptr;
+    ASSERT_EQ(AllocHostWindow(display, &shaped), 0);
+    shaped->width = 16, shaped->height = 16;
+    MaskPlane *mask = AllocMaskPlane(nullptr, 16, 16, true);
+    FillMaskRect(mask, 4, 4, 8, 8, 0);
+    EXPECT_EQ(OpenDisplayWindow(shaped, 0, mask, nullptr), 0);
+    EXPECT_TRUE(shaped->open);
+    FreeMaskPlane(mask);
+    FreeHostWindow(shaped);
+}
+
 TEST_F(GfxWindow, HiddenStateKeepsTheWindowAcrossClose) {
     ASSERT_EQ(HideShowDisplayWindow(window, 1), 0);
     EXPECT_TRUE(window->minimised);
     CloseDisplayWindow(window); // ignored while minimised
     EXPECT_TRUE(window->open);
-    ASSERT_EQ(HideShowDisplayWindow(window, 0), 0);
+    ASSERT_EQ(EndIconify(), 0);
     EXPECT_FALSE(window->minimised);
 }
 
