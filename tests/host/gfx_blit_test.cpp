@@ -347,3 +347,27 @@ TEST(GfxBlend, FastPathMatchesPerChannelRoundedRule) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(GfxConvert, Ham8ModifiesSixBitChannels) {
+    // 3 pixels of depth 8: palette 2, modify green to 63, modify blue to 1.
+    const uint8_t index[3] = {0x02, 0xFF, 0x41};
+    uint8_t planes[8][2] = {};
+    for (int p = 0; p < 8; p++)
+        for (int x = 0; x < 3; x++) planes[p][0] |= uint8_t(((index[x] >> p) & 1) << (7 - x));
+    PlanarBitmap pb;
+    pb.bytesPerRow = 2, pb.rows = 1, pb.depth = 8;
+    for (int p = 0; p < 8; p++) pb.planes[p] = planes[p];
+    uint32_t palette[64] = {};
+    palette[2] = 0x804020;
+    uint32_t *px = ReadPaletteBitMapPixels(&pb, palette, 64, 3, 1, 8);
+    ASSERT_NE(px, nullptr);
+    EXPECT_EQ(px[0], 0x804020u);
+    EXPECT_EQ(px[1], 0x80FF20u);
+    EXPECT_EQ(px[2], 0x80FF04u); // 1 widened: 000001 -> 00000100
+    FreeBlock(px);
+    EXPECT_EQ(ReadPaletteBitMapPixels(&pb, palette, 64, 3, 1, 6), nullptr); // depth must match the HAM mode
+}
+
+} // namespace

@@ -142,6 +142,52 @@ Bytes MakeHamIlbm(bool ham = true) {
     return out;
 }
 
+// A 16 x 2 two-plane ILBM with ByteRun1 rows and a mask plane (masking 1): row 0 indexes 1, row 1 indexes 2;
+// the mask shows the left half of row 0 and all of row 1.
+Bytes MakePackedMaskedIlbm() {
+    Bytes body;
+    auto packedRow = [&](uint8_t a, uint8_t b) {
+        if (a == b) {
+            body.push_back(0xFF); // repeat the next byte twice
+            body.push_back(a);
+        } else {
+            body.push_back(1); // two literal bytes
+            body.push_back(a);
+            body.push_back(b);
+        }
+    };
+    packedRow(0xFF, 0xFF); // row 0 plane 0
+    packedRow(0x00, 0x00); // row 0 plane 1
+    packedRow(0xFF, 0x00); // row 0 mask
+    body.push_back(0x80);  // a no-op run
+    packedRow(0x00, 0x00); // row 1 plane 0
+    packedRow(0xFF, 0xFF); // row 1 plane 1
+    packedRow(0xFF, 0xFF); // row 1 mask
+    Bytes form = {'I', 'L', 'B', 'M'};
+    auto chunk = [&](const char *id, const Bytes &d) {
+        form.insert(form.end(), id, id + 4);
+        Put32(form, uint32_t(d.size()));
+        form.insert(form.end(), d.begin(), d.end());
+        if (d.size() & 1) form.push_back(0);
+    };
+    Bytes bmhd;
+    Put16(bmhd, 16);
+    Put16(bmhd, 2);
+    Put32(bmhd, 0);
+    bmhd.insert(bmhd.end(), {2, 1, 1, 0});
+    Put16(bmhd, 0);
+    bmhd.insert(bmhd.end(), {1, 1});
+    Put16(bmhd, 16);
+    Put16(bmhd, 2);
+    chunk("BMHD", bmhd);
+    chunk("CMAP", Bytes{0, 0, 0, 0xFF, 0, 0, 0, 0xFF, 0, 0, 0, 0xFF});
+    chunk("BODY", body);
+    Bytes out = {'F', 'O', 'R', 'M'};
+    Put32(out, uint32_t(form.size()));
+    out.insert(out.end(), form.begin(), form.end());
+    return out;
+}
+
 std::string WriteFixture(const std::string &name, const Bytes &bytes) {
     std::filesystem::path dir = std::filesystem::path(VL_BINARY_DIR) / "gfx_fixtures";
     std::filesystem::create_directories(dir);
@@ -255,6 +301,44 @@ TEST(GfxPicture, IlbmTransparentColourComesFromItsPalette) {
     EXPECT_EQ(l.transparent, 0x102030);
     EXPECT_EQ(l.pixels[0], 0x102030u);
     EXPECT_EQ(l.pixels[1], 0u); // index 0x2F of an all-black palette
+}
+
+TEST(GfxPicture, PackedIlbmWithMaskPlaneGivesAlpha) {
+    std::string path = WriteFixture("packed.iff", MakePackedMaskedIlbm());
+    Loaded l;
+    Load(path, 1, &l);
+    ASSERT_EQ(l.result, 0);
+    ASSERT_EQ(l.w, 16);
+    EXPECT_EQ(l.pixels[0], 0xFF0000u);
+    EXPECT_EQ(l.pixels[15], 0xFF0000u);
+    EXPECT_EQ(l.pixels[16], 0x00FF00u);
+    ASSERT_NE(l.alpha, nullptr);
+    EXPECT_EQ(l.alpha->bytes[7], 255);
+    EXPECT_EQ(l.alpha->bytes[8], 0);
+    EXPECT_EQ(l.alpha->bytes[l.alpha->bytesPerRow + 15], 255);
+}
+
+// Damaged files of every reader give an error or a picture, never a crash (the sanitizers watch the reads).
+TEST(GfxPicture, MutatedFilesNeverCrash) {
+    std::vector<Bytes> seeds = {MakePng(3, 2, kPngPixels), MakeGif(), MakeHamIlbm(), MakePackedMaskedIlbm()};
+    uint32_t rng = 99;
+    auto next = [&] { return rng = rng * 1103515245u + 12345u; };
+    for (const Bytes &seed : seeds)
+        for (int round = 0; round < 60; round++) {
+            Bytes b = seed;
+            int edits = 1 + int(next() % 4);
+            for (int e = 0; e < edits; e++) b[next() % b.size()] = uint8_t(next() >> 16);
+            if (round % 3 == 0) b.resize(next() % b.size());
+            std::string path = WriteFixture("mutated.bin", b);
+            Loaded l;
+            Load(path, 1, &l);
+            if (l.result == 0) {
+                EXPECT_GT(l.w, 0);
+                EXPECT_GT(l.h, 0);
+            }
+            int32_t w, h;
+            ReadPictureHeaderSize(path.c_str(), &w, &h);
+        }
 }
 
 TEST(GfxPicture, TruncatedIlbmBodyIsAnError) {
