@@ -12,6 +12,7 @@ namespace {
 struct Cell {
     uint32_t key;
     uint64_t count, r, g, b;
+    uint8_t lo[3], hi[3]; // the exact channel range of the colours in the cell
 };
 
 struct Box {
@@ -55,18 +56,38 @@ std::vector<uint32_t> MedianCut(std::vector<Cell> &cells, int wanted) {
         boxes[size_t(best)] = Box{box.begin, split, half};
         boxes.push_back(Box{split, box.end, box.count - half});
     }
-    std::vector<uint32_t> palette;
+    std::vector<std::array<int, 3>> entries, lows, highs;
     for (const Box &b : boxes) {
-        uint64_t n = 0, r = 0, g = 0, bl = 0;
+        uint64_t n = 0, sum[3] = {0, 0, 0};
+        std::array<int, 3> lo{255, 255, 255}, hi{0, 0, 0};
         for (size_t i = b.begin; i < b.end; ++i) {
             n += cells[i].count;
-            r += cells[i].r;
-            g += cells[i].g;
-            bl += cells[i].b;
+            sum[0] += cells[i].r;
+            sum[1] += cells[i].g;
+            sum[2] += cells[i].b;
+            for (int c = 0; c < 3; ++c) {
+                lo[size_t(c)] = std::min<int>(lo[size_t(c)], cells[i].lo[c]);
+                hi[size_t(c)] = std::max<int>(hi[size_t(c)], cells[i].hi[c]);
+            }
         }
         if (!n) continue;
-        palette.push_back(uint32_t(((r + n / 2) / n) << 16 | ((g + n / 2) / n) << 8 | ((bl + n / 2) / n)));
+        entries.push_back({int((sum[0] + n / 2) / n), int((sum[1] + n / 2) / n), int((sum[2] + n / 2) / n)});
+        lows.push_back(lo);
+        highs.push_back(hi);
     }
+    // Box averages pull the palette inwards, and dithering can never reach a colour outside the palette's range:
+    // the entry lowest (highest) in a channel takes its box's lowest (highest) value there.
+    for (int c = 0; c < 3 && !entries.empty(); ++c) {
+        size_t lowest = 0, highest = 0;
+        for (size_t i = 1; i < entries.size(); ++i) {
+            if (entries[i][size_t(c)] < entries[lowest][size_t(c)]) lowest = i;
+            if (entries[i][size_t(c)] > entries[highest][size_t(c)]) highest = i;
+        }
+        entries[lowest][size_t(c)] = lows[lowest][size_t(c)];
+        if (highest != lowest) entries[highest][size_t(c)] = highs[highest][size_t(c)];
+    }
+    std::vector<uint32_t> palette;
+    for (auto &e : entries) palette.push_back(uint32_t(e[0]) << 16 | uint32_t(e[1]) << 8 | uint32_t(e[2]));
     return palette;
 }
 
@@ -75,7 +96,7 @@ int Nearest(const uint32_t *palette, int first, int count, int r, int g, int b) 
     long bestDistance = -1;
     for (int i = first; i < count; ++i) {
         long dr = r - int((palette[i] >> 16) & 255), dg = g - int((palette[i] >> 8) & 255), db = b - int(palette[i] & 255);
-        long d = dr * dr * 3 + dg * dg * 4 + db * db * 2; // weights close to the eye's sensitivity
+        long d = dr * dr + dg * dg + db * db;
         if (bestDistance < 0 || d < bestDistance) {
             bestDistance = d;
             best = i;
@@ -137,9 +158,14 @@ int QuantizeColors(const uint32_t *pixels, int32_t width, int32_t height, int32_
                     uint32_t k = ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3);
                     if (where[k] < 0) {
                         where[k] = int32_t(cells.size());
-                        cells.push_back(Cell{k, 0, 0, 0, 0});
+                        cells.push_back(Cell{k, 0, 0, 0, 0, {255, 255, 255}, {0, 0, 0}});
                     }
                     Cell &c = cells[size_t(where[k])];
+                    const uint8_t v[3] = {uint8_t(r), uint8_t(g), uint8_t(b)};
+                    for (int ch = 0; ch < 3; ++ch) {
+                        c.lo[ch] = std::min(c.lo[ch], v[ch]);
+                        c.hi[ch] = std::max(c.hi[ch], v[ch]);
+                    }
                     ++c.count;
                     c.r += r;
                     c.g += g;
@@ -165,11 +191,17 @@ int QuantizeColors(const uint32_t *pixels, int32_t width, int32_t height, int32_
                         uint8_t(isTransparent(p) ? 0 : lookup((p >> 16) & 255, (p >> 8) & 255, p & 255));
                 }
         } else {
-            // Error rows in 1/16 units, one cell of margin each side.
+            // Error diffusion in serpentine order with 10/16 of the error sent straight down (Floyd-Steinberg
+            // sends 7/16 along the row): error running along a row piles up in neighbouring columns and shifts
+            // their average colour, which shows as banding in gradients. Errors in 1/16 units, one cell of
+            // margin each side.
             std::vector<std::array<int, 3>> cur(size_t(width) + 2), next(size_t(width) + 2);
             for (int32_t y = 0; y < height; ++y) {
                 std::fill(next.begin(), next.end(), std::array<int, 3>{0, 0, 0});
-                for (int32_t x = 0; x < width; ++x) {
+                const int dir = (y & 1) ? -1 : 1;
+                for (int32_t k = 0; k < width; ++k) {
+                    const int32_t x = dir > 0 ? k : width - 1 - k;
+                    const size_t at = size_t(x) + 1, ahead = size_t(x + 1 + dir), behind = size_t(x + 1 - dir);
                     uint32_t p = pixels[size_t(y) * size_t(rowLength) + size_t(x)];
                     uint8_t &out = indices[size_t(y) * size_t(width) + size_t(x)];
                     if (isTransparent(p)) {
@@ -178,16 +210,20 @@ int QuantizeColors(const uint32_t *pixels, int32_t width, int32_t height, int32_
                     }
                     int want[3] = {int((p >> 16) & 255), int((p >> 8) & 255), int(p & 255)};
                     int v[3];
-                    for (int c = 0; c < 3; ++c) v[c] = std::clamp(want[c] + cur[size_t(x) + 1][size_t(c)] / 16, 0, 255);
-                    int i = lookup(v[0], v[1], v[2]);
+                    for (int c = 0; c < 3; ++c) {
+                        const int e = cur[at][size_t(c)];
+                        // Kept beyond 0..255 so that error near the ends is carried on, not dropped.
+                        v[c] = std::clamp(want[c] + (e >= 0 ? (e + 8) / 16 : -((-e + 8) / 16)), -128, 383);
+                    }
+                    int i = lookup(std::clamp(v[0], 0, 255), std::clamp(v[1], 0, 255), std::clamp(v[2], 0, 255));
                     out = uint8_t(i);
                     int got[3] = {int((palette[i] >> 16) & 255), int((palette[i] >> 8) & 255), int(palette[i] & 255)};
                     for (int c = 0; c < 3; ++c) {
                         int e = v[c] - got[c];
-                        cur[size_t(x) + 2][size_t(c)] += e * 7;
-                        next[size_t(x)][size_t(c)] += e * 3;
-                        next[size_t(x) + 1][size_t(c)] += e * 5;
-                        next[size_t(x) + 2][size_t(c)] += e;
+                        cur[ahead][size_t(c)] += e * 2;
+                        next[behind][size_t(c)] += e * 2;
+                        next[at][size_t(c)] += e * 10;
+                        next[ahead][size_t(c)] += e * 2;
                     }
                 }
                 std::swap(cur, next);
