@@ -102,7 +102,8 @@ enum OpFlags : uint8_t {
 //                 strings convert, anything else raises 1019)
 // FORLOOP A sBx   R(A) += R(A+2); if (step > 0 ? R(A) <= R(A+1) : R(A) >= R(A+1)) { pc += sBx; R(A+3) := R(A) }
 // TFORCALL A C    R(A+3), ..., R(A+2+C) := R(A)(R(A+1), R(A+2))  (C >= 1; the generic-for call; must be
-//                 followed by TFORLOOP with the same A)
+//                 followed by TFORLOOP with the same A). The call is set up in R(A+3..A+5), so maxStack must
+//                 exceed A+5 even when C < 3.
 // TFORLOOP A sBx  if R(A+3) != Nil then { R(A+2) := R(A+3); pc += sBx }
 //                 A generic for: R(A) iterator function, R(A+1) state, R(A+2) control, R(A+3).. loop variables.
 //                 The loop is  JMP to TFORCALL; body...; TFORCALL A C; TFORLOOP A (back to the body).

@@ -79,6 +79,20 @@ struct FunctionProto {
     int AddSymbol(std::string name) { return AddConstant(ProtoConstant::Symbol(std::move(name))); }
 };
 
+// The BytecodeChunk header: ESC "VLB", the endianness byte (1: every field little-endian), eight size bytes
+// (int, size_t, instruction, number, then the op/A/B/C field widths in bits), the test number 370.5 as a
+// little-endian double, and the format version byte. Anything else is refused, without conversion.
+constexpr uint8_t kChunkSignature[4] = {0x1B, 'V', 'L', 'B'};
+constexpr uint8_t kChunkLittleEndian = 1;
+constexpr uint8_t kChunkSizes[8] = {4, 8, 4, 8, kOpBits, kABits, kBBits, kCBits};
+constexpr double kChunkTestNumber = 370.5;
+constexpr uint8_t kChunkFormatVersion = 1;
+constexpr size_t kChunkEndianOffset = 4;
+constexpr size_t kChunkSizesOffset = 5;
+constexpr size_t kChunkTestNumberOffset = 13;
+constexpr size_t kChunkVersionOffset = 21;
+constexpr size_t kChunkHeaderSize = 22;
+
 // Limits the loader and verifier enforce (and a compiler should refuse beyond).
 constexpr int kMaxProtoNesting = 200;         // nested function definitions
 constexpr uint32_t kMaxProtoCode = 1u << 24;  // instructions per function

@@ -1,0 +1,545 @@
+// Calls across the C++ boundary, the native-call boundary with its error policy, metamethod dispatch, errors,
+// upvalues and the GOSUB bookkeeping. The interpreter (interpreter.cpp) runs script frames without recursion;
+// everything here that calls back into scripts (metamethods, API calls) nests one C++ level, counted against
+// kMaxNativeReentry.
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <new>
+
+#include "runtime/vm/vm_internal.h"
+
+// ---- Errors ----------------------------------------------------------------------------------------------------
+void RecordErrorLocation(VMState *vm) {
+    vm->errorFile.clear();
+    vm->errorLine = 0;
+    for (CallFrame *f = vm->ci; f >= vm->frames; f--) {
+        if (f->isNative || f->cl == nullptr) continue;
+        Proto *p = f->cl->p;
+        ptrdiff_t pcIndex = f->savedpc - p->code.data() - 1;
+        if (pcIndex < 0) pcIndex = 0;
+        if (size_t(pcIndex) < p->lines.size()) vm->errorLine = p->lines[size_t(pcIndex)];
+        if (p->source != nullptr) vm->errorFile.assign(p->source->data, p->source->length);
+        return;
+    }
+}
+
+void RaiseError(VMState *vm, int code) {
+    RecordErrorLocation(vm);
+    vm->errorDetail.clear();
+    throw VMError{code};
+}
+
+void RaiseErrorDetail(VMState *vm, int code, const std::string &detail) {
+    RecordErrorLocation(vm);
+    vm->errorDetail = detail;
+    throw VMError{code};
+}
+
+const char *GetErrorFile(VMState *vm) { return vm->errorFile.c_str(); }
+int GetErrorLine(VMState *vm) { return vm->errorLine; }
+const char *GetErrorDetail(VMState *vm) { return vm->errorDetail.c_str(); }
+
+// ---- Upvalues --------------------------------------------------------------------------------------------------
+UpVal *FindUpvalue(VMState *vm, VMValue *slot) {
+    UpVal **link = &vm->openUpvals;
+    while (*link != nullptr && (*link)->v >= slot) {
+        if ((*link)->v == slot) return *link;
+        link = &(*link)->openNext;
+    }
+    UpVal *u = static_cast<UpVal *>(VMAlloc(vm, sizeof(UpVal)));
+    LinkObject(vm, u, kGCUpval);
+    u->v = slot;
+    SetNil(&u->closed);
+    u->openNext = *link;
+    *link = u;
+    return u;
+}
+
+void CloseUpvalues(VMState *vm, VMValue *level) {
+    while (vm->openUpvals != nullptr && vm->openUpvals->v >= level) {
+        UpVal *u = vm->openUpvals;
+        u->closed = *u->v;
+        u->v = &u->closed;
+        vm->openUpvals = u->openNext;
+        u->openNext = nullptr;
+    }
+}
+
+// ---- Metatables ------------------------------------------------------------------------------------------------
+Table *GetMetatableOf(const VMValue *v) {
+    if (v->tt == TTABLE) return AsTable(v)->metatable;
+    if (v->tt == TUSERDATA) return static_cast<Userdata *>(v->u.gc)->metatable;
+    return nullptr;
+}
+
+const VMValue *FastTM(VMState *vm, Table *mt, TMEvent event) {
+    if (mt == nullptr) return nullptr;
+    if (mt->tmAbsent & (1u << event)) return nullptr;
+    const VMValue *v = TableGetStr(mt, vm->tmNames[event]);
+    if (v->tt == TNIL) {
+        mt->tmAbsent |= 1u << event;
+        return nullptr;
+    }
+    return v;
+}
+
+const VMValue *GetTM(VMState *vm, const VMValue *o, TMEvent event) { return FastTM(vm, GetMetatableOf(o), event); }
+
+// ---- Calls -----------------------------------------------------------------------------------------------------
+namespace {
+
+// Where C++ may push a call: above the running script frame's registers, or at a native frame's top.
+VMValue *CallArea(VMState *vm) {
+    VMValue *t = vm->top;
+    if (!vm->ci->isNative && vm->ci->top > t) t = vm->ci->top;
+    return t;
+}
+
+// Replaces a non-function at func by its __call metamethod, shifting the arguments up by one.
+void ResolveCallable(VMState *vm, VMValue *func) {
+    for (int loop = 0; func->tt != TFUNCTION; loop++) {
+        const VMValue *tm = GetTM(vm, func, TM_CALL);
+        if (tm == nullptr || loop >= 100) RaiseError(vm, kErrCallNonFunction);
+        if (vm->top >= vm->stackEnd) RaiseError(vm, kErrStackOverflow);
+        VMValue f = *tm;
+        for (VMValue *p = vm->top; p > func; p--) p[0] = p[-1];
+        vm->top++;
+        *func = f;
+    }
+}
+
+// Calls tm(a, b) (and c when given) for metamethods; copies one result to out when out is set.
+void CallTM(VMState *vm, const VMValue *tm, const VMValue *a, const VMValue *b, const VMValue *c, VMValue *out) {
+    VMValue fv = *tm, av = *a, bv = *b, cv = c ? *c : kNilValue;
+    VMValue *savedTop = vm->top;
+    VMValue *t = CallArea(vm);
+    if (t + 4 > vm->stackEnd) RaiseError(vm, kErrStackOverflow);
+    t[0] = fv;
+    t[1] = av;
+    t[2] = bv;
+    vm->top = t + 3;
+    if (c != nullptr) {
+        t[3] = cv;
+        vm->top = t + 4;
+    }
+    if (t + 4 > vm->highWater) vm->highWater = t + 4;
+    CallValue(vm, t, out ? 1 : 0);
+    if (out != nullptr) *out = t[0];
+    vm->top = savedTop;
+}
+
+} // namespace
+
+CallFrame *PrecallScript(VMState *vm, VMValue *func, int nresults) {
+    ScriptClosure *cl = static_cast<ScriptClosure *>(func->u.gc);
+    Proto *p = cl->p;
+    if (vm->ci + 1 >= vm->framesEnd) RaiseError(vm, kErrStackOverflow);
+    int nargs = int(vm->top - func) - 1;
+    if (nargs < 0) nargs = 0;
+    VMValue *base = func + 1;
+    int nvarargs = 0;
+    if (p->isVararg) {
+        if (base + nargs + p->numParams + p->maxStack > vm->stackEnd) RaiseError(vm, kErrStackOverflow);
+        for (int i = nargs; i < p->numParams; i++) SetNil(base + i);
+        if (nargs < p->numParams) nargs = p->numParams;
+        VMValue *newBase = base + nargs;
+        for (int i = 0; i < p->numParams; i++) {
+            newBase[i] = base[i];
+            SetNil(base + i);
+        }
+        nvarargs = nargs - p->numParams;
+        base = newBase;
+    } else {
+        if (base + p->maxStack > vm->stackEnd) RaiseError(vm, kErrStackOverflow);
+        for (int i = nargs; i < p->numParams; i++) SetNil(base + i);
+    }
+    CallFrame *f = ++vm->ci;
+    f->func = func;
+    f->base = base;
+    f->top = base + p->maxStack;
+    f->savedpc = p->code.data();
+    f->cl = cl;
+    f->nresults = nresults;
+    f->callPc = vm->callPcIndex;
+    f->lastLine = INT_MIN;
+    f->nvarargs = nvarargs;
+    f->fresh = 0;
+    f->isNative = 0;
+    if (f->top > vm->highWater) vm->highWater = f->top;
+    if (VMValue *end = base + nargs; end > vm->highWater) vm->highWater = end;
+    return f;
+}
+
+int CallNative(VMState *vm, VMValue *func, int nresults, bool allowGosub) {
+    NativeFunction *nf = static_cast<NativeFunction *>(func->u.gc);
+    if (vm->ci + 1 >= vm->framesEnd) RaiseError(vm, kErrStackOverflow);
+    CallFrame *caller = vm->ci;
+    CallFrame *f = caller + 1;
+    f->func = func;
+    f->base = func + 1;
+    f->top = std::min(f->base + kMaxFrameSlots, vm->stackEnd);
+    f->savedpc = nullptr;
+    f->cl = nullptr;
+    f->nresults = nresults;
+    f->callPc = vm->callPcIndex;
+    f->lastLine = 0;
+    f->nvarargs = 0;
+    f->fresh = 0;
+    f->isNative = 1;
+    if (f->top > vm->highWater) vm->highWater = f->top;
+    vm->ci = f;
+    if (vm->callHook != nullptr) vm->callHook(vm, nf->name->data);
+    size_t gosubCount = vm->gosubs.size(), gosubSavedCount = vm->gosubSaved.size();
+    int r;
+    auto unwind = [&]() {
+        CloseUpvalues(vm, f->base);
+        vm->ci = f;
+        vm->top = f->base;
+        vm->gosubs.resize(gosubCount);
+        vm->gosubSaved.resize(gosubSavedCount);
+    };
+    try {
+        r = nf->fn(vm);
+    } catch (VMError &e) {
+        unwind();
+        if (vm->errorPolicy == nullptr || vm->errorPolicy(vm, e.code)) throw;
+        r = 0;
+    } catch (std::bad_alloc &) {
+        unwind();
+        RecordErrorLocation(vm);
+        vm->errorDetail.clear();
+        if (vm->errorPolicy == nullptr || vm->errorPolicy(vm, kErrOutOfMemory)) throw VMError{kErrOutOfMemory};
+        r = 0;
+    }
+    if (r >= 1000) {
+        if (vm->errorPolicy == nullptr || vm->errorPolicy(vm, r)) RaiseError(vm, r);
+        vm->top = f->base;
+        r = 0;
+    }
+    if (r < 0) {
+        if ((r == -1 || r == -2) && allowGosub) {
+            vm->ci = caller;
+            vm->top = f->base;
+            return r;
+        }
+        RaiseError(vm, (r == -1 || r == -2) ? kErrGosubOutsideMain : kErrBadCommandResult);
+    }
+    if (r > vm->top - f->base) RaiseError(vm, kErrBadCommandResult);
+    VMValue *src = vm->top - r;
+    for (int i = 0; i < r; i++) func[i] = src[i];
+    vm->ci = caller;
+    vm->top = func + r;
+    return r;
+}
+
+void CallValue(VMState *vm, VMValue *func, int nresults) {
+    if (vm->nestedCalls >= kMaxNativeReentry) RaiseError(vm, kErrStackOverflow);
+    struct NestGuard {
+        VMState *vm;
+        ~NestGuard() { vm->nestedCalls--; }
+    } guard{vm};
+    vm->nestedCalls++;
+    ResolveCallable(vm, func);
+    if (IsScriptClosure(func)) {
+        CallFrame *f = PrecallScript(vm, func, nresults);
+        f->fresh = 1;
+        Execute(vm); // leaves the results at func, adjusted, with the top after them
+        return;
+    }
+    int n = CallNative(vm, func, nresults, false);
+    if (nresults >= 0) {
+        if (func + nresults > vm->stackEnd) RaiseError(vm, kErrStackOverflow);
+        for (int i = n; i < nresults; i++) SetNil(func + i);
+        vm->top = func + nresults;
+    }
+}
+
+// ---- Hooks -----------------------------------------------------------------------------------------------------
+void RunLineHook(VMState *vm) {
+    if (vm->ci + 1 >= vm->framesEnd) RaiseError(vm, kErrStackOverflow);
+    VMValue *savedTop = vm->top;
+    VMValue *t = CallArea(vm);
+    if (t + 1 >= vm->stackEnd) RaiseError(vm, kErrStackOverflow);
+    CallFrame *f = vm->ci + 1;
+    SetNil(t);
+    f->func = t;
+    f->base = t + 1;
+    f->top = std::min(f->base + kMaxFrameSlots, vm->stackEnd);
+    f->savedpc = nullptr;
+    f->cl = nullptr;
+    f->nresults = 0;
+    f->callPc = vm->callPcIndex;
+    f->lastLine = 0;
+    f->nvarargs = 0;
+    f->fresh = 0;
+    f->isNative = 1;
+    if (f->top > vm->highWater) vm->highWater = f->top;
+    vm->ci = f;
+    vm->top = f->base;
+    vm->lineHook(vm);
+    vm->ci = f - 1;
+    vm->top = savedTop;
+}
+
+// ---- Indexing --------------------------------------------------------------------------------------------------
+constexpr int kMaxMetaChain = 100; // __index/__newindex tables followed before giving up (a loop)
+
+void GetIndexed(VMState *vm, const VMValue *obj, const VMValue *key, VMValue *out) {
+    VMValue o = *obj, k = *key;
+    for (int loop = 0; loop < kMaxMetaChain; loop++) {
+        const VMValue *tm;
+        if (o.tt == TTABLE) {
+            Table *t = AsTable(&o);
+            const VMValue *v = TableGet(t, &k);
+            if (v->tt != TNIL) {
+                *out = *v;
+                return;
+            }
+            tm = FastTM(vm, t->metatable, TM_INDEX);
+            if (tm == nullptr) {
+                SetNil(out);
+                return;
+            }
+        } else {
+            tm = GetTM(vm, &o, TM_INDEX);
+            if (tm == nullptr) RaiseError(vm, kErrIndexNonTable);
+        }
+        if (tm->tt == TFUNCTION) {
+            CallTM(vm, tm, &o, &k, nullptr, out);
+            return;
+        }
+        o = *tm;
+    }
+    RaiseError(vm, kErrMetaLoop);
+}
+
+void SetIndexed(VMState *vm, const VMValue *obj, const VMValue *key, const VMValue *value) {
+    VMValue o = *obj, k = *key, v = *value;
+    for (int loop = 0; loop < kMaxMetaChain; loop++) {
+        const VMValue *tm;
+        if (o.tt == TTABLE) {
+            Table *t = AsTable(&o);
+            if (t->metatable == nullptr || TableGet(t, &k)->tt != TNIL ||
+                (tm = FastTM(vm, t->metatable, TM_NEWINDEX)) == nullptr) {
+                TableSet(vm, t, &k, &v);
+                return;
+            }
+        } else {
+            tm = GetTM(vm, &o, TM_NEWINDEX);
+            if (tm == nullptr) RaiseError(vm, kErrIndexNonTable);
+        }
+        if (tm->tt == TFUNCTION) {
+            CallTM(vm, tm, &o, &k, &v, nullptr);
+            return;
+        }
+        o = *tm;
+    }
+    RaiseError(vm, kErrMetaLoop);
+}
+
+// ---- Arithmetic and comparison ---------------------------------------------------------------------------------
+void Arith(VMState *vm, VMValue *out, const VMValue *a, const VMValue *b, TMEvent event) {
+    double x, y;
+    if (ToNumberValue(a, &x) && ToNumberValue(b, &y)) {
+        double r;
+        switch (event) {
+        case TM_ADD: r = x + y; break;
+        case TM_SUB: r = x - y; break;
+        case TM_MUL: r = x * y; break;
+        case TM_DIV:
+            if (y == 0) RaiseError(vm, kErrDivisionByZero);
+            r = x / y;
+            break;
+        case TM_MOD:
+            if (y == 0) RaiseError(vm, kErrDivisionByZero);
+            r = x - std::floor(x / y) * y;
+            break;
+        case TM_POW: r = std::pow(x, y); break;
+        case TM_UNM: r = -x; break;
+        default: r = 0; break;
+        }
+        SetNumber(out, r);
+        return;
+    }
+    const VMValue *tm = GetTM(vm, a, event);
+    if (tm == nullptr) tm = GetTM(vm, b, event);
+    if (tm == nullptr) RaiseError(vm, kErrWrongType);
+    CallTM(vm, tm, a, b, nullptr, out);
+}
+
+namespace {
+
+bool StringLess(const VMString *a, const VMString *b) {
+    size_t n = std::min(a->length, b->length);
+    int c = std::memcmp(a->data, b->data, n);
+    if (c != 0) return c < 0;
+    return a->length < b->length;
+}
+
+bool CallOrderTM(VMState *vm, const VMValue *a, const VMValue *b, TMEvent event, bool *result) {
+    if (a->tt != b->tt || (a->tt != TTABLE && a->tt != TUSERDATA)) return false;
+    const VMValue *tm = GetTM(vm, a, event);
+    if (tm == nullptr) tm = GetTM(vm, b, event);
+    if (tm == nullptr) return false;
+    VMValue r;
+    CallTM(vm, tm, a, b, nullptr, &r);
+    *result = !IsFalse(&r);
+    return true;
+}
+
+} // namespace
+
+bool LessThanValues(VMState *vm, const VMValue *a, const VMValue *b) {
+    if (a->tt == TNUMBER && b->tt == TNUMBER) return a->u.n < b->u.n;
+    if (a->tt == TSTRING && b->tt == TSTRING) return StringLess(AsString(a), AsString(b));
+    bool r;
+    if (CallOrderTM(vm, a, b, TM_LT, &r)) return r;
+    RaiseError(vm, kErrWrongType);
+}
+
+bool LessEqualValues(VMState *vm, const VMValue *a, const VMValue *b) {
+    if (a->tt == TNUMBER && b->tt == TNUMBER) return a->u.n <= b->u.n;
+    if (a->tt == TSTRING && b->tt == TSTRING) return !StringLess(AsString(b), AsString(a));
+    bool r;
+    if (CallOrderTM(vm, a, b, TM_LE, &r)) return r;
+    if (CallOrderTM(vm, b, a, TM_LT, &r)) return !r;
+    RaiseError(vm, kErrWrongType);
+}
+
+bool EqualValues(VMState *vm, const VMValue *a, const VMValue *b) {
+    if (a->tt != b->tt) return false;
+    if (RawEqualValues(a, b)) return true;
+    if (a->tt != TTABLE && a->tt != TUSERDATA) return false;
+    const VMValue *tm = GetTM(vm, a, TM_EQ);
+    if (tm == nullptr) tm = GetTM(vm, b, TM_EQ);
+    if (tm == nullptr) return false;
+    VMValue r;
+    CallTM(vm, tm, a, b, nullptr, &r);
+    return !IsFalse(&r);
+}
+
+// ---- Concatenation and length ----------------------------------------------------------------------------------
+namespace {
+inline bool IsStringLike(const VMValue *v) { return v->tt == TSTRING || v->tt == TNUMBER; }
+} // namespace
+
+void ConcatRange(VMState *vm, VMValue *first, int count) {
+    if (count <= 0) return;
+    bool simple = true;
+    for (int i = 0; i < count; i++) {
+        if (first[i].tt == TNUMBER) SetObject(&first[i], NumberToString(vm, first[i].u.n), TSTRING);
+        else if (first[i].tt != TSTRING) simple = false;
+    }
+    if (simple) {
+        if (count == 1) return;
+        size_t total = 0;
+        for (int i = 0; i < count; i++) total += AsString(&first[i])->length;
+        if (total > 0x7FFFFFF0u) RaiseError(vm, kErrOutOfMemory);
+        std::string joined;
+        joined.reserve(total);
+        for (int i = 0; i < count; i++) joined.append(AsString(&first[i])->data, AsString(&first[i])->length);
+        SetObject(first, NewString(vm, joined.data(), joined.size()), TSTRING);
+        return;
+    }
+    // Right to left, pairwise, so __concat sees the same operands as in `a .. (b .. c)`.
+    for (int i = count - 2; i >= 0; i--) {
+        VMValue *a = &first[i], *b = &first[i + 1];
+        if (IsStringLike(a) && IsStringLike(b)) {
+            ConcatRange(vm, a, 2);
+            continue;
+        }
+        const VMValue *tm = GetTM(vm, a, TM_CONCAT);
+        if (tm == nullptr) tm = GetTM(vm, b, TM_CONCAT);
+        if (tm == nullptr) RaiseError(vm, kErrWrongType);
+        CallTM(vm, tm, a, b, nullptr, a);
+    }
+}
+
+double LengthOf(VMState *vm, const VMValue *v, VMValue *out) {
+    if (v->tt == TSTRING) {
+        SetNumber(out, AsString(v)->length);
+        return out->u.n;
+    }
+    const VMValue *tm = GetTM(vm, v, TM_LEN);
+    if (tm != nullptr) {
+        CallTM(vm, tm, v, &kNilValue, nullptr, out);
+        return 0;
+    }
+    if (v->tt != TTABLE) RaiseError(vm, kErrWrongType);
+    SetNumber(out, double(TableListLength(AsTable(v))));
+    return out->u.n;
+}
+
+// ---- GOSUB -----------------------------------------------------------------------------------------------------
+namespace {
+
+// The first register above the live locals at pc: everything from there up is a temporary.
+int ActiveLocalTop(const Proto *p, int pc) {
+    int top = 0;
+    for (const ProtoLocal &l : p->locals)
+        if (uint32_t(pc) >= l.startPc && uint32_t(pc) < l.endPc) top = std::max(top, int(l.reg) + 1);
+    return top;
+}
+
+bool IsLabelPc(const Proto *p, int64_t pc) {
+    for (const ProtoLabel &l : p->labels)
+        if (int64_t(l.pc) == pc) return true;
+    return false;
+}
+
+} // namespace
+
+int GosubFromCommand(VMState *vm, CallFrame *ci, int callPc, int mode, int a, int nargs, int c) {
+    Proto *p = ci->cl->p;
+    // A label belongs to the main chunk: a request from any other function must not jump into that function.
+    if (!p->isMain) RaiseError(vm, kErrGosubOutsideMain);
+    if (vm->gosubs.size() >= size_t(kMaxPendingGosubs)) RaiseError(vm, kErrInternalLimit);
+    int64_t target = int64_t(callPc) + vm->gosubJumpDelta;
+    if (!IsLabelPc(p, target)) RaiseError(vm, kErrGosubTarget);
+    int first = std::min(ActiveLocalTop(p, callPc), a);
+    int end = a + 1 + std::max(nargs, 0);
+    GosubEntry e{};
+    e.frame = FrameIndex(vm, ci);
+    e.resumePc = callPc + 1;
+    e.callPc = callPc;
+    e.callA = a;
+    e.callC = c;
+    e.savedStart = first;
+    e.savedCount = end - first;
+    e.savedOffset = int32_t(vm->gosubSaved.size());
+    e.mode = int8_t(mode);
+    vm->gosubSaved.insert(vm->gosubSaved.end(), ci->base + first, ci->base + end);
+    vm->gosubs.push_back(e);
+    return int(target);
+}
+
+int ReturnFromSub(VMState *vm, CallFrame *ci) {
+    int frame = FrameIndex(vm, ci);
+    if (vm->gosubs.empty() || vm->gosubs.back().frame != frame) RaiseError(vm, kErrReturnWithoutGosub);
+    GosubEntry e = vm->gosubs.back();
+    vm->gosubs.pop_back();
+    if (e.mode == 0) {
+        vm->gosubSaved.resize(size_t(e.savedOffset));
+        return e.resumePc;
+    }
+    for (int i = 0; i < e.savedCount; i++) ci->base[e.savedStart + i] = vm->gosubSaved[size_t(e.savedOffset + i)];
+    vm->gosubSaved.resize(size_t(e.savedOffset));
+    if (e.mode == -2) {
+        vm->top = ci->base + e.savedStart + e.savedCount;
+        return e.callPc; // the interrupted call runs again
+    }
+    // The interrupted call yields no results.
+    if (e.callC != 0)
+        for (int i = 0; i < e.callC - 1; i++) SetNil(ci->base + e.callA + i);
+    else
+        vm->top = ci->base + e.callA;
+    return e.callPc + 1;
+}
+
+void DropGosubs(VMState *vm, int frameIndex) {
+    while (!vm->gosubs.empty() && vm->gosubs.back().frame >= frameIndex) {
+        vm->gosubSaved.resize(size_t(vm->gosubs.back().savedOffset));
+        vm->gosubs.pop_back();
+    }
+}

@@ -1,0 +1,623 @@
+// The interpreter loop. Script-to-script calls and returns switch frames inside this loop (no C++ recursion);
+// only metamethods and API calls from commands nest a new Execute.
+//
+// Dispatch is computed goto (GCC/Clang). The line hook check costs one well-predicted branch per instruction
+// while no hook is set, and one load and compare against the frame's last line while one is.
+#include <climits>
+#include <cmath>
+
+#include "runtime/vm/vm_internal.h"
+
+namespace {
+
+inline bool ForNumber(const VMValue *v, double *out) {
+    if (v->tt == TNUMBER) {
+        *out = v->u.n;
+        return true;
+    }
+    return ToNumberValue(v, out);
+}
+
+} // namespace
+
+void Execute(VMState *vm) {
+    static void *const kDispatch[kNumOpcodes + 24] = {
+#define VL_LABEL(name, format, a, b, c, flags) &&L_##name,
+        VL_OPCODES(VL_LABEL)
+#undef VL_LABEL
+#define VL_BAD8 &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD
+        VL_BAD8, VL_BAD8, VL_BAD8,
+#undef VL_BAD8
+    };
+    static_assert(kNumOpcodes + 24 >= (1 << kOpBits), "the dispatch table must cover every 6-bit opcode");
+
+    CallFrame *ci;
+    ScriptClosure *cl;
+    Proto *p;
+    VMValue *base;
+    const VMValue *k;
+    const Instruction *code;
+    const Instruction *pc;
+    const int32_t *lines;
+    int32_t lastLine;
+    bool hooked;
+    Instruction i;
+
+#define RA() (base + GetA(i))
+#define RB() (base + GetB(i))
+#define RKB() (IsRKConstant(GetB(i)) ? k + RKConstantIndex(GetB(i)) : base + GetB(i))
+#define RKC() (IsRKConstant(GetC(i)) ? k + RKConstantIndex(GetC(i)) : base + GetC(i))
+#define SAVEPC() (ci->savedpc = pc)
+#define PROTECT(x)                                                                                                 \
+    do {                                                                                                           \
+        SAVEPC();                                                                                                  \
+        x;                                                                                                         \
+        hooked = vm->lineHook != nullptr;                                                                          \
+    } while (0)
+#define DISPATCH()                                                                                                 \
+    do {                                                                                                           \
+        i = *pc;                                                                                                   \
+        if (VL_UNLIKELY(hooked)) {                                                                                 \
+            int32_t line_ = lines[pc - code];                                                                      \
+            if (line_ != lastLine) {                                                                               \
+                lastLine = line_;                                                                                  \
+                ci->savedpc = pc + 1;                                                                              \
+                ci->lastLine = lastLine;                                                                           \
+                RunLineHook(vm);                                                                                   \
+                hooked = vm->lineHook != nullptr;                                                                  \
+            }                                                                                                      \
+        }                                                                                                          \
+        pc++;                                                                                                      \
+        goto *kDispatch[GetOp(i)];                                                                                 \
+    } while (0)
+#define JUMP(offset)                                                                                               \
+    do {                                                                                                           \
+        int off_ = (offset);                                                                                       \
+        pc += off_;                                                                                                \
+        if (off_ < 0) lastLine = INT_MIN; /* a backward jump fires the line hook */                                \
+    } while (0)
+// Performs the JMP that follows a test instruction.
+#define TAKE_JUMP()                                                                                                \
+    do {                                                                                                           \
+        int off_ = GetSBx(*pc) + 1;                                                                                \
+        pc += off_;                                                                                                \
+        if (off_ < 0) lastLine = INT_MIN;                                                                          \
+    } while (0)
+
+newframe:
+    ci = vm->ci;
+    cl = ci->cl;
+    p = cl->p;
+    base = ci->base;
+    k = p->k.data();
+    code = p->code.data();
+    lines = p->lines.data();
+    pc = ci->savedpc;
+    lastLine = ci->lastLine;
+    hooked = vm->lineHook != nullptr;
+    DISPATCH();
+
+L_MOVE:
+    *RA() = *RB();
+    DISPATCH();
+L_LOADK:
+    *RA() = k[GetBx(i)];
+    DISPATCH();
+L_LOADINT:
+    SetNumber(RA(), GetSBx(i));
+    DISPATCH();
+L_LOADNIL: {
+    VMValue *ra = RA();
+    for (int j = 0; j <= GetB(i); j++) SetNil(ra + j);
+    DISPATCH();
+}
+L_GETUPVAL:
+    *RA() = *cl->upvals[GetB(i)]->v;
+    DISPATCH();
+L_SETUPVAL:
+    *cl->upvals[GetB(i)]->v = *RA();
+    DISPATCH();
+L_GETGLOBAL: {
+    Table *g = AsTable(&vm->globals);
+    const VMValue *key = &k[GetBx(i)];
+    const VMValue *v = TableGetStr(g, AsString(key));
+    if (VL_LIKELY(v->tt != TNIL || g->metatable == nullptr))
+        *RA() = *v;
+    else
+        PROTECT(GetIndexed(vm, &vm->globals, key, RA()));
+    DISPATCH();
+}
+L_SETGLOBAL: {
+    Table *g = AsTable(&vm->globals);
+    if (VL_LIKELY(g->metatable == nullptr)) {
+        SAVEPC();
+        TableSetStr(vm, g, AsString(&k[GetBx(i)]), RA());
+    } else {
+        PROTECT(SetIndexed(vm, &vm->globals, &k[GetBx(i)], RA()));
+    }
+    DISPATCH();
+}
+L_GETTABLE: {
+    VMValue *rb = RB();
+    const VMValue *rc = RKC();
+    if (VL_LIKELY(rb->tt == TTABLE)) {
+        Table *t = AsTable(rb);
+        const VMValue *v;
+        if (rc->tt == TNUMBER) {
+            double d = rc->u.n;
+            uint32_t ix;
+            if (d >= 0 && d < double(t->arraySize) && double(ix = uint32_t(d)) == d)
+                v = &t->array[ix];
+            else
+                v = TableGet(t, rc);
+        } else if (rc->tt == TSTRING) {
+            v = TableGetStr(t, AsString(rc));
+        } else {
+            v = TableGet(t, rc);
+        }
+        if (VL_LIKELY(v->tt != TNIL || t->metatable == nullptr)) {
+            *RA() = *v;
+            DISPATCH();
+        }
+    }
+    PROTECT(GetIndexed(vm, rb, rc, RA()));
+    DISPATCH();
+}
+L_SETTABLE: {
+    VMValue *ra = RA();
+    const VMValue *rb = RKB(), *rc = RKC();
+    if (VL_LIKELY(ra->tt == TTABLE)) {
+        Table *t = AsTable(ra);
+        if (VL_LIKELY(t->metatable == nullptr)) {
+            if (rb->tt == TNUMBER && rc->tt != TNIL) {
+                double d = rb->u.n;
+                uint32_t ix;
+                if (d >= 0 && d < double(t->arraySize) && double(ix = uint32_t(d)) == d &&
+                    t->array[ix].tt != TNIL) {
+                    t->array[ix] = *rc;
+                    DISPATCH();
+                }
+            }
+            SAVEPC();
+            TableSet(vm, t, rb, rc);
+            DISPATCH();
+        }
+    }
+    PROTECT(SetIndexed(vm, ra, rb, rc));
+    DISPATCH();
+}
+L_NEWTABLE: {
+    SAVEPC();
+    SetObject(RA(), NewTableObject(vm, uint32_t(GetB(i)), uint32_t(GetC(i))), TTABLE);
+    GCCheck(vm);
+    DISPATCH();
+}
+L_SELF: {
+    VMValue *ra = RA();
+    VMValue obj = *RB();
+    const VMValue *key = RKC();
+    ra[1] = obj;
+    PROTECT(GetIndexed(vm, &obj, key, ra));
+    DISPATCH();
+}
+
+#define ARITH(event, fastexpr)                                                                                     \
+    {                                                                                                              \
+        const VMValue *rb = RKB(), *rc = RKC();                                                                    \
+        if (VL_LIKELY(rb->tt == TNUMBER && rc->tt == TNUMBER)) {                                                   \
+            double x = rb->u.n, y = rc->u.n;                                                                       \
+            SetNumber(RA(), (fastexpr));                                                                           \
+        } else {                                                                                                   \
+            PROTECT(Arith(vm, RA(), rb, rc, event));                                                               \
+        }                                                                                                          \
+        DISPATCH();                                                                                                \
+    }
+L_ADD:
+    ARITH(TM_ADD, x + y)
+L_SUB:
+    ARITH(TM_SUB, x - y)
+L_MUL:
+    ARITH(TM_MUL, x * y)
+L_DIV: {
+    const VMValue *rb = RKB(), *rc = RKC();
+    if (VL_LIKELY(rb->tt == TNUMBER && rc->tt == TNUMBER && rc->u.n != 0))
+        SetNumber(RA(), rb->u.n / rc->u.n);
+    else
+        PROTECT(Arith(vm, RA(), rb, rc, TM_DIV));
+    DISPATCH();
+}
+L_MOD: {
+    const VMValue *rb = RKB(), *rc = RKC();
+    if (VL_LIKELY(rb->tt == TNUMBER && rc->tt == TNUMBER && rc->u.n != 0)) {
+        double x = rb->u.n, y = rc->u.n;
+        SetNumber(RA(), x - std::floor(x / y) * y);
+    } else {
+        PROTECT(Arith(vm, RA(), rb, rc, TM_MOD));
+    }
+    DISPATCH();
+}
+L_POW:
+    ARITH(TM_POW, std::pow(x, y))
+#undef ARITH
+L_UNM: {
+    VMValue *rb = RB();
+    if (VL_LIKELY(rb->tt == TNUMBER))
+        SetNumber(RA(), -rb->u.n);
+    else
+        PROTECT(Arith(vm, RA(), rb, rb, TM_UNM));
+    DISPATCH();
+}
+L_NOT:
+    SetNumber(RA(), IsFalse(RB()) ? 1 : 0);
+    DISPATCH();
+L_LEN:
+    PROTECT(LengthOf(vm, RB(), RA()));
+    DISPATCH();
+L_CONCAT: {
+    int b = GetB(i), c = GetC(i);
+    PROTECT(ConcatRange(vm, base + b, c - b + 1));
+    *RA() = base[b];
+    GCCheck(vm);
+    DISPATCH();
+}
+L_JMP:
+    JUMP(GetSBx(i));
+    DISPATCH();
+L_EQ: {
+    const VMValue *rb = RKB(), *rc = RKC();
+    bool eq;
+    if (rb->tt == TNUMBER && rc->tt == TNUMBER)
+        eq = rb->u.n == rc->u.n;
+    else if (rb->tt != rc->tt)
+        eq = false;
+    else if (rb->tt == TTABLE || rb->tt == TUSERDATA)
+        PROTECT(eq = EqualValues(vm, rb, rc));
+    else
+        eq = RawEqualValues(rb, rc);
+    if (eq != (GetA(i) != 0))
+        pc++;
+    else
+        TAKE_JUMP();
+    DISPATCH();
+}
+L_LT: {
+    const VMValue *rb = RKB(), *rc = RKC();
+    bool r;
+    if (rb->tt == TNUMBER && rc->tt == TNUMBER)
+        r = rb->u.n < rc->u.n;
+    else
+        PROTECT(r = LessThanValues(vm, rb, rc));
+    if (r != (GetA(i) != 0))
+        pc++;
+    else
+        TAKE_JUMP();
+    DISPATCH();
+}
+L_LE: {
+    const VMValue *rb = RKB(), *rc = RKC();
+    bool r;
+    if (rb->tt == TNUMBER && rc->tt == TNUMBER)
+        r = rb->u.n <= rc->u.n;
+    else
+        PROTECT(r = LessEqualValues(vm, rb, rc));
+    if (r != (GetA(i) != 0))
+        pc++;
+    else
+        TAKE_JUMP();
+    DISPATCH();
+}
+L_TEST:
+    if ((!IsFalse(RA())) != (GetC(i) != 0))
+        pc++;
+    else
+        TAKE_JUMP();
+    DISPATCH();
+L_TESTSET: {
+    VMValue *rb = RB();
+    if ((!IsFalse(rb)) == (GetC(i) != 0)) {
+        *RA() = *rb;
+        TAKE_JUMP();
+    } else {
+        pc++;
+    }
+    DISPATCH();
+}
+L_SEQ:
+L_SNE: {
+    const VMValue *rb = RKB(), *rc = RKC();
+    bool eq;
+    if (rb->tt == TNUMBER && rc->tt == TNUMBER)
+        eq = rb->u.n == rc->u.n;
+    else if (rb->tt != rc->tt)
+        eq = false;
+    else if (rb->tt == TTABLE || rb->tt == TUSERDATA)
+        PROTECT(eq = EqualValues(vm, rb, rc));
+    else
+        eq = RawEqualValues(rb, rc);
+    if (GetOp(i) == OP_SNE) eq = !eq;
+    SetNumber(RA(), eq ? 1 : 0);
+    DISPATCH();
+}
+L_SLT: {
+    const VMValue *rb = RKB(), *rc = RKC();
+    bool r;
+    if (rb->tt == TNUMBER && rc->tt == TNUMBER)
+        r = rb->u.n < rc->u.n;
+    else
+        PROTECT(r = LessThanValues(vm, rb, rc));
+    SetNumber(RA(), r ? 1 : 0);
+    DISPATCH();
+}
+L_SLE: {
+    const VMValue *rb = RKB(), *rc = RKC();
+    bool r;
+    if (rb->tt == TNUMBER && rc->tt == TNUMBER)
+        r = rb->u.n <= rc->u.n;
+    else
+        PROTECT(r = LessEqualValues(vm, rb, rc));
+    SetNumber(RA(), r ? 1 : 0);
+    DISPATCH();
+}
+L_CALL: {
+    VMValue *ra = RA();
+    int b = GetB(i);
+    int nresults = GetC(i) - 1;
+    if (b != 0)
+        vm->top = ra + b;
+    else if (vm->top <= ra)
+        vm->top = ra + 1; // no multiple results pending: call with no arguments
+    SAVEPC();
+    ci->lastLine = lastLine;
+    if (VL_UNLIKELY(ra->tt != TFUNCTION)) {
+        // __call: the metamethod takes the object as its first argument
+        VMValue *top = vm->top;
+        const VMValue *tm = GetTM(vm, ra, TM_CALL);
+        if (tm == nullptr || tm->tt != TFUNCTION) RaiseError(vm, kErrCallNonFunction);
+        if (top >= vm->stackEnd) RaiseError(vm, kErrStackOverflow);
+        VMValue f = *tm;
+        for (VMValue *q = top; q > ra; q--) q[0] = q[-1];
+        vm->top = top + 1;
+        *ra = f;
+    }
+    if (ra->u.gc->gctype == kGCClosure) {
+        PrecallScript(vm, ra, nresults);
+        goto newframe;
+    }
+    int callPc = int(pc - code) - 1;
+    vm->callPcIndex = callPc;
+    int nargs = int(vm->top - ra) - 1;
+    int n = CallNative(vm, ra, nresults, true);
+    if (VL_UNLIKELY(n < 0)) {
+        pc = code + GosubFromCommand(vm, ci, callPc, n, GetA(i), nargs, GetC(i));
+        lastLine = INT_MIN;
+        hooked = vm->lineHook != nullptr;
+        DISPATCH();
+    }
+    for (int j = n; j < nresults; j++) SetNil(ra + j);
+    hooked = vm->lineHook != nullptr;
+    DISPATCH();
+}
+L_TAILCALL: {
+    VMValue *ra = RA();
+    int b = GetB(i);
+    if (b != 0)
+        vm->top = ra + b;
+    else if (vm->top <= ra)
+        vm->top = ra + 1;
+    SAVEPC();
+    ci->lastLine = lastLine;
+    if (VL_UNLIKELY(ra->tt != TFUNCTION)) {
+        VMValue *top = vm->top;
+        const VMValue *tm = GetTM(vm, ra, TM_CALL);
+        if (tm == nullptr || tm->tt != TFUNCTION) RaiseError(vm, kErrCallNonFunction);
+        if (top >= vm->stackEnd) RaiseError(vm, kErrStackOverflow);
+        VMValue f = *tm;
+        for (VMValue *q = top; q > ra; q--) q[0] = q[-1];
+        vm->top = top + 1;
+        *ra = f;
+    }
+    if (ra->u.gc->gctype == kGCClosure) {
+        // Reuse this frame: close its upvalues, move the function and arguments down to its function slot.
+        if (vm->openUpvals != nullptr && vm->openUpvals->v >= base) CloseUpvalues(vm, base);
+        if (VL_UNLIKELY(!vm->gosubs.empty())) DropGosubs(vm, FrameIndex(vm, ci));
+        VMValue *dst = ci->func;
+        int count = int(vm->top - ra);
+        for (int j = 0; j < count; j++) dst[j] = ra[j];
+        vm->top = dst + count;
+        int nres = ci->nresults;
+        uint8_t fresh = ci->fresh;
+        vm->ci = ci - 1;
+        CallFrame *nci = PrecallScript(vm, dst, nres);
+        nci->fresh = fresh;
+        goto newframe;
+    }
+    // A command: call it with all results kept; the RETURN A 0 that follows returns them.
+    int callPc = int(pc - code) - 1;
+    vm->callPcIndex = callPc;
+    int nargs = int(vm->top - ra) - 1;
+    int n = CallNative(vm, ra, -1, true);
+    if (VL_UNLIKELY(n < 0)) {
+        pc = code + GosubFromCommand(vm, ci, callPc, n, GetA(i), nargs, 0);
+        lastLine = INT_MIN;
+    }
+    hooked = vm->lineHook != nullptr;
+    DISPATCH();
+}
+L_RETURN: {
+    VMValue *ra = RA();
+    int b = GetB(i);
+    int n = b != 0 ? b - 1 : int(vm->top - ra);
+    if (n < 0) n = 0;
+    if (vm->openUpvals != nullptr && vm->openUpvals->v >= base) CloseUpvalues(vm, base);
+    if (VL_UNLIKELY(!vm->gosubs.empty())) DropGosubs(vm, FrameIndex(vm, ci));
+    VMValue *dst = ci->func;
+    int wanted = ci->nresults;
+    if (wanted < 0) {
+        for (int j = 0; j < n; j++) dst[j] = ra[j];
+        vm->top = dst + n;
+    } else {
+        int j = 0;
+        for (; j < n && j < wanted; j++) dst[j] = ra[j];
+        for (; j < wanted; j++) SetNil(dst + j);
+        vm->top = dst + wanted;
+    }
+    bool fresh = ci->fresh;
+    vm->ci = ci - 1;
+    if (fresh) return;
+    goto newframe;
+}
+L_FORPREP: {
+    VMValue *ra = RA();
+    double init, limit, step;
+    if (!ForNumber(ra, &init) || !ForNumber(ra + 1, &limit) || !ForNumber(ra + 2, &step)) {
+        SAVEPC();
+        RaiseError(vm, kErrWrongType);
+    }
+    SetNumber(ra, init - step);
+    SetNumber(ra + 1, limit);
+    SetNumber(ra + 2, step);
+    JUMP(GetSBx(i));
+    DISPATCH();
+}
+L_FORLOOP: {
+    VMValue *ra = RA();
+    if (VL_UNLIKELY((ra[0].tt != TNUMBER) | (ra[1].tt != TNUMBER) | (ra[2].tt != TNUMBER))) {
+        SAVEPC();
+        RaiseError(vm, kErrWrongType);
+    }
+    double step = ra[2].u.n;
+    double idx = ra[0].u.n + step;
+    double limit = ra[1].u.n;
+    if (step > 0 ? idx <= limit : idx >= limit) {
+        JUMP(GetSBx(i));
+        ra[0].u.n = idx;
+        SetNumber(ra + 3, idx);
+    }
+    DISPATCH();
+}
+L_TFORCALL: {
+    VMValue *ra = RA();
+    VMValue *cb = ra + 3;
+    cb[0] = ra[0];
+    cb[1] = ra[1];
+    cb[2] = ra[2];
+    vm->top = cb + 3;
+    int nresults = GetC(i);
+    SAVEPC();
+    ci->lastLine = lastLine;
+    if (VL_UNLIKELY(cb->tt != TFUNCTION)) {
+        const VMValue *tm = GetTM(vm, cb, TM_CALL);
+        if (tm == nullptr || tm->tt != TFUNCTION) RaiseError(vm, kErrCallNonFunction);
+        VMValue f = *tm;
+        for (VMValue *q = vm->top; q > cb; q--) q[0] = q[-1];
+        vm->top++;
+        *cb = f;
+    }
+    if (cb->u.gc->gctype == kGCClosure) {
+        PrecallScript(vm, cb, nresults);
+        goto newframe;
+    }
+    vm->callPcIndex = int(pc - code) - 1;
+    int n = CallNative(vm, cb, nresults, false);
+    for (int j = n; j < nresults; j++) SetNil(cb + j);
+    hooked = vm->lineHook != nullptr;
+    DISPATCH();
+}
+L_TFORLOOP: {
+    VMValue *ra = RA();
+    if (ra[3].tt != TNIL) {
+        ra[2] = ra[3];
+        JUMP(GetSBx(i));
+    }
+    DISPATCH();
+}
+L_SETLIST: {
+    VMValue *ra = RA();
+    int n = GetB(i);
+    if (n == 0) {
+        n = int(vm->top - ra) - 1;
+        if (n < 0) n = 0;
+    }
+    int64_t start;
+    if (GetC(i) == 0)
+        start = int64_t(*pc++);
+    else
+        start = int64_t(GetC(i) - 1) * kFieldsPerFlush;
+    SAVEPC();
+    if (ra->tt != TTABLE) RaiseError(vm, kErrIndexNonTable);
+    Table *t = AsTable(ra);
+    for (int j = 1; j <= n; j++) TableSetInt(vm, t, start + j - 1, ra + j);
+    DISPATCH();
+}
+L_CLOSE:
+    CloseUpvalues(vm, RA());
+    DISPATCH();
+L_CLOSURE: {
+    SAVEPC();
+    Proto *np = p->protos[size_t(GetBx(i))];
+    ScriptClosure *ncl = NewScriptClosure(vm, np);
+    for (size_t j = 0; j < np->upvalues.size(); j++) {
+        const ProtoUpvalue &d = np->upvalues[j];
+        ncl->upvals[j] = d.inParentRegister ? FindUpvalue(vm, base + d.index) : cl->upvals[d.index];
+    }
+    SetObject(RA(), ncl, TFUNCTION);
+    GCCheck(vm);
+    DISPATCH();
+}
+L_VARARG: {
+    VMValue *ra = RA();
+    int nvar = ci->nvarargs;
+    VMValue *src = base - nvar;
+    int n = GetB(i) - 1;
+    if (n < 0) {
+        n = nvar;
+        if (ra + n > vm->stackEnd) {
+            SAVEPC();
+            RaiseError(vm, kErrStackOverflow);
+        }
+        if (ra + n > vm->highWater) vm->highWater = ra + n;
+        vm->top = ra + n;
+    }
+    for (int j = 0; j < n; j++) {
+        if (j < nvar)
+            ra[j] = src[j];
+        else
+            SetNil(ra + j);
+    }
+    DISPATCH();
+}
+L_GOSUB: {
+    SAVEPC();
+    if (vm->gosubs.size() >= size_t(kMaxPendingGosubs)) RaiseError(vm, kErrInternalLimit);
+    GosubEntry e{};
+    e.frame = FrameIndex(vm, ci);
+    e.resumePc = int32_t(pc - code);
+    e.callPc = -1;
+    e.savedOffset = int32_t(vm->gosubSaved.size());
+    e.mode = 0;
+    vm->gosubs.push_back(e);
+    JUMP(GetSBx(i));
+    DISPATCH();
+}
+L_RETSUB: {
+    SAVEPC();
+    int from = int(pc - code);
+    int target = ReturnFromSub(vm, ci);
+    pc = code + target;
+    if (target < from) lastLine = INT_MIN;
+    DISPATCH();
+}
+L_BAD:
+    SAVEPC();
+    RaiseError(vm, kErrBadChunk);
+
+#undef RA
+#undef RB
+#undef RKB
+#undef RKC
+#undef SAVEPC
+#undef PROTECT
+#undef DISPATCH
+#undef JUMP
+#undef TAKE_JUMP
+}

@@ -1,0 +1,344 @@
+// Tables: an array part for the keys 0..arraySize-1 and a hash part that keeps its keys in insertion order.
+//
+// Traversal (TableNext) is the array part in key order, then the hash part in insertion order, so it never
+// depends on addresses or hash values. Writing a value to an existing key (Nil included) keeps the key's node, so
+// a walk that assigns to the keys it visits is not disturbed. Nil-valued and dead nodes are dropped only when a
+// new key needs a rehash.
+#include <algorithm>
+#include <cmath>
+
+#include "runtime/vm/vm_internal.h"
+
+namespace {
+
+inline uint32_t Mix64(uint64_t x) {
+    x ^= x >> 33;
+    x *= 0xFF51AFD7ED558CCDull;
+    x ^= x >> 33;
+    x *= 0xC4CEB9FE1A85EC53ull;
+    x ^= x >> 33;
+    return uint32_t(x);
+}
+
+inline uint32_t HashKey(const VMValue *k) {
+    switch (k->tt) {
+    case TSTRING: return AsString(k)->hash;
+    case TNUMBER: {
+        double d = k->u.n;
+        if (d == 0) d = 0; // -0 and 0 are one key
+        uint64_t bits;
+        std::memcpy(&bits, &d, sizeof bits);
+        return Mix64(bits);
+    }
+    case TBOOLEAN: return k->u.b ? 0x9E3779B9u : 0x7F4A7C15u;
+    default: return Mix64(uint64_t(reinterpret_cast<uintptr_t>(k->u.p)));
+    }
+}
+
+inline bool ArrayIndexOf(double d, uint32_t size, uint32_t *index) {
+    if (d >= 0 && d < double(size)) {
+        uint32_t i = uint32_t(d);
+        if (double(i) == d) {
+            *index = i;
+            return true;
+        }
+    }
+    return false;
+}
+
+inline int64_t FindNode(const Table *t, const VMValue *key, uint32_t hash) {
+    if (t->indexCap == 0) return -1;
+    uint32_t mask = t->indexCap - 1;
+    for (uint32_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        uint32_t e = t->index[slot];
+        if (e == 0) return -1;
+        if (e != kIndexTombstone) {
+            const VMValue &k = t->nodes[e - 1].key;
+            if (k.tt == key->tt && RawEqualValues(&k, key)) return int64_t(e) - 1;
+        }
+    }
+}
+
+inline int64_t FindStringNode(const Table *t, VMString *s) {
+    if (t->indexCap == 0) return -1;
+    uint32_t mask = t->indexCap - 1;
+    for (uint32_t slot = s->hash & mask;; slot = (slot + 1) & mask) {
+        uint32_t e = t->index[slot];
+        if (e == 0) return -1;
+        if (e != kIndexTombstone) {
+            const VMValue &k = t->nodes[e - 1].key;
+            if (k.tt == TSTRING && k.u.gc == s) return int64_t(e) - 1;
+        }
+    }
+}
+
+uint32_t RoundUpPow2(uint32_t n) {
+    uint32_t c = 4;
+    while (c < n && c < 0x80000000u) c <<= 1;
+    return c;
+}
+
+void BuildIndex(Table *t) {
+    std::memset(t->index, 0, sizeof(uint32_t) * t->indexCap);
+    uint32_t mask = t->indexCap - 1;
+    for (uint32_t i = 0; i < t->nodeCount; i++) {
+        uint32_t slot = HashKey(&t->nodes[i].key) & mask;
+        while (t->index[slot] != 0) slot = (slot + 1) & mask;
+        t->index[slot] = i + 1;
+    }
+    t->indexUsed = t->nodeCount;
+}
+
+void GrowNodes(VMState *vm, Table *t, uint32_t needed) {
+    if (needed <= t->nodeCap) return;
+    uint32_t cap = std::max<uint32_t>(needed, t->nodeCap ? t->nodeCap * 2 : 4);
+    t->nodes = static_cast<TableNode *>(
+        VMRealloc(vm, t->nodes, sizeof(TableNode) * t->nodeCap, sizeof(TableNode) * size_t(cap)));
+    t->nodeCap = cap;
+}
+
+// Makes room for one more key: drops Nil-valued and dead nodes (keeping the order of the rest) and rebuilds the
+// index at twice the live count.
+void Rehash(VMState *vm, Table *t) {
+    uint32_t live = 0;
+    for (uint32_t i = 0; i < t->nodeCount; i++) {
+        TableNode &n = t->nodes[i];
+        if (n.key.tt == kTagDeadKey || n.value.tt == TNIL) continue;
+        t->nodes[live++] = n;
+    }
+    t->nodeCount = live;
+    t->deadCount = 0;
+    uint32_t cap = RoundUpPow2((live + 1) * 2);
+    if (cap != t->indexCap) {
+        uint32_t *index = static_cast<uint32_t *>(VMAlloc(vm, sizeof(uint32_t) * size_t(cap)));
+        VMFree(vm, t->index, sizeof(uint32_t) * t->indexCap);
+        t->index = index;
+        t->indexCap = cap;
+    }
+    BuildIndex(t);
+}
+
+void InsertNode(VMState *vm, Table *t, const VMValue *key, const VMValue *value, uint32_t hash) {
+    if (t->indexCap == 0 || (t->indexUsed + 1) * 4 > t->indexCap * 3) Rehash(vm, t);
+    GrowNodes(vm, t, t->nodeCount + 1);
+    uint32_t nodeIndex = t->nodeCount++;
+    t->nodes[nodeIndex].key = *key;
+    if (key->tt == TNUMBER && key->u.n == 0) t->nodes[nodeIndex].key.u.n = 0;
+    t->nodes[nodeIndex].value = *value;
+    uint32_t mask = t->indexCap - 1;
+    uint32_t slot = hash & mask;
+    while (t->index[slot] != 0 && t->index[slot] != kIndexTombstone) slot = (slot + 1) & mask;
+    if (t->index[slot] == 0) t->indexUsed++;
+    t->index[slot] = nodeIndex + 1;
+    t->tmAbsent = 0;
+}
+
+void KillNode(Table *t, uint32_t nodeIndex) {
+    uint32_t mask = t->indexCap - 1;
+    uint32_t hash = HashKey(&t->nodes[nodeIndex].key);
+    for (uint32_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        if (t->index[slot] == nodeIndex + 1) {
+            t->index[slot] = kIndexTombstone;
+            break;
+        }
+        if (t->index[slot] == 0) break;
+    }
+    t->nodes[nodeIndex].key.tt = kTagDeadKey;
+    SetNil(&t->nodes[nodeIndex].value);
+    t->deadCount++;
+}
+
+void PushArray(VMState *vm, Table *t, VMValue value) {
+    if (t->arraySize == t->arrayCap) {
+        if (t->arrayCap >= 0x7FFFFFF0u) RaiseError(vm, kErrOutOfMemory);
+        uint32_t cap = t->arrayCap ? t->arrayCap * 2 : 4;
+        t->array = static_cast<VMValue *>(
+            VMRealloc(vm, t->array, sizeof(VMValue) * t->arrayCap, sizeof(VMValue) * size_t(cap)));
+        t->arrayCap = cap;
+    }
+    t->array[t->arraySize++] = value;
+}
+
+// Appends a value at key arraySize, then pulls the following keys out of the hash part while they continue
+// the run, so that a list built in any order ends up in the array part.
+void ArrayAppend(VMState *vm, Table *t, VMValue value) {
+    VMValue key;
+    if (t->nodeCount > t->deadCount) { // a Nil-valued node of this key would otherwise shadow nothing but waste
+        SetNumber(&key, double(t->arraySize));
+        int64_t n = FindNode(t, &key, HashKey(&key));
+        if (n >= 0) KillNode(t, uint32_t(n));
+    }
+    PushArray(vm, t, value);
+    while (t->nodeCount > t->deadCount) {
+        SetNumber(&key, double(t->arraySize));
+        int64_t n = FindNode(t, &key, HashKey(&key));
+        if (n < 0) return;
+        VMValue moved = t->nodes[n].value;
+        KillNode(t, uint32_t(n));
+        if (moved.tt == TNIL) return;
+        PushArray(vm, t, moved);
+    }
+}
+
+} // namespace
+
+Table *NewTableObject(VMState *vm, uint32_t arrayHint, uint32_t hashHint) {
+    Table *t = static_cast<Table *>(VMAlloc(vm, sizeof(Table)));
+    std::memset(static_cast<void *>(t), 0, sizeof(Table));
+    LinkObject(vm, t, kGCTable);
+    if (arrayHint) {
+        t->array = static_cast<VMValue *>(VMAlloc(vm, sizeof(VMValue) * size_t(arrayHint)));
+        t->arrayCap = arrayHint;
+    }
+    if (hashHint) {
+        t->nodes = static_cast<TableNode *>(VMAlloc(vm, sizeof(TableNode) * size_t(hashHint)));
+        t->nodeCap = hashHint;
+        t->indexCap = RoundUpPow2(hashHint * 2);
+        t->index = static_cast<uint32_t *>(VMAlloc(vm, sizeof(uint32_t) * size_t(t->indexCap)));
+        std::memset(t->index, 0, sizeof(uint32_t) * t->indexCap);
+    }
+    return t;
+}
+
+void FreeTable(VMState *vm, Table *t) {
+    VMFree(vm, t->array, sizeof(VMValue) * t->arrayCap);
+    VMFree(vm, t->nodes, sizeof(TableNode) * t->nodeCap);
+    VMFree(vm, t->index, sizeof(uint32_t) * t->indexCap);
+    VMFree(vm, t, sizeof(Table));
+}
+
+size_t TableBytes(const Table *t) {
+    return sizeof(Table) + sizeof(VMValue) * t->arrayCap + sizeof(TableNode) * t->nodeCap +
+           sizeof(uint32_t) * t->indexCap;
+}
+
+const VMValue *TableGetInt(const Table *t, int64_t key) {
+    if (key >= 0 && key < int64_t(t->arraySize)) return &t->array[key];
+    if (t->nodeCount == t->deadCount) return &kNilValue;
+    VMValue k;
+    SetNumber(&k, double(key));
+    int64_t n = FindNode(t, &k, HashKey(&k));
+    return n < 0 ? &kNilValue : &t->nodes[n].value;
+}
+
+const VMValue *TableGetStr(const Table *t, VMString *key) {
+    int64_t n = FindStringNode(t, key);
+    return n < 0 ? &kNilValue : &t->nodes[n].value;
+}
+
+const VMValue *TableGet(const Table *t, const VMValue *key) {
+    switch (key->tt) {
+    case TSTRING: return TableGetStr(t, AsString(key));
+    case TNIL: return &kNilValue;
+    case TNUMBER: {
+        uint32_t i;
+        if (ArrayIndexOf(key->u.n, t->arraySize, &i)) return &t->array[i];
+        if (std::isnan(key->u.n)) return &kNilValue;
+        [[fallthrough]];
+    }
+    default: {
+        if (t->nodeCount == t->deadCount) return &kNilValue;
+        int64_t n = FindNode(t, key, HashKey(key));
+        return n < 0 ? &kNilValue : &t->nodes[n].value;
+    }
+    }
+}
+
+void TableSet(VMState *vm, Table *t, const VMValue *key, const VMValue *value) {
+    uint32_t hash;
+    switch (key->tt) {
+    case TNIL: RaiseError(vm, kErrBadTableKey);
+    case TNUMBER: {
+        double d = key->u.n;
+        uint32_t i;
+        if (ArrayIndexOf(d, t->arraySize, &i)) {
+            VMValue *slot = &t->array[i];
+            bool wasNil = slot->tt == TNIL, isNil = value->tt == TNIL;
+            if (wasNil != isNil) t->arrayNils += isNil ? 1 : uint32_t(-1);
+            *slot = *value;
+            return;
+        }
+        if (std::isnan(d)) RaiseError(vm, kErrBadTableKey);
+        if (d == double(t->arraySize) && value->tt != TNIL) {
+            ArrayAppend(vm, t, *value);
+            return;
+        }
+        hash = HashKey(key);
+        break;
+    }
+    case TSTRING: hash = AsString(key)->hash; break;
+    default: hash = HashKey(key); break;
+    }
+    int64_t n = FindNode(t, key, hash);
+    if (n >= 0) {
+        VMValue &slot = t->nodes[n].value;
+        if (slot.tt == TNIL && value->tt != TNIL) t->tmAbsent = 0;
+        slot = *value;
+        return;
+    }
+    if (value->tt == TNIL) return;
+    InsertNode(vm, t, key, value, hash);
+}
+
+void TableSetInt(VMState *vm, Table *t, int64_t key, const VMValue *value) {
+    if (key >= 0 && key < int64_t(t->arraySize)) {
+        VMValue *slot = &t->array[key];
+        bool wasNil = slot->tt == TNIL, isNil = value->tt == TNIL;
+        if (wasNil != isNil) t->arrayNils += isNil ? 1 : uint32_t(-1);
+        *slot = *value;
+        return;
+    }
+    VMValue k;
+    SetNumber(&k, double(key));
+    TableSet(vm, t, &k, value);
+}
+
+void TableSetStr(VMState *vm, Table *t, VMString *key, const VMValue *value) {
+    int64_t n = FindStringNode(t, key);
+    if (n >= 0) {
+        VMValue &slot = t->nodes[n].value;
+        if (slot.tt == TNIL && value->tt != TNIL) t->tmAbsent = 0;
+        slot = *value;
+        return;
+    }
+    if (value->tt == TNIL) return;
+    VMValue k;
+    SetObject(&k, key, TSTRING);
+    InsertNode(vm, t, &k, value, key->hash);
+}
+
+bool TableNext(VMState *vm, const Table *t, const VMValue *key, VMValue *nextKey, VMValue *nextValue) {
+    uint64_t i;
+    uint32_t ai;
+    if (key->tt == TNIL) {
+        i = 0;
+    } else if (key->tt == TNUMBER && ArrayIndexOf(key->u.n, t->arraySize, &ai)) {
+        i = uint64_t(ai) + 1;
+    } else {
+        int64_t n = (key->tt == TNUMBER && std::isnan(key->u.n)) ? -1 : FindNode(t, key, HashKey(key));
+        if (n < 0) RaiseError(vm, kErrBadNextKey);
+        i = uint64_t(t->arraySize) + uint64_t(n) + 1;
+    }
+    for (; i < t->arraySize; i++) {
+        if (t->array[i].tt != TNIL) {
+            SetNumber(nextKey, double(i));
+            *nextValue = t->array[i];
+            return true;
+        }
+    }
+    for (uint64_t j = i - t->arraySize; j < t->nodeCount; j++) {
+        const TableNode &node = t->nodes[j];
+        if (node.key.tt == kTagDeadKey || node.value.tt == TNIL) continue;
+        *nextKey = node.key;
+        *nextValue = node.value;
+        return true;
+    }
+    return false;
+}
+
+size_t TableListLength(const Table *t) {
+    if (t->arrayNils == 0) return t->arraySize;
+    for (uint32_t i = 0; i < t->arraySize; i++)
+        if (t->array[i].tt == TNIL) return i;
+    return t->arraySize;
+}

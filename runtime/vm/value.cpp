@@ -1,0 +1,126 @@
+// The number and truth rules shared by the interpreter and the embedding API.
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "runtime/vm/vm_internal.h"
+
+bool IsFalse(const VMValue *v) {
+    switch (v->tt) {
+    case TNIL: return true;
+    case TBOOLEAN: return v->u.b == 0;
+    case TNUMBER: return v->u.n == 0;
+    case TSTRING: return AsString(v)->length == 0;
+    default: return false;
+    }
+}
+
+bool RawEqualValues(const VMValue *a, const VMValue *b) {
+    if (a->tt != b->tt) return false;
+    switch (a->tt) {
+    case TNIL: return true;
+    case TNUMBER: return a->u.n == b->u.n;
+    case TBOOLEAN: return a->u.b == b->u.b;
+    default: return a->u.p == b->u.p; // interned strings: same bytes, same object
+    }
+}
+
+bool ToNumberValue(const VMValue *v, double *out) {
+    if (v->tt == TNUMBER) {
+        *out = v->u.n;
+        return true;
+    }
+    if (v->tt == TSTRING) {
+        VMString *s = AsString(v);
+        return ParseNumber(s->data, s->length, out) != 0;
+    }
+    return false;
+}
+
+VMString *NumberToString(VMState *vm, double n) {
+    char buffer[64];
+    int len = FormatNumber(n, buffer, sizeof buffer);
+    return NewString(vm, buffer, size_t(len));
+}
+
+int32_t SaturateToInt32(double n) {
+    if (std::isnan(n)) return INT32_MIN;
+    if (n >= 2147483647.0) return INT32_MAX;
+    if (n <= -2147483648.0) return INT32_MIN;
+    return int32_t(n); // in range: truncates toward zero
+}
+
+int FormatNumber(double n, char *buffer, size_t size) {
+    if (size == 0) return 0;
+    int len = std::snprintf(buffer, size, "%.14g", n);
+    if (len < 0) {
+        buffer[0] = 0;
+        return 0;
+    }
+    return len >= int(size) ? int(size) - 1 : len;
+}
+
+namespace {
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+} // namespace
+
+int ParseNumber(const char *text, size_t length, double *out) {
+    if (text == nullptr) return 0;
+    size_t b = 0, e = length;
+    while (b < e && IsSpace(text[b])) b++;
+    while (e > b && IsSpace(text[e - 1])) e--;
+    if (b == e) return 0;
+    bool negative = false;
+    size_t i = b;
+    if (text[i] == '-' || text[i] == '+') {
+        negative = text[i] == '-';
+        i++;
+    }
+    if (i + 1 < e && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        i += 2;
+        if (i == e) return 0;
+        double value = 0;
+        for (; i < e; i++) {
+            int d = HexValue(text[i]);
+            if (d < 0) return 0;
+            value = value * 16 + d;
+        }
+        *out = negative ? -value : value;
+        return 1;
+    }
+    // Decimal: digits [. digits] [e [sign] digits], at least one digit in the mantissa. Checked by hand so that
+    // "inf", "nan" and hex floats are not numbers.
+    size_t start = i, digits = 0;
+    while (i < e && IsDigit(text[i])) i++, digits++;
+    if (i < e && text[i] == '.') {
+        i++;
+        while (i < e && IsDigit(text[i])) i++, digits++;
+    }
+    if (digits == 0) return 0;
+    if (i < e && (text[i] == 'e' || text[i] == 'E')) {
+        i++;
+        if (i < e && (text[i] == '-' || text[i] == '+')) i++;
+        size_t expDigits = 0;
+        while (i < e && IsDigit(text[i])) i++, expDigits++;
+        if (expDigits == 0) return 0;
+    }
+    if (i != e) return 0;
+    double value = 0;
+    auto result = std::from_chars(text + start, text + e, value);
+    if (result.ec == std::errc::result_out_of_range) {
+        // from_chars leaves the value alone on overflow/underflow; strtod's answer is what people expect.
+        std::string copy(text + start, e - start);
+        value = std::strtod(copy.c_str(), nullptr);
+    } else if (result.ec != std::errc() || result.ptr != text + e) {
+        return 0;
+    }
+    *out = negative ? -value : value;
+    return 1;
+}

@@ -1,0 +1,310 @@
+// The VM's inside: value representation, heap objects, frames and the state record. Only runtime/vm includes it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "runtime/vm/opcodes.h"
+#include "runtime/vm/proto.h"
+#include "runtime/vm/vm.h"
+
+#define VL_LIKELY(x) __builtin_expect(!!(x), 1)
+#define VL_UNLIKELY(x) __builtin_expect(!!(x), 0)
+
+// ---- Values ----------------------------------------------------------------------------------------------------
+struct GCObject;
+
+// A 16-byte tagged value: the payload, then the TypeTag.
+struct VMValue {
+    union {
+        double n;
+        GCObject *gc;
+        void *p;
+        int32_t b;
+    } u;
+    int32_t tt;
+};
+
+// Table entries whose key was moved to the array part keep this tag until the next rehash.
+constexpr int32_t kTagDeadKey = 15;
+
+inline void SetNil(VMValue *v) { v->u.p = nullptr; v->tt = TNIL; }
+inline void SetNumber(VMValue *v, double n) { v->u.n = n; v->tt = TNUMBER; }
+inline void SetBool(VMValue *v, int b) { v->u.p = nullptr; v->u.b = b != 0; v->tt = TBOOLEAN; }
+inline void SetLight(VMValue *v, void *p) { v->u.p = p; v->tt = TLIGHTHANDLE; }
+inline void SetObject(VMValue *v, GCObject *o, int32_t tag) { v->u.gc = o; v->tt = tag; }
+
+extern const VMValue kNilValue;
+
+// ---- Heap objects ----------------------------------------------------------------------------------------------
+enum GCType : uint8_t { kGCString, kGCTable, kGCClosure, kGCNative, kGCProto, kGCUpval, kGCUserdata };
+
+struct GCObject {
+    GCObject *gcnext;
+    uint8_t gctype;
+    uint8_t marked;
+};
+
+struct VMString : GCObject {
+    VMString *hnext; // chain in the interning table
+    uint32_t hash;
+    uint32_t length;
+    char data[1]; // length bytes and a terminating zero
+};
+
+// Metamethod events; the first ones are cached as "absent" bits in the metatable.
+enum TMEvent : uint8_t {
+    TM_INDEX,
+    TM_NEWINDEX,
+    TM_EQ,
+    TM_LEN,
+    TM_LT,
+    TM_LE,
+    TM_CALL,
+    TM_CONCAT,
+    TM_ADD,
+    TM_SUB,
+    TM_MUL,
+    TM_DIV,
+    TM_MOD,
+    TM_POW,
+    TM_UNM,
+    TM_TOSTRING,
+    TM_METATABLE,
+    kTMCount
+};
+
+struct TableNode {
+    VMValue key;
+    VMValue value;
+};
+
+// Array part: keys 0..arraySize-1. Hash part: nodes in insertion order, found through an open-addressing index
+// of node numbers (0 empty, kIndexTombstone removed, else node + 1).
+struct Table : GCObject {
+    uint32_t tmAbsent; // bit e: this table, used as a metatable, has no field for event e
+    Table *metatable;
+    VMValue *array;
+    uint32_t arraySize;
+    uint32_t arrayCap;
+    uint32_t arrayNils; // Nil values inside the array part
+    uint32_t nodeCount; // nodes used (live, Nil-valued and dead)
+    uint32_t nodeCap;
+    uint32_t deadCount; // nodes with kTagDeadKey
+    TableNode *nodes;
+    uint32_t *index;
+    uint32_t indexCap; // power of two, or 0
+    uint32_t indexUsed; // live plus tombstone slots
+};
+constexpr uint32_t kIndexTombstone = 0xFFFFFFFFu;
+
+struct UpVal : GCObject {
+    VMValue *v;     // the stack slot while open, &closed after
+    VMValue closed;
+    UpVal *openNext; // open list, highest stack slot first
+};
+
+struct Proto : GCObject {
+    std::vector<Instruction> code;
+    std::vector<int32_t> lines;
+    std::vector<VMValue> k;
+    std::vector<Proto *> protos;
+    std::vector<ProtoUpvalue> upvalues;
+    std::vector<ProtoLocal> locals;
+    std::vector<ProtoLabel> labels;
+    VMString *source;
+    int32_t lineDefined;
+    uint8_t numParams;
+    uint8_t isVararg;
+    uint8_t isMain;
+    uint8_t maxStack;
+    size_t accountedBytes;
+};
+
+struct ScriptClosure : GCObject {
+    Proto *p;
+    uint32_t numUpvalues;
+    UpVal *upvals[1];
+};
+
+struct NativeFunction : GCObject {
+    NativeFn fn;
+    VMString *name;
+};
+
+struct Userdata : GCObject {
+    Table *metatable;
+    size_t size;
+    alignas(16) unsigned char data[1];
+};
+
+inline VMString *AsString(const VMValue *v) { return static_cast<VMString *>(v->u.gc); }
+inline Table *AsTable(const VMValue *v) { return static_cast<Table *>(v->u.gc); }
+inline bool IsScriptClosure(const VMValue *v) { return v->tt == TFUNCTION && v->u.gc->gctype == kGCClosure; }
+inline bool IsNative(const VMValue *v) { return v->tt == TFUNCTION && v->u.gc->gctype == kGCNative; }
+
+// ---- Frames ----------------------------------------------------------------------------------------------------
+struct CallFrame {
+    VMValue *func;
+    VMValue *base;
+    VMValue *top; // script: base + maxStack; native: the push limit
+    const Instruction *savedpc; // script: the next instruction to run
+    ScriptClosure *cl;          // null for a native frame
+    int32_t nresults;           // expected results, -1 for all
+    int32_t callPc;             // native: CallPcIndex when it was entered
+    int32_t lastLine;           // script: line of the last executed instruction (line hook)
+    int32_t nvarargs;
+    uint8_t fresh;              // entered from C++: its RETURN leaves Execute
+    uint8_t isNative;
+};
+
+// A pending return of GOSUB (script instruction or a command's -1/-2 request).
+struct GosubEntry {
+    int32_t frame;      // index of the main chunk's frame
+    int32_t resumePc;   // script GOSUB: where RETSUB continues
+    int32_t callPc;     // command request: index of the CALL
+    int32_t callA, callC;
+    int32_t savedStart; // first saved register
+    int32_t savedCount;
+    int32_t savedOffset; // into VMState::gosubSaved
+    int8_t mode;        // 0 script GOSUB, -1 / -2 command request
+};
+
+constexpr int kMaxCallFrames = 200000;
+constexpr int kStackExtra = 8; // slots past kMaxStackSlots that nothing but a frame marker uses
+
+struct VMState {
+    VMValue *stack;
+    VMValue *stackEnd; // stack + kMaxStackSlots
+    VMValue *top;
+    VMValue *highWater; // no slot at or above it was written since the last collection
+    CallFrame *frames;
+    CallFrame *ci;
+    CallFrame *framesEnd;
+    UpVal *openUpvals;
+
+    VMValue registry;
+    VMValue globals;
+
+    // Interned strings.
+    VMString **strings;
+    uint32_t stringMask;
+    uint32_t stringCount;
+
+    // Collector.
+    GCObject *allgc;
+    size_t gcBytes;
+    size_t gcThreshold;
+    size_t gcUserThreshold; // set by SetGCThreshold, 0 when none
+    size_t gcAllocatedSinceCollect;
+    int gcPaused;
+    bool gcStress;
+    bool gcRunning;
+    std::vector<GCObject *> gray;
+
+    VMString *tmNames[kTMCount];
+
+    // Hooks and interpreter state.
+    LineHook lineHook;
+    CallHook callHook;
+    ErrorPolicyHook errorPolicy;
+    ConstantResolver constantResolver;
+    int nestedCalls;
+    int callPcIndex;
+    int gosubJumpDelta;
+    Proto *mainProto;
+    std::vector<GosubEntry> gosubs;
+    std::vector<VMValue> gosubSaved;
+    std::vector<int32_t> freeRefs; // registry references free for reuse
+
+    // The last raised error.
+    std::string errorFile;
+    int errorLine;
+    std::string errorDetail;
+};
+
+inline int FrameIndex(VMState *vm, CallFrame *f) { return int(f - vm->frames); }
+
+// ---- Shared internals (each defined in the file named) ---------------------------------------------------------
+// gc.cpp
+void *VMAlloc(VMState *vm, size_t size);
+void VMFree(VMState *vm, void *p, size_t size);
+void *VMRealloc(VMState *vm, void *p, size_t oldSize, size_t newSize);
+void LinkObject(VMState *vm, GCObject *o, GCType type);
+void FullCollect(VMState *vm);
+void FreeAllObjects(VMState *vm);
+inline void GCCheck(VMState *vm) {
+    if (VL_UNLIKELY(vm->gcBytes >= vm->gcThreshold || (vm->gcStress && vm->gcAllocatedSinceCollect)))
+        FullCollect(vm);
+}
+struct GCPause { // no collection while C++ holds unrooted objects
+    VMState *vm;
+    explicit GCPause(VMState *v) : vm(v) { vm->gcPaused++; }
+    ~GCPause() { vm->gcPaused--; }
+};
+
+// string.cpp
+VMString *NewString(VMState *vm, const char *bytes, size_t length);
+inline VMString *NewString(VMState *vm, const char *text) { return NewString(vm, text, std::strlen(text)); }
+void InitStrings(VMState *vm);
+void FreeAllStrings(VMState *vm);
+void SweepStrings(VMState *vm);
+
+// table.cpp
+Table *NewTableObject(VMState *vm, uint32_t arrayHint, uint32_t hashHint);
+void FreeTable(VMState *vm, Table *t);
+const VMValue *TableGet(const Table *t, const VMValue *key);
+const VMValue *TableGetInt(const Table *t, int64_t key);
+const VMValue *TableGetStr(const Table *t, VMString *key);
+// Stores t[key] = value without metamethods; raises kErrBadTableKey for a Nil or NaN key.
+void TableSet(VMState *vm, Table *t, const VMValue *key, const VMValue *value);
+void TableSetInt(VMState *vm, Table *t, int64_t key, const VMValue *value);
+void TableSetStr(VMState *vm, Table *t, VMString *key, const VMValue *value);
+// Steps from key (Nil: the start) to the next pair; false at the end. Raises kErrBadNextKey for a foreign key.
+bool TableNext(VMState *vm, const Table *t, const VMValue *key, VMValue *nextKey, VMValue *nextValue);
+size_t TableListLength(const Table *t);
+size_t TableBytes(const Table *t);
+
+// value.cpp
+bool IsFalse(const VMValue *v);
+bool RawEqualValues(const VMValue *a, const VMValue *b);
+bool ToNumberValue(const VMValue *v, double *out); // numbers and numeric strings
+VMString *NumberToString(VMState *vm, double n);
+
+// call.cpp: calls, metamethods, errors.
+const VMValue *GetTM(VMState *vm, const VMValue *o, TMEvent event);
+const VMValue *FastTM(VMState *vm, Table *mt, TMEvent event);
+Table *GetMetatableOf(const VMValue *v);
+void CallValue(VMState *vm, VMValue *func, int nresults); // C++ entry: results at func.., top after them
+// Calls a native function at func with the arguments up to top. Returns the number of results, moved to func;
+// or -1/-2 when the command asked for a GOSUB and allowGosub is set.
+int CallNative(VMState *vm, VMValue *func, int nresults, bool allowGosub);
+// Pushes a script frame for the closure at func (arguments up to top).
+CallFrame *PrecallScript(VMState *vm, VMValue *func, int nresults);
+void Execute(VMState *vm); // runs from the fresh frame at vm->ci until it returns
+void CloseUpvalues(VMState *vm, VMValue *level);
+UpVal *FindUpvalue(VMState *vm, VMValue *slot);
+void GetIndexed(VMState *vm, const VMValue *obj, const VMValue *key, VMValue *out);
+void SetIndexed(VMState *vm, const VMValue *obj, const VMValue *key, const VMValue *value);
+void Arith(VMState *vm, VMValue *out, const VMValue *a, const VMValue *b, TMEvent event);
+bool LessThanValues(VMState *vm, const VMValue *a, const VMValue *b);
+bool LessEqualValues(VMState *vm, const VMValue *a, const VMValue *b);
+bool EqualValues(VMState *vm, const VMValue *a, const VMValue *b);
+void ConcatRange(VMState *vm, VMValue *first, int count); // result in *first
+double LengthOf(VMState *vm, const VMValue *v, VMValue *out);
+void RecordErrorLocation(VMState *vm);
+[[noreturn]] void RaiseErrorDetail(VMState *vm, int code, const std::string &detail);
+// Runs a hook with its own empty native frame above the running code.
+void RunLineHook(VMState *vm);
+// Handles a command's GOSUB request from the interpreter's CALL: returns the instruction index to continue at.
+int GosubFromCommand(VMState *vm, CallFrame *ci, int callPc, int mode, int a, int nargs, int c);
+int ReturnFromSub(VMState *vm, CallFrame *ci); // RETSUB: the instruction index to continue at
+void DropGosubs(VMState *vm, int frameIndex);  // pending returns of frames >= frameIndex
+
+// loader.cpp
+Proto *BuildProto(VMState *vm, const FunctionProto &fp);
+ScriptClosure *NewScriptClosure(VMState *vm, Proto *p);
+void FreeProto(VMState *vm, Proto *p);
