@@ -215,7 +215,7 @@ TEST(ParserErrors, NestingDeeperThanTheLimitIsRefused) {
 }
 
 TEST(ParserErrors, ModerateNestingIsAccepted) {
-    std::string ok = "x = " + std::string(60, '(') + "1" + std::string(60, ')');
+    std::string ok = "x = " + std::string(190, '(') + "1" + std::string(190, ')');
     Parse(ok);
 }
 
@@ -227,6 +227,33 @@ TEST(ParserErrors, LongUnaryAndSuffixChainsAreBounded) {
     std::string sum = "x = a";
     for (int i = 0; i < 100000; ++i) sum += " + a";
     EXPECT_NE(ParseError(sum).message.find("nesting"), std::string::npos);
+}
+
+} // namespace
+
+namespace {
+
+TEST(ParserLabels, LabelBodyEndsWithEndLabel) {
+    ScriptNode script;
+    CompileError error;
+    ASSERT_TRUE(ParseScript("Label Start:\n x = 1\nEndLabel\ny = 2", script, error)) << error.message;
+    ASSERT_EQ(script.main.body.statements.size(), 2u);
+    EXPECT_EQ(script.main.body.statements[0].names[0], "start");
+    EXPECT_EQ(script.main.body.statements[0].body.statements.size(), 1u);
+}
+
+TEST(ParserLabels, MissingEndLabelNamesTheLabelLine) {
+    ScriptNode script;
+    CompileError error;
+    EXPECT_FALSE(ParseScript("x = 1\nLabel A\n y = 2\n", script, error));
+    EXPECT_EQ(error.message, "'EndLabel' expected (to close 'Label' at line 2), found end of file");
+}
+
+TEST(ParserLabels, LabelInsideALabelIsRefused) {
+    ScriptNode script;
+    CompileError error;
+    EXPECT_FALSE(ParseScript("Label A\nLabel B\nEndLabel\nEndLabel", script, error));
+    EXPECT_EQ(error.line, 2);
 }
 
 } // namespace

@@ -60,7 +60,7 @@ enum class StatKind {
     Break,
     Return,        // values
     Gosub,         // names[0]
-    Label,         // names[0]
+    Label,         // Label names[0] body EndLabel: a subroutine of the main program
 };
 
 struct Stat;

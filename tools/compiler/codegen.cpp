@@ -93,6 +93,14 @@ struct FuncState {
     int column = 0;
     // main chunk only
     std::vector<PendingGosub> gosubs;
+    // Label bodies get registers of their own above everything the rest of the main program uses, so a Gosub
+    // (or an event) arriving in the middle of a loop or expression finds its registers untouched afterwards.
+    // labelBase is where the next body starts (-1 in the measuring pass); maxOutsideLabels is what the code
+    // outside label bodies needs.
+    int labelBase = -1;
+    bool inLabel = false;
+    int labelScopeBase = 0;
+    int maxOutsideLabels = 0;
 };
 
 [[noreturn]] void Fail(FuncState &fs, std::string message) { throw CodegenFailure{fs.line, fs.column, std::move(message)}; }
@@ -227,6 +235,7 @@ void CheckStack(FuncState &fs, int n) {
                          " registers)");
         fs.proto->maxStack = uint8_t(needed);
     }
+    if (!fs.inLabel) fs.maxOutsideLabels = std::max(fs.maxOutsideLabels, needed);
 }
 
 void ReserveRegisters(FuncState &fs, int n) {
@@ -484,6 +493,8 @@ void RemoveLastInstruction(FuncState &fs) {
     fs.proto->lines.pop_back();
 }
 
+bool IsNumber(const ExpDesc &e, double n) { return e.kind == ExpKind::Number && e.number == n; }
+
 // A jump taken when truth(e) == condition.
 int JumpOnCondition(FuncState &fs, ExpDesc &e, int condition) {
     if (e.kind == ExpKind::Relocable) {
@@ -507,11 +518,13 @@ int JumpOnCondition(FuncState &fs, ExpDesc &e, int condition) {
 void GoIfTrue(FuncState &fs, ExpDesc &e) {
     DischargeVars(fs, e);
     int jump;
-    switch (KnownTruth(fs, e)) {
-    case 1: jump = kNoJump; break;
-    case 0: jump = Jump(fs); break;
-    default: jump = JumpOnCondition(fs, e, 0); break;
-    }
+    int truth = KnownTruth(fs, e);
+    if (truth == 1)
+        jump = kNoJump;
+    else if (truth == 0 && IsNumber(e, 0))
+        jump = Jump(fs); // the false exit loads 0, which is this value
+    else
+        jump = JumpOnCondition(fs, e, 0);
     Concat(fs, e.falseList, jump);
     PatchToHere(fs, e.trueList);
     e.trueList = kNoJump;
@@ -520,11 +533,13 @@ void GoIfTrue(FuncState &fs, ExpDesc &e) {
 void GoIfFalse(FuncState &fs, ExpDesc &e) {
     DischargeVars(fs, e);
     int jump;
-    switch (KnownTruth(fs, e)) {
-    case 0: jump = kNoJump; break;
-    case 1: jump = Jump(fs); break;
-    default: jump = JumpOnCondition(fs, e, 1); break;
-    }
+    int truth = KnownTruth(fs, e);
+    if (truth == 0)
+        jump = kNoJump;
+    else if (truth == 1 && IsNumber(e, 1))
+        jump = Jump(fs); // the true exit loads 1, which is this value
+    else
+        jump = JumpOnCondition(fs, e, 1);
     Concat(fs, e.trueList, jump);
     PatchToHere(fs, e.falseList);
     e.falseList = kNoJump;
@@ -1107,6 +1122,8 @@ void CompileGenericFor(FuncState &fs, const Stat &s) {
 
 void CompileReturn(FuncState &fs, const Stat &s) {
     if (fs.proto->isMainChunk) {
+        // Locals of the body captured by closures must not follow the registers into the next run of it.
+        if (fs.inLabel) CodeABC(fs, OP_CLOSE, fs.labelScopeBase, 0, 0);
         CodeABC(fs, OP_RETSUB, 0, 0, 0);
         return;
     }
@@ -1130,6 +1147,41 @@ void CompileReturn(FuncState &fs, const Stat &s) {
         }
     }
     CodeABC(fs, OP_RETURN, first, count + 1, 0);
+}
+
+// Label NAME body EndLabel: a subroutine that only Gosub (or an event) enters; running into it jumps over it.
+void CompileLabel(FuncState &fs, const Stat &s) {
+    for (const ProtoLabel &label : fs.proto->labels)
+        if (label.name == s.names[0]) Fail(fs, "label '" + s.names[0] + "' is defined twice");
+    int skip = Jump(fs);
+    ProtoLabel label;
+    label.name = s.names[0];
+    label.pc = uint32_t(GetLabel(fs));
+    fs.proto->labels.push_back(label);
+
+    BlockScope scope;
+    EnterBlock(fs, scope, false);
+    fs.inLabel = true;
+    fs.labelScopeBase = ActiveCount(fs);
+    // Reserve the registers below the body's own as unnamed locals (never read, so never loaded).
+    int padding = fs.labelBase - ActiveCount(fs);
+    for (int i = 0; i < padding; ++i) {
+        ProtoLocal local;
+        local.name = "(label base)";
+        local.startPc = uint32_t(Pc(fs));
+        local.reg = uint8_t(ActiveCount(fs));
+        fs.proto->locals.push_back(local);
+        fs.actives.push_back({local.name, int(fs.proto->locals.size()) - 1});
+    }
+    if (padding > 0) ReserveRegisters(fs, padding);
+    CompileBlock(fs, s.body);
+    fs.line = s.body.endLine;
+    CodeABC(fs, OP_CLOSE, fs.labelScopeBase, 0, 0);
+    CodeABC(fs, OP_RETSUB, 0, 0, 0);
+    LeaveBlock(fs);
+    fs.inLabel = false;
+    if (fs.labelBase >= 0) fs.labelBase = fs.proto->maxStack; // the next body sits above this one
+    PatchToHere(fs, skip);
 }
 
 void CompileStatement(FuncState &fs, const Stat &s) {
@@ -1165,15 +1217,7 @@ void CompileStatement(FuncState &fs, const Stat &s) {
         GetLabel(fs); // the return lands on the next instruction
         break;
     }
-    case StatKind::Label: {
-        for (const ProtoLabel &label : fs.proto->labels)
-            if (label.name == s.names[0]) Fail(fs, "label '" + s.names[0] + "' is defined twice");
-        ProtoLabel label;
-        label.name = s.names[0];
-        label.pc = uint32_t(GetLabel(fs));
-        fs.proto->labels.push_back(label);
-        break;
-    }
+    case StatKind::Label: CompileLabel(fs, s); break;
     }
     fs.freeRegister = ActiveCount(fs);
 }
@@ -1220,24 +1264,38 @@ void CompileFunction(FuncState &parent, const FunctionNode &node, ExpDesc &out) 
 
 } // namespace
 
-bool GenerateCode(const ScriptNode &script, const std::string &chunkName, FunctionProto &main, CompileError &error) {
+namespace {
+
+// One pass over the main program. labelBase -1 measures what the code outside label bodies needs.
+void GeneratePass(const ScriptNode &script, const std::string &chunkName, FunctionProto &main, int labelBase,
+                  int *maxOutsideLabels) {
     main = FunctionProto{};
     main.source = chunkName;
     main.isMainChunk = true;
     FuncState fs;
     OpenFunction(fs, nullptr, main);
+    fs.labelBase = labelBase;
+    CompileBlock(fs, script.main.body);
+    CloseFunction(fs, script.main.endLine);
+    for (const PendingGosub &gosub : fs.gosubs) {
+        const ProtoLabel *target = nullptr;
+        for (const ProtoLabel &label : main.labels)
+            if (label.name == gosub.label) target = &label;
+        fs.line = gosub.line;
+        fs.column = gosub.column;
+        if (!target) Fail(fs, "unknown label '" + gosub.label + "'");
+        FixJump(fs, gosub.pc, int(target->pc));
+    }
+    *maxOutsideLabels = fs.maxOutsideLabels;
+}
+
+} // namespace
+
+bool GenerateCode(const ScriptNode &script, const std::string &chunkName, FunctionProto &main, CompileError &error) {
     try {
-        CompileBlock(fs, script.main.body);
-        CloseFunction(fs, script.main.endLine);
-        for (const PendingGosub &gosub : fs.gosubs) {
-            const ProtoLabel *target = nullptr;
-            for (const ProtoLabel &label : main.labels)
-                if (label.name == gosub.label) target = &label;
-            fs.line = gosub.line;
-            fs.column = gosub.column;
-            if (!target) Fail(fs, "unknown label '" + gosub.label + "'");
-            FixJump(fs, gosub.pc, int(target->pc));
-        }
+        int maxOutsideLabels = 0;
+        GeneratePass(script, chunkName, main, -1, &maxOutsideLabels);
+        if (!main.labels.empty()) GeneratePass(script, chunkName, main, maxOutsideLabels, &maxOutsideLabels);
     } catch (const CodegenFailure &failure) {
         error.line = failure.line;
         error.column = failure.column;

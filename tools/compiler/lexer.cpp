@@ -14,7 +14,7 @@ struct KeywordRow {
 constexpr KeywordRow kKeywords[] = {
     {"And", TokenKind::And},         {"Break", TokenKind::Break},   {"Else", TokenKind::Else},
     {"ElseIf", TokenKind::ElseIf},   {"EndFunction", TokenKind::EndFunction},
-    {"EndIf", TokenKind::EndIf},     {"False", TokenKind::False},   {"For", TokenKind::For},
+    {"EndIf", TokenKind::EndIf},     {"EndLabel", TokenKind::EndLabel},     {"False", TokenKind::False},   {"For", TokenKind::For},
     {"Function", TokenKind::Function}, {"Gosub", TokenKind::Gosub}, {"If", TokenKind::If},
     {"In", TokenKind::In},           {"Label", TokenKind::Label},   {"Local", TokenKind::Local},
     {"Next", TokenKind::Next},       {"Nil", TokenKind::Nil},       {"Not", TokenKind::Not},

@@ -14,7 +14,7 @@ enum class TokenKind : uint8_t {
     Constant,  // text: lower-cased name after '#'
     Directive, // text: lower-cased name after '@'
     // keywords
-    And, Break, Else, ElseIf, EndFunction, EndIf, False, For, Function, Gosub, If, In, Label, Local, Next, Nil,
+    And, Break, Else, ElseIf, EndFunction, EndIf, EndLabel, False, For, Function, Gosub, If, In, Label, Local, Next, Nil,
     Not, Or, Repeat, Return, Step, Then, To, True, Until, Wend, While,
     // punctuation
     Plus, Minus, Star, Slash, Percent, Caret, Concat, Ellipsis, Equal, NotEqual, Less, LessEqual, Greater,

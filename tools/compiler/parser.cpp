@@ -1,5 +1,5 @@
-// A recursive-descent parser. Every recursion goes through a depth counter capped at kMaxNesting, so hostile
-// source cannot exhaust the C++ stack; the first error ends the parse.
+// A recursive-descent parser. Every recursion passes through a subexpression or a block, each of which counts
+// one level against kMaxNesting, so hostile source cannot exhaust the C++ stack; the first error ends the parse.
 #include "tools/compiler/parser.h"
 
 #include <cmath>
@@ -109,7 +109,7 @@ ExprPtr MakeExpr(ExprKind kind, int line, int column) {
 
 bool BlockEnds(TokenKind kind) {
     switch (kind) {
-    case TokenKind::End: case TokenKind::EndFunction: case TokenKind::EndIf: case TokenKind::Else:
+    case TokenKind::End: case TokenKind::EndFunction: case TokenKind::EndIf: case TokenKind::EndLabel: case TokenKind::Else:
     case TokenKind::ElseIf: case TokenKind::Next: case TokenKind::Wend: case TokenKind::Until:
         return true;
     default:
@@ -129,7 +129,6 @@ std::vector<ExprPtr> ParseExpressionList(Parser &p) {
 }
 
 ExprPtr ParseTable(Parser &p) {
-    DepthGuard guard(p);
     auto table = MakeExpr(ExprKind::Table, p.current.line, p.current.column);
     int openLine = p.current.line;
     Expect(p, TokenKind::LeftBrace, "");
@@ -172,7 +171,6 @@ ExprPtr ParsePrimary(Parser &p) {
 }
 
 ExprPtr ParseSuffixed(Parser &p) {
-    DepthGuard guard(p);
     ExprPtr e = ParsePrimary(p);
     for (int suffixes = 0;; ++suffixes) {
         // Each suffix wraps the tree one level deeper, so chains count toward the nesting limit too.
@@ -196,7 +194,9 @@ ExprPtr ParseSuffixed(Parser &p) {
             // A '(' on a new line starts a new statement, never a call of the line before.
             Next(p);
             auto call = MakeExpr(ExprKind::Call, line, column);
-            call->line = e->line; // errors in a call point at the line where the call begins
+            // Errors in a call point at where the call begins.
+            call->line = e->line;
+            call->column = e->column;
             call->a = std::move(e);
             if (!Check(p, TokenKind::RightParen)) call->list = ParseExpressionList(p);
             ExpectClose(p, TokenKind::RightParen, TokenKind::LeftParen, line);
@@ -333,7 +333,6 @@ ExprPtr ParseSubexpression(Parser &p, int limit) {
 ExprPtr ParseExpression(Parser &p) { return ParseSubexpression(p, 0); }
 
 std::unique_ptr<FunctionNode> ParseFunctionBody(Parser &p, std::string name, int line) {
-    DepthGuard guard(p);
     auto f = std::make_unique<FunctionNode>();
     f->name = std::move(name);
     f->line = line;
@@ -536,6 +535,8 @@ Stat ParseStatement(Parser &p) {
             FailAt(s.line, s.column, "a 'Label' must stand at the top level of the main program");
         s.names.push_back(ExpectName(p, "after 'Label'"));
         Accept(p, TokenKind::Colon);
+        s.body = ParseNestedBlock(p);
+        ExpectClose(p, TokenKind::EndLabel, TokenKind::Label, s.line);
         break;
     default:
         ParseExpressionStatement(p, s);

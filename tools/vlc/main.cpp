@@ -1,1 +1,76 @@
-int main() { return 0; }
+// vlc: compiles a script into an applet.  vlc [-o out.vla] [-z] script.vls
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "tools/compiler/compile.h"
+
+namespace {
+
+// Scripts are text written by people; anything larger is a mistake, not a script.
+constexpr uintmax_t kMaxScriptSize = 64u << 20;
+
+int Usage() {
+    std::fprintf(stderr, "usage: vlc [-o out.vla] [-z] script.vls\n"
+                         "  -o FILE  write the applet to FILE (default: the script's name with .vla)\n"
+                         "  -z       write the compressed (VLZ) form\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    std::string output, input;
+    bool compressed = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc) {
+            output = argv[++i];
+        } else if (std::strcmp(argv[i], "-z") == 0) {
+            compressed = true;
+        } else if (argv[i][0] == '-' || !input.empty()) {
+            return Usage();
+        } else {
+            input = argv[i];
+        }
+    }
+    if (input.empty()) return Usage();
+
+    std::error_code ec;
+    auto size = std::filesystem::file_size(input, ec);
+    if (ec || size > kMaxScriptSize) {
+        std::fprintf(stderr, "vlc: cannot read %s%s\n", input.c_str(), ec ? "" : " (too large)");
+        return 1;
+    }
+    std::ifstream in(input, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    if (!in) {
+        std::fprintf(stderr, "vlc: cannot read %s\n", input.c_str());
+        return 1;
+    }
+    std::filesystem::path path(input);
+    if (output.empty()) output = std::filesystem::path(path).replace_extension(".vla").string();
+
+    AppletContents contents;
+    CompileError error;
+    if (!CompileApplet(text.str(), input, path.parent_path().string(), contents, error)) {
+        std::fprintf(stderr, "%s\n", FormatCompileError(error).c_str());
+        return 1;
+    }
+    std::vector<uint8_t> bytes;
+    std::string message;
+    if (!BuildAppletFile(contents, compressed, bytes, message)) {
+        std::fprintf(stderr, "vlc: %s\n", message.c_str());
+        return 1;
+    }
+    std::ofstream out(output, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+    if (!out.flush()) {
+        std::fprintf(stderr, "vlc: cannot write %s\n", output.c_str());
+        return 1;
+    }
+    return 0;
+}
