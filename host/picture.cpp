@@ -53,6 +53,8 @@ int LoadIlbm(VirtualFile *file, int loadAlpha, uint32_t **outPixels, AlphaPlane 
 
 namespace {
 
+int HeaderSizeOfFile(VirtualFile *file, int32_t *outWidth, int32_t *outHeight);
+
 int LoadPicture(const char *name, int loadAlpha, uint32_t **outPixels, AlphaPlane **outAlpha,
                 int64_t *outTransparent, int32_t *outWidth, int32_t *outHeight) {
     *outPixels = nullptr;
@@ -67,6 +69,10 @@ int LoadPicture(const char *name, int loadAlpha, uint32_t **outPixels, AlphaPlan
     int r = LoadIlbm(file.get(), loadAlpha && outAlpha, &pixels, &alpha, &transparent, &w, &h, &taken);
     if (taken && r) return r;
     if (!taken) {
+        // A header that claims more than a bitmap may hold is refused before a decoder allocates for it.
+        int32_t hw = 0, hh = 0;
+        if (HeaderSizeOfFile(file.get(), &hw, &hh) == 0 && (hw > kMaxBitmapSide || hh > kMaxBitmapSide))
+            return kErrPictureCannotRead;
         SeekVirtualFile(file.get(), 0, kSeekFromStart);
         DecodedImage image;
         r = DecodeImageSDL(file.get(), &image);
@@ -184,7 +190,13 @@ bool TiffSize(HeaderReader &r, bool big, int32_t *w, int32_t *h) {
 int ReadPictureHeaderSize(const char *name, int32_t *outWidth, int32_t *outHeight) {
     FilePtr file(name ? OpenVirtualFile(name, kVirtualFileRead) : nullptr);
     if (!file) return kErrPictureCannotRead;
-    HeaderReader r{file.get()};
+    return HeaderSizeOfFile(file.get(), outWidth, outHeight);
+}
+
+namespace {
+
+int HeaderSizeOfFile(VirtualFile *file, int32_t *outWidth, int32_t *outHeight) {
+    HeaderReader r{file};
     uint8_t magic[12];
     r.At(0, magic, 12);
     r.failed = false; // short files are judged by their magic below
@@ -207,9 +219,9 @@ int ReadPictureHeaderSize(const char *name, int32_t *outWidth, int32_t *outHeigh
     } else if (magic[0] == 0xFF && magic[1] == 0xD8) {
         ok = JpegSize(r, &w, &h);
     } else if (std::memcmp(magic, "FORM", 4) == 0 && std::memcmp(magic + 8, "ILBM", 4) == 0) {
-        SeekVirtualFile(file.get(), 0, kSeekFromStart);
+        SeekVirtualFile(file, 0, kSeekFromStart);
         IlbmPicture picture;
-        ok = ReadIlbm(file.get(), &picture, true) == 0 && picture.width > 0;
+        ok = ReadIlbm(file, &picture, true) == 0 && picture.width > 0;
         w = picture.width, h = picture.height;
     }
     if (!ok || w <= 0 || h <= 0) return kErrPictureUnknownFormat;
@@ -217,6 +229,8 @@ int ReadPictureHeaderSize(const char *name, int32_t *outWidth, int32_t *outHeigh
     *outHeight = h;
     return 0;
 }
+
+} // namespace
 
 int LoadThroughDatatypes(const char *name, uint32_t group, int errorCode, DatatypeObject **outObject) {
     *outObject = nullptr;

@@ -72,13 +72,13 @@ int ReadIlbm(VirtualFile *file, IlbmPicture *out, bool headerOnly) {
             out->masking = b[9];
             compression = b[10];
             out->transparentIndex = out->masking == 2 ? int32_t(Be16(b + 12)) : -1;
+            if (headerOnly) return out->width > 0 && out->height > 0 ? 0 : 2; // any depth has a size
             if (out->depth > kMaxPlanarDepth) return 1;
             if (out->width <= 0 || out->height <= 0 || out->width > kMaxBitmapSide ||
                 out->height > kMaxBitmapSide || out->depth == 0 || compression > 1)
                 return 2;
             out->bytesPerRow = ((out->width + 15) >> 4) * 2;
             haveHeader = true;
-            if (headerOnly) return 0;
         } else if (std::memcmp(ch, "CMAP", 4) == 0) {
             int64_t n = std::min<int64_t>(size / 3, 256);
             std::vector<uint8_t> rgb(size_t(n) * 3);

@@ -270,6 +270,17 @@ TEST(GfxPicture, TruncatedPngGivesAnErrorCode) {
     }
 }
 
+TEST(GfxPicture, OversizePictureIsRefusedWithoutCrashing) {
+    Bytes png = MakePng(3, 2, kPngPixels);
+    // 65536 x 65536 with a valid CRC: a decoder would ask for a 16 GiB surface.
+    for (int at : {16, 20}) png[size_t(at)] = 0, png[size_t(at) + 1] = 1, png[size_t(at) + 2] = 0, png[size_t(at) + 3] = 0;
+    uint32_t crc = uint32_t(crc32(0, png.data() + 12, 17));
+    for (int i = 0; i < 4; i++) png[size_t(29 + i)] = uint8_t(crc >> (24 - 8 * i));
+    Loaded l;
+    Load(WriteFixture("huge.png", png), 1, &l);
+    EXPECT_EQ(l.result, kErrPictureCannotRead);
+}
+
 TEST(GfxPicture, UnknownFormatIs1358) {
     std::string path = WriteFixture("noise.bin", Bytes(300, 0x42));
     Loaded l;
