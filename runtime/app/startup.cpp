@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <strings.h>
 
 #include "host/clock.h"
 #include "host/debug_output.h"
@@ -51,6 +52,41 @@ void CopyPath(char *target, const std::string &text) {
 std::string StartupReport(const char *programName, int code) {
     std::string message = GetErrorText(code);
     return FormatErrorReport(nullptr, 0, programName, message.c_str());
+}
+
+int BackfillTypeByName(const char *name) {
+    if (strcasecmp(name, "color") == 0) return kBackfillColor;
+    if (strcasecmp(name, "rainbow") == 0 || strcasecmp(name, "gradient") == 0) return kBackfillGradient;
+    if (strcasecmp(name, "texture") == 0) return kBackfillTexture;
+    if (strcasecmp(name, "picture") == 0) return kBackfillPicture;
+    return kBackfillNone;
+}
+
+// The display configuration the applet declares; the command line's options are applied again afterwards, so
+// they win.
+void ApplyAppletSettings(const LoadedApplet &applet, DisplayConfig *display) {
+    display->appletSettings = applet.displaySettings;
+    for (const auto &[key, value] : applet.displaySettings) {
+        int32_t n = SaturateToInt32(value.number);
+        if (key == "mode" && !value.isString) display->mode = n;
+        else if (key == "hidetitlebar") display->hideTitleBar = n;
+        else if (key == "displaydesktop") display->displayDesktop = n;
+        else if (key == "borderless") display->borderless = n;
+        else if (key == "screenwidth") display->screenWidth = n;
+        else if (key == "screenheight") display->screenHeight = n;
+        else if (key == "screendepth") display->screenDepth = n;
+        else if (key == "iconlabel" && value.isString) display->iconLabel = value.text;
+        else if (key == "backfill") display->backfill.type = value.isString ? BackfillTypeByName(value.text.c_str()) : n;
+        else if (key == "startcolor") display->backfill.startColor = static_cast<uint32_t>(value.number);
+        else if (key == "endcolor") display->backfill.endColor = static_cast<uint32_t>(value.number);
+        else if (key == "picxpos") display->backfill.pictureX = n;
+        else if (key == "picypos") display->backfill.pictureY = n;
+        else if (key == "brush") display->backfill.brushNumber = n;
+        else if (key == "scalepicture") display->backfill.scalePicture = n;
+        else if (key == "pictrans") display->backfill.pictureTransparency = n;
+        else if (key == "brushfile" && value.isString) display->backfill.brushFile = value.text;
+        else if (key == "covertitlebar") display->backfill.coverTitleBar = n;
+    }
 }
 
 bool TraceLibraries() { return getenv("VL_TRACE_LIBRARIES") != nullptr; }
@@ -153,6 +189,8 @@ int ProgramMain(int argc, char **argv, std::span<const LibraryDescriptor> librar
     if (!code) {
         startup->isApplet = 1;
         CopyPath(startup->scriptPath, appletPath);
+        ApplyAppletSettings(applet, display.get());
+        ApplyOptions(commandLine, startup.get(), display.get(), &message);
         code = InstallApplet(vm, &applet);
     }
     if (code) {

@@ -1,0 +1,210 @@
+#include "runtime/app/applet_loader.h"
+#include "runtime/app/errors.h"
+#include "tests/player/player_test_support.h"
+#include "tools/applet/applet_file.h"
+#include "tools/applet/link.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "host/virtual_file.h"
+
+namespace {
+
+AppletValue Number(double n) {
+    AppletValue v;
+    v.type = kAppletValueNumber;
+    v.number = n;
+    return v;
+}
+AppletValue Text(const std::string &s) {
+    AppletValue v;
+    v.type = kAppletValueString;
+    v.text = s;
+    return v;
+}
+
+AppletContents SampleContents() {
+    AppletContents contents;
+    contents.scriptName = "demo.vls";
+    contents.chunk = {0x1B, 'V', 'L', 'B', 1, 2, 3, 4, 5, 6, 7, 8};
+    contents.labels = {{"start", 3}, {"loop", 9}};
+    contents.hasDisplaySettings = true;
+    contents.displaySettings.type = kAppletValueTable;
+    contents.displaySettings.table = {{Text("width"), Number(640)}, {Text("title"), Text("Demo")}};
+    AppletPreload brush;
+    brush.kind = kPreloadBrush;
+    brush.arguments = {Number(1), Text("logo.png")};
+    AppletPreload file;
+    file.kind = kPreloadFile;
+    file.arguments = {AppletValue{}, Text("data.txt")};
+    contents.preloads = {file, brush};
+    contents.linkedFiles = {{"gfx/logo.png", {'P', 'N', 'G', '!'}}, {"data.txt", {'h', 'i', '\n'}}};
+    return contents;
+}
+
+std::vector<uint8_t> SampleApplet() {
+    std::vector<uint8_t> bytes;
+    std::string error;
+    EXPECT_TRUE(WriteApplet(SampleContents(), bytes, error)) << error;
+    return bytes;
+}
+
+std::string ReadLinked(const LoadedApplet &applet, const char *name) {
+    std::string chunkName;
+    if (!FindLinkedAppletFile(applet, name, &chunkName)) return "<not linked>";
+    VirtualFile *file = OpenVirtualFile(chunkName.c_str(), kVirtualFileRead);
+    if (!file) return "<cannot open " + chunkName + ">";
+    char buffer[64] = {};
+    int64_t n = ReadVirtualFileBuffered(file, buffer, sizeof buffer);
+    CloseVirtualFile(file);
+    return std::string(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+}
+
+TEST(AppletLoader, ReadsEveryRecordOfAWrittenApplet) {
+    ScratchDirectory dir;
+    WriteBytes(dir.File("a.vla"), SampleApplet());
+    LoadedApplet applet;
+    ASSERT_EQ(ReadAppletRecords(dir.File("a.vla").c_str(), 0, nullptr, &applet), 0);
+    EXPECT_EQ(applet.scriptName, "demo.vls");
+    EXPECT_EQ(applet.chunk, SampleContents().chunk);
+    ASSERT_EQ(applet.labels.size(), 2u);
+    EXPECT_EQ(applet.labels[1].first, "loop");
+    EXPECT_EQ(applet.labels[1].second, 9u);
+    ASSERT_TRUE(applet.hasDisplaySettings);
+    ASSERT_EQ(applet.displaySettings.size(), 2u);
+    EXPECT_EQ(applet.displaySettings[0].first, "width");
+    EXPECT_EQ(applet.displaySettings[0].second.number, 640);
+    EXPECT_EQ(applet.displaySettings[1].second.text, "Demo");
+    ASSERT_EQ(applet.preloads.size(), 2u);
+    EXPECT_EQ(applet.preloads[0].kind, kPreloadFile);
+    EXPECT_EQ(applet.preloads[0].arguments[0].type, kAppletValueNil);
+    EXPECT_EQ(applet.preloads[1].arguments[1].text, "logo.png");
+    EXPECT_EQ(ReadLinked(applet, "data.txt"), "hi\n");
+}
+
+TEST(AppletLoader, LinkedNamesMatchIgnoringCaseAndDotSlash) {
+    ScratchDirectory dir;
+    WriteBytes(dir.File("a.vla"), SampleApplet());
+    LoadedApplet applet;
+    ASSERT_EQ(ReadAppletRecords(dir.File("a.vla").c_str(), 0, nullptr, &applet), 0);
+    EXPECT_EQ(ReadLinked(applet, "./GFX\\Logo.PNG"), "PNG!");
+    EXPECT_EQ(ReadLinked(applet, "logo.png"), "<not linked>");
+}
+
+TEST(AppletLoader, AppletAtAnOffsetKeepsContainerOffsets) {
+    ScratchDirectory dir;
+    std::vector<uint8_t> bytes(1000, 0xAA);
+    std::vector<uint8_t> applet = SampleApplet();
+    bytes.insert(bytes.end(), applet.begin(), applet.end());
+    WriteBytes(dir.File("program"), bytes);
+    LoadedApplet loaded;
+    ASSERT_EQ(ReadAppletRecords(dir.File("program").c_str(), 1000, "program", &loaded), 0);
+    EXPECT_EQ(loaded.offset, 1000);
+    EXPECT_GT(loaded.linkedFiles[0].offset, 1000u);
+    EXPECT_EQ(ReadLinked(loaded, "gfx/logo.png"), "PNG!");
+}
+
+TEST(AppletLoader, NonAppletGives1211NamingTheFile) {
+    ScratchDirectory dir;
+    WriteText(dir.File("notes.txt"), "just some text, not an applet");
+    LoadedApplet applet;
+    EXPECT_EQ(OpenApplet(dir.File("notes.txt").c_str(), 0, nullptr, &applet), kErrNotAnApplet);
+    EXPECT_EQ(GetErrorText(kErrNotAnApplet), dir.File("notes.txt") + " is no Vistaloom applet!");
+}
+
+TEST(AppletLoader, EveryTruncationIsRefused) {
+    ScratchDirectory dir;
+    std::vector<uint8_t> bytes = SampleApplet();
+    for (size_t length = 0; length < bytes.size(); ++length) {
+        WriteBytes(dir.File("cut.vla"), std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(length)));
+        LoadedApplet applet;
+        ASSERT_EQ(ReadAppletRecords(dir.File("cut.vla").c_str(), 0, nullptr, &applet), kErrNotAnApplet)
+            << "accepted an applet cut to " << length << " of " << bytes.size() << " bytes";
+    }
+}
+
+TEST(AppletLoader, HugeRecordLengthIsRefusedWithoutAllocating) {
+    ScratchDirectory dir;
+    std::vector<uint8_t> bytes = SampleApplet();
+    // The first record's length field follows the magic and the tag.
+    bytes[5] = bytes[6] = bytes[7] = bytes[8] = 0xFF;
+    WriteBytes(dir.File("big.vla"), bytes);
+    LoadedApplet applet;
+    EXPECT_EQ(ReadAppletRecords(dir.File("big.vla").c_str(), 0, nullptr, &applet), kErrNotAnApplet);
+}
+
+TEST(AppletLoader, AppletWithoutAScriptChunkIsRefused) {
+    ScratchDirectory dir;
+    AppletContents contents = SampleContents();
+    contents.chunk.clear();
+    std::vector<uint8_t> bytes;
+    std::string error;
+    ASSERT_TRUE(WriteApplet(contents, bytes, error));
+    // The writer may still store an empty chunk record; an applet with no usable chunk must not load either way.
+    WriteBytes(dir.File("nochunk.vla"), bytes);
+    LoadedApplet applet;
+    int result = ReadAppletRecords(dir.File("nochunk.vla").c_str(), 0, nullptr, &applet);
+    if (result == 0) EXPECT_TRUE(applet.chunk.empty());
+    else EXPECT_EQ(result, kErrNotAnApplet);
+}
+
+TEST(AppletLoader, UnknownRecordTagsAreSkipped) {
+    ScratchDirectory dir;
+    std::vector<uint8_t> bytes = SampleApplet();
+    std::vector<uint8_t> extra = {0x40, 0, 0, 0, 3, 'x', 'y', 'z'};
+    bytes.insert(bytes.begin() + 4, extra.begin(), extra.end());
+    WriteBytes(dir.File("extra.vla"), bytes);
+    LoadedApplet applet;
+    EXPECT_EQ(ReadAppletRecords(dir.File("extra.vla").c_str(), 0, nullptr, &applet), 0);
+}
+
+TEST(AppletLoader, RandomDamageNeverCrashes) {
+    ScratchDirectory dir;
+    std::vector<uint8_t> original = SampleApplet();
+    std::mt19937 random(11);
+    for (int round = 0; round < 1500; ++round) {
+        std::vector<uint8_t> bytes = original;
+        int flips = 1 + static_cast<int>(random() % 4);
+        for (int i = 0; i < flips; ++i) bytes[random() % bytes.size()] = static_cast<uint8_t>(random());
+        WriteBytes(dir.File("damaged.vla"), bytes);
+        LoadedApplet applet;
+        int result = ReadAppletRecords(dir.File("damaged.vla").c_str(), 0, nullptr, &applet);
+        ASSERT_TRUE(result == 0 || result == kErrNotAnApplet) << result;
+    }
+}
+
+TEST(AppletLoader, CompressedAppletIsUnpackedToATemporaryFile) {
+    ScratchDirectory dir;
+    std::vector<uint8_t> packed;
+    std::string error;
+    ASSERT_TRUE(CompressApplet(SampleApplet(), packed, error)) << error;
+    WriteBytes(dir.File("a.vlz"), packed);
+    LoadedApplet applet;
+    ASSERT_EQ(OpenApplet(dir.File("a.vlz").c_str(), 0, nullptr, &applet), 0);
+    ASSERT_FALSE(applet.temporaryFile.empty());
+    EXPECT_EQ(applet.containerPath, applet.temporaryFile);
+    EXPECT_EQ(ReadLinked(applet, "data.txt"), "hi\n");
+    std::filesystem::remove(applet.temporaryFile);
+}
+
+TEST(AppletLoader, DamagedCompressedAppletGivesAnErrorAndNoApplet) {
+    ScratchDirectory dir;
+    std::vector<uint8_t> packed;
+    std::string error;
+    ASSERT_TRUE(CompressApplet(SampleApplet(), packed, error));
+    for (size_t length : {size_t(4), size_t(9), packed.size() / 2, packed.size() - 1}) {
+        WriteBytes(dir.File("cut.vlz"), std::vector<uint8_t>(packed.begin(), packed.begin() + static_cast<long>(length)));
+        LoadedApplet applet;
+        EXPECT_NE(OpenApplet(dir.File("cut.vlz").c_str(), 0, nullptr, &applet), 0) << length;
+        if (!applet.temporaryFile.empty()) std::filesystem::remove(applet.temporaryFile);
+    }
+}
+
+TEST(AppletLoader, BarePlayerHasNoAppendedApplet) {
+    EXPECT_EQ(AppendedAppletOffset(), -1);
+}
+
+} // namespace

@@ -1,0 +1,141 @@
+#include "runtime/app/options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Args {
+    std::vector<std::string> words;
+    std::vector<char *> pointers;
+    explicit Args(std::vector<std::string> list) : words(std::move(list)) {
+        words.insert(words.begin(), "vistaloom");
+        for (auto &word : words) pointers.push_back(word.data());
+    }
+    int argc() { return static_cast<int>(pointers.size()); }
+    char **argv() { return pointers.data(); }
+};
+
+int Parse(std::vector<std::string> words, ParsedCommandLine *out, bool appended = false, std::string *message = nullptr) {
+    Args args(std::move(words));
+    std::string ignored;
+    return ParseCommandLine(args.argc(), args.argv(), appended, out, message ? message : &ignored);
+}
+
+TEST(Options, AllFourSpellingsOfAnOptionAreAccepted) {
+    for (auto words : std::vector<std::vector<std::string>>{{"-debugdevice", "@stdout", "a.vla"},
+                                                            {"--debugdevice", "@stdout", "a.vla"},
+                                                            {"--debugdevice=@stdout", "a.vla"},
+                                                            {"-DEBUGDEVICE=@stdout", "a.vla"}}) {
+        ParsedCommandLine parsed;
+        ASSERT_EQ(Parse(words, &parsed), 0) << words[0];
+        EXPECT_TRUE(parsed.given[kOptionDebugDevice]);
+        EXPECT_EQ(parsed.values[kOptionDebugDevice], "@stdout");
+        EXPECT_EQ(parsed.appletPath, "a.vla");
+    }
+}
+
+TEST(Options, NamesAreCaseInsensitive) {
+    ParsedCommandLine parsed;
+    ASSERT_EQ(Parse({"-WiNdOw", "--NoSound", "x.vla"}, &parsed), 0);
+    EXPECT_TRUE(parsed.given[kOptionWindow]);
+    EXPECT_TRUE(parsed.given[kOptionNoSound]);
+}
+
+TEST(Options, UnknownOptionIsAUsageErrorNamingIt) {
+    ParsedCommandLine parsed;
+    std::string message;
+    EXPECT_EQ(Parse({"-fullscren", "x.vla"}, &parsed, false, &message), 2);
+    EXPECT_NE(message.find("-fullscren"), std::string::npos);
+}
+
+TEST(Options, MissingValueOrMissingAppletIsAUsageError) {
+    ParsedCommandLine parsed;
+    EXPECT_EQ(Parse({"x.vla", "-debugdevice"}, &parsed), 0); // after the applet: a user argument
+    ParsedCommandLine second;
+    EXPECT_EQ(Parse({"-debugdevice"}, &second), 2);
+    ParsedCommandLine third;
+    EXPECT_EQ(Parse({"-window"}, &third), 2);
+    ParsedCommandLine fourth;
+    EXPECT_EQ(Parse({"-window=1", "x.vla"}, &fourth), 2); // a switch takes no value
+}
+
+TEST(Options, WordsAfterTheAppletBecomeUserArguments) {
+    ParsedCommandLine parsed;
+    ASSERT_EQ(Parse({"-quiet", "game.vla", "file.txt", "-level", "3", "-cheat"}, &parsed), 0);
+    ASSERT_EQ(parsed.userArguments.size(), 3u);
+    EXPECT_EQ(parsed.userArguments[0].name, "");
+    EXPECT_EQ(parsed.userArguments[0].value, "file.txt");
+    EXPECT_EQ(parsed.userArguments[1].name, "level");
+    EXPECT_EQ(parsed.userArguments[1].value, "3");
+    EXPECT_EQ(parsed.userArguments[2].name, "cheat");
+    EXPECT_FALSE(parsed.userArguments[2].hasValue);
+}
+
+TEST(Options, AppendedProgramTakesOptionsThenItsOwnArguments) {
+    ParsedCommandLine parsed;
+    ASSERT_EQ(Parse({"-window", "-level", "3"}, &parsed, true), 0);
+    EXPECT_TRUE(parsed.given[kOptionWindow]);
+    EXPECT_TRUE(parsed.appletPath.empty());
+    ASSERT_EQ(parsed.userArguments.size(), 1u);
+    EXPECT_EQ(parsed.userArguments[0].name, "level");
+}
+
+TEST(Options, HelpNeedsNoApplet) {
+    ParsedCommandLine parsed;
+    ASSERT_EQ(Parse({"--help"}, &parsed), 0);
+    EXPECT_TRUE(parsed.given[kOptionHelp]);
+}
+
+TEST(Options, TableSlotsMatchTheirRowsAndStayWithinTheLimit) {
+    ASSERT_LE(kOptionTableSize, kMaxOptions);
+    for (int i = 0; i < kOptionTableSize; ++i) EXPECT_EQ(kOptionTable[i].slot, i) << kOptionTable[i].name;
+}
+
+TEST(Options, ValuesFillTheConfiguration) {
+    ParsedCommandLine parsed;
+    ASSERT_EQ(Parse({"-fullscreen", "-mastervolume", "64", "-scalewidth", "$280", "-backfill", "gradient",
+                     "-startcolor", "0xFF0000", "-hidetitlebar", "1", "x.vla"},
+                    &parsed),
+              0);
+    StartupConfig startup;
+    DisplayConfig display;
+    std::string message;
+    ASSERT_EQ(ApplyOptions(parsed, &startup, &display, &message), 0) << message;
+    EXPECT_EQ(display.mode, kDisplayModeFullScreen);
+    EXPECT_EQ(startup.masterVolume, 64);
+    EXPECT_EQ(display.scaleWidth, 640);
+    EXPECT_EQ(display.backfill.type, kBackfillGradient);
+    EXPECT_EQ(display.backfill.startColor, 0xFF0000u);
+    EXPECT_EQ(display.hideTitleBar, 1);
+}
+
+TEST(Options, DefaultsWhenNothingIsGiven) {
+    ParsedCommandLine parsed;
+    ASSERT_EQ(Parse({"x.vla"}, &parsed), 0);
+    StartupConfig startup;
+    DisplayConfig display;
+    std::string message;
+    ASSERT_EQ(ApplyOptions(parsed, &startup, &display, &message), 0);
+    EXPECT_EQ(startup.masterVolume, 30);
+    EXPECT_EQ(startup.noSound, 0);
+    EXPECT_EQ(display.hideTitleBar, -1);
+}
+
+TEST(Options, BadValuesAreUsageErrors) {
+    for (auto words : std::vector<std::vector<std::string>>{
+             {"-mastervolume", "loud", "x"}, {"-mastervolume", "65", "x"}, {"-backfill", "plaid", "x"},
+             {"-scalewidth", "12px", "x"}}) {
+        ParsedCommandLine parsed;
+        ASSERT_EQ(Parse(words, &parsed), 0);
+        StartupConfig startup;
+        DisplayConfig display;
+        std::string message;
+        EXPECT_EQ(ApplyOptions(parsed, &startup, &display, &message), 2) << words[0] << " " << words[1];
+        EXPECT_FALSE(message.empty());
+    }
+}
+
+} // namespace

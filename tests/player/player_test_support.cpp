@@ -1,0 +1,89 @@
+#include "tests/player/player_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <sys/wait.h>
+
+#include "tools/compiler/compile.h"
+
+ScratchDirectory::ScratchDirectory() {
+    char pattern[] = "/tmp/vl-player-XXXXXX";
+    path = mkdtemp(pattern);
+}
+
+ScratchDirectory::~ScratchDirectory() { std::filesystem::remove_all(path); }
+
+void WriteBytes(const std::string &path, const std::vector<uint8_t> &bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void WriteText(const std::string &path, const std::string &text) { WriteBytes(path, {text.begin(), text.end()}); }
+
+std::vector<uint8_t> ReadBytes(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<uint8_t> CompileToApplet(const std::string &source, const std::string &fileName,
+                                     const std::string &baseDirectory, bool compressed) {
+    AppletContents contents;
+    CompileError error;
+    std::vector<uint8_t> bytes;
+    if (!CompileApplet(source, fileName, baseDirectory, contents, error)) {
+        ADD_FAILURE() << "compile error at " << error.line << ": " << error.message;
+        return bytes;
+    }
+    std::string message;
+    if (!BuildAppletFile(contents, compressed, bytes, message)) ADD_FAILURE() << message;
+    return bytes;
+}
+
+namespace {
+
+std::string Quote(const std::string &word) {
+    std::string out = "'";
+    for (char c : word) {
+        if (c == '\'') out += "'\\''";
+        else out += c;
+    }
+    return out + "'";
+}
+
+std::string ReadText(const std::string &path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+} // namespace
+
+PlayerRun RunProgramCapture(const std::string &program, const std::vector<std::string> &arguments,
+                            const std::string &directory, const std::vector<std::string> &environment) {
+    std::string outFile = directory + "/.stdout", errFile = directory + "/.stderr";
+    std::string command = "cd " + Quote(directory) + " && env SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy";
+    for (const std::string &word : environment) command += " " + Quote(word);
+    command += " " + Quote(program);
+    for (const std::string &word : arguments) command += " " + Quote(word);
+    command += " >" + Quote(outFile) + " 2>" + Quote(errFile) + " </dev/null";
+    int status = system(command.c_str());
+    PlayerRun run;
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = ReadText(outFile);
+    run.err = ReadText(errFile);
+    std::filesystem::remove(outFile);
+    std::filesystem::remove(errFile);
+    return run;
+}
+
+PlayerRun RunPlayer(const std::vector<std::string> &arguments, const std::string &directory,
+                    const std::vector<std::string> &environment) {
+    return RunProgramCapture(VL_PLAYER_PATH, arguments, directory, environment);
+}

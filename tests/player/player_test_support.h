@@ -1,0 +1,33 @@
+// Helpers of the player tests: scratch directories, compiling scripts into applets, running the real player.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ScratchDirectory {
+    std::string path;
+    ScratchDirectory();
+    ~ScratchDirectory();
+    std::string File(const std::string &name) const { return path + "/" + name; }
+};
+
+void WriteBytes(const std::string &path, const std::vector<uint8_t> &bytes);
+void WriteText(const std::string &path, const std::string &text);
+std::vector<uint8_t> ReadBytes(const std::string &path);
+
+// Compiles a script (named fileName, linked files relative to baseDirectory) into applet bytes; fails the
+// current test on a compile error.
+std::vector<uint8_t> CompileToApplet(const std::string &source, const std::string &fileName,
+                                     const std::string &baseDirectory, bool compressed = false);
+
+struct PlayerRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+// Runs a program (the player by default) with arguments, in directory, with extra "NAME=value" environment words.
+PlayerRun RunProgramCapture(const std::string &program, const std::vector<std::string> &arguments,
+                            const std::string &directory, const std::vector<std::string> &environment = {});
+PlayerRun RunPlayer(const std::vector<std::string> &arguments, const std::string &directory,
+                    const std::vector<std::string> &environment = {});
