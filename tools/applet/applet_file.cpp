@@ -10,8 +10,10 @@ void PutU32(std::vector<uint8_t> &out, uint32_t v) {
     for (int shift = 24; shift >= 0; shift -= 8) out.push_back(uint8_t(v >> shift));
 }
 void PutBytes(std::vector<uint8_t> &out, const void *bytes, size_t size) {
-    const uint8_t *p = static_cast<const uint8_t *>(bytes);
-    out.insert(out.end(), p, p + size);
+    if (size == 0) return;
+    size_t at = out.size();
+    out.resize(at + size);
+    std::memcpy(out.data() + at, bytes, size);
 }
 
 bool PutValue(std::vector<uint8_t> &out, const AppletValue &value, bool nested, std::string &error) {
