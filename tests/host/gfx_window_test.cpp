@@ -157,6 +157,22 @@ TEST_F(GfxWindow, KeysCarryCodeQualifierAndKeyState) {
     EXPECT_EQ(window->keyState[KeyReturn], 0);
 }
 
+TEST_F(GfxWindow, AltReturnSwitchesModeThroughTheDisplayHook) {
+    DisplayModeSwitchHook = [](DisplayRecord *) { return 1; };
+    InjectKey(window, KeyReturn, 1, kQualifierLeftAlt);
+    EXPECT_EQ(Kinds(Drain()), std::vector<int>{kEventModeSwitched});
+    DisplayModeSwitchHook = [](DisplayRecord *) { return 0; }; // not the only display: nothing happens
+    InjectKey(window, KeyReturn, 1, kQualifierLeftAlt);
+    EXPECT_TRUE(Drain().empty());
+    DisplayModeSwitchHook = nullptr;
+    InjectKey(window, KeyReturn, 1, kQualifierLeftAlt);
+    EXPECT_EQ(Kinds(Drain()), std::vector<int>{kEventKey});
+}
+
+TEST_F(GfxWindow, QualifierKeysAlwaysCarryTheTopBit) {
+    EXPECT_EQ(ReadQualifierKeys() & kQualifierAlways, kQualifierAlways);
+}
+
 TEST_F(GfxWindow, EscapeQuitsOnlyWithItsSwitch) {
     SetSystemOption(0, 10, 0);
     InjectKey(window, KeyEscape, 1, 0);
