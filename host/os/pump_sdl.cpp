@@ -87,7 +87,7 @@ void HandleWindowEvent(const SDL_WindowEvent &e) {
         break;
     case SDL_WINDOWEVENT_RESIZED:
         w->width = e.data1, w->height = e.data2;
-        ChangeDisplayWindowBox(w); // a new texture of the new size
+        ResizeWindowTexture(w); // the window manager has sized the window already
         Queue(w, kEventWindowResized);
         break;
     case SDL_WINDOWEVENT_FOCUS_GAINED:
@@ -169,6 +169,7 @@ void HandleEvent(const SDL_Event &e) {
             w->pendingDrops.emplace_back(e.drop.file);
         SDL_free(e.drop.file);
         break;
+    case SDL_DROPTEXT: SDL_free(e.drop.file); break; // dragged text is not a file
     case SDL_DROPCOMPLETE:
         if (HostWindow *w = WindowOf(e.drop.windowID)) FlushDrops(w);
         break;

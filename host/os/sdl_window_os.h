@@ -19,6 +19,8 @@ struct WindowOs {
     int32_t scaledHeight = 0;
 };
 
+// A new streaming texture of the window's size after the window manager resized it.
+void ResizeWindowTexture(HostWindow *window);
 // The open window with that SDL id, or null.
 HostWindow *FindHostWindow(uint32_t id);
 // The SDL user event that wakes the main thread's wait; registered once video is up.

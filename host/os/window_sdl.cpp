@@ -91,6 +91,11 @@ int EnsureVideo() {
     return 0;
 }
 
+void ResizeWindowTexture(HostWindow *window) {
+    if (window->open && (window->width != window->os->textureWidth || window->height != window->os->textureHeight))
+        MakeTexture(window);
+}
+
 HostWindow *FindHostWindow(uint32_t id) {
     for (HostWindow *w : openWindows)
         if (w->os && SDL_GetWindowID(w->os->sdl) == id) return w;
