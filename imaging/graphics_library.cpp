@@ -1,0 +1,279 @@
+// Bindings of the graphics and draw command libraries: argument reading and results only; the work is in the
+// operations beside this file.
+#include "imaging/graphics_library.h"
+
+#include <algorithm>
+#include <iterator>
+#include <map>
+
+#include "host/blit.h"
+#include "imaging/async_draw.h"
+#include "imaging/blit.h"
+#include "imaging/clip_region.h"
+#include "imaging/frame_pacing.h"
+#include "imaging/gfx_cache.h"
+#include "imaging/image_ops.h"
+#include "imaging/position.h"
+#include "imaging/raster.h"
+#include "imaging/snapshot.h"
+#include "runtime/app/attributes.h"
+#include "runtime/app/errors.h"
+
+namespace {
+
+int32_t gMaskMode = MASKVISIBLE;
+int32_t gAlphaIntensity = 128;
+
+std::map<int32_t, AttributeKindHook> &KindHooks() {
+    static std::map<int32_t, AttributeKindHook> hooks;
+    return hooks;
+}
+std::map<int32_t, ObjectCounter> &Counters() {
+    static std::map<int32_t, ObjectCounter> counters;
+    return counters;
+}
+
+int GraphicsSetAttribute(VMState *, int tag, AttributeValue *value) {
+    if (tag == kAttrMaskMode) {
+        gMaskMode = value->numbers[0] != 0 ? MASKINVISIBLE : MASKVISIBLE;
+        return 1;
+    }
+    if (tag == kAttrAlphaIntensity) {
+        gAlphaIntensity = std::clamp(SaturateToInt32(value->numbers[0]), 0, 255);
+        return 1;
+    }
+    return 0;
+}
+
+int GraphicsGetAttribute(VMState *, int tag, AttributeValue *value) {
+    if (tag == kAttrMaskMode) {
+        value->numbers[0] = gMaskMode;
+        return 1;
+    }
+    if (tag == kAttrAlphaIntensity) {
+        value->numbers[0] = gAlphaIntensity;
+        return 1;
+    }
+    return 0;
+}
+
+// Sound objects answer through the sound library's attribute tags.
+struct TagMapping {
+    int32_t attribute, tag;
+    bool text;      // the answer is a string
+    bool twoValues; // the answer is two numbers
+};
+const TagMapping kSampleTags[] = {{ATTRTYPE, kAttrSampleType, false, false},
+                                  {ATTRDURATION, kAttrSampleDuration, false, false},
+                                  {ATTRPITCH, kAttrSamplePitch, false, false},
+                                  {ATTRPOSITION, kAttrSamplePosition, false, true}};
+const TagMapping kMusicTags[] = {{ATTRTYPE, kAttrMusicType, false, false},
+                                 {ATTRDURATION, kAttrMusicDuration, false, false},
+                                 {ATTRPITCH, kAttrMusicPitch, false, false},
+                                 {ATTRPOSITION, kAttrMusicPosition, false, false},
+                                 {ATTRFORMAT, kAttrMusicFormat, true, false},
+                                 {ATTRBITRATE, kAttrMusicBitrate, false, false}};
+
+int SoundAttribute(VMState *vm, ObjectId id, int32_t attribute, const TagMapping *table, size_t n, int notFound) {
+    for (size_t i = 0; i < n; ++i) {
+        if (table[i].attribute != attribute) continue;
+        AttributeValue value;
+        value.id = id;
+        if (!GetAttributeTags(vm, table[i].tag, &value)) break;
+        if (table[i].text) {
+            PushString(vm, value.text.c_str());
+            return 1;
+        }
+        PushNumber(vm, value.numbers[0]);
+        if (!table[i].twoValues) return 1;
+        PushNumber(vm, value.numbers[1]);
+        return 2;
+    }
+    if (!id.handle) SetErrorArgNumber(id.number);
+    return notFound;
+}
+
+// GetAttribute(kind, id, attribute, ...)
+int CmdGetAttribute(VMState *vm) {
+    CheckArgs(vm, 3, 0);
+    const int32_t kind = CheckInt32Arg(vm, 1);
+    ObjectId id;
+    if (ValueType(vm, 2) == TNIL) id = ObjectId{};
+    else ReadObjectId(&id, vm, 2);
+    const int32_t attribute = CheckInt32Arg(vm, 3);
+    if (attribute == ATTRCOUNT) {
+        auto it = Counters().find(kind);
+        if (it != Counters().end()) {
+            PushNumber(vm, it->second());
+            return 1;
+        }
+    }
+    if (kind == ObjectKindSample)
+        return SoundAttribute(vm, id, attribute, kSampleTags, std::size(kSampleTags), kErrSampleNotFound);
+    if (kind == ObjectKindMusic)
+        return SoundAttribute(vm, id, attribute, kMusicTags, std::size(kMusicTags), kErrMusicNotFound);
+    auto it = KindHooks().find(kind);
+    if (it == KindHooks().end()) return kErrWrongUsage;
+    const int r = it->second(vm, id, attribute, 4);
+    return r == kAttributeUnanswered ? kErrWrongUsage : r;
+}
+
+// SetFPSLimit(fps): 0 turns the limit off.
+int CmdSetFPSLimit(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    SetFPSLimit(CheckInt32Arg(vm, 1));
+    return 0;
+}
+
+// AsyncDrawFrame(handle) -> True when the object has finished (it is gone then).
+int CmdAsyncDrawFrame(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    AsyncDrawObject *object = FindAsyncDraw(ToHandle(vm, 1));
+    if (!object) return kErrObjectNotFound;
+    int32_t finished = 0;
+    const int err = StepAsyncDraw(object, &finished);
+    if (err) return err;
+    PushNumber(vm, finished);
+    return 1;
+}
+
+// SaveSnapshot(file$[, format[, options]]): the current output as a picture file.
+int CmdSaveSnapshot(VMState *vm) {
+    CheckArgs(vm, 1, 3);
+    const char *file = CheckStringArg(vm, 1);
+    const int32_t format = OptInt32Arg(vm, 2, kSnapshotBMP);
+    int32_t quality, colors, dither;
+    ReadImageSaveOptions(vm, 3, &quality, &colors, &dither);
+    HostBitmap *bitmap = nullptr;
+    bool owned = false;
+    if (SnapshotSourceHook) {
+        if (int err = SnapshotSourceHook(&bitmap, &owned)) return err;
+    } else if (CurrentOutputBitmapHook) {
+        bitmap = CurrentOutputBitmapHook();
+    }
+    if (!bitmap) return kErrWrongUsage;
+    const int err = WriteBmpSnapshot(format, bitmap, bitmap->width, bitmap->height, file, nullptr, 0, nullptr, quality,
+                                     colors, dither);
+    if (owned) FreeHostBitmap(bitmap);
+    if (err == kErrCannotWriteFile) SetErrorArgString(file);
+    return err;
+}
+
+const ConstantEntry kGraphicsConstants[] = {
+    {"BGPIC", nullptr, ObjectKindBGPic},           {"SAMPLE", nullptr, ObjectKindSample},
+    {"BRUSH", nullptr, ObjectKindBrush},           {"ANIM", nullptr, ObjectKindAnim},
+    {"TEXTOBJECT", nullptr, ObjectKindTextObject}, {"TEXTOUT", nullptr, ObjectKindTextOut},
+    {"UNDO", nullptr, ObjectKindUndo},             {"PRINT", nullptr, ObjectKindPrint},
+    {"BRUSHPART", nullptr, ObjectKindBrushPart},   {"BGPICPART", nullptr, ObjectKindBGPicPart},
+    {"DISPLAY", nullptr, ObjectKindDisplay},       {"LAYER", nullptr, ObjectKindLayer},
+    {"HIDEBRUSH", nullptr, ObjectKindHideBrush},   {"INSERTBRUSH", nullptr, ObjectKindInsertBrush},
+    {"HIDELAYER", nullptr, ObjectKindHideLayer},   {"REMOVELAYER", nullptr, ObjectKindRemoveLayer},
+    {"MASK", nullptr, ObjectKindMask},             {"SHAPE", nullptr, ObjectKindMask},
+    {"NEXTFRAME", nullptr, ObjectKindNextFrame},   {"ALPHACHANNEL", nullptr, ObjectKindAlphaChannel},
+    {"SPRITE", nullptr, ObjectKindSprite},         {"MUSIC", nullptr, ObjectKindMusic},
+    {"NEXTFRAME2", nullptr, ObjectKindNextFrame2}, {"CLIPREGION", nullptr, ObjectKindClipRegion},
+    {"POINTER", nullptr, ObjectKindPointer},       {"ASYNCDRAW", nullptr, ObjectKindAsyncDraw},
+    {"DOUBLEBUFFER", nullptr, ObjectKindDoubleBuffer}, {"MEMORY", nullptr, ObjectKindMemory},
+    {"EVENTHANDLER", nullptr, ObjectKindEventHandler}, {"INTERVAL", nullptr, ObjectKindInterval},
+    {"TIMEOUT", nullptr, ObjectKindTimeout},       {"FONT", nullptr, ObjectKindFont},
+    {"FILE", nullptr, ObjectKindFile},             {"DIRECTORY", nullptr, ObjectKindDirectory},
+    {"BRUSH_VS_BOX", nullptr, ObjectKindBrushVsBox}, {"LAYER_VS_BOX", nullptr, ObjectKindLayerVsBox},
+    {"SPRITE_VS_BOX", nullptr, ObjectKindSpriteVsBox}, {"VECTORPATH", nullptr, ObjectKindVectorPath},
+    {"NORMALSPEED", nullptr, NORMALSPEED},         {"FASTSPEED", nullptr, FASTSPEED},
+    {"SLOWSPEED", nullptr, SLOWSPEED},             {"ADF_FX", nullptr, ADF_FX},
+    {"ADF_ANIM", nullptr, ADF_ANIM},               {"CENTER", nullptr, kPosCenter},
+    {"LEFT", nullptr, kPosLeft},                   {"RIGHT", nullptr, kPosRight},
+    {"TOP", nullptr, kPosTop},                     {"BOTTOM", nullptr, kPosBottom},
+    {"LEFTOUT", nullptr, kPosLeftOut},             {"RIGHTOUT", nullptr, kPosRightOut},
+    {"TOPOUT", nullptr, kPosTopOut},               {"BOTTOMOUT", nullptr, kPosBottomOut},
+    {"KEEPASPRAT", nullptr, KEEPASPRAT},           {"MASKVISIBLE", nullptr, MASKVISIBLE},
+    {"MASKINVISIBLE", nullptr, MASKINVISIBLE},     {"ATTRWIDTH", nullptr, ATTRWIDTH},
+    {"ATTRHEIGHT", nullptr, ATTRHEIGHT},           {"ATTRTRANSPARENTCOLOR", nullptr, ATTRTRANSPARENTCOLOR},
+    {"ATTRHASMASK", nullptr, ATTRHASMASK},         {"ATTRHASALPHA", nullptr, ATTRHASALPHA},
+    {"ATTRTYPE", nullptr, ATTRTYPE},               {"ATTRDURATION", nullptr, ATTRDURATION},
+    {"ATTRPITCH", nullptr, ATTRPITCH},             {"ATTRPOSITION", nullptr, ATTRPOSITION},
+    {"ATTRFORMAT", nullptr, ATTRFORMAT},           {"ATTRBITRATE", nullptr, ATTRBITRATE},
+    {"ATTRFONTASCENDER", nullptr, ATTRFONTASCENDER}, {"ATTRFONTDESCENDER", nullptr, ATTRFONTDESCENDER},
+    {"ATTRFONTNAME", nullptr, ATTRFONTNAME},       {"ATTRFONTSIZE", nullptr, ATTRFONTSIZE},
+    {"ATTRFONTSCALABLE", nullptr, ATTRFONTSCALABLE}, {"ATTRFONTAA", nullptr, ATTRFONTAA},
+    {"ATTRCOUNT", nullptr, ATTRCOUNT},             {nullptr, nullptr, 0},
+};
+
+const ConstantEntry kDrawConstants[] = {
+    {"BOX", nullptr, ObjectKindBox},         {"CIRCLE", nullptr, ObjectKindCircle}, {"ELLIPSE", nullptr, ObjectKindEllipse},
+    {"LINE", nullptr, ObjectKindLine},       {"PLOT", nullptr, ObjectKindPlot},     {"POLYGON", nullptr, ObjectKindPolygon},
+    {"ARC", nullptr, ObjectKindArc},         {nullptr, nullptr, 0},
+};
+
+void RegisterGraphicsLibrary(VMState *vm) {
+    RegisterConstants(vm, kGraphicsConstants);
+    RegisterCommands(vm, kGraphicsCommands);
+    RegisterCommandLibrary(kGraphicsCommands, "graphics");
+    AddSetAttributeHook(GraphicsSetAttribute);
+    AddGetAttributeHook(GraphicsGetAttribute);
+}
+
+void FreeGraphicsLibrary(VMState *) {
+    FreeAllAsyncDraws();
+    FreeAllClipRegions();
+    FreeGfxCache();
+    SetFPSLimit(0);
+    gMaskMode = MASKVISIBLE;
+    gAlphaIntensity = 128;
+}
+
+void RegisterDrawLibrary(VMState *vm) {
+    RegisterConstants(vm, kDrawConstants);
+    RegisterCommands(vm, kDrawCommands);
+    RegisterCommandLibrary(kDrawCommands, "draw");
+}
+
+void FreeDrawLibrary(VMState *) { ResetDrawState(); }
+
+} // namespace
+
+int32_t GetMaskMode() { return gMaskMode; }
+int32_t GetAlphaIntensity() { return gAlphaIntensity; }
+
+void RegisterAttributeKind(int32_t kind, AttributeKindHook hook) { KindHooks()[kind] = hook; }
+void RegisterObjectCounter(int32_t kind, ObjectCounter counter) { Counters()[kind] = counter; }
+void ClearAttributeKinds() {
+    KindHooks().clear();
+    Counters().clear();
+}
+
+int (*SnapshotSourceHook)(HostBitmap **bitmap, bool *owned) = nullptr;
+
+void ReadImageSaveOptions(VMState *vm, int n, int32_t *quality, int32_t *colors, int32_t *dither) {
+    *quality = 90;
+    *colors = 256;
+    *dither = 0;
+    const int type = ValueType(vm, n);
+    if (type == TNONE || type == TNIL) return;
+    if (type == TTABLE) {
+        GetTableOption(vm, n, "quality", quality);
+        GetTableOption(vm, n, "colors", colors);
+        GetTableOption(vm, n, "dither", dither);
+    } else {
+        *quality = CheckInt32Arg(vm, n);
+    }
+    *quality = std::clamp(*quality, 0, 100);
+    *colors = std::clamp(*colors, 2, 256);
+}
+
+const CommandEntry kGraphicsCommands[] = {
+    {"GetAttribute", CmdGetAttribute},
+    {"SetFPSLimit", CmdSetFPSLimit},
+    {"AsyncDrawFrame", CmdAsyncDrawFrame},
+    {"SaveSnapshot", CmdSaveSnapshot},
+    {nullptr, nullptr},
+};
+
+// The shape, style and clip-region commands have no agreed argument forms yet; the draw library carries its
+// constants and its state for the layers that draw shapes.
+const CommandEntry kDrawCommands[] = {
+    {nullptr, nullptr},
+};
+
+const LibraryDescriptor kGraphicsLibrary = {"graphics", RegisterGraphicsLibrary, FreeGraphicsLibrary};
+const LibraryDescriptor kDrawLibrary = {"draw", RegisterDrawLibrary, FreeDrawLibrary};

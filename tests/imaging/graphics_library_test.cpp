@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <variant>
+
+#include "host/blit.h"
+#include "host/clock.h"
+#include "imaging/async_draw.h"
+#include "imaging/blit.h"
+#include "imaging/frame_pacing.h"
+#include "imaging/graphics_library.h"
+#include "runtime/app/attributes.h"
+#include "runtime/app/errors.h"
+#include "runtime/app/runtime_globals.h"
+
+namespace {
+
+struct Nil {};
+using Arg = std::variant<Nil, double, std::string, void *>;
+
+struct GraphicsLibrary : ::testing::Test {
+    VMState *vm = nullptr;
+    void SetUp() override {
+        QuietMode = 1;
+        vm = NewVMState();
+        InitRuntimeSupport(vm);
+        kGraphicsLibrary.registerLibrary(vm);
+        kDrawLibrary.registerLibrary(vm);
+    }
+    void TearDown() override {
+        kGraphicsLibrary.freeAll(vm);
+        kDrawLibrary.freeAll(vm);
+        ClearAttributeKinds();
+        RemoveAttributeHooks();
+        CloseVMState(vm);
+        ClearCommandRegistry();
+    }
+    int Call(const char *name, std::initializer_list<Arg> args) {
+        SetTop(vm, 0);
+        GetGlobal(vm, name);
+        if (ValueType(vm, -1) != TFUNCTION) ADD_FAILURE() << name << " is not registered";
+        for (const Arg &arg : args) {
+            if (auto *n = std::get_if<double>(&arg)) PushNumber(vm, *n);
+            else if (auto *s = std::get_if<std::string>(&arg)) PushStringLen(vm, s->data(), s->size());
+            else if (auto *h = std::get_if<void *>(&arg)) PushHandle(vm, *h);
+            else PushNil(vm);
+        }
+        return ProtectedCall(vm, int(args.size()), -1, 0);
+    }
+};
+
+TEST_F(GraphicsLibrary, RegistersTheConstantsOtherLibrariesRelyOn) {
+    const std::pair<const char *, double> expected[] = {
+        {"normalspeed", -1}, {"fastspeed", -2}, {"slowspeed", -3}, {"adf_fx", 0},     {"brush", 3},
+        {"bgpicpart", 13},   {"layer", 22},     {"shape", 28},     {"vectorpath", 49}, {"center", -100000},
+        {"rightout", -40000}, {"bottomout", -20000}, {"keepasprat", 100000}, {"attrcount", 60},
+        {"box", 14},         {"circle", 15},    {"ellipse", 16},   {"line", 17},       {"plot", 18},
+        {"polygon", 27},     {"arc", 31},       {"maskinvisible", MASKINVISIBLE}};
+    for (auto &[name, value] : expected) {
+        const ConstantEntry *c = FindConstant(name);
+        ASSERT_NE(c, nullptr) << name;
+        EXPECT_EQ(c->number, value) << name;
+    }
+}
+
+TEST_F(GraphicsLibrary, MaskModeAndAlphaIntensityAreHeldThroughTheAttributeHook) {
+    EXPECT_EQ(GetAttributeNumber(vm, kAttrMaskMode, -1), MASKVISIBLE);
+    EXPECT_EQ(GetAttributeNumber(vm, kAttrAlphaIntensity, -1), 128);
+    SetAttributeNumber(vm, kAttrMaskMode, MASKINVISIBLE);
+    SetAttributeNumber(vm, kAttrAlphaIntensity, 300);
+    EXPECT_EQ(GetMaskMode(), MASKINVISIBLE);
+    EXPECT_EQ(GetAlphaIntensity(), 255);
+}
+
+TEST_F(GraphicsLibrary, GetAttributeDispatchesToTheKindsHook) {
+    RegisterAttributeKind(ObjectKindBrush, [](VMState *vm, ObjectId id, int32_t attribute, int) {
+        if (attribute != ATTRWIDTH) return kAttributeUnanswered;
+        PushNumber(vm, id.number * 10);
+        return 1;
+    });
+    ASSERT_EQ(Call("getattribute", {3.0, 7.0, double(ATTRWIDTH)}), 0);
+    EXPECT_EQ(VMToNumber(vm, 1), 70);
+    EXPECT_EQ(Call("getattribute", {3.0, 7.0, double(ATTRHASALPHA)}), kErrWrongUsage);
+    EXPECT_EQ(Call("getattribute", {99.0, 1.0, 1.0}), kErrWrongUsage);
+}
+
+TEST_F(GraphicsLibrary, CountComesFromTheKindsCounter) {
+    RegisterObjectCounter(ObjectKindSprite, [] { return int32_t(4); });
+    ASSERT_EQ(Call("getattribute", {double(ObjectKindSprite), Nil{}, double(ATTRCOUNT)}), 0);
+    EXPECT_EQ(VMToNumber(vm, 1), 4);
+}
+
+TEST_F(GraphicsLibrary, SampleAttributesGoThroughTheSoundTags) {
+    AddGetAttributeHook([](VMState *, int tag, AttributeValue *value) {
+        if (tag != kAttrSamplePosition || value->id.number != 5) return 0;
+        value->numbers[0] = 1.5;
+        value->numbers[1] = 2;
+        return 1;
+    });
+    ASSERT_EQ(Call("getattribute", {double(ObjectKindSample), 5.0, double(ATTRPOSITION)}), 0);
+    EXPECT_EQ(GetTop(vm), 2);
+    EXPECT_EQ(VMToNumber(vm, 1), 1.5);
+    EXPECT_EQ(VMToNumber(vm, 2), 2);
+    EXPECT_EQ(Call("getattribute", {double(ObjectKindSample), 6.0, double(ATTRPOSITION)}), kErrSampleNotFound);
+    EXPECT_EQ(Call("getattribute", {double(ObjectKindMusic), 6.0, double(ATTRBITRATE)}), kErrMusicNotFound);
+}
+
+TEST_F(GraphicsLibrary, AsyncDrawFrameStepsAndReportsTheEnd) {
+    static int steps = 0, frees = 0;
+    steps = frees = 0;
+    AsyncDrawObject *handle;
+    ASSERT_EQ(CreateAsyncDraw(
+                  ADF_FX,
+                  [](void *, int32_t *done) {
+                      *done = ++steps == 2;
+                      return 0;
+                  },
+                  nullptr, [](void *, int32_t) { ++frees; }, nullptr, nullptr, &handle),
+              0);
+    ASSERT_EQ(Call("asyncdrawframe", {static_cast<void *>(handle)}), 0);
+    EXPECT_EQ(VMToNumber(vm, 1), 0);
+    ASSERT_EQ(Call("asyncdrawframe", {static_cast<void *>(handle)}), 0);
+    EXPECT_EQ(VMToNumber(vm, 1), 1);
+    EXPECT_EQ(frees, 1);
+    EXPECT_EQ(Call("asyncdrawframe", {static_cast<void *>(handle)}), kErrObjectNotFound);
+}
+
+TEST_F(GraphicsLibrary, SetFPSLimitPacesWaitFrame) {
+    InstallVirtualClock(0);
+    ASSERT_EQ(Call("setfpslimit", {25.0}), 0);
+    const int64_t a = WaitFrame(vm), b = WaitFrame(vm);
+    EXPECT_EQ(b - a, 40000);
+    RemoveVirtualClock();
+}
+
+TEST_F(GraphicsLibrary, SaveSnapshotWritesTheCurrentOutput) {
+    static HostBitmap *output = AllocHostBitmap(3, 2);
+    CurrentOutputBitmapHook = [] { return output; };
+    const std::string path = std::string(VL_BINARY_DIR) + "/imaging-savesnapshot.bmp";
+    EXPECT_EQ(Call("savesnapshot", {path}), 0);
+    FILE *f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    std::remove(path.c_str());
+    EXPECT_EQ(Call("savesnapshot", {std::string("/nonexistent-dir/x.bmp")}), kErrCannotWriteFile);
+    CurrentOutputBitmapHook = nullptr;
+    FreeHostBitmap(output);
+}
+
+} // namespace
