@@ -23,3 +23,6 @@ void InjectQuit(); // what a break (CTRL-C) delivers
 // Makes the clipboard hold something that is not text (an image copied by another program, say), until the next
 // text write.
 void InjectClipboardForeignContents();
+// What the window shows (the window's inner size, 0x00RRGGBB per pixel) as the last present left its picture;
+// 0, or -1 when the window is not open or the driver cannot read back.
+int ReadWindowPixels(const HostWindow *window, uint32_t *out);

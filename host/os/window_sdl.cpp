@@ -2,6 +2,7 @@
 #include "host/clipboard.h"
 #include "host/screen.h"
 #include "host/window.h"
+#include "host/os/input_inject.h"
 
 #include "runtime/app/errors.h"
 
@@ -428,4 +429,15 @@ const char *OwnScreenName() { return ownScreenOpen ? "VISTALOOM.1" : ""; }
 
 HostBitmap *GrabScreenRect(int32_t, int32_t, int32_t width, int32_t height, int) {
     return AllocHostBitmap(width, height); // cleared: black
+}
+
+int ReadWindowPixels(const HostWindow *window, uint32_t *out) {
+    if (!window || !window->open) return -1;
+    WindowOs *os = window->os;
+    SDL_RenderClear(os->renderer);
+    SDL_RenderCopy(os->renderer, os->texture, nullptr, nullptr);
+    if (SDL_RenderReadPixels(os->renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, out, os->textureWidth * 4) != 0)
+        return -1;
+    for (int i = 0; i < os->textureWidth * os->textureHeight; i++) out[i] &= 0xFFFFFF;
+    return 0;
 }

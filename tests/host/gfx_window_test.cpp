@@ -224,6 +224,37 @@ TEST_F(GfxWindow, PresentAndFillClipToTheWindow) {
     SUCCEED();
 }
 
+TEST_F(GfxWindow, PresentUploadsOnlyTheChangedRectangle) {
+    HostBitmap *black = AllocHostBitmap(64, 48);
+    PresentWindowPixels(window, black, 0, 0, 0, 0, 64, 48);
+    HostBitmap *picture = AllocHostBitmap(70, 50);
+    for (int y = 0; y < 50; y++)
+        for (int x = 0; x < 70; x++) HostBitmapRow32(picture, y)[x] = uint32_t(0x010000 * x + 0x000100 * y + 7);
+    PresentWindowPixels(window, picture, 5, 6, 10, 12, 8, 4);
+    std::vector<uint32_t> shown(64 * 48);
+    ASSERT_EQ(ReadWindowPixels(window, shown.data()), 0);
+    EXPECT_EQ(shown[12 * 64 + 10], HostBitmapRow32(picture, 6)[5]);
+    EXPECT_EQ(shown[15 * 64 + 17], HostBitmapRow32(picture, 9)[12]);
+    EXPECT_EQ(shown[16 * 64 + 10], 0u);
+    EXPECT_EQ(shown[12 * 64 + 18], 0u);
+    EXPECT_EQ(shown[11 * 64 + 10], 0u);
+    FreeHostBitmap(picture);
+    FreeHostBitmap(black);
+}
+
+TEST_F(GfxWindow, FillDisplayRectPaintsInsideTheWindowOnly) {
+    HostBitmap *black = AllocHostBitmap(64, 48);
+    PresentWindowPixels(window, black, 0, 0, 0, 0, 64, 48);
+    FreeHostBitmap(black);
+    FillDisplayRect(window, 4, 2, 50, 40, 100, 100, 0x00FF00);
+    std::vector<uint32_t> shown(64 * 48);
+    ASSERT_EQ(ReadWindowPixels(window, shown.data()), 0);
+    EXPECT_EQ(shown[42 * 64 + 54], 0x00FF00u);
+    EXPECT_EQ(shown[47 * 64 + 63], 0x00FF00u);
+    EXPECT_EQ(shown[41 * 64 + 54], 0u);
+    EXPECT_EQ(shown[42 * 64 + 53], 0u);
+}
+
 TEST_F(GfxWindow, ScaledPresentAcceptsABitmapOfAnotherSize) {
     HostBitmap *b = AllocHostBitmap(16, 12);
     PresentWindowScaled(window, b, 0, 0, window->width, window->height);
