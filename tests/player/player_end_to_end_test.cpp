@@ -1,0 +1,164 @@
+// The real vistaloom executable, run as a user runs it.
+#include "tests/player/player_test_support.h"
+#include "tools/applet/link.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace {
+
+const char kPrintScript[] = "DebugPrint(\"hello\", 1 + 2)\nLocal x = 5\nDebugPrint(x * 2)\n";
+
+bool Contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
+
+void ExpectNoSanitizerReport(const std::string &err) {
+    EXPECT_FALSE(Contains(err, "Sanitizer")) << err;
+    EXPECT_FALSE(Contains(err, "runtime error")) << err;
+}
+
+TEST(PlayerEndToEnd, RunsAnAppletFromAFile) {
+    ScratchDirectory dir;
+    WriteBytes(dir.File("demo.vla"), CompileToApplet(kPrintScript, "demo.vls", dir.path));
+    PlayerRun run = RunPlayer({"-debugdevice", "@stdout", "demo.vla"}, dir.path);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "hello 3\n10\n");
+    ExpectNoSanitizerReport(run.err);
+}
+
+TEST(PlayerEndToEnd, RunsAnAppendedCopyWithItsLinkedFiles) {
+    ScratchDirectory dir;
+    WriteText(dir.File("data.txt"), "linked line\n");
+    std::string script = "@LINKFILE \"data.txt\"\n@FILE 1, \"data.txt\"\nDebugPrint(ReadLine(1))\nDebugPrint(\"done\")\n";
+    std::vector<uint8_t> applet = CompileToApplet(script, "linked.vls", dir.path);
+    std::vector<uint8_t> program;
+    std::string error;
+    ASSERT_TRUE(LinkApplet(ReadBytes(VL_PLAYER_PATH), applet, program, error)) << error;
+    WriteBytes(dir.File("program"), program);
+    chmod(dir.File("program").c_str(), 0755);
+    std::filesystem::remove(dir.File("data.txt")); // only the linked copy is left
+    PlayerRun run = RunProgramCapture(dir.File("program"), {"-quiet", "--debugdevice=@stdout"}, dir.path);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "linked line\ndone\n");
+    ExpectNoSanitizerReport(run.err);
+}
+
+TEST(PlayerEndToEnd, RunsACompressedAppletAndLeavesNoTemporaryFile) {
+    ScratchDirectory dir;
+    std::filesystem::create_directory(dir.File("tmp"));
+    WriteBytes(dir.File("demo.vlz"), CompileToApplet(kPrintScript, "demo.vls", dir.path, true));
+    PlayerRun run = RunPlayer({"-DebugDevice", "@stdout", "demo.vlz"}, dir.path, {"TMPDIR=" + dir.File("tmp")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "hello 3\n10\n");
+    EXPECT_TRUE(std::filesystem::is_empty(dir.File("tmp")));
+}
+
+TEST(PlayerEndToEnd, NonAppletGives1211) {
+    ScratchDirectory dir;
+    WriteText(dir.File("readme.txt"), "not an applet at all");
+    PlayerRun run = RunPlayer({"readme.txt"}, dir.path);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(Contains(run.err, "readme.txt is no Vistaloom applet!")) << run.err;
+}
+
+TEST(PlayerEndToEnd, CompileOptionGives1212) {
+    ScratchDirectory dir;
+    WriteText(dir.File("script.vls"), kPrintScript);
+    PlayerRun run = RunPlayer({"-compile", "script.vls"}, dir.path);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(Contains(run.err, "Compilation is not possible with VistaloomPlayer!")) << run.err;
+}
+
+TEST(PlayerEndToEnd, ScriptErrorIsReportedAsFileLineMessage) {
+    ScratchDirectory dir;
+    WriteBytes(dir.File("err.vla"), CompileToApplet("DebugPrint(\"a\")\n\nx = Nil + 1\n", "err.vls", dir.path));
+    PlayerRun run = RunPlayer({"-debugdevice", "@stdout", "err.vla"}, dir.path);
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_EQ(run.out, "a\n");
+    EXPECT_EQ(run.err.rfind("err.vls:3: ", 0), 0u) << run.err;
+    EXPECT_EQ(run.err.back(), '\n');
+}
+
+TEST(PlayerEndToEnd, EndIsNotReportedAndExitsWithZero) {
+    ScratchDirectory dir;
+    WriteBytes(dir.File("end.vla"),
+               CompileToApplet("DebugPrint(\"before\")\nEnd()\nDebugPrint(\"after\")\n", "end.vls", dir.path));
+    PlayerRun run = RunPlayer({"-debugdevice", "@stdout", "end.vla"}, dir.path);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "before\n");
+    EXPECT_EQ(run.err, "");
+}
+
+TEST(PlayerEndToEnd, LibrariesRegisterAndFreeInTheFixedOrders) {
+    ScratchDirectory dir;
+    WriteBytes(dir.File("empty.vla"), CompileToApplet("x = 1\n", "empty.vls", dir.path));
+    PlayerRun run = RunPlayer({"-debugdevice", "@stdout", "empty.vla"}, dir.path, {"VL_TRACE_LIBRARIES=1"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    std::string expected;
+    for (const char *name : {"string", "math", "graphics", "draw", "moveobject", "dos", "event", "system", "layers",
+                             "text", "anim", "display", "sound", "brush", "bgpic", "transitionfx", "sprite",
+                             "memblock", "arexx"})
+        expected += std::string("register ") + name + "\n";
+    for (const char *name : {"display", "graphics", "draw", "brush", "bgpic", "sprite", "system", "text", "anim",
+                             "layers", "dos", "memblock", "arexx", "event", "string", "math", "moveobject",
+                             "transitionfx", "sound"})
+        expected += std::string("free ") + name + "\n";
+    EXPECT_EQ(run.out, expected);
+}
+
+TEST(PlayerEndToEnd, TruncatedAppletsAreRefusedCleanly) {
+    ScratchDirectory dir;
+    std::vector<uint8_t> applet = CompileToApplet(kPrintScript, "demo.vls", dir.path);
+    for (size_t length : {size_t(2), applet.size() / 2, applet.size() - 1}) {
+        WriteBytes(dir.File("cut.vla"), std::vector<uint8_t>(applet.begin(), applet.begin() + static_cast<long>(length)));
+        PlayerRun run = RunPlayer({"cut.vla"}, dir.path);
+        EXPECT_EQ(run.exitCode, 1) << length;
+        EXPECT_TRUE(Contains(run.err, "cut.vla is no Vistaloom applet!")) << run.err;
+        ExpectNoSanitizerReport(run.err);
+    }
+}
+
+TEST(PlayerEndToEnd, DebugDeviceFileReceivesTheOutput) {
+    ScratchDirectory dir;
+    WriteBytes(dir.File("demo.vla"), CompileToApplet(kPrintScript, "demo.vls", dir.path));
+    PlayerRun run = RunPlayer({"-debugdevice", "log.txt", "demo.vla"}, dir.path);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    std::vector<uint8_t> log = ReadBytes(dir.File("log.txt"));
+    EXPECT_EQ(std::string(log.begin(), log.end()), "hello 3\n10\n");
+}
+
+TEST(PlayerEndToEnd, UnknownOptionExitsWithTwo) {
+    ScratchDirectory dir;
+    PlayerRun run = RunPlayer({"-windowed", "demo.vla"}, dir.path);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(Contains(run.err, "unknown option \"-windowed\"")) << run.err;
+}
+
+TEST(PlayerEndToEnd, HelpListsTheOptions) {
+    ScratchDirectory dir;
+    PlayerRun run = RunPlayer({"--help"}, dir.path);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(Contains(run.out, "-DEBUGDEVICE VALUE")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "-MASTERVOLUME VALUE"));
+}
+
+TEST(PlayerEndToEnd, MissingAppletFileIsReported) {
+    ScratchDirectory dir;
+    PlayerRun run = RunPlayer({"nothere.vla"}, dir.path);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(Contains(run.err, "Cannot read file nothere.vla !")) << run.err;
+}
+
+TEST(PlayerEndToEnd, PreloadOfAMissingResourceStopsWithAnError) {
+    ScratchDirectory dir;
+    WriteBytes(dir.File("pre.vla"),
+               CompileToApplet("@BRUSH 1, \"missing-brush.png\"\nDebugPrint(\"ran\")\n", "pre.vls", dir.path));
+    PlayerRun run = RunPlayer({"-debugdevice", "@stdout", "pre.vla"}, dir.path);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(Contains(run.err, "rush")) << run.err; // LoadBrush not there yet, or the missing file
+}
+
+} // namespace
