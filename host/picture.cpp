@@ -75,7 +75,7 @@ int LoadPicture(const char *name, int loadAlpha, uint32_t **outPixels, AlphaPlan
             return kErrPictureCannotRead;
         SeekVirtualFile(file.get(), 0, kSeekFromStart);
         DecodedImage image;
-        r = DecodeImageSDL(file.get(), &image);
+        r = DecodeImageSDL(file.get(), &image, name);
         if (r == kDecodeUnknownFormat) return kErrPictureUnknownFormat;
         if (r != 0) return kErrPictureCannotRead;
         w = image.width, h = image.height, transparent = image.transparent;

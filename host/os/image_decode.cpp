@@ -79,17 +79,26 @@ void FromIndexed(SDL_Surface *s, DecodedImage *out) {
     }
 }
 
+bool TgaName(const char *name) {
+    size_t n = name ? SDL_strlen(name) : 0;
+    return n >= 4 && SDL_strcasecmp(name + n - 4, ".tga") == 0;
+}
+
 } // namespace
 
-int DecodeImageSDL(VirtualFile *file, DecodedImage *out) {
+int DecodeImageSDL(VirtualFile *file, DecodedImage *out, const char *nameHint) {
     *out = DecodedImage{};
     SDL_RWops *rw = RWFromVirtualFile(file);
     if (!rw) return kDecodeFailed;
+    bool tga = false;
     if (!Recognised(rw)) {
-        SDL_RWclose(rw);
-        return kDecodeUnknownFormat;
+        tga = TgaName(nameHint);
+        if (!tga) {
+            SDL_RWclose(rw);
+            return kDecodeUnknownFormat;
+        }
     }
-    SDL_Surface *surface = IMG_Load_RW(rw, 0);
+    SDL_Surface *surface = tga ? IMG_LoadTyped_RW(rw, 0, "TGA") : IMG_Load_RW(rw, 0);
     SDL_RWclose(rw);
     if (!surface) return kDecodeFailed;
     int result = 0;

@@ -17,5 +17,6 @@ struct DecodedImage {
 constexpr int kDecodeUnknownFormat = -1; // no reader recognises the data
 constexpr int kDecodeFailed = -2;        // recognised but unreadable (truncated, corrupt, too large)
 
-// Decodes the file from its current position. 0 or one of the codes above; the file stays open.
-int DecodeImageSDL(VirtualFile *file, DecodedImage *out);
+// Decodes the file from its current position. 0 or one of the codes above; the file stays open. TGA files carry no
+// magic, so a name ending in ".tga" lets the TGA reader try data that no other reader recognises.
+int DecodeImageSDL(VirtualFile *file, DecodedImage *out, const char *nameHint = nullptr);

@@ -281,6 +281,19 @@ TEST(GfxPicture, OversizePictureIsRefusedWithoutCrashing) {
     EXPECT_EQ(l.result, kErrPictureCannotRead);
 }
 
+TEST(GfxPicture, TgaIsTakenByItsName) {
+    // 2 x 1 uncompressed 24-bit TGA, bottom-up: blue-green-red byte order.
+    Bytes tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 24, 0, 0x30, 0x20, 0x10, 0xFF, 0xFF, 0xFF};
+    Loaded l;
+    Load(WriteFixture("pic.tga", tga), 0, &l);
+    ASSERT_EQ(l.result, 0);
+    EXPECT_EQ(l.pixels[0], 0x102030u);
+    EXPECT_EQ(l.pixels[1], 0xFFFFFFu);
+    Loaded unnamed;
+    Load(WriteFixture("pic.bin", tga), 0, &unnamed);
+    EXPECT_EQ(unnamed.result, 1358);
+}
+
 TEST(GfxPicture, UnknownFormatIs1358) {
     std::string path = WriteFixture("noise.bin", Bytes(300, 0x42));
     Loaded l;
