@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -75,7 +76,10 @@ int LoadPicture(const char *name, int loadAlpha, uint32_t **outPixels, AlphaPlan
             return kErrPictureCannotRead;
         SeekVirtualFile(file.get(), 0, kSeekFromStart);
         DecodedImage image;
-        r = DecodeImageSDL(file.get(), &image, name);
+        // A linked file's own name (inside a ":::chunk" name) tells its type.
+        ChunkNameParts chunk;
+        std::string hint = ParseChunkName(name, &chunk) ? chunk.name : name;
+        r = DecodeImageSDL(file.get(), &image, hint.c_str());
         if (r == kDecodeUnknownFormat) return kErrPictureUnknownFormat;
         if (r != 0) return kErrPictureCannotRead;
         w = image.width, h = image.height, transparent = image.transparent;

@@ -290,8 +290,12 @@ TEST(GfxPicture, TgaIsTakenByItsName) {
     EXPECT_EQ(l.pixels[0], 0x102030u);
     EXPECT_EQ(l.pixels[1], 0xFFFFFFu);
     Loaded unnamed;
-    Load(WriteFixture("pic.bin", tga), 0, &unnamed);
+    std::string container = WriteFixture("pic.bin", tga);
+    Load(container, 0, &unnamed);
     EXPECT_EQ(unnamed.result, 1358);
+    Loaded linked;
+    Load(":::chunk0:" + std::to_string(tga.size()) + "*linked.TGA/" + container, 0, &linked);
+    EXPECT_EQ(linked.result, 0);
 }
 
 TEST(GfxPicture, UnknownFormatIs1358) {
