@@ -12,7 +12,9 @@
 //
 // Registers R(0..maxStack-1) are the function's frame: the parameters come first, in order. A register not
 // written since the call started holds an unspecified value (never a dangling one): a compiler emits LOADNIL for
-// a local declared without a value.
+// a local declared without a value. A call (CALL, TAILCALL, TFORCALL, and the metamethods behind other
+// instructions, which use registers above maxStack) may use every register from its function slot upward as
+// scratch: no live local or pending temporary may sit above the registers a call is given.
 //
 // RK(x): when x < 256 it is register R(x), when x >= 256 it is constant K(x - 256). So only the first 256
 // constants can be RK operands; larger constant indices need LOADK first.
