@@ -1,5 +1,6 @@
 #include "runtime/app/startup.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +10,7 @@
 
 #include "host/clock.h"
 #include "host/debug_output.h"
+#include "host/path.h"
 #include "host/tasks.h"
 #include "runtime/app/applet_loader.h"
 #include "runtime/app/attributes.h"
@@ -87,6 +89,14 @@ void ApplyAppletSettings(const LoadedApplet &applet, DisplayConfig *display) {
         else if (key == "brushfile" && value.isString) display->backfill.brushFile = value.text;
         else if (key == "covertitlebar") display->backfill.coverTitleBar = n;
     }
+}
+
+std::string DirectoryOf(const std::string &path) {
+    char resolved[PATH_MAX];
+    std::string full = realpath(path.c_str(), resolved) ? resolved : path;
+    size_t slash = full.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : full.substr(0, slash);
 }
 
 bool TraceLibraries() { return getenv("VL_TRACE_LIBRARIES") != nullptr; }
@@ -189,6 +199,9 @@ int ProgramMain(int argc, char **argv, std::span<const LibraryDescriptor> librar
     if (!code) {
         startup->isApplet = 1;
         CopyPath(startup->scriptPath, appletPath);
+        // An applet beside its data is the program here: PROGDIR: names its directory, as it names a linked
+        // program's.
+        if (appended < 0) SetAssign("PROGDIR", DirectoryOf(appletPath).c_str());
         ApplyAppletSettings(applet, display.get());
         ApplyOptions(commandLine, startup.get(), display.get(), &message);
         code = InstallApplet(vm, &applet);

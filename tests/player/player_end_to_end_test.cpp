@@ -54,6 +54,17 @@ TEST(PlayerEndToEnd, RunsACompressedAppletAndLeavesNoTemporaryFile) {
     EXPECT_TRUE(std::filesystem::is_empty(dir.File("tmp")));
 }
 
+TEST(PlayerEndToEnd, ProgDirIsTheAppletsDirectory) {
+    ScratchDirectory dir;
+    std::filesystem::create_directory(dir.File("game"));
+    WriteText(dir.File("game/level.txt"), "level one\n");
+    WriteBytes(dir.File("game/game.vla"),
+               CompileToApplet("OpenFile(1, \"PROGDIR:level.txt\")\nDebugPrint(ReadLine(1))\n", "game.vls", dir.path));
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "game/game.vla"}, dir.path);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "level one\n");
+}
+
 TEST(PlayerEndToEnd, NonAppletGives1211) {
     ScratchDirectory dir;
     WriteText(dir.File("readme.txt"), "not an applet at all");
