@@ -123,6 +123,13 @@ std::string Lower(std::string text) {
     return text;
 }
 
+// A numeric key as the VM writes numbers; a damaged file may hold any double here, NaN included.
+std::string NumberKey(double number) {
+    char text[32];
+    FormatNumber(number, text, sizeof text);
+    return text;
+}
+
 bool ParseDisplaySettings(PayloadReader &reader, LoadedApplet *out) {
     if (reader.U8() != kAppletValueTable) return false;
     uint32_t count = reader.U32();
@@ -133,7 +140,7 @@ bool ParseDisplaySettings(PayloadReader &reader, LoadedApplet *out) {
         if (!reader.Value(&key) || !reader.Value(&value)) return false;
         std::string name;
         if (key.type == kAppletValueString) name = Lower(key.text);
-        else if (key.type == kAppletValueNumber) name = std::to_string(static_cast<long long>(key.number));
+        else if (key.type == kAppletValueNumber) name = NumberKey(key.number);
         else return false;
         if (value.type == kAppletValueNil) continue;
         out->displaySettings.emplace_back(name, ToSetting(value));

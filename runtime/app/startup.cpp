@@ -79,8 +79,8 @@ void ApplyAppletSettings(const LoadedApplet &applet, DisplayConfig *display) {
         else if (key == "screendepth") display->screenDepth = n;
         else if (key == "iconlabel" && value.isString) display->iconLabel = value.text;
         else if (key == "backfill") display->backfill.type = value.isString ? BackfillTypeByName(value.text.c_str()) : n;
-        else if (key == "startcolor") display->backfill.startColor = static_cast<uint32_t>(value.number);
-        else if (key == "endcolor") display->backfill.endColor = static_cast<uint32_t>(value.number);
+        else if (key == "startcolor") display->backfill.startColor = NumberToUnsigned(value.number);
+        else if (key == "endcolor") display->backfill.endColor = NumberToUnsigned(value.number);
         else if (key == "picxpos") display->backfill.pictureX = n;
         else if (key == "picypos") display->backfill.pictureY = n;
         else if (key == "brush") display->backfill.brushNumber = n;

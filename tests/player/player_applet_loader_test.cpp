@@ -151,6 +151,21 @@ TEST(AppletLoader, AppletWithoutAScriptChunkIsRefused) {
     else EXPECT_EQ(result, kErrNotAnApplet);
 }
 
+TEST(AppletLoader, OddNumbersInDisplaySettingsAreHarmless) {
+    ScratchDirectory dir;
+    AppletContents contents = SampleContents();
+    contents.displaySettings.table = {{Number(0.0 / 0.0), Number(1)}, {Number(1e300), Number(-1e300)},
+                                      {Text("startcolor"), Number(1e20)}};
+    std::vector<uint8_t> bytes;
+    std::string error;
+    ASSERT_TRUE(WriteApplet(contents, bytes, error)) << error;
+    WriteBytes(dir.File("odd.vla"), bytes);
+    LoadedApplet applet;
+    ASSERT_EQ(ReadAppletRecords(dir.File("odd.vla").c_str(), 0, nullptr, &applet), 0);
+    ASSERT_EQ(applet.displaySettings.size(), 3u);
+    EXPECT_EQ(applet.displaySettings[1].first, "1e+300");
+}
+
 TEST(AppletLoader, UnknownRecordTagsAreSkipped) {
     ScratchDirectory dir;
     std::vector<uint8_t> bytes = SampleApplet();
