@@ -47,6 +47,38 @@ void TransformedBounds(int32_t x, int32_t y, int32_t width, int32_t height, cons
     *outHeight = ExtentSize(y0, y1);
 }
 
+// Nearest-pixel rendering with the layout known at compile time; positions step along the row.
+template <class F>
+static void TransformNearest(const PixelBuffer &src, int32_t sx, int32_t sy, int32_t width, int32_t height,
+                             const PlaneBuffer &sm, const AlphaPlane *alpha, const PixelBuffer &dst, AlphaPlane *a,
+                             MaskPlane *m, const double inv[4], double ox, double oy) {
+    for (int32_t j = 0; j < dst.height; ++j) {
+        const double dy = oy + j + 0.5;
+        // 16.16 fixed point: a 32768-pixel row drifts by at most half a 65536th per step, far below a pixel.
+        const int64_t rowX = std::llround((inv[0] * (ox + 0.5) + inv[1] * dy) * 65536.0);
+        const int64_t rowY = std::llround((inv[2] * (ox + 0.5) + inv[3] * dy) * 65536.0);
+        const int64_t stepX = std::llround(inv[0] * 65536.0), stepY = std::llround(inv[2] * 65536.0);
+        uint8_t *out = dst.Row(j);
+        uint8_t *alphaRow = a ? a->bytes + ptrdiff_t(j) * a->bytesPerRow : nullptr;
+        uint8_t *maskRow = m ? m->bits + ptrdiff_t(j) * m->bytesPerRow : nullptr;
+        for (int32_t i = 0; i < dst.width; ++i) {
+            const int64_t fx = (rowX + i * stepX) >> 16, fy = (rowY + i * stepY) >> 16;
+            if (fx < 0 || fy < 0 || fx >= width || fy >= height) continue;
+            const int32_t px = int32_t(fx), py = int32_t(fy);
+            const int32_t qx = sx + px, qy = sy + py;
+            if (sm.data && (qx >= sm.pitch * 8 || qy >= sm.height || !MaskBit(sm.Row(qy), qx))) continue;
+            unsigned v = 255;
+            if (alpha) {
+                v = (qx < alpha->width && qy < alpha->height) ? alpha->bytes[ptrdiff_t(qy) * alpha->bytesPerRow + qx] : 0;
+                if (!v) continue;
+            }
+            F::Store(out + i * F::kBytes, F::Load(src.At(qx, qy)));
+            if (alphaRow) alphaRow[i] = uint8_t(v);
+            else SetMaskBit(maskRow, i, true);
+        }
+    }
+}
+
 int TransformImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane *alpha, int32_t sx, int32_t sy,
                    int32_t width, int32_t height, const double matrix[4], bool smooth, HostBitmap **outBitmap,
                    MaskPlane **outMask, AlphaPlane **outAlpha, int32_t *outWidth, int32_t *outHeight) {
@@ -88,7 +120,13 @@ int TransformImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaP
         if (alpha) return (px < alpha->width && py < alpha->height) ? alpha->bytes[ptrdiff_t(py) * alpha->bytesPerRow + px] : 0;
         return 255;
     };
-    for (int32_t j = 0; j < h; ++j) {
+    if (!smooth && src.bytesPerPixel == dst.bytesPerPixel) {
+        const double inv[4] = {ia, ib, ic, id};
+        DispatchFormat(src.bytesPerPixel, [&](auto format) {
+            TransformNearest<decltype(format)>(src, sx, sy, width, height, sm, alpha, dst, a, m, inv, ox, oy);
+        });
+    }
+    for (int32_t j = 0; j < h && (smooth || src.bytesPerPixel != dst.bytesPerPixel); ++j) {
         for (int32_t i = 0; i < w; ++i) {
             const double dxp = ox + i + 0.5, dyp = oy + j + 0.5;
             const double fx = ia * dxp + ib * dyp - 0.5, fy = ic * dxp + id * dyp - 0.5; // source pixel centres
