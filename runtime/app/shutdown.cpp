@@ -1,5 +1,6 @@
 #include "runtime/app/shutdown.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -48,6 +49,8 @@ void WriteFinalReport(const std::string &report) {
 
 int ShutdownProgram(ShutdownState *state) {
     StopAllSounds();
+    std::span<const LibraryDescriptor> all = state->libraries;
+    state->libraries = all.first(std::min(state->registered, all.size()));
     for (const char *name : kLibraryFreeOrder) {
         if (strcmp(name, "sound") == 0) continue;
         for (const LibraryDescriptor &library : state->libraries)
@@ -64,6 +67,7 @@ int ShutdownProgram(ShutdownState *state) {
         soundFreed = library.freeAll != nullptr;
     }
     if (!soundFreed) FreeAllSounds(); // the sound library's free-all closes the audio system itself
+    state->libraries = all;
 
     int exitCode = 0;
     if (state->errorCode && state->errorCode != kErrUserAbortCode) {

@@ -13,6 +13,7 @@
 struct ShutdownState {
     VMState *vm = nullptr;
     std::span<const LibraryDescriptor> libraries;
+    size_t registered = 0;   // how many of the libraries (from the first) registered: only those are freed
     int errorCode = 0;       // 0 for none
     std::string errorReport; // the formatted report ("file:line: message\n"), written after the free-alls
     std::string temporaryFile;

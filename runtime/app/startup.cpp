@@ -180,6 +180,7 @@ int ProgramMain(int argc, char **argv, std::span<const LibraryDescriptor> librar
     SetRegistryHandle(vm, kDisplayKey, display.get());
     for (const LibraryDescriptor &library : libraries) {
         code = RegisterLibrary(vm, library);
+        state.registered++; // a library that failed half-way may hold something: free it too
         if (code) {
             state.errorCode = code;
             state.errorReport = StartupReport(programName, code);

@@ -113,6 +113,7 @@ TEST(Shutdown, FreeAllFunctionsRunInTheFixedOrderWithSoundLast) {
     ShutdownState state;
     state.vm = NewVMState();
     state.libraries = libraries;
+    state.registered = 19;
     EXPECT_EQ(ShutdownProgram(&state), 0);
     std::vector<std::string> expected = {"display", "graphics", "draw",   "brush", "bgpic", "sprite", "system",
                                          "text",    "anim",     "layers", "dos",   "memblock", "arexx", "event",
