@@ -17,6 +17,9 @@ int PumpHostEvents(VMState *vm);
 // by a pushed SDL user event from any thread. -1 waits without limit.
 void WaitHostEvents(int64_t timeoutMs);
 void WakeHostWait();
+// Installs PumpHostEvents and the SDL wait into host/tasks.h (video start does it; tests that restored the
+// built-in pair call it again).
+void InstallHostWaitAndPump();
 
 // The current modifier keys (key-name qualifier bits, 0x80000000 always set).
 uint32_t ReadQualifierKeys();

@@ -188,6 +188,11 @@ void InstallHostWake() {
     uint32_t type = SDL_RegisterEvents(1);
     if (type == uint32_t(-1)) return; // the built-in wait stays: windows then answer at the next timer or signal
     wakeEventType = type;
+    InstallHostWaitAndPump();
+}
+
+void InstallHostWaitAndPump() {
+    if (!wakeEventType) return;
     SetPumpEventsFunction(PumpHostEvents);
     SetSystemWaitFunctions(WaitHostEvents, WakeHostWait);
 }

@@ -5,6 +5,7 @@
 #include "host/os/input_inject.h"
 #include "host/requester.h"
 #include "host/screen.h"
+#include "host/tasks.h"
 #include "host/virtual_file.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,12 @@ class GfxClipboard : public ::testing::Test {
     void SetUp() override {
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
         ASSERT_EQ(EnsureVideo(), 0);
+    }
+    void TearDown() override {
+        // Video start installed the SDL wait; later tests in this process expect the built-in one.
+        SetPumpEventsFunction(nullptr);
+        SetSystemWaitFunctions(nullptr, nullptr);
+        WaitSystemSignalsTimeout(0, 0);
     }
     std::string ReadText() {
         ClipboardData data;

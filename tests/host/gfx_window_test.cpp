@@ -22,7 +22,9 @@ class GfxWindow : public ::testing::Test {
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
         setenv("SDL_AUDIODRIVER", "dummy", 0);
         ASSERT_EQ(EnsureVideo(), 0);
+        InstallHostWaitAndPump();
         QuitRequested = 0;
+        escapeSwitch = GetSystemOption(10);
         SetPumpClock([] { return int64_t(123456789); });
         ASSERT_EQ(AllocHostWindow(display, &window), 0);
         window->x = 10, window->y = 20, window->width = 64, window->height = 48;
@@ -36,6 +38,11 @@ class GfxWindow : public ::testing::Test {
         Drain();
         SetPumpClock(nullptr);
         QuitRequested = 0;
+        SetSystemOption(0, 10, escapeSwitch);
+        // Leave the built-in wait and no pending signal to tests that follow in this process.
+        SetPumpEventsFunction(nullptr);
+        SetSystemWaitFunctions(nullptr, nullptr);
+        WaitSystemSignalsTimeout(0, 0);
     }
     std::vector<EventInfo> Drain() {
         PumpEvents(nullptr, 0);
@@ -54,6 +61,7 @@ class GfxWindow : public ::testing::Test {
     DisplayRecord *display = reinterpret_cast<DisplayRecord *>(&dummy);
     HostWindow *window = nullptr;
     bool closeWindowFlagOn = false;
+    int escapeSwitch = 0;
 };
 
 TEST_F(GfxWindow, OpensWithItsInnerSizeAndId) {
