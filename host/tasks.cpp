@@ -195,7 +195,7 @@ void SignalMainTask(uint32_t mask) {
     wakeFunction.load()();
 }
 
-int SignalsPending() { return (pendingSignals.load() & kStandardWaitSignals) ? 1 : 0; }
+uint32_t TakeSignals(uint32_t mask) { return pendingSignals.fetch_and(~mask) & mask; }
 
 void RaiseBreakSignal() {
     if (ctrlCQuits.load()) QuitRequested = 1;

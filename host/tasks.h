@@ -44,8 +44,9 @@ extern const int MainSignalBit;
 
 // Sets signal bits of the main task and wakes it; safe from any thread.
 void SignalMainTask(uint32_t mask);
-// Non-zero while a signal of the standard set waits to be taken (the line hook then pumps at once).
-int SignalsPending();
+// Takes (clears) and returns the pending bits of mask without waiting. The line hook takes kSignalEvent to pump
+// at once when another thread queued something.
+uint32_t TakeSignals(uint32_t mask);
 // A free signal bit for a library's own use (19..30), or -1 when none is left. FreeSignalBit returns it.
 int AllocSignalBit();
 void FreeSignalBit(int bit);

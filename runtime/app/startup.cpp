@@ -30,13 +30,14 @@ namespace {
 constexpr char kStartupKey[] = "clargs";
 constexpr char kDisplayKey[] = "displayconfig";
 
-// The host is drained at most once per millisecond from the line hook, sooner when another thread signalled;
-// in between only the quit flag is tested, so tight script loops stay cheap.
+// The host is drained at most once per millisecond from the line hook, sooner when another thread queued an
+// event; in between only the quit flag is tested, so tight script loops stay cheap. Only the event signal is
+// taken here: a bit that nobody waits for must not make every line pump.
 int64_t lastPump = 0;
 
 void PumpFromLineHook(VMState *vm) {
     int64_t now = MonotonicMicroseconds();
-    if (now - lastPump >= 1000 || SignalsPending()) {
+    if (now - lastPump >= 1000 || TakeSignals(kSignalEvent)) {
         lastPump = now;
         if (PumpEvents(vm, 0)) RaiseError(vm, kErrUserAbortCode);
     } else if (QuitRequested.load()) {

@@ -65,6 +65,13 @@ TEST_F(TasksTest, SignalsOutsideTheMaskStayPending) {
     FreeSignalBit(bit);
 }
 
+TEST_F(TasksTest, TakeSignalsClearsOnlyTheAskedBits) {
+    SignalMainTask(kSignalEvent | kSignalMain);
+    EXPECT_EQ(TakeSignals(kSignalEvent), kSignalEvent);
+    EXPECT_EQ(TakeSignals(kSignalEvent), 0u);
+    EXPECT_EQ(WaitSystemSignalsTimeout(0, 0), kSignalMain);
+}
+
 TEST_F(TasksTest, WaitReturnsWhenATimerFallsDueOnTheVirtualClock) {
     InstallVirtualClock(0);
     ASSERT_EQ(ControlTimerRequest(kTimerAddInterval, 7, 250), 0);
