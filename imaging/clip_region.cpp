@@ -123,13 +123,13 @@ ClipRegion *TransformClipRegion(const ClipRegion *region, const double transform
     }
     // Each new pixel centre mapped back about the anchor into the old shape.
     const double ax = anchorX * region->width, ay = anchorY * region->height;
-    const double ia = m[3] / det, ib = -m[1] / det, ic = -m[2] / det, id = m[0] / det;
+    const double ia = m[3] / det, ib = -m[2] / det, ic = -m[1] / det, id = m[0] / det;
     double minX = INFINITY, minY = INFINITY;
     const double cx[4] = {-ax, region->width - ax, -ax, region->width - ax};
     const double cy[4] = {-ay, -ay, region->height - ay, region->height - ay};
     for (int k = 0; k < 4; ++k) {
-        minX = std::fmin(minX, m[0] * cx[k] + m[1] * cy[k]);
-        minY = std::fmin(minY, m[2] * cx[k] + m[3] * cy[k]);
+        minX = std::fmin(minX, m[0] * cx[k] + m[2] * cy[k]);
+        minY = std::fmin(minY, m[1] * cx[k] + m[3] * cy[k]);
     }
     for (int32_t y = 0; y < out->height; ++y)
         for (int32_t x = 0; x < out->width; ++x) {

@@ -29,7 +29,7 @@ void FlushPendingClipRegions();
 void FreeAllClipRegions();
 // Frees the mask plane of an owned copy.
 void FreeClipRegionMask(ClipRegion *region);
-// A new owned region: the region's shape through matrix (a, b, c, d: x' = a x + b y, y' = c x + d y) about the
+// A new owned region: the region's shape through matrix (a, b, c, d: x' = a x + c y, y' = b x + d y) about the
 // anchor fractions of its rectangle; with displayScaled the matrix before display scaling is used instead of
 // transform. keep keeps the position of the anchor. Null when out of memory.
 ClipRegion *TransformClipRegion(const ClipRegion *region, const double transform[4], const double unscaled[4],

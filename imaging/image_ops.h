@@ -44,7 +44,8 @@ void TintPixelsGeneric(const PixelBuffer &b, int x, int y, int w, int h, uint32_
 int ApplyKeepAspectRatio(int32_t width, int32_t height, int32_t *newWidth, int32_t *newHeight);
 
 // ---- Affine transforms ---------------------------------------------------------------------------------------
-// matrix = {a, b, c, d}: x' = a x + b y, y' = c x + d y (y downwards).
+// matrix = {a, b, c, d}, the layout of DisplayTransform: a point (x, y) maps to (a x + c y, b x + d y), y growing
+// downwards.
 
 // The size of the transformed width x height rectangle's bounding box, at least 1 x 1.
 void ScaledImageSize(const double matrix[4], int32_t width, int32_t height, int32_t *outWidth, int32_t *outHeight);

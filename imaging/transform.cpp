@@ -12,7 +12,7 @@ static void TransformedExtent(const double m[4], double w, double h, double ox, 
     *minX = *minY = INFINITY;
     *maxX = *maxY = -INFINITY;
     for (int k = 0; k < 4; ++k) {
-        double x = m[0] * xs[k] + m[1] * ys[k], y = m[2] * xs[k] + m[3] * ys[k];
+        double x = m[0] * xs[k] + m[2] * ys[k], y = m[1] * xs[k] + m[3] * ys[k];
         *minX = std::min(*minX, x);
         *maxX = std::max(*maxX, x);
         *minY = std::min(*minY, y);
@@ -93,7 +93,7 @@ int TransformImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaP
     const double det = matrix[0] * matrix[3] - matrix[1] * matrix[2];
     if (width <= 0 || height <= 0 || std::fabs(det) < 1e-12 || !std::isfinite(det)) return kErrWrongUsage;
     // Inverse matrix: destination offsets back to source positions.
-    const double ia = matrix[3] / det, ib = -matrix[1] / det, ic = -matrix[2] / det, id = matrix[0] / det;
+    const double ia = matrix[3] / det, ib = -matrix[2] / det, ic = -matrix[1] / det, id = matrix[0] / det;
     double x0, y0, x1, y1;
     TransformedExtent(matrix, width, height, 0, 0, &x0, &y0, &x1, &y1);
     const int32_t w = ExtentSize(x0, x1), h = ExtentSize(y0, y1);

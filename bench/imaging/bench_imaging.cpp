@@ -91,7 +91,7 @@ void BM_ScaleSmooth640x480To1920x1080(benchmark::State &state) {
 
 void BM_Rotate30Degrees512(benchmark::State &state) {
     HostBitmap *src = RandomBitmap(512, 512, 6);
-    const double a = M_PI / 6, m[4] = {std::cos(a), -std::sin(a), std::sin(a), std::cos(a)};
+    const double a = M_PI / 6, m[4] = {std::cos(a), std::sin(a), -std::sin(a), std::cos(a)};
     int32_t w = 0, h = 0;
     ScaledImageSize(m, 512, 512, &w, &h);
     for (auto _ : state) {

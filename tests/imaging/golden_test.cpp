@@ -55,7 +55,7 @@ TEST(Golden, RotatedBrushOverABackground) {
             HostBitmapRow32(brush, y)[x] = (x / 4) % 2 ? 0x00FFD000 : 0x000030C0;
             alpha->bytes[y * alpha->bytesPerRow + x] = (x >= 9 && x < 15 && y >= 5 && y < 11) ? 0 : 255;
         }
-    const double a = M_PI / 6, m[4] = {std::cos(a), -std::sin(a), std::sin(a), std::cos(a)};
+    const double a = M_PI / 6, m[4] = {std::cos(a), std::sin(a), -std::sin(a), std::cos(a)};
     ImageTriple src{brush, nullptr, alpha, 24, 16}, out;
     ASSERT_EQ(ApplyImageTransform(src, m, true, &out), 0);
     HostBitmap *bg = AllocHostBitmap(40, 40);

@@ -104,7 +104,7 @@ TEST(CopyImage, AnEmptyRectangleIsAnErrorWithNothingReturned) {
 }
 
 // ---- Transforms ----------------------------------------------------------------------------------------------
-const double kRotate90[4] = {std::cos(M_PI / 2), -std::sin(M_PI / 2), std::sin(M_PI / 2), std::cos(M_PI / 2)};
+const double kRotate90[4] = {std::cos(M_PI / 2), std::sin(M_PI / 2), -std::sin(M_PI / 2), std::cos(M_PI / 2)};
 
 TEST(ApplyImageTransform, QuarterTurnMovesAMarkedPixel) {
     Triple in;
@@ -125,7 +125,7 @@ TEST(ApplyImageTransform, AlphaSourcesGiveAlphaWithTransparentCorners) {
     in.bitmap = AllocHostBitmap(8, 8);
     in.alpha = AllocAlphaPlane(8, 8, false);
     for (int i = 0; i < in.alpha->bytesPerRow * 8; ++i) in.alpha->bytes[i] = 255;
-    const double a = M_PI / 4, m[4] = {std::cos(a), -std::sin(a), std::sin(a), std::cos(a)};
+    const double a = M_PI / 4, m[4] = {std::cos(a), std::sin(a), -std::sin(a), std::cos(a)};
     ImageTriple src{in.bitmap, nullptr, in.alpha, 8, 8}, out;
     ASSERT_EQ(ApplyImageTransform(src, m, true, &out), 0);
     ASSERT_NE(out.alpha, nullptr);
@@ -162,7 +162,7 @@ TEST(TransformedBounds, AnchorAtTheTopLeftKeepsThatCornerFixed) {
 }
 
 TEST(ScaledImageSize, ThirtyDegreesGrowsTheBoxAndTinyScalesStayOnePixel) {
-    const double a = M_PI / 6, m[4] = {std::cos(a), -std::sin(a), std::sin(a), std::cos(a)};
+    const double a = M_PI / 6, m[4] = {std::cos(a), std::sin(a), -std::sin(a), std::cos(a)};
     int32_t w, h;
     ScaledImageSize(m, 100, 50, &w, &h);
     EXPECT_EQ(w, int(std::ceil(100 * std::cos(a) + 50 * std::sin(a) - 1e-6)));
@@ -237,24 +237,24 @@ TEST(TransformImage, SteppedNearestSamplingMatchesDirectMapping) {
     HostBitmap *src = AllocHostBitmap(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) HostBitmapRow32(src, y)[x] = uint32_t(y * 256 + x + 1);
-    const double a = 0.5236, m[4] = {std::cos(a), -std::sin(a), std::sin(a), std::cos(a)};
+    const double a = 0.5236, m[4] = {std::cos(a), std::sin(a), -std::sin(a), std::cos(a)};
     HostBitmap *out = nullptr;
     MaskPlane *mask = nullptr;
     int32_t ow, oh;
     ASSERT_EQ(TransformImage(src, nullptr, nullptr, 0, 0, w, h, m, false, &out, &mask, nullptr, &ow, &oh), 0);
     double x0 = 1e9, y0 = 1e9, x1 = -1e9, y1 = -1e9;
     for (auto [cx, cy] : {std::pair{0.0, 0.0}, {double(w), 0.0}, {0.0, double(h)}, {double(w), double(h)}}) {
-        x0 = std::min(x0, m[0] * cx + m[1] * cy);
-        x1 = std::max(x1, m[0] * cx + m[1] * cy);
-        y0 = std::min(y0, m[2] * cx + m[3] * cy);
-        y1 = std::max(y1, m[2] * cx + m[3] * cy);
+        x0 = std::min(x0, m[0] * cx + m[2] * cy);
+        x1 = std::max(x1, m[0] * cx + m[2] * cy);
+        y0 = std::min(y0, m[1] * cx + m[3] * cy);
+        y1 = std::max(y1, m[1] * cx + m[3] * cy);
     }
     const double ox = (x0 + x1 - ow) / 2, oy = (y0 + y1 - oh) / 2, det = m[0] * m[3] - m[1] * m[2];
     int inside = 0;
     for (int j = 0; j < oh; ++j)
         for (int i = 0; i < ow; ++i) {
             const double dx = ox + i + 0.5, dy = oy + j + 0.5;
-            const double fx = (m[3] * dx - m[1] * dy) / det, fy = (-m[2] * dx + m[0] * dy) / det;
+            const double fx = (m[3] * dx - m[2] * dy) / det, fy = (-m[1] * dx + m[0] * dy) / det;
             auto nearEdge = [](double v) { return std::fabs(v - std::round(v)) < 0.01; };
             if (nearEdge(fx) || nearEdge(fy)) continue;
             const int px = int(std::floor(fx)), py = int(std::floor(fy));
