@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -204,6 +205,78 @@ TEST(BrokenSource, RandomEditsOfTheScriptCorpusAreHandled) {
             }
         }
         ExpectSoundOutcome(source);
+    }
+}
+
+} // namespace
+
+namespace {
+
+// A random expression over a, b, c with its value computed by the language's rules, to check the compiled
+// code's jump lists against.
+struct RandomExpr {
+    std::string text;
+    std::function<double(const double *)> value;
+};
+
+double Truth(double v) { return v != 0; }
+
+RandomExpr MakeRandomExpr(std::mt19937 &random, int depth) {
+    if (depth == 0 || random() % 4 == 0) {
+        int pick = int(random() % 5);
+        if (pick < 3) {
+            std::string name(1, char('a' + pick));
+            return {name, [pick](const double *v) { return v[pick]; }};
+        }
+        double constant = double(random() % 3);
+        return {std::to_string(int(constant)), [constant](const double *) { return constant; }};
+    }
+    RandomExpr l = MakeRandomExpr(random, depth - 1);
+    if (random() % 6 == 0)
+        return {"Not (" + l.text + ")", [l](const double *v) { return Truth(l.value(v)) ? 0.0 : 1.0; }};
+    RandomExpr r = MakeRandomExpr(random, depth - 1);
+    static const char *ops[] = {"And", "Or", "==", "<>", "<", "<=", ">", ">=", "+", "-"};
+    int op = int(random() % 10);
+    std::string text = "(" + l.text + " " + ops[op] + " " + r.text + ")";
+    auto lv = l.value, rv = r.value;
+    std::function<double(const double *)> f;
+    switch (op) {
+    case 0: f = [lv, rv](const double *v) { double x = lv(v); return Truth(x) ? rv(v) : x; }; break;
+    case 1: f = [lv, rv](const double *v) { double x = lv(v); return Truth(x) ? x : rv(v); }; break;
+    case 2: f = [lv, rv](const double *v) { return double(lv(v) == rv(v)); }; break;
+    case 3: f = [lv, rv](const double *v) { return double(lv(v) != rv(v)); }; break;
+    case 4: f = [lv, rv](const double *v) { return double(lv(v) < rv(v)); }; break;
+    case 5: f = [lv, rv](const double *v) { return double(lv(v) <= rv(v)); }; break;
+    case 6: f = [lv, rv](const double *v) { return double(lv(v) > rv(v)); }; break;
+    case 7: f = [lv, rv](const double *v) { return double(lv(v) >= rv(v)); }; break;
+    case 8: f = [lv, rv](const double *v) { return lv(v) + rv(v); }; break;
+    default: f = [lv, rv](const double *v) { return lv(v) - rv(v); }; break;
+    }
+    return {text, f};
+}
+
+TEST(CompileRun, RandomConditionsMatchTheLanguageRules) {
+    std::mt19937 random(2024);
+    for (int round = 0; round < 150; ++round) {
+        RandomExpr e = MakeRandomExpr(random, 4);
+        std::string source = "result = \"\"\nFor a = 0 To 2\nFor b = 0 To 2\nFor c = 0 To 2\n"
+                             "  result = result .. " + e.text + " .. \",\"\n"
+                             "  If " + e.text + " Then result = result .. \"T\" Else result = result .. \"F\" EndIf\n"
+                             "  Local x = Not " + e.text + "\n"
+                             "  While " + e.text + " And x == 0\n x = 1\n result = result .. \"W\"\n Wend\n"
+                             "Next\nNext\nNext\n";
+        std::string expected;
+        for (int a = 0; a <= 2; ++a)
+            for (int b = 0; b <= 2; ++b)
+                for (int c = 0; c <= 2; ++c) {
+                    double v[3] = {double(a), double(b), double(c)};
+                    double value = e.value(v);
+                    char number[32];
+                    std::snprintf(number, sizeof number, "%.14g", value);
+                    expected += std::string(number) + "," + (Truth(value) ? "T" : "F");
+                    if (Truth(value)) expected += "W";
+                }
+        ASSERT_EQ(RunSource(source), expected) << e.text;
     }
 }
 
