@@ -44,6 +44,23 @@ TEST(PlayerEndToEnd, RunsAnAppendedCopyWithItsLinkedFiles) {
     ExpectNoSanitizerReport(run.err);
 }
 
+TEST(PlayerEndToEnd, RunsAnAppendedCompressedAppletWithItsLinkedFiles) {
+    ScratchDirectory dir;
+    std::filesystem::create_directory(dir.File("tmp"));
+    WriteText(dir.File("data.txt"), "packed line\n");
+    std::string script = "@LINKFILE \"data.txt\"\nOpenFile(1, \"data.txt\")\nDebugPrint(ReadLine(1))\n";
+    std::vector<uint8_t> program;
+    std::string error;
+    ASSERT_TRUE(LinkApplet(ReadBytes(VL_PLAYER_PATH), CompileToApplet(script, "z.vls", dir.path, true), program, error));
+    WriteBytes(dir.File("program"), program);
+    chmod(dir.File("program").c_str(), 0755);
+    std::filesystem::remove(dir.File("data.txt"));
+    PlayerRun run = RunProgramCapture(dir.File("program"), {"-quiet"}, dir.path, {"TMPDIR=" + dir.File("tmp")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "packed line\n");
+    EXPECT_TRUE(std::filesystem::is_empty(dir.File("tmp")));
+}
+
 TEST(PlayerEndToEnd, RunsACompressedAppletAndLeavesNoTemporaryFile) {
     ScratchDirectory dir;
     std::filesystem::create_directory(dir.File("tmp"));
