@@ -51,6 +51,9 @@ struct HostWindow {
     int64_t lastMouseMoveMicros = 0; // event clock
     int32_t mouseX = 0, mouseY = 0;  // inside the window
     std::vector<std::string> pendingDrops;
+    // What the queue was last told, so a change made here and echoed by the window system is queued once.
+    int32_t reportedX = 0, reportedY = 0, reportedWidth = 0, reportedHeight = 0;
+    bool reportedShown = false;
     WindowOs *os = nullptr;
 };
 
@@ -62,6 +65,8 @@ void FreeHostWindow(HostWindow *window); // closes it first; null allowed
 // visible) the window takes that shape where the video driver supports shaped windows, else it stays
 // rectangular. 0, or 1025 "Cannot open %s !" with "window".
 int OpenDisplayWindow(HostWindow *window, int activate, const MaskPlane *mask, const AlphaPlane *alpha);
+// Moves, size changes, hiding and showing queue kinds 4, 5, 9 and 10 whether the window system reports them or
+// the program made them; each change is queued once.
 // Nothing while the window is minimised (the icon state keeps it).
 void CloseDisplayWindow(HostWindow *window);
 void ActivateDisplayWindow(HostWindow *window);

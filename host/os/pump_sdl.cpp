@@ -78,18 +78,11 @@ void HandleWindowEvent(const SDL_WindowEvent &e) {
     if (!w) return;
     switch (e.event) {
     case SDL_WINDOWEVENT_SHOWN:
-    case SDL_WINDOWEVENT_RESTORED: Queue(w, kEventWindowShown); break;
+    case SDL_WINDOWEVENT_RESTORED: ReportWindowShown(w, true); break;
     case SDL_WINDOWEVENT_HIDDEN:
-    case SDL_WINDOWEVENT_MINIMIZED: Queue(w, kEventWindowHidden); break;
-    case SDL_WINDOWEVENT_MOVED:
-        w->x = e.data1, w->y = e.data2;
-        Queue(w, kEventWindowMoved);
-        break;
-    case SDL_WINDOWEVENT_RESIZED:
-        w->width = e.data1, w->height = e.data2;
-        ResizeWindowTexture(w); // the window manager has sized the window already
-        Queue(w, kEventWindowResized);
-        break;
+    case SDL_WINDOWEVENT_MINIMIZED: ReportWindowShown(w, false); break;
+    case SDL_WINDOWEVENT_MOVED: ReportWindowGeometry(w, e.data1, e.data2, w->reportedWidth, w->reportedHeight); break;
+    case SDL_WINDOWEVENT_RESIZED: ReportWindowGeometry(w, w->reportedX, w->reportedY, e.data1, e.data2); break;
     case SDL_WINDOWEVENT_FOCUS_GAINED:
         w->active = true;
         Queue(w, kEventWindowActive);

@@ -19,6 +19,9 @@ struct WindowOs {
     int32_t scaledHeight = 0;
 };
 
+// Queue entries for a changed position or size, or a change between shown and hidden, once per change.
+void ReportWindowGeometry(HostWindow *window, int32_t x, int32_t y, int32_t width, int32_t height);
+void ReportWindowShown(HostWindow *window, bool shown);
 // A new streaming texture of the window's size after the window manager resized it.
 void ResizeWindowTexture(HostWindow *window);
 // The open window with that SDL id, or null.

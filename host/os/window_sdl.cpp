@@ -5,6 +5,7 @@
 #include "host/os/input_inject.h"
 
 #include "runtime/app/errors.h"
+#include "runtime/app/event_queue.h"
 
 #include <SDL.h>
 
@@ -91,6 +92,38 @@ int EnsureVideo() {
     InstallClipboardStream();
     return 0;
 }
+
+void ReportWindowGeometry(HostWindow *window, int32_t x, int32_t y, int32_t width, int32_t height) {
+    if (x != window->reportedX || y != window->reportedY) {
+        window->reportedX = window->x = x;
+        window->reportedY = window->y = y;
+        QueueEvent(window->display, kEventWindowMoved, 0, 0, 0);
+    }
+    if (width != window->reportedWidth || height != window->reportedHeight) {
+        window->reportedWidth = window->width = width;
+        window->reportedHeight = window->height = height;
+        ResizeWindowTexture(window);
+        QueueEvent(window->display, kEventWindowResized, 0, 0, 0);
+    }
+}
+
+void ReportWindowShown(HostWindow *window, bool shown) {
+    if (shown == window->reportedShown) return;
+    window->reportedShown = shown;
+    QueueEvent(window->display, shown ? kEventWindowShown : kEventWindowHidden, 0, 0, 0);
+}
+
+namespace {
+
+// The window's geometry as SDL holds it now, reported when it changed.
+void ReportCurrentGeometry(HostWindow *window) {
+    int x, y, w, h;
+    SDL_GetWindowPosition(window->os->sdl, &x, &y);
+    SDL_GetWindowSize(window->os->sdl, &w, &h);
+    ReportWindowGeometry(window, x, y, w, h);
+}
+
+} // namespace
 
 void ResizeWindowTexture(HostWindow *window) {
     if (window->open && (window->width != window->os->textureWidth || window->height != window->os->textureHeight))
@@ -181,6 +214,10 @@ int OpenDisplayWindow(HostWindow *window, int activate, const MaskPlane *mask, c
     if (activate) SDL_RaiseWindow(os->sdl);
     window->open = true;
     window->minimised = false;
+    // The window starts hidden to the queue: SDL's "shown" for it becomes the first entry.
+    window->reportedShown = false;
+    SDL_GetWindowPosition(os->sdl, &window->reportedX, &window->reportedY);
+    window->reportedWidth = w, window->reportedHeight = h;
     openWindows.push_back(window);
     ComputeWindowBorders(window);
     return 0;
@@ -207,14 +244,16 @@ void ActivateDisplayWindow(HostWindow *window) {
 }
 
 void MoveDisplayWindow(HostWindow *window) {
-    if (window && window->open) SDL_SetWindowPosition(window->os->sdl, window->x, window->y);
+    if (!window || !window->open) return;
+    SDL_SetWindowPosition(window->os->sdl, window->x, window->y);
+    ReportCurrentGeometry(window);
 }
 
 void ChangeDisplayWindowBox(HostWindow *window) {
     if (!window || !window->open) return;
     SDL_SetWindowPosition(window->os->sdl, window->x, window->y);
     SDL_SetWindowSize(window->os->sdl, std::max(1, window->width), std::max(1, window->height));
-    if (window->width != window->os->textureWidth || window->height != window->os->textureHeight) MakeTexture(window);
+    ReportCurrentGeometry(window);
 }
 
 void ComputeWindowBorders(HostWindow *window) {
@@ -244,6 +283,7 @@ int HideShowDisplayWindow(HostWindow *window, int hide) {
         if (AppIconLabel[0]) SDL_SetWindowTitle(window->os->sdl, AppIconLabel);
         SDL_MinimizeWindow(window->os->sdl);
         window->minimised = true;
+        ReportWindowShown(window, false);
         return 0;
     }
     if (window->open && window->minimised) {
@@ -251,6 +291,7 @@ int HideShowDisplayWindow(HostWindow *window, int hide) {
         SDL_RestoreWindow(window->os->sdl);
         SDL_RaiseWindow(window->os->sdl);
         window->minimised = false;
+        ReportWindowShown(window, true);
         return 0;
     }
     return window->open ? 0 : OpenDisplayWindow(window, 1, nullptr, nullptr);

@@ -85,6 +85,33 @@ TEST_F(GfxWindow, ShowingHidingMovingAndActivationQueueTheirKinds) {
     EXPECT_EQ(window->width, 80);
 }
 
+TEST_F(GfxWindow, ProgramMadeChangesQueueTheirKindsOnce) {
+    window->x = 70;
+    MoveDisplayWindow(window);
+    EXPECT_EQ(Kinds(Drain()), std::vector<int>{kEventWindowMoved});
+    MoveDisplayWindow(window); // no change
+    EXPECT_TRUE(Drain().empty());
+    window->width = 90;
+    ChangeDisplayWindowBox(window);
+    EXPECT_EQ(Kinds(Drain()), std::vector<int>{kEventWindowResized});
+    HideShowDisplayWindow(window, 1);
+    EXPECT_EQ(Kinds(Drain()), std::vector<int>{kEventWindowHidden});
+    InjectWindowEvent(window, kEventWindowHidden); // the window system's echo
+    EXPECT_TRUE(Drain().empty());
+    HideShowDisplayWindow(window, 0);
+    EXPECT_EQ(Kinds(Drain()), std::vector<int>{kEventWindowShown});
+}
+
+TEST_F(GfxWindow, OpeningQueuesShown) {
+    HostWindow *second = nullptr;
+    ASSERT_EQ(AllocHostWindow(display, &second), 0);
+    second->width = 8, second->height = 8;
+    ASSERT_EQ(OpenDisplayWindow(second, 0, nullptr, nullptr), 0);
+    auto kinds = Kinds(Drain());
+    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), kEventWindowShown), 1);
+    FreeHostWindow(second);
+}
+
 TEST_F(GfxWindow, CloseGadgetWithFlagZeroRequestsQuit) {
     InjectWindowEvent(window, kEventCloseWindow);
     auto events = Drain();
