@@ -211,6 +211,15 @@ TEST_F(VirtualFileTest, PlainSeekOutsideTheFileIsRefused) {
     CloseVirtualFile(file);
 }
 
+TEST(VirtualFileErrors, WriteErrorIsReportedByFlushAndClose) {
+    VirtualFile *file = OpenVirtualFile("/dev/full", kVirtualFileCreate);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(WriteVirtualFileBuffered(file, "lost", 4), 4); // still in the buffer
+    EXPECT_EQ(FlushVirtualFile(file), 0);
+    EXPECT_LT(WriteVirtualFile(file, "x", 1), 0);
+    EXPECT_NE(CloseVirtualFile(file), 0);
+}
+
 TEST(VirtualMemoryFile, UnregisteredAddressIsRefused) {
     static char block[64];
     char name[64];
@@ -286,6 +295,24 @@ TEST(VirtualMemoryFile, StreamFailsOnceItsRangeIsUnregistered) {
     char buffer[8];
     EXPECT_LT(ReadVirtualFile(file, buffer, 4), 0);
     CloseVirtualFile(file);
+}
+
+TEST(VirtualClipboardFile, ReadsAndWritesThroughTheHooks) {
+    static std::vector<uint8_t> board = {'c', 'l', 'i', 'p'};
+    SetClipboardStreamHooks([](std::vector<uint8_t> *out) { *out = board; return 0; },
+                            [](const uint8_t *bytes, size_t size) { board.assign(bytes, bytes + size); return 0; });
+    VirtualFile *file = OpenVirtualFile(":::clipboard", kVirtualFileRead);
+    ASSERT_NE(file, nullptr);
+    char buffer[8] = {};
+    EXPECT_EQ(ReadVirtualFile(file, buffer, sizeof buffer), 4);
+    EXPECT_EQ(std::string(buffer), "clip");
+    CloseVirtualFile(file);
+    file = OpenVirtualFile(":::clipboard", kVirtualFileCreate);
+    ASSERT_NE(file, nullptr);
+    WriteVirtualFileBuffered(file, "new", 3);
+    EXPECT_EQ(CloseVirtualFile(file), 0);
+    EXPECT_EQ(std::string(board.begin(), board.end()), "new");
+    SetClipboardStreamHooks(nullptr, nullptr);
 }
 
 TEST(VirtualClipboardFile, WriteWithoutAClipboardReportsFailure) {
