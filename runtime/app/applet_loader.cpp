@@ -335,3 +335,9 @@ int InstallApplet(VMState *vm, LoadedApplet *applet) {
     PayloadOffset = applet->offset;
     return LoadChunkBuffer(vm, applet->chunk.data(), applet->chunk.size(), applet->scriptName.c_str());
 }
+
+void UninstallApplet() {
+    if (LinkedFileHook == LookUpLinkedFile) LinkedFileHook = nullptr;
+    installedApplet = nullptr;
+    PayloadOffset = 0;
+}

@@ -62,6 +62,8 @@ std::string OwnExecutablePath();
 // Loads the script chunk into the VM (the function is left on the stack), installs the linked-file lookup and
 // sets PayloadOffset. 0 or the VM's load error.
 int InstallApplet(VMState *vm, LoadedApplet *applet);
+// Forgets the installed applet (shutdown): the lookup no longer reaches it.
+void UninstallApplet();
 // The ":::chunk" name of a linked file (names compare case-insensitively, with "\" as "/" and "./" dropped);
 // 1 when found.
 int FindLinkedAppletFile(const LoadedApplet &applet, const char *name, std::string *chunkName);

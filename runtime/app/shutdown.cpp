@@ -8,6 +8,7 @@
 
 #include "host/debug_output.h"
 #include "host/tasks.h"
+#include "runtime/app/applet_loader.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
 #include "runtime/app/startup.h"
@@ -76,6 +77,7 @@ int ShutdownProgram(ShutdownState *state) {
     }
     if (state->vm) CloseVMState(state->vm);
     state->vm = nullptr;
+    UninstallApplet();
     if (!state->temporaryFile.empty()) unlink(state->temporaryFile.c_str());
     ShutdownSystem();
     ShutdownDebugOutput();
