@@ -83,14 +83,8 @@ void HandleWindowEvent(const SDL_WindowEvent &e) {
     case SDL_WINDOWEVENT_MINIMIZED: ReportWindowShown(w, false); break;
     case SDL_WINDOWEVENT_MOVED: ReportWindowGeometry(w, e.data1, e.data2, w->reportedWidth, w->reportedHeight); break;
     case SDL_WINDOWEVENT_RESIZED: ReportWindowGeometry(w, w->reportedX, w->reportedY, e.data1, e.data2); break;
-    case SDL_WINDOWEVENT_FOCUS_GAINED:
-        w->active = true;
-        Queue(w, kEventWindowActive);
-        break;
-    case SDL_WINDOWEVENT_FOCUS_LOST:
-        w->active = false;
-        Queue(w, kEventWindowInactive);
-        break;
+    case SDL_WINDOWEVENT_FOCUS_GAINED: ReportWindowActive(w, true); break;
+    case SDL_WINDOWEVENT_FOCUS_LOST: ReportWindowActive(w, false); break;
     case SDL_WINDOWEVENT_CLOSE:
         Queue(w, kEventCloseWindow);
         if (w->closeWindowFlag == 0) QuitRequested = 1;

@@ -22,6 +22,8 @@ struct WindowOs {
 // Queue entries for a changed position or size, or a change between shown and hidden, once per change.
 void ReportWindowGeometry(HostWindow *window, int32_t x, int32_t y, int32_t width, int32_t height);
 void ReportWindowShown(HostWindow *window, bool shown);
+// Activation moves from the other windows to this one (kinds 6 and 8), once per change.
+void ReportWindowActive(HostWindow *window, bool active);
 // A new streaming texture of the window's size after the window manager resized it.
 void ResizeWindowTexture(HostWindow *window);
 // The open window with that SDL id, or null.

@@ -113,6 +113,15 @@ void ReportWindowShown(HostWindow *window, bool shown) {
     QueueEvent(window->display, shown ? kEventWindowShown : kEventWindowHidden, 0, 0, 0);
 }
 
+void ReportWindowActive(HostWindow *window, bool active) {
+    if (active)
+        for (HostWindow *other : openWindows)
+            if (other != window) ReportWindowActive(other, false);
+    if (active == window->active) return;
+    window->active = active;
+    QueueEvent(window->display, active ? kEventWindowActive : kEventWindowInactive, 0, 0, 0);
+}
+
 namespace {
 
 // The window's geometry as SDL holds it now, reported when it changed.
@@ -214,11 +223,14 @@ int OpenDisplayWindow(HostWindow *window, int activate, const MaskPlane *mask, c
     if (activate) SDL_RaiseWindow(os->sdl);
     window->open = true;
     window->minimised = false;
-    // The window starts hidden to the queue: SDL's "shown" for it becomes the first entry.
+    window->active = false;
     window->reportedShown = false;
     SDL_GetWindowPosition(os->sdl, &window->reportedX, &window->reportedY);
     window->reportedWidth = w, window->reportedHeight = h;
     openWindows.push_back(window);
+    // Queued here in this order on every driver; the window system's own reports of the same are dropped.
+    ReportWindowShown(window, true);
+    if (activate) ReportWindowActive(window, true);
     ComputeWindowBorders(window);
     return 0;
 }
@@ -241,6 +253,7 @@ void ActivateDisplayWindow(HostWindow *window) {
     if (!window || !window->open) return;
     SDL_ShowWindow(window->os->sdl);
     SDL_RaiseWindow(window->os->sdl);
+    ReportWindowActive(window, true);
 }
 
 void MoveDisplayWindow(HostWindow *window) {
