@@ -17,7 +17,7 @@
 // Installs the CTRL-C handler and the wake machinery; 0 or an error code. Safe to call again after
 // ShutdownSystem (tests).
 int StartupSystem();
-// Frees every timer request and semaphore left, restores the CTRL-C handling.
+// Frees every timer request left and restores the CTRL-C handling.
 void ShutdownSystem();
 
 // ---- Semaphores ----------------------------------------------------------------------------------------------

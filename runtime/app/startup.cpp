@@ -100,6 +100,8 @@ std::string DirectoryOf(const std::string &path) {
     return slash == 0 ? "/" : full.substr(0, slash);
 }
 
+// VL_TRACE_LIBRARIES=1 prints each registration (and, in shutdown.cpp, each free-all) to the debug output, so
+// the orders can be checked through the real executable.
 bool TraceLibraries() { return getenv("VL_TRACE_LIBRARIES") != nullptr; }
 
 // Runs a library's registration; an error it raises is a start-up failure, not a crash.
