@@ -349,6 +349,29 @@ TEST_F(GfxWindow, ScreenAttributesDescribeTheDesktop) {
     FreeHostBitmap(grab);
 }
 
+TEST_F(GfxWindow, FakeFullScreenCoversTheDesktopWithoutBorders) {
+    HostWindow *full = nullptr;
+    ASSERT_EQ(AllocHostWindow(display, &full), 0);
+    full->width = 10, full->height = 10;
+    full->flags = kWindowFakeFullScreen;
+    ASSERT_EQ(OpenDisplayWindow(full, 1, nullptr, nullptr), 0);
+    EXPECT_EQ(full->width, QueryBitMapAttr(nullptr, 14));
+    EXPECT_EQ(full->height, QueryBitMapAttr(nullptr, 15));
+    EXPECT_EQ(full->borderHorizontal, 0);
+    FreeHostWindow(full);
+}
+
+TEST_F(GfxWindow, OwnScreenAnswersItsOwnSizeUntilClosed) {
+    int32_t desktop = int32_t(QueryBitMapAttr(nullptr, 14));
+    ASSERT_EQ(OpenOwnScreen(320, 240, 32), 0);
+    EXPECT_EQ(OwnScreenOpen(), 1);
+    EXPECT_STREQ(OwnScreenName(), "VISTALOOM.1");
+    EXPECT_EQ(QueryBitMapAttr(nullptr, 14), 320);
+    EXPECT_EQ(QueryBitMapAttr(nullptr, 22), 1); // no title bar on it
+    CloseOwnScreen();
+    EXPECT_EQ(QueryBitMapAttr(nullptr, 14), desktop);
+}
+
 TEST(GfxKeys, GraphicCharactersFollowAFixedLatin1Table) {
     EXPECT_EQ(IsGraphicChar('A'), 1);
     EXPECT_EQ(IsGraphicChar(' '), 0);
