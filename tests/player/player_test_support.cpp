@@ -68,7 +68,8 @@ std::string ReadText(const std::string &path) {
 PlayerRun RunProgramCapture(const std::string &program, const std::vector<std::string> &arguments,
                             const std::string &directory, const std::vector<std::string> &environment) {
     std::string outFile = directory + "/.stdout", errFile = directory + "/.stderr";
-    std::string command = "cd " + Quote(directory) + " && env SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy";
+    // A player that hangs fails its test after a minute instead of stalling the whole run.
+    std::string command = "cd " + Quote(directory) + " && timeout 60 env SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy";
     for (const std::string &word : environment) command += " " + Quote(word);
     command += " " + Quote(program);
     for (const std::string &word : arguments) command += " " + Quote(word);
