@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "imaging/graphics_library.h"
+#include "imaging/image_ops.h"
+#include "imaging/shapes.h"
+#include "runtime/app/command.h"
+#include "runtime/app/runtime_globals.h"
+
+namespace {
+
+std::string MaskRows(const ImageTriple &t) {
+    std::string s;
+    for (int y = 0; y < t.height; ++y) {
+        for (int x = 0; x < t.width; ++x) s += MaskBit(t.mask, x, y) ? '#' : '.';
+        s += '\n';
+    }
+    return s;
+}
+
+TEST(RenderShapeImage, FilledBoxCoversItsSize) {
+    ShapeRecord s;
+    s.kind = ObjectKindBox;
+    s.sizeX = 4;
+    s.sizeY = 3;
+    s.style.fillStyle = kFillColor;
+    s.color = 0x00FF0000;
+    ImageTriple t;
+    int32_t ox, oy;
+    ASSERT_EQ(RenderShapeImage(s, nullptr, &t, &ox, &oy), 0);
+    EXPECT_EQ(ox, 0);
+    EXPECT_EQ(MaskRows(t), "####\n####\n####\n");
+    EXPECT_EQ(HostBitmapRow32(t.bitmap, 2)[3], 0x00FF0000u);
+    FreeImageTriple(&t);
+}
+
+TEST(RenderShapeImage, UnfilledBoxIsAnOutlineOfTheGivenThickness) {
+    ShapeRecord s;
+    s.kind = ObjectKindBox;
+    s.sizeX = 6;
+    s.sizeY = 5;
+    s.style.fillStyle = kFillNone;
+    s.style.outlineThickness = 2;
+    ImageTriple t;
+    int32_t ox, oy;
+    ASSERT_EQ(RenderShapeImage(s, nullptr, &t, &ox, &oy), 0);
+    EXPECT_EQ(MaskRows(t), "######\n######\n##..##\n######\n######\n");
+    FreeImageTriple(&t);
+}
+
+TEST(RenderShapeImage, CircleIsSymmetricInItsBox) {
+    ShapeRecord s;
+    s.kind = ObjectKindCircle;
+    s.radiusX = 3;
+    s.style.fillStyle = kFillColor;
+    ImageTriple t;
+    int32_t ox, oy;
+    ASSERT_EQ(RenderShapeImage(s, nullptr, &t, &ox, &oy), 0);
+    ASSERT_EQ(t.width, 7);
+    ASSERT_EQ(t.height, 7);
+    for (int y = 0; y < 7; ++y)
+        for (int x = 0; x < 7; ++x) {
+            EXPECT_EQ(MaskBit(t.mask, x, y), MaskBit(t.mask, 6 - x, y));
+            EXPECT_EQ(MaskBit(t.mask, x, y), MaskBit(t.mask, y, x));
+        }
+    EXPECT_TRUE(MaskBit(t.mask, 3, 0));
+    EXPECT_FALSE(MaskBit(t.mask, 0, 0));
+    FreeImageTriple(&t);
+}
+
+TEST(RenderShapeImage, ShadowLiesBehindAtItsOffset) {
+    ShapeRecord s;
+    s.kind = ObjectKindBox;
+    s.sizeX = 2;
+    s.sizeY = 2;
+    s.style.fillStyle = kFillColor;
+    s.color = 0x00FFFFFF;
+    s.formStyle = kFormShadow;
+    s.style.shadowDirection = 3; // south-east
+    s.style.shadowSize = 1;
+    s.style.shadowColor = 0x00000080;
+    ImageTriple t;
+    int32_t ox, oy;
+    ASSERT_EQ(RenderShapeImage(s, nullptr, &t, &ox, &oy), 0);
+    EXPECT_EQ(MaskRows(t), "##.\n###\n.##\n");
+    EXPECT_EQ(HostBitmapRow32(t.bitmap, 1)[1], 0x00FFFFFFu); // the shape covers its shadow
+    EXPECT_EQ(HostBitmapRow32(t.bitmap, 2)[2], 0x00000080u);
+    FreeImageTriple(&t);
+}
+
+TEST(RenderShapeImage, EdgeSurroundsTheShapeAndMovesTheOrigin) {
+    ShapeRecord s;
+    s.kind = ObjectKindPlot;
+    s.formStyle = kFormEdge;
+    s.style.edgeSize = 1;
+    s.style.edgeColor = 0x0000FF00;
+    ImageTriple t;
+    int32_t ox, oy;
+    ASSERT_EQ(RenderShapeImage(s, nullptr, &t, &ox, &oy), 0);
+    EXPECT_EQ(ox, -1);
+    EXPECT_EQ(oy, -1);
+    EXPECT_EQ(MaskRows(t), "###\n###\n###\n");
+    EXPECT_EQ(HostBitmapRow32(t.bitmap, 0)[0], 0x0000FF00u);
+    FreeImageTriple(&t);
+}
+
+TEST(RenderShapeImage, ThinLineHasOnePixelPerStep) {
+    ShapeRecord s;
+    s.kind = ObjectKindLine;
+    s.x2 = 4;
+    s.y2 = 2;
+    ImageTriple t;
+    int32_t ox, oy;
+    ASSERT_EQ(RenderShapeImage(s, nullptr, &t, &ox, &oy), 0);
+    EXPECT_EQ(MaskRows(t), "#....\n.##..\n...##\n");
+    FreeImageTriple(&t);
+}
+
+TEST(RenderShapeImage, QuarterArcKeepsOneQuadrant) {
+    ShapeRecord s;
+    s.kind = ObjectKindArc;
+    s.radiusX = s.radiusY = 4;
+    s.startAngle = 0;
+    s.endAngle = 90;
+    s.style.fillStyle = kFillColor;
+    ImageTriple t;
+    int32_t ox, oy;
+    ASSERT_EQ(RenderShapeImage(s, nullptr, &t, &ox, &oy), 0);
+    EXPECT_TRUE(MaskBit(t.mask, 6, 2));  // upper right
+    EXPECT_FALSE(MaskBit(t.mask, 2, 2)); // upper left
+    EXPECT_FALSE(MaskBit(t.mask, 6, 6)); // lower right
+    FreeImageTriple(&t);
+}
+
+TEST(RenderShapeImage, HugeRadiusIsRefusedNotAllocated) {
+    ShapeRecord s;
+    s.kind = ObjectKindEllipse;
+    s.radiusX = 2000000000;
+    s.radiusY = 5;
+    ImageTriple t;
+    int32_t ox, oy;
+    EXPECT_EQ(RenderShapeImage(s, nullptr, &t, &ox, &oy), 1055);
+    EXPECT_EQ(t.bitmap, nullptr);
+}
+
+TEST(DrawShapeIntoBitmap, GradientFilledPolygonLandsAtItsPosition) {
+    ShapeRecord s;
+    s.kind = ObjectKindPolygon;
+    s.vertices = {0, 0, 4, 0, 4, 4, 0, 4};
+    s.style.fillStyle = kFillGradient;
+    s.gradientStart = 0x00000000;
+    s.gradientEnd = 0x00FFFFFF;
+    HostBitmap *b = AllocHostBitmap(10, 10);
+    ASSERT_EQ(DrawShapeIntoBitmap(b, 3, 2, s, nullptr), 0);
+    EXPECT_EQ(HostBitmapRow32(b, 2)[3], 0u);
+    EXPECT_GT(HostBitmapRow32(b, 2)[6] & 0xFF, 0u);
+    EXPECT_EQ(HostBitmapRow32(b, 1)[3], 0u);
+    FreeHostBitmap(b);
+}
+
+struct PolygonTable : ::testing::Test {
+    VMState *vm = nullptr;
+    void SetUp() override {
+        QuietMode = 1;
+        vm = NewVMState();
+        InitRuntimeSupport(vm);
+    }
+    void TearDown() override { CloseVMState(vm); }
+    void List(std::initializer_list<double> values) {
+        SetTop(vm, 0);
+        NewTable(vm);
+        int i = 0;
+        for (double v : values) {
+            PushNumber(vm, v);
+            RawSetIndex(vm, 1, i++);
+        }
+    }
+};
+
+TEST_F(PolygonTable, PointsBecomeRelativeToTheirBox) {
+    List({10, 20, 30, 5, 15, 40});
+    std::vector<double> pts;
+    int32_t n, w, h, ox, oy;
+    ASSERT_EQ(ReadPolygonTable(vm, 1, &pts, &n, &w, &h, &ox, &oy), 0);
+    EXPECT_EQ(n, 3);
+    EXPECT_EQ(w, 21);
+    EXPECT_EQ(h, 36);
+    EXPECT_EQ(ox, 0);
+    EXPECT_EQ(oy, 15);
+    EXPECT_EQ(pts[2], 20);
+    EXPECT_EQ(GetTop(vm), 1);
+}
+
+TEST_F(PolygonTable, MoreThan999PointsIsTheLimitError) {
+    SetTop(vm, 0);
+    NewTable(vm);
+    for (int i = 0; i < 2 * 1000; ++i) {
+        PushNumber(vm, i);
+        RawSetIndex(vm, 1, i);
+    }
+    std::vector<double> pts;
+    int32_t n, w, h, ox, oy;
+    EXPECT_EQ(ReadPolygonTable(vm, 1, &pts, &n, &w, &h, &ox, &oy), 1066);
+}
+
+} // namespace
