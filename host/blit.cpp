@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -260,11 +261,15 @@ void BlitTemplateToMask(const MaskPlane *templ, int32_t tx, int32_t ty, MaskPlan
     if (!ClipPair(tx, ty, MaskWidth(templ), MaskRows(templ), x, y, MaskWidth(destination), MaskRows(destination),
                   width, height))
         return;
-    // Rows in top-to-bottom order are only safe when the planes differ or the rectangle moves up.
-    bool upward = templ->bits == destination->bits && y > ty;
-    for (int32_t i = 0; i < height; i++) {
-        int32_t r = upward ? height - 1 - i : i;
-        const uint8_t *src = templ->bits + size_t(ty + r) * size_t(templ->bytesPerRow);
+    // Within one plane the rectangles may overlap anywhere, even inside a row: read from a copy of the rows.
+    std::vector<uint8_t> copy;
+    const uint8_t *base = templ->bits + size_t(ty) * size_t(templ->bytesPerRow);
+    if (templ->bits == destination->bits) {
+        copy.assign(base, base + size_t(height) * size_t(templ->bytesPerRow));
+        base = copy.data();
+    }
+    for (int32_t r = 0; r < height; r++) {
+        const uint8_t *src = base + size_t(r) * size_t(templ->bytesPerRow);
         uint8_t *row = destination->bits + size_t(y + r) * size_t(destination->bytesPerRow);
         // Source bits aligned to each destination byte: destination byte b covers pixels 8b..8b+7, which come
         // from template pixels (8b - x + tx)...

@@ -257,6 +257,16 @@ TEST(GfxMask, TemplateToMaskModesSetCopyAndAnd) {
     EXPECT_EQ(run(TemplateMaskCopy, 3), 0x3E01u);
 }
 
+TEST(GfxMask, TemplateToMaskWithinOnePlaneReadsTheOriginalBits) {
+    MaskPtr m(AllocMaskPlane(nullptr, 32, 1));
+    m->bits[0] = 0xF0;
+    m->bits[1] = 0x0F;
+    // Moving 16 pixels right by 8: the second byte must come from the original second byte, not the new one.
+    BlitTemplateToMask(m.get(), 0, 0, m.get(), 8, 0, 16, 1, TemplateMaskCopy);
+    EXPECT_EQ(m->bits[1], 0xF0);
+    EXPECT_EQ(m->bits[2], 0x0F);
+}
+
 TEST(GfxBlend, LevelZeroKeepsAndFullGivesSource) {
     BitmapPtr src = Filled(4, 1, 0x80FF00);
     BitmapPtr dst(AllocHostBitmap(4, 1));
