@@ -31,8 +31,8 @@ AppletContents SampleContents() {
     c.labels = {{"start", 3}, {"onbuttonclick1", 17}};
     c.hasDisplaySettings = true;
     c.displaySettings.type = kAppletValueTable;
-    c.displaySettings.table.emplace_back(String("width"), Number(640));
-    c.displaySettings.table.emplace_back(String("title"), String("Demo"));
+    c.displaySettings.table.push_back({String("width"), Number(640)});
+    c.displaySettings.table.push_back({String("title"), String("Demo")});
     AppletPreload brush;
     brush.kind = kPreloadBrush;
     brush.arguments = {Number(1), String("gfx/a.png"), AppletValue{}};
@@ -66,8 +66,8 @@ TEST(AppletFile, RoundTripsEveryRecordKind) {
     EXPECT_EQ(back.labels[1].name, "onbuttonclick1");
     EXPECT_EQ(back.labels[1].instruction, 17u);
     ASSERT_TRUE(back.hasDisplaySettings);
-    EXPECT_EQ(back.displaySettings.table[0].second.number, 640);
-    EXPECT_EQ(back.displaySettings.table[1].second.text, "Demo");
+    EXPECT_EQ(back.displaySettings.table[0].value.number, 640);
+    EXPECT_EQ(back.displaySettings.table[1].value.text, "Demo");
     ASSERT_EQ(back.preloads.size(), 1u);
     EXPECT_EQ(back.preloads[0].kind, kPreloadBrush);
     EXPECT_EQ(back.preloads[0].arguments[1].text, "gfx/a.png");
@@ -206,9 +206,9 @@ TEST(Directives, DisplaySettingsKeepTheirNamesAndValues) {
     ASSERT_TRUE(r.ok) << r.error.message;
     const auto &t = r.contents.displaySettings.table;
     ASSERT_EQ(t.size(), 3u);
-    EXPECT_EQ(t[1].first.text, "title");
-    EXPECT_EQ(t[1].second.text, "Hi");
-    EXPECT_EQ(t[2].first.text, "height");
+    EXPECT_EQ(t[1].key.text, "title");
+    EXPECT_EQ(t[1].value.text, "Hi");
+    EXPECT_EQ(t[2].key.text, "height");
 }
 
 TEST(Directives, UnknownDisplaySettingIsNamed) {
@@ -223,8 +223,8 @@ TEST(Directives, PreloadsKeepKindAndArguments) {
     ASSERT_TRUE(r.ok) << r.error.message;
     ASSERT_EQ(r.contents.preloads.size(), 2u);
     EXPECT_EQ(r.contents.preloads[0].kind, kPreloadBrush);
-    EXPECT_EQ(r.contents.preloads[0].arguments[2].table[0].first.text, "loadalpha");
-    EXPECT_EQ(r.contents.preloads[0].arguments[2].table[0].second.number, 1);
+    EXPECT_EQ(r.contents.preloads[0].arguments[2].table[0].key.text, "loadalpha");
+    EXPECT_EQ(r.contents.preloads[0].arguments[2].table[0].value.number, 1);
     EXPECT_EQ(r.contents.preloads[1].kind, kPreloadFont);
 }
 

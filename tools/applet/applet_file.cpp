@@ -41,8 +41,8 @@ bool PutValue(std::vector<uint8_t> &out, const AppletValue &value, bool nested, 
             return false;
         }
         PutU32(out, uint32_t(value.table.size()));
-        for (const auto &[key, item] : value.table) {
-            if (!PutValue(out, key, true, error) || !PutValue(out, item, true, error)) return false;
+        for (const AppletValuePair &pair : value.table) {
+            if (!PutValue(out, pair.key, true, error) || !PutValue(out, pair.value, true, error)) return false;
         }
         return true;
     }
@@ -117,9 +117,9 @@ bool ReadValue(ByteReader &in, AppletValue &value, bool nested) {
         // Each pair takes at least two bytes, so the count is bounded by what is left before reserving.
         if (in.failed || count > in.Left() / 2) return false;
         value.table.resize(count);
-        for (auto &[key, item] : value.table) {
-            if (!ReadValue(in, key, true) || !ReadValue(in, item, true)) return false;
-            if (key.type != kAppletValueNumber && key.type != kAppletValueString) return false;
+        for (AppletValuePair &pair : value.table) {
+            if (!ReadValue(in, pair.key, true) || !ReadValue(in, pair.value, true)) return false;
+            if (pair.key.type != kAppletValueNumber && pair.key.type != kAppletValueString) return false;
         }
         return true;
     }

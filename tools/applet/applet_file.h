@@ -4,16 +4,22 @@
 #include <cstdint>
 #include <span>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "runtime/app/applet_format.h"
+
+struct AppletValuePair;
 
 struct AppletValue {
     AppletValueType type = kAppletValueNil;
     double number = 0;
     std::string text;
-    std::vector<std::pair<AppletValue, AppletValue>> table; // flat: keys and values are never tables
+    std::vector<AppletValuePair> table; // flat: keys and values are never tables
+};
+
+struct AppletValuePair {
+    AppletValue key;
+    AppletValue value;
 };
 
 struct AppletLabel {

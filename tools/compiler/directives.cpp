@@ -48,7 +48,7 @@ AppletValue ToValue(const Expr &e, bool nested) {
                 key.type = kAppletValueNumber;
                 key.number = position++;
             }
-            v.table.emplace_back(std::move(key), ToValue(*field.value, true));
+            v.table.push_back({std::move(key), ToValue(*field.value, true)});
         }
         return v;
     }
@@ -76,14 +76,14 @@ void CollectDisplay(const Directive &d, AppletContents &contents) {
     AppletValue table = ToValue(*d.arguments[0], false);
     const Expr &source = *d.arguments[0];
     for (size_t i = 0; i < table.table.size(); ++i) {
-        const AppletValue &key = table.table[i].first;
+        const AppletValue &key = table.table[i].key;
         const Expr &at = source.fields[i].key ? *source.fields[i].key : *source.fields[i].value;
         if (key.type != kAppletValueString) Fail(at, "@display settings are named, e.g. Width = 640");
         // Keys written as identifiers are already lower-case; a ["Key"] spelling is folded the same way.
         std::string lower = key.text;
         for (char &c : lower) c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
         if (!IsDisplaySetting(lower)) Fail(at, "unknown display setting '" + key.text + "'");
-        table.table[i].first.text = lower;
+        table.table[i].key.text = lower;
     }
     contents.displaySettings = std::move(table);
     contents.hasDisplaySettings = true;
