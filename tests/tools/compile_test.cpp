@@ -149,7 +149,9 @@ TEST(CompileApplet, WrittenFileReadsBackInBothForms) {
         std::vector<uint8_t> bytes, plain;
         std::string message;
         ASSERT_TRUE(BuildAppletFile(contents, compressed, bytes, message)) << message;
-        if (compressed) ASSERT_TRUE(DecompressApplet(bytes, plain, message)) << message;
+        if (compressed) {
+            ASSERT_TRUE(DecompressApplet(bytes, plain, message)) << message;
+        }
         AppletContents back;
         ASSERT_TRUE(ReadApplet(compressed ? plain : bytes, back, message)) << message;
         EXPECT_EQ(back.chunk, contents.chunk);
