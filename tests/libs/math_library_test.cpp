@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+
+#include "libs/math/math_library.h"
+#include "runtime/app/errors.h"
+#include "string_command_calls.h"
+
+namespace {
+
+class MathCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        vm = NewCommandTestVM();
+        kMathLibrary.registerLibrary(vm);
+    }
+    void TearDown() override { CloseVMState(vm); }
+    double Number(const char *name, const std::vector<CommandArg> &args) { return CallForNumber(vm, name, args); }
+    int Error(const char *name, const std::vector<CommandArg> &args) { return CallForError(vm, name, args); }
+    VMState *vm = nullptr;
+};
+
+TEST_F(MathCommands, RegistersPiConstant) {
+    const ConstantEntry *pi = FindConstant("pi");
+    ASSERT_NE(pi, nullptr);
+    EXPECT_EQ(pi->number, 3.141592653589793);
+}
+
+TEST_F(MathCommands, ZeroDivisorsRaiseDivisionByZero) {
+    EXPECT_EQ(Error("mod", {5, 0}), kErrDivisionByZeroCode);
+    EXPECT_EQ(Error("div", {1, 0}), kErrDivisionByZeroCode);
+    EXPECT_EQ(Error("rt", {8, 0}), kErrDivisionByZeroCode);
+    EXPECT_EQ(Error("rnd", {0}), kErrDivisionByZeroCode);
+}
+
+TEST_F(MathCommands, NegativeRootAndRangeAreWrongUsage) {
+    EXPECT_EQ(Error("rt", {8, -3}), kErrWrongUsage);
+    EXPECT_EQ(Error("rnd", {-3}), kErrWrongUsage);
+}
+
+TEST_F(MathCommands, ModKeepsSignOfDividend) {
+    EXPECT_EQ(Number("mod", {-7, 3}), -1);
+    EXPECT_NEAR(Number("rt", {8, 3}), 2, 1e-12);
+}
+
+TEST_F(MathCommands, MinMaxTakeManyArgumentsButAtLeastTwo) {
+    EXPECT_EQ(Number("min", {3, 1, 2}), 1);
+    EXPECT_EQ(Number("max", {3, 1, 7, 2, 5}), 7);
+    EXPECT_EQ(Error("max", {1}), kErrNotEnoughArguments);
+    EXPECT_EQ(Error("min", {1, "x"}), kErrNumberExpected);
+}
+
+TEST_F(MathCommands, MinKeepsFirstValueAgainstNaN) {
+    EXPECT_EQ(Number("min", {4, std::nan(""), 2}), 2);
+    EXPECT_TRUE(std::isnan(Number("max", {std::nan(""), 9})));
+}
+
+TEST_F(MathCommands, LogIsBaseTen) {
+    EXPECT_NEAR(Number("log", {1000}), 3, 1e-12);
+    EXPECT_NEAR(Number("ld", {1024}), 10, 1e-12);
+    EXPECT_NEAR(Number("ln", {std::exp(2.0)}), 2, 1e-12);
+}
+
+TEST_F(MathCommands, IntegerConversionsSaturate) {
+    EXPECT_EQ(Number("int", {-2.7}), -2);
+    EXPECT_EQ(Number("int", {-1e12}), -2147483648.0);
+    EXPECT_EQ(Number("round", {2.5}), 2);
+    EXPECT_EQ(Number("round", {-2.5}), -2);
+    EXPECT_EQ(Number("round", {1e10}), 2147483647);
+    EXPECT_EQ(Number("round", {std::nan("")}), -2147483648.0);
+}
+
+TEST_F(MathCommands, FrExpGivesMantissaAndExponent) {
+    int results = 0;
+    ASSERT_EQ(CallCommand(vm, "frexp", {8}, &results), 0);
+    ASSERT_EQ(results, 2);
+    EXPECT_EQ(VMToNumber(vm, -2), 0.5);
+    EXPECT_EQ(VMToNumber(vm, -1), 4);
+    SetTop(vm, 0);
+    EXPECT_EQ(Number("ldexp", {0.5, 4}), 8);
+}
+
+TEST_F(MathCommands, RndOfOneIsAlwaysZero) {
+    for (int i = 0; i < 50; ++i) EXPECT_EQ(Number("rnd", {1}), 0);
+}
+
+TEST_F(MathCommands, RndCoversWholeRangeAndNothingElse) {
+    std::set<double> seen;
+    for (int i = 0; i < 1000; ++i) {
+        double r = Number("rnd", {10});
+        ASSERT_GE(r, 0);
+        ASSERT_LE(r, 9);
+        ASSERT_EQ(r, std::floor(r));
+        seen.insert(r);
+    }
+    EXPECT_EQ(seen.size(), 10u);
+}
+
+TEST_F(MathCommands, RndFStaysInUnitInterval) {
+    for (int i = 0; i < 1000; ++i) {
+        double r = Number("rndf", {});
+        ASSERT_GE(r, 0);
+        ASSERT_LT(r, 1);
+    }
+}
+
+TEST_F(MathCommands, BitNumbersOutsideWordAreWrongUsage) {
+    EXPECT_EQ(Number("bitset", {0, 31}), 2147483648.0);
+    EXPECT_EQ(Number("bittest", {5, 2}), 1);
+    EXPECT_EQ(Number("bitclear", {7, 1}), 5);
+    EXPECT_EQ(Error("bitset", {0, 32}), kErrWrongUsage);
+    EXPECT_EQ(Error("bitclear", {0, -1}), kErrWrongUsage);
+    EXPECT_EQ(Error("bittest", {0, 32}), kErrWrongUsage);
+}
+
+TEST_F(MathCommands, BitResultsAreUnsigned) {
+    EXPECT_EQ(Number("bitcomplement", {0}), 4294967295.0);
+    EXPECT_EQ(Number("bitxor", {-1, 1}), 4294967294.0);
+    EXPECT_EQ(Number("shl", {1, 31}), 2147483648.0);
+}
+
+TEST_F(MathCommands, ShiftsOfThirtyTwoToSixtyThree) {
+    EXPECT_EQ(Number("shl", {1, 32}), 0);
+    EXPECT_EQ(Number("shr", {4294967295.0, 28}), 15);
+    EXPECT_EQ(Number("sar", {-8, 1}), -4);
+    EXPECT_EQ(Number("sar", {-8, 40}), -1);
+}
+
+TEST_F(MathCommands, RotationsKeepListedResults) {
+    EXPECT_EQ(Number("ror", {1, 1}), 2147483648.0);
+    EXPECT_EQ(Number("ror", {1, 1, 7}), 128);
+    EXPECT_EQ(Number("rol", {128, 1, 7}), 1);
+    EXPECT_EQ(Number("rol", {1, 33}), 2);
+    EXPECT_EQ(Number("ror", {1, 9, 7}), 0);
+    EXPECT_EQ(Number("ror", {1, 33}), 0);
+}
+
+TEST_F(MathCommands, RotationAndCastRefuseOtherTypes) {
+    EXPECT_EQ(Error("ror", {1, 1, 5}), kErrWrongUsage);
+    EXPECT_EQ(Error("rol", {1, 1, 5}), kErrWrongUsage);
+    EXPECT_EQ(Error("cast", {1, 1, 3}), kErrWrongUsage);
+}
+
+TEST_F(MathCommands, CastSignExtends) {
+    EXPECT_EQ(Number("cast", {255, 1, 7}), -1);
+    EXPECT_EQ(Number("cast", {255, 0, 7}), 255);
+    EXPECT_EQ(Number("cast", {65535, 1, 6}), -1);
+}
+
+TEST_F(MathCommands, WrapAndLimit) {
+    EXPECT_EQ(Number("wrap", {12, 0, 10}), 2);
+    EXPECT_EQ(Number("wrap", {25, 0, 10}), 15);
+    EXPECT_EQ(Number("limit", {5, 10, 20}), 10);
+}
+
+} // namespace
