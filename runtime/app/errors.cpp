@@ -195,7 +195,23 @@ constexpr ErrorMessage kErrorMessages[] = {
     // The runtime's own.
     {1491, "Command %s() is not available yet!"},
     // The VM's own.
+    {1500, "A label jump was requested outside the main chunk!"},
+    {1501, "Label jump target is not a label!"},
+    {1502, "Command returned an invalid result count!"},
+    {1503, "Invalid stack index!"},
+    {1504, "Attempt to call a non-function value!"},
+    {1505, "Attempt to index a non-table value!"},
+    {1506, "Not a Vistaloom bytecode chunk!"},
+    {1507, "Bytecode chunk has a different byte order!"},
+    {1508, "Bytecode chunk was made with different sizes!"},
+    {1509, "Bytecode chunk has a different number format!"},
+    {1510, "Bytecode chunk has an unsupported format version!"},
+    {1511, "Bytecode chunk is truncated!"},
+    {1512, "Bytecode chunk is corrupt!"},
     {1513, "Unknown constant %s!"},
+    {1514, "Invalid key for NextItem()!"},
+    {1515, "Table index is Nil or NaN!"},
+    {1516, "Metatable chain too long in __index or __newindex!"},
 };
 
 std::string g_errorArgString;

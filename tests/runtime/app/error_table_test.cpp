@@ -38,6 +38,12 @@ TEST_F(ErrorTable, HoldsEveryQuotedCode) {
     EXPECT_GE(ErrorMessageCount(), 175u);
 }
 
+TEST_F(ErrorTable, HoldsTheVmOwnCodes) {
+    EXPECT_STREQ(FindErrorMessage(1504), "Attempt to call a non-function value!");
+    EXPECT_STREQ(FindErrorMessage(1516), "Metatable chain too long in __index or __newindex!");
+    for (int code = 1500; code <= 1516; code++) EXPECT_NE(FindErrorMessage(code), nullptr) << code;
+}
+
 TEST_F(ErrorTable, FillsNumberArgument) {
     SetErrorArgNumber(7);
     EXPECT_EQ(GetErrorText(1179), "Could not find file handle 7!");
