@@ -4,7 +4,9 @@
 #include <cmath>
 #include <new>
 
+#include "host/blit.h"
 #include "imaging/blit.h"
+#include "imaging/pixels.h"
 #include "imaging/gradient.h"
 #include "imaging/graphics_library.h"
 #include "imaging/image_ops.h"
@@ -294,6 +296,43 @@ int DrawShapeIntoBitmap(HostBitmap *target, int32_t x, int32_t y, const ShapeRec
             0, 0, 0, 0, kBlitMasked | kBlitToBitmap, image.mask, image.alpha, nullptr);
     FreeImageTriple(&image);
     return 0;
+}
+
+// Calls visit(x, y) for every covered pixel of the rendered shape, in target coordinates.
+template <class Visit>
+static int ForEachCoveredPixel(int32_t x, int32_t y, const ShapeRecord &shape, const DisplayTransform *transform,
+                               Visit visit) {
+    ImageTriple image;
+    int32_t ox = 0, oy = 0;
+    if (int err = RenderShapeImage(shape, transform, &image, &ox, &oy)) return err;
+    for (int32_t j = 0; j < image.height; ++j)
+        for (int32_t i = 0; i < image.width; ++i) {
+            const bool covered = image.alpha ? image.alpha->bytes[ptrdiff_t(j) * image.alpha->bytesPerRow + i] >= 128
+                                             : MaskBit(image.mask, i, j);
+            if (covered) visit(int64_t(x) + ox + i, int64_t(y) + oy + j);
+        }
+    FreeImageTriple(&image);
+    return 0;
+}
+
+int DrawShapeIntoMask(MaskPlane *target, int32_t x, int32_t y, const ShapeRecord &shape, const DisplayTransform *transform) {
+    if (!target || !target->bits) return kErrWrongUsage;
+    const bool visible = GetMaskMode() == MASKVISIBLE;
+    const int64_t width = int64_t(target->bytesPerRow) * 8, rows = target->rows;
+    return ForEachCoveredPixel(x, y, shape, transform, [&](int64_t px, int64_t py) {
+        if (px >= 0 && py >= 0 && px < width && py < rows)
+            SetMaskBit(target->bits + py * target->bytesPerRow, int(px), visible);
+    });
+}
+
+int DrawShapeIntoAlpha(AlphaPlane *target, int32_t x, int32_t y, const ShapeRecord &shape,
+                       const DisplayTransform *transform) {
+    if (!target || !target->bytes) return kErrWrongUsage;
+    const uint8_t value = uint8_t(GetAlphaIntensity());
+    return ForEachCoveredPixel(x, y, shape, transform, [&](int64_t px, int64_t py) {
+        if (px >= 0 && py >= 0 && px < target->width && py < target->height)
+            target->bytes[py * target->bytesPerRow + px] = value;
+    });
 }
 
 int ReadPolygonTable(VMState *vm, int table, std::vector<double> *points, int32_t *count, int32_t *width,

@@ -205,3 +205,31 @@ TEST_F(PolygonTable, MoreThan999PointsIsTheLimitError) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(DrawShapeIntoMask, FollowsTheMaskModeAndClipsToThePlane) {
+    ShapeRecord s;
+    s.kind = ObjectKindBox;
+    s.sizeX = 20;
+    s.sizeY = 2;
+    s.style.fillStyle = kFillColor;
+    MaskPlane *m = AllocMaskPlane(nullptr, 16, 4, true);
+    ASSERT_EQ(DrawShapeIntoMask(m, 1, 1, s, nullptr), 0);
+    EXPECT_TRUE(MaskBit(m, 15, 2));
+    EXPECT_FALSE(MaskBit(m, 0, 1));
+    EXPECT_FALSE(MaskBit(m, 5, 3));
+    FreeMaskPlane(m);
+}
+
+TEST(DrawShapeIntoAlpha, WritesTheAlphaIntensity) {
+    ShapeRecord s;
+    s.kind = ObjectKindPlot;
+    AlphaPlane *a = AllocAlphaPlane(4, 4, true);
+    ASSERT_EQ(DrawShapeIntoAlpha(a, 2, 3, s, nullptr), 0);
+    EXPECT_EQ(a->bytes[3 * a->bytesPerRow + 2], GetAlphaIntensity());
+    EXPECT_EQ(a->bytes[3 * a->bytesPerRow + 1], 0);
+    FreeAlphaPlane(a);
+}
+
+} // namespace
