@@ -173,7 +173,9 @@ int FileSeek(FileObject *file, int64_t position)
         position = file->size;
     if (position < 0 || position > file->size)
         return kErrInvalidSeek;
-    SeekVirtualFile(file->stream, position, kSeekFromStart);
+    // A stream that cannot get there keeps the library's position in step with it.
+    if (SeekVirtualFile(file->stream, position, kSeekFromStart) < 0)
+        return kErrInvalidSeek;
     file->position = position;
     return 0;
 }
