@@ -119,6 +119,7 @@ TEST_F(DosCommands, RegistersAllFiftyTwoCommandsAndTheConstants)
 TEST_F(DosCommands, LaterCommandsSayTheyAreNotAvailable)
 {
     EXPECT_EQ(Call("copyfile", {std::string("a"), std::string("b")}), kErrNotAvailableYet);
+    EXPECT_NE(GetErrorText(kErrNotAvailableYet).find("opyFile"), std::string::npos) << GetErrorText(kErrNotAvailableYet);
 }
 
 TEST_F(DosCommands, WriteIntSaturatesTheNumber)
