@@ -283,3 +283,19 @@ TEST(CompileRun, RandomConditionsMatchTheLanguageRules) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(CompileLimits, LabelBodiesBeyondTheRegisterFileAreAnError) {
+    std::string source;
+    for (int i = 0; i < 150; ++i)
+        source += "Label L" + std::to_string(i) + "\n  Local a, b = 1, 2\n  f(a, b, 3)\nEndLabel\n";
+    CompileError error = CompileFailure(source);
+    EXPECT_NE(error.message.find("too many label bodies"), std::string::npos) << error.message;
+    // Forty such bodies fit.
+    std::string fits = source.substr(0, source.find("Label L40\n"));
+    FunctionProto main;
+    EXPECT_TRUE(CompileScript(fits, "ok.vls", main, error)) << error.message;
+}
+
+} // namespace

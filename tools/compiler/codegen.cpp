@@ -101,6 +101,7 @@ struct FuncState {
     bool inLabel = false;
     int labelScopeBase = 0;
     int maxOutsideLabels = 0;
+    int paddingLocals = 0; // the unnamed locals below the current label body (not counted as the script's)
 };
 
 [[noreturn]] void Fail(FuncState &fs, std::string message) { throw CodegenFailure{fs.line, fs.column, std::move(message)}; }
@@ -230,6 +231,9 @@ int CondJump(FuncState &fs, OpCode op, int a, int b, int c) {
 void CheckStack(FuncState &fs, int n) {
     int needed = fs.freeRegister + n;
     if (needed > fs.proto->maxStack) {
+        if (needed > kMaxFunctionRegisters && fs.paddingLocals > 0)
+            Fail(fs, "too many label bodies: together they need more than " + std::to_string(kMaxFunctionRegisters) +
+                         " registers (move work into functions)");
         if (needed > kMaxFunctionRegisters)
             Fail(fs, "function or expression too complex (more than " + std::to_string(kMaxFunctionRegisters) +
                          " registers)");
@@ -589,7 +593,7 @@ void LeaveBlock(FuncState &fs) {
 
 // Declares a local that becomes visible with ActivateLocals; its register is the next one.
 void NewLocal(FuncState &fs, const std::string &name, std::vector<std::string> &pending) {
-    if (ActiveCount(fs) + int(pending.size()) >= kMaxLocals)
+    if (ActiveCount(fs) - fs.paddingLocals + int(pending.size()) >= kMaxLocals)
         Fail(fs, "too many local variables (more than " + std::to_string(kMaxLocals) + " in one function)");
     pending.push_back(name);
 }
@@ -1165,6 +1169,9 @@ void CompileLabel(FuncState &fs, const Stat &s) {
     fs.labelScopeBase = ActiveCount(fs);
     // Reserve the registers below the body's own as unnamed locals (never read, so never loaded).
     int padding = fs.labelBase - ActiveCount(fs);
+    if (fs.labelBase + 2 > kMaxFunctionRegisters)
+        Fail(fs, "too many label bodies: together they need more than " + std::to_string(kMaxFunctionRegisters) +
+                     " registers (move work into functions)");
     for (int i = 0; i < padding; ++i) {
         ProtoLocal local;
         local.name = "(label base)";
@@ -1174,12 +1181,14 @@ void CompileLabel(FuncState &fs, const Stat &s) {
         fs.actives.push_back({local.name, int(fs.proto->locals.size()) - 1});
     }
     if (padding > 0) ReserveRegisters(fs, padding);
+    fs.paddingLocals = std::max(padding, 0);
     CompileBlock(fs, s.body);
     fs.line = s.body.endLine;
     CodeABC(fs, OP_CLOSE, fs.labelScopeBase, 0, 0);
     CodeABC(fs, OP_RETSUB, 0, 0, 0);
     LeaveBlock(fs);
     fs.inLabel = false;
+    fs.paddingLocals = 0;
     if (fs.labelBase >= 0) fs.labelBase = fs.proto->maxStack; // the next body sits above this one
     PatchToHere(fs, skip);
 }
