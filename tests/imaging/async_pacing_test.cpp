@@ -108,6 +108,34 @@ TEST_F(AsyncDraws, NotifyCodeSixTellsWhichLayerIsDrawnInto) {
     FreeAllAsyncDraws(); // before the probe goes out of scope
 }
 
+TEST_F(AsyncDraws, NotificationsReachEveryObject) {
+    static int seen = 0;
+    seen = 0;
+    auto count = [](int32_t code, void *, void *) -> intptr_t {
+        if (code == kAsyncNotifyLayerChanged) ++seen;
+        return 0;
+    };
+    Probe a, b;
+    ASSERT_EQ(CreateAsyncDraw(ADF_FX, Step, End, Free, count, &a, nullptr), 0);
+    ASSERT_EQ(CreateAsyncDraw(ADF_ANIM, Step, End, Free, count, &b, nullptr), 0);
+    EXPECT_EQ(NotifyAsyncDraws(kAsyncNotifyLayerChanged, nullptr), 0);
+    EXPECT_EQ(seen, 2);
+    FreeAllAsyncDraws();
+}
+
+TEST_F(AsyncDraws, TheEmulatedBackgroundComesFromATransition) {
+    static int bgpic;
+    auto answer = [](int32_t code, void *argument, void *) -> intptr_t {
+        if (code == kAsyncNotifyGetBGPic) static_cast<void **>(argument)[0] = &bgpic;
+        return 0;
+    };
+    Probe probe;
+    EXPECT_EQ(FindAsyncDrawBGPic(), nullptr);
+    ASSERT_EQ(CreateAsyncDraw(ADF_FX, Step, End, Free, answer, &probe, nullptr), 0);
+    EXPECT_EQ(FindAsyncDrawBGPic(), &bgpic);
+    FreeAllAsyncDraws();
+}
+
 TEST_F(AsyncDraws, ObjectsBelongToTheDisplayCurrentAtCreation) {
     static int displayA, displayB;
     CurrentDisplayHook = [] { return static_cast<void *>(&displayA); };

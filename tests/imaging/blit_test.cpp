@@ -284,4 +284,17 @@ TEST(BltAlphaChannel, ClippedModeTwoAlsoRaisesTheDestinationAlpha) {
     FreeHostBitmap(d);
 }
 
+TEST(BltAlphaChannel, ClippedModeThreeTakesSixteenBitCoverageAndTheColoursTransparency) {
+    HostBitmap *d = AllocHostBitmap(2, 1);
+    AlphaPlane *da = AllocAlphaPlane(2, 1, true);
+    const uint16_t coverage[2] = {0xFFFF, 0x0000};
+    // Top byte 0x80: level 255 - 128 = 127, so full coverage blends at 127.
+    BltAlphaChannelClipped(nullptr, 0, 0, d, 0, 0, 2, 1, 2, 1, 0, 0, 0x80FFFFFF, 3, da, 0, coverage, 2, nullptr);
+    EXPECT_EQ(HostBitmapRow32(d, 0)[0], uint32_t(((255 * 127) >> 8) * 0x010101));
+    EXPECT_EQ(HostBitmapRow32(d, 0)[1], 0u);
+    EXPECT_EQ(da->bytes[0], (255 * 127) >> 8);
+    FreeAlphaPlane(da);
+    FreeHostBitmap(d);
+}
+
 } // namespace

@@ -107,6 +107,17 @@ TEST(ConvertToGray, UsesTheLuminanceWeightsAndKeepsAlpha) {
     EXPECT_EQ(px[1], 0x00969696u); // 0.587 x 255 = 150
 }
 
+TEST(ConvertToGray, SixteenAndTwentyFourBitLayouts) {
+    std::vector<uint16_t> p16{0xF800}; // red in 5/6/5
+    ConvertToGray16(reinterpret_cast<uint8_t *>(p16.data()), 1, 1, PixelFormatRGB565LE, 1);
+    const Channels c = UnpackFormatPixel(p16[0], PixelFormatRGB565LE);
+    EXPECT_EQ(c.r, c.b);
+    EXPECT_NEAR(c.r, 76, 8);
+    std::vector<uint8_t> p24{255, 0, 0}; // blue in B, G, R order
+    ConvertToGray24(p24.data(), 1, 1, PixelFormatBGR24, 1);
+    EXPECT_EQ(p24, (std::vector<uint8_t>{29, 29, 29})); // 0.114 x 255 = 29
+}
+
 TEST(InvertPixels, KeepsTheAlphaByteOf32BitPixels) {
     std::vector<uint32_t> px{0x80123456};
     InvertPixels32(reinterpret_cast<uint8_t *>(px.data()), 1, 1, 1);
