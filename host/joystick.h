@@ -18,3 +18,5 @@ constexpr int kJoystickCentred = 8;
 int ReadJoystick(int32_t port, int32_t *direction, int32_t *buttons);
 // Counts ports from 0 while ReadJoystick succeeds. Returns 0.
 int CountJoystickPorts(int32_t *count);
+// Closes every opened device (at shutdown).
+void CloseJoysticks();

@@ -29,3 +29,6 @@ HostBitmap *GrabScreenRect(int32_t x, int32_t y, int32_t width, int32_t height, 
 
 // Brings up SDL's video and event subsystems once; 0, or 1025 when they cannot start.
 int EnsureVideo();
+// At the program's end: closes every window still open and the joysticks, gives the built-in wait and pump back
+// to host/tasks.h and stops SDL's video. EnsureVideo may start it again.
+void ShutdownVideo();

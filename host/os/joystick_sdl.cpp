@@ -95,3 +95,11 @@ int CountJoystickPorts(int32_t *count) {
     *count = n;
     return 0;
 }
+
+void CloseJoysticks() {
+    for (int port = 0; port < kPorts; port++) {
+        if (controllers[port]) SDL_GameControllerClose(controllers[port]), controllers[port] = nullptr;
+        if (joysticks[port]) SDL_JoystickClose(joysticks[port]), joysticks[port] = nullptr;
+    }
+    if (SDL_WasInit(SDL_INIT_GAMECONTROLLER)) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+}

@@ -178,6 +178,13 @@ void InstallHostWake() {
     InstallHostWaitAndPump();
 }
 
+void ForgetHostWake() {
+    if (!wakeEventType) return;
+    SetPumpEventsFunction(nullptr);
+    SetSystemWaitFunctions(nullptr, nullptr);
+    wakeEventType = 0;
+}
+
 void InstallHostWaitAndPump() {
     if (!wakeEventType) return;
     SetPumpEventsFunction(PumpHostEvents);

@@ -30,4 +30,6 @@ void ResizeWindowTexture(HostWindow *window);
 HostWindow *FindHostWindow(uint32_t id);
 // The SDL user event that wakes the main thread's wait; registered once video is up.
 void InstallHostWake();
+// Gives the built-in wait and pump back (video is stopping).
+void ForgetHostWake();
 uint32_t HostWakeEventType();

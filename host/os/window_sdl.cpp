@@ -1,5 +1,7 @@
 #include "host/os/sdl_window_os.h"
 #include "host/clipboard.h"
+#include "host/input.h"
+#include "host/joystick.h"
 #include "host/screen.h"
 #include "host/window.h"
 #include "host/os/input_inject.h"
@@ -74,7 +76,11 @@ SDL_Surface *ShapeSurface(const HostWindow *window, const MaskPlane *mask, const
 } // namespace
 
 int EnsureVideo() {
-    if (SDL_WasInit(SDL_INIT_VIDEO)) return 0;
+    if (SDL_WasInit(SDL_INIT_VIDEO)) {
+        // Whoever reset the wait meanwhile (tests do) gets the one that also wakes for window events back.
+        InstallHostWaitAndPump();
+        return 0;
+    }
     // The host's own CTRL-C handling stays in charge, and closing the last window is not a quit by itself:
     // the pump decides that from the window's close flag.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -137,6 +143,19 @@ void ReportCurrentGeometry(HostWindow *window) {
 void ResizeWindowTexture(HostWindow *window) {
     if (window->open && (window->width != window->os->textureWidth || window->height != window->os->textureHeight))
         MakeTexture(window);
+}
+
+void ShutdownVideo() {
+    CloseJoysticks();
+    if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
+    while (!openWindows.empty()) {
+        HostWindow *w = openWindows.back();
+        w->minimised = false;
+        CloseDisplayWindow(w);
+    }
+    ownScreenOpen = false;
+    ForgetHostWake();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
 }
 
 HostWindow *FindHostWindow(uint32_t id) {

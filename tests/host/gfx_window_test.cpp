@@ -372,6 +372,25 @@ TEST_F(GfxWindow, OwnScreenAnswersItsOwnSizeUntilClosed) {
     EXPECT_EQ(QueryBitMapAttr(nullptr, 14), desktop);
 }
 
+TEST(GfxVideo, ShutdownClosesWindowsAndVideoStartsAgain) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    ASSERT_EQ(EnsureVideo(), 0);
+    HostWindow *window = nullptr;
+    ASSERT_EQ(AllocHostWindow(nullptr, &window), 0);
+    window->width = 8, window->height = 8;
+    ASSERT_EQ(OpenDisplayWindow(window, 0, nullptr, nullptr), 0);
+    ShutdownVideo();
+    EXPECT_FALSE(window->open);
+    EXPECT_TRUE(OpenHostWindows().empty());
+    EXPECT_EQ(PumpEvents(nullptr, 0), 0); // the built-in pump again
+    ASSERT_EQ(EnsureVideo(), 0);
+    ASSERT_EQ(OpenDisplayWindow(window, 0, nullptr, nullptr), 0);
+    FreeHostWindow(window);
+    ShutdownVideo();
+    RemoveEvent(nullptr, -1, 1);
+    WaitSystemSignalsTimeout(0, 0); // no signal left pending for later tests in this process
+}
+
 TEST(GfxKeys, GraphicCharactersFollowAFixedLatin1Table) {
     EXPECT_EQ(IsGraphicChar('A'), 1);
     EXPECT_EQ(IsGraphicChar(' '), 0);
