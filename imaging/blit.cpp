@@ -175,11 +175,18 @@ int SAFEBLT(const HostBitmap *src, int32_t sx, int32_t sy, HostBitmap *dst, int3
     PixelBuffer s = BitmapPixels(src), d = BitmapPixels(dst);
     PlaneBuffer m = MaskPixels(mask, src->width, src->height), a = AlphaPixels(alpha);
     if (clip && clip->mask) {
-        // A shaped region: pixels outside its mask are skipped one by one.
+        // A shaped region: each row goes through in the runs its mask lets pass.
         for (int32_t j = 0; j < height; ++j)
-            for (int32_t i = 0; i < width; ++i)
-                if (ClipRegionContains(clip, dx + i, dy + j))
-                    BlitRect(s, sx + i, sy + j, d, dx + i, dy + j, 1, 1, m, a);
+            for (int32_t i = 0; i < width;) {
+                if (!ClipRegionContains(clip, dx + i, dy + j)) {
+                    ++i;
+                    continue;
+                }
+                int32_t run = 1;
+                while (i + run < width && ClipRegionContains(clip, dx + i + run, dy + j)) ++run;
+                BlitRect(s, sx + i, sy + j, d, dx + i, dy + j, run, 1, m, a);
+                i += run;
+            }
         return 0;
     }
     BlitRect(s, sx, sy, d, dx, dy, width, height, m, a);

@@ -82,7 +82,9 @@ int32_t ClipPolygonToEdge(int32_t count, const int32_t *in, int32_t *out, int32_
         const int32_t *p = in + 2 * k, *q = in + 2 * ((k + 1) % count);
         const bool pin = inside(p), qin = inside(q);
         if (pin) emit(p[0], p[1]);
-        if (pin != qin) {
+        // A crossing exactly at a vertex on the line is that vertex, emitted on its own turn.
+        const bool onLine = (pin && p[axis] == value) || (qin && q[axis] == value);
+        if (pin != qin && !onLine) {
             // The crossing on the clip line; the other coordinate rounded to nearest.
             const double t = double(int64_t(value) - p[axis]) / double(int64_t(q[axis]) - p[axis]);
             const int other = 1 - axis;

@@ -108,6 +108,17 @@ TEST(ClipPolygonToEdge, CountsForEachSide) {
     EXPECT_EQ(ClipPolygonToEdge(3, triangle, out, 5, 1), 3); // y >= 5 keeps the tip: a triangle
 }
 
+TEST(ClipPolygonToEdge, VerticesOnTheLineAreNotDoubled) {
+    const int32_t diamond[] = {5, 0, 10, 5, 5, 10, 0, 5};
+    int32_t out[16];
+    // x >= 5 through the top and bottom vertices: a triangle, not five points with repeats.
+    ASSERT_EQ(ClipPolygonToEdge(4, diamond, out, 5, 0), 3);
+    EXPECT_EQ(out[0], 5);
+    EXPECT_EQ(out[1], 0);
+    EXPECT_EQ(out[4], 5);
+    EXPECT_EQ(out[5], 10);
+}
+
 TEST(ClipPolygonToEdge, StopsAtTheOutputCapacity) {
     const int32_t square[] = {0, 0, 10, 0, 10, 10, 0, 10};
     int32_t out[4] = {0, 0, 0, 0};
