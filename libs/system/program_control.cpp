@@ -8,6 +8,7 @@
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
 #include "runtime/app/runtime_globals.h"
+#include "runtime/app/startup.h"
 
 namespace {
 
@@ -29,6 +30,9 @@ int ScriptTypeNumber(int type) {
 constexpr int kChipMemory = 0;
 constexpr int kFastMemory = 1;
 constexpr int kAllPendingFrees = 15; // brushes, anims, text objects, BGPics
+constexpr int kProgramTypeScript = 0;
+constexpr int kProgramTypeApplet = 1;
+constexpr int kProgramTypeProgram = 2;
 
 } // namespace
 
@@ -125,9 +129,39 @@ int CmdGetVersion(VMState *vm) {
     return 1;
 }
 
-// TODO(startup-config): both read the start-up record, which the start-up code provides.
-int CmdGetCommandLine(VMState *) { return CommandNotAvailable("GetCommandLine"); }
-int CmdGetProgramInfo(VMState *) { return CommandNotAvailable("GetProgramInfo"); }
+int CmdGetCommandLine(VMState *vm) {
+    CheckArgs(vm, 0, 0);
+    const StartupConfig *config = GetStartupConfig(vm);
+    size_t count = config ? config->userArguments.size() : 0;
+    NewTable(vm);
+    for (size_t i = 0; i < count; i++) {
+        const UserArgument &argument = config->userArguments[i];
+        NewTable(vm);
+        PushStringLen(vm, argument.name.data(), argument.name.size());
+        SetField(vm, -2, "arg");
+        PushStringLen(vm, argument.value.data(), argument.hasValue ? argument.value.size() : 0);
+        SetField(vm, -2, "param");
+        RawSetIndex(vm, -2, static_cast<int64_t>(i));
+    }
+    PushNumber(vm, static_cast<double>(count));
+    PushNumber(vm, StartedFromShell);
+    return 3;
+}
+
+int CmdGetProgramInfo(VMState *vm) {
+    CheckArgs(vm, 0, 0);
+    const StartupConfig *config = GetStartupConfig(vm);
+    const char *programName = config ? config->programName : "";
+    if (PayloadOffset != 0) {
+        PushNumber(vm, kProgramTypeProgram);
+        PushString(vm, programName);
+        return 2;
+    }
+    PushNumber(vm, config && config->isApplet ? kProgramTypeApplet : kProgramTypeScript);
+    PushString(vm, config ? config->scriptPath : "");
+    PushString(vm, programName);
+    return 3;
+}
 
 int CmdGetConstant(VMState *vm) {
     CheckArgs(vm, 1, 1);

@@ -95,7 +95,7 @@ double CheckNumberArg(VMState *vm, int n);
 // The default when the argument is absent; else it must be a number or numeric string (an explicit Nil raises
 // 1138, as does any other type).
 double OptNumberArg(VMState *vm, int n, double fallback);
-// CheckNumberArg / OptNumberArg through SaturateToInt32.
+// CheckNumberArg / OptNumberArg through SaturateToInt32 (the fallback only when the argument is absent).
 int32_t CheckInt32Arg(VMState *vm, int n);
 int32_t OptInt32Arg(VMState *vm, int n, int32_t fallback);
 // Colours: 0..4294967295 as themselves (truncated), negatives as 32-bit two's complement, larger ones saturate
@@ -106,7 +106,8 @@ uint32_t OptUnsignedArg(VMState *vm, int n, uint32_t fallback);
 uint32_t NumberToUnsigned(double value);
 // The string's bytes (zero-terminated, zeros allowed inside; numbers converted); raises 1139.
 const char *CheckStringArg(VMState *vm, int n, size_t *length = nullptr);
-// The string, or the fallback (may be null) when the argument is absent.
+// The string, or the fallback (may be null) when the argument is absent. Like every Opt reader, an explicit Nil
+// is not "absent" and raises the type's error (1139 here).
 const char *OptStringArg(VMState *vm, int n, const char *fallback, size_t *length = nullptr);
 void CheckTableArg(VMState *vm, int n);    // raises 1140
 void CheckFunctionArg(VMState *vm, int n); // raises 1185

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "libs/string/string_library.h"
 #include "libs/system/system_commands.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
+#include "runtime/app/startup.h"
 #include "tests/runtime/app/vm_harness.h"
 
 namespace {
@@ -173,6 +175,53 @@ TEST_F(SystemCommands, GetVersionFields) {
     SetTop(vm, -2);
     GetField(vm, -1, "beta");
     EXPECT_EQ(Number(), 0);
+}
+
+// ---- Program information ------------------------------------------------------------------------------------------
+struct ProgramInfo : SystemCommands {
+    StartupConfig config;
+    void SetUp() override {
+        SystemCommands::SetUp();
+        strcpy(config.scriptPath, "/home/u/demo.vla");
+        strcpy(config.programName, "vistaloom");
+        config.isApplet = 1;
+        config.userArguments = {{"level", "3", true}, {"fast", "", false}};
+        SetRegistryHandle(vm, "clargs", &config);
+    }
+};
+
+TEST_F(ProgramInfo, CommandLineListsUserArguments) {
+    StartedFromShell = 1;
+    ASSERT_EQ(CallGlobal(vm, "getcommandline"), 0);
+    EXPECT_EQ(VMToNumber(vm, -1), 1);
+    EXPECT_EQ(VMToNumber(vm, -2), 2);
+    RawGetIndex(vm, -3, 0);
+    GetField(vm, -1, "arg");
+    EXPECT_EQ(Text(), "level");
+    SetTop(vm, -2);
+    GetField(vm, -1, "param");
+    EXPECT_EQ(Text(), "3");
+    SetTop(vm, -3);
+    RawGetIndex(vm, -3, 1);
+    GetField(vm, -1, "param");
+    EXPECT_EQ(Text(), "");
+}
+
+TEST_F(ProgramInfo, AppletGivesKindPathAndProgram) {
+    int top = GetTop(vm);
+    ASSERT_EQ(CallGlobal(vm, "getprograminfo"), 0);
+    ASSERT_EQ(GetTop(vm), top + 3);
+    EXPECT_EQ(VMToNumber(vm, -3), 1);
+    EXPECT_EQ(Text(), "vistaloom");
+}
+
+TEST_F(ProgramInfo, LinkedProgramGivesExactlyTwoResults) {
+    PayloadOffset = 123456;
+    int top = GetTop(vm);
+    ASSERT_EQ(CallGlobal(vm, "getprograminfo"), 0);
+    ASSERT_EQ(GetTop(vm), top + 2);
+    EXPECT_EQ(VMToNumber(vm, -2), 2);
+    EXPECT_EQ(Text(), "vistaloom");
 }
 
 TEST_F(SystemCommands, GCInfoGivesTwoNumbers) {
