@@ -39,10 +39,6 @@ TEST_F(MathCommands, NegativeRootAndRangeAreWrongUsage) {
     EXPECT_EQ(Error("rnd", {-3}), kErrWrongUsage);
 }
 
-TEST_F(MathCommands, ModKeepsSignOfDividend) {
-    EXPECT_EQ(Number("mod", {-7, 3}), -1);
-    EXPECT_NEAR(Number("rt", {8, 3}), 2, 1e-12);
-}
 
 TEST_F(MathCommands, MinMaxTakeManyArgumentsButAtLeastTwo) {
     EXPECT_EQ(Number("min", {3, 1, 2}), 1);
@@ -56,11 +52,6 @@ TEST_F(MathCommands, MinKeepsFirstValueAgainstNaN) {
     EXPECT_TRUE(std::isnan(Number("max", {std::nan(""), 9})));
 }
 
-TEST_F(MathCommands, LogIsBaseTen) {
-    EXPECT_NEAR(Number("log", {1000}), 3, 1e-12);
-    EXPECT_NEAR(Number("ld", {1024}), 10, 1e-12);
-    EXPECT_NEAR(Number("ln", {std::exp(2.0)}), 2, 1e-12);
-}
 
 TEST_F(MathCommands, IntegerConversionsSaturate) {
     EXPECT_EQ(Number("int", {-2.7}), -2);
@@ -71,19 +62,7 @@ TEST_F(MathCommands, IntegerConversionsSaturate) {
     EXPECT_EQ(Number("round", {std::nan("")}), -2147483648.0);
 }
 
-TEST_F(MathCommands, FrExpGivesMantissaAndExponent) {
-    int results = 0;
-    ASSERT_EQ(CallCommand(vm, "frexp", {8}, &results), 0);
-    ASSERT_EQ(results, 2);
-    EXPECT_EQ(VMToNumber(vm, -2), 0.5);
-    EXPECT_EQ(VMToNumber(vm, -1), 4);
-    SetTop(vm, 0);
-    EXPECT_EQ(Number("ldexp", {0.5, 4}), 8);
-}
 
-TEST_F(MathCommands, RndOfOneIsAlwaysZero) {
-    for (int i = 0; i < 50; ++i) EXPECT_EQ(Number("rnd", {1}), 0);
-}
 
 TEST_F(MathCommands, RndCoversWholeRangeAndNothingElse) {
     std::set<double> seen;
@@ -114,27 +93,8 @@ TEST_F(MathCommands, BitNumbersOutsideWordAreWrongUsage) {
     EXPECT_EQ(Error("bittest", {0, 32}), kErrWrongUsage);
 }
 
-TEST_F(MathCommands, BitResultsAreUnsigned) {
-    EXPECT_EQ(Number("bitcomplement", {0}), 4294967295.0);
-    EXPECT_EQ(Number("bitxor", {-1, 1}), 4294967294.0);
-    EXPECT_EQ(Number("shl", {1, 31}), 2147483648.0);
-}
 
-TEST_F(MathCommands, ShiftsOfThirtyTwoToSixtyThree) {
-    EXPECT_EQ(Number("shl", {1, 32}), 0);
-    EXPECT_EQ(Number("shr", {4294967295.0, 28}), 15);
-    EXPECT_EQ(Number("sar", {-8, 1}), -4);
-    EXPECT_EQ(Number("sar", {-8, 40}), -1);
-}
 
-TEST_F(MathCommands, RotationsKeepListedResults) {
-    EXPECT_EQ(Number("ror", {1, 1}), 2147483648.0);
-    EXPECT_EQ(Number("ror", {1, 1, 7}), 128);
-    EXPECT_EQ(Number("rol", {128, 1, 7}), 1);
-    EXPECT_EQ(Number("rol", {1, 33}), 2);
-    EXPECT_EQ(Number("ror", {1, 9, 7}), 0);
-    EXPECT_EQ(Number("ror", {1, 33}), 0);
-}
 
 TEST_F(MathCommands, RotationAndCastRefuseOtherTypes) {
     EXPECT_EQ(Error("ror", {1, 1, 5}), kErrWrongUsage);
@@ -142,16 +102,6 @@ TEST_F(MathCommands, RotationAndCastRefuseOtherTypes) {
     EXPECT_EQ(Error("cast", {1, 1, 3}), kErrWrongUsage);
 }
 
-TEST_F(MathCommands, CastSignExtends) {
-    EXPECT_EQ(Number("cast", {255, 1, 7}), -1);
-    EXPECT_EQ(Number("cast", {255, 0, 7}), 255);
-    EXPECT_EQ(Number("cast", {65535, 1, 6}), -1);
-}
 
-TEST_F(MathCommands, WrapAndLimit) {
-    EXPECT_EQ(Number("wrap", {12, 0, 10}), 2);
-    EXPECT_EQ(Number("wrap", {25, 0, 10}), 15);
-    EXPECT_EQ(Number("limit", {5, 10, 20}), 10);
-}
 
 } // namespace

@@ -45,22 +45,7 @@ TEST_F(StringCommands, ArgumentCountsAreChecked) {
     EXPECT_EQ(Error("strlen", {CommandArg::Nil()}), kErrStringExpected);
 }
 
-TEST_F(StringCommands, ReplaceKeepsZeroBytes) {
-    EXPECT_EQ(Text("replacestr", {"a\0b\0c"s, "b"s, "\0\0"s}), "a\0\0\0\0c"s);
-}
 
-TEST_F(StringCommands, SplitStrGivesTableAndCount) {
-    int results = 0;
-    ASSERT_EQ(CallCommand(vm, "splitstr", {",a,,b,", ","}, &results), 0);
-    ASSERT_EQ(results, 2);
-    EXPECT_EQ(VMToNumber(vm, -1), 5);
-    RawGetIndex(vm, -2, 1);
-    EXPECT_STREQ(VMToString(vm, -1), "a");
-    RawGetIndex(vm, -3, 4);
-    size_t length = 99;
-    VMToString(vm, -1, &length);
-    EXPECT_EQ(length, 0u);
-}
 
 TEST_F(StringCommands, SplitStrLastPieceRunsPastZeroByte) {
     int results = 0;
@@ -77,10 +62,6 @@ TEST_F(StringCommands, SeparatorAndTrimCharMustBeOneByte) {
     EXPECT_EQ(Error("trimstr", {"xax", "xx", 0}), kErrWrongUsage);
 }
 
-TEST_F(StringCommands, StrLenAndMidCountZeroBytes) {
-    EXPECT_EQ(Number("strlen", {"a\0b"s}), 3);
-    EXPECT_EQ(Text("midstr", {"a\0bc"s, 1, 2}), "\0b"s);
-}
 
 TEST_F(StringCommands, UnguardedCutsStayInsideString) {
     EXPECT_EQ(Text("midstr", {"abcdef", -5, 3}), "");
@@ -91,21 +72,8 @@ TEST_F(StringCommands, UnguardedCutsStayInsideString) {
     EXPECT_EQ(Error("unrightstr", {"abc", -1}), kErrWrongUsage);
 }
 
-TEST_F(StringCommands, ChrZeroIsOneZeroByte) {
-    EXPECT_EQ(Text("chr", {0}), "\0"s);
-    EXPECT_EQ(Text("chr", {255}), "\xFF");
-    EXPECT_EQ(Error("chr", {256}), kErrWrongUsage);
-    EXPECT_EQ(Error("chr", {-1}), kErrWrongUsage);
-}
 
-TEST_F(StringCommands, AscOfEmptyStringIsZero) {
-    EXPECT_EQ(Number("asc", {""}), 0);
-    EXPECT_EQ(Number("asc", {"\xE9"}), 0xE9);
-}
 
-TEST_F(StringCommands, UpperStrKeepsSharpS) {
-    EXPECT_EQ(Text("upperstr", {"stra\xDF" "e"}), "STRA\xDF" "E");
-}
 
 TEST_F(StringCommands, HexAndBinReadUnsigned) {
     EXPECT_EQ(Text("hexstr", {-1}), "$FFFFFFFF");
@@ -113,28 +81,8 @@ TEST_F(StringCommands, HexAndBinReadUnsigned) {
     EXPECT_EQ(Text("binstr", {5, 7}), "00000101");
 }
 
-TEST_F(StringCommands, PadNumRefusesNegativesAndZeroWidth) {
-    EXPECT_EQ(Text("padnum", {42, 5}), "00042");
-    EXPECT_EQ(Error("padnum", {-1, 5}), kErrWrongUsage);
-    EXPECT_EQ(Error("padnum", {1, 0}), kErrWrongUsage);
-}
 
-TEST_F(StringCommands, StrStrDefaultsToTwoDigits) {
-    EXPECT_EQ(Text("strstr", {3.14159}), "3.14");
-    EXPECT_EQ(Text("strstr", {1.23456e-07}), "1.23e-07");
-}
 
-TEST_F(StringCommands, ValGivesValueAndCharactersUsed) {
-    int results = 0;
-    ASSERT_EQ(CallCommand(vm, "val", {"$10"}, &results), 0);
-    ASSERT_EQ(results, 2);
-    EXPECT_EQ(VMToNumber(vm, -2), 16);
-    EXPECT_EQ(VMToNumber(vm, -1), 3);
-    SetTop(vm, 0);
-    EXPECT_EQ(Number("val", {"%101"}), 5);
-    EXPECT_EQ(Number("val", {"0x1F"}), 31);
-    EXPECT_EQ(Number("val", {"$ff"}), 255);
-}
 
 TEST_F(StringCommands, ValOfNonNumberGivesTwoZeros) {
     int results = 0;
@@ -144,14 +92,6 @@ TEST_F(StringCommands, ValOfNonNumberGivesTwoZeros) {
     EXPECT_EQ(VMToNumber(vm, -1), 0);
 }
 
-TEST_F(StringCommands, ToNumberBases) {
-    EXPECT_EQ(Number("tonumber", {"ff", 16}), 255);
-    EXPECT_EQ(Number("tonumber", {"ffz", 16}), 0);
-    EXPECT_EQ(Number("tonumber", {" 12.5 "}), 12.5);
-    EXPECT_EQ(Number("tonumber", {"abc"}), 0);
-    EXPECT_EQ(Error("tonumber", {"12", 1}), kErrWrongUsage);
-    EXPECT_EQ(Error("tonumber", {"12", 37}), kErrWrongUsage);
-}
 
 TEST_F(StringCommands, ToStringByType) {
     EXPECT_EQ(Text("tostring", {CommandArg::Nil()}), "Nil");
@@ -179,16 +119,5 @@ TEST_F(StringCommands, ToStringUsesMetamethod) {
     EXPECT_EQ(Text("tostring", {CommandArg::Stack(1)}), "thing");
 }
 
-TEST_F(StringCommands, StrToArrayEndsWithZeroEntry) {
-    ASSERT_EQ(CallCommand(vm, "strtoarray", {"AB"}), 0);
-    RawGetIndex(vm, -1, 0);
-    RawGetIndex(vm, -2, 1);
-    RawGetIndex(vm, -3, 2);
-    RawGetIndex(vm, -4, 3);
-    EXPECT_EQ(VMToNumber(vm, -4), 65);
-    EXPECT_EQ(VMToNumber(vm, -3), 66);
-    EXPECT_EQ(VMToNumber(vm, -2), 0);
-    EXPECT_EQ(ValueType(vm, -1), TNIL);
-}
 
 } // namespace
