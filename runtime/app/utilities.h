@@ -18,7 +18,10 @@ struct ListNode {
 struct ListHeader {
     ListNode headNode; // headNode.prev is always null
     ListNode tailNode; // tailNode.next is always null
-    ListHeader() = default;
+    ListHeader() { // born empty; InitList empties it again
+        headNode.next = &tailNode;
+        tailNode.prev = &headNode;
+    }
     ListHeader(const ListHeader &) = delete; // the nodes point into the header
     ListHeader &operator=(const ListHeader &) = delete;
 };

@@ -36,6 +36,14 @@ TEST(Lists, AddHeadAndTailKeepOrder) {
     EXPECT_EQ(PreviousNode(&a.node), nullptr);
 }
 
+TEST(Lists, NewHeaderIsEmptyWithoutInit) {
+    ListHeader list;
+    EXPECT_TRUE(IsListEmpty(&list));
+    Item a{{}, 1};
+    AddTailNode(&list, &a.node);
+    EXPECT_EQ(Walk(list), (std::vector<int>{1}));
+}
+
 TEST(Lists, InsertLinksAfterPredecessor) {
     ListHeader list;
     InitList(&list);
