@@ -257,22 +257,18 @@ void CallValue(VMState *vm, VMValue *func, int nresults) {
 
 // ---- Hooks -----------------------------------------------------------------------------------------------------
 void RunLineHook(VMState *vm) {
-    if (vm->ci + 1 >= vm->framesEnd) RaiseError(vm, kErrStackOverflow);
+    // The hook gets an empty native frame of its own above the running code, so that API calls in it see an
+    // empty stack. Only the fields an API call reads are set: this runs for every line.
+    CallFrame *f = vm->ci + 1;
     VMValue *savedTop = vm->top;
     VMValue *t = CallArea(vm);
-    if (t + 1 >= vm->stackEnd) RaiseError(vm, kErrStackOverflow);
-    CallFrame *f = vm->ci + 1;
+    if (f >= vm->framesEnd || t + 1 >= vm->stackEnd) RaiseError(vm, kErrStackOverflow);
     SetNil(t);
     f->func = t;
     f->base = t + 1;
     f->top = std::min(f->base + kMaxFrameSlots, vm->stackEnd);
-    f->savedpc = nullptr;
     f->cl = nullptr;
-    f->nresults = 0;
     f->callPc = vm->callPcIndex;
-    f->lastLine = 0;
-    f->nvarargs = 0;
-    f->fresh = 0;
     f->isNative = 1;
     if (f->top > vm->highWater) vm->highWater = f->top;
     vm->ci = f;

@@ -84,7 +84,7 @@ VMValue *StackExtent(VMState *vm) {
 
 } // namespace
 
-const VMValue kNilValue = {{0}, TNIL};
+const VMValue kNilValue(VMValue::Payload{0}, TNIL);
 
 void *VMAlloc(VMState *vm, size_t size) {
     // No emergency collection here: callers may hold objects that are not rooted yet.

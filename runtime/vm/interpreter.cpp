@@ -18,6 +18,11 @@ inline bool ForNumber(const VMValue *v, double *out) {
     return ToNumberValue(v, out);
 }
 
+inline intptr_t LineDelta(const CallFrame *ci) {
+    const Proto *p = ci->cl->p;
+    return reinterpret_cast<intptr_t>(p->lines.data()) - reinterpret_cast<intptr_t>(p->code.data());
+}
+
 } // namespace
 
 void Execute(VMState *vm) {
@@ -31,44 +36,45 @@ void Execute(VMState *vm) {
     };
     static_assert(kNumOpcodes + 24 >= (1 << kOpBits), "the dispatch table must cover every 6-bit opcode");
 
+    // Few live variables, so that they stay in registers. The line table is reached as pc + lineDelta bytes
+    // (code and lines are both arrays of 32-bit words, one per instruction); lineDelta is 0 while no hook is set.
     CallFrame *ci;
-    ScriptClosure *cl;
-    Proto *p;
     VMValue *base;
     const VMValue *k;
-    const Instruction *code;
     const Instruction *pc;
-    const int32_t *lines;
+    intptr_t lineDelta;
     int32_t lastLine;
-    bool hooked;
     Instruction i;
 
 #define RA() (base + GetA(i))
 #define RB() (base + GetB(i))
 #define RKB() (IsRKConstant(GetB(i)) ? k + RKConstantIndex(GetB(i)) : base + GetB(i))
 #define RKC() (IsRKConstant(GetC(i)) ? k + RKConstantIndex(GetC(i)) : base + GetC(i))
+#define CODE() (ci->cl->p->code.data())
 #define SAVEPC() (ci->savedpc = pc)
+#define REHOOK() (lineDelta = vm->lineHook ? LineDelta(ci) : 0)
 #define PROTECT(x)                                                                                                 \
     do {                                                                                                           \
         SAVEPC();                                                                                                  \
         x;                                                                                                         \
-        hooked = vm->lineHook != nullptr;                                                                          \
+        REHOOK();                                                                                                  \
     } while (0)
 #define DISPATCH()                                                                                                 \
     do {                                                                                                           \
         i = *pc;                                                                                                   \
-        if (VL_UNLIKELY(hooked)) {                                                                                 \
-            int32_t line_ = lines[pc - code];                                                                      \
-            if (line_ != lastLine) {                                                                               \
-                lastLine = line_;                                                                                  \
-                ci->savedpc = pc + 1;                                                                              \
-                ci->lastLine = lastLine;                                                                           \
-                RunLineHook(vm);                                                                                   \
-                hooked = vm->lineHook != nullptr;                                                                  \
-            }                                                                                                      \
-        }                                                                                                          \
+        if (VL_UNLIKELY(lineDelta != 0) &&                                                                         \
+            *reinterpret_cast<const int32_t *>(reinterpret_cast<const char *>(pc) + lineDelta) != lastLine)        \
+            goto fire_line_hook;                                                                                   \
         pc++;                                                                                                      \
         goto *kDispatch[GetOp(i)];                                                                                 \
+    } while (0)
+#define LOAD_FRAME()                                                                                               \
+    do {                                                                                                           \
+        base = ci->base;                                                                                           \
+        k = ci->cl->p->k.data();                                                                                   \
+        pc = ci->savedpc;                                                                                          \
+        lastLine = ci->lastLine;                                                                                   \
+        REHOOK();                                                                                                  \
     } while (0)
 #define JUMP(offset)                                                                                               \
     do {                                                                                                           \
@@ -86,16 +92,39 @@ void Execute(VMState *vm) {
 
 newframe:
     ci = vm->ci;
-    cl = ci->cl;
-    p = cl->p;
-    base = ci->base;
-    k = p->k.data();
-    code = p->code.data();
-    lines = p->lines.data();
-    pc = ci->savedpc;
-    lastLine = ci->lastLine;
-    hooked = vm->lineHook != nullptr;
+    LOAD_FRAME();
     DISPATCH();
+
+fire_line_hook: {
+    // i is the instruction at pc, which starts a new line: run the hook in an empty native frame of its own,
+    // then the instruction.
+    lastLine = *reinterpret_cast<const int32_t *>(reinterpret_cast<const char *>(pc) + lineDelta);
+    ci->savedpc = pc + 1;
+    ci->lastLine = lastLine;
+    CallFrame *f = ci + 1;
+    VMValue *savedTop = vm->top;
+    VMValue *t = ci->top > savedTop ? ci->top : savedTop;
+    if (VL_UNLIKELY(f >= vm->framesEnd || t + 1 + kMaxFrameSlots > vm->stackEnd)) {
+        RunLineHook(vm); // the careful version near the limits
+    } else {
+        SetNil(t);
+        f->func = t;
+        f->base = t + 1;
+        f->top = t + 1 + kMaxFrameSlots;
+        f->cl = nullptr;
+        f->callPc = vm->callPcIndex;
+        f->isNative = 1;
+        if (f->top > vm->highWater) vm->highWater = f->top;
+        vm->ci = f;
+        vm->top = f->base;
+        vm->lineHook(vm);
+        vm->ci = ci;
+        vm->top = savedTop;
+    }
+    REHOOK();
+    pc++;
+    goto *kDispatch[GetOp(i)];
+}
 
 L_MOVE:
     *RA() = *RB();
@@ -112,10 +141,10 @@ L_LOADNIL: {
     DISPATCH();
 }
 L_GETUPVAL:
-    *RA() = *cl->upvals[GetB(i)]->v;
+    *RA() = *ci->cl->upvals[GetB(i)]->v;
     DISPATCH();
 L_SETUPVAL:
-    *cl->upvals[GetB(i)]->v = *RA();
+    *ci->cl->upvals[GetB(i)]->v = *RA();
     DISPATCH();
 L_GETGLOBAL: {
     Table *g = AsTable(&vm->globals);
@@ -380,21 +409,45 @@ L_CALL: {
         *ra = f;
     }
     if (ra->u.gc->gctype == kGCClosure) {
+        ScriptClosure *ncl = static_cast<ScriptClosure *>(ra->u.gc);
+        Proto *np = ncl->p;
+        VMValue *nbase = ra + 1;
+        if (VL_LIKELY(!np->isVararg && ci + 1 < vm->framesEnd && nbase + np->maxStack <= vm->stackEnd)) {
+            // The common script call, set up here without leaving the loop.
+            for (VMValue *q = vm->top; q < nbase + np->numParams; q++) SetNil(q);
+            CallFrame *nci = ci + 1;
+            nci->func = ra;
+            nci->base = nbase;
+            nci->top = nbase + np->maxStack;
+            nci->cl = ncl;
+            nci->nresults = nresults;
+            nci->fresh = 0;
+            nci->isNative = 0;
+            nci->nvarargs = 0;
+            if (nci->top > vm->highWater) vm->highWater = nci->top;
+            vm->ci = ci = nci;
+            base = nbase;
+            k = np->k.data();
+            pc = np->code.data();
+            lastLine = INT_MIN;
+            if (lineDelta != 0) REHOOK();
+            DISPATCH();
+        }
         PrecallScript(vm, ra, nresults);
         goto newframe;
     }
-    int callPc = int(pc - code) - 1;
+    int callPc = int(pc - CODE()) - 1;
     vm->callPcIndex = callPc;
     int nargs = int(vm->top - ra) - 1;
     int n = CallNative(vm, ra, nresults, true);
     if (VL_UNLIKELY(n < 0)) {
-        pc = code + GosubFromCommand(vm, ci, callPc, n, GetA(i), nargs, GetC(i));
+        pc = CODE() + GosubFromCommand(vm, ci, callPc, n, GetA(i), nargs, GetC(i));
         lastLine = INT_MIN;
-        hooked = vm->lineHook != nullptr;
+        REHOOK();
         DISPATCH();
     }
     for (int j = n; j < nresults; j++) SetNil(ra + j);
-    hooked = vm->lineHook != nullptr;
+    REHOOK();
     DISPATCH();
 }
 L_TAILCALL: {
@@ -432,15 +485,15 @@ L_TAILCALL: {
         goto newframe;
     }
     // A command: call it with all results kept; the RETURN A 0 that follows returns them.
-    int callPc = int(pc - code) - 1;
+    int callPc = int(pc - CODE()) - 1;
     vm->callPcIndex = callPc;
     int nargs = int(vm->top - ra) - 1;
     int n = CallNative(vm, ra, -1, true);
     if (VL_UNLIKELY(n < 0)) {
-        pc = code + GosubFromCommand(vm, ci, callPc, n, GetA(i), nargs, 0);
+        pc = CODE() + GosubFromCommand(vm, ci, callPc, n, GetA(i), nargs, 0);
         lastLine = INT_MIN;
     }
-    hooked = vm->lineHook != nullptr;
+    REHOOK();
     DISPATCH();
 }
 L_RETURN: {
@@ -462,9 +515,10 @@ L_RETURN: {
         vm->top = dst + wanted;
     }
     bool fresh = ci->fresh;
-    vm->ci = ci - 1;
+    vm->ci = ci = ci - 1;
     if (fresh) return;
-    goto newframe;
+    LOAD_FRAME();
+    DISPATCH();
 }
 L_FORPREP: {
     VMValue *ra = RA();
@@ -517,10 +571,10 @@ L_TFORCALL: {
         PrecallScript(vm, cb, nresults);
         goto newframe;
     }
-    vm->callPcIndex = int(pc - code) - 1;
+    vm->callPcIndex = int(pc - CODE()) - 1;
     int n = CallNative(vm, cb, nresults, false);
     for (int j = n; j < nresults; j++) SetNil(cb + j);
-    hooked = vm->lineHook != nullptr;
+    REHOOK();
     DISPATCH();
 }
 L_TFORLOOP: {
@@ -554,7 +608,8 @@ L_CLOSE:
     DISPATCH();
 L_CLOSURE: {
     SAVEPC();
-    Proto *np = p->protos[size_t(GetBx(i))];
+    ScriptClosure *cl = ci->cl;
+    Proto *np = cl->p->protos[size_t(GetBx(i))];
     ScriptClosure *ncl = NewScriptClosure(vm, np);
     for (size_t j = 0; j < np->upvalues.size(); j++) {
         const ProtoUpvalue &d = np->upvalues[j];
@@ -591,7 +646,7 @@ L_GOSUB: {
     if (vm->gosubs.size() >= size_t(kMaxPendingGosubs)) RaiseError(vm, kErrInternalLimit);
     GosubEntry e{};
     e.frame = FrameIndex(vm, ci);
-    e.resumePc = int32_t(pc - code);
+    e.resumePc = int32_t(pc - CODE());
     e.callPc = -1;
     e.savedOffset = int32_t(vm->gosubSaved.size());
     e.mode = 0;
@@ -601,9 +656,9 @@ L_GOSUB: {
 }
 L_RETSUB: {
     SAVEPC();
-    int from = int(pc - code);
+    int from = int(pc - CODE());
     int target = ReturnFromSub(vm, ci);
-    pc = code + target;
+    pc = CODE() + target;
     if (target < from) lastLine = INT_MIN;
     DISPATCH();
 }
@@ -616,6 +671,9 @@ L_BAD:
 #undef RKB
 #undef RKC
 #undef SAVEPC
+#undef CODE
+#undef REHOOK
+#undef LOAD_FRAME
 #undef PROTECT
 #undef DISPATCH
 #undef JUMP

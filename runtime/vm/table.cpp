@@ -59,19 +59,6 @@ inline int64_t FindNode(const Table *t, const VMValue *key, uint32_t hash) {
     }
 }
 
-inline int64_t FindStringNode(const Table *t, VMString *s) {
-    if (t->indexCap == 0) return -1;
-    uint32_t mask = t->indexCap - 1;
-    for (uint32_t slot = s->hash & mask;; slot = (slot + 1) & mask) {
-        uint32_t e = t->index[slot];
-        if (e == 0) return -1;
-        if (e != kIndexTombstone) {
-            const VMValue &k = t->nodes[e - 1].key;
-            if (k.tt == TSTRING && k.u.gc == s) return int64_t(e) - 1;
-        }
-    }
-}
-
 uint32_t RoundUpPow2(uint32_t n) {
     uint32_t c = 4;
     while (c < n && c < 0x80000000u) c <<= 1;
@@ -221,11 +208,6 @@ const VMValue *TableGetInt(const Table *t, int64_t key) {
     return n < 0 ? &kNilValue : &t->nodes[n].value;
 }
 
-const VMValue *TableGetStr(const Table *t, VMString *key) {
-    int64_t n = FindStringNode(t, key);
-    return n < 0 ? &kNilValue : &t->nodes[n].value;
-}
-
 const VMValue *TableGet(const Table *t, const VMValue *key) {
     switch (key->tt) {
     case TSTRING: return TableGetStr(t, AsString(key));
@@ -294,7 +276,7 @@ void TableSetInt(VMState *vm, Table *t, int64_t key, const VMValue *value) {
 }
 
 void TableSetStr(VMState *vm, Table *t, VMString *key, const VMValue *value) {
-    int64_t n = FindStringNode(t, key);
+    int64_t n = TableFindStringNode(t, key);
     if (n >= 0) {
         VMValue &slot = t->nodes[n].value;
         if (slot.tt == TNIL && value->tt != TNIL) t->tmAbsent = 0;

@@ -18,14 +18,27 @@
 struct GCObject;
 
 // A 16-byte tagged value: the payload, then the TypeTag.
+//
+// Copies move the payload and the tag as two scalar moves on purpose: values are mostly written that way
+// (SetNumber), and a 16-byte vector load right after two narrower stores of the same value cannot take the
+// stored data from the store buffer, which stalled every call's result copy.
 struct VMValue {
-    union {
+    union Payload {
         double n;
         GCObject *gc;
         void *p;
         int32_t b;
     } u;
     int32_t tt;
+
+    VMValue() = default;
+    constexpr VMValue(Payload payload, int32_t tag) : u(payload), tt(tag) {}
+    VMValue(const VMValue &o) noexcept : u(o.u), tt(o.tt) {}
+    VMValue &operator=(const VMValue &o) noexcept {
+        u = o.u;
+        tt = o.tt;
+        return *this;
+    }
 };
 
 // Table entries whose key was moved to the array part keep this tag until the next rehash.
@@ -258,7 +271,22 @@ Table *NewTableObject(VMState *vm, uint32_t arrayHint, uint32_t hashHint);
 void FreeTable(VMState *vm, Table *t);
 const VMValue *TableGet(const Table *t, const VMValue *key);
 const VMValue *TableGetInt(const Table *t, int64_t key);
-const VMValue *TableGetStr(const Table *t, VMString *key);
+inline int64_t TableFindStringNode(const Table *t, VMString *s) {
+    if (t->indexCap == 0) return -1;
+    uint32_t mask = t->indexCap - 1;
+    for (uint32_t slot = s->hash & mask;; slot = (slot + 1) & mask) {
+        uint32_t e = t->index[slot];
+        if (e == 0) return -1;
+        if (e != kIndexTombstone) {
+            const VMValue &k = t->nodes[e - 1].key;
+            if (k.tt == TSTRING && k.u.gc == s) return int64_t(e) - 1;
+        }
+    }
+}
+inline const VMValue *TableGetStr(const Table *t, VMString *key) {
+    int64_t n = TableFindStringNode(t, key);
+    return n < 0 ? &kNilValue : &t->nodes[n].value;
+}
 // Stores t[key] = value without metamethods; raises kErrBadTableKey for a Nil or NaN key.
 void TableSet(VMState *vm, Table *t, const VMValue *key, const VMValue *value);
 void TableSetInt(VMState *vm, Table *t, int64_t key, const VMValue *value);
