@@ -36,6 +36,7 @@ double Ceil(double x) { return std::ceil(x); }
 double Floor(double x) { return std::floor(x); }
 double Sqrt(double x) { return std::sqrt(x); }
 double Pow(double x, double y) { return std::pow(x, y); }
+// Log is the base-10 logarithm; Ln and Ld cover the natural and base-2 ones.
 double Log(double x) { return std::log10(x); }
 double Ln(double x) { return std::log(x); }
 double Exp(double x) { return std::exp(x); }
@@ -45,7 +46,7 @@ double Add(double a, double b) { return a + b; }
 double Sub(double a, double b) { return a - b; }
 double Mul(double a, double b) { return a * b; }
 double Int(double x) { return SaturateToInt32(x); }
-double Round(double x) { return mathlib::RoundToEven(x); }
+double Round(double x) { return SaturateToInt32(mathlib::RoundHalfEven(x)); }
 double Sgn(double x) { return mathlib::Sgn(x); }
 
 int CmdMod(VMState *vm) {

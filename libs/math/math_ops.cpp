@@ -3,8 +3,6 @@
 #include <bit>
 #include <cmath>
 
-#include "runtime/vm/vm.h"
-
 namespace mathlib {
 
 int BitWidthOfType(int32_t type) {
@@ -17,12 +15,11 @@ int BitWidthOfType(int32_t type) {
 }
 
 // Explicit ties-to-even, so the result never depends on the FPU's current rounding mode.
-int32_t RoundToEven(double x) {
-    if (std::isnan(x)) return SaturateToInt32(x);
+double RoundHalfEven(double x) {
     double whole = std::floor(x);
     double rest = x - whole; // exact: below 2^52 a double's fraction bits survive the subtraction
     if (rest > 0.5 || (rest == 0.5 && std::fmod(whole, 2.0) != 0.0)) whole += 1.0;
-    return SaturateToInt32(whole);
+    return whole; // NaN and infinities pass through
 }
 
 double Frac(double x) {

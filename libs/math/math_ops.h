@@ -8,7 +8,7 @@ namespace mathlib {
 // Width types shared with BinStr, Peek and Poke: 1 = 32 bits, 6 = 16 bits, 7 = 8 bits.
 int BitWidthOfType(int32_t type); // 0 for any other type
 
-int32_t RoundToEven(double x); // nearest integer, halves to the even neighbour, saturated to 32 bits
+double RoundHalfEven(double x); // the nearest integer, halves to the even neighbour
 double Frac(double x);         // the fractional part with the sign of x
 int32_t Sgn(double x);         // -1, 0 or 1; 0 for NaN
 double Wrap(double x, double low, double high); // one period only

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <cmath>
 #include <limits>
 
@@ -8,21 +9,28 @@
 using namespace mathlib;
 
 TEST(MathRounding, RoundTiesGoToEven) {
-    EXPECT_EQ(RoundToEven(0.5), 0);
-    EXPECT_EQ(RoundToEven(1.5), 2);
-    EXPECT_EQ(RoundToEven(2.5), 2);
-    EXPECT_EQ(RoundToEven(3.5), 4);
-    EXPECT_EQ(RoundToEven(-2.5), -2);
-    EXPECT_EQ(RoundToEven(-0.5), 0);
-    EXPECT_EQ(RoundToEven(2.4999999), 2);
-    EXPECT_EQ(RoundToEven(-2.6), -3);
+    EXPECT_EQ(RoundHalfEven(0.5), 0);
+    EXPECT_EQ(RoundHalfEven(1.5), 2);
+    EXPECT_EQ(RoundHalfEven(2.5), 2);
+    EXPECT_EQ(RoundHalfEven(3.5), 4);
+    EXPECT_EQ(RoundHalfEven(-2.5), -2);
+    EXPECT_EQ(RoundHalfEven(-0.5), 0);
+    EXPECT_EQ(RoundHalfEven(2.4999999), 2);
+    EXPECT_EQ(RoundHalfEven(-2.6), -3);
+    EXPECT_EQ(RoundHalfEven(4503599627370497.0), 4503599627370497.0);
 }
 
-TEST(MathRounding, RoundSaturatesOutOfRange) {
-    EXPECT_EQ(RoundToEven(1e10), 2147483647);
-    EXPECT_EQ(RoundToEven(-1e10), -2147483647 - 1);
-    EXPECT_EQ(RoundToEven(std::nan("")), -2147483647 - 1);
-    EXPECT_EQ(RoundToEven(std::numeric_limits<double>::infinity()), 2147483647);
+TEST(MathRounding, RoundDoesNotDependOnRoundingMode) {
+    std::fesetround(FE_DOWNWARD);
+    double up = RoundHalfEven(1.7), tie = RoundHalfEven(2.5);
+    std::fesetround(FE_TONEAREST);
+    EXPECT_EQ(up, 2);
+    EXPECT_EQ(tie, 2);
+}
+
+TEST(MathRounding, RoundPassesNaNAndInfinityOn) {
+    EXPECT_TRUE(std::isnan(RoundHalfEven(std::nan(""))));
+    EXPECT_EQ(RoundHalfEven(std::numeric_limits<double>::infinity()), std::numeric_limits<double>::infinity());
 }
 
 TEST(MathRounding, FracKeepsSignOfValue) {
