@@ -16,7 +16,6 @@ constexpr uint32_t kWindowBorderless = 1;
 constexpr uint32_t kWindowSizeable = 2;
 constexpr uint32_t kWindowFullScreen = 4;     // the own screen: a full-screen window in a chosen mode
 constexpr uint32_t kWindowFakeFullScreen = 8; // a borderless window of the desktop's size
-constexpr uint32_t kWindowHideFromTaskbar = 16;
 
 constexpr int kKeyStateSize = 300;
 

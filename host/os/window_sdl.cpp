@@ -191,7 +191,6 @@ int OpenDisplayWindow(HostWindow *window, int activate, const MaskPlane *mask, c
     int x = window->x, y = window->y, w = std::max(1, window->width), h = std::max(1, window->height);
     if (window->flags & kWindowBorderless) flags |= SDL_WINDOW_BORDERLESS;
     if (window->flags & kWindowSizeable) flags |= SDL_WINDOW_RESIZABLE;
-    if (window->flags & kWindowHideFromTaskbar) flags |= SDL_WINDOW_SKIP_TASKBAR;
     if ((window->flags & kWindowFullScreen) || ownScreenOpen) flags |= SDL_WINDOW_FULLSCREEN;
     if (window->flags & kWindowFakeFullScreen) {
         SDL_Rect bounds;
