@@ -83,6 +83,18 @@ TEST_P(FastKernels, AlphaBlendMatchesGeneric) {
                [](auto &s, auto &d, auto &, auto &a) { BlitRectGeneric(s, 1, 2, d, 0, 0, 36, 21, PlaneBuffer{}, a); });
 }
 
+TEST_P(FastKernels, AlphaRunsOfClearAndOpaqueMatchGeneric) {
+    // Whole groups of clear or opaque pixels take the vector loop's shortcuts.
+    ExpectSame(GetParam(), 30,
+               [](auto &s, auto &d, auto &, auto &a) {
+                   for (int y = 0; y < a.height; ++y)
+                       for (int x = 0; x < a.width; ++x)
+                           if ((x / 8) % 3 != 2) a.Row(y)[x] = (x / 8) % 3 == 0 ? 0 : 255;
+                   BlitRect(s, 0, 0, d, 0, 0, 37, 23, PlaneBuffer{}, a);
+               },
+               [](auto &s, auto &d, auto &, auto &a) { BlitRectGeneric(s, 0, 0, d, 0, 0, 37, 23, PlaneBuffer{}, a); });
+}
+
 TEST_P(FastKernels, MaskAndAlphaBlendMatchesGeneric) {
     ExpectSame(GetParam(), 4,
                [](auto &s, auto &d, auto &m, auto &a) { BlitRect(s, 0, 0, d, 0, 0, 37, 23, m, a); },
