@@ -287,6 +287,18 @@ void MixPixels(const PixelBuffer &dest, int dx, int dy, const PixelBuffer &sourc
         MixPixelsGeneric(dest, dx, dy, source, sx, sy, w, h, level, mask, alpha);
         return;
     }
+    if (dest.bytesPerPixel == 4 && !mask.data) {
+        // The crossfade case: the vector blend with a row of per-pixel levels.
+        std::vector<uint8_t> levels(static_cast<size_t>(w), uint8_t(l));
+        for (int j = 0; j < h; ++j) {
+            if (alpha.data) {
+                const uint8_t *a = alpha.Row(sy + j) + sx;
+                for (int i = 0; i < w; ++i) levels[size_t(i)] = uint8_t(a[i] * l / 255);
+            }
+            BlendRowAlpha32(dest.At(dx, dy + j), source.At(sx, sy + j), levels.data(), w);
+        }
+        return;
+    }
     DispatchFormat(dest.bytesPerPixel, [&](auto format) {
         using F = decltype(format);
         if (mask.data && alpha.data)
@@ -335,6 +347,13 @@ void MixImages(HostBitmap *dest, const HostBitmap *source, const MaskPlane *sour
 void TintPixels(const PixelBuffer &b, int x, int y, int w, int h, uint32_t color, int level) {
     if (w <= 0 || h <= 0 || level <= 0) return;
     TintRule rule{ColorChannels(color & 0xFFFFFF), unsigned(std::min(level, 255))};
+    if (b.bytesPerPixel == 4) {
+        const std::vector<uint32_t> colorRow(static_cast<size_t>(w), color & 0xFFFFFF);
+        const std::vector<uint8_t> levels(static_cast<size_t>(w), uint8_t(rule.level));
+        for (int j = 0; j < h; ++j)
+            BlendRowAlpha32(b.At(x, y + j), reinterpret_cast<const uint8_t *>(colorRow.data()), levels.data(), w);
+        return;
+    }
     DispatchFormat(b.bytesPerPixel, [&](auto format) {
         using F = decltype(format);
         BlitRows<F>(PixelBuffer{}, 0, 0, b, x, y, w, h, rule);

@@ -77,6 +77,17 @@ void BM_SafeBltOpaque(benchmark::State &state) {
     FreeHostBitmap(dst);
 }
 
+void BM_MixImagesCrossfade(benchmark::State &state) {
+    HostBitmap *src = RandomBitmap(kW, kH, 7), *dst = RandomBitmap(kW, kH, 8);
+    for (auto _ : state) {
+        MixImages(dst, src, nullptr, 0, 0, 0, 0, kW, kH, 100, nullptr, kW, kH);
+        benchmark::ClobberMemory();
+    }
+    SetPixels(state, int64_t(kW) * kH);
+    FreeHostBitmap(src);
+    FreeHostBitmap(dst);
+}
+
 void BM_ScaleSmooth640x480To1920x1080(benchmark::State &state) {
     HostBitmap *src = RandomBitmap(640, 480, 5), *dst = AllocHostBitmap(kW, kH);
     for (auto _ : state) {
@@ -105,8 +116,8 @@ void BM_Rotate30Degrees512(benchmark::State &state) {
     FreeHostBitmap(src);
 }
 
-const char *kNames[] = {"BM_Memcpy", "BM_SafeBltAlpha", "BM_SafeBltOpaque", "BM_ScaleSmooth640x480To1920x1080",
-                        "BM_Rotate30Degrees512"};
+const char *kNames[] = {"BM_Memcpy", "BM_SafeBltAlpha", "BM_SafeBltOpaque", "BM_MixImagesCrossfade",
+                        "BM_ScaleSmooth640x480To1920x1080", "BM_Rotate30Degrees512"};
 
 // Console output as usual, and the medians kept for the ratio table.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -134,6 +145,7 @@ std::string CpuModel() {
 BENCHMARK(BM_Memcpy)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SafeBltAlpha)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SafeBltOpaque)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MixImagesCrossfade)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScaleSmooth640x480To1920x1080)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Rotate30Degrees512)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
 
