@@ -299,3 +299,27 @@ TEST(CompileLimits, LabelBodiesBeyondTheRegisterFileAreAnError) {
 }
 
 } // namespace
+
+namespace {
+
+// Sizes at which list-walking or label searches that grow with the script would take minutes.
+TEST(CompileScale, LongElseIfChainsBreaksAndLabelListsCompileInLinearTime) {
+    std::string chain = "x = 3\nIf x == 0 Then y = 0\n";
+    for (int i = 1; i < 15000; ++i) chain += "ElseIf x == " + std::to_string(i) + " Then y = " + std::to_string(i) + "\n";
+    chain += "EndIf\nresult = y";
+    EXPECT_EQ(RunSource(chain), "3");
+
+    std::string breaks = "For i = 1 To 2\n";
+    for (int i = 0; i < 30000; ++i) breaks += "If i == " + std::to_string(i + 5) + " Then Break EndIf\n";
+    breaks += "Next\nresult = 1";
+    EXPECT_EQ(RunSource(breaks), "1");
+
+    std::string labels;
+    for (int i = 0; i < 20000; ++i) labels += "Gosub L" + std::to_string(i) + "\n";
+    for (int i = 0; i < 20000; ++i) labels += "Label L" + std::to_string(i) + "\nEndLabel\n";
+    FunctionProto main;
+    CompileError error;
+    EXPECT_TRUE(CompileScript(labels, "labels.vls", main, error)) << error.message;
+}
+
+} // namespace

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <set>
 #include <unordered_map>
 
 namespace {
@@ -102,6 +103,7 @@ struct FuncState {
     int labelScopeBase = 0;
     int maxOutsideLabels = 0;
     int paddingLocals = 0; // the unnamed locals below the current label body (not counted as the script's)
+    std::set<std::string> labelNames;
 };
 
 [[noreturn]] void Fail(FuncState &fs, std::string message) { throw CodegenFailure{fs.line, fs.column, std::move(message)}; }
@@ -130,15 +132,23 @@ void FixJump(FuncState &fs, int pc, int destination) {
     i = CreateAsBx(GetOp(i), GetA(i), offset);
 }
 
-void Concat(FuncState &fs, int &list, int jump) {
-    if (jump == kNoJump) return;
+// Joins the list `other` to `list`. The order inside a list does not matter, so the cheaper end is walked: a
+// single jump is linked in front, otherwise other (usually short) is walked. Long If/ElseIf chains, many Breaks
+// and the skips over many label bodies stay linear.
+void Concat(FuncState &fs, int &list, int other) {
+    if (other == kNoJump) return;
     if (list == kNoJump) {
-        list = jump;
+        list = other;
         return;
     }
-    int at = list;
+    if (GetJump(fs, list) == kNoJump) {
+        FixJump(fs, list, other);
+        return;
+    }
+    int at = other;
     for (int next; (next = GetJump(fs, at)) != kNoJump;) at = next;
-    FixJump(fs, at, jump);
+    FixJump(fs, at, list);
+    list = other;
 }
 
 // The instruction that decides a jump: the test before it, if any.
@@ -1155,8 +1165,7 @@ void CompileReturn(FuncState &fs, const Stat &s) {
 
 // Label NAME body EndLabel: a subroutine that only Gosub (or an event) enters; running into it jumps over it.
 void CompileLabel(FuncState &fs, const Stat &s) {
-    for (const ProtoLabel &label : fs.proto->labels)
-        if (label.name == s.names[0]) Fail(fs, "label '" + s.names[0] + "' is defined twice");
+    if (!fs.labelNames.insert(s.names[0]).second) Fail(fs, "label '" + s.names[0] + "' is defined twice");
     int skip = Jump(fs);
     ProtoLabel label;
     label.name = s.names[0];
@@ -1286,14 +1295,14 @@ void GeneratePass(const ScriptNode &script, const std::string &chunkName, Functi
     fs.labelBase = labelBase;
     CompileBlock(fs, script.main.body);
     CloseFunction(fs, script.main.endLine);
+    std::map<std::string, int> labelPcs;
+    for (const ProtoLabel &label : main.labels) labelPcs.emplace(label.name, int(label.pc));
     for (const PendingGosub &gosub : fs.gosubs) {
-        const ProtoLabel *target = nullptr;
-        for (const ProtoLabel &label : main.labels)
-            if (label.name == gosub.label) target = &label;
+        auto target = labelPcs.find(gosub.label);
         fs.line = gosub.line;
         fs.column = gosub.column;
-        if (!target) Fail(fs, "unknown label '" + gosub.label + "'");
-        FixJump(fs, gosub.pc, int(target->pc));
+        if (target == labelPcs.end()) Fail(fs, "unknown label '" + gosub.label + "'");
+        FixJump(fs, gosub.pc, target->second);
     }
     *maxOutsideLabels = fs.maxOutsideLabels;
 }
