@@ -10,8 +10,9 @@
 
 namespace {
 
-// Scripts are text written by people; anything larger is a mistake, not a script.
-constexpr uintmax_t kMaxScriptSize = 64u << 20;
+// Scripts are text written by people; anything larger is a mistake, not a script. The syntax tree takes up to
+// about a hundred times the source's size, so this also bounds the compiler's memory.
+constexpr uintmax_t kMaxScriptSize = 4u << 20;
 
 int Usage() {
     std::fprintf(stderr, "usage: vlc [-o out.vla] [-z] script.vls\n"
