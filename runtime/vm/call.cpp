@@ -423,19 +423,42 @@ inline bool IsStringLike(const VMValue *v) { return v->tt == TSTRING || v->tt ==
 void ConcatRange(VMState *vm, VMValue *first, int count) {
     if (count <= 0) return;
     bool simple = true;
-    for (int i = 0; i < count; i++) {
-        if (first[i].tt == TNUMBER) SetObject(&first[i], NumberToString(vm, first[i].u.n), TSTRING);
-        else if (first[i].tt != TSTRING) simple = false;
-    }
+    for (int i = 0; i < count; i++)
+        if (!IsStringLike(&first[i])) simple = false;
     if (simple) {
-        if (count == 1) return;
-        size_t total = 0;
-        for (int i = 0; i < count; i++) total += AsString(&first[i])->length;
-        if (total > 0x7FFFFFF0u) RaiseError(vm, kErrOutOfMemory);
-        std::string joined;
-        joined.reserve(total);
-        for (int i = 0; i < count; i++) joined.append(AsString(&first[i])->data, AsString(&first[i])->length);
-        SetObject(first, NewString(vm, joined.data(), joined.size()), TSTRING);
+        if (count == 1) {
+            if (first->tt == TNUMBER) SetObject(first, NumberToString(vm, first->u.n), TSTRING);
+            return;
+        }
+        // Numbers are formatted straight into the result; only the joined string is interned.
+        char small[256];
+        std::string big;
+        size_t used = 0;
+        bool inSmall = true;
+        auto append = [&](const char *bytes, size_t n) {
+            if (inSmall && used + n <= sizeof small) {
+                std::memcpy(small + used, bytes, n);
+                used += n;
+                return;
+            }
+            if (inSmall) {
+                big.assign(small, used);
+                inSmall = false;
+            }
+            if (big.size() + n > 0x7FFFFFF0u) RaiseError(vm, kErrOutOfMemory);
+            big.append(bytes, n);
+        };
+        for (int i = 0; i < count; i++) {
+            if (first[i].tt == TSTRING) {
+                append(AsString(&first[i])->data, AsString(&first[i])->length);
+            } else {
+                char number[64];
+                int n = FormatNumber(first[i].u.n, number, sizeof number);
+                append(number, size_t(n));
+            }
+        }
+        VMString *s = inSmall ? NewString(vm, small, used) : NewString(vm, big.data(), big.size());
+        SetObject(first, s, TSTRING);
         return;
     }
     // Right to left, pairwise, so __concat sees the same operands as in `a .. (b .. c)`.

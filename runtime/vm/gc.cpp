@@ -119,6 +119,10 @@ void LinkObject(VMState *vm, GCObject *o, GCType type) {
 
 void FullCollect(VMState *vm) {
     if (vm->gcPaused || vm->gcRunning || vm->stack == nullptr) return;
+    struct Running {
+        VMState *vm;
+        ~Running() { vm->gcRunning = false; }
+    } running{vm};
     vm->gcRunning = true;
     // Roots.
     VMValue *extent = StackExtent(vm);
@@ -158,7 +162,6 @@ void FullCollect(VMState *vm) {
     else
         vm->gcThreshold = std::max(2 * live, kMinThreshold);
     vm->gcAllocatedSinceCollect = 0;
-    vm->gcRunning = false;
 }
 
 void FreeAllObjects(VMState *vm) {

@@ -61,8 +61,13 @@ struct GCObject {
     uint8_t marked;
 };
 
+struct VMString;
+struct StringSlot {
+    uint32_t hash;
+    VMString *s; // null: empty
+};
+
 struct VMString : GCObject {
-    VMString *hnext; // chain in the interning table
     uint32_t hash;
     uint32_t length;
     char data[1]; // length bytes and a terminating zero
@@ -202,8 +207,9 @@ struct VMState {
     VMValue registry;
     VMValue globals;
 
-    // Interned strings.
-    VMString **strings;
+    // Interned strings: open addressing with the hash beside each pointer, so a probe touches a string's
+    // memory only when the hash matches.
+    struct StringSlot *strings;
     uint32_t stringMask;
     uint32_t stringCount;
 
