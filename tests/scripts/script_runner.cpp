@@ -181,6 +181,12 @@ void RegisterTestCommands(VMState *vm) {
     RegisterConstants(vm, kTestConstants);
 }
 
+std::string TrimEnd(std::string_view s) {
+    size_t e = s.size();
+    while (e > 0 && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) --e;
+    return std::string(s.substr(0, e));
+}
+
 std::string Trim(std::string_view s) {
     size_t b = 0, e = s.size();
     while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
@@ -291,7 +297,8 @@ std::string CompareRun(const ScriptExpectations &expected, const ScriptRunResult
     size_t lines = std::max(expected.output.size(), run.output.size());
     for (size_t i = 0; i < lines; ++i) {
         const std::string want = i < expected.output.size() ? expected.output[i] : "<nothing>";
-        const std::string got = i < run.output.size() ? run.output[i] : "<nothing>";
+        // Expectation comments lose trailing blanks in editors, so they are not compared.
+        const std::string got = i < run.output.size() ? TrimEnd(run.output[i]) : "<nothing>";
         if (want != got) {
             problems += "output line " + std::to_string(i + 1) + "\n  expected: " + want + "\n  actual:   " + got + "\n";
             break;

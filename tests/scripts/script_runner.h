@@ -2,7 +2,8 @@
 // the registered libraries and a test output command, and checks what the script states about itself in
 // comments:
 //
-//   ; expect: TEXT                          the next line TestPrint writes is exactly TEXT
+//   ; expect: TEXT                          the next line TestPrint writes is exactly TEXT (blanks at the end of
+//                                           a line are not compared)
 //   ; expect error: CODE ["MESSAGE"] [at line N]
 //                                           the script stops with error CODE (its table message, where given,
 //                                           and the line it happened on)
