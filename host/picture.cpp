@@ -18,6 +18,12 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<VirtualFile, FileCloser>;
 
+bool IsIffForm(VirtualFile *file) {
+    char magic[4] = {};
+    SeekVirtualFile(file, 0, kSeekFromStart);
+    return ReadVirtualFile(file, magic, 4) == 4 && std::memcmp(magic, "FORM", 4) == 0;
+}
+
 int LoadIlbm(VirtualFile *file, int loadAlpha, uint32_t **outPixels, AlphaPlane **outAlpha, int64_t *transparent,
              int32_t *w, int32_t *h, bool *taken) {
     IlbmPicture picture;
@@ -69,6 +75,7 @@ int LoadPicture(const char *name, int loadAlpha, uint32_t **outPixels, AlphaPlan
     bool taken = false;
     int r = LoadIlbm(file.get(), loadAlpha && outAlpha, &pixels, &alpha, &transparent, &w, &h, &taken);
     if (taken && r) return r;
+    if (!taken && IsIffForm(file.get())) return kErrPictureUnknownFormat; // other IFF forms stay away from decoders
     if (!taken) {
         // A header that claims more than a bitmap may hold is refused before a decoder allocates for it.
         int32_t hw = 0, hh = 0;
@@ -222,7 +229,8 @@ int HeaderSizeOfFile(VirtualFile *file, int32_t *outWidth, int32_t *outHeight) {
         ok = TiffSize(r, magic[0] == 'M', &w, &h);
     } else if (magic[0] == 0xFF && magic[1] == 0xD8) {
         ok = JpegSize(r, &w, &h);
-    } else if (std::memcmp(magic, "FORM", 4) == 0 && std::memcmp(magic + 8, "ILBM", 4) == 0) {
+    } else if (std::memcmp(magic, "FORM", 4) == 0 &&
+               (std::memcmp(magic + 8, "ILBM", 4) == 0 || std::memcmp(magic + 8, "PBM ", 4) == 0)) {
         SeekVirtualFile(file, 0, kSeekFromStart);
         IlbmPicture picture;
         ok = ReadIlbm(file, &picture, true) == 0 && picture.width > 0;

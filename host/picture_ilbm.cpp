@@ -1,8 +1,10 @@
 #include "host/picture_ilbm.h"
 
+#include "host/memory.h"
 #include "host/virtual_file.h"
 
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -47,8 +49,9 @@ bool UnpackRow(const std::vector<uint8_t> &body, size_t &pos, uint8_t *out, int3
 int ReadIlbm(VirtualFile *file, IlbmPicture *out, bool headerOnly) {
     *out = IlbmPicture{};
     uint8_t head[12];
-    if (!ReadExact(file, head, 12) || std::memcmp(head, "FORM", 4) != 0 || std::memcmp(head + 8, "ILBM", 4) != 0)
-        return 1;
+    if (!ReadExact(file, head, 12) || std::memcmp(head, "FORM", 4) != 0) return 1;
+    if (std::memcmp(head + 8, "PBM ", 4) == 0) out->chunky = true;
+    else if (std::memcmp(head + 8, "ILBM", 4) != 0) return 1;
     int64_t formEnd = int64_t(Be32(head + 4)) + 8;
     int64_t length = VirtualFileLength(file);
     if (length >= 0 && formEnd > length) formEnd = length; // a short FORM reads what is there, then fails below
@@ -73,11 +76,14 @@ int ReadIlbm(VirtualFile *file, IlbmPicture *out, bool headerOnly) {
             compression = b[10];
             out->transparentIndex = out->masking == 2 ? int32_t(Be16(b + 12)) : -1;
             if (headerOnly) return out->width > 0 && out->height > 0 ? 0 : 2; // any depth has a size
-            if (out->depth > kMaxPlanarDepth) return 1;
+            bool deep = !out->chunky && (out->depth == 24 || out->depth == 32);
+            if (out->depth > kMaxPlanarDepth && !deep) return 1;
             if (out->width <= 0 || out->height <= 0 || out->width > kMaxBitmapSide ||
-                out->height > kMaxBitmapSide || out->depth == 0 || compression > 1)
+                out->height > kMaxBitmapSide || out->depth == 0 || compression > 1 ||
+                int64_t(out->width) * out->height > kMaxIlbmPixels)
                 return 2;
             out->bytesPerRow = ((out->width + 15) >> 4) * 2;
+            out->chunkyBytesPerRow = (out->width + 1) & ~1;
             haveHeader = true;
         } else if (std::memcmp(ch, "CMAP", 4) == 0) {
             int64_t n = std::min<int64_t>(size / 3, 256);
@@ -98,13 +104,26 @@ int ReadIlbm(VirtualFile *file, IlbmPicture *out, bool headerOnly) {
         pos = data + size + (size & 1);
     }
     if (!haveHeader || !haveBody) return 2;
-    out->planes.assign(size_t(out->depth), std::vector<uint8_t>(size_t(out->bytesPerRow) * size_t(out->height)));
-    if (out->masking == 1) out->mask.assign(size_t(out->bytesPerRow) * size_t(out->height), 0);
+    // Sizes are capped above (at most 2^26 pixels, 32 planes: 256 MiB); a failed allocation is an error.
+    try {
+        size_t planeBytes = size_t(out->bytesPerRow) * size_t(out->height);
+        if (out->chunky) out->planes.assign(1, std::vector<uint8_t>(size_t(out->chunkyBytesPerRow) * size_t(out->height)));
+        else out->planes.assign(size_t(out->depth), std::vector<uint8_t>(planeBytes));
+        if (out->masking == 1) out->mask.assign(planeBytes, 0);
+    } catch (const std::bad_alloc &) {
+        return 2;
+    }
     size_t at = 0;
     for (int32_t y = 0; y < out->height; y++) {
         size_t row = size_t(y) * size_t(out->bytesPerRow);
-        for (int32_t p = 0; p < out->depth; p++)
-            if (!UnpackRow(body, at, out->planes[size_t(p)].data() + row, out->bytesPerRow, compression)) return 2;
+        if (out->chunky) {
+            uint8_t *line = out->planes[0].data() + size_t(y) * size_t(out->chunkyBytesPerRow);
+            if (!UnpackRow(body, at, line, out->chunkyBytesPerRow, compression)) return 2;
+        } else {
+            for (int32_t p = 0; p < out->depth; p++)
+                if (!UnpackRow(body, at, out->planes[size_t(p)].data() + row, out->bytesPerRow, compression))
+                    return 2;
+        }
         if (out->masking == 1 && !UnpackRow(body, at, out->mask.data() + row, out->bytesPerRow, compression))
             return 2;
     }
@@ -117,11 +136,36 @@ int ReadIlbm(VirtualFile *file, IlbmPicture *out, bool headerOnly) {
 }
 
 int32_t IlbmHamMode(const IlbmPicture &picture) {
-    if (!(picture.camg & kIlbmCamgHam)) return 0;
+    if (!(picture.camg & kIlbmCamgHam) || picture.chunky || picture.depth > kMaxPlanarDepth) return 0;
     return picture.depth > 6 ? 8 : 6;
 }
 
 uint32_t *IlbmToPixels(const IlbmPicture &picture) {
+    auto colour = [&](uint32_t index) {
+        return index < picture.palette.size() ? picture.palette[index] & 0xFFFFFF : 0u;
+    };
+    if (picture.chunky || picture.depth > kMaxPlanarDepth) {
+        auto *out = static_cast<uint32_t *>(AllocBlock(size_t(picture.width) * size_t(picture.height) * 4, 0));
+        if (!out) return nullptr;
+        for (int32_t y = 0; y < picture.height; y++) {
+            uint32_t *d = out + size_t(y) * size_t(picture.width);
+            if (picture.chunky) {
+                const uint8_t *line = picture.planes[0].data() + size_t(y) * size_t(picture.chunkyBytesPerRow);
+                for (int32_t x = 0; x < picture.width; x++) d[x] = colour(line[x]);
+                continue;
+            }
+            // Deep pictures: planes 0-7 red, 8-15 green, 16-23 blue (24-31 alpha, not kept), low bit first.
+            size_t row = size_t(y) * size_t(picture.bytesPerRow);
+            for (int32_t x = 0; x < picture.width; x++) {
+                uint32_t rgb[3] = {0, 0, 0};
+                for (int32_t p = 0; p < 24; p++)
+                    rgb[p >> 3] |= uint32_t((picture.planes[size_t(p)][row + size_t(x >> 3)] >> (7 - (x & 7))) & 1)
+                                   << (p & 7);
+                d[x] = rgb[0] << 16 | rgb[1] << 8 | rgb[2];
+            }
+        }
+        return out;
+    }
     PlanarBitmap planar;
     planar.bytesPerRow = picture.bytesPerRow;
     planar.rows = picture.height;

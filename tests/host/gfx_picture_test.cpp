@@ -142,6 +142,54 @@ Bytes MakeHamIlbm(bool ham = true) {
     return out;
 }
 
+void Put32Le(Bytes &b, uint32_t v) {
+    for (int s = 0; s < 32; s += 8) b.push_back(uint8_t(v >> s));
+}
+
+// A 2 x 2 24-bit BMP, bottom-up: top row red, white; bottom row green, blue.
+Bytes MakeBmp() {
+    Bytes b = {'B', 'M'};
+    Put32Le(b, 54 + 16);
+    Put32Le(b, 0);
+    Put32Le(b, 54);
+    Put32Le(b, 40);
+    Put32Le(b, 2);
+    Put32Le(b, 2);
+    Put16Le(b, 1);
+    Put16Le(b, 24);
+    for (int i = 0; i < 6; i++) Put32Le(b, 0);
+    b.insert(b.end(), {0x00, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0, 0}); // bottom row: green, blue (B, G, R order)
+    b.insert(b.end(), {0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0}); // top row: red, white
+    return b;
+}
+
+// An IFF picture of the given form type with a BMHD (size, depth, compression 0), an optional CMAP and a BODY.
+Bytes MakeIff(const char *type, int w, int h, int depth, const Bytes &cmap, const Bytes &body) {
+    Bytes form(type, type + 4);
+    auto chunk = [&](const char *id, const Bytes &d) {
+        form.insert(form.end(), id, id + 4);
+        Put32(form, uint32_t(d.size()));
+        form.insert(form.end(), d.begin(), d.end());
+        if (d.size() & 1) form.push_back(0);
+    };
+    Bytes bmhd;
+    Put16(bmhd, uint32_t(w));
+    Put16(bmhd, uint32_t(h));
+    Put32(bmhd, 0);
+    bmhd.insert(bmhd.end(), {uint8_t(depth), 0, 0, 0});
+    Put16(bmhd, 0);
+    bmhd.insert(bmhd.end(), {1, 1});
+    Put16(bmhd, uint32_t(w));
+    Put16(bmhd, uint32_t(h));
+    chunk("BMHD", bmhd);
+    if (!cmap.empty()) chunk("CMAP", cmap);
+    chunk("BODY", body);
+    Bytes out = {'F', 'O', 'R', 'M'};
+    Put32(out, uint32_t(form.size()));
+    out.insert(out.end(), form.begin(), form.end());
+    return out;
+}
+
 // A 16 x 2 two-plane ILBM with ByteRun1 rows and a mask plane (masking 1): row 0 indexes 1, row 1 indexes 2;
 // the mask shows the left half of row 0 and all of row 1.
 Bytes MakePackedMaskedIlbm() {
@@ -237,6 +285,17 @@ TEST(GfxPicture, PngWithAlphaLoadsFromAChunkOfABiggerFile) {
     EXPECT_EQ(l.alpha->bytes[2], 0x00);
     EXPECT_EQ(l.alpha->bytes[4 + 1], 0x40);
     EXPECT_EQ(l.transparent, -1);
+}
+
+TEST(GfxPicture, BmpRowsComeOutTopDown) {
+    Loaded l;
+    Load(WriteFixture("rows.bmp", MakeBmp()), 1, &l);
+    ASSERT_EQ(l.result, 0);
+    EXPECT_EQ(l.pixels[0], 0xFF0000u);
+    EXPECT_EQ(l.pixels[1], 0xFFFFFFu);
+    EXPECT_EQ(l.pixels[2], 0x00FF00u);
+    EXPECT_EQ(l.pixels[3], 0x0000FFu);
+    EXPECT_EQ(l.alpha, nullptr);
 }
 
 TEST(GfxPicture, AlphaPlaneOnlyWhenAskedFor) {
@@ -348,7 +407,8 @@ TEST(GfxPicture, PackedIlbmWithMaskPlaneGivesAlpha) {
 
 // Damaged files of every reader give an error or a picture, never a crash (the sanitizers watch the reads).
 TEST(GfxPicture, MutatedFilesNeverCrash) {
-    std::vector<Bytes> seeds = {MakePng(3, 2, kPngPixels), MakeGif(), MakeHamIlbm(), MakePackedMaskedIlbm()};
+    std::vector<Bytes> seeds = {MakePng(3, 2, kPngPixels), MakeGif(), MakeHamIlbm(), MakePackedMaskedIlbm(),
+                                MakeBmp(), MakeIff("PBM ", 3, 1, 8, Bytes(9, 7), Bytes{1, 2, 0, 0})};
     uint32_t rng = 99;
     auto next = [&] { return rng = rng * 1103515245u + 12345u; };
     for (const Bytes &seed : seeds)
@@ -367,6 +427,54 @@ TEST(GfxPicture, MutatedFilesNeverCrash) {
             int32_t w, h;
             ReadPictureHeaderSize(path.c_str(), &w, &h);
         }
+}
+
+TEST(GfxPicture, ChunkyPbmLooksUpItsPalette) {
+    // 3 x 1, rows padded to an even length.
+    Bytes pbm = MakeIff("PBM ", 3, 1, 8, Bytes{0, 0, 0, 0x11, 0x22, 0x33, 0xAA, 0xBB, 0xCC}, Bytes{1, 2, 0, 0});
+    Loaded l;
+    Load(WriteFixture("chunky.lbm", pbm), 0, &l);
+    ASSERT_EQ(l.result, 0);
+    EXPECT_EQ(l.pixels[0], 0x112233u);
+    EXPECT_EQ(l.pixels[1], 0xAABBCCu);
+    EXPECT_EQ(l.pixels[2], 0u);
+}
+
+TEST(GfxPicture, DeepIlbmIsTrueColour) {
+    // 1 x 1 of 24 planes: red 0x81 (planes 0 and 7), green 0x02 (plane 9), blue 0xFF (planes 16-23).
+    Bytes body;
+    for (int p = 0; p < 24; p++) {
+        bool on = p == 0 || p == 7 || p == 9 || p >= 16;
+        body.push_back(on ? 0x80 : 0);
+        body.push_back(0);
+    }
+    Loaded l;
+    Load(WriteFixture("deep.iff", MakeIff("ILBM", 1, 1, 24, {}, body)), 0, &l);
+    ASSERT_EQ(l.result, 0);
+    EXPECT_EQ(l.pixels[0], 0x8102FFu);
+}
+
+TEST(GfxPicture, OtherIffFormsAreUnknownFormats) {
+    Loaded l;
+    Load(WriteFixture("twelve.iff", MakeIff("ILBM", 1, 1, 12, {}, Bytes(24, 0))), 0, &l);
+    EXPECT_EQ(l.result, 1358);
+    Loaded sound;
+    Load(WriteFixture("sound.iff", MakeIff("8SVX", 1, 1, 1, {}, Bytes(2, 0))), 0, &sound);
+    EXPECT_EQ(sound.result, 1358);
+}
+
+// Found by mutating the packed ILBM: 30 planes and a short BODY. Handed on to a general decoder it crashed the
+// process; IFF data now only ever reaches our own reader.
+TEST(GfxPicture, ThirtyPlaneIlbmIsRefusedNotDecoded) {
+    const Bytes crash = {
+        0x46, 0x4F, 0x52, 0x4D, 0x00, 0x00, 0x00, 0x4A, 0x49, 0x4C, 0x42, 0x4D, 0x42, 0x4D, 0x48, 0x44, 0x00,
+        0x00, 0x00, 0x14, 0x00, 0x10, 0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x1E, 0x01, 0x01, 0x00, 0x00, 0x00,
+        0x01, 0x01, 0x00, 0x10, 0x00, 0x02, 0x43, 0x4D, 0x41, 0x50, 0x00, 0x00, 0x00, 0x0C, 0x00, 0x00, 0x00,
+        0xFF, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0x42, 0x4F, 0x44, 0x59, 0x00, 0x00, 0x00, 0x0E,
+        0xFF, 0xFF, 0xFF, 0x00, 0x01, 0xFF, 0x00, 0x80, 0xFF, 0x00, 0xFF, 0xFF, 0xFF, 0xFF};
+    Loaded l;
+    Load(WriteFixture("thirty.iff", crash), 1, &l);
+    EXPECT_EQ(l.result, 1358);
 }
 
 TEST(GfxPicture, TruncatedIlbmBodyIsAnError) {
