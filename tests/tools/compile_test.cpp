@@ -323,3 +323,45 @@ TEST(CompileScale, LongElseIfChainsBreaksAndLabelListsCompileInLinearTime) {
 }
 
 } // namespace
+
+namespace {
+
+std::vector<OpCode> Ops(const std::string &source) {
+    FunctionProto main;
+    CompileError error;
+    EXPECT_TRUE(CompileScript(source, "ops.vls", main, error)) << error.message;
+    std::vector<OpCode> ops;
+    for (Instruction i : main.code) ops.push_back(GetOp(i));
+    return ops;
+}
+
+bool Has(const std::vector<OpCode> &ops, OpCode op) { return std::find(ops.begin(), ops.end(), op) != ops.end(); }
+
+// The shapes the interpreter's speed depends on.
+TEST(CodeShape, ConditionIsACompareAndJumpWithoutAValue) {
+    auto ops = Ops("Local a, b = 1, 2\nIf a < b Then x = 1 EndIf");
+    EXPECT_TRUE(Has(ops, OP_LT));
+    EXPECT_FALSE(Has(ops, OP_SLT));
+    EXPECT_FALSE(Has(ops, OP_LOADINT) && Has(ops, OP_TEST));
+}
+
+TEST(CodeShape, ComparisonAsValueIsOneInstruction) {
+    auto ops = Ops("Local a, b = 1, 2\nLocal c = a < b");
+    EXPECT_TRUE(Has(ops, OP_SLT));
+    EXPECT_FALSE(Has(ops, OP_LT));
+    EXPECT_FALSE(Has(ops, OP_JMP));
+}
+
+TEST(CodeShape, NumericLoopBodyHasNoExtraMoves) {
+    auto ops = Ops("Local total = 0\nFor i = 1 To 10\n total = total + i\nNext");
+    auto prep = std::find(ops.begin(), ops.end(), OP_FORPREP);
+    ASSERT_NE(prep, ops.end());
+    EXPECT_EQ(std::vector<OpCode>(prep, prep + 3), (std::vector<OpCode>{OP_FORPREP, OP_ADD, OP_FORLOOP}));
+}
+
+TEST(CodeShape, ConcatenationChainIsOneInstruction) {
+    auto ops = Ops("Local a, b = 1, 2\nLocal s = \"x\" .. a .. \"y\" .. b");
+    EXPECT_EQ(std::count(ops.begin(), ops.end(), OP_CONCAT), 1);
+}
+
+} // namespace
