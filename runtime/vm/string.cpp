@@ -38,19 +38,23 @@ uint32_t HashBytes(const char *bytes, size_t length) {
 size_t StringSize(size_t length) { return sizeof(VMString) + length; }
 
 constexpr uint32_t kMinSlots = 256;
+constexpr uint64_t kAddressMask = (uint64_t(1) << 48) - 1;
+
+inline VMString *SlotString(StringSlot e) { return reinterpret_cast<VMString *>(uintptr_t(e.bits & kAddressMask)); }
+inline uint64_t SlotTag(uint32_t hash) { return uint64_t(hash >> 16) << 48; }
+inline StringSlot MakeSlot(VMString *s) { return {SlotTag(s->hash) | uint64_t(reinterpret_cast<uintptr_t>(s))}; }
 
 void Place(StringSlot *table, uint32_t mask, VMString *s) {
     uint32_t slot = s->hash & mask;
-    while (table[slot].s != nullptr) slot = (slot + 1) & mask;
-    table[slot].hash = s->hash;
-    table[slot].s = s;
+    while (table[slot].bits != 0) slot = (slot + 1) & mask;
+    table[slot] = MakeSlot(s);
 }
 
 bool Rebuild(VMState *vm, uint32_t newSize) {
     StringSlot *table = static_cast<StringSlot *>(std::calloc(newSize, sizeof(StringSlot)));
     if (table == nullptr) return false;
     for (uint32_t i = 0; i <= vm->stringMask; i++)
-        if (vm->strings[i].s != nullptr) Place(table, newSize - 1, vm->strings[i].s);
+        if (vm->strings[i].bits != 0) Place(table, newSize - 1, SlotString(vm->strings[i]));
     std::free(vm->strings);
     vm->strings = table;
     vm->stringMask = newSize - 1;
@@ -71,19 +75,27 @@ VMString *NewString(VMState *vm, const char *bytes, size_t length) {
     uint32_t hash = HashBytes(bytes, length);
     uint32_t mask = vm->stringMask;
     uint32_t slot = hash & mask;
+    uint64_t tag = SlotTag(hash);
     for (;; slot = (slot + 1) & mask) {
-        const StringSlot &e = vm->strings[slot];
-        if (e.s == nullptr) break;
-        if (e.hash == hash && e.s->length == length && std::memcmp(e.s->data, bytes, length) == 0) return e.s;
+        uint64_t e = vm->strings[slot].bits;
+        if (e == 0) break;
+        if ((e & ~kAddressMask) == tag) {
+            VMString *s = SlotString({e});
+            if (s->hash == hash && s->length == length && std::memcmp(s->data, bytes, length) == 0) return s;
+        }
     }
     // Kept at most three quarters full so that probes stay short and always end.
     if ((vm->stringCount + 1) * 4 > (mask + 1) * 3) {
         if (mask >= 0x3FFFFFFFu || !Rebuild(vm, (mask + 1) * 2)) RaiseError(vm, kErrOutOfMemory);
         mask = vm->stringMask;
         slot = hash & mask;
-        while (vm->strings[slot].s != nullptr) slot = (slot + 1) & mask;
+        while (vm->strings[slot].bits != 0) slot = (slot + 1) & mask;
     }
     VMString *s = static_cast<VMString *>(VMAlloc(vm, StringSize(length)));
+    if ((reinterpret_cast<uintptr_t>(s) & ~kAddressMask) != 0) {
+        VMFree(vm, s, StringSize(length)); // an address beyond 48 bits: cannot be tagged
+        RaiseError(vm, kErrOutOfMemory);
+    }
     s->gctype = kGCString;
     s->marked = 0;
     s->gcnext = nullptr;
@@ -91,45 +103,54 @@ VMString *NewString(VMState *vm, const char *bytes, size_t length) {
     s->length = uint32_t(length);
     if (length) std::memcpy(s->data, bytes, length);
     s->data[length] = 0;
-    vm->strings[slot].hash = hash;
-    vm->strings[slot].s = s;
+    vm->strings[slot] = MakeSlot(s);
     vm->stringCount++;
     return s;
 }
 
 void SweepStrings(VMState *vm) {
-    std::vector<VMString *> survivors;
-    survivors.reserve(vm->stringCount);
-    for (uint32_t i = 0; i <= vm->stringMask; i++) {
-        VMString *s = vm->strings[i].s;
-        if (s == nullptr) continue;
-        if (s->marked) {
-            s->marked = 0;
-            survivors.push_back(s);
-        } else {
-            VMFree(vm, s, StringSize(s->length));
+    // Dead strings are removed in place by backward-shift deletion, so the survivors are not re-inserted: the
+    // scan starts just after an empty slot, so no probe run wraps around the scan's start, and a slot is looked
+    // at again after a deletion because a later member of its run may have moved into it.
+    uint32_t mask = vm->stringMask;
+    uint32_t size = mask + 1;
+    uint32_t start = 0;
+    while (vm->strings[start].bits != 0) start = (start + 1) & mask; // the table is never full
+    StringSlot *t = vm->strings;
+    for (uint32_t n = 0, i = (start + 1) & mask; n < size; n++, i = (i + 1) & mask) {
+        for (;;) {
+            if (t[i].bits == 0) break;
+            VMString *str = SlotString(t[i]);
+            if (str->marked) {
+                str->marked = 0;
+                break;
+            }
+            VMFree(vm, str, StringSize(str->length));
+            vm->stringCount--;
+            // Close the gap: pull back later members of the run whose home slot lies at or before the gap.
+            uint32_t gap = i;
+            t[gap].bits = 0;
+            for (uint32_t j = (gap + 1) & mask; t[j].bits != 0; j = (j + 1) & mask) {
+                uint32_t home = SlotString(t[j])->hash & mask;
+                bool between = gap <= j ? (home > gap && home <= j) : (home > gap || home <= j);
+                if (between) continue;
+                t[gap] = t[j];
+                t[j].bits = 0;
+                gap = j;
+            }
+            if (t[i].bits == 0) break; // nothing moved into this slot
         }
     }
-    uint32_t size = vm->stringMask + 1;
-    // Shrink after a collection that freed most strings; never below the minimum.
-    while (size > kMinSlots && survivors.size() * 8 < size) size /= 2;
-    if (size != vm->stringMask + 1) {
-        StringSlot *table = static_cast<StringSlot *>(std::calloc(size, sizeof(StringSlot)));
-        if (table != nullptr) {
-            std::free(vm->strings);
-            vm->strings = table;
-            vm->stringMask = size - 1;
-        }
-    }
-    std::memset(vm->strings, 0, sizeof(StringSlot) * (size_t(vm->stringMask) + 1));
-    for (VMString *s : survivors) Place(vm->strings, vm->stringMask, s);
-    vm->stringCount = uint32_t(survivors.size());
+    // Shrink after a collection that freed most strings.
+    uint32_t newSize = size;
+    while (newSize > kMinSlots && size_t(vm->stringCount) * 8 < newSize) newSize /= 2;
+    if (newSize != size) Rebuild(vm, newSize);
 }
 
 void FreeAllStrings(VMState *vm) {
     if (vm->strings == nullptr) return;
     for (uint32_t i = 0; i <= vm->stringMask; i++)
-        if (vm->strings[i].s != nullptr) VMFree(vm, vm->strings[i].s, StringSize(vm->strings[i].s->length));
+        if (vm->strings[i].bits != 0) VMFree(vm, SlotString(vm->strings[i]), StringSize(SlotString(vm->strings[i])->length));
     std::free(vm->strings);
     vm->strings = nullptr;
 }

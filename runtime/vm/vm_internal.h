@@ -62,9 +62,11 @@ struct GCObject {
 };
 
 struct VMString;
+// One slot of the interning table: the string's address in the low 48 bits and the top 16 bits of its hash above
+// them (user-space addresses fit in 48 bits on the platforms we build for), 0 when empty. Eight-byte slots keep
+// the table small, which is what string-heavy scripts wait on.
 struct StringSlot {
-    uint32_t hash;
-    VMString *s; // null: empty
+    uint64_t bits;
 };
 
 struct VMString : GCObject {
