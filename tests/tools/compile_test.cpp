@@ -193,7 +193,7 @@ TEST(BrokenSource, EveryTruncationOfTheScriptCorpusIsHandled) {
 TEST(BrokenSource, RandomEditsOfTheScriptCorpusAreHandled) {
     auto sources = CorpusSources();
     std::mt19937 random(12345);
-    const char pieces[][12] = {"(", ")", "EndIf", "Next", "Function", "Local", ",", "=", "..", "{", "}", "[",
+    const char fragments[][12] = {"(", ")", "EndIf", "Next", "Function", "Local", ",", "=", "..", "{", "}", "[",
                                "Return", "Label", "EndLabel", "Gosub", "\"", "#", "@", "\n", "...", "Break"};
     for (int round = 0; round < 3000; ++round) {
         std::string source = sources[random() % sources.size()];
@@ -202,7 +202,7 @@ TEST(BrokenSource, RandomEditsOfTheScriptCorpusAreHandled) {
             size_t at = random() % source.size();
             switch (random() % 3) {
             case 0: source.erase(at, 1 + random() % 8); break;
-            case 1: source.insert(at, pieces[random() % std::size(pieces)]); break;
+            case 1: source.insert(at, fragments[random() % std::size(fragments)]); break;
             default: source[at] = char(random() % 256); break;
             }
         }
