@@ -101,6 +101,8 @@ VMString *NewString(VMState *vm, const char *bytes, size_t length) {
     s->gcnext = nullptr;
     s->hash = hash;
     s->length = uint32_t(length);
+    s->hintNode = 0;
+    s->hintTable = nullptr;
     if (length) std::memcpy(s->data, bytes, length);
     s->data[length] = 0;
     vm->strings[slot] = MakeSlot(s);

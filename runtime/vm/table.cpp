@@ -112,6 +112,10 @@ void InsertNode(VMState *vm, Table *t, const VMValue *key, const VMValue *value,
     t->nodes[nodeIndex].key = *key;
     if (key->tt == TNUMBER && key->u.n == 0) t->nodes[nodeIndex].key.u.n = 0;
     t->nodes[nodeIndex].value = *value;
+    if (key->tt == TSTRING) {
+        AsString(key)->hintTable = t;
+        AsString(key)->hintNode = nodeIndex;
+    }
     uint32_t mask = t->indexCap - 1;
     uint32_t slot = hash & mask;
     while (t->index[slot] != 0 && t->index[slot] != kIndexTombstone) slot = (slot + 1) & mask;
@@ -251,7 +255,7 @@ void TableSet(VMState *vm, Table *t, const VMValue *key, const VMValue *value) {
     case TSTRING: hash = AsString(key)->hash; break;
     default: hash = HashKey(key); break;
     }
-    int64_t n = FindNode(t, key, hash);
+    int64_t n = key->tt == TSTRING ? TableFindStringNode(t, AsString(key)) : FindNode(t, key, hash);
     if (n >= 0) {
         VMValue &slot = t->nodes[n].value;
         if (slot.tt == TNIL && value->tt != TNIL) t->tmAbsent = 0;
