@@ -1,0 +1,74 @@
+#include "scene/display/object_kinds.h"
+
+#include "scene/display/display_record.h"
+#include "scene/images/bgpic.h"
+
+const char *const ObjectKindNames[kObjectKindCount] = {
+    "",           "BGPIC",      "SAMPLE",      "BRUSH",        "ANIM",       "SNDMODULE",  "KEYDOWN",
+    "NOOBJECT",   "TEXTOBJECT", "TEXTOUT",     "UNDO",         "PRINT",      "BRUSHPART",  "BGPICPART",
+    "BOX",        "CIRCLE",     "ELLIPSE",     "LINE",         "PLOT",       "MAINWINDOW", "ANIMDISK",
+    "DISPLAY",    "LAYER",      "HIDEBRUSH",   "INSERTBRUSH",  "HIDELAYER",  "REMOVELAYER", "POLYGON",
+    "MASK",       "NEXTFRAME",  "ALPHACHANNEL", "ARC",         "SPRITE",     "MUSIC",      "NEXTFRAME2",
+    "CLIPREGION", "POINTER",    "ASYNCDRAW",   "DOUBLEBUFFER", "MEMORY",     "EVENTHANDLER", "INTERVAL",
+    "TIMEOUT",    "FONT",       "FILE",        "DIRECTORY",    "X",          "X",          "X",
+    "VECTORPATH",
+};
+
+bool IsValidObjectKind(int32_t kind) { return kind >= 0 && kind < kObjectKindCount; }
+
+const char *ObjectKindName(int32_t kind) { return IsValidObjectKind(kind) ? ObjectKindNames[kind] : ""; }
+
+bool IsShapeLayerKind(int32_t kind) {
+    switch (kind) {
+    case ObjectKindBox: case ObjectKindCircle: case ObjectKindEllipse: case ObjectKindLine: case ObjectKindPolygon:
+    case ObjectKindArc: return true;
+    default: return false;
+    }
+}
+
+bool IsImageLayerKind(int32_t kind) {
+    return kind == ObjectKindBrush || kind == ObjectKindBrushPart || kind == ObjectKindBGPicPart ||
+           kind == ObjectKindAnim;
+}
+
+bool IsTextLayerKind(int32_t kind) {
+    return kind == ObjectKindTextObject || kind == ObjectKindTextOut || kind == ObjectKindPrint;
+}
+
+bool IsLayerKind(int32_t kind) {
+    return IsShapeLayerKind(kind) || IsImageLayerKind(kind) || IsTextLayerKind(kind) || kind == ObjectKindNoObject;
+}
+
+bool IsOutputKind(int32_t kind) {
+    return kind == ObjectKindDisplay || kind == ObjectKindBGPic || kind == ObjectKindBrush ||
+           kind == ObjectKindMask || kind == ObjectKindAlphaChannel || kind == ObjectKindAnim;
+}
+
+int DeferredFreeMaskBit(int32_t kind) {
+    switch (kind) {
+    case ObjectKindBrush: case ObjectKindBrushPart: return 1;
+    case ObjectKindAnim: return 2;
+    case ObjectKindTextObject: return 4;
+    case ObjectKindBGPic: case ObjectKindBGPicPart: return 8;
+    default: return 0;
+    }
+}
+
+int32_t AlternativeReferrerKind(int32_t kind) { return kind == ObjectKindBrush ? ObjectKindBrushPart : 0; }
+
+int CheckSelectedOutput(int32_t outputKind, int32_t sourceKind, int refuseBGPic) {
+    switch (outputKind) {
+    case ObjectKindBrush: return sourceKind == ObjectKindAnim ? 1339 : 1082;
+    case ObjectKindAnim: return 1339; // an anim frame as target counts as the anim selection
+    case ObjectKindMask: return 1147;
+    case ObjectKindAlphaChannel: return 1167;
+    case ObjectKindBGPic: return refuseBGPic ? 1056 : 0;
+    default: return 0;
+    }
+}
+
+int RefuseSelectedOutput(const DisplayRecord *display, int refuseBGPic) {
+    if (!display) return 0;
+    int32_t sourceKind = display->selectOutput ? display->selectOutput->outputSourceKind : 0;
+    return CheckSelectedOutput(display->outputKind, sourceKind, refuseBGPic);
+}

@@ -1,0 +1,45 @@
+// The program-wide object kinds seen from the scene: names for the layer dump, the group sets other code tests
+// against, and the one refusal rule for commands that cannot run while a brush, mask, alpha channel or anim
+// frame is the drawing target.
+#pragma once
+
+#include <cstdint>
+
+#include "imaging/graphics_library.h"
+
+struct DisplayRecord;
+
+// Kinds that have no script constant (the enum in imaging names the others).
+constexpr int32_t ObjectKindNone = 0;
+constexpr int32_t ObjectKindSndModule = 5;
+constexpr int32_t ObjectKindKeyDown = 6;
+constexpr int32_t ObjectKindNoObject = 7; // placeholder layer: draws nothing, never hit
+constexpr int32_t ObjectKindMainWindow = 19;
+constexpr int32_t ObjectKindAnimDisk = 20;
+constexpr int32_t ObjectKindShape = ObjectKindMask; // SHAPE and MASK share 28; switches treat 28 as the mask output
+
+constexpr int32_t kObjectKindCount = 50;
+
+// The names the layer dump prints; kinds outside 0..49 get "".
+extern const char *const ObjectKindNames[kObjectKindCount];
+const char *ObjectKindName(int32_t kind);
+bool IsValidObjectKind(int32_t kind);
+
+// Group sets.
+bool IsLayerKind(int32_t kind);      // what a vlLayer may show, NOOBJECT included
+bool IsShapeLayerKind(int32_t kind); // carry a form style
+bool IsImageLayerKind(int32_t kind); // image comes from another object (the layer's source)
+bool IsTextLayerKind(int32_t kind);
+bool IsOutputKind(int32_t kind);     // values of a display's output kind
+// The deferred-free mask bit of a kind (1 brushes and brush parts, 2 anims, 4 text objects, 8 BGPics), 0 when the
+// kind is never deferred.
+int DeferredFreeMaskBit(int32_t kind);
+// The kind a referrer walk also matches: BRUSHPART for BRUSH, else none (0).
+int32_t AlternativeReferrerKind(int32_t kind);
+
+// The selected-output refusal: outputKind is the display's output kind, sourceKind the kind of the object behind
+// a redirected output (4 for an anim frame). Returns 0 or 1082, 1339, 1147, 1167, and 1056 for a picture
+// selected in layers mode when refuseBGPic is set.
+int CheckSelectedOutput(int32_t outputKind, int32_t sourceKind, int refuseBGPic);
+// The same for a display (null: nothing is selected).
+int RefuseSelectedOutput(const DisplayRecord *display, int refuseBGPic);

@@ -1,0 +1,104 @@
+// The records that hang on a background picture: its layers, its buttons and the sprites shown on it. The layer,
+// event and sprite code fill in their behaviour; until then the free functions at the end are the minimal
+// versions the picture and display code need (free, reset, redraw the picture without layers).
+#pragma once
+
+#include <cstdint>
+
+#include "host/bitmap.h"
+#include "imaging/clip_region.h"
+#include "imaging/display_options.h"
+#include "runtime/app/utilities.h"
+#include "runtime/vm/vm.h"
+
+struct BGPic;
+struct DisplayRecord;
+
+// One state of a layer: the rendered image and where it goes. Image kinds (BRUSH, BRUSHPART, BGPICPART) use the
+// part offset, anims the frame.
+struct LayerDrawParams {
+    HostBitmap *bitmap = nullptr;
+    MaskPlane *mask = nullptr;
+    AlphaPlane *alpha = nullptr;
+    HostBitmap *xfBitmap = nullptr;
+    MaskPlane *xfMask = nullptr;
+    AlphaPlane *xfAlpha = nullptr;
+    ClipRegion *clip = nullptr;
+    int32_t x = 0, y = 0;
+    int32_t width = 0, height = 0;
+    int32_t screenX = 0, screenY = 0;
+    int32_t anchoredX = 0, anchoredY = 0;
+    int32_t screenWidth = 0, screenHeight = 0;
+    int32_t boundsX1 = 0, boundsY1 = 0, boundsX2 = 0, boundsY2 = 0;
+    int32_t partX = 0, partY = 0;
+    int32_t frame = 0;
+};
+
+// A layer of a background picture's layer list; the list node comes first so a node is its layer.
+struct vlLayer {
+    ListNode node;
+    int32_t type = 0; // ObjectKind
+    ObjectId source{};
+    ObjectId origin{};
+    int32_t hidden = 0;
+    int32_t deferred = 0;
+    int32_t transparency = 0;
+    int32_t tint = 0;
+    uint32_t tintColor = 0;
+    char *name = nullptr;
+    int32_t inTransition = 0;
+    int32_t rescaleNotify = 0;
+    int32_t keepClip = 0;
+    DisplayTransform transform;
+    double anchorX = 0, anchorY = 0;
+    LayerDrawParams *first = nullptr, *saved = nullptr, *current = nullptr;
+};
+inline vlLayer *LayerOfNode(ListNode *node) { return reinterpret_cast<vlLayer *>(node); }
+
+// A button of a background picture (the event code fills the rest of its behaviour).
+struct vlBGPicButton {
+    vlBGPicButton *next = nullptr;
+    ObjectId id{};
+    int32_t x = 0, y = 0, width = 0, height = 0;
+    int32_t state = 0;    // hover and press state the event dispatch keeps
+    int32_t disabled = 0;
+    VMState *vm = nullptr;                      // whose registry holds the references below
+    int32_t functionRef = -1, userdataRef = -1; // registry references of the callback table
+};
+
+// A sprite shown on a picture.
+struct OnScreenSprite {
+    OnScreenSprite *next = nullptr;
+    ObjectId sprite{};
+    int32_t x = 0, y = 0, width = 0, height = 0;
+    int32_t frame = 0;
+    ClipRegion *clip = nullptr;
+};
+
+// ---- Minimal versions until the layer, event and sprite code take them over -------------------------------------
+// TODO(layers): compositing, refresh, transforms and scaled states live with the layer code.
+void FreeLayerDrawParams(LayerDrawParams *params); // its planes and an owned clip copy
+void FreeLayer(vlLayer *layer);                    // unlinked already; each state freed once
+void FreeBGPicLayers(DisplayRecord *display, BGPic *bgpic, int flushPending, int removeButtons);
+int32_t CountLayers(const BGPic *bgpic);
+// Inserts a layer of kind on CurrentBGPic from the first state params (taken over, freed on failure with the
+// image): defaultInsertPos -1 on top, else 1-based; flags bit 1 hidden. 0 or 1000.
+int AddLayer(VMState *vm, int32_t kind, const ObjectId *objectId, int32_t screenX, int32_t screenY,
+             int32_t screenWidth, int32_t screenHeight, const DisplayTransform *transform,
+             const LayerOptions *options, HostBitmap *bitmap, MaskPlane *mask, AlphaPlane *alpha,
+             LayerDrawParams *params, int32_t defaultInsertPos, int32_t flags);
+// Renders a rectangle of the picture (its current image; with flag 16 its scaled image) into destination.
+// TODO(layers): draw the visible layers on top.
+void REDRAW(DisplayRecord *display, BGPic *bgpic, HostBitmap *destination, int32_t x, int32_t y, int32_t width,
+            int32_t height, int32_t unused, int32_t flag);
+int RebuildBGPicLayers(VMState *vm, DisplayRecord *display, BGPic *bgpic);
+void RefreshMergedRects(DisplayRecord *display);
+void RefreshLayerArea(vlLayer *layer, void *rectList);
+int UpdateLayerImage(VMState *vm, vlLayer *layer, int32_t mode);
+// Frees a picture's button when the picture goes: the event code sets the hook (its FreeButton also moves the
+// dispatch off the button); without it the button is unlinked, its references released and the record freed.
+extern void (*FreeButtonHook)(BGPic *bgpic, vlBGPicButton *button);
+void FreeBGPicButton(BGPic *bgpic, vlBGPicButton *button);
+void ResetButtonStates(BGPic *bgpic);
+// TODO(sprites): the sprite code refreshes the area they covered.
+void FreeOnScreenSprites(BGPic *bgpic);
