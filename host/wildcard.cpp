@@ -1,5 +1,6 @@
 #include "host/wildcard.h"
 
+#include <algorithm>
 #include <bitset>
 #include <cctype>
 #include <cstring>
@@ -151,65 +152,129 @@ struct Parser {
     }
 };
 
+// The matcher computes, for each pattern node and text position, the set of positions where a match starting
+// there can end; each such set is computed once. It counts the positions it handles: a pattern and name pair
+// that needs more than this is refused as no match, so no pattern can exhaust memory or time.
+constexpr uint64_t kMaxMatchSteps = uint64_t(1) << 22;
+
+bool IsSingleCharacter(const PatternNode &node) {
+    return node.kind == kLiteral || node.kind == kAnyChar || node.kind == kClass;
+}
+
+bool CharacterMatches(const PatternNode &node, unsigned char c) {
+    if (node.kind == kLiteral) return c == node.c;
+    if (node.kind == kClass) return node.set.test(c);
+    return true;
+}
+
+using EndSet = std::vector<uint32_t>; // sorted, without duplicates
+
 struct Matcher {
     const PatternBuffer *buffer;
     std::string text;
-    std::unordered_map<uint64_t, bool> memo;
+    std::unordered_map<uint64_t, EndSet> memo;
+    bool exhausted = false;
+    uint64_t steps = 0;
 
-    static uint64_t Key(size_t sequence, size_t index, size_t pos, size_t end) {
-        return (uint64_t(sequence) << 48) ^ (uint64_t(index) << 32) ^ (uint64_t(pos) << 16) ^ uint64_t(end);
+    bool Charge(uint64_t n) {
+        steps += n;
+        if (steps > kMaxMatchSteps) exhausted = true;
+        return !exhausted;
     }
 
-    // Exact match of sequence[index..] against text[pos, end).
-    bool Sequence(int sequence, size_t index, size_t pos, size_t end) {
+    uint64_t Key(size_t sequence, size_t index, size_t pos) const {
+        return (uint64_t(sequence) * (kMaxPatternLength + 2) + index) * (kMaxMatchedNameLength + 2) + pos;
+    }
+
+    static void Normalize(EndSet *set) {
+        std::sort(set->begin(), set->end());
+        set->erase(std::unique(set->begin(), set->end()), set->end());
+    }
+
+    // Where a match of sequence[index..] that starts at pos can end.
+    EndSet Ends(int sequence, size_t index, size_t pos) {
         const auto &nodes = buffer->sequences[static_cast<size_t>(sequence)];
-        if (index == nodes.size()) return pos == end;
-        uint64_t key = Key(static_cast<size_t>(sequence), index, pos, end);
+        if (index == nodes.size()) return {static_cast<uint32_t>(pos)};
+        if (exhausted || !Charge(1)) return {};
+        uint64_t key = Key(static_cast<size_t>(sequence), index, pos);
         auto found = memo.find(key);
         if (found != memo.end()) return found->second;
-        bool result = SequenceUncached(nodes[index], sequence, index, pos, end);
-        memo[key] = result;
+        EndSet result = Compute(nodes[index], sequence, index, pos);
+        Charge(result.size());
+        memo.emplace(key, result);
         return result;
     }
 
-    bool SequenceUncached(const PatternNode &node, int sequence, size_t index, size_t pos, size_t end) {
-        unsigned char c = pos < end ? static_cast<unsigned char>(text[pos]) : 0;
+    // The union of the rest's end sets over the given start positions.
+    EndSet Continue(int sequence, size_t index, const EndSet &starts) {
+        EndSet result;
+        for (uint32_t start : starts) {
+            if (exhausted) return {};
+            EndSet part = Ends(sequence, index + 1, start);
+            Charge(part.size());
+            result.insert(result.end(), part.begin(), part.end());
+        }
+        Normalize(&result);
+        return result;
+    }
+
+    EndSet Compute(const PatternNode &node, int sequence, size_t index, size_t pos) {
+        size_t length = text.size();
         switch (node.kind) {
         case kLiteral:
-            return pos < end && c == node.c && Sequence(sequence, index + 1, pos + 1, end);
         case kAnyChar:
-            return pos < end && Sequence(sequence, index + 1, pos + 1, end);
         case kClass:
-            return pos < end && node.set.test(c) && Sequence(sequence, index + 1, pos + 1, end);
+            if (pos < length && CharacterMatches(node, static_cast<unsigned char>(text[pos])))
+                return Ends(sequence, index + 1, pos + 1);
+            return {};
         case kEmpty:
-            return Sequence(sequence, index + 1, pos, end);
-        case kGroup:
-            for (size_t split = pos; split <= end; ++split)
-                for (int alternative : node.alternatives)
-                    if (Sequence(alternative, 0, pos, split) && Sequence(sequence, index + 1, split, end)) return true;
-            return false;
-        case kRepeat:
-            for (size_t split = pos; split <= end; ++split)
-                if (Repeated(node.inner, pos, split) && Sequence(sequence, index + 1, split, end)) return true;
-            return false;
-        case kNot:
-            return !Sequence(node.inner, 0, pos, end);
+            return Ends(sequence, index + 1, pos);
+        case kGroup: {
+            EndSet starts;
+            for (int alternative : node.alternatives) {
+                EndSet part = Ends(alternative, 0, pos);
+                starts.insert(starts.end(), part.begin(), part.end());
+            }
+            Normalize(&starts);
+            return Continue(sequence, index, starts);
         }
-        return false;
-    }
-
-    // Zero or more matches of the one-node sequence item covering text[pos, end) exactly.
-    bool Repeated(int item, size_t pos, size_t end) {
-        if (pos == end) return true;
-        uint64_t key = Key(static_cast<size_t>(item), 0xFFFF, pos, end);
-        auto found = memo.find(key);
-        if (found != memo.end()) return found->second;
-        memo[key] = false; // an item that matches the empty text must not loop
-        bool result = false;
-        for (size_t split = pos + 1; split <= end && !result; ++split)
-            result = Sequence(item, 0, pos, split) && Repeated(item, split, end);
-        memo[key] = result;
-        return result;
+        case kRepeat: {
+            EndSet reached = {static_cast<uint32_t>(pos)};
+            const PatternNode &item = buffer->sequences[static_cast<size_t>(node.inner)][0];
+            if (IsSingleCharacter(item)) { // "#?" and its kin: a run of matching characters
+                for (size_t k = pos; k < length && CharacterMatches(item, static_cast<unsigned char>(text[k])); ++k)
+                    reached.push_back(static_cast<uint32_t>(k + 1));
+                Charge(reached.size());
+            } else {
+                std::vector<bool> seen(length + 1, false);
+                seen[pos] = true;
+                for (size_t next = 0; next < reached.size() && !exhausted; ++next) {
+                    for (uint32_t end : Ends(node.inner, 0, reached[next])) {
+                        if (!seen[end]) {
+                            seen[end] = true;
+                            reached.push_back(end);
+                        }
+                    }
+                }
+                Normalize(&reached);
+            }
+            return Continue(sequence, index, reached);
+        }
+        case kNot: {
+            // The negation covers the rest of its sequence: every end the rest cannot reach from here.
+            EndSet excluded = Ends(node.inner, 0, pos);
+            EndSet result;
+            size_t e = 0;
+            for (size_t end = pos; end <= length; ++end) {
+                while (e < excluded.size() && excluded[e] < end) ++e;
+                if (e < excluded.size() && excluded[e] == end) continue;
+                result.push_back(static_cast<uint32_t>(end));
+            }
+            Charge(result.size());
+            return result;
+        }
+        }
+        return {};
     }
 };
 
@@ -240,7 +305,9 @@ int MatchWildcardPattern(const PatternBuffer *buffer, const char *name) {
     if (length > kMaxMatchedNameLength) return 0;
     Matcher matcher{buffer, std::string(name, length), {}};
     for (char &c : matcher.text) c = static_cast<char>(Fold(static_cast<unsigned char>(c)));
-    return matcher.Sequence(0, 0, 0, length) ? 1 : 0;
+    EndSet ends = matcher.Ends(0, 0, 0);
+    bool matched = std::binary_search(ends.begin(), ends.end(), static_cast<uint32_t>(length));
+    return matched && !matcher.exhausted ? 1 : 0;
 }
 
 int MatchWildcard(const char *pattern, const char *name) {

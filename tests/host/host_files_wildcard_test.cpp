@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <regex>
 #include <string>
 
 namespace {
@@ -79,6 +81,88 @@ TEST(Wildcard, ManyRepeatsOnALongNameFinishQuickly) {
     std::string name(300, 'a');
     EXPECT_EQ(MatchWildcard("#?#?#?#?#?#?#?#?b", name.c_str()), 0);
     EXPECT_EQ(MatchWildcard("#(a|aa)#(a|aa)c", name.c_str()), 0);
+}
+
+TEST(Wildcard, LongNamesStillMatchOrdinaryPatterns) {
+    std::string name(4000, 'a');
+    EXPECT_EQ(MatchWildcard("#?.png", (name + ".PNG").c_str()), 1);
+    EXPECT_EQ(MatchWildcard("a#?(x|y)", (name + "y").c_str()), 1);
+    EXPECT_EQ(MatchWildcard("#a", name.c_str()), 1);
+}
+
+// Random patterns without "~" have a regular-expression twin; both must agree on random names.
+struct PatternPair {
+    std::string pattern, regex;
+};
+
+PatternPair RandomItem(std::mt19937 &random, int depth);
+
+PatternPair RandomSequence(std::mt19937 &random, int depth) {
+    PatternPair out;
+    int items = 1 + static_cast<int>(random() % 3);
+    for (int i = 0; i < items; ++i) {
+        PatternPair item = RandomItem(random, depth);
+        out.pattern += item.pattern;
+        out.regex += item.regex;
+    }
+    return out;
+}
+
+PatternPair RandomItem(std::mt19937 &random, int depth) {
+    switch (random() % (depth > 0 ? 7 : 4)) {
+    case 0: return {"a", "a"};
+    case 1: return {"B", "b"};
+    case 2: return {"?", "."};
+    case 3: return {"[a-b]", "[ab]"};
+    case 4: {
+        PatternPair inner = RandomItem(random, depth - 1);
+        return {"#" + inner.pattern, "(?:" + inner.regex + ")*"};
+    }
+    case 5: {
+        PatternPair left = RandomSequence(random, depth - 1), right = RandomSequence(random, depth - 1);
+        return {"(" + left.pattern + "|" + right.pattern + ")", "(?:" + left.regex + "|" + right.regex + ")"};
+    }
+    default: return {"%", ""};
+    }
+}
+
+TEST(Wildcard, AgreesWithRegularExpressionsOnRandomPatterns) {
+    std::mt19937 random(5);
+    for (int round = 0; round < 400; ++round) {
+        PatternPair pair = RandomSequence(random, 2);
+        std::regex regex(pair.regex, std::regex::icase);
+        for (int n = 0; n < 12; ++n) {
+            std::string name;
+            int length = static_cast<int>(random() % 7);
+            for (int i = 0; i < length; ++i) name += "abAB."[random() % 5];
+            int expected = std::regex_match(name, regex) ? 1 : 0;
+            ASSERT_EQ(MatchWildcard(pair.pattern.c_str(), name.c_str()), expected)
+                << "pattern " << pair.pattern << " name \"" << name << "\"";
+        }
+    }
+}
+
+TEST(Wildcard, NegationIsTheComplementOnRandomPatterns) {
+    std::mt19937 random(9);
+    for (int round = 0; round < 200; ++round) {
+        PatternPair pair = RandomSequence(random, 2);
+        std::string negated = "~(" + pair.pattern + ")";
+        for (int n = 0; n < 12; ++n) {
+            std::string name;
+            int length = static_cast<int>(random() % 6);
+            for (int i = 0; i < length; ++i) name += "ab."[random() % 3];
+            ASSERT_EQ(MatchWildcard(negated.c_str(), name.c_str()), 1 - MatchWildcard(pair.pattern.c_str(), name.c_str()))
+                << negated << " \"" << name << "\"";
+        }
+    }
+}
+
+TEST(Wildcard, PathologicalPatternEndsWithoutExhaustingMemory) {
+    std::string pattern;
+    for (int i = 0; i < 500; ++i) pattern += "#?";
+    pattern += "b";
+    std::string name(4000, 'a');
+    EXPECT_EQ(MatchWildcard(pattern.c_str(), name.c_str()), 0);
 }
 
 } // namespace
