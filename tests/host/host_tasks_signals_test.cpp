@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <string>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -213,7 +215,15 @@ TEST(Semaphore, LockIsExclusiveAcrossThreads) {
 }
 
 TEST(Programs, SynchronousRunWaitsForTheProgram) {
-    EXPECT_EQ(RunProgram("sh", "-c \"exit 0\"", 0), 0);
+    std::string marker = "/tmp/vl-run-" + std::to_string(getpid());
+    EXPECT_EQ(RunProgram("sh", ("-c \"echo done > " + marker + "\"").c_str(), 0), 0);
+    EXPECT_EQ(access(marker.c_str(), F_OK), 0); // written before RunProgram returned
+    unlink(marker.c_str());
+}
+
+TEST(Programs, AsynchronousRunStartsTheProgram) {
+    EXPECT_EQ(RunProgram("true", "", 1), 0);
+    EXPECT_EQ(RunProgram("/nonexistent/vl-program", "", 1), kErrCannotOpen);
 }
 
 TEST(Programs, MissingProgramGivesCannotOpenWithItsName) {
