@@ -223,7 +223,10 @@ bool FlushWindow(VirtualFile *file) {
     file->dirty = false;
     bool ok = RawWrite(file, file->windowStart + static_cast<int64_t>(file->dirtyLow),
                        file->buffer.get() + file->dirtyLow, file->dirtyHigh - file->dirtyLow);
-    if (!ok) file->failed = true;
+    if (!ok) {
+        file->failed = true;
+        file->windowValid = 0; // the window no longer mirrors the file
+    }
     return ok;
 }
 
