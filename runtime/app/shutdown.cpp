@@ -40,6 +40,9 @@ std::string FormatFinalReport(VMState *vm, int code, const char *programName) {
     return FormatErrorReport(nullptr, 0, file && *file ? file : programName, message.c_str());
 }
 
+// TODO(report requester): a program started outside a terminal that had a display open should also show the
+// report in a system requester; the displays are closed by the time the report is written, so this needs the
+// display library to say whether one was opened.
 void WriteFinalReport(const std::string &report) {
     fwrite(report.data(), 1, report.size(), stderr);
     fflush(stderr);
