@@ -158,8 +158,10 @@ CallFrame *PrecallScript(VMState *vm, VMValue *func, int nresults) {
     f->func = func;
     f->base = base;
     f->top = base + p->maxStack;
-    f->savedpc = p->code.data();
+    f->savedpc = p->codePtr;
     f->cl = cl;
+    f->k = p->kPtr;
+    f->lineDelta = p->lineDelta;
     f->nresults = nresults;
     f->callPc = vm->callPcIndex;
     f->lastLine = INT_MIN;

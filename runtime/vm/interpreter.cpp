@@ -18,10 +18,6 @@ inline bool ForNumber(const VMValue *v, double *out) {
     return ToNumberValue(v, out);
 }
 
-inline intptr_t LineDelta(const CallFrame *ci) {
-    const Proto *p = ci->cl->p;
-    return reinterpret_cast<intptr_t>(p->lines.data()) - reinterpret_cast<intptr_t>(p->code.data());
-}
 
 } // namespace
 
@@ -50,9 +46,9 @@ void Execute(VMState *vm) {
 #define RB() (base + GetB(i))
 #define RKB() (IsRKConstant(GetB(i)) ? k + RKConstantIndex(GetB(i)) : base + GetB(i))
 #define RKC() (IsRKConstant(GetC(i)) ? k + RKConstantIndex(GetC(i)) : base + GetC(i))
-#define CODE() (ci->cl->p->code.data())
+#define CODE() (ci->cl->p->codePtr)
 #define SAVEPC() (ci->savedpc = pc)
-#define REHOOK() (lineDelta = vm->lineHook ? LineDelta(ci) : 0)
+#define REHOOK() (lineDelta = vm->lineHook ? ci->lineDelta : 0)
 #define PROTECT(x)                                                                                                 \
     do {                                                                                                           \
         SAVEPC();                                                                                                  \
@@ -71,7 +67,7 @@ void Execute(VMState *vm) {
 #define LOAD_FRAME()                                                                                               \
     do {                                                                                                           \
         base = ci->base;                                                                                           \
-        k = ci->cl->p->k.data();                                                                                   \
+        k = ci->k;                                                                                                 \
         pc = ci->savedpc;                                                                                          \
         lastLine = ci->lastLine;                                                                                   \
         REHOOK();                                                                                                  \
@@ -121,7 +117,7 @@ fire_line_hook: {
         vm->ci = ci;
         vm->top = savedTop;
     }
-    REHOOK();
+    if (VL_UNLIKELY(vm->lineHook == nullptr)) lineDelta = 0;
     pc++;
     goto *kDispatch[GetOp(i)];
 }
@@ -420,6 +416,8 @@ L_CALL: {
             nci->base = nbase;
             nci->top = nbase + np->maxStack;
             nci->cl = ncl;
+            nci->k = np->kPtr;
+            nci->lineDelta = np->lineDelta;
             nci->nresults = nresults;
             nci->fresh = 0;
             nci->isNative = 0;
@@ -427,10 +425,11 @@ L_CALL: {
             if (nci->top > vm->highWater) vm->highWater = nci->top;
             vm->ci = ci = nci;
             base = nbase;
-            k = np->k.data();
-            pc = np->code.data();
+            k = np->kPtr;
+            pc = np->codePtr;
+            nci->savedpc = pc;
             lastLine = INT_MIN;
-            if (lineDelta != 0) REHOOK();
+            if (lineDelta != 0) lineDelta = np->lineDelta;
             DISPATCH();
         }
         PrecallScript(vm, ra, nresults);

@@ -136,6 +136,9 @@ Proto *BuildProto(VMState *vm, const FunctionProto &fp) {
     }
     p->protos.reserve(fp.protos.size());
     for (const FunctionProto &child : fp.protos) p->protos.push_back(BuildProto(vm, child));
+    p->codePtr = p->code.data();
+    p->kPtr = p->k.data();
+    p->lineDelta = reinterpret_cast<intptr_t>(p->lines.data()) - reinterpret_cast<intptr_t>(p->code.data());
     p->accountedBytes = ProtoExtraBytes(p);
     vm->gcBytes += p->accountedBytes;
     vm->gcAllocatedSinceCollect += p->accountedBytes;

@@ -134,6 +134,15 @@ struct UpVal : GCObject {
 };
 
 struct Proto : GCObject {
+    // What a call reads, together at the front (one cache line), cached from the vectors below, which never
+    // change after the prototype is built.
+    const Instruction *codePtr;
+    const VMValue *kPtr;
+    intptr_t lineDelta; // bytes from an instruction to its line (both arrays hold 32-bit words)
+    uint8_t numParams;
+    uint8_t isVararg;
+    uint8_t isMain;
+    uint8_t maxStack;
     std::vector<Instruction> code;
     std::vector<int32_t> lines;
     std::vector<VMValue> k;
@@ -143,10 +152,6 @@ struct Proto : GCObject {
     std::vector<ProtoLabel> labels;
     VMString *source;
     int32_t lineDefined;
-    uint8_t numParams;
-    uint8_t isVararg;
-    uint8_t isMain;
-    uint8_t maxStack;
     size_t accountedBytes;
 };
 
@@ -179,6 +184,8 @@ struct CallFrame {
     VMValue *top; // script: base + maxStack; native: the push limit
     const Instruction *savedpc; // script: the next instruction to run
     ScriptClosure *cl;          // null for a native frame
+    const VMValue *k;           // script: the constants (cl->p->kPtr)
+    intptr_t lineDelta;         // script: cl->p->lineDelta
     int32_t nresults;           // expected results, -1 for all
     int32_t callPc;             // native: CallPcIndex when it was entered
     int32_t lastLine;           // script: line of the last executed instruction (line hook)
