@@ -1,0 +1,158 @@
+#include "scene/events/buttons.h"
+
+#include <new>
+
+#include "host/debug_output.h"
+#include "runtime/app/errors.h"
+#include "scene/display/display_record.h"
+#include "scene/events/display_input.h"
+#include "scene/events/event_state.h"
+
+const char *const ButtonFunctionNames[kButtonFunctionCount] = {
+    "onmouseover", "onmouseout", "onmousedown", "onmouseup", "onrightmousedown", "onrightmouseup",
+    "onmidmousedown", "onmidmouseup",
+};
+
+namespace {
+
+bool SameId(const ObjectId &a, const ObjectId &b) { return a.number == b.number && a.handle == b.handle; }
+
+struct MouseButtonInfo {
+    int32_t pressedBit;
+    int downFunction, upFunction;
+    const char *downAction, *upAction;
+};
+
+bool MouseButtonOf(int32_t kind, MouseButtonInfo *out) {
+    switch (kind) {
+    case kEventLeftMouse: *out = {kButtonLeftPressed, kOnMouseDown, kOnMouseUp, "OnMouseDown", "OnMouseUp"}; return true;
+    case kEventRightMouse:
+        *out = {kButtonRightPressed, kOnRightMouseDown, kOnRightMouseUp, "OnRightMouseDown", "OnRightMouseUp"};
+        return true;
+    case kEventMiddleMouse:
+        *out = {kButtonMiddlePressed, kOnMidMouseDown, kOnMidMouseUp, "OnMidMouseDown", "OnMidMouseUp"};
+        return true;
+    default: return false;
+    }
+}
+
+} // namespace
+
+int ButtonHasFunction(VMState *vm, const vlBGPicButton *button, int function) {
+    if (button->functionRef == -1) return 0;
+    PushRef(vm, kRegistryIndex, button->functionRef);
+    GetField(vm, -1, ButtonFunctionNames[function]);
+    int has = ValueType(vm, -1) == TFUNCTION;
+    SetTop(vm, -3);
+    return has;
+}
+
+int AddSimpleButton(VMState *vm, BGPic *bgpic, ObjectId id, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                    int32_t functionsRef, int32_t userdataRef, vlBGPicButton **out) {
+    vlBGPicButton *button = new (std::nothrow) vlBGPicButton;
+    if (!button) {
+        if (functionsRef != -1) FreeRef(vm, kRegistryIndex, functionsRef);
+        if (userdataRef != -1) FreeRef(vm, kRegistryIndex, userdataRef);
+        return kErrOutOfMemoryCode;
+    }
+    button->id = id.handle ? ObjectId{0, button} : id;
+    button->x = x1, button->y = y1;
+    button->width = x2 - x1 + 1, button->height = y2 - y1 + 1;
+    button->vm = vm;
+    button->functionRef = functionsRef;
+    button->userdataRef = userdataRef;
+    button->next = bgpic->buttons;
+    bgpic->buttons = button;
+    if (out) *out = button;
+    return 0;
+}
+
+int FindButton(BGPic *bgpic, ObjectId id, vlBGPicButton **out) {
+    *out = nullptr;
+    for (vlBGPicButton *b = bgpic ? bgpic->buttons : nullptr; b; b = b->next) {
+        if (SameId(b->id, id)) {
+            *out = b;
+            return 0;
+        }
+    }
+    if (id.handle) return kErrObjectNotFound;
+    SetErrorArgNumber(id.number);
+    return kErrButtonNotFound;
+}
+
+void DetachButtonFromDispatch(const vlBGPicButton *button) {
+    EventState *state = TheEventState;
+    if (!state) return;
+    if (state->buttonIterator == button) state->buttonIterator = button->next;
+    if (state->hoveredButton == button) state->hoveredButton = nullptr;
+    if (state->pressedButton == button) state->pressedButton = nullptr;
+}
+
+void FreeButton(VMState *vm, BGPic *bgpic, vlBGPicButton *button) {
+    DetachButtonFromDispatch(button);
+    vlBGPicButton **link = &bgpic->buttons;
+    while (*link && *link != button) link = &(*link)->next;
+    if (*link) *link = button->next;
+    if (vm && button->functionRef != -1) FreeRef(vm, kRegistryIndex, button->functionRef);
+    if (vm && button->userdataRef != -1) FreeRef(vm, kRegistryIndex, button->userdataRef);
+    delete button;
+}
+
+void SetButtonEnabled(vlBGPicButton *button, int enabled) {
+    button->disabled = enabled ? 0 : 1;
+    button->state &= ~kButtonPressedMask;
+}
+
+int HitTestButton(const DisplayRecord *display, int32_t x, int32_t y, const vlBGPicButton *button) {
+    // The display the button is tested on gives offset and scale: with two displays of different scale, the
+    // current display's factors would place the rectangles of the other one wrongly.
+    int32_t sx, sy;
+    DisplayPointFromWindow(display, x, y, &sx, &sy);
+    return sx >= ButtonX1(button) && sx <= ButtonX2(button) && sy >= ButtonY1(button) && sy <= ButtonY2(button);
+}
+
+int MatchButtonMouseEvent(VMState *vm, DisplayRecord *display, const EventInfo &event, CallbackRequest *request) {
+    MouseButtonInfo info;
+    if (!display || !display->picture || !MouseButtonOf(event.kind, &info)) return 0;
+    BGPic *bgpic = display->picture;
+    for (vlBGPicButton *b = bgpic->buttons; b; b = b->next) {
+        if (!ButtonIsActive(b) || !HitTestButton(display, event.x, event.y, b)) continue;
+        int function;
+        const char *action;
+        if (event.down) {
+            b->state |= info.pressedBit;
+            function = info.downFunction, action = info.downAction;
+        } else {
+            if (!(b->state & info.pressedBit)) continue;
+            b->state &= ~info.pressedBit;
+            function = info.upFunction, action = info.upAction;
+        }
+        // A button without the function still takes the event from the buttons below it.
+        if (!ButtonHasFunction(vm, b, function)) return 0;
+        request->kind = kCallbackButton;
+        request->display = display;
+        request->bgpic = bgpic;
+        request->button = b;
+        request->functionRef = b->functionRef;
+        request->functionKey = ButtonFunctionNames[function];
+        request->userdataRef = b->userdataRef;
+        request->action = action;
+        return 1;
+    }
+    // An up away from the pressed button only ends the press.
+    if (!event.down)
+        for (vlBGPicButton *b = bgpic->buttons; b; b = b->next)
+            if (!b->disabled) b->state &= ~info.pressedBit;
+    return 0;
+}
+
+void DumpButtons(const BGPic *bgpic) {
+    int count = 0;
+    for (const vlBGPicButton *b = bgpic->buttons; b; b = b->next) count++;
+    DebugPrintf("BUTTON SYSTEM INFO - BGPIC: %d (%p)\nsizeof(vlBGPicButton): %d\nButtons: %d\n", bgpic->id.number,
+                static_cast<const void *>(bgpic), kButtonRecordSize, count);
+    int position = 1;
+    for (const vlBGPicButton *b = bgpic->buttons; b; b = b->next, position++)
+        DebugPrintf("(%d) Type: %d - X1: %d - Y1: %d - X2: %d - Y2: %d\n", position, SIMPLEBUTTON, ButtonX1(b),
+                    ButtonY1(b), ButtonX2(b), ButtonY2(b));
+}

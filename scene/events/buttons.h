@@ -1,0 +1,66 @@
+// Buttons of background pictures: rectangles that call script functions on mouse over, out, down and up.
+// A button's eight functions live in one registry table (keys "onmouseover" ... "onmidmouseup"), so the record
+// holds a single function reference and the picture code can release it without knowing the keys.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/app/event_queue.h"
+#include "runtime/vm/vm.h"
+#include "scene/images/bgpic.h"
+
+struct CallbackRequest;
+struct DisplayRecord;
+
+constexpr int32_t SIMPLEBUTTON = 0;
+constexpr int32_t LAYERBUTTON = 1;
+
+// Bits of vlBGPicButton::state.
+constexpr int32_t kButtonLeftPressed = 1;
+constexpr int32_t kButtonRightPressed = 2;
+constexpr int32_t kButtonMiddlePressed = 4;
+constexpr int32_t kButtonPressedMask = 7;
+constexpr int32_t kButtonOver = 8;
+
+// The table keys of a button's functions, in their fixed order.
+constexpr int kButtonFunctionCount = 8;
+extern const char *const ButtonFunctionNames[kButtonFunctionCount];
+enum ButtonFunction : int {
+    kOnMouseOver, kOnMouseOut, kOnMouseDown, kOnMouseUp, kOnRightMouseDown, kOnRightMouseUp, kOnMidMouseDown,
+    kOnMidMouseUp,
+};
+
+// The size DumpButtons reports for a button record.
+constexpr int kButtonRecordSize = 100;
+
+inline int32_t ButtonX1(const vlBGPicButton *b) { return b->x; }
+inline int32_t ButtonY1(const vlBGPicButton *b) { return b->y; }
+inline int32_t ButtonX2(const vlBGPicButton *b) { return b->x + b->width - 1; }
+inline int32_t ButtonY2(const vlBGPicButton *b) { return b->y + b->height - 1; }
+// Enabled; LAYERBUTTONs (which also need their layer shown) are not built yet.
+inline bool ButtonIsActive(const vlBGPicButton *b) { return !b->disabled; }
+
+// 1 when the button's table has that function.
+int ButtonHasFunction(VMState *vm, const vlBGPicButton *button, int function);
+
+// Links a new button at the head of the picture's list. functionsRef is a table of the eight keys (taken over),
+// userdataRef -1 for none. An automatic id gets the record as handle. 0 or 1000.
+int AddSimpleButton(VMState *vm, BGPic *bgpic, ObjectId id, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                    int32_t functionsRef, int32_t userdataRef, vlBGPicButton **out = nullptr);
+// 0, 1041 (handle) or 1188 (number, as the error argument).
+int FindButton(BGPic *bgpic, ObjectId id, vlBGPicButton **out);
+// Unlinks the button from the picture, releases its references, moves the dispatch's iterators off it, frees it.
+void FreeButton(VMState *vm, BGPic *bgpic, vlBGPicButton *button);
+// Forgets a button in the dispatch's state; whoever frees a button calls it first.
+void DetachButtonFromDispatch(const vlBGPicButton *button);
+void SetButtonEnabled(vlBGPicButton *button, int enabled);
+
+// Raw window coordinates against the display the button is on (its picture offset and scale).
+int HitTestButton(const DisplayRecord *display, int32_t x, int32_t y, const vlBGPicButton *button);
+
+// The button stage of a mouse-button event (kinds 1, 2, 16) on the event display's picture: 1 when a callback
+// is to be made (the request is filled), else 0.
+int MatchButtonMouseEvent(VMState *vm, DisplayRecord *display, const EventInfo &event, CallbackRequest *request);
+
+// The DumpButtons text.
+void DumpButtons(const BGPic *bgpic);
