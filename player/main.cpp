@@ -22,7 +22,9 @@
 #else
 #define VL_GRAPHICS VL_STUB("graphics")
 #endif
-#if __has_include("imaging/draw_library.h")
+#if __has_include("imaging/graphics_library.h") // declares the draw library's descriptor too
+#define VL_DRAW kDrawLibrary
+#elif __has_include("imaging/draw_library.h")
 #include "imaging/draw_library.h"
 #define VL_DRAW kDrawLibrary
 #else
