@@ -202,6 +202,7 @@ int ProgramMain(int argc, char **argv, std::span<const LibraryDescriptor> librar
     state.temporaryFile = applet.temporaryFile;
     if (!code) {
         startup->isApplet = 1;
+        startup->isLinkedProgram = appended >= 0 ? 1 : 0;
         CopyPath(startup->scriptPath, appletPath);
         // An applet beside its data is the program here: PROGDIR: names its directory, as it names a linked
         // program's.

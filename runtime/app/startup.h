@@ -22,6 +22,9 @@ struct UserArgument {
 
 struct StartupConfig {
     int isApplet = 0;            // 1 when the loaded file is an applet
+    // 1 in a linked program (the applet appended to the player). PayloadOffset does not tell: it is 0 for an
+    // appended "VLZ" applet, whose linked files live in the unpacked copy.
+    int isLinkedProgram = 0;
     char scriptPath[kPathBufferSize] = {}; // the loaded applet's path (the program itself when appended)
     char programName[kPathBufferSize] = {};
     std::vector<UserArgument> userArguments;
