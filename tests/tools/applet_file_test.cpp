@@ -3,6 +3,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "tools/applet/applet_file.h"
 #include "tools/applet/link.h"
@@ -255,6 +256,27 @@ TEST(Directives, MissingLinkedFileIsAnErrorAtItsName) {
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error.line, 2);
     EXPECT_EQ(r.error.column, 11);
+}
+
+} // namespace
+
+namespace {
+
+TEST(AppletFile, RandomlyDamagedAppletsAreReadOrRefusedSafely) {
+    std::vector<uint8_t> good = SampleApplet(), packed;
+    std::string error;
+    ASSERT_TRUE(CompressApplet(good, packed, error));
+    std::mt19937 random(77);
+    for (int round = 0; round < 4000; ++round) {
+        std::vector<uint8_t> bytes = round % 2 ? packed : good;
+        for (int flips = 1 + int(random() % 4); flips > 0; --flips) bytes[random() % bytes.size()] ^= uint8_t(1u << (random() % 8));
+        AppletContents contents;
+        std::vector<uint8_t> plain;
+        if (round % 2 == 0)
+            ReadApplet(bytes, contents, error);
+        else if (DecompressApplet(bytes, plain, error, 1 << 20))
+            ReadApplet(plain, contents, error);
+    }
 }
 
 } // namespace
