@@ -513,8 +513,86 @@ TEST_F(BGPicTest, ButtonsGoWithTheirPicture) {
     button->vm = vm;
     PushNumber(vm, 1);
     button->functionRef = MakeRef(vm, kRegistryIndex);
+    const int ref = button->functionRef;
     p->buttons = button;
     EXPECT_EQ(FreeBGPicById(ObjectId{1, nullptr}, 1), 0); // ASan: the record is freed, not leaked
+    PushRef(vm, kRegistryIndex, ref);
+    EXPECT_NE(ValueType(vm, -1), TNUMBER); // and its callback reference given back
+    SetTop(vm, 0);
+}
+
+} // namespace
+
+namespace {
+
+int32_t seenX, seenY;
+
+// DisplayBGPic's display side as the display library will do it: read the table, show the picture.
+int ShowPictureFromTable(VMState *vm, DisplayRecord *display, int) {
+    ObjectId id{};
+    if (!GetTableOptionObjectId(vm, 1, "bgpic", &id)) return kErrWrongUsage;
+    seenX = seenY = -1;
+    GetTableOption(vm, 1, "x", &seenX);
+    GetTableOption(vm, 1, "y", &seenY);
+    BGPic *bgpic = nullptr;
+    if (int error = FindBGPic(id, &bgpic, 0)) return error;
+    display->picture = bgpic;
+    return CopyBGPicToDisplayBitmaps(display, bgpic, 1);
+}
+
+struct SwitchPictureTest : scenetest::SceneTest {
+    DisplayRecord *display = nullptr;
+    void SetUp() override {
+        SceneTest::SetUp();
+        ASSERT_EQ(Create(1, {{"width", 4.0}, {"height", 4.0}, {"color", double(0x0000FF)}}, &display), 0);
+        CurrentDisplay = display;
+        MakePicture(ObjectId{2, nullptr}, 8, 8, 0xFF0000);
+        ApplyDisplayAttributesHook = ShowPictureFromTable;
+    }
+};
+
+TEST_F(SwitchPictureTest, PassesThePictureAndGivenPositionToTheDisplay) {
+    int top = -1;
+    ASSERT_EQ(vmtest::RunCommand(vm, [&](VMState *v) {
+        PushNumber(v, 77); // the command's own argument stays where it was
+        int error = SwitchDisplayBGPic(v, ObjectId{2, nullptr}, 5, 100000, 0, nullptr, nullptr);
+        top = GetTop(v);
+        EXPECT_EQ(VMToNumber(v, 1), 77);
+        return error;
+    }),
+              0);
+    SetTop(vm, 0);
+    EXPECT_EQ(top, 1);
+    EXPECT_EQ(seenX, 5);
+    EXPECT_EQ(seenY, -1); // 100000 keeps the coordinate: not passed on
+    EXPECT_EQ(display->picture->id.number, 2);
+}
+
+TEST_F(SwitchPictureTest, TransitionGetsTheOldAndTheNewImage) {
+    HostBitmap *newImage = nullptr, *oldImage = nullptr;
+    ASSERT_EQ(vmtest::RunCommand(vm, [&](VMState *v) {
+        return SwitchDisplayBGPic(v, ObjectId{2, nullptr}, 100000, 100000, 1, &newImage, &oldImage);
+    }),
+              0);
+    SetTop(vm, 0);
+    ASSERT_NE(newImage, nullptr);
+    ASSERT_NE(oldImage, nullptr);
+    EXPECT_EQ(newImage->width, 8);
+    EXPECT_EQ(oldImage->width, 8); // the old picture brought to the new one's size
+    EXPECT_EQ(Pixel(oldImage, 7, 7), 0x0000FFu);
+    EXPECT_EQ(Pixel(newImage, 7, 7), 0xFF0000u);
+    FreeHostBitmap(newImage);
+    FreeHostBitmap(oldImage);
+}
+
+TEST_F(SwitchPictureTest, MissingPictureChangesNothing) {
+    BGPic *before = display->picture;
+    EXPECT_EQ(vmtest::RunCommand(vm, [&](VMState *v) {
+        return SwitchDisplayBGPic(v, ObjectId{9, nullptr}, 0, 0, 0, nullptr, nullptr);
+    }),
+              kErrBGPicNotFound);
+    SetTop(vm, 0);
+    EXPECT_EQ(display->picture, before);
 }
 
 } // namespace
