@@ -82,6 +82,7 @@ DisplayRecord *EventFixture::AddDisplay(int32_t number) {
     d->id = ObjectId{number, nullptr};
     d->state = DISPSTATE_OPEN;
     d->picture = new BGPic;
+    pictures_.push_back(d->picture);
     d->picture->id = ObjectId{number, nullptr};
     d->hostWindow = new HostWindow;
     d->hostWindow->display = d;
@@ -91,16 +92,19 @@ DisplayRecord *EventFixture::AddDisplay(int32_t number) {
 }
 
 void EventFixture::FreeTestDisplays() {
+    for (BGPic *picture : pictures_) {
+        while (vlBGPicButton *b = picture->buttons) {
+            picture->buttons = b->next;
+            delete b;
+        }
+        delete picture;
+    }
+    pictures_.clear();
     for (DisplayRecord *d : displays_) {
         DisplayRecord **link = &DisplayList;
         while (*link && *link != d) link = &(*link)->next;
         if (!*link) continue; // freed by the test through the display code
         *link = d->next;
-        while (vlBGPicButton *b = d->picture->buttons) {
-            d->picture->buttons = b->next;
-            delete b;
-        }
-        delete d->picture;
         delete d->hostWindow;
         delete d;
     }

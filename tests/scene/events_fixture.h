@@ -75,6 +75,7 @@ protected:
 
 private:
     std::vector<DisplayRecord *> displays_;
+    std::vector<BGPic *> pictures_; // freed here; the display code does not own them
     int RunEventCommand(bool wait, RecordedMessage *table);
 };
 
