@@ -256,7 +256,7 @@ void InitOutputRecord(OutputRecord *record, int32_t sourceKind, void *sourceObje
         record->id = ObjectId{};
         record->keptPixels = nullptr;
         record->rowPixels = 0;
-        record->transparentColor = 0;
+        record->transparentColor = -1; // 0 would make black transparent for whoever reads the target
         record->palette = nullptr;
         InitList(&record->layers);
         record->sprites = nullptr;

@@ -335,6 +335,17 @@ TEST_F(CreateDisplayTest, TextureFillTilesTheBrushFromItsOffset) {
     EXPECT_EQ(p->fill.textureWidth, 2);
 }
 
+TEST_F(CreateDisplayTest, ExtremeTextureOffsetsWrapIntoTheTexture) {
+    FindBrushImageHook = FakeBrush;
+    DisplayRecord *d = nullptr;
+    ASSERT_EQ(Create(1, {{"width", 3.0}, {"height", 3.0}, {"fillstyle", 3.0}, {"texturebrush", 7.0},
+                         {"texturex", -1.0}, {"texturey", 2147483647.0}},
+                     &d),
+              0);
+    EXPECT_EQ(Pixel(d->picture->base.bitmap, 0, 0), 0x444444u);
+    EXPECT_EQ(Pixel(d->picture->base.bitmap, 2, 2), 0x444444u);
+}
+
 TEST_F(CreateDisplayTest, UnknownFillStyleIsRefused) {
     EXPECT_EQ(Create(1, {{"fillstyle", 4.0}}), kErrWrongUsage);
     EXPECT_EQ(CountDisplays(), 0);
