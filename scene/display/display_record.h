@@ -5,14 +5,12 @@
 #include <cstdint>
 
 #include "host/bitmap.h"
+#include "imaging/position.h"
 #include "runtime/vm/vm.h"
 
 struct BGPic;
 using OutputRecord = BGPic;
 struct HostWindow;
-
-// Position constants the display keeps unresolved until its window opens.
-constexpr int32_t kPositionCenter = -100000;
 
 // Display states (DISPSTATE_*).
 constexpr int32_t DISPSTATE_CLOSED = 0;
@@ -87,7 +85,7 @@ struct DisplayRecord {
     int32_t doubleBuffering = 0;
     int32_t selectOnDoubleBuffer = 0;
     int32_t private1 = 0, private2 = 0, private3 = 0; // private1 marks the backfill display
-    int32_t x = kPositionCenter, y = kPositionCenter;
+    int32_t x = kPosCenter, y = kPosCenter; // position constants stay unresolved until the window opens
     int32_t width = 640, height = 480;
     int32_t state = DISPSTATE_CLOSED;
     int32_t fillStyle = 0; // 0/1 plain, 2 gradient, 3 texture
