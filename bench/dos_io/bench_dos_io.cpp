@@ -2,8 +2,10 @@
 // (buffered, 64 MiB; unbuffered, 4 MiB), and whole-file compression of 64 MiB against python3's zlib.compress
 // of the same data at the same level, measured in the same run.
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <cstdio>
@@ -114,7 +116,7 @@ void BM_ReadIntUnbuffered(benchmark::State &state)
     std::filesystem::remove(path);
 }
 
-// Runs a script with the dos library registered; the script's WriteInt/ReadInt loop is what is timed.
+// Runs a script in-process with the dos library registered (no event hook); the script's WriteInt/ReadInt loop is what is timed.
 void RunScript(const std::string &source)
 {
     static VMState *vm = [] {
@@ -188,6 +190,93 @@ void BM_ScriptReadIntUnbuffered(benchmark::State &state)
     state.SetBytesProcessed(state.iterations() * kUnbufferedBytes);
     std::filesystem::remove(path);
 }
+
+#if defined(VL_PLAYER) && defined(VL_COMPILER)
+// The same loops as an applet played by the real player (headless, its per-line event hook installed). The
+// time is the player's CPU time minus that of an empty applet, so start-up and shutdown are not counted.
+std::string CompileApplet(const std::string &name, const std::string &source)
+{
+    std::string script = TempPath((name + ".vls").c_str()), applet = TempPath((name + ".vla").c_str());
+    std::ofstream(script) << source;
+    std::string command = std::string(VL_COMPILER) + " -o '" + applet + "' '" + script + "' >/dev/null";
+    if (std::system(command.c_str()) != 0)
+        std::abort();
+    std::filesystem::remove(script);
+    return applet;
+}
+
+double ChildrenCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    auto seconds = [](const timeval &t) { return static_cast<double>(t.tv_sec) + t.tv_usec * 1e-6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// The player's CPU time (user + system), which other load on the machine does not inflate.
+double PlaySeconds(const std::string &applet)
+{
+    std::string command = "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " + std::string(VL_PLAYER) +
+                          " -quiet '" + applet + "' >/dev/null";
+    double start = ChildrenCpuSeconds();
+    if (std::system(command.c_str()) != 0)
+        std::abort();
+    return ChildrenCpuSeconds() - start;
+}
+
+double PlayerOverheadSeconds()
+{
+    static double seconds = [] {
+        std::string applet = CompileApplet("empty", "Local x = 0\n");
+        double best = 1e9;
+        for (int i = 0; i < 5; ++i)
+            best = std::min(best, PlaySeconds(applet));
+        std::filesystem::remove(applet);
+        return best;
+    }();
+    return seconds;
+}
+
+void PlayerRun(benchmark::State &state, const std::string &source, int64_t bytes)
+{
+    std::string applet = CompileApplet("loop", source);
+    double overhead = PlayerOverheadSeconds();
+    for (auto _ : state)
+        state.SetIterationTime(std::max(1e-6, PlaySeconds(applet) - overhead));
+    state.SetBytesProcessed(state.iterations() * bytes);
+    std::filesystem::remove(applet);
+}
+
+void BM_PlayerWriteIntBuffered(benchmark::State &state)
+{
+    std::string path = TempPath("player_ints");
+    PlayerRun(state, WriteScript(path, kBufferedBytes, kIOBuffered), kBufferedBytes);
+    std::filesystem::remove(path);
+}
+
+void BM_PlayerReadIntBuffered(benchmark::State &state)
+{
+    std::string path = TempPath("player_ints");
+    WriteInts(path, kBufferedBytes);
+    PlayerRun(state, ReadScript(path, kBufferedBytes, kIOBuffered), kBufferedBytes);
+    std::filesystem::remove(path);
+}
+
+void BM_PlayerWriteIntUnbuffered(benchmark::State &state)
+{
+    std::string path = TempPath("player_ints_unbuffered");
+    PlayerRun(state, WriteScript(path, kUnbufferedBytes, kIOUnbuffered), kUnbufferedBytes);
+    std::filesystem::remove(path);
+}
+
+void BM_PlayerReadIntUnbuffered(benchmark::State &state)
+{
+    std::string path = TempPath("player_ints_unbuffered");
+    WriteInts(path, kUnbufferedBytes);
+    PlayerRun(state, ReadScript(path, kUnbufferedBytes, kIOUnbuffered), kUnbufferedBytes);
+    std::filesystem::remove(path);
+}
+#endif
 
 // Text-like data that compresses about 3:1, so deflate does real work.
 const std::string &CompressSource()
@@ -267,6 +356,12 @@ void BM_DecompressFile(benchmark::State &state)
 
 } // namespace
 
+#if defined(VL_PLAYER) && defined(VL_COMPILER)
+BENCHMARK(BM_PlayerWriteIntBuffered)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
+BENCHMARK(BM_PlayerReadIntBuffered)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
+BENCHMARK(BM_PlayerWriteIntUnbuffered)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
+BENCHMARK(BM_PlayerReadIntUnbuffered)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
+#endif
 BENCHMARK(BM_ScriptWriteIntBuffered)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScriptReadIntBuffered)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScriptWriteIntUnbuffered)->Unit(benchmark::kMillisecond);
