@@ -2,6 +2,7 @@
 
 #include "runtime/app/runtime_globals.h"
 #include "scene/display/display_list.h"
+#include "scene/events/buttons.h"
 #include "scene/events/dispatch.h"
 #include "scene/events/event_commands.h"
 #include "scene/events/event_state.h"
@@ -100,6 +101,13 @@ const ConstantEntry kEventConstants[] = {
     {nullptr, nullptr, 0},
 };
 
+namespace {
+
+// The picture code frees its buttons through this, so references are released and the dispatch moves off them.
+void FreePictureButton(BGPic *bgpic, vlBGPicButton *button) { FreeButton(button->vm, bgpic, button); }
+
+} // namespace
+
 void ResetEventState() {
     if (TheEventState) *TheEventState = EventState{};
 }
@@ -109,6 +117,7 @@ void RegisterEventLibrary(VMState *vm) {
     delete TheEventState;
     TheEventState = new EventState;
     EventStateDisplayFreedHook = EventDisplayFreed;
+    FreeButtonHook = FreePictureButton;
     EventTimeoutMs = 1500;
     RegisterCommands(vm, kEventCommands);
     RegisterCommandLibrary(kEventCommands, "event");
@@ -127,6 +136,7 @@ void FreeEventLists(VMState *vm) {
     LegacyEventCode = LegacyKeyCode = 0;
     ClickAllSwitch = RightClickAllSwitch = OverAllSwitch = KeyDownAllSwitch = 0;
     if (EventStateDisplayFreedHook == EventDisplayFreed) EventStateDisplayFreedHook = nullptr;
+    if (FreeButtonHook == FreePictureButton) FreeButtonHook = nullptr;
     delete TheEventState;
     TheEventState = nullptr;
 }

@@ -248,3 +248,23 @@ TEST_F(Buttons, DumpButtonsTextIsExact) {
 }
 
 } // namespace
+
+namespace {
+
+// A picture freed while the hover walk stands on one of its buttons: the picture code frees the buttons
+// through the event code, which moves the walk off them.
+TEST_F(Buttons, PictureFreeingItsButtonsMovesTheDispatchOffThem) {
+    vlBGPicButton *a = AddFull(1, 0, 0, 9, 9);
+    AddFull(2, 20, 0, 29, 9);
+    MoveMouse(5, 5);
+    DrainEvents();
+    MoveMouse(25, 5);
+    EXPECT_EQ(CheckEvent(), 1); // OnMouseOut of button 1; the walk restarts from the first button
+    TheEventState->buttonIterator = a;
+    FreeBGPicButton(display->picture, a);
+    EXPECT_NE(TheEventState->buttonIterator, a);
+    DrainEvents();
+    EXPECT_EQ(Actions(), (std::vector<std::string>{"OnMouseOver", "OnMouseOut", "OnMouseOver"}));
+}
+
+} // namespace
