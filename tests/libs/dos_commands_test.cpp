@@ -448,6 +448,27 @@ TEST_F(DosCommands, FunctionsRoundTripInBothForms)
     }
 }
 
+TEST_F(DosCommands, RecordsRoundTripUnbuffered)
+{
+    ASSERT_EQ(Call("setiomode", {1.0}), 0);
+    OpenNumbered(1, Path("f"), kModeReadWrite);
+    SetTop(vm, 0);
+    NewTable(vm);
+    PushString(vm, "inc");
+    ASSERT_EQ(PushProtoClosure(vm, IncrementProto(3)), 0);
+    VMRawSet(vm, 1);
+    ASSERT_EQ(WriteTop(*this, 1), 0);
+    SetTop(vm, 0);
+    ASSERT_EQ(PushProtoClosure(vm, IncrementProto(4)), 0);
+    ASSERT_EQ(WriteFunctionTop(*this, 1, 1), 0);
+    ASSERT_EQ(Call("seek", {1.0, 0.0}), 0);
+    ASSERT_EQ(Call("readtable", {1.0}), 0);
+    GetField(vm, 1, "inc");
+    EXPECT_EQ(CallWith(vm, 1), 4);
+    ASSERT_EQ(Call("readfunction", {1.0}), 0);
+    EXPECT_EQ(CallWith(vm, 1), 5);
+}
+
 TEST_F(DosCommands, CommandsCannotBeWrittenAsFunctions)
 {
     OpenNumbered(1, Path("f"), kModeWrite);
