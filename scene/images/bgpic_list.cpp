@@ -201,12 +201,21 @@ int CopyBGPicRecord(const BGPic *source, ObjectId *newId, BGPic **out) {
     // The texture is owned: a shared one would be freed twice.
     if (!error && source->fill.texture && !(fill.texture = CopyBitmap(source->fill.texture)))
         error = kErrOutOfMemoryCode;
+    // A picture still waiting for its planes (preloaded) has only its pixels: without them the copy shows nothing.
+    uint32_t *pixels = nullptr;
+    const size_t pixelBytes = size_t(source->rowPixels) * size_t(source->base.height) * sizeof(uint32_t);
+    if (!error && source->keptPixels) {
+        pixels = static_cast<uint32_t *>(AllocBlock(pixelBytes, 0));
+        if (pixels) std::memcpy(pixels, source->keptPixels, pixelBytes);
+        else error = kErrOutOfMemoryCode;
+    }
     BGPic *made = nullptr;
     if (!error)
-        error = CreateBGPicRecord(*newId, source->type, base.width, base.height, base.width, nullptr, base.bitmap,
-                                  palette, source->transparentColor, base.mask, base.alpha, source->vectorData,
-                                  &fill, &made);
+        error = CreateBGPicRecord(*newId, source->type, base.width, base.height,
+                                  pixels ? source->rowPixels : base.width, pixels, base.bitmap, palette,
+                                  source->transparentColor, base.mask, base.alpha, source->vectorData, &fill, &made);
     if (error) {
+        FreeBlock(pixels);
         FreeTripleExcept(&current, &scaled, &base);
         FreeTripleExcept(&scaled, &base, nullptr);
         FreeTripleExcept(&base, nullptr, nullptr);

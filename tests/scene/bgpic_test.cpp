@@ -596,3 +596,25 @@ TEST_F(SwitchPictureTest, MissingPictureChangesNothing) {
 }
 
 } // namespace
+
+namespace {
+
+struct BGPicCopyTest : scenetest::SceneTest {};
+
+TEST_F(BGPicCopyTest, CopyOfAPreloadedPictureKeepsItsPixels) {
+    auto *pixels = static_cast<uint32_t *>(AllocBlock(6 * sizeof(uint32_t), 1));
+    pixels[4] = 0x010203; // row length 3: pixel (1, 1)
+    BGPic *source = nullptr;
+    ASSERT_EQ(CreateBGPicRecord(ObjectId{1, nullptr}, 0, 2, 2, 3, pixels, nullptr, nullptr, -1, nullptr, nullptr,
+                                nullptr, nullptr, &source),
+              0);
+    ObjectId id{2, nullptr};
+    BGPic *copy = nullptr;
+    ASSERT_EQ(CopyBGPicRecord(source, &id, &copy), 0);
+    ASSERT_NE(copy->keptPixels, nullptr);
+    EXPECT_NE(copy->keptPixels, source->keptPixels);
+    ASSERT_EQ(RebuildAllBGPics(), 0);
+    EXPECT_EQ(scenetest::Pixel(copy->current.bitmap, 1, 1), 0x010203u);
+}
+
+} // namespace
