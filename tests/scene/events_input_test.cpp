@@ -122,15 +122,14 @@ TEST_F(InputCommands, JoyDirBeyondPortThreeIs1427) {
 }
 
 TEST_F(InputCommands, QuitSwitchesSetTheSystemOptions) {
+    int saved[3] = {GetSystemOption(8), GetSystemOption(9), GetSystemOption(10)};
     EXPECT_EQ(Call(CmdEscapeQuit, {0}), 0);
     EXPECT_EQ(GetSystemOption(10), 0);
     EXPECT_EQ(Call(CmdLeftMouseQuit, {1}), 0);
     EXPECT_EQ(GetSystemOption(9), 1);
     EXPECT_EQ(Call(CmdCtrlCQuit, {0}), 0);
     EXPECT_EQ(GetSystemOption(8), 0);
-    SetSystemOption(0, 8, 1);
-    SetSystemOption(0, 9, 0);
-    SetSystemOption(0, 10, 1);
+    for (int i = 0; i < 3; i++) SetSystemOption(0, 8 + i, saved[i]);
 }
 
 TEST_F(InputCommands, ResetKeyStatesClearsTheWindowsState) {
