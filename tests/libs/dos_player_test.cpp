@@ -1,0 +1,59 @@
+// The dos and memblock commands in a compressed applet made by the compiler and played by the real player.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string RunCapture(const std::string &command)
+{
+    std::string output;
+    FILE *pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return output;
+    char buffer[512];
+    while (size_t n = fread(buffer, 1, sizeof buffer, pipe))
+        output.append(buffer, n);
+    pclose(pipe);
+    return output;
+}
+
+TEST(DosInPlayer, CompressedAppletWritesAndReadsFiles)
+{
+    const std::string compiler = std::string(VL_BINARY_DIR) + "/tools/vlc";
+    const std::string player = std::string(VL_BINARY_DIR) + "/player/vistaloom";
+    if (!fs::exists(compiler) || !fs::exists(player))
+        GTEST_SKIP() << "the compiler and the player are not built";
+    fs::path dir = fs::temp_directory_path() / ("vl_dos_player_" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    std::string data = (dir / "data.bin").string();
+    std::ofstream(dir / "t.vls") << "OpenFile(1, \"" << data << "\", #MODE_WRITE)\n"
+                                 << "WriteInt(1, 3000000000)\n"
+                                 << "WriteLine(1, \"\")\n"
+                                 << "Local t = {1, \"two\", {x = 3}}\n"
+                                 << "t.f = Function(a) Return a * 2 EndFunction\n"
+                                 << "WriteTable(1, t, True)\n"
+                                 << "CloseFile(1)\n"
+                                 << "OpenFile(1, \"" << data << "\")\n"
+                                 << "DebugPrint(ReadInt(1), StrLen(ReadLine(1)))\n"
+                                 << "Local u = ReadTable(1)\n"
+                                 << "DebugPrint(u[0], u[1], u[2].x, u.f(21), Eof(1))\n"
+                                 << "CloseFile(1)\n"
+                                 << "DebugPrint(DecompressFile(\"" << data << "\", \"" << data << ".out\"))\n";
+    std::string build = compiler + " -z -o '" + (dir / "t.vlz").string() + "' '" + (dir / "t.vls").string() + "'";
+    ASSERT_EQ(std::system(build.c_str()), 0);
+    std::string output = RunCapture("SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy '" + player +
+                                    "' -quiet -debugdevice @stdout '" + (dir / "t.vlz").string() + "' 2>&1");
+    EXPECT_EQ(output.rfind("2147483647 0\n1 two 3 42 1\n", 0), 0u) << output;
+    // The last line is the error report of DecompressFile on a file that is no "VLPK" file.
+    EXPECT_NE(output.find("Unknown compression format!"), std::string::npos) << output;
+    fs::remove_all(dir);
+}
+
+} // namespace
