@@ -111,8 +111,8 @@ int BuildBGPicImage(const uint32_t *pixels, BGPicFillSpec *fill, int32_t transpa
                     int32_t height, int32_t rowPixels, HostBitmap **outBitmap, MaskPlane **outMask,
                     AlphaPlane **alpha);
 int ScaleBGPicImage(BGPic *bgpic, int32_t width, int32_t height, bool smooth);
-// A triple of width x height: built from the fill spec when fromSpec, else the source triple scaled.
-int RenderBGPicAtSize(int fromSpec, const ImageTriple &source, BGPicFillSpec *fill, int32_t width, int32_t height,
+// A triple of width x height: built from the fill spec when fromFill, else the source triple scaled.
+int RenderBGPicAtSize(int fromFill, const ImageTriple &source, BGPicFillSpec *fill, int32_t width, int32_t height,
                       bool smooth, ImageTriple *out);
 // 1 when a picture is rebuilt from its fill rather than scaled.
 bool BGPicRebuildsFromFill(const BGPic *bgpic);

@@ -9,7 +9,7 @@
 #include "scene/images/bgpic.h"
 #include "scene/images/plane_copy.h"
 
-// Fills a new bitmap by the spec's kind. A texture spec without its bitmap takes a copy of the brush's now.
+// Fills a new bitmap by the fill's kind. A texture fill without its bitmap takes a copy of the brush's now.
 static int FillBitmap(HostBitmap *bitmap, BGPicFillSpec *fill, int32_t width, int32_t height) {
     if (!fill) return 0;
     switch (fill->kind) {
@@ -85,13 +85,13 @@ bool BGPicRebuildsFromFill(const BGPic *bgpic) {
     return bgpic->type == kBGPicVector && bgpic->fill.kind != kFillNone;
 }
 
-int RenderBGPicAtSize(int fromSpec, const ImageTriple &source, BGPicFillSpec *fill, int32_t width, int32_t height,
+int RenderBGPicAtSize(int fromFill, const ImageTriple &source, BGPicFillSpec *fill, int32_t width, int32_t height,
                       bool smooth, ImageTriple *out) {
     *out = ImageTriple{};
     if (width <= 0 || height <= 0) return kErrWrongUsage;
     ImageTriple made{nullptr, nullptr, nullptr, width, height};
     int error;
-    if (fromSpec) {
+    if (fromFill) {
         error = BuildBGPicImage(nullptr, fill, -1, width, height, width, &made.bitmap, &made.mask, nullptr);
     } else {
         if (!source.bitmap) return kErrWrongUsage;
