@@ -1,6 +1,6 @@
 // Compressed files: 4 magic bytes, 4 reserved bytes (written 0, ignored when reading), then one zlib stream
-// (RFC 1950) to the end. "VLPK" is what CompressFile writes; "VLZ\0" (kCompressedAppletMagic, applet_format.h)
-// marks a compressed applet, which may sit at an offset inside a container file.
+// (RFC 1950) to the end. "VLPK" is what CompressFile writes; "VLZ\0" (kCompressedAppletMagic,
+// applet_format.h) marks a compressed applet, which may sit at an offset inside a container file.
 //
 // Both routines stream through two fixed 16 KiB buffers and never hold the data whole. They return 0 or an
 // error code; the caller sets the error argument: 1045 names the source, 1052 the destination.

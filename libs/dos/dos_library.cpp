@@ -9,15 +9,13 @@ namespace {
 // Directories, copying, deleting, renaming, attributes, paths, volumes and programs come later; until then
 // their commands exist and say so.
 // TODO(dos-directories-paths): replace with the directory, copy/delete/rename, attribute and path commands.
-int CmdNotAvailableYet(VMState *vm)
-{
+int CmdNotAvailableYet(VMState *vm) {
     const char *name = CurrentCommandName(vm);
     SetErrorArgString(name ? name : "dos");
     return kErrNotAvailableYet;
 }
 
-void RegisterDosLibrary(VMState *vm)
-{
+void RegisterDosLibrary(VMState *vm) {
     RegisterCommands(vm, kDosCommands);
     RegisterCommandLibrary(kDosCommands, "dos");
     RegisterConstants(vm, kDosConstants);
@@ -25,7 +23,9 @@ void RegisterDosLibrary(VMState *vm)
 
 } // namespace
 
-void FreeAllDosObjects(VMState *) { CloseAllFileObjects(); }
+void FreeAllDosObjects(VMState *) {
+    CloseAllFileObjects();
+}
 
 const CommandEntry kDosCommands[] = {
     {"OpenFile", CmdOpenFile},

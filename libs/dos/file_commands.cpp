@@ -10,45 +10,37 @@
 
 namespace {
 
-FileObject *FileArg(VMState *vm, int n)
-{
+FileObject *FileArg(VMState *vm, int n) {
     ObjectId id;
     ReadObjectId(&id, vm, n);
     FileObject *file = nullptr;
-    if (int error = FindFileObject(id, &file))
-        RaiseError(vm, error);
+    if (int error = FindFileObject(id, &file)) RaiseError(vm, error);
     return file;
 }
 
 // Truncated toward zero; NaN and values beyond 64 bits become a position no file has.
-int64_t PositionArg(VMState *vm, int n)
-{
+int64_t PositionArg(VMState *vm, int n) {
     double value = CheckNumberArg(vm, n);
-    if (std::isnan(value) || value <= -9.2e18 || value >= 9.2e18)
-        return INT64_MIN;
+    if (std::isnan(value) || value <= -9.2e18 || value >= 9.2e18) return INT64_MIN;
     return static_cast<int64_t>(value);
 }
 
-int PushRead(VMState *vm, int (*read)(FileObject *, double *))
-{
+int PushRead(VMState *vm, int (*read)(FileObject *, double *)) {
     CheckArgs(vm, 1, 1);
     FileObject *file = FileArg(vm, 1);
     double value = 0;
-    if (int error = read(file, &value))
-        return error;
+    if (int error = read(file, &value)) return error;
     PushNumber(vm, value);
     return 1;
 }
 
-int WriteInteger(VMState *vm, int (*write)(FileObject *, int32_t))
-{
+int WriteInteger(VMState *vm, int (*write)(FileObject *, int32_t)) {
     CheckArgs(vm, 2, 2);
     FileObject *file = FileArg(vm, 1);
     return write(file, CheckInt32Arg(vm, 2));
 }
 
-void SetNameArgument(int error, const char *source, const char *destination)
-{
+void SetNameArgument(int error, const char *source, const char *destination) {
     if (error == kErrCannotReadFile)
         SetErrorArgString(source);
     else if (error == kErrCannotWriteFile)
@@ -57,8 +49,7 @@ void SetNameArgument(int error, const char *source, const char *destination)
 
 } // namespace
 
-int CmdOpenFile(VMState *vm)
-{
+int CmdOpenFile(VMState *vm) {
     CheckArgs(vm, 2, 3);
     ObjectId id;
     OptIntegerArg(&id, vm, 1);
@@ -71,60 +62,65 @@ int CmdOpenFile(VMState *vm)
     else
         return kErrWrongUsage;
     FileObject *file = nullptr;
-    if (int error = OpenFileObject(id, name.c_str(), mode, &file))
-        return error;
-    if (!IsAutoHandleRequest(id))
-        return 0;
+    if (int error = OpenFileObject(id, name.c_str(), mode, &file)) return error;
+    if (!IsAutoHandleRequest(id)) return 0;
     PushHandle(vm, file);
     return 1;
 }
 
-int CmdCloseFile(VMState *vm)
-{
+int CmdCloseFile(VMState *vm) {
     CheckArgs(vm, 1, 1);
     return CloseFileObject(FileArg(vm, 1));
 }
 
-int CmdReadChr(VMState *vm) { return PushRead(vm, FileReadChr); }
-int CmdReadShort(VMState *vm) { return PushRead(vm, FileReadShort); }
-int CmdReadInt(VMState *vm) { return PushRead(vm, FileReadInt); }
-int CmdReadFloat(VMState *vm) { return PushRead(vm, FileReadFloat); }
+int CmdReadChr(VMState *vm) {
+    return PushRead(vm, FileReadChr);
+}
+int CmdReadShort(VMState *vm) {
+    return PushRead(vm, FileReadShort);
+}
+int CmdReadInt(VMState *vm) {
+    return PushRead(vm, FileReadInt);
+}
+int CmdReadFloat(VMState *vm) {
+    return PushRead(vm, FileReadFloat);
+}
 
-int CmdReadString(VMState *vm)
-{
+int CmdReadString(VMState *vm) {
     CheckArgs(vm, 2, 2);
     FileObject *file = FileArg(vm, 1);
     std::string text;
-    if (int error = FileReadString(file, CheckInt32Arg(vm, 2), &text))
-        return error;
+    if (int error = FileReadString(file, CheckInt32Arg(vm, 2), &text)) return error;
     PushStringLen(vm, text.data(), text.size());
     return 1;
 }
 
-int CmdReadLine(VMState *vm)
-{
+int CmdReadLine(VMState *vm) {
     CheckArgs(vm, 1, 1);
     FileObject *file = FileArg(vm, 1);
     std::string line;
-    if (int error = FileReadLine(file, &line))
-        return error;
+    if (int error = FileReadLine(file, &line)) return error;
     PushStringLen(vm, line.data(), line.size());
     return 1;
 }
 
-int CmdWriteChr(VMState *vm) { return WriteInteger(vm, FileWriteChr); }
-int CmdWriteShort(VMState *vm) { return WriteInteger(vm, FileWriteShort); }
-int CmdWriteInt(VMState *vm) { return WriteInteger(vm, FileWriteInt); }
+int CmdWriteChr(VMState *vm) {
+    return WriteInteger(vm, FileWriteChr);
+}
+int CmdWriteShort(VMState *vm) {
+    return WriteInteger(vm, FileWriteShort);
+}
+int CmdWriteInt(VMState *vm) {
+    return WriteInteger(vm, FileWriteInt);
+}
 
-int CmdWriteFloat(VMState *vm)
-{
+int CmdWriteFloat(VMState *vm) {
     CheckArgs(vm, 2, 2);
     FileObject *file = FileArg(vm, 1);
     return FileWriteFloat(file, CheckNumberArg(vm, 2));
 }
 
-int CmdWriteString(VMState *vm)
-{
+int CmdWriteString(VMState *vm) {
     CheckArgs(vm, 2, 3);
     FileObject *file = FileArg(vm, 1);
     size_t size = 0;
@@ -132,8 +128,7 @@ int CmdWriteString(VMState *vm)
     return FileWriteString(file, bytes, size, OptInt32Arg(vm, 3, 0));
 }
 
-int CmdWriteLine(VMState *vm)
-{
+int CmdWriteLine(VMState *vm) {
     CheckArgs(vm, 2, 2);
     FileObject *file = FileArg(vm, 1);
     size_t size = 0;
@@ -141,49 +136,42 @@ int CmdWriteLine(VMState *vm)
     return FileWriteLine(file, bytes, size);
 }
 
-int CmdSeek(VMState *vm)
-{
+int CmdSeek(VMState *vm) {
     CheckArgs(vm, 2, 2);
     int64_t position = PositionArg(vm, 2);
     return FileSeek(FileArg(vm, 1), position);
 }
 
-int CmdFilePos(VMState *vm)
-{
+int CmdFilePos(VMState *vm) {
     CheckArgs(vm, 1, 1);
     PushNumber(vm, static_cast<double>(FileArg(vm, 1)->position));
     return 1;
 }
 
-int CmdFileLength(VMState *vm)
-{
+int CmdFileLength(VMState *vm) {
     CheckArgs(vm, 1, 1);
     PushNumber(vm, static_cast<double>(FileArg(vm, 1)->size));
     return 1;
 }
 
-int CmdEof(VMState *vm)
-{
+int CmdEof(VMState *vm) {
     CheckArgs(vm, 1, 1);
     FileObject *file = FileArg(vm, 1);
     PushNumber(vm, file->position == file->size ? 1 : 0);
     return 1;
 }
 
-int CmdFlushFile(VMState *vm)
-{
+int CmdFlushFile(VMState *vm) {
     CheckArgs(vm, 1, 1);
     return FileFlush(FileArg(vm, 1));
 }
 
-int CmdSetIOMode(VMState *vm)
-{
+int CmdSetIOMode(VMState *vm) {
     CheckArgs(vm, 1, 1);
     return SetIOModeValue(CheckInt32Arg(vm, 1));
 }
 
-int CmdCompressFile(VMState *vm)
-{
+int CmdCompressFile(VMState *vm) {
     CheckArgs(vm, 2, 2);
     std::string source = CheckStringArg(vm, 1), destination = CheckStringArg(vm, 2);
     uint64_t size = 0;
@@ -196,8 +184,7 @@ int CmdCompressFile(VMState *vm)
     return 1;
 }
 
-int CmdDecompressFile(VMState *vm)
-{
+int CmdDecompressFile(VMState *vm) {
     CheckArgs(vm, 2, 2);
     std::string source = CheckStringArg(vm, 1), destination = CheckStringArg(vm, 2);
     uint64_t size = 0;

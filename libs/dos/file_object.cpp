@@ -15,52 +15,46 @@ namespace {
 
 constexpr int kErrInvalidSeek = 1076;
 
-auto FindRecord(FileObject *file)
-{
+auto FindRecord(FileObject *file) {
     return std::find_if(FileList.begin(), FileList.end(), [file](const auto &f) { return f.get() == file; });
 }
 
-int64_t StreamRead(VirtualFile *stream, void *buffer, size_t count)
-{
+int64_t StreamRead(VirtualFile *stream, void *buffer, size_t count) {
     return IOMode == kIOUnbuffered ? ReadVirtualFile(stream, buffer, count)
                                    : ReadVirtualFileBuffered(stream, buffer, count);
 }
 
-int64_t StreamWrite(VirtualFile *stream, const void *buffer, size_t count)
-{
+int64_t StreamWrite(VirtualFile *stream, const void *buffer, size_t count) {
     return IOMode == kIOUnbuffered ? WriteVirtualFile(stream, buffer, count)
                                    : WriteVirtualFileBuffered(stream, buffer, count);
 }
 
 // One byte of a line: buffered lines read through the stream's character call.
-int StreamGetChar(VirtualFile *stream)
-{
-    if (IOMode != kIOUnbuffered)
-        return GetCharVirtualFile(stream);
+int StreamGetChar(VirtualFile *stream) {
+    if (IOMode != kIOUnbuffered) return GetCharVirtualFile(stream);
     uint8_t byte = 0;
     return ReadVirtualFile(stream, &byte, 1) == 1 ? byte : -1;
 }
 
 } // namespace
 
-int FindFileObject(ObjectId id, FileObject **out)
-{
+int FindFileObject(ObjectId id, FileObject **out) {
     for (const auto &file : FileList) {
         if (file->id.number == id.number && file->id.handle == id.handle) {
             *out = file.get();
             return 0;
         }
     }
-    if (id.handle)
-        return kErrObjectNotFound;
+    if (id.handle) return kErrObjectNotFound;
     SetErrorArgNumber(id.number);
     return kErrFileHandleNotFound;
 }
 
-size_t CountOpenFiles() { return FileList.size(); }
+size_t CountOpenFiles() {
+    return FileList.size();
+}
 
-int OpenFileObject(ObjectId id, const char *name, int32_t mode, FileObject **out)
-{
+int OpenFileObject(ObjectId id, const char *name, int32_t mode, FileObject **out) {
     int access = 0, virtualMode = 0;
     switch (mode) {
     case kModeRead:
@@ -75,18 +69,15 @@ int OpenFileObject(ObjectId id, const char *name, int32_t mode, FileObject **out
     default:
         return kErrWrongUsage;
     }
-    if (!name || !*name)
-        return kErrWrongUsage;
+    if (!name || !*name) return kErrWrongUsage;
     if (!id.handle) {
         FileObject *old = nullptr;
-        if (FindFileObject(id, &old) == 0 && CloseFileObject(old) != 0)
-            return kErrWriteFailed;
+        if (FindFileObject(id, &old) == 0 && CloseFileObject(old) != 0) return kErrWriteFailed;
     }
     PrintConsoleMessage("Opening file %s", name, 1);
     SetErrorArgString(name);
     VirtualFile *stream = OpenVirtualFile(name, virtualMode);
-    if (!stream)
-        return kErrCannotReadFile;
+    if (!stream) return kErrCannotReadFile;
     // The seek back to the start reports where the end was: the size.
     SeekVirtualFile(stream, 0, kSeekFromEnd);
     int64_t size = SeekVirtualFile(stream, 0, kSeekFromStart);
@@ -102,43 +93,32 @@ int OpenFileObject(ObjectId id, const char *name, int32_t mode, FileObject **out
     return 0;
 }
 
-int CloseFileObject(FileObject *file)
-{
+int CloseFileObject(FileObject *file) {
     auto it = FindRecord(file);
-    if (it == FileList.end())
-        return kErrObjectNotFound;
+    if (it == FileList.end()) return kErrObjectNotFound;
     std::unique_ptr<FileObject> owned = std::move(*it);
     FileList.erase(it);
     return CloseVirtualFile(owned->stream) == 0 ? 0 : kErrWriteFailed;
 }
 
-void CloseAllFileObjects()
-{
+void CloseAllFileObjects() {
     for (auto &file : FileList)
         CloseVirtualFile(file->stream);
     FileList.clear();
 }
 
-int FileReadBytes(FileObject *file, void *buffer, int64_t count)
-{
-    if (file->access == kAccessWrite)
-        return kErrWriteOnlyFile;
-    if (count < 0 || count > file->size - file->position)
-        return kErrReadBeyondEnd;
-    if (count == 0)
-        return 0;
+int FileReadBytes(FileObject *file, void *buffer, int64_t count) {
+    if (file->access == kAccessWrite) return kErrWriteOnlyFile;
+    if (count < 0 || count > file->size - file->position) return kErrReadBeyondEnd;
+    if (count == 0) return 0;
     int64_t got = StreamRead(file->stream, buffer, static_cast<size_t>(count));
-    if (got > 0)
-        file->position += got;
+    if (got > 0) file->position += got;
     return got == count ? 0 : kErrReadFailed;
 }
 
-int FileWriteBytes(FileObject *file, const void *buffer, size_t count)
-{
-    if (file->access == kAccessRead)
-        return kErrReadOnlyFile;
-    if (count == 0)
-        return 0;
+int FileWriteBytes(FileObject *file, const void *buffer, size_t count) {
+    if (file->access == kAccessRead) return kErrReadOnlyFile;
+    if (count == 0) return 0;
     int64_t written = StreamWrite(file->stream, buffer, count);
     if (written > 0) {
         file->position += written;
@@ -147,172 +127,141 @@ int FileWriteBytes(FileObject *file, const void *buffer, size_t count)
     return written == static_cast<int64_t>(count) ? 0 : kErrWriteFailed;
 }
 
-int FileReadLine(FileObject *file, std::string *line)
-{
-    if (file->access == kAccessWrite)
-        return kErrWriteOnlyFile;
-    if (file->position >= file->size)
-        return kErrReadBeyondEnd;
+int FileReadLine(FileObject *file, std::string *line) {
+    if (file->access == kAccessWrite) return kErrWriteOnlyFile;
+    if (file->position >= file->size) return kErrReadBeyondEnd;
     line->clear();
     while (file->position < file->size) {
         int c = StreamGetChar(file->stream);
-        if (c < 0)
-            return kErrReadFailed;
+        if (c < 0) return kErrReadFailed;
         file->position++;
-        if (c == '\n')
-            break;
-        if (c != '\r')
-            line->push_back(static_cast<char>(c));
+        if (c == '\n') break;
+        if (c != '\r') line->push_back(static_cast<char>(c));
     }
     return 0;
 }
 
-int FileSeek(FileObject *file, int64_t position)
-{
-    if (position == -1)
-        position = file->size;
-    if (position < 0 || position > file->size)
-        return kErrInvalidSeek;
+int FileSeek(FileObject *file, int64_t position) {
+    if (position == -1) position = file->size;
+    if (position < 0 || position > file->size) return kErrInvalidSeek;
     // A stream that cannot get there keeps the library's position in step with it.
-    if (SeekVirtualFile(file->stream, position, kSeekFromStart) < 0)
-        return kErrInvalidSeek;
+    if (SeekVirtualFile(file->stream, position, kSeekFromStart) < 0) return kErrInvalidSeek;
     file->position = position;
     return 0;
 }
 
-int FileFlush(FileObject *file) { return FlushVirtualFile(file->stream) ? 0 : kErrWriteFailed; }
+int FileFlush(FileObject *file) {
+    return FlushVirtualFile(file->stream) ? 0 : kErrWriteFailed;
+}
 
-int SetIOModeValue(int32_t mode)
-{
-    if (mode != kIOBuffered && mode != kIOUnbuffered)
-        return kErrWrongUsage;
+int SetIOModeValue(int32_t mode) {
+    if (mode != kIOBuffered && mode != kIOUnbuffered) return kErrWrongUsage;
     IOMode = mode;
     return 0;
 }
 
-int FileReadChr(FileObject *file, double *value)
-{
+int FileReadChr(FileObject *file, double *value) {
     uint8_t byte = 0;
     int error = FileReadBytes(file, &byte, 1);
     *value = byte;
     return error;
 }
 
-int FileReadShort(FileObject *file, double *value)
-{
+int FileReadShort(FileObject *file, double *value) {
     uint8_t bytes[2] = {};
     int error = FileReadBytes(file, bytes, 2);
     *value = DecodeBigEndian16(bytes);
     return error;
 }
 
-int FileReadInt(FileObject *file, double *value)
-{
+int FileReadInt(FileObject *file, double *value) {
     uint8_t bytes[4] = {};
     int error = FileReadBytes(file, bytes, 4);
     *value = static_cast<int32_t>(DecodeBigEndian32(bytes));
     return error;
 }
 
-int FileReadFloat(FileObject *file, double *value)
-{
+int FileReadFloat(FileObject *file, double *value) {
     uint8_t bytes[8] = {};
     int error = FileReadBytes(file, bytes, 8);
     *value = DecodeBigEndianDouble(bytes);
     return error;
 }
 
-int FileWriteChr(FileObject *file, int32_t value)
-{
+int FileWriteChr(FileObject *file, int32_t value) {
     uint8_t byte = static_cast<uint8_t>(value);
     return FileWriteBytes(file, &byte, 1);
 }
 
-int FileWriteShort(FileObject *file, int32_t value)
-{
+int FileWriteShort(FileObject *file, int32_t value) {
     uint8_t bytes[2];
     EncodeBigEndian16(bytes, static_cast<uint32_t>(value));
     return FileWriteBytes(file, bytes, 2);
 }
 
-int FileWriteInt(FileObject *file, int32_t value)
-{
+int FileWriteInt(FileObject *file, int32_t value) {
     uint8_t bytes[4];
     EncodeBigEndian32(bytes, static_cast<uint32_t>(value));
     return FileWriteBytes(file, bytes, 4);
 }
 
-int FileWriteFloat(FileObject *file, double value)
-{
+int FileWriteFloat(FileObject *file, double value) {
     uint8_t bytes[8];
     EncodeBigEndianDouble(bytes, value);
     return FileWriteBytes(file, bytes, 8);
 }
 
-int FileReadString(FileObject *file, int64_t length, std::string *out)
-{
+int FileReadString(FileObject *file, int64_t length, std::string *out) {
     out->clear();
-    if (length < 0)
-        return kErrWrongUsage;
-    if (file->access == kAccessWrite)
-        return kErrWriteOnlyFile;
+    if (length < 0) return kErrWrongUsage;
+    if (file->access == kAccessWrite) return kErrWriteOnlyFile;
     // Checked before the string grows: a length far past the end allocates nothing.
-    if (length > file->size - file->position)
-        return kErrReadBeyondEnd;
+    if (length > file->size - file->position) return kErrReadBeyondEnd;
     out->resize(static_cast<size_t>(length));
     int error = FileReadBytes(file, out->data(), length);
-    if (error)
-        out->clear();
+    if (error) out->clear();
     return error;
 }
 
-int FileWriteString(FileObject *file, const char *bytes, size_t size, int64_t length)
-{
-    if (file->access == kAccessRead)
-        return kErrReadOnlyFile;
-    if (static_cast<uint64_t>(length) > size)
-        return kErrLengthExceedsString;
+int FileWriteString(FileObject *file, const char *bytes, size_t size, int64_t length) {
+    if (file->access == kAccessRead) return kErrReadOnlyFile;
+    if (static_cast<uint64_t>(length) > size) return kErrLengthExceedsString;
     return FileWriteBytes(file, bytes, length == 0 ? size : static_cast<size_t>(length));
 }
 
-int FileWriteLine(FileObject *file, const char *bytes, size_t size)
-{
-    if (file->access == kAccessRead)
-        return kErrReadOnlyFile;
+int FileWriteLine(FileObject *file, const char *bytes, size_t size) {
+    if (file->access == kAccessRead) return kErrReadOnlyFile;
     std::string line(bytes, strnlen(bytes, size));
     line.push_back('\n');
     return FileWriteBytes(file, line.data(), line.size());
 }
 
-void EncodeBigEndian16(uint8_t out[2], uint32_t value)
-{
+void EncodeBigEndian16(uint8_t out[2], uint32_t value) {
     out[0] = static_cast<uint8_t>(value >> 8);
     out[1] = static_cast<uint8_t>(value);
 }
 
-void EncodeBigEndian32(uint8_t out[4], uint32_t value)
-{
+void EncodeBigEndian32(uint8_t out[4], uint32_t value) {
     for (int i = 0; i < 4; ++i)
         out[i] = static_cast<uint8_t>(value >> (24 - 8 * i));
 }
 
-void EncodeBigEndianDouble(uint8_t out[8], double value)
-{
+void EncodeBigEndianDouble(uint8_t out[8], double value) {
     uint64_t bits = std::bit_cast<uint64_t>(value);
     for (int i = 0; i < 8; ++i)
         out[i] = static_cast<uint8_t>(bits >> (56 - 8 * i));
 }
 
-uint32_t DecodeBigEndian16(const uint8_t in[2]) { return static_cast<uint32_t>(in[0] << 8 | in[1]); }
+uint32_t DecodeBigEndian16(const uint8_t in[2]) {
+    return static_cast<uint32_t>(in[0] << 8 | in[1]);
+}
 
-uint32_t DecodeBigEndian32(const uint8_t in[4])
-{
+uint32_t DecodeBigEndian32(const uint8_t in[4]) {
     return static_cast<uint32_t>(in[0]) << 24 | static_cast<uint32_t>(in[1]) << 16 |
            static_cast<uint32_t>(in[2]) << 8 | in[3];
 }
 
-double DecodeBigEndianDouble(const uint8_t in[8])
-{
+double DecodeBigEndianDouble(const uint8_t in[8]) {
     uint64_t bits = 0;
     for (int i = 0; i < 8; ++i)
         bits = bits << 8 | in[i];

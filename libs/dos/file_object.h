@@ -1,7 +1,7 @@
-// The dos library's open files. Every read and write of the dos commands, the serialised functions and tables and
-// the memblock file commands goes through these operations, which keep the library's own position and size:
-// a read never starts when it would cross size, and after a write size is the larger of size and position.
-// Operations return 0 or an error code; they never see the VM.
+// The dos library's open files. Every read and write of the dos commands, the serialised functions and tables
+// and the memblock file commands goes through these operations, which keep the library's own position and
+// size: a read never starts when it would cross size, and after a write size is the larger of size and
+// position. Operations return 0 or an error code; they never see the VM.
 #pragma once
 
 #include <cstddef>
@@ -26,11 +26,11 @@ constexpr int32_t kIOBuffered = 0;
 constexpr int32_t kIOUnbuffered = 1;
 
 struct FileObject {
-    ObjectId id;           // an automatic handle is the record itself
-    int32_t mode = 0;      // 1004, 1005 or 1006 as the script gave it
-    int32_t access = 0;    // kAccess*
-    int64_t position = 0;  // kept by the library, 0 after opening
-    int64_t size = 0;      // set at open, raised by writes
+    ObjectId id;          // an automatic handle is the record itself
+    int32_t mode = 0;     // 1004, 1005 or 1006 as the script gave it
+    int32_t access = 0;   // kAccess*
+    int64_t position = 0; // kept by the library, 0 after opening
+    int64_t size = 0;     // set at open, raised by writes
     VirtualFile *stream = nullptr;
 };
 
@@ -43,9 +43,9 @@ extern int32_t IOMode;
 int FindFileObject(ObjectId id, FileObject **out);
 size_t CountOpenFiles();
 
-// Opens name in mode (kMode*). A numbered id that is open is closed first; 1005 when that close lost data (the
-// old file is closed all the same and nothing new is opened). An automatic id (handle non-null) gets the new
-// record as its handle. 1055 for another mode or an empty name, 1045 when the name cannot be opened.
+// Opens name in mode (kMode*). A numbered id that is open is closed first; 1005 when that close lost data
+// (the old file is closed all the same and nothing new is opened). An automatic id (handle non-null) gets the
+// new record as its handle. 1055 for another mode or an empty name, 1045 when the name cannot be opened.
 int OpenFileObject(ObjectId id, const char *name, int32_t mode, FileObject **out);
 // Closes and frees; 1005 when buffered data did not reach the file (the file is closed all the same).
 int CloseFileObject(FileObject *file);
@@ -55,7 +55,8 @@ void CloseAllFileObjects();
 // Reads exactly count bytes at the position: 1142 on a write-only file, 1242 (before reading) when position +
 // count passes size, 1009 on a short read after position moved by what was read.
 int FileReadBytes(FileObject *file, void *buffer, int64_t count);
-// Writes count bytes: 1141 on a read-only file, 1005 on a short write after position moved by what was written.
+// Writes count bytes: 1141 on a read-only file, 1005 on a short write after position moved by what was
+// written.
 int FileWriteBytes(FileObject *file, const void *buffer, size_t count);
 // The next line without its LF, CR bytes dropped: 1142, 1242 at the end. An empty line gives "".
 int FileReadLine(FileObject *file, std::string *line);

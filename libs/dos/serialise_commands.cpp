@@ -15,44 +15,41 @@ namespace {
 // Slots one nesting level of the conversions takes: the table, a key and a value, with one to spare.
 constexpr int kSlotsPerLevel = 4;
 
-FileObject *FileArg(VMState *vm, int n)
-{
+FileObject *FileArg(VMState *vm, int n) {
     ObjectId id;
     ReadObjectId(&id, vm, n);
     FileObject *file = nullptr;
-    if (int error = FindFileObject(id, &file))
-        RaiseError(vm, error);
+    if (int error = FindFileObject(id, &file)) RaiseError(vm, error);
     return file;
 }
 
-int AbsoluteIndex(VMState *vm, int index) { return index < 0 ? GetTop(vm) + index + 1 : index; }
+int AbsoluteIndex(VMState *vm, int index) {
+    return index < 0 ? GetTop(vm) + index + 1 : index;
+}
 
-int AppendPiece(VMState *, const void *bytes, size_t size, void *data)
-{
+int AppendPiece(VMState *, const void *bytes, size_t size, void *data) {
     static_cast<std::string *>(data)->append(static_cast<const char *>(bytes), size);
     return 0;
 }
 
-int DumpFunction(VMState *vm, int index, std::string *chunk)
-{
+int DumpFunction(VMState *vm, int index, std::string *chunk) {
     chunk->clear();
     return DumpStackFunction(vm, index, AppendPiece, chunk);
 }
 
-int LoadFunction(VMState *vm, const std::string &chunk) { return LoadChunkBuffer(vm, chunk.data(), chunk.size(), "=ReadFunction"); }
+int LoadFunction(VMState *vm, const std::string &chunk) {
+    return LoadChunkBuffer(vm, chunk.data(), chunk.size(), "=ReadFunction");
+}
 
-// The table at index as a tree. ancestors holds the tables being converted, so a table that contains itself is
-// found instead of recursed into forever; a table shared by two keys without a cycle is simply stored twice.
-int BuildSerialTable(VMState *vm, int index, SerialTable *out, std::vector<const void *> *ancestors)
-{
+// The table at index as a tree. ancestors holds the tables being converted, so a table that contains itself
+// is found instead of recursed into forever; a table shared by two keys without a cycle is simply stored
+// twice.
+int BuildSerialTable(VMState *vm, int index, SerialTable *out, std::vector<const void *> *ancestors) {
     index = AbsoluteIndex(vm, index);
     const void *self = ToPointer(vm, index);
-    if (std::find(ancestors->begin(), ancestors->end(), self) != ancestors->end())
-        return kErrWrongUsage;
-    if (ancestors->size() >= static_cast<size_t>(kMaxTableDepth))
-        return kErrStackOverflowCode;
-    if (!CheckStack(vm, kSlotsPerLevel))
-        return kErrStackOverflowCode;
+    if (std::find(ancestors->begin(), ancestors->end(), self) != ancestors->end()) return kErrWrongUsage;
+    if (ancestors->size() >= static_cast<size_t>(kMaxTableDepth)) return kErrStackOverflowCode;
+    if (!CheckStack(vm, kSlotsPerLevel)) return kErrStackOverflowCode;
     ancestors->push_back(self);
     int base = GetTop(vm);
     int error = 0;
@@ -73,8 +70,7 @@ int BuildSerialTable(VMState *vm, int index, SerialTable *out, std::vector<const
         default:
             error = kErrWrongUsage; // tables, functions and handles cannot be keys in the format
         }
-        if (error)
-            break;
+        if (error) break;
         switch (ValueType(vm, -1)) {
         case TNUMBER:
             pair.value.number = VMToNumber(vm, -1);
@@ -101,8 +97,7 @@ int BuildSerialTable(VMState *vm, int index, SerialTable *out, std::vector<const
         default:
             error = kErrWrongDataType; // booleans and threads have no encoding
         }
-        if (error == 0)
-            out->pairs.push_back(std::move(pair));
+        if (error == 0) out->pairs.push_back(std::move(pair));
         SetTop(vm, -2); // pops the value, keeps the key for the next step
     }
     SetTop(vm, base);
@@ -111,10 +106,8 @@ int BuildSerialTable(VMState *vm, int index, SerialTable *out, std::vector<const
 }
 
 // Pushes a new table built from the tree, or leaves the stack as it was and returns the error.
-int PushSerialTable(VMState *vm, const SerialTable &table, int depth)
-{
-    if (depth >= kMaxTableDepth || !CheckStack(vm, kSlotsPerLevel))
-        return kErrStackOverflowCode;
+int PushSerialTable(VMState *vm, const SerialTable &table, int depth) {
+    if (depth >= kMaxTableDepth || !CheckStack(vm, kSlotsPerLevel)) return kErrStackOverflowCode;
     int base = GetTop(vm);
     NewTable(vm);
     int index = GetTop(vm);
@@ -149,94 +142,79 @@ int PushSerialTable(VMState *vm, const SerialTable &table, int depth)
     return 0;
 }
 
-bool MagicIs(const uint8_t bytes[4], const char magic[4]) { return std::memcmp(bytes, magic, 4) == 0; }
+bool MagicIs(const uint8_t bytes[4], const char magic[4]) {
+    return std::memcmp(bytes, magic, 4) == 0;
+}
 
 // The four-byte magic at the position; 1242 when fewer than four bytes are left.
-int ReadMagic(FileObject *file, uint8_t magic[4])
-{
-    if (file->access == kAccessWrite)
-        return kErrWriteOnlyFile;
+int ReadMagic(FileObject *file, uint8_t magic[4]) {
+    if (file->access == kAccessWrite) return kErrWriteOnlyFile;
     return FileReadBytes(file, magic, 4);
 }
 
 } // namespace
 
-int CmdWriteFunction(VMState *vm)
-{
+int CmdWriteFunction(VMState *vm) {
     CheckArgs(vm, 2, 3);
     bool text = OptInt32Arg(vm, 3, 0) != 0;
     CheckFunctionArg(vm, 2);
     FileObject *file = FileArg(vm, 1);
-    if (file->access == kAccessRead)
-        return kErrReadOnlyFile;
+    if (file->access == kAccessRead) return kErrReadOnlyFile;
     std::string chunk, record(text ? kFunctionTextMagic : kFunctionRawMagic, 4);
     int error = DumpFunction(vm, 2, &chunk);
     if (error) {
-        // What a failed dump leaves behind: the magic and a zero length, which no reader takes for a function.
+        // What a failed dump leaves behind: the magic and a zero length, which no reader takes for a
+        // function.
         record.append(text ? 8 : 4, '\0');
         FileWriteBytes(file, record.data(), record.size());
         return error;
     }
-    if ((error = EncodeFunctionRecord(std::span(reinterpret_cast<const uint8_t *>(chunk.data()), chunk.size()),
-                                      text, &record)))
+    if ((error = EncodeFunctionRecord(
+             std::span(reinterpret_cast<const uint8_t *>(chunk.data()), chunk.size()), text, &record)))
         return error;
     return FileWriteBytes(file, record.data(), record.size());
 }
 
-int CmdReadFunction(VMState *vm)
-{
+int CmdReadFunction(VMState *vm) {
     CheckArgs(vm, 1, 1);
     FileObject *file = FileArg(vm, 1);
     uint8_t magic[4];
-    if (int error = ReadMagic(file, magic))
-        return error;
+    if (int error = ReadMagic(file, magic)) return error;
     bool text = MagicIs(magic, kFunctionTextMagic);
-    if (!text && !MagicIs(magic, kFunctionRawMagic))
-        return kErrNoFunctionHere;
+    if (!text && !MagicIs(magic, kFunctionRawMagic)) return kErrNoFunctionHere;
     SerialSource source;
     source.file = file;
     std::string chunk;
-    if (int error = DecodeFunctionRecord(&source, text, &chunk))
-        return error;
-    if (int error = LoadFunction(vm, chunk))
-        return error;
+    if (int error = DecodeFunctionRecord(&source, text, &chunk)) return error;
+    if (int error = LoadFunction(vm, chunk)) return error;
     return 1;
 }
 
-int CmdWriteTable(VMState *vm)
-{
+int CmdWriteTable(VMState *vm) {
     CheckArgs(vm, 2, 3);
     CheckTableArg(vm, 2);
     bool text = OptInt32Arg(vm, 3, 0) != 0;
     FileObject *file = FileArg(vm, 1);
-    if (file->access == kAccessRead)
-        return kErrReadOnlyFile;
+    if (file->access == kAccessRead) return kErrReadOnlyFile;
     // The whole table is converted first, so a table that cannot be stored leaves the file untouched.
     SerialTable table;
     std::vector<const void *> ancestors;
-    if (int error = BuildSerialTable(vm, 2, &table, &ancestors))
-        return error;
+    if (int error = BuildSerialTable(vm, 2, &table, &ancestors)) return error;
     std::string bytes(kTableMagic, 4);
-    if (int error = EncodeTableBody(table, text, &bytes))
-        return error;
+    if (int error = EncodeTableBody(table, text, &bytes)) return error;
     return FileWriteBytes(file, bytes.data(), bytes.size());
 }
 
-int CmdReadTable(VMState *vm)
-{
+int CmdReadTable(VMState *vm) {
     CheckArgs(vm, 1, 1);
     FileObject *file = FileArg(vm, 1);
     uint8_t magic[4];
-    if (int error = ReadMagic(file, magic))
-        return error;
-    if (!MagicIs(magic, kTableMagic))
-        return kErrNoTableHere;
+    if (int error = ReadMagic(file, magic)) return error;
+    if (!MagicIs(magic, kTableMagic)) return kErrNoTableHere;
     SerialSource source;
     source.file = file;
     SerialTable table;
-    if (int error = DecodeTableBody(&source, &table))
-        return error;
-    if (int error = PushSerialTable(vm, table, 0))
-        return error;
+    if (int error = DecodeTableBody(&source, &table)) return error;
+    if (int error = PushSerialTable(vm, table, 0)) return error;
     return 1;
 }

@@ -1,7 +1,7 @@
-// The byte formats of serialised functions ("VLF0" raw, "VLF1" Base64 text) and tables ("VLT0"), kept apart from
-// the VM: a table is read into and written from a plain tree, which the bindings convert to and from VM tables.
-// Building the whole tree before writing means a table that cannot be stored (a cycle, a boolean, a table key)
-// is refused before any byte reaches the file.
+// The byte formats of serialised functions ("VLF0" raw, "VLF1" Base64 text) and tables ("VLT0"), kept apart
+// from the VM: a table is read into and written from a plain tree, which the bindings convert to and from VM
+// tables. Building the whole tree before writing means a table that cannot be stored (a cycle, a boolean, a
+// table key) is refused before any byte reaches the file.
 #pragma once
 
 #include <cstddef>
@@ -30,7 +30,8 @@ constexpr int kMaxTableDepth = 256;
 constexpr int kErrNoFunctionHere = 1322;
 constexpr int kErrNoTableHere = 1328;
 
-// Where serialised bytes are read from: an open file (position and size kept by the file operations) or memory.
+// Where serialised bytes are read from: an open file (position and size kept by the file operations) or
+// memory.
 struct SerialSource {
     FileObject *file = nullptr;
     std::span<const uint8_t> bytes;

@@ -13,13 +13,11 @@ std::vector<std::unique_ptr<MemBlock>> MemBlockList;
 namespace {
 
 // 0 when [offset, offset + count) lies inside the block; both are at most 32-bit, so the sum cannot overflow.
-int CheckRange(const MemBlock *block, int64_t offset, int64_t count)
-{
+int CheckRange(const MemBlock *block, int64_t offset, int64_t count) {
     return offset >= 0 && count >= 0 && offset + count <= block->size ? 0 : kErrOffsetOutOfRange;
 }
 
-int WidthBytes(int type)
-{
+int WidthBytes(int type) {
     switch (type) {
     case kWidthInteger:
         return 4;
@@ -33,45 +31,44 @@ int WidthBytes(int type)
 }
 
 // The program's ISO-8859-1 graphic characters, independent of the C locale.
-bool IsGraphicLatin1(uint8_t c) { return (c >= 0x21 && c <= 0x7E) || c >= 0xA1; }
+bool IsGraphicLatin1(uint8_t c) {
+    return (c >= 0x21 && c <= 0x7E) || c >= 0xA1;
+}
 
 } // namespace
 
-int FindMemBlock(ObjectId id, MemBlock **out)
-{
+int FindMemBlock(ObjectId id, MemBlock **out) {
     for (const auto &block : MemBlockList) {
         if (block->id.number == id.number && block->id.handle == id.handle) {
             *out = block.get();
             return 0;
         }
     }
-    if (id.handle)
-        return kErrObjectNotFound;
+    if (id.handle) return kErrObjectNotFound;
     SetErrorArgNumber(id.number);
     return kErrMemoryBlockNotFound;
 }
 
-size_t CountMemBlocks() { return MemBlockList.size(); }
+size_t CountMemBlocks() {
+    return MemBlockList.size();
+}
 
-void FreeAllMemBlocks() { MemBlockList.clear(); }
+void FreeAllMemBlocks() {
+    MemBlockList.clear();
+}
 
-int AllocMemBlock(ObjectId id, int32_t size, MemBlock **out)
-{
-    if (size < 0)
-        return kErrWrongUsage;
+int AllocMemBlock(ObjectId id, int32_t size, MemBlock **out) {
+    if (size < 0) return kErrWrongUsage;
     if (!id.handle) {
         auto it = std::find_if(MemBlockList.begin(), MemBlockList.end(), [&](const auto &b) {
             return b->id.number == id.number && b->id.handle == nullptr;
         });
-        if (it != MemBlockList.end())
-            MemBlockList.erase(it);
+        if (it != MemBlockList.end()) MemBlockList.erase(it);
     }
     auto block = std::unique_ptr<MemBlock>(new (std::nothrow) MemBlock);
-    if (!block)
-        return kErrOutOfMemoryCode;
+    if (!block) return kErrOutOfMemoryCode;
     block->data.reset(new (std::nothrow) uint8_t[size > 0 ? size : 1]());
-    if (!block->data)
-        return kErrOutOfMemoryCode;
+    if (!block->data) return kErrOutOfMemoryCode;
     block->size = size;
     block->id = id.handle ? ObjectId{0, block.get()} : id;
     *out = block.get();
@@ -79,23 +76,18 @@ int AllocMemBlock(ObjectId id, int32_t size, MemBlock **out)
     return 0;
 }
 
-int FreeMemBlock(ObjectId id)
-{
+int FreeMemBlock(ObjectId id) {
     MemBlock *block = nullptr;
-    if (int error = FindMemBlock(id, &block))
-        return error;
+    if (int error = FindMemBlock(id, &block)) return error;
     MemBlockList.erase(std::find_if(MemBlockList.begin(), MemBlockList.end(),
                                     [block](const auto &b) { return b.get() == block; }));
     return 0;
 }
 
-int PeekValue(const MemBlock *block, int64_t offset, int type, uint32_t *value)
-{
+int PeekValue(const MemBlock *block, int64_t offset, int type, uint32_t *value) {
     int width = WidthBytes(type);
-    if (width == 0)
-        return kErrWrongUsage;
-    if (int error = CheckRange(block, offset, width))
-        return error;
+    if (width == 0) return kErrWrongUsage;
+    if (int error = CheckRange(block, offset, width)) return error;
     uint32_t result = 0;
     for (int i = 0; i < width; ++i)
         result = result << 8 | block->data[offset + i];
@@ -103,61 +95,47 @@ int PeekValue(const MemBlock *block, int64_t offset, int type, uint32_t *value)
     return 0;
 }
 
-int PokeValue(MemBlock *block, int64_t offset, int type, uint32_t value)
-{
+int PokeValue(MemBlock *block, int64_t offset, int type, uint32_t value) {
     int width = WidthBytes(type);
-    if (width == 0)
-        return kErrWrongUsage;
-    if (int error = CheckRange(block, offset, width))
-        return error;
+    if (width == 0) return kErrWrongUsage;
+    if (int error = CheckRange(block, offset, width)) return error;
     for (int i = 0; i < width; ++i)
         block->data[offset + i] = static_cast<uint8_t>(value >> (8 * (width - 1 - i)));
     return 0;
 }
 
-int PeekString(const MemBlock *block, int64_t offset, int64_t length, std::string *out)
-{
-    if (length < 0)
-        return kErrWrongUsage;
+int PeekString(const MemBlock *block, int64_t offset, int64_t length, std::string *out) {
+    if (length < 0) return kErrWrongUsage;
     if (length > 0) {
-        if (int error = CheckRange(block, offset, length))
-            return error;
+        if (int error = CheckRange(block, offset, length)) return error;
         out->assign(reinterpret_cast<const char *>(block->data.get() + offset), static_cast<size_t>(length));
         return 0;
     }
-    if (int error = CheckRange(block, offset, 1))
-        return error;
+    if (int error = CheckRange(block, offset, 1)) return error;
     int64_t end = offset;
     while (end < block->size) {
         uint8_t c = block->data[end];
-        if (!IsGraphicLatin1(c) && c != ' ' && c != '\t' && c != '\n' && c != '\r')
-            break;
+        if (!IsGraphicLatin1(c) && c != ' ' && c != '\t' && c != '\n' && c != '\r') break;
         ++end;
     }
-    out->assign(reinterpret_cast<const char *>(block->data.get() + offset), static_cast<size_t>(end - offset));
+    out->assign(reinterpret_cast<const char *>(block->data.get() + offset),
+                static_cast<size_t>(end - offset));
     return 0;
 }
 
-int PokeString(MemBlock *block, int64_t offset, const char *text, size_t length)
-{
-    if (length > INT32_MAX)
-        return kErrOffsetOutOfRange;
-    if (int error = CheckRange(block, offset, static_cast<int64_t>(length) + 1))
-        return error;
+int PokeString(MemBlock *block, int64_t offset, const char *text, size_t length) {
+    if (length > INT32_MAX) return kErrOffsetOutOfRange;
+    if (int error = CheckRange(block, offset, static_cast<int64_t>(length) + 1)) return error;
     std::memcpy(block->data.get() + offset, text, length);
     block->data[offset + static_cast<int64_t>(length)] = 0;
     return 0;
 }
 
-int FillMemBlock(MemBlock *block, uint32_t value, int64_t count, int64_t offset, int type)
-{
-    if (count < 1)
-        return 0;
-    if (int error = CheckRange(block, offset, count))
-        return error;
+int FillMemBlock(MemBlock *block, uint32_t value, int64_t count, int64_t offset, int type) {
+    if (count < 1) return 0;
+    if (int error = CheckRange(block, offset, count)) return error;
     int width = WidthBytes(type);
-    if (width == 0 || offset % width != 0 || count % width != 0)
-        return kErrWrongUsage;
+    if (width == 0 || offset % width != 0 || count % width != 0) return kErrWrongUsage;
     uint8_t pattern[4];
     for (int i = 0; i < width; ++i)
         pattern[i] = static_cast<uint8_t>(value >> (8 * (width - 1 - i)));
@@ -168,12 +146,9 @@ int FillMemBlock(MemBlock *block, uint32_t value, int64_t count, int64_t offset,
 }
 
 int CopyMemBlock(const MemBlock *source, MemBlock *destination, int64_t count, int64_t sourceOffset,
-                 int64_t destinationOffset)
-{
-    if (count < 1)
-        return 0;
-    if (source == destination)
-        return kErrWrongUsage;
+                 int64_t destinationOffset) {
+    if (count < 1) return 0;
+    if (source == destination) return kErrWrongUsage;
     if (CheckRange(source, sourceOffset, count) || CheckRange(destination, destinationOffset, count))
         return kErrOffsetOutOfRange;
     std::memcpy(destination->data.get() + destinationOffset, source->data.get() + sourceOffset,
@@ -181,40 +156,26 @@ int CopyMemBlock(const MemBlock *source, MemBlock *destination, int64_t count, i
     return 0;
 }
 
-int ReadMemFromFile(FileObject *file, MemBlock *block, int64_t count, int64_t offset)
-{
-    if (count < 1)
-        return 0;
-    if (offset < 0)
-        return kErrWrongUsage;
-    if (file->access == kAccessWrite)
-        return kErrWriteOnlyFile;
-    if (int error = CheckRange(block, offset, count))
-        return error;
+int ReadMemFromFile(FileObject *file, MemBlock *block, int64_t count, int64_t offset) {
+    if (count < 1) return 0;
+    if (offset < 0) return kErrWrongUsage;
+    if (file->access == kAccessWrite) return kErrWriteOnlyFile;
+    if (int error = CheckRange(block, offset, count)) return error;
     return FileReadBytes(file, block->data.get() + offset, count);
 }
 
-int WriteMemToFile(FileObject *file, const MemBlock *block, int64_t count, int64_t offset)
-{
-    if (count < 1)
-        return 0;
-    if (offset < 0)
-        return kErrWrongUsage;
-    if (file->access == kAccessRead)
-        return kErrReadOnlyFile;
-    if (int error = CheckRange(block, offset, count))
-        return error;
+int WriteMemToFile(FileObject *file, const MemBlock *block, int64_t count, int64_t offset) {
+    if (count < 1) return 0;
+    if (offset < 0) return kErrWrongUsage;
+    if (file->access == kAccessRead) return kErrReadOnlyFile;
+    if (int error = CheckRange(block, offset, count)) return error;
     return FileWriteBytes(file, block->data.get() + offset, static_cast<size_t>(count));
 }
 
-int FormatMemDump(const MemBlock *block, int64_t length, int64_t offset, std::string *out)
-{
-    if (length <= 0)
-        length = block->size;
-    if (offset < 0)
-        return kErrWrongUsage;
-    if (int error = CheckRange(block, offset, length))
-        return error;
+int FormatMemDump(const MemBlock *block, int64_t length, int64_t offset, std::string *out) {
+    if (length <= 0) length = block->size;
+    if (offset < 0) return kErrWrongUsage;
+    if (int error = CheckRange(block, offset, length)) return error;
     out->clear();
     char text[16];
     for (int64_t line = 0; line < length; line += 16) {

@@ -20,7 +20,7 @@ constexpr int kWidthShort = 6; // 16 bits
 constexpr int kWidthByte = 7;  // 8 bits
 
 struct MemBlock {
-    ObjectId id;  // an automatic handle is the record itself
+    ObjectId id; // an automatic handle is the record itself
     int32_t size = 0;
     std::unique_ptr<uint8_t[]> data; // cleared: fresh blocks never show old heap contents
 };
@@ -32,14 +32,16 @@ int FindMemBlock(ObjectId id, MemBlock **out);
 size_t CountMemBlocks();
 void FreeAllMemBlocks();
 
-// A numbered id replaces the block of that number. A negative size is refused (1055); 1000 when memory is short.
+// A numbered id replaces the block of that number. A negative size is refused (1055); 1000 when memory is
+// short.
 int AllocMemBlock(ObjectId id, int32_t size, MemBlock **out);
 int FreeMemBlock(ObjectId id);
 
 // Types 1, 6 and 7 (big-endian, unsigned); 1146 out of range, 1055 for another type.
 int PeekValue(const MemBlock *block, int64_t offset, int type, uint32_t *value);
 int PokeValue(MemBlock *block, int64_t offset, int type, uint32_t value);
-// length > 0: exactly length bytes; length 0: the run of printable bytes (and space, tab, LF, CR) from offset.
+// length > 0: exactly length bytes; length 0: the run of printable bytes (and space, tab, LF, CR) from
+// offset.
 int PeekString(const MemBlock *block, int64_t offset, int64_t length, std::string *out);
 // The bytes and one terminating zero.
 int PokeString(MemBlock *block, int64_t offset, const char *text, size_t length);

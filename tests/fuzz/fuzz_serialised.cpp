@@ -1,5 +1,5 @@
-// Serialised tables and functions as ReadTable and ReadFunction read them from a file. The first byte picks the
-// command; the rest is the file, reached through a ":::memory" name so no disk is involved.
+// Serialised tables and functions as ReadTable and ReadFunction read them from a file. The first byte picks
+// the command; the rest is the file, reached through a ":::memory" name so no disk is involved.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -13,8 +13,7 @@
 
 namespace {
 
-VMState *FuzzVM()
-{
+VMState *FuzzVM() {
     static VMState *vm = [] {
         QuietMode = 1; // no progress line per opened file
         VMState *state = NewVMState();
@@ -27,10 +26,8 @@ VMState *FuzzVM()
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
-    if (size < 1)
-        return 0;
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    if (size < 1) return 0;
     std::vector<uint8_t> file(data + 1, data + size);
     const bool table = (data[0] & 1) == 0;
 

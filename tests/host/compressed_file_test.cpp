@@ -19,11 +19,9 @@ namespace {
 
 struct CompressedFiles : ::testing::Test {
     fs::path dir;
-    void SetUp() override
-    {
-        dir = fs::temp_directory_path() /
-              ("vl_compressed_" + std::to_string(getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("vl_compressed_" + std::to_string(getpid()) + "_" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
@@ -31,20 +29,17 @@ struct CompressedFiles : ::testing::Test {
     std::string Path(const char *name) const { return (dir / name).string(); }
 };
 
-void WriteBytes(const std::string &path, const Bytes &bytes)
-{
+void WriteBytes(const std::string &path, const Bytes &bytes) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-Bytes ReadBytes(const std::string &path)
-{
+Bytes ReadBytes(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-Bytes RandomBytes(size_t n, unsigned seed)
-{
+Bytes RandomBytes(size_t n, unsigned seed) {
     std::mt19937 rng(seed);
     Bytes out(n);
     for (auto &b : out)
@@ -52,8 +47,7 @@ Bytes RandomBytes(size_t n, unsigned seed)
     return out;
 }
 
-Bytes TextBytes(size_t n)
-{
+Bytes TextBytes(size_t n) {
     Bytes out(n);
     for (size_t i = 0; i < n; ++i)
         out[i] = static_cast<unsigned char>("the quick brown fox jumps "[i % 26] + (i / 997) % 3);
@@ -61,24 +55,20 @@ Bytes TextBytes(size_t n)
 }
 
 // Python's zlib is the independent implementation the format is checked against.
-int RunPython(const std::string &script)
-{
+int RunPython(const std::string &script) {
     std::string command = "python3 -c '" + script + "'";
     return std::system(command.c_str());
 }
 
-int Compress(const std::string &src, const std::string &dst, uint64_t *size = nullptr)
-{
+int Compress(const std::string &src, const std::string &dst, uint64_t *size = nullptr) {
     return CompressToFile(kPackedFileMagic, src.c_str(), dst.c_str(), size);
 }
 
-int Decompress(const std::string &src, const std::string &dst, uint64_t *size = nullptr)
-{
+int Decompress(const std::string &src, const std::string &dst, uint64_t *size = nullptr) {
     return DecompressFromFile(kPackedFileMagic, src.c_str(), dst.c_str(), 0, size);
 }
 
-TEST_F(CompressedFiles, EmptySourceGivesHeaderAndEmptyStream)
-{
+TEST_F(CompressedFiles, EmptySourceGivesHeaderAndEmptyStream) {
     WriteBytes(Path("empty"), {});
     uint64_t size = 99;
     ASSERT_EQ(Compress(Path("empty"), Path("packed"), &size), 0);
@@ -93,8 +83,7 @@ TEST_F(CompressedFiles, EmptySourceGivesHeaderAndEmptyStream)
     EXPECT_EQ(fs::file_size(Path("out")), 0u);
 }
 
-TEST_F(CompressedFiles, RoundTripsAtBufferBoundaries)
-{
+TEST_F(CompressedFiles, RoundTripsAtBufferBoundaries) {
     for (size_t n : {size_t(1), size_t(16383), size_t(16384), size_t(16385), size_t(32768), size_t(102400)}) {
         Bytes data = n == 102400 ? RandomBytes(n, 7) : TextBytes(n);
         WriteBytes(Path("src"), data);
@@ -107,8 +96,7 @@ TEST_F(CompressedFiles, RoundTripsAtBufferBoundaries)
     }
 }
 
-TEST_F(CompressedFiles, OutputInflatesWithPythonZlib)
-{
+TEST_F(CompressedFiles, OutputInflatesWithPythonZlib) {
     Bytes data = TextBytes(70000);
     WriteBytes(Path("src"), data);
     ASSERT_EQ(Compress(Path("src"), Path("packed")), 0);
@@ -119,8 +107,7 @@ TEST_F(CompressedFiles, OutputInflatesWithPythonZlib)
     EXPECT_EQ(ReadBytes(Path("py_out")), data);
 }
 
-TEST_F(CompressedFiles, PythonStreamsAtEveryLevelInflate)
-{
+TEST_F(CompressedFiles, PythonStreamsAtEveryLevelInflate) {
     Bytes data = TextBytes(50000);
     WriteBytes(Path("src"), data);
     for (int level : {0, 1, 9}) {
@@ -136,18 +123,17 @@ TEST_F(CompressedFiles, PythonStreamsAtEveryLevelInflate)
     }
 }
 
-TEST_F(CompressedFiles, PresetDictionaryStreamIsDataError)
-{
-    ASSERT_EQ(RunPython("import sys,zlib; c=zlib.compressobj(zdict=b\"dictionary words\"); "
-                        "open(sys.argv[1],\"wb\").write(b\"VLPK\"+bytes(4)+c.compress(b\"dictionary words\"*9)"
-                        "+c.flush())' '" +
-                        Path("dict")),
-              0);
+TEST_F(CompressedFiles, PresetDictionaryStreamIsDataError) {
+    ASSERT_EQ(
+        RunPython("import sys,zlib; c=zlib.compressobj(zdict=b\"dictionary words\"); "
+                  "open(sys.argv[1],\"wb\").write(b\"VLPK\"+bytes(4)+c.compress(b\"dictionary words\"*9)"
+                  "+c.flush())' '" +
+                  Path("dict")),
+        0);
     EXPECT_EQ(Decompress(Path("dict"), Path("out")), 1309);
 }
 
-TEST_F(CompressedFiles, WrongMagicCreatesNoDestination)
-{
+TEST_F(CompressedFiles, WrongMagicCreatesNoDestination) {
     WriteBytes(Path("src"), TextBytes(100));
     ASSERT_EQ(Compress(Path("src"), Path("packed")), 0);
     Bytes packed = ReadBytes(Path("packed"));
@@ -160,8 +146,7 @@ TEST_F(CompressedFiles, WrongMagicCreatesNoDestination)
     EXPECT_EQ(Decompress(Path("short"), Path("out")), 1310);
 }
 
-TEST_F(CompressedFiles, ReservedBytesAreIgnored)
-{
+TEST_F(CompressedFiles, ReservedBytesAreIgnored) {
     Bytes data = TextBytes(3000);
     WriteBytes(Path("src"), data);
     ASSERT_EQ(Compress(Path("src"), Path("packed")), 0);
@@ -172,8 +157,7 @@ TEST_F(CompressedFiles, ReservedBytesAreIgnored)
     EXPECT_EQ(ReadBytes(Path("out")), data);
 }
 
-TEST_F(CompressedFiles, EveryTruncationIsAnErrorAfterWritingWhatItCould)
-{
+TEST_F(CompressedFiles, EveryTruncationIsAnErrorAfterWritingWhatItCould) {
     Bytes data = RandomBytes(40000, 3);
     WriteBytes(Path("src"), data);
     ASSERT_EQ(Compress(Path("src"), Path("packed")), 0);
@@ -190,8 +174,7 @@ TEST_F(CompressedFiles, EveryTruncationIsAnErrorAfterWritingWhatItCould)
     EXPECT_TRUE(std::equal(partial.begin(), partial.end(), data.begin()));
 }
 
-TEST_F(CompressedFiles, CorruptedStreamIsDataError)
-{
+TEST_F(CompressedFiles, CorruptedStreamIsDataError) {
     WriteBytes(Path("src"), TextBytes(5000));
     ASSERT_EQ(Compress(Path("src"), Path("packed")), 0);
     Bytes packed = ReadBytes(Path("packed"));
@@ -200,11 +183,11 @@ TEST_F(CompressedFiles, CorruptedStreamIsDataError)
     EXPECT_EQ(Decompress(Path("packed"), Path("out")), 1309);
 }
 
-TEST_F(CompressedFiles, AppletStreamUnpacksAtOffsetInContainer)
-{
+TEST_F(CompressedFiles, AppletStreamUnpacksAtOffsetInContainer) {
     Bytes data = TextBytes(20000);
     WriteBytes(Path("src"), data);
-    ASSERT_EQ(CompressToFile(kCompressedAppletMagic, Path("src").c_str(), Path("applet").c_str(), nullptr), 0);
+    ASSERT_EQ(CompressToFile(kCompressedAppletMagic, Path("src").c_str(), Path("applet").c_str(), nullptr),
+              0);
     Bytes container = RandomBytes(1234, 5);
     Bytes applet = ReadBytes(Path("applet"));
     container.insert(container.end(), applet.begin(), applet.end());
@@ -213,12 +196,12 @@ TEST_F(CompressedFiles, AppletStreamUnpacksAtOffsetInContainer)
                                  nullptr),
               0);
     EXPECT_EQ(ReadBytes(Path("out")), data);
-    EXPECT_EQ(DecompressFromFile(kPackedFileMagic, Path("container").c_str(), Path("out").c_str(), 1234, nullptr),
-              1310);
+    EXPECT_EQ(
+        DecompressFromFile(kPackedFileMagic, Path("container").c_str(), Path("out").c_str(), 1234, nullptr),
+        1310);
 }
 
-TEST_F(CompressedFiles, SameFileAsSourceAndDestinationIsRefusedUntouched)
-{
+TEST_F(CompressedFiles, SameFileAsSourceAndDestinationIsRefusedUntouched) {
     Bytes data = TextBytes(1000);
     WriteBytes(Path("src"), data);
     EXPECT_EQ(Compress(Path("src"), Path("src")), 1055);
@@ -229,25 +212,21 @@ TEST_F(CompressedFiles, SameFileAsSourceAndDestinationIsRefusedUntouched)
     EXPECT_EQ(ReadBytes(Path("packed")), packed);
 }
 
-TEST_F(CompressedFiles, MissingSourceAndUnwritableDestination)
-{
+TEST_F(CompressedFiles, MissingSourceAndUnwritableDestination) {
     EXPECT_EQ(Compress(Path("missing"), Path("packed")), 1045);
     WriteBytes(Path("src"), TextBytes(10));
     EXPECT_EQ(Compress(Path("src"), Path("no_such_dir/packed")), 1052);
 }
 
-TEST_F(CompressedFiles, FullDiskIsAWriteError)
-{
-    if (!fs::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full";
+TEST_F(CompressedFiles, FullDiskIsAWriteError) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     WriteBytes(Path("src"), RandomBytes(100000, 9));
     EXPECT_EQ(Compress(Path("src"), "/dev/full"), 1005);
     ASSERT_EQ(Compress(Path("src"), Path("packed")), 0);
     EXPECT_EQ(Decompress(Path("packed"), "/dev/full"), 1005);
 }
 
-TEST(ZlibResults, MapToErrorCodes)
-{
+TEST(ZlibResults, MapToErrorCodes) {
     EXPECT_EQ(ZlibResultToError(0), 0);
     EXPECT_EQ(ZlibResultToError(-1), 1306);
     EXPECT_EQ(ZlibResultToError(-2), 1307);

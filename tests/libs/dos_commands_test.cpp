@@ -31,21 +31,18 @@ struct DosCommands : ::testing::Test {
     VMState *vm = nullptr;
     fs::path dir;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         QuietMode = 1;
         vm = NewVMState();
         InitRuntimeSupport(vm);
         kDosLibrary.registerLibrary(vm);
         kMemBlockLibrary.registerLibrary(vm);
-        dir = fs::temp_directory_path() /
-              ("vl_doscmd_" + std::to_string(getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = fs::temp_directory_path() / ("vl_doscmd_" + std::to_string(getpid()) + "_" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         kDosLibrary.freeAll(vm);
         kMemBlockLibrary.freeAll(vm);
         IOMode = kIOBuffered;
@@ -54,14 +51,12 @@ struct DosCommands : ::testing::Test {
         fs::remove_all(dir);
     }
     std::string Path(const char *name) const { return (dir / name).string(); }
-    std::string Contents(const char *name) const
-    {
+    std::string Contents(const char *name) const {
         std::ifstream in(Path(name), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
-    void Push(const Arg &arg)
-    {
+    void Push(const Arg &arg) {
         if (auto *n = std::get_if<double>(&arg))
             PushNumber(vm, *n);
         else if (auto *s = std::get_if<std::string>(&arg))
@@ -72,31 +67,26 @@ struct DosCommands : ::testing::Test {
             PushNil(vm);
     }
     // Calls a command by its global name; 0 or the error code. Results stay on the stack from `base` up.
-    int Call(const char *name, std::initializer_list<Arg> args)
-    {
+    int Call(const char *name, std::initializer_list<Arg> args) {
         SetTop(vm, 0);
         GetGlobal(vm, name);
-        if (ValueType(vm, -1) != TFUNCTION)
-            ADD_FAILURE() << name << " is not registered";
+        if (ValueType(vm, -1) != TFUNCTION) ADD_FAILURE() << name << " is not registered";
         for (const Arg &arg : args)
             Push(arg);
         return ProtectedCall(vm, static_cast<int>(args.size()), -1, 0);
     }
     double Number(int index = 1) { return VMToNumber(vm, index); }
-    std::string String(int index = 1)
-    {
+    std::string String(int index = 1) {
         size_t length = 0;
         const char *text = VMToString(vm, index, &length);
         return text ? std::string(text, length) : std::string("<not a string>");
     }
-    void OpenNumbered(double id, const std::string &path, double mode)
-    {
+    void OpenNumbered(double id, const std::string &path, double mode) {
         ASSERT_EQ(Call("openfile", {id, path, mode}), 0);
     }
 };
 
-TEST_F(DosCommands, RegistersAllFiftyTwoCommandsAndTheConstants)
-{
+TEST_F(DosCommands, RegistersAllFiftyTwoCommandsAndTheConstants) {
     int commands = 0;
     for (const CommandEntry *row = kDosCommands; row->name; ++row, ++commands) {
         std::string lower(row->name);
@@ -116,14 +106,13 @@ TEST_F(DosCommands, RegistersAllFiftyTwoCommandsAndTheConstants)
     EXPECT_EQ(FindConstant("io_unbuffered")->number, 1);
 }
 
-TEST_F(DosCommands, LaterCommandsSayTheyAreNotAvailable)
-{
+TEST_F(DosCommands, LaterCommandsSayTheyAreNotAvailable) {
     EXPECT_EQ(Call("copyfile", {std::string("a"), std::string("b")}), kErrNotAvailableYet);
-    EXPECT_NE(GetErrorText(kErrNotAvailableYet).find("opyFile"), std::string::npos) << GetErrorText(kErrNotAvailableYet);
+    EXPECT_NE(GetErrorText(kErrNotAvailableYet).find("opyFile"), std::string::npos)
+        << GetErrorText(kErrNotAvailableYet);
 }
 
-TEST_F(DosCommands, WriteIntSaturatesTheNumber)
-{
+TEST_F(DosCommands, WriteIntSaturatesTheNumber) {
     OpenNumbered(1, Path("out"), kModeWrite);
     EXPECT_EQ(Call("writeint", {1.0, 3e9}), 0);
     EXPECT_EQ(Call("writeint", {1.0, -3e9}), 0);
@@ -131,8 +120,7 @@ TEST_F(DosCommands, WriteIntSaturatesTheNumber)
     EXPECT_EQ(Contents("out"), std::string("\x7F\xFF\xFF\xFF\x80\0\0\0", 8));
 }
 
-TEST_F(DosCommands, AutomaticHandleOpensAndCloses)
-{
+TEST_F(DosCommands, AutomaticHandleOpensAndCloses) {
     ASSERT_EQ(Call("openfile", {Nil{}, Path("auto"), double(kModeWrite)}), 0);
     ASSERT_EQ(ValueType(vm, 1), TLIGHTHANDLE);
     void *handle = ToHandle(vm, 1);
@@ -142,14 +130,12 @@ TEST_F(DosCommands, AutomaticHandleOpensAndCloses)
     EXPECT_EQ(Call("closefile", {handle}), kErrObjectNotFound);
 }
 
-TEST_F(DosCommands, MissingFileNumberIsNamedInTheMessage)
-{
+TEST_F(DosCommands, MissingFileNumberIsNamedInTheMessage) {
     EXPECT_EQ(Call("closefile", {7.0}), kErrFileHandleNotFound);
     EXPECT_EQ(GetErrorText(kErrFileHandleNotFound), "Could not find file handle 7!");
 }
 
-TEST_F(DosCommands, ReadPastTheEndKeepsFilePos)
-{
+TEST_F(DosCommands, ReadPastTheEndKeepsFilePos) {
     std::ofstream(Path("in"), std::ios::binary) << "1234567";
     OpenNumbered(1, Path("in"), kModeRead);
     ASSERT_EQ(Call("seek", {1.0, 4.0}), 0);
@@ -162,8 +148,7 @@ TEST_F(DosCommands, ReadPastTheEndKeepsFilePos)
     EXPECT_EQ(Call("seek", {1.0, 8.0}), 1076);
 }
 
-TEST_F(DosCommands, ReadStringNegativeLengthIsRefused)
-{
+TEST_F(DosCommands, ReadStringNegativeLengthIsRefused) {
     std::ofstream(Path("in"), std::ios::binary) << "abc";
     OpenNumbered(1, Path("in"), kModeRead);
     EXPECT_EQ(Call("readstring", {1.0, -1.0}), kErrWrongUsage);
@@ -171,15 +156,12 @@ TEST_F(DosCommands, ReadStringNegativeLengthIsRefused)
     EXPECT_EQ(String(), "");
 }
 
-TEST_F(DosCommands, OpenFileRefusesUnknownModes)
-{
+TEST_F(DosCommands, OpenFileRefusesUnknownModes) {
     EXPECT_EQ(Call("openfile", {1.0, Path("x"), 1007.0}), kErrWrongUsage);
 }
 
-TEST_F(DosCommands, WritesToAFullDiskRaise1005)
-{
-    if (!fs::exists("/dev/full"))
-        GTEST_SKIP();
+TEST_F(DosCommands, WritesToAFullDiskRaise1005) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP();
     OpenNumbered(1, "/dev/full", kModeWrite);
     EXPECT_EQ(Call("writeline", {1.0, std::string("abc")}), 0); // buffered: not yet written
     EXPECT_EQ(Call("flushfile", {1.0}), kErrWriteFailed);
@@ -188,8 +170,7 @@ TEST_F(DosCommands, WritesToAFullDiskRaise1005)
     EXPECT_EQ(Call("writeline", {1.0, std::string("abc")}), kErrWriteFailed);
 }
 
-TEST_F(DosCommands, CompressAndDecompressReturnSizes)
-{
+TEST_F(DosCommands, CompressAndDecompressReturnSizes) {
     std::string data(100000, 'z');
     std::ofstream(Path("src"), std::ios::binary) << data;
     ASSERT_EQ(Call("compressfile", {Path("src"), Path("packed")}), 0);
@@ -200,18 +181,17 @@ TEST_F(DosCommands, CompressAndDecompressReturnSizes)
     EXPECT_EQ(ErrorArgString(), Path("missing"));
 }
 
-// ---- Tables ------------------------------------------------------------------------------------------------
+// ---- Tables
+// ------------------------------------------------------------------------------------------------
 
 // Builds {[1]="a"} style tables on the stack through the API.
-void SetNumberKey(VMState *vm, double key, const std::string &value)
-{
+void SetNumberKey(VMState *vm, double key, const std::string &value) {
     PushNumber(vm, key);
     PushStringLen(vm, value.data(), value.size());
     VMRawSet(vm, -3);
 }
 
-TEST_F(DosCommands, TableLayoutOfOnePair)
-{
+TEST_F(DosCommands, TableLayoutOfOnePair) {
     OpenNumbered(1, Path("t"), kModeWrite);
     SetTop(vm, 0);
     GetGlobal(vm, "writetable");
@@ -220,12 +200,13 @@ TEST_F(DosCommands, TableLayoutOfOnePair)
     SetNumberKey(vm, 1, "a");
     ASSERT_EQ(ProtectedCall(vm, 2, 0, 0), 0);
     ASSERT_EQ(Call("closefile", {1.0}), 0);
-    EXPECT_EQ(Contents("t"), std::string("VLT0\x02\x3F\xF0\0\0\0\0\0\0\x03\0\0\0\x01" "a\0", 20));
+    EXPECT_EQ(Contents("t"), std::string("VLT0\x02\x3F\xF0\0\0\0\0\0\0\x03\0\0\0\x01"
+                                         "a\0",
+                                         20));
 }
 
 // Writes the table on top of the stack with WriteTable; 0 or the error.
-int WriteTop(DosCommands &t, double id)
-{
+int WriteTop(DosCommands &t, double id) {
     int table = GetTop(t.vm);
     GetGlobal(t.vm, "writetable");
     PushNumber(t.vm, id);
@@ -233,8 +214,7 @@ int WriteTop(DosCommands &t, double id)
     return ProtectedCall(t.vm, 2, 0, 0);
 }
 
-TEST_F(DosCommands, TablesRoundTripByteExact)
-{
+TEST_F(DosCommands, TablesRoundTripByteExact) {
     OpenNumbered(1, Path("t"), kModeReadWrite);
     SetTop(vm, 0);
     NewTable(vm);
@@ -265,8 +245,7 @@ TEST_F(DosCommands, TablesRoundTripByteExact)
     EXPECT_EQ(all.substr(0, firstEnd), all.substr(firstEnd));
 }
 
-TEST_F(DosCommands, CyclicTablesAreRefusedBeforeWriting)
-{
+TEST_F(DosCommands, CyclicTablesAreRefusedBeforeWriting) {
     OpenNumbered(1, Path("t"), kModeWrite);
     SetTop(vm, 0);
     NewTable(vm); // a
@@ -287,8 +266,7 @@ TEST_F(DosCommands, CyclicTablesAreRefusedBeforeWriting)
     EXPECT_EQ(Number(), 0);
 }
 
-TEST_F(DosCommands, SharedSubtablesAreWrittenTwice)
-{
+TEST_F(DosCommands, SharedSubtablesAreWrittenTwice) {
     OpenNumbered(1, Path("t"), kModeWrite);
     SetTop(vm, 0);
     NewTable(vm);
@@ -303,8 +281,7 @@ TEST_F(DosCommands, SharedSubtablesAreWrittenTwice)
     EXPECT_EQ(WriteTop(*this, 1), 0);
 }
 
-TEST_F(DosCommands, BooleansAndTableKeysAreRefusedBeforeWriting)
-{
+TEST_F(DosCommands, BooleansAndTableKeysAreRefusedBeforeWriting) {
     OpenNumbered(1, Path("t"), kModeWrite);
     SetTop(vm, 0);
     NewTable(vm);
@@ -322,8 +299,7 @@ TEST_F(DosCommands, BooleansAndTableKeysAreRefusedBeforeWriting)
     EXPECT_EQ(Number(), 0);
 }
 
-TEST_F(DosCommands, LightHandlesAreStoredAsZero)
-{
+TEST_F(DosCommands, LightHandlesAreStoredAsZero) {
     OpenNumbered(1, Path("t"), kModeReadWrite);
     SetTop(vm, 0);
     NewTable(vm);
@@ -338,8 +314,7 @@ TEST_F(DosCommands, LightHandlesAreStoredAsZero)
     EXPECT_EQ(VMToNumber(vm, -1), 0);
 }
 
-TEST_F(DosCommands, WrongMagicsAreRefused)
-{
+TEST_F(DosCommands, WrongMagicsAreRefused) {
     std::ofstream(Path("t"), std::ios::binary) << std::string("VLT0\0VLF0\0\0\0\0", 13);
     OpenNumbered(1, Path("t"), kModeRead);
     EXPECT_EQ(Call("readfunction", {1.0}), kErrNoFunctionHere);
@@ -349,22 +324,21 @@ TEST_F(DosCommands, WrongMagicsAreRefused)
     EXPECT_EQ(Call("readtable", {1.0}), kErrNoTableHere);
 }
 
-TEST_F(DosCommands, HugeFunctionLengthInASmallFileIsRefused)
-{
-    std::ofstream(Path("f"), std::ios::binary) << std::string("VLF0\xFF\xFF\xFF\xFF\x1B" "abcdefghijk", 20);
+TEST_F(DosCommands, HugeFunctionLengthInASmallFileIsRefused) {
+    std::ofstream(Path("f"), std::ios::binary) << std::string("VLF0\xFF\xFF\xFF\xFF\x1B"
+                                                              "abcdefghijk",
+                                                              20);
     OpenNumbered(1, Path("f"), kModeRead);
     EXPECT_EQ(Call("readfunction", {1.0}), kErrReadBeyondEnd);
 }
 
-TEST_F(DosCommands, StarInBase64TextIsRefused)
-{
+TEST_F(DosCommands, StarInBase64TextIsRefused) {
     std::ofstream(Path("f"), std::ios::binary) << "VLF10000000cG0x*QUJDREVG";
     OpenNumbered(1, Path("f"), kModeRead);
     EXPECT_EQ(Call("readfunction", {1.0}), kErrInvalidBase64);
 }
 
-TEST_F(DosCommands, EveryTruncatedTableFileIsAnError)
-{
+TEST_F(DosCommands, EveryTruncatedTableFileIsAnError) {
     OpenNumbered(1, Path("t"), kModeWrite);
     SetTop(vm, 0);
     NewTable(vm);
@@ -383,11 +357,11 @@ TEST_F(DosCommands, EveryTruncatedTableFileIsAnError)
     }
 }
 
-// ---- Functions ---------------------------------------------------------------------------------------------
+// ---- Functions
+// ---------------------------------------------------------------------------------------------
 
 // function (x) return x + step end, built directly so no compiler is needed.
-FunctionProto IncrementProto(double step)
-{
+FunctionProto IncrementProto(double step) {
     FunctionProto proto;
     proto.source = "=test";
     proto.numParams = 1;
@@ -399,8 +373,7 @@ FunctionProto IncrementProto(double step)
 }
 
 // Calls the function on top of the stack with x and returns its number.
-double CallWith(VMState *vm, double x)
-{
+double CallWith(VMState *vm, double x) {
     PushValue(vm, -1);
     PushNumber(vm, x);
     EXPECT_EQ(ProtectedCall(vm, 1, 1, 0), 0);
@@ -409,8 +382,7 @@ double CallWith(VMState *vm, double x)
     return result;
 }
 
-int WriteFunctionTop(DosCommands &t, double id, double text)
-{
+int WriteFunctionTop(DosCommands &t, double id, double text) {
     int function = GetTop(t.vm);
     GetGlobal(t.vm, "writefunction");
     PushNumber(t.vm, id);
@@ -419,8 +391,7 @@ int WriteFunctionTop(DosCommands &t, double id, double text)
     return ProtectedCall(t.vm, 3, 0, 0);
 }
 
-TEST_F(DosCommands, FunctionsRoundTripInBothForms)
-{
+TEST_F(DosCommands, FunctionsRoundTripInBothForms) {
     for (double text : {0.0, 1.0}) {
         OpenNumbered(1, Path("f"), kModeReadWrite);
         SetTop(vm, 0);
@@ -448,8 +419,7 @@ TEST_F(DosCommands, FunctionsRoundTripInBothForms)
     }
 }
 
-TEST_F(DosCommands, RecordsRoundTripUnbuffered)
-{
+TEST_F(DosCommands, RecordsRoundTripUnbuffered) {
     ASSERT_EQ(Call("setiomode", {1.0}), 0);
     OpenNumbered(1, Path("f"), kModeReadWrite);
     SetTop(vm, 0);
@@ -469,8 +439,7 @@ TEST_F(DosCommands, RecordsRoundTripUnbuffered)
     EXPECT_EQ(CallWith(vm, 1), 5);
 }
 
-TEST_F(DosCommands, CommandsCannotBeWrittenAsFunctions)
-{
+TEST_F(DosCommands, CommandsCannotBeWrittenAsFunctions) {
     OpenNumbered(1, Path("f"), kModeWrite);
     SetTop(vm, 0);
     GetGlobal(vm, "openfile");
@@ -479,8 +448,7 @@ TEST_F(DosCommands, CommandsCannotBeWrittenAsFunctions)
     EXPECT_EQ(Contents("f"), std::string("VLF0\0\0\0\0", 8));
 }
 
-TEST_F(DosCommands, TableFunctionsInEitherFormStillRun)
-{
+TEST_F(DosCommands, TableFunctionsInEitherFormStillRun) {
     for (double text : {0.0, 1.0}) {
         OpenNumbered(1, Path("t"), kModeReadWrite);
         SetTop(vm, 0);
@@ -503,8 +471,7 @@ TEST_F(DosCommands, TableFunctionsInEitherFormStillRun)
     }
 }
 
-TEST_F(DosCommands, EveryTruncatedFunctionFileIsAnError)
-{
+TEST_F(DosCommands, EveryTruncatedFunctionFileIsAnError) {
     OpenNumbered(1, Path("f"), kModeWrite);
     SetTop(vm, 0);
     ASSERT_EQ(PushProtoClosure(vm, IncrementProto(1)), 0);
@@ -518,8 +485,7 @@ TEST_F(DosCommands, EveryTruncatedFunctionFileIsAnError)
     }
 }
 
-TEST_F(DosCommands, FlippedChunkBytesNeverCrash)
-{
+TEST_F(DosCommands, FlippedChunkBytesNeverCrash) {
     OpenNumbered(1, Path("f"), kModeWrite);
     SetTop(vm, 0);
     ASSERT_EQ(PushProtoClosure(vm, IncrementProto(1)), 0);
@@ -535,10 +501,10 @@ TEST_F(DosCommands, FlippedChunkBytesNeverCrash)
     }
 }
 
-// ---- Memory blocks -----------------------------------------------------------------------------------------
+// ---- Memory blocks
+// -----------------------------------------------------------------------------------------
 
-TEST_F(DosCommands, PeekAndPokeThroughTheCommands)
-{
+TEST_F(DosCommands, PeekAndPokeThroughTheCommands) {
     ASSERT_EQ(Call("allocmem", {1.0, 16.0}), 0);
     ASSERT_EQ(Call("poke", {1.0, 0.0, double(0x12345678)}), 0);
     ASSERT_EQ(Call("peek", {1.0, 0.0, 6.0}), 0);
@@ -551,8 +517,7 @@ TEST_F(DosCommands, PeekAndPokeThroughTheCommands)
     EXPECT_EQ(GetErrorText(kErrMemoryBlockNotFound), "Could not find memory block 9!");
 }
 
-TEST_F(DosCommands, DumpMemGoesToTheDebugTarget)
-{
+TEST_F(DosCommands, DumpMemGoesToTheDebugTarget) {
     ASSERT_EQ(Call("allocmem", {1.0, 20.0}), 0);
     ASSERT_EQ(SetDebugDevice(Path("debug").c_str()), 0);
     EXPECT_EQ(Call("dumpmem", {1.0}), 0);

@@ -18,40 +18,33 @@ namespace {
 
 struct DosFiles : ::testing::Test {
     fs::path dir;
-    void SetUp() override
-    {
-        dir = fs::temp_directory_path() /
-              ("vl_dos_" + std::to_string(getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("vl_dos_" + std::to_string(getpid()) + "_" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
         IOMode = kIOBuffered;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         CloseAllFileObjects();
         IOMode = kIOBuffered;
         fs::remove_all(dir);
     }
     std::string Path(const char *name) const { return (dir / name).string(); }
-    FileObject *Open(int number, const std::string &path, int32_t mode)
-    {
+    FileObject *Open(int number, const std::string &path, int32_t mode) {
         FileObject *file = nullptr;
         EXPECT_EQ(OpenFileObject(ObjectId{number, nullptr}, path.c_str(), mode, &file), 0) << path;
         return file;
     }
-    std::string Contents(const char *name) const
-    {
+    std::string Contents(const char *name) const {
         std::ifstream in(Path(name), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    void Create(const char *name, const std::string &bytes) const
-    {
+    void Create(const char *name, const std::string &bytes) const {
         std::ofstream(Path(name), std::ios::binary) << bytes;
     }
     // Writes through one file object and returns what reached the disk.
-    template <class Write> std::string Written(Write write)
-    {
+    template <class Write> std::string Written(Write write) {
         FileObject *file = Open(1, Path("out"), kModeWrite);
         write(file);
         EXPECT_EQ(CloseFileObject(file), 0);
@@ -59,13 +52,11 @@ struct DosFiles : ::testing::Test {
     }
 };
 
-TEST_F(DosFiles, WriteChrKeepsTheLowByte)
-{
+TEST_F(DosFiles, WriteChrKeepsTheLowByte) {
     EXPECT_EQ(Written([](FileObject *f) { EXPECT_EQ(FileWriteChr(f, 300), 0); }), std::string("\x2C"));
 }
 
-TEST_F(DosFiles, WriteShortIsBigEndianTwosComplement)
-{
+TEST_F(DosFiles, WriteShortIsBigEndianTwosComplement) {
     EXPECT_EQ(Written([](FileObject *f) {
                   FileWriteShort(f, -1);
                   FileWriteShort(f, 0x1234);
@@ -73,8 +64,7 @@ TEST_F(DosFiles, WriteShortIsBigEndianTwosComplement)
               std::string("\xFF\xFF\x12\x34"));
 }
 
-TEST_F(DosFiles, WriteIntAndFloatAreBigEndian)
-{
+TEST_F(DosFiles, WriteIntAndFloatAreBigEndian) {
     EXPECT_EQ(Written([](FileObject *f) {
                   FileWriteInt(f, INT32_MAX);
                   FileWriteFloat(f, 0.1);
@@ -82,8 +72,7 @@ TEST_F(DosFiles, WriteIntAndFloatAreBigEndian)
               std::string("\x7F\xFF\xFF\xFF\x3F\xB9\x99\x99\x99\x99\x99\x9A", 12));
 }
 
-TEST_F(DosFiles, ReadsSignedIntUnsignedShortAndDouble)
-{
+TEST_F(DosFiles, ReadsSignedIntUnsignedShortAndDouble) {
     Create("in", std::string("\xFF\xFF\xFF\xFE\xFF\xFE\x3F\xB9\x99\x99\x99\x99\x99\x9A\x80", 15));
     FileObject *file = Open(1, Path("in"), kModeRead);
     double value = 0;
@@ -97,8 +86,7 @@ TEST_F(DosFiles, ReadsSignedIntUnsignedShortAndDouble)
     EXPECT_EQ(value, 128);
 }
 
-TEST_F(DosFiles, ReadPastSizeIsRefusedBeforeMoving)
-{
+TEST_F(DosFiles, ReadPastSizeIsRefusedBeforeMoving) {
     Create("in", "abcdefg");
     FileObject *file = Open(1, Path("in"), kModeRead);
     ASSERT_EQ(FileSeek(file, 4), 0);
@@ -109,8 +97,7 @@ TEST_F(DosFiles, ReadPastSizeIsRefusedBeforeMoving)
     EXPECT_EQ(value, 'e');
 }
 
-TEST_F(DosFiles, ReadLineDropsCarriageReturnsAndStopsAtTheEnd)
-{
+TEST_F(DosFiles, ReadLineDropsCarriageReturnsAndStopsAtTheEnd) {
     Create("in", "a\r\nb");
     FileObject *file = Open(1, Path("in"), kModeRead);
     std::string line;
@@ -121,8 +108,7 @@ TEST_F(DosFiles, ReadLineDropsCarriageReturnsAndStopsAtTheEnd)
     EXPECT_EQ(FileReadLine(file, &line), kErrReadBeyondEnd);
 }
 
-TEST_F(DosFiles, EmptyLineIsTheEmptyString)
-{
+TEST_F(DosFiles, EmptyLineIsTheEmptyString) {
     Create("in", "\n\r\nx\n");
     FileObject *file = Open(1, Path("in"), kModeRead);
     std::string line = "junk";
@@ -134,8 +120,7 @@ TEST_F(DosFiles, EmptyLineIsTheEmptyString)
     EXPECT_EQ(line, "x");
 }
 
-TEST_F(DosFiles, ReadStringLengths)
-{
+TEST_F(DosFiles, ReadStringLengths) {
     Create("in", std::string("ab\0cd", 5));
     FileObject *file = Open(1, Path("in"), kModeRead);
     std::string text;
@@ -148,8 +133,7 @@ TEST_F(DosFiles, ReadStringLengths)
     EXPECT_EQ(text, std::string("ab\0cd", 5));
 }
 
-TEST_F(DosFiles, WriteStringLengthRules)
-{
+TEST_F(DosFiles, WriteStringLengthRules) {
     std::string text("ab\0c", 4);
     EXPECT_EQ(Written([&](FileObject *f) {
                   EXPECT_EQ(FileWriteString(f, text.data(), text.size(), 0), 0);
@@ -160,15 +144,13 @@ TEST_F(DosFiles, WriteStringLengthRules)
               std::string("ab\0cab", 6));
 }
 
-TEST_F(DosFiles, WriteLineStopsAtTheFirstZero)
-{
+TEST_F(DosFiles, WriteLineStopsAtTheFirstZero) {
     std::string text("ab\0c", 4);
     EXPECT_EQ(Written([&](FileObject *f) { EXPECT_EQ(FileWriteLine(f, text.data(), text.size()), 0); }),
               "ab\n");
 }
 
-TEST_F(DosFiles, SeekToEofAndBeyond)
-{
+TEST_F(DosFiles, SeekToEofAndBeyond) {
     Create("in", "12345");
     FileObject *file = Open(1, Path("in"), kModeRead);
     ASSERT_EQ(FileSeek(file, -1), 0);
@@ -178,8 +160,7 @@ TEST_F(DosFiles, SeekToEofAndBeyond)
     EXPECT_EQ(file->position, 5);
 }
 
-TEST_F(DosFiles, SizeGrowsWithWritesPastTheEnd)
-{
+TEST_F(DosFiles, SizeGrowsWithWritesPastTheEnd) {
     FileObject *file = Open(1, Path("rw"), kModeReadWrite);
     EXPECT_EQ(file->size, 0);
     FileWriteInt(file, 7);
@@ -190,8 +171,7 @@ TEST_F(DosFiles, SizeGrowsWithWritesPastTheEnd)
     EXPECT_EQ(file->position, file->size);
 }
 
-TEST_F(DosFiles, AccessModesAreEnforced)
-{
+TEST_F(DosFiles, AccessModesAreEnforced) {
     Create("in", "abc");
     FileObject *reader = Open(1, Path("in"), kModeRead);
     FileObject *writer = Open(2, Path("out"), kModeWrite);
@@ -203,17 +183,16 @@ TEST_F(DosFiles, AccessModesAreEnforced)
     EXPECT_EQ(FileReadLine(writer, &line), kErrWriteOnlyFile);
 }
 
-TEST_F(DosFiles, OpenRefusesBadModesNamesAndMissingFiles)
-{
+TEST_F(DosFiles, OpenRefusesBadModesNamesAndMissingFiles) {
     FileObject *file = nullptr;
     EXPECT_EQ(OpenFileObject(ObjectId{1, nullptr}, Path("x").c_str(), 1007, &file), kErrWrongUsage);
     EXPECT_EQ(OpenFileObject(ObjectId{1, nullptr}, "", kModeRead, &file), kErrWrongUsage);
-    EXPECT_EQ(OpenFileObject(ObjectId{1, nullptr}, Path("missing").c_str(), kModeRead, &file), kErrCannotReadFile);
+    EXPECT_EQ(OpenFileObject(ObjectId{1, nullptr}, Path("missing").c_str(), kModeRead, &file),
+              kErrCannotReadFile);
     EXPECT_EQ(CountOpenFiles(), 0u);
 }
 
-TEST_F(DosFiles, MissingNumberNamesItInTheMessage)
-{
+TEST_F(DosFiles, MissingNumberNamesItInTheMessage) {
     FileObject *file = nullptr;
     EXPECT_EQ(FindFileObject(ObjectId{7, nullptr}, &file), kErrFileHandleNotFound);
     EXPECT_EQ(GetErrorText(kErrFileHandleNotFound), "Could not find file handle 7!");
@@ -221,8 +200,7 @@ TEST_F(DosFiles, MissingNumberNamesItInTheMessage)
     EXPECT_EQ(FindFileObject(ObjectId{0, &dummy}, &file), kErrObjectNotFound);
 }
 
-TEST_F(DosFiles, AutomaticHandleIsTheRecord)
-{
+TEST_F(DosFiles, AutomaticHandleIsTheRecord) {
     FileObject *file = nullptr;
     ASSERT_EQ(OpenFileObject(ObjectId{0, kAutoHandleRequest}, Path("a").c_str(), kModeWrite, &file), 0);
     EXPECT_EQ(file->id.handle, file);
@@ -231,8 +209,7 @@ TEST_F(DosFiles, AutomaticHandleIsTheRecord)
     EXPECT_EQ(found, file);
 }
 
-TEST_F(DosFiles, ReopeningANumberFlushesAndClosesTheOldFile)
-{
+TEST_F(DosFiles, ReopeningANumberFlushesAndClosesTheOldFile) {
     FileObject *first = Open(3, Path("first"), kModeWrite);
     FileWriteString(first, "kept", 4, 0);
     FileObject *second = Open(3, Path("second"), kModeWrite);
@@ -243,8 +220,7 @@ TEST_F(DosFiles, ReopeningANumberFlushesAndClosesTheOldFile)
 
 // write "abc", Seek 0, ReadChr = 'a', WriteChr 'X', close: "aXc"; the stream's read-ahead must not hide or
 // misplace the write.
-void CheckReadWriteCoherence(DosFiles &t, int32_t modeA, int32_t modeB)
-{
+void CheckReadWriteCoherence(DosFiles &t, int32_t modeA, int32_t modeB) {
     FileObject *file = t.Open(1, t.Path("rw"), kModeReadWrite);
     IOMode = modeA;
     ASSERT_EQ(FileWriteString(file, "abc", 3, 0), 0);
@@ -262,25 +238,25 @@ void CheckReadWriteCoherence(DosFiles &t, int32_t modeA, int32_t modeB)
     EXPECT_EQ(t.Contents("rw"), "aXc");
 }
 
-TEST_F(DosFiles, ReadWriteCoherentBuffered) { CheckReadWriteCoherence(*this, kIOBuffered, kIOBuffered); }
-TEST_F(DosFiles, ReadWriteCoherentUnbuffered) { CheckReadWriteCoherence(*this, kIOUnbuffered, kIOUnbuffered); }
-TEST_F(DosFiles, ReadWriteCoherentAcrossModeSwitches)
-{
+TEST_F(DosFiles, ReadWriteCoherentBuffered) {
+    CheckReadWriteCoherence(*this, kIOBuffered, kIOBuffered);
+}
+TEST_F(DosFiles, ReadWriteCoherentUnbuffered) {
+    CheckReadWriteCoherence(*this, kIOUnbuffered, kIOUnbuffered);
+}
+TEST_F(DosFiles, ReadWriteCoherentAcrossModeSwitches) {
     CheckReadWriteCoherence(*this, kIOBuffered, kIOUnbuffered);
     CheckReadWriteCoherence(*this, kIOUnbuffered, kIOBuffered);
 }
 
 struct DosFullDisk : DosFiles {
-    void SetUp() override
-    {
-        if (!fs::exists("/dev/full"))
-            GTEST_SKIP() << "no /dev/full";
+    void SetUp() override {
+        if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
         DosFiles::SetUp();
     }
 };
 
-TEST_F(DosFullDisk, UnbufferedWritesFail)
-{
+TEST_F(DosFullDisk, UnbufferedWritesFail) {
     IOMode = kIOUnbuffered;
     FileObject *file = Open(1, "/dev/full", kModeWrite);
     EXPECT_EQ(FileWriteString(file, "abc", 3, 0), kErrWriteFailed);
@@ -288,8 +264,7 @@ TEST_F(DosFullDisk, UnbufferedWritesFail)
     EXPECT_EQ(FileWriteInt(file, 1), kErrWriteFailed);
 }
 
-TEST_F(DosFullDisk, BufferedDataLostOnFlushOrCloseFails)
-{
+TEST_F(DosFullDisk, BufferedDataLostOnFlushOrCloseFails) {
     FileObject *file = Open(1, "/dev/full", kModeWrite);
     EXPECT_EQ(FileWriteLine(file, "abc", 3), 0); // still in the buffer
     EXPECT_EQ(FileFlush(file), kErrWriteFailed);
@@ -298,16 +273,14 @@ TEST_F(DosFullDisk, BufferedDataLostOnFlushOrCloseFails)
     EXPECT_EQ(CountOpenFiles(), 0u);
 }
 
-TEST_F(DosFullDisk, BufferedWriteLargerThanTheBufferFails)
-{
+TEST_F(DosFullDisk, BufferedWriteLargerThanTheBufferFails) {
     FileObject *file = Open(1, "/dev/full", kModeWrite);
     std::string big(1 << 20, 'x');
     EXPECT_EQ(FileWriteString(file, big.data(), big.size(), 0), kErrWriteFailed);
     EXPECT_EQ(FileWriteLine(file, big.data(), big.size()), kErrWriteFailed);
 }
 
-TEST_F(DosFullDisk, ReopeningOverLostDataFails)
-{
+TEST_F(DosFullDisk, ReopeningOverLostDataFails) {
     Open(1, "/dev/full", kModeWrite);
     FileWriteString(FileList.front().get(), "abc", 3, 0);
     FileObject *file = nullptr;
@@ -315,8 +288,7 @@ TEST_F(DosFullDisk, ReopeningOverLostDataFails)
     EXPECT_EQ(CountOpenFiles(), 0u);
 }
 
-TEST(DosIOMode, OnlyBufferedOrUnbuffered)
-{
+TEST(DosIOMode, OnlyBufferedOrUnbuffered) {
     EXPECT_EQ(SetIOModeValue(1), 0);
     EXPECT_EQ(IOMode, 1);
     EXPECT_EQ(SetIOModeValue(2), kErrWrongUsage);

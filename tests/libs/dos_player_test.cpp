@@ -11,12 +11,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string RunCapture(const std::string &command)
-{
+std::string RunCapture(const std::string &command) {
     std::string output;
     FILE *pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return output;
+    if (!pipe) return output;
     char buffer[512];
     while (size_t n = fread(buffer, 1, sizeof buffer, pipe))
         output.append(buffer, n);
@@ -24,8 +22,7 @@ std::string RunCapture(const std::string &command)
     return output;
 }
 
-TEST(DosInPlayer, CompressedAppletWritesAndReadsFiles)
-{
+TEST(DosInPlayer, CompressedAppletWritesAndReadsFiles) {
     const std::string compiler = std::string(VL_BINARY_DIR) + "/tools/vlc";
     const std::string player = std::string(VL_BINARY_DIR) + "/player/vistaloom";
     if (!fs::exists(compiler) || !fs::exists(player))
@@ -45,8 +42,10 @@ TEST(DosInPlayer, CompressedAppletWritesAndReadsFiles)
                                  << "Local u = ReadTable(1)\n"
                                  << "DebugPrint(u[0], u[1], u[2].x, u.f(21), Eof(1))\n"
                                  << "CloseFile(1)\n"
-                                 << "DebugPrint(DecompressFile(\"" << data << "\", \"" << data << ".out\"))\n";
-    std::string build = compiler + " -z -o '" + (dir / "t.vlz").string() + "' '" + (dir / "t.vls").string() + "'";
+                                 << "DebugPrint(DecompressFile(\"" << data << "\", \"" << data
+                                 << ".out\"))\n";
+    std::string build =
+        compiler + " -z -o '" + (dir / "t.vlz").string() + "' '" + (dir / "t.vls").string() + "'";
     ASSERT_EQ(std::system(build.c_str()), 0);
     std::string output = RunCapture("SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy '" + player +
                                     "' -quiet -debugdevice @stdout '" + (dir / "t.vlz").string() + "' 2>&1");

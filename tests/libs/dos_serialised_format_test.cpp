@@ -18,38 +18,35 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes ToBytes(const std::string &s) { return Bytes(s.begin(), s.end()); }
+Bytes ToBytes(const std::string &s) {
+    return Bytes(s.begin(), s.end());
+}
 
-SerialSource MemorySource(const std::string &bytes)
-{
+SerialSource MemorySource(const std::string &bytes) {
     SerialSource source;
     source.bytes = std::span(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size());
     return source;
 }
 
-std::string Encode(const SerialTable &table, bool text = false)
-{
+std::string Encode(const SerialTable &table, bool text = false) {
     std::string out;
     EXPECT_EQ(EncodeTableBody(table, text, &out), 0);
     return out;
 }
 
-int Decode(const std::string &bytes, SerialTable *table)
-{
+int Decode(const std::string &bytes, SerialTable *table) {
     SerialSource source = MemorySource(bytes);
     return DecodeTableBody(&source, table);
 }
 
-SerialPair NumberPair(double key, double value)
-{
+SerialPair NumberPair(double key, double value) {
     SerialPair pair;
     pair.key.number = key;
     pair.value.number = value;
     return pair;
 }
 
-SerialPair StringPair(const std::string &key, const std::string &value)
-{
+SerialPair StringPair(const std::string &key, const std::string &value) {
     SerialPair pair;
     pair.key.isString = true;
     pair.key.text = key;
@@ -59,16 +56,14 @@ SerialPair StringPair(const std::string &key, const std::string &value)
 }
 
 // A chunk-shaped body: the VM's chunks begin with ESC.
-std::string FakeChunk(size_t n)
-{
+std::string FakeChunk(size_t n) {
     std::string chunk = "\x1BVLB";
     for (size_t i = 0; chunk.size() < n; ++i)
         chunk.push_back(static_cast<char>(i * 37));
     return chunk;
 }
 
-SerialTable Sample()
-{
+SerialTable Sample() {
     SerialTable table;
     table.pairs.push_back(NumberPair(0, -0.0));
     table.pairs.push_back(NumberPair(1, 1e300));
@@ -89,19 +84,21 @@ SerialTable Sample()
     return table;
 }
 
-TEST(TableFormat, EmptyTableIsOneEndByte) { EXPECT_EQ(Encode(SerialTable{}), std::string(1, '\0')); }
+TEST(TableFormat, EmptyTableIsOneEndByte) {
+    EXPECT_EQ(Encode(SerialTable{}), std::string(1, '\0'));
+}
 
-TEST(TableFormat, NumberKeyStringValueLayout)
-{
+TEST(TableFormat, NumberKeyStringValueLayout) {
     SerialTable table;
     table.pairs.push_back(StringPair("", "a"));
     table.pairs[0].key.isString = false;
     table.pairs[0].key.number = 1;
-    EXPECT_EQ(Encode(table), std::string("\x02\x3F\xF0\0\0\0\0\0\0\x03\0\0\0\x01" "a\0", 16));
+    EXPECT_EQ(Encode(table), std::string("\x02\x3F\xF0\0\0\0\0\0\0\x03\0\0\0\x01"
+                                         "a\0",
+                                         16));
 }
 
-TEST(TableFormat, RoundTripIsByteExact)
-{
+TEST(TableFormat, RoundTripIsByteExact) {
     for (bool text : {false, true}) {
         std::string bytes = Encode(Sample(), text);
         SerialTable decoded;
@@ -113,8 +110,7 @@ TEST(TableFormat, RoundTripIsByteExact)
     }
 }
 
-TEST(TableFormat, LongStringKeysRoundTrip)
-{
+TEST(TableFormat, LongStringKeysRoundTrip) {
     SerialTable table;
     table.pairs.push_back(StringPair(std::string(257, 'x'), "v"));
     SerialTable decoded;
@@ -122,8 +118,7 @@ TEST(TableFormat, LongStringKeysRoundTrip)
     EXPECT_EQ(decoded.pairs[0].key.text, std::string(257, 'x'));
 }
 
-TEST(TableFormat, EveryTruncationIsAnError)
-{
+TEST(TableFormat, EveryTruncationIsAnError) {
     std::string bytes = Encode(Sample(), false);
     std::string text = Encode(Sample(), true);
     for (const std::string *full : {&bytes, &text}) {
@@ -134,22 +129,20 @@ TEST(TableFormat, EveryTruncationIsAnError)
     }
 }
 
-TEST(TableFormat, UnknownTagsAreRefused)
-{
+TEST(TableFormat, UnknownTagsAreRefused) {
     SerialTable decoded;
     EXPECT_EQ(Decode(std::string("\x09", 1), &decoded), kErrWrongUsage);
     EXPECT_EQ(Decode(std::string("\x02\0\0\0\0\0\0\0\0\x09", 10), &decoded), kErrWrongUsage);
     EXPECT_EQ(Decode(std::string("\x04", 1), &decoded), kErrWrongUsage); // a table as a key
 }
 
-TEST(TableFormat, NaNKeyIsRefused)
-{
+TEST(TableFormat, NaNKeyIsRefused) {
     SerialTable decoded;
-    EXPECT_EQ(Decode(std::string("\x02\x7F\xF8\0\0\0\0\0\0\x02\0\0\0\0\0\0\0\0\0", 19), &decoded), kErrWrongUsage);
+    EXPECT_EQ(Decode(std::string("\x02\x7F\xF8\0\0\0\0\0\0\x02\0\0\0\0\0\0\0\0\0", 19), &decoded),
+              kErrWrongUsage);
 }
 
-TEST(TableFormat, DeepNestingIsRefusedWithoutRecursingFurther)
-{
+TEST(TableFormat, DeepNestingIsRefusedWithoutRecursingFurther) {
     std::string deep;
     for (int i = 0; i < 100000; ++i)
         deep += std::string("\x02\0\0\0\0\0\0\0\0\x04", 10);
@@ -157,24 +150,28 @@ TEST(TableFormat, DeepNestingIsRefusedWithoutRecursingFurther)
     EXPECT_EQ(Decode(deep, &decoded), kErrStackOverflowCode);
 }
 
-TEST(TableFormat, ForgedLengthsAreCheckedBeforeAllocating)
-{
+TEST(TableFormat, ForgedLengthsAreCheckedBeforeAllocating) {
     SerialTable decoded;
-    EXPECT_EQ(Decode(std::string("\x03\xFF\xFF\xFF\xFF" "abc", 8), &decoded), kErrReadBeyondEnd);
-    EXPECT_EQ(Decode(std::string("\x02\0\0\0\0\0\0\0\0\x03\xFF\xFF\xFF\xF0" "abc", 17), &decoded),
+    EXPECT_EQ(Decode(std::string("\x03\xFF\xFF\xFF\xFF"
+                                 "abc",
+                                 8),
+                     &decoded),
+              kErrReadBeyondEnd);
+    EXPECT_EQ(Decode(std::string("\x02\0\0\0\0\0\0\0\0\x03\xFF\xFF\xFF\xF0"
+                                 "abc",
+                                 17),
+                     &decoded),
               kErrReadBeyondEnd);
 }
 
-TEST(FunctionRecord, RawLengthCountsTheBody)
-{
+TEST(FunctionRecord, RawLengthCountsTheBody) {
     std::string chunk = FakeChunk(50), out;
     ASSERT_EQ(EncodeFunctionRecord(ToBytes(chunk), false, &out), 0);
     EXPECT_EQ(out.substr(0, 4), std::string("\0\0\0\x32", 4));
     EXPECT_EQ(out.substr(4), chunk);
 }
 
-TEST(FunctionRecord, TextFormHasHexLengthAndShortLines)
-{
+TEST(FunctionRecord, TextFormHasHexLengthAndShortLines) {
     std::string chunk = FakeChunk(500), out;
     ASSERT_EQ(EncodeFunctionRecord(ToBytes(chunk), true, &out), 0);
     std::string body = out.substr(8);
@@ -188,8 +185,7 @@ TEST(FunctionRecord, TextFormHasHexLengthAndShortLines)
     EXPECT_NE(body.back(), '\n');
 }
 
-TEST(FunctionRecord, BothFormsDecode)
-{
+TEST(FunctionRecord, BothFormsDecode) {
     std::string chunk = FakeChunk(333);
     for (bool text : {false, true}) {
         std::string record, decoded, inTable;
@@ -204,11 +200,11 @@ TEST(FunctionRecord, BothFormsDecode)
     }
 }
 
-TEST(FunctionRecord, TextBodyDecodesWithPythonBase64)
-{
+TEST(FunctionRecord, TextBodyDecodesWithPythonBase64) {
     std::string chunk = FakeChunk(1000), record;
     ASSERT_EQ(EncodeFunctionRecord(ToBytes(chunk), true, &record), 0);
-    std::string base = (std::filesystem::temp_directory_path() / ("vl_b64_" + std::to_string(getpid()))).string();
+    std::string base =
+        (std::filesystem::temp_directory_path() / ("vl_b64_" + std::to_string(getpid()))).string();
     std::ofstream(base + ".txt", std::ios::binary) << record.substr(8);
     std::ofstream(base + ".bin", std::ios::binary) << chunk;
     std::string command = "python3 -c 'import sys,base64; t=open(sys.argv[1],\"rb\").read(); "
@@ -220,56 +216,52 @@ TEST(FunctionRecord, TextBodyDecodesWithPythonBase64)
     std::filesystem::remove(base + ".bin");
 }
 
-TEST(FunctionRecord, HugeLengthInASmallRecordIsRefused)
-{
+TEST(FunctionRecord, HugeLengthInASmallRecordIsRefused) {
     std::string decoded;
-    std::string raw("\xFF\xFF\xFF\xFF\x1B" "abcdefghijk", 16), text = "ffffffffQUJD";
+    std::string raw("\xFF\xFF\xFF\xFF\x1B"
+                    "abcdefghijk",
+                    16),
+        text = "ffffffffQUJD";
     SerialSource source = MemorySource(raw);
     EXPECT_EQ(DecodeFunctionRecord(&source, false, &decoded), kErrReadBeyondEnd);
     source = MemorySource(text);
     EXPECT_EQ(DecodeFunctionRecord(&source, true, &decoded), kErrReadBeyondEnd);
 }
 
-TEST(FunctionRecord, NonHexLengthIsRefused)
-{
+TEST(FunctionRecord, NonHexLengthIsRefused) {
     std::string decoded;
     std::string text = "0000000gQUJD";
     SerialSource source = MemorySource(text);
     EXPECT_EQ(DecodeFunctionRecord(&source, true, &decoded), kErrInvalidBase64);
 }
 
-TEST(Base64, SeventyTwoCharactersNeedNoLineBreak)
-{
+TEST(Base64, SeventyTwoCharactersNeedNoLineBreak) {
     EXPECT_EQ(Base64Encode(Bytes(54, 0xAB)).size(), 72u);
     std::string longer = Base64Encode(Bytes(55, 0xAB));
     EXPECT_EQ(longer.size(), 77u);
     EXPECT_EQ(longer[72], '\n');
 }
 
-TEST(Base64, PaddingOfShortGroups)
-{
+TEST(Base64, PaddingOfShortGroups) {
     EXPECT_EQ(Base64Encode(ToBytes("a")), "YQ==");
     EXPECT_EQ(Base64Encode(ToBytes("ab")), "YWI=");
     EXPECT_EQ(Base64Encode(ToBytes("abc")), "YWJj");
 }
 
-TEST(Base64, DecodingSkipsBlanksAndStopsAfterPadding)
-{
+TEST(Base64, DecodingSkipsBlanksAndStopsAfterPadding) {
     Bytes out;
     ASSERT_EQ(Base64Decode("YW Jj\nYW\tI= trailing junk!", 26, &out), 0);
     EXPECT_EQ(out, ToBytes("abcab"));
 }
 
-TEST(Base64, BadTextIsRefused)
-{
+TEST(Base64, BadTextIsRefused) {
     Bytes out;
     EXPECT_EQ(Base64Decode("YW*j", 4, &out), kErrInvalidBase64);
     EXPECT_EQ(Base64Decode("YWJjY", 5, &out), kErrInvalidBase64);
     EXPECT_EQ(Base64Decode("Y===", 4, &out), kErrInvalidBase64);
 }
 
-TEST(Base64, RoundTripsEveryLength)
-{
+TEST(Base64, RoundTripsEveryLength) {
     Bytes data;
     for (int n = 0; n < 300; ++n) {
         std::string text = Base64Encode(data);

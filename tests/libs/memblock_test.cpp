@@ -12,21 +12,18 @@
 namespace {
 
 struct MemBlocks : ::testing::Test {
-    void TearDown() override
-    {
+    void TearDown() override {
         FreeAllMemBlocks();
         CloseAllFileObjects();
     }
-    MemBlock *Alloc(int number, int32_t size)
-    {
+    MemBlock *Alloc(int number, int32_t size) {
         MemBlock *block = nullptr;
         EXPECT_EQ(AllocMemBlock(ObjectId{number, nullptr}, size, &block), 0);
         return block;
     }
 };
 
-TEST_F(MemBlocks, PokeAndPeekAreBigEndianAtEveryWidth)
-{
+TEST_F(MemBlocks, PokeAndPeekAreBigEndianAtEveryWidth) {
     MemBlock *block = Alloc(1, 8);
     ASSERT_EQ(PokeValue(block, 0, kWidthInteger, 0x12345678), 0);
     uint32_t value = 0;
@@ -43,15 +40,13 @@ TEST_F(MemBlocks, PokeAndPeekAreBigEndianAtEveryWidth)
     EXPECT_EQ(value, 0xCDEF0000u);
 }
 
-TEST_F(MemBlocks, FreshBlocksAreCleared)
-{
+TEST_F(MemBlocks, FreshBlocksAreCleared) {
     MemBlock *block = Alloc(1, 64);
     for (int i = 0; i < 64; ++i)
         EXPECT_EQ(block->data[i], 0);
 }
 
-TEST_F(MemBlocks, PeekBoundsAtTheEnd)
-{
+TEST_F(MemBlocks, PeekBoundsAtTheEnd) {
     MemBlock *block = Alloc(1, 16);
     uint32_t value = 0;
     EXPECT_EQ(PeekValue(block, 12, kWidthInteger, &value), 0);
@@ -61,8 +56,7 @@ TEST_F(MemBlocks, PeekBoundsAtTheEnd)
     EXPECT_EQ(PeekValue(block, 0, 2, &value), kErrWrongUsage);
 }
 
-TEST_F(MemBlocks, StringPokeNeedsRoomForItsZero)
-{
+TEST_F(MemBlocks, StringPokeNeedsRoomForItsZero) {
     MemBlock *block = Alloc(1, 16);
     std::string fifteen(15, 'a'), sixteen(16, 'a');
     EXPECT_EQ(PokeString(block, 0, fifteen.data(), fifteen.size()), 0);
@@ -70,8 +64,7 @@ TEST_F(MemBlocks, StringPokeNeedsRoomForItsZero)
     EXPECT_EQ(PokeString(block, 0, sixteen.data(), sixteen.size()), kErrOffsetOutOfRange);
 }
 
-TEST_F(MemBlocks, StringPeekExactOrPrintableRun)
-{
+TEST_F(MemBlocks, StringPeekExactOrPrintableRun) {
     MemBlock *block = Alloc(1, 16);
     PokeString(block, 2, "hi there\t\xE9!", 12);
     block->data[15] = 0x01;
@@ -85,8 +78,7 @@ TEST_F(MemBlocks, StringPeekExactOrPrintableRun)
     EXPECT_EQ(PeekString(block, 10, 7, &text), kErrOffsetOutOfRange);
 }
 
-TEST_F(MemBlocks, FillPatternsAndAlignment)
-{
+TEST_F(MemBlocks, FillPatternsAndAlignment) {
     MemBlock *block = Alloc(1, 8);
     ASSERT_EQ(FillMemBlock(block, 43981, 6, 0, kWidthShort), 0);
     EXPECT_EQ(std::string(reinterpret_cast<char *>(block->data.get()), 6), "\xAB\xCD\xAB\xCD\xAB\xCD");
@@ -97,8 +89,7 @@ TEST_F(MemBlocks, FillPatternsAndAlignment)
     EXPECT_EQ(FillMemBlock(block, 0, 0, 100, 99), 0); // a count below 1 does nothing
 }
 
-TEST_F(MemBlocks, WrappingOffsetsAreRefused)
-{
+TEST_F(MemBlocks, WrappingOffsetsAreRefused) {
     MemBlock *a = Alloc(1, 16), *b = Alloc(2, 16);
     uint32_t value = 0;
     std::string text;
@@ -115,8 +106,7 @@ TEST_F(MemBlocks, WrappingOffsetsAreRefused)
     EXPECT_EQ(CopyMemBlock(a, b, INT32_MAX, 1, 1), kErrOffsetOutOfRange);
 }
 
-TEST_F(MemBlocks, CopyBetweenBlocksOnly)
-{
+TEST_F(MemBlocks, CopyBetweenBlocksOnly) {
     MemBlock *a = Alloc(1, 8), *b = Alloc(2, 8);
     PokeValue(a, 0, kWidthInteger, 0xDEADBEEF);
     EXPECT_EQ(CopyMemBlock(a, a, 4, 0, 4), kErrWrongUsage);
@@ -126,8 +116,7 @@ TEST_F(MemBlocks, CopyBetweenBlocksOnly)
     EXPECT_EQ(value, 0xDEADBEEFu);
 }
 
-TEST_F(MemBlocks, AllocReplacesANumberAndRefusesNegativeSizes)
-{
+TEST_F(MemBlocks, AllocReplacesANumberAndRefusesNegativeSizes) {
     Alloc(1, 16);
     MemBlock *second = Alloc(1, 32);
     EXPECT_EQ(CountMemBlocks(), 1u);
@@ -140,8 +129,7 @@ TEST_F(MemBlocks, AllocReplacesANumberAndRefusesNegativeSizes)
     EXPECT_EQ(CountMemBlocks(), 0u);
 }
 
-TEST_F(MemBlocks, DumpLinesAndShortLastLine)
-{
+TEST_F(MemBlocks, DumpLinesAndShortLastLine) {
     MemBlock *block = Alloc(1, 20);
     for (int i = 0; i < 20; ++i)
         block->data[i] = static_cast<uint8_t>(i == 17 ? 'A' : i);
@@ -159,17 +147,15 @@ TEST_F(MemBlocks, DumpLinesAndShortLastLine)
 }
 
 struct MemBlockFiles : MemBlocks {
-    std::string path = (std::filesystem::temp_directory_path() /
-                        ("vl_memblock_" + std::to_string(getpid()))).string();
-    void TearDown() override
-    {
+    std::string path =
+        (std::filesystem::temp_directory_path() / ("vl_memblock_" + std::to_string(getpid()))).string();
+    void TearDown() override {
         MemBlocks::TearDown();
         std::filesystem::remove(path);
     }
 };
 
-TEST_F(MemBlockFiles, WriteThenReadRoundTripsAndMovesThePosition)
-{
+TEST_F(MemBlockFiles, WriteThenReadRoundTripsAndMovesThePosition) {
     MemBlock *out = Alloc(1, 8), *in = Alloc(2, 8);
     PokeValue(out, 0, kWidthInteger, 0x01020304);
     PokeValue(out, 4, kWidthInteger, 0x05060708);
@@ -189,8 +175,7 @@ TEST_F(MemBlockFiles, WriteThenReadRoundTripsAndMovesThePosition)
     EXPECT_EQ(WriteMemToFile(file, out, 9, 0), kErrOffsetOutOfRange);
 }
 
-TEST_F(MemBlockFiles, AccessModeOfTheFileIsChecked)
-{
+TEST_F(MemBlockFiles, AccessModeOfTheFileIsChecked) {
     MemBlock *block = Alloc(1, 8);
     FileObject *file = nullptr;
     ASSERT_EQ(OpenFileObject(ObjectId{1, nullptr}, path.c_str(), kModeWrite, &file), 0);
