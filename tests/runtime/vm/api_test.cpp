@@ -653,3 +653,55 @@ TEST_F(GCTest, StringsOnlyReferencedFromTheStackSurvive) {
     CollectGarbage(vm);
     for (int i = 0; i < 100; i++) EXPECT_EQ(StringAt(i + 1), "string " + std::to_string(i));
 }
+
+TEST_F(GCTest, SurvivingStringsStayInternedAfterASweep) {
+    NewTable(vm); // 1: keeps every third string
+    for (int i = 0; i < 3000; i++) {
+        std::string s = "s" + std::to_string(i);
+        PushString(vm, s.c_str());
+        if (i % 3 == 0) RawSetIndex(vm, 1, i / 3);
+        else SetTop(vm, 1);
+    }
+    CollectGarbage(vm);
+    for (int i = 0; i < 3000; i += 3) {
+        std::string s = "s" + std::to_string(i);
+        RawGetIndex(vm, 1, i / 3);
+        PushString(vm, s.c_str());
+        ASSERT_EQ(VMToString(vm, -1), VMToString(vm, -2)) << s; // the same object
+        SetTop(vm, 1);
+    }
+    // strings made again after the sweep are new and still unique
+    for (int i = 1; i < 3000; i += 3) {
+        std::string s = "s" + std::to_string(i);
+        PushString(vm, s.c_str());
+        PushString(vm, s.c_str());
+        ASSERT_TRUE(VMRawEqual(vm, -1, -2));
+        SetTop(vm, 1);
+    }
+}
+
+TEST_F(TableTest, KeyStringsUsedInManyTablesFindTheirOwnEntries) {
+    NewTable(vm);
+    NewTable(vm);
+    for (int i = 0; i < 500; i++) {
+        std::string key = "k" + std::to_string(i);
+        PushNumber(vm, i);
+        SetField(vm, 1, key.c_str());
+        PushNumber(vm, -i);
+        SetField(vm, 2, key.c_str());
+    }
+    // growing one table moves its entries; lookups in both stay right
+    for (int i = 0; i < 2000; i++) {
+        PushNumber(vm, i);
+        std::string key = "extra" + std::to_string(i);
+        SetField(vm, 1, key.c_str());
+    }
+    for (int i = 0; i < 500; i++) {
+        std::string key = "k" + std::to_string(i);
+        GetField(vm, 1, key.c_str());
+        GetField(vm, 2, key.c_str());
+        ASSERT_EQ(VMToNumber(vm, -2), i);
+        ASSERT_EQ(VMToNumber(vm, -1), -i);
+        SetTop(vm, 2);
+    }
+}
