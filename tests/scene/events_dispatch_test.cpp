@@ -3,6 +3,7 @@
 #include "runtime/app/attributes.h"
 #include "scene/display/display_list.h"
 #include "scene/events/buttons.h"
+#include "scene/events/display_input.h"
 #include "scene/events/event_commands.h"
 #include "tests/scene/events_fixture.h"
 
@@ -376,6 +377,40 @@ TEST_F(ARexx, MessageWithoutHandlerIsRepliedEmpty) {
     EXPECT_EQ(CheckEvent(), 0);
     EXPECT_TRUE(m.replied);
     EXPECT_EQ(m.reply, "");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Dispatch, ModeSwitchReportsTheOwnScreen) {
+    SetHandler(display, kSlotModeSwitch);
+    OwnScreenFlag = 1;
+    QueueEvent(display, kEventModeSwitched, 0, 0, 0);
+    EXPECT_EQ(CheckEvent(), 1);
+    OwnScreenFlag = 0;
+    ASSERT_EQ(Recorder.messages.size(), 1u);
+    EXPECT_EQ(Recorder.messages[0].Get("mode"), "2");
+}
+
+TEST_F(Dispatch, KeyCodesOutsideTheKeyStateReadAsUp) {
+    EXPECT_EQ(DisplayKeyState(display, 300), 0);
+    EXPECT_EQ(DisplayKeyState(display, -1), 0);
+    EXPECT_EQ(DisplayKeyState(display, 1 << 20), 0);
+}
+
+TEST_F(ARexx, ServingOutsideAPassStopsAfterTheFirstCallbackWhenAsked) {
+    FakeRexx first{"ONE", "", false}, second{"TWO", "", false};
+    pendingRexx = {&first, &second};
+    SetHandler(nullptr, kGlobalARexx);
+    CallbackRequest request;
+    EXPECT_EQ(DispatchARexxEvents(vm, 1, 1, &request), 0);
+    EXPECT_TRUE(first.replied);
+    EXPECT_FALSE(second.replied);
+    EXPECT_EQ(DispatchARexxEvents(vm, 0, 0, &request), 0); // without calling the handler: replied empty
+    EXPECT_TRUE(second.replied);
+    EXPECT_EQ(Recorder.messages.size(), 1u);
+    SetTop(vm, 0);
 }
 
 } // namespace
