@@ -1,6 +1,7 @@
 #include "scene/events/buttons.h"
 
 #include <new>
+#include <unordered_map>
 
 #include "host/debug_output.h"
 #include "runtime/app/errors.h"
@@ -14,6 +15,8 @@ const char *const ButtonFunctionNames[kButtonFunctionCount] = {
 };
 
 namespace {
+
+std::unordered_map<const vlBGPicButton *, LayerButtonBinding> layerBindings;
 
 bool SameId(const ObjectId &a, const ObjectId &b) { return a.number == b.number && a.handle == b.handle; }
 
@@ -37,6 +40,53 @@ bool MouseButtonOf(int32_t kind, MouseButtonInfo *out) {
 }
 
 } // namespace
+
+const LayerButtonBinding *LayerButtonOf(const vlBGPicButton *button) {
+    auto it = layerBindings.find(button);
+    return it == layerBindings.end() ? nullptr : &it->second;
+}
+
+int32_t ButtonType(const vlBGPicButton *button) { return LayerButtonOf(button) ? LAYERBUTTON : SIMPLEBUTTON; }
+
+bool ButtonIsActive(const vlBGPicButton *button) {
+    if (button->disabled) return false;
+    const LayerButtonBinding *binding = LayerButtonOf(button);
+    return !binding || !binding->layer->hidden || binding->activeWhenHidden;
+}
+
+int32_t LayerPosition(const BGPic *bgpic, const vlLayer *layer) {
+    int32_t position = 1;
+    for (const ListNode *n = bgpic->layers.headNode.next; n && n != &bgpic->layers.tailNode; n = n->next, position++)
+        if (n == &layer->node) return position;
+    return -1;
+}
+
+int AddLayerButton(VMState *vm, BGPic *bgpic, ObjectId id, vlLayer *layer, int32_t pixelExact,
+                   int32_t activeWhenHidden, int32_t functionsRef, int32_t userdataRef, vlBGPicButton **out) {
+    for (const vlBGPicButton *b = bgpic->buttons; b; b = b->next) {
+        const LayerButtonBinding *binding = LayerButtonOf(b);
+        if (binding && binding->layer == layer) {
+            if (functionsRef != -1) FreeRef(vm, kRegistryIndex, functionsRef);
+            if (userdataRef != -1) FreeRef(vm, kRegistryIndex, userdataRef);
+            return kErrWrongUsage;
+        }
+    }
+    vlBGPicButton *button;
+    if (int error = AddSimpleButton(vm, bgpic, id, 0, 0, -1, -1, functionsRef, userdataRef, &button)) return error;
+    layerBindings[button] = LayerButtonBinding{layer, pixelExact ? 1 : 0, activeWhenHidden ? 1 : 0};
+    if (out) *out = button;
+    return 0;
+}
+
+void RemoveLayerButtons(VMState *vm, BGPic *bgpic, const vlLayer *layer) {
+    for (vlBGPicButton *b = bgpic->buttons; b; b = b->next) {
+        const LayerButtonBinding *binding = LayerButtonOf(b);
+        if (binding && binding->layer == layer) {
+            FreeButton(vm, bgpic, b);
+            return;
+        }
+    }
+}
 
 int ButtonHasFunction(VMState *vm, const vlBGPicButton *button, int function) {
     if (button->functionRef == -1) return 0;
@@ -95,6 +145,7 @@ void FreeButton(VMState *vm, BGPic *bgpic, vlBGPicButton *button) {
     if (*link) *link = button->next;
     if (vm && button->functionRef != -1) FreeRef(vm, kRegistryIndex, button->functionRef);
     if (vm && button->userdataRef != -1) FreeRef(vm, kRegistryIndex, button->userdataRef);
+    layerBindings.erase(button);
     delete button;
 }
 
@@ -103,7 +154,41 @@ void SetButtonEnabled(vlBGPicButton *button, int enabled) {
     button->state &= ~kButtonPressedMask;
 }
 
+namespace {
+
+// The layer's pixel at picture coordinates inside its covered rectangle is visible.
+// TODO(layers): use the transformed image through GetLayerImage and PixelOverlap once the layer code has them.
+bool LayerPixelVisible(const LayerDrawParams *state, int32_t sx, int32_t sy) {
+    int32_t px = sx - state->screenX + state->partX, py = sy - state->screenY + state->partY;
+    if (state->mask) {
+        if (px < 0 || py < 0 || px >= state->mask->bytesPerRow * 8 || (state->mask->rows > 0 && py >= state->mask->rows))
+            return false;
+        if (!MaskBit(state->mask, px, py)) return false;
+    }
+    if (state->alpha) {
+        if (px < 0 || py < 0 || px >= state->alpha->width || py >= state->alpha->height) return false;
+        if (state->alpha->bytes[size_t(py) * size_t(state->alpha->bytesPerRow) + size_t(px)] == 0) return false;
+    }
+    return true;
+}
+
+int HitTestLayerButton(const DisplayRecord *display, int32_t x, int32_t y, const LayerButtonBinding &binding) {
+    int32_t sx = x - display->scaledLeft, sy = y - display->scaledTop;
+    if (display->autoScaling) DisplayPointFromWindow(display, x, y, &sx, &sy);
+    const LayerDrawParams *state = binding.layer->current;
+    if (!state) return 0;
+    if (sx < state->screenX || sx >= state->screenX + state->screenWidth || sy < state->screenY ||
+        sy >= state->screenY + state->screenHeight)
+        return 0;
+    if (state->clip && !ClipRegionContains(state->clip, sx, sy)) return 0;
+    if (binding.pixelExact && !LayerPixelVisible(state, sx, sy)) return 0;
+    return 1;
+}
+
+} // namespace
+
 int HitTestButton(const DisplayRecord *display, int32_t x, int32_t y, const vlBGPicButton *button) {
+    if (const LayerButtonBinding *binding = LayerButtonOf(button)) return HitTestLayerButton(display, x, y, *binding);
     // The display the button is tested on gives offset and scale: with two displays of different scale, the
     // current display's factors would place the rectangles of the other one wrongly.
     int32_t sx, sy;
@@ -153,6 +238,6 @@ void DumpButtons(const BGPic *bgpic) {
                 static_cast<const void *>(bgpic), kButtonRecordSize, count);
     int position = 1;
     for (const vlBGPicButton *b = bgpic->buttons; b; b = b->next, position++)
-        DebugPrintf("(%d) Type: %d - X1: %d - Y1: %d - X2: %d - Y2: %d\n", position, SIMPLEBUTTON, ButtonX1(b),
+        DebugPrintf("(%d) Type: %d - X1: %d - Y1: %d - X2: %d - Y2: %d\n", position, ButtonType(b), ButtonX1(b),
                     ButtonY1(b), ButtonX2(b), ButtonY2(b));
 }

@@ -37,8 +37,19 @@ inline int32_t ButtonX1(const vlBGPicButton *b) { return b->x; }
 inline int32_t ButtonY1(const vlBGPicButton *b) { return b->y; }
 inline int32_t ButtonX2(const vlBGPicButton *b) { return b->x + b->width - 1; }
 inline int32_t ButtonY2(const vlBGPicButton *b) { return b->y + b->height - 1; }
-// Enabled; LAYERBUTTONs (which also need their layer shown) are not built yet.
-inline bool ButtonIsActive(const vlBGPicButton *b) { return !b->disabled; }
+
+// What a LAYERBUTTON adds: its layer and how it is hit. Kept beside the button record, keyed by the record.
+// TODO(layers): move these into vlBGPicButton and let MakeButton bind layers once CheckLayerArg exists.
+struct LayerButtonBinding {
+    vlLayer *layer = nullptr;
+    int32_t pixelExact = 0;       // hit only where the layer's image is visible
+    int32_t activeWhenHidden = 0; // the button works while its layer is hidden
+};
+// The binding of a LAYERBUTTON, or null for a SIMPLEBUTTON.
+const LayerButtonBinding *LayerButtonOf(const vlBGPicButton *button);
+int32_t ButtonType(const vlBGPicButton *button);
+// Enabled and, for a LAYERBUTTON, its layer shown or the button active while hidden.
+bool ButtonIsActive(const vlBGPicButton *button);
 
 // 1 when the button's table has that function.
 int ButtonHasFunction(VMState *vm, const vlBGPicButton *button, int function);
@@ -47,6 +58,15 @@ int ButtonHasFunction(VMState *vm, const vlBGPicButton *button, int function);
 // userdataRef -1 for none. An automatic id gets the record as handle. 0 or 1000.
 int AddSimpleButton(VMState *vm, BGPic *bgpic, ObjectId id, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                     int32_t functionsRef, int32_t userdataRef, vlBGPicButton **out = nullptr);
+// Links a LAYERBUTTON (rectangle 0, 0, -1, -1) for a layer of the picture. 0, 1055 when another button of the
+// picture is bound to that layer, 1000.
+int AddLayerButton(VMState *vm, BGPic *bgpic, ObjectId id, vlLayer *layer, int32_t pixelExact,
+                   int32_t activeWhenHidden, int32_t functionsRef, int32_t userdataRef, vlBGPicButton **out = nullptr);
+// Frees the first button of the picture bound to the layer (the layer is going).
+void RemoveLayerButtons(VMState *vm, BGPic *bgpic, const vlLayer *layer);
+// The layer's 1-based position from the bottom of the picture's layer list, -1 when it is not there.
+int32_t LayerPosition(const BGPic *bgpic, const vlLayer *layer);
+
 // 0, 1041 (handle) or 1188 (number, as the error argument).
 int FindButton(BGPic *bgpic, ObjectId id, vlBGPicButton **out);
 // Unlinks the button from the picture, releases its references, moves the dispatch's iterators off it, frees it.

@@ -427,7 +427,11 @@ void FillMessage(VMState *vm, CallbackRequest *r) {
         SetTableNumber(vm, "rightmousedown", (b->state & kButtonRightPressed) ? 1 : 0);
         SetTableNumber(vm, "midmousedown", (b->state & kButtonMiddlePressed) ? 1 : 0);
         SetTableObjectId(vm, "display", displayId);
-        // TODO(layers): LAYERBUTTONs add "layer" and "layername".
+        if (const LayerButtonBinding *binding = LayerButtonOf(b)) {
+            // The position counts in the current picture, where the script addresses layers.
+            SetTableNumber(vm, "layer", CurrentBGPic ? LayerPosition(CurrentBGPic, binding->layer) : -1);
+            SetTableString(vm, "layername", binding->layer->name ? binding->layer->name : "");
+        }
         break;
     }
     case kCallbackKey:

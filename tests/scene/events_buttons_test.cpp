@@ -268,3 +268,87 @@ TEST_F(Buttons, PictureFreeingItsButtonsMovesTheDispatchOffThem) {
 }
 
 } // namespace
+
+namespace {
+
+// LAYERBUTTONs on a hand-made layer of the picture (the layer commands come later).
+class LayerButtons : public Buttons {
+protected:
+    void SetUp() override {
+        Buttons::SetUp();
+        state.screenX = 10, state.screenY = 10, state.screenWidth = 8, state.screenHeight = 8;
+        layer.current = &state;
+        layer.name = name;
+        AddTailNode(&display->picture->layers, &other.node);
+        AddTailNode(&display->picture->layers, &layer.node);
+    }
+    void TearDown() override {
+        RemoveNode(&layer.node);
+        RemoveNode(&other.node);
+        FreeMaskPlane(state.mask);
+        state.mask = nullptr;
+        Buttons::TearDown();
+    }
+    int AddOn(vlLayer *target, int pixelExact, int activeWhenHidden) {
+        NewTable(vm);
+        PushRef(vm, kRegistryIndex, RecorderRef());
+        SetField(vm, -2, "onmousedown");
+        return AddLayerButton(vm, display->picture, ObjectId{9, nullptr}, target, pixelExact, activeWhenHidden,
+                              MakeRef(vm, kRegistryIndex), -1);
+    }
+    char name[8] = "logo";
+    vlLayer other, layer;
+    LayerDrawParams state;
+};
+
+TEST_F(LayerButtons, ClickCarriesTheLayerPositionAndName) {
+    ASSERT_EQ(AddOn(&layer, 0, 0), 0);
+    Click(display, kEventLeftMouse, 12, 12, 1);
+    EXPECT_EQ(CheckEvent(), 1);
+    ASSERT_EQ(Recorder.messages.size(), 1u);
+    EXPECT_EQ(Recorder.messages[0].Get("layer"), "2");
+    EXPECT_EQ(Recorder.messages[0].Get("layername"), "logo");
+    EXPECT_EQ(Recorder.messages[0].Get("width"), "0");
+}
+
+TEST_F(LayerButtons, CoveredRectangleIsHalfOpen) {
+    ASSERT_EQ(AddOn(&layer, 0, 0), 0);
+    Click(display, kEventLeftMouse, 18, 12, 1);
+    EXPECT_EQ(CheckEvent(), 0);
+}
+
+TEST_F(LayerButtons, HiddenLayerIgnoredUnlessActiveWhenHidden) {
+    layer.hidden = 1;
+    ASSERT_EQ(AddOn(&layer, 0, 0), 0);
+    Click(display, kEventLeftMouse, 12, 12, 1);
+    EXPECT_EQ(CheckEvent(), 0);
+    RemoveLayerButtons(vm, display->picture, &layer);
+    ASSERT_EQ(AddOn(&layer, 0, 1), 0);
+    Click(display, kEventLeftMouse, 12, 12, 1);
+    EXPECT_EQ(CheckEvent(), 1);
+}
+
+TEST_F(LayerButtons, PixelExactMissesTransparentPixels) {
+    state.mask = AllocMaskPlane(nullptr, 8, 8, true);
+    state.mask->bits[0] = 0x80; // only the layer's top-left pixel is visible
+    ASSERT_EQ(AddOn(&layer, 1, 0), 0);
+    Click(display, kEventLeftMouse, 11, 10, 1);
+    Click(display, kEventLeftMouse, 10, 10, 1);
+    while (CheckEvent() == 1) {
+    }
+    EXPECT_EQ(Recorder.messages.size(), 1u);
+}
+
+TEST_F(LayerButtons, SecondButtonOnTheSameLayerIsRefused) {
+    ASSERT_EQ(AddOn(&layer, 0, 0), 0);
+    EXPECT_EQ(AddOn(&layer, 0, 0), 1055);
+    EXPECT_EQ(AddOn(&other, 0, 0), 0);
+}
+
+TEST_F(LayerButtons, DumpShowsTheLayerButtonType) {
+    ASSERT_EQ(AddOn(&layer, 0, 0), 0);
+    EXPECT_EQ(ButtonType(display->picture->buttons), LAYERBUTTON);
+    EXPECT_EQ(ButtonX2(display->picture->buttons), -1);
+}
+
+} // namespace

@@ -1,5 +1,6 @@
 #include "tests/scene/events_fixture.h"
 
+#include "scene/events/buttons.h"
 #include "scene/events/event_commands.h"
 #include "scene/events/legacy_events.h"
 #include "scene/events/timed_callbacks.h"
@@ -64,8 +65,8 @@ void EventFixture::SetUp() {
 }
 
 void EventFixture::TearDown() {
-    FreeEventLists(vm);
     FreeTestDisplays();
+    FreeEventLists(vm);
     CurrentDisplay = nullptr;
     CurrentBGPic = nullptr;
     RemoveEvent(vm, -1, 1);
@@ -93,10 +94,7 @@ DisplayRecord *EventFixture::AddDisplay(int32_t number) {
 
 void EventFixture::FreeTestDisplays() {
     for (BGPic *picture : pictures_) {
-        while (vlBGPicButton *b = picture->buttons) {
-            picture->buttons = b->next;
-            delete b;
-        }
+        while (vlBGPicButton *b = picture->buttons) FreeButton(vm, picture, b);
         delete picture;
     }
     pictures_.clear();
