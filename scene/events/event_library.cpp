@@ -108,10 +108,6 @@ void FreePictureButton(BGPic *bgpic, vlBGPicButton *button) { FreeButton(button-
 
 } // namespace
 
-void ResetEventState() {
-    if (TheEventState) *TheEventState = EventState{};
-}
-
 void RegisterEventLibrary(VMState *vm) {
     for (EventHandlerSlot &slot : GlobalEventHandlerSlots) slot = EventHandlerSlot{};
     delete TheEventState;

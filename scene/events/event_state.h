@@ -109,6 +109,3 @@ extern RexxMessage *(*NextRexxMessageHook)();
 extern const char *(*GetRexxCommandStringHook)(RexxMessage *message);
 // Replies and releases the message.
 extern void (*ReplyRexxMessageHook)(RexxMessage *message, const char *reply);
-
-// The event queue's kinds for ARexx and sound live outside; helpers for tests and the player.
-void ResetEventState();

@@ -1,0 +1,70 @@
+// Event scripts in the real player, headless: what a callback's End and a callback's error do to the program.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+
+namespace {
+
+struct PlayerResult {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+std::string ReadFile(const std::filesystem::path &path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Compiles the script with vlc and runs it in vistaloom with the debug output on standard output.
+PlayerResult RunInPlayer(const std::string &name, const std::string &source) {
+    std::filesystem::path dir = std::filesystem::temp_directory_path() / ("vl_events_" + name);
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "script.vls") << source;
+    std::string compiler = std::string(VL_BINARY_DIR) + "/tools/vlc";
+    std::string player = std::string(VL_BINARY_DIR) + "/player/vistaloom";
+    PlayerResult result;
+    if (!std::filesystem::exists(compiler) || !std::filesystem::exists(player)) {
+        ADD_FAILURE() << "the tests need the vlc and vistaloom targets built";
+        return result;
+    }
+    std::string d = dir.string();
+    std::string command = "cd '" + d + "' && '" + compiler + "' -o script.vla script.vls && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy '" +
+                          player + "' -debugdevice @stdout script.vla > out.txt 2> err.txt";
+    int status = std::system(command.c_str());
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = ReadFile(dir / "out.txt");
+    result.err = ReadFile(dir / "err.txt");
+    std::filesystem::remove_all(dir);
+    return result;
+}
+
+TEST(EventsInPlayer, EndInsideACallbackStopsQuietly) {
+    PlayerResult run = RunInPlayer("end", "SetInterval(1, Function(msg) DebugPrint(msg.action) End() EndFunction, 1)\n"
+                                          "While 1\n    CheckEvent()\nWend\n");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, "Interval\n");
+    EXPECT_EQ(run.err, "");
+}
+
+TEST(EventsInPlayer, ErrorInsideACallbackIsReportedWithItsMessage) {
+    PlayerResult run = RunInPlayer("error", "SetTimeout(1, Function(msg) Local x = 1 / 0 EndFunction, 1)\n"
+                                            "While 1\n    CheckEvent()\nWend\n");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "script.vls:3: Division by zero!\n");
+}
+
+TEST(EventsInPlayer, IdleCheckEventAndRegisteredConstants) {
+    PlayerResult run = RunInPlayer("idle", "Local t = CheckEvent()\n"
+                                           "DebugPrint(t.triggered, t.nresults, #ONBUTTONCLICKALL, #JOYNODIR)\n");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "0 0 11 8\n");
+}
+
+} // namespace
