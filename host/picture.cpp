@@ -3,11 +3,13 @@
 #include "host/memory.h"
 #include "host/os/image_decode.h"
 #include "host/picture_ilbm.h"
+#include "host/picture_tga.h"
 #include "host/virtual_file.h"
 
 #include "runtime/app/errors.h"
 
 #include <cstring>
+#include <strings.h>
 #include <memory>
 #include <string>
 
@@ -17,6 +19,26 @@ struct FileCloser {
     void operator()(VirtualFile *f) const { CloseVirtualFile(f); }
 };
 using FilePtr = std::unique_ptr<VirtualFile, FileCloser>;
+
+// TGA has no magic: a name ending in ".tga" (a linked file's own name inside a ":::chunk" name) selects it.
+bool TgaName(const char *name) {
+    ChunkNameParts chunk;
+    std::string n = ParseChunkName(name, &chunk) ? chunk.name : std::string(name);
+    return n.size() >= 4 && strcasecmp(n.c_str() + n.size() - 4, ".tga") == 0;
+}
+
+int DecodeTga(VirtualFile *file, DecodedImage *image) {
+    TgaPicture tga;
+    int r = ReadTga(file, &tga);
+    if (r == 1) return kDecodeUnknownFormat;
+    if (r != 0) return kDecodeFailed;
+    image->width = tga.width;
+    image->height = tga.height;
+    image->pixels = std::move(tga.pixels);
+    image->hasAlpha = tga.hasAlpha;
+    image->transparent = -1;
+    return 0;
+}
 
 bool IsIffForm(VirtualFile *file) {
     char magic[4] = {};
@@ -83,10 +105,8 @@ int LoadPicture(const char *name, int loadAlpha, uint32_t **outPixels, AlphaPlan
             return kErrPictureCannotRead;
         SeekVirtualFile(file.get(), 0, kSeekFromStart);
         DecodedImage image;
-        // A linked file's own name (inside a ":::chunk" name) tells its type.
-        ChunkNameParts chunk;
-        std::string hint = ParseChunkName(name, &chunk) ? chunk.name : name;
-        r = DecodeImageSDL(file.get(), &image, hint.c_str());
+        r = DecodeImageSDL(file.get(), &image);
+        if (r == kDecodeUnknownFormat && TgaName(name)) r = DecodeTga(file.get(), &image);
         if (r == kDecodeUnknownFormat) return kErrPictureUnknownFormat;
         if (r != 0) return kErrPictureCannotRead;
         w = image.width, h = image.height, transparent = image.transparent;

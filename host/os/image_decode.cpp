@@ -45,10 +45,28 @@ SDL_RWops *RWFromVirtualFile(VirtualFile *file) {
     return rw;
 }
 
+// A PCX header whose window or line length does not add up would make the reader allocate from garbage.
+bool PcxHeaderSane(SDL_RWops *rw) {
+    Uint8 h[128];
+    Sint64 start = SDL_RWtell(rw);
+    bool ok = SDL_RWread(rw, h, 1, sizeof h) == sizeof h;
+    SDL_RWseek(rw, start, RW_SEEK_SET);
+    if (!ok) return false;
+    auto u16 = [&](int at) { return int(h[at] | h[at + 1] << 8); };
+    int xmin = u16(4), ymin = u16(6), xmax = u16(8), ymax = u16(10);
+    int bits = h[3], planes = h[65], bytesPerLine = u16(66);
+    if (xmax < xmin || ymax < ymin) return false;
+    int width = xmax - xmin + 1, height = ymax - ymin + 1;
+    if (width > kMaxBitmapSide || height > kMaxBitmapSide) return false;
+    if (bits != 1 && bits != 2 && bits != 4 && bits != 8) return false;
+    if (planes < 1 || planes > 4) return false;
+    return bytesPerLine >= (width * bits + 7) / 8 && bytesPerLine <= width * bits / 8 + 8;
+}
+
 bool Recognised(SDL_RWops *rw) {
-    return IMG_isBMP(rw) || IMG_isGIF(rw) || IMG_isJPG(rw) || IMG_isLBM(rw) || IMG_isPCX(rw) || IMG_isPNG(rw) ||
-           IMG_isPNM(rw) || IMG_isTIF(rw) || IMG_isXCF(rw) || IMG_isXPM(rw) || IMG_isXV(rw) || IMG_isWEBP(rw) ||
-           IMG_isQOI(rw) || IMG_isICO(rw) || IMG_isCUR(rw) || IMG_isSVG(rw) || IMG_isAVIF(rw) || IMG_isJXL(rw);
+    if (IMG_isPCX(rw)) return PcxHeaderSane(rw);
+    return IMG_isBMP(rw) || IMG_isGIF(rw) || IMG_isJPG(rw) || IMG_isPNG(rw) || IMG_isPNM(rw) || IMG_isTIF(rw) ||
+           IMG_isWEBP(rw) || IMG_isQOI(rw);
 }
 
 // Indexed pictures are read through their palette, so the colour key stays a colour (not an alpha value) and a
@@ -79,26 +97,17 @@ void FromIndexed(SDL_Surface *s, DecodedImage *out) {
     }
 }
 
-bool TgaName(const char *name) {
-    size_t n = name ? SDL_strlen(name) : 0;
-    return n >= 4 && SDL_strcasecmp(name + n - 4, ".tga") == 0;
-}
-
 } // namespace
 
-int DecodeImageSDL(VirtualFile *file, DecodedImage *out, const char *nameHint) {
+int DecodeImageSDL(VirtualFile *file, DecodedImage *out) {
     *out = DecodedImage{};
     SDL_RWops *rw = RWFromVirtualFile(file);
     if (!rw) return kDecodeFailed;
-    bool tga = false;
     if (!Recognised(rw)) {
-        tga = TgaName(nameHint);
-        if (!tga) {
-            SDL_RWclose(rw);
-            return kDecodeUnknownFormat;
-        }
+        SDL_RWclose(rw);
+        return kDecodeUnknownFormat;
     }
-    SDL_Surface *surface = tga ? IMG_LoadTyped_RW(rw, 0, "TGA") : IMG_Load_RW(rw, 0);
+    SDL_Surface *surface = IMG_Load_RW(rw, 0);
     SDL_RWclose(rw);
     if (!surface) return kDecodeFailed;
     int result = 0;

@@ -17,6 +17,8 @@ struct DecodedImage {
 constexpr int kDecodeUnknownFormat = -1; // no reader recognises the data
 constexpr int kDecodeFailed = -2;        // recognised but unreadable (truncated, corrupt, too large)
 
-// Decodes the file from its current position. 0 or one of the codes above; the file stays open. TGA files carry no
-// magic, so a name ending in ".tga" lets the TGA reader try data that no other reader recognises.
-int DecodeImageSDL(VirtualFile *file, DecodedImage *out, const char *nameHint = nullptr);
+// Decodes the file from its current position. 0 or one of the codes above; the file stays open.
+// Only SDL2_image's readers that survive damaged files are used: BMP, GIF, JPEG, PNG, PNM, TIFF, WebP, QOI, and
+// PCX after a check of its header. (Its TGA, XPM and LBM readers crash on damaged files; TGA and IFF pictures
+// have readers of our own, the other formats count as unknown.)
+int DecodeImageSDL(VirtualFile *file, DecodedImage *out);

@@ -340,6 +340,35 @@ TEST(GfxPicture, OversizePictureIsRefusedWithoutCrashing) {
     EXPECT_EQ(l.result, kErrPictureCannotRead);
 }
 
+// A 4 x 2 32-bit run-length TGA with alpha (8 attribute bits), origin at the top: a run of three, then raw
+// pixels.
+const Bytes kRleTga = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 2, 0, 32, 0x28,
+                       0x82, 0x30, 0x20, 0x10, 0xFF,                   // three of 0x102030, opaque
+                       0x04, 1, 2, 3, 0x80, 4, 5, 6, 0x00, 7, 8, 9, 0x40, // raw: five pixels
+                       10, 11, 12, 0xFF, 13, 14, 15, 0xFF};
+
+TEST(GfxPicture, RunLengthTgaWithAlpha) {
+    Loaded l;
+    Load(WriteFixture("rle.tga", kRleTga), 1, &l);
+    ASSERT_EQ(l.result, 0);
+    ASSERT_EQ(l.w * 10 + l.h, 42);
+    EXPECT_EQ(l.pixels[2], 0x102030u);
+    EXPECT_EQ(l.pixels[3], 0x030201u);
+    EXPECT_EQ(l.pixels[7], 0x0F0E0Du);
+    ASSERT_NE(l.alpha, nullptr);
+    EXPECT_EQ(l.alpha->bytes[0], 0xFF);
+    EXPECT_EQ(l.alpha->bytes[3], 0x80);
+    EXPECT_EQ(l.alpha->bytes[l.alpha->bytesPerRow + 1], 0x40);
+}
+
+TEST(GfxPicture, TgaRunPastThePictureIsCut) {
+    Bytes tga = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 24, 0x20, 0xFF, 1, 2, 3};
+    Loaded l;
+    Load(WriteFixture("long.tga", tga), 0, &l);
+    ASSERT_EQ(l.result, 0);
+    EXPECT_EQ(l.pixels[1], 0x030201u);
+}
+
 TEST(GfxPicture, TgaIsTakenByItsName) {
     // 2 x 1 uncompressed 24-bit TGA, bottom-up: blue-green-red byte order.
     Bytes tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 24, 0, 0x30, 0x20, 0x10, 0xFF, 0xFF, 0xFF};
@@ -407,17 +436,19 @@ TEST(GfxPicture, PackedIlbmWithMaskPlaneGivesAlpha) {
 
 // Damaged files of every reader give an error or a picture, never a crash (the sanitizers watch the reads).
 TEST(GfxPicture, MutatedFilesNeverCrash) {
-    std::vector<Bytes> seeds = {MakePng(3, 2, kPngPixels), MakeGif(), MakeHamIlbm(), MakePackedMaskedIlbm(),
-                                MakeBmp(), MakeIff("PBM ", 3, 1, 8, Bytes(9, 7), Bytes{1, 2, 0, 0})};
+    std::vector<std::pair<Bytes, const char *>> seeds = {
+        {MakePng(3, 2, kPngPixels), "mutated.png"}, {MakeGif(), "mutated.gif"}, {MakeHamIlbm(), "mutated.iff"},
+        {MakePackedMaskedIlbm(), "mutated.iff"}, {MakeBmp(), "mutated.bmp"},
+        {MakeIff("PBM ", 3, 1, 8, Bytes(9, 7), Bytes{1, 2, 0, 0}), "mutated.lbm"}, {kRleTga, "mutated.tga"}};
     uint32_t rng = 99;
     auto next = [&] { return rng = rng * 1103515245u + 12345u; };
-    for (const Bytes &seed : seeds)
+    for (const auto &[seed, name] : seeds)
         for (int round = 0; round < 60; round++) {
             Bytes b = seed;
             int edits = 1 + int(next() % 4);
             for (int e = 0; e < edits; e++) b[next() % b.size()] = uint8_t(next() >> 16);
             if (round % 3 == 0) b.resize(next() % b.size());
-            std::string path = WriteFixture("mutated.bin", b);
+            std::string path = WriteFixture(name, b);
             Loaded l;
             Load(path, 1, &l);
             if (l.result == 0) {
