@@ -16,6 +16,8 @@
 
 namespace {
 
+constexpr int kErrDisplayClosed = 1347;
+
 // Set when a freed display moved the display cursor on: the cursor then already names the next display.
 bool displayIteratorAdvanced = false;
 
@@ -163,7 +165,10 @@ bool SoundStep(VMState *vm, CallbackRequest *r, int *result) {
 
 DisplayRecord *NextDisplay(bool resuming) {
     EventState *s = TheEventState;
-    if (!resuming) return DisplayList;
+    if (!resuming) {
+        displayIteratorAdvanced = false;
+        return DisplayList;
+    }
     if (displayIteratorAdvanced) {
         displayIteratorAdvanced = false;
         return s->displayIterator;
@@ -595,7 +600,7 @@ int DispatchEvents(VMState *vm, int fromWhileMouseOn, CallbackRequest *r) {
 
 int WaitOrCheckEvent(VMState *vm, int wait) {
     if (ExitOnErrorCount != 0) return kErrWrongUsage;
-    if (wait && !DisplayIsOpen(CurrentDisplay)) return 1347;
+    if (wait && DisplayIsClosed(CurrentDisplay)) return kErrDisplayClosed;
     CallbackRequest request;
     EventState *s = TheEventState;
     if (!s) return kErrWrongUsage;

@@ -57,7 +57,7 @@ int InstallEventHandlers(VMState *vm, int table, int userdata) {
             slot->userdata = -1;
         }
         // One reference per slot: replacing one handler later must not release another slot's userdata.
-        if (userdata) {
+        if (userdata && type == TFUNCTION) {
             PushValue(vm, userdata);
             slot->userdata = MakeRef(vm, kRegistryIndex);
         }

@@ -4,6 +4,8 @@
 
 bool DisplayIsOpen(const DisplayRecord *display) { return display && display->state == DISPSTATE_OPEN; }
 
+bool DisplayIsClosed(const DisplayRecord *display) { return !display || display->state == DISPSTATE_CLOSED; }
+
 void DisplayRawMouse(const DisplayRecord *display, int32_t *x, int32_t *y) {
     *x = *y = 0;
     if (display && display->hostWindow) *x = display->hostWindow->mouseX, *y = display->hostWindow->mouseY;

@@ -7,6 +7,8 @@
 #include "scene/display/display_record.h"
 
 bool DisplayIsOpen(const DisplayRecord *display);
+// No display, or a closed one (a minimised display is not closed).
+bool DisplayIsClosed(const DisplayRecord *display);
 // The pointer inside the window, raw.
 void DisplayRawMouse(const DisplayRecord *display, int32_t *x, int32_t *y);
 // The pointer in picture coordinates: minus the picture's offset, divided by the scale, truncated; 0, 0 when the

@@ -29,7 +29,7 @@ template <typename Condition> bool WaitUntil(VMState *vm, Condition condition) {
 
 int WaitMouseButton(VMState *vm, int which) {
     CheckArgs(vm, 0, 0);
-    if (!DisplayIsOpen(CurrentDisplay)) return kErrDisplayClosed;
+    if (DisplayIsClosed(CurrentDisplay)) return kErrDisplayClosed;
     auto held = [which] { return CurrentDisplay && DisplayMouseButton(CurrentDisplay, which); };
     // A button held at the call is only waited for until it is released.
     if (WaitUntil(vm, held)) WaitUntil(vm, [&] { return !held(); });
@@ -70,7 +70,7 @@ int CmdWaitMidMouse(VMState *vm) { return WaitMouseButton(vm, 3); }
 
 int CmdWaitKeyDown(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    if (!DisplayIsOpen(CurrentDisplay)) return kErrDisplayClosed;
+    if (DisplayIsClosed(CurrentDisplay)) return kErrDisplayClosed;
     uint32_t code = ReadKeyArgument(vm, 0);
     if (!code) return kErrWrongUsage;
     auto down = [code] { return CurrentDisplay && DisplayKeyState(CurrentDisplay, code); };

@@ -414,3 +414,14 @@ TEST_F(ARexx, ServingOutsideAPassStopsAfterTheFirstCallbackWhenAsked) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Dispatch, WaitEventWorksOnAMinimisedDisplay) {
+    display->state = DISPSTATE_MINIMIZED;
+    SetHandler(display, kSlotShowWindow);
+    QueueEvent(display, kEventWindowShown, 0, 0, 0);
+    EXPECT_EQ(WaitEvent(), 1);
+}
+
+} // namespace
