@@ -425,3 +425,40 @@ TEST_F(Dispatch, WaitEventWorksOnAMinimisedDisplay) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Dispatch, WaitEventInsideACallbackIsRefusedBeforeTheDisplayCheck) {
+    SetHandler(display, kSlotOnMouseDown);
+    static int nested;
+    Recorder.inside = [](VMState *vm) {
+        CurrentDisplay->state = DISPSTATE_CLOSED;
+        PushNativeFunction(vm, CmdWaitEvent, "waitevent");
+        nested = ProtectedCall(vm, 0, 0, 0);
+        CurrentDisplay->state = DISPSTATE_OPEN;
+    };
+    Click(display, kEventLeftMouse, 1, 1, 1);
+    EXPECT_EQ(CheckEvent(), 1);
+    EXPECT_EQ(nested, 1055);
+}
+
+// The mouse-move step stands on a display whose callback frees it: the pass goes on with the next display
+// instead of skipping it.
+TEST_F(Dispatch, DisplayFreedDuringTheMouseMoveStepDoesNotSkipTheNext) {
+    DisplayRecord *second = AddDisplay(2);
+    DisplayRecord *third = AddDisplay(3);
+    for (DisplayRecord *d : {second, third}) {
+        SetHandler(d, kSlotOnMouseMove);
+        MoveMouse(d, 1, 1);
+    }
+    Recorder.inside = [](VMState *vm) {
+        if (Recorder.messages.size() == 1) FreeDisplayById(vm, ObjectId{2, nullptr});
+    };
+    EXPECT_EQ(CheckEvent(), 1);
+    EXPECT_EQ(CheckEvent(), 1);
+    ASSERT_EQ(Recorder.messages.size(), 2u);
+    EXPECT_EQ(Recorder.messages[0].Get("id"), "2");
+    EXPECT_EQ(Recorder.messages[1].Get("id"), "3");
+}
+
+} // namespace
