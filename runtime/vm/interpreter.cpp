@@ -27,18 +27,25 @@ __attribute__((noinline)) void FireLineHook(VMState *vm, CallFrame *ci, const In
     CallFrame *f = ci + 1;
     VMValue *savedTop = vm->top;
     VMValue *t = ci->top;
-    if (VL_UNLIKELY(savedTop > t || f >= vm->framesEnd || t + 1 + kMaxFrameSlots > vm->stackEnd)) {
-        RunLineHook(vm); // values pending above the registers, or near the limits
+    // The frame set up for the previous line of this frame is reused while nothing has called from this frame
+    // since (a call would have put its own frame there).
+    if (f->func != t || f->cl != nullptr || !f->isNative) {
+        if (VL_UNLIKELY(savedTop > t || f >= vm->framesEnd || t + 1 + kMaxFrameSlots > vm->stackEnd)) {
+            RunLineHook(vm); // values pending above the registers, or near the limits
+            return;
+        }
+        SetNil(t);
+        f->func = t;
+        f->base = t + 1;
+        f->top = t + 1 + kMaxFrameSlots;
+        f->cl = nullptr;
+        f->callPc = vm->callPcIndex;
+        f->isNative = 1;
+        if (f->top > vm->highWater) vm->highWater = f->top;
+    } else if (VL_UNLIKELY(savedTop > t)) {
+        RunLineHook(vm);
         return;
     }
-    SetNil(t);
-    f->func = t;
-    f->base = t + 1;
-    f->top = t + 1 + kMaxFrameSlots;
-    f->cl = nullptr;
-    f->callPc = vm->callPcIndex;
-    f->isNative = 1;
-    if (f->top > vm->highWater) vm->highWater = f->top;
     vm->ci = f;
     vm->top = f->base;
     vm->lineHook(vm);
@@ -413,7 +420,8 @@ L_CALL: {
         VMValue *nbase = ra + 1;
         if (VL_LIKELY(!np->isVararg && ci + 1 < vm->framesEnd && nbase + np->maxStack <= vm->stackEnd)) {
             // The common script call, set up here without leaving the loop.
-            for (VMValue *q = vm->top; q < nbase + np->numParams; q++) SetNil(q);
+            if (VL_UNLIKELY(vm->top < nbase + np->numParams))
+                for (VMValue *q = vm->top; q < nbase + np->numParams; q++) SetNil(q);
             CallFrame *nci = ci + 1;
             nci->func = ra;
             nci->base = nbase;
@@ -507,7 +515,10 @@ L_RETURN: {
     if (VL_UNLIKELY(!vm->gosubs.empty())) DropGosubs(vm, FrameIndex(vm, ci));
     VMValue *dst = ci->func;
     int wanted = ci->nresults;
-    if (wanted < 0) {
+    if (VL_LIKELY(n == 1 && wanted == 1)) { // `return x` into `y = f()`
+        *dst = *ra;
+        vm->top = dst + 1;
+    } else if (wanted < 0) {
         for (int j = 0; j < n; j++) dst[j] = ra[j];
         vm->top = dst + n;
     } else {
