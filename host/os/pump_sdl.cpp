@@ -99,6 +99,14 @@ void HandleKey(const SDL_KeyboardEvent &e) {
     bool down = e.type == SDL_KEYDOWN;
     uint32_t q = QualifiersOf(e.keysym.mod);
     int32_t code = MapKeySymbol(e.keysym.sym, q);
+    // A key goes up with the code it went down with, whatever the modifiers did meanwhile ('a' pressed with shift
+    // and released without it is 'A' both times), so no key state stays set.
+    int scancode = e.keysym.scancode;
+    if (w->os && scancode > 0 && scancode < SDL_NUM_SCANCODES) {
+        int32_t &held = w->os->downCode[scancode];
+        if (down) held = code;
+        else if (held) code = held, held = 0;
+    }
     if (code <= 0) return;
     if (code < kKeyStateSize) w->keyState[code] = down ? 1 : 0;
     if (down && code == KeyEscape && QuitSwitch(10)) QuitRequested = 1;
@@ -271,6 +279,7 @@ void InjectKey(const HostWindow *window, int32_t key, int down, uint32_t qualifi
     e.key.windowID = HostWindowId(window);
     e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
     e.key.keysym.sym = SymbolOfKey(key);
+    e.key.keysym.scancode = SDL_GetScancodeFromKey(e.key.keysym.sym);
     e.key.keysym.mod = ModOf(qualifiers);
     SDL_PushEvent(&e);
 }

@@ -14,6 +14,7 @@ struct WindowOs {
     SDL_Cursor *cursor = nullptr;
     int32_t textureWidth = 0;
     int32_t textureHeight = 0;
+    int32_t downCode[SDL_NUM_SCANCODES] = {}; // the key code each held key went down with (0: not held)
     SDL_Texture *scaled = nullptr; // the bitmap-sized texture of PresentWindowScaled
     int32_t scaledWidth = 0;
     int32_t scaledHeight = 0;

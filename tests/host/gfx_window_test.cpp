@@ -209,6 +209,17 @@ TEST_F(GfxWindow, KeysCarryCodeQualifierAndKeyState) {
     EXPECT_EQ(window->keyState[KeyReturn], 0);
 }
 
+TEST_F(GfxWindow, KeyGoesUpWithTheCodeItWentDownWith) {
+    InjectKey(window, 'a', 1, kQualifierLeftShift);
+    InjectKey(window, 'a', 0, 0); // shift was let go first
+    auto events = Drain();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[1].keyCode, 'A');
+    EXPECT_EQ(events[1].down, 0);
+    EXPECT_EQ(window->keyState['A'], 0);
+    EXPECT_EQ(window->keyState['a'], 0);
+}
+
 TEST_F(GfxWindow, AltReturnSwitchesModeThroughTheDisplayHook) {
     DisplayModeSwitchHook = [](DisplayRecord *) { return 1; };
     InjectKey(window, KeyReturn, 1, kQualifierLeftAlt);
