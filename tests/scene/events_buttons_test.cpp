@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 #include "host/debug_output.h"
 #include "runtime/app/errors.h"
@@ -231,7 +232,7 @@ TEST_F(Buttons, DumpButtonsTextIsExact) {
     display->picture->id = ObjectId{7, nullptr};
     Add(1, 1, 2, 3, 4, {"onmousedown"});
     Add(2, 10, 20, 30, 40, {"onmousedown"});
-    std::string path = (std::filesystem::temp_directory_path() / "events_dumpbuttons.txt").string();
+    std::string path = (std::filesystem::temp_directory_path() / ("events_dumpbuttons_" + std::to_string(getpid()) + ".txt")).string();
     ASSERT_EQ(SetDebugDevice(path.c_str()), 0);
     DumpButtons(display->picture);
     SetDebugDevice(nullptr);

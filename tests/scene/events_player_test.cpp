@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -24,7 +25,7 @@ std::string ReadFile(const std::filesystem::path &path) {
 
 // Compiles the script with vlc and runs it in vistaloom with the debug output on standard output.
 PlayerResult RunInPlayer(const std::string &name, const std::string &source) {
-    std::filesystem::path dir = std::filesystem::temp_directory_path() / ("vl_events_" + name);
+    std::filesystem::path dir = std::filesystem::temp_directory_path() / ("vl_events_" + name + "_" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     std::ofstream(dir / "script.vls") << source;
     std::string compiler = std::string(VL_BINARY_DIR) + "/tools/vlc";

@@ -9,7 +9,9 @@
 //
 // Expectations stand in comments: "; expect: TEXT" for each output line, "; expect error: CODE" for the error
 // the script stops with.
+#include <algorithm>
 #include <cstdlib>
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -108,7 +110,7 @@ TEST_P(EventScript, BehavesAsItsCommentsSay) {
 
     std::string compiler = std::string(VL_BINARY_DIR) + "/tools/vlc";
     ASSERT_TRUE(std::filesystem::exists(compiler)) << "the tests need the compiler: build the vlc target";
-    std::string applet = (std::filesystem::temp_directory_path() / ("events_" + GetParam() + ".vla")).string();
+    std::string applet = (std::filesystem::temp_directory_path() / ("events_" + std::to_string(getpid()) + "_" + GetParam() + ".vla")).string();
     std::string command = "'" + compiler + "' -o '" + applet + "' '" + path + "'";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     LoadedApplet loaded;
