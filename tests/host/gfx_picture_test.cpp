@@ -361,6 +361,19 @@ TEST(GfxPicture, RunLengthTgaWithAlpha) {
     EXPECT_EQ(l.alpha->bytes[l.alpha->bytesPerRow + 1], 0x40);
 }
 
+TEST(GfxPicture, ColourMappedTgaUsesItsMapAndRefusesIndexesPastIt) {
+    // 3 x 1, map of two 24-bit entries starting at 0, bottom-up (one row, so no flip to see).
+    Bytes tga = {0, 1, 1, 0, 0, 2, 0, 24, 0, 0, 0, 0, 3, 0, 1, 0, 8, 0,
+                 0x33, 0x22, 0x11, 0xCC, 0xBB, 0xAA, // map
+                 1, 0, 9};                           // index 9 lies past the map
+    Loaded l;
+    Load(WriteFixture("mapped.tga", tga), 0, &l);
+    ASSERT_EQ(l.result, 0);
+    EXPECT_EQ(l.pixels[0], 0xAABBCCu);
+    EXPECT_EQ(l.pixels[1], 0x112233u);
+    EXPECT_EQ(l.pixels[2], 0u);
+}
+
 TEST(GfxPicture, TgaRunPastThePictureIsCut) {
     Bytes tga = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 24, 0x20, 0xFF, 1, 2, 3};
     Loaded l;
