@@ -212,8 +212,9 @@ int OpenDisplayWindow(HostWindow *window, int activate, const MaskPlane *mask, c
     // Headless drivers get the software renderer: nothing to accelerate, and no GL driver gets loaded.
     const char *driver = SDL_GetCurrentVideoDriver();
     bool headless = driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
-    if (os->sdl && !headless)
-        os->renderer = SDL_CreateRenderer(os->sdl, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+    // No vsync: every present of a changed rectangle would wait for the next frame; frames are paced by the
+    // frame clock of the drawing code instead.
+    if (os->sdl && !headless) os->renderer = SDL_CreateRenderer(os->sdl, -1, SDL_RENDERER_ACCELERATED);
     if (os->sdl) {
         if (!os->renderer) os->renderer = SDL_CreateRenderer(os->sdl, -1, SDL_RENDERER_SOFTWARE);
     }
