@@ -83,6 +83,10 @@ int EndIconify();
 // Shows a rectangle of an off-screen 32-bit bitmap at (x, y) of the window, and presents the frame.
 void PresentWindowPixels(HostWindow *window, const HostBitmap *bitmap, int32_t sx, int32_t sy, int32_t x, int32_t y,
                          int32_t width, int32_t height);
+// The same in two steps, for callers that change several rectangles per frame: upload each, present once.
+void UpdateWindowPixels(HostWindow *window, const HostBitmap *bitmap, int32_t sx, int32_t sy, int32_t x, int32_t y,
+                        int32_t width, int32_t height);
+void PresentWindow(HostWindow *window);
 // Shows the whole bitmap scaled into the window rectangle (x, y, width, height), and presents the frame: the
 // picture of a display that scales itself.
 void PresentWindowScaled(HostWindow *window, const HostBitmap *bitmap, int32_t x, int32_t y, int32_t width,

@@ -335,8 +335,8 @@ int EndIconify() {
     return 0;
 }
 
-void PresentWindowPixels(HostWindow *window, const HostBitmap *bitmap, int32_t sx, int32_t sy, int32_t x, int32_t y,
-                         int32_t width, int32_t height) {
+void UpdateWindowPixels(HostWindow *window, const HostBitmap *bitmap, int32_t sx, int32_t sy, int32_t x, int32_t y,
+                        int32_t width, int32_t height) {
     if (!window || !window->open || !bitmap || bitmap->bytesPerPixel != 4) return;
     WindowOs *os = window->os;
     // Clip to the bitmap and to the texture.
@@ -346,13 +346,23 @@ void PresentWindowPixels(HostWindow *window, const HostBitmap *bitmap, int32_t s
     if (y < 0) sy -= y, height += y, y = 0;
     width = std::min({width, bitmap->width - sx, os->textureWidth - x});
     height = std::min({height, bitmap->height - sy, os->textureHeight - y});
-    if (width > 0 && height > 0) {
-        SDL_Rect r{x, y, width, height};
-        SDL_UpdateTexture(os->texture, &r, HostBitmapRow32(bitmap, sy) + sx, int(HostBitmapStride(bitmap)));
-    }
+    if (width <= 0 || height <= 0) return;
+    SDL_Rect r{x, y, width, height};
+    SDL_UpdateTexture(os->texture, &r, HostBitmapRow32(bitmap, sy) + sx, int(HostBitmapStride(bitmap)));
+}
+
+void PresentWindow(HostWindow *window) {
+    if (!window || !window->open) return;
+    WindowOs *os = window->os;
     SDL_RenderClear(os->renderer);
     SDL_RenderCopy(os->renderer, os->texture, nullptr, nullptr);
     SDL_RenderPresent(os->renderer);
+}
+
+void PresentWindowPixels(HostWindow *window, const HostBitmap *bitmap, int32_t sx, int32_t sy, int32_t x, int32_t y,
+                         int32_t width, int32_t height) {
+    UpdateWindowPixels(window, bitmap, sx, sy, x, y, width, height);
+    PresentWindow(window);
 }
 
 void PresentWindowScaled(HostWindow *window, const HostBitmap *bitmap, int32_t x, int32_t y, int32_t width,

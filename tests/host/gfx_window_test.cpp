@@ -305,6 +305,21 @@ TEST_F(GfxWindow, PresentUploadsOnlyTheChangedRectangle) {
     FreeHostBitmap(black);
 }
 
+TEST_F(GfxWindow, SeveralUploadsShowAfterOnePresent) {
+    HostBitmap *picture = AllocHostBitmap(64, 48);
+    RECTFILL(picture, 0, 0, 64, 48, 0x0000FF);
+    UpdateWindowPixels(window, picture, 0, 0, 0, 0, 64, 48);
+    RECTFILL(picture, 0, 0, 64, 48, 0xFF0000);
+    UpdateWindowPixels(window, picture, 0, 0, 60, 40, 10, 10); // clipped at the window's corner
+    PresentWindow(window);
+    std::vector<uint32_t> shown(64 * 48);
+    ASSERT_EQ(ReadWindowPixels(window, shown.data()), 0);
+    EXPECT_EQ(shown[0], 0x0000FFu);
+    EXPECT_EQ(shown[47 * 64 + 63], 0xFF0000u);
+    EXPECT_EQ(shown[39 * 64 + 63], 0x0000FFu);
+    FreeHostBitmap(picture);
+}
+
 TEST_F(GfxWindow, FillDisplayRectPaintsInsideTheWindowOnly) {
     HostBitmap *black = AllocHostBitmap(64, 48);
     PresentWindowPixels(window, black, 0, 0, 0, 0, 64, 48);
