@@ -212,6 +212,11 @@ L_SETTABLE: {
                     t->array[ix] = *rc;
                     DISPATCH();
                 }
+                // Appending to a list that has no keyed entries (which could continue the run) and room left.
+                if (d == double(t->arraySize) && t->arraySize < t->arrayCap && t->nodeCount == t->deadCount) {
+                    t->array[t->arraySize++] = *rc;
+                    DISPATCH();
+                }
             }
             SAVEPC();
             TableSet(vm, t, rb, rc);
