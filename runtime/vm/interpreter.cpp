@@ -45,6 +45,8 @@ __attribute__((noinline)) void FireLineHook(VMState *vm, CallFrame *ci, const In
     } else if (VL_UNLIKELY(savedTop > t)) {
         RunLineHook(vm);
         return;
+    } else {
+        SetNil(t); // a native metamethod may have left its function in the slot: the hook runs no command
     }
     vm->ci = f;
     vm->top = f->base;
