@@ -262,6 +262,50 @@ TEST_F(Readers, OptionUnsignedAndPercent) {
     EXPECT_EQ(scale, 100);
 }
 
+TEST_F(Readers, StringFieldOfWrongTypeNamesKey) {
+    EXPECT_EQ(RunCommand(vm, [](VMState *v) {
+                  PushOptions(v);
+                  char buffer[8];
+                  GetTableOptionString(v, 1, "m", buffer, sizeof buffer);
+                  return 0;
+              }),
+              1247);
+    EXPECT_EQ(GetErrorText(1247), "String expected in table argument \"m\"!");
+}
+
+TEST_F(Readers, OptionObjectIdFromNumberOrHandle) {
+    int marker = 0;
+    ObjectId byNumber, byHandle;
+    ASSERT_EQ(RunCommand(vm, [&](VMState *v) {
+                  PushOptions(v);
+                  PushHandle(v, &marker);
+                  SetField(v, 1, "brush");
+                  GetTableOptionObjectId(v, 1, "x", &byNumber);
+                  GetTableOptionObjectId(v, 1, "brush", &byHandle);
+                  return 0;
+              }),
+              0);
+    EXPECT_EQ(byNumber.number, 10);
+    EXPECT_EQ(byNumber.handle, nullptr);
+    EXPECT_EQ(byHandle.number, 0);
+    EXPECT_EQ(byHandle.handle, &marker);
+}
+
+TEST_F(Readers, OptionFileNameMapsLinkedFiles) {
+    LinkedFileHook = [](VMState *, const char *name, int, std::string *chunk) {
+        *chunk = std::string(":::chunk0:1*") + name + "/applet";
+        return 1;
+    };
+    std::string got;
+    ASSERT_EQ(RunCommand(vm, [&](VMState *v) {
+                  PushOptions(v);
+                  GetTableOptionFileName(v, 1, "name", &got, 0);
+                  return 0;
+              }),
+              0);
+    EXPECT_EQ(got, ":::chunk0:1*ball/applet");
+}
+
 TEST_F(Readers, MatrixWithThreeElementsRaise1014) {
     EXPECT_EQ(RunCommand(vm, [](VMState *v) {
                   PushOptions(v);
