@@ -11,13 +11,13 @@ namespace {
 VMValue *IndexToValue(VMState *vm, int index) {
     CallFrame *ci = vm->ci;
     if (index > 0) {
-        VMValue *p = ci->base + (index - 1);
+        VMValue *p = ApiBase(ci) + (index - 1);
         return p < vm->top ? p : nullptr;
     }
     if (index > kRegistryIndex) {
         if (index == 0) return nullptr;
         VMValue *p = vm->top + index;
-        return p >= ci->base ? p : nullptr;
+        return p >= ApiBase(ci) ? p : nullptr;
     }
     if (index == kRegistryIndex) return &vm->registry;
     if (index == kGlobalsIndex) return &vm->globals;
@@ -43,12 +43,12 @@ Table *CheckTable(VMState *vm, int index) {
 }
 
 inline void Push(VMState *vm, VMValue v) {
-    if (vm->top >= vm->ci->top) RaiseError(vm, kErrStackOverflow);
+    if (vm->top >= ApiLimit(vm, vm->ci)) RaiseError(vm, kErrStackOverflow);
     *vm->top++ = v;
 }
 
 inline void NeedValues(VMState *vm, int n) {
-    if (vm->top - vm->ci->base < n) RaiseError(vm, kErrBadStackIndex);
+    if (vm->top - ApiBase(vm->ci) < n) RaiseError(vm, kErrBadStackIndex);
 }
 
 VMValue StringValue(VMString *s) {
@@ -60,25 +60,25 @@ VMValue StringValue(VMString *s) {
 } // namespace
 
 // ---- Stack -----------------------------------------------------------------------------------------------------
-int GetTop(VMState *vm) { return int(vm->top - vm->ci->base); }
+int GetTop(VMState *vm) { return int(vm->top - ApiBase(vm->ci)); }
 
 void SetTop(VMState *vm, int index) {
     CallFrame *ci = vm->ci;
     if (index >= 0) {
-        VMValue *newTop = ci->base + index;
-        if (newTop > ci->top) RaiseError(vm, kErrStackOverflow);
+        VMValue *newTop = ApiBase(ci) + index;
+        if (newTop > ApiLimit(vm, ci)) RaiseError(vm, kErrStackOverflow);
         while (vm->top < newTop) SetNil(vm->top++);
         vm->top = newTop;
     } else {
         VMValue *newTop = vm->top + index + 1;
-        if (newTop < ci->base) RaiseError(vm, kErrBadStackIndex);
+        if (newTop < ApiBase(ci)) RaiseError(vm, kErrBadStackIndex);
         vm->top = newTop;
     }
 }
 
 int CheckStack(VMState *vm, int n) {
     if (n <= 0) return 1;
-    return vm->top + n <= vm->ci->top ? 1 : 0;
+    return vm->top + n <= ApiLimit(vm, vm->ci) ? 1 : 0;
 }
 
 void PushValue(VMState *vm, int index) { Push(vm, *CheckIndex(vm, index)); }
@@ -116,7 +116,7 @@ void PushString(VMState *vm, const char *text) {
 }
 
 void PushStringLen(VMState *vm, const char *bytes, size_t length) {
-    if (vm->top >= vm->ci->top) RaiseError(vm, kErrStackOverflow);
+    if (vm->top >= ApiLimit(vm, vm->ci)) RaiseError(vm, kErrStackOverflow);
     if (bytes == nullptr) length = 0;
     Push(vm, StringValue(NewString(vm, bytes ? bytes : "", length)));
     GCCheck(vm);
@@ -129,7 +129,7 @@ void PushHandle(VMState *vm, void *handle) {
 }
 
 void PushNativeFunction(VMState *vm, NativeFn fn, const char *name) {
-    if (vm->top >= vm->ci->top) RaiseError(vm, kErrStackOverflow);
+    if (vm->top >= ApiLimit(vm, vm->ci)) RaiseError(vm, kErrStackOverflow);
     VMString *s = NewString(vm, name ? name : "?");
     NativeFunction *nf = static_cast<NativeFunction *>(VMAlloc(vm, sizeof(NativeFunction)));
     LinkObject(vm, nf, kGCNative);
@@ -142,7 +142,7 @@ void PushNativeFunction(VMState *vm, NativeFn fn, const char *name) {
 }
 
 void NewTable(VMState *vm) {
-    if (vm->top >= vm->ci->top) RaiseError(vm, kErrStackOverflow);
+    if (vm->top >= ApiLimit(vm, vm->ci)) RaiseError(vm, kErrStackOverflow);
     VMValue v;
     SetObject(&v, NewTableObject(vm, 0, 0), TTABLE);
     Push(vm, v);
@@ -150,7 +150,7 @@ void NewTable(VMState *vm) {
 }
 
 void *NewUserdata(VMState *vm, size_t size) {
-    if (vm->top >= vm->ci->top) RaiseError(vm, kErrStackOverflow);
+    if (vm->top >= ApiLimit(vm, vm->ci)) RaiseError(vm, kErrStackOverflow);
     if (size > (size_t(1) << 40)) RaiseError(vm, kErrOutOfMemory);
     size_t bytes = sizeof(Userdata) + size;
     Userdata *u = static_cast<Userdata *>(VMAlloc(vm, bytes));
@@ -493,14 +493,14 @@ void SetRegistryHandle(VMState *vm, const char *key, void *handle) {
 
 // ---- Calls -----------------------------------------------------------------------------------------------------
 void CallFunction(VMState *vm, int nargs, int nresults) {
-    if (nargs < 0 || vm->top - vm->ci->base < nargs + 1) RaiseError(vm, kErrBadStackIndex);
+    if (nargs < 0 || vm->top - ApiBase(vm->ci) < nargs + 1) RaiseError(vm, kErrBadStackIndex);
     if (nresults < -1) nresults = -1;
     CallValue(vm, vm->top - nargs - 1, nresults);
 }
 
 int ProtectedCall(VMState *vm, int nargs, int nresults, int errfunc) {
     (void)errfunc; // errors are numbers: there is no message handler
-    if (nargs < 0 || vm->top - vm->ci->base < nargs + 1) return kErrBadStackIndex;
+    if (nargs < 0 || vm->top - ApiBase(vm->ci) < nargs + 1) return kErrBadStackIndex;
     if (nresults < -1) nresults = -1;
     VMValue *func = vm->top - nargs - 1;
     CallFrame *savedCi = vm->ci;

@@ -19,39 +19,17 @@ inline bool ForNumber(const VMValue *v, double *out) {
 }
 
 
-// Runs the line hook before the instruction at pc, which starts line `line`, in an empty native frame of its
-// own just above the frame's registers.
-__attribute__((noinline)) void FireLineHook(VMState *vm, CallFrame *ci, const Instruction *pc, int32_t line) {
+// Runs the line hook before the instruction at pc, which starts line `line`. The hook's API calls see an empty
+// stack above the frame's registers (ApiBase), so no frame is pushed for it.
+__attribute__((noinline)) void FireLineHook(VMState *vm, CallFrame *ci, const Instruction *pc) {
     ci->savedpc = pc + 1;
-    ci->lastLine = line;
-    CallFrame *f = ci + 1;
     VMValue *savedTop = vm->top;
-    VMValue *t = ci->top;
-    // The frame set up for the previous line of this frame is reused while nothing has called from this frame
-    // since (a call would have put its own frame there).
-    if (f->func != t || f->cl != nullptr || !f->isNative) {
-        if (VL_UNLIKELY(savedTop > t || f >= vm->framesEnd || t + 1 + kMaxFrameSlots > vm->stackEnd)) {
-            RunLineHook(vm); // values pending above the registers, or near the limits
-            return;
-        }
-        SetNil(t);
-        f->func = t;
-        f->base = t + 1;
-        f->top = t + 1 + kMaxFrameSlots;
-        f->cl = nullptr;
-        f->callPc = vm->callPcIndex;
-        f->isNative = 1;
-        if (f->top > vm->highWater) vm->highWater = f->top;
-    } else if (VL_UNLIKELY(savedTop > t)) {
-        RunLineHook(vm);
+    if (VL_UNLIKELY(savedTop > ci->top)) {
+        RunLineHook(vm); // results of a call pending above the registers: a frame of its own keeps them apart
         return;
-    } else {
-        SetNil(t); // a native metamethod may have left its function in the slot: the hook runs no command
     }
-    vm->ci = f;
-    vm->top = f->base;
+    vm->top = ci->top;
     vm->lineHook(vm);
-    vm->ci = ci;
     vm->top = savedTop;
 }
 
@@ -100,7 +78,7 @@ void Execute(VMState *vm) {
             int32_t line_ = *reinterpret_cast<const int32_t *>(reinterpret_cast<const char *>(pc) + lineDelta);    \
             if (line_ != lastLine) {                                                                               \
                 lastLine = line_;                                                                                  \
-                FireLineHook(vm, ci, pc, line_);                                                                   \
+                FireLineHook(vm, ci, pc);                                                                   \
                 if (VL_UNLIKELY(vm->lineHook == nullptr)) lineDelta = 0;                                           \
             }                                                                                                      \
         }                                                                                                          \

@@ -42,7 +42,7 @@ void ResolveSymbol(VMState *vm, const std::string &name, VMValue *out) {
 }
 
 int PushVerifiedClosure(VMState *vm, const FunctionProto &fp) {
-    if (vm->top >= vm->ci->top) return kErrStackOverflow;
+    if (vm->top >= ApiLimit(vm, vm->ci)) return kErrStackOverflow;
     VMValue *savedTop = vm->top;
     try {
         {
@@ -99,7 +99,7 @@ void ToFunctionProto(const Proto *p, FunctionProto *out) {
 
 const VMValue *StackValue(VMState *vm, int index) {
     int top = GetTop(vm);
-    if (index > 0) return index <= top ? vm->ci->base + (index - 1) : nullptr;
+    if (index > 0) return index <= top ? ApiBase(vm->ci) + (index - 1) : nullptr;
     if (index < 0 && index > kRegistryIndex) return -index <= top ? vm->top + index : nullptr;
     return nullptr;
 }

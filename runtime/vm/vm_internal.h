@@ -262,6 +262,15 @@ struct VMState {
 
 inline int FrameIndex(VMState *vm, CallFrame *f) { return int(f - vm->frames); }
 
+// The stack an API call sees. In a command's (native) frame: its arguments and what it pushed, up to its push
+// limit. While a script frame is current (only the line hook runs API calls then) the API sees an empty stack
+// just above the frame's registers, so the hook needs no frame of its own.
+inline VMValue *ApiBase(const CallFrame *ci) { return ci->cl != nullptr ? ci->top : ci->base; }
+inline VMValue *ApiLimit(const VMState *vm, const CallFrame *ci) {
+    if (ci->cl == nullptr) return ci->top;
+    return vm->stackEnd - ci->top > kMaxFrameSlots ? ci->top + kMaxFrameSlots : vm->stackEnd;
+}
+
 // ---- Shared internals (each defined in the file named) ---------------------------------------------------------
 // gc.cpp
 void *VMAlloc(VMState *vm, size_t size);
