@@ -53,7 +53,6 @@ void Execute(VMState *vm) {
     const VMValue *k;
     const Instruction *pc;
     intptr_t lineDelta;
-    int32_t lastLine;
     Instruction i;
 
 #define RA() (base + GetA(i))
@@ -76,8 +75,8 @@ void Execute(VMState *vm) {
         i = *pc;                                                                                                   \
         if (VL_UNLIKELY(lineDelta != 0)) {                                                                         \
             int32_t line_ = *reinterpret_cast<const int32_t *>(reinterpret_cast<const char *>(pc) + lineDelta);    \
-            if (line_ != lastLine) {                                                                               \
-                lastLine = line_;                                                                                  \
+            if (line_ != ci->lastLine) {                                                                           \
+                ci->lastLine = line_;                                                                              \
                 FireLineHook(vm, ci, pc);                                                                   \
                 if (VL_UNLIKELY(vm->lineHook == nullptr)) lineDelta = 0;                                           \
             }                                                                                                      \
@@ -90,21 +89,20 @@ void Execute(VMState *vm) {
         base = ci->base;                                                                                           \
         k = ci->k;                                                                                                 \
         pc = ci->savedpc;                                                                                          \
-        lastLine = ci->lastLine;                                                                                   \
         REHOOK();                                                                                                  \
     } while (0)
 #define JUMP(offset)                                                                                               \
     do {                                                                                                           \
         int off_ = (offset);                                                                                       \
         pc += off_;                                                                                                \
-        if (off_ < 0) lastLine = INT_MIN; /* a backward jump fires the line hook */                                \
+        if (off_ < 0) ci->lastLine = INT_MIN; /* a backward jump fires the line hook */                                \
     } while (0)
 // Performs the JMP that follows a test instruction.
 #define TAKE_JUMP()                                                                                                \
     do {                                                                                                           \
         int off_ = GetSBx(*pc) + 1;                                                                                \
         pc += off_;                                                                                                \
-        if (off_ < 0) lastLine = INT_MIN;                                                                          \
+        if (off_ < 0) ci->lastLine = INT_MIN;                                                                      \
     } while (0)
 
 newframe:
@@ -387,7 +385,6 @@ L_CALL: {
     else if (vm->top <= ra)
         vm->top = ra + 1; // no multiple results pending: call with no arguments
     SAVEPC();
-    ci->lastLine = lastLine;
     if (VL_UNLIKELY(ra->tt != TFUNCTION)) {
         // __call: the metamethod takes the object as its first argument
         VMValue *top = vm->top;
@@ -424,7 +421,7 @@ L_CALL: {
             k = np->kPtr;
             pc = np->codePtr;
             nci->savedpc = pc;
-            lastLine = INT_MIN;
+            ci->lastLine = INT_MIN;
             if (lineDelta != 0) lineDelta = np->lineDelta;
             DISPATCH();
         }
@@ -437,7 +434,7 @@ L_CALL: {
     int n = CallNative(vm, ra, nresults, true);
     if (VL_UNLIKELY(n < 0)) {
         pc = CODE() + GosubFromCommand(vm, ci, callPc, n, GetA(i), nargs, GetC(i));
-        lastLine = INT_MIN;
+        ci->lastLine = INT_MIN;
         REHOOK();
         DISPATCH();
     }
@@ -453,7 +450,6 @@ L_TAILCALL: {
     else if (vm->top <= ra)
         vm->top = ra + 1;
     SAVEPC();
-    ci->lastLine = lastLine;
     if (VL_UNLIKELY(ra->tt != TFUNCTION)) {
         VMValue *top = vm->top;
         const VMValue *tm = GetTM(vm, ra, TM_CALL);
@@ -486,7 +482,7 @@ L_TAILCALL: {
     int n = CallNative(vm, ra, -1, true);
     if (VL_UNLIKELY(n < 0)) {
         pc = CODE() + GosubFromCommand(vm, ci, callPc, n, GetA(i), nargs, 0);
-        lastLine = INT_MIN;
+        ci->lastLine = INT_MIN;
     }
     REHOOK();
     DISPATCH();
@@ -556,7 +552,6 @@ L_TFORCALL: {
     vm->top = cb + 3;
     int nresults = GetC(i);
     SAVEPC();
-    ci->lastLine = lastLine;
     if (VL_UNLIKELY(cb->tt != TFUNCTION)) {
         const VMValue *tm = GetTM(vm, cb, TM_CALL);
         if (tm == nullptr || tm->tt != TFUNCTION) RaiseError(vm, kErrCallNonFunction);
@@ -657,7 +652,7 @@ L_RETSUB: {
     int from = int(pc - CODE());
     int target = ReturnFromSub(vm, ci);
     pc = CODE() + target;
-    if (target < from) lastLine = INT_MIN;
+    if (target < from) ci->lastLine = INT_MIN;
     DISPATCH();
 }
 L_BAD:
