@@ -183,7 +183,7 @@ TEST(PlayerEndToEnd, PreloadOfAMissingResourceStopsWithAnError) {
     ScratchDirectory dir;
     WriteBytes(dir.File("pre.vla"),
                CompileToApplet("@BRUSH 1, \"missing-brush.png\"\nDebugPrint(\"ran\")\n", "pre.vls", dir.path));
-    PlayerRun run = RunPlayer({"-debugdevice", "@stdout", "pre.vla"}, dir.path);
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "pre.vla"}, dir.path);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_TRUE(Contains(run.err, "rush")) << run.err; // LoadBrush not there yet, or the missing file
