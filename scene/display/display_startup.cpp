@@ -1,0 +1,321 @@
+// Start-up of the first display and switching display modes.
+#include "scene/display/display_startup.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "host/blit.h"
+#include "host/debug_output.h"
+#include "host/requester.h"
+#include "host/screen.h"
+#include "host/window.h"
+#include "imaging/graphics_library.h"
+#include "imaging/position.h"
+#include "runtime/app/errors.h"
+#include "runtime/app/hooks.h"
+#include "runtime/app/runtime_globals.h"
+#include "runtime/app/utilities.h"
+#include "scene/display/create_display.h"
+#include "scene/display/display_list.h"
+#include "scene/display/display_open.h"
+#include "scene/images/bgpic.h"
+#include "scene/images/brush.h"
+#include "scene/images/plane_copy.h"
+
+int AutomaticBackfill = 0;
+ObjectId BackfillDisplayId{};
+ObjectId BackfillBGPicId{};
+ObjectId BackfillBrushId{};
+int (*RebuildAllAnimsHook)() = nullptr;
+int (*RebuildAllSpritesHook)() = nullptr;
+int (*MakePendingFontBitmapsHook)() = nullptr;
+int32_t (*ScreenDepthHook)() = nullptr;
+
+namespace {
+
+constexpr uint32_t kDesktopFlags =
+    kDisplayBorderless | kDisplayFixed | kDisplayNoModeSwitch | kDisplayNoHide | kDisplayActive; // 0x42d
+
+int32_t ScreenDepth() { return ScreenDepthHook ? ScreenDepthHook() : int32_t(QueryBitMapAttr(nullptr, 5)); }
+
+void DisplayBorders(DisplayRecord *d) {
+    if (!d->hostWindow || !d->hostWindow->open) return; // the frame of the last opening stays
+    ComputeWindowBorders(d->hostWindow);
+    d->borderLeft = d->hostWindow->borderLeft;
+    d->borderTop = d->hostWindow->borderTop;
+    d->borderWidth = d->hostWindow->borderHorizontal;
+    d->borderHeight = d->hostWindow->borderVertical;
+}
+
+int SetupDisplay(const DisplayConfig &config, DisplayRecord *d, int32_t *width, int32_t *height, int32_t *depth) {
+    if (int error = EnsureVideo()) return error;
+    ComputeDisplayScreenSize(config, d, width, height);
+    *depth = config.screenDepth == -1 ? ScreenDepth() : config.screenDepth;
+    return 0;
+}
+
+// The first display with ACTIVE and without HIDDEN, or null.
+DisplayRecord *FirstActiveDisplay() {
+    for (DisplayRecord *d = DisplayList; d; d = d->next)
+        if ((d->flags & kDisplayActive) && !(d->flags & kDisplayHidden)) return d;
+    return nullptr;
+}
+
+// The desktop copy of DisplayDesktop, clipped to the picture: a display larger than the screen gets black
+// beyond the grab instead of memory past it.
+void CopyGrabToPicture(const HostBitmap *grab, BGPic *bgpic) {
+    HostBitmap *target = bgpic->base.bitmap;
+    if (!target) return;
+    RECTFILL(target, 0, 0, target->width, target->height, 0);
+    BLTBITMAP(grab, 0, 0, target, 0, 0, std::min(grab->width, target->width), std::min(grab->height, target->height));
+}
+
+} // namespace
+
+void ComputeDisplayScreenSize(const DisplayConfig &c, DisplayRecord *d, int32_t *width, int32_t *height) {
+    DisplayBorders(d);
+    const int32_t bw = d->width + d->borderWidth, bh = d->height + d->borderHeight;
+    if (c.screenWidth == -1 || c.screenHeight == -1) {
+        *width = bw;
+        *height = bh;
+        return;
+    }
+    const int32_t sw = c.screenWidth ? c.screenWidth : int32_t(QueryBitMapAttr(nullptr, 14));
+    const int32_t sh = c.screenHeight ? c.screenHeight : int32_t(QueryBitMapAttr(nullptr, 15));
+    *width = sw;
+    *height = sh;
+    if (bw <= sw && bh <= sh) return;
+    if (!(d->flags & kDisplayBorderless) && d->width <= sw && d->height <= sh) {
+        // The frame is what does not fit: drop it rather than make the screen larger.
+        d->flags |= kDisplayBorderless;
+        d->borderLeft = d->borderTop = d->borderWidth = d->borderHeight = 0;
+        return;
+    }
+    *width = bw;
+    *height = bh;
+}
+
+int BuildDisplayBackground(VMState *vm, const BackfillSettings &b) {
+    // The backfill objects are ordinary brush, picture and display records, made through the operations the
+    // commands use, so start-up does not depend on the picture library's commands being there.
+    const int32_t sw = int32_t(QueryBitMapAttr(nullptr, 14));
+    int32_t sh = int32_t(QueryBitMapAttr(nullptr, 15));
+    int32_t top = 0;
+    if (!b.coverTitleBar) {
+        top = int32_t(QueryBitMapAttr(nullptr, 22));
+        sh -= top;
+    }
+    int type = b.type;
+    Brush *brush = nullptr;
+    if (type == kBackfillTexture || type == kBackfillPicture) {
+        const ObjectId automatic{0, kAutoHandleRequest};
+        int error = 0;
+        if (!b.brushFile.empty()) {
+            LoadBrushOptions options;
+            if (type == kBackfillPicture && b.pictureTransparency != -1) options.transparent = b.pictureTransparency;
+            const int quiet = QuietMode;
+            QuietMode = 1;
+            error = LoadBrushFile(automatic, b.brushFile.c_str(), options, 0, &brush);
+            QuietMode = quiet;
+        } else {
+            error = CopyBrushById(ObjectId{b.brushNumber, nullptr}, automatic, &brush);
+        }
+        if (error) return error;
+        BackfillBrushId = brush->id;
+        if (type == kBackfillPicture && b.scalePicture) return CommandNotAvailable("ScaleBrush"); // TODO(brush image commands)
+    }
+    BGPicFillSpec fill;
+    fill.kind = kFillColor;
+    fill.color = b.startColor;
+    if (type == kBackfillPicture) {
+        if (b.startColor == 0xFFFFFFFFu) fill.color = 0;
+        else if (b.endColor != 0xFFFFFFFFu) fill.kind = kFillGradient;
+    } else if (type == kBackfillGradient) {
+        fill.kind = kFillGradient;
+    } else if (type == kBackfillTexture) {
+        fill.kind = kFillTexture;
+        fill.texture = CopyBitmap(brush->bitmap);
+        if (!fill.texture) return kErrOutOfMemoryCode;
+        fill.textureWidth = brush->width;
+        fill.textureHeight = brush->height;
+    }
+    fill.endColor = b.endColor;
+    HostBitmap *bitmap = nullptr;
+    MaskPlane *mask = nullptr;
+    AlphaPlane *alpha = nullptr;
+    if (int error = BuildBGPicImage(nullptr, &fill, -1, sw, sh, sw, &bitmap, &mask, &alpha)) {
+        FreeHostBitmap(fill.texture);
+        return error;
+    }
+    if (type == kBackfillPicture) {
+        const int32_t x = ResolveXPosition(b.pictureX, brush->width, sw, 0.0);
+        const int32_t y = ResolveYPosition(b.pictureY, brush->height, sh, 0.0);
+        if (brush->mask) BLTMASK(brush->bitmap, 0, 0, bitmap, x, y, brush->width, brush->height, brush->mask);
+        else BLTBITMAP(brush->bitmap, 0, 0, bitmap, x, y, brush->width, brush->height);
+    }
+    const int32_t pictureType = fill.kind == kFillColor ? kBGPicPicture : kBGPicVector;
+    BGPic *picture = nullptr;
+    if (int error = CreateBGPicRecord(ObjectId{0, kAutoHandleRequest}, pictureType, sw, sh, sw, nullptr, bitmap,
+                                      nullptr, -1, mask, alpha, nullptr, &fill, &picture)) {
+        FreeHostBitmap(bitmap);
+        FreeMaskPlane(mask);
+        FreeAlphaPlane(alpha);
+        FreeHostBitmap(fill.texture);
+        return error;
+    }
+    BackfillBGPicId = picture->id;
+    const int base = GetTop(vm);
+    NewTable(vm);
+    const int table = GetTop(vm);
+    auto number = [&](const char *key, double value) {
+        PushNumber(vm, value);
+        SetField(vm, table, key);
+    };
+    number("y", top);
+    number("borderless", 1);
+    number("fixed", 1);
+    PushHandle(vm, picture);
+    SetField(vm, table, "bgpic");
+    number("hidepointer", 1);
+    number("private1", 1);
+    DisplayRecord *display = nullptr;
+    const int error = CreateDisplay(vm, ObjectId{0, kAutoHandleRequest}, table, &display);
+    SetTop(vm, base);
+    if (error) return error;
+    BackfillDisplayId = display->id;
+    return 0;
+}
+
+int OpenFirstDisplay(VMState *vm, DisplayConfig *c, StartupConfig *) {
+    if (!c->iconLabel.empty()) {
+        std::strncpy(AppIconLabel, c->iconLabel.c_str(), kAppIconLabelSize - 1);
+        AppIconLabel[kAppIconLabelSize - 1] = 0;
+    }
+    DisplayRecord *first = nullptr;
+    if (int error = FindDisplay(ObjectId{1, nullptr}, &first)) return error;
+    int mode = c->mode == 0 ? kDisplayModeWindow : c->mode;
+    int hideTitleBar = c->hideTitleBar == -1 ? 0 : c->hideTitleBar;
+    BackfillSettings backfill = c->backfill;
+    if (c->displayDesktop) {
+        if (DisplayScales(first)) return 1312;
+        backfill.type = kBackfillNone;
+        mode = kDisplayModeWindow;
+        first->flags = kDesktopFlags;
+    } else {
+        if (mode == kDisplayModeAsk) {
+            const int answer = ShowEasyRequester(first->title, "Please select desired display mode!",
+                                                 "Full screen (best fit)|Windowed|Full screen (manual select)", 0);
+            // Any other answer (no requester could be shown) opens a window, the mode that always works.
+            mode = answer == 1 ? kDisplayModeFullScreen : answer == 0 ? kDisplayModeFullScreenChosen
+                                                                      : kDisplayModeWindow;
+        }
+        if (mode == kDisplayModeFullScreen || mode == kDisplayModeFullScreenChosen ||
+            mode == kDisplayModeFakeFullScreen) {
+            backfill = BackfillSettings{};
+            backfill.type = kBackfillColor;
+            hideTitleBar = 1;
+            first->flags |= kDisplayBorderless | kDisplayFixed;
+            AutomaticBackfill = 1;
+            if (mode == kDisplayModeFakeFullScreen) mode = kDisplayModeWindow;
+        }
+    }
+    int32_t width = 0, height = 0, depth = 0;
+    if (int error = SetupDisplay(*c, first, &width, &height, &depth)) return error;
+    if (mode != kDisplayModeWindow) {
+        if (int error = OpenOwnScreen(width, height, depth)) return error;
+        OwnScreenFlag = 1;
+    }
+    PrintConsoleMessage("Preparing display", nullptr, 1);
+    if (int error = RebuildAllBrushes()) return error;
+    if (int error = RebuildAllBGPics()) return error;
+    for (int (*rebuild)() : {RebuildAllAnimsHook, RebuildAllSpritesHook, MakePendingFontBitmapsHook})
+        if (rebuild)
+            if (int error = rebuild()) return error;
+    if (backfill.type != kBackfillNone) {
+        backfill.coverTitleBar = hideTitleBar;
+        if (int error = BuildDisplayBackground(vm, backfill)) return error;
+    }
+    PrintDoneMessage();
+    if (!QuietMode) WriteDebugOutput("And Action!\n", 12);
+    CloseDebugConsole();
+    QuietMode = 1;
+    if (c->displayDesktop) {
+        const int32_t sw = int32_t(QueryBitMapAttr(nullptr, 14)), sh = int32_t(QueryBitMapAttr(nullptr, 15));
+        DesktopGrab = GrabScreenRect(0, 0, sw, sh);
+        if (!DesktopGrab) return kErrOutOfMemoryCode;
+        if (first->picture) CopyGrabToPicture(DesktopGrab, first->picture);
+    }
+    for (DisplayRecord *d = DisplayList; d; d = d->next) {
+        if (int error = CopyBGPicToDisplayBitmaps(d, d->picture, 1)) return error;
+        if (DisplayScales(d) && DisplayHasScaledSize(d))
+            if (int error = ResizeDisplay(vm, d, 0, 0, d->scaledWidth, d->scaledHeight, 0, d->smoothScaling, 1))
+                return error;
+    }
+    for (DisplayRecord *d = DisplayList; d; d = d->next)
+        if (!(d->flags & kDisplayHidden))
+            if (int error = RealizeDisplay(d, (d->flags & kDisplayActive) ? 1 : 0)) return error;
+    DisplayRecord *active = FirstActiveDisplay();
+    CurrentDisplay = active ? active : first;
+    if (active) ActivateDisplayWindow(active->hostWindow);
+    CurrentBGPic = CurrentDisplay->picture;
+    return 0;
+}
+
+int SwitchDisplayMode(VMState *vm, int fullScreen, int32_t width, int32_t height) {
+    const DisplayConfig *c = GetAppletSettings(vm);
+    const int32_t depth = ScreenDepth();
+    if (fullScreen && OwnScreenFlag) {
+        if (width == int32_t(QueryBitMapAttr(nullptr, 14)) && height == int32_t(QueryBitMapAttr(nullptr, 15)))
+            return 0;
+    } else if ((fullScreen != 0) == (OwnScreenFlag != 0)) {
+        return 0;
+    }
+    for (DisplayRecord *d = DisplayList; d; d = d->next) {
+        d->reopenMark = d->state != DISPSTATE_CLOSED;
+        if (d->reopenMark) CloseDisplayWindowStep(d);
+    }
+    if (BackfillDisplayId.handle) FreeDisplayById(vm, BackfillDisplayId);
+    if (BackfillBGPicId.handle) FreeBGPicById(BackfillBGPicId, 0);
+    if (BackfillBrushId.handle) FreeBrushById(BackfillBrushId, 0);
+    BackfillDisplayId = BackfillBGPicId = BackfillBrushId = ObjectId{};
+    ReleaseScreenPens();
+    if (!fullScreen) {
+        CloseOwnScreen();
+        OwnScreenFlag = 0;
+        if (ScreenDepth() != depth) return 1350;
+    } else {
+        if (int error = OpenOwnScreen(width, height, depth)) return error;
+        OwnScreenFlag = 1;
+    }
+    BackfillSettings backfill;
+    if (c && c->backfill.type != kBackfillNone && !AutomaticBackfill) {
+        backfill = c->backfill;
+    } else {
+        backfill.type = fullScreen ? kBackfillColor : kBackfillNone;
+        backfill.coverTitleBar = 1;
+    }
+    if (backfill.type != kBackfillNone)
+        if (int error = BuildDisplayBackground(vm, backfill)) return error;
+    for (DisplayRecord *d = DisplayList; d; d = d->next) {
+        if (!d->reopenMark && !d->private1) continue;
+        d->reopenMark = 0;
+        if (!d->private1) {
+            d->x = d->y = kPosCenter;
+            if (OwnScreenFlag) d->flags = (d->flags | kDisplayBorderless | kDisplayFixed) & ~kDisplaySizeable;
+            else d->flags &= ~(kDisplayBorderless | kDisplayFixed);
+        }
+        if (int error = RealizeDisplay(d, d->activateOnOpen)) return error;
+    }
+    return 0;
+}
+
+int SwitchModeByKey(VMState *vm, DisplayRecord *display) {
+    if (!vm || !display || IsOnlyDisplay(display) != 1 || (display->flags & kDisplayNoModeSwitch)) return 0;
+    int32_t width = display->width, height = display->height;
+    if (!OwnScreenFlag) {
+        // Full screen in the mode that fits the display best.
+        width = std::max(width, 1);
+        height = std::max(height, 1);
+    }
+    return SwitchDisplayMode(vm, OwnScreenFlag ? 0 : 1, width, height) == 0 ? 1 : 0;
+}

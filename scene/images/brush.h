@@ -1,0 +1,109 @@
+// Brushes: free-standing images of the script (a bitmap with an optional mask or alpha channel), the brush list,
+// lookup with unsharing, deferred freeing, creation, loading, saving, copying, drawing and links from other
+// objects.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "host/bitmap.h"
+#include "imaging/display_options.h"
+#include "runtime/vm/vm.h"
+
+// Brush types.
+constexpr int32_t kBrushBitmap = 0;
+constexpr int32_t kBrushVector = 1; // refused by lookups with kFindBrushNoVector
+
+// Transparent-colour markers: CreateBrush with a mask, and a brush linked from a masked layer.
+constexpr int32_t kCreateBrushMaskMarker = 0xAFC0DE;
+constexpr int32_t kLayerLinkMaskMarker = 0x123456;
+
+struct Brush {
+    Brush *next = nullptr;
+    ObjectId id{};                  // {0, own address} for automatic and free-pending brushes
+    uint32_t *keptPixels = nullptr; // AllocBlock; stands in for the bitmap between a preload and the rebuild
+    HostBitmap *bitmap = nullptr;   // null only while keptPixels stands in for it
+    MaskPlane *mask = nullptr;
+    AlphaPlane *alpha = nullptr;
+    int32_t width = 0, height = 0;
+    int32_t keptRowPixels = 0;
+    int32_t lockCount = 0;   // running moves; while non-zero the brush can be neither modified nor freed
+    int32_t freePending = 0; // freed by the script, still shown by layers
+    int32_t transparentColor = -1;
+    int32_t type = kBrushBitmap;
+    void *vectorData = nullptr; // handed between vector pictures and brushes; not owned here
+};
+
+extern Brush *BrushList;
+
+// FindBrush flags.
+constexpr int kFindBrushModify = 1;
+constexpr int kFindBrushPending = 2;
+constexpr int kFindBrushNoUnshare = 4;
+constexpr int kFindBrushNoVector = 8;
+
+// 0; 1174 (number) or 1041 (handle) when missing; 1388 for a vector brush with kFindBrushNoVector; 1314 for a
+// locked brush with kFindBrushModify. With kFindBrushModify (and not kFindBrushNoUnshare) the layers that show
+// the brush first get a free-pending copy.
+int FindBrush(ObjectId id, Brush **out, int flags);
+// reportMissing 0: a missing brush is no error (1149 and 1314 still are). A brush layers still show becomes
+// free-pending under {0, own address}.
+int FreeBrushById(ObjectId id, int reportMissing);
+// Appends a record around planes the caller made (taken over only on success). An automatic id
+// ({0, kAutoHandleRequest}) gets the record as its handle. 0 or 1000.
+int AddBrushRecord(ObjectId id, int32_t type, int32_t width, int32_t height, int32_t keptRowPixels,
+                   uint32_t *keptPixels, HostBitmap *bitmap, int32_t transparentColor, MaskPlane *mask,
+                   AlphaPlane *alpha, void *vectorData, Brush **out = nullptr);
+// A width x height brush filled with colour; with a mask (all visible, or all invisible when clear) or an alpha
+// channel (255, or 0 when clear). 0 or 1000.
+int CreateBrushRecord(ObjectId id, int32_t width, int32_t height, uint32_t colour, int withMask, int withAlpha,
+                      int clear, Brush **out = nullptr);
+// The copy callback of ForEachReferrer: argument is the Brush.
+int CopyBrushForReferrer(void *brush, ObjectId *newId);
+void FlushPendingBrushes();
+// Makes bitmaps and masks from kept pixels; brushes without kept pixels are left alone. 0 or 1000.
+int RebuildAllBrushes();
+int32_t CountBrushes();
+void FreeAllBrushes();
+
+// ---- Loading and saving --------------------------------------------------------------------------------------
+struct LoadBrushOptions {
+    int64_t transparent = -1;
+    int32_t loadAlpha = 0;
+    int32_t globalAlpha = -1;
+    int32_t x = 0, y = 0, width = 0, height = 0; // cut-out; a size of 0 means to the picture's edge
+    std::string cache, cachedLoad;
+    int32_t cacheAlpha = 0;
+};
+// The whole of LoadBrush after the arguments are read; preloading keeps the pixels for RebuildAllBrushes.
+// 0 or an error code; *out the new brush.
+int LoadBrushFile(ObjectId id, const char *fileName, const LoadBrushOptions &options, int preloading,
+                  Brush **out = nullptr);
+// CopyBrush: 0, 1174/1041, 1055 onto itself, 1000.
+int CopyBrushById(ObjectId source, ObjectId target, Brush **out = nullptr);
+// SaveBrush: format 0 BMP, 1 PNG, 2 JPEG, 3 GIF, 4 ILBM.
+int SaveBrushFile(ObjectId id, const char *fileName, uint32_t colour, int32_t format, int32_t quality,
+                  int32_t colours, int32_t dither);
+
+// ---- Drawing --------------------------------------------------------------------------------------------------
+// Draws (part of) a brush into the current output without layers and shows the display when it is the output.
+// width/height 0: the whole brush. 0 or an error code.
+int DrawBrushToOutput(Brush *brush, int32_t partX, int32_t partY, int32_t partWidth, int32_t partHeight, int32_t x,
+                      int32_t y, const DisplayTransform &transform);
+// DisplayBrush's core (CreateLayer uses it for brush layers): options read from the table at optionsIndex
+// (0 for none).
+int DisplayBrushAt(VMState *vm, ObjectId id, int32_t x, int32_t y, int optionsIndex);
+// DisplayBrushPart's core: the rectangle sourceX, sourceY, width x height of the brush at x, y.
+int DisplayBrushPartAt(VMState *vm, ObjectId id, int32_t sourceX, int32_t sourceY, int32_t x, int32_t y,
+                       int32_t width, int32_t height, int optionsIndex);
+// The layer side of drawing an image while layers are on; null until the layer code sets it, and then drawing
+// with layers answers "not available yet".
+extern int (*DisplayImageLayerHook)(VMState *vm, int32_t kind, ObjectId id, int32_t partX, int32_t partY,
+                                    int32_t x, int32_t y, int32_t width, int32_t height,
+                                    const DisplayTransform &transform, const LayerOptions &options);
+// GetBrushLink and ConvertToBrush: a new brush from an object of kind (BGPIC and BRUSH here; the others come
+// with their libraries through MakeBrushLinkHook). Pushes the handle of an automatic target: returns the result
+// count (0 or 1) or an error code.
+int MakeBrushLink(VMState *vm, int32_t kind, ObjectId source, ObjectId target, int32_t frame);
+extern int (*MakeBrushLinkHook)(VMState *vm, int32_t kind, ObjectId source, int32_t frame, ImageTriple *image,
+                                int32_t *sourceX, int32_t *sourceY, int32_t *transparent, bool *temporary);

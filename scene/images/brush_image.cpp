@@ -1,0 +1,286 @@
+// Brushes from files and objects, to files, and onto the output.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "host/bitmap_convert.h"
+#include "host/blit.h"
+#include "host/memory.h"
+#include "host/picture.h"
+#include "imaging/blit.h"
+#include "imaging/display_image.h"
+#include "imaging/gfx_cache.h"
+#include "imaging/graphics_library.h"
+#include "imaging/image_ops.h"
+#include "imaging/planes.h"
+#include "imaging/snapshot.h"
+#include "runtime/app/command.h"
+#include "runtime/app/errors.h"
+#include "runtime/app/hooks.h"
+#include "runtime/app/utilities.h"
+#include "scene/display/display_list.h"
+#include "scene/images/bgpic.h"
+#include "scene/images/brush.h"
+
+int (*DisplayImageLayerHook)(VMState *, int32_t, ObjectId, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
+                             const DisplayTransform &, const LayerOptions &) = nullptr;
+int (*MakeBrushLinkHook)(VMState *, int32_t, ObjectId, int32_t, ImageTriple *, int32_t *, int32_t *, int32_t *,
+                         bool *) = nullptr;
+
+namespace {
+
+// A loaded picture on its way into a brush; frees whatever it still holds.
+struct LoadedPixels {
+    uint32_t *pixels = nullptr; // AllocBlock
+    AlphaPlane *alpha = nullptr;
+    int32_t width = 0, height = 0;
+    int64_t transparent = -1;
+    ~LoadedPixels() {
+        FreeBlock(pixels);
+        FreeAlphaPlane(alpha);
+    }
+};
+
+int FromCache(const std::string &name, bool withAlpha, LoadedPixels *out) {
+    std::vector<uint32_t> pixels;
+    std::vector<uint8_t> alpha;
+    if (int error = LookupGfxCache(name, withAlpha, &out->width, &out->height, &pixels, &alpha)) return error;
+    out->pixels = static_cast<uint32_t *>(AllocBlock(pixels.size() * sizeof(uint32_t), 0));
+    if (!out->pixels) return kErrOutOfMemoryCode;
+    std::memcpy(out->pixels, pixels.data(), pixels.size() * sizeof(uint32_t));
+    if (withAlpha && !alpha.empty()) {
+        out->alpha = AllocAlphaPlane(out->width, out->height, true);
+        if (!out->alpha) return kErrOutOfMemoryCode;
+        for (int32_t y = 0; y < out->height; y++)
+            std::memcpy(out->alpha->bytes + size_t(y) * size_t(out->alpha->bytesPerRow),
+                        alpha.data() + size_t(y) * size_t(out->width), size_t(out->width));
+    }
+    return 0;
+}
+
+// The alpha plane's bytes packed row after row, as the cache keeps them.
+std::vector<uint8_t> PackAlpha(const AlphaPlane *alpha, int32_t width, int32_t height) {
+    std::vector<uint8_t> packed(size_t(width) * size_t(height));
+    for (int32_t y = 0; y < height; y++)
+        std::memcpy(packed.data() + size_t(y) * size_t(width), alpha->bytes + size_t(y) * size_t(alpha->bytesPerRow),
+                    size_t(width));
+    return packed;
+}
+
+int CutOut(LoadedPixels *picture, int32_t x, int32_t y, int32_t width, int32_t height) {
+    // A negative size would otherwise reach the allocation below as a huge or negative count.
+    if (width < 0 || height < 0) return 1218;
+    if (width == 0) width = picture->width;
+    if (height == 0) height = picture->height;
+    if (x < 0 || y < 0) return 1154;
+    if (x >= picture->width || y >= picture->height) return 1217;
+    width = std::min(width, picture->width - x);
+    height = std::min(height, picture->height - y);
+    if (x == 0 && y == 0 && width == picture->width && height == picture->height) return 0;
+    auto *pixels = static_cast<uint32_t *>(AllocBlock(size_t(width) * size_t(height) * sizeof(uint32_t), 0));
+    if (!pixels) return kErrOutOfMemoryCode;
+    for (int32_t row = 0; row < height; row++)
+        std::memcpy(pixels + size_t(row) * size_t(width),
+                    picture->pixels + size_t(y + row) * size_t(picture->width) + size_t(x),
+                    size_t(width) * sizeof(uint32_t));
+    AlphaPlane *alpha = nullptr;
+    if (picture->alpha) {
+        alpha = AllocAlphaPlane(width, height, true);
+        if (!alpha) {
+            FreeBlock(pixels);
+            return kErrOutOfMemoryCode;
+        }
+        for (int32_t row = 0; row < height; row++)
+            std::memcpy(alpha->bytes + size_t(row) * size_t(alpha->bytesPerRow),
+                        picture->alpha->bytes + size_t(y + row) * size_t(picture->alpha->bytesPerRow) + size_t(x),
+                        size_t(width));
+    }
+    FreeBlock(picture->pixels);
+    FreeAlphaPlane(picture->alpha);
+    picture->pixels = pixels;
+    picture->alpha = alpha;
+    picture->width = width;
+    picture->height = height;
+    return 0;
+}
+
+} // namespace
+
+int LoadBrushFile(ObjectId id, const char *fileName, const LoadBrushOptions &o, int preloading, Brush **out) {
+    if (out) *out = nullptr;
+    if (!IsAutoHandleRequest(id))
+        if (int error = FreeBrushById(id, 0)) return error;
+    PrintConsoleMessage("Loading brush %s", fileName, 1);
+    const int32_t cacheAlpha = o.loadAlpha == 1 ? 0 : o.cacheAlpha;
+    if ((o.loadAlpha != 0 || o.globalAlpha != -1) && o.transparent != -1) return 1223;
+
+    LoadedPixels picture;
+    const bool cacheAlphaOnly = preloading && cacheAlpha && !o.cache.empty();
+    if (preloading && !o.cachedLoad.empty()) {
+        if (int error = FromCache(o.cachedLoad, o.loadAlpha != 0, &picture)) return error;
+    } else {
+        const int withAlpha = cacheAlphaOnly ? 1 : o.loadAlpha;
+        if (int error = LoadPictureDatatype(fileName, withAlpha, &picture.pixels, &picture.alpha, &picture.transparent,
+                                            &picture.width, &picture.height))
+            return error;
+    }
+    if (preloading && !o.cache.empty()) {
+        std::vector<uint8_t> packed;
+        if (picture.alpha) packed = PackAlpha(picture.alpha, picture.width, picture.height);
+        if (int error = AddToGfxCache(o.cache, picture.width, picture.height, picture.pixels,
+                                      picture.alpha ? packed.data() : nullptr))
+            return error;
+        if (cacheAlphaOnly) {
+            FreeAlphaPlane(picture.alpha);
+            picture.alpha = nullptr;
+        }
+    }
+    if (int error = CutOut(&picture, o.x, o.y, o.width, o.height)) return error;
+    if (o.globalAlpha != -1) {
+        const int32_t level = std::clamp(o.globalAlpha, 0, 255);
+        if (picture.alpha) {
+            MultiplyAlphaPlane(picture.alpha->bytes, picture.alpha->bytes, level, picture.alpha->bytesPerRow,
+                               picture.alpha->height);
+        } else {
+            picture.alpha = AllocAlphaPlane(picture.width, picture.height, true);
+            if (!picture.alpha) return kErrOutOfMemoryCode;
+            FillAlphaRect(picture.alpha, 0, 0, picture.width, picture.height, uint8_t(level));
+        }
+    }
+    int64_t transparent = o.transparent;
+    if (picture.transparent != -1) transparent = picture.transparent;
+    if (transparent != -1) transparent &= 0xFFFFFF;
+
+    HostBitmap *bitmap = nullptr;
+    MaskPlane *mask = nullptr;
+    uint32_t *kept = nullptr;
+    if (preloading) {
+        kept = picture.pixels;
+    } else if (int error = PixelArrayToBitmap(picture.pixels, transparent, picture.width, picture.height,
+                                              picture.width, &bitmap, &mask)) {
+        return error;
+    }
+    if (int error = AddBrushRecord(id, kBrushBitmap, picture.width, picture.height, picture.width, kept, bitmap,
+                                   int32_t(transparent), mask, picture.alpha, nullptr, out)) {
+        FreeHostBitmap(bitmap);
+        FreeMaskPlane(mask);
+        return error;
+    }
+    if (preloading) picture.pixels = nullptr;
+    picture.alpha = nullptr;
+    return 0;
+}
+
+int SaveBrushFile(ObjectId id, const char *fileName, uint32_t colour, int32_t format, int32_t quality,
+                  int32_t colours, int32_t dither) {
+    Brush *brush = nullptr;
+    if (int error = FindBrush(id, &brush, 0)) return error;
+    if (!brush->bitmap) return kErrWrongUsage;
+    return WriteBmpSnapshot(format, brush->bitmap, brush->width, brush->height, fileName, brush->mask, colour,
+                            brush->alpha, quality, colours, dither);
+}
+
+int DrawBrushToOutput(Brush *brush, int32_t partX, int32_t partY, int32_t partWidth, int32_t partHeight, int32_t x,
+                      int32_t y, const DisplayTransform &transform) {
+    if (!brush->bitmap) return kErrWrongUsage;
+    HostBitmap *target = CurrentOutputBitmapHook ? CurrentOutputBitmapHook() : nullptr;
+    if (!target) return 0;
+    const ImageTriple source{brush->bitmap, brush->mask, brush->alpha, brush->width, brush->height};
+    if (partWidth == 0) partWidth = brush->width;
+    if (partHeight == 0) partHeight = brush->height;
+    if (int error = DrawDisplayImage(target, source, partX, partY, partWidth, partHeight, transform, x, y))
+        return error;
+    DisplayRecord *display = CurrentDisplay;
+    if (display && display->outputKind == ObjectKindDisplay && display->state == DISPSTATE_OPEN)
+        return RefreshDisplay(display, 0);
+    return 0;
+}
+
+static int DisplayBrushImage(VMState *vm, int32_t kind, ObjectId id, int32_t partX, int32_t partY,
+                             int32_t partWidth, int32_t partHeight, int32_t x, int32_t y, int optionsIndex) {
+    Brush *brush = nullptr;
+    if (int error = FindBrush(id, &brush, 0)) return error;
+    if (kind == ObjectKindBrush) {
+        partWidth = brush->width;
+        partHeight = brush->height;
+    }
+    DisplayTransform transform;
+    LayerOptions options;
+    if (optionsIndex)
+        if (int error = ParseDisplayOptions(vm, optionsIndex, partWidth, partHeight, 0, &transform, &options))
+            return error;
+    const DisplayRecord *display = CurrentDisplay;
+    if (display && display->layersEnabled && display->outputKind == ObjectKindDisplay) {
+        if (!DisplayImageLayerHook) return CommandNotAvailable("DisplayBrush with layers");
+        return DisplayImageLayerHook(vm, kind, id, partX, partY, x, y, partWidth, partHeight, transform, options);
+    }
+    return DrawBrushToOutput(brush, partX, partY, partWidth, partHeight, x, y, transform);
+}
+
+int DisplayBrushAt(VMState *vm, ObjectId id, int32_t x, int32_t y, int optionsIndex) {
+    return DisplayBrushImage(vm, ObjectKindBrush, id, 0, 0, 0, 0, x, y, optionsIndex);
+}
+
+int DisplayBrushPartAt(VMState *vm, ObjectId id, int32_t sourceX, int32_t sourceY, int32_t x, int32_t y,
+                       int32_t width, int32_t height, int optionsIndex) {
+    if (width < 1 || height < 1) return 1218;
+    return DisplayBrushImage(vm, ObjectKindBrushPart, id, sourceX, sourceY, width, height, x, y, optionsIndex);
+}
+
+int MakeBrushLink(VMState *vm, int32_t kind, ObjectId source, ObjectId target, int32_t frame) {
+    if (kind == ObjectKindBrush && !source.handle && !target.handle && source.number == target.number)
+        return kErrWrongUsage;
+    if (!IsAutoHandleRequest(target))
+        if (int error = FreeBrushById(target, 0)) return error;
+    if (kind < 1 || kind > 32) return kErrWrongUsage;
+    ImageTriple image;
+    int32_t sourceX = 0, sourceY = 0, transparent = -1;
+    bool temporary = false;
+    switch (kind) {
+    case ObjectKindBGPic: {
+        BGPic *bgpic = nullptr;
+        if (int error = FindBGPic(source, &bgpic, 0)) return error;
+        image = bgpic->scaled;
+        transparent = bgpic->transparentColor;
+        break;
+    }
+    case ObjectKindBrush: {
+        Brush *brush = nullptr;
+        if (int error = FindBrush(source, &brush, 0)) return error;
+        image = ImageTriple{brush->bitmap, brush->mask, brush->alpha, brush->width, brush->height};
+        transparent = brush->transparentColor;
+        break;
+    }
+    case ObjectKindLayer:
+        if (!CurrentDisplay || !CurrentDisplay->layersEnabled) return 1078;
+        [[fallthrough]];
+    case ObjectKindAnim:
+    case ObjectKindTextObject:
+    case ObjectKindSprite:
+        // TODO(layers, anims, text objects, sprites): their libraries supply the image through the hook.
+        if (!MakeBrushLinkHook) return CommandNotAvailable("GetBrushLink of this object type");
+        if (int error = MakeBrushLinkHook(vm, kind, source, frame, &image, &sourceX, &sourceY, &transparent,
+                                          &temporary))
+            return error;
+        break;
+    default: return kErrWrongUsage;
+    }
+    HostBitmap *bitmap = nullptr;
+    MaskPlane *mask = nullptr;
+    AlphaPlane *alpha = nullptr;
+    int error = CopyImage(image.bitmap, image.mask, image.alpha, sourceX, sourceY, image.width, image.height, &bitmap,
+                          &mask, &alpha);
+    if (temporary) FreeImageTriple(&image);
+    if (error) return error;
+    Brush *made = nullptr;
+    if (int e = AddBrushRecord(target, kBrushBitmap, image.width, image.height, image.width, nullptr, bitmap,
+                               transparent, mask, alpha, nullptr, &made)) {
+        FreeHostBitmap(bitmap);
+        FreeMaskPlane(mask);
+        FreeAlphaPlane(alpha);
+        return e;
+    }
+    if (!IsAutoHandleRequest(target)) return 0;
+    PushHandle(vm, made);
+    return 1;
+}

@@ -1,0 +1,265 @@
+// The brush library's bindings: read the arguments, call the brush operation, push the results.
+#include "scene/images/brush_library.h"
+
+#include "imaging/graphics_library.h"
+#include "runtime/app/attributes.h"
+#include "runtime/app/errors.h"
+#include "runtime/app/utilities.h"
+#include "scene/images/bgpic.h"
+#include "scene/images/brush.h"
+
+namespace {
+
+int PushAutomatic(VMState *vm, const ObjectId &requested, Brush *made) {
+    if (!IsAutoHandleRequest(requested)) return 0;
+    PushHandle(vm, made);
+    return 1;
+}
+
+// Reads a table of integer options at argument n (absent or Nil: none).
+int32_t IntOption(VMState *vm, int table, const char *key, int32_t fallback) {
+    GetTableOption(vm, table, key, &fallback);
+    return fallback;
+}
+
+int CmdCreateBrush(VMState *vm) {
+    CheckArgs(vm, 3, 5);
+    ObjectId id{};
+    OptIntegerArg(&id, vm, 1);
+    const int32_t width = CheckInt32Arg(vm, 2), height = CheckInt32Arg(vm, 3);
+    const uint32_t colour = OptUnsignedArg(vm, 4, 0);
+    int32_t alpha = 0, mask = 0, clear = 0;
+    if (GetTop(vm) >= 5 && ValueType(vm, 5) != TNIL) {
+        CheckTableArg(vm, 5);
+        alpha = IntOption(vm, 5, "alphachannel", 0);
+        mask = IntOption(vm, 5, "mask", 0);
+        clear = IntOption(vm, 5, "clear", 0);
+    }
+    if (width < 1 || height < 1) return 1218;
+    if (mask && alpha) return kErrWrongUsage;
+    if (!IsAutoHandleRequest(id))
+        if (int error = FreeBrushById(id, 0)) return error;
+    Brush *made = nullptr;
+    if (int error = CreateBrushRecord(id, width, height, colour, mask != 0, alpha != 0, clear != 0, &made))
+        return error;
+    return PushAutomatic(vm, id, made);
+}
+
+int CmdLoadBrush(VMState *vm) {
+    CheckArgs(vm, 2, 5);
+    ObjectId id{};
+    OptIntegerArg(&id, vm, 1);
+    const std::string file = CheckFileNameArg(vm, 2, 0);
+    LoadBrushOptions options;
+    const int count = GetTop(vm);
+    if (count == 3) {
+        if (ValueType(vm, 3) == TTABLE) {
+            uint32_t colour = 0;
+            if (GetTableOptionUnsigned(vm, 3, "transparency", &colour)) options.transparent = int32_t(colour);
+            GetTableOption(vm, 3, "loadalpha", &options.loadAlpha);
+            GetTableOption(vm, 3, "globalalpha", &options.globalAlpha);
+            GetTableOption(vm, 3, "x", &options.x);
+            GetTableOption(vm, 3, "y", &options.y);
+            GetTableOption(vm, 3, "width", &options.width);
+            GetTableOption(vm, 3, "height", &options.height);
+            char name[1024];
+            if (GetTableOptionString(vm, 3, "cache", name, sizeof name)) options.cache = name;
+            if (GetTableOptionString(vm, 3, "cachedload", name, sizeof name)) options.cachedLoad = name;
+            GetTableOption(vm, 3, "cachealpha", &options.cacheAlpha);
+        } else {
+            options.transparent = int32_t(CheckUnsignedArg(vm, 3));
+        }
+    } else if (count == 5) {
+        // The two loader parameters belong to the picture loader, which takes none on this platform.
+        options.transparent = int32_t(CheckUnsignedArg(vm, 3));
+        CheckUnsignedArg(vm, 4);
+        CheckNumberArg(vm, 5);
+    }
+    const int preloading = GetAttributeNumber(vm, kAttrPreloadActive, 0) != 0;
+    Brush *made = nullptr;
+    if (int error = LoadBrushFile(id, file.c_str(), options, preloading, &made)) return error;
+    const int results = PushAutomatic(vm, id, made);
+    PrintDoneMessage();
+    return results;
+}
+
+int CmdSaveBrush(VMState *vm) {
+    CheckArgs(vm, 2, 5);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    const char *file = CheckStringArg(vm, 2);
+    const uint32_t colour = OptUnsignedArg(vm, 3, 0);
+    const int32_t format = OptInt32Arg(vm, 4, 0);
+    int32_t quality = 90, colours = 256, dither = 0;
+    ReadImageSaveOptions(vm, 5, &quality, &colours, &dither);
+    return SaveBrushFile(id, file, colour, format, quality, colours, dither);
+}
+
+int CmdCopyBrush(VMState *vm) {
+    CheckArgs(vm, 2, 2);
+    ObjectId source{}, target{};
+    ReadObjectId(&source, vm, 1);
+    OptIntegerArg(&target, vm, 2);
+    Brush *made = nullptr;
+    if (int error = CopyBrushById(source, target, &made)) return error;
+    return PushAutomatic(vm, target, made);
+}
+
+int CmdFreeBrush(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    return FreeBrushById(id, 1);
+}
+
+int CmdDisplayBrush(VMState *vm) {
+    CheckArgs(vm, 3, 4);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    const int32_t x = CheckInt32Arg(vm, 2), y = CheckInt32Arg(vm, 3);
+    return DisplayBrushAt(vm, id, x, y, GetTop(vm) >= 4 ? 4 : 0);
+}
+
+int CmdDisplayBrushPart(VMState *vm) {
+    CheckArgs(vm, 7, 8);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    const int32_t sx = CheckInt32Arg(vm, 2), sy = CheckInt32Arg(vm, 3), x = CheckInt32Arg(vm, 4),
+                  y = CheckInt32Arg(vm, 5), w = CheckInt32Arg(vm, 6), h = CheckInt32Arg(vm, 7);
+    return DisplayBrushPartAt(vm, id, sx, sy, x, y, w, h, GetTop(vm) >= 8 ? 8 : 0);
+}
+
+int CmdGetBrushLink(VMState *vm) {
+    CheckArgs(vm, 3, 4);
+    ObjectId target{}, source{};
+    OptIntegerArg(&target, vm, 1);
+    const int32_t kind = CheckInt32Arg(vm, 2);
+    ReadObjectId(&source, vm, 3);
+    return MakeBrushLink(vm, kind, source, target, OptInt32Arg(vm, 4, 1));
+}
+
+int CmdConvertToBrush(VMState *vm) {
+    CheckArgs(vm, 3, 4);
+    ObjectId target{}, source{};
+    const int32_t kind = CheckInt32Arg(vm, 1);
+    ReadObjectId(&source, vm, 2);
+    OptIntegerArg(&target, vm, 3);
+    return MakeBrushLink(vm, kind, source, target, OptInt32Arg(vm, 4, 1));
+}
+
+// Commands whose operations come with output selection, double buffering and the image commands.
+// TODO(brush image commands, output selection, double buffering): replace each with its handler.
+#define VL_NOT_YET(name)                                                                                            \
+    int Cmd##name(VMState *) { return CommandNotAvailable(#name); }
+VL_NOT_YET(ScaleBrush)
+VL_NOT_YET(TintBrush)
+VL_NOT_YET(ReplaceColors)
+VL_NOT_YET(InvertBrush)
+VL_NOT_YET(FlipBrush)
+VL_NOT_YET(MixBrush)
+VL_NOT_YET(BrushToGray)
+VL_NOT_YET(RotateBrush)
+VL_NOT_YET(SelectBrush)
+VL_NOT_YET(SetBrushTransparency)
+VL_NOT_YET(SelectMask)
+VL_NOT_YET(SetMaskMode)
+VL_NOT_YET(SelectAlphaChannel)
+VL_NOT_YET(SetAlphaIntensity)
+VL_NOT_YET(DeleteAlphaChannel)
+VL_NOT_YET(CropBrush)
+VL_NOT_YET(InvertMask)
+VL_NOT_YET(InvertAlphaChannel)
+VL_NOT_YET(FloodFill)
+VL_NOT_YET(DeleteMask)
+VL_NOT_YET(BeginDoubleBuffer)
+VL_NOT_YET(EndDoubleBuffer)
+VL_NOT_YET(Flip)
+VL_NOT_YET(GrabDesktop)
+VL_NOT_YET(TransformBrush)
+VL_NOT_YET(TrimBrush)
+#undef VL_NOT_YET
+
+int BrushAttribute(VMState *vm, ObjectId id, int32_t attribute, int) {
+    Brush *brush = nullptr;
+    if (int error = FindBrush(id, &brush, 0)) return error;
+    double value = 0;
+    switch (attribute) {
+    case ATTRWIDTH: value = brush->width; break;
+    case ATTRHEIGHT: value = brush->height; break;
+    case ATTRTRANSPARENTCOLOR: value = brush->transparentColor; break;
+    case ATTRTYPE: value = brush->type; break;
+    case ATTRHASMASK: value = brush->mask ? 1 : 0; break;
+    case ATTRHASALPHA: value = brush->alpha ? 1 : 0; break;
+    default: return kAttributeUnanswered;
+    }
+    PushNumber(vm, value);
+    return 1;
+}
+
+int BrushImage(ObjectId id, int flags, ImageTriple *image) {
+    Brush *brush = nullptr;
+    if (int error = FindBrush(id, &brush, flags)) return error;
+    *image = ImageTriple{brush->bitmap, brush->mask, brush->alpha, brush->width, brush->height};
+    return 0;
+}
+
+} // namespace
+
+const CommandEntry kBrushCommands[] = {
+    {"CreateBrush", CmdCreateBrush},
+    {"DisplayBrush", CmdDisplayBrush},
+    {"DisplayBrushPart", CmdDisplayBrushPart},
+    {"ScaleBrush", CmdScaleBrush},
+    {"FreeBrush", CmdFreeBrush},
+    {"TintBrush", CmdTintBrush},
+    {"ReplaceColors", CmdReplaceColors},
+    {"InvertBrush", CmdInvertBrush},
+    {"FlipBrush", CmdFlipBrush},
+    {"MixBrush", CmdMixBrush},
+    {"BrushToGray", CmdBrushToGray},
+    {"RotateBrush", CmdRotateBrush},
+    {"GetBrushLink", CmdGetBrushLink},
+    {"SelectBrush", CmdSelectBrush},
+    {"CopyBrush", CmdCopyBrush},
+    {"SetBrushTransparency", CmdSetBrushTransparency},
+    {"LoadBrush", CmdLoadBrush},
+    {"SelectMask", CmdSelectMask},
+    {"SetMaskMode", CmdSetMaskMode},
+    {"SaveBrush", CmdSaveBrush},
+    {"SelectAlphaChannel", CmdSelectAlphaChannel},
+    {"SetAlphaIntensity", CmdSetAlphaIntensity},
+    {"DeleteAlphaChannel", CmdDeleteAlphaChannel},
+    {"CropBrush", CmdCropBrush},
+    {"InvertMask", CmdInvertMask},
+    {"InvertAlphaChannel", CmdInvertAlphaChannel},
+    {"FloodFill", CmdFloodFill},
+    {"DeleteMask", CmdDeleteMask},
+    {"BeginDoubleBuffer", CmdBeginDoubleBuffer},
+    {"EndDoubleBuffer", CmdEndDoubleBuffer},
+    {"Flip", CmdFlip},
+    {"ConvertToBrush", CmdConvertToBrush},
+    {"GrabDesktop", CmdGrabDesktop},
+    {"TransformBrush", CmdTransformBrush},
+    {"TrimBrush", CmdTrimBrush},
+    {nullptr, nullptr},
+};
+
+const ConstantEntry kBrushConstants[] = {
+    {"MASKVISIBLE", nullptr, 0},    {"MASKINVISIBLE", nullptr, 1}, {"MASKVANILLACOPY", nullptr, 2},
+    {"MASKXOR", nullptr, 3},        {"MASKAND", nullptr, 4},       {"MASKOR", nullptr, 5},
+    {"VANILLACOPY", nullptr, -1},   {"SELMODE_NORMAL", nullptr, 0}, {"SELMODE_COMBO", nullptr, 1},
+    {"SELMODE_LAYERS", nullptr, 2}, {nullptr, nullptr, 0},
+};
+
+void RegisterBrushLibrary(VMState *vm) {
+    FindBrushImageHook = BrushImage;
+    RegisterAttributeKind(ObjectKindBrush, BrushAttribute);
+    RegisterObjectCounter(ObjectKindBrush, CountBrushes);
+    RegisterCommands(vm, kBrushCommands);
+    RegisterCommandLibrary(kBrushCommands, "brush");
+    RegisterConstants(vm, kBrushConstants);
+}
+
+void FreeBrushLibrary(VMState *) { FreeAllBrushes(); }
+
+const LibraryDescriptor kBrushLibrary{"brush", RegisterBrushLibrary, FreeBrushLibrary};
