@@ -168,7 +168,7 @@ const ConstantEntry kGraphicsConstants[] = {
     {"DISPLAY", nullptr, ObjectKindDisplay},       {"LAYER", nullptr, ObjectKindLayer},
     {"HIDEBRUSH", nullptr, ObjectKindHideBrush},   {"INSERTBRUSH", nullptr, ObjectKindInsertBrush},
     {"HIDELAYER", nullptr, ObjectKindHideLayer},   {"REMOVELAYER", nullptr, ObjectKindRemoveLayer},
-    {"MASK", nullptr, ObjectKindMask},             {"SHAPE", nullptr, ObjectKindMask},
+    {"MASK", nullptr, ObjectKindMask},             {"SHAPE", nullptr, ObjectKindShape},
     {"NEXTFRAME", nullptr, ObjectKindNextFrame},   {"ALPHACHANNEL", nullptr, ObjectKindAlphaChannel},
     {"SPRITE", nullptr, ObjectKindSprite},         {"MUSIC", nullptr, ObjectKindMusic},
     {"NEXTFRAME2", nullptr, ObjectKindNextFrame2}, {"CLIPREGION", nullptr, ObjectKindClipRegion},

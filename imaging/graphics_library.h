@@ -7,12 +7,16 @@
 #include "host/bitmap.h"
 #include "runtime/app/command.h"
 
-// The program-wide object kinds (the script sees them as #BRUSH, #LAYER, ...).
+// The program-wide object kinds (the script sees most as #BRUSH, #LAYER, ...; 0, 5, 6, 7, 19 and 20 have no constant).
 enum ObjectKind : int32_t {
+    ObjectKindNone = 0,
     ObjectKindBGPic = 1,
     ObjectKindSample = 2,
     ObjectKindBrush = 3,
     ObjectKindAnim = 4,
+    ObjectKindSndModule = 5,
+    ObjectKindKeyDown = 6,
+    ObjectKindNoObject = 7, // placeholder layer: draws nothing, never hit
     ObjectKindTextObject = 8,
     ObjectKindTextOut = 9,
     ObjectKindUndo = 10,
@@ -24,6 +28,8 @@ enum ObjectKind : int32_t {
     ObjectKindEllipse = 16,
     ObjectKindLine = 17,
     ObjectKindPlot = 18,
+    ObjectKindMainWindow = 19,
+    ObjectKindAnimDisk = 20,
     ObjectKindDisplay = 21,
     ObjectKindLayer = 22,
     ObjectKindHideBrush = 23,
@@ -31,7 +37,8 @@ enum ObjectKind : int32_t {
     ObjectKindHideLayer = 25,
     ObjectKindRemoveLayer = 26,
     ObjectKindPolygon = 27,
-    ObjectKindMask = 28, // also SHAPE
+    ObjectKindMask = 28,
+    ObjectKindShape = ObjectKindMask, // SHAPE and MASK share 28; switches treat 28 as the mask output
     ObjectKindNextFrame = 29,
     ObjectKindAlphaChannel = 30,
     ObjectKindArc = 31,

@@ -9,15 +9,6 @@
 
 struct DisplayRecord;
 
-// Kinds that have no script constant (the enum in imaging names the others).
-constexpr int32_t ObjectKindNone = 0;
-constexpr int32_t ObjectKindSndModule = 5;
-constexpr int32_t ObjectKindKeyDown = 6;
-constexpr int32_t ObjectKindNoObject = 7; // placeholder layer: draws nothing, never hit
-constexpr int32_t ObjectKindMainWindow = 19;
-constexpr int32_t ObjectKindAnimDisk = 20;
-constexpr int32_t ObjectKindShape = ObjectKindMask; // SHAPE and MASK share 28; switches treat 28 as the mask output
-
 constexpr int32_t kObjectKindCount = 50;
 
 // The names the layer dump prints; kinds outside 0..49 get "".

@@ -64,6 +64,12 @@ TEST_F(GraphicsLibrary, RegistersTheConstantsOtherLibrariesRelyOn) {
     }
 }
 
+// The kinds the scene uses internally share the enum with the constants but must not reach scripts.
+TEST_F(GraphicsLibrary, KindsWithoutAScriptConstantAreNotRegistered) {
+    for (const char *name : {"sndmodule", "keydown", "noobject", "mainwindow", "animdisk"})
+        EXPECT_EQ(FindConstant(name), nullptr) << name;
+}
+
 TEST_F(GraphicsLibrary, MaskModeAndAlphaIntensityAreHeldThroughTheAttributeHook) {
     EXPECT_EQ(GetAttributeNumber(vm, kAttrMaskMode, -1), MASKVISIBLE);
     EXPECT_EQ(GetAttributeNumber(vm, kAttrAlphaIntensity, -1), 128);
