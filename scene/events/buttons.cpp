@@ -1,7 +1,6 @@
 #include "scene/events/buttons.h"
 
 #include <new>
-#include <unordered_map>
 
 #include "host/debug_output.h"
 #include "runtime/app/errors.h"
@@ -15,8 +14,6 @@ const char *const ButtonFunctionNames[kButtonFunctionCount] = {
 };
 
 namespace {
-
-std::unordered_map<const vlBGPicButton *, LayerButtonBinding> layerBindings;
 
 bool SameId(const ObjectId &a, const ObjectId &b) { return a.number == b.number && a.handle == b.handle; }
 
@@ -41,17 +38,10 @@ bool MouseButtonOf(int32_t kind, MouseButtonInfo *out) {
 
 } // namespace
 
-const LayerButtonBinding *LayerButtonOf(const vlBGPicButton *button) {
-    auto it = layerBindings.find(button);
-    return it == layerBindings.end() ? nullptr : &it->second;
-}
-
-int32_t ButtonType(const vlBGPicButton *button) { return LayerButtonOf(button) ? LAYERBUTTON : SIMPLEBUTTON; }
-
 bool ButtonIsActive(const vlBGPicButton *button) {
     if (button->disabled) return false;
-    const LayerButtonBinding *binding = LayerButtonOf(button);
-    return !binding || !binding->layer->hidden || binding->activeWhenHidden;
+    if (button->type == SIMPLEBUTTON) return true;
+    return button->type == LAYERBUTTON && (!button->layer->hidden || button->activeWhenHidden);
 }
 
 int32_t LayerPosition(const BGPic *bgpic, const vlLayer *layer) {
@@ -64,8 +54,7 @@ int32_t LayerPosition(const BGPic *bgpic, const vlLayer *layer) {
 int AddLayerButton(VMState *vm, BGPic *bgpic, ObjectId id, vlLayer *layer, int32_t pixelExact,
                    int32_t activeWhenHidden, int32_t functionsRef, int32_t userdataRef, vlBGPicButton **out) {
     for (const vlBGPicButton *b = bgpic->buttons; b; b = b->next) {
-        const LayerButtonBinding *binding = LayerButtonOf(b);
-        if (binding && binding->layer == layer) {
+        if (b->type == LAYERBUTTON && b->layer == layer) {
             if (functionsRef != -1) FreeRef(vm, kRegistryIndex, functionsRef);
             if (userdataRef != -1) FreeRef(vm, kRegistryIndex, userdataRef);
             return kErrWrongUsage;
@@ -73,15 +62,17 @@ int AddLayerButton(VMState *vm, BGPic *bgpic, ObjectId id, vlLayer *layer, int32
     }
     vlBGPicButton *button;
     if (int error = AddSimpleButton(vm, bgpic, id, 0, 0, -1, -1, functionsRef, userdataRef, &button)) return error;
-    layerBindings[button] = LayerButtonBinding{layer, pixelExact ? 1 : 0, activeWhenHidden ? 1 : 0};
+    button->type = LAYERBUTTON;
+    button->layer = layer;
+    button->pixelExact = pixelExact ? 1 : 0;
+    button->activeWhenHidden = activeWhenHidden ? 1 : 0;
     if (out) *out = button;
     return 0;
 }
 
 void RemoveLayerButtons(VMState *vm, BGPic *bgpic, const vlLayer *layer) {
     for (vlBGPicButton *b = bgpic->buttons; b; b = b->next) {
-        const LayerButtonBinding *binding = LayerButtonOf(b);
-        if (binding && binding->layer == layer) {
+        if (b->type == LAYERBUTTON && b->layer == layer) {
             FreeButton(vm, bgpic, b);
             return;
         }
@@ -145,7 +136,6 @@ void FreeButton(VMState *vm, BGPic *bgpic, vlBGPicButton *button) {
     if (*link) *link = button->next;
     if (vm && button->functionRef != -1) FreeRef(vm, kRegistryIndex, button->functionRef);
     if (vm && button->userdataRef != -1) FreeRef(vm, kRegistryIndex, button->userdataRef);
-    layerBindings.erase(button);
     delete button;
 }
 
@@ -172,23 +162,23 @@ bool LayerPixelVisible(const LayerDrawParams *state, int32_t sx, int32_t sy) {
     return true;
 }
 
-int HitTestLayerButton(const DisplayRecord *display, int32_t x, int32_t y, const LayerButtonBinding &binding) {
+int HitTestLayerButton(const DisplayRecord *display, int32_t x, int32_t y, const vlBGPicButton *button) {
     int32_t sx = x - display->scaledLeft, sy = y - display->scaledTop;
     if (display->autoScaling) DisplayPointFromWindow(display, x, y, &sx, &sy);
-    const LayerDrawParams *state = binding.layer->current;
+    const LayerDrawParams *state = button->layer->current;
     if (!state) return 0;
     if (sx < state->screenX || sx >= state->screenX + state->screenWidth || sy < state->screenY ||
         sy >= state->screenY + state->screenHeight)
         return 0;
     if (state->clip && !ClipRegionContains(state->clip, sx, sy)) return 0;
-    if (binding.pixelExact && !LayerPixelVisible(state, sx, sy)) return 0;
+    if (button->pixelExact && !LayerPixelVisible(state, sx, sy)) return 0;
     return 1;
 }
 
 } // namespace
 
 int HitTestButton(const DisplayRecord *display, int32_t x, int32_t y, const vlBGPicButton *button) {
-    if (const LayerButtonBinding *binding = LayerButtonOf(button)) return HitTestLayerButton(display, x, y, *binding);
+    if (button->type == LAYERBUTTON) return HitTestLayerButton(display, x, y, button);
     // The display the button is tested on gives offset and scale: with two displays of different scale, the
     // current display's factors would place the rectangles of the other one wrongly.
     int32_t sx, sy;
@@ -238,6 +228,6 @@ void DumpButtons(const BGPic *bgpic) {
                 static_cast<const void *>(bgpic), kButtonRecordSize, count);
     int position = 1;
     for (const vlBGPicButton *b = bgpic->buttons; b; b = b->next, position++)
-        DebugPrintf("(%d) Type: %d - X1: %d - Y1: %d - X2: %d - Y2: %d\n", position, ButtonType(b), ButtonX1(b),
+        DebugPrintf("(%d) Type: %d - X1: %d - Y1: %d - X2: %d - Y2: %d\n", position, b->type, ButtonX1(b),
                     ButtonY1(b), ButtonX2(b), ButtonY2(b));
 }

@@ -12,16 +12,6 @@
 struct CallbackRequest;
 struct DisplayRecord;
 
-constexpr int32_t SIMPLEBUTTON = 0;
-constexpr int32_t LAYERBUTTON = 1;
-
-// Bits of vlBGPicButton::state.
-constexpr int32_t kButtonLeftPressed = 1;
-constexpr int32_t kButtonRightPressed = 2;
-constexpr int32_t kButtonMiddlePressed = 4;
-constexpr int32_t kButtonPressedMask = 7;
-constexpr int32_t kButtonOver = 8;
-
 // The table keys of a button's functions, in their fixed order.
 constexpr int kButtonFunctionCount = 8;
 extern const char *const ButtonFunctionNames[kButtonFunctionCount];
@@ -38,17 +28,7 @@ inline int32_t ButtonY1(const vlBGPicButton *b) { return b->y; }
 inline int32_t ButtonX2(const vlBGPicButton *b) { return b->x + b->width - 1; }
 inline int32_t ButtonY2(const vlBGPicButton *b) { return b->y + b->height - 1; }
 
-// What a LAYERBUTTON adds: its layer and how it is hit. Kept beside the button record, keyed by the record.
-// TODO(layers): move these into vlBGPicButton and let MakeButton bind layers once CheckLayerArg exists.
-struct LayerButtonBinding {
-    vlLayer *layer = nullptr;
-    int32_t pixelExact = 0;       // hit only where the layer's image is visible
-    int32_t activeWhenHidden = 0; // the button works while its layer is hidden
-};
-// The binding of a LAYERBUTTON, or null for a SIMPLEBUTTON.
-const LayerButtonBinding *LayerButtonOf(const vlBGPicButton *button);
-int32_t ButtonType(const vlBGPicButton *button);
-// Enabled and, for a LAYERBUTTON, its layer shown or the button active while hidden.
+// Enabled and, for a LAYERBUTTON, its layer shown or the button active while hidden; other types never.
 bool ButtonIsActive(const vlBGPicButton *button);
 
 // 1 when the button's table has that function.

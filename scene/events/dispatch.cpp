@@ -432,10 +432,10 @@ void FillMessage(VMState *vm, CallbackRequest *r) {
         SetTableNumber(vm, "rightmousedown", (b->state & kButtonRightPressed) ? 1 : 0);
         SetTableNumber(vm, "midmousedown", (b->state & kButtonMiddlePressed) ? 1 : 0);
         SetTableObjectId(vm, "display", displayId);
-        if (const LayerButtonBinding *binding = LayerButtonOf(b)) {
+        if (b->type == LAYERBUTTON) {
             // The position counts in the current picture, where the script addresses layers.
-            SetTableNumber(vm, "layer", CurrentBGPic ? LayerPosition(CurrentBGPic, binding->layer) : -1);
-            SetTableString(vm, "layername", binding->layer->name ? binding->layer->name : "");
+            SetTableNumber(vm, "layer", CurrentBGPic ? LayerPosition(CurrentBGPic, b->layer) : -1);
+            SetTableString(vm, "layername", b->layer->name ? b->layer->name : "");
         }
         break;
     }

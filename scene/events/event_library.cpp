@@ -96,8 +96,8 @@ const ConstantEntry kEventConstants[] = {
     {"ONBUTTONOVER", nullptr, 1},
     {"ONKEYDOWN", nullptr, 3},
     {"ONBUTTONRIGHTCLICK", nullptr, 5},
-    {"SIMPLEBUTTON", nullptr, 0},
-    {"LAYERBUTTON", nullptr, 1},
+    {"SIMPLEBUTTON", nullptr, SIMPLEBUTTON},
+    {"LAYERBUTTON", nullptr, LAYERBUTTON},
     {nullptr, nullptr, 0},
 };
 

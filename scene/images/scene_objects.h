@@ -55,15 +55,31 @@ struct vlLayer {
 };
 inline vlLayer *LayerOfNode(ListNode *node) { return reinterpret_cast<vlLayer *>(node); }
 
+// Button types.
+constexpr int32_t SIMPLEBUTTON = 0;
+constexpr int32_t LAYERBUTTON = 1;
+
+// Bits of vlBGPicButton::state.
+constexpr int32_t kButtonLeftPressed = 1;
+constexpr int32_t kButtonRightPressed = 2;
+constexpr int32_t kButtonMiddlePressed = 4;
+constexpr int32_t kButtonPressedMask = 7;
+constexpr int32_t kButtonOver = 8;
+
 // A button of a background picture (the event code fills the rest of its behaviour).
 struct vlBGPicButton {
     vlBGPicButton *next = nullptr;
+    int32_t type = SIMPLEBUTTON;
     ObjectId id{};
-    int32_t x = 0, y = 0, width = 0, height = 0;
+    int32_t x = 0, y = 0, width = 0, height = 0; // a LAYERBUTTON has 0, 0, 0, 0
     int32_t state = 0;    // hover and press state the event dispatch keeps
     int32_t disabled = 0;
     VMState *vm = nullptr;                      // whose registry holds the references below
     int32_t functionRef = -1, userdataRef = -1; // registry references of the callback table
+    // LAYERBUTTON only. Whoever deletes the layer frees its button first (RemoveLayerButtons).
+    vlLayer *layer = nullptr;
+    int32_t pixelExact = 0;       // hit only where the layer's image is visible
+    int32_t activeWhenHidden = 0; // the button works while its layer is hidden
 };
 
 // A sprite shown on a picture.

@@ -45,6 +45,20 @@ protected:
         while (CheckEvent() == 1) {
         }
     }
+    // What DumpButtons writes for the display's picture.
+    std::string DumpText() {
+        std::string path = (std::filesystem::temp_directory_path() /
+                            ("events_dumpbuttons_" + std::to_string(getpid()) + ".txt"))
+                               .string();
+        EXPECT_EQ(SetDebugDevice(path.c_str()), 0);
+        DumpButtons(display->picture);
+        SetDebugDevice(nullptr);
+        std::ifstream in(path);
+        std::stringstream text;
+        text << in.rdbuf();
+        std::filesystem::remove(path);
+        return text.str();
+    }
     std::vector<std::string> Ids() const {
         std::vector<std::string> ids;
         for (const RecordedMessage &m : Recorder.messages) ids.push_back(m.Get("id"));
@@ -96,6 +110,13 @@ TEST_F(Buttons, NewerOfTwoOverlappingButtonsGetsClickAndHover) {
     DrainEvents();
     EXPECT_EQ(Actions(), (std::vector<std::string>{"OnMouseOver", "OnMouseDown"}));
     EXPECT_EQ(Ids(), (std::vector<std::string>{"2", "2"}));
+}
+
+TEST_F(Buttons, ButtonOfAnUnknownTypeNeverTakesAClick) {
+    AddFull(1, 0, 0, 20, 20)->type = 2;
+    Click(display, kEventLeftMouse, 5, 5, 1);
+    DrainEvents();
+    EXPECT_TRUE(Recorder.messages.empty());
 }
 
 TEST_F(Buttons, UpOnAnotherButtonOnlyEndsThePress) {
@@ -232,15 +253,7 @@ TEST_F(Buttons, DumpButtonsTextIsExact) {
     display->picture->id = ObjectId{7, nullptr};
     Add(1, 1, 2, 3, 4, {"onmousedown"});
     Add(2, 10, 20, 30, 40, {"onmousedown"});
-    std::string path = (std::filesystem::temp_directory_path() / ("events_dumpbuttons_" + std::to_string(getpid()) + ".txt")).string();
-    ASSERT_EQ(SetDebugDevice(path.c_str()), 0);
-    DumpButtons(display->picture);
-    SetDebugDevice(nullptr);
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    std::string captured = text.str();
-    std::filesystem::remove(path);
+    std::string captured = DumpText();
     char header[160];
     std::snprintf(header, sizeof header, "BUTTON SYSTEM INFO - BGPIC: 7 (%p)\nsizeof(vlBGPicButton): 100\nButtons: 2\n",
                   static_cast<void *>(display->picture));
@@ -346,10 +359,10 @@ TEST_F(LayerButtons, SecondButtonOnTheSameLayerIsRefused) {
     EXPECT_EQ(AddOn(&other, 0, 0), 0);
 }
 
-TEST_F(LayerButtons, DumpShowsTheLayerButtonType) {
+TEST_F(LayerButtons, DumpShowsTheLayerButtonTypeAndEmptyRectangle) {
     ASSERT_EQ(AddOn(&layer, 0, 0), 0);
-    EXPECT_EQ(ButtonType(display->picture->buttons), LAYERBUTTON);
-    EXPECT_EQ(ButtonX2(display->picture->buttons), -1);
+    std::string text = DumpText();
+    EXPECT_NE(text.find("(1) Type: 1 - X1: 0 - Y1: 0 - X2: -1 - Y2: -1\n"), std::string::npos) << text;
 }
 
 } // namespace
