@@ -138,8 +138,9 @@ void FreeBGPicButton(BGPic *bgpic, vlBGPicButton *button) {
     delete button;
 }
 
+// Only the presses end: the hover bit stays, so a reset under a still mouse gives no second OnMouseOver.
 void ResetButtonStates(BGPic *bgpic) {
-    for (vlBGPicButton *b = bgpic->buttons; b; b = b->next) b->state = 0;
+    for (vlBGPicButton *b = bgpic->buttons; b; b = b->next) b->state &= ~kButtonPressedMask;
 }
 
 void FreeOnScreenSprites(BGPic *bgpic) {

@@ -99,18 +99,23 @@ TEST_F(DisplayListTest, ASecondRealDisplayEndsOnlyDisplay) {
     EXPECT_EQ(IsOnlyDisplay(two), 0);
 }
 
-TEST_F(DisplayListTest, ResetInputStateClearsKeysMouseAndButtons) {
+TEST_F(DisplayListTest, ResetInputStateClearsKeysAndMouse) {
     DisplayRecord *one = Make(1);
     one->keyState[299] = 1;
     one->mouseLeft = one->mouseMiddle = 1;
-    auto *button = new vlBGPicButton;
-    button->state = 9;
-    one->picture->buttons = button;
     ResetDisplayInputState(one);
     EXPECT_EQ(one->keyState[299], 0);
     EXPECT_EQ(one->mouseLeft, 0);
     EXPECT_EQ(one->mouseMiddle, 0);
-    EXPECT_EQ(button->state, 0);
+}
+
+TEST_F(DisplayListTest, ResetInputStateEndsButtonPressesButKeepsTheHover) {
+    DisplayRecord *one = Make(1);
+    auto *button = new vlBGPicButton;
+    button->state = kButtonOver | kButtonLeftPressed | kButtonRightPressed | kButtonMiddlePressed;
+    one->picture->buttons = button;
+    ResetDisplayInputState(one);
+    EXPECT_EQ(button->state, kButtonOver);
 }
 
 TEST_F(DisplayListTest, FreeAllEmptiesTheListAndForgetsTheCurrentDisplay) {

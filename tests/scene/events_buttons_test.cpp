@@ -8,6 +8,7 @@
 #include "host/debug_output.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
+#include "scene/display/display_list.h"
 #include "scene/events/buttons.h"
 #include "scene/events/event_commands.h"
 #include "tests/scene/events_fixture.h"
@@ -117,6 +118,16 @@ TEST_F(Buttons, ButtonOfAnUnknownTypeNeverTakesAClick) {
     Click(display, kEventLeftMouse, 5, 5, 1);
     DrainEvents();
     EXPECT_TRUE(Recorder.messages.empty());
+}
+
+TEST_F(Buttons, InputResetUnderTheMouseGivesNoSecondMouseOver) {
+    AddFull(1, 0, 0, 20, 20);
+    MoveMouse(5, 5);
+    DrainEvents();
+    ResetDisplayInputState(display);
+    MoveMouse(6, 6);
+    DrainEvents();
+    EXPECT_EQ(Actions(), (std::vector<std::string>{"OnMouseOver"}));
 }
 
 TEST_F(Buttons, UpOnAnotherButtonOnlyEndsThePress) {
