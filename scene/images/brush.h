@@ -76,9 +76,10 @@ struct LoadBrushOptions {
     int32_t cacheAlpha = 0;
 };
 // The whole of LoadBrush after the arguments are read; preloading keeps the pixels for RebuildAllBrushes.
+// shownName is the name the progress line shows (null: fileName, which may be a linked file's chunk name).
 // 0 or an error code; *out the new brush.
 int LoadBrushFile(ObjectId id, const char *fileName, const LoadBrushOptions &options, int preloading,
-                  Brush **out = nullptr);
+                  Brush **out = nullptr, const char *shownName = nullptr);
 // CopyBrush: 0, 1174/1041, 1055 onto itself, 1000.
 int CopyBrushById(ObjectId source, ObjectId target, Brush **out = nullptr);
 // SaveBrush: format 0 BMP, 1 PNG, 2 JPEG, 3 GIF, 4 ILBM.

@@ -106,11 +106,12 @@ int CutOut(LoadedPixels *picture, int32_t x, int32_t y, int32_t width, int32_t h
 
 } // namespace
 
-int LoadBrushFile(ObjectId id, const char *fileName, const LoadBrushOptions &o, int preloading, Brush **out) {
+int LoadBrushFile(ObjectId id, const char *fileName, const LoadBrushOptions &o, int preloading, Brush **out,
+                  const char *shownName) {
     if (out) *out = nullptr;
     if (!IsAutoHandleRequest(id))
         if (int error = FreeBrushById(id, 0)) return error;
-    PrintConsoleMessage("Loading brush %s", fileName, 1);
+    PrintConsoleMessage("Loading brush %s", shownName ? shownName : fileName, 1);
     const int32_t cacheAlpha = o.loadAlpha == 1 ? 0 : o.cacheAlpha;
     if ((o.loadAlpha != 0 || o.globalAlpha != -1) && o.transparent != -1) return 1223;
 

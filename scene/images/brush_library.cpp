@@ -50,6 +50,7 @@ int CmdLoadBrush(VMState *vm) {
     ObjectId id{};
     OptIntegerArg(&id, vm, 1);
     const std::string file = CheckFileNameArg(vm, 2, 0);
+    const std::string shown = CheckStringArg(vm, 2);
     LoadBrushOptions options;
     const int count = GetTop(vm);
     if (count == 3) {
@@ -77,7 +78,7 @@ int CmdLoadBrush(VMState *vm) {
     }
     const int preloading = GetAttributeNumber(vm, kAttrPreloadActive, 0) != 0;
     Brush *made = nullptr;
-    if (int error = LoadBrushFile(id, file.c_str(), options, preloading, &made)) return error;
+    if (int error = LoadBrushFile(id, file.c_str(), options, preloading, &made, shown.c_str())) return error;
     const int results = PushAutomatic(vm, id, made);
     PrintDoneMessage();
     return results;
