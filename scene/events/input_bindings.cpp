@@ -1,9 +1,6 @@
-#include <cstring>
-
 #include "host/input.h"
 #include "host/joystick.h"
 #include "host/tasks.h"
-#include "host/window.h"
 #include "runtime/app/attributes.h"
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
@@ -146,11 +143,6 @@ int CmdResetKeyStates(VMState *vm) {
     CheckArgs(vm, 0, 0);
     if (!CurrentDisplay) return 0;
     ResetDisplayInputState(CurrentDisplay);
-    // The pump keeps the live state in the window; it is what the key and mouse queries read.
-    if (HostWindow *w = CurrentDisplay->hostWindow) {
-        std::memset(w->keyState, 0, sizeof w->keyState);
-        w->mouseLeft = w->mouseRight = w->mouseMiddle = false;
-    }
     return 0;
 }
 

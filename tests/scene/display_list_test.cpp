@@ -1,3 +1,4 @@
+#include "host/window.h"
 #include "scene/display/object_kinds.h"
 #include "tests/scene/scene_fixture.h"
 
@@ -107,6 +108,19 @@ TEST_F(DisplayListTest, ResetInputStateClearsKeysAndMouse) {
     EXPECT_EQ(one->keyState[299], 0);
     EXPECT_EQ(one->mouseLeft, 0);
     EXPECT_EQ(one->mouseMiddle, 0);
+}
+
+// The window holds the state the pump updates and the input commands read.
+TEST_F(DisplayListTest, ResetInputStateClearsTheWindowsKeysAndMouseButtons) {
+    DisplayRecord *one = Make(1);
+    ASSERT_NE(one->hostWindow, nullptr);
+    one->hostWindow->keyState[299] = 1;
+    one->hostWindow->mouseLeft = one->hostWindow->mouseRight = one->hostWindow->mouseMiddle = true;
+    ResetDisplayInputState(one);
+    EXPECT_EQ(one->hostWindow->keyState[299], 0);
+    EXPECT_FALSE(one->hostWindow->mouseLeft);
+    EXPECT_FALSE(one->hostWindow->mouseRight);
+    EXPECT_FALSE(one->hostWindow->mouseMiddle);
 }
 
 TEST_F(DisplayListTest, ResetInputStateEndsButtonPressesButKeepsTheHover) {
