@@ -23,6 +23,8 @@ void FreeLayerDrawParams(LayerDrawParams *params) {
     delete params;
 }
 
+// TODO(layers): deleting a layer calls RemoveLayerButtons(vm, bgpic, layer) before this, so that no LAYERBUTTON
+// is left hit-testing a freed layer.
 void FreeLayer(vlLayer *layer) {
     LayerDrawParams *first = layer->first, *saved = layer->saved, *current = layer->current;
     FreeLayerDrawParams(first);
@@ -32,6 +34,8 @@ void FreeLayer(vlLayer *layer) {
     delete layer;
 }
 
+// TODO(layers): with removeButtons set, each layer's button goes first (RemoveLayerButtons); the picture's own
+// free passes 0 because it frees every button itself.
 void FreeBGPicLayers(DisplayRecord *, BGPic *bgpic, int, int) {
     bool any = false;
     while (ListNode *n = FirstNode(&bgpic->layers)) {
