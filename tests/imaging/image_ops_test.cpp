@@ -260,7 +260,9 @@ TEST(TransformImage, SteppedNearestSamplingMatchesDirectMapping) {
             const int px = int(std::floor(fx)), py = int(std::floor(fy));
             const bool in = px >= 0 && py >= 0 && px < w && py < h;
             ASSERT_EQ(MaskBit(mask, i, j), in) << i << "," << j;
-            if (in) ASSERT_EQ(HostBitmapRow32(out, j)[i], HostBitmapRow32(src, py)[px]) << i << "," << j;
+            if (in) {
+                ASSERT_EQ(HostBitmapRow32(out, j)[i], HostBitmapRow32(src, py)[px]) << i << "," << j;
+            }
             inside += in;
         }
     EXPECT_GT(inside, w * h * 8 / 10);
