@@ -192,7 +192,11 @@ int OpenFirstDisplay(VMState *vm, DisplayConfig *c, StartupConfig *) {
         AppIconLabel[kAppIconLabelSize - 1] = 0;
     }
     DisplayRecord *first = nullptr;
-    if (int error = FindDisplay(ObjectId{1, nullptr}, &first)) return error;
+    if (int error = FindDisplay(ObjectId{1, nullptr}, &first)) {
+        // An applet that declares no display settings still gets its first display, with the defaults.
+        if (!c->appletSettings.empty()) return error;
+        if (int made = CreateDisplay(vm, ObjectId{1, nullptr}, 0, &first)) return made;
+    }
     int mode = c->mode == 0 ? kDisplayModeWindow : c->mode;
     int hideTitleBar = c->hideTitleBar == -1 ? 0 : c->hideTitleBar;
     BackfillSettings backfill = c->backfill;
