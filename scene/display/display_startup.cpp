@@ -36,7 +36,12 @@ namespace {
 constexpr uint32_t kDesktopFlags =
     kDisplayBorderless | kDisplayFixed | kDisplayNoModeSwitch | kDisplayNoHide | kDisplayActive; // 0x42d
 
-int32_t ScreenDepth() { return ScreenDepthHook ? ScreenDepthHook() : int32_t(QueryBitMapAttr(nullptr, 5)); }
+// 24 and 32 bits are both true colour here (a desktop mode reports 24, the own screen's 32-bit pixels 32);
+// only a change of colour resolution below that is one a window cannot follow.
+int32_t ScreenDepth() {
+    const int32_t depth = ScreenDepthHook ? ScreenDepthHook() : int32_t(QueryBitMapAttr(nullptr, 5));
+    return depth >= 24 ? 32 : depth;
+}
 
 void DisplayBorders(DisplayRecord *d) {
     if (!d->hostWindow || !d->hostWindow->open) return; // the frame of the last opening stays
