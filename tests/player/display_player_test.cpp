@@ -1,0 +1,115 @@
+// Displays and brushes in the real player, headless: the first display with a preloaded brush from a file linked
+// into the applet, the start-up message, resizes beyond the screen, and pictures that cannot be read.
+#include "tests/player/player_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+namespace {
+
+bool Contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
+
+std::string Fixture(const char *name) { return std::string(VL_SOURCE_DIR) + "/tests/data/scene/brushes/" + name; }
+
+// Copies fixtures into the scratch directory, compiles the script there, then removes the copies again so that
+// only what was linked into the applet is left.
+void BuildApplet(const ScratchDirectory &dir, const std::string &script, const std::vector<const char *> &files) {
+    for (const char *f : files) std::filesystem::copy_file(Fixture(f), dir.File(f));
+    WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
+    for (const char *f : files) std::filesystem::remove(dir.File(f));
+}
+
+// 0x00RRGGBB of a pixel of a 24-bit bottom-up BMP file.
+uint32_t BmpPixel(const std::vector<uint8_t> &bmp, int x, int y) {
+    auto u32 = [&](size_t at) { return uint32_t(bmp[at]) | uint32_t(bmp[at + 1]) << 8 | uint32_t(bmp[at + 2]) << 16 |
+                                       uint32_t(bmp[at + 3]) << 24; };
+    const uint32_t offset = u32(10);
+    const int32_t width = int32_t(u32(18)), height = int32_t(u32(22));
+    const size_t stride = (size_t(width) * 3 + 3) & ~size_t(3);
+    const size_t at = offset + size_t(height - 1 - y) * stride + size_t(x) * 3;
+    return uint32_t(bmp[at + 2]) << 16 | uint32_t(bmp[at + 1]) << 8 | bmp[at];
+}
+
+TEST(DisplayInPlayer, PreloadedLinkedBrushAppearsOnTheFirstDisplay) {
+    ScratchDirectory dir;
+    BuildApplet(dir,
+                "@DISPLAY {Width = 32, Height = 24, Color = $0000FF}\n"
+                "@LINKFILE \"plain.bmp\"\n"
+                "@BRUSH 1, \"plain.bmp\", $FF00FF\n"
+                "DisplayBrush(1, #RIGHT, #BOTTOM)\n"
+                "SaveSnapshot(\"shot.bmp\")\n"
+                "DebugPrint(GetAttribute(#BRUSH, 1, #ATTRWIDTH), GetAttribute(#BRUSH, 1, #ATTRHASMASK))\n",
+                {"plain.bmp"});
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "8 1\n");
+    std::vector<uint8_t> shot = ReadBytes(dir.File("shot.bmp"));
+    ASSERT_GT(shot.size(), 54u);
+    EXPECT_EQ(BmpPixel(shot, 0, 0), 0x0000FFu);   // the display's colour
+    EXPECT_EQ(BmpPixel(shot, 24, 18), 0x00FF00u); // the brush's corner at the bottom right
+    EXPECT_EQ(BmpPixel(shot, 27, 20), 0x0000FFu); // its transparent colour lets the display show through
+    EXPECT_EQ(BmpPixel(shot, 31, 23), 0x00FF00u);
+}
+
+TEST(DisplayInPlayer, StartUpSaysAndActionUnlessQuiet) {
+    ScratchDirectory dir;
+    BuildApplet(dir, "@DISPLAY {Width = 32, Height = 24}\nDebugPrint(\"script\")\n", {});
+    PlayerRun loud = RunPlayer({"-debugdevice", "@stdout", "test.vla"}, dir.path);
+    ASSERT_EQ(loud.exitCode, 0) << loud.err;
+    EXPECT_TRUE(Contains(loud.out, "And Action!\nscript\n")) << loud.out;
+    PlayerRun quiet = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
+    EXPECT_EQ(quiet.out, "script\n");
+}
+
+TEST(DisplayInPlayer, LoadBrushReadsTheLinkedCopies) {
+    ScratchDirectory dir;
+    BuildApplet(dir,
+                "@LINKFILE \"key.gif\"\n@LINKFILE \"alpha.png\"\n@LINKFILE \"gray.jpg\"\n"
+                "LoadBrush(1, \"key.gif\")\n"
+                "LoadBrush(2, \"alpha.png\", {LoadAlpha = True})\n"
+                "LoadBrush(3, \"gray.jpg\")\n"
+                "DebugPrint(GetAttribute(#BRUSH, 1, #ATTRTRANSPARENTCOLOR), GetAttribute(#BRUSH, 2, #ATTRHASALPHA),"
+                " GetAttribute(#BRUSH, 3, #ATTRWIDTH))\n",
+                {"key.gif", "alpha.png", "gray.jpg"});
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "0 1 16\n");
+}
+
+TEST(DisplayInPlayer, ChangeDisplaySizeBeyondTheScreenIsReported) {
+    ScratchDirectory dir;
+    BuildApplet(dir, "@DISPLAY {Width = 32, Height = 24}\nChangeDisplaySize(3000, 3000)\n", {});
+    PlayerRun run = RunPlayer({"-quiet", "test.vla"}, dir.path);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(Contains(run.err, "Unable to change display size to 3000x3000 !")) << run.err;
+}
+
+TEST(DisplayInPlayer, TruncatedPictureIsAnErrorNotACrash) {
+    ScratchDirectory dir;
+    BuildApplet(dir,
+                "@LINKFILE \"truncated.png\"\nExitOnError(False)\nLoadBrush(1, \"truncated.png\")\n"
+                "DebugPrint(GetLastError() <> 0)\n",
+                {"truncated.png"});
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "1\n");
+    EXPECT_FALSE(Contains(run.err, "Sanitizer")) << run.err;
+}
+
+TEST(DisplayInPlayer, DisplaysOpenCloseAndReopenFromTheScript) {
+    ScratchDirectory dir;
+    BuildApplet(dir,
+                "@DISPLAY {Width = 32, Height = 24}\n"
+                "CreateDisplay(2, {Width = 16, Height = 16})\n"
+                "OpenDisplay(2)\nCloseDisplay(2)\nOpenDisplay(2)\n"
+                "SelectDisplay(1)\nFreeDisplay(2)\n"
+                "ExitOnError(False)\nCloseDisplay(2)\nDebugPrint(GetLastError())\n",
+                {});
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "1344\n");
+}
+
+} // namespace
