@@ -92,6 +92,8 @@ struct FileReader {
     int64_t Position() { return SeekVirtualFile(file, 0, kSeekFromCurrent); }
     int64_t Left() { return length - Position(); }
     bool Take(void *out, size_t n) {
+        // An empty record has no buffer (data() of an empty vector may be null, which memcpy must not get).
+        if (n == 0) return !failed;
         if (failed || static_cast<int64_t>(n) > Left() ||
             ReadVirtualFileBuffered(file, out, n) != static_cast<int64_t>(n)) {
             failed = true;
