@@ -243,7 +243,8 @@ int HeaderSizeOfFile(VirtualFile *file, int32_t *outWidth, int32_t *outHeight) {
         uint32_t dib = r.U32(14, false);
         if (dib == 12) w = int32_t(r.U16(18, false)), h = int32_t(r.U16(20, false));
         else w = int32_t(r.U32(18, false)), h = int32_t(r.U32(22, false));
-        if (h < 0) h = -h; // top-down bitmaps store a negative height
+        // Top-down bitmaps store a negative height; INT32_MIN has no positive counterpart and stays refused.
+        if (h < 0 && h != INT32_MIN) h = -h;
         ok = !r.failed;
     } else if (std::memcmp(magic, "II*\0", 4) == 0 || std::memcmp(magic, "MM\0*", 4) == 0) {
         ok = TiffSize(r, magic[0] == 'M', &w, &h);

@@ -90,6 +90,11 @@ int ReadTga(VirtualFile *file, TgaPicture *out) {
     }
     if (r.failed) return 2;
     size_t count = size_t(width) * height;
+    // A small file must not make us allocate gigabytes: each pixel needs its bytes in the rest of the file, and
+    // a run packet (one byte plus one pixel) gives at most 128 pixels.
+    size_t left = r.bytes.size() - std::min(r.at, r.bytes.size());
+    size_t pixelBytes = mapped ? 1 : (bits + 7) / 8;
+    if (count > (rle ? left / (1 + pixelBytes) * 128 : left / pixelBytes)) return 2;
     try {
         out->pixels.resize(count);
     } catch (const std::bad_alloc &) {

@@ -63,10 +63,21 @@ bool PcxHeaderSane(SDL_RWops *rw) {
     return bytesPerLine >= (width * bits + 7) / 8 && bytesPerLine <= width * bits / 8 + 8;
 }
 
-bool Recognised(SDL_RWops *rw) {
-    if (IMG_isPCX(rw)) return PcxHeaderSane(rw);
-    return IMG_isBMP(rw) || IMG_isGIF(rw) || IMG_isJPG(rw) || IMG_isPNG(rw) || IMG_isPNM(rw) || IMG_isTIF(rw) ||
-           IMG_isWEBP(rw) || IMG_isQOI(rw);
+using Loader = SDL_Surface *(*)(SDL_RWops *);
+
+// The reader of the recognised format, to be called directly: IMG_Load_RW takes the first of all its readers
+// whose test matches, unsafe ones included (an "<svg" anywhere in a QOI, TIFF or WebP file picks the SVG reader).
+Loader Recognised(SDL_RWops *rw) {
+    if (IMG_isPCX(rw)) return PcxHeaderSane(rw) ? IMG_LoadPCX_RW : nullptr;
+    if (IMG_isBMP(rw)) return IMG_LoadBMP_RW;
+    if (IMG_isGIF(rw)) return IMG_LoadGIF_RW;
+    if (IMG_isJPG(rw)) return IMG_LoadJPG_RW;
+    if (IMG_isPNG(rw)) return IMG_LoadPNG_RW;
+    if (IMG_isPNM(rw)) return IMG_LoadPNM_RW;
+    if (IMG_isTIF(rw)) return IMG_LoadTIF_RW;
+    if (IMG_isWEBP(rw)) return IMG_LoadWEBP_RW;
+    if (IMG_isQOI(rw)) return IMG_LoadQOI_RW;
+    return nullptr;
 }
 
 // Indexed pictures are read through their palette, so the colour key stays a colour (not an alpha value) and a
@@ -103,11 +114,12 @@ int DecodeImageSDL(VirtualFile *file, DecodedImage *out) {
     *out = DecodedImage{};
     SDL_RWops *rw = RWFromVirtualFile(file);
     if (!rw) return kDecodeFailed;
-    if (!Recognised(rw)) {
+    Loader load = Recognised(rw);
+    if (!load) {
         SDL_RWclose(rw);
         return kDecodeUnknownFormat;
     }
-    SDL_Surface *surface = IMG_Load_RW(rw, 0);
+    SDL_Surface *surface = load(rw);
     SDL_RWclose(rw);
     if (!surface) return kDecodeFailed;
     int result = 0;
