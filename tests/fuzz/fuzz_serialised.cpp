@@ -1,7 +1,9 @@
 // Serialised tables and functions as ReadTable and ReadFunction read them from a file. The first byte picks
-// the command; the rest is the file, reached through a ":::memory" name so no disk is involved.
+// the command (bit 0 clear: table; set: function, bit 1 the text form for the parser alone); the rest is the
+// file with its magic, reached through a ":::memory" name so no disk is involved.
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "host/virtual_file.h"
@@ -31,9 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::vector<uint8_t> file(data + 1, data + size);
     const bool table = (data[0] & 1) == 0;
 
-    // The parser alone, without a VM.
+    // The parser alone, without a VM, on what follows the magic.
     SerialSource source;
-    source.bytes = file;
+    source.bytes = std::span<const uint8_t>(file).subspan(file.size() < 4 ? file.size() : 4);
     if (table) {
         SerialTable parsed;
         DecodeTableBody(&source, &parsed);

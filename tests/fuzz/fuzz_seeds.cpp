@@ -1,0 +1,337 @@
+// Writes valid inputs for the fuzz targets through the library's own writers (and SDL2_image's for PNG and
+// JPEG), so the seeds follow the formats as they change: fuzz_seeds <output dir> <source dir>.
+// Each target's seeds go to <output dir>/<target>/.
+#include <SDL.h>
+#include <SDL_image.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "host/compressed_file.h"
+#include "libs/dos/serialised_format.h"
+#include "tools/applet/applet_file.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+fs::path gOut;
+int gFailures = 0;
+
+void Write(const char *target, const std::string &name, const Bytes &bytes) {
+    fs::create_directories(gOut / target);
+    std::ofstream out(gOut / target / name, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+    if (!out) {
+        std::fprintf(stderr, "fuzz_seeds: cannot write %s/%s\n", target, name.c_str());
+        gFailures++;
+    }
+}
+
+Bytes ReadFile(const fs::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+Bytes Prefixed(uint8_t first, const Bytes &rest) {
+    Bytes out{first};
+    out.insert(out.end(), rest.begin(), rest.end());
+    return out;
+}
+
+Bytes FromString(const std::string &text) { return Bytes(text.begin(), text.end()); }
+
+void Put32(Bytes &b, uint32_t v) {
+    for (int s = 24; s >= 0; s -= 8) b.push_back(uint8_t(v >> s));
+}
+void Put16(Bytes &b, uint32_t v) {
+    b.push_back(uint8_t(v >> 8));
+    b.push_back(uint8_t(v));
+}
+void Put16Le(Bytes &b, uint32_t v) {
+    b.push_back(uint8_t(v));
+    b.push_back(uint8_t(v >> 8));
+}
+
+// ---- Serialised tables and functions -----------------------------------------------------------------------
+
+SerialValue Number(double n) {
+    SerialValue v;
+    v.tag = kTagNumber;
+    v.number = n;
+    return v;
+}
+SerialValue Text(const std::string &s) {
+    SerialValue v;
+    v.tag = kTagString;
+    v.bytes = s;
+    return v;
+}
+SerialKey Key(const std::string &s) {
+    SerialKey k;
+    k.isString = true;
+    k.text = s;
+    return k;
+}
+SerialKey Key(double n) {
+    SerialKey k;
+    k.number = n;
+    return k;
+}
+
+void SerialisedSeeds(const Bytes &chunk) {
+    const char *target = "serialised";
+    SerialTable inner;
+    inner.pairs.push_back({Key(1), Number(-2.5)});
+    inner.pairs.push_back({Key("name"), Text("value")});
+    SerialTable table;
+    table.pairs.push_back({Key(1), Number(42)});
+    table.pairs.push_back({Key("text"), Text("hello")});
+    SerialValue nested;
+    nested.tag = kTagTable;
+    nested.table = std::make_unique<SerialTable>(std::move(inner));
+    table.pairs.push_back({Key("inner"), std::move(nested)});
+    SerialValue function;
+    function.tag = kTagFunction;
+    function.bytes.assign(chunk.begin(), chunk.end());
+    table.pairs.push_back({Key(2), std::move(function)});
+    for (bool textFunctions : {false, true}) {
+        std::string bytes(kTableMagic, 4);
+        if (EncodeTableBody(table, textFunctions, &bytes) != 0) gFailures++;
+        Write(target, textFunctions ? "table_text_function" : "table_raw_function", Prefixed(0, FromString(bytes)));
+    }
+    std::string empty(kTableMagic, 4);
+    EncodeTableBody(SerialTable{}, false, &empty);
+    Write(target, "table_empty", Prefixed(0, FromString(empty)));
+    for (bool text : {false, true}) {
+        std::string bytes(text ? kFunctionTextMagic : kFunctionRawMagic, 4);
+        std::string record;
+        if (EncodeFunctionRecord(chunk, text, &record) != 0) gFailures++;
+        bytes += record;
+        Write(target, text ? "function_text" : "function_raw", Prefixed(text ? 3 : 1, FromString(bytes)));
+    }
+}
+
+// ---- Applets ------------------------------------------------------------------------------------------------
+
+AppletValue AppletNumber(double n) {
+    AppletValue v;
+    v.type = kAppletValueNumber;
+    v.number = n;
+    return v;
+}
+AppletValue AppletText(const std::string &s) {
+    AppletValue v;
+    v.type = kAppletValueString;
+    v.text = s;
+    return v;
+}
+
+void AppletSeeds(const Bytes &chunk, const Bytes &picture) {
+    const char *target = "applet";
+    AppletContents contents;
+    contents.scriptName = "seed.vls";
+    contents.chunk = chunk;
+    contents.labels = {{"start", 0}, {"loop", 3}};
+    contents.hasDisplaySettings = true;
+    contents.displaySettings.type = kAppletValueTable;
+    contents.displaySettings.table = {{AppletText("width"), AppletNumber(320)},
+                                      {AppletText("title"), AppletText("Seed")},
+                                      {AppletNumber(1), AppletNumber(2)}};
+    contents.preloads = {{kPreloadBrush, {AppletNumber(1), AppletText("pic.png")}},
+                         {kPreloadFile, {AppletNumber(1), AppletText("data.txt"), AppletNumber(0)}}};
+    contents.linkedFiles = {{"pic.png", picture}, {"dir/data.txt", FromString("line one\nline two\n")}};
+    std::string error;
+    Bytes full, minimal, compressed;
+    if (!WriteApplet(contents, full, error)) gFailures++;
+    Write(target, "applet_full", full);
+    AppletContents bare;
+    bare.chunk = chunk;
+    if (!WriteApplet(bare, minimal, error)) gFailures++;
+    Write(target, "applet_chunk_only", minimal);
+    if (!CompressApplet(full, compressed, error)) gFailures++;
+    Write(target, "applet_compressed", compressed);
+}
+
+// ---- Packed files --------------------------------------------------------------------------------------------
+
+void DecompressSeeds() {
+    const char *target = "decompress";
+    fs::create_directories(gOut / target);
+    std::string text;
+    for (int i = 0; i < 200; i++) text += "line " + std::to_string(i) + " of a packed file\n";
+    const std::pair<const char *, std::string> sources[] = {{"packed_text", text}, {"packed_empty", ""}};
+    for (const auto &[name, content] : sources) {
+        fs::path plain = gOut / target / (std::string(name) + ".plain");
+        std::ofstream(plain, std::ios::binary) << content;
+        if (CompressToFile(kPackedFileMagic, plain.c_str(), (gOut / target / name).c_str(), nullptr) != 0)
+            gFailures++;
+        fs::remove(plain);
+    }
+}
+
+// ---- Pictures ---------------------------------------------------------------------------------------------------
+
+Bytes SurfaceBytes(bool jpeg) {
+    SDL_Surface *s = SDL_CreateRGBSurfaceWithFormat(0, 5, 3, 32, SDL_PIXELFORMAT_ARGB8888);
+    if (!s) return {};
+    for (int y = 0; y < 3; y++)
+        for (int x = 0; x < 5; x++)
+            static_cast<Uint32 *>(s->pixels)[y * s->pitch / 4 + x] = uint32_t(0x40 + x * 0x30) << 24 | uint32_t(x * 50) << 16 | uint32_t(y * 90) << 8 | 0x33;
+    Bytes buffer(65536);
+    SDL_RWops *rw = SDL_RWFromMem(buffer.data(), int(buffer.size()));
+    int r = jpeg ? IMG_SaveJPG_RW(s, rw, 0, 80) : IMG_SavePNG_RW(s, rw, 0);
+    Sint64 size = SDL_RWtell(rw);
+    SDL_RWclose(rw);
+    SDL_FreeSurface(s);
+    if (r != 0 || size <= 0) return {};
+    buffer.resize(size_t(size));
+    return buffer;
+}
+
+Bytes Bmp() {
+    SDL_Surface *s = SDL_CreateRGBSurfaceWithFormat(0, 3, 2, 24, SDL_PIXELFORMAT_RGB24);
+    if (!s) return {};
+    SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 10, 200, 30));
+    Bytes buffer(4096);
+    SDL_RWops *rw = SDL_RWFromMem(buffer.data(), int(buffer.size()));
+    int r = SDL_SaveBMP_RW(s, rw, 0);
+    Sint64 size = SDL_RWtell(rw);
+    SDL_RWclose(rw);
+    SDL_FreeSurface(s);
+    if (r != 0 || size <= 0) return {};
+    buffer.resize(size_t(size));
+    return buffer;
+}
+
+// A 2 x 2 GIF89a, two colours, index 1 transparent; a clear code before every index keeps codes three bits wide.
+Bytes Gif() {
+    Bytes g = {'G', 'I', 'F', '8', '9', 'a'};
+    Put16Le(g, 2);
+    Put16Le(g, 2);
+    g.insert(g.end(), {0x80, 0, 0, 0x11, 0x22, 0x33, 0xFF, 0x00, 0xFF});
+    g.insert(g.end(), {0x21, 0xF9, 4, 0x01, 0, 0, 1, 0});
+    g.push_back(0x2C);
+    for (uint32_t v : {0u, 0u, 2u, 2u}) Put16Le(g, v);
+    g.push_back(0);
+    g.push_back(2);
+    Bytes data;
+    uint32_t acc = 0;
+    int bits = 0;
+    for (int c : {4, 0, 4, 1, 4, 1, 4, 0, 5}) {
+        acc |= uint32_t(c) << bits;
+        bits += 3;
+        for (; bits >= 8; bits -= 8, acc >>= 8) data.push_back(uint8_t(acc));
+    }
+    if (bits) data.push_back(uint8_t(acc));
+    g.push_back(uint8_t(data.size()));
+    g.insert(g.end(), data.begin(), data.end());
+    g.insert(g.end(), {0, 0x3B});
+    return g;
+}
+
+// An IFF picture: BMHD (size, depth, masking, compression), optional CMAP and CAMG, then the BODY as given.
+Bytes Iff(const char *type, int w, int h, int depth, int masking, int compression, const Bytes &cmap,
+          uint32_t camg, const Bytes &body) {
+    Bytes form(type, type + 4);
+    auto chunk = [&](const char *id, const Bytes &d) {
+        form.insert(form.end(), id, id + 4);
+        Put32(form, uint32_t(d.size()));
+        form.insert(form.end(), d.begin(), d.end());
+        if (d.size() & 1) form.push_back(0);
+    };
+    Bytes bmhd;
+    Put16(bmhd, uint32_t(w));
+    Put16(bmhd, uint32_t(h));
+    Put32(bmhd, 0);
+    bmhd.insert(bmhd.end(), {uint8_t(depth), uint8_t(masking), uint8_t(compression), 0});
+    Put16(bmhd, 1);
+    bmhd.insert(bmhd.end(), {1, 1});
+    Put16(bmhd, uint32_t(w));
+    Put16(bmhd, uint32_t(h));
+    chunk("BMHD", bmhd);
+    if (!cmap.empty()) chunk("CMAP", cmap);
+    if (camg) {
+        Bytes c;
+        Put32(c, camg);
+        chunk("CAMG", c);
+    }
+    chunk("BODY", body);
+    Bytes out = {'F', 'O', 'R', 'M'};
+    Put32(out, uint32_t(form.size()));
+    out.insert(out.end(), form.begin(), form.end());
+    return out;
+}
+
+Bytes Palette(int colours) {
+    Bytes cmap;
+    for (int i = 0; i < colours; i++) cmap.insert(cmap.end(), {uint8_t(i * 16), uint8_t(255 - i * 8), uint8_t(i * 3)});
+    return cmap;
+}
+
+void PictureSeeds(const Bytes &png) {
+    std::vector<std::pair<std::string, Bytes>> pictures = {{"png", png}, {"jpeg", SurfaceBytes(true)}, {"bmp", Bmp()},
+                                                           {"gif", Gif()}};
+    // 16 x 2, two planes, packed rows plus a mask plane.
+    Bytes masked = {0xFF, 0xFF, 0xFF, 0x00, 0x01, 0xFF, 0x00, 0x80, 0xFF, 0x00, 0xFF, 0xFF, 0xFF, 0xFF};
+    pictures.emplace_back("ilbm_packed_mask", Iff("ILBM", 16, 2, 2, 1, 1, Palette(4), 0, masked));
+    // 4 x 1 HAM6, stored rows.
+    Bytes ham;
+    for (int p = 0; p < 6; p++) ham.insert(ham.end(), {uint8_t(0xA0 >> (p & 1)), 0});
+    pictures.emplace_back("ilbm_ham6", Iff("ILBM", 4, 1, 6, 0, 0, Palette(16), 0x800, ham));
+    pictures.emplace_back("ilbm_ehb_transparent", Iff("ILBM", 4, 1, 6, 2, 0, Palette(32), 0x80, ham));
+    Bytes deep(24 * 2, 0x55);
+    pictures.emplace_back("ilbm_deep24", Iff("ILBM", 3, 1, 24, 0, 0, {}, 0, deep));
+    Bytes chunky = {1, 2, 3, 0, 3, 2, 1, 0};
+    pictures.emplace_back("pbm", Iff("PBM ", 3, 2, 8, 0, 0, Palette(4), 0, chunky));
+    for (auto &[name, bytes] : pictures) {
+        if (bytes.empty()) {
+            std::fprintf(stderr, "fuzz_seeds: no %s picture\n", name.c_str());
+            gFailures++;
+            continue;
+        }
+        Write("picture_header", name, bytes);
+        Write("picture", name, Prefixed(2, bytes)); // with alpha
+    }
+    // TGA is only tried under a ".tga" name (bit 0 of the first byte).
+    const Bytes tgas[] = {
+        // 4 x 2, 32-bit, run-length, alpha, origin at the top.
+        {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 2, 0, 32, 0x28, 0x82, 0x30, 0x20, 0x10, 0xFF, 0x04, 1, 2, 3, 0x80,
+         4, 5, 6, 0x00, 7, 8, 9, 0x40, 10, 11, 12, 0xFF, 13, 14, 15, 0xFF},
+        // 3 x 1, colour-mapped with a 24-bit map of two entries.
+        {0, 1, 1, 0, 0, 2, 0, 24, 0, 0, 0, 0, 3, 0, 1, 0, 8, 0, 0x33, 0x22, 0x11, 0xCC, 0xBB, 0xAA, 1, 0, 1},
+        // 2 x 2 grey with alpha, run-length, bottom-up.
+        {0, 0, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 16, 8, 0x81, 0x40, 0xFF, 0x01, 0x10, 0x80, 0x20, 0x00},
+        // 2 x 1, 16-bit true colour.
+        {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 16, 1, 0x1F, 0x80, 0xE0, 0x03},
+    };
+    int i = 0;
+    for (const Bytes &tga : tgas) Write("picture", "tga_" + std::to_string(i++), Prefixed(3, tga));
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: fuzz_seeds <output dir> <source dir>\n");
+        return 2;
+    }
+    gOut = argv[1];
+    Bytes chunk = ReadFile(fs::path(argv[2]) / "tests/fuzz/corpus/load_chunk/closure");
+    if (chunk.empty()) {
+        std::fprintf(stderr, "fuzz_seeds: no bytecode chunk under %s\n", argv[2]);
+        return 1;
+    }
+    Bytes png = SurfaceBytes(false);
+    SerialisedSeeds(chunk);
+    AppletSeeds(chunk, png);
+    DecompressSeeds();
+    PictureSeeds(png);
+    return gFailures ? 1 : 0;
+}
