@@ -32,9 +32,15 @@ int SizeError(int32_t width, int32_t height) {
 
 bool HasShape(const ImageTriple &image) { return image.mask || image.alpha; }
 
+// The frame of an open window; a closed one keeps the frame of its last opening, which is the best guess for
+// where a position constant puts the next one.
 void StoreBorders(DisplayRecord *d) {
+    if (d->flags & kDisplayBorderless) {
+        d->borderLeft = d->borderTop = d->borderWidth = d->borderHeight = 0;
+        return;
+    }
     HostWindow *w = d->hostWindow;
-    if (!w) return;
+    if (!w || !w->open) return;
     ComputeWindowBorders(w);
     d->borderLeft = w->borderLeft;
     d->borderTop = w->borderTop;
@@ -199,6 +205,7 @@ int RealizeDisplay(DisplayRecord *d, int activate) {
     const MaskPlane *mask = d->windowMask ? d->windowMask : (p ? p->current.mask : nullptr);
     const AlphaPlane *alpha = d->windowAlpha ? d->windowAlpha : (p ? p->current.alpha : nullptr);
     if (int error = OpenDisplayWindow(d->hostWindow, activate, mask, alpha)) return error;
+    StoreBorders(d);
     d->state = DISPSTATE_OPEN;
     d->activateOnOpen = activate;
     if (d->handlers[kSlotOnDropFile].function != -1)
