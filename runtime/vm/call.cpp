@@ -434,6 +434,26 @@ void ConcatRange(VMState *vm, VMValue *first, int count) {
         }
         // Numbers are formatted straight into the result; only the joined string is interned.
         char small[256];
+        {
+            // Most joins are short: build them in place without the growable fallback below.
+            size_t n = 0;
+            int i = 0;
+            for (; i < count; i++) {
+                if (first[i].tt == TSTRING) {
+                    const VMString *str = AsString(&first[i]);
+                    if (str->length > sizeof small - n) break;
+                    std::memcpy(small + n, str->data, str->length);
+                    n += str->length;
+                } else {
+                    if (sizeof small - n < 32) break; // a formatted number takes at most 24 bytes
+                    n += size_t(FormatNumber(first[i].u.n, small + n, sizeof small - n));
+                }
+            }
+            if (i == count) {
+                SetObject(first, NewString(vm, small, n), TSTRING);
+                return;
+            }
+        }
         std::string big;
         size_t used = 0;
         bool inSmall = true;

@@ -50,11 +50,12 @@ inline int64_t FindNode(const Table *t, const VMValue *key, uint32_t hash) {
     if (t->indexCap == 0) return -1;
     uint32_t mask = t->indexCap - 1;
     for (uint32_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        uint32_t e = t->index[slot];
-        if (e == 0) return -1;
-        if (e != kIndexTombstone) {
-            const VMValue &k = t->nodes[e - 1].key;
-            if (k.tt == key->tt && RawEqualValues(&k, key)) return int64_t(e) - 1;
+        uint64_t e = t->index[slot];
+        uint32_t node = uint32_t(e);
+        if (node == 0) return -1;
+        if (uint32_t(e >> 32) == hash && node != kIndexTombstone) {
+            const VMValue &k = t->nodes[node - 1].key;
+            if (k.tt == key->tt && RawEqualValues(&k, key)) return int64_t(node) - 1;
         }
     }
 }
@@ -66,12 +67,13 @@ uint32_t RoundUpPow2(uint32_t n) {
 }
 
 void BuildIndex(Table *t) {
-    std::memset(t->index, 0, sizeof(uint32_t) * t->indexCap);
+    std::memset(t->index, 0, sizeof(uint64_t) * t->indexCap);
     uint32_t mask = t->indexCap - 1;
     for (uint32_t i = 0; i < t->nodeCount; i++) {
-        uint32_t slot = HashKey(&t->nodes[i].key) & mask;
+        uint32_t hash = t->nodes[i].key.aux;
+        uint32_t slot = hash & mask;
         while (t->index[slot] != 0) slot = (slot + 1) & mask;
-        t->index[slot] = i + 1;
+        t->index[slot] = IndexEntry(i, hash);
     }
     t->indexUsed = t->nodeCount;
 }
@@ -91,14 +93,16 @@ void Rehash(VMState *vm, Table *t) {
     for (uint32_t i = 0; i < t->nodeCount; i++) {
         TableNode &n = t->nodes[i];
         if (n.key.tt == kTagDeadKey || n.value.tt == TNIL) continue;
-        t->nodes[live++] = n;
+        uint32_t hash = n.key.aux;
+        t->nodes[live] = n;
+        t->nodes[live++].key.aux = hash;
     }
     t->nodeCount = live;
     t->deadCount = 0;
     uint32_t cap = RoundUpPow2((live + 1) * 2);
     if (cap != t->indexCap) {
-        uint32_t *index = static_cast<uint32_t *>(VMAlloc(vm, sizeof(uint32_t) * size_t(cap)));
-        VMFree(vm, t->index, sizeof(uint32_t) * t->indexCap);
+        uint64_t *index = static_cast<uint64_t *>(VMAlloc(vm, sizeof(uint64_t) * size_t(cap)));
+        VMFree(vm, t->index, sizeof(uint64_t) * t->indexCap);
         t->index = index;
         t->indexCap = cap;
     }
@@ -111,6 +115,7 @@ void InsertNode(VMState *vm, Table *t, const VMValue *key, const VMValue *value,
     uint32_t nodeIndex = t->nodeCount++;
     t->nodes[nodeIndex].key = *key;
     if (key->tt == TNUMBER && key->u.n == 0) t->nodes[nodeIndex].key.u.n = 0;
+    t->nodes[nodeIndex].key.aux = hash;
     t->nodes[nodeIndex].value = *value;
     if (key->tt == TSTRING) {
         AsString(key)->hintTable = t;
@@ -118,17 +123,17 @@ void InsertNode(VMState *vm, Table *t, const VMValue *key, const VMValue *value,
     }
     uint32_t mask = t->indexCap - 1;
     uint32_t slot = hash & mask;
-    while (t->index[slot] != 0 && t->index[slot] != kIndexTombstone) slot = (slot + 1) & mask;
+    while (uint32_t(t->index[slot]) != 0 && uint32_t(t->index[slot]) != kIndexTombstone) slot = (slot + 1) & mask;
     if (t->index[slot] == 0) t->indexUsed++;
-    t->index[slot] = nodeIndex + 1;
+    t->index[slot] = IndexEntry(nodeIndex, hash);
     t->tmAbsent = 0;
 }
 
 void KillNode(Table *t, uint32_t nodeIndex) {
     uint32_t mask = t->indexCap - 1;
-    uint32_t hash = HashKey(&t->nodes[nodeIndex].key);
+    uint32_t hash = t->nodes[nodeIndex].key.aux;
     for (uint32_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        if (t->index[slot] == nodeIndex + 1) {
+        if (uint32_t(t->index[slot]) == nodeIndex + 1) {
             t->index[slot] = kIndexTombstone;
             break;
         }
@@ -185,8 +190,8 @@ Table *NewTableObject(VMState *vm, uint32_t arrayHint, uint32_t hashHint) {
         t->nodes = static_cast<TableNode *>(VMAlloc(vm, sizeof(TableNode) * size_t(hashHint)));
         t->nodeCap = hashHint;
         t->indexCap = RoundUpPow2(hashHint * 2);
-        t->index = static_cast<uint32_t *>(VMAlloc(vm, sizeof(uint32_t) * size_t(t->indexCap)));
-        std::memset(t->index, 0, sizeof(uint32_t) * t->indexCap);
+        t->index = static_cast<uint64_t *>(VMAlloc(vm, sizeof(uint64_t) * size_t(t->indexCap)));
+        std::memset(t->index, 0, sizeof(uint64_t) * t->indexCap);
     }
     return t;
 }
@@ -194,13 +199,13 @@ Table *NewTableObject(VMState *vm, uint32_t arrayHint, uint32_t hashHint) {
 void FreeTable(VMState *vm, Table *t) {
     VMFree(vm, t->array, sizeof(VMValue) * t->arrayCap);
     VMFree(vm, t->nodes, sizeof(TableNode) * t->nodeCap);
-    VMFree(vm, t->index, sizeof(uint32_t) * t->indexCap);
+    VMFree(vm, t->index, sizeof(uint64_t) * t->indexCap);
     VMFree(vm, t, sizeof(Table));
 }
 
 size_t TableBytes(const Table *t) {
     return sizeof(Table) + sizeof(VMValue) * t->arrayCap + sizeof(TableNode) * t->nodeCap +
-           sizeof(uint32_t) * t->indexCap;
+           sizeof(uint64_t) * t->indexCap;
 }
 
 const VMValue *TableGetInt(const Table *t, int64_t key) {

@@ -53,12 +53,43 @@ int32_t SaturateToInt32(double n) {
 int FormatNumber(double n, char *buffer, size_t size) {
     if (size == 0) return 0;
     // Whole numbers of up to 14 digits print the same through "%.14g" as as integers; this path skips printf,
-    // which dominated string building.
-    if (n == std::trunc(n) && std::fabs(n) < 1e14 && n != 0) {
-        auto result = std::to_chars(buffer, buffer + size - 1, int64_t(n));
-        if (result.ec == std::errc()) {
-            *result.ptr = 0;
-            return int(result.ptr - buffer);
+    // which dominated string building. Zero stays with printf for "-0"; the range test also refuses NaN.
+    if (n > -1e14 && n < 1e14 && n != 0) {
+        int64_t whole = int64_t(n);
+        if (double(whole) == n) {
+            uint64_t u = whole < 0 ? uint64_t(-whole) : uint64_t(whole);
+            size_t digits = 1;
+            for (uint64_t bound = 10; digits < 14 && u >= bound; bound *= 10) digits++;
+            size_t len = digits + (whole < 0);
+            if (len < size) {
+                // Written backwards in place, two digits per division (32-bit division once it fits).
+                static const char kPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                                             "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                                             "8081828384858687888990919293949596979899";
+                char *p = buffer + len;
+                *p = 0;
+                while (u >= 0x100000000ull) {
+                    unsigned pair = unsigned(u % 100);
+                    u /= 100;
+                    p -= 2;
+                    std::memcpy(p, kPairs + 2 * pair, 2);
+                }
+                uint32_t v = uint32_t(u);
+                while (v >= 100) {
+                    unsigned pair = v % 100;
+                    v /= 100;
+                    p -= 2;
+                    std::memcpy(p, kPairs + 2 * pair, 2);
+                }
+                if (v >= 10) {
+                    p -= 2;
+                    std::memcpy(p, kPairs + 2 * v, 2);
+                } else {
+                    *--p = char('0' + v);
+                }
+                if (whole < 0) *--p = '-';
+                return int(len);
+            }
         }
     }
     int len = std::snprintf(buffer, size, "%.14g", n);

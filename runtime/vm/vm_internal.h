@@ -30,9 +30,12 @@ struct VMValue {
         int32_t b;
     } u;
     int32_t tt;
+    // Spare word in the padding. A table node's key keeps the key's hash here, so rehashing and probing never
+    // read the key's object; copies do not carry it (see above), so whoever needs it sets it.
+    uint32_t aux;
 
     VMValue() = default;
-    constexpr VMValue(Payload payload, int32_t tag) : u(payload), tt(tag) {}
+    constexpr VMValue(Payload payload, int32_t tag) : u(payload), tt(tag), aux(0) {}
     VMValue(const VMValue &o) noexcept : u(o.u), tt(o.tt) {}
     VMValue &operator=(const VMValue &o) noexcept {
         u = o.u;
@@ -108,8 +111,10 @@ struct TableNode {
     VMValue value;
 };
 
-// Array part: keys 0..arraySize-1. Hash part: nodes in insertion order, found through an open-addressing index
-// of node numbers (0 empty, kIndexTombstone removed, else node + 1).
+// Array part: keys 0..arraySize-1. Hash part: nodes in insertion order, found through an open-addressing index.
+// An index entry holds the node number (low word: 0 empty, kIndexTombstone removed, else node + 1) and the key's
+// hash (high word), so a probe reads a node only when the whole hash matches: on big tables every node read is
+// a cache miss.
 struct Table : GCObject {
     uint32_t tmAbsent; // bit e: this table, used as a metatable, has no field for event e
     Table *metatable;
@@ -121,11 +126,12 @@ struct Table : GCObject {
     uint32_t nodeCap;
     uint32_t deadCount; // nodes with kTagDeadKey
     TableNode *nodes;
-    uint32_t *index;
+    uint64_t *index;
     uint32_t indexCap; // power of two, or 0
     uint32_t indexUsed; // live plus tombstone slots
 };
 constexpr uint32_t kIndexTombstone = 0xFFFFFFFFu;
+inline uint64_t IndexEntry(uint32_t node, uint32_t hash) { return uint64_t(hash) << 32 | (node + 1); }
 
 struct UpVal : GCObject {
     VMValue *v;     // the stack slot while open, &closed after
@@ -309,15 +315,17 @@ inline int64_t TableFindStringNode(const Table *t, VMString *s) {
     }
     if (t->indexCap == 0) return -1;
     uint32_t mask = t->indexCap - 1;
-    for (uint32_t slot = s->hash & mask;; slot = (slot + 1) & mask) {
-        uint32_t e = t->index[slot];
-        if (e == 0) return -1;
-        if (e != kIndexTombstone) {
-            const VMValue &k = t->nodes[e - 1].key;
+    uint32_t hash = s->hash;
+    for (uint32_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        uint64_t e = t->index[slot];
+        uint32_t node = uint32_t(e);
+        if (node == 0) return -1;
+        if (uint32_t(e >> 32) == hash && node != kIndexTombstone) {
+            const VMValue &k = t->nodes[node - 1].key;
             if (k.tt == TSTRING && k.u.gc == s) {
                 s->hintTable = t;
-                s->hintNode = e - 1;
-                return int64_t(e) - 1;
+                s->hintNode = node - 1;
+                return int64_t(node) - 1;
             }
         }
     }

@@ -1,0 +1,108 @@
+// The table's hash index (entries carry the key's hash, nodes keep it for rehashing) against a plain map as the
+// oracle, and the integer fast path of number formatting against printf.
+#include <cstdio>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/runtime/vm/vm_test_support.h"
+
+namespace {
+
+class TableIndexTest : public VMTest {};
+
+// Pushes key number `id` of a mixed population: strings, integers, fractions and negative numbers.
+void PushKey(VMState *vm, int id) {
+    switch (id % 4) {
+    case 0: PushString(vm, ("k" + std::to_string(id)).c_str()); break;
+    case 1: PushNumber(vm, 100000 + id); break; // past the array part
+    case 2: PushNumber(vm, id + 0.5); break;
+    default: PushNumber(vm, -id); break;
+    }
+}
+
+} // namespace
+
+TEST_F(TableIndexTest, InsertsOverwritesAndRemovalsMatchAMapThroughRehashes) {
+    NewTable(vm);
+    std::map<int, int> oracle;
+    std::mt19937 random(7);
+    for (int step = 0; step < 8000; step++) {
+        int id = int(random() % 1500);
+        bool remove = random() % 4 == 0;
+        PushKey(vm, id);
+        if (remove) {
+            PushNil(vm);
+            oracle.erase(id);
+        } else {
+            PushNumber(vm, step);
+            oracle[id] = step;
+        }
+        VMRawSet(vm, 1);
+    }
+    for (int id = 0; id < 1500; id++) {
+        PushKey(vm, id);
+        VMRawGet(vm, 1);
+        if (oracle.count(id))
+            EXPECT_EQ(VMToNumber(vm, -1), oracle[id]) << "key " << id;
+        else
+            EXPECT_EQ(ValueType(vm, -1), TNIL) << "key " << id;
+        SetTop(vm, 1);
+    }
+    size_t visited = 0;
+    PushNil(vm);
+    while (NextPair(vm, 1)) {
+        visited++;
+        SetTop(vm, -2);
+    }
+    EXPECT_EQ(visited, oracle.size());
+}
+
+TEST_F(TableIndexTest, ReinsertedKeysAfterRemovalAreFoundAndWalkedOnce) {
+    NewTable(vm);
+    for (int round = 0; round < 3; round++) {
+        for (int i = 0; i < 500; i++) {
+            PushKey(vm, i);
+            PushNumber(vm, round * 1000 + i);
+            VMRawSet(vm, 1);
+        }
+        for (int i = 0; i < 500; i += 2) { // leaves Nil-valued nodes and tombstones behind
+            PushKey(vm, i);
+            PushNil(vm);
+            VMRawSet(vm, 1);
+        }
+    }
+    for (int i = 0; i < 500; i++) {
+        PushKey(vm, i);
+        VMRawGet(vm, 1);
+        if (i % 2)
+            EXPECT_EQ(VMToNumber(vm, -1), 2000 + i);
+        else
+            EXPECT_EQ(ValueType(vm, -1), TNIL);
+        SetTop(vm, 1);
+    }
+    int visited = 0;
+    PushNil(vm);
+    while (NextPair(vm, 1)) {
+        visited++;
+        SetTop(vm, -2);
+    }
+    EXPECT_EQ(visited, 250);
+}
+
+TEST(NumberFormatTest, WholeNumbersMatchPrintf) {
+    std::vector<double> values = {1, -1, 9, 10, 99, 100, 101, 4294967295.0, 4294967296.0, -4294967297.0,
+                                  99999999999999.0, -99999999999999.0, 1e14, -1e14, 1e15, 0, -0.0, 0.5, 1e300};
+    for (long i = -100000; i <= 100000; i += 7) values.push_back(double(i) * 1234567);
+    for (double v : values) {
+        char ours[64], theirs[64];
+        int n = FormatNumber(v, ours, sizeof ours);
+        std::snprintf(theirs, sizeof theirs, "%.14g", v);
+        EXPECT_STREQ(ours, theirs);
+        EXPECT_EQ(size_t(n), std::string(theirs).size());
+    }
+    char small[4];
+    EXPECT_EQ(FormatNumber(123456, small, sizeof small), 3); // cut like printf
+    EXPECT_STREQ(small, "123");
+}
