@@ -4,6 +4,8 @@
 #include <string>
 
 #include "host/input.h"
+#include "host/keys.h"
+#include "runtime/app/event_queue.h"
 #include "host/requester.h"
 #include "runtime/app/errors.h"
 #include "tests/scene/display_open_fixture.h"
@@ -310,6 +312,17 @@ TEST_F(ModeSwitchTest, KeyTogglesOnlyWhileTheDisplayIsTheOnlyOne) {
     EXPECT_EQ(OwnScreenFlag, 1);
     EXPECT_EQ(DisplayModeSwitchHook(d), 1); // the backfill in front does not count
     EXPECT_EQ(OwnScreenFlag, 0);
+}
+
+TEST_F(ModeSwitchTest, AltReturnThroughThePumpSwitchesAndQueuesTheSwitch) {
+    RemoveEvent(vm, -1, 1);
+    InjectKey(d->hostWindow, KeyReturn, 1, kQualifierLeftAlt);
+    PumpHostEvents(vm);
+    EXPECT_EQ(OwnScreenFlag, 1);
+    bool queued = false;
+    EventInfo info;
+    for (int i = 0; FetchEvent(vm, i, &info, 0); i++) queued |= info.kind == kEventModeSwitched;
+    EXPECT_TRUE(queued);
 }
 
 TEST_F(ModeSwitchTest, KeyIsIgnoredByANoModeSwitchDisplay) {
