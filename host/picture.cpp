@@ -8,6 +8,7 @@
 
 #include "runtime/app/errors.h"
 
+#include <algorithm>
 #include <cstring>
 #include <strings.h>
 #include <memory>
@@ -82,7 +83,12 @@ int LoadIlbm(VirtualFile *file, int loadAlpha, uint32_t **outPixels, AlphaPlane 
 
 namespace {
 
+// SDL2_image allocates the whole surface before it reads a pixel, and a small file can claim any size: pictures
+// above this many pixels (256 MiB as 0x00RRGGBB words, the ILBM reader's limit) are refused before decoding.
+constexpr int64_t kMaxDecodedPixels = kMaxIlbmPixels;
+
 int HeaderSizeOfFile(VirtualFile *file, int32_t *outWidth, int32_t *outHeight);
+bool GifFirstFrameSize(VirtualFile *file, int32_t *outWidth, int32_t *outHeight);
 
 int LoadPicture(const char *name, int loadAlpha, uint32_t **outPixels, AlphaPlane **outAlpha,
                 int64_t *outTransparent, int32_t *outWidth, int32_t *outHeight) {
@@ -101,7 +107,14 @@ int LoadPicture(const char *name, int loadAlpha, uint32_t **outPixels, AlphaPlan
     if (!taken) {
         // A header that claims more than a bitmap may hold is refused before a decoder allocates for it.
         int32_t hw = 0, hh = 0;
-        if (HeaderSizeOfFile(file.get(), &hw, &hh) == 0 && (hw > kMaxBitmapSide || hh > kMaxBitmapSide))
+        bool sized = HeaderSizeOfFile(file.get(), &hw, &hh) == 0;
+        // A GIF's first frame is decoded at its own size, which the screen size in the header does not bound.
+        int32_t fw = 0, fh = 0;
+        if (GifFirstFrameSize(file.get(), &fw, &fh)) {
+            hw = std::max(hw, fw), hh = std::max(hh, fh);
+            sized = true;
+        }
+        if (sized && (hw > kMaxBitmapSide || hh > kMaxBitmapSide || int64_t(hw) * hh > kMaxDecodedPixels))
             return kErrPictureCannotRead;
         SeekVirtualFile(file.get(), 0, kSeekFromStart);
         DecodedImage image;
@@ -225,6 +238,35 @@ int ReadPictureHeaderSize(const char *name, int32_t *outWidth, int32_t *outHeigh
 }
 
 namespace {
+
+// The size in the first image descriptor, past the colour table and any extension blocks.
+bool GifFirstFrameSize(VirtualFile *file, int32_t *outWidth, int32_t *outHeight) {
+    HeaderReader r{file};
+    uint8_t head[13];
+    r.At(0, head, sizeof head);
+    if (r.failed || (std::memcmp(head, "GIF87a", 6) != 0 && std::memcmp(head, "GIF89a", 6) != 0)) return false;
+    int64_t pos = 13;
+    if (head[10] & 0x80) pos += int64_t(3) << ((head[10] & 7) + 1);
+    // Every step moves forward, so a read past the end ends the walk.
+    while (!r.failed) {
+        uint8_t block[1];
+        r.At(pos, block, 1);
+        if (r.failed) return false;
+        if (block[0] == 0x2C) {
+            *outWidth = int32_t(r.U16(pos + 5, false));
+            *outHeight = int32_t(r.U16(pos + 7, false));
+            return !r.failed;
+        }
+        if (block[0] == 0x3B) return false; // the trailer: no image
+        if (block[0] != 0x21) { // the decoder skips stray bytes
+            pos++;
+            continue;
+        }
+        pos += 2; // introducer and label, then sub-blocks up to an empty one
+        for (uint8_t n[1] = {1}; n[0] != 0 && !r.failed; pos += 1 + n[0]) r.At(pos, n, 1);
+    }
+    return false;
+}
 
 int HeaderSizeOfFile(VirtualFile *file, int32_t *outWidth, int32_t *outHeight) {
     HeaderReader r{file};
