@@ -142,6 +142,7 @@ TEST_F(DisplayLibTest, HideAndShowMoveBetweenOpenAndMinimised) {
     EXPECT_EQ(one->state, DISPSTATE_MINIMIZED);
     EXPECT_EQ(QueuedKinds(one), std::vector<int32_t>{kEventWindowHidden});
     EXPECT_EQ(Cmd("HideDisplay", {}), 1055);
+    EXPECT_EQ(Cmd("OpenDisplay", {1.0}), 1055);
     ASSERT_EQ(Cmd("ShowDisplay", {}), 0);
     EXPECT_EQ(one->state, DISPSTATE_OPEN);
     EXPECT_EQ(one->activateOnOpen, 1);

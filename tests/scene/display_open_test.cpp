@@ -225,4 +225,22 @@ TEST_F(DisplayOpenTest, WindowAlphaSmallerThanThePictureIsCopiedOnlyWhereItExist
     FreeHostBitmap(target);
 }
 
+TEST_F(DisplayOpenTest, SwitchingToAnotherPictureTakesItsSizeAndShowsIt) {
+    DisplayRecord *d = MakeCurrent(1, Options{{"width", 40.0}, {"height", 20.0}});
+    ASSERT_EQ(RealizeDisplay(d, 0), 0);
+    BGPic *other = scenetest::MakePicture(ObjectId{5, nullptr}, 60, 30, 0xCC8844);
+    int code = vmtest::RunCommand(vm, [](VMState *v) {
+        return SwitchDisplayBGPic(v, ObjectId{5, nullptr}, kNoPosition, kNoPosition, 0, nullptr, nullptr);
+    });
+    ASSERT_EQ(code, 0);
+    EXPECT_EQ(d->picture, other);
+    EXPECT_EQ(CurrentBGPic, other);
+    EXPECT_EQ(d->width, 60);
+    EXPECT_EQ(d->hostWindow->width, 60);
+    EXPECT_EQ(d->x, (ScreenWidth() - 60) / 2); // a new size re-centres when no position is given
+    std::vector<uint32_t> shown = displaytest::WindowPixels(d->hostWindow);
+    ASSERT_EQ(shown.size(), 1800u);
+    EXPECT_EQ(shown[1799], 0xCC8844u);
+}
+
 } // namespace
