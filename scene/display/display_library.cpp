@@ -70,6 +70,12 @@ int ModeSwitchKey(DisplayRecord *display) { return SwitchModeByKey(DisplayVM, di
 
 } // namespace
 
+int UserResizedDisplay(DisplayRecord *d, int32_t width, int32_t height) {
+    if (!d || d->state != DISPSTATE_OPEN || width < 1 || height < 1) return 0;
+    if (d->width == width && d->height == height) return 0;
+    return ResizeDisplay(DisplayVM, d, KEEPPOSITION, KEEPPOSITION, width, height, 0, d->smoothScaling, 0);
+}
+
 const CommandEntry kDisplayCommands[] = {
     {"ChangeDisplaySize", CmdChangeDisplaySize},
     {"SetTitle", CmdSetTitle},

@@ -14,6 +14,10 @@ void FreeDisplayLibrary(VMState *vm);
 // Sets the hooks through which the runtime, the host pump and the imaging code reach displays (registration
 // does this; tests that use the display code without the library call it).
 void InstallDisplayHooks(VMState *vm);
+// The user resized the display's window to width x height (inner size): the picture follows as the display's
+// scaling mode says. Nothing when the display already has that size (the program's own changes come back as
+// reports too). TODO(host pump): the pump calls this when the window system reports a user's resize.
+int UserResizedDisplay(DisplayRecord *display, int32_t width, int32_t height);
 // Makes a display the current one, ending the old one's Select* output first (OpenDisplay, SelectDisplay).
 int MakeCurrentDisplay(VMState *vm, DisplayRecord *display);
 

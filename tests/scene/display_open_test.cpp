@@ -163,6 +163,16 @@ TEST_F(DisplayOpenTest, UserResizeWithoutScalingScalesThePicture) {
     EXPECT_EQ(d->scaledWidth, 0);
 }
 
+TEST_F(DisplayOpenTest, WindowReportOfTheSameSizeChangesNothing) {
+    DisplayRecord *d = Make(1, Options{{"width", 40.0}, {"height", 20.0}});
+    ASSERT_EQ(RealizeDisplay(d, 0), 0);
+    const HostBitmap *bitmap = d->firstBitmap;
+    ASSERT_EQ(UserResizedDisplay(d, 40, 20), 0);
+    EXPECT_EQ(d->firstBitmap, bitmap);
+    ASSERT_EQ(UserResizedDisplay(d, 50, 20), 0);
+    EXPECT_EQ(d->picture->current.width, 50);
+}
+
 TEST_F(DisplayOpenTest, UserResizeWithAutoScalingChangesOnlyTheScale) {
     DisplayRecord *d = Make(1, Options{{"width", 40.0}, {"height", 20.0}, {"scalemode", 1.0}});
     ASSERT_EQ(RealizeDisplay(d, 0), 0);
