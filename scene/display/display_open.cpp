@@ -434,8 +434,9 @@ int ResizeDisplay(VMState *vm, DisplayRecord *d, int32_t x, int32_t y, int32_t w
         ImageTriple oldScaled = p->scaled, oldCurrent = p->current;
         if (currentIsOwn) p->current = rendered;
         p->scaled = rendered;
+        // Planes may be shared between the old triples and the base: each is freed once, the base never.
+        if (currentIsOwn) FreeTripleExcept(&oldCurrent, &p->base, &oldScaled);
         FreeTripleExcept(&oldScaled, &p->base, &p->current);
-        if (currentIsOwn) FreeTripleExcept(&oldCurrent, &p->base, &p->scaled);
         d->scaleX = double(d->scaledWidth) / width;
         d->scaleY = double(d->scaledHeight) / height;
         if (currentIsOwn) {

@@ -219,6 +219,18 @@ TEST_F(DisplayOpenTest, SwitchingAutoScalingOffReturnsToThePictureSize) {
     EXPECT_EQ(d->hostWindow->width, 20);
 }
 
+TEST_F(DisplayOpenTest, LayerScaledDisplayChangesThePictureSizeAndKeepsTheWindow) {
+    DisplayRecord *d = MakeCurrent(1, Options{{"width", 40.0}, {"height", 20.0}, {"scalemode", 2.0},
+                                              {"scalewidth", 80.0}, {"scaleheight", 40.0}, {"color", double(0x0000FF)}});
+    ASSERT_EQ(RealizeDisplay(d, 0), 0);
+    ASSERT_EQ(Cmd("ChangeDisplaySize", {20.0, 10.0}), 0);
+    EXPECT_EQ(d->picture->scaled.width, 20);
+    EXPECT_EQ(d->hostWindow->width, 80);
+    EXPECT_DOUBLE_EQ(d->scaleX, 4.0);
+    ASSERT_EQ(Cmd("ChangeDisplaySize", {20.0, 10.0}), 0); // already that size: nothing to do
+    EXPECT_EQ(d->picture->scaled.width, 20);
+}
+
 TEST_F(DisplayOpenTest, WindowAlphaSmallerThanThePictureIsCopiedOnlyWhereItExists) {
     HostBitmap *bitmap = AllocHostBitmap(8, 8);
     AlphaPlane *alpha = AllocAlphaPlane(8, 8, false);
