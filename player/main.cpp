@@ -72,24 +72,16 @@
 #else
 #define VL_ANIM VL_STUB("anim")
 #endif
-#if __has_include("scene/display/display_library.h")
 #include "scene/display/display_library.h"
 #define VL_DISPLAY kDisplayLibrary
-#else
-#define VL_DISPLAY VL_STUB("display")
-#endif
 #if __has_include("media/sound_library.h")
 #include "media/sound_library.h"
 #define VL_SOUND kSoundLibrary
 #else
 #define VL_SOUND VL_STUB("sound")
 #endif
-#if __has_include("scene/images/brush_library.h")
 #include "scene/images/brush_library.h"
 #define VL_BRUSH kBrushLibrary
-#else
-#define VL_BRUSH VL_STUB("brush")
-#endif
 #if __has_include("scene/images/bgpic_library.h")
 #include "scene/images/bgpic_library.h"
 #define VL_BGPIC kBGPicLibrary
