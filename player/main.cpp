@@ -42,12 +42,8 @@
 #else
 #define VL_DOS VL_STUB("dos")
 #endif
-#if __has_include("scene/events/event_library.h")
 #include "scene/events/event_library.h"
 #define VL_EVENT kEventLibrary
-#else
-#define VL_EVENT VL_STUB("event")
-#endif
 #if __has_include("libs/system/system_commands.h")
 #include "libs/system/system_commands.h"
 #define VL_SYSTEM kSystemLibrary
