@@ -1,108 +1,119 @@
-// The player's entry point: the nineteen command libraries in their fixed registration order. A library whose
-// descriptor header is not there yet gets a stub {name, no registration, no free-all}.
+// The player's entry point: the nineteen command libraries in their fixed registration order. player/CMakeLists.txt
+// defines VL_HAVE_<LIBRARY> for each library whose descriptor header exists; the others get a stub
+// {name, no registration, no free-all}.
 #include "runtime/app/startup.h"
 
 #define VL_STUB(name) LibraryDescriptor{name, nullptr, nullptr}
 
-#if __has_include("libs/string/string_library.h")
+#ifdef VL_HAVE_STRING
 #include "libs/string/string_library.h"
 #define VL_STRING kStringLibrary
 #else
 #define VL_STRING VL_STUB("string")
 #endif
-#if __has_include("libs/math/math_library.h")
+#ifdef VL_HAVE_MATH
 #include "libs/math/math_library.h"
 #define VL_MATH kMathLibrary
 #else
 #define VL_MATH VL_STUB("math")
 #endif
-#if __has_include("imaging/graphics_library.h")
+#ifdef VL_HAVE_GRAPHICS
 #include "imaging/graphics_library.h"
 #define VL_GRAPHICS kGraphicsLibrary
 #else
 #define VL_GRAPHICS VL_STUB("graphics")
 #endif
-#if __has_include("imaging/graphics_library.h") // declares the draw library's descriptor too
-#define VL_DRAW kDrawLibrary
-#elif __has_include("imaging/draw_library.h")
-#include "imaging/draw_library.h"
+#ifdef VL_HAVE_DRAW
+#include "imaging/graphics_library.h"
 #define VL_DRAW kDrawLibrary
 #else
 #define VL_DRAW VL_STUB("draw")
 #endif
-#if __has_include("scene/layers/moveobject_library.h")
+#ifdef VL_HAVE_MOVEOBJECT
 #include "scene/layers/moveobject_library.h"
 #define VL_MOVEOBJECT kMoveObjectLibrary
 #else
 #define VL_MOVEOBJECT VL_STUB("moveobject")
 #endif
-#if __has_include("libs/dos/dos_library.h")
+#ifdef VL_HAVE_DOS
 #include "libs/dos/dos_library.h"
 #define VL_DOS kDosLibrary
 #else
 #define VL_DOS VL_STUB("dos")
 #endif
+#ifdef VL_HAVE_EVENT
 #include "scene/events/event_library.h"
 #define VL_EVENT kEventLibrary
-#if __has_include("libs/system/system_commands.h")
+#else
+#define VL_EVENT VL_STUB("event")
+#endif
+#ifdef VL_HAVE_SYSTEM
 #include "libs/system/system_commands.h"
 #define VL_SYSTEM kSystemLibrary
 #else
 #define VL_SYSTEM VL_STUB("system")
 #endif
-#if __has_include("scene/layers/layers_library.h")
+#ifdef VL_HAVE_LAYERS
 #include "scene/layers/layers_library.h"
 #define VL_LAYERS kLayersLibrary
 #else
 #define VL_LAYERS VL_STUB("layers")
 #endif
-#if __has_include("text/layout/text_library.h")
+#ifdef VL_HAVE_TEXT
 #include "text/layout/text_library.h"
 #define VL_TEXT kTextLibrary
 #else
 #define VL_TEXT VL_STUB("text")
 #endif
-#if __has_include("media/anim_library.h")
+#ifdef VL_HAVE_ANIM
 #include "media/anim_library.h"
 #define VL_ANIM kAnimLibrary
 #else
 #define VL_ANIM VL_STUB("anim")
 #endif
+#ifdef VL_HAVE_DISPLAY
 #include "scene/display/display_library.h"
 #define VL_DISPLAY kDisplayLibrary
-#if __has_include("media/sound_library.h")
+#else
+#define VL_DISPLAY VL_STUB("display")
+#endif
+#ifdef VL_HAVE_SOUND
 #include "media/sound_library.h"
 #define VL_SOUND kSoundLibrary
 #else
 #define VL_SOUND VL_STUB("sound")
 #endif
+#ifdef VL_HAVE_BRUSH
 #include "scene/images/brush_library.h"
 #define VL_BRUSH kBrushLibrary
-#if __has_include("scene/images/bgpic_library.h")
+#else
+#define VL_BRUSH VL_STUB("brush")
+#endif
+#ifdef VL_HAVE_BGPIC
 #include "scene/images/bgpic_library.h"
 #define VL_BGPIC kBGPicLibrary
 #else
 #define VL_BGPIC VL_STUB("bgpic")
 #endif
-#if __has_include("fx/transitionfx_library.h")
+#ifdef VL_HAVE_TRANSITIONFX
 #include "fx/transitionfx_library.h"
 #define VL_TRANSITIONFX kTransitionFxLibrary
 #else
 #define VL_TRANSITIONFX VL_STUB("transitionfx")
 #endif
-#if __has_include("scene/images/sprite_library.h")
+#ifdef VL_HAVE_SPRITE
 #include "scene/images/sprite_library.h"
 #define VL_SPRITE kSpriteLibrary
 #else
 #define VL_SPRITE VL_STUB("sprite")
 #endif
-#if __has_include("libs/memblock/memblock_library.h")
+#ifdef VL_HAVE_MEMBLOCK
 #include "libs/memblock/memblock_library.h"
 #define VL_MEMBLOCK kMemBlockLibrary
 #else
 #define VL_MEMBLOCK VL_STUB("memblock")
 #endif
-#if __has_include("libs/arexx/arexx_library.h")
+#ifdef VL_HAVE_AREXX
 #include "libs/arexx/arexx_library.h"
 #define VL_AREXX kArexxLibrary
 #else

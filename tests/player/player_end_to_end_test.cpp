@@ -21,7 +21,7 @@ void ExpectNoSanitizerReport(const std::string &err) {
 TEST(PlayerEndToEnd, RunsAnAppletFromAFile) {
     ScratchDirectory dir;
     WriteBytes(dir.File("demo.vla"), CompileToApplet(kPrintScript, "demo.vls", dir.path));
-    PlayerRun run = RunPlayer({"-debugdevice", "@stdout", "demo.vla"}, dir.path);
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "demo.vla"}, dir.path);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "hello 3\n10\n");
     ExpectNoSanitizerReport(run.err);
@@ -65,7 +65,7 @@ TEST(PlayerEndToEnd, RunsACompressedAppletAndLeavesNoTemporaryFile) {
     ScratchDirectory dir;
     std::filesystem::create_directory(dir.File("tmp"));
     WriteBytes(dir.File("demo.vlz"), CompileToApplet(kPrintScript, "demo.vls", dir.path, true));
-    PlayerRun run = RunPlayer({"-DebugDevice", "@stdout", "demo.vlz"}, dir.path, {"TMPDIR=" + dir.File("tmp")});
+    PlayerRun run = RunPlayer({"-quiet", "-DebugDevice", "@stdout", "demo.vlz"}, dir.path, {"TMPDIR=" + dir.File("tmp")});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "hello 3\n10\n");
     EXPECT_TRUE(std::filesystem::is_empty(dir.File("tmp")));
@@ -101,7 +101,7 @@ TEST(PlayerEndToEnd, CompileOptionGives1212) {
 TEST(PlayerEndToEnd, ScriptErrorIsReportedAsFileLineMessage) {
     ScratchDirectory dir;
     WriteBytes(dir.File("err.vla"), CompileToApplet("DebugPrint(\"a\")\n\nx = Nil + 1\n", "err.vls", dir.path));
-    PlayerRun run = RunPlayer({"-debugdevice", "@stdout", "err.vla"}, dir.path);
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "err.vla"}, dir.path);
     EXPECT_NE(run.exitCode, 0);
     EXPECT_EQ(run.out, "a\n");
     EXPECT_EQ(run.err.rfind("err.vls:3: ", 0), 0u) << run.err;
@@ -112,7 +112,7 @@ TEST(PlayerEndToEnd, EndIsNotReportedAndExitsWithZero) {
     ScratchDirectory dir;
     WriteBytes(dir.File("end.vla"),
                CompileToApplet("DebugPrint(\"before\")\nEnd()\nDebugPrint(\"after\")\n", "end.vls", dir.path));
-    PlayerRun run = RunPlayer({"-debugdevice", "@stdout", "end.vla"}, dir.path);
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "end.vla"}, dir.path);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "before\n");
     EXPECT_EQ(run.err, "");
@@ -121,7 +121,7 @@ TEST(PlayerEndToEnd, EndIsNotReportedAndExitsWithZero) {
 TEST(PlayerEndToEnd, LibrariesRegisterAndFreeInTheFixedOrders) {
     ScratchDirectory dir;
     WriteBytes(dir.File("empty.vla"), CompileToApplet("x = 1\n", "empty.vls", dir.path));
-    PlayerRun run = RunPlayer({"-debugdevice", "@stdout", "empty.vla"}, dir.path, {"VL_TRACE_LIBRARIES=1"});
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "empty.vla"}, dir.path, {"VL_TRACE_LIBRARIES=1"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     std::string expected;
     for (const char *name : {"string", "math", "graphics", "draw", "moveobject", "dos", "event", "system", "layers",
@@ -150,7 +150,7 @@ TEST(PlayerEndToEnd, TruncatedAppletsAreRefusedCleanly) {
 TEST(PlayerEndToEnd, DebugDeviceFileReceivesTheOutput) {
     ScratchDirectory dir;
     WriteBytes(dir.File("demo.vla"), CompileToApplet(kPrintScript, "demo.vls", dir.path));
-    PlayerRun run = RunPlayer({"-debugdevice", "log.txt", "demo.vla"}, dir.path);
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "log.txt", "demo.vla"}, dir.path);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "");
     std::vector<uint8_t> log = ReadBytes(dir.File("log.txt"));
