@@ -6,7 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "host/input.h"
 #include "host/screen.h"
+#include "imaging/async_draw.h"
+#include "imaging/blit.h"
+#include "imaging/display_image.h"
+#include "imaging/position.h"
 #include "host/os/input_inject.h"
 #include "host/window.h"
 #include "runtime/app/command.h"
@@ -42,6 +47,16 @@ struct DisplayTest : scenetest::SceneTest {
         ScreenDepthHook = nullptr;
         RebuildAllAnimsHook = RebuildAllSpritesHook = MakePendingFontBitmapsHook = nullptr;
         SceneTest::TearDown();
+        // The other scene tests in this binary run without a display library.
+        RefreshDisplayHook = nullptr;
+        OpenFirstDisplayHook = nullptr;
+        DisplayScalesItselfHook = nullptr;
+        ResizeDisplayHook = nullptr;
+        CurrentOutputBitmapHook = nullptr;
+        CurrentOutputSizeHook = nullptr;
+        CurrentDisplayHook = nullptr;
+        DisplayPresentTargetHook = nullptr;
+        DisplayModeSwitchHook = nullptr;
     }
     // Calls a registered command: the arguments, then (when given) an option table as the last argument.
     int Cmd(const char *name, std::vector<vmtest::Arg> args, const std::optional<Options> &table = std::nullopt) {
