@@ -189,11 +189,24 @@ int DrawBrushToOutput(Brush *brush, int32_t partX, int32_t partY, int32_t partWi
     const ImageTriple source{brush->bitmap, brush->mask, brush->alpha, brush->width, brush->height};
     if (partWidth == 0) partWidth = brush->width;
     if (partHeight == 0) partHeight = brush->height;
-    if (int error = DrawDisplayImage(target, source, partX, partY, partWidth, partHeight, transform, x, y))
+    ImageTriple image;
+    bool owned = false;
+    int32_t ox = 0, oy = 0;
+    if (int error = BuildDisplayImage(source, partX, partY, partWidth, partHeight, transform, x, y, &image, &owned,
+                                      &ox, &oy))
         return error;
+    SAFEBLT(image.bitmap, 0, 0, target, ox, oy, image.width, image.height, 0, 0, 0, 0, kBlitMasked | kBlitToBitmap,
+            image.mask, image.alpha, nullptr);
+    const int32_t width = image.width, height = image.height;
+    if (owned) FreeImageTriple(&image);
     DisplayRecord *display = CurrentDisplay;
-    if (display && display->outputKind == ObjectKindDisplay && display->state == DISPSTATE_OPEN)
-        return RefreshDisplay(display, 0);
+    if (!display || display->outputKind != ObjectKindDisplay || display->state != DISPSTATE_OPEN) return 0;
+    // Only the changed rectangle goes to the window, unless the window shows something else than the bitmap
+    // drawn into (a composed or scaled picture).
+    const bool direct = !(display->autoScaling && DisplayHasScaledSize(display)) && display->picture &&
+                        GetBGPicDisplayImage(display, display->picture) == target && !display->picture->current.alpha;
+    if (!direct) return RefreshDisplay(display, 0);
+    PresentDisplayRect(target, ox, oy, display, ox, oy, width, height, 0);
     return 0;
 }
 
