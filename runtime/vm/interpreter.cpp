@@ -18,19 +18,10 @@ inline bool ForNumber(const VMValue *v, double *out) {
     return ToNumberValue(v, out);
 }
 
-
-// Runs the line hook before the instruction at pc, which starts line `line`. The hook's API calls see an empty
-// stack above the frame's registers (ApiBase), so no frame is pushed for it.
-__attribute__((noinline)) void FireLineHook(VMState *vm, CallFrame *ci, const Instruction *pc) {
-    ci->savedpc = pc + 1;
-    VMValue *savedTop = vm->top;
-    if (VL_UNLIKELY(savedTop > ci->top)) {
-        RunLineHook(vm); // results of a call pending above the registers: a frame of its own keeps them apart
-        return;
-    }
-    vm->top = ci->top;
-    vm->lineHook(vm);
-    vm->top = savedTop;
+// RK(x) without a branch: which array is a select, the index the low eight bits.
+inline const VMValue *RKOperand(const VMValue *base, const VMValue *k, int x) {
+    const VMValue *from = IsRKConstant(x) ? k : base;
+    return from + (x & int(kMaxRKConstant));
 }
 
 } // namespace
@@ -57,8 +48,8 @@ void Execute(VMState *vm) {
 
 #define RA() (base + GetA(i))
 #define RB() (base + GetB(i))
-#define RKB() (IsRKConstant(GetB(i)) ? k + RKConstantIndex(GetB(i)) : base + GetB(i))
-#define RKC() (IsRKConstant(GetC(i)) ? k + RKConstantIndex(GetC(i)) : base + GetC(i))
+#define RKB() RKOperand(base, k, GetB(i))
+#define RKC() RKOperand(base, k, GetC(i))
 #define CODE() (ci->cl->p->codePtr)
 #define SAVEPC() (ci->savedpc = pc)
 #define REHOOK() (lineDelta = vm->lineHook ? ci->lineDelta : 0)
@@ -69,7 +60,9 @@ void Execute(VMState *vm) {
         REHOOK();                                                                                                  \
     } while (0)
 // The hook runs from each handler's own dispatch, so that the indirect jump after it stays the handler's own
-// (well predicted) jump rather than one shared jump for every opcode.
+// (well predicted) jump rather than one shared jump for every opcode. It is called in place: its API calls see
+// an empty stack just above the frame's registers (ApiBase), unless call results are pending above them, when
+// RunLineHook gives it a frame of its own.
 #define DISPATCH()                                                                                                 \
     do {                                                                                                           \
         i = *pc;                                                                                                   \
@@ -77,7 +70,15 @@ void Execute(VMState *vm) {
             int32_t line_ = *reinterpret_cast<const int32_t *>(reinterpret_cast<const char *>(pc) + lineDelta);    \
             if (line_ != ci->lastLine) {                                                                           \
                 ci->lastLine = line_;                                                                              \
-                FireLineHook(vm, ci, pc);                                                                   \
+                ci->savedpc = pc + 1;                                                                              \
+                VMValue *savedTop_ = vm->top;                                                                      \
+                if (VL_LIKELY(savedTop_ <= ci->top)) {                                                             \
+                    vm->top = ci->top;                                                                             \
+                    vm->lineHook(vm);                                                                              \
+                    vm->top = savedTop_;                                                                           \
+                } else {                                                                                           \
+                    RunLineHook(vm);                                                                               \
+                }                                                                                                  \
                 if (VL_UNLIKELY(vm->lineHook == nullptr)) lineDelta = 0;                                           \
             }                                                                                                      \
         }                                                                                                          \
