@@ -384,6 +384,9 @@ int ApplyDisplayAttributes(VMState *vm, int index, DisplayRecord *d, int forTran
     if (d->layerScaling) d->layersEnabled = 1; // TODO(layers): EnableDisplayLayers builds the layer state
     if (pictureChanged) {
         BGPic *picture = d->picture;
+        // The picture the display made for itself stays an ordinary picture; the new one is not the display's to
+        // free.
+        d->ownsPicture = 0;
         if (d->doubleBuffering) return finish(CommandNotAvailable("SetDisplayAttributes while double buffering"));
         if (d->outputKind != ObjectKindDisplay)
             if (int error = EndSelectOutput(vm, d, 1)) return finish(error);

@@ -263,6 +263,10 @@ TEST_F(DisplayOpenTest, SwitchingToAnotherPictureTakesItsSizeAndShowsIt) {
     std::vector<uint32_t> shown = displaytest::WindowPixels(d->hostWindow);
     ASSERT_EQ(shown.size(), 1800u);
     EXPECT_EQ(shown[1799], 0xCC8844u);
+    CurrentDisplay = nullptr;
+    ASSERT_EQ(FreeDisplayById(vm, ObjectId{1, nullptr}), 0);
+    BGPic *still = nullptr;
+    EXPECT_EQ(FindBGPic(ObjectId{5, nullptr}, &still, 0), 0); // freeing the display leaves the shown picture
 }
 
 } // namespace
