@@ -92,6 +92,17 @@ void ResetCursor(DisplayRecord *d) {
     }
 }
 
+// Shows the display's whole image: a display that scales itself shows it at its scaled size, placed inside the
+// borders that keep its proportions.
+void PresentWholeDisplay(DisplayRecord *d, const HostBitmap *image) {
+    if (d->autoScaling && DisplayHasScaledSize(d)) {
+        PresentWindowScaled(d->hostWindow, image, d->scaledLeft, d->scaledTop, d->scaledWidth, d->scaledHeight);
+        return;
+    }
+    ClearDisplayBorders(d);
+    PresentDisplayRect(image, 0, 0, d, 0, 0, image->width, image->height, 9);
+}
+
 } // namespace
 
 ScreenRect DisplayScreenArea() {
@@ -240,8 +251,7 @@ int RefreshDisplayNow(DisplayRecord *d, int) {
     HostBitmap *image = GetBGPicDisplayImage(d, p);
     if (!image) return 0;
     if (p->current.alpha) CopyDisplayAlphaToBitmap(d, image);
-    ClearDisplayBorders(d);
-    PresentDisplayRect(image, 0, 0, d, 0, 0, p->current.width, p->current.height, 9);
+    PresentWholeDisplay(d, image);
     return 0;
 }
 
@@ -537,9 +547,8 @@ int ResizeDisplay(VMState *vm, DisplayRecord *d, int32_t x, int32_t y, int32_t w
         if (shaped) {
             CloseDisplayWindowStep(d);
             if (int error = RealizeDisplay(d, d->activateOnOpen)) return error;
-        } else {
-            ClearDisplayBorders(d);
-            PresentDisplayRect(image, 0, 0, d, 0, 0, p->current.width, p->current.height, 9);
+        } else if (image) {
+            PresentWholeDisplay(d, image);
         }
     }
     if (request || !DisplayScales(d)) ResetCursor(d);
