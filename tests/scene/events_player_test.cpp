@@ -37,7 +37,7 @@ PlayerResult RunInPlayer(const std::string &name, const std::string &source) {
     }
     std::string d = dir.string();
     std::string command = "cd '" + d + "' && '" + compiler + "' -o script.vla script.vls && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy '" +
-                          player + "' -debugdevice @stdout script.vla > out.txt 2> err.txt";
+                          player + "' -quiet -debugdevice @stdout script.vla > out.txt 2> err.txt";
     int status = std::system(command.c_str());
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.out = ReadFile(dir / "out.txt");
