@@ -16,7 +16,7 @@ void RecordErrorLocation(VMState *vm) {
     for (CallFrame *f = vm->ci; f >= vm->frames; f--) {
         if (f->isNative || f->cl == nullptr) continue;
         Proto *p = f->cl->p;
-        ptrdiff_t pcIndex = f->savedpc - p->code.data() - 1;
+        ptrdiff_t pcIndex = f->savedpc - p->codePtr - 1;
         if (pcIndex < 0) pcIndex = 0;
         if (size_t(pcIndex) < p->lines.size()) vm->errorLine = p->lines[size_t(pcIndex)];
         if (p->source != nullptr) vm->errorFile.assign(p->source->data, p->source->length);

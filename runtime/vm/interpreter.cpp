@@ -1,8 +1,9 @@
 // The interpreter loop. Script-to-script calls and returns switch frames inside this loop (no C++ recursion);
 // only metamethods and API calls from commands nest a new Execute.
 //
-// Dispatch is computed goto (GCC/Clang). The line hook check costs one well-predicted branch per instruction
-// while no hook is set, and one load and compare against the frame's last line while one is.
+// Dispatch is computed goto (GCC/Clang). Only instructions where a new line may begin carry a line test: the
+// running copy of the code marks them with kOpLineStart (see Proto), whose handler runs the hook when the line
+// differs from the frame's last one and then dispatches the original instruction.
 #include <climits>
 #include <cmath>
 
@@ -27,18 +28,19 @@ inline const VMValue *RKOperand(const VMValue *base, const VMValue *k, int x) {
 } // namespace
 
 void Execute(VMState *vm) {
-    static void *const kDispatch[kNumOpcodes + 24] = {
+    static void *const kDispatch[1 << kOpBits] = {
 #define VL_LABEL(name, format, a, b, c, flags) &&L_##name,
         VL_OPCODES(VL_LABEL)
 #undef VL_LABEL
 #define VL_BAD8 &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD
-        VL_BAD8, VL_BAD8, VL_BAD8,
+        VL_BAD8, VL_BAD8, &&L_BAD, &&L_BAD,
 #undef VL_BAD8
+        &&L_LINESTART, // kOpLineStart, the last entry
     };
-    static_assert(kNumOpcodes + 24 >= (1 << kOpBits), "the dispatch table must cover every 6-bit opcode");
+    static_assert(kNumOpcodes + 18 == kOpLineStart, "adjust the unused entries when opcodes are added");
 
-    // Few live variables, so that they stay in registers. The line table is reached as pc + lineDelta bytes
-    // (code and lines are both arrays of 32-bit words, one per instruction); lineDelta is 0 while no hook is set.
+    // Few live variables, so that they stay in registers. The line table is reached as pc + lineDelta bytes and
+    // the original instructions as pc + 2 * lineDelta bytes (Proto::run).
     CallFrame *ci;
     VMValue *base;
     const VMValue *k;
@@ -52,21 +54,22 @@ void Execute(VMState *vm) {
 #define RKC() RKOperand(base, k, GetC(i))
 #define CODE() (ci->cl->p->codePtr)
 #define SAVEPC() (ci->savedpc = pc)
-#define REHOOK() (lineDelta = vm->lineHook ? ci->lineDelta : 0)
 #define PROTECT(x)                                                                                                 \
     do {                                                                                                           \
         SAVEPC();                                                                                                  \
         x;                                                                                                         \
-        REHOOK();                                                                                                  \
     } while (0)
-// The hook runs from each handler's own dispatch, so that the indirect jump after it stays the handler's own
-// (well predicted) jump rather than one shared jump for every opcode. It is called in place: its API calls see
-// an empty stack just above the frame's registers (ApiBase), unless call results are pending above them, when
-// RunLineHook gives it a frame of its own.
 #define DISPATCH()                                                                                                 \
     do {                                                                                                           \
-        i = *pc;                                                                                                   \
-        if (VL_UNLIKELY(lineDelta != 0)) {                                                                         \
+        i = *pc++;                                                                                                 \
+        goto *kDispatch[GetOp(i)];                                                                                 \
+    } while (0)
+// Runs the hook when the instruction at pc begins a line other than the frame's last one. It is called in place:
+// its API calls see an empty stack just above the frame's registers (ApiBase), unless call results are pending
+// above them, when RunLineHook gives it a frame of its own.
+#define LINE_CHECK()                                                                                               \
+    do {                                                                                                           \
+        if (vm->lineHook != nullptr) {                                                                             \
             int32_t line_ = *reinterpret_cast<const int32_t *>(reinterpret_cast<const char *>(pc) + lineDelta);    \
             if (line_ != ci->lastLine) {                                                                           \
                 ci->lastLine = line_;                                                                              \
@@ -79,18 +82,15 @@ void Execute(VMState *vm) {
                 } else {                                                                                           \
                     RunLineHook(vm);                                                                               \
                 }                                                                                                  \
-                if (VL_UNLIKELY(vm->lineHook == nullptr)) lineDelta = 0;                                           \
             }                                                                                                      \
         }                                                                                                          \
-        pc++;                                                                                                      \
-        goto *kDispatch[GetOp(i)];                                                                                 \
     } while (0)
 #define LOAD_FRAME()                                                                                               \
     do {                                                                                                           \
         base = ci->base;                                                                                           \
         k = ci->k;                                                                                                 \
         pc = ci->savedpc;                                                                                          \
-        REHOOK();                                                                                                  \
+        lineDelta = ci->lineDelta;                                                                                 \
     } while (0)
 #define JUMP(offset)                                                                                               \
     do {                                                                                                           \
@@ -423,7 +423,7 @@ L_CALL: {
             pc = np->codePtr;
             nci->savedpc = pc;
             ci->lastLine = INT_MIN;
-            if (lineDelta != 0) lineDelta = np->lineDelta;
+            lineDelta = np->lineDelta;
             DISPATCH();
         }
         PrecallScript(vm, ra, nresults);
@@ -436,11 +436,10 @@ L_CALL: {
     if (VL_UNLIKELY(n < 0)) {
         pc = CODE() + GosubFromCommand(vm, ci, callPc, n, GetA(i), nargs, GetC(i));
         ci->lastLine = INT_MIN;
-        REHOOK();
+        LINE_CHECK(); // a label need not be marked as a line start
         DISPATCH();
     }
     for (int j = n; j < nresults; j++) SetNil(ra + j);
-    REHOOK();
     DISPATCH();
 }
 L_TAILCALL: {
@@ -484,8 +483,8 @@ L_TAILCALL: {
     if (VL_UNLIKELY(n < 0)) {
         pc = CODE() + GosubFromCommand(vm, ci, callPc, n, GetA(i), nargs, 0);
         ci->lastLine = INT_MIN;
+        LINE_CHECK();
     }
-    REHOOK();
     DISPATCH();
 }
 L_RETURN: {
@@ -568,7 +567,6 @@ L_TFORCALL: {
     vm->callPcIndex = int(pc - CODE()) - 1;
     int n = CallNative(vm, cb, nresults, false);
     for (int j = n; j < nresults; j++) SetNil(cb + j);
-    REHOOK();
     DISPATCH();
 }
 L_TFORLOOP: {
@@ -654,7 +652,15 @@ L_RETSUB: {
     int target = ReturnFromSub(vm, ci);
     pc = CODE() + target;
     if (target < from) ci->lastLine = INT_MIN;
+    LINE_CHECK(); // where a pending return resumes need not be marked as a line start
     DISPATCH();
+}
+L_LINESTART: {
+    pc--;
+    LINE_CHECK();
+    i = *reinterpret_cast<const Instruction *>(reinterpret_cast<const char *>(pc) + 2 * lineDelta);
+    pc++;
+    goto *kDispatch[GetOp(i)];
 }
 L_BAD:
     SAVEPC();
@@ -666,7 +672,7 @@ L_BAD:
 #undef RKC
 #undef SAVEPC
 #undef CODE
-#undef REHOOK
+#undef LINE_CHECK
 #undef LOAD_FRAME
 #undef PROTECT
 #undef DISPATCH

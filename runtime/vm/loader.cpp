@@ -15,7 +15,8 @@ constexpr size_t kMaxChunkBytes = size_t(1) << 30;
 constexpr size_t kDumpPieceSize = 4096;
 
 size_t ProtoExtraBytes(const Proto *p) {
-    size_t bytes = p->code.capacity() * sizeof(Instruction) + p->lines.capacity() * sizeof(int32_t) +
+    size_t bytes = p->run.capacity() * sizeof(uint32_t) + p->code.capacity() * sizeof(Instruction) +
+                   p->lines.capacity() * sizeof(int32_t) +
                    p->k.capacity() * sizeof(VMValue) + p->protos.capacity() * sizeof(Proto *) +
                    p->upvalues.capacity() * sizeof(ProtoUpvalue) + p->locals.capacity() * sizeof(ProtoLocal) +
                    p->labels.capacity() * sizeof(ProtoLabel);
@@ -106,6 +107,37 @@ const VMValue *StackValue(VMState *vm, int index) {
 
 } // namespace
 
+void BuildRunningCode(Proto *p) {
+    size_t n = p->code.size();
+    std::vector<uint8_t> lineStart(n, 0), data(n, 0);
+    auto markTarget = [&](int64_t pc) {
+        if (pc >= 0 && uint64_t(pc) < n) lineStart[size_t(pc)] = 1;
+    };
+    markTarget(0);
+    for (size_t pc = 0; pc < n; pc++) {
+        if (data[pc]) continue;
+        Instruction i = p->code[pc];
+        OpCode op = GetOp(i);
+        if (pc > 0 && p->lines[pc] != p->lines[pc - 1]) lineStart[pc] = 1;
+        if (kOpcodeInfo[op].b == kOperandJump) markTarget(int64_t(pc) + 1 + GetSBx(i));
+        if (kOpcodeInfo[op].flags & kOpFlagTest) markTarget(int64_t(pc) + 2); // the skip over its JMP
+        if (op == OP_SETLIST && GetC(i) == 0 && pc + 1 < n) {
+            data[pc + 1] = 1; // the start index, not an instruction: left as it is
+            markTarget(int64_t(pc) + 2);
+        }
+    }
+    p->run.resize(3 * n);
+    for (size_t pc = 0; pc < n; pc++) {
+        Instruction i = p->code[pc];
+        if (lineStart[pc] && !data[pc]) i = (i & ~(((1u << kOpBits) - 1) << kOpShift)) | (kOpLineStart << kOpShift);
+        p->run[pc] = i;
+        p->run[n + pc] = uint32_t(p->lines[pc]);
+        p->run[2 * n + pc] = p->code[pc];
+    }
+    p->codePtr = p->run.data();
+    p->lineDelta = intptr_t(n * sizeof(uint32_t));
+}
+
 Proto *BuildProto(VMState *vm, const FunctionProto &fp) {
     Proto *p = static_cast<Proto *>(VMAlloc(vm, sizeof(Proto)));
     new (p) Proto();
@@ -136,9 +168,8 @@ Proto *BuildProto(VMState *vm, const FunctionProto &fp) {
     }
     p->protos.reserve(fp.protos.size());
     for (const FunctionProto &child : fp.protos) p->protos.push_back(BuildProto(vm, child));
-    p->codePtr = p->code.data();
+    BuildRunningCode(p);
     p->kPtr = p->k.data();
-    p->lineDelta = reinterpret_cast<intptr_t>(p->lines.data()) - reinterpret_cast<intptr_t>(p->code.data());
     p->accountedBytes = ProtoExtraBytes(p);
     vm->gcBytes += p->accountedBytes;
     vm->gcAllocatedSinceCollect += p->accountedBytes;

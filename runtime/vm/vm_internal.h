@@ -142,13 +142,18 @@ struct UpVal : GCObject {
 struct Proto : GCObject {
     // What a call reads, together at the front (one cache line), cached from the vectors below, which never
     // change after the prototype is built.
-    const Instruction *codePtr;
+    const Instruction *codePtr; // the running copy: run.data()
     const VMValue *kPtr;
-    intptr_t lineDelta; // bytes from an instruction to its line (both arrays hold 32-bit words)
+    intptr_t lineDelta; // bytes from a running instruction to its line; twice that reaches its original word
     uint8_t numParams;
     uint8_t isVararg;
     uint8_t isMain;
     uint8_t maxStack;
+    // The code the interpreter runs, then the lines, then the code as loaded, n words each. In the running copy
+    // an instruction where a new line may begin (a line change from the previous word, the first instruction,
+    // any jump or skip target) has its opcode replaced by kOpLineStart, so every other instruction runs without
+    // a line test; the operand fields stay as loaded.
+    std::vector<uint32_t> run;
     std::vector<Instruction> code;
     std::vector<int32_t> lines;
     std::vector<VMValue> k;
@@ -211,6 +216,12 @@ struct GosubEntry {
     int32_t savedOffset; // into VMState::gosubSaved
     int8_t mode;        // 0 script GOSUB, -1 / -2 command request
 };
+
+// The opcode the running copy of the code puts on instructions where a new line may begin (never valid in a chunk).
+constexpr unsigned kOpLineStart = (1u << kOpBits) - 1;
+static_assert(kNumOpcodes <= kOpLineStart, "kOpLineStart must stay outside the instruction set");
+// Builds p->run from p->code and p->lines (verified) and points codePtr and lineDelta at it.
+void BuildRunningCode(Proto *p);
 
 constexpr int kMaxCallFrames = 200000;
 constexpr int kStackExtra = 8; // slots past kMaxStackSlots that nothing but a frame marker uses
