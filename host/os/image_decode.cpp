@@ -6,7 +6,44 @@
 #include <SDL.h>
 #include <SDL_image.h>
 
+#include <mutex>
+
 namespace {
+
+// SDL2_image sizes surfaces from headers it never checks against the data (a damaged GIF's later frame may claim
+// 65535 x 65535 pixels after the first one failed), so while a picture decodes, one SDL allocation may not
+// exceed the largest picture we take (1 << 26 pixels of 4 bytes) plus room for row padding.
+constexpr size_t kMaxDecodeAllocation = (size_t(1) << 28) + (size_t(1) << 20);
+
+thread_local bool decoding = false;
+SDL_malloc_func sdlMalloc;
+SDL_calloc_func sdlCalloc;
+SDL_realloc_func sdlRealloc;
+SDL_free_func sdlFree;
+
+void *LimitedMalloc(size_t size) { return decoding && size > kMaxDecodeAllocation ? nullptr : sdlMalloc(size); }
+void *LimitedCalloc(size_t count, size_t size) {
+    if (decoding && size && count > kMaxDecodeAllocation / size) return nullptr;
+    return sdlCalloc(count, size);
+}
+void *LimitedRealloc(void *block, size_t size) {
+    return decoding && size > kMaxDecodeAllocation ? nullptr : sdlRealloc(block, size);
+}
+void LimitedFree(void *block) { sdlFree(block); }
+
+// The wrappers hand everything to SDL's own functions, so blocks allocated before they were installed free fine.
+void LimitSdlAllocations() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        SDL_GetMemoryFunctions(&sdlMalloc, &sdlCalloc, &sdlRealloc, &sdlFree);
+        SDL_SetMemoryFunctions(LimitedMalloc, LimitedCalloc, LimitedRealloc, LimitedFree);
+    });
+}
+
+struct DecodingScope {
+    DecodingScope() { decoding = true; }
+    ~DecodingScope() { decoding = false; }
+};
 
 Sint64 RwSize(SDL_RWops *rw) { return VirtualFileLength(static_cast<VirtualFile *>(rw->hidden.unknown.data1)); }
 
@@ -112,6 +149,8 @@ void FromIndexed(SDL_Surface *s, DecodedImage *out) {
 
 int DecodeImageSDL(VirtualFile *file, DecodedImage *out) {
     *out = DecodedImage{};
+    LimitSdlAllocations();
+    DecodingScope scope;
     SDL_RWops *rw = RWFromVirtualFile(file);
     if (!rw) return kDecodeFailed;
     Loader load = Recognised(rw);
@@ -123,7 +162,9 @@ int DecodeImageSDL(VirtualFile *file, DecodedImage *out) {
     SDL_RWclose(rw);
     if (!surface) return kDecodeFailed;
     int result = 0;
-    if (surface->w <= 0 || surface->h <= 0 || surface->w > kMaxBitmapSide || surface->h > kMaxBitmapSide) {
+    // An 8-bit surface within the allocation limit may still hold more pixels than we copy out at 4 bytes each.
+    if (surface->w <= 0 || surface->h <= 0 || surface->w > kMaxBitmapSide || surface->h > kMaxBitmapSide ||
+        size_t(surface->w) * size_t(surface->h) > kMaxDecodeAllocation / 4) {
         SDL_FreeSurface(surface);
         return kDecodeFailed;
     }
