@@ -32,12 +32,14 @@ void Execute(VMState *vm) {
 #define VL_LABEL(name, format, a, b, c, flags) &&L_##name,
         VL_OPCODES(VL_LABEL)
 #undef VL_LABEL
+        // RunOpcode, in order
+        &&L_ADDRR, &&L_ADDRK, &&L_SUBRR, &&L_SUBRK, &&L_MULRR, &&L_MULRK, &&L_LTRR, &&L_LTRK, &&L_LERR, &&L_LERK,
 #define VL_BAD8 &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD
-        VL_BAD8, VL_BAD8, &&L_BAD, &&L_BAD,
+        VL_BAD8,
 #undef VL_BAD8
         &&L_LINESTART, // kOpLineStart, the last entry
     };
-    static_assert(kNumOpcodes + 18 == kOpLineStart, "adjust the unused entries when opcodes are added");
+    static_assert(kRunOpcodeEnd + 8 == kOpLineStart, "adjust the unused entries when opcodes are added");
 
     // Few live variables, so that they stay in registers. The line table is reached as pc + lineDelta bytes and
     // the original instructions as pc + 2 * lineDelta bytes (Proto::run).
@@ -220,9 +222,10 @@ L_SELF: {
     DISPATCH();
 }
 
-#define ARITH(event, fastexpr)                                                                                     \
+#define ARITH(event, fastexpr) ARITH_ON(RKB(), RKC(), event, fastexpr)
+#define ARITH_ON(rbExpr, rcExpr, event, fastexpr)                                                                  \
     {                                                                                                              \
-        const VMValue *rb = RKB(), *rc = RKC();                                                                    \
+        const VMValue *rb = (rbExpr), *rc = (rcExpr);                                                              \
         if (VL_LIKELY(rb->tt == TNUMBER && rc->tt == TNUMBER)) {                                                   \
             double x = rb->u.n, y = rc->u.n;                                                                       \
             SetNumber(RA(), (fastexpr));                                                                           \
@@ -257,7 +260,23 @@ L_MOD: {
 }
 L_POW:
     ARITH(TM_POW, std::pow(x, y))
+// The running forms: B a register, C a register (RR) or a constant (RK).
+#define RC_REG() (base + GetC(i))
+#define RC_CONST() (k + (GetC(i) & int(kMaxRKConstant)))
+L_ADDRR:
+    ARITH_ON(RB(), RC_REG(), TM_ADD, x + y)
+L_ADDRK:
+    ARITH_ON(RB(), RC_CONST(), TM_ADD, x + y)
+L_SUBRR:
+    ARITH_ON(RB(), RC_REG(), TM_SUB, x - y)
+L_SUBRK:
+    ARITH_ON(RB(), RC_CONST(), TM_SUB, x - y)
+L_MULRR:
+    ARITH_ON(RB(), RC_REG(), TM_MUL, x * y)
+L_MULRK:
+    ARITH_ON(RB(), RC_CONST(), TM_MUL, x * y)
 #undef ARITH
+#undef ARITH_ON
 L_UNM: {
     VMValue *rb = RB();
     if (VL_LIKELY(rb->tt == TNUMBER))
@@ -299,32 +318,35 @@ L_EQ: {
         TAKE_JUMP();
     DISPATCH();
 }
-L_LT: {
-    const VMValue *rb = RKB(), *rc = RKC();
-    bool r;
-    if (rb->tt == TNUMBER && rc->tt == TNUMBER)
-        r = rb->u.n < rc->u.n;
-    else
-        PROTECT(r = LessThanValues(vm, rb, rc));
-    if (r != (GetA(i) != 0))
-        pc++;
-    else
-        TAKE_JUMP();
-    DISPATCH();
-}
-L_LE: {
-    const VMValue *rb = RKB(), *rc = RKC();
-    bool r;
-    if (rb->tt == TNUMBER && rc->tt == TNUMBER)
-        r = rb->u.n <= rc->u.n;
-    else
-        PROTECT(r = LessEqualValues(vm, rb, rc));
-    if (r != (GetA(i) != 0))
-        pc++;
-    else
-        TAKE_JUMP();
-    DISPATCH();
-}
+#define COMPARE_JUMP(rbExpr, rcExpr, op, slow)                                                                    \
+    {                                                                                                              \
+        const VMValue *rb = (rbExpr), *rc = (rcExpr);                                                              \
+        bool r;                                                                                                    \
+        if (rb->tt == TNUMBER && rc->tt == TNUMBER)                                                                \
+            r = rb->u.n op rc->u.n;                                                                                \
+        else                                                                                                       \
+            PROTECT(r = slow(vm, rb, rc));                                                                         \
+        if (r != (GetA(i) != 0))                                                                                   \
+            pc++;                                                                                                  \
+        else                                                                                                       \
+            TAKE_JUMP();                                                                                           \
+        DISPATCH();                                                                                                \
+    }
+L_LT:
+    COMPARE_JUMP(RKB(), RKC(), <, LessThanValues)
+L_LE:
+    COMPARE_JUMP(RKB(), RKC(), <=, LessEqualValues)
+L_LTRR:
+    COMPARE_JUMP(RB(), RC_REG(), <, LessThanValues)
+L_LTRK:
+    COMPARE_JUMP(RB(), RC_CONST(), <, LessThanValues)
+L_LERR:
+    COMPARE_JUMP(RB(), RC_REG(), <=, LessEqualValues)
+L_LERK:
+    COMPARE_JUMP(RB(), RC_CONST(), <=, LessEqualValues)
+#undef COMPARE_JUMP
+#undef RC_REG
+#undef RC_CONST
 L_TEST:
     if ((!IsFalse(RA())) != (GetC(i) != 0))
         pc++;

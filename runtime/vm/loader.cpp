@@ -126,13 +126,26 @@ void BuildRunningCode(Proto *p) {
             markTarget(int64_t(pc) + 2);
         }
     }
+    auto withOp = [](Instruction i, unsigned op) {
+        return (i & ~(((1u << kOpBits) - 1) << kOpShift)) | (op << kOpShift);
+    };
     p->run.resize(3 * n);
     for (size_t pc = 0; pc < n; pc++) {
         Instruction i = p->code[pc];
-        if (lineStart[pc] && !data[pc]) i = (i & ~(((1u << kOpBits) - 1) << kOpShift)) | (kOpLineStart << kOpShift);
-        p->run[pc] = i;
+        if (!data[pc] && !IsRKConstant(GetB(i))) {
+            bool constantC = IsRKConstant(GetC(i));
+            switch (GetOp(i)) {
+            case OP_ADD: i = withOp(i, constantC ? kOpAddRK : kOpAddRR); break;
+            case OP_SUB: i = withOp(i, constantC ? kOpSubRK : kOpSubRR); break;
+            case OP_MUL: i = withOp(i, constantC ? kOpMulRK : kOpMulRR); break;
+            case OP_LT: i = withOp(i, constantC ? kOpLtRK : kOpLtRR); break;
+            case OP_LE: i = withOp(i, constantC ? kOpLeRK : kOpLeRR); break;
+            default: break;
+            }
+        }
+        p->run[pc] = lineStart[pc] && !data[pc] ? withOp(i, kOpLineStart) : i;
         p->run[n + pc] = uint32_t(p->lines[pc]);
-        p->run[2 * n + pc] = p->code[pc];
+        p->run[2 * n + pc] = i;
     }
     p->codePtr = p->run.data();
     p->lineDelta = intptr_t(n * sizeof(uint32_t));

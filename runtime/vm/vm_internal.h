@@ -149,10 +149,10 @@ struct Proto : GCObject {
     uint8_t isVararg;
     uint8_t isMain;
     uint8_t maxStack;
-    // The code the interpreter runs, then the lines, then the code as loaded, n words each. In the running copy
-    // an instruction where a new line may begin (a line change from the previous word, the first instruction,
-    // any jump or skip target) has its opcode replaced by kOpLineStart, so every other instruction runs without
-    // a line test; the operand fields stay as loaded.
+    // The code the interpreter runs, then the lines, then the code with running opcodes (RunOpcode) but no
+    // line marks, n words each. In the running copy an instruction where a new line may begin (a line change
+    // from the previous word, the first instruction, any jump or skip target) has its opcode replaced by
+    // kOpLineStart, so every other instruction runs without a line test; the operand fields stay as loaded.
     std::vector<uint32_t> run;
     std::vector<Instruction> code;
     std::vector<int32_t> lines;
@@ -217,9 +217,24 @@ struct GosubEntry {
     int8_t mode;        // 0 script GOSUB, -1 / -2 command request
 };
 
-// The opcode the running copy of the code puts on instructions where a new line may begin (never valid in a chunk).
+// Opcodes that exist only in the running copy of the code (never valid in a chunk). The loader rewrites the
+// commonest operand shapes of arithmetic and comparisons to them (B a register, C a register or a constant), so
+// their handlers skip the RK decoding; the last one marks an instruction where a new line may begin.
+enum RunOpcode : unsigned {
+    kOpAddRR = kNumOpcodes,
+    kOpAddRK,
+    kOpSubRR,
+    kOpSubRK,
+    kOpMulRR,
+    kOpMulRK,
+    kOpLtRR,
+    kOpLtRK,
+    kOpLeRR,
+    kOpLeRK,
+    kRunOpcodeEnd
+};
 constexpr unsigned kOpLineStart = (1u << kOpBits) - 1;
-static_assert(kNumOpcodes <= kOpLineStart, "kOpLineStart must stay outside the instruction set");
+static_assert(kRunOpcodeEnd <= kOpLineStart, "the running opcodes must fit the opcode field");
 // Builds p->run from p->code and p->lines (verified) and points codePtr and lineDelta at it.
 void BuildRunningCode(Proto *p);
 
