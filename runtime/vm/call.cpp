@@ -420,6 +420,28 @@ bool EqualValues(VMState *vm, const VMValue *a, const VMValue *b) {
 // ---- Concatenation and length ----------------------------------------------------------------------------------
 namespace {
 inline bool IsStringLike(const VMValue *v) { return v->tt == TSTRING || v->tt == TNUMBER; }
+
+// Joined pieces are mostly a few bytes long, where a library call costs more than the copy: up to 16 bytes move
+// as two overlapping loads and stores.
+inline void CopyBytes(char *to, const char *from, size_t n) {
+    if (n >= 8 && n <= 16) {
+        uint64_t a, b;
+        std::memcpy(&a, from, 8);
+        std::memcpy(&b, from + n - 8, 8);
+        std::memcpy(to, &a, 8);
+        std::memcpy(to + n - 8, &b, 8);
+    } else if (n >= 4 && n < 8) {
+        uint32_t a, b;
+        std::memcpy(&a, from, 4);
+        std::memcpy(&b, from + n - 4, 4);
+        std::memcpy(to, &a, 4);
+        std::memcpy(to + n - 4, &b, 4);
+    } else if (n < 4) {
+        for (size_t i = 0; i < n; i++) to[i] = from[i];
+    } else {
+        std::memcpy(to, from, n);
+    }
+}
 } // namespace
 
 void ConcatRange(VMState *vm, VMValue *first, int count) {
@@ -442,7 +464,7 @@ void ConcatRange(VMState *vm, VMValue *first, int count) {
                 if (first[i].tt == TSTRING) {
                     const VMString *str = AsString(&first[i]);
                     if (str->length > sizeof small - n) break;
-                    std::memcpy(small + n, str->data, str->length);
+                    CopyBytes(small + n, str->data, str->length);
                     n += str->length;
                 } else {
                     if (sizeof small - n < 32) break; // a formatted number takes at most 24 bytes

@@ -21,6 +21,20 @@ uint64_t Mix(uint64_t h) {
     return h;
 }
 
+// The last n < 8 bytes as a little-endian word (the bytes above zero), without reading past them: two
+// overlapping loads instead of a variable-length copy.
+inline uint64_t LoadTail(const char *p, size_t n) {
+    if (n >= 4) {
+        uint32_t lo, hi;
+        std::memcpy(&lo, p, 4);
+        std::memcpy(&hi, p + n - 4, 4);
+        return uint64_t(lo) | uint64_t(hi) << (8 * (n - 4));
+    }
+    if (n == 0) return 0;
+    const unsigned char *u = reinterpret_cast<const unsigned char *>(p);
+    return uint64_t(u[0]) | uint64_t(u[n / 2]) << (8 * (n / 2)) | uint64_t(u[n - 1]) << (8 * (n - 1));
+}
+
 uint32_t HashBytes(const char *bytes, size_t length) {
     // Every byte takes part (no sampling), so strings that differ only in their middle still spread.
     uint64_t h = 0x9E3779B97F4A7C15ull ^ length;
@@ -30,9 +44,20 @@ uint32_t HashBytes(const char *bytes, size_t length) {
         std::memcpy(&w, bytes + i, 8);
         h = Mix(h ^ w);
     }
-    uint64_t tail = 0;
-    std::memcpy(&tail, bytes + i, length - i);
-    return uint32_t(Mix(h ^ tail ^ (uint64_t(length) << 56)));
+    return uint32_t(Mix(h ^ LoadTail(bytes + i, length - i) ^ (uint64_t(length) << 56)));
+}
+
+// Byte equality for the interning probe: short keys are the common case, and a library call costs more than
+// comparing them here.
+inline bool SameBytes(const char *a, const char *b, size_t length) {
+    size_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a + i, 8);
+        std::memcpy(&y, b + i, 8);
+        if (x != y) return false;
+    }
+    return LoadTail(a + i, length - i) == LoadTail(b + i, length - i);
 }
 
 size_t StringSize(size_t length) { return sizeof(VMString) + length; }
@@ -81,7 +106,7 @@ VMString *NewString(VMState *vm, const char *bytes, size_t length) {
         if (e == 0) break;
         if ((e & ~kAddressMask) == tag) {
             VMString *s = SlotString({e});
-            if (s->hash == hash && s->length == length && std::memcmp(s->data, bytes, length) == 0) return s;
+            if (s->hash == hash && s->length == length && SameBytes(s->data, bytes, length)) return s;
         }
     }
     // Kept at most three quarters full so that probes stay short and always end.

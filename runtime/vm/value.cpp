@@ -58,8 +58,11 @@ int FormatNumber(double n, char *buffer, size_t size) {
         int64_t whole = int64_t(n);
         if (double(whole) == n) {
             uint64_t u = whole < 0 ? uint64_t(-whole) : uint64_t(whole);
-            size_t digits = 1;
-            for (uint64_t bound = 10; digits < 14 && u >= bound; bound *= 10) digits++;
+            size_t digits = u < 10000000000ull ? 1 + (u >= 10) + (u >= 100) + (u >= 1000) + (u >= 10000) +
+                                                     (u >= 100000) + (u >= 1000000) + (u >= 10000000) +
+                                                     (u >= 100000000) + (u >= 1000000000)
+                                               : 11 + (u >= 100000000000ull) + (u >= 1000000000000ull) +
+                                                     (u >= 10000000000000ull);
             size_t len = digits + (whole < 0);
             if (len < size) {
                 // Written backwards in place, two digits per division (32-bit division once it fits).
