@@ -21,7 +21,8 @@ void WakeHostWait();
 // built-in pair call it again).
 void InstallHostWaitAndPump();
 
-// The current modifier keys (key-name qualifier bits, 0x80000000 always set).
+// The current modifier keys (key-name qualifier bits, 0x80000000 always set); each side's Control has its own bit,
+// as the key names LCONTROL and RCONTROL read them.
 uint32_t ReadQualifierKeys();
 
 // The clock of the mouse-move times, in microseconds; tests install a virtual one, null restores the monotonic

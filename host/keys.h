@@ -39,8 +39,8 @@ constexpr uint32_t kQualifierLeftAlt = 0x40000;
 constexpr uint32_t kQualifierRightAlt = 0x80000;
 constexpr uint32_t kQualifierLeftCommand = 0x100000; // the left "GUI" key
 constexpr uint32_t kQualifierRightCommand = 0x200000;
-constexpr uint32_t kQualifierControl = 0x400000;      // left control (and any control for ReadQualifierKeys)
-constexpr uint32_t kQualifierRightControl = 0x800000; // right control in key events
+constexpr uint32_t kQualifierControl = 0x400000; // left control
+constexpr uint32_t kQualifierRightControl = 0x800000;
 
 // Key codes of the host's portable key symbols (SDL keycodes, which are Unicode for keys that type a
 // character): the character for ISO-8859-1 characters, with shift applied to letters and (US layout) digits and

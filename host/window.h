@@ -74,7 +74,9 @@ void ChangeDisplayWindowBox(HostWindow *window); // position and inner size from
 void ComputeWindowBorders(HostWindow *window);
 void UpdateWindowTitle(HostWindow *window);
 void ResetRegionGadgets(HostWindow *window); // the window's hit test follows dragRegions and sizeRegions
-inline void ClearDisplayOsState(HostWindow *) {}
+// Forgets the keys and mouse buttons the pump holds down for the window (the display closes or starts afresh);
+// a key still held goes up later with the code it went down with.
+void ClearWindowInputState(HostWindow *window); // null allowed
 // Hide 1 minimises the window (the icon state), hide 0 restores it. 0 or 1025.
 int HideShowDisplayWindow(HostWindow *window, int hide);
 // Ends the icon state of the whole program (every minimised window comes back) before a display opens. 0.

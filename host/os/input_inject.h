@@ -20,6 +20,8 @@ void InjectWindowEvent(const HostWindow *window, int kind, int32_t a = 0, int32_
 void InjectDropFiles(const HostWindow *window, const std::vector<std::string> &names);
 void InjectClipboardUpdate();
 void InjectQuit(); // what a break (CTRL-C) delivers
+// Holds the modifier keys (key-name qualifier bits) as the keyboard would, for ReadQualifierKeys; 0 lets all go.
+void InjectQualifierKeys(uint32_t qualifiers);
 // Makes the clipboard hold something that is not text (an image copied by another program, say), until the next
 // text write.
 void InjectClipboardForeignContents();

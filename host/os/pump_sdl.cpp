@@ -222,12 +222,7 @@ int PumpHostEvents(VMState *) {
     return QuitRequested ? 1 : 0;
 }
 
-uint32_t ReadQualifierKeys() {
-    uint32_t q = QualifiersOf(uint16_t(SDL_GetModState()));
-    // Either control key counts as Control here.
-    if (q & kQualifierRightControl) q = (q & ~kQualifierRightControl) | kQualifierControl;
-    return q;
-}
+uint32_t ReadQualifierKeys() { return QualifiersOf(uint16_t(SDL_GetModState())); }
 
 void SetPumpClock(PumpClock clock) { pumpClock = clock; }
 
@@ -353,6 +348,8 @@ void InjectClipboardUpdate() {
     e.type = SDL_CLIPBOARDUPDATE;
     SDL_PushEvent(&e);
 }
+
+void InjectQualifierKeys(uint32_t qualifiers) { SDL_SetModState(SDL_Keymod(ModOf(qualifiers))); }
 
 void InjectQuit() {
     SDL_Event e{};

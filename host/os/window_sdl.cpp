@@ -264,8 +264,13 @@ void CloseDisplayWindow(HostWindow *window) {
     window->acceptsDrops = false;
     window->clipboardHook = false;
     window->pendingDrops.clear();
-    window->mouseLeft = window->mouseRight = window->mouseMiddle = false;
+    ClearWindowInputState(window);
+}
+
+void ClearWindowInputState(HostWindow *window) {
+    if (!window) return;
     std::fill(std::begin(window->keyState), std::end(window->keyState), 0);
+    window->mouseLeft = window->mouseRight = window->mouseMiddle = false;
 }
 
 void ActivateDisplayWindow(HostWindow *window) {

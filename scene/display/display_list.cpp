@@ -75,13 +75,8 @@ void InsertDisplay(DisplayRecord *display) {
 static void ClearInputState(DisplayRecord *display) {
     std::memset(display->keyState, 0, sizeof display->keyState);
     display->mouseLeft = display->mouseRight = display->mouseMiddle = 0;
-    if (HostWindow *window = display->hostWindow) {
-        // The pump keeps the live key and mouse-button state in the window, and the input commands read it there.
-        // TODO(host): clear it through a window function once host/window.h has one (ClearDisplayOsState is empty).
-        std::memset(window->keyState, 0, sizeof window->keyState);
-        window->mouseLeft = window->mouseRight = window->mouseMiddle = false;
-        ClearDisplayOsState(window);
-    }
+    // The pump keeps the live key and mouse-button state in the window, and the input commands read it there.
+    ClearWindowInputState(display->hostWindow);
 }
 
 void ResetDisplayInputState(DisplayRecord *display) {

@@ -34,6 +34,7 @@ class GfxWindow : public ::testing::Test {
         Drain();
     }
     void TearDown() override {
+        InjectQualifierKeys(0);
         FreeHostWindow(window);
         Drain();
         SetPumpClock(nullptr);
@@ -230,6 +231,38 @@ TEST_F(GfxWindow, AltReturnSwitchesModeThroughTheDisplayHook) {
     DisplayModeSwitchHook = nullptr;
     InjectKey(window, KeyReturn, 1, kQualifierLeftAlt);
     EXPECT_EQ(Kinds(Drain()), std::vector<int>{kEventKey});
+}
+
+TEST_F(GfxWindow, RightControlReadsAsItsOwnQualifier) {
+    InjectQualifierKeys(kQualifierRightControl);
+    EXPECT_EQ(ReadQualifierKeys(), kQualifierAlways | kQualifierRightControl);
+}
+
+TEST_F(GfxWindow, LeftControlDoesNotReadAsRightControl) {
+    InjectQualifierKeys(kQualifierControl);
+    EXPECT_EQ(ReadQualifierKeys(), kQualifierAlways | kQualifierControl);
+}
+
+TEST_F(GfxWindow, ClearingInputStateForgetsHeldKeysAndButtons) {
+    InjectKey(window, 'a', 1, 0);
+    InjectMouseButton(window, 1, 5, 5, 1);
+    InjectMouseButton(window, 2, 5, 5, 1);
+    Drain();
+    ASSERT_EQ(window->keyState['a'], 1);
+    ClearWindowInputState(window);
+    EXPECT_EQ(window->keyState['a'], 0);
+    EXPECT_FALSE(window->mouseLeft);
+    EXPECT_FALSE(window->mouseRight);
+}
+
+TEST_F(GfxWindow, KeyHeldAcrossAClearGoesUpWithItsDownCode) {
+    InjectKey(window, 'a', 1, kQualifierLeftShift);
+    Drain();
+    ClearWindowInputState(window);
+    InjectKey(window, 'a', 0, 0);
+    auto events = Drain();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].keyCode, 'A');
 }
 
 TEST_F(GfxWindow, QualifierKeysAlwaysCarryTheTopBit) {
