@@ -22,6 +22,19 @@ namespace {
 std::vector<HostWindow *> openWindows;
 bool ownScreenOpen = false;
 int32_t ownScreenWidth = 0, ownScreenHeight = 0;
+int32_t headlessWidth = 0, headlessHeight = 0; // SetHeadlessScreenSize; 0: the driver's own
+
+bool HeadlessDriver() {
+    const char *driver = SDL_GetCurrentVideoDriver();
+    return driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
+}
+
+// The desktop's mode, with a headless run's chosen size in place of the driver's.
+bool DesktopMode(SDL_DisplayMode *mode) {
+    if (SDL_GetCurrentDisplayMode(0, mode) != 0) return false;
+    if (headlessWidth > 0) mode->w = headlessWidth, mode->h = headlessHeight;
+    return true;
+}
 
 void DestroyOs(WindowOs *os) {
     if (!os) return;
@@ -154,6 +167,7 @@ void ShutdownVideo() {
         CloseDisplayWindow(w);
     }
     ownScreenOpen = false;
+    headlessWidth = headlessHeight = 0;
     ForgetHostWake();
     SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
 }
@@ -193,8 +207,10 @@ int OpenDisplayWindow(HostWindow *window, int activate, const MaskPlane *mask, c
     if (window->flags & kWindowSizeable) flags |= SDL_WINDOW_RESIZABLE;
     if ((window->flags & kWindowFullScreen) || ownScreenOpen) flags |= SDL_WINDOW_FULLSCREEN;
     if (window->flags & kWindowFakeFullScreen) {
+        SDL_DisplayMode desktop;
         SDL_Rect bounds;
-        if (SDL_GetDisplayBounds(0, &bounds) == 0) x = bounds.x, y = bounds.y, w = bounds.w, h = bounds.h;
+        if (SDL_GetDisplayBounds(0, &bounds) == 0 && DesktopMode(&desktop))
+            x = bounds.x, y = bounds.y, w = desktop.w, h = desktop.h;
         flags |= SDL_WINDOW_BORDERLESS;
     }
     auto *os = new (std::nothrow) WindowOs;
@@ -210,8 +226,7 @@ int OpenDisplayWindow(HostWindow *window, int activate, const MaskPlane *mask, c
         if (SDL_GetClosestDisplayMode(0, &want, &got)) SDL_SetWindowDisplayMode(os->sdl, &got);
     }
     // Headless drivers get the software renderer: nothing to accelerate, and no GL driver gets loaded.
-    const char *driver = SDL_GetCurrentVideoDriver();
-    bool headless = driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
+    bool headless = HeadlessDriver();
     // No vsync: every present of a changed rectangle would wait for the next frame; frames are paced by the
     // frame clock of the drawing code instead.
     if (os->sdl && !headless) os->renderer = SDL_CreateRenderer(os->sdl, -1, SDL_RENDERER_ACCELERATED);
@@ -479,7 +494,7 @@ intptr_t QueryBitMapAttr(std::nullptr_t, int32_t attr, ScreenRect *rect) {
     if (EnsureVideo() != 0) return 0;
     SDL_DisplayMode mode{};
     if (ownScreenOpen) mode.w = ownScreenWidth, mode.h = ownScreenHeight, mode.format = SDL_PIXELFORMAT_ARGB8888;
-    else if (SDL_GetCurrentDisplayMode(0, &mode) != 0) return 0;
+    else if (!DesktopMode(&mode)) return 0;
     switch (attr) {
     case 5: {
         int bits = int(SDL_BITSPERPIXEL(mode.format));
@@ -489,7 +504,7 @@ intptr_t QueryBitMapAttr(std::nullptr_t, int32_t attr, ScreenRect *rect) {
     case 15: return mode.h;
     case 22: {
         SDL_Rect usable;
-        if (ownScreenOpen || SDL_GetDisplayUsableBounds(0, &usable) != 0) return 1;
+        if (ownScreenOpen || headlessWidth > 0 || SDL_GetDisplayUsableBounds(0, &usable) != 0) return 1;
         return usable.y + 1;
     }
     case 23:
@@ -517,6 +532,14 @@ const char *OwnScreenName() { return ownScreenOpen ? "VISTALOOM.1" : ""; }
 
 HostBitmap *GrabScreenRect(int32_t, int32_t, int32_t width, int32_t height, int) {
     return AllocHostBitmap(width, height); // cleared: black
+}
+
+int SetHeadlessScreenSize(int32_t width, int32_t height) {
+    if (EnsureVideo() != 0 || !HeadlessDriver()) return -1;
+    bool restore = width <= 0 || height <= 0;
+    headlessWidth = restore ? 0 : width;
+    headlessHeight = restore ? 0 : height;
+    return 0;
 }
 
 int ReadWindowPixels(const HostWindow *window, uint32_t *out) {

@@ -35,6 +35,7 @@ class GfxWindow : public ::testing::Test {
     }
     void TearDown() override {
         InjectQualifierKeys(0);
+        SetHeadlessScreenSize(0, 0);
         FreeHostWindow(window);
         Drain();
         SetPumpClock(nullptr);
@@ -406,6 +407,43 @@ TEST_F(GfxWindow, ScreenAttributesDescribeTheDesktop) {
     ASSERT_NE(grab, nullptr);
     EXPECT_EQ(HostBitmapRow32(grab, 3)[7], 0u);
     FreeHostBitmap(grab);
+}
+
+TEST_F(GfxWindow, HeadlessScreenSizeIsTheSizeTheScreenReports) {
+    ASSERT_EQ(SetHeadlessScreenSize(320, 200), 0);
+    EXPECT_EQ(QueryBitMapAttr(nullptr, 14), 320);
+    EXPECT_EQ(QueryBitMapAttr(nullptr, 15), 200);
+    ScreenRect rect;
+    QueryBitMapAttr(nullptr, 23, &rect);
+    EXPECT_EQ(rect.width, 320);
+    EXPECT_EQ(rect.height, 200);
+}
+
+TEST_F(GfxWindow, HeadlessScreenSizeDecidesWhatFits) {
+    ASSERT_EQ(SetHeadlessScreenSize(320, 200), 0);
+    EXPECT_EQ(FitsScreen(window, 0, 0, 320, 200), 1);
+    EXPECT_EQ(FitsScreen(window, 0, 0, 321, 200), 0);
+    EXPECT_EQ(FitsScreen(window, 0, 0, 320, 201), 0);
+}
+
+TEST_F(GfxWindow, HeadlessScreenSizeZeroGivesTheDriversSizeBack) {
+    const intptr_t width = QueryBitMapAttr(nullptr, 14), height = QueryBitMapAttr(nullptr, 15);
+    ASSERT_EQ(SetHeadlessScreenSize(width + 7, height + 7), 0);
+    ASSERT_EQ(SetHeadlessScreenSize(0, 0), 0);
+    EXPECT_EQ(QueryBitMapAttr(nullptr, 14), width);
+    EXPECT_EQ(QueryBitMapAttr(nullptr, 15), height);
+}
+
+TEST_F(GfxWindow, FakeFullScreenTakesTheHeadlessScreenSize) {
+    ASSERT_EQ(SetHeadlessScreenSize(300, 150), 0);
+    HostWindow *full = nullptr;
+    int other = 0;
+    ASSERT_EQ(AllocHostWindow(reinterpret_cast<DisplayRecord *>(&other), &full), 0);
+    full->flags = kWindowFakeFullScreen;
+    ASSERT_EQ(OpenDisplayWindow(full, 0, nullptr, nullptr), 0);
+    EXPECT_EQ(full->width, 300);
+    EXPECT_EQ(full->height, 150);
+    FreeHostWindow(full);
 }
 
 TEST_F(GfxWindow, FakeFullScreenCoversTheDesktopWithoutBorders) {

@@ -126,6 +126,24 @@ TEST_F(DisplayLibTest, ChangeDisplaySizeBeyondTheScreenGives1085) {
     EXPECT_EQ(one->width, 64);
 }
 
+TEST_F(DisplayLibTest, ChangeDisplaySizeJustBeyondAHeadlessScreenGives1085) {
+    ASSERT_EQ(SetHeadlessScreenSize(320, 200), 0);
+    ASSERT_EQ(Cmd("OpenDisplay", {1.0}), 0);
+    EXPECT_EQ(Cmd("ChangeDisplaySize", {321.0, 200.0}), 1085);
+    EXPECT_EQ(GetErrorText(1085), "Unable to change display size to 321x200 !");
+    EXPECT_EQ(one->width, 64);
+    EXPECT_EQ(one->hostWindow->width, 64);
+}
+
+TEST_F(DisplayLibTest, ChangeDisplaySizeToExactlyAHeadlessScreenFits) {
+    ASSERT_EQ(SetHeadlessScreenSize(320, 200), 0);
+    ASSERT_EQ(Cmd("OpenDisplay", {1.0}), 0);
+    ASSERT_EQ(Cmd("ChangeDisplaySize", {320.0, 200.0}), 0);
+    EXPECT_EQ(one->hostWindow->width, 320);
+    EXPECT_EQ(one->x, 0);
+    EXPECT_EQ(one->y, 0);
+}
+
 TEST_F(DisplayLibTest, ChangeDisplayModeChecksItsArguments) {
     EXPECT_EQ(Cmd("ChangeDisplayMode", {2.0, 0.0, 480.0}), 1055);
     EXPECT_EQ(Cmd("ChangeDisplayMode", {3.0}), 1055);

@@ -41,6 +41,7 @@ struct DisplayTest : scenetest::SceneTest {
         FreeAllDisplays(vm);
         FreeAllBrushes();
         if (OwnScreenOpen()) CloseOwnScreen();
+        SetHeadlessScreenSize(0, 0);
         OwnScreenFlag = 0;
         AutomaticBackfill = 0;
         BackfillDisplayId = BackfillBGPicId = BackfillBrushId = ObjectId{};
