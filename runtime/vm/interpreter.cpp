@@ -87,6 +87,18 @@ void Execute(VMState *vm) {
             }                                                                                                      \
         }                                                                                                          \
     } while (0)
+// Dispatch after a jump or a test: the target usually begins a line, so its check runs here, from this
+// handler's own jump, rather than through L_LINESTART.
+#define DISPATCH_JUMPED()                                                                                          \
+    do {                                                                                                           \
+        i = *pc;                                                                                                   \
+        if (GetOp(i) == kOpLineStart) {                                                                            \
+            LINE_CHECK();                                                                                          \
+            i = *reinterpret_cast<const Instruction *>(reinterpret_cast<const char *>(pc) + 2 * lineDelta);        \
+        }                                                                                                          \
+        pc++;                                                                                                      \
+        goto *kDispatch[GetOp(i)];                                                                                 \
+    } while (0)
 #define LOAD_FRAME()                                                                                               \
     do {                                                                                                           \
         base = ci->base;                                                                                           \
@@ -300,7 +312,7 @@ L_CONCAT: {
 }
 L_JMP:
     JUMP(GetSBx(i));
-    DISPATCH();
+    DISPATCH_JUMPED();
 L_EQ: {
     const VMValue *rb = RKB(), *rc = RKC();
     bool eq;
@@ -316,7 +328,7 @@ L_EQ: {
         pc++;
     else
         TAKE_JUMP();
-    DISPATCH();
+    DISPATCH_JUMPED();
 }
 #define COMPARE_JUMP(rbExpr, rcExpr, op, slow)                                                                    \
     {                                                                                                              \
@@ -330,7 +342,7 @@ L_EQ: {
             pc++;                                                                                                  \
         else                                                                                                       \
             TAKE_JUMP();                                                                                           \
-        DISPATCH();                                                                                                \
+        DISPATCH_JUMPED();                                                                                                \
     }
 L_LT:
     COMPARE_JUMP(RKB(), RKC(), <, LessThanValues)
@@ -352,7 +364,7 @@ L_TEST:
         pc++;
     else
         TAKE_JUMP();
-    DISPATCH();
+    DISPATCH_JUMPED();
 L_TESTSET: {
     VMValue *rb = RB();
     if ((!IsFalse(rb)) == (GetC(i) != 0)) {
@@ -361,7 +373,7 @@ L_TESTSET: {
     } else {
         pc++;
     }
-    DISPATCH();
+    DISPATCH_JUMPED();
 }
 L_SEQ:
 L_SNE: {
@@ -446,7 +458,12 @@ L_CALL: {
             nci->savedpc = pc;
             ci->lastLine = INT_MIN;
             lineDelta = np->lineDelta;
-            DISPATCH();
+            // The first instruction always begins a line: its hook runs here and the instruction is dispatched
+            // as loaded, without the detour through L_LINESTART.
+            LINE_CHECK();
+            i = *reinterpret_cast<const Instruction *>(reinterpret_cast<const char *>(pc) + 2 * lineDelta);
+            pc++;
+            goto *kDispatch[GetOp(i)];
         }
         PrecallScript(vm, ra, nresults);
         goto newframe;
@@ -547,7 +564,7 @@ L_FORPREP: {
     SetNumber(ra + 1, limit);
     SetNumber(ra + 2, step);
     JUMP(GetSBx(i));
-    DISPATCH();
+    DISPATCH_JUMPED();
 }
 L_FORLOOP: {
     VMValue *ra = RA();
@@ -563,7 +580,7 @@ L_FORLOOP: {
         ra[0].u.n = idx;
         SetNumber(ra + 3, idx);
     }
-    DISPATCH();
+    DISPATCH_JUMPED();
 }
 L_TFORCALL: {
     VMValue *ra = RA();
@@ -597,7 +614,7 @@ L_TFORLOOP: {
         ra[2] = ra[3];
         JUMP(GetSBx(i));
     }
-    DISPATCH();
+    DISPATCH_JUMPED();
 }
 L_SETLIST: {
     VMValue *ra = RA();
@@ -698,6 +715,7 @@ L_BAD:
 #undef LOAD_FRAME
 #undef PROTECT
 #undef DISPATCH
+#undef DISPATCH_JUMPED
 #undef JUMP
 #undef TAKE_JUMP
 }
