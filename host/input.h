@@ -31,6 +31,11 @@ using PumpClock = int64_t (*)();
 void SetPumpClock(PumpClock clock);
 int64_t PumpClockNow();
 
+// The window manager resized a display's window to width x height (inner size; the program's own size changes
+// never come here): the display code installs this and fits the display to the new size. Null: the window alone
+// takes the size. The pump cannot raise errors, so a failed fit leaves the display as it was.
+extern int (*UserResizedDisplayHook)(struct DisplayRecord *display, int32_t width, int32_t height);
+
 // The display-mode switch key (Alt+Return): the display code installs this; it switches modes when the display
 // is the only one and returns 1 when it did, so the pump queues kind 13.
 extern int (*DisplayModeSwitchHook)(struct DisplayRecord *display);

@@ -15,7 +15,8 @@ void InjectMouseButton(const HostWindow *window, int button, int32_t x, int32_t 
 void InjectMouseMotion(const HostWindow *window, int32_t x, int32_t y);
 void InjectMouseWheel(const HostWindow *window, int32_t dy); // positive: away from the user (up)
 // kind: the queue kind the event should become (4 moved, 5 resized, 6 inactive, 7 close gadget, 8 active,
-// 9 hidden, 10 shown); a and b carry the new position or size for 4 and 5.
+// 9 hidden, 10 shown); a and b carry the new position or size for 4 and 5. A resize also gives the window that
+// size first, as the window manager does.
 void InjectWindowEvent(const HostWindow *window, int kind, int32_t a = 0, int32_t b = 0);
 void InjectDropFiles(const HostWindow *window, const std::vector<std::string> &names);
 void InjectClipboardUpdate();

@@ -14,6 +14,7 @@
 #include <chrono>
 
 int (*DisplayModeSwitchHook)(DisplayRecord *display) = nullptr;
+int (*UserResizedDisplayHook)(DisplayRecord *display, int32_t width, int32_t height) = nullptr;
 
 namespace {
 
@@ -82,7 +83,12 @@ void HandleWindowEvent(const SDL_WindowEvent &e) {
     case SDL_WINDOWEVENT_HIDDEN:
     case SDL_WINDOWEVENT_MINIMIZED: ReportWindowShown(w, false); break;
     case SDL_WINDOWEVENT_MOVED: ReportWindowGeometry(w, e.data1, e.data2, w->reportedWidth, w->reportedHeight); break;
-    case SDL_WINDOWEVENT_RESIZED: ReportWindowGeometry(w, w->reportedX, w->reportedY, e.data1, e.data2); break;
+    case SDL_WINDOWEVENT_RESIZED:
+        ReportWindowGeometry(w, w->reportedX, w->reportedY, e.data1, e.data2);
+        // SDL sends RESIZED for the window manager's changes only; echoes of the program's own arrive at the size
+        // the display already has, and the display code ignores those.
+        if (UserResizedDisplayHook && w->display) UserResizedDisplayHook(w->display, e.data1, e.data2);
+        break;
     case SDL_WINDOWEVENT_FOCUS_GAINED: ReportWindowActive(w, true); break;
     case SDL_WINDOWEVENT_FOCUS_LOST: ReportWindowActive(w, false); break;
     case SDL_WINDOWEVENT_CLOSE:
@@ -313,7 +319,11 @@ void InjectWindowEvent(const HostWindow *window, int kind, int32_t a, int32_t b)
     e.window.data1 = a, e.window.data2 = b;
     switch (kind) {
     case kEventWindowMoved: e.window.event = SDL_WINDOWEVENT_MOVED; break;
-    case kEventWindowResized: e.window.event = SDL_WINDOWEVENT_RESIZED; break;
+    case kEventWindowResized:
+        // The window manager changes the window before it reports the new size.
+        if (window && window->os) SDL_SetWindowSize(window->os->sdl, std::max(1, a), std::max(1, b));
+        e.window.event = SDL_WINDOWEVENT_RESIZED;
+        break;
     case kEventWindowInactive: e.window.event = SDL_WINDOWEVENT_FOCUS_LOST; break;
     case kEventCloseWindow: e.window.event = SDL_WINDOWEVENT_CLOSE; break;
     case kEventWindowActive: e.window.event = SDL_WINDOWEVENT_FOCUS_GAINED; break;

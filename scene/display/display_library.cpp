@@ -112,6 +112,7 @@ void InstallDisplayHooks(VMState *vm) {
     CurrentDisplayHook = CurrentDisplayForAsync;
     DisplayPresentTargetHook = PresentTargetOf;
     DisplayModeSwitchHook = ModeSwitchKey;
+    UserResizedDisplayHook = UserResizedDisplay;
 }
 
 void RegisterDisplayLibrary(VMState *vm) {
@@ -126,7 +127,10 @@ void FreeDisplayLibrary(VMState *vm) {
     FreeAllDisplays(vm);
     AutomaticBackfill = 0;
     BackfillDisplayId = BackfillBGPicId = BackfillBrushId = ObjectId{};
-    if (DisplayVM == vm) DisplayModeSwitchHook = nullptr;
+    if (DisplayVM == vm) {
+        DisplayModeSwitchHook = nullptr;
+        UserResizedDisplayHook = nullptr;
+    }
 }
 
 const LibraryDescriptor kDisplayLibrary{"display", RegisterDisplayLibrary, FreeDisplayLibrary};

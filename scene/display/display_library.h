@@ -16,7 +16,7 @@ void FreeDisplayLibrary(VMState *vm);
 void InstallDisplayHooks(VMState *vm);
 // The user resized the display's window to width x height (inner size): the picture follows as the display's
 // scaling mode says. Nothing when the display already has that size (the program's own changes come back as
-// reports too). TODO(host pump): the pump calls this when the window system reports a user's resize.
+// reports too). The host pump calls it through UserResizedDisplayHook.
 int UserResizedDisplay(DisplayRecord *display, int32_t width, int32_t height);
 // Makes a display the current one, ending the old one's Select* output first (OpenDisplay, SelectDisplay).
 int MakeCurrentDisplay(VMState *vm, DisplayRecord *display);

@@ -34,6 +34,7 @@ class GfxWindow : public ::testing::Test {
         Drain();
     }
     void TearDown() override {
+        UserResizedDisplayHook = nullptr;
         InjectQualifierKeys(0);
         SetHeadlessScreenSize(0, 0);
         FreeHostWindow(window);
@@ -102,6 +103,42 @@ TEST_F(GfxWindow, ProgramMadeChangesQueueTheirKindsOnce) {
     EXPECT_TRUE(Drain().empty());
     HideShowDisplayWindow(window, 0);
     EXPECT_EQ(Kinds(Drain()), std::vector<int>{kEventWindowShown});
+}
+
+// What the user-resize hook was last called with.
+DisplayRecord *resizedDisplay = nullptr;
+int32_t resizedWidth = 0, resizedHeight = 0;
+int RecordUserResize(DisplayRecord *d, int32_t width, int32_t height) {
+    resizedDisplay = d, resizedWidth = width, resizedHeight = height;
+    return 0;
+}
+
+TEST_F(GfxWindow, WindowManagerResizeCallsTheUserResizeHookAfterQueueingIt) {
+    resizedDisplay = nullptr;
+    UserResizedDisplayHook = RecordUserResize;
+    InjectWindowEvent(window, kEventWindowResized, 80, 60);
+    EXPECT_EQ(Kinds(Drain()), std::vector<int>{kEventWindowResized});
+    EXPECT_EQ(resizedDisplay, display);
+    EXPECT_EQ(resizedWidth, 80);
+    EXPECT_EQ(resizedHeight, 60);
+}
+
+TEST_F(GfxWindow, InjectedResizeLeavesNoDifferenceForTheNextMoveToReport) {
+    InjectWindowEvent(window, kEventWindowResized, 80, 60);
+    Drain();
+    window->x = 70;
+    MoveDisplayWindow(window);
+    EXPECT_EQ(Kinds(Drain()), std::vector<int>{kEventWindowMoved});
+    EXPECT_EQ(window->width, 80);
+}
+
+TEST_F(GfxWindow, ProgramsOwnResizeDoesNotCallTheUserResizeHook) {
+    resizedDisplay = nullptr;
+    UserResizedDisplayHook = RecordUserResize;
+    window->width = 90;
+    ChangeDisplayWindowBox(window);
+    EXPECT_EQ(Kinds(Drain()), std::vector<int>{kEventWindowResized});
+    EXPECT_EQ(resizedDisplay, nullptr);
 }
 
 TEST_F(GfxWindow, OpeningActivatedQueuesShownAndMovesActivationToIt) {

@@ -58,6 +58,7 @@ struct DisplayTest : scenetest::SceneTest {
         CurrentDisplayHook = nullptr;
         DisplayPresentTargetHook = nullptr;
         DisplayModeSwitchHook = nullptr;
+        UserResizedDisplayHook = nullptr;
     }
     // Calls a registered command: the arguments, then (when given) an option table as the last argument.
     int Cmd(const char *name, std::vector<vmtest::Arg> args, const std::optional<Options> &table = std::nullopt) {

@@ -184,6 +184,30 @@ TEST_F(DisplayOpenTest, UserResizeWithAutoScalingChangesOnlyTheScale) {
     EXPECT_DOUBLE_EQ(d->scaleY, 3.0);
 }
 
+TEST_F(DisplayOpenTest, UserResizeThroughThePumpRescalesAnAutoScalingDisplay) {
+    DisplayRecord *d = Make(1, Options{{"width", 40.0}, {"height", 20.0}, {"scalemode", 1.0}});
+    ASSERT_EQ(RealizeDisplay(d, 0), 0);
+    InjectWindowEvent(d->hostWindow, kEventWindowResized, 80, 60);
+    PumpHostEvents(vm);
+    EXPECT_EQ(d->width, 80);
+    EXPECT_EQ(d->height, 60);
+    EXPECT_EQ(d->picture->current.width, 40);
+    EXPECT_EQ(d->scaledWidth, 80);
+    EXPECT_EQ(d->scaledHeight, 60);
+    EXPECT_DOUBLE_EQ(d->scaleX, 2.0);
+    EXPECT_DOUBLE_EQ(d->scaleY, 3.0);
+}
+
+TEST_F(DisplayOpenTest, UserResizeThroughThePumpResizesAnUnscaledDisplaysPicture) {
+    DisplayRecord *d = Make(1, Options{{"width", 40.0}, {"height", 20.0}, {"color", double(0xFF0000)}});
+    ASSERT_EQ(RealizeDisplay(d, 0), 0);
+    InjectWindowEvent(d->hostWindow, kEventWindowResized, 50, 30);
+    PumpHostEvents(vm);
+    EXPECT_EQ(d->picture->current.width, 50);
+    EXPECT_EQ(d->picture->current.height, 30);
+    EXPECT_EQ(Pixel(d->firstBitmap, 49, 29), 0xFF0000u);
+}
+
 TEST_F(DisplayOpenTest, AutoScaledDisplayOpensAtTheScaledSizeKeepingThePicture) {
     DisplayRecord *d = Make(1, Options{{"width", 20.0}, {"height", 10.0}, {"scalemode", 1.0},
                                        {"scalewidth", 40.0}, {"scaleheight", 20.0}, {"color", double(0x00FF00)}});
