@@ -275,9 +275,32 @@ Bytes Palette(int colours) {
     return cmap;
 }
 
+// A 2 x 1 QOI of two explicit RGB pixels.
+Bytes Qoi() {
+    Bytes q = {'q', 'o', 'i', 'f'};
+    Put32(q, 2);
+    Put32(q, 1);
+    q.insert(q.end(), {4, 0, 0xFE, 0x10, 0x20, 0x30, 0xFE, 0x40, 0x50, 0x60, 0, 0, 0, 0, 0, 0, 0, 1});
+    return q;
+}
+
+// A 3 x 2 8-bit PCX: run-length rows (runs and literals) and the 256-colour palette at the end.
+Bytes Pcx() {
+    Bytes p(128, 0);
+    p[0] = 0x0A, p[1] = 5, p[2] = 1, p[3] = 8;
+    p[8] = 2, p[10] = 1;            // xmax, ymax
+    p[65] = 1, p[66] = 4, p[68] = 1; // planes, bytes per line, colour palette
+    p.insert(p.end(), {0xC2, 7, 9, 0});
+    p.insert(p.end(), {0xC1, 4, 5, 6, 0});
+    p.push_back(0x0C);
+    for (int i = 0; i < 256; i++) p.insert(p.end(), {uint8_t(i), uint8_t(255 - i), uint8_t(i * 7)});
+    return p;
+}
+
 void PictureSeeds(const Bytes &png) {
     std::vector<std::pair<std::string, Bytes>> pictures = {{"png", png}, {"jpeg", SurfaceBytes(true)}, {"bmp", Bmp()},
-                                                           {"gif", Gif()}};
+                                                           {"gif", Gif()}, {"qoi", Qoi()}, {"pcx", Pcx()},
+                                                           {"pnm", FromString("P6\n2 1\n255\n\x10\x20\x30\x40\x50\x60")}};
     // 16 x 2, two planes, packed rows plus a mask plane.
     Bytes masked = {0xFF, 0xFF, 0xFF, 0x00, 0x01, 0xFF, 0x00, 0x80, 0xFF, 0x00, 0xFF, 0xFF, 0xFF, 0xFF};
     pictures.emplace_back("ilbm_packed_mask", Iff("ILBM", 16, 2, 2, 1, 1, Palette(4), 0, masked));
