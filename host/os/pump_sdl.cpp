@@ -86,8 +86,10 @@ void HandleWindowEvent(const SDL_WindowEvent &e) {
     case SDL_WINDOWEVENT_RESIZED:
         ReportWindowGeometry(w, w->reportedX, w->reportedY, e.data1, e.data2);
         // SDL sends RESIZED for the window manager's changes only; echoes of the program's own arrive at the size
-        // the display already has, and the display code ignores those.
-        if (UserResizedDisplayHook && w->display) UserResizedDisplayHook(w->display, e.data1, e.data2);
+        // the display already has, and the display code ignores those. A full-screen window is not the user's to
+        // size: its RESIZED is the mode it got, which may differ from the display's size.
+        if (UserResizedDisplayHook && w->display && !(SDL_GetWindowFlags(w->os->sdl) & SDL_WINDOW_FULLSCREEN))
+            UserResizedDisplayHook(w->display, e.data1, e.data2);
         break;
     case SDL_WINDOWEVENT_FOCUS_GAINED: ReportWindowActive(w, true); break;
     case SDL_WINDOWEVENT_FOCUS_LOST: ReportWindowActive(w, false); break;

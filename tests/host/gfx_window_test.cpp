@@ -123,6 +123,22 @@ TEST_F(GfxWindow, WindowManagerResizeCallsTheUserResizeHookAfterQueueingIt) {
     EXPECT_EQ(resizedHeight, 60);
 }
 
+TEST_F(GfxWindow, FullScreenWindowsResizeDoesNotCallTheUserResizeHook) {
+    HostWindow *full = nullptr;
+    int other = 0;
+    ASSERT_EQ(AllocHostWindow(reinterpret_cast<DisplayRecord *>(&other), &full), 0);
+    full->width = 64, full->height = 48;
+    full->flags = kWindowFullScreen;
+    ASSERT_EQ(OpenDisplayWindow(full, 0, nullptr, nullptr), 0);
+    Drain();
+    resizedDisplay = nullptr;
+    UserResizedDisplayHook = RecordUserResize;
+    InjectWindowEvent(full, kEventWindowResized, 80, 60);
+    Drain();
+    EXPECT_EQ(resizedDisplay, nullptr);
+    FreeHostWindow(full);
+}
+
 TEST_F(GfxWindow, InjectedResizeLeavesNoDifferenceForTheNextMoveToReport) {
     InjectWindowEvent(window, kEventWindowResized, 80, 60);
     Drain();
