@@ -2,6 +2,7 @@
 
 #include "host/memory.h"
 #include "host/os/image_decode.h"
+#include "host/picture_gif.h"
 #include "host/picture_ilbm.h"
 #include "host/picture_tga.h"
 #include "host/virtual_file.h"
@@ -26,6 +27,19 @@ bool TgaName(const char *name) {
     ChunkNameParts chunk;
     std::string n = ParseChunkName(name, &chunk) ? chunk.name : std::string(name);
     return n.size() >= 4 && strcasecmp(n.c_str() + n.size() - 4, ".tga") == 0;
+}
+
+int DecodeGif(VirtualFile *file, DecodedImage *image) {
+    GifPicture gif;
+    int r = ReadGif(file, &gif);
+    if (r == 1) return kDecodeUnknownFormat;
+    if (r != 0) return kDecodeFailed;
+    image->width = gif.width;
+    image->height = gif.height;
+    image->pixels = std::move(gif.pixels);
+    image->hasAlpha = false;
+    image->transparent = gif.transparent;
+    return 0;
 }
 
 int DecodeTga(VirtualFile *file, DecodedImage *image) {
@@ -116,9 +130,10 @@ int LoadPicture(const char *name, int loadAlpha, uint32_t **outPixels, AlphaPlan
         }
         if (sized && (hw > kMaxBitmapSide || hh > kMaxBitmapSide || int64_t(hw) * hh > kMaxDecodedPixels))
             return kErrPictureCannotRead;
-        SeekVirtualFile(file.get(), 0, kSeekFromStart);
         DecodedImage image;
-        r = DecodeImageSDL(file.get(), &image);
+        r = DecodeGif(file.get(), &image);
+        SeekVirtualFile(file.get(), 0, kSeekFromStart);
+        if (r == kDecodeUnknownFormat) r = DecodeImageSDL(file.get(), &image);
         if (r == kDecodeUnknownFormat && TgaName(name)) r = DecodeTga(file.get(), &image);
         if (r == kDecodeUnknownFormat) return kErrPictureUnknownFormat;
         if (r != 0) return kErrPictureCannotRead;

@@ -107,7 +107,6 @@ using Loader = SDL_Surface *(*)(SDL_RWops *);
 Loader Recognised(SDL_RWops *rw) {
     if (IMG_isPCX(rw)) return PcxHeaderSane(rw) ? IMG_LoadPCX_RW : nullptr;
     if (IMG_isBMP(rw)) return IMG_LoadBMP_RW;
-    if (IMG_isGIF(rw)) return IMG_LoadGIF_RW;
     if (IMG_isJPG(rw)) return IMG_LoadJPG_RW;
     if (IMG_isPNG(rw)) return IMG_LoadPNG_RW;
     if (IMG_isPNM(rw)) return IMG_LoadPNM_RW;

@@ -18,7 +18,7 @@ constexpr int kDecodeUnknownFormat = -1; // no reader recognises the data
 constexpr int kDecodeFailed = -2;        // recognised but unreadable (truncated, corrupt, too large)
 
 // Decodes the file from its current position. 0 or one of the codes above; the file stays open.
-// Only SDL2_image's readers that survive damaged files are used: BMP, GIF, JPEG, PNG, PNM, TIFF, WebP, QOI, and
-// PCX after a check of its header. (Its TGA, XPM and LBM readers crash on damaged files; TGA and IFF pictures
-// have readers of our own, the other formats count as unknown.)
+// Only SDL2_image's readers that survive damaged files are used: BMP, JPEG, PNG, PNM, TIFF, WebP, QOI, and
+// PCX after a check of its header. (Its GIF, TGA, XPM and LBM readers crash on damaged files; GIF, TGA and IFF
+// pictures have readers of our own, the other formats count as unknown.)
 int DecodeImageSDL(VirtualFile *file, DecodedImage *out);
