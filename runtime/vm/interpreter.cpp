@@ -5,6 +5,8 @@
 // running copy of the code marks them with kOpLineStart (see Proto), whose handler runs the hook when the line
 // differs from the frame's last one and then dispatches the original instruction.
 #include <climits>
+#include <cstdint>
+#include <cstring>
 #include <cmath>
 
 #include "runtime/vm/vm_internal.h"
@@ -305,6 +307,29 @@ L_LEN:
     DISPATCH();
 L_CONCAT: {
     int b = GetB(i), c = GetC(i);
+    VMValue *first = base + b;
+    if (c == b + 1 && first[0].tt == TSTRING && (first[1].tt == TNUMBER || first[1].tt == TSTRING) &&
+        AsString(first)->length <= 64) {
+        // `text .. n` and `text .. text`, the common joins, built here without the general loop.
+        char joined[128];
+        const VMString *left = AsString(first);
+        std::memcpy(joined, left->data, left->length);
+        size_t n = left->length;
+        if (first[1].tt == TNUMBER) {
+            n += size_t(FormatNumber(first[1].u.n, joined + n, sizeof joined - n));
+        } else if (AsString(first + 1)->length <= sizeof joined - n) {
+            std::memcpy(joined + n, AsString(first + 1)->data, AsString(first + 1)->length);
+            n += AsString(first + 1)->length;
+        } else {
+            n = SIZE_MAX;
+        }
+        if (n != SIZE_MAX) {
+            SAVEPC();
+            SetObject(RA(), NewString(vm, joined, n), TSTRING);
+            GCCheck(vm);
+            DISPATCH();
+        }
+    }
     PROTECT(ConcatRange(vm, base + b, c - b + 1));
     *RA() = base[b];
     GCCheck(vm);
