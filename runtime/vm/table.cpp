@@ -110,7 +110,9 @@ void Rehash(VMState *vm, Table *t) {
 }
 
 void InsertNode(VMState *vm, Table *t, const VMValue *key, const VMValue *value, uint32_t hash) {
-    if (t->indexCap == 0 || (t->indexUsed + 1) * 4 > t->indexCap * 3) Rehash(vm, t);
+    // At most four fifths full: entries carry the hash, so probes are short runs of one cache line or two, and
+    // a smaller index misses the cache less on big tables.
+    if (t->indexCap == 0 || uint64_t(t->indexUsed + 1) * 5 > uint64_t(t->indexCap) * 4) Rehash(vm, t);
     GrowNodes(vm, t, t->nodeCount + 1);
     uint32_t nodeIndex = t->nodeCount++;
     t->nodes[nodeIndex].key = *key;

@@ -81,3 +81,30 @@ TEST_F(StringInternTest, ConcatOfTwoValuesGivesTheSameStringsAsTheGeneralJoin) {
         SetTop(vm, 0);
     }
 }
+
+TEST_F(StringInternTest, ManyStringsStayOneObjectEachThroughGrowthAndSweeps) {
+    // Enough strings to grow the interning table many times near its fullest, then a sweep of half of them.
+    const int kCount = GCStressRequested() ? 1500 : 30000; // a collection per allocation makes it quadratic
+    NewTable(vm); // 1: keeps the strings alive
+    for (int i = 0; i < kCount; i++) {
+        std::string text = "s" + std::to_string(i * 7919);
+        PushStringLen(vm, text.data(), text.size());
+        RawSetIndex(vm, 1, i);
+    }
+    for (int i = 0; i < kCount; i += 2) { // drop the even ones
+        PushNil(vm);
+        RawSetIndex(vm, 1, i);
+    }
+    CollectGarbage(vm);
+    for (int i = 0; i < kCount; i++) {
+        std::string text = "s" + std::to_string(i * 7919);
+        PushStringLen(vm, text.data(), text.size());
+        if (i % 2) {
+            RawGetIndex(vm, 1, i);
+            EXPECT_TRUE(VMRawEqual(vm, -1, -2)) << text;
+        } else {
+            EXPECT_EQ(StringAt(-1), text);
+        }
+        SetTop(vm, 1);
+    }
+}
