@@ -473,18 +473,17 @@ L_CALL: {
             nci->lineDelta = np->lineDelta;
             nci->nresults = nresults;
             nci->fresh = 0;
-            nci->isNative = 0;
-            nci->nvarargs = 0;
+            nci->isNative = 0; // nvarargs stays unset: only VARARG reads it, and vararg functions come by PrecallScript
             if (nci->top > vm->highWater) vm->highWater = nci->top;
             vm->ci = ci = nci;
             base = nbase;
             k = np->kPtr;
             pc = np->codePtr;
             nci->savedpc = pc;
-            ci->lastLine = INT_MIN;
             lineDelta = np->lineDelta;
             // The first instruction always begins a line: its hook runs here and the instruction is dispatched
             // as loaded, without the detour through L_LINESTART.
+            ci->lastLine = INT_MIN;
             LINE_CHECK();
             i = *reinterpret_cast<const Instruction *>(reinterpret_cast<const char *>(pc) + 2 * lineDelta);
             pc++;
