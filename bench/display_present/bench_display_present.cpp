@@ -23,6 +23,9 @@
 #include "scene/display/display_open.h"
 #include "scene/images/bgpic.h"
 #include "scene/images/brush.h"
+#include "../bench_machine.h"
+
+using vl::bench::Median;
 
 namespace {
 
@@ -126,19 +129,6 @@ BENCHMARK(BM_DrawFrame)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PresentFrame)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WholeFrame)->Unit(benchmark::kMillisecond);
 
-std::string CpuModel() {
-    std::ifstream in("/proc/cpuinfo");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
-    return "unknown";
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 void PrintSummary() {
     Scene &s = Shared();
     if (!s.ok) {
@@ -164,7 +154,7 @@ void PrintSummary() {
         presentMs.push_back(present / kFramesPerRun);
         fps.push_back(kFramesPerRun / total);
     }
-    std::printf("CPU: %s, cores: %u\n", CpuModel().c_str(), std::thread::hardware_concurrency());
+    vl::bench::PrintMachine();
     std::printf("display_present (%dx%d, background + %d brushes of %dx%d with alpha), median of 5 runs of %d frames:\n",
                 kWidth, kHeight, kBrushes, kBrushSide, kBrushSide, kFramesPerRun);
     std::printf("  frames per second %.1f; drawing %.2f ms per frame (target <= 8 ms: %s); presenting %.2f ms\n",

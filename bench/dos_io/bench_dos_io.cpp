@@ -24,6 +24,7 @@
 #include "runtime/app/runtime_globals.h"
 #include "runtime/vm/proto.h"
 #include "tools/compiler/compile.h"
+#include "../bench_machine.h"
 
 namespace {
 
@@ -341,19 +342,7 @@ BENCHMARK(BM_CompressFile)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_DecompressFile)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char **argv) {
-    std::printf(
-        "CPU: %s, cores: %u\n",
-        [] {
-            static std::string model = "unknown";
-            std::ifstream cpuinfo("/proc/cpuinfo");
-            for (std::string line; std::getline(cpuinfo, line);)
-                if (line.rfind("model name", 0) == 0) {
-                    model = line.substr(line.find(':') + 2);
-                    break;
-                }
-            return model.c_str();
-        }(),
-        std::thread::hardware_concurrency());
+    vl::bench::PrintMachine();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

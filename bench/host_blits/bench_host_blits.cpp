@@ -15,6 +15,7 @@
 
 #include "host/bitmap.h"
 #include "host/blit.h"
+#include "../bench_machine.h"
 
 namespace {
 
@@ -105,19 +106,11 @@ double MedianMicros(const std::function<void()> &op) {
     return runs[2];
 }
 
-std::string CpuModel() {
-    std::ifstream in("/proc/cpuinfo");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
-    return "unknown";
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
     benchmark::Initialize(&argc, argv);
-    std::printf("CPU: %s, cores: %u\n", CpuModel().c_str(), std::thread::hardware_concurrency());
+    vl::bench::PrintMachine();
     benchmark::RunSpecifiedBenchmarks();
     double base = MedianMicros(Memcpy);
     double blt = MedianMicros(BltBitmap), mask = MedianMicros(BltMask), blend = MedianMicros(Blend);

@@ -14,6 +14,7 @@
 
 #include "imaging/blit.h"
 #include "imaging/image_ops.h"
+#include "../bench_machine.h"
 
 namespace {
 
@@ -133,13 +134,6 @@ class RatioReporter : public benchmark::ConsoleReporter {
     }
 };
 
-std::string CpuModel() {
-    std::ifstream f("/proc/cpuinfo");
-    for (std::string line; std::getline(f, line);)
-        if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
-    return "unknown";
-}
-
 } // namespace
 
 BENCHMARK(BM_Memcpy)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
@@ -150,8 +144,7 @@ BENCHMARK(BM_ScaleSmooth640x480To1920x1080)->Repetitions(5)->ReportAggregatesOnl
 BENCHMARK(BM_Rotate30Degrees512)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv) {
-    std::printf("CPU: %s, cores: %u (benchmarks run single-threaded)\n", CpuModel().c_str(),
-                std::thread::hardware_concurrency());
+    vl::bench::PrintMachine(" (benchmarks run single-threaded)");
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

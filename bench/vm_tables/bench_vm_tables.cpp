@@ -16,6 +16,9 @@
 #include <vector>
 
 #include "runtime/vm/vm.h"
+#include "../bench_machine.h"
+
+using vl::bench::Median;
 
 namespace {
 
@@ -170,20 +173,6 @@ void Intern(benchmark::State &state) {
     }
 }
 
-double Median(std::vector<double> values) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
-
-std::string CpuModel() {
-    std::ifstream in("/proc/cpuinfo");
-    for (std::string line; std::getline(in, line);)
-        if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
-    return "unknown";
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
@@ -196,7 +185,7 @@ int main(int argc, char **argv) {
     add("vm_tables/string_key_lookup", StringKeyLookup);
     add("vm_tables/intern", Intern);
     benchmark::Initialize(&argc, argv);
-    std::printf("CPU: %s, cores: %u\n", CpuModel().c_str(), std::thread::hardware_concurrency());
+    vl::bench::PrintMachine();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 
