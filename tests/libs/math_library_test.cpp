@@ -21,12 +21,6 @@ protected:
     VMState *vm = nullptr;
 };
 
-TEST_F(MathCommands, RegistersPiConstant) {
-    const ConstantEntry *pi = FindConstant("pi");
-    ASSERT_NE(pi, nullptr);
-    EXPECT_EQ(pi->number, 3.141592653589793);
-}
-
 TEST_F(MathCommands, ZeroDivisorsRaiseDivisionByZero) {
     EXPECT_EQ(Error("mod", {5, 0}), kErrDivisionByZeroCode);
     EXPECT_EQ(Error("div", {1, 0}), kErrDivisionByZeroCode);
@@ -38,7 +32,6 @@ TEST_F(MathCommands, NegativeRootAndRangeAreWrongUsage) {
     EXPECT_EQ(Error("rt", {8, -3}), kErrWrongUsage);
     EXPECT_EQ(Error("rnd", {-3}), kErrWrongUsage);
 }
-
 
 TEST_F(MathCommands, MinMaxTakeManyArgumentsButAtLeastTwo) {
     EXPECT_EQ(Number("min", {3, 1, 2}), 1);
@@ -52,7 +45,6 @@ TEST_F(MathCommands, MinKeepsFirstValueAgainstNaN) {
     EXPECT_TRUE(std::isnan(Number("max", {std::nan(""), 9})));
 }
 
-
 TEST_F(MathCommands, IntegerConversionsSaturate) {
     EXPECT_EQ(Number("int", {-2.7}), -2);
     EXPECT_EQ(Number("int", {-1e12}), -2147483648.0);
@@ -61,8 +53,6 @@ TEST_F(MathCommands, IntegerConversionsSaturate) {
     EXPECT_EQ(Number("round", {1e10}), 2147483647);
     EXPECT_EQ(Number("round", {std::nan("")}), -2147483648.0);
 }
-
-
 
 TEST_F(MathCommands, RndCoversWholeRangeAndNothingElse) {
     std::set<double> seen;
@@ -93,15 +83,10 @@ TEST_F(MathCommands, BitNumbersOutsideWordAreWrongUsage) {
     EXPECT_EQ(Error("bittest", {0, 32}), kErrWrongUsage);
 }
 
-
-
-
 TEST_F(MathCommands, RotationAndCastRefuseOtherTypes) {
     EXPECT_EQ(Error("ror", {1, 1, 5}), kErrWrongUsage);
     EXPECT_EQ(Error("rol", {1, 1, 5}), kErrWrongUsage);
     EXPECT_EQ(Error("cast", {1, 1, 3}), kErrWrongUsage);
 }
-
-
 
 } // namespace

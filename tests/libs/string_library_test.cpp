@@ -21,11 +21,6 @@ protected:
     VMState *vm = nullptr;
 };
 
-TEST_F(StringCommands, RegistersUnderLibraryName) {
-    EXPECT_NE(FindCommand("findstr"), nullptr);
-    EXPECT_NE(FindCommand("StrToArray"), nullptr);
-}
-
 TEST_F(StringCommands, FindStrDefaultsToCaseSensitiveFromZero) {
     EXPECT_EQ(Number("findstr", {"Hello", "L"}), -1);
     EXPECT_EQ(Number("findstr", {"Hello", "L", 0}), 2);
@@ -45,8 +40,6 @@ TEST_F(StringCommands, ArgumentCountsAreChecked) {
     EXPECT_EQ(Error("strlen", {CommandArg::Nil()}), kErrStringExpected);
 }
 
-
-
 TEST_F(StringCommands, SplitStrLastPieceRunsPastZeroByte) {
     int results = 0;
     ASSERT_EQ(CallCommand(vm, "splitstr", {"x;y\0z"s, ";"}, &results), 0);
@@ -62,7 +55,6 @@ TEST_F(StringCommands, SeparatorAndTrimCharMustBeOneByte) {
     EXPECT_EQ(Error("trimstr", {"xax", "xx", 0}), kErrWrongUsage);
 }
 
-
 TEST_F(StringCommands, UnguardedCutsStayInsideString) {
     EXPECT_EQ(Text("midstr", {"abcdef", -5, 3}), "");
     EXPECT_EQ(Text("unmidstr", {"abcdef", 99, 2}), "abcdef");
@@ -72,17 +64,11 @@ TEST_F(StringCommands, UnguardedCutsStayInsideString) {
     EXPECT_EQ(Error("unrightstr", {"abc", -1}), kErrWrongUsage);
 }
 
-
-
-
 TEST_F(StringCommands, HexAndBinReadUnsigned) {
     EXPECT_EQ(Text("hexstr", {-1}), "$FFFFFFFF");
     EXPECT_EQ(Text("binstr", {4294967295.0}), std::string(32, '1'));
     EXPECT_EQ(Text("binstr", {5, 7}), "00000101");
 }
-
-
-
 
 TEST_F(StringCommands, ValOfNonNumberGivesTwoZeros) {
     int results = 0;
@@ -91,7 +77,6 @@ TEST_F(StringCommands, ValOfNonNumberGivesTwoZeros) {
     EXPECT_EQ(VMToNumber(vm, -2), 0);
     EXPECT_EQ(VMToNumber(vm, -1), 0);
 }
-
 
 TEST_F(StringCommands, ToStringByType) {
     EXPECT_EQ(Text("tostring", {CommandArg::Nil()}), "Nil");
@@ -118,6 +103,5 @@ TEST_F(StringCommands, ToStringUsesMetamethod) {
     VMSetMetatable(vm, 1);
     EXPECT_EQ(Text("tostring", {CommandArg::Stack(1)}), "thing");
 }
-
 
 } // namespace
