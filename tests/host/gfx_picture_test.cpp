@@ -99,49 +99,6 @@ Bytes MakeGif() {
     return g;
 }
 
-// A HAM6 ILBM, 4 x 1: palette colour 1, then modify red to 15, green to 8, blue to 3. Without HAM and with
-// masking 2 it is a plain 6-plane picture whose colour 1 is transparent.
-Bytes MakeHamIlbm(bool ham = true) {
-    const uint8_t index[4] = {0x01, 0x2F, 0x38, 0x13};
-    const int depth = 6;
-    Bytes body;
-    for (int p = 0; p < depth; p++) {
-        uint8_t byte = 0;
-        for (int x = 0; x < 4; x++) byte |= uint8_t(((index[x] >> p) & 1) << (7 - x));
-        body.push_back(byte);
-        body.push_back(0);
-    }
-    Bytes form;
-    form.insert(form.end(), {'I', 'L', 'B', 'M'});
-    auto chunk = [&](const char *id, const Bytes &d) {
-        form.insert(form.end(), id, id + 4);
-        Put32(form, uint32_t(d.size()));
-        form.insert(form.end(), d.begin(), d.end());
-        if (d.size() & 1) form.push_back(0);
-    };
-    Bytes bmhd;
-    Put16(bmhd, 4);
-    Put16(bmhd, 1);
-    Put32(bmhd, 0);
-    bmhd.insert(bmhd.end(), {6, uint8_t(ham ? 0 : 2), 0, 0});
-    Put16(bmhd, 1);
-    bmhd.insert(bmhd.end(), {10, 11});
-    Put16(bmhd, 320);
-    Put16(bmhd, 200);
-    chunk("BMHD", bmhd);
-    Bytes cmap(size_t(ham ? 16 : 64) * 3, 0);
-    cmap[3] = 0x10, cmap[4] = 0x20, cmap[5] = 0x30;
-    chunk("CMAP", cmap);
-    Bytes camg;
-    Put32(camg, ham ? 0x800 : 0);
-    chunk("CAMG", camg);
-    chunk("BODY", body);
-    Bytes out = {'F', 'O', 'R', 'M'};
-    Put32(out, uint32_t(form.size()));
-    out.insert(out.end(), form.begin(), form.end());
-    return out;
-}
-
 void Put32Le(Bytes &b, uint32_t v) {
     for (int s = 0; s < 32; s += 8) b.push_back(uint8_t(v >> s));
 }
@@ -163,8 +120,17 @@ Bytes MakeBmp() {
     return b;
 }
 
-// An IFF picture of the given form type with a BMHD (size, depth, compression 0), an optional CMAP and a BODY.
-Bytes MakeIff(const char *type, int w, int h, int depth, const Bytes &cmap, const Bytes &body) {
+// The BMHD fields the pictures here vary; the page size is the picture's.
+struct Bmhd {
+    int w, h, depth;
+    uint8_t masking = 0, compression = 0;
+    uint16_t transparent = 0;
+    uint8_t xAspect = 1, yAspect = 1;
+    int pageW = 0, pageH = 0; // 0: the picture's size
+};
+
+// An IFF FORM of the given type: a BMHD, then the given chunks in order (odd sizes padded).
+Bytes MakeIffForm(const char *type, const Bmhd &m, const std::vector<std::pair<const char *, Bytes>> &chunks) {
     Bytes form(type, type + 4);
     auto chunk = [&](const char *id, const Bytes &d) {
         form.insert(form.end(), id, id + 4);
@@ -173,21 +139,48 @@ Bytes MakeIff(const char *type, int w, int h, int depth, const Bytes &cmap, cons
         if (d.size() & 1) form.push_back(0);
     };
     Bytes bmhd;
-    Put16(bmhd, uint32_t(w));
-    Put16(bmhd, uint32_t(h));
+    Put16(bmhd, uint32_t(m.w));
+    Put16(bmhd, uint32_t(m.h));
     Put32(bmhd, 0);
-    bmhd.insert(bmhd.end(), {uint8_t(depth), 0, 0, 0});
-    Put16(bmhd, 0);
-    bmhd.insert(bmhd.end(), {1, 1});
-    Put16(bmhd, uint32_t(w));
-    Put16(bmhd, uint32_t(h));
+    bmhd.insert(bmhd.end(), {uint8_t(m.depth), m.masking, m.compression, 0});
+    Put16(bmhd, m.transparent);
+    bmhd.insert(bmhd.end(), {m.xAspect, m.yAspect});
+    Put16(bmhd, uint32_t(m.pageW ? m.pageW : m.w));
+    Put16(bmhd, uint32_t(m.pageH ? m.pageH : m.h));
     chunk("BMHD", bmhd);
-    if (!cmap.empty()) chunk("CMAP", cmap);
-    chunk("BODY", body);
+    for (const auto &[id, d] : chunks) chunk(id, d);
     Bytes out = {'F', 'O', 'R', 'M'};
     Put32(out, uint32_t(form.size()));
     out.insert(out.end(), form.begin(), form.end());
     return out;
+}
+
+// An IFF picture of the given form type with a BMHD (size, depth, compression 0), an optional CMAP and a BODY.
+Bytes MakeIff(const char *type, int w, int h, int depth, const Bytes &cmap, const Bytes &body) {
+    std::vector<std::pair<const char *, Bytes>> chunks;
+    if (!cmap.empty()) chunks.emplace_back("CMAP", cmap);
+    chunks.emplace_back("BODY", body);
+    return MakeIffForm(type, {w, h, depth}, chunks);
+}
+
+// A HAM6 ILBM, 4 x 1: palette colour 1, then modify red to 15, green to 8, blue to 3. Without HAM and with
+// masking 2 it is a plain 6-plane picture whose colour 1 is transparent.
+Bytes MakeHamIlbm(bool ham = true) {
+    const uint8_t index[4] = {0x01, 0x2F, 0x38, 0x13};
+    Bytes body;
+    for (int p = 0; p < 6; p++) {
+        uint8_t byte = 0;
+        for (int x = 0; x < 4; x++) byte |= uint8_t(((index[x] >> p) & 1) << (7 - x));
+        body.push_back(byte);
+        body.push_back(0);
+    }
+    Bytes cmap(size_t(ham ? 16 : 64) * 3, 0);
+    cmap[3] = 0x10, cmap[4] = 0x20, cmap[5] = 0x30;
+    Bytes camg;
+    Put32(camg, ham ? 0x800 : 0);
+    return MakeIffForm("ILBM", {.w = 4, .h = 1, .depth = 6, .masking = uint8_t(ham ? 0 : 2), .transparent = 1,
+                                .xAspect = 10, .yAspect = 11, .pageW = 320, .pageH = 200},
+                       {{"CMAP", cmap}, {"CAMG", camg}, {"BODY", body}});
 }
 
 // A 16 x 2 two-plane ILBM with ByteRun1 rows and a mask plane (masking 1): row 0 indexes 1, row 1 indexes 2;
@@ -211,29 +204,8 @@ Bytes MakePackedMaskedIlbm() {
     packedRow(0x00, 0x00); // row 1 plane 0
     packedRow(0xFF, 0xFF); // row 1 plane 1
     packedRow(0xFF, 0xFF); // row 1 mask
-    Bytes form = {'I', 'L', 'B', 'M'};
-    auto chunk = [&](const char *id, const Bytes &d) {
-        form.insert(form.end(), id, id + 4);
-        Put32(form, uint32_t(d.size()));
-        form.insert(form.end(), d.begin(), d.end());
-        if (d.size() & 1) form.push_back(0);
-    };
-    Bytes bmhd;
-    Put16(bmhd, 16);
-    Put16(bmhd, 2);
-    Put32(bmhd, 0);
-    bmhd.insert(bmhd.end(), {2, 1, 1, 0});
-    Put16(bmhd, 0);
-    bmhd.insert(bmhd.end(), {1, 1});
-    Put16(bmhd, 16);
-    Put16(bmhd, 2);
-    chunk("BMHD", bmhd);
-    chunk("CMAP", Bytes{0, 0, 0, 0xFF, 0, 0, 0, 0xFF, 0, 0, 0, 0xFF});
-    chunk("BODY", body);
-    Bytes out = {'F', 'O', 'R', 'M'};
-    Put32(out, uint32_t(form.size()));
-    out.insert(out.end(), form.begin(), form.end());
-    return out;
+    return MakeIffForm("ILBM", {.w = 16, .h = 2, .depth = 2, .masking = 1, .compression = 1},
+                       {{"CMAP", Bytes{0, 0, 0, 0xFF, 0, 0, 0, 0xFF, 0, 0, 0, 0xFF}}, {"BODY", body}});
 }
 
 std::string WriteFixture(const std::string &name, const Bytes &bytes) {
