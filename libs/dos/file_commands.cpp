@@ -10,14 +10,6 @@
 
 namespace {
 
-FileObject *FileArg(VMState *vm, int n) {
-    ObjectId id;
-    ReadObjectId(&id, vm, n);
-    FileObject *file = nullptr;
-    if (int error = FindFileObject(id, &file)) RaiseError(vm, error);
-    return file;
-}
-
 // Truncated toward zero; NaN and values beyond 64 bits become a position no file has.
 int64_t PositionArg(VMState *vm, int n) {
     double value = CheckNumberArg(vm, n);
@@ -27,7 +19,7 @@ int64_t PositionArg(VMState *vm, int n) {
 
 int PushRead(VMState *vm, int (*read)(FileObject *, double *)) {
     CheckArgs(vm, 1, 1);
-    FileObject *file = FileArg(vm, 1);
+    FileObject *file = FileObjectArg(vm, 1);
     double value = 0;
     if (int error = read(file, &value)) return error;
     PushNumber(vm, value);
@@ -36,7 +28,7 @@ int PushRead(VMState *vm, int (*read)(FileObject *, double *)) {
 
 int WriteInteger(VMState *vm, int (*write)(FileObject *, int32_t)) {
     CheckArgs(vm, 2, 2);
-    FileObject *file = FileArg(vm, 1);
+    FileObject *file = FileObjectArg(vm, 1);
     return write(file, CheckInt32Arg(vm, 2));
 }
 
@@ -70,7 +62,7 @@ int CmdOpenFile(VMState *vm) {
 
 int CmdCloseFile(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    return CloseFileObject(FileArg(vm, 1));
+    return CloseFileObject(FileObjectArg(vm, 1));
 }
 
 int CmdReadChr(VMState *vm) {
@@ -88,7 +80,7 @@ int CmdReadFloat(VMState *vm) {
 
 int CmdReadString(VMState *vm) {
     CheckArgs(vm, 2, 2);
-    FileObject *file = FileArg(vm, 1);
+    FileObject *file = FileObjectArg(vm, 1);
     std::string text;
     if (int error = FileReadString(file, CheckInt32Arg(vm, 2), &text)) return error;
     PushStringLen(vm, text.data(), text.size());
@@ -97,7 +89,7 @@ int CmdReadString(VMState *vm) {
 
 int CmdReadLine(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    FileObject *file = FileArg(vm, 1);
+    FileObject *file = FileObjectArg(vm, 1);
     std::string line;
     if (int error = FileReadLine(file, &line)) return error;
     PushStringLen(vm, line.data(), line.size());
@@ -116,13 +108,13 @@ int CmdWriteInt(VMState *vm) {
 
 int CmdWriteFloat(VMState *vm) {
     CheckArgs(vm, 2, 2);
-    FileObject *file = FileArg(vm, 1);
+    FileObject *file = FileObjectArg(vm, 1);
     return FileWriteFloat(file, CheckNumberArg(vm, 2));
 }
 
 int CmdWriteString(VMState *vm) {
     CheckArgs(vm, 2, 3);
-    FileObject *file = FileArg(vm, 1);
+    FileObject *file = FileObjectArg(vm, 1);
     size_t size = 0;
     const char *bytes = CheckStringArg(vm, 2, &size);
     return FileWriteString(file, bytes, size, OptInt32Arg(vm, 3, 0));
@@ -130,7 +122,7 @@ int CmdWriteString(VMState *vm) {
 
 int CmdWriteLine(VMState *vm) {
     CheckArgs(vm, 2, 2);
-    FileObject *file = FileArg(vm, 1);
+    FileObject *file = FileObjectArg(vm, 1);
     size_t size = 0;
     const char *bytes = CheckStringArg(vm, 2, &size);
     return FileWriteLine(file, bytes, size);
@@ -139,31 +131,31 @@ int CmdWriteLine(VMState *vm) {
 int CmdSeek(VMState *vm) {
     CheckArgs(vm, 2, 2);
     int64_t position = PositionArg(vm, 2);
-    return FileSeek(FileArg(vm, 1), position);
+    return FileSeek(FileObjectArg(vm, 1), position);
 }
 
 int CmdFilePos(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    PushNumber(vm, static_cast<double>(FileArg(vm, 1)->position));
+    PushNumber(vm, static_cast<double>(FileObjectArg(vm, 1)->position));
     return 1;
 }
 
 int CmdFileLength(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    PushNumber(vm, static_cast<double>(FileArg(vm, 1)->size));
+    PushNumber(vm, static_cast<double>(FileObjectArg(vm, 1)->size));
     return 1;
 }
 
 int CmdEof(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    FileObject *file = FileArg(vm, 1);
+    FileObject *file = FileObjectArg(vm, 1);
     PushNumber(vm, file->position == file->size ? 1 : 0);
     return 1;
 }
 
 int CmdFlushFile(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    return FileFlush(FileArg(vm, 1));
+    return FileFlush(FileObjectArg(vm, 1));
 }
 
 int CmdSetIOMode(VMState *vm) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "host/virtual_file.h"
+#include "runtime/app/command.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/utilities.h"
 
@@ -48,6 +49,14 @@ int FindFileObject(ObjectId id, FileObject **out) {
     if (id.handle) return kErrObjectNotFound;
     SetErrorArgNumber(id.number);
     return kErrFileHandleNotFound;
+}
+
+FileObject *FileObjectArg(VMState *vm, int n) {
+    ObjectId id;
+    ReadObjectId(&id, vm, n);
+    FileObject *file = nullptr;
+    if (int error = FindFileObject(id, &file)) RaiseError(vm, error);
+    return file;
 }
 
 size_t CountOpenFiles() {

@@ -41,6 +41,8 @@ extern int32_t IOMode;
 
 // 1179 (with the number as error argument) for a numbered id, 1041 for an automatic handle.
 int FindFileObject(ObjectId id, FileObject **out);
+// The file named by command argument n; raises FindFileObject's error when there is none.
+FileObject *FileObjectArg(VMState *vm, int n);
 size_t CountOpenFiles();
 
 // Opens name in mode (kMode*). A numbered id that is open is closed first; 1005 when that close lost data

@@ -15,14 +15,6 @@ namespace {
 // Slots one nesting level of the conversions takes: the table, a key and a value, with one to spare.
 constexpr int kSlotsPerLevel = 4;
 
-FileObject *FileArg(VMState *vm, int n) {
-    ObjectId id;
-    ReadObjectId(&id, vm, n);
-    FileObject *file = nullptr;
-    if (int error = FindFileObject(id, &file)) RaiseError(vm, error);
-    return file;
-}
-
 int AbsoluteIndex(VMState *vm, int index) {
     return index < 0 ? GetTop(vm) + index + 1 : index;
 }
@@ -158,7 +150,7 @@ int CmdWriteFunction(VMState *vm) {
     CheckArgs(vm, 2, 3);
     bool text = OptInt32Arg(vm, 3, 0) != 0;
     CheckFunctionArg(vm, 2);
-    FileObject *file = FileArg(vm, 1);
+    FileObject *file = FileObjectArg(vm, 1);
     if (file->access == kAccessRead) return kErrReadOnlyFile;
     std::string chunk, record(text ? kFunctionTextMagic : kFunctionRawMagic, 4);
     int error = DumpFunction(vm, 2, &chunk);
@@ -177,7 +169,7 @@ int CmdWriteFunction(VMState *vm) {
 
 int CmdReadFunction(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    FileObject *file = FileArg(vm, 1);
+    FileObject *file = FileObjectArg(vm, 1);
     uint8_t magic[4];
     if (int error = ReadMagic(file, magic)) return error;
     bool text = MagicIs(magic, kFunctionTextMagic);
@@ -194,7 +186,7 @@ int CmdWriteTable(VMState *vm) {
     CheckArgs(vm, 2, 3);
     CheckTableArg(vm, 2);
     bool text = OptInt32Arg(vm, 3, 0) != 0;
-    FileObject *file = FileArg(vm, 1);
+    FileObject *file = FileObjectArg(vm, 1);
     if (file->access == kAccessRead) return kErrReadOnlyFile;
     // The whole table is converted first, so a table that cannot be stored leaves the file untouched.
     SerialTable table;
@@ -207,7 +199,7 @@ int CmdWriteTable(VMState *vm) {
 
 int CmdReadTable(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    FileObject *file = FileArg(vm, 1);
+    FileObject *file = FileObjectArg(vm, 1);
     uint8_t magic[4];
     if (int error = ReadMagic(file, magic)) return error;
     if (!MagicIs(magic, kTableMagic)) return kErrNoTableHere;

@@ -18,14 +18,6 @@ MemBlock *BlockArg(VMState *vm, int n) {
     return block;
 }
 
-FileObject *FileArg(VMState *vm, int n) {
-    ObjectId id;
-    ReadObjectId(&id, vm, n);
-    FileObject *file = nullptr;
-    if (int error = FindFileObject(id, &file)) RaiseError(vm, error);
-    return file;
-}
-
 void RegisterMemBlockLibrary(VMState *vm) {
     RegisterCommands(vm, kMemBlockCommands);
     RegisterCommandLibrary(kMemBlockCommands, "memblock");
@@ -118,7 +110,7 @@ int CmdReadMem(VMState *vm) {
     int32_t offset = OptInt32Arg(vm, 4, 0);
     if (count < 1) return 0;
     if (offset < 0) return kErrWrongUsage;
-    FileObject *file = FileArg(vm, 1);
+    FileObject *file = FileObjectArg(vm, 1);
     MemBlock *block = BlockArg(vm, 2);
     return ReadMemFromFile(file, block, count, offset);
 }
@@ -130,7 +122,7 @@ int CmdWriteMem(VMState *vm) {
     if (count < 1) return 0;
     if (offset < 0) return kErrWrongUsage;
     MemBlock *block = BlockArg(vm, 2);
-    FileObject *file = FileArg(vm, 1);
+    FileObject *file = FileObjectArg(vm, 1);
     return WriteMemToFile(file, block, count, offset);
 }
 
