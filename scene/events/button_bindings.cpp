@@ -152,22 +152,22 @@ int CmdRemoveButton(VMState *vm) {
     return 0;
 }
 
-int CmdCreateKeyDown(VMState *vm) {
+// CreateKeyDown and ModifyKeyDown take the same id and key name.
+static int KeyDownCommand(VMState *vm, void (*apply)(int32_t, const std::string &)) {
     CheckArgs(vm, 2, 2);
     int32_t id = CheckInt32Arg(vm, 1);
     size_t length = 0;
     const char *key = CheckStringArg(vm, 2, &length);
-    CreateLegacyKeyDown(id, std::string(key, length));
+    apply(id, std::string(key, length));
     return 0;
 }
 
+int CmdCreateKeyDown(VMState *vm) {
+    return KeyDownCommand(vm, CreateLegacyKeyDown);
+}
+
 int CmdModifyKeyDown(VMState *vm) {
-    CheckArgs(vm, 2, 2);
-    int32_t id = CheckInt32Arg(vm, 1);
-    size_t length = 0;
-    const char *key = CheckStringArg(vm, 2, &length);
-    ModifyLegacyKeyDown(id, std::string(key, length));
-    return 0;
+    return KeyDownCommand(vm, ModifyLegacyKeyDown);
 }
 
 int CmdRemoveKeyDown(VMState *vm) {
