@@ -19,6 +19,15 @@ std::string MaskRows(const ImageTriple &t) {
     return s;
 }
 
+// A shape rendered on its own, freed when the test ends.
+struct Rendered {
+    explicit Rendered(const ShapeRecord &s) : result(RenderShapeImage(s, nullptr, &t, &ox, &oy)) {}
+    ~Rendered() { FreeImageTriple(&t); }
+    ImageTriple t;
+    int32_t ox = 0, oy = 0;
+    int result;
+};
+
 TEST(RenderShapeImage, FilledBoxCoversItsSize) {
     ShapeRecord s;
     s.kind = ObjectKindBox;
@@ -26,13 +35,11 @@ TEST(RenderShapeImage, FilledBoxCoversItsSize) {
     s.sizeY = 3;
     s.style.fillStyle = kFillColor;
     s.color = 0x00FF0000;
-    ImageTriple t;
-    int32_t ox, oy;
-    ASSERT_EQ(RenderShapeImage(s, nullptr, &t, &ox, &oy), 0);
-    EXPECT_EQ(ox, 0);
-    EXPECT_EQ(MaskRows(t), "####\n####\n####\n");
-    EXPECT_EQ(HostBitmapRow32(t.bitmap, 2)[3], 0x00FF0000u);
-    FreeImageTriple(&t);
+    Rendered r(s);
+    ASSERT_EQ(r.result, 0);
+    EXPECT_EQ(r.ox, 0);
+    EXPECT_EQ(MaskRows(r.t), "####\n####\n####\n");
+    EXPECT_EQ(HostBitmapRow32(r.t.bitmap, 2)[3], 0x00FF0000u);
 }
 
 TEST(RenderShapeImage, UnfilledBoxIsAnOutlineOfTheGivenThickness) {
@@ -42,11 +49,9 @@ TEST(RenderShapeImage, UnfilledBoxIsAnOutlineOfTheGivenThickness) {
     s.sizeY = 5;
     s.style.fillStyle = kFillNone;
     s.style.outlineThickness = 2;
-    ImageTriple t;
-    int32_t ox, oy;
-    ASSERT_EQ(RenderShapeImage(s, nullptr, &t, &ox, &oy), 0);
-    EXPECT_EQ(MaskRows(t), "######\n######\n##..##\n######\n######\n");
-    FreeImageTriple(&t);
+    Rendered r(s);
+    ASSERT_EQ(r.result, 0);
+    EXPECT_EQ(MaskRows(r.t), "######\n######\n##..##\n######\n######\n");
 }
 
 TEST(RenderShapeImage, CircleIsSymmetricInItsBox) {
@@ -54,19 +59,17 @@ TEST(RenderShapeImage, CircleIsSymmetricInItsBox) {
     s.kind = ObjectKindCircle;
     s.radiusX = 3;
     s.style.fillStyle = kFillColor;
-    ImageTriple t;
-    int32_t ox, oy;
-    ASSERT_EQ(RenderShapeImage(s, nullptr, &t, &ox, &oy), 0);
-    ASSERT_EQ(t.width, 7);
-    ASSERT_EQ(t.height, 7);
+    Rendered r(s);
+    ASSERT_EQ(r.result, 0);
+    ASSERT_EQ(r.t.width, 7);
+    ASSERT_EQ(r.t.height, 7);
     for (int y = 0; y < 7; ++y)
         for (int x = 0; x < 7; ++x) {
-            EXPECT_EQ(MaskBit(t.mask, x, y), MaskBit(t.mask, 6 - x, y));
-            EXPECT_EQ(MaskBit(t.mask, x, y), MaskBit(t.mask, y, x));
+            EXPECT_EQ(MaskBit(r.t.mask, x, y), MaskBit(r.t.mask, 6 - x, y));
+            EXPECT_EQ(MaskBit(r.t.mask, x, y), MaskBit(r.t.mask, y, x));
         }
-    EXPECT_TRUE(MaskBit(t.mask, 3, 0));
-    EXPECT_FALSE(MaskBit(t.mask, 0, 0));
-    FreeImageTriple(&t);
+    EXPECT_TRUE(MaskBit(r.t.mask, 3, 0));
+    EXPECT_FALSE(MaskBit(r.t.mask, 0, 0));
 }
 
 TEST(RenderShapeImage, ShadowLiesBehindAtItsOffset) {
@@ -80,13 +83,11 @@ TEST(RenderShapeImage, ShadowLiesBehindAtItsOffset) {
     s.style.shadowDirection = 3; // south-east
     s.style.shadowSize = 1;
     s.style.shadowColor = 0x00000080;
-    ImageTriple t;
-    int32_t ox, oy;
-    ASSERT_EQ(RenderShapeImage(s, nullptr, &t, &ox, &oy), 0);
-    EXPECT_EQ(MaskRows(t), "##.\n###\n.##\n");
-    EXPECT_EQ(HostBitmapRow32(t.bitmap, 1)[1], 0x00FFFFFFu); // the shape covers its shadow
-    EXPECT_EQ(HostBitmapRow32(t.bitmap, 2)[2], 0x00000080u);
-    FreeImageTriple(&t);
+    Rendered r(s);
+    ASSERT_EQ(r.result, 0);
+    EXPECT_EQ(MaskRows(r.t), "##.\n###\n.##\n");
+    EXPECT_EQ(HostBitmapRow32(r.t.bitmap, 1)[1], 0x00FFFFFFu); // the shape covers its shadow
+    EXPECT_EQ(HostBitmapRow32(r.t.bitmap, 2)[2], 0x00000080u);
 }
 
 TEST(RenderShapeImage, EdgeSurroundsTheShapeAndMovesTheOrigin) {
@@ -95,14 +96,12 @@ TEST(RenderShapeImage, EdgeSurroundsTheShapeAndMovesTheOrigin) {
     s.formStyle = kFormEdge;
     s.style.edgeSize = 1;
     s.style.edgeColor = 0x0000FF00;
-    ImageTriple t;
-    int32_t ox, oy;
-    ASSERT_EQ(RenderShapeImage(s, nullptr, &t, &ox, &oy), 0);
-    EXPECT_EQ(ox, -1);
-    EXPECT_EQ(oy, -1);
-    EXPECT_EQ(MaskRows(t), "###\n###\n###\n");
-    EXPECT_EQ(HostBitmapRow32(t.bitmap, 0)[0], 0x0000FF00u);
-    FreeImageTriple(&t);
+    Rendered r(s);
+    ASSERT_EQ(r.result, 0);
+    EXPECT_EQ(r.ox, -1);
+    EXPECT_EQ(r.oy, -1);
+    EXPECT_EQ(MaskRows(r.t), "###\n###\n###\n");
+    EXPECT_EQ(HostBitmapRow32(r.t.bitmap, 0)[0], 0x0000FF00u);
 }
 
 TEST(RenderShapeImage, ThinLineHasOnePixelPerStep) {
@@ -110,11 +109,9 @@ TEST(RenderShapeImage, ThinLineHasOnePixelPerStep) {
     s.kind = ObjectKindLine;
     s.x2 = 4;
     s.y2 = 2;
-    ImageTriple t;
-    int32_t ox, oy;
-    ASSERT_EQ(RenderShapeImage(s, nullptr, &t, &ox, &oy), 0);
-    EXPECT_EQ(MaskRows(t), "#....\n.##..\n...##\n");
-    FreeImageTriple(&t);
+    Rendered r(s);
+    ASSERT_EQ(r.result, 0);
+    EXPECT_EQ(MaskRows(r.t), "#....\n.##..\n...##\n");
 }
 
 TEST(RenderShapeImage, QuarterArcKeepsOneQuadrant) {
@@ -124,13 +121,11 @@ TEST(RenderShapeImage, QuarterArcKeepsOneQuadrant) {
     s.startAngle = 0;
     s.endAngle = 90;
     s.style.fillStyle = kFillColor;
-    ImageTriple t;
-    int32_t ox, oy;
-    ASSERT_EQ(RenderShapeImage(s, nullptr, &t, &ox, &oy), 0);
-    EXPECT_TRUE(MaskBit(t.mask, 6, 2));  // upper right
-    EXPECT_FALSE(MaskBit(t.mask, 2, 2)); // upper left
-    EXPECT_FALSE(MaskBit(t.mask, 6, 6)); // lower right
-    FreeImageTriple(&t);
+    Rendered r(s);
+    ASSERT_EQ(r.result, 0);
+    EXPECT_TRUE(MaskBit(r.t.mask, 6, 2));  // upper right
+    EXPECT_FALSE(MaskBit(r.t.mask, 2, 2)); // upper left
+    EXPECT_FALSE(MaskBit(r.t.mask, 6, 6)); // lower right
 }
 
 TEST(RenderShapeImage, HugeRadiusIsRefusedNotAllocated) {
@@ -138,10 +133,9 @@ TEST(RenderShapeImage, HugeRadiusIsRefusedNotAllocated) {
     s.kind = ObjectKindEllipse;
     s.radiusX = 2000000000;
     s.radiusY = 5;
-    ImageTriple t;
-    int32_t ox, oy;
-    EXPECT_EQ(RenderShapeImage(s, nullptr, &t, &ox, &oy), 1055);
-    EXPECT_EQ(t.bitmap, nullptr);
+    Rendered r(s);
+    EXPECT_EQ(r.result, 1055);
+    EXPECT_EQ(r.t.bitmap, nullptr);
 }
 
 TEST(DrawShapeIntoBitmap, GradientFilledPolygonLandsAtItsPosition) {
@@ -203,10 +197,6 @@ TEST_F(PolygonTable, MoreThan999PointsIsTheLimitError) {
     int32_t n, w, h, ox, oy;
     EXPECT_EQ(ReadPolygonTable(vm, 1, &pts, &n, &w, &h, &ox, &oy), 1066);
 }
-
-} // namespace
-
-namespace {
 
 TEST(DrawShapeIntoMask, FollowsTheMaskModeAndClipsToThePlane) {
     ShapeRecord s;
