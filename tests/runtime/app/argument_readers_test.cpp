@@ -426,10 +426,6 @@ TEST_F(Readers, CallbackResultConversions) {
 }
 
 // ---- Error policy at the command boundary -------------------------------------------------------------------------
-TEST_F(Readers, CommandErrorIsRaisedWithExitOnErrorOn) {
-    EXPECT_EQ(RunCommand(vm, [](VMState *) { return 1179; }), 1179);
-}
-
 TEST_F(Readers, CommandErrorIsRecordedWithExitOnErrorOff) {
     ExitOnErrorSwitch = 0;
     int top = GetTop(vm);
@@ -442,12 +438,6 @@ TEST_F(Readers, ReaderErrorFollowsTheSamePolicy) {
     ExitOnErrorSwitch = 0;
     EXPECT_EQ(RunCommand(vm, [](VMState *v) { CheckArgs(v, 1, 1); return 0; }), 0);
     EXPECT_EQ(LastErrorCode, 1014);
-}
-
-TEST_F(Readers, ErrorInsideCallbackIsRaisedEvenWithExitOnErrorOff) {
-    ExitOnErrorSwitch = 0;
-    ExitOnErrorCount = 1;
-    EXPECT_EQ(RunCommand(vm, [](VMState *) { return 1179; }), 1179);
 }
 
 // ---- Calling script functions by name -----------------------------------------------------------------------------

@@ -44,30 +44,25 @@ TEST_F(ErrorTable, HoldsTheVmOwnCodes) {
     for (int code = 1500; code <= 1516; code++) EXPECT_NE(FindErrorMessage(code), nullptr) << code;
 }
 
-TEST_F(ErrorTable, FillsNumberArgument) {
-    SetErrorArgNumber(7);
-    EXPECT_EQ(GetErrorText(1179), "Could not find file handle 7!");
-}
-
-TEST_F(ErrorTable, FillsStringArgument) {
-    SetErrorArgString("pic.iff");
-    EXPECT_EQ(GetErrorText(1045), "Cannot read file pic.iff !");
-}
-
-TEST_F(ErrorTable, PercentSignsInArgumentAreNotFormatDirectives) {
-    SetErrorArgString("%s%ld%n");
-    SetErrorArgNumber(3);
-    EXPECT_EQ(GetErrorText(1025), "Cannot open %s%ld%n !");
-}
-
-TEST_F(ErrorTable, UserErrorShowsArgumentText) {
-    SetErrorArgString("my own failure");
-    EXPECT_EQ(GetErrorText(1239), "my own failure");
-}
-
-TEST_F(ErrorTable, FontErrorShowsPreparedMessage) {
-    SetErrorArgString("Cannot open font vera.font with size 12!");
-    EXPECT_EQ(GetErrorText(1064), "Cannot open font vera.font with size 12!");
+TEST_F(ErrorTable, SubstitutesTheArgumentOfEachKind) {
+    struct Case {
+        int code;
+        const char *argString;
+        int64_t argNumber;
+        const char *text;
+    };
+    const Case cases[] = {
+        {1179, "", 7, "Could not find file handle 7!"},
+        {1045, "pic.iff", 0, "Cannot read file pic.iff !"},
+        {1025, "%s%ld%n", 3, "Cannot open %s%ld%n !"}, // percent signs in the argument are no directives
+        {1239, "my own failure", 0, "my own failure"},  // the user's error is the argument itself
+        {1064, "Cannot open font vera.font with size 12!", 0, "Cannot open font vera.font with size 12!"},
+    };
+    for (const Case &c : cases) {
+        SetErrorArgString(c.argString);
+        SetErrorArgNumber(c.argNumber);
+        EXPECT_EQ(GetErrorText(c.code), c.text) << c.code;
+    }
 }
 
 TEST_F(ErrorTable, LongArgumentIsCutSafely) {
