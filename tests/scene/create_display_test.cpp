@@ -151,15 +151,22 @@ TEST_F(CreateDisplayTest, HugePercentageSaturatesInsteadOfOverflowing) {
     EXPECT_EQ(d.scaledHeight, INT_MAX);
 }
 
-TEST_F(CreateDisplayTest, ZeroScaledSizeIsRefused) {
-    DisplayRecord d;
-    EXPECT_EQ(Parse(&d, {{"scalewidth", 0.0}}), kErrWrongUsage);
-    EXPECT_EQ(Parse(&d, {{"scaleheight", 0.0}}), kErrWrongUsage);
-}
-
-TEST_F(CreateDisplayTest, UnknownScaleModeIsRefused) {
-    DisplayRecord d;
-    EXPECT_EQ(Parse(&d, {{"scalemode", 3.0}}), kErrWrongUsage);
+TEST_F(CreateDisplayTest, RefusedOptions) {
+    scenetest::RegionEntry otherType = Region(0, 0, 5, 5);
+    otherType.push_back({"type", 15});
+    const std::pair<Options, int> cases[] = {
+        {{{"scalewidth", 0.0}}, kErrWrongUsage},
+        {{{"scaleheight", 0.0}}, kErrWrongUsage},
+        {{{"scalemode", 3.0}}, kErrWrongUsage},
+        {{{"sizeregion", RegionList{{{{"x", 0}, {"y", 0}, {"width", 5}}}}}}, kErrNotEnoughArguments}, // no height
+        {{{"dragregion", RegionList{{otherType}}}}, kErrWrongUsage},
+        {{{"dragregion", RegionList{{Region(-1, 0, 5, 5)}}}}, kErrWrongUsage}, // outside the window
+        {{{"dragregion", RegionList{{Region(0, 0, 0, 5)}}}}, kErrWrongUsage},  // empty
+    };
+    for (const auto &[options, code] : cases) {
+        DisplayRecord d;
+        EXPECT_EQ(Parse(&d, options), code) << options.front().first;
+    }
 }
 
 TEST_F(CreateDisplayTest, ScaleModeZeroClearsAScaledSizeGivenEarlierInTheTable) {
@@ -198,25 +205,6 @@ TEST_F(CreateDisplayTest, OneRegionAtIndexZeroHasTypeBox) {
     EXPECT_EQ(d.dragRegions[0].type, 14);
     EXPECT_EQ(d.dragRegions[0].width, 10);
     EXPECT_EQ(d.scriptDragRegions[0].height, 10);
-}
-
-TEST_F(CreateDisplayTest, RegionWithoutHeightIsNotEnoughArguments) {
-    DisplayRecord d;
-    EXPECT_EQ(Parse(&d, {{"sizeregion", RegionList{{{{"x", 0}, {"y", 0}, {"width", 5}}}}}}),
-              kErrNotEnoughArguments);
-}
-
-TEST_F(CreateDisplayTest, RegionOfAnotherTypeIsRefused) {
-    DisplayRecord d;
-    scenetest::RegionEntry entry = Region(0, 0, 5, 5);
-    entry.push_back({"type", 15});
-    EXPECT_EQ(Parse(&d, {{"dragregion", RegionList{{entry}}}}), kErrWrongUsage);
-}
-
-TEST_F(CreateDisplayTest, RegionOutsideTheWindowOrEmptyIsRefused) {
-    DisplayRecord d;
-    EXPECT_EQ(Parse(&d, {{"dragregion", RegionList{{Region(-1, 0, 5, 5)}}}}), kErrWrongUsage);
-    EXPECT_EQ(Parse(&d, {{"dragregion", RegionList{{Region(0, 0, 0, 5)}}}}), kErrWrongUsage);
 }
 
 TEST_F(CreateDisplayTest, RegionListStartingAtOneGivesNoRegion) {
