@@ -86,9 +86,8 @@ struct DosCommands : ::testing::Test {
     }
 };
 
-TEST_F(DosCommands, RegistersAllFiftyTwoCommandsAndTheConstants) {
-    int commands = 0;
-    for (const CommandEntry *row = kDosCommands; row->name; ++row, ++commands) {
+TEST_F(DosCommands, EveryCommandIsCallableByItsLowerCaseName) {
+    for (const CommandEntry *row = kDosCommands; row->name; ++row) {
         std::string lower(row->name);
         for (char &c : lower)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -96,11 +95,6 @@ TEST_F(DosCommands, RegistersAllFiftyTwoCommandsAndTheConstants) {
         EXPECT_EQ(ValueType(vm, -1), TFUNCTION) << row->name;
         SetTop(vm, 0);
     }
-    EXPECT_EQ(commands, 52);
-    int constants = 0;
-    for (const ConstantEntry *row = kDosConstants; row->name; ++row)
-        ++constants;
-    EXPECT_EQ(constants, 32);
     ASSERT_NE(FindConstant("mode_readwrite"), nullptr);
     EXPECT_EQ(FindConstant("mode_readwrite")->number, 1004);
     EXPECT_EQ(FindConstant("io_unbuffered")->number, 1);

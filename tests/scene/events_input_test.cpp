@@ -208,25 +208,6 @@ TEST(LegacyRows, ModifyAndRemoveTouchTheFirstRowOfTheId) {
 
 class Registration : public EventFixture {};
 
-TEST_F(Registration, CommandsAreRegisteredInTheirFixedOrder) {
-    const char *expected[] = {
-        "WaitLeftMouse", "WaitRightMouse", "WaitKeyDown", "IsKeyDown", "WhileRightMouseDown", "WhileMouseDown",
-        "WhileKeyDown", "IsLeftMouse", "IsRightMouse", "BreakWhileMouseOn", "SetEventTimeout", "GetEventCode",
-        "LeftMouseQuit", "EscapeQuit", "CtrlCQuit", "EnableEvent", "DisableEvent", "RemoveButton", "RemoveKeyDown",
-        "ModifyButton", "ModifyKeyDown", "WhileMouseOn", "CreateButton", "CreateKeyDown", "FreeEventCache",
-        "ClearEvents", "CheckEvent", "WaitEvent", "MouseX", "MouseY", "MakeButton", "DeleteButton", "DisableButton",
-        "EnableButton", "InstallEventHandler", "SetInterval", "SetTimeout", "ClearInterval", "ClearTimeout",
-        "ChangeInterval", "DumpButtons", "WaitMidMouse", "IsMidMouse", "ResetKeyStates", "JoyDir", "JoyFire",
-        "CountJoysticks"};
-    int n = 0;
-    for (const CommandEntry *e = kEventCommands; e->name; e++, n++) {
-        ASSERT_LT(n, 47);
-        EXPECT_STREQ(e->name, expected[n]);
-        EXPECT_NE(FindCommand(e->name), nullptr) << e->name;
-    }
-    EXPECT_EQ(n, 47);
-}
-
 TEST_F(Registration, ConstantsHaveTheirValues) {
     std::vector<std::pair<const char *, double>> expected = {
         {"MOVEWINDOW", 6},   {"SIZEWINDOW", 7},    {"INACTIVEWINDOW", 8},  {"ACTIVEWINDOW", 9},
