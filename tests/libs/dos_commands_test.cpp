@@ -124,11 +124,6 @@ TEST_F(DosCommands, AutomaticHandleOpensAndCloses) {
     EXPECT_EQ(Call("closefile", {handle}), kErrObjectNotFound);
 }
 
-TEST_F(DosCommands, MissingFileNumberIsNamedInTheMessage) {
-    EXPECT_EQ(Call("closefile", {7.0}), kErrFileHandleNotFound);
-    EXPECT_EQ(GetErrorText(kErrFileHandleNotFound), "Could not find file handle 7!");
-}
-
 TEST_F(DosCommands, ReadPastTheEndKeepsFilePos) {
     std::ofstream(Path("in"), std::ios::binary) << "1234567";
     OpenNumbered(1, Path("in"), kModeRead);
@@ -140,18 +135,6 @@ TEST_F(DosCommands, ReadPastTheEndKeepsFilePos) {
     ASSERT_EQ(Call("eof", {1.0}), 0);
     EXPECT_EQ(Number(), 1);
     EXPECT_EQ(Call("seek", {1.0, 8.0}), 1076);
-}
-
-TEST_F(DosCommands, ReadStringNegativeLengthIsRefused) {
-    std::ofstream(Path("in"), std::ios::binary) << "abc";
-    OpenNumbered(1, Path("in"), kModeRead);
-    EXPECT_EQ(Call("readstring", {1.0, -1.0}), kErrWrongUsage);
-    ASSERT_EQ(Call("readstring", {1.0, 0.0}), 0);
-    EXPECT_EQ(String(), "");
-}
-
-TEST_F(DosCommands, OpenFileRefusesUnknownModes) {
-    EXPECT_EQ(Call("openfile", {1.0, Path("x"), 1007.0}), kErrWrongUsage);
 }
 
 TEST_F(DosCommands, WritesToAFullDiskRaise1005) {
