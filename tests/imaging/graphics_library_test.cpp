@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <string>
-#include <variant>
 
 #include "host/blit.h"
 #include "host/clock.h"
@@ -13,11 +12,11 @@
 #include "runtime/app/attributes.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/runtime_globals.h"
+#include "tests/runtime/app/vm_harness.h"
 
 namespace {
 
-struct Nil {};
-using Arg = std::variant<Nil, double, std::string, void *>;
+using vmtest::Nil;
 
 struct GraphicsLibrary : ::testing::Test {
     VMState *vm = nullptr;
@@ -36,17 +35,9 @@ struct GraphicsLibrary : ::testing::Test {
         CloseVMState(vm);
         ClearCommandRegistry();
     }
-    int Call(const char *name, std::initializer_list<Arg> args) {
+    int Call(const char *name, std::initializer_list<vmtest::Arg> args) {
         SetTop(vm, 0);
-        GetGlobal(vm, name);
-        if (ValueType(vm, -1) != TFUNCTION) ADD_FAILURE() << name << " is not registered";
-        for (const Arg &arg : args) {
-            if (auto *n = std::get_if<double>(&arg)) PushNumber(vm, *n);
-            else if (auto *s = std::get_if<std::string>(&arg)) PushStringLen(vm, s->data(), s->size());
-            else if (auto *h = std::get_if<void *>(&arg)) PushHandle(vm, *h);
-            else PushNil(vm);
-        }
-        return ProtectedCall(vm, int(args.size()), -1, 0);
+        return vmtest::CallGlobal(vm, name, args);
     }
 };
 

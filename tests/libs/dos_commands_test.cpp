@@ -8,7 +8,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "host/debug_output.h"
@@ -19,13 +18,13 @@
 #include "runtime/app/errors.h"
 #include "runtime/app/runtime_globals.h"
 #include "runtime/vm/proto.h"
+#include "tests/runtime/app/vm_harness.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Nil {};
-using Arg = std::variant<Nil, double, std::string, void *>;
+using vmtest::Nil;
 
 struct DosCommands : ::testing::Test {
     VMState *vm = nullptr;
@@ -56,24 +55,10 @@ struct DosCommands : ::testing::Test {
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
-    void Push(const Arg &arg) {
-        if (auto *n = std::get_if<double>(&arg))
-            PushNumber(vm, *n);
-        else if (auto *s = std::get_if<std::string>(&arg))
-            PushStringLen(vm, s->data(), s->size());
-        else if (auto *h = std::get_if<void *>(&arg))
-            PushHandle(vm, *h);
-        else
-            PushNil(vm);
-    }
-    // Calls a command by its global name; 0 or the error code. Results stay on the stack from `base` up.
-    int Call(const char *name, std::initializer_list<Arg> args) {
+    // Calls a command by its global name on an empty stack; 0 or the error code. Results stay on the stack.
+    int Call(const char *name, std::initializer_list<vmtest::Arg> args) {
         SetTop(vm, 0);
-        GetGlobal(vm, name);
-        if (ValueType(vm, -1) != TFUNCTION) ADD_FAILURE() << name << " is not registered";
-        for (const Arg &arg : args)
-            Push(arg);
-        return ProtectedCall(vm, static_cast<int>(args.size()), -1, 0);
+        return vmtest::CallGlobal(vm, name, args);
     }
     double Number(int index = 1) { return VMToNumber(vm, index); }
     std::string String(int index = 1) {
