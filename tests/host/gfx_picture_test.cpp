@@ -218,22 +218,20 @@ std::string WriteFixture(const std::string &name, const Bytes &bytes) {
     return path;
 }
 
+// A picture loaded through the datatype loader, freed when the test ends.
 struct Loaded {
-    int result = -1;
+    Loaded(const std::string &name, int wantAlpha)
+        : result(LoadPictureDatatype(name.c_str(), wantAlpha, &pixels, &alpha, &transparent, &w, &h)) {}
     uint32_t *pixels = nullptr;
     AlphaPlane *alpha = nullptr;
     int64_t transparent = -2;
     int32_t w = 0, h = 0;
+    int result;
     ~Loaded() {
         FreeBlock(pixels);
         FreeAlphaPlane(alpha);
     }
 };
-
-void Load(const std::string &name, int alpha, Loaded *out) {
-    out->result = LoadPictureDatatype(name.c_str(), alpha, &out->pixels, &out->alpha, &out->transparent, &out->w,
-                                      &out->h);
-}
 
 const std::vector<uint32_t> kPngPixels = {0xFFFF0000, 0x8000FF00, 0x000000FF, 0xFF123456, 0x40ABCDEF, 0xFF000000};
 
@@ -244,8 +242,7 @@ TEST(GfxPicture, PngWithAlphaLoadsFromAChunkOfABiggerFile) {
     container.insert(container.end(), 500, 0xBB);
     std::string path = WriteFixture("container.bin", container);
     std::string name = ":::chunk1000:" + std::to_string(png.size()) + "*pic.png/" + path;
-    Loaded l;
-    Load(name, 1, &l);
+    Loaded l(name, 1);
     ASSERT_EQ(l.result, 0);
     ASSERT_EQ(l.w, 3);
     ASSERT_EQ(l.h, 2);
@@ -260,8 +257,7 @@ TEST(GfxPicture, PngWithAlphaLoadsFromAChunkOfABiggerFile) {
 }
 
 TEST(GfxPicture, BmpRowsComeOutTopDown) {
-    Loaded l;
-    Load(WriteFixture("rows.bmp", MakeBmp()), 1, &l);
+    Loaded l(WriteFixture("rows.bmp", MakeBmp()), 1);
     ASSERT_EQ(l.result, 0);
     EXPECT_EQ(l.pixels[0], 0xFF0000u);
     EXPECT_EQ(l.pixels[1], 0xFFFFFFu);
@@ -272,16 +268,14 @@ TEST(GfxPicture, BmpRowsComeOutTopDown) {
 
 TEST(GfxPicture, AlphaPlaneOnlyWhenAskedFor) {
     std::string path = WriteFixture("alpha.png", MakePng(3, 2, kPngPixels));
-    Loaded l;
-    Load(path, 0, &l);
+    Loaded l(path, 0);
     ASSERT_EQ(l.result, 0);
     EXPECT_EQ(l.alpha, nullptr);
 }
 
 TEST(GfxPicture, PalettedGifGivesItsTransparentColour) {
     std::string path = WriteFixture("key.gif", MakeGif());
-    Loaded l;
-    Load(path, 1, &l);
+    Loaded l(path, 1);
     ASSERT_EQ(l.result, 0);
     EXPECT_EQ(l.transparent, 0xFF00FF);
     EXPECT_EQ(l.pixels[0], 0x112233u);
@@ -294,8 +288,7 @@ TEST(GfxPicture, TruncatedPngGivesAnErrorCode) {
     Bytes png = MakePng(3, 2, kPngPixels);
     for (size_t keep : {png.size() / 2, size_t(40), size_t(20), size_t(9)}) {
         std::string path = WriteFixture("cut.png", Bytes(png.begin(), png.begin() + long(keep)));
-        Loaded l;
-        Load(path, 1, &l);
+        Loaded l(path, 1);
         EXPECT_EQ(l.result, kErrPictureCannotRead) << keep;
         EXPECT_EQ(l.pixels, nullptr);
     }
@@ -307,8 +300,7 @@ TEST(GfxPicture, OversizePictureIsRefusedWithoutCrashing) {
     for (int at : {16, 20}) png[size_t(at)] = 0, png[size_t(at) + 1] = 1, png[size_t(at) + 2] = 0, png[size_t(at) + 3] = 0;
     uint32_t crc = uint32_t(crc32(0, png.data() + 12, 17));
     for (int i = 0; i < 4; i++) png[size_t(29 + i)] = uint8_t(crc >> (24 - 8 * i));
-    Loaded l;
-    Load(WriteFixture("huge.png", png), 1, &l);
+    Loaded l(WriteFixture("huge.png", png), 1);
     EXPECT_EQ(l.result, kErrPictureCannotRead);
 }
 
@@ -320,8 +312,7 @@ const Bytes kRleTga = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 2, 0, 32, 0x28
                        10, 11, 12, 0xFF, 13, 14, 15, 0xFF};
 
 TEST(GfxPicture, RunLengthTgaWithAlpha) {
-    Loaded l;
-    Load(WriteFixture("rle.tga", kRleTga), 1, &l);
+    Loaded l(WriteFixture("rle.tga", kRleTga), 1);
     ASSERT_EQ(l.result, 0);
     ASSERT_EQ(l.w * 10 + l.h, 42);
     EXPECT_EQ(l.pixels[2], 0x102030u);
@@ -338,8 +329,7 @@ TEST(GfxPicture, ColourMappedTgaUsesItsMapAndRefusesIndexesPastIt) {
     Bytes tga = {0, 1, 1, 0, 0, 2, 0, 24, 0, 0, 0, 0, 3, 0, 1, 0, 8, 0,
                  0x33, 0x22, 0x11, 0xCC, 0xBB, 0xAA, // map
                  1, 0, 9};                           // index 9 lies past the map
-    Loaded l;
-    Load(WriteFixture("mapped.tga", tga), 0, &l);
+    Loaded l(WriteFixture("mapped.tga", tga), 0);
     ASSERT_EQ(l.result, 0);
     EXPECT_EQ(l.pixels[0], 0xAABBCCu);
     EXPECT_EQ(l.pixels[1], 0x112233u);
@@ -348,8 +338,7 @@ TEST(GfxPicture, ColourMappedTgaUsesItsMapAndRefusesIndexesPastIt) {
 
 TEST(GfxPicture, TgaRunPastThePictureIsCut) {
     Bytes tga = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 24, 0x20, 0xFF, 1, 2, 3};
-    Loaded l;
-    Load(WriteFixture("long.tga", tga), 0, &l);
+    Loaded l(WriteFixture("long.tga", tga), 0);
     ASSERT_EQ(l.result, 0);
     EXPECT_EQ(l.pixels[1], 0x030201u);
 }
@@ -357,35 +346,29 @@ TEST(GfxPicture, TgaRunPastThePictureIsCut) {
 TEST(GfxPicture, TgaIsTakenByItsName) {
     // 2 x 1 uncompressed 24-bit TGA, bottom-up: blue-green-red byte order.
     Bytes tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 24, 0, 0x30, 0x20, 0x10, 0xFF, 0xFF, 0xFF};
-    Loaded l;
-    Load(WriteFixture("pic.tga", tga), 0, &l);
+    Loaded l(WriteFixture("pic.tga", tga), 0);
     ASSERT_EQ(l.result, 0);
     EXPECT_EQ(l.pixels[0], 0x102030u);
     EXPECT_EQ(l.pixels[1], 0xFFFFFFu);
-    Loaded unnamed;
     std::string container = WriteFixture("pic.bin", tga);
-    Load(container, 0, &unnamed);
+    Loaded unnamed(container, 0);
     EXPECT_EQ(unnamed.result, 1358);
-    Loaded linked;
-    Load(":::chunk0:" + std::to_string(tga.size()) + "*linked.TGA/" + container, 0, &linked);
+    Loaded linked(":::chunk0:" + std::to_string(tga.size()) + "*linked.TGA/" + container, 0);
     EXPECT_EQ(linked.result, 0);
 }
 
 TEST(GfxPicture, UnknownFormatIs1358) {
     std::string path = WriteFixture("noise.bin", Bytes(300, 0x42));
-    Loaded l;
-    Load(path, 1, &l);
+    Loaded l(path, 1);
     EXPECT_EQ(l.result, 1358);
     EXPECT_EQ(ErrorArgString(), path); // the message names the file
-    Loaded missing;
-    Load("/nonexistent/file.png", 1, &missing);
+    Loaded missing("/nonexistent/file.png", 1);
     EXPECT_EQ(missing.result, kErrPictureCannotRead);
 }
 
 TEST(GfxPicture, HamIlbmDecodesToExpectedColours) {
     std::string path = WriteFixture("ham.iff", MakeHamIlbm());
-    Loaded l;
-    Load(path, 0, &l);
+    Loaded l(path, 0);
     ASSERT_EQ(l.result, 0);
     ASSERT_EQ(l.w, 4);
     EXPECT_EQ(l.pixels[0], 0x102030u);
@@ -396,8 +379,7 @@ TEST(GfxPicture, HamIlbmDecodesToExpectedColours) {
 
 TEST(GfxPicture, IlbmTransparentColourComesFromItsPalette) {
     std::string path = WriteFixture("key.iff", MakeHamIlbm(false));
-    Loaded l;
-    Load(path, 0, &l);
+    Loaded l(path, 0);
     ASSERT_EQ(l.result, 0);
     EXPECT_EQ(l.transparent, 0x102030);
     EXPECT_EQ(l.pixels[0], 0x102030u);
@@ -406,8 +388,7 @@ TEST(GfxPicture, IlbmTransparentColourComesFromItsPalette) {
 
 TEST(GfxPicture, PackedIlbmWithMaskPlaneGivesAlpha) {
     std::string path = WriteFixture("packed.iff", MakePackedMaskedIlbm());
-    Loaded l;
-    Load(path, 1, &l);
+    Loaded l(path, 1);
     ASSERT_EQ(l.result, 0);
     ASSERT_EQ(l.w, 16);
     EXPECT_EQ(l.pixels[0], 0xFF0000u);
@@ -434,8 +415,7 @@ TEST(GfxPicture, MutatedFilesNeverCrash) {
             for (int e = 0; e < edits; e++) b[next() % b.size()] = uint8_t(next() >> 16);
             if (round % 3 == 0) b.resize(next() % b.size());
             std::string path = WriteFixture(name, b);
-            Loaded l;
-            Load(path, 1, &l);
+            Loaded l(path, 1);
             if (l.result == 0) {
                 EXPECT_GT(l.w, 0);
                 EXPECT_GT(l.h, 0);
@@ -448,8 +428,7 @@ TEST(GfxPicture, MutatedFilesNeverCrash) {
 TEST(GfxPicture, ChunkyPbmLooksUpItsPalette) {
     // 3 x 1, rows padded to an even length.
     Bytes pbm = MakeIff("PBM ", 3, 1, 8, Bytes{0, 0, 0, 0x11, 0x22, 0x33, 0xAA, 0xBB, 0xCC}, Bytes{1, 2, 0, 0});
-    Loaded l;
-    Load(WriteFixture("chunky.lbm", pbm), 0, &l);
+    Loaded l(WriteFixture("chunky.lbm", pbm), 0);
     ASSERT_EQ(l.result, 0);
     EXPECT_EQ(l.pixels[0], 0x112233u);
     EXPECT_EQ(l.pixels[1], 0xAABBCCu);
@@ -464,18 +443,15 @@ TEST(GfxPicture, DeepIlbmIsTrueColour) {
         body.push_back(on ? 0x80 : 0);
         body.push_back(0);
     }
-    Loaded l;
-    Load(WriteFixture("deep.iff", MakeIff("ILBM", 1, 1, 24, {}, body)), 0, &l);
+    Loaded l(WriteFixture("deep.iff", MakeIff("ILBM", 1, 1, 24, {}, body)), 0);
     ASSERT_EQ(l.result, 0);
     EXPECT_EQ(l.pixels[0], 0x8102FFu);
 }
 
 TEST(GfxPicture, OtherIffFormsAreUnknownFormats) {
-    Loaded l;
-    Load(WriteFixture("twelve.iff", MakeIff("ILBM", 1, 1, 12, {}, Bytes(24, 0))), 0, &l);
+    Loaded l(WriteFixture("twelve.iff", MakeIff("ILBM", 1, 1, 12, {}, Bytes(24, 0))), 0);
     EXPECT_EQ(l.result, 1358);
-    Loaded sound;
-    Load(WriteFixture("sound.iff", MakeIff("8SVX", 1, 1, 1, {}, Bytes(2, 0))), 0, &sound);
+    Loaded sound(WriteFixture("sound.iff", MakeIff("8SVX", 1, 1, 1, {}, Bytes(2, 0))), 0);
     EXPECT_EQ(sound.result, 1358);
 }
 
@@ -488,8 +464,7 @@ TEST(GfxPicture, ThirtyPlaneIlbmIsRefusedNotDecoded) {
         0x01, 0x01, 0x00, 0x10, 0x00, 0x02, 0x43, 0x4D, 0x41, 0x50, 0x00, 0x00, 0x00, 0x0C, 0x00, 0x00, 0x00,
         0xFF, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0x42, 0x4F, 0x44, 0x59, 0x00, 0x00, 0x00, 0x0E,
         0xFF, 0xFF, 0xFF, 0x00, 0x01, 0xFF, 0x00, 0x80, 0xFF, 0x00, 0xFF, 0xFF, 0xFF, 0xFF};
-    Loaded l;
-    Load(WriteFixture("thirty.iff", crash), 1, &l);
+    Loaded l(WriteFixture("thirty.iff", crash), 1);
     EXPECT_EQ(l.result, 1358);
 }
 
@@ -497,8 +472,7 @@ TEST(GfxPicture, TruncatedIlbmBodyIsAnError) {
     Bytes ilbm = MakeHamIlbm();
     ilbm.resize(ilbm.size() - 5);
     std::string path = WriteFixture("cut.iff", ilbm);
-    Loaded l;
-    Load(path, 0, &l);
+    Loaded l(path, 0);
     EXPECT_EQ(l.result, kErrPictureCannotRead);
 }
 
