@@ -33,7 +33,8 @@ namespace {
 
 std::atomic<uint32_t> pendingSignals{0};
 std::atomic<uint32_t> allocatedSignals{kStandardWaitSignals};
-std::atomic<int> ctrlCQuits{1}, leftMouseQuits{1}, escapeQuits{1};
+// A left click is ordinary input for nearly every applet, so that switch starts off; scripts opt in.
+std::atomic<int> ctrlCQuits{1}, leftMouseQuits{0}, escapeQuits{1};
 MainTaskInfo mainTask{0};
 
 // The built-in wait: a pipe that wakers write a byte into.

@@ -335,6 +335,18 @@ TEST_F(GfxWindow, EscapeQuitsOnlyWithItsSwitch) {
     EXPECT_EQ(QuitRequested.load(), 1);
 }
 
+TEST_F(GfxWindow, LeftClickQuitsOnlyAfterTheScriptTurnsItsSwitchOn) {
+    ASSERT_EQ(GetSystemOption(9), 0);
+    InjectMouseButton(window, 1, 5, 5, 1);
+    Drain();
+    EXPECT_EQ(QuitRequested.load(), 0);
+    SetSystemOption(0, 9, 1);
+    InjectMouseButton(window, 1, 5, 5, 1);
+    Drain();
+    SetSystemOption(0, 9, 0);
+    EXPECT_EQ(QuitRequested.load(), 1);
+}
+
 TEST_F(GfxWindow, BreakQuitsWhileCtrlCSwitchIsOn) {
     SetSystemOption(0, 8, 0);
     InjectQuit();
