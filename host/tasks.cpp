@@ -196,7 +196,11 @@ void SignalMainTask(uint32_t mask) {
     wakeFunction.load()();
 }
 
-uint32_t TakeSignals(uint32_t mask) { return pendingSignals.fetch_and(~mask) & mask; }
+uint32_t TakeSignals(uint32_t mask) {
+    // A plain load first: the line hook asks on every script line and nearly always finds nothing.
+    if (!(pendingSignals.load(std::memory_order_relaxed) & mask)) return 0;
+    return pendingSignals.fetch_and(~mask) & mask;
+}
 
 void RaiseBreakSignal() {
     if (ctrlCQuits.load()) QuitRequested = 1;

@@ -33,14 +33,21 @@ constexpr char kDisplayKey[] = "displayconfig";
 // The host is drained at most once per millisecond from the line hook, sooner when another thread queued an
 // event; in between only the quit flag is tested, so tight script loops stay cheap. Only the event signal is
 // taken here: a bit that nobody waits for must not make every line pump.
+// Reading the clock costs more than a short script line, so it is read only every kLinesPerClockRead lines.
 int64_t lastPump = 0;
+constexpr int kLinesPerClockRead = 16;
+int linesUntilClockRead = 0;
 
 void PumpFromLineHook(VMState *vm) {
-    int64_t now = MonotonicMicroseconds();
-    if (now - lastPump >= 1000 || TakeSignals(kSignalEvent)) {
-        lastPump = now;
+    bool due = TakeSignals(kSignalEvent) != 0;
+    if (!due && --linesUntilClockRead <= 0) {
+        linesUntilClockRead = kLinesPerClockRead;
+        due = MonotonicMicroseconds() - lastPump >= 1000;
+    }
+    if (due) {
+        lastPump = MonotonicMicroseconds();
         if (PumpEvents(vm, 0)) RaiseError(vm, kErrUserAbortCode);
-    } else if (QuitRequested.load()) {
+    } else if (QuitRequested.load(std::memory_order_relaxed)) {
         RaiseError(vm, kErrUserAbortCode);
     }
 }
