@@ -1,5 +1,3 @@
-// >>> HELPERS: before anything else, read /tmp/common.md (shared-tree git rules, naming rules, deadline 07:05 UTC).
-// >>> The coordinator removes this note; do not copy it.
 // The script VM's embedding interface: the only header that command libraries and the runtime include to talk to
 // the VM. Every function takes the one VMState. Stack indices run 1..n from the bottom of the running command's
 // frame and -1.. from the top; kRegistryIndex and kGlobalsIndex name the registry and the globals table.
