@@ -3,6 +3,7 @@
 #include "host/bitmap.h"
 #include "host/picture_ilbm.h"
 #include "host/virtual_file.h"
+#include "runtime/vm/bounded_reader.h"
 
 #include <cstring>
 #include <new>
@@ -14,30 +15,15 @@ namespace {
 constexpr int64_t kMaxGifFileBytes = int64_t(1) << 28;
 constexpr int kMaxLzwCodes = 4096; // 12-bit codes
 
-struct Reader {
+struct Reader : BoundedReader {
     std::vector<uint8_t> bytes;
-    size_t at = 0;
-    bool failed = false;
-    uint32_t U8() {
-        if (at >= bytes.size()) {
-            failed = true;
-            return 0;
-        }
-        return bytes[at++];
-    }
-    uint32_t U16() {
-        uint32_t lo = U8();
-        return lo | U8() << 8;
-    }
+    uint32_t U16() { return U16LE(); }
     // Data sub-blocks up to the empty one, appended to out (when given).
     void SubBlocks(std::vector<uint8_t> *out) {
         for (uint32_t n = U8(); n != 0 && !failed; n = U8()) {
-            if (n > bytes.size() - at) {
-                failed = true;
-                return;
-            }
-            if (out) out->insert(out->end(), bytes.begin() + long(at), bytes.begin() + long(at + n));
-            at += n;
+            if (!Need(n)) return;
+            if (out) out->insert(out->end(), data + pos, data + pos + n);
+            pos += n;
         }
     }
 };
@@ -99,19 +85,11 @@ void DecodeLzw(const std::vector<uint8_t> &data, int minCodeSize, std::vector<ui
 
 int ReadGif(VirtualFile *file, GifPicture *out) {
     *out = GifPicture{};
-    int64_t length = VirtualFileLength(file);
-    if (length < 13 || length > kMaxGifFileBytes) return 1;
     Reader r;
-    try {
-        r.bytes.resize(size_t(length));
-    } catch (const std::bad_alloc &) {
-        return 2;
-    }
-    if (SeekVirtualFile(file, 0, kSeekFromStart) < 0 ||
-        ReadVirtualFile(file, r.bytes.data(), r.bytes.size()) != int64_t(r.bytes.size()))
-        return 2;
+    if (int status = ReadWholeVirtualFile(file, 13, kMaxGifFileBytes, r.bytes)) return status;
+    r.data = r.bytes.data(), r.size = r.bytes.size();
     if (std::memcmp(r.bytes.data(), "GIF87a", 6) != 0 && std::memcmp(r.bytes.data(), "GIF89a", 6) != 0) return 1;
-    r.at = 6;
+    r.Seek(6);
     r.U16(), r.U16(); // the logical screen: the first image is decoded at its own size
     uint32_t screenFlags = r.U8();
     r.U8(), r.U8(); // background, aspect

@@ -2,6 +2,7 @@
 
 #include "host/bitmap.h"
 #include "host/virtual_file.h"
+#include "runtime/vm/bounded_reader.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,22 +10,10 @@
 
 namespace {
 
-// Reads through a buffer of the whole file: TGA data is sequential and small next to its pixels.
-struct Reader {
+// TGA data is sequential and small next to its pixels: read the whole file, then walk it bounded.
+struct Reader : BoundedReader {
     std::vector<uint8_t> bytes;
-    size_t at = 0;
-    bool failed = false;
-    uint32_t U8() {
-        if (at >= bytes.size()) {
-            failed = true;
-            return 0;
-        }
-        return bytes[at++];
-    }
-    uint32_t U16() {
-        uint32_t lo = U8();
-        return lo | U8() << 8;
-    }
+    uint32_t U16() { return U16LE(); }
 };
 
 // One pixel of the given depth as 0xAARRGGBB; alphaBits says whether 16/32-bit data carries alpha.
@@ -58,18 +47,12 @@ uint32_t ReadPixel(Reader &r, int bits, bool grey) {
 
 int ReadTga(VirtualFile *file, TgaPicture *out) {
     *out = TgaPicture{};
-    int64_t length = VirtualFileLength(file);
     // The largest picture a bitmap holds, at 4 bytes a pixel plus a full colour map and header.
-    if (length < 18 || length > int64_t(kMaxBitmapSide) * kMaxBitmapSide * 4 + 65536 * 4 + 1024) return 1;
     Reader r;
-    try {
-        r.bytes.resize(size_t(length));
-    } catch (const std::bad_alloc &) {
-        return 2;
-    }
-    if (SeekVirtualFile(file, 0, kSeekFromStart) < 0 ||
-        ReadVirtualFile(file, r.bytes.data(), r.bytes.size()) != int64_t(r.bytes.size()))
-        return 2;
+    if (int status = ReadWholeVirtualFile(file, 18, int64_t(kMaxBitmapSide) * kMaxBitmapSide * 4 + 65536 * 4 + 1024,
+                                          r.bytes))
+        return status;
+    r.data = r.bytes.data(), r.size = r.bytes.size();
     uint32_t idLength = r.U8(), mapType = r.U8(), imageType = r.U8();
     uint32_t mapFirst = r.U16(), mapLength = r.U16(), mapBits = r.U8();
     r.U16(), r.U16(); // origin
@@ -82,7 +65,7 @@ int ReadTga(VirtualFile *file, TgaPicture *out) {
         return 1;
     if (mapType == 1 && mapBits != 15 && mapBits != 16 && mapBits != 24 && mapBits != 32) return 1;
     if (width == 0 || height == 0 || width > uint32_t(kMaxBitmapSide) || height > uint32_t(kMaxBitmapSide)) return 2;
-    r.at += idLength;
+    r.Skip(idLength);
     std::vector<uint32_t> map;
     if (mapType == 1) {
         map.resize(size_t(mapFirst) + mapLength, 0xFF000000u);
@@ -92,7 +75,7 @@ int ReadTga(VirtualFile *file, TgaPicture *out) {
     size_t count = size_t(width) * height;
     // A small file must not make us allocate gigabytes: each pixel needs its bytes in the rest of the file, and
     // a run packet (one byte plus one pixel) gives at most 128 pixels.
-    size_t left = r.bytes.size() - std::min(r.at, r.bytes.size());
+    size_t left = r.remaining();
     size_t pixelBytes = mapped ? 1 : (bits + 7) / 8;
     if (count > (rle ? left / (1 + pixelBytes) * 128 : left / pixelBytes)) return 2;
     try {

@@ -1,5 +1,7 @@
 #include "host/virtual_file.h"
 
+#include <new>
+
 #include "host/path.h"
 
 #include <algorithm>
@@ -514,4 +516,18 @@ void SetClipboardStreamHooks(ClipboardStreamRead read, ClipboardStreamWrite writ
     std::lock_guard<std::mutex> guard(registry.lock);
     registry.clipboardRead = read;
     registry.clipboardWrite = write;
+}
+
+int ReadWholeVirtualFile(VirtualFile *file, int64_t minBytes, int64_t maxBytes, std::vector<uint8_t> &bytes) {
+    int64_t length = VirtualFileLength(file);
+    if (length < minBytes || length > maxBytes) return 1;
+    try {
+        bytes.resize(size_t(length));
+    } catch (const std::bad_alloc &) {
+        return 2;
+    }
+    if (SeekVirtualFile(file, 0, kSeekFromStart) < 0 ||
+        ReadVirtualFile(file, bytes.data(), bytes.size()) != int64_t(bytes.size()))
+        return 2;
+    return 0;
 }

@@ -57,6 +57,9 @@ int64_t SeekVirtualFile(VirtualFile *file, int64_t offset, int mode);
 int VirtualFileAtEnd(VirtualFile *file);
 // The stream's length (range length for ranges), -1 on an error.
 int64_t VirtualFileLength(VirtualFile *file);
+// Reads the whole stream from its start into bytes: 0, 1 when its length is outside [minBytes, maxBytes] (the
+// caller's format cannot be that size), or 2 when it cannot be read or the buffer cannot be had.
+int ReadWholeVirtualFile(VirtualFile *file, int64_t minBytes, int64_t maxBytes, std::vector<uint8_t> &bytes);
 
 // The parts of a ":::chunk" or ":::chunkS" name; 1 when the name has that form with numbers in range.
 struct ChunkNameParts {
