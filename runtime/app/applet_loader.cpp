@@ -1,5 +1,6 @@
 #include "runtime/app/applet_loader.h"
 
+#include <cmath>
 #include <cstring>
 #include <strings.h>
 #include <unistd.h>
@@ -62,7 +63,9 @@ struct PayloadReader {
         at += length;
         return true;
     }
-    bool Value(AppletArgument *out) {
+    // A table is allowed only as a whole preload argument: tables never nest, so reading one needs no
+    // recursion beyond this single level.
+    bool Value(AppletArgument *out, bool tableAllowed = false) {
         out->type = static_cast<AppletValueType>(U8());
         switch (out->type) {
         case kAppletValueNil:
@@ -76,10 +79,31 @@ struct PayloadReader {
         }
         case kAppletValueString:
             return String(&out->text, static_cast<uint32_t>(size));
-        default: // tables only appear as the whole display settings record
+        case kAppletValueTable:
+            if (tableAllowed) return Table(out);
+            break;
+        }
+        failed = true;
+        return false;
+    }
+    bool Table(AppletArgument *out) {
+        uint32_t count = U32();
+        // Each pair takes at least two type bytes, so the count is bounded by the payload before reserving.
+        if (failed || count > (size - at) / 2) {
             failed = true;
             return false;
         }
+        out->table.resize(count);
+        for (AppletTablePair &pair : out->table) {
+            if (!Value(&pair.key) || !Value(&pair.value)) return false;
+            // A NaN key could not be stored in a VM table, so it is refused here rather than when preloading.
+            bool numberKey = pair.key.type == kAppletValueNumber && !std::isnan(pair.key.number);
+            if (!numberKey && pair.key.type != kAppletValueString) {
+                failed = true;
+                return false;
+            }
+        }
+        return true;
     }
 };
 
@@ -172,7 +196,7 @@ bool ParsePreload(PayloadReader &reader, LoadedApplet *out) {
     declaration.kind = static_cast<AppletPreloadKind>(kind);
     for (int i = 0; i < count; ++i) {
         AppletArgument argument;
-        if (!reader.Value(&argument)) return false;
+        if (!reader.Value(&argument, true)) return false;
         declaration.arguments.push_back(std::move(argument));
     }
     out->preloads.push_back(std::move(declaration));

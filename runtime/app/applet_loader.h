@@ -13,10 +13,18 @@
 #include "runtime/app/startup.h"
 #include "runtime/vm/vm.h"
 
+struct AppletTablePair;
+
 struct AppletArgument {
-    AppletValueType type = kAppletValueNil; // nil, number or string
+    AppletValueType type = kAppletValueNil; // nil, number, string or (as a whole argument only) table
     double number = 0;
     std::string text;
+    std::vector<AppletTablePair> table; // flat: keys are numbers or strings, values nil, numbers or strings
+};
+
+struct AppletTablePair {
+    AppletArgument key;
+    AppletArgument value;
 };
 
 struct AppletPreloadDeclaration {

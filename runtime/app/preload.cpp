@@ -23,10 +23,27 @@ const char *ShownName(AppletPreloadKind kind) {
     return "";
 }
 
-void PushArgument(VMState *vm, const AppletArgument &argument) {
+void PushScalar(VMState *vm, const AppletArgument &argument) {
     if (argument.type == kAppletValueNumber) PushNumber(vm, argument.number);
     else if (argument.type == kAppletValueString) PushStringLen(vm, argument.text.data(), argument.text.size());
     else PushNil(vm);
+}
+
+// An option table is built as the script's constructor would build it; the loader keeps tables flat, so the
+// pairs are scalars and need two slots above the table.
+void PushArgument(VMState *vm, const AppletArgument &argument) {
+    if (argument.type != kAppletValueTable) {
+        PushScalar(vm, argument);
+        return;
+    }
+    NewTable(vm);
+    int table = GetTop(vm);
+    for (const AppletTablePair &pair : argument.table) {
+        if (pair.value.type == kAppletValueNil) continue;
+        PushScalar(vm, pair.key);
+        PushScalar(vm, pair.value);
+        VMRawSet(vm, table);
+    }
 }
 
 } // namespace
@@ -34,7 +51,8 @@ void PushArgument(VMState *vm, const AppletArgument &argument) {
 int CallCommandByName(VMState *vm, const char *name, const char *shownName,
                       const std::vector<AppletArgument> &arguments) {
     int base = GetTop(vm);
-    if (!CheckStack(vm, static_cast<int>(arguments.size()) + 2)) return kErrStackOverflow;
+    // The function, the arguments, and two slots for a table argument's key and value.
+    if (!CheckStack(vm, static_cast<int>(arguments.size()) + 3)) return kErrStackOverflow;
     GetGlobal(vm, name);
     if (ValueType(vm, -1) != TFUNCTION) {
         SetTop(vm, base);

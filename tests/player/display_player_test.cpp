@@ -78,6 +78,19 @@ TEST(DisplayInPlayer, LoadBrushReadsTheLinkedCopies) {
     EXPECT_EQ(run.out, "0 1 16\n");
 }
 
+TEST(DisplayInPlayer, PreloadedBrushGetsItsOptionTable) {
+    ScratchDirectory dir;
+    BuildApplet(dir,
+                "@LINKFILE \"alpha.png\"\n"
+                "@BRUSH 1, \"alpha.png\", {LoadAlpha = True}\n"
+                "@BRUSH 2, \"alpha.png\"\n"
+                "DebugPrint(GetAttribute(#BRUSH, 1, #ATTRHASALPHA), GetAttribute(#BRUSH, 2, #ATTRHASALPHA))\n",
+                {"alpha.png"});
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "1 0\n");
+}
+
 TEST(DisplayInPlayer, ChangeDisplaySizeBeyondTheScreenIsReported) {
     ScratchDirectory dir;
     BuildApplet(dir, "@DISPLAY {Width = 32, Height = 24}\nChangeDisplaySize(3000, 3000)\n", {});

@@ -85,6 +85,97 @@ TEST(AppletLoader, ReadsEveryRecordOfAWrittenApplet) {
     EXPECT_EQ(ReadLinked(applet, "data.txt"), "hi\n");
 }
 
+// The payload of a brush preload record whose third argument is the option table {loadalpha = 1}.
+std::vector<uint8_t> BrushWithOptionTablePayload() {
+    AppletContents contents;
+    contents.chunk = {0x1B, 'V', 'L', 'B'};
+    AppletPreload brush;
+    brush.kind = kPreloadBrush;
+    AppletValue options;
+    options.type = kAppletValueTable;
+    options.table = {{Text("loadalpha"), Number(1)}};
+    brush.arguments = {Number(1), Text("x.png"), options};
+    contents.preloads = {brush};
+    std::vector<uint8_t> bytes;
+    std::string error;
+    EXPECT_TRUE(WriteApplet(contents, bytes, error)) << error;
+    // Find the preload record and return its payload.
+    for (size_t at = 4; at + 5 <= bytes.size() && bytes[at] != 0;) {
+        size_t length = size_t(bytes[at + 1]) << 24 | size_t(bytes[at + 2]) << 16 | size_t(bytes[at + 3]) << 8 |
+                        bytes[at + 4];
+        if (bytes[at] == kAppletPreload)
+            return std::vector<uint8_t>(bytes.begin() + long(at + 5), bytes.begin() + long(at + 5 + length));
+        at += 5 + length;
+    }
+    ADD_FAILURE() << "no preload record written";
+    return {};
+}
+
+// The sample applet with one extra record, whose length matches its payload, in front of the others.
+std::vector<uint8_t> SampleWithRecord(AppletRecordTag tag, const std::vector<uint8_t> &payload) {
+    std::vector<uint8_t> bytes = SampleApplet();
+    std::vector<uint8_t> record = {tag, uint8_t(payload.size() >> 24), uint8_t(payload.size() >> 16),
+                                   uint8_t(payload.size() >> 8), uint8_t(payload.size())};
+    record.insert(record.end(), payload.begin(), payload.end());
+    bytes.insert(bytes.begin() + 4, record.begin(), record.end());
+    return bytes;
+}
+
+TEST(AppletLoader, ReadsAnOptionTableInAPreloadDeclaration) {
+    ScratchDirectory dir;
+    WriteBytes(dir.File("t.vla"), SampleWithRecord(kAppletPreload, BrushWithOptionTablePayload()));
+    LoadedApplet applet;
+    ASSERT_EQ(ReadAppletRecords(dir.File("t.vla").c_str(), 0, nullptr, &applet), 0);
+    ASSERT_EQ(applet.preloads.size(), 3u);
+    const AppletPreloadDeclaration &brush = applet.preloads[0];
+    ASSERT_EQ(brush.arguments.size(), 3u);
+    ASSERT_EQ(brush.arguments[2].type, kAppletValueTable);
+    ASSERT_EQ(brush.arguments[2].table.size(), 1u);
+    EXPECT_EQ(brush.arguments[2].table[0].key.text, "loadalpha");
+    EXPECT_EQ(brush.arguments[2].table[0].value.number, 1);
+}
+
+TEST(AppletLoader, TruncatedOptionTableInAPreloadIsRefused) {
+    ScratchDirectory dir;
+    std::vector<uint8_t> payload = BrushWithOptionTablePayload();
+    // Every shorter payload, with the record length telling the truth, leaves the table or an argument unfinished.
+    for (size_t length = 0; length < payload.size(); ++length) {
+        std::vector<uint8_t> cut(payload.begin(), payload.begin() + long(length));
+        WriteBytes(dir.File("cut.vla"), SampleWithRecord(kAppletPreload, cut));
+        LoadedApplet applet;
+        ASSERT_EQ(ReadAppletRecords(dir.File("cut.vla").c_str(), 0, nullptr, &applet), kErrNotAnApplet)
+            << "accepted a preload payload cut to " << length << " of " << payload.size() << " bytes";
+    }
+}
+
+TEST(AppletLoader, OptionTableCountBeyondThePayloadIsRefused) {
+    ScratchDirectory dir;
+    // kind, one argument: a table claiming 0x7FFFFFFF pairs in a few bytes.
+    std::vector<uint8_t> payload = {kPreloadBrush, 1, kAppletValueTable, 0x7F, 0xFF, 0xFF, 0xFF, 0, 0};
+    WriteBytes(dir.File("count.vla"), SampleWithRecord(kAppletPreload, payload));
+    LoadedApplet applet;
+    EXPECT_EQ(ReadAppletRecords(dir.File("count.vla").c_str(), 0, nullptr, &applet), kErrNotAnApplet);
+}
+
+TEST(AppletLoader, TableNestedInAPreloadOptionTableIsRefused) {
+    ScratchDirectory dir;
+    // kind, one argument: {0 = {}}.
+    std::vector<uint8_t> payload = {kPreloadBrush, 1, kAppletValueTable, 0, 0, 0, 1, kAppletValueNumber,
+                                    0, 0, 0, 0, 0, 0, 0, 0, kAppletValueTable, 0, 0, 0, 0};
+    WriteBytes(dir.File("nested.vla"), SampleWithRecord(kAppletPreload, payload));
+    LoadedApplet applet;
+    EXPECT_EQ(ReadAppletRecords(dir.File("nested.vla").c_str(), 0, nullptr, &applet), kErrNotAnApplet);
+}
+
+TEST(AppletLoader, NaNKeyInAPreloadOptionTableIsRefused) {
+    ScratchDirectory dir;
+    std::vector<uint8_t> payload = {kPreloadBrush, 1, kAppletValueTable, 0, 0, 0, 1, kAppletValueNumber,
+                                    0x7F, 0xF8, 0, 0, 0, 0, 0, 0, kAppletValueNumber, 0, 0, 0, 0, 0, 0, 0, 0};
+    WriteBytes(dir.File("nan.vla"), SampleWithRecord(kAppletPreload, payload));
+    LoadedApplet applet;
+    EXPECT_EQ(ReadAppletRecords(dir.File("nan.vla").c_str(), 0, nullptr, &applet), kErrNotAnApplet);
+}
+
 TEST(AppletLoader, LinkedNamesMatchIgnoringCaseAndDotSlash) {
     ScratchDirectory dir;
     WriteBytes(dir.File("a.vla"), SampleApplet());
