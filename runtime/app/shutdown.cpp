@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "host/debug_output.h"
+#include "host/screen.h"
 #include "host/tasks.h"
 #include "runtime/app/applet_loader.h"
 #include "runtime/app/errors.h"
@@ -80,6 +81,9 @@ int ShutdownProgram(ShutdownState *state) {
     }
     if (state->vm) CloseVMState(state->vm);
     state->vm = nullptr;
+    // After the free-alls, which close their own displays: this closes any window left and stops SDL's video
+    // (and gives the wait back to host/tasks) before the system's own shutdown.
+    ShutdownVideo();
     UninstallApplet();
     if (!state->temporaryFile.empty()) unlink(state->temporaryFile.c_str());
     ShutdownSystem();

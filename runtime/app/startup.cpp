@@ -8,6 +8,7 @@
 #include <new>
 #include <strings.h>
 
+#include "host/clipboard.h"
 #include "host/clock.h"
 #include "host/debug_output.h"
 #include "host/path.h"
@@ -154,6 +155,9 @@ int ProgramMain(int argc, char **argv, std::span<const LibraryDescriptor> librar
         state.errorReport = StartupReport(programName, code);
         return ShutdownProgram(&state);
     }
+    // ":::clipboard" must work in preloading and scripts that never open a window; the stream starts video
+    // itself when it is first used.
+    InstallClipboardStream();
 
     // The appended applet, then the command line and the options.
     int64_t appended = AppendedAppletOffset();

@@ -27,6 +27,31 @@ TEST(PlayerEndToEnd, RunsAnAppletFromAFile) {
     ExpectNoSanitizerReport(run.err);
 }
 
+// Preloading runs before the first display opens, so this reaches the clipboard before any window exists.
+TEST(PlayerEndToEnd, ClipboardStreamOpensBeforeTheFirstDisplay) {
+    ScratchDirectory dir;
+    WriteBytes(dir.File("clip.vla"),
+               CompileToApplet("@FILE 1, \":::clipboard\"\nCloseFile(1)\nDebugPrint(\"opened\")\n", "clip.vls",
+                               dir.path));
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "clip.vla"}, dir.path);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "opened\n");
+    ExpectNoSanitizerReport(run.err);
+}
+
+TEST(PlayerEndToEnd, ScriptWritesAndReadsTheClipboardStream) {
+    ScratchDirectory dir;
+    WriteBytes(dir.File("clip.vla"),
+               CompileToApplet("OpenFile(1, \":::clipboard\", #MODE_WRITE)\nWriteLine(1, \"pasted text\")\n"
+                               "CloseFile(1)\nOpenFile(1, \":::clipboard\", #MODE_READ)\n"
+                               "DebugPrint(ReadLine(1))\nCloseFile(1)\n",
+                               "clip.vls", dir.path));
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "clip.vla"}, dir.path);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "pasted text\n");
+    ExpectNoSanitizerReport(run.err);
+}
+
 TEST(PlayerEndToEnd, RunsAnAppendedCopyWithItsLinkedFiles) {
     ScratchDirectory dir;
     WriteText(dir.File("data.txt"), "linked line\n");

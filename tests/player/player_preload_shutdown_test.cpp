@@ -1,4 +1,8 @@
+#include "host/screen.h"
+#include "host/tasks.h"
+#include "host/window.h"
 #include "runtime/app/command.h"
+#include "runtime/app/event_queue.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/preload.h"
 #include "runtime/app/runtime_globals.h"
@@ -6,6 +10,8 @@
 #include "runtime/app/startup.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 #include <string>
 #include <vector>
@@ -139,6 +145,23 @@ TEST(Shutdown, ErrorIsReportedOnStandardErrorWithExitCodeOne) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(ShutdownProgram(&state), 1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "demo.vls:3: Cannot read file x !\n");
+}
+
+TEST(Shutdown, WindowLeftOpenIsClosedWithTheVideo) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    ASSERT_EQ(EnsureVideo(), 0);
+    HostWindow *window = nullptr;
+    ASSERT_EQ(AllocHostWindow(nullptr, &window), 0);
+    window->width = 8, window->height = 8;
+    ASSERT_EQ(OpenDisplayWindow(window, 0, nullptr, nullptr), 0);
+    ShutdownState state;
+    state.vm = NewVMState();
+    EXPECT_EQ(ShutdownProgram(&state), 0);
+    EXPECT_FALSE(window->open);
+    EXPECT_TRUE(OpenHostWindows().empty());
+    FreeHostWindow(window);
+    RemoveEvent(nullptr, -1, 1);
+    WaitSystemSignalsTimeout(0, 0); // no signal left pending for later tests in this process
 }
 
 TEST(Startup, RegistrationOrderListsTheNineteenLibraries) {
