@@ -25,8 +25,8 @@ void InstallHostWaitAndPump();
 // as the key names LCONTROL and RCONTROL read them.
 uint32_t ReadQualifierKeys();
 
-// The clock of the mouse-move times, in microseconds; tests install a virtual one, null restores the monotonic
-// clock.
+// The clock of the mouse-move times, in microseconds: MonotonicMicroseconds (host/clock.h), so the virtual clock
+// governs it too. SetPumpClock is a test-only override; null restores the one clock.
 using PumpClock = int64_t (*)();
 void SetPumpClock(PumpClock clock);
 int64_t PumpClockNow();

@@ -1,3 +1,4 @@
+#include "host/clock.h"
 #include "host/input.h"
 #include "host/keys.h"
 #include "host/os/input_inject.h"
@@ -11,7 +12,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 
 int (*DisplayModeSwitchHook)(DisplayRecord *display) = nullptr;
 int (*UserResizedDisplayHook)(DisplayRecord *display, int32_t width, int32_t height) = nullptr;
@@ -234,11 +234,7 @@ uint32_t ReadQualifierKeys() { return QualifiersOf(uint16_t(SDL_GetModState()));
 
 void SetPumpClock(PumpClock clock) { pumpClock = clock; }
 
-int64_t PumpClockNow() {
-    if (pumpClock) return pumpClock();
-    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
+int64_t PumpClockNow() { return pumpClock ? pumpClock() : MonotonicMicroseconds(); }
 
 // ---- Injection -----------------------------------------------------------------------------------------------
 

@@ -1,3 +1,4 @@
+#include "host/clock.h"
 #include "host/input.h"
 #include "host/keys.h"
 #include "host/os/input_inject.h"
@@ -25,7 +26,6 @@ class GfxWindow : public ::testing::Test {
         InstallHostWaitAndPump();
         QuitRequested = 0;
         escapeSwitch = GetSystemOption(10);
-        SetPumpClock([] { return int64_t(123456789); });
         ASSERT_EQ(AllocHostWindow(display, &window), 0);
         window->x = 10, window->y = 20, window->width = 64, window->height = 48;
         window->title = "test";
@@ -39,7 +39,6 @@ class GfxWindow : public ::testing::Test {
         SetHeadlessScreenSize(0, 0);
         FreeHostWindow(window);
         Drain();
-        SetPumpClock(nullptr);
         QuitRequested = 0;
         SetSystemOption(0, 10, escapeSwitch);
         // Leave the built-in wait and no pending signal to tests that follow in this process.
@@ -233,8 +232,12 @@ TEST_F(GfxWindow, WheelDirectionsAreKindsElevenAndTwelve) {
 }
 
 TEST_F(GfxWindow, MouseMotionSetsMovedFlagTimeAndPosition) {
+    // The move time comes from the one clock, so the virtual clock decides it.
+    InstallVirtualClock(0);
+    AdvanceVirtualClock(123456789);
     InjectMouseMotion(window, 33, 44);
     EXPECT_TRUE(Drain().empty());
+    RemoveVirtualClock();
     EXPECT_TRUE(window->mouseMoved);
     EXPECT_EQ(window->lastMouseMoveMicros, 123456789);
     int32_t x, y;
