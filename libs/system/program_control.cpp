@@ -152,7 +152,8 @@ int CmdGetProgramInfo(VMState *vm) {
     CheckArgs(vm, 0, 0);
     const StartupConfig *config = GetStartupConfig(vm);
     const char *programName = config ? config->programName : "";
-    if (PayloadOffset != 0) {
+    // Not PayloadOffset: it is 0 for an appended compressed applet, which is read from its unpacked copy.
+    if (config && config->isLinkedProgram) {
         PushNumber(vm, kProgramTypeProgram);
         PushString(vm, programName);
         return 2;

@@ -209,8 +209,9 @@ TEST_F(ProgramInfo, AppletGivesKindPathAndProgram) {
     EXPECT_EQ(Text(), "vistaloom");
 }
 
+// PayloadOffset stays 0, as it is for an appended compressed applet read from its unpacked copy.
 TEST_F(ProgramInfo, LinkedProgramGivesExactlyTwoResults) {
-    PayloadOffset = 123456;
+    config.isLinkedProgram = 1;
     int top = GetTop(vm);
     ASSERT_EQ(CallGlobal(vm, "getprograminfo"), 0);
     ASSERT_EQ(GetTop(vm), top + 2);

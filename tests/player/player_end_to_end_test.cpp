@@ -86,6 +86,20 @@ TEST(PlayerEndToEnd, RunsAnAppendedCompressedAppletWithItsLinkedFiles) {
     EXPECT_TRUE(std::filesystem::is_empty(dir.File("tmp")));
 }
 
+TEST(PlayerEndToEnd, AppendedCompressedAppletCallsItselfAProgram) {
+    ScratchDirectory dir;
+    std::filesystem::create_directory(dir.File("tmp"));
+    std::string script = "Local kind, name, extra = GetProgramInfo()\nDebugPrint(kind, extra == Nil)\n";
+    std::vector<uint8_t> program;
+    std::string error;
+    ASSERT_TRUE(LinkApplet(ReadBytes(VL_PLAYER_PATH), CompileToApplet(script, "z.vls", dir.path, true), program, error));
+    WriteBytes(dir.File("program"), program);
+    chmod(dir.File("program").c_str(), 0755);
+    PlayerRun run = RunProgramCapture(dir.File("program"), {"-quiet"}, dir.path, {"TMPDIR=" + dir.File("tmp")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "2 1\n");
+}
+
 TEST(PlayerEndToEnd, RunsACompressedAppletAndLeavesNoTemporaryFile) {
     ScratchDirectory dir;
     std::filesystem::create_directory(dir.File("tmp"));
