@@ -47,7 +47,7 @@ bool IsDisplayDesktop(VMState *vm) {
     return config && config->displayDesktop;
 }
 
-// Fills the picture's pixels (array or bitmap) by the display's fill style and records the fill spec.
+// Fills the picture's pixels (array or bitmap) by the display's fill style and records the fill settings.
 int FillOwnPicture(DisplayRecord *d, HostBitmap *target, PictureParts *parts) {
     const int32_t width = d->width, height = d->height;
     switch (d->fillStyle) {

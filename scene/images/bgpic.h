@@ -14,7 +14,7 @@
 
 struct DisplayRecord;
 
-// Fill kinds of a fill spec.
+// Fill kinds of a fill settings.
 constexpr int32_t kFillNone = 0;
 constexpr int32_t kFillColor = 1;
 constexpr int32_t kFillGradient = 2;
@@ -34,7 +34,7 @@ struct BGPicFillSpec {
 
 // Picture types.
 constexpr int32_t kBGPicPicture = 0;
-constexpr int32_t kBGPicVector = 1; // rebuilt from its fill spec at any size instead of being scaled
+constexpr int32_t kBGPicVector = 1; // rebuilt from its fill settings at any size instead of being scaled
 
 struct BGPic {
     BGPic *next = nullptr;
@@ -79,7 +79,7 @@ extern int (*ApplyDisplayAttributesHook)(VMState *vm, DisplayRecord *display, in
 
 // ---- Record and list ---------------------------------------------------------------------------------------------
 // Appends a record whose three triples are the given planes at the given size (taken over only on success);
-// the fill spec is copied (its texture taken over). An automatic id gets the record as its handle. 0 or 1000.
+// the fill settings is copied (its texture taken over). An automatic id gets the record as its handle. 0 or 1000.
 int CreateBGPicRecord(ObjectId id, int32_t type, int32_t width, int32_t height, int32_t rowPixels,
                       uint32_t *keptPixels, HostBitmap *bitmap, uint32_t *palette, int32_t transparentColor,
                       MaskPlane *mask, AlphaPlane *alpha, void *vectorData, const BGPicFillSpec *fill,
@@ -104,14 +104,14 @@ int FreeAllBGPics();
 int IsBGPicShownByDisplay(const BGPic *bgpic);
 
 // ---- Images ------------------------------------------------------------------------------------------------------
-// Makes a picture's image from pixels (0x00RRGGBB, rowPixels per row) and/or the fill spec. With pixels and a
+// Makes a picture's image from pixels (0x00RRGGBB, rowPixels per row) and/or the fill settings. With pixels and a
 // fill kind 0 the mask (transparent colour) or *alpha stays; with a fill kind the picture is flattened onto the
 // fill. Without pixels the fill alone (kind 0: black). 0, 1000 or the brush's error; nothing returned on error.
 int BuildBGPicImage(const uint32_t *pixels, BGPicFillSpec *fill, int32_t transparentColor, int32_t width,
                     int32_t height, int32_t rowPixels, HostBitmap **outBitmap, MaskPlane **outMask,
                     AlphaPlane **alpha);
 int ScaleBGPicImage(BGPic *bgpic, int32_t width, int32_t height, bool smooth);
-// A triple of width x height: built from the fill spec when fromFill, else the source triple scaled.
+// A triple of width x height: built from the fill settings when fromFill, else the source triple scaled.
 int RenderBGPicAtSize(int fromFill, const ImageTriple &source, BGPicFillSpec *fill, int32_t width, int32_t height,
                       bool smooth, ImageTriple *out);
 // 1 when a picture is rebuilt from its fill rather than scaled.

@@ -233,7 +233,7 @@ TEST_F(BGPicTest, ScaledGradientIsRedrawnNotStretched) {
 
 TEST_F(BGPicTest, VectorPictureWithoutAFillIsScaledFromItsImage) {
     BGPic *p = MakePicture(ObjectId{1, nullptr}, 4, 4, 0xFF0000);
-    p->type = kBGPicVector; // as one made from a vector brush: no fill spec
+    p->type = kBGPicVector; // as one made from a vector brush: no fill settings
     ASSERT_EQ(ScaleBGPicImage(p, 8, 8, false), 0);
     EXPECT_EQ(Pixel(p->scaled.bitmap, 7, 7), 0xFF0000u);
 }
