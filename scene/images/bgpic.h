@@ -14,7 +14,7 @@
 
 struct DisplayRecord;
 
-// Fill kinds of a fill settings.
+// Fill kinds of the fill settings.
 constexpr int32_t kFillNone = 0;
 constexpr int32_t kFillColor = 1;
 constexpr int32_t kFillGradient = 2;
