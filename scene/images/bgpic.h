@@ -79,7 +79,7 @@ extern int (*ApplyDisplayAttributesHook)(VMState *vm, DisplayRecord *display, in
 
 // ---- Record and list ---------------------------------------------------------------------------------------------
 // Appends a record whose three triples are the given planes at the given size (taken over only on success);
-// the fill settings is copied (its texture taken over). An automatic id gets the record as its handle. 0 or 1000.
+// the fill settings are copied (its texture taken over). An automatic id gets the record as its handle. 0 or 1000.
 int CreateBGPicRecord(ObjectId id, int32_t type, int32_t width, int32_t height, int32_t rowPixels,
                       uint32_t *keptPixels, HostBitmap *bitmap, uint32_t *palette, int32_t transparentColor,
                       MaskPlane *mask, AlphaPlane *alpha, void *vectorData, const BGPicFillSpec *fill,
