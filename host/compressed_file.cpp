@@ -95,8 +95,9 @@ int Deflate(StreamPair &files, Buffers &buffers) {
     return error;
 }
 
-// Returns 0 only when the zlib stream ended; running out of input first is a data error.
-int Inflate(StreamPair &files, Buffers &buffers) {
+// Returns 0 only when the zlib stream ended; running out of input first is a data error, and so is more
+// output than maxSize.
+int Inflate(StreamPair &files, Buffers &buffers, uint64_t maxSize) {
     z_stream stream{};
     int result = inflateInit(&stream);
     if (result != Z_OK) return ZlibResultToError(result);
@@ -119,6 +120,10 @@ int Inflate(StreamPair &files, Buffers &buffers) {
             if (result == Z_NEED_DICT || result == Z_DATA_ERROR || result == Z_MEM_ERROR ||
                 result == Z_STREAM_ERROR) {
                 error = ZlibResultToError(result);
+                break;
+            }
+            if (stream.total_out > maxSize) {
+                error = kErrZlibData;
                 break;
             }
             error = WriteAll(files.destination, buffers.output, sizeof buffers.output - stream.avail_out);
@@ -173,7 +178,7 @@ int CompressToFile(const char *magic, const char *source, const char *destinatio
 }
 
 int DecompressFromFile(const char *magic, const char *source, const char *destination, int64_t offset,
-                       uint64_t *outSize) {
+                       uint64_t *outSize, uint64_t maxSize) {
     if (outSize) *outSize = 0;
     auto buffers = std::make_unique<Buffers>();
     StreamPair files;
@@ -189,7 +194,7 @@ int DecompressFromFile(const char *magic, const char *source, const char *destin
     if (SameFile(source, destination)) return kErrWrongUsage;
     files.destination = OpenVirtualFile(destination, kVirtualFileCreate);
     if (!files.destination) return kErrCannotWriteFile;
-    int error = Inflate(files, *buffers);
+    int error = Inflate(files, *buffers, maxSize);
     uint64_t size = CurrentPosition(files.destination);
     int closeError = files.CloseDestination();
     if (error == 0) error = closeError;

@@ -24,6 +24,6 @@ int CompressToFile(const char *magic, const char *source, const char *destinatio
 // Unpacks the compressed data that starts at offset in the source. The magic is checked before the
 // destination is created (1310 on a mismatch, no file made). Input that ends before the zlib stream does
 // gives 1309, after the data unpacked so far has been written. *outSize (may be null) receives the number of
-// unpacked bytes.
+// unpacked bytes. Unpacking more than maxSize bytes stops with 1309 (a bound for data whose origin we don't trust).
 int DecompressFromFile(const char *magic, const char *source, const char *destination, int64_t offset,
-                       uint64_t *outSize);
+                       uint64_t *outSize, uint64_t maxSize = UINT64_MAX);

@@ -316,7 +316,8 @@ int OpenApplet(const char *path, int64_t offset, const char *displayName, Loaded
         return kErrCannotWriteFile;
     }
     out->temporaryFile = temporary;
-    int result = DecompressFromFile(kCompressedAppletMagic, path, temporary, offset, nullptr);
+    // An applet unpacks into the temporary directory: a hostile one must not be able to fill it.
+    int result = DecompressFromFile(kCompressedAppletMagic, path, temporary, offset, nullptr, kMaxUnpackedAppletBytes);
     if (result) {
         SetErrorArgString(result == kErrCannotWriteFile ? temporary : shown);
         return result;

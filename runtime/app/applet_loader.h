@@ -55,6 +55,9 @@ struct LoadedApplet {
 // The largest record the loader holds in memory (script chunk, settings, declarations); linked files are never
 // read whole.
 constexpr uint64_t kMaxAppletRecordInMemory = uint64_t(256) << 20;
+// A compressed applet that unpacks to more than this is refused: far above any applet with its pictures and
+// sounds, far below what would fill a temporary directory.
+constexpr uint64_t kMaxUnpackedAppletBytes = uint64_t(2) << 30;
 
 // Reads the "VLA" records at offset in the file. 0, or 1211 with the display name as the error argument.
 int ReadAppletRecords(const char *path, int64_t offset, const char *displayName, LoadedApplet *out);

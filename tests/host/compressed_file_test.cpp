@@ -183,6 +183,16 @@ TEST_F(CompressedFiles, CorruptedStreamIsDataError) {
     EXPECT_EQ(Decompress(Path("packed"), Path("out")), 1309);
 }
 
+TEST_F(CompressedFiles, UnpackingPastTheSizeLimitStopsWithADataError) {
+    WriteBytes(Path("src"), Bytes(200000, 0)); // packs to a few hundred bytes
+    ASSERT_EQ(Compress(Path("src"), Path("packed")), 0);
+    EXPECT_EQ(DecompressFromFile(kPackedFileMagic, Path("packed").c_str(), Path("out").c_str(), 0, nullptr, 50000),
+              1309);
+    EXPECT_LE(fs::file_size(Path("out")), 50000u + 16384u); // stopped within one output buffer of the limit
+    EXPECT_EQ(DecompressFromFile(kPackedFileMagic, Path("packed").c_str(), Path("out").c_str(), 0, nullptr, 200000),
+              0);
+}
+
 TEST_F(CompressedFiles, AppletStreamUnpacksAtOffsetInContainer) {
     Bytes data = TextBytes(20000);
     WriteBytes(Path("src"), data);
