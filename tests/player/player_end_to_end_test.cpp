@@ -18,10 +18,25 @@ void ExpectNoSanitizerReport(const std::string &err) {
     EXPECT_FALSE(Contains(err, "runtime error")) << err;
 }
 
+// Compiles script into <name>.vla in dir and runs it with the debug output on stdout.
+PlayerRun RunScript(const ScratchDirectory &dir, const std::string &script, const std::string &name,
+                    const std::vector<std::string> &environment = {}) {
+    WriteBytes(dir.File(name + ".vla"), CompileToApplet(script, name + ".vls", dir.path));
+    return RunPlayer({"-quiet", "-debugdevice", "@stdout", name + ".vla"}, dir.path, environment);
+}
+
+// Appends applet to a copy of the player, written as the executable dir/program.
+void WriteLinkedProgram(const ScratchDirectory &dir, const std::vector<uint8_t> &applet) {
+    std::vector<uint8_t> program;
+    std::string error;
+    ASSERT_TRUE(LinkApplet(ReadBytes(VL_PLAYER_PATH), applet, program, error)) << error;
+    WriteBytes(dir.File("program"), program);
+    chmod(dir.File("program").c_str(), 0755);
+}
+
 TEST(PlayerEndToEnd, RunsAnAppletFromAFile) {
     ScratchDirectory dir;
-    WriteBytes(dir.File("demo.vla"), CompileToApplet(kPrintScript, "demo.vls", dir.path));
-    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "demo.vla"}, dir.path);
+    PlayerRun run = RunScript(dir, kPrintScript, "demo");
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "hello 3\n10\n");
     ExpectNoSanitizerReport(run.err);
@@ -30,10 +45,7 @@ TEST(PlayerEndToEnd, RunsAnAppletFromAFile) {
 // Preloading runs before the first display opens, so this reaches the clipboard before any window exists.
 TEST(PlayerEndToEnd, ClipboardStreamOpensBeforeTheFirstDisplay) {
     ScratchDirectory dir;
-    WriteBytes(dir.File("clip.vla"),
-               CompileToApplet("@FILE 1, \":::clipboard\"\nCloseFile(1)\nDebugPrint(\"opened\")\n", "clip.vls",
-                               dir.path));
-    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "clip.vla"}, dir.path);
+    PlayerRun run = RunScript(dir, "@FILE 1, \":::clipboard\"\nCloseFile(1)\nDebugPrint(\"opened\")\n", "clip");
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "opened\n");
     ExpectNoSanitizerReport(run.err);
@@ -41,12 +53,9 @@ TEST(PlayerEndToEnd, ClipboardStreamOpensBeforeTheFirstDisplay) {
 
 TEST(PlayerEndToEnd, ScriptWritesAndReadsTheClipboardStream) {
     ScratchDirectory dir;
-    WriteBytes(dir.File("clip.vla"),
-               CompileToApplet("OpenFile(1, \":::clipboard\", #MODE_WRITE)\nWriteLine(1, \"pasted text\")\n"
+    PlayerRun run = RunScript(dir, "OpenFile(1, \":::clipboard\", #MODE_WRITE)\nWriteLine(1, \"pasted text\")\n"
                                "CloseFile(1)\nOpenFile(1, \":::clipboard\", #MODE_READ)\n"
-                               "DebugPrint(ReadLine(1))\nCloseFile(1)\n",
-                               "clip.vls", dir.path));
-    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "clip.vla"}, dir.path);
+                               "DebugPrint(ReadLine(1))\nCloseFile(1)\n", "clip");
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "pasted text\n");
     ExpectNoSanitizerReport(run.err);
@@ -56,12 +65,7 @@ TEST(PlayerEndToEnd, RunsAnAppendedCopyWithItsLinkedFiles) {
     ScratchDirectory dir;
     WriteText(dir.File("data.txt"), "linked line\n");
     std::string script = "@LINKFILE \"data.txt\"\n@FILE 1, \"data.txt\"\nDebugPrint(ReadLine(1))\nDebugPrint(\"done\")\n";
-    std::vector<uint8_t> applet = CompileToApplet(script, "linked.vls", dir.path);
-    std::vector<uint8_t> program;
-    std::string error;
-    ASSERT_TRUE(LinkApplet(ReadBytes(VL_PLAYER_PATH), applet, program, error)) << error;
-    WriteBytes(dir.File("program"), program);
-    chmod(dir.File("program").c_str(), 0755);
+    ASSERT_NO_FATAL_FAILURE(WriteLinkedProgram(dir, CompileToApplet(script, "linked.vls", dir.path)));
     std::filesystem::remove(dir.File("data.txt")); // only the linked copy is left
     PlayerRun run = RunProgramCapture(dir.File("program"), {"-quiet", "--debugdevice=@stdout"}, dir.path);
     EXPECT_EQ(run.exitCode, 0) << run.err;
@@ -74,11 +78,7 @@ TEST(PlayerEndToEnd, RunsAnAppendedCompressedAppletWithItsLinkedFiles) {
     std::filesystem::create_directory(dir.File("tmp"));
     WriteText(dir.File("data.txt"), "packed line\n");
     std::string script = "@LINKFILE \"data.txt\"\nOpenFile(1, \"data.txt\")\nDebugPrint(ReadLine(1))\n";
-    std::vector<uint8_t> program;
-    std::string error;
-    ASSERT_TRUE(LinkApplet(ReadBytes(VL_PLAYER_PATH), CompileToApplet(script, "z.vls", dir.path, true), program, error));
-    WriteBytes(dir.File("program"), program);
-    chmod(dir.File("program").c_str(), 0755);
+    ASSERT_NO_FATAL_FAILURE(WriteLinkedProgram(dir, CompileToApplet(script, "z.vls", dir.path, true)));
     std::filesystem::remove(dir.File("data.txt"));
     PlayerRun run = RunProgramCapture(dir.File("program"), {"-quiet"}, dir.path, {"TMPDIR=" + dir.File("tmp")});
     EXPECT_EQ(run.exitCode, 0) << run.err;
@@ -90,11 +90,7 @@ TEST(PlayerEndToEnd, AppendedCompressedAppletCallsItselfAProgram) {
     ScratchDirectory dir;
     std::filesystem::create_directory(dir.File("tmp"));
     std::string script = "Local kind, name, extra = GetProgramInfo()\nDebugPrint(kind, extra == Nil)\n";
-    std::vector<uint8_t> program;
-    std::string error;
-    ASSERT_TRUE(LinkApplet(ReadBytes(VL_PLAYER_PATH), CompileToApplet(script, "z.vls", dir.path, true), program, error));
-    WriteBytes(dir.File("program"), program);
-    chmod(dir.File("program").c_str(), 0755);
+    ASSERT_NO_FATAL_FAILURE(WriteLinkedProgram(dir, CompileToApplet(script, "z.vls", dir.path, true)));
     PlayerRun run = RunProgramCapture(dir.File("program"), {"-quiet"}, dir.path, {"TMPDIR=" + dir.File("tmp")});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "2 1\n");
@@ -121,26 +117,33 @@ TEST(PlayerEndToEnd, ProgDirIsTheAppletsDirectory) {
     EXPECT_EQ(run.out, "level one\n");
 }
 
-TEST(PlayerEndToEnd, NonAppletGives1211) {
+// A bad command line or applet file stops the player with an exit code and a message on stderr.
+TEST(PlayerEndToEnd, CommandLineErrorsExitWithTheirMessage) {
+    struct Case {
+        const char *what;
+        std::vector<std::string> arguments;
+        int exitCode;
+        const char *message;
+    };
+    const Case cases[] = {
+        {"1211: not an applet", {"readme.txt"}, 1, "readme.txt is no Vistaloom applet!"},
+        {"1212: compiling", {"-compile", "script.vls"}, 1, "Compilation is not possible with VistaloomPlayer!"},
+        {"missing file", {"nothere.vla"}, 1, "Cannot read file nothere.vla !"},
+        {"unknown option", {"-windowed", "demo.vla"}, 2, "unknown option \"-windowed\""},
+    };
     ScratchDirectory dir;
     WriteText(dir.File("readme.txt"), "not an applet at all");
-    PlayerRun run = RunPlayer({"readme.txt"}, dir.path);
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(Contains(run.err, "readme.txt is no Vistaloom applet!")) << run.err;
-}
-
-TEST(PlayerEndToEnd, CompileOptionGives1212) {
-    ScratchDirectory dir;
     WriteText(dir.File("script.vls"), kPrintScript);
-    PlayerRun run = RunPlayer({"-compile", "script.vls"}, dir.path);
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(Contains(run.err, "Compilation is not possible with VistaloomPlayer!")) << run.err;
+    for (const Case &c : cases) {
+        PlayerRun run = RunPlayer(c.arguments, dir.path);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.what;
+        EXPECT_TRUE(Contains(run.err, c.message)) << c.what << ": " << run.err;
+    }
 }
 
 TEST(PlayerEndToEnd, ScriptErrorIsReportedAsFileLineMessage) {
     ScratchDirectory dir;
-    WriteBytes(dir.File("err.vla"), CompileToApplet("DebugPrint(\"a\")\n\nx = Nil + 1\n", "err.vls", dir.path));
-    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "err.vla"}, dir.path);
+    PlayerRun run = RunScript(dir, "DebugPrint(\"a\")\n\nx = Nil + 1\n", "err");
     EXPECT_NE(run.exitCode, 0);
     EXPECT_EQ(run.out, "a\n");
     EXPECT_EQ(run.err.rfind("err.vls:3: ", 0), 0u) << run.err;
@@ -149,9 +152,7 @@ TEST(PlayerEndToEnd, ScriptErrorIsReportedAsFileLineMessage) {
 
 TEST(PlayerEndToEnd, EndIsNotReportedAndExitsWithZero) {
     ScratchDirectory dir;
-    WriteBytes(dir.File("end.vla"),
-               CompileToApplet("DebugPrint(\"before\")\nEnd()\nDebugPrint(\"after\")\n", "end.vls", dir.path));
-    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "end.vla"}, dir.path);
+    PlayerRun run = RunScript(dir, "DebugPrint(\"before\")\nEnd()\nDebugPrint(\"after\")\n", "end");
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "before\n");
     EXPECT_EQ(run.err, "");
@@ -159,8 +160,7 @@ TEST(PlayerEndToEnd, EndIsNotReportedAndExitsWithZero) {
 
 TEST(PlayerEndToEnd, LibrariesRegisterAndFreeInTheFixedOrders) {
     ScratchDirectory dir;
-    WriteBytes(dir.File("empty.vla"), CompileToApplet("x = 1\n", "empty.vls", dir.path));
-    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "empty.vla"}, dir.path, {"VL_TRACE_LIBRARIES=1"});
+    PlayerRun run = RunScript(dir, "x = 1\n", "empty", {"VL_TRACE_LIBRARIES=1"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     std::string expected;
     for (const char *name : {"string", "math", "graphics", "draw", "moveobject", "dos", "event", "system", "layers",
@@ -196,13 +196,6 @@ TEST(PlayerEndToEnd, DebugDeviceFileReceivesTheOutput) {
     EXPECT_EQ(std::string(log.begin(), log.end()), "hello 3\n10\n");
 }
 
-TEST(PlayerEndToEnd, UnknownOptionExitsWithTwo) {
-    ScratchDirectory dir;
-    PlayerRun run = RunPlayer({"-windowed", "demo.vla"}, dir.path);
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_TRUE(Contains(run.err, "unknown option \"-windowed\"")) << run.err;
-}
-
 TEST(PlayerEndToEnd, HelpListsTheOptions) {
     ScratchDirectory dir;
     PlayerRun run = RunPlayer({"--help"}, dir.path);
@@ -211,18 +204,9 @@ TEST(PlayerEndToEnd, HelpListsTheOptions) {
     EXPECT_TRUE(Contains(run.out, "-MASTERVOLUME VALUE"));
 }
 
-TEST(PlayerEndToEnd, MissingAppletFileIsReported) {
-    ScratchDirectory dir;
-    PlayerRun run = RunPlayer({"nothere.vla"}, dir.path);
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(Contains(run.err, "Cannot read file nothere.vla !")) << run.err;
-}
-
 TEST(PlayerEndToEnd, PreloadOfAMissingResourceStopsWithAnError) {
     ScratchDirectory dir;
-    WriteBytes(dir.File("pre.vla"),
-               CompileToApplet("@BRUSH 1, \"missing-brush.png\"\nDebugPrint(\"ran\")\n", "pre.vls", dir.path));
-    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "pre.vla"}, dir.path);
+    PlayerRun run = RunScript(dir, "@BRUSH 1, \"missing-brush.png\"\nDebugPrint(\"ran\")\n", "pre");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_TRUE(Contains(run.err, "rush")) << run.err; // LoadBrush not there yet, or the missing file
