@@ -63,11 +63,19 @@ std::string ReadLinked(const LoadedApplet &applet, const char *name) {
     return std::string(buffer, n > 0 ? static_cast<size_t>(n) : 0);
 }
 
-TEST(AppletLoader, ReadsEveryRecordOfAWrittenApplet) {
+class AppletLoader : public ::testing::Test {
+protected:
     ScratchDirectory dir;
-    WriteBytes(dir.File("a.vla"), SampleApplet());
+    // Writes bytes as dir/name and reads its records into *applet; the file stays for linked-file reads.
+    int Read(const std::vector<uint8_t> &bytes, LoadedApplet *applet, const std::string &name = "a.vla") {
+        WriteBytes(dir.File(name), bytes);
+        return ReadAppletRecords(dir.File(name).c_str(), 0, nullptr, applet);
+    }
+};
+
+TEST_F(AppletLoader, ReadsEveryRecordOfAWrittenApplet) {
     LoadedApplet applet;
-    ASSERT_EQ(ReadAppletRecords(dir.File("a.vla").c_str(), 0, nullptr, &applet), 0);
+    ASSERT_EQ(Read(SampleApplet(), &applet), 0);
     EXPECT_EQ(applet.scriptName, "demo.vls");
     EXPECT_EQ(applet.chunk, SampleContents().chunk);
     ASSERT_EQ(applet.labels.size(), 2u);
@@ -121,11 +129,9 @@ std::vector<uint8_t> SampleWithRecord(AppletRecordTag tag, const std::vector<uin
     return bytes;
 }
 
-TEST(AppletLoader, ReadsAnOptionTableInAPreloadDeclaration) {
-    ScratchDirectory dir;
-    WriteBytes(dir.File("t.vla"), SampleWithRecord(kAppletPreload, BrushWithOptionTablePayload()));
+TEST_F(AppletLoader, ReadsAnOptionTableInAPreloadDeclaration) {
     LoadedApplet applet;
-    ASSERT_EQ(ReadAppletRecords(dir.File("t.vla").c_str(), 0, nullptr, &applet), 0);
+    ASSERT_EQ(Read(SampleWithRecord(kAppletPreload, BrushWithOptionTablePayload()), &applet), 0);
     ASSERT_EQ(applet.preloads.size(), 3u);
     const AppletPreloadDeclaration &brush = applet.preloads[0];
     ASSERT_EQ(brush.arguments.size(), 3u);
@@ -135,58 +141,47 @@ TEST(AppletLoader, ReadsAnOptionTableInAPreloadDeclaration) {
     EXPECT_EQ(brush.arguments[2].table[0].value.number, 1);
 }
 
-TEST(AppletLoader, TruncatedOptionTableInAPreloadIsRefused) {
-    ScratchDirectory dir;
+TEST_F(AppletLoader, TruncatedOptionTableInAPreloadIsRefused) {
     std::vector<uint8_t> payload = BrushWithOptionTablePayload();
     // Every shorter payload, with the record length telling the truth, leaves the table or an argument unfinished.
     for (size_t length = 0; length < payload.size(); ++length) {
         std::vector<uint8_t> cut(payload.begin(), payload.begin() + long(length));
-        WriteBytes(dir.File("cut.vla"), SampleWithRecord(kAppletPreload, cut));
         LoadedApplet applet;
-        ASSERT_EQ(ReadAppletRecords(dir.File("cut.vla").c_str(), 0, nullptr, &applet), kErrNotAnApplet)
+        ASSERT_EQ(Read(SampleWithRecord(kAppletPreload, cut), &applet), kErrNotAnApplet)
             << "accepted a preload payload cut to " << length << " of " << payload.size() << " bytes";
     }
 }
 
-TEST(AppletLoader, OptionTableCountBeyondThePayloadIsRefused) {
-    ScratchDirectory dir;
+TEST_F(AppletLoader, OptionTableCountBeyondThePayloadIsRefused) {
     // kind, one argument: a table claiming 0x7FFFFFFF pairs in a few bytes.
     std::vector<uint8_t> payload = {kPreloadBrush, 1, kAppletValueTable, 0x7F, 0xFF, 0xFF, 0xFF, 0, 0};
-    WriteBytes(dir.File("count.vla"), SampleWithRecord(kAppletPreload, payload));
     LoadedApplet applet;
-    EXPECT_EQ(ReadAppletRecords(dir.File("count.vla").c_str(), 0, nullptr, &applet), kErrNotAnApplet);
+    EXPECT_EQ(Read(SampleWithRecord(kAppletPreload, payload), &applet), kErrNotAnApplet);
 }
 
-TEST(AppletLoader, TableNestedInAPreloadOptionTableIsRefused) {
-    ScratchDirectory dir;
+TEST_F(AppletLoader, TableNestedInAPreloadOptionTableIsRefused) {
     // kind, one argument: {0 = {}}.
     std::vector<uint8_t> payload = {kPreloadBrush, 1, kAppletValueTable, 0, 0, 0, 1, kAppletValueNumber,
                                     0, 0, 0, 0, 0, 0, 0, 0, kAppletValueTable, 0, 0, 0, 0};
-    WriteBytes(dir.File("nested.vla"), SampleWithRecord(kAppletPreload, payload));
     LoadedApplet applet;
-    EXPECT_EQ(ReadAppletRecords(dir.File("nested.vla").c_str(), 0, nullptr, &applet), kErrNotAnApplet);
+    EXPECT_EQ(Read(SampleWithRecord(kAppletPreload, payload), &applet), kErrNotAnApplet);
 }
 
-TEST(AppletLoader, NaNKeyInAPreloadOptionTableIsRefused) {
-    ScratchDirectory dir;
+TEST_F(AppletLoader, NaNKeyInAPreloadOptionTableIsRefused) {
     std::vector<uint8_t> payload = {kPreloadBrush, 1, kAppletValueTable, 0, 0, 0, 1, kAppletValueNumber,
                                     0x7F, 0xF8, 0, 0, 0, 0, 0, 0, kAppletValueNumber, 0, 0, 0, 0, 0, 0, 0, 0};
-    WriteBytes(dir.File("nan.vla"), SampleWithRecord(kAppletPreload, payload));
     LoadedApplet applet;
-    EXPECT_EQ(ReadAppletRecords(dir.File("nan.vla").c_str(), 0, nullptr, &applet), kErrNotAnApplet);
+    EXPECT_EQ(Read(SampleWithRecord(kAppletPreload, payload), &applet), kErrNotAnApplet);
 }
 
-TEST(AppletLoader, LinkedNamesMatchIgnoringCaseAndDotSlash) {
-    ScratchDirectory dir;
-    WriteBytes(dir.File("a.vla"), SampleApplet());
+TEST_F(AppletLoader, LinkedNamesMatchIgnoringCaseAndDotSlash) {
     LoadedApplet applet;
-    ASSERT_EQ(ReadAppletRecords(dir.File("a.vla").c_str(), 0, nullptr, &applet), 0);
+    ASSERT_EQ(Read(SampleApplet(), &applet), 0);
     EXPECT_EQ(ReadLinked(applet, "./GFX\\Logo.PNG"), "PNG!");
     EXPECT_EQ(ReadLinked(applet, "logo.png"), "<not linked>");
 }
 
-TEST(AppletLoader, AppletAtAnOffsetKeepsContainerOffsets) {
-    ScratchDirectory dir;
+TEST_F(AppletLoader, AppletAtAnOffsetKeepsContainerOffsets) {
     std::vector<uint8_t> bytes(1000, 0xAA);
     std::vector<uint8_t> applet = SampleApplet();
     bytes.insert(bytes.end(), applet.begin(), applet.end());
@@ -198,92 +193,79 @@ TEST(AppletLoader, AppletAtAnOffsetKeepsContainerOffsets) {
     EXPECT_EQ(ReadLinked(loaded, "gfx/logo.png"), "PNG!");
 }
 
-TEST(AppletLoader, NonAppletGives1211NamingTheFile) {
-    ScratchDirectory dir;
+TEST_F(AppletLoader, NonAppletGives1211NamingTheFile) {
     WriteText(dir.File("notes.txt"), "just some text, not an applet");
     LoadedApplet applet;
     EXPECT_EQ(OpenApplet(dir.File("notes.txt").c_str(), 0, nullptr, &applet), kErrNotAnApplet);
     EXPECT_EQ(GetErrorText(kErrNotAnApplet), dir.File("notes.txt") + " is no Vistaloom applet!");
 }
 
-TEST(AppletLoader, EveryTruncationIsRefused) {
-    ScratchDirectory dir;
+TEST_F(AppletLoader, EveryTruncationIsRefused) {
     std::vector<uint8_t> bytes = SampleApplet();
     for (size_t length = 0; length < bytes.size(); ++length) {
-        WriteBytes(dir.File("cut.vla"), std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(length)));
         LoadedApplet applet;
-        ASSERT_EQ(ReadAppletRecords(dir.File("cut.vla").c_str(), 0, nullptr, &applet), kErrNotAnApplet)
+        std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<long>(length));
+        ASSERT_EQ(Read(cut, &applet), kErrNotAnApplet)
             << "accepted an applet cut to " << length << " of " << bytes.size() << " bytes";
     }
 }
 
-TEST(AppletLoader, HugeRecordLengthIsRefusedWithoutAllocating) {
-    ScratchDirectory dir;
+TEST_F(AppletLoader, HugeRecordLengthIsRefusedWithoutAllocating) {
     std::vector<uint8_t> bytes = SampleApplet();
     // The first record's length field follows the magic and the tag.
     bytes[5] = bytes[6] = bytes[7] = bytes[8] = 0xFF;
-    WriteBytes(dir.File("big.vla"), bytes);
     LoadedApplet applet;
-    EXPECT_EQ(ReadAppletRecords(dir.File("big.vla").c_str(), 0, nullptr, &applet), kErrNotAnApplet);
+    EXPECT_EQ(Read(bytes, &applet), kErrNotAnApplet);
 }
 
-TEST(AppletLoader, AppletWithoutAScriptChunkIsRefused) {
-    ScratchDirectory dir;
+TEST_F(AppletLoader, AppletWithoutAScriptChunkIsRefused) {
     AppletContents contents = SampleContents();
     contents.chunk.clear();
     std::vector<uint8_t> bytes;
     std::string error;
     ASSERT_TRUE(WriteApplet(contents, bytes, error));
     // The writer may still store an empty chunk record; an applet with no usable chunk must not load either way.
-    WriteBytes(dir.File("nochunk.vla"), bytes);
     LoadedApplet applet;
-    int result = ReadAppletRecords(dir.File("nochunk.vla").c_str(), 0, nullptr, &applet);
+    int result = Read(bytes, &applet);
     if (result == 0) EXPECT_TRUE(applet.chunk.empty());
     else EXPECT_EQ(result, kErrNotAnApplet);
 }
 
-TEST(AppletLoader, OddNumbersInDisplaySettingsAreHarmless) {
-    ScratchDirectory dir;
+TEST_F(AppletLoader, OddNumbersInDisplaySettingsAreHarmless) {
     AppletContents contents = SampleContents();
     contents.displaySettings.table = {{Number(0.0 / 0.0), Number(1)}, {Number(1e300), Number(-1e300)},
                                       {Text("startcolor"), Number(1e20)}};
     std::vector<uint8_t> bytes;
     std::string error;
     ASSERT_TRUE(WriteApplet(contents, bytes, error)) << error;
-    WriteBytes(dir.File("odd.vla"), bytes);
     LoadedApplet applet;
-    ASSERT_EQ(ReadAppletRecords(dir.File("odd.vla").c_str(), 0, nullptr, &applet), 0);
+    ASSERT_EQ(Read(bytes, &applet), 0);
     ASSERT_EQ(applet.displaySettings.size(), 3u);
     EXPECT_EQ(applet.displaySettings[1].first, "1e+300");
 }
 
-TEST(AppletLoader, UnknownRecordTagsAreSkipped) {
-    ScratchDirectory dir;
+TEST_F(AppletLoader, UnknownRecordTagsAreSkipped) {
     std::vector<uint8_t> bytes = SampleApplet();
     std::vector<uint8_t> extra = {0x40, 0, 0, 0, 3, 'x', 'y', 'z'};
     bytes.insert(bytes.begin() + 4, extra.begin(), extra.end());
-    WriteBytes(dir.File("extra.vla"), bytes);
     LoadedApplet applet;
-    EXPECT_EQ(ReadAppletRecords(dir.File("extra.vla").c_str(), 0, nullptr, &applet), 0);
+    EXPECT_EQ(Read(bytes, &applet), 0);
 }
 
-TEST(AppletLoader, RandomDamageNeverCrashes) {
-    ScratchDirectory dir;
+TEST_F(AppletLoader, RandomDamageNeverCrashes) {
     std::vector<uint8_t> original = SampleApplet();
     std::mt19937 random(11);
     for (int round = 0; round < 1500; ++round) {
         std::vector<uint8_t> bytes = original;
         int flips = 1 + static_cast<int>(random() % 4);
         for (int i = 0; i < flips; ++i) bytes[random() % bytes.size()] = static_cast<uint8_t>(random());
-        WriteBytes(dir.File("damaged.vla"), bytes);
         LoadedApplet applet;
-        int result = ReadAppletRecords(dir.File("damaged.vla").c_str(), 0, nullptr, &applet);
+        int result = Read(bytes, &applet);
         ASSERT_TRUE(result == 0 || result == kErrNotAnApplet) << result;
     }
 }
 
-TEST(AppletLoader, CompressedAppletIsUnpackedToATemporaryFile) {
-    ScratchDirectory dir;
+TEST_F(AppletLoader, CompressedAppletIsUnpackedToATemporaryFile) {
     std::vector<uint8_t> packed;
     std::string error;
     ASSERT_TRUE(CompressApplet(SampleApplet(), packed, error)) << error;
@@ -296,8 +278,7 @@ TEST(AppletLoader, CompressedAppletIsUnpackedToATemporaryFile) {
     std::filesystem::remove(applet.temporaryFile);
 }
 
-TEST(AppletLoader, DamagedCompressedAppletGivesAnErrorAndNoApplet) {
-    ScratchDirectory dir;
+TEST_F(AppletLoader, DamagedCompressedAppletGivesAnErrorAndNoApplet) {
     std::vector<uint8_t> packed;
     std::string error;
     ASSERT_TRUE(CompressApplet(SampleApplet(), packed, error));
@@ -309,7 +290,7 @@ TEST(AppletLoader, DamagedCompressedAppletGivesAnErrorAndNoApplet) {
     }
 }
 
-TEST(AppletLoader, BarePlayerHasNoAppendedApplet) {
+TEST_F(AppletLoader, BarePlayerHasNoAppendedApplet) {
     EXPECT_EQ(AppendedAppletOffset(), -1);
 }
 
