@@ -8,55 +8,43 @@
 
 namespace {
 
-TEST(Wildcard, HashQuestionMatchesAnyTextIgnoringCase) {
-    EXPECT_EQ(MatchWildcard("#?.PNG", "a.png"), 1);
-    EXPECT_EQ(MatchWildcard("#?.png", "picture.PnG"), 1);
-    EXPECT_EQ(MatchWildcard("#?.png", "a.png.bak"), 0);
-    EXPECT_EQ(MatchWildcard("#?", ""), 1);
-}
-
-TEST(Wildcard, TildeExcludesWhatTheGroupMatches) {
-    EXPECT_EQ(MatchWildcard("~(#?.info)", "disk.info"), 0);
-    EXPECT_EQ(MatchWildcard("~(#?.info)", "disk"), 1);
-    EXPECT_EQ(MatchWildcard("~(#?.info)", "info"), 1);
-}
-
-TEST(Wildcard, QuestionMarkIsExactlyOneCharacter) {
-    EXPECT_EQ(MatchWildcard("a?c", "abc"), 1);
-    EXPECT_EQ(MatchWildcard("a?c", "ac"), 0);
-    EXPECT_EQ(MatchWildcard("a?c", "abbc"), 0);
-}
-
-TEST(Wildcard, AlternativesIncludingTheEmptyOne) {
-    EXPECT_EQ(MatchWildcard("(foo|bar).txt", "BAR.txt"), 1);
-    EXPECT_EQ(MatchWildcard("(foo|bar).txt", "baz.txt"), 0);
-    EXPECT_EQ(MatchWildcard("file(|s)", "file"), 1);
-    EXPECT_EQ(MatchWildcard("file(|s)", "files"), 1);
-}
-
-TEST(Wildcard, RepeatOfAClassOrGroup) {
-    EXPECT_EQ(MatchWildcard("#[0-9].dat", "2024.dat"), 1);
-    EXPECT_EQ(MatchWildcard("#[0-9].dat", ".dat"), 1);
-    EXPECT_EQ(MatchWildcard("#[0-9].dat", "20a4.dat"), 0);
-    EXPECT_EQ(MatchWildcard("#(ab)c", "ababc"), 1);
-    EXPECT_EQ(MatchWildcard("#(ab)c", "abac"), 0);
-}
-
-TEST(Wildcard, ClassesRangesAndNegation) {
-    EXPECT_EQ(MatchWildcard("[a-c]x", "Bx"), 1);
-    EXPECT_EQ(MatchWildcard("[a-c]x", "dx"), 0);
-    EXPECT_EQ(MatchWildcard("[~a-c]x", "dx"), 1);
-    EXPECT_EQ(MatchWildcard("[~a-c]x", "ax"), 0);
-}
-
-TEST(Wildcard, QuoteMakesASpecialCharacterLiteral) {
-    EXPECT_EQ(MatchWildcard("what'?", "what?"), 1);
-    EXPECT_EQ(MatchWildcard("what'?", "whatX"), 0);
-    EXPECT_EQ(MatchWildcard("100'%", "100%"), 1);
-}
-
-TEST(Wildcard, PercentMatchesTheEmptyText) {
-    EXPECT_EQ(MatchWildcard("a%b", "ab"), 1);
+// Each row: the pattern feature, the pattern, a name and whether it matches (case is always ignored).
+TEST(Wildcard, PatternFeaturesMatchTheirNames) {
+    const struct {
+        const char *feature, *pattern, *name;
+        int matches;
+    } cases[] = {
+        {"#? is any text", "#?.PNG", "a.png", 1},
+        {"#? is any text", "#?.png", "picture.PnG", 1},
+        {"#? is any text", "#?.png", "a.png.bak", 0},
+        {"#? is any text", "#?", "", 1},
+        {"~ excludes its group", "~(#?.info)", "disk.info", 0},
+        {"~ excludes its group", "~(#?.info)", "disk", 1},
+        {"~ excludes its group", "~(#?.info)", "info", 1},
+        {"? is one character", "a?c", "abc", 1},
+        {"? is one character", "a?c", "ac", 0},
+        {"? is one character", "a?c", "abbc", 0},
+        {"alternatives", "(foo|bar).txt", "BAR.txt", 1},
+        {"alternatives", "(foo|bar).txt", "baz.txt", 0},
+        {"empty alternative", "file(|s)", "file", 1},
+        {"empty alternative", "file(|s)", "files", 1},
+        {"repeated class", "#[0-9].dat", "2024.dat", 1},
+        {"repeated class", "#[0-9].dat", ".dat", 1},
+        {"repeated class", "#[0-9].dat", "20a4.dat", 0},
+        {"repeated group", "#(ab)c", "ababc", 1},
+        {"repeated group", "#(ab)c", "abac", 0},
+        {"class range", "[a-c]x", "Bx", 1},
+        {"class range", "[a-c]x", "dx", 0},
+        {"negated class", "[~a-c]x", "dx", 1},
+        {"negated class", "[~a-c]x", "ax", 0},
+        {"quote makes literal", "what'?", "what?", 1},
+        {"quote makes literal", "what'?", "whatX", 0},
+        {"quote makes literal", "100'%", "100%", 1},
+        {"% is the empty text", "a%b", "ab", 1},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(MatchWildcard(c.pattern, c.name), c.matches)
+            << c.feature << ": " << c.pattern << " \"" << c.name << "\"";
 }
 
 TEST(Wildcard, ParseTellsPlainNamesFromPatterns) {

@@ -53,9 +53,11 @@ TEST(PlayerEndToEnd, ClipboardStreamOpensBeforeTheFirstDisplay) {
 
 TEST(PlayerEndToEnd, ScriptWritesAndReadsTheClipboardStream) {
     ScratchDirectory dir;
-    PlayerRun run = RunScript(dir, "OpenFile(1, \":::clipboard\", #MODE_WRITE)\nWriteLine(1, \"pasted text\")\n"
-                               "CloseFile(1)\nOpenFile(1, \":::clipboard\", #MODE_READ)\n"
-                               "DebugPrint(ReadLine(1))\nCloseFile(1)\n", "clip");
+    PlayerRun run = RunScript(dir,
+                              "OpenFile(1, \":::clipboard\", #MODE_WRITE)\nWriteLine(1, \"pasted text\")\n"
+                              "CloseFile(1)\nOpenFile(1, \":::clipboard\", #MODE_READ)\n"
+                              "DebugPrint(ReadLine(1))\nCloseFile(1)\n",
+                              "clip");
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "pasted text\n");
     ExpectNoSanitizerReport(run.err);
