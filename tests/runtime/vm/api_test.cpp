@@ -322,29 +322,21 @@ TEST_F(TableTest, RawGetIndexBypassesIndexWhileGetTableUsesIt) {
 TEST_F(TableTest, IndexFunctionAndNewIndexFunction) {
     NewTable(vm);
     NewTable(vm);
-    PushNativeFunction(
-        vm,
-        [](VMState *v) {
-            PushString(v, "computed ");
-            PushValue(v, 2);
-            ConcatValues(v, 2);
-            return 1;
-        },
-        "index");
-    SetField(vm, 2, "__index");
-    PushNativeFunction(
-        vm,
-        [](VMState *v) {
-            // rawset(t, k, v .. "!")
-            PushValue(v, 2);
-            PushValue(v, 3);
-            PushString(v, "!");
-            ConcatValues(v, 2);
-            VMRawSet(v, 1);
-            return 0;
-        },
-        "newindex");
-    SetField(vm, 2, "__newindex");
+    SetNativeField(vm, 2, "__index", [](VMState *v) {
+        PushString(v, "computed ");
+        PushValue(v, 2);
+        ConcatValues(v, 2);
+        return 1;
+    });
+    SetNativeField(vm, 2, "__newindex", [](VMState *v) {
+        // rawset(t, k, v .. "!")
+        PushValue(v, 2);
+        PushValue(v, 3);
+        PushString(v, "!");
+        ConcatValues(v, 2);
+        VMRawSet(v, 1);
+        return 0;
+    });
     VMSetMetatable(vm, 1);
     GetField(vm, 1, "key");
     EXPECT_EQ(StringAt(-1), "computed key");
@@ -404,14 +396,10 @@ using MetaTest = VMTest;
 TEST_F(MetaTest, CallMetaMethodWithANativeToString) {
     NewTable(vm);
     NewTable(vm);
-    PushNativeFunction(
-        vm,
-        [](VMState *v) {
-            PushString(v, ValueType(v, 1) == TTABLE ? "a table" : "?");
-            return 1;
-        },
-        "tostring");
-    SetField(vm, 2, "__tostring");
+    SetNativeField(vm, 2, "__tostring", [](VMState *v) {
+        PushString(v, ValueType(v, 1) == TTABLE ? "a table" : "?");
+        return 1;
+    });
     VMSetMetatable(vm, 1);
     EXPECT_EQ(CallMetaMethod(vm, 1, "__tostring"), 1);
     EXPECT_EQ(StringAt(-1), "a table");
@@ -427,14 +415,10 @@ TEST_F(MetaTest, RawEqualIgnoresEqWhileEqualUsesIt) {
     NewTable(vm);
     NewTable(vm);
     NewTable(vm); // mt
-    PushNativeFunction(
-        vm,
-        [](VMState *v) {
-            PushNumber(v, 1);
-            return 1;
-        },
-        "eq");
-    SetField(vm, 3, "__eq");
+    SetNativeField(vm, 3, "__eq", [](VMState *v) {
+        PushNumber(v, 1);
+        return 1;
+    });
     PushValue(vm, 3);
     VMSetMetatable(vm, 1);
     VMSetMetatable(vm, 2);

@@ -183,38 +183,22 @@ TEST_F(InterpreterTest, ArithmeticConvertsNumericStringsAndConcatJoins) {
 TEST_F(InterpreterTest, MetamethodsForArithmeticConcatCallAndOrder) {
     // mt = {__add = native, __concat = native, __call = native, __lt = native}; a = setmetatable({}, mt)
     NewTable(vm);
-    PushNativeFunction(
-        vm,
-        [](VMState *v) {
-            PushNumber(v, 100);
-            return 1;
-        },
-        "add");
-    SetField(vm, 1, "__add");
-    PushNativeFunction(
-        vm,
-        [](VMState *v) {
-            PushString(v, "joined");
-            return 1;
-        },
-        "concat");
-    SetField(vm, 1, "__concat");
-    PushNativeFunction(
-        vm,
-        [](VMState *v) {
-            PushNumber(v, GetTop(v)); // the object itself is the first argument
-            return 1;
-        },
-        "call");
-    SetField(vm, 1, "__call");
-    PushNativeFunction(
-        vm,
-        [](VMState *v) {
-            PushNumber(v, 1);
-            return 1;
-        },
-        "lt");
-    SetField(vm, 1, "__lt");
+    SetNativeField(vm, 1, "__add", [](VMState *v) {
+        PushNumber(v, 100);
+        return 1;
+    });
+    SetNativeField(vm, 1, "__concat", [](VMState *v) {
+        PushString(v, "joined");
+        return 1;
+    });
+    SetNativeField(vm, 1, "__call", [](VMState *v) {
+        PushNumber(v, GetTop(v)); // the object itself is the first argument
+        return 1;
+    });
+    SetNativeField(vm, 1, "__lt", [](VMState *v) {
+        PushNumber(v, 1);
+        return 1;
+    });
     NewTable(vm);
     PushValue(vm, 1);
     VMSetMetatable(vm, 2);

@@ -47,6 +47,12 @@ template <typename F> int Protected(VMState *vm, F fn) {
     return ProtectedCall(vm, 0, 0, 0);
 }
 
+// Sets field key of the table at index (counted from the bottom) to a native function named after the field.
+inline void SetNativeField(VMState *vm, int table, const char *key, NativeFn fn) {
+    PushNativeFunction(vm, fn, key);
+    SetField(vm, table, key);
+}
+
 // ---- Hand assembly ---------------------------------------------------------------------------------------------
 inline Instruction ABC(OpCode op, int a, int b, int c) { return CreateABC(op, a, b, c); }
 inline Instruction ABx(OpCode op, int a, int bx) { return CreateABx(op, a, unsigned(bx)); }
