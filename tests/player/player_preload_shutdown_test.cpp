@@ -164,12 +164,4 @@ TEST(Shutdown, WindowLeftOpenIsClosedWithTheVideo) {
     WaitSystemSignalsTimeout(0, 0); // no signal left pending for later tests in this process
 }
 
-TEST(Startup, RegistrationOrderListsTheNineteenLibraries) {
-    std::vector<std::string> order(kLibraryRegistrationOrder, kLibraryRegistrationOrder + 19);
-    std::vector<std::string> expected = {"string", "math",   "graphics", "draw",  "moveobject", "dos",   "event",
-                                         "system", "layers", "text",     "anim",  "display",    "sound", "brush",
-                                         "bgpic",  "transitionfx", "sprite", "memblock", "arexx"};
-    EXPECT_EQ(order, expected);
-}
-
 } // namespace
