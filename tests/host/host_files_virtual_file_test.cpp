@@ -220,20 +220,23 @@ TEST(VirtualFileErrors, WriteErrorIsReportedByFlushAndClose) {
     EXPECT_NE(CloseVirtualFile(file), 0);
 }
 
+// The ":::memory" name of length bytes at base.
+std::string MemoryName(const void *base, uint64_t length) {
+    char name[64];
+    EXPECT_TRUE(MakeMemoryFileName(name, sizeof name, base, length));
+    return name;
+}
+
 TEST(VirtualMemoryFile, UnregisteredAddressIsRefused) {
     static char block[64];
-    char name[64];
-    ASSERT_TRUE(MakeMemoryFileName(name, sizeof name, block, sizeof block));
-    EXPECT_EQ(OpenVirtualFile(name, kVirtualFileRead), nullptr);
+    EXPECT_EQ(OpenVirtualFile(MemoryName(block, sizeof block).c_str(), kVirtualFileRead), nullptr);
     EXPECT_EQ(OpenVirtualFile(":::chunkS0:16*x/7fff00001000", kVirtualFileRead), nullptr);
 }
 
 TEST(VirtualMemoryFile, RegisteredRangeReadsThroughBothNameForms) {
     static char block[] = "memory contents";
     RegisterMemoryRange(block, 15, 0);
-    char name[64];
-    ASSERT_TRUE(MakeMemoryFileName(name, sizeof name, block, 15));
-    VirtualFile *file = OpenVirtualFile(name, kVirtualFileRead);
+    VirtualFile *file = OpenVirtualFile(MemoryName(block, 15).c_str(), kVirtualFileRead);
     ASSERT_NE(file, nullptr);
     char buffer[32] = {};
     EXPECT_EQ(ReadVirtualFileBuffered(file, buffer, sizeof buffer), 15);
@@ -254,29 +257,22 @@ TEST(VirtualMemoryFile, RegisteredRangeReadsThroughBothNameForms) {
 TEST(VirtualMemoryFile, RangeReachingBeyondTheRegisteredBlockIsRefused) {
     static char block[32];
     RegisterMemoryRange(block, sizeof block, 1);
-    char name[64];
-    ASSERT_TRUE(MakeMemoryFileName(name, sizeof name, block, sizeof block + 1));
-    EXPECT_EQ(OpenVirtualFile(name, kVirtualFileRead), nullptr);
-    ASSERT_TRUE(MakeMemoryFileName(name, sizeof name, block + 16, 17));
-    EXPECT_EQ(OpenVirtualFile(name, kVirtualFileRead), nullptr);
+    EXPECT_EQ(OpenVirtualFile(MemoryName(block, sizeof block + 1).c_str(), kVirtualFileRead), nullptr);
+    EXPECT_EQ(OpenVirtualFile(MemoryName(block + 16, 17).c_str(), kVirtualFileRead), nullptr);
     UnregisterMemoryRange(block);
 }
 
 TEST(VirtualMemoryFile, ReadOnlyRangeRefusesWritingModes) {
     static char block[8];
     RegisterMemoryRange(block, sizeof block, 0);
-    char name[64];
-    MakeMemoryFileName(name, sizeof name, block, sizeof block);
-    EXPECT_EQ(OpenVirtualFile(name, kVirtualFileReadWrite), nullptr);
+    EXPECT_EQ(OpenVirtualFile(MemoryName(block, sizeof block).c_str(), kVirtualFileReadWrite), nullptr);
     UnregisterMemoryRange(block);
 }
 
 TEST(VirtualMemoryFile, WritesStopAtTheRangeEnd) {
     static char block[8] = "abcdefg";
     RegisterMemoryRange(block, 4, 1);
-    char name[64];
-    MakeMemoryFileName(name, sizeof name, block, 4);
-    VirtualFile *file = OpenVirtualFile(name, kVirtualFileReadWrite);
+    VirtualFile *file = OpenVirtualFile(MemoryName(block, 4).c_str(), kVirtualFileReadWrite);
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(WriteVirtualFileBuffered(file, "WXYZQQ", 6), 4);
     EXPECT_EQ(std::string(block), "WXYZefg");
@@ -287,9 +283,7 @@ TEST(VirtualMemoryFile, WritesStopAtTheRangeEnd) {
 TEST(VirtualMemoryFile, StreamFailsOnceItsRangeIsUnregistered) {
     static char block[8] = "abcdefg";
     RegisterMemoryRange(block, 7, 0);
-    char name[64];
-    MakeMemoryFileName(name, sizeof name, block, 7);
-    VirtualFile *file = OpenVirtualFile(name, kVirtualFileRead);
+    VirtualFile *file = OpenVirtualFile(MemoryName(block, 7).c_str(), kVirtualFileRead);
     ASSERT_NE(file, nullptr);
     UnregisterMemoryRange(block);
     char buffer[8];
