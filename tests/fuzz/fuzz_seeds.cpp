@@ -14,6 +14,7 @@
 
 #include "host/compressed_file.h"
 #include "libs/dos/serialised_format.h"
+#include "tests/fuzz/applet_values.h"
 #include "tools/applet/applet_file.h"
 
 namespace {
@@ -119,19 +120,6 @@ void SerialisedSeeds(const Bytes &chunk) {
 }
 
 // ---- Applets ------------------------------------------------------------------------------------------------
-
-AppletValue AppletNumber(double n) {
-    AppletValue v;
-    v.type = kAppletValueNumber;
-    v.number = n;
-    return v;
-}
-AppletValue AppletText(const std::string &s) {
-    AppletValue v;
-    v.type = kAppletValueString;
-    v.text = s;
-    return v;
-}
 
 void AppletSeeds(const Bytes &chunk, const Bytes &picture) {
     const char *target = "applet";

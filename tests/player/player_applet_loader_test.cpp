@@ -1,5 +1,6 @@
 #include "runtime/app/applet_loader.h"
 #include "runtime/app/errors.h"
+#include "tests/fuzz/applet_values.h"
 #include "tests/player/player_test_support.h"
 #include "tools/applet/applet_file.h"
 #include "tools/applet/link.h"
@@ -13,19 +14,6 @@
 
 namespace {
 
-AppletValue Number(double n) {
-    AppletValue v;
-    v.type = kAppletValueNumber;
-    v.number = n;
-    return v;
-}
-AppletValue Text(const std::string &s) {
-    AppletValue v;
-    v.type = kAppletValueString;
-    v.text = s;
-    return v;
-}
-
 AppletContents SampleContents() {
     AppletContents contents;
     contents.scriptName = "demo.vls";
@@ -33,13 +21,14 @@ AppletContents SampleContents() {
     contents.labels = {{"start", 3}, {"loop", 9}};
     contents.hasDisplaySettings = true;
     contents.displaySettings.type = kAppletValueTable;
-    contents.displaySettings.table = {{Text("width"), Number(640)}, {Text("title"), Text("Demo")}};
+    contents.displaySettings.table = {{AppletText("width"), AppletNumber(640)},
+                                      {AppletText("title"), AppletText("Demo")}};
     AppletPreload brush;
     brush.kind = kPreloadBrush;
-    brush.arguments = {Number(1), Text("logo.png")};
+    brush.arguments = {AppletNumber(1), AppletText("logo.png")};
     AppletPreload file;
     file.kind = kPreloadFile;
-    file.arguments = {AppletValue{}, Text("data.txt")};
+    file.arguments = {AppletValue{}, AppletText("data.txt")};
     contents.preloads = {file, brush};
     contents.linkedFiles = {{"gfx/logo.png", {'P', 'N', 'G', '!'}}, {"data.txt", {'h', 'i', '\n'}}};
     return contents;
@@ -101,8 +90,8 @@ std::vector<uint8_t> BrushWithOptionTablePayload() {
     brush.kind = kPreloadBrush;
     AppletValue options;
     options.type = kAppletValueTable;
-    options.table = {{Text("loadalpha"), Number(1)}};
-    brush.arguments = {Number(1), Text("x.png"), options};
+    options.table = {{AppletText("loadalpha"), AppletNumber(1)}};
+    brush.arguments = {AppletNumber(1), AppletText("x.png"), options};
     contents.preloads = {brush};
     std::vector<uint8_t> bytes;
     std::string error;
@@ -233,8 +222,9 @@ TEST_F(AppletLoader, AppletWithoutAScriptChunkIsRefused) {
 
 TEST_F(AppletLoader, OddNumbersInDisplaySettingsAreHarmless) {
     AppletContents contents = SampleContents();
-    contents.displaySettings.table = {{Number(0.0 / 0.0), Number(1)}, {Number(1e300), Number(-1e300)},
-                                      {Text("startcolor"), Number(1e20)}};
+    contents.displaySettings.table = {{AppletNumber(0.0 / 0.0), AppletNumber(1)},
+                                      {AppletNumber(1e300), AppletNumber(-1e300)},
+                                      {AppletText("startcolor"), AppletNumber(1e20)}};
     std::vector<uint8_t> bytes;
     std::string error;
     ASSERT_TRUE(WriteApplet(contents, bytes, error)) << error;
