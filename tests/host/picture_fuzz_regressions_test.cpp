@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/fuzz/regression_files.h"
+
 #include "host/bitmap.h"
 #include "host/memory.h"
 #include "host/picture.h"
@@ -17,18 +19,6 @@
 
 namespace {
 
-std::vector<std::filesystem::path> RegressionFiles(const char *target) {
-    std::vector<std::filesystem::path> files;
-    std::filesystem::path dir = std::filesystem::path(VL_SOURCE_DIR) / "tests/fuzz/regressions" / target;
-    for (const auto &entry : std::filesystem::directory_iterator(dir))
-        if (entry.is_regular_file()) files.push_back(entry.path());
-    return files;
-}
-
-std::vector<uint8_t> ReadBytes(const std::filesystem::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 // The bytes reachable in place for the lifetime of the object, under a ":::chunkS" name with a file name.
 class InPlace {

@@ -9,23 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/fuzz/regression_files.h"
+
 #include "host/virtual_file.h"
 #include "runtime/app/applet_loader.h"
 
 namespace {
 
-std::vector<std::filesystem::path> RegressionFiles(const char *target) {
-    std::vector<std::filesystem::path> files;
-    std::filesystem::path dir = std::filesystem::path(VL_SOURCE_DIR) / "tests/fuzz/regressions" / target;
-    for (const auto &entry : std::filesystem::directory_iterator(dir))
-        if (entry.is_regular_file()) files.push_back(entry.path());
-    return files;
-}
-
-std::vector<uint8_t> ReadBytes(const std::filesystem::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 } // namespace
 
