@@ -1,5 +1,6 @@
 // The clipboard: text through SDL, converted between the program's ISO-8859-1 and the system's UTF-8. SDL2 has no
-// image clipboard, so images can neither be read nor written here.
+// image clipboard, so images travel as PNG through the desktop's clipboard tools: wl-copy/wl-paste under Wayland,
+// xclip under X11. Without either, images can neither be read nor written.
 #pragma once
 
 #include "host/bitmap.h"
@@ -16,15 +17,17 @@ struct ClipboardData {
     char *text = nullptr; // kind 1: zero-terminated ISO-8859-1; ReadClipboard's copy is freed with FreeBlock
     int32_t width = 0;    // kind 2
     int32_t height = 0;
-    HostBitmap *bitmap = nullptr;
+    HostBitmap *bitmap = nullptr; // ReadClipboard's is new (FreeHostBitmap)
+    AlphaPlane *alpha = nullptr;  // kind 2: null when the image is opaque; ReadClipboard's is new
 };
 
-// Kind 1 writes the text; kind 2 (an image) cannot be stored and gives 1361 without touching the clipboard, as
-// does any other kind. 0 on success, 1025 when the clipboard cannot be opened.
+// Kind 1 writes the text; kind 2 the image (width x height of bitmap, with alpha when given). An image without a
+// clipboard tool, and any other kind, gives 1361 without touching the clipboard. 0 on success, 1025 when the
+// clipboard cannot be opened.
 int WriteClipboard(int kind, const ClipboardData *data);
-// *kind: 0 empty, 1 text (data->text is a new block). Contents that are not text give 1361.
+// *kind: 0 empty, 1 text (data->text is a new block), 2 image (new bitmap and alpha). Other contents give 1361.
 int ReadClipboard(ClipboardData *data, int *kind);
-// *kind: 0, 1 or 4 (something that is not text). 0 or 1025.
+// *kind: 0, 1, 2 or 4 (something else). 0 or 1025.
 int QueryClipboardType(int *kind);
 // Writes " " as text.
 int BlankClipboard();
@@ -32,3 +35,13 @@ int BlankClipboard();
 // Connects ":::clipboard" streams (host/virtual_file.h) to this clipboard. Called when video starts; the player
 // calls it at start-up too, so the stream works before the first window.
 void InstallClipboardStream();
+
+// ---- The image side (clipboard_image.cpp) -------------------------------------------------------------------
+// True when a clipboard tool is installed for the running desktop.
+bool HaveClipboardImageTool();
+// 0, 1361 without a tool, 1025 when the tool fails.
+int WriteClipboardImage(const HostBitmap *bitmap, const AlphaPlane *alpha, int32_t width, int32_t height);
+// True when the desktop's clipboard offers a PNG image.
+bool ClipboardHasImage();
+// 0 with a new bitmap (and alpha plane when the PNG has transparency) in data; 1361 when no image can be read.
+int ReadClipboardImage(ClipboardData *data);

@@ -112,10 +112,9 @@ int ShowStringRequester(VMState *, const char *title, const char *text, const ch
     request.password = password != 0;
     RequesterAnswer answer;
     if (int r = Run(request, &answer)) return r;
-    if (!answer.ok) return kErrUserAbortCode;
     // The buffer holds 1024 bytes and a terminator, whatever the requester program returned.
     size_t n = std::min(answer.text.size(), size_t(request.maxLength));
     std::memcpy(answerBuffer, answer.text.data(), n);
     answerBuffer[n] = '\0';
-    return 0;
+    return answer.ok ? 0 : kErrUserAbortCode;
 }

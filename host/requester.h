@@ -20,15 +20,15 @@ enum RequesterKind : int32_t {
     RequesterString = 5,
 };
 
-// File requester modes.
+// File requester modes, numbered as the script's REQ_* constants so a mode passes through unchanged.
 constexpr int32_t kFileRequestLoad = 0;
-constexpr int32_t kFileRequestSave = 1;
-constexpr int32_t kFileRequestMultiple = 2;
-// System requester icons.
+constexpr int32_t kFileRequestMultiple = 1;
+constexpr int32_t kFileRequestSave = 2;
+// System requester icons, numbered as the script's REQICON_* constants.
 constexpr int32_t kRequesterIconNone = 0;
 constexpr int32_t kRequesterIconInformation = 1;
-constexpr int32_t kRequesterIconWarning = 2;
-constexpr int32_t kRequesterIconError = 3;
+constexpr int32_t kRequesterIconError = 2;
+constexpr int32_t kRequesterIconWarning = 3;
 constexpr int32_t kRequesterIconQuestion = 4;
 
 struct RequesterRequest {
@@ -77,7 +77,8 @@ int ShowFileRequester(VMState *vm, const char *title, const char *pattern, int m
                       const char *file, FileRequestResult *out);
 // *outPath: the chosen directory, empty when cancelled. 0 or an error code.
 int ShowPathRequester(VMState *vm, const char *title, int mode, const char *drawer, std::string *outPath);
-// Fills answer (kRequesterAnswerSize bytes) with at most maxLength bytes; 0, 1003 when cancelled, or an error.
+// Fills answer (kRequesterAnswerSize bytes) with at most maxLength bytes; 0, 1003 when cancelled (the answer then
+// holds what the backend returned, typed text or nothing), or an error.
 int ShowStringRequester(VMState *vm, const char *title, const char *text, const char *defaultText, int kind,
                         int maxLength, int password, char *answer);
 

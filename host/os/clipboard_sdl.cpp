@@ -16,6 +16,12 @@ namespace {
 // Set by the test injection when the clipboard is to hold something that is not text (SDL2 cannot see such
 // contents itself); any text write clears it.
 bool foreignContents = false;
+// What this program wrote last. The tools' image and SDL's text are two separate stores here (SDL keeps its own
+// under the headless drivers), so after our own text write an older image in the tools must not win.
+int lastWritten = kClipboardEmpty;
+
+// Whether to look at the tools' image before the text.
+bool ImageFirst() { return lastWritten != kClipboardText && ClipboardHasImage(); }
 
 int SetText(const std::string &latin1) {
     if (EnsureVideo() != 0) return kErrCannotOpen;
@@ -25,6 +31,7 @@ int SetText(const std::string &latin1) {
         return kErrCannotOpen;
     }
     foreignContents = false;
+    lastWritten = kClipboardText;
     return 0;
 }
 
@@ -58,15 +65,28 @@ int StreamWrite(const uint8_t *bytes, size_t size) {
 void InstallClipboardStream() { SetClipboardStreamHooks(StreamRead, StreamWrite); }
 
 int WriteClipboard(int kind, const ClipboardData *data) {
-    // There is no image clipboard under SDL2: saying "done" would lose the user's picture silently.
-    if (kind != kClipboardText || !data) return kErrClipboardFormat;
+    if (!data) return kErrClipboardFormat;
+    if (kind == kClipboardImage) {
+        // Without a clipboard tool saying "done" would lose the user's picture silently.
+        int r = WriteClipboardImage(data->bitmap, data->alpha, data->width, data->height);
+        if (r == 0) lastWritten = kClipboardImage, foreignContents = false;
+        return r;
+    }
+    if (kind != kClipboardText) return kErrClipboardFormat;
     return SetText(data->text ? data->text : "");
 }
 
 int ReadClipboard(ClipboardData *data, int *kind) {
     *kind = kClipboardEmpty;
     data->text = nullptr;
+    data->bitmap = nullptr;
+    data->alpha = nullptr;
     if (foreignContents) return kErrClipboardFormat;
+    if (ImageFirst()) {
+        if (int r = ReadClipboardImage(data)) return r;
+        *kind = kClipboardImage;
+        return 0;
+    }
     std::string text;
     bool present;
     if (int r = GetText(&text, &present)) return r;
@@ -83,6 +103,7 @@ int QueryClipboardType(int *kind) {
     *kind = kClipboardEmpty;
     if (EnsureVideo() != 0) return kErrCannotOpen;
     if (foreignContents) *kind = kClipboardOther;
+    else if (ImageFirst()) *kind = kClipboardImage;
     else if (SDL_HasClipboardText()) *kind = kClipboardText;
     return 0;
 }

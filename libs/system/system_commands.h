@@ -3,6 +3,8 @@
 
 #include "runtime/app/command.h"
 
+#include <string>
+
 extern const LibraryDescriptor kSystemLibrary;
 
 // The command table in registration order (ends with a null row).
@@ -10,6 +12,8 @@ extern const CommandEntry kSystemCommands[];
 extern const ConstantEntry kSystemConstants[];
 
 // Timers and dates (timers.cpp)
+int CountTimers();
+void FreeAllTimers();
 int CmdWait(VMState *vm);
 int CmdGetDate(VMState *vm);
 int CmdGetTime(VMState *vm);
@@ -40,7 +44,8 @@ int CmdPairs(VMState *vm);
 int CmdNextItem(VMState *vm);
 int CmdCopyTable(VMState *vm);
 
-// Requesters, clipboard, icons and catalogs (requesters.cpp)
+// Requesters, clipboard, icons, catalogs and URLs (requesters.cpp, clipboard_commands.cpp, icon_commands.cpp,
+// catalog_commands.cpp)
 int CmdOpenCatalog(VMState *vm);
 int CmdCloseCatalog(VMState *vm);
 int CmdGetCatalogString(VMState *vm);
@@ -54,6 +59,13 @@ int CmdPeekClipboard(VMState *vm);
 int CmdClearClipboard(VMState *vm);
 int CmdOpenURL(VMState *vm);
 int CmdGetIconProperties(VMState *vm);
+// One tool type as the icon holds it: "KEY=value", "FLAG", "(KEY = disabled value)", "KEY=\"quoted  value\"".
+struct ToolTypeEntry {
+    std::string key, value;
+    bool enabled = true;
+};
+// False for an empty (blank) text, which ends an icon's list.
+bool ParseToolType(const std::string &text, ToolTypeEntry *out);
 int CmdSetIconProperties(VMState *vm);
 int CmdSetWBIcon(VMState *vm);
 

@@ -1,6 +1,8 @@
 // The system library's registration: its command table in registration order, its constants and its free-all.
 #include "libs/system/system_commands.h"
 
+#include "host/catalog.h"
+
 const CommandEntry kSystemCommands[] = {
     {"Wait", CmdWait},
     {"OpenCatalog", CmdOpenCatalog},
@@ -125,8 +127,10 @@ void RegisterSystemLibrary(VMState *vm) {
     RegisterConstants(vm, kSystemConstants);
 }
 
-// TODO(timers): free every timer record and close the script catalog once timers and catalogs exist.
-void FreeAllSystem(VMState *) {}
+void FreeAllSystem(VMState *) {
+    FreeAllTimers();
+    CloseScriptCatalog();
+}
 
 } // namespace
 

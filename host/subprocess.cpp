@@ -1,0 +1,84 @@
+#include "host/subprocess.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+void WriteAll(int fd, std::span<const uint8_t> bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        done += size_t(n);
+    }
+}
+
+} // namespace
+
+std::string FindProgramOnPath(const char *name) {
+    const char *path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos) end = dirs.size();
+        std::string candidate = dirs.substr(start, end - start) + "/" + name;
+        if (end > start && access(candidate.c_str(), X_OK) == 0) return candidate;
+        start = end + 1;
+    }
+    return "";
+}
+
+int RunProgram(const std::string &program, const std::vector<std::string> &args, std::span<const uint8_t> input,
+               std::string *output) {
+    int in[2], out[2] = {-1, -1};
+    if (pipe2(in, O_CLOEXEC) != 0) return -1;
+    if (output && pipe2(out, O_CLOEXEC) != 0) {
+        close(in[0]);
+        close(in[1]);
+        return -1;
+    }
+    std::vector<char *> argv;
+    argv.push_back(const_cast<char *>(program.c_str()));
+    for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(in[0], 0);
+        int sink = output ? out[1] : open("/dev/null", O_WRONLY);
+        if (sink >= 0) dup2(sink, 1);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(in[0]);
+    if (output) close(out[1]);
+    if (pid < 0) {
+        close(in[1]);
+        if (output) close(out[0]);
+        return -1;
+    }
+    // A tool that stops reading early must not kill us with SIGPIPE.
+    struct sigaction ignore {}, previous{};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &previous);
+    WriteAll(in[1], input);
+    close(in[1]);
+    sigaction(SIGPIPE, &previous, nullptr);
+    if (output) {
+        char buffer[4096];
+        ssize_t n;
+        while ((n = read(out[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
+            if (n > 0) output->append(buffer, size_t(n));
+        close(out[0]);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}

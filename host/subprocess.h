@@ -1,0 +1,16 @@
+// Helper programs of the desktop (requesters, clipboard tools, the URL opener), run without a shell so that
+// titles and names need no quoting.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+// The program's path on PATH, or "" when it is not installed.
+std::string FindProgramOnPath(const char *name);
+// Runs program with args, feeding input to its standard input. With output, its standard output is collected;
+// without, it goes to /dev/null (tools that stay in the background to serve a selection must not hold our pipe).
+// The exit status, or -1 when the program could not run or was killed.
+int RunProgram(const std::string &program, const std::vector<std::string> &args, std::span<const uint8_t> input,
+               std::string *output);
