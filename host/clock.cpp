@@ -37,6 +37,8 @@ void AdvanceVirtualClock(int64_t microseconds) {
     if (microseconds > 0) virtualMonotonic += microseconds;
 }
 
+void SetVirtualRealtime(int64_t realtime) { virtualRealtimeStart = realtime - virtualMonotonic.load(); }
+
 void RemoveVirtualClock() { virtualInstalled.store(false, std::memory_order_release); }
 
 int VirtualClockInstalled() { return virtualInstalled.load() ? 1 : 0; }

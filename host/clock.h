@@ -13,5 +13,7 @@ int64_t RealtimeMicroseconds();
 // Installs a virtual clock: monotonic time starts at 0, real time at realtimeStart (microseconds since 1970).
 void InstallVirtualClock(int64_t realtimeStart);
 void AdvanceVirtualClock(int64_t microseconds);
+// Sets the virtual wall clock (a clock change); monotonic time is not touched.
+void SetVirtualRealtime(int64_t realtime);
 void RemoveVirtualClock();
 int VirtualClockInstalled();

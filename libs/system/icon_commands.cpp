@@ -74,6 +74,7 @@ int CmdSetIconProperties(VMState *vm) {
     CheckArgs(vm, 2, 4);
     std::string name = IconBaseName(CheckStringArg(vm, 1));
     int32_t type = CheckInt32Arg(vm, 2);
+    std::string defaultTool = OptStringArg(vm, 4, "");
     std::vector<std::string> toolTypes;
     size_t textBytes = 0;
     if (GetTop(vm) >= 3 && ValueType(vm, 3) != TNIL) {
@@ -101,6 +102,5 @@ int CmdSetIconProperties(VMState *vm) {
             SetTop(vm, entry - 1);
         }
     }
-    const char *defaultTool = OptStringArg(vm, 4, "");
-    return SaveIconInfo(name.c_str(), type, type == kIconProject ? defaultTool : "", toolTypes);
+    return SaveIconInfo(name.c_str(), type, type == kIconProject ? defaultTool.c_str() : "", toolTypes);
 }

@@ -13,3 +13,8 @@ const std::vector<ScriptLibraryRegister> &ScriptTestLibraries() {
     };
     return libraries;
 }
+
+const std::vector<ScriptLibraryFree> &ScriptTestLibraryFrees() {
+    static const std::vector<ScriptLibraryFree> frees = {kSystemLibrary.freeAll};
+    return frees;
+}

@@ -2,7 +2,11 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <filesystem>
 
+#include "host/clock.h"
+#include "host/requester.h"
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/runtime_globals.h"
@@ -142,7 +146,59 @@ int FallbackRawGet(VMState *vm) {
     return 1;
 }
 
+// TestClock(): the virtual monotonic clock in milliseconds.
+int TestClock(VMState *vm) {
+    PushNumber(vm, double(MonotonicMicroseconds() / 1000));
+    return 1;
+}
+
+// TestMoveWallClock(seconds): a change of the wall clock that timers must not notice.
+int TestMoveWallClock(VMState *vm) {
+    SetVirtualRealtime(RealtimeMicroseconds() + int64_t(VMToNumber(vm, 1)) * 1000000);
+    return 0;
+}
+
+// TestAnswerRequester(ok, button, text, path, ...): installs the scripted requesters (on first use) and queues
+// the answer the next requester gives.
+bool scriptedRequesters = false;
+int TestAnswerRequester(VMState *vm) {
+    if (!scriptedRequesters) UseScriptedRequesters();
+    scriptedRequesters = true;
+    RequesterAnswer answer;
+    answer.ok = VMToNumber(vm, 1) != 0;
+    answer.button = int32_t(VMToNumber(vm, 2));
+    answer.text = ValueText(vm, 3);
+    for (int i = 4; i <= GetTop(vm); ++i) answer.paths.push_back(ValueText(vm, i));
+    QueueScriptedAnswer(answer);
+    return 0;
+}
+
+// TestLastRequester(): kind, file mode, icon and maximum length of the last requester shown, and whether a
+// requester still counts as active.
+int TestLastRequester(VMState *vm) {
+    if (ScriptedRequests().empty()) return kErrWrongUsage;
+    const RequesterRequest &last = ScriptedRequests().back();
+    PushNumber(vm, last.kind);
+    PushNumber(vm, last.mode);
+    PushNumber(vm, last.icon);
+    PushNumber(vm, last.maxLength);
+    PushNumber(vm, RequesterActive.load());
+    return 5;
+}
+
+constexpr const char *kScratchKey = "vl.scripttest.scratch";
+
+// TestScratch(): a directory of this run's own, removed after the script.
+int TestScratch(VMState *vm) {
+    auto *path = static_cast<std::string *>(GetRegistryHandle(vm, kScratchKey));
+    PushString(vm, path->c_str());
+    return 1;
+}
+
 const CommandEntry kTestCommands[] = {
+    {"TestClock", TestClock},   {"TestMoveWallClock", TestMoveWallClock},
+    {"TestAnswerRequester", TestAnswerRequester}, {"TestLastRequester", TestLastRequester},
+    {"TestScratch", TestScratch},
     {"TestPrint", TestPrint},   {"TestMulti", TestMulti},     {"TestCount", TestCount},
     {"TestFail", TestFail},     {"TestProtect", TestProtect}, {"TestCall", TestCall},
     {"TestGosub", TestGosub},   {"TestGosubAgain", TestGosubAgain},
@@ -246,6 +302,13 @@ bool ParseExpectations(std::string_view source, ScriptExpectations &out, std::st
         } else if (comment.rfind("expect compile error:", 0) == 0) {
             out.expectCompileError = true;
             out.compileError = Trim(comment.substr(21));
+        } else if (comment.rfind("clock:", 0) == 0) {
+            struct tm when = {};
+            if (!strptime(comment.c_str() + 6, " %Y-%m-%d %H:%M:%S", &when)) {
+                problem = "unreadable clock: " + comment;
+                return false;
+            }
+            out.clockStart = int64_t(timegm(&when)) * 1000000;
         } else if (comment.rfind("expect", 0) == 0) {
             problem = "unknown expectation: " + comment;
             return false;
@@ -266,6 +329,17 @@ ScriptRunResult RunScript(std::string_view source, const std::string &fileName, 
     // The chunk goes through the bytecode writer and loader, as the player gets it.
     const std::vector<uint8_t> &chunk = applet.chunk;
 
+    ScriptExpectations settings;
+    std::string unused;
+    ParseExpectations(source, settings, unused);
+    std::string savedTz = std::getenv("TZ") ? std::getenv("TZ") : "";
+    bool hadTz = std::getenv("TZ") != nullptr;
+    if (settings.clockStart >= 0) {
+        setenv("TZ", "UTC", 1);
+        tzset();
+        InstallVirtualClock(settings.clockStart);
+    }
+
     ResetRuntimeGlobals();
     gosubAgainCalls = 0;
     VMState *vm = NewVMState();
@@ -273,6 +347,9 @@ ScriptRunResult RunScript(std::string_view source, const std::string &fileName, 
     for (ScriptLibraryRegister registerLibrary : ScriptTestLibraries()) registerLibrary(vm);
     RegisterTestCommands(vm);
     SetRegistryHandle(vm, kRunKey, &result);
+    std::string scratch = (std::filesystem::temp_directory_path() / "vl_script_XXXXXX").string();
+    if (!mkdtemp(scratch.data())) scratch.clear();
+    SetRegistryHandle(vm, kScratchKey, &scratch);
 
     int code = LoadChunkBuffer(vm, chunk.data(), chunk.size(), fileName.c_str());
     if (code == 0) code = ProtectedCall(vm, 0, 0, 0);
@@ -281,7 +358,21 @@ ScriptRunResult RunScript(std::string_view source, const std::string &fileName, 
         result.errorLine = GetErrorLine(vm);
         result.errorFile = GetErrorFile(vm);
     }
+    for (ScriptLibraryFree freeAll : ScriptTestLibraryFrees()) freeAll(vm);
     CloseVMState(vm);
+    std::error_code ignored;
+    if (!scratch.empty()) std::filesystem::remove_all(scratch, ignored);
+    if (scriptedRequesters) {
+        ClearScriptedRequesters();
+        SetRequesterBackend(nullptr);
+        scriptedRequesters = false;
+    }
+    if (settings.clockStart >= 0) {
+        RemoveVirtualClock();
+        if (hadTz) setenv("TZ", savedTz.c_str(), 1);
+        else unsetenv("TZ");
+        tzset();
+    }
     return result;
 }
 

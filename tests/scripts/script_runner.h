@@ -9,10 +9,14 @@
 //                                           and the line it happened on)
 //   ; expect compile error: LINE:COLUMN: MESSAGE
 //                                           the compiler refuses the script with exactly this
+//   ; clock: YYYY-MM-DD HH:MM:SS            runs on the virtual clock from that UTC time, with TZ=UTC; then
+//                                           TestClock() gives monotonic milliseconds, TestSetWallClock(seconds)
+//                                           moves the wall clock by seconds
 //
 // A script without "expect error" must run to its end without an error.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +31,7 @@ struct ScriptExpectations {
     int errorLine = 0;        // 0: not checked
     bool expectCompileError = false;
     std::string compileError; // "LINE:COLUMN: MESSAGE"
+    int64_t clockStart = -1;  // microseconds since 1970 UTC; -1: the real clock
 };
 
 // Reads the expectation comments; false with a reason when one is malformed.
@@ -51,3 +56,6 @@ std::string CompareRun(const ScriptExpectations &expected, const ScriptRunResult
 // the runner's own test commands.
 using ScriptLibraryRegister = void (*)(VMState *vm);
 const std::vector<ScriptLibraryRegister> &ScriptTestLibraries();
+// Their free-alls, called after each script (timers and catalogs must not outlive the script that made them).
+using ScriptLibraryFree = void (*)(VMState *vm);
+const std::vector<ScriptLibraryFree> &ScriptTestLibraryFrees();
