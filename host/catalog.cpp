@@ -124,9 +124,12 @@ std::vector<std::string> CatalogLanguages() {
             for (char &c : code) c = char(std::tolower(static_cast<unsigned char>(c)));
             if (code.empty()) continue;
             if (code == "en" || code == "c" || code == "posix") return out;
+            auto add = [&](const std::string &name) {
+                if (std::find(out.begin(), out.end(), name) == out.end()) out.push_back(name);
+            };
             for (const auto &language : kLanguageNames)
-                if (code == language.code) out.push_back(language.name);
-            out.push_back(code);
+                if (code == language.code) add(language.name);
+            add(code);
         }
     }
     return out;
