@@ -1,0 +1,131 @@
+// The system library's desktop services in the real player, with stand-ins for the desktop's helper programs.
+#include "tests/player/player_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Writes an executable shell script dir/name.
+void WriteTool(const ScratchDirectory &dir, const std::string &name, const std::string &body) {
+    WriteText(dir.File(name), "#!/bin/sh\n" + body);
+    chmod(dir.File(name).c_str(), 0755);
+}
+
+PlayerRun RunApplet(const ScratchDirectory &dir, const std::string &script, const std::vector<std::string> &environment) {
+    WriteBytes(dir.File("t.vla"), CompileToApplet(script, "t.vls", dir.path));
+    return RunPlayer({"-quiet", "-debugdevice", "@stdout", "t.vla"}, dir.path, environment);
+}
+
+// Runs the independent sample writer and reader in dir; its output.
+std::string Python(const ScratchDirectory &dir, const std::vector<std::string> &arguments) {
+    PlayerRun run = RunProgramCapture("/usr/bin/env", [&] {
+        std::vector<std::string> words = {"python3", VL_SOURCE_DIR "/tests/data/system/sample_files.py"};
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        return words;
+    }(), dir.path);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    return run.out;
+}
+
+// SDL talks to D-Bus when a display is named, and libdbus keeps a buffer to the end.
+const std::string kIgnoreDbusLeak = "LSAN_OPTIONS=suppressions=" VL_SOURCE_DIR "/tests/data/system/lsan.supp";
+
+void ExpectClean(const PlayerRun &run) {
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
+}
+
+TEST(SystemInPlayer, ClipboardTextAndImagesRoundTrip) {
+    ScratchDirectory dir;
+    // Keeps the image in a file beside itself, as the desktop's clipboard would.
+    WriteTool(dir, "xclip",
+              "store=\"$(dirname \"$0\")/clip.png\"\n"
+              "case \"$*\" in\n"
+              "  *TARGETS*) [ -f \"$store\" ] && echo image/png; exit 0 ;;\n"
+              "  *-i*) cat > \"$store\" ;;\n"
+              "  *) [ -f \"$store\" ] && cat \"$store\" ;;\n"
+              "esac\n");
+    Python(dir, {"png", "in.png"});
+    const std::string script =
+        "Local s = \"caf\" .. Chr(233) .. \" \" .. Chr(255) .. Chr(160) .. \"!\"\n"
+        "SetClipboard(#CLIPBOARD_TEXT, s)\n"
+        "Local kind, text = GetClipboard()\n"
+        "DebugPrint(PeekClipboard(), kind, text == s, StrLen(text))\n"
+        "ClearClipboard()\n"
+        "kind, text = GetClipboard()\n"
+        "DebugPrint(kind, \"[\" .. text .. \"]\")\n"
+        // The brush read back from the clipboard goes out again, so the stored PNG shows what was read.
+        "LoadBrush(1, \"in.png\", {LoadAlpha = True})\n"
+        "SetClipboard(#CLIPBOARD_IMAGE, 1)\n"
+        "Local k, b = GetClipboard()\n"
+        "DebugPrint(PeekClipboard(), k)\n"
+        "FreeBrush(1)\n"
+        "SetClipboard(#CLIPBOARD_IMAGE, b)\n";
+    PlayerRun run = RunApplet(dir, script,
+                              {"PATH=" + dir.path + ":/usr/bin:/bin", "DISPLAY=:99", "WAYLAND_DISPLAY=", kIgnoreDbusLeak});
+    ExpectClean(run);
+    EXPECT_EQ(run.out, "1 1 1 8\n1 [ ]\n2 2\n");
+    EXPECT_EQ(Python(dir, {"pixels", "clip.png"}), Python(dir, {"pixels", "in.png"}));
+    EXPECT_EQ(Python(dir, {"pixels", "in.png"}), "ff0000ff 00ff0080 0000ff00\n0a141e28 c86432ff 01020304\n");
+
+    // No clipboard tool: the image kind is refused and the text stays.
+    run = RunApplet(dir, "SetClipboard(#CLIPBOARD_TEXT, \"kept\")\nExitOnError(False)\n"
+                   "SetClipboard(#CLIPBOARD_IMAGE, LoadBrush(Nil, \"in.png\"))\n"
+                   "DebugPrint(GetLastError())\nLocal k, t = GetClipboard()\nDebugPrint(k, t)\n",
+              {"PATH=/usr/bin:/bin", "DISPLAY=", "WAYLAND_DISPLAY="});
+    ExpectClean(run);
+    EXPECT_EQ(run.out, "1361\n1 kept\n");
+}
+
+TEST(SystemInPlayer, RequestersAndUrlsReachTheDesktopsPrograms) {
+    ScratchDirectory dir;
+    WriteTool(dir, "zenity", "echo \"$@\" > \"$(dirname \"$0\")/zenity.args\"\necho /picked/a.txt\n");
+    WriteTool(dir, "xdg-open", "echo \"$1\" > \"$(dirname \"$0\")/opened.url\"\n");
+    const std::string script = "DebugPrint(FileRequest(\"Keep\", \"#?.txt\", #REQ_SAVEMODE, \"/picked\", \"a.txt\"))\n"
+                               "OpenURL(\"https://example.org/a?b=c\")\n";
+    PlayerRun run = RunApplet(dir, script, {"PATH=" + dir.path + ":/usr/bin:/bin"});
+    ExpectClean(run);
+    EXPECT_EQ(run.out, "/picked/a.txt\n");
+    std::vector<uint8_t> recorded = ReadBytes(dir.File("zenity.args"));
+    std::string args(recorded.begin(), recorded.end());
+    EXPECT_NE(args.find("--file-selection --save"), std::string::npos) << args;
+    // SDL starts xdg-open without waiting for it.
+    for (int i = 0; i < 500 && !std::filesystem::exists(dir.File("opened.url")); i++) usleep(10000);
+    std::vector<uint8_t> url = ReadBytes(dir.File("opened.url"));
+    EXPECT_EQ(std::string(url.begin(), url.end()), "https://example.org/a?b=c\n");
+
+    run = RunApplet(dir, "ExitOnError(False)\nOpenURL(\"https://example.org\")\nDebugPrint(GetLastError())\n"
+                   "DebugPrint(FileRequest(\"x\", \"\"), GetLastError())\n",
+              {"PATH=/nonexistent"});
+    ExpectClean(run);
+    EXPECT_EQ(run.out, "1025\nNil 1025\n");
+}
+
+TEST(SystemInPlayer, CatalogsFollowTheUsersLanguage) {
+    ScratchDirectory dir;
+    std::filesystem::create_directories(dir.File("catalogs/deutsch"));
+    Python(dir, {"catalog", "catalogs/deutsch/app.catalog", "2"});
+    std::vector<uint8_t> whole = ReadBytes(dir.File("catalogs/deutsch/app.catalog"));
+    WriteBytes(dir.File("catalogs/deutsch/cut.catalog"), std::vector<uint8_t>(whole.begin(), whole.end() - 9));
+    const std::string script = "OpenCatalog(\"app.catalog\")\n"
+                               "DebugPrint(GetCatalogString(3, \"Hello world\"), GetCatalogString(9, \"nine\"))\n"
+                               "OpenCatalog(\"app.catalog\", 3)\n"
+                               "DebugPrint(GetCatalogString(3, \"Hello world\"))\n"
+                               "OpenCatalog(\"app.catalog\", 2)\n"
+                               "DebugPrint(GetCatalogString(3, \"Hello world\"))\n"
+                               "OpenCatalog(\"cut.catalog\")\n"
+                               "DebugPrint(GetCatalogString(3, \"Hello world\"))\n"
+                               "OpenCatalog(\"app.catalog\")\n";
+    PlayerRun run = RunApplet(dir, script, {"LANG=de_DE.UTF-8", "LANGUAGE=", "LC_ALL=", "LC_MESSAGES="});
+    ExpectClean(run);
+    EXPECT_EQ(run.out, "Hallo Welt nine\nHello world\nHallo Welt\nHello world\n");
+    run = RunApplet(dir, "OpenCatalog(\"app.catalog\")\nDebugPrint(GetCatalogString(3, \"Hello world\"))\n",
+              {"LANG=en_US.UTF-8", "LANGUAGE=", "LC_ALL=", "LC_MESSAGES="});
+    EXPECT_EQ(run.out, "Hello world\n");
+}
+
+} // namespace
