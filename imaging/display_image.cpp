@@ -89,3 +89,20 @@ void PresentDisplayRect(const HostBitmap *bitmap, int32_t sx, int32_t sy, Displa
         return;
     PresentWindowPixels(target.window, bitmap, sx, sy, dx, dy, width, height);
 }
+
+void UploadDisplayRect(const HostBitmap *bitmap, int32_t sx, int32_t sy, DisplayRecord *display, int32_t dx,
+                       int32_t dy, int32_t width, int32_t height) {
+    if (!bitmap || !DisplayPresentTargetHook) return;
+    PresentTarget target;
+    if (DisplayPresentTargetHook(display, &target) != 0 || !target.window || target.autoScale) return;
+    if (!ClipBlitRect(nullptr, &sx, &sy, &dx, &dy, &width, &height, bitmap->width, bitmap->height, INT32_MAX, INT32_MAX))
+        return;
+    UpdateWindowPixels(target.window, bitmap, sx, sy, dx, dy, width, height);
+}
+
+void PresentDisplayFrame(DisplayRecord *display) {
+    if (!DisplayPresentTargetHook) return;
+    PresentTarget target;
+    if (DisplayPresentTargetHook(display, &target) != 0 || !target.window) return;
+    PresentWindow(target.window);
+}

@@ -33,3 +33,8 @@ extern int (*DisplayPresentTargetHook)(DisplayRecord *display, PresentTarget *ou
 // shows the whole bitmap at its scaled size (flag 1 asks for exactly that).
 void PresentDisplayRect(const HostBitmap *bitmap, int32_t sx, int32_t sy, DisplayRecord *display, int32_t dx,
                         int32_t dy, int32_t width, int32_t height, int32_t flags);
+// The same in two steps for callers that change many rectangles per frame: upload each (clipped to the bitmap),
+// then show the frame once. Nothing on a display that scales itself (it is presented whole).
+void UploadDisplayRect(const HostBitmap *bitmap, int32_t sx, int32_t sy, DisplayRecord *display, int32_t dx,
+                       int32_t dy, int32_t width, int32_t height);
+void PresentDisplayFrame(DisplayRecord *display);

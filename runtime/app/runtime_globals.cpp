@@ -26,8 +26,15 @@ void ResetRuntimeGlobals() {
     EventTimeoutMs = 1500;
 }
 
-// libc's own generators, so sequences match what the same seeds give elsewhere on this platform.
-void SeedRuntimeRand(uint32_t seed) { srand(seed); }
-int RuntimeRand() { return rand(); }
+// rand is the classic linear congruential generator, so effects that draw from it (stripe thicknesses, dissolve
+// maps) give the same picture for a seed everywhere; drand48 is libc's.
+namespace {
+uint32_t RandSeed = 1;
+}
+void SeedRuntimeRand(uint32_t seed) { RandSeed = seed; }
+int RuntimeRand() {
+    RandSeed = RandSeed * 1103515245u + 12345u;
+    return int(RandSeed % 2147483647u);
+}
 void SeedRuntimeDrand48(int64_t seed) { srand48(static_cast<long>(seed)); }
 double RuntimeDrand48() { return drand48(); }

@@ -21,6 +21,6 @@ void ResetRuntimeGlobals();
 
 // The runtime's two random generators: the classic rand and the 48-bit drand48. The math library seeds both.
 void SeedRuntimeRand(uint32_t seed);
-int RuntimeRand(); // 0..RAND_MAX
+int RuntimeRand(); // seed = seed x 1103515245 + 12345 (mod 2^32); returns seed mod 2147483647
 void SeedRuntimeDrand48(int64_t seed);
 double RuntimeDrand48(); // [0, 1)

@@ -1,0 +1,203 @@
+// CROSSFADE blends the old picture into the new one; FADE fades the old picture into a colour and the colour into
+// the new picture; BLEND fades the new picture into a colour and back. Their speed is a level step per frame.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "fx/effect_families.h"
+#include "host/blit.h"
+#include "imaging/blit.h"
+#include "imaging/blit_kernels.h"
+#include "imaging/image_ops.h"
+#include "runtime/app/errors.h"
+#include "runtime/app/runtime_globals.h"
+#include "scene/images/bgpic.h"
+
+namespace {
+
+constexpr int32_t kCrossfadeMaxStep = 120;
+constexpr int32_t kFadeMaxStep = 255;
+
+struct CrossfadeState {
+    int32_t level;
+    int32_t fast;
+    HostBitmap *work;         // the frame, when it cannot go straight into the output
+    HostBitmap *endPicture;   // the new image over the old one, for a masked or alpha source
+    const HostBitmap *endUsed; // endPicture, or the opaque new image itself
+};
+
+struct FadeState {
+    HostBitmap *blendPicture; // the composed frame, for a masked or alpha source
+    HostBitmap *tinted;
+    int32_t level;
+    uint32_t colour;
+};
+
+// A positive speed is the level step itself (capped); the speed constants and anything else give fixed steps.
+int32_t LevelStep(int32_t speed, int32_t cap) {
+    if (speed > 0) return std::min(speed, cap);
+    if (speed == -2) return 20;
+    if (speed == -3) return 5;
+    return 10;
+}
+
+// The output rectangle of the effect's area, when a frame can be written straight into the output: same 32-bit
+// layout as the pictures, no clip region. Otherwise false, and the frame is composed in a bitmap first.
+bool DirectOutputRect(FxRequest *request, const HostBitmap *picture, HostBitmap **output, int32_t *sx, int32_t *sy,
+                      int32_t *dx, int32_t *dy, int32_t *width, int32_t *height) {
+    *output = FxOutputBitmap(request);
+    const BGPic *current = CurrentBGPic;
+    if (!*output || !picture || request->realtimeLayer || (current && current->clipRegion)) return false;
+    if ((*output)->bytesPerPixel != 4 || (*output)->format != picture->format || picture->bytesPerPixel != 4)
+        return false;
+    *sx = 0, *sy = 0, *dx = request->x, *dy = request->y;
+    *width = request->width, *height = request->height;
+    if (!ClipBlitRect(nullptr, sx, sy, dx, dy, width, height, request->width, request->height,
+                      std::min(request->outWidth, (*output)->width), std::min(request->outHeight, (*output)->height))) {
+        *width = 0;
+    }
+    return true;
+}
+
+void UploadArea(FxRequest *request, int32_t dx, int32_t dy, int32_t width, int32_t height) {
+    if (width > 0 && height > 0) UploadFxOutputRect(request, dx, dy, width, height);
+}
+
+void PlayCrossfadeFrame(FxRequest *request, CrossfadeState *state) {
+    const int32_t mix = 255 - state->level; // how much of the old picture is left
+    const HostBitmap *end = state->endUsed;
+    HostBitmap *output = nullptr;
+    int32_t sx, sy, dx, dy, width, height;
+    if (DirectOutputRect(request, end, &output, &sx, &sy, &dx, &dy, &width, &height) &&
+        request->oldImage->format == end->format) {
+        // One pass per row while the row is in cache: the new row, then the old one mixed over it.
+        std::vector<uint8_t> levels(size_t(std::max(width, 0)), uint8_t(mix));
+        for (int32_t j = 0; j < height; j++) {
+            uint8_t *out = HostBitmapRow(output, dy + j) + size_t(dx) * 4;
+            std::memcpy(out, HostBitmapRow(end, sy + j) + size_t(sx) * 4, size_t(width) * 4);
+            if (mix > 0) BlendRowAlpha32(out, HostBitmapRow(request->oldImage, sy + j) + size_t(sx) * 4, levels.data(), width);
+        }
+        UploadArea(request, dx, dy, width, height);
+        return;
+    }
+    BLTBITMAP(end, 0, 0, state->work, 0, 0, request->width, request->height);
+    if (mix > 0)
+        MixImages(state->work, request->oldImage, nullptr, 0, 0, 0, 0, request->width, request->height, mix, nullptr,
+                  request->width, request->height);
+    DrawFxPicture(request, state->work, request->bltFlags);
+}
+
+} // namespace
+
+int CrossfadeStep(FxRequest *request, int *done) {
+    if (request->phase == 0) {
+        CrossfadeState *state = AllocFxState<CrossfadeState>(request);
+        if (!state) return kErrOutOfMemoryCode;
+        request->step = LevelStep(request->step, kCrossfadeMaxStep);
+        // TODO(layers): a real-time layer blends through the layer's alpha plane.
+        const BGPic *current = CurrentBGPic;
+        state->fast = QueryBlitCapabilities(kBlitCapConstantBlend) && !request->async && !request->scaledDisplay &&
+                      !(current && current->clipRegion && current->clipRegion->mask) &&
+                      !(current && SpritesOverlapRect(current, request->x, request->y, request->width, request->height));
+        if (!request->oldImage) return kErrWrongUsage;
+        state->endUsed = request->newImage;
+        if (request->newMask || request->newAlpha) {
+            state->endPicture = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
+            if (!state->endPicture) return kErrOutOfMemoryCode;
+            BLTBITMAP(request->oldImage, 0, 0, state->endPicture, 0, 0, request->width, request->height);
+            SAFEBLT(request->newImage, 0, 0, state->endPicture, 0, 0, request->width, request->height, 0, 0, 0, 0,
+                    kBlitMasked | kBlitToBitmap, request->newMask, request->newAlpha, nullptr);
+            state->endUsed = state->endPicture;
+        }
+        state->work = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
+        if (!state->work) return kErrOutOfMemoryCode;
+        request->frameCount = EffectStepCount(255, request->step, 1);
+        return 0;
+    }
+    if (request->phase != 1 && request->phase != 2) return 0;
+    CrossfadeState *state = FxState<CrossfadeState>(request);
+    if (request->phase == 1) {
+        if (request->frame == 0) state->level = 0;
+        state->level += request->step;
+    } else {
+        state->level = int32_t(std::min<int64_t>(int64_t(request->frame) * request->step, 255));
+        state->fast = 0;
+    }
+    if (state->level > 254) {
+        state->level = 255;
+        if (done) *done = 1;
+    }
+    PlayCrossfadeFrame(request, state);
+    if (request->phase == 1) FinishFxFrame(request);
+    return 0;
+}
+
+void CrossfadeFinish(FxRequest *request, int) {
+    CrossfadeState *state = FxState<CrossfadeState>(request);
+    FreeHostBitmap(state->work);
+    FreeHostBitmap(state->endPicture);
+    state->work = state->endPicture = nullptr;
+}
+
+int FadeStep(FxRequest *request, int *done) {
+    const bool fade = request->effect == 116;
+    if (request->phase == 0) {
+        FadeState *state = AllocFxState<FadeState>(request);
+        if (!state) return kErrOutOfMemoryCode;
+        request->step = LevelStep(request->step, kFadeMaxStep);
+        state->colour = request->parameter == kFxRandomParameter ? uint32_t(RuntimeRand()) % 16777216u
+                                                                 : uint32_t(request->parameter) & 0xFFFFFFu;
+        state->level = request->step;
+        if (!request->oldImage) return kErrWrongUsage;
+        // TODO(layers): a real-time layer fades through the layer's alpha plane.
+        state->tinted = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
+        if (!state->tinted) return kErrOutOfMemoryCode;
+        if (request->newMask || request->newAlpha) {
+            state->blendPicture = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
+            if (!state->blendPicture) return kErrOutOfMemoryCode;
+        }
+        request->frameCount = EffectStepCount(511 - request->step, request->step, 0);
+        return 0;
+    }
+    if (request->phase != 1 && request->phase != 2) return 0;
+    FadeState *state = FxState<FadeState>(request);
+    if (request->phase == 2) state->level = int32_t(std::min<int64_t>(int64_t(request->frame) * request->step, 511));
+    else if (request->frame == 0) state->level = request->step;
+    if (state->level > 510) {
+        state->level = 511;
+        if (done) *done = 1;
+    }
+    const int32_t tint = state->level <= 255 ? state->level : 511 - state->level;
+    // FADE tints the old picture until the colour is reached, then the new one; BLEND tints the new one only.
+    const HostBitmap *source = fade && state->level <= 255 ? request->oldImage : request->newImage;
+    HostBitmap *output = nullptr;
+    int32_t sx, sy, dx, dy, width, height;
+    if (!state->blendPicture && DirectOutputRect(request, source, &output, &sx, &sy, &dx, &dy, &width, &height)) {
+        BLTBITMAP(source, sx, sy, output, dx, dy, width, height);
+        if (tint > 0) TintImage(output, dx, dy, width, height, state->colour, tint);
+        UploadArea(request, dx, dy, width, height);
+    } else {
+        BLTBITMAP(source, 0, 0, state->tinted, 0, 0, request->width, request->height);
+        if (tint > 0) TintImage(state->tinted, 0, 0, request->width, request->height, state->colour, tint);
+        HostBitmap *frame = state->tinted;
+        if (state->blendPicture) {
+            BLTBITMAP(request->oldImage, 0, 0, state->blendPicture, 0, 0, request->width, request->height);
+            SAFEBLT(state->tinted, 0, 0, state->blendPicture, 0, 0, request->width, request->height, 0, 0, 0, 0,
+                    kBlitMasked | kBlitToBitmap, request->newMask, request->newAlpha, nullptr);
+            frame = state->blendPicture;
+        }
+        DrawFxPicture(request, frame, request->bltFlags);
+    }
+    if (request->phase == 1) {
+        state->level += request->step;
+        FinishFxFrame(request);
+    }
+    return 0;
+}
+
+void FadeFinish(FxRequest *request, int) {
+    FadeState *state = FxState<FadeState>(request);
+    FreeHostBitmap(state->blendPicture);
+    FreeHostBitmap(state->tinted);
+    state->blendPicture = state->tinted = nullptr;
+}

@@ -1,0 +1,18 @@
+// The step and finish functions of the effect families, one file each; effect_table.cpp maps ids to them.
+#pragma once
+
+#include "fx/fx_engine.h"
+
+// stripes.cpp: stripes, blinds, bars and quarters.
+int HStripesStep(FxRequest *request, int *done);
+int VStripesStep(FxRequest *request, int *done);
+int HBlindsStep(FxRequest *request, int *done);
+int VBlindsStep(FxRequest *request, int *done);
+int BarsStep(FxRequest *request, int *done);
+int QuartersStep(FxRequest *request, int *done);
+
+// crossfade.cpp: CROSSFADE, FADE and BLEND.
+int CrossfadeStep(FxRequest *request, int *done);
+void CrossfadeFinish(FxRequest *request, int flag);
+int FadeStep(FxRequest *request, int *done);
+void FadeFinish(FxRequest *request, int flag);

@@ -1,0 +1,236 @@
+#include "fx/fx_engine.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "host/blit.h"
+#include "imaging/blit.h"
+#include "imaging/display_image.h"
+#include "imaging/graphics_library.h"
+#include "imaging/planes.h"
+#include "runtime/app/hooks.h"
+#include "scene/display/display_list.h"
+#include "scene/display/display_record.h"
+#include "scene/images/bgpic.h"
+
+int32_t EffectStepSize(int32_t speed, int32_t size, int32_t normalDivisor, int32_t fastDivisor, int32_t slowDivisor) {
+    int32_t step = speed;
+    if (speed == -1) step = size / normalDivisor;
+    else if (speed == -2) step = size / fastDivisor;
+    else if (speed == -3) step = size / slowDivisor;
+    return step < 1 ? 1 : step;
+}
+
+int32_t EffectStepCount(int32_t size, int32_t step, int32_t flag) {
+    if (size <= 0) return 1;
+    if (step < 1) step = 1;
+    const int64_t count = (int64_t(size) + step - 1) / step + (flag == 0 ? 1 : 0);
+    return int32_t(count);
+}
+
+int32_t ReverseEffect(int32_t id) {
+    switch (id) {
+    case 24: return 25;
+    case 25: return 24;
+    case 26: return 27;
+    case 27: return 26;
+    case 30: return 31;
+    case 31: return 30;
+    case 32: return 33;
+    case 33: return 32;
+    default: break;
+    }
+    if (id >= 38 && id <= 46) return id + 50;
+    if (id >= 88 && id <= 96) return id - 50;
+    return id;
+}
+
+// ---- Plain-target drawing ---------------------------------------------------------------------------------------
+
+HostBitmap *FxOutputBitmap(const FxRequest *request) {
+    if (request->target) return request->target;
+    return CurrentOutputBitmapHook ? CurrentOutputBitmapHook() : nullptr;
+}
+
+namespace {
+
+// The window shows the bitmap drawn into, so rectangles can go up one by one; otherwise (a composed or scaled
+// picture, a redirected output) the display is refreshed or presented whole at the frame's end.
+bool WindowShowsOutput(const FxRequest *request, const HostBitmap *output) {
+    DisplayRecord *display = CurrentDisplay;
+    if (request->target || !display || display->outputKind != ObjectKindDisplay || display->state != DISPSTATE_OPEN)
+        return false;
+    if (request->scaledDisplay || !display->picture) return false;
+    return GetBGPicDisplayImage(display, display->picture) == output && !display->picture->current.alpha;
+}
+
+constexpr int32_t kFxRefreshWhole = -1;
+
+} // namespace
+
+void UploadFxOutputRect(FxRequest *request, int32_t x, int32_t y, int32_t width, int32_t height) {
+    if (request->noPresent || width <= 0 || height <= 0) return;
+    HostBitmap *output = FxOutputBitmap(request);
+    if (!output) return;
+    if (request->scaledDisplay) return; // presented whole at the frame's end
+    if (!WindowShowsOutput(request, output)) {
+        if (!request->target && CurrentDisplay && CurrentDisplay->outputKind == ObjectKindDisplay)
+            request->uploadedRects = kFxRefreshWhole;
+        return;
+    }
+    if (request->uploadedRects == kFxRefreshWhole) return;
+    UploadDisplayRect(output, x, y, CurrentDisplay, x, y, width, height);
+    request->uploadedRects++;
+}
+
+void DrawFxNewRect(FxRequest *request, int32_t sx, int32_t sy, int32_t width, int32_t height) {
+    if (request->realtimeLayer) {
+        // TODO(layers): a real-time layer draws into the layer's current images.
+        return;
+    }
+    // Clip to the image first: SAFEBLT would clip too, but the upload needs the rectangle that changed.
+    if (sx < 0) width += sx, sx = 0;
+    if (sy < 0) height += sy, sy = 0;
+    width = std::min(width, request->width - sx);
+    height = std::min(height, request->height - sy);
+    if (width <= 0 || height <= 0) return;
+    HostBitmap *output = FxOutputBitmap(request);
+    if (!output) return;
+    const int32_t dx = request->x + sx, dy = request->y + sy;
+    BGPic *picture = CurrentBGPic;
+    SAFEBLT(request->newImage, sx, sy, output, dx, dy, width, height, request->width, request->height,
+            request->outWidth, request->outHeight, request->bltFlags, request->newMask, request->newAlpha,
+            picture ? picture->clipRegion : nullptr);
+    int32_t ux = dx, uy = dy;
+    const int32_t right = std::min<int64_t>(int64_t(dx) + width, std::min(request->outWidth, output->width));
+    const int32_t bottom = std::min<int64_t>(int64_t(dy) + height, std::min(request->outHeight, output->height));
+    ux = std::max(ux, 0), uy = std::max(uy, 0);
+    UploadFxOutputRect(request, ux, uy, right - ux, bottom - uy);
+}
+
+void DrawFxPicture(FxRequest *request, const HostBitmap *picture, int32_t flags) {
+    HostBitmap *output = FxOutputBitmap(request);
+    if (!output || !picture) return;
+    BGPic *current = CurrentBGPic;
+    SAFEBLT(picture, 0, 0, output, request->x, request->y, request->width, request->height, request->width,
+            request->height, request->outWidth, request->outHeight, flags, nullptr, nullptr,
+            current ? current->clipRegion : nullptr);
+    const int32_t x = std::max(request->x, 0), y = std::max(request->y, 0);
+    const int32_t right = std::min<int64_t>(int64_t(request->x) + request->width, std::min(request->outWidth, output->width));
+    const int32_t bottom =
+        std::min<int64_t>(int64_t(request->y) + request->height, std::min(request->outHeight, output->height));
+    UploadFxOutputRect(request, x, y, right - x, bottom - y);
+}
+
+void FinishFxFrame(FxRequest *request) {
+    if (!request->noPresent) {
+        DisplayRecord *display = CurrentDisplay;
+        HostBitmap *output = FxOutputBitmap(request);
+        if (request->scaledDisplay && output)
+            PresentDisplayRect(output, 0, 0, display, 0, 0, request->outWidth, request->outHeight, 1);
+        else if (request->uploadedRects == kFxRefreshWhole && display)
+            RefreshDisplay(display, 0);
+        else if (request->uploadedRects > 0)
+            PresentDisplayFrame(display);
+    }
+    request->uploadedRects = 0;
+    request->frame++;
+}
+
+// ---- Layer drawing and plane helpers -----------------------------------------------------------------------------
+
+void DrawFxRect(const HostBitmap *source, int32_t sx, int32_t sy, HostBitmap *destination, MaskPlane *destinationMask,
+                AlphaPlane *destinationAlpha, int32_t dx, int32_t dy, int32_t width, int32_t height,
+                int32_t sourceWidth, int32_t sourceHeight, int32_t destinationWidth, int32_t destinationHeight,
+                const MaskPlane *sourceMask, const AlphaPlane *sourceAlpha, FxRequest *request, int32_t flags) {
+    if (sx < 0 || sy < 0) return;
+    const int32_t displayX = dx, displayY = dy, shownWidth = width, shownHeight = height;
+    if (!ClipBlitRect(nullptr, &sx, &sy, &dx, &dy, &width, &height, sourceWidth, sourceHeight, destinationWidth,
+                      destinationHeight))
+        return;
+    const bool touchWork = request && !(flags & kFxRectKeepWork);
+    if (flags & kFxRectClear) {
+        if (destinationAlpha) FillAlphaRect(destinationAlpha, dx, dy, width, height, 0);
+        else if (destinationMask) FillMaskRect(destinationMask, dx, dy, width, height, MASKINVISIBLE);
+        if (touchWork) {
+            if (request->workAlpha) FillAlphaRect(request->workAlpha, sx, sy, width, height, 0);
+            else if (request->workMask) FillMaskRect(request->workMask, sx, sy, width, height, MASKINVISIBLE);
+        }
+        if (!request) return;
+    } else {
+        if (sourceMask && destinationMask) {
+            BlitTemplateToMask(sourceMask, sx, sy, destinationMask, dx, dy, width, height,
+                               (flags & kFxRectMaskVisible) ? TemplateMaskSet : TemplateMaskCopy);
+            if (touchWork && request->workMask) FillMaskRect(request->workMask, sx, sy, width, height, MASKVISIBLE);
+        } else if (sourceAlpha && destinationAlpha) {
+            BltAlphaPlane(sourceAlpha, sx, sy, destinationAlpha, dx, dy, width, height,
+                          (flags & kFxRectMaskVisible) ? kAlphaCopyNonZero : kAlphaCopy, 0);
+            if (touchWork && request->workAlpha) FillAlphaRect(request->workAlpha, sx, sy, width, height, 255);
+        } else if (destinationMask) {
+            FillMaskRect(destinationMask, dx, dy, width, height, MASKVISIBLE);
+        }
+        if ((flags & kFxRectThroughMask) && sourceMask) BLTMASK(source, sx, sy, destination, dx, dy, width, height, sourceMask);
+        else if ((flags & kFxRectThroughMask) && sourceAlpha)
+            BLTALPHACHANNEL(sourceAlpha, sx, sy, destination, dx, dy, width, height, 0, kAlphaChannelBitmap, source);
+        else BLTBITMAP(source, sx, sy, destination, dx, dy, width, height);
+    }
+    if (request && request->layer && !(flags & kFxRectNoPresent))
+        PresentFxRect(request, destination, displayX, displayY, displayX + request->x, displayY + request->y,
+                      shownWidth, shownHeight, destinationWidth, destinationHeight, nullptr, nullptr, 0);
+}
+
+void PresentFxRect(FxRequest *request, const HostBitmap *source, int32_t sx, int32_t sy, int32_t displayX,
+                   int32_t displayY, int32_t width, int32_t height, int32_t sourceWidth, int32_t sourceHeight,
+                   const MaskPlane *, const AlphaPlane *, int32_t) {
+    // TODO(layers): the recomposing road through REDRAW for covered, masked or clipped layers.
+    HostBitmap *output = FxOutputBitmap(request);
+    if (!output || !source) return;
+    if (!ClipBlitRect(nullptr, &sx, &sy, &displayX, &displayY, &width, &height, sourceWidth, sourceHeight,
+                      output->width, output->height))
+        return;
+    BLTBITMAP(source, sx, sy, output, displayX, displayY, width, height);
+    UploadFxOutputRect(request, displayX, displayY, width, height);
+}
+
+void FillFxRect(FxRequest *request, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t colour,
+                int32_t flags) {
+    HostBitmap *output = FxOutputBitmap(request);
+    if (!output) return;
+    int32_t sx = 0, sy = 0;
+    x += request->x, y += request->y;
+    if (!ClipBlitRect(nullptr, &sx, &sy, &x, &y, &width, &height, INT32_MAX, INT32_MAX,
+                      std::min(request->outWidth, output->width), std::min(request->outHeight, output->height)))
+        return;
+    RECTFILL(output, x, y, width, height, colour);
+    if (!(flags & kFxRectNoPresent)) UploadFxOutputRect(request, x, y, width, height);
+}
+
+void ClippedCopyRect(const HostBitmap *source, int32_t sx, int32_t sy, HostBitmap *destination, int32_t dx,
+                     int32_t dy, int32_t width, int32_t height, int32_t sourceWidth, int32_t sourceHeight,
+                     int32_t destinationWidth, int32_t destinationHeight) {
+    if (sx < 0) width += sx, dx -= sx, sx = 0;
+    if (sy < 0) height += sy, dy -= sy, sy = 0;
+    if (width < 0 || height < 0) return;
+    if (dx < 0) width += dx, sx -= dx, dx = 0;
+    if (dy < 0) height += dy, sy -= dy, dy = 0;
+    width = std::min({width, sourceWidth - sx, destinationWidth - dx});
+    height = std::min({height, sourceHeight - sy, destinationHeight - dy});
+    if (width > 0 && height > 0) BLTBITMAP(source, sx, sy, destination, dx, dy, width, height);
+}
+
+void BuildFxAlpha(AlphaPlane *destination, const MaskPlane *sourceMask, const AlphaPlane *sourceAlpha, int32_t width,
+                  int32_t height) {
+    if (!destination) return;
+    width = std::min(width, destination->width);
+    height = std::min(height, destination->height);
+    if (sourceMask) {
+        for (int32_t y = 0; y < height; y++) {
+            uint8_t *row = destination->bytes + size_t(y) * size_t(destination->bytesPerRow);
+            for (int32_t x = 0; x < width; x++) row[x] = MaskBit(sourceMask, x, y) ? 255 : 0;
+        }
+    } else if (sourceAlpha) {
+        BltAlphaPlane(sourceAlpha, 0, 0, destination, 0, 0, width, height, kAlphaCopy, 0);
+    } else {
+        std::memset(destination->bytes, 255, size_t(destination->bytesPerRow) * size_t(destination->height));
+    }
+}

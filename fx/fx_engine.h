@@ -1,0 +1,161 @@
+// The transition engine: the request record one transition runs on, the step/finish protocol every effect family
+// follows, the speed rule and the small drawing routines the families share.
+//
+// A step function is called with phase 0 once (set-up: allocate the state, turn the speed into a step, set
+// frameCount; no drawing), then with phase 1 once per frame (frame 0 resets the position, the last frame clamps
+// it and sets *done), and, for effects with kFxDirectFrame, with phase 2 to draw the picture of `frame` at once.
+#pragma once
+
+#include <cstdint>
+#include <type_traits>
+
+#include "host/bitmap.h"
+#include "host/memory.h"
+#include "runtime/vm/vm.h"
+
+struct BGPic;
+struct vlLayer;
+struct FxRequest;
+
+using FxStepFn = int (*)(FxRequest *request, int *done);
+// flag 1 after a blocking run released normally, else 0. Frees what the state owns, never the state block.
+using FxFinishFn = void (*)(FxRequest *request, int flag);
+
+// Modes: the object kind of what a transition does.
+constexpr int32_t kFxModeBGPic = 1;
+constexpr int32_t kFxModeBrush = 3;
+constexpr int32_t kFxModeTextObject = 8;
+constexpr int32_t kFxModeBGPicPart = 13;
+constexpr int32_t kFxModeLayer = 22;
+constexpr int32_t kFxModeHideLayer = 25;
+constexpr int32_t kFxModeRemoveLayer = 26;
+
+constexpr int32_t kFxRandomEffect = 140;
+constexpr int32_t kFxNoEffectId = 113; // no effect has it; scripts that pass it get a random one
+constexpr int32_t kFxEffectIdCount = 140;
+constexpr int32_t kFxRandomParameter = -1;
+constexpr int32_t kFxPositionAbsent = 99999;
+
+struct FxRequest {
+    VMState *vm = nullptr;
+    vlLayer *layer = nullptr;
+    HostBitmap *target = nullptr; // null: the current output
+    FxStepFn stepFn = nullptr;
+    FxFinishFn finishFn = nullptr;
+    int32_t mode = 0;
+    int32_t effect = kFxRandomEffect;
+    ObjectId object{};
+    int32_t x = 0, y = 0;
+    int32_t step = -1; // the script's speed in; the set-up's step out
+    int32_t speed = -1;
+    int32_t parameter = kFxRandomParameter;
+    int32_t width = 0, height = 0;
+    int32_t outWidth = 0, outHeight = 0;
+    int32_t undoKind = 0;
+    int32_t undoLevel = 1;
+    HostBitmap *newImage = nullptr;
+    HostBitmap *oldImage = nullptr;
+    HostBitmap *displayOldImage = nullptr;
+    MaskPlane *newMask = nullptr;
+    AlphaPlane *newAlpha = nullptr;
+    int32_t layerPrepared = 0;
+    int32_t savedPartX = 0, savedPartY = 0;
+    int32_t layerX = 0, layerY = 0;
+    BGPic *savedBGPic = nullptr;
+    int32_t ownsImage = 0, ownsMask = 0, ownsAlpha = 0;
+    int32_t partX = 0, partY = 0;
+    int32_t useLayers = 0;
+    int32_t reverse = 0;
+    int32_t bltFlags = 0;
+    int32_t scaledDisplay = 0;
+    int32_t async = 0;
+    int32_t redo = 0;
+    int32_t aborted = 0;
+    int32_t realtimeLayer = 0;
+    int32_t forceRealtimeLayers = 0;
+    int32_t restoreLayer = 0, deleteLayer = 0;
+    int32_t *useCount = nullptr;
+    int32_t posX = kFxPositionAbsent, posY = kFxPositionAbsent;
+    int32_t bgpicEmu = 0;
+    BGPic *emuBGPic = nullptr;
+    void *state = nullptr;
+    MaskPlane *workMask = nullptr;
+    AlphaPlane *workAlpha = nullptr;
+    int32_t phase = 0;
+    int32_t frame = 0;
+    int32_t frameCount = 0;
+    int32_t noPresent = 0;
+    int32_t resetting = 0;
+    int32_t ended = 0;
+    // The front end's record: the frame loop sets its redo.
+    FxRequest *caller = nullptr;
+    // Rectangles uploaded to the window in this frame, shown together at its end.
+    int32_t uploadedRects = 0;
+};
+
+// ---- Speed rule --------------------------------------------------------------------------------------------------
+// NORMALSPEED -1, FASTSPEED -2, SLOWSPEED -3 divide size by the matching divisor; any other speed is the step;
+// at least 1.
+int32_t EffectStepSize(int32_t speed, int32_t size, int32_t normalDivisor, int32_t fastDivisor, int32_t slowDivisor);
+// 1 for size <= 0; else ceil(size / step), plus 1 when flag is 0.
+int32_t EffectStepCount(int32_t size, int32_t step, int32_t flag);
+// The effect that plays id backwards (curtain and reveal pairs, RECT <-> RECTBACK); others unchanged.
+int32_t ReverseEffect(int32_t id);
+// A family's own upper cap, after which the step must still be at least 1: a cap of 0 (tiny pictures) would
+// never end.
+inline int32_t ClampFxStep(int32_t step, int32_t cap) {
+    if (step > cap) step = cap;
+    return step < 1 ? 1 : step;
+}
+
+// ---- State blocks ------------------------------------------------------------------------------------------------
+// A family's state is a plain struct in a cleared block that the engine frees after the finish function.
+template <class State> State *AllocFxState(FxRequest *request) {
+    static_assert(std::is_trivial_v<State>, "an effect state is a plain record in a cleared block");
+    auto *state = static_cast<State *>(AllocBlock(sizeof(State), 1));
+    request->state = state;
+    return state;
+}
+template <class State> State *FxState(FxRequest *request) { return static_cast<State *>(request->state); }
+
+// ---- Drawing -----------------------------------------------------------------------------------------------------
+// The output a plain-target frame draws into (target, else the current output bitmap); null when there is none.
+HostBitmap *FxOutputBitmap(const FxRequest *request);
+// Puts the rectangle (sx, sy, w, h) of the new image at the same place of the effect's area: into the output at
+// (x + sx, y + sy) through the new image's mask and alpha, clipped to the image and the output, and uploads it to
+// the window unless noPresent is set. A real-time layer draws into the layer's images instead.
+void DrawFxNewRect(FxRequest *request, int32_t sx, int32_t sy, int32_t width, int32_t height);
+// Puts a whole picture of the effect's size (a composed frame) at (x, y) of the output with flags, and uploads.
+void DrawFxPicture(FxRequest *request, const HostBitmap *picture, int32_t flags);
+// Ends a phase-1 frame: shows what was uploaded (or the whole scaled display) unless noPresent, frame + 1.
+void FinishFxFrame(FxRequest *request);
+// Uploads a rectangle of the output bitmap to the current display's window; shown by FinishFxFrame.
+void UploadFxOutputRect(FxRequest *request, int32_t x, int32_t y, int32_t width, int32_t height);
+
+// DrawFxRect flags.
+constexpr int32_t kFxRectMaskVisible = 1; // combine the mask as visible, or copy only non-zero alpha
+constexpr int32_t kFxRectThroughMask = 2; // copy pixels through the mask or alpha plane
+constexpr int32_t kFxRectClear = 4;       // clear the destination planes, copy no pixels
+constexpr int32_t kFxRectNoPresent = 8;
+constexpr int32_t kFxRectKeepWork = 16; // leave workMask / workAlpha alone
+
+// One rectangle of source into a destination bitmap with its planes (a real-time layer's images). A negative
+// source x or y draws nothing; the rest is clipped to both sizes.
+void DrawFxRect(const HostBitmap *source, int32_t sx, int32_t sy, HostBitmap *destination, MaskPlane *destinationMask,
+                AlphaPlane *destinationAlpha, int32_t dx, int32_t dy, int32_t width, int32_t height,
+                int32_t sourceWidth, int32_t sourceHeight, int32_t destinationWidth, int32_t destinationHeight,
+                const MaskPlane *sourceMask, const AlphaPlane *sourceAlpha, FxRequest *request, int32_t flags);
+// Shows a rectangle of a drawn source on the display at (displayX, displayY).
+void PresentFxRect(FxRequest *request, const HostBitmap *source, int32_t sx, int32_t sy, int32_t displayX,
+                   int32_t displayY, int32_t width, int32_t height, int32_t sourceWidth, int32_t sourceHeight,
+                   const MaskPlane *sourceMask, const AlphaPlane *sourceAlpha, int32_t flags);
+// Fills a rectangle of the effect's area with a 0x00RRGGBB colour in the output and shows it.
+void FillFxRect(FxRequest *request, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t colour,
+                int32_t flags);
+// A BLTBITMAP whose negative coordinates shift the other side, cut to both sizes.
+void ClippedCopyRect(const HostBitmap *source, int32_t sx, int32_t sy, HostBitmap *destination, int32_t dx,
+                     int32_t dy, int32_t width, int32_t height, int32_t sourceWidth, int32_t sourceHeight,
+                     int32_t destinationWidth, int32_t destinationHeight);
+// Fills an alpha plane from a mask (255 / 0), else copies an alpha plane, else sets every byte (padding too) to 255.
+void BuildFxAlpha(AlphaPlane *destination, const MaskPlane *sourceMask, const AlphaPlane *sourceAlpha, int32_t width,
+                  int32_t height);

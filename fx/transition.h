@@ -1,0 +1,33 @@
+// Running a transition: RunTransition resolves the request's source, picks the effect and plays it, blocking or
+// as an async draw object; the release, end and async callbacks.
+#pragma once
+
+#include <cstdint>
+
+#include "fx/fx_engine.h"
+
+struct DisplayRecord;
+
+// Refusals of the transition commands that no other library raises.
+constexpr int kErrLayersRequired = 1078;
+
+// Returns 0 (blocking run done), 1 (async: the handle was pushed) or an error code. The caller's record gets
+// redo set when the output changed size mid-run; the front end then runs it again.
+int RunTransition(FxRequest *request);
+// normal is 1 after a blocking run, 0 after a failure or from the async machinery.
+void FreeFxRequest(FxRequest *request, int normal);
+void EndFxRequest(FxRequest *request, int flag);
+int FxAsyncStep(FxRequest *request, int *done);
+intptr_t FxNotify(int32_t code, void *argument, FxRequest *request);
+int SeekFxFrame(FxRequest *request, int32_t frame, int force);
+
+// An effect id drawn from the runtime's drand48 among the built effects, never 113 or 140; with
+// excludeBGPicOnly never one that only a background picture can play.
+int32_t DrawRandomEffect(bool excludeBGPicOnly);
+
+// The most frames any run may take before it counts as done: a family whose end condition is wrong must not
+// hang the player.
+int64_t FxFrameLimit(const FxRequest *request);
+
+// Double buffering's end, set by the double-buffering code when it exists (null: no display double-buffers).
+extern int (*EndDoubleBufferingHook)(VMState *vm, DisplayRecord *display);

@@ -1,0 +1,77 @@
+// Transitions in the real player, headless: both argument forms, an async transition stepped by the script, the
+// refusals of the front ends, the effect constants and the random choice, and the picture left on screen.
+#include "tests/player/player_test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// 0x00RRGGBB of a pixel of a 24-bit bottom-up BMP file.
+uint32_t BmpPixel(const std::vector<uint8_t> &bmp, int x, int y) {
+    auto u32 = [&](size_t at) { return uint32_t(bmp[at]) | uint32_t(bmp[at + 1]) << 8 | uint32_t(bmp[at + 2]) << 16 |
+                                       uint32_t(bmp[at + 3]) << 24; };
+    const uint32_t offset = u32(10);
+    const int32_t height = int32_t(u32(22)), width = int32_t(u32(18));
+    const size_t stride = (size_t(width) * 3 + 3) & ~size_t(3);
+    const size_t at = offset + size_t(height - 1 - y) * stride + size_t(x) * 3;
+    return uint32_t(bmp[at + 2]) << 16 | uint32_t(bmp[at + 1]) << 8 | bmp[at];
+}
+
+TEST(TransitionsInPlayer, ScriptDrivesEveryCommandForm) {
+    ScratchDirectory dir;
+    const std::string script = R"(@DISPLAY {Width = 64, Height = 48, Color = $0000FF}
+ExitOnError(False)
+CreateBrush(1, 40, 30, $FF0000)
+CreateBrush(2, 8, 8, $00FF00)
+DisplayBrushFX(1, 12, 9, #HSTRIPES, #FASTSPEED, 2)
+DisplayBrushFX(2, 0, 0, {type = #CROSSFADE, speed = 120, dx = 56, dy = 40})
+Local h = DisplayBrushFX(2, 0, 0, {type = #BARS, speed = #FASTSPEED, async = True})
+Local n = 1
+While AsyncDrawFrame(h) == False
+  n = n + 1
+Wend
+DebugPrint("async", n)
+Function Try(f, ...)
+  f(...)
+  DebugPrint(GetLastError())
+EndFunction
+Try(DisplayBrushFX, 1)
+Try(DisplayTransitionFX, 1, 0, -1, -1, 5)
+Try(DisplayTransitionFX, 1, {async = True})
+Try(ShowLayerFX, 1, {bgpicemu = True})
+Try(DisplayBGPicPartFX, 1, 0, 0, 8, 8, #BARS, -1, -1, 0, 0, 1)
+Try(UndoFX, #BRUSH, 1)
+Try(HideLayerFX, 1)
+Try(DisplayTransitionFX, 1, #PUZZLE)
+Try(DisplayTextObjectFX, 1, 0, 0)
+Try(DisplayTransitionFX, 7)
+DebugPrint(#HSTRIPES, #QUARTERS, #CROSSFADE, #DISSOLVE, #RANDOMEFFECT, #RANDOMPARAMETER)
+DebugPrint(#SCROLLWEST, #SCROLLEAST, #SCROLLNORTH, #SCROLLSOUTH, #SCROLLNORTHWEST)
+Local bad = 0
+For i = 1 To 300
+  Local id = GetRandomFX(True)
+  If id < 0 Or id > 139 Or id == 113 Then bad = bad + 1 EndIf
+Next
+DebugPrint("random", bad)
+DisplayBGPicPartFX(1, 0, 0, 4, 4)
+SaveSnapshot("shot.bmp")
+)";
+    WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "async 9\n"
+                       "1014\n1193\n1055\n1014\n1055\n1078\n1078\n1491\n1491\n1177\n"
+                       "0 29 115 139 140 -1\n"
+                       "47 48 49 50 54\n"
+                       "random 0\n");
+    std::vector<uint8_t> shot = ReadBytes(dir.File("shot.bmp"));
+    ASSERT_GT(shot.size(), 54u);
+    EXPECT_EQ(BmpPixel(shot, 11, 8), 0x0000FFu); // outside the brush
+    EXPECT_EQ(BmpPixel(shot, 12, 9), 0xFF0000u);
+    EXPECT_EQ(BmpPixel(shot, 51, 38), 0xFF0000u);
+    EXPECT_EQ(BmpPixel(shot, 52, 39), 0x0000FFu);
+    EXPECT_EQ(BmpPixel(shot, 63, 47), 0x00FF00u); // the second brush, placed by "dx" and "dy"
+    EXPECT_EQ(BmpPixel(shot, 5, 5), 0x00FF00u);   // the async one, played to its end
+}
+
+} // namespace
