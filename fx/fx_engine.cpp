@@ -1,6 +1,7 @@
 #include "fx/fx_engine.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "host/blit.h"
@@ -25,7 +26,7 @@ int32_t EffectStepCount(int32_t size, int32_t step, int32_t flag) {
     if (size <= 0) return 1;
     if (step < 1) step = 1;
     const int64_t count = (int64_t(size) + step - 1) / step + (flag == 0 ? 1 : 0);
-    return int32_t(count);
+    return int32_t(std::min<int64_t>(count, INT32_MAX));
 }
 
 int32_t ReverseEffect(int32_t id) {
