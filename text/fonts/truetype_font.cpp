@@ -1,0 +1,467 @@
+// The FreeType glue. Sizing follows the face's real glyphs, so a requested size is the height of the tallest
+// Latin-1 characters together, not the em.
+#include "text/fonts/truetype_font.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_GLYPH_H
+#include FT_SYNTHESIS_H
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "host/blit.h"
+#include "host/virtual_file.h"
+#include "imaging/blit.h"
+#include "runtime/app/utilities.h"
+#include "text/fonts/bitmap_font.h"
+#include "text/fonts/builtin_faces.h"
+#include "text/fonts/font_directories.h"
+
+uint64_t TrueTypeGlyphLoads = 0;
+
+namespace {
+
+FT_Library FreeTypeLibrary = nullptr;
+
+constexpr FT_Int32 kLoadForSizing = FT_LOAD_RENDER | FT_LOAD_NO_AUTOHINT;
+constexpr FT_Int32 kLoadForDrawing = FT_LOAD_NO_AUTOHINT;
+constexpr int kCacheAntialiased = 0;
+constexpr int kCacheMono = 1;
+
+struct CachedGlyph {
+    FT_Glyph glyph = nullptr; // an FT_BitmapGlyph
+    FT_Pos advance = 0;
+};
+
+struct TrueTypeFaceRecord {
+    FT_StreamRec stream{};
+    VirtualFile *file = nullptr;
+    FT_Face face = nullptr;
+    int32_t pixelSize = 0;
+    int cacheFlag = 0;
+    // The last measured text, what it was measured with, and enough of its last character to kern it against
+    // whatever a longer text adds.
+    std::string lastText;
+    bool haveLast = false;
+    bool lastSeenInk = false; // a character other than the blank was measured
+    uint32_t lastStyle = 0;
+    int lastEncoding = 0;
+    TextExtentInfo lastExtent;
+    int64_t widthBeforeLast = 0;
+    FT_UInt lastGlyphIndex = 0;
+    FT_Pos lastAdvance = 0;
+    bool lastLoaded = false;
+    CachedGlyph caches[2][256];
+};
+
+// One loaded glyph: where its bitmap sits from the pen and the baseline, its advance, its bitmap.
+struct LoadedGlyph {
+    int32_t left = 0, top = 0;
+    FT_Pos advance = 0;
+    FT_Bitmap bitmap{};
+};
+
+TrueTypeFaceRecord *RecordOf(const FontHandle *font) {
+    return font && font->kind == FontKindTrueType ? static_cast<TrueTypeFaceRecord *>(font->engineData) : nullptr;
+}
+
+unsigned long ChunkFontStreamRead(FT_Stream stream, unsigned long offset, unsigned char *buffer, unsigned long count) {
+    auto *file = static_cast<VirtualFile *>(stream->descriptor.pointer);
+    const bool seeked = SeekVirtualFile(file, int64_t(offset), kSeekFromStart) >= 0;
+    if (count == 0) return seeked ? 0 : 1; // a seek: 0 is success
+    if (!seeked) return 0;
+    const int64_t got = ReadVirtualFile(file, buffer, count);
+    return got > 0 ? static_cast<unsigned long>(got) : 0;
+}
+
+void FreeCaches(TrueTypeFaceRecord *record) {
+    for (auto &cache : record->caches)
+        for (CachedGlyph &entry : cache) {
+            if (entry.glyph) FT_Done_Glyph(entry.glyph);
+            entry = CachedGlyph{};
+        }
+}
+
+void ForgetLastText(TrueTypeFaceRecord *record) {
+    record->lastText.clear();
+    record->haveLast = false;
+}
+
+void CloseRecord(TrueTypeFaceRecord *record) {
+    if (!record) return;
+    FreeCaches(record);
+    if (record->face) FT_Done_Face(record->face);
+    CloseVirtualFile(record->file);
+    delete record;
+}
+
+// Largest ascent (bitmap top) and descent (rows below the baseline) of the characters given; the number loaded.
+int MeasureGlyphBox(FT_Face face, const uint32_t *codes, size_t count, int32_t *ascent, int32_t *descent) {
+    int loaded = 0;
+    *ascent = *descent = 0;
+    for (size_t i = 0; i < count; i++) {
+        const FT_UInt index = FT_Get_Char_Index(face, codes[i]);
+        if (!index || FT_Load_Glyph(face, index, kLoadForSizing)) continue;
+        TrueTypeGlyphLoads++;
+        const FT_GlyphSlot slot = face->glyph;
+        *ascent = std::max<int32_t>(*ascent, slot->bitmap_top);
+        *descent = std::max<int32_t>(*descent, int32_t(slot->bitmap.rows) - slot->bitmap_top);
+        loaded++;
+    }
+    return loaded;
+}
+
+void ComputeBaseline(FontHandle *font, TrueTypeFaceRecord *record, int32_t height) {
+    static const uint32_t kBaselineCodes[] = {'A', 0xC0, 0xC4, 'q'};
+    int32_t ascent = 0, descent = 0;
+    const int loaded = MeasureGlyphBox(record->face, kBaselineCodes, 4, &ascent, &descent);
+    font->baseline = loaded ? (height + ascent - descent + 1) / 2 : height * 3 / 4;
+}
+
+int LoadTrueTypeGlyph(TrueTypeFaceRecord *record, uint32_t code, FT_UInt index, uint32_t style, LoadedGlyph *out) {
+    const bool antialiased = style & kTextAntialias;
+    const bool bold = style & kTextBold, italic = style & kTextItalic;
+    const bool cacheable = record->cacheFlag && !bold && !italic && code <= 255;
+    CachedGlyph &entry = record->caches[antialiased ? kCacheAntialiased : kCacheMono][code & 255];
+    if (cacheable && entry.glyph) {
+        auto *glyph = reinterpret_cast<FT_BitmapGlyph>(entry.glyph);
+        *out = LoadedGlyph{glyph->left, glyph->top, entry.advance, glyph->bitmap};
+        return 0;
+    }
+    FT_Face face = record->face;
+    if (FT_Load_Glyph(face, index, kLoadForDrawing)) return -1;
+    TrueTypeGlyphLoads++;
+    if (bold) FT_GlyphSlot_Embolden(face->glyph);
+    if (italic) FT_GlyphSlot_Oblique(face->glyph);
+    if (FT_Render_Glyph(face->glyph, antialiased ? FT_RENDER_MODE_NORMAL : FT_RENDER_MODE_MONO)) return -1;
+    const FT_GlyphSlot slot = face->glyph;
+    if (cacheable) {
+        FT_Glyph copy = nullptr;
+        if (!FT_Get_Glyph(slot, &copy)) {
+            entry.glyph = copy;
+            entry.advance = slot->metrics.horiAdvance;
+            auto *glyph = reinterpret_cast<FT_BitmapGlyph>(copy);
+            *out = LoadedGlyph{glyph->left, glyph->top, entry.advance, glyph->bitmap};
+            return 0;
+        }
+    }
+    *out = LoadedGlyph{slot->bitmap_left, slot->bitmap_top, slot->metrics.horiAdvance, slot->bitmap};
+    return 0;
+}
+
+FT_Pos KerningBetween(FT_Face face, FT_UInt left, FT_UInt right) {
+    if (!FT_HAS_KERNING(face) || !left || !right) return 0;
+    FT_Vector kerning{};
+    if (FT_Get_Kerning(face, left, right, FT_KERNING_UNSCALED, &kerning)) return 0;
+    return kerning.x;
+}
+
+int64_t AdvanceOf(const FontHandle *font, const TrueTypeFaceRecord *record, FT_Pos advance, FT_Pos kerning) {
+    const FT_Face face = record->face;
+    return TrueTypeAdvance(advance, kerning, record->pixelSize, face->size ? face->size->metrics.x_ppem : 0,
+                           face->units_per_EM, font->scaleX);
+}
+
+// Walks the characters with their glyphs: visit(glyph, pen before it) for each that loads, then the pen moves.
+template <class Visit>
+int64_t WalkGlyphs(const FontHandle *font, TrueTypeFaceRecord *record, const std::vector<uint32_t> &characters,
+                   uint32_t style, int64_t pen, Visit &&visit) {
+    FT_Face face = record->face;
+    std::vector<FT_UInt> indexes(characters.size());
+    for (size_t i = 0; i < characters.size(); i++) indexes[i] = FT_Get_Char_Index(face, characters[i]);
+    for (size_t i = 0; i < characters.size(); i++) {
+        LoadedGlyph glyph;
+        if (LoadTrueTypeGlyph(record, characters[i], indexes[i], style, &glyph)) continue;
+        const FT_Pos kerning = i + 1 < characters.size() ? KerningBetween(face, indexes[i], indexes[i + 1]) : 0;
+        visit(i, characters[i], indexes[i], glyph, pen);
+        pen += AdvanceOf(font, record, glyph.advance, kerning);
+    }
+    return pen;
+}
+
+void BlitGlyph(const FontHandle *font, const FontRenderTarget &target, const LoadedGlyph &glyph, int64_t pen,
+               int32_t y, uint32_t style, const FontClip &clip, int32_t colour) {
+    const FT_Bitmap &bitmap = glyph.bitmap;
+    if (bitmap.width == 0 || bitmap.rows == 0 || bitmap.pitch <= 0 || !bitmap.buffer) return;
+    int32_t sourceX = 0, sourceY = 0, width = int32_t(bitmap.width), height = int32_t(bitmap.rows);
+    int64_t gx = pen + glyph.left, gy = int64_t(y) + font->baseline - glyph.top;
+    if (gx < INT32_MIN / 2 || gx > INT32_MAX / 2 || gy < INT32_MIN / 2 || gy > INT32_MAX / 2) return;
+    int32_t dx = int32_t(gx), dy = int32_t(gy);
+    if (!ClipGlyphRect(clip, &sourceX, &sourceY, &dx, &dy, &width, &height)) return;
+    if (!(style & kTextAntialias)) {
+        MaskPlane shape;
+        shape.bits = bitmap.buffer;
+        shape.bytesPerRow = bitmap.pitch;
+        shape.rows = int32_t(bitmap.rows);
+        if (colour == kRenderMaskMode) {
+            if (target.mask)
+                BlitTemplateToMask(&shape, sourceX, sourceY, target.mask, dx, dy, width, height, TemplateMaskSet);
+        } else if (target.bitmap) {
+            BLTTEMPLATE(&shape, sourceX, sourceY, target.bitmap, dx, dy, width, height, uint32_t(colour) & 0xFFFFFF);
+        }
+        return;
+    }
+    AlphaPlane coverage;
+    coverage.bytes = bitmap.buffer;
+    coverage.width = int32_t(bitmap.width);
+    coverage.height = int32_t(bitmap.rows);
+    coverage.bytesPerRow = bitmap.pitch;
+    if (colour != kRenderMaskMode) {
+        if (target.bitmap)
+            BLTALPHACHANNEL(&coverage, sourceX, sourceY, target.bitmap, dx, dy, width, height,
+                            uint32_t(colour) & 0xFFFFFF, kAlphaChannelColor);
+        return;
+    }
+    AlphaPlane *plane = target.alpha;
+    if (!plane) return;
+    // Non-zero coverage replaces the plane's byte; the plane's own size bounds the copy.
+    for (int32_t row = 0; row < height; row++) {
+        const int32_t py = dy + row;
+        if (py < 0 || py >= plane->height) continue;
+        const uint8_t *source = bitmap.buffer + size_t(sourceY + row) * size_t(bitmap.pitch) + sourceX;
+        uint8_t *destination = plane->bytes + size_t(py) * size_t(plane->bytesPerRow);
+        for (int32_t column = 0; column < width; column++) {
+            const int32_t px = dx + column;
+            if (px >= 0 && px < plane->width && source[column]) destination[px] = source[column];
+        }
+    }
+}
+
+int FinishOpen(FT_Face face, TrueTypeFaceRecord *record, int32_t size, int cacheFlag, FontHandle *handle) {
+    record->face = face;
+    if (size < 1 || FT_Set_Char_Size(face, 0, 6400, 72, 72)) return 0;
+    std::vector<uint32_t> codes;
+    for (uint32_t c = 33; c <= 255; c++) codes.push_back(c);
+    int32_t ascent = 0, descent = 0;
+    MeasureGlyphBox(face, codes.data(), codes.size(), &ascent, &descent);
+    const int32_t pixelSize = ComputeTrueTypePixelSize(size, ascent, descent);
+    if (pixelSize < 1 || FT_Set_Pixel_Sizes(face, 0, FT_UInt(std::max(pixelSize - 1, 1)))) return 0;
+    record->pixelSize = pixelSize;
+    record->cacheFlag = cacheFlag;
+    handle->scalable = 1;
+    handle->kind = FontKindTrueType;
+    handle->requestedSize = size;
+    handle->antialiased = 1;
+    handle->engineData = record;
+    handle->baseHeight = handle->height = size;
+    ComputeBaseline(handle, record, size);
+    handle->baseBaseline = handle->baseline;
+    std::string name = face->family_name ? face->family_name : "";
+    if (face->style_name && !IsRegularStyleName(face->style_name)) name += std::string(" ") + face->style_name;
+    CopyFontName(handle->name, sizeof handle->name, name.c_str());
+    return 1;
+}
+
+bool HasTrueTypeExtension(const char *name) {
+    const size_t length = strlen(name);
+    if (length < 4) return false;
+    const std::string tail = AsciiLower(name + length - 4);
+    return tail == ".ttf" || tail == ".otf";
+}
+
+} // namespace
+
+int32_t ComputeTrueTypePixelSize(int32_t size, int32_t ascent, int32_t descent) {
+    const int64_t extent = int64_t(ascent) + descent;
+    if (size < 1 || extent <= 0) return 0;
+    const int64_t pixelSize = int64_t(size) * 100 / extent;
+    return pixelSize >= 2 && pixelSize <= 65535 ? int32_t(pixelSize) : 0;
+}
+
+int64_t TrueTypeAdvance(int64_t advance, int64_t kerning, int64_t pixelSize, int64_t pixelsPerEm, int64_t unitsPerEm,
+                        double scaleX) {
+    if (pixelsPerEm == 0 || unitsPerEm == 0) return 0;
+    const int64_t fraction = advance * 1024 / pixelsPerEm - (-kerning) * 65536 / unitsPerEm;
+    const int64_t pixels = fraction * pixelSize / 65536;
+    const double scaled = double(pixels) * scaleX;
+    return scaled > 1e15 || scaled < -1e15 ? 0 : int64_t(scaled);
+}
+
+int InitTrueTypeEngine() {
+    if (FreeTypeLibrary) return 0;
+    return FT_Init_FreeType(&FreeTypeLibrary) ? 1386 : 0;
+}
+
+void ShutdownTrueTypeEngine() {
+    if (FreeTypeLibrary) FT_Done_FreeType(FreeTypeLibrary);
+    FreeTypeLibrary = nullptr;
+}
+
+std::span<const uint8_t> FindBuiltinFace(const char *name) {
+    for (const BuiltinFace &face : kBuiltinFaces)
+        if (AsciiLower(name) == AsciiLower(face.name)) return {face.data, face.size};
+    return {};
+}
+
+int OpenTrueTypeMemoryFont(std::span<const uint8_t> bytes, int32_t size, int cacheFlag, FontHandle *handle) {
+    if (!FreeTypeLibrary || bytes.empty()) return 0;
+    auto *record = new (std::nothrow) TrueTypeFaceRecord;
+    if (!record) return 0;
+    FT_Face face = nullptr;
+    if (FT_New_Memory_Face(FreeTypeLibrary, bytes.data(), FT_Long(bytes.size()), 0, &face) ||
+        !FinishOpen(face, record, size, cacheFlag, handle)) {
+        if (!record->face && face) FT_Done_Face(face);
+        CloseRecord(record);
+        handle->kind = FontKindNone;
+        handle->engineData = nullptr;
+        return 0;
+    }
+    return 1;
+}
+
+int OpenTrueTypeFont(const char *name, int32_t size, int cacheFlag, FontHandle *handle) {
+    if (!FreeTypeLibrary) return 0;
+    const bool chunk = strncmp(name, ":::chunk", 8) == 0;
+    if (!chunk) {
+        std::span<const uint8_t> builtin = FindBuiltinFace(name);
+        if (!builtin.empty()) return OpenTrueTypeMemoryFont(builtin, size, cacheFlag, handle);
+    }
+    std::string path = name;
+    if (!chunk && !HasTrueTypeExtension(name)) {
+        TrueTypeFamilyPath found;
+        if (!ResolveTrueTypeFamily(name, &found)) return 0;
+        path = found.path;
+    }
+    auto *record = new (std::nothrow) TrueTypeFaceRecord;
+    if (!record) return 0;
+    record->file = OpenVirtualFile(path.c_str(), kVirtualFileRead);
+    // The length comes from the file itself: a stream of length 0 makes every read of a face fail.
+    const int64_t length = record->file ? VirtualFileLength(record->file) : -1;
+    FT_Face face = nullptr;
+    bool opened = false;
+    if (length > 0 && length <= INT32_MAX) {
+        record->stream.size = static_cast<unsigned long>(length);
+        record->stream.descriptor.pointer = record->file;
+        record->stream.read = ChunkFontStreamRead;
+        FT_Open_Args args{};
+        args.flags = FT_OPEN_STREAM;
+        args.stream = &record->stream;
+        opened = !FT_Open_Face(FreeTypeLibrary, &args, 0, &face) && FinishOpen(face, record, size, cacheFlag, handle);
+    }
+    if (!opened) {
+        if (!record->face && face) FT_Done_Face(face);
+        CloseRecord(record);
+        handle->kind = FontKindNone;
+        handle->engineData = nullptr;
+        return 0;
+    }
+    return 1;
+}
+
+int MeasureTrueTypeText(FontHandle *font, const char *text, size_t length, uint32_t style, int encoding,
+                        TextExtentInfo *out) {
+    TrueTypeFaceRecord *record = RecordOf(font);
+    if (!record || length == 0) return 0;
+    // The cache is keyed by text, style and encoding: a bold or UTF-8 measure of the same bytes differs.
+    const uint32_t styleKey = style & (kTextBold | kTextItalic | kTextAntialias);
+    const std::vector<uint32_t> all = DecodeFontText(text, length, encoding);
+    size_t prefixCount = 0;
+    if (record->haveLast && record->lastStyle == styleKey && record->lastEncoding == encoding &&
+        length > record->lastText.size() && memcmp(text, record->lastText.data(), record->lastText.size()) == 0) {
+        // UTF-8 continues only where the prefix ended on a whole character.
+        const std::vector<uint32_t> prefix = DecodeFontText(text, record->lastText.size(), encoding);
+        if (prefix.size() < all.size() && std::equal(prefix.begin(), prefix.end(), all.begin()))
+            prefixCount = prefix.size();
+    }
+    const bool continuing = prefixCount > 0;
+    const std::vector<uint32_t> characters(all.begin() + long(prefixCount), all.end());
+    int64_t width = 0, minX = 10000, minY = 10000, maxX = 0, maxY = 0;
+    if (continuing) {
+        const TextExtentInfo &last = record->lastExtent;
+        if (record->lastSeenInk) {
+            minX = last.minX;
+            minY = last.minY;
+            maxX = last.maxX;
+            maxY = last.maxY;
+        }
+        width = last.width;
+        if (record->lastLoaded) {
+            // The prefix's last character was measured as the last one: kern it against what follows now.
+            const FT_UInt next = FT_Get_Char_Index(record->face, characters[0]);
+            width = record->widthBeforeLast +
+                    AdvanceOf(font, record, record->lastAdvance, KerningBetween(record->face, record->lastGlyphIndex, next));
+        }
+    }
+    bool seenInk = continuing && record->lastSeenInk;
+    int64_t beforeLast = 0;
+    FT_UInt lastIndex = 0;
+    FT_Pos lastAdvance = 0;
+    bool lastLoaded = false;
+    const int64_t end = WalkGlyphs(font, record, characters, style, width,
+                                   [&](size_t i, uint32_t code, FT_UInt index, const LoadedGlyph &glyph, int64_t pen) {
+                                       if (code != 32) {
+                                           seenInk = true;
+                                           minX = std::min<int64_t>(minX, pen + glyph.left);
+                                           maxX = std::max<int64_t>(maxX, pen + glyph.left + glyph.bitmap.width);
+                                           minY = std::min<int64_t>(minY, -glyph.top);
+                                           maxY = std::max<int64_t>(maxY, int64_t(glyph.bitmap.rows) - glyph.top);
+                                       }
+                                       if (i + 1 == characters.size()) {
+                                           beforeLast = pen;
+                                           lastIndex = index;
+                                           lastAdvance = glyph.advance;
+                                           lastLoaded = true;
+                                       }
+                                   });
+    if (minX == 10000) minX = 0;
+    if (minY == 10000) minY = 0;
+    auto clamp32 = [](int64_t v) { return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+    out->width = clamp32(end);
+    out->height = font->height;
+    out->minX = clamp32(minX);
+    out->minY = clamp32(minY);
+    out->maxX = clamp32(maxX);
+    out->maxY = clamp32(maxY);
+    if (length > 1023) {
+        ForgetLastText(record);
+        return 0;
+    }
+    record->lastText.assign(text, length);
+    record->haveLast = true;
+    record->lastSeenInk = seenInk;
+    record->lastStyle = styleKey;
+    record->lastEncoding = encoding;
+    record->lastExtent = *out;
+    record->widthBeforeLast = beforeLast;
+    record->lastGlyphIndex = lastIndex;
+    record->lastAdvance = lastAdvance;
+    record->lastLoaded = lastLoaded;
+    return 0;
+}
+
+int RenderTrueTypeText(FontHandle *font, const FontRenderTarget &target, int32_t x, int32_t y, const char *text,
+                       size_t length, uint32_t style, int encoding, const FontClip &clip, int32_t colour) {
+    TrueTypeFaceRecord *record = RecordOf(font);
+    if (!record) return 0;
+    WalkGlyphs(font, record, DecodeFontText(text, length, encoding), style, x,
+               [&](size_t, uint32_t, FT_UInt, const LoadedGlyph &glyph, int64_t pen) {
+                   BlitGlyph(font, target, glyph, pen, y, style, clip, colour);
+               });
+    return 0;
+}
+
+void SetTrueTypeScale(FontHandle *font, double scaleX, double scaleY) {
+    TrueTypeFaceRecord *record = RecordOf(font);
+    if (!record) return;
+    FreeCaches(record);
+    ForgetLastText(record);
+    FT_Matrix matrix{FT_Fixed(std::clamp(scaleX * 65536, -1e9, 1e9)), 0, 0,
+                     FT_Fixed(std::clamp(scaleY * 65536, -1e9, 1e9))};
+    FT_Set_Transform(record->face, &matrix, nullptr);
+    ComputeBaseline(font, record, font->height);
+}
+
+void FreeTrueTypeGlyphCaches(FontHandle *font) {
+    if (TrueTypeFaceRecord *record = RecordOf(font)) FreeCaches(record);
+}
+
+void CloseTrueTypeFace(FontHandle *font) {
+    CloseRecord(RecordOf(font));
+    font->engineData = nullptr;
+    font->kind = FontKindNone;
+}

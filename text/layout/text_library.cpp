@@ -1,0 +1,176 @@
+// The text library's registration, its state, and its share of start-up and shutdown.
+#include "text/layout/text_library.h"
+
+#include <memory>
+#include <vector>
+
+#include "host/bitmap_convert.h"
+#include "host/memory.h"
+#include "imaging/graphics_library.h"
+#include "runtime/app/errors.h"
+#include "scene/display/display_startup.h"
+#include "text/fonts/bitmap_font.h"
+#include "text/layout/font_cache.h"
+
+namespace {
+
+TextStyle CurrentStyle;
+FontHandle *CurrentFont = nullptr;
+int DefaultEncoding = kEncodingLatin1;
+
+// Printing, text objects, tab stops, margins and line input come with the text drawing code.
+// TODO(drawing-text): Print, NPrint, TextOut, the text-object commands, Locate, margins, tabs and InKeyStr.
+// TODO(installed-fonts): GetAvailableFonts.
+int CmdNotAvailableYet(VMState *vm) {
+    const char *name = CurrentCommandName(vm);
+    return CommandNotAvailable(name ? name : "text");
+}
+
+void RegisterTextLibrary(VMState *vm) {
+    CurrentStyle = TextStyle{};
+    DefaultEncoding = kEncodingLatin1;
+    RegisterCommands(vm, kTextCommands);
+    RegisterCommandLibrary(kTextCommands, "text");
+    RegisterConstants(vm, kTextConstants);
+    RegisterAttributeKind(ObjectKindFont, FontAttribute);
+    RegisterObjectCounter(ObjectKindFont, CountOpenFonts);
+    MakePendingFontBitmapsHook = MakePendingFontBitmaps;
+    // A FreeType that will not start is reported by the first TrueType open (1386); the built-in font exists
+    // whenever memory allowed it.
+    FontHandle *builtin = nullptr;
+    InitFontSystem(&builtin);
+    CurrentFont = CurrentStyle.font = builtin;
+}
+
+} // namespace
+
+std::vector<std::unique_ptr<OpenFontNode>> &OpenFontList() {
+    static std::vector<std::unique_ptr<OpenFontNode>> list;
+    return list;
+}
+
+TextStyle &GetTextStyle() { return CurrentStyle; }
+FontHandle *GetCurrentFont() { return CurrentFont; }
+int GetDefaultEncoding() { return DefaultEncoding; }
+void SetCurrentFont(FontHandle *font) { CurrentFont = CurrentStyle.font = font; }
+void SetDefaultEncoding(int encoding) { DefaultEncoding = encoding; }
+
+int FindFontById(ObjectId id, OpenFontNode **out) {
+    for (auto &node : OpenFontList())
+        if (node->id.number == id.number && node->id.handle == id.handle) {
+            *out = node.get();
+            return 0;
+        }
+    if (id.handle) return kErrObjectNotFound;
+    SetErrorArgNumber(id.number);
+    return kErrFontNotFound;
+}
+
+int32_t CountOpenFonts() { return int32_t(OpenFontList().size()); }
+
+// Walks the cache, not the open-font list: a preloaded font whose id was reused is still cached and drawable.
+int MakePendingFontBitmaps() {
+    for (const FontCacheEntry &entry : CachedFonts()) {
+        FontHandle *font = entry.font;
+        if (!font->pendingPixels) continue;
+        if (int error = PixelArrayToBitmap(font->pendingPixels, kColorFontKey, font->pendingWidth, font->pendingHeight,
+                                           font->pendingWidth, &font->companion, &font->colorMask))
+            return error;
+        FreeBlock(font->pendingPixels);
+        font->pendingPixels = nullptr;
+    }
+    return 0;
+}
+
+void FreeAllTextAndFonts(VMState *) {
+    OpenFontList().clear();
+    CloseAllCachedFonts();
+    if (MakePendingFontBitmapsHook == MakePendingFontBitmaps) MakePendingFontBitmapsHook = nullptr;
+    ShutdownFontSystem();
+    CurrentFont = CurrentStyle.font = nullptr;
+}
+
+const LibraryDescriptor kTextLibrary{"text", RegisterTextLibrary, FreeAllTextAndFonts};
+
+const CommandEntry kTextCommands[] = {
+    {"SetFont", CmdSetFont},
+    {"SetFontColor", CmdSetFontColor},
+    {"TextHeight", CmdTextHeight},
+    {"TextWidth", CmdTextWidth},
+    {"ResetTabs", CmdNotAvailableYet},
+    {"AddTab", CmdNotAvailableYet},
+    {"Locate", CmdNotAvailableYet},
+    {"SetMargins", CmdNotAvailableYet},
+    {"SetFontStyle", CmdSetFontStyle},
+    {"Print", CmdNotAvailableYet},
+    {"NPrint", CmdNotAvailableYet},
+    {"TextOut", CmdNotAvailableYet},
+    {"CreateTextObject", CmdNotAvailableYet},
+    {"DisplayTextObject", CmdNotAvailableYet},
+    {"FreeTextObject", CmdNotAvailableYet},
+    {"InKeyStr", CmdNotAvailableYet},
+    {"TextExtent", CmdTextExtent},
+    {"ScaleTextObject", CmdNotAvailableYet},
+    {"CopyTextObject", CmdNotAvailableYet},
+    {"RotateTextObject", CmdNotAvailableYet},
+    {"OpenFont", CmdOpenFont},
+    {"CloseFont", CmdCloseFont},
+    {"UseFont", CmdUseFont},
+    {"GetAvailableFonts", CmdNotAvailableYet},
+    {"FreeGlyphCache", CmdFreeGlyphCache},
+    {"SetDefaultEncoding", CmdSetDefaultEncoding},
+    {nullptr, nullptr},
+};
+
+const ConstantEntry kTextConstants[] = {
+    {"NORMAL", nullptr, kTextNormal},
+    {"BOLD", nullptr, kTextBold},
+    {"ITALIC", nullptr, kTextItalic},
+    {"UNDERLINED", nullptr, kTextUnderlined},
+    {"ANTIALIAS", nullptr, kTextAntialias},
+    {"SHADOW", nullptr, kTextShadow},
+    {"EDGE", nullptr, kTextEdge},
+    {"ALL", nullptr, 0},
+    {"ALPHANUMERICAL", nullptr, 1},
+    {"ALPHABETICAL", nullptr, 2},
+    {"NUMERICAL", nullptr, 3},
+    {"HEXNUMERICAL", nullptr, 4},
+    {"ENCODING_ISO8859_1", nullptr, kEncodingLatin1},
+    {"ENCODING_UTF8", nullptr, kEncodingUtf8},
+    {"SHDWNORTH", nullptr, 0},
+    {"SHDWNORTHEAST", nullptr, 1},
+    {"SHDWEAST", nullptr, 2},
+    {"SHDWSOUTHEAST", nullptr, 3},
+    {"SHDWSOUTH", nullptr, 4},
+    {"SHDWSOUTHWEST", nullptr, 5},
+    {"SHDWWEST", nullptr, 6},
+    {"SHDWNORTHWEST", nullptr, 7},
+    {"FONTENGINE_NATIVE", nullptr, kFontEngineNative},
+    {"FONTENGINE_INBUILT", nullptr, kFontEngineInbuilt},
+    {"FONTSLANT_ROMAN", nullptr, 0},
+    {"FONTSLANT_ITALIC", nullptr, 100},
+    {"FONTSLANT_OBLIQUE", nullptr, 110},
+    {"BITMAP_DEFAULT", ":::default_bitmap", 0},
+    {"TRUETYPE_DEFAULT", ":::default_truetype", 0},
+    {"SANS", ":::default_sans", 0},
+    {"SERIF", ":::default_serif", 0},
+    {"MONOSPACE", ":::default_mono", 0},
+    {"FONTWEIGHT_THIN", nullptr, 0},
+    {"FONTWEIGHT_EXTRALIGHT", nullptr, 40},
+    {"FONTWEIGHT_ULTRALIGHT", nullptr, 40},
+    {"FONTWEIGHT_LIGHT", nullptr, 50},
+    {"FONTWEIGHT_BOOK", nullptr, 75},
+    {"FONTWEIGHT_NORMAL", nullptr, 80},
+    {"FONTWEIGHT_REGULAR", nullptr, 80},
+    {"FONTWEIGHT_MEDIUM", nullptr, 100},
+    {"FONTWEIGHT_SEMIBOLD", nullptr, 180},
+    {"FONTWEIGHT_DEMIBOLD", nullptr, 180},
+    {"FONTWEIGHT_BOLD", nullptr, 200},
+    {"FONTWEIGHT_EXTRABOLD", nullptr, 205},
+    {"FONTWEIGHT_ULTRABOLD", nullptr, 205},
+    {"FONTWEIGHT_HEAVY", nullptr, 210},
+    {"FONTWEIGHT_BLACK", nullptr, 210},
+    {"FONTWEIGHT_EXTRABLACK", nullptr, 215},
+    {"FONTWEIGHT_ULTRABLACK", nullptr, 215},
+    {nullptr, nullptr, 0},
+};
