@@ -276,8 +276,9 @@ int32_t ComputeTrueTypePixelSize(int32_t size, int32_t ascent, int32_t descent) 
 int64_t TrueTypeAdvance(int64_t advance, int64_t kerning, int64_t pixelSize, int64_t pixelsPerEm, int64_t unitsPerEm,
                         double scaleX) {
     if (pixelsPerEm == 0 || unitsPerEm == 0) return 0;
-    const int64_t fraction = advance * 1024 / pixelsPerEm - (-kerning) * 65536 / unitsPerEm;
-    const int64_t pixels = fraction * pixelSize / 65536;
+    // 128-bit: a damaged face can carry advances and kernings far past what 64-bit products hold.
+    const __int128 fraction = __int128(advance) * 1024 / pixelsPerEm - __int128(-kerning) * 65536 / unitsPerEm;
+    const __int128 pixels = fraction * pixelSize / 65536;
     const double scaled = double(pixels) * scaleX;
     return scaled > 1e15 || scaled < -1e15 ? 0 : int64_t(scaled);
 }
@@ -454,6 +455,11 @@ void SetTrueTypeScale(FontHandle *font, double scaleX, double scaleY) {
                      FT_Fixed(std::clamp(scaleY * 65536, -1e9, 1e9))};
     FT_Set_Transform(record->face, &matrix, nullptr);
     ComputeBaseline(font, record, font->height);
+}
+
+int32_t TrueTypePixelSize(const FontHandle *font) {
+    const TrueTypeFaceRecord *record = RecordOf(font);
+    return record ? record->pixelSize : 0;
 }
 
 void FreeTrueTypeGlyphCaches(FontHandle *font) {

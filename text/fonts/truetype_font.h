@@ -24,6 +24,8 @@ void SetTrueTypeScale(FontHandle *font, double scaleX, double scaleY);
 void FreeTrueTypeGlyphCaches(FontHandle *font);
 void CloseTrueTypeFace(FontHandle *font);
 
+// The nominal pixel size the face was fitted to (its em is set one pixel smaller); 0 for other kinds.
+int32_t TrueTypePixelSize(const FontHandle *font);
 // The built-in face of that name (case-insensitive), or an empty span.
 std::span<const uint8_t> FindBuiltinFace(const char *name);
 

@@ -1,0 +1,122 @@
+#include "tests/text/make_test_font.h"
+
+#include <cstring>
+
+namespace {
+
+void Put8(FontBytes &b, size_t at, uint32_t v) { b[at] = uint8_t(v); }
+void Put16(FontBytes &b, size_t at, uint32_t v) {
+    b[at] = uint8_t(v >> 8);
+    b[at + 1] = uint8_t(v);
+}
+void Put32(FontBytes &b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; i++) b[at + size_t(i)] = uint8_t(v >> (24 - 8 * i));
+}
+// Appends n zero bytes, long-aligned, and returns their hunk pointer (file offset - 32).
+uint32_t Reserve(FontBytes &b, size_t n) {
+    while (b.size() % 4) b.push_back(0);
+    size_t at = b.size();
+    b.resize(at + n);
+    return uint32_t(at - 32);
+}
+
+} // namespace
+
+FontBytes MakeFontSizeFile(const TestFontSpec &spec) {
+    const int entries = spec.highChar - spec.lowChar + 2;
+    std::vector<int> widths = spec.widths;
+    if (widths.empty()) widths.assign(size_t(entries), spec.nominalWidth);
+    int totalWidth = 0;
+    for (int w : widths) totalWidth += w;
+    const int rowLength = ((totalWidth + 15) / 16) * 2;
+    FontBytes b(186, 0);
+    Put32(b, 0, 0x3F3);  // HUNK_HEADER, no libraries, one hunk (0..0) whose size is patched below
+    Put32(b, 8, 1);
+    Put32(b, 24, 0x3E9); // HUNK_CODE
+    Put16(b, 32, 0x70FF); // moveq #-1,d0 ; rts: the file is not meant to be run
+    Put16(b, 34, 0x4E75);
+    Put16(b, 50, 0x0F80);
+    Put16(b, 110, uint32_t(spec.height));
+    Put8(b, 112, spec.colour ? 0x40 : 0);
+    Put8(b, 113, uint32_t(spec.flags));
+    Put16(b, 114, uint32_t(spec.nominalWidth));
+    Put16(b, 116, uint32_t(spec.baseline));
+    Put16(b, 118, 1);
+    Put8(b, 122, uint32_t(spec.lowChar));
+    Put8(b, 123, uint32_t(spec.highChar));
+    Put16(b, 128, uint32_t(rowLength));
+    // Glyph bits: every glyph a filled rectangle.
+    FontBytes plane(size_t(rowLength) * size_t(spec.height), 0);
+    uint32_t locations = Reserve(b, size_t(entries) * 4);
+    int offset = 0;
+    for (int i = 0; i < entries; i++) {
+        Put32(b, locations + 32 + size_t(i) * 4, uint32_t(offset) << 16 | uint32_t(widths[size_t(i)]));
+        for (int y = 0; y < spec.height; y++)
+            for (int x = offset; x < offset + widths[size_t(i)]; x++)
+                plane[size_t(y) * size_t(rowLength) + size_t(x / 8)] |= uint8_t(0x80 >> (x % 8));
+        offset += widths[size_t(i)];
+    }
+    Put32(b, 130, locations);
+    auto table = [&](const std::vector<int16_t> &values, size_t field) {
+        if (values.empty()) return;
+        uint32_t at = Reserve(b, values.size() * 2);
+        for (size_t i = 0; i < values.size(); i++) Put16(b, at + 32 + i * 2, uint16_t(values[i]));
+        Put32(b, field, at);
+    };
+    table(spec.spacing, 134);
+    table(spec.kerning, 138);
+    if (!spec.colour) {
+        uint32_t strip = Reserve(b, plane.size());
+        memcpy(b.data() + strip + 32, plane.data(), plane.size());
+        Put32(b, 124, strip);
+    } else {
+        Put8(b, 144, uint32_t(spec.depth));
+        Put8(b, 148, uint32_t(spec.planePick));
+        Put8(b, 149, uint32_t(spec.planeOnOff));
+        uint32_t colours = Reserve(b, spec.palette.size() * 2);
+        for (size_t i = 0; i < spec.palette.size(); i++) Put16(b, colours + 32 + i * 2, spec.palette[i]);
+        uint32_t record = Reserve(b, 8);
+        Put16(b, record + 32 + 2, uint32_t(spec.palette.size()));
+        Put32(b, record + 32 + 4, colours);
+        Put32(b, 150, record);
+        int stored = 0;
+        for (int p = 0; p < spec.depth && p < 8; p++) {
+            if (!(spec.planePick >> p & 1)) continue;
+            uint32_t at = Reserve(b, plane.size());
+            if (spec.colourIndex >> p & 1) memcpy(b.data() + at + 32, plane.data(), plane.size());
+            Put32(b, 154 + size_t(stored++) * 4, at);
+        }
+    }
+    Reserve(b, 0);
+    Put32(b, 20, uint32_t((b.size() - 32) / 4));
+    Put32(b, 28, uint32_t((b.size() - 32) / 4));
+    size_t tail = b.size();
+    b.resize(tail + 8);
+    Put32(b, tail, 0x3EC); // HUNK_RELOC32 with no entries
+    Put32(b, tail + 4, 0);
+    b.resize(b.size() + 4);
+    Put32(b, b.size() - 4, 0x3F2); // HUNK_END
+    return b;
+}
+
+FontBytes MakeFontContents(const std::vector<FontContentsEntry> &entries, uint16_t id) {
+    FontBytes b(4 + entries.size() * 260, 0);
+    Put16(b, 0, id);
+    Put16(b, 2, uint32_t(entries.size()));
+    for (size_t i = 0; i < entries.size(); i++) {
+        size_t at = 4 + i * 260;
+        memcpy(b.data() + at, entries[i].name.data(), std::min<size_t>(entries[i].name.size(), 255));
+        Put16(b, at + 256, uint32_t(entries[i].ySize));
+    }
+    return b;
+}
+
+FontBytes MakeLinkedFontHeader(uint32_t flags, uint32_t tagBlockLength) {
+    FontBytes b(4, 0);
+    Put32(b, 0, flags);
+    if ((flags & 2) && (flags & 4)) {
+        b.resize(8);
+        Put32(b, 4, tagBlockLength);
+    }
+    return b;
+}
