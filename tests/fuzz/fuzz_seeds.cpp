@@ -15,6 +15,8 @@
 #include "host/compressed_file.h"
 #include "libs/dos/serialised_format.h"
 #include "tests/fuzz/applet_values.h"
+#include "tests/text/make_test_font.h"
+#include "text/fonts/builtin_faces.h"
 #include "tools/applet/applet_file.h"
 
 namespace {
@@ -326,6 +328,29 @@ void PictureSeeds(const Bytes &png) {
     for (const Bytes &tga : tgas) Write("picture", "tga_" + std::to_string(i++), Prefixed(3, tga));
 }
 
+// Bitmap fonts: mono, proportional with spacing and kerning, colour; the first byte is the target's switch.
+// TrueType: the built-in faces, the first byte the size.
+void FontSeeds() {
+    TestFontSpec proportional;
+    proportional.flags = 0x20;
+    proportional.widths.assign(97, 5);
+    proportional.spacing.assign(97, 6);
+    proportional.kerning.assign(97, -1);
+    TestFontSpec colour;
+    colour.colour = true;
+    colour.depth = 3;
+    colour.planePick = 0b101;
+    colour.colourIndex = 5;
+    colour.palette = {0x000, 0x111, 0x222, 0x333, 0x444, 0xF80};
+    Write("bitmap_font", "mono", Prefixed(0, MakeFontSizeFile(TestFontSpec{})));
+    Write("bitmap_font", "proportional", Prefixed(2, MakeFontSizeFile(proportional)));
+    Write("bitmap_font", "colour", Prefixed(1, MakeFontSizeFile(colour)));
+    Write("bitmap_font", "contents", Prefixed(0, MakeFontContents({{"::incomplete", 8}, {"mono/8", 8}})));
+    const char *names[] = {"sans", "serif", "mono"};
+    for (int i = 0; i < 3; i++)
+        Write("truetype_font", names[i], Prefixed(uint8_t(12 + i), Bytes(kBuiltinFaces[i].data, kBuiltinFaces[i].data + kBuiltinFaces[i].size)));
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -344,5 +369,6 @@ int main(int argc, char **argv) {
     AppletSeeds(chunk, png);
     DecompressSeeds();
     PictureSeeds(png);
+    FontSeeds();
     return gFailures ? 1 : 0;
 }
