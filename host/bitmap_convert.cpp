@@ -70,7 +70,7 @@ uint32_t *ReadPaletteBitMapPixels(const PlanarBitmap *bitmap, const uint32_t *pa
     for (int32_t y = 0; y < height; y++) {
         uint32_t *d = out + size_t(y) * size_t(width);
         size_t rowOffset = size_t(y) * size_t(bitmap->bytesPerRow);
-        uint32_t held = colour(0);
+        uint32_t held = 0; // every row starts black
         for (int32_t x = 0; x < width; x++) {
             uint32_t index = 0;
             for (int32_t p = 0; p < bitmap->depth; p++)
@@ -80,8 +80,8 @@ uint32_t *ReadPaletteBitMapPixels(const PlanarBitmap *bitmap, const uint32_t *pa
                 continue;
             }
             uint32_t v = index & valueMask;
-            // Widen the modify value to 8 bits by repeating its top bits, so full scale stays full scale.
-            uint32_t v8 = hamMode == 6 ? v * 17 : (v << 2) | (v >> 4);
+            // A modified component keeps its low bits zero, as the display hardware shows it.
+            uint32_t v8 = v << (8 - valueBits);
             switch (index >> valueBits) {
             case 0: held = colour(v); break;
             case 1: held = (held & 0xFFFF00) | v8; break;

@@ -25,6 +25,6 @@ uint32_t *ReadBitmapPixels(const HostBitmap *bitmap, int32_t width, int32_t heig
 // Decodes a palette bitmap to a new width x height array of 0x00RRGGBB words (FreeBlock), or null. hamMode 0 looks
 // colours up in the palette (2^depth entries expected; indexes past paletteSize give black), 6 and 8 decode
 // hold-and-modify with depth 6 or 8: the top two bits pick "palette", "modify blue", "modify red" or "modify
-// green", each row starting from palette colour 0.
+// green" (the value in a component's top bits, its low bits zero), each row starting from black.
 uint32_t *ReadPaletteBitMapPixels(const PlanarBitmap *bitmap, const uint32_t *palette, int32_t paletteSize,
                                   int32_t width, int32_t height, int32_t hamMode);

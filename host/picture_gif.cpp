@@ -1,11 +1,14 @@
 #include "host/picture_gif.h"
 
 #include "host/bitmap.h"
+#include "host/memory.h"
 #include "host/picture_ilbm.h"
 #include "host/virtual_file.h"
 #include "runtime/vm/bounded_reader.h"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 
 namespace {
@@ -38,20 +41,30 @@ std::vector<uint32_t> ReadPalette(Reader &r, uint32_t flags) {
     return palette;
 }
 
-// Decodes LZW data into count indexes. Every table entry's prefix is an older entry, so expanding a code walks
-// strictly down and ends; a code that is not in the table yet (beyond the next one) ends the data.
-void DecodeLzw(const std::vector<uint8_t> &data, int minCodeSize, std::vector<uint8_t> &indexes) {
+// Decodes LZW data into count indexes and returns how many were produced. Every table entry's prefix is an
+// older entry, so expanding a code walks strictly down and ends; a code that is not in the table yet (beyond the
+// next one) ends the data. A full table keeps decoding without new entries (a deferred clear).
+size_t DecodeLzw(const std::vector<uint8_t> &data, int minCodeSize, std::vector<uint8_t> &indexes) {
     static thread_local uint16_t prefix[kMaxLzwCodes];
     static thread_local uint8_t suffix[kMaxLzwCodes], first[kMaxLzwCodes];
     static thread_local uint16_t length[kMaxLzwCodes];
     const int clear = 1 << minCodeSize, end = clear + 1;
     for (int i = 0; i < clear; i++) prefix[i] = 0, suffix[i] = first[i] = uint8_t(i), length[i] = 1;
     int codeSize = minCodeSize + 1, next = clear + 2, previous = -1;
-    size_t pos = 0, bit = 0;
-    const size_t count = indexes.size(), bits = data.size() * 8;
-    while (pos < count && bit + size_t(codeSize) <= bits) {
-        int code = 0;
-        for (int i = 0; i < codeSize; i++, bit++) code |= ((data[bit >> 3] >> (bit & 7)) & 1) << i;
+    size_t pos = 0, in = 0;
+    uint32_t bits = 0;
+    int bitCount = 0;
+    const size_t count = indexes.size();
+    uint8_t *out = indexes.data();
+    while (pos < count) {
+        while (bitCount < codeSize) {
+            if (in >= data.size()) return pos;
+            bits |= uint32_t(data[in++]) << bitCount;
+            bitCount += 8;
+        }
+        const int code = int(bits & ((1u << codeSize) - 1));
+        bits >>= codeSize;
+        bitCount -= codeSize;
         if (code == clear) {
             codeSize = minCodeSize + 1, next = clear + 2, previous = -1;
             continue;
@@ -59,7 +72,7 @@ void DecodeLzw(const std::vector<uint8_t> &data, int minCodeSize, std::vector<ui
         if (code == end) break;
         if (previous < 0) {
             if (code >= clear) break;
-            indexes[pos++] = uint8_t(code);
+            out[pos++] = uint8_t(code);
             previous = code;
             continue;
         }
@@ -72,13 +85,18 @@ void DecodeLzw(const std::vector<uint8_t> &data, int minCodeSize, std::vector<ui
             if (++next == (1 << codeSize) && codeSize < 12) codeSize++;
         }
         // Written back to front; whatever passes the image's end is cut.
-        size_t n = length[code];
+        const size_t n = length[code];
         int c = code;
-        for (size_t k = n; k-- > 0; c = prefix[c])
-            if (pos + k < count) indexes[pos + k] = suffix[c];
+        if (pos + n <= count) {
+            for (size_t k = n; k-- > 0; c = prefix[c]) out[pos + k] = suffix[c];
+        } else {
+            for (size_t k = n; k-- > 0; c = prefix[c])
+                if (pos + k < count) out[pos + k] = suffix[c];
+        }
         pos += n;
         previous = code;
     }
+    return pos < count ? pos : count;
 }
 
 } // namespace
@@ -141,3 +159,225 @@ int ReadGif(VirtualFile *file, GifPicture *out) {
     out->height = int32_t(height);
     return 0;
 }
+
+// ---- Animations --------------------------------------------------------------------------------------------------
+
+namespace {
+
+struct GifFrameEntry {
+    int32_t delay = 0;    // hundredths of a second
+    bool restart = false; // opaque and full-screen without disposal 3: decoding may start afresh here
+    size_t offset = 0;    // the frame's first block
+};
+
+} // namespace
+
+struct GifReader {
+    Reader r;
+    int32_t width = 0, height = 0;
+    std::vector<uint32_t> globalPalette;
+    uint32_t background = 0; // the background index's colour
+    std::vector<uint32_t> frameBuffer, savedPixels;
+    int32_t nextFrame = -1;
+    size_t dataStart = 0;
+    std::vector<GifFrameEntry> frames;
+    // The image decoded last, whose disposal is still to be done.
+    int32_t disposal = 0, left = 0, top = 0, imageWidth = 0, imageHeight = 0;
+    uint32_t disposalColour = 0; // disposal 2: the transparent index's colour, else the background
+    std::vector<uint8_t> lzwData, indexes; // scratch
+};
+
+namespace {
+
+// Frames past this many are refused: the table costs 16 bytes each, and each is decoded once at open.
+constexpr size_t kMaxGifFrames = size_t(1) << 20;
+
+uint32_t PaletteColour(const std::vector<uint32_t> &palette, uint32_t index) {
+    return index < palette.size() ? palette[index] : 0;
+}
+
+struct Rect {
+    int32_t x0, y0, x1, y1; // cut to the screen; x1, y1 exclusive
+};
+Rect ClippedRect(const GifReader *g) {
+    return Rect{std::min(g->left, g->width), std::min(g->top, g->height),
+                int32_t(std::min<int64_t>(int64_t(g->left) + g->imageWidth, g->width)),
+                int32_t(std::min<int64_t>(int64_t(g->top) + g->imageHeight, g->height))};
+}
+
+// Saved pixels are packed at the top-left with the screen's row length.
+void CopySaved(GifReader *g, bool restore) {
+    const Rect c = ClippedRect(g);
+    for (int32_t y = c.y0; y < c.y1; y++) {
+        uint32_t *screen = g->frameBuffer.data() + size_t(y) * size_t(g->width) + size_t(c.x0);
+        uint32_t *saved = g->savedPixels.data() + size_t(y - c.y0) * size_t(g->width);
+        if (restore) std::copy(saved, saved + (c.x1 - c.x0), screen);
+        else std::copy(screen, screen + (c.x1 - c.x0), saved);
+    }
+}
+
+void Dispose(GifReader *g) {
+    if (g->disposal == 2) {
+        const Rect c = ClippedRect(g);
+        for (int32_t y = c.y0; y < c.y1; y++) {
+            uint32_t *row = g->frameBuffer.data() + size_t(y) * size_t(g->width);
+            std::fill(row + c.x0, row + c.x1, g->disposalColour);
+        }
+    } else if (g->disposal == 3) {
+        CopySaved(g, true);
+    }
+    g->disposal = 0;
+}
+
+// Decodes one image's data (the reader stands at its minimum code size) into the frame buffer; the parts outside
+// the screen are dropped. False when the data is bad or ends before the last row.
+bool DecodeImage(GifReader *g, const std::vector<uint32_t> &palette, bool interlaced, int32_t transparent) {
+    Reader &r = g->r;
+    const uint32_t minCodeSize = r.U8();
+    if (r.failed || minCodeSize < 1 || minCodeSize > 8) return false;
+    g->lzwData.clear();
+    r.SubBlocks(&g->lzwData); // leftover sub-blocks after the end code are skipped by their lengths
+    if (r.failed) return false;
+    const size_t count = size_t(g->imageWidth) * size_t(g->imageHeight);
+    g->indexes.resize(count);
+    if (DecodeLzw(g->lzwData, int(minCodeSize), g->indexes) < count) return false;
+    uint32_t colours[256];
+    for (uint32_t i = 0; i < 256; i++) colours[i] = PaletteColour(palette, i);
+    const Rect c = ClippedRect(g);
+    static const int32_t kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
+    size_t source = 0;
+    for (int pass = 0; pass < (interlaced ? 4 : 1); pass++) {
+        const int32_t start = interlaced ? kStart[pass] : 0, step = interlaced ? kStep[pass] : 1;
+        for (int32_t y = start; y < g->imageHeight; y += step, source++) {
+            const int32_t sy = g->top + y;
+            if (sy >= c.y1) continue;
+            const uint8_t *in = g->indexes.data() + source * size_t(g->imageWidth);
+            uint32_t *row = g->frameBuffer.data() + size_t(sy) * size_t(g->width);
+            if (transparent < 0) {
+                for (int32_t x = c.x0; x < c.x1; x++) row[x] = colours[in[x - g->left]];
+            } else {
+                for (int32_t x = c.x0; x < c.x1; x++)
+                    if (in[x - g->left] != transparent) row[x] = colours[in[x - g->left]];
+            }
+        }
+    }
+    return true;
+}
+
+// Decodes forward from the reader's position until frame target has been drawn (its disposal still pending), or
+// in scan mode (target -1) through the whole file, recording every frame. False on bad data.
+bool DecodeGifFrames(GifReader *g, int32_t target) {
+    Reader &r = g->r;
+    const bool scan = target < 0;
+    int32_t disposal = 0, delay = 0, transparent = -1;
+    size_t frameStart = r.pos;
+    for (;;) {
+        const uint32_t block = r.U8();
+        if (r.failed || block == 0x3B) return scan; // a frame asked for is not in the file
+        if (block == 0x21) {
+            const uint32_t label = r.U8();
+            std::vector<uint8_t> data;
+            r.SubBlocks(label == 0xF9 ? &data : nullptr);
+            if (r.failed) return false;
+            if (label == 0xF9 && data.size() >= 4) {
+                disposal = (data[0] >> 2) & 7;
+                delay = int32_t(data[1] | data[2] << 8);
+                transparent = (data[0] & 1) ? int32_t(data[3]) : -1;
+            }
+            continue;
+        }
+        if (block != 0x2C) continue; // stray bytes between blocks are skipped
+        g->left = r.U16(), g->top = r.U16(), g->imageWidth = r.U16(), g->imageHeight = r.U16();
+        const uint32_t flags = r.U8();
+        if (r.failed) return false;
+        if (scan) {
+            if (g->frames.size() >= kMaxGifFrames) return false;
+            const bool full = g->left == 0 && g->top == 0 && g->imageWidth == g->width && g->imageHeight == g->height;
+            g->frames.push_back(GifFrameEntry{delay, full && transparent < 0 && disposal != 3, frameStart});
+        }
+        const std::vector<uint32_t> local = (flags & 0x80) ? ReadPalette(r, flags) : std::vector<uint32_t>();
+        const std::vector<uint32_t> &palette = (flags & 0x80) ? local : g->globalPalette;
+        g->disposal = disposal;
+        g->disposalColour = transparent >= 0 ? PaletteColour(palette, uint32_t(transparent)) : g->background;
+        if (g->nextFrame == 0 && transparent >= 0 && disposal == 2)
+            std::fill(g->frameBuffer.begin(), g->frameBuffer.end(), g->disposalColour);
+        if (disposal == 3) CopySaved(g, false);
+        if (!DecodeImage(g, palette, (flags & 0x40) != 0, transparent)) return false;
+        g->nextFrame++;
+        if (!scan && g->nextFrame == target + 1) return true;
+        Dispose(g);
+        disposal = 0, delay = 0, transparent = -1;
+        frameStart = r.pos;
+    }
+}
+
+void Rewind(GifReader *g) {
+    std::fill(g->frameBuffer.begin(), g->frameBuffer.end(), g->background);
+    g->nextFrame = 0;
+    g->disposal = 0;
+    g->r.failed = false;
+    g->r.Seek(g->dataStart);
+}
+
+} // namespace
+
+GifReader *OpenGifFile(VirtualFile *file, int32_t *width, int32_t *height, int32_t *frameCount, bool sizeOnly) {
+    auto g = std::make_unique<GifReader>();
+    Reader &r = g->r;
+    if (ReadWholeVirtualFile(file, 13, kMaxGifFileBytes, r.bytes)) return nullptr;
+    r.data = r.bytes.data(), r.size = r.bytes.size();
+    if (std::memcmp(r.data, "GIF87", 5) != 0 && std::memcmp(r.data, "GIF89", 5) != 0) return nullptr;
+    r.Seek(6);
+    g->width = r.U16(), g->height = r.U16();
+    const uint32_t flags = r.U8(), background = r.U8();
+    r.U8(); // aspect
+    if (width) *width = g->width;
+    if (height) *height = g->height;
+    if (g->width == 0 || g->height == 0 || int64_t(g->width) * g->height > kMaxIlbmPixels) return nullptr;
+    if (sizeOnly) return nullptr;
+    g->globalPalette = ReadPalette(r, flags);
+    if (r.failed) return nullptr;
+    g->background = PaletteColour(g->globalPalette, background);
+    try {
+        g->frameBuffer.resize(size_t(g->width) * size_t(g->height));
+        g->savedPixels.resize(g->frameBuffer.size());
+    } catch (const std::bad_alloc &) {
+        return nullptr;
+    }
+    g->dataStart = r.pos;
+    Rewind(g.get());
+    // An animation without an image is refused: an anim has at least one frame.
+    if (!DecodeGifFrames(g.get(), -1) || g->frames.empty()) return nullptr;
+    g->nextFrame = -1;
+    if (frameCount) *frameCount = int32_t(g->frames.size());
+    return g.release();
+}
+
+uint32_t *ReadGifFrame(GifReader *g, int32_t n) {
+    if (!g || n < 0 || size_t(n) >= g->frames.size()) return nullptr;
+    if (n != g->nextFrame) {
+        int32_t restart = n;
+        while (restart > 0 && !g->frames[size_t(restart)].restart) restart--;
+        Rewind(g);
+        if (restart > 0) {
+            g->nextFrame = restart;
+            g->r.Seek(g->frames[size_t(restart)].offset);
+        }
+    }
+    if (!DecodeGifFrames(g, n)) {
+        g->nextFrame = -1;
+        return nullptr;
+    }
+    auto *out = static_cast<uint32_t *>(AllocBlock(g->frameBuffer.size() * sizeof(uint32_t), 0));
+    if (out) std::memcpy(out, g->frameBuffer.data(), g->frameBuffer.size() * sizeof(uint32_t));
+    Dispose(g);
+    if (!out) g->nextFrame = -1;
+    return out;
+}
+
+int32_t GetGifFrameDelay(const GifReader *g, int32_t n) {
+    if (!g || n < 0 || size_t(n) >= g->frames.size()) return 0;
+    return g->frames[size_t(n)].delay * 10;
+}
+
+void CloseGifFile(GifReader *g) { delete g; }

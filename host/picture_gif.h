@@ -17,3 +17,18 @@ struct GifPicture {
 // 0; 1 when the data is not a GIF; 2 when it is one but has no image, or one larger than a bitmap may be.
 // LZW data that ends early or breaks off leaves the rest of the image at colour index 0.
 int ReadGif(VirtualFile *file, GifPicture *out);
+
+// ---- Animations: every frame as a picture of the logical screen ---------------------------------------------------
+// Opening decodes every frame once, recording its delay and whether decoding may restart there (an opaque
+// full-screen frame without disposal 3); reading frame n decodes forward from the last restart point at or before
+// it. Image rectangles are cut to the screen.
+struct GifReader;
+
+// Reads the whole file; null when it is no GIF, is damaged anywhere, or has no image. sizeOnly returns the screen
+// size and null.
+GifReader *OpenGifFile(VirtualFile *file, int32_t *width, int32_t *height, int32_t *frameCount, bool sizeOnly = false);
+// A new width x height array of 0x00RRGGBB words (FreeBlock) of frame n from 0, or null.
+uint32_t *ReadGifFrame(GifReader *reader, int32_t n);
+// Milliseconds; 0 for frames without a graphic control.
+int32_t GetGifFrameDelay(const GifReader *reader, int32_t n);
+void CloseGifFile(GifReader *reader);

@@ -3,6 +3,7 @@
 #include "host/memory.h"
 #include "host/virtual_file.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -16,8 +17,9 @@ uint32_t Be16(const uint8_t *p) { return uint32_t(p[0]) << 8 | p[1]; }
 
 bool ReadExact(VirtualFile *file, void *buffer, size_t n) { return ReadVirtualFile(file, buffer, n) == int64_t(n); }
 
-// Unpacks one row's worth of bytes (ByteRun1 or stored) from body at pos. Returns false on a short body.
-bool UnpackRow(const std::vector<uint8_t> &body, size_t &pos, uint8_t *out, int32_t count, int32_t compression) {
+} // namespace
+
+bool UnpackIlbmRow(std::span<const uint8_t> body, size_t &pos, uint8_t *out, int32_t count, int32_t compression) {
     if (compression == 0) {
         if (pos + size_t(count) > body.size()) return false;
         std::memcpy(out, body.data() + pos, size_t(count));
@@ -44,7 +46,17 @@ bool UnpackRow(const std::vector<uint8_t> &body, size_t &pos, uint8_t *out, int3
     return true;
 }
 
-} // namespace
+void ReadIlbmCmap(std::span<const uint8_t> data, bool extraHalfBrite, std::vector<uint32_t> &palette) {
+    const size_t n = std::min<size_t>(data.size() / 3, 256);
+    if (palette.size() < n) palette.resize(n, 0);
+    for (size_t i = 0; i < n; i++)
+        palette[i] = uint32_t(data[i * 3]) << 16 | uint32_t(data[i * 3 + 1]) << 8 | data[i * 3 + 2];
+    if (!extraHalfBrite) return;
+    // The half-brights follow the colours read, as far as the 256 entries go.
+    const size_t half = std::min<size_t>(n, 256 - n);
+    if (palette.size() < n + half) palette.resize(n + half, 0);
+    for (size_t i = 0; i < half; i++) palette[n + i] = (palette[i] >> 1) & 0x7F7F7F;
+}
 
 int ReadIlbm(VirtualFile *file, IlbmPicture *out, bool headerOnly) {
     *out = IlbmPicture{};
@@ -56,7 +68,7 @@ int ReadIlbm(VirtualFile *file, IlbmPicture *out, bool headerOnly) {
     int64_t length = VirtualFileLength(file);
     if (length >= 0 && formEnd > length) formEnd = length; // a short FORM reads what is there, then fails below
     int64_t pos = 12;
-    bool haveHeader = false, haveBody = false;
+    bool haveHeader = false, haveBody = false, haveCmap = false;
     int32_t compression = 0;
     std::vector<uint8_t> body;
     // The walker owns the position: each chunk ends at its size plus pad, whatever its handler read.
@@ -86,11 +98,11 @@ int ReadIlbm(VirtualFile *file, IlbmPicture *out, bool headerOnly) {
             out->chunkyBytesPerRow = (out->width + 1) & ~1;
             haveHeader = true;
         } else if (std::memcmp(ch, "CMAP", 4) == 0) {
-            int64_t n = std::min<int64_t>(size / 3, 256);
-            std::vector<uint8_t> rgb(size_t(n) * 3);
+            std::vector<uint8_t> rgb(size_t(std::min<int64_t>(size / 3, 256)) * 3);
             if (!rgb.empty() && !ReadExact(file, rgb.data(), rgb.size())) return 2;
-            for (int64_t i = 0; i < n; i++)
-                out->palette.push_back(uint32_t(rgb[i * 3]) << 16 | uint32_t(rgb[i * 3 + 1]) << 8 | rgb[i * 3 + 2]);
+            out->palette.clear();
+            ReadIlbmCmap(rgb, false, out->palette);
+            haveCmap = true;
         } else if (std::memcmp(ch, "CAMG", 4) == 0) {
             uint8_t b[4];
             if (size < 4 || !ReadExact(file, b, 4)) return 2;
@@ -104,6 +116,8 @@ int ReadIlbm(VirtualFile *file, IlbmPicture *out, bool headerOnly) {
         pos = data + size + (size & 1);
     }
     if (!haveHeader || !haveBody) return 2;
+    // A palette picture without colours is not one we can show.
+    if (!haveCmap && !out->chunky && out->depth <= kMaxPlanarDepth) return 1;
     // Sizes are capped above (at most 2^26 pixels, 32 planes: 256 MiB); a failed allocation is an error.
     try {
         size_t planeBytes = size_t(out->bytesPerRow) * size_t(out->height);
@@ -118,13 +132,13 @@ int ReadIlbm(VirtualFile *file, IlbmPicture *out, bool headerOnly) {
         size_t row = size_t(y) * size_t(out->bytesPerRow);
         if (out->chunky) {
             uint8_t *line = out->planes[0].data() + size_t(y) * size_t(out->chunkyBytesPerRow);
-            if (!UnpackRow(body, at, line, out->chunkyBytesPerRow, compression)) return 2;
+            if (!UnpackIlbmRow(body, at, line, out->chunkyBytesPerRow, compression)) return 2;
         } else {
             for (int32_t p = 0; p < out->depth; p++)
-                if (!UnpackRow(body, at, out->planes[size_t(p)].data() + row, out->bytesPerRow, compression))
+                if (!UnpackIlbmRow(body, at, out->planes[size_t(p)].data() + row, out->bytesPerRow, compression))
                     return 2;
         }
-        if (out->masking == 1 && !UnpackRow(body, at, out->mask.data() + row, out->bytesPerRow, compression))
+        if (out->masking == 1 && !UnpackIlbmRow(body, at, out->mask.data() + row, out->bytesPerRow, compression))
             return 2;
     }
     // Extra half-brite: the second 32 colours are the first 32 at half intensity.

@@ -6,6 +6,7 @@
 #include "host/bitmap_convert.h"
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 struct VirtualFile;
@@ -38,3 +39,10 @@ int ReadIlbm(VirtualFile *file, IlbmPicture *out, bool headerOnly = false);
 int32_t IlbmHamMode(const IlbmPicture &picture);
 // The picture as 0x00RRGGBB words (FreeBlock), or null.
 uint32_t *IlbmToPixels(const IlbmPicture &picture);
+
+// One row of count bytes from body at pos, stored (compression 0) or ByteRun1 (control -128 does nothing); pos
+// advances. False when the body ends early or a run would pass the row's end.
+bool UnpackIlbmRow(std::span<const uint8_t> body, size_t &pos, uint8_t *out, int32_t count, int32_t compression);
+// A CMAP's colours (at most 256) into palette from entry 0, growing it as needed; with extraHalfBrite the
+// half-bright copies of the colours read follow them, never past entry 255.
+void ReadIlbmCmap(std::span<const uint8_t> data, bool extraHalfBrite, std::vector<uint32_t> &palette);

@@ -375,23 +375,36 @@ TEST(GfxBlend, FastPathMatchesPerChannelRoundedRule) {
 
 namespace {
 
-TEST(GfxConvert, Ham8ModifiesSixBitChannels) {
-    // 3 pixels of depth 8: palette 2, modify green to 63, modify blue to 1.
-    const uint8_t index[3] = {0x02, 0xFF, 0x41};
+TEST(GfxConvert, HamModifiesTopBitsFromABlackRowStart) {
+    // 4 pixels of depth 8: modify blue to 1 (from black), palette 2, modify green to 63, modify blue to 1.
+    const uint8_t index[4] = {0x41, 0x02, 0xFF, 0x41};
     uint8_t planes[8][2] = {};
     for (int p = 0; p < 8; p++)
-        for (int x = 0; x < 3; x++) planes[p][0] |= uint8_t(((index[x] >> p) & 1) << (7 - x));
+        for (int x = 0; x < 4; x++) planes[p][0] |= uint8_t(((index[x] >> p) & 1) << (7 - x));
     PlanarBitmap pb;
     pb.bytesPerRow = 2, pb.rows = 1, pb.depth = 8;
     for (int p = 0; p < 8; p++) pb.planes[p] = planes[p];
     uint32_t palette[64] = {};
     palette[2] = 0x804020;
-    uint32_t *px = ReadPaletteBitMapPixels(&pb, palette, 64, 3, 1, 8);
+    palette[0] = 0x112233; // not where a row starts
+    uint32_t *px = ReadPaletteBitMapPixels(&pb, palette, 64, 4, 1, 8);
     ASSERT_NE(px, nullptr);
-    EXPECT_EQ(px[0], 0x804020u);
-    EXPECT_EQ(px[1], 0x80FF20u);
-    EXPECT_EQ(px[2], 0x80FF04u); // 1 widened: 000001 -> 00000100
+    EXPECT_EQ(px[0], 0x000004u);
+    EXPECT_EQ(px[1], 0x804020u);
+    EXPECT_EQ(px[2], 0x80FC20u);
+    EXPECT_EQ(px[3], 0x80FC04u);
     FreeBlock(px);
+    // HAM6: 0x1F modifies blue to 0xF0 from black.
+    uint8_t ham6[6][2] = {};
+    for (int p = 0; p < 6; p++) ham6[p][0] = uint8_t(((0x1F >> p) & 1) << 7);
+    pb.depth = 6;
+    for (int p = 0; p < 6; p++) pb.planes[p] = ham6[p];
+    px = ReadPaletteBitMapPixels(&pb, palette, 16, 1, 1, 6);
+    ASSERT_NE(px, nullptr);
+    EXPECT_EQ(px[0], 0x0000F0u);
+    FreeBlock(px);
+    pb.depth = 8;
+    for (int p = 0; p < 8; p++) pb.planes[p] = planes[p];
     EXPECT_EQ(ReadPaletteBitMapPixels(&pb, palette, 64, 3, 1, 6), nullptr); // depth must match the HAM mode
 }
 

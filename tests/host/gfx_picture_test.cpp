@@ -372,9 +372,9 @@ TEST(GfxPicture, HamIlbmDecodesToExpectedColours) {
     ASSERT_EQ(l.result, 0);
     ASSERT_EQ(l.w, 4);
     EXPECT_EQ(l.pixels[0], 0x102030u);
-    EXPECT_EQ(l.pixels[1], 0xFF2030u);
-    EXPECT_EQ(l.pixels[2], 0xFF8830u);
-    EXPECT_EQ(l.pixels[3], 0xFF8833u);
+    EXPECT_EQ(l.pixels[1], 0xF02030u);
+    EXPECT_EQ(l.pixels[2], 0xF08030u);
+    EXPECT_EQ(l.pixels[3], 0xF08030u);
 }
 
 TEST(GfxPicture, IlbmTransparentColourComesFromItsPalette) {
