@@ -86,6 +86,9 @@ constexpr int32_t ATTRCOUNT = 60;
 constexpr int32_t NORMALSPEED = -1;
 constexpr int32_t FASTSPEED = -2;
 constexpr int32_t SLOWSPEED = -3;
+constexpr int32_t DEFAULTSPEED = -4; // each frame's own delay
+constexpr int32_t ANMFMT_GIF = 0;
+constexpr int32_t ANMFMT_MJPEG = 1;
 
 // ---- Attributes the blit and fill code read (tags 5 and 7) ---------------------------------------------------
 int32_t GetMaskMode();       // MASKVISIBLE (0) at start

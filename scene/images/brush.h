@@ -67,6 +67,22 @@ int32_t CountBrushes();
 void FreeAllBrushes();
 
 // ---- Loading and saving --------------------------------------------------------------------------------------
+// A loaded picture on its way into an object; frees whatever it still holds.
+struct LoadedPicture {
+    uint32_t *pixels = nullptr; // AllocBlock, 0x00RRGGBB
+    AlphaPlane *alpha = nullptr;
+    int32_t width = 0, height = 0;
+    int64_t transparent = -1; // the picture's own transparent colour
+    LoadedPicture() = default;
+    LoadedPicture(const LoadedPicture &) = delete;
+    LoadedPicture &operator=(const LoadedPicture &) = delete;
+    ~LoadedPicture();
+};
+// The picture stage of LoadBrush and LoadAnim: from the graphics cache while preloading with cachedLoad, else from
+// the file (with alpha when loadAlpha); while preloading with cache it is added to the cache (cacheAlpha: with an
+// alpha channel loaded for the cache alone). 0 or the loader's error.
+int LoadPictureWithCache(const char *fileName, int32_t loadAlpha, const std::string &cache,
+                         const std::string &cachedLoad, int32_t cacheAlpha, int preloading, LoadedPicture *picture);
 struct LoadBrushOptions {
     int64_t transparent = -1;
     int32_t loadAlpha = 0;
@@ -91,6 +107,12 @@ int SaveBrushFile(ObjectId id, const char *fileName, uint32_t colour, int32_t fo
 // width/height 0: the whole brush. 0 or an error code.
 int DrawBrushToOutput(Brush *brush, int32_t partX, int32_t partY, int32_t partWidth, int32_t partHeight, int32_t x,
                       int32_t y, const DisplayTransform &transform);
+// The same for any image (width/height 0: the whole image).
+int DrawImageToOutput(const ImageTriple &source, int32_t partX, int32_t partY, int32_t partWidth,
+                      int32_t partHeight, int32_t x, int32_t y, const DisplayTransform &transform);
+// Shows a changed rectangle of the output bitmap target in the current display's window, when the display itself
+// is the output. 0 or the refresh's error.
+int PresentOutputRect(HostBitmap *target, int32_t x, int32_t y, int32_t width, int32_t height);
 // DisplayBrush's core (CreateLayer uses it for brush layers): options read from the table at optionsIndex
 // (0 for none).
 int DisplayBrushAt(VMState *vm, ObjectId id, int32_t x, int32_t y, int optionsIndex);

@@ -29,19 +29,7 @@ int (*MakeBrushLinkHook)(VMState *, int32_t, ObjectId, int32_t, ImageTriple *, i
 
 namespace {
 
-// A loaded picture on its way into a brush; frees whatever it still holds.
-struct LoadedPixels {
-    uint32_t *pixels = nullptr; // AllocBlock
-    AlphaPlane *alpha = nullptr;
-    int32_t width = 0, height = 0;
-    int64_t transparent = -1;
-    ~LoadedPixels() {
-        FreeBlock(pixels);
-        FreeAlphaPlane(alpha);
-    }
-};
-
-int FromCache(const std::string &name, bool withAlpha, LoadedPixels *out) {
+int FromCache(const std::string &name, bool withAlpha, LoadedPicture *out) {
     std::vector<uint32_t> pixels;
     std::vector<uint8_t> alpha;
     if (int error = LookupGfxCache(name, withAlpha, &out->width, &out->height, &pixels, &alpha)) return error;
@@ -67,7 +55,7 @@ std::vector<uint8_t> PackAlpha(const AlphaPlane *alpha, int32_t width, int32_t h
     return packed;
 }
 
-int CutOut(LoadedPixels *picture, int32_t x, int32_t y, int32_t width, int32_t height) {
+int CutOut(LoadedPicture *picture, int32_t x, int32_t y, int32_t width, int32_t height) {
     // A negative size would otherwise reach the allocation below as a huge or negative count.
     if (width < 0 || height < 0) return 1218;
     if (width == 0) width = picture->width;
@@ -106,6 +94,36 @@ int CutOut(LoadedPixels *picture, int32_t x, int32_t y, int32_t width, int32_t h
 
 } // namespace
 
+LoadedPicture::~LoadedPicture() {
+    FreeBlock(pixels);
+    FreeAlphaPlane(alpha);
+}
+
+int LoadPictureWithCache(const char *fileName, int32_t loadAlpha, const std::string &cache,
+                         const std::string &cachedLoad, int32_t cacheAlpha, int preloading, LoadedPicture *picture) {
+    const bool cacheAlphaOnly = preloading && cacheAlpha && !cache.empty();
+    if (preloading && !cachedLoad.empty()) {
+        if (int error = FromCache(cachedLoad, loadAlpha != 0, picture)) return error;
+    } else {
+        const int withAlpha = cacheAlphaOnly ? 1 : loadAlpha;
+        if (int error = LoadPictureDatatype(fileName, withAlpha, &picture->pixels, &picture->alpha,
+                                            &picture->transparent, &picture->width, &picture->height))
+            return error;
+    }
+    if (preloading && !cache.empty()) {
+        std::vector<uint8_t> packed;
+        if (picture->alpha) packed = PackAlpha(picture->alpha, picture->width, picture->height);
+        if (int error = AddToGfxCache(cache, picture->width, picture->height, picture->pixels,
+                                      picture->alpha ? packed.data() : nullptr))
+            return error;
+        if (cacheAlphaOnly) {
+            FreeAlphaPlane(picture->alpha);
+            picture->alpha = nullptr;
+        }
+    }
+    return 0;
+}
+
 int LoadBrushFile(ObjectId id, const char *fileName, const LoadBrushOptions &o, int preloading, Brush **out,
                   const char *shownName) {
     if (out) *out = nullptr;
@@ -115,27 +133,9 @@ int LoadBrushFile(ObjectId id, const char *fileName, const LoadBrushOptions &o, 
     const int32_t cacheAlpha = o.loadAlpha == 1 ? 0 : o.cacheAlpha;
     if ((o.loadAlpha != 0 || o.globalAlpha != -1) && o.transparent != -1) return 1223;
 
-    LoadedPixels picture;
-    const bool cacheAlphaOnly = preloading && cacheAlpha && !o.cache.empty();
-    if (preloading && !o.cachedLoad.empty()) {
-        if (int error = FromCache(o.cachedLoad, o.loadAlpha != 0, &picture)) return error;
-    } else {
-        const int withAlpha = cacheAlphaOnly ? 1 : o.loadAlpha;
-        if (int error = LoadPictureDatatype(fileName, withAlpha, &picture.pixels, &picture.alpha, &picture.transparent,
-                                            &picture.width, &picture.height))
-            return error;
-    }
-    if (preloading && !o.cache.empty()) {
-        std::vector<uint8_t> packed;
-        if (picture.alpha) packed = PackAlpha(picture.alpha, picture.width, picture.height);
-        if (int error = AddToGfxCache(o.cache, picture.width, picture.height, picture.pixels,
-                                      picture.alpha ? packed.data() : nullptr))
-            return error;
-        if (cacheAlphaOnly) {
-            FreeAlphaPlane(picture.alpha);
-            picture.alpha = nullptr;
-        }
-    }
+    LoadedPicture picture;
+    if (int error = LoadPictureWithCache(fileName, o.loadAlpha, o.cache, o.cachedLoad, cacheAlpha, preloading, &picture))
+        return error;
     if (int error = CutOut(&picture, o.x, o.y, o.width, o.height)) return error;
     if (o.globalAlpha != -1) {
         const int32_t level = std::clamp(o.globalAlpha, 0, 255);
@@ -184,11 +184,16 @@ int SaveBrushFile(ObjectId id, const char *fileName, uint32_t colour, int32_t fo
 int DrawBrushToOutput(Brush *brush, int32_t partX, int32_t partY, int32_t partWidth, int32_t partHeight, int32_t x,
                       int32_t y, const DisplayTransform &transform) {
     if (!brush->bitmap) return kErrWrongUsage;
+    const ImageTriple source{brush->bitmap, brush->mask, brush->alpha, brush->width, brush->height};
+    return DrawImageToOutput(source, partX, partY, partWidth, partHeight, x, y, transform);
+}
+
+int DrawImageToOutput(const ImageTriple &source, int32_t partX, int32_t partY, int32_t partWidth,
+                      int32_t partHeight, int32_t x, int32_t y, const DisplayTransform &transform) {
     HostBitmap *target = CurrentOutputBitmapHook ? CurrentOutputBitmapHook() : nullptr;
     if (!target) return 0;
-    const ImageTriple source{brush->bitmap, brush->mask, brush->alpha, brush->width, brush->height};
-    if (partWidth == 0) partWidth = brush->width;
-    if (partHeight == 0) partHeight = brush->height;
+    if (partWidth == 0) partWidth = source.width;
+    if (partHeight == 0) partHeight = source.height;
     ImageTriple image;
     bool owned = false;
     int32_t ox = 0, oy = 0;
@@ -199,6 +204,10 @@ int DrawBrushToOutput(Brush *brush, int32_t partX, int32_t partY, int32_t partWi
             image.mask, image.alpha, nullptr);
     const int32_t width = image.width, height = image.height;
     if (owned) FreeImageTriple(&image);
+    return PresentOutputRect(target, ox, oy, width, height);
+}
+
+int PresentOutputRect(HostBitmap *target, int32_t ox, int32_t oy, int32_t width, int32_t height) {
     DisplayRecord *display = CurrentDisplay;
     if (!display || display->outputKind != ObjectKindDisplay || display->state != DISPSTATE_OPEN) return 0;
     // Only the changed rectangle goes to the window, unless the window shows something else than the bitmap

@@ -1,0 +1,99 @@
+// Anim objects: sequences of equally sized frames, held in memory (decoded at load) or on disk (the file stays
+// open and each frame is decoded when it is needed); their list, lookup, deferred freeing, loading, frame access
+// and playback.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/bitmap.h"
+#include "imaging/graphics_library.h"
+#include "runtime/app/command.h"
+
+struct AnimFile;
+struct VMState;
+
+struct AnimFrame {
+    HostBitmap *bitmap = nullptr;
+    MaskPlane *mask = nullptr;
+    AlphaPlane *alpha = nullptr;
+    uint32_t *keptPixels = nullptr; // AllocBlock; stands in for the bitmap between a preload and the rebuild
+};
+
+struct AnimObject {
+    AnimObject *next = nullptr;
+    ObjectId id{}; // {0, own address} for automatic and free-pending anims
+    int32_t width = 0, height = 0; // current frame size
+    int32_t frameCount = 0;        // at least 1
+    int32_t fromDisk = 0;
+    int32_t sourceWidth = 0, sourceHeight = 0; // as stored; frames of a disk anim are scaled to width x height
+    int32_t smooth = 0;
+    int32_t lockCount = 0; // running playbacks; while non-zero the anim cannot be modified
+    int32_t freePending = 0;
+    int32_t transparent = -1;
+    AnimFile *animFile = nullptr;   // disk anims
+    std::string fileName;           // disk anims
+    std::vector<AnimFrame> frames;  // in-memory anims
+    std::vector<int32_t> delays;    // milliseconds; -1: the frame has none of its own
+};
+
+extern AnimObject *AnimList;
+
+// FindAnim flags.
+constexpr int kFindAnimModify = 1;
+constexpr int kFindAnimPending = 2; // skip free-pending anims
+constexpr int kFindAnimNoUnshare = 4;
+
+// 0; 1176 (number) or 1041 (handle) when missing; 1314 for a locked anim with kFindAnimModify, which without
+// kFindAnimNoUnshare first gives every layer that shows the anim its own copy.
+int FindAnim(ObjectId id, AnimObject **out, int flags);
+// FreeAnim: 1340 while the anim is the current output; an anim layers still show becomes free-pending under
+// {0, own address}. reportMissing 0 ignores a missing id (1314 is always reported).
+int FreeAnimById(ObjectId id, int reportMissing);
+void FlushPendingAnims();
+// Appends a record around frames the caller made (taken over on success). 0 or 1000.
+int AddAnimRecord(ObjectId id, int32_t width, int32_t height, std::vector<AnimFrame> &&frames, int32_t transparent,
+                  AnimObject **out = nullptr);
+int32_t CountAnimObjects();
+// Frames kept as pixels while preloading become bitmaps. 0 or the first error.
+int RebuildAllAnims();
+void FreeAllAnims();
+// The copy callback of ForEachReferrer: argument is the AnimObject.
+int CopyAnimForReferrer(void *anim, ObjectId *newId);
+
+// Frame n from 0 as a triple. Disk anims decode it (1270 when that fails) and scale it to the current size
+// unless keepSourceSize; with copy an in-memory frame is copied. *owned says whether the caller frees it.
+int GetAnimFrameImage(AnimObject *anim, int32_t n, bool copy, bool keepSourceSize, ImageTriple *out, bool *owned);
+// Milliseconds: the frame's own delay, else the file's (disk anims), else 0.
+int32_t GetAnimFrameDelay(AnimObject *anim, int32_t n);
+
+// ---- Loading -----------------------------------------------------------------------------------------------------
+struct LoadAnimOptions {
+    int64_t transparent = -1;
+    int32_t loadAlpha = 0;
+    int32_t x = 0, y = 0, width = 0, height = 0, perRow = 0, frames = 0;
+    int32_t fromDisk = 0;
+    std::string cache, cachedLoad;
+    int32_t cacheAlpha = 0;
+};
+// LoadAnim and PlayAnimDisk: an animation file (or a picture, whole or cut in a grid) as an anim. The console
+// line shows shownName. 0 or an error code; *out the new anim.
+int LoadAnimFile(ObjectId id, const char *fileName, const LoadAnimOptions &options, int preloading,
+                 AnimObject **out = nullptr, const char *shownName = nullptr);
+
+// ---- Playback ----------------------------------------------------------------------------------------------------
+struct PlayAnimRequest {
+    ObjectId id{};
+    int32_t x = 0, y = 0;
+    int32_t speed = 0;
+    int32_t times = 1; // 0 repeats without end
+    int32_t async = 0;
+    int optionsIndex = 0; // the display options' table argument, 0 for none
+};
+// Plays blocking, or pushes the async draw's handle (result 1). 0, 1 or an error code.
+int PlayAnimCore(VMState *vm, const PlayAnimRequest &request);
+// Draws frame n from 0 at (x, y) with the display options at optionsIndex (a layer while layers are on).
+int DrawAnimFrame(VMState *vm, ObjectId id, int32_t x, int32_t y, int32_t n, int optionsIndex);
+// The selection of this anim's frame as output ends first when PlayAnim or DisplayAnimFrame draws it.
+void EndAnimOutputSelection(VMState *vm, const AnimObject *anim);

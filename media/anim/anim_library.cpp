@@ -1,0 +1,239 @@
+// The anim library's bindings: read the arguments, call the anim operation, push the results.
+#include "media/anim_library.h"
+
+#include "host/bitmap_convert.h"
+#include "host/memory.h"
+#include "imaging/graphics_library.h"
+#include "media/anim/anim.h"
+#include "media/anim/anim_file.h"
+#include "runtime/app/attributes.h"
+#include "runtime/app/errors.h"
+#include "runtime/app/utilities.h"
+#include "scene/display/display_startup.h"
+#include "scene/images/brush.h"
+
+namespace {
+
+int PushAutomatic(VMState *vm, const ObjectId &requested, void *made) {
+    if (!IsAutoHandleRequest(requested)) return 0;
+    PushHandle(vm, made);
+    return 1;
+}
+
+// LoadAnim(id, file [, options table or transparent colour]).
+int CmdLoadAnim(VMState *vm) {
+    CheckArgs(vm, 2, 3);
+    ObjectId id{};
+    OptIntegerArg(&id, vm, 1);
+    const std::string file = CheckFileNameArg(vm, 2, 0);
+    const std::string shown = CheckStringArg(vm, 2);
+    LoadAnimOptions o;
+    if (GetTop(vm) >= 3 && ValueType(vm, 3) == TTABLE) {
+        uint32_t colour = 0;
+        if (GetTableOptionUnsigned(vm, 3, "transparency", &colour)) o.transparent = colour;
+        GetTableOption(vm, 3, "loadalpha", &o.loadAlpha);
+        GetTableOption(vm, 3, "x", &o.x);
+        GetTableOption(vm, 3, "y", &o.y);
+        GetTableOption(vm, 3, "width", &o.width);
+        GetTableOption(vm, 3, "height", &o.height);
+        GetTableOption(vm, 3, "fpr", &o.perRow);
+        GetTableOption(vm, 3, "frames", &o.frames);
+        GetTableOption(vm, 3, "fromdisk", &o.fromDisk);
+        GetTableOptionFileName(vm, 3, "cache", &o.cache, 0);
+        GetTableOptionFileName(vm, 3, "cachedload", &o.cachedLoad, 0);
+        GetTableOption(vm, 3, "cachealpha", &o.cacheAlpha);
+    } else if (GetTop(vm) >= 3) {
+        o.transparent = CheckUnsignedArg(vm, 3);
+    }
+    const int preloading = GetAttributeNumber(vm, kAttrPreloadActive, 0) != 0;
+    AnimObject *made = nullptr;
+    if (int error = LoadAnimFile(id, file.c_str(), o, preloading, &made, shown.c_str())) return error;
+    const int results = PushAutomatic(vm, id, made);
+    PrintDoneMessage();
+    return results;
+}
+
+int CmdFreeAnim(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    return FreeAnimById(id, 1);
+}
+
+int CmdIsAnim(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    const std::string file = CheckFileNameArg(vm, 1, 0);
+    PushNumber(vm, IsAnimFile(file.c_str()));
+    return 1;
+}
+
+// PlayAnim(id, x, y [, options]) or PlayAnim(id, x, y [, speed [, times]]).
+int CmdPlayAnim(VMState *vm) {
+    CheckArgs(vm, 3, 5);
+    PlayAnimRequest request;
+    ReadObjectId(&request.id, vm, 1);
+    request.x = CheckInt32Arg(vm, 2);
+    request.y = CheckInt32Arg(vm, 3);
+    if (GetTop(vm) >= 4 && ValueType(vm, 4) == TTABLE) {
+        GetTableOption(vm, 4, "speed", &request.speed);
+        GetTableOption(vm, 4, "times", &request.times);
+        GetTableOption(vm, 4, "async", &request.async);
+        request.optionsIndex = 4;
+    } else {
+        request.speed = OptInt32Arg(vm, 4, 0);
+        request.times = OptInt32Arg(vm, 5, 1);
+    }
+    return PlayAnimCore(vm, request);
+}
+
+// PlayAnimDisk(file, x, y, ignored, speed, transparent colour, times).
+int CmdPlayAnimDisk(VMState *vm) {
+    CheckArgs(vm, 1, 7);
+    const std::string file = CheckFileNameArg(vm, 1, 0);
+    const std::string shown = CheckStringArg(vm, 1);
+    PlayAnimRequest request;
+    request.x = OptInt32Arg(vm, 2, 0);
+    request.y = OptInt32Arg(vm, 3, 0);
+    request.speed = OptInt32Arg(vm, 5, 0);
+    LoadAnimOptions o;
+    o.transparent = GetTop(vm) >= 6 ? int64_t(CheckUnsignedArg(vm, 6)) : -1;
+    request.times = OptInt32Arg(vm, 7, 1);
+    o.fromDisk = 1;
+    const int preloading = GetAttributeNumber(vm, kAttrPreloadActive, 0) != 0;
+    AnimObject *anim = nullptr;
+    if (int error = LoadAnimFile(ObjectId{0, kAutoHandleRequest}, file.c_str(), o, preloading, &anim, shown.c_str()))
+        return error;
+    PrintDoneMessage();
+    request.id = anim->id;
+    const int error = PlayAnimCore(vm, request);
+    FreeAnimById(anim->id, 0);
+    return error;
+}
+
+// A brush around a frame's planes (taken over on success).
+int AddFrameBrush(VMState *vm, const ObjectId &id, ImageTriple &image, int32_t transparent) {
+    Brush *made = nullptr;
+    if (int error = AddBrushRecord(id, kBrushBitmap, image.width, image.height, image.width, nullptr, image.bitmap,
+                                   transparent, image.mask, image.alpha, nullptr, &made)) {
+        FreeHostBitmap(image.bitmap);
+        FreeMaskPlane(image.mask);
+        FreeAlphaPlane(image.alpha);
+        return error;
+    }
+    return PushAutomatic(vm, id, made);
+}
+
+// GetAnimFrame(brush id or Nil, frame, anim id): an independent copy of the frame as a brush.
+int CmdGetAnimFrame(VMState *vm) {
+    CheckArgs(vm, 3, 3);
+    ObjectId brushId{}, animId{};
+    OptIntegerArg(&brushId, vm, 1);
+    const int32_t frame = CheckInt32Arg(vm, 2);
+    ReadObjectId(&animId, vm, 3);
+    AnimObject *anim = nullptr;
+    if (int error = FindAnim(animId, &anim, kFindAnimPending)) return error;
+    if (frame < 1 || frame > anim->frameCount) return kErrAnimFrameRange;
+    if (!IsAutoHandleRequest(brushId))
+        if (int error = FreeBrushById(brushId, 0)) return error;
+    ImageTriple image;
+    bool owned = false;
+    if (int error = GetAnimFrameImage(anim, frame - 1, true, false, &image, &owned)) return error;
+    return AddFrameBrush(vm, brushId, image, anim->transparent);
+}
+
+// LoadAnimFrame(brush id or Nil, frame, file [, transparent colour]): one frame of a file, -1 the last.
+int CmdLoadAnimFrame(VMState *vm) {
+    CheckArgs(vm, 3, 4);
+    ObjectId brushId{};
+    OptIntegerArg(&brushId, vm, 1);
+    int32_t frame = CheckInt32Arg(vm, 2);
+    const std::string file = CheckFileNameArg(vm, 3, 0);
+    const int64_t transparent = GetTop(vm) >= 4 ? int64_t(CheckUnsignedArg(vm, 4) & 0xFFFFFF) : -1;
+    if (!IsAutoHandleRequest(brushId))
+        if (int error = FreeBrushById(brushId, 0)) return error;
+    AnimFile *animFile = nullptr;
+    int32_t width = 0, height = 0, count = 0;
+    if (int error = OpenAnimFile(file.c_str(), &animFile, &width, &height, &count)) return error;
+    if (frame == -1) frame = count;
+    uint32_t *pixels = frame >= 1 && frame <= count ? ReadAnimFileFrame(animFile, frame - 1) : nullptr;
+    CloseAnimFile(animFile);
+    if (frame < 1 || frame > count) return kErrAnimFrameRange;
+    if (!pixels) return kErrAnimFrameLoad;
+    ImageTriple image{nullptr, nullptr, nullptr, width, height};
+    const int error = PixelArrayToBitmap(pixels, transparent, width, height, width, &image.bitmap, &image.mask);
+    FreeBlock(pixels);
+    if (error) return error;
+    return AddFrameBrush(vm, brushId, image, int32_t(transparent));
+}
+
+// SetAnimFrameDelay(id, frame, delay in milliseconds).
+int CmdSetAnimFrameDelay(VMState *vm) {
+    CheckArgs(vm, 3, 3);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    const int32_t frame = CheckInt32Arg(vm, 2), delay = CheckInt32Arg(vm, 3);
+    if (delay < 0) return kErrWrongUsage;
+    AnimObject *anim = nullptr;
+    if (int error = FindAnim(id, &anim, kFindAnimPending)) return error;
+    if (frame < 1 || frame > anim->frameCount) return kErrAnimFrameRange;
+    anim->delays[size_t(frame - 1)] = delay;
+    return 0;
+}
+
+// DisplayAnimFrame(id, x, y, frame [, options]).
+int CmdDisplayAnimFrame(VMState *vm) {
+    CheckArgs(vm, 4, 5);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    const int32_t x = CheckInt32Arg(vm, 2), y = CheckInt32Arg(vm, 3), frame = CheckInt32Arg(vm, 4);
+    return DrawAnimFrame(vm, id, x, y, frame - 1, GetTop(vm) >= 5 ? 5 : 0);
+}
+
+// TODO(anim editing and saving, output selection): replace each with its handler.
+#define VL_NOT_YET(name)                                                                                            \
+    int Cmd##name(VMState *) { return CommandNotAvailable(#name); }
+VL_NOT_YET(ScaleAnim)
+VL_NOT_YET(CreateAnim)
+VL_NOT_YET(CopyAnim)
+VL_NOT_YET(ModifyAnimFrames)
+VL_NOT_YET(SelectAnim)
+VL_NOT_YET(SaveAnim)
+VL_NOT_YET(BeginAnimStream)
+VL_NOT_YET(WriteAnimFrame)
+VL_NOT_YET(FinishAnimStream)
+#undef VL_NOT_YET
+
+} // namespace
+
+const CommandEntry kAnimCommands[] = {
+    {"PlayAnim", CmdPlayAnim},
+    {"FreeAnim", CmdFreeAnim},
+    {"ScaleAnim", CmdScaleAnim},
+    {"PlayAnimDisk", CmdPlayAnimDisk},
+    {"LoadAnimFrame", CmdLoadAnimFrame},
+    {"LoadAnim", CmdLoadAnim},
+    {"IsAnim", CmdIsAnim},
+    {"CreateAnim", CmdCreateAnim},
+    {"CopyAnim", CmdCopyAnim},
+    {"GetAnimFrame", CmdGetAnimFrame},
+    {"DisplayAnimFrame", CmdDisplayAnimFrame},
+    {"ModifyAnimFrames", CmdModifyAnimFrames},
+    {"SelectAnim", CmdSelectAnim},
+    {"SaveAnim", CmdSaveAnim},
+    {"BeginAnimStream", CmdBeginAnimStream},
+    {"WriteAnimFrame", CmdWriteAnimFrame},
+    {"FinishAnimStream", CmdFinishAnimStream},
+    {"SetAnimFrameDelay", CmdSetAnimFrameDelay},
+    {nullptr, nullptr},
+};
+
+void RegisterAnimLibrary(VMState *vm) {
+    RebuildAllAnimsHook = RebuildAllAnims;
+    RegisterObjectCounter(ObjectKindAnim, CountAnimObjects);
+    RegisterCommands(vm, kAnimCommands);
+    RegisterCommandLibrary(kAnimCommands, "anim");
+}
+
+void FreeAnimLibrary(VMState *) { FreeAllAnims(); }
+
+const LibraryDescriptor kAnimLibrary{"anim", RegisterAnimLibrary, FreeAnimLibrary};
