@@ -27,6 +27,8 @@ $IM -size 12x10 pattern:checkerboard -colors 4 \( -size 12x10 gradient:green-pur
     -set delay 5 plain.gif
 gifsicle -i plain.gif > interlaced.gif
 rm plain.gif
+# One frame only: a picture, not an animation.
+$IM -size 5x4 xc:orange one.gif
 for f in dispose local interlaced; do
     $IM "$f.gif" -coalesce -background black -alpha remove "$f-%d.ppm"
 done
