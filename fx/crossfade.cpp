@@ -1,8 +1,6 @@
 // CROSSFADE blends the old picture into the new one; FADE fades the old picture into a colour and the colour into
 // the new picture; BLEND fades the new picture into a colour and back. Their speed is a level step per frame.
 #include <algorithm>
-#include <cstring>
-#include <vector>
 
 #include "fx/effect_families.h"
 #include "host/blit.h"
@@ -70,13 +68,10 @@ void PlayCrossfadeFrame(FxRequest *request, CrossfadeState *state) {
     int32_t sx, sy, dx, dy, width, height;
     if (DirectOutputRect(request, end, &output, &sx, &sy, &dx, &dy, &width, &height) &&
         request->oldImage->format == end->format) {
-        // One pass per row while the row is in cache: the new row, then the old one mixed over it.
-        std::vector<uint8_t> levels(size_t(std::max(width, 0)), uint8_t(mix));
-        for (int32_t j = 0; j < height; j++) {
-            uint8_t *out = HostBitmapRow(output, dy + j) + size_t(dx) * 4;
-            std::memcpy(out, HostBitmapRow(end, sy + j) + size_t(sx) * 4, size_t(width) * 4);
-            if (mix > 0) BlendRowAlpha32(out, HostBitmapRow(request->oldImage, sy + j) + size_t(sx) * 4, levels.data(), width);
-        }
+        // One pass: the new picture with the old one mixed over it, straight into the output.
+        for (int32_t j = 0; j < height; j++)
+            BlendRowsLevel32(HostBitmapRow(output, dy + j) + size_t(dx) * 4, HostBitmapRow(end, sy + j) + size_t(sx) * 4,
+                             HostBitmapRow(request->oldImage, sy + j) + size_t(sx) * 4, unsigned(mix), width);
         UploadArea(request, dx, dy, width, height);
         return;
     }

@@ -73,10 +73,12 @@ void UploadFxOutputRect(FxRequest *request, int32_t x, int32_t y, int32_t width,
     if (request->noPresent || width <= 0 || height <= 0) return;
     HostBitmap *output = FxOutputBitmap(request);
     if (!output) return;
-    if (request->scaledDisplay) return; // presented whole at the frame's end
+    const DisplayRecord *display = CurrentDisplay;
+    if (request->scaledDisplay || request->target || !display || display->outputKind != ObjectKindDisplay ||
+        display->state != DISPSTATE_OPEN)
+        return; // nothing shown, or presented whole at the frame's end
     if (!WindowShowsOutput(request, output)) {
-        if (!request->target && CurrentDisplay && CurrentDisplay->outputKind == ObjectKindDisplay)
-            request->uploadedRects = kFxRefreshWhole;
+        request->uploadedRects = kFxRefreshWhole;
         return;
     }
     if (request->uploadedRects == kFxRefreshWhole) return;

@@ -50,6 +50,30 @@ void BlendRowAlpha32(uint8_t *dst, const uint8_t *src, const uint8_t *alpha, int
     }
 }
 
+void BlendRowsLevel32(uint8_t *dst, const uint8_t *under, const uint8_t *over, unsigned level, int width) {
+    if (level == 0 || level >= 255) {
+        std::memcpy(dst, level ? over : under, size_t(width) * 4);
+        return;
+    }
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i a = _mm_set1_epi16(short(level)), na = _mm_set1_epi16(short(256 - level));
+    for (; i + 4 <= width; i += 4) {
+        __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i *>(under + i * 4));
+        __m128i o = _mm_loadu_si128(reinterpret_cast<const __m128i *>(over + i * 4));
+        __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(u, zero), na),
+                                   _mm_mullo_epi16(_mm_unpacklo_epi8(o, zero), a));
+        __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(u, zero), na),
+                                   _mm_mullo_epi16(_mm_unpackhi_epi8(o, zero), a));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i * 4),
+                         _mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8)));
+    }
+#endif
+    for (; i < width; ++i)
+        for (int c = 0; c < 4; ++c) dst[i * 4 + c] = BlendChannel(under[i * 4 + c], over[i * 4 + c], level);
+}
+
 void BlitRectGeneric(const PixelBuffer &src, int sx, int sy, const PixelBuffer &dst, int dx, int dy, int w, int h,
                      const PlaneBuffer &mask, const PlaneBuffer &alpha) {
     for (int j = 0; j < h; ++j) {

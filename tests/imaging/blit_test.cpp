@@ -2,6 +2,7 @@
 
 #include "image_helpers.h"
 #include "imaging/blit.h"
+#include "imaging/blit_kernels.h"
 #include "imaging/image_ops.h"
 
 namespace {
@@ -26,6 +27,19 @@ TEST(AlphaBlend, NegativeDifferencesRoundDownLikeAnArithmeticShift) {
     // d + ((s - d) x a >> 8) with s < d: 255 + (-255 x 128 >> 8) = 255 - 128.
     EXPECT_EQ(BlendChannel(255, 0, 128), 127);
     EXPECT_EQ(BlendChannel(10, 9, 1), 9); // -1 >> 8 is -1
+}
+
+TEST(AlphaBlend, ConstantLevelRowsMatchTheAlphaRowRule) {
+    std::vector<uint8_t> under(13 * 4), over(13 * 4);
+    for (size_t i = 0; i < under.size(); i++) under[i] = uint8_t(i * 37 + 5), over[i] = uint8_t(255 - i * 11);
+    for (unsigned level : {0u, 1u, 128u, 254u, 255u})
+        for (int width = 0; width <= 13; width++) {
+            std::vector<uint8_t> expected(under), fused(under.size()), levels(13, uint8_t(level));
+            BlendRowAlpha32(expected.data(), over.data(), levels.data(), width);
+            BlendRowsLevel32(fused.data(), under.data(), over.data(), level, width);
+            EXPECT_TRUE(std::equal(fused.begin(), fused.begin() + width * 4, expected.begin()))
+                << "level " << level << " width " << width;
+        }
 }
 
 TEST(AlphaBlend, BlitOfOnePixelAtTheFourLevels) {
