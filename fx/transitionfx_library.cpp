@@ -39,6 +39,15 @@ void ReadEffectArgs(VMState *vm, int first, FxRequest *request) {
     request->parameter = OptInt32Arg(vm, first + 2, kFxRandomParameter);
 }
 
+// A request of the mode for the object in argument 1.
+FxRequest ObjectRequest(VMState *vm, int32_t mode) {
+    FxRequest request;
+    request.vm = vm;
+    request.mode = mode;
+    ReadObjectId(&request.object, vm, 1);
+    return request;
+}
+
 // Runs the request again for as long as the output keeps changing size under it.
 int Run(FxRequest *request) {
     for (;;) {
@@ -89,10 +98,7 @@ int LayerCommand(VMState *vm, int32_t mode) {
 
 int CmdDisplayTransitionFX(VMState *vm) {
     CheckArgs(vm, 1, 4);
-    FxRequest request;
-    request.vm = vm;
-    request.mode = kFxModeBGPic;
-    ReadObjectId(&request.object, vm, 1);
+    FxRequest request = ObjectRequest(vm, kFxModeBGPic);
     if (TableAt(vm, 2)) {
         ReadCommonOptions(vm, 2, &request);
         if (request.async) return kErrWrongUsage;
@@ -110,10 +116,7 @@ int CmdRemoveLayerFX(VMState *vm) { return LayerCommand(vm, kFxModeRemoveLayer);
 
 int CmdDisplayBrushFX(VMState *vm) {
     CheckArgs(vm, 3, 6);
-    FxRequest request;
-    request.vm = vm;
-    request.mode = kFxModeBrush;
-    ReadObjectId(&request.object, vm, 1);
+    FxRequest request = ObjectRequest(vm, kFxModeBrush);
     request.x = CheckInt32Arg(vm, 2);
     request.y = CheckInt32Arg(vm, 3);
     if (TableAt(vm, 4)) ReadCommonOptions(vm, 4, &request);
@@ -129,10 +132,7 @@ int CmdDisplayTextObjectFX(VMState *vm) {
 
 int CmdDisplayBGPicPartFX(VMState *vm) {
     CheckArgs(vm, 5, 11);
-    FxRequest request;
-    request.vm = vm;
-    request.mode = kFxModeBGPicPart;
-    ReadObjectId(&request.object, vm, 1);
+    FxRequest request = ObjectRequest(vm, kFxModeBGPicPart);
     request.partX = CheckInt32Arg(vm, 2);
     request.partY = CheckInt32Arg(vm, 3);
     request.width = CheckInt32Arg(vm, 4);
