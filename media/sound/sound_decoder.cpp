@@ -1,0 +1,271 @@
+// Decoder kind 4: MPEG audio through libmpg123 when opened as music, every other format through libsndfile
+// when opened as a sample. Both read the file through VirtualFile, so files linked into the applet need no copy.
+#include <mpg123.h>
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <string>
+
+#include "host/virtual_file.h"
+#include "media/sound/sound_stream.h"
+#include "runtime/app/errors.h"
+
+struct SoundDecoderHandle {
+    VirtualFile *file = nullptr;
+    mpg123_handle *mpeg = nullptr;
+    std::vector<uint8_t> pcm; // sample mode: the whole sound, decoded at open
+    std::string formatName;
+};
+
+namespace {
+
+constexpr long kMpegResyncLimit = 4096;  // bytes of non-MPEG data before the decoder gives up: refuses text
+constexpr int kMpegErrorsInARow = 100;   // decode errors skipped before a read ends the stream
+// Decoded samples may be far larger than their compressed file; this bounds what one sample may take.
+constexpr uint64_t kMaxDecodedSampleBytes = uint64_t(256) << 20;
+constexpr sf_count_t kDecodeBlockFrames = 4096;
+
+// ---- libmpg123 ------------------------------------------------------------------------------------------------
+
+mpg123_ssize_t MpegRead(void *handle, void *buffer, size_t count) {
+    int64_t n = ReadVirtualFile(static_cast<VirtualFile *>(handle), buffer, count);
+    return n < 0 ? -1 : mpg123_ssize_t(n);
+}
+
+off_t MpegSeek(void *handle, off_t offset, int whence) {
+    auto *file = static_cast<VirtualFile *>(handle);
+    int mode = whence == SEEK_SET ? kSeekFromStart : whence == SEEK_END ? kSeekFromEnd : kSeekFromCurrent;
+    if (SeekVirtualFile(file, offset, mode) < 0) return -1;
+    return off_t(SeekVirtualFile(file, 0, kSeekFromCurrent));
+}
+
+void InitMpegOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { mpg123_init(); });
+}
+
+int OpenMpegMusic(SoundDecoderHandle *h, SoundStream *stream) {
+    InitMpegOnce();
+    h->mpeg = mpg123_new(nullptr, nullptr);
+    if (!h->mpeg) return kErrOutOfMemoryCode;
+    mpg123_param(h->mpeg, MPG123_RESYNC_LIMIT, kMpegResyncLimit, 0);
+    mpg123_param(h->mpeg, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+    mpg123_format_none(h->mpeg);
+    const long *rates = nullptr;
+    size_t rateCount = 0;
+    mpg123_rates(&rates, &rateCount);
+    for (size_t i = 0; i < rateCount; i++) mpg123_format(h->mpeg, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    long rate = 0;
+    int channels = 0, encoding = 0;
+    mpg123_frameinfo info{};
+    if (mpg123_replace_reader_handle(h->mpeg, MpegRead, MpegSeek, nullptr) != MPG123_OK ||
+        mpg123_open_handle(h->mpeg, h->file) != MPG123_OK ||
+        mpg123_getformat(h->mpeg, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 ||
+        (channels != 1 && channels != 2) || mpg123_info(h->mpeg, &info) != MPG123_OK)
+        return kErrUnknownMusicFormat;
+    stream->frequency = uint32_t(rate);
+    stream->channels = uint32_t(channels);
+    stream->bits = 16;
+    stream->frameBytes = stream->channels * 2;
+    stream->blockBytes = stream->frameBytes;
+    off_t length = mpg123_length(h->mpeg);
+    stream->frameCount = length > 0 ? uint64_t(length) : 0;
+    stream->chunkLength = stream->frameCount * stream->frameBytes;
+    int spf = mpg123_spf(h->mpeg);
+    stream->ready = spf > 0 ? uint32_t(spf) : (info.layer == 1 ? 384 : 1152);
+    stream->bitRate = info.bitrate;
+    h->formatName = "MPEG Audio";
+    return 0;
+}
+
+uint64_t ReadMpegMusic(SoundDecoderHandle *h, SoundStream *stream, uint8_t *out, uint64_t frames, int *endFlag) {
+    if (stream->frameCount && frames > stream->frameCount - std::min(stream->position, stream->frameCount) && endFlag)
+        *endFlag = 1;
+    size_t want = size_t(frames * stream->frameBytes), have = 0;
+    int errors = 0;
+    while (have < want) {
+        size_t done = 0;
+        int result = mpg123_read(h->mpeg, out + have, want - have, &done);
+        have += done;
+        if (result == MPG123_OK || result == MPG123_NEW_FORMAT) {
+            errors = 0;
+            if (done == 0 && result == MPG123_OK) break; // decoded nothing before the end: the stream is over
+            continue;
+        }
+        if (result == MPG123_DONE || ++errors >= kMpegErrorsInARow) break;
+    }
+    uint64_t delivered = have / stream->frameBytes;
+    // The rest of the buffer is silence, never the previous buffer's samples.
+    std::memset(out + delivered * stream->frameBytes, 0, want - size_t(delivered * stream->frameBytes));
+    if (delivered < frames && endFlag) *endFlag = 1;
+    stream->position += delivered;
+    stream->lastReadFrames = delivered;
+    stream->lastReadBytes = delivered * stream->frameBytes;
+    return delivered;
+}
+
+// ---- libsndfile -----------------------------------------------------------------------------------------------
+
+sf_count_t VioLength(void *user) { return VirtualFileLength(static_cast<VirtualFile *>(user)); }
+sf_count_t VioSeek(sf_count_t offset, int whence, void *user) {
+    auto *file = static_cast<VirtualFile *>(user);
+    int mode = whence == SEEK_SET ? kSeekFromStart : whence == SEEK_END ? kSeekFromEnd : kSeekFromCurrent;
+    if (SeekVirtualFile(file, offset, mode) < 0) return -1;
+    return SeekVirtualFile(file, 0, kSeekFromCurrent);
+}
+sf_count_t VioRead(void *buffer, sf_count_t count, void *user) {
+    int64_t n = ReadVirtualFile(static_cast<VirtualFile *>(user), buffer, size_t(count));
+    return n < 0 ? 0 : n;
+}
+sf_count_t VioWrite(const void *, sf_count_t, void *) { return 0; }
+sf_count_t VioTell(void *user) { return SeekVirtualFile(static_cast<VirtualFile *>(user), 0, kSeekFromCurrent); }
+
+int BitsOfSubtype(int subtype) {
+    switch (subtype) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8: return 8;
+    case SF_FORMAT_PCM_24: return 24;
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_FLOAT: return 32;
+    case SF_FORMAT_DOUBLE: return 64;
+    default: return 16; // PCM_16 and every compressed subtype decode to 16 bits
+    }
+}
+
+int OpenSampleFile(SoundDecoderHandle *h, SoundStream *stream) {
+    SF_VIRTUAL_IO io{VioLength, VioSeek, VioRead, VioWrite, VioTell};
+    SF_INFO info{};
+    SNDFILE *sound = sf_open_virtual(&io, SFM_READ, &info, h->file);
+    if (!sound) return kErrSampleUnknownFormat;
+    int error = kErrSampleUnknownFormat;
+    SF_FORMAT_INFO format{};
+    format.format = info.format & SF_FORMAT_TYPEMASK;
+    if (sf_command(sound, SFC_GET_FORMAT_INFO, &format, sizeof format) == 0 && format.name) h->formatName = format.name;
+    int bits = BitsOfSubtype(info.format & SF_FORMAT_SUBMASK);
+    // More than two channels are refused: there is no down-mix.
+    if (info.samplerate > 0 && (info.channels == 1 || info.channels == 2) && info.frames > 0) {
+        stream->frequency = uint32_t(info.samplerate);
+        stream->channels = uint32_t(info.channels);
+        stream->bits = uint32_t(bits);
+        stream->frameBytes = stream->channels * stream->bits / 8;
+        stream->blockBytes = stream->frameBytes;
+        stream->ready = 1;
+        if (bits > 16) {
+            // Not decoded: the caller refuses the width (1299) from these fields alone.
+            stream->frameCount = uint64_t(info.frames);
+            error = 0;
+        } else {
+            error = 0;
+            std::vector<short> block(size_t(kDecodeBlockFrames) * info.channels);
+            uint64_t frames = 0;
+            try {
+                for (;;) {
+                    sf_count_t n = sf_readf_short(sound, block.data(), kDecodeBlockFrames);
+                    if (n <= 0) break;
+                    size_t samples = size_t(n) * info.channels;
+                    if ((frames + uint64_t(n)) * stream->frameBytes > kMaxDecodedSampleBytes) {
+                        error = kErrOutOfMemoryCode;
+                        break;
+                    }
+                    size_t at = h->pcm.size();
+                    h->pcm.resize(at + samples * (bits / 8));
+                    if (bits == 8) {
+                        for (size_t i = 0; i < samples; i++) h->pcm[at + i] = uint8_t(block[i] >> 8);
+                    } else {
+                        std::memcpy(h->pcm.data() + at, block.data(), samples * 2);
+                    }
+                    frames += uint64_t(n);
+                }
+            } catch (const std::bad_alloc &) {
+                error = kErrOutOfMemoryCode;
+            }
+            stream->frameCount = frames;
+            if (!error && frames == 0) error = kErrSampleUnknownFormat;
+        }
+        stream->chunkLength = stream->frameCount * stream->frameBytes;
+    }
+    sf_close(sound);
+    return error;
+}
+
+} // namespace
+
+int OpenMpegStream(const char *name, SoundStream *stream) {
+    int refused = stream->openMode == kOpenAsMusic ? kErrUnknownMusicFormat : kErrSampleUnknownFormat;
+    auto *h = new (std::nothrow) SoundDecoderHandle;
+    if (!h) return kErrOutOfMemoryCode;
+    stream->decoderHandle = h;
+    h->file = OpenVirtualFile(name, kVirtualFileRead);
+    int error = h->file ? (stream->openMode == kOpenAsMusic ? OpenMpegMusic(h, stream) : OpenSampleFile(h, stream))
+                        : refused;
+    if (error) {
+        SetErrorArgString(name);
+        CloseMpegStream(stream);
+    }
+    return error;
+}
+
+uint64_t ReadMpegStream(SoundStream *stream, void *buffer, uint64_t frames, int *endFlag) {
+    SoundDecoderHandle *h = stream->decoderHandle;
+    if (!h || stream->frameBytes == 0) return 0;
+    auto *out = static_cast<uint8_t *>(buffer);
+    if (h->mpeg) return ReadMpegMusic(h, stream, out, frames, endFlag);
+    // Sample mode: copy from the decoded sound, bounded by what it holds.
+    uint64_t held = h->pcm.size() / stream->frameBytes;
+    uint64_t left = held - std::min(stream->position, held);
+    if (frames > left) {
+        frames = left;
+        if (endFlag) *endFlag = 1;
+    }
+    if (frames) std::memcpy(out, h->pcm.data() + stream->position * stream->frameBytes, size_t(frames * stream->frameBytes));
+    stream->position += frames;
+    stream->lastReadFrames = frames;
+    stream->lastReadBytes = frames * stream->frameBytes;
+    return frames;
+}
+
+void SeekMpegStream(SoundStream *stream, uint64_t frame) {
+    SoundDecoderHandle *h = stream->decoderHandle;
+    if (!h) return;
+    if (h->mpeg) {
+        off_t at = mpg123_seek(h->mpeg, off_t(frame), SEEK_SET);
+        if (at >= 0) stream->position = uint64_t(at);
+    } else if (frame < stream->frameCount) {
+        stream->position = frame;
+    }
+}
+
+void CloseMpegStream(SoundStream *stream) {
+    SoundDecoderHandle *h = stream->decoderHandle;
+    if (!h) return;
+    if (h->mpeg) {
+        mpg123_close(h->mpeg);
+        mpg123_delete(h->mpeg);
+    }
+    CloseVirtualFile(h->file);
+    delete h;
+    stream->decoderHandle = nullptr;
+}
+
+const char *GetMpegFormatName(const SoundStream *stream) {
+    const SoundDecoderHandle *h = stream->decoderHandle;
+    return h && !h->formatName.empty() ? h->formatName.c_str() : "MPEG Audio";
+}
+
+int64_t GetMpegPosition(SoundStream *stream) {
+    SoundDecoderHandle *h = stream->decoderHandle;
+    if (!h || !h->mpeg || stream->frequency == 0) return 0;
+    off_t at = mpg123_tell(h->mpeg);
+    return at < 0 ? 0 : int64_t(double(at) / stream->frequency * 1000.0);
+}
+
+int32_t GetMpegBitRate(SoundStream *stream) {
+    SoundDecoderHandle *h = stream->decoderHandle;
+    mpg123_frameinfo info{};
+    if (!h || !h->mpeg || mpg123_info(h->mpeg, &info) != MPG123_OK) return stream->bitRate;
+    return info.bitrate;
+}
