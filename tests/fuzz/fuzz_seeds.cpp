@@ -351,6 +351,22 @@ void FontSeeds() {
         Write("truetype_font", names[i], Prefixed(uint8_t(12 + i), Bytes(kBuiltinFaces[i].data, kBuiltinFaces[i].data + kBuiltinFaces[i].size)));
 }
 
+// The sound fixtures made by tests/data/media/make_sounds.sh and make_modules.py.
+void SoundSeeds(const fs::path &source) {
+    for (const auto &entry : fs::directory_iterator(source / "tests/data/media")) {
+        std::string name = entry.path().filename().string(), ext = entry.path().extension().string();
+        if (ext != ".8svx" && ext != ".wav" && ext != ".mod" && ext != ".mp3" && ext != ".mp2" && ext != ".ogg" &&
+            ext != ".flac" && ext != ".aiff")
+            continue;
+        Bytes bytes = ReadFile(entry.path());
+        if (ext == ".8svx") Write("sound_iff", name, Prefixed(0, bytes));
+        if (ext == ".wav") Write("sound_wave", name, bytes);
+        if (ext == ".mod") Write("module", name, Prefixed(0, bytes));
+        Write("sound_stream", "sample_" + name, Prefixed(0, bytes));
+        Write("sound_stream", "music_" + name, Prefixed(1, bytes));
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -370,5 +386,6 @@ int main(int argc, char **argv) {
     DecompressSeeds();
     PictureSeeds(png);
     FontSeeds();
+    SoundSeeds(argv[2]);
     return gFailures ? 1 : 0;
 }
