@@ -286,6 +286,19 @@ void ProcessModuleTick(ModuleState *s) {
     }
 }
 
+// Adds samples [pos, pos + n x step) of a stretch known to stay below the limit. Channels panned hard to one side
+// (the usual case) add nothing to the other, so they skip it.
+template <bool kLeft, bool kRight>
+int64_t AddRun(const int8_t *data, int64_t pos, int64_t step, int32_t leftGain, int32_t rightGain, int32_t *left,
+               int32_t *right, int n) {
+    for (int i = 0; i < n; i++, pos += step) {
+        int32_t sample = data[pos >> kModuleFixedShift];
+        if (kLeft) left[i] += sample * leftGain;
+        if (kRight) right[i] += sample * rightGain;
+    }
+    return pos;
+}
+
 // Adds one channel's next n mix steps into the sums. The loop end is tested before each fetch; a position far
 // past it (a sample offset) wraps into the loop instead of stepping back one loop length at a time.
 void MixChannel(ModuleState *s, ModuleChannel &c, int32_t *left, int32_t *right, int n) {
@@ -293,9 +306,12 @@ void MixChannel(ModuleState *s, ModuleChannel &c, int32_t *left, int32_t *right,
     const int32_t leftGain = c.outVolume * c.pan, rightGain = c.outVolume * (255 - c.pan);
     int64_t pos = c.position;
     const int64_t step = c.step;
-    for (int i = 0; i < n; i++) {
-        if (in->loopLength >= kLoopThreshold ? pos >= in->loopEnd : pos >= in->length) {
-            if (in->loopLength < kLoopThreshold) {
+    int i = 0;
+    while (i < n) {
+        bool looped = in->loopLength >= kLoopThreshold;
+        int64_t limit = looped ? in->loopEnd : in->length;
+        if (pos >= limit) {
+            if (!looped) {
                 pos = -1;
                 break;
             }
@@ -304,18 +320,21 @@ void MixChannel(ModuleState *s, ModuleChannel &c, int32_t *left, int32_t *right,
                 c.instrument = c.pendingInstrument;
                 c.pendingInstrument = 0;
                 in = &s->instruments[c.instrument];
-                if (in->loopLength >= kLoopThreshold) {
-                    if (pos >= in->loopEnd) pos = in->loopStart + (pos - in->loopStart) % in->loopLength;
-                } else if (pos >= in->length) {
-                    pos = -1;
-                    break;
-                }
+                continue; // the new instrument's bounds decide
             }
         }
-        int32_t sample = in->data[pos >> kModuleFixedShift];
-        left[i] += sample * leftGain;
-        right[i] += sample * rightGain;
-        pos += step;
+        // Steps before the position reaches the limit: no test is needed inside them.
+        int64_t safe = step > 0 ? (limit - pos + step - 1) / step : n;
+        int run = int(std::min<int64_t>(safe, n - i));
+        if (leftGain && rightGain)
+            pos = AddRun<true, true>(in->data, pos, step, leftGain, rightGain, left + i, right + i, run);
+        else if (leftGain)
+            pos = AddRun<true, false>(in->data, pos, step, leftGain, rightGain, left + i, right + i, run);
+        else if (rightGain)
+            pos = AddRun<false, true>(in->data, pos, step, leftGain, rightGain, left + i, right + i, run);
+        else
+            pos += step * run;
+        i += run;
     }
     c.position = pos;
 }
@@ -333,17 +352,20 @@ void MixSteps(ModuleState *s, int32_t *left, int32_t *right, int n) {
     std::fill(right, right + n, 0);
     for (ModuleChannel &c : s->channels)
         if (c.position >= 0) MixChannel(s, c, left, right, n);
-    for (int i = 0; i < n; i++) {
-        int32_t l = left[i] >> 7, r = right[i] >> 7;
-        if (s->filterOn) {
-            float *h = s->filterHistory;
-            l = int32_t(FilterStage(FilterStage(float(l), h, s->filterA, s->filterB), h + 2, s->filterA, s->filterB));
-            r = int32_t(FilterStage(FilterStage(float(r), h + 4, s->filterA, s->filterB), h + 6, s->filterA, s->filterB));
+    if (s->filterOn) {
+        float *h = s->filterHistory;
+        for (int i = 0; i < n; i++) {
+            left[i] = int32_t(FilterStage(FilterStage(float(left[i] >> 7), h, s->filterA, s->filterB), h + 2,
+                                          s->filterA, s->filterB))
+                      << 7;
+            right[i] = int32_t(FilterStage(FilterStage(float(right[i] >> 7), h + 4, s->filterA, s->filterB), h + 6,
+                                           s->filterA, s->filterB))
+                       << 7;
         }
-        left[i] = std::clamp(l, -32768, 32767);
-        right[i] = std::clamp(r, -32768, 32767);
     }
 }
+
+int32_t Clamp16(int32_t sum) { return std::clamp(sum >> 7, -32768, 32767); }
 
 } // namespace
 
@@ -361,29 +383,32 @@ void RenderModuleAudio(ModuleState *s, int16_t *out, size_t frames) {
         s->patternDelay = 0;
     }
     int32_t left[kRunSteps], right[kRunSteps];
-    size_t steps = frames * 2;
-    while (steps > 0) {
+    size_t steps = frames * 2, stepIndex = 0;
+    while (stepIndex < steps) {
         // Run up to the next tick, which comes before the step on which the counter reaches samplesPerTick.
         if (s->tickSampleCounter >= s->samplesPerTick) {
             s->tickSampleCounter -= s->samplesPerTick;
             ProcessModuleTick(s);
         }
-        int n = int(std::min<size_t>({steps, size_t(kRunSteps), size_t(s->samplesPerTick - s->tickSampleCounter)}));
-        if (n <= 0) n = 1;
+        int n = int(std::min<size_t>({steps - stepIndex, size_t(kRunSteps),
+                                      size_t(std::max(1, s->samplesPerTick - s->tickSampleCounter))}));
         MixSteps(s, left, right, n);
         s->tickSampleCounter += n;
-        // Pairs of mix steps make frames; a run may end between the two steps of a frame.
-        for (int i = 0; i < n; i++) {
-            size_t stepIndex = frames * 2 - steps + size_t(i);
-            int16_t *frame = out + (stepIndex / 2) * 2;
-            if ((stepIndex & 1) == 0) {
-                frame[0] = 0, frame[1] = 0;
-                s->pairLeft = left[i], s->pairRight = right[i];
-            } else {
-                frame[0] = int16_t(((s->pairLeft + left[i]) * s->masterGain) >> 9);
-                frame[1] = int16_t(((s->pairRight + right[i]) * s->masterGain) >> 9);
-            }
+        const int32_t gain = s->masterGain;
+        int i = 0;
+        // A run may end between the two steps of a frame: the first one waits in the state.
+        if (stepIndex & 1) {
+            int16_t *frame = out + stepIndex - 1;
+            frame[0] = int16_t(((s->pairLeft + Clamp16(left[0])) * gain) >> 9);
+            frame[1] = int16_t(((s->pairRight + Clamp16(right[0])) * gain) >> 9);
+            i = 1;
         }
-        steps -= size_t(n);
+        int16_t *frame = out + stepIndex + i;
+        for (; i + 1 < n; i += 2, frame += 2) {
+            frame[0] = int16_t(((Clamp16(left[i]) + Clamp16(left[i + 1])) * gain) >> 9);
+            frame[1] = int16_t(((Clamp16(right[i]) + Clamp16(right[i + 1])) * gain) >> 9);
+        }
+        if (i < n) s->pairLeft = Clamp16(left[i]), s->pairRight = Clamp16(right[i]);
+        stepIndex += size_t(n);
     }
 }
