@@ -23,12 +23,6 @@ void BigEndianToNative16(uint8_t *bytes, size_t samples) {
     }
 }
 
-int Refuse(SoundStream *stream) {
-    CloseVirtualFile(stream->file);
-    stream->file = nullptr;
-    return 0;
-}
-
 } // namespace
 
 int OpenIffSoundStream(const char *name, SoundStream *stream, uint32_t bits) {
@@ -37,19 +31,19 @@ int OpenIffSoundStream(const char *name, SoundStream *stream, uint32_t bits) {
     IffChunkWalker walker;
     char form[5];
     IffChunk chunk;
-    if (!StartChunkWalk(&walker, stream->file, form) || walker.littleEndian) return Refuse(stream);
+    if (!StartChunkWalk(&walker, stream->file, form) || walker.littleEndian) return RefuseSoundFile(stream);
     // The voice header must be the first chunk.
     uint8_t vhdr[kVoiceHeaderBytes];
     if (!NextChunk(&walker, &chunk) || chunk.declaredLength != kVoiceHeaderBytes ||
         !ReadChunkBytes(&walker, chunk, vhdr, sizeof vhdr))
-        return Refuse(stream);
+        return RefuseSoundFile(stream);
     stream->frequency = Be16(vhdr + 12);
     stream->compression = vhdr[15];
     // Frequency 0 would later divide the duration and the play time.
-    if (stream->compression != 0 || stream->frequency == 0) return Refuse(stream);
+    if (stream->compression != 0 || stream->frequency == 0) return RefuseSoundFile(stream);
     bool stereo = false;
     for (;;) {
-        if (!NextChunk(&walker, &chunk)) return Refuse(stream);
+        if (!NextChunk(&walker, &chunk)) return RefuseSoundFile(stream);
         if (chunk.Is("CHAN")) {
             uint8_t word[4];
             if (ReadChunkBytes(&walker, chunk, word, 4)) stereo = Be32(word) == kStereoChannelWord;
@@ -76,11 +70,7 @@ int OpenIffSoundStream(const char *name, SoundStream *stream, uint32_t bits) {
 }
 
 uint64_t ReadIffSoundStream(SoundStream *stream, void *buffer, uint64_t frames, int *endFlag) {
-    uint64_t left = stream->frameCount - std::min(stream->position, stream->frameCount);
-    if (frames > left) {
-        frames = left;
-        if (endFlag) *endFlag = 1;
-    }
+    frames = ClampReadToEnd(stream, frames, endFlag);
     uint32_t sampleBytes = stream->bits / 8;
     int64_t offset = int64_t(stream->position * sampleBytes);
     auto *out = static_cast<uint8_t *>(buffer);
@@ -105,8 +95,5 @@ uint64_t ReadIffSoundStream(SoundStream *stream, void *buffer, uint64_t frames, 
         frames = got;
     }
     if (sampleBytes == 2) BigEndianToNative16(out, size_t(frames) * stream->channels);
-    stream->position += frames;
-    stream->lastReadFrames = frames;
-    stream->lastReadBytes = frames * stream->frameBytes;
-    return frames;
+    return CountFramesRead(stream, frames);
 }

@@ -102,10 +102,7 @@ uint64_t ReadMpegMusic(SoundDecoderHandle *h, SoundStream *stream, uint8_t *out,
     // The rest of the buffer is silence, never the previous buffer's samples.
     std::memset(out + delivered * stream->frameBytes, 0, want - size_t(delivered * stream->frameBytes));
     if (delivered < frames && endFlag) *endFlag = 1;
-    stream->position += delivered;
-    stream->lastReadFrames = delivered;
-    stream->lastReadBytes = delivered * stream->frameBytes;
-    return delivered;
+    return CountFramesRead(stream, delivered);
 }
 
 // ---- libsndfile -----------------------------------------------------------------------------------------------
@@ -215,17 +212,11 @@ uint64_t ReadMpegStream(SoundStream *stream, void *buffer, uint64_t frames, int 
     auto *out = static_cast<uint8_t *>(buffer);
     if (h->mpeg) return ReadMpegMusic(h, stream, out, frames, endFlag);
     // Sample mode: copy from the decoded sound, bounded by what it holds.
-    uint64_t held = h->pcm.size() / stream->frameBytes;
-    uint64_t left = held - std::min(stream->position, held);
-    if (frames > left) {
-        frames = left;
-        if (endFlag) *endFlag = 1;
-    }
+    frames = ClampReadToEnd(stream, frames, endFlag);
+    uint64_t held = h->pcm.size() / stream->frameBytes; // nothing for the widths that are not decoded
+    frames = std::min(frames, held - std::min(stream->position, held));
     if (frames) std::memcpy(out, h->pcm.data() + stream->position * stream->frameBytes, size_t(frames * stream->frameBytes));
-    stream->position += frames;
-    stream->lastReadFrames = frames;
-    stream->lastReadBytes = frames * stream->frameBytes;
-    return frames;
+    return CountFramesRead(stream, frames);
 }
 
 void SeekMpegStream(SoundStream *stream, uint64_t frame) {

@@ -1,6 +1,7 @@
 // Sniffing a sound file and choosing its decoder; read, seek, close and format name by decoder kind.
 #include "media/sound/sound_stream.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -46,6 +47,26 @@ size_t ReadSoundBytes(VirtualFile *file, int64_t offset, void *out, size_t count
     // Whatever the file does not deliver plays as silence, never as stale memory.
     if (size_t(got) < count) std::memset(static_cast<uint8_t *>(out) + got, 0, count - size_t(got));
     return size_t(got);
+}
+
+uint64_t ClampReadToEnd(const SoundStream *stream, uint64_t frames, int *endFlag) {
+    uint64_t left = stream->frameCount - std::min(stream->position, stream->frameCount);
+    if (frames <= left) return frames;
+    if (endFlag) *endFlag = 1;
+    return left;
+}
+
+uint64_t CountFramesRead(SoundStream *stream, uint64_t frames) {
+    stream->position += frames;
+    stream->lastReadFrames = frames;
+    stream->lastReadBytes = frames * stream->frameBytes;
+    return frames;
+}
+
+int RefuseSoundFile(SoundStream *stream) {
+    CloseVirtualFile(stream->file);
+    stream->file = nullptr;
+    return 0;
 }
 
 int OpenSoundStream(const char *name, int openMode, SoundStream **out) {

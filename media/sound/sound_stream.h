@@ -91,6 +91,11 @@ const char *GetMpegFormatName(const SoundStream *stream);
 int64_t GetMpegPosition(SoundStream *stream);
 int32_t GetMpegBitRate(SoundStream *stream);
 
-// Shared by the own decoders: reads count bytes at offset, zero-filling whatever the file does not deliver;
+// Shared by the decoders: a request cut to the frames left (setting *endFlag when cut); the position and the
+// last-read counts after a read of frames; closing a refused file (returns 0).
+uint64_t ClampReadToEnd(const SoundStream *stream, uint64_t frames, int *endFlag);
+uint64_t CountFramesRead(SoundStream *stream, uint64_t frames);
+int RefuseSoundFile(SoundStream *stream);
+// Reads count bytes at offset, zero-filling whatever the file does not deliver;
 // the bytes really read.
 size_t ReadSoundBytes(VirtualFile *file, int64_t offset, void *out, size_t count);

@@ -14,12 +14,6 @@ constexpr uint16_t kFormatTagPcm = 1;
 uint16_t Le16(const uint8_t *b) { return uint16_t(b[0] | b[1] << 8); }
 uint32_t Le32(const uint8_t *b) { return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24; }
 
-int Refuse(SoundStream *stream) {
-    CloseVirtualFile(stream->file);
-    stream->file = nullptr;
-    return 0;
-}
-
 } // namespace
 
 int OpenWaveStream(const char *name, SoundStream *stream) {
@@ -28,24 +22,24 @@ int OpenWaveStream(const char *name, SoundStream *stream) {
     IffChunkWalker walker;
     char form[5];
     IffChunk chunk;
-    if (!StartChunkWalk(&walker, stream->file, form) || !walker.littleEndian) return Refuse(stream);
+    if (!StartChunkWalk(&walker, stream->file, form) || !walker.littleEndian) return RefuseSoundFile(stream);
     for (;;) {
-        if (!NextChunk(&walker, &chunk)) return Refuse(stream);
+        if (!NextChunk(&walker, &chunk)) return RefuseSoundFile(stream);
         if (chunk.Is("data")) break;
         if (!chunk.Is("fmt ")) continue;
         uint8_t fmt[kPlainFormatBytes];
         if (chunk.declaredLength != kPlainFormatBytes || !ReadChunkBytes(&walker, chunk, fmt, sizeof fmt))
-            return Refuse(stream);
+            return RefuseSoundFile(stream);
         uint16_t channels = Le16(fmt + 2);
         uint16_t bits = Le16(fmt + 14);
         // Other channel counts would play garbled; libsndfile may still take the file.
         if (Le16(fmt) != kFormatTagPcm || (bits != 8 && bits != 16) || (channels != 1 && channels != 2))
-            return Refuse(stream);
+            return RefuseSoundFile(stream);
         stream->channels = channels;
         stream->bits = bits;
         stream->frequency = Le32(fmt + 4);
     }
-    if (stream->frequency == 0) return Refuse(stream);
+    if (stream->frequency == 0) return RefuseSoundFile(stream);
     stream->frameBytes = stream->channels * stream->bits / 8;
     stream->dataStart = chunk.dataStart;
     stream->frameCount = uint64_t(chunk.length) / stream->frameBytes;
@@ -56,11 +50,7 @@ int OpenWaveStream(const char *name, SoundStream *stream) {
 }
 
 uint64_t ReadWaveStream(SoundStream *stream, void *buffer, uint64_t frames, int *endFlag) {
-    uint64_t left = stream->frameCount - std::min(stream->position, stream->frameCount);
-    if (frames > left) {
-        frames = left;
-        if (endFlag) *endFlag = 1;
-    }
+    frames = ClampReadToEnd(stream, frames, endFlag);
     auto *out = static_cast<uint8_t *>(buffer);
     size_t bytes = size_t(frames * stream->frameBytes);
     size_t got = ReadSoundBytes(stream->file, stream->dataStart + int64_t(stream->position * stream->frameBytes), out, bytes);
@@ -76,8 +66,5 @@ uint64_t ReadWaveStream(SoundStream *stream, void *buffer, uint64_t frames, int 
     }
     // A partial last frame was zero-filled by the read; make it silence in the signed form too.
     if (stream->bits == 8) std::fill(out + samples, out + bytes, uint8_t(0));
-    stream->position += frames;
-    stream->lastReadBytes = frames * stream->frameBytes;
-    stream->lastReadFrames = frames;
-    return frames;
+    return CountFramesRead(stream, frames);
 }
