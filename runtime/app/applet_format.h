@@ -36,6 +36,11 @@ enum AppletRecordTag : uint8_t {
     // Payload: u32 name length, the name bytes (as the script names the file), then the file's bytes to the end
     // of the payload. The player reaches them through a ":::chunk" name.
     kAppletLinkedFile = 6,
+    // Payload: as a linked file, the name as @LINKFONT gives it, then the font's bytes behind a linked-font
+    // header: u32 flags (2: an outline font file follows, 0: a bitmap font's contents file follows). The size files
+    // of a contents file are linked files of their own, and each entry names its file as
+    // ":::chunk<offset>:<length>*<file name>/" with the offset counted from the applet's start.
+    kAppletLinkedFont = 7,
 };
 
 // Encoded values inside records: a type byte, then

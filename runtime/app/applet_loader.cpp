@@ -219,7 +219,7 @@ bool ReadRecords(FileReader &file, LoadedApplet *out) {
         uint64_t length = GetU32(header);
         // The record and the end marker must both fit in what is left.
         if (length + 4 > static_cast<uint64_t>(file.Left())) return false;
-        if (tag == kAppletLinkedFile) {
+        if (tag == kAppletLinkedFile || tag == kAppletLinkedFont) {
             uint8_t nameLength[4];
             if (length < 4 || !file.Take(nameLength, 4)) return false;
             uint32_t n = GetU32(nameLength);
@@ -229,11 +229,12 @@ bool ReadRecords(FileReader &file, LoadedApplet *out) {
             if (!file.Take(entry.name.data(), n)) return false;
             entry.offset = static_cast<uint64_t>(file.Position());
             entry.length = length - 4 - n;
+            entry.font = tag == kAppletLinkedFont;
             if (!file.Skip(entry.length)) return false;
             out->linkedFiles.push_back(std::move(entry));
             continue;
         }
-        if (tag > kAppletLinkedFile) { // a later format's record: skip it
+        if (tag > kAppletLinkedFont) { // a later format's record: skip it
             if (!file.Skip(length)) return false;
             continue;
         }
@@ -276,8 +277,8 @@ bool NamesEqual(const std::string &a, const std::string &b) {
 // The applet the running program uses for the linked-file lookup.
 LoadedApplet *installedApplet = nullptr;
 
-int LookUpLinkedFile(VMState *, const char *name, int, std::string *chunkName) {
-    return installedApplet && name ? FindLinkedAppletFile(*installedApplet, name, chunkName) : 0;
+int LookUpLinkedFile(VMState *, const char *name, int fontFlag, std::string *chunkName) {
+    return installedApplet && name ? FindLinkedAppletFile(*installedApplet, name, chunkName, fontFlag) : 0;
 }
 
 } // namespace
@@ -342,17 +343,43 @@ std::string OwnExecutablePath() {
     return path;
 }
 
-int FindLinkedAppletFile(const LoadedApplet &applet, const char *name, std::string *chunkName) {
-    for (const AppletLinkedFileEntry &entry : applet.linkedFiles) {
-        if (!NamesEqual(entry.name, name)) continue;
-        // The name part must not hold the "/" that ends it inside the chunk name.
-        std::string base = entry.name;
-        size_t cut = base.find_last_of("/\\:");
-        if (cut != std::string::npos) base = base.substr(cut + 1);
-        *chunkName = ":::chunk" + std::to_string(entry.offset) + ":" + std::to_string(entry.length) + "*" + base +
-                     "/" + applet.containerPath;
-        return 1;
-    }
+namespace {
+
+std::string LinkedChunkName(const LoadedApplet &applet, const AppletLinkedFileEntry &entry) {
+    // The name part must not hold the "/" that ends it inside the chunk name.
+    std::string base = entry.name;
+    size_t cut = base.find_last_of("/\\:");
+    if (cut != std::string::npos) base = base.substr(cut + 1);
+    return ":::chunk" + std::to_string(entry.offset) + ":" + std::to_string(entry.length) + "*" + base + "/" +
+           applet.containerPath;
+}
+
+std::string WithoutFontSuffix(std::string name) {
+    if (name.size() >= 5 && strcasecmp(name.c_str() + name.size() - 5, ".font") == 0) name.resize(name.size() - 5);
+    return name;
+}
+
+// A font is asked for by the name it was linked under or by its file-name part, with or without ".font".
+bool FontNameMatches(const std::string &linked, const char *asked) {
+    const std::string wanted = WithoutFontSuffix(asked), full = WithoutFontSuffix(linked);
+    const size_t cut = full.find_last_of("/\\:");
+    return NamesEqual(full, wanted) || (cut != std::string::npos && NamesEqual(full.substr(cut + 1), wanted));
+}
+
+} // namespace
+
+int FindLinkedAppletFile(const LoadedApplet &applet, const char *name, std::string *chunkName, int fontFlag) {
+    if (fontFlag)
+        for (const AppletLinkedFileEntry &entry : applet.linkedFiles)
+            if (entry.font && FontNameMatches(entry.name, name)) {
+                *chunkName = LinkedChunkName(applet, entry);
+                return 2;
+            }
+    for (const AppletLinkedFileEntry &entry : applet.linkedFiles)
+        if (!entry.font && NamesEqual(entry.name, name)) {
+            *chunkName = LinkedChunkName(applet, entry);
+            return 1;
+        }
     return 0;
 }
 

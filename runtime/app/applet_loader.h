@@ -37,6 +37,7 @@ struct AppletLinkedFileEntry {
     std::string name;
     uint64_t offset = 0; // in the container file
     uint64_t length = 0;
+    bool font = false; // linked with @LINKFONT: the bytes start with the linked-font header
 };
 
 struct LoadedApplet {
@@ -77,4 +78,6 @@ int InstallApplet(VMState *vm, LoadedApplet *applet);
 void UninstallApplet();
 // The ":::chunk" name of a linked file (names compare case-insensitively, with "\" as "/" and "./" dropped);
 // 1 when found.
-int FindLinkedAppletFile(const LoadedApplet &applet, const char *name, std::string *chunkName);
+// fontFlag: a font linked with @LINKFONT is looked up first, by its name or its file-name part, with or without
+// ".font". Returns 2 for such a font, 1 for a plain linked file, 0 when nothing is linked under the name.
+int FindLinkedAppletFile(const LoadedApplet &applet, const char *name, std::string *chunkName, int fontFlag = 0);

@@ -160,8 +160,9 @@ void ReadXYOptions(VMState *vm, int n, int32_t *x, int32_t *y) {
 
 std::string FindLinkedFile(VMState *vm, const char *name, int fontFlag, int *linked) {
     std::string chunkName;
-    if (LinkedFileHook && LinkedFileHook(vm, name, fontFlag, &chunkName)) {
-        if (linked) *linked = 1;
+    if (int found = LinkedFileHook ? LinkedFileHook(vm, name, fontFlag, &chunkName) : 0) {
+        // For a font, "linked" promises the linked-font header; a plain linked copy has none.
+        if (linked) *linked = fontFlag ? found == 2 : 1;
         return chunkName;
     }
     if (linked) *linked = 0;

@@ -25,7 +25,7 @@ extern void (*FreeAllSoundsHook)();
 // Layers: the 1-based position of a named layer in the current background picture; 0 or an error code.
 extern int (*LayerPositionHook)(VMState *vm, const char *name, int32_t *position);
 // Applet loading: the ":::chunk" name of a file linked into the applet (fonts only when fontFlag is set);
-// returns 1 and fills chunkName when found, else 0.
+// returns 2 for a linked font (its bytes start with the linked-font header), 1 for a plain linked file, else 0.
 extern int (*LinkedFileHook)(VMState *vm, const char *name, int fontFlag, std::string *chunkName);
 // Replaces the main task's event signal that QueueEvent sends (tests).
 extern void (*WakeMainThreadHook)();

@@ -10,6 +10,8 @@
 #include <iterator>
 
 #include "host/blit.h"
+#include "runtime/app/runtime_globals.h"
+#include "tests/player/player_test_support.h"
 #include "runtime/app/errors.h"
 #include "tests/text/make_test_font.h"
 #include "text/fonts/bitmap_font.h"
@@ -17,6 +19,7 @@
 #include "text/fonts/topaz_font.h"
 #include "text/fonts/truetype_font.h"
 #include "text/layout/font_cache.h"
+#include "text/layout/text_library.h"
 
 namespace {
 
@@ -247,6 +250,56 @@ TEST_F(FontSystem, BoldTextReloadsEveryGlyphWithCaching) {
     before = TrueTypeGlyphLoads;
     MeasureText(sans, "aaaa", 4, kTextBold, 0, &extent);
     EXPECT_EQ(TrueTypeGlyphLoads - before, 4u);
+}
+
+// One container file holding a font's pieces; Name(offset, length, file) is a range of it.
+struct Container {
+    ScratchDirectory dir;
+    FontBytes bytes;
+    size_t Add(const FontBytes &piece) {
+        bytes.insert(bytes.end(), piece.begin(), piece.end());
+        return bytes.size() - piece.size();
+    }
+    std::string Name(size_t offset, size_t length, const char *file) {
+        WriteBytes(dir.File("container"), bytes);
+        return ":::chunk" + std::to_string(offset) + ":" + std::to_string(length) + "*" + file + "/" + dir.File("container");
+    }
+};
+
+TEST_F(FontSystem, PendingColourFontGetsItsBitmapThroughTheCache) {
+    TestFontSpec spec;
+    spec.colour = true;
+    const FontBytes size = MakeFontSizeFile(spec);
+    Container file;
+    const size_t contentsLength = MakeFontContents({{"x", 8}}).size();
+    file.Add(MakeFontContents({{":::chunk" + std::to_string(contentsLength) + ":" + std::to_string(size.size()) + "*8/", 8}}));
+    file.Add(size);
+    PreloadActive = 1;
+    FontHandle *font = nullptr;
+    ASSERT_EQ(OpenFontCached(file.Name(0, contentsLength, "colour.font").c_str(), 8, 0, 1, 0, &font), 0);
+    PreloadActive = 0;
+    EXPECT_TRUE(font->pendingPixels && !font->companion);
+    // No OpenFont id refers to it: the walk goes over the cache.
+    EXPECT_EQ(MakePendingFontBitmaps(), 0);
+    EXPECT_TRUE(!font->pendingPixels && font->companion && font->colorMask);
+}
+
+TEST_F(FontSystem, LinkedHeadersAreSkippedWithinTheirRange) {
+    Container file;
+    FontBytes header = MakeLinkedFontHeader(6, 4);
+    header.resize(header.size() + 4);
+    const size_t start = file.Add(header);
+    file.Add(FontBytes(kBuiltinFaces[0].data, kBuiltinFaces[0].data + kBuiltinFaces[0].size));
+    const size_t overrun = file.Add(MakeLinkedFontHeader(6, 0xFFFFFFF0));
+    const size_t bitmap = file.Add(MakeLinkedFontHeader(0));
+    file.Add(FontBytes(40, 0xEE));
+    FontHandle *font = nullptr;
+    ASSERT_EQ(OpenFontObject(file.Name(start, 12 + kBuiltinFaces[0].size, "Vera.ttf").c_str(), 12, 4, 1, 1, &font), 0);
+    EXPECT_STREQ(font->name, "Bitstream Vera Sans");
+    CloseFontObject(font);
+    EXPECT_EQ(OpenFontObject(file.Name(overrun, 8, "x.ttf").c_str(), 12, 4, 1, 1, &font), kErrFontOpen);
+    EXPECT_EQ(OpenFontObject(file.Name(bitmap, 44, "x.font").c_str(), 8, 0, 1, 1, &font), kErrFontOpen);
+    EXPECT_EQ(OpenFontObject(":::chunk0:8*x.ttf//no/such/file", 8, 4, 1, 1, &font), kErrCannotReadFile);
 }
 
 } // namespace

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
 
 #include "tests/player/player_test_support.h"
+#include "tests/text/make_test_font.h"
 
 namespace {
 
@@ -24,8 +26,11 @@ Function Ext(t)
 EndFunction
 )";
 
-PlayerRun PlayScript(const ScratchDirectory &dir, const std::string &body) {
+// afterCompile runs between compiling and playing (to delete the files the applet linked).
+template <class AfterCompile = void (*)()>
+PlayerRun PlayScript(const ScratchDirectory &dir, const std::string &body, AfterCompile afterCompile = [] {}) {
     WriteBytes(dir.File("script.vla"), CompileToApplet(kPrelude + body, "script.vls", dir.path));
+    afterCompile();
     return RunPlayer({"-quiet", "-debugdevice", "@stdout", "script.vla"}, dir.path);
 }
 
@@ -116,6 +121,56 @@ DebugPrint(TextWidth("\xc3\xa9") == latin, TextWidth("\xc3\xa9", #ENCODING_ISO88
                        "0 0 0 0 0 0\n"
                        "1\n1\n1 21\n1 23\n1 21\n"
                        "1 0\n");
+}
+
+TEST(FontsInPlayer, LinkedFontsPlayAfterTheirFilesAreGone) {
+    ScratchDirectory dir;
+    std::filesystem::create_directories(dir.File("fonts/mono"));
+    std::filesystem::create_directories(dir.File("fonts/prop"));
+    std::filesystem::create_directories(dir.File("fonts/colour"));
+    std::filesystem::copy_file("/usr/share/fonts/truetype/ttf-bitstream-vera/Vera.ttf", dir.File("fonts/Vera.ttf"));
+    TestFontSpec mono, prop, colour;
+    prop.height = 10;
+    prop.baseline = 8;
+    prop.flags = 0x20;
+    prop.widths.assign(97, 4);
+    prop.spacing.assign(97, 5);
+    prop.kerning.assign(97, -1);
+    colour.height = 9;
+    colour.colour = true;
+    WriteBytes(dir.File("fonts/mono/8"), MakeFontSizeFile(mono));
+    WriteBytes(dir.File("fonts/prop/10"), MakeFontSizeFile(prop));
+    WriteBytes(dir.File("fonts/colour/9"), MakeFontSizeFile(colour));
+    WriteBytes(dir.File("fonts/mono.font"), MakeFontContents({{"mono/8", 8}}));
+    WriteBytes(dir.File("fonts/prop.font"), MakeFontContents({{"::incomplete", 10}, {"prop/10", 10}}, 0x0F02));
+    WriteBytes(dir.File("fonts/colour.font"), MakeFontContents({{"colour/9", 9}}));
+    PlayerRun run = PlayScript(dir, R"(
+@LINKFONT "fonts/Vera.ttf"
+@LINKFONT "fonts/mono.font"
+@LINKFONT "fonts/prop.font"
+@LINKFONT "fonts/colour.font"
+@FONT 1, "colour.font", 9
+@FONT 1, "fonts/mono", 8
+OpenFont(2, "Vera.ttf", 20, {engine = #FONTENGINE_INBUILT})
+OpenFont(3, "prop", 10)
+OpenFont(4, "colour", 9)
+DebugPrint(Attrs(1))
+DebugPrint(Attrs(2))
+DebugPrint(Attrs(3))
+DebugPrint(Attrs(4))
+UseFont(3)
+DebugPrint(Ext("AB"))
+DebugPrint(Fails(Function() OpenFont(5, "mono", 9) EndFunction))
+)", [&] { std::filesystem::remove_all(dir.File("fonts")); });
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    // A linked font's error names the range behind its header.
+    EXPECT_EQ(std::regex_replace(run.out, std::regex(":::chunk[0-9]+:[0-9]+"), ":::chunk"),
+              "mono.font 8 6 2 0 0\n"
+              "Bitstream Vera Sans 20 16 4 1 1\n"
+              "prop.font 10 8 2 0 0\n"
+              "colour.font 9 6 3 0 0\n"
+              "-1 7 -8 1 8 10\n"
+              "1064 Cannot open font :::chunk*mono.font/script.vla with size 9!\n");
 }
 
 } // namespace

@@ -16,6 +16,12 @@ void PutBytes(std::vector<uint8_t> &out, const void *bytes, size_t size) {
     std::memcpy(out.data() + at, bytes, size);
 }
 
+// The layout a linked bitmap font's contents file has behind its 4-byte header.
+constexpr size_t kLinkedFontHeaderSize = 4;
+constexpr size_t kFontContentsHeaderSize = 4;
+constexpr size_t kFontContentsEntrySize = 260;
+constexpr size_t kFontContentsNameSize = 256;
+
 bool PutValue(std::vector<uint8_t> &out, const AppletValue &value, bool nested, std::string &error) {
     PutU8(out, value.type);
     switch (value.type) {
@@ -60,6 +66,20 @@ bool PutRecord(std::vector<uint8_t> &out, AppletRecordTag tag, const std::vector
     PutU32(out, uint32_t(payload.size()));
     PutBytes(out, payload.data(), payload.size());
     return true;
+}
+
+// A record of a name (u32 length, bytes) and data: linked files and fonts.
+bool PutNamedRecord(std::vector<uint8_t> &out, AppletRecordTag tag, const std::string &name,
+                    const std::vector<uint8_t> &bytes, std::string &error) {
+    if (name.size() > kAppletMaxNameLength) {
+        error = "linked file name too long: " + name;
+        return false;
+    }
+    std::vector<uint8_t> payload;
+    PutU32(payload, uint32_t(name.size()));
+    PutBytes(payload, name.data(), name.size());
+    PutBytes(payload, bytes.data(), bytes.size());
+    return PutRecord(out, tag, payload, error);
 }
 
 // A cursor over untrusted bytes: reads past the end yield zeros and set the sticky failure flag.
@@ -184,7 +204,8 @@ bool ReadRecord(AppletRecordTag tag, std::span<const uint8_t> payload, AppletCon
         contents.preloads.push_back(std::move(preload));
         break;
     }
-    case kAppletLinkedFile: {
+    case kAppletLinkedFile:
+    case kAppletLinkedFont: {
         AppletLinkedFile file;
         if (!ReadName(in, file.name)) {
             error = "corrupt linked file record";
@@ -192,7 +213,8 @@ bool ReadRecord(AppletRecordTag tag, std::span<const uint8_t> payload, AppletCon
         }
         auto rest = in.Bytes(in.Left());
         file.bytes.assign(rest.begin(), rest.end());
-        contents.linkedFiles.push_back(std::move(file));
+        if (tag == kAppletLinkedFont) contents.linkedFonts.push_back({std::move(file.name), std::move(file.bytes), {}});
+        else contents.linkedFiles.push_back(std::move(file));
         return true;
     }
     default:
@@ -246,16 +268,25 @@ bool WriteApplet(const AppletContents &contents, std::vector<uint8_t> &out, std:
             if (!PutValue(payload, argument, false, error)) return false;
         if (!PutRecord(out, kAppletPreload, payload, error)) return false;
     }
-    for (const AppletLinkedFile &file : contents.linkedFiles) {
-        if (file.name.size() > kAppletMaxNameLength) {
-            error = "linked file name too long: " + file.name;
-            return false;
+    for (const AppletLinkedFile &file : contents.linkedFiles)
+        if (!PutNamedRecord(out, kAppletLinkedFile, file.name, file.bytes, error)) return false;
+    for (const AppletLinkedFont &font : contents.linkedFonts) {
+        std::vector<uint8_t> bytes = font.bytes;
+        for (const AppletFontSizeFile &size : font.sizeFiles) {
+            if (!PutNamedRecord(out, kAppletLinkedFile, size.file.name, size.file.bytes, error)) return false;
+            const uint64_t offset = out.size() - size.file.bytes.size();
+            std::string base = size.file.name.substr(size.file.name.find_last_of("/\\:") + 1);
+            std::string chunk = ":::chunk" + std::to_string(offset) + ":" + std::to_string(size.file.bytes.size()) +
+                                "*" + base + "/";
+            const size_t at = kLinkedFontHeaderSize + kFontContentsHeaderSize + size_t(size.entry) * kFontContentsEntrySize;
+            if (chunk.size() >= kFontContentsNameSize || at + kFontContentsNameSize > bytes.size()) {
+                error = "linked font entry does not fit: " + size.file.name;
+                return false;
+            }
+            std::memset(bytes.data() + at, 0, kFontContentsNameSize);
+            std::memcpy(bytes.data() + at, chunk.data(), chunk.size());
         }
-        payload.clear();
-        PutU32(payload, uint32_t(file.name.size()));
-        PutBytes(payload, file.name.data(), file.name.size());
-        PutBytes(payload, file.bytes.data(), file.bytes.size());
-        if (!PutRecord(out, kAppletLinkedFile, payload, error)) return false;
+        if (!PutNamedRecord(out, kAppletLinkedFont, font.name, bytes, error)) return false;
     }
     PutBytes(out, kAppletEnd, 4);
     return true;

@@ -37,6 +37,19 @@ struct AppletLinkedFile {
     std::vector<uint8_t> bytes;
 };
 
+// A size file of a linked bitmap font: written as a linked file, and entry `entry` of the font's contents file
+// is pointed at it.
+struct AppletFontSizeFile {
+    uint32_t entry = 0;
+    AppletLinkedFile file;
+};
+
+struct AppletLinkedFont {
+    std::string name;
+    std::vector<uint8_t> bytes; // the linked-font header and the font file (or contents file)
+    std::vector<AppletFontSizeFile> sizeFiles;
+};
+
 struct AppletContents {
     std::string scriptName;
     std::vector<uint8_t> chunk;
@@ -45,6 +58,7 @@ struct AppletContents {
     AppletValue displaySettings; // a table
     std::vector<AppletPreload> preloads;
     std::vector<AppletLinkedFile> linkedFiles;
+    std::vector<AppletLinkedFont> linkedFonts;
 };
 
 // The whole "VLA" file. Returns false (with a message) when a part cannot be stored, e.g. a record over 4 GiB.

@@ -1,5 +1,6 @@
 #include "tools/compiler/directives.h"
 
+#include <cctype>
 #include <cstring>
 #include <fstream>
 #include <set>
@@ -89,26 +90,75 @@ void CollectDisplay(const Directive &d, AppletContents &contents) {
     contents.hasDisplaySettings = true;
 }
 
-void CollectLinkedFile(const Directive &d, const std::string &baseDirectory, AppletContents &contents,
-                       std::set<std::string> &linkedNames) {
-    if (d.arguments.size() != 1 || d.arguments[0]->kind != ExprKind::String)
-        Fail(d, "@linkfile takes one file name, e.g. @linkfile \"gfx/title.png\"");
-    const std::string &name = d.arguments[0]->text;
-    if (name.empty() || name.size() > kAppletMaxNameLength) Fail(*d.arguments[0], "bad file name in @linkfile");
-    if (!linkedNames.insert(name).second) Fail(*d.arguments[0], "file '" + name + "' is linked twice");
-    std::string path = (name[0] == '/' || baseDirectory.empty()) ? name : baseDirectory + "/" + name;
+std::vector<uint8_t> ReadWholeFile(const Expr &at, const std::string &path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) Fail(*d.arguments[0], "cannot read linked file '" + path + "'");
+    if (!in) Fail(at, "cannot read linked file '" + path + "'");
     in.seekg(0, std::ios::end);
     std::streamoff size = in.tellg();
-    if (size < 0 || uint64_t(size) > kMaxLinkedFileSize) Fail(*d.arguments[0], "linked file '" + path + "' is too large");
+    if (size < 0 || uint64_t(size) > kMaxLinkedFileSize) Fail(at, "linked file '" + path + "' is too large");
     in.seekg(0);
-    AppletLinkedFile file;
-    file.name = name;
-    file.bytes.resize(size_t(size));
-    if (size > 0 && !in.read(reinterpret_cast<char *>(file.bytes.data()), size))
-        Fail(*d.arguments[0], "cannot read linked file '" + path + "'");
-    contents.linkedFiles.push_back(std::move(file));
+    std::vector<uint8_t> bytes(static_cast<size_t>(size));
+    if (size > 0 && !in.read(reinterpret_cast<char *>(bytes.data()), size)) Fail(at, "cannot read linked file '" + path + "'");
+    return bytes;
+}
+
+// The name argument of @linkfile or @linkfont, once per applet.
+const std::string &LinkedName(const Directive &d, std::set<std::string> &linkedNames) {
+    if (d.arguments.size() != 1 || d.arguments[0]->kind != ExprKind::String)
+        Fail(d, "@" + d.name + " takes one file name, e.g. @" + d.name + " \"gfx/title.png\"");
+    const std::string &name = d.arguments[0]->text;
+    if (name.empty() || name.size() > kAppletMaxNameLength) Fail(*d.arguments[0], "bad file name in @" + d.name);
+    if (!linkedNames.insert(name).second) Fail(*d.arguments[0], "file '" + name + "' is linked twice");
+    return name;
+}
+
+std::string SourcePath(const std::string &baseDirectory, const std::string &name) {
+    return (name[0] == '/' || baseDirectory.empty()) ? name : baseDirectory + "/" + name;
+}
+
+void CollectLinkedFile(const Directive &d, const std::string &baseDirectory, AppletContents &contents,
+                       std::set<std::string> &linkedNames) {
+    const std::string &name = LinkedName(d, linkedNames);
+    contents.linkedFiles.push_back({name, ReadWholeFile(*d.arguments[0], SourcePath(baseDirectory, name))});
+}
+
+bool EndsWith(const std::string &name, const char *tail) {
+    const size_t n = strlen(tail);
+    if (name.size() < n) return false;
+    for (size_t i = 0; i < n; i++)
+        if (std::tolower(static_cast<unsigned char>(name[name.size() - n + i])) != tail[i]) return false;
+    return true;
+}
+
+// A font for the player's own font reader: a TrueType or OpenType file, or a bitmap font's contents file
+// together with the size files its entries name (relative to the contents file's directory).
+void CollectLinkedFont(const Directive &d, const std::string &baseDirectory, AppletContents &contents,
+                       std::set<std::string> &linkedNames) {
+    const std::string &name = LinkedName(d, linkedNames);
+    const Expr &at = *d.arguments[0];
+    const bool outline = EndsWith(name, ".ttf") || EndsWith(name, ".otf");
+    if (!outline && !EndsWith(name, ".font")) Fail(at, "@linkfont takes a .font, .ttf or .otf file");
+    std::vector<uint8_t> file = ReadWholeFile(at, SourcePath(baseDirectory, name));
+    AppletLinkedFont font;
+    font.name = name;
+    font.bytes = {0, 0, 0, uint8_t(outline ? 2 : 0)};
+    font.bytes.insert(font.bytes.end(), file.begin(), file.end());
+    if (!outline) {
+        const uint32_t id = file.size() >= 4 ? uint32_t(file[0]) << 8 | file[1] : 0;
+        const uint32_t count = file.size() >= 4 ? uint32_t(file[2]) << 8 | file[3] : 0;
+        if ((id != 0x0F00 && id != 0x0F02) || file.size() < 4 + uint64_t(count) * 260)
+            Fail(at, "'" + name + "' is not a bitmap font's contents file");
+        const size_t cut = name.find_last_of('/');
+        const std::string directory = cut == std::string::npos ? "" : name.substr(0, cut + 1);
+        for (uint32_t i = 0; i < count; i++) {
+            const char *entry = reinterpret_cast<const char *>(file.data() + 4 + i * 260);
+            const std::string entryName(entry, strnlen(entry, 256));
+            if (entryName.empty() || entryName == "::incomplete") continue;
+            const std::string sizeName = directory + entryName;
+            font.sizeFiles.push_back({i, {sizeName, ReadWholeFile(at, SourcePath(baseDirectory, sizeName))}});
+        }
+    }
+    contents.linkedFonts.push_back(std::move(font));
 }
 
 } // namespace
@@ -122,6 +172,8 @@ bool CollectDirectives(const ScriptNode &script, const std::string &baseDirector
                 CollectDisplay(d, contents);
             } else if (d.name == "linkfile") {
                 CollectLinkedFile(d, baseDirectory, contents, linkedNames);
+            } else if (d.name == "linkfont") {
+                CollectLinkedFont(d, baseDirectory, contents, linkedNames);
             } else if (const AppletPreloadRow *row = FindPreload(d.name)) {
                 if (d.arguments.empty()) Fail(d, "@" + d.name + " needs at least an id and a name");
                 if (d.arguments.size() > 255) Fail(d, "too many arguments for @" + d.name);
