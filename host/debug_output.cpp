@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/app/hooks.h"
+
 namespace {
 
 struct DebugTarget {
@@ -70,6 +72,7 @@ void DebugPrintf(const char *format, ...) {
 }
 
 int SetDebugDevice(const char *device) {
+    DebugDeviceWriteHook = DebugWrite;
     DebugTarget &target = Target();
     std::lock_guard<std::mutex> guard(target.lock);
     std::string wanted = device ? device : "";

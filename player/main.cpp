@@ -1,7 +1,7 @@
 // The player's entry point: the nineteen command libraries in their fixed registration order. player/CMakeLists.txt
 // defines VL_HAVE_<LIBRARY> for each library whose descriptor header exists; the others get a stub
 // {name, no registration, no free-all}.
-#include "runtime/app/startup.h"
+#include "player/startup.h"
 
 #define VL_STUB(name) LibraryDescriptor{name, nullptr, nullptr}
 

@@ -7,7 +7,7 @@
 #include "host/os/input_inject.h"
 
 #include "runtime/app/errors.h"
-#include "runtime/app/event_queue.h"
+#include "host/event_queue.h"
 
 #include <SDL.h>
 

@@ -8,7 +8,7 @@
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
 #include "runtime/app/runtime_globals.h"
-#include "runtime/app/startup.h"
+#include "runtime/app/startup_config.h"
 
 namespace {
 

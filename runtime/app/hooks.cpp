@@ -1,6 +1,6 @@
 #include "runtime/app/hooks.h"
 
-#include "host/debug_output.h"
+#include <cstdio>
 
 int (*RefreshDisplayHook)(DisplayRecord *, int) = nullptr;
 int (*OpenFirstDisplayHook)(VMState *, StartupConfig *) = nullptr;
@@ -12,6 +12,7 @@ int (*LayerPositionHook)(VMState *, const char *, int32_t *) = nullptr;
 int (*LinkedFileHook)(VMState *, const char *, int, std::string *) = nullptr;
 void (*WakeMainThreadHook)() = nullptr;
 void (*DebugWriteHook)(const char *, size_t) = nullptr;
+void (*DebugDeviceWriteHook)(const char *, size_t) = nullptr;
 void (*ConsoleWriteHook)(const char *, size_t) = nullptr;
 
 int RefreshDisplay(DisplayRecord *display, int flags) {
@@ -35,7 +36,12 @@ void WriteDebugOutput(const char *bytes, size_t length) {
         DebugWriteHook(bytes, length);
         return;
     }
-    DebugWrite(bytes, length);
+    if (DebugDeviceWriteHook) {
+        DebugDeviceWriteHook(bytes, length);
+        return;
+    }
+    fwrite(bytes, 1, length, stdout);
+    fflush(stdout);
 }
 
 void FlushPendingFrees(int mask) {

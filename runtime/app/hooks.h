@@ -31,6 +31,9 @@ extern int (*LinkedFileHook)(VMState *vm, const char *name, int fontFlag, std::s
 extern void (*WakeMainThreadHook)();
 // Replaces the debug output (tests capture it); null sends it to the DEBUGDEVICE target.
 extern void (*DebugWriteHook)(const char *bytes, size_t length);
+// Host: writes to the DEBUGDEVICE target, installed once a target is set; null writes to standard output, which
+// is where the host sends debug text without a target.
+extern void (*DebugDeviceWriteHook)(const char *bytes, size_t length);
 // Host: console progress output; null writes to standard output.
 extern void (*ConsoleWriteHook)(const char *bytes, size_t length);
 

@@ -9,7 +9,7 @@
 #include "runtime/app/attributes.h"
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
-#include "runtime/app/startup.h"
+#include "runtime/app/startup_config.h"
 #include "scene/display/create_display.h"
 #include "scene/display/display_list.h"
 #include "scene/images/bgpic.h"

@@ -7,7 +7,7 @@
 #include "host/window.h"
 #include "imaging/async_draw.h"
 #include "runtime/app/errors.h"
-#include "runtime/app/event_queue.h"
+#include "host/event_queue.h"
 #include "scene/display/object_kinds.h"
 #include "scene/images/bgpic.h"
 

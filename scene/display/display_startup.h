@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "runtime/app/startup.h"
+#include "runtime/app/startup_config.h"
 #include "scene/display/display_record.h"
 
 extern int AutomaticBackfill;       // the start-up's modes 2 and 4 made the black backfill

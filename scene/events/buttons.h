@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "runtime/app/event_queue.h"
+#include "host/event_queue.h"
 #include "runtime/vm/vm.h"
 #include "scene/images/bgpic.h"
 

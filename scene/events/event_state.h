@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "host/tasks.h"
-#include "runtime/app/event_queue.h"
+#include "host/event_queue.h"
 #include "runtime/vm/vm.h"
 #include "scene/display/display_record.h"
 

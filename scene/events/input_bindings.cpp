@@ -4,7 +4,7 @@
 #include "runtime/app/attributes.h"
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
-#include "runtime/app/event_queue.h"
+#include "host/event_queue.h"
 #include "scene/display/display_list.h"
 #include "scene/events/display_input.h"
 #include "scene/events/event_commands.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "runtime/app/event_queue.h"
+#include "host/event_queue.h"
 
 constexpr int32_t ONBUTTONOVER = 1;
 constexpr int32_t ONBUTTONCLICK = 2;

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "host/virtual_file.h"
-#include "runtime/app/applet_loader.h"
+#include "player/applet_loader.h"
 #include "runtime/app/runtime_globals.h"
 #include "tests/fuzz/fuzz_memory_name.h"
 

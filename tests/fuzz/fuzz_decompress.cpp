@@ -7,7 +7,7 @@
 
 #include "host/compressed_file.h"
 #include "host/path.h"
-#include "runtime/app/startup.h"
+#include "runtime/app/startup_config.h"
 #include "tests/fuzz/fuzz_memory_name.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {

@@ -7,7 +7,7 @@
 #include "host/tasks.h"
 #include "host/window.h"
 
-#include "runtime/app/event_queue.h"
+#include "host/event_queue.h"
 #include "runtime/app/runtime_globals.h"
 
 #include <gtest/gtest.h>

@@ -7,7 +7,7 @@
 #include "libs/system/system_commands.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
-#include "runtime/app/startup.h"
+#include "runtime/app/startup_config.h"
 #include "tests/runtime/app/vm_harness.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "runtime/app/applet_loader.h"
+#include "player/applet_loader.h"
 #include "runtime/app/errors.h"
 #include "tests/fuzz/applet_values.h"
 #include "tests/player/player_test_support.h"

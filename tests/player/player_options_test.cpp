@@ -1,4 +1,4 @@
-#include "runtime/app/options.h"
+#include "player/options.h"
 
 #include <gtest/gtest.h>
 

@@ -2,12 +2,12 @@
 #include "host/tasks.h"
 #include "host/window.h"
 #include "runtime/app/command.h"
-#include "runtime/app/event_queue.h"
+#include "host/event_queue.h"
 #include "runtime/app/errors.h"
-#include "runtime/app/preload.h"
+#include "player/preload.h"
 #include "runtime/app/runtime_globals.h"
-#include "runtime/app/shutdown.h"
-#include "runtime/app/startup.h"
+#include "player/shutdown.h"
+#include "player/startup.h"
 
 #include <gtest/gtest.h>
 

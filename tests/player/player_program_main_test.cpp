@@ -1,7 +1,7 @@
 // ProgramMain in-process, with libraries of the test's own making.
 #include "runtime/app/attributes.h"
 #include "runtime/app/command.h"
-#include "runtime/app/startup.h"
+#include "player/startup.h"
 #include "tests/player/player_test_support.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 
 #include "host/window.h"
 #include "imaging/async_draw.h"
-#include "runtime/app/startup.h"
+#include "runtime/app/startup_config.h"
 #include "scene/display/object_kinds.h"
 #include "tests/scene/scene_fixture.h"
 

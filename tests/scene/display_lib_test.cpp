@@ -4,7 +4,7 @@
 #include "imaging/graphics_library.h"
 #include "imaging/image_ops.h"
 #include "imaging/position.h"
-#include "runtime/app/event_queue.h"
+#include "host/event_queue.h"
 #include "tests/scene/display_open_fixture.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "host/tasks.h"
 #include "host/window.h"
 #include "runtime/app/command.h"
-#include "runtime/app/event_queue.h"
+#include "host/event_queue.h"
 #include "runtime/app/runtime_globals.h"
 #include "runtime/vm/vm.h"
 #include "scene/display/display_list.h"

@@ -16,7 +16,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "runtime/app/applet_loader.h"
+#include "player/applet_loader.h"
 #include "tests/scene/events_fixture.h"
 
 namespace {

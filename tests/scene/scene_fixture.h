@@ -12,7 +12,7 @@
 #include "host/bitmap.h"
 #include "runtime/app/attributes.h"
 #include "runtime/app/errors.h"
-#include "runtime/app/event_queue.h"
+#include "host/event_queue.h"
 #include "runtime/app/runtime_globals.h"
 #include "scene/display/create_display.h"
 #include "scene/display/display_list.h"

@@ -5,7 +5,7 @@
 
 #include "host/input.h"
 #include "host/keys.h"
-#include "runtime/app/event_queue.h"
+#include "host/event_queue.h"
 #include "host/requester.h"
 #include "runtime/app/errors.h"
 #include "tests/scene/display_open_fixture.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/app/startup.h"
+#include "player/startup.h"
 
 enum OptionSlot {
     kOptionWindow,

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "runtime/app/applet_format.h"
-#include "runtime/app/startup.h"
+#include "player/startup.h"
 #include "runtime/vm/vm.h"
 
 struct AppletTablePair;

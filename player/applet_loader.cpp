@@ -1,4 +1,4 @@
-#include "runtime/app/applet_loader.h"
+#include "player/applet_loader.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,14 +1,12 @@
-// The program's start-up: the configuration records that options, applet records and declarations fill, and
-// ProgramMain, which runs the whole program from the command line to the exit code.
+// The configuration records the player fills from its options and the applet, which the display and system
+// libraries read later through the VM's registry.
 #pragma once
 
 #include <cstdint>
-#include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "runtime/app/command.h"
 #include "runtime/vm/vm.h"
 
 constexpr size_t kPathBufferSize = 1024;
@@ -89,11 +87,5 @@ struct DisplayConfig {
 DisplayConfig *GetAppletSettings(VMState *vm);
 // The start-up configuration, also reachable as the registry handle "clargs".
 StartupConfig *GetStartupConfig(VMState *vm);
-
-// Runs the program: options, applet, libraries (in the order given), preloading, the main chunk, the error
-// report and shutdown. Returns the exit code: 0 on success, 1 after a reported error, 2 for a usage error.
-int ProgramMain(int argc, char **argv, std::span<const LibraryDescriptor> libraries);
-
-// The registration order of the nineteen libraries, and the order their free-all functions run at shutdown.
-extern const char *const kLibraryRegistrationOrder[19];
-extern const char *const kLibraryFreeOrder[15];
+// Makes both records reachable through the VM's registry (the player owns them).
+void SetStartupRecords(VMState *vm, StartupConfig *startup, DisplayConfig *display);

@@ -1,4 +1,4 @@
-#include "runtime/app/event_queue.h"
+#include "host/event_queue.h"
 
 #include <array>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "runtime/app/startup.h"
+#include "player/startup.h"
 
 #include <climits>
 #include <cstdio>
@@ -13,23 +13,20 @@
 #include "host/debug_output.h"
 #include "host/path.h"
 #include "host/tasks.h"
-#include "runtime/app/applet_loader.h"
+#include "player/applet_loader.h"
 #include "runtime/app/attributes.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
-#include "runtime/app/options.h"
-#include "runtime/app/preload.h"
+#include "player/options.h"
+#include "player/preload.h"
 #include "runtime/app/runtime_globals.h"
-#include "runtime/app/shutdown.h"
+#include "player/shutdown.h"
 
 const char *const kLibraryRegistrationOrder[19] = {
     "string", "math",  "graphics", "draw",  "moveobject", "dos",   "event",        "system",  "layers", "text",
     "anim",   "display", "sound",  "brush", "bgpic",      "transitionfx", "sprite", "memblock", "arexx"};
 
 namespace {
-
-constexpr char kStartupKey[] = "clargs";
-constexpr char kDisplayKey[] = "displayconfig";
 
 // The host is drained at most once per millisecond from the line hook, sooner when another thread queued an
 // event; in between only the quit flag is tested, so tight script loops stay cheap. Only the event signal is
@@ -126,14 +123,6 @@ int RegisterLibrary(VMState *vm, const LibraryDescriptor &library) {
 
 } // namespace
 
-DisplayConfig *GetAppletSettings(VMState *vm) {
-    return static_cast<DisplayConfig *>(GetRegistryHandle(vm, kDisplayKey));
-}
-
-StartupConfig *GetStartupConfig(VMState *vm) {
-    return static_cast<StartupConfig *>(GetRegistryHandle(vm, kStartupKey));
-}
-
 int ProgramMain(int argc, char **argv, std::span<const LibraryDescriptor> libraries) {
     ResetRuntimeGlobals();
     StartedFromShell = 1;
@@ -190,8 +179,7 @@ int ProgramMain(int argc, char **argv, std::span<const LibraryDescriptor> librar
 
     // The VM globals and the libraries, in the order the player lists them.
     InitRuntimeSupport(vm);
-    SetRegistryHandle(vm, kStartupKey, startup.get());
-    SetRegistryHandle(vm, kDisplayKey, display.get());
+    SetStartupRecords(vm, startup.get(), display.get());
     for (const LibraryDescriptor &library : libraries) {
         code = RegisterLibrary(vm, library);
         state.registered++; // a library that failed half-way may hold something: free it too

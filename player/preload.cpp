@@ -1,4 +1,4 @@
-#include "runtime/app/preload.h"
+#include "player/preload.h"
 
 #include "runtime/app/errors.h"
 #include "runtime/app/runtime_globals.h"

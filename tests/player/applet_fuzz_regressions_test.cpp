@@ -12,7 +12,7 @@
 #include "tests/fuzz/regression_files.h"
 
 #include "host/virtual_file.h"
-#include "runtime/app/applet_loader.h"
+#include "player/applet_loader.h"
 
 namespace {
 

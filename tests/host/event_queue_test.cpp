@@ -6,7 +6,7 @@
 
 #include "host/clock.h"
 #include "host/tasks.h"
-#include "runtime/app/event_queue.h"
+#include "host/event_queue.h"
 #include "runtime/app/hooks.h"
 #include "runtime/app/runtime_globals.h"
 

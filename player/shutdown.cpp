@@ -1,4 +1,4 @@
-#include "runtime/app/shutdown.h"
+#include "player/shutdown.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -9,10 +9,10 @@
 #include "host/debug_output.h"
 #include "host/screen.h"
 #include "host/tasks.h"
-#include "runtime/app/applet_loader.h"
+#include "player/applet_loader.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
-#include "runtime/app/startup.h"
+#include "player/startup.h"
 
 const char *const kLibraryFreeOrder[15] = {"display", "graphics", "draw", "brush", "bgpic",
                                            "sprite",  "system",   "text", "anim",  "layers",

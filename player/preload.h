@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "runtime/app/applet_loader.h"
+#include "player/applet_loader.h"
 #include "runtime/vm/vm.h"
 
 // Calls the global command `name` (lower-case) in protected mode with the arguments. 0, the command's error, or
