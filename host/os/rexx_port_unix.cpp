@@ -451,6 +451,13 @@ void CloseRexxPorts() {
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         if (!s.thread.joinable()) return;
+        // Requests already sent count as queued, even when the I/O thread has not read them yet.
+        if (s.listenFd >= 0) AcceptConnections(s);
+        for (auto it = s.connections.begin(); it != s.connections.end();) {
+            auto next = std::next(it);
+            if (!it->outgoing && it->phase == kReading) ReadRequest(s, it);
+            it = next;
+        }
         // Whatever the script has not answered never ran: say so rather than report success.
         for (auto it = s.connections.begin(); it != s.connections.end();) {
             if (it->outgoing || it->phase == kReading) {

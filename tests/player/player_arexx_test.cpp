@@ -202,12 +202,11 @@ TEST(PlayerArexx, ServesPeersAndSurvivesHostileOnes) {
     EXPECT_EQ(f.Peer({"python3", kPeer, "send", "VLRECV", "table"}), "0 0 \n");
     EXPECT_EQ(f.Peer({"python3", kPeer, "send", "VLRECV", "quit"}), "0 0 ok:quit\n");
     // Queued after the script stopped serving: answered at shutdown as never run.
-    Background late({"python3", kPeer, "send", "VLRECV", "late"}, f.dir.File("late.out"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    WriteText(f.dir.File("late.sent"), "");
+    Background late({"python3", kPeer, "send", "VLRECV", "late", "--flag", f.dir.File("late.sent")},
+                    f.dir.File("late.out"));
     EXPECT_EQ(late.Wait(20), 0);
     EXPECT_EQ(ReadFile(f.dir.File("late.out")), "20 0 \n");
-    EXPECT_NE(player.Wait(30), -1);
+    EXPECT_EQ(player.Wait(30), 0) << ReadFile(f.dir.File("player.out"));
     EXPECT_EQ(ReadFile(f.dir.File("debug.log")),
               "01100000 1257 ARexx server is not running!\n"
               "01100000 got cmd 2 a \"b c\"\n"

@@ -2,7 +2,7 @@
 """A peer for the player's ARexx ports: serves a port, sends to one, or misbehaves on purpose.
 
   serve PORT [--rc N] [--secondary N] [--result TEXT] [--relay PORT] [--log FILE] [--count N]
-  send PORT COMMAND [--noreturn]
+  send PORT COMMAND [--noreturn] [--flag FILE]   (FILE is made once the request is out)
   hostile PORT big|truncated|random|silent
 """
 import argparse, os, socket, struct, sys, time
@@ -47,9 +47,11 @@ def connect(name, wait=10.0):
             time.sleep(0.02)
 
 
-def send(name, command, action):
+def send(name, command, action, flag=None):
     s = connect(name)
     s.sendall(struct.pack(">II", action, len(command)) + command)
+    if flag:
+        open(flag, "w").close()
     if action & NONRET:
         s.close()
         return None
@@ -130,6 +132,7 @@ def main():
     p.add_argument("port")
     p.add_argument("command")
     p.add_argument("--noreturn", action="store_true")
+    p.add_argument("--flag")
     p = sub.add_parser("hostile")
     p.add_argument("port")
     p.add_argument("kind", choices=["big", "truncated", "random", "silent"])
@@ -138,7 +141,7 @@ def main():
         serve(args)
     elif args.mode == "send":
         action = RXCOMM | (NONRET if args.noreturn else RESULT)
-        reply = send(args.port, args.command.encode(), action)
+        reply = send(args.port, args.command.encode(), action, args.flag)
         print(reply if reply is not None else "sent", flush=True)
     else:
         hostile(args)
