@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         }
         for (const AppletLinkedFileEntry &entry : applet.linkedFiles) {
             std::string chunkName;
-            if (!FindLinkedAppletFile(applet, entry.name.c_str(), &chunkName)) continue;
+            if (!FindLinkedAppletFile(applet, entry.name.c_str(), &chunkName, entry.font)) continue;
             if (VirtualFile *linked = OpenVirtualFile(chunkName.c_str(), kVirtualFileRead)) {
                 uint8_t buffer[64];
                 ReadVirtualFile(linked, buffer, sizeof buffer);

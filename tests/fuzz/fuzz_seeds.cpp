@@ -137,6 +137,10 @@ void AppletSeeds(const Bytes &chunk, const Bytes &picture) {
     contents.preloads = {{kPreloadBrush, {AppletNumber(1), AppletText("pic.png")}},
                          {kPreloadFile, {AppletNumber(1), AppletText("data.txt"), AppletNumber(0)}}};
     contents.linkedFiles = {{"pic.png", picture}, {"dir/data.txt", FromString("line one\nline two\n")}};
+    Bytes fontContents = MakeLinkedFontHeader(0);
+    Bytes entries = MakeFontContents({{"mono/8", 8}});
+    fontContents.insert(fontContents.end(), entries.begin(), entries.end());
+    contents.linkedFonts = {{"fonts/mono.font", fontContents, {{0, {"fonts/mono/8", MakeFontSizeFile(TestFontSpec{})}}}}};
     std::string error;
     Bytes full, minimal, compressed;
     if (!WriteApplet(contents, full, error)) gFailures++;

@@ -54,6 +54,9 @@ CloseFont(1)
 DebugPrint(Fails(Function() UseFont(1) EndFunction))
 DebugPrint(Fails(Function() SetDefaultEncoding(2) EndFunction))
 DebugPrint(Fails(Function() SetFontStyle(#BOLD, 1) EndFunction))
+FreeGlyphCache(0)
+FreeGlyphCache(1, 2)
+DebugPrint(Fails(Function() FreeGlyphCache(1, 9) EndFunction))
 )");
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "topaz 8 6 2 0 0\n"
@@ -65,7 +68,8 @@ DebugPrint(Fails(Function() SetFontStyle(#BOLD, 1) EndFunction))
                        "4 8\n"
                        "1334 Could not find font 1!\n"
                        "1055 Wrong usage/parameters for this command!\nRead the documentation!\n"
-                       "1193 Too many arguments for this function!\n");
+                       "1193 Too many arguments for this function!\n"
+                       "1334 Could not find font 9!\n");
 }
 
 TEST(FontsInPlayer, MeasuresStyledText) {
