@@ -48,6 +48,8 @@ OpenFont(4, "DejaVuSans.TTF", 12, {engine = #FONTENGINE_INBUILT})
 DebugPrint(GetAttribute(#FONT, 3, #ATTRFONTNAME), GetAttribute(#FONT, 4, #ATTRFONTNAME))
 DebugPrint(Fails(Function() OpenFont(5, ":::Default_Sans", 20, {engine = #FONTENGINE_INBUILT}) EndFunction))
 DebugPrint(Fails(Function() OpenFont(5, "FONTS:topaz.font", 8) EndFunction))
+DebugPrint(Fails(Function() OpenFont(5, #SANS, 0) EndFunction))
+DebugPrint(Fails(Function() OpenFont(5, "topaz", 8, {engine = 2}) EndFunction))
 SetFont("Topaz.font", 8)
 DebugPrint(GetAttribute(#FONT, Nil, #ATTRCOUNT), TextHeight("x"))
 CloseFont(1)
@@ -65,6 +67,8 @@ DebugPrint(Fails(Function() FreeGlyphCache(1, 9) EndFunction))
                        "Bitstream Vera Sans Mono DejaVu Sans\n"
                        "1064 Cannot open font :::Default_Sans with size 20!\n"
                        "1335 Font specification must not be a file!\n"
+                       "1064 Cannot open font Bitstream Vera Sans with size 0!\n"
+                       "1064 Cannot open font topaz with size 8!\n"
                        "4 8\n"
                        "1334 Could not find font 1!\n"
                        "1055 Wrong usage/parameters for this command!\nRead the documentation!\n"

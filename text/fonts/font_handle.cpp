@@ -142,10 +142,8 @@ int RenderText(FontHandle *font, const FontRenderTarget &target, int32_t x, int3
     return 0;
 }
 
-int QueryFontStyle(const FontHandle *font, uint32_t) {
-    (void)font; // only system outline fonts style themselves, and none is opened yet
-    return 0;
-}
+// Only system outline fonts style themselves, and none opens yet.
+int QueryFontStyle(const FontHandle *, uint32_t) { return 0; }
 
 void SetFontScale(FontHandle *font, double scaleX, double scaleY) {
     if (!font || !font->scalable || (scaleX == font->scaleX && scaleY == font->scaleY)) return;
