@@ -156,6 +156,7 @@ int CmdSaveSnapshot(VMState *vm) {
                                      colors, dither);
     if (owned) FreeHostBitmap(bitmap);
     if (err == kErrCannotWriteFile) SetErrorArgString(file);
+    if (err == kErrNotAvailableYet) SetErrorArgString("SaveSnapshot");
     return err;
 }
 
@@ -182,6 +183,9 @@ const ConstantEntry kGraphicsConstants[] = {
     {"NORMALSPEED", nullptr, NORMALSPEED},         {"FASTSPEED", nullptr, FASTSPEED},
     {"SLOWSPEED", nullptr, SLOWSPEED},             {"DEFAULTSPEED", nullptr, DEFAULTSPEED},
     {"ANMFMT_GIF", nullptr, ANMFMT_GIF},           {"ANMFMT_MJPEG", nullptr, ANMFMT_MJPEG},
+    {"IMGFMT_BMP", nullptr, kSnapshotBMP},         {"IMGFMT_PNG", nullptr, kSnapshotPNG},
+    {"IMGFMT_JPEG", nullptr, kSnapshotJPEG},       {"IMGFMT_GIF", nullptr, kSnapshotGIF},
+    {"IMGFMT_ILBM", nullptr, kSnapshotILBM},
     {"ADF_FX", nullptr, ADF_FX},                   {"ADF_ANIM", nullptr, ADF_ANIM},               {"CENTER", nullptr, kPosCenter},
     {"LEFT", nullptr, kPosLeft},                   {"RIGHT", nullptr, kPosRight},
     {"TOP", nullptr, kPosTop},                     {"BOTTOM", nullptr, kPosBottom},

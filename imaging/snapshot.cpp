@@ -59,7 +59,7 @@ int WriteBmpSnapshot(int32_t format, const HostBitmap *bitmap, int32_t width, in
                      int32_t dither) {
     if (format < kSnapshotBMP || format > kSnapshotILBM) return kErrWrongUsage;
     // TODO(codecs): PNG, JPEG, GIF and ILBM arrive through SetSnapshotEncoder.
-    if (format != kSnapshotBMP && !gEncoders[format]) return kErrWrongUsage;
+    if (format != kSnapshotBMP && !gEncoders[format]) return kErrNotAvailableYet;
     if (!bitmap || !bitmap->pixels || !fileName) return kErrCannotWriteFile;
     width = std::min(width, bitmap->width);
     height = std::min(height, bitmap->height);

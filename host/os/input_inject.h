@@ -24,8 +24,8 @@ void InjectQuit(); // what a break (CTRL-C) delivers
 // Holds the modifier keys (key-name qualifier bits) as the keyboard would, for ReadQualifierKeys; 0 lets all go.
 void InjectQualifierKeys(uint32_t qualifiers);
 // Headless runs only: the desktop the host reports (screen attributes, what fits, the fake full screen) becomes
-// width x height, so sizes beyond the screen can be reached without a real one; 0, 0 gives the driver's own size
-// back, and so does stopping video. 0, or -1 with nothing changed when the video driver is not offscreen or dummy.
+// width x height instead of the headless default of 7680x4320; 0, 0 gives the default back, and so does stopping
+// video. 0, or -1 with nothing changed when the video driver is not offscreen or dummy.
 int SetHeadlessScreenSize(int32_t width, int32_t height);
 // Makes the clipboard hold something that is not text (an image copied by another program, say), until the next
 // text write.

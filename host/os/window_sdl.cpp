@@ -22,17 +22,21 @@ namespace {
 std::vector<HostWindow *> openWindows;
 bool ownScreenOpen = false;
 int32_t ownScreenWidth = 0, ownScreenHeight = 0;
-int32_t headlessWidth = 0, headlessHeight = 0; // SetHeadlessScreenSize; 0: the driver's own
+int32_t headlessWidth = 0, headlessHeight = 0; // SetHeadlessScreenSize; 0: kHeadlessScreen*
+// Without a desktop the drivers report 1024x768, which would refuse every full-size display; renders, tests and
+// benchmarks without a desktop get a screen that any display up to 8K fits on.
+constexpr int32_t kHeadlessScreenWidth = 7680, kHeadlessScreenHeight = 4320;
 
 bool HeadlessDriver() {
     const char *driver = SDL_GetCurrentVideoDriver();
     return driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
 }
 
-// The desktop's mode, with a headless run's chosen size in place of the driver's.
+// The desktop's mode; a headless run reports its own size in place of the driver's.
 bool DesktopMode(SDL_DisplayMode *mode) {
     if (SDL_GetCurrentDisplayMode(0, mode) != 0) return false;
     if (headlessWidth > 0) mode->w = headlessWidth, mode->h = headlessHeight;
+    else if (HeadlessDriver()) mode->w = kHeadlessScreenWidth, mode->h = kHeadlessScreenHeight;
     return true;
 }
 
@@ -504,7 +508,7 @@ intptr_t QueryBitMapAttr(std::nullptr_t, int32_t attr, ScreenRect *rect) {
     case 15: return mode.h;
     case 22: {
         SDL_Rect usable;
-        if (ownScreenOpen || headlessWidth > 0 || SDL_GetDisplayUsableBounds(0, &usable) != 0) return 1;
+        if (ownScreenOpen || HeadlessDriver() || SDL_GetDisplayUsableBounds(0, &usable) != 0) return 1;
         return usable.y + 1;
     }
     case 23:

@@ -161,7 +161,11 @@ int ReadMemFromFile(FileObject *file, MemBlock *block, int64_t count, int64_t of
     if (offset < 0) return kErrWrongUsage;
     if (file->access == kAccessWrite) return kErrWriteOnlyFile;
     if (int error = CheckRange(block, offset, count)) return error;
-    return FileReadBytes(file, block->data.get() + offset, count);
+    // What the file still holds is read and the position moves past it; only then is the short read an error.
+    const int64_t available = std::max<int64_t>(0, file->size - file->position);
+    const int64_t wanted = std::min(count, available);
+    if (int error = FileReadBytes(file, block->data.get() + offset, wanted)) return error;
+    return wanted == count ? 0 : kErrReadFailed;
 }
 
 int WriteMemToFile(FileObject *file, const MemBlock *block, int64_t count, int64_t offset) {

@@ -175,6 +175,7 @@ int GetTableOptionMatrix(VMState *vm, int table, const char *key, double out[4],
 // *value; an unregistered name returns kErrUnknownConstant (the name with "#" as the error argument).
 int ParseConstantName(VMState *vm, const char *text, int *lengthRead, int *isString, double *value,
                       const char **stringValue = nullptr);
-// Optional "-", then decimal (fraction and exponent allowed), "$" or "0x" hexadecimal, or "%" binary.
+// Optional "-", then decimal beginning with a digit (fraction and exponent allowed), "$" or "0x" hexadecimal, or
+// "%" binary.
 // *error: 0, 1024 when no number starts there, 1018 when "$"/"0x" has no digits; the value is then 0.
 double ParseOptionNumber(const char *text, int *charsRead, int *error);

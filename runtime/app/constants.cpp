@@ -115,16 +115,14 @@ double ParseOptionNumber(const char *text, int *charsRead, int *error) {
         if (*p != '0' && *p != '1') return fail(kErrValueExpected);
         while (*p == '0' || *p == '1') result = result * 2 + (*p++ - '0');
     } else {
+        // A decimal number begins with a digit: ".5" is no number here, unlike in the script language.
         const char *digits = p;
         while (*p >= '0' && *p <= '9') p++;
-        bool intDigits = p > digits;
-        bool fracDigits = false;
+        if (p == digits) return fail(kErrValueExpected);
         if (*p == '.' && p[1] >= '0' && p[1] <= '9') {
             p++;
             while (*p >= '0' && *p <= '9') p++;
-            fracDigits = true;
         }
-        if (!intDigits && !fracDigits) return fail(kErrValueExpected);
         // An exponent counts only when digits follow it, so "2e" reads as 2 followed by "e".
         if (*p == 'e' || *p == 'E') {
             const char *q = p + 1;

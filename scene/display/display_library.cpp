@@ -25,6 +25,17 @@ int OpenFirstDisplayFromStartup(VMState *vm, StartupConfig *startup) {
 
 int ScalesItself(DisplayRecord *display) { return DisplayScales(display) ? 1 : 0; }
 
+// GetAttribute(#DISPLAY, id, ...): the size the script draws into.
+int DisplayAttribute(VMState *vm, ObjectId id, int32_t attribute, int) {
+    DisplayRecord *display = nullptr;
+    if (int error = FindDisplay(id, &display)) return error;
+    switch (attribute) {
+    case ATTRWIDTH: PushNumber(vm, display->width); return 1;
+    case ATTRHEIGHT: PushNumber(vm, display->height); return 1;
+    default: return kAttributeUnanswered;
+    }
+}
+
 int ResizeFromCreate(VMState *vm, DisplayRecord *d, int32_t x, int32_t y, int32_t width, int32_t height,
                      int request, int smooth, int redraw) {
     return ResizeDisplay(vm, d, x, y, width, height, request, smooth, redraw ? 0 : 1);
@@ -118,6 +129,8 @@ void InstallDisplayHooks(VMState *vm) {
 void RegisterDisplayLibrary(VMState *vm) {
     // DisplayListSemaphore is a plain mutex that always exists, so 1298 cannot happen here.
     InstallDisplayHooks(vm);
+    RegisterAttributeKind(ObjectKindDisplay, DisplayAttribute);
+    RegisterObjectCounter(ObjectKindDisplay, CountDisplays);
     RegisterCommands(vm, kDisplayCommands);
     RegisterCommandLibrary(kDisplayCommands, "display");
     RegisterConstants(vm, kDisplayConstants);

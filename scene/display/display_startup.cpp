@@ -200,7 +200,12 @@ int OpenFirstDisplay(VMState *vm, DisplayConfig *c, StartupConfig *) {
     if (int error = FindDisplay(ObjectId{1, nullptr}, &first)) {
         // An applet that declares no display settings still gets its first display, with the defaults.
         if (!c->appletSettings.empty()) return error;
-        if (int made = CreateDisplay(vm, ObjectId{1, nullptr}, 0, &first)) return made;
+        // Made as a declared display would be during preloading, so that its picture is BGPic 1 as well.
+        const int preloading = PreloadActive;
+        PreloadActive = 1;
+        const int made = CreateDisplay(vm, ObjectId{1, nullptr}, 0, &first);
+        PreloadActive = preloading;
+        if (made) return made;
     }
     int mode = c->mode == 0 ? kDisplayModeWindow : c->mode;
     int hideTitleBar = c->hideTitleBar == -1 ? 0 : c->hideTitleBar;

@@ -93,7 +93,8 @@ int CmdSaveBrush(VMState *vm) {
     const int32_t format = OptInt32Arg(vm, 4, 0);
     int32_t quality = 90, colours = 256, dither = 0;
     ReadImageSaveOptions(vm, 5, &quality, &colours, &dither);
-    return SaveBrushFile(id, file, colour, format, quality, colours, dither);
+    const int error = SaveBrushFile(id, file, colour, format, quality, colours, dither);
+    return error == kErrNotAvailableYet ? CommandNotAvailable("SaveBrush") : error;
 }
 
 int CmdCopyBrush(VMState *vm) {

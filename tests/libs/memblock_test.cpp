@@ -170,7 +170,7 @@ TEST_F(MemBlockFiles, WriteThenReadRoundTripsAndMovesThePosition) {
     uint32_t value = 0;
     PeekValue(in, 1, kWidthInteger, &value);
     EXPECT_EQ(value, 0x03040506u);
-    EXPECT_EQ(ReadMemFromFile(file, in, 1, 0), kErrReadBeyondEnd);
+    EXPECT_EQ(ReadMemFromFile(file, in, 1, 0), kErrReadFailed);
     EXPECT_EQ(ReadMemFromFile(file, in, 1, -1), kErrWrongUsage);
     EXPECT_EQ(WriteMemToFile(file, out, 9, 0), kErrOffsetOutOfRange);
 }

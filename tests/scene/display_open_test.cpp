@@ -54,10 +54,10 @@ TEST_F(DisplayOpenTest, KeepProportionsWithAMaskedPictureUsesTheWholeArea) {
 }
 
 TEST_F(DisplayOpenTest, DisplayLargerThanTheScreenGives1085AndStaysClosed) {
-    DisplayRecord *d = Make(1, Options{{"width", 3000.0}, {"height", 3000.0}});
-    ASSERT_GT(3000, ScreenWidth());
+    DisplayRecord *d = Make(1, Options{{"width", 8000.0}, {"height", 30.0}});
+    ASSERT_GT(8000, ScreenWidth());
     EXPECT_EQ(RealizeDisplay(d, 0), 1085);
-    EXPECT_EQ(GetErrorText(1085), "Unable to change display size to 3000x3000 !");
+    EXPECT_EQ(GetErrorText(1085), "Unable to change display size to 8000x30 !");
     EXPECT_EQ(d->state, DISPSTATE_CLOSED);
     EXPECT_FALSE(d->hostWindow->open);
 }
@@ -223,8 +223,8 @@ TEST_F(DisplayOpenTest, ResizeBeyondTheScreenKeepsTheOldBox) {
     DisplayRecord *d = Make(1, Options{{"width", 40.0}, {"height", 20.0}});
     ASSERT_EQ(RealizeDisplay(d, 0), 0);
     const int32_t x = d->x, y = d->y;
-    EXPECT_EQ(ResizeDisplay(vm, d, kPosCenter, kPosCenter, 5000, 20, 1, 0, 0), 1085);
-    EXPECT_EQ(GetErrorText(1085), "Unable to change display size to 5000x20 !");
+    EXPECT_EQ(ResizeDisplay(vm, d, kPosCenter, kPosCenter, 8000, 20, 1, 0, 0), 1085);
+    EXPECT_EQ(GetErrorText(1085), "Unable to change display size to 8000x20 !");
     EXPECT_EQ(d->width, 40);
     EXPECT_EQ(d->height, 20);
     EXPECT_EQ(d->x, x);
