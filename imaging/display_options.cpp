@@ -72,7 +72,7 @@ int ParseDisplayOptions(VMState *vm, int table, int32_t sourceWidth, int32_t sou
         GetTableOptionNumber(vm, table, "anchorx", &t.anchorX);
         GetTableOptionNumber(vm, table, "anchory", &t.anchorY);
         if (!(t.anchorX >= 0 && t.anchorX <= 1 && t.anchorY >= 0 && t.anchorY <= 1)) return kErrWrongUsage;
-        GetTableOptionString(vm, table, "name", o.name, sizeof o.name);
+        GetTableOptionString(vm, table, "name", &o.name);
         GetTableOption(vm, table, "hidden", &o.hidden);
         GetTableOption(vm, table, "insertpos", &o.insertPos);
         double v = 0;

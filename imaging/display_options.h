@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 struct VMState;
 
@@ -24,7 +25,7 @@ struct DisplayTransform {
 inline bool IsIdentityTransform(const DisplayTransform &t) { return t.a == 1 && t.b == 0 && t.c == 0 && t.d == 1; }
 
 struct LayerOptions {
-    char name[256] = {0}; // empty: no name
+    std::string name; // empty: no name; kept whole, so that a name too long for a layer is refused
     int32_t hidden = 0;
     int32_t insertPos = 0; // 0: the default position
     int32_t transparency = 0;

@@ -265,6 +265,15 @@ int GetTableOptionString(VMState *vm, int table, const char *key, char *buffer, 
     return Given(vm, given);
 }
 
+int GetTableOptionString(VMState *vm, int table, const char *key, std::string *out, int *given) {
+    table = AbsoluteIndex(vm, table);
+    if (!PushOption(vm, table, key)) return 0;
+    size_t length = 0;
+    const char *text = CheckStringField(vm, -1, key, &length);
+    out->assign(text, length);
+    return Given(vm, given);
+}
+
 int GetTableOptionFileName(VMState *vm, int table, const char *key, std::string *out, int fontFlag, int *given) {
     table = AbsoluteIndex(vm, table);
     if (!PushOption(vm, table, key)) return 0;

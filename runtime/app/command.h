@@ -156,6 +156,8 @@ int GetTableOptionNumber(VMState *vm, int table, const char *key, double *out, i
 // Copies at most size - 1 bytes and always terminates (size 0 copies nothing).
 int GetTableOptionString(VMState *vm, int table, const char *key, char *buffer, size_t size,
                          int *given = nullptr);
+// The whole string.
+int GetTableOptionString(VMState *vm, int table, const char *key, std::string *out, int *given = nullptr);
 // The field as a file name, mapped to a linked file as CheckFileNameArg does.
 int GetTableOptionFileName(VMState *vm, int table, const char *key, std::string *out, int fontFlag,
                            int *given = nullptr);

@@ -77,6 +77,7 @@ constexpr int kErrFontNotFound = 1334;
 constexpr int kErrDisplayNotFound = 1344;
 constexpr int kErrImageUnknownFormat = 1358;
 constexpr int kErrInvalidSortFunction = 1362;
+constexpr int kErrLayerOutOfRange = 1081;
 constexpr int kErrLayerNameNotFound = 1369;
 constexpr int kErrNameTooLong = 1373;
 // The runtime's own additions (the VM's, 1500 up, are named in runtime/vm/vm.h).

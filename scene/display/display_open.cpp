@@ -20,6 +20,7 @@
 #include "scene/display/display_list.h"
 #include "scene/images/bgpic.h"
 #include "scene/images/plane_copy.h"
+#include "scene/layers/layers.h"
 
 namespace {
 
@@ -391,7 +392,8 @@ int ApplyDisplayAttributes(VMState *vm, int index, DisplayRecord *d, int forTran
         w->height = scaleChanged ? w->scaledHeight : d->height;
     }
     *d = *w;
-    if (d->layerScaling) d->layersEnabled = 1; // TODO(layers): EnableDisplayLayers builds the layer state
+    if (d->layerScaling && !d->layersEnabled)
+        if (int error = EnableDisplayLayers(d)) return finish(error);
     if (pictureChanged) {
         BGPic *picture = d->picture;
         // The picture the display made for itself stays an ordinary picture; the new one is not the display's to
@@ -505,12 +507,7 @@ int ResizeDisplay(VMState *vm, DisplayRecord *d, int32_t x, int32_t y, int32_t w
     bool copyToDisplay = true;
     if (d->layerScaling && !request) {
         if (DisplayHasScaledSize(d) && d->scaledWidth == p->scaled.width && d->scaledHeight == p->scaled.height) {
-            // TODO(layers): ResetLayerScaling rebuilds the layers at scale 1.
-            if (p->current.bitmap != p->scaled.bitmap) {
-                FreeTripleExcept(&p->current, &p->base, &p->scaled);
-                p->current = p->scaled;
-            }
-            d->scaleX = d->scaleY = 1.0;
+            if (int error = ResetLayerScaling(d, p, 0)) return error;
         } else if (DisplayHasScaledSize(d)) {
             if (int error = ScaleBGPicToDisplay(vm, d, p, 0)) return error;
         }

@@ -50,6 +50,7 @@ constexpr int kMaxDisplayRegions = 64;
 // An inclusive rectangle of the dirty list.
 struct DirtyRect {
     int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    int32_t merged = 0; // merged into another rectangle of its list
 };
 
 // A handler slot: registry references of the callback and its user data, -1 for none.

@@ -8,11 +8,11 @@
 #include "scene/events/buttons.h"
 #include "scene/events/event_commands.h"
 #include "scene/events/legacy_events.h"
+#include "scene/layers/layers.h"
 
 namespace {
 
 constexpr int kErrNoActiveBGPic = 1191;
-constexpr int kErrLayerOutOfRange = 1081;
 
 // Buttons belong to a picture: refused while drawing goes to a brush, mask, alpha channel or anim frame.
 int CheckButtonOutput() {
@@ -75,8 +75,27 @@ int CmdMakeButton(VMState *vm) {
     int32_t type = CheckInt32Arg(vm, 2);
     if (int error = CheckButtonOutput()) return error;
     if (type == LAYERBUTTON) {
-        // TODO(layers): bind the button to a layer of CurrentBGPic; until layers exist no layer is in range.
-        return kErrLayerOutOfRange;
+        vlLayer *layer = GetNthLayer(CurrentBGPic, CheckLayerArg(vm, 3));
+        if (!layer) return kErrLayerOutOfRange;
+        const int32_t pixelExact = CheckInt32Arg(vm, 4), activeWhenHidden = CheckInt32Arg(vm, 5);
+        CheckTableArg(vm, 6);
+        int error;
+        const int32_t functionsRef = ReadButtonFunctions(vm, 6, &error);
+        if (error) return error;
+        int32_t userdataRef = -1;
+        if (GetTop(vm) >= 7) {
+            PushValue(vm, 7);
+            userdataRef = MakeRef(vm, kRegistryIndex);
+        }
+        vlBGPicButton *old;
+        if (!IsAutoHandleRequest(id) && FindButton(CurrentBGPic, id, &old) == 0) FreeButton(vm, CurrentBGPic, old);
+        vlBGPicButton *button;
+        if ((error = AddLayerButton(vm, CurrentBGPic, id, layer, pixelExact, activeWhenHidden, functionsRef,
+                                    userdataRef, &button)))
+            return error;
+        if (!IsAutoHandleRequest(id)) return 0;
+        PushHandle(vm, button);
+        return 1;
     }
     if (type != SIMPLEBUTTON) return kErrWrongUsage;
     int32_t x = CheckInt32Arg(vm, 3), y = CheckInt32Arg(vm, 4);

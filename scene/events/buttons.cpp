@@ -7,6 +7,7 @@
 #include "scene/display/display_record.h"
 #include "scene/events/display_input.h"
 #include "scene/events/event_state.h"
+#include "scene/layers/layers.h"
 
 const char *const ButtonFunctionNames[kButtonFunctionCount] = {
     "onmouseover", "onmouseout", "onmousedown", "onmouseup", "onrightmousedown", "onrightmouseup",
@@ -146,22 +147,6 @@ void SetButtonEnabled(vlBGPicButton *button, int enabled) {
 
 namespace {
 
-// The layer's pixel at picture coordinates inside its covered rectangle is visible.
-// TODO(layers): use the transformed image through GetLayerImage and PixelOverlap once the layer code has them.
-bool LayerPixelVisible(const LayerDrawParams *state, int32_t sx, int32_t sy) {
-    int32_t px = sx - state->screenX + state->partX, py = sy - state->screenY + state->partY;
-    if (state->mask) {
-        if (px < 0 || py < 0 || px >= state->mask->bytesPerRow * 8 || (state->mask->rows > 0 && py >= state->mask->rows))
-            return false;
-        if (!MaskBit(state->mask, px, py)) return false;
-    }
-    if (state->alpha) {
-        if (px < 0 || py < 0 || px >= state->alpha->width || py >= state->alpha->height) return false;
-        if (state->alpha->bytes[size_t(py) * size_t(state->alpha->bytesPerRow) + size_t(px)] == 0) return false;
-    }
-    return true;
-}
-
 int HitTestLayerButton(const DisplayRecord *display, int32_t x, int32_t y, const vlBGPicButton *button) {
     int32_t sx = x - display->scaledLeft, sy = y - display->scaledTop;
     if (display->autoScaling) DisplayPointFromWindow(display, x, y, &sx, &sy);
@@ -171,8 +156,15 @@ int HitTestLayerButton(const DisplayRecord *display, int32_t x, int32_t y, const
         sy >= state->screenY + state->screenHeight)
         return 0;
     if (state->clip && !ClipRegionContains(state->clip, sx, sy)) return 0;
-    if (button->pixelExact && !LayerPixelVisible(state, sx, sy)) return 0;
-    return 1;
+    if (!button->pixelExact) return 1;
+    HostBitmap *bitmap = nullptr;
+    MaskPlane *mask = nullptr;
+    AlphaPlane *alpha = nullptr;
+    if (GetLayerImage(button->layer, state, 1, -1, &bitmap, &mask, &alpha, nullptr, nullptr, nullptr)) return 0;
+    const bool own = state->xfBitmap || state->bitmap;
+    return PixelOverlap(state->screenX, state->screenY, state->screenWidth, state->screenHeight, mask, alpha,
+                        own ? 0 : state->partX, own ? 0 : state->partY, sx, sy, 1, 1, nullptr, nullptr, 0, 0,
+                        nullptr, nullptr);
 }
 
 } // namespace

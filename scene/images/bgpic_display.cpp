@@ -23,8 +23,8 @@ int CopyBGPicToDisplayBitmaps(DisplayRecord *display, BGPic *bgpic, int recreate
     }
     if (!bgpic->current.bitmap) return 0;
     BLTBITMAP(bgpic->current.bitmap, 0, 0, display->firstBitmap, 0, 0, width, height);
-    if (display->autoScaling && DisplayHasScaledSize(display))
-        BLTBITMAP(bgpic->current.bitmap, 0, 0, display->secondBitmap, 0, 0, width, height);
+    // Layers are drawn onto the second bitmap, so it starts as the picture too.
+    BLTBITMAP(bgpic->current.bitmap, 0, 0, display->secondBitmap, 0, 0, width, height);
     return 0;
 }
 

@@ -119,14 +119,17 @@ int DisplayBrushAt(VMState *vm, ObjectId id, int32_t x, int32_t y, int optionsIn
 // DisplayBrushPart's core: the rectangle sourceX, sourceY, width x height of the brush at x, y.
 int DisplayBrushPartAt(VMState *vm, ObjectId id, int32_t sourceX, int32_t sourceY, int32_t x, int32_t y,
                        int32_t width, int32_t height, int optionsIndex);
-// The layer side of drawing an image while layers are on; null until the layer code sets it, and then drawing
-// with layers answers "not available yet".
+// The layer side of drawing an image object while layers are on: BRUSH, BRUSHPART, BGPICPART, and ANIM with the
+// 1-based frame in partX. Set by the layer code; while null, drawing with layers answers "not available yet".
 extern int (*DisplayImageLayerHook)(VMState *vm, int32_t kind, ObjectId id, int32_t partX, int32_t partY,
                                     int32_t x, int32_t y, int32_t width, int32_t height,
                                     const DisplayTransform &transform, const LayerOptions &options);
-// GetBrushLink and ConvertToBrush: a new brush from an object of kind (BGPIC and BRUSH here; the others come
-// with their libraries through MakeBrushLinkHook). Pushes the handle of an automatic target: returns the result
-// count (0 or 1) or an error code.
+// GetBrushLink and ConvertToBrush: a new brush from an object of kind (BGPIC and BRUSH here; the other kinds
+// register their image source with their libraries). Pushes the handle of an automatic target: returns the
+// result count (0 or 1) or an error code.
 int MakeBrushLink(VMState *vm, int32_t kind, ObjectId source, ObjectId target, int32_t frame);
-extern int (*MakeBrushLinkHook)(VMState *vm, int32_t kind, ObjectId source, int32_t frame, ImageTriple *image,
-                                int32_t *sourceX, int32_t *sourceY, int32_t *transparent, bool *temporary);
+// The image of an object of one kind for MakeBrushLink: *temporary when the caller frees the planes.
+using BrushLinkSourceFn = int (*)(VMState *vm, ObjectId source, int32_t frame, ImageTriple *image, int32_t *sourceX,
+                                  int32_t *sourceY, int32_t *transparent, bool *temporary);
+// LAYER, SPRITE, ANIM and TEXTOBJECT register here when their libraries do (null unregisters).
+void RegisterBrushLinkSource(int32_t kind, BrushLinkSourceFn source);

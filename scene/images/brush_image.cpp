@@ -19,13 +19,17 @@
 #include "runtime/app/hooks.h"
 #include "runtime/app/utilities.h"
 #include "scene/display/display_list.h"
+#include "scene/display/object_kinds.h"
 #include "scene/images/bgpic.h"
 #include "scene/images/brush.h"
 
 int (*DisplayImageLayerHook)(VMState *, int32_t, ObjectId, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
                              const DisplayTransform &, const LayerOptions &) = nullptr;
-int (*MakeBrushLinkHook)(VMState *, int32_t, ObjectId, int32_t, ImageTriple *, int32_t *, int32_t *, int32_t *,
-                         bool *) = nullptr;
+static BrushLinkSourceFn BrushLinkSources[kObjectKindCount] = {};
+
+void RegisterBrushLinkSource(int32_t kind, BrushLinkSourceFn source) {
+    if (kind >= 0 && kind < kObjectKindCount) BrushLinkSources[kind] = source;
+}
 
 namespace {
 
@@ -280,10 +284,9 @@ int MakeBrushLink(VMState *vm, int32_t kind, ObjectId source, ObjectId target, i
     case ObjectKindAnim:
     case ObjectKindTextObject:
     case ObjectKindSprite:
-        // TODO(layers, anims, text objects, sprites): their libraries supply the image through the hook.
-        if (!MakeBrushLinkHook) return CommandNotAvailable("GetBrushLink of this object type");
-        if (int error = MakeBrushLinkHook(vm, kind, source, frame, &image, &sourceX, &sourceY, &transparent,
-                                          &temporary))
+        if (!BrushLinkSources[kind]) return CommandNotAvailable("GetBrushLink of this object type");
+        if (int error = BrushLinkSources[kind](vm, source, frame, &image, &sourceX, &sourceY, &transparent,
+                                               &temporary))
             return error;
         break;
     default: return kErrWrongUsage;

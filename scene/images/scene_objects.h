@@ -13,9 +13,11 @@
 
 struct BGPic;
 struct DisplayRecord;
+struct ShapeRecord;
 
-// One state of a layer: the rendered image and where it goes. Image kinds (BRUSH, BRUSHPART, BGPICPART) use the
-// part offset, anims the frame.
+// One state of a layer: the rendered image and where it goes, then the kind's tail. Image kinds (BRUSH,
+// BRUSHPART, BGPICPART) use the part offset, anims the frame; shapes own their record (vertex array included),
+// TEXTOUT and PRINT an opaque block of the text code. Every copy duplicates its tail; each block is freed once.
 struct LayerDrawParams {
     HostBitmap *bitmap = nullptr;
     MaskPlane *mask = nullptr;
@@ -32,6 +34,10 @@ struct LayerDrawParams {
     int32_t boundsX1 = 0, boundsY1 = 0, boundsX2 = 0, boundsY2 = 0;
     int32_t partX = 0, partY = 0;
     int32_t frame = 0;
+    int32_t frameCount = 0; // ANIM
+    int32_t animData = 0;   // ANIM: the anim code's own word
+    ShapeRecord *shape = nullptr; // shapes: owned
+    void *textBlock = nullptr;    // TEXTOUT, PRINT: owned, copied and freed through the text services
 };
 
 // A layer of a background picture's layer list; the list node comes first so a node is its layer.
@@ -91,10 +97,9 @@ struct OnScreenSprite {
     ClipRegion *clip = nullptr;
 };
 
-// ---- Minimal versions until the layer, event and sprite code take them over -------------------------------------
-// TODO(layers): compositing, refresh, transforms and scaled states live with the layer code.
-void FreeLayerDrawParams(LayerDrawParams *params); // its planes and an owned clip copy
-void FreeLayer(vlLayer *layer);                    // unlinked already; each state freed once
+// ---- The layer engine (scene/layers/) ------------------------------------------------------------------------------
+void FreeLayerDrawParams(LayerDrawParams *params); // its planes, an owned clip copy and its tail
+void FreeLayer(vlLayer *layer);                    // unlinked already; each state freed once, and the name
 void FreeBGPicLayers(DisplayRecord *display, BGPic *bgpic, int flushPending, int removeButtons);
 int32_t CountLayers(const BGPic *bgpic);
 // Inserts a layer of kind on CurrentBGPic from the first state params (taken over, freed on failure with the
@@ -103,13 +108,15 @@ int AddLayer(VMState *vm, int32_t kind, const ObjectId *objectId, int32_t screen
              int32_t screenWidth, int32_t screenHeight, const DisplayTransform *transform,
              const LayerOptions *options, HostBitmap *bitmap, MaskPlane *mask, AlphaPlane *alpha,
              LayerDrawParams *params, int32_t defaultInsertPos, int32_t flags);
-// Renders a rectangle of the picture (its current image; with flag 16 its scaled image) into destination.
-// TODO(layers): draw the visible layers on top.
+// Composes a rectangle of the picture with its visible layers and sprites into destination (flags in
+// scene/layers/layers.h).
 void REDRAW(DisplayRecord *display, BGPic *bgpic, HostBitmap *destination, int32_t x, int32_t y, int32_t width,
             int32_t height, int32_t unused, int32_t flag);
 int RebuildBGPicLayers(VMState *vm, DisplayRecord *display, BGPic *bgpic);
+// Redraws the display's dirty list and empties it.
 void RefreshMergedRects(DisplayRecord *display);
-void RefreshLayerArea(vlLayer *layer, void *rectList);
+// The layer's covered rectangle joined with oldRect {x, y, width, height} (may be null).
+void RefreshLayerArea(vlLayer *layer, const int32_t *oldRect);
 int UpdateLayerImage(VMState *vm, vlLayer *layer, int32_t mode);
 // Frees a picture's button when the picture goes: the event code sets the hook (its FreeButton also moves the
 // dispatch off the button); without it the button is unlinked, its references released and the record freed.

@@ -311,7 +311,9 @@ protected:
         RemoveNode(&layer.node);
         RemoveNode(&other.node);
         FreeMaskPlane(state.mask);
+        FreeHostBitmap(state.bitmap);
         state.mask = nullptr;
+        state.bitmap = nullptr;
         Buttons::TearDown();
     }
     int AddOn(vlLayer *target, int pixelExact, int activeWhenHidden) {
@@ -354,6 +356,7 @@ TEST_F(LayerButtons, HiddenLayerIgnoredUnlessActiveWhenHidden) {
 }
 
 TEST_F(LayerButtons, PixelExactMissesTransparentPixels) {
+    state.bitmap = AllocHostBitmap(8, 8);
     state.mask = AllocMaskPlane(nullptr, 8, 8, true);
     state.mask->bits[0] = 0x80; // only the layer's top-left pixel is visible
     ASSERT_EQ(AddOn(&layer, 1, 0), 0);

@@ -1,11 +1,17 @@
-// Compiled scripts against the event library: every tests/scene/events/*.vls is compiled with vlc and run on a
-// VM with the event library, a display on the virtual clock and a few test commands that stand in for the user:
+// The scene's compiled scripts: every tests/scene/events/*.vls and tests/scene/layers/*.vls is compiled with vlc
+// and run on a VM with the event library, a display on the virtual clock and a few test commands that stand in
+// for the user. The layer scripts also get the display, brush and layers libraries (their displays open real
+// windows on SDL's offscreen driver), a small in-memory anim library, and the debug output as output lines.
 //
 //   TestPrint(...)                one output line, the arguments separated by blanks
 //   TestQueueMouse(kind, x, y, down), TestQueueKey(code, down), TestQueueWindow(kind)
 //                                 queue what the pump would (window coordinates)
 //   TestMoveMouse(x, y)           the pointer moved there (window coordinates)
 //   TestAdvance(ms)               the virtual clock moves on
+//   TestErrorOf(f, ...)           the error code of calling f with the arguments, 0 when it succeeds
+//   TestCheckWindow()             compares the window with a composition of the layer list made with the
+//                                 per-pixel generic kernels; prints the first differing pixel
+//   TestRefreshCount()            the compositor's rectangle redraws since the last call
 //
 // Expectations stand in comments: "; expect: TEXT" for each output line, "; expect error: CODE" for the error
 // the script stops with.
@@ -14,9 +20,11 @@
 #include <unistd.h>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "player/applet_loader.h"
+#include "tests/scene/layer_script_support.h"
 #include "tests/scene/events_fixture.h"
 
 namespace {
@@ -64,19 +72,29 @@ int TestAdvance(VMState *vm) {
     return 0;
 }
 
+int TestErrorOf(VMState *vm) {
+    PushNumber(vm, ProtectedCall(vm, GetTop(vm) - 1, 0, 0));
+    return 1;
+}
+
 const CommandEntry kTestCommands[] = {
     {"TestPrint", TestPrint},         {"TestQueueMouse", TestQueueMouse}, {"TestQueueKey", TestQueueKey},
     {"TestQueueWindow", TestQueueWindow}, {"TestMoveMouse", TestMoveMouse}, {"TestAdvance", TestAdvance},
-    {nullptr, nullptr},
+    {"TestErrorOf", TestErrorOf},     {nullptr, nullptr},
 };
 
-std::string ScriptsDirectory() { return std::string(VL_SOURCE_DIR) + "/tests/scene/events"; }
+std::string ScriptsDirectory() { return std::string(VL_SOURCE_DIR) + "/tests/scene"; }
 
+// Paths relative to the scripts directory, events first.
 std::vector<std::string> FindScripts() {
     std::vector<std::string> names;
-    for (const auto &entry : std::filesystem::directory_iterator(ScriptsDirectory()))
-        if (entry.path().extension() == ".vls") names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
+    for (const char *folder : {"events", "layers"}) {
+        std::vector<std::string> found;
+        for (const auto &entry : std::filesystem::directory_iterator(ScriptsDirectory() + "/" + folder))
+            if (entry.path().extension() == ".vls") found.push_back(std::string(folder) + "/" + entry.path().filename().string());
+        std::sort(found.begin(), found.end());
+        names.insert(names.end(), found.begin(), found.end());
+    }
     return names;
 }
 
@@ -110,7 +128,8 @@ TEST_P(EventScript, BehavesAsItsCommentsSay) {
 
     std::string compiler = std::string(VL_BINARY_DIR) + "/tools/vlc";
     ASSERT_TRUE(std::filesystem::exists(compiler)) << "the tests need the compiler: build the vlc target";
-    std::string applet = (std::filesystem::temp_directory_path() / ("events_" + std::to_string(getpid()) + "_" + GetParam() + ".vla")).string();
+    std::string base = std::filesystem::path(GetParam()).filename().string();
+    std::string applet = (std::filesystem::temp_directory_path() / ("scene_" + std::to_string(getpid()) + "_" + base + ".vla")).string();
     std::string command = "'" + compiler + "' -o '" + applet + "' '" + path + "'";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     LoadedApplet loaded;
@@ -120,16 +139,22 @@ TEST_P(EventScript, BehavesAsItsCommentsSay) {
     std::vector<std::string> lines;
     output = &lines;
     RegisterCommands(vm, kTestCommands);
+    const bool layers = GetParam().rfind("layers/", 0) == 0;
+    if (layers) ASSERT_EQ(layertest::SetUpLayerScripts(vm, &lines), 0);
     int code = LoadChunkBuffer(vm, loaded.chunk.data(), loaded.chunk.size(), GetParam().c_str());
     ASSERT_EQ(code, 0);
     code = ProtectedCall(vm, 0, 0, 0);
+    if (layers) layertest::TearDownLayerScripts(vm, display);
     output = nullptr;
+    // Addresses differ from run to run.
+    for (std::string &line : lines) line = std::regex_replace(line, std::regex("0x[0-9a-f]+"), "ADDR");
     EXPECT_EQ(code, expected.error) << "at line " << GetErrorLine(vm);
     EXPECT_EQ(lines, expected.lines);
 }
 
 std::string TestName(const testing::TestParamInfo<std::string> &info) {
     std::string name = info.param.substr(0, info.param.size() - 4);
+    name = name.substr(name.find('/') + 1);
     for (char &c : name)
         if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
     return name;

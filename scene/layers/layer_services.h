@@ -1,0 +1,60 @@
+// What the layer engine needs of the anim and text libraries, which link above the scene. Each library fills
+// its table when it registers; while a table is null its kind of layer cannot exist, and an operation that
+// needs it answers "not available yet" with the command's name.
+#pragma once
+
+#include <cstdint>
+
+#include "host/bitmap.h"
+#include "imaging/display_options.h"
+#include "runtime/vm/vm.h"
+
+struct LayerDrawParams;
+struct vlLayer;
+
+struct AnimInfo {
+    int32_t width = 0, height = 0;
+    int32_t frameCount = 0;
+    int32_t diskBased = 0;
+    int32_t transparentColor = -1;
+    int32_t lockCount = 0;
+    void *record = nullptr;
+};
+
+struct AnimLayerServices {
+    // flags as FindBrush's; 0 or the anim's lookup error (1176 / 1041).
+    int (*find)(ObjectId id, int flags, AnimInfo *out);
+    // The 1-based frame's image; *temporary when the caller frees the planes (disk-based anims).
+    int (*frameImage)(ObjectId id, int32_t frame, ImageTriple *out, bool *temporary);
+    int32_t (*frameDelay)(ObjectId id, int32_t frame);
+    // Where the frame's mask and alpha pointers live, so that a selected mask or alpha channel can replace them.
+    int (*framePlaneSlots)(ObjectId id, int32_t frame, MaskPlane ***maskSlot, AlphaPlane ***alphaSlot);
+    // A private copy for a layer; *newId receives its id.
+    int (*copyForLayer)(ObjectId id, ObjectId *newId);
+    // A new anim around frames the caller made (taken over on success).
+    int (*addRecord)(ObjectId id, int32_t width, int32_t height, int32_t frameCount, ImageTriple *frames,
+                     int32_t transparentColor, ObjectId *outId);
+    // Inserts (count > 0) or removes (count < 0) frames at a 1-based position (0: the end).
+    int (*modifyFrames)(ObjectId id, int32_t count, int32_t position);
+    // Draws a frame as a new layer at x, y with the display options (DisplayAnimFrame's layer side).
+    int (*drawFrameAsLayer)(VMState *vm, ObjectId id, int32_t frame, int32_t x, int32_t y,
+                            const DisplayTransform &transform, const LayerOptions &options);
+    void (*flushPending)();
+};
+
+struct TextLayerServices {
+    // Renders a TEXTOBJECT, TEXTOUT or PRINT layer's state (its block's x, y and text block) through the
+    // transform; the routine reports the image and rectangle through UpdateLayerGeometry.
+    int (*drawLayer)(VMState *vm, vlLayer *layer, LayerDrawParams *params, const int32_t *oldRect,
+                     const DisplayTransform &transform, int32_t flags);
+    // A text object's rendered image, the offset of its top-left against its position, and its lock count.
+    int (*objectImage)(ObjectId id, int flags, ImageTriple *out, int32_t *offsetX, int32_t *offsetY,
+                       int32_t *lockCount);
+    void *(*copyBlock)(const void *block); // null when out of memory
+    void (*freeBlock)(void *block);
+    int (*addObjectLayer)(VMState *vm, ObjectId id, int32_t x, int32_t y, int32_t insertPos, int32_t flags);
+    void (*flushPending)();
+};
+
+extern const AnimLayerServices *AnimServices;
+extern const TextLayerServices *TextServices;

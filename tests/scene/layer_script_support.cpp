@@ -1,0 +1,252 @@
+#include "tests/scene/layer_script_support.h"
+
+#include <cstdio>
+#include <sstream>
+
+#include "host/blit.h"
+#include "host/input.h"
+#include "host/os/input_inject.h"
+#include "host/screen.h"
+#include "imaging/async_draw.h"
+#include "imaging/blit.h"
+#include "imaging/display_image.h"
+#include "imaging/image_ops.h"
+#include "imaging/position.h"
+#include "runtime/app/command.h"
+#include "runtime/app/errors.h"
+#include "runtime/app/hooks.h"
+#include "scene/display/create_display.h"
+#include "scene/display/display_library.h"
+#include "scene/display/display_list.h"
+#include "scene/display/display_startup.h"
+#include "scene/display/object_kinds.h"
+#include "scene/images/bgpic.h"
+#include "scene/images/brush.h"
+#include "scene/images/brush_library.h"
+#include "scene/layers/layer_services.h"
+#include "scene/layers/layers.h"
+#include "scene/layers/layers_library.h"
+
+namespace layertest {
+namespace {
+
+std::vector<std::string> *Output = nullptr;
+int64_t RefreshesSeen = 0;
+std::string DebugText;
+
+void CaptureDebug(const char *bytes, size_t length) {
+    DebugText.append(bytes, length);
+    size_t end;
+    while ((end = DebugText.find('\n')) != std::string::npos) {
+        Output->push_back(DebugText.substr(0, end));
+        DebugText.erase(0, end + 1);
+    }
+}
+
+PixelBuffer View(const HostBitmap *b) {
+    return PixelBuffer{b->pixels, b->width, b->height, ptrdiff_t(HostBitmapStride(b)), b->bytesPerPixel};
+}
+PlaneBuffer View(const MaskPlane *m) {
+    return m ? PlaneBuffer{m->bits, m->bytesPerRow * 8, m->rows, m->bytesPerRow} : PlaneBuffer{};
+}
+PlaneBuffer View(const AlphaPlane *a) {
+    return a ? PlaneBuffer{a->bytes, a->width, a->height, a->bytesPerRow} : PlaneBuffer{};
+}
+
+// The display as the layer list says it should look: its background, then each visible layer through the
+// generic kernels.
+HostBitmap *ReferenceComposition(DisplayRecord *d) {
+    const HostBitmap *background = d->firstBitmap;
+    HostBitmap *ref = AllocHostBitmap(background->width, background->height);
+    BLTBITMAP(background, 0, 0, ref, 0, 0, ref->width, ref->height);
+    for (ListNode *n = d->picture->layers.headNode.next; n && n->next; n = n->next) {
+        const vlLayer *l = LayerOfNode(n);
+        const LayerDrawParams *c = l->current;
+        if (l->hidden || l->type == ObjectKindNoObject) continue;
+        HostBitmap *bitmap;
+        MaskPlane *mask;
+        AlphaPlane *alpha;
+        if (GetLayerImage(l, c, 1, -1, &bitmap, &mask, &alpha, nullptr, nullptr, nullptr)) continue;
+        int32_t dx = c->screenX, dy = c->screenY, w = c->screenWidth, h = c->screenHeight;
+        int32_t sx = c->partX, sy = c->partY;
+        if (dx < 0) sx -= dx, w += dx, dx = 0;
+        if (dy < 0) sy -= dy, h += dy, dy = 0;
+        w = std::min(w, ref->width - dx);
+        h = std::min(h, ref->height - dy);
+        if (w <= 0 || h <= 0) continue;
+        HostBitmap *source = bitmap, *tinted = nullptr;
+        if (l->tint) {
+            tinted = AllocHostBitmap(bitmap->width, bitmap->height);
+            BLTBITMAP(bitmap, 0, 0, tinted, 0, 0, bitmap->width, bitmap->height);
+            TintPixelsGeneric(View(tinted), sx, sy, w, h, l->tintColor, l->tint);
+            source = tinted;
+        }
+        if (l->transparency)
+            MixPixelsGeneric(View(ref), dx, dy, View(source), sx, sy, w, h, 255 - l->transparency, View(mask),
+                             View(alpha));
+        else
+            BlitRectGeneric(View(source), sx, sy, View(ref), dx, dy, w, h, View(mask), View(alpha));
+        FreeHostBitmap(tinted);
+    }
+    return ref;
+}
+
+int TestCheckWindow(VMState *) {
+    DisplayRecord *d = CurrentDisplay;
+    HostBitmap *ref = ReferenceComposition(d);
+    std::vector<uint32_t> shown(size_t(ref->width) * size_t(ref->height));
+    if (ReadWindowPixels(d->hostWindow, shown.data()) != 0) {
+        Output->push_back("window unreadable");
+    } else {
+        for (int32_t y = 0; y < ref->height; y++) {
+            for (int32_t x = 0; x < ref->width; x++) {
+                const uint32_t want = HostBitmapRow32(ref, y)[x] & 0xFFFFFF, got = shown[size_t(y) * ref->width + x];
+                if (want == (got & 0xFFFFFF)) continue;
+                char line[128];
+                std::snprintf(line, sizeof line, "window differs at %d,%d: %06X, expected %06X", x, y,
+                              got & 0xFFFFFF, want);
+                Output->push_back(line);
+                y = ref->height;
+                break;
+            }
+        }
+    }
+    FreeHostBitmap(ref);
+    return 0;
+}
+
+int TestRefreshCount(VMState *vm) {
+    PushNumber(vm, double(RefreshAreaCount - RefreshesSeen));
+    RefreshesSeen = RefreshAreaCount;
+    return 1;
+}
+
+// ---- An anim library in memory ----------------------------------------------------------------------------------
+struct FakeAnim {
+    ObjectId id{};
+    std::vector<ImageTriple> frames;
+    int32_t width = 0, height = 0, transparent = -1;
+    bool pending = false;
+};
+std::vector<FakeAnim *> Anims;
+
+FakeAnim *FindFake(ObjectId id) {
+    for (FakeAnim *a : Anims)
+        if (a->id.number == id.number && a->id.handle == id.handle) return a;
+    return nullptr;
+}
+
+int FakeFind(ObjectId id, int, AnimInfo *out) {
+    FakeAnim *a = FindFake(id);
+    if (!a) return kErrAnimNotFound;
+    *out = AnimInfo{a->width, a->height, int32_t(a->frames.size()), 0, a->transparent, 0, a};
+    return 0;
+}
+
+int FakeFrameImage(ObjectId id, int32_t frame, ImageTriple *out, bool *temporary) {
+    FakeAnim *a = FindFake(id);
+    if (!a) return kErrAnimNotFound;
+    if (frame < 1 || frame > int32_t(a->frames.size())) return 1094;
+    *out = a->frames[size_t(frame - 1)];
+    *temporary = false;
+    return 0;
+}
+
+int FakeAddRecord(ObjectId, int32_t width, int32_t height, int32_t count, ImageTriple *frames, int32_t transparent,
+                  ObjectId *outId) {
+    FakeAnim *a = new FakeAnim;
+    a->id = ObjectId{0, a};
+    a->frames.assign(frames, frames + count);
+    a->width = width, a->height = height, a->transparent = transparent;
+    a->pending = true;
+    Anims.push_back(a);
+    *outId = a->id;
+    return 0;
+}
+
+int FakeDrawFrame(VMState *vm, ObjectId id, int32_t frame, int32_t x, int32_t y, const DisplayTransform &transform,
+                  const LayerOptions &options) {
+    FakeAnim *a = FindFake(id);
+    if (!a) return kErrAnimNotFound;
+    return DisplayImageObjectLayer(vm, ObjectKindAnim, id, frame, 0, x, y, a->width, a->height, transform, options);
+}
+
+void FreeFake(FakeAnim *a) {
+    for (ImageTriple &f : a->frames) FreeImageTriple(&f);
+    delete a;
+}
+
+void FakeFlush() {
+    for (size_t i = 0; i < Anims.size();) {
+        if (Anims[i]->pending && !IsObjectUsedByLayers(ObjectKindAnim, Anims[i]->id)) {
+            FreeFake(Anims[i]);
+            Anims.erase(Anims.begin() + long(i));
+        } else {
+            i++;
+        }
+    }
+}
+
+const AnimLayerServices kFakeAnims{FakeFind,      FakeFrameImage, nullptr,        nullptr, nullptr, FakeAddRecord,
+                                   nullptr,       FakeDrawFrame,  FakeFlush};
+
+const CommandEntry kLayerTestCommands[] = {
+    {"TestCheckWindow", TestCheckWindow},
+    {"TestRefreshCount", TestRefreshCount},
+    {nullptr, nullptr},
+};
+
+} // namespace
+
+int SetUpLayerScripts(VMState *vm, std::vector<std::string> *output) {
+    if (EnsureVideo() != 0) return -1;
+    Output = output;
+    DebugText.clear();
+    RefreshesSeen = RefreshAreaCount;
+    DebugWriteHook = CaptureDebug;
+    RegisterDisplayLibrary(vm);
+    RegisterBrushLibrary(vm);
+    RegisterLayersLibrary(vm);
+    AnimServices = &kFakeAnims;
+    RegisterCommands(vm, kLayerTestCommands);
+    return 0;
+}
+
+void TearDownLayerScripts(VMState *vm, DisplayRecord *fixtureDisplay) {
+    CurrentDisplay = fixtureDisplay;
+    CurrentBGPic = fixtureDisplay->picture;
+    for (DisplayRecord *d = DisplayList; d;) {
+        DisplayRecord *next = d->next;
+        if (d != fixtureDisplay && d->id.number >= 2) FreeDisplayById(vm, d->id);
+        d = next;
+    }
+    FreeAllBrushes();
+    FreeAllBGPics();
+    for (FakeAnim *a : Anims) FreeFake(a);
+    Anims.clear();
+    FreeLayersLibrary(vm);
+    AnimServices = nullptr;
+    DebugWriteHook = nullptr;
+    Output = nullptr;
+    if (OwnScreenOpen()) CloseOwnScreen();
+    // The other scene tests in this binary run without these libraries.
+    RefreshDisplayHook = nullptr;
+    OpenFirstDisplayHook = nullptr;
+    DisplayScalesItselfHook = nullptr;
+    ResizeDisplayHook = nullptr;
+    CurrentOutputBitmapHook = nullptr;
+    CurrentOutputSizeHook = nullptr;
+    CurrentDisplayHook = nullptr;
+    DisplayPresentTargetHook = nullptr;
+    DisplayModeSwitchHook = nullptr;
+    UserResizedDisplayHook = nullptr;
+    FindBrushImageHook = nullptr;
+    ApplyDisplayAttributesHook = nullptr;
+    DisplayImageLayerHook = nullptr;
+    FlushPendingFreesHook = nullptr;
+    LayerPositionHook = nullptr;
+    SnapshotSourceHook = nullptr;
+    RegisterBrushLinkSource(ObjectKindLayer, nullptr);
+}
+
+} // namespace layertest
