@@ -454,11 +454,11 @@ int ResizeDisplay(VMState *vm, DisplayRecord *d, int32_t x, int32_t y, int32_t w
         FreeTripleExcept(&oldScaled, &p->base, &p->current);
         d->scaleX = double(d->scaledWidth) / width;
         d->scaleY = double(d->scaledHeight) / height;
-        if (currentIsOwn) {
-            if (int error = RebuildBGPicLayers(vm, d, p)) return error;
+        // The scale factors changed either way, so the layers' shown states are made again.
+        if (int error = RebuildBGPicLayers(vm, d, p)) return error;
+        if (currentIsOwn)
             if (int error = CopyBGPicToDisplayBitmaps(d, p, 1)) return error;
-            if (!noRedraw) return RefreshDisplay(d, 0);
-        }
+        if (!noRedraw && (currentIsOwn || !IsListEmpty(&p->layers))) return RefreshDisplay(d, 0);
         return 0;
     }
 

@@ -209,7 +209,7 @@ int DisplayImageObjectLayer(VMState *vm, int32_t kind, ObjectId id, int32_t part
     params->partX = partX;
     params->partY = partY;
     if (kind == ObjectKindAnim) {
-        params->frame = partX;
+        params->frame = partX + 1; // the 0-based frame index travels as the part's x offset
         params->partX = 0;
         if (AnimServices) {
             AnimInfo info;

@@ -149,7 +149,10 @@ TEST_P(EventScript, BehavesAsItsCommentsSay) {
     // Addresses differ from run to run.
     for (std::string &line : lines) line = std::regex_replace(line, std::regex("0x[0-9a-f]+"), "ADDR");
     EXPECT_EQ(code, expected.error) << "at line " << GetErrorLine(vm);
-    EXPECT_EQ(lines, expected.lines);
+    // Line by line, so that a long output shows where it went wrong.
+    for (size_t i = 0; i < std::max(lines.size(), expected.lines.size()); i++)
+        EXPECT_EQ(i < lines.size() ? lines[i] : "<none>", i < expected.lines.size() ? expected.lines[i] : "<none>")
+            << "output line " << i + 1;
 }
 
 std::string TestName(const testing::TestParamInfo<std::string> &info) {

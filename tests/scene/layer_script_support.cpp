@@ -168,7 +168,7 @@ int FakeDrawFrame(VMState *vm, ObjectId id, int32_t frame, int32_t x, int32_t y,
                   const LayerOptions &options) {
     FakeAnim *a = FindFake(id);
     if (!a) return kErrAnimNotFound;
-    return DisplayImageObjectLayer(vm, ObjectKindAnim, id, frame, 0, x, y, a->width, a->height, transform, options);
+    return DisplayImageObjectLayer(vm, ObjectKindAnim, id, frame - 1, 0, x, y, a->width, a->height, transform, options);
 }
 
 void FreeFake(FakeAnim *a) {

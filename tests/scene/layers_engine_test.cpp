@@ -1,0 +1,156 @@
+// What the layer scripts cannot reach: the matrix classification, the dirty-rectangle merge and growth, the
+// refusal order of switching layers on, and the pixel test's counting.
+#include <gtest/gtest.h>
+
+#include "host/memory.h"
+#include "imaging/async_draw.h"
+#include "imaging/display_options.h"
+#include "scene/display/display_list.h"
+#include "scene/layers/layers.h"
+
+namespace {
+
+struct MatrixCase {
+    const char *what;
+    DisplayTransform t;
+    int general;
+    double scaleX, scaleY;
+};
+
+DisplayTransform Rotated(int32_t degrees, double scale) {
+    DisplayTransform t;
+    t.rotate = degrees;
+    t.scaleX = t.scaleY = scale;
+    t.general = 7; // a marker: left alone when the matrix has no rotation part
+    ComputeTransformMatrix(&t, 10, 10);
+    return t;
+}
+
+DisplayTransform Matrix(double a, double b, double c, double d) {
+    DisplayTransform t;
+    t.a = a, t.b = b, t.c = c, t.d = d;
+    return t;
+}
+
+// What a display that scales its layers by sx, sy does to a layer's matrix.
+DisplayTransform Stretched(DisplayTransform t, double sx, double sy) {
+    t.a *= sx, t.b *= sy, t.c *= sx, t.d *= sy;
+    return t;
+}
+
+TEST(LayerTransforms, ClassifiesMatrices) {
+    const MatrixCase cases[] = {
+        {"plain scale keeps general", Rotated(0, 2), 7, 0, 0},
+        {"30 degrees at scale 2", Rotated(30, 2), 0, 2, 2},
+        {"180 degrees at scale 3", Rotated(180, 3), 0, 3, 3},
+        {"a shear", Matrix(1, 0.5, 0, 1), 1, 0, 0},
+        {"turned 30 degrees and stretched 2 by 1", Stretched(Rotated(30, 1), 2, 1), 1, 0, 0},
+    };
+    for (const MatrixCase &c : cases) {
+        DisplayTransform t = c.t;
+        ClassifyTransformMatrix(&t);
+        EXPECT_EQ(t.general, c.general) << c.what;
+        EXPECT_NEAR(t.rotScaleX, c.scaleX, 1e-6) << c.what;
+        EXPECT_NEAR(t.rotScaleY, c.scaleY, 1e-6) << c.what;
+    }
+}
+
+TEST(LayerTransforms, RotationTurnsCounterClockwiseOnScreen) {
+    // (1, 0), the right edge, goes to (0, -1): up, since y grows downwards.
+    const DisplayTransform quarter = Rotated(90, 1);
+    EXPECT_NEAR(quarter.a, 0, 1e-12);
+    EXPECT_NEAR(quarter.b, -1, 1e-12);
+    EXPECT_NEAR(quarter.c, 1, 1e-12);
+    EXPECT_NEAR(quarter.d, 0, 1e-12);
+    const DisplayTransform minus = Rotated(-90, 1), plus = Rotated(270, 1);
+    EXPECT_NEAR(minus.a, plus.a, 1e-12);
+    EXPECT_NEAR(minus.b, plus.b, 1e-12);
+    EXPECT_NEAR(minus.c, plus.c, 1e-12);
+    EXPECT_NEAR(minus.d, plus.d, 1e-12);
+}
+
+TEST(DirtyRectangles, OverlappingOnesAreRedrawnOnceAndNoneIsDropped) {
+    struct Case {
+        int32_t rects[3][4];
+        int count;
+        int64_t redraws;
+    } cases[] = {
+        {{{0, 0, 10, 10}, {5, 5, 10, 10}}, 2, 1},
+        {{{0, 0, 10, 10}, {20, 0, 10, 10}}, 2, 2},
+        {{{0, 0, 10, 10}, {9, 9, 10, 10}, {100000, 0, 5, 5}}, 3, 2}, // a real rectangle may start at 100000
+    };
+    for (const Case &c : cases) {
+        LayerRectList list;
+        for (int i = 0; i < c.count; i++) AddDirtyRect(&list, c.rects[i][0], c.rects[i][1], c.rects[i][2], c.rects[i][3]);
+        const int64_t before = RefreshAreaCount;
+        RefreshMergedRects(&list);
+        EXPECT_EQ(RefreshAreaCount - before, c.redraws);
+        FreeBlock(list.rects);
+    }
+    LayerRectList list;
+    for (int i = 0; i < 1025; i++) AddDirtyRect(&list, i * 2, 0, 1, 1);
+    EXPECT_EQ(list.count, 1025);
+    EXPECT_EQ(list.rects[1024].x1, 2048);
+    const int64_t before = RefreshAreaCount;
+    RefreshMergedRects(&list);
+    EXPECT_EQ(RefreshAreaCount - before, 1025);
+    FreeBlock(list.rects);
+}
+
+DisplayRecord *TheDisplay = nullptr;
+
+TEST(EnableLayers, RefusesInItsOrder) {
+    DisplayRecord display;
+    BGPic picture;
+    OnScreenSprite sprite;
+    display.picture = &picture;
+    picture.sprites = &sprite;
+    display.doubleBuffering = 1;
+    display.outputKind = 3;
+    TheDisplay = &display;
+    CurrentDisplayHook = [] { return static_cast<void *>(TheDisplay); };
+    AsyncDrawObject *draw = nullptr;
+    ASSERT_EQ(CreateAsyncDraw(ADF_FX, [](void *, int32_t *) { return 0; }, nullptr, nullptr, nullptr, nullptr, &draw), 0);
+    EXPECT_EQ(EnableDisplayLayers(&display), 1329);
+    FreeAllAsyncDraws();
+    CurrentDisplayHook = nullptr;
+    EXPECT_EQ(EnableDisplayLayers(&display), 1229);
+    display.doubleBuffering = 0;
+    EXPECT_EQ(EnableDisplayLayers(&display), 1163);
+    display.outputKind = 21;
+    EXPECT_EQ(EnableDisplayLayers(&display), 1224);
+    picture.sprites = nullptr;
+    EXPECT_EQ(EnableDisplayLayers(&display), 0);
+    EXPECT_EQ(display.layersEnabled, 1);
+}
+
+TEST(PixelOverlap, EveryPlaneOfBothObjectsMustAgree) {
+    MaskPlane *mask = AllocMaskPlane(nullptr, 8, 1, true);
+    AlphaPlane *alpha = AllocAlphaPlane(8, 1, true);
+    mask->bits[0] = 0xF0; // pixels 0..3 set
+    alpha->bytes[2] = 255;
+    alpha->bytes[6] = 255;
+    struct Case {
+        const char *what;
+        int32_t bx;
+        const MaskPlane *amask;
+        const AlphaPlane *aalpha;
+        int hit;
+    } cases[] = {
+        {"mask bit set", 1, mask, nullptr, 1},
+        {"mask bit clear", 5, mask, nullptr, 0},
+        {"mask set, alpha 0", 1, mask, alpha, 0}, // counting both planes of one object must not stand in for the other
+        {"mask and alpha set", 2, mask, alpha, 1},
+        {"alpha only", 6, nullptr, alpha, 1},
+        {"outside", 9, mask, nullptr, 0},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(PixelOverlap(0, 0, 8, 1, c.amask, c.aalpha, 0, 0, c.bx, 0, 1, 1, nullptr, nullptr, 0, 0, nullptr,
+                               nullptr),
+                  c.hit)
+            << c.what;
+    FreeMaskPlane(mask);
+    FreeAlphaPlane(alpha);
+}
+
+} // namespace
