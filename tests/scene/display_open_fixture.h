@@ -29,6 +29,20 @@ using scenetest::Options;
 
 inline std::string BrushData(const char *name) { return std::string(VL_SOURCE_DIR) + "/tests/data/scene/brushes/" + name; }
 
+// The other scene tests in this binary run without a display library.
+inline void ClearDisplayLibraryHooks() {
+    RefreshDisplayHook = nullptr;
+    OpenFirstDisplayHook = nullptr;
+    DisplayScalesItselfHook = nullptr;
+    ResizeDisplayHook = nullptr;
+    CurrentOutputBitmapHook = nullptr;
+    CurrentOutputSizeHook = nullptr;
+    CurrentDisplayHook = nullptr;
+    DisplayPresentTargetHook = nullptr;
+    DisplayModeSwitchHook = nullptr;
+    UserResizedDisplayHook = nullptr;
+}
+
 struct DisplayTest : scenetest::SceneTest {
     void SetUp() override {
         SceneTest::SetUp();
@@ -48,17 +62,7 @@ struct DisplayTest : scenetest::SceneTest {
         ScreenDepthHook = nullptr;
         RebuildAllAnimsHook = RebuildAllSpritesHook = MakePendingFontBitmapsHook = nullptr;
         SceneTest::TearDown();
-        // The other scene tests in this binary run without a display library.
-        RefreshDisplayHook = nullptr;
-        OpenFirstDisplayHook = nullptr;
-        DisplayScalesItselfHook = nullptr;
-        ResizeDisplayHook = nullptr;
-        CurrentOutputBitmapHook = nullptr;
-        CurrentOutputSizeHook = nullptr;
-        CurrentDisplayHook = nullptr;
-        DisplayPresentTargetHook = nullptr;
-        DisplayModeSwitchHook = nullptr;
-        UserResizedDisplayHook = nullptr;
+        ClearDisplayLibraryHooks();
     }
     // Calls a registered command: the arguments, then (when given) an option table as the last argument.
     int Cmd(const char *name, std::vector<vmtest::Arg> args, const std::optional<Options> &table = std::nullopt) {

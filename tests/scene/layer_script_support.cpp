@@ -26,6 +26,7 @@
 #include "scene/layers/layer_services.h"
 #include "scene/layers/layers.h"
 #include "scene/layers/layers_library.h"
+#include "tests/scene/display_open_fixture.h"
 
 namespace layertest {
 namespace {
@@ -229,17 +230,7 @@ void TearDownLayerScripts(VMState *vm, DisplayRecord *fixtureDisplay) {
     DebugWriteHook = nullptr;
     Output = nullptr;
     if (OwnScreenOpen()) CloseOwnScreen();
-    // The other scene tests in this binary run without these libraries.
-    RefreshDisplayHook = nullptr;
-    OpenFirstDisplayHook = nullptr;
-    DisplayScalesItselfHook = nullptr;
-    ResizeDisplayHook = nullptr;
-    CurrentOutputBitmapHook = nullptr;
-    CurrentOutputSizeHook = nullptr;
-    CurrentDisplayHook = nullptr;
-    DisplayPresentTargetHook = nullptr;
-    DisplayModeSwitchHook = nullptr;
-    UserResizedDisplayHook = nullptr;
+    displaytest::ClearDisplayLibraryHooks();
     FindBrushImageHook = nullptr;
     ApplyDisplayAttributesHook = nullptr;
     DisplayImageLayerHook = nullptr;
