@@ -70,16 +70,19 @@ std::atomic<SystemWaitFunction> waitFunction{BuiltinWait};
 std::atomic<SystemWakeFunction> wakeFunction{BuiltinWake};
 std::atomic<PumpEventsFunction> pumpFunction{nullptr};
 
-// CTRL-C: the handler only writes into a pipe; a watcher thread turns that into a signal of the main task,
-// because nothing else is safe inside a signal handler.
+// CTRL-C, SIGTERM and SIGHUP: the handler only writes the signal's number into a pipe; a watcher thread turns
+// that into a signal of the main task, because nothing else is safe inside a signal handler.
+constexpr int kHandledSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr char kWatcherQuit = 0;
 int interruptPipe[2] = {-1, -1};
 std::thread interruptWatcher;
-struct sigaction previousInterruptAction;
+struct sigaction previousActions[std::size(kHandledSignals)];
 bool systemStarted = false;
+std::atomic<int> terminationSignal{0};
 
-void InterruptHandler(int) {
+void InterruptHandler(int signalNumber) {
     int saved = errno;
-    char byte = 'c';
+    char byte = static_cast<char>(signalNumber);
     [[maybe_unused]] ssize_t n = write(interruptPipe[1], &byte, 1);
     errno = saved;
 }
@@ -89,8 +92,15 @@ void WatchInterrupts(int readEnd) {
         char byte;
         ssize_t n = read(readEnd, &byte, 1);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0 || byte == 'q') return;
-        RaiseBreakSignal();
+        if (n <= 0 || byte == kWatcherQuit) return;
+        if (byte == SIGINT) {
+            RaiseBreakSignal();
+            continue;
+        }
+        // Being told to end is not a break the script may switch off: stop at the next line and shut down.
+        terminationSignal = byte;
+        QuitRequested = 1;
+        SignalMainTask(kSignalBreak);
     }
 }
 
@@ -148,11 +158,12 @@ int StartupSystem() {
     EnsureWakePipe();
     if (pipe2(interruptPipe, O_CLOEXEC) != 0) return kErrOutOfMemoryCode;
     interruptWatcher = std::thread(WatchInterrupts, interruptPipe[0]);
+    terminationSignal = 0;
     struct sigaction action = {};
     action.sa_handler = InterruptHandler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, &previousInterruptAction);
+    for (size_t i = 0; i < std::size(kHandledSignals); ++i) sigaction(kHandledSignals[i], &action, &previousActions[i]);
     signal(SIGPIPE, SIG_IGN); // a closed pipe is a write error, not the end of the program
     // Events queued from other threads (sound ends, requesters) wake the main wait.
     if (!WakeMainThreadHook) WakeMainThreadHook = [] { SignalMainTask(kSignalEvent); };
@@ -163,8 +174,8 @@ int StartupSystem() {
 void ShutdownSystem() {
     FreeAllTimerRequests();
     if (!systemStarted) return;
-    sigaction(SIGINT, &previousInterruptAction, nullptr);
-    char quit = 'q';
+    for (size_t i = 0; i < std::size(kHandledSignals); ++i) sigaction(kHandledSignals[i], &previousActions[i], nullptr);
+    char quit = kWatcherQuit;
     [[maybe_unused]] ssize_t n = write(interruptPipe[1], &quit, 1);
     if (interruptWatcher.joinable()) interruptWatcher.join();
     close(interruptPipe[0]);
@@ -201,6 +212,8 @@ uint32_t TakeSignals(uint32_t mask) {
     if (!(pendingSignals.load(std::memory_order_relaxed) & mask)) return 0;
     return pendingSignals.fetch_and(~mask) & mask;
 }
+
+int TerminationSignal() { return terminationSignal; }
 
 void RaiseBreakSignal() {
     if (ctrlCQuits.load()) QuitRequested = 1;

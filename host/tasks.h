@@ -127,3 +127,6 @@ int OpenOptionalLibrary(const char *name, void **base);
 
 // The CTRL-C handler's flag (tests simulate a break with it).
 void RaiseBreakSignal();
+// SIGTERM or SIGHUP received since StartupSystem (the program stops at the next line and exits with 128 plus
+// it), else 0.
+int TerminationSignal();

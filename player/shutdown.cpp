@@ -86,6 +86,8 @@ int ShutdownProgram(ShutdownState *state) {
     ShutdownVideo();
     UninstallApplet();
     if (!state->temporaryFile.empty()) unlink(state->temporaryFile.c_str());
+    // Ended by SIGTERM or SIGHUP: the shell sees the signal in the status, as if it had killed the program.
+    if (const int signalNumber = TerminationSignal()) exitCode = 128 + signalNumber;
     ShutdownSystem();
     ShutdownDebugOutput();
     return exitCode;

@@ -24,5 +24,6 @@ std::string FormatFinalReport(VMState *vm, int code, const char *programName);
 // Writes a report to standard error, and to the debug target too when that is a file or an ARexx port.
 void WriteFinalReport(const std::string &report);
 
-// Runs the whole sequence; returns the exit code (0, or 1 after a reported error).
+// Runs the whole sequence; returns the exit code (0, 1 after a reported error, 128 + the signal after SIGTERM or
+// SIGHUP).
 int ShutdownProgram(ShutdownState *state);
