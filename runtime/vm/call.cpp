@@ -141,6 +141,9 @@ CallFrame *PrecallScript(VMState *vm, VMValue *func, int nresults) {
     int nvarargs = 0;
     if (p->isVararg) {
         if (base + nargs + p->numParams + p->maxStack > vm->stackEnd) RaiseError(vm, kErrStackOverflow);
+        // The extra arguments live in the frame too: a tail call that passes one more each time must hit the
+        // frame limit, not crawl (copying every argument per call) towards the whole stack's.
+        if (nargs - p->numParams + p->maxStack > kMaxFrameSlots) RaiseError(vm, kErrStackOverflow);
         for (int i = nargs; i < p->numParams; i++) SetNil(base + i);
         if (nargs < p->numParams) nargs = p->numParams;
         VMValue *newBase = base + nargs;
