@@ -1,9 +1,11 @@
 #include "player/applet_loader.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <strings.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include "host/compressed_file.h"
 #include "host/path.h"
@@ -108,10 +110,12 @@ struct PayloadReader {
 };
 
 // Reads the file through a VirtualFile, refusing to go past its end.
+// Reads the records in order and keeps the CRC-32 of every byte taken or skipped, for the checksum record.
 struct FileReader {
     VirtualFile *file;
     int64_t length;
     bool failed = false;
+    uint32_t crc = 0;
 
     int64_t Position() { return SeekVirtualFile(file, 0, kSeekFromCurrent); }
     int64_t Left() { return length - Position(); }
@@ -123,13 +127,20 @@ struct FileReader {
             failed = true;
             return false;
         }
+        crc = uint32_t(crc32(crc, static_cast<const Bytef *>(out), uInt(n)));
         return true;
     }
+    // Linked files are not kept in memory, but their bytes are read through for the checksum.
     bool Skip(uint64_t n) {
-        if (failed || n > static_cast<uint64_t>(Left()) ||
-            SeekVirtualFile(file, static_cast<int64_t>(n), kSeekFromCurrent) < 0) {
+        if (failed || n > static_cast<uint64_t>(Left())) {
             failed = true;
             return false;
+        }
+        uint8_t buffer[64 * 1024];
+        for (uint64_t left = n; left > 0;) {
+            const size_t piece = static_cast<size_t>(std::min<uint64_t>(left, sizeof buffer));
+            if (!Take(buffer, piece)) return false;
+            left -= piece;
         }
         return true;
     }
@@ -207,16 +218,27 @@ bool ReadRecords(FileReader &file, LoadedApplet *out) {
     char magic[4];
     if (!file.Take(magic, 4) || memcmp(magic, kAppletMagic, 4) != 0) return false;
     bool haveChunk = false;
+    bool checked = false;
+    file.crc = 0;
     for (;;) {
+        const uint32_t crcBefore = file.crc;
         uint8_t tag;
         if (!file.Take(&tag, 1)) return false;
         if (tag == 0) {
             char end[3];
             return file.Take(end, 3) && memcmp(end, kAppletEnd + 1, 3) == 0 && haveChunk;
         }
+        // Nothing may follow the checksum but the end mark, or it would cover only part of the applet.
+        if (checked) return false;
         uint8_t header[4];
         if (!file.Take(header, 4)) return false;
         uint64_t length = GetU32(header);
+        if (tag == kAppletChecksum) {
+            uint8_t stored[4];
+            if (length != 4 || !file.Take(stored, 4) || GetU32(stored) != crcBefore) return false;
+            checked = true;
+            continue;
+        }
         // The record and the end marker must both fit in what is left.
         if (length + 4 > static_cast<uint64_t>(file.Left())) return false;
         if (tag == kAppletLinkedFile || tag == kAppletLinkedFont) {
@@ -234,7 +256,7 @@ bool ReadRecords(FileReader &file, LoadedApplet *out) {
             out->linkedFiles.push_back(std::move(entry));
             continue;
         }
-        if (tag > kAppletLinkedFont) { // a later format's record: skip it
+        if (tag > kAppletChecksum) { // a later format's record: skip it
             if (!file.Skip(length)) return false;
             continue;
         }

@@ -2,6 +2,7 @@
 //
 //   "VLA" 0x00
 //   records: tag (1 byte, never 0), length (u32 big-endian), payload (length bytes)
+//   the checksum record (optional, always the last one)
 //   0x00 "EOF"
 //
 // Every record carries its length, so a reader bounds each one against the bytes left before looking inside,
@@ -41,7 +42,12 @@ enum AppletRecordTag : uint8_t {
     // of a contents file are linked files of their own, and each entry names its file as
     // ":::chunk<offset>:<length>*<file name>/" with the offset counted from the applet's start.
     kAppletLinkedFont = 7,
+    // Payload: u32, zlib's CRC-32 of every record before this one (from the byte after "VLA" 0x00 up to this
+    // record's tag). Written last, right before the end mark; a reader that finds it refuses an applet whose bytes
+    // do not match. Applets written before it existed carry none and still load.
+    kAppletChecksum = 8,
 };
+inline constexpr size_t kAppletChecksumRecordSize = kAppletRecordHeaderSize + 4;
 
 // Encoded values inside records: a type byte, then
 //   kAppletValueNil:    nothing

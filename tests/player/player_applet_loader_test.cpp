@@ -108,9 +108,18 @@ std::vector<uint8_t> BrushWithOptionTablePayload() {
     return {};
 }
 
-// The sample applet with one extra record, whose length matches its payload, in front of the others.
+// An applet as written before it carried a checksum (the last record before the end mark).
+std::vector<uint8_t> WithoutChecksum(std::vector<uint8_t> bytes) {
+    const size_t at = bytes.size() - 4 - kAppletChecksumRecordSize;
+    EXPECT_EQ(bytes[at], kAppletChecksum);
+    bytes.erase(bytes.begin() + long(at), bytes.begin() + long(at + kAppletChecksumRecordSize));
+    return bytes;
+}
+
+// The sample applet with one extra record, whose length matches its payload, in front of the others (and no
+// checksum, which the extra record would break).
 std::vector<uint8_t> SampleWithRecord(AppletRecordTag tag, const std::vector<uint8_t> &payload) {
-    std::vector<uint8_t> bytes = SampleApplet();
+    std::vector<uint8_t> bytes = WithoutChecksum(SampleApplet());
     std::vector<uint8_t> record = {tag, uint8_t(payload.size() >> 24), uint8_t(payload.size() >> 16),
                                    uint8_t(payload.size() >> 8), uint8_t(payload.size())};
     record.insert(record.end(), payload.begin(), payload.end());
@@ -234,8 +243,27 @@ TEST_F(AppletLoader, OddNumbersInDisplaySettingsAreHarmless) {
     EXPECT_EQ(applet.displaySettings[1].first, "1e+300");
 }
 
+TEST_F(AppletLoader, ChangedOrMisplacedBytesFailTheChecksum) {
+    const std::vector<uint8_t> original = SampleApplet();
+    // A changed tag of the checksum record itself turns it into a later format's record: the records are intact.
+    const size_t checksumTag = original.size() - 4 - kAppletChecksumRecordSize;
+    for (size_t at = 4; at < original.size() - 4; ++at) {
+        if (at == checksumTag) continue;
+        std::vector<uint8_t> bytes = original;
+        bytes[at] ^= 0x20;
+        LoadedApplet applet;
+        ASSERT_EQ(Read(bytes, &applet), kErrNotAnApplet) << "a changed byte at " << at << " was accepted";
+    }
+    // A record after the checksum would escape it.
+    std::vector<uint8_t> trailing = original;
+    const std::vector<uint8_t> record = {0x40, 0, 0, 0, 1, 'x'};
+    trailing.insert(trailing.end() - 4, record.begin(), record.end());
+    LoadedApplet applet;
+    EXPECT_EQ(Read(trailing, &applet), kErrNotAnApplet);
+}
+
 TEST_F(AppletLoader, UnknownRecordTagsAreSkipped) {
-    std::vector<uint8_t> bytes = SampleApplet();
+    std::vector<uint8_t> bytes = WithoutChecksum(SampleApplet());
     std::vector<uint8_t> extra = {0x40, 0, 0, 0, 3, 'x', 'y', 'z'};
     bytes.insert(bytes.begin() + 4, extra.begin(), extra.end());
     LoadedApplet applet;

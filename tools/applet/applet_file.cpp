@@ -1,5 +1,6 @@
 #include "tools/applet/applet_file.h"
 
+#include <algorithm>
 #include <cstring>
 #include <zlib.h>
 
@@ -288,6 +289,16 @@ bool WriteApplet(const AppletContents &contents, std::vector<uint8_t> &out, std:
         }
         if (!PutNamedRecord(out, kAppletLinkedFont, font.name, bytes, error)) return false;
     }
+    payload.clear();
+    uint32_t crc = 0;
+    // zlib takes its lengths in 32-bit pieces.
+    for (size_t at = 4; at < out.size();) {
+        const uInt piece = uInt(std::min<size_t>(out.size() - at, 1u << 30));
+        crc = uint32_t(crc32(crc, out.data() + at, piece));
+        at += piece;
+    }
+    PutU32(payload, crc);
+    if (!PutRecord(out, kAppletChecksum, payload, error)) return false;
     PutBytes(out, kAppletEnd, 4);
     return true;
 }
