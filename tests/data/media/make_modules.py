@@ -6,6 +6,7 @@ import os
 import struct
 import subprocess
 import tempfile
+import wave
 
 RATE = 48000
 C3 = 214
@@ -72,10 +73,11 @@ def onsets(frames, threshold=2000, gap=240):
 
 
 with tempfile.TemporaryDirectory() as tmp:
-    raw = os.path.join(tmp, 'out.raw')
-    subprocess.run(['xmp', '--norc', '--nocmd', '-q', '-d', 'file', '-Dendian=little', '-o', raw, '-f', str(RATE),
-                    '-m', '-i', 'nearest', os.path.join(here, 'effects.mod')], check=True)
-    data = open(raw, 'rb').read()
-levels = [abs(v) for (v,) in struct.iter_unpack('<h', data[:len(data) // 2 * 2])]
+    rendered = os.path.join(tmp, 'out.wav')
+    subprocess.run(['xmp', '--norc', '--nocmd', '-q', '-d', 'wav', '-o', rendered, '-f', str(RATE), '-m', '-i',
+                    'nearest', os.path.join(here, 'effects.mod')], check=True)
+    with wave.open(rendered) as w:
+        data = w.readframes(w.getnframes())
+levels = [abs(v) for (v,) in struct.iter_unpack('<h', data)]
 with open(os.path.join(here, 'effects.onsets'), 'w') as out:
     out.write(''.join(f'{f}\n' for f in onsets(levels)))
