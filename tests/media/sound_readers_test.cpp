@@ -107,6 +107,32 @@ TEST(SoundReaders, SixteenBitStereoVoiceDeinterleavesAndEndsAtItsLength) {
     CloseSoundStream(s);
 }
 
+TEST(SoundReaders, ChannelWordAndVoiceHeaderPlace) {
+    struct Case { int chanWord; bool headerFirst; int kind; uint32_t channels; uint64_t frames; } cases[] = {
+        {6, true, kSoundKind8svx, 2, 500}, {2, true, kSoundKind8svx, 1, 1000}, {4, true, kSoundKind8svx, 1, 1000},
+        {6, false, kSoundKindNone, 0, 0},
+    };
+    for (const Case &c : cases) {
+        std::vector<uint8_t> file = IffVoice("8SVX", 8000, c.chanWord, 4, std::vector<uint8_t>(1000, 3), 1000);
+        if (!c.headerFirst) std::rotate(file.begin() + 12, file.begin() + 40, file.begin() + 52); // NAME first
+        TempFile t(file);
+        SoundStream *s = nullptr;
+        int error = OpenSoundStream(t.path.c_str(), kOpenAsSample, &s);
+        EXPECT_TRUE(error == 0 || c.kind == kSoundKindNone) << c.chanWord;
+        if (error == 0) {
+            EXPECT_EQ(s->kind == kSoundKindDecoder ? kSoundKindNone : s->kind, c.kind) << c.chanWord;
+            if (c.kind != kSoundKindNone) {
+                EXPECT_EQ(s->channels, c.channels);
+                std::vector<uint8_t> pcm(1200 * 2);
+                int end = 0;
+                EXPECT_EQ(ReadSoundStream(s, pcm.data(), c.frames + 100, &end), c.frames);
+                EXPECT_EQ(end, 1);
+            }
+            CloseSoundStream(s);
+        }
+    }
+}
+
 TEST(SoundReaders, LibraryDecodersLoadOtherFormatsAsSixteenBit) {
     for (const char *f : {"tone.ogg", "tone.flac", "tone.aiff", "layer3.mp3"}) {
         SampleData *data = nullptr;
