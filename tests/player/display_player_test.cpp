@@ -135,3 +135,42 @@ TEST(DisplayInPlayer, DisplaysOpenCloseAndReopenFromTheScript) {
 }
 
 } // namespace
+
+namespace {
+
+// Linked pictures with alpha as layers: turned, see-through and tinted, and the snapshot composes them.
+TEST(LayersInPlayer, SnapshotShowsTurnedSeeThroughAndTintedLayers) {
+    ScratchDirectory dir;
+    // alpha.png is 8 x 6: red left, blue right; rows 0-1 opaque, 2-3 half, 4-5 clear.
+    BuildApplet(dir,
+                "@DISPLAY {Width = 40, Height = 30, Color = $000000}\n"
+                "@LINKFILE \"alpha.png\"\n"
+                "EnableLayers()\n"
+                "LoadBrush(1, \"alpha.png\", {LoadAlpha = True})\n"
+                "DisplayBrush(1, 0, 0)\n"
+                "DisplayBrush(1, 20, 10, {Rotate = 90})\n"
+                "DisplayBrush(1, 0, 10, {Transparency = 128})\n"
+                "DisplayBrush(1, 10, 20, {Tint = 255, TintColor = $00FF00})\n"
+                "SaveSnapshot(\"shot.bmp\", #IMGFMT_BMP)\n",
+                {"alpha.png"});
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::vector<uint8_t> shot = ReadBytes(dir.File("shot.bmp"));
+    ASSERT_GT(shot.size(), 54u);
+    struct Expect {
+        int x, y;
+        uint32_t rgb;
+    } cases[] = {
+        {0, 0, 0xFF0000}, {5, 1, 0x0000FF}, {0, 4, 0x000000},   // plain
+        {20, 3, 0x0000FF}, {20, 8, 0xFF0000}, {25, 5, 0x000000}, // turned a quarter: the right edge went up
+        {0, 10, 0x7F0000}, {6, 11, 0x00007F},                    // half see-through over black
+        {10, 20, 0x00FF00}, {17, 21, 0x00FF00}, {10, 25, 0x000000}, // tinted all the way, still clear below
+    };
+    for (const Expect &e : cases) {
+        const uint32_t got = BmpPixel(shot, e.x, e.y);
+        for (int shift : {16, 8, 0})
+            EXPECT_NEAR(int(got >> shift & 0xFF), int(e.rgb >> shift & 0xFF), 2) << e.x << "," << e.y;
+    }
+}
+
+} // namespace
