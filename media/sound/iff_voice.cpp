@@ -4,7 +4,7 @@
 #include <new>
 #include <cstring>
 
-#include "host/iff_file_chunks.h"
+#include "host/iff_chunks.h"
 #include "media/sound/sound_stream.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "host/iff_file_chunks.h"
+#include "host/iff_chunks.h"
 #include "media/sound/sound_stream.h"
 
 namespace {

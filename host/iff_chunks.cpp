@@ -1,4 +1,4 @@
-#include "host/iff_file_chunks.h"
+#include "host/iff_chunks.h"
 
 #include <cstring>
 
