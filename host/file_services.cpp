@@ -13,58 +13,36 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace {
 
-const char kProtectionAttribute[] = "user.vistaloom.protection";
-const char kCommentAttribute[] = "user.vistaloom.comment";
-
-// The FILEATTR bits that live in the extended attribute. Delete is stored inverted (set = protected), so a file
-// without the attribute reads as deletable.
 constexpr uint32_t kDeleteProtected = FILEATTR_DELETE_USR;
 constexpr uint32_t kExtraBits = FILEATTR_PURE | FILEATTR_ARCHIVE | FILEATTR_SCRIPT | FILEATTR_HIDDEN | FILEATTR_SYSTEM;
 
 bool HostPath(const char *name, std::string *out) { return name && *name && ResolveHostPath(name, out); }
 
-uint32_t ReadStoredBits(const std::string &path) {
+ssize_t GetAttribute(const std::string &path, const char *name, void *value, size_t size, bool follow) {
+    return follow ? getxattr(path.c_str(), name, value, size) : lgetxattr(path.c_str(), name, value, size);
+}
+
+uint32_t ReadStoredBits(const std::string &path, bool follow) {
     char text[32] = {};
-    ssize_t n = getxattr(path.c_str(), kProtectionAttribute, text, sizeof text - 1);
+    ssize_t n = GetAttribute(path, kProtectionAttribute, text, sizeof text - 1, follow);
     if (n <= 0) return 0;
     return static_cast<uint32_t>(strtoul(text, nullptr, 10));
 }
 
-uint32_t FlagsFromStat(const std::string &path, const struct stat &info) {
-    uint32_t flags = 0;
-    mode_t mode = info.st_mode;
-    if (mode & S_IRUSR) flags |= FILEATTR_READ_USR;
-    if (mode & S_IWUSR) flags |= FILEATTR_WRITE_USR;
-    if (mode & S_IXUSR) flags |= FILEATTR_EXECUTE_USR;
-    if (mode & S_IRGRP) flags |= FILEATTR_READ_GRP;
-    if (mode & S_IWGRP) flags |= FILEATTR_WRITE_GRP;
-    if (mode & S_IXGRP) flags |= FILEATTR_EXECUTE_GRP;
-    if (mode & S_IROTH) flags |= FILEATTR_READ_OTH;
-    if (mode & S_IWOTH) flags |= FILEATTR_WRITE_OTH;
-    if (mode & S_IXOTH) flags |= FILEATTR_EXECUTE_OTH;
-    uint32_t stored = ReadStoredBits(path);
-    if (!(stored & kDeleteProtected)) flags |= FILEATTR_DELETE_USR;
-    flags |= stored & kExtraBits;
-    return flags;
-}
-
 int ExamineHostPath(const std::string &path, FileInfoRecord *out) {
     struct stat info;
-    if (stat(path.c_str(), &info) != 0) return kErrExamine;
-    out->type = S_ISDIR(info.st_mode) ? kFileTypeDirectory : kFileTypeFile;
-    out->size = out->type == kFileTypeDirectory ? 0 : static_cast<int64_t>(info.st_size);
-    out->flags = FlagsFromStat(path, info);
-    out->date = UnixTimeToDateStamp(info.st_mtime);
-    char comment[1024];
-    ssize_t n = getxattr(path.c_str(), kCommentAttribute, comment, sizeof comment - 1);
-    out->comment.assign(comment, n > 0 ? static_cast<size_t>(n) : 0);
+    // A dangling link examines as the link itself, a file.
+    if (stat(path.c_str(), &info) != 0 && lstat(path.c_str(), &info) != 0) return kErrExamine;
+    FillFileInfo(path, info, out, true);
     return 0;
 }
 
@@ -81,6 +59,42 @@ std::string Canonical(const std::string &path) {
 }
 
 } // namespace
+
+uint32_t FlagsFromStat(const std::string &path, const struct stat &info, bool follow) {
+    uint32_t flags = 0;
+    mode_t mode = info.st_mode;
+    if (mode & S_IRUSR) flags |= FILEATTR_READ_USR;
+    if (mode & S_IWUSR) flags |= FILEATTR_WRITE_USR;
+    if (mode & S_IXUSR) flags |= FILEATTR_EXECUTE_USR;
+    if (mode & S_IRGRP) flags |= FILEATTR_READ_GRP;
+    if (mode & S_IWGRP) flags |= FILEATTR_WRITE_GRP;
+    if (mode & S_IXGRP) flags |= FILEATTR_EXECUTE_GRP;
+    if (mode & S_IROTH) flags |= FILEATTR_READ_OTH;
+    if (mode & S_IWOTH) flags |= FILEATTR_WRITE_OTH;
+    if (mode & S_IXOTH) flags |= FILEATTR_EXECUTE_OTH;
+    uint32_t stored = ReadStoredBits(path, follow);
+    if (!(stored & kDeleteProtected)) flags |= FILEATTR_DELETE_USR;
+    flags |= stored & kExtraBits;
+    return flags;
+}
+
+std::string ReadFileComment(const std::string &path, bool follow) {
+    std::string comment;
+    ssize_t n = GetAttribute(path, kCommentAttribute, nullptr, 0, follow);
+    if (n <= 0) return comment;
+    comment.resize(static_cast<size_t>(n));
+    n = GetAttribute(path, kCommentAttribute, comment.data(), comment.size(), follow);
+    comment.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return comment;
+}
+
+void FillFileInfo(const std::string &path, const struct stat &info, FileInfoRecord *out, bool follow) {
+    out->type = S_ISDIR(info.st_mode) ? kFileTypeDirectory : kFileTypeFile;
+    out->size = out->type == kFileTypeDirectory ? 0 : static_cast<int64_t>(info.st_size);
+    out->flags = FlagsFromStat(path, info, follow);
+    out->date = UnixTimeToDateStamp(info.st_mtime);
+    out->comment = ReadFileComment(path, follow);
+}
 
 DateStamp LinkedFileDate() {
     DateFields fields{0, 0, 0, 16, 8, 1982};
@@ -206,6 +220,18 @@ char *SetCurrentDirectory(const char *path) {
 int RenamePath(const char *oldName, const char *newName) {
     std::string from, to;
     if (!HostPath(oldName, &from) || !HostPath(newName, &to)) return 0;
+    // Never replaces: an existing new name fails and both entries stay.
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 1;
+    if (errno != EINVAL && errno != ENOSYS) return 0;
+    // File systems without the flag: a file is linked under the new name (which fails when it exists), then
+    // unlinked; a directory is renamed after a check.
+    struct stat info;
+    if (lstat(from.c_str(), &info) != 0) return 0;
+    if (!S_ISDIR(info.st_mode)) {
+        if (link(from.c_str(), to.c_str()) != 0) return 0;
+        return unlink(from.c_str()) == 0 ? 1 : 0;
+    }
+    if (lstat(to.c_str(), &info) == 0) return 0;
     return rename(from.c_str(), to.c_str()) == 0 ? 1 : 0;
 }
 
@@ -215,7 +241,7 @@ int DeleteFilePath(const char *name) {
     struct stat info;
     if (lstat(host.c_str(), &info) != 0) return 0;
     // A delete-protected entry stays, as on the system.
-    if (ReadStoredBits(host) & kDeleteProtected) return 0;
+    if (ReadStoredBits(host, false) & kDeleteProtected) return 0;
     if (S_ISDIR(info.st_mode)) return rmdir(host.c_str()) == 0 ? 1 : 0;
     return unlink(host.c_str()) == 0 ? 1 : 0;
 }
@@ -274,9 +300,7 @@ int SetFileComment(const char *name, const char *comment) {
         if (removexattr(host.c_str(), kCommentAttribute) != 0 && errno != ENODATA && errno != ENOTSUP) return 0;
         return 1;
     }
-    // The system's comments hold at most 79 characters.
-    size_t length = std::min<size_t>(strlen(comment), 79);
-    return setxattr(host.c_str(), kCommentAttribute, comment, length, 0) == 0 ? 1 : 0;
+    return setxattr(host.c_str(), kCommentAttribute, comment, strlen(comment), 0) == 0 ? 1 : 0;
 }
 
 int CreateDirectory(const char *name) {
@@ -285,5 +309,29 @@ int CreateDirectory(const char *name) {
         SetErrorArgString(name ? name : "");
         return kErrCreateDirectory;
     }
+    return 0;
+}
+
+int FileCrc32(const char *name, uint32_t *out) {
+    constexpr size_t kBlock = 1 << 16;
+    std::string host;
+    SetErrorArgString(name ? name : "");
+    int fd = HostPath(name, &host) ? open(host.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+    if (fd < 0) return kErrCannotReadFile;
+    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    std::vector<unsigned char> buffer(kBlock);
+    uLong crc = crc32(0L, Z_NULL, 0);
+    for (;;) {
+        ssize_t n = read(fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            close(fd);
+            return kErrReadFailed; // a checksum of part of the file would be wrong, not a result
+        }
+        if (n == 0) break;
+        crc = crc32(crc, buffer.data(), static_cast<uInt>(n));
+    }
+    close(fd);
+    *out = static_cast<uint32_t>(crc);
     return 0;
 }

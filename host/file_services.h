@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include <sys/stat.h>
 
 #include "host/time_date.h"
 
@@ -92,6 +93,22 @@ int SetFileDateStamp(const char *name, const DateStamp *stamp);
 int SetFileComment(const char *name, const char *comment);
 // 0, or 1084 "Error creating directory %s !" with the name as the error argument.
 int CreateDirectory(const char *name);
+
+// The user extended attributes that hold what the mode bits cannot: the protection bits POSIX lacks (a number in
+// text) and the comment, under the name file managers show.
+constexpr char kProtectionAttribute[] = "user.vistaloom.protection";
+constexpr char kCommentAttribute[] = "user.xdg.comment";
+// The FILEATTR flags of an entry from its stat and the protection attribute (read through a final link when
+// follow is set, as stat did).
+uint32_t FlagsFromStat(const std::string &path, const struct stat &info, bool follow);
+// The whole comment, "" when there is none.
+std::string ReadFileComment(const std::string &path, bool follow);
+// type, size (files only), flags, date and comment of the entry at path, whose stat is info.
+void FillFileInfo(const std::string &path, const struct stat &info, FileInfoRecord *out, bool follow);
+
+// The CRC-32 (zlib's) of a whole file: 0, 1045 "Cannot read file %s !" (the name as error argument), or 1009
+// when a read fails on the way.
+int FileCrc32(const char *name, uint32_t *out);
 
 // The date linked files report: 16 September 1982, 00:00.
 DateStamp LinkedFileDate();

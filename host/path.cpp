@@ -137,3 +137,14 @@ int MakeTempFileName(char *buffer, size_t size) {
     memcpy(buffer, name.data(), name.size());
     return 1;
 }
+
+int MakeTempFile(const char *suffix, std::string *name) {
+    std::string ending = suffix ? suffix : "";
+    std::string pattern = TempDirectory() + "/vistaloom-XXXXXX" + ending;
+    std::vector<char> text(pattern.begin(), pattern.end());
+    text.push_back(0);
+    int fd = mkstemps(text.data(), static_cast<int>(ending.size()));
+    if (fd < 0) return -1;
+    *name = text.data();
+    return fd;
+}

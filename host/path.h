@@ -26,3 +26,6 @@ char *NormalizePath(const char *name, char *buffer, size_t size = 1024);
 // A new, not yet existing temporary file name in "T:" (created empty, so no other caller gets the same name).
 // 1 on success, 0 when none could be made. The buffer holds 1024 bytes.
 int MakeTempFileName(char *buffer, size_t size = 1024);
+// The same with a suffix (an extension such as ".sh", or ""), made and opened at once (mode 0600): 0 with the
+// name and the open descriptor, or -1.
+int MakeTempFile(const char *suffix, std::string *name);

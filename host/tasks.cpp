@@ -1,6 +1,7 @@
 #include "host/tasks.h"
 
 #include "host/clock.h"
+#include "host/path.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
 #include "runtime/app/runtime_globals.h"
@@ -421,17 +422,20 @@ std::vector<std::string> SplitArguments(const char *text) {
 } // namespace
 
 int RunProgram(const char *program, const char *arguments, int asynchronous) {
-    if (!program || !*program) {
-        SetErrorArgString("");
+    std::string path;
+    if (!program || !*program || !ResolveHostPath(program, &path)) {
+        SetErrorArgString(program ? program : "");
         return kErrCannotOpen;
     }
     std::vector<std::string> words = SplitArguments(arguments);
-    words.insert(words.begin(), program);
+    words.insert(words.begin(), path);
     std::vector<char *> argv;
     for (std::string &word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
+    // No shell: the words go to the program as they are. posix_spawnp reports a program that cannot be started;
+    // the exit status of one that ran is the program's own business.
     pid_t child;
-    if (posix_spawnp(&child, program, nullptr, nullptr, argv.data(), environ) != 0) {
+    if (posix_spawnp(&child, path.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
         SetErrorArgString(program);
         return kErrCannotOpen;
     }
@@ -444,13 +448,7 @@ int RunProgram(const char *program, const char *arguments, int asynchronous) {
         return 0;
     }
     int status;
-    while (waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) break;
-    }
-    // posix_spawnp reports a missing program through the child's exit status 127.
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 127) {
-        SetErrorArgString(program);
-        return kErrCannotOpen;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     return 0;
 }

@@ -3,10 +3,14 @@
 #include "host/clock.h"
 
 #include <cstdio>
+#include <cstring>
+#include <strings.h>
 
 namespace {
 
 constexpr int kEpochYear = 1978;
+// Host files can be older than the system's epoch: stamps count negative days back to 1970.
+constexpr int kFirstYear = 1970;
 constexpr int64_t kMaxStampDays = 2000000; // beyond year 7000: refused rather than overflowed
 
 // Days since 1970-01-01 of a proleptic Gregorian date (month 1-12).
@@ -75,7 +79,7 @@ void SubtractTimeval(Timeval *a, const Timeval *b) {
 
 int DateStampToFields(const DateStamp *stamp, DateFields *out, int) {
     if (!stamp || !out) return 0;
-    if (stamp->days < 0 || stamp->days > kMaxStampDays || stamp->minutes < 0 || stamp->minutes >= 24 * 60 ||
+    if (stamp->days < -kMaxStampDays || stamp->days > kMaxStampDays || stamp->minutes < 0 || stamp->minutes >= 24 * 60 ||
         stamp->ticks < 0 || stamp->ticks >= 60 * kTicksPerSecond)
         return 0;
     int64_t year;
@@ -93,7 +97,7 @@ int DateStampToFields(const DateStamp *stamp, DateFields *out, int) {
 int FieldsToDateStamp(const DateFields *fields, DateStamp *out, int) {
     if (!fields || !out) return 0;
     const DateFields &f = *fields;
-    if (f.year < kEpochYear || f.year > 7000 || f.month < 0 || f.month > 11 || f.day < 1 ||
+    if (f.year < kFirstYear || f.year > 7000 || f.month < 0 || f.month > 11 || f.day < 1 ||
         f.day > DaysInMonth(f.year, f.month) || f.hours < 0 || f.hours > 23 || f.minutes < 0 || f.minutes > 59 ||
         f.seconds < 0 || f.seconds > 59)
         return 0;
@@ -114,7 +118,7 @@ DateStamp UnixTimeToDateStamp(time_t t) {
     fields.hours = local.tm_hour;
     fields.minutes = local.tm_min;
     fields.seconds = local.tm_sec > 59 ? 59 : local.tm_sec; // a leap second
-    if (!FieldsToDateStamp(&fields, &stamp)) return DateStamp{}; // before 1978: the epoch
+    if (!FieldsToDateStamp(&fields, &stamp)) return DateStamp{}; // before 1970: the epoch
     return stamp;
 }
 
@@ -155,7 +159,7 @@ int FormatDateStamp(const DateStamp *stamp, int kind, char *buffer, char *second
         return 0;
     case 3: {
         // 1 January 1978 was a Sunday.
-        snprintf(buffer, 32, "%s", kWeekdays[stamp->days % 7]);
+        snprintf(buffer, 32, "%s", kWeekdays[((stamp->days % 7) + 7) % 7]);
         return 0;
     }
     default:
@@ -166,4 +170,51 @@ int FormatDateStamp(const DateStamp *stamp, int kind, char *buffer, char *second
 int FormatCurrentDate(int kind, char *buffer, char *second) {
     DateStamp now = CurrentDateStamp();
     return FormatDateStamp(&now, kind, buffer, second);
+}
+
+int FormatDateText(const DateStamp *stamp, char *buffer, size_t size) {
+    DateFields f;
+    if (!buffer || size == 0) return 0;
+    buffer[0] = 0;
+    if (!DateStampToFields(stamp, &f)) return 0;
+    snprintf(buffer, size, "%.2d-%s-%d %.2d:%.2d:%.2d", f.day, kMonths[f.month], f.year, f.hours, f.minutes,
+             f.seconds);
+    return 1;
+}
+
+namespace {
+
+// The decimal number of exactly `count` digits at text; -1 when one of them is not a digit.
+int DigitsAt(const char *text, int count) {
+    int value = 0;
+    for (int i = 0; i < count; ++i) {
+        if (text[i] < '0' || text[i] > '9') return -1;
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
+} // namespace
+
+int ParseDateText(const char *text, DateFields *out) {
+    // "dd-Mon-yyyy hh:mm:ss": exactly 20 characters, so nothing is read past the end of a short text.
+    if (!text || !out || strlen(text) != 20) return 0;
+    if (text[2] != '-' || text[6] != '-' || text[11] != ' ' || text[14] != ':' || text[17] != ':') return 0;
+    int month = -1;
+    for (int i = 0; i < 12 && month < 0; ++i)
+        if (strncasecmp(text + 3, kMonths[i], 3) == 0) month = i;
+    DateFields f;
+    f.day = DigitsAt(text, 2);
+    f.month = month;
+    f.year = DigitsAt(text + 7, 4);
+    f.hours = DigitsAt(text + 12, 2);
+    f.minutes = DigitsAt(text + 15, 2);
+    f.seconds = DigitsAt(text + 18, 2);
+    if (month < 0 || f.day < 1 || f.year < 0 || f.hours < 0 || f.hours > 23 || f.minutes < 0 || f.minutes > 59 ||
+        f.seconds < 0 || f.seconds > 59)
+        return 0;
+    // A day the month does not have would be carried into the next month by the conversion.
+    if (f.day > DaysInMonth(f.year, f.month)) return 0;
+    *out = f;
+    return 1;
 }

@@ -35,10 +35,11 @@ int CompareTimeval(const Timeval *a, const Timeval *b);
 void AddTimeval(Timeval *a, const Timeval *b);      // a += b
 void SubtractTimeval(Timeval *a, const Timeval *b); // a -= b
 
-// Splits a stamp into fields; returns 1 (0 for a stamp before 1978 or with minutes or ticks out of range).
+// Splits a stamp into fields; returns 1 (0 for minutes or ticks out of range). Negative days are dates before
+// 1978, as host files can have.
 int DateStampToFields(const DateStamp *stamp, DateFields *out, int unused = 0);
 // Builds a stamp; returns 0 (stamp untouched) for an impossible date: 31 February, 24:00, a month of 12, a year
-// before 1978.
+// before 1970 (the host's file times start there).
 int FieldsToDateStamp(const DateFields *fields, DateStamp *out, int unused = 0);
 
 // Conversions with host file times (local time, as the stamps are).
@@ -54,3 +55,9 @@ DateStamp CurrentDateStamp();
 int FormatCurrentDate(int kind, char *buffer, char *second);
 // The same for a given stamp (tests, file dates).
 int FormatDateStamp(const DateStamp *stamp, int kind, char *buffer, char *second);
+
+// File dates as text: "dd-Mon-yyyy hh:mm:ss" ("09-Mar-2007 14:03:05"). FormatDateText writes "" and returns 0 for
+// a stamp it cannot split; 32 bytes are enough.
+int FormatDateText(const DateStamp *stamp, char *buffer, size_t size);
+// 1 and the fields for exactly that form (month name in any case, a day the month has), else 0.
+int ParseDateText(const char *text, DateFields *out);

@@ -6,15 +6,6 @@
 
 namespace {
 
-// Directories, copying, deleting, renaming, attributes, paths, volumes and programs come later; until then
-// their commands exist and say so.
-// TODO(dos-directories-paths): replace with the directory, copy/delete/rename, attribute and path commands.
-int CmdNotAvailableYet(VMState *vm) {
-    const char *name = CurrentCommandName(vm);
-    SetErrorArgString(name ? name : "dos");
-    return kErrNotAvailableYet;
-}
-
 void RegisterDosLibrary(VMState *vm) {
     RegisterCommands(vm, kDosCommands);
     RegisterCommandLibrary(kDosCommands, "dos");
@@ -25,6 +16,8 @@ void RegisterDosLibrary(VMState *vm) {
 
 void FreeAllDosObjects(VMState *) {
     CloseAllFileObjects();
+    DeleteAllTempFiles();
+    CloseAllDirectoryObjects();
 }
 
 const CommandEntry kDosCommands[] = {
@@ -37,24 +30,24 @@ const CommandEntry kDosCommands[] = {
     {"WriteChr", CmdWriteChr},
     {"WriteLine", CmdWriteLine},
     {"WriteString", CmdWriteString},
-    {"Exists", CmdNotAvailableYet},
-    {"FileSize", CmdNotAvailableYet},
-    {"PathPart", CmdNotAvailableYet},
-    {"FilePart", CmdNotAvailableYet},
-    {"MakeDirectory", CmdNotAvailableYet},
-    {"GetVolumeInfo", CmdNotAvailableYet},
-    {"DeleteFile", CmdNotAvailableYet},
-    {"Execute", CmdNotAvailableYet},
-    {"Run", CmdNotAvailableYet},
-    {"ChangeDirectory", CmdNotAvailableYet},
-    {"GetVolumeName", CmdNotAvailableYet},
+    {"Exists", CmdExists},
+    {"FileSize", CmdFileSize},
+    {"PathPart", CmdPathPart},
+    {"FilePart", CmdFilePart},
+    {"MakeDirectory", CmdMakeDirectory},
+    {"GetVolumeInfo", CmdGetVolumeInfo},
+    {"DeleteFile", CmdDeleteFile},
+    {"Execute", CmdExecute},
+    {"Run", CmdRun},
+    {"ChangeDirectory", CmdChangeDirectory},
+    {"GetVolumeName", CmdGetVolumeName},
     {"CloseFile", CmdCloseFile},
-    {"ReadDirectory", CmdNotAvailableYet},
-    {"FullPath", CmdNotAvailableYet},
-    {"CopyFile", CmdNotAvailableYet},
-    {"Rename", CmdNotAvailableYet},
-    {"IsDirectory", CmdNotAvailableYet},
-    {"CRC32", CmdNotAvailableYet},
+    {"ReadDirectory", CmdReadDirectory},
+    {"FullPath", CmdFullPath},
+    {"CopyFile", CmdCopyFile},
+    {"Rename", CmdRename},
+    {"IsDirectory", CmdIsDirectory},
+    {"CRC32", CmdCRC32},
     {"WriteShort", CmdWriteShort},
     {"WriteInt", CmdWriteInt},
     {"WriteFloat", CmdWriteFloat},
@@ -62,24 +55,24 @@ const CommandEntry kDosCommands[] = {
     {"ReadInt", CmdReadInt},
     {"ReadFloat", CmdReadFloat},
     {"FilePos", CmdFilePos},
-    {"MatchPattern", CmdNotAvailableYet},
+    {"MatchPattern", CmdMatchPattern},
     {"FlushFile", CmdFlushFile},
     {"SetIOMode", CmdSetIOMode},
-    {"GetFileAttributes", CmdNotAvailableYet},
-    {"SetFileAttributes", CmdNotAvailableYet},
-    {"GetTempFileName", CmdNotAvailableYet},
+    {"GetFileAttributes", CmdGetFileAttributes},
+    {"SetFileAttributes", CmdSetFileAttributes},
+    {"GetTempFileName", CmdGetTempFileName},
     {"FileLength", CmdFileLength},
     {"CompressFile", CmdCompressFile},
     {"DecompressFile", CmdDecompressFile},
-    {"OpenDirectory", CmdNotAvailableYet},
-    {"CloseDirectory", CmdNotAvailableYet},
-    {"NextDirectoryEntry", CmdNotAvailableYet},
+    {"OpenDirectory", CmdOpenDirectory},
+    {"CloseDirectory", CmdCloseDirectory},
+    {"NextDirectoryEntry", CmdNextDirectoryEntry},
     {"WriteFunction", CmdWriteFunction},
     {"ReadFunction", CmdReadFunction},
-    {"DefineVirtualFile", CmdNotAvailableYet},
+    {"DefineVirtualFile", CmdDefineVirtualFile},
     {"ReadTable", CmdReadTable},
     {"WriteTable", CmdWriteTable},
-    {"GetCurrentDirectory", CmdNotAvailableYet},
+    {"GetCurrentDirectory", CmdGetCurrentDirectory},
     {nullptr, nullptr},
 };
 

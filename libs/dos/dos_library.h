@@ -1,14 +1,25 @@
 // The "dos" command library: registration, its constants and its share of shutdown.
 #pragma once
 
+#include <cstddef>
+#include <string>
+
 #include "runtime/app/command.h"
 
 extern const LibraryDescriptor kDosLibrary;
 extern const CommandEntry kDosCommands[];
 extern const ConstantEntry kDosConstants[];
 
-// Closes every open file (shutdown); registered as the library's free-all.
+// Shutdown, registered as the library's free-all: closes the open files, deletes the temporary files, then
+// closes the open directories.
 void FreeAllDosObjects(VMState *vm);
+void DeleteAllTempFiles();
+void CloseAllDirectoryObjects();
+size_t CountOpenDirectories();
+
+struct FileInfoRecord;
+// A new table {firstKey = firstValue, type, size (files only), flags, time, comment} on the stack.
+void PushFileInfoTable(VMState *vm, const char *firstKey, const std::string &firstValue, const FileInfoRecord &info);
 
 // Handlers, grouped by the file that binds them.
 // file_commands.cpp
@@ -39,3 +50,34 @@ int CmdWriteFunction(VMState *vm);
 int CmdReadFunction(VMState *vm);
 int CmdWriteTable(VMState *vm);
 int CmdReadTable(VMState *vm);
+// directory_commands.cpp
+int CmdReadDirectory(VMState *vm);
+int CmdOpenDirectory(VMState *vm);
+int CmdNextDirectoryEntry(VMState *vm);
+int CmdCloseDirectory(VMState *vm);
+// tree_commands.cpp
+int CmdCopyFile(VMState *vm);
+int CmdDeleteFile(VMState *vm);
+int CmdRename(VMState *vm);
+int CmdMakeDirectory(VMState *vm);
+// attribute_commands.cpp
+int CmdGetFileAttributes(VMState *vm);
+int CmdSetFileAttributes(VMState *vm);
+int CmdCRC32(VMState *vm);
+// path_commands.cpp
+int CmdExists(VMState *vm);
+int CmdFileSize(VMState *vm);
+int CmdIsDirectory(VMState *vm);
+int CmdPathPart(VMState *vm);
+int CmdFilePart(VMState *vm);
+int CmdFullPath(VMState *vm);
+int CmdMatchPattern(VMState *vm);
+int CmdGetVolumeName(VMState *vm);
+int CmdGetVolumeInfo(VMState *vm);
+int CmdChangeDirectory(VMState *vm);
+int CmdGetCurrentDirectory(VMState *vm);
+int CmdDefineVirtualFile(VMState *vm);
+// program_commands.cpp
+int CmdExecute(VMState *vm);
+int CmdRun(VMState *vm);
+int CmdGetTempFileName(VMState *vm);

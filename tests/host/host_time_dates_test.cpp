@@ -72,8 +72,14 @@ TEST_F(DatesTest, ImpossibleDatesAreRejected) {
     EXPECT_EQ(FieldsToDateStamp(&hour24, &stamp), 0);
     DateFields month12{0, 0, 0, 1, 12, 2000};
     EXPECT_EQ(FieldsToDateStamp(&month12, &stamp), 0);
-    DateFields before{0, 0, 0, 31, 11, 1977};
+    DateFields before{0, 0, 0, 31, 11, 1969};
     EXPECT_EQ(FieldsToDateStamp(&before, &stamp), 0);
+    // Host files may predate 1978: such a stamp has negative days and reads back as it was.
+    DateFields old{5, 4, 3, 2, 1, 1975};
+    DateFields back;
+    ASSERT_EQ(FieldsToDateStamp(&old, &stamp), 1);
+    ASSERT_EQ(DateStampToFields(&stamp, &back), 1);
+    EXPECT_EQ(back.year * 10000 + back.month * 100 + back.day, 19750102);
 }
 
 TEST_F(DatesTest, UnixTimeRoundTripsThroughAStamp) {

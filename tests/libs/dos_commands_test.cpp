@@ -85,12 +85,6 @@ TEST_F(DosCommands, EveryCommandIsCallableByItsLowerCaseName) {
     EXPECT_EQ(FindConstant("io_unbuffered")->number, 1);
 }
 
-TEST_F(DosCommands, LaterCommandsSayTheyAreNotAvailable) {
-    EXPECT_EQ(Call("copyfile", {std::string("a"), std::string("b")}), kErrNotAvailableYet);
-    EXPECT_NE(GetErrorText(kErrNotAvailableYet).find("opyFile"), std::string::npos)
-        << GetErrorText(kErrNotAvailableYet);
-}
-
 TEST_F(DosCommands, WriteIntSaturatesTheNumber) {
     OpenNumbered(1, Path("out"), kModeWrite);
     EXPECT_EQ(Call("writeint", {1.0, 3e9}), 0);

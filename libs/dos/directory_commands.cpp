@@ -1,0 +1,143 @@
+// Bindings of the directory commands: whole listings and entry-by-entry scans through directory objects.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/file_services.h"
+#include "host/file_tree.h"
+#include "libs/dos/dos_library.h"
+#include "runtime/app/errors.h"
+
+namespace {
+
+struct DirectoryObject {
+    ObjectId id; // an automatic handle is the record itself
+    bool finished = false;
+    PathRef *path = nullptr;
+    DirScanState *scan = nullptr;
+
+    ~DirectoryObject() {
+        FreeFileInfoBlock(scan);
+        FreePathRef(path);
+    }
+};
+
+// Open directories in opening order.
+std::vector<std::unique_ptr<DirectoryObject>> DirectoryList;
+
+int FindDirectoryObject(ObjectId id, size_t *index) {
+    for (size_t i = 0; i < DirectoryList.size(); ++i) {
+        if (DirectoryList[i]->id.number == id.number && DirectoryList[i]->id.handle == id.handle) {
+            *index = i;
+            return 0;
+        }
+    }
+    if (id.handle) return kErrObjectNotFound;
+    SetErrorArgNumber(id.number);
+    return kErrDirectoryHandleNotFound;
+}
+
+size_t DirectoryArg(VMState *vm, int n) {
+    ObjectId id;
+    ReadObjectId(&id, vm, n);
+    size_t index = 0;
+    if (int error = FindDirectoryObject(id, &index)) RaiseError(vm, error);
+    return index;
+}
+
+// Names at 0.., then "" after the last one: Sort and the scripts' loops stop there.
+void StoreNames(VMState *vm, int table, const std::vector<std::string> &names) {
+    for (size_t i = 0; i < names.size(); ++i) {
+        PushStringLen(vm, names[i].data(), names[i].size());
+        RawSetIndex(vm, table, static_cast<int64_t>(i));
+    }
+    PushString(vm, "");
+    RawSetIndex(vm, table, static_cast<int64_t>(names.size()));
+}
+
+} // namespace
+
+size_t CountOpenDirectories() {
+    return DirectoryList.size();
+}
+
+void CloseAllDirectoryObjects() {
+    DirectoryList.clear();
+}
+
+void PushFileInfoTable(VMState *vm, const char *firstKey, const std::string &firstValue, const FileInfoRecord &info) {
+    NewTable(vm);
+    PushStringLen(vm, firstValue.data(), firstValue.size());
+    SetField(vm, -2, firstKey);
+    SetTableNumber(vm, "type", info.type);
+    if (info.type == kFileTypeFile) SetTableDouble(vm, "size", static_cast<double>(info.size));
+    SetTableDouble(vm, "flags", info.flags);
+    char date[32];
+    FormatDateText(&info.date, date, sizeof date);
+    SetTableString(vm, "time", date);
+    PushStringLen(vm, info.comment.data(), info.comment.size());
+    SetField(vm, -2, "comment");
+}
+
+int CmdReadDirectory(VMState *vm) {
+    CheckArgs(vm, 3, 4);
+    const char *path = CheckStringArg(vm, 1);
+    CheckTableArg(vm, 2);
+    CheckTableArg(vm, 3);
+    bool sorted = OptNumberArg(vm, 4, 1) != 0;
+    std::vector<std::string> files, directories;
+    if (int error = ListDirectory(path, sorted, &files, &directories)) return error;
+    StoreNames(vm, 2, files);
+    StoreNames(vm, 3, directories);
+    PushNumber(vm, static_cast<double>(files.size()));
+    PushNumber(vm, static_cast<double>(directories.size()));
+    return 2;
+}
+
+int CmdOpenDirectory(VMState *vm) {
+    CheckArgs(vm, 2, 2);
+    ObjectId id;
+    OptIntegerArg(&id, vm, 1);
+    const char *path = CheckStringArg(vm, 2);
+    size_t old = 0;
+    if (!IsAutoHandleRequest(id) && FindDirectoryObject(id, &old) == 0)
+        DirectoryList.erase(DirectoryList.begin() + static_cast<long>(old));
+    SetErrorArgString(path);
+    PathRef *ref = NewPathRef(path, 0);
+    if (!ref) return kErrLockFailed;
+    DirScanState *scan = nullptr;
+    if (int error = ExamineDirPathRef(ref, &scan)) {
+        FreePathRef(ref);
+        return error;
+    }
+    auto record = std::make_unique<DirectoryObject>();
+    record->id = IsAutoHandleRequest(id) ? ObjectId{0, record.get()} : id;
+    record->path = ref;
+    record->scan = scan;
+    DirectoryObject *made = record.get();
+    DirectoryList.push_back(std::move(record));
+    if (!IsAutoHandleRequest(id)) return 0;
+    PushHandle(vm, made);
+    return 1;
+}
+
+int CmdNextDirectoryEntry(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    DirectoryObject &directory = *DirectoryList[DirectoryArg(vm, 1)];
+    if (directory.finished) return 0;
+    std::string name;
+    FileInfoRecord info;
+    if (!NextDirPathRefEntry(directory.path, directory.scan, &name, nullptr, &info)) {
+        directory.finished = true;
+        return 0;
+    }
+    PushFileInfoTable(vm, "name", name, info);
+    return 1;
+}
+
+int CmdCloseDirectory(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    size_t index = DirectoryArg(vm, 1);
+    DirectoryList.erase(DirectoryList.begin() + static_cast<long>(index));
+    return 0;
+}
