@@ -8,6 +8,7 @@
 #include "host/file_services.h"
 #include "host/file_tree.h"
 #include "host/path.h"
+#include "host/virtual_file.h"
 #include "host/wildcard.h"
 #include "libs/dos/dos_library.h"
 #include "runtime/app/errors.h"
@@ -76,6 +77,9 @@ int CmdPathPart(VMState *vm) {
 int CmdFilePart(VMState *vm) {
     CheckArgs(vm, 1, 1);
     std::string path = CheckStringArg(vm, 1);
+    // A linked file's name is its own name, not its container's.
+    ChunkNameParts chunk;
+    if (ParseChunkName(path.c_str(), &chunk)) path = chunk.name;
     PushText(vm, path.substr(NamePartOffset(path)));
     return 1;
 }
