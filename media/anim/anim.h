@@ -68,6 +68,9 @@ int GetAnimFrameImage(AnimObject *anim, int32_t n, bool copy, bool keepSourceSiz
 // Milliseconds: the frame's own delay, else the file's (disk anims), else 0.
 int32_t GetAnimFrameDelay(AnimObject *anim, int32_t n);
 
+// Fills the layer engine's anim services table (or empties it), so that anim layers can exist.
+void InstallAnimLayerServices(bool on);
+
 // ---- Loading -----------------------------------------------------------------------------------------------------
 struct LoadAnimOptions {
     int64_t transparent = -1;

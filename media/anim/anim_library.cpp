@@ -229,11 +229,15 @@ const CommandEntry kAnimCommands[] = {
 
 void RegisterAnimLibrary(VMState *vm) {
     RebuildAllAnimsHook = RebuildAllAnims;
+    InstallAnimLayerServices(true);
     RegisterObjectCounter(ObjectKindAnim, CountAnimObjects);
     RegisterCommands(vm, kAnimCommands);
     RegisterCommandLibrary(kAnimCommands, "anim");
 }
 
-void FreeAnimLibrary(VMState *) { FreeAllAnims(); }
+void FreeAnimLibrary(VMState *) {
+    FreeAllAnims();
+    InstallAnimLayerServices(false);
+}
 
 const LibraryDescriptor kAnimLibrary{"anim", RegisterAnimLibrary, FreeAnimLibrary};

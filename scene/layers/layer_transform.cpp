@@ -208,21 +208,29 @@ int DisplayImageObjectLayer(VMState *vm, int32_t kind, ObjectId id, int32_t part
     params->height = height;
     params->partX = partX;
     params->partY = partY;
+    ImageTriple own;
     if (kind == ObjectKindAnim) {
         params->frame = partX + 1; // the 0-based frame index travels as the part's x offset
         params->partX = 0;
-        if (AnimServices) {
-            AnimInfo info;
-            if (int error = AnimServices->find(id, 0, &info)) {
-                FreeLayerDrawParams(params);
-                return error;
-            }
-            params->frameCount = info.frameCount;
+        if (!AnimServices) {
+            FreeLayerDrawParams(params);
+            return CommandNotAvailable("anim layers");
         }
+        AnimInfo info;
+        bool temporary = false;
+        int error = AnimServices->find(id, 0, &info);
+        // A frame read from disk is not kept by its anim, so the layer keeps it as its own image.
+        if (!error && info.diskBased) error = AnimServices->frameImage(id, params->frame, &own, &temporary);
+        if (error) {
+            FreeLayerDrawParams(params);
+            return error;
+        }
+        if (!temporary) own = ImageTriple{};
+        params->frameCount = info.frameCount;
     }
     const int32_t count = CountLayers(bgpic);
-    if (int error = AddLayer(vm, kind, &id, x, y, width, height, &transform, &options, nullptr, nullptr, nullptr,
-                             params, -1, kAddLayerDisplayScaled | kAddLayerNew))
+    if (int error = AddLayer(vm, kind, &id, x, y, width, height, &transform, &options, own.bitmap, own.mask,
+                             own.alpha, params, -1, kAddLayerDisplayScaled | kAddLayerNew))
         return error;
     // AddLayer redraws a layer that went below others or mixes with them; a plain one on top is drawn here.
     const bool onTop = options.insertPos <= 0 || options.insertPos > count;

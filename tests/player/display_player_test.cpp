@@ -138,7 +138,7 @@ TEST(DisplayInPlayer, DisplaysOpenCloseAndReopenFromTheScript) {
 
 namespace {
 
-// Linked pictures with alpha as layers: turned, see-through and tinted, and the snapshot composes them.
+// Linked pictures with alpha as layers (turned, see-through, tinted) and an anim layer; the snapshot composes them.
 TEST(LayersInPlayer, SnapshotShowsTurnedSeeThroughAndTintedLayers) {
     ScratchDirectory dir;
     // alpha.png is 8 x 6: red left, blue right; rows 0-1 opaque, 2-3 half, 4-5 clear.
@@ -151,10 +151,13 @@ TEST(LayersInPlayer, SnapshotShowsTurnedSeeThroughAndTintedLayers) {
                 "DisplayBrush(1, 20, 10, {Rotate = 90})\n"
                 "DisplayBrush(1, 0, 10, {Transparency = 128})\n"
                 "DisplayBrush(1, 10, 20, {Tint = 255, TintColor = $00FF00})\n"
+                "CreateLayer(30, 0, 6, 4, {Frames = 3, Color = $FFFF00})\n"
+                "DebugPrint(GetLayerAtPos(31, 1))\n"
                 "SaveSnapshot(\"shot.bmp\", #IMGFMT_BMP)\n",
                 {"alpha.png"});
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "5 \n"); // the anim layer made for CreateLayer's frames
     std::vector<uint8_t> shot = ReadBytes(dir.File("shot.bmp"));
     ASSERT_GT(shot.size(), 54u);
     struct Expect {
@@ -165,6 +168,7 @@ TEST(LayersInPlayer, SnapshotShowsTurnedSeeThroughAndTintedLayers) {
         {20, 3, 0x0000FF}, {20, 8, 0xFF0000}, {25, 5, 0x000000}, // turned a quarter: the right edge went up
         {0, 10, 0x7F0000}, {6, 11, 0x00007F},                    // half see-through over black
         {10, 20, 0x00FF00}, {17, 21, 0x00FF00}, {10, 25, 0x000000}, // tinted all the way, still clear below
+        {30, 0, 0xFFFF00}, {35, 3, 0xFFFF00}, {36, 3, 0x000000},   // the anim layer's first frame
     };
     for (const Expect &e : cases) {
         const uint32_t got = BmpPixel(shot, e.x, e.y);
