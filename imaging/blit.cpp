@@ -142,16 +142,39 @@ void BlendColorRect(const PlaneBuffer &coverage, int cx, int cy, const PixelBuff
     });
 }
 
-// Shrinks [start, start + length) of both sides so that it lies in [0, limit) on one side.
+// Shrinks [start, start + length) of both sides so that it lies in [lo, limit) on one side. In 64 bits: positions
+// anywhere in the 32-bit range must clip, not overflow; an empty range keeps only its zero length.
 static void ClipAxis(int32_t *from, int32_t *to, int32_t *length, int32_t lo, int32_t limit, bool onTarget) {
-    int32_t &p = onTarget ? *to : *from;
+    int64_t f = *from, t = *to, n = *length;
+    int64_t &p = onTarget ? t : f;
     if (p < lo) {
-        int32_t cut = lo - p;
-        *from += cut;
-        *to += cut;
-        *length -= cut;
+        const int64_t cut = lo - p;
+        f += cut;
+        t += cut;
+        n -= cut;
     }
-    if (int64_t(p) + *length > limit) *length = limit - p;
+    if (p + n > limit) n = limit - p;
+    // A side pushed past INT32_MAX lies beyond every bitmap: nothing is left to copy.
+    if (n <= 0 || f > INT32_MAX || t > INT32_MAX) {
+        *length = 0;
+        return;
+    }
+    *from = int32_t(f);
+    *to = int32_t(t);
+    *length = int32_t(n);
+}
+
+int64_t ClipSpan(int32_t *start, int32_t *length, int32_t limit) {
+    const int64_t from = std::max<int64_t>(*start, 0);
+    const int64_t to = std::min<int64_t>(int64_t(*start) + *length, limit);
+    if (to <= from) {
+        *length = 0;
+        return 0;
+    }
+    const int64_t cut = from - *start;
+    *start = int32_t(from);
+    *length = int32_t(to - from);
+    return cut;
 }
 
 bool ClipBlitRect(const ClipRegion *clip, int32_t *sx, int32_t *sy, int32_t *dx, int32_t *dy, int32_t *width,

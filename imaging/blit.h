@@ -24,6 +24,9 @@ void BlendColorRectGeneric(const PlaneBuffer &coverage, int cx, int cy, const Pi
 // ---- Clipping -----------------------------------------------------------------------------------------------
 // Clips a blit rectangle to the source and destination sizes and, when a clip region is given, to its
 // rectangle. Moves sx/sy with dx/dy. Returns false when nothing is left. flag is reserved (callers pass 0).
+// Clips [*start, *start + *length) to [0, limit) in 64 bits, so that any 32-bit position and size clip rather than
+// overflow. Returns how far the start moved; an empty result has *length 0 (and *start is then meaningless).
+int64_t ClipSpan(int32_t *start, int32_t *length, int32_t limit);
 bool ClipBlitRect(const ClipRegion *clip, int32_t *sx, int32_t *sy, int32_t *dx, int32_t *dy, int32_t *width,
                   int32_t *height, int32_t sourceWidth, int32_t sourceHeight, int32_t destWidth, int32_t destHeight,
                   int flag = 0);

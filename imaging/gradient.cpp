@@ -1,5 +1,7 @@
 #include "imaging/gradient.h"
 
+#include "imaging/blit.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -100,9 +102,9 @@ void TextureFill(HostBitmap *dest, int32_t x, int32_t y, int32_t width, int32_t 
     if (textureWidth > 0) t.width = std::min(textureWidth, t.width);
     if (textureHeight > 0) t.height = std::min(textureHeight, t.height);
     // Clipping the left/top edge moves the texture phase with it.
-    if (x < 0) { offsetX = int32_t(int64_t(offsetX) - x) % std::max(t.width, 1); width += x; x = 0; }
-    if (y < 0) { offsetY = int32_t(int64_t(offsetY) - y) % std::max(t.height, 1); height += y; y = 0; }
-    width = int32_t(std::min<int64_t>(width, int64_t(dest->width) - x));
-    height = int32_t(std::min<int64_t>(height, int64_t(dest->height) - y));
+    const int64_t cutX = ClipSpan(&x, &width, dest->width), cutY = ClipSpan(&y, &height, dest->height);
+    if (width <= 0 || height <= 0) return;
+    if (cutX) offsetX = int32_t((int64_t(offsetX) + cutX) % std::max(t.width, 1));
+    if (cutY) offsetY = int32_t((int64_t(offsetY) + cutY) % std::max(t.height, 1));
     TexturePixels(BitmapPixels(dest), x, y, width, height, t, offsetX, offsetY);
 }

@@ -113,7 +113,7 @@ int FillArea(const ShapeRecord &s, Coverage *c) {
         if (rx < 0 || ry < 0 || !sideOk(2 * int64_t(rx) + 1) || !sideOk(2 * int64_t(ry) + 1)) return kErrWrongUsage;
         c->Resize(0, 0, 2 * rx + 1, 2 * ry + 1);
         const double cx = rx + 0.5, cy = ry + 0.5;
-        double from = std::fmod(double(s.startAngle), 360.0), span = double(s.endAngle - s.startAngle);
+        double from = std::fmod(double(s.startAngle), 360.0), span = double(s.endAngle) - double(s.startAngle);
         if (from < 0) from += 360;
         span = std::fmod(span, 360.0);
         if (span <= 0) span += 360;
@@ -132,6 +132,9 @@ int FillArea(const ShapeRecord &s, Coverage *c) {
         return 0;
     }
     case ObjectKindLine: {
+        // Ends further out than a shape can be large are refused before any arithmetic on them.
+        for (int32_t v : {s.x1, s.y1, s.x2, s.y2, s.thickness})
+            if (v < -kMaxShapeSide || v > kMaxShapeSide) return kErrWrongUsage;
         const int32_t t = std::max(s.thickness, 1);
         const int32_t x0 = std::min(s.x1, s.x2) - t / 2, y0 = std::min(s.y1, s.y2) - t / 2;
         const int64_t w = int64_t(std::abs(s.x2 - s.x1)) + t, h = int64_t(std::abs(s.y2 - s.y1)) + t;

@@ -79,10 +79,16 @@ double OptNumberArg(VMState *vm, int n, double fallback) {
     return value;
 }
 
-int32_t CheckInt32Arg(VMState *vm, int n) { return SaturateToInt32(CheckNumberArg(vm, n)); }
+// No integer stands for NaN (Sqrt(-1) as a coordinate, size or id), so it is a usage error, not INT32_MIN.
+static int32_t Int32OrRaise(VMState *vm, double value) {
+    if (std::isnan(value)) RaiseError(vm, kErrWrongUsage);
+    return SaturateToInt32(value);
+}
+
+int32_t CheckInt32Arg(VMState *vm, int n) { return Int32OrRaise(vm, CheckNumberArg(vm, n)); }
 
 int32_t OptInt32Arg(VMState *vm, int n, int32_t fallback) {
-    return ValueType(vm, n) == TNONE ? fallback : SaturateToInt32(OptNumberArg(vm, n, 0));
+    return ValueType(vm, n) == TNONE ? fallback : Int32OrRaise(vm, OptNumberArg(vm, n, 0));
 }
 
 uint32_t NumberToUnsigned(double value) {

@@ -95,7 +95,8 @@ double CheckNumberArg(VMState *vm, int n);
 // The default when the argument is absent; else it must be a number or numeric string (an explicit Nil raises
 // 1138, as does any other type).
 double OptNumberArg(VMState *vm, int n, double fallback);
-// CheckNumberArg / OptNumberArg through SaturateToInt32 (the fallback only when the argument is absent).
+// CheckNumberArg / OptNumberArg through SaturateToInt32 (the fallback only when the argument is absent); NaN
+// raises 1055.
 int32_t CheckInt32Arg(VMState *vm, int n);
 int32_t OptInt32Arg(VMState *vm, int n, int32_t fallback);
 // Colours: 0..4294967295 as themselves (truncated), negatives as 32-bit two's complement, larger ones saturate

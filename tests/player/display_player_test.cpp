@@ -104,6 +104,21 @@ TEST(DisplayInPlayer, ChangeDisplaySizeBeyondTheScreenIsReported) {
     EXPECT_TRUE(Contains(run.err, "test.vls:3: Unable to change display size to 7681x64 !")) << run.err;
 }
 
+TEST(DisplayInPlayer, CoordinatesAtTheEndsOfTheRangeAreRefusedNotOverflowed) {
+    ScratchDirectory dir;
+    BuildApplet(dir,
+                "@DISPLAY {Width = 64, Height = 48}\nCreateBrush(1, 8, 8)\nExitOnError(False)\n"
+                "DisplayBrush(1, 2147483648, 2147483648)\nDisplayBrush(1, -2147483648, 0)\n"
+                "DisplayBrush(1, 2147483640, -10)\n"
+                "DisplayBrushPart(1, -2147483648, -2147483648, 2147483647, 0, 2147483647, 2147483647)\n"
+                "DebugPrint(GetLastError())\nDisplayBrush(1, Sqrt(-1), 0)\nDebugPrint(GetLastError())\n",
+                {});
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "1055\n1055\n");
+    EXPECT_FALSE(Contains(run.err, "runtime error")) << run.err;
+}
+
 TEST(DisplayInPlayer, TruncatedPictureIsAnErrorNotACrash) {
     ScratchDirectory dir;
     BuildApplet(dir,
