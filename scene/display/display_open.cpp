@@ -413,7 +413,11 @@ int ApplyDisplayAttributes(VMState *vm, int index, DisplayRecord *d, int forTran
         if (int error = PrepareBGPicForDisplayScale(vm, d, picture, &d->windowMask, &d->windowAlpha))
             return finish(error);
         if (int error = CopyBGPicToDisplayBitmaps(d, picture, 1)) return finish(error);
+        BGPic *oldPicture = d == CurrentDisplay ? CurrentBGPic : nullptr;
         if (d == CurrentDisplay) CurrentBGPic = picture;
+        // The picture shown before keeps its layers, but no longer at this display's scale.
+        if (d->layerScaling && DisplayHasScaledSize(d) && oldPicture && oldPicture != picture)
+            if (int error = ResetLayerScaling(d, oldPicture, 0)) return finish(error);
         FlushPendingBGPics();
         sizeChanged = scaleChanged = 0;
     }
@@ -508,6 +512,7 @@ int ResizeDisplay(VMState *vm, DisplayRecord *d, int32_t x, int32_t y, int32_t w
     if (d->layerScaling && !request) {
         if (DisplayHasScaledSize(d) && d->scaledWidth == p->scaled.width && d->scaledHeight == p->scaled.height) {
             if (int error = ResetLayerScaling(d, p, 0)) return error;
+            d->scaleX = d->scaleY = 1.0;
         } else if (DisplayHasScaledSize(d)) {
             if (int error = ScaleBGPicToDisplay(vm, d, p, 0)) return error;
         }

@@ -402,8 +402,8 @@ void SetLayerPosition(vlLayer *layer, const int32_t *oldRect, int32_t x, int32_t
         if (!noRefresh) RefreshInto(rectList, oldX, oldY, width, height);
         return;
     }
-    const int32_t nx = x == USELAYERPOSITION ? first->x : ((flags & 1) ? first->x + x : x);
-    const int32_t ny = y == USELAYERPOSITION ? first->y : ((flags & 2) ? first->y + y : y);
+    const int32_t nx = x == USELAYERPOSITION ? first->x : ClampLayerCoordinate((flags & 1) ? int64_t(first->x) + x : x);
+    const int32_t ny = y == USELAYERPOSITION ? first->y : ClampLayerCoordinate((flags & 2) ? int64_t(first->y) + y : y);
     const int32_t dx = nx - first->x, dy = ny - first->y;
     auto move = [&](LayerDrawParams *p) {
         p->x += dx;
@@ -485,8 +485,8 @@ int InsertObjectLayer(VMState *vm, DisplayRecord *display, int32_t insertPos, in
     case ObjectKindBrush: {
         Brush *brush = nullptr;
         if ((error = FindBrush(id, &brush, 0))) return error;
-        x = ResolveXPosition(x, brush->width, 0, 0);
-        y = ResolveYPosition(y, brush->height, 0, 0);
+        x = ClampLayerCoordinate(ResolveXPosition(x, brush->width, 0, 0));
+        y = ClampLayerCoordinate(ResolveYPosition(y, brush->height, 0, 0));
         error = AddImageLayer(vm, kind, id, 0, 0, x, y, brush->width, brush->height, nullptr, nullptr, nullptr,
                               nullptr, nullptr, position, flags);
         break;
@@ -497,8 +497,8 @@ int InsertObjectLayer(VMState *vm, DisplayRecord *display, int32_t insertPos, in
         if ((error = AnimServices->find(id, 0, &info))) return error;
         auto *params = new (std::nothrow) LayerDrawParams;
         if (!params) return kErrOutOfMemoryCode;
-        params->x = x = ResolveXPosition(x, info.width, 0, 0);
-        params->y = y = ResolveYPosition(y, info.height, 0, 0);
+        params->x = x = ClampLayerCoordinate(ResolveXPosition(x, info.width, 0, 0));
+        params->y = y = ClampLayerCoordinate(ResolveYPosition(y, info.height, 0, 0));
         params->width = info.width;
         params->height = info.height;
         params->frame = 1;
@@ -547,7 +547,6 @@ int ResetLayerScaling(DisplayRecord *display, BGPic *bgpic, int rebuild) {
         FreeTripleExcept(&bgpic->current, &bgpic->base, &bgpic->scaled);
         bgpic->current = bgpic->scaled;
     }
-    display->scaleX = display->scaleY = 1.0;
     if (rebuild)
         if (int error = CopyBGPicToDisplayBitmaps(display, bgpic, 1)) return error;
     for (ListNode *n = bgpic->layers.headNode.next; n && n->next; n = n->next) {

@@ -202,8 +202,8 @@ int DisplayImageObjectLayer(VMState *vm, int32_t kind, ObjectId id, int32_t part
     LayerDrawParams *params = new (std::nothrow) LayerDrawParams;
     if (!params) return kErrOutOfMemoryCode;
     // Position constants place the drawn box, so they are resolved against the untransformed size.
-    params->x = x = ResolveXPosition(x, width, 0, transform.anchorX);
-    params->y = y = ResolveYPosition(y, height, 0, transform.anchorY);
+    params->x = x = ClampLayerCoordinate(ResolveXPosition(x, width, 0, transform.anchorX));
+    params->y = y = ClampLayerCoordinate(ResolveYPosition(y, height, 0, transform.anchorY));
     params->width = width;
     params->height = height;
     params->partX = partX;

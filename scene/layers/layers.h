@@ -11,6 +11,13 @@
 // SetLayerPosition: a coordinate of 100000 stays as it is.
 constexpr int32_t USELAYERPOSITION = 100000;
 
+// Layer positions are kept within +-10^9, so that a position plus a size or a join of two rectangles stays
+// inside 32 bits whatever a script asks for.
+constexpr int32_t kMaxLayerCoordinate = 1000000000;
+inline int32_t ClampLayerCoordinate(int64_t v) {
+    return int32_t(v < -kMaxLayerCoordinate ? -kMaxLayerCoordinate : v > kMaxLayerCoordinate ? kMaxLayerCoordinate : v);
+}
+
 // AddLayer flags.
 constexpr int32_t kAddLayerHidden = 1;
 constexpr int32_t kAddLayerDisplayScaled = 2; // render the display-scaled state now

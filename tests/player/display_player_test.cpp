@@ -168,11 +168,13 @@ TEST(LayersInPlayer, SnapshotShowsTurnedSeeThroughAndTintedLayers) {
                 "DisplayBrush(1, 10, 20, {Tint = 255, TintColor = $00FF00})\n"
                 "CreateLayer(30, 0, 6, 4, {Frames = 3, Color = $FFFF00})\n"
                 "DebugPrint(GetLayerAtPos(31, 1))\n"
+                "GetBrushLink(2, #LAYER, 2)\n"
+                "DebugPrint(GetAttribute(#BRUSH, 2, #ATTRWIDTH), GetAttribute(#BRUSH, 2, #ATTRHEIGHT))\n"
                 "SaveSnapshot(\"shot.bmp\", #IMGFMT_BMP)\n",
                 {"alpha.png"});
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "5 \n"); // the anim layer made for CreateLayer's frames
+    EXPECT_EQ(run.out, "5 \n6 8\n"); // the anim layer made for CreateLayer's frames; the turned layer's image
     std::vector<uint8_t> shot = ReadBytes(dir.File("shot.bmp"));
     ASSERT_GT(shot.size(), 54u);
     struct Expect {
