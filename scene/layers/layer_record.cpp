@@ -231,6 +231,37 @@ int GetLayerImage(const vlLayer *layer, const LayerDrawParams *p, int wantTransf
     return 0;
 }
 
+int GetLayerSourcePlaneSlots(vlLayer *layer, int32_t frame, MaskPlane ***maskSlot, AlphaPlane ***alphaSlot) {
+    *maskSlot = nullptr;
+    *alphaSlot = nullptr;
+    switch (layer->type) {
+    case ObjectKindAnim:
+        if (!AnimServices) return CommandNotAvailable("anim layers");
+        return AnimServices->framePlaneSlots(layer->source, frame, maskSlot, alphaSlot);
+    case ObjectKindBGPicPart: {
+        if (layer->first->bitmap) {
+            *maskSlot = &layer->first->mask;
+            *alphaSlot = &layer->first->alpha;
+            return 0;
+        }
+        BGPic *bgpic = nullptr;
+        if (int error = FindBGPic(layer->source, &bgpic, kFindPending)) return error;
+        *maskSlot = &bgpic->base.mask;
+        *alphaSlot = &bgpic->base.alpha;
+        return 0;
+    }
+    case ObjectKindBrush:
+    case ObjectKindBrushPart: {
+        Brush *brush = nullptr;
+        if (int error = FindBrush(layer->source, &brush, kFindBrushPending)) return error;
+        *maskSlot = &brush->mask;
+        *alphaSlot = &brush->alpha;
+        return 0;
+    }
+    default: return 0;
+    }
+}
+
 // ---- Adding and removing ----------------------------------------------------------------------------------------
 
 int AddLayer(VMState *vm, int32_t kind, const ObjectId *objectId, int32_t screenX, int32_t screenY,

@@ -97,6 +97,9 @@ int UpdateLayerGeometry(vlLayer *layer, LayerDrawParams *params, const int32_t *
                         int32_t width, int32_t height, HostBitmap *bitmap, MaskPlane *mask, AlphaPlane *alpha);
 int InsertObjectLayer(VMState *vm, DisplayRecord *display, int32_t insertPos, int32_t kind, ObjectId id, int32_t x,
                       int32_t y, int noRefresh, int forMove, vlLayer **outLayer);
+// Where the mask and alpha pointers of the object a layer shows live (a brush, an anim frame, a picture or the
+// layer's own image), so that a selected mask or alpha channel can replace them; both null for other kinds.
+int GetLayerSourcePlaneSlots(vlLayer *layer, int32_t frame, MaskPlane ***maskSlot, AlphaPlane ***alphaSlot);
 // Moves a layer to a 1-based position (0: on top); 1 when the list changed.
 int MoveLayerInZOrder(vlLayer *layer, int32_t position);
 
