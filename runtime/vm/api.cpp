@@ -250,6 +250,24 @@ int IsNativeFunction(VMState *vm, int index) {
 }
 
 // ---- Comparison ------------------------------------------------------------------------------------------------
+int SortPlainList(VMState *vm, int table, int64_t n) {
+    Table *t = CheckTable(vm, table);
+    if (n < 2) return 1;
+    if (n > int64_t(t->arraySize)) return 0;
+    VMValue *items = t->array;
+    int32_t tag = items[0].tt;
+    for (int64_t i = 0; i < n; i++)
+        if (items[i].tt != tag || (tag == TNUMBER && items[i].u.n != items[i].u.n)) return 0;
+    if (tag == TNUMBER)
+        std::sort(items, items + n, [](const VMValue &a, const VMValue &b) { return a.u.n < b.u.n; });
+    else if (tag == TSTRING)
+        std::sort(items, items + n,
+                  [](const VMValue &a, const VMValue &b) { return StringLess(AsString(&a), AsString(&b)); });
+    else
+        return 0;
+    return 1;
+}
+
 int LessThan(VMState *vm, int a, int b) {
     VMValue *pa = IndexToValue(vm, a), *pb = IndexToValue(vm, b);
     if (pa == nullptr || pb == nullptr) return 0;

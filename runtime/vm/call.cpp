@@ -369,14 +369,14 @@ void Arith(VMState *vm, VMValue *out, const VMValue *a, const VMValue *b, TMEven
     CallTM(vm, tm, a, b, nullptr, out);
 }
 
-namespace {
-
 bool StringLess(const VMString *a, const VMString *b) {
     size_t n = std::min(a->length, b->length);
     int c = std::memcmp(a->data, b->data, n);
     if (c != 0) return c < 0;
     return a->length < b->length;
 }
+
+namespace {
 
 bool CallOrderTM(VMState *vm, const VMValue *a, const VMValue *b, TMEvent event, bool *result) {
     if (a->tt != b->tt || (a->tt != TTABLE && a->tt != TUSERDATA)) return false;
@@ -457,55 +457,32 @@ void ConcatRange(VMState *vm, VMValue *first, int count) {
             if (first->tt == TNUMBER) SetObject(first, NumberToString(vm, first->u.n), TSTRING);
             return;
         }
-        // Numbers are formatted straight into the result; only the joined string is interned.
-        char small[256];
-        {
-            // Most joins are short: build them in place without the growable fallback below.
-            size_t n = 0;
-            int i = 0;
-            for (; i < count; i++) {
-                if (first[i].tt == TSTRING) {
-                    const VMString *str = AsString(&first[i]);
-                    if (str->length > sizeof small - n) break;
-                    CopyBytes(small + n, str->data, str->length);
-                    n += str->length;
-                } else {
-                    if (sizeof small - n < 32) break; // a formatted number takes at most 24 bytes
-                    n += size_t(FormatNumber(first[i].u.n, small + n, sizeof small - n));
-                }
-            }
-            if (i == count) {
-                SetObject(first, NewString(vm, small, n), TSTRING);
-                return;
-            }
+        // Measured first, then joined once: straight into the new string when it is long, else in a local
+        // buffer for the interning lookup. Numbers are formatted twice, which costs less than keeping them.
+        size_t total = 0;
+        char number[64];
+        for (int i = 0; i < count; i++)
+            total += first[i].tt == TSTRING ? AsString(&first[i])->length
+                                            : size_t(FormatNumber(first[i].u.n, number, sizeof number));
+        char small[kMaxInternedLength + 1];
+        VMString *joined = nullptr;
+        char *out = small;
+        if (total > kMaxInternedLength) {
+            joined = NewLongString(vm, total); // raises for a result that is too long
+            out = joined->data;
         }
-        std::string big;
-        size_t used = 0;
-        bool inSmall = true;
-        auto append = [&](const char *bytes, size_t n) {
-            if (inSmall && used + n <= sizeof small) {
-                std::memcpy(small + used, bytes, n);
-                used += n;
-                return;
-            }
-            if (inSmall) {
-                big.assign(small, used);
-                inSmall = false;
-            }
-            if (big.size() + n > 0x7FFFFFF0u) RaiseError(vm, kErrOutOfMemory);
-            big.append(bytes, n);
-        };
         for (int i = 0; i < count; i++) {
             if (first[i].tt == TSTRING) {
-                append(AsString(&first[i])->data, AsString(&first[i])->length);
+                const VMString *str = AsString(&first[i]);
+                CopyBytes(out, str->data, str->length);
+                out += str->length;
             } else {
-                char number[64];
                 int n = FormatNumber(first[i].u.n, number, sizeof number);
-                append(number, size_t(n));
+                CopyBytes(out, number, size_t(n));
+                out += n;
             }
         }
-        VMString *s = inSmall ? NewString(vm, small, used) : NewString(vm, big.data(), big.size());
-        SetObject(first, s, TSTRING);
+        SetObject(first, joined ? joined : NewString(vm, small, total), TSTRING);
         return;
     }
     // Right to left, pairwise, so __concat sees the same operands as in `a .. (b .. c)`.

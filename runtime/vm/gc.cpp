@@ -64,6 +64,7 @@ void FreeObject(VMState *vm, GCObject *o) {
         break;
     }
     case kGCNative: VMFree(vm, o, sizeof(NativeFunction)); break;
+    case kGCString: FreeLongString(vm, static_cast<VMString *>(o)); break; // only long ones are on the list
     case kGCProto: FreeProto(vm, static_cast<Proto *>(o)); break;
     case kGCUpval: VMFree(vm, o, sizeof(UpVal)); break;
     case kGCUserdata: {

@@ -1,5 +1,6 @@
-// Interned byte strings: one object per distinct byte sequence, so string equality is pointer equality and table
-// lookups by string compare pointers. Any byte is allowed, zero included.
+// Byte strings; any byte is allowed, zero included. Short ones are interned: one object per distinct byte
+// sequence, so their equality is pointer equality and table lookups by them compare pointers. Long ones live on
+// the collector's object list like tables (see VMString).
 //
 // The interning table is open addressing with linear probing; each slot keeps the string's hash beside its
 // pointer, so a probe reads a string's bytes only when the hash matches. Slots are never removed one by one:
@@ -95,8 +96,33 @@ void InitStrings(VMState *vm) {
     vm->stringCount = 0;
 }
 
-VMString *NewString(VMState *vm, const char *bytes, size_t length) {
+VMString *NewLongString(VMState *vm, size_t length) {
     if (length > 0x7FFFFFF0u) RaiseError(vm, kErrOutOfMemory);
+    VMString *s = static_cast<VMString *>(VMAlloc(vm, StringSize(length)));
+    LinkObject(vm, s, kGCString);
+    s->hash = 0;
+    s->hashed = 0;
+    s->length = uint32_t(length);
+    s->hintNode = 0;
+    s->hintTable = nullptr;
+    s->data[length] = 0;
+    return s;
+}
+
+void FreeLongString(VMState *vm, VMString *s) { VMFree(vm, s, StringSize(s->length)); }
+
+uint32_t HashLongString(VMString *s) {
+    s->hash = HashBytes(s->data, s->length);
+    s->hashed = 1;
+    return s->hash;
+}
+
+VMString *NewString(VMState *vm, const char *bytes, size_t length) {
+    if (length > kMaxInternedLength) {
+        VMString *s = NewLongString(vm, length);
+        std::memcpy(s->data, bytes, length);
+        return s;
+    }
     uint32_t hash = HashBytes(bytes, length);
     uint32_t mask = vm->stringMask;
     uint32_t slot = hash & mask;
@@ -126,6 +152,7 @@ VMString *NewString(VMState *vm, const char *bytes, size_t length) {
     s->marked = 0;
     s->gcnext = nullptr;
     s->hash = hash;
+    s->hashed = 1;
     s->length = uint32_t(length);
     s->hintNode = 0;
     s->hintTable = nullptr;

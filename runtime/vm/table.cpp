@@ -22,7 +22,7 @@ inline uint32_t Mix64(uint64_t x) {
 
 inline uint32_t HashKey(const VMValue *k) {
     switch (k->tt) {
-    case TSTRING: return AsString(k)->hash;
+    case TSTRING: return StringHash(AsString(k));
     case TNUMBER: {
         double d = k->u.n;
         if (d == 0) d = 0; // -0 and 0 are one key
@@ -259,7 +259,7 @@ void TableSet(VMState *vm, Table *t, const VMValue *key, const VMValue *value) {
         hash = HashKey(key);
         break;
     }
-    case TSTRING: hash = AsString(key)->hash; break;
+    case TSTRING: hash = StringHash(AsString(key)); break;
     default: hash = HashKey(key); break;
     }
     int64_t n = key->tt == TSTRING ? TableFindStringNode(t, AsString(key)) : FindNode(t, key, hash);
@@ -297,7 +297,7 @@ void TableSetStr(VMState *vm, Table *t, VMString *key, const VMValue *value) {
     if (value->tt == TNIL) return;
     VMValue k;
     SetObject(&k, key, TSTRING);
-    InsertNode(vm, t, &k, value, key->hash);
+    InsertNode(vm, t, &k, value, StringHash(key));
 }
 
 bool TableNext(VMState *vm, const Table *t, const VMValue *key, VMValue *nextKey, VMValue *nextValue) {

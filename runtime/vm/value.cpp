@@ -21,7 +21,8 @@ bool RawEqualValues(const VMValue *a, const VMValue *b) {
     case TNIL: return true;
     case TNUMBER: return a->u.n == b->u.n;
     case TBOOLEAN: return a->u.b == b->u.b;
-    default: return a->u.p == b->u.p; // interned strings: same bytes, same object
+    case TSTRING: return SameString(AsString(a), AsString(b));
+    default: return a->u.p == b->u.p;
     }
 }
 

@@ -148,6 +148,10 @@ void SetField(VMState *vm, int table, const char *key);   // table[key] = top va
 // Order: array part 0..n-1, then hash keys in insertion order.
 int NextPair(VMState *vm, int table);
 size_t TableListLength(VMState *vm, int table); // the run of entries from key 0 to the first Nil
+// Sorts t[0..n-1] of the table at index in place by `<` when no script code can take part: every item a number
+// (none NaN) or every item a string, all in the array part. Returns 1 when sorted, 0 when the list needs the
+// general sort (nothing was moved then).
+int SortPlainList(VMState *vm, int table, int64_t n);
 // Setters on the table on top of the stack.
 void SetTableNumber(VMState *vm, const char *key, int32_t value);
 void SetTableDouble(VMState *vm, const char *key, double value);

@@ -73,16 +73,28 @@ struct StringSlot {
 };
 
 struct Table;
+// Strings up to kMaxInternedLength bytes are interned: one object per byte sequence, equal exactly when the
+// pointers are. Longer ones are built (by joins, file reads) far more often than compared, so each is its own
+// object, hashed only when first used as a table key, and equal to another long string of the same bytes.
+constexpr uint32_t kMaxInternedLength = 40;
 struct VMString : GCObject {
-    uint32_t hash;
+    uint32_t hash;   // long strings: valid once hashed is set
     uint32_t length;
     // Where this string was last found as a key: a guess checked on use (the node must hold this very string),
     // so a stale or reused table address only costs the normal probe. Saves the index probe, a cache miss on
     // big tables, for the common pattern of looking up the same key strings again.
     uint32_t hintNode;
+    uint8_t hashed;
     const Table *hintTable;
     char data[1]; // length bytes and a terminating zero
 };
+inline bool IsLongString(const VMString *s) { return s->length > kMaxInternedLength; }
+uint32_t HashLongString(VMString *s);
+inline uint32_t StringHash(VMString *s) { return VL_LIKELY(s->hashed) ? s->hash : HashLongString(s); }
+// Same bytes: pointer equality, plus a byte compare for two long strings.
+inline bool SameString(const VMString *a, const VMString *b) {
+    return a == b || (a->length == b->length && IsLongString(a) && std::memcmp(a->data, b->data, a->length) == 0);
+}
 
 // Metamethod events; the first ones are cached as "absent" bits in the metatable.
 enum TMEvent : uint8_t {
@@ -323,6 +335,9 @@ struct GCPause { // no collection while C++ holds unrooted objects
 
 // string.cpp
 VMString *NewString(VMState *vm, const char *bytes, size_t length);
+// A long string (length > kMaxInternedLength) whose bytes the caller fills before anything can collect.
+VMString *NewLongString(VMState *vm, size_t length);
+void FreeLongString(VMState *vm, VMString *s);
 inline VMString *NewString(VMState *vm, const char *text) { return NewString(vm, text, std::strlen(text)); }
 void InitStrings(VMState *vm);
 void FreeAllStrings(VMState *vm);
@@ -341,14 +356,14 @@ inline int64_t TableFindStringNode(const Table *t, VMString *s) {
     }
     if (t->indexCap == 0) return -1;
     uint32_t mask = t->indexCap - 1;
-    uint32_t hash = s->hash;
+    uint32_t hash = StringHash(s);
     for (uint32_t slot = hash & mask;; slot = (slot + 1) & mask) {
         uint64_t e = t->index[slot];
         uint32_t node = uint32_t(e);
         if (node == 0) return -1;
         if (uint32_t(e >> 32) == hash && node != kIndexTombstone) {
             const VMValue &k = t->nodes[node - 1].key;
-            if (k.tt == TSTRING && k.u.gc == s) {
+            if (k.tt == TSTRING && SameString(static_cast<const VMString *>(k.u.gc), s)) {
                 s->hintTable = t;
                 s->hintNode = node - 1;
                 return int64_t(node) - 1;
@@ -392,6 +407,7 @@ void GetIndexed(VMState *vm, const VMValue *obj, const VMValue *key, VMValue *ou
 void SetIndexed(VMState *vm, const VMValue *obj, const VMValue *key, const VMValue *value);
 void Arith(VMState *vm, VMValue *out, const VMValue *a, const VMValue *b, TMEvent event);
 bool LessThanValues(VMState *vm, const VMValue *a, const VMValue *b);
+bool StringLess(const VMString *a, const VMString *b); // byte order, a prefix first
 bool LessEqualValues(VMState *vm, const VMValue *a, const VMValue *b);
 bool EqualValues(VMState *vm, const VMValue *a, const VMValue *b);
 void ConcatRange(VMState *vm, VMValue *first, int count); // result in *first
