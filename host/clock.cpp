@@ -1,13 +1,28 @@
 #include "host/clock.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <ctime>
+#include <mutex>
+#include <thread>
 
 namespace {
 
 std::atomic<bool> virtualInstalled{false};
 std::atomic<int64_t> virtualMonotonic{0};
 std::atomic<int64_t> virtualRealtimeStart{0};
+std::atomic<int64_t> virtualLastDue{0};
+
+std::mutex tickerLock;
+std::condition_variable tickerStop;
+bool tickerStopping = false;
+std::thread ticker;
+
+void Tick() {
+    std::unique_lock<std::mutex> lock(tickerLock);
+    while (!tickerStop.wait_for(lock, std::chrono::milliseconds(1), [] { return tickerStopping; }))
+        if (!virtualInstalled.load(std::memory_order_relaxed)) PumpDue.store(true, std::memory_order_relaxed);
+}
 
 int64_t ReadClock(clockid_t id) {
     timespec now;
@@ -16,6 +31,25 @@ int64_t ReadClock(clockid_t id) {
 }
 
 } // namespace
+
+std::atomic<bool> PumpDue{true};
+
+void StartPumpTicker() {
+    std::lock_guard<std::mutex> guard(tickerLock);
+    if (ticker.joinable()) return;
+    tickerStopping = false;
+    ticker = std::thread(Tick);
+}
+
+void StopPumpTicker() {
+    {
+        std::lock_guard<std::mutex> guard(tickerLock);
+        if (!ticker.joinable()) return;
+        tickerStopping = true;
+    }
+    tickerStop.notify_all();
+    ticker.join();
+}
 
 int64_t MonotonicMicroseconds() {
     if (virtualInstalled.load(std::memory_order_acquire)) return virtualMonotonic.load();
@@ -29,12 +63,18 @@ int64_t RealtimeMicroseconds() {
 
 void InstallVirtualClock(int64_t realtimeStart) {
     virtualMonotonic = 0;
+    virtualLastDue = 0;
     virtualRealtimeStart = realtimeStart;
     virtualInstalled.store(true, std::memory_order_release);
 }
 
 void AdvanceVirtualClock(int64_t microseconds) {
-    if (microseconds > 0) virtualMonotonic += microseconds;
+    if (microseconds <= 0) return;
+    int64_t now = virtualMonotonic += microseconds;
+    if (now - virtualLastDue.load() >= 1000) {
+        virtualLastDue = now;
+        PumpDue.store(true, std::memory_order_relaxed);
+    }
 }
 
 void SetVirtualRealtime(int64_t realtime) { virtualRealtimeStart = realtime - virtualMonotonic.load(); }

@@ -3,6 +3,7 @@
 // virtual time to its deadline instead of blocking.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 // Microseconds of a clock that never jumps (timer deadlines, frame pacing, the pump's rate limit).
@@ -17,3 +18,11 @@ void AdvanceVirtualClock(int64_t microseconds);
 void SetVirtualRealtime(int64_t realtime);
 void RemoveVirtualClock();
 int VirtualClockInstalled();
+
+// Set at least once per millisecond of monotonic time: by a ticker thread on the real clock, by AdvanceVirtualClock
+// on the virtual one (the ticker leaves it alone then). The per-line hook tests it with a relaxed load and clears
+// it when it pumps, so no script line reads the clock.
+extern std::atomic<bool> PumpDue;
+// Starts the ticker (again after StopPumpTicker); StopPumpTicker joins it.
+void StartPumpTicker();
+void StopPumpTicker();

@@ -168,6 +168,7 @@ int StartupSystem() {
     signal(SIGPIPE, SIG_IGN); // a closed pipe is a write error, not the end of the program
     // Events queued from other threads (sound ends, requesters) wake the main wait.
     if (!WakeMainThreadHook) WakeMainThreadHook = [] { SignalMainTask(kSignalEvent); };
+    StartPumpTicker();
     systemStarted = true;
     return 0;
 }
@@ -175,6 +176,7 @@ int StartupSystem() {
 void ShutdownSystem() {
     FreeAllTimerRequests();
     if (!systemStarted) return;
+    StopPumpTicker();
     for (size_t i = 0; i < std::size(kHandledSignals); ++i) sigaction(kHandledSignals[i], &previousActions[i], nullptr);
     char quit = kWatcherQuit;
     [[maybe_unused]] ssize_t n = write(interruptPipe[1], &quit, 1);
@@ -205,6 +207,7 @@ const MainTaskInfo *MainTask() { return &mainTask; }
 
 void SignalMainTask(uint32_t mask) {
     pendingSignals.fetch_or(mask);
+    if (mask & kSignalEvent) PumpDue.store(true, std::memory_order_relaxed);
     wakeFunction.load()();
 }
 
@@ -283,6 +286,16 @@ void SetPumpEventsFunction(PumpEventsFunction pump) { pumpFunction = pump; }
 int PumpEvents(VMState *vm, int) {
     if (PumpEventsFunction pump = pumpFunction.load()) return pump(vm);
     return QuitRequested.load() ? 1 : 0;
+}
+
+void PumpFromLineHook(VMState *vm) {
+    if (__builtin_expect(PumpDue.load(std::memory_order_relaxed), 0)) {
+        PumpDue.store(false, std::memory_order_relaxed);
+        TakeSignals(kSignalEvent); // this pump serves it
+        if (PumpEvents(vm, 0)) RaiseError(vm, kErrUserAbortCode);
+    } else if (__builtin_expect(QuitRequested.load(std::memory_order_relaxed) != 0, 0)) {
+        RaiseError(vm, kErrUserAbortCode);
+    }
 }
 
 // ---- Waiting -------------------------------------------------------------------------------------------------

@@ -9,7 +9,6 @@
 #include <strings.h>
 
 #include "host/clipboard.h"
-#include "host/clock.h"
 #include "host/debug_output.h"
 #include "host/path.h"
 #include "host/tasks.h"
@@ -27,28 +26,6 @@ const char *const kLibraryRegistrationOrder[19] = {
     "anim",   "display", "sound",  "brush", "bgpic",      "transitionfx", "sprite", "memblock", "arexx"};
 
 namespace {
-
-// The host is drained at most once per millisecond from the line hook, sooner when another thread queued an
-// event; in between only the quit flag is tested, so tight script loops stay cheap. Only the event signal is
-// taken here: a bit that nobody waits for must not make every line pump.
-// Reading the clock costs more than a short script line, so it is read only every kLinesPerClockRead lines.
-int64_t lastPump = 0;
-constexpr int kLinesPerClockRead = 16;
-int linesUntilClockRead = 0;
-
-void PumpFromLineHook(VMState *vm) {
-    bool due = TakeSignals(kSignalEvent) != 0;
-    if (!due && --linesUntilClockRead <= 0) {
-        linesUntilClockRead = kLinesPerClockRead;
-        due = MonotonicMicroseconds() - lastPump >= 1000;
-    }
-    if (due) {
-        lastPump = MonotonicMicroseconds();
-        if (PumpEvents(vm, 0)) RaiseError(vm, kErrUserAbortCode);
-    } else if (QuitRequested.load(std::memory_order_relaxed)) {
-        RaiseError(vm, kErrUserAbortCode);
-    }
-}
 
 void CopyPath(char *target, const std::string &text) {
     size_t n = text.size() < kPathBufferSize - 1 ? text.size() : kPathBufferSize - 1;

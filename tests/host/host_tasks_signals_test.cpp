@@ -2,9 +2,12 @@
 #include "host/tasks.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/runtime_globals.h"
+#include "tests/runtime/vm/vm_test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <string>
 #include <thread>
@@ -103,6 +106,54 @@ TEST_F(TasksTest, ReplacedWaitFunctionIsTheOneThatBlocks) {
     EXPECT_EQ(WaitSystemSignals(nullptr, 0), kSignalEvent); // a window message ends the wait
     EXPECT_EQ(calls, 1);
     SetSystemWaitFunctions(nullptr, nullptr);
+}
+
+// The player's line hook on an endless loop under the virtual clock: a pump per millisecond the clock advances
+// and one for an event queued from another thread, none otherwise; a quit from the pump or from another thread
+// ends the loop at its next line.
+TEST_F(TasksTest, LineHookPumpsWhenDueAndAQuitStopsABusyLoop) {
+    InstallVirtualClock(0);
+    static std::atomic<int> pumps, quitAt;
+    pumps = 0;
+    quitAt = 3;
+    SetPumpEventsFunction([](VMState *) { return ++pumps >= quitAt ? 1 : 0; });
+    VMState *vm = NewVMState();
+    SetLineHook(vm, PumpFromLineHook);
+    FunctionProto loop = NewFunction(1);
+    Code(loop, 5, {AsBx(OP_JMP, 0, -1), ABC(OP_RETURN, 0, 1, 0)});
+    auto waitFor = [](int n) {
+        while (pumps < n) std::this_thread::yield();
+    };
+    auto run = [&] {
+        EXPECT_EQ(PushProtoClosure(vm, loop), 0);
+        return ProtectedCall(vm, 0, 0, 0);
+    };
+    PumpDue = false;
+    std::thread driver([&] {
+        AdvanceVirtualClock(400);
+        AdvanceVirtualClock(400);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5)); // the loop spins; nothing is due yet
+        EXPECT_EQ(pumps, 0);
+        AdvanceVirtualClock(400);
+        waitFor(1);
+        SignalMainTask(kSignalEvent);
+        waitFor(2);
+        AdvanceVirtualClock(1000); // the third pump asks to quit
+    });
+    EXPECT_EQ(run(), kErrUserAbortCode);
+    driver.join();
+    EXPECT_EQ(pumps, 3);
+    EXPECT_EQ(TakeSignals(kSignalEvent), 0u); // the pump took the event
+
+    quitAt = 1000;
+    std::thread quitter([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        QuitRequested = 1;
+    });
+    EXPECT_EQ(run(), kErrUserAbortCode);
+    quitter.join();
+    EXPECT_EQ(pumps, 3);
+    CloseVMState(vm);
 }
 
 class TimerTest : public ::testing::Test {
