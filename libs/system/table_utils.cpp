@@ -175,6 +175,7 @@ int CmdSort(VMState *vm) {
     SortState state{vm, GetTop(vm) >= 2 && ValueType(vm, 2) != TNIL};
     if (state.hasComparator) CheckFunctionArg(vm, 2);
     int64_t n = ListLength(vm, 1, !state.hasComparator);
+    if (!state.hasComparator && SortPlainList(vm, 1, n)) return 0;
     SortRange(state, 0, n - 1);
     return 0;
 }
