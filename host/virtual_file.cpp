@@ -379,6 +379,32 @@ int GetCharVirtualFile(VirtualFile *file) {
     return ReadVirtualFileBuffered(file, &byte, 1) == 1 ? byte : -1;
 }
 
+int64_t ReadVirtualFileUntil(VirtualFile *file, int delimiter, size_t limit, std::string *out) {
+    size_t done = 0;
+    while (done < limit) {
+        if (file && !IsMemoryLike(file)) { // whole runs out of the window
+            int64_t offset = file->position - file->windowStart;
+            if (offset >= 0 && offset < static_cast<int64_t>(file->windowValid)) {
+                const uint8_t *run = file->buffer.get() + offset;
+                size_t n = std::min(limit - done, file->windowValid - static_cast<size_t>(offset));
+                const void *hit = memchr(run, delimiter, n);
+                if (hit) n = static_cast<size_t>(static_cast<const uint8_t *>(hit) - run) + 1;
+                out->append(reinterpret_cast<const char *>(run), n);
+                done += n;
+                file->position += static_cast<int64_t>(n);
+                if (hit) break;
+                continue;
+            }
+        }
+        int c = GetCharVirtualFile(file); // refills the window, or reads a memory range
+        if (c < 0) return done ? static_cast<int64_t>(done) : -1;
+        out->push_back(static_cast<char>(c));
+        ++done;
+        if (c == delimiter) break;
+    }
+    return static_cast<int64_t>(done);
+}
+
 int64_t WriteVirtualFile(VirtualFile *file, const void *buffer, size_t count) {
     if (!file || !file->writable || (!buffer && count)) return -1;
     if (IsMemoryLike(file)) return MemoryWrite(file, static_cast<const uint8_t *>(buffer), count);

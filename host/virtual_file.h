@@ -40,6 +40,9 @@ int64_t ReadVirtualFile(VirtualFile *file, void *buffer, size_t count);
 int64_t ReadVirtualFileBuffered(VirtualFile *file, void *buffer, size_t count);
 // The next byte 0..255, or -1 at the end (buffered).
 int GetCharVirtualFile(VirtualFile *file);
+// Buffered: appends to out the bytes up to and including the next delimiter byte, at most limit bytes. Returns
+// the number appended (less than limit without a delimiter at the end of the stream), -1 on an error with none.
+int64_t ReadVirtualFileUntil(VirtualFile *file, int delimiter, size_t limit, std::string *out);
 
 // Writes count bytes at the position: the number written (less at the end of a memory range), negative on an
 // error. The position advances.

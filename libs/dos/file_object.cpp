@@ -140,6 +140,16 @@ int FileReadLine(FileObject *file, std::string *line) {
     if (file->access == kAccessWrite) return kErrWriteOnlyFile;
     if (file->position >= file->size) return kErrReadBeyondEnd;
     line->clear();
+    if (IOMode != kIOUnbuffered) {
+        // Up to the line feed (or the end) in whole runs; every CR in the line is dropped, as below.
+        size_t limit = static_cast<size_t>(file->size - file->position);
+        int64_t n = ReadVirtualFileUntil(file->stream, '\n', limit, line);
+        if (n > 0) file->position += n;
+        if (n <= 0 || (static_cast<size_t>(n) < limit && line->back() != '\n')) return kErrReadFailed;
+        if (line->back() == '\n') line->pop_back();
+        if (line->find('\r') != std::string::npos) std::erase(*line, '\r');
+        return 0;
+    }
     while (file->position < file->size) {
         int c = StreamGetChar(file->stream);
         if (c < 0) return kErrReadFailed;

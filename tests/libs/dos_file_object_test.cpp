@@ -120,6 +120,36 @@ TEST_F(DosFiles, EmptyLineIsTheEmptyString) {
     EXPECT_EQ(line, "x");
 }
 
+TEST_F(DosFiles, ReadLineAcrossBufferBoundariesInBothModes) {
+    // Lines of every length around the 16 KiB read window, each ended by LF, CRLF or a CR inside the text; the
+    // file ends without a line end.
+    std::string bytes;
+    std::vector<std::string> lines;
+    for (size_t i = 0; bytes.size() < 40000; ++i) {
+        std::string text(i % 700, char('a' + i % 26));
+        const char *ending = i % 3 == 0 ? "\n" : i % 3 == 1 ? "\r\n" : "\r\r\n";
+        if (i % 5 == 4 && !text.empty()) text.insert(text.size() / 2, "\r");
+        bytes += text + ending;
+        std::erase(text, '\r');
+        lines.push_back(text);
+    }
+    bytes += "last";
+    lines.push_back("last");
+    Create("in", bytes);
+    for (int mode : {kIOBuffered, kIOUnbuffered}) {
+        IOMode = mode;
+        FileObject *file = Open(1, Path("in"), kModeRead);
+        std::string line;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            ASSERT_EQ(FileReadLine(file, &line), 0) << "line " << i << " mode " << mode;
+            ASSERT_EQ(line, lines[i]) << "line " << i << " mode " << mode;
+        }
+        EXPECT_EQ(file->position, static_cast<int64_t>(bytes.size()));
+        EXPECT_EQ(FileReadLine(file, &line), kErrReadBeyondEnd);
+        CloseAllFileObjects();
+    }
+}
+
 TEST_F(DosFiles, ReadStringLengths) {
     Create("in", std::string("ab\0cd", 5));
     FileObject *file = Open(1, Path("in"), kModeRead);
