@@ -25,10 +25,13 @@ struct StreamPair {
     VirtualFile *destination = nullptr;
     ~StreamPair() {
         CloseVirtualFile(source);
-        CloseVirtualFile(destination);
+        DiscardVirtualFile(destination);
     }
-    int CloseDestination() {
-        int result = CloseVirtualFile(destination);
+    // The destination is written as a replacement: it takes the old file's place only after a clean run.
+    int CloseDestination(int error) {
+        int result = 0;
+        if (error) DiscardVirtualFile(destination);
+        else result = CloseVirtualFile(destination);
         destination = nullptr;
         return result == 0 ? 0 : kErrWriteFailed;
     }
@@ -164,14 +167,14 @@ int CompressToFile(const char *magic, const char *source, const char *destinatio
     files.source = OpenVirtualFile(source, kVirtualFileRead);
     if (!files.source) return kErrCannotReadFile;
     if (SameFile(source, destination)) return kErrWrongUsage;
-    files.destination = OpenVirtualFile(destination, kVirtualFileCreate);
+    files.destination = OpenVirtualFile(destination, kVirtualFileReplace);
     if (!files.destination) return kErrCannotWriteFile;
     unsigned char header[kCompressedHeaderSize] = {};
     std::memcpy(header, magic, 4);
     int error = WriteAll(files.destination, header, sizeof header);
     if (error == 0) error = Deflate(files, *buffers);
     uint64_t size = CurrentPosition(files.destination);
-    int closeError = files.CloseDestination();
+    int closeError = files.CloseDestination(error);
     if (error == 0) error = closeError;
     if (error == 0 && outSize) *outSize = size;
     return error;
@@ -192,11 +195,11 @@ int DecompressFromFile(const char *magic, const char *source, const char *destin
     // The reserved word is skipped unread; a file that ends inside it has no stream, which inflating reports.
     ReadVirtualFileBuffered(files.source, header + 4, 4);
     if (SameFile(source, destination)) return kErrWrongUsage;
-    files.destination = OpenVirtualFile(destination, kVirtualFileCreate);
+    files.destination = OpenVirtualFile(destination, kVirtualFileReplace);
     if (!files.destination) return kErrCannotWriteFile;
     int error = Inflate(files, *buffers, maxSize);
     uint64_t size = CurrentPosition(files.destination);
-    int closeError = files.CloseDestination();
+    int closeError = files.CloseDestination(error);
     if (error == 0) error = closeError;
     if (error == 0 && outSize) *outSize = size;
     return error;

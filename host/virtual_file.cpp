@@ -5,7 +5,10 @@
 #include "host/path.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -55,6 +58,8 @@ struct VirtualFile {
     uint64_t memoryRangeId = 0;
     std::vector<uint8_t> clipboard;
     int64_t position = 0;
+    std::string replaceTarget; // kVirtualFileReplace: the file renamed over on success
+    std::string replaceTemporary;
 
     // The buffer mirrors [windowStart, windowStart + windowValid) of the file; dirty bytes are not yet written.
     std::unique_ptr<uint8_t[]> buffer;
@@ -137,6 +142,7 @@ int OpenFd(const std::string &path, int mode) {
     int flags = O_CLOEXEC;
     if (mode == kVirtualFileRead) flags |= O_RDONLY;
     else if (mode == kVirtualFileCreate) flags |= O_RDWR | O_CREAT | O_TRUNC;
+    else if (mode == kVirtualFileReplace) flags |= O_RDWR | O_CREAT | O_EXCL;
     else flags |= O_RDWR | O_CREAT;
     int fd = open(path.c_str(), flags, 0666);
     if (fd < 0) return -1;
@@ -269,8 +275,28 @@ int64_t MemoryWrite(VirtualFile *file, const uint8_t *in, size_t count) {
 
 } // namespace
 
+// A fresh file beside target, named from it, with the target's permissions when it exists (else the usual ones
+// the umask leaves). -1 when none can be made.
+static int OpenReplacement(const std::string &target, std::string *temporary) {
+    static std::atomic<uint32_t> counter{0};
+    const size_t slash = target.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        *temporary = folder + "." + base + ".vl" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+        int fd = OpenFd(*temporary, kVirtualFileReplace);
+        if (fd >= 0) {
+            struct stat old;
+            if (stat(target.c_str(), &old) == 0) fchmod(fd, old.st_mode & 07777);
+            return fd;
+        }
+        if (errno != EEXIST) return -1;
+    }
+    return -1;
+}
+
 VirtualFile *OpenVirtualFile(const char *name, int mode) {
-    if (!name || mode < kVirtualFileRead || mode > kVirtualFileReadWrite) return nullptr;
+    if (!name || mode < kVirtualFileRead || mode > kVirtualFileReplace) return nullptr;
     if (strncmp(name, ":::chunk", 8) == 0) return OpenChunk(name, mode);
     if (strncmp(name, ":::memory", 9) == 0) {
         const char *p = name + 9;
@@ -297,12 +323,25 @@ VirtualFile *OpenVirtualFile(const char *name, int mode) {
     }
     std::string path;
     if (!*name || !ResolveHostPath(name, &path)) return nullptr;
-    int fd = OpenFd(path, mode);
+    std::string temporary;
+    if (mode == kVirtualFileReplace) {
+        // Through a link the file it names is replaced, not the link.
+        char resolved[PATH_MAX];
+        struct stat info;
+        if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) && realpath(path.c_str(), resolved))
+            path = resolved;
+        if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) mode = kVirtualFileCreate; // a device
+    }
+    int fd = mode == kVirtualFileReplace ? OpenReplacement(path, &temporary) : OpenFd(path, mode);
     if (fd < 0) return nullptr;
     auto *file = new VirtualFile;
     file->kind = kPlainFile;
     file->fd = fd;
     file->writable = mode != kVirtualFileRead;
+    if (mode == kVirtualFileReplace) {
+        file->replaceTarget = path;
+        file->replaceTemporary = temporary;
+    }
     return file;
 }
 
@@ -311,6 +350,14 @@ int CloseVirtualFile(VirtualFile *file) {
     int result = 0;
     if (file->kind == kPlainFile && !FlushWindow(file)) result = -1;
     if (file->failed) result = -1;
+    if (!file->replaceTemporary.empty()) {
+        // Only complete, durable contents take the old file's place.
+        if (result == 0 && fsync(file->fd) != 0) result = -1;
+        if (close(file->fd) != 0) result = -1;
+        file->fd = -1;
+        if (result == 0 && rename(file->replaceTemporary.c_str(), file->replaceTarget.c_str()) != 0) result = -1;
+        if (result != 0) unlink(file->replaceTemporary.c_str());
+    }
     if (file->kind == kClipboard && file->writable) {
         ClipboardStreamWrite write;
         {
@@ -323,6 +370,14 @@ int CloseVirtualFile(VirtualFile *file) {
     if (file->fd >= 0) close(file->fd);
     delete file;
     return result;
+}
+
+void DiscardVirtualFile(VirtualFile *file) {
+    if (file && !file->replaceTemporary.empty()) {
+        file->dirty = false;
+        file->failed = true; // the close removes the temporary file
+    }
+    CloseVirtualFile(file);
 }
 
 int64_t ReadVirtualFile(VirtualFile *file, void *buffer, size_t count) {

@@ -24,6 +24,11 @@ struct VirtualFile; // opaque
 constexpr int kVirtualFileRead = 0;      // an existing file, read only
 constexpr int kVirtualFileCreate = 1;    // create, or empty an existing file; read and write
 constexpr int kVirtualFileReadWrite = 2; // an existing file for reading and writing, created when missing
+// A whole-file writer's mode: the bytes go to a new temporary file in the target's folder, which
+// CloseVirtualFile flushes, syncs and renames over the target only when every write succeeded; otherwise (and on
+// DiscardVirtualFile) it is removed and the old file stays as it was. Memory and clipboard names behave as
+// kVirtualFileCreate.
+constexpr int kVirtualFileReplace = 3;
 
 // SeekVirtualFile modes.
 constexpr int kSeekFromCurrent = 0;
@@ -32,8 +37,12 @@ constexpr int kSeekFromEnd = 2;
 
 // Null when the name cannot be opened (missing file, malformed or unregistered range, unknown device).
 VirtualFile *OpenVirtualFile(const char *name, int mode);
-// Flushes and closes; 0, or -1 when buffered data could not be written. Null is allowed.
+// Flushes and closes; 0, or -1 when buffered data could not be written (or a replacing file could not take the
+// target's place). Null is allowed.
 int CloseVirtualFile(VirtualFile *file);
+// Closes a file whose contents are not wanted: a replacing file's temporary copy is removed, the target untouched.
+// Other files are closed as by CloseVirtualFile.
+void DiscardVirtualFile(VirtualFile *file);
 
 // Reads up to count bytes, clipped to the end of a range: the number read, 0 at the end, negative on an error.
 int64_t ReadVirtualFile(VirtualFile *file, void *buffer, size_t count);

@@ -83,9 +83,11 @@ int WriteBmpSnapshot(int32_t format, const HostBitmap *bitmap, int32_t width, in
         return gEncoders[format](fileName, pixels.data(), width, height, alpha ? alphaBytes.data() : nullptr, quality,
                                  colors, dither);
     const std::string bytes = EncodeBmp(pixels.data(), width, height);
-    VirtualFile *f = OpenVirtualFile(fileName, kVirtualFileCreate);
+    VirtualFile *f = OpenVirtualFile(fileName, kVirtualFileReplace);
     if (!f) return kErrCannotWriteFile;
-    const bool ok = WriteVirtualFile(f, bytes.data(), bytes.size()) == int64_t(bytes.size());
-    if (CloseVirtualFile(f) != 0 || !ok) return kErrCannotWriteFile;
-    return 0;
+    if (WriteVirtualFile(f, bytes.data(), bytes.size()) != int64_t(bytes.size())) {
+        DiscardVirtualFile(f);
+        return kErrCannotWriteFile;
+    }
+    return CloseVirtualFile(f) == 0 ? 0 : kErrCannotWriteFile;
 }

@@ -94,6 +94,7 @@ int CmdSaveBrush(VMState *vm) {
     int32_t quality = 90, colours = 256, dither = 0;
     ReadImageSaveOptions(vm, 5, &quality, &colours, &dither);
     const int error = SaveBrushFile(id, file, colour, format, quality, colours, dither);
+    if (error == kErrCannotWriteFile) SetErrorArgString(file);
     return error == kErrNotAvailableYet ? CommandNotAvailable("SaveBrush") : error;
 }
 

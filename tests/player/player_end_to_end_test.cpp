@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <random>
 #include <sys/stat.h>
 
 namespace {
@@ -129,6 +130,34 @@ TEST(PlayerEndToEnd, TerminationSignalsShutDownLikeABreak) {
         EXPECT_TRUE(std::filesystem::is_empty(dir.File("tmp")));
         ExpectNoSanitizerReport(run.err);
     }
+}
+
+TEST(PlayerEndToEnd, FailedOverwritesKeepTheOldFile) {
+    // A file size limit makes every write past 8 KiB fail, as a full disk would: the savers must leave the old
+    // files as they were and no temporary copy behind, and report the error naming the target.
+    ScratchDirectory dir;
+    std::vector<uint8_t> noise(64 * 1024);
+    std::mt19937 random(7);
+    for (uint8_t &byte : noise) byte = uint8_t(random());
+    WriteBytes(dir.File("noise.bin"), noise);
+    for (const char *name : {"keep.bmp", "keep.pak"}) WriteText(dir.File(name), "old");
+    WriteBytes(dir.File("save.vla"),
+               CompileToApplet("@DISPLAY {Width = 16, Height = 16}\nCreateBrush(1, 128, 128)\nExitOnError(False)\n"
+                               "CompressFile(\"noise.bin\", \"keep.pak\")\nDebugPrint(GetLastError() <> 0)\n"
+                               "ExitOnError(True)\nSaveBrush(1, \"keep.bmp\")\n",
+                               "save.vls", dir.path));
+    PlayerRun run = RunProgramCapture("/bin/sh", {"-c", "trap '' XFSZ; ulimit -f 16; exec \"$0\" -quiet -debugdevice "
+                                                        "@stdout save.vla", VL_PLAYER_PATH}, dir.path);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "1\n");
+    EXPECT_TRUE(Contains(run.err, "save.vls:7: Cannot write to file keep.bmp !")) << run.err;
+    for (const char *name : {"keep.bmp", "keep.pak"}) {
+        const std::vector<uint8_t> kept = ReadBytes(dir.File(name));
+        EXPECT_EQ(std::string(kept.begin(), kept.end()), "old") << name;
+    }
+    size_t files = 0;
+    for ([[maybe_unused]] const auto &entry : std::filesystem::directory_iterator(dir.path)) files++;
+    EXPECT_EQ(files, 4u); // noise.bin, save.vla and the two kept files: no temporary copy left
 }
 
 TEST(PlayerEndToEnd, ProgDirIsTheAppletsDirectory) {
