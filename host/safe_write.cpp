@@ -1,10 +1,9 @@
 #include "host/safe_write.h"
 
 #include "host/path.h"
+#include "host/safe_overwrite.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,10 +29,11 @@ int WriteFileSafely(const char *name, std::span<const uint8_t> bytes) {
         errno = ENOENT;
         return -1;
     }
-    // The temporary file sits beside the target, so the rename stays inside one file system.
-    std::string temporary = path + ".vltmpXXXXXX";
-    int fd = mkstemp(temporary.data());
-    if (fd < 0) return -1;
+    SafeOverwrite output;
+    if (int error = BeginSafeOverwrite(path.c_str(), &output)) {
+        errno = error;
+        return -1;
+    }
     // An existing file keeps its permissions; a new one gets the usual ones.
     struct stat existing;
     mode_t mode = 0666;
@@ -43,12 +43,15 @@ int WriteFileSafely(const char *name, std::span<const uint8_t> bytes) {
         umask(mask);
         mode &= ~mask;
     }
-    bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, bytes) && fsync(fd) == 0;
-    int saved = errno;
-    if (close(fd) != 0 && ok) ok = false, saved = errno;
-    if (ok && rename(temporary.c_str(), path.c_str()) == 0) return 0;
-    if (ok) saved = errno;
-    unlink(temporary.c_str());
-    errno = saved;
-    return -1;
+    if (fchmod(output.fd, mode) != 0 || !WriteAll(output.fd, bytes)) {
+        int saved = errno;
+        AbortSafeOverwrite(&output);
+        errno = saved;
+        return -1;
+    }
+    if (int error = CommitSafeOverwrite(&output, true)) {
+        errno = error;
+        return -1;
+    }
+    return 0;
 }

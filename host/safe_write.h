@@ -1,6 +1,5 @@
-// Whole-file writes that never lose the old file: the data goes to a temporary file in the target's folder, is
-// flushed and synced, and only then renamed over the target. On any failure the temporary file is removed and
-// the target is left as it was.
+// Whole-file writes from one buffer that never lose the old file, through the safe overwrite of
+// safe_overwrite.h (which writers that stream their data use directly).
 #pragma once
 
 #include <cstddef>
