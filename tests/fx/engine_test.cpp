@@ -203,6 +203,7 @@ TEST_F(FxTest, RefusedOutputsDrawNothing) {
     EXPECT_EQ(Cmd("DisplayTransitionFX", {5.0, 0.0}), kErrWrongUsage);
     EXPECT_EQ(d->picture->id.number, 1);
     EXPECT_EQ(Cmd("DisplayTransitionFX", {2.0, 141.0}), kErrWrongUsage);
+    EXPECT_EQ(d->picture->id.number, 1); // a bad id is refused before the display switches pictures
     EXPECT_EQ(Cmd("ShowLayerFX", {1.0}), kErrLayersRequired);
     EXPECT_EQ(Output(), start);
 }
