@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "fx/effect_table.h"
+#include "fx/layer_road.h"
 #include "fx/transition.h"
 #include "host/blit.h"
 #include "host/tasks.h"
@@ -70,16 +71,6 @@ bool AsyncPassesOutput(const FxRequest *request, const DisplayRecord *display) {
            SelectedPicture(display) == display->picture;
 }
 
-const char *LayerRoadCommand(const FxRequest *request) {
-    switch (request->mode) {
-    case kFxModeBrush: return "DisplayBrushFX";
-    case kFxModeBGPicPart: return "DisplayBGPicPartFX";
-    case kFxModeLayer: return "ShowLayerFX";
-    case kFxModeHideLayer: return "HideLayerFX";
-    default: return request->undoKind ? "UndoFX" : "RemoveLayerFX";
-    }
-}
-
 bool HasTransparency(const BGPic *picture) {
     return picture && (picture->transparentColor != -1 || picture->current.alpha || picture->current.mask);
 }
@@ -120,6 +111,21 @@ int ResolveBrushSource(FxRequest *request, int32_t outWidth, int32_t outHeight) 
     request->newAlpha = brush->alpha;
     request->width = brush->width;
     request->height = brush->height;
+    return 0;
+}
+
+// The use counter of a brush or picture shown through a layer.
+int LockSource(FxRequest *request) {
+    if (request->mode == kFxModeBrush) {
+        Brush *brush = nullptr;
+        if (int error = FindBrush(request->object, &brush, 0)) return error;
+        request->useCount = &brush->lockCount;
+    } else {
+        BGPic *picture = nullptr;
+        if (int error = FindBGPic(request->object, &picture, 0)) return error;
+        request->useCount = &picture->locked;
+    }
+    (*request->useCount)++;
     return 0;
 }
 
@@ -231,6 +237,8 @@ int PlayBlocking(FxRequest *request, DisplayRecord *display) {
             if (!(display && display->autoScaling)) {
                 request->aborted = 1;
                 if (request->mode != kFxModeBGPic && request->caller) request->caller->redo = 1;
+                // The run starts again from the caller's record, which makes its own layer.
+                request->deleteLayer = request->ownsLayer;
                 return 0;
             }
         }
@@ -317,21 +325,32 @@ int RunTransition(FxRequest *caller) {
     int error = 0;
     switch (request->mode) {
     case kFxModeBGPic: error = ResolvePictureSource(request, display); break;
-    case kFxModeBrush: error = ResolveBrushSource(request, request->outWidth, request->outHeight); break;
+    case kFxModeBrush:
+        if (!layers) {
+            error = ResolveBrushSource(request, request->outWidth, request->outHeight);
+            break;
+        }
+        if (!(error = LockSource(request)) && !(error = AddTransitionLayer(request)))
+            error = ResolveLayerSource(request, display);
+        break;
     case kFxModeBGPicPart:
-        if (request->useLayers && layers) error = CommandNotAvailable(LayerRoadCommand(request));
-        else error = ResolvePartSource(request);
+        if (!request->useLayers || !layers) {
+            error = ResolvePartSource(request);
+            break;
+        }
+        if (!(error = LockSource(request)) && !(error = AddTransitionLayer(request)))
+            error = ResolveLayerSource(request, display);
         break;
     case kFxModeLayer:
     case kFxModeHideLayer:
-    case kFxModeRemoveLayer: error = layers ? CommandNotAvailable(LayerRoadCommand(request)) : kErrLayersRequired; break;
+    case kFxModeRemoveLayer: error = ResolveLayerSource(request, display); break;
     default: error = kErrWrongUsage; break;
     }
     if (error) return Fail(request, error);
-    // TODO(layers): with layers a brush is shown through a new image layer.
-    if (request->mode == kFxModeBrush && layers) return Fail(request, CommandNotAvailable(LayerRoadCommand(request)));
 
-    // The switch may have changed the output (a new picture, a new size).
+    // The switch may have changed the output (a new picture, a new size). A layer's transition draws into the
+    // composed picture the window shows.
+    request->target = request->layer ? display->secondBitmap : nullptr;
     output = FxOutputBitmap(request);
     if (!output) return Fail(request, 0);
     request->outWidth = output->width;
@@ -342,7 +361,6 @@ int RunTransition(FxRequest *caller) {
         if ((error = PrecomposeSource(request, output))) return Fail(request, error);
     if (NeedsSnapshot(request))
         if ((error = TakeSnapshot(request, output))) return Fail(request, error);
-    request->target = nullptr;
     request->bltFlags = kBlitClipped | (request->scaledDisplay ? kBlitScaledDisplay : 0) |
                         (request->mode == kFxModeBGPic && layers ? kBlitTransitionLayers : 0);
 
@@ -372,7 +390,7 @@ void FreeFxRequest(FxRequest *request, int normal) {
         (*request->useCount)--;
         request->useCount = nullptr;
     }
-    // TODO(layers): put a prepared layer back, delete or restore it.
+    if (request->layer) ReleaseLayerTransition(request);
     if (request->state) {
         if (request->finishFn) request->finishFn(request, normal);
         FreeBlock(request->state);
@@ -391,7 +409,7 @@ void EndFxRequest(FxRequest *request, int) {
         (*request->useCount)--;
         request->useCount = nullptr;
     }
-    // TODO(layers): hide the layer after HideLayerFX, delete it after RemoveLayerFX.
+    EndLayerTransition(request);
     request->ended = 1;
 }
 

@@ -55,34 +55,32 @@ HostBitmap *FxOutputBitmap(const FxRequest *request) {
 
 namespace {
 
-// The window shows the bitmap drawn into, so rectangles can go up one by one; otherwise (a composed or scaled
-// picture, a redirected output) the display is refreshed or presented whole at the frame's end.
-bool WindowShowsOutput(const FxRequest *request, const HostBitmap *output) {
-    DisplayRecord *display = CurrentDisplay;
-    if (request->target || !display || display->outputKind != ObjectKindDisplay || display->state != DISPSTATE_OPEN)
-        return false;
-    if (request->scaledDisplay || !display->picture) return false;
-    return GetBGPicDisplayImage(display, display->picture) == output && !display->picture->current.alpha;
+// What the window shows: the composed picture when layers are on, else the picture's display image.
+const HostBitmap *ShownBitmap(DisplayRecord *display) {
+    if (display->layersEnabled) return display->secondBitmap;
+    if (!display->picture || display->picture->current.alpha) return nullptr;
+    return GetBGPicDisplayImage(display, display->picture);
 }
 
 constexpr int32_t kFxRefreshWhole = -1;
 
 } // namespace
 
+// Rectangles of the bitmap the window shows go up one by one; a frame drawn elsewhere (a redirected or a layered
+// display's own picture) has the display composed again at its end.
 void UploadFxOutputRect(FxRequest *request, int32_t x, int32_t y, int32_t width, int32_t height) {
     if (request->noPresent || width <= 0 || height <= 0) return;
     HostBitmap *output = FxOutputBitmap(request);
-    if (!output) return;
-    const DisplayRecord *display = CurrentDisplay;
-    if (request->scaledDisplay || request->target || !display || display->outputKind != ObjectKindDisplay ||
+    DisplayRecord *display = CurrentDisplay;
+    if (!output || request->scaledDisplay || !display || display->outputKind != ObjectKindDisplay ||
         display->state != DISPSTATE_OPEN)
         return; // nothing shown, or presented whole at the frame's end
-    if (!WindowShowsOutput(request, output)) {
-        request->uploadedRects = kFxRefreshWhole;
+    if (output != ShownBitmap(display)) {
+        if (!request->target) request->uploadedRects = kFxRefreshWhole;
         return;
     }
     if (request->uploadedRects == kFxRefreshWhole) return;
-    UploadDisplayRect(output, x, y, CurrentDisplay, x, y, width, height);
+    UploadDisplayRect(output, x, y, display, x, y, width, height);
     request->uploadedRects++;
 }
 

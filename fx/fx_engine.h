@@ -91,6 +91,8 @@ struct FxRequest {
     FxRequest *caller = nullptr;
     // Rectangles uploaded to the window in this frame, shown together at its end.
     int32_t uploadedRects = 0;
+    // The layer was made by this transition (a brush or picture part shown through a layer).
+    int32_t ownsLayer = 0;
 };
 
 // ---- Speed rule --------------------------------------------------------------------------------------------------

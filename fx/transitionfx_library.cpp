@@ -4,11 +4,13 @@
 #include <vector>
 
 #include "fx/effect_table.h"
+#include "fx/layer_road.h"
 #include "fx/transition.h"
 #include "runtime/app/errors.h"
 #include "scene/display/display_list.h"
 #include "scene/display/display_record.h"
 #include "scene/images/bgpic.h"
+#include "scene/layers/layers.h"
 
 namespace {
 
@@ -57,19 +59,13 @@ int Run(FxRequest *request) {
     }
 }
 
-// A layer by number, or by name once layers exist.
-int ReadLayerArg(VMState *vm, int n, ObjectId *out) {
-    const int type = ValueType(vm, n);
-    if (type == TNUMBER) {
-        *out = ObjectId{CheckInt32Arg(vm, n), nullptr};
-        return 0;
-    }
-    if (type != TSTRING) {
-        SetErrorArgNumber(n);
-        return kErrStringOrNumberExpected;
-    }
-    // TODO(layers): names through CheckLayerArg; without layers the run refuses with 1078 anyway.
-    return LayersEnabled() ? CommandNotAvailable("ShowLayerFX") : 0;
+// A layer by number, or by its name in the current picture (1369, 1183).
+int ReadLayerObject(VMState *vm, int n, ObjectId *out) {
+    int32_t position = 0;
+    if (ValueType(vm, n) == TNUMBER) position = CheckInt32Arg(vm, n);
+    else if (int error = ReadLayerArg(vm, n, &position)) return error;
+    *out = ObjectId{position, nullptr};
+    return 0;
 }
 
 int LayerCommand(VMState *vm, int32_t mode) {
@@ -77,7 +73,7 @@ int LayerCommand(VMState *vm, int32_t mode) {
     FxRequest request;
     request.vm = vm;
     request.mode = mode;
-    if (int error = ReadLayerArg(vm, 1, &request.object)) return error;
+    if (int error = ReadLayerObject(vm, 1, &request.object)) return error;
     if (TableAt(vm, 2)) {
         ReadCommonOptions(vm, 2, &request);
         if (mode == kFxModeLayer) {
@@ -154,8 +150,22 @@ int CmdDisplayBGPicPartFX(VMState *vm) {
 int CmdUndoFX(VMState *vm) {
     CheckArgs(vm, 2, 6);
     if (!LayersEnabled()) return kErrLayersRequired;
-    // TODO(layers): find the undolevel-th layer of the type and source from the top and remove it.
-    return CommandNotAvailable("UndoFX");
+    FxRequest request;
+    request.vm = vm;
+    request.mode = kFxModeRemoveLayer;
+    request.reverse = 1;
+    request.undoKind = CheckInt32Arg(vm, 1);
+    ReadObjectId(&request.object, vm, 2);
+    if (TableAt(vm, 3)) {
+        ReadCommonOptions(vm, 3, &request);
+    } else {
+        ReadEffectArgs(vm, 3, &request);
+        request.undoLevel = OptInt32Arg(vm, 6, 1);
+    }
+    int32_t position = 0;
+    if (int error = FindUndoLayer(request.undoKind, request.object, request.undoLevel, &position)) return error;
+    request.object = ObjectId{position, nullptr};
+    return Run(&request);
 }
 
 int CmdGetRandomFX(VMState *vm) {

@@ -74,4 +74,61 @@ SaveSnapshot("shot.bmp")
     EXPECT_EQ(BmpPixel(shot, 5, 5), 0x00FF00u);   // the async one, played to its end
 }
 
+TEST(TransitionsInPlayer, LayersShowHideRemoveAndUndoThroughEffects) {
+    ScratchDirectory dir;
+    const std::string script = R"(@DISPLAY {Width = 64, Height = 48, Color = $0000FF}
+ExitOnError(False)
+Function Try(f, ...)
+  f(...)
+  DebugPrint(GetLastError())
+EndFunction
+Try(UndoFX, #BRUSH, 1)
+EnableLayers()
+CreateBrush(1, 20, 10, $FF0000)
+CreateBrush(2, 20, 10, $00FF00)
+DisplayBrush(1, 0, 0)
+SaveSnapshot("start.bmp")
+DisplayBrushFX(2, 10, 5, #HSTRIPES)
+SaveSnapshot("shown.bmp")
+HideLayerFX(2, #VBLINDS8)
+SaveSnapshot("hidden.bmp")
+ShowLayerFX(2, #CROSSFADE, 120)
+SaveSnapshot("shown2.bmp")
+Local h = HideLayerFX(2, {type = #BARS, speed = #FASTSPEED, async = True})
+Try(ShowLayerFX, 2, {async = True})
+Local n = 1
+While AsyncDrawFrame(h) == False
+  n = n + 1
+Wend
+DebugPrint("async", n)
+SaveSnapshot("hidden2.bmp")
+ShowLayerFX(2, #QUARTERS)
+RemoveLayerFX(2, {type = #FADE, parameter = $FFFFFF})
+SaveSnapshot("removed.bmp")
+DisplayBrush(2, 30, 30)
+DisplayBrush(2, 40, 30)
+UndoFX(#BRUSH, 2, {undolevel = 2, type = #QUARTERS})
+SaveSnapshot("undo.bmp")
+Try(UndoFX, #BRUSH, 7)
+Try(HideLayerFX, "nope")
+Try(ShowLayerFX, 9)
+)";
+    WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "1078\n1371\nasync 9\n1041\n1369\n1081\n");
+    const std::vector<uint8_t> start = ReadBytes(dir.File("start.bmp")), shown = ReadBytes(dir.File("shown.bmp"));
+    ASSERT_GT(start.size(), 54u);
+    EXPECT_EQ(BmpPixel(shown, 15, 8), 0x00FF00u); // the new layer lies over the first
+    EXPECT_EQ(BmpPixel(shown, 5, 2), 0xFF0000u);
+    EXPECT_EQ(ReadBytes(dir.File("hidden.bmp")), start);
+    EXPECT_EQ(ReadBytes(dir.File("shown2.bmp")), shown);
+    EXPECT_EQ(ReadBytes(dir.File("hidden2.bmp")), start);
+    EXPECT_EQ(ReadBytes(dir.File("removed.bmp")), start);
+    // The second brush layer from the top was the one at 30, 30.
+    const std::vector<uint8_t> undo = ReadBytes(dir.File("undo.bmp"));
+    EXPECT_EQ(BmpPixel(undo, 35, 35), 0x0000FFu);
+    EXPECT_EQ(BmpPixel(undo, 45, 35), 0x00FF00u);
+}
+
 } // namespace

@@ -1,0 +1,149 @@
+#include "fx/layer_road.h"
+
+#include <algorithm>
+
+#include "fx/transition.h"
+#include "host/blit.h"
+#include "imaging/async_draw.h"
+#include "imaging/graphics_library.h"
+#include "imaging/image_ops.h"
+#include "runtime/app/errors.h"
+#include "scene/display/display_list.h"
+#include "scene/display/display_record.h"
+#include "scene/images/bgpic.h"
+#include "scene/images/brush.h"
+#include "scene/layers/layers.h"
+
+namespace {
+
+constexpr int kErrLayerHasAsyncDraw = 1371;
+
+bool SameId(const ObjectId &a, const ObjectId &b) { return a.number == b.number && a.handle == b.handle; }
+
+// The scene under the request's rectangle without the layer, into image (the rectangle's size, black where the
+// rectangle leaves the picture).
+int ComposeWithoutLayer(const FxRequest *request, DisplayRecord *display, vlLayer *layer, HostBitmap *image) {
+    BGPic *picture = CurrentBGPic;
+    const int32_t x0 = std::max(request->x, 0), y0 = std::max(request->y, 0);
+    const int32_t x1 = int32_t(std::min<int64_t>(int64_t(request->x) + request->width, picture->current.width));
+    const int32_t y1 = int32_t(std::min<int64_t>(int64_t(request->y) + request->height, picture->current.height));
+    if (x1 <= x0 || y1 <= y0) return 0;
+    HostBitmap *scratch = AllocHostBitmapFormat(picture->current.width, picture->current.height, image->format);
+    if (!scratch) return kErrOutOfMemoryCode;
+    const int32_t kind = layer->type;
+    layer->type = ObjectKindNoObject;
+    REDRAW(display, picture, scratch, x0, y0, x1 - x0, y1 - y0, 0, 0);
+    layer->type = kind;
+    BLTBITMAP(scratch, x0, y0, image, x0 - request->x, y0 - request->y, x1 - x0, y1 - y0);
+    FreeHostBitmap(scratch);
+    return 0;
+}
+
+void RefreshRequestArea(const FxRequest *request) { RefreshRect(request->x, request->y, request->width, request->height); }
+
+} // namespace
+
+int AddTransitionLayer(FxRequest *request) {
+    if (!DisplayImageLayerHook) return CommandNotAvailable("DisplayBrushFX");
+    int32_t kind = ObjectKindBrush, partX = 0, partY = 0, width = request->width, height = request->height;
+    if (request->mode == kFxModeBrush) {
+        Brush *brush = nullptr;
+        if (int error = FindBrush(request->object, &brush, 0)) return error;
+        width = brush->width;
+        height = brush->height;
+    } else {
+        kind = ObjectKindBGPicPart;
+        partX = request->partX;
+        partY = request->partY;
+    }
+    LayerOptions options;
+    options.hidden = 1;
+    if (int error = DisplayImageLayerHook(request->vm, kind, request->object, partX, partY, request->x, request->y,
+                                          width, height, DisplayTransform{}, options))
+        return error;
+    request->mode = kFxModeLayer;
+    request->object = ObjectId{CountLayers(CurrentBGPic), nullptr};
+    request->ownsLayer = 1;
+    return 0;
+}
+
+int ResolveLayerSource(FxRequest *request, DisplayRecord *display) {
+    if (!display->layersEnabled || !CurrentBGPic) return kErrLayersRequired;
+    vlLayer *layer = GetNthLayer(CurrentBGPic, request->object.number);
+    if (!layer || !layer->current) return kErrLayerOutOfRange;
+    if (LayerHasAsyncDraw(layer)) return kErrLayerHasAsyncDraw;
+    request->layer = layer;
+    layer->inTransition = 1;
+    const LayerDrawParams *state = layer->current;
+    request->x = request->layerX = state->screenX;
+    request->y = request->layerY = state->screenY;
+    request->width = state->screenWidth;
+    request->height = state->screenHeight;
+    if (request->width <= 0 || request->height <= 0) return kErrWrongUsage;
+    if (request->reverse) {
+        request->newImage = AllocHostBitmap(request->width, request->height);
+        if (!request->newImage) return kErrOutOfMemoryCode;
+        request->ownsImage = 1;
+        return ComposeWithoutLayer(request, display, layer, request->newImage);
+    }
+    HostBitmap *bitmap = nullptr;
+    MaskPlane *mask = nullptr;
+    AlphaPlane *alpha = nullptr;
+    int32_t width = 0, height = 0;
+    if (int error = GetLayerImage(layer, state, 1, -1, &bitmap, &mask, &alpha, &width, &height, nullptr)) return error;
+    if (!bitmap) return kErrWrongUsage;
+    const bool part = state->partX != 0 || state->partY != 0 || bitmap->width != request->width ||
+                      bitmap->height != request->height;
+    if (!part) {
+        request->newImage = bitmap, request->newMask = mask, request->newAlpha = alpha;
+        return 0;
+    }
+    // A part of a bigger image is cut out, so that the effect's rectangles index it from 0, 0.
+    if (int error = CopyImage(bitmap, mask, alpha, state->partX, state->partY, request->width, request->height,
+                              &request->newImage, &request->newMask, &request->newAlpha))
+        return error;
+    request->ownsImage = 1;
+    request->ownsMask = request->newMask ? 1 : 0;
+    request->ownsAlpha = request->newAlpha ? 1 : 0;
+    return 0;
+}
+
+void EndLayerTransition(FxRequest *request) {
+    vlLayer *layer = request->layer;
+    if (!layer) return;
+    layer->inTransition = 0;
+    request->layer = nullptr;
+    if (request->mode == kFxModeRemoveLayer) {
+        DeleteLayer(request->vm, layer, 1, nullptr, nullptr, nullptr, nullptr, nullptr);
+    } else {
+        layer->hidden = request->mode == kFxModeHideLayer ? 1 : 0;
+        layer->deferred = 0;
+    }
+    if (CurrentBGPic) CurrentBGPic->layersChanged = 1;
+    RefreshRequestArea(request);
+}
+
+void ReleaseLayerTransition(FxRequest *request) {
+    vlLayer *layer = request->layer;
+    if (!layer) return;
+    layer->inTransition = 0;
+    request->layer = nullptr;
+    if (request->ownsLayer && request->deleteLayer) DeleteLayer(request->vm, layer, 1, nullptr, nullptr, nullptr, nullptr, nullptr);
+    else layer->hidden = request->mode == kFxModeLayer ? 1 : 0;
+    RefreshRequestArea(request);
+}
+
+int FindUndoLayer(int32_t kind, ObjectId id, int32_t level, int32_t *position) {
+    BGPic *picture = CurrentBGPic;
+    if (!picture) return kErrObjectNotFound;
+    int32_t n = CountLayers(picture);
+    for (ListNode *node = LastNode(&picture->layers); node; node = PreviousNode(node), n--) {
+        const vlLayer *layer = LayerOfNode(node);
+        if (layer->type != kind || !SameId(layer->source, id)) continue;
+        if (--level <= 0) {
+            *position = n;
+            return 0;
+        }
+    }
+    return kErrObjectNotFound;
+}
