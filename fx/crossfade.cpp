@@ -89,7 +89,7 @@ int CrossfadeStep(FxRequest *request, int *done) {
         CrossfadeState *state = AllocFxState<CrossfadeState>(request);
         if (!state) return kErrOutOfMemoryCode;
         request->step = LevelStep(request->step, kCrossfadeMaxStep);
-        // TODO(layers): a real-time layer blends through the layer's alpha plane.
+        // TODO(real-time layers): a real-time layer blends through the layer's alpha plane.
         const BGPic *current = CurrentBGPic;
         state->fast = QueryBlitCapabilities(kBlitCapConstantBlend) && !request->async && !request->scaledDisplay &&
                       !(current && current->clipRegion && current->clipRegion->mask) &&
@@ -144,7 +144,7 @@ int FadeStep(FxRequest *request, int *done) {
                                                                  : uint32_t(request->parameter) & 0xFFFFFFu;
         state->level = request->step;
         if (!request->oldImage) return kErrWrongUsage;
-        // TODO(layers): a real-time layer fades through the layer's alpha plane.
+        // TODO(real-time layers): a real-time layer fades through the layer's alpha plane.
         state->tinted = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
         if (!state->tinted) return kErrOutOfMemoryCode;
         if (request->newMask || request->newAlpha) {

@@ -414,7 +414,7 @@ void EndFxRequest(FxRequest *request, int) {
 }
 
 int FxAsyncStep(FxRequest *request, int *done) {
-    // TODO(layers): follow the layer's position and re-render an emulated picture that changed.
+    // TODO(real-time layers): follow the layer's position and re-render an emulated picture that changed.
     return request->stepFn(request, done);
 }
 
@@ -427,7 +427,7 @@ int SeekFxFrame(FxRequest *request, int32_t frame, int force) {
         return error;
     }
     if (frame == request->frame && !force) return 0;
-    // Replayed from the first frame, unseen. TODO(layers): clear the layer's planes first.
+    // Replayed from the first frame, unseen. TODO(real-time layers): clear the layer's planes first.
     request->frame = 0;
     request->noPresent = 1;
     int done = 0;
@@ -456,7 +456,7 @@ intptr_t FxNotify(int32_t code, void *argument, FxRequest *request) {
     case kAsyncNotifyNoPresent: request->noPresent = int32_t(reinterpret_cast<intptr_t>(argument)); return 0;
     default:
         // Layer replaced, layer changed and refresh: nothing to do without a layer.
-        // TODO(layers): refetch the source and bring the layer to the current frame.
+        // TODO(real-time layers): refetch the source and bring the layer to the current frame.
         return 0;
     }
 }

@@ -86,7 +86,7 @@ void UploadFxOutputRect(FxRequest *request, int32_t x, int32_t y, int32_t width,
 
 void DrawFxNewRect(FxRequest *request, int32_t sx, int32_t sy, int32_t width, int32_t height) {
     if (request->realtimeLayer) {
-        // TODO(layers): a real-time layer draws into the layer's current images.
+        // TODO(real-time layers): a real-time layer draws into the layer's current images.
         return;
     }
     // Clip to the image first: SAFEBLT would clip too, but the upload needs the rectangle that changed.
@@ -183,7 +183,7 @@ void DrawFxRect(const HostBitmap *source, int32_t sx, int32_t sy, HostBitmap *de
 void PresentFxRect(FxRequest *request, const HostBitmap *source, int32_t sx, int32_t sy, int32_t displayX,
                    int32_t displayY, int32_t width, int32_t height, int32_t sourceWidth, int32_t sourceHeight,
                    const MaskPlane *, const AlphaPlane *, int32_t) {
-    // TODO(layers): the recomposing road through REDRAW for covered, masked or clipped layers.
+    // TODO(real-time layers): the recomposing road through REDRAW for covered, masked or clipped layers.
     HostBitmap *output = FxOutputBitmap(request);
     if (!output || !source) return;
     if (!ClipBlitRect(nullptr, &sx, &sy, &displayX, &displayY, &width, &height, sourceWidth, sourceHeight,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "fx/effect_table.h"
 #include "fx/transition.h"
 #include "host/blit.h"
 #include "imaging/async_draw.h"
@@ -20,9 +21,10 @@ constexpr int kErrLayerHasAsyncDraw = 1371;
 
 bool SameId(const ObjectId &a, const ObjectId &b) { return a.number == b.number && a.handle == b.handle; }
 
-// The scene under the request's rectangle without the layer, into image (the rectangle's size, black where the
-// rectangle leaves the picture).
-int ComposeWithoutLayer(const FxRequest *request, DisplayRecord *display, vlLayer *layer, HostBitmap *image) {
+// The scene in the request's rectangle, with the layer shown or left out, into image (the rectangle's size, black
+// where the rectangle leaves the picture). Layers above it, its see-through and tint settings and its clip are
+// all in the picture, so the effect moves between two exact scenes.
+int ComposeScene(const FxRequest *request, DisplayRecord *display, vlLayer *layer, bool withLayer, HostBitmap *image) {
     BGPic *picture = CurrentBGPic;
     const int32_t x0 = std::max(request->x, 0), y0 = std::max(request->y, 0);
     const int32_t x1 = int32_t(std::min<int64_t>(int64_t(request->x) + request->width, picture->current.width));
@@ -30,10 +32,11 @@ int ComposeWithoutLayer(const FxRequest *request, DisplayRecord *display, vlLaye
     if (x1 <= x0 || y1 <= y0) return 0;
     HostBitmap *scratch = AllocHostBitmapFormat(picture->current.width, picture->current.height, image->format);
     if (!scratch) return kErrOutOfMemoryCode;
-    const int32_t kind = layer->type;
-    layer->type = ObjectKindNoObject;
+    const int32_t kind = layer->type, hidden = layer->hidden, deferred = layer->deferred;
+    if (withLayer) layer->hidden = layer->deferred = 0;
+    else layer->type = ObjectKindNoObject;
     REDRAW(display, picture, scratch, x0, y0, x1 - x0, y1 - y0, 0, 0);
-    layer->type = kind;
+    layer->type = kind, layer->hidden = hidden, layer->deferred = deferred;
     BLTBITMAP(scratch, x0, y0, image, x0 - request->x, y0 - request->y, x1 - x0, y1 - y0);
     FreeHostBitmap(scratch);
     return 0;
@@ -80,11 +83,12 @@ int ResolveLayerSource(FxRequest *request, DisplayRecord *display) {
     request->width = state->screenWidth;
     request->height = state->screenHeight;
     if (request->width <= 0 || request->height <= 0) return kErrWrongUsage;
-    if (request->reverse) {
+    // Effects that handle the layer's mask or alpha themselves get its image; the others move between scenes.
+    if (request->reverse || !FxEffectHas(request->effect, kFxMaskAware)) {
         request->newImage = AllocHostBitmap(request->width, request->height);
         if (!request->newImage) return kErrOutOfMemoryCode;
         request->ownsImage = 1;
-        return ComposeWithoutLayer(request, display, layer, request->newImage);
+        return ComposeScene(request, display, layer, !request->reverse, request->newImage);
     }
     HostBitmap *bitmap = nullptr;
     MaskPlane *mask = nullptr;

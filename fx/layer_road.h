@@ -1,6 +1,7 @@
 // Transitions of layers: showing a hidden layer, hiding or removing a shown one, and brushes or picture parts
-// shown through a new layer. The effect draws into the display's composed bitmap, which the window shows; when it
-// ends, the layer's visibility is set and its area composed again, so the scene is exact whatever lies around it.
+// shown through a new layer. The effect draws into the display's composed bitmap, which the window shows, from
+// the scene without the layer to the scene with it (or back); when it ends, the layer's visibility is set and its
+// area composed again.
 #pragma once
 
 #include "fx/fx_engine.h"
@@ -9,7 +10,8 @@ struct DisplayRecord;
 
 // Turns a brush or picture-part request into the showing of a new hidden layer (mode LAYER). 0 or an error.
 int AddTransitionLayer(FxRequest *request);
-// Finds the layer (1078, 1081, 1371), and makes the source: the layer's image, or for hiding what lies under it.
+// Finds the layer (1078, 1081, 1371) and makes the source: the scene with the layer (without it when hiding), or
+// the layer's own image for effects that handle its mask and alpha.
 int ResolveLayerSource(FxRequest *request, DisplayRecord *display);
 // The end of a played transition: the layer shown, hidden or deleted, its area composed again.
 void EndLayerTransition(FxRequest *request);

@@ -93,6 +93,9 @@ SaveSnapshot("shown.bmp")
 HideLayerFX(2, #VBLINDS8)
 SaveSnapshot("hidden.bmp")
 ShowLayerFX(2, #CROSSFADE, 120)
+HideLayerFX(1, #BLEND)
+SaveSnapshot("underhidden.bmp")
+ShowLayerFX(1, #VSTRIPES)
 SaveSnapshot("shown2.bmp")
 Local h = HideLayerFX(2, {type = #BARS, speed = #FASTSPEED, async = True})
 Try(ShowLayerFX, 2, {async = True})
@@ -123,6 +126,9 @@ Try(ShowLayerFX, 9)
     EXPECT_EQ(BmpPixel(shown, 5, 2), 0xFF0000u);
     EXPECT_EQ(ReadBytes(dir.File("hidden.bmp")), start);
     EXPECT_EQ(ReadBytes(dir.File("shown2.bmp")), shown);
+    const std::vector<uint8_t> underHidden = ReadBytes(dir.File("underhidden.bmp"));
+    EXPECT_EQ(BmpPixel(underHidden, 5, 2), 0x0000FFu); // the lower layer went, the upper one stayed
+    EXPECT_EQ(BmpPixel(underHidden, 15, 8), 0x00FF00u);
     EXPECT_EQ(ReadBytes(dir.File("hidden2.bmp")), start);
     EXPECT_EQ(ReadBytes(dir.File("removed.bmp")), start);
     // The second brush layer from the top was the one at 30, 30.
