@@ -343,7 +343,10 @@ int RunTransition(FxRequest *caller) {
         break;
     case kFxModeLayer:
     case kFxModeHideLayer:
-    case kFxModeRemoveLayer: error = ResolveLayerSource(request, display); break;
+    case kFxModeRemoveLayer:
+        // TODO(real-time layers): a layer that shows an emulated background picture.
+        error = request->bgpicEmu ? CommandNotAvailable("ShowLayerFX") : ResolveLayerSource(request, display);
+        break;
     default: error = kErrWrongUsage; break;
     }
     if (error) return Fail(request, error);

@@ -1,0 +1,66 @@
+// Layer transitions that a script cannot reach: a window resized mid-run on a display that scales its layers
+// reruns the transition on the new size, the layer's visibility put back first.
+#include "host/os/input_inject.h"
+#include "scene/layers/layers.h"
+#include "scene/layers/layers_library.h"
+#include "tests/fx/fx_fixture.h"
+
+namespace {
+
+using fxtest::FxTest;
+
+struct LayerFxTest : FxTest {
+    void SetUp() override {
+        FxTest::SetUp();
+        RegisterLayersLibrary(vm);
+    }
+    void TearDown() override {
+        FxTest::TearDown();
+        FreeLayersLibrary(vm);
+    }
+};
+
+DisplayRecord *ResizedDisplay = nullptr;
+int FramesUntilResize = 0;
+int LayerHiddenAtResize = -1;
+int FramesPlayed = 0;
+
+TEST_F(LayerFxTest, ResizeMidRunRerunsTheShowingAtTheNewSize) {
+    DisplayRecord *d = MakeCurrent(1, scenetest::Options{{"width", 40.0}, {"height", 30.0}, {"scalemode", 2.0},
+                                                         {"color", double(0x0000FF)}});
+    ASSERT_NE(d, nullptr);
+    ASSERT_EQ(RealizeDisplay(d, 0), 0);
+    ASSERT_EQ(Cmd("EnableLayers", {}), 0);
+    Brush *brush = nullptr;
+    ASSERT_EQ(CreateBrushRecord(ObjectId{1, nullptr}, 20, 10, 0xFF0000, 0, 0, 0, &brush), 0);
+    ASSERT_EQ(Cmd("DisplayBrush", {1.0, 0.0, 0.0}), 0);
+    ASSERT_EQ(Cmd("HideLayer", {1.0}), 0);
+    vlLayer *layer = GetNthLayer(CurrentBGPic, 1);
+    ASSERT_NE(layer, nullptr);
+    ResizedDisplay = d;
+    FramesUntilResize = 3;
+    WaitVerticalBlankHook = [] {
+        FramesPlayed++;
+        if (--FramesUntilResize != 0) return;
+        LayerHiddenAtResize = GetNthLayer(CurrentBGPic, 1)->hidden;
+        InjectWindowEvent(ResizedDisplay->hostWindow, 5, 80, 60);
+    };
+    frames.clear();
+    ASSERT_EQ(Cmd("ShowLayerFX", {1.0, 0.0, -1.0}), 0);
+    WaitVerticalBlankHook = nullptr;
+    EXPECT_EQ(LayerHiddenAtResize, 1); // the effect never shows the layer before its end
+    EXPECT_EQ(FramesPlayed, 3 + 40);   // three frames, then HSTRIPES anew over the layer now 40 wide
+    EXPECT_EQ(d->picture->current.width, 80);
+    layer = GetNthLayer(CurrentBGPic, 1);
+    ASSERT_NE(layer, nullptr);
+    EXPECT_EQ(layer->hidden, 0);
+    EXPECT_EQ(layer->inTransition, 0);
+    const std::vector<uint32_t> shown = displaytest::WindowPixels(d->hostWindow);
+    ASSERT_EQ(shown.size(), 80u * 60u);
+    EXPECT_EQ(shown[0], 0xFF0000u);                // the layer, scaled with the display
+    EXPECT_EQ(shown[19 * 80 + 39], 0xFF0000u);
+    EXPECT_EQ(shown[59 * 80 + 79], 0x0000FFu);
+    EXPECT_EQ(brush->lockCount, 0);
+}
+
+} // namespace
