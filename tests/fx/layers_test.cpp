@@ -1,5 +1,6 @@
 // Layer transitions that a script cannot reach: a window resized mid-run on a display that scales its layers
-// reruns the transition on the new size, the layer's visibility put back first.
+// reruns the transition on the new size, the layer's visibility put back first; a display freed under an async
+// layer transition.
 #include "host/os/input_inject.h"
 #include "scene/layers/layers.h"
 #include "scene/layers/layers_library.h"
@@ -60,6 +61,27 @@ TEST_F(LayerFxTest, ResizeMidRunRerunsTheShowingAtTheNewSize) {
     EXPECT_EQ(shown[0], 0xFF0000u);                // the layer, scaled with the display
     EXPECT_EQ(shown[19 * 80 + 39], 0xFF0000u);
     EXPECT_EQ(shown[59 * 80 + 79], 0x0000FFu);
+    EXPECT_EQ(brush->lockCount, 0);
+}
+
+TEST_F(LayerFxTest, FreeingTheDisplayEndsAnAsyncLayerTransitionOnce) {
+    DisplayRecord *d = MakeCurrent(1, scenetest::Options{{"width", 40.0}, {"height", 30.0}});
+    ASSERT_NE(d, nullptr);
+    ASSERT_EQ(RealizeDisplay(d, 0), 0);
+    ASSERT_EQ(Cmd("EnableLayers", {}), 0);
+    Brush *brush = nullptr;
+    ASSERT_EQ(CreateBrushRecord(ObjectId{1, nullptr}, 20, 10, 0xFF0000, 0, 0, 0, &brush), 0);
+    for (int n = 0; n < 2; n++) {
+        ASSERT_EQ(Cmd("DisplayBrushFX", {1.0, 0.0, 0.0}, scenetest::Options{{"type", 115.0}, {"async", 1.0}}), 0);
+        AsyncDrawObject *object = FindAsyncDraw(ResultHandle());
+        ASSERT_NE(object, nullptr);
+        int32_t finished = 0;
+        ASSERT_EQ(StepAsyncDraw(object, &finished), 0);
+    }
+    EXPECT_EQ(brush->lockCount, 2);
+    CurrentDisplay = nullptr;
+    FreeAllDisplays(vm);
+    EXPECT_EQ(CountAsyncDraws(), 0);
     EXPECT_EQ(brush->lockCount, 0);
 }
 
