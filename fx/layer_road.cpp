@@ -42,7 +42,15 @@ int ComposeScene(const FxRequest *request, DisplayRecord *display, vlLayer *laye
     return 0;
 }
 
-void RefreshRequestArea(const FxRequest *request) { RefreshRect(request->x, request->y, request->width, request->height); }
+// Where the effect drew, and where the layer is now (an async transition's layer may have moved meanwhile).
+void RefreshRequestArea(const FxRequest *request, const vlLayer *layer) {
+    RefreshRect(request->x, request->y, request->width, request->height);
+    if (!layer || !layer->current) return;
+    const LayerDrawParams *state = layer->current;
+    if (state->screenX != request->x || state->screenY != request->y || state->screenWidth != request->width ||
+        state->screenHeight != request->height)
+        RefreshRect(state->screenX, state->screenY, state->screenWidth, state->screenHeight);
+}
 
 } // namespace
 
@@ -118,13 +126,14 @@ void EndLayerTransition(FxRequest *request) {
     layer->inTransition = 0;
     request->layer = nullptr;
     if (request->mode == kFxModeRemoveLayer) {
-        DeleteLayer(request->vm, layer, 1, nullptr, nullptr, nullptr, nullptr, nullptr);
+        DeleteLayer(request->vm, layer, 0, nullptr, nullptr, nullptr, nullptr, nullptr);
+        layer = nullptr;
     } else {
         layer->hidden = request->mode == kFxModeHideLayer ? 1 : 0;
         layer->deferred = 0;
     }
     if (CurrentBGPic) CurrentBGPic->layersChanged = 1;
-    RefreshRequestArea(request);
+    RefreshRequestArea(request, layer);
 }
 
 void ReleaseLayerTransition(FxRequest *request) {
@@ -132,9 +141,13 @@ void ReleaseLayerTransition(FxRequest *request) {
     if (!layer) return;
     layer->inTransition = 0;
     request->layer = nullptr;
-    if (request->ownsLayer && request->deleteLayer) DeleteLayer(request->vm, layer, 1, nullptr, nullptr, nullptr, nullptr, nullptr);
-    else layer->hidden = request->mode == kFxModeLayer ? 1 : 0;
-    RefreshRequestArea(request);
+    if (request->ownsLayer && request->deleteLayer) {
+        DeleteLayer(request->vm, layer, 0, nullptr, nullptr, nullptr, nullptr, nullptr);
+        layer = nullptr;
+    } else {
+        layer->hidden = request->mode == kFxModeLayer ? 1 : 0;
+    }
+    RefreshRequestArea(request, layer);
 }
 
 int FindUndoLayer(int32_t kind, ObjectId id, int32_t level, int32_t *position) {
