@@ -121,6 +121,8 @@ LayerDrawParams *CopyLayerDrawParams(int32_t, const LayerDrawParams *p) {
 
 void FreeLayer(vlLayer *layer) {
     LayerDrawParams *first = layer->first, *saved = layer->saved, *current = layer->current;
+    // The region a layer was drawn through stays alive while the layer does (see AddLayer).
+    if (first && first->clip && !first->clip->owned) first->clip->useCount--;
     FreeLayerDrawParamsOfKind(layer->type, first);
     if (saved != first) FreeLayerDrawParamsOfKind(layer->type, saved);
     if (current != first && current != saved) FreeLayerDrawParamsOfKind(layer->type, current);
@@ -313,6 +315,8 @@ int AddLayer(VMState *vm, int32_t kind, const ObjectId *objectId, int32_t screen
     layer->hidden = (flags & kAddLayerHidden) ? 1 : 0;
     layer->deferred = !layer->hidden && display && display->outputKind == ObjectKindBGPic && bgpic == display->picture;
     if (!(flags & kAddLayerReplace)) params->clip = bgpic->clipRegion;
+    // Counted, so that freeing the region while the layer shows through it only marks it pending.
+    if (params->clip) params->clip->useCount++;
     bgpic->layersChanged = 1;
     if (transform) {
         layer->transform = *transform;
@@ -344,6 +348,7 @@ int AddLayer(VMState *vm, int32_t kind, const ObjectId *objectId, int32_t screen
             for (vlBGPicButton *b = bgpic->buttons; b; b = b->next)
                 if (b->type == LAYERBUTTON && b->layer == replaced) b->layer = layer;
             params->clip = replaced->first->clip;
+            if (params->clip) params->clip->useCount++;
             layer->keepClip = replaced->keepClip;
         }
     }

@@ -6,6 +6,10 @@
 #include "imaging/async_draw.h"
 #include "imaging/display_options.h"
 #include "scene/display/display_list.h"
+#include "runtime/app/errors.h"
+#include "runtime/app/hooks.h"
+#include "imaging/graphics_library.h"
+#include "scene/images/brush.h"
 #include "scene/layers/layers.h"
 
 namespace {
@@ -151,6 +155,31 @@ TEST(PixelOverlap, EveryPlaneOfBothObjectsMustAgree) {
             << c.what;
     FreeMaskPlane(mask);
     FreeAlphaPlane(alpha);
+}
+
+TEST(LayerClipRegions, RegionFreedUnderALayerWaitsForTheLayer) {
+    InstallLayerHooks();
+    BGPic picture;
+    CurrentBGPic = &picture;
+    auto *region = new ClipRegion;
+    region->id = ObjectId{7, nullptr};
+    region->width = region->height = 10;
+    AddClipRegion(region);
+    picture.clipRegion = region;
+    ASSERT_EQ(AddImageLayer(nullptr, 3, ObjectId{1, nullptr}, 0, 0, 0, 0, 4, 4, nullptr, nullptr, nullptr, nullptr,
+                            nullptr, -1, 0),
+              0);
+    picture.clipRegion = nullptr;
+    EXPECT_EQ(FreeClipRegionById(region->id), 0);
+    EXPECT_TRUE(region->freePending); // still there (not freed under the layer) for the layer to be drawn through
+    EXPECT_EQ(region->useCount, 1);
+    DeleteLayer(nullptr, GetNthLayer(&picture, 1), 1, nullptr, nullptr, nullptr, nullptr, nullptr);
+    FreeAllClipRegions();
+    CurrentBGPic = nullptr;
+    FlushPendingFreesHook = nullptr;
+    LayerPositionHook = nullptr;
+    SnapshotSourceHook = nullptr;
+    DisplayImageLayerHook = nullptr;
 }
 
 } // namespace
