@@ -20,7 +20,7 @@ run_count = 0
 
 
 def sh(command, cwd):
-    subprocess.run(command, shell=True, check=True, cwd=cwd)
+    subprocess.run(command, shell=True, check=True, cwd=cwd, env=dict(os.environ, TZ="UTC"))
 
 
 def play(source, cwd, linked=()):
