@@ -79,6 +79,11 @@ int ShutdownProgram(ShutdownState *state) {
         WriteFinalReport(state->errorReport);
         exitCode = 1;
     }
+    const std::string failures = TakeShutdownFailures();
+    if (!failures.empty()) {
+        WriteFinalReport(failures);
+        exitCode = 1;
+    }
     if (state->vm) CloseVMState(state->vm);
     state->vm = nullptr;
     // After the free-alls, which close their own displays: this closes any window left and stops SDL's video

@@ -96,6 +96,7 @@ int OpenFileObject(ObjectId id, const char *name, int32_t mode, FileObject **out
     file->access = access;
     file->size = size < 0 ? 0 : size;
     file->stream = stream;
+    file->name = name;
     *out = file.get();
     FileList.push_back(std::move(file));
     PrintDoneMessage();
@@ -111,8 +112,9 @@ int CloseFileObject(FileObject *file) {
 }
 
 void CloseAllFileObjects() {
+    // Data the script wrote but never closed is flushed here; losing it must not pass for success.
     for (auto &file : FileList)
-        CloseVirtualFile(file->stream);
+        if (CloseVirtualFile(file->stream) != 0) NoteShutdownFailure(kErrWriteFailed, file->name.c_str());
     FileList.clear();
 }
 

@@ -32,6 +32,7 @@ struct FileObject {
     int64_t position = 0; // kept by the library, 0 after opening
     int64_t size = 0;     // set at open, raised by writes
     VirtualFile *stream = nullptr;
+    std::string name; // as the script gave it, for reports
 };
 
 // Open files in opening order; lookups take the first match.

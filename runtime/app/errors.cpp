@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "runtime/app/runtime_globals.h"
 
@@ -263,6 +264,16 @@ void SetErrorArgString(std::string_view text) { g_errorArgString.assign(text); }
 void SetErrorArgNumber(int64_t number) { g_errorArgNumber = number; }
 const std::string &ErrorArgString() { return g_errorArgString; }
 int64_t ErrorArgNumber() { return g_errorArgNumber; }
+
+namespace {
+std::string g_shutdownFailures;
+} // namespace
+
+void NoteShutdownFailure(int code, const char *origin) {
+    g_shutdownFailures += FormatErrorReport(nullptr, 0, origin ? origin : "", GetErrorText(code).c_str());
+}
+
+std::string TakeShutdownFailures() { return std::exchange(g_shutdownFailures, std::string()); }
 
 int CommandNotAvailable(const char *commandName) {
     SetErrorArgString(commandName);

@@ -117,6 +117,13 @@ size_t GetErrorText(VMState *vm, int code, char *buffer, size_t size);
 // kErrNotAvailableYet.
 int CommandNotAvailable(const char *commandName);
 
+// ---- Failures at shutdown ------------------------------------------------------------------------------------
+// A library's free-all that cannot finish its work (a file that cannot be flushed) notes the error and the name
+// it concerns; the player reports every noted failure after the free-alls and exits with the error status.
+void NoteShutdownFailure(int code, const char *origin);
+// The noted failures as report lines ("origin: message\n"), cleared.
+std::string TakeShutdownFailures();
+
 // ---- Report formats ------------------------------------------------------------------------------------------
 // "%s:%d: %s\n" (file, line, message), or "%s: %s\n" (origin, message) when no file is known (null or empty).
 std::string FormatErrorReport(const char *file, int line, const char *origin, const char *message);

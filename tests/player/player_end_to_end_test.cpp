@@ -160,6 +160,19 @@ TEST(PlayerEndToEnd, FailedOverwritesKeepTheOldFile) {
     EXPECT_EQ(files, 4u); // noise.bin, save.vla and the two kept files: no temporary copy left
 }
 
+TEST(PlayerEndToEnd, FileThatCannotBeFlushedAtShutdownIsReported) {
+    // 12000 bytes stay in the file's buffer until the shutdown flushes them past the size limit.
+    ScratchDirectory dir;
+    WriteBytes(dir.File("log.vla"),
+               CompileToApplet("OpenFile(1, \"log.txt\", #MODE_WRITE)\nFor i = 1 To 240\n"
+                               "WriteLine(1, \"0123456789012345678901234567890123456789012345678\")\nNext\n",
+                               "log.vls", dir.path));
+    PlayerRun run = RunProgramCapture("/bin/sh", {"-c", "trap '' XFSZ; ulimit -f 8; exec \"$0\" -quiet log.vla",
+                                                  VL_PLAYER_PATH}, dir.path);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(Contains(run.err, "log.txt: Could not write all characters to file!")) << run.err;
+}
+
 TEST(PlayerEndToEnd, ProgDirIsTheAppletsDirectory) {
     ScratchDirectory dir;
     std::filesystem::create_directory(dir.File("game"));
