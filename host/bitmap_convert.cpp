@@ -3,7 +3,10 @@
 #include "host/blit.h"
 #include "host/memory.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
+#include <vector>
 
 int PixelArrayToBitmap(const uint32_t *pixels, int64_t transparent, int32_t width, int32_t height,
                        int32_t sourceRowPixels, HostBitmap **outBitmap, MaskPlane **outMask) {
@@ -52,6 +55,45 @@ uint32_t *ReadBitmapPixels(const HostBitmap *bitmap, int32_t width, int32_t heig
     return out;
 }
 
+namespace {
+
+// Byte i of kSpread[b] holds bit 7 - i of b: the eight pixels of one plane byte, leftmost first.
+const std::array<uint64_t, 256> kSpread = [] {
+    std::array<uint64_t, 256> table{};
+    for (uint32_t b = 0; b < 256; b++)
+        for (int i = 0; i < 8; i++) table[b] |= uint64_t((b >> (7 - i)) & 1) << (8 * i);
+    return table;
+}();
+
+// One row of a planar bitmap as colours (colours given; Depth 0: any depth) or as colour indexes (Depth -1, out
+// is bytes), eight pixels at a time.
+template <int Depth, class Out>
+void PlanarRowToColours(const PlanarBitmap *bitmap, size_t rowOffset, int32_t width, const uint32_t *colours,
+                        Out *out) {
+    const int32_t depth = Depth > 0 ? Depth : bitmap->depth;
+    const uint8_t *planes[kMaxPlanarDepth];
+    for (int32_t p = 0; p < depth; p++) planes[p] = bitmap->planes[p] + rowOffset;
+    auto put = [&](int32_t x, int32_t n, uint64_t eight) {
+        for (int32_t i = 0; i < n; i++, eight >>= 8) {
+            if constexpr (Depth < 0) out[x + i] = uint8_t(eight);
+            else out[x + i] = colours[eight & 255];
+        }
+    };
+    int32_t column = 0;
+    for (; column < width / 8; column++) {
+        uint64_t eight = 0;
+        for (int32_t p = 0; p < depth; p++) eight |= kSpread[planes[p][column]] << p;
+        put(column * 8, 8, eight);
+    }
+    if (width % 8) {
+        uint64_t eight = 0;
+        for (int32_t p = 0; p < depth; p++) eight |= kSpread[planes[p][column]] << p;
+        put(column * 8, width % 8, eight);
+    }
+}
+
+} // namespace
+
 uint32_t *ReadPaletteBitMapPixels(const PlanarBitmap *bitmap, const uint32_t *palette, int32_t paletteSize,
                                   int32_t width, int32_t height, int32_t hamMode) {
     if (!bitmap || !palette || width <= 0 || height <= 0) return nullptr;
@@ -64,26 +106,27 @@ uint32_t *ReadPaletteBitMapPixels(const PlanarBitmap *bitmap, const uint32_t *pa
         if (!bitmap->planes[p]) return nullptr;
     auto *out = static_cast<uint32_t *>(AllocBlock(size_t(width) * size_t(height) * 4, 0));
     if (!out) return nullptr;
-    auto colour = [&](uint32_t index) { return int32_t(index) < paletteSize ? palette[index] & 0xFFFFFF : 0u; };
-    int32_t valueBits = hamMode - 2;
-    uint32_t valueMask = (1u << (hamMode ? valueBits : 0)) - 1;
+    uint32_t colours[256];
+    for (uint32_t i = 0; i < 256; i++) colours[i] = int32_t(i) < paletteSize ? palette[i] & 0xFFFFFF : 0u;
+    std::vector<uint8_t> indexes(size_t(bitmap->bytesPerRow) * 8);
+    const int32_t valueBits = hamMode - 2;
+    const uint32_t valueMask = (1u << (hamMode ? valueBits : 0)) - 1;
     for (int32_t y = 0; y < height; y++) {
         uint32_t *d = out + size_t(y) * size_t(width);
-        size_t rowOffset = size_t(y) * size_t(bitmap->bytesPerRow);
+        const size_t rowOffset = size_t(y) * size_t(bitmap->bytesPerRow);
+        if (!hamMode) {
+            if (bitmap->depth == 8) PlanarRowToColours<8>(bitmap, rowOffset, width, colours, d);
+            else PlanarRowToColours<0>(bitmap, rowOffset, width, colours, d);
+            continue;
+        }
+        PlanarRowToColours<-1>(bitmap, rowOffset, width, nullptr, indexes.data());
         uint32_t held = 0; // every row starts black
         for (int32_t x = 0; x < width; x++) {
-            uint32_t index = 0;
-            for (int32_t p = 0; p < bitmap->depth; p++)
-                index |= uint32_t((bitmap->planes[p][rowOffset + (x >> 3)] >> (7 - (x & 7))) & 1) << p;
-            if (!hamMode) {
-                d[x] = colour(index);
-                continue;
-            }
-            uint32_t v = index & valueMask;
+            const uint32_t index = indexes[size_t(x)], v = index & valueMask;
             // A modified component keeps its low bits zero, as the display hardware shows it.
-            uint32_t v8 = v << (8 - valueBits);
+            const uint32_t v8 = v << (8 - valueBits);
             switch (index >> valueBits) {
-            case 0: held = colour(v); break;
+            case 0: held = colours[v]; break;
             case 1: held = (held & 0xFFFF00) | v8; break;
             case 2: held = (held & 0x00FFFF) | (v8 << 16); break;
             default: held = (held & 0xFF00FF) | (v8 << 8); break;

@@ -289,7 +289,8 @@ bool DecodeGifFrames(GifReader *g, int32_t target) {
         if (block != 0x2C) continue; // stray bytes between blocks are skipped
         g->left = r.U16(), g->top = r.U16(), g->imageWidth = r.U16(), g->imageHeight = r.U16();
         const uint32_t flags = r.U8();
-        if (r.failed) return false;
+        // The image is decoded whole before it is cut to the screen, so its size is capped like the screen's.
+        if (r.failed || int64_t(g->imageWidth) * g->imageHeight > kMaxIlbmPixels) return false;
         if (scan) {
             if (g->frames.size() >= kMaxGifFrames) return false;
             const bool full = g->left == 0 && g->top == 0 && g->imageWidth == g->width && g->imageHeight == g->height;

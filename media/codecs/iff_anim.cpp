@@ -176,6 +176,7 @@ IffAnimReader *OpenIffAnim(VirtualFile *file, int32_t *width, int32_t *height, i
     if (std::memcmp(bytes.data(), "FORM", 4) != 0 || std::memcmp(bytes.data() + 8, "ANIM", 4) != 0) return nullptr;
     // A FORM size past the file's end reads what is there.
     const size_t formEnd = std::min<size_t>(bytes.size(), size_t(ReadBe32(bytes.data() + 4)) + 8);
+    if (formEnd < 12) return nullptr;
     std::vector<std::span<const uint8_t>> forms;
     bool ok = WalkIffChunks(bytes.subspan(12, formEnd - 12), [&](uint32_t id, const BoundedReader &chunk) {
         if (id != IffId("FORM") || chunk.size < 4 || std::memcmp(chunk.data, "ILBM", 4) != 0) return false;

@@ -15,6 +15,7 @@
 #include "host/compressed_file.h"
 #include "libs/dos/serialised_format.h"
 #include "tests/fuzz/applet_values.h"
+#include "tests/media/anim_fixtures.h"
 #include "tests/text/make_test_font.h"
 #include "text/fonts/builtin_faces.h"
 #include "tools/applet/applet_file.h"
@@ -371,6 +372,41 @@ void SoundSeeds(const fs::path &source) {
     }
 }
 
+// Animations: the checked-in GIFs and written ones (a disposal, a transparent hole, interlace, trailing bytes); IFF
+// ANIMs of palette, XOR, EHB and HAM6 frames.
+void AnimSeeds(const fs::path &source) {
+    for (const char *name : {"dispose.gif", "local.gif", "interlaced.gif", "one.gif"})
+        Write("gif_anim", name, ReadFile(source / "tests/data/media" / name));
+    GifSpec gif;
+    gif.width = 12, gif.height = 8, gif.palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
+    GifFrameSpec full, part;
+    full.width = 12, full.height = 8, full.indexes.assign(96, 1), full.interlaced = true;
+    part.left = 3, part.top = 2, part.width = 4, part.height = 3, part.indexes = {2, 0, 2, 2, 3, 3, 0, 3, 2, 2, 2, 2};
+    part.transparent = 0, part.disposal = 2, part.delay = 4, part.trailing = {0x21, 0x2C};
+    gif.frames = {full, part, part};
+    Write("gif_anim", "written", WriteTestGif(gif));
+    gif.deferredClear = true;
+    Write("gif_anim", "written_deferred_clear", WriteTestGif(gif));
+    struct {
+        const char *name;
+        int planes;
+        uint32_t camg;
+        int interleave;
+    } anims[] = {{"palette", 3, 0, 0}, {"xor", 2, 0, 1}, {"ehb", 6, 0x80, 0}, {"ham6", 6, 0x800, 0}};
+    for (const auto &a : anims) {
+        AnimSpec s;
+        s.width = 19, s.height = 5, s.planes = a.planes, s.camg = a.camg, s.interleave = a.interleave;
+        for (int i = 0; i < 16; i++) s.palette.push_back(uint32_t(i * 0x102030));
+        for (int k = 0; k < 4; k++) {
+            Bytes f(95);
+            for (size_t i = 0; i < f.size(); i++) f[i] = uint8_t((i * 7 + size_t(k) * (i % 5)) % (1u << a.planes));
+            s.frames.push_back(f);
+        }
+        s.paletteChanges = {{2, {0xFFFFFF, 0x808080}}};
+        Write("iff_anim", a.name, WriteTestAnim(s));
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -391,5 +427,6 @@ int main(int argc, char **argv) {
     PictureSeeds(png);
     FontSeeds();
     SoundSeeds(argv[2]);
+    AnimSeeds(argv[2]);
     return gFailures ? 1 : 0;
 }

@@ -250,13 +250,28 @@ inline Bytes WriteTestAnim(const AnimSpec &s) {
     const auto planes0 = planesOf(s.frames[0]);
     for (int y = 0; y < s.height; y++)
         for (int p = 0; p < s.planes; p++) {
-            // ByteRun1 as literal groups of at most 128 bytes, with a no-op control byte before each row.
             const auto row = planes0[size_t(p)].begin() + y * rowBytes;
-            if (s.byteRun1) body.push_back(0x80);
-            for (int x = 0; x < rowBytes; x += 128) {
-                const int n = std::min(128, rowBytes - x);
-                if (s.byteRun1) body.push_back(uint8_t(n - 1));
+            if (!s.byteRun1) {
+                body.insert(body.end(), row, row + rowBytes);
+                continue;
+            }
+            // Runs of 3 or more repeat, the rest are copied; a no-op control byte (-128) starts each row.
+            body.push_back(0x80);
+            for (int x = 0; x < rowBytes;) {
+                int run = 1;
+                while (x + run < rowBytes && run < 128 && row[x + run] == row[x]) run++;
+                if (run >= 3) {
+                    body.push_back(uint8_t(257 - run)), body.push_back(row[x]);
+                    x += run;
+                    continue;
+                }
+                int n = 0;
+                while (x + n < rowBytes && n < 128 &&
+                       !(x + n + 2 < rowBytes && row[x + n] == row[x + n + 1] && row[x + n] == row[x + n + 2]))
+                    n++;
+                body.push_back(uint8_t(n - 1));
                 body.insert(body.end(), row + x, row + x + n);
+                x += n;
             }
         }
     PutChunk(first, "BODY", body);

@@ -10,6 +10,7 @@
 #include "host/virtual_file.h"
 #include "media/codecs/iff_anim.h"
 #include "tests/fuzz/fuzz_memory_name.h"
+#include "tests/fuzz/regression_files.h"
 #include "tests/media/anim_fixtures.h"
 
 namespace {
@@ -227,6 +228,7 @@ TEST(IffAnimation, EveryFrameEqualsItsSourceInAnyOrder) {
         {"interleave 0", 4, 0, 0, -1, true, 16},   {"XOR", 3, 0, 1, 6, false, 8},
         {"EHB", 6, 0x80, 0, 6, true, 32},          {"HAM6", 6, 0x800, 0, -1, true, 16},
         {"HAM8", 8, 0x800, 1, 6, true, 64},        {"DPAN 0", 5, 0, 0, 0, true, 32},
+        {"8 planes", 8, 0, 0, -1, true, 256},
     };
     for (const Case &c : cases) {
         AnimSpec s;
@@ -287,6 +289,12 @@ TEST(IffAnimation, RefusesOrFailsDamagedFilesSafely) {
     EXPECT_TRUE(AnimFrame(many, 4999).empty());
     EXPECT_EQ(GetIffAnimFrameDelay(many.reader, 4500), 0);
     CloseIffAnim(many.reader);
+}
+
+// Inputs the fuzzers once found harmful are refused.
+TEST(AnimFuzzRegressions, DamagedFilesAreRefused) {
+    for (const auto &path : RegressionFiles("gif_anim")) EXPECT_EQ(OpenGif(ReadBytes(path)).reader, nullptr) << path;
+    for (const auto &path : RegressionFiles("iff_anim")) EXPECT_EQ(OpenAnim(ReadBytes(path)).reader, nullptr) << path;
 }
 
 } // namespace
