@@ -1,10 +1,228 @@
-// The animation datatype. TODO(datatype backend): decode other formats; until then they are unknown (1356) and
-// LoadAnim takes them as pictures.
+// The animation datatype: files our own readers do not take, decoded by FFmpeg (libavformat, libavcodec,
+// libswscale) frame by frame into 0x00RRGGBB pictures. The file is read through a VirtualFile, so linked files
+// and memory ranges work as everywhere else. Opening demuxes the whole file once to list the frames (display
+// time, key frame); reading frame n decodes onward, or seeks to the last key frame at or before n first.
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/memory.h"
+#include "host/picture_ilbm.h"
+#include "host/virtual_file.h"
 #include "media/anim/anim_file.h"
 
-struct AnimDatatypeReader {};
+namespace {
 
-AnimDatatypeReader *OpenAnimDatatype(const char *, int32_t *, int32_t *, int32_t *) { return nullptr; }
-uint32_t *ReadAnimDatatypeFrame(AnimDatatypeReader *, int32_t) { return nullptr; }
-int32_t GetAnimDatatypeFrameDelay(AnimDatatypeReader *, int32_t) { return 0; }
+constexpr int kIoBufferBytes = 64 * 1024;
+// Beyond this many frames the frame list is not kept (16 bytes each); such files are refused.
+constexpr size_t kMaxDatatypeFrames = size_t(1) << 22;
+
+struct FrameEntry {
+    int64_t pts = 0;
+    bool key = false;
+};
+
+} // namespace
+
+struct AnimDatatypeReader {
+    VirtualFile *file = nullptr;
+    AVIOContext *io = nullptr;
+    AVFormatContext *format = nullptr;
+    AVCodecContext *codec = nullptr;
+    SwsContext *scale = nullptr;
+    AVPacket *packet = nullptr;
+    AVFrame *frame = nullptr;
+    int stream = -1;
+    int32_t width = 0, height = 0;
+    std::vector<FrameEntry> frames; // in display order
+    std::vector<int32_t> durations;  // milliseconds, 0 until the frame was read
+    int32_t nextFrame = -1;          // the frame the decoder gives next; -1 after a seek or at the start
+    bool draining = false;
+
+    ~AnimDatatypeReader() {
+        sws_freeContext(scale);
+        av_frame_free(&frame);
+        av_packet_free(&packet);
+        avcodec_free_context(&codec);
+        avformat_close_input(&format);
+        if (io) av_freep(&io->buffer);
+        avio_context_free(&io);
+        CloseVirtualFile(file);
+    }
+};
+
+namespace {
+
+int ReadPacket(void *opaque, uint8_t *buffer, int size) {
+    const int64_t n = ReadVirtualFile(static_cast<AnimDatatypeReader *>(opaque)->file, buffer, size_t(size));
+    return n > 0 ? int(n) : AVERROR_EOF;
+}
+
+int64_t SeekPacket(void *opaque, int64_t offset, int whence) {
+    VirtualFile *file = static_cast<AnimDatatypeReader *>(opaque)->file;
+    if (whence == AVSEEK_SIZE) return VirtualFileLength(file);
+    const int mode = (whence & 3) == SEEK_CUR ? kSeekFromCurrent : (whence & 3) == SEEK_END ? kSeekFromEnd : kSeekFromStart;
+    if (SeekVirtualFile(file, offset, mode) < 0) return -1;
+    return SeekVirtualFile(file, 0, kSeekFromCurrent);
+}
+
+// An IFF ANIM's own frame count from a DPAN chunk in its first 2000 header bytes; 0 when there is none (or it
+// says 0, which would make an anim without frames).
+int32_t DpanFrameCount(VirtualFile *file) {
+    uint8_t head[8] = {};
+    if (SeekVirtualFile(file, 8, kSeekFromStart) < 0 || ReadVirtualFile(file, head, 8) != 8 ||
+        std::memcmp(head, "ANIMFORM", 8) != 0)
+        return 0;
+    std::vector<uint8_t> scan(2048, 0); // cleared: a short file leaves the rest zero
+    ReadVirtualFile(file, scan.data(), scan.size());
+    for (size_t i = 0; i < 2000; i++)
+        if (std::memcmp(&scan[i], "DPAN", 4) == 0) return int32_t(scan[i + 10]) << 8 | scan[i + 11];
+    return 0;
+}
+
+// The index of the frame shown at pts (the last one at or before it).
+int32_t FrameAt(const AnimDatatypeReader *r, int64_t pts) {
+    auto it = std::upper_bound(r->frames.begin(), r->frames.end(), pts,
+                               [](int64_t p, const FrameEntry &e) { return p < e.pts; });
+    return int32_t(it - r->frames.begin()) - 1;
+}
+
+// The next decoded frame into r->frame; false at the end or on an error.
+bool DecodeNext(AnimDatatypeReader *r) {
+    for (;;) {
+        const int got = avcodec_receive_frame(r->codec, r->frame);
+        if (got == 0) return true;
+        if (got != AVERROR(EAGAIN) || r->draining) return false;
+        int read;
+        while ((read = av_read_frame(r->format, r->packet)) >= 0 && r->packet->stream_index != r->stream)
+            av_packet_unref(r->packet);
+        if (read < 0) {
+            r->draining = true;
+            avcodec_send_packet(r->codec, nullptr);
+            continue;
+        }
+        const int sent = avcodec_send_packet(r->codec, r->packet);
+        av_packet_unref(r->packet);
+        if (sent < 0 && sent != AVERROR(EAGAIN)) return false;
+    }
+}
+
+} // namespace
+
+AnimDatatypeReader *OpenAnimDatatype(const char *fileName, int32_t *width, int32_t *height, int32_t *frameCount) {
+    auto r = std::make_unique<AnimDatatypeReader>();
+    r->file = OpenVirtualFile(fileName, kVirtualFileRead);
+    if (!r->file) return nullptr;
+    const int32_t dpan = DpanFrameCount(r->file);
+    SeekVirtualFile(r->file, 0, kSeekFromStart);
+    auto *buffer = static_cast<uint8_t *>(av_malloc(kIoBufferBytes));
+    if (!buffer) return nullptr;
+    r->io = avio_alloc_context(buffer, kIoBufferBytes, 0, r.get(), ReadPacket, nullptr, SeekPacket);
+    r->format = avformat_alloc_context();
+    if (!r->io || !r->format) {
+        if (!r->io) av_free(buffer);
+        return nullptr;
+    }
+    r->format->pb = r->io;
+    r->format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    if (avformat_open_input(&r->format, nullptr, nullptr, nullptr) < 0) return nullptr; // frees the context
+    // Still pictures (PNG, JPEG, BMP, ... through the image demuxers) are the picture loader's, with their alpha.
+    const std::string demuxer = r->format->iformat->name;
+    if (demuxer == "image2" || (demuxer.size() > 5 && demuxer.compare(demuxer.size() - 5, 5, "_pipe") == 0))
+        return nullptr;
+    if (avformat_find_stream_info(r->format, nullptr) < 0) return nullptr;
+    const AVCodec *decoder = nullptr;
+    r->stream = av_find_best_stream(r->format, AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
+    if (r->stream < 0 || !decoder) return nullptr;
+    AVStream *stream = r->format->streams[r->stream];
+    r->codec = avcodec_alloc_context3(decoder);
+    if (!r->codec || avcodec_parameters_to_context(r->codec, stream->codecpar) < 0 ||
+        avcodec_open2(r->codec, decoder, nullptr) < 0)
+        return nullptr;
+    r->width = r->codec->width, r->height = r->codec->height;
+    if (r->width <= 0 || r->height <= 0 || int64_t(r->width) * r->height > kMaxIlbmPixels) return nullptr;
+    r->packet = av_packet_alloc();
+    r->frame = av_frame_alloc();
+    if (!r->packet || !r->frame) return nullptr;
+    // The frame list: every packet of the stream, in display order.
+    int64_t counter = 0;
+    while (av_read_frame(r->format, r->packet) >= 0) {
+        if (r->packet->stream_index == r->stream) {
+            if (r->frames.size() >= kMaxDatatypeFrames) return nullptr;
+            const int64_t pts = r->packet->pts != AV_NOPTS_VALUE ? r->packet->pts
+                                : r->packet->dts != AV_NOPTS_VALUE ? r->packet->dts
+                                                                   : counter;
+            r->frames.push_back(FrameEntry{pts, (r->packet->flags & AV_PKT_FLAG_KEY) != 0});
+            counter++;
+        }
+        av_packet_unref(r->packet);
+    }
+    if (r->frames.empty()) return nullptr;
+    std::stable_sort(r->frames.begin(), r->frames.end(), [](const FrameEntry &a, const FrameEntry &b) {
+        return a.pts < b.pts;
+    });
+    if (av_seek_frame(r->format, r->stream, r->frames[0].pts, AVSEEK_FLAG_BACKWARD) < 0 &&
+        avformat_seek_file(r->format, r->stream, INT64_MIN, 0, 0, 0) < 0)
+        return nullptr;
+    avcodec_flush_buffers(r->codec);
+    // An IFF ANIM's DPAN count holds over what the demuxer counts.
+    if (dpan > 0) r->frames.resize(size_t(dpan), r->frames.back());
+    r->durations.assign(r->frames.size(), 0);
+    r->nextFrame = -1;
+    if (width) *width = r->width;
+    if (height) *height = r->height;
+    if (frameCount) *frameCount = int32_t(r->frames.size());
+    return r.release();
+}
+
+uint32_t *ReadAnimDatatypeFrame(AnimDatatypeReader *r, int32_t n) {
+    if (!r || n < 0 || size_t(n) >= r->frames.size()) return nullptr;
+    if (r->nextFrame < 0 || n < r->nextFrame) {
+        // Back to the last key frame at or before n.
+        int32_t key = n;
+        while (key > 0 && !r->frames[size_t(key)].key) key--;
+        if (av_seek_frame(r->format, r->stream, r->frames[size_t(key)].pts, AVSEEK_FLAG_BACKWARD) < 0) return nullptr;
+        avcodec_flush_buffers(r->codec);
+        r->draining = false;
+        r->nextFrame = key;
+    }
+    int32_t index = -1;
+    do {
+        if (!DecodeNext(r)) {
+            r->nextFrame = -1;
+            return nullptr;
+        }
+        const int64_t pts = r->frame->best_effort_timestamp;
+        index = pts == AV_NOPTS_VALUE ? r->nextFrame : FrameAt(r, pts);
+        r->nextFrame = index + 1;
+    } while (index < n);
+    const AVRational base = r->format->streams[r->stream]->time_base;
+    r->durations[size_t(n)] = int32_t(av_rescale_q(r->frame->pkt_duration, base, AVRational{1, 1000}));
+    if (r->frame->width != r->width || r->frame->height != r->height) return nullptr;
+    r->scale = sws_getCachedContext(r->scale, r->width, r->height, AVPixelFormat(r->frame->format), r->width,
+                                    r->height, AV_PIX_FMT_BGR0, SWS_POINT, nullptr, nullptr, nullptr);
+    if (!r->scale) return nullptr;
+    auto *out = static_cast<uint32_t *>(AllocBlock(size_t(r->width) * size_t(r->height) * 4, 0));
+    if (!out) return nullptr;
+    uint8_t *planes[4] = {reinterpret_cast<uint8_t *>(out), nullptr, nullptr, nullptr};
+    int strides[4] = {r->width * 4, 0, 0, 0};
+    sws_scale(r->scale, r->frame->data, r->frame->linesize, 0, r->height, planes, strides);
+    // BGR0 in memory is 0x00RRGGBB as a little-endian word; the pad byte is not always written as zero.
+    for (size_t i = 0; i < size_t(r->width) * size_t(r->height); i++) out[i] &= 0xFFFFFF;
+    return out;
+}
+
+int32_t GetAnimDatatypeFrameDelay(AnimDatatypeReader *r, int32_t n) {
+    if (!r || n < 0 || size_t(n) >= r->durations.size()) return 0;
+    return r->durations[size_t(n)];
+}
+
 void CloseAnimDatatype(AnimDatatypeReader *reader) { delete reader; }

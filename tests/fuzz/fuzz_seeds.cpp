@@ -405,6 +405,8 @@ void AnimSeeds(const fs::path &source) {
         s.paletteChanges = {{2, {0xFFFFFF, 0x808080}}};
         Write("iff_anim", a.name, WriteTestAnim(s));
     }
+    for (const char *name : {"video.apng", "video.mp4"})
+        Write("anim_datatype", name, ReadFile(source / "tests/data/media" / name));
 }
 
 } // namespace
