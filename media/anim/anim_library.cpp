@@ -189,6 +189,20 @@ int CmdDisplayAnimFrame(VMState *vm) {
     return DrawAnimFrame(vm, id, x, y, frame - 1, GetTop(vm) >= 5 ? 5 : 0);
 }
 
+// GetBrushLink(#ANIM): a copy of the frame (from 1), which the brush code copies again and frees.
+int AnimBrushLinkSource(VMState *, ObjectId source, int32_t frame, ImageTriple *image, int32_t *sourceX,
+                        int32_t *sourceY, int32_t *transparent, bool *temporary) {
+    AnimObject *anim = nullptr;
+    if (int error = FindAnim(source, &anim, kFindAnimPending)) return error;
+    if (frame < 1 || frame > anim->frameCount) return kErrAnimFrameRange;
+    bool owned = false;
+    if (int error = GetAnimFrameImage(anim, frame - 1, false, false, image, &owned)) return error;
+    *sourceX = *sourceY = 0;
+    *transparent = anim->transparent;
+    *temporary = owned;
+    return 0;
+}
+
 // TODO(anim editing and saving, output selection): replace each with its handler.
 #define VL_NOT_YET(name)                                                                                            \
     int Cmd##name(VMState *) { return CommandNotAvailable(#name); }
@@ -231,6 +245,7 @@ void RegisterAnimLibrary(VMState *vm) {
     RebuildAllAnimsHook = RebuildAllAnims;
     InstallAnimLayerServices(true);
     RegisterObjectCounter(ObjectKindAnim, CountAnimObjects);
+    RegisterBrushLinkSource(ObjectKindAnim, AnimBrushLinkSource);
     RegisterCommands(vm, kAnimCommands);
     RegisterCommandLibrary(kAnimCommands, "anim");
 }

@@ -294,13 +294,14 @@ int MakeBrushLink(VMState *vm, int32_t kind, ObjectId source, ObjectId target, i
     HostBitmap *bitmap = nullptr;
     MaskPlane *mask = nullptr;
     AlphaPlane *alpha = nullptr;
-    int error = CopyImage(image.bitmap, image.mask, image.alpha, sourceX, sourceY, image.width, image.height, &bitmap,
-                          &mask, &alpha);
+    const int32_t width = image.width, height = image.height; // a temporary image is cleared when freed
+    int error = CopyImage(image.bitmap, image.mask, image.alpha, sourceX, sourceY, width, height, &bitmap, &mask,
+                          &alpha);
     if (temporary) FreeImageTriple(&image);
     if (error) return error;
     Brush *made = nullptr;
-    if (int e = AddBrushRecord(target, kBrushBitmap, image.width, image.height, image.width, nullptr, bitmap,
-                               transparent, mask, alpha, nullptr, &made)) {
+    if (int e = AddBrushRecord(target, kBrushBitmap, width, height, width, nullptr, bitmap, transparent, mask, alpha,
+                               nullptr, &made)) {
         FreeHostBitmap(bitmap);
         FreeMaskPlane(mask);
         FreeAlphaPlane(alpha);

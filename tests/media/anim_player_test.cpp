@@ -86,7 +86,7 @@ TEST(AnimInPlayer, CommandsFramesAndErrors) {
     const auto shot = ReadImage(dir / "preload.bmp", &sw, &sh);
     ExpectBackgroundDisposal(last, Cut(shot, sw, 0, 0, w, h), w);
     EXPECT_EQ(Cut(shot, sw, 0, 0, w, h), last);
-    for (const char *name : {"disk5.bmp", "last.bmp"}) {
+    for (const char *name : {"disk5.bmp", "last.bmp", "link5.bmp"}) {
         int bw = 0, bh = 0;
         EXPECT_EQ(ReadImage(dir / name, &bw, &bh), last) << name;
     }
