@@ -85,4 +85,33 @@ TEST_F(LayerFxTest, FreeingTheDisplayEndsAnAsyncLayerTransitionOnce) {
     EXPECT_EQ(brush->lockCount, 0);
 }
 
+TEST_F(LayerFxTest, SeekingAnAsyncBlendEqualsThePlayedFrames) {
+    DisplayRecord *d = MakeCurrent(1, scenetest::Options{{"width", 40.0}, {"height", 30.0}, {"color", double(0x0000FF)}});
+    ASSERT_NE(d, nullptr);
+    ASSERT_EQ(RealizeDisplay(d, 0), 0);
+    ASSERT_EQ(Cmd("EnableLayers", {}), 0);
+    Brush *brush = nullptr;
+    ASSERT_EQ(CreateBrushRecord(ObjectId{1, nullptr}, 20, 10, 0, 0, 0, 0, &brush), 0);
+    fxtest::FillPattern(brush->bitmap, fxtest::NewPattern);
+    ASSERT_EQ(Cmd("DisplayBrush", {1.0, 5.0, 5.0}), 0);
+    ASSERT_EQ(Cmd("HideLayer", {1.0}), 0);
+    for (double effect : {115.0, 116.0, 117.0}) {
+        std::vector<fxtest::Frame> pictures;
+        for (bool seek : {false, true}) {
+            ASSERT_EQ(Cmd("ShowLayerFX", {1.0}, scenetest::Options{{"type", effect}, {"speed", 30.0}, {"parameter", double(0x804020)}, {"async", 1.0}}), 0);
+            AsyncDrawObject *object = FindAsyncDraw(ResultHandle());
+            ASSERT_NE(object, nullptr);
+            int32_t finished = 0;
+            if (seek) object->notify(kAsyncNotifySeek, reinterpret_cast<void *>(intptr_t(3)), object->context);
+            else
+                for (int i = 0; i < 3; i++) ASSERT_EQ(StepAsyncDraw(object, &finished), 0);
+            EXPECT_EQ(object->notify(kAsyncNotifyFrame, nullptr, object->context), 3);
+            pictures.push_back(fxtest::PixelsOf(d->secondBitmap));
+            FreeAsyncDrawsOfDisplay(d);
+            ASSERT_EQ(Cmd("HideLayer", {1.0}), 0);
+        }
+        EXPECT_EQ(pictures[0], pictures[1]) << effect;
+    }
+}
+
 } // namespace
