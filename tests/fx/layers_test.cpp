@@ -19,6 +19,16 @@ struct LayerFxTest : FxTest {
         FxTest::TearDown();
         FreeLayersLibrary(vm);
     }
+    // An open 40 x 30 blue display with layers on (more options added) and brush 1, 20 x 10 in red.
+    DisplayRecord *OpenLayeredDisplay(scenetest::Options extra, Brush **brush) {
+        scenetest::Options options{{"width", 40.0}, {"height", 30.0}, {"color", double(0x0000FF)}};
+        options.insert(options.end(), extra.begin(), extra.end());
+        DisplayRecord *d = MakeCurrent(1, options);
+        EXPECT_NE(d, nullptr);
+        if (!d || RealizeDisplay(d, 0) != 0 || Cmd("EnableLayers", {}) != 0) return nullptr;
+        EXPECT_EQ(CreateBrushRecord(ObjectId{1, nullptr}, 20, 10, 0xFF0000, 0, 0, 0, brush), 0);
+        return d;
+    }
 };
 
 DisplayRecord *ResizedDisplay = nullptr;
@@ -27,13 +37,9 @@ int LayerHiddenAtResize = -1;
 int FramesPlayed = 0;
 
 TEST_F(LayerFxTest, ResizeMidRunRerunsTheShowingAtTheNewSize) {
-    DisplayRecord *d = MakeCurrent(1, scenetest::Options{{"width", 40.0}, {"height", 30.0}, {"scalemode", 2.0},
-                                                         {"color", double(0x0000FF)}});
-    ASSERT_NE(d, nullptr);
-    ASSERT_EQ(RealizeDisplay(d, 0), 0);
-    ASSERT_EQ(Cmd("EnableLayers", {}), 0);
     Brush *brush = nullptr;
-    ASSERT_EQ(CreateBrushRecord(ObjectId{1, nullptr}, 20, 10, 0xFF0000, 0, 0, 0, &brush), 0);
+    DisplayRecord *d = OpenLayeredDisplay({{"scalemode", 2.0}}, &brush);
+    ASSERT_NE(d, nullptr);
     ASSERT_EQ(Cmd("DisplayBrush", {1.0, 0.0, 0.0}), 0);
     ASSERT_EQ(Cmd("HideLayer", {1.0}), 0);
     vlLayer *layer = GetNthLayer(CurrentBGPic, 1);
@@ -65,12 +71,8 @@ TEST_F(LayerFxTest, ResizeMidRunRerunsTheShowingAtTheNewSize) {
 }
 
 TEST_F(LayerFxTest, FreeingTheDisplayEndsAnAsyncLayerTransitionOnce) {
-    DisplayRecord *d = MakeCurrent(1, scenetest::Options{{"width", 40.0}, {"height", 30.0}});
-    ASSERT_NE(d, nullptr);
-    ASSERT_EQ(RealizeDisplay(d, 0), 0);
-    ASSERT_EQ(Cmd("EnableLayers", {}), 0);
     Brush *brush = nullptr;
-    ASSERT_EQ(CreateBrushRecord(ObjectId{1, nullptr}, 20, 10, 0xFF0000, 0, 0, 0, &brush), 0);
+    ASSERT_NE(OpenLayeredDisplay({}, &brush), nullptr);
     for (int n = 0; n < 2; n++) {
         ASSERT_EQ(Cmd("DisplayBrushFX", {1.0, 0.0, 0.0}, scenetest::Options{{"type", 115.0}, {"async", 1.0}}), 0);
         AsyncDrawObject *object = FindAsyncDraw(ResultHandle());
@@ -86,12 +88,9 @@ TEST_F(LayerFxTest, FreeingTheDisplayEndsAnAsyncLayerTransitionOnce) {
 }
 
 TEST_F(LayerFxTest, SeekingAnAsyncBlendEqualsThePlayedFrames) {
-    DisplayRecord *d = MakeCurrent(1, scenetest::Options{{"width", 40.0}, {"height", 30.0}, {"color", double(0x0000FF)}});
-    ASSERT_NE(d, nullptr);
-    ASSERT_EQ(RealizeDisplay(d, 0), 0);
-    ASSERT_EQ(Cmd("EnableLayers", {}), 0);
     Brush *brush = nullptr;
-    ASSERT_EQ(CreateBrushRecord(ObjectId{1, nullptr}, 20, 10, 0, 0, 0, 0, &brush), 0);
+    DisplayRecord *d = OpenLayeredDisplay({}, &brush);
+    ASSERT_NE(d, nullptr);
     fxtest::FillPattern(brush->bitmap, fxtest::NewPattern);
     ASSERT_EQ(Cmd("DisplayBrush", {1.0, 5.0, 5.0}), 0);
     ASSERT_EQ(Cmd("HideLayer", {1.0}), 0);
