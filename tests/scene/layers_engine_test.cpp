@@ -59,20 +59,6 @@ TEST(LayerTransforms, ClassifiesMatrices) {
     }
 }
 
-TEST(LayerTransforms, RotationTurnsCounterClockwiseOnScreen) {
-    // (1, 0), the right edge, goes to (0, -1): up, since y grows downwards.
-    const DisplayTransform quarter = Rotated(90, 1);
-    EXPECT_NEAR(quarter.a, 0, 1e-12);
-    EXPECT_NEAR(quarter.b, -1, 1e-12);
-    EXPECT_NEAR(quarter.c, 1, 1e-12);
-    EXPECT_NEAR(quarter.d, 0, 1e-12);
-    const DisplayTransform minus = Rotated(-90, 1), plus = Rotated(270, 1);
-    EXPECT_NEAR(minus.a, plus.a, 1e-12);
-    EXPECT_NEAR(minus.b, plus.b, 1e-12);
-    EXPECT_NEAR(minus.c, plus.c, 1e-12);
-    EXPECT_NEAR(minus.d, plus.d, 1e-12);
-}
-
 TEST(DirtyRectangles, OverlappingOnesAreRedrawnOnceAndNoneIsDropped) {
     struct Case {
         int32_t rects[3][4];
