@@ -156,7 +156,9 @@ void FullCollect(VMState *vm) {
             FreeObject(vm, o);
         }
     }
-    vm->gray.shrink_to_fit();
+    // The gray stack keeps its room between collections: growing it again each time asked the allocator for
+    // ever larger blocks, which made it consolidate its small free chunks on every collection.
+    if (vm->gray.capacity() > 65536) vm->gray.shrink_to_fit();
     size_t live = vm->gcBytes;
     if (vm->gcUserThreshold > live)
         vm->gcThreshold = vm->gcUserThreshold;
