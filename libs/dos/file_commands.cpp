@@ -90,7 +90,7 @@ int CmdReadString(VMState *vm) {
 int CmdReadLine(VMState *vm) {
     CheckArgs(vm, 1, 1);
     FileObject *file = FileObjectArg(vm, 1);
-    std::string line;
+    static std::string line; // keeps its capacity: no allocation per line
     if (int error = FileReadLine(file, &line)) return error;
     PushStringLen(vm, line.data(), line.size());
     return 1;
