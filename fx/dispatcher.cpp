@@ -1,6 +1,7 @@
 // RunTransition and the frame loop, release and async callbacks of a transition.
 #include <algorithm>
 #include <cassert>
+#include <cmath>
 #include <cstring>
 #include <type_traits>
 
@@ -21,6 +22,7 @@
 #include "scene/display/display_record.h"
 #include "scene/images/bgpic.h"
 #include "scene/images/brush.h"
+#include "scene/layers/layers.h"
 
 int (*EndDoubleBufferingHook)(VMState *vm, DisplayRecord *display) = nullptr;
 
@@ -416,8 +418,51 @@ void EndFxRequest(FxRequest *request, int) {
     request->ended = 1;
 }
 
+namespace {
+
+// An async layer transition whose layer was moved or resized since the last frame goes on at the layer's new
+// place: the two scenes are taken there again, and the frames so far are replayed over the old scene.
+int FollowMovedLayer(FxRequest *request) {
+    const LayerDrawParams *state = request->layer->current;
+    if (!state || (state->screenX == request->x && state->screenY == request->y &&
+                   state->screenWidth == request->width && state->screenHeight == request->height))
+        return 0;
+    DisplayRecord *display = CurrentDisplay;
+    if (!display || !display->secondBitmap) return 0;
+    const int32_t oldWidth = request->width, oldHeight = request->height;
+    RefreshRect(request->x, request->y, request->width, request->height);
+    FreeOwnedSource(request);
+    FreeHostBitmap(request->oldImage);
+    request->oldImage = nullptr;
+    if (int error = BuildLayerSource(request, display)) return error;
+    // The layer's visibility is what it was at the start, so the area shows the scene the effect starts from.
+    RefreshRect(request->x, request->y, request->width, request->height);
+    if (NeedsSnapshot(request))
+        if (int error = TakeSnapshot(request, display->secondBitmap)) return error;
+    // The state holds on to the old source, so the set-up runs again; a new size keeps the share played.
+    int32_t frame = request->frame;
+    const double ratio = request->frameCount > 0 ? double(frame) / request->frameCount : 0.0;
+    if (request->finishFn) request->finishFn(request, 0);
+    FreeBlock(request->state);
+    request->state = nullptr;
+    request->step = request->speed;
+    request->phase = 0;
+    request->frame = 0;
+    if (int error = request->stepFn(request, nullptr)) return error;
+    request->phase = 1;
+    if (frame > 0 && (request->width != oldWidth || request->height != oldHeight))
+        frame = std::clamp(int32_t(std::lrint(request->frameCount * ratio)), 1, request->frameCount);
+    if (int error = SeekFxFrame(request, frame, 1)) return error;
+    UploadFxOutputRect(request, request->x, request->y, request->width, request->height);
+    return 0;
+}
+
+} // namespace
+
 int FxAsyncStep(FxRequest *request, int *done) {
-    // TODO(real-time layers): follow the layer's position and re-render an emulated picture that changed.
+    // TODO(real-time layers): re-render an emulated background picture that changed.
+    if (request->layer)
+        if (int error = FollowMovedLayer(request)) return error;
     return request->stepFn(request, done);
 }
 

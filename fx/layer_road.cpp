@@ -85,6 +85,11 @@ int ResolveLayerSource(FxRequest *request, DisplayRecord *display) {
     if (LayerHasAsyncDraw(layer)) return kErrLayerHasAsyncDraw;
     request->layer = layer;
     layer->inTransition = 1;
+    return BuildLayerSource(request, display);
+}
+
+int BuildLayerSource(FxRequest *request, DisplayRecord *display) {
+    vlLayer *layer = request->layer;
     const LayerDrawParams *state = layer->current;
     request->x = request->layerX = state->screenX;
     request->y = request->layerY = state->screenY;

@@ -13,6 +13,8 @@ int AddTransitionLayer(FxRequest *request);
 // Finds the layer (1078, 1081, 1371) and makes the source: the scene with the layer (without it when hiding), or
 // the layer's own image for effects that handle its mask and alpha.
 int ResolveLayerSource(FxRequest *request, DisplayRecord *display);
+// The source for the layer's present place and size (ResolveLayerSource's second half).
+int BuildLayerSource(FxRequest *request, DisplayRecord *display);
 // The end of a played transition: the layer shown, hidden or deleted, its area composed again.
 void EndLayerTransition(FxRequest *request);
 // A transition stopped early: a layer it made goes when deleteLayer is set, any other keeps its visibility from

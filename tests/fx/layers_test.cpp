@@ -1,6 +1,6 @@
 // Layer transitions that a script cannot reach: a window resized mid-run on a display that scales its layers
 // reruns the transition on the new size, the layer's visibility put back first; a display freed under an async
-// layer transition.
+// layer transition; seeking an async blend; an async transition whose layer moves.
 #include "host/os/input_inject.h"
 #include "scene/layers/layers.h"
 #include "scene/layers/layers_library.h"
@@ -105,6 +105,36 @@ TEST_F(LayerFxTest, SeekingAnAsyncBlendEqualsThePlayedFrames) {
             else
                 for (int i = 0; i < 3; i++) ASSERT_EQ(StepAsyncDraw(object, &finished), 0);
             EXPECT_EQ(object->notify(kAsyncNotifyFrame, nullptr, object->context), 3);
+            pictures.push_back(fxtest::PixelsOf(d->secondBitmap));
+            FreeAsyncDrawsOfDisplay(d);
+            ASSERT_EQ(Cmd("HideLayer", {1.0}), 0);
+        }
+        EXPECT_EQ(pictures[0], pictures[1]) << effect;
+    }
+}
+
+TEST_F(LayerFxTest, AsyncTransitionFollowsItsMovedLayer) {
+    Brush *brush = nullptr;
+    DisplayRecord *d = OpenLayeredDisplay({}, &brush);
+    ASSERT_NE(d, nullptr);
+    fxtest::FillPattern(brush->bitmap, fxtest::NewPattern);
+    ASSERT_EQ(Cmd("DisplayBrush", {1.0, 2.0, 3.0}), 0);
+    ASSERT_EQ(Cmd("HideLayer", {1.0}), 0);
+    vlLayer *layer = GetNthLayer(CurrentBGPic, 1);
+    for (double effect : {0.0, 115.0}) {
+        std::vector<fxtest::Frame> pictures;
+        for (bool moveMidway : {true, false}) {
+            SetLayerPosition(layer, nullptr, moveMidway ? 2 : 15, moveMidway ? 3 : 12, 0, 0, nullptr);
+            ASSERT_EQ(Cmd("ShowLayerFX", {1.0}, scenetest::Options{{"type", effect}, {"speed", 2.0}, {"parameter", 2.0},
+                                                                   {"async", 1.0}}),
+                      0);
+            AsyncDrawObject *object = FindAsyncDraw(ResultHandle());
+            ASSERT_NE(object, nullptr);
+            int32_t finished = 0;
+            for (int i = 0; i < 4; i++) {
+                if (moveMidway && i == 3) SetLayerPosition(layer, nullptr, 15, 12, 0, 0, nullptr);
+                ASSERT_EQ(StepAsyncDraw(object, &finished), 0);
+            }
             pictures.push_back(fxtest::PixelsOf(d->secondBitmap));
             FreeAsyncDrawsOfDisplay(d);
             ASSERT_EQ(Cmd("HideLayer", {1.0}), 0);
