@@ -1,5 +1,6 @@
 #include "host/picture_ilbm.h"
 
+#include "host/iff_chunks.h"
 #include "host/memory.h"
 #include "host/virtual_file.h"
 
@@ -15,7 +16,6 @@ constexpr int64_t kMaxBodyBytes = int64_t(1) << 30;
 uint32_t Be32(const uint8_t *p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
 uint32_t Be16(const uint8_t *p) { return uint32_t(p[0]) << 8 | p[1]; }
 
-bool ReadExact(VirtualFile *file, void *buffer, size_t n) { return ReadVirtualFile(file, buffer, n) == int64_t(n); }
 
 } // namespace
 
@@ -60,27 +60,22 @@ void ReadIlbmCmap(std::span<const uint8_t> data, bool extraHalfBrite, std::vecto
 
 int ReadIlbm(VirtualFile *file, IlbmPicture *out, bool headerOnly) {
     *out = IlbmPicture{};
-    uint8_t head[12];
-    if (!ReadExact(file, head, 12) || std::memcmp(head, "FORM", 4) != 0) return 1;
-    if (std::memcmp(head + 8, "PBM ", 4) == 0) out->chunky = true;
-    else if (std::memcmp(head + 8, "ILBM", 4) != 0) return 1;
-    int64_t formEnd = int64_t(Be32(head + 4)) + 8;
-    int64_t length = VirtualFileLength(file);
-    if (length >= 0 && formEnd > length) formEnd = length; // a short FORM reads what is there, then fails below
-    int64_t pos = 12;
+    IffChunkWalker walker;
+    char type[5];
+    if (!StartChunkWalk(&walker, file, type) || walker.littleEndian) return 1;
+    if (std::strcmp(type, "PBM ") == 0) out->chunky = true;
+    else if (std::strcmp(type, "ILBM") != 0) return 1;
     bool haveHeader = false, haveBody = false, haveCmap = false;
     int32_t compression = 0;
     std::vector<uint8_t> body;
-    // The walker owns the position: each chunk ends at its size plus pad, whatever its handler read.
-    while (pos + 8 <= formEnd) {
-        uint8_t ch[8];
-        if (SeekVirtualFile(file, pos, kSeekFromStart) < 0 || !ReadExact(file, ch, 8)) return 2;
-        int64_t size = Be32(ch + 4);
-        int64_t data = pos + 8;
-        if (data + size > formEnd) return 2;
-        if (std::memcmp(ch, "BMHD", 4) == 0) {
+    IffChunk chunk;
+    while (NextChunk(&walker, &chunk)) {
+        // A chunk cut short by the end of the file is a truncated picture.
+        const int64_t size = chunk.declaredLength;
+        if (chunk.length < size) return 2;
+        if (chunk.Is("BMHD")) {
             uint8_t b[20];
-            if (size < 20 || !ReadExact(file, b, 20)) return 2;
+            if (!ReadChunkBytes(&walker, chunk, b, 20)) return 2;
             out->width = int32_t(Be16(b));
             out->height = int32_t(Be16(b + 2));
             out->depth = b[8];
@@ -97,24 +92,24 @@ int ReadIlbm(VirtualFile *file, IlbmPicture *out, bool headerOnly) {
             out->bytesPerRow = ((out->width + 15) >> 4) * 2;
             out->chunkyBytesPerRow = (out->width + 1) & ~1;
             haveHeader = true;
-        } else if (std::memcmp(ch, "CMAP", 4) == 0) {
+        } else if (chunk.Is("CMAP")) {
             std::vector<uint8_t> rgb(size_t(std::min<int64_t>(size / 3, 256)) * 3);
-            if (!rgb.empty() && !ReadExact(file, rgb.data(), rgb.size())) return 2;
+            if (!rgb.empty() && !ReadChunkBytes(&walker, chunk, rgb.data(), rgb.size())) return 2;
             out->palette.clear();
             ReadIlbmCmap(rgb, false, out->palette);
             haveCmap = true;
-        } else if (std::memcmp(ch, "CAMG", 4) == 0) {
+        } else if (chunk.Is("CAMG")) {
             uint8_t b[4];
-            if (size < 4 || !ReadExact(file, b, 4)) return 2;
+            if (!ReadChunkBytes(&walker, chunk, b, 4)) return 2;
             out->camg = Be32(b);
-        } else if (std::memcmp(ch, "BODY", 4) == 0) {
+        } else if (chunk.Is("BODY")) {
             if (size > kMaxBodyBytes) return 2;
             body.resize(size_t(size));
-            if (size && !ReadExact(file, body.data(), body.size())) return 2;
+            if (size && !ReadChunkBytes(&walker, chunk, body.data(), body.size())) return 2;
             haveBody = true;
         }
-        pos = data + size + (size & 1);
     }
+    if (walker.failed) return 2;
     if (!haveHeader || !haveBody) return 2;
     // A palette picture without colours is not one we can show.
     if (!haveCmap && !out->chunky && out->depth <= kMaxPlanarDepth) return 1;

@@ -90,6 +90,12 @@ TEST(AnimInPlayer, CommandsFramesAndErrors) {
         int bw = 0, bh = 0;
         EXPECT_EQ(ReadImage(dir / name, &bw, &bh), last) << name;
     }
+    // Frame 2 (the blue square at 2,2 over red) at 8,8, drawn by its layer after the anim was freed.
+    const auto layered = ReadImage(dir / "layered.bmp", &sw, &sh);
+    EXPECT_EQ(Cut(layered, sw, 8, 8, 4, 4), std::vector<uint32_t>({0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000,
+                                                                  0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000,
+                                                                  0x0000FF, 0x0000FF, 0xFF0000, 0xFF0000, 0x0000FF,
+                                                                  0x0000FF}));
     const auto picture = ReadImage(source / "data/media/ilbm-source.ppm", &pw, &ph);
     int cw = 0, ch = 0;
     // Frame 5 of a grid with 2 per row is the first cell of the third row; in one row it is the fifth cell.

@@ -39,22 +39,20 @@ template <class Reader> struct Opened {
     Reader *reader = nullptr;
     int32_t width = 0, height = 0, frames = 0;
 };
+template <class Reader, class Open> Opened<Reader> OpenWith(const Bytes &bytes, Open open) {
+    FuzzMemoryFile memory(bytes.data(), bytes.size());
+    VirtualFile *file = OpenVirtualFile(memory.MemoryName().c_str(), kVirtualFileRead);
+    Opened<Reader> o;
+    o.reader = open(file, &o.width, &o.height, &o.frames);
+    CloseVirtualFile(file);
+    return o;
+}
 Opened<GifReader> OpenGif(const Bytes &bytes) {
-    FuzzMemoryFile memory(bytes.data(), bytes.size());
-    VirtualFile *file = OpenVirtualFile(memory.MemoryName().c_str(), kVirtualFileRead);
-    Opened<GifReader> o;
-    o.reader = OpenGifFile(file, &o.width, &o.height, &o.frames);
-    CloseVirtualFile(file);
-    return o;
+    return OpenWith<GifReader>(bytes, [](VirtualFile *f, int32_t *w, int32_t *h, int32_t *n) {
+        return OpenGifFile(f, w, h, n);
+    });
 }
-Opened<IffAnimReader> OpenAnim(const Bytes &bytes) {
-    FuzzMemoryFile memory(bytes.data(), bytes.size());
-    VirtualFile *file = OpenVirtualFile(memory.MemoryName().c_str(), kVirtualFileRead);
-    Opened<IffAnimReader> o;
-    o.reader = OpenIffAnim(file, &o.width, &o.height, &o.frames);
-    CloseVirtualFile(file);
-    return o;
-}
+Opened<IffAnimReader> OpenAnim(const Bytes &bytes) { return OpenWith<IffAnimReader>(bytes, OpenIffAnim); }
 
 Pixels Take(uint32_t *pixels, size_t count) {
     Pixels p;
