@@ -9,7 +9,6 @@
 
 #include "host/catalog.h"
 #include "host/icon.h"
-#include "host/path.h"
 #include "libs/system/system_commands.h"
 
 namespace fs = std::filesystem;
@@ -140,20 +139,6 @@ TEST_F(SystemFiles, CatalogsGiveTheFirstTextOfAnIdAndRefuseDamage) {
         unsetenv("LC_MESSAGES");
         EXPECT_EQ(CatalogLanguages(), c.names) << (c.lang ? c.lang : "");
     }
-
-    fs::create_directories(dir / "catalogs" / "deutsch");
-    fs::copy_file(dir / "app.catalog", dir / "catalogs" / "deutsch" / "app.catalog");
-    std::string oldProgdir = GetAssign("PROGDIR");
-    SetAssign("PROGDIR", dir.c_str());
-    setenv("LANG", "de_DE.UTF-8", 1);
-    unsetenv("LANGUAGE");
-    EXPECT_EQ(OpenScriptCatalog("app.catalog", 0), 1);
-    EXPECT_STREQ(GetScriptCatalogString(3, "def"), "Hallo Welt");
-    EXPECT_STREQ(GetScriptCatalogString(4, "def"), "def");
-    EXPECT_EQ(OpenScriptCatalog("app.catalog", 3), 0);
-    EXPECT_STREQ(GetScriptCatalogString(3, "def"), "def");
-    CloseScriptCatalog();
-    SetAssign("PROGDIR", oldProgdir.empty() ? nullptr : oldProgdir.c_str());
 }
 
 } // namespace

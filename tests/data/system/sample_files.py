@@ -5,7 +5,6 @@
   sample_files.py read-icon PATH            prints type, default tool and tool types, one per line
   sample_files.py catalog PATH VERSION      a catalog with German texts
   sample_files.py png PATH                  a 3 x 2 picture with an alpha channel
-  sample_files.py pixels PATH               the RGBA pixels of an 8-bit RGB or RGBA PNG, one row per line
 """
 import struct
 import sys
@@ -109,34 +108,6 @@ def png(path):
     open(path, "wb").write(data)
 
 
-def pixels(path):
-    data = open(path, "rb").read()
-    at, idat = 8, b""
-    while at < len(data):
-        (n,) = struct.unpack(">I", data[at:at + 4])
-        name, payload = data[at + 4:at + 8], data[at + 8:at + 8 + n]
-        if name == b"IHDR":
-            width, height, depth, colour, _, _, interlace = struct.unpack(">IIBBBBB", payload)
-            assert depth == 8 and colour in (2, 6) and interlace == 0
-        elif name == b"IDAT":
-            idat += payload
-        at += 12 + n
-    channels = 4 if colour == 6 else 3
-    raw, stride, previous = zlib.decompress(idat), width * channels, bytearray(width * channels)
-    for y in range(height):
-        kind, row = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for i in range(stride):
-            left = row[i - channels] if i >= channels else 0
-            up, corner = previous[i], previous[i - channels] if i >= channels else 0
-            p = left + up - corner
-            nearest = min((abs(p - left), 0, left), (abs(p - up), 1, up), (abs(p - corner), 2, corner))[2]
-            row[i] = (row[i] + (0, left, up, (left + up) // 2, nearest)[kind]) & 0xFF
-        print(" ".join("%02x%02x%02x%02x" % (tuple(row[x * channels:x * channels + 3]) +
-                                          ((row[x * channels + 3],) if channels == 4 else (255,)))
-                       for x in range(width)))
-        previous = row
-
-
 if __name__ == "__main__":
     command, path = sys.argv[1], sys.argv[2]
     if command == "icon":
@@ -144,8 +115,7 @@ if __name__ == "__main__":
     elif command == "read-icon":
         read_icon(path)
     elif command == "catalog":
-        catalog(path, int(sys.argv[3]))
+        catalog(path, int(sys.argv[3]) if len(sys.argv) > 3 else 2)
     elif command == "png":
         png(path)
-    elif command == "pixels":
-        pixels(path)
+
