@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 #include <strings.h>
+#include <unistd.h>
 
 #include "host/clipboard.h"
 #include "host/debug_output.h"
@@ -102,7 +103,8 @@ int RegisterLibrary(VMState *vm, const LibraryDescriptor &library) {
 
 int ProgramMain(int argc, char **argv, std::span<const LibraryDescriptor> libraries) {
     ResetRuntimeGlobals();
-    StartedFromShell = 1;
+    // A terminal on standard input means a shell started us; the desktop gives none.
+    StartedFromShell = isatty(0) ? 1 : 0;
     std::unique_ptr<StartupConfig> startup(new (std::nothrow) StartupConfig);
     std::unique_ptr<DisplayConfig> display(new (std::nothrow) DisplayConfig);
     VMState *vm = startup && display ? NewVMState() : nullptr;
