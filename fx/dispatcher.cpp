@@ -420,11 +420,11 @@ void EndFxRequest(FxRequest *request, int) {
 
 namespace {
 
-// An async layer transition whose layer was moved or resized since the last frame goes on at the layer's new
+// An async layer transition whose layer was moved, resized or given a new image goes on at the layer's present
 // place: the two scenes are taken there again, and the frames so far are replayed over the old scene.
-int FollowMovedLayer(FxRequest *request) {
+int FollowMovedLayer(FxRequest *request, bool imageChanged) {
     const LayerDrawParams *state = request->layer->current;
-    if (!state || (state->screenX == request->x && state->screenY == request->y &&
+    if (!state || (!imageChanged && state->screenX == request->x && state->screenY == request->y &&
                    state->screenWidth == request->width && state->screenHeight == request->height))
         return 0;
     DisplayRecord *display = CurrentDisplay;
@@ -462,7 +462,7 @@ int FollowMovedLayer(FxRequest *request) {
 int FxAsyncStep(FxRequest *request, int *done) {
     // TODO(real-time layers): re-render an emulated background picture that changed.
     if (request->layer)
-        if (int error = FollowMovedLayer(request)) return error;
+        if (int error = FollowMovedLayer(request, false)) return error;
     return request->stepFn(request, done);
 }
 
@@ -502,9 +502,24 @@ intptr_t FxNotify(int32_t code, void *argument, FxRequest *request) {
         if (argument && request->bgpicEmu) *static_cast<void **>(argument) = request->emuBGPic;
         return 0;
     case kAsyncNotifyNoPresent: request->noPresent = int32_t(reinterpret_cast<intptr_t>(argument)); return 0;
-    default:
-        // Layer replaced, layer changed and refresh: nothing to do without a layer.
-        // TODO(real-time layers): refetch the source and bring the layer to the current frame.
+    case kAsyncNotifyLayerReplaced:
+    case kAsyncNotifyLayerChanged: {
+        vlLayer *layer = request->layer;
+        if (!layer || argument != layer || request->ended) return 0;
+        if (code == kAsyncNotifyLayerReplaced) {
+            // The old node goes right after this; the new one stands before it in the list.
+            ListNode *previous = PreviousNode(&layer->node);
+            layer->inTransition = 0;
+            request->layer = previous ? LayerOfNode(previous) : nullptr;
+            if (!request->layer) return 0;
+            request->layer->inTransition = 1;
+            request->layer->hidden = request->mode == kFxModeLayer ? 1 : 0;
+        }
+        return FollowMovedLayer(request, true);
+    }
+    case kAsyncNotifyRefresh:
+        if (request->layer) RefreshRect(request->x, request->y, request->width, request->height);
         return 0;
+    default: return 0;
     }
 }

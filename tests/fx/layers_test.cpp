@@ -1,6 +1,6 @@
 // Layer transitions that a script cannot reach: a window resized mid-run on a display that scales its layers
 // reruns the transition on the new size, the layer's visibility put back first; a display freed under an async
-// layer transition; seeking an async blend; an async transition whose layer moves.
+// layer transition; seeking an async blend; an async transition whose layer moves or is replaced.
 #include "host/os/input_inject.h"
 #include "scene/layers/layers.h"
 #include "scene/layers/layers_library.h"
@@ -141,6 +141,26 @@ TEST_F(LayerFxTest, AsyncTransitionFollowsItsMovedLayer) {
         }
         EXPECT_EQ(pictures[0], pictures[1]) << effect;
     }
+}
+
+TEST_F(LayerFxTest, AsyncTransitionMovesToTheLayerThatReplacesItsOwn) {
+    Brush *brush = nullptr;
+    DisplayRecord *d = OpenLayeredDisplay({}, &brush);
+    ASSERT_NE(d, nullptr);
+    ASSERT_EQ(Cmd("DisplayBrush", {1.0, 2.0, 3.0}), 0);
+    ASSERT_EQ(Cmd("DisplayBrush", {1.0, 12.0, 13.0}), 0);
+    vlLayer *replacement = GetNthLayer(CurrentBGPic, 1), *replaced = GetNthLayer(CurrentBGPic, 2);
+    ASSERT_EQ(Cmd("HideLayerFX", {2.0}, scenetest::Options{{"type", 28.0}, {"async", 1.0}}), 0);
+    AsyncDrawObject *object = FindAsyncDraw(ResultHandle());
+    ASSERT_NE(object, nullptr);
+    int32_t finished = 0;
+    ASSERT_EQ(StepAsyncDraw(object, &finished), 0);
+    ASSERT_EQ(NotifyAsyncDraws(kAsyncNotifyLayerReplaced, replaced), 0);
+    DeleteLayer(vm, replaced, 0, nullptr, nullptr, nullptr, nullptr, nullptr);
+    for (int i = 0; i < 100 && !finished; i++) ASSERT_EQ(StepAsyncDraw(object, &finished), 0);
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(replacement->hidden, 1);
+    EXPECT_EQ(replacement->inTransition, 0);
 }
 
 } // namespace
