@@ -40,6 +40,7 @@ struct AnimDatatypeReader {
     SwsContext *scale = nullptr;
     AVPacket *packet = nullptr;
     AVFrame *frame = nullptr;
+    AVFrame *converted = nullptr; // BGR0, padded for swscale
     int stream = -1;
     int32_t width = 0, height = 0;
     std::vector<FrameEntry> frames; // in display order
@@ -50,6 +51,7 @@ struct AnimDatatypeReader {
     ~AnimDatatypeReader() {
         sws_freeContext(scale);
         av_frame_free(&frame);
+        av_frame_free(&converted);
         av_packet_free(&packet);
         avcodec_free_context(&codec);
         avformat_close_input(&format);
@@ -210,13 +212,25 @@ uint32_t *ReadAnimDatatypeFrame(AnimDatatypeReader *r, int32_t n) {
     r->scale = sws_getCachedContext(r->scale, r->width, r->height, AVPixelFormat(r->frame->format), r->width,
                                     r->height, AV_PIX_FMT_BGR0, SWS_POINT, nullptr, nullptr, nullptr);
     if (!r->scale) return nullptr;
+    // swscale writes whole SIMD blocks, past a row's end: it gets a padded, aligned picture of its own.
+    if (!r->converted) r->converted = av_frame_alloc();
+    if (!r->converted) return nullptr;
+    if (r->converted->width != r->width || r->converted->height != r->height) {
+        av_frame_unref(r->converted);
+        r->converted->format = AV_PIX_FMT_BGR0;
+        r->converted->width = r->width, r->converted->height = r->height;
+        if (av_frame_get_buffer(r->converted, 64) < 0) return nullptr;
+    }
+    sws_scale(r->scale, r->frame->data, r->frame->linesize, 0, r->height, r->converted->data,
+              r->converted->linesize);
     auto *out = static_cast<uint32_t *>(AllocBlock(size_t(r->width) * size_t(r->height) * 4, 0));
     if (!out) return nullptr;
-    uint8_t *planes[4] = {reinterpret_cast<uint8_t *>(out), nullptr, nullptr, nullptr};
-    int strides[4] = {r->width * 4, 0, 0, 0};
-    sws_scale(r->scale, r->frame->data, r->frame->linesize, 0, r->height, planes, strides);
-    // BGR0 in memory is 0x00RRGGBB as a little-endian word; the pad byte is not always written as zero.
-    for (size_t i = 0; i < size_t(r->width) * size_t(r->height); i++) out[i] &= 0xFFFFFF;
+    for (int32_t y = 0; y < r->height; y++) {
+        const auto *row = reinterpret_cast<const uint32_t *>(r->converted->data[0] + size_t(y) * size_t(r->converted->linesize[0]));
+        uint32_t *d = out + size_t(y) * size_t(r->width);
+        // BGR0 in memory is 0x00RRGGBB as a little-endian word; the pad byte is not always written as zero.
+        for (int32_t x = 0; x < r->width; x++) d[x] = row[x] & 0xFFFFFF;
+    }
     return out;
 }
 

@@ -8,6 +8,7 @@
 #include "host/memory.h"
 #include "host/picture_gif.h"
 #include "host/virtual_file.h"
+#include "media/anim/anim_file.h"
 #include "media/codecs/iff_anim.h"
 #include "tests/fuzz/fuzz_memory_name.h"
 #include "tests/fuzz/regression_files.h"
@@ -293,6 +294,15 @@ TEST(IffAnimation, RefusesOrFailsDamagedFilesSafely) {
 TEST(AnimFuzzRegressions, DamagedFilesAreRefused) {
     for (const auto &path : RegressionFiles("gif_anim")) EXPECT_EQ(OpenGif(ReadBytes(path)).reader, nullptr) << path;
     for (const auto &path : RegressionFiles("iff_anim")) EXPECT_EQ(OpenAnim(ReadBytes(path)).reader, nullptr) << path;
+    // The datatype may open these; reading their frames must stay inside every buffer.
+    for (const auto &path : RegressionFiles("anim_datatype")) {
+        const Bytes bytes = ReadBytes(path);
+        FuzzMemoryFile memory(bytes.data(), bytes.size());
+        int32_t w = 0, h = 0, frames = 0;
+        AnimDatatypeReader *reader = OpenAnimDatatype(memory.MemoryName().c_str(), &w, &h, &frames);
+        for (int32_t n = 0; reader && n < frames && n < 16; n++) FreeBlock(ReadAnimDatatypeFrame(reader, n));
+        CloseAnimDatatype(reader);
+    }
 }
 
 } // namespace
