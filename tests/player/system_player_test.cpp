@@ -123,6 +123,7 @@ TEST(SystemInPlayer, CatalogsFollowTheUsersLanguage) {
     WriteBytes(dir.File("catalogs/deutsch/cut.catalog"), std::vector<uint8_t>(whole.begin(), whole.end() - 9));
     const std::string script = "OpenCatalog(\"app.catalog\")\n"
                                "DebugPrint(GetCatalogString(3, \"Hello world\"), GetCatalogString(9, \"nine\"))\n"
+                               "CloseCatalog()\nDebugPrint(GetCatalogString(3, \"Hello world\"))\n"
                                "OpenCatalog(\"app.catalog\", 3)\n"
                                "DebugPrint(GetCatalogString(3, \"Hello world\"))\n"
                                "OpenCatalog(\"app.catalog\", 2)\n"
@@ -132,7 +133,7 @@ TEST(SystemInPlayer, CatalogsFollowTheUsersLanguage) {
                                "OpenCatalog(\"app.catalog\")\n";
     PlayerRun run = RunApplet(dir, script, {"LANG=de_DE.UTF-8", "LANGUAGE=", "LC_ALL=", "LC_MESSAGES="});
     ExpectClean(run);
-    EXPECT_EQ(run.out, "Hallo Welt nine\nHello world\nHallo Welt\nHello world\n");
+    EXPECT_EQ(run.out, "Hallo Welt nine\nHello world\nHello world\nHallo Welt\nHello world\n");
     run = RunApplet(dir, "OpenCatalog(\"app.catalog\")\nDebugPrint(GetCatalogString(3, \"Hello world\"))\n",
               {"LANG=en_US.UTF-8", "LANGUAGE=", "LC_ALL=", "LC_MESSAGES="});
     EXPECT_EQ(run.out, "Hello world\n");

@@ -35,45 +35,32 @@ def icon(path):
 
 
 def read_icon(path):
-    data = open(path, "rb").read()
-    at = 0
+    data, at = open(path, "rb").read(), 78
 
     def take(n):
         nonlocal at
-        if at + n > len(data):
-            raise SystemExit("truncated")
-        part = data[at:at + n]
+        assert at + n <= len(data), "truncated"
         at += n
-        return part
+        return data[at - n:at]
 
     def read_text():
-        (n,) = struct.unpack(">I", take(4))
-        return take(n).split(b"\0")[0].decode("latin-1")
+        return take(struct.unpack(">I", take(4))[0]).split(b"\0")[0].decode("latin-1")
 
-    header = take(78)
-    magic, version = struct.unpack(">HH", header[:4])
-    assert magic == 0xE310, "magic"
-    render, select = struct.unpack(">II", header[22:30])
-    revision = header[47]
-    kind = header[48]
-    tool, types, drawer, window = struct.unpack(">IIxxxxxxxxII", header[50:74])
-    if drawer:
-        take(56)
+    assert data[:2] == b"\xe3\x10", "magic"
+    render, select = struct.unpack(">II", data[22:30])
+    tool, types, drawer, window = struct.unpack(">IIxxxxxxxxII", data[50:74])
+    take(56 if drawer else 0)
     for present in (render, select):
         if present:
-            _, _, w, h, d, data_ptr, _, _, _ = struct.unpack(">hhhhhIBBI", take(20))
-            if data_ptr:
-                take((w + 15) // 16 * 2 * h * d)
-    print("type", kind)
+            _, _, w, h, d, planes, _, _, _ = struct.unpack(">hhhhhIBBI", take(20))
+            take((w + 15) // 16 * 2 * h * d if planes else 0)
+    print("type", data[48])
     print("tool", read_text() if tool else "")
-    if types:
-        (count,) = struct.unpack(">I", take(4))
-        for _ in range(count // 4 - 1):
-            print("tooltype", read_text())
+    for _ in range(struct.unpack(">I", take(4))[0] // 4 - 1 if types else 0):
+        print("tooltype", read_text())
     if window:
         read_text()
-    if drawer and revision == 1:
-        take(6)
+    take(6 if drawer and data[47] == 1 else 0)
     print("drawer", 1 if drawer else 0, "rest", len(data) - at)
 
 
