@@ -163,9 +163,10 @@ int CmdWaitTimer(VMState *vm) {
     int32_t reset = OptInt32Arg(vm, 3, 1);
     if (timer->paused) return kErrWrongUsage;
     int64_t left = target - ElapsedMicroseconds(timer) / 1000;
+    ObjectId id = timer->id;
     if (left > 0) WaitTicks(vm, left);
-    // The wait may have run event callbacks that stopped this timer.
-    if (reset && FindTimerRecord(timer->id) == timer) Restart(timer, 0);
+    // The wait may have run event callbacks that stopped this timer: look it up again before touching it.
+    if (reset && FindTimerRecord(id) == timer) Restart(timer, 0);
     return 0;
 }
 
