@@ -256,6 +256,10 @@ TEST(Directives, MissingLinkedFileIsAnErrorAtItsName) {
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error.line, 2);
     EXPECT_EQ(r.error.column, 11);
+    for (const char *device : {"/dev/zero", "/tmp"}) {
+        r = Collect(std::string("@linkfile \"") + device + "\"");
+        EXPECT_EQ(r.error.message, std::string("linked file '") + device + "' is not a regular file");
+    }
 }
 
 } // namespace

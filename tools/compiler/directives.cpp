@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <set>
 
@@ -91,6 +92,10 @@ void CollectDisplay(const Directive &d, AppletContents &contents) {
 }
 
 std::vector<uint8_t> ReadWholeFile(const Expr &at, const std::string &path) {
+    // A device or a pipe has no size to read: /dev/zero would be linked as an empty file.
+    std::error_code error;
+    if (std::filesystem::exists(path, error) && !std::filesystem::is_regular_file(path, error))
+        Fail(at, "linked file '" + path + "' is not a regular file");
     std::ifstream in(path, std::ios::binary);
     if (!in) Fail(at, "cannot read linked file '" + path + "'");
     in.seekg(0, std::ios::end);
