@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
 
 namespace {
@@ -16,6 +17,7 @@ struct DebugTarget {
     std::string device;
     FILE *file = nullptr; // an opened file target
     DebugRexxSender rexxSender = nullptr;
+    bool failureReported = false; // a target that cannot be written is reported once, not per line
 };
 
 DebugTarget &Target() {
@@ -36,8 +38,16 @@ void WriteLocked(DebugTarget &target, const char *text, size_t length) {
     } else if (target.file) {
         out = target.file;
     }
-    fwrite(text, 1, length, out);
-    fflush(out); // debug text must survive a crash that follows it
+    bool written = fwrite(text, 1, length, out) == length;
+    written = fflush(out) == 0 && written; // debug text must survive a crash that follows it
+    if (written) return;
+    clearerr(out);
+    if (target.failureReported || out == stderr) return;
+    target.failureReported = true;
+    const char *format = FindErrorMessage(kErrCannotWriteFile);
+    std::vector<char> message(strlen(format) + device.size() + 2);
+    snprintf(message.data(), message.size(), format, device.empty() ? "@stdout" : device.c_str());
+    fprintf(stderr, "%s\n", message.data());
 }
 
 } // namespace
@@ -85,6 +95,7 @@ int SetDebugDevice(const char *device) {
     if (target.file) fclose(target.file);
     target.file = file;
     target.device = wanted;
+    target.failureReported = false;
     return 0;
 }
 

@@ -261,6 +261,10 @@ TEST(PlayerEndToEnd, DebugDeviceFileReceivesTheOutput) {
     EXPECT_EQ(run.out, "");
     std::vector<uint8_t> log = ReadBytes(dir.File("log.txt"));
     EXPECT_EQ(std::string(log.begin(), log.end()), "hello 3\n10\n");
+    // A target that takes nothing is reported once, however much is written to it.
+    run = RunPlayer({"-quiet", "-debugdevice", "/dev/full", "demo.vla"}, dir.path);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "Cannot write to file /dev/full !\n");
 }
 
 TEST(PlayerEndToEnd, HelpListsTheOptions) {
