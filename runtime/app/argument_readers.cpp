@@ -107,7 +107,13 @@ uint32_t OptUnsignedArg(VMState *vm, int n, uint32_t fallback) {
 const char *CheckStringArg(VMState *vm, int n, size_t *length) {
     int type = ValueType(vm, n);
     if (type != TSTRING && type != TNUMBER) RaiseForArgument(vm, kErrStringExpected, n);
-    return VMToString(vm, n, length);
+    size_t size = 0;
+    const char *text = VMToString(vm, n, &size);
+    // A caller without the length reads a C string (a file name, say): a zero byte inside would silently cut it
+    // short and name something else.
+    if (length) *length = size;
+    else if (memchr(text, 0, size)) RaiseError(vm, kErrWrongUsage);
+    return text;
 }
 
 const char *OptStringArg(VMState *vm, int n, const char *fallback, size_t *length) {

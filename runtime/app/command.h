@@ -105,7 +105,8 @@ uint32_t CheckUnsignedArg(VMState *vm, int n);
 uint32_t OptUnsignedArg(VMState *vm, int n, uint32_t fallback);
 // The unsigned conversion rule on its own.
 uint32_t NumberToUnsigned(double value);
-// The string's bytes (zero-terminated, zeros allowed inside; numbers converted); raises 1139.
+// The string's bytes (zero-terminated; numbers converted); raises 1139. Zero bytes inside are allowed only when
+// the caller takes the length: without it, a string holding one raises 1055 rather than be read cut short.
 const char *CheckStringArg(VMState *vm, int n, size_t *length = nullptr);
 // The string, or the fallback (may be null) when the argument is absent. Like every Opt reader, an explicit Nil
 // is not "absent" and raises the type's error (1139 here).

@@ -46,7 +46,10 @@ TEST(DosInPlayer, CompressedAppletWritesAndReadsFiles) {
                                  << "OpenFile(2, \"" << data << ".abc\", #MODE_WRITE)\nWriteString(2, \"abc\")\n"
                                  << "CloseFile(2)\nOpenFile(2, \"" << data << ".abc\")\nAllocMem(1, 8)\n"
                                  << "ExitOnError(False)\nReadMem(2, 1, 8)\n"
-                                 << "DebugPrint(GetLastError(), FilePos(2), Peek(1, 2, #BYTE))\nExitOnError(True)\n"
+                                 << "DebugPrint(GetLastError(), FilePos(2), Peek(1, 2, #BYTE))\n"
+                                 // A name with a zero byte inside is refused, not cut short to "x".
+                                 << "OpenFile(3, \"x\\0y\", #MODE_WRITE)\nDebugPrint(GetLastError(), Exists(\"x\"))\n"
+                                 << "ExitOnError(True)\n"
                                  << "DebugPrint(DecompressFile(\"" << data << "\", \"" << data
                                  << ".out\"))\n";
     std::string build =
@@ -54,7 +57,7 @@ TEST(DosInPlayer, CompressedAppletWritesAndReadsFiles) {
     ASSERT_EQ(std::system(build.c_str()), 0);
     std::string output = RunCapture("SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy '" + player +
                                     "' -quiet -debugdevice @stdout '" + (dir / "t.vlz").string() + "' 2>&1");
-    EXPECT_EQ(output.rfind("2147483647 0\n1 two 3 42 1\n1009 3 99\n", 0), 0u) << output;
+    EXPECT_EQ(output.rfind("2147483647 0\n1 two 3 42 1\n1009 3 99\n1055 0\n", 0), 0u) << output;
     // The last line is the error report of DecompressFile on a file that is no "VLPK" file.
     EXPECT_NE(output.find("Unknown compression format!"), std::string::npos) << output;
     fs::remove_all(dir);
