@@ -98,8 +98,7 @@ int LoadIlbm(VirtualFile *file, int loadAlpha, uint32_t **outPixels, AlphaPlane 
 namespace {
 
 // SDL2_image allocates the whole surface before it reads a pixel, and a small file can claim any size: pictures
-// above this many pixels (256 MiB as 0x00RRGGBB words, the ILBM reader's limit) are refused before decoding.
-constexpr int64_t kMaxDecodedPixels = kMaxIlbmPixels;
+// above MaxDecodedPixels (256 MiB as 0x00RRGGBB words, the ILBM reader's limit) are refused before decoding.
 
 int HeaderSizeOfFile(VirtualFile *file, int32_t *outWidth, int32_t *outHeight);
 bool GifFirstFrameSize(VirtualFile *file, int32_t *outWidth, int32_t *outHeight);
@@ -128,7 +127,7 @@ int LoadPicture(const char *name, int loadAlpha, uint32_t **outPixels, AlphaPlan
             hw = std::max(hw, fw), hh = std::max(hh, fh);
             sized = true;
         }
-        if (sized && (hw > kMaxBitmapSide || hh > kMaxBitmapSide || int64_t(hw) * hh > kMaxDecodedPixels))
+        if (sized && (hw > kMaxBitmapSide || hh > kMaxBitmapSide || int64_t(hw) * hh > MaxDecodedPixels()))
             return kErrPictureCannotRead;
         DecodedImage image;
         r = DecodeGif(file.get(), &image);

@@ -128,7 +128,7 @@ int ReadGif(VirtualFile *file, GifPicture *out) {
     if (flags & 0x80) palette = ReadPalette(r, flags);
     uint32_t minCodeSize = r.U8();
     if (r.failed || width == 0 || height == 0 || width > uint32_t(kMaxBitmapSide) ||
-        height > uint32_t(kMaxBitmapSide) || int64_t(width) * height > kMaxIlbmPixels || minCodeSize < 1 ||
+        height > uint32_t(kMaxBitmapSide) || int64_t(width) * height > MaxDecodedPixels() || minCodeSize < 1 ||
         minCodeSize > 11)
         return 2;
     std::vector<uint8_t> data, indexes;
@@ -334,7 +334,7 @@ GifReader *OpenGifFile(VirtualFile *file, int32_t *width, int32_t *height, int32
     r.U8(); // aspect
     if (width) *width = g->width;
     if (height) *height = g->height;
-    if (g->width == 0 || g->height == 0 || int64_t(g->width) * g->height > kMaxIlbmPixels) return nullptr;
+    if (g->width == 0 || g->height == 0 || int64_t(g->width) * g->height > MaxDecodedPixels()) return nullptr;
     if (sizeOnly) return nullptr;
     g->globalPalette = ReadPalette(r, flags);
     if (r.failed) return nullptr;

@@ -1,5 +1,7 @@
 #include "host/picture_ilbm.h"
 
+#include <atomic>
+
 #include "host/iff_chunks.h"
 #include "host/memory.h"
 #include "host/virtual_file.h"
@@ -87,7 +89,7 @@ int ReadIlbm(VirtualFile *file, IlbmPicture *out, bool headerOnly) {
             if (out->depth > kMaxPlanarDepth && !deep) return 1;
             if (out->width <= 0 || out->height <= 0 || out->width > kMaxBitmapSide ||
                 out->height > kMaxBitmapSide || out->depth == 0 || compression > 1 ||
-                int64_t(out->width) * out->height > kMaxIlbmPixels)
+                int64_t(out->width) * out->height > MaxDecodedPixels())
                 return 2;
             out->bytesPerRow = ((out->width + 15) >> 4) * 2;
             out->chunkyBytesPerRow = (out->width + 1) & ~1;
@@ -188,3 +190,11 @@ uint32_t *IlbmToPixels(const IlbmPicture &picture) {
     return ReadPaletteBitMapPixels(&planar, palette, int32_t(picture.palette.size()), picture.width, picture.height,
                                    ham);
 }
+
+namespace {
+std::atomic<int64_t> maxDecodedPixels{kMaxIlbmPixels};
+} // namespace
+
+int64_t MaxDecodedPixels() { return maxDecodedPixels.load(std::memory_order_relaxed); }
+
+void SetMaxDecodedPixels(int64_t pixels) { maxDecodedPixels = pixels > 0 ? pixels : kMaxIlbmPixels; }

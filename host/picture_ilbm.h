@@ -16,6 +16,10 @@ constexpr uint32_t kIlbmCamgExtraHalfBrite = 0x80;
 // Pictures larger than this many pixels are refused: the planes of a 32-plane picture take 4 bytes per pixel,
 // and a small compressed BODY can claim any size.
 constexpr int64_t kMaxIlbmPixels = int64_t(1) << 26;
+// The largest picture the readers decode, in pixels: kMaxIlbmPixels unless lowered (fuzzing keeps every input
+// quick with a small limit); 0 restores it.
+int64_t MaxDecodedPixels();
+void SetMaxDecodedPixels(int64_t pixels);
 
 struct IlbmPicture {
     int32_t width = 0;
