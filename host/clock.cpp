@@ -21,7 +21,7 @@ std::thread ticker;
 void Tick() {
     std::unique_lock<std::mutex> lock(tickerLock);
     while (!tickerStop.wait_for(lock, std::chrono::milliseconds(1), [] { return tickerStopping; }))
-        if (!virtualInstalled.load(std::memory_order_relaxed)) PumpDue.store(true, std::memory_order_relaxed);
+        if (!virtualInstalled.load(std::memory_order_relaxed)) PumpDue.store(1, std::memory_order_relaxed);
 }
 
 int64_t ReadClock(clockid_t id) {
@@ -32,7 +32,7 @@ int64_t ReadClock(clockid_t id) {
 
 } // namespace
 
-std::atomic<bool> PumpDue{true};
+std::atomic<int> PumpDue{1};
 
 void StartPumpTicker() {
     std::lock_guard<std::mutex> guard(tickerLock);
@@ -73,7 +73,7 @@ void AdvanceVirtualClock(int64_t microseconds) {
     int64_t now = virtualMonotonic += microseconds;
     if (now - virtualLastDue.load() >= 1000) {
         virtualLastDue = now;
-        PumpDue.store(true, std::memory_order_relaxed);
+        PumpDue.store(1, std::memory_order_relaxed);
     }
 }
 

@@ -22,7 +22,7 @@ int VirtualClockInstalled();
 // Set at least once per millisecond of monotonic time: by a ticker thread on the real clock, by AdvanceVirtualClock
 // on the virtual one (the ticker leaves it alone then). The per-line hook tests it with a relaxed load and clears
 // it when it pumps, so no script line reads the clock.
-extern std::atomic<bool> PumpDue;
+extern std::atomic<int> PumpDue;
 // Starts the ticker (again after StopPumpTicker); StopPumpTicker joins it.
 void StartPumpTicker();
 void StopPumpTicker();

@@ -207,7 +207,7 @@ const MainTaskInfo *MainTask() { return &mainTask; }
 
 void SignalMainTask(uint32_t mask) {
     pendingSignals.fetch_or(mask);
-    if (mask & kSignalEvent) PumpDue.store(true, std::memory_order_relaxed);
+    if (mask & kSignalEvent) PumpDue.store(1, std::memory_order_relaxed);
     wakeFunction.load()();
 }
 
@@ -288,14 +288,23 @@ int PumpEvents(VMState *vm, int) {
     return QuitRequested.load() ? 1 : 0;
 }
 
+namespace {
+
 void PumpFromLineHook(VMState *vm) {
     if (__builtin_expect(PumpDue.load(std::memory_order_relaxed), 0)) {
-        PumpDue.store(false, std::memory_order_relaxed);
+        PumpDue.store(0, std::memory_order_relaxed);
         TakeSignals(kSignalEvent); // this pump serves it
         if (PumpEvents(vm, 0)) RaiseError(vm, kErrUserAbortCode);
     } else if (__builtin_expect(QuitRequested.load(std::memory_order_relaxed) != 0, 0)) {
         RaiseError(vm, kErrUserAbortCode);
     }
+}
+
+} // namespace
+
+void InstallPumpLineHook(VMState *vm) {
+    SetLineHook(vm, PumpFromLineHook);
+    SetLineHookGates(vm, &PumpDue, &QuitRequested);
 }
 
 // ---- Waiting -------------------------------------------------------------------------------------------------

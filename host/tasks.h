@@ -78,9 +78,10 @@ using PumpEventsFunction = int (*)(VMState *vm);
 void SetPumpEventsFunction(PumpEventsFunction pump);
 // Drains the host's messages into the event queue; non-zero when the program is to quit.
 int PumpEvents(VMState *vm, int unused = 0);
-// The player's line hook: pumps when PumpDue is set (each millisecond of script time, and at once when another
-// thread queued an event) and otherwise only tests the quit flag; either way a quit stops the script here.
-void PumpFromLineHook(VMState *vm);
+// Installs the player's line hook: it pumps when PumpDue is set (each millisecond of script time, and at once
+// when another thread queued an event), and a quit request stops the script at the next line. It is gated on
+// those two flags, so a line with nothing due makes no call at all.
+void InstallPumpLineHook(VMState *vm);
 
 // ---- Waiting -------------------------------------------------------------------------------------------------
 // Waits ms milliseconds while pumping events; returns 1 early when the program is asked to quit, else 0.

@@ -194,7 +194,7 @@ int ProgramMain(int argc, char **argv, std::span<const LibraryDescriptor> librar
         state.errorReport = StartupReport(programName, code);
         return ShutdownProgram(&state);
     }
-    SetLineHook(vm, PumpFromLineHook);
+    InstallPumpLineHook(vm);
 
     // Preloading, the first display, then the main chunk (left on the stack by InstallApplet).
     code = PreloadResources(vm, applet);

@@ -89,7 +89,7 @@ void RegisterLibraries(VMState *vm) {
 double RunOurs(const Workload &workload, const std::vector<uint8_t> &chunk) {
     VMState *vm = NewVMState();
     RegisterLibraries(vm);
-    SetLineHook(vm, PumpFromLineHook);
+    InstallPumpLineHook(vm);
     PushString(vm, lineFile.c_str());
     SetGlobal(vm, "path");
     int code = LoadChunkBuffer(vm, chunk.data(), chunk.size(), workload.name);

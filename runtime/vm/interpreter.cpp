@@ -77,14 +77,16 @@ void Execute(VMState *vm) {
             int32_t line_ = *reinterpret_cast<const int32_t *>(reinterpret_cast<const char *>(pc) + lineDelta);    \
             if (line_ != ci->lastLine) {                                                                           \
                 ci->lastLine = line_;                                                                              \
-                ci->savedpc = pc + 1;                                                                              \
-                VMValue *savedTop_ = vm->top;                                                                      \
-                if (VL_LIKELY(savedTop_ <= ci->top)) {                                                             \
-                    vm->top = ci->top;                                                                             \
-                    vm->lineHook(vm);                                                                              \
-                    vm->top = savedTop_;                                                                           \
-                } else {                                                                                           \
-                    RunLineHook(vm);                                                                               \
+                if (LineHookOpen(vm)) {                                                                            \
+                    ci->savedpc = pc + 1;                                                                          \
+                    VMValue *savedTop_ = vm->top;                                                                  \
+                    if (VL_LIKELY(savedTop_ <= ci->top)) {                                                         \
+                        vm->top = ci->top;                                                                         \
+                        vm->lineHook(vm);                                                                          \
+                        vm->top = savedTop_;                                                                       \
+                    } else {                                                                                       \
+                        RunLineHook(vm);                                                                           \
+                    }                                                                                              \
                 }                                                                                                  \
             }                                                                                                      \
         }                                                                                                          \

@@ -72,6 +72,12 @@ void CloseVMState(VMState *vm) {
 }
 
 void SetLineHook(VMState *vm, LineHook hook) { vm->lineHook = hook; }
+
+void SetLineHookGates(VMState *vm, const std::atomic<int> *first, const std::atomic<int> *second) {
+    static const std::atomic<int> closed{0};
+    vm->hookGates[0] = first;
+    vm->hookGates[1] = first == nullptr ? nullptr : second != nullptr ? second : &closed;
+}
 void SetCallHook(VMState *vm, CallHook hook) { vm->callHook = hook; }
 void SetErrorPolicyHook(VMState *vm, ErrorPolicyHook hook) { vm->errorPolicy = hook; }
 void SetConstantResolver(VMState *vm, ConstantResolver resolver) { vm->constantResolver = resolver; }

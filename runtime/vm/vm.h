@@ -3,6 +3,7 @@
 // frame and -1.. from the top; kRegistryIndex and kGlobalsIndex name the registry and the globals table.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -214,6 +215,9 @@ int LoadChunkBuffer(VMState *vm, const void *bytes, size_t size, const char *chu
 // Runs when an instruction starts a new source line or jumps backward.
 using LineHook = void (*)(VMState *vm);
 void SetLineHook(VMState *vm, LineHook hook);
+// With gates set, the hook is called only while *first or *second is non-zero (relaxed loads, no call
+// otherwise), so a hook that acts on flags raised elsewhere costs no call per line. Null first: no gates.
+void SetLineHookGates(VMState *vm, const std::atomic<int> *first, const std::atomic<int> *second);
 // Before every native call while set (the call trace); name is the command's name.
 using CallHook = void (*)(VMState *vm, const char *name);
 void SetCallHook(VMState *vm, CallHook hook);

@@ -287,6 +287,7 @@ struct VMState {
 
     // Hooks and interpreter state.
     LineHook lineHook;
+    const std::atomic<int> *hookGates[2]; // see SetLineHookGates; both set or both null
     CallHook callHook;
     ErrorPolicyHook errorPolicy;
     ConstantResolver constantResolver;
@@ -305,6 +306,11 @@ struct VMState {
 };
 
 inline int FrameIndex(VMState *vm, CallFrame *f) { return int(f - vm->frames); }
+
+inline bool LineHookOpen(const VMState *vm) {
+    return vm->hookGates[0] == nullptr || (vm->hookGates[0]->load(std::memory_order_relaxed) |
+                                           vm->hookGates[1]->load(std::memory_order_relaxed)) != 0;
+}
 
 // The stack an API call sees. In a command's (native) frame: its arguments and what it pushed, up to its push
 // limit. While a script frame is current (only the line hook runs API calls then) the API sees an empty stack

@@ -118,7 +118,7 @@ TEST_F(TasksTest, LineHookPumpsWhenDueAndAQuitStopsABusyLoop) {
     quitAt = 3;
     SetPumpEventsFunction([](VMState *) { return ++pumps >= quitAt ? 1 : 0; });
     VMState *vm = NewVMState();
-    SetLineHook(vm, PumpFromLineHook);
+    InstallPumpLineHook(vm);
     FunctionProto loop = NewFunction(1);
     Code(loop, 5, {AsBx(OP_JMP, 0, -1), ABC(OP_RETURN, 0, 1, 0)});
     auto waitFor = [](int n) {
@@ -128,7 +128,7 @@ TEST_F(TasksTest, LineHookPumpsWhenDueAndAQuitStopsABusyLoop) {
         EXPECT_EQ(PushProtoClosure(vm, loop), 0);
         return ProtectedCall(vm, 0, 0, 0);
     };
-    PumpDue = false;
+    PumpDue = 0;
     std::thread driver([&] {
         AdvanceVirtualClock(400);
         AdvanceVirtualClock(400);

@@ -1,6 +1,7 @@
 // The line hook sees every new line, however the instruction was reached: only instructions where a new line may
 // begin carry a line test in the running code, so each way of arriving elsewhere than from the previous
 // instruction (jump, test skip, return from a subroutine) is checked here, with the line the hook fired on.
+#include <atomic>
 #include <vector>
 
 #include "tests/runtime/vm/vm_test_support.h"
@@ -66,6 +67,31 @@ TEST_F(LineHookTest, BackwardJumpOntoTheSameLineFiresEveryTime) {
     Code(f, 2, {ABC(OP_RETURN, 0, 2, 0)});
     ASSERT_EQ(Run(f), 0);
     EXPECT_EQ(gLines, (std::vector<int>{1, 1, 1, 1, 2})); // entry, then each of the three backward jumps
+}
+
+TEST_F(LineHookTest, GatedHookRunsOnlyWhileAGateIsOpen) {
+    // The counting loop above, with the gates: closed, then each one open in turn, then no gates again.
+    FunctionProto f = NewFunction(5);
+    Code(f, 1, {AsBx(OP_LOADINT, 0, 0), AsBx(OP_LOADINT, 1, 1), AsBx(OP_LOADINT, 2, 3), AsBx(OP_LOADINT, 3, 1),
+                AsBx(OP_FORPREP, 1, 0), AsBx(OP_FORLOOP, 1, -1)});
+    Code(f, 2, {ABC(OP_RETURN, 0, 2, 0)});
+    std::atomic<int> first{0}, second{0};
+    SetLineHookGates(vm, &first, &second);
+    struct Case {
+        int first, second;
+        size_t calls;
+    };
+    for (Case c : {Case{0, 0, 0}, Case{1, 0, 5}, Case{0, 1, 5}}) {
+        first = c.first;
+        second = c.second;
+        gLines.clear();
+        ASSERT_EQ(Run(f), 0);
+        EXPECT_EQ(gLines.size(), c.calls) << c.first << c.second;
+    }
+    SetLineHookGates(vm, nullptr, nullptr);
+    gLines.clear();
+    ASSERT_EQ(Run(f), 0);
+    EXPECT_EQ(gLines.size(), 5u);
 }
 
 TEST_F(LineHookTest, ReturnFromASubroutineOntoAnotherLineFires) {
