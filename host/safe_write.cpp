@@ -8,9 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-bool WriteAll(int fd, std::span<const uint8_t> bytes) {
+bool WriteAllBytes(int fd, std::span<const uint8_t> bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
         ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
@@ -20,8 +18,6 @@ bool WriteAll(int fd, std::span<const uint8_t> bytes) {
     }
     return true;
 }
-
-} // namespace
 
 int WriteFileSafely(const char *name, std::span<const uint8_t> bytes) {
     std::string path;
@@ -43,7 +39,7 @@ int WriteFileSafely(const char *name, std::span<const uint8_t> bytes) {
         umask(mask);
         mode &= ~mask;
     }
-    if (fchmod(output.fd, mode) != 0 || !WriteAll(output.fd, bytes)) {
+    if (fchmod(output.fd, mode) != 0 || !WriteAllBytes(output.fd, bytes)) {
         int saved = errno;
         AbortSafeOverwrite(&output);
         errno = saved;

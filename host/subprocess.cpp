@@ -1,25 +1,13 @@
 #include "host/subprocess.h"
 
+#include "host/safe_write.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-namespace {
-
-void WriteAll(int fd, std::span<const uint8_t> bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        done += size_t(n);
-    }
-}
-
-} // namespace
 
 std::string FindProgramOnPath(const char *name) {
     const char *path = std::getenv("PATH");
@@ -67,7 +55,7 @@ int RunProgram(const std::string &program, const std::vector<std::string> &args,
     struct sigaction ignore {}, previous{};
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGPIPE, &ignore, &previous);
-    WriteAll(in[1], input);
+    WriteAllBytes(in[1], input);
     close(in[1]);
     sigaction(SIGPIPE, &previous, nullptr);
     if (output) {
