@@ -10,7 +10,11 @@
 #include "runtime/app/errors.h"
 #include "scene/display/display_startup.h"
 #include "text/fonts/bitmap_font.h"
+#include "scene/images/brush.h"
+#include "scene/images/scene_objects.h"
+#include "scene/layers/layer_services.h"
 #include "text/layout/font_cache.h"
+#include "text/layout/text_objects.h"
 
 namespace {
 
@@ -18,12 +22,31 @@ TextStyle CurrentStyle;
 FontHandle *CurrentFont = nullptr;
 int DefaultEncoding = kEncodingLatin1;
 
-// Printing, text objects, tab stops, margins and line input come with the text drawing code.
-// TODO(drawing-text): Print, NPrint, TextOut, the text-object commands, Locate, margins, tabs and InKeyStr.
 // TODO(installed-fonts): GetAvailableFonts.
 int CmdNotAvailableYet(VMState *vm) {
     const char *name = CurrentCommandName(vm);
     return CommandNotAvailable(name ? name : "text");
+}
+
+int TextDrawLayer(VMState *vm, vlLayer *layer, LayerDrawParams *params, const int32_t *oldRect,
+                  const DisplayTransform &transform, int32_t flags) {
+    if (layer->type == ObjectKindTextObject) return DrawTextObjectLayer(vm, layer, params, oldRect, transform, flags);
+    return DrawTextLayer(vm, layer, params, oldRect, transform, flags);
+}
+
+const TextLayerServices kTextServices{TextDrawLayer, TextObjectImage,    CopyTextBlock,          FreeTextBlock,
+                                      AddTextObjectLayer, FlushPendingTextObjects};
+
+// A brush made from a text object shares nothing with it: the brush gets copies of the planes.
+int TextObjectBrushSource(VMState *, ObjectId source, int32_t, ImageTriple *image, int32_t *sourceX,
+                          int32_t *sourceY, int32_t *transparent, bool *temporary) {
+    TextObject *object = nullptr;
+    if (int error = FindTextObject(source, &object, 0)) return error;
+    *image = object->image;
+    *sourceX = *sourceY = 0;
+    *transparent = -1;
+    *temporary = false;
+    return 0;
 }
 
 void RegisterTextLibrary(VMState *vm) {
@@ -34,6 +57,9 @@ void RegisterTextLibrary(VMState *vm) {
     RegisterConstants(vm, kTextConstants);
     RegisterAttributeKind(ObjectKindFont, FontAttribute);
     RegisterObjectCounter(ObjectKindFont, CountOpenFonts);
+    RegisterObjectCounter(ObjectKindTextObject, CountTextObjects);
+    RegisterBrushLinkSource(ObjectKindTextObject, TextObjectBrushSource);
+    TextServices = &kTextServices;
     MakePendingFontBitmapsHook = MakePendingFontBitmaps;
     // A FreeType that will not start is reported by the first TrueType open (1386); the built-in font exists
     // whenever memory allowed it.
@@ -83,6 +109,8 @@ int MakePendingFontBitmaps() {
 }
 
 void FreeAllTextAndFonts(VMState *) {
+    FreeAllTextObjects();
+    if (TextServices == &kTextServices) TextServices = nullptr;
     OpenFontList().clear();
     CloseAllCachedFonts();
     if (MakePendingFontBitmapsHook == MakePendingFontBitmaps) MakePendingFontBitmapsHook = nullptr;
@@ -97,22 +125,22 @@ const CommandEntry kTextCommands[] = {
     {"SetFontColor", CmdSetFontColor},
     {"TextHeight", CmdTextHeight},
     {"TextWidth", CmdTextWidth},
-    {"ResetTabs", CmdNotAvailableYet},
-    {"AddTab", CmdNotAvailableYet},
-    {"Locate", CmdNotAvailableYet},
-    {"SetMargins", CmdNotAvailableYet},
+    {"ResetTabs", CmdResetTabs},
+    {"AddTab", CmdAddTab},
+    {"Locate", CmdLocate},
+    {"SetMargins", CmdSetMargins},
     {"SetFontStyle", CmdSetFontStyle},
-    {"Print", CmdNotAvailableYet},
-    {"NPrint", CmdNotAvailableYet},
-    {"TextOut", CmdNotAvailableYet},
-    {"CreateTextObject", CmdNotAvailableYet},
-    {"DisplayTextObject", CmdNotAvailableYet},
-    {"FreeTextObject", CmdNotAvailableYet},
-    {"InKeyStr", CmdNotAvailableYet},
+    {"Print", CmdPrint},
+    {"NPrint", CmdNPrint},
+    {"TextOut", CmdTextOut},
+    {"CreateTextObject", CmdCreateTextObject},
+    {"DisplayTextObject", CmdDisplayTextObject},
+    {"FreeTextObject", CmdFreeTextObject},
+    {"InKeyStr", CmdInKeyStr},
     {"TextExtent", CmdTextExtent},
-    {"ScaleTextObject", CmdNotAvailableYet},
-    {"CopyTextObject", CmdNotAvailableYet},
-    {"RotateTextObject", CmdNotAvailableYet},
+    {"ScaleTextObject", CmdScaleTextObject},
+    {"CopyTextObject", CmdCopyTextObject},
+    {"RotateTextObject", CmdRotateTextObject},
     {"OpenFont", CmdOpenFont},
     {"CloseFont", CmdCloseFont},
     {"UseFont", CmdUseFont},

@@ -49,3 +49,19 @@ int CmdUseFont(VMState *vm);
 int CmdFreeGlyphCache(VMState *vm);
 int CmdSetDefaultEncoding(VMState *vm);
 int FontAttribute(VMState *vm, ObjectId id, int32_t attribute, int firstExtraArg);
+
+// text_commands.cpp and line_input.cpp
+int CmdPrint(VMState *vm);
+int CmdNPrint(VMState *vm);
+int CmdTextOut(VMState *vm);
+int CmdCreateTextObject(VMState *vm);
+int CmdDisplayTextObject(VMState *vm);
+int CmdFreeTextObject(VMState *vm);
+int CmdCopyTextObject(VMState *vm);
+int CmdScaleTextObject(VMState *vm);
+int CmdRotateTextObject(VMState *vm);
+int CmdLocate(VMState *vm);
+int CmdSetMargins(VMState *vm);
+int CmdAddTab(VMState *vm);
+int CmdResetTabs(VMState *vm);
+int CmdInKeyStr(VMState *vm);

@@ -1,0 +1,139 @@
+// Line input: reads a line from the keyboard at the text cursor, echoing each character as a layer of its own so
+// that backspace can take it away. The input is modal: events other than key presses that arrive meanwhile are
+// dropped, and a quit request ends the input with what was typed so far.
+#include <string>
+#include <vector>
+
+#include "host/event_queue.h"
+#include "host/tasks.h"
+#include "imaging/graphics_library.h"
+#include "runtime/app/errors.h"
+#include "scene/display/display_list.h"
+#include "scene/images/bgpic.h"
+#include "scene/images/scene_objects.h"
+#include "scene/layers/layers.h"
+#include "text/fonts/font_handle.h"
+#include "text/layout/text_draw.h"
+#include "text/layout/text_library.h"
+
+namespace {
+
+constexpr int32_t kKeyBackspace = 271;
+constexpr int32_t kKeyTab = 272;
+constexpr int32_t kKeyEnter = 273;
+constexpr int32_t kKeyReturn = 274;
+constexpr int32_t kKeySpace = 276;
+constexpr int32_t kEventKeyKind = 3;
+constexpr size_t kMaxInput = 1024;
+
+bool IsLetter(int c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) ||
+           (c >= 0xF8 && c <= 0xFF);
+}
+bool IsDigit(int c) { return c >= '0' && c <= '9'; }
+
+bool ClassTakes(int32_t cls, int c) {
+    switch (cls) {
+    case 0: return (c >= 0x20 && c <= 0x7E) || (c >= 0xA1 && c <= 0xFF);
+    case 1: return IsLetter(c) || IsDigit(c) || c == ' ';
+    case 2: return IsLetter(c) || c == ' ';
+    case 3: return IsDigit(c);
+    case 4: return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+    default: return false;
+    }
+}
+
+int RefuseOutput(const DisplayRecord *display) {
+    switch (display->outputKind) {
+    case ObjectKindBGPic: return 1056;
+    case ObjectKindBrush: return display->doubleBuffering ? 1229 : 1082;
+    case ObjectKindAnim: return 1339;
+    case ObjectKindMask: return 1147;
+    case ObjectKindAlphaChannel: return 1167;
+    default: return 0;
+    }
+}
+
+void RemoveTopLayer(VMState *vm) {
+    if (BGPic *bgpic = CurrentBGPic)
+        if (vlLayer *top = GetNthLayer(bgpic, CountLayers(bgpic)))
+            DeleteLayer(vm, top, 0, nullptr, nullptr, nullptr, nullptr, nullptr);
+}
+
+} // namespace
+
+int CmdInKeyStr(VMState *vm) {
+    CheckArgs(vm, 1, 3);
+    const int32_t cls = CheckInt32Arg(vm, 1);
+    const int32_t maximum = OptInt32Arg(vm, 2, 0);
+    const bool password = OptInt32Arg(vm, 3, 0) != 0;
+    DisplayRecord *display = CurrentDisplay;
+    if (!display || display->state != DISPSTATE_OPEN) return 1347;
+    if (int error = RefuseOutput(display)) return error;
+    const bool hadLayers = display->layersEnabled != 0;
+    if (!hadLayers)
+        if (int error = EnableDisplayLayers(display)) return error;
+    const int32_t startX = display->cursorX, startY = display->cursorY;
+    std::string text, echo;
+    std::vector<std::pair<int32_t, int32_t>> positions;
+    int error = 0;
+    bool finished = false;
+    while (!finished && !error) {
+        if (PumpEvents(vm)) break;
+        ExpireEvents(vm);
+        std::vector<EventInfo> keys;
+        {
+            std::lock_guard<std::recursive_mutex> lock(EventQueueSemaphore);
+            EventInfo info;
+            int n = 0;
+            while (FetchEvent(vm, n, &info, 0)) {
+                if (info.kind == kEventKeyKind && info.down) keys.push_back(info);
+                n++;
+            }
+            if (n > 0) RemoveEvent(vm, n - 1, 0);
+        }
+        for (const EventInfo &key : keys) {
+            int32_t code = key.keyCode;
+            if (code == kKeyBackspace) {
+                if (text.empty()) continue;
+                text.pop_back();
+                echo.pop_back();
+                RemoveTopLayer(vm);
+                display->cursorX = positions.back().first;
+                display->cursorY = positions.back().second;
+                positions.pop_back();
+                continue;
+            }
+            if (code == kKeyEnter || code == kKeyReturn) {
+                finished = true;
+                break;
+            }
+            if (code == kKeySpace || code == kKeyTab) code = ' ';
+            if (code < 0 || code >= 256) continue;
+            if (text.size() >= kMaxInput) {
+                finished = true;
+                break;
+            }
+            if ((maximum > 0 && int32_t(text.size()) >= maximum) || !ClassTakes(cls, code)) continue;
+            positions.emplace_back(display->cursorX, display->cursorY);
+            text += char(code);
+            echo += '*';
+            const char shown = password ? '*' : char(code);
+            if ((error = PrintText(vm, &shown, 1, true))) break;
+        }
+        if (!finished && !error) WaitSystemSignals(vm, 0);
+    }
+    for (size_t i = 0; i < positions.size(); i++) RemoveTopLayer(vm);
+    if (!hadLayers) display->layersEnabled = 0;
+    if (error) return error;
+    display->cursorX = startX;
+    display->cursorY = startY;
+    const std::string &shown = password ? echo : text;
+    if (int printError = PrintText(vm, shown.data(), shown.size(), true)) return printError;
+    // The line ends: the cursor goes to the next line's left margin.
+    const FontHandle *font = GetCurrentFont() ? GetCurrentFont() : BuiltinTopazFont;
+    display->cursorX = display->leftMargin;
+    display->cursorY = startY + (font ? font->height : 8);
+    PushStringLen(vm, text.data(), text.size());
+    return 1;
+}

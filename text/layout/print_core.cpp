@@ -1,0 +1,269 @@
+// The one drawing routine behind every text: layout, placement, transform and output to an image, a layer or
+// the current output; and the Print core that feeds it from the display's text cursor.
+#include <cmath>
+#include <new>
+
+#include "imaging/blit.h"
+#include "imaging/display_image.h"
+#include "imaging/graphics_library.h"
+#include "imaging/image_ops.h"
+#include "imaging/position.h"
+#include "runtime/app/errors.h"
+#include "scene/display/display_list.h"
+#include "scene/images/bgpic.h"
+#include "scene/images/brush.h"
+#include "scene/images/scene_objects.h"
+#include "scene/layers/layers.h"
+#include "text/fonts/font_handle.h"
+#include "text/layout/text_draw.h"
+#include "text/layout/text_library.h"
+
+namespace {
+
+int32_t ScaleLength(int32_t v, double factor) {
+    const double scaled = std::round(v * factor);
+    return int32_t(std::fmax(-2e9, std::fmin(2e9, scaled)));
+}
+
+// A font that can render at the transform's scale is used so when the matrix is a plain scale: sharper than a
+// scaled image. The working copy's lengths follow; the kept block stays unscaled.
+bool ScaleFontForTransform(FontHandle *font, const DisplayTransform &t, TextDrawParams *work) {
+    if (!font || !font->scalable || IsIdentityTransform(t) || t.b != 0 || t.c != 0 || t.a <= 0 || t.d <= 0)
+        return false;
+    SetFontScale(font, t.a, t.d);
+    const double f = std::fabs(t.a);
+    work->leftMargin = ScaleLength(work->leftMargin, f);
+    work->rightMargin = ScaleLength(work->rightMargin, f);
+    work->cursorX = ScaleLength(work->cursorX, f);
+    work->cursorY = ScaleLength(work->cursorY, t.d);
+    for (int32_t &stop : work->tabStops) stop = ScaleLength(stop, f);
+    work->style.shadowSize = ScaleLength(work->style.shadowSize, f);
+    work->style.edgeSize = ScaleLength(work->style.edgeSize, f);
+    ValidateTextStyle(&work->style);
+    return true;
+}
+
+// Shows a layer just put on top as the image commands do: a plain one is blitted here, the rest was refreshed.
+void ShowTopLayer(BGPic *bgpic, int32_t countBefore, const LayerOptions *options) {
+    DisplayRecord *display = CurrentDisplay;
+    const bool onTop = !options || options->insertPos <= 0 || options->insertPos > countBefore;
+    vlLayer *layer = onTop ? GetNthLayer(bgpic, countBefore + 1) : nullptr;
+    if (!layer || layer->hidden || layer->deferred || layer->tint || layer->transparency) return;
+    if (display->outputKind != ObjectKindDisplay || !display->secondBitmap || bgpic != display->picture) return;
+    const LayerDrawParams *c = layer->current;
+    HostBitmap *bitmap = nullptr;
+    MaskPlane *mask = nullptr;
+    AlphaPlane *alpha = nullptr;
+    if (GetLayerImage(layer, c, 1, -1, &bitmap, &mask, &alpha, nullptr, nullptr, nullptr) || !bitmap) return;
+    SAFEBLT(bitmap, 0, 0, display->secondBitmap, c->screenX, c->screenY, c->screenWidth, c->screenHeight, 0, 0, 0, 0,
+            kBlitToBitmap | kBlitMasked, mask, alpha, c->clip);
+    if (display->state == DISPSTATE_OPEN)
+        PresentDisplayRect(display->secondBitmap, c->screenX, c->screenY, display, c->screenX, c->screenY,
+                           c->screenWidth, c->screenHeight, 0);
+}
+
+bool LayersOn(const DisplayRecord *display) {
+    return display && display->layersEnabled && CurrentBGPic &&
+           (display->outputKind == ObjectKindDisplay || display->outputKind == ObjectKindBGPic);
+}
+
+// The text as a new layer owning its untransformed image and a copy of the block; the layer engine transforms.
+int AddTextLayer(VMState *vm, int32_t kind, const TextDrawParams &params, RenderedText &text,
+                 const DisplayTransform &transform, const LayerOptions *options) {
+    auto *block = new (std::nothrow) TextDrawParams(params);
+    auto *layerParams = block ? new (std::nothrow) LayerDrawParams : nullptr;
+    if (!layerParams) {
+        delete block;
+        FreeImageTriple(&text.image);
+        return kErrOutOfMemoryCode;
+    }
+    block->tablesLaidOut = true;
+    layerParams->textBlock = block;
+    layerParams->x = text.anchorX;
+    layerParams->y = text.anchorY;
+    layerParams->width = text.image.width;
+    layerParams->height = text.image.height;
+    BGPic *bgpic = CurrentBGPic;
+    const int32_t count = CountLayers(bgpic);
+    const ObjectId none{};
+    ImageTriple &img = text.image;
+    const int error = AddLayer(vm, kind, &none, text.anchorX, text.anchorY, img.width, img.height, &transform, options,
+                               img.bitmap, img.mask, img.alpha, layerParams, -1, kAddLayerDisplayScaled | kAddLayerNew);
+    img = ImageTriple{}; // the layer owns the planes now (or freed them)
+    if (error) return error;
+    if (!options || !options->needsLayer) ShowTopLayer(bgpic, count, options);
+    return 0;
+}
+
+} // namespace
+
+int LayoutText(VMState *vm, TextDrawParams *params, int32_t kind, const DisplayTransform &transform, int32_t flags,
+               RenderedText *out) {
+    *out = RenderedText{};
+    FontHandle *font = params->style.font ? params->style.font : BuiltinTopazFont;
+    if ((params->style.style & kTextAntialias) && !(font && font->antialiased)) return 1255;
+    if (!IsIdentityTransform(transform) && (transform.a == 0 || transform.d == 0) && transform.b == 0 &&
+        transform.c == 0)
+        return kErrWrongUsage;
+    TextDrawParams work = *params;
+    work.style.font = font;
+    const bool fontScaled = ScaleFontForTransform(font, transform, &work);
+    const double scaleX = fontScaled ? transform.a : 1.0, scaleY = fontScaled ? transform.d : 1.0;
+    int32_t startX = 0, wrap = work.rightMargin;
+    if (kind == ObjectKindPrint) {
+        startX = work.cursorX - work.leftMargin;
+        wrap = work.rightMargin - work.leftMargin + 1;
+    }
+    std::vector<TextRun> runs;
+    int32_t endPen = 0, lastTop = 0;
+    int error = 0;
+    if (!work.text.empty())
+        error = ParseTextTags(vm, &work, work.literal, kind != ObjectKindPrint, startX, wrap, &runs, &endPen, &lastTop);
+    if (!error) error = RenderTextRuns(work, startX, runs, false, out);
+    if (fontScaled) SetFontScale(font, 1.0, 1.0);
+    if (error) return error;
+    if (!(flags & kRedrawKeepTables)) {
+        params->wordWrapTable = work.wordWrapTable;
+        params->tabTable = work.tabTable;
+    }
+    out->fontScaled = fontScaled;
+    out->baseWidth = int32_t(std::lround(out->image.width / scaleX));
+    out->baseHeight = int32_t(std::lround(out->image.height / scaleY));
+    int32_t posX = params->x, posY = params->y;
+    if (kind == ObjectKindPrint) {
+        posX = work.leftMargin + out->startX;
+        posY = work.cursorY;
+        DisplayRecord *display = CurrentDisplay;
+        if (display && !(flags & (kRedrawComputeMatrix | kRedrawKeepTables))) {
+            display->cursorX = params->leftMargin + endPen;
+            display->cursorY = params->cursorY + lastTop;
+        }
+    }
+    const int32_t layoutW = int32_t(std::lround(out->layoutWidth / scaleX));
+    const int32_t layoutH = int32_t(std::lround(out->image.height / scaleY));
+    out->anchorX = ResolveXPosition(posX, layoutW, 0, transform.anchorX) + out->offsetX;
+    out->anchorY = ResolveYPosition(posY, layoutH, 0, transform.anchorY) + out->offsetY;
+    return 0;
+}
+
+int PlaceTextImage(const RenderedText &text, const DisplayTransform &transform, ImageTriple *out, bool *owned,
+                   int32_t *x, int32_t *y) {
+    if (!text.fontScaled)
+        return BuildDisplayImage(text.image, 0, 0, text.image.width, text.image.height, transform, text.anchorX,
+                                 text.anchorY, out, owned, x, y);
+    const double m[4] = {transform.a, transform.b, transform.c, transform.d};
+    int32_t w = 0, h = 0;
+    TransformedBounds(int32_t(std::lround(text.anchorX - transform.anchorX * text.baseWidth)),
+                      int32_t(std::lround(text.anchorY - transform.anchorY * text.baseHeight)), text.baseWidth,
+                      text.baseHeight, m, x, y, &w, &h, transform.anchorX, transform.anchorY);
+    *out = text.image;
+    *owned = false;
+    return 0;
+}
+
+int DrawText(VMState *vm, vlLayer *layer, const int32_t *oldRect, TextDrawParams *params, int32_t kind, bool literal,
+             const DisplayTransform &transform, const LayerOptions *options, int32_t flags, RenderedText *out) {
+    params->literal = params->literal || literal;
+    DisplayRecord *display = CurrentDisplay;
+    const bool asLayer = kind != ObjectKindTextObject && !layer && LayersOn(display);
+    RenderedText text;
+    // A layer is laid out plain; the layer engine applies its transform when it renders the layer's states.
+    if (int error = LayoutText(vm, params, kind, asLayer ? DisplayTransform{} : transform, flags, &text)) return error;
+    if (kind == ObjectKindTextObject) {
+        *out = text;
+        return 0;
+    }
+    if (asLayer) return AddTextLayer(vm, kind, *params, text, transform, options);
+    (void)oldRect;
+    ImageTriple image;
+    bool owned = false;
+    int32_t x = 0, y = 0;
+    int error = PlaceTextImage(text, transform, &image, &owned, &x, &y);
+    if (!error) {
+        HostBitmap *target = CurrentOutputBitmapHook ? CurrentOutputBitmapHook() : nullptr;
+        if (target) {
+            const ClipRegion *clip = CurrentBGPic ? CurrentBGPic->clipRegion : nullptr;
+            SAFEBLT(image.bitmap, 0, 0, target, x, y, image.width, image.height, 0, 0, 0, 0,
+                    kBlitMasked | kBlitToBitmap, image.mask, image.alpha, clip);
+            error = PresentOutputRect(target, x, y, image.width, image.height);
+        }
+    }
+    if (owned) FreeImageTriple(&image);
+    FreeImageTriple(&text.image);
+    return error;
+}
+
+int PrintText(VMState *vm, const char *text, size_t length, bool literal) {
+    DisplayRecord *display = CurrentDisplay;
+    if (!display) return 1347;
+    TextDrawParams params;
+    params.style = GetTextStyle();
+    params.style.font = GetCurrentFont();
+    params.text.assign(text, length);
+    params.x = kAlignCenter;
+    params.cursorX = display->cursorX;
+    params.cursorY = display->cursorY;
+    params.leftMargin = display->leftMargin;
+    params.rightMargin = display->rightMargin;
+    params.tabStops.assign(display->tabStops, display->tabStops + std::min<int32_t>(display->tabCount, kMaxTabStops));
+    params.encoding = GetDefaultEncoding();
+    return DrawText(vm, nullptr, nullptr, &params, ObjectKindPrint, literal, DisplayTransform{}, nullptr, 0, nullptr);
+}
+
+int PrintValues(VMState *vm, bool newline) {
+    const int count = GetTop(vm);
+    std::string line;
+    for (int i = 1; i <= count; i++) {
+        if (i > 1) line += ' ';
+        GetGlobal(vm, "tostring");
+        if (ValueType(vm, -1) == TFUNCTION) {
+            PushValue(vm, i);
+            CallFunction(vm, 1, 1);
+        } else {
+            SetTop(vm, -2);
+            const int type = ValueType(vm, i);
+            if (type == TSTRING || type == TNUMBER) PushValue(vm, i);
+            else PushString(vm, type == TNIL ? "Nil" : "?");
+        }
+        size_t length = 0;
+        if (const char *text = VMToString(vm, -1, &length)) line.append(text, length);
+        SetTop(vm, -2);
+    }
+    if (newline) line += '\n';
+    return PrintText(vm, line.data(), line.size(), false);
+}
+
+void *CopyTextBlock(const void *block) {
+    return new (std::nothrow) TextDrawParams(*static_cast<const TextDrawParams *>(block));
+}
+
+void FreeTextBlock(void *block) { delete static_cast<TextDrawParams *>(block); }
+
+int DrawTextLayer(VMState *vm, vlLayer *layer, LayerDrawParams *params, const int32_t *oldRect,
+                  const DisplayTransform &transform, int32_t flags) {
+    auto *block = static_cast<TextDrawParams *>(params->textBlock);
+    if (!block) return kErrWrongUsage;
+    RenderedText text;
+    if (int error = LayoutText(vm, block, layer->type, transform, flags | kRedrawKeepTables, &text)) return error;
+    // The block's anchor position is the layer's; a display-scaled state moved it already.
+    text.anchorX = params->x;
+    text.anchorY = params->y;
+    if (text.fontScaled) {
+        text.baseWidth = params->width;
+        text.baseHeight = params->height;
+    }
+    ImageTriple image;
+    bool owned = false;
+    int32_t x = 0, y = 0;
+    if (int error = PlaceTextImage(text, transform, &image, &owned, &x, &y)) {
+        FreeImageTriple(&text.image);
+        return error;
+    }
+    if (owned) FreeImageTriple(&text.image);
+    if (flags & kRedrawNoGeometry) {
+        FreeImageTriple(&image);
+        return 0;
+    }
+    return UpdateLayerGeometry(layer, params, oldRect, x, y, image.width, image.height, image.bitmap, image.mask,
+                               image.alpha);
+}

@@ -1,0 +1,206 @@
+// The text-object list: lookup, copy, deferred free while layers show an object, re-rendering under a transform,
+// and showing an object on the output or in a layer.
+#include "text/layout/text_objects.h"
+
+#include <new>
+
+#include "imaging/display_image.h"
+#include "imaging/graphics_library.h"
+#include "imaging/image_ops.h"
+#include "imaging/position.h"
+#include "runtime/app/errors.h"
+#include "scene/display/display_list.h"
+#include "scene/images/bgpic.h"
+#include "scene/images/brush.h"
+#include "scene/images/scene_objects.h"
+#include "scene/layers/layers.h"
+
+namespace {
+
+constexpr int kFindKeepShared = 4;
+
+bool SameId(const ObjectId &a, const ObjectId &b) { return a.number == b.number && a.handle == b.handle; }
+
+int NotFound(ObjectId id) {
+    if (id.handle) return kErrObjectNotFound;
+    SetErrorArgNumber(id.number);
+    return kErrTextObjectNotFound;
+}
+
+void FreeRecord(TextObject *object) { FreeImageTriple(&object->image); }
+
+int CopyForLayers(void *argument, ObjectId *newId) {
+    TextObject *made = nullptr;
+    if (int error = CopyTextObjectRecord(*static_cast<TextObject *>(argument), ObjectId{0, kAutoHandleRequest}, &made))
+        return error;
+    made->freePending = true;
+    *newId = made->id;
+    return 0;
+}
+
+} // namespace
+
+std::vector<std::unique_ptr<TextObject>> &TextObjectList() {
+    static std::vector<std::unique_ptr<TextObject>> list;
+    return list;
+}
+
+int FindTextObject(ObjectId id, TextObject **out, int flags) {
+    *out = nullptr;
+    for (auto &object : TextObjectList()) {
+        if (!SameId(object->id, id) || (object->freePending && !(flags & kFindPending))) continue;
+        if (flags & kFindModify) {
+            if (object->lockCount > 0) return 1314;
+            if (!(flags & kFindKeepShared))
+                if (int error = ForEachReferrer(ObjectKindTextObject, object->id, CopyForLayers, object.get(), nullptr))
+                    return error;
+        }
+        *out = object.get();
+        return 0;
+    }
+    return NotFound(id);
+}
+
+int CopyTextObjectRecord(const TextObject &source, ObjectId id, TextObject **out) {
+    auto copy = std::unique_ptr<TextObject>(new (std::nothrow) TextObject);
+    if (!copy) return kErrOutOfMemoryCode;
+    copy->params = source.params;
+    copy->transform = source.transform;
+    copy->baseWidth = source.baseWidth;
+    copy->baseHeight = source.baseHeight;
+    copy->offsetX = source.offsetX;
+    copy->offsetY = source.offsetY;
+    copy->image.width = source.image.width;
+    copy->image.height = source.image.height;
+    if (int error = CopyImage(source.image.bitmap, source.image.mask, source.image.alpha, 0, 0, source.image.width,
+                              source.image.height, &copy->image.bitmap, &copy->image.mask, &copy->image.alpha))
+        return error;
+    copy->id = IsAutoHandleRequest(id) ? ObjectId{0, copy.get()} : id;
+    *out = copy.get();
+    TextObjectList().push_back(std::move(copy));
+    return 0;
+}
+
+int FreeTextObjectById(ObjectId id, bool strict) {
+    TextObject *object = nullptr;
+    if (int error = FindTextObject(id, &object, 0)) return strict ? error : 0;
+    if (object->lockCount > 0) return 1314;
+    if (IsObjectUsedByLayers(ObjectKindTextObject, object->id)) {
+        // Its number is free at once; the record goes with the last layer that shows it.
+        const ObjectId pending{0, object};
+        DetachLayerReferences(ObjectKindTextObject, object->id, object);
+        object->id = pending;
+        object->freePending = true;
+        return 0;
+    }
+    auto &list = TextObjectList();
+    for (size_t i = 0; i < list.size(); i++)
+        if (list[i].get() == object) {
+            FreeRecord(object);
+            list.erase(list.begin() + long(i));
+            break;
+        }
+    return 0;
+}
+
+void FlushPendingTextObjects() {
+    auto &list = TextObjectList();
+    for (size_t i = 0; i < list.size();) {
+        TextObject *object = list[i].get();
+        if (object->freePending && !IsObjectUsedByLayers(ObjectKindTextObject, object->id)) {
+            FreeRecord(object);
+            list.erase(list.begin() + long(i));
+        } else {
+            i++;
+        }
+    }
+}
+
+void FreeAllTextObjects() {
+    for (auto &object : TextObjectList()) FreeRecord(object.get());
+    TextObjectList().clear();
+}
+
+int32_t CountTextObjects() {
+    int32_t n = 0;
+    for (auto &object : TextObjectList()) n += object->freePending ? 0 : 1;
+    return n;
+}
+
+int RerenderTextObject(VMState *vm, TextObject *object) {
+    RenderedText text;
+    if (int error = LayoutText(vm, &object->params, ObjectKindTextObject, object->transform, kRedrawKeepTables, &text))
+        return error;
+    ImageTriple image = text.image;
+    if (!text.fontScaled && !IsIdentityTransform(object->transform)) {
+        const double m[4] = {object->transform.a, object->transform.b, object->transform.c, object->transform.d};
+        const int error = ApplyImageTransform(text.image, m, object->transform.smooth != 0, &image);
+        FreeImageTriple(&text.image);
+        if (error) return error;
+    }
+    FreeImageTriple(&object->image);
+    object->image = image;
+    const bool upright = object->transform.rotate % 360 == 0;
+    object->offsetX = upright ? text.offsetX : 0;
+    object->offsetY = upright ? text.offsetY : 0;
+    return 0;
+}
+
+int ShowTextObject(VMState *vm, ObjectId id, int32_t x, int32_t y, const DisplayTransform &transform,
+                   const LayerOptions &options) {
+    TextObject *object = nullptr;
+    if (int error = FindTextObject(id, &object, 0)) return error;
+    const ImageTriple &image = object->image;
+    x = ResolveXPosition(x, image.width, 0, transform.anchorX);
+    y = ResolveYPosition(y, image.height, 0, transform.anchorY);
+    const DisplayRecord *display = CurrentDisplay;
+    if (display && display->layersEnabled && CurrentBGPic &&
+        (display->outputKind == ObjectKindDisplay || display->outputKind == ObjectKindBGPic)) {
+        if (!DisplayImageLayerHook) return CommandNotAvailable("DisplayTextObject");
+        return DisplayImageLayerHook(vm, ObjectKindTextObject, object->id, 0, 0, x + object->offsetX,
+                                     y + object->offsetY, image.width, image.height, transform, options);
+    }
+    return DrawImageToOutput(image, 0, 0, 0, 0, x + object->offsetX, y + object->offsetY, transform);
+}
+
+int AddTextObjectLayer(VMState *vm, ObjectId id, int32_t x, int32_t y, int32_t insertPos, int32_t flags) {
+    TextObject *object = nullptr;
+    if (int error = FindTextObject(id, &object, 0)) return error;
+    auto *params = new (std::nothrow) LayerDrawParams;
+    if (!params) return kErrOutOfMemoryCode;
+    params->x = x = ClampLayerCoordinate(ResolveXPosition(x, object->image.width, 0, 0));
+    params->y = y = ClampLayerCoordinate(ResolveYPosition(y, object->image.height, 0, 0));
+    params->width = object->image.width;
+    params->height = object->image.height;
+    return AddLayer(vm, ObjectKindTextObject, &object->id, x, y, params->width, params->height, nullptr, nullptr,
+                    nullptr, nullptr, nullptr, params, insertPos, flags);
+}
+
+int TextObjectImage(ObjectId id, int flags, ImageTriple *out, int32_t *offsetX, int32_t *offsetY, int32_t *lockCount) {
+    TextObject *object = nullptr;
+    if (int error = FindTextObject(id, &object, flags)) return error;
+    *out = object->image;
+    if (offsetX) *offsetX = object->offsetX;
+    if (offsetY) *offsetY = object->offsetY;
+    if (lockCount) *lockCount = object->lockCount;
+    return 0;
+}
+
+int DrawTextObjectLayer(VMState *, vlLayer *layer, LayerDrawParams *params, const int32_t *oldRect,
+                        const DisplayTransform &transform, int32_t flags) {
+    TextObject *object = nullptr;
+    if (int error = FindTextObject(layer->source, &object, kFindPending)) return error;
+    ImageTriple image;
+    bool owned = false;
+    int32_t x = 0, y = 0;
+    if (int error = BuildDisplayImage(object->image, 0, 0, object->image.width, object->image.height, transform,
+                                      params->x, params->y, &image, &owned, &x, &y))
+        return error;
+    if (!owned) image = ImageTriple{nullptr, nullptr, nullptr, object->image.width, object->image.height};
+    if (flags & kRedrawNoGeometry) {
+        if (owned) FreeImageTriple(&image);
+        return 0;
+    }
+    return UpdateLayerGeometry(layer, params, oldRect, x, y, image.width, image.height, image.bitmap, image.mask,
+                               image.alpha);
+}
