@@ -5,10 +5,12 @@
 //   TestErrorOf(f, ...)           the error code of calling f with the arguments, 0 when it succeeds
 //   TestCheckWindow()             the window against a composition of the layer list
 //   TestPixel(x, y)               the output's pixel as $RRGGBB text
-//   TestObject(id)                a text object's "width height offsetx offsety"
+//   TestObject(id)                a text object's "width height offsetx offsety angle"
+//   TestLock(id, delta)           counts a text object's holders up or down; TestTextRecords() the records kept
 //   TestObjectPixel(id, x, y)     a text object's pixel: "RRGGBB alpha" (a mask gives 255 or 0)
 //   TestCursor()                  "x y" of the text cursor; TestTabs() the tab stops
 //   TestKey(code)                 queues a key press as the pump would
+//   TestRedrawLayer(layer)        renders the layer's states again as a transform change does
 //   TestFailAllocation(n)         the nth allocation of the text renderer from now fails
 //
 // Expectations stand in comments: "; expect: TEXT" per output line, "; expect error: CODE" for the final error.
@@ -24,6 +26,8 @@
 #include "player/applet_loader.h"
 #include "runtime/app/errors.h"
 #include "scene/images/brush.h"
+#include "scene/images/scene_objects.h"
+#include "scene/layers/layers.h"
 #include "tests/scene/events_fixture.h"
 #include "tests/scene/layer_script_support.h"
 #include "text/layout/text_library.h"
@@ -75,7 +79,8 @@ TextObject *ObjectArg(VMState *vm) {
 int TestObject(VMState *vm) {
     const TextObject *o = ObjectArg(vm);
     const std::string text = std::to_string(o->image.width) + " " + std::to_string(o->image.height) + " " +
-                             std::to_string(o->offsetX) + " " + std::to_string(o->offsetY);
+                             std::to_string(o->offsetX) + " " + std::to_string(o->offsetY) + " " +
+                             std::to_string(o->transform.rotate);
     PushString(vm, text.c_str());
     return 1;
 }
@@ -110,6 +115,23 @@ int TestKey(VMState *vm) {
     return 0;
 }
 
+int TestLock(VMState *vm) {
+    ObjectArg(vm)->lockCount += CheckInt32Arg(vm, 2);
+    return 0;
+}
+
+int TestTextRecords(VMState *vm) {
+    PushNumber(vm, double(TextObjectList().size()));
+    return 1;
+}
+
+int TestRedrawLayer(VMState *vm) {
+    vlLayer *layer = GetNthLayer(CurrentBGPic, CheckLayerArg(vm, 1));
+    if (!layer) RaiseError(vm, kErrWrongUsage);
+    if (int error = UpdateLayerImage(vm, layer, 0)) RaiseError(vm, error);
+    return 0;
+}
+
 int TestFailAllocation(VMState *vm) {
     TextAllocFailAfter = CheckInt32Arg(vm, 1);
     return 0;
@@ -119,6 +141,7 @@ const CommandEntry kTestCommands[] = {
     {"TestPrint", TestPrint},   {"TestErrorOf", TestErrorOf},         {"TestPixel", TestPixel},
     {"TestObject", TestObject}, {"TestObjectPixel", TestObjectPixel}, {"TestCursor", TestCursor},
     {"TestTabs", TestTabs},     {"TestKey", TestKey},                 {"TestFailAllocation", TestFailAllocation},
+    {"TestLock", TestLock},     {"TestTextRecords", TestTextRecords}, {"TestRedrawLayer", TestRedrawLayer},
     {nullptr, nullptr},
 };
 
