@@ -14,16 +14,7 @@ namespace {
 
 std::string Fixture(const std::string &name) { return std::string(VL_SOURCE_DIR) + "/tests/data/media/" + name; }
 
-std::vector<uint32_t> Ppm(const std::string &name) {
-    std::ifstream in(Fixture(name), std::ios::binary);
-    std::string b((std::istreambuf_iterator<char>(in)), {});
-    int w = 0, h = 0, maxval = 0, consumed = 0;
-    std::sscanf(b.c_str(), "P6 %d %d %d%n", &w, &h, &maxval, &consumed);
-    std::vector<uint32_t> out;
-    for (size_t at = size_t(consumed) + 1; out.size() < size_t(w * h); at += 3)
-        out.push_back(uint32_t(uint8_t(b[at])) << 16 | uint32_t(uint8_t(b[at + 1])) << 8 | uint8_t(b[at + 2]));
-    return out;
-}
+std::vector<uint32_t> Ppm(const std::string &name) { return ReadTestImage(Fixture(name)).pixels; }
 
 struct Opened {
     AnimFile *file = nullptr;

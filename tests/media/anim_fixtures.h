@@ -4,6 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -302,4 +305,38 @@ inline Bytes WriteTestAnim(const AnimSpec &s) {
     Bytes file;
     PutChunk(file, "FORM", anim);
     return file;
+}
+
+// ---- Reading the results back ------------------------------------------------------------------------------------
+// A 24-bit bottom-up BMP or a binary PPM as 0x00RRGGBB words (empty when unreadable).
+struct TestImage {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+    std::vector<uint32_t> Cut(int x, int y, int w, int h) const {
+        std::vector<uint32_t> out;
+        for (int row = y; row < y + h; row++)
+            for (int column = x; column < x + w; column++) out.push_back(pixels[size_t(row * width + column)]);
+        return out;
+    }
+};
+inline TestImage ReadTestImage(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string b((std::istreambuf_iterator<char>(in)), {});
+    TestImage image;
+    auto byte = [&](size_t at) { return at < b.size() ? uint32_t(uint8_t(b[at])) : 0u; };
+    if (b.rfind("BM", 0) == 0) {
+        auto u32 = [&](size_t at) { return byte(at) | byte(at + 1) << 8 | byte(at + 2) << 16 | byte(at + 3) << 24; };
+        image.width = int(u32(18)), image.height = int(u32(22));
+        const size_t stride = (size_t(image.width) * 3 + 3) & ~size_t(3);
+        for (int y = 0; y < image.height; y++)
+            for (int x = 0; x < image.width; x++) {
+                const size_t at = u32(10) + size_t(image.height - 1 - y) * stride + size_t(x) * 3;
+                image.pixels.push_back(byte(at + 2) << 16 | byte(at + 1) << 8 | byte(at));
+            }
+    } else if (int maxval = 0, consumed = 0;
+               std::sscanf(b.c_str(), "P6 %d %d %d%n", &image.width, &image.height, &maxval, &consumed) == 3) {
+        for (size_t at = size_t(consumed) + 1; image.pixels.size() < size_t(image.width * image.height); at += 3)
+            image.pixels.push_back(byte(at) << 16 | byte(at + 1) << 8 | byte(at + 2));
+    }
+    return image;
 }

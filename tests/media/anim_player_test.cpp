@@ -22,37 +22,6 @@ std::string ReadText(const fs::path &path) {
     return text.str();
 }
 
-// width x height pixels of a 24-bit bottom-up BMP or a P6 PPM, as 0x00RRGGBB.
-std::vector<uint32_t> ReadImage(const fs::path &path, int *width, int *height) {
-    const std::string b = ReadText(path);
-    std::vector<uint32_t> out;
-    auto byte = [&](size_t at) { return uint32_t(uint8_t(b.at(at))); };
-    if (b.rfind("BM", 0) == 0) {
-        auto u32 = [&](size_t at) { return byte(at) | byte(at + 1) << 8 | byte(at + 2) << 16 | byte(at + 3) << 24; };
-        *width = int(u32(18)), *height = int(u32(22));
-        const size_t stride = (size_t(*width) * 3 + 3) & ~size_t(3);
-        for (int y = 0; y < *height; y++)
-            for (int x = 0; x < *width; x++) {
-                const size_t at = u32(10) + size_t(*height - 1 - y) * stride + size_t(x) * 3;
-                out.push_back(byte(at + 2) << 16 | byte(at + 1) << 8 | byte(at));
-            }
-        return out;
-    }
-    int maxval = 0, consumed = 0;
-    std::sscanf(b.c_str(), "P6 %d %d %d%n", width, height, &maxval, &consumed);
-    for (size_t at = size_t(consumed) + 1; out.size() < size_t(*width * *height); at += 3)
-        out.push_back(byte(at) << 16 | byte(at + 1) << 8 | byte(at + 2));
-    return out;
-}
-
-// The rectangle x, y, w x h of an image.
-std::vector<uint32_t> Cut(const std::vector<uint32_t> &image, int width, int x, int y, int w, int h) {
-    std::vector<uint32_t> out;
-    for (int row = y; row < y + h; row++)
-        for (int column = x; column < x + w; column++) out.push_back(image[size_t(row * width + column)]);
-    return out;
-}
-
 TEST(AnimInPlayer, CommandsFramesAndErrors) {
     const fs::path source = fs::path(VL_SOURCE_DIR) / "tests";
     const fs::path dir = fs::temp_directory_path() / ("vl_anim_" + std::to_string(getpid()));
@@ -80,27 +49,21 @@ TEST(AnimInPlayer, CommandsFramesAndErrors) {
         if (line.rfind("; expect: ", 0) == 0) expected += line.substr(10) + "\n";
     EXPECT_EQ(ReadText(dir / "out.txt"), expected);
 
-    int w = 0, h = 0, pw = 0, ph = 0;
-    auto last = ReadImage(source / "data/media/dispose-4.ppm", &w, &h);
-    int sw = 0, sh = 0;
-    const auto shot = ReadImage(dir / "preload.bmp", &sw, &sh);
-    ExpectBackgroundDisposal(last, Cut(shot, sw, 0, 0, w, h), w);
-    EXPECT_EQ(Cut(shot, sw, 0, 0, w, h), last);
-    for (const char *name : {"disk5.bmp", "last.bmp", "link5.bmp"}) {
-        int bw = 0, bh = 0;
-        EXPECT_EQ(ReadImage(dir / name, &bw, &bh), last) << name;
-    }
+    auto image = [&](const fs::path &path) { return ReadTestImage(path.string()); };
+    const TestImage source4 = image(source / "data/media/dispose-4.ppm"), shot = image(dir / "preload.bmp");
+    auto last = source4.pixels;
+    const int w = source4.width, h = source4.height;
+    ExpectBackgroundDisposal(last, shot.Cut(0, 0, w, h), w);
+    EXPECT_EQ(shot.Cut(0, 0, w, h), last);
+    for (const char *name : {"disk5.bmp", "last.bmp", "link5.bmp"}) EXPECT_EQ(image(dir / name).pixels, last) << name;
     // Frame 2 (the blue square at 2,2 over red) at 8,8, drawn by its layer after the anim was freed.
-    const auto layered = ReadImage(dir / "layered.bmp", &sw, &sh);
-    EXPECT_EQ(Cut(layered, sw, 8, 8, 4, 4), std::vector<uint32_t>({0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000,
-                                                                  0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000,
-                                                                  0x0000FF, 0x0000FF, 0xFF0000, 0xFF0000, 0x0000FF,
-                                                                  0x0000FF}));
-    const auto picture = ReadImage(source / "data/media/ilbm-source.ppm", &pw, &ph);
-    int cw = 0, ch = 0;
+    EXPECT_EQ(image(dir / "layered.bmp").Cut(8, 8, 4, 4),
+              std::vector<uint32_t>({0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000,
+                                     0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF, 0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF}));
     // Frame 5 of a grid with 2 per row is the first cell of the third row; in one row it is the fifth cell.
-    EXPECT_EQ(ReadImage(dir / "grid5.bmp", &cw, &ch), Cut(picture, pw, 0, 4, 4, 2));
-    EXPECT_EQ(ReadImage(dir / "row5.bmp", &cw, &ch), Cut(picture, pw, 17, 0, 4, 2));
+    const TestImage picture = image(source / "data/media/ilbm-source.ppm");
+    EXPECT_EQ(image(dir / "grid5.bmp").pixels, picture.Cut(0, 4, 4, 2));
+    EXPECT_EQ(image(dir / "row5.bmp").pixels, picture.Cut(17, 0, 4, 2));
     fs::remove_all(dir);
 }
 
