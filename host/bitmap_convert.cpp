@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -57,6 +58,8 @@ uint32_t *ReadBitmapPixels(const HostBitmap *bitmap, int32_t width, int32_t heig
 
 namespace {
 
+static_assert(std::endian::native == std::endian::little, "eight colour indexes are handled as one word");
+
 // Byte i of kSpread[b] holds bit 7 - i of b: the eight pixels of one plane byte, leftmost first.
 const std::array<uint64_t, 256> kSpread = [] {
     std::array<uint64_t, 256> table{};
@@ -74,9 +77,11 @@ void PlanarRowToColours(const PlanarBitmap *bitmap, size_t rowOffset, int32_t wi
     const uint8_t *planes[kMaxPlanarDepth];
     for (int32_t p = 0; p < depth; p++) planes[p] = bitmap->planes[p] + rowOffset;
     auto put = [&](int32_t x, int32_t n, uint64_t eight) {
-        for (int32_t i = 0; i < n; i++, eight >>= 8) {
-            if constexpr (Depth < 0) out[x + i] = uint8_t(eight);
-            else out[x + i] = colours[eight & 255];
+        uint8_t index[8];
+        std::memcpy(index, &eight, 8); // little-endian: byte i is pixel i
+        for (int32_t i = 0; i < n; i++) {
+            if constexpr (Depth < 0) out[x + i] = index[i];
+            else out[x + i] = colours[index[i]];
         }
     };
     int32_t column = 0;
