@@ -44,7 +44,16 @@ std::string FormatFinalReport(VMState *vm, int code, const char *programName) {
 // TODO(report requester): a program started outside a terminal that had a display open should also show the
 // report in a system requester; the displays are closed by the time the report is written, so this needs the
 // display library to say whether one was opened.
-void WriteFinalReport(const std::string &report) {
+void FormatFinalReportInto(VMState *vm, int code, const char *programName, char *buffer, size_t size) {
+    const char *message = FindErrorMessage(code);
+    if (!message) message = "";
+    const char *file = vm ? GetErrorFile(vm) : nullptr;
+    const int line = vm ? GetErrorLine(vm) : 0;
+    if (file && *file && line > 0) snprintf(buffer, size, "%s:%d: %s\n", file, line, message);
+    else snprintf(buffer, size, "%s: %s\n", file && *file ? file : programName, message);
+}
+
+void WriteFinalReport(std::string_view report) {
     fwrite(report.data(), 1, report.size(), stderr);
     fflush(stderr);
     const char *device = GetDebugDevice();
@@ -76,7 +85,7 @@ int ShutdownProgram(ShutdownState *state) {
 
     int exitCode = 0;
     if (state->errorCode && state->errorCode != kErrUserAbortCode) {
-        WriteFinalReport(state->errorReport);
+        WriteFinalReport(state->fixedReport[0] ? std::string_view(state->fixedReport) : state->errorReport);
         exitCode = 1;
     }
     const std::string failures = TakeShutdownFailures();

@@ -99,9 +99,21 @@ int RegisterLibrary(VMState *vm, const LibraryDescriptor &library) {
     return 0;
 }
 
-} // namespace
+// Room kept back for the end: when the script exhausts the heap, this is given back (and the script's garbage
+// collected) before the report and the shutdown allocate.
+constexpr size_t kShutdownReserveBytes = size_t(4) << 20;
 
-int ProgramMain(int argc, char **argv, std::span<const LibraryDescriptor> libraries) {
+struct ShutdownReserve {
+    void *block = malloc(kShutdownReserveBytes);
+    ~ShutdownReserve() { Release(); }
+    void Release() {
+        free(block);
+        block = nullptr;
+    }
+};
+
+int RunProgram(int argc, char **argv, std::span<const LibraryDescriptor> libraries) {
+    ShutdownReserve reserve;
     ResetRuntimeGlobals();
     // A terminal on standard input means a shell started us; the desktop gives none.
     StartedFromShell = isatty(0) ? 1 : 0;
@@ -200,9 +212,29 @@ int ProgramMain(int argc, char **argv, std::span<const LibraryDescriptor> librar
     code = PreloadResources(vm, applet);
     if (!code) code = OpenFirstDisplay(vm, startup.get());
     if (!code) code = ProtectedCall(vm, 0, 0, 0);
-    if (code && code != kErrUserAbortCode) {
+    if (code == kErrOutOfMemoryCode) {
+        // The heap may be full: report without allocating, then give memory back for the shutdown.
+        state.errorCode = code;
+        FormatFinalReportInto(vm, code, programName, state.fixedReport, sizeof state.fixedReport);
+        reserve.Release();
+        CollectGarbage(vm);
+    } else if (code && code != kErrUserAbortCode) {
         state.errorCode = code;
         state.errorReport = FormatFinalReport(vm, code, programName);
     }
     return ShutdownProgram(&state);
+}
+
+} // namespace
+
+int ProgramMain(int argc, char **argv, std::span<const LibraryDescriptor> libraries) {
+    try {
+        return RunProgram(argc, argv, libraries);
+    } catch (const std::bad_alloc &) {
+        // Start-up or shutdown ran out of memory outside the script: say so without allocating.
+        const char *message = FindErrorMessage(kErrOutOfMemoryCode);
+        fputs(message, stderr);
+        fputc('\n', stderr);
+        return 1;
+    }
 }
