@@ -10,7 +10,7 @@
 namespace {
 
 // A heap this small is collected only when it doubles past this floor, so tiny scripts do not collect constantly.
-constexpr size_t kMinThreshold = 64 * 1024;
+constexpr size_t kMinThreshold = 1024 * 1024;
 
 void MarkObject(VMState *vm, GCObject *o) {
     if (o == nullptr || o->marked) return;
