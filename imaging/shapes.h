@@ -9,6 +9,7 @@
 #include "host/bitmap.h"
 #include "imaging/display_options.h"
 #include "imaging/raster.h"
+#include "runtime/vm/vm.h"
 
 constexpr int32_t kFillNone = 0; // outline only
 constexpr int32_t kFillColor = 1;
@@ -26,8 +27,9 @@ struct ShapeRecord {
     uint32_t color = 0;
     // Fill extras.
     uint32_t gradientStart = 0, gradientEnd = 0;
-    int32_t gradientAngle = 0;
+    int32_t gradientAngle = 0, gradientStyle = 0;
     const HostBitmap *texture = nullptr;
+    ObjectId textureBrush{}; // what the texture was taken from, for reading the style back
     int32_t textureX = 0, textureY = 0;
     // BOX
     int32_t sizeX = 0, sizeY = 0, roundLevel = 0; // roundLevel: the corner radius in pixels

@@ -107,6 +107,8 @@ int RenderLayerState(VMState *vm, vlLayer *layer, int32_t mode, LayerDrawParams 
     DisplayTransform t = layer->transform;
     const int32_t kind = layer->type;
     if (IsTextLayerKind(kind)) ClassifyTransformMatrix(&t);
+    // A singular matrix has no image; the layer keeps the one it has.
+    if (t.a * t.d - t.b * t.c == 0) return kErrWrongUsage;
     const double unscaled[4] = {t.a, t.b, t.c, t.d};
     const bool scaled = (mode & kUpdateDisplayScaled) != 0;
     const double sx = display ? display->scaleX : 1.0, sy = display ? display->scaleY : 1.0;

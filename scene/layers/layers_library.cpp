@@ -20,11 +20,12 @@
 #include "scene/display/object_kinds.h"
 #include "scene/images/brush.h"
 #include "scene/layers/layer_services.h"
+#include "scene/layers/layer_style.h"
 #include "scene/layers/layers.h"
 
-namespace {
-
 LayerRectList LayerRects;
+
+namespace {
 
 bool SameId(const ObjectId &a, const ObjectId &b) { return a.number == b.number && a.handle == b.handle; }
 
@@ -393,25 +394,166 @@ int CmdCreateLayer(VMState *vm) {
     return error;
 }
 
+// The shorthand commands: the layer argument and a table made by fill go through the style setter, and the
+// stack is left as it was.
+template <class Fill> int ApplyStyleTable(VMState *vm, Fill fill) {
+    const int top = GetTop(vm);
+    PushValue(vm, 1);
+    NewTable(vm);
+    fill(top + 2);
+    const int error = SetLayerStyleArgs(vm, top + 1, 2, 0);
+    SetTop(vm, top);
+    return error;
+}
+
+// table[key] = argument n.
+void CopyArgToField(VMState *vm, int table, const char *key, int n) {
+    PushValue(vm, n);
+    SetField(vm, table, key);
+}
+
+int CmdSetLayerTransparency(VMState *vm) {
+    CheckArgs(vm, 2, 2);
+    return ApplyStyleTable(vm, [&](int t) { CopyArgToField(vm, t, "transparency", 2); });
+}
+
+int CmdSetLayerLight(VMState *vm) {
+    CheckArgs(vm, 3, 3);
+    return ApplyStyleTable(vm, [&](int t) {
+        CopyArgToField(vm, t, "tintcolor", 2);
+        CopyArgToField(vm, t, "tint", 3);
+    });
+}
+
+int CmdSetLayerTint(VMState *vm) { return CmdSetLayerLight(vm); }
+
+int CmdScaleLayer(VMState *vm) {
+    CheckArgs(vm, 3, 4);
+    const bool smooth = GetTop(vm) >= 4;
+    return ApplyStyleTable(vm, [&](int t) {
+        CopyArgToField(vm, t, "width", 2);
+        CopyArgToField(vm, t, "height", 3);
+        if (smooth) CopyArgToField(vm, t, "smoothscale", 4);
+    });
+}
+
+int CmdRotateLayer(VMState *vm) {
+    CheckArgs(vm, 2, 3);
+    const bool smooth = GetTop(vm) >= 3;
+    return ApplyStyleTable(vm, [&](int t) {
+        CopyArgToField(vm, t, "rotate", 2);
+        if (smooth) CopyArgToField(vm, t, "smoothscale", 3);
+    });
+}
+
+int CmdTransformLayer(VMState *vm) {
+    CheckArgs(vm, 5, 6);
+    const bool smooth = GetTop(vm) >= 6;
+    return ApplyStyleTable(vm, [&](int t) {
+        NewTable(vm);
+        for (int i = 0; i < 4; i++) {
+            PushValue(vm, 2 + i);
+            RawSetIndex(vm, t + 1, i);
+        }
+        SetField(vm, t, "transform");
+        if (smooth) CopyArgToField(vm, t, "smoothscale", 6);
+    });
+}
+
+int CmdSetLayerAnchor(VMState *vm) {
+    CheckArgs(vm, 3, 3);
+    return ApplyStyleTable(vm, [&](int t) {
+        CopyArgToField(vm, t, "anchorx", 2);
+        CopyArgToField(vm, t, "anchory", 3);
+    });
+}
+
+int CmdNextFrame(VMState *vm) {
+    CheckArgs(vm, 1, 4);
+    int32_t position = 0;
+    if (int error = ReadLayerArg(vm, 1, &position)) return error;
+    if (int error = CheckLayerState()) return error;
+    vlLayer *layer;
+    if (int error = FindLayer(position, &layer)) return error;
+    if (layer->type != ObjectKindAnim) return 1155;
+    const int32_t x = OptInt32Arg(vm, 2, USELAYERPOSITION), y = OptInt32Arg(vm, 3, USELAYERPOSITION);
+    const int32_t frame = OptInt32Arg(vm, 4, 0);
+    return ApplyStyleTable(vm, [&](int) {
+        SetTableNumber(vm, "x", x);
+        SetTableNumber(vm, "y", y);
+        SetTableNumber(vm, "frame", frame);
+    });
+}
+
+int CmdSetLayerStyle(VMState *vm) {
+    CheckArgs(vm, 2, -1);
+    return SetLayerStyleArgs(vm, 1, GetTop(vm), 0);
+}
+
+int CmdGetLayerStyle(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    int32_t position = 0;
+    if (int error = ReadLayerArg(vm, 1, &position)) return error;
+    if (int error = CheckLayerState()) return error;
+    vlLayer *layer;
+    if (int error = FindLayer(position, &layer)) return error;
+    if (int error = PushLayerStyle(vm, layer)) return error;
+    return 1;
+}
+
+int CmdModifyLayerFrames(VMState *vm) {
+    CheckArgs(vm, 2, 3);
+    int32_t position = 0;
+    if (int error = ReadLayerArg(vm, 1, &position)) return error;
+    const int32_t count = CheckInt32Arg(vm, 2), at = OptInt32Arg(vm, 3, 0);
+    if (int error = CheckLayerState()) return error;
+    vlLayer *layer;
+    if (int error = FindLayer(position, &layer)) return error;
+    if (layer->type != ObjectKindAnim) return 1155;
+    if (!AnimServices || !AnimServices->modifyFrames || !AnimServices->copyForLayer)
+        return CommandNotAvailable("ModifyLayerFrames");
+    AnimInfo info;
+    if (int error = AnimServices->find(layer->source, 0, &info)) return error;
+    if (info.diskBased) return 1338;
+    // The script's anim stays as it is: the layer changes a copy of its own, which goes with the layer.
+    const bool own = !layer->source.number && !IsObjectUsedByLayers(ObjectKindAnim, layer->source, layer);
+    if (!own) {
+        ObjectId copy{};
+        if (int error = AnimServices->copyForLayer(layer->source, &copy)) return error;
+        layer->source = copy;
+    }
+    LayerDrawParams *blocks[3] = {layer->first, layer->saved, layer->current};
+    ImageTriple shown;
+    bool temporary = false;
+    if (int error = AnimServices->frameImage(layer->source, layer->first->frame, &shown, &temporary)) return error;
+    if (int error = AnimServices->modifyFrames(layer->source, count, at)) return error;
+    if (int error = AnimServices->find(layer->source, 0, &info)) return error;
+    int32_t frame = 0;
+    for (int32_t f = 1; f <= info.frameCount && !frame; f++) {
+        ImageTriple image;
+        if (!AnimServices->frameImage(layer->source, f, &image, &temporary) && image.bitmap == shown.bitmap) frame = f;
+    }
+    for (LayerDrawParams *b : blocks) {
+        b->frame = frame ? frame : 1;
+        b->frameCount = info.frameCount;
+    }
+    CurrentBGPic->layersChanged = 1;
+    if (frame) return 0;
+    // The frame shown has gone: the first one is shown instead.
+    if (layer->saved != layer->first)
+        if (int error = UpdateLayerImage(vm, layer, kUpdateNoRefresh)) return error;
+    RefreshLayerArea(layer, nullptr);
+    return 0;
+}
+
 #define VL_NOT_YET(name)                                                                                            \
     int Cmd##name(VMState *) { return CommandNotAvailable(#name); }
-// TODO(layer attributes, moves, collision, drawing into layers): replace each with its handler.
-VL_NOT_YET(SetLayerTransparency)
-VL_NOT_YET(SetLayerLight)
-VL_NOT_YET(SetLayerTint)
+// TODO(layer moves, collision, drawing into layers): replace each with its handler.
 VL_NOT_YET(AddMove)
 VL_NOT_YET(ClearMove)
 VL_NOT_YET(DoMove)
-VL_NOT_YET(NextFrame)
 VL_NOT_YET(Collision)
-VL_NOT_YET(ScaleLayer)
-VL_NOT_YET(RotateLayer)
-VL_NOT_YET(SetLayerStyle)
-VL_NOT_YET(GetLayerStyle)
-VL_NOT_YET(TransformLayer)
-VL_NOT_YET(SetLayerAnchor)
 VL_NOT_YET(SelectLayer)
-VL_NOT_YET(ModifyLayerFrames)
 #undef VL_NOT_YET
 
 } // namespace

@@ -195,3 +195,37 @@ TEST(LayersInPlayer, SnapshotShowsTurnedSeeThroughAndTintedLayers) {
 }
 
 } // namespace
+
+namespace {
+
+// A brush layer scaled and moved, and a brush layer turned into a box, through the style table in the player.
+TEST(LayersInPlayer, StyleChangesShowInTheSnapshot) {
+    ScratchDirectory dir;
+    BuildApplet(dir,
+                "@DISPLAY {Width = 40, Height = 30, Color = $000000}\n"
+                "EnableLayers()\n"
+                "CreateBrush(1, 8, 6, $FF0000)\n"
+                "DisplayBrush(1, 0, 0, {Name = \"b\"})\n"
+                "DisplayBrush(1, 20, 0, {Name = \"box\"})\n"
+                "SetLayerStyle(\"b\", {X = 2, Y = 20, Width = 16}, \"box\", {Type = #BOX, SizeX = 10, SizeY = 5,"
+                " Color = $00FF00, FillStyle = 1, X = 25, Y = 5})\n"
+                "Local b, box = GetLayerStyle(\"b\"), GetLayerStyle(\"box\")\n"
+                "DebugPrint(b.x, b.y, b.width, b.name, box.sizex, box.sizey, box.color, box.name)\n"
+                "SaveSnapshot(\"shot.bmp\", #IMGFMT_BMP)\n",
+                {});
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "2 20 16 b 10 5 65280 box\n");
+    std::vector<uint8_t> shot = ReadBytes(dir.File("shot.bmp"));
+    ASSERT_GT(shot.size(), 54u);
+    const struct {
+        int x, y;
+        uint32_t rgb;
+    } cases[] = {
+        {2, 20, 0xFF0000}, {17, 25, 0xFF0000}, {18, 20, 0x000000}, {0, 0, 0x000000}, // moved and twice as wide
+        {25, 5, 0x00FF00}, {34, 9, 0x00FF00}, {35, 9, 0x000000}, {20, 0, 0x000000}, // the box in the brush's place
+    };
+    for (const auto &e : cases) EXPECT_EQ(BmpPixel(shot, e.x, e.y), e.rgb) << e.x << "," << e.y;
+}
+
+} // namespace

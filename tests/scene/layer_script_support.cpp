@@ -172,6 +172,37 @@ int FakeDrawFrame(VMState *vm, ObjectId id, int32_t frame, int32_t x, int32_t y,
     return DisplayImageObjectLayer(vm, ObjectKindAnim, id, frame - 1, 0, x, y, a->width, a->height, transform, options);
 }
 
+ImageTriple CopyFrame(const ImageTriple &f) {
+    ImageTriple c{nullptr, nullptr, nullptr, f.width, f.height};
+    CopyImage(f.bitmap, f.mask, f.alpha, 0, 0, f.width, f.height, &c.bitmap, &c.mask, &c.alpha);
+    return c;
+}
+
+int FakeCopy(ObjectId id, ObjectId *newId) {
+    FakeAnim *a = FindFake(id);
+    if (!a) return kErrAnimNotFound;
+    std::vector<ImageTriple> frames;
+    for (const ImageTriple &f : a->frames) frames.push_back(CopyFrame(f));
+    return FakeAddRecord(id, a->width, a->height, int32_t(frames.size()), frames.data(), a->transparent, newId);
+}
+
+// Inserted frames are copies of the first; removal takes count frames from the position (0: the last ones).
+int FakeModify(ObjectId id, int32_t count, int32_t position) {
+    FakeAnim *a = FindFake(id);
+    if (!a) return kErrAnimNotFound;
+    const auto n = int32_t(a->frames.size());
+    if (count >= 0) {
+        const int32_t at = position < 1 || position > n ? n : position - 1;
+        for (int32_t i = 0; i < count; i++) a->frames.insert(a->frames.begin() + at, CopyFrame(a->frames[0]));
+        return 0;
+    }
+    const int32_t k = -count, start = position < 1 ? n - k : position - 1;
+    if (k >= n || start < 0 || start + k > n) return 1094;
+    for (int32_t i = 0; i < k; i++) FreeImageTriple(&a->frames[size_t(start + i)]);
+    a->frames.erase(a->frames.begin() + start, a->frames.begin() + start + k);
+    return 0;
+}
+
 void FreeFake(FakeAnim *a) {
     for (ImageTriple &f : a->frames) FreeImageTriple(&f);
     delete a;
@@ -188,8 +219,8 @@ void FakeFlush() {
     }
 }
 
-const AnimLayerServices kFakeAnims{FakeFind,      FakeFrameImage, nullptr,        nullptr, nullptr, FakeAddRecord,
-                                   nullptr,       FakeDrawFrame,  FakeFlush};
+const AnimLayerServices kFakeAnims{FakeFind,   FakeFrameImage, nullptr,   nullptr, FakeCopy, FakeAddRecord,
+                                   FakeModify, FakeDrawFrame,  FakeFlush};
 
 const CommandEntry kLayerTestCommands[] = {
     {"TestCheckWindow", TestCheckWindow},
