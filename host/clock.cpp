@@ -12,6 +12,7 @@ std::atomic<bool> virtualInstalled{false};
 std::atomic<int64_t> virtualMonotonic{0};
 std::atomic<int64_t> virtualRealtimeStart{0};
 std::atomic<int64_t> virtualLastDue{0};
+std::atomic<void (*)(int64_t)> advanceListener{nullptr};
 
 std::mutex tickerLock;
 std::condition_variable tickerStop;
@@ -75,9 +76,12 @@ void AdvanceVirtualClock(int64_t microseconds) {
         virtualLastDue = now;
         PumpDue.store(1, std::memory_order_relaxed);
     }
+    if (auto listener = advanceListener.load()) listener(microseconds);
 }
 
 void SetVirtualRealtime(int64_t realtime) { virtualRealtimeStart = realtime - virtualMonotonic.load(); }
+
+void SetVirtualClockListener(void (*listener)(int64_t)) { advanceListener = listener; }
 
 void RemoveVirtualClock() { virtualInstalled.store(false, std::memory_order_release); }
 

@@ -18,6 +18,8 @@ void AdvanceVirtualClock(int64_t microseconds);
 void SetVirtualRealtime(int64_t realtime);
 void RemoveVirtualClock();
 int VirtualClockInstalled();
+// Called with each virtual advance (the manual sound output pulls the frames it covers); null removes it.
+void SetVirtualClockListener(void (*listener)(int64_t microseconds));
 
 // Set at least once per millisecond of monotonic time: by a ticker thread on the real clock, by AdvanceVirtualClock
 // on the virtual one (the ticker leaves it alone then). The per-line hook tests it with a relaxed load and clears

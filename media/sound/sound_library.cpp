@@ -1,18 +1,314 @@
-// Registration, constants, attribute tags and the bindings of the sound library. Playing needs the audio device,
-// which is not built yet: those commands answer 1491.
+// Registration, attribute hooks and the sample commands of the sound library.
 #include "media/sound_library.h"
 
+#include <algorithm>
 #include <string>
 
+#include "host/catalog.h"
+#include "host/tasks.h"
+#include "imaging/graphics_library.h"
+#include "imaging/position.h"
+#include "media/sound/audio_channels.h"
+#include "media/sound/music_playback.h"
 #include "media/sound/sound_events.h"
 #include "media/sound/sound_loading.h"
+#include "media/sound/sound_objects.h"
+#include "media/sound/sound_stream.h"
 #include "runtime/app/attributes.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/hooks.h"
+#include "runtime/app/utilities.h"
+
+std::vector<SampleObject *> SampleList;
+int SoundDisabled = 0;
+int MasterVolumeSetting = 30;
+
+int EnsureAudioOpen() {
+    if (AudioDeviceOpen()) return 1;
+    if (OpenAudio(MasterVolumeSetting) == 0) return 1;
+    SoundDisabled = 1;
+    return 0;
+}
+
+bool SameId(const ObjectId &a, const ObjectId &b) { return a.number == b.number && a.handle == b.handle; }
+
+int PushCreatedId(VMState *vm, ObjectId *id, void *record) {
+    if (!IsAutoHandleRequest(*id)) return 0;
+    *id = ObjectId{0, record};
+    PushHandle(vm, record);
+    return 1;
+}
+
+int MissingObjectError(const ObjectId &id, int numberedError) {
+    if (id.handle) return kErrObjectNotFound;
+    SetErrorArgNumber(id.number);
+    return numberedError;
+}
+
+void WaitWhilePumping(VMState *vm, bool (*done)(const void *), const void *context) {
+    for (;;) {
+        if (PumpEvents(vm)) return;
+        if (done(context)) return;
+        WaitMilliseconds(vm, 10);
+    }
+}
 
 namespace {
 
-int SoundDisabled = 0;
-int MasterVolumeSetting = 0;
+// The sample-type constants of the sample-format codes 0..5.
+int32_t SampleType(int format) {
+    static const int32_t types[] = {0, 2, 0, 2, 1, 3};
+    return format >= 0 && format <= 5 ? types[format] : -1;
+}
+
+SampleObject *FindSampleObject(const ObjectId &id) {
+    for (SampleObject *s : SampleList)
+        if (SameId(s->id, id)) return s;
+    return nullptr;
+}
+
+int FindSample(const ObjectId &id, SampleObject **out) {
+    *out = FindSampleObject(id);
+    return *out ? 0 : MissingObjectError(id, kErrSampleNotFound);
+}
+
+void FreeSampleObject(SampleObject *s) {
+    StopSampleChannels(s->data);
+    UnloadAhiSound(s->data);
+    FreeSampleData(s->data);
+    SampleList.erase(std::find(SampleList.begin(), SampleList.end(), s));
+    delete s;
+}
+
+// A numbered id that is loaded again replaces the old object.
+void FreeSameId(const ObjectId &id) {
+    if (IsAutoHandleRequest(id)) return;
+    if (SampleObject *old = FindSampleObject(id)) FreeSampleObject(old);
+}
+
+int AddSample(VMState *vm, ObjectId id, SampleData *data, uint32_t pitch, int format, uint64_t size) {
+    if (int error = LoadAhiSound(data)) {
+        FreeSampleData(data);
+        return error;
+    }
+    auto *s = new SampleObject;
+    s->data = data, s->pitch = pitch, s->format = format, s->size = size;
+    const int results = PushCreatedId(vm, &id, s);
+    s->id = id;
+    SampleList.push_back(s);
+    return results;
+}
+
+// The panning constants LEFT, RIGHT and CENTER, then 0..255.
+int32_t ReadPanning(double value) {
+    const int32_t p = SaturateToInt32(value);
+    if (p == kPosLeft) return 0;
+    if (p == kPosRight) return 255;
+    if (p == kPosCenter) return 128;
+    return std::clamp(p, 0, 255);
+}
+
+int CmdLoadSample(VMState *vm) {
+    CheckArgs(vm, 2, 2);
+    ObjectId id{};
+    OptIntegerArg(&id, vm, 1);
+    const std::string file = CheckFileNameArg(vm, 2, 0);
+    const std::string shown = CheckStringArg(vm, 2);
+    if (SoundDisabled || !EnsureAudioOpen()) return 0;
+    FreeSameId(id);
+    SetErrorArgString(shown);
+    PrintConsoleMessage(GetCatalogMessage(kMsgLoadingSample), shown.c_str(), 1);
+    SampleData *data = nullptr;
+    uint64_t size = 0;
+    uint32_t frequency = 0;
+    int format = 0;
+    if (int error = LoadSampleData(file.c_str(), &data, &size, &frequency, &format)) return error;
+    if (frequency < 1) {
+        FreeSampleData(data);
+        return kErrWrongUsage;
+    }
+    const int results = AddSample(vm, id, data, frequency, format, size);
+    if (results < 1000) PrintDoneMessage();
+    return results;
+}
+
+int CmdCreateSample(VMState *vm) {
+    CheckArgs(vm, 3, 3);
+    ObjectId id{};
+    OptIntegerArg(&id, vm, 1);
+    CheckTableArg(vm, 2);
+    const int32_t pitch = CheckInt32Arg(vm, 3);
+    if (SoundDisabled) return 0;
+    if (pitch < 1) return kErrWrongUsage;
+    if (!EnsureAudioOpen()) return 0;
+    FreeSameId(id);
+    std::vector<uint8_t> bytes;
+    for (int64_t i = 0;; i++) {
+        RawGetIndex(vm, 2, i);
+        if (ValueType(vm, -1) == TNIL) {
+            SetTop(vm, -2);
+            break;
+        }
+        const std::string index = std::to_string(i);
+        bytes.push_back(uint8_t(int32_t(int64_t(CheckNumberField(vm, GetTop(vm), index.c_str())))));
+        SetTop(vm, -2);
+    }
+    if (bytes.empty()) return kErrWrongUsage;
+    const uint64_t size = bytes.size();
+    SampleData *data = nullptr;
+    int format = 0;
+    if (int error = CreateSampleData(std::move(bytes), &data, &format)) return error;
+    return AddSample(vm, id, data, uint32_t(pitch), format, size);
+}
+
+int CmdFreeSample(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    if (SoundDisabled) return 0;
+    SampleObject *s = nullptr;
+    if (int error = FindSample(id, &s)) return error;
+    FreeSampleObject(s);
+    return 0;
+}
+
+// PlaySample(id [, options or times], ...): up to four samples that start on the same output frame.
+int CmdPlaySample(VMState *vm) {
+    CheckArgs(vm, 1, 0);
+    if (SoundDisabled) return 0;
+    const int n = GetTop(vm);
+    const int pairs = (n + 1) / 2;
+    if (pairs > 4) return kErrWrongUsage;
+    int error = 0;
+    for (int k = 1; k <= pairs && !error; k++) {
+        ObjectId id{};
+        ReadObjectId(&id, vm, 2 * k - 1);
+        int32_t time = -1, volume = -1, panning = -1, pitch = -1, times = 1;
+        const int options = 2 * k;
+        if (options <= n && ValueType(vm, options) == TTABLE) {
+            int timeGiven = 0, timesGiven = 0;
+            GetTableOption(vm, options, "time", &time, &timeGiven);
+            if (timeGiven && time < 1) error = kErrWrongUsage;
+            if (GetTableOption(vm, options, "volume", &volume)) volume = std::clamp(volume, 0, 64);
+            double pan = 0;
+            if (GetTableOptionNumber(vm, options, "panning", &pan)) panning = ReadPanning(pan);
+            if (GetTableOption(vm, options, "times", &times, &timesGiven)) time = -1;
+            if (GetTableOption(vm, options, "pitch", &pitch) && pitch != -1 && pitch < 1) error = kErrWrongUsage;
+        } else if (options <= n) {
+            times = CheckInt32Arg(vm, options);
+        }
+        SampleObject *s = nullptr;
+        if (!error) error = FindSample(id, &s);
+        if (error) break;
+        if (pitch == -1) pitch = int32_t(s->pitch);
+        if (volume == -1) volume = s->volume;
+        if (panning == -1) panning = s->panning;
+        error = PreparePlaySample(s->data, s->id, uint32_t(pitch), volume, panning, time, times);
+    }
+    if (error) {
+        CancelPreparedSamples();
+        return error;
+    }
+    PlayPreparedSamples();
+    return 0;
+}
+
+int CmdStopSample(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    if (!AudioDeviceOpen()) return 0;
+    SampleObject *s = nullptr;
+    if (int error = FindSample(id, &s)) return error;
+    StopSampleChannels(s->data);
+    return 0;
+}
+
+int CmdWaitSampleEnd(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    if (!AudioDeviceOpen()) return 0;
+    SampleObject *s = nullptr;
+    if (int error = FindSample(id, &s)) return error;
+    WaitWhilePumping(vm, [](const void *data) {
+        return !IsSampleOnChannel(static_cast<SampleData *>(const_cast<void *>(data)));
+    }, s->data);
+    return 0;
+}
+
+int CmdIsSamplePlaying(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    if (!AudioDeviceOpen()) {
+        PushNumber(vm, 0);
+        return 1;
+    }
+    SampleObject *s = nullptr;
+    if (int error = FindSample(id, &s)) return error;
+    PushNumber(vm, IsSampleOnChannel(s->data));
+    return 1;
+}
+
+// One of volume (0..64), pitch (at least 1) and panning (0..255) changes; a playing sample follows at once.
+int SetSampleAttributes(const ObjectId &id, int32_t volume, int32_t pitch, double panning, bool setPanning) {
+    if (!AudioDeviceOpen()) return 0;
+    SampleObject *s = nullptr;
+    if (int error = FindSample(id, &s)) return error;
+    if (pitch != -1) {
+        if (pitch < 1) return kErrWrongUsage;
+        s->pitch = uint32_t(pitch);
+    } else if (!setPanning) {
+        s->volume = std::clamp(volume, 0, 64);
+    } else {
+        s->panning = ReadPanning(panning);
+    }
+    SetPlayingSampleAttributes(s->data, pitch, s->volume, s->panning);
+    return 0;
+}
+
+int CmdSetVolume(VMState *vm) {
+    CheckArgs(vm, 2, 2);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    return SetSampleAttributes(id, SaturateToInt32(ReadNumberOrPercent(vm, 2, 64, 0)), -1, 0, false);
+}
+
+int CmdSetPitch(VMState *vm) {
+    CheckArgs(vm, 2, 2);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    const int32_t pitch = CheckInt32Arg(vm, 2);
+    return SetSampleAttributes(id, -1, pitch == -1 ? 0 : pitch, 0, false);
+}
+
+int CmdSetPanning(VMState *vm) {
+    CheckArgs(vm, 2, 2);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    return SetSampleAttributes(id, -1, -1, CheckNumberArg(vm, 2), true);
+}
+
+int CmdSetMasterVolume(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    SetAudioMasterVolume(SaturateToInt32(ReadNumberOrPercent(vm, 1, 64, 0)));
+    return 0;
+}
+
+int CmdIsSound(VMState *vm) {
+    CheckArgs(vm, 0, 0);
+    // A failed open here does not switch sound off.
+    PushNumber(vm, AudioDeviceOpen() || (!SoundDisabled && OpenAudio(MasterVolumeSetting) == 0));
+    return 1;
+}
+
+int CmdIsSample(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    std::string name = CheckFileNameArg(vm, 1, 0);
+    PushNumber(vm, IsSampleFile(name.c_str()));
+    return 1;
+}
 
 int SetSoundAttribute(VMState *, int tag, AttributeValue *value) {
     int number = int(value->numbers[0]);
@@ -26,72 +322,83 @@ int SetSoundAttribute(VMState *, int tag, AttributeValue *value) {
     }
 }
 
+int GetSampleAttribute(int tag, AttributeValue *value) {
+    SampleObject *s = FindSampleObject(value->id);
+    if (!s) return 0;
+    switch (tag) {
+    case kAttrSampleType: value->numbers[0] = SampleType(s->format); return 1;
+    case kAttrSampleDuration: {
+        const uint32_t frameBytes = std::max<uint32_t>(GetFormatFrameSize(s->format), 1);
+        // In double, truncated once: samples under a second keep their milliseconds.
+        value->numbers[0] = double(uint64_t(double(s->size) / frameBytes / s->pitch * 1000.0));
+        return 1;
+    }
+    case kAttrSamplePitch: value->numbers[0] = s->pitch; return 1;
+    case kAttrSamplePosition:
+        if (!AudioDeviceOpen()) return 0;
+        value->numbers[0] = value->numbers[1] = -1;
+        GetSamplePlayTime(s->data, &value->numbers[0], &value->numbers[1]);
+        return 1;
+    default: return 0;
+    }
+}
+
+int GetMusicTag(int tag, AttributeValue *value) {
+    MusicObject *m = FindMusicObject(value->id);
+    if (!m) return 0;
+    int what = -1;
+    switch (tag) {
+    case kAttrMusicDuration: what = kMusicAttrDuration; break;
+    case kAttrMusicPosition: what = kMusicAttrPosition; break;
+    case kAttrMusicFormat: what = kMusicAttrFormatName; break;
+    case kAttrMusicBitrate: what = kMusicAttrBitRate; break;
+    case kAttrMusicPitch: what = kMusicAttrFrequency; break;
+    case kAttrMusicType: what = kMusicAttrFormatCode; break;
+    default: return 0;
+    }
+    const double answer = QueryMusicAttribute(what, m->kind, m->handle, &value->text);
+    value->numbers[0] = tag == kAttrMusicType ? SampleType(int(answer)) : answer;
+    return 1;
+}
+
+int GetSoundAttribute(VMState *, int tag, AttributeValue *value) {
+    if (tag == kAttrSampleType || tag == kAttrSampleDuration || tag == kAttrSamplePitch || tag == kAttrSamplePosition)
+        return GetSampleAttribute(tag, value);
+    return GetMusicTag(tag, value);
+}
+
+int32_t CountSamples() { return int32_t(SampleList.size()); }
+int32_t CountMusics() { return int32_t(MusicList.size()); }
+
+void StopAllSoundsNow() {
+    if (!AudioDeviceOpen()) return;
+    if (MusicObject *m = CurrentMusic()) StopOrPauseCurrent(m, 0);
+    StopSampleChannels(nullptr);
+}
+
 void RegisterSoundLibrary(VMState *vm) {
     RegisterCommands(vm, kSoundCommands);
     RegisterCommandLibrary(kSoundCommands, "sound");
     RegisterConstants(vm, kSoundConstants);
     AddSetAttributeHook(SetSoundAttribute);
+    AddGetAttributeHook(GetSoundAttribute);
+    RegisterObjectCounter(ObjectKindSample, CountSamples);
+    RegisterObjectCounter(ObjectKindMusic, CountMusics);
     TakeSoundEventHook = TakeSoundEvent;
+    StopAllSoundsHook = StopAllSoundsNow;
+    StartAudioTasks(); // without its threads sound still plays; only the events and music stay silent
 }
 
 void FreeAllSounds(VMState *) {
+    StopAllSoundsNow();
+    while (!SampleList.empty()) FreeSampleObject(SampleList.back());
+    FreeAllMusicObjects();
+    ShutdownAudio();
     TakeSoundEventHook = nullptr;
-    FreeSoundEventQueue();
+    StopAllSoundsHook = nullptr;
+    SoundDisabled = 0;
+    MasterVolumeSetting = 30;
 }
-
-int CmdIsSample(VMState *vm) {
-    CheckArgs(vm, 1, 1);
-    std::string name = CheckFileNameArg(vm, 1, 0);
-    PushNumber(vm, IsSampleFile(name.c_str()));
-    return 1;
-}
-
-// IsMusic and IsModule.
-int CmdIsMusic(VMState *vm) {
-    CheckArgs(vm, 1, 1);
-    std::string name = CheckFileNameArg(vm, 1, 0);
-    std::string format;
-    PushNumber(vm, IsMusicFile(name.c_str(), &format));
-    PushString(vm, format.c_str());
-    return 2;
-}
-
-#define VL_NOT_YET(name) \
-    int Cmd##name(VMState *) { return CommandNotAvailable(#name); }
-// TODO(audio device): the sample and music commands below play through the audio device and the streaming task.
-VL_NOT_YET(LoadSample)
-VL_NOT_YET(CreateSample)
-VL_NOT_YET(FreeSample)
-VL_NOT_YET(PlaySample)
-VL_NOT_YET(StopSample)
-VL_NOT_YET(WaitSampleEnd)
-VL_NOT_YET(IsSamplePlaying)
-VL_NOT_YET(SetVolume)
-VL_NOT_YET(SetPitch)
-VL_NOT_YET(SetPanning)
-VL_NOT_YET(SetMasterVolume)
-VL_NOT_YET(IsSound)
-VL_NOT_YET(OpenMusic)
-VL_NOT_YET(LoadModule)
-VL_NOT_YET(CloseMusic)
-VL_NOT_YET(FreeModule)
-VL_NOT_YET(PlayMusic)
-VL_NOT_YET(PlayModule)
-VL_NOT_YET(StopMusic)
-VL_NOT_YET(StopModule)
-VL_NOT_YET(PauseMusic)
-VL_NOT_YET(PauseModule)
-VL_NOT_YET(ResumeMusic)
-VL_NOT_YET(ResumeModule)
-VL_NOT_YET(SeekMusic)
-VL_NOT_YET(SetMusicVolume)
-VL_NOT_YET(IsMusicPlaying)
-VL_NOT_YET(WaitPatternPosition)
-VL_NOT_YET(WaitSongPosition)
-VL_NOT_YET(GetPatternPosition)
-VL_NOT_YET(GetSongPosition)
-VL_NOT_YET(PlaySubsong)
-#undef VL_NOT_YET
 
 } // namespace
 
@@ -110,17 +417,17 @@ const CommandEntry kSoundCommands[] = {
     {"IsSample", CmdIsSample},
     {"IsSound", CmdIsSound},
     {"OpenMusic", CmdOpenMusic},
-    {"LoadModule", CmdLoadModule},
+    {"LoadModule", CmdOpenMusic},
     {"CloseMusic", CmdCloseMusic},
-    {"FreeModule", CmdFreeModule},
+    {"FreeModule", CmdCloseMusic},
     {"PlayMusic", CmdPlayMusic},
-    {"PlayModule", CmdPlayModule},
+    {"PlayModule", CmdPlayMusic},
     {"StopMusic", CmdStopMusic},
-    {"StopModule", CmdStopModule},
+    {"StopModule", CmdStopMusic},
     {"PauseMusic", CmdPauseMusic},
-    {"PauseModule", CmdPauseModule},
+    {"PauseModule", CmdPauseMusic},
     {"ResumeMusic", CmdResumeMusic},
-    {"ResumeModule", CmdResumeModule},
+    {"ResumeModule", CmdResumeMusic},
     {"SeekMusic", CmdSeekMusic},
     {"SetMusicVolume", CmdSetMusicVolume},
     {"IsMusic", CmdIsMusic},

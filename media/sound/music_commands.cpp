@@ -1,0 +1,255 @@
+// The music commands: streams and tracker modules, one of them playing at a time.
+#include <algorithm>
+#include <string>
+
+#include "host/catalog.h"
+#include "media/sound/music_playback.h"
+#include "media/sound/sound_loading.h"
+#include "media/sound/sound_objects.h"
+#include "media/tracker/module.h"
+#include "runtime/app/command.h"
+#include "runtime/app/errors.h"
+#include "runtime/app/utilities.h"
+
+std::vector<MusicObject *> MusicList;
+MusicObject *PausedMusic = nullptr;
+
+namespace {
+
+constexpr int kErrMusicNotPlaying = 1232;
+constexpr int kErrSeekRange = 1233;
+constexpr int kErrMusicUnsupported = 1236;
+constexpr int kErrNotPaused = 1264;
+constexpr int kErrNoMusicPlaying = 1319;
+
+int FindMusic(const ObjectId &id, MusicObject **out) {
+    *out = FindMusicObject(id);
+    return *out ? 0 : MissingObjectError(id, kErrMusicNotFound);
+}
+
+int StartMusicObject(MusicObject *m) {
+    if (MusicObject *playing = CurrentMusic()) StopOrPauseCurrent(playing, 0);
+    if (int error = StartMusic(m->kind, m->handle, m, m->id, m->times, m->playNumber, m->volume)) return error;
+    CurrentMusicOwner = m;
+    PausedMusic = nullptr;
+    m->paused = 0;
+    return 0;
+}
+
+// Unlinks and frees a music; a paused one stops being resumable.
+void FreeMusicObject(MusicObject *m) {
+    if (CurrentMusic() == m) StopOrPauseCurrent(m, 0);
+    if (PausedMusic == m) PausedMusic = nullptr;
+    MusicList.erase(std::find(MusicList.begin(), MusicList.end(), m));
+    FreeMusicHandle(m->kind, m->handle);
+    delete m;
+}
+
+// StopMusic and PauseMusic: with an id the music must be the one playing.
+int StopOrPauseCommand(VMState *vm, int pause) {
+    CheckArgs(vm, 0, 1);
+    ObjectId id{};
+    const bool withId = GetTop(vm) >= 1;
+    if (withId) ReadObjectId(&id, vm, 1);
+    if (SoundDisabled) return 0;
+    MusicObject *m = CurrentMusic();
+    if (withId && (!m || !SameId(m->id, id))) {
+        if (id.handle) return kErrNoMusicPlaying;
+        SetErrorArgNumber(id.number);
+        return kErrMusicNotPlaying;
+    }
+    if (!m) return kErrWrongUsage;
+    StopOrPauseCurrent(m, pause);
+    return 0;
+}
+
+bool ModuleReached(const void *context) {
+    const auto *wanted = static_cast<const int32_t *>(context);
+    MusicObject *m = CurrentMusic();
+    if (!m || m->kind != kMusicKindModule) return true;
+    return AccessModulePosition(static_cast<ModuleState *>(m->handle), wanted[0], 0) >= wanted[1];
+}
+
+int WaitModulePosition(VMState *vm, int what) {
+    CheckArgs(vm, 1, 1);
+    const int32_t wanted[2] = {what, CheckInt32Arg(vm, 1)};
+    if (CurrentMusic()) WaitWhilePumping(vm, ModuleReached, wanted);
+    return 0;
+}
+
+int PushModulePosition(VMState *vm, int what) {
+    CheckArgs(vm, 0, 0);
+    MusicObject *m = CurrentMusic();
+    PushNumber(vm, m && m->kind == kMusicKindModule ? AccessModulePosition(static_cast<ModuleState *>(m->handle), what, 0)
+                                                     : -1);
+    return 1;
+}
+
+} // namespace
+
+MusicObject *CurrentMusic() { return const_cast<MusicObject *>(static_cast<const MusicObject *>(CurrentMusicOwner.load())); }
+
+MusicObject *FindMusicObject(const ObjectId &id) {
+    for (MusicObject *m : MusicList)
+        if (SameId(m->id, id)) return m;
+    return nullptr;
+}
+
+void StopOrPauseCurrent(MusicObject *m, int pause) {
+    StopMusicPlayback(m->kind, m->handle, pause, &m->playNumber, &m->pausePosition);
+    CurrentMusicOwner = nullptr;
+    if (pause) {
+        PausedMusic = m;
+        m->paused = 1;
+        return;
+    }
+    m->pausePosition = 0;
+    m->playNumber = 1;
+    m->paused = 0;
+    PausedMusic = nullptr;
+}
+
+void FreeAllMusicObjects() {
+    while (!MusicList.empty()) FreeMusicObject(MusicList.back());
+}
+
+int CmdOpenMusic(VMState *vm) {
+    CheckArgs(vm, 2, 2);
+    ObjectId id{};
+    OptIntegerArg(&id, vm, 1);
+    const std::string file = CheckFileNameArg(vm, 2, 0);
+    const std::string shown = CheckStringArg(vm, 2);
+    if (SoundDisabled) return 0;
+    if (!IsAutoHandleRequest(id))
+        if (MusicObject *old = FindMusicObject(id)) FreeMusicObject(old);
+    if (!EnsureAudioOpen()) return 0;
+    PrintConsoleMessage(GetCatalogMessage(kMsgLoadingMusic), shown.c_str(), 1);
+    int kind = 0;
+    void *handle = nullptr;
+    if (int error = OpenMusicFile(file.c_str(), &kind, &handle)) {
+        SetErrorArgString(shown);
+        return error;
+    }
+    auto *m = new MusicObject;
+    m->kind = kind, m->handle = handle;
+    const int results = PushCreatedId(vm, &id, m);
+    m->id = id;
+    MusicList.push_back(m);
+    PrintDoneMessage();
+    return results;
+}
+
+int CmdCloseMusic(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    if (SoundDisabled) return 0;
+    MusicObject *m = nullptr;
+    if (int error = FindMusic(id, &m)) return error;
+    FreeMusicObject(m);
+    return 0;
+}
+
+// PlayMusic(id [, {volume, times} or times]).
+int CmdPlayMusic(VMState *vm) {
+    CheckArgs(vm, 1, 2);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    if (SoundDisabled) return 0;
+    MusicObject *m = nullptr;
+    if (int error = FindMusic(id, &m)) return error;
+    if (GetTop(vm) >= 2) {
+        if (ValueType(vm, 2) == TTABLE) {
+            // Clamped like SetMusicVolume: the mixer takes no more than full level.
+            if (GetTableOption(vm, 2, "volume", &m->volume)) m->volume = std::clamp(m->volume, 0, 64);
+            GetTableOption(vm, 2, "times", &m->times);
+        } else {
+            m->times = ValueType(vm, 2) == TNIL ? 1 : CheckInt32Arg(vm, 2);
+        }
+    }
+    return StartMusicObject(m);
+}
+
+int CmdStopMusic(VMState *vm) { return StopOrPauseCommand(vm, 0); }
+int CmdPauseMusic(VMState *vm) { return StopOrPauseCommand(vm, 1); }
+
+int CmdResumeMusic(VMState *vm) {
+    CheckArgs(vm, 0, 1);
+    if (SoundDisabled) return 0;
+    MusicObject *m = PausedMusic;
+    if (GetTop(vm) >= 1) {
+        ObjectId id{};
+        ReadObjectId(&id, vm, 1);
+        if (int error = FindMusic(id, &m)) return error;
+    } else if (!m) {
+        return kErrWrongUsage;
+    }
+    if (!m->paused) return kErrNotPaused;
+    return StartMusicObject(m);
+}
+
+int CmdSeekMusic(VMState *vm) {
+    CheckArgs(vm, 2, 2);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    const double position = CheckNumberArg(vm, 2);
+    if (SoundDisabled) return 0;
+    MusicObject *m = nullptr;
+    if (int error = FindMusic(id, &m)) return error;
+    if (!IsMusicSeekable(m->kind)) return kErrMusicUnsupported;
+    std::string unused;
+    const double duration = QueryMusicAttribute(kMusicAttrDuration, m->kind, m->handle, &unused);
+    if (position < 0 || position > duration - 1) return kErrSeekRange;
+    const bool playing = CurrentMusic() == m;
+    if (playing) StopOrPauseCurrent(m, 1);
+    SeekMusicStream(m->handle, uint32_t(position));
+    return playing ? StartMusicObject(m) : 0;
+}
+
+int CmdSetMusicVolume(VMState *vm) {
+    CheckArgs(vm, 2, 2);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    const int32_t volume = SaturateToInt32(ReadNumberOrPercent(vm, 2, 64, 0));
+    if (SoundDisabled) return 0;
+    MusicObject *m = nullptr;
+    if (int error = FindMusic(id, &m)) return error;
+    m->volume = std::clamp(volume, 0, 64);
+    SetMusicChannelVolume(m->kind, m->handle, m->volume);
+    return 0;
+}
+
+// IsMusic and IsModule.
+int CmdIsMusic(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    std::string name = CheckFileNameArg(vm, 1, 0);
+    std::string format;
+    PushNumber(vm, IsMusicFile(name.c_str(), &format));
+    PushString(vm, format.c_str());
+    return 2;
+}
+
+int CmdIsMusicPlaying(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    MusicObject *m = nullptr;
+    if (int error = FindMusic(id, &m)) return error;
+    PushNumber(vm, CurrentMusic() == m);
+    return 1;
+}
+
+int CmdWaitPatternPosition(VMState *vm) { return WaitModulePosition(vm, kModuleRow); }
+int CmdWaitSongPosition(VMState *vm) { return WaitModulePosition(vm, kModuleOrder); }
+int CmdGetPatternPosition(VMState *vm) { return PushModulePosition(vm, kModuleRow); }
+int CmdGetSongPosition(VMState *vm) { return PushModulePosition(vm, kModuleOrder); }
+
+int CmdPlaySubsong(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    const int32_t position = CheckInt32Arg(vm, 1);
+    MusicObject *m = CurrentMusic();
+    if (!m) return kErrWrongUsage;
+    if (m->kind != kMusicKindModule) return kErrMusicUnsupported;
+    AccessModulePosition(static_cast<ModuleState *>(m->handle), kModuleJump, position);
+    return 0;
+}
