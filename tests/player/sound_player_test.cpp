@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 
 #include "tests/player/player_test_support.h"
 
@@ -33,14 +34,51 @@ TEST(SoundInPlayer, RecognisesSoundFilesPlainAndLinked) {
             expected += std::string(samples[i]) + " " + (i == 5 ? "0 " : "1 ") + names[i] + "\n";
         }
     }
-    script += "DebugPrint(IsModule(\"plain_4.wav\"))\nLoadSample(1, \"plain_0.8svx\")\n";
+    script += "DebugPrint(IsModule(\"plain_4.wav\"))\n";
     expected += "1 Protracker\n";
     WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
     for (size_t i = 0; i < 6; i++) std::filesystem::remove(dir.File("linked_" + std::to_string(i) + (i == 4 ? ".wav" : "." + files[i].first)));
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     EXPECT_EQ(run.out, expected);
-    EXPECT_NE(run.err.find("Command LoadSample() is not available yet!"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
+}
+
+std::string Expected(const std::string &script) {
+    std::string expected;
+    std::istringstream lines(script);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("; expect: ", 0) == 0) expected += line.substr(10) + "\n";
+    return expected;
+}
+
+const std::vector<std::string> kHeadless = {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy"};
+
+TEST(SoundInPlayer, CommandsErrorsMusicStateAndEvents) {
+    ScratchDirectory dir;
+    const std::string data = std::string(VL_SOURCE_DIR) + "/tests/data/media/";
+    WriteBytes(dir.File("tone.wav"), ReadBytes(data + "mono16.wav"));
+    WriteBytes(dir.File("tune.mod"), ReadBytes(data + "effects.mod"));
+    WriteText(dir.File("text.txt"), std::string(3000, 'x'));
+    const std::vector<uint8_t> source = ReadBytes(std::string(VL_SOURCE_DIR) + "/tests/player/sound_commands.vls");
+    const std::string script(source.begin(), source.end());
+    WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path, kHeadless);
+    EXPECT_EQ(run.out, Expected(script)) << run.err;
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+}
+
+// Without a usable audio driver the script runs on with sound off; the preloads load nothing then.
+TEST(SoundInPlayer, MissingDriverSwitchesSoundOff) {
+    ScratchDirectory dir;
+    WriteBytes(dir.File("tone.wav"), ReadBytes(std::string(VL_SOURCE_DIR) + "/tests/data/media/mono16.wav"));
+    const std::string script = "@SAMPLE 1, \"tone.wav\"\nLoadSample(2, \"tone.wav\")\nPlaySample(2)\n"
+                               "DebugPrint(IsSound(), GetLastError())\nOpenMusic(3, \"tone.wav\")\n"
+                               "DebugPrint(IsMusicPlaying(3))\n";
+    WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path,
+                              {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=nosuchdriver"});
+    EXPECT_EQ(run.out, "0 0\n") << run.err;
+    EXPECT_NE(run.err.find("Could not find music 3!"), std::string::npos) << run.err;
 }
 
 } // namespace
