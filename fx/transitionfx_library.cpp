@@ -10,6 +10,7 @@
 #include "scene/display/display_list.h"
 #include "scene/display/display_record.h"
 #include "scene/images/bgpic.h"
+#include "scene/images/output.h"
 #include "scene/layers/layers.h"
 
 namespace {
@@ -189,6 +190,7 @@ std::vector<ConstantEntry> EffectConstants() {
 }
 
 void RegisterTransitionFxLibrary(VMState *vm) {
+    EndDoubleBufferingHook = EndDoubleBuffering;
     RegisterCommands(vm, kTransitionFxCommands);
     RegisterCommandLibrary(kTransitionFxCommands, "transitionfx");
     static const std::vector<ConstantEntry> constants = EffectConstants();

@@ -257,7 +257,7 @@ void FillMaskRect(MaskPlane *plane, int32_t x, int32_t y, int32_t width, int32_t
 void BlitTemplateToMask(const MaskPlane *templ, int32_t tx, int32_t ty, MaskPlane *destination, int32_t x,
                         int32_t y, int32_t width, int32_t height, int32_t mode) {
     if (!templ || !destination) return;
-    if (mode != TemplateMaskSet && mode != TemplateMaskCopy && mode != TemplateMaskAnd) return;
+    if (mode < TemplateMaskSet || mode > TemplateMaskOr) return;
     if (!ClipPair(tx, ty, MaskWidth(templ), MaskRows(templ), x, y, MaskWidth(destination), MaskRows(destination),
                   width, height))
         return;
@@ -280,9 +280,11 @@ void BlitTemplateToMask(const MaskPlane *templ, int32_t tx, int32_t ty, MaskPlan
             else bits = uint8_t(ReadBits8(src, 0, templ->bytesPerRow) >> -srcX);
             bits &= range;
             switch (mode) {
-            case TemplateMaskSet: return uint8_t(old | bits);
+            case TemplateMaskClear: return uint8_t(old & ~bits);
             case TemplateMaskCopy: return uint8_t((old & ~range) | bits);
-            default: return uint8_t(old & (~range | bits));
+            case TemplateMaskXor: return uint8_t(old ^ bits);
+            case TemplateMaskAnd: return uint8_t(old & (~range | bits));
+            default: return uint8_t(old | bits);
             }
         });
     }

@@ -10,8 +10,11 @@ constexpr int32_t MASKVISIBLE = 0;
 constexpr int32_t MASKINVISIBLE = 1;
 // BlitTemplateToMask modes.
 constexpr int32_t TemplateMaskSet = 0;  // set the destination bits where the template has them
+constexpr int32_t TemplateMaskClear = 1; // clear the destination bits where the template has them
 constexpr int32_t TemplateMaskCopy = 2; // the template's bits replace the destination's
+constexpr int32_t TemplateMaskXor = 3;
 constexpr int32_t TemplateMaskAnd = 4;  // the destination keeps only bits the template has too
+constexpr int32_t TemplateMaskOr = 5;   // as TemplateMaskSet
 
 void BLTBITMAP(const HostBitmap *source, int32_t sx, int32_t sy, HostBitmap *destination, int32_t dx, int32_t dy,
                int32_t width, int32_t height);

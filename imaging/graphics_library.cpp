@@ -35,11 +35,12 @@ std::map<int32_t, ObjectCounter> &Counters() {
 
 int GraphicsSetAttribute(VMState *, int tag, AttributeValue *value) {
     if (tag == kAttrMaskMode) {
-        gMaskMode = value->numbers[0] != 0 ? MASKINVISIBLE : MASKVISIBLE;
+        // Kept as given: the drawing code treats an unknown mode as MASKVISIBLE.
+        gMaskMode = SaturateToInt32(value->numbers[0]);
         return 1;
     }
     if (tag == kAttrAlphaIntensity) {
-        gAlphaIntensity = std::clamp(SaturateToInt32(value->numbers[0]), 0, 255);
+        gAlphaIntensity = std::clamp(SaturateToInt32(value->numbers[0]), -1, 255); // -1: the image's own alpha
         return 1;
     }
     return 0;

@@ -319,7 +319,7 @@ static int ForEachCoveredPixel(int32_t x, int32_t y, const ShapeRecord &shape, c
 
 int DrawShapeIntoMask(MaskPlane *target, int32_t x, int32_t y, const ShapeRecord &shape, const DisplayTransform *transform) {
     if (!target || !target->bits) return kErrWrongUsage;
-    const bool visible = GetMaskMode() == MASKVISIBLE;
+    const bool visible = GetMaskMode() != MASKINVISIBLE;
     const int64_t width = int64_t(target->bytesPerRow) * 8, rows = target->rows;
     return ForEachCoveredPixel(x, y, shape, transform, [&](int64_t px, int64_t py) {
         if (px >= 0 && py >= 0 && px < width && py < rows)

@@ -50,7 +50,9 @@ int ApplyFromPicture(VMState *vm, DisplayRecord *display, int forTransition) {
 HostBitmap *CurrentOutputBitmap() {
     DisplayRecord *d = CurrentDisplay;
     if (!d) return nullptr;
-    if (d->outputKind != ObjectKindDisplay && d->outputBitmap) return d->outputBitmap;
+    // A selected mask or alpha channel has no bitmap: nothing may land on the display then.
+    if (d->outputKind == ObjectKindBrush || d->outputKind == ObjectKindMask || d->outputKind == ObjectKindAlphaChannel)
+        return d->outputBitmap;
     if (d->firstBitmap) return d->firstBitmap;
     return d->picture ? d->picture->current.bitmap : nullptr;
 }

@@ -19,6 +19,7 @@
 #include "scene/display/create_display.h"
 #include "scene/display/display_list.h"
 #include "scene/images/bgpic.h"
+#include "scene/images/output.h"
 #include "scene/images/plane_copy.h"
 #include "scene/layers/layers.h"
 
@@ -249,6 +250,10 @@ void UnrealizeDisplay(DisplayRecord *d, DisplayRecord *closing) {
 int RefreshDisplayNow(DisplayRecord *d, int) {
     if (!d || d->state != DISPSTATE_OPEN || !d->picture) return 0;
     BGPic *p = d->picture;
+    if (d->doubleBuffering || d->selectOnDoubleBuffer) {
+        PresentDoubleBuffer(d, 1, 0);
+        return 0;
+    }
     HostBitmap *image = GetBGPicDisplayImage(d, p);
     if (!image) return 0;
     if (p->current.alpha) CopyDisplayAlphaToBitmap(d, image);
@@ -399,7 +404,8 @@ int ApplyDisplayAttributes(VMState *vm, int index, DisplayRecord *d, int forTran
         // The picture the display made for itself stays an ordinary picture; the new one is not the display's to
         // free.
         d->ownsPicture = 0;
-        if (d->doubleBuffering) return finish(CommandNotAvailable("SetDisplayAttributes while double buffering"));
+        if (d->doubleBuffering)
+            if (int error = EndDoubleBuffering(vm, d)) return finish(error);
         if (d->outputKind != ObjectKindDisplay)
             if (int error = EndSelectOutput(vm, d, 1)) return finish(error);
         FreeOnScreenSprites(picture);
@@ -541,7 +547,8 @@ int ResizeDisplay(VMState *vm, DisplayRecord *d, int32_t x, int32_t y, int32_t w
     }
     if (copyToDisplay)
         if (int error = CopyBGPicToDisplayBitmaps(d, p, 1)) return error;
-    // TODO(double buffering): the front buffer is made again at the scaled size.
+    if (d->doubleBuffering && d->autoScaling && DisplayHasScaledSize(d))
+        if (int error = ResizeFrontBuffer(d, d->scaledWidth, d->scaledHeight)) return error;
     HostBitmap *image = GetBGPicDisplayImage(d, p);
     if (d->autoScaling && DisplayHasScaledSize(d) && image == d->firstBitmap && d->secondBitmap)
         REDRAW(d, p, d->secondBitmap, 0, 0, p->current.width, p->current.height, 0, 4);
@@ -549,6 +556,8 @@ int ResizeDisplay(VMState *vm, DisplayRecord *d, int32_t x, int32_t y, int32_t w
         if (shaped) {
             CloseDisplayWindowStep(d);
             if (int error = RealizeDisplay(d, d->activateOnOpen)) return error;
+        } else if (d->doubleBuffering) {
+            PresentDoubleBuffer(d, 1, 0);
         } else if (image) {
             PresentWholeDisplay(d, image);
         }

@@ -43,7 +43,7 @@ static int UpdateDrawnPicture(BGPic *s) {
 }
 
 int EndSelectOutput(VMState *vm, DisplayRecord *display, int noFlush) {
-    if (display->doubleBuffering && display->selectOnDoubleBuffer) {
+    if (display->selectOnDoubleBuffer) { // a selection suspended double buffering: back to the back buffer
         CurrentBGPic = display->doubleBufferOutput;
         display->selectOnDoubleBuffer = 0;
         display->outputBitmap = display->backBuffer;

@@ -22,6 +22,7 @@
 #include "scene/display/object_kinds.h"
 #include "scene/images/bgpic.h"
 #include "scene/images/brush.h"
+#include "scene/images/output.h"
 
 int (*DisplayImageLayerHook)(VMState *, int32_t, ObjectId, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
                              const DisplayTransform &, const LayerOptions &) = nullptr;
@@ -188,14 +189,15 @@ int SaveBrushFile(ObjectId id, const char *fileName, uint32_t colour, int32_t fo
 int DrawBrushToOutput(Brush *brush, int32_t partX, int32_t partY, int32_t partWidth, int32_t partHeight, int32_t x,
                       int32_t y, const DisplayTransform &transform) {
     if (!brush->bitmap) return kErrWrongUsage;
+    // First, so that planes the selection drops are not read below (the brush may be the selected one).
+    if (int error = PrepareOutput()) return error;
     const ImageTriple source{brush->bitmap, brush->mask, brush->alpha, brush->width, brush->height};
     return DrawImageToOutput(source, partX, partY, partWidth, partHeight, x, y, transform);
 }
 
 int DrawImageToOutput(const ImageTriple &source, int32_t partX, int32_t partY, int32_t partWidth,
                       int32_t partHeight, int32_t x, int32_t y, const DisplayTransform &transform) {
-    HostBitmap *target = CurrentOutputBitmapHook ? CurrentOutputBitmapHook() : nullptr;
-    if (!target) return 0;
+    if (int error = PrepareOutput()) return error;
     if (partWidth == 0) partWidth = source.width;
     if (partHeight == 0) partHeight = source.height;
     ImageTriple image;
@@ -204,11 +206,12 @@ int DrawImageToOutput(const ImageTriple &source, int32_t partX, int32_t partY, i
     if (int error = BuildDisplayImage(source, partX, partY, partWidth, partHeight, transform, x, y, &image, &owned,
                                       &ox, &oy))
         return error;
-    SAFEBLT(image.bitmap, 0, 0, target, ox, oy, image.width, image.height, 0, 0, 0, 0, kBlitMasked | kBlitToBitmap,
-            image.mask, image.alpha, nullptr);
+    const int error = BlitToCurrentOutput(image, ox, oy);
     const int32_t width = image.width, height = image.height;
     if (owned) FreeImageTriple(&image);
-    return PresentOutputRect(target, ox, oy, width, height);
+    if (error) return error;
+    HostBitmap *target = CurrentOutputBitmapHook ? CurrentOutputBitmapHook() : nullptr;
+    return target ? PresentOutputRect(target, ox, oy, width, height) : 0;
 }
 
 int PresentOutputRect(HostBitmap *target, int32_t ox, int32_t oy, int32_t width, int32_t height) {
@@ -237,7 +240,9 @@ static int DisplayBrushImage(VMState *vm, int32_t kind, ObjectId id, int32_t par
         if (int error = ParseDisplayOptions(vm, optionsIndex, partWidth, partHeight, 0, &transform, &options))
             return error;
     const DisplayRecord *display = CurrentDisplay;
-    if (display && display->layersEnabled && display->outputKind == ObjectKindDisplay) {
+    // A picture selected with its layers collects layers as the shown one does.
+    if (display && display->layersEnabled &&
+        (display->outputKind == ObjectKindDisplay || display->outputKind == ObjectKindBGPic)) {
         if (!DisplayImageLayerHook) return CommandNotAvailable("DisplayBrush with layers");
         return DisplayImageLayerHook(vm, kind, id, partX, partY, x, y, partWidth, partHeight, transform, options);
     }

@@ -5,8 +5,10 @@
 #include "runtime/app/attributes.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/utilities.h"
+#include "scene/display/display_list.h"
 #include "scene/images/bgpic.h"
 #include "scene/images/brush.h"
+#include "scene/images/output.h"
 
 namespace {
 
@@ -150,8 +152,55 @@ int CmdConvertToBrush(VMState *vm) {
     return MakeBrushLink(vm, kind, source, target, OptInt32Arg(vm, 4, 1));
 }
 
-// Commands whose operations come with output selection, double buffering and the image commands.
-// TODO(brush image commands, output selection, double buffering): replace each with its handler.
+int CmdSelectBrush(VMState *vm) {
+    CheckArgs(vm, 1, 2);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    return SelectOutput(vm, ObjectKindBrush, id, ObjectKindBrush, 0, OptInt32Arg(vm, 2, SELMODE_NORMAL));
+}
+
+// SelectMask and SelectAlphaChannel: id, [type = BRUSH], [frame]; an anim needs its frame.
+int SelectPlane(VMState *vm, int32_t target) {
+    CheckArgs(vm, 1, 3);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    const int32_t type = OptInt32Arg(vm, 2, ObjectKindBrush);
+    if (type == ObjectKindAnim && GetTop(vm) == 2) return kErrNotEnoughArguments;
+    return SelectOutput(vm, type, id, target, OptInt32Arg(vm, 3, 0), SELMODE_NORMAL);
+}
+int CmdSelectMask(VMState *vm) { return SelectPlane(vm, ObjectKindMask); }
+int CmdSelectAlphaChannel(VMState *vm) { return SelectPlane(vm, ObjectKindAlphaChannel); }
+
+int CmdSetMaskMode(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    SetAttributeNumber(vm, kAttrMaskMode, CheckInt32Arg(vm, 1));
+    return 0;
+}
+
+int CmdSetAlphaIntensity(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    const double level = ReadNumberOrPercent(vm, 1, 255, 0);
+    if (level < VANILLACOPY || level > 255) return kErrWrongUsage;
+    SetAttributeNumber(vm, kAttrAlphaIntensity, double(int32_t(level)));
+    return 0;
+}
+
+int CmdBeginDoubleBuffer(VMState *vm) {
+    CheckArgs(vm, 0, 0);
+    return BeginDoubleBuffering(CurrentDisplay);
+}
+
+int CmdFlip(VMState *vm) {
+    CheckArgs(vm, 0, 0);
+    return FlipDoubleBuffer(vm, CurrentDisplay);
+}
+
+int CmdEndDoubleBuffer(VMState *vm) {
+    CheckArgs(vm, 0, 0);
+    return EndDoubleBuffering(vm, CurrentDisplay);
+}
+
+// Commands whose operations come with the image commands.
 #define VL_NOT_YET(name)                                                                                            \
     int Cmd##name(VMState *) { return CommandNotAvailable(#name); }
 VL_NOT_YET(ScaleBrush)
@@ -162,21 +211,13 @@ VL_NOT_YET(FlipBrush)
 VL_NOT_YET(MixBrush)
 VL_NOT_YET(BrushToGray)
 VL_NOT_YET(RotateBrush)
-VL_NOT_YET(SelectBrush)
 VL_NOT_YET(SetBrushTransparency)
-VL_NOT_YET(SelectMask)
-VL_NOT_YET(SetMaskMode)
-VL_NOT_YET(SelectAlphaChannel)
-VL_NOT_YET(SetAlphaIntensity)
 VL_NOT_YET(DeleteAlphaChannel)
 VL_NOT_YET(CropBrush)
 VL_NOT_YET(InvertMask)
 VL_NOT_YET(InvertAlphaChannel)
 VL_NOT_YET(FloodFill)
 VL_NOT_YET(DeleteMask)
-VL_NOT_YET(BeginDoubleBuffer)
-VL_NOT_YET(EndDoubleBuffer)
-VL_NOT_YET(Flip)
 VL_NOT_YET(GrabDesktop)
 VL_NOT_YET(TransformBrush)
 VL_NOT_YET(TrimBrush)

@@ -187,7 +187,7 @@ TEST_F(FxTest, RefusedOutputsDrawNothing) {
     const Frame start = Output();
     struct Case { int32_t kind, doubleBuffering, expected; };
     for (const Case &c : {Case{ObjectKindMask, 0, 1147}, {ObjectKindAlphaChannel, 0, 1167}, {ObjectKindBrush, 0, 1082},
-                          {ObjectKindBrush, 1, 1229}, {ObjectKindAnim, 0, 1339}, {ObjectKindBGPic, 0, 1056},
+                          {ObjectKindAnim, 0, 1339}, {ObjectKindBGPic, 0, 1056},
                           {ObjectKindSprite, 0, 0}}) {
         d->outputKind = c.kind;
         d->doubleBuffering = c.doubleBuffering;

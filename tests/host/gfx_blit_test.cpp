@@ -255,7 +255,7 @@ TEST(GfxMask, FillMaskRectSetsAndClearsAcrossByteEdges) {
     EXPECT_EQ(m->bits[7], 0xFF);
 }
 
-TEST(GfxMask, TemplateToMaskModesSetCopyAndAnd) {
+TEST(GfxMask, TemplateToMaskModes) {
     std::vector<uint8_t> t = {0xF0, 0x0F};
     MaskPtr templ(WrapMaskBuffer(t.data(), 2, 1));
     auto run = [&](int mode, int x) {
@@ -268,6 +268,10 @@ TEST(GfxMask, TemplateToMaskModesSetCopyAndAnd) {
     EXPECT_EQ(run(TemplateMaskSet, 0), 0xFC8Fu);
     EXPECT_EQ(run(TemplateMaskCopy, 0), 0xF00Fu);
     EXPECT_EQ(run(TemplateMaskAnd, 0), 0x3001u);
+    EXPECT_EQ(run(TemplateMaskClear, 0), 0x0C80u);
+    EXPECT_EQ(run(TemplateMaskXor, 0), 0xCC8Eu);
+    EXPECT_EQ(run(TemplateMaskOr, 0), 0xFC8Fu);
+    EXPECT_EQ(run(9, 0), 0x3C81u); // an unknown mode changes nothing
     // Shifted by 3: template bits land at 3..6 and 15; pixels 0..2 keep their old bits (pixel 2 set).
     EXPECT_EQ(run(TemplateMaskCopy, 3), 0x3E01u);
 }

@@ -68,6 +68,10 @@ TEST_F(GraphicsLibrary, MaskModeAndAlphaIntensityAreHeldThroughTheAttributeHook)
     SetAttributeNumber(vm, kAttrAlphaIntensity, 300);
     EXPECT_EQ(GetMaskMode(), MASKINVISIBLE);
     EXPECT_EQ(GetAlphaIntensity(), 255);
+    SetAttributeNumber(vm, kAttrMaskMode, 4); // the four further modes are kept as given
+    SetAttributeNumber(vm, kAttrAlphaIntensity, -1);
+    EXPECT_EQ(GetMaskMode(), 4);
+    EXPECT_EQ(GetAlphaIntensity(), -1);
 }
 
 TEST_F(GraphicsLibrary, GetAttributeDispatchesToTheKindsHook) {

@@ -12,7 +12,9 @@
 #include "imaging/display_image.h"
 #include "imaging/image_ops.h"
 #include "imaging/position.h"
+#include "runtime/app/attributes.h"
 #include "runtime/app/command.h"
+#include "imaging/graphics_library.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
 #include "scene/display/create_display.h"
@@ -21,6 +23,7 @@
 #include "scene/display/display_startup.h"
 #include "scene/display/object_kinds.h"
 #include "scene/images/bgpic.h"
+#include "scene/images/bgpic_library.h"
 #include "scene/images/brush.h"
 #include "scene/images/brush_library.h"
 #include "scene/layers/layer_services.h"
@@ -222,9 +225,68 @@ void FakeFlush() {
 const AnimLayerServices kFakeAnims{FakeFind,   FakeFrameImage, nullptr,   nullptr, FakeCopy, FakeAddRecord,
                                    FakeModify, FakeDrawFrame,  FakeFlush};
 
+// The bitmap a TestPeek or TestWindowIs name stands for.
+const HostBitmap *NamedBitmap(VMState *vm, const std::string &what, int idArg) {
+    DisplayRecord *d = CurrentDisplay;
+    if (what == "first") return d->firstBitmap;
+    if (what == "front") return d->frontBuffer;
+    if (what == "back") return d->backBuffer;
+    ObjectId id{};
+    ReadObjectId(&id, vm, idArg);
+    Brush *brush = nullptr;
+    return FindBrush(id, &brush, 0) == 0 ? brush->bitmap : nullptr;
+}
+
+// TestPeek(what, [id,] x, y): a pixel's colour ("brush", "first", "front", "back", "window"), mask bit ("mask")
+// or alpha byte ("alpha") of a brush; -1 where there is no such plane. TestPeek("size", what[, id]): width*10000
+// + height.
+int TestPeek(VMState *vm) {
+    const std::string what = CheckStringArg(vm, 1);
+    const bool byId = what == "brush" || what == "mask" || what == "alpha";
+    if (what == "size") {
+        const HostBitmap *b = NamedBitmap(vm, CheckStringArg(vm, 2), 3);
+        PushNumber(vm, b ? b->width * 10000.0 + b->height : -1);
+        return 1;
+    }
+    const int32_t x = CheckInt32Arg(vm, byId ? 3 : 2), y = CheckInt32Arg(vm, byId ? 4 : 3);
+    double value = -1;
+    if (what == "window") {
+        const HostWindow *w = CurrentDisplay->hostWindow;
+        std::vector<uint32_t> shown = displaytest::WindowPixels(w);
+        if (!shown.empty()) value = shown[size_t(y) * size_t(w->width) + size_t(x)] & 0xFFFFFF;
+    } else if (what == "mask" || what == "alpha") {
+        ObjectId id{};
+        ReadObjectId(&id, vm, 2);
+        Brush *brush = nullptr;
+        if (FindBrush(id, &brush, 0) == 0) {
+            if (what == "mask" && brush->mask) value = MaskBit(brush->mask, x, y) ? 1 : 0;
+            if (what == "alpha" && brush->alpha) value = brush->alpha->bytes[ptrdiff_t(y) * brush->alpha->bytesPerRow + x];
+        }
+    } else if (const HostBitmap *b = NamedBitmap(vm, what, 2)) {
+        value = HostBitmapRow32(b, y)[x] & 0xFFFFFF;
+    }
+    PushNumber(vm, value);
+    return 1;
+}
+
+// TestWindowIs(what): 1 when the window shows exactly the named bitmap (top-left aligned).
+int TestWindowIs(VMState *vm) {
+    const HostBitmap *b = NamedBitmap(vm, CheckStringArg(vm, 1), 2);
+    const HostWindow *w = CurrentDisplay->hostWindow;
+    std::vector<uint32_t> shown = displaytest::WindowPixels(w);
+    bool same = b && !shown.empty();
+    for (int32_t y = 0; same && y < std::min(b->height, w->height); y++)
+        for (int32_t x = 0; same && x < std::min(b->width, w->width); x++)
+            same = (shown[size_t(y) * size_t(w->width) + size_t(x)] & 0xFFFFFF) == (HostBitmapRow32(b, y)[x] & 0xFFFFFF);
+    PushNumber(vm, same ? 1 : 0);
+    return 1;
+}
+
 const CommandEntry kLayerTestCommands[] = {
     {"TestCheckWindow", TestCheckWindow},
     {"TestRefreshCount", TestRefreshCount},
+    {"TestPeek", TestPeek},
+    {"TestWindowIs", TestWindowIs},
     {nullptr, nullptr},
 };
 
@@ -236,8 +298,10 @@ int SetUpLayerScripts(VMState *vm, std::vector<std::string> *output) {
     DebugText.clear();
     RefreshesSeen = RefreshAreaCount;
     DebugWriteHook = CaptureDebug;
+    kGraphicsLibrary.registerLibrary(vm);
     RegisterDisplayLibrary(vm);
     RegisterBrushLibrary(vm);
+    RegisterBGPicLibrary(vm);
     RegisterLayersLibrary(vm);
     AnimServices = &kFakeAnims;
     RegisterCommands(vm, kLayerTestCommands);
@@ -257,6 +321,8 @@ void TearDownLayerScripts(VMState *vm, DisplayRecord *fixtureDisplay) {
     for (FakeAnim *a : Anims) FreeFake(a);
     Anims.clear();
     FreeLayersLibrary(vm);
+    kGraphicsLibrary.freeAll(vm);
+    RemoveAttributeHooks();
     AnimServices = nullptr;
     DebugWriteHook = nullptr;
     Output = nullptr;
