@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <random>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -51,6 +52,19 @@ int BeginSafeOverwrite(const char *path, SafeOverwrite *out) {
     out->ownsDirectory = true;
     if (error) CloseDirectory(out);
     return error;
+}
+
+int MatchTargetPermissions(const SafeOverwrite *write) {
+    struct stat existing;
+    mode_t mode = 0666;
+    if (fstatat(write->directoryFd, write->name.c_str(), &existing, 0) == 0) {
+        mode = existing.st_mode & 07777;
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode &= ~mask;
+    }
+    return fchmod(write->fd, mode) == 0 ? 0 : errno;
 }
 
 int CommitSafeOverwrite(SafeOverwrite *write, bool syncData) {

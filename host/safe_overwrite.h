@@ -19,6 +19,9 @@ struct SafeOverwrite {
 int BeginSafeOverwrite(const char *path, SafeOverwrite *out);
 // The same for name inside an open directory (the caller keeps directoryFd open until commit or abort).
 int BeginSafeOverwriteAt(int directoryFd, const char *name, SafeOverwrite *out);
+// Gives the temporary file the target's permissions, or for a new target the usual ones (0666 less the umask).
+// 0 or an errno value.
+int MatchTargetPermissions(const SafeOverwrite *write);
 // Renames the written file over the target; with syncData the data reaches the disk first, which a writer that
 // replaces an existing file wants. 0 or an errno value; on failure the temporary file is gone.
 int CommitSafeOverwrite(SafeOverwrite *write, bool syncData = true);

@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 
 bool WriteAllBytes(int fd, std::span<const uint8_t> bytes) {
@@ -30,16 +29,7 @@ int WriteFileSafely(const char *name, std::span<const uint8_t> bytes) {
         errno = error;
         return -1;
     }
-    // An existing file keeps its permissions; a new one gets the usual ones.
-    struct stat existing;
-    mode_t mode = 0666;
-    if (stat(path.c_str(), &existing) == 0) mode = existing.st_mode & 07777;
-    else {
-        mode_t mask = umask(0);
-        umask(mask);
-        mode &= ~mask;
-    }
-    if (fchmod(output.fd, mode) != 0 || !WriteAllBytes(output.fd, bytes)) {
+    if (MatchTargetPermissions(&output) != 0 || !WriteAllBytes(output.fd, bytes)) {
         int saved = errno;
         AbortSafeOverwrite(&output);
         errno = saved;

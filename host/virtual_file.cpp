@@ -3,9 +3,9 @@
 #include <new>
 
 #include "host/path.h"
+#include "host/safe_overwrite.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -58,8 +58,7 @@ struct VirtualFile {
     uint64_t memoryRangeId = 0;
     std::vector<uint8_t> clipboard;
     int64_t position = 0;
-    std::string replaceTarget; // kVirtualFileReplace: the file renamed over on success
-    std::string replaceTemporary;
+    std::unique_ptr<SafeOverwrite> replace; // kVirtualFileReplace: committed over the target on success
 
     // The buffer mirrors [windowStart, windowStart + windowValid) of the file; dirty bytes are not yet written.
     std::unique_ptr<uint8_t[]> buffer;
@@ -275,26 +274,6 @@ int64_t MemoryWrite(VirtualFile *file, const uint8_t *in, size_t count) {
 
 } // namespace
 
-// A fresh file beside target, named from it, with the target's permissions when it exists (else the usual ones
-// the umask leaves). -1 when none can be made.
-static int OpenReplacement(const std::string &target, std::string *temporary) {
-    static std::atomic<uint32_t> counter{0};
-    const size_t slash = target.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        *temporary = folder + "." + base + ".vl" + std::to_string(getpid()) + "-" + std::to_string(counter++);
-        int fd = OpenFd(*temporary, kVirtualFileReplace);
-        if (fd >= 0) {
-            struct stat old;
-            if (stat(target.c_str(), &old) == 0) fchmod(fd, old.st_mode & 07777);
-            return fd;
-        }
-        if (errno != EEXIST) return -1;
-    }
-    return -1;
-}
-
 VirtualFile *OpenVirtualFile(const char *name, int mode) {
     if (!name || mode < kVirtualFileRead || mode > kVirtualFileReplace) return nullptr;
     if (strncmp(name, ":::chunk", 8) == 0) return OpenChunk(name, mode);
@@ -308,7 +287,7 @@ VirtualFile *OpenVirtualFile(const char *name, int mode) {
         auto file = std::make_unique<VirtualFile>();
         file->kind = kClipboard;
         file->writable = mode != kVirtualFileRead;
-        if (mode != kVirtualFileCreate) {
+        if (mode != kVirtualFileCreate && mode != kVirtualFileReplace) {
             ClipboardStreamRead read;
             {
                 std::lock_guard<std::mutex> guard(Registry().lock);
@@ -323,25 +302,33 @@ VirtualFile *OpenVirtualFile(const char *name, int mode) {
     }
     std::string path;
     if (!*name || !ResolveHostPath(name, &path)) return nullptr;
-    std::string temporary;
+    std::unique_ptr<SafeOverwrite> replace;
     if (mode == kVirtualFileReplace) {
-        // Through a link the file it names is replaced, not the link.
+        // Through a link the file it names is replaced, not the link; a device is simply written.
         char resolved[PATH_MAX];
         struct stat info;
         if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) && realpath(path.c_str(), resolved))
             path = resolved;
-        if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) mode = kVirtualFileCreate; // a device
+        if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) mode = kVirtualFileCreate;
     }
-    int fd = mode == kVirtualFileReplace ? OpenReplacement(path, &temporary) : OpenFd(path, mode);
+    int fd = -1;
+    if (mode == kVirtualFileReplace) {
+        replace = std::make_unique<SafeOverwrite>();
+        if (BeginSafeOverwrite(path.c_str(), replace.get()) != 0) return nullptr;
+        if (MatchTargetPermissions(replace.get()) != 0) {
+            AbortSafeOverwrite(replace.get());
+            return nullptr;
+        }
+        fd = replace->fd;
+    } else {
+        fd = OpenFd(path, mode);
+    }
     if (fd < 0) return nullptr;
     auto *file = new VirtualFile;
     file->kind = kPlainFile;
     file->fd = fd;
     file->writable = mode != kVirtualFileRead;
-    if (mode == kVirtualFileReplace) {
-        file->replaceTarget = path;
-        file->replaceTemporary = temporary;
-    }
+    file->replace = std::move(replace);
     return file;
 }
 
@@ -350,13 +337,11 @@ int CloseVirtualFile(VirtualFile *file) {
     int result = 0;
     if (file->kind == kPlainFile && !FlushWindow(file)) result = -1;
     if (file->failed) result = -1;
-    if (!file->replaceTemporary.empty()) {
+    if (file->replace) {
         // Only complete, durable contents take the old file's place.
-        if (result == 0 && fsync(file->fd) != 0) result = -1;
-        if (close(file->fd) != 0) result = -1;
-        file->fd = -1;
-        if (result == 0 && rename(file->replaceTemporary.c_str(), file->replaceTarget.c_str()) != 0) result = -1;
-        if (result != 0) unlink(file->replaceTemporary.c_str());
+        if (result == 0 && CommitSafeOverwrite(file->replace.get()) != 0) result = -1;
+        if (result != 0) AbortSafeOverwrite(file->replace.get());
+        file->fd = -1; // closed by either
     }
     if (file->kind == kClipboard && file->writable) {
         ClipboardStreamWrite write;
@@ -373,7 +358,7 @@ int CloseVirtualFile(VirtualFile *file) {
 }
 
 void DiscardVirtualFile(VirtualFile *file) {
-    if (file && !file->replaceTemporary.empty()) {
+    if (file && file->replace) {
         file->dirty = false;
         file->failed = true; // the close removes the temporary file
     }
