@@ -123,6 +123,11 @@ AnimDatatypeReader *OpenAnimDatatype(const char *fileName, int32_t *width, int32
     auto r = std::make_unique<AnimDatatypeReader>();
     r->file = OpenVirtualFile(fileName, kVirtualFileRead);
     if (!r->file) return nullptr;
+    // IFF files other than ANIMs are pictures or sounds: the picture loader takes ILBMs with their masks.
+    uint8_t head[12] = {};
+    if (ReadVirtualFile(r->file, head, 12) == 12 && std::memcmp(head, "FORM", 4) == 0 &&
+        std::memcmp(head + 8, "ANIM", 4) != 0)
+        return nullptr;
     const int32_t dpan = DpanFrameCount(r->file);
     SeekVirtualFile(r->file, 0, kSeekFromStart);
     auto *buffer = static_cast<uint8_t *>(av_malloc(kIoBufferBytes));

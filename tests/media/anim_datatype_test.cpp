@@ -117,8 +117,7 @@ TEST(AnimDatatype, UnknownFilesAndDpanCounts) {
     Opened unknown(dir + "noise.bin");
     EXPECT_EQ(unknown.error, kErrAnimUnknownFormat);
     // Still pictures are left to the picture loader.
-    Opened picture(Fixture("video-0.ppm"));
-    EXPECT_EQ(picture.error, kErrAnimUnknownFormat);
+    for (const char *name : {"video-0.ppm", "byterun1.ilbm"}) EXPECT_EQ(Opened(Fixture(name)).error, kErrAnimUnknownFormat) << name;
     Opened missing(dir + "no such file");
     EXPECT_EQ(missing.error, 1045);
     // A single-FORM ANIM is no animation for our reader; the datatype takes it, and its DPAN count holds.
