@@ -118,13 +118,12 @@ template <class F> static void ReplaceRows(int32_t width, int32_t height, const 
     for (int32_t y = 0; y < height; ++y) {
         uint8_t *p = pixels + ptrdiff_t(y) * rowLength * F::kBytes;
         for (int32_t x = 0; x < width; ++x, p += F::kBytes) {
-            uint32_t v = F::Load(p);
-            for (const int32_t *q = pairs; q[0] != -1; q += 2) {
-                if ((v & compareMask) == (uint32_t(q[0]) & compareMask)) {
-                    F::Store(p, typename F::Pixel(uint32_t(q[1])));
-                    break;
-                }
-            }
+            const uint32_t old = F::Load(p);
+            uint32_t v = old;
+            // In list order on the current value: A->B then B->C turns A into C.
+            for (const int32_t *q = pairs; q[0] != -1; q += 2)
+                if ((v & compareMask) == (uint32_t(q[0]) & compareMask)) v = uint32_t(q[1]);
+            if (v != old) F::Store(p, typename F::Pixel(v));
         }
     }
 }

@@ -23,7 +23,7 @@ void InvertPixels32(uint8_t *pixels, int32_t width, int32_t height, int32_t rowL
 void InvertPixels24(uint8_t *pixels, int32_t width, int32_t height, int32_t rowLength);
 void InvertPixels16(uint8_t *pixels, int32_t width, int32_t height, int32_t rowLength);
 
-// pairs: {old, new} pixel values, ended by -1. The first matching pair wins.
+// pairs: {old, new} pixel values, ended by -1, applied in order to the pixel's current value (chained).
 void ReplacePixelColors32(int32_t width, int32_t height, const int32_t *pairs, uint8_t *pixels, int32_t rowLength,
                           uint32_t compareMask);
 void ReplacePixelColors24(int32_t width, int32_t height, const int32_t *pairs, uint8_t *pixels, int32_t rowLength);

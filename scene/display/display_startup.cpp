@@ -20,6 +20,7 @@
 #include "scene/display/display_open.h"
 #include "scene/images/bgpic.h"
 #include "scene/images/brush.h"
+#include "scene/images/brush_edit.h"
 #include "scene/images/plane_copy.h"
 
 int AutomaticBackfill = 0;
@@ -127,7 +128,8 @@ int BuildDisplayBackground(VMState *vm, const BackfillSettings &b) {
         }
         if (error) return error;
         BackfillBrushId = brush->id;
-        if (type == kBackfillPicture && b.scalePicture) return CommandNotAvailable("ScaleBrush"); // TODO(brush image commands)
+        if (type == kBackfillPicture && b.scalePicture)
+            if (int error = ScaleBrushImage(brush->id, sw, sh, 0, 0, 0)) return error;
     }
     BGPicFillSpec fill;
     fill.kind = kFillColor;

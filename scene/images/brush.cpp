@@ -148,6 +148,12 @@ static bool IsActiveOutputBrush(const Brush *brush) {
     return output && output->outputSourceKind == ObjectKindBrush && output->outputSourceObject == brush;
 }
 
+bool IsActiveOutputBrushId(ObjectId id) {
+    for (Brush *b = BrushList; b; b = b->next)
+        if (!b->freePending && SameId(b->id, id)) return IsActiveOutputBrush(b);
+    return false;
+}
+
 int FreeBrushById(ObjectId id, int reportMissing) {
     Brush *brush = nullptr;
     for (Brush *b = BrushList; b; b = b->next)

@@ -46,6 +46,8 @@ constexpr int kFindBrushNoVector = 8;
 // locked brush with kFindBrushModify. With kFindBrushModify (and not kFindBrushNoUnshare) the layers that show
 // the brush first get a free-pending copy.
 int FindBrush(ObjectId id, Brush **out, int flags);
+// The current display draws into the brush of this id (a Select* made it the output).
+bool IsActiveOutputBrushId(ObjectId id);
 // reportMissing 0: a missing brush is no error (1149 and 1314 still are). A brush layers still show becomes
 // free-pending under {0, own address}.
 int FreeBrushById(ObjectId id, int reportMissing);

@@ -1,6 +1,9 @@
 // The brush library's bindings: read the arguments, call the brush operation, push the results.
 #include "scene/images/brush_library.h"
 
+#include <algorithm>
+
+#include "host/screen.h"
 #include "imaging/graphics_library.h"
 #include "runtime/app/attributes.h"
 #include "runtime/app/errors.h"
@@ -8,6 +11,7 @@
 #include "scene/display/display_list.h"
 #include "scene/images/bgpic.h"
 #include "scene/images/brush.h"
+#include "scene/images/brush_edit.h"
 #include "scene/images/output.h"
 
 namespace {
@@ -200,28 +204,170 @@ int CmdEndDoubleBuffer(VMState *vm) {
     return EndDoubleBuffering(vm, CurrentDisplay);
 }
 
-// Commands whose operations come with the image commands.
-#define VL_NOT_YET(name)                                                                                            \
-    int Cmd##name(VMState *) { return CommandNotAvailable(#name); }
-VL_NOT_YET(ScaleBrush)
-VL_NOT_YET(TintBrush)
-VL_NOT_YET(ReplaceColors)
-VL_NOT_YET(InvertBrush)
-VL_NOT_YET(FlipBrush)
-VL_NOT_YET(MixBrush)
-VL_NOT_YET(BrushToGray)
-VL_NOT_YET(RotateBrush)
-VL_NOT_YET(SetBrushTransparency)
-VL_NOT_YET(DeleteAlphaChannel)
-VL_NOT_YET(CropBrush)
-VL_NOT_YET(InvertMask)
-VL_NOT_YET(InvertAlphaChannel)
-VL_NOT_YET(FloodFill)
-VL_NOT_YET(DeleteMask)
-VL_NOT_YET(GrabDesktop)
-VL_NOT_YET(TransformBrush)
-VL_NOT_YET(TrimBrush)
-#undef VL_NOT_YET
+// ---- Image commands ------------------------------------------------------------------------------------------
+
+ObjectId IdArg(VMState *vm, int n) {
+    ObjectId id{};
+    ReadObjectId(&id, vm, n);
+    return id;
+}
+
+// A level: a number or a percentage of 255, clamped to 0..255.
+int32_t LevelArg(VMState *vm, int n) { return std::clamp(SaturateToInt32(ReadNumberOrPercent(vm, n, 255, 0)), 0, 255); }
+
+int CmdScaleBrush(VMState *vm) {
+    CheckArgs(vm, 3, 4);
+    const ObjectId id = IdArg(vm, 1);
+    int widthPercent = 0, heightPercent = 0;
+    const double width = ReadNumberOrPercent(vm, 2, 0, 1, &widthPercent);
+    const double height = ReadNumberOrPercent(vm, 3, 0, 1, &heightPercent);
+    return ScaleBrushImage(id, width, height, widthPercent, heightPercent, OptInt32Arg(vm, 4, 0));
+}
+
+// The colour table: old, new pairs from index 0 until an old colour that is Nil or -1.
+int CmdReplaceColors(VMState *vm) {
+    CheckArgs(vm, 2, 2);
+    const ObjectId id = IdArg(vm, 1);
+    if (IsActiveOutputBrushId(id)) return 1149;
+    CheckTableArg(vm, 2);
+    std::vector<int32_t> pairs;
+    for (int64_t i = 0;; i += 2) {
+        RawGetIndex(vm, 2, i);
+        RawGetIndex(vm, 2, i + 1);
+        const bool oldGiven = ValueType(vm, -2) != TNIL, newGiven = ValueType(vm, -1) != TNIL;
+        const double oldColour = oldGiven ? CheckNumberField(vm, -2, "colortable") : -1;
+        if (!oldGiven || oldColour == -1) {
+            SetTop(vm, -3);
+            break;
+        }
+        if (!newGiven) return kErrWrongUsage;
+        pairs.push_back(int32_t(uint32_t(int64_t(oldColour))));
+        pairs.push_back(int32_t(uint32_t(int64_t(CheckNumberField(vm, -1, "colortable")))));
+        SetTop(vm, -3);
+    }
+    return ReplaceBrushColors(id, pairs);
+}
+
+int CmdInvertBrush(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    return InvertBrushImage(IdArg(vm, 1));
+}
+
+int CmdTintBrush(VMState *vm) {
+    CheckArgs(vm, 3, 3);
+    const ObjectId id = IdArg(vm, 1);
+    const uint32_t colour = CheckUnsignedArg(vm, 2);
+    return TintBrushImage(id, colour, LevelArg(vm, 3));
+}
+
+int CmdFlipBrush(VMState *vm) {
+    CheckArgs(vm, 2, 2);
+    const ObjectId id = IdArg(vm, 1);
+    return FlipBrushImage(id, CheckInt32Arg(vm, 2));
+}
+
+int CmdMixBrush(VMState *vm) {
+    CheckArgs(vm, 3, 3);
+    const ObjectId id = IdArg(vm, 1), other = IdArg(vm, 2);
+    return MixBrushImages(id, other, LevelArg(vm, 3));
+}
+
+int CmdBrushToGray(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    return GrayBrushImage(IdArg(vm, 1));
+}
+
+int CmdRotateBrush(VMState *vm) {
+    CheckArgs(vm, 2, 5);
+    const ObjectId id = IdArg(vm, 1);
+    const int32_t angle = CheckInt32Arg(vm, 2);
+    const double scaleX = OptNumberArg(vm, 3, 1.0), scaleY = OptNumberArg(vm, 4, 1.0);
+    return RotateBrushImage(id, angle, scaleX, scaleY, OptInt32Arg(vm, 5, 0));
+}
+
+int CmdTransformBrush(VMState *vm) {
+    CheckArgs(vm, 5, 6);
+    const ObjectId id = IdArg(vm, 1);
+    const double matrix[4] = {CheckNumberArg(vm, 2), CheckNumberArg(vm, 3), CheckNumberArg(vm, 4),
+                              CheckNumberArg(vm, 5)};
+    const int smooth = OptInt32Arg(vm, 6, 0);
+    if (matrix[0] == 0 || matrix[3] == 0) return kErrWrongUsage;
+    if (IsActiveOutputBrushId(id)) return 1149;
+    return TransformBrushImage(id, matrix, smooth);
+}
+
+int CmdSetBrushTransparency(VMState *vm) {
+    CheckArgs(vm, 2, 2);
+    const ObjectId id = IdArg(vm, 1);
+    const uint32_t colour = CheckUnsignedArg(vm, 2);
+    return SetBrushTransparentColor(id, colour == 0xFFFFFFFFu ? -1 : int64_t(colour));
+}
+
+int CmdDeleteAlphaChannel(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    return DeleteBrushAlpha(IdArg(vm, 1));
+}
+
+int CmdDeleteMask(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    return DeleteBrushMask(IdArg(vm, 1));
+}
+
+int CmdCropBrush(VMState *vm) {
+    CheckArgs(vm, 5, 5);
+    const ObjectId id = IdArg(vm, 1);
+    const int32_t x = CheckInt32Arg(vm, 2), y = CheckInt32Arg(vm, 3), w = CheckInt32Arg(vm, 4),
+                  h = CheckInt32Arg(vm, 5);
+    return CropBrushImage(id, x, y, w, h);
+}
+
+int CmdTrimBrush(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    int32_t left = 0, top = 0;
+    if (int error = TrimBrushImage(IdArg(vm, 1), &left, &top)) return error;
+    PushNumber(vm, left);
+    PushNumber(vm, top);
+    return 2;
+}
+
+int CmdInvertMask(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    return InvertBrushMask(IdArg(vm, 1));
+}
+
+int CmdInvertAlphaChannel(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    return InvertBrushAlpha(IdArg(vm, 1));
+}
+
+// Three to five arguments are accepted, but the two colours are required numbers: fewer than five gives 1138.
+int CmdFloodFill(VMState *vm) {
+    CheckArgs(vm, 3, 5);
+    const ObjectId id = IdArg(vm, 1);
+    const int32_t x = CheckInt32Arg(vm, 2), y = CheckInt32Arg(vm, 3);
+    const uint32_t fill = CheckUnsignedArg(vm, 4), border = CheckUnsignedArg(vm, 5);
+    return FloodFillBrush(id, x, y, fill, border);
+}
+
+int CmdGrabDesktop(VMState *vm) {
+    CheckArgs(vm, 1, 2);
+    ObjectId id{};
+    OptIntegerArg(&id, vm, 1);
+    int32_t x = 0, y = 0, width = int32_t(QueryBitMapAttr(nullptr, 14)), height = int32_t(QueryBitMapAttr(nullptr, 15));
+    const int haveRect = GetTop(vm) >= 2 && ValueType(vm, 2) != TNIL;
+    if (haveRect) {
+        CheckTableArg(vm, 2);
+        GetTableOption(vm, 2, "x", &x);
+        GetTableOption(vm, 2, "y", &y);
+        GetTableOption(vm, 2, "width", &width);
+        GetTableOption(vm, 2, "height", &height);
+    }
+    void *made = nullptr;
+    if (int error = GrabDesktopBrush(id, x, y, width, height, haveRect, &made)) return error;
+    if (!IsAutoHandleRequest(id)) return 0;
+    PushHandle(vm, made);
+    return 1;
+}
 
 int BrushAttribute(VMState *vm, ObjectId id, int32_t attribute, int) {
     Brush *brush = nullptr;

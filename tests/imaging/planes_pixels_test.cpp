@@ -124,11 +124,11 @@ TEST(InvertPixels, KeepsTheAlphaByteOf32BitPixels) {
     EXPECT_EQ(px[0], 0x80EDCBA9u);
 }
 
-TEST(ReplacePixelColors, FirstMatchingPairWinsUnderTheCompareMask) {
-    std::vector<uint32_t> px{0xFF000001, 0x00000002, 0x00000003};
-    const int32_t pairs[] = {1, 10, 2, 20, -1};
-    ReplacePixelColors32(3, 1, pairs, reinterpret_cast<uint8_t *>(px.data()), 3, 0x00FFFFFF);
-    EXPECT_EQ(px, (std::vector<uint32_t>{10, 20, 3}));
+TEST(ReplacePixelColors, PairsChainInListOrderUnderTheCompareMask) {
+    std::vector<uint32_t> px{0xFF000001, 0x00000002, 0x00000003, 0x0000000A};
+    const int32_t pairs[] = {1, 10, 2, 20, 10, 30, -1};
+    ReplacePixelColors32(4, 1, pairs, reinterpret_cast<uint8_t *>(px.data()), 4, 0x00FFFFFF);
+    EXPECT_EQ(px, (std::vector<uint32_t>{30, 20, 3, 30}));
 }
 
 TEST(FlipPixels, MirrorsPixelsMaskAndAlphaTogether) {

@@ -433,9 +433,4 @@ TEST_F(BrushTest, GetBrushLinkChecksKindAndLayers) {
 
 // ---- Commands still to come ---------------------------------------------------------------------------------
 
-TEST_F(BrushTest, LaterCommandsSayTheyAreNotAvailableYet) {
-    EXPECT_EQ(Cmd("ScaleBrush", {1.0, 2.0, 2.0}), kErrNotAvailableYet);
-    EXPECT_EQ(GetErrorText(kErrNotAvailableYet), "Command ScaleBrush() is not available yet!");
-}
-
 } // namespace

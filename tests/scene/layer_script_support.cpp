@@ -239,10 +239,14 @@ const HostBitmap *NamedBitmap(VMState *vm, const std::string &what, int idArg) {
 
 // TestPeek(what, [id,] x, y): a pixel's colour ("brush", "first", "front", "back", "window"), mask bit ("mask")
 // or alpha byte ("alpha") of a brush; -1 where there is no such plane. TestPeek("size", what[, id]): width*10000
-// + height.
+// + height ("screen": the screen's size).
 int TestPeek(VMState *vm) {
     const std::string what = CheckStringArg(vm, 1);
     const bool byId = what == "brush" || what == "mask" || what == "alpha";
+    if (what == "size" && std::string(CheckStringArg(vm, 2)) == "screen") {
+        PushNumber(vm, double(QueryBitMapAttr(nullptr, 14)) * 10000 + double(QueryBitMapAttr(nullptr, 15)));
+        return 1;
+    }
     if (what == "size") {
         const HostBitmap *b = NamedBitmap(vm, CheckStringArg(vm, 2), 3);
         PushNumber(vm, b ? b->width * 10000.0 + b->height : -1);
@@ -282,7 +286,16 @@ int TestWindowIs(VMState *vm) {
     return 1;
 }
 
+// TestHex(n): six hex digits, as colours are written.
+int TestHex(VMState *vm) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%06X", unsigned(CheckNumberArg(vm, 1)) & 0xFFFFFFu);
+    PushString(vm, text);
+    return 1;
+}
+
 const CommandEntry kLayerTestCommands[] = {
+    {"TestHex", TestHex},
     {"TestCheckWindow", TestCheckWindow},
     {"TestRefreshCount", TestRefreshCount},
     {"TestPeek", TestPeek},
