@@ -213,15 +213,16 @@ TEST(IffAnimation, EveryFrameEqualsItsSourceInAnyOrder) {
         int interleave, dpan;
         bool byteRun1;
         int colours; // palette entries written
+        int width;   // 320 and 321 have rows of 40 and 42 bytes
     } cases[] = {
-        {"interleave 0", 4, 0, 0, -1, true, 16},   {"XOR", 3, 0, 1, 6, false, 8},
-        {"EHB", 6, 0x80, 0, 6, true, 32},          {"HAM6", 6, 0x800, 0, -1, true, 16},
-        {"HAM8", 8, 0x800, 1, 6, true, 64},        {"DPAN 0", 5, 0, 0, 0, true, 32},
-        {"8 planes", 8, 0, 0, -1, true, 256},
+        {"interleave 0", 4, 0, 0, -1, true, 16, 320}, {"XOR", 3, 0, 1, 6, false, 8, 321},
+        {"EHB", 6, 0x80, 0, 6, true, 32, 37},         {"HAM6", 6, 0x800, 0, -1, true, 16, 37},
+        {"HAM8", 8, 0x800, 1, 6, true, 64, 37},       {"DPAN 0", 5, 0, 0, 0, true, 32, 37},
+        {"8 planes", 8, 0, 0, -1, true, 256, 37},
     };
     for (const Case &c : cases) {
         AnimSpec s;
-        s.width = 37, s.height = 19, s.planes = c.planes, s.camg = c.camg;
+        s.width = c.width, s.height = 19, s.planes = c.planes, s.camg = c.camg;
         s.interleave = c.interleave, s.dpan = c.dpan, s.byteRun1 = c.byteRun1;
         s.palette = TestPalette(c.colours);
         s.frames = MovingFrames(s.width, s.height, 1 << c.planes, 6);
