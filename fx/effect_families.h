@@ -16,3 +16,11 @@ int CrossfadeStep(FxRequest *request, int *done);
 void CrossfadeFinish(FxRequest *request, int flag);
 int FadeStep(FxRequest *request, int *done);
 void FadeFinish(FxRequest *request, int flag);
+
+// dissolve.cpp: DISSOLVE.
+int DissolveStep(FxRequest *request, int *done);
+void DissolveFinish(FxRequest *request, int flag);
+
+// pixel_zoom.cpp: PIXELZOOM1 and PIXELZOOM2.
+int PixelZoomStep(FxRequest *request, int *done);
+void PixelZoomFinish(FxRequest *request, int flag);

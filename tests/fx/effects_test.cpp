@@ -47,6 +47,11 @@ const std::map<std::pair<int32_t, int32_t>, FrameRule> kFrameRules = {
          const int32_t s = LevelStep(speed, 255);
          return WipeFrames(511 - s, s);
      }},
+    {{132, 133}, [](int32_t id, int32_t, int32_t, int32_t) { return id == 132 ? 25 : 49; }},
+    {{139, 139}, [](int32_t, int32_t, int32_t, int32_t speed) {
+         const int32_t s = speed == -1 ? 4 : speed == -2 ? 8 : speed == -3 ? 2 : std::clamp(speed, 1, 8);
+         return CeilDiv(256, s);
+     }},
 };
 
 const FrameRule *RuleFor(int32_t id) {

@@ -1,0 +1,91 @@
+// PIXELZOOM1 sharpens the new picture from blocks of 24 pixels down to single pixels; PIXELZOOM2 first coarsens
+// the old picture into ever larger blocks and then sharpens the new one out of them. The speed is not used.
+#include "fx/effect_families.h"
+#include "host/blit.h"
+#include "imaging/blit.h"
+#include "imaging/effects.h"
+#include "runtime/app/errors.h"
+
+namespace {
+
+constexpr int32_t kPixelZoom2 = 133;
+
+struct PixelZoomState {
+    HostBitmap *work;
+    HostBitmap *compose; // the frame over the old picture, for a masked or alpha source
+    MaskPlane *workMask;
+    AlphaPlane *workAlpha;
+    int32_t twoWay;
+};
+
+void ZoomInto(const HostBitmap *source, const MaskPlane *mask, const AlphaPlane *alpha, PixelZoomState *state,
+              int32_t w, int32_t h, int32_t n) {
+    PixelZoomParams params;
+    params.source = BitmapPixels(source);
+    params.dest = BitmapPixels(state->work);
+    params.sourceMask = MaskPixels(mask, w, h);
+    params.sourceAlpha = AlphaPixels(alpha);
+    params.destMask = MaskPixels(state->workMask, w, h);
+    params.destAlpha = AlphaPixels(state->workAlpha);
+    if (source->bytesPerPixel == 4) PixelZoomFrame32(params, n);
+    else if (source->bytesPerPixel == 3) PixelZoomFrame24(params, n);
+    else PixelZoomFrame16(params, n);
+}
+
+} // namespace
+
+int PixelZoomStep(FxRequest *request, int *done) {
+    const int32_t w = request->width, h = request->height;
+    if (request->phase == 0) {
+        PixelZoomState *state = AllocFxState<PixelZoomState>(request);
+        if (!state) return kErrOutOfMemoryCode;
+        if (!request->oldImage) return kErrWrongUsage;
+        // A real-time layer has no old picture of its own to coarsen unless the background is emulated.
+        state->twoWay = request->effect == kPixelZoom2 && !(request->realtimeLayer && !request->bgpicEmu);
+        state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
+        if (!state->work) return kErrOutOfMemoryCode;
+        if (request->newMask || request->newAlpha) {
+            state->compose = AllocHostBitmapFormat(w, h, request->newImage->format);
+            if (!state->compose) return kErrOutOfMemoryCode;
+            if (request->newMask && !(state->workMask = AllocMaskPlane(nullptr, w, h))) return kErrOutOfMemoryCode;
+            if (request->newAlpha && !(state->workAlpha = AllocAlphaPlane(w, h))) return kErrOutOfMemoryCode;
+        }
+        request->frameCount = EffectStepCount(state->twoWay ? 49 : 25, 1, 1);
+        return 0;
+    }
+    if (request->phase != 1 && request->phase != 2) return 0;
+    PixelZoomState *state = FxState<PixelZoomState>(request);
+    const int32_t f = request->phase == 1 ? request->frame + 1 : request->frame;
+    const int32_t last = state->twoWay ? 49 : 25;
+    const bool fromOld = state->twoWay && f < 24;
+    int32_t n = state->twoWay ? (fromOld ? f + 1 : 49 - f) : 25 - f;
+    if (f >= last) {
+        n = 1;
+        if (done) *done = 1;
+    }
+    const bool planes = request->newMask || request->newAlpha;
+    const HostBitmap *drawn = state->work;
+    if (fromOld) ZoomInto(request->oldImage, nullptr, nullptr, state, w, h, std::max(n, 1));
+    else if (n > 1) ZoomInto(request->newImage, request->newMask, request->newAlpha, state, w, h, n);
+    else if (planes) drawn = request->newImage;
+    else BLTBITMAP(request->newImage, 0, 0, state->work, 0, 0, w, h);
+    if (planes) {
+        const bool own = drawn == request->newImage;
+        BLTBITMAP(request->oldImage, 0, 0, state->compose, 0, 0, w, h);
+        SAFEBLT(drawn, 0, 0, state->compose, 0, 0, w, h, w, h, w, h, kBlitMasked | kBlitToBitmap,
+                own ? request->newMask : state->workMask, own ? request->newAlpha : state->workAlpha, nullptr);
+        drawn = state->compose;
+    }
+    DrawFxPicture(request, drawn, request->bltFlags);
+    if (request->phase == 1) FinishFxFrame(request);
+    return 0;
+}
+
+void PixelZoomFinish(FxRequest *request, int) {
+    PixelZoomState *state = FxState<PixelZoomState>(request);
+    FreeHostBitmap(state->work);
+    FreeHostBitmap(state->compose);
+    FreeMaskPlane(state->workMask);
+    FreeAlphaPlane(state->workAlpha);
+    state->work = state->compose = nullptr, state->workMask = nullptr, state->workAlpha = nullptr;
+}

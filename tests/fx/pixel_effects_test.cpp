@@ -1,0 +1,65 @@
+// Pinned frames of the pixel and shape effects, each computed here from the effect's rule rather than taken
+// from a run.
+#include "tests/fx/fx_fixture.h"
+
+namespace {
+
+using fxtest::Frame;
+using fxtest::FxTest;
+
+// Plays picture 2 over picture 1 with the effect and returns the frames it showed.
+std::vector<Frame> Play(FxTest &test, int32_t id, double speed) {
+    test.Show(1);
+    test.frames.clear();
+    EXPECT_EQ(test.Cmd("DisplayTransitionFX", {2.0, double(id), speed}), 0);
+    return test.frames;
+}
+
+TEST_F(FxTest, DissolveShowsExactlyThePixelsBelowTheLevel) {
+    constexpr int32_t w = 37, h = 23;
+    ASSERT_NE(OpenPatternDisplay(w, h), nullptr);
+    const Frame start = Output();
+    uint32_t seed = 4242;
+    std::vector<int32_t> threshold;
+    for (int32_t i = 0; i < w * h; i++) {
+        seed = seed * 1103515245u + 12345u;
+        threshold.push_back(int32_t(seed % 2147483647u) % 255);
+    }
+    SeedRuntimeRand(4242);
+    const std::vector<Frame> played = Play(*this, 139, -2);
+    ASSERT_EQ(played.size(), 32u);
+    for (size_t k = 1; k <= played.size(); k++)
+        for (int32_t i = 0; i < w * h; i++) {
+            const bool fresh = threshold[size_t(i)] < int32_t(8 * k);
+            ASSERT_EQ(played[k - 1][size_t(i)], fresh ? fxtest::NewPattern(i % w, i / w) : start[size_t(i)])
+                << "frame " << k << " pixel " << i;
+        }
+}
+
+TEST_F(FxTest, PixelZoomSharpensBlocksWhateverTheSpeed) {
+    constexpr int32_t w = 61, h = 29;
+    ASSERT_NE(OpenPatternDisplay(w, h), nullptr);
+    for (double speed : {-1.0, -3.0, 7.0}) {
+        const std::vector<Frame> played = Play(*this, 132, speed);
+        ASSERT_EQ(played.size(), 25u);
+        for (int32_t k = 1; k <= 25; k++) {
+            const int32_t n = std::max(25 - k, 1);
+            for (int32_t y = 0; y < h; y++)
+                for (int32_t x = 0; x < w; x++)
+                    ASSERT_EQ(played[size_t(k - 1)][size_t(y * w + x)], fxtest::NewPattern(x / n * n, y / n * n))
+                        << "frame " << k << " at " << x << "," << y;
+        }
+    }
+    // The two-way zoom coarsens the old picture first: 2 .. 24, then 25 .. 1 on the new one.
+    const Frame start = Output();
+    Show(1);
+    const Frame old = Output();
+    const std::vector<Frame> twoWay = Play(*this, 133, -1);
+    ASSERT_EQ(twoWay.size(), 49u);
+    EXPECT_EQ(twoWay[0][1], old[0]);
+    EXPECT_EQ(twoWay[0][2], old[2]);
+    EXPECT_EQ(twoWay[23][size_t(w + 1)], fxtest::NewPattern(0, 0));
+    EXPECT_EQ(twoWay[48], start);
+}
+
+} // namespace
