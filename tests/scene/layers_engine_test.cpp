@@ -10,6 +10,7 @@
 #include "runtime/app/hooks.h"
 #include "imaging/graphics_library.h"
 #include "scene/images/brush.h"
+#include "scene/layers/layer_style.h"
 #include "scene/layers/layers.h"
 
 namespace {
@@ -160,6 +161,48 @@ TEST(LayerClipRegions, RegionFreedUnderALayerWaitsForTheLayer) {
     EXPECT_TRUE(region->freePending); // still there (not freed under the layer) for the layer to be drawn through
     EXPECT_EQ(region->useCount, 1);
     DeleteLayer(nullptr, GetNthLayer(&picture, 1), 1, nullptr, nullptr, nullptr, nullptr, nullptr);
+    FreeAllClipRegions();
+    CurrentBGPic = nullptr;
+    FlushPendingFreesHook = nullptr;
+    LayerPositionHook = nullptr;
+    SnapshotSourceHook = nullptr;
+    DisplayImageLayerHook = nullptr;
+}
+
+// Scripts cannot make clip regions yet, so the "clipregion" key is tried here on the setter itself.
+TEST(LayerClipRegions, StyleKeySetsReplacesAndRemovesTheRegion) {
+    InstallLayerHooks();
+    BGPic picture;
+    CurrentBGPic = &picture;
+    auto *region = new ClipRegion;
+    region->id = ObjectId{7, nullptr};
+    region->width = region->height = 10;
+    AddClipRegion(region);
+    ASSERT_EQ(AddImageLayer(nullptr, 3, ObjectId{1, nullptr}, 0, 0, 0, 0, 4, 4, nullptr, nullptr, nullptr, nullptr,
+                            nullptr, -1, 0),
+              0);
+    vlLayer *layer = GetNthLayer(&picture, 1);
+    VMState *vm = NewVMState();
+    InitRuntimeSupport(vm);
+    LayerRectList rects;
+    struct Case {
+        int32_t id;
+        int error;
+        const ClipRegion *clip;
+        int32_t uses;
+    } cases[] = {{7, 0, region, 1}, {7, 0, region, 1}, {99, 1041, region, 1}, {-1, 0, nullptr, 0}};
+    for (const Case &c : cases) {
+        NewTable(vm);
+        SetTableNumber(vm, "clipregion", c.id);
+        int mask = 0;
+        EXPECT_EQ(ApplyLayerStyle(vm, layer, GetTop(vm), &mask, &rects), c.error) << c.id;
+        EXPECT_EQ(layer->first->clip, c.clip) << c.id;
+        EXPECT_EQ(region->useCount, c.uses) << c.id;
+        SetTop(vm, 0);
+    }
+    CloseVMState(vm);
+    FreeBlock(rects.rects);
+    DeleteLayer(nullptr, layer, 1, nullptr, nullptr, nullptr, nullptr, nullptr);
     FreeAllClipRegions();
     CurrentBGPic = nullptr;
     FlushPendingFreesHook = nullptr;
