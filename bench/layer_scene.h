@@ -4,7 +4,10 @@
 // include this header in one source file of a benchmark only.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <new>
 #include <vector>
@@ -131,5 +134,30 @@ inline Scene &Shared() {
     return scene;
 }
 
+
+// Moves the 20 layers spread over the list to this frame's places and redraws what changed.
+inline void Frame(Scene &s) {
+    const int parity = int(s.frame++ & 1);
+    s.rects.count = 0;
+    for (int i = 0; i < kMoved; i++)
+        SetLayerPosition(s.layers[size_t(i * (kLayers / kMoved))], nullptr, s.places[parity][i][0],
+                         s.places[parity][i][1], 0, 0, &s.rects);
+    RefreshMergedRects(&s.rects);
+}
+
+template <class Fn> double MsPer(int count, Fn fn) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < count; i++) fn();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() / count;
+}
+
+// A Google Benchmark loop over step, skipped when the scene could not be made.
+template <class Step> void RunSteps(benchmark::State &state, bool ready, Step step) {
+    if (!ready) {
+        state.SkipWithError("set-up failed");
+        return;
+    }
+    for (auto _ : state) step();
+}
 
 } // namespace layerbench

@@ -6,7 +6,6 @@
 // this program's own operator new and malloc wrappers.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdio>
 #include <vector>
 
@@ -14,7 +13,6 @@
 #include "../bench_machine.h"
 #include "../layer_scene.h"
 
-using Clock = std::chrono::steady_clock;
 using vl::bench::Median;
 
 namespace {
@@ -37,16 +35,6 @@ void RecordBlit(const HostBitmap *src, int32_t sx, int32_t sy, HostBitmap *dst, 
     Recording->push_back(Blit{src, sx, sy, dst, dx, dy, width, height, flags, mask, alpha, clip});
 }
 
-// Moves the 20 layers spread over the list to this frame's places and redraws what changed.
-void Frame(Scene &s) {
-    const int parity = int(s.frame++ & 1);
-    s.rects.count = 0;
-    for (int i = 0; i < kMoved; i++)
-        SetLayerPosition(s.layers[size_t(i * (kLayers / kMoved))], nullptr, s.places[parity][i][0],
-                         s.places[parity][i][1], 0, 0, &s.rects);
-    RefreshMergedRects(&s.rects);
-}
-
 void FullRedraw(Scene &s) {
     REDRAW(s.display, s.display->picture, s.display->secondBitmap, 0, 0, kWidth, kHeight, 0, 0);
 }
@@ -66,12 +54,6 @@ template <class Fn> std::vector<Blit> Record(Fn fn) {
     CompositorBlitTraceHook = nullptr;
     Recording = nullptr;
     return blits;
-}
-
-template <class Fn> double MsPer(int count, Fn fn) {
-    const auto start = Clock::now();
-    for (int i = 0; i < count; i++) fn();
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count() / count;
 }
 
 struct Results {
@@ -113,21 +95,13 @@ Results Measure() {
 
 void BM_RefreshFrame(benchmark::State &state) {
     Scene &s = Shared();
-    if (!s.ok) {
-        state.SkipWithError("set-up failed");
-        return;
-    }
-    for (auto _ : state) Frame(s);
+    RunSteps(state, s.ok, [&] { Frame(s); });
 }
 BENCHMARK(BM_RefreshFrame)->Unit(benchmark::kMillisecond);
 
 void BM_FullRedraw(benchmark::State &state) {
     Scene &s = Shared();
-    if (!s.ok) {
-        state.SkipWithError("set-up failed");
-        return;
-    }
-    for (auto _ : state) FullRedraw(s);
+    RunSteps(state, s.ok, [&] { FullRedraw(s); });
 }
 BENCHMARK(BM_FullRedraw)->Unit(benchmark::kMillisecond);
 

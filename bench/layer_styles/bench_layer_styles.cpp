@@ -5,7 +5,6 @@
 // per position-only call are counted.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 
@@ -15,7 +14,6 @@
 #include "../bench_machine.h"
 #include "../layer_scene.h"
 
-using Clock = std::chrono::steady_clock;
 using vl::bench::Median;
 
 namespace {
@@ -52,15 +50,6 @@ void StyleFrame(Scene &s) {
     SetLayerStyleArgs(s.vm, PairBase, 2 * kMoved, 0);
 }
 
-void PositionFrame(Scene &s) {
-    const int parity = int(s.frame++ & 1);
-    s.rects.count = 0;
-    for (int i = 0; i < kMoved; i++)
-        SetLayerPosition(s.layers[size_t(i * (kLayers / kMoved))], nullptr, s.places[parity][i][0],
-                         s.places[parity][i][1], 0, 0, &s.rects);
-    RefreshMergedRects(&s.rects);
-}
-
 // The top layer turned by a degree more or less each time, through a table of its own.
 void RotateThroughStyle(Scene &s) {
     const int top = GetTop(s.vm);
@@ -82,29 +71,15 @@ void RotateImage(Scene &s) {
     FreeImageTriple(&out);
 }
 
-template <class Fn> double MsPer(int count, Fn fn) {
-    const auto start = Clock::now();
-    for (int i = 0; i < count; i++) fn();
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count() / count;
-}
-
 void BM_StyleFrame(benchmark::State &state) {
     Scene &s = Shared();
-    if (!Prepare(s)) {
-        state.SkipWithError("set-up failed");
-        return;
-    }
-    for (auto _ : state) StyleFrame(s);
+    RunSteps(state, Prepare(s), [&] { StyleFrame(s); });
 }
 BENCHMARK(BM_StyleFrame)->Unit(benchmark::kMillisecond);
 
 void BM_PositionFrame(benchmark::State &state) {
     Scene &s = Shared();
-    if (!Prepare(s)) {
-        state.SkipWithError("set-up failed");
-        return;
-    }
-    for (auto _ : state) PositionFrame(s);
+    RunSteps(state, Prepare(s), [&] { Frame(s); });
 }
 BENCHMARK(BM_PositionFrame)->Unit(benchmark::kMillisecond);
 
@@ -117,7 +92,7 @@ int main(int argc, char **argv) {
     vl::bench::PrintMachine(" (benchmarks run single-threaded)");
     Scene &s = Shared();
     if (!Prepare(s)) return 1;
-    for (int i = 0; i < 4; i++) StyleFrame(s), PositionFrame(s), RotateThroughStyle(s), RotateImage(s);
+    for (int i = 0; i < 4; i++) StyleFrame(s), Frame(s), RotateThroughStyle(s), RotateImage(s);
     std::vector<double> style, position, rotate, transform;
     double allocations = 0;
     constexpr int kFrames = 400, kTurns = 200;
@@ -125,7 +100,7 @@ int main(int argc, char **argv) {
         const long before = Allocations.load();
         style.push_back(MsPer(kFrames, [&] { StyleFrame(s); }));
         allocations = double(Allocations.load() - before) / kFrames;
-        position.push_back(MsPer(kFrames, [&] { PositionFrame(s); }));
+        position.push_back(MsPer(kFrames, [&] { Frame(s); }));
         rotate.push_back(MsPer(kTurns, [&] { RotateThroughStyle(s); }));
         transform.push_back(MsPer(kTurns, [&] { RotateImage(s); }));
     }

@@ -144,14 +144,29 @@ TEST(PixelOverlap, EveryPlaneOfBothObjectsMustAgree) {
     FreeAlphaPlane(alpha);
 }
 
-TEST(LayerClipRegions, RegionFreedUnderALayerWaitsForTheLayer) {
+// A picture with region 7 and the layer hooks; EndClipScene undoes both.
+ClipRegion *StartClipScene(BGPic *picture) {
     InstallLayerHooks();
-    BGPic picture;
-    CurrentBGPic = &picture;
+    CurrentBGPic = picture;
     auto *region = new ClipRegion;
     region->id = ObjectId{7, nullptr};
     region->width = region->height = 10;
     AddClipRegion(region);
+    return region;
+}
+
+void EndClipScene() {
+    FreeAllClipRegions();
+    CurrentBGPic = nullptr;
+    FlushPendingFreesHook = nullptr;
+    LayerPositionHook = nullptr;
+    SnapshotSourceHook = nullptr;
+    DisplayImageLayerHook = nullptr;
+}
+
+TEST(LayerClipRegions, RegionFreedUnderALayerWaitsForTheLayer) {
+    BGPic picture;
+    ClipRegion *region = StartClipScene(&picture);
     picture.clipRegion = region;
     ASSERT_EQ(AddImageLayer(nullptr, 3, ObjectId{1, nullptr}, 0, 0, 0, 0, 4, 4, nullptr, nullptr, nullptr, nullptr,
                             nullptr, -1, 0),
@@ -161,23 +176,13 @@ TEST(LayerClipRegions, RegionFreedUnderALayerWaitsForTheLayer) {
     EXPECT_TRUE(region->freePending); // still there (not freed under the layer) for the layer to be drawn through
     EXPECT_EQ(region->useCount, 1);
     DeleteLayer(nullptr, GetNthLayer(&picture, 1), 1, nullptr, nullptr, nullptr, nullptr, nullptr);
-    FreeAllClipRegions();
-    CurrentBGPic = nullptr;
-    FlushPendingFreesHook = nullptr;
-    LayerPositionHook = nullptr;
-    SnapshotSourceHook = nullptr;
-    DisplayImageLayerHook = nullptr;
+    EndClipScene();
 }
 
 // Scripts cannot make clip regions yet, so the "clipregion" key is tried here on the setter itself.
 TEST(LayerClipRegions, StyleKeySetsReplacesAndRemovesTheRegion) {
-    InstallLayerHooks();
     BGPic picture;
-    CurrentBGPic = &picture;
-    auto *region = new ClipRegion;
-    region->id = ObjectId{7, nullptr};
-    region->width = region->height = 10;
-    AddClipRegion(region);
+    ClipRegion *region = StartClipScene(&picture);
     ASSERT_EQ(AddImageLayer(nullptr, 3, ObjectId{1, nullptr}, 0, 0, 0, 0, 4, 4, nullptr, nullptr, nullptr, nullptr,
                             nullptr, -1, 0),
               0);
@@ -203,12 +208,7 @@ TEST(LayerClipRegions, StyleKeySetsReplacesAndRemovesTheRegion) {
     CloseVMState(vm);
     FreeBlock(rects.rects);
     DeleteLayer(nullptr, layer, 1, nullptr, nullptr, nullptr, nullptr, nullptr);
-    FreeAllClipRegions();
-    CurrentBGPic = nullptr;
-    FlushPendingFreesHook = nullptr;
-    LayerPositionHook = nullptr;
-    SnapshotSourceHook = nullptr;
-    DisplayImageLayerHook = nullptr;
+    EndClipScene();
 }
 
 } // namespace
