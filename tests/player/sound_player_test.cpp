@@ -2,6 +2,8 @@
 // sound commands that wait for the audio device.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 
@@ -79,6 +81,86 @@ TEST(SoundInPlayer, MissingDriverSwitchesSoundOff) {
                               {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=nosuchdriver"});
     EXPECT_EQ(run.out, "0 0\n") << run.err;
     EXPECT_NE(run.err.find("Could not find music 3!"), std::string::npos) << run.err;
+}
+
+// Runs of sound in interleaved stereo output: [first, last] frames, split at gaps of more than 10 ms.
+std::vector<std::pair<size_t, size_t>> SoundRuns(const std::vector<int16_t> &pcm) {
+    std::vector<std::pair<size_t, size_t>> runs;
+    for (size_t i = 0; i < pcm.size() / 2; i++) {
+        if (!pcm[2 * i] && !pcm[2 * i + 1]) continue;
+        if (runs.empty() || i - runs.back().second > 480) runs.push_back({i, i});
+        runs.back().second = i;
+    }
+    return runs;
+}
+
+// Frequency from zero crossings, and the peak, of one side of a run.
+std::pair<double, int> Measure(const std::vector<int16_t> &pcm, std::pair<size_t, size_t> run, int side) {
+    int crossings = 0, peak = 0;
+    for (size_t i = run.first; i <= run.second; i++) {
+        peak = std::max(peak, int(pcm[2 * i + side]));
+        if (i > run.first) crossings += (pcm[2 * i + side] < 0) != (pcm[2 * (i - 1) + side] < 0);
+    }
+    return {crossings / 2.0 / (double(run.second - run.first + 1) / 48000), peak};
+}
+
+// The real player through SDL's disk driver: a linked WAVE sample preloaded and played 3 times, a linked MP3
+// preloaded and played once as music, then the same MP3 with garbage after its frames.
+TEST(SoundInPlayer, DiskOutputHasTheNotesTheirLengthsAndSilenceAfter) {
+    ScratchDirectory dir;
+    const std::string data = std::string(VL_SOURCE_DIR) + "/tests/data/media/";
+    WriteBytes(dir.File("tone.wav"), ReadBytes(data + "mono16.wav")); // 0.1 s of 440 Hz at 11025 Hz
+    std::vector<uint8_t> mp3 = ReadBytes(data + "layer3.mp3");   // 1 s of 440 Hz left, 660 Hz right
+    WriteBytes(dir.File("music.mp3"), mp3);
+    for (size_t i = 0; i < 20000; i++) mp3.push_back(uint8_t(i * 7919 >> 3));
+    WriteBytes(dir.File("broken.mp3"), mp3);
+    const std::string script = R"(@LINKFILE "tone.wav"
+@LINKFILE "music.mp3"
+@SAMPLE 1, "tone.wav"
+@MUSIC 2, "music.mp3"
+Local ended = 0
+InstallEventHandler({OnMusicEnd = Function(msg) ended = ended + 1 EndFunction})
+PlaySample(1, 3)
+WaitSampleEnd(1)
+Wait(10)
+PlayMusic(2, 1)
+Repeat
+    WaitEvent()
+Until ended > 0
+Wait(10)
+OpenMusic(3, "broken.mp3")
+PlayMusic(3, 1)
+Repeat
+    WaitEvent()
+Until ended > 1
+Wait(25)
+DebugPrint("ended", ended, IsMusicPlaying(3))
+)";
+    WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
+    std::filesystem::remove(dir.File("tone.wav"));
+    std::filesystem::remove(dir.File("music.mp3"));
+    PlayerRun run = RunPlayer({"-quiet", "-mastervolume", "64", "-debugdevice", "@stdout", "test.vla"}, dir.path,
+                              {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=out.raw"});
+    EXPECT_EQ(run.out, "ended 2 0\n") << run.err;
+    const std::vector<uint8_t> bytes = ReadBytes(dir.File("out.raw"));
+    std::vector<int16_t> pcm(bytes.size() / 2);
+    std::memcpy(pcm.data(), bytes.data(), pcm.size() * 2);
+    const auto runs = SoundRuns(pcm);
+    ASSERT_EQ(runs.size(), 3u);
+    const std::vector<uint8_t> raw = ReadBytes(data + "mono16.wav.raw");
+    int sourcePeak = 0;
+    for (size_t i = 0; i + 1 < raw.size(); i += 2) sourcePeak = std::max(sourcePeak, int(int16_t(raw[i] | raw[i + 1] << 8)));
+    const struct {
+        double seconds, left, right;
+    } expected[] = {{0.3, 440, 440}, {1.0, 440, 660}, {1.0, 440, 660}};
+    for (size_t k = 0; k < 3; k++) {
+        EXPECT_NEAR(double(runs[k].second - runs[k].first + 1), expected[k].seconds * 48000, 1024) << k;
+        const auto left = Measure(pcm, runs[k], 0), right = Measure(pcm, runs[k], 1);
+        EXPECT_NEAR(left.first, expected[k].left, expected[k].left * 0.02) << k;
+        EXPECT_NEAR(right.first, expected[k].right, expected[k].right * 0.02) << k;
+        if (k == 0) EXPECT_NEAR(left.second, sourcePeak, sourcePeak * 0.02); // full level at MASTERVOLUME 64
+    }
+    for (size_t i = 2 * (runs.back().second + 1); i < pcm.size(); i++) ASSERT_EQ(pcm[i], 0) << i;
 }
 
 } // namespace
