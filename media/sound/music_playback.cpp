@@ -1,5 +1,6 @@
 #include "media/sound/music_playback.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -24,6 +25,15 @@ namespace {
 constexpr int kStreamSlots[2] = {1, 2};
 constexpr uint32_t kStreamBufferFrames = 1764;
 constexpr uint32_t kModuleBufferFrames = 2400;
+// Buffers hold whole multiples of the sizes above, at least this long: a refill that comes late on a busy machine
+// must not let the mixer run into a buffer that still holds the sound before it.
+constexpr uint32_t kMinimumBufferMs = 100;
+
+uint32_t BufferFrames(uint32_t unit, uint32_t frequency) {
+    uint32_t frames = unit;
+    while (uint64_t(frames) * 1000 < uint64_t(kMinimumBufferMs) * frequency) frames += unit;
+    return frames;
+}
 
 // The one-slot mailbox and the refill requests.
 std::mutex streamLock;
@@ -120,13 +130,14 @@ int StartCommand(void *argument) {
     int channels = 2, bits = 16;
     uint32_t frequency = kPlaybackRate;
     if (r.state == kChannelModule) {
-        bufferFrames = kModuleBufferFrames;
+        bufferFrames = BufferFrames(kModuleBufferFrames, frequency);
         frameBytes = 4;
     } else {
         SoundStream *s = r.stream;
         channels = int(s->channels), bits = int(s->bits), frequency = s->frequency;
         frameBytes = s->frameBytes;
-        bufferFrames = s->kind == kSoundKindDecoder && s->ready ? s->ready : kStreamBufferFrames;
+        bufferFrames = BufferFrames(s->kind == kSoundKindDecoder && s->ready ? s->ready : kStreamBufferFrames,
+                                    std::min<uint32_t>(frequency, 384000));
     }
     int error = 0;
     if ((bits != 8 && bits != 16) || (channels != 1 && channels != 2) || frameBytes != uint32_t(channels * bits / 8))
