@@ -146,6 +146,12 @@ void AppletSeeds(const Bytes &chunk, const Bytes &picture) {
     Bytes full, minimal, compressed;
     if (!WriteApplet(contents, full, error)) gFailures++;
     Write(target, "applet_full", full);
+    // Without the checksum record nearly every mutation gets past it into the records themselves.
+    Bytes unchecked = full;
+    const size_t checksumAt = unchecked.size() - 4 - kAppletChecksumRecordSize;
+    if (unchecked[checksumAt] != kAppletChecksum) gFailures++;
+    unchecked.erase(unchecked.begin() + long(checksumAt), unchecked.begin() + long(checksumAt + kAppletChecksumRecordSize));
+    Write(target, "applet_unchecked", unchecked);
     AppletContents bare;
     bare.chunk = chunk;
     if (!WriteApplet(bare, minimal, error)) gFailures++;
