@@ -21,6 +21,12 @@ void BuildApplet(const ScratchDirectory &dir, const std::string &script, const s
     for (const char *f : files) std::filesystem::remove(dir.File(f));
 }
 
+// Builds the applet and plays it quietly with the debug output on standard output.
+PlayerRun PlayApplet(const ScratchDirectory &dir, const std::string &script, const std::vector<const char *> &files) {
+    BuildApplet(dir, script, files);
+    return RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
+}
+
 // 0x00RRGGBB of a pixel of a 24-bit bottom-up BMP file.
 uint32_t BmpPixel(const std::vector<uint8_t> &bmp, int x, int y) {
     auto u32 = [&](size_t at) { return uint32_t(bmp[at]) | uint32_t(bmp[at + 1]) << 8 | uint32_t(bmp[at + 2]) << 16 |
@@ -34,7 +40,7 @@ uint32_t BmpPixel(const std::vector<uint8_t> &bmp, int x, int y) {
 
 TEST(DisplayInPlayer, PreloadedLinkedBrushAppearsOnTheFirstDisplay) {
     ScratchDirectory dir;
-    BuildApplet(dir,
+    PlayerRun run = PlayApplet(dir,
                 "@DISPLAY {Width = 32, Height = 24, Color = $0000FF}\n"
                 "@LINKFILE \"plain.bmp\"\n"
                 "@BRUSH 1, \"plain.bmp\", $FF00FF\n"
@@ -45,7 +51,6 @@ TEST(DisplayInPlayer, PreloadedLinkedBrushAppearsOnTheFirstDisplay) {
                 "ExitOnError(False)\nSaveBrush(1, \"b.iff\", 0, #IMGFMT_ILBM)\nDebugPrint(GetLastError())\n"
                 "SaveBrush(1, \"b.x\", 0, 5)\nDebugPrint(GetLastError())\n",
                 {"plain.bmp"});
-    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "8 1\n1491\n1055\n");
     std::vector<uint8_t> shot = ReadBytes(dir.File("shot.bmp"));
@@ -68,7 +73,7 @@ TEST(DisplayInPlayer, StartUpSaysAndActionUnlessQuiet) {
 
 TEST(DisplayInPlayer, LoadBrushReadsTheLinkedCopies) {
     ScratchDirectory dir;
-    BuildApplet(dir,
+    PlayerRun run = PlayApplet(dir,
                 "@LINKFILE \"key.gif\"\n@LINKFILE \"alpha.png\"\n@LINKFILE \"gray.jpg\"\n"
                 "LoadBrush(1, \"key.gif\")\n"
                 "LoadBrush(2, \"alpha.png\", {LoadAlpha = True})\n"
@@ -76,20 +81,18 @@ TEST(DisplayInPlayer, LoadBrushReadsTheLinkedCopies) {
                 "DebugPrint(GetAttribute(#BRUSH, 1, #ATTRTRANSPARENTCOLOR), GetAttribute(#BRUSH, 2, #ATTRHASALPHA),"
                 " GetAttribute(#BRUSH, 3, #ATTRWIDTH))\n",
                 {"key.gif", "alpha.png", "gray.jpg"});
-    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "0 1 16\n");
 }
 
 TEST(DisplayInPlayer, PreloadedBrushGetsItsOptionTable) {
     ScratchDirectory dir;
-    BuildApplet(dir,
+    PlayerRun run = PlayApplet(dir,
                 "@LINKFILE \"alpha.png\"\n"
                 "@BRUSH 1, \"alpha.png\", {LoadAlpha = True}\n"
                 "@BRUSH 2, \"alpha.png\"\n"
                 "DebugPrint(GetAttribute(#BRUSH, 1, #ATTRHASALPHA), GetAttribute(#BRUSH, 2, #ATTRHASALPHA))\n",
                 {"alpha.png"});
-    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "1 0\n");
 }
@@ -106,14 +109,13 @@ TEST(DisplayInPlayer, ChangeDisplaySizeBeyondTheScreenIsReported) {
 
 TEST(DisplayInPlayer, CoordinatesAtTheEndsOfTheRangeAreRefusedNotOverflowed) {
     ScratchDirectory dir;
-    BuildApplet(dir,
+    PlayerRun run = PlayApplet(dir,
                 "@DISPLAY {Width = 64, Height = 48}\nCreateBrush(1, 8, 8)\nExitOnError(False)\n"
                 "DisplayBrush(1, 2147483648, 2147483648)\nDisplayBrush(1, -2147483648, 0)\n"
                 "DisplayBrush(1, 2147483640, -10)\n"
                 "DisplayBrushPart(1, -2147483648, -2147483648, 2147483647, 0, 2147483647, 2147483647)\n"
                 "DebugPrint(GetLastError())\nDisplayBrush(1, Sqrt(-1), 0)\nDebugPrint(GetLastError())\n",
                 {});
-    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "1055\n1055\n");
     EXPECT_FALSE(Contains(run.err, "runtime error")) << run.err;
@@ -121,11 +123,10 @@ TEST(DisplayInPlayer, CoordinatesAtTheEndsOfTheRangeAreRefusedNotOverflowed) {
 
 TEST(DisplayInPlayer, TruncatedPictureIsAnErrorNotACrash) {
     ScratchDirectory dir;
-    BuildApplet(dir,
+    PlayerRun run = PlayApplet(dir,
                 "@LINKFILE \"truncated.png\"\nExitOnError(False)\nLoadBrush(1, \"truncated.png\")\n"
                 "DebugPrint(GetLastError() <> 0)\n",
                 {"truncated.png"});
-    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "1\n");
     EXPECT_FALSE(Contains(run.err, "Sanitizer")) << run.err;
@@ -133,7 +134,7 @@ TEST(DisplayInPlayer, TruncatedPictureIsAnErrorNotACrash) {
 
 TEST(DisplayInPlayer, DisplaysOpenCloseAndReopenFromTheScript) {
     ScratchDirectory dir;
-    BuildApplet(dir,
+    PlayerRun run = PlayApplet(dir,
                 "@DISPLAY {Width = 32, Height = 24}\n"
                 "CreateDisplay(2, {Width = 16, Height = 16})\n"
                 "OpenDisplay(2)\nCloseDisplay(2)\nOpenDisplay(2)\n"
@@ -144,7 +145,6 @@ TEST(DisplayInPlayer, DisplaysOpenCloseAndReopenFromTheScript) {
                 "ExitOnError(False)\nCloseDisplay(2)\nDebugPrint(GetLastError())\n"
                 "GetAttribute(#DISPLAY, 2, #ATTRWIDTH)\nDebugPrint(GetLastError())\n",
                 {});
-    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "16 24 2\n1344\n1344\n");
 }
@@ -157,7 +157,7 @@ namespace {
 TEST(LayersInPlayer, SnapshotShowsTurnedSeeThroughAndTintedLayers) {
     ScratchDirectory dir;
     // alpha.png is 8 x 6: red left, blue right; rows 0-1 opaque, 2-3 half, 4-5 clear.
-    BuildApplet(dir,
+    PlayerRun run = PlayApplet(dir,
                 "@DISPLAY {Width = 40, Height = 30, Color = $000000}\n"
                 "@LINKFILE \"alpha.png\"\n"
                 "EnableLayers()\n"
@@ -172,7 +172,6 @@ TEST(LayersInPlayer, SnapshotShowsTurnedSeeThroughAndTintedLayers) {
                 "DebugPrint(GetAttribute(#BRUSH, 2, #ATTRWIDTH), GetAttribute(#BRUSH, 2, #ATTRHEIGHT))\n"
                 "SaveSnapshot(\"shot.bmp\", #IMGFMT_BMP)\n",
                 {"alpha.png"});
-    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "5 \n6 8\n"); // the anim layer made for CreateLayer's frames; the turned layer's image
     std::vector<uint8_t> shot = ReadBytes(dir.File("shot.bmp"));
@@ -201,7 +200,7 @@ namespace {
 // A brush layer scaled and moved, and a brush layer turned into a box, through the style table in the player.
 TEST(LayersInPlayer, StyleChangesShowInTheSnapshot) {
     ScratchDirectory dir;
-    BuildApplet(dir,
+    PlayerRun run = PlayApplet(dir,
                 "@DISPLAY {Width = 40, Height = 30, Color = $000000}\n"
                 "EnableLayers()\n"
                 "CreateBrush(1, 8, 6, $FF0000)\n"
@@ -213,7 +212,6 @@ TEST(LayersInPlayer, StyleChangesShowInTheSnapshot) {
                 "DebugPrint(b.x, b.y, b.width, b.name, box.sizex, box.sizey, box.color, box.name)\n"
                 "SaveSnapshot(\"shot.bmp\", #IMGFMT_BMP)\n",
                 {});
-    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "2 20 16 b 10 5 65280 box\n");
     std::vector<uint8_t> shot = ReadBytes(dir.File("shot.bmp"));
