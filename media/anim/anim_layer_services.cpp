@@ -11,9 +11,10 @@ namespace {
 // Layers keep showing an anim after the script freed it, so a layer's lookup finds free-pending anims too.
 int FindForLayer(ObjectId id, AnimObject **out) { return FindAnim(id, out, 0); }
 
-int Find(ObjectId id, int, AnimInfo *out) {
+int Find(ObjectId id, int flags, AnimInfo *out) {
     AnimObject *a = nullptr;
-    if (int error = FindForLayer(id, &a)) return error;
+    // For modification (a selected frame about to be drawn into) the layers showing the anim get their copy.
+    if (int error = FindAnim(id, &a, flags & kFindAnimModify)) return error;
     *out = AnimInfo{a->width, a->height, a->frameCount, a->fromDisk, a->transparent, a->lockCount, a};
     return 0;
 }

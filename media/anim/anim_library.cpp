@@ -11,6 +11,7 @@
 #include "runtime/app/utilities.h"
 #include "scene/display/display_startup.h"
 #include "scene/images/brush.h"
+#include "scene/images/output.h"
 
 namespace {
 
@@ -203,14 +204,21 @@ int AnimBrushLinkSource(VMState *, ObjectId source, int32_t frame, ImageTriple *
     return 0;
 }
 
-// TODO(anim editing and saving, output selection): replace each with its handler.
+int CmdSelectAnim(VMState *vm) {
+    CheckArgs(vm, 2, 3);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    const int32_t frame = CheckInt32Arg(vm, 2);
+    return SelectOutput(vm, ObjectKindAnim, id, ObjectKindBrush, frame, OptInt32Arg(vm, 3, SELMODE_NORMAL));
+}
+
+// TODO(anim editing and saving): replace each with its handler.
 #define VL_NOT_YET(name)                                                                                            \
     int Cmd##name(VMState *) { return CommandNotAvailable(#name); }
 VL_NOT_YET(ScaleAnim)
 VL_NOT_YET(CreateAnim)
 VL_NOT_YET(CopyAnim)
 VL_NOT_YET(ModifyAnimFrames)
-VL_NOT_YET(SelectAnim)
 VL_NOT_YET(SaveAnim)
 VL_NOT_YET(BeginAnimStream)
 VL_NOT_YET(WriteAnimFrame)
