@@ -247,8 +247,9 @@ int ReadLayerStyle(VMState *vm, vlLayer *layer, int t, int *freeMask, LayerStyle
         c->kindChanged = kind != layer->type && !(IsPrintedText(kind) && IsPrintedText(layer->type));
         c->kind = kind;
     }
+    // A printed text layer is rebuilt from its text block, which only the text library's entries can make.
     if ((c->kindChanged && (IsPrintedText(kind) || IsPrintedText(layer->type))) ||
-        (IsPrintedText(kind) && HasTextKeys(vm, t)))
+        (IsPrintedText(kind) && ((c->classes & kStyleRebuild) || HasTextKeys(vm, t))))
         return CommandNotAvailable("SetLayerStyle");
     // The block starts as the layer's own, or with only its place when the kind changes.
     LayerDrawParams &b = c->block;

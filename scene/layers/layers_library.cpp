@@ -521,6 +521,7 @@ int CmdModifyLayerFrames(VMState *vm) {
         ObjectId copy{};
         if (int error = AnimServices->copyForLayer(layer->source, &copy)) return error;
         layer->source = copy;
+        FlushPendingFrees(2); // the script's anim may have waited for this layer only
     }
     LayerDrawParams *blocks[3] = {layer->first, layer->saved, layer->current};
     ImageTriple shown;
