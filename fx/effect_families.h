@@ -24,3 +24,9 @@ void DissolveFinish(FxRequest *request, int flag);
 // pixel_zoom.cpp: PIXELZOOM1 and PIXELZOOM2.
 int PixelZoomStep(FxRequest *request, int *done);
 void PixelZoomFinish(FxRequest *request, int flag);
+
+// water.cpp: WATER1..WATER4 and STRUDEL.
+int WaterStep(FxRequest *request, int *done);
+void WaterFinish(FxRequest *request, int flag);
+int StrudelStep(FxRequest *request, int *done);
+void StrudelFinish(FxRequest *request, int flag);

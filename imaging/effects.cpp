@@ -1,6 +1,7 @@
 #include "imaging/effects.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 void DissolveFrame(const DissolveParams &p, int32_t level) {
@@ -160,39 +161,115 @@ static bool SameSize(const PixelBuffer &d, const PixelBuffer &o, const PixelBuff
     return true;
 }
 
-template <class F> static void Water(const WaterParams &p, int32_t frame) {
-    if (!p.dest.pixels || p.distance.size() != size_t(p.dest.width) * size_t(p.dest.height) || p.sine.empty()) return;
-    if (!SameSize(p.dest, p.oldPicture, p.newPicture, p.newAlpha, p.layerAlpha)) return;
-    const unsigned level = unsigned(std::clamp(frame * 255 / std::max(2 * p.half, 1), 0, 255));
+// One destination pixel from the samples at (sx, sy): the cross-fade of both pictures, or on a layer the new
+// picture with the layer's alpha scaled.
+template <class F, class Params>
+static inline void PutSample(const Params &p, int32_t x, int32_t y, int32_t sx, int32_t sy, unsigned level) {
+    uint8_t *d = p.dest.At(x, y);
+    if (p.layerAlpha.data) {
+        F::Store(d, F::Load(p.newPicture.At(sx, sy)));
+        const unsigned a = p.newAlpha.data ? p.newAlpha.Row(sy)[sx] : 255;
+        p.layerAlpha.Row(y)[x] = uint8_t(a * level / 255);
+        return;
+    }
+    const Channels o = F::Unpack(F::Load(p.oldPicture.At(sx, sy))), n = F::Unpack(F::Load(p.newPicture.At(sx, sy)));
+    F::Store(d, F::Pack(BlendChannels(o, n, level)));
+}
+
+// std::lround without the library call: a cast truncates, the fraction left decides (exact below 2^52).
+static inline int32_t RoundHalfAway(double v) {
+    int64_t i = int64_t(v);
+    const double rest = v - double(i);
+    if (rest >= 0.5) ++i;
+    else if (rest <= -0.5) --i;
+    return int32_t(std::clamp<int64_t>(i, INT32_MIN, INT32_MAX));
+}
+
+static unsigned WaterLevel(const WaterParams &p, int32_t frame) {
+    return unsigned(std::clamp(frame * 255 / std::max(2 * p.half, 1), 0, 255));
+}
+
+static bool WaterReady(const WaterParams &p) {
+    return p.dest.pixels && p.distance.size() == size_t(p.dest.width) * size_t(p.dest.height) && !p.sine.empty() &&
+           SameSize(p.dest, p.oldPicture, p.newPicture, p.newAlpha, p.layerAlpha);
+}
+
+// The reference: every pixel through WaterDisplace, with the maths library in the loop.
+template <class F> static void WaterGeneric(const WaterParams &p, int32_t frame) {
+    if (!WaterReady(p)) return;
+    const unsigned level = WaterLevel(p, frame);
     for (int32_t y = 0; y < p.dest.height; ++y)
         for (int32_t x = 0; x < p.dest.width; ++x) {
             int32_t sx, sy;
             WaterDisplace(p, x, y, frame, &sx, &sy);
-            uint8_t *d = p.dest.At(x, y);
-            if (p.layerAlpha.data) {
-                F::Store(d, F::Load(p.newPicture.At(sx, sy)));
-                unsigned a = p.newAlpha.data ? p.newAlpha.Row(sy)[sx] : 255;
-                p.layerAlpha.Row(y)[x] = uint8_t(a * level / 255);
-                continue;
-            }
-            Channels o = F::Unpack(F::Load(p.oldPicture.At(sx, sy))), n = F::Unpack(F::Load(p.newPicture.At(sx, sy)));
-            F::Store(d, F::Pack(BlendChannels(o, n, level)));
+            PutSample<F>(p, x, y, sx, sy, level);
         }
 }
-void WaterFrame32(const WaterParams &p, int32_t frame) { Water<Format32>(p, frame); }
-void WaterFrame24(const WaterParams &p, int32_t frame) { Water<Format24>(p, frame); }
-void WaterFrame16(const WaterParams &p, int32_t frame) { Water<Format16>(p, frame); }
 
+// The wave's offset depends on the distance alone, so it is computed once per distance for the frame; the pixel
+// loop does the same arithmetic as WaterDisplace on it, and rounds the same way, so both paths agree exactly.
+template <class F> static void WaterFast(const WaterParams &p, int32_t frame) {
+    if (!WaterReady(p)) return;
+    const unsigned level = WaterLevel(p, frame);
+    const int32_t w = p.dest.width, h = p.dest.height, radius = std::max(p.radius, 0);
+    std::vector<double> offset(size_t(radius) + 1, 0.0);
+    const bool waves = p.waveLength > 0;
+    for (int32_t d = 1; waves && d < radius; ++d) {
+        const double phase = d / p.waveLength * 2 * M_PI - frame;
+        const double amp = p.amplitude * double(p.radius - d) / p.radius;
+        offset[size_t(d)] = amp * TableAt(p.sine, phase);
+    }
+    for (int32_t y = 0; y < h; ++y) {
+        const int32_t *distance = p.distance.data() + size_t(y) * size_t(w);
+        const double dy = double(y - p.centerY);
+        for (int32_t x = 0; x < w; ++x) {
+            const int32_t d = distance[x];
+            int32_t sx = x, sy = y;
+            if (waves && d != 0 && d < radius) {
+                const double off = offset[size_t(d)];
+                sx = std::clamp(RoundHalfAway(x + (x - p.centerX) * off / d), 0, w - 1);
+                sy = std::clamp(RoundHalfAway(y + dy * off / d), 0, h - 1);
+            }
+            PutSample<F>(p, x, y, sx, sy, level);
+        }
+    }
+}
+void WaterFrame32(const WaterParams &p, int32_t frame) { WaterFast<Format32>(p, frame); }
+void WaterFrame24(const WaterParams &p, int32_t frame) { WaterFast<Format24>(p, frame); }
+void WaterFrame16(const WaterParams &p, int32_t frame) { WaterFast<Format16>(p, frame); }
+void WaterFrameGeneric(const WaterParams &p, int32_t frame) {
+    const int bytes = p.dest.bytesPerPixel;
+    if (bytes == 4) WaterGeneric<Format32>(p, frame);
+    else if (bytes == 3) WaterGeneric<Format24>(p, frame);
+    else if (bytes == 2) WaterGeneric<Format16>(p, frame);
+}
+
+// The twist falls off as 1 - r from the centre to the ellipse of the picture; pixels outside stay (-1).
 void InitStrudelTables(StrudelParams *p) {
     p->sine = SineSteps(false);
     p->cosine = SineSteps(true);
+    const int32_t w = std::max(p->dest.width, 0), h = std::max(p->dest.height, 0);
+    const double cx = (w - 1) / 2.0, cy = (h - 1) / 2.0, rx = std::max(w / 2.0, 1.0), ry = std::max(h / 2.0, 1.0);
+    p->falloff.assign(size_t(w) * size_t(h), -1.0);
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+            const double ux = (x - cx) / rx, uy = (y - cy) / ry;
+            const double r2 = ux * ux + uy * uy;
+            if (r2 < 1.0) p->falloff[size_t(y) * size_t(w) + size_t(x)] = 1.0 - std::sqrt(r2);
+        }
 }
 
-template <class F> static void Strudel(const StrudelParams &p, int32_t angle) {
-    if (!p.dest.pixels || p.sine.empty() || p.cosine.empty()) return;
-    if (!SameSize(p.dest, p.oldPicture, p.newPicture, p.newAlpha, p.layerAlpha)) return;
+static double StrudelTwist(int32_t angle) { return (angle <= 360 ? angle : 720 - angle) * M_PI / 180.0; }
+
+static bool StrudelReady(const StrudelParams &p) {
+    return p.dest.pixels && !p.sine.empty() && !p.cosine.empty() &&
+           SameSize(p.dest, p.oldPicture, p.newPicture, p.newAlpha, p.layerAlpha);
+}
+
+template <class F> static void StrudelGeneric(const StrudelParams &p, int32_t angle) {
+    if (!StrudelReady(p)) return;
     angle = std::clamp(angle, 0, 719);
-    const double twist = (angle <= 360 ? angle : 720 - angle) * M_PI / 180.0;
+    const double twist = StrudelTwist(angle);
     const unsigned level = unsigned(angle * 255 / 720);
     const int32_t w = p.dest.width, h = p.dest.height;
     const double cx = (w - 1) / 2.0, cy = (h - 1) / 2.0, rx = std::max(w / 2.0, 1.0), ry = std::max(h / 2.0, 1.0);
@@ -207,17 +284,43 @@ template <class F> static void Strudel(const StrudelParams &p, int32_t angle) {
                 sx = std::clamp(int32_t(std::lround(cx + (x - cx) * c + (y - cy) * s)), 0, w - 1);
                 sy = std::clamp(int32_t(std::lround(cy - (x - cx) * s + (y - cy) * c)), 0, h - 1);
             }
-            uint8_t *d = p.dest.At(x, y);
-            if (p.layerAlpha.data) {
-                F::Store(d, F::Load(p.newPicture.At(sx, sy)));
-                unsigned na = p.newAlpha.data ? p.newAlpha.Row(sy)[sx] : 255;
-                p.layerAlpha.Row(y)[x] = uint8_t(na * level / 255);
-                continue;
-            }
-            Channels o = F::Unpack(F::Load(p.oldPicture.At(sx, sy))), n = F::Unpack(F::Load(p.newPicture.At(sx, sy)));
-            F::Store(d, F::Pack(BlendChannels(o, n, level)));
+            PutSample<F>(p, x, y, sx, sy, level);
         }
 }
-void StrudelFrame32(const StrudelParams &p, int32_t angle) { Strudel<Format32>(p, angle); }
-void StrudelFrame24(const StrudelParams &p, int32_t angle) { Strudel<Format24>(p, angle); }
-void StrudelFrame16(const StrudelParams &p, int32_t angle) { Strudel<Format16>(p, angle); }
+
+// The fall-off comes from the set-up table and the angle never passes two turns, so the table index needs no
+// fmod: the same doubles as the generic path, hence the same samples.
+template <class F> static void StrudelFast(const StrudelParams &p, int32_t angle) {
+    if (!StrudelReady(p)) return;
+    const int32_t w = p.dest.width, h = p.dest.height;
+    if (p.falloff.size() != size_t(w) * size_t(h)) return;
+    angle = std::clamp(angle, 0, 719);
+    const double twist = StrudelTwist(angle);
+    const unsigned level = unsigned(angle * 255 / 720);
+    const double cx = (w - 1) / 2.0, cy = (h - 1) / 2.0;
+    const size_t last = p.sine.size() - 1;
+    for (int32_t y = 0; y < h; ++y) {
+        const double *falloff = p.falloff.data() + size_t(y) * size_t(w);
+        for (int32_t x = 0; x < w; ++x) {
+            int32_t sx = x, sy = y;
+            if (falloff[x] >= 0) {
+                double a = twist * falloff[x];
+                if (a >= 2 * M_PI) a -= 2 * M_PI;
+                const size_t i = std::min<size_t>(size_t(a * 1000.0), last);
+                const double c = p.cosine[i], s = p.sine[i];
+                sx = std::clamp(RoundHalfAway(cx + (x - cx) * c + (y - cy) * s), 0, w - 1);
+                sy = std::clamp(RoundHalfAway(cy - (x - cx) * s + (y - cy) * c), 0, h - 1);
+            }
+            PutSample<F>(p, x, y, sx, sy, level);
+        }
+    }
+}
+void StrudelFrame32(const StrudelParams &p, int32_t angle) { StrudelFast<Format32>(p, angle); }
+void StrudelFrame24(const StrudelParams &p, int32_t angle) { StrudelFast<Format24>(p, angle); }
+void StrudelFrame16(const StrudelParams &p, int32_t angle) { StrudelFast<Format16>(p, angle); }
+void StrudelFrameGeneric(const StrudelParams &p, int32_t angle) {
+    const int bytes = p.dest.bytesPerPixel;
+    if (bytes == 4) StrudelGeneric<Format32>(p, angle);
+    else if (bytes == 3) StrudelGeneric<Format24>(p, angle);
+    else if (bytes == 2) StrudelGeneric<Format16>(p, angle);
+}

@@ -73,17 +73,22 @@ void WaterDisplace(const WaterParams &params, int32_t x, int32_t y, int32_t fram
 void WaterFrame32(const WaterParams &params, int32_t frame);
 void WaterFrame24(const WaterParams &params, int32_t frame);
 void WaterFrame16(const WaterParams &params, int32_t frame);
+// The per-pixel reference the kernels above are checked against (maths library calls in the pixel loop).
+void WaterFrameGeneric(const WaterParams &params, int32_t frame);
 
 struct StrudelParams {
     PixelBuffer oldPicture, newPicture, dest;
     PlaneBuffer newAlpha, layerAlpha;
     std::vector<double> sine, cosine; // filled by InitStrudelTables
+    std::vector<double> falloff;      // dest width x height: 1 - r inside the ellipse, -1 outside
 };
+// Needs dest's size set: the fall-off table is made for it.
 void InitStrudelTables(StrudelParams *params);
 // angle 0..719: the twist grows to 360 degrees and falls back, strongest in the centre.
 void StrudelFrame32(const StrudelParams &params, int32_t angle);
 void StrudelFrame24(const StrudelParams &params, int32_t angle);
 void StrudelFrame16(const StrudelParams &params, int32_t angle);
+void StrudelFrameGeneric(const StrudelParams &params, int32_t angle);
 
 // The integer square root (floor) the distance table uses.
 uint32_t IntegerSqrt(uint64_t v);

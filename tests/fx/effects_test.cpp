@@ -48,6 +48,14 @@ const std::map<std::pair<int32_t, int32_t>, FrameRule> kFrameRules = {
          return WipeFrames(511 - s, s);
      }},
     {{132, 133}, [](int32_t id, int32_t, int32_t, int32_t) { return id == 132 ? 25 : 49; }},
+    {{134, 137}, [](int32_t, int32_t, int32_t, int32_t speed) {
+         const int32_t half = speed == -1 ? 25 : speed == -2 ? 10 : speed == -3 ? 50 : speed;
+         return 2 * (half <= 4 ? 5 : std::min(half, 100));
+     }},
+    {{138, 138}, [](int32_t, int32_t, int32_t, int32_t speed) {
+         const int32_t s = speed == -1 ? 8 : speed == -2 ? 16 : speed == -3 ? 4 : std::clamp(speed, 2, 16);
+         return CeilDiv(720, s);
+     }},
     {{139, 139}, [](int32_t, int32_t, int32_t, int32_t speed) {
          const int32_t s = speed == -1 ? 4 : speed == -2 ? 8 : speed == -3 ? 2 : std::clamp(speed, 1, 8);
          return CeilDiv(256, s);

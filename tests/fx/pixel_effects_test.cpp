@@ -62,4 +62,17 @@ TEST_F(FxTest, PixelZoomSharpensBlocksWhateverTheSpeed) {
     EXPECT_EQ(twoWay[48], start);
 }
 
+TEST_F(FxTest, WaterAndStrudelCountTheirFramesAndEndOnTheNewPicture) {
+    ASSERT_NE(OpenPatternDisplay(40, 30), nullptr);
+    const Frame target = [&] { Show(2); return Output(); }();
+    const std::pair<int32_t, double> cases[] = {{134, 3}, {137, 3}, {138, -2}, {138, 500}};
+    const size_t counts[] = {10, 10, 45, 45};
+    for (size_t i = 0; i < 4; i++) {
+        const std::vector<Frame> played = Play(*this, cases[i].first, cases[i].second);
+        ASSERT_EQ(played.size(), counts[i]) << cases[i].first;
+        EXPECT_NE(played[counts[i] / 2], target);
+        EXPECT_EQ(played.back(), target);
+    }
+}
+
 } // namespace

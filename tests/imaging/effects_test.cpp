@@ -184,6 +184,52 @@ TEST(StrudelFrame, CentreStaysAndTheMixFollowsTheAngle) {
     EXPECT_EQ(Format24::Load(dst.view.At(3, 3)), mixed * 0x010101u);
 }
 
+// The table-driven kernels against the per-pixel reference on random pictures, odd sizes and every pixel size,
+// across frames of both halves and with a layer's alpha; equality is exact since both round the same doubles.
+TEST(WaterAndStrudel, FastKernelsEqualTheGenericPath) {
+    uint32_t seed = 17;
+    auto fill = [&seed](TestImage &image) {
+        for (uint8_t &b : image.bytes) b = uint8_t((seed = seed * 1103515245u + 12345u) >> 16);
+    };
+    for (int bpp : {4, 3, 2})
+        for (auto [w, h] : {std::pair{61, 37}, std::pair{16, 90}, std::pair{1, 1}}) {
+            SCOPED_TRACE(std::to_string(bpp) + " bytes " + std::to_string(w) + "x" + std::to_string(h));
+            TestImage oldPic(w, h, bpp), newPic(w, h, bpp), fast(w, h, bpp), slow(w, h, bpp);
+            TestPlane newAlpha(w, h, false), fastAlpha(w, h, false), slowAlpha(w, h, false);
+            fill(oldPic), fill(newPic);
+            for (uint8_t &b : newAlpha.bytes) b = uint8_t((seed = seed * 1103515245u + 12345u) >> 16);
+            for (bool layer : {false, true}) {
+                WaterParams water;
+                water.oldPicture = oldPic.view, water.newPicture = newPic.view;
+                water.centerX = w / 2, water.centerY = h / 2, water.radius = std::max({w / 2, h / 2, 1});
+                water.waveLength = 16, water.amplitude = 0.05 * w, water.half = 10;
+                water.dest = fast.view;
+                InitWaterTables(&water);
+                StrudelParams strudel;
+                strudel.oldPicture = oldPic.view, strudel.newPicture = newPic.view, strudel.dest = fast.view;
+                InitStrudelTables(&strudel);
+                if (layer) {
+                    water.newAlpha = strudel.newAlpha = newAlpha.view;
+                }
+                auto run = [&](bool fastPath, TestImage &dest, TestPlane &alpha, int32_t f) {
+                    water.dest = strudel.dest = dest.view;
+                    water.layerAlpha = strudel.layerAlpha = layer ? alpha.view : PlaneBuffer{};
+                    if (f < 0) fastPath ? (bpp == 4 ? StrudelFrame32 : bpp == 3 ? StrudelFrame24 : StrudelFrame16)(strudel, -f)
+                                        : StrudelFrameGeneric(strudel, -f);
+                    else fastPath ? (bpp == 4 ? WaterFrame32 : bpp == 3 ? WaterFrame24 : WaterFrame16)(water, f)
+                                  : WaterFrameGeneric(water, f);
+                };
+                // Positive: water frames; negative: strudel angles (0 and 720 at the ends).
+                for (int32_t f : {1, 7, 10, 19, -1, -200, -360, -533, -719}) {
+                    run(true, fast, fastAlpha, f);
+                    run(false, slow, slowAlpha, f);
+                    ASSERT_EQ(fast.bytes, slow.bytes) << "frame " << f << (layer ? " on a layer" : "");
+                    ASSERT_EQ(fastAlpha.bytes, slowAlpha.bytes) << "frame " << f;
+                }
+            }
+        }
+}
+
 TEST(IntegerSqrt, FloorsExactly) {
     EXPECT_EQ(IntegerSqrt(0), 0u);
     EXPECT_EQ(IntegerSqrt(15), 3u);

@@ -1,0 +1,141 @@
+// WATER1..WATER4 ripple both pictures with a circular wave from the centre while cross-fading them; STRUDEL swirls
+// them about the centre to a full turn and back. The kernels are the imaging core's; this file owns the frame
+// sequence and the last frame, which is the new picture itself.
+#include <algorithm>
+#include <new>
+
+#include "fx/effect_families.h"
+#include "host/blit.h"
+#include "imaging/effects.h"
+#include "runtime/app/errors.h"
+
+namespace {
+
+constexpr int32_t kFirstWater = 134;
+constexpr double kWaveLengths[] = {32.0, 64.0, 16.0, 8.0};
+
+struct WaterState {
+    HostBitmap *work;
+    WaterParams *params;
+    int32_t frame;
+};
+
+struct StrudelState {
+    HostBitmap *work;
+    StrudelParams *params;
+    int32_t angle;
+};
+
+// Frames per half: the speed constants give 25, 10 and 50; the rest is held to 5..100.
+int32_t WaterHalf(int32_t speed) {
+    const int32_t half = speed == -1 ? 25 : speed == -2 ? 10 : speed == -3 ? 50 : speed;
+    return half <= 4 ? 5 : std::min(half, 100);
+}
+
+int32_t StrudelAngleStep(int32_t speed) {
+    const int32_t step = speed == -1 ? 8 : speed == -2 ? 16 : speed == -3 ? 4 : speed;
+    return std::clamp(step, 2, 16);
+}
+
+// Fills the picture views of a kernel record; false when the pictures do not share the work bitmap's layout.
+template <class Params> bool PointAtPictures(Params *params, const FxRequest *request, HostBitmap *work) {
+    params->oldPicture = BitmapPixels(request->oldImage);
+    params->newPicture = BitmapPixels(request->newImage);
+    params->dest = BitmapPixels(work);
+    params->dest.width = request->width, params->dest.height = request->height;
+    return request->oldImage->bytesPerPixel == work->bytesPerPixel;
+}
+
+// A kernel frame into work, or the new picture itself once the effect is over; then to the output.
+template <class Kernel> void DrawBlendFrame(FxRequest *request, HostBitmap *work, bool over, Kernel kernel) {
+    if (over) {
+        DrawFxPicture(request, request->newImage, request->bltFlags);
+        return;
+    }
+    kernel(work->bytesPerPixel);
+    DrawFxPicture(request, work, request->bltFlags);
+}
+
+} // namespace
+
+int WaterStep(FxRequest *request, int *done) {
+    if (request->phase == 0) {
+        WaterState *state = AllocFxState<WaterState>(request);
+        if (!state) return kErrOutOfMemoryCode;
+        if (!request->oldImage) return kErrWrongUsage;
+        const int32_t w = request->width, h = request->height;
+        state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
+        state->params = new (std::nothrow) WaterParams;
+        if (!state->work || !state->params) return kErrOutOfMemoryCode;
+        WaterParams *params = state->params;
+        params->waveLength = kWaveLengths[request->effect - kFirstWater];
+        params->amplitude = 0.05;
+        params->half = WaterHalf(request->step);
+        params->centerX = w / 2, params->centerY = h / 2;
+        params->radius = std::max({w / 2, h / 2, 1});
+        PointAtPictures(params, request, state->work);
+        InitWaterTables(params);
+        request->step = 1;
+        request->frameCount = EffectStepCount(2 * params->half, 1, 1);
+        return 0;
+    }
+    if (request->phase != 1 && request->phase != 2) return 0;
+    WaterState *state = FxState<WaterState>(request);
+    WaterParams *params = state->params;
+    state->frame = request->phase == 1 ? request->frame + 1 : request->frame;
+    const bool over = state->frame >= 2 * params->half;
+    if (over && done) *done = 1;
+    const bool sameLayout = PointAtPictures(params, request, state->work);
+    DrawBlendFrame(request, state->work, over || !sameLayout, [&](int32_t bytes) {
+        if (bytes == 4) WaterFrame32(*params, state->frame);
+        else if (bytes == 3) WaterFrame24(*params, state->frame);
+        else if (bytes == 2) WaterFrame16(*params, state->frame);
+    });
+    if (request->phase == 1) FinishFxFrame(request);
+    return 0;
+}
+
+void WaterFinish(FxRequest *request, int) {
+    WaterState *state = FxState<WaterState>(request);
+    FreeHostBitmap(state->work);
+    delete state->params;
+    state->work = nullptr, state->params = nullptr;
+}
+
+int StrudelStep(FxRequest *request, int *done) {
+    if (request->phase == 0) {
+        StrudelState *state = AllocFxState<StrudelState>(request);
+        if (!state) return kErrOutOfMemoryCode;
+        if (!request->oldImage) return kErrWrongUsage;
+        state->work = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
+        state->params = new (std::nothrow) StrudelParams;
+        if (!state->work || !state->params) return kErrOutOfMemoryCode;
+        PointAtPictures(state->params, request, state->work);
+        InitStrudelTables(state->params);
+        request->step = StrudelAngleStep(request->step);
+        request->frameCount = EffectStepCount(720, request->step, 1);
+        return 0;
+    }
+    if (request->phase != 1 && request->phase != 2) return 0;
+    StrudelState *state = FxState<StrudelState>(request);
+    StrudelParams *params = state->params;
+    if (request->phase == 2) state->angle = int32_t(std::min<int64_t>(int64_t(request->frame) * request->step, 720));
+    else state->angle = request->frame == 0 ? request->step : state->angle + request->step;
+    const bool over = state->angle >= 720;
+    if (over && done) *done = 1;
+    const bool sameLayout = PointAtPictures(params, request, state->work);
+    DrawBlendFrame(request, state->work, over || !sameLayout, [&](int32_t bytes) {
+        if (bytes == 4) StrudelFrame32(*params, state->angle);
+        else if (bytes == 3) StrudelFrame24(*params, state->angle);
+        else if (bytes == 2) StrudelFrame16(*params, state->angle);
+    });
+    if (request->phase == 1) FinishFxFrame(request);
+    return 0;
+}
+
+void StrudelFinish(FxRequest *request, int) {
+    StrudelState *state = FxState<StrudelState>(request);
+    FreeHostBitmap(state->work);
+    delete state->params;
+    state->work = nullptr, state->params = nullptr;
+}
