@@ -2,6 +2,8 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
+#include <functional>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -27,6 +29,17 @@ inline double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     size_t mid = values.size() / 2;
     return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+// The median of 5 timed runs of op, in seconds.
+inline double MedianSeconds(const std::function<void()> &op) {
+    std::vector<double> runs;
+    for (int r = 0; r < 5; r++) {
+        auto start = std::chrono::steady_clock::now();
+        op();
+        runs.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    return Median(runs);
 }
 
 } // namespace vl::bench

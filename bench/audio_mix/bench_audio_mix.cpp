@@ -96,30 +96,20 @@ void BM_Floor(benchmark::State &state) {
 BENCHMARK(BM_Mixer)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Floor)->Unit(benchmark::kMillisecond);
 
-double MedianSeconds(const std::function<void()> &op) {
-    std::vector<double> runs;
-    for (int r = 0; r < 5; r++) {
-        auto start = std::chrono::steady_clock::now();
-        op();
-        runs.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
-    return vl::bench::Median(runs);
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
     benchmark::Initialize(&argc, argv);
     vl::bench::PrintMachine(" (benchmarks run single-threaded)");
     benchmark::RunSpecifiedBenchmarks();
-    const double ours = MedianSeconds(MixOurs), floor = MedianSeconds(MixFloor);
+    const double ours = vl::bench::MedianSeconds(MixOurs), floor = vl::bench::MedianSeconds(MixFloor);
     std::printf("audio mix, 8 voices, %d s at 48 kHz: %.0fx realtime, %.2fx the floor's time "
                 "(targets: 500x, at most 12x)\n", kSeconds, kSeconds / ours, ours / floor);
     // One refill each: an MP3 frame's worth (1152 frames) and a module buffer (2400 frames).
     SoundStream *mp3 = nullptr;
     if (OpenSoundStream(VL_SOURCE_DIR "/tests/data/media/layer3.mp3", kOpenAsMusic, &mp3) == 0) {
         std::vector<uint8_t> pcm(1152 * size_t(mp3->frameBytes));
-        const double t = MedianSeconds([&] {
+        const double t = vl::bench::MedianSeconds([&] {
             for (int i = 0; i < 20; i++) {
                 int end = 0;
                 if (ReadSoundStream(mp3, pcm.data(), 1152, &end) < 1152 || end) SeekSoundStream(mp3, 0);
@@ -138,7 +128,7 @@ int main(int argc, char **argv) {
     auto module = std::make_unique<ModuleState>();
     ParseModule(module.get(), b.Build(), kPlaybackRate);
     static int16_t out[2400 * 2];
-    const double refill = MedianSeconds([&] {
+    const double refill = vl::bench::MedianSeconds([&] {
         for (int i = 0; i < 100; i++) RenderModuleAudio(module.get(), out, 2400);
     }) / 100;
     std::printf("one module refill (2400 frames): %.1f us\n", refill * 1e6);

@@ -80,24 +80,14 @@ void BM_Libxmp(benchmark::State &state) {
 BENCHMARK(BM_OurReplayer)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Libxmp)->Unit(benchmark::kMillisecond);
 
-double MedianSeconds(const std::function<void()> &op) {
-    std::vector<double> runs;
-    for (int r = 0; r < 5; r++) {
-        auto start = std::chrono::steady_clock::now();
-        op();
-        runs.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
-    return vl::bench::Median(runs);
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
     benchmark::Initialize(&argc, argv);
     vl::bench::PrintMachine(" (benchmarks run single-threaded)");
     benchmark::RunSpecifiedBenchmarks();
-    double ours = MedianSeconds([] { RenderOurs(kRate, size_t(kRate) * kSeconds); });
-    double xmp = MedianSeconds([] { RenderXmp(size_t(kRate) * kSeconds); });
+    double ours = vl::bench::MedianSeconds([] { RenderOurs(kRate, size_t(kRate) * kSeconds); });
+    double xmp = vl::bench::MedianSeconds([] { RenderXmp(size_t(kRate) * kSeconds); });
     std::printf("tracker, %d s at 44.1 kHz: ours %.0fx realtime, libxmp %.0fx realtime, time ratio %.2fx "
                 "(targets: 1000x, at most 1.5x)\n",
                 kSeconds, kSeconds / ours, kSeconds / xmp, ours / xmp);
@@ -106,7 +96,7 @@ int main(int argc, char **argv) {
     ParseModule(state.get(), Image(), kPlaybackRate);
     static int16_t pcm[2400 * 2];
     RenderModuleAudio(state.get(), pcm, 2400);
-    double refill = MedianSeconds([&] {
+    double refill = vl::bench::MedianSeconds([&] {
         for (int i = 0; i < 100; i++) RenderModuleAudio(state.get(), pcm, 2400);
     }) / 100;
     std::printf("one 2400-frame refill at 48 kHz: %.1f us\n", refill * 1e6);

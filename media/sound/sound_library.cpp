@@ -213,24 +213,26 @@ int CmdPlaySample(VMState *vm) {
     return 0;
 }
 
-int CmdStopSample(VMState *vm) {
+// The sample of a command that does nothing while the device is closed (*out stays null then).
+int ReadSampleWhileOpen(VMState *vm, SampleObject **out) {
     CheckArgs(vm, 1, 1);
     ObjectId id{};
     ReadObjectId(&id, vm, 1);
-    if (!AudioDeviceOpen()) return 0;
+    *out = nullptr;
+    return AudioDeviceOpen() ? FindSample(id, out) : 0;
+}
+
+int CmdStopSample(VMState *vm) {
     SampleObject *s = nullptr;
-    if (int error = FindSample(id, &s)) return error;
-    StopSampleChannels(s->data);
+    if (int error = ReadSampleWhileOpen(vm, &s)) return error;
+    if (s) StopSampleChannels(s->data);
     return 0;
 }
 
 int CmdWaitSampleEnd(VMState *vm) {
-    CheckArgs(vm, 1, 1);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
-    if (!AudioDeviceOpen()) return 0;
     SampleObject *s = nullptr;
-    if (int error = FindSample(id, &s)) return error;
+    if (int error = ReadSampleWhileOpen(vm, &s)) return error;
+    if (!s) return 0;
     WaitWhilePumping(vm, [](const void *data) {
         return !IsSampleOnChannel(static_cast<SampleData *>(const_cast<void *>(data)));
     }, s->data);
@@ -238,16 +240,9 @@ int CmdWaitSampleEnd(VMState *vm) {
 }
 
 int CmdIsSamplePlaying(VMState *vm) {
-    CheckArgs(vm, 1, 1);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
-    if (!AudioDeviceOpen()) {
-        PushNumber(vm, 0);
-        return 1;
-    }
     SampleObject *s = nullptr;
-    if (int error = FindSample(id, &s)) return error;
-    PushNumber(vm, IsSampleOnChannel(s->data));
+    if (int error = ReadSampleWhileOpen(vm, &s)) return error;
+    PushNumber(vm, s ? IsSampleOnChannel(s->data) : 0);
     return 1;
 }
 
