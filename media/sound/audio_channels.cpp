@@ -253,6 +253,7 @@ void SetAudioMasterVolume(int32_t volume) {
 }
 
 int StartAudioTasks() {
+    if (server.joinable()) return 0; // registered again without a shutdown between
     {
         std::lock_guard<std::mutex> lock(poolLock);
         poolHead = poolCount = 0;
