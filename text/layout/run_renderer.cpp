@@ -73,44 +73,59 @@ public:
     // Paints coverage moved by (dx, dy) in colour 0xTTRRGGBB: later paints lie over earlier ones.
     void Paint(const Coverage &c, int32_t dx, int32_t dy, uint32_t colour) {
         const uint32_t rgb = colour & 0xFFFFFF, level = 255 - (colour >> 24);
-        ForEach(c, dx, dy, [&](int32_t x, int32_t y, uint32_t cov) {
+        if (!img_.alpha) {
+            ForEachRow(c, dx, dy, [&](int32_t x, int32_t y, const uint8_t *cov, int32_t n) {
+                uint32_t *pixel = HostBitmapRow32(img_.bitmap, y) + x;
+                uint8_t *bits = img_.mask->bits + size_t(y) * size_t(img_.mask->bytesPerRow);
+                for (int32_t i = 0; i < n; i++)
+                    if (cov[i]) {
+                        pixel[i] = 0xFF000000u | rgb;
+                        bits[(x + i) >> 3] |= uint8_t(0x80 >> ((x + i) & 7));
+                    }
+            });
+            return;
+        }
+        ForEachRow(c, dx, dy, [&](int32_t x, int32_t y, const uint8_t *cov, int32_t n) {
             uint32_t *pixel = HostBitmapRow32(img_.bitmap, y) + x;
-            if (!img_.alpha) {
-                *pixel = 0xFF000000u | rgb;
-                img_.mask->bits[size_t(y) * size_t(img_.mask->bytesPerRow) + size_t(x >> 3)] |= uint8_t(0x80 >> (x & 7));
-                return;
+            uint8_t *alpha = img_.alpha->bytes + size_t(y) * size_t(img_.alpha->bytesPerRow) + x;
+            for (int32_t i = 0; i < n; i++) {
+                if (!cov[i]) continue;
+                const uint32_t src = level == 255 ? cov[i] : cov[i] * level / 255, dst = alpha[i];
+                if (dst == 0) { // nothing beneath: the colour itself at the coverage's strength
+                    pixel[i] = 0xFF000000u | rgb;
+                    alpha[i] = uint8_t(src);
+                    continue;
+                }
+                const uint32_t outA = src + dst * (255 - src) / 255;
+                if (outA == 0) continue;
+                uint32_t mixed = 0;
+                for (int shift = 0; shift < 24; shift += 8) {
+                    const uint32_t s = (rgb >> shift) & 0xFF, d = (pixel[i] >> shift) & 0xFF;
+                    const uint32_t v = (s * src + d * dst * (255 - src) / 255 + outA / 2) / outA;
+                    mixed |= std::min<uint32_t>(v, 255) << shift;
+                }
+                pixel[i] = 0xFF000000u | mixed;
+                alpha[i] = uint8_t(outA);
             }
-            uint8_t &a = img_.alpha->bytes[size_t(y) * size_t(img_.alpha->bytesPerRow) + size_t(x)];
-            const uint32_t src = cov * level / 255, dst = a;
-            const uint32_t outA = src + dst * (255 - src) / 255;
-            if (outA == 0) return;
-            uint32_t mixed = 0;
-            for (int shift = 0; shift < 24; shift += 8) {
-                const uint32_t s = (rgb >> shift) & 0xFF, d = (*pixel >> shift) & 0xFF;
-                const uint32_t v = (s * src + d * dst * (255 - src) / 255 + outA / 2) / outA;
-                mixed |= std::min<uint32_t>(v, 255) << shift;
-            }
-            *pixel = 0xFF000000u | mixed;
-            a = uint8_t(outA);
         });
     }
 
     // Takes the coverage out of the alpha channel (text that must not show its edge beneath).
     void CutOut(const Coverage &c, int32_t dx, int32_t dy) {
         if (!img_.alpha) return;
-        ForEach(c, dx, dy, [&](int32_t x, int32_t y, uint32_t cov) {
-            uint8_t &a = img_.alpha->bytes[size_t(y) * size_t(img_.alpha->bytesPerRow) + size_t(x)];
-            a = uint8_t(a * (255 - cov) / 255);
+        ForEachRow(c, dx, dy, [&](int32_t x, int32_t y, const uint8_t *cov, int32_t n) {
+            uint8_t *alpha = img_.alpha->bytes + size_t(y) * size_t(img_.alpha->bytesPerRow) + x;
+            for (int32_t i = 0; i < n; i++) alpha[i] = uint8_t(alpha[i] * (255 - cov[i]) / 255);
         });
     }
 
 private:
-    template <typename F> void ForEach(const Coverage &c, int32_t dx, int32_t dy, F f) {
+    // f(x, y, coverage, n) for each row of the coverage that lies in the image, clipped.
+    template <typename F> void ForEachRow(const Coverage &c, int32_t dx, int32_t dy, F f) {
         const int32_t x0 = std::max(0, -(c.x + dx)), y0 = std::max(0, -(c.y + dy));
         const int32_t x1 = std::min(c.width, img_.width - (c.x + dx)), y1 = std::min(c.height, img_.height - (c.y + dy));
-        for (int32_t j = y0; j < y1; j++)
-            for (int32_t i = x0; i < x1; i++)
-                if (const uint32_t cov = c.At(i, j)) f(c.x + dx + i, c.y + dy + j, cov);
+        if (x1 <= x0) return;
+        for (int32_t j = y0; j < y1; j++) f(c.x + dx + x0, c.y + dy + j, c.bytes.data() + size_t(j) * size_t(c.width) + size_t(x0), x1 - x0);
     }
     ImageTriple &img_;
 };
@@ -122,22 +137,27 @@ void ShadowOffset(const TextStyle &s, int32_t *dx, int32_t *dy) {
     *dy = kDir[d][1] * s.shadowSize;
 }
 
-// The run's glyphs as coverage over one line (height + 1 rows) of the image, with the synthetic styles.
+// The run's glyphs as coverage over one line (height + 1 rows) of the image, with the synthetic styles. The
+// buffer spans only the run's columns (with room for bold and italic), clipped to the image.
 int RunTemplate(const TextDrawParams &params, const TextRun &run, int32_t px, int32_t py, int32_t imageWidth,
                 bool antialiased, Coverage *t) {
     FontHandle *font = params.style.font ? params.style.font : BuiltinTopazFont;
     const int32_t height = font ? font->height : 8, baseline = font ? font->baseline : 6;
-    t->x = 0, t->y = py, t->width = imageWidth, t->height = height + 1;
+    const TextExtentInfo &e = run.extent;
+    const int32_t left = std::max(0, px + std::min(0, e.minX) - height), right =
+        std::min(imageWidth, px + std::max({e.width, e.boxWidth, e.maxX + 1}) + height);
+    t->x = left, t->y = py, t->width = std::max(1, right - left), t->height = height + 1;
     t->bytes.assign(size_t(t->width) * size_t(t->height), 0);
+    px -= left;
     const FontClip clip{0, 0, t->width, t->height};
     if (antialiased) {
-        AlphaPlane *plane = NewAlpha(t->width, t->height);
-        if (!plane) return kErrOutOfMemoryCode;
-        RenderText(font, FontRenderTarget{nullptr, nullptr, plane}, px, 0, run.text.data(), run.text.size(),
+        AlphaPlane plane;
+        InitWrappedAlphaPlane(&plane, t->bytes.data(), t->width);
+        plane.width = t->width;
+        plane.height = t->height;
+        if (AllocationRefused()) return kErrOutOfMemoryCode;
+        RenderText(font, FontRenderTarget{nullptr, nullptr, &plane}, px, 0, run.text.data(), run.text.size(),
                    run.style.style, params.encoding, clip, kRenderMaskMode);
-        for (int32_t j = 0; j < t->height; j++)
-            std::memcpy(&t->At(0, j), plane->bytes + size_t(j) * size_t(plane->bytesPerRow), size_t(t->width));
-        FreeAlphaPlane(plane);
     } else {
         MaskPlane *plane = NewMask(nullptr, t->width, t->height);
         if (!plane) return kErrOutOfMemoryCode;
@@ -287,6 +307,20 @@ int RenderTextRuns(const TextDrawParams &params, int32_t startX, std::vector<Tex
     if (!img.bitmap || (!img.alpha && !img.mask)) {
         FreeImageTriple(&img);
         return kErrOutOfMemoryCode;
+    }
+    // Antialiased text in one opaque colour without effects: the glyph coverage is the alpha channel itself.
+    const uint32_t plain = kTextShadow | kTextEdge | kTextUnderlined;
+    if (antialiased && std::all_of(runs.begin(), runs.end(), [&](const TextRun &r) {
+            return !(r.style.style & plain) && r.style.color == runs.front().style.color && !(r.style.color >> 24);
+        })) {
+        FontHandle *font = params.style.font ? params.style.font : BuiltinTopazFont;
+        for (int32_t y = 0; y < img.height; y++)
+            std::fill_n(HostBitmapRow32(img.bitmap, y), img.width, 0xFF000000u | runs.front().style.color);
+        for (const TextRun &run : runs)
+            RenderText(font, FontRenderTarget{nullptr, nullptr, img.alpha}, run.x - left, run.y - top, run.text.data(),
+                       run.text.size(), run.style.style, params.encoding, FontClip{0, 0, img.width, img.height},
+                       kRenderMaskMode);
+        return 0;
     }
     Painter painter(out);
     for (const TextRun &run : runs) {
