@@ -23,6 +23,7 @@
 #include "scene/images/bgpic.h"
 #include "scene/images/brush.h"
 #include "scene/layers/layers.h"
+#include "text/layout/text_objects.h"
 
 int (*EndDoubleBufferingHook)(VMState *vm, DisplayRecord *display) = nullptr;
 
@@ -116,9 +117,31 @@ int ResolveBrushSource(FxRequest *request, int32_t outWidth, int32_t outHeight) 
     return 0;
 }
 
-// The use counter of a brush or picture shown through a layer.
+// A text object shows its rendered image at its drawing offset; the transition holds one use of it.
+int ResolveTextObjectSource(FxRequest *request, int32_t outWidth, int32_t outHeight) {
+    TextObject *object = nullptr;
+    if (int error = FindTextObject(request->object, &object, 0)) return error;
+    object->lockCount++;
+    request->useCount = &object->lockCount;
+    const ImageTriple &image = object->image;
+    if (!image.bitmap) return kErrWrongUsage;
+    request->x = ResolveXPosition(request->x, image.width, outWidth, 0.0) + object->offsetX;
+    request->y = ResolveYPosition(request->y, image.height, outHeight, 0.0) + object->offsetY;
+    request->newImage = image.bitmap;
+    request->newMask = image.mask;
+    request->newAlpha = image.alpha;
+    request->width = image.width;
+    request->height = image.height;
+    return 0;
+}
+
+// The use counter of a brush, text object or picture shown through a layer.
 int LockSource(FxRequest *request) {
-    if (request->mode == kFxModeBrush) {
+    if (request->mode == kFxModeTextObject) {
+        TextObject *object = nullptr;
+        if (int error = FindTextObject(request->object, &object, 0)) return error;
+        request->useCount = &object->lockCount;
+    } else if (request->mode == kFxModeBrush) {
         Brush *brush = nullptr;
         if (int error = FindBrush(request->object, &brush, 0)) return error;
         request->useCount = &brush->lockCount;
@@ -330,6 +353,14 @@ int RunTransition(FxRequest *caller) {
     case kFxModeBrush:
         if (!layers) {
             error = ResolveBrushSource(request, request->outWidth, request->outHeight);
+            break;
+        }
+        if (!(error = LockSource(request)) && !(error = AddTransitionLayer(request)))
+            error = ResolveLayerSource(request, display);
+        break;
+    case kFxModeTextObject:
+        if (!layers) {
+            error = ResolveTextObjectSource(request, request->outWidth, request->outHeight);
             break;
         }
         if (!(error = LockSource(request)) && !(error = AddTransitionLayer(request)))

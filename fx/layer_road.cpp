@@ -8,12 +8,14 @@
 #include "imaging/async_draw.h"
 #include "imaging/graphics_library.h"
 #include "imaging/image_ops.h"
+#include "imaging/position.h"
 #include "runtime/app/errors.h"
 #include "scene/display/display_list.h"
 #include "scene/display/display_record.h"
 #include "scene/images/bgpic.h"
 #include "scene/images/brush.h"
 #include "scene/layers/layers.h"
+#include "text/layout/text_objects.h"
 
 namespace {
 
@@ -57,11 +59,20 @@ void RefreshRequestArea(const FxRequest *request, const vlLayer *layer) {
 int AddTransitionLayer(FxRequest *request) {
     if (!DisplayImageLayerHook) return CommandNotAvailable("DisplayBrushFX");
     int32_t kind = ObjectKindBrush, partX = 0, partY = 0, width = request->width, height = request->height;
+    int32_t x = request->x, y = request->y;
     if (request->mode == kFxModeBrush) {
         Brush *brush = nullptr;
         if (int error = FindBrush(request->object, &brush, 0)) return error;
         width = brush->width;
         height = brush->height;
+    } else if (request->mode == kFxModeTextObject) {
+        TextObject *object = nullptr;
+        if (int error = FindTextObject(request->object, &object, 0)) return error;
+        kind = ObjectKindTextObject;
+        width = object->image.width;
+        height = object->image.height;
+        x = ResolveXPosition(x, width, 0, 0.0) + object->offsetX;
+        y = ResolveYPosition(y, height, 0, 0.0) + object->offsetY;
     } else {
         kind = ObjectKindBGPicPart;
         partX = request->partX;
@@ -69,8 +80,8 @@ int AddTransitionLayer(FxRequest *request) {
     }
     LayerOptions options;
     options.hidden = 1;
-    if (int error = DisplayImageLayerHook(request->vm, kind, request->object, partX, partY, request->x, request->y,
-                                          width, height, DisplayTransform{}, options))
+    if (int error = DisplayImageLayerHook(request->vm, kind, request->object, partX, partY, x, y, width, height,
+                                          DisplayTransform{}, options))
         return error;
     request->mode = kFxModeLayer;
     request->object = ObjectId{CountLayers(CurrentBGPic), nullptr};

@@ -121,10 +121,14 @@ int CmdDisplayBrushFX(VMState *vm) {
     return Run(&request);
 }
 
-// TODO(text objects): shows a text object once text objects exist.
 int CmdDisplayTextObjectFX(VMState *vm) {
     CheckArgs(vm, 3, 6);
-    return CommandNotAvailable("DisplayTextObjectFX");
+    FxRequest request = ObjectRequest(vm, kFxModeTextObject);
+    request.x = CheckInt32Arg(vm, 2);
+    request.y = CheckInt32Arg(vm, 3);
+    if (TableAt(vm, 4)) ReadCommonOptions(vm, 4, &request);
+    else ReadEffectArgs(vm, 4, &request);
+    return Run(&request);
 }
 
 int CmdDisplayBGPicPartFX(VMState *vm) {

@@ -1,5 +1,5 @@
 // The text drawing scripts: every tests/text/scripts/*.vls is compiled with vlc and run on the scene fixture with
-// the display, brush, layers and text libraries, windows on SDL's offscreen driver and the virtual clock.
+// the display, brush, layers, text and transition libraries, windows on SDL's offscreen driver and the virtual clock.
 //
 //   TestPrint(...)                one output line, the arguments separated by blanks
 //   TestErrorOf(f, ...)           the error code of calling f with the arguments, 0 when it succeeds
@@ -21,6 +21,7 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "fx/transitionfx_library.h"
 #include "imaging/blit.h"
 #include "imaging/graphics_library.h"
 #include "player/applet_loader.h"
@@ -185,6 +186,7 @@ TEST_P(TextScript, BehavesAsItsCommentsSay) {
     ASSERT_EQ(layertest::SetUpLayerScripts(vm, &output), 0);
     kGraphicsLibrary.registerLibrary(vm);
     kTextLibrary.registerLibrary(vm);
+    kTransitionFxLibrary.registerLibrary(vm);
     RegisterCommands(vm, kTestCommands);
     ASSERT_EQ(LoadChunkBuffer(vm, loaded.chunk.data(), loaded.chunk.size(), GetParam().c_str()), 0);
     const int code = ProtectedCall(vm, 0, 0, 0);
