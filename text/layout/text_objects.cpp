@@ -47,18 +47,21 @@ std::vector<std::unique_ptr<TextObject>> &TextObjectList() {
 
 int FindTextObject(ObjectId id, TextObject **out, int flags) {
     *out = nullptr;
-    for (auto &object : TextObjectList()) {
-        if (!SameId(object->id, id) || (object->freePending && !(flags & kFindPending))) continue;
-        if (flags & kFindModify) {
-            if (object->lockCount > 0) return 1314;
-            if (!(flags & kFindKeepShared))
-                if (int error = ForEachReferrer(ObjectKindTextObject, object->id, CopyForLayers, object.get(), nullptr))
-                    return error;
+    TextObject *found = nullptr;
+    for (auto &object : TextObjectList())
+        if (SameId(object->id, id) && (!object->freePending || (flags & kFindPending))) {
+            found = object.get();
+            break;
         }
-        *out = object.get();
-        return 0;
+    if (!found) return NotFound(id);
+    if (flags & kFindModify) {
+        if (found->lockCount > 0) return 1314;
+        // Layers keep showing the object as it is now (the copy joins the list); the script changes the original.
+        if (!(flags & kFindKeepShared))
+            if (int error = ForEachReferrer(ObjectKindTextObject, found->id, CopyForLayers, found, nullptr)) return error;
     }
-    return NotFound(id);
+    *out = found;
+    return 0;
 }
 
 int CopyTextObjectRecord(const TextObject &source, ObjectId id, TextObject **out) {
