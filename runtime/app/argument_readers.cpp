@@ -345,3 +345,26 @@ int GetTableOptionMatrix(VMState *vm, int table, const char *key, double out[4],
     for (int i = 0; i < 4; i++) out[i] = values[i];
     return Given(vm, given);
 }
+
+std::string JoinArgumentsAsText(VMState *vm) {
+    const int count = GetTop(vm);
+    std::string line;
+    for (int i = 1; i <= count; i++) {
+        if (i > 1) line += ' ';
+        GetGlobal(vm, "tostring");
+        if (ValueType(vm, -1) == TFUNCTION) {
+            PushValue(vm, i);
+            CallFunction(vm, 1, 1);
+        } else {
+            // Without the string library only strings and numbers have a text of their own.
+            SetTop(vm, -2);
+            const int type = ValueType(vm, i);
+            if (type == TSTRING || type == TNUMBER) PushValue(vm, i);
+            else PushString(vm, type == TNIL ? "Nil" : "?");
+        }
+        size_t length = 0;
+        if (const char *text = VMToString(vm, -1, &length)) line.append(text, length); // zero bytes inside are kept
+        SetTop(vm, -2);
+    }
+    return line;
+}

@@ -145,6 +145,8 @@ const char *CheckStringField(VMState *vm, int index, const char *field, size_t *
 
 // A callback's result: a string or number as text, else null with *error = 1259.
 const char *ToStringResult(VMState *vm, int index, size_t *length, int *error);
+// Every argument as the script's "tostring" renders it, joined with single blanks (DebugPrint, Print).
+std::string JoinArgumentsAsText(VMState *vm);
 // A callback's result as a number; 0 with *error = 1190 when it is not a number.
 double ToNumberResult(VMState *vm, int index, int *error);
 

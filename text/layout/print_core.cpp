@@ -211,24 +211,7 @@ int PrintText(VMState *vm, const char *text, size_t length, bool literal) {
 }
 
 int PrintValues(VMState *vm, bool newline) {
-    const int count = GetTop(vm);
-    std::string line;
-    for (int i = 1; i <= count; i++) {
-        if (i > 1) line += ' ';
-        GetGlobal(vm, "tostring");
-        if (ValueType(vm, -1) == TFUNCTION) {
-            PushValue(vm, i);
-            CallFunction(vm, 1, 1);
-        } else {
-            SetTop(vm, -2);
-            const int type = ValueType(vm, i);
-            if (type == TSTRING || type == TNUMBER) PushValue(vm, i);
-            else PushString(vm, type == TNIL ? "Nil" : "?");
-        }
-        size_t length = 0;
-        if (const char *text = VMToString(vm, -1, &length)) line.append(text, length);
-        SetTop(vm, -2);
-    }
+    std::string line = JoinArgumentsAsText(vm);
     if (newline) line += '\n';
     return PrintText(vm, line.data(), line.size(), false);
 }
