@@ -60,7 +60,7 @@ SaveSnapshot("shot.bmp")
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "async 9\n"
-                       "1014\n1193\n1055\n1014\n1055\n1078\n1078\n1491\n1491\n1177\n"
+                       "1014\n1193\n1055\n1014\n1055\n1078\n1078\n1491\n1175\n1177\n"
                        "0 29 115 139 140 -1\n"
                        "47 48 49 50 54\n"
                        "random 0\n");
