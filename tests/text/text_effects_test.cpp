@@ -1,0 +1,57 @@
+// Antialiased outlines around a large glyph: outside the glyph the outline's alpha is the coverage summed over
+// the (2e + 1)^2 square, divided by 2e + 1 and capped, with sums far beyond 16 bits.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "imaging/graphics_library.h"
+#include "imaging/image_ops.h"
+#include "text/fonts/font_handle.h"
+#include "text/layout/text_draw.h"
+
+namespace {
+
+uint8_t AlphaAt(const RenderedText &t, int32_t x, int32_t y) {
+    if (x < 0 || y < 0 || x >= t.image.width || y >= t.image.height) return 0;
+    return t.image.alpha->bytes[size_t(y) * size_t(t.image.alpha->bytesPerRow) + size_t(x)];
+}
+
+TEST(TextEffects, AntialiasedOutlinesSumCoverageWithoutWrapping) {
+    FontHandle *topaz = nullptr, *vera = nullptr;
+    ASSERT_EQ(InitFontSystem(&topaz), 0);
+    ASSERT_EQ(OpenFontObject("Bitstream Vera Sans", 200, kFontEngineInbuilt, 1, 0, &vera), 0);
+    TextDrawParams plain;
+    plain.style.font = vera;
+    plain.style.style = kTextNormal | kTextAntialias;
+    plain.text = "l";
+    RenderedText glyph;
+    ASSERT_EQ(LayoutText(nullptr, &plain, ObjectKindTextObject, DisplayTransform{}, 0, &glyph), 0);
+    for (int32_t e : {8, 20}) {
+        TextDrawParams edged = plain;
+        edged.style.style |= kTextEdge;
+        edged.style.edgeSize = e;
+        edged.style.edgeColor = 0;
+        RenderedText out;
+        ASSERT_EQ(LayoutText(nullptr, &edged, ObjectKindTextObject, DisplayTransform{}, 0, &out), 0);
+        int mismatches = 0, solid = 0;
+        for (int32_t y = 0; y < out.image.height; y++)
+            for (int32_t x = 0; x < out.image.width; x++) {
+                const int32_t gx = x + out.offsetX - glyph.offsetX, gy = y + out.offsetY - glyph.offsetY;
+                if (AlphaAt(glyph, gx, gy)) continue;
+                int64_t sum = 0;
+                for (int32_t dy = -e; dy <= e; dy++)
+                    for (int32_t dx = -e; dx <= e; dx++) sum += AlphaAt(glyph, gx + dx, gy + dy);
+                const int64_t expected = std::min<int64_t>(255, sum / (2 * e + 1));
+                solid += expected == 255;
+                mismatches += AlphaAt(out, x, y) != expected;
+            }
+        EXPECT_EQ(mismatches, 0) << "edge " << e;
+        EXPECT_GT(solid, 0) << "edge " << e;
+        FreeImageTriple(&out.image);
+    }
+    FreeImageTriple(&glyph.image);
+    CloseFontObject(vera);
+    ShutdownFontSystem();
+}
+
+} // namespace
