@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "host/audio_output.h"
+#include "host/clock.h"
 #include "media/sound/audio_channels.h"
 #include "media/sound/mixer.h"
 #include "media/sound/music_playback.h"
@@ -144,6 +145,15 @@ TEST_F(MixerTest, TimeOptionPlaysWholeMultiplesAndCutsTheLastPlay) {
         Play(d, 48000, 64, 128, time, 1);
         EXPECT_EQ(NonSilentFrames(Pull(48 * time + 4800)), size_t(48 * time)) << time;
     }
+    // The same through the virtual clock: each advance pulls the frames it covers.
+    UseManualAudioOutput(1, 1);
+    InstallVirtualClock(0);
+    Play(d, 48000, 64, 128, 2500, 1);
+    for (int ms = 0; ms < 3000; ms += 7) AdvanceVirtualClock(7000);
+    const auto timed = TakeCapturedAudio();
+    RemoveVirtualClock();
+    EXPECT_EQ(timed.size(), 2u * 48 * 3003);
+    EXPECT_EQ(NonSilentFrames(timed), 48u * 2500);
     AudioChannel r;
     ComputePlays(10, 48000, 5, 1, &r); // a play under 1 ms counts as 1 ms
     EXPECT_EQ(r.plays, 5);
