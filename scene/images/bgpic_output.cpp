@@ -76,7 +76,7 @@ int EndSelectOutput(VMState *vm, DisplayRecord *display, int noFlush) {
         output->outputSourceObject) {
         vlLayer *layer = static_cast<vlLayer *>(output->outputSourceObject);
         const bool showsDrawnFrame =
-            layer->type != ObjectKindAnim || (layer->current && layer->current->frame == output->outputFrame);
+            layer->type != ObjectKindAnim || (layer->current && layer->current->frame == output->outputFrame + 1);
         if (showsDrawnFrame) {
             const bool unscaled = !display->layerScaling || (display->scaleX == 1.0 && display->scaleY == 1.0);
             if (IsIdentityTransform(layer->transform) && unscaled) RefreshLayerArea(layer, nullptr);

@@ -60,6 +60,7 @@ int LayerBrushLink(VMState *, ObjectId source, int32_t, ImageTriple *image, int3
 
 void InstallLayerHooks() {
     DisplayImageLayerHook = DisplayImageObjectLayer;
+    PrepareLayerForSelectHook = PrepareLayerForSelect;
     FlushPendingFreesHook = FlushLayerPendingFrees;
     LayerPositionHook = LayerPositionOfName;
     SnapshotSourceHook = SnapshotSource;

@@ -7,6 +7,7 @@
 
 #include "scene/display/display_record.h"
 #include "scene/images/bgpic.h"
+#include "scene/images/output.h"
 
 // SetLayerPosition: a coordinate of 100000 stays as it is.
 constexpr int32_t USELAYERPOSITION = 100000;
@@ -102,6 +103,10 @@ int InsertObjectLayer(VMState *vm, DisplayRecord *display, int32_t insertPos, in
 int GetLayerSourcePlaneSlots(vlLayer *layer, int32_t frame, MaskPlane ***maskSlot, AlphaPlane ***alphaSlot);
 // Moves a layer to a 1-based position (0: on top); 1 when the list changed.
 int MoveLayerInZOrder(vlLayer *layer, int32_t position);
+
+// SelectLayer's target: the layer at a 1-based position of CurrentBGPic gets a private copy of its brush or anim,
+// whose image (the 1-based frame of an anim) is returned with its plane slots. 0, 1081, 1404 or the copy's error.
+int PrepareLayerForSelect(VMState *vm, int32_t position, int32_t frame, LayerSelectSource *out);
 
 // Lookups in CurrentBGPic.
 vlLayer *GetNthLayer(BGPic *bgpic, int32_t n);

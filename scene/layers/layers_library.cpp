@@ -547,14 +547,35 @@ int CmdModifyLayerFrames(VMState *vm) {
     return 0;
 }
 
+// SelectLayer(layer, [mode], [frame]): an anim layer needs its frame, other layers take none.
+int CmdSelectLayer(VMState *vm) {
+    CheckArgs(vm, 1, 3);
+    int32_t position = 0;
+    if (int error = ReadLayerArg(vm, 1, &position)) return error;
+    const int32_t mode = OptInt32Arg(vm, 2, 0), frame = OptInt32Arg(vm, 3, 0);
+    if (int error = CheckLayerState()) return error;
+    vlLayer *layer;
+    if (int error = FindLayer(position, &layer)) return error;
+    if (layer->type == ObjectKindAnim) {
+        if (frame == 0) return kErrNotEnoughArguments;
+        if (!AnimServices) return CommandNotAvailable("SelectLayer");
+        AnimInfo info;
+        if (int error = AnimServices->find(layer->source, 0, &info)) return error;
+        if (info.diskBased) return 1338;
+        if (frame < 1 || frame > info.frameCount) return 1094;
+    } else if (frame != 0) {
+        return 1155;
+    }
+    return SelectOutput(vm, ObjectKindLayer, ObjectId{position, nullptr}, ObjectKindBrush, frame, mode);
+}
+
 #define VL_NOT_YET(name)                                                                                            \
     int Cmd##name(VMState *) { return CommandNotAvailable(#name); }
-// TODO(layer moves, collision, drawing into layers): replace each with its handler.
+// TODO(layer moves, collision): replace each with its handler.
 VL_NOT_YET(AddMove)
 VL_NOT_YET(ClearMove)
 VL_NOT_YET(DoMove)
 VL_NOT_YET(Collision)
-VL_NOT_YET(SelectLayer)
 #undef VL_NOT_YET
 
 } // namespace
