@@ -1,8 +1,9 @@
 #include "imaging/effects.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
+
+#include "imaging/blit_kernels.h"
 
 void DissolveFrame(const DissolveParams &p, int32_t level) {
     if (!p.dest || !p.thresholds || p.width <= 0 || p.height <= 0) return;
@@ -161,6 +162,15 @@ static bool SameSize(const PixelBuffer &d, const PixelBuffer &o, const PixelBuff
     return true;
 }
 
+// BlendChannel on all four bytes of a word at once: two channels per 32-bit lane pair never overflow 16 bits.
+static inline uint32_t BlendWord(uint32_t under, uint32_t over, unsigned level) {
+    if (level >= 255) return over;
+    const uint32_t keep = 256 - level;
+    const uint32_t rb = (((under & 0x00FF00FFu) * keep + (over & 0x00FF00FFu) * level) >> 8) & 0x00FF00FFu;
+    const uint32_t xg = ((((under >> 8) & 0x00FF00FFu) * keep + ((over >> 8) & 0x00FF00FFu) * level)) & 0xFF00FF00u;
+    return rb | xg;
+}
+
 // One destination pixel from the samples at (sx, sy): the cross-fade of both pictures, or on a layer the new
 // picture with the layer's alpha scaled.
 template <class F, class Params>
@@ -172,17 +182,33 @@ static inline void PutSample(const Params &p, int32_t x, int32_t y, int32_t sx, 
         p.layerAlpha.Row(y)[x] = uint8_t(a * level / 255);
         return;
     }
-    const Channels o = F::Unpack(F::Load(p.oldPicture.At(sx, sy))), n = F::Unpack(F::Load(p.newPicture.At(sx, sy)));
-    F::Store(d, F::Pack(BlendChannels(o, n, level)));
+    if constexpr (F::kBytes == 4) {
+        F::Store(d, BlendWord(F::Load(p.oldPicture.At(sx, sy)), F::Load(p.newPicture.At(sx, sy)), level));
+    } else {
+        const Channels o = F::Unpack(F::Load(p.oldPicture.At(sx, sy))), n = F::Unpack(F::Load(p.newPicture.At(sx, sy)));
+        F::Store(d, F::Pack(BlendChannels(o, n, level)));
+    }
+}
+
+// Blends one destination row from the same places of both pictures (no sample moves), as PutSample would.
+template <class F, class Params> static void BlendRowInPlace(const Params &p, int32_t y, unsigned level) {
+    if constexpr (F::kBytes == 4) {
+        if (!p.layerAlpha.data) {
+            BlendRowsLevel32(p.dest.Row(y), p.oldPicture.Row(y), p.newPicture.Row(y), level, p.dest.width);
+            return;
+        }
+    }
+    for (int32_t x = 0; x < p.dest.width; ++x) PutSample<F>(p, x, y, x, y, level);
 }
 
 // std::lround without the library call: a cast truncates, the fraction left decides (exact below 2^52).
+// Sample positions stay within a picture's width of it, far inside 32 bits.
 static inline int32_t RoundHalfAway(double v) {
-    int64_t i = int64_t(v);
+    int32_t i = int32_t(v);
     const double rest = v - double(i);
     if (rest >= 0.5) ++i;
     else if (rest <= -0.5) --i;
-    return int32_t(std::clamp<int64_t>(i, INT32_MIN, INT32_MAX));
+    return i;
 }
 
 static unsigned WaterLevel(const WaterParams &p, int32_t frame) {
@@ -212,24 +238,29 @@ template <class F> static void WaterFast(const WaterParams &p, int32_t frame) {
     if (!WaterReady(p)) return;
     const unsigned level = WaterLevel(p, frame);
     const int32_t w = p.dest.width, h = p.dest.height, radius = std::max(p.radius, 0);
+    // moves[d]: a sample at distance d can leave its pixel. |(x - cx) / d| <= 1, so an offset below one half
+    // (with a margin for the rounding of the doubles) always rounds back to the pixel itself.
     std::vector<double> offset(size_t(radius) + 1, 0.0);
-    const bool waves = p.waveLength > 0;
-    for (int32_t d = 1; waves && d < radius; ++d) {
+    std::vector<uint8_t> moves(size_t(radius) + 1, 0);
+    bool anyMoves = false;
+    for (int32_t d = 1; p.waveLength > 0 && d < radius; ++d) {
         const double phase = d / p.waveLength * 2 * M_PI - frame;
         const double amp = p.amplitude * double(p.radius - d) / p.radius;
         offset[size_t(d)] = amp * TableAt(p.sine, phase);
+        moves[size_t(d)] = std::abs(offset[size_t(d)]) >= 0.49;
+        anyMoves = anyMoves || moves[size_t(d)];
     }
     for (int32_t y = 0; y < h; ++y) {
+        BlendRowInPlace<F>(p, y, level);
+        if (!anyMoves) continue;
         const int32_t *distance = p.distance.data() + size_t(y) * size_t(w);
         const double dy = double(y - p.centerY);
         for (int32_t x = 0; x < w; ++x) {
             const int32_t d = distance[x];
-            int32_t sx = x, sy = y;
-            if (waves && d != 0 && d < radius) {
-                const double off = offset[size_t(d)];
-                sx = std::clamp(RoundHalfAway(x + (x - p.centerX) * off / d), 0, w - 1);
-                sy = std::clamp(RoundHalfAway(y + dy * off / d), 0, h - 1);
-            }
+            if (d >= radius || !moves[size_t(d)]) continue;
+            const double off = offset[size_t(d)];
+            const int32_t sx = std::clamp(RoundHalfAway(x + (x - p.centerX) * off / d), 0, w - 1);
+            const int32_t sy = std::clamp(RoundHalfAway(y + dy * off / d), 0, h - 1);
             PutSample<F>(p, x, y, sx, sy, level);
         }
     }
@@ -298,23 +329,30 @@ template <class F> static void StrudelFast(const StrudelParams &p, int32_t angle
     const double twist = StrudelTwist(angle);
     const unsigned level = unsigned(angle * 255 / 720);
     const double cx = (w - 1) / 2.0, cy = (h - 1) / 2.0;
-    const size_t last = p.sine.size() - 1;
-    for (int32_t y = 0; y < h; ++y) {
-        const double *falloff = p.falloff.data() + size_t(y) * size_t(w);
-        for (int32_t x = 0; x < w; ++x) {
-            int32_t sx = x, sy = y;
-            if (falloff[x] >= 0) {
-                double a = twist * falloff[x];
-                if (a >= 2 * M_PI) a -= 2 * M_PI;
-                const size_t i = std::min<size_t>(size_t(a * 1000.0), last);
-                const double c = p.cosine[i], s = p.sine[i];
-                sx = std::clamp(RoundHalfAway(cx + (x - cx) * c + (y - cy) * s), 0, w - 1);
-                sy = std::clamp(RoundHalfAway(cy - (x - cx) * s + (y - cy) * c), 0, h - 1);
+    const int32_t last = int32_t(p.sine.size()) - 1;
+    const double *sine = p.sine.data(), *cosine = p.cosine.data();
+    for (int32_t y = 0; y < h; ++y) BlendRowInPlace<F>(p, y, level);
+    if (twist == 0) return;
+    // The swirl reads both pictures along arcs: in small tiles those reads stay within a few pages and lines.
+    constexpr int32_t kTile = 32;
+    for (int32_t ty = 0; ty < h; ty += kTile)
+        for (int32_t tx = 0; tx < w; tx += kTile)
+            for (int32_t y = ty; y < std::min(ty + kTile, h); ++y) {
+                const double *falloff = p.falloff.data() + size_t(y) * size_t(w);
+                const double dy = y - cy;
+                for (int32_t x = tx; x < std::min(tx + kTile, w); ++x) {
+                    if (falloff[x] < 0) continue;
+                    double a = twist * falloff[x];
+                    if (a >= 2 * M_PI) a -= 2 * M_PI;
+                    const int32_t i = std::min(int32_t(a * 1000.0), last);
+                    const double c = cosine[i], s = sine[i];
+                    const int32_t sx = std::clamp(RoundHalfAway(cx + (x - cx) * c + dy * s), 0, w - 1);
+                    const int32_t sy = std::clamp(RoundHalfAway(cy - (x - cx) * s + dy * c), 0, h - 1);
+                    if (sx != x || sy != y) PutSample<F>(p, x, y, sx, sy, level);
+                }
             }
-            PutSample<F>(p, x, y, sx, sy, level);
-        }
-    }
 }
+
 void StrudelFrame32(const StrudelParams &p, int32_t angle) { StrudelFast<Format32>(p, angle); }
 void StrudelFrame24(const StrudelParams &p, int32_t angle) { StrudelFast<Format24>(p, angle); }
 void StrudelFrame16(const StrudelParams &p, int32_t angle) { StrudelFast<Format16>(p, angle); }
