@@ -5,6 +5,8 @@
 //   TestErrorOf(f, ...)           the error code of calling f with the arguments, 0 when it succeeds
 //   TestCheckWindow()             the window against a composition of the layer list
 //   TestPixel(x, y)               the output's pixel as $RRGGBB text
+//   TestCompare(x1, y1, x2, y2, w, h)  pixels that differ between two areas of the output, and whether the first
+//                                 holds anything but the background
 //   TestObject(id)                a text object's "width height offsetx offsety angle"
 //   TestLock(id, delta)           counts a text object's holders up or down; TestTextRecords() the records kept
 //   TestObjectPixel(id, x, y)     a text object's pixel: "RRGGBB alpha" (a mask gives 255 or 0)
@@ -66,6 +68,22 @@ int TestPixel(VMState *vm) {
     const HostBitmap *b = d->layersEnabled ? d->secondBitmap : CurrentOutputBitmapHook();
     const int32_t x = CheckInt32Arg(vm, 1), y = CheckInt32Arg(vm, 2);
     PushString(vm, (x < 0 || y < 0 || x >= b->width || y >= b->height) ? "out" : Hex(HostBitmapRow32(b, y)[x]).c_str());
+    return 1;
+}
+
+int TestCompare(VMState *vm) {
+    const HostBitmap *b = CurrentOutputBitmapHook();
+    const int32_t x1 = CheckInt32Arg(vm, 1), y1 = CheckInt32Arg(vm, 2), x2 = CheckInt32Arg(vm, 3),
+                  y2 = CheckInt32Arg(vm, 4), w = CheckInt32Arg(vm, 5), h = CheckInt32Arg(vm, 6);
+    int differing = 0, drawn = 0;
+    const uint32_t background = HostBitmapRow32(b, 0)[0] & 0xFFFFFF;
+    for (int32_t y = 0; y < h; y++)
+        for (int32_t x = 0; x < w; x++) {
+            const uint32_t a = HostBitmapRow32(b, y1 + y)[x1 + x] & 0xFFFFFF, c = HostBitmapRow32(b, y2 + y)[x2 + x] & 0xFFFFFF;
+            differing += a != c;
+            drawn += a != background;
+        }
+    PushString(vm, (std::to_string(differing) + (drawn ? " drawn" : " empty")).c_str());
     return 1;
 }
 
@@ -139,7 +157,7 @@ int TestFailAllocation(VMState *vm) {
 }
 
 const CommandEntry kTestCommands[] = {
-    {"TestPrint", TestPrint},   {"TestErrorOf", TestErrorOf},         {"TestPixel", TestPixel},
+    {"TestPrint", TestPrint},   {"TestErrorOf", TestErrorOf},         {"TestPixel", TestPixel}, {"TestCompare", TestCompare},
     {"TestObject", TestObject}, {"TestObjectPixel", TestObjectPixel}, {"TestCursor", TestCursor},
     {"TestTabs", TestTabs},     {"TestKey", TestKey},                 {"TestFailAllocation", TestFailAllocation},
     {"TestLock", TestLock},     {"TestTextRecords", TestTextRecords}, {"TestRedrawLayer", TestRedrawLayer},

@@ -1,5 +1,6 @@
 // The one drawing routine behind every text: layout, placement, transform and output to an image, a layer or
 // the current output; and the Print core that feeds it from the display's text cursor.
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -95,6 +96,74 @@ int AddTextLayer(VMState *vm, int32_t kind, const TextDrawParams &params, Render
     return 0;
 }
 
+bool IsPositionConstantX(int32_t x) {
+    for (int32_t base : {kPosCenter, kPosLeft, kPosRight, kPosLeftOut, kPosRightOut})
+        if (x >= base - kPosOffsetRange && x < base + kPosOffsetRange) return true;
+    return false;
+}
+
+// Plain text in one opaque colour drawn line by line straight into the output, without an image: the same
+// pixels the general path gives, for the common case.
+bool TakesDirectPath(const TextDrawParams &p, int32_t kind, const DisplayTransform &transform, FontHandle *font) {
+    const DisplayRecord *display = CurrentDisplay;
+    const uint32_t style = p.style.style & ~kTextNormal;
+    if (kind != ObjectKindTextOut && kind != ObjectKindPrint) return false;
+    if (kind == ObjectKindTextOut && IsPositionConstantX(p.x)) return false;
+    if ((style & ~kTextAntialias) || (p.style.color >> 24) || !IsIdentityTransform(transform)) return false;
+    if (p.wordWrapGiven || p.tablesLaidOut || p.align != kAlignLeft || p.literal) return false;
+    if (p.text.find_first_of("\t[]") != std::string::npos) return false;
+    if (!display || display->layersEnabled || display->outputKind != ObjectKindDisplay) return false;
+    if (CurrentBGPic && CurrentBGPic->clipRegion && CurrentBGPic->clipRegion->mask) return false;
+    if (font && font->kind == FontKindColorBitmap) return false;
+    const int32_t limit = kind == ObjectKindPrint ? p.rightMargin : p.rightMargin;
+    if (limit == 0 && kind == ObjectKindTextOut) return true;
+    // A wrap could happen: only one line that ends left of the limit goes straight.
+    const size_t feed = p.text.find('\n');
+    if (feed != std::string::npos && p.text.find_first_not_of("\r\n", feed) != std::string::npos) return false;
+    TextExtentInfo extent;
+    StyledTextExtent(p.text.data(), p.text.size(), p.encoding, &extent, p.style);
+    const int32_t start = kind == ObjectKindPrint ? p.cursorX : 0;
+    return start + extent.maxX < limit;
+}
+
+int DrawPlainTextDirect(TextDrawParams *p, int32_t kind, FontHandle *font) {
+    DisplayRecord *display = CurrentDisplay;
+    HostBitmap *target = CurrentOutputBitmapHook ? CurrentOutputBitmapHook() : nullptr;
+    if (!target) return 0;
+    const int32_t height = font ? font->height : 8;
+    const int32_t lines = 1 + int32_t(std::count(p->text.begin(), p->text.end(), '\n'));
+    const bool print = kind == ObjectKindPrint;
+    const int32_t startX = print ? p->cursorX : p->x;
+    int32_t x = startX, y = print ? p->cursorY : ResolveYPosition(p->y, lines * height + 1, 0, 0);
+    FontClip clip{0, 0, target->width, target->height};
+    if (const ClipRegion *region = CurrentBGPic ? CurrentBGPic->clipRegion : nullptr)
+        clip = FontClip{region->x, region->y, region->width, region->height};
+    int32_t x1 = INT32_MAX, y1 = INT32_MAX, x2 = INT32_MIN, y2 = INT32_MIN;
+    size_t at = 0;
+    while (at <= p->text.size()) {
+        size_t end = p->text.find('\n', at);
+        if (end == std::string::npos) end = p->text.size();
+        std::string line = p->text.substr(at, end - at);
+        std::erase(line, '\r');
+        TextExtentInfo extent;
+        MeasureText(font, line.data(), line.size(), p->style.style, p->encoding, &extent);
+        RenderText(font, FontRenderTarget{target, nullptr, nullptr}, x, y, line.data(), line.size(), p->style.style,
+                   p->encoding, clip, int32_t(p->style.color & 0xFFFFFF));
+        if (!line.empty()) {
+            x1 = std::min(x1, x + extent.minX), x2 = std::max(x2, x + extent.maxX);
+            y1 = std::min(y1, y), y2 = std::max(y2, y + height);
+        }
+        x += extent.width;
+        if (end == p->text.size()) break;
+        x = print ? p->leftMargin : startX;
+        y += height;
+        at = end + 1;
+    }
+    if (print) display->cursorX = x, display->cursorY = y;
+    if (x1 > x2) return 0;
+    return PresentOutputRect(target, x1, y1, x2 - x1 + 1, y2 - y1 + 1);
+}
+
 } // namespace
 
 int LayoutText(VMState *vm, TextDrawParams *params, int32_t kind, const DisplayTransform &transform, int32_t flags,
@@ -165,6 +234,11 @@ int DrawText(VMState *vm, vlLayer *layer, const int32_t *oldRect, TextDrawParams
              const DisplayTransform &transform, const LayerOptions *options, int32_t flags, RenderedText *out) {
     params->literal = params->literal || literal;
     DisplayRecord *display = CurrentDisplay;
+    FontHandle *font = params->style.font ? params->style.font : BuiltinTopazFont;
+    if (!layer && TakesDirectPath(*params, kind, transform, font)) {
+        if ((params->style.style & kTextAntialias) && !(font && font->antialiased)) return 1255;
+        return DrawPlainTextDirect(params, kind, font);
+    }
     const bool asLayer = kind != ObjectKindTextObject && !layer && LayersOn(display);
     RenderedText text;
     // A layer is laid out plain; the layer engine applies its transform when it renders the layer's states.
