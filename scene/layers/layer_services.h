@@ -54,6 +54,17 @@ struct TextLayerServices {
     void (*freeBlock)(void *block);
     int (*addObjectLayer)(VMState *vm, ObjectId id, int32_t x, int32_t y, int32_t insertPos, int32_t flags);
     void (*flushPending)();
+    // The style setter's text keys of TEXTOUT and PRINT layers; while null those keys answer "not available".
+    // A block from the current text style for a layer that becomes kind (PRINT: with the display's cursor and
+    // margins); null when out of memory.
+    void *(*startStyleBlock)(VMState *vm, int32_t kind);
+    // Reads the text keys of the table in their fixed order into block, the font keys through the font cache.
+    // requireText: "text" must be given (1014). *given: any key was; *cursorGiven: "cursorx" or "cursory" was,
+    // with the block's cursor in *cursorX, *cursorY. 0 or the keys' error.
+    int (*readStyleKeys)(VMState *vm, int table, int32_t kind, void *block, int requireText, int *given,
+                         int *cursorGiven, int32_t *cursorX, int32_t *cursorY);
+    // Adds GetLayerStyle's text keys of the block to the table on top of the stack.
+    void (*writeStyleKeys)(VMState *vm, int32_t kind, const void *block);
 };
 
 extern const AnimLayerServices *AnimServices;

@@ -42,13 +42,20 @@ int RebuildLayer(VMState *vm, vlLayer *layer, LayerStyleChange &c, LayerRectList
     if (c.relative & 2) b.y = ClampLayerCoordinate(int64_t(b.y) + y);
     else if (y != USELAYERPOSITION) b.y = y;
 
-    std::unique_ptr<LayerDrawParams> params(new (std::nothrow) LayerDrawParams);
+    if (c.cursorGiven && (c.cursorX == kPosCenter || c.cursorX == kPosLeft || c.cursorX == kPosRight ||
+                          c.cursorY == kPosCenter || c.cursorY == kPosTop || c.cursorY == kPosBottom))
+        return 1337;
+    std::unique_ptr<LayerDrawParams, void (*)(LayerDrawParams *)> params(new (std::nothrow) LayerDrawParams,
+                                                                         FreeLayerDrawParams);
     if (!params) return kErrOutOfMemoryCode;
     LayerDrawParams *p = params.get();
     p->x = b.x, p->y = b.y, p->width = b.width, p->height = b.height;
     p->partX = b.partX, p->partY = b.partY;
     p->frame = b.frame, p->frameCount = b.frameCount, p->animData = b.animData;
-    if (IsTextLayerKind(c.kind) && layer->first->textBlock) {
+    if (c.textBlock) {
+        p->textBlock = c.textBlock;
+        c.textBlock = nullptr;
+    } else if (IsTextLayerKind(c.kind) && layer->first->textBlock) {
         if (!TextServices) return CommandNotAvailable("SetLayerStyle");
         if (!(p->textBlock = TextServices->copyBlock(layer->first->textBlock))) return kErrOutOfMemoryCode;
     }
@@ -64,6 +71,15 @@ int RebuildLayer(VMState *vm, vlLayer *layer, LayerStyleChange &c, LayerRectList
         screenX += ox, screenY += oy, width = image.width, height = image.height;
         p->shape = c.shape;
         c.shape = nullptr;
+    } else if (c.kind == ObjectKindTextOut || c.kind == ObjectKindPrint) {
+        // The text is drawn through a copy of the layer that holds only the new block.
+        vlLayer draft;
+        draft.type = c.kind;
+        draft.first = draft.saved = draft.current = p;
+        if (int error = TextServices->drawLayer(vm, &draft, p, nullptr, DisplayTransform{}, 0)) return error;
+        image = ImageTriple{p->xfBitmap, p->xfMask, p->xfAlpha, p->screenWidth, p->screenHeight};
+        p->xfBitmap = nullptr, p->xfMask = nullptr, p->xfAlpha = nullptr;
+        screenX = p->screenX, screenY = p->screenY, width = image.width, height = image.height;
     } else if (c.kind == ObjectKindAnim) {
         AnimInfo info;
         bool temporary = false;

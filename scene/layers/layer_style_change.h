@@ -14,6 +14,9 @@ struct LayerStyleChange {
     ObjectId source{};
     LayerDrawParams block;          // values only: the images and tails stay with the layer
     ShapeRecord *shape = nullptr;   // the new shape tail, owned until the rebuild takes it
+    void *textBlock = nullptr;      // the new text block (TEXTOUT, PRINT), owned until the rebuild takes it
+    int cursorGiven = 0;
+    int32_t cursorX = 0, cursorY = 0;
     DisplayTransform transform;
     int classes = 0;
     int32_t x = 100000, y = 100000; // USELAYERPOSITION keeps a coordinate
@@ -25,7 +28,7 @@ struct LayerStyleChange {
     LayerStyleChange() = default;
     LayerStyleChange(const LayerStyleChange &) = delete;
     LayerStyleChange &operator=(const LayerStyleChange &) = delete;
-    ~LayerStyleChange() { FreeShapeRecord(shape); }
+    ~LayerStyleChange();
 };
 
 // Steps up to the stores in the layer: reads every key in its order; nocliptransform, z and the clip region

@@ -227,6 +227,11 @@ int ReadCommonKeys(VMState *vm, int t, vlLayer *layer, LayerStyleChange *c) {
 
 } // namespace
 
+LayerStyleChange::~LayerStyleChange() {
+    FreeShapeRecord(shape);
+    if (textBlock && TextServices) TextServices->freeBlock(textBlock);
+}
+
 int ReadLayerStyle(VMState *vm, vlLayer *layer, int t, int *freeMask, LayerStyleChange *c) {
     if (ValueType(vm, t) != TTABLE) {
         SetErrorArgNumber(t);
@@ -248,8 +253,9 @@ int ReadLayerStyle(VMState *vm, vlLayer *layer, int t, int *freeMask, LayerStyle
         c->kind = kind;
     }
     // A printed text layer is rebuilt from its text block, which only the text library's entries can make.
-    if ((c->kindChanged && (IsPrintedText(kind) || IsPrintedText(layer->type))) ||
-        (IsPrintedText(kind) && ((c->classes & kStyleRebuild) || HasTextKeys(vm, t))))
+    const bool textEntries = TextServices && TextServices->readStyleKeys;
+    if (!textEntries && ((c->kindChanged && (IsPrintedText(kind) || IsPrintedText(layer->type))) ||
+                         (IsPrintedText(kind) && ((c->classes & kStyleRebuild) || HasTextKeys(vm, t)))))
         return CommandNotAvailable("SetLayerStyle");
     // The block starts as the layer's own, or with only its place when the kind changes.
     LayerDrawParams &b = c->block;
@@ -273,7 +279,18 @@ int ReadLayerStyle(VMState *vm, vlLayer *layer, int t, int *freeMask, LayerStyle
         if (!error && (c->classes & kStyleRebuild) && !TextServices) error = CommandNotAvailable("SetLayerStyle");
         break;
     case ObjectKindTextOut:
-    case ObjectKindPrint: break;
+    case ObjectKindPrint: {
+        if (!textEntries) break;
+        // Between TEXTOUT and PRINT the block carries over; from any other kind it starts from the text style.
+        const bool fresh = !IsPrintedText(layer->type) || !first->textBlock;
+        c->textBlock = fresh ? TextServices->startStyleBlock(vm, c->kind) : TextServices->copyBlock(first->textBlock);
+        if (!c->textBlock) return kErrOutOfMemoryCode;
+        int given = 0;
+        error = TextServices->readStyleKeys(vm, t, c->kind, c->textBlock, fresh, &given, &c->cursorGiven, &c->cursorX,
+                                            &c->cursorY);
+        if (given) c->classes |= kStyleRebuild;
+        break;
+    }
     default: {
         // Shapes: a copy of a shape keeps its form style; from another kind it comes from the draw state.
         const ShapeRecord *old = IsShapeLayerKind(layer->type) ? first->shape : nullptr;
@@ -289,6 +306,8 @@ int ReadLayerStyle(VMState *vm, vlLayer *layer, int t, int *freeMask, LayerStyle
     }
     if (!error) error = ReadTransformKeys(vm, t, c);
     if (!error) error = ReadPositionKeys(vm, t, layer, geometry, c);
+    // PRINT places its text at the cursor, so a cursor and a position cannot both be given.
+    if (!error && c->kind == ObjectKindPrint && c->cursorGiven && (c->classes & kStylePosition)) error = kErrWrongUsage;
     if (!error) error = ReadCommonKeys(vm, t, layer, c);
     return error;
 }

@@ -10,7 +10,8 @@ int PushLayerStyle(VMState *vm, vlLayer *layer) {
     const LayerDrawParams *f = layer->first;
     const DisplayTransform &t = layer->transform;
     const int32_t kind = layer->type;
-    if (kind == ObjectKindTextOut || kind == ObjectKindPrint) return CommandNotAvailable("GetLayerStyle");
+    const bool printed = kind == ObjectKindTextOut || kind == ObjectKindPrint;
+    if (printed && !(TextServices && TextServices->writeStyleKeys)) return CommandNotAvailable("GetLayerStyle");
     NewTable(vm);
     const int table = GetTop(vm);
     switch (kind) {
@@ -28,6 +29,8 @@ int PushLayerStyle(VMState *vm, vlLayer *layer) {
         SetTableObjectId(vm, "id", layer->source);
         break;
     case ObjectKindTextObject: SetTableObjectId(vm, "id", layer->source); break;
+    case ObjectKindTextOut:
+    case ObjectKindPrint: TextServices->writeStyleKeys(vm, kind, f->textBlock); break;
     default:
         if (f->shape) WriteShapeStyleKeys(vm, f->shape);
         break;

@@ -294,6 +294,55 @@ int TestHex(VMState *vm) {
     return 1;
 }
 
+// ---- Text layers in memory: a block records the text keys it was given and draws as a bar of its colour --------
+struct FakeText {
+    std::string text;
+    uint32_t color = 0;
+    int32_t cursorX = 0, cursorY = 0;
+};
+
+void *FakeStartBlock(VMState *, int32_t) { return new FakeText; }
+void *FakeCopyBlock(const void *block) { return new FakeText(*static_cast<const FakeText *>(block)); }
+void FakeFreeBlock(void *block) { delete static_cast<FakeText *>(block); }
+
+int FakeReadKeys(VMState *vm, int table, int32_t kind, void *block, int requireText, int *given, int *cursorGiven,
+                 int32_t *cursorX, int32_t *cursorY) {
+    auto *b = static_cast<FakeText *>(block);
+    GetTableOptionUnsigned(vm, table, "color", &b->color, given);
+    if (kind == ObjectKindPrint) {
+        GetTableOption(vm, table, "cursorx", &b->cursorX, cursorGiven);
+        GetTableOption(vm, table, "cursory", &b->cursorY, cursorGiven);
+        *cursorX = b->cursorX, *cursorY = b->cursorY;
+        if (*cursorGiven) *given = 1;
+    }
+    int text = 0;
+    GetTableOptionString(vm, table, "text", &b->text, &text);
+    if (text) *given = 1;
+    return requireText && !text ? kErrNotEnoughArguments : 0;
+}
+
+void FakeWriteKeys(VMState *vm, int32_t, const void *block) {
+    const auto *b = static_cast<const FakeText *>(block);
+    SetTableString(vm, "text", b->text.c_str());
+    SetTableDouble(vm, "color", b->color);
+}
+
+// Six pixels a character, eight high, at the block's position.
+int FakeDrawText(VMState *, vlLayer *layer, LayerDrawParams *params, const int32_t *oldRect, const DisplayTransform &,
+                 int32_t) {
+    const auto *b = static_cast<const FakeText *>(params->textBlock);
+    const auto width = int32_t(b->text.size() * 6 + 1);
+    HostBitmap *bitmap = AllocHostBitmap(width, 8);
+    if (!bitmap) return kErrOutOfMemoryCode;
+    RECTFILL(bitmap, 0, 0, width, 8, b->color);
+    params->width = width;
+    params->height = 8;
+    return UpdateLayerGeometry(layer, params, oldRect, params->x, params->y, width, 8, bitmap, nullptr, nullptr);
+}
+
+const TextLayerServices kFakeText{FakeDrawText, nullptr,        FakeCopyBlock, FakeFreeBlock, nullptr,
+                                  [] {},        FakeStartBlock, FakeReadKeys,  FakeWriteKeys};
+
 const CommandEntry kLayerTestCommands[] = {
     {"TestHex", TestHex},
     {"TestCheckWindow", TestCheckWindow},
@@ -317,6 +366,7 @@ int SetUpLayerScripts(VMState *vm, std::vector<std::string> *output) {
     RegisterBGPicLibrary(vm);
     RegisterLayersLibrary(vm);
     AnimServices = &kFakeAnims;
+    TextServices = &kFakeText;
     RegisterCommands(vm, kLayerTestCommands);
     return 0;
 }
@@ -337,6 +387,7 @@ void TearDownLayerScripts(VMState *vm, DisplayRecord *fixtureDisplay) {
     kGraphicsLibrary.freeAll(vm);
     RemoveAttributeHooks();
     AnimServices = nullptr;
+    TextServices = nullptr;
     DebugWriteHook = nullptr;
     Output = nullptr;
     if (OwnScreenOpen()) CloseOwnScreen();
