@@ -252,13 +252,13 @@ int PrepareOutput() {
     return 0;
 }
 
-int BlitToCurrentOutput(const ImageTriple &image, int32_t x, int32_t y) {
+int BlitToCurrentOutput(const ImageTriple &image, int32_t x, int32_t y, const ClipRegion *clip) {
     DisplayRecord *d = CurrentDisplay;
     if (d && IsRedirectedKind(d->outputKind)) {
         if (int error = PrepareOutput()) return error;
         if (d->outputBitmap)
             SAFEBLT(image.bitmap, 0, 0, d->outputBitmap, x, y, image.width, image.height, 0, 0, 0, 0,
-                    kBlitMasked | kBlitToBitmap, image.mask, image.alpha, nullptr);
+                    kBlitMasked | kBlitToBitmap, image.mask, image.alpha, clip);
         if (d->outputMask) WriteMask(image, x, y, d->outputMask);
         if (d->outputAlpha) WriteAlpha(image, x, y, d->outputAlpha);
         return 0;
@@ -266,6 +266,6 @@ int BlitToCurrentOutput(const ImageTriple &image, int32_t x, int32_t y) {
     HostBitmap *target = CurrentOutputBitmapHook ? CurrentOutputBitmapHook() : nullptr;
     if (target)
         SAFEBLT(image.bitmap, 0, 0, target, x, y, image.width, image.height, 0, 0, 0, 0, kBlitMasked | kBlitToBitmap,
-                image.mask, image.alpha, nullptr);
+                image.mask, image.alpha, clip);
     return 0;
 }

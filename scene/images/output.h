@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "host/bitmap.h"
+#include "imaging/clip_region.h"
 #include "runtime/vm/vm.h"
 
 struct DisplayRecord;
@@ -29,8 +30,8 @@ int SelectOutput(VMState *vm, int32_t sourceKind, ObjectId id, int32_t targetKin
 // or alpha channel (dropping the other). 0 or an error code.
 int PrepareOutput();
 // Writes image at x, y into the current output: its bitmap, and/or its mask by MaskMode, and/or its alpha
-// channel by AlphaIntensity. Calls PrepareOutput. 0 or an error code.
-int BlitToCurrentOutput(const ImageTriple &image, int32_t x, int32_t y);
+// channel by AlphaIntensity. Calls PrepareOutput. The clip region limits the bitmap only. 0 or an error code.
+int BlitToCurrentOutput(const ImageTriple &image, int32_t x, int32_t y, const ClipRegion *clip = nullptr);
 
 // What the layer code hands SelectOutput for SelectLayer: the image drawing goes into (the layer's own copy),
 // where its mask and alpha pointers live, and the layer.

@@ -96,4 +96,62 @@ SaveSnapshot("loaded.bmp"))";
     EXPECT_EQ(BmpPixel(loaded, 12, 12), 0xFFFFFFu);
 }
 
+// How many pixels of the rectangle (x0, y0) .. (x1 - 1, y1 - 1) have the colour.
+int CountColour(const std::vector<uint8_t> &bmp, int x0, int y0, int x1, int y1, uint32_t colour) {
+    int count = 0;
+    for (int y = y0; y < y1; y++)
+        for (int x = x0; x < x1; x++) count += BmpPixel(bmp, x, y) == colour;
+    return count;
+}
+
+TEST(ImagesInPlayer, PrintDrawsIntoEverySelection) {
+    ScratchDirectory dir;
+    const std::string script = R"(@DISPLAY {Width = 64, Height = 48, Color = $000000}
+SetFontColor($FFFFFF)
+CreateBrush(1, 40, 16, $0000FF)
+SelectBrush(1)
+Print("HI")
+EndSelect()
+SaveBrush(1, "brush.bmp")
+CreateBrush(2, 40, 16, $00FF00, {mask = True, clear = True})
+SelectMask(2)
+Print("HI")
+EndSelect()
+DisplayBrush(2, 0, 0)
+CreateBrush(3, 40, 16, $FF0000, {alphachannel = True, clear = True})
+SelectAlphaChannel(3)
+SetAlphaIntensity(255)
+Print("HI")
+EndSelect()
+DisplayBrush(3, 0, 16)
+SaveSnapshot("planes.bmp")
+EnableLayers()
+SelectBGPic(Nil)
+Locate(0, 32)
+Print("HI")
+SaveSnapshot("collecting.bmp")
+EndSelect()
+SaveSnapshot("layers.bmp"))";
+    WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
+    PlayerRun run = RunPlayer({"-quiet", "test.vla"}, dir.path);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<uint8_t> brush = ReadBytes(dir.File("brush.bmp")), planes = ReadBytes(dir.File("planes.bmp")),
+                               collecting = ReadBytes(dir.File("collecting.bmp")),
+                               layers = ReadBytes(dir.File("layers.bmp"));
+    ASSERT_GT(brush.size(), 54u);
+    ASSERT_GT(planes.size(), 54u);
+    ASSERT_GT(collecting.size(), 54u);
+    ASSERT_GT(layers.size(), 54u);
+    const int text = CountColour(brush, 0, 0, 40, 16, 0xFFFFFF);
+    EXPECT_GT(text, 10);
+    EXPECT_EQ(CountColour(brush, 0, 0, 40, 16, 0x0000FF), 40 * 16 - text);
+    // The mask and the alpha channel take the text's shape: the brush shows only there.
+    EXPECT_EQ(CountColour(planes, 0, 0, 40, 16, 0x00FF00), text);
+    EXPECT_EQ(CountColour(planes, 0, 16, 40, 32, 0xFF0000), text);
+    EXPECT_EQ(CountColour(planes, 0, 0, 64, 32, 0xFFFFFF), 0);
+    // A picture collecting layers shows them at EndSelect.
+    EXPECT_EQ(CountColour(collecting, 0, 32, 40, 48, 0xFFFFFF), 0);
+    EXPECT_EQ(CountColour(layers, 0, 32, 40, 48, 0xFFFFFF), text);
+}
+
 } // namespace

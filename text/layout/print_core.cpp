@@ -13,6 +13,7 @@
 #include "scene/display/display_list.h"
 #include "scene/images/bgpic.h"
 #include "scene/images/brush.h"
+#include "scene/images/output.h"
 #include "scene/images/scene_objects.h"
 #include "scene/layers/layers.h"
 #include "text/fonts/font_handle.h"
@@ -253,14 +254,11 @@ int DrawText(VMState *vm, vlLayer *layer, const int32_t *oldRect, TextDrawParams
     bool owned = false;
     int32_t x = 0, y = 0;
     int error = PlaceTextImage(text, transform, &image, &owned, &x, &y);
+    // The selected brush, mask, alpha channel, picture or anim frame gets the text as any drawn image does.
+    if (!error) error = BlitToCurrentOutput(image, x, y, CurrentBGPic ? CurrentBGPic->clipRegion : nullptr);
     if (!error) {
         HostBitmap *target = CurrentOutputBitmapHook ? CurrentOutputBitmapHook() : nullptr;
-        if (target) {
-            const ClipRegion *clip = CurrentBGPic ? CurrentBGPic->clipRegion : nullptr;
-            SAFEBLT(image.bitmap, 0, 0, target, x, y, image.width, image.height, 0, 0, 0, 0,
-                    kBlitMasked | kBlitToBitmap, image.mask, image.alpha, clip);
-            error = PresentOutputRect(target, x, y, image.width, image.height);
-        }
+        if (target) error = PresentOutputRect(target, x, y, image.width, image.height);
     }
     if (owned) FreeImageTriple(&image);
     FreeImageTriple(&text.image);
