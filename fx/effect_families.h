@@ -17,6 +17,48 @@ void CrossfadeFinish(FxRequest *request, int flag);
 int FadeStep(FxRequest *request, int *done);
 void FadeFinish(FxRequest *request, int flag);
 
+// curtains.cpp: curtains (24..27), reveals (30..33) and line wipes (34..37).
+int CurtainsStep(FxRequest *request, int *done);
+int RevealsStep(FxRequest *request, int *done);
+int LinesWipeStep(FxRequest *request, int *done);
+
+// rect_wipes.cpp: RECT (38..46) and RECTBACK (88..96).
+int RectStep(FxRequest *request, int *done);
+int RectBackStep(FxRequest *request, int *done);
+
+// puzzle.cpp: PUZZLE and DIAGONAL.
+int PuzzleStep(FxRequest *request, int *done);
+void PuzzleFinish(FxRequest *request, int flag);
+int DiagonalStep(FxRequest *request, int *done);
+
+// splits.cpp: HSPLIT, VSPLIT, QUADRECT and SWISS.
+int SplitStep(FxRequest *request, int *done);
+int QuadRectStep(FxRequest *request, int *done);
+int SwissStep(FxRequest *request, int *done);
+
+// spiral.cpp: SPIRAL.
+int SpiralStep(FxRequest *request, int *done);
+
+// cards.cpp: CARDTOP, CARDBOTTOM and UPNDOWN.
+int CardStep(FxRequest *request, int *done);
+int UpDownStep(FxRequest *request, int *done);
+
+// pushes.cpp, gates.cpp, slides.cpp: whole pictures at moving offsets.
+int PushStep(FxRequest *request, int *done);
+int GatesStep(FxRequest *request, int *done);
+int SlideStep(FxRequest *request, int *done);
+
+// flows.cpp and strange_push.cpp: frames composed in a work bitmap of the area.
+int FlowStep(FxRequest *request, int *done);
+void FlowFinish(FxRequest *request, int flag);
+int StrangePushStep(FxRequest *request, int *done);
+void StrangePushFinish(FxRequest *request, int flag);
+
+// moving_pictures.cpp: the rectangle (sx, sy, width, height) of an area-sized picture at (dx, dy) of the effect's
+// area, cut to the area, opaque, into the output with the request's blit flags, and uploaded.
+void DrawFxPictureRect(FxRequest *request, const HostBitmap *picture, int32_t sx, int32_t sy, int32_t dx, int32_t dy,
+                       int32_t width, int32_t height);
+
 // dissolve.cpp: DISSOLVE.
 int DissolveStep(FxRequest *request, int *done);
 void DissolveFinish(FxRequest *request, int flag);

@@ -22,6 +22,26 @@ int64_t CeilDiv(int64_t a, int64_t b) { return (a + b - 1) / b; }
 int64_t WipeFrames(int64_t length, int64_t advance) { return length <= 0 ? 1 : CeilDiv(length, advance) + 1; }
 int32_t LevelStep(int32_t speed, int32_t cap) { return speed > 0 ? std::min(speed, cap) : speed == -2 ? 20 : speed == -3 ? 5 : 10; }
 
+int64_t RectFrames(int32_t, int32_t w, int32_t h, int32_t speed) {
+    const int32_t l = std::max(w, h), s = Divided(speed, l, 70, 30, 200), step = s > l / 4 ? 1 : s;
+    return WipeFrames(l - step, step);
+}
+
+// Twelve segments of bands round a 7 x 6 grid: each runs from its start to its end in band steps, one frame per
+// band, a start already past the end going there in one move.
+int64_t SpiralFrames(int32_t, int32_t w, int32_t h, int32_t speed) {
+    const int32_t s = speed == -1 ? 10 : speed == -2 ? 15 : speed == -3 ? 5 : std::clamp(speed, 1, 30);
+    const int64_t c = w / 7 + 1, r = h / 6 + 1;
+    const int64_t starts[12] = {0, w - c - s, h - r - s, c, r, w - 2 * c - s, h - 2 * r - s, 2 * c, 2 * r, w - 3 * c - s, 3 * r - s, 3 * c};
+    const int64_t ends[12] = {h - 1, 0, 0, w - c, h - r, c, r, w - 2 * c, h - 2 * r, 2 * c, 2 * r, w - 3 * c};
+    int64_t frames = 0;
+    for (int k = 0; k < 12; k++) {
+        const int64_t distance = (k % 4 == 0 || k % 4 == 3) ? ends[k] - starts[k] : starts[k] - ends[k];
+        frames += distance < 0 ? 2 : 1 + CeilDiv(distance, s);
+    }
+    return frames;
+}
+
 // Frames per family, from each family's speed rule: size basis, divisors, cap, and the position's end.
 using FrameRule = std::function<int64_t(int32_t id, int32_t w, int32_t h, int32_t speed)>;
 const std::map<std::pair<int32_t, int32_t>, FrameRule> kFrameRules = {
@@ -41,6 +61,63 @@ const std::map<std::pair<int32_t, int32_t>, FrameRule> kFrameRules = {
     {{29, 29}, [](int32_t, int32_t w, int32_t h, int32_t speed) {
          const int32_t s = std::max(std::min(Divided(speed, w, 70, 30, 200), h / 4), 1);
          return WipeFrames(h - (h / 2 + 1) - s, s + 1);
+     }},
+    {{24, 27}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+         const int32_t size = id <= 25 ? w : h, s = Divided(speed, size, 140, 60, 320);
+         if (id % 2 == 1) return WipeFrames(size / 2, (s > size / 2 ? 1 : s) + 1);
+         const int32_t open = std::max(std::min(s, size / 4), 1);
+         return WipeFrames(size - (open + 1) - (size / 2 - 1), open + 1);
+     }},
+    {{30, 33}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+         const int32_t size = id <= 31 ? w : h, s = Divided(speed, size, 70, 30, 200);
+         const int32_t step = id <= 31 ? (s > size / 2 ? 1 : s) : std::max(std::min(s, size / 2), 1);
+         return WipeFrames(size - (step + 1), step + 1);
+     }},
+    {{34, 37}, [](int32_t id, int32_t w, int32_t h, int32_t) {
+         const int32_t size = id == 34 || id == 37 ? w : h;
+         return WipeFrames(id <= 35 ? size : 2 * size, 2);
+     }},
+    {{38, 46}, RectFrames},
+    {{88, 96}, RectFrames},
+    {{70, 73}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+         const int32_t size = id <= 71 ? h : w;
+         const int32_t s = std::min(id <= 71 ? Divided(speed, size, 50, 20, 120) : Divided(speed, size, 30, 10, 80), 30);
+         return WipeFrames(size - s, s);
+     }},
+    {{74, 77}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+         const int32_t size = id <= 75 ? h : w, s = std::min(Divided(speed, size, 80, 30, 200), size);
+         return WipeFrames(id % 2 == 0 ? size - size / 2 - s : size / 2 - s, s);
+     }},
+    {{78, 81}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+         const int32_t size = id <= 79 ? w : h, s = std::min(Divided(speed, size, 40, 10, 100), size);
+         return WipeFrames(size - s, s);
+     }},
+    {{82, 82}, [](int32_t, int32_t w, int32_t h, int32_t speed) {
+         const int32_t tile = std::max(Divided(speed, w, 20, 10, 30), 5);
+         return int64_t(w / tile + 1) * (h / tile + 1);
+     }},
+    {{83, 83}, [](int32_t, int32_t w, int32_t h, int32_t speed) {
+         const int32_t s = Divided(speed, w, 60, 20, 130), tile = s > w / 4 ? 1 : s;
+         return WipeFrames(w + h - tile, tile);
+     }},
+    {{99, 100}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+         const int32_t size = id == 99 ? w : h, s = std::min(Divided(speed, size, 60, 30, 120), size);
+         return WipeFrames(size - s - s % 2, s + s % 2);
+     }},
+    {{101, 104}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+         const int32_t size = id <= 102 ? w : h, s = std::min(Divided(speed, size, 60, 30, 120), 30);
+         return WipeFrames(2 * size - s, s);
+     }},
+    {{105, 105}, SpiralFrames},
+    {{106, 109}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+         const int32_t l = std::max(w, h), s = std::min(Divided(speed, l, 120, 60, 240), 30);
+         if (id == 106) return std::max<int64_t>(CeilDiv(l / 2, s), 1);
+         if (id == 107) return CeilDiv(l, s);
+         return CeilDiv((id == 108 ? w : h) / 4 + s, s);
+     }},
+    {{110, 112}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+         const int32_t s = std::min(Divided(speed, std::max(w, h), 60, 30, 120), 30);
+         return WipeFrames(id == 110 ? 4 * h : h - s, s);
      }},
     {{115, 115}, [](int32_t, int32_t, int32_t, int32_t speed) { return CeilDiv(255, LevelStep(speed, 120)); }},
     {{116, 117}, [](int32_t, int32_t, int32_t, int32_t speed) {

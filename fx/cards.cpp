@@ -1,0 +1,105 @@
+// CARDTOP/CARDBOTTOM pull the pictures past each other like a card from a pack (whole-picture pieces, phase 2
+// supported); UPNDOWN reveals eight columns in four passes, one column filling downwards and its partner upwards.
+#include <algorithm>
+
+#include "fx/effect_families.h"
+#include "runtime/app/errors.h"
+
+namespace {
+
+struct CardState {
+    int32_t t;
+};
+
+struct UpDownState {
+    int32_t t;
+    int32_t pass;
+};
+
+int32_t CardStepSize(const FxRequest *request) {
+    return std::clamp(EffectStepSize(request->step, std::max(request->width, request->height), 60, 30, 120), 1, 30);
+}
+
+// The column pairs of the four passes: down, up.
+constexpr int32_t kPassColumns[4][2] = {{0, 1}, {3, 2}, {4, 5}, {7, 6}};
+
+} // namespace
+
+int CardStep(FxRequest *request, int *done) {
+    const int32_t h = request->height;
+    if (request->phase == 0) {
+        if (!AllocFxState<CardState>(request)) return kErrOutOfMemoryCode;
+        request->step = CardStepSize(request);
+        request->frameCount = EffectStepCount(h - request->step, request->step, 0);
+        return 0;
+    }
+    if (request->phase != 1 && request->phase != 2) return 0;
+    CardState *state = FxState<CardState>(request);
+    if (request->phase == 2) state->t = int32_t(std::min<int64_t>(int64_t(request->frame) * request->step, h));
+    else if (request->frame == 0) state->t = request->step;
+    if (state->t >= h) {
+        state->t = h;
+        if (done) *done = 1;
+    }
+    const bool first = state->t < h / 2;
+    const int32_t a = first ? state->t : h - state->t;
+    const HostBitmap *fresh = request->newImage, *old = request->oldImage;
+    // Each piece: source rows [from, from + rows) of a picture to rows [to, to + rows).
+    struct Piece {
+        const HostBitmap *picture;
+        int32_t from, to, rows;
+    };
+    Piece pieces[2];
+    if (request->effect == 111) {
+        if (first) pieces[0] = {fresh, a, 0, a}, pieces[1] = {old, 0, a, h - a};
+        else pieces[0] = {fresh, a, 0, h - a}, pieces[1] = {old, h - 2 * a, h - a, a};
+    } else {
+        if (first) pieces[0] = {old, a, 0, h - a}, pieces[1] = {fresh, h - 2 * a, h - a, a};
+        else pieces[0] = {old, a, 0, a}, pieces[1] = {fresh, 0, a, h - a};
+    }
+    for (const Piece &piece : pieces)
+        DrawFxPictureRect(request, piece.picture, 0, piece.from, 0, piece.to, request->width, piece.rows);
+    if (request->phase == 1) {
+        state->t += request->step;
+        FinishFxFrame(request);
+    }
+    return 0;
+}
+
+int UpDownStep(FxRequest *request, int *done) {
+    const int32_t h = request->height;
+    if (request->phase == 0) {
+        if (!AllocFxState<UpDownState>(request)) return kErrOutOfMemoryCode;
+        request->step = CardStepSize(request);
+        request->frameCount = EffectStepCount(4 * h, request->step, 0);
+        return 0;
+    }
+    if (request->phase != 1) return 0;
+    UpDownState *state = FxState<UpDownState>(request);
+    const int32_t s = request->step, c = request->width / 8 + 1;
+    if (request->frame == 0) state->t = 0, state->pass = 0;
+    int32_t y = state->t, pass = 0;
+    if (state->t >= h) {
+        pass = state->t / h;
+        y = state->t % h;
+    }
+    int32_t down = 0, up = 1;
+    // A step above the height can jump past the last pass: any pass from 4 on ends the run.
+    if (pass >= 4) {
+        *done = 1;
+        DrawFxNewRect(request, 0, 0, request->width, h);
+    } else {
+        down = kPassColumns[pass][0], up = kPassColumns[pass][1];
+        if (pass != state->pass) {
+            state->pass = pass;
+            DrawFxNewRect(request, down * c, 0, c, s + 2);
+            DrawFxNewRect(request, up * c, h - s - 1, c, s + 2);
+        }
+    }
+    const int32_t u = std::max(h - y - s, 1);
+    DrawFxNewRect(request, down * c, y, c, s + 2);
+    DrawFxNewRect(request, up * c, u - 1, c, s + 2);
+    state->t += s;
+    FinishFxFrame(request);
+    return 0;
+}

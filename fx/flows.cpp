@@ -1,0 +1,122 @@
+// Flows: the new picture is revealed band by band while its line at the edge is stretched over the rest of the
+// area, as if it flowed in. Each frame is composed in a work bitmap of the area and sent as one rectangle. A
+// masked or alpha picture is composed over the old one. Hiding a layer plays forwards too: the source is then the
+// scene without the layer, composed opaque.
+#include <algorithm>
+
+#include "fx/effect_families.h"
+#include "host/blit.h"
+#include "imaging/blit.h"
+#include "runtime/app/errors.h"
+
+namespace {
+
+struct FlowState {
+    HostBitmap *work;
+    int32_t edge;
+};
+
+struct FlowGeometry {
+    bool rows;      // TOP and BOTTOM flow rows
+    bool fromStart; // TOP and LEFT reveal from line 0 on
+    int32_t size;
+};
+
+FlowGeometry GeometryOf(const FxRequest *request) {
+    const int32_t id = request->effect; // 70..73: top, bottom, left, right
+    const bool rows = id <= 71;
+    return {rows, id == 70 || id == 72, rows ? request->height : request->width};
+}
+
+// Lines [from, from + count) of source to line `to` of the work bitmap, through the new image's planes when
+// masked is set.
+void CopyLines(const FxRequest *request, const FlowGeometry &g, const HostBitmap *source, HostBitmap *work,
+               int32_t from, int32_t to, int32_t count, bool masked) {
+    if (count <= 0 || !source) return;
+    const int32_t w = request->width, h = request->height;
+    const int32_t sx = g.rows ? 0 : from, sy = g.rows ? from : 0, dx = g.rows ? 0 : to, dy = g.rows ? to : 0;
+    const int32_t cw = g.rows ? w : count, ch = g.rows ? count : h;
+    if (masked && (request->newMask || request->newAlpha))
+        SAFEBLT(source, sx, sy, work, dx, dy, cw, ch, w, h, w, h, kBlitMasked | kBlitToBitmap, request->newMask,
+                request->newAlpha, nullptr);
+    else ClippedCopyRect(source, sx, sy, work, dx, dy, cw, ch, w, h, w, h);
+}
+
+// The work bitmap for a revealed range [first, last) of new lines, the rest flowed from the line before edge.
+void ComposeFlow(const FxRequest *request, const FlowGeometry &g, HostBitmap *work, int32_t first, int32_t last,
+                 int32_t edge, int32_t flowFirst, int32_t flowLast) {
+    const bool layered = request->newMask || request->newAlpha;
+    const int32_t touchedFirst = std::min(first, flowFirst), touchedLast = std::max(last, flowLast);
+    if (layered) CopyLines(request, g, request->oldImage, work, touchedFirst, touchedFirst, touchedLast - touchedFirst, false);
+    CopyLines(request, g, request->newImage, work, first, first, last - first, true);
+    if (edge >= 1 && edge <= g.size)
+        for (int32_t line = flowFirst; line < flowLast; line++)
+            CopyLines(request, g, request->newImage, work, edge - 1, line, 1, true);
+}
+
+void SendLines(FxRequest *request, const FlowGeometry &g, const HostBitmap *work, int32_t first, int32_t last) {
+    if (last <= first) return;
+    if (g.rows) DrawFxPictureRect(request, work, 0, first, 0, first, request->width, last - first);
+    else DrawFxPictureRect(request, work, first, 0, first, 0, last - first, request->height);
+}
+
+} // namespace
+
+int FlowStep(FxRequest *request, int *done) {
+    const FlowGeometry g = GeometryOf(request);
+    const int32_t size = g.size;
+    if (request->phase == 0) {
+        FlowState *state = AllocFxState<FlowState>(request);
+        if (!state) return kErrOutOfMemoryCode;
+        const bool across = g.rows;
+        request->step = std::clamp(across ? EffectStepSize(request->step, size, 50, 20, 120)
+                                          : EffectStepSize(request->step, size, 30, 10, 80),
+                                   1, 30);
+        request->frameCount = EffectStepCount(size - request->step, request->step, 0);
+        state->work = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
+        if (!state->work) return kErrOutOfMemoryCode;
+        // Starts as the old picture, so that no frame can show what the allocation left there.
+        if (request->oldImage) BLTBITMAP(request->oldImage, 0, 0, state->work, 0, 0, request->width, request->height);
+        return 0;
+    }
+    if (request->phase != 1 && request->phase != 2) return 0;
+    FlowState *state = FxState<FlowState>(request);
+    const int32_t s = request->step;
+    int32_t &edge = state->edge;
+    if (request->phase == 2) {
+        const int32_t travel = int32_t(std::min<int64_t>(int64_t(request->frame) * s, size));
+        edge = g.fromStart ? travel : size - travel;
+        if (request->oldImage)
+            BLTBITMAP(request->oldImage, 0, 0, state->work, 0, 0, request->width, request->height);
+        if (g.fromStart) ComposeFlow(request, g, state->work, 0, edge, edge, edge, size);
+        else ComposeFlow(request, g, state->work, edge, size, edge, 0, edge);
+        SendLines(request, g, state->work, 0, size);
+        return 0;
+    }
+    if (request->frame == 0) edge = g.fromStart ? s : size - s;
+    if (g.fromStart) {
+        if (edge >= size) {
+            edge = size;
+            *done = 1;
+        }
+        ComposeFlow(request, g, state->work, edge - s, edge, edge, edge, size);
+        SendLines(request, g, state->work, edge - s, size);
+        edge += s;
+    } else {
+        if (edge <= 0) {
+            edge = 0;
+            *done = 1;
+        }
+        ComposeFlow(request, g, state->work, edge, std::min(edge + s, size), edge, 0, edge);
+        SendLines(request, g, state->work, 0, std::min(edge + s, size));
+        edge -= s;
+    }
+    FinishFxFrame(request);
+    return 0;
+}
+
+void FlowFinish(FxRequest *request, int) {
+    FlowState *state = FxState<FlowState>(request);
+    FreeHostBitmap(state->work);
+    state->work = nullptr;
+}

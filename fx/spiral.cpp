@@ -1,0 +1,104 @@
+// SPIRAL draws bands of the new image clockwise round the area, three rings deep on a grid of 7 columns and 6
+// rows, from the right edge inwards. Its frame count comes from a dry run of the same frames.
+#include <algorithm>
+
+#include "fx/effect_families.h"
+#include "fx/transition.h"
+#include "runtime/app/errors.h"
+
+namespace {
+
+struct SpiralState {
+    int32_t pos, segment, x, y;
+    int32_t column, row; // every grid column is `column` wide, every row `row` high
+    int32_t dryRun;
+};
+
+int32_t SpiralBand(int32_t speed) {
+    if (speed == -1) return 10;
+    if (speed == -2) return 15;
+    if (speed == -3) return 5;
+    return std::clamp(speed, 1, 30);
+}
+
+void ResetSpiral(const FxRequest *request, SpiralState *state) {
+    state->pos = state->segment = state->y = 0;
+    state->x = request->width - state->column;
+}
+
+// Where a segment's moving coordinate stops, and which way it runs (+1 down or right).
+void SegmentEnd(const FxRequest *request, const SpiralState *state, int32_t *end, int32_t *direction) {
+    const int32_t w = request->width, h = request->height, c = state->column, r = state->row;
+    const int32_t ends[12] = {h - 1, 0, 0, w - c, h - r, c, r, w - 2 * c, h - 2 * r, 2 * c, 2 * r, w - 3 * c};
+    const int32_t directions[12] = {1, -1, -1, 1, 1, -1, -1, 1, 1, -1, -1, 1};
+    *end = ends[state->segment];
+    *direction = directions[state->segment];
+}
+
+// The fixed coordinate and start of the next segment.
+void NextSegment(const FxRequest *request, SpiralState *state) {
+    const int32_t w = request->width, h = request->height, c = state->column, r = state->row, s = request->step;
+    switch (++state->segment) {
+    case 1: state->y = h - r, state->pos = state->x - s; break;
+    case 2: state->x = 0, state->pos = state->y - s; break;
+    case 3: state->pos = c; break;
+    case 4: state->pos = r, state->x = w - 2 * c; break;
+    case 5: state->y = h - 2 * r, state->pos = state->x - s; break;
+    case 6: state->x = c, state->pos = state->y - s; break;
+    case 7: state->y = r, state->pos = 2 * c; break;
+    case 8: state->pos = 2 * r, state->x = w - 3 * c; break;
+    case 9: state->y = 3 * r, state->pos = state->x - s; break;
+    case 10: state->x = 2 * c, state->pos = state->y - s; break;
+    case 11: state->y = 2 * r, state->pos = 3 * c; break;
+    default: break;
+    }
+}
+
+} // namespace
+
+int SpiralStep(FxRequest *request, int *done) {
+    if (request->phase == 0) {
+        SpiralState *state = AllocFxState<SpiralState>(request);
+        if (!state) return kErrOutOfMemoryCode;
+        request->step = SpiralBand(request->step);
+        state->column = request->width / 7 + 1;
+        state->row = request->height / 6 + 1;
+        state->dryRun = 1;
+        request->phase = 1;
+        int finished = 0;
+        const int64_t limit = FxFrameLimit(request);
+        for (int64_t n = 0; n < limit && !finished; n++) SpiralStep(request, &finished);
+        request->frameCount = request->frame;
+        request->frame = 0;
+        request->phase = 0;
+        state->dryRun = 0;
+        ResetSpiral(request, state);
+        return 0;
+    }
+    if (request->phase != 1) return 0;
+    SpiralState *state = FxState<SpiralState>(request);
+    if (request->frame == 0) ResetSpiral(request, state);
+    const int32_t s = request->step;
+    const bool column = state->segment % 2 == 0;
+    if (!state->dryRun) {
+        if (column) DrawFxNewRect(request, state->x, state->pos, state->column, s);
+        else DrawFxNewRect(request, state->pos, state->y, s, state->row);
+    }
+    int32_t end = 0, direction = 0;
+    SegmentEnd(request, state, &end, &direction);
+    if (state->pos == end) {
+        if (state->segment == 11) {
+            *done = 1;
+            // The grid's rounded cells need not meet exactly: the last frame completes the picture.
+            if (!state->dryRun) DrawFxNewRect(request, 0, 0, request->width, request->height);
+        } else {
+            NextSegment(request, state);
+        }
+    } else {
+        // A start already past the end (tiny areas) goes straight to the end.
+        state->pos = direction > 0 ? std::min(state->pos + s, end) : std::max(state->pos - s, end);
+    }
+    if (state->dryRun) request->frame++;
+    else FinishFxFrame(request);
+    return 0;
+}

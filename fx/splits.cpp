@@ -1,0 +1,145 @@
+// Tile and band wipes that grow from several places at once: HSPLIT/VSPLIT open a gap in each half, QUADRECT
+// grows rectangles in two diagonal quarters at a time, SWISS grows the four corners. None draws in phase 2.
+#include <algorithm>
+
+#include "fx/effect_families.h"
+#include "runtime/app/errors.h"
+
+namespace {
+
+struct SplitState {
+    int32_t low, high;
+};
+
+struct QuadState {
+    int32_t previousW, previousH;
+    int32_t travel, base;
+    int32_t pair;
+};
+
+struct SwissState {
+    int32_t travel;
+    int32_t previousX, previousY;
+};
+
+int32_t GrowthStep(int32_t speed, int32_t size) { return std::clamp(EffectStepSize(speed, size, 120, 60, 240), 1, 30); }
+
+// The short side of a rectangle whose long side is d, in the area's proportions; at least 1.
+int32_t ShortSide(const FxRequest *request, int32_t d) {
+    const double ratio = double(std::min(request->width, request->height)) / std::max(request->width, request->height);
+    return std::max(1, int32_t(d * ratio + 1.0));
+}
+
+} // namespace
+
+int SplitStep(FxRequest *request, int *done) {
+    const bool horizontal = request->effect == 108;
+    const int32_t size = horizontal ? request->width : request->height;
+    const int32_t q = size / 4;
+    if (request->phase == 0) {
+        if (!AllocFxState<SplitState>(request)) return kErrOutOfMemoryCode;
+        request->step = GrowthStep(request->step, std::max(request->width, request->height));
+        request->frameCount = EffectStepCount(q + request->step, request->step, 1);
+        return 0;
+    }
+    if (request->phase != 1) return 0;
+    SplitState *state = FxState<SplitState>(request);
+    const int32_t s = request->step;
+    if (request->frame == 0) state->low = q + s, state->high = q - s;
+    state->low -= s;
+    state->high += s;
+    if (state->low < 1) {
+        state->low = 0;
+        *done = 1;
+    }
+    int32_t low = state->low, high = state->high;
+    if (state->high > size / 2) state->high = size / 2;
+    for (int half = 0; half < 2; half++) {
+        if (horizontal) {
+            DrawFxNewRect(request, low, 0, s, request->height);
+            DrawFxNewRect(request, high, 0, s, request->height);
+        } else {
+            DrawFxNewRect(request, 0, low, request->width, s);
+            DrawFxNewRect(request, 0, high, request->width, s);
+        }
+        low += size / 2 + size % 2;
+        high += size / 2 + size % 2;
+    }
+    if (*done) DrawFxNewRect(request, 0, 0, request->width, request->height);
+    FinishFxFrame(request);
+    return 0;
+}
+
+int QuadRectStep(FxRequest *request, int *done) {
+    const int32_t w = request->width, h = request->height, l = std::max(w, h);
+    if (request->phase == 0) {
+        if (!AllocFxState<QuadState>(request)) return kErrOutOfMemoryCode;
+        request->step = GrowthStep(request->step, l);
+        request->frameCount = EffectStepCount(l, request->step, 1);
+        return 0;
+    }
+    if (request->phase != 1) return 0;
+    QuadState *state = FxState<QuadState>(request);
+    if (request->frame == 0) *state = QuadState{};
+    state->travel += request->step;
+    const int32_t d = state->travel - state->base;
+    int32_t rw = h > w ? ShortSide(request, d) : d, rh = h > w ? d : ShortSide(request, d);
+    if (rw >= w / 2) rw = w / 2, rh = h / 2;
+    const int32_t gw = (rw - state->previousW) / 2 + 1, gh = (rh - state->previousH) / 2 + 1;
+    int32_t x0 = (w / 2 - rw) / 2 + (state->pair ? w / 2 : 0);
+    int32_t y0 = (h / 2 - rh) / 2;
+    for (int quarter = 0; quarter < 2; quarter++) {
+        DrawFxNewRect(request, x0, y0, gw, rh);
+        DrawFxNewRect(request, x0 + gw, y0, state->previousW, gh);
+        DrawFxNewRect(request, x0 + rw - gw, y0, gw, rh);
+        DrawFxNewRect(request, x0 + gw, y0 + rh - gh, state->previousW, gh);
+        x0 += state->pair ? -(w / 2 + w % 2) : w / 2 + w % 2;
+        y0 += h / 2 + h % 2;
+    }
+    if (state->travel >= l / 2 && !state->pair) {
+        state->previousW = state->previousH = 0;
+        state->base = state->travel;
+        state->pair = 1;
+    } else if (state->travel < l) {
+        state->previousW = rw, state->previousH = rh;
+    }
+    if (state->travel >= l) {
+        *done = 1;
+        DrawFxNewRect(request, 0, 0, w, h);
+    }
+    FinishFxFrame(request);
+    return 0;
+}
+
+int SwissStep(FxRequest *request, int *done) {
+    const int32_t w = request->width, h = request->height, l = std::max(w, h);
+    if (request->phase == 0) {
+        if (!AllocFxState<SwissState>(request)) return kErrOutOfMemoryCode;
+        request->step = GrowthStep(request->step, l);
+        request->frameCount = EffectStepCount(l / 2, request->step, 1);
+        return 0;
+    }
+    if (request->phase != 1) return 0;
+    SwissState *state = FxState<SwissState>(request);
+    if (request->frame == 0) *state = SwissState{};
+    state->travel += request->step;
+    const int32_t a = state->travel;
+    const int32_t cx = w < h ? ShortSide(request, a) : a, cy = w < h ? a : ShortSide(request, a);
+    if (a < l / 2) {
+        const int32_t px = state->previousX, py = state->previousY, gx = cx - px, gy = cy - py;
+        DrawFxNewRect(request, px, 0, gx, cy); // top left
+        DrawFxNewRect(request, 0, py, cx, gy);
+        DrawFxNewRect(request, px, h - py, gx, py); // bottom left
+        DrawFxNewRect(request, 0, h - cy, cx, gy);
+        DrawFxNewRect(request, w - cx, h - py, gx, py); // bottom right
+        DrawFxNewRect(request, w - cx, h - cy, cx, gy);
+        DrawFxNewRect(request, w - cx, 0, gx, cy); // top right
+        DrawFxNewRect(request, w - cx, py, cx, gy);
+    } else {
+        *done = 1;
+        DrawFxNewRect(request, 0, 0, w, h);
+    }
+    state->previousX = cx, state->previousY = cy;
+    FinishFxFrame(request);
+    return 0;
+}

@@ -1,0 +1,110 @@
+// Strange pushes: the new picture enters from both sides at once, interlaced by rows: odd rows from one side,
+// even rows from the other, meeting when the picture is in place. Frames are composed in a work bitmap through
+// two interlaced copies of the new image's mask (or alpha). Hiding a layer plays forwards on its opaque scene.
+#include <algorithm>
+#include <cstring>
+
+#include "fx/effect_families.h"
+#include "host/blit.h"
+#include "imaging/blit.h"
+#include "imaging/planes.h"
+#include "runtime/app/errors.h"
+
+namespace {
+
+struct StrangePushState {
+    int32_t t;
+    HostBitmap *work;
+    MaskPlane *masks[2];
+    AlphaPlane *alphas[2];
+};
+
+// Plane k shows the new image's own mask or alpha on the rows of the other parity only.
+int BuildInterlaceMasks(FxRequest *request, StrangePushState *state) {
+    const int32_t w = request->width, h = request->height;
+    for (int k = 0; k < 2; k++) {
+        if (request->newAlpha) {
+            AlphaPlane *alpha = state->alphas[k] = AllocAlphaPlane(w, h);
+            if (!alpha) return kErrOutOfMemoryCode;
+            BltAlphaPlane(request->newAlpha, 0, 0, alpha, 0, 0, w, h, kAlphaCopy, 0);
+            for (int32_t y = k; y < h; y += 2) FillAlphaRect(alpha, 0, y, w, 1, 0);
+            continue;
+        }
+        MaskPlane *mask = state->masks[k] = AllocMaskPlane(request->newImage, w, h);
+        if (!mask) return kErrOutOfMemoryCode;
+        const MaskPlane *own = request->newMask;
+        for (int32_t y = 0; y < h; y++) {
+            uint8_t *row = mask->bits + size_t(y) * size_t(mask->bytesPerRow);
+            if (y % 2 == k) std::memset(row, 0, size_t(mask->bytesPerRow));
+            else if (!own) std::memset(row, 0xFF, size_t(mask->bytesPerRow));
+            else std::memcpy(row, own->bits + size_t(y) * size_t(own->bytesPerRow),
+                             size_t(std::min(mask->bytesPerRow, own->bytesPerRow)));
+        }
+    }
+    return 0;
+}
+
+void DrawThrough(FxRequest *request, StrangePushState *state, int k, int32_t sx, int32_t sy, int32_t dx, int32_t dy,
+                 int32_t width, int32_t height) {
+    const int32_t w = request->width, h = request->height;
+    SAFEBLT(request->newImage, sx, sy, state->work, dx, dy, width, height, w, h, w, h, kBlitMasked | kBlitToBitmap,
+            state->masks[k], state->alphas[k], nullptr);
+}
+
+} // namespace
+
+int StrangePushStep(FxRequest *request, int *done) {
+    const bool across = request->effect == 99;
+    const int32_t w = request->width, h = request->height, size = across ? w : h;
+    if (request->phase == 0) {
+        StrangePushState *state = AllocFxState<StrangePushState>(request);
+        if (!state) return kErrOutOfMemoryCode;
+        // No bound of its own: capped at the size so that t cannot overflow, then made even.
+        int32_t step = ClampFxStep(EffectStepSize(request->step, size, 60, 30, 120), size);
+        request->step = step + step % 2;
+        state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
+        if (!state->work) return kErrOutOfMemoryCode;
+        if (request->oldImage) BLTBITMAP(request->oldImage, 0, 0, state->work, 0, 0, w, h);
+        if (int error = BuildInterlaceMasks(request, state)) return error;
+        request->frameCount = EffectStepCount(size - request->step, request->step, 0);
+        return 0;
+    }
+    if (request->phase != 1 && request->phase != 2) return 0;
+    StrangePushState *state = FxState<StrangePushState>(request);
+    int32_t &t = state->t;
+    if (request->phase == 2) t = int32_t(std::min<int64_t>(int64_t(request->frame) * request->step, size));
+    else if (request->frame == 0) t = request->step;
+    if (t >= size) {
+        t = size;
+        if (done) *done = 1;
+    }
+    if ((request->phase == 2 || request->newMask || request->newAlpha) && request->oldImage)
+        BLTBITMAP(request->oldImage, 0, 0, state->work, 0, 0, w, h);
+    if (t > 0) {
+        if (across) {
+            DrawThrough(request, state, 0, w - t, 0, 0, 0, t, h);
+            DrawThrough(request, state, 1, 0, 0, w - t, 0, t, h);
+        } else {
+            DrawThrough(request, state, 0, 0, h - t, 0, 0, w, t);
+            DrawThrough(request, state, 1, 0, 0, 0, h - t, w, t);
+        }
+    }
+    DrawFxPictureRect(request, state->work, 0, 0, 0, 0, w, h);
+    if (request->phase == 1) {
+        t += request->step;
+        FinishFxFrame(request);
+    }
+    return 0;
+}
+
+void StrangePushFinish(FxRequest *request, int) {
+    StrangePushState *state = FxState<StrangePushState>(request);
+    FreeHostBitmap(state->work);
+    for (int k = 0; k < 2; k++) {
+        FreeMaskPlane(state->masks[k]);
+        FreeAlphaPlane(state->alphas[k]);
+        state->masks[k] = nullptr;
+        state->alphas[k] = nullptr;
+    }
+    state->work = nullptr;
+}
