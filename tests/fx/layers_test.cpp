@@ -2,6 +2,7 @@
 // reruns the transition on the new size, the layer's visibility put back first; a display freed under an async
 // layer transition; seeking an async blend; an async transition whose layer moves or is replaced.
 #include "host/os/input_inject.h"
+#include "runtime/app/runtime_globals.h"
 #include "scene/layers/layers.h"
 #include "scene/layers/layers_library.h"
 #include "tests/fx/fx_fixture.h"
@@ -94,16 +95,19 @@ TEST_F(LayerFxTest, SeekingAnAsyncBlendEqualsThePlayedFrames) {
     fxtest::FillPattern(brush->bitmap, fxtest::NewPattern);
     ASSERT_EQ(Cmd("DisplayBrush", {1.0, 5.0, 5.0}), 0);
     ASSERT_EQ(Cmd("HideLayer", {1.0}), 0);
-    for (double effect : {115.0, 116.0, 117.0}) {
+    // The blends draw the frame at once; PUZZLE, DIAGONAL and UPNDOWN replay from frame 0.
+    for (double effect : {115.0, 116.0, 117.0, 82.0, 83.0, 110.0}) {
         std::vector<fxtest::Frame> pictures;
         for (bool seek : {false, true}) {
-            ASSERT_EQ(Cmd("ShowLayerFX", {1.0}, scenetest::Options{{"type", effect}, {"speed", 30.0}, {"parameter", double(0x804020)}, {"async", 1.0}}), 0);
+            SeedRuntimeDrand48(5);
+            const double speed = effect >= 115 ? 30.0 : 1.0;
+            ASSERT_EQ(Cmd("ShowLayerFX", {1.0}, scenetest::Options{{"type", effect}, {"speed", speed}, {"parameter", double(0x804020)}, {"async", 1.0}}), 0);
             AsyncDrawObject *object = FindAsyncDraw(ResultHandle());
             ASSERT_NE(object, nullptr);
             int32_t finished = 0;
+            // A seek after two played frames: the replayed frames must be those of the first run.
+            for (int i = 0; i < (seek ? 2 : 3); i++) ASSERT_EQ(StepAsyncDraw(object, &finished), 0);
             if (seek) object->notify(kAsyncNotifySeek, reinterpret_cast<void *>(intptr_t(3)), object->context);
-            else
-                for (int i = 0; i < 3; i++) ASSERT_EQ(StepAsyncDraw(object, &finished), 0);
             EXPECT_EQ(object->notify(kAsyncNotifyFrame, nullptr, object->context), 3);
             pictures.push_back(fxtest::PixelsOf(d->secondBitmap));
             FreeAsyncDrawsOfDisplay(d);
@@ -161,6 +165,35 @@ TEST_F(LayerFxTest, AsyncTransitionMovesToTheLayerThatReplacesItsOwn) {
     EXPECT_TRUE(finished);
     EXPECT_EQ(replacement->hidden, 1);
     EXPECT_EQ(replacement->inTransition, 0);
+}
+
+// Every built effect shows a hidden layer exactly as ShowLayer does and hides it back to the scene without it;
+// hiding with RECTNORTH shrinks the layer towards its bottom centre.
+TEST_F(LayerFxTest, EveryEffectShowsAndHidesALayerExactly) {
+    Brush *brush = nullptr;
+    DisplayRecord *d = OpenLayeredDisplay({}, &brush);
+    ASSERT_NE(d, nullptr);
+    fxtest::FillPattern(brush->bitmap, fxtest::NewPattern);
+    ASSERT_EQ(Cmd("DisplayBrush", {1.0, 5.0, 5.0}), 0);
+    const fxtest::Frame shown = fxtest::PixelsOf(d->secondBitmap);
+    ASSERT_EQ(Cmd("HideLayer", {1.0}), 0);
+    const fxtest::Frame hidden = fxtest::PixelsOf(d->secondBitmap);
+    // Frames of the composed picture, which the window shows.
+    WaitVerticalBlankHook = [] { fxtest::CapturedFrames->push_back(fxtest::PixelsOf(CurrentDisplay->secondBitmap)); };
+    for (int32_t id = 0; id < kFxEffectIdCount; id++) {
+        if (!IsFxEffectBuilt(id)) continue;
+        SCOPED_TRACE(FxEffects[id].name);
+        ASSERT_EQ(Cmd("ShowLayerFX", {1.0}, scenetest::Options{{"type", double(id)}, {"speed", -2.0}}), 0);
+        EXPECT_EQ(fxtest::PixelsOf(d->secondBitmap), shown);
+        frames.clear();
+        ASSERT_EQ(Cmd("HideLayerFX", {1.0}, scenetest::Options{{"type", double(id)}, {"speed", -2.0}}), 0);
+        EXPECT_EQ(fxtest::PixelsOf(d->secondBitmap), hidden);
+        if (id != 39) continue;
+        ASSERT_GE(frames.size(), 2u);
+        const size_t bottomCentre = size_t(14 * 40 + 14), topLeft = size_t(5 * 40 + 5);
+        for (size_t f = 0; f + 1 < frames.size(); f++) EXPECT_EQ(frames[f][bottomCentre], shown[bottomCentre]) << f;
+        EXPECT_EQ(frames[frames.size() - 2][topLeft], hidden[topLeft]);
+    }
 }
 
 } // namespace

@@ -42,7 +42,7 @@ Try(ShowLayerFX, 1, {bgpicemu = True})
 Try(DisplayBGPicPartFX, 1, 0, 0, 8, 8, #BARS, -1, -1, 0, 0, 1)
 Try(UndoFX, #BRUSH, 1)
 Try(HideLayerFX, 1)
-Try(DisplayTransitionFX, 1, #PUZZLE)
+Try(DisplayTransitionFX, 1, #TURNDOWNTOP)
 Try(DisplayTextObjectFX, 1, 0, 0)
 Try(DisplayTransitionFX, 7)
 DebugPrint(#HSTRIPES, #QUARTERS, #CROSSFADE, #DISSOLVE, #RANDOMEFFECT, #RANDOMPARAMETER)
@@ -135,6 +135,47 @@ Try(ShowLayerFX, 9)
     const std::vector<uint8_t> undo = ReadBytes(dir.File("undo.bmp"));
     EXPECT_EQ(BmpPixel(undo, 35, 35), 0x0000FFu);
     EXPECT_EQ(BmpPixel(undo, 45, 35), 0x00FF00u);
+}
+
+// Each wipe and moving-picture effect shows a brush over the other one through the player without an error,
+// ending as DisplayBrush draws it (the moving-picture ones play stripes for a brush).
+TEST(TransitionsInPlayer, EveryWipeAndMovingPictureEffectShowsABrush) {
+    const char *names[] = {
+        "VOPENCURTAIN", "VCLOSECURTAIN", "HOPENCURTAIN", "HCLOSECURTAIN", "REVEALLEFT", "REVEALRIGHT", "REVEALTOP",
+        "REVEALBOTTOM", "VLINES2", "HLINES2", "HLINES", "VLINES", "RECTCENTER", "RECTNORTH", "RECTNORTHEAST",
+        "RECTEAST", "RECTSOUTHEAST", "RECTSOUTH", "RECTSOUTHWEST", "RECTWEST", "RECTNORTHWEST", "RECTBACKCENTER",
+        "RECTBACKNORTH", "RECTBACKNORTHEAST", "RECTBACKEAST", "RECTBACKSOUTHEAST", "RECTBACKSOUTH",
+        "RECTBACKSOUTHWEST", "RECTBACKWEST", "RECTBACKNORTHWEST", "HFLOWTOP", "HFLOWBOTTOM", "VFLOWLEFT",
+        "VFLOWRIGHT", "PUSHLEFT", "PUSHRIGHT", "PUSHTOP", "PUSHBOTTOM", "HOPENGATE", "HCLOSEGATE", "VOPENGATE",
+        "VCLOSEGATE", "PUZZLE", "DIAGONAL", "SLIDELEFT", "SLIDERIGHT", "SLIDETOP", "SLIDEBOTTOM", "CARDTOP",
+        "CARDBOTTOM", "UPNDOWN", "HSPLIT", "VSPLIT", "QUADRECT", "SWISS", "SPIRAL", "HSTRANGEPUSH", "VSTRANGEPUSH"};
+    ScratchDirectory dir;
+    std::string script = "@DISPLAY {Width = 64, Height = 48, Color = $0000FF}\nExitOnError(False)\n"
+                         "CreateBrush(1, 40, 30, $FF0000)\nCreateBrush(2, 40, 30, $00FF00)\n";
+    int n = 0;
+    for (const char *name : names) {
+        const int brush = 1 + n % 2;
+        script += "DisplayBrushFX(" + std::to_string(brush) + ", 12, 9, #" + name + ", #FASTSPEED)\n";
+        script += "DebugPrint(GetLastError())\nSaveSnapshot(\"" + std::to_string(n++) + ".bmp\")\n";
+    }
+    WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::string zeros;
+    for (int i = 0; i < n; i++) zeros += "0\n";
+    EXPECT_EQ(run.out, zeros);
+    for (int i = 0; i < n; i++) {
+        SCOPED_TRACE(names[i]);
+        const std::vector<uint8_t> shot = ReadBytes(dir.File(std::to_string(i) + ".bmp"));
+        ASSERT_GT(shot.size(), 54u);
+        int wrong = 0;
+        for (int y = 0; y < 48; y++)
+            for (int x = 0; x < 64; x++) {
+                const bool inside = x >= 12 && x < 52 && y >= 9 && y < 39;
+                const uint32_t expected = !inside ? 0x0000FFu : i % 2 ? 0x00FF00u : 0xFF0000u;
+                if (BmpPixel(shot, x, y) != expected && wrong++ < 3) ADD_FAILURE() << x << "," << y;
+            }
+    }
 }
 
 } // namespace
