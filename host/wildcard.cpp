@@ -198,7 +198,9 @@ struct Matcher {
         if (exhausted || !Charge(1)) return {};
         uint64_t key = Key(static_cast<size_t>(sequence), index, pos);
         auto found = memo.find(key);
-        if (found != memo.end()) return found->second;
+        // Handing out a remembered set costs its size too: unbounded copies of large sets made some
+        // patterns take seconds within the step budget.
+        if (found != memo.end()) return Charge(found->second.size()) ? found->second : EndSet{};
         EndSet result = Compute(nodes[index], sequence, index, pos);
         Charge(result.size());
         memo.emplace(key, result);
@@ -249,7 +251,9 @@ struct Matcher {
                 std::vector<bool> seen(length + 1, false);
                 seen[pos] = true;
                 for (size_t next = 0; next < reached.size() && !exhausted; ++next) {
-                    for (uint32_t end : Ends(node.inner, 0, reached[next])) {
+                    EndSet part = Ends(node.inner, 0, reached[next]);
+                    if (!Charge(part.size())) break;
+                    for (uint32_t end : part) {
                         if (!seen[end]) {
                             seen[end] = true;
                             reached.push_back(end);
