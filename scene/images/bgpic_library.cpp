@@ -257,9 +257,12 @@ int CmdLoadBGPic(VMState *vm) {
         const double colour = CheckNumberArg(vm, 3);
         transparent = colour < 0 ? -1 : int64_t(uint32_t(colour));
     }
-    uint32_t *palette = static_cast<uint32_t *>(AllocBlock(kPaletteEntries * sizeof(uint32_t), 1));
+    // Read before anything is allocated: a bad entry raises.
+    uint32_t entries[kPaletteEntries] = {};
+    if (GetTop(vm) >= 4) ReadPaletteTable(vm, 4, entries);
+    uint32_t *palette = static_cast<uint32_t *>(AllocBlock(kPaletteEntries * sizeof(uint32_t), 0));
     if (!palette) return kErrOutOfMemoryCode;
-    if (GetTop(vm) >= 4) ReadPaletteTable(vm, 4, palette);
+    std::memcpy(palette, entries, sizeof entries);
     if (int error = FreeOldPicture(id)) {
         FreeBlock(palette);
         return error;
