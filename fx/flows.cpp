@@ -49,9 +49,17 @@ void ComposeFlow(const FxRequest *request, const FlowGeometry &g, HostBitmap *wo
     const int32_t touchedFirst = std::min(first, flowFirst), touchedLast = std::max(last, flowLast);
     if (layered) CopyLines(request, g, request->oldImage, work, touchedFirst, touchedFirst, touchedLast - touchedFirst, false);
     CopyLines(request, g, request->newImage, work, first, first, last - first, true);
-    if (edge >= 1 && edge <= g.size)
+    if (edge < 1 || edge > g.size || flowLast <= flowFirst) return;
+    if (layered) {
         for (int32_t line = flowFirst; line < flowLast; line++)
             CopyLines(request, g, request->newImage, work, edge - 1, line, 1, true);
+        return;
+    }
+    // Opaque: the stretched line once, then the flowed block doubled, so a frame makes a few large copies
+    // rather than one per line (a column at a time is slow).
+    CopyLines(request, g, request->newImage, work, edge - 1, flowFirst, 1, false);
+    for (int32_t done = 1; done < flowLast - flowFirst; done *= 2)
+        CopyLines(request, g, work, work, flowFirst, flowFirst + done, std::min(done, flowLast - flowFirst - done), false);
 }
 
 void SendLines(FxRequest *request, const FlowGeometry &g, const HostBitmap *work, int32_t first, int32_t last) {

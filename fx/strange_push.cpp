@@ -47,6 +47,12 @@ int BuildInterlaceMasks(FxRequest *request, StrangePushState *state) {
 void DrawThrough(FxRequest *request, StrangePushState *state, int k, int32_t sx, int32_t sy, int32_t dx, int32_t dy,
                  int32_t width, int32_t height) {
     const int32_t w = request->width, h = request->height;
+    if (!request->newMask && !request->newAlpha) {
+        // Opaque: the rows the plane shows are copied one by one, without testing every pixel.
+        for (int32_t y = std::max(0, -dy); y < height; y++)
+            if ((sy + y) % 2 != k) ClippedCopyRect(request->newImage, sx, sy + y, state->work, dx, dy + y, width, 1, w, h, w, h);
+        return;
+    }
     SAFEBLT(request->newImage, sx, sy, state->work, dx, dy, width, height, w, h, w, h, kBlitMasked | kBlitToBitmap,
             state->masks[k], state->alphas[k], nullptr);
 }
