@@ -72,3 +72,8 @@ int WaterStep(FxRequest *request, int *done);
 void WaterFinish(FxRequest *request, int flag);
 int StrudelStep(FxRequest *request, int *done);
 void StrudelFinish(FxRequest *request, int flag);
+
+// sun_star.cpp: SUN and STAR.
+int SunStep(FxRequest *request, int *done);
+int StarStep(FxRequest *request, int *done);
+void ShapeFinish(FxRequest *request, int flag);

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 
+#include "imaging/raster.h"
 #include "scene/images/brush.h"
 #include "tests/fx/fx_fixture.h"
 
@@ -40,6 +41,27 @@ int64_t SpiralFrames(int32_t, int32_t w, int32_t h, int32_t speed) {
         frames += distance < 0 ? 2 : 1 + CeilDiv(distance, s);
     }
     return frames;
+}
+
+// SUN's rule: sizes step + 10, 2 step + 10 ... until the centred ellipse, clipped to the picture, keeps only its
+// corners.
+int64_t SunFrames(int32_t w, int32_t h, int32_t speed) {
+    const int32_t s = std::clamp(Divided(speed, std::max(w, h), 12, 6, 24), 1, 100);
+    std::vector<int32_t> a(4096), b(4096);
+    for (int64_t frames = 1, size = s + 10;; frames++, size += s) {
+        int32_t ew = int32_t(size), eh = std::max(int32_t(double(size) * std::min(w, h) / std::max(w, h) + 1.0), 3);
+        if (w < h) std::swap(ew, eh);
+        ew = std::max(ew, 3) | 1, eh = std::max(eh, 3) | 1;
+        int32_t n = EllipseArcPoints(a.data(), ew / 2, eh / 2, 0, 359, 361);
+        for (int32_t i = 0; i < n; i++) a[size_t(2 * i)] += (w - ew) / 2, a[size_t(2 * i + 1)] += (h - eh) / 2;
+        const int32_t edges[4] = {0, 0, w - 1, h - 1};
+        for (int32_t side = 0; side < 4; side++) n = ClipPolygonToEdge(n, a.data(), b.data(), edges[side], side, 2048), a.swap(b);
+        bool corners = true;
+        for (int32_t i = 0; i < n; i++)
+            corners = corners && (a[size_t(2 * i)] == 0 || a[size_t(2 * i)] == w - 1) &&
+                      (a[size_t(2 * i + 1)] == 0 || a[size_t(2 * i + 1)] == h - 1);
+        if (corners) return frames;
+    }
 }
 
 // Frames per family, from each family's speed rule: size basis, divisors, cap, and the position's end.
@@ -133,6 +155,14 @@ const std::map<std::pair<int32_t, int32_t>, FrameRule> kFrameRules = {
          const int32_t s = speed == -1 ? 8 : speed == -2 ? 16 : speed == -3 ? 4 : std::clamp(speed, 2, 16);
          return CeilDiv(720, s);
      }},
+    {{98, 98}, [](int32_t, int32_t w, int32_t h, int32_t speed) -> int64_t {
+         const int32_t s = std::clamp(Divided(speed, std::max(w, h), 12, 6, 24), 1, 100);
+         if (w >= h) return WipeFrames(4 * w - 10 - s, s);
+         int64_t frames = 1;
+         for (int64_t size = s + 10; int32_t(double(size) * w / h + 1.0) < 4 * w; size += s) frames++;
+         return frames;
+     }},
+    {{114, 114}, [](int32_t, int32_t w, int32_t h, int32_t speed) -> int64_t { return SunFrames(w, h, speed); }},
     {{139, 139}, [](int32_t, int32_t, int32_t, int32_t speed) {
          const int32_t s = speed == -1 ? 4 : speed == -2 ? 8 : speed == -3 ? 2 : std::clamp(speed, 1, 8);
          return CeilDiv(256, s);

@@ -75,4 +75,54 @@ TEST_F(FxTest, WaterAndStrudelCountTheirFramesAndEndOnTheNewPicture) {
     }
 }
 
+// Which pixels of a frame show the new picture.
+std::vector<bool> Revealed(const Frame &frame, int32_t w) {
+    std::vector<bool> fresh(frame.size());
+    for (size_t i = 0; i < frame.size(); i++)
+        fresh[i] = frame[i] == fxtest::NewPattern(int32_t(i) % w, int32_t(i) / w);
+    return fresh;
+}
+
+TEST_F(FxTest, SunAndStarGrowFromTheCentreAndNeverTakeBack) {
+    constexpr int32_t w = 320, h = 200;
+    ASSERT_NE(OpenPatternDisplay(w, h), nullptr);
+    // NORMALSPEED: step 320 / 12 = 26, first size 36; the sun's first ellipse is 37 x 23, centred.
+    const std::vector<Frame> sun = Play(*this, 114, -1);
+    const std::vector<bool> first = Revealed(sun[0], w);
+    int32_t left = w, right = -1, top = h, bottom = -1;
+    for (int32_t i = 0; i < w * h; i++)
+        if (first[size_t(i)]) {
+            left = std::min(left, i % w), right = std::max(right, i % w);
+            top = std::min(top, i / w), bottom = std::max(bottom, i / w);
+        }
+    EXPECT_GE(left, 141);
+    EXPECT_LE(right, 177);
+    EXPECT_GE(top, 88);
+    EXPECT_LE(bottom, 110);
+    EXPECT_LE(right - left, 36);
+    EXPECT_GE(right - left, 33);
+    EXPECT_NEAR(left + right, 318, 1) << "centred";
+    EXPECT_GE(bottom - top, 19);
+    EXPECT_TRUE(first[size_t(99 * w + 159)]);
+    EXPECT_EQ(Play(*this, 98, -1).size(), 49u);
+    EXPECT_EQ(Play(*this, 98, 500).size(), Play(*this, 98, 100).size());
+    EXPECT_EQ(Play(*this, 98, 100).size(), 13u);
+    EXPECT_EQ(Play(*this, 114, 500).size(), Play(*this, 114, 100).size());
+    // A revealed pixel stays revealed, and every other pixel is still the old picture. (The star's truncated
+    // corners move single edge pixels between sizes, so it is held to the second rule only.)
+    const Frame old = [&] { Show(1); return Output(); }();
+    for (int32_t id : {98, 114, 139}) {
+        const std::vector<Frame> played = Play(*this, id, 7);
+        std::vector<bool> before(size_t(w * h), false);
+        for (size_t k = 0; k < played.size(); k++) {
+            const std::vector<bool> now = Revealed(played[k], w);
+            for (size_t i = 0; i < now.size(); i++) {
+                ASSERT_TRUE(now[i] || !before[i] || id == 98) << FxEffects[id].name << " frame " << k + 1 << " took back " << i;
+                ASSERT_TRUE(now[i] || played[k][i] == old[i]) << FxEffects[id].name << " pixel " << i;
+            }
+            before = now;
+        }
+    }
+}
+
 } // namespace
