@@ -23,6 +23,7 @@
 #include "scene/display/display_open.h"
 #include "scene/images/bgpic.h"
 #include "scene/images/brush.h"
+#include "../bench_display.h"
 #include "../bench_machine.h"
 
 using vl::bench::Median;
@@ -44,29 +45,12 @@ struct Scene {
 Scene &Shared() {
     static Scene scene = [] {
         Scene s;
-        // The own screen gives the offscreen driver a 1920x1080 screen for the window to fit on.
-        if (OpenOwnScreen(kWidth, kHeight, 32) != 0) return s;
-        OwnScreenFlag = 1;
-        InstallDisplayHooks(nullptr);
         HostBitmap *background = AllocHostBitmap(kWidth, kHeight);
         for (int32_t y = 0; y < kHeight; y++)
             for (int32_t x = 0; x < kWidth; x++)
                 HostBitmapRow32(background, y)[x] = uint32_t((x * 255 / kWidth) << 16 | (y * 255 / kHeight) << 8 | 0x40);
-        BGPic *picture = nullptr;
-        if (CreateBGPicRecord(ObjectId{1, nullptr}, kBGPicPicture, kWidth, kHeight, kWidth, nullptr, background,
-                              nullptr, -1, nullptr, nullptr, nullptr, nullptr, &picture) != 0)
-            return s;
-        auto *d = new DisplayRecord;
-        d->id = ObjectId{1, nullptr};
-        d->picture = picture;
-        d->width = kWidth;
-        d->height = kHeight;
-        d->flags = kDisplayBorderless;
-        if (AllocHostWindow(d, &d->hostWindow) != 0 || CopyBGPicToDisplayBitmaps(d, picture, 1) != 0) return s;
-        InsertDisplay(d);
-        CurrentDisplay = d;
-        CurrentBGPic = picture;
-        if (RealizeDisplay(d, 0) != 0) return s;
+        DisplayRecord *d = vl::bench::OpenBenchDisplay(background);
+        if (!d) return s;
         for (int i = 0; i < kBrushes; i++) {
             Brush *b = nullptr;
             if (CreateBrushRecord(ObjectId{i + 1, nullptr}, kBrushSide, kBrushSide, 0, 0, 1, 0, &b) != 0) return s;

@@ -22,6 +22,7 @@
 #include "scene/images/bgpic.h"
 #include "scene/images/brush.h"
 #include "scene/images/output.h"
+#include "../bench_display.h"
 #include "../bench_machine.h"
 
 using vl::bench::Median;
@@ -45,26 +46,10 @@ Scene &Shared() {
     static Scene scene = [] {
         Scene s;
         InstallVirtualClock(0);
-        if (OpenOwnScreen(kWidth, kHeight, 32) != 0) return s;
-        OwnScreenFlag = 1;
-        InstallDisplayHooks(nullptr);
         HostBitmap *background = AllocHostBitmap(kWidth, kHeight);
         RECTFILL(background, 0, 0, kWidth, kHeight, 0x203040);
-        BGPic *picture = nullptr;
-        if (CreateBGPicRecord(ObjectId{1, nullptr}, kBGPicPicture, kWidth, kHeight, kWidth, nullptr, background,
-                              nullptr, -1, nullptr, nullptr, nullptr, nullptr, &picture) != 0)
-            return s;
-        auto *d = new DisplayRecord;
-        d->id = ObjectId{1, nullptr};
-        d->picture = picture;
-        d->width = kWidth;
-        d->height = kHeight;
-        d->flags = kDisplayBorderless;
-        if (AllocHostWindow(d, &d->hostWindow) != 0 || CopyBGPicToDisplayBitmaps(d, picture, 1) != 0) return s;
-        InsertDisplay(d);
-        CurrentDisplay = d;
-        CurrentBGPic = picture;
-        if (RealizeDisplay(d, 0) != 0 || BeginDoubleBuffering(d) != 0) return s;
+        DisplayRecord *d = vl::bench::OpenBenchDisplay(background);
+        if (!d || BeginDoubleBuffering(d) != 0) return s;
         for (int i = 0; i < kBrushes; i++) {
             Brush *b = nullptr;
             if (CreateBrushRecord(ObjectId{i + 1, nullptr}, 128, 128, 0x405060u * uint32_t(i + 1), 0, 0, 0, &b) != 0)

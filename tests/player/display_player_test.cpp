@@ -27,17 +27,6 @@ PlayerRun PlayApplet(const ScratchDirectory &dir, const std::string &script, con
     return RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
 }
 
-// 0x00RRGGBB of a pixel of a 24-bit bottom-up BMP file.
-uint32_t BmpPixel(const std::vector<uint8_t> &bmp, int x, int y) {
-    auto u32 = [&](size_t at) { return uint32_t(bmp[at]) | uint32_t(bmp[at + 1]) << 8 | uint32_t(bmp[at + 2]) << 16 |
-                                       uint32_t(bmp[at + 3]) << 24; };
-    const uint32_t offset = u32(10);
-    const int32_t width = int32_t(u32(18)), height = int32_t(u32(22));
-    const size_t stride = (size_t(width) * 3 + 3) & ~size_t(3);
-    const size_t at = offset + size_t(height - 1 - y) * stride + size_t(x) * 3;
-    return uint32_t(bmp[at + 2]) << 16 | uint32_t(bmp[at + 1]) << 8 | bmp[at];
-}
-
 TEST(DisplayInPlayer, PreloadedLinkedBrushAppearsOnTheFirstDisplay) {
     ScratchDirectory dir;
     PlayerRun run = PlayApplet(dir,

@@ -8,17 +8,6 @@
 
 namespace {
 
-// 0x00RRGGBB of a pixel of a 24-bit bottom-up BMP file.
-uint32_t BmpPixel(const std::vector<uint8_t> &bmp, int x, int y) {
-    auto u32 = [&](size_t at) { return uint32_t(bmp[at]) | uint32_t(bmp[at + 1]) << 8 | uint32_t(bmp[at + 2]) << 16 |
-                                       uint32_t(bmp[at + 3]) << 24; };
-    const uint32_t offset = u32(10);
-    const int32_t height = int32_t(u32(22)), width = int32_t(u32(18));
-    const size_t stride = (size_t(width) * 3 + 3) & ~size_t(3);
-    const size_t at = offset + size_t(height - 1 - y) * stride + size_t(x) * 3;
-    return uint32_t(bmp[at + 2]) << 16 | uint32_t(bmp[at + 1]) << 8 | bmp[at];
-}
-
 TEST(ImagesInPlayer, SelectionsDoubleBufferingAndPictures) {
     ScratchDirectory dir;
     std::filesystem::copy_file(std::string(VL_SOURCE_DIR) + "/tests/data/media/dispose.gif", dir.File("anim.gif"));

@@ -26,6 +26,17 @@ void WriteBytes(const std::string &path, const std::vector<uint8_t> &bytes) {
 
 void WriteText(const std::string &path, const std::string &text) { WriteBytes(path, {text.begin(), text.end()}); }
 
+// 0x00RRGGBB of a pixel of a 24-bit bottom-up BMP file.
+uint32_t BmpPixel(const std::vector<uint8_t> &bmp, int x, int y) {
+    auto u32 = [&](size_t at) { return uint32_t(bmp[at]) | uint32_t(bmp[at + 1]) << 8 | uint32_t(bmp[at + 2]) << 16 |
+                                       uint32_t(bmp[at + 3]) << 24; };
+    const uint32_t offset = u32(10);
+    const int32_t height = int32_t(u32(22)), width = int32_t(u32(18));
+    const size_t stride = (size_t(width) * 3 + 3) & ~size_t(3);
+    const size_t at = offset + size_t(height - 1 - y) * stride + size_t(x) * 3;
+    return uint32_t(bmp[at + 2]) << 16 | uint32_t(bmp[at + 1]) << 8 | bmp[at];
+}
+
 std::vector<uint8_t> ReadBytes(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

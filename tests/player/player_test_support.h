@@ -15,6 +15,8 @@ struct ScratchDirectory {
 void WriteBytes(const std::string &path, const std::vector<uint8_t> &bytes);
 void WriteText(const std::string &path, const std::string &text);
 std::vector<uint8_t> ReadBytes(const std::string &path);
+// 0x00RRGGBB of a pixel of a 24-bit bottom-up BMP file.
+uint32_t BmpPixel(const std::vector<uint8_t> &bmp, int x, int y);
 
 // Compiles a script (named fileName, linked files relative to baseDirectory) into applet bytes; fails the
 // current test on a compile error.
