@@ -58,7 +58,6 @@ int WriteBmpSnapshot(int32_t format, const HostBitmap *bitmap, int32_t width, in
                      const MaskPlane *mask, uint32_t color, const AlphaPlane *alpha, int32_t quality, int32_t colors,
                      int32_t dither) {
     if (format < kSnapshotBMP || format > kSnapshotILBM) return kErrWrongUsage;
-    // TODO(codecs): PNG, JPEG, GIF and ILBM arrive through SetSnapshotEncoder.
     if (format != kSnapshotBMP && !gEncoders[format]) return kErrNotAvailableYet;
     if (!bitmap || !bitmap->pixels || !fileName) return kErrCannotWriteFile;
     width = std::min(width, bitmap->width);
@@ -67,6 +66,7 @@ int WriteBmpSnapshot(int32_t format, const HostBitmap *bitmap, int32_t width, in
     std::vector<uint32_t> pixels(size_t(width) * size_t(height));
     std::vector<uint8_t> alphaBytes;
     if (alpha) alphaBytes.assign(pixels.size(), 255);
+    bool anyInvisible = false;
     for (int32_t y = 0; y < height; ++y)
         for (int32_t x = 0; x < width; ++x) {
             uint32_t p = ReadPixelColour(bitmap, x, y) & 0xFFFFFF;
@@ -77,11 +77,12 @@ int WriteBmpSnapshot(int32_t format, const HostBitmap *bitmap, int32_t width, in
                 alphaBytes[size_t(y) * size_t(width) + size_t(x)] = a;
                 if (a == 0) visible = false;
             }
+            anyInvisible |= !visible;
             pixels[size_t(y) * size_t(width) + size_t(x)] = visible ? p : (color & 0xFFFFFF);
         }
     if (format != kSnapshotBMP)
         return gEncoders[format](fileName, pixels.data(), width, height, alpha ? alphaBytes.data() : nullptr, quality,
-                                 colors, dither);
+                                 colors, dither, anyInvisible ? int32_t(color & 0xFFFFFF) : -1);
     const std::string bytes = EncodeBmp(pixels.data(), width, height);
     VirtualFile *f = OpenVirtualFile(fileName, kVirtualFileReplace);
     if (!f) return kErrCannotWriteFile;

@@ -13,9 +13,10 @@ constexpr int32_t kSnapshotGIF = 3;
 constexpr int32_t kSnapshotILBM = 4;
 
 // An encoder for one format: width x height 0x00RRGGBB pixels (invisible ones already in the key colour), alpha
-// or null. Returns 0 or an error code.
+// or null; transparent is that key colour when some pixel is invisible, else -1. Returns 0 or an error code.
 using SnapshotEncoder = int (*)(const char *fileName, const uint32_t *pixels, int32_t width, int32_t height,
-                                const uint8_t *alpha, int32_t quality, int32_t colors, int32_t dither);
+                                const uint8_t *alpha, int32_t quality, int32_t colors, int32_t dither,
+                                int32_t transparent);
 // The codecs register PNG, JPEG, GIF and ILBM here when they land; BMP is built in.
 void SetSnapshotEncoder(int32_t format, SnapshotEncoder encoder);
 

@@ -6,6 +6,7 @@
 #include "imaging/graphics_library.h"
 #include "media/anim/anim.h"
 #include "media/anim/anim_file.h"
+#include "media/codecs/snapshot_encoders.h"
 #include "runtime/app/attributes.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/utilities.h"
@@ -254,6 +255,7 @@ void RegisterAnimLibrary(VMState *vm) {
     InstallAnimLayerServices(true);
     RegisterObjectCounter(ObjectKindAnim, CountAnimObjects);
     RegisterBrushLinkSource(ObjectKindAnim, AnimBrushLinkSource);
+    RegisterSnapshotEncoders();
     RegisterCommands(vm, kAnimCommands);
     RegisterCommandLibrary(kAnimCommands, "anim");
 }
