@@ -114,6 +114,8 @@ int32_t FindLayerByName(const char *name); // position or 0
 int32_t GetLayerIndex(const vlLayer *layer); // position or -1
 // A layer argument: a number, or a name (1369 with the name); other types raise 1183.
 int32_t CheckLayerArg(VMState *vm, int argIndex);
+// The layers library's Collision command.
+int CollisionCommand(VMState *vm);
 // The same without raising: 0 and the position, or the error.
 int ReadLayerArg(VMState *vm, int argIndex, int32_t *position);
 

@@ -571,12 +571,12 @@ int CmdSelectLayer(VMState *vm) {
 
 #define VL_NOT_YET(name)                                                                                            \
     int Cmd##name(VMState *) { return CommandNotAvailable(#name); }
-// TODO(layer moves, collision): replace each with its handler.
+// TODO(layer moves): replace each with its handler.
 VL_NOT_YET(AddMove)
 VL_NOT_YET(ClearMove)
 VL_NOT_YET(DoMove)
-VL_NOT_YET(Collision)
 #undef VL_NOT_YET
+int CmdCollision(VMState *vm) { return CollisionCommand(vm); }
 
 } // namespace
 

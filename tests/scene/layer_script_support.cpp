@@ -26,6 +26,8 @@
 #include "scene/images/bgpic_library.h"
 #include "scene/images/brush.h"
 #include "scene/images/brush_library.h"
+#include "scene/images/sprite.h"
+#include "scene/images/sprite_library.h"
 #include "scene/layers/layer_services.h"
 #include "scene/layers/layers.h"
 #include "scene/layers/layers_library.h"
@@ -91,6 +93,19 @@ HostBitmap *ReferenceComposition(DisplayRecord *d) {
         else
             BlitRectGeneric(View(source), sx, sy, View(ref), dx, dy, w, h, View(mask), View(alpha));
         FreeHostBitmap(tinted);
+    }
+    // Sprites lie above every layer, unclipped here: the scripts give them no clip region.
+    for (const OnScreenSprite *s = d->picture->sprites; s; s = s->next) {
+        Sprite *sprite = nullptr;
+        ImageTriple f;
+        if (FindSprite(s->sprite, &sprite, 0) == 0) GetSpriteFrameImage(sprite, s->frame - 1, &f);
+        if (!f.bitmap) continue;
+        int32_t dx = s->x, dy = s->y, sx = 0, sy = 0, w = s->width, h = s->height;
+        if (dx < 0) sx -= dx, w += dx, dx = 0;
+        if (dy < 0) sy -= dy, h += dy, dy = 0;
+        w = std::min(w, ref->width - dx);
+        h = std::min(h, ref->height - dy);
+        if (w > 0 && h > 0) BlitRectGeneric(View(f.bitmap), sx, sy, View(ref), dx, dy, w, h, View(f.mask), View(f.alpha));
     }
     return ref;
 }
@@ -365,6 +380,7 @@ int SetUpLayerScripts(VMState *vm, std::vector<std::string> *output) {
     RegisterBrushLibrary(vm);
     RegisterBGPicLibrary(vm);
     RegisterLayersLibrary(vm);
+    RegisterSpriteLibrary(vm);
     AnimServices = &kFakeAnims;
     TextServices = &kFakeText;
     RegisterCommands(vm, kLayerTestCommands);
@@ -379,6 +395,7 @@ void TearDownLayerScripts(VMState *vm, DisplayRecord *fixtureDisplay) {
         if (d != fixtureDisplay && d->id.number >= 2) FreeDisplayById(vm, d->id);
         d = next;
     }
+    FreeSpriteLibrary(vm);
     FreeAllBrushes();
     FreeAllBGPics();
     for (FakeAnim *a : Anims) FreeFake(a);

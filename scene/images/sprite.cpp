@@ -1,0 +1,379 @@
+// The sprite list, lookups, showing and removing sprites, and the operations on their frames.
+#include "scene/images/sprite.h"
+
+#include <algorithm>
+#include <new>
+
+#include "imaging/blit.h"
+#include "imaging/image_ops.h"
+#include "imaging/pixel_ops.h"
+#include "imaging/position.h"
+#include "runtime/app/errors.h"
+#include "scene/display/display_list.h"
+#include "scene/display/object_kinds.h"
+#include "scene/images/bgpic.h"
+#include "scene/layers/layers.h"
+
+Sprite *SpriteList = nullptr;
+
+namespace {
+
+bool SameId(const ObjectId &a, const ObjectId &b) { return a.number == b.number && a.handle == b.handle; }
+
+int NotFound(ObjectId id) {
+    if (id.handle) return kErrObjectNotFound;
+    SetErrorArgNumber(id.number);
+    return kErrSpriteNotFound;
+}
+
+void FreeFrames(std::vector<ImageTriple> &frames) {
+    for (ImageTriple &f : frames) {
+        FreeHostBitmap(f.bitmap);
+        FreeMaskPlane(f.mask);
+        FreeAlphaPlane(f.alpha);
+    }
+    frames.clear();
+}
+
+bool Overlap(const OnScreenSprite &a, int32_t x, int32_t y) {
+    const int64_t ax2 = int64_t(a.x) + a.width - 1, ay2 = int64_t(a.y) + a.height - 1;
+    const int64_t bx2 = int64_t(x) + a.width - 1, by2 = int64_t(y) + a.height - 1;
+    return !(ax2 < x || bx2 < a.x || ay2 < y || by2 < a.y);
+}
+
+bool UsesComponent(const Sprite *linked, const Sprite *component) {
+    return std::find(linked->links.begin(), linked->links.end(), component) != linked->links.end();
+}
+
+bool IsComponent(const Sprite *sprite) {
+    for (const Sprite *s = SpriteList; s; s = s->next)
+        if (UsesComponent(s, sprite)) return true;
+    return false;
+}
+
+// Unlinks the sprite's record from one picture; refreshes its rectangle when that picture is on the display.
+void TakeOffPicture(BGPic *bgpic, const Sprite *sprite) {
+    for (OnScreenSprite **link = &bgpic->sprites; *link; link = &(*link)->next) {
+        OnScreenSprite *s = *link;
+        if (s->sprite.handle != sprite->id.handle || s->sprite.number != sprite->id.number) continue;
+        *link = s->next;
+        if (CurrentDisplay && CurrentDisplay->picture == bgpic) RefreshArea(s->x, s->y, s->width, s->height);
+        delete s;
+        return;
+    }
+}
+
+// The linked sprites that use sprite, and theirs, in an order where each comes before what it links to.
+void CollectDependents(Sprite *sprite, std::vector<Sprite *> *out) {
+    for (Sprite *s = SpriteList; s; s = s->next)
+        if (UsesComponent(s, sprite) && std::find(out->begin(), out->end(), s) == out->end()) {
+            out->push_back(s);
+            CollectDependents(s, out);
+        }
+}
+
+void DeleteSprite(Sprite *sprite) {
+    for (Sprite **link = &SpriteList; *link; link = &(*link)->next)
+        if (*link == sprite) {
+            *link = sprite->next;
+            break;
+        }
+    // Every picture, not only the display's: a record left elsewhere would point at freed frames.
+    for (BGPic *bgpic = BGPicList; bgpic; bgpic = bgpic->next) TakeOffPicture(bgpic, sprite);
+    FreeFrames(sprite->frames);
+    delete sprite;
+}
+
+} // namespace
+
+int CreateSpriteRecord(ObjectId id, int32_t width, int32_t height, std::vector<ImageTriple> *frames,
+                       const std::vector<Sprite *> *links, int32_t transparentColor, Sprite **out) {
+    Sprite *sprite = new (std::nothrow) Sprite;
+    if (!sprite) {
+        if (frames) FreeFrames(*frames);
+        return kErrOutOfMemoryCode;
+    }
+    sprite->id = IsAutoHandleRequest(id) ? ObjectId{0, sprite} : id;
+    sprite->width = width;
+    sprite->height = height;
+    sprite->transparentColor = transparentColor;
+    if (frames) sprite->frames = std::move(*frames);
+    if (links) sprite->links = *links;
+    if (links)
+        for (const Sprite *c : *links) sprite->frameCount += c->frameCount;
+    else
+        sprite->frameCount = int32_t(sprite->frames.size());
+    Sprite **tail = &SpriteList;
+    while (*tail) tail = &(*tail)->next;
+    *tail = sprite;
+    if (out) *out = sprite;
+    return 0;
+}
+
+int CreateLinkedSprite(ObjectId id, const ObjectId *components, int32_t count, Sprite **out) {
+    if (count < 1) return kErrWrongUsage;
+    std::vector<Sprite *> links;
+    for (int32_t i = 0; i < count; i++) {
+        Sprite *c = nullptr;
+        if (int error = FindSprite(components[i], &c, 0)) return error;
+        if (!c->links.empty()) return 1381;
+        if (!links.empty() && (c->width != links[0]->width || c->height != links[0]->height)) return 1382;
+        links.push_back(c);
+    }
+    return CreateSpriteRecord(id, links[0]->width, links[0]->height, nullptr, &links, -1, out);
+}
+
+int FindSprite(ObjectId id, Sprite **out, int flags) {
+    *out = nullptr;
+    for (Sprite *s = SpriteList; s; s = s->next) {
+        if (!SameId(s->id, id)) continue;
+        if ((flags & kFindSpriteModify) && s->lockCount) return 1314;
+        *out = s;
+        return 0;
+    }
+    return NotFound(id);
+}
+
+int FindOnScreenSprite(ObjectId id, OnScreenSprite **out) {
+    *out = nullptr;
+    if (CurrentBGPic)
+        for (OnScreenSprite *s = CurrentBGPic->sprites; s; s = s->next)
+            if (SameId(s->sprite, id)) {
+                *out = s;
+                return 0;
+            }
+    if (id.handle) return 1325;
+    SetErrorArgNumber(id.number);
+    return 1220;
+}
+
+void GetSpriteFrameImage(const Sprite *sprite, int32_t index, ImageTriple *out) {
+    *out = ImageTriple{};
+    if (index < 0) return;
+    if (sprite->links.empty()) {
+        if (index < int32_t(sprite->frames.size())) *out = sprite->frames[size_t(index)];
+        return;
+    }
+    for (const Sprite *c : sprite->links) {
+        if (index < c->frameCount) return GetSpriteFrameImage(c, index, out);
+        index -= c->frameCount;
+    }
+}
+
+int CheckSpriteOutput() {
+    DisplayRecord *d = CurrentDisplay;
+    if (!d || !d->picture) return kErrWrongUsage;
+    if (d->outputKind == ObjectKindBrush && d->doubleBuffering) return 1229;
+    if (int error = RefuseSelectedOutput(d, 1)) return error;
+    if (d->layersEnabled || CountLayers(CurrentBGPic)) return 1162;
+    return 0;
+}
+
+int DrawSprite(ObjectId id, int32_t x, int32_t y, int32_t frame) {
+    Sprite *sprite = nullptr;
+    if (int error = FindSprite(id, &sprite, 0)) return error;
+    if (frame < 0 || frame > sprite->frameCount) return 1094;
+    BGPic *bgpic = CurrentBGPic;
+    if (!bgpic) return kErrWrongUsage;
+    x = ResolveXPosition(x, sprite->width, bgpic->current.width, 0);
+    y = ResolveYPosition(y, sprite->height, bgpic->current.height, 0);
+    OnScreenSprite *shown = nullptr;
+    for (OnScreenSprite *s = bgpic->sprites; s && !shown; s = s->next)
+        if (SameId(s->sprite, sprite->id)) shown = s;
+    if (shown) {
+        const int32_t newFrame = frame ? frame : (shown->frame >= sprite->frameCount ? 1 : shown->frame + 1);
+        if (newFrame == shown->frame && x == shown->x && y == shown->y) return 0;
+        const int32_t oldX = shown->x, oldY = shown->y;
+        const bool joined = Overlap(*shown, x, y);
+        shown->frame = newFrame;
+        shown->x = x;
+        shown->y = y;
+        if (joined) {
+            int32_t jx, jy, jw, jh;
+            JoinRects(oldX, oldY, shown->width, shown->height, x, y, shown->width, shown->height, &jx, &jy, &jw, &jh);
+            RefreshArea(jx, jy, jw, jh);
+        } else {
+            RefreshArea(oldX, oldY, shown->width, shown->height);
+            RefreshArea(x, y, shown->width, shown->height);
+        }
+        return 0;
+    }
+    OnScreenSprite *s = new (std::nothrow) OnScreenSprite;
+    if (!s) return kErrOutOfMemoryCode;
+    s->sprite = sprite->id;
+    s->x = x;
+    s->y = y;
+    s->width = sprite->width;
+    s->height = sprite->height;
+    s->frame = frame > 0 ? frame : 1;
+    s->clip = bgpic->clipRegion;
+    OnScreenSprite **tail = &bgpic->sprites;
+    while (*tail) tail = &(*tail)->next;
+    *tail = s;
+    RefreshArea(x, y, s->width, s->height);
+    return 0;
+}
+
+int FreeSpriteById(ObjectId id, int strict) {
+    Sprite *sprite = nullptr;
+    if (int error = FindSprite(id, &sprite, 0)) return strict ? error : 0;
+    if (sprite->lockCount) return 1314;
+    std::vector<Sprite *> doomed;
+    CollectDependents(sprite, &doomed);
+    // A moving linked sprite keeps its components: nothing is freed then.
+    for (const Sprite *s : doomed)
+        if (s->lockCount) return 1314;
+    for (Sprite *s : doomed) DeleteSprite(s);
+    DeleteSprite(sprite);
+    return 0;
+}
+
+int RemoveSpriteById(ObjectId id) {
+    if (int error = CheckSpriteOutput()) return error;
+    Sprite *sprite = nullptr;
+    if (int error = FindSprite(id, &sprite, kFindSpriteModify)) return error;
+    OnScreenSprite *shown = nullptr;
+    if (int error = FindOnScreenSprite(sprite->id, &shown)) return error;
+    TakeOffPicture(CurrentBGPic, sprite);
+    return 0;
+}
+
+int RemoveAllSprites(int keepImages) {
+    if (int error = CheckSpriteOutput()) return error;
+    DisplayRecord *d = CurrentDisplay;
+    BGPic *bgpic = d->picture;
+    for (OnScreenSprite *s = bgpic->sprites; s; s = s->next) {
+        Sprite *sprite = nullptr;
+        if (FindSprite(s->sprite, &sprite, 0) == 0 && sprite->lockCount) return 1314;
+    }
+    if (keepImages) {
+        RefreshArea(0, 0, bgpic->current.width, bgpic->current.height);
+        if (d->firstBitmap && d->secondBitmap)
+            SAFEBLT(d->secondBitmap, 0, 0, d->firstBitmap, 0, 0, d->firstBitmap->width, d->firstBitmap->height, 0,
+                    0, 0, 0, kBlitPlain | kBlitToBitmap, nullptr, nullptr, nullptr);
+    }
+    while (OnScreenSprite *s = bgpic->sprites) {
+        bgpic->sprites = s->next;
+        if (!keepImages) RefreshArea(s->x, s->y, s->width, s->height);
+        delete s;
+    }
+    return 0;
+}
+
+int CopySpriteById(ObjectId source, ObjectId target, Sprite **out) {
+    Sprite *from = nullptr;
+    if (int error = FindSprite(source, &from, 0)) return error;
+    if (!IsAutoHandleRequest(target) && SameId(from->id, target)) return kErrWrongUsage;
+    if (!IsAutoHandleRequest(target))
+        if (int error = FreeSpriteById(target, 0)) return error;
+    std::vector<ImageTriple> frames;
+    for (const ImageTriple &f : from->frames) {
+        ImageTriple c{nullptr, nullptr, nullptr, f.width, f.height};
+        if (int error = CopyImage(f.bitmap, f.mask, f.alpha, 0, 0, f.width, f.height, &c.bitmap, &c.mask, &c.alpha)) {
+            FreeFrames(frames);
+            return error;
+        }
+        frames.push_back(c);
+    }
+    return CreateSpriteRecord(target, from->width, from->height, &frames, from->links.empty() ? nullptr : &from->links,
+                              from->transparentColor, out);
+}
+
+namespace {
+
+bool IsShownAnywhere(ObjectId id) {
+    for (const BGPic *bgpic = BGPicList; bgpic; bgpic = bgpic->next)
+        for (const OnScreenSprite *s = bgpic->sprites; s; s = s->next)
+            if (SameId(s->sprite, id)) return true;
+    return false;
+}
+
+// Flip and scale change frames in place: refused for a sprite shown on any picture (before the lookup), a locked
+// one, and for linked sprites and their components, which share frames.
+int FindChangeableSprite(ObjectId id, Sprite **out) {
+    if (IsShownAnywhere(id)) return 1227;
+    if (int error = FindSprite(id, out, kFindSpriteModify)) return error;
+    if (!(*out)->links.empty() || IsComponent(*out)) return 1228;
+    return 0;
+}
+
+} // namespace
+
+int FlipSpriteById(ObjectId id, int32_t direction) {
+    Sprite *sprite = nullptr;
+    if (int error = FindChangeableSprite(id, &sprite)) return error;
+    for (ImageTriple &f : sprite->frames) {
+        FlipParams p;
+        p.pixels = f.bitmap->pixels;
+        p.width = f.width;
+        p.height = f.height;
+        p.rowLength = f.bitmap->rowPixels;
+        p.bytesPerPixel = f.bitmap->bytesPerPixel;
+        if (f.mask) p.mask = f.mask->bits, p.maskBytesPerRow = f.mask->bytesPerRow;
+        if (f.alpha) p.alpha = f.alpha->bytes, p.alphaBytesPerRow = f.alpha->bytesPerRow;
+        p.direction = direction;
+        FlipPixels(p);
+    }
+    return 0;
+}
+
+int ScaleSpriteById(ObjectId id, int32_t width, int32_t height, int smooth) {
+    Sprite *sprite = nullptr;
+    if (int error = FindChangeableSprite(id, &sprite)) return error;
+    if (int error = ApplyKeepAspectRatio(sprite->width, sprite->height, &width, &height)) return error;
+    if (width < 1 || height < 1) return 1218;
+    // Into new planes first: a failure halfway leaves every frame as it was.
+    std::vector<ImageTriple> scaled;
+    for (const ImageTriple &f : sprite->frames) {
+        ImageTriple n{nullptr, nullptr, nullptr, width, height};
+        if (int error = ScaleImage(f.bitmap, f.mask, f.alpha, 0, 0, nullptr, f.width, f.height, width, height,
+                                   smooth != 0, &n.bitmap, &n.mask, &n.alpha)) {
+            FreeFrames(scaled);
+            return error;
+        }
+        scaled.push_back(n);
+    }
+    FreeFrames(sprite->frames);
+    sprite->frames = std::move(scaled);
+    sprite->width = width;
+    sprite->height = height;
+    return 0;
+}
+
+int32_t CountSprites() {
+    int32_t n = 0;
+    for (const Sprite *s = SpriteList; s; s = s->next) n++;
+    return n;
+}
+
+void FreeAllSprites() {
+    while (Sprite *s = SpriteList) {
+        SpriteList = s->next;
+        FreeFrames(s->frames);
+        delete s;
+    }
+}
+
+void RedrawSprites(BGPic *bgpic, HostBitmap *dest, int32_t x, int32_t y, int32_t width, int32_t height) {
+    for (const OnScreenSprite *s = bgpic->sprites; s; s = s->next) {
+        Sprite *sprite = nullptr;
+        if (FindSprite(s->sprite, &sprite, 0)) continue;
+        int32_t x1 = x, y1 = y, x2 = x + width - 1, y2 = y + height - 1;
+        if (s->clip) {
+            x1 = std::max(x1, s->clip->x);
+            y1 = std::max(y1, s->clip->y);
+            x2 = std::min(x2, s->clip->x + s->clip->width - 1);
+            y2 = std::min(y2, s->clip->y + s->clip->height - 1);
+        }
+        x1 = std::max(x1, s->x);
+        y1 = std::max(y1, s->y);
+        x2 = std::min(x2, s->x + s->width - 1);
+        y2 = std::min(y2, s->y + s->height - 1);
+        if (x1 > x2 || y1 > y2) continue;
+        ImageTriple f;
+        GetSpriteFrameImage(sprite, s->frame - 1, &f);
+        if (!f.bitmap) continue;
+        SAFEBLT(f.bitmap, x1 - s->x, y1 - s->y, dest, x1, y1, x2 - x1 + 1, y2 - y1 + 1, 0, 0, 0, 0,
+                kBlitMasked | kBlitToBitmap, f.mask, f.alpha, s->clip);
+    }
+}

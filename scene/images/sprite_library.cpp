@@ -1,0 +1,189 @@
+// The sprite library's bindings: read the arguments, call the sprite operation, push the results.
+#include "scene/images/sprite_library.h"
+
+#include "imaging/graphics_library.h"
+#include "runtime/app/errors.h"
+#include "scene/display/display_startup.h"
+#include "scene/images/bgpic.h"
+#include "scene/images/brush.h"
+#include "scene/images/image_grid.h"
+#include "scene/images/sprite.h"
+#include "scene/layers/layers.h"
+
+int (*BuildSpriteFramesHook)(VMState *vm, int32_t sourceKind) = nullptr;
+int (*LoadSpriteHook)(VMState *vm) = nullptr;
+
+namespace {
+
+int PushAutomatic(VMState *vm, const ObjectId &requested, Sprite *made) {
+    if (!IsAutoHandleRequest(requested)) return 0;
+    PushHandle(vm, made);
+    return 1;
+}
+
+// Frames from a brush: the whole brush, or a grid of cells (width, height, frames, frames per row, x, y).
+int FramesFromBrush(VMState *vm, std::vector<ImageTriple> *frames, int32_t *width, int32_t *height,
+                    int32_t *transparent) {
+    ObjectId brushId{};
+    ReadObjectId(&brushId, vm, 3);
+    Brush *brush = nullptr;
+    if (int error = FindBrush(brushId, &brush, kFindBrushNoVector)) return error;
+    if (!brush->bitmap) return kErrWrongUsage;
+    const ImageTriple source{brush->bitmap, brush->mask, brush->alpha, brush->width, brush->height};
+    *transparent = brush->transparentColor;
+    ImageGrid grid{OptInt32Arg(vm, 8, 0), OptInt32Arg(vm, 9, 0), OptInt32Arg(vm, 4, 0), OptInt32Arg(vm, 5, 0),
+                   OptInt32Arg(vm, 6, 1), OptInt32Arg(vm, 7, 0)};
+    if (GetTop(vm) < 4) grid = ImageGrid{0, 0, brush->width, brush->height, 1, 1};
+    if (int error = CheckImageGrid(&grid, brush->width, brush->height)) return error;
+    *width = grid.cellWidth;
+    *height = grid.cellHeight;
+    for (int32_t k = 0; k < grid.frames; k++) {
+        ImageTriple cell;
+        if (int error = CutGridCell(grid, k, source, &cell)) return error;
+        frames->push_back(cell);
+    }
+    return 0;
+}
+
+int CmdCreateSprite(VMState *vm) {
+    CheckArgs(vm, 3, 9);
+    ObjectId id{};
+    OptIntegerArg(&id, vm, 1);
+    const int32_t kind = CheckInt32Arg(vm, 2);
+    if (kind != ObjectKindBrush && kind != ObjectKindSprite) {
+        if (!BuildSpriteFramesHook) return CommandNotAvailable("CreateSprite");
+        if (!IsAutoHandleRequest(id))
+            if (int error = FreeSpriteById(id, 0)) return error;
+        return BuildSpriteFramesHook(vm, kind);
+    }
+    // Components are read before the old sprite of the id goes: one of them may be it.
+    std::vector<ObjectId> components;
+    if (kind == ObjectKindSprite)
+        for (int n = 3; n <= GetTop(vm); n++) ReadObjectId(&components.emplace_back(), vm, n);
+    if (!IsAutoHandleRequest(id))
+        if (int error = FreeSpriteById(id, 0)) return error;
+    Sprite *made = nullptr;
+    if (kind == ObjectKindSprite) {
+        if (int error = CreateLinkedSprite(id, components.data(), int32_t(components.size()), &made)) return error;
+        return PushAutomatic(vm, id, made);
+    }
+    std::vector<ImageTriple> frames;
+    int32_t width = 0, height = 0, transparent = -1;
+    int error = FramesFromBrush(vm, &frames, &width, &height, &transparent);
+    if (!error) error = CreateSpriteRecord(id, width, height, &frames, nullptr, transparent, &made);
+    if (error) {
+        for (ImageTriple &f : frames) {
+            FreeHostBitmap(f.bitmap);
+            FreeMaskPlane(f.mask);
+            FreeAlphaPlane(f.alpha);
+        }
+        return error;
+    }
+    return PushAutomatic(vm, id, made);
+}
+
+int CmdDisplaySprite(VMState *vm) {
+    CheckArgs(vm, 3, 4);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    const int32_t x = CheckInt32Arg(vm, 2), y = CheckInt32Arg(vm, 3), frame = OptInt32Arg(vm, 4, 0);
+    if (int error = CheckSpriteOutput()) return error;
+    return DrawSprite(id, x, y, frame);
+}
+
+int CmdRemoveSprite(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    return RemoveSpriteById(id);
+}
+
+int CmdFreeSprite(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    return FreeSpriteById(id, 1);
+}
+
+int CmdLoadSprite(VMState *vm) {
+    if (!LoadSpriteHook) return CommandNotAvailable("LoadSprite");
+    return LoadSpriteHook(vm);
+}
+
+int CmdScaleSprite(VMState *vm) {
+    CheckArgs(vm, 3, 4);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    Sprite *sprite = nullptr;
+    int32_t baseWidth = 0, baseHeight = 0;
+    if (FindSprite(id, &sprite, 0) == 0) baseWidth = sprite->width, baseHeight = sprite->height;
+    const int32_t width = int32_t(ReadNumberOrPercent(vm, 2, baseWidth, 1));
+    const int32_t height = int32_t(ReadNumberOrPercent(vm, 3, baseHeight, 1));
+    return ScaleSpriteById(id, width, height, OptInt32Arg(vm, 4, 0));
+}
+
+int CmdCopySprite(VMState *vm) {
+    CheckArgs(vm, 2, 2);
+    ObjectId source{}, target{};
+    ReadObjectId(&source, vm, 1);
+    OptIntegerArg(&target, vm, 2);
+    Sprite *made = nullptr;
+    if (int error = CopySpriteById(source, target, &made)) return error;
+    return PushAutomatic(vm, target, made);
+}
+
+int CmdFlipSprite(VMState *vm) {
+    CheckArgs(vm, 2, 2);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    return FlipSpriteById(id, CheckInt32Arg(vm, 2));
+}
+
+int CmdRemoveSprites(VMState *vm) {
+    CheckArgs(vm, 0, 1);
+    return RemoveAllSprites(OptInt32Arg(vm, 1, 0));
+}
+
+int SpriteAttribute(VMState *vm, ObjectId id, int32_t attribute, int) {
+    Sprite *sprite = nullptr;
+    if (int error = FindSprite(id, &sprite, 0)) return error;
+    double value = 0;
+    switch (attribute) {
+    case ATTRWIDTH: value = sprite->width; break;
+    case ATTRHEIGHT: value = sprite->height; break;
+    case ATTRTRANSPARENTCOLOR: value = sprite->transparentColor; break;
+    default: return kAttributeUnanswered;
+    }
+    PushNumber(vm, value);
+    return 1;
+}
+
+void DrawSpritesHook(DisplayRecord *, BGPic *bgpic, HostBitmap *dest, int32_t x, int32_t y, int32_t width,
+                     int32_t height) {
+    RedrawSprites(bgpic, dest, x, y, width, height);
+}
+
+} // namespace
+
+const CommandEntry kSpriteCommands[] = {
+    {"CreateSprite", CmdCreateSprite}, {"DisplaySprite", CmdDisplaySprite}, {"RemoveSprite", CmdRemoveSprite},
+    {"FreeSprite", CmdFreeSprite},     {"LoadSprite", CmdLoadSprite},       {"ScaleSprite", CmdScaleSprite},
+    {"CopySprite", CmdCopySprite},     {"FlipSprite", CmdFlipSprite},       {"RemoveSprites", CmdRemoveSprites},
+    {nullptr, nullptr},
+};
+
+void RegisterSpriteLibrary(VMState *vm) {
+    RedrawSpritesHook = DrawSpritesHook;
+    RegisterAttributeKind(ObjectKindSprite, SpriteAttribute);
+    RegisterObjectCounter(ObjectKindSprite, CountSprites);
+    RegisterCommands(vm, kSpriteCommands);
+    RegisterCommandLibrary(kSpriteCommands, "sprite");
+}
+
+void FreeSpriteLibrary(VMState *) {
+    for (BGPic *bgpic = BGPicList; bgpic; bgpic = bgpic->next) FreeOnScreenSprites(bgpic);
+    FreeAllSprites();
+    RedrawSpritesHook = nullptr;
+}
+
+const LibraryDescriptor kSpriteLibrary{"sprite", RegisterSpriteLibrary, FreeSpriteLibrary};
