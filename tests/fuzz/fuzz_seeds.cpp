@@ -360,6 +360,13 @@ void FontSeeds() {
     const char *names[] = {"sans", "serif", "mono"};
     for (int i = 0; i < 3; i++)
         Write("truetype_font", names[i], Prefixed(uint8_t(12 + i), Bytes(kBuiltinFaces[i].data, kBuiltinFaces[i].data + kBuiltinFaces[i].size)));
+    const Bytes mono(kBuiltinFaces[2].data, kBuiltinFaces[2].data + kBuiltinFaces[2].size);
+    const Bytes named = MakeNamedSfnt({{3, 1, 0x0409, 1, Utf16("Fam")}, {1, 0, 0, 2, "Bold Italic"}});
+    Write("font_files", "face", Prefixed(0, mono));
+    Write("font_files", "names", Prefixed(0, named));
+    Write("font_files", "collection", Prefixed(1, MakeCollection({named, mono})));
+    Write("font_files", "resources", Prefixed(2, MakeResourceFile({named, named})));
+    Write("font_files", "contents", Prefixed(3, MakeFontContents({{"Fam/8", 8}, {"Fam/11", 11}})));
 }
 
 // The sound fixtures made by tests/data/media/make_sounds.sh and make_modules.py.

@@ -182,3 +182,49 @@ DebugPrint(Fails(Function() OpenFont(5, "mono", 9) EndFunction))
 }
 
 } // namespace
+
+namespace {
+
+const char *kListFonts = R"(
+Local fonts = GetAvailableFonts()
+For i = 0 To ListItems(fonts) - 1
+    Local f = fonts[i]
+    Local sizes = ""
+    For k = 0 To ListItems(f.sizes) - 1
+        sizes = sizes .. " " .. f.sizes[k]
+    Next
+    DebugPrint(f.name .. "|" .. f.family .. "|" .. f.bitmap .. "|" .. f.weight .. "|" .. f.slant .. "|" .. sizes)
+Next
+)";
+
+TEST(FontsInPlayer, ListsInstalledFontsAndOpensThemByName) {
+    ScratchDirectory dir, system, temp;
+    const std::string vera = "/usr/share/fonts/truetype/ttf-bitstream-vera/";
+    std::filesystem::create_directory(dir.File("Fonts"));
+    std::filesystem::copy_file(vera + "Vera.ttf", system.File("Vera.ttf"));
+    WriteBytes(system.File("Pair.ttc"), MakeCollection({ReadBytes(vera + "VeraSeBd.ttf"), ReadBytes(vera + "VeraBd.ttf")}));
+    std::filesystem::copy_file(vera + "VeraBd.ttf", dir.File("Fonts/VeraBd.ttf"));
+    WriteBytes(dir.File("Fonts/Fam.font"), MakeFontContents({{"Fam/8", 8}, {"Fam/11", 11}, {"Fam/8b", 8}}));
+    WriteBytes(dir.File("script.vla"), CompileToApplet(kPrelude + std::string(kListFonts) + R"(
+OpenFont(1, "Bitstream Vera Sans Bold", 12, {engine = #FONTENGINE_INBUILT})
+OpenFont(2, "Bitstream Vera Sans", 12, {engine = #FONTENGINE_INBUILT})
+DebugPrint(GetAttribute(#FONT, 1, #ATTRFONTNAME), TextWidth("Hello") > 0)
+DebugPrint(Fails(Function() OpenFont(3, "Bitstream Vera Sans Light", 12, {engine = #FONTENGINE_INBUILT}) EndFunction))
+)", "script.vls", dir.path));
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "script.vla"}, dir.path,
+                              {"VISTALOOM_FONT_DIRS=" + system.path + ":" + dir.path + "/missing", "TMPDIR=" + temp.path});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "Bitstream Vera Serif Bold|Bitstream Vera Serif|0|200|0|\n"
+                       "Bitstream Vera Sans Bold|Bitstream Vera Sans|0|200|0|\n"
+                       "Bitstream Vera Sans Roman|Bitstream Vera Sans|0|80|0|\n"
+                       "Fam|Fam|1|80|0| 8 11\n"
+                       "Bitstream Vera Sans Bold 1\n"
+                       "1064 Cannot open font Bitstream Vera Sans Light with size 12!\n");
+    EXPECT_TRUE(std::filesystem::is_empty(temp.path));
+    // Without the variable the machine's own directories are scanned.
+    WriteBytes(dir.File("script.vla"), CompileToApplet(kPrelude + std::string(kListFonts), "script.vls", dir.path));
+    run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "script.vla"}, dir.path);
+    EXPECT_NE(run.out.find("Bitstream Vera Sans Roman|Bitstream Vera Sans|0|80|0|\n"), std::string::npos) << run.out;
+}
+
+} // namespace

@@ -120,3 +120,69 @@ FontBytes MakeLinkedFontHeader(uint32_t flags, uint32_t tagBlockLength) {
     }
     return b;
 }
+
+std::string Utf16(const std::string &latin) {
+    std::string out;
+    for (char c : latin) {
+        out += '\0';
+        out += c;
+    }
+    return out;
+}
+
+FontBytes MakeNamedSfnt(const std::vector<SfntName> &names) {
+    FontBytes b(12 + 16, 0);
+    Put32(b, 0, 0x00010000);
+    Put16(b, 4, 1);
+    memcpy(&b[12], "name", 4);
+    Put32(b, 20, 28);
+    const size_t table = b.size();
+    const size_t storage = 6 + 12 * names.size();
+    b.resize(table + storage);
+    Put16(b, table + 2, uint32_t(names.size()));
+    Put16(b, table + 4, uint32_t(storage));
+    size_t offset = 0;
+    for (size_t i = 0; i < names.size(); i++) {
+        const SfntName &n = names[i];
+        const size_t at = table + 6 + 12 * i;
+        const uint16_t fields[6] = {n.platform, n.encoding, n.language, n.id, uint16_t(n.text.size()),
+                                    uint16_t(offset)};
+        for (int k = 0; k < 6; k++) Put16(b, at + 2 * size_t(k), fields[k]);
+        offset += n.text.size();
+    }
+    for (const SfntName &n : names) b.insert(b.end(), n.text.begin(), n.text.end());
+    Put32(b, 24, uint32_t(b.size() - table));
+    return b;
+}
+
+FontBytes MakeCollection(const std::vector<FontBytes> &faces) {
+    FontBytes b(12 + 4 * faces.size(), 0);
+    memcpy(b.data(), "ttcf", 4);
+    Put32(b, 4, 0x00010000);
+    Put32(b, 8, uint32_t(faces.size()));
+    for (size_t i = 0; i < faces.size(); i++) {
+        while (b.size() % 4) b.push_back(0);
+        const size_t at = b.size();
+        Put32(b, 12 + 4 * i, uint32_t(at));
+        b.insert(b.end(), faces[i].begin(), faces[i].end());
+        const uint32_t tables = uint32_t(b[at + 4]) << 8 | b[at + 5];
+        for (uint32_t t = 0; t < tables; t++) {
+            const size_t entry = at + 12 + 16 * t + 8;
+            const uint32_t old = uint32_t(b[entry]) << 24 | uint32_t(b[entry + 1]) << 16 | uint32_t(b[entry + 2]) << 8 |
+                                 b[entry + 3];
+            Put32(b, entry, old + uint32_t(at));
+        }
+    }
+    return b;
+}
+
+FontBytes MakeResourceFile(const std::vector<FontBytes> &faces) {
+    FontBytes b(256, 0);
+    for (const FontBytes &face : faces) {
+        const size_t at = b.size();
+        b.resize(at + 4);
+        Put32(b, at, uint32_t(face.size()));
+        b.insert(b.end(), face.begin(), face.end());
+    }
+    return b;
+}

@@ -38,3 +38,16 @@ FontBytes MakeFontContents(const std::vector<FontContentsEntry> &entries, uint16
 
 // flags 2 outline, 4 tag block (with tagBlockLength, counted but its bytes need not follow).
 FontBytes MakeLinkedFontHeader(uint32_t flags, uint32_t tagBlockLength = 0);
+
+// TrueType containers. A record's text is stored as given (use Utf16 for platform 3).
+struct SfntName {
+    uint16_t platform = 3, encoding = 1, language = 0x0409, id = 1;
+    std::string text;
+};
+std::string Utf16(const std::string &latin);
+// A face with only a 'name' table.
+FontBytes MakeNamedSfnt(const std::vector<SfntName> &names);
+// A "ttcf" collection of the faces, their table offsets moved to where they land.
+FontBytes MakeCollection(const std::vector<FontBytes> &faces);
+// 256 bytes of header, then each face as a 32-bit length and its bytes.
+FontBytes MakeResourceFile(const std::vector<FontBytes> &faces);

@@ -10,6 +10,7 @@
 #include "runtime/app/errors.h"
 #include "runtime/app/utilities.h"
 #include "text/fonts/bitmap_font.h"
+#include "text/fonts/font_directories.h"
 #include "text/fonts/system_fonts.h"
 #include "text/fonts/topaz_font.h"
 #include "text/fonts/truetype_font.h"
@@ -75,6 +76,7 @@ int InitFontSystem(FontHandle **defaultFont) {
 void ShutdownFontSystem() {
     FreeTopazFont(BuiltinTopazFont);
     BuiltinTopazFont = nullptr;
+    FreeFontList();
     ShutdownTrueTypeEngine();
 }
 

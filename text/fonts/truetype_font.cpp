@@ -8,6 +8,7 @@
 #include FT_SYNTHESIS_H
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -41,6 +42,8 @@ struct CachedGlyph {
 struct TrueTypeFaceRecord {
     FT_StreamRec stream{};
     VirtualFile *file = nullptr;
+    int64_t base = 0;          // where the face lies inside a resource file
+    std::string temporaryPath; // a collection face's copy, deleted with the face
     FT_Face face = nullptr;
     int32_t pixelSize = 0;
     int cacheFlag = 0;
@@ -70,9 +73,10 @@ TrueTypeFaceRecord *RecordOf(const FontHandle *font) {
     return font && font->kind == FontKindTrueType ? static_cast<TrueTypeFaceRecord *>(font->engineData) : nullptr;
 }
 
-unsigned long ChunkFontStreamRead(FT_Stream stream, unsigned long offset, unsigned char *buffer, unsigned long count) {
-    auto *file = static_cast<VirtualFile *>(stream->descriptor.pointer);
-    const bool seeked = SeekVirtualFile(file, int64_t(offset), kSeekFromStart) >= 0;
+unsigned long FaceStreamRead(FT_Stream stream, unsigned long offset, unsigned char *buffer, unsigned long count) {
+    auto *record = static_cast<TrueTypeFaceRecord *>(stream->descriptor.pointer);
+    VirtualFile *file = record->file;
+    const bool seeked = SeekVirtualFile(file, record->base + int64_t(offset), kSeekFromStart) >= 0;
     if (count == 0) return seeked ? 0 : 1; // a seek: 0 is success
     if (!seeked) return 0;
     const int64_t got = ReadVirtualFile(file, buffer, count);
@@ -97,6 +101,7 @@ void CloseRecord(TrueTypeFaceRecord *record) {
     FreeCaches(record);
     if (record->face) FT_Done_Face(record->face);
     CloseVirtualFile(record->file);
+    if (!record->temporaryPath.empty()) remove(record->temporaryPath.c_str());
     delete record;
 }
 
@@ -322,23 +327,27 @@ int OpenTrueTypeFont(const char *name, int32_t size, int cacheFlag, FontHandle *
         std::span<const uint8_t> builtin = FindBuiltinFace(name);
         if (!builtin.empty()) return OpenTrueTypeMemoryFont(builtin, size, cacheFlag, handle);
     }
-    std::string path = name;
-    if (!chunk && !HasTrueTypeExtension(name)) {
-        TrueTypeFamilyPath found;
-        if (!ResolveTrueTypeFamily(name, &found)) return 0;
-        path = found.path;
-    }
+    TrueTypeFamilyPath found{name, 0, 0, false};
+    if (!chunk && !HasTrueTypeExtension(name) && !ResolveTrueTypeFamily(name, &found)) return 0;
     auto *record = new (std::nothrow) TrueTypeFaceRecord;
-    if (!record) return 0;
-    record->file = OpenVirtualFile(path.c_str(), kVirtualFileRead);
+    if (!record) {
+        if (found.temporary) remove(found.path.c_str());
+        return 0;
+    }
+    if (found.temporary) record->temporaryPath = found.path;
+    record->file = OpenVirtualFile(found.path.c_str(), kVirtualFileRead);
     // The length comes from the file itself: a stream of length 0 makes every read of a face fail.
-    const int64_t length = record->file ? VirtualFileLength(record->file) : -1;
+    int64_t length = record->file ? VirtualFileLength(record->file) : -1;
+    if (found.length > 0) {
+        record->base = found.offset;
+        length = found.offset + found.length <= length ? found.length : -1;
+    }
     FT_Face face = nullptr;
     bool opened = false;
     if (length > 0 && length <= INT32_MAX) {
         record->stream.size = static_cast<unsigned long>(length);
-        record->stream.descriptor.pointer = record->file;
-        record->stream.read = ChunkFontStreamRead;
+        record->stream.descriptor.pointer = record;
+        record->stream.read = FaceStreamRead;
         FT_Open_Args args{};
         args.flags = FT_OPEN_STREAM;
         args.stream = &record->stream;

@@ -10,6 +10,7 @@
 #include "runtime/app/errors.h"
 #include "scene/display/display_startup.h"
 #include "text/fonts/bitmap_font.h"
+#include "text/fonts/font_directories.h"
 #include "scene/images/brush.h"
 #include "scene/images/scene_objects.h"
 #include "scene/layers/layer_services.h"
@@ -22,10 +23,30 @@ TextStyle CurrentStyle;
 FontHandle *CurrentFont = nullptr;
 int DefaultEncoding = kEncodingLatin1;
 
-// TODO(installed-fonts): GetAvailableFonts.
-int CmdNotAvailableYet(VMState *vm) {
-    const char *name = CurrentCommandName(vm);
-    return CommandNotAvailable(name ? name : "text");
+// The list is built afresh without alias entries, reported, and freed, so a later name lookup scans with aliases.
+int CmdGetAvailableFonts(VMState *vm) {
+    CheckArgs(vm, 0, 0);
+    FreeFontList();
+    ListAvailableFonts(1);
+    NewTable(vm);
+    int64_t index = 0;
+    for (const FontListEntry &entry : CurrentFontList()) {
+        NewTable(vm);
+        SetTableString(vm, "name", entry.fullName.c_str());
+        SetTableString(vm, "family", entry.family.c_str());
+        SetTableNumber(vm, "bitmap", entry.bitmap ? 1 : 0);
+        SetTableNumber(vm, "weight", entry.weight);
+        SetTableNumber(vm, "slant", entry.slant);
+        NewTable(vm);
+        for (size_t i = 0; i < entry.sizes.size(); i++) {
+            PushNumber(vm, entry.sizes[i]);
+            RawSetIndex(vm, -2, int64_t(i));
+        }
+        SetField(vm, -2, "sizes");
+        RawSetIndex(vm, -2, index++);
+    }
+    FreeFontList();
+    return 1;
 }
 
 int TextDrawLayer(VMState *vm, vlLayer *layer, LayerDrawParams *params, const int32_t *oldRect,
@@ -144,7 +165,7 @@ const CommandEntry kTextCommands[] = {
     {"OpenFont", CmdOpenFont},
     {"CloseFont", CmdCloseFont},
     {"UseFont", CmdUseFont},
-    {"GetAvailableFonts", CmdNotAvailableYet},
+    {"GetAvailableFonts", CmdGetAvailableFonts},
     {"FreeGlyphCache", CmdFreeGlyphCache},
     {"SetDefaultEncoding", CmdSetDefaultEncoding},
     {nullptr, nullptr},

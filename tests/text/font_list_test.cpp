@@ -1,0 +1,123 @@
+// The installed-font list: the directory scan, the name reader on hostile faces, and opening a face by its full
+// name out of a plain file, a collection and a resource file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "host/path.h"
+#include "tests/player/player_test_support.h"
+#include "tests/text/make_test_font.h"
+#include "text/fonts/font_directories.h"
+#include "text/fonts/font_handle.h"
+#include "text/fonts/truetype_font.h"
+
+namespace {
+
+const std::string kVera = "/usr/share/fonts/truetype/ttf-bitstream-vera/";
+
+FontBytes Named(const std::string &family, const std::string &style) {
+    return MakeNamedSfnt({{3, 1, 0x0409, 1, Utf16(family)}, {3, 1, 0x0409, 2, Utf16(style)}});
+}
+
+std::string Dump() {
+    std::string out;
+    for (const FontListEntry &e : CurrentFontList()) {
+        out += e.fullName + "|" + e.family + "|" + std::to_string(e.weight) + "/" + std::to_string(e.slant) + "|" +
+               std::filesystem::path(e.path).filename().string() + "|" + std::to_string(e.bitmap);
+        for (uint8_t size : e.sizes) out += " " + std::to_string(size);
+        out += "\n";
+    }
+    return out;
+}
+
+TEST(FontList, ScansDirectoriesAndSurvivesHostileFaces) {
+    ScratchDirectory first, second;
+    std::filesystem::copy_file(kVera + "Vera.ttf", first.File("Vera.ttf"));
+    std::filesystem::copy_file(kVera + "Vera.ttf", second.File("VeraCopy.ttf"));
+    WriteBytes(first.File("a.ttf"), Named("Tiny", "Bold"));
+    WriteBytes(first.File("Styles.otf"), Named("Sty", "Bold Italic"));
+    WriteBytes(first.File("Slanted.TTF"), Named("Obl", "Oblique"));
+    WriteBytes(first.File("Unknown.ttf"), Named("Unk", "Wobbly"));
+    WriteBytes(first.File("Fam.font"), MakeFontContents({{"Fam/8", 8}, {"Fam/11", 11}, {"Fam/8b", 8}}));
+    WriteBytes(first.File("Outl.font"), MakeFontContents({}, 0x0F03));
+    WriteBytes(first.File("Other.font"), MakeFontContents({}, 0x0F01));
+    WriteBytes(first.File("notes.txt"), Named("Txt", ""));
+    // Hostile or odd name tables, collections and resource files.
+    WriteBytes(second.File("Long300.ttf"), MakeNamedSfnt({{0, 3, 0, 1, std::string(300, 'L')}}));
+    WriteBytes(second.File("Long600.ttf"), MakeNamedSfnt({{0, 3, 0, 1, std::string(600, 'X')}}));
+    WriteBytes(second.File("Filter.ttf"), MakeNamedSfnt({{3, 1, 0x0407, 1, Utf16("Deutsch")},
+                                                         {1, 0, 2, 1, "Fremd"},
+                                                         {3, 1, 0x0809, 1, Utf16("English")}}));
+    FontBytes truncated = ReadBytes(kVera + "VeraBd.ttf");
+    truncated.resize(300);
+    WriteBytes(second.File("Truncated.ttf"), truncated);
+    FontBytes hugeCount = MakeCollection({Named("Huge", "")});
+    hugeCount[8] = hugeCount[9] = hugeCount[10] = hugeCount[11] = 0xFF;
+    WriteBytes(second.File("HugeCount.ttc"), hugeCount);
+    WriteBytes(second.File("NotCollection.ttc"), Named("Nope", ""));
+    FontBytes looping = MakeResourceFile({Named("Res", "Light"), Named("Gone", "")});
+    looping[256 + 4 + Named("Res", "Light").size()] = 0xFF; // the second length runs past the end
+    WriteBytes(second.File("Looping.dfont"), looping);
+    FontBytes tables = Named("Many", "");
+    tables[4] = tables[5] = 0xFF;
+    WriteBytes(second.File("ManyTables.ttf"), tables);
+
+    EXPECT_EQ(ScanFontDirectory(first.path.c_str(), 0), 0);
+    EXPECT_EQ(ScanFontDirectory(second.path.c_str(), 0), 0);
+    EXPECT_EQ(ScanFontDirectory((first.path + "/missing").c_str(), 0), 1286);
+    EXPECT_EQ(ScanFontDirectory(first.File("Vera.ttf").c_str(), 0), 1250);
+    EXPECT_EQ(Dump(), "Fam|Fam|80/0|Fam.font|1 8 11\n"
+                      "Outl|Outl|80/0|Outl.font|0\n"
+                      "Obl Oblique|Obl|80/110|Slanted.TTF|0\n"
+                      "Sty Bold Italic|Sty|200/100|Styles.otf|0\n"
+                      "Unk Wobbly|Unk|80/0|Unknown.ttf|0\n"
+                      "Bitstream Vera Sans Roman|Bitstream Vera Sans|80/0|Vera.ttf|0\n"
+                      "Bitstream Vera Sans|Bitstream Vera Sans|80/0|Vera.ttf|0\n"
+                      "English|English|80/0|Filter.ttf|0\n"
+                      "Huge|Huge|80/0|HugeCount.ttc|0\n" +
+                          std::string(255, 'L') + "|" + std::string(255, 'L') + "|80/0|Long300.ttf|0\n"
+                      "Res Light|Res|50/0|Looping.dfont|0\n");
+    FreeFontList();
+    ScanFontDirectory(first.path.c_str(), 1);
+    EXPECT_EQ(CurrentFontList().size(), 6u) << Dump();
+    FreeFontList();
+}
+
+TEST(FontList, OpensFacesByFullNameFromFilesCollectionsAndResourceFiles) {
+    ScratchDirectory fonts, temp;
+    WriteBytes(fonts.File("Pair.ttc"), MakeCollection({ReadBytes(kVera + "VeraSe.ttf"), ReadBytes(kVera + "VeraBd.ttf")}));
+    WriteBytes(fonts.File("Mono.dfont"), MakeResourceFile({Named("Skip", ""), ReadBytes(kVera + "VeraMoBd.ttf")}));
+    std::filesystem::copy_file(kVera + "VeraIt.ttf", fonts.File("VeraIt.ttf"));
+    setenv("VISTALOOM_FONT_DIRS", fonts.path.c_str(), 1);
+    setenv("TMPDIR", temp.path.c_str(), 1);
+    FontHandle *topaz = nullptr;
+    ASSERT_EQ(InitFontSystem(&topaz), 0);
+    struct Case {
+        const char *name, *handleName;
+        int temporaryFiles;
+    };
+    for (const Case &c : {Case{"bitstream vera sans bold", "Bitstream Vera Sans Bold", 1},
+                          Case{"bitstream vera serif roman", "Bitstream Vera Serif", 1},
+                          Case{"Bitstream Vera Sans Mono Bold", "Bitstream Vera Sans Mono Bold", 0},
+                          Case{"Bitstream Vera Sans Oblique", "Bitstream Vera Sans Oblique", 0}}) {
+        FontHandle *font = nullptr;
+        ASSERT_EQ(OpenFontObject(c.name, 14, kFontEngineInbuilt, 0, 0, &font), 0) << c.name;
+        EXPECT_STREQ(font->name, c.handleName);
+        TextExtentInfo extent;
+        MeasureText(font, "Hello", 5, 0, 0, &extent);
+        EXPECT_GT(extent.width, 20) << c.name;
+        auto files = std::distance(std::filesystem::directory_iterator(temp.path), {});
+        EXPECT_EQ(files, c.temporaryFiles) << c.name;
+        CloseFontObject(font);
+        EXPECT_TRUE(std::filesystem::is_empty(temp.path)) << c.name;
+    }
+    FontHandle *font = nullptr;
+    EXPECT_EQ(OpenFontObject("Skip", 14, kFontEngineInbuilt, 0, 0, &font), 1064);
+    EXPECT_EQ(OpenFontObject("Bitstream Vera Sans", 14, kFontEngineNative, 0, 0, &font), 1064);
+    ShutdownFontSystem();
+    EXPECT_TRUE(std::filesystem::is_empty(temp.path));
+    unsetenv("TMPDIR");
+    unsetenv("VISTALOOM_FONT_DIRS");
+}
+
+} // namespace
