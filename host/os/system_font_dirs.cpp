@@ -27,12 +27,14 @@ std::vector<std::string> SystemFontDirectories() {
         }
         return directories;
     }
-    // The current configuration has read its caches, so the list includes the directories below the configured ones.
-    FcConfig *config = FcConfigGetCurrent();
+    // A configuration with its fonts loaded (from the caches) lists the directories below the configured ones too.
+    // It is made and dropped here, so nothing of fontconfig stays behind.
+    FcConfig *config = FcInitLoadConfigAndFonts();
     if (!config) return directories;
-    FcStrList *list = FcConfigGetFontDirs(config);
-    if (!list) return directories;
-    while (FcChar8 *directory = FcStrListNext(list)) AddOnce(&directories, reinterpret_cast<const char *>(directory));
-    FcStrListDone(list);
+    if (FcStrList *list = FcConfigGetFontDirs(config)) {
+        while (FcChar8 *directory = FcStrListNext(list)) AddOnce(&directories, reinterpret_cast<const char *>(directory));
+        FcStrListDone(list);
+    }
+    FcConfigDestroy(config);
     return directories;
 }

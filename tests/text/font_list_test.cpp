@@ -9,6 +9,7 @@
 #include "tests/text/make_test_font.h"
 #include "text/fonts/font_directories.h"
 #include "text/fonts/font_handle.h"
+#include "text/fonts/system_fonts.h"
 #include "text/fonts/truetype_font.h"
 
 namespace {
@@ -118,6 +119,46 @@ TEST(FontList, OpensFacesByFullNameFromFilesCollectionsAndResourceFiles) {
     EXPECT_TRUE(std::filesystem::is_empty(temp.path));
     unsetenv("TMPDIR");
     unsetenv("VISTALOOM_FONT_DIRS");
+}
+
+TEST(FontList, OpensSystemBitmapFontsInDesignedSizesByName) {
+    ScratchDirectory fonts;
+    std::filesystem::create_directory(fonts.File("Fam"));
+    TestFontSpec colour;
+    colour.colour = true;
+    WriteBytes(fonts.File("Fam/8"), MakeFontSizeFile(TestFontSpec{}));
+    WriteBytes(fonts.File("Fam/11"), MakeFontSizeFile(TestFontSpec{.height = 11, .baseline = 9}));
+    WriteBytes(fonts.File("Fam/c"), MakeFontSizeFile(colour));
+    WriteBytes(fonts.File("Fam.font"), MakeFontContents({{"Fam/8", 8}}));
+    WriteBytes(fonts.File("Fam Roman.font"), MakeFontContents({{"Fam/11", 11}}));
+    WriteBytes(fonts.File("Solo.font"), MakeFontContents({{"Fam/11", 11}}));
+    WriteBytes(fonts.File("Col.font"), MakeFontContents({{"Fam/c", 8}}, 0x0F02));
+    WriteBytes(fonts.File("Outl.font"), MakeFontContents({}, 0x0F03));
+    const std::string oldFonts = GetAssign("FONTS");
+    SetAssign("FONTS", fonts.path.c_str());
+    FontHandle *topaz = nullptr;
+    ASSERT_EQ(InitFontSystem(&topaz), 0);
+    struct Case {
+        const char *name;
+        int size, result, kind, height;
+    };
+    for (const Case &c : {Case{"Fam Regular", 8, 0, FontKindBitmap, 8}, Case{"Fam Regular Roman", 11, 0, FontKindBitmap, 11},
+                          Case{"Solo Book Roman", 11, 0, FontKindBitmap, 11}, Case{"Fam", 9, 1064, 0, 0},
+                          Case{"Col.font", 8, 0, FontKindColorBitmap, 8}, Case{"Outl", 8, 1064, 0, 0},
+                          Case{"Solo Bold", 11, 1064, 0, 0}}) {
+        FontHandle *font = nullptr;
+        ASSERT_EQ(OpenFontObject(c.name, c.size, kFontEngineNative, 0, 0, &font), c.result) << c.name;
+        if (c.result) continue;
+        EXPECT_EQ(font->kind, c.kind) << c.name;
+        EXPECT_EQ(font->height, c.height) << c.name;
+        EXPECT_STREQ(font->name, c.name);
+        TextExtentInfo extent;
+        MeasureText(font, "AB", 2, 0, 0, &extent);
+        EXPECT_EQ(extent.maxY, font->height - font->baseline - 1) << c.name;
+        CloseFontObject(font);
+    }
+    ShutdownFontSystem();
+    SetAssign("FONTS", oldFonts.c_str());
 }
 
 } // namespace
