@@ -77,3 +77,7 @@ void StrudelFinish(FxRequest *request, int flag);
 int SunStep(FxRequest *request, int *done);
 int StarStep(FxRequest *request, int *done);
 void ShapeFinish(FxRequest *request, int flag);
+
+// roll.cpp: ROLLTOP, ROLLLEFT, WALLPAPERTOP and WALLPAPERLEFT.
+int RollStep(FxRequest *request, int *done);
+void RollFinish(FxRequest *request, int flag);

@@ -125,4 +125,24 @@ TEST_F(FxTest, SunAndStarGrowFromTheCentreAndNeverTakeBack) {
     }
 }
 
+TEST_F(FxTest, RollsLayTheLinesBehindTheCylinderFlat) {
+    constexpr int32_t w = 30, h = 100;
+    ASSERT_NE(OpenPatternDisplay(w, h), nullptr);
+    const Frame old = [&] { Show(1); return Output(); }();
+    // ROLLTOP on 100 lines: radius max(100 / 6 / 2, 20) = 20; speed 3 is step 1, so 100 frames.
+    for (int32_t id : {84, 86}) {
+        const int32_t radius = id == 84 ? 20 : 50;
+        const std::vector<Frame> played = Play(*this, id, 3);
+        ASSERT_EQ(played.size(), 100u);
+        for (int32_t k = 1; k < 100; k++)
+            for (int32_t y = 0; y < h; y++)
+                for (int32_t x = 0; x < w; x++) {
+                    const uint32_t pixel = played[size_t(k - 1)][size_t(y * w + x)];
+                    if (y <= k - radius) ASSERT_EQ(pixel, fxtest::NewPattern(x, y)) << id << " frame " << k << " " << x << "," << y;
+                    if (y > k) ASSERT_EQ(pixel, old[size_t(y * w + x)]) << id << " frame " << k << " " << x << "," << y;
+                }
+    }
+    EXPECT_EQ(Play(*this, 85, 100).size(), size_t((w + 7) / 8));
+}
+
 } // namespace

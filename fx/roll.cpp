@@ -1,0 +1,116 @@
+// ROLLTOP, ROLLLEFT, WALLPAPERTOP and WALLPAPERLEFT unroll the new picture like a cylinder moving down (or right)
+// over the old one: the lines behind the cylinder lie flat, the band just before it shows the picture's next
+// lines curled back over it. Each frame is composed whole from the old picture, the flat part and the band.
+#include <algorithm>
+#include <cmath>
+
+#include "fx/effect_families.h"
+#include "host/blit.h"
+#include "imaging/blit.h"
+#include "imaging/effects.h"
+#include "imaging/planes.h"
+#include "runtime/app/errors.h"
+
+namespace {
+
+constexpr int32_t kRollLeft = 85, kWallpaperTop = 86, kWallpaperLeft = 87;
+
+struct RollState {
+    HostBitmap *work;    // the cylinder band
+    HostBitmap *compose; // the frame
+    MaskPlane *workMask;
+    AlphaPlane *workAlpha;
+    double *arc;
+    int32_t radius;
+    int32_t size;
+    int32_t horizontal;
+    int32_t position;
+};
+
+// Lines per frame: the speed constants give 2, 5 and 1; a positive speed counts in fifths, up to 8.
+int32_t RollStepOf(int32_t speed) {
+    if (speed == -1) return 2;
+    if (speed == -2) return 5;
+    if (speed > 0) return std::clamp(speed / 5, 1, 8);
+    return 1;
+}
+
+// Lines (or columns) [from, to) of source onto the frame through the planes.
+void ComposeLines(const FxRequest *request, RollState *state, const HostBitmap *source, const MaskPlane *mask,
+                  const AlphaPlane *alpha, int32_t from, int32_t to) {
+    from = std::max(from, 0), to = std::min(to, state->size);
+    if (from >= to) return;
+    const int32_t w = request->width, h = request->height;
+    const int32_t x = state->horizontal ? from : 0, y = state->horizontal ? 0 : from;
+    const int32_t cw = state->horizontal ? to - from : w, ch = state->horizontal ? h : to - from;
+    SAFEBLT(source, x, y, state->compose, x, y, cw, ch, w, h, w, h, kBlitMasked | kBlitToBitmap, mask, alpha, nullptr);
+}
+
+} // namespace
+
+int RollStep(FxRequest *request, int *done) {
+    const int32_t w = request->width, h = request->height;
+    if (request->phase == 0) {
+        RollState *state = AllocFxState<RollState>(request);
+        if (!state) return kErrOutOfMemoryCode;
+        if (!request->oldImage) return kErrWrongUsage;
+        state->horizontal = request->effect == kRollLeft || request->effect == kWallpaperLeft;
+        state->size = state->horizontal ? w : h;
+        const bool wallpaper = request->effect >= kWallpaperTop;
+        state->radius = std::max(wallpaper ? state->size / 2 : state->size / 6 / 2, 20);
+        request->step = RollStepOf(request->step);
+        state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
+        state->compose = AllocHostBitmapFormat(w, h, request->newImage->format);
+        state->workMask = AllocMaskPlane(nullptr, w, h);
+        state->arc = static_cast<double *>(AllocBlock(size_t(state->radius) * sizeof(double), 0));
+        if (!state->work || !state->compose || !state->workMask || !state->arc) return kErrOutOfMemoryCode;
+        if (request->newAlpha && !(state->workAlpha = AllocAlphaPlane(w, h))) return kErrOutOfMemoryCode;
+        for (int32_t i = 0; i < state->radius; i++)
+            state->arc[i] = M_PI / 2 + std::asin(1.0 - 2.0 * i / state->radius);
+        request->frameCount = EffectStepCount(state->size, request->step, 1);
+        return 0;
+    }
+    if (request->phase != 1 && request->phase != 2) return 0;
+    RollState *state = FxState<RollState>(request);
+    if (request->phase == 2) state->position = int32_t(std::min<int64_t>(int64_t(request->frame) * request->step, state->size));
+    else state->position = request->frame == 0 ? request->step : state->position + request->step;
+    const int32_t p = state->position;
+    BLTBITMAP(request->oldImage, 0, 0, state->compose, 0, 0, w, h);
+    if (p >= state->size) {
+        if (done) *done = 1;
+        ComposeLines(request, state, request->newImage, request->newMask, request->newAlpha, 0, state->size);
+    } else {
+        // The band is drawn only where the kernel copied a pixel, so its planes start clear every frame.
+        FillMaskRect(state->workMask, 0, 0, w, h, MASKINVISIBLE);
+        if (state->workAlpha) FillAlphaRect(state->workAlpha, 0, 0, w, h, 0);
+        RollParams params;
+        params.source = BitmapPixels(request->newImage);
+        params.source.width = w, params.source.height = h;
+        params.dest = BitmapPixels(state->work);
+        params.sourceMask = MaskPixels(request->newMask, w, h);
+        params.sourceAlpha = AlphaPixels(request->newAlpha);
+        params.destMask = MaskPixels(state->workMask, w, h);
+        params.destAlpha = AlphaPixels(state->workAlpha);
+        params.position = p, params.radius = state->radius, params.horizontal = state->horizontal, params.arc = state->arc;
+        RollFrame(&params);
+        // Everything before the band's first line lies flat; with no band (its source lines are all past the
+        // picture's end) the flat part reaches the position.
+        const int32_t flatEnd = params.linesDrawn > 0 ? params.firstLine : p + 1;
+        ComposeLines(request, state, request->newImage, request->newMask, request->newAlpha, 0, flatEnd);
+        ComposeLines(request, state, state->work, state->workAlpha ? nullptr : state->workMask, state->workAlpha,
+                     flatEnd, p + 1);
+    }
+    DrawFxPicture(request, state->compose, request->bltFlags);
+    if (request->phase == 1) FinishFxFrame(request);
+    return 0;
+}
+
+void RollFinish(FxRequest *request, int) {
+    RollState *state = FxState<RollState>(request);
+    FreeHostBitmap(state->work);
+    FreeHostBitmap(state->compose);
+    FreeMaskPlane(state->workMask);
+    FreeAlphaPlane(state->workAlpha);
+    FreeBlock(state->arc);
+    state->work = state->compose = nullptr, state->workMask = nullptr, state->workAlpha = nullptr, state->arc = nullptr;
+}
