@@ -59,6 +59,21 @@ void StrangePushFinish(FxRequest *request, int flag);
 void DrawFxPictureRect(FxRequest *request, const HostBitmap *picture, int32_t sx, int32_t sy, int32_t dx, int32_t dy,
                        int32_t width, int32_t height);
 
+// scaled_pictures.cpp: the rectangle (sx, sy) of a picture scaled (unsmoothed) to width x height at (dx, dy) of
+// the area. With a mask or alpha and a work bitmap it is composed over the old picture there first. Returns
+// ScaleImage's error; an empty size draws nothing.
+int DrawFxScaled(FxRequest *request, const HostBitmap *picture, const MaskPlane *mask, const AlphaPlane *alpha,
+                 int32_t sx, int32_t sy, int32_t sourceWidth, int32_t sourceHeight, int32_t dx, int32_t dy,
+                 int32_t width, int32_t height, HostBitmap *work);
+
+// turn_downs.cpp, zoom_in_out.cpp, flip_coins.cpp, stretches.cpp: whole pictures or halves squeezed each frame.
+int TurnDownStep(FxRequest *request, int *done);
+int ZoomInOutStep(FxRequest *request, int *done);
+int FlipCoinStep(FxRequest *request, int *done);
+int CrushStep(FxRequest *request, int *done);
+int StretchZoomStep(FxRequest *request, int *done);
+void StretchZoomFinish(FxRequest *request, int flag);
+
 // dissolve.cpp: DISSOLVE.
 int DissolveStep(FxRequest *request, int *done);
 void DissolveFinish(FxRequest *request, int flag);

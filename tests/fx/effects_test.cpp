@@ -146,6 +146,18 @@ const std::map<std::pair<int32_t, int32_t>, FrameRule> kFrameRules = {
          const int32_t s = LevelStep(speed, 255);
          return WipeFrames(511 - s, s);
      }},
+    // Squeezed pictures: the position runs to the size (2 x the size for the two-halved ones), the step capped there.
+    {{55, 69}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+         const int32_t size = id >= 61 ? std::max(w, h) : (id <= 56 || id == 60) ? w : h;
+         const int32_t s = std::min(Divided(speed, size, 30, 10, 80), size);
+         return WipeFrames(size - s, s);
+     }},
+    {{118, 131}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+         const bool twoHalves = id <= 119 || (id >= 124 && id <= 127);
+         const int32_t size = id <= 119 ? std::max(w, h) : (id == 120 || id == 121 || id == 126 || id == 127 || id >= 130) ? w : h;
+         const int32_t travel = twoHalves ? 2 * size : size, s = std::min(Divided(speed, size, 60, 30, 120), travel);
+         return WipeFrames(travel - s, s);
+     }},
     {{132, 133}, [](int32_t id, int32_t, int32_t, int32_t) { return id == 132 ? 25 : 49; }},
     {{134, 137}, [](int32_t, int32_t, int32_t, int32_t speed) {
          const int32_t half = speed == -1 ? 25 : speed == -2 ? 10 : speed == -3 ? 50 : speed;

@@ -175,8 +175,8 @@ TEST_F(FxTest, BackgroundOnlyEffectsPlayStripesOutsidePictureTransitions) {
     frames.clear();
     ASSERT_EQ(Cmd("DisplayBrushFX", {1.0, 0.0, 0.0, 78.0, -1.0, 4.0}), 0); // PUSHLEFT
     EXPECT_EQ(frames.size(), 40u); // HSTRIPES over 40 columns, one a frame
-    EXPECT_EQ(Cmd("DisplayTransitionFX", {2.0, 128.0}), kErrNotAvailableYet);
-    EXPECT_EQ(ErrorArgString(), "TURNDOWNTOP");
+    EXPECT_EQ(Cmd("DisplayTransitionFX", {2.0, 47.0}), kErrNotAvailableYet);
+    EXPECT_EQ(ErrorArgString(), "SCROLLLEFT");
 }
 
 TEST_F(FxTest, RefusedOutputsDrawNothing) {

@@ -166,4 +166,49 @@ TEST_F(FamilyTest, SplitsSwissAndSpiralGrowFromSeveralPlaces) {
     }
 }
 
+TEST_F(FamilyTest, SqueezedPicturesTurnFlipStretchAndZoom) {
+    const uint32_t blue = 0x0000FF;
+    Open(8, 120);
+    Play(124, 60, blue); // VFLIPCOIN: old 60 lines, old 1 line, new 60 lines, new whole
+    ASSERT_EQ(frames.size(), 4u);
+    const auto band = [&](size_t index, int32_t top, int32_t lines, uint32_t (*picture)(int32_t, int32_t)) {
+        ExpectFrame(index, [&](int32_t x, int32_t y) { return y < top || y >= top + lines ? blue : At(frames[index - 1], x, y); });
+        // Each line of the band is some whole line of the squeezed picture.
+        for (int32_t y = top; y < top + lines; y++) {
+            bool found = false;
+            for (int32_t row = 0; row < 120 && !found; row++) {
+                found = true;
+                for (int32_t x = 0; x < 8; x++) found = found && At(frames[index - 1], x, y) == picture(x, row);
+            }
+            EXPECT_TRUE(found) << "frame " << index << " line " << y;
+        }
+    };
+    band(1, 30, 60, Old);
+    band(2, 59, 1, Old);
+    band(3, 30, 60, New);
+    ExpectFrame(4, New);
+    Play(124, 60); // a random parameter fills with black
+    EXPECT_EQ(At(frames[0], 0, 0), 0u);
+    Open(8, 100);
+    Play(124, -2); // step 3 overshoots 200: the last frame is still the whole new picture
+    ExpectFrame(frames.size(), New);
+    Open(10, 10);
+    Play(128, 5); // TURNDOWNTOP: the new top half unfolds at its own size
+    ASSERT_EQ(frames.size(), 2u);
+    ExpectFrame(1, [](int32_t x, int32_t y) { return y < 5 ? New(x, y) : Old(x, y); });
+    Open(100, 10);
+    Play(55, 50); // STRETCHLEFT
+    ASSERT_EQ(frames.size(), 2u);
+    for (int32_t y = 0; y < 10; y++)
+        for (int32_t x = 50; x < 100; x++) ASSERT_EQ(At(frames[0], x, y), Old(x, y)) << x << "," << y;
+    Open(40, 40);
+    Play(118, -1, blue); // ZOOMIN: at the turn only a 1 x 2 block of the old picture is left
+    ASSERT_EQ(frames.size(), 80u);
+    for (int32_t y = 0; y < 40; y++)
+        for (int32_t x = 0; x < 40; x++) {
+            const bool block = x == 19 && (y == 19 || y == 20);
+            ASSERT_EQ(At(frames[39], x, y) == blue, !block) << x << "," << y;
+        }
+}
+
 } // namespace

@@ -1,0 +1,70 @@
+// ZOOMIN shrinks the old picture into the centre over a colour (the parameter, 0xRRGGBB; -1 black), then grows
+// the new one out of it. ZOOMOUT magnifies the old picture's centre, then comes back from the new one's centre.
+#include <algorithm>
+
+#include "fx/effect_families.h"
+#include "runtime/app/errors.h"
+
+namespace {
+
+struct ZoomInOutState {
+    int32_t travel;
+    int32_t lastX, lastY, lastWidth, lastHeight;
+    uint32_t colour;
+};
+
+} // namespace
+
+int ZoomInOutStep(FxRequest *request, int *done) {
+    const bool zoomIn = request->effect == 118;
+    const int32_t w = request->width, h = request->height, longest = std::max(w, h), shortest = std::min(w, h);
+    if (request->phase == 0) {
+        ZoomInOutState *state = AllocFxState<ZoomInOutState>(request);
+        if (!state) return kErrOutOfMemoryCode;
+        state->colour = request->parameter == kFxRandomParameter ? 0 : uint32_t(request->parameter) & 0xFFFFFFu;
+        request->step = ClampFxStep(EffectStepSize(request->step, longest, 60, 30, 120), 2 * longest);
+        request->frameCount = EffectStepCount(2 * longest - request->step, request->step, 0);
+        return 0;
+    }
+    if (request->phase != 1 && request->phase != 2) return 0;
+    ZoomInOutState *state = FxState<ZoomInOutState>(request);
+    int32_t t = state->travel;
+    if (request->phase == 2) {
+        if (zoomIn) FillFxRect(request, 0, 0, w, h, state->colour, kFxRectNoPresent);
+        t = int32_t(std::min<int64_t>(int64_t(request->frame) * request->step, 2 * int64_t(longest)));
+    } else if (request->frame == 0) {
+        t = request->step;
+        state->lastX = state->lastY = 0, state->lastWidth = w, state->lastHeight = h;
+    }
+    int32_t rw = w, rh = h;
+    if (t >= 2 * longest) {
+        t = 2 * longest;
+        if (done) *done = 1;
+    } else {
+        const int32_t d = std::max(t <= longest ? longest - t : t - longest, 1);
+        const int32_t side = std::max<int32_t>(1, int32_t(int64_t(d) * shortest / longest + 1));
+        if (w < h) rw = side, rh = d;
+        else rw = d, rh = side;
+    }
+    const int32_t x = (w - rw) / 2, y = (h - rh) / 2;
+    const HostBitmap *picture = t > longest ? request->newImage : request->oldImage;
+    int error = 0;
+    if (zoomIn) {
+        if (request->phase == 1 && t <= longest) {
+            // The margins the shrinking picture leaves, each overlapping the new rectangle by one line.
+            const int32_t lx = state->lastX, ly = state->lastY, lw = state->lastWidth, lh = state->lastHeight;
+            FillFxRect(request, lx, ly, x - lx + 1, lh, state->colour, 0);
+            FillFxRect(request, lx, ly, lw, y - ly + 1, state->colour, 0);
+            FillFxRect(request, x + rw - 1, ly, lx + lw - x - rw + 1, lh, state->colour, 0);
+            FillFxRect(request, lx, y + rh - 1, lw, ly + lh - y - rh + 1, state->colour, 0);
+        }
+        error = DrawFxScaled(request, picture, nullptr, nullptr, 0, 0, w, h, x, y, rw, rh, nullptr);
+        state->lastX = x, state->lastY = y, state->lastWidth = rw, state->lastHeight = rh;
+    } else {
+        error = DrawFxScaled(request, picture, nullptr, nullptr, x, y, rw, rh, 0, 0, w, h, nullptr);
+    }
+    if (error) return error;
+    state->travel = t + request->step;
+    if (request->phase == 1) FinishFxFrame(request);
+    return 0;
+}
