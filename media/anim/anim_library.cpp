@@ -220,13 +220,14 @@ VL_NOT_YET(ScaleAnim)
 VL_NOT_YET(CreateAnim)
 VL_NOT_YET(CopyAnim)
 VL_NOT_YET(ModifyAnimFrames)
-VL_NOT_YET(SaveAnim)
 VL_NOT_YET(BeginAnimStream)
 VL_NOT_YET(WriteAnimFrame)
 VL_NOT_YET(FinishAnimStream)
 #undef VL_NOT_YET
 
 } // namespace
+
+int CmdSaveAnim(VMState *vm); // anim_saving.cpp
 
 const CommandEntry kAnimCommands[] = {
     {"PlayAnim", CmdPlayAnim},

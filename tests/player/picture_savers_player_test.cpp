@@ -5,11 +5,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
 #include "host/memory.h"
 #include "host/picture.h"
+#include "host/picture_gif.h"
+#include "host/virtual_file.h"
 
 namespace {
 
@@ -176,4 +179,53 @@ Try(SaveBrush, 1, "x", 0, 5))";
     EXPECT_EQ(masked.transparent, 0xFF00FF);
     EXPECT_GT(std::count(masked.pixels.begin(), masked.pixels.end(), 0xFF00FFu), 10);
     EXPECT_GT(std::count(masked.pixels.begin(), masked.pixels.end(), 0xFFFF00u), 10);
+}
+
+TEST(PictureSaversInPlayer, SaveAnimWritesAnimatedGif) {
+    ScratchDirectory dir;
+    std::filesystem::copy_file(std::string(VL_SOURCE_DIR) + "/tests/data/media/dispose.gif", dir.File("anim.gif"));
+    const std::string script = R"(@DISPLAY {Width = 40, Height = 30}
+ExitOnError(False)
+Function Try(f, ...)
+  f(...)
+  DebugPrint(GetLastError())
+EndFunction
+LoadAnim(1, "anim.gif")
+SaveAnim(1, "copy.gif")
+SaveAnim(1, "two.gif", #ANMFMT_GIF, {colors = 2, dither = True})
+Try(SaveAnim, 1, "copy.gif", #ANMFMT_GIF, {colors = 1})
+Try(SaveAnim, 1, "copy.gif", #ANMFMT_GIF, {colors = 257})
+Try(SaveAnim, 1, "copy.gif", 2)
+Try(SaveAnim, 1, "copy.avi", #ANMFMT_MJPEG)
+Try(SaveAnim, 1, "/dev/full")
+Try(SaveAnim, 9, "x.gif"))";
+    WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "1055\n1055\n1055\n1491\n1052\n1176\n");
+    const auto frames = [&](const char *name) {
+        std::vector<std::vector<uint32_t>> out;
+        VirtualFile *f = OpenVirtualFile(dir.File(name).c_str(), kVirtualFileRead);
+        int32_t w = 0, h = 0, count = 0;
+        GifReader *reader = OpenGifFile(f, &w, &h, &count);
+        EXPECT_NE(reader, nullptr) << name;
+        for (int32_t n = 0; reader && n < count; ++n) {
+            uint32_t *p = ReadGifFrame(reader, n);
+            out.emplace_back(p, p + size_t(w) * size_t(h));
+            FreeBlock(p);
+            out.back().push_back(uint32_t(GetGifFrameDelay(reader, n))); // the delay after the pixels
+        }
+        if (reader) CloseGifFile(reader);
+        CloseVirtualFile(f);
+        return out;
+    };
+    const auto source = frames("anim.gif"), copy = frames("copy.gif"), two = frames("two.gif");
+    ASSERT_GT(source.size(), 1u);
+    EXPECT_EQ(copy, source);
+    ASSERT_EQ(two.size(), source.size());
+    for (const auto &frame : two) {
+        std::vector<uint32_t> colours(frame.begin(), frame.end() - 1);
+        std::sort(colours.begin(), colours.end());
+        EXPECT_LE(std::unique(colours.begin(), colours.end()) - colours.begin(), 2);
+    }
 }
