@@ -2,8 +2,9 @@
 // reads only each face's 'name' table, against fontconfig's FcFreeTypeQuery of every face, in the same run.
 // Prints the median time per scan and the ratio.
 #include <benchmark/benchmark.h>
-#include <fontconfig/fcfreetype.h>
 #include <fontconfig/fontconfig.h>
+// after fontconfig.h, whose macros it uses
+#include <fontconfig/fcfreetype.h>
 
 #include <chrono>
 #include <cstdio>

@@ -367,6 +367,7 @@ void FontSeeds() {
     Write("font_files", "collection", Prefixed(1, MakeCollection({named, mono})));
     Write("font_files", "resources", Prefixed(2, MakeResourceFile({named, named})));
     Write("font_files", "contents", Prefixed(3, MakeFontContents({{"Fam/8", 8}, {"Fam/11", 11}})));
+    Write("font_files", "otag", Prefixed(4, MakeOutlineTags("ft2", "Fonts/face.ttf", 0x00030002)));
 }
 
 // The sound fixtures made by tests/data/media/make_sounds.sh and make_modules.py.

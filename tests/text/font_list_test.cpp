@@ -161,4 +161,60 @@ TEST(FontList, OpensSystemBitmapFontsInDesignedSizesByName) {
     SetAssign("FONTS", oldFonts.c_str());
 }
 
+TEST(FontList, OutlineFontsOpenThroughTheirTagFilesFontFile) {
+    ScratchDirectory fonts;
+    const std::string vera = kVera + "Vera.ttf";
+    auto withLength = [](FontBytes b, uint32_t length) {
+        b[4] = uint8_t(length >> 24), b[5] = uint8_t(length >> 16), b[6] = uint8_t(length >> 8), b[7] = uint8_t(length);
+        return b;
+    };
+    FontBytes wrongFirst = MakeOutlineTags("ft2", vera);
+    wrongFirst[3] = 0x02;
+    FontBytes pastEnd = MakeOutlineTags("ft2", vera);
+    pastEnd[12] = 0x7F; // the engine's offset
+    FontBytes unterminated = MakeOutlineTags("ft2", vera);
+    unterminated.pop_back();
+    unterminated = withLength(unterminated, uint32_t(unterminated.size()));
+    const FontBytes good = MakeOutlineTags("ft2", vera);
+    struct Case {
+        const char *name;
+        FontBytes tags;
+        int size, pointHeight; // 0: the open fails with 1064
+    };
+    const Case cases[] = {{"Good", good, 12, 12},
+                          {"Half", MakeOutlineTags("ft2", vera, 0x00030002), 12, 18},
+                          {"ZeroHalf", MakeOutlineTags("ft2", vera, 0x00000005), 12, 12},
+                          {"WrongFirst", wrongFirst, 12, 0},
+                          {"WrongLength", withLength(good, uint32_t(good.size() + 1)), 12, 0},
+                          {"NoEngine", MakeOutlineTags("", vera), 12, 0},
+                          {"NoFontFile", MakeOutlineTags("bullet", ""), 12, 0},
+                          {"PastEnd", pastEnd, 12, 0},
+                          {"Unterminated", unterminated, 12, 0}};
+    for (const Case &c : cases) {
+        WriteBytes(fonts.File(std::string(c.name) + ".font"), MakeFontContents({}, 0x0F03));
+        WriteBytes(fonts.File(std::string(c.name) + ".otag"), c.tags);
+    }
+    const std::string oldFonts = GetAssign("FONTS");
+    SetAssign("FONTS", fonts.path.c_str());
+    FontHandle *topaz = nullptr;
+    ASSERT_EQ(InitFontSystem(&topaz), 0);
+    for (const Case &c : cases) {
+        FontHandle *font = nullptr;
+        ASSERT_EQ(OpenFontObject(c.name, c.size, kFontEngineNative, 0, 0, &font), c.pointHeight ? 0 : 1064) << c.name;
+        if (!c.pointHeight) continue;
+        FontHandle *direct = nullptr;
+        ASSERT_EQ(OpenFontObject(vera.c_str(), c.pointHeight, kFontEngineInbuilt, 0, 0, &direct), 0);
+        TextExtentInfo ours, freetype;
+        MeasureText(font, "Wave", 4, 0, 0, &ours);
+        MeasureText(direct, "Wave", 4, 0, 0, &freetype);
+        EXPECT_EQ(std::tie(ours.width, ours.height, ours.minY, ours.maxY),
+                  std::tie(freetype.width, freetype.height, freetype.minY, freetype.maxY)) << c.name;
+        EXPECT_STREQ(font->name, c.name);
+        CloseFontObject(direct);
+        CloseFontObject(font);
+    }
+    ShutdownFontSystem();
+    SetAssign("FONTS", oldFonts.c_str());
+}
+
 } // namespace

@@ -186,3 +186,24 @@ FontBytes MakeResourceFile(const std::vector<FontBytes> &faces) {
     }
     return b;
 }
+
+FontBytes MakeOutlineTags(const std::string &engine, const std::string &fontFile, uint32_t sizeFactor) {
+    std::vector<std::pair<uint32_t, uint32_t>> tags{{0x80001001, 0}};
+    std::string strings;
+    const size_t pairs = 2 + !engine.empty() + !fontFile.empty() + (sizeFactor != 0);
+    for (auto [tag, text] : {std::pair{0x80009002u, &engine}, std::pair{0x80009101u, &fontFile}})
+        if (!text->empty()) {
+            tags.push_back({tag, uint32_t(pairs * 8 + strings.size())});
+            strings += *text + '\0';
+        }
+    if (sizeFactor) tags.push_back({0x80001011, sizeFactor});
+    tags.push_back({0, 0});
+    FontBytes b(tags.size() * 8, 0);
+    for (size_t i = 0; i < tags.size(); i++) {
+        Put32(b, 8 * i, tags[i].first);
+        Put32(b, 8 * i + 4, tags[i].second);
+    }
+    b.insert(b.end(), strings.begin(), strings.end());
+    Put32(b, 4, uint32_t(b.size()));
+    return b;
+}

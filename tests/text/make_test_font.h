@@ -51,3 +51,7 @@ FontBytes MakeNamedSfnt(const std::vector<SfntName> &names);
 FontBytes MakeCollection(const std::vector<FontBytes> &faces);
 // 256 bytes of header, then each face as a 32-bit length and its bytes.
 FontBytes MakeResourceFile(const std::vector<FontBytes> &faces);
+
+// An otag file: OT_FileIdent with the length, OT_Engine (unless engine is empty), the engine's font file (unless
+// empty) and OT_YSizeFactor (unless 0); the strings follow the tag list.
+FontBytes MakeOutlineTags(const std::string &engine, const std::string &fontFile, uint32_t sizeFactor = 0);

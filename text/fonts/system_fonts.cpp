@@ -7,6 +7,7 @@
 #include "host/path.h"
 #include "runtime/app/utilities.h"
 #include "text/fonts/bitmap_font.h"
+#include "text/fonts/truetype_font.h"
 
 namespace {
 
@@ -18,7 +19,64 @@ bool OpensAsFile(const std::string &name) {
     return file != nullptr;
 }
 
+constexpr uint32_t kTagFileIdent = 0x80001001, kTagEngine = 0x80009002, kTagSizeFactor = 0x80001011,
+                   kTagFontFile = 0x80009101, kTagIndirect = 0x8000;
+
+uint32_t Be32(const std::vector<uint8_t> &b, size_t at) {
+    return uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | b[at + 3];
+}
+
+bool ReadWhole(const std::string &host, std::vector<uint8_t> *out) {
+    FILE *file = fopen(host.c_str(), "rb");
+    if (!file) return false;
+    bool ok = fseeko(file, 0, SEEK_END) == 0;
+    const off_t length = ok ? ftello(file) : -1;
+    // An otag file is a short tag list; anything far larger is not one.
+    ok = length >= 8 && length <= (1 << 20) && fseeko(file, 0, SEEK_SET) == 0;
+    if (ok) {
+        out->resize(size_t(length));
+        ok = fread(out->data(), 1, out->size(), file) == out->size();
+    }
+    fclose(file);
+    return ok;
+}
+
 } // namespace
+
+int ParseOutlineTags(const std::vector<uint8_t> &bytes, OutlineTags *out) {
+    *out = OutlineTags{};
+    if (bytes.size() < 8 || Be32(bytes, 0) != kTagFileIdent || Be32(bytes, 4) != bytes.size()) return 0;
+    bool engine = false;
+    for (size_t at = 0; at + 8 <= bytes.size(); at += 8) {
+        const uint32_t tag = Be32(bytes, at), value = Be32(bytes, at + 4);
+        if (tag == 0) break;
+        std::string text;
+        if (tag & kTagIndirect) {
+            if (value >= bytes.size()) return 0;
+            const auto *start = bytes.data() + value;
+            const void *zero = memchr(start, 0, bytes.size() - value);
+            if (tag == kTagEngine || tag == kTagFontFile) {
+                if (!zero) return 0;
+                text.assign(reinterpret_cast<const char *>(start));
+            }
+        }
+        if (tag == kTagEngine) {
+            out->engine = text;
+            engine = true;
+        } else if (tag == kTagFontFile) {
+            out->fontFile = text;
+        } else if (tag == kTagSizeFactor) {
+            out->sizeFactor = value;
+        }
+    }
+    return engine ? 1 : 0;
+}
+
+uint32_t OutlinePointHeight(int32_t size, uint32_t sizeFactor) {
+    uint32_t high = sizeFactor >> 16, low = sizeFactor & 0xFFFF;
+    if (!high || !low) high = low = 1;
+    return uint32_t(uint64_t(uint32_t(size)) * high / low);
+}
 
 int FindFontFile(const char *name, std::string *path) {
     std::string file = name;
@@ -49,7 +107,21 @@ int FindRegularStyleFont(const char *name, std::string *path) {
     return 0;
 }
 
+// An outline font whose otag names a font file: FreeType draws that file at the point height.
+int OpenOutlineFont(const char *name, const std::string &fontPath, int32_t size, FontHandle *handle) {
+    std::vector<uint8_t> bytes;
+    OutlineTags tags;
+    const std::string tagPath = fontPath.substr(0, fontPath.size() - 4) + "otag";
+    if (!ReadWhole(tagPath, &bytes) || !ParseOutlineTags(bytes, &tags) || tags.fontFile.empty()) return 0;
+    const uint32_t height = OutlinePointHeight(size, tags.sizeFactor);
+    if (height < 1 || height > 10000 || !OpenTrueTypeFont(tags.fontFile.c_str(), int32_t(height), 0, handle)) return 0;
+    snprintf(handle->name, sizeof handle->name, "%s", name);
+    return 1;
+}
+
 int OpenOsFont(const char *name, int32_t size, FontHandle *handle) {
+    // A linked outline font is its font file's bytes: the TrueType engine reads them where they lie.
+    if (strncmp(name, ":::chunk", 8) == 0) return OpenTrueTypeFont(name, size, 0, handle);
     std::string path;
     if (!FindFontFile(name, &path) && !FindRegularStyleFont(name, &path)) return 0;
     std::string host;
@@ -58,6 +130,7 @@ int OpenOsFont(const char *name, int32_t size, FontHandle *handle) {
     uint8_t id[2] = {};
     const bool read = fread(id, 1, 2, file) == 2;
     fclose(file);
+    if (read && id[0] == 0x0F && id[1] == 0x03) return OpenOutlineFont(name, host, size, handle);
     // Only bitmap fonts, in their designed sizes; colour fonts come out as kind 2 from the same reader.
     if (!read || id[0] != 0x0F || (id[1] != 0x00 && id[1] != 0x02)) return 0;
     if (!LoadBitmapFontFile(path.c_str(), size, handle)) return 0;
