@@ -196,4 +196,22 @@ TEST_F(LayerFxTest, EveryEffectShowsAndHidesALayerExactly) {
     }
 }
 
+TEST_F(LayerFxTest, PixelAndShapeEffectsShowAndHideALayerExactly) {
+    Brush *brush = nullptr;
+    DisplayRecord *d = OpenLayeredDisplay({}, &brush);
+    ASSERT_NE(d, nullptr);
+    const fxtest::Frame without = fxtest::PixelsOf(d->secondBitmap);
+    fxtest::FillPattern(brush->bitmap, fxtest::NewPattern);
+    ASSERT_EQ(Cmd("DisplayBrush", {1.0, 5.0, 5.0}), 0);
+    const fxtest::Frame with = fxtest::PixelsOf(d->secondBitmap);
+    ASSERT_NE(with, without);
+    for (double effect : {139.0, 114.0, 98.0, 85.0, 84.0, 132.0, 133.0, 134.0, 138.0}) {
+        SCOPED_TRACE(FxEffects[int32_t(effect)].name);
+        ASSERT_EQ(Cmd("HideLayerFX", {1.0}, scenetest::Options{{"type", effect}, {"speed", -2.0}}), 0);
+        EXPECT_EQ(fxtest::PixelsOf(d->secondBitmap), without);
+        ASSERT_EQ(Cmd("ShowLayerFX", {1.0}, scenetest::Options{{"type", effect}, {"speed", -2.0}}), 0);
+        EXPECT_EQ(fxtest::PixelsOf(d->secondBitmap), with);
+    }
+}
+
 } // namespace
