@@ -51,13 +51,21 @@ bool IsComponent(const Sprite *sprite) {
     return false;
 }
 
-// Unlinks the sprite's record from one picture; refreshes its rectangle when that picture is on the display.
+// Unlinks the sprite's record from one picture and redraws its rectangle on whichever display shows the picture.
 void TakeOffPicture(BGPic *bgpic, const Sprite *sprite) {
     for (OnScreenSprite **link = &bgpic->sprites; *link; link = &(*link)->next) {
         OnScreenSprite *s = *link;
-        if (s->sprite.handle != sprite->id.handle || s->sprite.number != sprite->id.number) continue;
+        if (!SameId(s->sprite, sprite->id)) continue;
         *link = s->next;
-        if (CurrentDisplay && CurrentDisplay->picture == bgpic) RefreshArea(s->x, s->y, s->width, s->height);
+        if (CurrentDisplay && CurrentDisplay->picture == bgpic) {
+            RefreshArea(s->x, s->y, s->width, s->height);
+        } else {
+            for (DisplayRecord *d = DisplayList; d; d = d->next)
+                if (d->picture == bgpic) {
+                    AddDirtyRect(&d->dirtyRects, &d->dirtyCount, &d->dirtyCapacity, s->x, s->y, s->width, s->height);
+                    RefreshMergedRects(d);
+                }
+        }
         delete s;
         return;
     }

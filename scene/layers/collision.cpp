@@ -122,7 +122,7 @@ int CollisionCommand(VMState *vm) {
     default: return kErrWrongUsage;
     }
     if (error) return error;
-    PushNumber(vm, PixelOverlap(a.x, a.y, a.width, a.height, a.mask, a.alpha, a.offsetX, a.offsetY, b.x, b.y,
-                                b.width, b.height, b.mask, b.alpha, b.offsetX, b.offsetY, a.clip, b.clip));
+    PushNumber(vm, PixelOverlapFast(a.x, a.y, a.width, a.height, a.mask, a.alpha, a.offsetX, a.offsetY, b.x, b.y,
+                                    b.width, b.height, b.mask, b.alpha, b.offsetX, b.offsetY, a.clip, b.clip));
     return 1;
 }

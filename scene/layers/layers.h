@@ -78,6 +78,11 @@ int PixelOverlap(int32_t ax, int32_t ay, int32_t aw, int32_t ah, const MaskPlane
                  int32_t aox, int32_t aoy, int32_t bx, int32_t by, int32_t bw, int32_t bh, const MaskPlane *bmask,
                  const AlphaPlane *balpha, int32_t box, int32_t boy, const ClipRegion *aclip,
                  const ClipRegion *bclip);
+// The same answer a 64-pixel word at a time (Collision uses it).
+int PixelOverlapFast(int32_t ax, int32_t ay, int32_t aw, int32_t ah, const MaskPlane *amask,
+                     const AlphaPlane *aalpha, int32_t aox, int32_t aoy, int32_t bx, int32_t by, int32_t bw,
+                     int32_t bh, const MaskPlane *bmask, const AlphaPlane *balpha, int32_t box, int32_t boy,
+                     const ClipRegion *aclip, const ClipRegion *bclip);
 
 // ---- Records ------------------------------------------------------------------------------------------------
 LayerDrawParams *CopyLayerDrawParams(int32_t kind, const LayerDrawParams *params); // images and clip cleared

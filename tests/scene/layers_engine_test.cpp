@@ -2,6 +2,8 @@
 // refusal order of switching layers on, and the pixel test's counting.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "host/memory.h"
 #include "imaging/async_draw.h"
 #include "imaging/display_options.h"
@@ -142,6 +144,49 @@ TEST(PixelOverlap, EveryPlaneOfBothObjectsMustAgree) {
             << c.what;
     FreeMaskPlane(mask);
     FreeAlphaPlane(alpha);
+}
+
+// The word-at-a-time form agrees with the per-pixel one on random planes, offsets, sizes and clip masks.
+TEST(PixelOverlap, FastFormAgreesWithThePlainOne) {
+    std::mt19937 random(12345);
+    auto pick = [&](int32_t lo, int32_t hi) { return std::uniform_int_distribution<int32_t>(lo, hi)(random); };
+    auto fill = [&](uint8_t *bytes, size_t count, int density) {
+        for (size_t i = 0; i < count; i++) bytes[i] = pick(0, 99) < density ? uint8_t(pick(1, 255)) : 0;
+    };
+    int hits = 0;
+    for (int i = 0; i < 3000; i++) {
+        const int density = pick(0, 3) == 0 ? 2 : 40; // sparse planes reach the far rows
+        MaskPlane *mask[2]{};
+        AlphaPlane *alpha[2]{};
+        ClipRegion clip[2];
+        int32_t x[2], y[2], w[2], h[2], ox[2], oy[2];
+        for (int k = 0; k < 2; k++) {
+            w[k] = pick(1, 150), h[k] = pick(1, 12), x[k] = pick(-20, 60), y[k] = pick(-5, 10);
+            ox[k] = pick(0, 3) ? 0 : pick(-4, 20), oy[k] = pick(0, 3) ? 0 : pick(-2, 4);
+            if (pick(0, 2)) {
+                mask[k] = AllocMaskPlane(nullptr, w[k] + 8, h[k] + 2, true);
+                fill(mask[k]->bits, size_t(mask[k]->bytesPerRow) * size_t(h[k] + 2), density);
+            }
+            if (pick(0, 2) == 0) {
+                alpha[k] = AllocAlphaPlane(w[k] + 3, h[k] + 1, true);
+                fill(alpha[k]->bytes, size_t(alpha[k]->bytesPerRow) * size_t(h[k] + 1), density);
+            }
+            clip[k].x = pick(-10, 60), clip[k].y = pick(-5, 10), clip[k].width = pick(1, 120), clip[k].height = pick(1, 14);
+            clip[k].mask = AllocMaskPlane(nullptr, clip[k].width, clip[k].height, true);
+            fill(clip[k].mask->bits, size_t(clip[k].mask->bytesPerRow) * size_t(clip[k].height), 60);
+        }
+        const ClipRegion *ca = pick(0, 2) ? nullptr : &clip[0], *cb = pick(0, 3) ? nullptr : &clip[1];
+        const int plain = PixelOverlap(x[0], y[0], w[0], h[0], mask[0], alpha[0], ox[0], oy[0], x[1], y[1], w[1],
+                                       h[1], mask[1], alpha[1], ox[1], oy[1], ca, cb);
+        ASSERT_EQ(PixelOverlapFast(x[0], y[0], w[0], h[0], mask[0], alpha[0], ox[0], oy[0], x[1], y[1], w[1], h[1],
+                                   mask[1], alpha[1], ox[1], oy[1], ca, cb),
+                  plain)
+            << "case " << i;
+        hits += plain;
+        for (int k = 0; k < 2; k++) FreeMaskPlane(mask[k]), FreeAlphaPlane(alpha[k]), FreeMaskPlane(clip[k].mask);
+    }
+    EXPECT_GT(hits, 300);
+    EXPECT_LT(hits, 2700);
 }
 
 // A picture with region 7 and the layer hooks; EndClipScene undoes both.
