@@ -144,7 +144,7 @@ int RenderText(FontHandle *font, const FontRenderTarget &target, int32_t x, int3
     return 0;
 }
 
-// Only system outline fonts style themselves, and none opens yet.
+// Only kind-3 outline fonts style themselves; outline .font fonts open as TrueType faces here.
 int QueryFontStyle(const FontHandle *, uint32_t) { return 0; }
 
 void SetFontScale(FontHandle *font, double scaleX, double scaleY) {
