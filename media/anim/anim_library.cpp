@@ -220,14 +220,16 @@ VL_NOT_YET(ScaleAnim)
 VL_NOT_YET(CreateAnim)
 VL_NOT_YET(CopyAnim)
 VL_NOT_YET(ModifyAnimFrames)
-VL_NOT_YET(BeginAnimStream)
-VL_NOT_YET(WriteAnimFrame)
-VL_NOT_YET(FinishAnimStream)
 #undef VL_NOT_YET
 
 } // namespace
 
-int CmdSaveAnim(VMState *vm); // anim_saving.cpp
+// anim_saving.cpp
+int CmdSaveAnim(VMState *vm);
+int CmdBeginAnimStream(VMState *vm);
+int CmdWriteAnimFrame(VMState *vm);
+int CmdFinishAnimStream(VMState *vm);
+void FinishAllAnimStreams();
 
 const CommandEntry kAnimCommands[] = {
     {"PlayAnim", CmdPlayAnim},
@@ -262,6 +264,7 @@ void RegisterAnimLibrary(VMState *vm) {
 }
 
 void FreeAnimLibrary(VMState *) {
+    FinishAllAnimStreams();
     FreeAllAnims();
     InstallAnimLayerServices(false);
 }

@@ -1,14 +1,20 @@
-// SaveAnim: a whole anim as an animated GIF. The MJPEG AVI format is not built yet.
+// SaveAnim and the anim streams: animated GIF files. The MJPEG AVI format is not built yet.
+#include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "host/blit.h"
 #include "imaging/graphics_library.h"
 #include "imaging/image_ops.h"
+#include "imaging/position.h"
 #include "imaging/quantize.h"
 #include "media/anim/anim.h"
 #include "media/codecs/picture_writers.h"
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
+#include "scene/images/brush.h"
+
+constexpr int kErrAnimStreamNotFound = 1341; // "Could not find anim stream %ld!"
 
 struct GifFrameOptions {
     int32_t colors = 256, dither = 0, transparency = -1, delay = 0;
@@ -16,13 +22,17 @@ struct GifFrameOptions {
 
 // Reduces a bitmap's width x height pixels to a palette and adds them as a frame; the quantiser puts the
 // transparent colour at entry 0, which is then the frame's transparent index.
-static int AddBitmapGifFrame(GifWriter *gif, const HostBitmap *bitmap, const GifFrameOptions &options) {
+// The bitmap is drawn at (left, top) over pixels of the writer's size.
+static void CopyBitmap(const HostBitmap *bitmap, int32_t left, int32_t top, int32_t width, int32_t height,
+                       std::vector<uint32_t> &pixels) {
+    for (int32_t y = std::max(0, -top); y < bitmap->height && top + y < height; ++y)
+        for (int32_t x = std::max(0, -left); x < bitmap->width && left + x < width; ++x)
+            pixels[size_t(top + y) * size_t(width) + size_t(left + x)] = ReadPixelColour(bitmap, x, y) & 0xFFFFFF;
+}
+
+static int AddPixelsGifFrame(GifWriter *gif, const std::vector<uint32_t> &pixels, const GifFrameOptions &options) {
     const int32_t width = gif->width, height = gif->height;
-    std::vector<uint32_t> pixels(size_t(width) * size_t(height), 0);
     std::vector<uint8_t> indices(pixels.size());
-    for (int32_t y = 0; y < height && y < bitmap->height; ++y)
-        for (int32_t x = 0; x < width && x < bitmap->width; ++x)
-            pixels[size_t(y) * size_t(width) + size_t(x)] = ReadPixelColour(bitmap, x, y) & 0xFFFFFF;
     uint32_t palette[256] = {};
     int32_t colors = options.colors;
     const bool keyed = options.transparency >= 0;
@@ -38,6 +48,7 @@ static int ReadGifOptions(VMState *vm, int table, GifFrameOptions *options) {
     GetTableOption(vm, table, "colors", &options->colors);
     GetTableOption(vm, table, "dither", &options->dither);
     GetTableOption(vm, table, "transparency", &options->transparency);
+    GetTableOption(vm, table, "delay", &options->delay);
     return options->colors < 2 || options->colors > 256 ? kErrWrongUsage : 0;
 }
 
@@ -63,7 +74,12 @@ int CmdSaveAnim(VMState *vm) {
         bool owned = false;
         if (int error = GetAnimFrameImage(anim, n, false, false, &image, &owned)) return error;
         options.delay = GetAnimFrameDelay(anim, n);
-        const int error = image.bitmap ? AddBitmapGifFrame(&gif, image.bitmap, options) : kErrOutOfMemoryCode;
+        int error = kErrOutOfMemoryCode;
+        if (image.bitmap) {
+            std::vector<uint32_t> pixels(size_t(anim->width) * size_t(anim->height), 0);
+            CopyBitmap(image.bitmap, 0, 0, anim->width, anim->height, pixels);
+            error = AddPixelsGifFrame(&gif, pixels, options);
+        }
         if (owned) FreeImageTriple(&image);
         if (error) return error;
     }
@@ -71,4 +87,107 @@ int CmdSaveAnim(VMState *vm) {
     const int error = WriteWholeFile(file.c_str(), gif.bytes.data(), gif.bytes.size());
     if (error == kErrCannotWriteFile) SetErrorArgString(file.c_str());
     return error;
+}
+
+namespace {
+
+struct AnimStream {
+    ObjectId id{};
+    std::string file;
+    GifWriter gif;
+};
+
+std::vector<std::unique_ptr<AnimStream>> gStreams;
+
+int FinishStream(size_t at) {
+    std::unique_ptr<AnimStream> stream = std::move(gStreams[at]);
+    gStreams.erase(gStreams.begin() + long(at));
+    FinishGif(&stream->gif);
+    const int error = WriteWholeFile(stream->file.c_str(), stream->gif.bytes.data(), stream->gif.bytes.size());
+    if (error == kErrCannotWriteFile) SetErrorArgString(stream->file.c_str());
+    return error;
+}
+
+// The stream's index, or -1 with the error argument set.
+long FindStream(const ObjectId &id, int *error) {
+    for (size_t i = 0; i < gStreams.size(); ++i)
+        if (gStreams[i]->id.number == id.number && gStreams[i]->id.handle == id.handle) return long(i);
+    if (id.handle) {
+        *error = kErrObjectNotFound;
+    } else {
+        SetErrorArgNumber(id.number);
+        *error = kErrAnimStreamNotFound;
+    }
+    return -1;
+}
+
+} // namespace
+
+int CmdBeginAnimStream(VMState *vm) {
+    CheckArgs(vm, 4, 6);
+    ObjectId id{};
+    OptIntegerArg(&id, vm, 1);
+    const std::string file = CheckStringArg(vm, 2);
+    const int32_t width = CheckInt32Arg(vm, 3), height = CheckInt32Arg(vm, 4);
+    const int32_t format = OptInt32Arg(vm, 5, ANMFMT_GIF);
+    if (GetTop(vm) >= 6) CheckTableArg(vm, 6);
+    if (file.empty() || width < 1 || height < 1 || width > 65535 || height > 65535) return kErrWrongUsage;
+    if (format == ANMFMT_MJPEG) return CommandNotAvailable("BeginAnimStream");
+    if (format != ANMFMT_GIF) return kErrWrongUsage;
+    const bool automatic = IsAutoHandleRequest(id);
+    if (!automatic) {
+        int error = 0;
+        const long at = FindStream(id, &error);
+        if (at >= 0) FinishStream(size_t(at));
+    }
+    auto stream = std::make_unique<AnimStream>();
+    stream->id = automatic ? ObjectId{0, stream.get()} : id;
+    stream->file = file;
+    BeginGif(&stream->gif, width, height);
+    AnimStream *made = stream.get();
+    gStreams.push_back(std::move(stream));
+    if (!automatic) return 0;
+    PushHandle(vm, made);
+    return 1;
+}
+
+int CmdWriteAnimFrame(VMState *vm) {
+    CheckArgs(vm, 2, 3);
+    ObjectId streamId{}, brushId{};
+    ReadObjectId(&streamId, vm, 1);
+    ReadObjectId(&brushId, vm, 2);
+    GifFrameOptions options;
+    int32_t x = 0, y = 0;
+    if (GetTop(vm) >= 3) {
+        CheckTableArg(vm, 3);
+        if (int error = ReadGifOptions(vm, 3, &options)) return error;
+        GetTableOption(vm, 3, "x", &x);
+        GetTableOption(vm, 3, "y", &y);
+    }
+    int error = 0;
+    const long at = FindStream(streamId, &error);
+    if (at < 0) return error;
+    Brush *brush = nullptr;
+    if (int e = FindBrush(brushId, &brush, 0)) return e;
+    if (!brush->bitmap) return kErrOutOfMemoryCode;
+    GifWriter &gif = gStreams[size_t(at)]->gif;
+    x = ResolveXPosition(x, brush->width, gif.width, 0.0);
+    y = ResolveYPosition(y, brush->height, gif.height, 0.0);
+    std::vector<uint32_t> pixels(size_t(gif.width) * size_t(gif.height),
+                                 options.transparency >= 0 ? uint32_t(options.transparency) & 0xFFFFFF : 0);
+    CopyBitmap(brush->bitmap, x, y, gif.width, gif.height, pixels);
+    return AddPixelsGifFrame(&gif, pixels, options);
+}
+
+int CmdFinishAnimStream(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    int error = 0;
+    const long at = FindStream(id, &error);
+    return at < 0 ? error : FinishStream(size_t(at));
+}
+
+void FinishAllAnimStreams() {
+    while (!gStreams.empty()) FinishStream(gStreams.size() - 1);
 }

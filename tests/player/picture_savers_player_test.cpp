@@ -229,3 +229,64 @@ Try(SaveAnim, 9, "x.gif"))";
         EXPECT_LE(std::unique(colours.begin(), colours.end()) - colours.begin(), 2);
     }
 }
+
+TEST(PictureSaversInPlayer, AnimStreamsWriteFramesFromBrushes) {
+    ScratchDirectory dir;
+    const std::string script = R"(@DISPLAY {Width = 40, Height = 30}
+ExitOnError(False)
+Function Try(f, ...)
+  f(...)
+  DebugPrint(GetLastError())
+EndFunction
+CreateBrush(1, 4, 2, $FF0000)
+BeginAnimStream(1, "stream.gif", 10, 6)
+WriteAnimFrame(1, 1, {x = #CENTER, y = #CENTER, delay = 50})
+WriteAnimFrame(1, 1, {transparency = $00FF00})
+FinishAnimStream(1)
+Try(FinishAnimStream, 1)
+Try(BeginAnimStream, 2, "x.gif", 0, 5)
+Try(BeginAnimStream, 2, "x.gif", 5, 5, 7)
+Try(BeginAnimStream, 2, "x.avi", 5, 5, #ANMFMT_MJPEG)
+Try(WriteAnimFrame, 3, 1)
+s = BeginAnimStream(Nil, "open.gif", 3, 3)
+WriteAnimFrame(s, 1))";
+    WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "1341\n1055\n1055\n1491\n1341\n");
+    // A brush drawn into a frame of 10 x 6 (black or the transparent colour); transparent pixels show the
+    // frame before.
+    const uint32_t R = 0xFFFF0000, K = 0xFF000000;
+    const auto frame = [&](int w, int h, int x, int y, std::vector<uint32_t> under) {
+        if (under.empty()) under.assign(size_t(w * h), K);
+        for (int j = y; j < y + 2 && j < h; ++j)
+            for (int i = x; i < x + 4 && i < w; ++i) under[size_t(j * w + i)] = R;
+        return under;
+    };
+    const std::vector<uint32_t> centred = frame(10, 6, 3, 2, {});
+    const struct {
+        const char *name;
+        std::vector<std::vector<uint32_t>> frames;
+        std::vector<int32_t> delays;
+    } files[] = {
+        {"stream.gif", {centred, frame(10, 6, 0, 0, centred)}, {50, 0}},
+        {"open.gif", {frame(3, 3, 0, 0, {})}, {0}},
+    };
+    for (const auto &file : files) {
+        VirtualFile *f = OpenVirtualFile(dir.File(file.name).c_str(), kVirtualFileRead);
+        int32_t w = 0, h = 0, count = 0;
+        GifReader *reader = OpenGifFile(f, &w, &h, &count);
+        ASSERT_NE(reader, nullptr) << file.name;
+        ASSERT_EQ(count, int32_t(file.frames.size())) << file.name;
+        for (int32_t n = 0; n < count; ++n) {
+            uint32_t *p = ReadGifFrame(reader, n);
+            std::vector<uint32_t> got(p, p + size_t(w) * size_t(h));
+            FreeBlock(p);
+            for (uint32_t &v : got) v |= 0xFF000000;
+            EXPECT_EQ(got, file.frames[size_t(n)]) << file.name << " " << n;
+            EXPECT_EQ(GetGifFrameDelay(reader, n), file.delays[size_t(n)]) << file.name << " " << n;
+        }
+        CloseGifFile(reader);
+        CloseVirtualFile(f);
+    }
+}
