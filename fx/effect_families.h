@@ -96,3 +96,7 @@ void ShapeFinish(FxRequest *request, int flag);
 // roll.cpp: ROLLTOP, ROLLLEFT, WALLPAPERTOP and WALLPAPERLEFT.
 int RollStep(FxRequest *request, int *done);
 void RollFinish(FxRequest *request, int flag);
+
+// clock_wipe.cpp: CLOCKWIPE.
+int ClockWipeStep(FxRequest *request, int *done);
+void ClockWipeFinish(FxRequest *request, int flag);

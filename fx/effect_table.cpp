@@ -103,7 +103,7 @@ FxEffectRow FxEffects[kFxEffectIdCount] = {
     {"RECTBACKSOUTHWEST", RectBackStep, nullptr, 0},
     {"RECTBACKWEST", RectBackStep, nullptr, 0},
     {"RECTBACKNORTHWEST", RectBackStep, nullptr, 0},
-    {"CLOCKWIPE", nullptr, nullptr, kFxDirectFrame | kFxSnapshotPlain | kFxSnapshotWithLayer},
+    {"CLOCKWIPE", ClockWipeStep, ClockWipeFinish, kFxDirectFrame | kFxSnapshotPlain | kFxSnapshotWithLayer},
     {"STAR", StarStep, ShapeFinish, kFxDirectFrame | kFxSnapshotPlain | kFxSnapshotWithLayer},
     {"HSTRANGEPUSH", StrangePushStep, StrangePushFinish, kFxMaskAware | kFxDirectFrame | kFxSnapshotPlain},
     {"VSTRANGEPUSH", StrangePushStep, StrangePushFinish, kFxMaskAware | kFxDirectFrame | kFxSnapshotPlain},

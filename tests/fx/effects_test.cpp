@@ -64,6 +64,21 @@ int64_t SunFrames(int32_t w, int32_t h, int32_t speed) {
     }
 }
 
+// CLOCKWIPE's rule: the hand's tip walks the border clockwise from twelve o'clock, step pixels a frame, turning
+// each corner with the overshoot, until it is back just past twelve; one more frame ends it.
+int64_t ClockFrames(int32_t w, int32_t h, int32_t speed) {
+    const int64_t s = speed == -1 ? 10 : speed == -2 ? 15 : speed == -3 ? 5 : std::clamp(speed, 1, 30);
+    int64_t x = w / 2 + s, y = 0, frames = 1;
+    for (int side = 0; side < 5; frames++) {
+        if (side == 0 && (x += s) > w - 1) y = x + 1 - w, x = w - 1, side = 1;
+        else if (side == 1 && (y += s) > h - 1) x = w - (y - h + 2), y = h - 1, side = 2;
+        else if (side == 2 && (x -= s) < 0) y = h + x - 1, x = 0, side = 3;
+        else if (side == 3 && (y -= s) < 0) x = -y, y = 0, side = 4;
+        else if (side == 4 && (x += s) > w / 2 + 1) side = 5;
+    }
+    return frames;
+}
+
 // Frames per family, from each family's speed rule: size basis, divisors, cap, and the position's end.
 using FrameRule = std::function<int64_t(int32_t id, int32_t w, int32_t h, int32_t speed)>;
 const std::map<std::pair<int32_t, int32_t>, FrameRule> kFrameRules = {
@@ -179,6 +194,7 @@ const std::map<std::pair<int32_t, int32_t>, FrameRule> kFrameRules = {
          const int32_t s = speed == -1 ? 2 : speed == -2 ? 5 : speed > 0 ? std::clamp(speed / 5, 1, 8) : 1;
          return CeilDiv(id == 85 || id == 87 ? w : h, s);
      }},
+    {{97, 97}, [](int32_t, int32_t w, int32_t h, int32_t speed) { return ClockFrames(w, h, speed); }},
     {{139, 139}, [](int32_t, int32_t, int32_t, int32_t speed) {
          const int32_t s = speed == -1 ? 4 : speed == -2 ? 8 : speed == -3 ? 2 : std::clamp(speed, 1, 8);
          return CeilDiv(256, s);

@@ -96,10 +96,11 @@ TEST_F(LayerFxTest, SeekingAnAsyncBlendEqualsThePlayedFrames) {
     ASSERT_EQ(Cmd("DisplayBrush", {1.0, 5.0, 5.0}), 0);
     ASSERT_EQ(Cmd("HideLayer", {1.0}), 0);
     // The blends draw the frame at once; PUZZLE, DIAGONAL and UPNDOWN replay from frame 0.
-    for (double effect : {115.0, 116.0, 117.0, 82.0, 83.0, 110.0}) {
+    for (double effect : {115.0, 116.0, 117.0, 82.0, 83.0, 110.0, 97.0, 139.0, 114.0}) {
         std::vector<fxtest::Frame> pictures;
         for (bool seek : {false, true}) {
             SeedRuntimeDrand48(5);
+            SeedRuntimeRand(5);
             const double speed = effect >= 115 ? 30.0 : 1.0;
             ASSERT_EQ(Cmd("ShowLayerFX", {1.0}, scenetest::Options{{"type", effect}, {"speed", speed}, {"parameter", double(0x804020)}, {"async", 1.0}}), 0);
             AsyncDrawObject *object = FindAsyncDraw(ResultHandle());
@@ -205,7 +206,7 @@ TEST_F(LayerFxTest, PixelAndShapeEffectsShowAndHideALayerExactly) {
     ASSERT_EQ(Cmd("DisplayBrush", {1.0, 5.0, 5.0}), 0);
     const fxtest::Frame with = fxtest::PixelsOf(d->secondBitmap);
     ASSERT_NE(with, without);
-    for (double effect : {139.0, 114.0, 98.0, 85.0, 84.0, 132.0, 133.0, 134.0, 138.0}) {
+    for (double effect : {139.0, 97.0, 114.0, 98.0, 85.0, 84.0, 132.0, 133.0, 134.0, 138.0}) {
         SCOPED_TRACE(FxEffects[int32_t(effect)].name);
         ASSERT_EQ(Cmd("HideLayerFX", {1.0}, scenetest::Options{{"type", effect}, {"speed", -2.0}}), 0);
         EXPECT_EQ(fxtest::PixelsOf(d->secondBitmap), without);

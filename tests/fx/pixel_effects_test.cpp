@@ -111,7 +111,9 @@ TEST_F(FxTest, SunAndStarGrowFromTheCentreAndNeverTakeBack) {
     // A revealed pixel stays revealed, and every other pixel is still the old picture. (The star's truncated
     // corners move single edge pixels between sizes, so it is held to the second rule only.)
     const Frame old = [&] { Show(1); return Output(); }();
-    for (int32_t id : {98, 114, 139}) {
+    EXPECT_EQ(Play(*this, 97, -1).size(), 104u);
+    EXPECT_EQ(Play(*this, 97, 30).size(), 35u);
+    for (int32_t id : {97, 98, 114, 139}) {
         const std::vector<Frame> played = Play(*this, id, 7);
         std::vector<bool> before(size_t(w * h), false);
         for (size_t k = 0; k < played.size(); k++) {
