@@ -42,7 +42,7 @@ int ReadShapeStyleKeys(VMState *vm, int t, ShapeRecord *s, int kindChanged, int3
     GetTableOptionUnsigned(vm, t, "color", &s->color, &any);
     int32_t bits = 0;
     if (GetTableOption(vm, t, "formstyle", &bits, &any))
-        SetFormStyleBits(s, (bits & kStyleNormal) ? kStyleNormal : FormStyleBits(s) & ~kStyleNormal | bits);
+        SetFormStyleBits(s, (bits & kStyleNormal) ? kStyleNormal : (FormStyleBits(s) & ~kStyleNormal) | bits);
     if (GetTableOption(vm, t, "formstyleclear", &bits, &any)) SetFormStyleBits(s, FormStyleBits(s) & ~bits);
     GetTableOption(vm, t, "fillstyle", &s->style.fillStyle, &any);
     GetTableOption(vm, t, "gradientstyle", &s->gradientStyle, &any);

@@ -38,8 +38,11 @@ TEST(SoundEvents, PostingAndTakingOnTwoThreads) {
     });
     int next = 0;
     SoundEvent out;
-    while (next < kEvents)
-        if (TakeSoundEvent(&out)) ASSERT_EQ(out.id.number, next++);
+    while (next < kEvents) {
+        if (TakeSoundEvent(&out)) {
+            ASSERT_EQ(out.id.number, next++);
+        }
+    }
     poster.join();
 }
 

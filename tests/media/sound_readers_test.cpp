@@ -160,7 +160,9 @@ TEST(SoundReaders, MpegMusicReportsRateBuffersBitRateDurationAndPosition) {
         EXPECT_EQ(s->frameBytes, 4u);
         EXPECT_EQ(s->ready, 1152u) << f;
         EXPECT_EQ(GetMusicAttribute(kMusicAttrBitRate, kind, s, &text), 128) << f;
-        if (f != garbage.path) EXPECT_NEAR(GetMusicAttribute(kMusicAttrDuration, kind, s, &text), 1000, 27) << f;
+        if (f != garbage.path) {
+            EXPECT_NEAR(GetMusicAttribute(kMusicAttrDuration, kind, s, &text), 1000, 27) << f;
+        }
         GetMusicAttribute(kMusicAttrFormatName, kind, s, &text);
         EXPECT_EQ(text, "MPEG Audio");
         SeekSoundStream(s, 22050);

@@ -161,7 +161,9 @@ DebugPrint("ended", ended, IsMusicPlaying(3))
         const auto left = Measure(pcm, runs[k], 0), right = Measure(pcm, runs[k], 1);
         EXPECT_NEAR(left.first, expected[k].left, expected[k].left * 0.02) << k;
         EXPECT_NEAR(right.first, expected[k].right, expected[k].right * 0.02) << k;
-        if (k == 0) EXPECT_NEAR(left.second, sourcePeak, sourcePeak * 0.02); // full level at MASTERVOLUME 64
+        if (k == 0) { // full level at MASTERVOLUME 64
+            EXPECT_NEAR(left.second, sourcePeak, sourcePeak * 0.02);
+        }
     }
     for (size_t i = 2 * (runs.back().second + 1); i < pcm.size(); i++) ASSERT_EQ(pcm[i], 0) << i;
 }

@@ -140,7 +140,9 @@ TEST_P(EventScript, BehavesAsItsCommentsSay) {
     output = &lines;
     RegisterCommands(vm, kTestCommands);
     const bool layers = GetParam().rfind("layers/", 0) == 0;
-    if (layers) ASSERT_EQ(layertest::SetUpLayerScripts(vm, &lines), 0);
+    if (layers) {
+        ASSERT_EQ(layertest::SetUpLayerScripts(vm, &lines), 0);
+    }
     int code = LoadChunkBuffer(vm, loaded.chunk.data(), loaded.chunk.size(), GetParam().c_str());
     ASSERT_EQ(code, 0);
     code = ProtectedCall(vm, 0, 0, 0);

@@ -14,6 +14,13 @@
 
 namespace {
 
+TestFontSpec Sized11() {
+    TestFontSpec spec;
+    spec.height = 11;
+    spec.baseline = 9;
+    return spec;
+}
+
 const std::string kVera = "/usr/share/fonts/truetype/ttf-bitstream-vera/";
 
 FontBytes Named(const std::string &family, const std::string &style) {
@@ -128,7 +135,7 @@ TEST(FontList, OpensSystemBitmapAndOutlineFontsByName) {
     TestFontSpec colour;
     colour.colour = true;
     WriteBytes(fonts.File("Fam/8"), MakeFontSizeFile(TestFontSpec{}));
-    WriteBytes(fonts.File("Fam/11"), MakeFontSizeFile(TestFontSpec{.height = 11, .baseline = 9}));
+    WriteBytes(fonts.File("Fam/11"), MakeFontSizeFile(Sized11()));
     WriteBytes(fonts.File("Fam/c"), MakeFontSizeFile(colour));
     WriteBytes(fonts.File("Fam.font"), MakeFontContents({{"Fam/8", 8}}));
     WriteBytes(fonts.File("Fam Roman.font"), MakeFontContents({{"Fam/11", 11}}));

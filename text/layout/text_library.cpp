@@ -56,7 +56,9 @@ int TextDrawLayer(VMState *vm, vlLayer *layer, LayerDrawParams *params, const in
 }
 
 const TextLayerServices kTextServices{TextDrawLayer, TextObjectImage,    CopyTextBlock,          FreeTextBlock,
-                                      AddTextObjectLayer, FlushPendingTextObjects};
+                                      AddTextObjectLayer, FlushPendingTextObjects,
+                                      // TODO(text style keys): TEXTOUT and PRINT keys of SetLayerStyle.
+                                      nullptr, nullptr, nullptr};
 
 // A brush made from a text object shares nothing with it: the brush gets copies of the planes.
 int TextObjectBrushSource(VMState *, ObjectId source, int32_t, ImageTriple *image, int32_t *sourceX,
