@@ -198,11 +198,22 @@ Try(SaveAnim, 1, "copy.gif", #ANMFMT_GIF, {colors = 257})
 Try(SaveAnim, 1, "copy.gif", 2)
 Try(SaveAnim, 1, "copy.avi", #ANMFMT_MJPEG)
 Try(SaveAnim, 1, "/dev/full")
-Try(SaveAnim, 9, "x.gif"))";
+Try(SaveAnim, 9, "x.gif")
+; Copies, of an anim in memory and of one read from disk, save the same frames.
+CopyAnim(1, 2)
+h = CopyAnim(1, Nil)
+LoadAnim(4, "anim.gif", {fromdisk = True})
+CopyAnim(4, 5)
+FreeAnim(4)
+SaveAnim(2, "copy2.gif")
+SaveAnim(h, "copy3.gif")
+SaveAnim(5, "copy5.gif")
+Try(CopyAnim, 1, 1)
+Try(CopyAnim, 9, 3))";
     WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "1055\n1055\n1055\n1491\n1052\n1176\n");
+    EXPECT_EQ(run.out, "1055\n1055\n1055\n1491\n1052\n1176\n1055\n1176\n");
     const auto frames = [&](const char *name) {
         std::vector<std::vector<uint32_t>> out;
         VirtualFile *f = OpenVirtualFile(dir.File(name).c_str(), kVirtualFileRead);
@@ -222,6 +233,7 @@ Try(SaveAnim, 9, "x.gif"))";
     const auto source = frames("anim.gif"), copy = frames("copy.gif"), two = frames("two.gif");
     ASSERT_GT(source.size(), 1u);
     EXPECT_EQ(copy, source);
+    for (const char *name : {"copy2.gif", "copy3.gif", "copy5.gif"}) EXPECT_EQ(frames(name), source) << name;
     ASSERT_EQ(two.size(), source.size());
     for (const auto &frame : two) {
         std::vector<uint32_t> colours(frame.begin(), frame.end() - 1);
