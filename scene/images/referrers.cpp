@@ -5,6 +5,7 @@
 #include "scene/display/display_list.h"
 #include "scene/display/object_kinds.h"
 #include "scene/images/bgpic.h"
+#include "scene/layers/layers.h"
 
 static bool SameId(const ObjectId &a, const ObjectId &b) { return a.number == b.number && a.handle == b.handle; }
 
@@ -24,7 +25,7 @@ static bool UsesClipRegion(const vlLayer *layer, const void *region) {
 
 int ForEachReferrer(int32_t kind, ObjectId id, ReferrerCopyFn copy, void *argument, ObjectId *outNewHandle,
                     int flags) {
-    (void)flags; // TODO(sprites): sprites that show the object get the copy too
+    (void)flags; // sprites own copies of their frames: only layers refer to an object
     const int32_t alternative = AlternativeReferrerKind(kind);
     bool found = false;
     ForEachLayer([&](vlLayer *layer) {
@@ -77,9 +78,15 @@ void ClearLayerClipRegionRefs(const ClipRegion *region) {
 void DetachClipRegionFromSprites(const ClipRegion *region) {
     DisplayRecord *display = CurrentDisplay;
     if (!region || !display || !display->picture) return;
-    for (OnScreenSprite *s = display->picture->sprites; s; s = s->next)
-        if (s->clip == region) s->clip = nullptr;
-    // TODO(sprites): refresh the union of the rectangles that lost their region.
+    int32_t x = 0, y = 0, width = 0, height = 0;
+    for (OnScreenSprite *s = display->picture->sprites; s; s = s->next) {
+        if (s->clip != region) continue;
+        s->clip = nullptr;
+        if (width) JoinRects(x, y, width, height, s->x, s->y, s->width, s->height, &x, &y, &width, &height);
+        else x = s->x, y = s->y, width = s->width, height = s->height;
+    }
+    // The sprites now show whole: redraw what they cover.
+    if (width) RefreshArea(x, y, width, height);
 }
 
 int AddImageLayer(VMState *vm, int32_t kind, ObjectId id, int32_t sourceX, int32_t sourceY, int32_t x, int32_t y,

@@ -1,5 +1,5 @@
-// Minimal button and sprite operations the picture and display code need before the event and sprite code
-// exist. TODO(events, sprites): each moves to its own code, which replaces it here.
+// Minimal button operations the picture and display code need before the event code exists. TODO(events): each
+// moves to its own code, which replaces it here.
 #include <new>
 
 #include "host/blit.h"
@@ -31,11 +31,4 @@ void FreeBGPicButton(BGPic *bgpic, vlBGPicButton *button) {
 // Only the presses end: the hover bit stays, so a reset under a still mouse gives no second OnMouseOver.
 void ResetButtonStates(BGPic *bgpic) {
     for (vlBGPicButton *b = bgpic->buttons; b; b = b->next) b->state &= ~kButtonPressedMask;
-}
-
-void FreeOnScreenSprites(BGPic *bgpic) {
-    while (OnScreenSprite *s = bgpic->sprites) {
-        bgpic->sprites = s->next;
-        delete s;
-    }
 }

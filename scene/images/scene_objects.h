@@ -123,5 +123,5 @@ int UpdateLayerImage(VMState *vm, vlLayer *layer, int32_t mode);
 extern void (*FreeButtonHook)(BGPic *bgpic, vlBGPicButton *button);
 void FreeBGPicButton(BGPic *bgpic, vlBGPicButton *button);
 void ResetButtonStates(BGPic *bgpic);
-// TODO(sprites): the sprite code refreshes the area they covered.
+// Refreshes the area they covered when the picture is on the current display (scene/images/sprite.cpp).
 void FreeOnScreenSprites(BGPic *bgpic);

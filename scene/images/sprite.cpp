@@ -348,6 +348,15 @@ int ScaleSpriteById(ObjectId id, int32_t width, int32_t height, int smooth) {
     return 0;
 }
 
+void FreeOnScreenSprites(BGPic *bgpic) {
+    const bool shown = CurrentDisplay && CurrentDisplay->picture == bgpic;
+    while (OnScreenSprite *s = bgpic->sprites) {
+        bgpic->sprites = s->next;
+        if (shown) RefreshArea(s->x, s->y, s->width, s->height);
+        delete s;
+    }
+}
+
 int32_t CountSprites() {
     int32_t n = 0;
     for (const Sprite *s = SpriteList; s; s = s->next) n++;

@@ -181,7 +181,12 @@ void RegisterSpriteLibrary(VMState *vm) {
 }
 
 void FreeSpriteLibrary(VMState *) {
-    for (BGPic *bgpic = BGPicList; bgpic; bgpic = bgpic->next) FreeOnScreenSprites(bgpic);
+    // Shutdown: no refresh, the displays may already be going.
+    for (BGPic *bgpic = BGPicList; bgpic; bgpic = bgpic->next)
+        while (OnScreenSprite *s = bgpic->sprites) {
+            bgpic->sprites = s->next;
+            delete s;
+        }
     FreeAllSprites();
     RedrawSpritesHook = nullptr;
 }
