@@ -26,15 +26,6 @@ int NotFound(ObjectId id) {
     return kErrSpriteNotFound;
 }
 
-void FreeFrames(std::vector<ImageTriple> &frames) {
-    for (ImageTriple &f : frames) {
-        FreeHostBitmap(f.bitmap);
-        FreeMaskPlane(f.mask);
-        FreeAlphaPlane(f.alpha);
-    }
-    frames.clear();
-}
-
 bool Overlap(const OnScreenSprite &a, int32_t x, int32_t y) {
     const int64_t ax2 = int64_t(a.x) + a.width - 1, ay2 = int64_t(a.y) + a.height - 1;
     const int64_t bx2 = int64_t(x) + a.width - 1, by2 = int64_t(y) + a.height - 1;
@@ -88,17 +79,26 @@ void DeleteSprite(Sprite *sprite) {
         }
     // Every picture, not only the display's: a record left elsewhere would point at freed frames.
     for (BGPic *bgpic = BGPicList; bgpic; bgpic = bgpic->next) TakeOffPicture(bgpic, sprite);
-    FreeFrames(sprite->frames);
+    FreeSpriteFramePlanes(sprite->frames);
     delete sprite;
 }
 
 } // namespace
 
+void FreeSpriteFramePlanes(std::vector<ImageTriple> &frames) {
+    for (ImageTriple &f : frames) {
+        FreeHostBitmap(f.bitmap);
+        FreeMaskPlane(f.mask);
+        FreeAlphaPlane(f.alpha);
+    }
+    frames.clear();
+}
+
 int CreateSpriteRecord(ObjectId id, int32_t width, int32_t height, std::vector<ImageTriple> *frames,
                        const std::vector<Sprite *> *links, int32_t transparentColor, Sprite **out) {
     Sprite *sprite = new (std::nothrow) Sprite;
     if (!sprite) {
-        if (frames) FreeFrames(*frames);
+        if (frames) FreeSpriteFramePlanes(*frames);
         return kErrOutOfMemoryCode;
     }
     sprite->id = IsAutoHandleRequest(id) ? ObjectId{0, sprite} : id;
@@ -278,7 +278,7 @@ int CopySpriteById(ObjectId source, ObjectId target, Sprite **out) {
     for (const ImageTriple &f : from->frames) {
         ImageTriple c{nullptr, nullptr, nullptr, f.width, f.height};
         if (int error = CopyImage(f.bitmap, f.mask, f.alpha, 0, 0, f.width, f.height, &c.bitmap, &c.mask, &c.alpha)) {
-            FreeFrames(frames);
+            FreeSpriteFramePlanes(frames);
             return error;
         }
         frames.push_back(c);
@@ -336,12 +336,12 @@ int ScaleSpriteById(ObjectId id, int32_t width, int32_t height, int smooth) {
         ImageTriple n{nullptr, nullptr, nullptr, width, height};
         if (int error = ScaleImage(f.bitmap, f.mask, f.alpha, 0, 0, nullptr, f.width, f.height, width, height,
                                    smooth != 0, &n.bitmap, &n.mask, &n.alpha)) {
-            FreeFrames(scaled);
+            FreeSpriteFramePlanes(scaled);
             return error;
         }
         scaled.push_back(n);
     }
-    FreeFrames(sprite->frames);
+    FreeSpriteFramePlanes(sprite->frames);
     sprite->frames = std::move(scaled);
     sprite->width = width;
     sprite->height = height;
@@ -366,7 +366,7 @@ int32_t CountSprites() {
 void FreeAllSprites() {
     while (Sprite *s = SpriteList) {
         SpriteList = s->next;
-        FreeFrames(s->frames);
+        FreeSpriteFramePlanes(s->frames);
         delete s;
     }
 }

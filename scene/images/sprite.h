@@ -27,6 +27,8 @@ extern Sprite *SpriteList;
 
 constexpr int kFindSpriteModify = 1;
 
+// Frees the planes of every frame and empties the list.
+void FreeSpriteFramePlanes(std::vector<ImageTriple> &frames);
 // Appends a record taking the frames over (freed on failure). An automatic id gets the record as handle. 0 or 1000.
 int CreateSpriteRecord(ObjectId id, int32_t width, int32_t height, std::vector<ImageTriple> *frames,
                        const std::vector<Sprite *> *links, int32_t transparentColor, Sprite **out = nullptr);

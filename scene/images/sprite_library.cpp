@@ -72,11 +72,7 @@ int CmdCreateSprite(VMState *vm) {
     int error = FramesFromBrush(vm, &frames, &width, &height, &transparent);
     if (!error) error = CreateSpriteRecord(id, width, height, &frames, nullptr, transparent, &made);
     if (error) {
-        for (ImageTriple &f : frames) {
-            FreeHostBitmap(f.bitmap);
-            FreeMaskPlane(f.mask);
-            FreeAlphaPlane(f.alpha);
-        }
+        FreeSpriteFramePlanes(frames);
         return error;
     }
     return PushAutomatic(vm, id, made);
