@@ -11,7 +11,8 @@
 #include "host/wildcard.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    if (size == 0) return 0;
+    // Long inputs only repeat what the matcher's step budget already bounds, at a second each.
+    if (size == 0 || size > 300) return 0;
     std::string text(reinterpret_cast<const char *>(data) + 1, size - 1);
     if (data[0] % 2 == 0) {
         size_t zero = text.find('\0');
