@@ -56,6 +56,10 @@ void FlushPendingAnims();
 int AddAnimRecord(ObjectId id, int32_t width, int32_t height, std::vector<AnimFrame> &&frames, int32_t transparent,
                   AnimObject **out = nullptr);
 int32_t CountAnimObjects();
+// Frees a frame's planes and kept pixels and clears it.
+void FreeAnimFrame(AnimFrame &frame);
+// Whether the anim is the current drawing target (1340 for changes).
+bool IsAnimActiveOutput(const AnimObject *anim);
 // Frames kept as pixels while preloading become bitmaps. 0 or the first error.
 int RebuildAllAnims();
 void FreeAllAnims();

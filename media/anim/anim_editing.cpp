@@ -1,7 +1,13 @@
-// CopyAnim. Scaling, cutting and frame insertion are not built yet.
+// CopyAnim and ModifyAnimFrames. Scaling and cutting are not built yet.
+#include <cstring>
+#include <vector>
+
 #include "media/anim/anim.h"
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
+
+constexpr int kErrActiveAnim = 1340; // "Attempt to modify the active anim!"
+constexpr int kErrDiskAnim = 1338;   // "This function cannot be used with disk-based animations!"
 
 int CmdCopyAnim(VMState *vm) {
     CheckArgs(vm, 2, 2);
@@ -19,4 +25,81 @@ int CmdCopyAnim(VMState *vm) {
     if (!automatic) return 0;
     PushHandle(vm, target.handle);
     return 1;
+}
+
+namespace {
+
+// A black frame of the anim's size, with a visible mask and an opaque alpha plane when the first frame has them.
+bool MakeBlankFrame(const AnimObject *anim, AnimFrame *out) {
+    const AnimFrame &first = anim->frames.front();
+    out->bitmap = AllocHostBitmap(anim->width, anim->height);
+    if (!out->bitmap) return false;
+    if (first.mask) {
+        out->mask = AllocMaskPlane(out->bitmap, anim->width, anim->height, false);
+        if (!out->mask) return false;
+        std::memset(out->mask->bits, 0xFF, size_t(out->mask->bytesPerRow) * size_t(out->mask->rows));
+    }
+    if (first.alpha) {
+        out->alpha = AllocAlphaPlane(anim->width, anim->height, false);
+        if (!out->alpha) return false;
+        std::memset(out->alpha->bytes, 255, size_t(out->alpha->bytesPerRow) * size_t(out->alpha->height));
+    }
+    return true;
+}
+
+} // namespace
+
+int CmdModifyAnimFrames(VMState *vm) {
+    CheckArgs(vm, 2, 3);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    const int32_t count = CheckInt32Arg(vm, 2), position = OptInt32Arg(vm, 3, 0);
+    AnimObject *anim = nullptr;
+    if (int error = FindAnim(id, &anim, kFindAnimPending)) return error;
+    if (IsAnimActiveOutput(anim)) return kErrActiveAnim;
+    if (int error = FindAnim(id, &anim, kFindAnimModify)) return error;
+    if (anim->fromDisk) return kErrDiskAnim;
+    const int64_t frames = anim->frameCount;
+    // An insertion may come at most right after the last frame; a removal must leave a frame.
+    if (count == 0 || count <= -frames || position < 0 || (count < 0 && int64_t(position) - count > frames + 1) ||
+        (count > 0 && position > frames + 1) || anim->frames.size() != size_t(frames))
+        return kErrWrongUsage;
+    const size_t first = size_t(position == 0 ? (count > 0 ? frames : frames + count) : position - 1);
+    std::vector<AnimFrame> newFrames;
+    std::vector<int32_t> newDelays;
+    try {
+        newFrames.reserve(size_t(frames + count));
+        newDelays.reserve(size_t(frames + count));
+    } catch (const std::bad_alloc &) {
+        return kErrOutOfMemoryCode;
+    }
+    if (count > 0) {
+        std::vector<AnimFrame> blank(static_cast<size_t>(count));
+        for (AnimFrame &frame : blank)
+            if (!MakeBlankFrame(anim, &frame)) {
+                for (AnimFrame &made : blank) FreeAnimFrame(made);
+                return kErrOutOfMemoryCode;
+            }
+        for (size_t i = 0; i < size_t(frames); ++i) {
+            if (i == first)
+                for (AnimFrame &frame : blank) newFrames.push_back(frame), newDelays.push_back(-1);
+            newFrames.push_back(anim->frames[i]);
+            newDelays.push_back(anim->delays[i]);
+        }
+        if (first == size_t(frames))
+            for (AnimFrame &frame : blank) newFrames.push_back(frame), newDelays.push_back(-1);
+    } else {
+        for (size_t i = 0; i < size_t(frames); ++i) {
+            if (i >= first && i < first + size_t(-count)) {
+                FreeAnimFrame(anim->frames[i]);
+                continue;
+            }
+            newFrames.push_back(anim->frames[i]);
+            newDelays.push_back(anim->delays[i]);
+        }
+    }
+    anim->frames = std::move(newFrames);
+    anim->delays = std::move(newDelays);
+    anim->frameCount = int32_t(anim->frames.size());
+    return 0;
 }

@@ -218,12 +218,13 @@ int CmdSelectAnim(VMState *vm) {
     int Cmd##name(VMState *) { return CommandNotAvailable(#name); }
 VL_NOT_YET(ScaleAnim)
 VL_NOT_YET(CreateAnim)
-VL_NOT_YET(ModifyAnimFrames)
 #undef VL_NOT_YET
 
 } // namespace
 
-int CmdCopyAnim(VMState *vm); // anim_editing.cpp
+// anim_editing.cpp
+int CmdCopyAnim(VMState *vm);
+int CmdModifyAnimFrames(VMState *vm);
 // anim_saving.cpp
 int CmdSaveAnim(VMState *vm);
 int CmdBeginAnimStream(VMState *vm);

@@ -257,3 +257,6 @@ int32_t GetAnimFrameDelay(AnimObject *anim, int32_t n) {
     if (size_t(n) < anim->delays.size() && anim->delays[size_t(n)] != -1) return anim->delays[size_t(n)];
     return anim->fromDisk ? GetAnimFileFrameDelay(anim->animFile, n) : 0;
 }
+
+void FreeAnimFrame(AnimFrame &frame) { FreeFrame(frame); }
+bool IsAnimActiveOutput(const AnimObject *anim) { return IsActiveOutputAnim(anim); }

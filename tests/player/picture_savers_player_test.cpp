@@ -209,11 +209,24 @@ SaveAnim(2, "copy2.gif")
 SaveAnim(h, "copy3.gif")
 SaveAnim(5, "copy5.gif")
 Try(CopyAnim, 1, 1)
-Try(CopyAnim, 9, 3))";
+Try(CopyAnim, 9, 3)
+; Frames added at the end and before frame 1, and the first one removed.
+ModifyAnimFrames(2, 2)
+SaveAnim(2, "added.gif")
+ModifyAnimFrames(h, 1, 1)
+SaveAnim(h, "before.gif")
+CopyAnim(1, 6)
+ModifyAnimFrames(6, -1, 1)
+SaveAnim(6, "removed.gif")
+Try(ModifyAnimFrames, 1, 0)
+Try(ModifyAnimFrames, 1, -1000)
+Try(ModifyAnimFrames, 1, 2, 1000)
+Try(ModifyAnimFrames, 1, -1, -1)
+Try(ModifyAnimFrames, 5, 1))";
     WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "1055\n1055\n1055\n1491\n1052\n1176\n1055\n1176\n");
+    EXPECT_EQ(run.out, "1055\n1055\n1055\n1491\n1052\n1176\n1055\n1176\n1055\n1055\n1055\n1055\n1338\n");
     const auto frames = [&](const char *name) {
         std::vector<std::vector<uint32_t>> out;
         VirtualFile *f = OpenVirtualFile(dir.File(name).c_str(), kVirtualFileRead);
@@ -234,6 +247,15 @@ Try(CopyAnim, 9, 3))";
     ASSERT_GT(source.size(), 1u);
     EXPECT_EQ(copy, source);
     for (const char *name : {"copy2.gif", "copy3.gif", "copy5.gif"}) EXPECT_EQ(frames(name), source) << name;
+    std::vector<uint32_t> black(source[0].size(), 0);
+    black.back() = 0; // no delay of its own
+    auto added = source, before = source, removed = source;
+    added.insert(added.end(), 2, black);
+    before.insert(before.begin(), black);
+    removed.erase(removed.begin());
+    EXPECT_EQ(frames("added.gif"), added);
+    EXPECT_EQ(frames("before.gif"), before);
+    EXPECT_EQ(frames("removed.gif"), removed);
     ASSERT_EQ(two.size(), source.size());
     for (const auto &frame : two) {
         std::vector<uint32_t> colours(frame.begin(), frame.end() - 1);
