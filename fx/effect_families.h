@@ -60,11 +60,16 @@ void DrawFxPictureRect(FxRequest *request, const HostBitmap *picture, int32_t sx
                        int32_t width, int32_t height);
 
 // scaled_pictures.cpp: the rectangle (sx, sy) of a picture scaled (unsmoothed) to width x height at (dx, dy) of
-// the area. With a mask or alpha and a work bitmap it is composed over the old picture there first. Returns
-// ScaleImage's error; an empty size draws nothing.
-int DrawFxScaled(FxRequest *request, const HostBitmap *picture, const MaskPlane *mask, const AlphaPlane *alpha,
-                 int32_t sx, int32_t sy, int32_t sourceWidth, int32_t sourceHeight, int32_t dx, int32_t dy,
-                 int32_t width, int32_t height, HostBitmap *work);
+// the area, through an area-sized scratch bitmap kept between frames. With a mask or alpha and a work bitmap it is
+// composed over the old picture there first. Returns ScaleImage's error; an empty size draws nothing.
+struct FxScratch {
+    HostBitmap *bitmap;
+};
+int DrawFxScaled(FxRequest *request, FxScratch *scratch, const HostBitmap *picture, const MaskPlane *mask,
+                 const AlphaPlane *alpha, int32_t sx, int32_t sy, int32_t sourceWidth, int32_t sourceHeight,
+                 int32_t dx, int32_t dy, int32_t width, int32_t height, HostBitmap *work);
+// The finish of a family whose state begins with its FxScratch.
+void FreeFxScratch(FxRequest *request, int flag);
 
 // turn_downs.cpp, zoom_in_out.cpp, flip_coins.cpp, stretches.cpp: whole pictures or halves squeezed each frame.
 int TurnDownStep(FxRequest *request, int *done);

@@ -10,12 +10,14 @@
 namespace {
 
 struct FlipCoinState {
+    FxScratch scratch; // first: FreeFxScratch finds it there
     int32_t position;
     int32_t lastX, lastY, lastWidth, lastHeight;
     uint32_t colour;
 };
 
 struct CrushState {
+    FxScratch scratch; // first: FreeFxScratch finds it there
     int32_t position;
 };
 
@@ -67,7 +69,7 @@ int FlipCoinStep(FxRequest *request, int *done) {
         state->lastX = x, state->lastY = y, state->lastWidth = rw, state->lastHeight = rh;
     }
     const HostBitmap *picture = position <= size ? request->oldImage : request->newImage;
-    if (int error = DrawFxScaled(request, picture, nullptr, nullptr, 0, 0, w, h, x, y, rw, rh, nullptr)) return error;
+    if (int error = DrawFxScaled(request, &state->scratch, picture, nullptr, nullptr, 0, 0, w, h, x, y, rw, rh, nullptr)) return error;
     state->position = position + request->step;
     if (request->phase == 1) FinishFxFrame(request);
     return 0;
@@ -94,8 +96,8 @@ int CrushStep(FxRequest *request, int *done) {
     }
     // The band [at, at + extent) along the moving axis, the picture squeezed into it.
     const auto band = [&](const HostBitmap *picture, int32_t at, int32_t extent) {
-        return across ? DrawFxScaled(request, picture, nullptr, nullptr, 0, 0, w, h, at, 0, extent, h, nullptr)
-                      : DrawFxScaled(request, picture, nullptr, nullptr, 0, 0, w, h, 0, at, w, extent, nullptr);
+        return across ? DrawFxScaled(request, &state->scratch, picture, nullptr, nullptr, 0, 0, w, h, at, 0, extent, h, nullptr)
+                      : DrawFxScaled(request, &state->scratch, picture, nullptr, nullptr, 0, 0, w, h, 0, at, w, extent, nullptr);
     };
     int error = band(request->newImage, fromEnd ? size - p : 0, p);
     if (!error && size - p > 0) error = band(request->oldImage, fromEnd ? 0 : p, size - p);

@@ -10,6 +10,7 @@
 namespace {
 
 struct StretchState {
+    FxScratch scratch; // first: FreeFxScratch finds it there
     int32_t grown;
     HostBitmap *work;
 };
@@ -59,7 +60,7 @@ int StretchZoomStep(FxRequest *request, int *done) {
                                                {2, 0}, {2, 1}, {2, 2}, {1, 2}, {0, 2}, {0, 1}, {0, 0}};
     const auto place = [](int anchor, int32_t full, int32_t part) { return anchor == 0 ? 0 : anchor == 1 ? (full - part) / 2 : full - part; };
     const int32_t x = place(kAnchors[id - 55][0], w, rw), y = place(kAnchors[id - 55][1], h, rh);
-    if (int error = DrawFxScaled(request, request->newImage, request->newMask, request->newAlpha, 0, 0, w, h, x, y,
+    if (int error = DrawFxScaled(request, &state->scratch, request->newImage, request->newMask, request->newAlpha, 0, 0, w, h, x, y,
                                  rw, rh, state->work))
         return error;
     state->grown = g + request->step;
@@ -71,4 +72,5 @@ void StretchZoomFinish(FxRequest *request, int) {
     StretchState *state = FxState<StretchState>(request);
     FreeHostBitmap(state->work);
     state->work = nullptr;
+    FreeFxScratch(request, 0);
 }

@@ -9,6 +9,7 @@
 namespace {
 
 struct TurnDownState {
+    FxScratch scratch; // first: FreeFxScratch finds it there
     int32_t travel;
 };
 
@@ -33,8 +34,8 @@ int TurnDownStep(FxRequest *request, int *done) {
     // Lines [from, from + count) of a picture squeezed into [to, to + extent), counted from the turning edge.
     const auto piece = [&](const HostBitmap *picture, int32_t from, int32_t count, int32_t to, int32_t extent) {
         if (mirrored) from = size - from - count, to = size - to - extent;
-        return rows ? DrawFxScaled(request, picture, nullptr, nullptr, 0, from, w, count, 0, to, w, extent, nullptr)
-                    : DrawFxScaled(request, picture, nullptr, nullptr, from, 0, count, h, to, 0, extent, h, nullptr);
+        return rows ? DrawFxScaled(request, &state->scratch, picture, nullptr, nullptr, 0, from, w, count, 0, to, w, extent, nullptr)
+                    : DrawFxScaled(request, &state->scratch, picture, nullptr, nullptr, from, 0, count, h, to, 0, extent, h, nullptr);
     };
     int error = 0;
     if (t >= size) {

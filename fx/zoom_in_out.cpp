@@ -8,6 +8,7 @@
 namespace {
 
 struct ZoomInOutState {
+    FxScratch scratch; // first: FreeFxScratch finds it there
     int32_t travel;
     int32_t lastX, lastY, lastWidth, lastHeight;
     uint32_t colour;
@@ -58,10 +59,10 @@ int ZoomInOutStep(FxRequest *request, int *done) {
             FillFxRect(request, x + rw - 1, ly, lx + lw - x - rw + 1, lh, state->colour, 0);
             FillFxRect(request, lx, y + rh - 1, lw, ly + lh - y - rh + 1, state->colour, 0);
         }
-        error = DrawFxScaled(request, picture, nullptr, nullptr, 0, 0, w, h, x, y, rw, rh, nullptr);
+        error = DrawFxScaled(request, &state->scratch, picture, nullptr, nullptr, 0, 0, w, h, x, y, rw, rh, nullptr);
         state->lastX = x, state->lastY = y, state->lastWidth = rw, state->lastHeight = rh;
     } else {
-        error = DrawFxScaled(request, picture, nullptr, nullptr, x, y, rw, rh, 0, 0, w, h, nullptr);
+        error = DrawFxScaled(request, &state->scratch, picture, nullptr, nullptr, x, y, rw, rh, 0, 0, w, h, nullptr);
     }
     if (error) return error;
     state->travel = t + request->step;
