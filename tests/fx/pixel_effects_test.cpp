@@ -140,8 +140,12 @@ TEST_F(FxTest, RollsLayTheLinesBehindTheCylinderFlat) {
             for (int32_t y = 0; y < h; y++)
                 for (int32_t x = 0; x < w; x++) {
                     const uint32_t pixel = played[size_t(k - 1)][size_t(y * w + x)];
-                    if (y <= k - radius) ASSERT_EQ(pixel, fxtest::NewPattern(x, y)) << id << " frame " << k << " " << x << "," << y;
-                    if (y > k) ASSERT_EQ(pixel, old[size_t(y * w + x)]) << id << " frame " << k << " " << x << "," << y;
+                    if (y <= k - radius) {
+                        ASSERT_EQ(pixel, fxtest::NewPattern(x, y)) << id << " frame " << k << " " << x << "," << y;
+                    }
+                    if (y > k) {
+                        ASSERT_EQ(pixel, old[size_t(y * w + x)]) << id << " frame " << k << " " << x << "," << y;
+                    }
                 }
     }
     EXPECT_EQ(Play(*this, 85, 100).size(), size_t((w + 7) / 8));
