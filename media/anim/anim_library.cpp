@@ -216,7 +216,6 @@ int CmdSelectAnim(VMState *vm) {
 // TODO(anim editing and saving): replace each with its handler.
 #define VL_NOT_YET(name)                                                                                            \
     int Cmd##name(VMState *) { return CommandNotAvailable(#name); }
-VL_NOT_YET(ScaleAnim)
 VL_NOT_YET(CreateAnim)
 #undef VL_NOT_YET
 
@@ -225,6 +224,7 @@ VL_NOT_YET(CreateAnim)
 // anim_editing.cpp
 int CmdCopyAnim(VMState *vm);
 int CmdModifyAnimFrames(VMState *vm);
+int CmdScaleAnim(VMState *vm);
 // anim_saving.cpp
 int CmdSaveAnim(VMState *vm);
 int CmdBeginAnimStream(VMState *vm);

@@ -222,11 +222,15 @@ Try(ModifyAnimFrames, 1, 0)
 Try(ModifyAnimFrames, 1, -1000)
 Try(ModifyAnimFrames, 1, 2, 1000)
 Try(ModifyAnimFrames, 1, -1, -1)
-Try(ModifyAnimFrames, 5, 1))";
+Try(ModifyAnimFrames, 5, 1)
+CopyAnim(1, 7)
+ScaleAnim(7, "50%", #KEEPASPRAT)
+SaveAnim(7, "half.gif")
+Try(ScaleAnim, 7, #KEEPASPRAT, #KEEPASPRAT))";
     WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "1055\n1055\n1055\n1491\n1052\n1176\n1055\n1176\n1055\n1055\n1055\n1055\n1338\n");
+    EXPECT_EQ(run.out, "1055\n1055\n1055\n1491\n1052\n1176\n1055\n1176\n1055\n1055\n1055\n1055\n1338\n1055\n");
     const auto frames = [&](const char *name) {
         std::vector<std::vector<uint32_t>> out;
         VirtualFile *f = OpenVirtualFile(dir.File(name).c_str(), kVirtualFileRead);
@@ -256,6 +260,16 @@ Try(ModifyAnimFrames, 5, 1))";
     EXPECT_EQ(frames("added.gif"), added);
     EXPECT_EQ(frames("before.gif"), before);
     EXPECT_EQ(frames("removed.gif"), removed);
+    const auto size = [&](const char *name) {
+        VirtualFile *f = OpenVirtualFile(dir.File(name).c_str(), kVirtualFileRead);
+        int32_t w = 0, h = 0, count = 0;
+        OpenGifFile(f, &w, &h, &count, true);
+        CloseVirtualFile(f);
+        return std::pair(w, h);
+    };
+    const auto [w, h] = size("anim.gif");
+    EXPECT_EQ(size("half.gif"), std::pair(w / 2, (h * (w / 2) * 2 + w) / (2 * w)));
+    EXPECT_EQ(frames("half.gif").size(), source.size());
     ASSERT_EQ(two.size(), source.size());
     for (const auto &frame : two) {
         std::vector<uint32_t> colours(frame.begin(), frame.end() - 1);
