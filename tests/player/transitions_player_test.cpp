@@ -126,7 +126,7 @@ Try(ShowLayerFX, 9)
     EXPECT_EQ(BmpPixel(undo, 45, 35), 0x00FF00u);
 }
 
-// Each wipe, moving-picture, pixel and shape effect shows a brush over the other one through the player without an error,
+// Each wipe, moving-picture, pixel, shape and squeezing effect shows a brush over the other one through the player without an error,
 // ending as DisplayBrush draws it (the moving-picture ones play stripes for a brush).
 TEST(TransitionsInPlayer, EveryWipeAndMovingPictureEffectShowsABrush) {
     const char *names[] = {
@@ -139,7 +139,11 @@ TEST(TransitionsInPlayer, EveryWipeAndMovingPictureEffectShowsABrush) {
         "VCLOSEGATE", "PUZZLE", "DIAGONAL", "SLIDELEFT", "SLIDERIGHT", "SLIDETOP", "SLIDEBOTTOM", "CARDTOP",
         "CARDBOTTOM", "UPNDOWN", "HSPLIT", "VSPLIT", "QUADRECT", "SWISS", "SPIRAL", "HSTRANGEPUSH", "VSTRANGEPUSH",
         "DISSOLVE", "PIXELZOOM1", "PIXELZOOM2", "WATER1", "WATER2", "WATER3", "WATER4", "STRUDEL", "ROLLTOP",
-        "ROLLLEFT", "WALLPAPERTOP", "WALLPAPERLEFT", "CLOCKWIPE", "SUN", "STAR"};
+        "ROLLLEFT", "WALLPAPERTOP", "WALLPAPERLEFT", "CLOCKWIPE", "SUN", "STAR", "STRETCHLEFT", "STRETCHRIGHT",
+        "STRETCHTOP", "STRETCHBOTTOM", "HSTRETCHCENTER", "VSTRETCHCENTER", "ZOOMCENTER", "ZOOMNORTH", "ZOOMNORTHEAST",
+        "ZOOMEAST", "ZOOMSOUTHEAST", "ZOOMSOUTH", "ZOOMSOUTHWEST", "ZOOMWEST", "ZOOMNORTHWEST", "ZOOMIN", "ZOOMOUT",
+        "CRUSHLEFT", "CRUSHRIGHT", "CRUSHTOP", "CRUSHBOTTOM", "VFLIPCOIN", "VLOWFLIPCOIN", "HFLIPCOIN",
+        "HLOWFLIPCOIN", "TURNDOWNTOP", "TURNDOWNBOTTOM", "TURNDOWNLEFT", "TURNDOWNRIGHT"};
     ScratchDirectory dir;
     std::string script = "@DISPLAY {Width = 64, Height = 48, Color = $0000FF}\nExitOnError(False)\n"
                          "CreateBrush(1, 40, 30, $FF0000)\nCreateBrush(2, 40, 30, $00FF00)\n";
