@@ -1,9 +1,11 @@
-// CopyAnim and ModifyAnimFrames. Scaling and cutting are not built yet.
+// CopyAnim, ModifyAnimFrames, ScaleAnim and CreateAnim.
 #include <cstring>
 #include <vector>
 
 #include "imaging/image_ops.h"
 #include "media/anim/anim.h"
+#include "scene/images/brush.h"
+#include "scene/images/image_grid.h"
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
 
@@ -143,4 +145,38 @@ int CmdScaleAnim(VMState *vm) {
     anim->height = height;
     anim->smooth = smooth;
     return 0;
+}
+
+// CreateAnim(id or Nil, brush, cell width, cell height, frames, frames per row [, x, y]): a grid of the brush's
+// cells, with its mask and alpha, as a new anim.
+int CmdCreateAnim(VMState *vm) {
+    CheckArgs(vm, 6, 8);
+    ObjectId id{}, brushId{};
+    OptIntegerArg(&id, vm, 1);
+    ReadObjectId(&brushId, vm, 2);
+    ImageGrid grid{OptInt32Arg(vm, 7, 0), OptInt32Arg(vm, 8, 0), CheckInt32Arg(vm, 3), CheckInt32Arg(vm, 4),
+                   CheckInt32Arg(vm, 5), CheckInt32Arg(vm, 6)};
+    if (!IsAutoHandleRequest(id))
+        if (int error = FreeAnimById(id, 0)) return error;
+    Brush *brush = nullptr;
+    if (int error = FindBrush(brushId, &brush, 0)) return error;
+    if (!brush->bitmap) return kErrOutOfMemoryCode;
+    if (int error = CheckImageGrid(&grid, brush->width, brush->height)) return error;
+    const ImageTriple source{brush->bitmap, brush->mask, brush->alpha, brush->width, brush->height};
+    std::vector<AnimFrame> frames;
+    int error = 0;
+    for (int32_t k = 0; k < grid.frames && !error; ++k) {
+        ImageTriple cell;
+        error = CutGridCell(grid, k, source, &cell);
+        if (!error) frames.push_back(AnimFrame{cell.bitmap, cell.mask, cell.alpha, nullptr});
+    }
+    AnimObject *made = nullptr;
+    if (!error) error = AddAnimRecord(id, grid.cellWidth, grid.cellHeight, std::move(frames), -1, &made);
+    if (error) {
+        for (AnimFrame &frame : frames) FreeAnimFrame(frame);
+        return error;
+    }
+    if (!IsAutoHandleRequest(id)) return 0;
+    PushHandle(vm, made);
+    return 1;
 }

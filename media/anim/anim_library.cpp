@@ -213,18 +213,13 @@ int CmdSelectAnim(VMState *vm) {
     return SelectOutput(vm, ObjectKindAnim, id, ObjectKindBrush, frame, OptInt32Arg(vm, 3, SELMODE_NORMAL));
 }
 
-// TODO(anim editing and saving): replace each with its handler.
-#define VL_NOT_YET(name)                                                                                            \
-    int Cmd##name(VMState *) { return CommandNotAvailable(#name); }
-VL_NOT_YET(CreateAnim)
-#undef VL_NOT_YET
-
 } // namespace
 
 // anim_editing.cpp
 int CmdCopyAnim(VMState *vm);
 int CmdModifyAnimFrames(VMState *vm);
 int CmdScaleAnim(VMState *vm);
+int CmdCreateAnim(VMState *vm);
 // anim_saving.cpp
 int CmdSaveAnim(VMState *vm);
 int CmdBeginAnimStream(VMState *vm);

@@ -296,12 +296,20 @@ Try(BeginAnimStream, 2, "x.gif", 0, 5)
 Try(BeginAnimStream, 2, "x.gif", 5, 5, 7)
 Try(BeginAnimStream, 2, "x.avi", 5, 5, #ANMFMT_MJPEG)
 Try(WriteAnimFrame, 3, 1)
+; Cells of a brush become frames.
+CreateBrush(2, 2, 1, $00FF00)
+SelectBrush(1)
+DisplayBrush(2, 2, 1)
+EndSelect()
+a = CreateAnim(Nil, 1, 2, 1, 4, 2)
+SaveAnim(a, "cells.gif")
+Try(CreateAnim, 3, 1, 5, 1, 1, 1)
 s = BeginAnimStream(Nil, "open.gif", 3, 3)
 WriteAnimFrame(s, 1))";
     WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "1341\n1055\n1055\n1491\n1341\n");
+    EXPECT_EQ(run.out, "1341\n1055\n1055\n1491\n1341\n1156\n");
     // A brush drawn into a frame of 10 x 6 (black or the transparent colour); transparent pixels show the
     // frame before.
     const uint32_t R = 0xFFFF0000, K = 0xFF000000;
@@ -318,7 +326,8 @@ WriteAnimFrame(s, 1))";
         std::vector<int32_t> delays;
     } files[] = {
         {"stream.gif", {centred, frame(10, 6, 0, 0, centred)}, {50, 0}},
-        {"open.gif", {frame(3, 3, 0, 0, {})}, {0}},
+        {"open.gif", {{R, R, R, R, R, 0xFF00FF00, K, K, K}}, {0}},
+        {"cells.gif", {{R, R}, {R, R}, {R, R}, {0xFF00FF00, 0xFF00FF00}}, {0, 0, 0, 0}},
     };
     for (const auto &file : files) {
         VirtualFile *f = OpenVirtualFile(dir.File(file.name).c_str(), kVirtualFileRead);
