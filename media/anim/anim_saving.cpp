@@ -17,7 +17,7 @@
 constexpr int kErrAnimStreamNotFound = 1341; // "Could not find anim stream %ld!"
 
 struct GifFrameOptions {
-    int32_t colors = 256, dither = 0, transparency = -1, delay = 0;
+    int32_t colors = 256, dither = 0, transparency = -1, delay = 0, optimize = 1;
 };
 
 // Reduces a bitmap's width x height pixels to a palette and adds them as a frame; the quantiser puts the
@@ -39,7 +39,7 @@ static int AddPixelsGifFrame(GifWriter *gif, const std::vector<uint32_t> &pixels
     if (!QuantizeColors(pixels.data(), width, height, width, indices.data(), palette, &colors,
                         uint32_t(options.transparency) & 0xFFFFFF, keyed, options.dither))
         return kErrOutOfMemoryCode;
-    AddGifFrame(gif, indices.data(), palette, colors, keyed ? 0 : -1, options.delay);
+    AddGifFrame(gif, indices.data(), palette, colors, keyed ? 0 : -1, options.delay, options.optimize != 0);
     return 0;
 }
 
@@ -49,6 +49,7 @@ static int ReadGifOptions(VMState *vm, int table, GifFrameOptions *options) {
     GetTableOption(vm, table, "dither", &options->dither);
     GetTableOption(vm, table, "transparency", &options->transparency);
     GetTableOption(vm, table, "delay", &options->delay);
+    GetTableOption(vm, table, "optimize", &options->optimize);
     return options->colors < 2 || options->colors > 256 ? kErrWrongUsage : 0;
 }
 

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -109,22 +110,42 @@ void BeginGif(GifWriter *gif, int32_t width, int32_t height) {
 }
 
 void AddGifFrame(GifWriter *gif, const uint8_t *indices, const uint32_t *palette, int32_t colors,
-                 int32_t transparent, int32_t delayMs) {
+                 int32_t transparent, int32_t delayMs, bool optimize) {
     std::string &s = gif->bytes;
+    const int32_t w = gif->width, h = gif->height;
+    const size_t count = size_t(w) * size_t(h);
+    std::vector<uint32_t> current(count);
+    for (size_t i = 0; i < count; ++i) current[i] = palette[indices[i]] & 0xFFFFFF;
+    // The box is compared with the frame as shown, not with older indices; a full palette has no slot to spare.
+    const bool boxed = optimize && transparent < 0 && colors < 256 && gif->framesWritten > 0 &&
+                       gif->shown.size() == count;
+    int32_t left = 0, top = 0, right = w - 1, bottom = h - 1;
+    if (boxed) {
+        left = w, top = h, right = -1, bottom = -1;
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x)
+                if (current[size_t(y) * size_t(w) + size_t(x)] != gif->shown[size_t(y) * size_t(w) + size_t(x)]) {
+                    left = std::min(left, x), right = std::max(right, x);
+                    top = std::min(top, y), bottom = std::max(bottom, y);
+                }
+        if (right < 0) left = top = bottom = 0, right = std::min(w, 2) - 1; // nothing changed: a tiny box
+    }
+    const int32_t marker = boxed ? colors : transparent;
     int bits = 1;
-    while ((1 << bits) < colors && bits < 8) ++bits;
-    // Disposal "leave in place"; the transparent index only when one was asked for.
+    while ((1 << bits) < (boxed ? colors + 1 : colors) && bits < 8) ++bits;
+    // Disposal "leave in place"; a transparent index only when asked for or needed for unchanged pixels.
     s += std::string("\x21\xF9\x04", 3);
-    s.push_back(char(transparent >= 0 ? 0x05 : 0x04));
+    s.push_back(char(marker >= 0 ? 0x05 : 0x04));
     Put16(s, uint32_t(delayMs < 0 ? 0 : delayMs / 10));
-    s.push_back(char(transparent >= 0 ? transparent : 0));
+    s.push_back(char(marker >= 0 ? marker : 0));
     s.push_back(0);
     if (gif->framesWritten == 0) s += std::string("\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00", 19);
+    const int32_t boxWidth = right - left + 1, boxHeight = bottom - top + 1;
     s.push_back(0x2C);
-    Put16(s, 0);
-    Put16(s, 0);
-    Put16(s, uint32_t(gif->width));
-    Put16(s, uint32_t(gif->height));
+    Put16(s, uint32_t(left));
+    Put16(s, uint32_t(top));
+    Put16(s, uint32_t(boxWidth));
+    Put16(s, uint32_t(boxHeight));
     s.push_back(char(0x80 | (bits - 1)));
     for (int32_t i = 0; i < (1 << bits); ++i) {
         const uint32_t p = i < colors ? palette[i] : 0;
@@ -132,7 +153,21 @@ void AddGifFrame(GifWriter *gif, const uint8_t *indices, const uint32_t *palette
         s.push_back(char((p >> 8) & 255));
         s.push_back(char(p & 255));
     }
-    EncodeGifLzw(indices, size_t(gif->width) * size_t(gif->height), bits, &s);
+    if (boxed) {
+        std::vector<uint8_t> box(size_t(boxWidth) * size_t(boxHeight));
+        for (int32_t y = 0; y < boxHeight; ++y)
+            for (int32_t x = 0; x < boxWidth; ++x) {
+                const size_t at = size_t(top + y) * size_t(w) + size_t(left + x);
+                box[size_t(y) * size_t(boxWidth) + size_t(x)] =
+                    current[at] == gif->shown[at] ? uint8_t(marker) : indices[at];
+            }
+        EncodeGifLzw(box.data(), box.size(), bits, &s);
+    } else {
+        EncodeGifLzw(indices, count, bits, &s);
+    }
+    // After a frame with see-through pixels the next one is written whole.
+    if (transparent >= 0) gif->shown.clear();
+    else gif->shown = std::move(current);
     ++gif->framesWritten;
 }
 

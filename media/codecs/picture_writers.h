@@ -35,12 +35,14 @@ struct GifWriter {
     int32_t width = 0, height = 0;
     int32_t framesWritten = 0;
     std::string bytes;
+    std::vector<uint32_t> shown; // the previous frame as displayed, for the changed-box optimisation
 };
 void BeginGif(GifWriter *gif, int32_t width, int32_t height);
 // A full-screen frame of width x height palette indices; palette holds colors (1..256) 0x00RRGGBB entries.
-// transparent is an index or -1; delay in milliseconds.
+// transparent is an index or -1; delay in milliseconds. With optimize, a frame without a transparent index and
+// with a free palette slot is written as the box of pixels that changed, unchanged ones keyed to that slot.
 void AddGifFrame(GifWriter *gif, const uint8_t *indices, const uint32_t *palette, int32_t colors,
-                 int32_t transparent, int32_t delayMs);
+                 int32_t transparent, int32_t delayMs, bool optimize = false);
 void FinishGif(GifWriter *gif);
 // The LZW-coded image data of count indices of bits-wide codes: the minimum code size, sub-blocks, the 0 block.
 void EncodeGifLzw(const uint8_t *indices, size_t count, int bits, std::string *out);

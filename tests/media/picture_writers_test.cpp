@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "host/memory.h"
 #include "host/picture_gif.h"
 #include "host/virtual_file.h"
 #include "media/codecs/picture_writers.h"
@@ -28,6 +29,26 @@ GifPicture ReadBack(const std::string &bytes) {
     EXPECT_EQ(ReadGif(f, &picture), 0);
     CloseVirtualFile(f);
     return picture;
+}
+
+// Every frame of GIF bytes as shown, through our animation reader.
+std::vector<std::vector<uint32_t>> ReadFrames(const std::string &bytes) {
+    const std::string path = testing::TempDir() + "/writer_frames.gif";
+    FILE *out = fopen(path.c_str(), "wb");
+    fwrite(bytes.data(), 1, bytes.size(), out);
+    fclose(out);
+    VirtualFile *f = OpenVirtualFile(path.c_str(), kVirtualFileRead);
+    int32_t w = 0, h = 0, count = 0;
+    GifReader *reader = OpenGifFile(f, &w, &h, &count);
+    std::vector<std::vector<uint32_t>> frames;
+    for (int32_t n = 0; reader && n < count; ++n) {
+        uint32_t *p = ReadGifFrame(reader, n);
+        frames.emplace_back(p, p + size_t(w) * size_t(h));
+        FreeBlock(p);
+    }
+    if (reader) CloseGifFile(reader);
+    CloseVirtualFile(f);
+    return frames;
 }
 
 } // namespace
@@ -111,5 +132,35 @@ TEST(GifWriter, LayoutAndLzwRoundTrip) {
             const GifPicture back = ReadBack(frames.bytes);
             ASSERT_EQ(back.width, w);
             EXPECT_EQ(back.pixels, expected) << colors << " " << structured;
+        }
+}
+
+TEST(GifWriter, ChangedBoxesGiveTheFramesBack) {
+    std::mt19937 random(7);
+    for (const int w : {1, 2, 23})
+        for (const int colors : {2, 255, 256}) {
+            const int h = 5;
+            GifWriter gif;
+            BeginGif(&gif, w, h);
+            std::vector<std::vector<uint32_t>> expected;
+            std::vector<uint8_t> indices(size_t(w * h));
+            for (int frame = 0; frame < 6; ++frame) {
+                // Each frame its own palette; some frames repeat the last, some change a corner.
+                std::vector<uint32_t> palette(static_cast<size_t>(colors));
+                for (uint32_t &p : palette) p = random() & 0xFFFFFF;
+                if (frame == 0 || frame == 3)
+                    for (uint8_t &i : indices) i = uint8_t(random() % unsigned(colors));
+                std::vector<uint32_t> shown(indices.size());
+                if (frame > 0 && frame != 3) {
+                    // Keep the colours shown: find or set palette entries that give the previous picture.
+                    for (size_t i = 0; i < indices.size(); ++i) palette[indices[i]] = expected.back()[i];
+                    if (frame == 4) indices[0] = uint8_t((indices[0] + 1) % colors), palette[indices[0]] = 0x123456;
+                }
+                for (size_t i = 0; i < indices.size(); ++i) shown[i] = palette[indices[i]];
+                AddGifFrame(&gif, indices.data(), palette.data(), colors, -1, 0, true);
+                expected.push_back(shown);
+            }
+            FinishGif(&gif);
+            EXPECT_EQ(ReadFrames(gif.bytes), expected) << w << " " << colors;
         }
 }
