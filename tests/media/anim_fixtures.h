@@ -93,14 +93,14 @@ inline void PutSubBlocks(Bytes &b, const Bytes &data) {
     }
 }
 
-inline Bytes WriteTestGif(const GifSpec &spec) {
+inline Bytes WriteTestGif(const GifSpec &desc) {
     Bytes b;
-    PutText(b, spec.signature.c_str());
-    PutLe16(b, uint32_t(spec.width)), PutLe16(b, uint32_t(spec.height));
-    b.push_back(spec.palette.empty() ? 0 : uint8_t(0x80 | (PaletteBits(spec.palette.size()) - 1)));
-    b.push_back(uint8_t(spec.background)), b.push_back(0);
-    PutPalette(b, spec.palette);
-    for (const GifFrameSpec &f : spec.frames) {
+    PutText(b, desc.signature.c_str());
+    PutLe16(b, uint32_t(desc.width)), PutLe16(b, uint32_t(desc.height));
+    b.push_back(desc.palette.empty() ? 0 : uint8_t(0x80 | (PaletteBits(desc.palette.size()) - 1)));
+    b.push_back(uint8_t(desc.background)), b.push_back(0);
+    PutPalette(b, desc.palette);
+    for (const GifFrameSpec &f : desc.frames) {
         if (f.control) {
             b.insert(b.end(), {0x21, 0xF9, 4});
             b.push_back(uint8_t(f.disposal << 2 | (f.transparent >= 0 ? 1 : 0)));
@@ -110,7 +110,7 @@ inline Bytes WriteTestGif(const GifSpec &spec) {
         b.push_back(0x2C);
         PutLe16(b, uint32_t(f.left)), PutLe16(b, uint32_t(f.top)), PutLe16(b, uint32_t(f.width));
         PutLe16(b, uint32_t(f.height));
-        const auto &palette = f.localPalette.empty() ? spec.palette : f.localPalette;
+        const auto &palette = f.localPalette.empty() ? desc.palette : f.localPalette;
         b.push_back(uint8_t((f.localPalette.empty() ? 0 : 0x80 | (PaletteBits(f.localPalette.size()) - 1)) |
                             (f.interlaced ? 0x40 : 0)));
         PutPalette(b, f.localPalette);
@@ -124,7 +124,7 @@ inline Bytes WriteTestGif(const GifSpec &spec) {
         }
         const int minCodeSize = std::max(2, PaletteBits(palette.size()));
         b.push_back(uint8_t(minCodeSize));
-        PutSubBlocks(b, LzwEncode(rows, minCodeSize, spec.deferredClear));
+        PutSubBlocks(b, LzwEncode(rows, minCodeSize, desc.deferredClear));
         PutSubBlocks(b, f.trailing);
         b.push_back(0);
     }

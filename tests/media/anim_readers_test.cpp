@@ -86,33 +86,33 @@ TEST(GifAnimation, FramesEqualImageMagicksCompositedFrames) {
 
 // A 10 x 10 screen: an opaque first frame of colour 1, then frames whose cases say what they test.
 GifSpec SmallGif() {
-    GifSpec spec;
-    spec.width = spec.height = 10;
-    spec.palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
-    spec.background = 3;
+    GifSpec desc;
+    desc.width = desc.height = 10;
+    desc.palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
+    desc.background = 3;
     GifFrameSpec full;
     full.width = full.height = 10;
     full.indexes.assign(100, 1);
-    spec.frames.push_back(full);
-    return spec;
+    desc.frames.push_back(full);
+    return desc;
 }
 
 TEST(GifAnimation, DisposalTrailingBytesAndDeferredClear) {
-    GifSpec spec = SmallGif();
+    GifSpec desc = SmallGif();
     GifFrameSpec square; // a 4 x 4 square of colour 2 with a transparent hole, cleared to that colour afterwards
     square.left = square.top = 2, square.width = square.height = 4;
     square.indexes.assign(16, 2);
     square.indexes[5] = 0, square.transparent = 0, square.disposal = 2, square.delay = 7;
     // Bytes after the image data that look like block introducers.
     square.trailing = {0x21, 0x2C, 0x3B, 0x2C};
-    spec.frames.push_back(square);
+    desc.frames.push_back(square);
     GifFrameSpec dot; // one pixel past the screen's edge: cut
     dot.left = 9, dot.top = 9, dot.width = 3, dot.height = 1, dot.control = false;
     dot.indexes = {3, 3, 3};
-    spec.frames.push_back(dot);
+    desc.frames.push_back(dot);
     for (bool deferred : {false, true}) {
-        spec.deferredClear = deferred;
-        auto gif = OpenGif(WriteTestGif(spec));
+        desc.deferredClear = deferred;
+        auto gif = OpenGif(WriteTestGif(desc));
         ASSERT_NE(gif.reader, nullptr);
         ASSERT_EQ(gif.frames, 3);
         Pixels f1 = GifFrame(gif, 1), f2 = GifFrame(gif, 2), again = GifFrame(gif, 1);
@@ -143,15 +143,15 @@ TEST(GifAnimation, DisposalTrailingBytesAndDeferredClear) {
 }
 
 TEST(GifAnimation, RefusesFilesWithoutImagesOrWithBrokenData) {
-    GifSpec spec = SmallGif();
-    spec.signature = "GIF87x";
-    auto odd = OpenGif(WriteTestGif(spec));
+    GifSpec desc = SmallGif();
+    desc.signature = "GIF87x";
+    auto odd = OpenGif(WriteTestGif(desc));
     EXPECT_NE(odd.reader, nullptr); // only five signature bytes count
     CloseGifFile(odd.reader);
-    spec.frames.clear();
-    EXPECT_EQ(OpenGif(WriteTestGif(spec)).reader, nullptr);
-    spec = SmallGif();
-    Bytes truncated = WriteTestGif(spec);
+    desc.frames.clear();
+    EXPECT_EQ(OpenGif(WriteTestGif(desc)).reader, nullptr);
+    desc = SmallGif();
+    Bytes truncated = WriteTestGif(desc);
     truncated.resize(truncated.size() - 8);
     EXPECT_EQ(OpenGif(truncated).reader, nullptr);
 }

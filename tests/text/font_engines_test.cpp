@@ -35,8 +35,8 @@ struct FontSystem : ::testing::Test {
 // A handle read from a generated size file; closed with the fixture.
 struct GeneratedFont {
     FontHandle handle;
-    explicit GeneratedFont(const TestFontSpec &spec, bool keepPending = false) {
-        EXPECT_EQ(ReadBitmapFontSize(MakeFontSizeFile(spec), &handle, keepPending), 1);
+    explicit GeneratedFont(const TestFontSpec &desc, bool keepPending = false) {
+        EXPECT_EQ(ReadBitmapFontSize(MakeFontSizeFile(desc), &handle, keepPending), 1);
     }
     ~GeneratedFont() { FreeBitmapFontData(&handle); }
 };
@@ -76,10 +76,10 @@ TEST_F(FontSystem, ClippedGlyphsStillAdvanceThePen) {
 }
 
 TEST_F(FontSystem, MaskModeWithNegativeKerningStaysInsideThePlane) {
-    TestFontSpec spec;
-    spec.kerning.assign(size_t(spec.highChar - spec.lowChar + 2), -5);
-    spec.flags = kBitmapFontProportional;
-    GeneratedFont font(spec);
+    TestFontSpec desc;
+    desc.kerning.assign(size_t(desc.highChar - desc.lowChar + 2), -5);
+    desc.flags = kBitmapFontProportional;
+    GeneratedFont font(desc);
     HostBitmap *bitmap = AllocHostBitmap(16, 8);
     MaskPlane *mask = AllocMaskPlane(bitmap, 16, 8);
     FontRenderTarget target{nullptr, mask};
@@ -101,15 +101,15 @@ TEST_F(FontSystem, ColourPlanesFollowThePickBits) {
         {2, 0b011, 0, 0, 0xEEE6D2}, // index 0 is the transparent key
     };
     for (const auto &c : cases) {
-        TestFontSpec spec;
-        spec.colour = true;
-        spec.depth = c.depth;
-        spec.planePick = c.pick;
-        spec.planeOnOff = c.onOff;
-        spec.colourIndex = c.index;
-        spec.palette = {0x000, 0x111, 0x222, 0x0F80, 0x444, 0x0F80};
-        if (c.onOff) spec.palette.push_back(0x0F0); // 6: unused; 7 beyond the colour count stays transparent
-        GeneratedFont font(spec, true);
+        TestFontSpec desc;
+        desc.colour = true;
+        desc.depth = c.depth;
+        desc.planePick = c.pick;
+        desc.planeOnOff = c.onOff;
+        desc.colourIndex = c.index;
+        desc.palette = {0x000, 0x111, 0x222, 0x0F80, 0x444, 0x0F80};
+        if (c.onOff) desc.palette.push_back(0x0F0); // 6: unused; 7 beyond the colour count stays transparent
+        GeneratedFont font(desc, true);
         ASSERT_EQ(font.handle.kind, FontKindColorBitmap);
         ASSERT_TRUE(font.handle.pendingPixels);
         const uint32_t expected = c.onOff ? kColorFontKey : c.expected;
@@ -119,15 +119,15 @@ TEST_F(FontSystem, ColourPlanesFollowThePickBits) {
 
 TEST_F(FontSystem, ProportionalMeasureMatchesAHandComputation) {
     // Entries for 'A' and 'B' only: widths 3 and 5, kerning -1 then 0, spacing 4 and 6.
-    TestFontSpec spec;
-    spec.lowChar = 'A';
-    spec.highChar = 'B';
-    spec.widths = {3, 5, 2};
-    spec.kerning = {-1, 0, 0};
-    spec.flags = kBitmapFontProportional;
+    TestFontSpec desc;
+    desc.lowChar = 'A';
+    desc.highChar = 'B';
+    desc.widths = {3, 5, 2};
+    desc.kerning = {-1, 0, 0};
+    desc.flags = kBitmapFontProportional;
     for (bool withSpacing : {true, false}) {
-        spec.spacing = withSpacing ? std::vector<int16_t>{4, 6, 2} : std::vector<int16_t>{};
-        GeneratedFont font(spec);
+        desc.spacing = withSpacing ? std::vector<int16_t>{4, 6, 2} : std::vector<int16_t>{};
+        GeneratedFont font(desc);
         TextExtentInfo extent;
         MeasureText(&font.handle, "AB", 2, 0, 0, &extent);
         // pen -1 (kern), glyph to 2, advance to 3 (or 7 nominal); B to 3+5=8 (12), advance to 9 (15).
@@ -267,9 +267,9 @@ struct Container {
 };
 
 TEST_F(FontSystem, PendingColourFontGetsItsBitmapThroughTheCache) {
-    TestFontSpec spec;
-    spec.colour = true;
-    const FontBytes size = MakeFontSizeFile(spec);
+    TestFontSpec desc;
+    desc.colour = true;
+    const FontBytes size = MakeFontSizeFile(desc);
     Container file;
     const size_t contentsLength = MakeFontContents({{"x", 8}}).size();
     file.Add(MakeFontContents({{":::chunk" + std::to_string(contentsLength) + ":" + std::to_string(size.size()) + "*8/", 8}}));

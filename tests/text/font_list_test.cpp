@@ -15,10 +15,10 @@
 namespace {
 
 TestFontSpec Sized11() {
-    TestFontSpec spec;
-    spec.height = 11;
-    spec.baseline = 9;
-    return spec;
+    TestFontSpec desc;
+    desc.height = 11;
+    desc.baseline = 9;
+    return desc;
 }
 
 const std::string kVera = "/usr/share/fonts/truetype/ttf-bitstream-vera/";

@@ -22,10 +22,10 @@ uint32_t Reserve(FontBytes &b, size_t n) {
 
 } // namespace
 
-FontBytes MakeFontSizeFile(const TestFontSpec &spec) {
-    const int entries = spec.highChar - spec.lowChar + 2;
-    std::vector<int> widths = spec.widths;
-    if (widths.empty()) widths.assign(size_t(entries), spec.nominalWidth);
+FontBytes MakeFontSizeFile(const TestFontSpec &desc) {
+    const int entries = desc.highChar - desc.lowChar + 2;
+    std::vector<int> widths = desc.widths;
+    if (widths.empty()) widths.assign(size_t(entries), desc.nominalWidth);
     int totalWidth = 0;
     for (int w : widths) totalWidth += w;
     const int rowLength = ((totalWidth + 15) / 16) * 2;
@@ -36,22 +36,22 @@ FontBytes MakeFontSizeFile(const TestFontSpec &spec) {
     Put16(b, 32, 0x70FF); // moveq #-1,d0 ; rts: the file is not meant to be run
     Put16(b, 34, 0x4E75);
     Put16(b, 50, 0x0F80);
-    Put16(b, 110, uint32_t(spec.height));
-    Put8(b, 112, spec.colour ? 0x40 : 0);
-    Put8(b, 113, uint32_t(spec.flags));
-    Put16(b, 114, uint32_t(spec.nominalWidth));
-    Put16(b, 116, uint32_t(spec.baseline));
+    Put16(b, 110, uint32_t(desc.height));
+    Put8(b, 112, desc.colour ? 0x40 : 0);
+    Put8(b, 113, uint32_t(desc.flags));
+    Put16(b, 114, uint32_t(desc.nominalWidth));
+    Put16(b, 116, uint32_t(desc.baseline));
     Put16(b, 118, 1);
-    Put8(b, 122, uint32_t(spec.lowChar));
-    Put8(b, 123, uint32_t(spec.highChar));
+    Put8(b, 122, uint32_t(desc.lowChar));
+    Put8(b, 123, uint32_t(desc.highChar));
     Put16(b, 128, uint32_t(rowLength));
     // Glyph bits: every glyph a filled rectangle.
-    FontBytes plane(size_t(rowLength) * size_t(spec.height), 0);
+    FontBytes plane(size_t(rowLength) * size_t(desc.height), 0);
     uint32_t locations = Reserve(b, size_t(entries) * 4);
     int offset = 0;
     for (int i = 0; i < entries; i++) {
         Put32(b, locations + 32 + size_t(i) * 4, uint32_t(offset) << 16 | uint32_t(widths[size_t(i)]));
-        for (int y = 0; y < spec.height; y++)
+        for (int y = 0; y < desc.height; y++)
             for (int x = offset; x < offset + widths[size_t(i)]; x++)
                 plane[size_t(y) * size_t(rowLength) + size_t(x / 8)] |= uint8_t(0x80 >> (x % 8));
         offset += widths[size_t(i)];
@@ -63,27 +63,27 @@ FontBytes MakeFontSizeFile(const TestFontSpec &spec) {
         for (size_t i = 0; i < values.size(); i++) Put16(b, at + 32 + i * 2, uint16_t(values[i]));
         Put32(b, field, at);
     };
-    table(spec.spacing, 134);
-    table(spec.kerning, 138);
-    if (!spec.colour) {
+    table(desc.spacing, 134);
+    table(desc.kerning, 138);
+    if (!desc.colour) {
         uint32_t strip = Reserve(b, plane.size());
         memcpy(b.data() + strip + 32, plane.data(), plane.size());
         Put32(b, 124, strip);
     } else {
-        Put8(b, 144, uint32_t(spec.depth));
-        Put8(b, 148, uint32_t(spec.planePick));
-        Put8(b, 149, uint32_t(spec.planeOnOff));
-        uint32_t colours = Reserve(b, spec.palette.size() * 2);
-        for (size_t i = 0; i < spec.palette.size(); i++) Put16(b, colours + 32 + i * 2, spec.palette[i]);
+        Put8(b, 144, uint32_t(desc.depth));
+        Put8(b, 148, uint32_t(desc.planePick));
+        Put8(b, 149, uint32_t(desc.planeOnOff));
+        uint32_t colours = Reserve(b, desc.palette.size() * 2);
+        for (size_t i = 0; i < desc.palette.size(); i++) Put16(b, colours + 32 + i * 2, desc.palette[i]);
         uint32_t record = Reserve(b, 8);
-        Put16(b, record + 32 + 2, uint32_t(spec.palette.size()));
+        Put16(b, record + 32 + 2, uint32_t(desc.palette.size()));
         Put32(b, record + 32 + 4, colours);
         Put32(b, 150, record);
         int stored = 0;
-        for (int p = 0; p < spec.depth && p < 8; p++) {
-            if (!(spec.planePick >> p & 1)) continue;
+        for (int p = 0; p < desc.depth && p < 8; p++) {
+            if (!(desc.planePick >> p & 1)) continue;
             uint32_t at = Reserve(b, plane.size());
-            if (spec.colourIndex >> p & 1) memcpy(b.data() + at + 32, plane.data(), plane.size());
+            if (desc.colourIndex >> p & 1) memcpy(b.data() + at + 32, plane.data(), plane.size());
             Put32(b, 154 + size_t(stored++) * 4, at);
         }
     }

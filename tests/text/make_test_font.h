@@ -28,7 +28,7 @@ struct TestFontSpec {
 };
 
 // A per-size file; every glyph is a filled rectangle of its width and the font's height.
-FontBytes MakeFontSizeFile(const TestFontSpec &spec);
+FontBytes MakeFontSizeFile(const TestFontSpec &desc);
 
 struct FontContentsEntry {
     std::string name; // e.g. "mono/8", "::incomplete" or a ":::chunk" name
