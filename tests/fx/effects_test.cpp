@@ -207,7 +207,7 @@ const FrameRule *RuleFor(int32_t id) {
     return nullptr;
 }
 
-TEST_F(FxTest, EveryEffectEndsOnTheNewPictureAfterThePartsFrameCount) {
+TEST_F(FxTest, EveryEffectEndsOnTheNewPictureAfterItsFamilysFrameCount) {
     const std::pair<int32_t, int32_t> sizes[] = {{64, 48}, {33, 17}, {1, 1}, {7, 1}, {1, 7}};
     const int32_t speeds[] = {-1, -2, 1, 500, INT32_MAX};
     for (auto [w, h] : sizes) {
