@@ -111,9 +111,10 @@ int CmdShowLayerFX(VMState *vm) { return LayerCommand(vm, kFxModeLayer); }
 int CmdHideLayerFX(VMState *vm) { return LayerCommand(vm, kFxModeHideLayer); }
 int CmdRemoveLayerFX(VMState *vm) { return LayerCommand(vm, kFxModeRemoveLayer); }
 
-int CmdDisplayBrushFX(VMState *vm) {
+// DisplayBrushFX and DisplayTextObjectFX: an object, a position, then an options table or the effect arguments.
+int RunObjectAtPosition(VMState *vm, int32_t mode) {
     CheckArgs(vm, 3, 6);
-    FxRequest request = ObjectRequest(vm, kFxModeBrush);
+    FxRequest request = ObjectRequest(vm, mode);
     request.x = CheckInt32Arg(vm, 2);
     request.y = CheckInt32Arg(vm, 3);
     if (TableAt(vm, 4)) ReadCommonOptions(vm, 4, &request);
@@ -121,15 +122,9 @@ int CmdDisplayBrushFX(VMState *vm) {
     return Run(&request);
 }
 
-int CmdDisplayTextObjectFX(VMState *vm) {
-    CheckArgs(vm, 3, 6);
-    FxRequest request = ObjectRequest(vm, kFxModeTextObject);
-    request.x = CheckInt32Arg(vm, 2);
-    request.y = CheckInt32Arg(vm, 3);
-    if (TableAt(vm, 4)) ReadCommonOptions(vm, 4, &request);
-    else ReadEffectArgs(vm, 4, &request);
-    return Run(&request);
-}
+int CmdDisplayBrushFX(VMState *vm) { return RunObjectAtPosition(vm, kFxModeBrush); }
+
+int CmdDisplayTextObjectFX(VMState *vm) { return RunObjectAtPosition(vm, kFxModeTextObject); }
 
 int CmdDisplayBGPicPartFX(VMState *vm) {
     CheckArgs(vm, 5, 11);
