@@ -148,69 +148,47 @@ TEST(ImagesInPlayer, SelectLayerOfTextShapeAndPicturePartLayers) {
     ScratchDirectory dir;
     const std::string script = R"(@DISPLAY {Width = 96, Height = 64, Color = $0000FF}
 ExitOnError(False)
-Function Try(f, ...)
-  f(...)
-  DebugPrint(GetLastError())
-EndFunction
 EnableLayers()
 CreateBrush(1, 4, 4, $00FF00)
 CreateBGPic(2, 20, 20, $FFFF00)
 SetFontColor($FFFFFF)
 TextOut(2, 2, "Hi")
-Locate(70, 2)
-Print("P")
 CreateTextObject(3, "Ho")
 DisplayTextObject(3, 60, 30, {anchorx = 1, anchory = 1, scalex = 2})
 DisplayBGPicPart(2, 0, 0, 10, 10, 10, 20)
 DisplayBrush(1, 0, 0)
-SetLayerStyle(5, {type = 15, radius = 6, color = $FF00FF, x = 70, y = 50, anchorx = 0.5, anchory = 0.5})
+SetLayerStyle(4, {type = 15, radius = 6, color = $FF00FF, x = 70, y = 50, anchorx = 0.5, anchory = 0.5})
 TextOut(20, 40, "R", {rotate = 90})
 SaveSnapshot("before.bmp")
-For n = 1 To 6
-  SelectLayer(n)
-  EndSelect()
-Next
-SetLayerStyle(5, {x = 70, y = 50})
+For n = 1 To 5 SelectLayer(n) EndSelect() Next
+SetLayerStyle(4, {x = 70, y = 50})
 SaveSnapshot("same.bmp")
 SelectLayer(1, 1)
 DisplayBrush(1, 4, 0)
 EndSelect()
-For n = 2 To 6
-  SelectLayer(n)
-  DisplayBrush(1, 0, 0)
-  EndSelect()
-Next
+For n = 2 To 5 SelectLayer(n) DisplayBrush(1, 0, 0) EndSelect() Next
 SaveSnapshot("drawn.bmp")
-DebugPrint(GetLayerStyle(1).partwidth, GetLayerStyle(3).partwidth, GetLayerStyle(4).partwidth)
 DisplayBGPicPart(2, 0, 0, 10, 10, 80, 0)
 DisplayTextObject(3, 60, 54)
 SaveSnapshot("objects.bmp")
-Try(SelectLayer, 1, 0, 1)
+SelectLayer(1, 0, 1)
+Local frameError = GetLastError()
 HideLayerFX(2, {type = #BARS, speed = #FASTSPEED, async = True})
-Try(SelectLayer, 2))";
+SelectLayer(2)
+DebugPrint(frameError, GetLastError()))";
     WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "16 16 10\n1155\n1404\n");
-    const std::vector<uint8_t> before = ReadBytes(dir.File("before.bmp")), drawn = ReadBytes(dir.File("drawn.bmp")),
-                               objects = ReadBytes(dir.File("objects.bmp"));
-    ASSERT_GT(drawn.size(), 54u);
-    ASSERT_GT(objects.size(), 54u);
+    EXPECT_EQ(run.out, "1155 1404\n"); // a frame for a text layer; a layer a transition plays on
+    const std::vector<uint8_t> drawn = ReadBytes(dir.File("drawn.bmp")), objects = ReadBytes(dir.File("objects.bmp"));
+    ASSERT_TRUE(drawn.size() > 54 && objects.size() > 54);
     // Selected and ended without drawing, every layer stays in place, transformed and anchored ones included.
-    EXPECT_EQ(ReadBytes(dir.File("same.bmp")), before);
-    struct Probe {
-        int x, y;
-        uint32_t colour;
-    };
-    const Probe probes[] = {
-        {6, 2, 0x00FF00},  {2, 2, 0xFFFFFF},   // TEXTOUT: the mask takes the drawing too, the rest stays
-        {70, 2, 0x00FF00}, {74, 2, 0xFFFFFF},  // PRINT
-        {28, 21, 0x00FF00},                    // a text object scaled twice: the drawing is scaled with it
-        {10, 20, 0x00FF00}, {14, 20, 0xFFFF00}, // the picture part
-        {66, 45, 0x00FF00}, {68, 44, 0xFF00FF}, // the anchored circle
-        {20, 36, 0x00FF00},                    // the rotated letter
-    };
-    for (const Probe &p : probes) EXPECT_EQ(BmpPixel(drawn, p.x, p.y), p.colour) << p.x << "," << p.y;
+    EXPECT_EQ(ReadBytes(dir.File("same.bmp")), ReadBytes(dir.File("before.bmp")));
+    // The text (its mask drawn too), the text object scaled twice, the picture part, the anchored circle and the
+    // rotated letter show the brush; what it did not cover stays.
+    const uint32_t probes[][3] = {{6, 2, 0x00FF00},   {2, 2, 0xFFFFFF},   {28, 21, 0x00FF00}, {10, 20, 0x00FF00},
+                                  {14, 20, 0xFFFF00}, {66, 45, 0x00FF00}, {68, 44, 0xFF00FF}, {20, 36, 0x00FF00}};
+    for (const auto &p : probes) EXPECT_EQ(BmpPixel(drawn, p[0], p[1]), p[2]) << p[0] << "," << p[1];
     EXPECT_EQ(BmpPixel(objects, 80, 0), 0xFFFF00u);
     EXPECT_EQ(BmpPixel(objects, 60, 54), 0xFFFFFFu);
 }
