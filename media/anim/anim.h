@@ -12,6 +12,7 @@
 #include "runtime/app/command.h"
 
 struct AnimFile;
+struct Sprite;
 struct VMState;
 
 struct AnimFrame {
@@ -56,6 +57,10 @@ void FlushPendingAnims();
 int AddAnimRecord(ObjectId id, int32_t width, int32_t height, std::vector<AnimFrame> &&frames, int32_t transparent,
                   AnimObject **out = nullptr);
 int32_t CountAnimObjects();
+// Inserts black frames (count > 0) or removes frames (count < 0) at a 1-based position (0: the end). findFlags
+// go to the lookups: a layer's own copy is found while free-pending and is not copied again for its layer.
+// 1340 for the current output, 1314 while playing, 1338 for a disk anim, 1055 for positions out of range.
+int ModifyAnimFramesById(ObjectId id, int32_t count, int32_t position, int findFlags);
 // Frees a frame's planes and kept pixels and clears it.
 void FreeAnimFrame(AnimFrame &frame);
 // Whether the anim is the current drawing target (1340 for changes).
@@ -84,10 +89,45 @@ struct LoadAnimOptions {
     std::string cache, cachedLoad;
     int32_t cacheAlpha = 0;
 };
+// Frames under construction; frees what it still holds.
+struct FrameList {
+    std::vector<AnimFrame> frames;
+    FrameList() = default;
+    FrameList(const FrameList &) = delete;
+    FrameList &operator=(const FrameList &) = delete;
+    ~FrameList() {
+        for (AnimFrame &f : frames) FreeAnimFrame(f);
+    }
+};
+// The frames of an animation file (its own delays), or of a picture whole or cut in a grid; with "fromdisk" only
+// the open file. keepPixels holds frames as pixels (while preloading, until the display opens).
+struct LoadedFrames {
+    FrameList list;
+    std::vector<int32_t> delays;
+    int32_t width = 0, height = 0, count = 0;
+    int64_t transparent = -1;
+    AnimFile *file = nullptr; // closed with the record unless taken
+    LoadedFrames() = default;
+    LoadedFrames(const LoadedFrames &) = delete;
+    LoadedFrames &operator=(const LoadedFrames &) = delete;
+    ~LoadedFrames();
+};
+// 0, 1223 for a mask with alpha, 1055 for frames from disk, or the reader's error.
+int LoadFramesFromFile(const char *fileName, const LoadAnimOptions &options, int preloading, bool keepPixels,
+                       LoadedFrames *out);
 // LoadAnim and PlayAnimDisk: an animation file (or a picture, whole or cut in a grid) as an anim. The console
 // line shows shownName. 0 or an error code; *out the new anim.
 int LoadAnimFile(ObjectId id, const char *fileName, const LoadAnimOptions &options, int preloading,
                  AnimObject **out = nullptr, const char *shownName = nullptr);
+
+// ---- Sprites made by the frame builders ----------------------------------------------------------------------------
+// CreateSprite from an anim (every frame copied; 1176 / 1041) or from a text object (a copy of its image). The
+// caller has already freed a sprite of the id.
+int CreateSpriteFromAnim(ObjectId id, ObjectId animId, Sprite **out);
+int CreateSpriteFromTextObject(ObjectId id, ObjectId objectId, Sprite **out);
+// LoadSprite: the frames of an animation file, or a picture whole or cut in a grid ("fromdisk" is not read).
+int LoadSpriteFile(ObjectId id, const char *fileName, const LoadAnimOptions &options, int preloading, Sprite **out,
+                   const char *shownName);
 
 // ---- Playback ----------------------------------------------------------------------------------------------------
 struct PlayAnimRequest {

@@ -52,15 +52,11 @@ bool MakeBlankFrame(const AnimObject *anim, AnimFrame *out) {
 
 } // namespace
 
-int CmdModifyAnimFrames(VMState *vm) {
-    CheckArgs(vm, 2, 3);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
-    const int32_t count = CheckInt32Arg(vm, 2), position = OptInt32Arg(vm, 3, 0);
+int ModifyAnimFramesById(ObjectId id, int32_t count, int32_t position, int findFlags) {
     AnimObject *anim = nullptr;
-    if (int error = FindAnim(id, &anim, kFindAnimPending)) return error;
+    if (int error = FindAnim(id, &anim, findFlags & kFindAnimPending)) return error;
     if (IsAnimActiveOutput(anim)) return kErrActiveAnim;
-    if (int error = FindAnim(id, &anim, kFindAnimModify)) return error;
+    if (int error = FindAnim(id, &anim, findFlags | kFindAnimModify)) return error;
     if (anim->fromDisk) return kErrDiskAnim;
     const int64_t frames = anim->frameCount;
     // An insertion may come at most right after the last frame; a removal must leave a frame.
@@ -105,6 +101,14 @@ int CmdModifyAnimFrames(VMState *vm) {
     anim->delays = std::move(newDelays);
     anim->frameCount = int32_t(anim->frames.size());
     return 0;
+}
+
+int CmdModifyAnimFrames(VMState *vm) {
+    CheckArgs(vm, 2, 3);
+    ObjectId id{};
+    ReadObjectId(&id, vm, 1);
+    const int32_t count = CheckInt32Arg(vm, 2), position = OptInt32Arg(vm, 3, 0);
+    return ModifyAnimFramesById(id, count, position, kFindAnimPending);
 }
 
 int CmdScaleAnim(VMState *vm) {

@@ -69,8 +69,13 @@ int DrawFrameAsLayer(VMState *vm, ObjectId id, int32_t frame, int32_t x, int32_t
                                    options);
 }
 
-const AnimLayerServices kAnimLayerServices{Find,         FrameImage, FrameDelay, FramePlaneSlots, CopyForLayer,
-                                           AddRecord,    nullptr,    DrawFrameAsLayer, FlushPendingAnims};
+// The layer changes an anim of its own, so the lookup finds it though free-pending and gives it no further copy.
+int ModifyFrames(ObjectId id, int32_t count, int32_t position) {
+    return ModifyAnimFramesById(id, count, position, kFindAnimNoUnshare);
+}
+
+const AnimLayerServices kAnimLayerServices{Find,      FrameImage,   FrameDelay,       FramePlaneSlots,  CopyForLayer,
+                                           AddRecord, ModifyFrames, DrawFrameAsLayer, FlushPendingAnims};
 
 } // namespace
 

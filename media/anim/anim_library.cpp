@@ -13,6 +13,7 @@
 #include "scene/display/display_startup.h"
 #include "scene/images/brush.h"
 #include "scene/images/output.h"
+#include "scene/images/sprite_library.h"
 
 namespace {
 
@@ -22,13 +23,8 @@ int PushAutomatic(VMState *vm, const ObjectId &requested, void *made) {
     return 1;
 }
 
-// LoadAnim(id, file [, options table or transparent colour]).
-int CmdLoadAnim(VMState *vm) {
-    CheckArgs(vm, 2, 3);
-    ObjectId id{};
-    OptIntegerArg(&id, vm, 1);
-    const std::string file = CheckFileNameArg(vm, 2, 0);
-    const std::string shown = CheckStringArg(vm, 2);
+// Argument 3 of LoadAnim and LoadSprite: an options table ("fromdisk" only for anims) or the transparent colour.
+LoadAnimOptions ReadLoadOptions(VMState *vm, bool withFromDisk) {
     LoadAnimOptions o;
     if (GetTop(vm) >= 3 && ValueType(vm, 3) == TTABLE) {
         uint32_t colour = 0;
@@ -40,19 +36,51 @@ int CmdLoadAnim(VMState *vm) {
         GetTableOption(vm, 3, "height", &o.height);
         GetTableOption(vm, 3, "fpr", &o.perRow);
         GetTableOption(vm, 3, "frames", &o.frames);
-        GetTableOption(vm, 3, "fromdisk", &o.fromDisk);
+        if (withFromDisk) GetTableOption(vm, 3, "fromdisk", &o.fromDisk);
         GetTableOptionFileName(vm, 3, "cache", &o.cache, 0);
         GetTableOptionFileName(vm, 3, "cachedload", &o.cachedLoad, 0);
         GetTableOption(vm, 3, "cachealpha", &o.cacheAlpha);
     } else if (GetTop(vm) >= 3) {
         o.transparent = CheckUnsignedArg(vm, 3);
     }
+    return o;
+}
+
+// LoadAnim and LoadSprite(id, file [, options table or transparent colour]).
+int LoadFramesCommand(VMState *vm, bool sprite) {
+    CheckArgs(vm, 2, 3);
+    ObjectId id{};
+    OptIntegerArg(&id, vm, 1);
+    const std::string file = CheckFileNameArg(vm, 2, 0);
+    const std::string shown = CheckStringArg(vm, 2);
+    const LoadAnimOptions o = ReadLoadOptions(vm, !sprite);
     const int preloading = GetAttributeNumber(vm, kAttrPreloadActive, 0) != 0;
-    AnimObject *made = nullptr;
-    if (int error = LoadAnimFile(id, file.c_str(), o, preloading, &made, shown.c_str())) return error;
-    const int results = PushAutomatic(vm, id, made);
+    AnimObject *anim = nullptr;
+    Sprite *made = nullptr;
+    if (int error = sprite ? LoadSpriteFile(id, file.c_str(), o, preloading, &made, shown.c_str())
+                           : LoadAnimFile(id, file.c_str(), o, preloading, &anim, shown.c_str()))
+        return error;
+    const int results = PushAutomatic(vm, id, sprite ? static_cast<void *>(made) : anim);
     PrintDoneMessage();
     return results;
+}
+
+int CmdLoadAnim(VMState *vm) { return LoadFramesCommand(vm, false); }
+int CmdLoadSprite(VMState *vm) { return LoadFramesCommand(vm, true); }
+
+// CreateSprite(id, #ANIM or #TEXTOBJECT, source): the sprite library has freed a sprite of the id already.
+int BuildSpriteFrames(VMState *vm, int32_t sourceKind) {
+    ObjectId id{}, source{};
+    OptIntegerArg(&id, vm, 1);
+    ReadObjectId(&source, vm, 3);
+    if (sourceKind != ObjectKindAnim && sourceKind != ObjectKindTextObject) return kErrWrongUsage;
+    // The whole source is the sprite: grid numbers belong to brushes.
+    if (GetTop(vm) > 3) return kErrTooManyArguments;
+    Sprite *made = nullptr;
+    if (int error = sourceKind == ObjectKindAnim ? CreateSpriteFromAnim(id, source, &made)
+                                                 : CreateSpriteFromTextObject(id, source, &made))
+        return error;
+    return PushAutomatic(vm, id, made);
 }
 
 int CmdFreeAnim(VMState *vm) {
@@ -254,6 +282,8 @@ void RegisterAnimLibrary(VMState *vm) {
     InstallAnimLayerServices(true);
     RegisterObjectCounter(ObjectKindAnim, CountAnimObjects);
     RegisterBrushLinkSource(ObjectKindAnim, AnimBrushLinkSource);
+    BuildSpriteFramesHook = BuildSpriteFrames;
+    LoadSpriteHook = CmdLoadSprite;
     RegisterSnapshotEncoders();
     RegisterCommands(vm, kAnimCommands);
     RegisterCommandLibrary(kAnimCommands, "anim");
@@ -263,6 +293,8 @@ void FreeAnimLibrary(VMState *) {
     FinishAllAnimStreams();
     FreeAllAnims();
     InstallAnimLayerServices(false);
+    BuildSpriteFramesHook = nullptr;
+    LoadSpriteHook = nullptr;
 }
 
 const LibraryDescriptor kAnimLibrary{"anim", RegisterAnimLibrary, FreeAnimLibrary};

@@ -10,24 +10,11 @@
 
 namespace {
 
-// Frames under construction; frees what it still holds.
-struct FrameList {
-    std::vector<AnimFrame> frames;
-    ~FrameList() {
-        for (AnimFrame &f : frames) {
-            FreeHostBitmap(f.bitmap);
-            FreeMaskPlane(f.mask);
-            FreeAlphaPlane(f.alpha);
-            FreeBlock(f.keptPixels);
-        }
-    }
-};
-
 // A frame from pixels of width x height: kept as they are while preloading, else made into bitmap and mask.
 int AddPixelFrame(FrameList &list, uint32_t *pixels, int64_t transparent, int32_t width, int32_t height,
-                  int preloading) {
+                  bool keepPixels) {
     AnimFrame frame;
-    if (preloading) {
+    if (keepPixels) {
         frame.keptPixels = pixels;
     } else {
         const int error = PixelArrayToBitmap(pixels, transparent, width, height, width, &frame.bitmap, &frame.mask);
@@ -39,23 +26,23 @@ int AddPixelFrame(FrameList &list, uint32_t *pixels, int64_t transparent, int32_
 }
 
 int FramesFromAnimFile(AnimFile *file, int32_t count, int32_t width, int32_t height, int64_t transparent,
-                       int preloading, FrameList &list, std::vector<int32_t> &delays) {
+                       bool keepPixels, FrameList &list, std::vector<int32_t> &delays) {
     list.frames.reserve(size_t(count));
     for (int32_t n = 0; n < count; n++) {
         uint32_t *pixels = ReadAnimFileFrame(file, n);
         if (!pixels) return kErrAnimFrameLoad;
-        if (int error = AddPixelFrame(list, pixels, transparent, width, height, preloading)) return error;
+        if (int error = AddPixelFrame(list, pixels, transparent, width, height, keepPixels)) return error;
         delays.push_back(GetAnimFileFrameDelay(file, n));
     }
     return 0;
 }
 
-int FramesFromPicture(LoadedPicture &picture, const LoadAnimOptions &o, int64_t transparent, int preloading,
+int FramesFromPicture(LoadedPicture &picture, const LoadAnimOptions &o, int64_t transparent, bool keepPixels,
                       FrameList &list, int32_t *width, int32_t *height) {
     if (o.width <= 0 || o.height <= 0) {
         // The whole picture is the one frame.
         AnimFrame frame;
-        if (preloading) {
+        if (keepPixels) {
             frame.keptPixels = picture.pixels;
         } else if (int error = PixelArrayToBitmap(picture.pixels, transparent, picture.width, picture.height,
                                                   picture.width, &frame.bitmap, &frame.mask)) {
@@ -73,7 +60,7 @@ int FramesFromPicture(LoadedPicture &picture, const LoadAnimOptions &o, int64_t 
     ImageGrid grid{o.x, o.y, o.width, o.height, o.frames, o.perRow};
     if (int error = CheckImageGrid(&grid, picture.width, picture.height)) return error;
     ImageTriple source{nullptr, nullptr, picture.alpha, picture.width, picture.height};
-    if (!preloading)
+    if (!keepPixels)
         if (int error = PixelArrayToBitmap(picture.pixels, transparent, picture.width, picture.height, picture.width,
                                            &source.bitmap, &source.mask))
             return error;
@@ -81,7 +68,7 @@ int FramesFromPicture(LoadedPicture &picture, const LoadAnimOptions &o, int64_t 
     list.frames.reserve(size_t(grid.frames));
     for (int32_t k = 0; k < grid.frames && !error; k++) {
         AnimFrame frame;
-        if (preloading) {
+        if (keepPixels) {
             frame.keptPixels = CutGridCellPixels(grid, k, picture.pixels, picture.width);
             if (!frame.keptPixels) error = kErrOutOfMemoryCode;
         } else {
@@ -99,6 +86,37 @@ int FramesFromPicture(LoadedPicture &picture, const LoadAnimOptions &o, int64_t 
 
 } // namespace
 
+LoadedFrames::~LoadedFrames() {
+    if (file) CloseAnimFile(file);
+}
+
+int LoadFramesFromFile(const char *fileName, const LoadAnimOptions &o, int preloading, bool keepPixels,
+                       LoadedFrames *out) {
+    if (o.loadAlpha && o.transparent != -1) return 1223;
+    if (o.frames && o.fromDisk) return kErrWrongUsage;
+    out->transparent = o.transparent == -1 ? -1 : (o.transparent & 0xFFFFFF);
+    // The file is an animation unless frames are to be cut from it; what no reader takes is a picture.
+    AnimFile *file = nullptr;
+    if (!o.frames && !(preloading && !o.cachedLoad.empty()))
+        if (OpenAnimFile(fileName, &file, &out->width, &out->height, &out->count) != 0) file = nullptr;
+    if (file && o.fromDisk) {
+        out->file = file;
+        return 0;
+    }
+    if (file) {
+        const int error = FramesFromAnimFile(file, out->count, out->width, out->height, out->transparent, keepPixels,
+                                             out->list, out->delays);
+        CloseAnimFile(file);
+        return error;
+    }
+    LoadedPicture picture;
+    if (int error = LoadPictureWithCache(fileName, o.loadAlpha, o.cache, o.cachedLoad,
+                                         o.loadAlpha == 1 ? 0 : o.cacheAlpha, preloading, &picture))
+        return error;
+    if (out->transparent == -1 && picture.transparent != -1) out->transparent = picture.transparent & 0xFFFFFF;
+    return FramesFromPicture(picture, o, out->transparent, keepPixels, out->list, &out->width, &out->height);
+}
+
 int LoadAnimFile(ObjectId id, const char *fileName, const LoadAnimOptions &o, int preloading, AnimObject **out,
                  const char *shownName) {
     if (out) *out = nullptr;
@@ -107,46 +125,24 @@ int LoadAnimFile(ObjectId id, const char *fileName, const LoadAnimOptions &o, in
     if (!IsAutoHandleRequest(id))
         if (int error = FreeAnimById(id, 0)) return error;
     PrintConsoleMessage("Loading animation %s", shownName ? shownName : fileName, 1);
-    int64_t transparent = o.transparent == -1 ? -1 : (o.transparent & 0xFFFFFF);
-
-    AnimFile *file = nullptr;
-    int32_t width = 0, height = 0, count = 0;
-    // The file is an animation unless frames are to be cut from it; what no reader takes is a picture.
-    if (!o.frames && !(preloading && !o.cachedLoad.empty()))
-        if (OpenAnimFile(fileName, &file, &width, &height, &count) != 0) file = nullptr;
-
-    FrameList list;
-    std::vector<int32_t> delays;
+    LoadedFrames loaded;
+    if (int error = LoadFramesFromFile(fileName, o, preloading, preloading != 0, &loaded)) return error;
     AnimObject *anim = nullptr;
-    if (file && o.fromDisk) {
-        if (int error = AddAnimRecord(id, width, height, {}, int32_t(transparent), &anim)) {
-            CloseAnimFile(file);
+    if (loaded.file) {
+        if (int error = AddAnimRecord(id, loaded.width, loaded.height, {}, int32_t(loaded.transparent), &anim))
             return error;
-        }
         anim->fromDisk = 1;
-        anim->frameCount = count;
-        anim->animFile = file;
+        anim->frameCount = loaded.count;
+        anim->animFile = loaded.file;
+        loaded.file = nullptr;
         anim->fileName = fileName;
-        anim->delays.assign(size_t(count), -1);
+        anim->delays.assign(size_t(loaded.count), -1);
     } else {
-        if (file) {
-            const int error =
-                FramesFromAnimFile(file, count, width, height, transparent, preloading, list, delays);
-            CloseAnimFile(file);
-            if (error) return error;
-        } else {
-            LoadedPicture picture;
-            if (int error = LoadPictureWithCache(fileName, o.loadAlpha, o.cache, o.cachedLoad,
-                                                 o.loadAlpha == 1 ? 0 : o.cacheAlpha, preloading, &picture))
-                return error;
-            if (transparent == -1 && picture.transparent != -1) transparent = picture.transparent & 0xFFFFFF;
-            if (int error = FramesFromPicture(picture, o, transparent, preloading, list, &width, &height))
-                return error;
-        }
-        if (int error = AddAnimRecord(id, width, height, std::move(list.frames), int32_t(transparent), &anim))
+        if (int error = AddAnimRecord(id, loaded.width, loaded.height, std::move(loaded.list.frames),
+                                      int32_t(loaded.transparent), &anim))
             return error;
-        list.frames.clear();
-        for (size_t n = 0; n < delays.size(); n++) anim->delays[n] = delays[n];
+        loaded.list.frames.clear();
+        for (size_t n = 0; n < loaded.delays.size(); n++) anim->delays[n] = loaded.delays[n];
     }
     if (out) *out = anim;
     return 0;

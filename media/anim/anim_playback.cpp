@@ -20,6 +20,8 @@
 #include "scene/display/object_kinds.h"
 #include "scene/images/bgpic.h"
 #include "scene/images/brush.h"
+#include "scene/layers/layer_style.h"
+#include "scene/layers/layers.h"
 
 namespace {
 
@@ -27,6 +29,7 @@ struct Playback {
     VMState *vm = nullptr;
     HostBitmap *work = nullptr, *background = nullptr;
     AnimObject *anim = nullptr;
+    vlLayer *layer = nullptr;        // with layers: the anim layer whose frame changes
     int32_t x = 0, y = 0;            // anchor point, then the clipped top-left in the output
     int32_t delay = 0;               // per frame in milliseconds, or DEFAULTSPEED
     int32_t times = 1;
@@ -91,33 +94,8 @@ int SaveBackground(Playback *p) {
     return 0;
 }
 
-int Step(void *context, int32_t *done) {
-    auto *p = static_cast<Playback *>(context);
-    *done = 0;
-    const int64_t now = MonotonicMicroseconds();
-    if (p->async) {
-        if (p->due > now) return 0;
-        p->due = now;
-    }
-    HostBitmap *target = OutputBitmap();
-    if (!target) return kErrWrongUsage;
-    ImageTriple image;
-    bool owned = false;
-    int32_t ox = 0, oy = 0;
-    if (int error = FrameImage(p, p->frame - 1, &image, &owned, &ox, &oy)) return error;
-    if (!image.mask && !image.alpha) {
-        SAFEBLT(image.bitmap, p->clipX, p->clipY, target, p->x, p->y, p->clippedWidth, p->clippedHeight, 0, 0, 0, 0,
-                kBlitPlain | kBlitToBitmap, nullptr, nullptr, nullptr);
-    } else {
-        BLTBITMAP(p->background, 0, 0, p->work, 0, 0, p->clippedWidth, p->clippedHeight);
-        // Through the mask and alpha of the visible part: the planes are indexed like the frame.
-        SAFEBLT(image.bitmap, p->clipX, p->clipY, p->work, 0, 0, p->clippedWidth, p->clippedHeight, 0, 0, 0, 0,
-                kBlitMasked | kBlitToBitmap, image.mask, image.alpha, nullptr);
-        BLTBITMAP(p->work, 0, 0, target, p->x, p->y, p->clippedWidth, p->clippedHeight);
-    }
-    if (owned) FreeImageTriple(&image);
-    const int error = PresentOutputRect(target, p->x, p->y, p->clippedWidth, p->clippedHeight);
-    if (error) return error;
+// After a frame was shown: waits or sets the next due time, and moves to the next frame and run.
+int Advance(Playback *p, int32_t *done) {
     const int32_t delay = p->delay == DEFAULTSPEED ? GetAnimFrameDelay(p->anim, p->frame - 1) : p->delay;
     if (p->async) {
         p->due += int64_t(delay) * 1000;
@@ -137,9 +115,77 @@ int Step(void *context, int32_t *done) {
     return 0;
 }
 
+int StepLayer(Playback *p, int32_t *done) {
+    // The layer has left the shown picture (the display shows another one): there is nothing left to play on.
+    const int32_t position = GetLayerIndex(p->layer);
+    if (position < 1) {
+        *done = 1;
+        return 0;
+    }
+    // A new frame rebuilds the layer: the new record takes the old one's place in the list.
+    const int error = SetLayerPositionAndFrame(p->vm, p->layer, USELAYERPOSITION, USELAYERPOSITION, p->frame, 0);
+    p->layer = GetNthLayer(CurrentBGPic, position);
+    if (error) return error;
+    return Advance(p, done);
+}
+
+int Step(void *context, int32_t *done) {
+    auto *p = static_cast<Playback *>(context);
+    *done = 0;
+    const int64_t now = MonotonicMicroseconds();
+    if (p->async) {
+        if (p->due > now) return 0;
+        p->due = now;
+    }
+    if (p->layer) return StepLayer(p, done);
+    HostBitmap *target = OutputBitmap();
+    if (!target) return kErrWrongUsage;
+    ImageTriple image;
+    bool owned = false;
+    int32_t ox = 0, oy = 0;
+    if (int error = FrameImage(p, p->frame - 1, &image, &owned, &ox, &oy)) return error;
+    if (!image.mask && !image.alpha) {
+        SAFEBLT(image.bitmap, p->clipX, p->clipY, target, p->x, p->y, p->clippedWidth, p->clippedHeight, 0, 0, 0, 0,
+                kBlitPlain | kBlitToBitmap, nullptr, nullptr, nullptr);
+    } else {
+        BLTBITMAP(p->background, 0, 0, p->work, 0, 0, p->clippedWidth, p->clippedHeight);
+        // Through the mask and alpha of the visible part: the planes are indexed like the frame.
+        SAFEBLT(image.bitmap, p->clipX, p->clipY, p->work, 0, 0, p->clippedWidth, p->clippedHeight, 0, 0, 0, 0,
+                kBlitMasked | kBlitToBitmap, image.mask, image.alpha, nullptr);
+        BLTBITMAP(p->work, 0, 0, target, p->x, p->y, p->clippedWidth, p->clippedHeight);
+    }
+    if (owned) FreeImageTriple(&image);
+    if (int error = PresentOutputRect(target, p->x, p->y, p->clippedWidth, p->clippedHeight)) return error;
+    return Advance(p, done);
+}
+
 void FreeCallback(void *context, int32_t) { FreePlayback(static_cast<Playback *>(context)); }
 
-intptr_t Notify(int32_t, void *, void *) { return 0; }
+intptr_t Notify(int32_t code, void *argument, void *context) {
+    auto *p = static_cast<Playback *>(context);
+    if (!p->layer) return 0;
+    if (code == kAsyncNotifyGetLayer) {
+        if (argument) *static_cast<void **>(argument) = p->layer;
+    } else if (code == kAsyncNotifyLayerReplaced && argument == p->layer) {
+        // The replacement stands right before the old record, which goes after this.
+        ListNode *previous = PreviousNode(&p->layer->node);
+        p->layer = previous ? LayerOfNode(previous) : nullptr;
+    }
+    return 0;
+}
+
+// With layers one anim layer shows frame 1 (where the display options put it); its frame changes as it plays.
+int AddPlaybackLayer(Playback *p, const LayerOptions &options) {
+    BGPic *bgpic = CurrentBGPic;
+    if (!bgpic) return kErrWrongUsage;
+    const int32_t count = CountLayers(bgpic);
+    if (int error = DisplayImageObjectLayer(p->vm, ObjectKindAnim, p->anim->id, 0, 0, p->x, p->y, p->anim->width,
+                                            p->anim->height, p->transform, options))
+        return error;
+    const bool onTop = options.insertPos <= 0 || options.insertPos > count;
+    p->layer = GetNthLayer(bgpic, onTop ? count + 1 : options.insertPos);
+    return p->layer ? 0 : kErrWrongUsage;
+}
 
 // The output must be the display itself.
 int CheckPlayOutput(const DisplayRecord *display) {
@@ -164,7 +210,6 @@ int PlayAnimCore(VMState *vm, const PlayAnimRequest &request) {
     if (int error = FindAnim(request.id, &anim, kFindAnimPending)) return error;
     EndAnimOutputSelection(vm, anim);
     if (int error = CheckPlayOutput(CurrentDisplay)) return error;
-    if (CurrentDisplay->layersEnabled) return CommandNotAvailable("PlayAnim with layers");
     auto *p = new (std::nothrow) Playback;
     if (!p) return kErrOutOfMemoryCode;
     p->vm = vm;
@@ -185,14 +230,19 @@ int PlayAnimCore(VMState *vm, const PlayAnimRequest &request) {
     p->times = request.times;
     p->async = request.async;
     p->x = request.x, p->y = request.y;
-    // The drawn rectangle is the first frame's as the display options place it.
-    ImageTriple first;
-    bool owned = false;
-    int error = FrameImage(p, 0, &first, &owned, &p->drawX, &p->drawY);
-    if (!error) {
-        p->drawWidth = first.width, p->drawHeight = first.height;
-        if (owned) FreeImageTriple(&first);
-        error = SaveBackground(p);
+    int error = 0;
+    if (CurrentDisplay->layersEnabled) {
+        error = AddPlaybackLayer(p, options);
+    } else {
+        // The drawn rectangle is the first frame's as the display options place it.
+        ImageTriple first;
+        bool owned = false;
+        error = FrameImage(p, 0, &first, &owned, &p->drawX, &p->drawY);
+        if (!error) {
+            p->drawWidth = first.width, p->drawHeight = first.height;
+            if (owned) FreeImageTriple(&first);
+            error = SaveBackground(p);
+        }
     }
     if (error) {
         FreePlayback(p);
@@ -211,7 +261,7 @@ int PlayAnimCore(VMState *vm, const PlayAnimRequest &request) {
     for (;;) {
         // A quit request ends the playback without an error.
         if (PumpEvents(vm)) break;
-        HostBitmap *target = OutputBitmap();
+        HostBitmap *target = p->layer ? nullptr : OutputBitmap();
         if (target && (target->width != p->outputWidth || target->height != p->outputHeight)) {
             p->x = p->drawX, p->y = p->drawY;
             if ((error = SaveBackground(p))) break;

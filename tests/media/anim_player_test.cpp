@@ -56,6 +56,16 @@ TEST(AnimInPlayer, CommandsFramesAndErrors) {
     ExpectBackgroundDisposal(last, shot.Cut(0, 0, w, h), w);
     EXPECT_EQ(shot.Cut(0, 0, w, h), last);
     for (const char *name : {"disk5.bmp", "last.bmp", "link5.bmp"}) EXPECT_EQ(image(dir / name).pixels, last) << name;
+    // Frame 5 of the anim sprite, of the preloaded one and of the grid sprite; the layers' frames after playing.
+    const TestImage sprites = image(dir / "sprites.bmp"), layers = image(dir / "playlayers.bmp");
+    EXPECT_EQ(sprites.Cut(0, 0, w, h), last);
+    EXPECT_EQ(sprites.Cut(16, 0, w, h), last);
+    EXPECT_EQ(sprites.Cut(32, 0, 4, 2), image(source / "data/media/ilbm-source.ppm").Cut(0, 4, 4, 2));
+    EXPECT_EQ(sprites.Cut(48, 20, 16, 9), sprites.Cut(48, 34, 16, 9)); // the text sprite as the text's brush
+    EXPECT_NE(sprites.Cut(48, 20, 16, 9), std::vector<uint32_t>(16 * 9, 0));
+    EXPECT_EQ(layers.Cut(40, 0, w, h), last);
+    EXPECT_EQ(layers.Cut(0, 30, w, h), last);
+    EXPECT_EQ(layers.Cut(24, 0, w, h), std::vector<uint32_t>(size_t(w * h), 0)); // an inserted black frame
     // Frame 2 (the blue square at 2,2 over red) at 8,8, drawn by its layer after the anim was freed.
     EXPECT_EQ(image(dir / "layered.bmp").Cut(8, 8, 4, 4),
               std::vector<uint32_t>({0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000,
