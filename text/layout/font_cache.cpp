@@ -66,7 +66,7 @@ int OpenFontCached(const char *name, int32_t size, int engine, int glyphCache, i
             continue;
         }
         if (error) return error;
-        FontCache.push_back({mapped, size, engine, glyphCache, opened});
+        FontCache.push_back({mapped, size, engine, glyphCache, linked, opened});
         *out = opened;
         return 0;
     }

@@ -12,6 +12,7 @@ struct FontCacheEntry {
     int32_t size = 0;
     int engine = 0; // the engine that opened it: 0 or 4
     int glyphCache = 0;
+    int linked = 0; // a font linked into the applet
     FontHandle *font = nullptr;
 };
 

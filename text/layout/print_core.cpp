@@ -299,8 +299,21 @@ int DrawTextLayer(VMState *vm, vlLayer *layer, LayerDrawParams *params, const in
     auto *block = static_cast<TextDrawParams *>(params->textBlock);
     if (!block) return kErrWrongUsage;
     RenderedText text;
-    if (int error = LayoutText(vm, block, layer->type, transform, flags | kRedrawKeepTables, &text)) return error;
-    // The block's anchor position is the layer's; a display-scaled state moved it already.
+    // A layout the style setter discarded is made afresh untransformed and kept, so that later redraws break
+    // the lines where this one did; the display's cursor stays.
+    const bool fresh = !block->tablesLaidOut && IsIdentityTransform(transform);
+    const int32_t layoutFlags =
+        fresh ? (flags | kRedrawComputeMatrix) & ~kRedrawKeepTables : flags | kRedrawKeepTables;
+    if (int error = LayoutText(vm, block, layer->type, transform, layoutFlags, &text)) return error;
+    if (fresh) block->tablesLaidOut = true;
+    if (IsIdentityTransform(transform)) params->width = text.image.width, params->height = text.image.height;
+    // The block's anchor position is the layer's, unless a new cursor places a Print layer; a display-scaled
+    // state moved it already.
+    if (block->placeAtCursor && layer->type == ObjectKindPrint) {
+        params->x = text.anchorX;
+        params->y = text.anchorY;
+        block->placeAtCursor = false;
+    }
     text.anchorX = params->x;
     text.anchorY = params->y;
     if (text.fontScaled) {

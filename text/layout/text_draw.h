@@ -46,6 +46,7 @@ struct TextDrawParams {
     bool tablesLaidOut = false; // the tables above come from the first layout: redraws follow them
     int encoding = kEncodingLatin1;
     bool literal = false; // line input's echo: tags are shown as typed
+    bool placeAtCursor = false; // Print layer given a new cursor: its next layout places it there
 };
 
 // One piece of a line in one style.
@@ -103,3 +104,8 @@ void *CopyTextBlock(const void *block);
 void FreeTextBlock(void *block);
 int DrawTextLayer(VMState *vm, vlLayer *layer, LayerDrawParams *params, const int32_t *oldRect,
                   const DisplayTransform &transform, int32_t flags);
+// The style setter's text keys (layer_style_keys.cpp), as the layer services declare them.
+void *StartTextStyleBlock(VMState *vm, int32_t kind);
+int ReadTextStyleKeys(VMState *vm, int table, int32_t kind, void *block, int requireText, int *given,
+                      int *cursorGiven, int32_t *cursorX, int32_t *cursorY);
+void WriteTextStyleKeys(VMState *vm, int32_t kind, const void *block);

@@ -55,10 +55,9 @@ int TextDrawLayer(VMState *vm, vlLayer *layer, LayerDrawParams *params, const in
     return DrawTextLayer(vm, layer, params, oldRect, transform, flags);
 }
 
-const TextLayerServices kTextServices{TextDrawLayer, TextObjectImage,    CopyTextBlock,          FreeTextBlock,
-                                      AddTextObjectLayer, FlushPendingTextObjects,
-                                      // TODO(text style keys): TEXTOUT and PRINT keys of SetLayerStyle.
-                                      nullptr, nullptr, nullptr};
+const TextLayerServices kTextServices{TextDrawLayer,       TextObjectImage,    CopyTextBlock,
+                                      FreeTextBlock,       AddTextObjectLayer, FlushPendingTextObjects,
+                                      StartTextStyleBlock, ReadTextStyleKeys,  WriteTextStyleKeys};
 
 // A brush made from a text object shares nothing with it: the brush gets copies of the planes.
 int TextObjectBrushSource(VMState *, ObjectId source, int32_t, ImageTriple *image, int32_t *sourceX,
