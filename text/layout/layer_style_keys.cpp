@@ -30,14 +30,14 @@ FontCacheEntry OpenedAs(FontHandle *font) {
 
 int ReadFontKeys(VMState *vm, int t, TextStyle *style, int *given) {
     FontCacheEntry request = OpenedAs(style->font ? style->font : BuiltinTopazFont);
-    int fontGiven = 0, nameGiven = 0;
+    int fontGiven = 0;
     GetTableOption(vm, t, "fontsize", &request.size, &fontGiven);
     std::string name;
-    if (GetTableOptionString(vm, t, "font", &name, &nameGiven))
+    if (GetTableOptionString(vm, t, "font", &name, &fontGiven))
         request.name = FindLinkedFile(vm, name.c_str(), 1, &request.linked);
     int32_t engine = request.engine;
     GetTableOption(vm, t, "fontengine", &engine, &fontGiven);
-    if (!(fontGiven || nameGiven)) return 0;
+    if (!fontGiven) return 0;
     *given = 1;
     int32_t cache = 1;
     GetTableOption(vm, t, "fontcache", &cache);
