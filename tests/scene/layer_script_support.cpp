@@ -1,10 +1,12 @@
 #include "tests/scene/layer_script_support.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
 #include "host/blit.h"
 #include "host/input.h"
+#include "host/memory.h"
 #include "host/os/input_inject.h"
 #include "host/screen.h"
 #include "imaging/async_draw.h"
@@ -31,6 +33,8 @@
 #include "scene/layers/layer_services.h"
 #include "scene/layers/layers.h"
 #include "scene/layers/layers_library.h"
+#include "scene/layers/move_object.h"
+#include "scene/layers/moveobject_library.h"
 #include "tests/scene/display_open_fixture.h"
 
 namespace layertest {
@@ -138,6 +142,41 @@ int TestRefreshCount(VMState *vm) {
     PushNumber(vm, double(RefreshAreaCount - RefreshesSeen));
     RefreshesSeen = RefreshAreaCount;
     return 1;
+}
+
+// TestEmbeddedMove(#LAYER or #BRUSH, number, x1, y1, x2, y2, speed, fx): runs a move the way a transition
+// owns one (a layer, or a brush's image drawn directly) and returns its step count, end point and y range.
+int TestEmbeddedMove(VMState *vm) {
+    MoveContext *c = NewMoveContext();
+    c->state = vm;
+    c->kind = kMoveKindEmbedded;
+    c->embedded = 1;
+    const int32_t n = CheckInt32Arg(vm, 2);
+    if (CheckInt32Arg(vm, 1) == ObjectKindLayer) {
+        c->layer = GetNthLayer(CurrentBGPic, n);
+        c->width = c->layer->first->width, c->height = c->layer->first->height;
+    } else {
+        Brush *brush = nullptr;
+        FindBrush(ObjectId{n, nullptr}, &brush, 0);
+        c->bitmap = brush->bitmap, c->mask = brush->mask, c->alpha = brush->alpha;
+        c->width = brush->width, c->height = brush->height;
+    }
+    c->x = CheckInt32Arg(vm, 3), c->y = CheckInt32Arg(vm, 4), c->x2 = CheckInt32Arg(vm, 5), c->y2 = CheckInt32Arg(vm, 6);
+    c->speed = CheckInt32Arg(vm, 7);
+    c->fx = CheckInt32Arg(vm, 8);
+    int error = RunMoveObject(c);
+    int32_t steps = 0, done = 0, minY = c->y, maxY = c->y;
+    while (!error && !done && steps < 10000) {
+        error = c->stepFn(c, &done);
+        steps++;
+        minY = std::min(minY, c->y), maxY = std::max(maxY, c->y);
+    }
+    if (c->freeFn) c->freeFn(c, 0);
+    const int32_t x = c->x, y = c->y;
+    FreeBlock(c);
+    if (error) return error;
+    for (int32_t v : {steps, x, y, minY, maxY}) PushNumber(vm, v);
+    return 5;
 }
 
 // ---- An anim library in memory ----------------------------------------------------------------------------------
@@ -362,6 +401,7 @@ const CommandEntry kLayerTestCommands[] = {
     {"TestHex", TestHex},
     {"TestCheckWindow", TestCheckWindow},
     {"TestRefreshCount", TestRefreshCount},
+    {"TestEmbeddedMove", TestEmbeddedMove},
     {"TestPeek", TestPeek},
     {"TestWindowIs", TestWindowIs},
     {nullptr, nullptr},
@@ -381,6 +421,7 @@ int SetUpLayerScripts(VMState *vm, std::vector<std::string> *output) {
     RegisterBGPicLibrary(vm);
     RegisterLayersLibrary(vm);
     RegisterSpriteLibrary(vm);
+    RegisterMoveObjectLibrary(vm);
     AnimServices = &kFakeAnims;
     TextServices = &kFakeText;
     RegisterCommands(vm, kLayerTestCommands);
