@@ -360,6 +360,7 @@ void FontSeeds() {
     const char *names[] = {"sans", "serif", "mono"};
     for (int i = 0; i < 3; i++)
         Write("truetype_font", names[i], Prefixed(uint8_t(12 + i), Bytes(kBuiltinFaces[i].data, kBuiltinFaces[i].data + kBuiltinFaces[i].size)));
+    Write("truetype_font", "sans_outline", Prefixed(64 + 12, Bytes(kBuiltinFaces[0].data, kBuiltinFaces[0].data + kBuiltinFaces[0].size)));
     const Bytes mono(kBuiltinFaces[2].data, kBuiltinFaces[2].data + kBuiltinFaces[2].size);
     const Bytes named = MakeNamedSfnt({{3, 1, 0x0409, 1, Utf16("Fam")}, {1, 0, 0, 2, "Bold Italic"}});
     Write("font_files", "face", Prefixed(0, mono));

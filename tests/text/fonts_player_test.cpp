@@ -152,6 +152,8 @@ TEST(FontsInPlayer, LinkedFontsPlayAfterTheirFilesAreGone) {
     WriteBytes(dir.File("fonts/mono.font"), MakeFontContents({{"mono/8", 8}}));
     WriteBytes(dir.File("fonts/prop.font"), MakeFontContents({{"::incomplete", 10}, {"prop/10", 10}}, 0x0F02));
     WriteBytes(dir.File("fonts/colour.font"), MakeFontContents({{"colour/9", 9}}));
+    ScratchDirectory temp;
+    setenv("TMPDIR", temp.path.c_str(), 1);
     PlayerRun run = PlayScript(dir, R"(
 @LINKFONT "fonts/Vera.ttf"
 @LINKFONT "fonts/mono.font"
@@ -169,8 +171,12 @@ DebugPrint(Attrs(4))
 UseFont(3)
 DebugPrint(Ext("AB"))
 DebugPrint(Fails(Function() OpenFont(5, "mono", 9) EndFunction))
+OpenFont(6, "Vera.ttf", 20)
+DebugPrint(Attrs(6))
 )", [&] { std::filesystem::remove_all(dir.File("fonts")); });
+    unsetenv("TMPDIR");
     EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(std::filesystem::is_empty(temp.path)); // the native engine's copy of the linked outline font
     // A linked font's error names the range behind its header.
     EXPECT_EQ(std::regex_replace(run.out, std::regex(":::chunk[0-9]+:[0-9]+"), ":::chunk"),
               "mono.font 8 6 2 0 0\n"
@@ -178,7 +184,8 @@ DebugPrint(Fails(Function() OpenFont(5, "mono", 9) EndFunction))
               "prop.font 10 8 2 0 0\n"
               "colour.font 9 6 3 0 0\n"
               "-1 7 -8 1 8 10\n"
-              "1064 Cannot open font :::chunk*mono.font/script.vla with size 9!\n");
+              "1064 Cannot open font :::chunk*mono.font/script.vla with size 9!\n"
+              "Vera.ttf 20 18 2 1 1\n");
 }
 
 } // namespace

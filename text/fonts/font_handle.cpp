@@ -119,6 +119,7 @@ int OpenFontObject(const char *name, int32_t size, int engine, int cacheFlag, in
 void CloseFontObject(FontHandle *font) {
     if (!font || font == BuiltinTopazFont) return;
     if (font->kind == FontKindTrueType) CloseTrueTypeFace(font);
+    else if (font->kind == FontKindOutline) CloseOsFont(font);
     else if (font->kind == FontKindBitmap || font->kind == FontKindColorBitmap) FreeBitmapFontData(font);
     delete font;
 }
@@ -128,6 +129,7 @@ int MeasureText(FontHandle *font, const char *text, size_t length, uint32_t styl
     if (!font) font = BuiltinTopazFont;
     if (!font) return 0;
     if (font->kind == FontKindTrueType) return MeasureTrueTypeText(font, text, length, style, encoding, out);
+    if (font->kind == FontKindOutline) return MeasureOsText(font, text, length, style, encoding, out);
     if ((font->kind == FontKindBitmap || font->kind == FontKindColorBitmap) && !font->systemDrawn)
         return MeasureBitmapFontText(font, text, length, encoding, out);
     return 0;
@@ -139,13 +141,17 @@ int RenderText(FontHandle *font, const FontRenderTarget &target, int32_t x, int3
     if (!font) return 0;
     if (font->kind == FontKindTrueType)
         return RenderTrueTypeText(font, target, x, y, text, length, style, encoding, clip, colour);
+    if (font->kind == FontKindOutline)
+        return RenderOsText(font, target, x, y, text, length, style, encoding, clip, colour);
     if ((font->kind == FontKindBitmap || font->kind == FontKindColorBitmap) && !font->systemDrawn)
         return RenderBitmapFontText(font, target, x, y, text, length, encoding, clip, colour);
     return 0;
 }
 
-// Only kind-3 outline fonts style themselves; outline .font fonts open as TrueType faces here.
-int QueryFontStyle(const FontHandle *, uint32_t) { return 0; }
+// Only outline fonts style themselves.
+int QueryFontStyle(const FontHandle *font, uint32_t styleBit) {
+    return font && font->kind == FontKindOutline ? QueryOsFontStyle(font, styleBit) : 0;
+}
 
 void SetFontScale(FontHandle *font, double scaleX, double scaleY) {
     if (!font || !font->scalable || (scaleX == font->scaleX && scaleY == font->scaleY)) return;
@@ -156,6 +162,7 @@ void SetFontScale(FontHandle *font, double scaleX, double scaleY) {
     font->height = int32_t(std::ceil(font->baseHeight * scaleY));
     font->baseline = int32_t(std::ceil(font->baseBaseline * scaleY));
     if (font->kind == FontKindTrueType) SetTrueTypeScale(font, scaleX, scaleY);
+    else if (font->kind == FontKindOutline) SetOsFontScale(font, scaleX, scaleY);
 }
 
 void FreeFontGlyphCache(FontHandle *font) {

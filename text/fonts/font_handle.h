@@ -37,7 +37,7 @@ struct FontHandle {
     int32_t systemDrawn = 0;
     double scaleX = 1.0;
     double scaleY = 1.0;
-    void *engineData = nullptr; // BitmapFontData or TrueTypeFaceRecord
+    void *engineData = nullptr; // BitmapFontData, the outline font record or TrueTypeFaceRecord
     HostBitmap *companion = nullptr; // kind 2: the colour glyph strip
     MaskPlane *colorMask = nullptr;  // kind 2: its mask
     uint32_t *pendingPixels = nullptr; // kind 2 read before a display existed (0x00RRGGBB, FreeBlock)

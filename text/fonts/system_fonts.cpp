@@ -5,9 +5,9 @@
 #include <string>
 
 #include "host/path.h"
+#include "host/virtual_file.h"
 #include "runtime/app/utilities.h"
 #include "text/fonts/bitmap_font.h"
-#include "text/fonts/truetype_font.h"
 
 namespace {
 
@@ -107,21 +107,45 @@ int FindRegularStyleFont(const char *name, std::string *path) {
     return 0;
 }
 
-// An outline font whose otag names a font file: FreeType draws that file at the point height.
+namespace {
+
+// An outline font whose otag names a font file: the FreeType engine draws that file. Other engines do not exist
+// here, so an otag without a font file does not open.
 int OpenOutlineFont(const char *name, const std::string &fontPath, int32_t size, FontHandle *handle) {
     std::vector<uint8_t> bytes;
     OutlineTags tags;
     const std::string tagPath = fontPath.substr(0, fontPath.size() - 4) + "otag";
     if (!ReadWhole(tagPath, &bytes) || !ParseOutlineTags(bytes, &tags) || tags.fontFile.empty()) return 0;
-    const uint32_t height = OutlinePointHeight(size, tags.sizeFactor);
-    if (height < 1 || height > 10000 || !OpenTrueTypeFont(tags.fontFile.c_str(), int32_t(height), 0, handle)) return 0;
-    snprintf(handle->name, sizeof handle->name, "%s", name);
-    return 1;
+    return OpenOutlineFontWith(name, size, tags, MakeFreeTypeOutlineEngine(), "", handle);
 }
 
+// A linked outline font: its font file's bytes go to a temporary file, which the FreeType engine opens.
+int OpenLinkedOutlineFont(const char *chunkName, int32_t size, FontHandle *handle) {
+    ChunkNameParts parts;
+    char temporary[1024];
+    if (!ParseChunkName(chunkName, &parts) || !MakeTempFileName(temporary, sizeof temporary)) return 0;
+    VirtualFile *source = OpenVirtualFile(chunkName, kVirtualFileRead);
+    FILE *copy = source ? fopen(temporary, "wb") : nullptr;
+    bool copied = copy != nullptr;
+    std::vector<uint8_t> block(1 << 16);
+    for (int64_t got; copied && (got = ReadVirtualFile(source, block.data(), int64_t(block.size()))) != 0;)
+        copied = got > 0 && fwrite(block.data(), 1, size_t(got), copy) == size_t(got);
+    if (copy && fclose(copy)) copied = false;
+    CloseVirtualFile(source);
+    if (!copied) {
+        remove(temporary);
+        return 0;
+    }
+    OutlineTags tags;
+    tags.engine = "ft2";
+    tags.fontFile = temporary;
+    return OpenOutlineFontWith(parts.name.c_str(), size, tags, MakeFreeTypeOutlineEngine(), temporary, handle);
+}
+
+} // namespace
+
 int OpenOsFont(const char *name, int32_t size, FontHandle *handle) {
-    // A linked outline font is its font file's bytes: the TrueType engine reads them where they lie.
-    if (strncmp(name, ":::chunk", 8) == 0) return OpenTrueTypeFont(name, size, 0, handle);
+    if (strncmp(name, ":::chunk", 8) == 0) return OpenLinkedOutlineFont(name, size, handle);
     std::string path;
     if (!FindFontFile(name, &path) && !FindRegularStyleFont(name, &path)) return 0;
     std::string host;

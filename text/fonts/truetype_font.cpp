@@ -15,13 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "host/blit.h"
 #include "host/virtual_file.h"
-#include "imaging/blit.h"
 #include "runtime/app/utilities.h"
 #include "text/fonts/bitmap_font.h"
 #include "text/fonts/builtin_faces.h"
 #include "text/fonts/font_directories.h"
+#include "text/fonts/scalable_text.h"
 
 uint64_t TrueTypeGlyphLoads = 0;
 
@@ -47,14 +46,8 @@ struct TrueTypeFaceRecord {
     FT_Face face = nullptr;
     int32_t pixelSize = 0;
     int cacheFlag = 0;
-    // The last measured text, what it was measured with, and enough of its last character to kern it against
-    // whatever a longer text adds.
-    std::string lastText;
-    bool haveLast = false;
-    bool lastSeenInk = false; // a character other than the blank was measured
-    uint32_t lastStyle = 0;
-    int lastEncoding = 0;
-    TextExtentInfo lastExtent;
+    // The last measured text, and enough of its last character to kern it against whatever a longer text adds.
+    LastMeasuredText last;
     int64_t widthBeforeLast = 0;
     FT_UInt lastGlyphIndex = 0;
     FT_Pos lastAdvance = 0;
@@ -89,11 +82,6 @@ void FreeCaches(TrueTypeFaceRecord *record) {
             if (entry.glyph) FT_Done_Glyph(entry.glyph);
             entry = CachedGlyph{};
         }
-}
-
-void ForgetLastText(TrueTypeFaceRecord *record) {
-    record->lastText.clear();
-    record->haveLast = false;
 }
 
 void CloseRecord(TrueTypeFaceRecord *record) {
@@ -192,49 +180,11 @@ int64_t WalkGlyphs(const FontHandle *font, TrueTypeFaceRecord *record, const std
 void BlitGlyph(const FontHandle *font, const FontRenderTarget &target, const LoadedGlyph &glyph, int64_t pen,
                int32_t y, uint32_t style, const FontClip &clip, int32_t colour) {
     const FT_Bitmap &bitmap = glyph.bitmap;
-    if (bitmap.width == 0 || bitmap.rows == 0 || bitmap.pitch <= 0 || !bitmap.buffer) return;
-    int32_t sourceX = 0, sourceY = 0, width = int32_t(bitmap.width), height = int32_t(bitmap.rows);
-    int64_t gx = pen + glyph.left, gy = int64_t(y) + font->baseline - glyph.top;
-    if (gx < INT32_MIN / 2 || gx > INT32_MAX / 2 || gy < INT32_MIN / 2 || gy > INT32_MAX / 2) return;
-    int32_t dx = int32_t(gx), dy = int32_t(gy);
-    if (!ClipGlyphRect(clip, &sourceX, &sourceY, &dx, &dy, &width, &height)) return;
-    if (!(style & kTextAntialias)) {
-        MaskPlane shape;
-        shape.bits = bitmap.buffer;
-        shape.bytesPerRow = bitmap.pitch;
-        shape.rows = int32_t(bitmap.rows);
-        if (colour == kRenderMaskMode) {
-            if (target.mask)
-                BlitTemplateToMask(&shape, sourceX, sourceY, target.mask, dx, dy, width, height, TemplateMaskSet);
-        } else if (target.bitmap) {
-            BLTTEMPLATE(&shape, sourceX, sourceY, target.bitmap, dx, dy, width, height, uint32_t(colour) & 0xFFFFFF);
-        }
-        return;
-    }
-    AlphaPlane coverage;
-    coverage.bytes = bitmap.buffer;
-    coverage.width = int32_t(bitmap.width);
-    coverage.height = int32_t(bitmap.rows);
-    coverage.bytesPerRow = bitmap.pitch;
-    if (colour != kRenderMaskMode) {
-        if (target.bitmap)
-            BLTALPHACHANNEL(&coverage, sourceX, sourceY, target.bitmap, dx, dy, width, height,
-                            uint32_t(colour) & 0xFFFFFF, kAlphaChannelColor);
-        return;
-    }
-    AlphaPlane *plane = target.alpha;
-    if (!plane) return;
-    // Non-zero coverage replaces the plane's byte; the plane's own size bounds the copy.
-    for (int32_t row = 0; row < height; row++) {
-        const int32_t py = dy + row;
-        if (py < 0 || py >= plane->height) continue;
-        const uint8_t *source = bitmap.buffer + size_t(sourceY + row) * size_t(bitmap.pitch) + sourceX;
-        uint8_t *destination = plane->bytes + size_t(py) * size_t(plane->bytesPerRow);
-        for (int32_t column = 0; column < width; column++) {
-            const int32_t px = dx + column;
-            if (px >= 0 && px < plane->width && source[column]) destination[px] = source[column];
-        }
-    }
+    if (bitmap.pitch <= 0) return;
+    const GlyphBitmap shape{bitmap.buffer, bitmap.pitch, int32_t(bitmap.width), int32_t(bitmap.rows),
+                            (style & kTextAntialias) != 0};
+    DrawGlyphBitmap(shape, 0, 0, shape.width, shape.rows, target, pen + glyph.left,
+                    int64_t(y) + font->baseline - glyph.top, clip, colour);
 }
 
 int FinishOpen(FT_Face face, TrueTypeFaceRecord *record, int32_t size, int cacheFlag, FontHandle *handle) {
@@ -368,28 +318,15 @@ int MeasureTrueTypeText(FontHandle *font, const char *text, size_t length, uint3
     TrueTypeFaceRecord *record = RecordOf(font);
     if (!record || length == 0) return 0;
     // The cache is keyed by text, style and encoding: a bold or UTF-8 measure of the same bytes differs.
-    const uint32_t styleKey = style & (kTextBold | kTextItalic | kTextAntialias);
     const std::vector<uint32_t> all = DecodeFontText(text, length, encoding);
-    size_t prefixCount = 0;
-    if (record->haveLast && record->lastStyle == styleKey && record->lastEncoding == encoding &&
-        length > record->lastText.size() && memcmp(text, record->lastText.data(), record->lastText.size()) == 0) {
-        // UTF-8 continues only where the prefix ended on a whole character.
-        const std::vector<uint32_t> prefix = DecodeFontText(text, record->lastText.size(), encoding);
-        if (prefix.size() < all.size() && std::equal(prefix.begin(), prefix.end(), all.begin()))
-            prefixCount = prefix.size();
-    }
+    const size_t prefixCount = record->last.Covers(text, length, style, encoding, all);
     const bool continuing = prefixCount > 0;
     const std::vector<uint32_t> characters(all.begin() + long(prefixCount), all.end());
-    int64_t width = 0, minX = 10000, minY = 10000, maxX = 0, maxY = 0;
+    int64_t width = 0;
+    InkBox ink;
     if (continuing) {
-        const TextExtentInfo &last = record->lastExtent;
-        if (record->lastSeenInk) {
-            minX = last.minX;
-            minY = last.minY;
-            maxX = last.maxX;
-            maxY = last.maxY;
-        }
-        width = last.width;
+        ink = record->last.Ink();
+        width = record->last.extent.width;
         if (record->lastLoaded) {
             // The prefix's last character was measured as the last one: kern it against what follows now.
             const FT_UInt next = FT_Get_Char_Index(record->face, characters[0]);
@@ -397,20 +334,15 @@ int MeasureTrueTypeText(FontHandle *font, const char *text, size_t length, uint3
                     AdvanceOf(font, record, record->lastAdvance, KerningBetween(record->face, record->lastGlyphIndex, next));
         }
     }
-    bool seenInk = continuing && record->lastSeenInk;
     int64_t beforeLast = 0;
     FT_UInt lastIndex = 0;
     FT_Pos lastAdvance = 0;
     bool lastLoaded = false;
     const int64_t end = WalkGlyphs(font, record, characters, style, width,
                                    [&](size_t i, uint32_t code, FT_UInt index, const LoadedGlyph &glyph, int64_t pen) {
-                                       if (code != 32) {
-                                           seenInk = true;
-                                           minX = std::min<int64_t>(minX, pen + glyph.left);
-                                           maxX = std::max<int64_t>(maxX, pen + glyph.left + glyph.bitmap.width);
-                                           minY = std::min<int64_t>(minY, -glyph.top);
-                                           maxY = std::max<int64_t>(maxY, int64_t(glyph.bitmap.rows) - glyph.top);
-                                       }
+                                       if (code != 32)
+                                           ink.Add(pen + glyph.left, -glyph.top, pen + glyph.left + glyph.bitmap.width,
+                                                   int64_t(glyph.bitmap.rows) - glyph.top);
                                        if (i + 1 == characters.size()) {
                                            beforeLast = pen;
                                            lastIndex = index;
@@ -418,25 +350,9 @@ int MeasureTrueTypeText(FontHandle *font, const char *text, size_t length, uint3
                                            lastLoaded = true;
                                        }
                                    });
-    if (minX == 10000) minX = 0;
-    if (minY == 10000) minY = 0;
-    auto clamp32 = [](int64_t v) { return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
-    out->width = clamp32(end);
-    out->height = font->height;
-    out->minX = clamp32(minX);
-    out->minY = clamp32(minY);
-    out->maxX = clamp32(maxX);
-    out->maxY = clamp32(maxY);
-    if (length > 1023) {
-        ForgetLastText(record);
-        return 0;
-    }
-    record->lastText.assign(text, length);
-    record->haveLast = true;
-    record->lastSeenInk = seenInk;
-    record->lastStyle = styleKey;
-    record->lastEncoding = encoding;
-    record->lastExtent = *out;
+    ink.Write(end, font->height, out);
+    record->last.Store(text, length, style, encoding, *out, ink.seen);
+    if (!record->last.valid) return 0;
     record->widthBeforeLast = beforeLast;
     record->lastGlyphIndex = lastIndex;
     record->lastAdvance = lastAdvance;
@@ -459,7 +375,7 @@ void SetTrueTypeScale(FontHandle *font, double scaleX, double scaleY) {
     TrueTypeFaceRecord *record = RecordOf(font);
     if (!record) return;
     FreeCaches(record);
-    ForgetLastText(record);
+    record->last.Forget();
     FT_Matrix matrix{FT_Fixed(std::clamp(scaleX * 65536, -1e9, 1e9)), 0, 0,
                      FT_Fixed(std::clamp(scaleY * 65536, -1e9, 1e9))};
     FT_Set_Transform(record->face, &matrix, nullptr);
