@@ -1,6 +1,7 @@
-// SaveAnim and the anim streams: animated GIF files. The MJPEG AVI format is not built yet.
+// SaveAnim and the anim streams: animated GIF files, or AVI files of MJPEG frames.
 #include <algorithm>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "host/blit.h"
@@ -9,9 +10,11 @@
 #include "imaging/position.h"
 #include "imaging/quantize.h"
 #include "media/anim/anim.h"
+#include "media/codecs/avi_writer.h"
 #include "media/codecs/picture_writers.h"
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/utilities.h"
 #include "scene/images/brush.h"
 
 constexpr int kErrAnimStreamNotFound = 1341; // "Could not find anim stream %ld!"
@@ -19,6 +22,20 @@ constexpr int kErrAnimStreamNotFound = 1341; // "Could not find anim stream %ld!
 struct GifFrameOptions {
     int32_t colors = 256, dither = 0, transparency = -1, delay = 0, optimize = 1;
 };
+struct AviOptions {
+    int32_t quality = 90, fps = 25;
+};
+
+static void ReadAviOptions(VMState *vm, int table, AviOptions *options) {
+    GetTableOption(vm, table, "quality", &options->quality);
+    GetTableOption(vm, table, "fps", &options->fps);
+}
+
+static int OpenAvi(const std::string &file, int32_t width, int32_t height, const AviOptions &options,
+                   AviWriter **out) {
+    return AviOpen(file.c_str(), options.fps, width, height, options.quality, false, ChunkBaseName(file.c_str()),
+                   out);
+}
 
 // Reduces a bitmap's width x height pixels to a palette and adds them as a frame; the quantiser puts the
 // transparent colour at entry 0, which is then the frame's transparent index.
@@ -60,32 +77,45 @@ int CmdSaveAnim(VMState *vm) {
     const std::string file = CheckStringArg(vm, 2);
     const int32_t format = OptInt32Arg(vm, 3, ANMFMT_GIF);
     GifFrameOptions options;
+    AviOptions aviOptions;
     if (GetTop(vm) >= 4) {
         CheckTableArg(vm, 4);
         if (int error = ReadGifOptions(vm, 4, &options)) return error;
+        ReadAviOptions(vm, 4, &aviOptions);
     }
     AnimObject *anim = nullptr;
     if (int error = FindAnim(id, &anim, kFindAnimPending)) return error;
-    if (format == ANMFMT_MJPEG) return CommandNotAvailable("SaveAnim");
-    if (format != ANMFMT_GIF) return kErrWrongUsage;
+    if (format != ANMFMT_GIF && format != ANMFMT_MJPEG) return kErrWrongUsage;
     GifWriter gif;
-    BeginGif(&gif, anim->width, anim->height);
-    for (int32_t n = 0; n < anim->frameCount; ++n) {
+    AviWriter *avi = nullptr;
+    if (format == ANMFMT_GIF) BeginGif(&gif, anim->width, anim->height);
+    else if (int error = OpenAvi(file, anim->width, anim->height, aviOptions, &avi)) return error;
+    int error = 0;
+    for (int32_t n = 0; n < anim->frameCount && !error; ++n) {
         ImageTriple image;
         bool owned = false;
-        if (int error = GetAnimFrameImage(anim, n, false, false, &image, &owned)) return error;
-        options.delay = GetAnimFrameDelay(anim, n);
-        int error = kErrOutOfMemoryCode;
-        if (image.bitmap) {
+        if ((error = GetAnimFrameImage(anim, n, false, false, &image, &owned))) break;
+        if (!image.bitmap) {
+            error = kErrOutOfMemoryCode;
+        } else if (avi) {
+            error = AviWriteFrame(avi, image.bitmap, anim->width, anim->height);
+        } else {
+            options.delay = GetAnimFrameDelay(anim, n);
             std::vector<uint32_t> pixels(size_t(anim->width) * size_t(anim->height), 0);
             CopyBitmap(image.bitmap, 0, 0, anim->width, anim->height, pixels);
             error = AddPixelsGifFrame(&gif, pixels, options);
         }
         if (owned) FreeImageTriple(&image);
-        if (error) return error;
     }
+    // A failed save leaves no part of a file behind: the old one stays.
+    if (avi) {
+        if (!error) return AviFinish(avi);
+        AviFree(avi);
+        return error;
+    }
+    if (error) return error;
     FinishGif(&gif);
-    const int error = WriteWholeFile(file.c_str(), gif.bytes.data(), gif.bytes.size());
+    error = WriteWholeFile(file.c_str(), gif.bytes.data(), gif.bytes.size());
     if (error == kErrCannotWriteFile) SetErrorArgString(file.c_str());
     return error;
 }
@@ -95,7 +125,10 @@ namespace {
 struct AnimStream {
     ObjectId id{};
     std::string file;
+    int32_t width = 0, height = 0;
     GifWriter gif;
+    AviWriter *avi = nullptr; // the MJPEG format's writer; GIF frames collect in gif
+    ~AnimStream() { AviFree(avi); }
 };
 
 std::vector<std::unique_ptr<AnimStream>> gStreams;
@@ -103,6 +136,7 @@ std::vector<std::unique_ptr<AnimStream>> gStreams;
 int FinishStream(size_t at) {
     std::unique_ptr<AnimStream> stream = std::move(gStreams[at]);
     gStreams.erase(gStreams.begin() + long(at));
+    if (stream->avi) return AviFinish(std::exchange(stream->avi, nullptr));
     FinishGif(&stream->gif);
     const int error = WriteWholeFile(stream->file.c_str(), stream->gif.bytes.data(), stream->gif.bytes.size());
     if (error == kErrCannotWriteFile) SetErrorArgString(stream->file.c_str());
@@ -131,10 +165,13 @@ int CmdBeginAnimStream(VMState *vm) {
     const std::string file = CheckStringArg(vm, 2);
     const int32_t width = CheckInt32Arg(vm, 3), height = CheckInt32Arg(vm, 4);
     const int32_t format = OptInt32Arg(vm, 5, ANMFMT_GIF);
-    if (GetTop(vm) >= 6) CheckTableArg(vm, 6);
+    AviOptions options;
+    if (GetTop(vm) >= 6) {
+        CheckTableArg(vm, 6);
+        ReadAviOptions(vm, 6, &options);
+    }
     if (file.empty() || width < 1 || height < 1 || width > 65535 || height > 65535) return kErrWrongUsage;
-    if (format == ANMFMT_MJPEG) return CommandNotAvailable("BeginAnimStream");
-    if (format != ANMFMT_GIF) return kErrWrongUsage;
+    if (format != ANMFMT_GIF && format != ANMFMT_MJPEG) return kErrWrongUsage;
     const bool automatic = IsAutoHandleRequest(id);
     if (!automatic) {
         int error = 0;
@@ -144,7 +181,10 @@ int CmdBeginAnimStream(VMState *vm) {
     auto stream = std::make_unique<AnimStream>();
     stream->id = automatic ? ObjectId{0, stream.get()} : id;
     stream->file = file;
-    BeginGif(&stream->gif, width, height);
+    stream->width = width;
+    stream->height = height;
+    if (format == ANMFMT_GIF) BeginGif(&stream->gif, width, height);
+    else if (int error = OpenAvi(file, width, height, options, &stream->avi)) return error;
     AnimStream *made = stream.get();
     gStreams.push_back(std::move(stream));
     if (!automatic) return 0;
@@ -171,13 +211,21 @@ int CmdWriteAnimFrame(VMState *vm) {
     Brush *brush = nullptr;
     if (int e = FindBrush(brushId, &brush, 0)) return e;
     if (!brush->bitmap) return kErrOutOfMemoryCode;
-    GifWriter &gif = gStreams[size_t(at)]->gif;
-    x = ResolveXPosition(x, brush->width, gif.width, 0.0);
-    y = ResolveYPosition(y, brush->height, gif.height, 0.0);
-    std::vector<uint32_t> pixels(size_t(gif.width) * size_t(gif.height),
+    AnimStream &stream = *gStreams[size_t(at)];
+    const int32_t width = stream.width, height = stream.height;
+    x = ResolveXPosition(x, brush->width, width, 0.0);
+    y = ResolveYPosition(y, brush->height, height, 0.0);
+    if (stream.avi && x == 0 && y == 0 && brush->width == width && brush->height == height)
+        return AviWriteFrame(stream.avi, brush->bitmap, width, height);
+    std::vector<uint32_t> pixels(size_t(width) * size_t(height),
                                  options.transparency >= 0 ? uint32_t(options.transparency) & 0xFFFFFF : 0);
-    CopyBitmap(brush->bitmap, x, y, gif.width, gif.height, pixels);
-    return AddPixelsGifFrame(&gif, pixels, options);
+    CopyBitmap(brush->bitmap, x, y, width, height, pixels);
+    if (!stream.avi) return AddPixelsGifFrame(&stream.gif, pixels, options);
+    HostBitmap *frame = WrapHostBitmap(pixels.data(), width, height, width, PixelFormatARGB32);
+    if (!frame) return kErrOutOfMemoryCode;
+    error = AviWriteFrame(stream.avi, frame, width, height);
+    FreeHostBitmap(frame);
+    return error;
 }
 
 int CmdFinishAnimStream(VMState *vm) {

@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include "host/memory.h"
 #include "host/picture_gif.h"
 #include "host/virtual_file.h"
 #include "media/codecs/picture_writers.h"
+#include "tests/media/read_back.h"
 
 namespace {
 
@@ -17,15 +17,21 @@ std::vector<uint8_t> Pack(const std::vector<uint8_t> &row) {
     return out;
 }
 
-// Reads GIF bytes with our reader.
-GifPicture ReadBack(const std::string &bytes) {
-    const std::string path = testing::TempDir() + "/writer_test.gif";
+std::string Saved(const std::string &bytes) {
+    // Tests run in parallel processes: each writes its own file.
+    const std::string path =
+        testing::TempDir() + "/" + testing::UnitTest::GetInstance()->current_test_info()->name() + ".gif";
     FILE *out = fopen(path.c_str(), "wb");
     EXPECT_NE(out, nullptr);
     fwrite(bytes.data(), 1, bytes.size(), out);
     fclose(out);
+    return path;
+}
+
+// Reads GIF bytes with our reader.
+GifPicture ReadBack(const std::string &bytes) {
     GifPicture picture;
-    VirtualFile *f = OpenVirtualFile(path.c_str(), kVirtualFileRead);
+    VirtualFile *f = OpenVirtualFile(Saved(bytes).c_str(), kVirtualFileRead);
     EXPECT_EQ(ReadGif(f, &picture), 0);
     CloseVirtualFile(f);
     return picture;
@@ -33,21 +39,8 @@ GifPicture ReadBack(const std::string &bytes) {
 
 // Every frame of GIF bytes as shown, through our animation reader.
 std::vector<std::vector<uint32_t>> ReadFrames(const std::string &bytes) {
-    const std::string path = testing::TempDir() + "/writer_frames.gif";
-    FILE *out = fopen(path.c_str(), "wb");
-    fwrite(bytes.data(), 1, bytes.size(), out);
-    fclose(out);
-    VirtualFile *f = OpenVirtualFile(path.c_str(), kVirtualFileRead);
-    int32_t w = 0, h = 0, count = 0;
-    GifReader *reader = OpenGifFile(f, &w, &h, &count);
     std::vector<std::vector<uint32_t>> frames;
-    for (int32_t n = 0; reader && n < count; ++n) {
-        uint32_t *p = ReadGifFrame(reader, n);
-        frames.emplace_back(p, p + size_t(w) * size_t(h));
-        FreeBlock(p);
-    }
-    if (reader) CloseGifFile(reader);
-    CloseVirtualFile(f);
+    for (const ShownGifFrame &f : ReadGifFrames(Saved(bytes))) frames.push_back(f.pixels);
     return frames;
 }
 

@@ -11,8 +11,8 @@
 
 #include "host/memory.h"
 #include "host/picture.h"
-#include "host/picture_gif.h"
 #include "host/virtual_file.h"
+#include "tests/media/read_back.h"
 
 namespace {
 
@@ -42,6 +42,26 @@ Decoded Load(const std::string &path) {
 }
 
 // The test brush: blue, a red box at (0,0) 11x9, a white one at (11,9) 22x8, a $123456 one at (20,0) 5x5.
+struct AviSummary {
+    int streams = 0;
+    size_t frames = 0; // video chunks
+    std::string title, firstFrame;
+};
+AviSummary SummariseAvi(const std::string &path) {
+    const std::vector<uint8_t> raw = ReadBytes(path);
+    const std::string bytes(raw.begin(), raw.end());
+    std::vector<RiffChunk> chunks;
+    EXPECT_TRUE(WalkRiff(bytes, &chunks)) << path;
+    AviSummary s;
+    s.streams = int(std::count_if(chunks.begin(), chunks.end(), [](const RiffChunk &c) { return c.type == "strl"; }));
+    const std::vector<std::string> frames = ChunkData(bytes, chunks, "01dc"), title = ChunkData(bytes, chunks, "INAM");
+    s.frames = frames.size();
+    EXPECT_EQ(LittleU32(bytes, 48), s.frames) << path;
+    if (!title.empty()) s.title = title[0];
+    if (!frames.empty()) s.firstFrame = frames[0];
+    return s;
+}
+
 uint32_t Expected(int x, int y) {
     if (x >= 20 && x < 25 && y < 5) return 0x123456;
     if (x >= 11 && y >= 9) return 0xFFFFFF;
@@ -196,7 +216,9 @@ SaveAnim(1, "two.gif", #ANMFMT_GIF, {colors = 2, dither = True})
 Try(SaveAnim, 1, "copy.gif", #ANMFMT_GIF, {colors = 1})
 Try(SaveAnim, 1, "copy.gif", #ANMFMT_GIF, {colors = 257})
 Try(SaveAnim, 1, "copy.gif", 2)
-Try(SaveAnim, 1, "copy.avi", #ANMFMT_MJPEG)
+SaveAnim(1, "copy.avi", #ANMFMT_MJPEG)
+Try(SaveAnim, 1, "bad.avi", #ANMFMT_MJPEG, {fps = 24})
+Try(SaveAnim, 1, "/dev/full", #ANMFMT_MJPEG)
 Try(SaveAnim, 1, "/dev/full")
 Try(SaveAnim, 9, "x.gif")
 ; Copies, of an anim in memory and of one read from disk, save the same frames.
@@ -230,29 +252,18 @@ Try(ScaleAnim, 7, #KEEPASPRAT, #KEEPASPRAT))";
     WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "1055\n1055\n1055\n1491\n1052\n1176\n1055\n1176\n1055\n1055\n1055\n1055\n1338\n1055\n");
-    const auto frames = [&](const char *name) {
-        std::vector<std::vector<uint32_t>> out;
-        VirtualFile *f = OpenVirtualFile(dir.File(name).c_str(), kVirtualFileRead);
-        int32_t w = 0, h = 0, count = 0;
-        GifReader *reader = OpenGifFile(f, &w, &h, &count);
-        EXPECT_NE(reader, nullptr) << name;
-        for (int32_t n = 0; reader && n < count; ++n) {
-            uint32_t *p = ReadGifFrame(reader, n);
-            out.emplace_back(p, p + size_t(w) * size_t(h));
-            FreeBlock(p);
-            out.back().push_back(uint32_t(GetGifFrameDelay(reader, n))); // the delay after the pixels
-        }
-        if (reader) CloseGifFile(reader);
-        CloseVirtualFile(f);
-        return out;
-    };
+    EXPECT_EQ(run.out, "1055\n1055\n1055\n1055\n1052\n1052\n1176\n1055\n1176\n1055\n1055\n1055\n1055\n1338\n1055\n");
+    const auto frames = [&](const char *name) { return ReadGifFrames(dir.File(name)); };
     const auto source = frames("anim.gif"), copy = frames("copy.gif"), two = frames("two.gif");
     ASSERT_GT(source.size(), 1u);
+    const AviSummary avi = SummariseAvi(dir.File("copy.avi"));
+    EXPECT_EQ(avi.streams, 2);
+    EXPECT_EQ(avi.frames, source.size());
+    EXPECT_EQ(avi.title, std::string("copy.avi\0\0\0\0", 12));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("bad.avi")));
     EXPECT_EQ(copy, source);
     for (const char *name : {"copy2.gif", "copy3.gif", "copy5.gif"}) EXPECT_EQ(frames(name), source) << name;
-    std::vector<uint32_t> black(source[0].size(), 0);
-    black.back() = 0; // no delay of its own
+    const ShownGifFrame black{std::vector<uint32_t>(source[0].pixels.size(), 0), 0};
     auto added = source, before = source, removed = source;
     added.insert(added.end(), 2, black);
     before.insert(before.begin(), black);
@@ -260,19 +271,13 @@ Try(ScaleAnim, 7, #KEEPASPRAT, #KEEPASPRAT))";
     EXPECT_EQ(frames("added.gif"), added);
     EXPECT_EQ(frames("before.gif"), before);
     EXPECT_EQ(frames("removed.gif"), removed);
-    const auto size = [&](const char *name) {
-        VirtualFile *f = OpenVirtualFile(dir.File(name).c_str(), kVirtualFileRead);
-        int32_t w = 0, h = 0, count = 0;
-        OpenGifFile(f, &w, &h, &count, true);
-        CloseVirtualFile(f);
-        return std::pair(w, h);
-    };
-    const auto [w, h] = size("anim.gif");
-    EXPECT_EQ(size("half.gif"), std::pair(w / 2, (h * (w / 2) * 2 + w) / (2 * w)));
-    EXPECT_EQ(frames("half.gif").size(), source.size());
+    int32_t w = 0, h = 0, halfW = 0, halfH = 0;
+    ReadGifFrames(dir.File("anim.gif"), &w, &h);
+    EXPECT_EQ(ReadGifFrames(dir.File("half.gif"), &halfW, &halfH).size(), source.size());
+    EXPECT_EQ(std::pair(halfW, halfH), std::pair(w / 2, (h * (w / 2) * 2 + w) / (2 * w)));
     ASSERT_EQ(two.size(), source.size());
     for (const auto &frame : two) {
-        std::vector<uint32_t> colours(frame.begin(), frame.end() - 1);
+        std::vector<uint32_t> colours = frame.pixels;
         std::sort(colours.begin(), colours.end());
         EXPECT_LE(std::unique(colours.begin(), colours.end()) - colours.begin(), 2);
     }
@@ -294,8 +299,12 @@ FinishAnimStream(1)
 Try(FinishAnimStream, 1)
 Try(BeginAnimStream, 2, "x.gif", 0, 5)
 Try(BeginAnimStream, 2, "x.gif", 5, 5, 7)
-Try(BeginAnimStream, 2, "x.avi", 5, 5, #ANMFMT_MJPEG)
+BeginAnimStream(2, "x.avi", 5, 5, #ANMFMT_MJPEG)
 Try(WriteAnimFrame, 3, 1)
+BeginAnimStream(4, "stream.avi", 10, 6, #ANMFMT_MJPEG, {fps = 30, quality = 95})
+WriteAnimFrame(4, 1, {x = #CENTER, y = #CENTER})
+FinishAnimStream(4)
+Try(FinishAnimStream, 4)
 ; Cells of a brush become frames.
 CreateBrush(2, 2, 1, $00FF00)
 SelectBrush(1)
@@ -305,14 +314,27 @@ a = CreateAnim(Nil, 1, 2, 1, 4, 2)
 SaveAnim(a, "cells.gif")
 Try(CreateAnim, 3, 1, 5, 1, 1, 1)
 s = BeginAnimStream(Nil, "open.gif", 3, 3)
-WriteAnimFrame(s, 1))";
+WriteAnimFrame(s, 1)
+m = BeginAnimStream(Nil, "open.avi", 4, 2, #ANMFMT_MJPEG)
+WriteAnimFrame(m, 1))";
     WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "1341\n1055\n1055\n1491\n1341\n1156\n");
+    EXPECT_EQ(run.out, "1341\n1055\n1055\n1341\n1341\n1156\n");
+    // MJPEG streams: one finished, one left open with no frame and one with a frame, both finished at the end.
+    for (const auto &[name, frames] : {std::pair("stream.avi", size_t(1)), {"x.avi", 0}, {"open.avi", 1}}) {
+        const AviSummary avi = SummariseAvi(dir.File(name));
+        EXPECT_EQ(std::pair(avi.streams, avi.frames), std::pair(2, frames)) << name;
+    }
+    int32_t w = 0, h = 0;
+    const std::vector<uint32_t> pixels = DecodePicture(SummariseAvi(dir.File("stream.avi")).firstFrame, &w, &h);
+    ASSERT_EQ(pixels.size(), 60u);
+    EXPECT_GT(pixels[3 * 10 + 5] >> 16, 0x80u); // red, blurred by the chroma subsampling of so small a picture
+    EXPECT_LT(pixels[3 * 10 + 5] & 0xFFFF, 0x6060u);
+    EXPECT_LT(pixels[0], 0x202020u);
     // A brush drawn into a frame of 10 x 6 (black or the transparent colour); transparent pixels show the
     // frame before.
-    const uint32_t R = 0xFFFF0000, K = 0xFF000000;
+    const uint32_t R = 0xFF0000, K = 0, G = 0x00FF00;
     const auto frame = [&](int w, int h, int x, int y, std::vector<uint32_t> under) {
         if (under.empty()) under.assign(size_t(w * h), K);
         for (int j = y; j < y + 2 && j < h; ++j)
@@ -322,28 +344,11 @@ WriteAnimFrame(s, 1))";
     const std::vector<uint32_t> centred = frame(10, 6, 3, 2, {});
     const struct {
         const char *name;
-        std::vector<std::vector<uint32_t>> frames;
-        std::vector<int32_t> delays;
+        std::vector<ShownGifFrame> frames;
     } files[] = {
-        {"stream.gif", {centred, frame(10, 6, 0, 0, centred)}, {50, 0}},
-        {"open.gif", {{R, R, R, R, R, 0xFF00FF00, K, K, K}}, {0}},
-        {"cells.gif", {{R, R}, {R, R}, {R, R}, {0xFF00FF00, 0xFF00FF00}}, {0, 0, 0, 0}},
+        {"stream.gif", {{centred, 50}, {frame(10, 6, 0, 0, centred), 0}}},
+        {"open.gif", {{{R, R, R, R, R, G, K, K, K}, 0}}},
+        {"cells.gif", {{{R, R}, 0}, {{R, R}, 0}, {{R, R}, 0}, {{G, G}, 0}}},
     };
-    for (const auto &file : files) {
-        VirtualFile *f = OpenVirtualFile(dir.File(file.name).c_str(), kVirtualFileRead);
-        int32_t w = 0, h = 0, count = 0;
-        GifReader *reader = OpenGifFile(f, &w, &h, &count);
-        ASSERT_NE(reader, nullptr) << file.name;
-        ASSERT_EQ(count, int32_t(file.frames.size())) << file.name;
-        for (int32_t n = 0; n < count; ++n) {
-            uint32_t *p = ReadGifFrame(reader, n);
-            std::vector<uint32_t> got(p, p + size_t(w) * size_t(h));
-            FreeBlock(p);
-            for (uint32_t &v : got) v |= 0xFF000000;
-            EXPECT_EQ(got, file.frames[size_t(n)]) << file.name << " " << n;
-            EXPECT_EQ(GetGifFrameDelay(reader, n), file.delays[size_t(n)]) << file.name << " " << n;
-        }
-        CloseGifFile(reader);
-        CloseVirtualFile(f);
-    }
+    for (const auto &file : files) EXPECT_EQ(ReadGifFrames(dir.File(file.name)), file.frames) << file.name;
 }
