@@ -19,12 +19,18 @@ std::string ReadAll(const std::string &path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// One colour with a white 4 x 4 square in the top-left corner.
-HostBitmap *Frame(int32_t w, int32_t h, uint32_t colour) {
-    HostBitmap *b = AllocHostBitmap(w, h);
+// One 0x00RRGGBB colour with a white 4 x 4 square in the top-left corner, in a 32-bit or the 24-bit format.
+HostBitmap *Frame(int32_t w, int32_t h, uint32_t colour, int32_t format = PixelFormatARGB32) {
+    HostBitmap *b = AllocHostBitmapFormat(w, h, format);
     for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x)
-            reinterpret_cast<uint32_t *>(b->pixels)[y * b->rowPixels + x] = x < 4 && y < 4 ? 0xFFFFFF : colour;
+        for (int32_t x = 0; x < w; ++x) {
+            const uint32_t c = x < 4 && y < 4 ? 0xFFFFFF : colour;
+            uint8_t *p = b->pixels + (size_t(y) * size_t(b->rowPixels) + size_t(x)) * size_t(PixelFormatBytes(format));
+            const uint32_t word = format == PixelFormatBGRA32 ? (c & 0xFF) << 24 | (c & 0xFF00) << 8 | (c >> 8 & 0xFF00)
+                                                              : c;
+            if (format == PixelFormatRGB24) p[0] = uint8_t(c >> 16), p[1] = uint8_t(c >> 8), p[2] = uint8_t(c);
+            else std::memcpy(p, &word, 4);
+        }
     return b;
 }
 
@@ -102,16 +108,19 @@ TEST_F(AviTest, LaysOutHeadersAndFramesForEachFrameRate) {
         AviWriter *w = nullptr;
         ASSERT_EQ(AviOpen(path.c_str(), r.fps, 32, 24, 90, false, "clip", &w), r.error) << r.fps;
         if (r.error) continue;
-        // A red frame, a green one given at half size, and the green one again.
-        HostBitmap *red = Frame(32, 24, 0xFF0000), *green = Frame(16, 12, 0x00FF00);
-        const uint32_t frames = r.fps == 25 ? 3 : 0;
+        // Red, green given at half size, the green one again, blue in the other byte order, yellow in 24 bits.
+        HostBitmap *red = Frame(32, 24, 0xFF0000), *green = Frame(16, 12, 0x00FF00),
+                   *blue = Frame(32, 24, 0x0000FF, PixelFormatBGRA32), *yellow = Frame(32, 24, 0xFFFF00, PixelFormatRGB24);
+        const uint32_t colours[] = {0xFF0000, 0x00FF00, 0x00FF00, 0x0000FF, 0xFFFF00};
+        const uint32_t frames = r.fps == 25 ? 5 : 0;
         if (frames) {
             EXPECT_EQ(AviWriteFrame(w, red, 32, 24), 0);
             EXPECT_EQ(AviWriteFrame(w, green, 16, 12), 0);
             EXPECT_EQ(AviWriteFrame(w, nullptr, 0, 0), 0);
+            EXPECT_EQ(AviWriteFrame(w, blue, 32, 24), 0);
+            EXPECT_EQ(AviWriteFrame(w, yellow, 32, 24), 0);
         }
-        FreeHostBitmap(red);
-        FreeHostBitmap(green);
+        for (HostBitmap *b : {red, green, blue, yellow}) FreeHostBitmap(b);
         ASSERT_EQ(AviFinish(w), 0);
         const std::string bytes = ReadAll(path);
         const std::vector<RiffChunk> chunks = ExpectConsistent(bytes, frames);
@@ -135,8 +144,8 @@ TEST_F(AviTest, LaysOutHeadersAndFramesForEachFrameRate) {
             int32_t width = 0, height = 0;
             const std::vector<uint32_t> pixels = DecodePicture(video[n], &width, &height);
             ASSERT_EQ(std::pair(width, height), std::pair(32, 24));
-            const uint32_t p = pixels[size_t(12 * 32 + 20)];
-            EXPECT_GT(n ? p >> 8 & 0xFF : p >> 16, 0xF0u) << n; // red, then green
+            for (int shift : {0, 8, 16})
+                EXPECT_NEAR(int(pixels[12 * 32 + 20] >> shift & 0xFF), int(colours[n] >> shift & 0xFF), 16) << n;
             EXPECT_GT(pixels[0] & 0xFF, 0xE0u); // the white corner, also scaled from half size
         }
         if (frames) EXPECT_EQ(video[2], video[1]);
