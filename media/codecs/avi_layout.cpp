@@ -43,7 +43,7 @@ void PutSuperIndex(std::vector<uint8_t> *out, const char *chunkId, const std::ve
     AviPutFourcc(out, chunkId);
     PutZeros(out, 12);
     for (int32_t i = 0; i < kAviSuperEntries; ++i) {
-        const AviSuperEntry e = size_t(i) < entries.size() && uint32_t(i) < inUse ? entries[size_t(i)] : AviSuperEntry{};
+        const AviSuperEntry e = uint32_t(i) < inUse ? entries[size_t(i)] : AviSuperEntry{};
         PutU64(out, e.offset);
         AviPutU32(out, e.size);
         AviPutU32(out, e.duration);

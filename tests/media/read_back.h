@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -41,9 +42,8 @@ inline std::vector<ShownGifFrame> ReadGifFrames(const std::string &path, int32_t
 }
 
 inline uint32_t LittleU32(const std::string &bytes, uint64_t at) {
-    if (at + 4 > bytes.size()) return 0;
     uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = v << 8 | uint8_t(bytes[size_t(at) + size_t(i)]);
+    for (int i = 3; i >= 0 && at + 4 <= bytes.size(); --i) v = v << 8 | uint8_t(bytes[size_t(at) + size_t(i)]);
     return v;
 }
 
@@ -51,35 +51,42 @@ struct RiffChunk {
     std::string id, type; // type: the list type of "RIFF" and "LIST"
     uint64_t at = 0;      // the offset of its fourcc
     uint32_t size = 0;
-    int depth = 0;
 };
 
-// Every chunk in file order; false when a chunk runs past its list or bytes follow the last segment.
-inline bool WalkRiff(const std::string &bytes, std::vector<RiffChunk> *out) {
-    auto walk = [&](auto &self, uint64_t from, uint64_t to, int depth) -> bool {
-        while (from < to) {
-            if (from + 8 > to) return false;
-            RiffChunk c{bytes.substr(size_t(from), 4), "", from, LittleU32(bytes, from + 4), depth};
+// A RIFF file's bytes and its chunks in file order; whole is false when a chunk runs past its list or bytes
+// follow the last segment.
+struct RiffFile {
+    std::string bytes;
+    std::vector<RiffChunk> chunks;
+    bool whole = false;
+    uint32_t U32(uint64_t at) const { return LittleU32(bytes, at); }
+    // The data of every chunk with this id.
+    std::vector<std::string> Data(const char *id) const {
+        std::vector<std::string> out;
+        for (const RiffChunk &c : chunks)
+            if (c.id == id) out.push_back(bytes.substr(size_t(c.at) + 8, c.size));
+        return out;
+    }
+};
+
+inline RiffFile ReadRiff(const std::string &path) {
+    RiffFile f;
+    std::ifstream in(path, std::ios::binary);
+    f.bytes.assign(std::istreambuf_iterator<char>(in), {});
+    auto walk = [&](auto &self, uint64_t from, uint64_t to) -> bool {
+        while (from + 8 <= to) {
+            RiffChunk c{f.bytes.substr(size_t(from), 4), "", from, f.U32(from + 4)};
             const uint64_t end = from + 8 + c.size;
-            if (end > to) return false;
             const bool list = c.id == "RIFF" || c.id == "LIST";
-            if (list) c.type = bytes.substr(size_t(from) + 8, 4);
-            out->push_back(c);
-            if (list && !self(self, from + 12, end, depth + 1)) return false;
+            if (list) c.type = f.bytes.substr(size_t(from) + 8, 4);
+            f.chunks.push_back(c);
+            if (end > to || (list && !self(self, from + 12, end))) return false;
             from = end + (c.size & 1);
         }
         return from == to;
     };
-    return walk(walk, 0, bytes.size(), 0);
-}
-
-// The data of every chunk with this id, in file order.
-inline std::vector<std::string> ChunkData(const std::string &bytes, const std::vector<RiffChunk> &chunks,
-                                          const char *id) {
-    std::vector<std::string> out;
-    for (const RiffChunk &c : chunks)
-        if (c.id == id) out.push_back(bytes.substr(size_t(c.at) + 8, c.size));
-    return out;
+    f.whole = walk(walk, 0, f.bytes.size());
+    return f;
 }
 
 // 0x00RRGGBB pixels of a picture file's bytes; empty when the loader refuses them.

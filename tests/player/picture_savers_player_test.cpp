@@ -42,24 +42,11 @@ Decoded Load(const std::string &path) {
 }
 
 // The test brush: blue, a red box at (0,0) 11x9, a white one at (11,9) 22x8, a $123456 one at (20,0) 5x5.
-struct AviSummary {
-    int streams = 0;
-    size_t frames = 0; // video chunks
-    std::string title, firstFrame;
-};
-AviSummary SummariseAvi(const std::string &path) {
-    const std::vector<uint8_t> raw = ReadBytes(path);
-    const std::string bytes(raw.begin(), raw.end());
-    std::vector<RiffChunk> chunks;
-    EXPECT_TRUE(WalkRiff(bytes, &chunks)) << path;
-    AviSummary s;
-    s.streams = int(std::count_if(chunks.begin(), chunks.end(), [](const RiffChunk &c) { return c.type == "strl"; }));
-    const std::vector<std::string> frames = ChunkData(bytes, chunks, "01dc"), title = ChunkData(bytes, chunks, "INAM");
-    s.frames = frames.size();
-    EXPECT_EQ(LittleU32(bytes, 48), s.frames) << path;
-    if (!title.empty()) s.title = title[0];
-    if (!frames.empty()) s.firstFrame = frames[0];
-    return s;
+// The frames of an AVI file whose chunks fit together, with two streams and the frame count in its header.
+std::vector<std::string> AviFrames(const std::string &path) {
+    const RiffFile avi = ReadRiff(path);
+    EXPECT_TRUE(avi.whole && avi.Data("strh").size() == 2 && avi.U32(48) == avi.Data("01dc").size()) << path;
+    return avi.Data("01dc");
 }
 
 uint32_t Expected(int x, int y) {
@@ -256,10 +243,7 @@ Try(ScaleAnim, 7, #KEEPASPRAT, #KEEPASPRAT))";
     const auto frames = [&](const char *name) { return ReadGifFrames(dir.File(name)); };
     const auto source = frames("anim.gif"), copy = frames("copy.gif"), two = frames("two.gif");
     ASSERT_GT(source.size(), 1u);
-    const AviSummary avi = SummariseAvi(dir.File("copy.avi"));
-    EXPECT_EQ(avi.streams, 2);
-    EXPECT_EQ(avi.frames, source.size());
-    EXPECT_EQ(avi.title, std::string("copy.avi\0\0\0\0", 12));
+    EXPECT_EQ(AviFrames(dir.File("copy.avi")).size(), source.size());
     EXPECT_FALSE(std::filesystem::exists(dir.File("bad.avi")));
     EXPECT_EQ(copy, source);
     for (const char *name : {"copy2.gif", "copy3.gif", "copy5.gif"}) EXPECT_EQ(frames(name), source) << name;
@@ -322,12 +306,10 @@ WriteAnimFrame(m, 1))";
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "1341\n1055\n1055\n1341\n1341\n1156\n");
     // MJPEG streams: one finished, one left open with no frame and one with a frame, both finished at the end.
-    for (const auto &[name, frames] : {std::pair("stream.avi", size_t(1)), {"x.avi", 0}, {"open.avi", 1}}) {
-        const AviSummary avi = SummariseAvi(dir.File(name));
-        EXPECT_EQ(std::pair(avi.streams, avi.frames), std::pair(2, frames)) << name;
-    }
+    for (const auto &[name, frames] : {std::pair("stream.avi", size_t(1)), {"x.avi", 0}, {"open.avi", 1}})
+        EXPECT_EQ(AviFrames(dir.File(name)).size(), frames) << name;
     int32_t w = 0, h = 0;
-    const std::vector<uint32_t> pixels = DecodePicture(SummariseAvi(dir.File("stream.avi")).firstFrame, &w, &h);
+    const std::vector<uint32_t> pixels = DecodePicture(AviFrames(dir.File("stream.avi"))[0], &w, &h);
     ASSERT_EQ(pixels.size(), 60u);
     EXPECT_GT(pixels[3 * 10 + 5] >> 16, 0x80u); // red, blurred by the chroma subsampling of so small a picture
     EXPECT_LT(pixels[3 * 10 + 5] & 0xFFFF, 0x6060u);
