@@ -76,6 +76,11 @@ void PlanarRowToColours(const PlanarBitmap *bitmap, size_t rowOffset, int32_t wi
     const int32_t depth = Depth > 0 ? Depth : bitmap->depth;
     const uint8_t *planes[kMaxPlanarDepth];
     for (int32_t p = 0; p < depth; p++) planes[p] = bitmap->planes[p] + rowOffset;
+    auto spread = [&](int32_t column) {
+        uint64_t eight = 0;
+        for (int32_t p = 0; p < depth; p++) eight |= kSpread[planes[p][column]] << p;
+        return eight;
+    };
     auto put = [&](int32_t x, int32_t n, uint64_t eight) {
         uint8_t index[8];
         std::memcpy(index, &eight, 8); // little-endian: byte i is pixel i
@@ -84,17 +89,39 @@ void PlanarRowToColours(const PlanarBitmap *bitmap, size_t rowOffset, int32_t wi
             else out[x + i] = colours[index[i]];
         }
     };
+    const int32_t columns = width / 8;
     int32_t column = 0;
-    for (; column < width / 8; column++) {
-        uint64_t eight = 0;
-        for (int32_t p = 0; p < depth; p++) eight |= kSpread[planes[p][column]] << p;
-        put(column * 8, 8, eight);
+    if constexpr (Depth >= 0) {
+        // Drawn pictures are mostly flat areas: 64 pixels at a time, each group of eight whose plane bytes are all
+        // 0x00 or 0xFF is one colour, whose index is bit 0 of those bytes. Byte k of a plane word is group k.
+        constexpr uint64_t kLowBits = 0x0101010101010101, kUpperBits = 0x7F7F7F7F7F7F7F7F;
+        for (; column + 8 <= columns; column += 8) {
+            uint64_t differ = 0, flatIndex = 0;
+            for (int32_t p = 0; p < depth; p++) {
+                uint64_t word;
+                std::memcpy(&word, planes[p] + column, 8);
+                differ |= word ^ (word >> 1); // bit i of a byte against bit i + 1
+                flatIndex |= (word & kLowBits) << p;
+            }
+            differ &= kUpperBits; // drops what the shift brought in from the next byte
+            // No flat group at all (a byte of differ is zero): the plain way, without a test per group.
+            if (!((differ - kLowBits) & ~differ & ~kUpperBits)) {
+                for (int32_t k = 0; k < 8; k++) put((column + k) * 8, 8, spread(column + k));
+                continue;
+            }
+            for (int32_t k = 0; k < 8; k++, differ >>= 8, flatIndex >>= 8) {
+                if (differ & 0xFF) {
+                    put((column + k) * 8, 8, spread(column + k));
+                    continue;
+                }
+                const uint32_t colour = colours[flatIndex & 0xFF];
+                Out *d = out + (column + k) * 8;
+                for (int32_t i = 0; i < 8; i++) d[i] = colour;
+            }
+        }
     }
-    if (width % 8) {
-        uint64_t eight = 0;
-        for (int32_t p = 0; p < depth; p++) eight |= kSpread[planes[p][column]] << p;
-        put(column * 8, width % 8, eight);
-    }
+    for (; column < columns; column++) put(column * 8, 8, spread(column));
+    if (width % 8) put(column * 8, width % 8, spread(column));
 }
 
 } // namespace

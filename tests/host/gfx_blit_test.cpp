@@ -351,6 +351,37 @@ TEST(GfxConvert, PaletteBitmapLooksUpColours) {
 
 namespace {
 
+TEST(GfxConvert, FlatAndMixedGroupsEqualABitByBitLookup) {
+    // Rows of 8-pixel groups, each flat (every plane byte 0x00 or 0xFF) or mixed, at widths around the 64-pixel
+    // step and its tail, against the colour of each pixel's index read bit by bit.
+    uint32_t palette[256];
+    for (uint32_t i = 0; i < 256; i++) palette[i] = i * 0x010203u & 0xFFFFFF;
+    uint32_t seed = 7;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, seed >> 16; };
+    for (int32_t depth : {1, 5, 8})
+        for (int32_t width : {7, 64, 72, 136, 200}) {
+            const int32_t bytesPerRow = (width + 15) / 16 * 2, rows = 3;
+            std::vector<std::vector<uint8_t>> planes(size_t(depth), std::vector<uint8_t>(size_t(bytesPerRow * rows)));
+            for (size_t b = 0; b < size_t(bytesPerRow * rows); b++) {
+                const bool flat = next() % 3 != 0;
+                for (auto &plane : planes) plane[b] = uint8_t(flat ? (next() & 1) * 0xFF : next());
+            }
+            PlanarBitmap pb;
+            pb.bytesPerRow = bytesPerRow, pb.rows = rows, pb.depth = depth;
+            for (int32_t p = 0; p < depth; p++) pb.planes[p] = planes[size_t(p)].data();
+            uint32_t *px = ReadPaletteBitMapPixels(&pb, palette, 256, width, rows, 0);
+            ASSERT_NE(px, nullptr);
+            for (int32_t y = 0; y < rows; y++)
+                for (int32_t x = 0; x < width; x++) {
+                    uint32_t index = 0;
+                    for (int32_t p = 0; p < depth; p++)
+                        index |= uint32_t(planes[size_t(p)][size_t(y * bytesPerRow + x / 8)] >> (7 - x % 8) & 1) << p;
+                    ASSERT_EQ(px[y * width + x], palette[index]) << depth << " " << width << " " << x << "," << y;
+                }
+            FreeBlock(px);
+        }
+}
+
 TEST(GfxBlend, FastPathMatchesPerChannelRoundedRule) {
     BitmapPtr src(AllocHostBitmap(37, 3)), dst(AllocHostBitmap(37, 3));
     uint32_t seed = 12345;
