@@ -121,6 +121,11 @@ int32_t GetLayerIndex(const vlLayer *layer); // position or -1
 int32_t CheckLayerArg(VMState *vm, int argIndex);
 // The layers library's Collision command.
 int CollisionCommand(VMState *vm);
+// The move queues: AddMove, DoMove and ClearMove; the queues go with the layers library.
+int AddMoveCommand(VMState *vm);
+int DoMoveCommand(VMState *vm);
+int ClearMoveCommand(VMState *vm);
+void FreeAllMoveQueues();
 // The same without raising: 0 and the position, or the error.
 int ReadLayerArg(VMState *vm, int argIndex, int32_t *position);
 

@@ -569,13 +569,9 @@ int CmdSelectLayer(VMState *vm) {
     return SelectOutput(vm, ObjectKindLayer, ObjectId{position, nullptr}, ObjectKindBrush, frame, mode);
 }
 
-#define VL_NOT_YET(name)                                                                                            \
-    int Cmd##name(VMState *) { return CommandNotAvailable(#name); }
-// TODO(layer moves): replace each with its handler.
-VL_NOT_YET(AddMove)
-VL_NOT_YET(ClearMove)
-VL_NOT_YET(DoMove)
-#undef VL_NOT_YET
+int CmdAddMove(VMState *vm) { return AddMoveCommand(vm); }
+int CmdClearMove(VMState *vm) { return ClearMoveCommand(vm); }
+int CmdDoMove(VMState *vm) { return DoMoveCommand(vm); }
 int CmdCollision(VMState *vm) { return CollisionCommand(vm); }
 
 } // namespace
@@ -628,6 +624,7 @@ void RegisterLayersLibrary(VMState *vm) {
 }
 
 void FreeLayersLibrary(VMState *) {
+    FreeAllMoveQueues();
     FreeBlock(LayerRects.rects);
     LayerRects = LayerRectList{};
 }
