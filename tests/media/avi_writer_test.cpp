@@ -80,8 +80,8 @@ TEST_F(AviTest, LaysOutHeadersAndFrames) {
         int32_t fps;
         int error;
         uint32_t micros, audioChunk;
-    } rates[] = {{30, 0, 33333, 5880}, {1, 0, 1000000, 176400}, {24, 1055}, {8, 1055}, {0, 1055}, {2000000, 1055},
-                 {25, 0, 40000, 7056}};
+    } rates[] = {{30, 0, 33333, 5880}, {1, 0, 1000000, 176400}, {24, 1055, 0, 0}, {8, 1055, 0, 0}, {0, 1055, 0, 0},
+                 {2000000, 1055, 0, 0}, {25, 0, 40000, 7056}};
     const std::string path = dir + "/clip.avi";
     AviWriter *w = nullptr;
     for (const auto &r : rates) {
