@@ -7,9 +7,11 @@
 #include "imaging/blit.h"
 #include "imaging/blit_kernels.h"
 #include "imaging/image_ops.h"
+#include "imaging/planes.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/runtime_globals.h"
 #include "scene/images/bgpic.h"
+#include "scene/images/scene_objects.h"
 
 namespace {
 
@@ -19,12 +21,14 @@ constexpr int32_t kFadeMaxStep = 255;
 struct CrossfadeState {
     int32_t level;
     int32_t fast;
+    AlphaPlane *layerAlpha;   // real-time layer: its full opacity
     HostBitmap *work;         // the frame, when it cannot go straight into the output
     HostBitmap *endPicture;   // the new image over the old one, for a masked or alpha source
     const HostBitmap *endUsed; // endPicture, or the opaque new image itself
 };
 
 struct FadeState {
+    AlphaPlane *layerAlpha;   // real-time layer: its full opacity
     HostBitmap *blendPicture; // the composed frame, for a masked or alpha source
     HostBitmap *tinted;
     int32_t level;
@@ -57,6 +61,21 @@ bool DirectOutputRect(FxRequest *request, const HostBitmap *picture, HostBitmap 
     return true;
 }
 
+// The layer's opacity built from the new image's mask or alpha (opaque without either).
+AlphaPlane *BuildLayerAlpha(const FxRequest *request) {
+    AlphaPlane *alpha = AllocAlphaPlane(request->width, request->height);
+    if (alpha) BuildFxAlpha(alpha, request->newMask, request->newAlpha, request->width, request->height);
+    return alpha;
+}
+
+// A real-time layer's alpha plane at level / 255 of its full opacity; shown at the frame's end.
+void ScaleLayerAlpha(FxRequest *request, const AlphaPlane *full, int32_t level) {
+    LayerDrawParams *state = request->preparedState;
+    if (!state || !state->alpha || !full) return;
+    MultiplyAlphaPlane(full->bytes, state->alpha->bytes, level, full->bytesPerRow, full->height);
+    request->layerDirty = 1;
+}
+
 void UploadArea(FxRequest *request, int32_t dx, int32_t dy, int32_t width, int32_t height) {
     if (width > 0 && height > 0) UploadFxOutputRect(request, dx, dy, width, height);
 }
@@ -82,6 +101,24 @@ void PlayCrossfadeFrame(FxRequest *request, CrossfadeState *state) {
     DrawFxPicture(request, state->work, request->bltFlags);
 }
 
+// The colour block fades in (FADE showing) or out (hiding, second half) through the layer's alpha; otherwise the
+// layer's own picture is tinted towards the colour at its full opacity.
+void PlayLayerFadeFrame(FxRequest *request, FadeState *state, bool fade, int32_t tint) {
+    LayerDrawParams *layerState = request->preparedState;
+    if (!layerState || !layerState->alpha) return;
+    const int32_t w = request->width, h = request->height;
+    if (fade && !request->reverse && state->level <= 255) {
+        ScaleLayerAlpha(request, state->layerAlpha, tint);
+    } else if (request->reverse && state->level >= 257) {
+        RECTFILL(layerState->bitmap, 0, 0, w, h, state->colour);
+        ScaleLayerAlpha(request, state->layerAlpha, tint);
+    } else {
+        BLTBITMAP(request->newImage, 0, 0, layerState->bitmap, 0, 0, w, h);
+        if (tint > 0) TintImage(layerState->bitmap, 0, 0, w, h, state->colour, tint);
+        ScaleLayerAlpha(request, state->layerAlpha, 255);
+    }
+}
+
 } // namespace
 
 int CrossfadeStep(FxRequest *request, int *done) {
@@ -89,7 +126,14 @@ int CrossfadeStep(FxRequest *request, int *done) {
         CrossfadeState *state = AllocFxState<CrossfadeState>(request);
         if (!state) return kErrOutOfMemoryCode;
         request->step = LevelStep(request->step, kCrossfadeMaxStep);
-        // TODO(real-time layers): a real-time layer blends through the layer's alpha plane.
+        request->frameCount = EffectStepCount(255, request->step, 1);
+        if (request->realtimeLayer) {
+            // The layer shows the new image and fades in (or out) through its alpha plane.
+            state->layerAlpha = BuildLayerAlpha(request);
+            if (!state->layerAlpha || !request->preparedState) return kErrOutOfMemoryCode;
+            BLTBITMAP(request->newImage, 0, 0, request->preparedState->bitmap, 0, 0, request->width, request->height);
+            return 0;
+        }
         const BGPic *current = CurrentBGPic;
         state->fast = QueryBlitCapabilities(kBlitCapConstantBlend) && !request->async && !request->scaledDisplay &&
                       !(current && current->clipRegion && current->clipRegion->mask) &&
@@ -106,7 +150,6 @@ int CrossfadeStep(FxRequest *request, int *done) {
         }
         state->work = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
         if (!state->work) return kErrOutOfMemoryCode;
-        request->frameCount = EffectStepCount(255, request->step, 1);
         return 0;
     }
     if (request->phase != 1 && request->phase != 2) return 0;
@@ -122,7 +165,8 @@ int CrossfadeStep(FxRequest *request, int *done) {
         state->level = 255;
         if (done) *done = 1;
     }
-    PlayCrossfadeFrame(request, state);
+    if (request->realtimeLayer) ScaleLayerAlpha(request, state->layerAlpha, request->reverse ? 255 - state->level : state->level);
+    else PlayCrossfadeFrame(request, state);
     if (request->phase == 1) FinishFxFrame(request);
     return 0;
 }
@@ -131,7 +175,9 @@ void CrossfadeFinish(FxRequest *request, int) {
     CrossfadeState *state = FxState<CrossfadeState>(request);
     FreeHostBitmap(state->work);
     FreeHostBitmap(state->endPicture);
+    FreeAlphaPlane(state->layerAlpha);
     state->work = state->endPicture = nullptr;
+    state->layerAlpha = nullptr;
 }
 
 int FadeStep(FxRequest *request, int *done) {
@@ -143,15 +189,23 @@ int FadeStep(FxRequest *request, int *done) {
         state->colour = request->parameter == kFxRandomParameter ? uint32_t(RuntimeRand()) % 16777216u
                                                                  : uint32_t(request->parameter) & 0xFFFFFFu;
         state->level = request->step;
+        request->frameCount = EffectStepCount(511 - request->step, request->step, 0);
+        if (request->realtimeLayer) {
+            LayerDrawParams *layerState = request->preparedState;
+            state->layerAlpha = BuildLayerAlpha(request);
+            if (!state->layerAlpha || !layerState || !layerState->alpha) return kErrOutOfMemoryCode;
+            // FADE shows the colour block first; otherwise the layer stands at its full opacity.
+            if (fade && !request->reverse) RECTFILL(layerState->bitmap, 0, 0, request->width, request->height, state->colour);
+            else BltAlphaPlane(state->layerAlpha, 0, 0, layerState->alpha, 0, 0, request->width, request->height, kAlphaCopy, 0);
+            return 0;
+        }
         if (!request->oldImage) return kErrWrongUsage;
-        // TODO(real-time layers): a real-time layer fades through the layer's alpha plane.
         state->tinted = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
         if (!state->tinted) return kErrOutOfMemoryCode;
         if (request->newMask || request->newAlpha) {
             state->blendPicture = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
             if (!state->blendPicture) return kErrOutOfMemoryCode;
         }
-        request->frameCount = EffectStepCount(511 - request->step, request->step, 0);
         return 0;
     }
     if (request->phase != 1 && request->phase != 2) return 0;
@@ -163,6 +217,14 @@ int FadeStep(FxRequest *request, int *done) {
         if (done) *done = 1;
     }
     const int32_t tint = state->level <= 255 ? state->level : 511 - state->level;
+    if (request->realtimeLayer) {
+        PlayLayerFadeFrame(request, state, fade, tint);
+        if (request->phase == 1) {
+            state->level += request->step;
+            FinishFxFrame(request);
+        }
+        return 0;
+    }
     // FADE tints the old picture until the colour is reached, then the new one; BLEND tints the new one only.
     const HostBitmap *source = fade && state->level <= 255 ? request->oldImage : request->newImage;
     HostBitmap *output = nullptr;
@@ -192,6 +254,8 @@ int FadeStep(FxRequest *request, int *done) {
 
 void FadeFinish(FxRequest *request, int) {
     FadeState *state = FxState<FadeState>(request);
+    FreeAlphaPlane(state->layerAlpha);
+    state->layerAlpha = nullptr;
     FreeHostBitmap(state->blendPicture);
     FreeHostBitmap(state->tinted);
     state->blendPicture = state->tinted = nullptr;

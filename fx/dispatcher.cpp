@@ -7,6 +7,7 @@
 
 #include "fx/effect_table.h"
 #include "fx/layer_road.h"
+#include "fx/realtime_layer.h"
 #include "fx/transition.h"
 #include "host/blit.h"
 #include "host/tasks.h"
@@ -243,6 +244,18 @@ intptr_t AsyncNotify(int32_t code, void *argument, void *context) {
     return FxNotify(code, argument, static_cast<FxRequest *>(context));
 }
 
+// One frame. A real-time layer is visible while the effect draws it; an emulated picture or the scene beneath
+// that changed is drawn again first, at the frame reached.
+int StepFrame(FxRequest *request, int *done) {
+    if (request->realtimeLayer && request->layer) {
+        request->layer->hidden = request->layer->deferred = 0;
+        if (request->bgpicEmu && request->frame > 0 && RedrawFxBackground(request, 3))
+            if (int error = SeekFxFrame(request, request->frame, 1)) return error;
+    }
+    if (request->backwards) return PlayBackwardsFrame(request, done);
+    return request->stepFn(request, done);
+}
+
 // Plays every frame; returns 0 or the error a frame gave (the request is then released by the caller).
 int PlayBlocking(FxRequest *request, DisplayRecord *display) {
     int done = 0;
@@ -267,7 +280,7 @@ int PlayBlocking(FxRequest *request, DisplayRecord *display) {
                 return 0;
             }
         }
-        if (int error = request->stepFn(request, &done)) return error;
+        if (int error = StepFrame(request, &done)) return error;
         WaitFrame(request->vm);
     }
 }
@@ -377,8 +390,7 @@ int RunTransition(FxRequest *caller) {
     case kFxModeLayer:
     case kFxModeHideLayer:
     case kFxModeRemoveLayer:
-        // TODO(real-time layers): a layer that shows an emulated background picture.
-        error = request->bgpicEmu ? CommandNotAvailable("ShowLayerFX") : ResolveLayerSource(request, display);
+        error = ResolveLayerSource(request, display);
         break;
     default: error = kErrWrongUsage; break;
     }
@@ -392,13 +404,16 @@ int RunTransition(FxRequest *caller) {
     request->outWidth = output->width;
     request->outHeight = output->height;
     request->scaledDisplay = display->autoScaling && DisplayHasScaledSize(display) ? 1 : 0;
+    if (request->realtimeLayer)
+        if ((error = PrepareRealtimeLayer(request, display))) return Fail(request, error);
     if (request->mode != kFxModeBGPic && !request->realtimeLayer && (request->newMask || request->newAlpha) &&
         !FxEffectHas(request->effect, kFxMaskAware) && OnScreen(request))
         if ((error = PrecomposeSource(request, output))) return Fail(request, error);
-    if (NeedsSnapshot(request))
+    if (!request->realtimeLayer && NeedsSnapshot(request))
         if ((error = TakeSnapshot(request, output))) return Fail(request, error);
     request->bltFlags = kBlitClipped | (request->scaledDisplay ? kBlitScaledDisplay : 0) |
                         (request->mode == kFxModeBGPic && layers ? kBlitTransitionLayers : 0);
+    if (request->frameRoad) request->bltFlags = kBlitClipped;
 
     request->stepFn = row->step;
     request->finishFn = row->finish;
@@ -490,23 +505,45 @@ int FollowMovedLayer(FxRequest *request, bool imageChanged) {
 
 } // namespace
 
+// A real-time layer's rectangles and alpha move with it; whole frames hold what lay beneath, so they are made
+// again at the new place, as is everything after a change of size.
+int FollowRealtimeLayer(FxRequest *request) {
+    const LayerDrawParams *state = request->layer->current;
+    DisplayRecord *display = CurrentDisplay;
+    if (!state || !display) return 0;
+    const bool moved = request->frameRoad ? state->screenX != request->layerX || state->screenY != request->layerY
+                                          : state->screenX != request->x || state->screenY != request->y;
+    if (state->screenWidth != request->width || state->screenHeight != request->height ||
+        state != request->preparedState || (moved && request->frameRoad))
+        return RestartRealtimeLayer(request, display);
+    if (moved) request->x = state->screenX, request->y = state->screenY;
+    return 0;
+}
+
 int FxAsyncStep(FxRequest *request, int *done) {
-    // TODO(real-time layers): re-render an emulated background picture that changed.
-    if (request->layer)
-        if (int error = FollowMovedLayer(request, false)) return error;
-    return request->stepFn(request, done);
+    if (request->layer) {
+        const int error = request->realtimeLayer ? FollowRealtimeLayer(request) : FollowMovedLayer(request, false);
+        if (error) return error;
+    }
+    return StepFrame(request, done);
 }
 
 int SeekFxFrame(FxRequest *request, int32_t frame, int force) {
     if (FxEffectHas(request->effect, kFxDirectFrame)) {
-        request->frame = frame;
+        request->frame = request->backwards ? std::max(request->frameCount - frame, 0) : frame;
         request->phase = 2;
         const int error = request->stepFn(request, nullptr);
         request->phase = 1;
+        request->frame = frame;
+        if (request->realtimeLayer) {
+            request->layerDirty = 0;
+            PresentLayerArea(request);
+        }
         return error;
     }
     if (frame == request->frame && !force) return 0;
-    // Replayed from the first frame, unseen. TODO(real-time layers): clear the layer's planes first.
+    // Replayed from the first frame, unseen.
+    ResetLayerPlanes(request);
     request->frame = 0;
     request->noPresent = 1;
     int done = 0;
@@ -518,6 +555,7 @@ int SeekFxFrame(FxRequest *request, int32_t frame, int force) {
         }
     request->frame = frame;
     request->noPresent = 0;
+    if (request->realtimeLayer) PresentLayerArea(request);
     return 0;
 }
 
@@ -537,6 +575,18 @@ intptr_t FxNotify(int32_t code, void *argument, FxRequest *request) {
     case kAsyncNotifyLayerChanged: {
         vlLayer *layer = request->layer;
         if (!layer || argument != layer || request->ended) return 0;
+        if (request->realtimeLayer) {
+            // The working images live in the old node's state: they go back before the node changes.
+            FreeLayerStateImages(request);
+            if (code == kAsyncNotifyLayerReplaced) {
+                ListNode *previous = PreviousNode(&layer->node);
+                layer->inTransition = 0;
+                request->layer = previous ? LayerOfNode(previous) : nullptr;
+                if (!request->layer) return 0;
+                request->layer->inTransition = 1;
+            }
+            return CurrentDisplay ? RestartRealtimeLayer(request, CurrentDisplay) : 0;
+        }
         if (code == kAsyncNotifyLayerReplaced) {
             // The old node goes right after this; the new one stands before it in the list.
             ListNode *previous = PreviousNode(&layer->node);

@@ -1,7 +1,7 @@
 // Flows: the new picture is revealed band by band while its line at the edge is stretched over the rest of the
 // area, as if it flowed in. Each frame is composed in a work bitmap of the area and sent as one rectangle. A
-// masked or alpha picture is composed over the old one. Hiding a layer plays forwards too: the source is then the
-// scene without the layer, composed opaque.
+// masked or alpha picture is composed over the old one. A hidden layer backs out: the engine plays these frames
+// from the last to the first inside the layer.
 #include <algorithm>
 
 #include "fx/effect_families.h"

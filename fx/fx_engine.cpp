@@ -13,6 +13,7 @@
 #include "scene/display/display_list.h"
 #include "scene/display/display_record.h"
 #include "scene/images/bgpic.h"
+#include "scene/layers/layers.h"
 
 int32_t EffectStepSize(int32_t speed, int32_t size, int32_t normalDivisor, int32_t fastDivisor, int32_t slowDivisor) {
     int32_t step = speed;
@@ -48,6 +49,11 @@ int32_t ReverseEffect(int32_t id) {
 
 // ---- Plain-target drawing ---------------------------------------------------------------------------------------
 
+const ClipRegion *FxClipRegion(const FxRequest *request) {
+    const BGPic *picture = CurrentBGPic;
+    return request->frameRoad || !picture ? nullptr : picture->clipRegion;
+}
+
 HostBitmap *FxOutputBitmap(const FxRequest *request) {
     if (request->target) return request->target;
     return CurrentOutputBitmapHook ? CurrentOutputBitmapHook() : nullptr;
@@ -70,6 +76,11 @@ constexpr int32_t kFxRefreshWhole = -1;
 // display's own picture) has the display composed again at its end.
 void UploadFxOutputRect(FxRequest *request, int32_t x, int32_t y, int32_t width, int32_t height) {
     if (request->noPresent || width <= 0 || height <= 0) return;
+    if (request->realtimeLayer) {
+        // Drawn into the layer's bitmap: its area is composed and shown at the frame's end.
+        request->layerDirty = 1;
+        return;
+    }
     HostBitmap *output = FxOutputBitmap(request);
     DisplayRecord *display = CurrentDisplay;
     if (!output || request->scaledDisplay || !display || display->outputKind != ObjectKindDisplay ||
@@ -85,8 +96,13 @@ void UploadFxOutputRect(FxRequest *request, int32_t x, int32_t y, int32_t width,
 }
 
 void DrawFxNewRect(FxRequest *request, int32_t sx, int32_t sy, int32_t width, int32_t height) {
-    if (request->realtimeLayer) {
-        // TODO(real-time layers): a real-time layer draws into the layer's current images.
+    if (request->realtimeLayer && !request->frameRoad) {
+        LayerDrawParams *state = request->preparedState;
+        if (!request->layerPrepared || !state) return;
+        const int32_t flags = (request->reverse ? kFxRectClear : 0) | (request->noPresent ? kFxRectNoPresent : 0);
+        DrawFxRect(request->newImage, sx, sy, state->bitmap, state->mask, state->alpha, sx, sy, width, height,
+                   request->width, request->height, request->width, request->height, request->newMask,
+                   request->newAlpha, request, flags);
         return;
     }
     // Clip to the image first: SAFEBLT would clip too, but the upload needs the rectangle that changed.
@@ -98,10 +114,9 @@ void DrawFxNewRect(FxRequest *request, int32_t sx, int32_t sy, int32_t width, in
     HostBitmap *output = FxOutputBitmap(request);
     if (!output) return;
     const int32_t dx = request->x + sx, dy = request->y + sy;
-    BGPic *picture = CurrentBGPic;
     SAFEBLT(request->newImage, sx, sy, output, dx, dy, width, height, request->width, request->height,
             request->outWidth, request->outHeight, request->bltFlags, request->newMask, request->newAlpha,
-            picture ? picture->clipRegion : nullptr);
+            FxClipRegion(request));
     int32_t ux = dx, uy = dy;
     const int32_t right = std::min<int64_t>(int64_t(dx) + width, std::min(request->outWidth, output->width));
     const int32_t bottom = std::min<int64_t>(int64_t(dy) + height, std::min(request->outHeight, output->height));
@@ -112,10 +127,8 @@ void DrawFxNewRect(FxRequest *request, int32_t sx, int32_t sy, int32_t width, in
 void DrawFxPicture(FxRequest *request, const HostBitmap *picture, int32_t flags) {
     HostBitmap *output = FxOutputBitmap(request);
     if (!output || !picture) return;
-    BGPic *current = CurrentBGPic;
     SAFEBLT(picture, 0, 0, output, request->x, request->y, request->width, request->height, request->width,
-            request->height, request->outWidth, request->outHeight, flags, nullptr, nullptr,
-            current ? current->clipRegion : nullptr);
+            request->height, request->outWidth, request->outHeight, flags, nullptr, nullptr, FxClipRegion(request));
     const int32_t x = std::max(request->x, 0), y = std::max(request->y, 0);
     const int32_t right = std::min<int64_t>(int64_t(request->x) + request->width, std::min(request->outWidth, output->width));
     const int32_t bottom =
@@ -124,6 +137,24 @@ void DrawFxPicture(FxRequest *request, const HostBitmap *picture, int32_t flags)
 }
 
 void FinishFxFrame(FxRequest *request) {
+    if (request->realtimeLayer) {
+        DisplayRecord *display = CurrentDisplay;
+        if (!request->noPresent && request->layerDirty && request->layer) {
+            const LayerDrawParams *state = request->layer->current;
+            PresentFxRect(request, request->preparedState ? request->preparedState->bitmap : nullptr, 0, 0,
+                          state->screenX, state->screenY, request->width, request->height, request->width,
+                          request->height, state->mask, state->alpha, 0);
+        }
+        if (!request->noPresent && display && display->secondBitmap && request->scaledDisplay)
+            PresentDisplayRect(display->secondBitmap, 0, 0, display, 0, 0, display->secondBitmap->width,
+                               display->secondBitmap->height, 1);
+        else if (!request->noPresent && request->uploadedRects > 0 && display)
+            PresentDisplayFrame(display);
+        request->layerDirty = 0;
+        request->uploadedRects = 0;
+        request->frame++;
+        return;
+    }
     if (!request->noPresent) {
         DisplayRecord *display = CurrentDisplay;
         HostBitmap *output = FxOutputBitmap(request);
@@ -177,20 +208,36 @@ void DrawFxRect(const HostBitmap *source, int32_t sx, int32_t sy, HostBitmap *de
     }
     if (request && request->layer && !(flags & kFxRectNoPresent))
         PresentFxRect(request, destination, displayX, displayY, displayX + request->x, displayY + request->y,
-                      shownWidth, shownHeight, destinationWidth, destinationHeight, nullptr, nullptr, 0);
+                      shownWidth, shownHeight, destinationWidth, destinationHeight, destinationMask, destinationAlpha,
+                      0);
 }
 
+// The fast road copies the layer's pixels straight into the composed picture; anything that changes how they
+// show (transparency, see-through, tint, clip, a layer over it) has the rectangle composed again instead.
 void PresentFxRect(FxRequest *request, const HostBitmap *source, int32_t sx, int32_t sy, int32_t displayX,
                    int32_t displayY, int32_t width, int32_t height, int32_t sourceWidth, int32_t sourceHeight,
-                   const MaskPlane *, const AlphaPlane *, int32_t) {
-    // TODO(real-time layers): the recomposing road through REDRAW for covered, masked or clipped layers.
-    HostBitmap *output = FxOutputBitmap(request);
-    if (!output || !source) return;
+                   const MaskPlane *sourceMask, const AlphaPlane *sourceAlpha, int32_t flags) {
+    DisplayRecord *display = CurrentDisplay;
+    BGPic *picture = CurrentBGPic;
+    const vlLayer *layer = request->layer;
+    if (!display || !picture || !display->secondBitmap || !source || !layer || !layer->current) return;
+    HostBitmap *shown = display->secondBitmap;
     if (!ClipBlitRect(nullptr, &sx, &sy, &displayX, &displayY, &width, &height, sourceWidth, sourceHeight,
-                      output->width, output->height))
+                      std::min(picture->current.width, shown->width), std::min(picture->current.height, shown->height)))
         return;
-    BLTBITMAP(source, sx, sy, output, displayX, displayY, width, height);
-    UploadFxOutputRect(request, displayX, displayY, width, height);
+    if (display->outputKind != ObjectKindDisplay || display->state != DISPSTATE_OPEN) {
+        RefreshRect(displayX, displayY, width, height);
+        return;
+    }
+    const ClipRegion *clip = layer->current->clip;
+    const bool fast = !(flags & kFxRectClear) && !sourceMask && !sourceAlpha && !layer->transparency && !layer->tint &&
+                      !clip && !layer->hidden && !layer->deferred && IsLayerUncovered(picture, layer) &&
+                      !SpritesOverlapRect(picture, displayX, displayY, width, height);
+    if (fast) BLTBITMAP(source, sx, sy, shown, displayX, displayY, width, height);
+    else REDRAW(display, picture, shown, displayX, displayY, width, height, 0, 0);
+    if (request->scaledDisplay) return; // the whole display is presented at the frame's end
+    UploadDisplayRect(shown, displayX, displayY, display, displayX, displayY, width, height);
+    request->uploadedRects++;
 }
 
 void FillFxRect(FxRequest *request, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t colour,

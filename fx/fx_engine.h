@@ -15,6 +15,8 @@
 
 struct BGPic;
 struct vlLayer;
+struct LayerDrawParams;
+struct ClipRegion;
 struct FxRequest;
 
 using FxStepFn = int (*)(FxRequest *request, int *done);
@@ -93,6 +95,18 @@ struct FxRequest {
     int32_t uploadedRects = 0;
     // The layer was made by this transition (a brush or picture part shown through a layer).
     int32_t ownsLayer = 0;
+    // Real-time layer: the state that shows the working images, and the images it had before.
+    LayerDrawParams *preparedState = nullptr;
+    HostBitmap *keptBitmap = nullptr, *keptXfBitmap = nullptr;
+    MaskPlane *keptMask = nullptr, *keptXfMask = nullptr;
+    AlphaPlane *keptAlpha = nullptr, *keptXfAlpha = nullptr;
+    // Real-time layer drawn as whole frames: the family draws as on a plain target of the layer's size into the
+    // layer's bitmap (x, y 0), over what lies beneath the layer.
+    int32_t frameRoad = 0;
+    // A hide that plays the showing's frames from the last to the first (the picture backs out).
+    int32_t backwards = 0;
+    // A whole-frame real-time layer drew this frame: its area is shown at the frame's end.
+    int32_t layerDirty = 0;
 };
 
 // ---- Speed rule --------------------------------------------------------------------------------------------------
@@ -123,6 +137,8 @@ template <class State> State *FxState(FxRequest *request) { return static_cast<S
 // ---- Drawing -----------------------------------------------------------------------------------------------------
 // The output a plain-target frame draws into (target, else the current output bitmap); null when there is none.
 HostBitmap *FxOutputBitmap(const FxRequest *request);
+// The picture's clip region for drawing into the output; none inside a real-time layer's own bitmap.
+const ClipRegion *FxClipRegion(const FxRequest *request);
 // Puts the rectangle (sx, sy, w, h) of the new image at the same place of the effect's area: into the output at
 // (x + sx, y + sy) through the new image's mask and alpha, clipped to the image and the output, and uploads it to
 // the window unless noPresent is set. A real-time layer draws into the layer's images instead.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "fx/effect_table.h"
+#include "fx/realtime_layer.h"
 #include "fx/transition.h"
 #include "host/blit.h"
 #include "imaging/async_draw.h"
@@ -96,6 +97,16 @@ int ResolveLayerSource(FxRequest *request, DisplayRecord *display) {
     if (LayerHasAsyncDraw(layer)) return kErrLayerHasAsyncDraw;
     request->layer = layer;
     layer->inTransition = 1;
+    if (request->bgpicEmu) {
+        // The picture the layer stands in for: this one's changes so far are no reason to draw again.
+        CurrentBGPic->layersChanged = 0;
+        if (FxEffectHas(request->effect, kFxBGPicOnly)) layer->bgpicEffect = 1;
+        BGPic *emulated = request->emuBGPic;
+        if (emulated && display->layerScaling && DisplayHasScaledSize(display) &&
+            (emulated->current.width != display->scaledWidth || emulated->current.height != display->scaledHeight))
+            if (int error = ScaleBGPicToDisplay(request->vm, display, emulated, 0)) return error;
+    }
+    request->realtimeLayer = ChooseRealtimeLayer(request, display) ? 1 : 0;
     return BuildLayerSource(request, display);
 }
 
@@ -107,8 +118,16 @@ int BuildLayerSource(FxRequest *request, DisplayRecord *display) {
     request->width = state->screenWidth;
     request->height = state->screenHeight;
     if (request->width <= 0 || request->height <= 0) return kErrWrongUsage;
-    // Effects that handle the layer's mask or alpha themselves get its image; the others move between scenes.
-    if (request->reverse || !FxEffectHas(request->effect, kFxMaskAware)) {
+    if (request->bgpicEmu) {
+        request->newImage = AllocHostBitmap(request->width, request->height);
+        if (!request->newImage) return kErrOutOfMemoryCode;
+        request->ownsImage = 1;
+        RenderEmulatedPicture(request);
+        return 0;
+    }
+    // A real-time layer and the effects that handle the layer's mask or alpha themselves get its image; the
+    // others move between scenes.
+    if (!request->realtimeLayer && (request->reverse || !FxEffectHas(request->effect, kFxMaskAware))) {
         request->newImage = AllocHostBitmap(request->width, request->height);
         if (!request->newImage) return kErrOutOfMemoryCode;
         request->ownsImage = 1;
@@ -139,6 +158,7 @@ int BuildLayerSource(FxRequest *request, DisplayRecord *display) {
 void EndLayerTransition(FxRequest *request) {
     vlLayer *layer = request->layer;
     if (!layer) return;
+    FreeLayerStateImages(request);
     layer->inTransition = 0;
     request->layer = nullptr;
     if (request->mode == kFxModeRemoveLayer) {
@@ -155,6 +175,7 @@ void EndLayerTransition(FxRequest *request) {
 void ReleaseLayerTransition(FxRequest *request) {
     vlLayer *layer = request->layer;
     if (!layer) return;
+    FreeLayerStateImages(request);
     layer->inTransition = 0;
     request->layer = nullptr;
     if (request->ownsLayer && request->deleteLayer) {

@@ -19,9 +19,8 @@ void DrawFxPictureRect(FxRequest *request, const HostBitmap *picture, int32_t sx
     HostBitmap *output = FxOutputBitmap(request);
     if (!picture || !output || width <= 0 || height <= 0) return;
     const int32_t ox = request->x + dx, oy = request->y + dy;
-    BGPic *current = CurrentBGPic;
     SAFEBLT(picture, sx, sy, output, ox, oy, width, height, w, h, request->outWidth, request->outHeight,
-            request->bltFlags, nullptr, nullptr, current ? current->clipRegion : nullptr);
+            request->bltFlags, nullptr, nullptr, FxClipRegion(request));
     const int32_t x0 = std::max(ox, 0), y0 = std::max(oy, 0);
     const int32_t x1 = int32_t(std::min<int64_t>(int64_t(ox) + width, std::min(request->outWidth, output->width)));
     const int32_t y1 = int32_t(std::min<int64_t>(int64_t(oy) + height, std::min(request->outHeight, output->height)));

@@ -1,6 +1,7 @@
 // Strange pushes: the new picture enters from both sides at once, interlaced by rows: odd rows from one side,
 // even rows from the other, meeting when the picture is in place. Frames are composed in a work bitmap through
-// two interlaced copies of the new image's mask (or alpha). Hiding a layer plays forwards on its opaque scene.
+// two interlaced copies of the new image's mask (or alpha). A hidden layer's rows slide back out (the
+// engine plays the frames backwards inside the layer).
 #include <algorithm>
 #include <cstring>
 

@@ -1,6 +1,6 @@
 // Stretches and directional zooms: the whole new picture grows, scaled, from an edge, a centre line or an anchor
-// until it fills the area. A masked or alpha picture is composed over the old one in a work bitmap. Hiding a
-// layer plays forwards too: the source is then the scene without the layer, composed opaque.
+// until it fills the area. A masked or alpha picture is composed over the old one in a work bitmap. A hidden
+// layer shrinks away: the engine plays these frames from the last to the first inside the layer.
 #include <algorithm>
 
 #include "fx/effect_families.h"

@@ -54,6 +54,7 @@ struct vlLayer {
     char *name = nullptr;
     int32_t inTransition = 0;
     int32_t rescaleNotify = 0;
+    int32_t bgpicEffect = 0; // shown by a background-picture-only transition of an emulated picture
     int32_t keepClip = 0;
     DisplayTransform transform;
     double anchorX = 0, anchorY = 0;

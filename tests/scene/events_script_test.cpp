@@ -23,6 +23,7 @@
 #include <regex>
 #include <sstream>
 
+#include "fx/transitionfx_library.h"
 #include "player/applet_loader.h"
 #include "tests/scene/layer_script_support.h"
 #include "tests/scene/events_fixture.h"
@@ -142,6 +143,7 @@ TEST_P(EventScript, BehavesAsItsCommentsSay) {
     const bool layers = GetParam().rfind("layers/", 0) == 0;
     if (layers) {
         ASSERT_EQ(layertest::SetUpLayerScripts(vm, &lines), 0);
+        kTransitionFxLibrary.registerLibrary(vm);
     }
     int code = LoadChunkBuffer(vm, loaded.chunk.data(), loaded.chunk.size(), GetParam().c_str());
     ASSERT_EQ(code, 0);

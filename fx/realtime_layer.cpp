@@ -1,0 +1,319 @@
+#include "fx/realtime_layer.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "fx/effect_families.h"
+#include "fx/effect_table.h"
+#include "fx/layer_road.h"
+#include "fx/transition.h"
+#include "host/blit.h"
+#include "imaging/blit.h"
+#include "imaging/display_image.h"
+#include "runtime/app/errors.h"
+#include "scene/display/display_list.h"
+#include "scene/display/display_record.h"
+#include "scene/images/bgpic.h"
+#include "scene/layers/layers.h"
+
+namespace {
+
+// The families whose frames only reveal (or clear) rectangles of the new image at their own place.
+bool DrawsLayerRects(int32_t effect) {
+    const FxEffectRow *row = FindFxEffect(effect);
+    if (!row) return false;
+    for (FxStepFn step : {HStripesStep, VStripesStep, HBlindsStep, VBlindsStep, BarsStep, QuartersStep, CurtainsStep,
+                          RevealsStep, LinesWipeStep, RectStep, RectBackStep, PuzzleStep, DiagonalStep, SpiralStep,
+                          SplitStep, QuadRectStep, SwissStep, UpDownStep})
+        if (row->step == step) return true;
+    return false;
+}
+
+bool ScalesLayerAlpha(int32_t effect) { return effect >= 115 && effect <= 117; }
+
+bool StateAlive(const vlLayer *layer, const LayerDrawParams *state) {
+    return layer && state && (state == layer->first || state == layer->saved || state == layer->current);
+}
+
+// The picture beneath the layer in the request's rectangle: the background with the layers under it, without
+// the layer, the layers above it and the sprites (the compositor puts those over the layer's frames).
+void ComposeUnderLayer(const FxRequest *request, DisplayRecord *display, HostBitmap *image) {
+    BGPic *picture = CurrentBGPic;
+    vlLayer *layer = request->layer;
+    const LayerDrawParams *state = layer->current;
+    const int32_t x0 = std::max(state->screenX, 0), y0 = std::max(state->screenY, 0);
+    const int32_t x1 = int32_t(std::min<int64_t>(int64_t(state->screenX) + request->width, picture->current.width));
+    const int32_t y1 = int32_t(std::min<int64_t>(int64_t(state->screenY) + request->height, picture->current.height));
+    if (x1 <= x0 || y1 <= y0) return;
+    HostBitmap *scratch = AllocHostBitmapFormat(picture->current.width, picture->current.height, image->format);
+    if (!scratch) return;
+    // Hidden for the moment with a mark of their own, so that the layers hidden before stay hidden.
+    constexpr int32_t kHiddenHere = 2;
+    bool above = false;
+    for (ListNode *n = picture->layers.headNode.next; n && n->next; n = n->next) {
+        vlLayer *other = LayerOfNode(n);
+        above = above || other == layer;
+        if (above && !other->hidden) other->hidden = kHiddenHere;
+    }
+    const int32_t hidden = layer->hidden;
+    layer->hidden = kHiddenHere;
+    REDRAW(display, picture, scratch, x0, y0, x1 - x0, y1 - y0, 0, kRedrawNoSprites);
+    layer->hidden = hidden;
+    for (ListNode *n = picture->layers.headNode.next; n && n->next; n = n->next) {
+        vlLayer *other = LayerOfNode(n);
+        if (other != layer && other->hidden == kHiddenHere) other->hidden = 0;
+    }
+    BLTBITMAP(scratch, x0, y0, image, x0 - state->screenX, y0 - state->screenY, x1 - x0, y1 - y0);
+    FreeHostBitmap(scratch);
+}
+
+// The new image with its mask and alpha over a copy of beneath.
+HostBitmap *ComposeOver(const FxRequest *request, const HostBitmap *beneath) {
+    HostBitmap *composite = AllocHostBitmapFormat(request->width, request->height, beneath->format);
+    if (!composite) return nullptr;
+    BLTBITMAP(beneath, 0, 0, composite, 0, 0, request->width, request->height);
+    SAFEBLT(request->newImage, 0, 0, composite, 0, 0, request->width, request->height, 0, 0, 0, 0,
+            kBlitMasked | kBlitToBitmap, request->newMask, request->newAlpha, nullptr);
+    return composite;
+}
+
+void ReplaceSource(FxRequest *request, HostBitmap *image) {
+    if (request->ownsImage) FreeHostBitmap(request->newImage);
+    if (request->ownsMask) FreeMaskPlane(request->newMask);
+    if (request->ownsAlpha) FreeAlphaPlane(request->newAlpha);
+    request->newImage = image;
+    request->newMask = nullptr;
+    request->newAlpha = nullptr;
+    request->ownsImage = 1;
+    request->ownsMask = request->ownsAlpha = 0;
+}
+
+LayerDrawParams *WorkingState(const FxRequest *request) {
+    return request->layerPrepared && StateAlive(request->layer, request->preparedState) ? request->preparedState
+                                                                                         : nullptr;
+}
+
+void ShowUploaded(FxRequest *request) {
+    if (request->uploadedRects > 0 && CurrentDisplay) PresentDisplayFrame(CurrentDisplay);
+    request->uploadedRects = 0;
+}
+
+} // namespace
+
+bool ChooseRealtimeLayer(const FxRequest *request, const DisplayRecord *display) {
+    const vlLayer *layer = request->layer;
+    if (!layer || !layer->current || FxEffectHas(request->effect, kFxScroll)) return false;
+    if (request->forceRealtimeLayers || request->async || request->bgpicEmu) return true;
+    if (layer->transparency || layer->tint || layer->current->clip) return true;
+    if (display->autoScaling && DisplayHasScaledSize(display)) return true;
+    if (request->reverse && FxEffectHas(request->effect, kFxMaskAware)) return true;
+    return CurrentBGPic && !IsLayerUncovered(CurrentBGPic, layer);
+}
+
+int PrepareRealtimeLayer(FxRequest *request, DisplayRecord *display) {
+    const int32_t effect = request->effect;
+    request->frameRoad = !DrawsLayerRects(effect) && !ScalesLayerAlpha(effect);
+    request->backwards = 0;
+    if (request->frameRoad) {
+        HostBitmap *beneath = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
+        if (!beneath) return kErrOutOfMemoryCode;
+        ComposeUnderLayer(request, display, beneath);
+        const bool maskAware = FxEffectHas(effect, kFxMaskAware);
+        if (request->reverse && !maskAware) {
+            // Plays forwards, from the layer shown over what lies beneath to that picture alone.
+            HostBitmap *shown = ComposeOver(request, beneath);
+            if (!shown) {
+                FreeHostBitmap(beneath);
+                return kErrOutOfMemoryCode;
+            }
+            ReplaceSource(request, beneath);
+            request->oldImage = shown;
+        } else {
+            if (!maskAware && (request->newMask || request->newAlpha)) {
+                HostBitmap *composite = ComposeOver(request, beneath);
+                if (!composite) {
+                    FreeHostBitmap(beneath);
+                    return kErrOutOfMemoryCode;
+                }
+                ReplaceSource(request, composite);
+            }
+            request->oldImage = beneath;
+            request->backwards = request->reverse;
+        }
+        const LayerDrawParams *state = request->layer->current;
+        request->layerX = state->screenX;
+        request->layerY = state->screenY;
+    }
+    if (int error = SetupRealtimeLayer(request)) return error;
+    if (!request->layer->hidden && !request->layer->deferred) PresentLayerArea(request);
+    if (request->frameRoad) {
+        // Frames go into the layer's bitmap as into a picture of the layer's size.
+        request->target = request->preparedState->bitmap;
+        request->x = request->y = 0;
+        request->outWidth = request->width;
+        request->outHeight = request->height;
+    }
+    return 0;
+}
+
+int SetupRealtimeLayer(FxRequest *request) {
+    vlLayer *layer = request->layer;
+    LayerDrawParams *state = layer->current;
+    const int32_t w = request->width, h = request->height;
+    request->preparedState = state;
+    request->keptBitmap = state->bitmap, request->keptMask = state->mask, request->keptAlpha = state->alpha;
+    request->keptXfBitmap = state->xfBitmap, request->keptXfMask = state->xfMask, request->keptXfAlpha = state->xfAlpha;
+    state->bitmap = state->xfBitmap = nullptr;
+    state->mask = state->xfMask = nullptr;
+    state->alpha = state->xfAlpha = nullptr;
+    request->savedPartX = state->partX, request->savedPartY = state->partY;
+    state->partX = state->partY = 0;
+    request->layerPrepared = 1;
+    state->bitmap = AllocHostBitmapFormat(w, h, request->newImage->format);
+    if (!state->bitmap) return kErrOutOfMemoryCode;
+    if (request->frameRoad) {
+        // Opaque frames; the first shows what the effect starts from.
+        BLTBITMAP(request->oldImage, 0, 0, state->bitmap, 0, 0, w, h);
+        if (request->backwards)
+            SAFEBLT(request->newImage, 0, 0, state->bitmap, 0, 0, w, h, 0, 0, 0, 0, kBlitMasked | kBlitToBitmap,
+                    request->newMask, request->newAlpha, nullptr);
+        return 0;
+    }
+    const bool blend = ScalesLayerAlpha(request->effect);
+    if (!request->newAlpha && !blend) {
+        state->mask = AllocMaskPlane(nullptr, w, h);
+        if (!state->mask) return kErrOutOfMemoryCode;
+    } else {
+        state->alpha = AllocAlphaPlane(w, h);
+        if (!state->alpha) return kErrOutOfMemoryCode;
+    }
+    if (blend) {
+        if (request->reverse) {
+            BLTBITMAP(request->newImage, 0, 0, state->bitmap, 0, 0, w, h);
+            BuildFxAlpha(state->alpha, request->newMask, request->newAlpha, w, h);
+        }
+        return 0;
+    }
+    if (request->reverse) ResetLayerPlanes(request);
+    return 0;
+}
+
+void ResetLayerPlanes(FxRequest *request) {
+    LayerDrawParams *state = WorkingState(request);
+    if (!state || request->frameRoad) return;
+    const int32_t w = request->width, h = request->height;
+    const int32_t flags = request->reverse ? kFxRectNoPresent : kFxRectClear | kFxRectNoPresent;
+    DrawFxRect(request->newImage, 0, 0, state->bitmap, state->mask, state->alpha, 0, 0, w, h, w, h, w, h,
+               request->newMask, request->newAlpha, request, flags);
+}
+
+void FreeLayerStateImages(FxRequest *request) {
+    if (!request->layerPrepared) return;
+    request->layerPrepared = 0;
+    LayerDrawParams *state = request->preparedState;
+    request->preparedState = nullptr;
+    if (request->frameRoad) request->target = nullptr;
+    HostBitmap *bitmap = request->keptBitmap, *xfBitmap = request->keptXfBitmap;
+    MaskPlane *mask = request->keptMask, *xfMask = request->keptXfMask;
+    AlphaPlane *alpha = request->keptAlpha, *xfAlpha = request->keptXfAlpha;
+    request->keptBitmap = request->keptXfBitmap = nullptr;
+    request->keptMask = request->keptXfMask = nullptr;
+    request->keptAlpha = request->keptXfAlpha = nullptr;
+    if (!StateAlive(request->layer, state)) {
+        // The state went with the working images in it (a rescale frees it): its own images are ours to free.
+        FreeHostBitmap(bitmap), FreeHostBitmap(xfBitmap);
+        FreeMaskPlane(mask), FreeMaskPlane(xfMask);
+        FreeAlphaPlane(alpha), FreeAlphaPlane(xfAlpha);
+        return;
+    }
+    FreeHostBitmap(state->bitmap);
+    FreeMaskPlane(state->mask);
+    FreeAlphaPlane(state->alpha);
+    state->bitmap = bitmap, state->mask = mask, state->alpha = alpha;
+    if (state->xfBitmap || state->xfMask || state->xfAlpha) {
+        // Rendered anew meanwhile: the new rendering stands.
+        FreeHostBitmap(xfBitmap), FreeMaskPlane(xfMask), FreeAlphaPlane(xfAlpha);
+    } else {
+        state->xfBitmap = xfBitmap, state->xfMask = xfMask, state->xfAlpha = xfAlpha;
+    }
+    state->partX = request->savedPartX, state->partY = request->savedPartY;
+}
+
+void RenderEmulatedPicture(FxRequest *request) {
+    BGPic *picture = request->emuBGPic;
+    HostBitmap *image = request->newImage;
+    if (!picture || !image) return;
+    RECTFILL(image, 0, 0, image->width, image->height, 0);
+    const int32_t w = std::min(image->width, picture->current.width);
+    const int32_t h = std::min(image->height, picture->current.height);
+    if (w > 0 && h > 0) REDRAW(CurrentDisplay, picture, image, 0, 0, w, h, 0, 0);
+    picture->layersChanged = 0;
+}
+
+int RedrawFxBackground(FxRequest *request, int which) {
+    int done = 0;
+    BGPic *current = CurrentBGPic;
+    if ((which & 1) && request->frameRoad && current && current->layersChanged && request->oldImage &&
+        CurrentDisplay) {
+        ComposeUnderLayer(request, CurrentDisplay, request->oldImage);
+        current->layersChanged = 0;
+        done |= 1;
+    }
+    if ((which & 2) && request->bgpicEmu && request->emuBGPic && request->emuBGPic->layersChanged &&
+        request->ownsImage) {
+        RenderEmulatedPicture(request);
+        done |= 2;
+    }
+    return done;
+}
+
+void PresentLayerArea(FxRequest *request) {
+    const LayerDrawParams *state = WorkingState(request);
+    if (!state || request->noPresent) return;
+    PresentFxRect(request, state->bitmap, 0, 0, state->screenX, state->screenY, request->width, request->height,
+                  request->width, request->height, state->mask, state->alpha, 0);
+    ShowUploaded(request);
+}
+
+int RestartRealtimeLayer(FxRequest *request, DisplayRecord *display) {
+    const int32_t oldWidth = request->width, oldHeight = request->height;
+    int32_t frame = request->frame;
+    const double ratio = request->frameCount > 0 ? double(frame) / request->frameCount : 0.0;
+    FreeLayerStateImages(request);
+    if (request->state) {
+        if (request->finishFn) request->finishFn(request, 0);
+        FreeBlock(request->state);
+        request->state = nullptr;
+    }
+    if (request->ownsImage) FreeHostBitmap(request->newImage);
+    if (request->ownsMask) FreeMaskPlane(request->newMask);
+    if (request->ownsAlpha) FreeAlphaPlane(request->newAlpha);
+    request->newImage = nullptr, request->newMask = nullptr, request->newAlpha = nullptr;
+    request->ownsImage = request->ownsMask = request->ownsAlpha = 0;
+    FreeHostBitmap(request->oldImage);
+    request->oldImage = nullptr;
+    if (int error = BuildLayerSource(request, display)) return error;
+    if (int error = PrepareRealtimeLayer(request, display)) return error;
+    request->step = request->speed;
+    request->phase = 0;
+    request->frame = 0;
+    if (int error = request->stepFn(request, nullptr)) return error;
+    request->phase = 1;
+    if (frame > 0 && (request->width != oldWidth || request->height != oldHeight))
+        frame = std::clamp(int32_t(std::lrint(request->frameCount * ratio)), 1, request->frameCount);
+    return SeekFxFrame(request, frame, 1);
+}
+
+int PlayBackwardsFrame(FxRequest *request, int *done) {
+    const int32_t played = request->frame;
+    request->phase = 2;
+    request->frame = std::max(request->frameCount - 1 - played, 0);
+    const int error = request->stepFn(request, nullptr);
+    request->phase = 1;
+    request->frame = played;
+    if (error) return error;
+    if (played + 1 >= request->frameCount && done) *done = 1;
+    request->layerDirty = 1;
+    FinishFxFrame(request);
+    return 0;
+}

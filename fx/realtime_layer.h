@@ -1,0 +1,37 @@
+// Real-time layers: the effect draws into working images that the layer's current state shows while it runs, so
+// the compositor keeps the layers above it on top and applies its see-through, tint and clip to every frame.
+//
+// Three roads. Wipes that reveal rectangles of the new image draw them into the layer's bitmap and mask (or
+// alpha), or clear them when hiding. CROSSFADE, FADE and BLEND scale the layer's alpha plane. Every other family
+// draws whole frames into the layer's bitmap as on a plain target of the layer's size, over what lies beneath the
+// layer; hides of the families that handle transparency themselves play the showing's frames backwards.
+#pragma once
+
+#include "fx/fx_engine.h"
+
+struct DisplayRecord;
+
+// Whether a layer transition draws into the layer's own images (any of: forced, async, an emulated picture, the
+// layer's see-through or tint, its clip, an auto-scaled display, a transparency-aware hide, a layer over it).
+bool ChooseRealtimeLayer(const FxRequest *request, const DisplayRecord *display);
+// The road, the picture beneath the layer for whole frames, and the layer's working images. 0 or 1000.
+int PrepareRealtimeLayer(FxRequest *request, DisplayRecord *display);
+// Gives the layer's current state working images of the effect's size (its own images are kept aside).
+int SetupRealtimeLayer(FxRequest *request);
+// Frees the working images and gives the layer back its own images and part offsets.
+void FreeLayerStateImages(FxRequest *request);
+// With which bit 1: the picture beneath the layer is composed again when the current picture changed; bit 2: the
+// emulated picture is rendered again when it changed. Returns the bits acted on.
+int RedrawFxBackground(FxRequest *request, int which);
+// The emulated background picture rendered into the request's new image.
+void RenderEmulatedPicture(FxRequest *request);
+// Shows the layer's whole area on the display (composed again with everything around it).
+void PresentLayerArea(FxRequest *request);
+// The layer's planes as at frame 0: cleared when showing, the whole image when hiding.
+void ResetLayerPlanes(FxRequest *request);
+// The layer moved, changed size or was given a new image: the source and the working images are made anew at its
+// present place and size, and the frame reached is drawn again (in the same share of the run when the size
+// changed).
+int RestartRealtimeLayer(FxRequest *request, DisplayRecord *display);
+// One frame of a backwards hide: the showing's frame frameCount - 1 - frame, drawn at once.
+int PlayBackwardsFrame(FxRequest *request, int *done);
