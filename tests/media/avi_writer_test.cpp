@@ -69,7 +69,12 @@ struct AviTest : testing::Test {
         setenv("TMPDIR", (dir + "/spool").c_str(), 1);
         gCalls = 0, gFailAt = 0, gFakeLength = 12;
     }
-    void TearDown() override { EXPECT_TRUE(std::filesystem::is_empty(dir + "/spool")); }
+    const char *savedTemp = getenv("TMPDIR");
+    std::string temp = savedTemp ? savedTemp : "";
+    void TearDown() override {
+        EXPECT_TRUE(std::filesystem::is_empty(dir + "/spool"));
+        savedTemp ? setenv("TMPDIR", temp.c_str(), 1) : unsetenv("TMPDIR");
+    }
 };
 
 } // namespace
