@@ -14,6 +14,7 @@
 #include "scene/images/brush.h"
 #include "scene/images/output.h"
 #include "scene/images/sprite_library.h"
+#include "scene/layers/move_object.h"
 
 namespace {
 
@@ -277,8 +278,15 @@ const CommandEntry kAnimCommands[] = {
     {nullptr, nullptr},
 };
 
+// A moving anim is locked through its count (MoveAnim).
+static int32_t *AnimLockCount(ObjectId id) {
+    AnimObject *a = nullptr;
+    return FindAnim(id, &a, 0) ? nullptr : &a->lockCount;
+}
+
 void RegisterAnimLibrary(VMState *vm) {
     RebuildAllAnimsHook = RebuildAllAnims;
+    AnimLockCountHook = AnimLockCount;
     InstallAnimLayerServices(true);
     RegisterObjectCounter(ObjectKindAnim, CountAnimObjects);
     RegisterBrushLinkSource(ObjectKindAnim, AnimBrushLinkSource);
@@ -293,6 +301,7 @@ void FreeAnimLibrary(VMState *) {
     FinishAllAnimStreams();
     FreeAllAnims();
     InstallAnimLayerServices(false);
+    AnimLockCountHook = nullptr;
     BuildSpriteFramesHook = nullptr;
     LoadSpriteHook = nullptr;
 }

@@ -25,13 +25,18 @@ int LayerPositionOfName(VMState *, const char *name, int32_t *position) {
     return *position ? 0 : kErrLayerNameNotFound;
 }
 
-// SaveSnapshot sees the display as composed with its layers, at the picture's own size.
+// SaveSnapshot sees the display as composed with its layers and sprites, at the picture's own size.
 int SnapshotSource(HostBitmap **bitmap, bool *owned) {
     *owned = false;
     DisplayRecord *d = CurrentDisplay;
     if (d && d->layersEnabled && d->outputKind == ObjectKindDisplay && d->picture) {
         const BGPic *p = d->picture;
         return RenderBGPicWithLayers(d->picture, 0, 0, p->scaled.width, p->scaled.height, bitmap, owned);
+    }
+    // Sprites lie over the display's picture only in its composed image.
+    if (d && d->outputKind == ObjectKindDisplay && d->picture && d->picture->sprites && !d->doubleBuffering) {
+        *bitmap = GetBGPicDisplayImage(d, d->picture);
+        return 0;
     }
     *bitmap = CurrentOutputBitmapHook ? CurrentOutputBitmapHook() : nullptr;
     return 0;

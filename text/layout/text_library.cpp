@@ -9,6 +9,7 @@
 #include "imaging/graphics_library.h"
 #include "runtime/app/errors.h"
 #include "scene/display/display_startup.h"
+#include "scene/layers/move_object.h"
 #include "text/fonts/bitmap_font.h"
 #include "text/fonts/font_directories.h"
 #include "scene/images/brush.h"
@@ -71,6 +72,12 @@ int TextObjectBrushSource(VMState *, ObjectId source, int32_t, ImageTriple *imag
     return 0;
 }
 
+// A moving text object is locked through its count (MoveTextObject).
+static int32_t *TextObjectLockCount(ObjectId id) {
+    TextObject *object = nullptr;
+    return FindTextObject(id, &object, 0) ? nullptr : &object->lockCount;
+}
+
 void RegisterTextLibrary(VMState *vm) {
     CurrentStyle = TextStyle{};
     DefaultEncoding = kEncodingLatin1;
@@ -82,6 +89,7 @@ void RegisterTextLibrary(VMState *vm) {
     RegisterObjectCounter(ObjectKindTextObject, CountTextObjects);
     RegisterBrushLinkSource(ObjectKindTextObject, TextObjectBrushSource);
     TextServices = &kTextServices;
+    TextObjectLockCountHook = TextObjectLockCount;
     MakePendingFontBitmapsHook = MakePendingFontBitmaps;
     // A FreeType that will not start is reported by the first TrueType open (1386); the built-in font exists
     // whenever memory allowed it.
@@ -133,6 +141,7 @@ int MakePendingFontBitmaps() {
 void FreeAllTextAndFonts(VMState *) {
     FreeAllTextObjects();
     if (TextServices == &kTextServices) TextServices = nullptr;
+    TextObjectLockCountHook = nullptr;
     OpenFontList().clear();
     CloseAllCachedFonts();
     if (MakePendingFontBitmapsHook == MakePendingFontBitmaps) MakePendingFontBitmapsHook = nullptr;
