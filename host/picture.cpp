@@ -10,6 +10,7 @@
 #include "runtime/app/errors.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <strings.h>
 #include <memory>
@@ -120,7 +121,9 @@ int LoadPicture(const char *name, int loadAlpha, uint32_t **outPixels, AlphaPlan
     if (!taken) {
         // A header that claims more than a bitmap may hold is refused before a decoder allocates for it.
         int32_t hw = 0, hh = 0;
-        bool sized = HeaderSizeOfFile(file.get(), &hw, &hh) == 0;
+        const int headerError = HeaderSizeOfFile(file.get(), &hw, &hh);
+        if (headerError == kErrPictureCannotRead) return headerError;
+        bool sized = headerError == 0;
         // A GIF's first frame is decoded at its own size, which the screen size in the header does not bound.
         int32_t fw = 0, fh = 0;
         if (GifFirstFrameSize(file.get(), &fw, &fh)) {
@@ -306,6 +309,14 @@ int HeaderSizeOfFile(VirtualFile *file, int32_t *outWidth, int32_t *outHeight) {
         ok = TiffSize(r, magic[0] == 'M', &w, &h);
     } else if (magic[0] == 0xFF && magic[1] == 0xD8) {
         ok = JpegSize(r, &w, &h);
+    } else if (std::memcmp(magic, "qoif", 4) == 0) {
+        const uint32_t width = r.U32(4, true), height = r.U32(8, true);
+        // One byte codes at most a run of 62 pixels after the 14-byte header, before the 8-byte end marker: a
+        // file that claims more pixels than its length can hold is damaged, and its decoder fills the rest.
+        if (int64_t(width) * height > 62 * std::max<int64_t>(VirtualFileLength(file) - 22, 0))
+            return kErrPictureCannotRead;
+        w = int32_t(std::min<uint32_t>(width, INT32_MAX)), h = int32_t(std::min<uint32_t>(height, INT32_MAX));
+        ok = !r.failed;
     } else if (std::memcmp(magic, "FORM", 4) == 0 &&
                (std::memcmp(magic + 8, "ILBM", 4) == 0 || std::memcmp(magic + 8, "PBM ", 4) == 0)) {
         SeekVirtualFile(file, 0, kSeekFromStart);

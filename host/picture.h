@@ -18,8 +18,9 @@ constexpr int kErrPictureCannotRead = 1045;    // "Cannot read file %s !": missi
 int LoadPictureDatatype(const char *name, int loadAlpha, uint32_t **outPixels, AlphaPlane **outAlpha,
                         int64_t *outTransparent, int32_t *outWidth, int32_t *outHeight);
 
-// The size of an ILBM, JPEG, PNG, BMP, TIFF or GIF picture read from its header alone; 0, 1358 for other formats
-// or a header without a size, 1045 when the file cannot be opened.
+// The size of an ILBM, JPEG, PNG, BMP, TIFF, GIF or QOI picture read from its header alone; 0, 1358 for other
+// formats or a header without a size, 1045 when the file cannot be opened or is a QOI claiming more pixels than
+// its length can code.
 int ReadPictureHeaderSize(const char *name, int32_t *outWidth, int32_t *outHeight);
 
 // The generic datatypes entry: only the picture group exists here. Sounds and animations have no system
