@@ -304,16 +304,10 @@ int64_t FxFrameLimit(const FxRequest *request) {
 }
 
 int32_t DrawRandomEffect(bool excludeBGPicOnly) {
-    bool any = false;
-    for (int32_t id = 0; id < kFxEffectIdCount && !any; id++)
-        any = IsFxEffectBuilt(id) && !(excludeBGPicOnly && FxEffectHas(id, kFxBGPicOnly));
-    if (!any) return 0;
     for (;;) {
         const int32_t id = int32_t(RuntimeDrand48() * 141.0);
         if (id == kFxNoEffectId || id >= kFxRandomEffect) continue;
         if (excludeBGPicOnly && FxEffectHas(id, kFxBGPicOnly)) continue;
-        // TODO(effect families): drop once every family is built.
-        if (!IsFxEffectBuilt(id)) continue;
         return id;
     }
 }
@@ -351,10 +345,6 @@ int RunTransition(FxRequest *caller) {
     // Refused before the source is resolved, so that a bad id leaves the display as it was.
     const FxEffectRow *row = FindFxEffect(request->effect);
     if (!row) return Fail(request, kErrWrongUsage);
-    if (!row->step) {
-        SetErrorArgString(row->name);
-        return Fail(request, kErrNotAvailableYet);
-    }
 
     HostBitmap *output = FxOutputBitmap(request);
     request->outWidth = output ? output->width : 0;

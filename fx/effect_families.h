@@ -79,6 +79,10 @@ int CrushStep(FxRequest *request, int *done);
 int StretchZoomStep(FxRequest *request, int *done);
 void StretchZoomFinish(FxRequest *request, int flag);
 
+// scrolls.cpp: SCROLLLEFT..SCROLLNORTHWEST, a move of the move engine stepped once a frame.
+int ScrollStep(FxRequest *request, int *done);
+void ScrollFinish(FxRequest *request, int flag);
+
 // dissolve.cpp: DISSOLVE.
 int DissolveStep(FxRequest *request, int *done);
 void DissolveFinish(FxRequest *request, int flag);

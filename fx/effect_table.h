@@ -1,6 +1,5 @@
 // The effect ids: one row per id with its constant name, its step and finish functions and the sets it belongs
-// to. A family joins by defining its functions in its own file (declared in effect_families.h) and filling its
-// rows here; an id whose row has no step function is not built yet.
+// to. A family defines its functions in its own file (declared in effect_families.h) and fills its rows here.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +21,7 @@ constexpr uint32_t kFxSnapshotWithLayer = 256;
 
 struct FxEffectRow {
     const char *name;
-    FxStepFn step;     // null: the family is not built yet
+    FxStepFn step;
     FxFinishFn finish; // null: none
     uint32_t sets;
 };
@@ -36,8 +35,4 @@ inline const FxEffectRow *FindFxEffect(int32_t id) {
 inline bool FxEffectHas(int32_t id, uint32_t set) {
     const FxEffectRow *row = FindFxEffect(id);
     return row && (row->sets & set);
-}
-inline bool IsFxEffectBuilt(int32_t id) {
-    const FxEffectRow *row = FindFxEffect(id);
-    return row && row->step;
 }

@@ -21,7 +21,7 @@ int FxAsyncStep(FxRequest *request, int *done);
 intptr_t FxNotify(int32_t code, void *argument, FxRequest *request);
 int SeekFxFrame(FxRequest *request, int32_t frame, int force);
 
-// An effect id drawn from the runtime's drand48 among the built effects, never 113 or 140; with
+// An effect id drawn from the runtime's drand48 among the effects, never 113 or 140; with
 // excludeBGPicOnly never one that only a background picture can play.
 int32_t DrawRandomEffect(bool excludeBGPicOnly);
 

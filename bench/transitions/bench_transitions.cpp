@@ -195,7 +195,7 @@ void PrintSummary() {
     double worst = 0;
     const char *worstName = "";
     for (int32_t id = 0; id < kFxEffectIdCount; id++) {
-        if (!IsFxEffectBuilt(id)) continue;
+        if (!FindFxEffect(id)) continue;
         const RunTimes r = RunEffect(s, id);
         std::printf("  %-16s %6d %10.2f %10.2f %10.2f\n", FxEffects[id].name, r.frames, r.setupMs, r.meanMs, r.maxMs);
         means.push_back(r.meanMs);
@@ -240,7 +240,7 @@ void PrintSummary() {
     const char *worstRatioName = "", *worstScaleName = "";
     s.display->state = DISPSTATE_CLOSED;
     for (int32_t id = 0; id < kFxEffectIdCount; id++) {
-        if (!IsFxEffectBuilt(id)) continue;
+        if (!FindFxEffect(id)) continue;
         const double mean = RunEffect(s, id).meanMs, r = mean / Median(peer);
         if (r > 2.0) std::printf("  without presenting %-16s %.2f x the peer\n", FxEffects[id].name, r);
         if (r > worstRatio) worstRatio = r, worstRatioName = FxEffects[id].name;

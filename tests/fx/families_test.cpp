@@ -166,6 +166,16 @@ TEST_F(FamilyTest, SplitsSwissAndSpiralGrowFromSeveralPlaces) {
     }
 }
 
+TEST_F(FamilyTest, ScrollsBringTheNewPictureInFromOutside) {
+    Open(64, 8);
+    Play(47, 10); // SCROLLLEFT: from x -64, 10 pixels a frame
+    ASSERT_EQ(frames.size(), 7u);
+    ExpectFrame(1, [](int32_t x, int32_t y) { return x < 10 ? New(x + 54, y) : Old(x, y); });
+    Play(52, 16); // SCROLLSOUTHEAST: x at the speed, the 8 lines of y spread over the same 4 frames
+    ASSERT_EQ(frames.size(), 4u);
+    ExpectFrame(1, [](int32_t x, int32_t y) { return x >= 48 && y >= 6 ? New(x - 48, y - 6) : Old(x, y); });
+}
+
 TEST_F(FamilyTest, SqueezedPicturesTurnFlipStretchAndZoom) {
     const uint32_t blue = 0x0000FF;
     Open(8, 120);

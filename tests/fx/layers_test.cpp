@@ -75,7 +75,7 @@ TEST_F(LayerFxTest, FreeingTheDisplayEndsAnAsyncLayerTransitionOnce) {
     Brush *brush = nullptr;
     ASSERT_NE(OpenLayeredDisplay({}, &brush), nullptr);
     for (int n = 0; n < 2; n++) {
-        ASSERT_EQ(Cmd("DisplayBrushFX", {1.0, 0.0, 0.0}, scenetest::Options{{"type", 115.0}, {"async", 1.0}}), 0);
+        ASSERT_EQ(Cmd("DisplayBrushFX", {1.0, 0.0, 0.0}, scenetest::Options{{"type", n ? 47.0 : 115.0}, {"async", 1.0}}), 0);
         AsyncDrawObject *object = FindAsyncDraw(ResultHandle());
         ASSERT_NE(object, nullptr);
         int32_t finished = 0;
@@ -95,8 +95,8 @@ TEST_F(LayerFxTest, SeekingAnAsyncBlendEqualsThePlayedFrames) {
     fxtest::FillPattern(brush->bitmap, fxtest::NewPattern);
     ASSERT_EQ(Cmd("DisplayBrush", {1.0, 5.0, 5.0}), 0);
     ASSERT_EQ(Cmd("HideLayer", {1.0}), 0);
-    // The blends draw the frame at once; PUZZLE, DIAGONAL and UPNDOWN replay from frame 0.
-    for (double effect : {115.0, 116.0, 117.0, 82.0, 83.0, 110.0, 97.0, 139.0, 114.0}) {
+    // The blends draw the frame at once; PUZZLE, DIAGONAL, UPNDOWN and the scrolls replay from frame 0.
+    for (double effect : {115.0, 116.0, 117.0, 82.0, 83.0, 110.0, 97.0, 139.0, 114.0, 51.0}) {
         std::vector<fxtest::Frame> pictures;
         for (bool seek : {false, true}) {
             SeedRuntimeDrand48(5);
@@ -116,6 +116,44 @@ TEST_F(LayerFxTest, SeekingAnAsyncBlendEqualsThePlayedFrames) {
         }
         EXPECT_EQ(pictures[0], pictures[1]) << effect;
     }
+}
+
+// A scroll moves the layer itself, out and back to its place when hiding, the move's frames when async; a quit
+// before the first frame still leaves it where it stood and its brush unlocked.
+TEST_F(LayerFxTest, ScrollsMoveTheLayerAndPutItBack) {
+    Brush *brush = nullptr;
+    DisplayRecord *d = OpenLayeredDisplay({}, &brush);
+    ASSERT_NE(d, nullptr);
+    fxtest::FillPattern(brush->bitmap, fxtest::NewPattern);
+    const fxtest::Frame empty = fxtest::PixelsOf(d->secondBitmap);
+    ASSERT_EQ(Cmd("DisplayBrush", {1.0, 5.0, 5.0}), 0);
+    vlLayer *layer = GetNthLayer(CurrentBGPic, 1);
+    const auto home = [&] { return layer->first->x == 5 && layer->first->y == 5 && !layer->inTransition; };
+    WaitVerticalBlankHook = [] { fxtest::CapturedFrames->push_back(fxtest::PixelsOf(CurrentDisplay->secondBitmap)); };
+    frames.clear();
+    ASSERT_EQ(Cmd("HideLayerFX", {1.0}, scenetest::Options{{"type", 47.0}, {"speed", 10.0}}), 0);
+    ASSERT_EQ(frames.size(), 3u); // x 5 to -20: -5, -15, -20
+    EXPECT_EQ(frames[0][5 * 40], fxtest::NewPattern(5, 0));
+    EXPECT_EQ(frames[0][5 * 40 + 15], empty[5 * 40 + 15]);
+    EXPECT_EQ(frames[2], empty);
+    EXPECT_TRUE(home() && layer->hidden);
+    ASSERT_EQ(Cmd("ShowLayerFX", {1.0}, scenetest::Options{{"type", 50.0}, {"speed", 4.0}, {"async", 1.0}}), 0);
+    AsyncDrawObject *object = FindAsyncDraw(ResultHandle());
+    ASSERT_NE(object, nullptr);
+    EXPECT_EQ(object->notify(kAsyncNotifyFrameCount, nullptr, object->context), 7); // from y 30 to 5
+    int32_t finished = 0, played = 0;
+    for (; !finished && played < 100; played++) ASSERT_EQ(StepAsyncDraw(object, &finished), 0);
+    EXPECT_EQ(played, 7);
+    FreeAllAsyncDraws();
+    EXPECT_TRUE(home() && !layer->hidden);
+    InjectQuit();
+    ASSERT_EQ(Cmd("DisplayBrushFX", {1.0, 5.0, 5.0}, scenetest::Options{{"type", 48.0}}), 0);
+    QuitRequested = 0;
+    layer = GetNthLayer(CurrentBGPic, 2);
+    EXPECT_TRUE(home());
+    EXPECT_EQ(brush->lockCount, 0);
+    ASSERT_EQ(Cmd("RemoveLayerFX", {2.0}, scenetest::Options{{"type", 49.0}}), 0);
+    EXPECT_EQ(CountLayers(CurrentBGPic), 1);
 }
 
 TEST_F(LayerFxTest, AsyncTransitionFollowsItsMovedLayer) {
@@ -182,7 +220,7 @@ TEST_F(LayerFxTest, EveryEffectShowsAndHidesALayerExactly) {
     // Frames of the composed picture, which the window shows.
     WaitVerticalBlankHook = [] { fxtest::CapturedFrames->push_back(fxtest::PixelsOf(CurrentDisplay->secondBitmap)); };
     for (int32_t id = 0; id < kFxEffectIdCount; id++) {
-        if (!IsFxEffectBuilt(id)) continue;
+        if (!FindFxEffect(id)) continue;
         SCOPED_TRACE(FxEffects[id].name);
         ASSERT_EQ(Cmd("ShowLayerFX", {1.0}, scenetest::Options{{"type", double(id)}, {"speed", -2.0}}), 0);
         EXPECT_EQ(fxtest::PixelsOf(d->secondBitmap), shown);
