@@ -178,14 +178,6 @@ int ResolvePartSource(FxRequest *request) {
     return 0;
 }
 
-void FreeOwnedSource(FxRequest *request) {
-    if (request->ownsImage) FreeHostBitmap(request->newImage);
-    if (request->ownsMask) FreeMaskPlane(request->newMask);
-    if (request->ownsAlpha) FreeAlphaPlane(request->newAlpha);
-    request->newImage = nullptr, request->newMask = nullptr, request->newAlpha = nullptr;
-    request->ownsImage = request->ownsMask = request->ownsAlpha = 0;
-}
-
 bool OnScreen(const FxRequest *request) {
     return int64_t(request->x) + request->width > 0 && int64_t(request->y) + request->height > 0 &&
            request->x < request->outWidth && request->y < request->outHeight;
@@ -298,6 +290,14 @@ void ShowNewPicture(const FxRequest *request, DisplayRecord *display) {
 }
 
 } // namespace
+
+void FreeOwnedSource(FxRequest *request) {
+    if (request->ownsImage) FreeHostBitmap(request->newImage);
+    if (request->ownsMask) FreeMaskPlane(request->newMask);
+    if (request->ownsAlpha) FreeAlphaPlane(request->newAlpha);
+    request->newImage = nullptr, request->newMask = nullptr, request->newAlpha = nullptr;
+    request->ownsImage = request->ownsMask = request->ownsAlpha = 0;
+}
 
 int64_t FxFrameLimit(const FxRequest *request) {
     return 10 * std::max<int64_t>(request->frameCount, int64_t(request->width) + request->height) + 1000;
@@ -475,25 +475,19 @@ int FollowMovedLayer(FxRequest *request, bool imageChanged) {
     RefreshRect(request->x, request->y, request->width, request->height);
     if (NeedsSnapshot(request))
         if (int error = TakeSnapshot(request, display->secondBitmap)) return error;
-    // The state holds on to the old source, so the set-up runs again; a new size keeps the share played.
-    int32_t frame = request->frame;
-    const double ratio = request->frameCount > 0 ? double(frame) / request->frameCount : 0.0;
-    if (request->finishFn) request->finishFn(request, 0);
-    FreeBlock(request->state);
-    request->state = nullptr;
-    request->step = request->speed;
-    request->phase = 0;
-    request->frame = 0;
-    if (int error = request->stepFn(request, nullptr)) return error;
-    request->phase = 1;
-    if (frame > 0 && (request->width != oldWidth || request->height != oldHeight))
-        frame = std::clamp(int32_t(std::lrint(request->frameCount * ratio)), 1, request->frameCount);
-    if (int error = SeekFxFrame(request, frame, 1)) return error;
+    if (int error = SetUpAgain(request, oldWidth, oldHeight)) return error;
     UploadFxOutputRect(request, request->x, request->y, request->width, request->height);
     return 0;
 }
 
-} // namespace
+// The node before the replaced one takes over the transition; false when there is none.
+bool MoveToReplacingLayer(FxRequest *request, vlLayer *replaced) {
+    ListNode *previous = PreviousNode(&replaced->node);
+    replaced->inTransition = 0;
+    request->layer = previous ? LayerOfNode(previous) : nullptr;
+    if (request->layer) request->layer->inTransition = 1;
+    return request->layer != nullptr;
+}
 
 // A real-time layer's rectangles and alpha move with it; whole frames hold what lay beneath, so they are made
 // again at the new place, as is everything after a change of size.
@@ -508,6 +502,26 @@ int FollowRealtimeLayer(FxRequest *request) {
         return RestartRealtimeLayer(request, display);
     if (moved) request->x = state->screenX, request->y = state->screenY;
     return 0;
+}
+
+} // namespace
+
+int SetUpAgain(FxRequest *request, int32_t oldWidth, int32_t oldHeight) {
+    int32_t frame = request->frame;
+    const double ratio = request->frameCount > 0 ? double(frame) / request->frameCount : 0.0;
+    if (request->state) {
+        if (request->finishFn) request->finishFn(request, 0);
+        FreeBlock(request->state);
+        request->state = nullptr;
+    }
+    request->step = request->speed;
+    request->phase = 0;
+    request->frame = 0;
+    if (int error = request->stepFn(request, nullptr)) return error;
+    request->phase = 1;
+    if (frame > 0 && (request->width != oldWidth || request->height != oldHeight))
+        frame = std::clamp(int32_t(std::lrint(request->frameCount * ratio)), 1, request->frameCount);
+    return SeekFxFrame(request, frame, 1);
 }
 
 int FxAsyncStep(FxRequest *request, int *done) {
@@ -568,22 +582,12 @@ intptr_t FxNotify(int32_t code, void *argument, FxRequest *request) {
         if (request->realtimeLayer) {
             // The working images live in the old node's state: they go back before the node changes.
             FreeLayerStateImages(request);
-            if (code == kAsyncNotifyLayerReplaced) {
-                ListNode *previous = PreviousNode(&layer->node);
-                layer->inTransition = 0;
-                request->layer = previous ? LayerOfNode(previous) : nullptr;
-                if (!request->layer) return 0;
-                request->layer->inTransition = 1;
-            }
+            if (code == kAsyncNotifyLayerReplaced && !MoveToReplacingLayer(request, layer)) return 0;
             return CurrentDisplay ? RestartRealtimeLayer(request, CurrentDisplay) : 0;
         }
         if (code == kAsyncNotifyLayerReplaced) {
             // The old node goes right after this; the new one stands before it in the list.
-            ListNode *previous = PreviousNode(&layer->node);
-            layer->inTransition = 0;
-            request->layer = previous ? LayerOfNode(previous) : nullptr;
-            if (!request->layer) return 0;
-            request->layer->inTransition = 1;
+            if (!MoveToReplacingLayer(request, layer)) return 0;
             request->layer->hidden = request->mode == kFxModeLayer ? 1 : 0;
         }
         return FollowMovedLayer(request, true);

@@ -78,14 +78,9 @@ HostBitmap *ComposeOver(const FxRequest *request, const HostBitmap *beneath) {
 }
 
 void ReplaceSource(FxRequest *request, HostBitmap *image) {
-    if (request->ownsImage) FreeHostBitmap(request->newImage);
-    if (request->ownsMask) FreeMaskPlane(request->newMask);
-    if (request->ownsAlpha) FreeAlphaPlane(request->newAlpha);
+    FreeOwnedSource(request);
     request->newImage = image;
-    request->newMask = nullptr;
-    request->newAlpha = nullptr;
     request->ownsImage = 1;
-    request->ownsMask = request->ownsAlpha = 0;
 }
 
 LayerDrawParams *WorkingState(const FxRequest *request) {
@@ -277,31 +272,13 @@ void PresentLayerArea(FxRequest *request) {
 
 int RestartRealtimeLayer(FxRequest *request, DisplayRecord *display) {
     const int32_t oldWidth = request->width, oldHeight = request->height;
-    int32_t frame = request->frame;
-    const double ratio = request->frameCount > 0 ? double(frame) / request->frameCount : 0.0;
     FreeLayerStateImages(request);
-    if (request->state) {
-        if (request->finishFn) request->finishFn(request, 0);
-        FreeBlock(request->state);
-        request->state = nullptr;
-    }
-    if (request->ownsImage) FreeHostBitmap(request->newImage);
-    if (request->ownsMask) FreeMaskPlane(request->newMask);
-    if (request->ownsAlpha) FreeAlphaPlane(request->newAlpha);
-    request->newImage = nullptr, request->newMask = nullptr, request->newAlpha = nullptr;
-    request->ownsImage = request->ownsMask = request->ownsAlpha = 0;
+    FreeOwnedSource(request);
     FreeHostBitmap(request->oldImage);
     request->oldImage = nullptr;
     if (int error = BuildLayerSource(request, display)) return error;
     if (int error = PrepareRealtimeLayer(request, display)) return error;
-    request->step = request->speed;
-    request->phase = 0;
-    request->frame = 0;
-    if (int error = request->stepFn(request, nullptr)) return error;
-    request->phase = 1;
-    if (frame > 0 && (request->width != oldWidth || request->height != oldHeight))
-        frame = std::clamp(int32_t(std::lrint(request->frameCount * ratio)), 1, request->frameCount);
-    return SeekFxFrame(request, frame, 1);
+    return SetUpAgain(request, oldWidth, oldHeight);
 }
 
 int PlayBackwardsFrame(FxRequest *request, int *done) {

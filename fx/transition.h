@@ -20,6 +20,11 @@ void EndFxRequest(FxRequest *request, int flag);
 int FxAsyncStep(FxRequest *request, int *done);
 intptr_t FxNotify(int32_t code, void *argument, FxRequest *request);
 int SeekFxFrame(FxRequest *request, int32_t frame, int force);
+// Frees the new image, mask and alpha where the request owns them.
+void FreeOwnedSource(FxRequest *request);
+// The set-up anew on a source made again (the state held on to the old one), then the frame reached drawn again:
+// the same share of the run when the size changed from oldWidth x oldHeight.
+int SetUpAgain(FxRequest *request, int32_t oldWidth, int32_t oldHeight);
 
 // An effect id drawn from the runtime's drand48 among the effects, never 113 or 140; with
 // excludeBGPicOnly never one that only a background picture can play.
