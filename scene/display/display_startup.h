@@ -12,7 +12,8 @@ extern ObjectId BackfillDisplayId;  // {0, handle}; handle null: none
 extern ObjectId BackfillBGPicId;
 extern ObjectId BackfillBrushId;
 
-// Rebuilds of images loaded before a screen existed that later libraries supply; null: nothing to rebuild.
+// Rebuilds of images loaded before a screen existed that later libraries supply; null: nothing to rebuild. Sprite
+// frames are planes from the moment they are made, even while preloading, so the sprites' hook stays null.
 extern int (*RebuildAllAnimsHook)();
 extern int (*RebuildAllSpritesHook)();
 extern int (*MakePendingFontBitmapsHook)();
