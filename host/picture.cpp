@@ -313,7 +313,7 @@ int HeaderSizeOfFile(VirtualFile *file, int32_t *outWidth, int32_t *outHeight) {
         const uint32_t width = r.U32(4, true), height = r.U32(8, true);
         // One byte codes at most a run of 62 pixels after the 14-byte header, before the 8-byte end marker: a
         // file that claims more pixels than its length can hold is damaged, and its decoder fills the rest.
-        if (int64_t(width) * height > 62 * std::max<int64_t>(VirtualFileLength(file) - 22, 0))
+        if (uint64_t(width) * height > 62 * uint64_t(std::max<int64_t>(VirtualFileLength(file) - 22, 0)))
             return kErrPictureCannotRead;
         w = int32_t(std::min<uint32_t>(width, INT32_MAX)), h = int32_t(std::min<uint32_t>(height, INT32_MAX));
         ok = !r.failed;
