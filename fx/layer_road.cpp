@@ -97,6 +97,8 @@ int ResolveLayerSource(FxRequest *request, DisplayRecord *display) {
     if (LayerHasAsyncDraw(layer)) return kErrLayerHasAsyncDraw;
     request->layer = layer;
     layer->inTransition = 1;
+    // Dropping its display-scaled state must reach the transition even when that state held no rendering.
+    layer->rescaleNotify = 1;
     if (request->bgpicEmu) {
         // The picture the layer stands in for: this one's changes so far are no reason to draw again.
         CurrentBGPic->layersChanged = 0;
