@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include "fx/realtime_layer.h"
 #include "host/blit.h"
 #include "imaging/blit.h"
 #include "imaging/display_image.h"
@@ -138,20 +139,8 @@ void DrawFxPicture(FxRequest *request, const HostBitmap *picture, int32_t flags)
 
 void FinishFxFrame(FxRequest *request) {
     if (request->realtimeLayer) {
-        DisplayRecord *display = CurrentDisplay;
-        if (!request->noPresent && request->layerDirty && request->layer) {
-            const LayerDrawParams *state = request->layer->current;
-            PresentFxRect(request, request->preparedState ? request->preparedState->bitmap : nullptr, 0, 0,
-                          state->screenX, state->screenY, request->width, request->height, request->width,
-                          request->height, state->mask, state->alpha, 0);
-        }
-        if (!request->noPresent && display && display->secondBitmap && request->scaledDisplay)
-            PresentDisplayRect(display->secondBitmap, 0, 0, display, 0, 0, display->secondBitmap->width,
-                               display->secondBitmap->height, 1);
-        else if (!request->noPresent && request->uploadedRects > 0 && display)
-            PresentDisplayFrame(display);
-        request->layerDirty = 0;
-        request->uploadedRects = 0;
+        if (request->layerDirty) PresentLayerArea(request);
+        else ShowLayerUploads(request);
         request->frame++;
         return;
     }

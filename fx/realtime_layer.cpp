@@ -88,11 +88,6 @@ LayerDrawParams *WorkingState(const FxRequest *request) {
                                                                                          : nullptr;
 }
 
-void ShowUploaded(FxRequest *request) {
-    if (request->uploadedRects > 0 && CurrentDisplay) PresentDisplayFrame(CurrentDisplay);
-    request->uploadedRects = 0;
-}
-
 } // namespace
 
 bool ChooseRealtimeLayer(const FxRequest *request, const DisplayRecord *display) {
@@ -264,10 +259,21 @@ int RedrawFxBackground(FxRequest *request, int which) {
 
 void PresentLayerArea(FxRequest *request) {
     const LayerDrawParams *state = WorkingState(request);
-    if (!state || request->noPresent) return;
-    PresentFxRect(request, state->bitmap, 0, 0, state->screenX, state->screenY, request->width, request->height,
-                  request->width, request->height, state->mask, state->alpha, 0);
-    ShowUploaded(request);
+    if (state && !request->noPresent)
+        PresentFxRect(request, state->bitmap, 0, 0, state->screenX, state->screenY, request->width, request->height,
+                      request->width, request->height, state->mask, state->alpha, 0);
+    ShowLayerUploads(request);
+}
+
+void ShowLayerUploads(FxRequest *request) {
+    DisplayRecord *display = CurrentDisplay;
+    HostBitmap *shown = display ? display->secondBitmap : nullptr;
+    if (!request->noPresent && shown && request->scaledDisplay)
+        PresentDisplayRect(shown, 0, 0, display, 0, 0, shown->width, shown->height, 1);
+    else if (!request->noPresent && display && request->uploadedRects > 0)
+        PresentDisplayFrame(display);
+    request->uploadedRects = 0;
+    request->layerDirty = 0;
 }
 
 int RestartRealtimeLayer(FxRequest *request, DisplayRecord *display) {

@@ -27,6 +27,8 @@ int RedrawFxBackground(FxRequest *request, int which);
 void RenderEmulatedPicture(FxRequest *request);
 // Shows the layer's whole area on the display (composed again with everything around it).
 void PresentLayerArea(FxRequest *request);
+// Shows the rectangles presented so far (the whole display when it shows its picture scaled).
+void ShowLayerUploads(FxRequest *request);
 // The layer's planes as at frame 0: cleared when showing, the whole image when hiding.
 void ResetLayerPlanes(FxRequest *request);
 // The layer moved, changed size or was given a new image: the source and the working images are made anew at its
