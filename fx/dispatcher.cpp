@@ -236,13 +236,18 @@ intptr_t AsyncNotify(int32_t code, void *argument, void *context) {
     return FxNotify(code, argument, static_cast<FxRequest *>(context));
 }
 
-// One frame. A real-time layer is visible while the effect draws it; an emulated picture or the scene beneath
-// that changed is drawn again first, at the frame reached.
+// One frame. A real-time layer is visible while the effect draws it. Whole frames hold what lay beneath the
+// layer: when the picture's layers changed, they are made again at the frame reached; so is a changed emulated
+// picture.
 int StepFrame(FxRequest *request, int *done) {
     if (request->realtimeLayer && request->layer) {
         request->layer->hidden = request->layer->deferred = 0;
-        if (request->bgpicEmu && request->frame > 0 && RedrawFxBackground(request, 3))
+        BGPic *current = CurrentBGPic;
+        if (request->frame > 0 && request->frameRoad && current && current->layersChanged && CurrentDisplay) {
+            if (int error = RestartRealtimeLayer(request, CurrentDisplay)) return error;
+        } else if (request->frame > 0 && RedrawFxBackground(request, 2)) {
             if (int error = SeekFxFrame(request, request->frame, 1)) return error;
+        }
     }
     if (request->backwards) return PlayBackwardsFrame(request, done);
     return request->stepFn(request, done);

@@ -108,6 +108,7 @@ int PrepareRealtimeLayer(FxRequest *request, DisplayRecord *display) {
         HostBitmap *beneath = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
         if (!beneath) return kErrOutOfMemoryCode;
         ComposeUnderLayer(request, display, beneath);
+        CurrentBGPic->layersChanged = 0; // what the frames stand on is now as the picture is
         const bool maskAware = FxEffectHas(effect, kFxMaskAware);
         if (request->reverse && !maskAware) {
             // Plays forwards, from the layer shown over what lies beneath to that picture alone.
@@ -243,8 +244,9 @@ void RenderEmulatedPicture(FxRequest *request) {
 int RedrawFxBackground(FxRequest *request, int which) {
     int done = 0;
     BGPic *current = CurrentBGPic;
-    if ((which & 1) && request->frameRoad && current && current->layersChanged && request->oldImage &&
-        CurrentDisplay) {
+    // Only whole frames hold a picture of what lies beneath the layer (a hide's may hold the layer too).
+    if ((which & 1) && request->frameRoad && (!request->reverse || request->backwards) && current &&
+        current->layersChanged && request->oldImage && CurrentDisplay) {
         ComposeUnderLayer(request, CurrentDisplay, request->oldImage);
         current->layersChanged = 0;
         done |= 1;
