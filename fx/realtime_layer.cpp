@@ -242,21 +242,11 @@ void RenderEmulatedPicture(FxRequest *request) {
 }
 
 int RedrawFxBackground(FxRequest *request, int which) {
-    int done = 0;
-    BGPic *current = CurrentBGPic;
-    // Only whole frames hold a picture of what lies beneath the layer (a hide's may hold the layer too).
-    if ((which & 1) && request->frameRoad && (!request->reverse || request->backwards) && current &&
-        current->layersChanged && request->oldImage && CurrentDisplay) {
-        ComposeUnderLayer(request, CurrentDisplay, request->oldImage);
-        current->layersChanged = 0;
-        done |= 1;
-    }
-    if ((which & 2) && request->bgpicEmu && request->emuBGPic && request->emuBGPic->layersChanged &&
-        request->ownsImage) {
-        RenderEmulatedPicture(request);
-        done |= 2;
-    }
-    return done;
+    if (!(which & 2) || !request->bgpicEmu || !request->emuBGPic || !request->emuBGPic->layersChanged ||
+        !request->ownsImage)
+        return 0;
+    RenderEmulatedPicture(request);
+    return 2;
 }
 
 void PresentLayerArea(FxRequest *request) {

@@ -20,8 +20,8 @@ int PrepareRealtimeLayer(FxRequest *request, DisplayRecord *display);
 int SetupRealtimeLayer(FxRequest *request);
 // Frees the working images and gives the layer back its own images and part offsets.
 void FreeLayerStateImages(FxRequest *request);
-// With which bit 1: the picture beneath a layer drawn as whole frames is composed again when the current picture's
-// layers changed; bit 2: the emulated picture is rendered again when its layers changed. Returns the bits acted on.
+// With which bit 2: the emulated picture is rendered again when its layers changed. Returns the bits acted on.
+// (Bit 1, what lies beneath the layer, is taken again by the engine, which makes whole frames anew.)
 int RedrawFxBackground(FxRequest *request, int which);
 // The emulated background picture rendered into the request's new image.
 void RenderEmulatedPicture(FxRequest *request);
