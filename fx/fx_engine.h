@@ -100,6 +100,8 @@ struct FxRequest {
     HostBitmap *keptBitmap = nullptr, *keptXfBitmap = nullptr;
     MaskPlane *keptMask = nullptr, *keptXfMask = nullptr;
     AlphaPlane *keptAlpha = nullptr, *keptXfAlpha = nullptr;
+    // A layer drawn as whole frames shows them untinted: its tint goes into the new image for the run.
+    int32_t keptTint = 0;
     // Real-time layer drawn as whole frames: the family draws as on a plain target of the layer's size into the
     // layer's bitmap (x, y 0), over what lies beneath the layer.
     int32_t frameRoad = 0;

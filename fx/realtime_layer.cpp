@@ -10,6 +10,7 @@
 #include "host/blit.h"
 #include "imaging/blit.h"
 #include "imaging/display_image.h"
+#include "imaging/image_ops.h"
 #include "runtime/app/errors.h"
 #include "scene/display/display_list.h"
 #include "scene/display/display_record.h"
@@ -88,6 +89,23 @@ LayerDrawParams *WorkingState(const FxRequest *request) {
                                                                                          : nullptr;
 }
 
+// Whole frames hold what lies beneath the layer too, which its tint must not reach: the new image is tinted
+// instead, and the layer shows the frames untinted until the end.
+int TintSourceForFrames(FxRequest *request) {
+    vlLayer *layer = request->layer;
+    if (!layer->tint) return 0;
+    HostBitmap *tinted = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
+    if (!tinted) return kErrOutOfMemoryCode;
+    BLTBITMAP(request->newImage, 0, 0, tinted, 0, 0, request->width, request->height);
+    TintImage(tinted, 0, 0, request->width, request->height, layer->tintColor, layer->tint);
+    if (request->ownsImage) FreeHostBitmap(request->newImage);
+    request->newImage = tinted;
+    request->ownsImage = 1;
+    request->keptTint = layer->tint;
+    layer->tint = 0;
+    return 0;
+}
+
 } // namespace
 
 bool ChooseRealtimeLayer(const FxRequest *request, const DisplayRecord *display) {
@@ -105,6 +123,7 @@ int PrepareRealtimeLayer(FxRequest *request, DisplayRecord *display) {
     request->frameRoad = !DrawsLayerRects(effect) && !ScalesLayerAlpha(effect);
     request->backwards = 0;
     if (request->frameRoad) {
+        if (int error = TintSourceForFrames(request)) return error;
         HostBitmap *beneath = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
         if (!beneath) return kErrOutOfMemoryCode;
         ComposeUnderLayer(request, display, beneath);
@@ -199,6 +218,8 @@ void ResetLayerPlanes(FxRequest *request) {
 }
 
 void FreeLayerStateImages(FxRequest *request) {
+    if (request->keptTint && request->layer && !request->layer->tint) request->layer->tint = request->keptTint;
+    request->keptTint = 0;
     if (!request->layerPrepared) return;
     request->layerPrepared = 0;
     LayerDrawParams *state = request->preparedState;
