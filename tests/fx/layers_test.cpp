@@ -1,6 +1,7 @@
 // Layer transitions that a script cannot reach: a window resized mid-run on a display that scales its layers
 // reruns the transition on the new size, the layer's visibility put back first; a display freed under an async
 // layer transition; seeking an async blend; an async transition whose layer moves or is replaced.
+#include "host/blit.h"
 #include "host/os/input_inject.h"
 #include "runtime/app/runtime_globals.h"
 #include "scene/layers/layers.h"
@@ -204,6 +205,32 @@ TEST_F(LayerFxTest, AsyncTransitionMovesToTheLayerThatReplacesItsOwn) {
     EXPECT_TRUE(finished);
     EXPECT_EQ(replacement->hidden, 1);
     EXPECT_EQ(replacement->inTransition, 0);
+}
+
+// A layer that emulates a picture draws that picture again when its layers change mid-run (changed pixels stand in
+// for a changed layer here), at the frame reached.
+TEST_F(LayerFxTest, AnEmulatedPictureThatChangesMidRunIsDrawnAgain) {
+    Brush *brush = nullptr;
+    DisplayRecord *d = OpenLayeredDisplay({}, &brush);
+    ASSERT_NE(d, nullptr);
+    BGPic *emulated = scenetest::MakePicture(ObjectId{8, nullptr}, 20, 10, 0x00FF00);
+    ASSERT_EQ(Cmd("DisplayBrush", {1.0, 0.0, 0.0}), 0);
+    ASSERT_EQ(Cmd("HideLayer", {1.0}), 0);
+    ASSERT_EQ(Cmd("ShowLayerFX", {1.0}, scenetest::Options{{"type", 78.0}, {"speed", 5.0}, {"bgpicemu", 1.0},
+                                                          {"bgpic", 8.0}, {"async", 1.0}}),
+              0);
+    AsyncDrawObject *object = FindAsyncDraw(ResultHandle());
+    ASSERT_NE(object, nullptr);
+    int32_t finished = 0;
+    ASSERT_EQ(StepAsyncDraw(object, &finished), 0);
+    const auto pixel = [&](int32_t x) { return HostBitmapRow32(d->secondBitmap, 5)[x] & 0xFFFFFF; };
+    EXPECT_EQ(pixel(0), 0x00FF00u);
+    EXPECT_EQ(pixel(9), 0x0000FFu);
+    RECTFILL(emulated->current.bitmap, 0, 0, 20, 10, 0xFFFFFF);
+    emulated->layersChanged = 1;
+    ASSERT_EQ(StepAsyncDraw(object, &finished), 0);
+    EXPECT_EQ(pixel(0), 0xFFFFFFu);
+    EXPECT_EQ(pixel(15), 0x0000FFu);
 }
 
 // Every built effect shows a hidden layer exactly as ShowLayer does and hides it back to the scene without it;
