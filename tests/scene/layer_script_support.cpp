@@ -429,6 +429,8 @@ int SetUpLayerScripts(VMState *vm, std::vector<std::string> *output) {
 }
 
 void TearDownLayerScripts(VMState *vm, DisplayRecord *fixtureDisplay) {
+    // Async draws still running hold layers; end them first, as the player does.
+    FreeAllAsyncDraws();
     CurrentDisplay = fixtureDisplay;
     CurrentBGPic = fixtureDisplay->picture;
     for (DisplayRecord *d = DisplayList; d;) {
