@@ -179,6 +179,11 @@ TEST_F(FontSystem, SizingArithmeticAndAdvances) {
     EXPECT_EQ(TrueTypeAdvance(640, 0, 17, 16, 2048, 1.0), 10 * 17 / 16); // 10 pixels at 16 per em, set at 17
     EXPECT_EQ(TrueTypeAdvance(640, 0, 17, 0, 2048, 1.0), 0);
     EXPECT_EQ(TrueTypeAdvance(64 * 5000, 0, 65535, 1, 1, 1.0), 327675000); // past 32 bits on the way
+    // Kerning either way, in 32-bit and 64-bit operands, and an advance that needs 128 bits: the same truncations.
+    EXPECT_EQ(TrueTypeAdvance(640, -100, 17, 16, 2048, 1.0), (40960 - 3200) * 17 / 65536);
+    EXPECT_EQ(TrueTypeAdvance(640, 40000, 17, 16, 2048, 1.0), (40960 + 1280000) * 17 / 65536);
+    EXPECT_EQ(TrueTypeAdvance(-640, -40000, 17, 16, 2048, 1.0), -(40960 + 1280000) * 17 / 65536);
+    EXPECT_EQ(TrueTypeAdvance(int64_t(1) << 40, 0, 17, 16, 2048, 1.0), int64_t(17) << 30);
 }
 
 TEST_F(FontSystem, VeraGlyphsEqualFreeTypesOwnBitmaps) {

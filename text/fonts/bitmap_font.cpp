@@ -123,8 +123,8 @@ std::vector<uint32_t> DecodeFontText(const char *text, size_t length, int encodi
         if (allocated) FreeUtf32Text(decoded);
         return characters;
     }
-    characters.reserve(length);
-    for (size_t i = 0; i < length; i++) characters.push_back(uint8_t(text[i]));
+    const auto *bytes = reinterpret_cast<const uint8_t *>(text);
+    characters.assign(bytes, bytes + length);
     return characters;
 }
 

@@ -43,15 +43,12 @@ void DrawGlyphBitmap(const GlyphBitmap &glyph, int32_t sourceX, int32_t sourceY,
     AlphaPlane *plane = target.alpha;
     if (!plane) return;
     // The plane's own size bounds the copy.
-    for (int32_t row = 0; row < height; row++) {
-        const int32_t py = dy + row;
-        if (py < 0 || py >= plane->height) continue;
-        const uint8_t *source = glyph.bits + size_t(sourceY + row) * size_t(glyph.bytesPerRow) + sourceX;
-        uint8_t *destination = plane->bytes + size_t(py) * size_t(plane->bytesPerRow);
-        for (int32_t column = 0; column < width; column++) {
-            const int32_t px = dx + column;
-            if (px >= 0 && px < plane->width && source[column]) destination[px] = source[column];
-        }
+    const int32_t first = std::max(0, -dx), last = int32_t(std::min<int64_t>(width, int64_t(plane->width) - dx));
+    const int32_t firstRow = std::max(0, -dy), lastRow = int32_t(std::min<int64_t>(height, int64_t(plane->height) - dy));
+    for (int32_t row = firstRow; row < lastRow; row++) {
+        const uint8_t *source = glyph.bits + size_t(sourceY + row) * size_t(glyph.bytesPerRow) + sourceX + first;
+        uint8_t *destination = plane->bytes + size_t(dy + row) * size_t(plane->bytesPerRow) + size_t(dx + first);
+        for (int32_t i = 0; i < last - first; i++) destination[i] = source[i] ? source[i] : destination[i];
     }
 }
 
@@ -78,6 +75,7 @@ size_t LastMeasuredText::Covers(const char *next, size_t length, uint32_t nextSt
     if (!valid || StyleKey(nextStyle) != style || nextEncoding != encoding || length <= text.size() ||
         memcmp(next, text.data(), text.size()) != 0)
         return 0;
+    if (encoding != 1) return text.size(); // one character a byte
     // UTF-8 continues only where the last text ended on a whole character.
     const std::vector<uint32_t> prefix = DecodeFontText(next, text.size(), encoding);
     if (prefix.size() >= characters.size() || !std::equal(prefix.begin(), prefix.end(), characters.begin())) return 0;

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,13 @@ struct CachedGlyph {
     FT_Pos advance = 0;
 };
 
+// Unscaled kerning of recent glyph pairs: measuring a line while it grows asks for the same pairs again and again.
+struct KerningSlot {
+    uint32_t pair = 0; // left << 16 | right; 0 is free (glyph 0 never kerns)
+    FT_Pos kerning = 0;
+};
+constexpr size_t kKerningSlots = 1024;
+
 struct TrueTypeFaceRecord {
     FT_StreamRec stream{};
     VirtualFile *file = nullptr;
@@ -53,6 +61,9 @@ struct TrueTypeFaceRecord {
     FT_Pos lastAdvance = 0;
     bool lastLoaded = false;
     CachedGlyph caches[2][256];
+    // Glyph indexes of the Latin-1 characters plus one (0: not looked up yet); the face's charmap never changes.
+    FT_UInt latin1Indexes[256] = {};
+    std::unique_ptr<KerningSlot[]> kernings;
 };
 
 // One loaded glyph: where its bitmap sits from the pen and the baseline, its advance, its bitmap.
@@ -147,10 +158,29 @@ int LoadTrueTypeGlyph(TrueTypeFaceRecord *record, uint32_t code, FT_UInt index, 
     return 0;
 }
 
-FT_Pos KerningBetween(FT_Face face, FT_UInt left, FT_UInt right) {
+FT_UInt GlyphIndexOf(TrueTypeFaceRecord *record, uint32_t code) {
+    if (code > 255) return FT_Get_Char_Index(record->face, code);
+    FT_UInt &known = record->latin1Indexes[code];
+    if (!known) known = FT_Get_Char_Index(record->face, code) + 1;
+    return known - 1;
+}
+
+FT_Pos KerningBetween(TrueTypeFaceRecord *record, FT_UInt left, FT_UInt right) {
+    FT_Face face = record->face;
     if (!FT_HAS_KERNING(face) || !left || !right) return 0;
+    const bool cacheable = left <= 0xFFFF && right <= 0xFFFF;
+    const uint32_t pair = uint32_t(left) << 16 | uint32_t(right);
+    KerningSlot *slot = nullptr;
+    if (cacheable) {
+        if (!record->kernings) record->kernings.reset(new (std::nothrow) KerningSlot[kKerningSlots]);
+        if (record->kernings) {
+            slot = &record->kernings[(pair * 2654435761u) >> 22];
+            if (slot->pair == pair) return slot->kerning;
+        }
+    }
     FT_Vector kerning{};
-    if (FT_Get_Kerning(face, left, right, FT_KERNING_UNSCALED, &kerning)) return 0;
+    if (FT_Get_Kerning(face, left, right, FT_KERNING_UNSCALED, &kerning)) kerning.x = 0;
+    if (slot) *slot = KerningSlot{pair, kerning.x};
     return kerning.x;
 }
 
@@ -162,16 +192,16 @@ int64_t AdvanceOf(const FontHandle *font, const TrueTypeFaceRecord *record, FT_P
 
 // Walks the characters with their glyphs: visit(glyph, pen before it) for each that loads, then the pen moves.
 template <class Visit>
-int64_t WalkGlyphs(const FontHandle *font, TrueTypeFaceRecord *record, const std::vector<uint32_t> &characters,
+int64_t WalkGlyphs(const FontHandle *font, TrueTypeFaceRecord *record, std::span<const uint32_t> characters,
                    uint32_t style, int64_t pen, Visit &&visit) {
-    FT_Face face = record->face;
-    std::vector<FT_UInt> indexes(characters.size());
-    for (size_t i = 0; i < characters.size(); i++) indexes[i] = FT_Get_Char_Index(face, characters[i]);
+    FT_UInt next = characters.empty() ? 0 : GlyphIndexOf(record, characters[0]);
     for (size_t i = 0; i < characters.size(); i++) {
+        const FT_UInt index = next;
+        next = i + 1 < characters.size() ? GlyphIndexOf(record, characters[i + 1]) : 0;
         LoadedGlyph glyph;
-        if (LoadTrueTypeGlyph(record, characters[i], indexes[i], style, &glyph)) continue;
-        const FT_Pos kerning = i + 1 < characters.size() ? KerningBetween(face, indexes[i], indexes[i + 1]) : 0;
-        visit(i, characters[i], indexes[i], glyph, pen);
+        if (LoadTrueTypeGlyph(record, characters[i], index, style, &glyph)) continue;
+        const FT_Pos kerning = i + 1 < characters.size() ? KerningBetween(record, index, next) : 0;
+        visit(i, characters[i], index, glyph, pen);
         pen += AdvanceOf(font, record, glyph.advance, kerning);
     }
     return pen;
@@ -231,6 +261,23 @@ int32_t ComputeTrueTypePixelSize(int32_t size, int32_t ascent, int32_t descent) 
 int64_t TrueTypeAdvance(int64_t advance, int64_t kerning, int64_t pixelSize, int64_t pixelsPerEm, int64_t unitsPerEm,
                         double scaleX) {
     if (pixelsPerEm == 0 || unitsPerEm == 0) return 0;
+    // Sound faces stay far inside 64 bits, where the same truncating divisions give the same pixels.
+    constexpr int64_t kSmall = int64_t(1) << 24;
+    if (advance > -kSmall && advance < kSmall && kerning > -kSmall && kerning < kSmall && pixelSize >= 0 &&
+        pixelSize < (int64_t(1) << 20)) {
+        // 32-bit divisions where the operands fit: far cheaper than 64-bit ones, and no kerning needs none.
+        const bool narrow = pixelsPerEm > 0 && pixelsPerEm <= INT32_MAX && unitsPerEm > 0 && unitsPerEm <= INT32_MAX &&
+                            advance >= 0 && advance < (int64_t(1) << 21) && kerning > -(int64_t(1) << 15) &&
+                            kerning < (int64_t(1) << 15);
+        const int64_t whole = narrow ? int64_t(uint32_t(advance * 1024) / uint32_t(pixelsPerEm))
+                                     : advance * 1024 / pixelsPerEm;
+        const int64_t kerned = kerning == 0 ? 0
+                               : narrow     ? int64_t(int32_t(-kerning * 65536) / int32_t(unitsPerEm))
+                                            : (-kerning) * 65536 / unitsPerEm;
+        const int64_t fraction = whole - kerned;
+        const double scaled = double(fraction * pixelSize / 65536) * scaleX;
+        return scaled > 1e15 || scaled < -1e15 ? 0 : int64_t(scaled);
+    }
     // 128-bit: a damaged face can carry advances and kernings far past what 64-bit products hold.
     const __int128 fraction = __int128(advance) * 1024 / pixelsPerEm - __int128(-kerning) * 65536 / unitsPerEm;
     const __int128 pixels = fraction * pixelSize / 65536;
@@ -321,7 +368,7 @@ int MeasureTrueTypeText(FontHandle *font, const char *text, size_t length, uint3
     const std::vector<uint32_t> all = DecodeFontText(text, length, encoding);
     const size_t prefixCount = record->last.Covers(text, length, style, encoding, all);
     const bool continuing = prefixCount > 0;
-    const std::vector<uint32_t> characters(all.begin() + long(prefixCount), all.end());
+    const std::span<const uint32_t> characters = std::span<const uint32_t>(all).subspan(prefixCount);
     int64_t width = 0;
     InkBox ink;
     if (continuing) {
@@ -329,9 +376,9 @@ int MeasureTrueTypeText(FontHandle *font, const char *text, size_t length, uint3
         width = record->last.extent.width;
         if (record->lastLoaded) {
             // The prefix's last character was measured as the last one: kern it against what follows now.
-            const FT_UInt next = FT_Get_Char_Index(record->face, characters[0]);
+            const FT_UInt next = GlyphIndexOf(record, characters[0]);
             width = record->widthBeforeLast +
-                    AdvanceOf(font, record, record->lastAdvance, KerningBetween(record->face, record->lastGlyphIndex, next));
+                    AdvanceOf(font, record, record->lastAdvance, KerningBetween(record, record->lastGlyphIndex, next));
         }
     }
     int64_t beforeLast = 0;
