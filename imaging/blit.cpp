@@ -50,6 +50,61 @@ void BlendRowAlpha32(uint8_t *dst, const uint8_t *src, const uint8_t *alpha, int
     }
 }
 
+void BlendPixelRowAlpha32(uint8_t *dst, uint32_t pixel, const uint8_t *alpha, int width) {
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i k256 = _mm_set1_epi16(256);
+    const __m128i opaque = _mm_set1_epi8(char(0xFF));
+    const __m128i s = _mm_set1_epi32(int(pixel));
+    const __m128i s16 = _mm_unpacklo_epi8(s, zero); // two pixels' channels, the same in both halves
+    auto blend4 = [&](uint8_t *d4, uint32_t a4) {
+        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d4));
+        __m128i a = _mm_cvtsi32_si128(int(a4));
+        a = _mm_unpacklo_epi8(a, a);
+        a = _mm_unpacklo_epi16(a, a);
+        __m128i full = _mm_cmpeq_epi8(a, opaque);
+        __m128i al = _mm_unpacklo_epi8(a, zero), ah = _mm_unpackhi_epi8(a, zero);
+        __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), _mm_sub_epi16(k256, al)),
+                                   _mm_mullo_epi16(s16, al));
+        __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), _mm_sub_epi16(k256, ah)),
+                                   _mm_mullo_epi16(s16, ah));
+        __m128i r = _mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8));
+        r = _mm_or_si128(_mm_and_si128(full, s), _mm_andnot_si128(full, r));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(d4), r);
+    };
+    for (; i + 16 <= width; i += 16) {
+        const __m128i a16 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(alpha + i));
+        const int clear = _mm_movemask_epi8(_mm_cmpeq_epi8(a16, zero));
+        if (clear == 0xFFFF) continue;
+        const int full = _mm_movemask_epi8(_mm_cmpeq_epi8(a16, opaque));
+        for (int k = 0; k < 16; k += 4) {
+            if (((clear >> k) & 0xF) == 0xF) continue;
+            uint8_t *d4 = dst + (i + k) * 4;
+            if (((full >> k) & 0xF) == 0xF) {
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(d4), s);
+                continue;
+            }
+            uint32_t a4;
+            std::memcpy(&a4, alpha + i + k, 4);
+            blend4(d4, a4);
+        }
+    }
+    for (; i + 4 <= width; i += 4) {
+        uint32_t a4;
+        std::memcpy(&a4, alpha + i, 4);
+        if (a4) blend4(dst + i * 4, a4);
+    }
+#endif
+    uint8_t source[4];
+    std::memcpy(source, &pixel, 4);
+    for (; i < width; ++i) {
+        const unsigned a = alpha[i];
+        if (a)
+            for (int c = 0; c < 4; ++c) dst[i * 4 + c] = BlendChannel(dst[i * 4 + c], source[c], a);
+    }
+}
+
 void BlendRowsLevel32(uint8_t *dst, const uint8_t *under, const uint8_t *over, unsigned level, int width) {
     if (level == 0 || level >= 255) {
         std::memcpy(dst, level ? over : under, size_t(width) * 4);
@@ -238,6 +293,20 @@ int SAFEBLT(const HostBitmap *src, int32_t sx, int32_t sy, HostBitmap *dst, int3
     }
     BlitRect(s, sx, sy, d, dx, dy, width, height, m, a);
     return 0;
+}
+
+bool BlendPixelThroughAlpha(uint32_t pixel, const AlphaPlane *alpha, HostBitmap *dst, int32_t dx, int32_t dy,
+                            const ClipRegion *clip) {
+    if (!dst || PixelFormatBytes(dst->format) != 4 || (clip && clip->mask)) return false;
+    if (!alpha || !alpha->bytes || !dst->pixels) return true;
+    int32_t sx = 0, sy = 0, width = alpha->width, height = alpha->height;
+    if (!ClipBlitRect(clip, &sx, &sy, &dx, &dy, &width, &height, alpha->width, alpha->height, dst->width,
+                      dst->height))
+        return true;
+    const PixelBuffer d = BitmapPixels(dst);
+    const PlaneBuffer a = AlphaPixels(alpha);
+    for (int32_t j = 0; j < height; ++j) BlendPixelRowAlpha32(d.At(dx, dy + j), pixel, a.Row(sy + j) + sx, width);
+    return true;
 }
 
 void BLTALPHABITMAP(const HostBitmap *src, int32_t sx, int32_t sy, HostBitmap *dst, int32_t dx, int32_t dy,

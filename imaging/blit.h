@@ -51,6 +51,11 @@ int SAFEBLT(const HostBitmap *src, int32_t sx, int32_t sy, HostBitmap *dst, int3
             int32_t height, int32_t sourceWidth, int32_t sourceHeight, int32_t destWidth, int32_t destHeight,
             int32_t flags, const MaskPlane *mask, const AlphaPlane *alpha, const ClipRegion *clip);
 
+// SAFEBLT of a bitmap filled with one 32-bit pixel value through the alpha plane placed at (dx, dy), without that
+// bitmap: the same pixels. Only for 32-bit destinations and rectangular clips (false, nothing drawn, otherwise).
+bool BlendPixelThroughAlpha(uint32_t pixel, const AlphaPlane *alpha, HostBitmap *dst, int32_t dx, int32_t dy,
+                            const ClipRegion *clip);
+
 // Blends src through the alpha plane (indexed like the source); clipped to everything.
 void BLTALPHABITMAP(const HostBitmap *src, int32_t sx, int32_t sy, HostBitmap *dst, int32_t dx, int32_t dy,
                     int32_t width, int32_t height, const AlphaPlane *alpha);

@@ -69,6 +69,8 @@ struct ColorCoverageRule {
 
 // The 32-bit alpha row blend with 128-bit vectors where the machine has them; the scalar rule elsewhere.
 void BlendRowAlpha32(uint8_t *dst, const uint8_t *src, const uint8_t *alpha, int width);
+// BlendRowAlpha32 with every source pixel the same value; runs of clear and opaque alpha pass sixteen at a time.
+void BlendPixelRowAlpha32(uint8_t *dst, uint32_t pixel, const uint8_t *alpha, int width);
 // dst = under with over blended in at a constant level (the rule of BlendRowAlpha32), in one pass: a cross-fade
 // frame written straight into its output.
 void BlendRowsLevel32(uint8_t *dst, const uint8_t *under, const uint8_t *over, unsigned level, int width);

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <utility>
+
 #include "image_helpers.h"
 #include "imaging/blit.h"
 #include "imaging/blit_kernels.h"
+#include "imaging/clip_region.h"
 #include "imaging/image_ops.h"
 
 namespace {
@@ -54,6 +58,38 @@ TEST(AlphaBlend, BlitOfOnePixelAtTheFourLevels) {
         uint32_t want = uint32_t(expect(0x20, 0xC8) << 16 | expect(0x40, 0x64) << 8 | expect(0x80, 0x20));
         EXPECT_EQ(Format32::Load(dst.view.pixels), want) << "alpha " << a;
     }
+}
+
+TEST(AlphaBlend, OnePixelThroughAlphaGivesTheFilledBitmapsBlit) {
+    // Clear and opaque runs of sixteen and more, lone values and ragged tails, placed across the edges and a clip.
+    const int32_t w = 53, h = 7;
+    AlphaPlane *alpha = AllocAlphaPlane(w, h, true);
+    for (int32_t y = 0; y < h; y++)
+        for (int32_t x = 0; x < w; x++)
+            alpha->bytes[y * alpha->bytesPerRow + x] =
+                uint8_t(x < 16 ? 0 : x < 34 ? 255 : (x * 71 + y * 13) % 5 == 0 ? 0 : (x * 29 + y * 101) % 256);
+    HostBitmap *filled = AllocHostBitmap(w, h);
+    const uint32_t pixel = 0xFF3C7AE1u;
+    for (int32_t y = 0; y < h; y++) std::fill_n(HostBitmapRow32(filled, y), w, pixel);
+    ClipRegion clip;
+    clip.x = 5, clip.y = 1, clip.width = 40, clip.height = 20;
+    for (const ClipRegion *region : std::initializer_list<const ClipRegion *>{nullptr, &clip})
+        for (auto [x, y] : {std::pair{0, 0}, {-9, -3}, {30, 4}, {3, 2}}) {
+            HostBitmap *expected = AllocHostBitmap(64, 9), *blended = AllocHostBitmap(64, 9);
+            for (int32_t j = 0; j < 9; j++)
+                for (int32_t i = 0; i < 64; i++)
+                    HostBitmapRow32(expected, j)[i] = HostBitmapRow32(blended, j)[i] = uint32_t(i * 2654435761u ^ j);
+            SAFEBLT(filled, 0, 0, expected, x, y, w, h, 0, 0, 0, 0, kBlitMasked | kBlitToBitmap, nullptr, alpha, region);
+            EXPECT_TRUE(BlendPixelThroughAlpha(pixel, alpha, blended, x, y, region));
+            for (int32_t j = 0; j < 9; j++)
+                EXPECT_TRUE(std::equal(HostBitmapRow32(blended, j), HostBitmapRow32(blended, j) + 64,
+                                       HostBitmapRow32(expected, j)))
+                    << "at " << x << "," << y << " row " << j << (region ? " clipped" : "");
+            FreeHostBitmap(expected);
+            FreeHostBitmap(blended);
+        }
+    FreeHostBitmap(filled);
+    FreeAlphaPlane(alpha);
 }
 
 // ---- Fast kernels against the generic path --------------------------------------------------------------------

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
 
+#include "imaging/blit.h"
 #include "imaging/graphics_library.h"
 #include "imaging/image_ops.h"
 #include "text/fonts/font_handle.h"
@@ -50,6 +52,49 @@ TEST(TextEffects, AntialiasedOutlinesSumCoverageWithoutWrapping) {
         FreeImageTriple(&out.image);
     }
     FreeImageTriple(&glyph.image);
+    CloseFontObject(vera);
+    ShutdownFontSystem();
+}
+
+// TextOut of plain antialiased text blends its coverage straight into the output: the pixels must be those of
+// its laid-out image blitted there, also where the text runs off the bitmap's edges.
+TEST(TextEffects, PlainAntialiasedTextBlendsAsItsImageWould) {
+    FontHandle *topaz = nullptr, *vera = nullptr;
+    ASSERT_EQ(InitFontSystem(&topaz), 0);
+    ASSERT_EQ(OpenFontObject("Bitstream Vera Sans", 24, kFontEngineInbuilt, 1, 0, &vera), 0);
+    static HostBitmap *target = nullptr;
+    HostBitmap *(*const savedHook)() = CurrentOutputBitmapHook;
+    CurrentOutputBitmapHook = [] { return target; };
+    HostBitmap *expected = AllocHostBitmap(300, 120);
+    target = AllocHostBitmap(300, 120);
+    for (auto [x, y] : {std::pair{4, 3}, {-17, -9}, {220, 95}}) {
+        for (int32_t j = 0; j < 120; j++)
+            for (int32_t i = 0; i < 300; i++)
+                HostBitmapRow32(expected, j)[i] = HostBitmapRow32(target, j)[i] = uint32_t(i * 2654435761u ^ j * 40503u);
+        TextDrawParams params;
+        params.style.font = vera;
+        params.style.style = kTextNormal | kTextAntialias;
+        params.style.color = 0x1F9D4C;
+        params.text = "AVAWAY Tojo ffi r\xe9sum\xe9 with kerned pairs, wrapped";
+        params.rightMargin = 240;
+        params.x = x, params.y = y;
+        TextDrawParams image = params;
+        RenderedText laidOut;
+        ASSERT_EQ(LayoutText(nullptr, &image, ObjectKindTextOut, DisplayTransform{}, 0, &laidOut), 0);
+        SAFEBLT(laidOut.image.bitmap, 0, 0, expected, laidOut.anchorX, laidOut.anchorY, laidOut.image.width,
+                laidOut.image.height, 0, 0, 0, 0, kBlitMasked | kBlitToBitmap, nullptr, laidOut.image.alpha, nullptr);
+        FreeImageTriple(&laidOut.image);
+        ASSERT_EQ(DrawText(nullptr, nullptr, nullptr, &params, ObjectKindTextOut, false, DisplayTransform{}, nullptr, 0,
+                           nullptr),
+                  0);
+        int differing = 0;
+        for (int32_t j = 0; j < 120; j++)
+            for (int32_t i = 0; i < 300; i++) differing += HostBitmapRow32(expected, j)[i] != HostBitmapRow32(target, j)[i];
+        EXPECT_EQ(differing, 0) << "at " << x << "," << y;
+    }
+    CurrentOutputBitmapHook = savedHook;
+    FreeHostBitmap(target);
+    FreeHostBitmap(expected);
     CloseFontObject(vera);
     ShutdownFontSystem();
 }

@@ -165,6 +165,35 @@ int DrawPlainTextDirect(TextDrawParams *p, int32_t kind, FontHandle *font) {
     return PresentOutputRect(target, x1, y1, x2 - x1 + 1, y2 - y1 + 1);
 }
 
+// The output a laid-out plain antialiased text can be blended into straight from its coverage: a 32-bit bitmap
+// that is no selected brush, mask or alpha channel, unclipped or clipped to a rectangle, untransformed.
+HostBitmap *StraightCoverageTarget(const TextDrawParams &p, int32_t kind, const DisplayTransform &transform) {
+    const DisplayRecord *display = CurrentDisplay;
+    if ((kind != ObjectKindTextOut && kind != ObjectKindPrint) || !(p.style.style & kTextAntialias) ||
+        !IsIdentityTransform(transform))
+        return nullptr;
+    if (display && (display->outputKind == ObjectKindBrush || display->outputKind == ObjectKindMask ||
+                    display->outputKind == ObjectKindAlphaChannel))
+        return nullptr;
+    const ClipRegion *clip = CurrentBGPic ? CurrentBGPic->clipRegion : nullptr;
+    HostBitmap *target = CurrentOutputBitmapHook ? CurrentOutputBitmapHook() : nullptr;
+    if (!target || PixelFormatBytes(target->format) != 4 || (clip && clip->mask)) return nullptr;
+    return target;
+}
+
+// Blends a coverage-only text as BlitToCurrentOutput would blit its image, and presents it.
+int BlendCoverageText(const RenderedText &text, HostBitmap *target) {
+    const ImageTriple &image = text.image;
+    // Where PlaceTextImage puts the untransformed image: a position constant places the box, else the anchor.
+    const int32_t ax = text.anchorX, ay = text.anchorY;
+    const int32_t x = ResolveXPosition(ax, 0, 1, 0) != ax ? ResolveXPosition(ax, image.width, 0, 0) : ax;
+    const bool constY = ResolveXPosition(ay, 0, 1, 0) != ay || ResolveYPosition(ay, 0, 1, 0) != ay;
+    const int32_t y = constY ? ResolveYPosition(ay, image.height, 0, 0) : ay;
+    BlendPixelThroughAlpha(text.coveragePixel, image.alpha, target, x, y,
+                           CurrentBGPic ? CurrentBGPic->clipRegion : nullptr);
+    return PresentOutputRect(target, x, y, image.width, image.height);
+}
+
 } // namespace
 
 int LayoutText(VMState *vm, TextDrawParams *params, int32_t kind, const DisplayTransform &transform, int32_t flags,
@@ -189,7 +218,7 @@ int LayoutText(VMState *vm, TextDrawParams *params, int32_t kind, const DisplayT
     int error = 0;
     if (!work.text.empty())
         error = ParseTextTags(vm, &work, work.literal, kind != ObjectKindPrint, startX, wrap, &runs, &endPen, &lastTop);
-    if (!error) error = RenderTextRuns(work, startX, runs, false, out);
+    if (!error) error = RenderTextRuns(work, startX, runs, false, out, (flags & kLayoutCoverageOnly) != 0);
     if (fontScaled) SetFontScale(font, 1.0, 1.0);
     if (error) return error;
     if (!(flags & kRedrawKeepTables)) {
@@ -242,13 +271,21 @@ int DrawText(VMState *vm, vlLayer *layer, const int32_t *oldRect, TextDrawParams
     }
     const bool asLayer = kind != ObjectKindTextObject && !layer && LayersOn(display);
     RenderedText text;
+    HostBitmap *straight = asLayer ? nullptr : StraightCoverageTarget(*params, kind, transform);
     // A layer is laid out plain; the layer engine applies its transform when it renders the layer's states.
-    if (int error = LayoutText(vm, params, kind, asLayer ? DisplayTransform{} : transform, flags, &text)) return error;
+    if (int error = LayoutText(vm, params, kind, asLayer ? DisplayTransform{} : transform,
+                               flags | (straight ? kLayoutCoverageOnly : 0), &text))
+        return error;
     if (kind == ObjectKindTextObject) {
         *out = text;
         return 0;
     }
     if (asLayer) return AddTextLayer(vm, kind, *params, text, transform, options);
+    if (text.coverageOnly) {
+        const int error = BlendCoverageText(text, straight);
+        FreeImageTriple(&text.image);
+        return error;
+    }
     (void)oldRect;
     ImageTriple image;
     bool owned = false;

@@ -243,7 +243,7 @@ int PaintRun(const TextDrawParams &params, const TextRun &run, int32_t px, int32
 } // namespace
 
 int RenderTextRuns(const TextDrawParams &params, int32_t startX, std::vector<TextRun> &runs, bool geometryOnly,
-                   RenderedText *out) {
+                   RenderedText *out, bool coverageWanted) {
     *out = RenderedText{};
     const FontHandle *font = params.style.font ? params.style.font : BuiltinTopazFont;
     const int32_t fontHeight = font ? font->height : 8;
@@ -299,23 +299,28 @@ int RenderTextRuns(const TextDrawParams &params, int32_t startX, std::vector<Tex
     if (params.rightMargin > 0 && params.x != kAlignCenter)
         out->layoutWidth = std::min(img.width, params.rightMargin - left);
     if (geometryOnly) return 0;
-    img.bitmap = NewBitmap(img.width, img.height);
-    if (img.bitmap) {
+    // Antialiased text in one opaque colour without effects: the glyph coverage is the alpha channel itself.
+    const uint32_t plain = kTextShadow | kTextEdge | kTextUnderlined;
+    const bool plainCoverage = antialiased && std::all_of(runs.begin(), runs.end(), [&](const TextRun &r) {
+        return !(r.style.style & plain) && r.style.color == runs.front().style.color && !(r.style.color >> 24);
+    });
+    const uint32_t pixel = 0xFF000000u | runs.front().style.color;
+    // A caller that blends the colour through the coverage itself needs no bitmap filled with it.
+    out->coverageOnly = plainCoverage && coverageWanted;
+    if (!out->coverageOnly) img.bitmap = NewBitmap(img.width, img.height);
+    if (img.bitmap || out->coverageOnly) {
         if (antialiased || seeThrough) img.alpha = NewAlpha(img.width, img.height);
         else img.mask = NewMask(img.bitmap, img.width, img.height);
     }
-    if (!img.bitmap || (!img.alpha && !img.mask)) {
+    if ((!img.bitmap && !out->coverageOnly) || (!img.alpha && !img.mask)) {
         FreeImageTriple(&img);
+        out->coverageOnly = false;
         return kErrOutOfMemoryCode;
     }
-    // Antialiased text in one opaque colour without effects: the glyph coverage is the alpha channel itself.
-    const uint32_t plain = kTextShadow | kTextEdge | kTextUnderlined;
-    if (antialiased && std::all_of(runs.begin(), runs.end(), [&](const TextRun &r) {
-            return !(r.style.style & plain) && r.style.color == runs.front().style.color && !(r.style.color >> 24);
-        })) {
+    if (plainCoverage) {
         FontHandle *font = params.style.font ? params.style.font : BuiltinTopazFont;
-        for (int32_t y = 0; y < img.height; y++)
-            std::fill_n(HostBitmapRow32(img.bitmap, y), img.width, 0xFF000000u | runs.front().style.color);
+        out->coveragePixel = pixel;
+        for (int32_t y = 0; img.bitmap && y < img.height; y++) std::fill_n(HostBitmapRow32(img.bitmap, y), img.width, pixel);
         for (const TextRun &run : runs)
             RenderText(font, FontRenderTarget{nullptr, nullptr, img.alpha}, run.x - left, run.y - top, run.text.data(),
                        run.text.size(), run.style.style, params.encoding, FontClip{0, 0, img.width, img.height},

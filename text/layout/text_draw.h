@@ -24,6 +24,8 @@ constexpr int32_t kRedrawComputeMatrix = 8;
 constexpr int32_t kRedrawKeepTables = 16;
 constexpr int32_t kRedrawNoGeometry = 32;
 constexpr int32_t kRedrawDisplayScaled = 64;
+// LayoutText: plain antialiased text may come back as its coverage alone (RenderedText::coverageOnly).
+constexpr int32_t kLayoutCoverageOnly = 256;
 
 // TextOut's word-wrap table holds fewer entries than this.
 constexpr size_t kMaxWordWrapEntries = 32768;
@@ -68,6 +70,9 @@ struct RenderedText {
     int32_t anchorX = 0, anchorY = 0;
     int32_t baseWidth = 0, baseHeight = 0;
     bool fontScaled = false; // rendered at the transform's scale: only the placement is transformed
+    // Plain antialiased text asked for as coverage: image.alpha only, to be blended in this pixel value.
+    bool coverageOnly = false;
+    uint32_t coveragePixel = 0;
 };
 
 // Breaks the text into runs (tags handled unless literal). tabsAsSpaces for TextOut and text objects; startX and
@@ -78,9 +83,10 @@ int ParseTextTags(VMState *vm, TextDrawParams *params, bool literal, bool tabsAs
 int ParseInlineTag(VMState *vm, const std::string &text, size_t *pos, TextStyle *style,
                    std::vector<uint32_t> *colourStack);
 
-// Aligns the runs and renders them into one image (geometryOnly: sizes and offsets only). 0 or 1000.
+// Aligns the runs and renders them into one image (geometryOnly: sizes and offsets only; coverageWanted: plain
+// antialiased text leaves out the coloured bitmap). 0 or 1000.
 int RenderTextRuns(const TextDrawParams &params, int32_t startX, std::vector<TextRun> &runs, bool geometryOnly,
-                   RenderedText *out);
+                   RenderedText *out, bool coverageWanted = false);
 // An injected allocation failure for the tests: the nth allocation from now fails (0: none).
 extern int TextAllocFailAfter;
 
