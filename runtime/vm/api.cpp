@@ -204,8 +204,10 @@ const char *VMToString(VMState *vm, int index, size_t *length) {
         if (length) *length = 0;
         return nullptr;
     }
-    if (length) *length = AsString(p)->length;
-    return AsString(p)->data;
+    VMString *s = AsString(p);
+    if (VL_UNLIKELY(s->shared)) TerminateString(vm, s);
+    if (length) *length = s->length;
+    return s->data;
 }
 
 int ToBoolean(VMState *vm, int index) {

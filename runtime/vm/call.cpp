@@ -464,13 +464,12 @@ void ConcatRange(VMState *vm, VMValue *first, int count) {
         for (int i = 0; i < count; i++)
             total += first[i].tt == TSTRING ? AsString(&first[i])->length
                                             : size_t(FormatNumber(first[i].u.n, number, sizeof number));
-        char small[kMaxInternedLength + 1];
-        VMString *joined = nullptr;
-        char *out = small;
         if (total > kMaxInternedLength) {
-            joined = NewLongString(vm, total); // raises for a result that is too long
-            out = joined->data;
+            SetObject(first, JoinLongString(vm, first, count, total), TSTRING);
+            return;
         }
+        char small[kMaxInternedLength + 1];
+        char *out = small;
         for (int i = 0; i < count; i++) {
             if (first[i].tt == TSTRING) {
                 const VMString *str = AsString(&first[i]);
@@ -482,7 +481,7 @@ void ConcatRange(VMState *vm, VMValue *first, int count) {
                 out += n;
             }
         }
-        SetObject(first, joined ? joined : NewString(vm, small, total), TSTRING);
+        SetObject(first, NewString(vm, small, total), TSTRING);
         return;
     }
     // Right to left, pairwise, so __concat sees the same operands as in `a .. (b .. c)`.

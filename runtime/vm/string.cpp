@@ -5,6 +5,7 @@
 // The interning table is open addressing with linear probing; each slot keeps the string's hash beside its
 // pointer, so a probe reads a string's bytes only when the hash matches. Slots are never removed one by one:
 // the sweep rebuilds the table from the strings that survive.
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 #include <vector>
@@ -96,20 +97,134 @@ void InitStrings(VMState *vm) {
     vm->stringCount = 0;
 }
 
+constexpr size_t kMaxStringLength = 0x7FFFFFF0u;
+
 VMString *NewLongString(VMState *vm, size_t length) {
-    if (length > 0x7FFFFFF0u) RaiseError(vm, kErrOutOfMemory);
+    if (length > kMaxStringLength) RaiseError(vm, kErrOutOfMemory);
     VMString *s = static_cast<VMString *>(VMAlloc(vm, StringSize(length)));
     LinkObject(vm, s, kGCString);
     s->hash = 0;
     s->hashed = 0;
+    s->shared = 0;
     s->length = uint32_t(length);
     s->hintNode = 0;
     s->hintTable = nullptr;
+    s->data = s->inlineData;
     s->data[length] = 0;
     return s;
 }
 
-void FreeLongString(VMState *vm, VMString *s) { VMFree(vm, s, StringSize(s->length)); }
+namespace {
+
+size_t BufferSize(uint32_t capacity) { return offsetof(StringBuf, bytes) + capacity; }
+
+void ReleaseBuffer(VMState *vm, StringBuf *b) {
+    if (--b->refs == 0) VMFree(vm, b, BufferSize(b->capacity));
+}
+
+// A string of length bytes at the start of b (whose bytes the caller writes).
+VMString *NewSharedString(VMState *vm, StringBuf *b, size_t length) {
+    VMString *s = static_cast<VMString *>(VMAlloc(vm, sizeof(VMString)));
+    LinkObject(vm, s, kGCString);
+    s->hash = 0;
+    s->hashed = 0;
+    s->shared = 1;
+    s->length = uint32_t(length);
+    s->hintNode = 0;
+    s->hintTable = nullptr;
+    s->data = b->bytes;
+    b->refs++;
+    return s;
+}
+
+// A fresh buffer holding a string of length bytes, with room for capacity - 1 bytes.
+VMString *NewBufferedString(VMState *vm, size_t length, size_t capacity) {
+    StringBuf *b = static_cast<StringBuf *>(VMAlloc(vm, BufferSize(uint32_t(capacity))));
+    b->refs = 0;
+    b->capacity = uint32_t(capacity);
+    b->used = uint32_t(length);
+    b->sealed = 0;
+    try {
+        return NewSharedString(vm, b, length);
+    } catch (...) {
+        VMFree(vm, b, BufferSize(b->capacity));
+        throw;
+    }
+}
+
+} // namespace
+
+void FreeLongString(VMState *vm, VMString *s) {
+    if (s->shared) {
+        ReleaseBuffer(vm, BufferOf(s));
+        VMFree(vm, s, sizeof(VMString));
+    } else {
+        VMFree(vm, s, StringSize(s->length));
+    }
+}
+
+VMString *JoinLongString(VMState *vm, const VMValue *parts, int count, size_t total) {
+    if (total > kMaxStringLength) RaiseError(vm, kErrOutOfMemory);
+    // Only a join whose first part is a long string takes a buffer: the others are not growing anything.
+    VMString *left = parts[0].tt == TSTRING ? AsString(parts) : nullptr;
+    VMString *joined;
+    char *out;
+    int from = 0;
+    if (left != nullptr && left->shared && BufferOf(left)->used == left->length && !BufferOf(left)->sealed &&
+        BufferOf(left)->capacity > total) {
+        // Append in place: left ends the buffer, so nothing holds the bytes past it.
+        StringBuf *b = BufferOf(left);
+        joined = NewSharedString(vm, b, total);
+        b->used = uint32_t(total);
+        out = b->bytes + left->length;
+        from = 1;
+    } else if (left != nullptr && left->shared && BufferOf(left)->used == left->length) {
+        // A string that was itself appended to grows again: room for as much again, so appending n bytes
+        // one piece at a time copies O(n) bytes in all.
+        joined = NewBufferedString(vm, total, std::min(total * 2, kMaxStringLength) + 1);
+        out = joined->data;
+    } else if (left != nullptr && IsLongString(left)) {
+        joined = NewBufferedString(vm, total, total + 1);
+        out = joined->data;
+    } else {
+        joined = NewLongString(vm, total);
+        out = joined->data;
+    }
+    char number[64];
+    for (int i = from; i < count; i++) {
+        if (parts[i].tt == TSTRING) {
+            const VMString *str = AsString(&parts[i]);
+            std::memcpy(out, str->data, str->length);
+            out += str->length;
+        } else {
+            int n = FormatNumber(parts[i].u.n, number, sizeof number);
+            std::memcpy(out, number, size_t(n));
+            out += n;
+        }
+    }
+    *out = 0;
+    return joined;
+}
+
+void TerminateString(VMState *vm, VMString *s) {
+    if (!s->shared) return;
+    StringBuf *b = BufferOf(s);
+    if (b->used == s->length) {
+        b->sealed = 1;
+        return;
+    }
+    if (s->data[s->length] == 0) return; // bytes below used never change
+    // A longer string was appended past s: s moves to a buffer of its own.
+    StringBuf *own = static_cast<StringBuf *>(VMAlloc(vm, BufferSize(s->length + 1)));
+    own->refs = 1;
+    own->capacity = s->length + 1;
+    own->used = s->length;
+    own->sealed = 1;
+    std::memcpy(own->bytes, s->data, s->length);
+    own->bytes[s->length] = 0;
+    ReleaseBuffer(vm, b);
+    s->data = own->bytes;
+}
 
 uint32_t HashLongString(VMString *s) {
     s->hash = HashBytes(s->data, s->length);
@@ -153,9 +268,11 @@ VMString *NewString(VMState *vm, const char *bytes, size_t length) {
     s->gcnext = nullptr;
     s->hash = hash;
     s->hashed = 1;
+    s->shared = 0;
     s->length = uint32_t(length);
     s->hintNode = 0;
     s->hintTable = nullptr;
+    s->data = s->inlineData;
     if (length) std::memcpy(s->data, bytes, length);
     s->data[length] = 0;
     vm->strings[slot] = MakeSlot(s);

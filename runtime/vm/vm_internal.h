@@ -85,9 +85,26 @@ struct VMString : GCObject {
     // big tables, for the common pattern of looking up the same key strings again.
     uint32_t hintNode;
     uint8_t hashed;
+    uint8_t shared; // long strings only: data lies in a StringBuf that other strings may share (see below)
     const Table *hintTable;
-    char data[1]; // length bytes and a terminating zero
+    // The bytes: inlineData, or a shared buffer. Zero-terminated, except a shared string that a longer one was
+    // appended past: TerminateString makes it so before its bytes leave the VM as a C string.
+    char *data;
+    char inlineData[1];
 };
+// A growable buffer behind long strings built by appending (`s = s .. x`). Strings sharing it all start at
+// bytes, each with its own length; used is the longest of them. Bytes below used never change, so every
+// sharer keeps its value; only the string whose length is used may append in place, into the room left.
+struct StringBuf {
+    uint32_t refs;     // strings pointing into it
+    uint32_t capacity; // bytes, terminator included
+    uint32_t used;
+    uint8_t sealed;    // its end string's bytes were handed out as a C string: nothing is appended past them
+    char bytes[1];
+};
+inline StringBuf *BufferOf(const VMString *s) {
+    return reinterpret_cast<StringBuf *>(s->data - offsetof(StringBuf, bytes));
+}
 inline bool IsLongString(const VMString *s) { return s->length > kMaxInternedLength; }
 uint32_t HashLongString(VMString *s);
 inline uint32_t StringHash(VMString *s) { return VL_LIKELY(s->hashed) ? s->hash : HashLongString(s); }
@@ -344,6 +361,11 @@ VMString *NewString(VMState *vm, const char *bytes, size_t length);
 // A long string (length > kMaxInternedLength) whose bytes the caller fills before anything can collect.
 VMString *NewLongString(VMState *vm, size_t length);
 void FreeLongString(VMState *vm, VMString *s);
+// The concatenation of count strings (and numbers, formatted) whose lengths add up to total >
+// kMaxInternedLength: appended in place when the first one ends its shared buffer and there is room.
+VMString *JoinLongString(VMState *vm, const VMValue *parts, int count, size_t total);
+// Makes s zero-terminated for good (see VMString::data).
+void TerminateString(VMState *vm, VMString *s);
 inline VMString *NewString(VMState *vm, const char *text) { return NewString(vm, text, std::strlen(text)); }
 void InitStrings(VMState *vm);
 void FreeAllStrings(VMState *vm);

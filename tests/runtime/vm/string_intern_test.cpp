@@ -1,4 +1,5 @@
 // Interning and joining at every short length, where the word-at-a-time byte handling has its edge cases.
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -107,4 +108,29 @@ TEST_F(StringInternTest, ManyStringsStayOneObjectEachThroughGrowthAndSweeps) {
         }
         SetTop(vm, 1);
     }
+}
+
+// Appends that grow a shared buffer in place overwrite the zero after the shorter strings in it: each one handed
+// out as a C string is still terminated, and one handed out before is never appended past.
+TEST_F(StringInternTest, StringsGrownInPlaceStayTerminatedWhenHandedOut) {
+    std::string text(100, 'a');
+    PushStringLen(vm, text.data(), text.size());
+    for (int i = 0; i < 5; i++) {
+        PushValue(vm, -1);
+        PushString(vm, "b");
+        ConcatValues(vm, 2);
+    }
+    for (int i = 5; i >= 1; i--) {
+        size_t length = 0;
+        const char *bytes = VMToString(vm, i + 1, &length);
+        EXPECT_EQ(length, text.size() + i);
+        EXPECT_EQ(std::strlen(bytes), length) << i;
+    }
+    const char *handed = VMToString(vm, -1);
+    PushValue(vm, -1);
+    PushString(vm, "c");
+    ConcatValues(vm, 2);
+    EXPECT_EQ(std::strlen(handed), text.size() + 5);
+    EXPECT_EQ(StringAt(-1), text + "bbbbbc");
+    EXPECT_EQ(StringAt(-2), text + "bbbbb");
 }
