@@ -310,3 +310,23 @@ TEST(PlayerEndToEnd, PreloadOfAMissingResourceStopsWithAnError) {
 }
 
 } // namespace
+
+// The bundled demo is what a newcomer plays first: it must run clean. Its endless event loop is cut off after a
+// few frames, with a snapshot to show the gem ended its bouncing move where the script sends it.
+TEST(PlayerEndToEnd, BundledDemoPlaysClean) {
+    ScratchDirectory dir;
+    std::vector<uint8_t> bytes = ReadBytes(std::string(VL_SOURCE_DIR) + "/examples/demo.vls");
+    std::string script(bytes.begin(), bytes.end());
+    size_t loop = script.find("While True");
+    ASSERT_NE(loop, std::string::npos);
+    script.replace(loop, std::string::npos, "Wait(10)\nSaveSnapshot(\"" + dir.File("shot.bmp") + "\")\n");
+    WriteBytes(dir.File("demo.vla"), CompileToApplet(script, "demo.vls", std::string(VL_SOURCE_DIR) + "/examples"));
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "demo.vla"}, dir.path);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "Vistaloom demo: close the window to end.\n");
+    ExpectNoSanitizerReport(run.err);
+    std::vector<uint8_t> shot = ReadBytes(dir.File("shot.bmp"));
+    uint32_t gem = BmpPixel(shot, 540 + 24, 200 + 24), sky = BmpPixel(shot, 540 + 24, 100);
+    EXPECT_GT(gem & 0xFF, 0xC0u) << std::hex << gem;  // the gem is bright blue-white, the sky there dark
+    EXPECT_LT(sky & 0xFF, 0xC0u) << std::hex << sky;
+}
