@@ -46,6 +46,13 @@ struct KerningSlot {
 };
 constexpr size_t kKerningSlots = 1024;
 
+// Unkerned advances in pixels for the size and scale they were worked out at: a text has few distinct advances.
+struct AdvanceMemo {
+    FT_Pos advance = -1;
+    int64_t pixels = 0;
+};
+constexpr size_t kAdvanceSlots = 64;
+
 struct TrueTypeFaceRecord {
     FT_StreamRec stream{};
     VirtualFile *file = nullptr;
@@ -64,6 +71,9 @@ struct TrueTypeFaceRecord {
     // Glyph indexes of the Latin-1 characters plus one (0: not looked up yet); the face's charmap never changes.
     FT_UInt latin1Indexes[256] = {};
     std::unique_ptr<KerningSlot[]> kernings;
+    AdvanceMemo advances[kAdvanceSlots];
+    int64_t advancesPixelSize = 0, advancesPerEm = 0;
+    double advancesScale = 0;
 };
 
 // One loaded glyph: where its bitmap sits from the pen and the baseline, its advance, its bitmap.
@@ -184,10 +194,21 @@ FT_Pos KerningBetween(TrueTypeFaceRecord *record, FT_UInt left, FT_UInt right) {
     return kerning.x;
 }
 
-int64_t AdvanceOf(const FontHandle *font, const TrueTypeFaceRecord *record, FT_Pos advance, FT_Pos kerning) {
+int64_t AdvanceOf(const FontHandle *font, TrueTypeFaceRecord *record, FT_Pos advance, FT_Pos kerning) {
     const FT_Face face = record->face;
-    return TrueTypeAdvance(advance, kerning, record->pixelSize, face->size ? face->size->metrics.x_ppem : 0,
-                           face->units_per_EM, font->scaleX);
+    const int64_t perEm = face->size ? face->size->metrics.x_ppem : 0;
+    if (kerning != 0) return TrueTypeAdvance(advance, kerning, record->pixelSize, perEm, face->units_per_EM, font->scaleX);
+    if (record->advancesPixelSize != record->pixelSize || record->advancesPerEm != perEm ||
+        record->advancesScale != font->scaleX) {
+        std::fill(std::begin(record->advances), std::end(record->advances), AdvanceMemo{});
+        record->advancesPixelSize = record->pixelSize;
+        record->advancesPerEm = perEm;
+        record->advancesScale = font->scaleX;
+    }
+    AdvanceMemo &memo = record->advances[size_t(advance >> 6) % kAdvanceSlots];
+    if (memo.advance != advance)
+        memo = AdvanceMemo{advance, TrueTypeAdvance(advance, 0, record->pixelSize, perEm, face->units_per_EM, font->scaleX)};
+    return memo.pixels;
 }
 
 // Walks the characters with their glyphs: visit(glyph, pen before it) for each that loads, then the pen moves.
