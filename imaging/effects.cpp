@@ -190,13 +190,25 @@ static inline void PutSample(const Params &p, int32_t x, int32_t y, int32_t sx, 
     }
 }
 
+// One row of the cross-fade of both pictures at the same places, as PutSample mixes an unmoved sample.
+template <class F>
+static void MixRow(uint8_t *to, const uint8_t *under, const uint8_t *over, int32_t w, unsigned level) {
+    if constexpr (F::kBytes == 4) {
+        BlendRowsLevel32(to, under, over, level, w);
+    } else {
+        for (int32_t x = 0; x < w; ++x) {
+            const size_t at = size_t(x) * F::kBytes;
+            const Channels u = F::Unpack(F::Load(under + at)), o = F::Unpack(F::Load(over + at));
+            F::Store(to + at, F::Pack(BlendChannels(u, o, level)));
+        }
+    }
+}
+
 // Blends one destination row from the same places of both pictures (no sample moves), as PutSample would.
 template <class F, class Params> static void BlendRowInPlace(const Params &p, int32_t y, unsigned level) {
-    if constexpr (F::kBytes == 4) {
-        if (!p.layerAlpha.data) {
-            BlendRowsLevel32(p.dest.Row(y), p.oldPicture.Row(y), p.newPicture.Row(y), level, p.dest.width);
-            return;
-        }
+    if (!p.layerAlpha.data) {
+        MixRow<F>(p.dest.Row(y), p.oldPicture.Row(y), p.newPicture.Row(y), p.dest.width, level);
+        return;
     }
     for (int32_t x = 0; x < p.dest.width; ++x) PutSample<F>(p, x, y, x, y, level);
 }
@@ -275,18 +287,22 @@ void WaterFrameGeneric(const WaterParams &p, int32_t frame) {
     else if (bytes == 2) WaterGeneric<Format16>(p, frame);
 }
 
-// The twist falls off as 1 - r from the centre to the ellipse of the picture; pixels outside stay (-1).
+// The twist falls off as 1 - r from the centre to the ellipse of the picture; pixels outside stay (-1). The
+// ellipse is symmetric about both centre lines, so the table holds the top-left quarter.
+static int32_t StrudelHalf(int32_t size) { return (std::max(size, 0) + 1) / 2; }
+
 void InitStrudelTables(StrudelParams *p) {
     p->sine = SineSteps(false);
     p->cosine = SineSteps(true);
     const int32_t w = std::max(p->dest.width, 0), h = std::max(p->dest.height, 0);
+    const int32_t halfW = StrudelHalf(w), halfH = StrudelHalf(h);
     const double cx = (w - 1) / 2.0, cy = (h - 1) / 2.0, rx = std::max(w / 2.0, 1.0), ry = std::max(h / 2.0, 1.0);
-    p->falloff.assign(size_t(w) * size_t(h), -1.0);
-    for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x) {
+    p->falloff.assign(size_t(halfW) * size_t(halfH), -1.0);
+    for (int32_t y = 0; y < halfH; ++y)
+        for (int32_t x = 0; x < halfW; ++x) {
             const double ux = (x - cx) / rx, uy = (y - cy) / ry;
             const double r2 = ux * ux + uy * uy;
-            if (r2 < 1.0) p->falloff[size_t(y) * size_t(w) + size_t(x)] = 1.0 - std::sqrt(r2);
+            if (r2 < 1.0) p->falloff[size_t(y) * size_t(halfW) + size_t(x)] = 1.0 - std::sqrt(r2);
         }
 }
 
@@ -319,38 +335,108 @@ template <class F> static void StrudelGeneric(const StrudelParams &p, int32_t an
         }
 }
 
-// The fall-off comes from the set-up table and the angle never passes two turns, so the table index needs no
-// fmod: the same doubles as the generic path, hence the same samples.
+// Rounds half away from zero and clamps to 0..last, in doubles so that the loops using it vectorise: a negative
+// value clamps to 0 whichever way it rounds, so only the upward rounding of the fraction matters. Exact for
+// places within 2^31.
+static inline double RoundIntoRange(double v, double last) {
+    double i = double(int32_t(v));
+    i += v - i >= 0.5 ? 1.0 : 0.0;
+    return std::min(std::max(i, 0.0), last);
+}
+
+// The fall-off comes from the set-up table and the angle never passes a full turn, so the table index needs no
+// fmod: the same doubles as the generic path, hence the same samples. A pixel outside the ellipse takes index 0
+// (cos 1, sin 0), which gives back its own place exactly. The ellipse is symmetric about both centre lines, and
+// negating an offset from the centre negates its products exactly, so one quarter's angles, sines and products
+// serve all four mirrored pixels.
+constexpr int32_t kStrudelRun = 32;
+struct StrudelRun {
+    double twist, cx, cy, lastX, lastY, lastIndex;
+    const double *sine, *cosine;
+};
+
+// The places of a run of n pixels of a top-left quarter row from column x and of its mirrors: [0] itself, [1]
+// mirrored across, [2] down, [3] both. Plain loops the compiler vectorises, with wider vectors where the machine
+// has them (no fused multiply-add, which would round differently from the generic path).
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+static void StrudelPlaces(const StrudelRun &k, const double *falloff, int32_t x, int32_t n, double dy,
+                          int32_t (*sx)[kStrudelRun], int32_t (*sy)[kStrudelRun]) {
+    int32_t index[kStrudelRun];
+    double dxc[kStrudelRun], dxs[kStrudelRun], dyc[kStrudelRun], dys[kStrudelRun];
+    constexpr double turn = 2 * M_PI;
+    for (int32_t i = 0; i < n; ++i) {
+        const double a = k.twist * (falloff[i] > 0.0 ? falloff[i] : 0.0);
+        const int32_t t = int32_t(std::min(a * 1000.0, k.lastIndex));
+        index[i] = a < turn ? t : 0; // a full turn at most: a - turn rounds to index 0
+    }
+    for (int32_t i = 0; i < n; ++i) {
+        const double dx = (x + i) - k.cx, c = k.cosine[index[i]], s = k.sine[index[i]];
+        dxc[i] = dx * c, dxs[i] = dx * s, dyc[i] = dy * c, dys[i] = dy * s;
+    }
+    for (int32_t i = 0; i < n; ++i) {
+        // cx + (x - cx) * c + (y - cy) * s and cy - (x - cx) * s + (y - cy) * c for each mirror.
+        sx[0][i] = int32_t(RoundIntoRange(k.cx + dxc[i] + dys[i], k.lastX));
+        sy[0][i] = int32_t(RoundIntoRange(k.cy - dxs[i] + dyc[i], k.lastY));
+        sx[1][i] = int32_t(RoundIntoRange(k.cx - dxc[i] + dys[i], k.lastX));
+        sy[1][i] = int32_t(RoundIntoRange(k.cy + dxs[i] + dyc[i], k.lastY));
+        sx[2][i] = int32_t(RoundIntoRange(k.cx + dxc[i] - dys[i], k.lastX));
+        sy[2][i] = int32_t(RoundIntoRange(k.cy - dxs[i] - dyc[i], k.lastY));
+        sx[3][i] = int32_t(RoundIntoRange(k.cx - dxc[i] - dys[i], k.lastX));
+        sy[3][i] = int32_t(RoundIntoRange(k.cy + dxs[i] - dyc[i], k.lastY));
+    }
+}
+
+// The swirl reads one picture, the frame's cross-fade made up front, in small tiles, so that its reads along arcs
+// stay within a few pages.
 template <class F> static void StrudelFast(const StrudelParams &p, int32_t angle) {
     if (!StrudelReady(p)) return;
-    const int32_t w = p.dest.width, h = p.dest.height;
-    if (p.falloff.size() != size_t(w) * size_t(h)) return;
+    const int32_t w = p.dest.width, h = p.dest.height, halfW = StrudelHalf(w), halfH = StrudelHalf(h);
+    if (p.falloff.size() != size_t(halfW) * size_t(halfH)) return;
     angle = std::clamp(angle, 0, 719);
     const double twist = StrudelTwist(angle);
     const unsigned level = unsigned(angle * 255 / 720);
-    const double cx = (w - 1) / 2.0, cy = (h - 1) / 2.0;
-    const int32_t last = int32_t(p.sine.size()) - 1;
-    const double *sine = p.sine.data(), *cosine = p.cosine.data();
-    for (int32_t y = 0; y < h; ++y) BlendRowInPlace<F>(p, y, level);
-    if (twist == 0) return;
-    // The swirl reads both pictures along arcs: in small tiles those reads stay within a few pages and lines.
-    constexpr int32_t kTile = 32;
-    for (int32_t ty = 0; ty < h; ty += kTile)
-        for (int32_t tx = 0; tx < w; tx += kTile)
-            for (int32_t y = ty; y < std::min(ty + kTile, h); ++y) {
-                const double *falloff = p.falloff.data() + size_t(y) * size_t(w);
-                const double dy = y - cy;
-                for (int32_t x = tx; x < std::min(tx + kTile, w); ++x) {
-                    if (falloff[x] < 0) continue;
-                    double a = twist * falloff[x];
-                    if (a >= 2 * M_PI) a -= 2 * M_PI;
-                    const int32_t i = std::min(int32_t(a * 1000.0), last);
-                    const double c = cosine[i], s = sine[i];
-                    const int32_t sx = std::clamp(RoundHalfAway(cx + (x - cx) * c + dy * s), 0, w - 1);
-                    const int32_t sy = std::clamp(RoundHalfAway(cy - (x - cx) * s + dy * c), 0, h - 1);
-                    if (sx != x || sy != y) PutSample<F>(p, x, y, sx, sy, level);
+    const bool layer = p.layerAlpha.data != nullptr;
+    const ptrdiff_t mixedPitch = ptrdiff_t(w) * F::kBytes;
+    if (twist == 0 || !layer) {
+        // The cross-fade goes straight to dest when nothing moves, else to the picture the swirl samples.
+        if (twist != 0) p.mixed.resize(size_t(mixedPitch) * size_t(h));
+        for (int32_t y = 0; y < h; ++y) {
+            if (twist == 0) BlendRowInPlace<F>(p, y, level);
+            else MixRow<F>(p.mixed.data() + y * mixedPitch, p.oldPicture.Row(y), p.newPicture.Row(y), w, level);
+        }
+        if (twist == 0) return;
+    }
+    uint8_t alphaAt[256]; // a layer pixel's alpha scaled to the frame's level
+    for (unsigned a = 0; a < 256; ++a) alphaAt[a] = uint8_t(a * level / 255);
+    const StrudelRun run{twist, (w - 1) / 2.0, (h - 1) / 2.0, double(w - 1), double(h - 1),
+                         double(p.sine.size() - 1), p.sine.data(), p.cosine.data()};
+    int32_t sx[4][kStrudelRun], sy[4][kStrudelRun];
+    for (int32_t ty = 0; ty < halfH; ty += kStrudelRun)
+        for (int32_t tx = 0; tx < halfW; tx += kStrudelRun) {
+            const int32_t n = std::min(kStrudelRun, halfW - tx);
+            for (int32_t y = ty; y < std::min(ty + kStrudelRun, halfH); ++y) {
+                StrudelPlaces(run, p.falloff.data() + size_t(y) * size_t(halfW) + tx, tx, n, y - run.cy, sx, sy);
+                for (int32_t m = 0; m < 4; ++m) {
+                    const int32_t row = m < 2 ? y : h - 1 - y;
+                    const int32_t x0 = m % 2 ? w - 1 - tx : tx, step = m % 2 ? -F::kBytes : F::kBytes;
+                    uint8_t *d = p.dest.At(x0, row);
+                    const int32_t *xs = sx[m], *ys = sy[m];
+                    if (!layer) {
+                        const uint8_t *mixed = p.mixed.data();
+                        for (int32_t i = 0; i < n; ++i)
+                            F::Store(d + i * step, F::Load(mixed + ys[i] * mixedPitch + xs[i] * ptrdiff_t(F::kBytes)));
+                        continue;
+                    }
+                    uint8_t *alpha = p.layerAlpha.Row(row) + x0;
+                    for (int32_t i = 0; i < n; ++i) {
+                        F::Store(d + i * step, F::Load(p.newPicture.At(xs[i], ys[i])));
+                        alpha[m % 2 ? -i : i] = alphaAt[p.newAlpha.data ? p.newAlpha.Row(ys[i])[xs[i]] : 255];
+                    }
                 }
             }
+        }
 }
 
 void StrudelFrame32(const StrudelParams &p, int32_t angle) { StrudelFast<Format32>(p, angle); }

@@ -80,7 +80,9 @@ struct StrudelParams {
     PixelBuffer oldPicture, newPicture, dest;
     PlaneBuffer newAlpha, layerAlpha;
     std::vector<double> sine, cosine; // filled by InitStrudelTables
-    std::vector<double> falloff;      // dest width x height: 1 - r inside the ellipse, -1 outside
+    std::vector<double> falloff;      // the top-left quarter of dest: 1 - r inside the ellipse, -1 outside
+    // The frame's cross-fade of both pictures, which the fast kernels sample from (kept between frames).
+    mutable std::vector<uint8_t> mixed;
 };
 // Needs dest's size set: the fall-off table is made for it.
 void InitStrudelTables(StrudelParams *params);

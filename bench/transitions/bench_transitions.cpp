@@ -176,9 +176,10 @@ void PrintKernels(Scene &s, HostBitmap *work, double mixMs) {
                 mixMs);
     for (const auto &row : rows)
         std::printf("    %-16s %8.2f ms  ratio %6.2f\n", row.name, row.ms, row.ms / mixMs);
-    std::printf("    set-up: water tables %.2f ms (%.1f MB), strudel tables %.2f ms (%.1f MB)\n", waterInit,
-                double(water.distance.size() * sizeof(int32_t)) / 1e6, strudelInit,
-                double(strudel.falloff.size() * sizeof(double)) / 1e6);
+    std::printf("    set-up: water tables %.2f ms (%.1f MB), strudel tables %.2f ms (%.1f MB, and %.1f MB for the frame's "
+                "cross-fade)\n",
+                waterInit, double(water.distance.size() * sizeof(int32_t)) / 1e6, strudelInit,
+                double(strudel.falloff.size() * sizeof(double)) / 1e6, double(strudel.mixed.size()) / 1e6);
 }
 
 void PrintSummary() {

@@ -192,7 +192,7 @@ TEST(WaterAndStrudel, FastKernelsEqualTheGenericPath) {
         for (uint8_t &b : image.bytes) b = uint8_t((seed = seed * 1103515245u + 12345u) >> 16);
     };
     for (int bpp : {4, 3, 2})
-        for (auto [w, h] : {std::pair{61, 37}, std::pair{16, 90}, std::pair{1, 1}}) {
+        for (auto [w, h] : {std::pair{61, 37}, std::pair{16, 90}, std::pair{70, 33}, std::pair{1, 1}}) {
             SCOPED_TRACE(std::to_string(bpp) + " bytes " + std::to_string(w) + "x" + std::to_string(h));
             TestImage oldPic(w, h, bpp), newPic(w, h, bpp), fast(w, h, bpp), slow(w, h, bpp);
             TestPlane newAlpha(w, h, false), fastAlpha(w, h, false), slowAlpha(w, h, false);
