@@ -144,6 +144,7 @@ void FullCollect(VMState *vm) {
         Propagate(vm, o);
     }
     // Sweep.
+    TrimStringCache(vm);
     SweepStrings(vm);
     GCObject **link = &vm->allgc;
     while (*link != nullptr) {

@@ -12,6 +12,13 @@
 
 #include "runtime/vm/vm_internal.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#else
+#define ASAN_POISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
+#define ASAN_UNPOISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
+#endif
+
 namespace {
 
 uint64_t Mix(uint64_t h) {
@@ -91,6 +98,7 @@ bool Rebuild(VMState *vm, uint32_t newSize) {
 } // namespace
 
 void InitStrings(VMState *vm) {
+    for (void *&list : vm->stringCache) list = nullptr;
     vm->strings = static_cast<StringSlot *>(std::calloc(kMinSlots, sizeof(StringSlot)));
     if (vm->strings == nullptr) throw std::bad_alloc();
     vm->stringMask = kMinSlots - 1;
@@ -99,9 +107,43 @@ void InitStrings(VMState *vm) {
 
 constexpr size_t kMaxStringLength = 0x7FFFFFF0u;
 
+namespace {
+
+// Blocks of up to 256 bytes are allocated rounded up to 16, so that any block of a class fits any string of it.
+inline size_t CacheClass(size_t size) { return (size + 15) / 16; }
+inline size_t BlockSize(size_t size) { return size <= 256 ? (size + 15) & ~size_t(15) : size; }
+
+void *TakeCachedBlock(VMState *vm, size_t size) {
+    if (size <= 256) {
+        size_t c = CacheClass(size);
+        if (void *block = vm->stringCache[c]) {
+            ASAN_UNPOISON_MEMORY_REGION(block, BlockSize(size));
+            vm->stringCache[c] = *static_cast<void **>(block);
+            vm->gcBytes += BlockSize(size);
+            vm->gcAllocatedSinceCollect += BlockSize(size);
+            return block;
+        }
+    }
+    return VMAlloc(vm, BlockSize(size));
+}
+
+void CacheBlock(VMState *vm, void *block, size_t size) {
+    if (size > 256) {
+        VMFree(vm, block, BlockSize(size));
+        return;
+    }
+    size_t c = CacheClass(size);
+    *static_cast<void **>(block) = vm->stringCache[c];
+    vm->stringCache[c] = block;
+    vm->gcBytes -= std::min(BlockSize(size), vm->gcBytes);
+    ASAN_POISON_MEMORY_REGION(block, BlockSize(size)); // a use after the sweep still shows under the sanitizer
+}
+
+} // namespace
+
 VMString *NewLongString(VMState *vm, size_t length) {
     if (length > kMaxStringLength) RaiseError(vm, kErrOutOfMemory);
-    VMString *s = static_cast<VMString *>(VMAlloc(vm, StringSize(length)));
+    VMString *s = static_cast<VMString *>(TakeCachedBlock(vm, StringSize(length)));
     LinkObject(vm, s, kGCString);
     s->hash = 0;
     s->hashed = 0;
@@ -159,7 +201,7 @@ void FreeLongString(VMState *vm, VMString *s) {
         ReleaseBuffer(vm, BufferOf(s));
         VMFree(vm, s, sizeof(VMString));
     } else {
-        VMFree(vm, s, StringSize(s->length));
+        CacheBlock(vm, s, StringSize(s->length));
     }
 }
 
@@ -325,4 +367,16 @@ void FreeAllStrings(VMState *vm) {
         if (vm->strings[i].bits != 0) VMFree(vm, SlotString(vm->strings[i]), StringSize(SlotString(vm->strings[i])->length));
     std::free(vm->strings);
     vm->strings = nullptr;
+    TrimStringCache(vm);
+}
+
+void TrimStringCache(VMState *vm) {
+    for (void *&list : vm->stringCache) {
+        while (list != nullptr) {
+            ASAN_UNPOISON_MEMORY_REGION(list, sizeof(void *));
+            void *next = *static_cast<void **>(list);
+            std::free(list);
+            list = next;
+        }
+    }
 }

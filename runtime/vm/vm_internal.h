@@ -77,6 +77,7 @@ struct Table;
 // pointers are. Longer ones are built (by joins, file reads) far more often than compared, so each is its own
 // object, hashed only when first used as a table key, and equal to another long string of the same bytes.
 constexpr uint32_t kMaxInternedLength = 40;
+constexpr int kStringCacheClasses = 17; // blocks up to 256 bytes
 struct VMString : GCObject {
     uint32_t hash;   // long strings: valid once hashed is set
     uint32_t length;
@@ -288,6 +289,10 @@ struct VMState {
     struct StringSlot *strings;
     uint32_t stringMask;
     uint32_t stringCount;
+    // Freed blocks of inline long strings, by size in 16-byte steps, for the next ones of that size: a script
+    // reading lines makes and drops one per line, and the allocator's slow path cost more than the line. A
+    // collection returns the blocks that the cycle before it did not reuse.
+    void *stringCache[kStringCacheClasses];
 
     // Collector.
     GCObject *allgc;
@@ -370,6 +375,7 @@ inline VMString *NewString(VMState *vm, const char *text) { return NewString(vm,
 void InitStrings(VMState *vm);
 void FreeAllStrings(VMState *vm);
 void SweepStrings(VMState *vm);
+void TrimStringCache(VMState *vm);
 
 // table.cpp
 Table *NewTableObject(VMState *vm, uint32_t arrayHint, uint32_t hashHint);
