@@ -190,6 +190,12 @@ void BlendColorRectGeneric(const PlaneBuffer &coverage, int cx, int cy, const Pi
 void BlendColorRect(const PlaneBuffer &coverage, int cx, int cy, const PixelBuffer &dst, int dx, int dy, int w,
                     int h, uint32_t rgb) {
     if (w <= 0 || h <= 0) return;
+    if (dst.bytesPerPixel == 4) {
+        // Channel by channel in a 32-bit word is byte by byte: the one-pixel row kernel gives the same values.
+        for (int j = 0; j < h; ++j)
+            BlendPixelRowAlpha32(dst.At(dx, dy + j), rgb & 0xFFFFFF, coverage.Row(cy + j) + cx, w);
+        return;
+    }
     Channels color = ColorChannels(rgb & 0xFFFFFF);
     DispatchFormat(dst.bytesPerPixel, [&](auto format) {
         using F = decltype(format);

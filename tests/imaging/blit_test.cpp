@@ -155,6 +155,14 @@ TEST_P(FastKernels, ColourThroughCoverageMatchesGeneric) {
     ExpectSame(GetParam(), 5,
                [](auto &, auto &d, auto &, auto &a) { BlendColorRect(a, 1, 1, d, 2, 0, 30, 20, 0x00A1B2C3); },
                [](auto &, auto &d, auto &, auto &a) { BlendColorRectGeneric(a, 1, 1, d, 2, 0, 30, 20, 0x00A1B2C3); });
+    ExpectSame(GetParam(), 31,
+               [](auto &, auto &d, auto &, auto &a) {
+                   for (int y = 0; y < a.height; ++y)
+                       for (int x = 0; x < a.width; ++x)
+                           if ((x / 16) % 3 != 2) a.Row(y)[x] = (x / 16) % 3 == 0 ? 0 : 255;
+                   BlendColorRect(a, 0, 0, d, 0, 0, 37, 23, 0x0012F0E1);
+               },
+               [](auto &, auto &d, auto &, auto &a) { BlendColorRectGeneric(a, 0, 0, d, 0, 0, 37, 23, 0x0012F0E1); });
 }
 
 TEST_P(FastKernels, MixMatchesGenericAtEveryPlaneCombination) {
