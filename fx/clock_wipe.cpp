@@ -1,8 +1,10 @@
 // CLOCKWIPE: a hand sweeps clockwise round the border from twelve o'clock, uncovering the new picture wedge by
-// wedge. The frame count comes from moving the hand once without drawing.
+// wedge. The frame count comes from moving the hand once without drawing. A real-time layer takes the gathered
+// wedges as its own mask.
 #include <algorithm>
 
 #include "fx/effect_families.h"
+#include "fx/realtime_layer.h"
 #include "host/blit.h"
 #include "imaging/blit.h"
 #include "imaging/raster.h"
@@ -71,12 +73,13 @@ int ClockWipeStep(FxRequest *request, int *done) {
     if (request->phase == 0) {
         ClockState *state = AllocFxState<ClockState>(request);
         if (!state) return kErrOutOfMemoryCode;
-        if (!request->oldImage) return kErrWrongUsage;
+        const bool plane = DrawsLayerPlane(request);
+        if (!plane && !request->oldImage) return kErrWrongUsage;
         const int32_t step = request->step;
         request->step = step == -1 ? 10 : step == -2 ? 15 : step == -3 ? 5 : std::clamp(step, 1, 30);
-        state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
+        if (!plane) state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
         state->wedgeMask = AllocMaskPlane(nullptr, w, h);
-        if (!state->work || !state->wedgeMask) return kErrOutOfMemoryCode;
+        if ((!plane && !state->work) || !state->wedgeMask) return kErrOutOfMemoryCode;
         StartHand(state, w, request->step);
         int32_t frames = 1;
         while (MoveHand(state, w, h, request->step)) frames++;
@@ -116,17 +119,22 @@ int ClockWipeStep(FxRequest *request, int *done) {
     add(w / 2, h / 2);
     if (over && done) *done = 1;
     const HostBitmap *drawn = request->newImage;
+    if (over && DrawsLayerPlane(request)) FillMaskRect(state->wedgeMask, 0, 0, w, h, MASKVISIBLE);
     if (!over) {
         // Wedges gather in the mask: a played frame adds its own, a direct one starts clear and fills the sweep.
         if (request->phase == 2 || request->frame == 0) FillMaskRect(state->wedgeMask, 0, 0, w, h, MASKINVISIBLE);
         if (int error = FillWedge(state->wedgeMask, points, count, w, h)) return error;
+    }
+    if (DrawsLayerPlane(request)) {
+        RevealInLayer(request, state->wedgeMask);
+    } else if (!over) {
         if (request->newMask) BlitTemplateToMask(request->newMask, 0, 0, state->wedgeMask, 0, 0, w, h, TemplateMaskAnd);
         BLTBITMAP(request->oldImage, 0, 0, state->work, 0, 0, w, h);
         SAFEBLT(request->newImage, 0, 0, state->work, 0, 0, w, h, w, h, w, h, kBlitMasked | kBlitToBitmap,
                 state->wedgeMask, nullptr, nullptr);
         drawn = state->work;
     }
-    DrawFxPicture(request, drawn, request->bltFlags);
+    if (!DrawsLayerPlane(request)) DrawFxPicture(request, drawn, request->bltFlags);
     if (request->phase == 1) {
         MoveHand(state, w, h, request->step);
         FinishFxFrame(request);

@@ -1,12 +1,16 @@
-// DISSOLVE: every pixel gets a threshold once, and shows the new picture as soon as the rising level passes it.
+// DISSOLVE: every pixel gets a threshold once, and shows the new picture as soon as the rising level passes it. A
+// real-time layer keeps the new picture and has the level written straight into its mask or alpha.
 #include <algorithm>
 
 #include "fx/effect_families.h"
+#include "fx/realtime_layer.h"
 #include "host/blit.h"
 #include "imaging/blit.h"
 #include "imaging/effects.h"
+#include "imaging/planes.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/runtime_globals.h"
+#include "scene/layers/layers.h"
 
 namespace {
 
@@ -25,6 +29,47 @@ int32_t DissolveLevelStep(int32_t speed) {
     return std::clamp(speed, 1, 8);
 }
 
+// The layer's plane takes the new image's mask bit or alpha byte where the level passed the threshold (where it has
+// not, when hiding); the last frame writes the end state whole.
+int DissolveLayer(FxRequest *request, DissolveState *state, int *done) {
+    LayerDrawParams *layerState = request->preparedState;
+    if (!request->layerPrepared || !layerState) return 0;
+    const int32_t w = request->width, h = request->height;
+    MaskPlane *mask = layerState->mask;
+    AlphaPlane *alpha = layerState->alpha;
+    if (state->level < 256) {
+        DissolveParams params;
+        params.width = w, params.height = h;
+        params.thresholds = state->thresholds;
+        params.reverse = request->reverse;
+        if (alpha) {
+            params.planeKind = kDissolveAlpha;
+            params.dest = alpha->bytes, params.destBytesPerRow = alpha->bytesPerRow;
+            if (request->newAlpha)
+                params.source = request->newAlpha->bytes, params.sourceBytesPerRow = request->newAlpha->bytesPerRow;
+        } else if (mask) {
+            params.dest = mask->bits, params.destBytesPerRow = mask->bytesPerRow;
+            if (request->newMask)
+                params.source = request->newMask->bits, params.sourceBytesPerRow = request->newMask->bytesPerRow;
+        }
+        if (params.dest) DissolveFrame(params, state->level);
+    } else {
+        if (done) *done = 1;
+        if (request->reverse) {
+            if (alpha) FillAlphaRect(alpha, 0, 0, w, h, 0);
+            else if (mask) FillMaskRect(mask, 0, 0, w, h, MASKINVISIBLE);
+        } else if (alpha) {
+            BuildFxAlpha(alpha, nullptr, request->newAlpha, w, h);
+        } else if (mask) {
+            if (request->newMask) BlitTemplateToMask(request->newMask, 0, 0, mask, 0, 0, w, h, TemplateMaskCopy);
+            else FillMaskRect(mask, 0, 0, w, h, MASKVISIBLE);
+        }
+    }
+    request->layerDirty = 1;
+    if (request->phase == 1) FinishFxFrame(request);
+    return 0;
+}
+
 } // namespace
 
 int DissolveStep(FxRequest *request, int *done) {
@@ -32,12 +77,16 @@ int DissolveStep(FxRequest *request, int *done) {
     if (request->phase == 0) {
         DissolveState *state = AllocFxState<DissolveState>(request);
         if (!state) return kErrOutOfMemoryCode;
-        if (!request->oldImage) return kErrWrongUsage;
+        const bool plane = DrawsLayerPlane(request);
+        if (!plane && !request->oldImage) return kErrWrongUsage;
         request->step = DissolveLevelStep(request->step);
-        state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
-        state->revealMask = AllocMaskPlane(nullptr, w, h);
+        if (!plane) {
+            state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
+            state->revealMask = AllocMaskPlane(nullptr, w, h);
+            if (!state->work || !state->revealMask) return kErrOutOfMemoryCode;
+        }
         state->thresholds = static_cast<uint16_t *>(AllocBlock(size_t(w) * size_t(h) * sizeof(uint16_t), 0));
-        if (!state->work || !state->revealMask || !state->thresholds) return kErrOutOfMemoryCode;
+        if (!state->thresholds) return kErrOutOfMemoryCode;
         // Drawn once, row after row, so a seeded generator gives the same order every time.
         for (size_t i = 0; i < size_t(w) * size_t(h); i++) state->thresholds[i] = uint16_t(RuntimeRand() % 255);
         request->frameCount = EffectStepCount(256, request->step, 1);
@@ -50,6 +99,7 @@ int DissolveStep(FxRequest *request, int *done) {
         if (request->frame == 0) state->level = 0;
         state->level += request->step;
     }
+    if (DrawsLayerPlane(request)) return DissolveLayer(request, state, done);
     MaskPlane *reveal = state->revealMask;
     if (state->level < 256) {
         DissolveParams params;

@@ -32,6 +32,15 @@ bool DrawsLayerRects(int32_t effect) {
 
 bool ScalesLayerAlpha(int32_t effect) { return effect >= 115 && effect <= 117; }
 
+// The families that keep the new image whole in the layer's bitmap and write only its mask or alpha.
+bool WritesLayerPlane(int32_t effect) {
+    const FxEffectRow *row = FindFxEffect(effect);
+    if (!row) return false;
+    for (FxStepFn step : {DissolveStep, ClockWipeStep, SunStep, StarStep})
+        if (row->step == step) return true;
+    return false;
+}
+
 bool StateAlive(const vlLayer *layer, const LayerDrawParams *state) {
     return layer && state && (state == layer->first || state == layer->saved || state == layer->current);
 }
@@ -120,7 +129,7 @@ bool ChooseRealtimeLayer(const FxRequest *request, const DisplayRecord *display)
 
 int PrepareRealtimeLayer(FxRequest *request, DisplayRecord *display) {
     const int32_t effect = request->effect;
-    request->frameRoad = !DrawsLayerRects(effect) && !ScalesLayerAlpha(effect);
+    request->frameRoad = !DrawsLayerRects(effect) && !ScalesLayerAlpha(effect) && !WritesLayerPlane(effect);
     request->backwards = 0;
     if (request->frameRoad) {
         if (int error = TintSourceForFrames(request)) return error;
@@ -204,8 +213,35 @@ int SetupRealtimeLayer(FxRequest *request) {
         }
         return 0;
     }
+    if (WritesLayerPlane(request->effect)) BLTBITMAP(request->newImage, 0, 0, state->bitmap, 0, 0, w, h);
     if (request->reverse) ResetLayerPlanes(request);
     return 0;
+}
+
+void RevealInLayer(FxRequest *request, const MaskPlane *reveal) {
+    LayerDrawParams *state = WorkingState(request);
+    if (!state || !reveal) return;
+    const int32_t w = request->width, h = request->height;
+    const bool hiding = request->reverse;
+    if (state->mask) {
+        if (hiding) {
+            if (request->newMask) BlitTemplateToMask(request->newMask, 0, 0, state->mask, 0, 0, w, h, TemplateMaskCopy);
+            else FillMaskRect(state->mask, 0, 0, w, h, MASKVISIBLE);
+            BlitTemplateToMask(reveal, 0, 0, state->mask, 0, 0, w, h, TemplateMaskClear);
+        } else {
+            BlitTemplateToMask(reveal, 0, 0, state->mask, 0, 0, w, h, TemplateMaskCopy);
+            if (request->newMask) BlitTemplateToMask(request->newMask, 0, 0, state->mask, 0, 0, w, h, TemplateMaskAnd);
+        }
+    } else if (state->alpha) {
+        const AlphaPlane *source = request->newAlpha;
+        for (int32_t y = 0; y < h; y++) {
+            const uint8_t *from = source ? source->bytes + size_t(y) * size_t(source->bytesPerRow) : nullptr;
+            uint8_t *row = state->alpha->bytes + size_t(y) * size_t(state->alpha->bytesPerRow);
+            for (int32_t x = 0; x < w; x++)
+                row[x] = (MaskBit(reveal, x, y) != 0) != hiding ? (from ? from[x] : 255) : 0;
+        }
+    }
+    request->layerDirty = 1;
 }
 
 void ResetLayerPlanes(FxRequest *request) {

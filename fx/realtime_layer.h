@@ -1,8 +1,9 @@
 // Real-time layers: the effect draws into working images that the layer's current state shows while it runs, so
 // the compositor keeps the layers above it on top and applies its see-through, tint and clip to every frame.
 //
-// Three roads. Wipes that reveal rectangles of the new image draw them into the layer's bitmap and mask (or
-// alpha), or clear them when hiding. CROSSFADE, FADE and BLEND scale the layer's alpha plane. Every other family
+// Four roads. Wipes that reveal rectangles of the new image draw them into the layer's bitmap and mask (or
+// alpha), or clear them when hiding. CROSSFADE, FADE and BLEND scale the layer's alpha plane. DISSOLVE, CLOCKWIPE,
+// SUN and STAR keep the new image in the layer's bitmap and write only its mask or alpha. Every other family
 // draws whole frames into the layer's bitmap as on a plain target of the layer's size, over what lies beneath the
 // layer; hides of the families that handle transparency themselves play the showing's frames backwards.
 #pragma once
@@ -35,5 +36,9 @@ void ResetLayerPlanes(FxRequest *request);
 // present place and size, and the frame reached is drawn again (in the same share of the run when the size
 // changed).
 int RestartRealtimeLayer(FxRequest *request, DisplayRecord *display);
+// The families that reveal through a mask of the whole area keep the new image in the layer's bitmap: the layer's
+// mask or alpha becomes the new image's own where reveal is set (clear, when hiding), and nothing elsewhere.
+void RevealInLayer(FxRequest *request, const MaskPlane *reveal);
+inline bool DrawsLayerPlane(const FxRequest *request) { return request->realtimeLayer && !request->frameRoad; }
 // One frame of a backwards hide: the showing's frame frameCount - 1 - frame, drawn at once.
 int PlayBackwardsFrame(FxRequest *request, int *done);

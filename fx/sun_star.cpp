@@ -1,9 +1,11 @@
 // SUN and STAR uncover the new picture through a shape growing from the centre: an ellipse with the picture's
 // proportions, or a five-pointed star. Each frame the shape is clipped to the picture and filled into a mask,
-// and the old picture with the new one drawn through that mask goes to the output.
+// and the old picture with the new one drawn through that mask goes to the output; a real-time layer takes the mask
+// as its own.
 #include <algorithm>
 
 #include "fx/effect_families.h"
+#include "fx/realtime_layer.h"
 #include "host/blit.h"
 #include "imaging/blit.h"
 #include "imaging/raster.h"
@@ -94,6 +96,10 @@ int DrawShapeFrame(FxRequest *request, ShapeState *state, int32_t *points, int32
         if (count >= 3)
             if (int error = FillPolygonMask(shape, points, count, nullptr, 0)) return error;
     }
+    if (DrawsLayerPlane(request)) {
+        RevealInLayer(request, shape);
+        return 0;
+    }
     const MaskPlane *mask = shape;
     if (request->newMask) BlitTemplateToMask(request->newMask, 0, 0, shape, 0, 0, w, h, TemplateMaskAnd);
     if (request->newAlpha && state->shapeAlpha) {
@@ -114,10 +120,11 @@ int DrawShapeFrame(FxRequest *request, ShapeState *state, int32_t *points, int32
 int ShapeSetUp(FxRequest *request) {
     ShapeState *state = AllocFxState<ShapeState>(request);
     if (!state) return kErrOutOfMemoryCode;
-    if (!request->oldImage) return kErrWrongUsage;
     const int32_t w = request->width, h = request->height;
     request->step = std::clamp(EffectStepSize(request->step, std::max(w, h), 12, 6, 24), 1, 100);
     state->size = request->step + 10;
+    if (DrawsLayerPlane(request)) return (state->shapeMask = AllocMaskPlane(nullptr, w, h)) ? 0 : kErrOutOfMemoryCode;
+    if (!request->oldImage) return kErrWrongUsage;
     state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
     state->shapeMask = AllocMaskPlane(nullptr, w, h);
     if (!state->work || !state->shapeMask) return kErrOutOfMemoryCode;
