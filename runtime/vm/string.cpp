@@ -166,7 +166,7 @@ void ReleaseBuffer(VMState *vm, StringBuf *b) {
 
 // A string of length bytes at the start of b (whose bytes the caller writes).
 VMString *NewSharedString(VMState *vm, StringBuf *b, size_t length) {
-    VMString *s = static_cast<VMString *>(VMAlloc(vm, sizeof(VMString)));
+    VMString *s = static_cast<VMString *>(TakeCachedBlock(vm, sizeof(VMString)));
     LinkObject(vm, s, kGCString);
     s->hash = 0;
     s->hashed = 0;
@@ -199,7 +199,7 @@ VMString *NewBufferedString(VMState *vm, size_t length, size_t capacity) {
 void FreeLongString(VMState *vm, VMString *s) {
     if (s->shared) {
         ReleaseBuffer(vm, BufferOf(s));
-        VMFree(vm, s, sizeof(VMString));
+        CacheBlock(vm, s, sizeof(VMString));
     } else {
         CacheBlock(vm, s, StringSize(s->length));
     }

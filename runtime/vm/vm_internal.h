@@ -289,9 +289,9 @@ struct VMState {
     struct StringSlot *strings;
     uint32_t stringMask;
     uint32_t stringCount;
-    // Freed blocks of inline long strings, by size in 16-byte steps, for the next ones of that size: a script
-    // reading lines makes and drops one per line, and the allocator's slow path cost more than the line. A
-    // collection returns the blocks that the cycle before it did not reuse.
+    // Freed blocks of long strings and of shared strings' headers, by size in 16-byte steps, for the next ones
+    // of that size: reading lines or appending makes and drops one per step, and the allocator's slow path cost
+    // more than the step. A collection returns the blocks that the cycle before it did not reuse.
     void *stringCache[kStringCacheClasses];
 
     // Collector.
