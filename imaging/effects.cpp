@@ -213,14 +213,59 @@ template <class F, class Params> static void BlendRowInPlace(const Params &p, in
     for (int32_t x = 0; x < p.dest.width; ++x) PutSample<F>(p, x, y, x, y, level);
 }
 
-// std::lround without the library call: a cast truncates, the fraction left decides (exact below 2^52).
-// Sample positions stay within a picture's width of it, far inside 32 bits.
-static inline int32_t RoundHalfAway(double v) {
-    int32_t i = int32_t(v);
-    const double rest = v - double(i);
-    if (rest >= 0.5) ++i;
-    else if (rest <= -0.5) --i;
-    return i;
+// Rounds half away from zero and clamps to 0..last, in doubles so that the loops using it vectorise: a negative
+// value clamps to 0 whichever way it rounds, so only the upward rounding of the fraction matters. Exact for
+// places within 2^31.
+static inline double RoundIntoRange(double v, double last) {
+    double i = double(int32_t(v));
+    i += v - i >= 0.5 ? 1.0 : 0.0;
+    return std::min(std::max(i, 0.0), last);
+}
+
+// The loops that compute sample places get wider vectors where the machine has them; no fused multiply-add,
+// which would round differently from the generic paths.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define WIDER_VECTORS __attribute__((target_clones("avx2", "default")))
+#else
+#define WIDER_VECTORS
+#endif
+constexpr int32_t kPlaceRun = 32; // pixels whose places are computed together
+
+// The frame's cross-fade of both pictures, which the moved samples are read from: one read per sample, and the
+// mixing done in order rather than at scattered places.
+template <class F, class Params> static void MixPictures(const Params &p, unsigned level) {
+    const ptrdiff_t pitch = ptrdiff_t(p.dest.width) * F::kBytes;
+    p.mixed.resize(size_t(pitch) * size_t(p.dest.height));
+    for (int32_t y = 0; y < p.dest.height; ++y)
+        MixRow<F>(p.mixed.data() + y * pitch, p.oldPicture.Row(y), p.newPicture.Row(y), p.dest.width, level);
+}
+
+// A layer pixel's alpha scaled to the frame's level, for every alpha.
+struct ScaledAlpha {
+    uint8_t at[256];
+    explicit ScaledAlpha(unsigned level) {
+        for (unsigned a = 0; a < 256; ++a) at[a] = uint8_t(a * level / 255);
+    }
+};
+
+// n destination pixels of a row from x on (leftwards when dir < 0) from the places (xs, ys): the frame's
+// cross-fade, or on a layer the new picture with the layer's alpha scaled.
+template <class F, class Params>
+static void PutRun(const Params &p, int32_t x, int32_t row, int32_t dir, int32_t n, const int32_t *xs,
+                   const int32_t *ys, const ScaledAlpha &alpha) {
+    uint8_t *d = p.dest.At(x, row);
+    const ptrdiff_t step = dir * F::kBytes;
+    if (!p.layerAlpha.data) {
+        const uint8_t *mixed = p.mixed.data();
+        const ptrdiff_t pitch = ptrdiff_t(p.dest.width) * F::kBytes;
+        for (int32_t i = 0; i < n; ++i) F::Store(d + i * step, F::Load(mixed + ys[i] * pitch + xs[i] * F::kBytes));
+        return;
+    }
+    uint8_t *a = p.layerAlpha.Row(row) + x;
+    for (int32_t i = 0; i < n; ++i) {
+        F::Store(d + i * step, F::Load(p.newPicture.At(xs[i], ys[i])));
+        a[i * dir] = alpha.at[p.newAlpha.data ? p.newAlpha.Row(ys[i])[xs[i]] : 255];
+    }
 }
 
 static unsigned WaterLevel(const WaterParams &p, int32_t frame) {
@@ -244,38 +289,55 @@ template <class F> static void WaterGeneric(const WaterParams &p, int32_t frame)
         }
 }
 
-// The wave's offset depends on the distance alone, so it is computed once per distance for the frame; the pixel
-// loop does the same arithmetic as WaterDisplace on it, and rounds the same way, so both paths agree exactly.
+// The wave's offset depends on the distance alone, so it is computed once per distance for the frame: 0 at the
+// centre and from the radius on, which leaves those pixels in place exactly as WaterDisplace does.
+struct WaterRun {
+    int32_t centerX, radius;
+    double lastX, lastY;
+    const double *offset; // radius + 1 entries
+};
+
+// The places of n pixels of row y from column x on, with the arithmetic and rounding of WaterDisplace, in a plain
+// loop the compiler vectorises.
+WIDER_VECTORS static void WaterPlaces(const WaterRun &k, const int32_t *distance, int32_t x, int32_t n, int32_t y,
+                                      double dy, int32_t *sx, int32_t *sy) {
+    for (int32_t i = 0; i < n; ++i) {
+        const int32_t d = distance[i];
+        const double off = k.offset[std::min(d, k.radius)], over = double(std::max(d, 1));
+        sx[i] = int32_t(RoundIntoRange(double(x + i) + double(x + i - k.centerX) * off / over, k.lastX));
+        sy[i] = int32_t(RoundIntoRange(double(y) + dy * off / over, k.lastY));
+    }
+}
+
+// Both paths agree exactly: the same doubles, rounded the same way.
 template <class F> static void WaterFast(const WaterParams &p, int32_t frame) {
     if (!WaterReady(p)) return;
     const unsigned level = WaterLevel(p, frame);
     const int32_t w = p.dest.width, h = p.dest.height, radius = std::max(p.radius, 0);
-    // moves[d]: a sample at distance d can leave its pixel. |(x - cx) / d| <= 1, so an offset below one half
-    // (with a margin for the rounding of the doubles) always rounds back to the pixel itself.
     std::vector<double> offset(size_t(radius) + 1, 0.0);
-    std::vector<uint8_t> moves(size_t(radius) + 1, 0);
+    // |x - cx| <= d, so while every offset stays below one half (with a margin for the rounding of the doubles)
+    // each sample rounds back to its own pixel and the frame is a plain cross-fade.
     bool anyMoves = false;
     for (int32_t d = 1; p.waveLength > 0 && d < radius; ++d) {
         const double phase = d / p.waveLength * 2 * M_PI - frame;
         const double amp = p.amplitude * double(p.radius - d) / p.radius;
         offset[size_t(d)] = amp * TableAt(p.sine, phase);
-        moves[size_t(d)] = std::abs(offset[size_t(d)]) >= 0.49;
-        anyMoves = anyMoves || moves[size_t(d)];
+        anyMoves = anyMoves || std::abs(offset[size_t(d)]) >= 0.49;
     }
-    for (int32_t y = 0; y < h; ++y) {
-        BlendRowInPlace<F>(p, y, level);
-        if (!anyMoves) continue;
-        const int32_t *distance = p.distance.data() + size_t(y) * size_t(w);
-        const double dy = double(y - p.centerY);
-        for (int32_t x = 0; x < w; ++x) {
-            const int32_t d = distance[x];
-            if (d >= radius || !moves[size_t(d)]) continue;
-            const double off = offset[size_t(d)];
-            const int32_t sx = std::clamp(RoundHalfAway(x + (x - p.centerX) * off / d), 0, w - 1);
-            const int32_t sy = std::clamp(RoundHalfAway(y + dy * off / d), 0, h - 1);
-            PutSample<F>(p, x, y, sx, sy, level);
+    if (!anyMoves) {
+        for (int32_t y = 0; y < h; ++y) BlendRowInPlace<F>(p, y, level);
+        return;
+    }
+    if (!p.layerAlpha.data) MixPictures<F>(p, level);
+    const ScaledAlpha alpha(level);
+    const WaterRun run{p.centerX, radius, double(w - 1), double(h - 1), offset.data()};
+    int32_t sx[kPlaceRun], sy[kPlaceRun];
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; x += kPlaceRun) {
+            const int32_t n = std::min(kPlaceRun, w - x);
+            WaterPlaces(run, p.distance.data() + size_t(y) * size_t(w) + x, x, n, y, double(y - p.centerY), sx, sy);
+            PutRun<F>(p, x, y, 1, n, sx, sy, alpha);
         }
-    }
 }
 void WaterFrame32(const WaterParams &p, int32_t frame) { WaterFast<Format32>(p, frame); }
 void WaterFrame24(const WaterParams &p, int32_t frame) { WaterFast<Format24>(p, frame); }
@@ -335,36 +397,22 @@ template <class F> static void StrudelGeneric(const StrudelParams &p, int32_t an
         }
 }
 
-// Rounds half away from zero and clamps to 0..last, in doubles so that the loops using it vectorise: a negative
-// value clamps to 0 whichever way it rounds, so only the upward rounding of the fraction matters. Exact for
-// places within 2^31.
-static inline double RoundIntoRange(double v, double last) {
-    double i = double(int32_t(v));
-    i += v - i >= 0.5 ? 1.0 : 0.0;
-    return std::min(std::max(i, 0.0), last);
-}
-
 // The fall-off comes from the set-up table and the angle never passes a full turn, so the table index needs no
 // fmod: the same doubles as the generic path, hence the same samples. A pixel outside the ellipse takes index 0
 // (cos 1, sin 0), which gives back its own place exactly. The ellipse is symmetric about both centre lines, and
 // negating an offset from the centre negates its products exactly, so one quarter's angles, sines and products
 // serve all four mirrored pixels.
-constexpr int32_t kStrudelRun = 32;
 struct StrudelRun {
     double twist, cx, cy, lastX, lastY, lastIndex;
     const double *sine, *cosine;
 };
 
 // The places of a run of n pixels of a top-left quarter row from column x and of its mirrors: [0] itself, [1]
-// mirrored across, [2] down, [3] both. Plain loops the compiler vectorises, with wider vectors where the machine
-// has them (no fused multiply-add, which would round differently from the generic path).
-#if defined(__x86_64__) && defined(__GNUC__)
-__attribute__((target_clones("avx2", "default")))
-#endif
-static void StrudelPlaces(const StrudelRun &k, const double *falloff, int32_t x, int32_t n, double dy,
-                          int32_t (*sx)[kStrudelRun], int32_t (*sy)[kStrudelRun]) {
-    int32_t index[kStrudelRun];
-    double dxc[kStrudelRun], dxs[kStrudelRun], dyc[kStrudelRun], dys[kStrudelRun];
+// mirrored across, [2] down, [3] both, in plain loops the compiler vectorises.
+WIDER_VECTORS static void StrudelPlaces(const StrudelRun &k, const double *falloff, int32_t x, int32_t n, double dy,
+                          int32_t (*sx)[kPlaceRun], int32_t (*sy)[kPlaceRun]) {
+    int32_t index[kPlaceRun];
+    double dxc[kPlaceRun], dxs[kPlaceRun], dyc[kPlaceRun], dys[kPlaceRun];
     constexpr double turn = 2 * M_PI;
     for (int32_t i = 0; i < n; ++i) {
         const double a = k.twist * (falloff[i] > 0.0 ? falloff[i] : 0.0);
@@ -397,44 +445,23 @@ template <class F> static void StrudelFast(const StrudelParams &p, int32_t angle
     angle = std::clamp(angle, 0, 719);
     const double twist = StrudelTwist(angle);
     const unsigned level = unsigned(angle * 255 / 720);
-    const bool layer = p.layerAlpha.data != nullptr;
-    const ptrdiff_t mixedPitch = ptrdiff_t(w) * F::kBytes;
-    if (twist == 0 || !layer) {
-        // The cross-fade goes straight to dest when nothing moves, else to the picture the swirl samples.
-        if (twist != 0) p.mixed.resize(size_t(mixedPitch) * size_t(h));
-        for (int32_t y = 0; y < h; ++y) {
-            if (twist == 0) BlendRowInPlace<F>(p, y, level);
-            else MixRow<F>(p.mixed.data() + y * mixedPitch, p.oldPicture.Row(y), p.newPicture.Row(y), w, level);
-        }
-        if (twist == 0) return;
+    if (twist == 0) {
+        for (int32_t y = 0; y < h; ++y) BlendRowInPlace<F>(p, y, level);
+        return;
     }
-    uint8_t alphaAt[256]; // a layer pixel's alpha scaled to the frame's level
-    for (unsigned a = 0; a < 256; ++a) alphaAt[a] = uint8_t(a * level / 255);
+    if (!p.layerAlpha.data) MixPictures<F>(p, level);
+    const ScaledAlpha alpha(level);
     const StrudelRun run{twist, (w - 1) / 2.0, (h - 1) / 2.0, double(w - 1), double(h - 1),
                          double(p.sine.size() - 1), p.sine.data(), p.cosine.data()};
-    int32_t sx[4][kStrudelRun], sy[4][kStrudelRun];
-    for (int32_t ty = 0; ty < halfH; ty += kStrudelRun)
-        for (int32_t tx = 0; tx < halfW; tx += kStrudelRun) {
-            const int32_t n = std::min(kStrudelRun, halfW - tx);
-            for (int32_t y = ty; y < std::min(ty + kStrudelRun, halfH); ++y) {
+    int32_t sx[4][kPlaceRun], sy[4][kPlaceRun];
+    for (int32_t ty = 0; ty < halfH; ty += kPlaceRun)
+        for (int32_t tx = 0; tx < halfW; tx += kPlaceRun) {
+            const int32_t n = std::min(kPlaceRun, halfW - tx);
+            for (int32_t y = ty; y < std::min(ty + kPlaceRun, halfH); ++y) {
                 StrudelPlaces(run, p.falloff.data() + size_t(y) * size_t(halfW) + tx, tx, n, y - run.cy, sx, sy);
-                for (int32_t m = 0; m < 4; ++m) {
-                    const int32_t row = m < 2 ? y : h - 1 - y;
-                    const int32_t x0 = m % 2 ? w - 1 - tx : tx, step = m % 2 ? -F::kBytes : F::kBytes;
-                    uint8_t *d = p.dest.At(x0, row);
-                    const int32_t *xs = sx[m], *ys = sy[m];
-                    if (!layer) {
-                        const uint8_t *mixed = p.mixed.data();
-                        for (int32_t i = 0; i < n; ++i)
-                            F::Store(d + i * step, F::Load(mixed + ys[i] * mixedPitch + xs[i] * ptrdiff_t(F::kBytes)));
-                        continue;
-                    }
-                    uint8_t *alpha = p.layerAlpha.Row(row) + x0;
-                    for (int32_t i = 0; i < n; ++i) {
-                        F::Store(d + i * step, F::Load(p.newPicture.At(xs[i], ys[i])));
-                        alpha[m % 2 ? -i : i] = alphaAt[p.newAlpha.data ? p.newAlpha.Row(ys[i])[xs[i]] : 255];
-                    }
-                }
+                for (int32_t m = 0; m < 4; ++m)
+                    PutRun<F>(p, m % 2 ? w - 1 - tx : tx, m < 2 ? y : h - 1 - y, m % 2 ? -1 : 1, n, sx[m], sy[m],
+                              alpha);
             }
         }
 }

@@ -66,6 +66,8 @@ struct WaterParams {
     int32_t half = 1; // the frame count of half the effect
     std::vector<double> sine;         // filled by InitWaterTables
     std::vector<int32_t> distance;    // width x height, filled by InitWaterTables
+    // The frame's cross-fade of both pictures, which the fast kernels sample from (kept between frames).
+    mutable std::vector<uint8_t> mixed;
 };
 void InitWaterTables(WaterParams *params);
 // Where the destination pixel (x, y) samples at this frame (clamped into the picture).
