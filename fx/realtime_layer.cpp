@@ -11,6 +11,7 @@
 #include "imaging/blit.h"
 #include "imaging/display_image.h"
 #include "imaging/image_ops.h"
+#include "imaging/planes.h"
 #include "runtime/app/errors.h"
 #include "scene/display/display_list.h"
 #include "scene/display/display_record.h"
@@ -39,6 +40,12 @@ bool WritesLayerPlane(int32_t effect) {
     for (FxStepFn step : {DissolveStep, ClockWipeStep, SunStep, StarStep})
         if (row->step == step) return true;
     return false;
+}
+
+// The families that draw their whole picture, changed, into the layer's cleared planes each frame.
+bool RedrawsLayerPlanes(int32_t effect) {
+    const FxEffectRow *row = FindFxEffect(effect);
+    return row && row->step == StretchZoomStep;
 }
 
 bool StateAlive(const vlLayer *layer, const LayerDrawParams *state) {
@@ -129,7 +136,8 @@ bool ChooseRealtimeLayer(const FxRequest *request, const DisplayRecord *display)
 
 int PrepareRealtimeLayer(FxRequest *request, DisplayRecord *display) {
     const int32_t effect = request->effect;
-    request->frameRoad = !DrawsLayerRects(effect) && !ScalesLayerAlpha(effect) && !WritesLayerPlane(effect);
+    request->frameRoad = !DrawsLayerRects(effect) && !ScalesLayerAlpha(effect) && !WritesLayerPlane(effect) &&
+                         !RedrawsLayerPlanes(effect);
     request->backwards = 0;
     if (request->frameRoad) {
         if (int error = TintSourceForFrames(request)) return error;
@@ -216,6 +224,23 @@ int SetupRealtimeLayer(FxRequest *request) {
     if (WritesLayerPlane(request->effect)) BLTBITMAP(request->newImage, 0, 0, state->bitmap, 0, 0, w, h);
     if (request->reverse) ResetLayerPlanes(request);
     return 0;
+}
+
+void ClearLayerPlanes(FxRequest *request) {
+    LayerDrawParams *state = WorkingState(request);
+    if (!state) return;
+    if (state->alpha) FillAlphaRect(state->alpha, 0, 0, request->width, request->height, 0);
+    else if (state->mask) FillMaskRect(state->mask, 0, 0, request->width, request->height, MASKINVISIBLE);
+    request->layerDirty = 1;
+}
+
+void DrawIntoLayer(FxRequest *request, const HostBitmap *picture, const MaskPlane *mask, const AlphaPlane *alpha,
+                   int32_t sx, int32_t sy, int32_t dx, int32_t dy, int32_t width, int32_t height) {
+    LayerDrawParams *state = WorkingState(request);
+    if (!state || !picture) return;
+    DrawFxRect(picture, sx, sy, state->bitmap, state->mask, state->alpha, dx, dy, width, height, picture->width,
+               picture->height, request->width, request->height, mask, alpha, request, kFxRectNoPresent);
+    request->layerDirty = 1;
 }
 
 void RevealInLayer(FxRequest *request, const MaskPlane *reveal) {

@@ -1,9 +1,10 @@
 // Real-time layers: the effect draws into working images that the layer's current state shows while it runs, so
 // the compositor keeps the layers above it on top and applies its see-through, tint and clip to every frame.
 //
-// Four roads. Wipes that reveal rectangles of the new image draw them into the layer's bitmap and mask (or
+// Five roads. Wipes that reveal rectangles of the new image draw them into the layer's bitmap and mask (or
 // alpha), or clear them when hiding. CROSSFADE, FADE and BLEND scale the layer's alpha plane. DISSOLVE, CLOCKWIPE,
-// SUN and STAR keep the new image in the layer's bitmap and write only its mask or alpha. Every other family
+// SUN and STAR keep the new image in the layer's bitmap and write only its mask or alpha. The stretches and zooms
+// draw the scaled picture with its own mask or alpha into the cleared planes. Every other family
 // draws whole frames into the layer's bitmap as on a plain target of the layer's size, over what lies beneath the
 // layer; hides of the families that handle transparency themselves play the showing's frames backwards.
 #pragma once
@@ -40,5 +41,10 @@ int RestartRealtimeLayer(FxRequest *request, DisplayRecord *display);
 // mask or alpha becomes the new image's own where reveal is set (clear, when hiding), and nothing elsewhere.
 void RevealInLayer(FxRequest *request, const MaskPlane *reveal);
 inline bool DrawsLayerPlane(const FxRequest *request) { return request->realtimeLayer && !request->frameRoad; }
+// The layer's planes cleared whole: nothing of it shows until drawn again.
+void ClearLayerPlanes(FxRequest *request);
+// A picture with its own mask and alpha into the layer's bitmap and planes at (dx, dy), shown at the frame's end.
+void DrawIntoLayer(FxRequest *request, const HostBitmap *picture, const MaskPlane *mask, const AlphaPlane *alpha,
+                   int32_t sx, int32_t sy, int32_t dx, int32_t dy, int32_t width, int32_t height);
 // One frame of a backwards hide: the showing's frame frameCount - 1 - frame, drawn at once.
 int PlayBackwardsFrame(FxRequest *request, int *done);

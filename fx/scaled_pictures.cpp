@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "fx/effect_families.h"
+#include "fx/realtime_layer.h"
 #include "host/blit.h"
 #include "imaging/blit.h"
 #include "imaging/image_ops.h"
@@ -50,8 +51,9 @@ int DrawFxScaled(FxRequest *request, FxScratch *scratch, const HostBitmap *pictu
                  int32_t dx, int32_t dy, int32_t width, int32_t height, HostBitmap *work) {
     // A piece squeezed to nothing (the far half not yet turning, a shrinking picture's end) draws nothing.
     if (!picture || width <= 0 || height <= 0 || sourceWidth <= 0 || sourceHeight <= 0) return 0;
+    const bool layer = DrawsLayerPlane(request);
     const bool compose = (mask || alpha) && work && request->oldImage;
-    if (!compose)
+    if (!compose && !layer)
         if (const int direct = ScaleIntoOutput(request, picture, sx, sy, sourceWidth, sourceHeight, dx, dy, width, height);
             direct >= 0)
             return direct;
@@ -71,7 +73,10 @@ int DrawFxScaled(FxRequest *request, FxScratch *scratch, const HostBitmap *pictu
                                &scaled, &scaledMask, &scaledAlpha))
         return error;
     if (into) scaled = into;
-    if ((scaledMask || scaledAlpha) && work && request->oldImage) {
+    if (layer) {
+        // The picture keeps its own transparency in the layer: what lies beneath shows through as it is.
+        DrawIntoLayer(request, scaled, scaledMask, scaledAlpha, 0, 0, dx, dy, width, height);
+    } else if ((scaledMask || scaledAlpha) && work && request->oldImage) {
         // Transparent parts show the old picture: compose over it in the work bitmap, then send that rectangle.
         const int32_t w = request->width, h = request->height;
         ClippedCopyRect(request->oldImage, dx, dy, work, dx, dy, width, height, w, h, w, h);

@@ -1,9 +1,10 @@
 // Stretches and directional zooms: the whole new picture grows, scaled, from an edge, a centre line or an anchor
-// until it fills the area. A masked or alpha picture is composed over the old one in a work bitmap. A hidden
-// layer shrinks away: the engine plays these frames from the last to the first inside the layer.
+// until it fills the area. A masked or alpha picture is composed over the old one in a work bitmap; a real-time
+// layer takes it with its own mask or alpha into its cleared planes. A hidden layer shrinks away.
 #include <algorithm>
 
 #include "fx/effect_families.h"
+#include "fx/realtime_layer.h"
 #include "host/blit.h"
 #include "runtime/app/errors.h"
 
@@ -27,7 +28,7 @@ int StretchZoomStep(FxRequest *request, int *done) {
         if (!state) return kErrOutOfMemoryCode;
         request->step = ClampFxStep(EffectStepSize(request->step, size, 30, 10, 80), size);
         request->frameCount = EffectStepCount(size - request->step, request->step, 0);
-        if (request->newMask || request->newAlpha) {
+        if ((request->newMask || request->newAlpha) && !DrawsLayerPlane(request)) {
             state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
             if (!state->work) return kErrOutOfMemoryCode;
         }
@@ -38,7 +39,7 @@ int StretchZoomStep(FxRequest *request, int *done) {
     int32_t g = state->grown;
     if (request->phase == 2) {
         g = int32_t(std::min<int64_t>(int64_t(request->frame) * request->step, size));
-        DrawFxPictureRect(request, request->oldImage, 0, 0, 0, 0, w, h);
+        if (!DrawsLayerPlane(request)) DrawFxPictureRect(request, request->oldImage, 0, 0, 0, 0, w, h);
     } else if (request->frame == 0) {
         g = request->step;
     }
@@ -46,15 +47,18 @@ int StretchZoomStep(FxRequest *request, int *done) {
     if (g >= size) {
         g = size;
         if (done) *done = 1;
-    } else if (zoom) {
-        const int32_t side = std::max<int32_t>(1, int32_t(int64_t(g) * std::min(w, h) / size));
-        if (w < h) rw = side, rh = g;
-        else rw = g, rh = side;
-    } else if (grows) {
-        rw = g;
-    } else {
-        rh = g;
     }
+    // A layer hidden in its own planes shrinks by the same steps: nothing is left on the last frame.
+    const bool shrinks = DrawsLayerPlane(request) && request->reverse;
+    const int32_t shown = shrinks ? size - g : g;
+    if (shown < size && zoom) {
+        const int32_t side = shown > 0 ? std::max<int32_t>(1, int32_t(int64_t(shown) * std::min(w, h) / size)) : 0;
+        if (w < h) rw = side, rh = shown;
+        else rw = shown, rh = side;
+    } else if (shown < size) {
+        (grows ? rw : rh) = shown;
+    }
+    if (DrawsLayerPlane(request)) ClearLayerPlanes(request);
     // Where the growing picture is anchored: 0 at the start edge, 1 centred, 2 at the far edge.
     static constexpr int8_t kAnchors[15][2] = {{0, 0}, {2, 0}, {0, 0}, {0, 2}, {0, 1}, {1, 0}, {1, 1}, {1, 0},
                                                {2, 0}, {2, 1}, {2, 2}, {1, 2}, {0, 2}, {0, 1}, {0, 0}};
