@@ -14,34 +14,37 @@ HostBitmap *(*CurrentOutputBitmapHook)() = nullptr;
 
 // SSE2 is part of every x86-64 CPU, so the vector path needs no runtime check there; other machines take the
 // scalar loop, which g++ vectorises where it can.
+#if defined(__SSE2__)
+// Four pixels of s blended over d by the four alpha bytes of a4 (the rule of BlendChannel, 255 giving s).
+static inline __m128i BlendFour(__m128i d, __m128i s, uint32_t a4) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i k256 = _mm_set1_epi16(256);
+    __m128i a = _mm_cvtsi32_si128(int(a4));
+    a = _mm_unpacklo_epi8(a, a);
+    a = _mm_unpacklo_epi16(a, a); // each alpha byte repeated over its pixel's four bytes
+    const __m128i full = _mm_cmpeq_epi8(a, _mm_set1_epi8(char(0xFF)));
+    const __m128i al = _mm_unpacklo_epi8(a, zero), ah = _mm_unpackhi_epi8(a, zero);
+    const __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), _mm_sub_epi16(k256, al)),
+                                     _mm_mullo_epi16(_mm_unpacklo_epi8(s, zero), al));
+    const __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), _mm_sub_epi16(k256, ah)),
+                                     _mm_mullo_epi16(_mm_unpackhi_epi8(s, zero), ah));
+    const __m128i r = _mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8));
+    return _mm_or_si128(_mm_and_si128(full, s), _mm_andnot_si128(full, r));
+}
+
+static inline __m128i Load16(const uint8_t *p) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p)); }
+static inline void Store16(uint8_t *p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i *>(p), v); }
+#endif
+
 void BlendRowAlpha32(uint8_t *dst, const uint8_t *src, const uint8_t *alpha, int width) {
     int i = 0;
 #if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i k256 = _mm_set1_epi16(256);
-    const __m128i opaque = _mm_set1_epi8(char(0xFF));
     for (; i + 4 <= width; i += 4) {
         uint32_t a4;
         std::memcpy(&a4, alpha + i, 4);
         if (a4 == 0) continue;
-        __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + i * 4));
-        if (a4 == 0xFFFFFFFFu) {
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i * 4), s);
-            continue;
-        }
-        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i *>(dst + i * 4));
-        __m128i a = _mm_cvtsi32_si128(int(a4));
-        a = _mm_unpacklo_epi8(a, a);
-        a = _mm_unpacklo_epi16(a, a); // each alpha byte repeated over its pixel's four bytes
-        __m128i full = _mm_cmpeq_epi8(a, opaque);
-        __m128i al = _mm_unpacklo_epi8(a, zero), ah = _mm_unpackhi_epi8(a, zero);
-        __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), _mm_sub_epi16(k256, al)),
-                                   _mm_mullo_epi16(_mm_unpacklo_epi8(s, zero), al));
-        __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), _mm_sub_epi16(k256, ah)),
-                                   _mm_mullo_epi16(_mm_unpackhi_epi8(s, zero), ah));
-        __m128i r = _mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8));
-        r = _mm_or_si128(_mm_and_si128(full, s), _mm_andnot_si128(full, r));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i * 4), r);
+        const __m128i s = Load16(src + i * 4);
+        Store16(dst + i * 4, a4 == 0xFFFFFFFFu ? s : BlendFour(Load16(dst + i * 4), s, a4));
     }
 #endif
     for (; i < width; ++i) {
@@ -54,46 +57,25 @@ void BlendPixelRowAlpha32(uint8_t *dst, uint32_t pixel, const uint8_t *alpha, in
     int i = 0;
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
-    const __m128i k256 = _mm_set1_epi16(256);
     const __m128i opaque = _mm_set1_epi8(char(0xFF));
     const __m128i s = _mm_set1_epi32(int(pixel));
-    const __m128i s16 = _mm_unpacklo_epi8(s, zero); // two pixels' channels, the same in both halves
-    auto blend4 = [&](uint8_t *d4, uint32_t a4) {
-        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d4));
-        __m128i a = _mm_cvtsi32_si128(int(a4));
-        a = _mm_unpacklo_epi8(a, a);
-        a = _mm_unpacklo_epi16(a, a);
-        __m128i full = _mm_cmpeq_epi8(a, opaque);
-        __m128i al = _mm_unpacklo_epi8(a, zero), ah = _mm_unpackhi_epi8(a, zero);
-        __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), _mm_sub_epi16(k256, al)),
-                                   _mm_mullo_epi16(s16, al));
-        __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), _mm_sub_epi16(k256, ah)),
-                                   _mm_mullo_epi16(s16, ah));
-        __m128i r = _mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8));
-        r = _mm_or_si128(_mm_and_si128(full, s), _mm_andnot_si128(full, r));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(d4), r);
-    };
     for (; i + 16 <= width; i += 16) {
-        const __m128i a16 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(alpha + i));
+        const __m128i a16 = Load16(alpha + i);
         const int clear = _mm_movemask_epi8(_mm_cmpeq_epi8(a16, zero));
         if (clear == 0xFFFF) continue;
         const int full = _mm_movemask_epi8(_mm_cmpeq_epi8(a16, opaque));
         for (int k = 0; k < 16; k += 4) {
             if (((clear >> k) & 0xF) == 0xF) continue;
             uint8_t *d4 = dst + (i + k) * 4;
-            if (((full >> k) & 0xF) == 0xF) {
-                _mm_storeu_si128(reinterpret_cast<__m128i *>(d4), s);
-                continue;
-            }
             uint32_t a4;
             std::memcpy(&a4, alpha + i + k, 4);
-            blend4(d4, a4);
+            Store16(d4, ((full >> k) & 0xF) == 0xF ? s : BlendFour(Load16(d4), s, a4));
         }
     }
     for (; i + 4 <= width; i += 4) {
         uint32_t a4;
         std::memcpy(&a4, alpha + i, 4);
-        if (a4) blend4(dst + i * 4, a4);
+        if (a4) Store16(dst + i * 4, BlendFour(Load16(dst + i * 4), s, a4));
     }
 #endif
     uint8_t source[4];
