@@ -57,7 +57,7 @@ std::string Utf8(const std::string &latin1) {
 }
 
 void MakeParagraph() {
-    static const char *kWords[] = {"Vistaloom", "draws", "text", "na\xefve", "caf\xe9", "\xfcber", "with", "edges",
+    static const char *kWords[] = {"Vistaloom", "draws", "text", "na\xefve", "caf\xe9", "\xfc" "ber", "with", "edges",
                                    "and", "shadows", "across", "the", "display", "se\xf1or", "quickly", "wrapped"};
     unsigned seed = 7;
     while (Paragraph.size() < 2000) {
