@@ -139,19 +139,25 @@ void CacheBlock(VMState *vm, void *block, size_t size) {
     ASAN_POISON_MEMORY_REGION(block, BlockSize(size)); // a use after the sweep still shows under the sanitizer
 }
 
-} // namespace
-
-VMString *NewLongString(VMState *vm, size_t length) {
-    if (length > kMaxStringLength) RaiseError(vm, kErrOutOfMemory);
-    VMString *s = static_cast<VMString *>(TakeCachedBlock(vm, StringSize(length)));
+// A long string's object from a block of size bytes: not interned, hashed when first used as a key.
+VMString *NewLongObject(VMState *vm, size_t size, size_t length, uint8_t shared) {
+    VMString *s = static_cast<VMString *>(TakeCachedBlock(vm, size));
     LinkObject(vm, s, kGCString);
     s->hash = 0;
     s->hashed = 0;
-    s->shared = 0;
+    s->shared = shared;
     s->length = uint32_t(length);
     s->hintNode = 0;
     s->hintTable = nullptr;
     s->data = s->inlineData;
+    return s;
+}
+
+} // namespace
+
+VMString *NewLongString(VMState *vm, size_t length) {
+    if (length > kMaxStringLength) RaiseError(vm, kErrOutOfMemory);
+    VMString *s = NewLongObject(vm, StringSize(length), length, 0);
     s->data[length] = 0;
     return s;
 }
@@ -166,14 +172,7 @@ void ReleaseBuffer(VMState *vm, StringBuf *b) {
 
 // A string of length bytes at the start of b (whose bytes the caller writes).
 VMString *NewSharedString(VMState *vm, StringBuf *b, size_t length) {
-    VMString *s = static_cast<VMString *>(TakeCachedBlock(vm, sizeof(VMString)));
-    LinkObject(vm, s, kGCString);
-    s->hash = 0;
-    s->hashed = 0;
-    s->shared = 1;
-    s->length = uint32_t(length);
-    s->hintNode = 0;
-    s->hintTable = nullptr;
+    VMString *s = NewLongObject(vm, sizeof(VMString), length, 1);
     s->data = b->bytes;
     b->refs++;
     return s;
