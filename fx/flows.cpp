@@ -1,13 +1,16 @@
 // Flows: the new picture is revealed band by band while its line at the edge is stretched over the rest of the
 // area, as if it flowed in. Each frame is composed in a work bitmap of the area and sent as one rectangle. A
-// masked or alpha picture is composed over the old one. A hidden layer backs out: the engine plays these frames
-// from the last to the first inside the layer.
+// masked or alpha picture is composed over the old one; a real-time layer is itself the work bitmap, its mask or
+// alpha taking the lines' own. A hidden layer backs out: the engine plays these frames from the last to the first
+// inside the layer.
 #include <algorithm>
 
 #include "fx/effect_families.h"
+#include "fx/realtime_layer.h"
 #include "host/blit.h"
 #include "imaging/blit.h"
 #include "runtime/app/errors.h"
+#include "scene/layers/layers.h"
 
 namespace {
 
@@ -30,12 +33,20 @@ FlowGeometry GeometryOf(const FxRequest *request) {
 
 // Lines [from, from + count) of source to line `to` of the work bitmap, through the new image's planes when
 // masked is set.
-void CopyLines(const FxRequest *request, const FlowGeometry &g, const HostBitmap *source, HostBitmap *work,
+void CopyLines(FxRequest *request, const FlowGeometry &g, const HostBitmap *source, HostBitmap *work,
                int32_t from, int32_t to, int32_t count, bool masked) {
     if (count <= 0 || !source) return;
     const int32_t w = request->width, h = request->height;
     const int32_t sx = g.rows ? 0 : from, sy = g.rows ? from : 0, dx = g.rows ? 0 : to, dy = g.rows ? to : 0;
     const int32_t cw = g.rows ? w : count, ch = g.rows ? count : h;
+    if (DrawsLayerPlane(request)) {
+        // Lines keep their own transparency: the new image's, or the layer's when flowing inside it.
+        const bool own = source == request->newImage;
+        const LayerDrawParams *layer = request->preparedState;
+        DrawIntoLayer(request, source, own ? request->newMask : layer->mask, own ? request->newAlpha : layer->alpha,
+                      sx, sy, dx, dy, cw, ch);
+        return;
+    }
     if (masked && (request->newMask || request->newAlpha))
         SAFEBLT(source, sx, sy, work, dx, dy, cw, ch, w, h, w, h, kBlitMasked | kBlitToBitmap, request->newMask,
                 request->newAlpha, nullptr);
@@ -43,9 +54,9 @@ void CopyLines(const FxRequest *request, const FlowGeometry &g, const HostBitmap
 }
 
 // The work bitmap for a revealed range [first, last) of new lines, the rest flowed from the line before edge.
-void ComposeFlow(const FxRequest *request, const FlowGeometry &g, HostBitmap *work, int32_t first, int32_t last,
+void ComposeFlow(FxRequest *request, const FlowGeometry &g, HostBitmap *work, int32_t first, int32_t last,
                  int32_t edge, int32_t flowFirst, int32_t flowLast) {
-    const bool layered = request->newMask || request->newAlpha;
+    const bool layered = (request->newMask || request->newAlpha) && !DrawsLayerPlane(request);
     const int32_t touchedFirst = std::min(first, flowFirst), touchedLast = std::max(last, flowLast);
     if (layered) CopyLines(request, g, request->oldImage, work, touchedFirst, touchedFirst, touchedLast - touchedFirst, false);
     CopyLines(request, g, request->newImage, work, first, first, last - first, true);
@@ -63,7 +74,7 @@ void ComposeFlow(const FxRequest *request, const FlowGeometry &g, HostBitmap *wo
 }
 
 void SendLines(FxRequest *request, const FlowGeometry &g, const HostBitmap *work, int32_t first, int32_t last) {
-    if (last <= first) return;
+    if (last <= first || DrawsLayerPlane(request)) return;
     if (g.rows) DrawFxPictureRect(request, work, 0, first, 0, first, request->width, last - first);
     else DrawFxPictureRect(request, work, first, 0, first, 0, last - first, request->height);
 }
@@ -81,6 +92,7 @@ int FlowStep(FxRequest *request, int *done) {
                                           : EffectStepSize(request->step, size, 30, 10, 80),
                                    1, 30);
         request->frameCount = EffectStepCount(size - request->step, request->step, 0);
+        if (DrawsLayerPlane(request)) return 0;
         state->work = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
         if (!state->work) return kErrOutOfMemoryCode;
         // Starts as the old picture, so that no frame can show what the allocation left there.
@@ -91,14 +103,16 @@ int FlowStep(FxRequest *request, int *done) {
     FlowState *state = FxState<FlowState>(request);
     const int32_t s = request->step;
     int32_t &edge = state->edge;
+    HostBitmap *work = DrawsLayerPlane(request) ? request->preparedState->bitmap : state->work;
+    if (DrawsLayerPlane(request) && (request->phase == 2 || request->frame == 0)) ClearLayerPlanes(request);
     if (request->phase == 2) {
         const int32_t travel = int32_t(std::min<int64_t>(int64_t(request->frame) * s, size));
         edge = g.fromStart ? travel : size - travel;
         if (request->oldImage)
-            BLTBITMAP(request->oldImage, 0, 0, state->work, 0, 0, request->width, request->height);
-        if (g.fromStart) ComposeFlow(request, g, state->work, 0, edge, edge, edge, size);
-        else ComposeFlow(request, g, state->work, edge, size, edge, 0, edge);
-        SendLines(request, g, state->work, 0, size);
+            BLTBITMAP(request->oldImage, 0, 0, work, 0, 0, request->width, request->height);
+        if (g.fromStart) ComposeFlow(request, g, work, 0, edge, edge, edge, size);
+        else ComposeFlow(request, g, work, edge, size, edge, 0, edge);
+        SendLines(request, g, work, 0, size);
         return 0;
     }
     if (request->frame == 0) edge = g.fromStart ? s : size - s;
@@ -107,16 +121,16 @@ int FlowStep(FxRequest *request, int *done) {
             edge = size;
             *done = 1;
         }
-        ComposeFlow(request, g, state->work, edge - s, edge, edge, edge, size);
-        SendLines(request, g, state->work, edge - s, size);
+        ComposeFlow(request, g, work, edge - s, edge, edge, edge, size);
+        SendLines(request, g, work, edge - s, size);
         edge += s;
     } else {
         if (edge <= 0) {
             edge = 0;
             *done = 1;
         }
-        ComposeFlow(request, g, state->work, edge, std::min(edge + s, size), edge, 0, edge);
-        SendLines(request, g, state->work, 0, std::min(edge + s, size));
+        ComposeFlow(request, g, work, edge, std::min(edge + s, size), edge, 0, edge);
+        SendLines(request, g, work, 0, std::min(edge + s, size));
         edge -= s;
     }
     FinishFxFrame(request);

@@ -45,7 +45,13 @@ bool WritesLayerPlane(int32_t effect) {
 // The families that draw their whole picture, changed, into the layer's cleared planes each frame.
 bool RedrawsLayerPlanes(int32_t effect) {
     const FxEffectRow *row = FindFxEffect(effect);
-    return row && row->step == StretchZoomStep;
+    return row && (row->step == StretchZoomStep || row->step == FlowStep);
+}
+
+// Of those, the ones whose hide plays the showing's frames from the last to the first.
+bool HidesBackwards(int32_t effect) {
+    const FxEffectRow *row = FindFxEffect(effect);
+    return row && row->step == FlowStep;
 }
 
 bool StateAlive(const vlLayer *layer, const LayerDrawParams *state) {
@@ -170,6 +176,8 @@ int PrepareRealtimeLayer(FxRequest *request, DisplayRecord *display) {
         const LayerDrawParams *state = request->layer->current;
         request->layerX = state->screenX;
         request->layerY = state->screenY;
+    } else if (HidesBackwards(effect)) {
+        request->backwards = request->reverse;
     }
     if (int error = SetupRealtimeLayer(request)) return error;
     if (!request->layer->hidden && !request->layer->deferred) PresentLayerArea(request);
