@@ -1,6 +1,8 @@
 // PIXELZOOM1 sharpens the new picture from blocks of 24 pixels down to single pixels; PIXELZOOM2 first coarsens
-// the old picture into ever larger blocks and then sharpens the new one out of them. The speed is not used.
+// the old picture into ever larger blocks and then sharpens the new one out of them. The speed is not used. A
+// real-time layer takes the blocks with their own mask or alpha.
 #include "fx/effect_families.h"
+#include "fx/realtime_layer.h"
 #include "host/blit.h"
 #include "imaging/blit.h"
 #include "imaging/effects.h"
@@ -39,14 +41,15 @@ int PixelZoomStep(FxRequest *request, int *done) {
     if (request->phase == 0) {
         PixelZoomState *state = AllocFxState<PixelZoomState>(request);
         if (!state) return kErrOutOfMemoryCode;
-        if (!request->oldImage) return kErrWrongUsage;
+        const bool layer = DrawsLayerPlane(request);
+        if (!layer && !request->oldImage) return kErrWrongUsage;
         // A real-time layer has no old picture of its own to coarsen unless the background is emulated.
         state->twoWay = request->effect == kPixelZoom2 && !(request->realtimeLayer && !request->bgpicEmu);
         state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
         if (!state->work) return kErrOutOfMemoryCode;
         if (request->newMask || request->newAlpha) {
-            state->compose = AllocHostBitmapFormat(w, h, request->newImage->format);
-            if (!state->compose) return kErrOutOfMemoryCode;
+            if (!layer && !(state->compose = AllocHostBitmapFormat(w, h, request->newImage->format)))
+                return kErrOutOfMemoryCode;
             if (request->newMask && !(state->workMask = AllocMaskPlane(nullptr, w, h))) return kErrOutOfMemoryCode;
             if (request->newAlpha && !(state->workAlpha = AllocAlphaPlane(w, h))) return kErrOutOfMemoryCode;
         }
@@ -69,14 +72,17 @@ int PixelZoomStep(FxRequest *request, int *done) {
     else if (n > 1) ZoomInto(request->newImage, request->newMask, request->newAlpha, state, w, h, n);
     else if (planes) drawn = request->newImage;
     else BLTBITMAP(request->newImage, 0, 0, state->work, 0, 0, w, h);
-    if (planes) {
-        const bool own = drawn == request->newImage;
+    const bool own = drawn == request->newImage;
+    if (DrawsLayerPlane(request)) {
+        DrawIntoLayer(request, drawn, own ? request->newMask : state->workMask, own ? request->newAlpha : state->workAlpha,
+                      0, 0, 0, 0, w, h);
+    } else if (planes) {
         BLTBITMAP(request->oldImage, 0, 0, state->compose, 0, 0, w, h);
         SAFEBLT(drawn, 0, 0, state->compose, 0, 0, w, h, w, h, w, h, kBlitMasked | kBlitToBitmap,
                 own ? request->newMask : state->workMask, own ? request->newAlpha : state->workAlpha, nullptr);
         drawn = state->compose;
     }
-    DrawFxPicture(request, drawn, request->bltFlags);
+    if (!DrawsLayerPlane(request)) DrawFxPicture(request, drawn, request->bltFlags);
     if (request->phase == 1) FinishFxFrame(request);
     return 0;
 }

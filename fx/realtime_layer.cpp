@@ -45,13 +45,15 @@ bool WritesLayerPlane(int32_t effect) {
 // The families that draw their whole picture, changed, into the layer's cleared planes each frame.
 bool RedrawsLayerPlanes(int32_t effect) {
     const FxEffectRow *row = FindFxEffect(effect);
-    return row && (row->step == StretchZoomStep || row->step == FlowStep);
+    if (!row || (row->sets & kFxBGPicOnly)) return false; // an emulated picture is drawn whole
+    return row->step == StretchZoomStep || row->step == FlowStep || row->step == PixelZoomStep ||
+           row->step == StrangePushStep;
 }
 
 // Of those, the ones whose hide plays the showing's frames from the last to the first.
 bool HidesBackwards(int32_t effect) {
     const FxEffectRow *row = FindFxEffect(effect);
-    return row && row->step == FlowStep;
+    return row && (row->step == FlowStep || row->step == PixelZoomStep || row->step == StrangePushStep);
 }
 
 bool StateAlive(const vlLayer *layer, const LayerDrawParams *state) {

@@ -1,11 +1,12 @@
 // Strange pushes: the new picture enters from both sides at once, interlaced by rows: odd rows from one side,
 // even rows from the other, meeting when the picture is in place. Frames are composed in a work bitmap through
-// two interlaced copies of the new image's mask (or alpha). A hidden layer's rows slide back out (the
-// engine plays the frames backwards inside the layer).
+// two interlaced copies of the new image's mask (or alpha); a real-time layer takes the rows with their own mask
+// or alpha. A hidden layer's rows slide back out (the engine plays the frames backwards inside the layer).
 #include <algorithm>
 #include <cstring>
 
 #include "fx/effect_families.h"
+#include "fx/realtime_layer.h"
 #include "host/blit.h"
 #include "imaging/blit.h"
 #include "imaging/planes.h"
@@ -48,6 +49,13 @@ int BuildInterlaceMasks(FxRequest *request, StrangePushState *state) {
 void DrawThrough(FxRequest *request, StrangePushState *state, int k, int32_t sx, int32_t sy, int32_t dx, int32_t dy,
                  int32_t width, int32_t height) {
     const int32_t w = request->width, h = request->height;
+    if (DrawsLayerPlane(request)) {
+        for (int32_t y = std::max(0, -dy); y < height; y++)
+            if ((sy + y) % 2 != k)
+                DrawIntoLayer(request, request->newImage, request->newMask, request->newAlpha, sx, sy + y, dx, dy + y,
+                              width, 1);
+        return;
+    }
     if (!request->newMask && !request->newAlpha) {
         // Opaque: the rows the plane shows are copied one by one, without testing every pixel.
         for (int32_t y = std::max(0, -dy); y < height; y++)
@@ -69,11 +77,12 @@ int StrangePushStep(FxRequest *request, int *done) {
         // No bound of its own: capped at the size so that t cannot overflow, then made even.
         int32_t step = ClampFxStep(EffectStepSize(request->step, size, 60, 30, 120), size);
         request->step = step + step % 2;
+        request->frameCount = EffectStepCount(size - request->step, request->step, 0);
+        if (DrawsLayerPlane(request)) return 0; // rows go into the layer one by one
         state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
         if (!state->work) return kErrOutOfMemoryCode;
         if (request->oldImage) BLTBITMAP(request->oldImage, 0, 0, state->work, 0, 0, w, h);
         if (int error = BuildInterlaceMasks(request, state)) return error;
-        request->frameCount = EffectStepCount(size - request->step, request->step, 0);
         return 0;
     }
     if (request->phase != 1 && request->phase != 2) return 0;
@@ -85,7 +94,8 @@ int StrangePushStep(FxRequest *request, int *done) {
         t = size;
         if (done) *done = 1;
     }
-    if ((request->phase == 2 || request->newMask || request->newAlpha) && request->oldImage)
+    if (DrawsLayerPlane(request)) ClearLayerPlanes(request);
+    else if ((request->phase == 2 || request->newMask || request->newAlpha) && request->oldImage)
         BLTBITMAP(request->oldImage, 0, 0, state->work, 0, 0, w, h);
     if (t > 0) {
         if (across) {
@@ -96,7 +106,7 @@ int StrangePushStep(FxRequest *request, int *done) {
             DrawThrough(request, state, 1, 0, 0, 0, h - t, w, t);
         }
     }
-    DrawFxPictureRect(request, state->work, 0, 0, 0, 0, w, h);
+    if (!DrawsLayerPlane(request)) DrawFxPictureRect(request, state->work, 0, 0, 0, 0, w, h);
     if (request->phase == 1) {
         t += request->step;
         FinishFxFrame(request);
