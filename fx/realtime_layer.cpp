@@ -47,13 +47,14 @@ bool RedrawsLayerPlanes(int32_t effect) {
     const FxEffectRow *row = FindFxEffect(effect);
     if (!row || (row->sets & kFxBGPicOnly)) return false; // an emulated picture is drawn whole
     return row->step == StretchZoomStep || row->step == FlowStep || row->step == PixelZoomStep ||
-           row->step == StrangePushStep;
+           row->step == StrangePushStep || row->step == RollStep;
 }
 
 // Of those, the ones whose hide plays the showing's frames from the last to the first.
 bool HidesBackwards(int32_t effect) {
     const FxEffectRow *row = FindFxEffect(effect);
-    return row && (row->step == FlowStep || row->step == PixelZoomStep || row->step == StrangePushStep);
+    return row && (row->step == FlowStep || row->step == PixelZoomStep || row->step == StrangePushStep ||
+                   row->step == RollStep);
 }
 
 bool StateAlive(const vlLayer *layer, const LayerDrawParams *state) {

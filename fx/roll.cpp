@@ -1,10 +1,12 @@
 // ROLLTOP, ROLLLEFT, WALLPAPERTOP and WALLPAPERLEFT unroll the new picture like a cylinder moving down (or right)
 // over the old one: the lines behind the cylinder lie flat, the band just before it shows the picture's next
-// lines curled back over it. Each frame is composed whole from the old picture, the flat part and the band.
+// lines curled back over it. Each frame is composed whole from the old picture, the flat part and the band; a
+// real-time layer takes the flat part and the band with their own mask or alpha into its cleared planes.
 #include <algorithm>
 #include <cmath>
 
 #include "fx/effect_families.h"
+#include "fx/realtime_layer.h"
 #include "host/blit.h"
 #include "imaging/blit.h"
 #include "imaging/effects.h"
@@ -36,14 +38,15 @@ int32_t RollStepOf(int32_t speed) {
 }
 
 // Lines (or columns) [from, to) of source onto the frame through the planes.
-void ComposeLines(const FxRequest *request, RollState *state, const HostBitmap *source, const MaskPlane *mask,
+void ComposeLines(FxRequest *request, RollState *state, const HostBitmap *source, const MaskPlane *mask,
                   const AlphaPlane *alpha, int32_t from, int32_t to) {
     from = std::max(from, 0), to = std::min(to, state->size);
     if (from >= to) return;
     const int32_t w = request->width, h = request->height;
     const int32_t x = state->horizontal ? from : 0, y = state->horizontal ? 0 : from;
     const int32_t cw = state->horizontal ? to - from : w, ch = state->horizontal ? h : to - from;
-    SAFEBLT(source, x, y, state->compose, x, y, cw, ch, w, h, w, h, kBlitMasked | kBlitToBitmap, mask, alpha, nullptr);
+    if (DrawsLayerPlane(request)) DrawIntoLayer(request, source, mask, alpha, x, y, x, y, cw, ch);
+    else SAFEBLT(source, x, y, state->compose, x, y, cw, ch, w, h, w, h, kBlitMasked | kBlitToBitmap, mask, alpha, nullptr);
 }
 
 } // namespace
@@ -53,17 +56,18 @@ int RollStep(FxRequest *request, int *done) {
     if (request->phase == 0) {
         RollState *state = AllocFxState<RollState>(request);
         if (!state) return kErrOutOfMemoryCode;
-        if (!request->oldImage) return kErrWrongUsage;
+        const bool layer = DrawsLayerPlane(request);
+        if (!layer && !request->oldImage) return kErrWrongUsage;
         state->horizontal = request->effect == kRollLeft || request->effect == kWallpaperLeft;
         state->size = state->horizontal ? w : h;
         const bool wallpaper = request->effect >= kWallpaperTop;
         state->radius = std::max(wallpaper ? state->size / 2 : state->size / 6 / 2, 20);
         request->step = RollStepOf(request->step);
         state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
-        state->compose = AllocHostBitmapFormat(w, h, request->newImage->format);
+        if (!layer) state->compose = AllocHostBitmapFormat(w, h, request->newImage->format);
         state->workMask = AllocMaskPlane(nullptr, w, h);
         state->arc = static_cast<double *>(AllocBlock(size_t(state->radius) * sizeof(double), 0));
-        if (!state->work || !state->compose || !state->workMask || !state->arc) return kErrOutOfMemoryCode;
+        if (!state->work || (!layer && !state->compose) || !state->workMask || !state->arc) return kErrOutOfMemoryCode;
         if (request->newAlpha && !(state->workAlpha = AllocAlphaPlane(w, h))) return kErrOutOfMemoryCode;
         for (int32_t i = 0; i < state->radius; i++)
             state->arc[i] = M_PI / 2 + std::asin(1.0 - 2.0 * i / state->radius);
@@ -75,7 +79,8 @@ int RollStep(FxRequest *request, int *done) {
     if (request->phase == 2) state->position = int32_t(std::min<int64_t>(int64_t(request->frame) * request->step, state->size));
     else state->position = request->frame == 0 ? request->step : state->position + request->step;
     const int32_t p = state->position;
-    BLTBITMAP(request->oldImage, 0, 0, state->compose, 0, 0, w, h);
+    if (DrawsLayerPlane(request)) ClearLayerPlanes(request);
+    else BLTBITMAP(request->oldImage, 0, 0, state->compose, 0, 0, w, h);
     if (p >= state->size) {
         if (done) *done = 1;
         ComposeLines(request, state, request->newImage, request->newMask, request->newAlpha, 0, state->size);
@@ -100,7 +105,7 @@ int RollStep(FxRequest *request, int *done) {
         ComposeLines(request, state, state->work, state->workAlpha ? nullptr : state->workMask, state->workAlpha,
                      flatEnd, p + 1);
     }
-    DrawFxPicture(request, state->compose, request->bltFlags);
+    if (!DrawsLayerPlane(request)) DrawFxPicture(request, state->compose, request->bltFlags);
     if (request->phase == 1) FinishFxFrame(request);
     return 0;
 }
