@@ -138,6 +138,12 @@ void InitWaterTables(WaterParams *p) {
         }
 }
 
+// The amplitude is a fraction of the wave length: the crest moves a pixel that far along its radius, calmer
+// towards the rim and still from the radius on.
+static double WaveOffset(const WaterParams &p, int32_t d, double phase) {
+    return p.amplitude * p.waveLength * double(p.radius - d) / p.radius * TableAt(p.sine, phase);
+}
+
 void WaterDisplace(const WaterParams &p, int32_t x, int32_t y, int32_t frame, int32_t *sx, int32_t *sy) {
     const int32_t w = p.dest.width, h = p.dest.height;
     const int32_t d = p.distance[size_t(y) * size_t(w) + size_t(x)];
@@ -145,8 +151,7 @@ void WaterDisplace(const WaterParams &p, int32_t x, int32_t y, int32_t frame, in
     *sy = y;
     if (d == 0 || d >= p.radius || p.waveLength <= 0) return;
     const double phase = d / p.waveLength * 2 * M_PI - frame;
-    const double amp = p.amplitude * double(p.radius - d) / p.radius; // calmer towards the rim
-    const double off = amp * TableAt(p.sine, phase);
+    const double off = WaveOffset(p, d, phase);
     *sx = std::clamp(int32_t(std::lround(x + (x - p.centerX) * off / d)), 0, w - 1);
     *sy = std::clamp(int32_t(std::lround(y + (y - p.centerY) * off / d)), 0, h - 1);
 }
@@ -320,8 +325,7 @@ template <class F> static void WaterFast(const WaterParams &p, int32_t frame) {
     bool anyMoves = false;
     for (int32_t d = 1; p.waveLength > 0 && d < radius; ++d) {
         const double phase = d / p.waveLength * 2 * M_PI - frame;
-        const double amp = p.amplitude * double(p.radius - d) / p.radius;
-        offset[size_t(d)] = amp * TableAt(p.sine, phase);
+        offset[size_t(d)] = WaveOffset(p, d, phase);
         anyMoves = anyMoves || std::abs(offset[size_t(d)]) >= 0.49;
     }
     if (!anyMoves) {

@@ -61,7 +61,7 @@ struct WaterParams {
     PlaneBuffer newAlpha, layerAlpha;         // layerAlpha set: copy the new picture and scale the layer alpha
     int32_t centerX = 0, centerY = 0;
     double waveLength = 20;
-    double amplitude = 8;
+    double amplitude = 0.05; // a fraction of the wave length
     int32_t radius = 1;
     int32_t half = 1; // the frame count of half the effect
     std::vector<double> sine;         // filled by InitWaterTables

@@ -163,9 +163,9 @@ void PrintKernels(Scene &s, HostBitmap *work, double mixMs) {
     strudel.oldPicture = water.oldPicture, strudel.newPicture = water.newPicture, strudel.dest = water.dest;
     const double waterInit = MedianMs([&](int) { InitWaterTables(&water); });
     const double strudelInit = MedianMs([&](int) { InitStrudelTables(&strudel); });
-    // The effects' amplitude moves no pixel (a plain cross-fade); waves of 8 pixels time the moving path.
+    // WATER1's crest moves a pixel 1.6 px at most; waves of 8 pixels time longer moves.
     WaterParams waves = water;
-    waves.amplitude = 8;
+    waves.amplitude = 8 / water.waveLength;
     const struct {
         const char *name;
         double ms;

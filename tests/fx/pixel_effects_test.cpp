@@ -64,6 +64,7 @@ TEST_F(FxTest, PixelZoomSharpensBlocksWhateverTheSpeed) {
 
 TEST_F(FxTest, WaterAndStrudelCountTheirFramesAndEndOnTheNewPicture) {
     ASSERT_NE(OpenPatternDisplay(40, 30), nullptr);
+    const Frame old = [&] { Show(1); return Output(); }();
     const Frame target = [&] { Show(2); return Output(); }();
     const std::pair<int32_t, double> cases[] = {{134, 3}, {137, 3}, {138, -2}, {138, 500}};
     const size_t counts[] = {10, 10, 45, 45};
@@ -73,6 +74,22 @@ TEST_F(FxTest, WaterAndStrudelCountTheirFramesAndEndOnTheNewPicture) {
         EXPECT_NE(played[counts[i] / 2], target);
         EXPECT_EQ(played.back(), target);
     }
+    // WATER1 halfway (frame 5 of 10, level 127): the ripple (1.6 px at the centre, 0 at the radius of 20) moves
+    // samples inside the radius; from it on, as in the corners, the frame is the plain cross-fade.
+    const Frame mid = Play(*this, 134, 3)[4];
+    int32_t moved = 0;
+    for (int32_t y = 0; y < 30; y++)
+        for (int32_t x = 0; x < 40; x++) {
+            const size_t i = size_t(y * 40 + x);
+            uint32_t mixed = 0;
+            for (int shift : {0, 8, 16})
+                mixed |= uint32_t(BlendChannel(uint8_t(old[i] >> shift), uint8_t(target[i] >> shift), 127)) << shift;
+            if ((x - 20) * (x - 20) + (y - 15) * (y - 15) >= 20 * 20) {
+                ASSERT_EQ(mid[i], mixed) << x << "," << y;
+            }
+            moved += mid[i] != mixed;
+        }
+    EXPECT_GT(moved, 100);
 }
 
 // Which pixels of a frame show the new picture.

@@ -202,7 +202,7 @@ TEST(WaterAndStrudel, FastKernelsEqualTheGenericPath) {
                 WaterParams water;
                 water.oldPicture = oldPic.view, water.newPicture = newPic.view;
                 water.centerX = w / 2, water.centerY = h / 2, water.radius = std::max({w / 2, h / 2, 1});
-                water.waveLength = 16, water.amplitude = 0.05 * w, water.half = 10;
+                water.waveLength = 16, water.amplitude = 0.05 * w / 16, water.half = 10;
                 water.dest = fast.view;
                 InitWaterTables(&water);
                 StrudelParams strudel;
