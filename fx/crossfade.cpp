@@ -3,28 +3,50 @@
 #include <algorithm>
 
 #include "fx/effect_families.h"
+#include "fx/realtime_layer.h"
 #include "host/blit.h"
 #include "imaging/blit.h"
+#include "imaging/async_draw.h"
 #include "imaging/blit_kernels.h"
+#include "imaging/display_image.h"
+#include "imaging/display_options.h"
+#include "imaging/graphics_library.h"
 #include "imaging/image_ops.h"
 #include "imaging/planes.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/runtime_globals.h"
+#include "scene/display/display_list.h"
+#include "scene/display/display_record.h"
 #include "scene/images/bgpic.h"
 #include "scene/images/scene_objects.h"
+#include "scene/layers/layers.h"
 
 namespace {
 
 constexpr int32_t kCrossfadeMaxStep = 120;
 constexpr int32_t kFadeMaxStep = 255;
 
+// A visible layer beneath the faded one that overlaps it, as it was when the fast road was taken.
+struct LowerLayerEntry {
+    const vlLayer *layer;
+    int32_t x, y, width, height;
+    const HostBitmap *bitmap;
+    const MaskPlane *mask;
+    const AlphaPlane *alpha;
+};
+
 struct CrossfadeState {
     int32_t level;
     int32_t fast;
     AlphaPlane *layerAlpha;   // real-time layer: its full opacity
     HostBitmap *work;         // the frame, when it cannot go straight into the output
-    HostBitmap *endPicture;   // the new image over the old one, for a masked or alpha source
+    HostBitmap *endPicture;   // the new image over the old one, for a masked or alpha source; a layer's last picture
     const HostBitmap *endUsed; // endPicture, or the opaque new image itself
+    // Real-time layer on the fast road: the first picture, where the layer stood, and what lay beneath it.
+    HostBitmap *startPicture;
+    int32_t layerX, layerY;
+    LowerLayerEntry *lower, *lowerScratch;
+    int32_t lowerCount;
 };
 
 struct FadeState {
@@ -74,6 +96,118 @@ void ScaleLayerAlpha(FxRequest *request, const AlphaPlane *full, int32_t level) 
     if (!state || !state->alpha || !full) return;
     MultiplyAlphaPlane(full->bytes, state->alpha->bytes, level, full->bytesPerRow, full->height);
     request->layerDirty = 1;
+}
+
+// The visible layers under `layer` that overlap it, in list order, into out (when given); returns their count.
+int32_t ListLowerLayers(BGPic *picture, const vlLayer *layer, LowerLayerEntry *out) {
+    const LayerDrawParams *own = layer->current;
+    int32_t count = 0;
+    for (ListNode *n = picture->layers.headNode.next; n && n->next; n = n->next) {
+        const vlLayer *other = LayerOfNode(n);
+        if (other == layer) break;
+        const LayerDrawParams *state = other->current;
+        if (other->hidden || other->deferred || !state ||
+            !RectsOverlap(state->screenX, state->screenY, state->screenX + state->screenWidth - 1,
+                          state->screenY + state->screenHeight - 1, own->screenX, own->screenY,
+                          own->screenX + own->screenWidth - 1, own->screenY + own->screenHeight - 1))
+            continue;
+        if (out)
+            out[count] = {other, state->screenX, state->screenY, state->screenWidth, state->screenHeight,
+                          state->bitmap, state->mask, state->alpha};
+        count++;
+    }
+    return count;
+}
+
+bool SameLowerLayers(const LowerLayerEntry *a, const LowerLayerEntry *b, int32_t count) {
+    for (int32_t i = 0; i < count; i++)
+        if (a[i].layer != b[i].layer || a[i].x != b[i].x || a[i].y != b[i].y || a[i].width != b[i].width ||
+            a[i].height != b[i].height || a[i].bitmap != b[i].bitmap || a[i].mask != b[i].mask ||
+            a[i].alpha != b[i].alpha)
+            return false;
+    return true;
+}
+
+bool LowerLayerDrawsAsync(const LowerLayerEntry *list, int32_t count) {
+    for (int32_t i = 0; i < count; i++)
+        if (LayerHasAsyncDraw(list[i].layer)) return true;
+    return false;
+}
+
+// Whether the layer's frames can be blended from two cached pictures straight into the shown bitmap: nothing
+// that the compositor would add (see-through, tint, transform, clip, a layer or sprite over it) and nothing
+// beneath that may change under the cache (async draws).
+bool LayerFastRoadOpen(const FxRequest *request, DisplayRecord *display, BGPic *picture) {
+    const vlLayer *layer = request->layer;
+    const LayerDrawParams *state = layer ? layer->current : nullptr;
+    if (!display || !picture || !state || state != request->preparedState || request->scaledDisplay) return false;
+    if (display->outputKind != ObjectKindDisplay || display->state != DISPSTATE_OPEN || !display->secondBitmap)
+        return false;
+    if (display->secondBitmap->bytesPerPixel != 4 || display->secondBitmap->format != request->newImage->format)
+        return false;
+    if (layer->transparency || layer->tint || state->clip || !IsIdentityTransform(layer->transform)) return false;
+    // Blending two pictures equals the compositor's frame only where the layer is wholly there or not.
+    if (request->newAlpha) return false;
+    return IsLayerUncovered(picture, layer) &&
+           !SpritesOverlapRect(picture, state->screenX, state->screenY, request->width, request->height);
+}
+
+int TakeLayerFastRoad(FxRequest *request, CrossfadeState *state) {
+    DisplayRecord *display = CurrentDisplay;
+    BGPic *picture = CurrentBGPic;
+    if (!QueryBlitCapabilities(kBlitCapConstantBlend) || !LayerFastRoadOpen(request, display, picture)) return 0;
+    const int32_t count = ListLowerLayers(picture, request->layer, nullptr);
+    if (count > 0) {
+        state->lower = static_cast<LowerLayerEntry *>(AllocBlock(size_t(count) * sizeof(LowerLayerEntry), 1));
+        state->lowerScratch = static_cast<LowerLayerEntry *>(AllocBlock(size_t(count) * sizeof(LowerLayerEntry), 1));
+        if (!state->lower || !state->lowerScratch) return kErrOutOfMemoryCode;
+        ListLowerLayers(picture, request->layer, state->lower);
+        if (LowerLayerDrawsAsync(state->lower, count)) return 0;
+    }
+    state->lowerCount = count;
+    HostBitmap *beneath = nullptr, *shown = nullptr;
+    if (int error = ComposeLayerEnds(request, &beneath, &shown)) return error;
+    if (!beneath) return 0;
+    state->startPicture = beneath;
+    state->endPicture = shown;
+    state->layerX = request->layer->current->screenX, state->layerY = request->layer->current->screenY;
+    state->fast = 1;
+    return 0;
+}
+
+// The scene beneath is still what the cached pictures hold: the same lower layers, same images, same places.
+bool LayerFastRoadHolds(FxRequest *request, CrossfadeState *state) {
+    DisplayRecord *display = CurrentDisplay;
+    BGPic *picture = CurrentBGPic;
+    if (!LayerFastRoadOpen(request, display, picture)) return false;
+    const LayerDrawParams *layerState = request->layer->current;
+    if (layerState->screenX != state->layerX || layerState->screenY != state->layerY) return false;
+    if (ListLowerLayers(picture, request->layer, nullptr) != state->lowerCount) return false;
+    if (state->lowerCount == 0) return true;
+    ListLowerLayers(picture, request->layer, state->lowerScratch);
+    return SameLowerLayers(state->lower, state->lowerScratch, state->lowerCount) &&
+           !LowerLayerDrawsAsync(state->lowerScratch, state->lowerCount);
+}
+
+// One pass: the layer shown over what lies beneath at the level its alpha plane now has, straight into the shown
+// bitmap (the compositor's own blend, so the frame is the one it would compose), then uploaded.
+void BlendLayerFrame(FxRequest *request, CrossfadeState *state, int32_t level) {
+    DisplayRecord *display = CurrentDisplay;
+    HostBitmap *shown = display->secondBitmap;
+    const BGPic *picture = CurrentBGPic;
+    int32_t sx = 0, sy = 0, dx = state->layerX, dy = state->layerY, width = request->width, height = request->height;
+    if (!ClipBlitRect(nullptr, &sx, &sy, &dx, &dy, &width, &height, request->width, request->height,
+                      std::min(picture->current.width, shown->width), std::min(picture->current.height, shown->height)))
+        return;
+    uint8_t full[4] = {255, 255, 255, 255}, scaled[4];
+    MultiplyAlphaPlane(full, scaled, level, 4, 1);
+    for (int32_t j = 0; j < height; j++)
+        BlendRowsLevel32(HostBitmapRow(shown, dy + j) + size_t(dx) * 4,
+                         HostBitmapRow(state->startPicture, sy + j) + size_t(sx) * 4,
+                         HostBitmapRow(state->endPicture, sy + j) + size_t(sx) * 4, scaled[0], width);
+    if (request->noPresent) return;
+    UploadDisplayRect(shown, dx, dy, display, dx, dy, width, height);
+    request->uploadedRects++;
 }
 
 void UploadArea(FxRequest *request, int32_t dx, int32_t dy, int32_t width, int32_t height) {
@@ -132,7 +266,7 @@ int CrossfadeStep(FxRequest *request, int *done) {
             state->layerAlpha = BuildLayerAlpha(request);
             if (!state->layerAlpha || !request->preparedState) return kErrOutOfMemoryCode;
             BLTBITMAP(request->newImage, 0, 0, request->preparedState->bitmap, 0, 0, request->width, request->height);
-            return 0;
+            return TakeLayerFastRoad(request, state);
         }
         const BGPic *current = CurrentBGPic;
         state->fast = QueryBlitCapabilities(kBlitCapConstantBlend) && !request->async && !request->scaledDisplay &&
@@ -165,8 +299,19 @@ int CrossfadeStep(FxRequest *request, int *done) {
         state->level = 255;
         if (done) *done = 1;
     }
-    if (request->realtimeLayer) ScaleLayerAlpha(request, state->layerAlpha, request->reverse ? 255 - state->level : state->level);
-    else PlayCrossfadeFrame(request, state);
+    if (request->realtimeLayer) {
+        const int32_t level = request->reverse ? 255 - state->level : state->level;
+        ScaleLayerAlpha(request, state->layerAlpha, level);
+        // The fast road, once left, is not taken again; its last frame is composed, so the run ends exactly on
+        // what the compositor shows.
+        if (state->fast && (state->level == 255 || !LayerFastRoadHolds(request, state))) state->fast = 0;
+        if (state->fast) {
+            request->layerDirty = 0;
+            BlendLayerFrame(request, state, level);
+        }
+    } else {
+        PlayCrossfadeFrame(request, state);
+    }
     if (request->phase == 1) FinishFxFrame(request);
     return 0;
 }
@@ -175,9 +320,13 @@ void CrossfadeFinish(FxRequest *request, int) {
     CrossfadeState *state = FxState<CrossfadeState>(request);
     FreeHostBitmap(state->work);
     FreeHostBitmap(state->endPicture);
+    FreeHostBitmap(state->startPicture);
     FreeAlphaPlane(state->layerAlpha);
-    state->work = state->endPicture = nullptr;
+    FreeBlock(state->lower);
+    FreeBlock(state->lowerScratch);
+    state->work = state->endPicture = state->startPicture = nullptr;
     state->layerAlpha = nullptr;
+    state->lower = state->lowerScratch = nullptr;
 }
 
 int FadeStep(FxRequest *request, int *done) {

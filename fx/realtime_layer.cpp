@@ -237,6 +237,22 @@ int SetupRealtimeLayer(FxRequest *request) {
     return 0;
 }
 
+int ComposeLayerEnds(FxRequest *request, HostBitmap **beneath, HostBitmap **shown) {
+    *beneath = *shown = nullptr;
+    DisplayRecord *display = CurrentDisplay;
+    if (!display || !CurrentBGPic || !request->layer || !request->layer->current) return 0;
+    HostBitmap *under = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
+    if (!under) return kErrOutOfMemoryCode;
+    ComposeUnderLayer(request, display, under);
+    HostBitmap *over = ComposeOver(request, under);
+    if (!over) {
+        FreeHostBitmap(under);
+        return kErrOutOfMemoryCode;
+    }
+    *beneath = under, *shown = over;
+    return 0;
+}
+
 void ClearLayerPlanes(FxRequest *request) {
     LayerDrawParams *state = WorkingState(request);
     if (!state) return;

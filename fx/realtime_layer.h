@@ -46,5 +46,8 @@ void ClearLayerPlanes(FxRequest *request);
 // A picture with its own mask and alpha into the layer's bitmap and planes at (dx, dy), shown at the frame's end.
 void DrawIntoLayer(FxRequest *request, const HostBitmap *picture, const MaskPlane *mask, const AlphaPlane *alpha,
                    int32_t sx, int32_t sy, int32_t dx, int32_t dy, int32_t width, int32_t height);
+// The picture beneath the layer in its rectangle (without the layers above it and the sprites), and the same with
+// the new image drawn over it through its mask and alpha. 0 or 1000; both null on failure.
+int ComposeLayerEnds(FxRequest *request, HostBitmap **beneath, HostBitmap **shown);
 // One frame of a backwards hide: the showing's frame frameCount - 1 - frame, drawn at once.
 int PlayBackwardsFrame(FxRequest *request, int *done);
