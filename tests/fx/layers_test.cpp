@@ -96,8 +96,9 @@ TEST_F(LayerFxTest, SeekingAnAsyncBlendEqualsThePlayedFrames) {
     fxtest::FillPattern(brush->bitmap, fxtest::NewPattern);
     ASSERT_EQ(Cmd("DisplayBrush", {1.0, 5.0, 5.0}), 0);
     ASSERT_EQ(Cmd("HideLayer", {1.0}), 0);
-    // The blends draw the frame at once; PUZZLE, DIAGONAL, UPNDOWN and the scrolls replay from frame 0.
-    for (double effect : {115.0, 116.0, 117.0, 82.0, 83.0, 110.0, 97.0, 139.0, 114.0, 51.0}) {
+    // The blends and the families drawing into the layer's planes draw the frame at once; PUZZLE, DIAGONAL, UPNDOWN
+    // and the scrolls replay from frame 0.
+    for (double effect : {115.0, 116.0, 117.0, 82.0, 83.0, 110.0, 97.0, 139.0, 114.0, 51.0, 61.0, 70.0, 84.0, 99.0, 132.0}) {
         std::vector<fxtest::Frame> pictures;
         for (bool seek : {false, true}) {
             SeedRuntimeDrand48(5);
