@@ -3,10 +3,11 @@
 //
 // Five roads. Wipes that reveal rectangles of the new image draw them into the layer's bitmap and mask (or
 // alpha), or clear them when hiding. CROSSFADE, FADE and BLEND scale the layer's alpha plane. DISSOLVE, CLOCKWIPE,
-// SUN and STAR keep the new image in the layer's bitmap and write only its mask or alpha. The stretches and zooms
-// draw the scaled picture with its own mask or alpha into the cleared planes. Every other family
-// draws whole frames into the layer's bitmap as on a plain target of the layer's size, over what lies beneath the
-// layer; hides of the families that handle transparency themselves play the showing's frames backwards.
+// SUN and STAR keep the new image in the layer's bitmap and write only its mask or alpha. Stretches, zooms,
+// flows, rolls, strange pushes and pixel zooms draw their pictures, lines and blocks with their own mask or alpha
+// into the layer's cleared planes (their hides, but the stretches', play the showing's frames backwards). The
+// rest (the emulated picture's whole-picture effects, water) draws whole opaque frames into the layer's bitmap as
+// on a plain target of the layer's size, over what lies beneath the layer.
 #pragma once
 
 #include "fx/fx_engine.h"
