@@ -67,14 +67,19 @@ VMState *CheckArgs(VMState *vm, int minimum, int maximum) {
 
 double CheckNumberArg(VMState *vm, int n) {
     double value = 0;
-    if (ValueType(vm, n) == TNONE || !ReadLooseNumber(vm, n, &value)) RaiseForArgument(vm, kErrNumberExpected, n);
+    int type = ValueTypeAndNumber(vm, n, &value);
+    if (type == TNUMBER) [[likely]]
+        return value;
+    if (type == TNONE || !ReadLooseNumber(vm, n, &value)) RaiseForArgument(vm, kErrNumberExpected, n);
     return value;
 }
 
 double OptNumberArg(VMState *vm, int n, double fallback) {
-    int type = ValueType(vm, n);
-    if (type == TNONE) return fallback;
     double value = 0;
+    int type = ValueTypeAndNumber(vm, n, &value);
+    if (type == TNUMBER) [[likely]]
+        return value;
+    if (type == TNONE) return fallback;
     if (type == TNIL || !ReadLooseNumber(vm, n, &value)) RaiseForArgument(vm, kErrNumberExpected, n);
     return value;
 }
@@ -105,10 +110,10 @@ uint32_t OptUnsignedArg(VMState *vm, int n, uint32_t fallback) {
 }
 
 const char *CheckStringArg(VMState *vm, int n, size_t *length) {
-    int type = ValueType(vm, n);
-    if (type != TSTRING && type != TNUMBER) RaiseForArgument(vm, kErrStringExpected, n);
+    // Null exactly when the value is neither a string nor a number.
     size_t size = 0;
     const char *text = VMToString(vm, n, &size);
+    if (text == nullptr) RaiseForArgument(vm, kErrStringExpected, n);
     // A caller without the length reads a C string (a file name, say): a zero byte inside would silently cut it
     // short and name something else.
     if (length) *length = size;
@@ -146,11 +151,14 @@ double ReadNumberOrPercent(VMState *vm, int n, double base, int allowOver100, in
 }
 
 void ReadObjectId(ObjectId *out, VMState *vm, int n) {
-    if (ValueType(vm, n) == TLIGHTHANDLE) {
+    double value = 0;
+    int type = ValueTypeAndNumber(vm, n, &value);
+    if (type == TLIGHTHANDLE) {
         *out = ObjectId{0, ToHandle(vm, n)};
         return;
     }
-    *out = ObjectId{SaturateToInt32(CheckNumberArg(vm, n)), nullptr};
+    if (type != TNUMBER) value = CheckNumberArg(vm, n);
+    *out = ObjectId{SaturateToInt32(value), nullptr};
 }
 
 void OptIntegerArg(ObjectId *out, VMState *vm, int n) {

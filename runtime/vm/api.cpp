@@ -180,6 +180,13 @@ int ValueType(VMState *vm, int index) {
     return p ? p->tt : TNONE;
 }
 
+int ValueTypeAndNumber(VMState *vm, int index, double *number) {
+    VMValue *p = IndexToValue(vm, index);
+    if (p == nullptr) return TNONE;
+    if (p->tt == TNUMBER) *number = p->u.n;
+    return p->tt;
+}
+
 int IsString(VMState *vm, int index) {
     VMValue *p = IndexToValue(vm, index);
     return p && (p->tt == TSTRING || p->tt == TNUMBER);

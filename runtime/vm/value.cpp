@@ -5,16 +5,6 @@
 
 #include "runtime/vm/vm_internal.h"
 
-bool IsFalse(const VMValue *v) {
-    switch (v->tt) {
-    case TNIL: return true;
-    case TBOOLEAN: return v->u.b == 0;
-    case TNUMBER: return v->u.n == 0;
-    case TSTRING: return AsString(v)->length == 0;
-    default: return false;
-    }
-}
-
 bool RawEqualValues(const VMValue *a, const VMValue *b) {
     if (a->tt != b->tt) return false;
     switch (a->tt) {
@@ -42,13 +32,6 @@ VMString *NumberToString(VMState *vm, double n) {
     char buffer[64];
     int len = FormatNumber(n, buffer, sizeof buffer);
     return NewString(vm, buffer, size_t(len));
-}
-
-int32_t SaturateToInt32(double n) {
-    if (std::isnan(n)) return INT32_MIN;
-    if (n >= 2147483647.0) return INT32_MAX;
-    if (n <= -2147483648.0) return INT32_MIN;
-    return int32_t(n); // in range: truncates toward zero
 }
 
 int FormatNumber(double n, char *buffer, size_t size) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -111,6 +112,8 @@ void ConcatValues(VMState *vm, int n);      // joins the n top values (strings a
 
 // ---- Types and conversions -----------------------------------------------------------------------------------
 int ValueType(VMState *vm, int index); // TypeTag, or TNONE
+// ValueType, and for a number its value in *number as well: the argument readers' common case in one call.
+int ValueTypeAndNumber(VMState *vm, int index, double *number);
 int IsString(VMState *vm, int index);  // strings and numbers
 int IsNumber(VMState *vm, int index);  // numbers and numeric strings
 double VMToNumber(VMState *vm, int index);
@@ -125,7 +128,12 @@ void *ToHandle(VMState *vm, int index); // a light handle's pointer, else null
 int IsNativeFunction(VMState *vm, int index);
 
 // Truncates toward zero; out of range saturates; NaN gives INT32_MIN. Every integer read goes through it.
-int32_t SaturateToInt32(double n);
+inline int32_t SaturateToInt32(double n) {
+    if (std::isnan(n)) return INT32_MIN;
+    if (n >= 2147483647.0) return INT32_MAX;
+    if (n <= -2147483648.0) return INT32_MIN;
+    return int32_t(n); // in range: truncates toward zero
+}
 // The VM's number-to-text rule ("%.14g"); returns the length written (buffer of at least 32 bytes).
 int FormatNumber(double n, char *buffer, size_t size);
 // Parses a whole numeric string (leading/trailing spaces allowed, decimal or 0x hex); 1 on success.

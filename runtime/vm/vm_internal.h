@@ -419,7 +419,16 @@ size_t TableListLength(const Table *t);
 size_t TableBytes(const Table *t);
 
 // value.cpp
-bool IsFalse(const VMValue *v);
+// Inline: every conditional jump tests it.
+inline bool IsFalse(const VMValue *v) {
+    switch (v->tt) {
+    case TNIL: return true;
+    case TBOOLEAN: return v->u.b == 0;
+    case TNUMBER: return v->u.n == 0;
+    case TSTRING: return AsString(v)->length == 0;
+    default: return false;
+    }
+}
 bool RawEqualValues(const VMValue *a, const VMValue *b);
 bool ToNumberValue(const VMValue *v, double *out); // numbers and numeric strings
 VMString *NumberToString(VMState *vm, double n);
