@@ -57,8 +57,7 @@ void RaiseErrorWithNumber(VMState *vm, int code, int64_t number) {
     RaiseError(vm, code);
 }
 
-VMState *CheckArgs(VMState *vm, int minimum, int maximum) {
-    int count = GetTop(vm);
+VMState *CheckArgCount(VMState *vm, int count, int minimum, int maximum) {
     if (count < minimum) RaiseError(vm, kErrNotEnoughArguments);
     if (maximum > 0 && count > maximum) RaiseError(vm, kErrTooManyArguments);
     if (minimum == 0 && maximum == 0 && count > 0) RaiseError(vm, kErrTooManyArguments);

@@ -87,7 +87,14 @@ int CallScriptFunction(VMState *vm, const char *name, int nresults, std::initial
 // ---- Argument count ------------------------------------------------------------------------------------------
 // Fewer than minimum raises 1014; more than a positive maximum raises 1193; maximum 0 with minimum > 0 means no
 // upper limit; 0/0 allows no argument.
-VMState *CheckArgs(VMState *vm, int minimum, int maximum);
+// CheckArgs' rule for a count already read; CheckArgs inlines the in-range case, which needs no call.
+VMState *CheckArgCount(VMState *vm, int count, int minimum, int maximum);
+inline VMState *CheckArgs(VMState *vm, int minimum, int maximum) {
+    int count = GetTop(vm);
+    if (count >= minimum && count <= maximum) [[likely]]
+        return vm;
+    return CheckArgCount(vm, count, minimum, maximum);
+}
 
 // ---- Argument readers (n is the 1-based argument index) ------------------------------------------------------
 // A number (numeric strings converted; Nil counts as 0); absent or another type raises 1138.
