@@ -52,8 +52,13 @@ int FindFileObject(ObjectId id, FileObject **out) {
 }
 
 FileObject *FileObjectArg(VMState *vm, int n) {
+    // A plain number, the usual file id, takes one VM call; the rest goes through the full reader.
     ObjectId id;
-    ReadObjectId(&id, vm, n);
+    double number = 0;
+    if (ValueTypeAndNumber(vm, n, &number) == TNUMBER)
+        id = ObjectId{SaturateToInt32(number), nullptr};
+    else
+        ReadObjectId(&id, vm, n);
     FileObject *file = nullptr;
     if (int error = FindFileObject(id, &file)) RaiseError(vm, error);
     return file;
