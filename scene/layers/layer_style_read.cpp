@@ -251,6 +251,9 @@ int ReadLayerStyle(VMState *vm, vlLayer *layer, int t, int *freeMask, LayerStyle
         c->classes |= kStyleRebuild;
         c->kindChanged = kind != layer->type && !(IsPrintedText(kind) && IsPrintedText(layer->type));
         c->kind = kind;
+        // Text blocks and shapes are drawn from the layer's own record: the old kind's object id would still name
+        // that object to the lookups and the free checks.
+        if (c->kindChanged && (IsPrintedText(kind) || IsShapeLayerKind(kind))) c->source = ObjectId{};
     }
     // A printed text layer is rebuilt from its text block, which only the text library's entries can make.
     const bool textEntries = TextServices && TextServices->readStyleKeys;
