@@ -94,9 +94,28 @@ int SaveBackground(Playback *p) {
     return 0;
 }
 
+// The anim whose frames are played: with layers ModifyLayerFrames may have given the layer a copy of its own,
+// whose frame count and delays then hold.
+AnimObject *PlayedAnim(const Playback *p) {
+    AnimObject *own = nullptr;
+    if (p->layer && p->layer->type == ObjectKindAnim && !FindAnim(p->layer->source, &own, 0)) return own;
+    return p->anim;
+}
+
+// Past the last frame: the next run starts at frame 1, or the playback ends after the last run.
+void EndRun(Playback *p, int32_t *done) {
+    if (p->run != p->times) {
+        p->run++;
+        p->frame = 1;
+    } else {
+        *done = 1;
+    }
+}
+
 // After a frame was shown: waits or sets the next due time, and moves to the next frame and run.
 int Advance(Playback *p, int32_t *done) {
-    const int32_t delay = p->delay == DEFAULTSPEED ? GetAnimFrameDelay(p->anim, p->frame - 1) : p->delay;
+    AnimObject *anim = PlayedAnim(p);
+    const int32_t delay = p->delay == DEFAULTSPEED ? GetAnimFrameDelay(anim, p->frame - 1) : p->delay;
     if (p->async) {
         p->due += int64_t(delay) * 1000;
     } else if (delay > 0) {
@@ -104,14 +123,7 @@ int Advance(Playback *p, int32_t *done) {
         if (remaining > 0) WaitMilliseconds(p->vm, remaining);
         p->due = MonotonicMicroseconds();
     }
-    if (++p->frame > p->anim->frameCount) {
-        if (p->run != p->times) {
-            p->run++;
-            p->frame = 1;
-        } else {
-            *done = 1;
-        }
-    }
+    if (++p->frame > anim->frameCount) EndRun(p, done);
     return 0;
 }
 
@@ -121,6 +133,11 @@ int StepLayer(Playback *p, int32_t *done) {
     if (position < 1) {
         *done = 1;
         return 0;
+    }
+    // Frames taken from the layer since the last step end the run early.
+    if (p->frame > PlayedAnim(p)->frameCount) {
+        EndRun(p, done);
+        if (*done) return 0;
     }
     // A new frame rebuilds the layer: the new record takes the old one's place in the list.
     const int error = SetLayerPositionAndFrame(p->vm, p->layer, USELAYERPOSITION, USELAYERPOSITION, p->frame, 0);
