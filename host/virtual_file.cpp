@@ -419,30 +419,35 @@ int GetCharVirtualFile(VirtualFile *file) {
     return ReadVirtualFileBuffered(file, &byte, 1) == 1 ? byte : -1;
 }
 
-int64_t ReadVirtualFileUntil(VirtualFile *file, int delimiter, size_t limit, std::string *out) {
-    size_t done = 0;
-    while (done < limit) {
-        if (file && !IsMemoryLike(file)) { // whole runs out of the window
-            int64_t offset = file->position - file->windowStart;
-            if (offset >= 0 && offset < static_cast<int64_t>(file->windowValid)) {
-                const uint8_t *run = file->buffer.get() + offset;
-                size_t n = std::min(limit - done, file->windowValid - static_cast<size_t>(offset));
-                const void *hit = memchr(run, delimiter, n);
-                if (hit) n = static_cast<size_t>(static_cast<const uint8_t *>(hit) - run) + 1;
-                out->append(reinterpret_cast<const char *>(run), n);
-                done += n;
-                file->position += static_cast<int64_t>(n);
-                if (hit) break;
-                continue;
-            }
-        }
-        int c = GetCharVirtualFile(file); // refills the window, or reads a memory range
-        if (c < 0) return done ? static_cast<int64_t>(done) : -1;
-        out->push_back(static_cast<char>(c));
-        ++done;
-        if (c == delimiter) break;
+const uint8_t *PeekVirtualFile(VirtualFile *file, size_t *count) {
+    *count = 0;
+    if (!file) return nullptr;
+    if (IsMemoryLike(file)) {
+        static const uint8_t nothing = 0;
+        int64_t length = FileLength(file);
+        if (file->position >= length) return &nothing; // as a read, the end before a vanished range
+        const uint8_t *source = file->kind == kClipboard ? file->clipboard.data() : MemoryOf(file);
+        if (!source) return nullptr;
+        *count = static_cast<size_t>(length - file->position);
+        return source + file->position;
     }
-    return static_cast<int64_t>(done);
+    if (!file->buffer) file->buffer.reset(new uint8_t[kBufferSize]);
+    int64_t offset = file->position - file->windowStart;
+    if (offset < 0 || offset >= static_cast<int64_t>(file->windowValid)) {
+        if (!FlushWindow(file)) return nullptr;
+        file->windowStart = file->position;
+        file->windowValid = 0;
+        int64_t n = RawRead(file, file->position, file->buffer.get(), kBufferSize);
+        if (n < 0) return nullptr;
+        file->windowValid = static_cast<size_t>(n);
+        offset = 0;
+    }
+    *count = file->windowValid - static_cast<size_t>(offset);
+    return file->buffer.get() + offset;
+}
+
+void AdvanceVirtualFile(VirtualFile *file, size_t count) {
+    if (file) file->position += static_cast<int64_t>(count);
 }
 
 int64_t WriteVirtualFile(VirtualFile *file, const void *buffer, size_t count) {

@@ -49,9 +49,12 @@ int64_t ReadVirtualFile(VirtualFile *file, void *buffer, size_t count);
 int64_t ReadVirtualFileBuffered(VirtualFile *file, void *buffer, size_t count);
 // The next byte 0..255, or -1 at the end (buffered).
 int GetCharVirtualFile(VirtualFile *file);
-// Buffered: appends to out the bytes up to and including the next delimiter byte, at most limit bytes. Returns
-// the number appended (less than limit without a delimiter at the end of the stream), -1 on an error with none.
-int64_t ReadVirtualFileUntil(VirtualFile *file, int delimiter, size_t limit, std::string *out);
+// Buffered, without copying: the bytes from the position on that are at hand (the window, refilled when the
+// position has left it, or the memory itself). Sets *count (0 at the end) and returns them, null on an error.
+// The view stays valid until the next call on the file; the position does not move.
+const uint8_t *PeekVirtualFile(VirtualFile *file, size_t *count);
+// Moves the position past count bytes of the last peek.
+void AdvanceVirtualFile(VirtualFile *file, size_t count);
 
 // Writes count bytes at the position: the number written (less at the end of a memory range), negative on an
 // error. The position advances.

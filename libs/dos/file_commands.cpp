@@ -90,9 +90,11 @@ int CmdReadString(VMState *vm) {
 int CmdReadLine(VMState *vm) {
     CheckArgs(vm, 1, 1);
     FileObject *file = FileObjectArg(vm, 1);
-    static std::string line; // keeps its capacity: no allocation per line
-    if (int error = FileReadLine(file, &line)) return error;
-    PushStringLen(vm, line.data(), line.size());
+    static std::string scratch; // keeps its capacity: no allocation per line
+    const char *bytes = nullptr;
+    size_t length = 0;
+    if (int error = FileReadLine(file, &scratch, &bytes, &length)) return error;
+    PushStringLen(vm, bytes, length);
     return 1;
 }
 

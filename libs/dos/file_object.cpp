@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "host/virtual_file.h"
 #include "runtime/app/command.h"
@@ -143,27 +146,80 @@ int FileWriteBytes(FileObject *file, const void *buffer, size_t count) {
     return written == static_cast<int64_t>(count) ? 0 : kErrWriteFailed;
 }
 
-int FileReadLine(FileObject *file, std::string *line) {
+namespace {
+
+// Index of the first LF or CR in bytes[0, count), or count.
+size_t FindLineBreak(const uint8_t *bytes, size_t count) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
+    for (; i + 16 <= count; i += 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i));
+        int hits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)));
+        if (hits) return i + static_cast<size_t>(std::countr_zero(static_cast<unsigned>(hits)));
+    }
+#endif
+    for (; i < count; i++)
+        if (bytes[i] == '\n' || bytes[i] == '\r') return i;
+    return count;
+}
+
+} // namespace
+
+int FileReadLine(FileObject *file, std::string *scratch, const char **bytes, size_t *length) {
     if (file->access == kAccessWrite) return kErrWriteOnlyFile;
     if (file->position >= file->size) return kErrReadBeyondEnd;
-    line->clear();
+    scratch->clear();
+    *bytes = scratch->data();
+    *length = 0;
+    size_t left = static_cast<size_t>(file->size - file->position);
     if (IOMode != kIOUnbuffered) {
+        size_t have = 0;
+        const uint8_t *run = PeekVirtualFile(file->stream, &have);
+        if (run && have) {
+            // The usual line, whole in the window and ending in LF, CR LF or the file's end, is handed out in
+            // place; anything else (a CR inside, a window boundary) is gathered below.
+            size_t n = std::min(have, left);
+            size_t end = FindLineBreak(run, n), used = 0;
+            if (end < n && run[end] == '\n')
+                used = end + 1;
+            else if (end + 1 < n && run[end] == '\r' && run[end + 1] == '\n')
+                used = end + 2;
+            else if (end == n && n == left)
+                used = n;
+            if (used) {
+                *bytes = reinterpret_cast<const char *>(run);
+                *length = end;
+                AdvanceVirtualFile(file->stream, used);
+                file->position += static_cast<int64_t>(used);
+                return 0;
+            }
+        }
         // Up to the line feed (or the end) in whole runs; every CR in the line is dropped, as below.
-        size_t limit = static_cast<size_t>(file->size - file->position);
-        int64_t n = ReadVirtualFileUntil(file->stream, '\n', limit, line);
-        if (n > 0) file->position += n;
-        if (n <= 0 || (static_cast<size_t>(n) < limit && line->back() != '\n')) return kErrReadFailed;
-        if (line->back() == '\n') line->pop_back();
-        if (line->find('\r') != std::string::npos) std::erase(*line, '\r');
-        return 0;
+        while (left) {
+            run = PeekVirtualFile(file->stream, &have);
+            if (!run || !have) return kErrReadFailed;
+            size_t n = std::min(have, left);
+            const void *hit = memchr(run, '\n', n);
+            size_t used = hit ? static_cast<size_t>(static_cast<const uint8_t *>(hit) - run) + 1 : n;
+            for (size_t i = 0; i < used; i++)
+                if (run[i] != '\r' && run[i] != '\n') scratch->push_back(static_cast<char>(run[i]));
+            AdvanceVirtualFile(file->stream, used);
+            file->position += static_cast<int64_t>(used);
+            left -= used;
+            if (hit) break;
+        }
+    } else {
+        while (file->position < file->size) {
+            int c = StreamGetChar(file->stream);
+            if (c < 0) return kErrReadFailed;
+            file->position++;
+            if (c == '\n') break;
+            if (c != '\r') scratch->push_back(static_cast<char>(c));
+        }
     }
-    while (file->position < file->size) {
-        int c = StreamGetChar(file->stream);
-        if (c < 0) return kErrReadFailed;
-        file->position++;
-        if (c == '\n') break;
-        if (c != '\r') line->push_back(static_cast<char>(c));
-    }
+    *bytes = scratch->data();
+    *length = scratch->size();
     return 0;
 }
 

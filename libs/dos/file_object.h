@@ -61,8 +61,9 @@ int FileReadBytes(FileObject *file, void *buffer, int64_t count);
 // Writes count bytes: 1141 on a read-only file, 1005 on a short write after position moved by what was
 // written.
 int FileWriteBytes(FileObject *file, const void *buffer, size_t count);
-// The next line without its LF, CR bytes dropped: 1142, 1242 at the end. An empty line gives "".
-int FileReadLine(FileObject *file, std::string *line);
+// The next line without its LF, CR bytes dropped: 1142, 1242 at the end. An empty line gives "". The line is
+// left in *bytes/*length: a view into the stream's buffer, or scratch; valid until the next call on the file.
+int FileReadLine(FileObject *file, std::string *scratch, const char **bytes, size_t *length);
 // -1 stands for size; below 0 or above size gives 1076.
 int FileSeek(FileObject *file, int64_t position);
 // 1005 when the buffered data could not be written.

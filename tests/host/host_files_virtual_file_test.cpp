@@ -144,7 +144,7 @@ TEST_F(VirtualFileTest, MixedCallsMatchAPlainByteModel) {
     int64_t position = 0;
     std::mt19937 random(7);
     for (int step = 0; step < 3000; ++step) {
-        int op = static_cast<int>(random() % 6);
+        int op = static_cast<int>(random() % 7);
         size_t count = random() % 3 ? random() % 40 : random() % 40000; // some exceed the buffer
         if (op <= 1) { // write
             std::vector<uint8_t> bytes(count);
@@ -167,6 +167,16 @@ TEST_F(VirtualFileTest, MixedCallsMatchAPlainByteModel) {
             int64_t target = model.empty() ? 0 : static_cast<int64_t>(random() % (model.size() + 1));
             ASSERT_EQ(SeekVirtualFile(file, target, kSeekFromStart), position);
             position = target;
+        } else if (op == 5) { // a view of what is at hand, then a step through part of it
+            size_t have = 0;
+            const uint8_t *view = PeekVirtualFile(file, &have);
+            ASSERT_NE(view, nullptr);
+            ASSERT_EQ(have == 0, position >= static_cast<int64_t>(model.size())) << "step " << step;
+            ASSERT_LE(position + static_cast<int64_t>(have), static_cast<int64_t>(model.size()));
+            ASSERT_TRUE(std::equal(view, view + have, model.begin() + position)) << "step " << step;
+            size_t skip = std::min(have, count);
+            AdvanceVirtualFile(file, skip);
+            position += static_cast<int64_t>(skip);
         } else {
             ASSERT_EQ(VirtualFileLength(file), static_cast<int64_t>(model.size()));
             ASSERT_EQ(VirtualFileAtEnd(file), position >= static_cast<int64_t>(model.size()) ? 1 : 0);
@@ -241,6 +251,12 @@ TEST(VirtualMemoryFile, RegisteredRangeReadsThroughBothNameForms) {
     char buffer[32] = {};
     EXPECT_EQ(ReadVirtualFileBuffered(file, buffer, sizeof buffer), 15);
     EXPECT_EQ(std::string(buffer), "memory contents");
+    size_t have = 1;
+    EXPECT_NE(PeekVirtualFile(file, &have), nullptr);
+    EXPECT_EQ(have, 0u);
+    SeekVirtualFile(file, 7, kSeekFromStart);
+    const uint8_t *view = PeekVirtualFile(file, &have);
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(view), have), "contents");
     CloseVirtualFile(file);
 
     char chunk[96];
@@ -288,6 +304,8 @@ TEST(VirtualMemoryFile, StreamFailsOnceItsRangeIsUnregistered) {
     UnregisterMemoryRange(block);
     char buffer[8];
     EXPECT_LT(ReadVirtualFile(file, buffer, 4), 0);
+    size_t have = 0;
+    EXPECT_EQ(PeekVirtualFile(file, &have), nullptr);
     CloseVirtualFile(file);
 }
 
