@@ -3,8 +3,6 @@
 #include "imaging/graphics_library.h"
 
 #include <algorithm>
-#include <iterator>
-#include <map>
 
 #include "host/blit.h"
 #include "imaging/async_draw.h"
@@ -18,20 +16,12 @@
 #include "imaging/snapshot.h"
 #include "runtime/app/attributes.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/object_kinds.h"
 
 namespace {
 
 int32_t gMaskMode = MASKVISIBLE;
 int32_t gAlphaIntensity = 128;
-
-std::map<int32_t, AttributeKindHook> &KindHooks() {
-    static std::map<int32_t, AttributeKindHook> hooks;
-    return hooks;
-}
-std::map<int32_t, ObjectCounter> &Counters() {
-    static std::map<int32_t, ObjectCounter> counters;
-    return counters;
-}
 
 int GraphicsSetAttribute(VMState *, int tag, AttributeValue *value) {
     if (tag == kAttrMaskMode) {
@@ -58,42 +48,6 @@ int GraphicsGetAttribute(VMState *, int tag, AttributeValue *value) {
     return 0;
 }
 
-// Sound objects answer through the sound library's attribute tags.
-struct TagMapping {
-    int32_t attribute, tag;
-    bool text;      // the answer is a string
-    bool twoValues; // the answer is two numbers
-};
-const TagMapping kSampleTags[] = {{ATTRTYPE, kAttrSampleType, false, false},
-                                  {ATTRDURATION, kAttrSampleDuration, false, false},
-                                  {ATTRPITCH, kAttrSamplePitch, false, false},
-                                  {ATTRPOSITION, kAttrSamplePosition, false, true}};
-const TagMapping kMusicTags[] = {{ATTRTYPE, kAttrMusicType, false, false},
-                                 {ATTRDURATION, kAttrMusicDuration, false, false},
-                                 {ATTRPITCH, kAttrMusicPitch, false, false},
-                                 {ATTRPOSITION, kAttrMusicPosition, false, false},
-                                 {ATTRFORMAT, kAttrMusicFormat, true, false},
-                                 {ATTRBITRATE, kAttrMusicBitrate, false, false}};
-
-int SoundAttribute(VMState *vm, ObjectId id, int32_t attribute, const TagMapping *table, size_t n, int notFound) {
-    for (size_t i = 0; i < n; ++i) {
-        if (table[i].attribute != attribute) continue;
-        AttributeValue value;
-        value.id = id;
-        if (!GetAttributeTags(vm, table[i].tag, &value)) break;
-        if (table[i].text) {
-            PushString(vm, value.text.c_str());
-            return 1;
-        }
-        PushNumber(vm, value.numbers[0]);
-        if (!table[i].twoValues) return 1;
-        PushNumber(vm, value.numbers[1]);
-        return 2;
-    }
-    if (!id.handle) SetErrorArgNumber(id.number);
-    return notFound;
-}
-
 // GetAttribute(kind, id, attribute, ...)
 int CmdGetAttribute(VMState *vm) {
     CheckArgs(vm, 3, 0);
@@ -102,20 +56,14 @@ int CmdGetAttribute(VMState *vm) {
     if (ValueType(vm, 2) == TNIL) id = ObjectId{};
     else ReadObjectId(&id, vm, 2);
     const int32_t attribute = CheckInt32Arg(vm, 3);
-    if (attribute == ATTRCOUNT) {
-        auto it = Counters().find(kind);
-        if (it != Counters().end()) {
-            PushNumber(vm, it->second());
-            return 1;
-        }
+    const ObjectKindEntry *entry = FindObjectKind(kind);
+    if (!entry) return kErrWrongUsage;
+    if (attribute == ATTRCOUNT && entry->count) {
+        PushNumber(vm, entry->count());
+        return 1;
     }
-    if (kind == ObjectKindSample)
-        return SoundAttribute(vm, id, attribute, kSampleTags, std::size(kSampleTags), kErrSampleNotFound);
-    if (kind == ObjectKindMusic)
-        return SoundAttribute(vm, id, attribute, kMusicTags, std::size(kMusicTags), kErrMusicNotFound);
-    auto it = KindHooks().find(kind);
-    if (it == KindHooks().end()) return kErrWrongUsage;
-    const int r = it->second(vm, id, attribute, 4);
+    if (!entry->attributes) return kErrWrongUsage;
+    const int r = entry->attributes(vm, id, attribute, 4);
     return r == kAttributeUnanswered ? kErrWrongUsage : r;
 }
 
@@ -240,13 +188,6 @@ void FreeDrawLibrary(VMState *) { ResetDrawState(); }
 
 int32_t GetMaskMode() { return gMaskMode; }
 int32_t GetAlphaIntensity() { return gAlphaIntensity; }
-
-void RegisterAttributeKind(int32_t kind, AttributeKindHook hook) { KindHooks()[kind] = hook; }
-void RegisterObjectCounter(int32_t kind, ObjectCounter counter) { Counters()[kind] = counter; }
-void ClearAttributeKinds() {
-    KindHooks().clear();
-    Counters().clear();
-}
 
 int (*SnapshotSourceHook)(HostBitmap **bitmap, bool *owned) = nullptr;
 

@@ -6,6 +6,7 @@
 
 #include "host/bitmap.h"
 #include "runtime/app/command.h"
+#include "runtime/app/object_kinds.h" // GetAttribute answers through the registered kinds
 
 // The program-wide object kinds (the script sees most as #BRUSH, #LAYER, ...; 0, 5, 6, 7, 19 and 20 have no constant).
 enum ObjectKind : int32_t {
@@ -93,18 +94,6 @@ constexpr int32_t ANMFMT_MJPEG = 1;
 // ---- Attributes the blit and fill code read (tags 5 and 7) ---------------------------------------------------
 int32_t GetMaskMode();       // MASKVISIBLE (0) at start
 int32_t GetAlphaIntensity(); // 128 at start
-
-// ---- GetAttribute's dispatch ---------------------------------------------------------------------------------
-// A library answers GetAttribute for its kinds with a hook: it pushes its results and returns their count, an
-// error code (>= 1000), or kAttributeUnanswered. firstExtraArg is the index of the argument after the attribute.
-constexpr int kAttributeUnanswered = -1;
-using AttributeKindHook = int (*)(VMState *vm, ObjectId id, int32_t attribute, int firstExtraArg);
-void RegisterAttributeKind(int32_t kind, AttributeKindHook hook);
-// ATTRCOUNT of a kind comes from its library's counter (CountBrushes, CountSprites, ...).
-using ObjectCounter = int32_t (*)();
-void RegisterObjectCounter(int32_t kind, ObjectCounter counter);
-// Forgets every hook and counter (tests, shutdown).
-void ClearAttributeKinds();
 
 // ---- SaveSnapshot's picture ----------------------------------------------------------------------------------
 // The display code renders the current output with its layers for SaveSnapshot: 0 and a bitmap (*owned: the

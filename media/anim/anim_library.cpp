@@ -288,7 +288,7 @@ void RegisterAnimLibrary(VMState *vm) {
     RebuildAllAnimsHook = RebuildAllAnims;
     AnimLockCountHook = AnimLockCount;
     InstallAnimLayerServices(true);
-    RegisterObjectCounter(ObjectKindAnim, CountAnimObjects);
+    RegisterObjectKind({ObjectKindAnim, "ANIM", CountAnimObjects, nullptr});
     RegisterBrushLinkSource(ObjectKindAnim, AnimBrushLinkSource);
     BuildSpriteFramesHook = BuildSpriteFrames;
     LoadSpriteHook = CmdLoadSprite;

@@ -2,6 +2,7 @@
 #include "media/sound_library.h"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "host/catalog.h"
@@ -362,6 +363,51 @@ int GetSoundAttribute(VMState *, int tag, AttributeValue *value) {
     return GetMusicTag(tag, value);
 }
 
+// GetAttribute of a sample or music: the attribute numbers map onto the sound attribute tags.
+struct TagMapping {
+    int32_t attribute, tag;
+    bool text;      // the answer is a string
+    bool twoValues; // the answer is two numbers
+};
+const TagMapping kSampleTags[] = {{ATTRTYPE, kAttrSampleType, false, false},
+                                  {ATTRDURATION, kAttrSampleDuration, false, false},
+                                  {ATTRPITCH, kAttrSamplePitch, false, false},
+                                  {ATTRPOSITION, kAttrSamplePosition, false, true}};
+const TagMapping kMusicTags[] = {{ATTRTYPE, kAttrMusicType, false, false},
+                                 {ATTRDURATION, kAttrMusicDuration, false, false},
+                                 {ATTRPITCH, kAttrMusicPitch, false, false},
+                                 {ATTRPOSITION, kAttrMusicPosition, false, false},
+                                 {ATTRFORMAT, kAttrMusicFormat, true, false},
+                                 {ATTRBITRATE, kAttrMusicBitrate, false, false}};
+
+int TaggedAttribute(VMState *vm, ObjectId id, int32_t attribute, const TagMapping *table, size_t n, int notFound) {
+    for (size_t i = 0; i < n; ++i) {
+        if (table[i].attribute != attribute) continue;
+        AttributeValue value;
+        value.id = id;
+        const int found = table == kSampleTags ? GetSampleAttribute(table[i].tag, &value)
+                                               : GetMusicTag(table[i].tag, &value);
+        if (!found) break;
+        if (table[i].text) {
+            PushString(vm, value.text.c_str());
+            return 1;
+        }
+        PushNumber(vm, value.numbers[0]);
+        if (!table[i].twoValues) return 1;
+        PushNumber(vm, value.numbers[1]);
+        return 2;
+    }
+    if (!id.handle) SetErrorArgNumber(id.number);
+    return notFound;
+}
+
+int SampleAttribute(VMState *vm, ObjectId id, int32_t attribute, int) {
+    return TaggedAttribute(vm, id, attribute, kSampleTags, std::size(kSampleTags), kErrSampleNotFound);
+}
+int MusicAttribute(VMState *vm, ObjectId id, int32_t attribute, int) {
+    return TaggedAttribute(vm, id, attribute, kMusicTags, std::size(kMusicTags), kErrMusicNotFound);
+}
+
 int32_t CountSamples() { return int32_t(SampleList.size()); }
 int32_t CountMusics() { return int32_t(MusicList.size()); }
 
@@ -377,8 +423,8 @@ void RegisterSoundLibrary(VMState *vm) {
     RegisterConstants(vm, kSoundConstants);
     AddSetAttributeHook(SetSoundAttribute);
     AddGetAttributeHook(GetSoundAttribute);
-    RegisterObjectCounter(ObjectKindSample, CountSamples);
-    RegisterObjectCounter(ObjectKindMusic, CountMusics);
+    RegisterObjectKind({ObjectKindSample, "SAMPLE", CountSamples, SampleAttribute});
+    RegisterObjectKind({ObjectKindMusic, "MUSIC", CountMusics, MusicAttribute});
     TakeSoundEventHook = TakeSoundEvent;
     StopAllSoundsHook = StopAllSoundsNow;
     StartAudioTasks(); // without its threads sound still plays; only the events and music stay silent

@@ -131,8 +131,7 @@ void InstallDisplayHooks(VMState *vm) {
 void RegisterDisplayLibrary(VMState *vm) {
     // DisplayListSemaphore is a plain mutex that always exists, so 1298 cannot happen here.
     InstallDisplayHooks(vm);
-    RegisterAttributeKind(ObjectKindDisplay, DisplayAttribute);
-    RegisterObjectCounter(ObjectKindDisplay, CountDisplays);
+    RegisterObjectKind({ObjectKindDisplay, "DISPLAY", CountDisplays, DisplayAttribute});
     RegisterCommands(vm, kDisplayCommands);
     RegisterCommandLibrary(kDisplayCommands, "display");
     RegisterConstants(vm, kDisplayConstants);

@@ -443,8 +443,7 @@ const ConstantEntry kBrushConstants[] = {
 
 void RegisterBrushLibrary(VMState *vm) {
     FindBrushImageHook = BrushImage;
-    RegisterAttributeKind(ObjectKindBrush, BrushAttribute);
-    RegisterObjectCounter(ObjectKindBrush, CountBrushes);
+    RegisterObjectKind({ObjectKindBrush, "BRUSH", CountBrushes, BrushAttribute});
     RegisterCommands(vm, kBrushCommands);
     RegisterCommandLibrary(kBrushCommands, "brush");
     RegisterConstants(vm, kBrushConstants);

@@ -170,8 +170,7 @@ const CommandEntry kSpriteCommands[] = {
 
 void RegisterSpriteLibrary(VMState *vm) {
     RedrawSpritesHook = DrawSpritesHook;
-    RegisterAttributeKind(ObjectKindSprite, SpriteAttribute);
-    RegisterObjectCounter(ObjectKindSprite, CountSprites);
+    RegisterObjectKind({ObjectKindSprite, "SPRITE", CountSprites, SpriteAttribute});
     RegisterCommands(vm, kSpriteCommands);
     RegisterCommandLibrary(kSpriteCommands, "sprite");
 }

@@ -84,9 +84,8 @@ void RegisterTextLibrary(VMState *vm) {
     RegisterCommands(vm, kTextCommands);
     RegisterCommandLibrary(kTextCommands, "text");
     RegisterConstants(vm, kTextConstants);
-    RegisterAttributeKind(ObjectKindFont, FontAttribute);
-    RegisterObjectCounter(ObjectKindFont, CountOpenFonts);
-    RegisterObjectCounter(ObjectKindTextObject, CountTextObjects);
+    RegisterObjectKind({ObjectKindFont, "FONT", CountOpenFonts, FontAttribute});
+    RegisterObjectKind({ObjectKindTextObject, "TEXTOBJECT", CountTextObjects, nullptr});
     RegisterBrushLinkSource(ObjectKindTextObject, TextObjectBrushSource);
     TextServices = &kTextServices;
     TextObjectLockCountHook = TextObjectLockCount;
