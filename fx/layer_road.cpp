@@ -22,8 +22,6 @@ namespace {
 
 constexpr int kErrLayerHasAsyncDraw = 1371;
 
-bool SameId(const ObjectId &a, const ObjectId &b) { return a.number == b.number && a.handle == b.handle; }
-
 // The scene in the request's rectangle, with the layer shown or left out, into image (the rectangle's size, black
 // where the rectangle leaves the picture). Layers above it, its see-through and tint settings and its clip are
 // all in the picture, so the effect moves between two exact scenes.
@@ -195,7 +193,7 @@ int FindUndoLayer(int32_t kind, ObjectId id, int32_t level, int32_t *position) {
     int32_t n = CountLayers(picture);
     for (ListNode *node = LastNode(&picture->layers); node; node = PreviousNode(node), n--) {
         const vlLayer *layer = LayerOfNode(node);
-        if (layer->type != kind || !SameId(layer->source, id)) continue;
+        if (layer->type != kind || layer->source != id) continue;
         if (--level <= 0) {
             *position = n;
             return 0;

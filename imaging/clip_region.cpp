@@ -9,10 +9,6 @@
 
 static ClipRegion *gClipRegions = nullptr;
 
-static bool SameId(const ObjectId &a, const ObjectId &b) {
-    return a.handle ? a.handle == b.handle : (!b.handle && a.number == b.number);
-}
-
 void AddClipRegion(ClipRegion *region) {
     region->next = gClipRegions;
     gClipRegions = region;
@@ -21,7 +17,7 @@ void AddClipRegion(ClipRegion *region) {
 int FindClipRegion(ObjectId id, const void *, int, ClipRegion **out) {
     *out = nullptr;
     for (ClipRegion *r = gClipRegions; r; r = r->next)
-        if (!r->freePending && SameId(id, r->id)) {
+        if (!r->freePending && id == r->id) {
             *out = r;
             return 0;
         }
@@ -36,7 +32,7 @@ static void Destroy(ClipRegion *r) {
 int FreeClipRegionById(ObjectId id) {
     for (ClipRegion **p = &gClipRegions; *p; p = &(*p)->next) {
         ClipRegion *r = *p;
-        if (r->freePending || !SameId(id, r->id)) continue;
+        if (r->freePending || id != r->id) continue;
         if (r->useCount > 0) {
             r->freePending = true;
             return 0;

@@ -27,7 +27,7 @@ std::vector<std::unique_ptr<DirectoryObject>> DirectoryList;
 
 int FindDirectoryObject(ObjectId id, size_t *index) {
     for (size_t i = 0; i < DirectoryList.size(); ++i) {
-        if (DirectoryList[i]->id.number == id.number && DirectoryList[i]->id.handle == id.handle) {
+        if (DirectoryList[i]->id == id) {
             *index = i;
             return 0;
         }

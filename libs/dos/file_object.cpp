@@ -44,7 +44,7 @@ int StreamGetChar(VirtualFile *stream) {
 
 int FindFileObject(ObjectId id, FileObject **out) {
     for (const auto &file : FileList) {
-        if (file->id.number == id.number && file->id.handle == id.handle) {
+        if (file->id == id) {
             *out = file.get();
             return 0;
         }

@@ -39,7 +39,7 @@ bool IsGraphicLatin1(uint8_t c) {
 
 int FindMemBlock(ObjectId id, MemBlock **out) {
     for (const auto &block : MemBlockList) {
-        if (block->id.number == id.number && block->id.handle == id.handle) {
+        if (block->id == id) {
             *out = block.get();
             return 0;
         }

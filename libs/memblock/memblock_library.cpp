@@ -98,7 +98,7 @@ int CmdCopyMem(VMState *vm) {
     ObjectId source, destination;
     ReadObjectId(&source, vm, 1);
     ReadObjectId(&destination, vm, 2);
-    if (source.number == destination.number && source.handle == destination.handle) return kErrWrongUsage;
+    if (source == destination) return kErrWrongUsage;
     MemBlock *from = BlockArg(vm, 1);
     MemBlock *to = BlockArg(vm, 2);
     return CopyMemBlock(from, to, count, sourceOffset, destinationOffset);

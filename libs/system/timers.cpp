@@ -43,7 +43,7 @@ int64_t ElapsedMicroseconds(const TimerRecord *timer) {
 
 TimerRecord *FindTimerRecord(const ObjectId &id) {
     for (auto &timer : TimerList)
-        if (timer->id.number == id.number && timer->id.handle == id.handle) return timer.get();
+        if (timer->id == id) return timer.get();
     return nullptr;
 }
 

@@ -21,7 +21,7 @@ int CmdCopyAnim(VMState *vm) {
     if (int error = FindAnim(sourceId, &source, kFindAnimPending)) return error;
     const bool automatic = IsAutoHandleRequest(target);
     if (!automatic) {
-        if (source->id.number == target.number && source->id.handle == target.handle) return kErrWrongUsage;
+        if (source->id == target) return kErrWrongUsage;
         if (int error = FreeAnimById(target, 0)) return error;
     }
     if (int error = CopyAnimForReferrer(source, &target)) return error;

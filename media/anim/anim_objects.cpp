@@ -18,8 +18,6 @@ AnimObject *AnimList = nullptr;
 
 namespace {
 
-bool SameId(const ObjectId &a, const ObjectId &b) { return a.number == b.number && a.handle == b.handle; }
-
 int NotFound(ObjectId id) {
     if (id.handle) return kErrObjectNotFound;
     SetErrorArgNumber(id.number);
@@ -131,7 +129,7 @@ int CopyAnimForReferrer(void *argument, ObjectId *newId) {
 int FindAnim(ObjectId id, AnimObject **out, int flags) {
     *out = nullptr;
     for (AnimObject *anim = AnimList; anim; anim = anim->next) {
-        if (!SameId(anim->id, id)) continue;
+        if (anim->id != id) continue;
         if (anim->freePending && (flags & kFindAnimPending)) continue;
         if ((flags & kFindAnimModify) && anim->lockCount != 0) return 1314;
         if ((flags & (kFindAnimModify | kFindAnimNoUnshare)) == kFindAnimModify) {
@@ -151,7 +149,7 @@ int FindAnim(ObjectId id, AnimObject **out, int flags) {
 int FreeAnimById(ObjectId id, int reportMissing) {
     AnimObject *anim = nullptr;
     for (AnimObject *a = AnimList; a; a = a->next)
-        if (!a->freePending && SameId(a->id, id)) {
+        if (!a->freePending && a->id == id) {
             anim = a;
             break;
         }

@@ -146,7 +146,7 @@ int FinishStream(size_t at) {
 // The stream's index, or -1 with the error argument set.
 long FindStream(const ObjectId &id, int *error) {
     for (size_t i = 0; i < gStreams.size(); ++i)
-        if (gStreams[i]->id.number == id.number && gStreams[i]->id.handle == id.handle) return long(i);
+        if (gStreams[i]->id == id) return long(i);
     if (id.handle) {
         *error = kErrObjectNotFound;
     } else {

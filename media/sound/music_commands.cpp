@@ -53,7 +53,7 @@ int StopOrPauseCommand(VMState *vm, int pause) {
     if (withId) ReadObjectId(&id, vm, 1);
     if (SoundDisabled) return 0;
     MusicObject *m = CurrentMusic();
-    if (withId && (!m || !SameId(m->id, id))) {
+    if (withId && (!m || m->id != id)) {
         if (id.handle) return kErrNoMusicPlaying;
         SetErrorArgNumber(id.number);
         return kErrMusicNotPlaying;
@@ -91,7 +91,7 @@ MusicObject *CurrentMusic() { return const_cast<MusicObject *>(static_cast<const
 
 MusicObject *FindMusicObject(const ObjectId &id) {
     for (MusicObject *m : MusicList)
-        if (SameId(m->id, id)) return m;
+        if (m->id == id) return m;
     return nullptr;
 }
 

@@ -31,8 +31,6 @@ int EnsureAudioOpen() {
     return 0;
 }
 
-bool SameId(const ObjectId &a, const ObjectId &b) { return a.number == b.number && a.handle == b.handle; }
-
 int PushCreatedId(VMState *vm, ObjectId *id, void *record) {
     if (!IsAutoHandleRequest(*id)) return 0;
     *id = ObjectId{0, record};
@@ -64,7 +62,7 @@ int32_t SampleType(int format) {
 
 SampleObject *FindSampleObject(const ObjectId &id) {
     for (SampleObject *s : SampleList)
-        if (SameId(s->id, id)) return s;
+        if (s->id == id) return s;
     return nullptr;
 }
 
@@ -82,7 +80,7 @@ void FreeSampleObject(SampleObject *s) {
 }
 
 // A numbered id that is loaded again replaces the old object.
-void FreeSameId(const ObjectId &id) {
+void FreeSampleOfId(const ObjectId &id) {
     if (IsAutoHandleRequest(id)) return;
     if (SampleObject *old = FindSampleObject(id)) FreeSampleObject(old);
 }
@@ -116,7 +114,7 @@ int CmdLoadSample(VMState *vm) {
     const std::string file = CheckFileNameArg(vm, 2, 0);
     const std::string shown = CheckStringArg(vm, 2);
     if (SoundDisabled || !EnsureAudioOpen()) return 0;
-    FreeSameId(id);
+    FreeSampleOfId(id);
     SetErrorArgString(shown);
     PrintConsoleMessage(GetCatalogMessage(kMsgLoadingSample), shown.c_str(), 1);
     SampleData *data = nullptr;
@@ -142,7 +140,7 @@ int CmdCreateSample(VMState *vm) {
     if (SoundDisabled) return 0;
     if (pitch < 1) return kErrWrongUsage;
     if (!EnsureAudioOpen()) return 0;
-    FreeSameId(id);
+    FreeSampleOfId(id);
     std::vector<uint8_t> bytes;
     for (int64_t i = 0;; i++) {
         RawGetIndex(vm, 2, i);

@@ -41,7 +41,6 @@ int EnsureAudioOpen();
 int PushCreatedId(VMState *vm, ObjectId *id, void *record);
 // 1178 or 1231 with the number, 1041 for a handle.
 int MissingObjectError(const ObjectId &id, int numberedError);
-bool SameId(const ObjectId &a, const ObjectId &b);
 MusicObject *CurrentMusic();
 MusicObject *FindMusicObject(const ObjectId &id);
 // Stops (pause 0) or pauses the current music and updates its record.

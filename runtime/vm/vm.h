@@ -64,6 +64,7 @@ constexpr int kErrMetaLoop = 1516;           // an __index/__newindex chain too 
 struct ObjectId {
     int32_t number = 0;
     void *handle = nullptr;
+    friend bool operator==(const ObjectId &, const ObjectId &) = default;
 };
 
 // A command handler: returns the number of results pushed (0..999), -1/-2 for a GOSUB request, or an error

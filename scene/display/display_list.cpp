@@ -26,8 +26,6 @@ const char *const EventHandlerNames[kEventHandlerSlotCount] = {
     "onmidmouseup",
 };
 
-static bool SameId(const ObjectId &a, const ObjectId &b) { return a.number == b.number && a.handle == b.handle; }
-
 static int NotFound(ObjectId id) {
     if (id.handle) return kErrObjectNotFound;
     SetErrorArgNumber(id.number);
@@ -37,7 +35,7 @@ static int NotFound(ObjectId id) {
 int FindDisplay(ObjectId id, DisplayRecord **out) {
     *out = nullptr;
     for (DisplayRecord *d = DisplayList; d; d = d->next) {
-        if (SameId(d->id, id)) {
+        if (d->id == id) {
             *out = d;
             return 0;
         }
@@ -123,7 +121,7 @@ void FreeDisplayContents(VMState *vm, DisplayRecord *display, int atShutdown) {
 
 int FreeDisplayById(VMState *vm, ObjectId id) {
     DisplayRecord *previous = nullptr, *display = DisplayList;
-    while (display && !SameId(display->id, id)) {
+    while (display && display->id != id) {
         previous = display;
         display = display->next;
     }

@@ -16,8 +16,6 @@ const char *const ButtonFunctionNames[kButtonFunctionCount] = {
 
 namespace {
 
-bool SameId(const ObjectId &a, const ObjectId &b) { return a.number == b.number && a.handle == b.handle; }
-
 struct MouseButtonInfo {
     int32_t pressedBit;
     int downFunction, upFunction;
@@ -112,7 +110,7 @@ int AddSimpleButton(VMState *vm, BGPic *bgpic, ObjectId id, int32_t x1, int32_t 
 int FindButton(BGPic *bgpic, ObjectId id, vlBGPicButton **out) {
     *out = nullptr;
     for (vlBGPicButton *b = bgpic ? bgpic->buttons : nullptr; b; b = b->next) {
-        if (SameId(b->id, id)) {
+        if (b->id == id) {
             *out = b;
             return 0;
         }

@@ -15,8 +15,6 @@ int32_t nextOwner = 0;
 
 TimedCallback *&ListOf(int kind) { return kind == kTimerInterval ? IntervalList : TimeoutList; }
 
-bool SameId(const ObjectId &a, const ObjectId &b) { return a.number == b.number && a.handle == b.handle; }
-
 // A fresh owner key no row of either list uses.
 int32_t NewOwner() {
     for (;;) {
@@ -29,7 +27,7 @@ int32_t NewOwner() {
 int Find(int kind, ObjectId id, TimedCallback **out) {
     *out = nullptr;
     for (TimedCallback *row = ListOf(kind); row; row = row->next) {
-        if (SameId(row->id, id)) {
+        if (row->id == id) {
             *out = row;
             return 0;
         }

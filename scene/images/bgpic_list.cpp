@@ -16,8 +16,6 @@ int (*ApplyDisplayAttributesHook)(VMState *, DisplayRecord *, int) = nullptr;
 
 constexpr int kPaletteWords = 256;
 
-static bool SameId(const ObjectId &a, const ObjectId &b) { return a.number == b.number && a.handle == b.handle; }
-
 int FindBrushImage(ObjectId id, int flags, ImageTriple *image) {
     if (FindBrushImageHook) return FindBrushImageHook(id, flags, image);
     // TODO(brushes): the brush library installs the hook when it registers.
@@ -72,7 +70,7 @@ static int NotFound(ObjectId id) {
 
 static BGPic *LookUp(ObjectId id, int withPending) {
     for (BGPic *b = BGPicList; b; b = b->next)
-        if (SameId(b->id, id) && (withPending || !b->freePending)) return b;
+        if (b->id == id && (withPending || !b->freePending)) return b;
     return nullptr;
 }
 
@@ -116,10 +114,10 @@ static bool IsCurrentOutput(ObjectId id) {
     if (kind == ObjectKindBrush || kind == ObjectKindMask || kind == ObjectKindAlphaChannel) {
         const OutputRecord *out = d->selectOutput;
         if (out && out->outputSourceKind == ObjectKindBGPic && out->outputSourceObject &&
-            SameId(static_cast<const BGPic *>(out->outputSourceObject)->id, id))
+            static_cast<const BGPic *>(out->outputSourceObject)->id == id)
             return true;
     }
-    return kind == ObjectKindBGPic && CurrentBGPic && SameId(CurrentBGPic->id, id);
+    return kind == ObjectKindBGPic && CurrentBGPic && CurrentBGPic->id == id;
 }
 
 int FreeBGPicById(ObjectId id, int strict) {

@@ -17,8 +17,6 @@
 
 Brush *BrushList = nullptr;
 
-static bool SameId(const ObjectId &a, const ObjectId &b) { return a.number == b.number && a.handle == b.handle; }
-
 static int NotFound(ObjectId id) {
     if (id.handle) return kErrObjectNotFound;
     SetErrorArgNumber(id.number);
@@ -119,7 +117,7 @@ int CopyBrushForReferrer(void *argument, ObjectId *newId) {
 int FindBrush(ObjectId id, Brush **out, int flags) {
     *out = nullptr;
     for (Brush *brush = BrushList; brush; brush = brush->next) {
-        if (!SameId(brush->id, id)) continue;
+        if (brush->id != id) continue;
         if ((flags & kFindBrushNoVector) && brush->type == kBrushVector) return 1388;
         if (brush->freePending && !(flags & kFindBrushPending)) continue;
         if ((flags & kFindBrushModify) && brush->lockCount != 0) return 1314;
@@ -150,14 +148,14 @@ static bool IsActiveOutputBrush(const Brush *brush) {
 
 bool IsActiveOutputBrushId(ObjectId id) {
     for (Brush *b = BrushList; b; b = b->next)
-        if (!b->freePending && SameId(b->id, id)) return IsActiveOutputBrush(b);
+        if (!b->freePending && b->id == id) return IsActiveOutputBrush(b);
     return false;
 }
 
 int FreeBrushById(ObjectId id, int reportMissing) {
     Brush *brush = nullptr;
     for (Brush *b = BrushList; b; b = b->next)
-        if (!b->freePending && SameId(b->id, id)) {
+        if (!b->freePending && b->id == id) {
             brush = b;
             break;
         }

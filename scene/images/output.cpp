@@ -22,8 +22,6 @@ namespace {
 // The selected layer's plane slots, valid while a layer is the selection.
 LayerSelectSource SelectedLayer;
 
-bool SameId(const ObjectId &a, const ObjectId &b) { return a.number == b.number && a.handle == b.handle; }
-
 bool IsRedirectedKind(int32_t kind) {
     return kind == ObjectKindBrush || kind == ObjectKindMask || kind == ObjectKindAlphaChannel;
 }
@@ -136,7 +134,7 @@ int SelectOutput(VMState *vm, int32_t sourceKind, ObjectId id, int32_t targetKin
     const int32_t frame0 = frame > 0 ? frame - 1 : 0;
     OutputRecord *record = d->selectOutput;
     if (d->outputKind == targetKind && record && CurrentBGPic == record && record->outputSourceKind == sourceKind &&
-        SameId(record->id, id) && record->outputFrame == frame0)
+        record->id == id && record->outputFrame == frame0)
         return 0;
     if (d->outputKind != ObjectKindDisplay && !d->doubleBuffering)
         if (int error = EndSelectOutput(vm, d, 0)) return error;

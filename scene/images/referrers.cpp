@@ -7,8 +7,6 @@
 #include "scene/images/bgpic.h"
 #include "scene/layers/layers.h"
 
-static bool SameId(const ObjectId &a, const ObjectId &b) { return a.number == b.number && a.handle == b.handle; }
-
 // Calls visit(layer) for every layer of every picture.
 template <class Visit> static void ForEachLayer(Visit visit) {
     for (BGPic *bgpic = BGPicList; bgpic; bgpic = bgpic->next)
@@ -16,7 +14,7 @@ template <class Visit> static void ForEachLayer(Visit visit) {
 }
 
 static bool ShowsObject(const vlLayer *layer, int32_t kind, int32_t alternative, const ObjectId &id) {
-    return (layer->type == kind || (alternative && layer->type == alternative)) && SameId(layer->source, id);
+    return (layer->type == kind || (alternative && layer->type == alternative)) && layer->source == id;
 }
 
 static bool UsesClipRegion(const vlLayer *layer, const void *region) {

@@ -18,8 +18,6 @@ Sprite *SpriteList = nullptr;
 
 namespace {
 
-bool SameId(const ObjectId &a, const ObjectId &b) { return a.number == b.number && a.handle == b.handle; }
-
 int NotFound(ObjectId id) {
     if (id.handle) return kErrObjectNotFound;
     SetErrorArgNumber(id.number);
@@ -46,7 +44,7 @@ bool IsComponent(const Sprite *sprite) {
 void TakeOffPicture(BGPic *bgpic, const Sprite *sprite) {
     for (OnScreenSprite **link = &bgpic->sprites; *link; link = &(*link)->next) {
         OnScreenSprite *s = *link;
-        if (!SameId(s->sprite, sprite->id)) continue;
+        if (s->sprite != sprite->id) continue;
         *link = s->next;
         if (CurrentDisplay && CurrentDisplay->picture == bgpic) {
             RefreshArea(s->x, s->y, s->width, s->height);
@@ -134,7 +132,7 @@ int CreateLinkedSprite(ObjectId id, const ObjectId *components, int32_t count, S
 int FindSprite(ObjectId id, Sprite **out, int flags) {
     *out = nullptr;
     for (Sprite *s = SpriteList; s; s = s->next) {
-        if (!SameId(s->id, id)) continue;
+        if (s->id != id) continue;
         if ((flags & kFindSpriteModify) && s->lockCount) return 1314;
         *out = s;
         return 0;
@@ -146,7 +144,7 @@ int FindOnScreenSprite(ObjectId id, OnScreenSprite **out) {
     *out = nullptr;
     if (CurrentBGPic)
         for (OnScreenSprite *s = CurrentBGPic->sprites; s; s = s->next)
-            if (SameId(s->sprite, id)) {
+            if (s->sprite == id) {
                 *out = s;
                 return 0;
             }
@@ -187,7 +185,7 @@ int DrawSprite(ObjectId id, int32_t x, int32_t y, int32_t frame) {
     y = ResolveYPosition(y, sprite->height, bgpic->current.height, 0);
     OnScreenSprite *shown = nullptr;
     for (OnScreenSprite *s = bgpic->sprites; s && !shown; s = s->next)
-        if (SameId(s->sprite, sprite->id)) shown = s;
+        if (s->sprite == sprite->id) shown = s;
     if (shown) {
         const int32_t newFrame = frame ? frame : (shown->frame >= sprite->frameCount ? 1 : shown->frame + 1);
         if (newFrame == shown->frame && x == shown->x && y == shown->y) return 0;
@@ -271,7 +269,7 @@ int RemoveAllSprites(int keepImages) {
 int CopySpriteById(ObjectId source, ObjectId target, Sprite **out) {
     Sprite *from = nullptr;
     if (int error = FindSprite(source, &from, 0)) return error;
-    if (!IsAutoHandleRequest(target) && SameId(from->id, target)) return kErrWrongUsage;
+    if (!IsAutoHandleRequest(target) && from->id == target) return kErrWrongUsage;
     if (!IsAutoHandleRequest(target))
         if (int error = FreeSpriteById(target, 0)) return error;
     std::vector<ImageTriple> frames;
@@ -292,7 +290,7 @@ namespace {
 bool IsShownAnywhere(ObjectId id) {
     for (const BGPic *bgpic = BGPicList; bgpic; bgpic = bgpic->next)
         for (const OnScreenSprite *s = bgpic->sprites; s; s = s->next)
-            if (SameId(s->sprite, id)) return true;
+            if (s->sprite == id) return true;
     return false;
 }
 

@@ -25,8 +25,6 @@ namespace {
 
 constexpr size_t kMaxLayerName = 255;
 
-bool SameId(const ObjectId &a, const ObjectId &b) { return a.number == b.number && a.handle == b.handle; }
-
 void FreeClipCopy(ClipRegion *clip) {
     if (clip && clip->owned) {
         FreeClipRegionMask(clip);
@@ -400,7 +398,7 @@ int RemoveLayerOfObject(VMState *vm, DisplayRecord *display, int32_t kind, Objec
     if (n < 1) n = 1;
     for (ListNode *node = LastNode(&CurrentBGPic->layers); node; node = PreviousNode(node)) {
         vlLayer *layer = LayerOfNode(node);
-        if (layer->type != kind || !SameId(layer->origin, id) || --n > 0) continue;
+        if (layer->type != kind || layer->origin != id || --n > 0) continue;
         if (LayerHasAsyncDraw(layer)) return 1372;
         DeleteLayer(vm, layer, noRefresh, nullptr, nullptr, nullptr, nullptr, nullptr);
         CurrentBGPic->layersChanged = 1;

@@ -27,8 +27,6 @@ LayerRectList LayerRects;
 
 namespace {
 
-bool SameId(const ObjectId &a, const ObjectId &b) { return a.number == b.number && a.handle == b.handle; }
-
 // The selected-output refusals, then a display without layers.
 int CheckLayerState() {
     if (int error = RefuseSelectedOutput(CurrentDisplay, 0)) return error;
@@ -77,7 +75,7 @@ int CmdUndo(VMState *vm) {
     if (level < 1) level = 1;
     for (ListNode *n = LastNode(&CurrentBGPic->layers); n; n = PreviousNode(n)) {
         vlLayer *layer = LayerOfNode(n);
-        if (layer->type != kind || !SameId(layer->origin, id) || --level > 0) continue;
+        if (layer->type != kind || layer->origin != id || --level > 0) continue;
         if (LayerHasAsyncDraw(layer)) return 1372;
         DeleteLayer(vm, layer, noRefresh, nullptr, nullptr, nullptr, nullptr, nullptr);
         return 0;

@@ -36,7 +36,6 @@ bool Horizontal(const MoveContext *c) { return c->direction == 2 || c->direction
 bool Diagonal(const MoveContext *c) { return c->direction & 1; }
 bool WaveCurve(int32_t fx) { return fx == kMoveSine || fx == kMoveBigSine; }
 bool ArcCurve(int32_t fx) { return fx == kMoveLowerCurve || fx == kMoveUpperCurve; }
-bool SameId(const ObjectId &a, const ObjectId &b) { return a.number == b.number && a.handle == b.handle; }
 int32_t Sign(int32_t v) { return (v > 0) - (v < 0); }
 
 int32_t SlowStep(int32_t speed) { return std::max(1, speed / 10 + (speed % 10 > 4 ? 1 : 0)); }
@@ -201,7 +200,7 @@ int FindOrAddLayer(MoveContext *c) {
     const int32_t count = CountLayers(bgpic);
     for (int32_t n = count; n >= 1; n--) {
         vlLayer *layer = GetNthLayer(bgpic, n);
-        if (layer->type == c->kind && SameId(layer->origin, c->objectId)) {
+        if (layer->type == c->kind && layer->origin == c->objectId) {
             c->layer = layer;
             c->layerNumber = n;
             return 0;

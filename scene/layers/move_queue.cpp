@@ -37,8 +37,6 @@ struct MoveQueue {
 
 MoveQueue *MoveList = nullptr;
 
-bool SameId(const ObjectId &a, const ObjectId &b) { return a.number == b.number && a.handle == b.handle; }
-
 bool NamesLayer(int32_t kind) {
     return kind == ObjectKindLayer || kind == ObjectKindHideLayer || kind == ObjectKindRemoveLayer ||
            kind == ObjectKindNextFrame2;
@@ -46,7 +44,7 @@ bool NamesLayer(int32_t kind) {
 
 MoveQueue **FindQueueSlot(const ObjectId &id) {
     for (MoveQueue **q = &MoveList; *q; q = &(*q)->next)
-        if (SameId((*q)->id, id)) return q;
+        if ((*q)->id == id) return q;
     return nullptr;
 }
 
@@ -125,7 +123,7 @@ int FirstPass(VMState *vm, MoveEntry *e) {
         int32_t level = e->y;
         for (ListNode *n = LastNode(&CurrentBGPic->layers); n; n = PreviousNode(n)) {
             layer = LayerOfNode(n);
-            if (layer->type == e->x && SameId(layer->origin, e->object) && --level == 0)
+            if (layer->type == e->x && layer->origin == e->object && --level == 0)
                 return RemoveForQueue(vm, e, layer);
         }
         e->done = 1;
@@ -168,7 +166,7 @@ int SecondPass(VMState *vm, MoveQueue *q) {
         for (int32_t i = 0; i < q->count; i++) {
             MoveEntry *e = &q->entries[i];
             vlLayer *layer = GetNthLayer(CurrentBGPic, n);
-            if (e->done || !SameId(layer->origin, e->object)) continue;
+            if (e->done || layer->origin != e->object) continue;
             switch (e->kind) {
             case ObjectKindBrush:
             case ObjectKindTextObject:

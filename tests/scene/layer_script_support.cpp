@@ -190,7 +190,7 @@ std::vector<FakeAnim *> Anims;
 
 FakeAnim *FindFake(ObjectId id) {
     for (FakeAnim *a : Anims)
-        if (a->id.number == id.number && a->id.handle == id.handle) return a;
+        if (a->id == id) return a;
     return nullptr;
 }
 

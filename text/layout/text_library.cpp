@@ -112,7 +112,7 @@ void SetDefaultEncoding(int encoding) { DefaultEncoding = encoding; }
 
 int FindFontById(ObjectId id, OpenFontNode **out) {
     for (auto &node : OpenFontList())
-        if (node->id.number == id.number && node->id.handle == id.handle) {
+        if (node->id == id) {
             *out = node.get();
             return 0;
         }

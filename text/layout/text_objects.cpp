@@ -19,8 +19,6 @@ namespace {
 
 constexpr int kFindKeepShared = 4;
 
-bool SameId(const ObjectId &a, const ObjectId &b) { return a.number == b.number && a.handle == b.handle; }
-
 int NotFound(ObjectId id) {
     if (id.handle) return kErrObjectNotFound;
     SetErrorArgNumber(id.number);
@@ -49,7 +47,7 @@ int FindTextObject(ObjectId id, TextObject **out, int flags) {
     *out = nullptr;
     TextObject *found = nullptr;
     for (auto &object : TextObjectList())
-        if (SameId(object->id, id) && (!object->freePending || (flags & kFindPending))) {
+        if (object->id == id && (!object->freePending || (flags & kFindPending))) {
             found = object.get();
             break;
         }
