@@ -139,6 +139,113 @@ void ClampFillStyle(FormStyle *s) {
     s->outlineThickness = std::max(s->outlineThickness, 1);
 }
 
+int32_t AddFormStyleBits(int32_t bits, int32_t given) {
+    return (given & kFormStyleNormal) ? kFormStyleNormal : ((bits & ~kFormStyleNormal) | given);
+}
+
+int32_t ClearFormStyleBits(int32_t bits, int32_t removed) {
+    bits &= ~removed;
+    return (bits & ~kFormStyleNormal) ? bits & ~kFormStyleNormal : kFormStyleNormal;
+}
+
 static DrawState gDrawState;
 DrawState *GetDrawState() { return &gDrawState; }
 void ResetDrawState() { gDrawState = DrawState{}; }
+
+void BeginCoverageRaster(CoverageRaster *r, int32_t x0, int32_t y0, int32_t width, int32_t height) {
+    r->x0 = x0;
+    r->y0 = y0;
+    r->width = std::max(width, 0);
+    r->height = std::max(height, 0);
+    r->edges.clear();
+    const size_t stride = size_t(r->width) + 2;
+    r->cells.assign(stride * kRasterBandRows, 0.0f);
+    r->first.assign(kRasterBandRows, INT32_MAX);
+    r->last.assign(kRasterBandRows, -1);
+    r->line.assign(stride, 0);
+}
+
+void AddRasterEdge(CoverageRaster *r, double ax, double ay, double bx, double by) {
+    if (ay == by) return; // a level edge leaves no area to its right
+    if (std::max(ay, by) <= r->y0 || std::min(ay, by) >= double(r->y0) + r->height) return;
+    r->edges.insert(r->edges.end(), {ax - r->x0, ay - r->y0, bx - r->x0, by - r->y0});
+}
+
+void AddRasterPath(CoverageRaster *r, const ShapePath &path, double dx, double dy) {
+    size_t begin = 0;
+    for (size_t end : path.ends) {
+        for (size_t k = begin; k < end; ++k) {
+            const size_t n = k + 1 < end ? k + 1 : begin;
+            AddRasterEdge(r, path.points[2 * k] + dx, path.points[2 * k + 1] + dy, path.points[2 * n] + dx,
+                          path.points[2 * n + 1] + dy);
+        }
+        begin = end;
+    }
+}
+
+namespace {
+// The integral of clamp(u, 0, 1): how much of a unit pixel lies left of a point u past its left side.
+inline double CoverIntegral(double u) { return u <= 0 ? 0 : u >= 1 ? u - 0.5 : 0.5 * u * u; }
+} // namespace
+
+void RasterBand(CoverageRaster *r, int32_t band, int32_t rows) {
+    const int32_t stride = r->width + 2;
+    const double top = band, bottom = double(band) + rows, right = r->width;
+    for (size_t e = 0; e < r->edges.size(); e += 4) {
+        double x0 = r->edges[e], y0 = r->edges[e + 1], x1 = r->edges[e + 2], y1 = r->edges[e + 3];
+        double dir = 1;
+        if (y0 > y1) {
+            std::swap(x0, x1);
+            std::swap(y0, y1);
+            dir = -1;
+        }
+        if (y1 <= top || y0 >= bottom) continue;
+        const double dxdy = (x1 - x0) / (y1 - y0);
+        if (y0 < top) x0 += (top - y0) * dxdy, y0 = top;
+        if (y1 > bottom) y1 = bottom;
+        double x = x0;
+        for (int32_t yi = int32_t(std::floor(y0)); yi < y1; ++yi) {
+            const double dy = std::min(double(yi) + 1, y1) - std::max(double(yi), y0);
+            const double xNext = x + dxdy * dy, d = dy * dir;
+            // Left of the window only the crossing counts; right of it nothing shows.
+            const double xa = std::clamp(std::min(x, xNext), 0.0, right), xb = std::clamp(std::max(x, xNext), 0.0, right);
+            x = xNext;
+            const int32_t row = yi - band;
+            float *cells = r->cells.data() + ptrdiff_t(row) * stride;
+            const int32_t i0 = int32_t(xa), i1 = std::min(int32_t(xb) + 1, r->width + 1);
+            // f(i): the edge's share of pixel i, the area of the pixel right of the edge; cell i gets f(i) - f(i-1).
+            double previous = 0;
+            const double span = xb - xa;
+            for (int32_t i = i0; i <= i1; ++i) {
+                const double t = double(i) + 1;
+                const double f = span < 1e-9 ? d * std::clamp(t - xa, 0.0, 1.0)
+                                             : d * (CoverIntegral(t - xa) - CoverIntegral(t - xb)) / span;
+                cells[i] += float(f - previous);
+                previous = f;
+            }
+            r->first[size_t(row)] = std::min(r->first[size_t(row)], i0);
+            r->last[size_t(row)] = std::max(r->last[size_t(row)], i1);
+        }
+    }
+}
+
+int32_t RasterRowCoverage(CoverageRaster *r, int32_t row, int32_t *firstColumn) {
+    const int32_t from = r->first[size_t(row)], to = std::min(r->last[size_t(row)], r->width - 1);
+    float *cells = r->cells.data() + ptrdiff_t(row) * (r->width + 2);
+    int32_t count = 0;
+    if (from <= to) {
+        float sum = 0;
+        for (int32_t i = from; i <= to; ++i) {
+            sum += cells[i];
+            const float c = std::min(std::fabs(sum), 1.0f);
+            r->line[size_t(i)] = uint8_t(c * 255.0f + 0.5f);
+        }
+        *firstColumn = from;
+        count = to - from + 1;
+    }
+    if (r->last[size_t(row)] >= 0)
+        std::fill(cells + std::max(from, 0), cells + r->last[size_t(row)] + 1, 0.0f);
+    r->first[size_t(row)] = INT32_MAX;
+    r->last[size_t(row)] = -1;
+    return count;
+}

@@ -1,10 +1,13 @@
 // The vector rasteriser: polygon fill into mask planes, polygon clipping, ellipse points, form styles.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "host/bitmap.h"
+#include "runtime/vm/vm.h"
 
 // Fills the closed polygon (count points as x, y pairs of signed 32-bit values) into the plane: a pixel is set
 // when its centre is inside by the non-zero winding rule, so a star drawn in one stroke is filled whole. The
@@ -31,20 +34,100 @@ int32_t EllipseArcPoints(int32_t *out, int32_t rx, int32_t ry, int32_t startAngl
 const double *SineTable();
 const double *CosineTable();
 
-// The form style of shapes: fill 0..3, edge and shadow sizes 1..64, shadow direction 0..7, outline >= 1.
-struct FormStyle {
-    int32_t fillStyle = 0;
-    int32_t edgeSize = 1;
-    uint32_t edgeColor = 0;
-    int32_t shadowSize = 1;
-    int32_t shadowDirection = 0;
-    uint32_t shadowColor = 0;
-    int32_t outlineThickness = 1;
-    int32_t antialias = 0;
+// Closed polygons of straight edges (shapes' curves flattened), one after another.
+struct ShapePath {
+    std::vector<double> points; // x, y pairs
+    std::vector<size_t> ends;   // for each polygon, the pair index past its last point
+    void Point(double x, double y) {
+        points.push_back(x);
+        points.push_back(y);
+    }
+    void Close() {
+        if (ends.empty() ? !points.empty() : ends.back() != points.size() / 2) ends.push_back(points.size() / 2);
+    }
 };
-void ClampFillStyle(FormStyle *style);
 
-// The draw state a new shape layer takes its form style from.
+// The area-coverage scanline rasteriser: every pixel of the window gets the fraction of it the path covers
+// (non-zero winding, overlaps counting once), 0 to 255. Edges accumulate the signed area they leave to their
+// right in one cell row per band of rows; a running sum along the row turns that into coverage. Rows are done in
+// bands so that a shape far larger than the window costs no more memory than the window's width.
+struct CoverageRaster {
+    int32_t x0 = 0, y0 = 0, width = 0, height = 0; // the window, in path coordinates
+    std::vector<double> edges;                      // x0, y0, x1, y1 relative to the window
+    std::vector<float> cells;                       // (width + 2) per band row
+    std::vector<int32_t> first, last;               // touched cells per band row
+    std::vector<uint8_t> line;                      // one row's coverage
+};
+void BeginCoverageRaster(CoverageRaster *raster, int32_t x0, int32_t y0, int32_t width, int32_t height);
+void AddRasterEdge(CoverageRaster *raster, double ax, double ay, double bx, double by);
+// Adds every polygon of the path moved by (dx, dy).
+void AddRasterPath(CoverageRaster *raster, const ShapePath &path, double dx = 0, double dy = 0);
+constexpr int32_t kRasterBandRows = 32;
+// Fills the cells of band rows [band, band + kRasterBandRows) of the window.
+void RasterBand(CoverageRaster *raster, int32_t band, int32_t rows);
+// Turns band row r into coverage: returns the first column and count of the run that may be covered (0 when
+// none) and leaves the values in raster->line; clears the row's cells.
+int32_t RasterRowCoverage(CoverageRaster *raster, int32_t r, int32_t *firstColumn);
+// Calls span(y, x, count, coverage) for every row's covered run, in path coordinates.
+template <class Span> void EndCoverageRaster(CoverageRaster *raster, Span span) {
+    for (int32_t band = 0; band < raster->height; band += kRasterBandRows) {
+        const int32_t rows = std::min(kRasterBandRows, raster->height - band);
+        RasterBand(raster, band, rows);
+        for (int32_t r = 0; r < rows; ++r) {
+            int32_t x = 0;
+            if (const int32_t n = RasterRowCoverage(raster, r, &x))
+                span(raster->y0 + band + r, raster->x0 + x, n, raster->line.data() + x);
+        }
+    }
+}
+
+// The style bits of shapes, shared with text styles. BOLD, ITALIC and UNDERLINED mean nothing to a shape and are
+// kept as given.
+constexpr int32_t kFormStyleNormal = 1;
+constexpr int32_t kFormStyleAntialias = 16;
+constexpr int32_t kFormStyleShadow = 32;
+constexpr int32_t kFormStyleEdge = 64;
+// "gradientstyle": 0 runs left to right, 1 top to bottom, anything else (LINEAR 2) at "gradientangle".
+constexpr int32_t kGradientHorizontal = 0;
+constexpr int32_t kGradientVertical = 1;
+constexpr int32_t kGradientLinear = 2;
+
+// How a shape is drawn: the draw state and every shape record carry one. Colours are 0xTTRRGGBB words (TT the
+// transparency, 0 opaque). The start values are those of a new text style, so that a shape and a text with the
+// same SHADOW or EDGE bit look alike.
+struct FormStyle {
+    int32_t styleBits = kFormStyleNormal;
+    int32_t fillStyle = 0; // FILLNONE
+    int32_t gradientStyle = kGradientLinear;
+    int32_t gradientAngle = 0;
+    uint32_t gradientStartColor = 0x000000;
+    uint32_t gradientEndColor = 0xFFFFFF;
+    ObjectId textureBrush{-1, nullptr}; // -1: none
+    int32_t textureX = 0, textureY = 0;
+    int32_t outlineThickness = 1;
+    int32_t shadowDirection = 3; // SHDWSOUTHEAST; 0 north, clockwise to 7 north-west
+    uint32_t shadowColor = 0x000000;
+    int32_t shadowSize = 4;
+    uint32_t edgeColor = 0x0093DD;
+    int32_t edgeSize = 2;
+
+    bool Antialias() const { return (styleBits & kFormStyleAntialias) != 0; }
+    bool Shadow() const { return (styleBits & kFormStyleShadow) != 0; }
+    bool Edge() const { return (styleBits & kFormStyleEdge) != 0; }
+    bool HasTexture() const { return textureBrush.number != -1 || textureBrush.handle; }
+    // The gradient's angle in degrees, clockwise on screen, as "gradientstyle" chooses it.
+    int32_t GradientAngle() const {
+        return gradientStyle == kGradientHorizontal ? 0 : gradientStyle == kGradientVertical ? 90 : gradientAngle;
+    }
+};
+// Fill 0..3, edge and shadow sizes 1..64, shadow direction 0..7, outline at least 1.
+void ClampFillStyle(FormStyle *style);
+// The "formstyle" key: a value with NORMAL replaces the bits with NORMAL, any other adds its bits. Removing bits
+// ("formstyleclear") that leaves none leaves NORMAL.
+int32_t AddFormStyleBits(int32_t bits, int32_t given);
+int32_t ClearFormStyleBits(int32_t bits, int32_t removed);
+
+// The draw library's state: the form style every shape drawn and every new shape layer takes.
 struct DrawState {
     FormStyle form;
 };

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "host/bitmap.h"
@@ -16,21 +17,15 @@ constexpr int32_t kFillColor = 1;
 constexpr int32_t kFillGradient = 2;
 constexpr int32_t kFillTexture = 3;
 
-constexpr int32_t kFormNormal = 0;
-constexpr int32_t kFormEdge = 1;
-constexpr int32_t kFormShadow = 2;
+struct ClipRegion;
 
 struct ShapeRecord {
     int32_t kind = 0; // ObjectKind: 14 BOX, 15 CIRCLE, 16 ELLIPSE, 17 LINE, 18 PLOT, 27 POLYGON, 31 ARC
     FormStyle style;
-    int32_t formStyle = kFormNormal;
-    uint32_t color = 0;
-    // Fill extras.
-    uint32_t gradientStart = 0, gradientEnd = 0;
-    int32_t gradientAngle = 0, gradientStyle = 0;
-    const HostBitmap *texture = nullptr;
-    ObjectId textureBrush{}; // what the texture was taken from, for reading the style back
-    int32_t textureX = 0, textureY = 0;
+    uint32_t color = 0; // 0xTTRRGGBB
+    // The image "texturebrush" names. A layer holds its own copy (shared between the copies of its record), so
+    // freeing or changing the brush leaves the layer as it is; a direct draw may point at the brush's bitmap.
+    std::shared_ptr<const HostBitmap> texture;
     // BOX
     int32_t sizeX = 0, sizeY = 0, roundLevel = 0; // roundLevel: the corner radius in pixels
     // CIRCLE (radiusX), ELLIPSE and ARC
@@ -43,12 +38,51 @@ struct ShapeRecord {
     std::vector<double> vertices;
 };
 
-// Renders the shape (and its edge or shadow) into a new 32-bit image with a mask; *offsetX/*offsetY give where
-// the image's top-left lies relative to the shape's position (negative when an edge or shadow reaches left or
-// up). A non-identity transform is applied about the image's top-left. Returns 0, 1000, or 1055 for an empty
-// or unknown shape.
+// A texture image for a shape record: an owned copy of the bitmap (for layers), or a view that does not own it
+// (for a shape drawn at once). Null when out of memory or without a bitmap.
+std::shared_ptr<const HostBitmap> CopyTextureImage(const HostBitmap *bitmap);
+std::shared_ptr<const HostBitmap> BorrowTextureImage(const HostBitmap *bitmap);
+
+// Renders the shape (with its edge and shadow) into a new 32-bit image: with a mask, or with an alpha plane when
+// it is antialiased or see-through. *offsetX/*offsetY give where the image's top-left lies relative to the
+// shape's position (negative when an edge or shadow reaches left or up). A non-identity transform is applied
+// about the image's top-left. Returns 0, 1000, 1055 for an empty or unknown shape, or 1066 beyond the renderer's
+// size limit.
 int RenderShapeImage(const ShapeRecord &shape, const DisplayTransform *transform, ImageTriple *out, int32_t *offsetX,
                      int32_t *offsetY);
+
+// Where a shape drawn at once goes: any of the three planes of one output, all of width x height.
+//  - bitmap: the colours blended by opacity (255 - TT) times coverage; 16-, 24- and 32-bit layouts;
+//  - mask: the shape's coverage (at least half a pixel) combined by maskMode (the BlitTemplateToMask modes;
+//    TemplateMaskCopy replaces the bits of the shape's box);
+//  - alpha: alphaLevel blended in by coverage, or with kShapeAlphaOwnOpacity the shape's own opacity times
+//    coverage over its box.
+// Only pixels inside the clip rectangle and inside the region (its rectangle and mask, output pixels) change.
+constexpr int32_t kShapeAlphaOwnOpacity = -1;
+struct ShapeOutput {
+    HostBitmap *bitmap = nullptr;
+    MaskPlane *mask = nullptr;
+    AlphaPlane *alpha = nullptr;
+    int32_t width = 0, height = 0;
+    int32_t maskMode = 0;      // TemplateMaskSet
+    int32_t alphaLevel = 255;  // or kShapeAlphaOwnOpacity
+    int32_t clipX = 0, clipY = 0, clipWidth = INT32_MAX, clipHeight = INT32_MAX;
+    const ClipRegion *region = nullptr;
+};
+// A bitmap output without clipping beyond its own size.
+ShapeOutput BitmapShapeOutput(HostBitmap *bitmap);
+
+// Draws the shape with its box's top-left at (x, y) of the output. Plain shapes go from the rasteriser's spans
+// straight into the planes; edges, shadows, gradients, textures and transforms go through RenderShapeImage.
+// Returns what RenderShapeImage returns (nothing drawn on an error).
+int DrawShape(const ShapeRecord &shape, int32_t x, int32_t y, const DisplayTransform *transform,
+              const ShapeOutput &output);
+// The same through RenderShapeImage only: the generic path, and the oracle of the fast one.
+int DrawShapeGeneric(const ShapeRecord &shape, int32_t x, int32_t y, const DisplayTransform *transform,
+                     const ShapeOutput &output);
+// True when DrawShape takes the span path for this shape.
+bool IsPlainShape(const ShapeRecord &shape, const DisplayTransform *transform);
+
 // Draws the shape at (x, y) straight into a bitmap (the output without layers).
 int DrawShapeIntoBitmap(HostBitmap *target, int32_t x, int32_t y, const ShapeRecord &shape,
                         const DisplayTransform *transform);

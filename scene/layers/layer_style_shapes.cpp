@@ -10,28 +10,19 @@
 #include "scene/images/brush.h"
 #include "scene/layers/layer_style.h"
 
-namespace {
-
-// The script's form-style bits (shared with text styles).
-constexpr int32_t kStyleNormal = 1, kStyleAntialias = 16, kStyleShadow = 32, kStyleEdge = 64;
-
-int32_t FormStyleBits(const ShapeRecord *s) {
-    int32_t bits = (s->style.antialias ? kStyleAntialias : 0) | (s->formStyle == kFormShadow ? kStyleShadow : 0) |
-                   (s->formStyle == kFormEdge ? kStyleEdge : 0);
-    return bits ? bits : kStyleNormal;
-}
-
-void SetFormStyleBits(ShapeRecord *s, int32_t bits) {
-    s->style.antialias = (bits & kStyleAntialias) ? 1 : 0;
-    s->formStyle = (bits & kStyleEdge) ? kFormEdge : (bits & kStyleShadow) ? kFormShadow : kFormNormal;
-}
-
-} // namespace
-
 ShapeRecord *StartShapeRecord(const ShapeRecord *old, int32_t kind) {
     ShapeRecord *s = old ? new (std::nothrow) ShapeRecord(*old) : new (std::nothrow) ShapeRecord;
     if (!s) return nullptr;
-    if (!old) s->style = GetDrawState()->form;
+    if (!old) {
+        s->style = GetDrawState()->form;
+        // The draw state names its texture brush; the layer keeps a copy of the image as it is now.
+        Brush *brush = nullptr;
+        if (s->style.HasTexture() && FindBrush(s->style.textureBrush, &brush, 0) == 0 &&
+            !(s->texture = CopyTextureImage(brush->bitmap))) {
+            delete s;
+            return nullptr;
+        }
+    }
     s->kind = kind;
     return s;
 }
@@ -41,21 +32,29 @@ int ReadShapeStyleKeys(VMState *vm, int t, ShapeRecord *s, int kindChanged, int3
     int any = 0;
     GetTableOptionUnsigned(vm, t, "color", &s->color, &any);
     int32_t bits = 0;
-    if (GetTableOption(vm, t, "formstyle", &bits, &any))
-        SetFormStyleBits(s, (bits & kStyleNormal) ? kStyleNormal : (FormStyleBits(s) & ~kStyleNormal) | bits);
-    if (GetTableOption(vm, t, "formstyleclear", &bits, &any)) SetFormStyleBits(s, FormStyleBits(s) & ~bits);
+    if (GetTableOption(vm, t, "formstyle", &bits, &any)) s->style.styleBits = AddFormStyleBits(s->style.styleBits, bits);
+    if (GetTableOption(vm, t, "formstyleclear", &bits, &any))
+        s->style.styleBits = ClearFormStyleBits(s->style.styleBits, bits);
     GetTableOption(vm, t, "fillstyle", &s->style.fillStyle, &any);
-    GetTableOption(vm, t, "gradientstyle", &s->gradientStyle, &any);
-    GetTableOption(vm, t, "gradientangle", &s->gradientAngle, &any);
-    GetTableOptionUnsigned(vm, t, "gradientstartcolor", &s->gradientStart, &any);
-    GetTableOptionUnsigned(vm, t, "gradientendcolor", &s->gradientEnd, &any);
-    if (GetTableOptionObjectId(vm, t, "texturebrush", &s->textureBrush, &any)) {
-        Brush *brush = nullptr;
-        if (int error = FindBrush(s->textureBrush, &brush, 0)) return error;
-        s->texture = brush->bitmap;
+    GetTableOption(vm, t, "gradientstyle", &s->style.gradientStyle, &any);
+    GetTableOption(vm, t, "gradientangle", &s->style.gradientAngle, &any);
+    GetTableOptionUnsigned(vm, t, "gradientstartcolor", &s->style.gradientStartColor, &any);
+    GetTableOptionUnsigned(vm, t, "gradientendcolor", &s->style.gradientEndColor, &any);
+    ObjectId texture{};
+    if (GetTableOptionObjectId(vm, t, "texturebrush", &texture, &any)) {
+        if (texture.number == -1 && !texture.handle) {
+            s->style.textureBrush = texture;
+            s->texture = nullptr;
+        } else {
+            // The layer keeps its own copy: the brush may be freed or changed later.
+            Brush *brush = nullptr;
+            if (int error = FindBrush(texture, &brush, 0)) return error;
+            if (!(s->texture = CopyTextureImage(brush->bitmap))) return kErrOutOfMemoryCode;
+            s->style.textureBrush = texture;
+        }
     }
-    GetTableOption(vm, t, "texturex", &s->textureX, &any);
-    GetTableOption(vm, t, "texturey", &s->textureY, &any);
+    GetTableOption(vm, t, "texturex", &s->style.textureX, &any);
+    GetTableOption(vm, t, "texturey", &s->style.textureY, &any);
     GetTableOption(vm, t, "shadowdir", &s->style.shadowDirection, &any);
     GetTableOptionUnsigned(vm, t, "shadowcolor", &s->style.shadowColor, &any);
     GetTableOption(vm, t, "shadowsize", &s->style.shadowSize, &any);
@@ -149,16 +148,16 @@ int ReadShapeStyleKeys(VMState *vm, int t, ShapeRecord *s, int kindChanged, int3
 
 void WriteShapeStyleKeys(VMState *vm, const ShapeRecord *s) {
     SetTableDouble(vm, "color", s->color);
-    SetTableNumber(vm, "formstyle", FormStyleBits(s));
+    SetTableNumber(vm, "formstyle", s->style.styleBits);
     SetTableNumber(vm, "fillstyle", s->style.fillStyle);
-    SetTableNumber(vm, "gradientstyle", s->gradientStyle);
-    SetTableNumber(vm, "gradientangle", s->gradientAngle);
-    SetTableDouble(vm, "gradientstartcolor", s->gradientStart);
-    SetTableDouble(vm, "gradientendcolor", s->gradientEnd);
+    SetTableNumber(vm, "gradientstyle", s->style.gradientStyle);
+    SetTableNumber(vm, "gradientangle", s->style.gradientAngle);
+    SetTableDouble(vm, "gradientstartcolor", s->style.gradientStartColor);
+    SetTableDouble(vm, "gradientendcolor", s->style.gradientEndColor);
     SetTableNumber(vm, "outlinethickness", s->style.outlineThickness);
-    SetTableObjectId(vm, "texturebrush", s->textureBrush);
-    SetTableNumber(vm, "texturex", s->textureX);
-    SetTableNumber(vm, "texturey", s->textureY);
+    SetTableObjectId(vm, "texturebrush", s->style.textureBrush);
+    SetTableNumber(vm, "texturex", s->style.textureX);
+    SetTableNumber(vm, "texturey", s->style.textureY);
     SetTableNumber(vm, "shadowdir", s->style.shadowDirection);
     SetTableDouble(vm, "shadowcolor", s->style.shadowColor);
     SetTableNumber(vm, "shadowsize", s->style.shadowSize);

@@ -92,7 +92,7 @@ TEST(ExtremeGeometry, ShapesAtAndOfEveryExtent) {
                 shape.x1 = a, shape.y1 = b, shape.x2 = b, shape.y2 = a;
                 shape.vertices = {double(a), double(b), double(b), double(a), 0, 0};
                 shape.startAngle = a, shape.endAngle = b;
-                shape.formStyle = kind % 3;
+                shape.style.styleBits = (kind % 4) * 16;
                 shape.style.fillStyle = kind % 4;
                 shape.style.outlineThickness = b;
                 shape.style.edgeSize = shape.style.shadowSize = a;

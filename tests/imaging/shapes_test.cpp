@@ -79,7 +79,7 @@ TEST(RenderShapeImage, ShadowLiesBehindAtItsOffset) {
     s.sizeY = 2;
     s.style.fillStyle = kFillColor;
     s.color = 0x00FFFFFF;
-    s.formStyle = kFormShadow;
+    s.style.styleBits = kFormStyleShadow;
     s.style.shadowDirection = 3; // south-east
     s.style.shadowSize = 1;
     s.style.shadowColor = 0x00000080;
@@ -93,7 +93,7 @@ TEST(RenderShapeImage, ShadowLiesBehindAtItsOffset) {
 TEST(RenderShapeImage, EdgeSurroundsTheShapeAndMovesTheOrigin) {
     ShapeRecord s;
     s.kind = ObjectKindPlot;
-    s.formStyle = kFormEdge;
+    s.style.styleBits = kFormStyleEdge;
     s.style.edgeSize = 1;
     s.style.edgeColor = 0x0000FF00;
     Rendered r(s);
@@ -134,7 +134,7 @@ TEST(RenderShapeImage, HugeRadiusIsRefusedNotAllocated) {
     s.radiusX = 2000000000;
     s.radiusY = 5;
     Rendered r(s);
-    EXPECT_EQ(r.result, 1055);
+    EXPECT_EQ(r.result, 1066);
     EXPECT_EQ(r.t.bitmap, nullptr);
 }
 
@@ -143,8 +143,8 @@ TEST(DrawShapeIntoBitmap, GradientFilledPolygonLandsAtItsPosition) {
     s.kind = ObjectKindPolygon;
     s.vertices = {0, 0, 4, 0, 4, 4, 0, 4};
     s.style.fillStyle = kFillGradient;
-    s.gradientStart = 0x00000000;
-    s.gradientEnd = 0x00FFFFFF;
+    s.style.gradientStartColor = 0x00000000;
+    s.style.gradientEndColor = 0x00FFFFFF;
     HostBitmap *b = AllocHostBitmap(10, 10);
     ASSERT_EQ(DrawShapeIntoBitmap(b, 3, 2, s, nullptr), 0);
     EXPECT_EQ(HostBitmapRow32(b, 2)[3], 0u);
