@@ -93,10 +93,9 @@ TEST_F(FxTest, WaterAndStrudelCountTheirFramesAndEndOnTheNewPicture) {
 }
 
 // Which pixels of a frame show the new picture.
-std::vector<bool> Revealed(const Frame &frame, int32_t w) {
-    std::vector<bool> fresh(frame.size());
-    for (size_t i = 0; i < frame.size(); i++)
-        fresh[i] = frame[i] == fxtest::NewPattern(int32_t(i) % w, int32_t(i) / w);
+std::vector<uint8_t> Revealed(const Frame &frame, const Frame &target) {
+    std::vector<uint8_t> fresh(frame.size());
+    for (size_t i = 0; i < frame.size(); i++) fresh[i] = frame[i] == target[i];
     return fresh;
 }
 
@@ -104,8 +103,10 @@ TEST_F(FxTest, SunAndStarGrowFromTheCentreAndNeverTakeBack) {
     constexpr int32_t w = 320, h = 200;
     ASSERT_NE(OpenPatternDisplay(w, h), nullptr);
     // NORMALSPEED: step 320 / 12 = 26, first size 36; the sun's first ellipse is 37 x 23, centred.
+    Frame target;
+    for (int32_t i = 0; i < w * h; i++) target.push_back(fxtest::NewPattern(i % w, i / w));
     const std::vector<Frame> sun = Play(*this, 114, -1);
-    const std::vector<bool> first = Revealed(sun[0], w);
+    const std::vector<uint8_t> first = Revealed(sun[0], target);
     int32_t left = w, right = -1, top = h, bottom = -1;
     for (int32_t i = 0; i < w * h; i++)
         if (first[size_t(i)]) {
@@ -132,12 +133,14 @@ TEST_F(FxTest, SunAndStarGrowFromTheCentreAndNeverTakeBack) {
     EXPECT_EQ(Play(*this, 97, 30).size(), 35u);
     for (int32_t id : {97, 98, 114, 139}) {
         const std::vector<Frame> played = Play(*this, id, 7);
-        std::vector<bool> before(size_t(w * h), false);
+        std::vector<uint8_t> before(size_t(w * h), 0);
         for (size_t k = 0; k < played.size(); k++) {
-            const std::vector<bool> now = Revealed(played[k], w);
+            const std::vector<uint8_t> now = Revealed(played[k], target);
             for (size_t i = 0; i < now.size(); i++) {
-                ASSERT_TRUE(now[i] || !before[i] || id == 98) << FxEffects[id].name << " frame " << k + 1 << " took back " << i;
-                ASSERT_TRUE(now[i] || played[k][i] == old[i]) << FxEffects[id].name << " pixel " << i;
+                // Asserting only on a fault keeps 64000 pixels a frame cheap under the sanitizers.
+                if (now[i] || ((!before[i] || id == 98) && played[k][i] == old[i])) continue;
+                ASSERT_TRUE(!before[i] || id == 98) << FxEffects[id].name << " frame " << k + 1 << " took back " << i;
+                ASSERT_TRUE(played[k][i] == old[i]) << FxEffects[id].name << " pixel " << i;
             }
             before = now;
         }
