@@ -8,6 +8,7 @@
 #include "host/bitmap.h"
 #include "imaging/clip_region.h"
 #include "imaging/display_options.h"
+#include "runtime/app/object_list.h"
 #include "runtime/app/utilities.h"
 #include "runtime/vm/vm.h"
 #include "scene/images/scene_objects.h"
@@ -84,10 +85,7 @@ int CreateBGPicRecord(ObjectId id, int32_t type, int32_t width, int32_t height, 
                       uint32_t *keptPixels, HostBitmap *bitmap, uint32_t *palette, int32_t transparentColor,
                       MaskPlane *mask, AlphaPlane *alpha, void *vectorData, const BGPicFillSpec *fill,
                       BGPic **out = nullptr);
-// Find flags.
-constexpr int kFindModify = 1;
-constexpr int kFindPending = 2;
-constexpr int kFindNoUnshare = 4;
+// Find flags: kFindModify, kFindPending and kFindNoUnshare of the object list.
 // 0, 1177 (numeric id), 1041 (handle), 1314 (locked, with kFindModify). With kFindModify and not
 // kFindNoUnshare, layers that show the picture first get a private copy.
 int FindBGPic(ObjectId id, BGPic **out, int flags);
@@ -144,6 +142,8 @@ int ForEachReferrer(int32_t kind, ObjectId id, ReferrerCopyFn copy, void *argume
                     int flags = 0);
 int IsObjectUsedByLayers(int32_t kind, ObjectId id, const vlLayer *except = nullptr);
 int DetachLayerReferences(int32_t kind, ObjectId id, void *handle);
+// The three above, for the object lists of kinds that layers show.
+extern const ObjectLayerServices kLayerServices;
 void ClearLayerClipRegionRefs(const ClipRegion *region);
 void DetachClipRegionFromSprites(const ClipRegion *region);
 int AddImageLayer(VMState *vm, int32_t kind, ObjectId id, int32_t sourceX, int32_t sourceY, int32_t x, int32_t y,

@@ -15,14 +15,6 @@
 #include "scene/display/display_list.h"
 #include "scene/images/bgpic.h"
 
-Brush *BrushList = nullptr;
-
-static int NotFound(ObjectId id) {
-    if (id.handle) return kErrObjectNotFound;
-    SetErrorArgNumber(id.number);
-    return kErrBrushNotFound;
-}
-
 static void FreeBrushPlanes(Brush *brush) {
     FreeBlock(brush->keptPixels);
     FreeHostBitmap(brush->bitmap);
@@ -34,15 +26,26 @@ static void FreeBrushPlanes(Brush *brush) {
     brush->alpha = nullptr;
 }
 
-static void UnlinkBrush(Brush *brush) {
-    for (Brush **link = &BrushList; *link; link = &(*link)->next) {
-        if (*link == brush) {
-            *link = brush->next;
-            break;
-        }
-    }
-    brush->next = nullptr;
+// The active-output-brush test: the current display draws into this brush.
+static bool IsActiveOutputBrush(const Brush *brush) {
+    const DisplayRecord *d = CurrentDisplay;
+    if (!d) return false;
+    if (d->outputKind != ObjectKindBrush && d->outputKind != ObjectKindMask && d->outputKind != ObjectKindAlphaChannel)
+        return false;
+    const OutputRecord *output = d->selectOutput;
+    return output && output->outputSourceKind == ObjectKindBrush && output->outputSourceObject == brush;
 }
+
+static constexpr ObjectRules<Brush> kBrushRules{
+    .notFoundError = kErrBrushNotFound,
+    .release = FreeBrushPlanes,
+    .layerKind = ObjectKindBrush,
+    .layers = &kLayerServices,
+    .copyForLayers = CopyBrushForReferrer,
+    .isActiveOutput = IsActiveOutputBrush,
+    .activeOutputError = 1149,
+};
+ObjectList<Brush> BrushList{&kBrushRules};
 
 int AddBrushRecord(ObjectId id, int32_t type, int32_t width, int32_t height, int32_t keptRowPixels,
                    uint32_t *keptPixels, HostBitmap *bitmap, int32_t transparentColor, MaskPlane *mask,
@@ -50,7 +53,6 @@ int AddBrushRecord(ObjectId id, int32_t type, int32_t width, int32_t height, int
     if (out) *out = nullptr;
     Brush *brush = new (std::nothrow) Brush;
     if (!brush) return kErrOutOfMemoryCode;
-    brush->id = IsAutoHandleRequest(id) ? ObjectId{0, brush} : id;
     brush->type = type;
     brush->width = width;
     brush->height = height;
@@ -61,9 +63,10 @@ int AddBrushRecord(ObjectId id, int32_t type, int32_t width, int32_t height, int
     brush->mask = mask;
     brush->alpha = alpha;
     brush->vectorData = vectorData;
-    Brush **tail = &BrushList;
-    while (*tail) tail = &(*tail)->next;
-    *tail = brush;
+    if (!BrushList.Add(brush, id)) {
+        delete brush;
+        return kErrOutOfMemoryCode;
+    }
     if (out) *out = brush;
     return 0;
 }
@@ -116,79 +119,22 @@ int CopyBrushForReferrer(void *argument, ObjectId *newId) {
 
 int FindBrush(ObjectId id, Brush **out, int flags) {
     *out = nullptr;
-    for (Brush *brush = BrushList; brush; brush = brush->next) {
-        if (brush->id != id) continue;
-        if ((flags & kFindBrushNoVector) && brush->type == kBrushVector) return 1388;
-        if (brush->freePending && !(flags & kFindBrushPending)) continue;
-        if ((flags & kFindBrushModify) && brush->lockCount != 0) return 1314;
-        if ((flags & (kFindBrushModify | kFindBrushNoUnshare)) == kFindBrushModify) {
-            ObjectId made{};
-            if (int error = ForEachReferrer(ObjectKindBrush, brush->id, CopyBrushForReferrer, brush, &made))
-                return error;
-            // The copy belongs to the layers from birth: it goes when the last of them does.
-            if (made.handle)
-                for (Brush *b = BrushList; b; b = b->next)
-                    if (b == made.handle) b->freePending = 1;
-        }
-        *out = brush;
-        return 0;
-    }
-    return NotFound(id);
-}
-
-// The active-output-brush test: the current display draws into this brush.
-static bool IsActiveOutputBrush(const Brush *brush) {
-    const DisplayRecord *d = CurrentDisplay;
-    if (!d) return false;
-    if (d->outputKind != ObjectKindBrush && d->outputKind != ObjectKindMask && d->outputKind != ObjectKindAlphaChannel)
-        return false;
-    const OutputRecord *output = d->selectOutput;
-    return output && output->outputSourceKind == ObjectKindBrush && output->outputSourceObject == brush;
+    if (flags & kFindBrushNoVector)
+        if (const Brush *brush = BrushList.Find(id, true); brush && brush->type == kBrushVector) return 1388;
+    return BrushList.Find(id, out, flags & (kFindModify | kFindPending | kFindNoUnshare));
 }
 
 bool IsActiveOutputBrushId(ObjectId id) {
-    for (Brush *b = BrushList; b; b = b->next)
-        if (!b->freePending && b->id == id) return IsActiveOutputBrush(b);
-    return false;
+    const Brush *brush = BrushList.Find(id);
+    return brush && IsActiveOutputBrush(brush);
 }
 
-int FreeBrushById(ObjectId id, int reportMissing) {
-    Brush *brush = nullptr;
-    for (Brush *b = BrushList; b; b = b->next)
-        if (!b->freePending && b->id == id) {
-            brush = b;
-            break;
-        }
-    if (brush && IsActiveOutputBrush(brush)) return 1149;
-    int error = brush ? 0 : NotFound(id);
-    if (brush && brush->lockCount != 0) error = 1314;
-    if (error) return (reportMissing || error == 1314) ? error : 0;
-    if (DetachLayerReferences(ObjectKindBrush, brush->id, brush)) {
-        brush->id = ObjectId{0, brush};
-        brush->freePending = 1;
-        return 0;
-    }
-    UnlinkBrush(brush);
-    FreeBrushPlanes(brush);
-    delete brush;
-    return 0;
-}
+int FreeBrushById(ObjectId id, int reportMissing) { return BrushList.Free(id, reportMissing != 0); }
 
-void FlushPendingBrushes() {
-    Brush *brush = BrushList;
-    while (brush) {
-        Brush *next = brush->next;
-        if (brush->freePending && !IsObjectUsedByLayers(ObjectKindBrush, brush->id)) {
-            UnlinkBrush(brush);
-            FreeBrushPlanes(brush);
-            delete brush;
-        }
-        brush = next;
-    }
-}
+void FlushPendingBrushes() { BrushList.FlushPending(); }
 
 int RebuildAllBrushes() {
-    for (Brush *brush = BrushList; brush; brush = brush->next) {
+    for (Brush *brush : BrushList) {
         // Only preloads leave kept pixels; anything else already has its planes.
         if (!brush->keptPixels) continue;
         HostBitmap *bitmap = nullptr;
@@ -206,19 +152,9 @@ int RebuildAllBrushes() {
     return 0;
 }
 
-int32_t CountBrushes() {
-    int32_t n = 0;
-    for (const Brush *b = BrushList; b; b = b->next) n++;
-    return n;
-}
+int32_t CountBrushes() { return int32_t(BrushList.size()); }
 
-void FreeAllBrushes() {
-    while (Brush *brush = BrushList) {
-        BrushList = brush->next;
-        FreeBrushPlanes(brush);
-        delete brush;
-    }
-}
+void FreeAllBrushes() { BrushList.Clear(); }
 
 int CopyBrushById(ObjectId sourceId, ObjectId target, Brush **out) {
     if (out) *out = nullptr;

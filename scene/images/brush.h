@@ -8,6 +8,7 @@
 
 #include "host/bitmap.h"
 #include "imaging/display_options.h"
+#include "runtime/app/object_list.h"
 #include "runtime/vm/vm.h"
 
 // Brush types.
@@ -19,7 +20,6 @@ constexpr int32_t kCreateBrushMaskMarker = 0xAFC0DE;
 constexpr int32_t kLayerLinkMaskMarker = 0x123456;
 
 struct Brush {
-    Brush *next = nullptr;
     ObjectId id{};                  // {0, own address} for automatic and free-pending brushes
     uint32_t *keptPixels = nullptr; // AllocBlock; stands in for the bitmap between a preload and the rebuild
     HostBitmap *bitmap = nullptr;   // null only while keptPixels stands in for it
@@ -34,12 +34,12 @@ struct Brush {
     void *vectorData = nullptr; // handed between vector pictures and brushes; not owned here
 };
 
-extern Brush *BrushList;
+extern ObjectList<Brush> BrushList;
 
-// FindBrush flags.
-constexpr int kFindBrushModify = 1;
-constexpr int kFindBrushPending = 2;
-constexpr int kFindBrushNoUnshare = 4;
+// FindBrush flags: those of the object list, and one of its own.
+constexpr int kFindBrushModify = kFindModify;
+constexpr int kFindBrushPending = kFindPending;
+constexpr int kFindBrushNoUnshare = kFindNoUnshare;
 constexpr int kFindBrushNoVector = 8;
 
 // 0; 1174 (number) or 1041 (handle) when missing; 1388 for a vector brush with kFindBrushNoVector; 1314 for a

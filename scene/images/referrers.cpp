@@ -65,6 +65,8 @@ int DetachLayerReferences(int32_t kind, ObjectId id, void *handle) {
     return any ? 1 : 0;
 }
 
+const ObjectLayerServices kLayerServices{ForEachReferrer, IsObjectUsedByLayers, DetachLayerReferences};
+
 void ClearLayerClipRegionRefs(const ClipRegion *region) {
     if (!region) return;
     ForEachLayer([&](vlLayer *layer) {
