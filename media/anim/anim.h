@@ -10,6 +10,7 @@
 #include "host/bitmap.h"
 #include "imaging/graphics_library.h"
 #include "runtime/app/command.h"
+#include "runtime/app/object_list.h"
 
 struct AnimFile;
 struct Sprite;
@@ -23,7 +24,6 @@ struct AnimFrame {
 };
 
 struct AnimObject {
-    AnimObject *next = nullptr;
     ObjectId id{}; // {0, own address} for automatic and free-pending anims
     int32_t width = 0, height = 0; // current frame size
     int32_t frameCount = 0;        // at least 1
@@ -39,12 +39,12 @@ struct AnimObject {
     std::vector<int32_t> delays;    // milliseconds; -1: the frame has none of its own
 };
 
-extern AnimObject *AnimList;
+extern ObjectList<AnimObject> AnimList;
 
 // FindAnim flags.
-constexpr int kFindAnimModify = 1;
-constexpr int kFindAnimPending = 2; // skip free-pending anims
-constexpr int kFindAnimNoUnshare = 4;
+constexpr int kFindAnimModify = kFindModify;
+constexpr int kFindAnimPending = 2; // skip free-pending anims (the list's kFindPending finds them)
+constexpr int kFindAnimNoUnshare = kFindNoUnshare;
 
 // 0; 1176 (number) or 1041 (handle) when missing; 1314 for a locked anim with kFindAnimModify, which without
 // kFindAnimNoUnshare first gives every layer that shows the anim its own copy.

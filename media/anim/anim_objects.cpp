@@ -14,15 +14,7 @@
 #include "scene/display/display_record.h"
 #include "scene/images/bgpic.h"
 
-AnimObject *AnimList = nullptr;
-
 namespace {
-
-int NotFound(ObjectId id) {
-    if (id.handle) return kErrObjectNotFound;
-    SetErrorArgNumber(id.number);
-    return kErrAnimNotFound;
-}
 
 void FreeFrame(AnimFrame &frame) {
     FreeHostBitmap(frame.bitmap);
@@ -32,25 +24,14 @@ void FreeFrame(AnimFrame &frame) {
     frame = AnimFrame{};
 }
 
-void FreeAnimObject(AnimObject *anim) {
+void ReleaseAnimObject(AnimObject *anim) {
     for (AnimFrame &frame : anim->frames) FreeFrame(frame);
     CloseAnimFile(anim->animFile);
+}
+
+void FreeAnimObject(AnimObject *anim) {
+    ReleaseAnimObject(anim);
     delete anim;
-}
-
-void Unlink(AnimObject *anim) {
-    for (AnimObject **link = &AnimList; *link; link = &(*link)->next)
-        if (*link == anim) {
-            *link = anim->next;
-            break;
-        }
-    anim->next = nullptr;
-}
-
-void Append(AnimObject *anim) {
-    AnimObject **tail = &AnimList;
-    while (*tail) tail = &(*tail)->next;
-    *tail = anim;
 }
 
 bool IsActiveOutputAnim(const AnimObject *anim) {
@@ -60,7 +41,19 @@ bool IsActiveOutputAnim(const AnimObject *anim) {
     return output && output->outputSourceKind == ObjectKindAnim && output->outputSourceObject == anim;
 }
 
+constexpr ObjectRules<AnimObject> kAnimRules{
+    .notFoundError = kErrAnimNotFound,
+    .release = ReleaseAnimObject,
+    .layerKind = ObjectKindAnim,
+    .layers = &kLayerServices,
+    .copyForLayers = CopyAnimForReferrer,
+    .isActiveOutput = IsActiveOutputAnim,
+    .activeOutputError = 1340,
+};
+
 } // namespace
+
+ObjectList<AnimObject> AnimList{&kAnimRules};
 
 int AddAnimRecord(ObjectId id, int32_t width, int32_t height, std::vector<AnimFrame> &&frames, int32_t transparent,
                   AnimObject **out) {
@@ -73,13 +66,15 @@ int AddAnimRecord(ObjectId id, int32_t width, int32_t height, std::vector<AnimFr
         delete anim;
         return kErrOutOfMemoryCode;
     }
-    anim->id = IsAutoHandleRequest(id) ? ObjectId{0, anim} : id;
     anim->width = anim->sourceWidth = width;
     anim->height = anim->sourceHeight = height;
     anim->frameCount = int32_t(frames.size());
     anim->transparent = transparent;
+    if (!AnimList.Add(anim, id)) {
+        delete anim;
+        return kErrOutOfMemoryCode;
+    }
     anim->frames = std::move(frames);
-    Append(anim);
     if (out) *out = anim;
     return 0;
 }
@@ -120,66 +115,27 @@ int CopyAnimForReferrer(void *argument, ObjectId *newId) {
         FreeAnimObject(copy);
         return error;
     }
-    copy->id = IsAutoHandleRequest(*newId) ? ObjectId{0, copy} : *newId;
-    Append(copy);
+    if (!AnimList.Add(copy, *newId)) {
+        FreeAnimObject(copy);
+        return kErrOutOfMemoryCode;
+    }
     *newId = copy->id;
     return 0;
 }
 
 int FindAnim(ObjectId id, AnimObject **out, int flags) {
-    *out = nullptr;
-    for (AnimObject *anim = AnimList; anim; anim = anim->next) {
-        if (anim->id != id) continue;
-        if (anim->freePending && (flags & kFindAnimPending)) continue;
-        if ((flags & kFindAnimModify) && anim->lockCount != 0) return 1314;
-        if ((flags & (kFindAnimModify | kFindAnimNoUnshare)) == kFindAnimModify) {
-            ObjectId made{};
-            if (int error = ForEachReferrer(ObjectKindAnim, anim->id, CopyAnimForReferrer, anim, &made)) return error;
-            // The copy belongs to the layers from birth: it goes when the last of them does.
-            if (made.handle)
-                for (AnimObject *a = AnimList; a; a = a->next)
-                    if (a == made.handle) a->freePending = 1;
-        }
-        *out = anim;
-        return 0;
-    }
-    return NotFound(id);
+    // Here the pending flag skips free-pending anims: a lookup without it is a layer's, which may show one.
+    int listFlags = flags & (kFindModify | kFindNoUnshare);
+    if (!(flags & kFindAnimPending)) listFlags |= kFindPending;
+    return AnimList.Find(id, out, listFlags);
 }
 
-int FreeAnimById(ObjectId id, int reportMissing) {
-    AnimObject *anim = nullptr;
-    for (AnimObject *a = AnimList; a; a = a->next)
-        if (!a->freePending && a->id == id) {
-            anim = a;
-            break;
-        }
-    if (anim && IsActiveOutputAnim(anim)) return 1340;
-    int error = anim ? 0 : NotFound(id);
-    if (anim && anim->lockCount != 0) error = 1314;
-    if (error) return (reportMissing || error == 1314) ? error : 0;
-    if (DetachLayerReferences(ObjectKindAnim, anim->id, anim)) {
-        anim->id = ObjectId{0, anim};
-        anim->freePending = 1;
-        return 0;
-    }
-    Unlink(anim);
-    FreeAnimObject(anim);
-    return 0;
-}
+int FreeAnimById(ObjectId id, int reportMissing) { return AnimList.Free(id, reportMissing != 0); }
 
-void FlushPendingAnims() {
-    for (AnimObject *anim = AnimList; anim;) {
-        AnimObject *next = anim->next;
-        if (anim->freePending && !IsObjectUsedByLayers(ObjectKindAnim, anim->id)) {
-            Unlink(anim);
-            FreeAnimObject(anim);
-        }
-        anim = next;
-    }
-}
+void FlushPendingAnims() { AnimList.FlushPending(); }
 
 int RebuildAllAnims() {
-    for (AnimObject *anim = AnimList; anim; anim = anim->next)
+    for (AnimObject *anim : AnimList)
         for (AnimFrame &frame : anim->frames) {
             // Only preloads leave kept pixels.
             if (!frame.keptPixels) continue;
@@ -196,18 +152,9 @@ int RebuildAllAnims() {
     return 0;
 }
 
-int32_t CountAnimObjects() {
-    int32_t n = 0;
-    for (const AnimObject *a = AnimList; a; a = a->next) n++;
-    return n;
-}
+int32_t CountAnimObjects() { return int32_t(AnimList.size()); }
 
-void FreeAllAnims() {
-    while (AnimObject *anim = AnimList) {
-        AnimList = anim->next;
-        FreeAnimObject(anim);
-    }
-}
+void FreeAllAnims() { AnimList.Clear(); }
 
 int GetAnimFrameImage(AnimObject *anim, int32_t n, bool copy, bool keepSourceSize, ImageTriple *out, bool *owned) {
     *out = ImageTriple{};

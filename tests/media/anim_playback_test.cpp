@@ -120,7 +120,7 @@ TEST_F(AnimPlayback, ClipsAtTheEdgesAndRestoresTheBackgroundUnderMaskedFrames) {
     EXPECT_EQ(row[5] & 0xFFFFFF, 0x0000FFu);
     EXPECT_EQ(HostBitmapRow32(gOutput, 4)[1] & 0xFFFFFF, 0x0000FFu);
     for (auto [x, y] : {std::pair{-8, 0}, {64, 0}, {0, 48}, {0, -4}}) EXPECT_EQ(Play(x, y, 0), 1055) << x << "," << y;
-    EXPECT_EQ(AnimList->lockCount, 0);
+    EXPECT_EQ(AnimList.front()->lockCount, 0);
 }
 
 TEST_F(AnimPlayback, RefusesOutputsOtherThanTheDisplay) {
