@@ -136,9 +136,12 @@ int CmdCreateTextObject(VMState *vm) {
     object->baseHeight = rendered.image.height;
     object->offsetX = rendered.offsetX;
     object->offsetY = rendered.offsetY;
-    object->id = IsAutoHandleRequest(id) ? ObjectId{0, object.get()} : id;
     void *handle = object.get();
-    TextObjectList().push_back(std::move(object));
+    if (!TextObjectList().Add(object.get(), id)) {
+        FreeImageTriple(&object->image);
+        return kErrOutOfMemoryCode;
+    }
+    object.release();
     if (!IsAutoHandleRequest(id)) return 0;
     PushHandle(vm, handle);
     return 1;

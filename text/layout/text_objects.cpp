@@ -17,50 +17,32 @@
 
 namespace {
 
-constexpr int kFindKeepShared = 4;
-
-int NotFound(ObjectId id) {
-    if (id.handle) return kErrObjectNotFound;
-    SetErrorArgNumber(id.number);
-    return kErrTextObjectNotFound;
-}
-
 void FreeRecord(TextObject *object) { FreeImageTriple(&object->image); }
 
 int CopyForLayers(void *argument, ObjectId *newId) {
     TextObject *made = nullptr;
     if (int error = CopyTextObjectRecord(*static_cast<TextObject *>(argument), ObjectId{0, kAutoHandleRequest}, &made))
         return error;
-    made->freePending = true;
     *newId = made->id;
     return 0;
 }
 
+constexpr ObjectRules<TextObject> kTextObjectRules{
+    .notFoundError = kErrTextObjectNotFound,
+    .release = FreeRecord,
+    .layerKind = ObjectKindTextObject,
+    .layers = &kLayerServices,
+    .copyForLayers = CopyForLayers,
+};
+
 } // namespace
 
-std::vector<std::unique_ptr<TextObject>> &TextObjectList() {
-    static std::vector<std::unique_ptr<TextObject>> list;
+ObjectList<TextObject> &TextObjectList() {
+    static ObjectList<TextObject> list{&kTextObjectRules};
     return list;
 }
 
-int FindTextObject(ObjectId id, TextObject **out, int flags) {
-    *out = nullptr;
-    TextObject *found = nullptr;
-    for (auto &object : TextObjectList())
-        if (object->id == id && (!object->freePending || (flags & kFindPending))) {
-            found = object.get();
-            break;
-        }
-    if (!found) return NotFound(id);
-    if (flags & kFindModify) {
-        if (found->lockCount > 0) return 1314;
-        // Layers keep showing the object as it is now (the copy joins the list); the script changes the original.
-        if (!(flags & kFindKeepShared))
-            if (int error = ForEachReferrer(ObjectKindTextObject, found->id, CopyForLayers, found, nullptr)) return error;
-    }
-    *out = found;
-    return 0;
-}
+int FindTextObject(ObjectId id, TextObject **out, int flags) { return TextObjectList().Find(id, out, flags); }
 
 int CopyTextObjectRecord(const TextObject &source, ObjectId id, TextObject **out) {
     auto copy = std::unique_ptr<TextObject>(new (std::nothrow) TextObject);
@@ -76,57 +58,21 @@ int CopyTextObjectRecord(const TextObject &source, ObjectId id, TextObject **out
     if (int error = CopyImage(source.image.bitmap, source.image.mask, source.image.alpha, 0, 0, source.image.width,
                               source.image.height, &copy->image.bitmap, &copy->image.mask, &copy->image.alpha))
         return error;
-    copy->id = IsAutoHandleRequest(id) ? ObjectId{0, copy.get()} : id;
-    *out = copy.get();
-    TextObjectList().push_back(std::move(copy));
+    if (!TextObjectList().Add(copy.get(), id)) {
+        FreeRecord(copy.get());
+        return kErrOutOfMemoryCode;
+    }
+    *out = copy.release();
     return 0;
 }
 
-int FreeTextObjectById(ObjectId id, bool strict) {
-    TextObject *object = nullptr;
-    if (int error = FindTextObject(id, &object, 0)) return strict ? error : 0;
-    if (object->lockCount > 0) return 1314;
-    if (IsObjectUsedByLayers(ObjectKindTextObject, object->id)) {
-        // Its number is free at once; the record goes with the last layer that shows it.
-        const ObjectId pending{0, object};
-        DetachLayerReferences(ObjectKindTextObject, object->id, object);
-        object->id = pending;
-        object->freePending = true;
-        return 0;
-    }
-    auto &list = TextObjectList();
-    for (size_t i = 0; i < list.size(); i++)
-        if (list[i].get() == object) {
-            FreeRecord(object);
-            list.erase(list.begin() + long(i));
-            break;
-        }
-    return 0;
-}
+int FreeTextObjectById(ObjectId id, bool strict) { return TextObjectList().Free(id, strict); }
 
-void FlushPendingTextObjects() {
-    auto &list = TextObjectList();
-    for (size_t i = 0; i < list.size();) {
-        TextObject *object = list[i].get();
-        if (object->freePending && !IsObjectUsedByLayers(ObjectKindTextObject, object->id)) {
-            FreeRecord(object);
-            list.erase(list.begin() + long(i));
-        } else {
-            i++;
-        }
-    }
-}
+void FlushPendingTextObjects() { TextObjectList().FlushPending(); }
 
-void FreeAllTextObjects() {
-    for (auto &object : TextObjectList()) FreeRecord(object.get());
-    TextObjectList().clear();
-}
+void FreeAllTextObjects() { TextObjectList().Clear(); }
 
-int32_t CountTextObjects() {
-    int32_t n = 0;
-    for (auto &object : TextObjectList()) n += object->freePending ? 0 : 1;
-    return n;
-}
+int32_t CountTextObjects() { return int32_t(TextObjectList().CountLive()); }
 
 int RerenderTextObject(VMState *vm, TextObject *object) {
     RenderedText text;

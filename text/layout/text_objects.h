@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "runtime/app/object_list.h"
 #include "text/layout/text_draw.h"
 
 struct TextObject {
@@ -18,10 +19,9 @@ struct TextObject {
     DisplayTransform transform;
 };
 
-std::vector<std::unique_ptr<TextObject>> &TextObjectList();
+ObjectList<TextObject> &TextObjectList();
 
-// Flags as FindBGPic's: kFindModify refuses a locked object (1314) and gives layers that show it their own copy
-// (unless flag 4); kFindPending also finds objects whose free waits for a layer. 0, 1175 (number) or 1041.
+// The object list's find flags. 0, 1175 (number), 1041 (handle) or 1314 (locked, with kFindModify).
 int FindTextObject(ObjectId id, TextObject **out, int flags);
 // strict: a missing object is an error. A locked object is 1314 either way.
 int FreeTextObjectById(ObjectId id, bool strict);
