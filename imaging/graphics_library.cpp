@@ -53,7 +53,9 @@ int CmdGetAttribute(VMState *vm) {
     CheckArgs(vm, 3, 0);
     const int32_t kind = CheckInt32Arg(vm, 1);
     ObjectId id;
-    if (ValueType(vm, 2) == TNIL) id = ObjectId{};
+    // A string names an object of a kind that has names (a layer); its reader reads argument 2 itself.
+    const int idType = ValueType(vm, 2);
+    if (idType == TNIL || idType == TSTRING) id = ObjectId{};
     else ReadObjectId(&id, vm, 2);
     const int32_t attribute = CheckInt32Arg(vm, 3);
     const ObjectKindEntry *entry = FindObjectKind(kind);
@@ -188,6 +190,12 @@ void FreeDrawLibrary(VMState *) { ResetDrawState(); }
 
 int32_t GetMaskMode() { return gMaskMode; }
 int32_t GetAlphaIntensity() { return gAlphaIntensity; }
+
+int AnswerSizeAttribute(VMState *vm, int32_t attribute, int32_t width, int32_t height) {
+    if (attribute != ATTRWIDTH && attribute != ATTRHEIGHT) return kAttributeUnanswered;
+    PushNumber(vm, attribute == ATTRWIDTH ? width : height);
+    return 1;
+}
 
 int (*SnapshotSourceHook)(HostBitmap **bitmap, bool *owned) = nullptr;
 

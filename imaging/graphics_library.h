@@ -95,6 +95,9 @@ constexpr int32_t ANMFMT_MJPEG = 1;
 int32_t GetMaskMode();       // MASKVISIBLE (0) at start
 int32_t GetAlphaIntensity(); // 128 at start
 
+// ATTRWIDTH and ATTRHEIGHT of an object with a size: pushes the answer (1), or kAttributeUnanswered.
+int AnswerSizeAttribute(VMState *vm, int32_t attribute, int32_t width, int32_t height);
+
 // ---- SaveSnapshot's picture ----------------------------------------------------------------------------------
 // The display code renders the current output with its layers for SaveSnapshot: 0 and a bitmap (*owned: the
 // caller frees it), or an error. Without the hook the current output bitmap is saved as it is.

@@ -1,6 +1,7 @@
 // The dos library's registration: all 52 commands, the constants and the free-all.
 #include "libs/dos/dos_library.h"
 
+#include "imaging/graphics_library.h"
 #include "libs/dos/file_object.h"
 #include "runtime/app/errors.h"
 
@@ -10,6 +11,8 @@ void RegisterDosLibrary(VMState *vm) {
     RegisterCommands(vm, kDosCommands);
     RegisterCommandLibrary(kDosCommands, "dos");
     RegisterConstants(vm, kDosConstants);
+    RegisterObjectKind({ObjectKindFile, "FILE", [] { return int32_t(CountOpenFiles()); }, nullptr});
+    RegisterObjectKind({ObjectKindDirectory, "DIRECTORY", [] { return int32_t(CountOpenDirectories()); }, nullptr});
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "host/debug_output.h"
+#include "imaging/graphics_library.h"
 #include "libs/dos/file_object.h"
 #include "libs/memblock/memblock.h"
 #include "runtime/app/errors.h"
@@ -21,6 +22,7 @@ MemBlock *BlockArg(VMState *vm, int n) {
 void RegisterMemBlockLibrary(VMState *vm) {
     RegisterCommands(vm, kMemBlockCommands);
     RegisterCommandLibrary(kMemBlockCommands, "memblock");
+    RegisterObjectKind({ObjectKindMemory, "MEMORY", [] { return int32_t(CountMemBlocks()); }, nullptr});
 }
 
 void FreeMemBlockLibrary(VMState *) {

@@ -2,6 +2,7 @@
 #include "libs/system/system_commands.h"
 
 #include "host/catalog.h"
+#include "runtime/app/object_kinds.h"
 
 const CommandEntry kSystemCommands[] = {
     {"Wait", CmdWait},
@@ -125,6 +126,7 @@ void RegisterSystemLibrary(VMState *vm) {
     RegisterCommands(vm, kSystemCommands);
     RegisterCommandLibrary(kSystemCommands, "system");
     RegisterConstants(vm, kSystemConstants);
+    RegisterObjectKind({0, "TIMER", [] { return int32_t(CountTimers()); }, nullptr}); // timers have no kind
 }
 
 void FreeAllSystem(VMState *) {

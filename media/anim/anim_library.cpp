@@ -278,6 +278,16 @@ const CommandEntry kAnimCommands[] = {
     {nullptr, nullptr},
 };
 
+static int AnimAttribute(VMState *vm, ObjectId id, int32_t attribute, int) {
+    AnimObject *a = nullptr;
+    if (int error = FindAnim(id, &a, 0)) return error;
+    if (attribute == ATTRTRANSPARENTCOLOR) {
+        PushNumber(vm, a->transparent);
+        return 1;
+    }
+    return AnswerSizeAttribute(vm, attribute, a->width, a->height);
+}
+
 // A moving anim is locked through its count (MoveAnim).
 static int32_t *AnimLockCount(ObjectId id) {
     AnimObject *a = nullptr;
@@ -288,7 +298,7 @@ void RegisterAnimLibrary(VMState *vm) {
     RebuildAllAnimsHook = RebuildAllAnims;
     AnimLockCountHook = AnimLockCount;
     InstallAnimLayerServices(true);
-    RegisterObjectKind({ObjectKindAnim, "ANIM", CountAnimObjects, nullptr});
+    RegisterObjectKind({ObjectKindAnim, "ANIM", CountAnimObjects, AnimAttribute});
     RegisterBrushLinkSource(ObjectKindAnim, AnimBrushLinkSource);
     BuildSpriteFramesHook = BuildSpriteFrames;
     LoadSpriteHook = CmdLoadSprite;

@@ -1,5 +1,7 @@
 #include "scene/events/event_library.h"
 
+#include "imaging/graphics_library.h"
+#include "runtime/app/object_kinds.h"
 #include "runtime/app/runtime_globals.h"
 #include "scene/display/display_list.h"
 #include "scene/events/buttons.h"
@@ -108,7 +110,33 @@ void FreePictureButton(BGPic *bgpic, vlBGPicButton *button) { FreeButton(button-
 
 } // namespace
 
+namespace {
+
+int32_t CountTimedCallbacks(const TimedCallback *list) {
+    int32_t n = 0;
+    for (; list; list = list->next) n++;
+    return n;
+}
+
+// Intervals and timeouts have nothing but their count to tell; an unknown id still gets its own error.
+int IntervalAttribute(VMState *, ObjectId id, int32_t, int) {
+    TimedCallback *row = nullptr;
+    if (int error = FindInterval(id, &row)) return error;
+    return kAttributeUnanswered;
+}
+int TimeoutAttribute(VMState *, ObjectId id, int32_t, int) {
+    TimedCallback *row = nullptr;
+    if (int error = FindTimeout(id, &row)) return error;
+    return kAttributeUnanswered;
+}
+
+} // namespace
+
 void RegisterEventLibrary(VMState *vm) {
+    RegisterObjectKind({ObjectKindInterval, "INTERVAL", [] { return CountTimedCallbacks(IntervalList); },
+                        IntervalAttribute});
+    RegisterObjectKind({ObjectKindTimeout, "TIMEOUT", [] { return CountTimedCallbacks(TimeoutList); },
+                        TimeoutAttribute});
     for (EventHandlerSlot &slot : GlobalEventHandlerSlots) slot = EventHandlerSlot{};
     delete TheEventState;
     TheEventState = new EventState;

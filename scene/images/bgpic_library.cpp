@@ -384,7 +384,19 @@ const CommandEntry kBGPicCommands[] = {
     {nullptr, nullptr},
 };
 
+// The size the script sees is the scaled one.
+int BGPicAttribute(VMState *vm, ObjectId id, int32_t attribute, int) {
+    BGPic *bgpic = nullptr;
+    if (int error = FindBGPic(id, &bgpic, 0)) return error;
+    if (attribute == ATTRTRANSPARENTCOLOR) {
+        PushNumber(vm, bgpic->transparentColor);
+        return 1;
+    }
+    return AnswerSizeAttribute(vm, attribute, bgpic->scaled.width, bgpic->scaled.height);
+}
+
 void RegisterBGPicLibrary(VMState *vm) {
+    RegisterObjectKind({ObjectKindBGPic, "BGPIC", CountBGPics, BGPicAttribute});
     RegisterCommands(vm, kBGPicCommands);
     RegisterCommandLibrary(kBGPicCommands, "bgpic");
 }

@@ -355,6 +355,12 @@ void FreeOnScreenSprites(BGPic *bgpic) {
     }
 }
 
+int32_t CountSpritesOnScreen(const BGPic *bgpic) {
+    int32_t n = 0;
+    for (const OnScreenSprite *s = bgpic ? bgpic->sprites : nullptr; s; s = s->next) n++;
+    return n;
+}
+
 int32_t CountSprites() {
     int32_t n = 0;
     for (const Sprite *s = SpriteList; s; s = s->next) n++;

@@ -53,6 +53,8 @@ int CopySpriteById(ObjectId source, ObjectId target, Sprite **out = nullptr);
 int FlipSpriteById(ObjectId id, int32_t direction);
 int ScaleSpriteById(ObjectId id, int32_t width, int32_t height, int smooth);
 int32_t CountSprites();
+// The sprites shown on a picture (0 without one).
+int32_t CountSpritesOnScreen(const BGPic *bgpic);
 void FreeAllSprites();
 // Draws the sprites of bgpic that lie in the rectangle (the compositor's hook).
 void RedrawSprites(BGPic *bgpic, HostBitmap *dest, int32_t x, int32_t y, int32_t width, int32_t height);

@@ -171,6 +171,7 @@ const CommandEntry kSpriteCommands[] = {
 void RegisterSpriteLibrary(VMState *vm) {
     RedrawSpritesHook = DrawSpritesHook;
     RegisterObjectKind({ObjectKindSprite, "SPRITE", CountSprites, SpriteAttribute});
+    RegisterObjectKind({0, "SPRITE ON SCREEN", [] { return CountSpritesOnScreen(CurrentBGPic); }, nullptr});
     RegisterCommands(vm, kSpriteCommands);
     RegisterCommandLibrary(kSpriteCommands, "sprite");
 }

@@ -610,8 +610,22 @@ const CommandEntry kLayersCommands[] = {
     {nullptr, nullptr},
 };
 
+// A layer is asked for by its position or its name on the current picture, as the layer commands take it; its
+// size is what it covers on the picture (scaled, turned).
+int LayerAttribute(VMState *vm, ObjectId id, int32_t attribute, int) {
+    int32_t position = id.number;
+    if (ValueType(vm, 2) == TSTRING) {
+        if (int error = ReadLayerArg(vm, 2, &position)) return error;
+    }
+    if (int error = CheckLayerState()) return error;
+    vlLayer *layer;
+    if (int error = FindLayer(position, &layer)) return error;
+    return AnswerSizeAttribute(vm, attribute, layer->current->screenWidth, layer->current->screenHeight);
+}
+
 void RegisterLayersLibrary(VMState *vm) {
     InstallLayerHooks();
+    RegisterObjectKind({ObjectKindLayer, "LAYER", CountAllLayers, LayerAttribute});
     RegisterCommands(vm, kLayersCommands);
     RegisterCommandLibrary(kLayersCommands, "layers");
     FreeBlock(LayerRects.rects);

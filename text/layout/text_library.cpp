@@ -72,6 +72,12 @@ int TextObjectBrushSource(VMState *, ObjectId source, int32_t, ImageTriple *imag
     return 0;
 }
 
+int TextObjectAttribute(VMState *vm, ObjectId id, int32_t attribute, int) {
+    TextObject *object = nullptr;
+    if (int error = FindTextObject(id, &object, 0)) return error;
+    return AnswerSizeAttribute(vm, attribute, object->image.width, object->image.height);
+}
+
 // A moving text object is locked through its count (MoveTextObject).
 static int32_t *TextObjectLockCount(ObjectId id) {
     TextObject *object = nullptr;
@@ -85,7 +91,7 @@ void RegisterTextLibrary(VMState *vm) {
     RegisterCommandLibrary(kTextCommands, "text");
     RegisterConstants(vm, kTextConstants);
     RegisterObjectKind({ObjectKindFont, "FONT", CountOpenFonts, FontAttribute});
-    RegisterObjectKind({ObjectKindTextObject, "TEXTOBJECT", CountTextObjects, nullptr});
+    RegisterObjectKind({ObjectKindTextObject, "TEXTOBJECT", CountTextObjects, TextObjectAttribute});
     RegisterBrushLinkSource(ObjectKindTextObject, TextObjectBrushSource);
     TextServices = &kTextServices;
     TextObjectLockCountHook = TextObjectLockCount;

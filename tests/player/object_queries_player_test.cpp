@@ -1,0 +1,55 @@
+// What a script reads back about its objects through the real player: GetAttribute of every kind with a list.
+#include "tests/player/player_test_support.h"
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ObjectQueriesInPlayer, EveryListedKindAnswersItsSizeAndCount) {
+    ScratchDirectory dir;
+    std::filesystem::copy_file(std::string(VL_SOURCE_DIR) + "/tests/data/media/dispose.gif", dir.File("anim.gif"));
+    const std::string script = R"(@DISPLAY {Width = 64, Height = 48}
+ExitOnError(False)
+Function Try(f, ...)
+  f(...)
+  DebugPrint(GetLastError())
+EndFunction
+CreateBGPic(2, 30, 20)
+DebugPrint(GetAttribute(#BGPIC, 2, #ATTRWIDTH), GetAttribute(#BGPIC, 2, #ATTRHEIGHT), GetAttribute(#BGPIC, Nil, #ATTRCOUNT))
+LoadAnim(1, "anim.gif")
+DebugPrint(GetAttribute(#ANIM, 1, #ATTRWIDTH), GetAttribute(#ANIM, 1, #ATTRHEIGHT), GetAttribute(#ANIM, Nil, #ATTRCOUNT))
+CreateTextObject(1, "Hi")
+DebugPrint(GetAttribute(#TEXTOBJECT, 1, #ATTRWIDTH) > 0, GetAttribute(#TEXTOBJECT, 1, #ATTRHEIGHT) > 0)
+EnableLayers()
+CreateBrush(1, 12, 7, $FF0000)
+DisplayBrush(1, 0, 0)
+DisplayBrush(1, 5, 5, {name = "big", width = 24, height = 14})
+DebugPrint(GetAttribute(#LAYER, 1, #ATTRWIDTH), GetAttribute(#LAYER, "big", #ATTRHEIGHT), GetAttribute(#LAYER, Nil, #ATTRCOUNT))
+SetInterval(1, Function() EndFunction, 1000)
+SetInterval(2, Function() EndFunction, 1000)
+SetTimeout(1, Function() EndFunction, 1000)
+OpenFile(1, "a.txt", #MODE_WRITE)
+OpenDirectory(1, ".")
+AllocMem(1, 16)
+AllocMem(2, 16)
+AllocMem(3, 16)
+DebugPrint(GetAttribute(#INTERVAL, Nil, #ATTRCOUNT), GetAttribute(#TIMEOUT, Nil, #ATTRCOUNT), GetAttribute(#FILE, Nil, #ATTRCOUNT), GetAttribute(#DIRECTORY, Nil, #ATTRCOUNT), GetAttribute(#MEMORY, Nil, #ATTRCOUNT))
+Try(GetAttribute, #BGPIC, 9, #ATTRWIDTH)
+Try(GetAttribute, #LAYER, 9, #ATTRWIDTH)
+Try(GetAttribute, #INTERVAL, 9, #ATTRWIDTH)
+Try(GetAttribute, #INTERVAL, 1, #ATTRWIDTH)
+Try(GetAttribute, #ANIM, 1, #ATTRHASALPHA))";
+    WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "30 20 2\n"
+                       "16 12 1\n"
+                       "1 1\n"
+                       "12 14 2\n"
+                       "2 1 1 1 3\n"
+                       "1177\n1081\n1194\n1055\n1055\n");
+}
+
+} // namespace
