@@ -289,7 +289,7 @@ int MakeBrushLink(VMState *vm, int32_t kind, ObjectId source, ObjectId target, i
     case ObjectKindAnim:
     case ObjectKindTextObject:
     case ObjectKindSprite:
-        if (!BrushLinkSources[kind]) return CommandNotAvailable("GetBrushLink of this object type");
+        if (!BrushLinkSources[kind]) return kErrWrongUsage; // only when the kind's library is not loaded
         if (int error = BrushLinkSources[kind](vm, source, frame, &image, &sourceX, &sourceY, &transparent,
                                                &temporary))
             return error;

@@ -33,7 +33,9 @@ int FramesFromBrush(VMState *vm, std::vector<ImageTriple> *frames, int32_t *widt
     *transparent = brush->transparentColor;
     ImageGrid grid{OptInt32Arg(vm, 8, 0), OptInt32Arg(vm, 9, 0), OptInt32Arg(vm, 4, 0), OptInt32Arg(vm, 5, 0),
                    OptInt32Arg(vm, 6, 1), OptInt32Arg(vm, 7, 0)};
+    // Three arguments take the whole brush; a grid needs all of width, height, frames and frames per row.
     if (GetTop(vm) < 4) grid = ImageGrid{0, 0, brush->width, brush->height, 1, 1};
+    else if (GetTop(vm) < 7) return kErrWrongUsage;
     if (int error = CheckImageGrid(&grid, brush->width, brush->height)) return error;
     *width = grid.cellWidth;
     *height = grid.cellHeight;
@@ -154,6 +156,22 @@ int SpriteAttribute(VMState *vm, ObjectId id, int32_t attribute, int) {
     return 1;
 }
 
+// A brush from one frame of a sprite; a linked sprite takes it from the component that holds that frame. The
+// brush link copies the planes, so they are lent here.
+int SpriteBrushLinkSource(VMState *, ObjectId source, int32_t frame, ImageTriple *image, int32_t *sourceX,
+                          int32_t *sourceY, int32_t *transparent, bool *temporary) {
+    Sprite *sprite = nullptr;
+    if (int error = FindSprite(source, &sprite, 0)) return error;
+    if (frame < 1 || frame > sprite->frameCount) return 1094;
+    GetSpriteFrameImage(sprite, frame - 1, image);
+    image->width = sprite->width;
+    image->height = sprite->height;
+    *sourceX = *sourceY = 0;
+    *transparent = sprite->transparentColor;
+    *temporary = false;
+    return 0;
+}
+
 void DrawSpritesHook(DisplayRecord *, BGPic *bgpic, HostBitmap *dest, int32_t x, int32_t y, int32_t width,
                      int32_t height) {
     RedrawSprites(bgpic, dest, x, y, width, height);
@@ -171,6 +189,7 @@ const CommandEntry kSpriteCommands[] = {
 void RegisterSpriteLibrary(VMState *vm) {
     RedrawSpritesHook = DrawSpritesHook;
     RegisterObjectKind({ObjectKindSprite, "SPRITE", CountSprites, SpriteAttribute});
+    RegisterBrushLinkSource(ObjectKindSprite, SpriteBrushLinkSource);
     RegisterObjectKind({0, "SPRITE ON SCREEN", [] { return CountSpritesOnScreen(CurrentBGPic); }, nullptr});
     RegisterCommands(vm, kSpriteCommands);
     RegisterCommandLibrary(kSpriteCommands, "sprite");

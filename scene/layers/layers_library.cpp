@@ -226,20 +226,18 @@ int CmdSetLayerName(VMState *vm) {
     if (int error = CheckLayerState()) return error;
     vlLayer *layer;
     if (int error = FindLayer(number <= 0 ? CountLayers(CurrentBGPic) : number, &layer)) return error;
-    // The new name is checked before the old one goes, so a refused rename keeps the layer's name.
-    char *made = nullptr;
-    if (length > 0) {
-        if (length > 255) return kErrNameTooLong;
-        for (ListNode *n = CurrentBGPic->layers.headNode.next; n && n->next; n = n->next) {
-            const vlLayer *other = LayerOfNode(n);
-            if (other != layer && other->name && strcasecmp(other->name, name) == 0) return 1161;
-        }
-        made = new (std::nothrow) char[length + 1];
-        if (!made) return kErrOutOfMemoryCode;
-        std::memcpy(made, name, length + 1);
-    }
+    // The old name goes first: a refused name (too long, taken) leaves the layer without a name.
     delete[] layer->name;
-    layer->name = made;
+    layer->name = nullptr;
+    if (length == 0) return 0;
+    if (length > 255) return kErrNameTooLong;
+    for (ListNode *n = CurrentBGPic->layers.headNode.next; n && n->next; n = n->next) {
+        const vlLayer *other = LayerOfNode(n);
+        if (other != layer && other->name && strcasecmp(other->name, name) == 0) return 1161;
+    }
+    layer->name = new (std::nothrow) char[length + 1];
+    if (!layer->name) return kErrOutOfMemoryCode;
+    std::memcpy(layer->name, name, length + 1);
     return 0;
 }
 

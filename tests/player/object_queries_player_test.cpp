@@ -1,4 +1,5 @@
-// What a script reads back about its objects through the real player: GetAttribute of every kind with a list.
+// What a script reads back about its objects through the real player: GetAttribute of every kind with a list,
+// brushes taken from sprite frames.
 #include "tests/player/player_test_support.h"
 
 #include <filesystem>
@@ -50,6 +51,49 @@ Try(GetAttribute, #ANIM, 1, #ATTRHASALPHA))";
                        "12 14 2\n"
                        "2 1 1 1 3\n"
                        "1177\n1081\n1194\n1055\n1055\n");
+}
+
+// Frames of plain and linked sprites become brushes; a grid needs all its numbers.
+TEST(ObjectQueriesInPlayer, SpriteFramesBecomeBrushes) {
+    ScratchDirectory dir;
+    const std::string script = R"(@DISPLAY {Width = 64, Height = 48}
+ExitOnError(False)
+Function Try(f, ...)
+  f(...)
+  DebugPrint(GetLastError())
+EndFunction
+CreateBrush(1, 8, 4, $FF0000)
+CreateBrush(2, 16, 4, $00FF00)
+CreateBrush(3, 8, 4, $0000FF)
+SelectBrush(2)
+DisplayBrush(3, 8, 0)
+EndSelect()
+CreateSprite(1, #BRUSH, 1)
+CreateSprite(2, #BRUSH, 2, 8, 4, 2, 2, 0, 0)
+Try(CreateSprite, 3, #BRUSH, 2, 8, 4)
+Try(CreateSprite, 3, #BRUSH, 2, 8, 4, 2)
+CreateSprite(4, #SPRITE, 1, 2)
+GetBrushLink(10, #SPRITE, 4, 3)
+ConvertToBrush(#SPRITE, 2, 11, 1)
+GetBrushLink(12, #SPRITE, 4, 1)
+DebugPrint(GetAttribute(#BRUSH, 10, #ATTRWIDTH), GetAttribute(#BRUSH, 10, #ATTRHEIGHT))
+Try(GetBrushLink, 13, #SPRITE, 4, 4)
+Try(ConvertToBrush, #SPRITE, 2, 13, 0)
+SaveBrush(10, "linked3.bmp")
+SaveBrush(11, "grid1.bmp")
+SaveBrush(12, "linked1.bmp"))";
+    WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "1055\n1055\n8 4\n1094\n1094\n");
+    const std::pair<const char *, uint32_t> expected[] = {
+        {"linked3.bmp", 0x0000FFu}, {"grid1.bmp", 0x00FF00u}, {"linked1.bmp", 0xFF0000u}};
+    for (const auto &[file, colour] : expected) {
+        const std::vector<uint8_t> bmp = ReadBytes(dir.File(file));
+        ASSERT_GT(bmp.size(), 54u) << file;
+        EXPECT_EQ(BmpPixel(bmp, 0, 0), colour) << file;
+        EXPECT_EQ(BmpPixel(bmp, 7, 3), colour) << file;
+    }
 }
 
 } // namespace
