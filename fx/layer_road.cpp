@@ -20,8 +20,6 @@
 
 namespace {
 
-constexpr int kErrLayerHasAsyncDraw = 1371;
-
 // The scene in the request's rectangle, with the layer shown or left out, into image (the rectangle's size, black
 // where the rectangle leaves the picture). Layers above it, its see-through and tint settings and its clip are
 // all in the picture, so the effect moves between two exact scenes.

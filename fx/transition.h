@@ -5,11 +5,9 @@
 #include <cstdint>
 
 #include "fx/fx_engine.h"
+#include "runtime/app/errors.h"
 
 struct DisplayRecord;
-
-// Refusals of the transition commands that no other library raises.
-constexpr int kErrLayersRequired = 1078;
 
 // Returns 0 (blocking run done), 1 (async: the handle was pushed) or an error code. The caller's record gets
 // redo set when the output changed size mid-run; the front end then runs it again.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "host/bitmap.h"
+#include "runtime/app/errors.h"
 
 #include <cstdint>
 
@@ -11,7 +12,6 @@ constexpr int kClipboardEmpty = 0;
 constexpr int kClipboardText = 1;
 constexpr int kClipboardImage = 2;
 constexpr int kClipboardOther = 4;
-constexpr int kErrClipboardFormat = 1361; // "Unknown data format in clipboard!"
 
 struct ClipboardData {
     char *text = nullptr; // kind 1: zero-terminated ISO-8859-1; ReadClipboard's copy is freed with FreeBlock

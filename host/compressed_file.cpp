@@ -13,12 +13,6 @@
 
 namespace {
 
-constexpr int kErrZlibIo = 1306;
-constexpr int kErrZlibStream = 1307;
-constexpr int kErrZlibVersion = 1308;
-constexpr int kErrZlibData = 1309;
-constexpr int kErrUnknownCompression = 1310;
-
 // Closes both streams on every path; a failed close of the destination means buffered data was lost.
 struct StreamPair {
     VirtualFile *source = nullptr;

@@ -9,8 +9,8 @@
 
 #include <cstdint>
 
-constexpr int kErrJoystickPort = 1427;    // "No joystick found at specified game port!"
-constexpr int kErrJoystickAcquire = 1385; // "Cannot acquire joystick!"
+#include "runtime/app/errors.h"
+
 constexpr int kJoystickCentred = 8;
 
 // 0, 1427 for a port outside 0..3, 1385 when no device sits at the port, 1025 when SDL's joystick support cannot

@@ -68,7 +68,7 @@ int LoadIlbm(VirtualFile *file, int loadAlpha, uint32_t **outPixels, AlphaPlane 
     int r = ReadIlbm(file, &picture);
     *taken = r != 1;
     if (r == 1) return 0;
-    if (r == 2) return kErrPictureCannotRead;
+    if (r == 2) return kErrCannotReadFile;
     uint32_t *pixels = IlbmToPixels(picture);
     if (!pixels) return 1000;
     *transparent = -1;
@@ -109,7 +109,7 @@ int LoadPicture(const char *name, int loadAlpha, uint32_t **outPixels, AlphaPlan
     *outPixels = nullptr;
     if (outAlpha) *outAlpha = nullptr;
     FilePtr file(name ? OpenVirtualFile(name, kVirtualFileRead) : nullptr);
-    if (!file) return kErrPictureCannotRead;
+    if (!file) return kErrCannotReadFile;
     uint32_t *pixels = nullptr;
     AlphaPlane *alpha = nullptr;
     int64_t transparent = -1;
@@ -117,12 +117,12 @@ int LoadPicture(const char *name, int loadAlpha, uint32_t **outPixels, AlphaPlan
     bool taken = false;
     int r = LoadIlbm(file.get(), loadAlpha && outAlpha, &pixels, &alpha, &transparent, &w, &h, &taken);
     if (taken && r) return r;
-    if (!taken && IsIffForm(file.get())) return kErrPictureUnknownFormat; // other IFF forms stay away from decoders
+    if (!taken && IsIffForm(file.get())) return kErrImageUnknownFormat; // other IFF forms stay away from decoders
     if (!taken) {
         // A header that claims more than a bitmap may hold is refused before a decoder allocates for it.
         int32_t hw = 0, hh = 0;
         const int headerError = HeaderSizeOfFile(file.get(), &hw, &hh);
-        if (headerError == kErrPictureCannotRead) return headerError;
+        if (headerError == kErrCannotReadFile) return headerError;
         bool sized = headerError == 0;
         // A GIF's first frame is decoded at its own size, which the screen size in the header does not bound.
         int32_t fw = 0, fh = 0;
@@ -131,14 +131,14 @@ int LoadPicture(const char *name, int loadAlpha, uint32_t **outPixels, AlphaPlan
             sized = true;
         }
         if (sized && (hw > kMaxBitmapSide || hh > kMaxBitmapSide || int64_t(hw) * hh > MaxDecodedPixels()))
-            return kErrPictureCannotRead;
+            return kErrCannotReadFile;
         DecodedImage image;
         r = DecodeGif(file.get(), &image);
         SeekVirtualFile(file.get(), 0, kSeekFromStart);
         if (r == kDecodeUnknownFormat) r = DecodeImageSDL(file.get(), &image);
         if (r == kDecodeUnknownFormat && TgaName(name)) r = DecodeTga(file.get(), &image);
-        if (r == kDecodeUnknownFormat) return kErrPictureUnknownFormat;
-        if (r != 0) return kErrPictureCannotRead;
+        if (r == kDecodeUnknownFormat) return kErrImageUnknownFormat;
+        if (r != 0) return kErrCannotReadFile;
         w = image.width, h = image.height, transparent = image.transparent;
         pixels = static_cast<uint32_t *>(AllocBlock(image.pixels.size() * 4, 0));
         if (!pixels) return 1000;
@@ -170,7 +170,7 @@ int LoadPictureDatatype(const char *name, int loadAlpha, uint32_t **outPixels, A
                         int64_t *outTransparent, int32_t *outWidth, int32_t *outHeight) {
     int r = LoadPicture(name, loadAlpha, outPixels, outAlpha, outTransparent, outWidth, outHeight);
     // Both messages name the file.
-    if (r == kErrPictureUnknownFormat || r == kErrPictureCannotRead) SetErrorArgString(name ? name : "");
+    if (r == kErrImageUnknownFormat || r == kErrCannotReadFile) SetErrorArgString(name ? name : "");
     return r;
 }
 
@@ -250,7 +250,7 @@ bool TiffSize(HeaderReader &r, bool big, int32_t *w, int32_t *h) {
 
 int ReadPictureHeaderSize(const char *name, int32_t *outWidth, int32_t *outHeight) {
     FilePtr file(name ? OpenVirtualFile(name, kVirtualFileRead) : nullptr);
-    if (!file) return kErrPictureCannotRead;
+    if (!file) return kErrCannotReadFile;
     return HeaderSizeOfFile(file.get(), outWidth, outHeight);
 }
 
@@ -314,7 +314,7 @@ int HeaderSizeOfFile(VirtualFile *file, int32_t *outWidth, int32_t *outHeight) {
         // One byte codes at most a run of 62 pixels after the 14-byte header, before the 8-byte end marker: a
         // file that claims more pixels than its length can hold is damaged, and its decoder fills the rest.
         if (uint64_t(width) * height > 62 * uint64_t(std::max<int64_t>(VirtualFileLength(file) - 22, 0)))
-            return kErrPictureCannotRead;
+            return kErrCannotReadFile;
         w = int32_t(std::min<uint32_t>(width, INT32_MAX)), h = int32_t(std::min<uint32_t>(height, INT32_MAX));
         ok = !r.failed;
     } else if (std::memcmp(magic, "FORM", 4) == 0 &&
@@ -324,7 +324,7 @@ int HeaderSizeOfFile(VirtualFile *file, int32_t *outWidth, int32_t *outHeight) {
         ok = ReadIlbm(file, &picture, true) == 0 && picture.width > 0;
         w = picture.width, h = picture.height;
     }
-    if (!ok || w <= 0 || h <= 0) return kErrPictureUnknownFormat;
+    if (!ok || w <= 0 || h <= 0) return kErrImageUnknownFormat;
     *outWidth = w;
     *outHeight = h;
     return 0;

@@ -4,11 +4,9 @@
 #pragma once
 
 #include "host/bitmap.h"
+#include "runtime/app/errors.h"
 
 #include <cstdint>
-
-constexpr int kErrPictureUnknownFormat = 1358; // "Image file "%s" is in an unknown/unsupported format!"
-constexpr int kErrPictureCannotRead = 1045;    // "Cannot read file %s !": missing, truncated or corrupt
 
 // Loads a picture into a new array of width x height 0x00RRGGBB words (free with FreeBlock). With loadAlpha and a
 // picture that has an alpha channel, *outAlpha receives a new AlphaPlane, else null. *outTransparent is the

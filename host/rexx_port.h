@@ -8,11 +8,7 @@
 #include <string>
 #include <string_view>
 
-constexpr int kErrMessagePort = 1256;  // "Could not create message port!"
-constexpr int kErrRexxServer = 1257;   // "ARexx server is not running!"
-constexpr int kErrRexxFailed = 1258;   // "Rexx interpreter returned an error! (%s)"
-constexpr int kErrPortExists = 1260;   // "There is already a port with the name %s!"
-constexpr int kErrPortNotFound = 1275; // "Port "%s" could not be found!"
+#include "runtime/app/errors.h"
 
 // The return code a request still queued at shutdown is answered with: it never ran.
 constexpr int32_t kRexxNotServedCode = 20;

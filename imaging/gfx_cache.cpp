@@ -17,9 +17,9 @@ std::map<std::string, CachedPicture> gCache;
 
 int LookupGfxCache(const std::string &name, bool withAlpha, int32_t *width, int32_t *height,
                    std::vector<uint32_t> *pixels, std::vector<uint8_t> *alpha) {
-    if (!PreloadActive) return kErrNotInGfxCache;
+    if (!PreloadActive) return kErrGfxCache;
     auto it = gCache.find(name);
-    if (it == gCache.end()) return kErrNotInGfxCache;
+    if (it == gCache.end()) return kErrGfxCache;
     try {
         *pixels = it->second.pixels;
         if (alpha) {

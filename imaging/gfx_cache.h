@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-constexpr int kErrNotInGfxCache = 1246;
+#include "runtime/app/errors.h"
 
 // Fresh copies of a cached picture (alpha only when withAlpha and the picture has one). 0, or 1246 when absent
 // or when not preloading.

@@ -8,8 +8,6 @@
 #include "imaging/blit_kernels.h"
 #include "runtime/app/errors.h"
 
-constexpr int kErrSizeNotPositive = 1218;
-
 static void FreeOuts(HostBitmap **b, MaskPlane **m, AlphaPlane **a) {
     if (b) { FreeHostBitmap(*b); *b = nullptr; }
     if (m) { FreeMaskPlane(*m); *m = nullptr; }

@@ -17,8 +17,6 @@ int32_t IOMode = kIOBuffered;
 
 namespace {
 
-constexpr int kErrInvalidSeek = 1076;
-
 auto FindRecord(FileObject *file) {
     return std::find_if(FileList.begin(), FileList.end(), [file](const auto &f) { return f.get() == file; });
 }

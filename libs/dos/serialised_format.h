@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/app/errors.h"
+
 struct FileObject;
 
 inline constexpr char kFunctionRawMagic[4] = {'V', 'L', 'F', '0'};
@@ -26,9 +28,6 @@ constexpr uint8_t kTagFunction = 5;
 // Nesting deeper than this is refused when writing and when reading (1135): the VM converts trees recursively
 // and each level takes a few stack slots of the command's frame, which holds kMaxFrameSlots.
 constexpr int kMaxTableDepth = 256;
-
-constexpr int kErrNoFunctionHere = 1322;
-constexpr int kErrNoTableHere = 1328;
 
 // Where serialised bytes are read from: an open file (position and size kept by the file operations) or
 // memory.

@@ -9,9 +9,6 @@
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
 
-constexpr int kErrActiveAnim = 1340; // "Attempt to modify the active anim!"
-constexpr int kErrDiskAnim = 1338;   // "This function cannot be used with disk-based animations!"
-
 int CmdCopyAnim(VMState *vm) {
     CheckArgs(vm, 2, 2);
     ObjectId sourceId{}, target{};

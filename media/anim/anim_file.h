@@ -4,14 +4,11 @@
 
 #include <cstdint>
 
+#include "runtime/app/errors.h"
+
 struct IffAnimReader;
 struct GifReader;
 struct AnimDatatypeReader;
-
-// Error codes of the anim library.
-constexpr int kErrAnimFrameLoad = 1270;     // "Error loading animation frame!"
-constexpr int kErrAnimFrameRange = 1094;    // "Specified animation frame is out of range!"
-constexpr int kErrAnimUnknownFormat = 1356; // names the file
 
 constexpr int32_t kAnimFileIff = 1;
 constexpr int32_t kAnimFileGif = 2;

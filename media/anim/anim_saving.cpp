@@ -17,8 +17,6 @@
 #include "runtime/app/utilities.h"
 #include "scene/images/brush.h"
 
-constexpr int kErrAnimStreamNotFound = 1341; // "Could not find anim stream %ld!"
-
 struct GifFrameOptions {
     int32_t colors = 256, dither = 0, transparency = -1, delay = 0, optimize = 1;
 };

@@ -18,7 +18,6 @@
 
 namespace {
 
-constexpr int kErrCouldNotLockBitmap = 1152; // "Could not lock bitmap!"
 constexpr uint32_t kLegacyEntryBytes = 32;   // an audio and a video entry per frame
 
 bool WriteAt(AviWriter *w, uint64_t at, const void *bytes, size_t count) {

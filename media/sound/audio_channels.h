@@ -4,14 +4,12 @@
 
 #include <cstdint>
 
+#include "runtime/app/errors.h"
 #include "runtime/vm/vm.h"
 
 struct SampleData;
 struct SoundStream;
 struct ModuleState;
-
-constexpr int kErrSampleToSoundCard = 1196;
-constexpr int kErrNoAudioChannel = 1289;
 
 constexpr int kChannelFree = 1;
 constexpr int kChannelPrepared = 2;

@@ -16,12 +16,6 @@ MusicObject *PausedMusic = nullptr;
 
 namespace {
 
-constexpr int kErrMusicNotPlaying = 1232;
-constexpr int kErrSeekRange = 1233;
-constexpr int kErrMusicUnsupported = 1236;
-constexpr int kErrNotPaused = 1264;
-constexpr int kErrNoMusicPlaying = 1319;
-
 int FindMusic(const ObjectId &id, MusicObject **out) {
     *out = FindMusicObject(id);
     return *out ? 0 : MissingObjectError(id, kErrMusicNotFound);
@@ -184,7 +178,7 @@ int CmdResumeMusic(VMState *vm) {
     } else if (!m) {
         return kErrWrongUsage;
     }
-    if (!m->paused) return kErrNotPaused;
+    if (!m->paused) return kErrMusicNotPaused;
     return StartMusicObject(m);
 }
 

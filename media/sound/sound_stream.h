@@ -6,14 +6,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "runtime/app/errors.h"
+
 struct VirtualFile;
 
-// Error codes of the sound readers (their messages are in the one error table).
-constexpr int kErrCannotLoadSample = 1065;
-constexpr int kErrUnknownMusicFormat = 1235;
-constexpr int kErrStreamNotSample = 1279;
-constexpr int kErrSampleBits = 1299;
-constexpr int kErrSampleUnknownFormat = 1357;
 struct SoundDecoderHandle;
 
 // Decoder kinds: the three own decoders, then libmpg123 (music) or libsndfile (samples).

@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr int kErrNoActiveBGPic = 1191;
-
 // Buttons belong to a picture: refused while drawing goes to a brush, mask, alpha channel or anim frame.
 int CheckButtonOutput() {
     if (!CurrentDisplay || !CurrentBGPic) return kErrNoActiveBGPic;

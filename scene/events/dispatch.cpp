@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr int kErrDisplayClosed = 1347;
-
 // Set when a freed display moved the display cursor on: the cursor then already names the next display.
 bool displayIteratorAdvanced = false;
 

@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr int kErrDisplayClosed = 1347;
-
 // Waits (pumping) until the condition holds; false when the program is to quit first.
 template <typename Condition> bool WaitUntil(VMState *vm, Condition condition) {
     while (!condition()) {

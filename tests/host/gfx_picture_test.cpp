@@ -290,7 +290,7 @@ TEST(GfxPicture, TruncatedPngGivesAnErrorCode) {
     for (size_t keep : {png.size() / 2, size_t(40), size_t(20), size_t(9)}) {
         std::string path = WriteFixture("cut.png", Bytes(png.begin(), png.begin() + long(keep)));
         Loaded l(path, 1);
-        EXPECT_EQ(l.result, kErrPictureCannotRead) << keep;
+        EXPECT_EQ(l.result, kErrCannotReadFile) << keep;
         EXPECT_EQ(l.pixels, nullptr);
     }
 }
@@ -302,7 +302,7 @@ TEST(GfxPicture, OversizePictureIsRefusedWithoutCrashing) {
     uint32_t crc = uint32_t(crc32(0, png.data() + 12, 17));
     for (int i = 0; i < 4; i++) png[size_t(29 + i)] = uint8_t(crc >> (24 - 8 * i));
     Loaded l(WriteFixture("huge.png", png), 1);
-    EXPECT_EQ(l.result, kErrPictureCannotRead);
+    EXPECT_EQ(l.result, kErrCannotReadFile);
 }
 
 // A 4 x 2 32-bit run-length TGA with alpha (8 attribute bits), origin at the top: a run of three, then raw
@@ -364,7 +364,7 @@ TEST(GfxPicture, UnknownFormatIs1358) {
     EXPECT_EQ(l.result, 1358);
     EXPECT_EQ(ErrorArgString(), path); // the message names the file
     Loaded missing("/nonexistent/file.png", 1);
-    EXPECT_EQ(missing.result, kErrPictureCannotRead);
+    EXPECT_EQ(missing.result, kErrCannotReadFile);
 }
 
 TEST(GfxPicture, HamIlbmDecodesToExpectedColours) {
@@ -474,7 +474,7 @@ TEST(GfxPicture, TruncatedIlbmBodyIsAnError) {
     ilbm.resize(ilbm.size() - 5);
     std::string path = WriteFixture("cut.iff", ilbm);
     Loaded l(path, 0);
-    EXPECT_EQ(l.result, kErrPictureCannotRead);
+    EXPECT_EQ(l.result, kErrCannotReadFile);
 }
 
 TEST(GfxPicture, IlbmRowsOfShortRunsEqualAPlainUnpackAndStayInTheirRow) {

@@ -56,7 +56,7 @@ TEST(IlbmPicture, TruncatedBodyAndMissingColoursAreErrors) {
     const std::string dir = testing::TempDir();
     // The FORM still claims the whole BODY, whose last rows are gone.
     std::ofstream(dir + "short.ilbm", std::ios::binary).write(bytes.data(), std::streamsize(bytes.size() - 10));
-    EXPECT_EQ(Load(dir + "short.ilbm").error, kErrPictureCannotRead);
+    EXPECT_EQ(Load(dir + "short.ilbm").error, kErrCannotReadFile);
     std::string text(bytes.begin(), bytes.end());
     text.replace(text.find("CMAP"), 4, "XMAP");
     std::ofstream(dir + "nocmap.ilbm", std::ios::binary) << text;

@@ -15,9 +15,6 @@
 
 namespace {
 
-constexpr int kErrCoordinateConstant = 1337;
-constexpr int kErrNegativeCoordinate = 1154;
-
 bool IsXConstant(int32_t x) { return x == kPosCenter || x == kPosLeft || x == kPosRight; }
 bool IsYConstant(int32_t y) { return y == kPosCenter || y == kPosTop || y == kPosBottom; }
 

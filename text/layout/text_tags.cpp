@@ -9,10 +9,6 @@
 
 namespace {
 
-constexpr int kErrTagUnknown = 1251;
-constexpr int kErrTagSyntax = 1252;
-constexpr int kErrTagArguments = 1253;
-constexpr int kErrBracketExpected = 1108;
 constexpr int32_t kMaxTagEdge = 8;
 
 enum class Tag { Bold, Italic, Underline, Color, Shadow, Edge };
