@@ -108,7 +108,7 @@ template <typename T> class ObjectList {
         T *record = Find(id, (flags & kFindPending) != 0);
         if (!record) return NotFound(id);
         if (flags & kFindModify) {
-            if (IsLocked(record)) return 1314;
+            if (IsLocked(record)) return kErrObjectLocked;
             if (!(flags & kFindNoUnshare))
                 if (int error = ShareWithLayers(record)) return error;
         }
@@ -132,7 +132,7 @@ template <typename T> class ObjectList {
         T *record = Find(id);
         if (record && rules_->isActiveOutput && rules_->isActiveOutput(record)) return rules_->activeOutputError;
         if (!record) return reportMissing ? NotFound(id) : 0;
-        if (IsLocked(record)) return 1314;
+        if (IsLocked(record)) return kErrObjectLocked;
         FreeRecord(record);
         return 0;
     }
