@@ -2,6 +2,7 @@
 
 #include "host/blit.h"
 #include "host/memory.h"
+#include "runtime/app/errors.h"
 
 #include <algorithm>
 #include <array>
@@ -13,15 +14,15 @@ int PixelArrayToBitmap(const uint32_t *pixels, int64_t transparent, int32_t widt
                        int32_t sourceRowPixels, HostBitmap **outBitmap, MaskPlane **outMask) {
     if (outBitmap) *outBitmap = nullptr;
     if (outMask) *outMask = nullptr;
-    if (!pixels || !outBitmap || sourceRowPixels < width) return 1000;
+    if (!pixels || !outBitmap || sourceRowPixels < width) return kErrOutOfMemory;
     HostBitmap *bitmap = AllocHostBitmap(width, height);
-    if (!bitmap) return 1000;
+    if (!bitmap) return kErrOutOfMemory;
     MaskPlane *mask = nullptr;
     if (transparent != -1 && outMask) {
         mask = AllocMaskPlane(bitmap, width, height, true);
         if (!mask) {
             FreeHostBitmap(bitmap);
-            return 1000;
+            return kErrOutOfMemory;
         }
     }
     uint32_t key = uint32_t(transparent) & 0xFFFFFF;

@@ -55,7 +55,7 @@ int WriteClipboardImage(const HostBitmap *bitmap, const AlphaPlane *alpha, int32
     if (!FindTool(&tool)) return kErrClipboardFormat;
     if (!bitmap || width <= 0 || height <= 0) return kErrWrongUsage;
     uint32_t *rgb = ReadBitmapPixels(bitmap, width, height);
-    if (!rgb) return kErrOutOfMemoryCode;
+    if (!rgb) return kErrOutOfMemory;
     std::vector<uint8_t> rgba(size_t(width) * size_t(height) * 4);
     for (int32_t y = 0; y < height; y++)
         for (int32_t x = 0; x < width; x++) {
@@ -73,9 +73,9 @@ int WriteClipboardImage(const HostBitmap *bitmap, const AlphaPlane *alpha, int32
     if (!alpha) // drop the unused alpha bytes in place
         for (size_t i = 0; i < size_t(width) * size_t(height); i++) std::memmove(&rgba[i * 3], &rgba[i * 4], 3);
     png_alloc_size_t size = 0;
-    if (!png_image_write_get_memory_size(image, size, 0, rgba.data(), 0, nullptr)) return kErrOutOfMemoryCode;
+    if (!png_image_write_get_memory_size(image, size, 0, rgba.data(), 0, nullptr)) return kErrOutOfMemory;
     std::vector<uint8_t> png(size);
-    if (!png_image_write_to_memory(&image, png.data(), &size, 0, rgba.data(), 0, nullptr)) return kErrOutOfMemoryCode;
+    if (!png_image_write_to_memory(&image, png.data(), &size, 0, rgba.data(), 0, nullptr)) return kErrOutOfMemory;
     png.resize(size);
     if (RunProgram(tool.copy, tool.copyArgs, png, nullptr) != 0) {
         SetErrorArgString(tool.copy);
@@ -113,7 +113,7 @@ int ReadClipboardImage(ClipboardData *data) {
         return kErrClipboardFormat;
     }
     AlphaPlane *alpha = hasAlpha ? AllocAlphaPlane(width, height) : nullptr;
-    if (hasAlpha && !alpha) return kErrOutOfMemoryCode;
+    if (hasAlpha && !alpha) return kErrOutOfMemory;
     for (int32_t y = 0; y < height; y++)
         for (int32_t x = 0; x < width; x++) {
             uint32_t &p = pixels[size_t(y) * size_t(width) + size_t(x)];
@@ -123,7 +123,7 @@ int ReadClipboardImage(ClipboardData *data) {
     HostBitmap *bitmap = nullptr;
     if (PixelArrayToBitmap(pixels.data(), -1, width, height, width, &bitmap, nullptr) != 0) {
         FreeAlphaPlane(alpha);
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     data->bitmap = bitmap;
     data->alpha = alpha;

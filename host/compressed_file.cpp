@@ -146,7 +146,7 @@ int ZlibResultToError(int zlibResult) {
     case Z_NEED_DICT:
         return kErrZlibData;
     case Z_MEM_ERROR:
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     case Z_VERSION_ERROR:
         return kErrZlibVersion;
     default:

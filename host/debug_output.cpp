@@ -90,7 +90,7 @@ int SetDebugDevice(const char *device) {
     bool isFile = !wanted.empty() && wanted[0] != '@';
     if (isFile) {
         file = fopen(wanted.c_str(), "w");
-        if (!file) return 1052;
+        if (!file) return kErrCannotWriteFile;
     }
     if (target.file) fclose(target.file);
     target.file = file;

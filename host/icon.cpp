@@ -213,7 +213,7 @@ void FreeIcon(IconFile *icon) { delete icon; }
 int SaveIconInfo(const char *name, int type, const char *defaultTool, const std::vector<std::string> &toolTypes) {
     size_t textBytes = 0;
     for (const std::string &entry : toolTypes) textBytes += entry.size() + 1;
-    if (toolTypes.size() > kMaxToolTypes || textBytes > kMaxToolTypeBytes) return kErrInternalLimitCode;
+    if (toolTypes.size() > kMaxToolTypes || textBytes > kMaxToolTypeBytes) return kErrInternalLimit;
     std::string path = std::string(name ? name : "") + ".info";
     IconFile icon;
     if (VirtualFile *existing = OpenVirtualFile(path.c_str(), kVirtualFileRead)) {

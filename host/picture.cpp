@@ -70,7 +70,7 @@ int LoadIlbm(VirtualFile *file, int loadAlpha, uint32_t **outPixels, AlphaPlane 
     if (r == 1) return 0;
     if (r == 2) return kErrCannotReadFile;
     uint32_t *pixels = IlbmToPixels(picture);
-    if (!pixels) return 1000;
+    if (!pixels) return kErrOutOfMemory;
     *transparent = -1;
     if (picture.transparentIndex >= 0 && size_t(picture.transparentIndex) < picture.palette.size() &&
         !IlbmHamMode(picture))
@@ -80,7 +80,7 @@ int LoadIlbm(VirtualFile *file, int loadAlpha, uint32_t **outPixels, AlphaPlane 
         AlphaPlane *alpha = AllocAlphaPlane(picture.width, picture.height, true);
         if (!alpha) {
             FreeBlock(pixels);
-            return 1000;
+            return kErrOutOfMemory;
         }
         for (int32_t y = 0; y < picture.height; y++)
             for (int32_t x = 0; x < picture.width; x++)
@@ -141,13 +141,13 @@ int LoadPicture(const char *name, int loadAlpha, uint32_t **outPixels, AlphaPlan
         if (r != 0) return kErrCannotReadFile;
         w = image.width, h = image.height, transparent = image.transparent;
         pixels = static_cast<uint32_t *>(AllocBlock(image.pixels.size() * 4, 0));
-        if (!pixels) return 1000;
+        if (!pixels) return kErrOutOfMemory;
         for (size_t i = 0; i < image.pixels.size(); i++) pixels[i] = image.pixels[i] & 0xFFFFFF;
         if (loadAlpha && outAlpha && image.hasAlpha) {
             alpha = AllocAlphaPlane(w, h, false);
             if (!alpha) {
                 FreeBlock(pixels);
-                return 1000;
+                return kErrOutOfMemory;
             }
             for (int32_t y = 0; y < h; y++) {
                 uint8_t *d = alpha->bytes + size_t(y) * size_t(alpha->bytesPerRow);
@@ -336,7 +336,7 @@ int LoadThroughDatatypes(const char *name, uint32_t group, int errorCode, Dataty
     *outObject = nullptr;
     if (group != kDatatypeGroupPicture) return errorCode;
     auto *object = new (std::nothrow) DatatypeObject;
-    if (!object) return 1000;
+    if (!object) return kErrOutOfMemory;
     int r = LoadPictureDatatype(name, 1, &object->pixels, &object->alpha, &object->transparent, &object->width,
                                 &object->height);
     if (r) {

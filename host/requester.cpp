@@ -16,7 +16,7 @@ std::vector<RequesterRequest> scriptedRequests;
 
 int ScriptedBackend(const RequesterRequest &request, RequesterAnswer *answer) {
     scriptedRequests.push_back(request);
-    if (scriptedAnswers.empty()) return 1000;
+    if (scriptedAnswers.empty()) return kErrOutOfMemory;
     *answer = scriptedAnswers.front();
     scriptedAnswers.pop_front();
     return 0;
@@ -116,5 +116,5 @@ int ShowStringRequester(VMState *, const char *title, const char *text, const ch
     size_t n = std::min(answer.text.size(), size_t(request.maxLength));
     std::memcpy(answerBuffer, answer.text.data(), n);
     answerBuffer[n] = '\0';
-    return answer.ok ? 0 : kErrUserAbortCode;
+    return answer.ok ? 0 : kErrUserAbort;
 }

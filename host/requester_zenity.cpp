@@ -59,7 +59,7 @@ int ZenityRequester(const RequesterRequest &request, RequesterAnswer *answer) {
         args.push_back("--entry-text=" + request.defaultText);
         if (request.password) args.push_back("--hide-text");
         break;
-    default: return 1000;
+    default: return kErrOutOfMemory;
     }
     std::string output;
     int status = RunProgram(zenity, args, {}, &output);

@@ -157,7 +157,7 @@ int StartupSystem() {
     if (systemStarted) return 0;
     mainTask.threadId = static_cast<uint64_t>(pthread_self());
     EnsureWakePipe();
-    if (pipe2(interruptPipe, O_CLOEXEC) != 0) return kErrOutOfMemoryCode;
+    if (pipe2(interruptPipe, O_CLOEXEC) != 0) return kErrOutOfMemory;
     interruptWatcher = std::thread(WatchInterrupts, interruptPipe[0]);
     terminationSignal = 0;
     struct sigaction action = {};
@@ -294,9 +294,9 @@ void PumpFromLineHook(VMState *vm) {
     if (__builtin_expect(PumpDue.load(std::memory_order_relaxed), 0)) {
         PumpDue.store(0, std::memory_order_relaxed);
         TakeSignals(kSignalEvent); // this pump serves it
-        if (PumpEvents(vm, 0)) RaiseError(vm, kErrUserAbortCode);
+        if (PumpEvents(vm, 0)) RaiseError(vm, kErrUserAbort);
     } else if (__builtin_expect(QuitRequested.load(std::memory_order_relaxed) != 0, 0)) {
-        RaiseError(vm, kErrUserAbortCode);
+        RaiseError(vm, kErrUserAbort);
     }
 }
 
@@ -333,7 +333,7 @@ int ControlTimerRequest(int operation, int32_t owner, int64_t ms) {
     case kTimerAddInterval:
     case kTimerAddTimeout: {
         auto *node = new (std::nothrow) TimerRequestNode;
-        if (!node) return kErrOutOfMemoryCode;
+        if (!node) return kErrOutOfMemory;
         node->kind = operation == kTimerAddInterval ? kTimerInterval : kTimerTimeout;
         node->owner = owner;
         node->period = PeriodMicroseconds(ms);

@@ -92,7 +92,7 @@ int ReadClipboard(ClipboardData *data, int *kind) {
     if (int r = GetText(&text, &present)) return r;
     if (!present) return 0;
     auto *copy = static_cast<char *>(AllocBlock(text.size() + 1, 0));
-    if (!copy) return 1000;
+    if (!copy) return kErrOutOfMemory;
     std::memcpy(copy, text.c_str(), text.size() + 1);
     data->text = copy;
     *kind = kClipboardText;

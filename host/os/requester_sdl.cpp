@@ -1,4 +1,5 @@
 #include "host/requester.h"
+#include "runtime/app/errors.h"
 
 #include <SDL.h>
 
@@ -44,7 +45,7 @@ int MessageBox(const RequesterRequest &request, RequesterAnswer *answer) {
     data.numbuttons = n;
     data.buttons = buttons.data();
     int chosen = 0;
-    if (SDL_ShowMessageBox(&data, &chosen) != 0) return 1000;
+    if (SDL_ShowMessageBox(&data, &chosen) != 0) return kErrOutOfMemory;
     answer->button = chosen < 0 ? 0 : chosen; // closing the box counts as the rightmost button
     return 0;
 }

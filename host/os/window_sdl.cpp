@@ -190,7 +190,7 @@ uint32_t HostWindowId(const HostWindow *window) {
 
 int AllocHostWindow(DisplayRecord *display, HostWindow **out) {
     *out = new (std::nothrow) HostWindow;
-    if (!*out) return 1000;
+    if (!*out) return kErrOutOfMemory;
     (*out)->display = display;
     return 0;
 }
@@ -218,7 +218,7 @@ int OpenDisplayWindow(HostWindow *window, int activate, const MaskPlane *mask, c
         flags |= SDL_WINDOW_BORDERLESS;
     }
     auto *os = new (std::nothrow) WindowOs;
-    if (!os) return 1000;
+    if (!os) return kErrOutOfMemory;
     window->os = os;
     // Shaped windows exist on X11 only; elsewhere the window stays rectangular.
     bool shaped = (mask || alpha) && !(flags & SDL_WINDOW_FULLSCREEN);
@@ -430,7 +430,7 @@ void FillDisplayRect(HostWindow *window, int32_t ox, int32_t oy, int32_t x, int3
 }
 
 int UpdateAppWindow(HostWindow *window, int enable) {
-    if (!window || !window->open) return enable ? 1360 : 0;
+    if (!window || !window->open) return enable ? kErrAppWindow : 0;
     window->acceptsDrops = enable != 0;
     SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
     return 0;
