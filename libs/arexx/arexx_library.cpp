@@ -72,7 +72,7 @@ int SendRexxMessage(VMState *vm, const std::string &port, const std::string &com
         if ((state = PollRexxSend(send, &reply)) != kRexxSendPending) break;
         if (PumpEvents(vm) || QuitRequested.load()) {
             CancelRexxSend(send);
-            return kErrUserAbortCode;
+            return kErrUserAbort;
         }
     }
     if (kept) return kept;

@@ -40,8 +40,8 @@ int BuildSerialTable(VMState *vm, int index, SerialTable *out, std::vector<const
     index = AbsoluteIndex(vm, index);
     const void *self = ToPointer(vm, index);
     if (std::find(ancestors->begin(), ancestors->end(), self) != ancestors->end()) return kErrWrongUsage;
-    if (ancestors->size() >= static_cast<size_t>(kMaxTableDepth)) return kErrStackOverflowCode;
-    if (!CheckStack(vm, kSlotsPerLevel)) return kErrStackOverflowCode;
+    if (ancestors->size() >= static_cast<size_t>(kMaxTableDepth)) return kErrStackOverflow;
+    if (!CheckStack(vm, kSlotsPerLevel)) return kErrStackOverflow;
     ancestors->push_back(self);
     int base = GetTop(vm);
     int error = 0;
@@ -87,7 +87,7 @@ int BuildSerialTable(VMState *vm, int index, SerialTable *out, std::vector<const
             pair.value.number = 0; // addresses mean nothing in another run
             break;
         default:
-            error = kErrWrongDataType; // booleans and threads have no encoding
+            error = kErrWrongType; // booleans and threads have no encoding
         }
         if (error == 0) out->pairs.push_back(std::move(pair));
         SetTop(vm, -2); // pops the value, keeps the key for the next step
@@ -99,7 +99,7 @@ int BuildSerialTable(VMState *vm, int index, SerialTable *out, std::vector<const
 
 // Pushes a new table built from the tree, or leaves the stack as it was and returns the error.
 int PushSerialTable(VMState *vm, const SerialTable &table, int depth) {
-    if (depth >= kMaxTableDepth || !CheckStack(vm, kSlotsPerLevel)) return kErrStackOverflowCode;
+    if (depth >= kMaxTableDepth || !CheckStack(vm, kSlotsPerLevel)) return kErrStackOverflow;
     int base = GetTop(vm);
     NewTable(vm);
     int index = GetTop(vm);

@@ -192,7 +192,7 @@ int DecodeTableFunctionRecord(SerialSource *source, std::string *chunk) {
 }
 
 int DecodeTableBody(SerialSource *source, SerialTable *table, int depth) {
-    if (depth >= kMaxTableDepth) return kErrStackOverflowCode;
+    if (depth >= kMaxTableDepth) return kErrStackOverflow;
     for (;;) {
         uint8_t tag = 0;
         if (int error = ReadByte(source, &tag)) return error;

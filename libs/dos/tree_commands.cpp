@@ -40,7 +40,7 @@ int AskScript(void *context, const TreeMessage &message) {
     const auto &callback = *static_cast<const ScriptCallback *>(context);
     VMState *vm = callback.vm;
     int top = GetTop(vm);
-    if (!CheckStack(vm, 6)) return kErrStackOverflowCode;
+    if (!CheckStack(vm, 6)) return kErrStackOverflow;
     PushValue(vm, callback.function);
     NewTable(vm);
     SetTableNumber(vm, "action", ScriptAction(message.action));
@@ -64,12 +64,12 @@ int AskScript(void *context, const TreeMessage &message) {
         double value = ToNumberResult(vm, -1, &notNumber);
         bool status = message.action == kTreeCopyStatus || message.action == kTreeDeleteStatus;
         if (message.action == kTreeCopyStatus && notNumber) error = kErrCallbackNumberExpected;
-        else if (status) answer = value == 1 ? kErrUserAbortCode : kTreeGoOn;
+        else if (status) answer = value == 1 ? kErrUserAbort : kTreeGoOn;
         else if (notNumber || value == 0) answer = kTreeSkip;
-        else if (value == -1) answer = kErrUserAbortCode;
+        else if (value == -1) answer = kErrUserAbort;
     }
     SetTop(vm, top);
-    if (!error && QuitRequested.load()) return kErrUserAbortCode;
+    if (!error && QuitRequested.load()) return kErrUserAbort;
     return error ? error : answer;
 }
 
@@ -103,7 +103,7 @@ TreeCallback OptCallbackArgs(VMState *vm, int n, ScriptCallback *script) {
 }
 
 int EndOfWalk(int error) {
-    return error == kErrUserAbortCode ? 0 : error;
+    return error == kErrUserAbort ? 0 : error;
 }
 
 } // namespace

@@ -52,7 +52,7 @@ double Sgn(double x) { return mathlib::Sgn(x); }
 int CmdMod(VMState *vm) {
     CheckArgs(vm, 2, 2);
     double a = CheckNumberArg(vm, 1), b = CheckNumberArg(vm, 2);
-    if (b == 0) return kErrDivisionByZeroCode;
+    if (b == 0) return kErrDivisionByZero;
     PushNumber(vm, std::fmod(a, b));
     return 1;
 }
@@ -60,7 +60,7 @@ int CmdMod(VMState *vm) {
 int CmdDiv(VMState *vm) {
     CheckArgs(vm, 2, 2);
     double a = CheckNumberArg(vm, 1), b = CheckNumberArg(vm, 2);
-    if (b == 0) return kErrDivisionByZeroCode;
+    if (b == 0) return kErrDivisionByZero;
     PushNumber(vm, a / b);
     return 1;
 }
@@ -84,7 +84,7 @@ int CmdLdExp(VMState *vm) {
 int CmdRt(VMState *vm) {
     CheckArgs(vm, 2, 2);
     double x = CheckNumberArg(vm, 1), n = CheckNumberArg(vm, 2);
-    if (n == 0) return kErrDivisionByZeroCode;
+    if (n == 0) return kErrDivisionByZero;
     if (n < 0) return kErrWrongUsage;
     PushNumber(vm, std::pow(x, 1.0 / n));
     return 1;
@@ -116,7 +116,7 @@ int CmdMax(VMState *vm) {
 int CmdRnd(VMState *vm) {
     CheckArgs(vm, 1, 1);
     int32_t n = CheckInt32Arg(vm, 1);
-    if (n == 0) return kErrDivisionByZeroCode;
+    if (n == 0) return kErrDivisionByZero;
     if (n < 0) return kErrWrongUsage;
     PushNumber(vm, SaturateToInt32(RuntimeDrand48() * n));
     return 1;

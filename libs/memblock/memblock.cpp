@@ -66,9 +66,9 @@ int AllocMemBlock(ObjectId id, int32_t size, MemBlock **out) {
         if (it != MemBlockList.end()) MemBlockList.erase(it);
     }
     auto block = std::unique_ptr<MemBlock>(new (std::nothrow) MemBlock);
-    if (!block) return kErrOutOfMemoryCode;
+    if (!block) return kErrOutOfMemory;
     block->data.reset(new (std::nothrow) uint8_t[size > 0 ? size : 1]());
-    if (!block->data) return kErrOutOfMemoryCode;
+    if (!block->data) return kErrOutOfMemory;
     block->size = size;
     block->id = id.handle ? ObjectId{0, block.get()} : id;
     *out = block.get();

@@ -82,7 +82,7 @@ int CmdSetIconProperties(VMState *vm) {
         for (int64_t i = 0;; i++) {
             RawGetIndex(vm, 3, i);
             if (ValueType(vm, -1) != TTABLE) break;
-            if (toolTypes.size() == kMaxToolTypes) return kErrInternalLimitCode;
+            if (toolTypes.size() == kMaxToolTypes) return kErrInternalLimit;
             int entry = GetTop(vm);
             GetField(vm, entry, "enabled");
             bool enabled = ValueType(vm, -1) == TNIL || CheckNumberField(vm, -1, "enabled") != 0;
@@ -97,7 +97,7 @@ int CmdSetIconProperties(VMState *vm) {
             }
             if (!enabled) text += ")";
             textBytes += text.size() + 1;
-            if (textBytes > kMaxToolTypeBytes) return kErrInternalLimitCode;
+            if (textBytes > kMaxToolTypeBytes) return kErrInternalLimit;
             toolTypes.push_back(std::move(text));
             SetTop(vm, entry - 1);
         }

@@ -87,7 +87,7 @@ int CmdIIf(VMState *vm) {
         condition = length > 0; // "0" is a non-empty string, so true
         break;
     }
-    default: return kErrWrongDataType;
+    default: return kErrWrongType;
     }
     PushValue(vm, condition ? 2 : 3);
     return 1;

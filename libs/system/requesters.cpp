@@ -80,7 +80,7 @@ int CmdStringRequest(VMState *vm) {
     if (kind > 0 && kind != 3) return kErrWrongUsage;
     char answer[kRequesterAnswerSize] = {};
     int r = ShowStringRequester(vm, title, text, defaultText, kind, maxLength, password, answer);
-    if (r != 0 && r != kErrUserAbortCode) return r;
+    if (r != 0 && r != kErrUserAbort) return r;
     PushString(vm, answer);
     PushNumber(vm, r == 0 ? 1 : 0);
     return 2;
@@ -94,7 +94,7 @@ int CmdSystemRequest(VMState *vm) {
     int32_t icon = OptInt32Arg(vm, 4, kRequesterIconNone);
     int button = ShowSystemRequester(vm, title, text, buttons, icon);
     ResetInputAfterRequester();
-    if (button < 0) return kErrOutOfMemoryCode;
+    if (button < 0) return kErrOutOfMemory;
     PushNumber(vm, button);
     return 1;
 }

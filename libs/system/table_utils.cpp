@@ -141,7 +141,7 @@ void SortRange(SortState &s, int64_t lo, int64_t up) {
 using CopyPath = std::vector<std::pair<const void *, int>>;
 
 void CopyInto(VMState *vm, int source, int depth, CopyPath &path) {
-    if (depth > kMaxCopyDepth || !CheckStack(vm, 6)) RaiseError(vm, kErrStackOverflowCode);
+    if (depth > kMaxCopyDepth || !CheckStack(vm, 6)) RaiseError(vm, kErrStackOverflow);
     NewTable(vm);
     int copy = GetTop(vm);
     path.emplace_back(ToPointer(vm, source), copy);
@@ -170,7 +170,7 @@ void CopyInto(VMState *vm, int source, int depth, CopyPath &path) {
 int CmdSort(VMState *vm) {
     CheckArgs(vm, 1, 2);
     CheckTableArg(vm, 1);
-    if (!CheckStack(vm, kSortStackSlots)) return kErrStackOverflowCode;
+    if (!CheckStack(vm, kSortStackSlots)) return kErrStackOverflow;
     // An explicit Nil comparator counts as none, so wrappers can pass an optional one straight through.
     SortState state{vm, GetTop(vm) >= 2 && ValueType(vm, 2) != TNIL};
     if (state.hasComparator) CheckFunctionArg(vm, 2);
@@ -216,7 +216,7 @@ int CmdUnpack(VMState *vm) {
     CheckArgs(vm, 1, 1);
     CheckTableArg(vm, 1);
     int64_t n = ListLength(vm, 1, false);
-    if (n > kMaxUnpackResults || !CheckStack(vm, static_cast<int>(n))) return kErrStackOverflowCode;
+    if (n > kMaxUnpackResults || !CheckStack(vm, static_cast<int>(n))) return kErrStackOverflow;
     for (int64_t i = 0; i < n; ++i) RawGetIndex(vm, 1, i);
     return static_cast<int>(n);
 }

@@ -236,7 +236,7 @@ int CmdCompareDates(VMState *vm) {
     const char *date2 = CheckStringArg(vm, 2, &length2);
     bool dateOnly = OptInt32Arg(vm, 3, 0) != 0;
     int a[6], b[6];
-    if (!ParseDate(date1, length1, dateOnly, a) || !ParseDate(date2, length2, dateOnly, b)) return 1285;
+    if (!ParseDate(date1, length1, dateOnly, a) || !ParseDate(date2, length2, dateOnly, b)) return kErrDateFormat;
     int result = 0;
     for (int i = 0; i < (dateOnly ? 3 : 6) && result == 0; i++)
         if (a[i] != b[i]) result = a[i] > b[i] ? 1 : 2;
