@@ -95,7 +95,7 @@ int OpenFontObject(const char *name, int32_t size, int engine, int cacheFlag, in
     if (engine == kFontEngineInbuilt)
         if (int error = InitTrueTypeEngine()) return error;
     auto *handle = new (std::nothrow) FontHandle;
-    if (!handle) return kErrOutOfMemoryCode;
+    if (!handle) return kErrOutOfMemory;
     bool opened = false;
     if (size >= 1 && engine == kFontEngineNative) {
         if (size == 8 && AsciiLower(actual) == "topaz") {

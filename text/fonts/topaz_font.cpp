@@ -14,7 +14,7 @@ int BuildTopazFont(FontHandle **out) {
         delete font;
         delete data;
         FreeMaskPlane(mask);
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     data->height = 8;
     data->nominalWidth = 8;

@@ -22,6 +22,7 @@
 #include "text/fonts/builtin_faces.h"
 #include "text/fonts/font_directories.h"
 #include "text/fonts/scalable_text.h"
+#include "runtime/app/errors.h"
 
 uint64_t TrueTypeGlyphLoads = 0;
 
@@ -308,7 +309,7 @@ int64_t TrueTypeAdvance(int64_t advance, int64_t kerning, int64_t pixelSize, int
 
 int InitTrueTypeEngine() {
     if (FreeTypeLibrary) return 0;
-    return FT_Init_FreeType(&FreeTypeLibrary) ? 1386 : 0;
+    return FT_Init_FreeType(&FreeTypeLibrary) ? kErrFreetypeInit : 0;
 }
 
 void ShutdownTrueTypeEngine() {

@@ -49,7 +49,7 @@ int OpenFontCached(const char *name, int32_t size, int engine, int glyphCache, i
             break;
         }
     if (!isDefault && strncmp(name, ":::chunk", 8) != 0) {
-        if (engine != kFontEngineInbuilt && ChunkBaseName(name) != name) return 1335;
+        if (engine != kFontEngineInbuilt && ChunkBaseName(name) != name) return kErrFontIsFile;
         if (mapped.size() >= 5 && AsciiLower(mapped.substr(mapped.size() - 5)) == ".font")
             mapped.resize(mapped.size() - 5);
     }

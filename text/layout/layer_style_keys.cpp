@@ -66,7 +66,7 @@ int ReadTabKeys(VMState *vm, int t, std::vector<int32_t> *stops, int *given) {
             break;
         }
         if (read.size() == kMaxLayerTabs)
-            error = kErrInternalLimitCode;
+            error = kErrInternalLimit;
         else
             read.push_back(SaturateToInt32(CheckNumberField(vm, -1, "tabs")));
         SetTop(vm, -2);

@@ -141,7 +141,7 @@ private:
             } else if (c == '[' && !literal_) {
                 if (int error = ParseInlineTag(vm_, text, i, &style_, &colours_)) return error;
             } else if (c == ']' && !literal_) {
-                return 1252;
+                return kErrTagSyntax;
             } else {
                 Append(&c, 1, style_);
                 (*i)++;

@@ -45,11 +45,11 @@ bool ClassTakes(int32_t cls, int c) {
 
 int RefuseOutput(const DisplayRecord *display) {
     switch (display->outputKind) {
-    case ObjectKindBGPic: return 1056;
-    case ObjectKindBrush: return display->doubleBuffering ? 1229 : 1082;
-    case ObjectKindAnim: return 1339;
-    case ObjectKindMask: return 1147;
-    case ObjectKindAlphaChannel: return 1167;
+    case ObjectKindBGPic: return kErrSelectBGPicActive;
+    case ObjectKindBrush: return display->doubleBuffering ? kErrEndDoubleBufferFirst : kErrSelectBrushActive;
+    case ObjectKindAnim: return kErrSelectAnimActive;
+    case ObjectKindMask: return kErrSelectMaskActive;
+    case ObjectKindAlphaChannel: return kErrSelectAlphaChannelActive;
     default: return 0;
     }
 }
@@ -68,7 +68,7 @@ int CmdInKeyStr(VMState *vm) {
     const int32_t maximum = OptInt32Arg(vm, 2, 0);
     const bool password = OptInt32Arg(vm, 3, 0) != 0;
     DisplayRecord *display = CurrentDisplay;
-    if (!display || display->state != DISPSTATE_OPEN) return 1347;
+    if (!display || display->state != DISPSTATE_OPEN) return kErrDisplayClosed;
     if (int error = RefuseOutput(display)) return error;
     const bool hadLayers = display->layersEnabled != 0;
     if (!hadLayers)

@@ -77,7 +77,7 @@ int AddTextLayer(VMState *vm, int32_t kind, const TextDrawParams &params, Render
     if (!layerParams) {
         delete block;
         FreeImageTriple(&text.image);
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     block->tablesLaidOut = true;
     layerParams->textBlock = block;
@@ -200,7 +200,7 @@ int LayoutText(VMState *vm, TextDrawParams *params, int32_t kind, const DisplayT
                RenderedText *out) {
     *out = RenderedText{};
     FontHandle *font = params->style.font ? params->style.font : BuiltinTopazFont;
-    if ((params->style.style & kTextAntialias) && !(font && font->antialiased)) return 1255;
+    if ((params->style.style & kTextAntialias) && !(font && font->antialiased)) return kErrNoAntiAlias;
     if (!IsIdentityTransform(transform) && (transform.a == 0 || transform.d == 0) && transform.b == 0 &&
         transform.c == 0)
         return kErrWrongUsage;
@@ -266,7 +266,7 @@ int DrawText(VMState *vm, vlLayer *layer, const int32_t *oldRect, TextDrawParams
     DisplayRecord *display = CurrentDisplay;
     FontHandle *font = params->style.font ? params->style.font : BuiltinTopazFont;
     if (!layer && TakesDirectPath(*params, kind, transform, font)) {
-        if ((params->style.style & kTextAntialias) && !(font && font->antialiased)) return 1255;
+        if ((params->style.style & kTextAntialias) && !(font && font->antialiased)) return kErrNoAntiAlias;
         return DrawPlainTextDirect(params, kind, font);
     }
     const bool asLayer = kind != ObjectKindTextObject && !layer && LayersOn(display);
@@ -304,7 +304,7 @@ int DrawText(VMState *vm, vlLayer *layer, const int32_t *oldRect, TextDrawParams
 
 int PrintText(VMState *vm, const char *text, size_t length, bool literal) {
     DisplayRecord *display = CurrentDisplay;
-    if (!display) return 1347;
+    if (!display) return kErrDisplayClosed;
     TextDrawParams params;
     params.style = GetTextStyle();
     params.style.font = GetCurrentFont();

@@ -155,12 +155,12 @@ int RunTemplate(const TextDrawParams &params, const TextRun &run, int32_t px, in
         InitWrappedAlphaPlane(&plane, t->bytes.data(), t->width);
         plane.width = t->width;
         plane.height = t->height;
-        if (AllocationRefused()) return kErrOutOfMemoryCode;
+        if (AllocationRefused()) return kErrOutOfMemory;
         RenderText(font, FontRenderTarget{nullptr, nullptr, &plane}, px, 0, run.text.data(), run.text.size(),
                    run.style.style, params.encoding, clip, kRenderMaskMode);
     } else {
         MaskPlane *plane = NewMask(nullptr, t->width, t->height);
-        if (!plane) return kErrOutOfMemoryCode;
+        if (!plane) return kErrOutOfMemory;
         RenderText(font, FontRenderTarget{nullptr, plane, nullptr}, px, 0, run.text.data(), run.text.size(),
                    run.style.style, params.encoding, clip, kRenderMaskMode);
         for (int32_t j = 0; j < t->height; j++)
@@ -203,7 +203,7 @@ int PaintColourRun(const TextDrawParams &params, const TextRun &run, int32_t px,
     MaskPlane *mask = bitmap ? NewMask(bitmap, img.width, height) : nullptr;
     if (!mask) {
         FreeHostBitmap(bitmap);
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     RenderText(font, FontRenderTarget{bitmap, mask, nullptr}, px, 0, run.text.data(), run.text.size(),
                run.style.style, params.encoding, FontClip{0, 0, img.width, height}, kRenderMaskMode);
@@ -257,7 +257,7 @@ int RenderTextRuns(const TextDrawParams &params, int32_t startX, std::vector<Tex
         out->image.mask = out->image.bitmap ? NewMask(out->image.bitmap, 1, fontHeight) : nullptr;
         if (!out->image.mask) {
             FreeImageTriple(&out->image);
-            return kErrOutOfMemoryCode;
+            return kErrOutOfMemory;
         }
         return 0;
     }
@@ -315,7 +315,7 @@ int RenderTextRuns(const TextDrawParams &params, int32_t startX, std::vector<Tex
     if ((!img.bitmap && !out->coverageOnly) || (!img.alpha && !img.mask)) {
         FreeImageTriple(&img);
         out->coverageOnly = false;
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     if (plainCoverage) {
         FontHandle *font = params.style.font ? params.style.font : BuiltinTopazFont;

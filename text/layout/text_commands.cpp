@@ -43,7 +43,7 @@ int ReadWordWrapTable(VMState *vm, int table, std::vector<int32_t> *out) {
         }
         if (size_t(i) + 1 >= kMaxWordWrapEntries) {
             SetTop(vm, -3);
-            return kErrInternalLimitCode;
+            return kErrInternalLimit;
         }
         out->push_back(SaturateToInt32(CheckNumberField(vm, -1, "wordwraptable")));
         SetTop(vm, -2);
@@ -124,7 +124,7 @@ int CmdCreateTextObject(VMState *vm) {
     auto object = std::unique_ptr<TextObject>(new (std::nothrow) TextObject);
     if (!object) {
         FreeImageTriple(&rendered.image);
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     object->params = std::move(params);
     object->params.tablesLaidOut = true;
@@ -136,7 +136,7 @@ int CmdCreateTextObject(VMState *vm) {
     void *handle = object.get();
     if (!TextObjectList().Add(object.get(), id)) {
         FreeImageTriple(&object->image);
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     object.release();
     if (!IsAutoHandleRequest(id)) return 0;
@@ -223,7 +223,7 @@ int CmdLocate(VMState *vm) {
     const int32_t x = CheckInt32Arg(vm, 1), y = CheckInt32Arg(vm, 2);
     if (IsXConstant(x) || IsYConstant(y)) return kErrCoordinateConstant;
     DisplayRecord *display = CurrentDisplay;
-    if (!display) return 1347;
+    if (!display) return kErrDisplayClosed;
     display->cursorY = y;
     display->cursorX = (x >= display->leftMargin && x <= display->rightMargin) ? x : display->leftMargin;
     return 0;
@@ -234,7 +234,7 @@ int CmdSetMargins(VMState *vm) {
     int32_t left = CheckInt32Arg(vm, 1), right = CheckInt32Arg(vm, 2);
     if (left >= right) return kErrWrongUsage;
     DisplayRecord *display = CurrentDisplay;
-    if (!display) return 1347;
+    if (!display) return kErrDisplayClosed;
     left = std::max(left, 0);
     if (CurrentBGPic && CurrentBGPic->scaled.width > 0) right = std::min(right, CurrentBGPic->scaled.width - 1);
     // The clamp can bring the right margin to or below the left one: refused like the unclamped case.
@@ -249,10 +249,10 @@ int CmdSetMargins(VMState *vm) {
 int CmdAddTab(VMState *vm) {
     CheckArgs(vm, 1, 0);
     DisplayRecord *display = CurrentDisplay;
-    if (!display) return 1347;
+    if (!display) return kErrDisplayClosed;
     for (int n = 1; n <= GetTop(vm); n++) {
         const int32_t position = CheckInt32Arg(vm, n);
-        if (display->tabCount >= kMaxTabStops) return kErrInternalLimitCode;
+        if (display->tabCount >= kMaxTabStops) return kErrInternalLimit;
         if (position < 0) return kErrNegativeCoordinate;
         int32_t at = 0;
         while (at < display->tabCount && display->tabStops[at] <= position) at++;

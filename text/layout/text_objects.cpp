@@ -46,7 +46,7 @@ int FindTextObject(ObjectId id, TextObject **out, int flags) { return TextObject
 
 int CopyTextObjectRecord(const TextObject &source, ObjectId id, TextObject **out) {
     auto copy = std::unique_ptr<TextObject>(new (std::nothrow) TextObject);
-    if (!copy) return kErrOutOfMemoryCode;
+    if (!copy) return kErrOutOfMemory;
     copy->params = source.params;
     copy->transform = source.transform;
     copy->baseWidth = source.baseWidth;
@@ -60,7 +60,7 @@ int CopyTextObjectRecord(const TextObject &source, ObjectId id, TextObject **out
         return error;
     if (!TextObjectList().Add(copy.get(), id)) {
         FreeRecord(copy.get());
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     *out = copy.release();
     return 0;
@@ -114,7 +114,7 @@ int AddTextObjectLayer(VMState *vm, ObjectId id, int32_t x, int32_t y, int32_t i
     TextObject *object = nullptr;
     if (int error = FindTextObject(id, &object, 0)) return error;
     auto *params = new (std::nothrow) LayerDrawParams;
-    if (!params) return kErrOutOfMemoryCode;
+    if (!params) return kErrOutOfMemory;
     params->x = x = ClampLayerCoordinate(ResolveXPosition(x, object->image.width, 0, 0));
     params->y = y = ClampLayerCoordinate(ResolveYPosition(y, object->image.height, 0, 0));
     params->width = object->image.width;
