@@ -67,14 +67,14 @@ int ModifyAnimFramesById(ObjectId id, int32_t count, int32_t position, int findF
         newFrames.reserve(size_t(frames + count));
         newDelays.reserve(size_t(frames + count));
     } catch (const std::bad_alloc &) {
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     if (count > 0) {
         std::vector<AnimFrame> blank(static_cast<size_t>(count));
         for (AnimFrame &frame : blank)
             if (!MakeBlankFrame(anim, &frame)) {
                 for (AnimFrame &made : blank) FreeAnimFrame(made);
-                return kErrOutOfMemoryCode;
+                return kErrOutOfMemory;
             }
         for (size_t i = 0; i < size_t(frames); ++i) {
             if (i == first)
@@ -129,7 +129,7 @@ int CmdScaleAnim(VMState *vm) {
             const int error = f.bitmap ? ScaleImage(f.bitmap, f.mask, f.alpha, 0, 0, nullptr, anim->width, anim->height,
                                                     width, height, smooth != 0, &scaled[i].bitmap, &scaled[i].mask,
                                                     &scaled[i].alpha)
-                                       : kErrOutOfMemoryCode;
+                                       : kErrOutOfMemory;
             if (error) {
                 for (AnimFrame &made : scaled) FreeAnimFrame(made);
                 return error;
@@ -161,7 +161,7 @@ int CmdCreateAnim(VMState *vm) {
         if (int error = FreeAnimById(id, 0)) return error;
     Brush *brush = nullptr;
     if (int error = FindBrush(brushId, &brush, 0)) return error;
-    if (!brush->bitmap) return kErrOutOfMemoryCode;
+    if (!brush->bitmap) return kErrOutOfMemory;
     if (int error = CheckImageGrid(&grid, brush->width, brush->height)) return error;
     const ImageTriple source{brush->bitmap, brush->mask, brush->alpha, brush->width, brush->height};
     std::vector<AnimFrame> frames;

@@ -22,7 +22,7 @@ int Find(ObjectId id, int flags, AnimInfo *out) {
 int FrameImage(ObjectId id, int32_t frame, ImageTriple *out, bool *temporary) {
     AnimObject *a = nullptr;
     if (int error = FindForLayer(id, &a)) return error;
-    if (frame < 1 || frame > a->frameCount) return 1094;
+    if (frame < 1 || frame > a->frameCount) return kErrAnimFrameRange;
     return GetAnimFrameImage(a, frame - 1, false, false, out, temporary);
 }
 
@@ -35,8 +35,8 @@ int32_t FrameDelay(ObjectId id, int32_t frame) {
 int FramePlaneSlots(ObjectId id, int32_t frame, MaskPlane ***maskSlot, AlphaPlane ***alphaSlot) {
     AnimObject *a = nullptr;
     if (int error = FindForLayer(id, &a)) return error;
-    if (a->fromDisk) return 1338;
-    if (frame < 1 || frame > int32_t(a->frames.size())) return 1094;
+    if (a->fromDisk) return kErrDiskAnim;
+    if (frame < 1 || frame > int32_t(a->frames.size())) return kErrAnimFrameRange;
     *maskSlot = &a->frames[size_t(frame - 1)].mask;
     *alphaSlot = &a->frames[size_t(frame - 1)].alpha;
     return 0;

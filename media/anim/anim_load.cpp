@@ -70,7 +70,7 @@ int FramesFromPicture(LoadedPicture &picture, const LoadAnimOptions &o, int64_t 
         AnimFrame frame;
         if (keepPixels) {
             frame.keptPixels = CutGridCellPixels(grid, k, picture.pixels, picture.width);
-            if (!frame.keptPixels) error = kErrOutOfMemoryCode;
+            if (!frame.keptPixels) error = kErrOutOfMemory;
         } else {
             ImageTriple cell;
             error = CutGridCell(grid, k, source, &cell);
@@ -92,7 +92,7 @@ LoadedFrames::~LoadedFrames() {
 
 int LoadFramesFromFile(const char *fileName, const LoadAnimOptions &o, int preloading, bool keepPixels,
                        LoadedFrames *out) {
-    if (o.loadAlpha && o.transparent != -1) return 1223;
+    if (o.loadAlpha && o.transparent != -1) return kErrMaskAndAlphaChannel;
     if (o.frames && o.fromDisk) return kErrWrongUsage;
     out->transparent = o.transparent == -1 ? -1 : (o.transparent & 0xFFFFFF);
     // The file is an animation unless frames are to be cut from it; what no reader takes is a picture.
@@ -120,7 +120,7 @@ int LoadFramesFromFile(const char *fileName, const LoadAnimOptions &o, int prelo
 int LoadAnimFile(ObjectId id, const char *fileName, const LoadAnimOptions &o, int preloading, AnimObject **out,
                  const char *shownName) {
     if (out) *out = nullptr;
-    if (o.loadAlpha && o.transparent != -1) return 1223;
+    if (o.loadAlpha && o.transparent != -1) return kErrMaskAndAlphaChannel;
     if (o.frames && o.fromDisk) return kErrWrongUsage;
     if (!IsAutoHandleRequest(id))
         if (int error = FreeAnimById(id, 0)) return error;

@@ -48,7 +48,7 @@ constexpr ObjectRules<AnimObject> kAnimRules{
     .layers = &kLayerServices,
     .copyForLayers = CopyAnimForReferrer,
     .isActiveOutput = IsActiveOutputAnim,
-    .activeOutputError = 1340,
+    .activeOutputError = kErrActiveAnim,
 };
 
 } // namespace
@@ -59,12 +59,12 @@ int AddAnimRecord(ObjectId id, int32_t width, int32_t height, std::vector<AnimFr
                   AnimObject **out) {
     if (out) *out = nullptr;
     auto *anim = new (std::nothrow) AnimObject;
-    if (!anim) return kErrOutOfMemoryCode;
+    if (!anim) return kErrOutOfMemory;
     try {
         anim->delays.assign(frames.size(), -1);
     } catch (const std::bad_alloc &) {
         delete anim;
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     anim->width = anim->sourceWidth = width;
     anim->height = anim->sourceHeight = height;
@@ -72,7 +72,7 @@ int AddAnimRecord(ObjectId id, int32_t width, int32_t height, std::vector<AnimFr
     anim->transparent = transparent;
     if (!AnimList.Add(anim, id)) {
         delete anim;
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     anim->frames = std::move(frames);
     if (out) *out = anim;
@@ -82,7 +82,7 @@ int AddAnimRecord(ObjectId id, int32_t width, int32_t height, std::vector<AnimFr
 int CopyAnimForReferrer(void *argument, ObjectId *newId) {
     const AnimObject *source = static_cast<const AnimObject *>(argument);
     auto *copy = new (std::nothrow) AnimObject;
-    if (!copy) return kErrOutOfMemoryCode;
+    if (!copy) return kErrOutOfMemory;
     copy->width = source->width, copy->height = source->height;
     copy->sourceWidth = source->sourceWidth, copy->sourceHeight = source->sourceHeight;
     copy->frameCount = source->frameCount;
@@ -104,7 +104,7 @@ int CopyAnimForReferrer(void *argument, ObjectId *newId) {
                 const size_t bytes = size_t(source->width) * size_t(source->height) * 4;
                 c.keptPixels = static_cast<uint32_t *>(AllocBlock(bytes, 0));
                 if (c.keptPixels) std::memcpy(c.keptPixels, f.keptPixels, bytes);
-                else error = kErrOutOfMemoryCode;
+                else error = kErrOutOfMemory;
             } else {
                 error = CopyImage(f.bitmap, f.mask, f.alpha, 0, 0, source->width, source->height, &c.bitmap, &c.mask,
                                   &c.alpha);
@@ -117,7 +117,7 @@ int CopyAnimForReferrer(void *argument, ObjectId *newId) {
     }
     if (!AnimList.Add(copy, *newId)) {
         FreeAnimObject(copy);
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     *newId = copy->id;
     return 0;

@@ -86,7 +86,7 @@ int SaveBackground(Playback *p) {
     FreeHostBitmap(p->background);
     p->work = AllocHostBitmap(w, h);
     p->background = AllocHostBitmap(w, h);
-    if (!p->work || !p->background) return kErrOutOfMemoryCode;
+    if (!p->work || !p->background) return kErrOutOfMemory;
     BLTBITMAP(target, x, y, p->background, 0, 0, w, h);
     p->x = x, p->y = y;
     p->clippedWidth = w, p->clippedHeight = h;
@@ -207,8 +207,8 @@ int AddPlaybackLayer(Playback *p, const LayerOptions &options) {
 // The output must be the display itself.
 int CheckPlayOutput(const DisplayRecord *display) {
     if (!display) return kErrWrongUsage;
-    if (display->doubleBuffering) return 1229;
-    if (display->outputKind == ObjectKindBGPic) return 1056;
+    if (display->doubleBuffering) return kErrEndDoubleBufferFirst;
+    if (display->outputKind == ObjectKindBGPic) return kErrSelectBGPicActive;
     return RefuseSelectedOutput(display, 1);
 }
 
@@ -228,7 +228,7 @@ int PlayAnimCore(VMState *vm, const PlayAnimRequest &request) {
     EndAnimOutputSelection(vm, anim);
     if (int error = CheckPlayOutput(CurrentDisplay)) return error;
     auto *p = new (std::nothrow) Playback;
-    if (!p) return kErrOutOfMemoryCode;
+    if (!p) return kErrOutOfMemory;
     p->vm = vm;
     LayerOptions options;
     if (request.optionsIndex)

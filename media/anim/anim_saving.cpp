@@ -53,7 +53,7 @@ static int AddPixelsGifFrame(GifWriter *gif, const std::vector<uint32_t> &pixels
     const bool keyed = options.transparency >= 0;
     if (!QuantizeColors(pixels.data(), width, height, width, indices.data(), palette, &colors,
                         uint32_t(options.transparency) & 0xFFFFFF, keyed, options.dither))
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     AddGifFrame(gif, indices.data(), palette, colors, keyed ? 0 : -1, options.delay, options.optimize != 0);
     return 0;
 }
@@ -94,7 +94,7 @@ int CmdSaveAnim(VMState *vm) {
         bool owned = false;
         if ((error = GetAnimFrameImage(anim, n, false, false, &image, &owned))) break;
         if (!image.bitmap) {
-            error = kErrOutOfMemoryCode;
+            error = kErrOutOfMemory;
         } else if (avi) {
             error = AviWriteFrame(avi, image.bitmap, anim->width, anim->height);
         } else {
@@ -208,7 +208,7 @@ int CmdWriteAnimFrame(VMState *vm) {
     if (at < 0) return error;
     Brush *brush = nullptr;
     if (int e = FindBrush(brushId, &brush, 0)) return e;
-    if (!brush->bitmap) return kErrOutOfMemoryCode;
+    if (!brush->bitmap) return kErrOutOfMemory;
     AnimStream &stream = *gStreams[size_t(at)];
     const int32_t width = stream.width, height = stream.height;
     x = ResolveXPosition(x, brush->width, width, 0.0);
@@ -220,7 +220,7 @@ int CmdWriteAnimFrame(VMState *vm) {
     CopyBitmap(brush->bitmap, x, y, width, height, pixels);
     if (!stream.avi) return AddPixelsGifFrame(&stream.gif, pixels, options);
     HostBitmap *frame = WrapHostBitmap(pixels.data(), width, height, width, PixelFormatARGB32);
-    if (!frame) return kErrOutOfMemoryCode;
+    if (!frame) return kErrOutOfMemory;
     error = AviWriteFrame(stream.avi, frame, width, height);
     FreeHostBitmap(frame);
     return error;

@@ -58,7 +58,7 @@ int CreateSpriteFromTextObject(ObjectId id, ObjectId objectId, Sprite **out) {
 
 int LoadSpriteFile(ObjectId id, const char *fileName, const LoadAnimOptions &options, int preloading, Sprite **out,
                    const char *shownName) {
-    if (options.loadAlpha && options.transparent != -1) return 1223;
+    if (options.loadAlpha && options.transparent != -1) return kErrMaskAndAlphaChannel;
     if (!IsAutoHandleRequest(id))
         if (int error = FreeSpriteById(id, 0)) return error;
     PrintConsoleMessage("Loading sprite %s", shownName ? shownName : fileName, 1);

@@ -139,7 +139,7 @@ int EncodeFrame(AviWriter *w, const HostBitmap *frame, int32_t width, int32_t he
         uint32_t *pixels = ReadBitmapPixels(frame, w->width, w->height);
         result = pixels ? w->encode(reinterpret_cast<const uint8_t *>(pixels), w->width * 4, w->width, w->height,
                                     w->quality, little, jpeg)
-                        : kErrOutOfMemoryCode;
+                        : kErrOutOfMemory;
         FreeBlock(pixels);
     }
     FreeHostBitmap(scaled);
@@ -162,7 +162,7 @@ int AviOpen(const char *name, int32_t fps, int32_t width, int32_t height, int32_
         return kErrWrongUsage;
     if (width < 1 || height < 1 || width > 65535 || height > 65535) return kErrWrongUsage;
     std::unique_ptr<AviWriter> w(new (std::nothrow) AviWriter);
-    if (!w) return kErrOutOfMemoryCode;
+    if (!w) return kErrOutOfMemory;
     try {
         w->title = title ? title : "";
         w->fileName = name;
@@ -174,7 +174,7 @@ int AviOpen(const char *name, int32_t fps, int32_t width, int32_t height, int32_
         w->samplesPerFrame = kAviSampleRate / (1000000 / w->microsPerFrame);
         w->silence.assign(size_t(w->samplesPerFrame) * 4, 0);
     } catch (const std::bad_alloc &) {
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     w->width = width;
     w->height = height;
@@ -238,7 +238,7 @@ int AviWriteFrame(AviWriter *w, const HostBitmap *frame, int32_t width, int32_t 
     try {
         chunks.reserve(16 + audioBytes + videoBytes);
     } catch (const std::bad_alloc &) {
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     AviPutFourcc(&chunks, "00wb");
     AviPutU32(&chunks, audioBytes);

@@ -28,7 +28,7 @@ int Encode(jpeg_compress_struct *c, JumpingErrors *errors, const uint8_t *pixels
     errors->base.emit_message = QuietLevel;
     if (setjmp(errors->jump)) {
         jpeg_destroy_compress(c);
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     jpeg_create_compress(c);
     jpeg_mem_dest(c, data, size);
@@ -64,7 +64,7 @@ int CompressJpeg(const uint8_t *pixels, int32_t rowBytes, int32_t width, int32_t
         try {
             out->assign(data, data + size);
         } catch (const std::bad_alloc &) {
-            result = kErrOutOfMemoryCode;
+            result = kErrOutOfMemory;
         }
     }
     free(data);

@@ -28,15 +28,15 @@ void OnWarning(png_structp, png_const_charp) {}
 int EncodePng(PngSink *sink, const uint32_t *pixels, int32_t rowPixels, int32_t width, int32_t height,
               int withAlpha, png_bytep row) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning);
-    if (!png) return kErrOutOfMemoryCode;
+    if (!png) return kErrOutOfMemory;
     png_infop info = png_create_info_struct(png);
     if (!info) {
         png_destroy_write_struct(&png, nullptr);
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     png_set_write_fn(png, sink, WriteBytes, FlushBytes);
     png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8,

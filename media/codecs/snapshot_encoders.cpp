@@ -29,7 +29,7 @@ int SaveGif(const char *name, const uint32_t *pixels, int32_t width, int32_t hei
     uint32_t palette[256] = {};
     if (!QuantizeColors(pixels, width, height, width, indices.data(), palette, &colors,
                         uint32_t(transparent) & 0xFFFFFF, transparent >= 0, dither))
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     GifWriter gif;
     BeginGif(&gif, width, height);
     // The quantiser puts the transparent colour at entry 0.

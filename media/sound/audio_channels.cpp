@@ -265,7 +265,7 @@ int StartAudioTasks() {
         server = std::thread(SoundServerMain);
     } catch (const std::system_error &) {
         StopStreamingThread();
-        return 1240;
+        return kErrAddTask;
     }
     return 0;
 }

@@ -146,7 +146,7 @@ int StartCommand(void *argument) {
         try {
             for (auto &b : buffers) b.assign(size_t(bufferFrames) * frameBytes, 0);
         } catch (const std::bad_alloc &) {
-            error = kErrOutOfMemoryCode;
+            error = kErrOutOfMemory;
         }
     }
     if (error) {

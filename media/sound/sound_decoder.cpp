@@ -51,7 +51,7 @@ void InitMpegOnce() {
 int OpenMpegMusic(SoundDecoderHandle *h, SoundStream *stream) {
     InitMpegOnce();
     h->mpeg = mpg123_new(nullptr, nullptr);
-    if (!h->mpeg) return kErrOutOfMemoryCode;
+    if (!h->mpeg) return kErrOutOfMemory;
     mpg123_param(h->mpeg, MPG123_RESYNC_LIMIT, kMpegResyncLimit, 0);
     mpg123_param(h->mpeg, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
     mpg123_format_none(h->mpeg);
@@ -165,7 +165,7 @@ int OpenSampleFile(SoundDecoderHandle *h, SoundStream *stream) {
                     if (n <= 0) break;
                     size_t samples = size_t(n) * info.channels;
                     if ((frames + uint64_t(n)) * stream->frameBytes > kMaxDecodedSampleBytes) {
-                        error = kErrOutOfMemoryCode;
+                        error = kErrOutOfMemory;
                         break;
                     }
                     size_t at = h->pcm.size();
@@ -178,7 +178,7 @@ int OpenSampleFile(SoundDecoderHandle *h, SoundStream *stream) {
                     frames += uint64_t(n);
                 }
             } catch (const std::bad_alloc &) {
-                error = kErrOutOfMemoryCode;
+                error = kErrOutOfMemory;
             }
             stream->frameCount = frames;
             if (!error && frames == 0) error = kErrSampleUnknownFormat;
@@ -194,7 +194,7 @@ int OpenSampleFile(SoundDecoderHandle *h, SoundStream *stream) {
 int OpenMpegStream(const char *name, SoundStream *stream) {
     int refused = stream->openMode == kOpenAsMusic ? kErrUnknownMusicFormat : kErrSampleUnknownFormat;
     auto *h = new (std::nothrow) SoundDecoderHandle;
-    if (!h) return kErrOutOfMemoryCode;
+    if (!h) return kErrOutOfMemory;
     stream->decoderHandle = h;
     h->file = OpenVirtualFile(name, kVirtualFileRead);
     int error = h->file ? (stream->openMode == kOpenAsMusic ? OpenMpegMusic(h, stream) : OpenSampleFile(h, stream))

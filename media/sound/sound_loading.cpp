@@ -42,7 +42,7 @@ int LoadSampleData(const char *name, SampleData **out, uint64_t *size, uint32_t 
             delete data;
             data = nullptr;
         }
-        if (!data) error = kErrOutOfMemoryCode;
+        if (!data) error = kErrOutOfMemory;
     }
     if (!error) {
         ReadSoundStream(stream, data->pcm.data(), stream->frameCount, nullptr);
@@ -62,7 +62,7 @@ int LoadSampleData(const char *name, SampleData **out, uint64_t *size, uint32_t 
 
 int CreateSampleData(std::vector<uint8_t> bytes, SampleData **out, int *format) {
     auto *data = new (std::nothrow) SampleData;
-    if (!data) return kErrOutOfMemoryCode;
+    if (!data) return kErrOutOfMemory;
     data->frameCount = bytes.size();
     data->pcm = std::move(bytes);
     data->bits = 8;
@@ -96,12 +96,12 @@ int OpenMusicFile(const char *name, int *kind, void **handle) {
         CloseVirtualFile(file);
         if (read) return read == 2 ? kErrReadFailed : kErrUnknownMusicFormat;
         auto *module = new (std::nothrow) ModuleState;
-        if (!module) return kErrOutOfMemoryCode;
+        if (!module) return kErrOutOfMemory;
         int error;
         try {
             error = ParseModule(module, std::move(image), kPlaybackRate);
         } catch (const std::bad_alloc &) {
-            error = kErrOutOfMemoryCode;
+            error = kErrOutOfMemory;
         }
         if (error) {
             delete module;

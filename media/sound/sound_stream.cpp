@@ -77,7 +77,7 @@ int OpenSoundStream(const char *name, int openMode, SoundStream **out) {
     CloseVirtualFile(probe);
     int kind = SniffSoundFormat(name);
     SoundStream *stream = new (std::nothrow) SoundStream;
-    if (!stream) return kErrOutOfMemoryCode;
+    if (!stream) return kErrOutOfMemory;
     stream->openMode = openMode;
     stream->kind = kind;
     int taken = 0;
