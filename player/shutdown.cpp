@@ -84,7 +84,7 @@ int ShutdownProgram(ShutdownState *state) {
     state->libraries = all;
 
     int exitCode = 0;
-    if (state->errorCode && state->errorCode != kErrUserAbortCode) {
+    if (state->errorCode && state->errorCode != kErrUserAbort) {
         WriteFinalReport(state->fixedReport[0] ? std::string_view(state->fixedReport) : state->errorReport);
         exitCode = 1;
     }

@@ -212,13 +212,13 @@ int RunProgram(int argc, char **argv, std::span<const LibraryDescriptor> librari
     code = PreloadResources(vm, applet);
     if (!code) code = OpenFirstDisplay(vm, startup.get());
     if (!code) code = ProtectedCall(vm, 0, 0, 0);
-    if (code == kErrOutOfMemoryCode) {
+    if (code == kErrOutOfMemory) {
         // The heap may be full: report without allocating, then give memory back for the shutdown.
         state.errorCode = code;
         FormatFinalReportInto(vm, code, programName, state.fixedReport, sizeof state.fixedReport);
         reserve.Release();
         CollectGarbage(vm);
-    } else if (code && code != kErrUserAbortCode) {
+    } else if (code && code != kErrUserAbort) {
         state.errorCode = code;
         state.errorReport = FormatFinalReport(vm, code, programName);
     }
@@ -232,7 +232,7 @@ int ProgramMain(int argc, char **argv, std::span<const LibraryDescriptor> librar
         return RunProgram(argc, argv, libraries);
     } catch (const std::bad_alloc &) {
         // Start-up or shutdown ran out of memory outside the script: say so without allocating.
-        const char *message = FindErrorMessage(kErrOutOfMemoryCode);
+        const char *message = FindErrorMessage(kErrOutOfMemory);
         fputs(message, stderr);
         fputc('\n', stderr);
         return 1;
