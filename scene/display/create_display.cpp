@@ -63,7 +63,7 @@ int FillOwnPicture(DisplayRecord *d, HostBitmap *target, PictureParts *parts) {
         if (int error = FindBrushImage(ObjectId{d->textureBrush, nullptr}, 0, &brush)) return error;
         if (!brush.bitmap) return kErrWrongUsage;
         parts->fill.texture = CopyBitmap(brush.bitmap);
-        if (!parts->fill.texture) return kErrOutOfMemoryCode;
+        if (!parts->fill.texture) return kErrOutOfMemory;
         parts->fill.kind = kFillTexture;
         parts->fill.brushNumber = d->textureBrush;
         parts->fill.textureX = d->textureX;
@@ -82,31 +82,31 @@ int MakeOwnPicture(VMState *vm, DisplayRecord *d, ObjectId displayId, int preloa
     PictureParts parts;
     ObjectId pictureId{0, kAutoHandleRequest};
     bool desktop = false;
-    if (d->width > kMaxBitmapSide || d->height > kMaxBitmapSide) return kErrOutOfMemoryCode;
+    if (d->width > kMaxBitmapSide || d->height > kMaxBitmapSide) return kErrOutOfMemory;
     if (preloading) {
         desktop = IsDisplayDesktop(vm);
         if (displayId.number == 1 && !displayId.handle) {
             pictureId = ObjectId{1, nullptr};
             if (desktop) {
                 BGPic *existing = nullptr;
-                if (FindBGPic(pictureId, &existing, 0) == 0) return 1086;
+                if (FindBGPic(pictureId, &existing, 0) == 0) return kErrBGPicWithDesktop;
             } else if (int error = FreeBGPicById(pictureId, 0)) {
                 return error;
             }
         }
         // Cleared: with the desktop setting only a screen-sized grab is copied in later, the rest stays black.
         parts.pixels = static_cast<uint32_t *>(AllocBlock(size_t(d->width) * size_t(d->height) * 4, 1));
-        if (!parts.pixels) return kErrOutOfMemoryCode;
+        if (!parts.pixels) return kErrOutOfMemory;
     } else {
         parts.bitmap = AllocHostBitmap(d->width, d->height);
-        if (!parts.bitmap) return kErrOutOfMemoryCode;
+        if (!parts.bitmap) return kErrOutOfMemory;
     }
     if (!desktop) {
         HostBitmap *target = parts.bitmap;
         HostBitmap *wrapper = nullptr;
         if (!target) {
             wrapper = WrapHostBitmap(parts.pixels, d->width, d->height, d->width, PixelFormatARGB32);
-            if (!wrapper) return kErrOutOfMemoryCode;
+            if (!wrapper) return kErrOutOfMemory;
             target = wrapper;
         }
         int error = FillOwnPicture(d, target, &parts);
@@ -134,14 +134,14 @@ int CreateDisplay(VMState *vm, ObjectId id, int optionsIndex, DisplayRecord **ou
     if (!automatic && !id.handle) {
         DisplayRecord *existing = nullptr;
         if (FindDisplay(id, &existing) == 0) {
-            if (existing == CurrentDisplay) return 1346;
-            if (DisplayHasAsyncDraws(existing)) return 1380;
+            if (existing == CurrentDisplay) return kErrFreeActiveDisplay;
+            if (DisplayHasAsyncDraws(existing)) return kErrDisplayHasAsyncDraw;
             if (int error = FreeDisplayById(vm, id)) return error;
         }
     }
     DisplayUnderConstruction guard{vm, new (std::nothrow) DisplayRecord};
     DisplayRecord *d = guard.display;
-    if (!d) return kErrOutOfMemoryCode;
+    if (!d) return kErrOutOfMemory;
 
     if (optionsIndex) {
         if (ValueType(vm, optionsIndex) != TTABLE) {

@@ -44,7 +44,7 @@ int CmdChangeDisplaySize(VMState *vm) {
     int32_t width = Truncated(ReadNumberOrPercent(vm, 1, p->scaled.width, 1));
     int32_t height = Truncated(ReadNumberOrPercent(vm, 2, p->scaled.height, 1));
     if (int error = ApplyKeepAspectRatio(p->scaled.width, p->scaled.height, &width, &height)) return error;
-    if (width < 1 || height < 1) return 1218;
+    if (width < 1 || height < 1) return kErrSizeNotPositive;
     int32_t x = kPosCenter, y = kPosCenter, smooth = 0;
     if (GetTop(vm) >= 3) {
         if (ValueType(vm, 3) == TTABLE) {
@@ -122,8 +122,8 @@ int CmdFreeDisplay(VMState *vm) {
     CheckArgs(vm, 1, 1);
     DisplayRecord *d = nullptr;
     if (int error = FindDisplayArg(vm, 1, &d)) return error;
-    if (d == CurrentDisplay) return 1346;
-    if (DisplayHasAsyncDraws(d)) return 1380;
+    if (d == CurrentDisplay) return kErrFreeActiveDisplay;
+    if (DisplayHasAsyncDraws(d)) return kErrDisplayHasAsyncDraw;
     return FreeDisplayById(vm, d->id);
 }
 

@@ -127,7 +127,7 @@ int FreeDisplayById(VMState *vm, ObjectId id) {
     }
     if (!display) return NotFound(id);
     // Everything that draws reads CurrentDisplay; it must never dangle.
-    if (display == CurrentDisplay) return 1346;
+    if (display == CurrentDisplay) return kErrFreeActiveDisplay;
     {
         std::lock_guard<std::mutex> lock(DisplayListSemaphore);
         (previous ? previous->next : DisplayList) = display->next;

@@ -29,7 +29,7 @@ int SizeError(int32_t width, int32_t height) {
     char text[64];
     std::snprintf(text, sizeof text, "%dx%d", int(width), int(height));
     SetErrorArgString(text);
-    return 1085;
+    return kErrChangeDisplaySize;
 }
 
 bool HasShape(const ImageTriple &image) { return image.mask || image.alpha; }
@@ -346,7 +346,7 @@ int ApplyDisplayAttributes(VMState *vm, int index, DisplayRecord *d, int forTran
         delete s;
         return code;
     };
-    if (!w || !s) return finish(kErrOutOfMemoryCode);
+    if (!w || !s) return finish(kErrOutOfMemory);
     *s = *d;
     BGPic *p = d->picture;
     bool resized = false;

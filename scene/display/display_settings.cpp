@@ -135,7 +135,7 @@ int ParseDisplaySettings(VMState *vm, int table, DisplayRecord *d, int creating,
         BGPic *bgpic = nullptr;
         if (int error = FindBGPic(pictureId, &bgpic, 0)) return error;
         for (DisplayRecord *other = DisplayList; other; other = other->next)
-            if (other->picture == bgpic && (creating || other != CurrentDisplay)) return 1345;
+            if (other->picture == bgpic && (creating || other != CurrentDisplay)) return kErrSharedBGPic;
         d->picture = bgpic;
         d->width = bgpic->scaled.width;
         d->height = bgpic->scaled.height;

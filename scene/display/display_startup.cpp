@@ -142,7 +142,7 @@ int BuildDisplayBackground(VMState *vm, const BackfillSettings &b) {
     } else if (type == kBackfillTexture) {
         fill.kind = kFillTexture;
         fill.texture = CopyBitmap(brush->bitmap);
-        if (!fill.texture) return kErrOutOfMemoryCode;
+        if (!fill.texture) return kErrOutOfMemory;
         fill.textureWidth = brush->width;
         fill.textureHeight = brush->height;
     }
@@ -213,7 +213,7 @@ int OpenFirstDisplay(VMState *vm, DisplayConfig *c, StartupConfig *) {
     int hideTitleBar = c->hideTitleBar == -1 ? 0 : c->hideTitleBar;
     BackfillSettings backfill = c->backfill;
     if (c->displayDesktop) {
-        if (DisplayScales(first)) return 1312;
+        if (DisplayScales(first)) return kErrAutoscaleWithDesktop;
         backfill.type = kBackfillNone;
         mode = kDisplayModeWindow;
         first->flags = kDesktopFlags;
@@ -258,7 +258,7 @@ int OpenFirstDisplay(VMState *vm, DisplayConfig *c, StartupConfig *) {
     if (c->displayDesktop) {
         const int32_t sw = int32_t(QueryBitMapAttr(nullptr, 14)), sh = int32_t(QueryBitMapAttr(nullptr, 15));
         DesktopGrab = GrabScreenRect(0, 0, sw, sh);
-        if (!DesktopGrab) return kErrOutOfMemoryCode;
+        if (!DesktopGrab) return kErrOutOfMemory;
         if (first->picture) CopyGrabToPicture(DesktopGrab, first->picture);
     }
     for (DisplayRecord *d = DisplayList; d; d = d->next) {
@@ -298,7 +298,7 @@ int SwitchDisplayMode(VMState *vm, int fullScreen, int32_t width, int32_t height
     if (!fullScreen) {
         CloseOwnScreen();
         OwnScreenFlag = 0;
-        if (ScreenDepth() != depth) return 1350;
+        if (ScreenDepth() != depth) return kErrColorResolution;
     } else {
         if (int error = OpenOwnScreen(width, height, depth)) return error;
         OwnScreenFlag = 1;

@@ -2,6 +2,7 @@
 
 #include "scene/display/display_record.h"
 #include "scene/images/bgpic.h"
+#include "runtime/app/errors.h"
 
 const char *const ObjectKindNames[kObjectKindCount] = {
     "",           "BGPIC",      "SAMPLE",      "BRUSH",        "ANIM",       "SNDMODULE",  "KEYDOWN",
@@ -58,11 +59,11 @@ int32_t AlternativeReferrerKind(int32_t kind) { return kind == ObjectKindBrush ?
 
 int CheckSelectedOutput(int32_t outputKind, int32_t sourceKind, int refuseBGPic) {
     switch (outputKind) {
-    case ObjectKindBrush: return sourceKind == ObjectKindAnim ? 1339 : 1082;
-    case ObjectKindAnim: return 1339; // an anim frame as target counts as the anim selection
-    case ObjectKindMask: return 1147;
-    case ObjectKindAlphaChannel: return 1167;
-    case ObjectKindBGPic: return refuseBGPic ? 1056 : 0;
+    case ObjectKindBrush: return sourceKind == ObjectKindAnim ? kErrSelectAnimActive : kErrSelectBrushActive;
+    case ObjectKindAnim: return kErrSelectAnimActive; // an anim frame as target counts as the anim selection
+    case ObjectKindMask: return kErrSelectMaskActive;
+    case ObjectKindAlphaChannel: return kErrSelectAlphaChannelActive;
+    case ObjectKindBGPic: return refuseBGPic ? kErrSelectBGPicActive : 0;
     default: return 0;
     }
 }

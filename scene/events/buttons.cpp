@@ -93,7 +93,7 @@ int AddSimpleButton(VMState *vm, BGPic *bgpic, ObjectId id, int32_t x1, int32_t 
     if (!button) {
         if (functionsRef != -1) FreeRef(vm, kRegistryIndex, functionsRef);
         if (userdataRef != -1) FreeRef(vm, kRegistryIndex, userdataRef);
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     button->id = id.handle ? ObjectId{0, button} : id;
     button->x = x1, button->y = y1;

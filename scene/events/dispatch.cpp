@@ -569,7 +569,7 @@ int CallEventCallback(VMState *vm, CallbackRequest *r) {
             r->hasReply = true;
         }
     }
-    if (QuitRequested.load()) return kErrUserAbortCode;
+    if (QuitRequested.load()) return kErrUserAbort;
     return error;
 }
 

@@ -91,7 +91,7 @@ int AddTimedCallback(VMState *vm, int kind, ObjectId id, int32_t period, int32_t
     TimedCallback *row = new (std::nothrow) TimedCallback;
     if (!row) {
         ReleaseRefs(vm, &scratch);
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     row->id = id;
     if (id.handle) row->id = ObjectId{0, row};

@@ -18,7 +18,7 @@ int CopyBGPicToDisplayBitmaps(DisplayRecord *display, BGPic *bgpic, int recreate
             FreeHostBitmap(display->firstBitmap);
             FreeHostBitmap(display->secondBitmap);
             display->firstBitmap = display->secondBitmap = nullptr;
-            return kErrOutOfMemoryCode;
+            return kErrOutOfMemory;
         }
     }
     if (!bgpic->current.bitmap) return 0;
@@ -99,7 +99,7 @@ int RenderBGPicWithLayers(BGPic *bgpic, int32_t x, int32_t y, int32_t width, int
         target = display->secondBitmap;
     } else {
         target = AllocHostBitmap(bgpic->scaled.width, bgpic->scaled.height);
-        if (!target) return kErrOutOfMemoryCode;
+        if (!target) return kErrOutOfMemory;
         *owned = true;
     }
     REDRAW(display, bgpic, target, x, y, width, height, 0, layerScaled ? 16 : 0);
@@ -143,7 +143,7 @@ int SwitchDisplayBGPic(VMState *vm, ObjectId id, int32_t x, int32_t y, int forTr
             targetHeight = bgpic->current.height;
         }
         oldImage = CopyAtSize(drawn, targetWidth, targetHeight);
-        if (!oldImage) return kErrOutOfMemoryCode;
+        if (!oldImage) return kErrOutOfMemory;
     }
     NewTable(vm);
     SetTableObjectId(vm, "bgpic", id);
@@ -163,7 +163,7 @@ int SwitchDisplayBGPic(VMState *vm, ObjectId id, int32_t x, int32_t y, int forTr
     HostBitmap *newImage = CopyAtSize(source, bgpic->current.width, bgpic->current.height);
     if (!newImage) {
         FreeHostBitmap(oldImage);
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     if (outNewImage) *outNewImage = newImage;
     else FreeHostBitmap(newImage);

@@ -23,7 +23,7 @@ static int FillBitmap(HostBitmap *bitmap, BGPicFillSpec *fill, int32_t width, in
             if (int error = FindBrushImage(ObjectId{fill->brushNumber, nullptr}, 0, &brush)) return error;
             if (!brush.bitmap) return kErrWrongUsage;
             fill->texture = CopyBitmap(brush.bitmap);
-            if (!fill->texture) return kErrOutOfMemoryCode;
+            if (!fill->texture) return kErrOutOfMemory;
             fill->textureWidth = brush.width;
             fill->textureHeight = brush.height;
         }
@@ -58,7 +58,7 @@ int BuildBGPicImage(const uint32_t *pixels, BGPicFillSpec *fill, int32_t transpa
     if (!bitmap) {
         FreeHostBitmap(converted);
         FreeMaskPlane(convertedMask);
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     if (int error = FillBitmap(bitmap, fill, width, height)) {
         FreeHostBitmap(bitmap);

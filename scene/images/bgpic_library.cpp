@@ -102,11 +102,11 @@ int CmdScaleBGPic(VMState *vm) {
     int32_t width = SaturateToInt32(ReadNumberOrPercent(vm, 2, bgpic->scaled.width, 1));
     int32_t height = SaturateToInt32(ReadNumberOrPercent(vm, 3, bgpic->scaled.height, 1));
     const int32_t smooth = OptInt32Arg(vm, 4, 0);
-    if (IsBGPicShownByDisplay(bgpic)) return 1366;
+    if (IsBGPicShownByDisplay(bgpic)) return kErrResizeDisplayBGPic;
     if (CurrentBGPic == bgpic || (CurrentDisplay && CurrentDisplay->selectOutput &&
                                   CurrentBGPic == CurrentDisplay->selectOutput &&
                                   CurrentBGPic->outputSourceObject == bgpic))
-        return 1378;
+        return kErrActiveOutputBGPic;
     if (int error = ApplyKeepAspectRatio(bgpic->scaled.width, bgpic->scaled.height, &width, &height)) return error;
     return ScaleBGPicImage(bgpic, width, height, smooth != 0);
 }
@@ -120,7 +120,7 @@ int CmdCreateGradientBGPic(VMState *vm) {
     const int32_t width = SizeArg(vm, 5, CurrentBGPic ? CurrentBGPic->scaled.width : 0);
     const int32_t height = SizeArg(vm, 6, CurrentBGPic ? CurrentBGPic->scaled.height : 0);
     const int32_t angle = OptInt32Arg(vm, 7, 0);
-    if (width < 1 || height < 1) return 1218;
+    if (width < 1 || height < 1) return kErrSizeNotPositive;
     BGPicFillSpec fill;
     fill.kind = kFillGradient;
     fill.color = start;
@@ -137,14 +137,14 @@ int CmdCreateTexturedBGPic(VMState *vm) {
     const int32_t width = SizeArg(vm, 3, CurrentBGPic ? CurrentBGPic->scaled.width : 0);
     const int32_t height = SizeArg(vm, 4, CurrentBGPic ? CurrentBGPic->scaled.height : 0);
     const int32_t offsetX = OptInt32Arg(vm, 5, 0), offsetY = OptInt32Arg(vm, 6, 0);
-    if (width < 1 || height < 1) return 1218;
+    if (width < 1 || height < 1) return kErrSizeNotPositive;
     Brush *brush = nullptr;
     if (int error = FindBrush(brushId, &brush, 0)) return error;
     if (!brush->bitmap) return kErrWrongUsage;
     BGPicFillSpec fill;
     fill.kind = kFillTexture;
     fill.texture = CopyBitmap(brush->bitmap);
-    if (!fill.texture) return kErrOutOfMemoryCode;
+    if (!fill.texture) return kErrOutOfMemory;
     fill.textureX = offsetX;
     fill.textureY = offsetY;
     fill.textureWidth = brush->width;
@@ -184,7 +184,7 @@ int CmdBGPicToBrush(VMState *vm) {
     if (int error = FindBGPic(id, &bgpic, 0)) return error;
     if (bgpic->type == kBGPicVector &&
         (bgpic->scaled.width != bgpic->base.width || bgpic->scaled.height != bgpic->base.height))
-        return 1392;
+        return kErrTransformedVectorBGPic;
     if (!IsAutoHandleRequest(brushId))
         if (int error = FreeBrushById(brushId, 0)) return error;
     const ImageTriple &s = bgpic->scaled;
@@ -261,7 +261,7 @@ int CmdLoadBGPic(VMState *vm) {
     uint32_t entries[kPaletteEntries] = {};
     if (GetTop(vm) >= 4) ReadPaletteTable(vm, 4, entries);
     uint32_t *palette = static_cast<uint32_t *>(AllocBlock(kPaletteEntries * sizeof(uint32_t), 0));
-    if (!palette) return kErrOutOfMemoryCode;
+    if (!palette) return kErrOutOfMemory;
     std::memcpy(palette, entries, sizeof entries);
     if (int error = FreeOldPicture(id)) {
         FreeBlock(palette);
@@ -270,7 +270,7 @@ int CmdLoadBGPic(VMState *vm) {
     PrintConsoleMessage("Loading background picture %s", shown.c_str(), 1);
     if (loadAlpha && transparent != -1) {
         FreeBlock(palette);
-        return 1223;
+        return kErrMaskAndAlphaChannel;
     }
     // The palette stays with the picture; the loader decodes in true colour and does not use it.
     LoadedPicture picture;
@@ -314,11 +314,11 @@ int SelectPictureWithLayers(VMState *vm, ObjectId id) {
     if (d->outputKind == ObjectKindBGPic && CurrentBGPic == bgpic) return 0;
     if (d->outputKind != ObjectKindDisplay && !d->doubleBuffering)
         if (int error = EndSelectOutput(vm, d, 0)) return error;
-    if (!d->layersEnabled) return 1078;
-    if (bgpic != d->picture && IsBGPicShownByDisplay(bgpic)) return 1367;
+    if (!d->layersEnabled) return kErrLayersRequired;
+    if (bgpic != d->picture && IsBGPicShownByDisplay(bgpic)) return kErrSelectBGPicDisplay;
     if (!d->dirtyRects) {
         d->dirtyRects = static_cast<DirtyRect *>(AllocBlock(1024 * sizeof(DirtyRect), 1));
-        if (!d->dirtyRects) return kErrOutOfMemoryCode;
+        if (!d->dirtyRects) return kErrOutOfMemory;
         d->dirtyCapacity = 1024;
     }
     d->dirtyCount = 0;

@@ -44,7 +44,7 @@ int CreateBGPicRecord(ObjectId id, int32_t type, int32_t width, int32_t height, 
                       uint32_t *keptPixels, HostBitmap *bitmap, uint32_t *palette, int32_t transparentColor,
                       MaskPlane *mask, AlphaPlane *alpha, void *vectorData, const BGPicFillSpec *fill, BGPic **out) {
     BGPic *bgpic = new (std::nothrow) BGPic;
-    if (!bgpic) return kErrOutOfMemoryCode;
+    if (!bgpic) return kErrOutOfMemory;
     if (IsAutoHandleRequest(id)) id = ObjectId{0, bgpic};
     bgpic->id = id;
     bgpic->type = type;
@@ -83,7 +83,7 @@ int FindBGPic(ObjectId id, BGPic **out, int flags) {
     BGPic *bgpic = LookUp(id, flags & kFindPending);
     if (!bgpic) return NotFound(id);
     if (flags & kFindModify) {
-        if (bgpic->locked) return 1314;
+        if (bgpic->locked) return kErrObjectLocked;
         if (!(flags & kFindNoUnshare)) {
             // Layers keep showing the picture as it is now; the script changes the original.
             ObjectId copy{};
@@ -123,11 +123,11 @@ static bool IsCurrentOutput(ObjectId id) {
 int FreeBGPicById(ObjectId id, int strict) {
     int error = 0;
     if (IsCurrentOutput(id)) {
-        error = 1378;
+        error = kErrActiveOutputBGPic;
     } else if (BGPic *bgpic = LookUp(id, 0); !bgpic) {
         error = NotFound(id);
     } else if (bgpic->locked) {
-        error = 1314;
+        error = kErrObjectLocked;
     } else {
         // Both are needed: layers must stop naming the number even when a display still shows the picture.
         int shown = IsBGPicShownByDisplay(bgpic);
@@ -142,7 +142,7 @@ int FreeBGPicById(ObjectId id, int strict) {
         delete bgpic;
         return 0;
     }
-    if (!strict && error < 1314) return 0;
+    if (!strict && (error == kErrBGPicNotFound || error == kErrObjectNotFound)) return 0;
     return error;
 }
 
@@ -187,7 +187,7 @@ int CopyBGPicRecord(const BGPic *source, ObjectId *newId, BGPic **out) {
     uint32_t *palette = nullptr;
     if (source->palette) {
         palette = static_cast<uint32_t *>(AllocBlock(kPaletteWords * sizeof(uint32_t), 0));
-        if (!palette) return kErrOutOfMemoryCode;
+        if (!palette) return kErrOutOfMemory;
         std::memcpy(palette, source->palette, kPaletteWords * sizeof(uint32_t));
     }
     ImageTriple base{}, scaled{}, current{};
@@ -198,14 +198,14 @@ int CopyBGPicRecord(const BGPic *source, ObjectId *newId, BGPic **out) {
     if (!error) error = CopyTriple(source->current, source->scaled, source->base, &current, &scaled, &base);
     // The texture is owned: a shared one would be freed twice.
     if (!error && source->fill.texture && !(fill.texture = CopyBitmap(source->fill.texture)))
-        error = kErrOutOfMemoryCode;
+        error = kErrOutOfMemory;
     // A picture still waiting for its planes (preloaded) has only its pixels: without them the copy shows nothing.
     uint32_t *pixels = nullptr;
     const size_t pixelBytes = size_t(source->rowPixels) * size_t(source->base.height) * sizeof(uint32_t);
     if (!error && source->keptPixels) {
         pixels = static_cast<uint32_t *>(AllocBlock(pixelBytes, 0));
         if (pixels) std::memcpy(pixels, source->keptPixels, pixelBytes);
-        else error = kErrOutOfMemoryCode;
+        else error = kErrOutOfMemory;
     }
     BGPic *made = nullptr;
     if (!error)

@@ -43,7 +43,7 @@ static constexpr ObjectRules<Brush> kBrushRules{
     .layers = &kLayerServices,
     .copyForLayers = CopyBrushForReferrer,
     .isActiveOutput = IsActiveOutputBrush,
-    .activeOutputError = 1149,
+    .activeOutputError = kErrActiveBrush,
 };
 ObjectList<Brush> BrushList{&kBrushRules};
 
@@ -52,7 +52,7 @@ int AddBrushRecord(ObjectId id, int32_t type, int32_t width, int32_t height, int
                    AlphaPlane *alpha, void *vectorData, Brush **out) {
     if (out) *out = nullptr;
     Brush *brush = new (std::nothrow) Brush;
-    if (!brush) return kErrOutOfMemoryCode;
+    if (!brush) return kErrOutOfMemory;
     brush->type = type;
     brush->width = width;
     brush->height = height;
@@ -65,7 +65,7 @@ int AddBrushRecord(ObjectId id, int32_t type, int32_t width, int32_t height, int
     brush->vectorData = vectorData;
     if (!BrushList.Add(brush, id)) {
         delete brush;
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     if (out) *out = brush;
     return 0;
@@ -94,7 +94,7 @@ int CreateBrushRecord(ObjectId id, int32_t width, int32_t height, uint32_t colou
     FreeHostBitmap(bitmap);
     FreeMaskPlane(mask);
     FreeAlphaPlane(alpha);
-    return kErrOutOfMemoryCode;
+    return kErrOutOfMemory;
 }
 
 int CopyBrushForReferrer(void *argument, ObjectId *newId) {
@@ -120,7 +120,7 @@ int CopyBrushForReferrer(void *argument, ObjectId *newId) {
 int FindBrush(ObjectId id, Brush **out, int flags) {
     *out = nullptr;
     if (flags & kFindBrushNoVector)
-        if (const Brush *brush = BrushList.Find(id, true); brush && brush->type == kBrushVector) return 1388;
+        if (const Brush *brush = BrushList.Find(id, true); brush && brush->type == kBrushVector) return kErrBrushTypeUnsupported;
     return BrushList.Find(id, out, flags & (kFindModify | kFindPending | kFindNoUnshare));
 }
 

@@ -21,7 +21,7 @@ namespace {
 constexpr int kModifyFlags = kFindBrushModify | kFindBrushPending | kFindBrushNoVector;
 
 int FindForModify(ObjectId id, Brush **out, int flags = kModifyFlags) {
-    if (IsActiveOutputBrushId(id)) return 1149;
+    if (IsActiveOutputBrushId(id)) return kErrActiveBrush;
     return FindBrush(id, out, flags);
 }
 
@@ -60,7 +60,7 @@ template <class Kernel> int WithLockedPixels(Brush *b, Kernel kernel) {
     BitMapAccess access;
     if (!LockBitMapAccess(b->bitmap, &access) || !access.base) {
         UnlockBitMapAccess(&access);
-        return 1152;
+        return kErrCouldNotLockBitmap;
     }
     kernel(static_cast<uint8_t *>(access.base), access);
     UnlockBitMapAccess(&access);
@@ -72,7 +72,7 @@ uint32_t CompareMask(int32_t format) { return format == PixelFormatARGB32 ? 0x00
 } // namespace
 
 int ScaleBrushImage(ObjectId id, double width, double height, int widthIsPercent, int heightIsPercent, int smooth) {
-    if (IsActiveOutputBrushId(id)) return 1149;
+    if (IsActiveOutputBrushId(id)) return kErrActiveBrush;
     Brush *b = nullptr;
     if (int error = FindBrush(id, &b, kFindBrushModify)) return error;
     int32_t w = SaturateToInt32(widthIsPercent ? width * b->width : width);
@@ -176,7 +176,7 @@ int TransformBrushImage(ObjectId id, const double matrix[4], int smooth) {
 }
 
 int RotateBrushImage(ObjectId id, int32_t angle, double scaleX, double scaleY, int smooth) {
-    if (IsActiveOutputBrushId(id)) return 1149;
+    if (IsActiveOutputBrushId(id)) return kErrActiveBrush;
     if (scaleX == 0 || scaleY == 0) return kErrWrongUsage;
     Brush *b = nullptr;
     if (int error = FindBrush(id, &b, kModifyFlags)) return error;
@@ -191,7 +191,7 @@ int SetBrushTransparentColor(ObjectId id, int64_t colour) {
     MaskPlane *mask = nullptr;
     if (colour != -1) {
         mask = MaskFromColorKey(b->bitmap, b->width, b->height, uint32_t(colour) & 0xFFFFFF);
-        if (!mask) return kErrOutOfMemoryCode;
+        if (!mask) return kErrOutOfMemory;
     }
     FreeMaskPlane(b->mask);
     FreeAlphaPlane(b->alpha);
@@ -219,14 +219,14 @@ int DeleteBrushMask(ObjectId id) {
 }
 
 int CropBrushImage(ObjectId id, int32_t x, int32_t y, int32_t width, int32_t height) {
-    if (IsActiveOutputBrushId(id)) return 1149;
-    if (width < 1 || height < 1) return 1218;
+    if (IsActiveOutputBrushId(id)) return kErrActiveBrush;
+    if (width < 1 || height < 1) return kErrSizeNotPositive;
     Brush *b = nullptr;
     if (int error = FindBrush(id, &b, kModifyFlags)) return error;
     x = ResolveXPosition(x, width, b->width, 0);
     y = ResolveYPosition(y, height, b->height, 0);
-    if (x < 0 || y < 0) return 1154;
-    if (x >= b->width || y >= b->height) return 1217;
+    if (x < 0 || y < 0) return kErrNegativeCoordinate;
+    if (x >= b->width || y >= b->height) return kErrCoordinatesOutOfRange;
     return CopyRect(b, x, y, std::min(width, b->width - x), std::min(height, b->height - y));
 }
 
@@ -247,7 +247,7 @@ int TrimBrushImage(ObjectId id, int32_t *left, int32_t *top) {
             x1 = std::min(x1, x), x2 = std::max(x2, x);
             y1 = std::min(y1, y), y2 = std::max(y2, y);
         }
-    if (x1 == 100000) return 1383;
+    if (x1 == 100000) return kErrBrushFullyTransparent;
     if (int error = CopyRect(b, x1, y1, x2 - x1 + 1, y2 - y1 + 1)) return error;
     *left = x1;
     *top = y1;
@@ -275,8 +275,8 @@ int FloodFillBrush(ObjectId id, int32_t x, int32_t y, uint32_t fill, uint32_t bo
     if (int error = FindForModify(id, &b)) return error;
     x = ResolveXPosition(x, 1, b->width, 0);
     y = ResolveYPosition(y, 1, b->height, 0);
-    if (x < 0 || y < 0) return 1154;
-    if (x >= b->width || y >= b->height) return 1217;
+    if (x < 0 || y < 0) return kErrNegativeCoordinate;
+    if (x >= b->width || y >= b->height) return kErrCoordinatesOutOfRange;
     return WithLockedPixels(b, [&](uint8_t *pixels, const BitMapAccess &a) {
         FloodFillParams p;
         p.pixels = pixels;
@@ -302,7 +302,7 @@ int GrabDesktopBrush(ObjectId id, int32_t x, int32_t y, int32_t width, int32_t h
     height = std::min(height, screenHeight - y);
     if (width < 1 || height < 1) return kErrWrongUsage;
     HostBitmap *bitmap = GrabScreenRect(x, y, width, height);
-    if (!bitmap) return kErrOutOfMemoryCode;
+    if (!bitmap) return kErrOutOfMemory;
     Brush *made = nullptr;
     if (int error = AddBrushRecord(id, kBrushBitmap, width, height, width, nullptr, bitmap, -1, nullptr, nullptr,
                                    nullptr, &made)) {

@@ -39,11 +39,11 @@ int FromCache(const std::string &name, bool withAlpha, LoadedPicture *out) {
     std::vector<uint8_t> alpha;
     if (int error = LookupGfxCache(name, withAlpha, &out->width, &out->height, &pixels, &alpha)) return error;
     out->pixels = static_cast<uint32_t *>(AllocBlock(pixels.size() * sizeof(uint32_t), 0));
-    if (!out->pixels) return kErrOutOfMemoryCode;
+    if (!out->pixels) return kErrOutOfMemory;
     std::memcpy(out->pixels, pixels.data(), pixels.size() * sizeof(uint32_t));
     if (withAlpha && !alpha.empty()) {
         out->alpha = AllocAlphaPlane(out->width, out->height, true);
-        if (!out->alpha) return kErrOutOfMemoryCode;
+        if (!out->alpha) return kErrOutOfMemory;
         for (int32_t y = 0; y < out->height; y++)
             std::memcpy(out->alpha->bytes + size_t(y) * size_t(out->alpha->bytesPerRow),
                         alpha.data() + size_t(y) * size_t(out->width), size_t(out->width));
@@ -62,16 +62,16 @@ std::vector<uint8_t> PackAlpha(const AlphaPlane *alpha, int32_t width, int32_t h
 
 int CutOut(LoadedPicture *picture, int32_t x, int32_t y, int32_t width, int32_t height) {
     // A negative size would otherwise reach the allocation below as a huge or negative count.
-    if (width < 0 || height < 0) return 1218;
+    if (width < 0 || height < 0) return kErrSizeNotPositive;
     if (width == 0) width = picture->width;
     if (height == 0) height = picture->height;
-    if (x < 0 || y < 0) return 1154;
-    if (x >= picture->width || y >= picture->height) return 1217;
+    if (x < 0 || y < 0) return kErrNegativeCoordinate;
+    if (x >= picture->width || y >= picture->height) return kErrCoordinatesOutOfRange;
     width = std::min(width, picture->width - x);
     height = std::min(height, picture->height - y);
     if (x == 0 && y == 0 && width == picture->width && height == picture->height) return 0;
     auto *pixels = static_cast<uint32_t *>(AllocBlock(size_t(width) * size_t(height) * sizeof(uint32_t), 0));
-    if (!pixels) return kErrOutOfMemoryCode;
+    if (!pixels) return kErrOutOfMemory;
     for (int32_t row = 0; row < height; row++)
         std::memcpy(pixels + size_t(row) * size_t(width),
                     picture->pixels + size_t(y + row) * size_t(picture->width) + size_t(x),
@@ -81,7 +81,7 @@ int CutOut(LoadedPicture *picture, int32_t x, int32_t y, int32_t width, int32_t 
         alpha = AllocAlphaPlane(width, height, true);
         if (!alpha) {
             FreeBlock(pixels);
-            return kErrOutOfMemoryCode;
+            return kErrOutOfMemory;
         }
         for (int32_t row = 0; row < height; row++)
             std::memcpy(alpha->bytes + size_t(row) * size_t(alpha->bytesPerRow),
@@ -136,7 +136,7 @@ int LoadBrushFile(ObjectId id, const char *fileName, const LoadBrushOptions &o, 
         if (int error = FreeBrushById(id, 0)) return error;
     PrintConsoleMessage("Loading brush %s", shownName ? shownName : fileName, 1);
     const int32_t cacheAlpha = o.loadAlpha == 1 ? 0 : o.cacheAlpha;
-    if ((o.loadAlpha != 0 || o.globalAlpha != -1) && o.transparent != -1) return 1223;
+    if ((o.loadAlpha != 0 || o.globalAlpha != -1) && o.transparent != -1) return kErrMaskAndAlphaChannel;
 
     LoadedPicture picture;
     if (int error = LoadPictureWithCache(fileName, o.loadAlpha, o.cache, o.cachedLoad, cacheAlpha, preloading, &picture))
@@ -149,7 +149,7 @@ int LoadBrushFile(ObjectId id, const char *fileName, const LoadBrushOptions &o, 
                                picture.alpha->height);
         } else {
             picture.alpha = AllocAlphaPlane(picture.width, picture.height, true);
-            if (!picture.alpha) return kErrOutOfMemoryCode;
+            if (!picture.alpha) return kErrOutOfMemory;
             FillAlphaRect(picture.alpha, 0, 0, picture.width, picture.height, uint8_t(level));
         }
     }
@@ -255,7 +255,7 @@ int DisplayBrushAt(VMState *vm, ObjectId id, int32_t x, int32_t y, int optionsIn
 
 int DisplayBrushPartAt(VMState *vm, ObjectId id, int32_t sourceX, int32_t sourceY, int32_t x, int32_t y,
                        int32_t width, int32_t height, int optionsIndex) {
-    if (width < 1 || height < 1) return 1218;
+    if (width < 1 || height < 1) return kErrSizeNotPositive;
     return DisplayBrushImage(vm, ObjectKindBrushPart, id, sourceX, sourceY, width, height, x, y, optionsIndex);
 }
 
@@ -284,7 +284,7 @@ int MakeBrushLink(VMState *vm, int32_t kind, ObjectId source, ObjectId target, i
         break;
     }
     case ObjectKindLayer:
-        if (!CurrentDisplay || !CurrentDisplay->layersEnabled) return 1078;
+        if (!CurrentDisplay || !CurrentDisplay->layersEnabled) return kErrLayersRequired;
         [[fallthrough]];
     case ObjectKindAnim:
     case ObjectKindTextObject:

@@ -41,7 +41,7 @@ int CmdCreateBrush(VMState *vm) {
         mask = IntOption(vm, 5, "mask", 0);
         clear = IntOption(vm, 5, "clear", 0);
     }
-    if (width < 1 || height < 1) return 1218;
+    if (width < 1 || height < 1) return kErrSizeNotPositive;
     if (mask && alpha) return kErrWrongUsage;
     if (!IsAutoHandleRequest(id))
         if (int error = FreeBrushById(id, 0)) return error;
@@ -228,7 +228,7 @@ int CmdScaleBrush(VMState *vm) {
 int CmdReplaceColors(VMState *vm) {
     CheckArgs(vm, 2, 2);
     const ObjectId id = IdArg(vm, 1);
-    if (IsActiveOutputBrushId(id)) return 1149;
+    if (IsActiveOutputBrushId(id)) return kErrActiveBrush;
     CheckTableArg(vm, 2);
     std::vector<int32_t> pairs;
     for (int64_t i = 0;; i += 2) {
@@ -292,7 +292,7 @@ int CmdTransformBrush(VMState *vm) {
                               CheckNumberArg(vm, 5)};
     const int smooth = OptInt32Arg(vm, 6, 0);
     if (matrix[0] == 0 || matrix[3] == 0) return kErrWrongUsage;
-    if (IsActiveOutputBrushId(id)) return 1149;
+    if (IsActiveOutputBrushId(id)) return kErrActiveBrush;
     return TransformBrushImage(id, matrix, smooth);
 }
 

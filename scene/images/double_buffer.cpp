@@ -29,24 +29,24 @@ bool HasPlanes(const ImageTriple &t) { return t.mask || t.alpha; }
 
 int BeginDoubleBuffering(DisplayRecord *d) {
     if (!d || !d->picture) return kErrWrongUsage;
-    if (d->outputKind == ObjectKindBrush && d->doubleBuffering) return 1229;
+    if (d->outputKind == ObjectKindBrush && d->doubleBuffering) return kErrEndDoubleBufferFirst;
     if (int error = RefuseSelectedOutput(d, 1)) return error;
     BGPic *p = d->picture;
-    if (d->layersEnabled || p->layers.headNode.next->next) return 1162;
-    if (p->sprites) return 1224;
-    if (HasPlanes(p->base) || HasPlanes(p->scaled) || HasPlanes(p->current)) return 1230;
+    if (d->layersEnabled || p->layers.headNode.next->next) return kErrLayersMustBeOff;
+    if (p->sprites) return kErrRemoveSpritesFirst;
+    if (HasPlanes(p->base) || HasPlanes(p->scaled) || HasPlanes(p->current)) return kErrDoubleBufferTransparent;
     FreeBuffers(d);
     const int32_t width = p->scaled.width, height = p->scaled.height;
     const bool scaled = FrontIsScaled(d);
     d->frontBuffer = AllocDisplayableHostBitmap(scaled ? d->scaledWidth : width, scaled ? d->scaledHeight : height);
-    if (!d->frontBuffer) return kErrOutOfMemoryCode;
+    if (!d->frontBuffer) return kErrOutOfMemory;
     d->backBuffer = AllocHostBitmap(width, height);
-    if (!d->backBuffer) return kErrOutOfMemoryCode;
+    if (!d->backBuffer) return kErrOutOfMemory;
     RECTFILL(d->frontBuffer, 0, 0, d->frontBuffer->width, d->frontBuffer->height, 0);
     RECTFILL(d->backBuffer, 0, 0, width, height, 0);
     if (!d->doubleBufferOutput) {
         d->doubleBufferOutput = new (std::nothrow) OutputRecord;
-        if (!d->doubleBufferOutput) return kErrOutOfMemoryCode;
+        if (!d->doubleBufferOutput) return kErrOutOfMemory;
     }
     OutputRecord *record = d->doubleBufferOutput;
     const ObjectId own{0, record};
@@ -61,7 +61,7 @@ int BeginDoubleBuffering(DisplayRecord *d) {
 }
 
 int FlipDoubleBuffer(VMState *vm, DisplayRecord *d) {
-    if (!d || !d->doubleBuffering) return 1244;
+    if (!d || !d->doubleBuffering) return kErrDoubleBufferNotActive;
     const OutputRecord *record = d->doubleBufferOutput;
     if (FrontIsScaled(d)) {
         HostBitmap *made = nullptr;
@@ -98,7 +98,7 @@ void PresentDoubleBuffer(DisplayRecord *d, int repaintBorders, int32_t flags) {
 }
 
 int EndDoubleBuffering(VMState *, DisplayRecord *d) {
-    if (!d || !d->doubleBuffering) return 1244;
+    if (!d || !d->doubleBuffering) return kErrDoubleBufferNotActive;
     BGPic *p = d->picture;
     const int32_t width = p ? p->scaled.width : 0, height = p ? p->scaled.height : 0;
     if (d->firstBitmap) BLTBITMAP(d->backBuffer, 0, 0, d->firstBitmap, 0, 0, width, height);
@@ -117,7 +117,7 @@ int EndDoubleBuffering(VMState *, DisplayRecord *d) {
 int ResizeFrontBuffer(DisplayRecord *d, int32_t width, int32_t height) {
     FreeHostBitmap(d->frontBuffer);
     d->frontBuffer = AllocDisplayableHostBitmap(width, height);
-    if (!d->frontBuffer) return kErrOutOfMemoryCode;
+    if (!d->frontBuffer) return kErrOutOfMemory;
     RECTFILL(d->frontBuffer, 0, 0, width, height, 0);
     PresentDisplayRect(d->frontBuffer, 0, 0, d, 0, 0, width, height, 0);
     return 0;

@@ -9,11 +9,11 @@
 int CheckImageGrid(ImageGrid *g, int32_t sourceWidth, int32_t sourceHeight) {
     if (g->cellWidth < 1 || g->cellHeight < 1 || g->frames < 1) return kErrWrongUsage;
     if (g->perRow < 1 || g->perRow > g->frames) g->perRow = g->frames;
-    if (g->x < 0 || g->y < 0) return 1154;
+    if (g->x < 0 || g->y < 0) return kErrNegativeCoordinate;
     const int64_t rows = (int64_t(g->frames) + g->perRow - 1) / g->perRow;
     if (int64_t(g->x) + int64_t(g->cellWidth) * g->perRow > sourceWidth ||
         int64_t(g->y) + int64_t(g->cellHeight) * rows > sourceHeight)
-        return 1156;
+        return kErrBrushSizeMismatch;
     return 0;
 }
 

@@ -61,7 +61,7 @@ int FindSelectedObject(OutputRecord *record, PlaneSlots *out) {
         bool temporary = false;
         if (int error = AnimServices->frameImage(record->id, record->outputFrame + 1, &frame, &temporary))
             return error;
-        if (temporary) return 1338;
+        if (temporary) return kErrDiskAnim;
         *out = PlaneSlots{frame.bitmap, nullptr, nullptr, info.width, info.height, {}};
         return AnimServices->framePlaneSlots(record->id, record->outputFrame + 1, &out->mask, &out->alpha);
     }
@@ -152,8 +152,8 @@ int SelectOutput(VMState *vm, int32_t sourceKind, ObjectId id, int32_t targetKin
     case ObjectKindBGPic: {
         BGPic *bgpic = nullptr;
         if (int error = FindBGPic(id, &bgpic, 0)) return error;
-        if (bgpic->type == kBGPicVector) return 1390;
-        if (IsBGPicShownByDisplay(bgpic)) return 1377;
+        if (bgpic->type == kBGPicVector) return kErrBGPicTypeUnsupported;
+        if (IsBGPicShownByDisplay(bgpic)) return kErrDisplayBGPicGraphics;
         planes = bgpic->base;
         object = bgpic;
         break;
@@ -162,8 +162,8 @@ int SelectOutput(VMState *vm, int32_t sourceKind, ObjectId id, int32_t targetKin
         if (!AnimServices) return CommandNotAvailable("SelectAnim");
         AnimInfo info;
         if (int error = AnimServices->find(id, 0, &info)) return error;
-        if (info.diskBased) return 1338;
-        if (frame < 1 || frame > info.frameCount) return 1094;
+        if (info.diskBased) return kErrDiskAnim;
+        if (frame < 1 || frame > info.frameCount) return kErrAnimFrameRange;
         bool temporary = false;
         if (int error = AnimServices->frameImage(id, frame, &planes, &temporary)) return error;
         planes.width = info.width;
@@ -185,7 +185,7 @@ int SelectOutput(VMState *vm, int32_t sourceKind, ObjectId id, int32_t targetKin
 
     if (!record) {
         record = new (std::nothrow) OutputRecord;
-        if (!record) return kErrOutOfMemoryCode;
+        if (!record) return kErrOutOfMemory;
         d->selectOutput = record;
     }
     CurrentBGPic = record;
@@ -224,7 +224,7 @@ int PrepareOutput() {
         if (!slots.mask) return kErrWrongUsage;
         if (!*slots.mask) {
             MaskPlane *mask = AllocMaskPlane(slots.bitmap, slots.width, slots.height, false);
-            if (!mask) return kErrOutOfMemoryCode;
+            if (!mask) return kErrOutOfMemory;
             std::memset(mask->bits, 0xFF, size_t(mask->bytesPerRow) * size_t(mask->rows));
             *slots.mask = mask;
         }
@@ -234,7 +234,7 @@ int PrepareOutput() {
         if (!slots.alpha) return kErrWrongUsage;
         if (!*slots.alpha) {
             AlphaPlane *alpha = AllocAlphaPlane(slots.width, slots.height, false);
-            if (!alpha) return kErrOutOfMemoryCode;
+            if (!alpha) return kErrOutOfMemory;
             std::memset(alpha->bytes, 255, size_t(alpha->bytesPerRow) * size_t(alpha->height));
             *slots.alpha = alpha;
         }

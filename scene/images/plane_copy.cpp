@@ -66,7 +66,7 @@ int CopyTriple(const ImageTriple &source, const ImageTriple &lower1, const Image
         if (freshMask) FreeMaskPlane(made.mask);
         if (freshAlpha) FreeAlphaPlane(made.alpha);
         *out = ImageTriple{};
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     *out = made;
     return 0;

@@ -97,7 +97,7 @@ int AddImageLayer(VMState *vm, int32_t kind, ObjectId id, int32_t sourceX, int32
         FreeHostBitmap(bitmap);
         FreeMaskPlane(mask);
         FreeAlphaPlane(alpha);
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     params->x = x;
     params->y = y;

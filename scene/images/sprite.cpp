@@ -97,7 +97,7 @@ int CreateSpriteRecord(ObjectId id, int32_t width, int32_t height, std::vector<I
     Sprite *sprite = new (std::nothrow) Sprite;
     if (!sprite) {
         if (frames) FreeSpriteFramePlanes(*frames);
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     sprite->id = IsAutoHandleRequest(id) ? ObjectId{0, sprite} : id;
     sprite->width = width;
@@ -122,8 +122,8 @@ int CreateLinkedSprite(ObjectId id, const ObjectId *components, int32_t count, S
     for (int32_t i = 0; i < count; i++) {
         Sprite *c = nullptr;
         if (int error = FindSprite(components[i], &c, 0)) return error;
-        if (!c->links.empty()) return 1381;
-        if (!links.empty() && (c->width != links[0]->width || c->height != links[0]->height)) return 1382;
+        if (!c->links.empty()) return kErrLinkFromLink;
+        if (!links.empty() && (c->width != links[0]->width || c->height != links[0]->height)) return kErrSpriteSizesDiffer;
         links.push_back(c);
     }
     return CreateSpriteRecord(id, links[0]->width, links[0]->height, nullptr, &links, -1, out);
@@ -133,7 +133,7 @@ int FindSprite(ObjectId id, Sprite **out, int flags) {
     *out = nullptr;
     for (Sprite *s = SpriteList; s; s = s->next) {
         if (s->id != id) continue;
-        if ((flags & kFindSpriteModify) && s->lockCount) return 1314;
+        if ((flags & kFindSpriteModify) && s->lockCount) return kErrObjectLocked;
         *out = s;
         return 0;
     }
@@ -148,9 +148,9 @@ int FindOnScreenSprite(ObjectId id, OnScreenSprite **out) {
                 *out = s;
                 return 0;
             }
-    if (id.handle) return 1325;
+    if (id.handle) return kErrSpriteHandleNotOnScreen;
     SetErrorArgNumber(id.number);
-    return 1220;
+    return kErrSpriteNotOnScreen;
 }
 
 void GetSpriteFrameImage(const Sprite *sprite, int32_t index, ImageTriple *out) {
@@ -169,16 +169,16 @@ void GetSpriteFrameImage(const Sprite *sprite, int32_t index, ImageTriple *out) 
 int CheckSpriteOutput() {
     DisplayRecord *d = CurrentDisplay;
     if (!d || !d->picture) return kErrWrongUsage;
-    if (d->outputKind == ObjectKindBrush && d->doubleBuffering) return 1229;
+    if (d->outputKind == ObjectKindBrush && d->doubleBuffering) return kErrEndDoubleBufferFirst;
     if (int error = RefuseSelectedOutput(d, 1)) return error;
-    if (d->layersEnabled || CountLayers(CurrentBGPic)) return 1162;
+    if (d->layersEnabled || CountLayers(CurrentBGPic)) return kErrLayersMustBeOff;
     return 0;
 }
 
 int DrawSprite(ObjectId id, int32_t x, int32_t y, int32_t frame) {
     Sprite *sprite = nullptr;
     if (int error = FindSprite(id, &sprite, 0)) return error;
-    if (frame < 0 || frame > sprite->frameCount) return 1094;
+    if (frame < 0 || frame > sprite->frameCount) return kErrAnimFrameRange;
     BGPic *bgpic = CurrentBGPic;
     if (!bgpic) return kErrWrongUsage;
     x = ResolveXPosition(x, sprite->width, bgpic->current.width, 0);
@@ -205,7 +205,7 @@ int DrawSprite(ObjectId id, int32_t x, int32_t y, int32_t frame) {
         return 0;
     }
     OnScreenSprite *s = new (std::nothrow) OnScreenSprite;
-    if (!s) return kErrOutOfMemoryCode;
+    if (!s) return kErrOutOfMemory;
     s->sprite = sprite->id;
     s->x = x;
     s->y = y;
@@ -223,12 +223,12 @@ int DrawSprite(ObjectId id, int32_t x, int32_t y, int32_t frame) {
 int FreeSpriteById(ObjectId id, int strict) {
     Sprite *sprite = nullptr;
     if (int error = FindSprite(id, &sprite, 0)) return strict ? error : 0;
-    if (sprite->lockCount) return 1314;
+    if (sprite->lockCount) return kErrObjectLocked;
     std::vector<Sprite *> doomed;
     CollectDependents(sprite, &doomed);
     // A moving linked sprite keeps its components: nothing is freed then.
     for (const Sprite *s : doomed)
-        if (s->lockCount) return 1314;
+        if (s->lockCount) return kErrObjectLocked;
     for (Sprite *s : doomed) DeleteSprite(s);
     DeleteSprite(sprite);
     return 0;
@@ -250,7 +250,7 @@ int RemoveAllSprites(int keepImages) {
     BGPic *bgpic = d->picture;
     for (OnScreenSprite *s = bgpic->sprites; s; s = s->next) {
         Sprite *sprite = nullptr;
-        if (FindSprite(s->sprite, &sprite, 0) == 0 && sprite->lockCount) return 1314;
+        if (FindSprite(s->sprite, &sprite, 0) == 0 && sprite->lockCount) return kErrObjectLocked;
     }
     if (keepImages) {
         RefreshArea(0, 0, bgpic->current.width, bgpic->current.height);
@@ -297,9 +297,9 @@ bool IsShownAnywhere(ObjectId id) {
 // Flip and scale change frames in place: refused for a sprite shown on any picture (before the lookup), a locked
 // one, and for linked sprites and their components, which share frames.
 int FindChangeableSprite(ObjectId id, Sprite **out) {
-    if (IsShownAnywhere(id)) return 1227;
+    if (IsShownAnywhere(id)) return kErrSpriteOnScreen;
     if (int error = FindSprite(id, out, kFindSpriteModify)) return error;
-    if (!(*out)->links.empty() || IsComponent(*out)) return 1228;
+    if (!(*out)->links.empty() || IsComponent(*out)) return kErrLinkedSprite;
     return 0;
 }
 
@@ -327,7 +327,7 @@ int ScaleSpriteById(ObjectId id, int32_t width, int32_t height, int smooth) {
     Sprite *sprite = nullptr;
     if (int error = FindChangeableSprite(id, &sprite)) return error;
     if (int error = ApplyKeepAspectRatio(sprite->width, sprite->height, &width, &height)) return error;
-    if (width < 1 || height < 1) return 1218;
+    if (width < 1 || height < 1) return kErrSizeNotPositive;
     // Into new planes first: a failure halfway leaves every frame as it was.
     std::vector<ImageTriple> scaled;
     for (const ImageTriple &f : sprite->frames) {

@@ -42,7 +42,7 @@ int ReadBrush(VMState *vm, int n, CollisionObject *o) {
 
 int ReadLayer(VMState *vm, int n, CollisionObject *o) {
     const vlLayer *layer = GetNthLayer(CurrentBGPic, CheckLayerArg(vm, n));
-    if (!layer) return 1081;
+    if (!layer) return kErrLayerOutOfRange;
     const LayerDrawParams *p = layer->current;
     HostBitmap *bitmap = nullptr;
     MaskPlane *mask = nullptr;
@@ -78,7 +78,7 @@ int ReadSprite(VMState *vm, int n, CollisionObject *o) {
 }
 
 int RequireLayers() {
-    if (!CurrentDisplay || !CurrentDisplay->layersEnabled || !CurrentBGPic) return 1078;
+    if (!CurrentDisplay || !CurrentDisplay->layersEnabled || !CurrentBGPic) return kErrLayersRequired;
     return 0;
 }
 

@@ -209,7 +209,7 @@ int GetLayerImage(const vlLayer *layer, const LayerDrawParams *p, int wantTransf
             // Frames read from disk for the moment are not what a layer can hold on to: its state keeps its own.
             if (temporary) {
                 FreeImageTriple(&image);
-                return 1338;
+                return kErrDiskAnim;
             }
             break;
         }
@@ -276,7 +276,7 @@ int AddLayer(VMState *vm, int32_t kind, const ObjectId *objectId, int32_t screen
         FreeMaskPlane(mask);
         FreeAlphaPlane(alpha);
         FreeLayerDrawParamsOfKind(kind, params);
-        return bgpic ? kErrOutOfMemoryCode : kErrWrongUsage;
+        return bgpic ? kErrOutOfMemory : kErrWrongUsage;
     }
     params->anchoredX = params->x;
     params->anchoredY = params->y;
@@ -303,9 +303,9 @@ int AddLayer(VMState *vm, int32_t kind, const ObjectId *objectId, int32_t screen
         if (options->hidden) flags |= kAddLayerHidden;
         if (!options->name.empty()) {
             if (options->name.size() > kMaxLayerName) return fail(kErrNameTooLong);
-            if (NameTaken(bgpic, options->name.c_str(), nullptr)) return fail(1161);
+            if (NameTaken(bgpic, options->name.c_str(), nullptr)) return fail(kErrLayerNameTaken);
             layer->name = new (std::nothrow) char[options->name.size() + 1];
-            if (!layer->name) return fail(kErrOutOfMemoryCode);
+            if (!layer->name) return fail(kErrOutOfMemory);
             std::memcpy(layer->name, options->name.c_str(), options->name.size() + 1);
         }
         if (options->insertPos > 0) position = options->insertPos;
@@ -394,12 +394,12 @@ void DeleteLayer(VMState *, vlLayer *layer, int noRefresh, int32_t *outX, int32_
 
 int RemoveLayerOfObject(VMState *vm, DisplayRecord *display, int32_t kind, ObjectId id, int32_t n, int noRefresh) {
     if (int error = RefuseSelectedOutput(display, 0)) return error;
-    if (!display || !display->layersEnabled) return 1078;
+    if (!display || !display->layersEnabled) return kErrLayersRequired;
     if (n < 1) n = 1;
     for (ListNode *node = LastNode(&CurrentBGPic->layers); node; node = PreviousNode(node)) {
         vlLayer *layer = LayerOfNode(node);
         if (layer->type != kind || layer->origin != id || --n > 0) continue;
-        if (LayerHasAsyncDraw(layer)) return 1372;
+        if (LayerHasAsyncDraw(layer)) return kErrLayerUsedByAsyncDraw;
         DeleteLayer(vm, layer, noRefresh, nullptr, nullptr, nullptr, nullptr, nullptr);
         CurrentBGPic->layersChanged = 1;
         return 0;
@@ -509,8 +509,8 @@ int InsertObjectLayer(VMState *vm, DisplayRecord *display, int32_t insertPos, in
                       int32_t y, int noRefresh, int forMove, vlLayer **outLayer) {
     if (outLayer) *outLayer = nullptr;
     if (int error = RefuseSelectedOutput(display, 0)) return error;
-    if (!display || !display->layersEnabled) return 1078;
-    if (insertPos < 0) return 1370;
+    if (!display || !display->layersEnabled) return kErrLayersRequired;
+    if (insertPos < 0) return kErrInvalidInsertPosition;
     const int32_t count = CountLayers(CurrentBGPic);
     const int32_t position = (insertPos == 0 || insertPos > count + 1) ? count + 1 : insertPos;
     const int32_t flags = forMove ? 7 : 6;
@@ -530,7 +530,7 @@ int InsertObjectLayer(VMState *vm, DisplayRecord *display, int32_t insertPos, in
         AnimInfo info;
         if ((error = AnimServices->find(id, 0, &info))) return error;
         auto *params = new (std::nothrow) LayerDrawParams;
-        if (!params) return kErrOutOfMemoryCode;
+        if (!params) return kErrOutOfMemory;
         params->x = x = ClampLayerCoordinate(ResolveXPosition(x, info.width, 0, 0));
         params->y = y = ClampLayerCoordinate(ResolveYPosition(y, info.height, 0, 0));
         params->width = info.width;
@@ -563,10 +563,10 @@ bool DisplayScalesLayers(const DisplayRecord *d) {
 }
 
 int EnableDisplayLayers(DisplayRecord *display) {
-    if (DisplayHasAsyncDraws(display)) return 1329;
-    if (display->doubleBuffering) return 1229;
-    if (display->outputKind != ObjectKindDisplay) return 1163;
-    if (display->picture && display->picture->sprites) return 1224;
+    if (DisplayHasAsyncDraws(display)) return kErrLayerModeDuringAsyncDraw;
+    if (display->doubleBuffering) return kErrEndDoubleBufferFirst;
+    if (display->outputKind != ObjectKindDisplay) return kErrLayersDuringOffscreen;
+    if (display->picture && display->picture->sprites) return kErrRemoveSpritesFirst;
     if (display->layersEnabled) return 0;
     display->layersEnabled = 1;
     // From now on the second bitmap holds the composed picture that layers are drawn onto.

@@ -54,7 +54,7 @@ int PrepareAnimLayer(vlLayer *layer, int32_t frame, LayerSelectSource *out) {
     }
     bool temporary = false;
     if (int error = AnimServices->frameImage(layer->source, frame, &out->image, &temporary)) return error;
-    if (temporary) return 1338;
+    if (temporary) return kErrDiskAnim;
     out->image.width = info.width;
     out->image.height = info.height;
     return AnimServices->framePlaneSlots(layer->source, frame, &out->mask, &out->alpha);
@@ -83,7 +83,7 @@ int PrepareBGPicPartLayer(vlLayer *layer, LayerSelectSource *out) {
         FlushPendingFrees(DeferredFreeMaskBit(ObjectKindBGPic));
         bgpic = made;
     }
-    if (!bgpic->base.bitmap) return 1390;
+    if (!bgpic->base.bitmap) return kErrBGPicTypeUnsupported;
     FreeBGPicDerivedImages(bgpic);
     out->image = bgpic->base;
     out->mask = &bgpic->base.mask;
@@ -125,7 +125,7 @@ int ConvertToBrushLayer(VMState *vm, vlLayer *layer) {
     const int32_t oldKind = layer->type;
     LayerDrawParams *first = layer->first;
     LayerDrawParams *block = new (std::nothrow) LayerDrawParams;
-    if (!block) return kErrOutOfMemoryCode;
+    if (!block) return kErrOutOfMemory;
     ImageTriple image, owner;
     int error = FindRenderedImage(vm, layer, &image, &owner);
     Brush *brush = nullptr;
@@ -177,7 +177,7 @@ int ConvertToBrushLayer(VMState *vm, vlLayer *layer) {
 int PrepareLayerForSelect(VMState *vm, int32_t position, int32_t frame, LayerSelectSource *out) {
     vlLayer *layer = CurrentBGPic ? GetNthLayer(CurrentBGPic, position) : nullptr;
     if (!layer) return kErrLayerOutOfRange;
-    if (LayerHasAsyncDraw(layer)) return 1404;
+    if (LayerHasAsyncDraw(layer)) return kErrLayerAsyncDrawRender;
     out->layer = layer;
     switch (layer->type) {
     case ObjectKindBrush:

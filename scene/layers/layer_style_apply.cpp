@@ -44,10 +44,10 @@ int RebuildLayer(VMState *vm, vlLayer *layer, LayerStyleChange &c, LayerRectList
 
     if (c.cursorGiven && (c.cursorX == kPosCenter || c.cursorX == kPosLeft || c.cursorX == kPosRight ||
                           c.cursorY == kPosCenter || c.cursorY == kPosTop || c.cursorY == kPosBottom))
-        return 1337;
+        return kErrCoordinateConstant;
     std::unique_ptr<LayerDrawParams, void (*)(LayerDrawParams *)> params(new (std::nothrow) LayerDrawParams,
                                                                          FreeLayerDrawParams);
-    if (!params) return kErrOutOfMemoryCode;
+    if (!params) return kErrOutOfMemory;
     LayerDrawParams *p = params.get();
     p->x = b.x, p->y = b.y, p->width = b.width, p->height = b.height;
     p->partX = b.partX, p->partY = b.partY;
@@ -57,7 +57,7 @@ int RebuildLayer(VMState *vm, vlLayer *layer, LayerStyleChange &c, LayerRectList
         c.textBlock = nullptr;
     } else if (IsTextLayerKind(c.kind) && layer->first->textBlock) {
         if (!TextServices) return CommandNotAvailable("SetLayerStyle");
-        if (!(p->textBlock = TextServices->copyBlock(layer->first->textBlock))) return kErrOutOfMemoryCode;
+        if (!(p->textBlock = TextServices->copyBlock(layer->first->textBlock))) return kErrOutOfMemory;
     }
     DisplayTransform t = c.transform;
     ComputeTransformMatrix(&t, b.width, b.height);
@@ -102,7 +102,7 @@ int RebuildLayer(VMState *vm, vlLayer *layer, LayerStyleChange &c, LayerRectList
         const size_t length = std::strlen(layer->name);
         if (!(name = new (std::nothrow) char[length + 1])) {
             FreeImageTriple(&image);
-            return kErrOutOfMemoryCode;
+            return kErrOutOfMemory;
         }
         std::memcpy(name, layer->name, length + 1);
     }
@@ -166,7 +166,7 @@ int ApplyLayerStyle(VMState *vm, vlLayer *layer, int table, int *freeMask, Layer
 
 int SetLayerStyleArgs(VMState *vm, int base, int count, int noRefresh) {
     if (int error = RefuseSelectedOutput(CurrentDisplay, 0)) return error;
-    if (!CurrentDisplay || !CurrentDisplay->layersEnabled || !CurrentBGPic) return 1078;
+    if (!CurrentDisplay || !CurrentDisplay->layersEnabled || !CurrentBGPic) return kErrLayersRequired;
     // While a picture is the output its display's dirty list collects the rectangles instead.
     LayerRectList *rects = CurrentDisplay->outputKind == ObjectKindBGPic ? nullptr : &LayerRects;
     LayerRects.count = 0;

@@ -109,7 +109,7 @@ int ReadAnimKeys(VMState *vm, int t, LayerStyleChange *c, int *freeMask) {
     if (GetTableOption(vm, t, "frame", &frame)) {
         if (frame == 0) frame = b.frame >= b.frameCount ? 1 : b.frame + 1;
         else if (frame == -1) frame = b.frameCount;
-        else if (frame < 1 || frame > b.frameCount) return 1094;
+        else if (frame < 1 || frame > b.frameCount) return kErrAnimFrameRange;
         b.frame = frame;
         c->classes |= kStyleRebuild;
     }
@@ -146,7 +146,7 @@ int ReadTransformKeys(VMState *vm, int t, LayerStyleChange *c) {
     }
     int32_t rotate = 0;
     if (GetTableOption(vm, t, "rotate", &rotate) && rotate != tr.rotate) tr.rotate = rotate % 360, changed = 1;
-    if (tr.width < 0 || tr.height < 0 || tr.scaleX == 0 || tr.scaleY == 0) return 1218;
+    if (tr.width < 0 || tr.height < 0 || tr.scaleX == 0 || tr.scaleY == 0) return kErrSizeNotPositive;
     if (changed) {
         tr.hasUserMatrix = 0;
         c->classes |= kStyleTransform;
@@ -287,7 +287,7 @@ int ReadLayerStyle(VMState *vm, vlLayer *layer, int t, int *freeMask, LayerStyle
         // Between TEXTOUT and PRINT the block carries over; from any other kind it starts from the text style.
         const bool fresh = !IsPrintedText(layer->type) || !first->textBlock;
         c->textBlock = fresh ? TextServices->startStyleBlock(vm, c->kind) : TextServices->copyBlock(first->textBlock);
-        if (!c->textBlock) return kErrOutOfMemoryCode;
+        if (!c->textBlock) return kErrOutOfMemory;
         int given = 0;
         error = TextServices->readStyleKeys(vm, t, c->kind, c->textBlock, fresh, &given, &c->cursorGiven, &c->cursorX,
                                             &c->cursorY);
@@ -297,7 +297,7 @@ int ReadLayerStyle(VMState *vm, vlLayer *layer, int t, int *freeMask, LayerStyle
     default: {
         // Shapes: a copy of a shape keeps its form style; from another kind it comes from the draw state.
         const ShapeRecord *old = IsShapeLayerKind(layer->type) ? first->shape : nullptr;
-        if (!(c->shape = StartShapeRecord(old, c->kind))) return kErrOutOfMemoryCode;
+        if (!(c->shape = StartShapeRecord(old, c->kind))) return kErrOutOfMemory;
         int given = 0;
         error = ReadShapeStyleKeys(vm, t, c->shape, c->kindChanged, layer->type, first->width, first->height, &given,
                                    &geometry);

@@ -49,7 +49,7 @@ int ReadShapeStyleKeys(VMState *vm, int t, ShapeRecord *s, int kindChanged, int3
             // The layer keeps its own copy: the brush may be freed or changed later.
             Brush *brush = nullptr;
             if (int error = FindBrush(texture, &brush, 0)) return error;
-            if (!(s->texture = CopyTextureImage(brush->bitmap))) return kErrOutOfMemoryCode;
+            if (!(s->texture = CopyTextureImage(brush->bitmap))) return kErrOutOfMemory;
             s->style.textureBrush = texture;
         }
     }

@@ -123,7 +123,7 @@ int RenderLayerState(VMState *vm, vlLayer *layer, int32_t mode, LayerDrawParams 
         if (!t.general && std::fabs(sx - sy) > 0.01) t.general = 1;
     }
     LayerDrawParams *block = CopyLayerDrawParams(kind, layer->first);
-    if (!block) return kErrOutOfMemoryCode;
+    if (!block) return kErrOutOfMemory;
     if (kind == ObjectKindBrush || kind == ObjectKindBrushPart || kind == ObjectKindBGPicPart)
         block->partX = block->partY = 0;
     LayerDrawParams *oldSaved = layer->saved, *oldCurrent = layer->current;
@@ -140,7 +140,7 @@ int RenderLayerState(VMState *vm, vlLayer *layer, int32_t mode, LayerDrawParams 
                                               layer->anchorY);
             if (!block->clip) {
                 FreeLayerDrawParamsOfKind(kind, block);
-                return kErrOutOfMemoryCode;
+                return kErrOutOfMemory;
             }
         }
     }
@@ -202,7 +202,7 @@ int DisplayImageObjectLayer(VMState *vm, int32_t kind, ObjectId id, int32_t part
     BGPic *bgpic = CurrentBGPic;
     if (!display || !bgpic) return kErrWrongUsage;
     LayerDrawParams *params = new (std::nothrow) LayerDrawParams;
-    if (!params) return kErrOutOfMemoryCode;
+    if (!params) return kErrOutOfMemory;
     // Position constants place the drawn box, so they are resolved against the untransformed size.
     params->x = x = ClampLayerCoordinate(ResolveXPosition(x, width, 0, transform.anchorX));
     params->y = y = ClampLayerCoordinate(ResolveYPosition(y, height, 0, transform.anchorY));

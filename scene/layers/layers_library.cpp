@@ -30,7 +30,7 @@ namespace {
 // The selected-output refusals, then a display without layers.
 int CheckLayerState() {
     if (int error = RefuseSelectedOutput(CurrentDisplay, 0)) return error;
-    if (!CurrentDisplay || !CurrentDisplay->layersEnabled || !CurrentBGPic) return 1078;
+    if (!CurrentDisplay || !CurrentDisplay->layersEnabled || !CurrentBGPic) return kErrLayersRequired;
     return 0;
 }
 
@@ -76,7 +76,7 @@ int CmdUndo(VMState *vm) {
     for (ListNode *n = LastNode(&CurrentBGPic->layers); n; n = PreviousNode(n)) {
         vlLayer *layer = LayerOfNode(n);
         if (layer->type != kind || layer->origin != id || --level > 0) continue;
-        if (LayerHasAsyncDraw(layer)) return 1372;
+        if (LayerHasAsyncDraw(layer)) return kErrLayerUsedByAsyncDraw;
         DeleteLayer(vm, layer, noRefresh, nullptr, nullptr, nullptr, nullptr, nullptr);
         return 0;
     }
@@ -93,9 +93,9 @@ int CmdDisableLayers(VMState *vm) {
     CheckArgs(vm, 0, 0);
     DisplayRecord *d = CurrentDisplay;
     if (!d) return kErrWrongUsage;
-    if (DisplayHasAsyncDraws(d)) return 1329;
-    if (d->outputKind != ObjectKindDisplay) return 1163;
-    if (d->layerScaling) return 1313;
+    if (DisplayHasAsyncDraws(d)) return kErrLayerModeDuringAsyncDraw;
+    if (d->outputKind != ObjectKindDisplay) return kErrLayersDuringOffscreen;
+    if (d->layerScaling) return kErrLayersWithScaling;
     d->layersEnabled = 0;
     return 0;
 }
@@ -178,7 +178,7 @@ int CmdRemoveLayer(VMState *vm) {
     vlLayer *layer = nullptr;
     // Whatever names no layer removes nothing, without an error.
     if (ReadLayerArg(vm, 1, &position) || FindLayer(position, &layer)) return 0;
-    if (LayerHasAsyncDraw(layer)) return 1372;
+    if (LayerHasAsyncDraw(layer)) return kErrLayerUsedByAsyncDraw;
     LayerRectList *batch = BeginBatch();
     DeleteLayer(vm, layer, 0, nullptr, nullptr, nullptr, nullptr, batch);
     EndBatch(batch);
@@ -193,7 +193,7 @@ int CmdFreeLayers(VMState *vm) {
     DisplayRecord *d = CurrentDisplay;
     BGPic *bgpic = CurrentBGPic;
     for (ListNode *n = bgpic->layers.headNode.next; n && n->next; n = n->next)
-        if (LayerHasAsyncDraw(LayerOfNode(n))) return 1372;
+        if (LayerHasAsyncDraw(LayerOfNode(n))) return kErrLayerUsedByAsyncDraw;
     const bool pictureOutput = OutputIsPicture();
     if (pictureOutput && bgpic != d->picture && keep > 0) return kErrWrongUsage;
     BGPic *shown = d->picture;
@@ -233,10 +233,10 @@ int CmdSetLayerName(VMState *vm) {
     if (length > 255) return kErrNameTooLong;
     for (ListNode *n = CurrentBGPic->layers.headNode.next; n && n->next; n = n->next) {
         const vlLayer *other = LayerOfNode(n);
-        if (other != layer && other->name && strcasecmp(other->name, name) == 0) return 1161;
+        if (other != layer && other->name && strcasecmp(other->name, name) == 0) return kErrLayerNameTaken;
     }
     layer->name = new (std::nothrow) char[length + 1];
-    if (!layer->name) return kErrOutOfMemoryCode;
+    if (!layer->name) return kErrOutOfMemory;
     std::memcpy(layer->name, name, length + 1);
     return 0;
 }
@@ -328,7 +328,7 @@ int CreateAnimLayer(VMState *vm, int32_t x, int32_t y, int32_t width, int32_t he
                     int mask, int alpha, int clear) {
     if (!AnimServices) return CommandNotAvailable("CreateLayer");
     ImageTriple *images = new (std::nothrow) ImageTriple[size_t(frames)];
-    if (!images) return kErrOutOfMemoryCode;
+    if (!images) return kErrOutOfMemory;
     auto freeFrames = [&] {
         for (int32_t i = 0; i < frames; i++) FreeImageTriple(&images[i]);
         delete[] images;
@@ -345,7 +345,7 @@ int CreateAnimLayer(VMState *vm, int32_t x, int32_t y, int32_t width, int32_t he
             std::memset(f.alpha->bytes, 255, size_t(f.alpha->bytesPerRow) * size_t(height));
         if (!f.bitmap || (mask && !f.mask) || (alpha && !f.alpha)) {
             freeFrames();
-            return kErrOutOfMemoryCode;
+            return kErrOutOfMemory;
         }
     }
     ObjectId animId{};
@@ -377,7 +377,7 @@ int CmdCreateLayer(VMState *vm) {
         GetTableOption(vm, 5, "frames", &frames);
     }
     if (frames < 0 || (mask && alpha)) return kErrWrongUsage;
-    if (width < 1 || height < 1) return 1218;
+    if (width < 1 || height < 1) return kErrSizeNotPositive;
     if (frames > 0) return CreateAnimLayer(vm, x, y, width, height, frames, colour, mask, alpha, clear);
     Brush *brush = nullptr;
     if (int error = CreateBrushRecord(ObjectId{0, kAutoHandleRequest}, width, height, colour, mask != 0, alpha != 0,
@@ -471,7 +471,7 @@ int CmdNextFrame(VMState *vm) {
     if (int error = CheckLayerState()) return error;
     vlLayer *layer;
     if (int error = FindLayer(position, &layer)) return error;
-    if (layer->type != ObjectKindAnim) return 1155;
+    if (layer->type != ObjectKindAnim) return kErrNotAnimLayer;
     const int32_t x = OptInt32Arg(vm, 2, USELAYERPOSITION), y = OptInt32Arg(vm, 3, USELAYERPOSITION);
     const int32_t frame = OptInt32Arg(vm, 4, 0);
     return ApplyStyleTable(vm, [&](int) {
@@ -505,12 +505,12 @@ int CmdModifyLayerFrames(VMState *vm) {
     if (int error = CheckLayerState()) return error;
     vlLayer *layer;
     if (int error = FindLayer(position, &layer)) return error;
-    if (layer->type != ObjectKindAnim) return 1155;
+    if (layer->type != ObjectKindAnim) return kErrNotAnimLayer;
     if (!AnimServices || !AnimServices->modifyFrames || !AnimServices->copyForLayer)
         return CommandNotAvailable("ModifyLayerFrames");
     AnimInfo info;
     if (int error = AnimServices->find(layer->source, 0, &info)) return error;
-    if (info.diskBased) return 1338;
+    if (info.diskBased) return kErrDiskAnim;
     // The script's anim stays as it is: the layer changes a copy of its own, which goes with the layer.
     const bool own = !layer->source.number && !IsObjectUsedByLayers(ObjectKindAnim, layer->source, layer);
     if (!own) {
@@ -557,10 +557,10 @@ int CmdSelectLayer(VMState *vm) {
         if (!AnimServices) return CommandNotAvailable("SelectLayer");
         AnimInfo info;
         if (int error = AnimServices->find(layer->source, 0, &info)) return error;
-        if (info.diskBased) return 1338;
-        if (frame < 1 || frame > info.frameCount) return 1094;
+        if (info.diskBased) return kErrDiskAnim;
+        if (frame < 1 || frame > info.frameCount) return kErrAnimFrameRange;
     } else if (frame != 0) {
-        return 1155;
+        return kErrNotAnimLayer;
     }
     return SelectOutput(vm, ObjectKindLayer, ObjectId{position, nullptr}, ObjectKindBrush, frame, mode);
 }
@@ -629,7 +629,7 @@ void RegisterLayersLibrary(VMState *vm) {
     FreeBlock(LayerRects.rects);
     LayerRects = LayerRectList{};
     LayerRects.rects = static_cast<DirtyRect *>(AllocBlock(kRectListGrowth * sizeof(DirtyRect), 0));
-    if (!LayerRects.rects) RaiseError(vm, kErrOutOfMemoryCode);
+    if (!LayerRects.rects) RaiseError(vm, kErrOutOfMemory);
     LayerRects.capacity = kRectListGrowth;
 }
 

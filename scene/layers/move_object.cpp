@@ -59,16 +59,16 @@ bool Approach(int32_t *v, int32_t target, int32_t step) {
 int RefuseMoveOutput(const MoveContext *c) {
     DisplayRecord *d = CurrentDisplay;
     if (!d || !d->picture) return kErrWrongUsage;
-    if (d->outputKind == ObjectKindBrush && d->doubleBuffering) return 1229;
+    if (d->outputKind == ObjectKindBrush && d->doubleBuffering) return kErrEndDoubleBufferFirst;
     if (int error = RefuseSelectedOutput(d, 1)) return error;
-    if (c->kind == ObjectKindSprite && (d->layersEnabled || CountLayers(CurrentBGPic))) return 1162;
+    if (c->kind == ObjectKindSprite && (d->layersEnabled || CountLayers(CurrentBGPic))) return kErrLayersMustBeOff;
     return 0;
 }
 
 int AddLinkLocks(MoveContext *c, const Sprite *sprite) {
     if (sprite->links.empty()) return 0;
     auto **locks = static_cast<int32_t **>(AllocBlock(sizeof(int32_t *) * (sprite->links.size() + 1), 1));
-    if (!locks) return kErrOutOfMemoryCode;
+    if (!locks) return kErrOutOfMemory;
     size_t n = 0;
     for (Sprite *link : sprite->links) {
         locks[n++] = &link->lockCount;
@@ -132,7 +132,7 @@ int TakeObject(MoveContext *c, double *anchorX, double *anchorY) {
     }
     case ObjectKindLayer: {
         DisplayRecord *d = CurrentDisplay;
-        if (!d->layersEnabled) return 1078;
+        if (!d->layersEnabled) return kErrLayersRequired;
         vlLayer *layer = GetNthLayer(CurrentBGPic, c->objectId.number);
         if (!layer) return kErrLayerOutOfRange;
         c->layer = layer;
@@ -207,7 +207,7 @@ int FindOrAddLayer(MoveContext *c) {
         }
     }
     vlLayer *layer = nullptr;
-    if (c->kind == ObjectKindSprite) return 1162;
+    if (c->kind == ObjectKindSprite) return kErrLayersMustBeOff;
     if (int error = InsertObjectLayer(c->state, CurrentDisplay, 0, c->kind, c->objectId, c->x, c->y, 1, 1, &layer))
         return error;
     layer->hidden = 0; // inserted hidden for the move; it shows from the first position on
@@ -413,7 +413,7 @@ int PrepareMoveBuffers(MoveContext *c) {
         FreeHostBitmap(c->work);
         FreeHostBitmap(c->clean);
         c->work = c->clean = nullptr;
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     SAFEBLT(output, 0, 0, c->clean, 0, 0, width, height, 0, 0, 0, 0, kBlitPlain | kBlitToBitmap, nullptr, nullptr,
             nullptr);

@@ -95,7 +95,7 @@ void MoveStep(MoveEntry *e, vlLayer *layer) {
 
 // A layer removed without a refresh; its rectangle is refreshed with the batch.
 int RemoveForQueue(VMState *vm, MoveEntry *e, vlLayer *layer) {
-    if (LayerHasAsyncDraw(layer)) return 1372;
+    if (LayerHasAsyncDraw(layer)) return kErrLayerUsedByAsyncDraw;
     int32_t x = 0, y = 0, w = 0, h = 0;
     DeleteLayer(vm, layer, 1, &x, &y, &w, &h, nullptr);
     if (Inside(x, y, w, h)) SetRect(e, x, y, w, h);
@@ -203,7 +203,7 @@ int ThirdPass(VMState *vm, MoveEntry *e) {
         if (e->extra >= 1 && e->extra <= info.frameCount) frame = e->extra;
         else if (e->extra == -1) frame = info.frameCount;
         else if (e->extra == 0) frame = info.frameCount > 1 ? 2 : 1;
-        else return 1094;
+        else return kErrAnimFrameRange;
         break;
     }
     default: return kErrWrongUsage;
@@ -289,13 +289,13 @@ int AddMoveCommand(VMState *vm) {
     MoveQueue *q = slot ? *slot : nullptr;
     if (!q) {
         q = static_cast<MoveQueue *>(AllocBlock(sizeof(MoveQueue), 1));
-        if (!q) return kErrOutOfMemoryCode;
+        if (!q) return kErrOutOfMemory;
         q->id = automatic ? ObjectId{0, q} : queueId;
         MoveQueue **tail = &MoveList;
         while (*tail) tail = &(*tail)->next;
         *tail = q;
     }
-    if (q->count >= kMoveQueueEntries) return kErrInternalLimitCode;
+    if (q->count >= kMoveQueueEntries) return kErrInternalLimit;
     q->entries[q->count++] = e;
     if (!automatic) return 0;
     PushHandle(vm, q);
@@ -309,7 +309,7 @@ int DoMoveCommand(VMState *vm) {
     // The selections first: they turn the layers off, so the other order would never report them.
     DisplayRecord *d = CurrentDisplay;
     if (int error = RefuseSelectedOutput(d, 0)) return error;
-    if (!d || !d->layersEnabled || !CurrentBGPic) return 1078;
+    if (!d || !d->layersEnabled || !CurrentBGPic) return kErrLayersRequired;
     MoveQueue **slot = FindQueueSlot(id);
     if (!slot) return QueueNotFound(id);
     CurrentBGPic->layersChanged = 1;

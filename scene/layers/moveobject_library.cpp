@@ -44,7 +44,7 @@ int ParseMoveArgs(VMState *vm, int32_t kind) {
     const int32_t x1 = CheckInt32Arg(vm, 2), y1 = CheckInt32Arg(vm, 3);
     const int32_t x2 = CheckInt32Arg(vm, 4), y2 = CheckInt32Arg(vm, 5);
     MoveContext *c = NewMoveContext();
-    if (!c) return kErrOutOfMemoryCode;
+    if (!c) return kErrOutOfMemory;
     c->state = vm;
     c->kind = kind;
     c->objectId = id;
