@@ -12,7 +12,7 @@ int CreateAsyncDraw(int32_t kind, AsyncStepFn step, AsyncEndFn end, AsyncFreeFn 
                     void *context, AsyncDrawObject **handle) {
     if (handle) *handle = nullptr;
     auto *o = new (std::nothrow) AsyncDrawObject;
-    if (!o) return kErrOutOfMemoryCode;
+    if (!o) return kErrOutOfMemory;
     o->kind = kind;
     o->step = step;
     o->end = end;

@@ -66,7 +66,7 @@ int ParseDisplayOptions(VMState *vm, int table, int32_t sourceWidth, int32_t sou
             t.width = w;
             t.height = h;
         }
-        if (t.width < 0 || t.height < 0) return 1218;
+        if (t.width < 0 || t.height < 0) return kErrSizeNotPositive;
         if (GetTableOption(vm, table, "rotate", &t.rotate)) t.rotate %= 360;
         GetTableOption(vm, table, "smoothscale", &t.smooth);
         GetTableOptionNumber(vm, table, "anchorx", &t.anchorX);

@@ -27,7 +27,7 @@ int LookupGfxCache(const std::string &name, bool withAlpha, int32_t *width, int3
             else alpha->clear();
         }
     } catch (const std::bad_alloc &) {
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     *width = it->second.width;
     *height = it->second.height;
@@ -47,7 +47,7 @@ int AddToGfxCache(const std::string &name, int32_t width, int32_t height, const 
         if (alpha) c.alpha.assign(alpha, alpha + n);
         gCache[name] = std::move(c);
     } catch (const std::bad_alloc &) {
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     return 0;
 }

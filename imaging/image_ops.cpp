@@ -34,7 +34,7 @@ int CopyImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane 
     AlphaPlane *a = (alpha && outAlpha) ? AllocAlphaPlane(width, height, false) : nullptr;
     if (!b || (mask && outMask && !m) || (alpha && outAlpha && !a)) {
         FreeOuts(&b, &m, &a);
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     for (int32_t j = 0; j < height; ++j)
         std::memcpy(HostBitmapRow(b, j), HostBitmapRow(bitmap, y + j) + size_t(x) * bitmap->bytesPerPixel,
@@ -189,7 +189,7 @@ int ScaleImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane
         if (b != destBitmap) FreeHostBitmap(b);
         FreeMaskPlane(m);
         FreeAlphaPlane(a);
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     PixelBuffer src = BitmapPixels(bitmap), dst = BitmapPixels(b);
     dst.width = newWidth;

@@ -15,7 +15,7 @@ int ReadPolygonTable(VMState *vm, int table, std::vector<double> *points, int32_
     const size_t n = TableListLength(vm, list);
     if (n / 2 > size_t(kMaxPolygonPoints)) {
         SetTop(vm, -2);
-        return kErrInternalLimitCode;
+        return kErrInternalLimit;
     }
     points->clear();
     for (size_t i = 0; i + 1 < n; i += 2) {

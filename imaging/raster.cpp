@@ -27,7 +27,7 @@ int FillPolygonMask(MaskPlane *plane, const int32_t *points, int32_t count, void
         try {
             own.resize(size_t(count));
         } catch (...) {
-            return kErrOutOfMemoryCode;
+            return kErrOutOfMemory;
         }
         cross = own.data();
     }

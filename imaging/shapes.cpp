@@ -232,7 +232,7 @@ void BuildShapePath(const ShapeRecord &s, ShapePath *path) {
     path->Close();
 }
 
-int SideError(int64_t v) { return v <= 0 ? kErrWrongUsage : v > kMaxShapeSide ? kErrInternalLimitCode : 0; }
+int SideError(int64_t v) { return v <= 0 ? kErrWrongUsage : v > kMaxShapeSide ? kErrInternalLimit : 0; }
 
 // The area's box relative to the shape's origin, with the checks every path makes first.
 int AreaBox(const ShapeRecord &s, int32_t *x, int32_t *y, int32_t *w, int32_t *h) {
@@ -250,7 +250,7 @@ int AreaBox(const ShapeRecord &s, int32_t *x, int32_t *y, int32_t *w, int32_t *h
     case ObjectKindLine: {
         // Ends further out than a shape can be large are refused before any arithmetic on them.
         for (int32_t v : {s.x1, s.y1, s.x2, s.y2, s.thickness})
-            if (v < -kMaxShapeSide || v > kMaxShapeSide) return kErrInternalLimitCode;
+            if (v < -kMaxShapeSide || v > kMaxShapeSide) return kErrInternalLimit;
         const int32_t t = std::max(s.thickness, 1);
         bx = std::min(s.x1, s.x2) - t / 2, by = std::min(s.y1, s.y2) - t / 2;
         bw = int64_t(std::abs(s.x2 - s.x1)) + t, bh = int64_t(std::abs(s.y2 - s.y1)) + t;
@@ -260,7 +260,7 @@ int AreaBox(const ShapeRecord &s, int32_t *x, int32_t *y, int32_t *w, int32_t *h
     case ObjectKindPolygon: {
         const size_t n = s.vertices.size() / 2;
         if (n < 1) return kErrWrongUsage;
-        if (n > size_t(kMaxPolygonPoints)) return kErrInternalLimitCode;
+        if (n > size_t(kMaxPolygonPoints)) return kErrInternalLimit;
         double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
         for (size_t k = 0; k < n; ++k) {
             const double vx = PolygonCoordinate(s.vertices[2 * k]), vy = PolygonCoordinate(s.vertices[2 * k + 1]);
@@ -319,7 +319,7 @@ int FillArea(const ShapeRecord &s, Coverage *c) {
             pts[2 * k + 1] = int32_t(PolygonCoordinate(s.vertices[2 * k + 1])) - c->y;
         }
         MaskPlane *m = AllocMaskPlane(nullptr, c->w, c->h, true);
-        if (!m) return kErrOutOfMemoryCode;
+        if (!m) return kErrOutOfMemory;
         int err = n >= 3 ? FillPolygonMask(m, pts.data(), int32_t(n), nullptr, 0) : 0;
         for (int32_t j = 0; j < c->h && !err; ++j)
             for (int32_t i = 0; i < c->w; ++i) c->Cell(i, j) = MaskBit(m, i, j) ? 255 : 0;
@@ -445,7 +445,7 @@ int RenderShapeImage(const ShapeRecord &shapeIn, const DisplayTransform *transfo
             FreeHostBitmap(fill);
             FreeMaskPlane(mask);
             FreeAlphaPlane(alpha);
-            return kErrOutOfMemoryCode;
+            return kErrOutOfMemory;
         }
         if (f.fillStyle == kFillGradient)
             DRAWGRADIENT(fill, area.x - x0, area.y - y0, area.w, area.h, f.gradientStartColor, f.gradientEndColor,
@@ -489,7 +489,7 @@ int RenderShapeImage(const ShapeRecord &shapeIn, const DisplayTransform *transfo
         *offsetY = y0;
     } catch (const std::bad_alloc &) {
         FreeImageTriple(out);
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     if (transform && !IsIdentityTransform(*transform)) {
         const double m[4] = {transform->a, transform->b, transform->c, transform->d};

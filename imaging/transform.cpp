@@ -108,7 +108,7 @@ int TransformImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaP
         FreeHostBitmap(b);
         FreeAlphaPlane(a);
         FreeMaskPlane(m);
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     const PixelBuffer src = BitmapPixels(bitmap), dst = BitmapPixels(b);
     const PlaneBuffer sm = MaskPixels(mask, bitmap->width, bitmap->height);
