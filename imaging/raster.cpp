@@ -7,22 +7,14 @@
 #include "imaging/pixels.h"
 #include "runtime/app/errors.h"
 
-namespace {
-struct Crossing {
-    float x;       // where the edge meets the scan line's centre
-    int32_t winding;
-};
-static_assert(sizeof(Crossing) == 8, "the scratch size promised to callers");
-} // namespace
-
 int FillPolygonMask(MaskPlane *plane, const int32_t *points, int32_t count, void *scratch, size_t scratchSize) {
     if (!plane || !plane->bits || !points || count < 3) return 0;
     if (plane->rows <= 0) return kErrWrongUsage;
-    std::vector<Crossing> own;
-    Crossing *cross;
+    std::vector<PolygonCrossing> own;
+    PolygonCrossing *cross;
     if (scratch && scratchSize >= PolygonScratchBytes(count) &&
-        reinterpret_cast<uintptr_t>(scratch) % alignof(Crossing) == 0) {
-        cross = static_cast<Crossing *>(scratch);
+        reinterpret_cast<uintptr_t>(scratch) % alignof(PolygonCrossing) == 0) {
+        cross = static_cast<PolygonCrossing *>(scratch);
     } else {
         try {
             own.resize(size_t(count));
@@ -39,28 +31,12 @@ int FillPolygonMask(MaskPlane *plane, const int32_t *points, int32_t count, void
     const int32_t width = plane->bytesPerRow * 8;
     const int32_t y0 = int32_t(std::max<int64_t>(minY, 0)), y1 = int32_t(std::min<int64_t>(maxY, plane->rows));
     for (int32_t y = y0; y < y1; ++y) {
-        const double yc = y + 0.5;
-        int32_t n = 0;
-        for (int32_t k = 0; k < count; ++k) {
-            const int32_t *p = points + 2 * k, *q = points + 2 * ((k + 1) % count);
-            const double py = p[1], qy = q[1];
-            if ((py <= yc) == (qy <= yc)) continue; // does not cross this centre line
-            const double x = p[0] + (yc - py) * double(int64_t(q[0]) - p[0]) / (qy - py);
-            cross[n++] = Crossing{float(x), qy > py ? 1 : -1};
-        }
-        std::sort(cross, cross + n, [](const Crossing &a, const Crossing &b) { return a.x < b.x; });
         uint8_t *row = plane->bits + ptrdiff_t(y) * plane->bytesPerRow;
-        int32_t winding = 0;
-        for (int32_t k = 0; k + 1 < n; ++k) {
-            winding += cross[k].winding;
-            if (winding == 0) continue;
-            // Pixels whose centres lie in [x_k, x_k+1).
-            int64_t from = int64_t(std::ceil(double(cross[k].x) - 0.5));
-            int64_t to = int64_t(std::ceil(double(cross[k + 1].x) - 0.5));
+        PolygonRowSpans(points, count, y, cross, [&](int64_t from, int64_t to) {
             from = std::max<int64_t>(from, 0);
             to = std::min<int64_t>(to, width);
             for (int64_t x = from; x < to; ++x) SetMaskBit(row, int(x), true);
-        }
+        });
     }
     return 0;
 }
@@ -168,7 +144,7 @@ void BeginCoverageRaster(CoverageRaster *r, int32_t x0, int32_t y0, int32_t widt
 void AddRasterEdge(CoverageRaster *r, double ax, double ay, double bx, double by) {
     if (ay == by) return; // a level edge leaves no area to its right
     if (std::max(ay, by) <= r->y0 || std::min(ay, by) >= double(r->y0) + r->height) return;
-    r->edges.insert(r->edges.end(), {ax - r->x0, ay - r->y0, bx - r->x0, by - r->y0});
+    r->edges.insert(r->edges.end(), {ax, ay, bx, by});
 }
 
 void AddRasterPath(CoverageRaster *r, const ShapePath &path, double dx, double dy) {
@@ -190,7 +166,9 @@ inline double CoverIntegral(double u) { return u <= 0 ? 0 : u >= 1 ? u - 0.5 : 0
 
 void RasterBand(CoverageRaster *r, int32_t band, int32_t rows) {
     const int32_t stride = r->width + 2;
-    const double top = band, bottom = double(band) + rows, right = r->width;
+    // Every row's share of an edge is worked out from the edge's own ends in path coordinates, so a pixel gets
+    // the same value whatever window or band it is computed in.
+    const double top = double(r->y0) + band, bottom = top + rows, left = r->x0, right = r->width;
     for (size_t e = 0; e < r->edges.size(); e += 4) {
         double x0 = r->edges[e], y0 = r->edges[e + 1], x1 = r->edges[e + 2], y1 = r->edges[e + 3];
         double dir = 1;
@@ -201,16 +179,15 @@ void RasterBand(CoverageRaster *r, int32_t band, int32_t rows) {
         }
         if (y1 <= top || y0 >= bottom) continue;
         const double dxdy = (x1 - x0) / (y1 - y0);
-        if (y0 < top) x0 += (top - y0) * dxdy, y0 = top;
-        if (y1 > bottom) y1 = bottom;
-        double x = x0;
-        for (int32_t yi = int32_t(std::floor(y0)); yi < y1; ++yi) {
-            const double dy = std::min(double(yi) + 1, y1) - std::max(double(yi), y0);
-            const double xNext = x + dxdy * dy, d = dy * dir;
+        const int32_t rowFrom = int32_t(std::max(std::floor(y0), top)), rowTo = int32_t(std::min(std::ceil(y1), bottom));
+        for (int32_t yi = rowFrom; yi < rowTo; ++yi) {
+            const double ya = std::max(double(yi), y0), yb = std::min(double(yi) + 1, y1);
+            const double xTop = x0 + (ya - y0) * dxdy - left, xBottom = x0 + (yb - y0) * dxdy - left;
+            const double d = (yb - ya) * dir;
             // Left of the window only the crossing counts; right of it nothing shows.
-            const double xa = std::clamp(std::min(x, xNext), 0.0, right), xb = std::clamp(std::max(x, xNext), 0.0, right);
-            x = xNext;
-            const int32_t row = yi - band;
+            const double xa = std::clamp(std::min(xTop, xBottom), 0.0, right);
+            const double xb = std::clamp(std::max(xTop, xBottom), 0.0, right);
+            const int32_t row = int32_t(yi - top);
             float *cells = r->cells.data() + ptrdiff_t(row) * stride;
             const int32_t i0 = int32_t(xa), i1 = std::min(int32_t(xb) + 1, r->width + 1);
             // f(i): the edge's share of pixel i, the area of the pixel right of the edge; cell i gets f(i) - f(i-1).

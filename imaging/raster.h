@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -15,6 +16,37 @@
 // than that (or null), the fill uses its own memory instead of writing past the block. Returns 0, 1000 when out
 // of memory, or 1055 when the plane does not know its row count.
 int FillPolygonMask(MaskPlane *plane, const int32_t *points, int32_t count, void *scratch, size_t scratchSize);
+// One crossing of a polygon's edge with a row's centre line.
+struct PolygonCrossing {
+    float x;
+    int32_t winding;
+};
+static_assert(sizeof(PolygonCrossing) == 8, "the scratch size promised to callers");
+// Calls span(from, to) for each run [from, to) of row y's pixels whose centres the polygon holds (non-zero
+// winding); cross has room for count crossings.
+template <class Span>
+void PolygonRowSpans(const int32_t *points, int32_t count, int32_t y, PolygonCrossing *cross, Span span) {
+    const double yc = y + 0.5;
+    int32_t n = 0;
+    for (int32_t k = 0; k < count; ++k) {
+        const int32_t *p = points + 2 * k, *q = points + 2 * ((k + 1) % count);
+        const double py = p[1], qy = q[1];
+        if ((py <= yc) == (qy <= yc)) continue; // does not cross this centre line
+        const double x = p[0] + (yc - py) * double(int64_t(q[0]) - p[0]) / (qy - py);
+        cross[n++] = PolygonCrossing{float(x), qy > py ? 1 : -1};
+    }
+    std::sort(cross, cross + n, [](const PolygonCrossing &a, const PolygonCrossing &b) { return a.x < b.x; });
+    int32_t winding = 0;
+    for (int32_t k = 0; k + 1 < n; ++k) {
+        winding += cross[k].winding;
+        if (winding == 0) continue;
+        // Pixels whose centres lie in [x_k, x_k+1).
+        const int64_t from = int64_t(std::ceil(double(cross[k].x) - 0.5));
+        const int64_t to = int64_t(std::ceil(double(cross[k + 1].x) - 0.5));
+        if (from < to) span(from, to);
+    }
+}
+
 // Bytes of scratch FillPolygonMask uses for a polygon of count points.
 constexpr size_t PolygonScratchBytes(int32_t count) { return count > 0 ? size_t(count) * 8 : 0; }
 

@@ -12,6 +12,7 @@
 #include "imaging/gradient.h"
 #include "imaging/graphics_library.h"
 #include "imaging/image_ops.h"
+#include "imaging/shape_geometry.h"
 #include "runtime/app/errors.h"
 
 namespace {
@@ -84,199 +85,6 @@ Coverage Minus(const Coverage &a, const Coverage &b) {
     return out;
 }
 
-// Bigger shapes are refused rather than allocated: a script could ask for any radius.
-constexpr int32_t kMaxShapeSide = 16384;
-
-double PolygonCoordinate(double v) {
-    return std::clamp(std::round(v), -double(kMaxShapeSide), double(kMaxShapeSide));
-}
-
-// The pixel tests of each area: pixel (i, j) of the shape's box is in when its centre is.
-struct BoxArea {
-    double w, h, r;
-    explicit BoxArea(const ShapeRecord &s)
-        : w(s.sizeX), h(s.sizeY), r(std::clamp<double>(s.roundLevel, 0, std::min(s.sizeX, s.sizeY) / 2.0)) {}
-    bool Inside(int32_t i, int32_t j) const {
-        if (r <= 0) return true;
-        const double px = i + 0.5, py = j + 0.5;
-        const double cx = std::clamp(px, r, w - r), cy = std::clamp(py, r, h - r);
-        return (px - cx) * (px - cx) + (py - cy) * (py - cy) <= r * r;
-    }
-};
-
-struct EllipseArea {
-    double cx, cy, rx, ry;
-    explicit EllipseArea(const ShapeRecord &s) {
-        const int32_t a = s.radiusX, b = s.kind == ObjectKindCircle ? s.radiusX : s.radiusY;
-        cx = a + 0.5, cy = b + 0.5, rx = a + 0.5, ry = b + 0.5;
-    }
-    bool Inside(int32_t i, int32_t j) const {
-        const double u = (i + 0.5 - cx) / rx, v = (j + 0.5 - cy) / ry;
-        return u * u + v * v <= 1.0;
-    }
-};
-
-// The angles of an arc: from `from`, `span` degrees on (counter-clockwise on screen unless clockwise).
-struct ArcSector {
-    double cx, cy, from, span;
-    bool clockwise;
-    explicit ArcSector(const ShapeRecord &s) : clockwise(s.clockwise != 0) {
-        const EllipseArea e(s);
-        cx = e.cx, cy = e.cy;
-        from = std::fmod(double(s.startAngle), 360.0);
-        if (from < 0) from += 360;
-        span = std::fmod(double(s.endAngle) - double(s.startAngle), 360.0);
-        if (span <= 0) span += 360;
-    }
-    bool Inside(int32_t i, int32_t j) const {
-        const double px = i + 0.5, py = j + 0.5;
-        if (px == cx && py == cy) return true;
-        double a = std::atan2(cy - py, px - cx) * 180.0 / M_PI;
-        if (clockwise) a = -a;
-        return std::fmod(a - from + 720.0, 360.0) <= span;
-    }
-};
-
-// The pixels a Bresenham walk visits from end to end.
-template <class Visit> void WalkLine(int32_t x, int32_t y, int32_t x2, int32_t y2, Visit visit) {
-    const int32_t dx = std::abs(x2 - x), dy = -std::abs(y2 - y);
-    const int32_t stepX = x < x2 ? 1 : -1, stepY = y < y2 ? 1 : -1;
-    int32_t err = dx + dy;
-    for (;;) {
-        visit(x, y);
-        if (x == x2 && y == y2) break;
-        const int32_t e2 = 2 * err;
-        if (e2 >= dy) { err += dy; x += stepX; }
-        if (e2 <= dx) { err += dx; y += stepY; }
-    }
-}
-
-double DistanceToSegment(double px, double py, double ax, double ay, double bx, double by) {
-    const double dx = bx - ax, dy = by - ay, len2 = dx * dx + dy * dy;
-    double t = len2 > 0 ? ((px - ax) * dx + (py - ay) * dy) / len2 : 0;
-    t = std::clamp(t, 0.0, 1.0);
-    const double qx = ax + t * dx - px, qy = ay + t * dy - py;
-    return std::sqrt(qx * qx + qy * qy);
-}
-
-// A thick line: pixels whose centres lie within half the thickness of the segment between the end pixels'
-// centres (shape coordinates).
-struct ThickLine {
-    double ax, ay, bx, by, half;
-    explicit ThickLine(const ShapeRecord &s)
-        : ax(s.x1 + 0.5), ay(s.y1 + 0.5), bx(s.x2 + 0.5), by(s.y2 + 0.5), half(std::max(s.thickness, 1) / 2.0) {}
-    bool Inside(int32_t x, int32_t y) const { return DistanceToSegment(x + 0.5, y + 0.5, ax, ay, bx, by) <= half; }
-};
-
-// An elliptic arc from angle a0 to a1 (radians, counter-clockwise on screen) as points, the radii scaled so the
-// flattened curve keeps the true area.
-void ArcPoints(ShapePath *path, double cx, double cy, double rx, double ry, double a0, double a1) {
-    const double r = std::max(rx, ry);
-    const double step = r > 0.05 ? 2 * std::acos(std::max(0.0, 1 - 0.02 / r)) : M_PI / 4;
-    const int32_t n = std::clamp(int32_t(std::ceil(std::fabs(a1 - a0) / step)), 2, 2048);
-    const double d = (a1 - a0) / n, k = std::sqrt(std::fabs(d) / std::max(std::sin(std::fabs(d)), 1e-12));
-    for (int32_t i = 0; i <= n; ++i) {
-        const double a = a0 + d * i;
-        path->Point(cx + rx * k * std::cos(a), cy - ry * k * std::sin(a));
-    }
-}
-
-// The area as closed polygons, for the coverage rasteriser.
-void BuildShapePath(const ShapeRecord &s, ShapePath *path) {
-    switch (s.kind) {
-    case ObjectKindBox: {
-        const BoxArea b(s);
-        if (b.r <= 0) {
-            path->Point(0, 0), path->Point(b.w, 0), path->Point(b.w, b.h), path->Point(0, b.h);
-        } else {
-            ArcPoints(path, b.w - b.r, b.r, b.r, b.r, 0, M_PI / 2);
-            ArcPoints(path, b.r, b.r, b.r, b.r, M_PI / 2, M_PI);
-            ArcPoints(path, b.r, b.h - b.r, b.r, b.r, M_PI, 1.5 * M_PI);
-            ArcPoints(path, b.w - b.r, b.h - b.r, b.r, b.r, 1.5 * M_PI, 2 * M_PI);
-        }
-        break;
-    }
-    case ObjectKindCircle:
-    case ObjectKindEllipse: {
-        const EllipseArea e(s);
-        ArcPoints(path, e.cx, e.cy, e.rx, e.ry, 0, 2 * M_PI);
-        path->points.resize(path->points.size() - 2); // the last point is the first
-        break;
-    }
-    case ObjectKindArc: {
-        const EllipseArea e(s);
-        const ArcSector a(s);
-        const double from = a.from * M_PI / 180, to = (a.from + a.span) * M_PI / 180;
-        const size_t start = path->points.size();
-        if (a.span < 360) path->Point(e.cx, e.cy);
-        ArcPoints(path, e.cx, e.cy, e.rx, e.ry, from, to);
-        if (a.clockwise) // mirrored about the centre's row
-            for (size_t k = start + 1; k < path->points.size(); k += 2) path->points[k] = 2 * e.cy - path->points[k];
-        break;
-    }
-    case ObjectKindLine: {
-        const ThickLine l(s);
-        const double dx = l.bx - l.ax, dy = l.by - l.ay;
-        const double a = (dx == 0 && dy == 0) ? 0 : std::atan2(-dy, dx); // the segment's direction on screen
-        ArcPoints(path, l.bx, l.by, l.half, l.half, a - M_PI / 2, a + M_PI / 2);
-        ArcPoints(path, l.ax, l.ay, l.half, l.half, a + M_PI / 2, a + 1.5 * M_PI);
-        break;
-    }
-    case ObjectKindPlot: path->Point(0, 0), path->Point(1, 0), path->Point(1, 1), path->Point(0, 1); break;
-    case ObjectKindPolygon:
-        for (size_t k = 0; k + 1 < s.vertices.size(); k += 2)
-            path->Point(PolygonCoordinate(s.vertices[k]), PolygonCoordinate(s.vertices[k + 1]));
-        break;
-    default: break;
-    }
-    path->Close();
-}
-
-int SideError(int64_t v) { return v <= 0 ? kErrWrongUsage : v > kMaxShapeSide ? kErrInternalLimit : 0; }
-
-// The area's box relative to the shape's origin, with the checks every path makes first.
-int AreaBox(const ShapeRecord &s, int32_t *x, int32_t *y, int32_t *w, int32_t *h) {
-    int64_t bx = 0, by = 0, bw = 0, bh = 0;
-    switch (s.kind) {
-    case ObjectKindBox: bw = s.sizeX, bh = s.sizeY; break;
-    case ObjectKindCircle:
-    case ObjectKindEllipse:
-    case ObjectKindArc: {
-        const int64_t rx = s.radiusX, ry = s.kind == ObjectKindCircle ? s.radiusX : s.radiusY;
-        if (rx < 0 || ry < 0) return kErrWrongUsage;
-        bw = 2 * rx + 1, bh = 2 * ry + 1;
-        break;
-    }
-    case ObjectKindLine: {
-        // Ends further out than a shape can be large are refused before any arithmetic on them.
-        for (int32_t v : {s.x1, s.y1, s.x2, s.y2, s.thickness})
-            if (v < -kMaxShapeSide || v > kMaxShapeSide) return kErrInternalLimit;
-        const int32_t t = std::max(s.thickness, 1);
-        bx = std::min(s.x1, s.x2) - t / 2, by = std::min(s.y1, s.y2) - t / 2;
-        bw = int64_t(std::abs(s.x2 - s.x1)) + t, bh = int64_t(std::abs(s.y2 - s.y1)) + t;
-        break;
-    }
-    case ObjectKindPlot: bw = bh = 1; break;
-    case ObjectKindPolygon: {
-        const size_t n = s.vertices.size() / 2;
-        if (n < 1) return kErrWrongUsage;
-        if (n > size_t(kMaxPolygonPoints)) return kErrInternalLimit;
-        double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
-        for (size_t k = 0; k < n; ++k) {
-            const double vx = PolygonCoordinate(s.vertices[2 * k]), vy = PolygonCoordinate(s.vertices[2 * k + 1]);
-            minX = std::min(minX, vx), maxX = std::max(maxX, vx);
-            minY = std::min(minY, vy), maxY = std::max(maxY, vy);
-        }
-        bx = int64_t(minX), by = int64_t(minY), bw = int64_t(maxX - minX) + 1, bh = int64_t(maxY - minY) + 1;
-        break;
-    }
-    default: return kErrWrongUsage;
-    }
-    if (int err = SideError(bw)) return err;
-    if (int err = SideError(bh)) return err;
-    *x = int32_t(bx), *y = int32_t(by), *w = int32_t(bw), *h = int32_t(bh);
-    return 0;
-}
 
 // The filled area of the shape, pixel centres in or out (for an ARC: the pie slice).
 int FillArea(const ShapeRecord &s, Coverage *c) {
@@ -379,7 +187,6 @@ void ShadowOffset(int32_t direction, int32_t size, int32_t *dx, int32_t *dy) {
     *dy = kY[direction & 7] * size;
 }
 
-uint32_t Opacity(uint32_t color) { return 255 - (color >> 24); }
 
 // Premultiplied colour and opacity of one pixel, in 0..1.
 struct Paint {
@@ -533,47 +340,6 @@ ShapeOutput BitmapShapeOutput(HostBitmap *bitmap) {
 
 namespace {
 
-// The output rectangle a draw may touch: the planes, the clip rectangle and the region's rectangle.
-struct ClipBox {
-    int32_t x0, y0, x1, y1;
-    bool Empty() const { return x0 >= x1 || y0 >= y1; }
-};
-ClipBox OutputClip(const ShapeOutput &o) {
-    int64_t x0 = std::max<int64_t>(0, o.clipX), y0 = std::max<int64_t>(0, o.clipY);
-    int64_t x1 = std::min<int64_t>(o.width, int64_t(o.clipX) + o.clipWidth);
-    int64_t y1 = std::min<int64_t>(o.height, int64_t(o.clipY) + o.clipHeight);
-    if (o.bitmap) x1 = std::min<int64_t>(x1, o.bitmap->width), y1 = std::min<int64_t>(y1, o.bitmap->height);
-    if (o.mask) {
-        x1 = std::min<int64_t>(x1, int64_t(o.mask->bytesPerRow) * 8);
-        if (o.mask->rows > 0) y1 = std::min<int64_t>(y1, o.mask->rows);
-    }
-    if (o.alpha) x1 = std::min<int64_t>(x1, o.alpha->width), y1 = std::min<int64_t>(y1, o.alpha->height);
-    if (o.region) {
-        x0 = std::max<int64_t>(x0, o.region->x), y0 = std::max<int64_t>(y0, o.region->y);
-        x1 = std::min<int64_t>(x1, int64_t(o.region->x) + o.region->width);
-        y1 = std::min<int64_t>(y1, int64_t(o.region->y) + o.region->height);
-    }
-    return ClipBox{int32_t(x0), int32_t(y0), int32_t(std::max(x0, x1)), int32_t(std::max(y0, y1))};
-}
-
-// The per-pixel writes of every output plane: the generic rule the span path must match.
-void WriteMaskPixel(MaskPlane *m, int32_t mode, int32_t x, int32_t y, bool in) {
-    uint8_t *row = m->bits + ptrdiff_t(y) * m->bytesPerRow;
-    switch (mode) {
-    case TemplateMaskClear: if (in) SetMaskBit(row, x, false); break;
-    case TemplateMaskCopy: SetMaskBit(row, x, in); break;
-    case TemplateMaskXor: if (in) SetMaskBit(row, x, !MaskBit(row, x)); break;
-    case TemplateMaskAnd: if (!in) SetMaskBit(row, x, false); break;
-    default: if (in) SetMaskBit(row, x, true); break;
-    }
-}
-
-void WriteAlphaPixel(AlphaPlane *a, int32_t level, int32_t x, int32_t y, uint32_t coverage) {
-    uint8_t &v = a->bytes[ptrdiff_t(y) * a->bytesPerRow + x];
-    if (level == kShapeAlphaOwnOpacity) v = uint8_t(coverage);
-    else v = uint8_t((v * (255 - coverage) + uint32_t(std::clamp(level, 0, 255)) * coverage + 127) / 255);
-}
-
 uint32_t ImageCoverage(const ImageTriple &t, int32_t i, int32_t j) {
     if (t.alpha) return t.alpha->bytes[ptrdiff_t(j) * t.alpha->bytesPerRow + i];
     if (t.mask) return MaskBit(t.mask, i, j) ? 255 : 0;
@@ -640,10 +406,21 @@ int DrawShapeGeneric(const ShapeRecord &shape, int32_t x, int32_t y, const Displ
     return 0;
 }
 
-bool IsPlainShape(const ShapeRecord &, const DisplayTransform *) { return false; }
+bool IsPlainShape(const ShapeRecord &s, const DisplayTransform *transform) {
+    if (transform && !IsIdentityTransform(*transform)) return false;
+    const FormStyle &f = s.style;
+    if (f.Edge() || f.Shadow()) return false;
+    const int32_t fill = std::clamp(f.fillStyle, kFillNone, kFillTexture);
+    if (fill == kFillGradient || (fill == kFillTexture && s.texture)) return false;
+    return fill != kFillNone || s.kind == ObjectKindLine || s.kind == ObjectKindPlot;
+}
 
 int DrawShape(const ShapeRecord &shape, int32_t x, int32_t y, const DisplayTransform *transform,
               const ShapeOutput &output) {
+    // Modes that write the whole box, not only the shape's pixels, take the generic path.
+    const bool boxWrites = (output.mask && (output.maskMode == TemplateMaskCopy || output.maskMode == TemplateMaskAnd)) ||
+                           (output.alpha && output.alphaLevel == kShapeAlphaOwnOpacity);
+    if (!boxWrites && IsPlainShape(shape, transform)) return DrawShapeSpans(shape, x, y, output);
     return DrawShapeGeneric(shape, x, y, transform, output);
 }
 

@@ -1,0 +1,137 @@
+// The pixel rules of each shape kind and of each output plane, shared by the generic renderer and the span path
+// so that both decide every pixel the same way.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "host/blit.h"
+#include "imaging/clip_region.h"
+#include "imaging/graphics_library.h"
+#include "imaging/pixels.h"
+#include "imaging/shapes.h"
+#include "runtime/app/errors.h"
+
+// Bigger shapes are refused rather than allocated: a script could ask for any radius.
+constexpr int32_t kMaxShapeSide = 16384;
+
+inline double PolygonCoordinate(double v) {
+    return std::clamp(std::round(v), -double(kMaxShapeSide), double(kMaxShapeSide));
+}
+
+// The pixel tests of each area: pixel (i, j) of the shape's box is in when its centre is.
+struct BoxArea {
+    double w, h, r;
+    explicit BoxArea(const ShapeRecord &s)
+        : w(s.sizeX), h(s.sizeY), r(std::clamp<double>(s.roundLevel, 0, std::min(s.sizeX, s.sizeY) / 2.0)) {}
+    bool Inside(int32_t i, int32_t j) const {
+        if (r <= 0) return true;
+        const double px = i + 0.5, py = j + 0.5;
+        const double cx = std::clamp(px, r, w - r), cy = std::clamp(py, r, h - r);
+        return (px - cx) * (px - cx) + (py - cy) * (py - cy) <= r * r;
+    }
+};
+
+struct EllipseArea {
+    double cx, cy, rx, ry;
+    explicit EllipseArea(const ShapeRecord &s) {
+        const int32_t a = s.radiusX, b = s.kind == ObjectKindCircle ? s.radiusX : s.radiusY;
+        cx = a + 0.5, cy = b + 0.5, rx = a + 0.5, ry = b + 0.5;
+    }
+    bool Inside(int32_t i, int32_t j) const {
+        const double u = (i + 0.5 - cx) / rx, v = (j + 0.5 - cy) / ry;
+        return u * u + v * v <= 1.0;
+    }
+};
+
+// The angles of an arc: from `from`, `span` degrees on (counter-clockwise on screen unless clockwise).
+struct ArcSector {
+    double cx, cy, from, span;
+    bool clockwise;
+    explicit ArcSector(const ShapeRecord &s) : clockwise(s.clockwise != 0) {
+        const EllipseArea e(s);
+        cx = e.cx, cy = e.cy;
+        from = std::fmod(double(s.startAngle), 360.0);
+        if (from < 0) from += 360;
+        span = std::fmod(double(s.endAngle) - double(s.startAngle), 360.0);
+        if (span <= 0) span += 360;
+    }
+    bool Inside(int32_t i, int32_t j) const {
+        const double px = i + 0.5, py = j + 0.5;
+        if (px == cx && py == cy) return true;
+        double a = std::atan2(cy - py, px - cx) * 180.0 / M_PI;
+        if (clockwise) a = -a;
+        return std::fmod(a - from + 720.0, 360.0) <= span;
+    }
+};
+
+// The pixels a Bresenham walk visits from end to end.
+template <class Visit> void WalkLine(int32_t x, int32_t y, int32_t x2, int32_t y2, Visit visit) {
+    const int32_t dx = std::abs(x2 - x), dy = -std::abs(y2 - y);
+    const int32_t stepX = x < x2 ? 1 : -1, stepY = y < y2 ? 1 : -1;
+    int32_t err = dx + dy;
+    for (;;) {
+        visit(x, y);
+        if (x == x2 && y == y2) break;
+        const int32_t e2 = 2 * err;
+        if (e2 >= dy) { err += dy; x += stepX; }
+        if (e2 <= dx) { err += dx; y += stepY; }
+    }
+}
+
+inline double DistanceToSegment(double px, double py, double ax, double ay, double bx, double by) {
+    const double dx = bx - ax, dy = by - ay, len2 = dx * dx + dy * dy;
+    double t = len2 > 0 ? ((px - ax) * dx + (py - ay) * dy) / len2 : 0;
+    t = std::clamp(t, 0.0, 1.0);
+    const double qx = ax + t * dx - px, qy = ay + t * dy - py;
+    return std::sqrt(qx * qx + qy * qy);
+}
+
+// A thick line: pixels whose centres lie within half the thickness of the segment between the end pixels'
+// centres (shape coordinates).
+struct ThickLine {
+    double ax, ay, bx, by, half;
+    explicit ThickLine(const ShapeRecord &s)
+        : ax(s.x1 + 0.5), ay(s.y1 + 0.5), bx(s.x2 + 0.5), by(s.y2 + 0.5), half(std::max(s.thickness, 1) / 2.0) {}
+    bool Inside(int32_t x, int32_t y) const { return DistanceToSegment(x + 0.5, y + 0.5, ax, ay, bx, by) <= half; }
+};
+
+// The area as closed polygons, for the coverage rasteriser.
+void BuildShapePath(const ShapeRecord &s, ShapePath *path);
+
+inline int SideError(int64_t v) { return v <= 0 ? kErrWrongUsage : v > kMaxShapeSide ? kErrInternalLimit : 0; }
+
+// The area's box relative to the shape's origin, with the checks every path makes first: 0, 1055 for an empty
+// or unknown shape, 1066 beyond the size limit.
+int AreaBox(const ShapeRecord &s, int32_t *x, int32_t *y, int32_t *w, int32_t *h);
+
+inline uint32_t Opacity(uint32_t color) { return 255 - (color >> 24); }
+
+// The output rectangle a draw may touch: the planes, the clip rectangle and the region's rectangle.
+struct ClipBox {
+    int32_t x0, y0, x1, y1;
+    bool Empty() const { return x0 >= x1 || y0 >= y1; }
+};
+ClipBox OutputClip(const ShapeOutput &o);
+
+// The per-pixel writes of every output plane: the generic rule the span path must match.
+inline void WriteMaskPixel(MaskPlane *m, int32_t mode, int32_t x, int32_t y, bool in) {
+    uint8_t *row = m->bits + ptrdiff_t(y) * m->bytesPerRow;
+    switch (mode) {
+    case TemplateMaskClear: if (in) SetMaskBit(row, x, false); break;
+    case TemplateMaskCopy: SetMaskBit(row, x, in); break;
+    case TemplateMaskXor: if (in) SetMaskBit(row, x, !MaskBit(row, x)); break;
+    case TemplateMaskAnd: if (!in) SetMaskBit(row, x, false); break;
+    default: if (in) SetMaskBit(row, x, true); break;
+    }
+}
+
+inline void WriteAlphaPixel(AlphaPlane *a, int32_t level, int32_t x, int32_t y, uint32_t coverage) {
+    uint8_t &v = a->bytes[ptrdiff_t(y) * a->bytesPerRow + x];
+    if (level == kShapeAlphaOwnOpacity) v = uint8_t(coverage);
+    else v = uint8_t((v * (255 - coverage) + uint32_t(std::clamp(level, 0, 255)) * coverage + 127) / 255);
+}
+
+// The span path: draws a plain shape (IsPlainShape) straight into the output. Returns 0 or an AreaBox error.
+int DrawShapeSpans(const ShapeRecord &shape, int32_t x, int32_t y, const ShapeOutput &output);

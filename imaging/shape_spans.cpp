@@ -1,0 +1,269 @@
+// The span path: a plain shape goes from its rows' runs straight into the output planes, with no image of its
+// own. Every pixel is decided by the same rules as the generic renderer (shape_geometry.h), which stays the oracle.
+#include <cstring>
+#include <vector>
+
+#include "imaging/shape_geometry.h"
+
+namespace {
+
+using SolidRun = void (*)(const PixelBuffer &b, int32_t y, int32_t x, int32_t n, uint32_t rgb);
+using BlendRun = void (*)(const PixelBuffer &b, int32_t y, int32_t x, int32_t n, uint32_t rgb, uint32_t opacity,
+                          const uint8_t *coverage);
+
+template <class F> void SolidRunOf(const PixelBuffer &b, int32_t y, int32_t x, int32_t n, uint32_t rgb) {
+    const typename F::Pixel v = F::FromColor(rgb);
+    uint8_t *p = b.At(x, y);
+    for (int32_t i = 0; i < n; ++i, p += F::kBytes) F::Store(p, v);
+}
+
+// opacity x coverage / 255 per pixel (coverage null: all covered); the system's one blend rule.
+template <class F>
+void BlendRunOf(const PixelBuffer &b, int32_t y, int32_t x, int32_t n, uint32_t rgb, uint32_t opacity,
+                const uint8_t *coverage) {
+    const Channels s = ColorChannels(rgb & 0xFFFFFF);
+    const typename F::Pixel solid = F::FromColor(rgb);
+    uint8_t *p = b.At(x, y);
+    for (int32_t i = 0; i < n; ++i, p += F::kBytes) {
+        const uint32_t a = coverage ? (opacity * coverage[i] + 127) / 255 : opacity;
+        if (a == 0) continue;
+        if (a >= 255) F::Store(p, solid);
+        else F::Store(p, F::Pack(BlendChannels(F::Unpack(F::Load(p)), s, a)));
+    }
+}
+
+// Takes runs in shape coordinates, clips them once to the output and writes every plane.
+struct SpanWriter {
+    const ShapeOutput &o;
+    ClipBox box;
+    int64_t originX, originY; // the shape's origin in the output
+    uint32_t rgb, opacity;
+    PixelBuffer pixels{};
+    SolidRun solid = nullptr;
+    BlendRun blend = nullptr;
+
+    SpanWriter(const ShapeOutput &output, int32_t x, int32_t y, uint32_t color)
+        : o(output), box(OutputClip(output)), originX(x), originY(y), rgb(color & 0xFFFFFF), opacity(Opacity(color)) {
+        if (o.bitmap && o.bitmap->pixels) {
+            pixels = BitmapPixels(o.bitmap);
+            DispatchFormat(pixels.bytesPerPixel, [&](auto format) {
+                using F = decltype(format);
+                solid = SolidRunOf<F>;
+                blend = BlendRunOf<F>;
+            });
+        }
+    }
+
+    // Run [sx, sx + n) of shape row sy; coverage null means fully covered.
+    void Run(int64_t sy, int64_t sx, int64_t n, const uint8_t *coverage) {
+        const int64_t y = originY + sy;
+        if (y < box.y0 || y >= box.y1) return;
+        int64_t x0 = originX + sx, x1 = x0 + n;
+        if (x0 < box.x0) {
+            if (coverage) coverage += box.x0 - x0;
+            x0 = box.x0;
+        }
+        x1 = std::min<int64_t>(x1, box.x1);
+        if (x0 >= x1) return;
+        if (!o.region || !o.region->mask) {
+            Write(int32_t(y), int32_t(x0), int32_t(x1 - x0), coverage);
+            return;
+        }
+        // The region's shape: only its set pixels, a run at a time.
+        for (int64_t i = x0; i < x1;) {
+            while (i < x1 && !ClipRegionContains(o.region, int32_t(i), int32_t(y))) ++i;
+            int64_t end = i;
+            while (end < x1 && ClipRegionContains(o.region, int32_t(end), int32_t(y))) ++end;
+            if (end > i) Write(int32_t(y), int32_t(i), int32_t(end - i), coverage ? coverage + (i - x0) : nullptr);
+            i = end;
+        }
+    }
+
+    void Write(int32_t y, int32_t x, int32_t n, const uint8_t *coverage) {
+        if (solid) {
+            if (!coverage && opacity == 255) solid(pixels, y, x, n, rgb);
+            else blend(pixels, y, x, n, rgb, opacity, coverage);
+        }
+        if (o.mask && o.mask->bits)
+            for (int32_t i = 0; i < n; ++i) WriteMaskPixel(o.mask, o.maskMode, x + i, y, !coverage || coverage[i] >= 128);
+        if (o.alpha && o.alpha->bytes)
+            for (int32_t i = 0; i < n; ++i) WriteAlphaPixel(o.alpha, o.alphaLevel, x + i, y, coverage ? coverage[i] : 255);
+    }
+};
+
+// Widens or narrows [*left, *right] of row j until its ends are exactly the pixels inside (a convex area's row
+// is one run, so an estimate a pixel or so off is put right by the same test the generic renderer uses).
+template <class Inside> bool FixRun(int32_t *left, int32_t *right, int32_t width, Inside inside) {
+    int32_t l = std::max(*left, 0), r = std::min(*right, width - 1);
+    if (l > r) { // the estimate fell outside: nothing, or at most the pixel next to it
+        l = r = std::clamp(*left, 0, width - 1);
+        if (!inside(l)) return false;
+    }
+    while (l > 0 && inside(l - 1)) --l;
+    while (l <= r && !inside(l)) ++l;
+    while (r < width - 1 && inside(r + 1)) ++r;
+    while (r >= l && !inside(r)) --r;
+    *left = l, *right = r;
+    return l <= r;
+}
+
+// The first (or last) pixel of [from, to] inside, given that `known` is inside and the row's inside pixels are one
+// run.
+template <class Inside> int64_t RunEnd(int64_t known, int64_t limit, Inside inside) {
+    if (inside(limit)) return limit;
+    int64_t in = known, out = limit;
+    while (std::abs(out - in) > 1) {
+        const int64_t mid = in + (out - in) / 2;
+        (inside(mid) ? in : out) = mid;
+    }
+    return in;
+}
+
+void EllipseRuns(const ShapeRecord &s, int32_t bw, int64_t j0, int64_t j1, SpanWriter &w) {
+    const EllipseArea e(s);
+    const ArcSector sector(s);
+    const bool arc = s.kind == ObjectKindArc && sector.span < 360;
+    for (int64_t j = j0; j < j1; ++j) {
+        const double v = (double(j) + 0.5 - e.cy) / e.ry;
+        const double half = v * v < 1 ? e.rx * std::sqrt(1 - v * v) : 0;
+        int32_t l = int32_t(std::ceil(e.cx - half - 0.5)), r = int32_t(std::floor(e.cx + half - 0.5));
+        if (!FixRun(&l, &r, bw, [&](int32_t i) { return e.Inside(i, int32_t(j)); })) continue;
+        if (!arc) {
+            w.Run(j, l, r - l + 1, nullptr);
+            continue;
+        }
+        for (int32_t i = l; i <= r;) {
+            while (i <= r && !sector.Inside(i, int32_t(j))) ++i;
+            int32_t end = i;
+            while (end <= r && sector.Inside(end, int32_t(j))) ++end;
+            if (end > i) w.Run(j, i, end - i, nullptr);
+            i = end;
+        }
+    }
+}
+
+void BoxRuns(const ShapeRecord &s, int64_t j0, int64_t j1, SpanWriter &w) {
+    const BoxArea b(s);
+    for (int64_t j = j0; j < j1; ++j) {
+        if (b.r <= 0) {
+            w.Run(j, 0, s.sizeX, nullptr);
+            continue;
+        }
+        const double py = double(j) + 0.5, dy = py - std::clamp(py, b.r, b.h - b.r);
+        const double half = dy * dy < b.r * b.r ? std::sqrt(b.r * b.r - dy * dy) : 0;
+        int32_t l = int32_t(std::ceil(b.r - half - 0.5)), r = int32_t(std::floor(b.w - b.r + half - 0.5));
+        if (FixRun(&l, &r, s.sizeX, [&](int32_t i) { return b.Inside(i, int32_t(j)); })) w.Run(j, l, r - l + 1, nullptr);
+    }
+}
+
+void ThinLineRuns(const ShapeRecord &s, SpanWriter &w) {
+    int64_t row = 0, from = 0, to = 0; // the run being gathered: [from, to) of row
+    bool open = false;
+    WalkLine(s.x1, s.y1, s.x2, s.y2, [&](int32_t x, int32_t y) {
+        if (open && y == row && x == to) {
+            ++to;
+            return;
+        }
+        if (open && y == row && x == from - 1) {
+            --from;
+            return;
+        }
+        if (open) w.Run(row, from, to - from, nullptr);
+        row = y, from = x, to = x + 1, open = true;
+    });
+    if (open) w.Run(row, from, to - from, nullptr);
+}
+
+void ThickLineRuns(const ShapeRecord &s, int64_t bx, int32_t bw, int64_t j0, int64_t j1, SpanWriter &w) {
+    const ThickLine l(s);
+    for (int64_t j = j0; j < j1; ++j) {
+        const auto inside = [&](int64_t i) { return l.Inside(int32_t(i), int32_t(j)); };
+        // A point of the row inside the line: where the segment crosses it, or the nearer end.
+        const double yc = double(j) + 0.5;
+        double seed;
+        if (l.ay != l.by && (l.ay - yc) * (l.by - yc) <= 0) seed = l.ax + (yc - l.ay) * (l.bx - l.ax) / (l.by - l.ay);
+        else seed = std::fabs(l.ay - yc) <= std::fabs(l.by - yc) ? l.ax : l.bx;
+        // The row's inside centres are a run holding the seed, so one of the three nearest pixels is in when any is.
+        const int64_t near = int64_t(std::floor(seed));
+        int64_t in = INT64_MIN;
+        for (int64_t i : {near, near - 1, near + 1})
+            if (i >= bx && i < bx + bw && inside(i)) {
+                in = i;
+                break;
+            }
+        if (in == INT64_MIN) continue;
+        const int64_t left = RunEnd(in, bx, inside), right = RunEnd(in, bx + bw - 1, inside);
+        w.Run(j, left, right - left + 1, nullptr);
+    }
+}
+
+void PolygonRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, int64_t j0, int64_t j1, SpanWriter &w) {
+    const size_t n = s.vertices.size() / 2;
+    if (n < 3) return; // no area, as the generic fill
+    thread_local std::vector<int32_t> points;
+    thread_local std::vector<PolygonCrossing> cross;
+    points.resize(2 * n);
+    cross.resize(n);
+    for (size_t k = 0; k < n; ++k) {
+        points[2 * k] = int32_t(PolygonCoordinate(s.vertices[2 * k])) - bx;
+        points[2 * k + 1] = int32_t(PolygonCoordinate(s.vertices[2 * k + 1])) - by;
+    }
+    for (int64_t j = j0; j < j1; ++j)
+        PolygonRowSpans(points.data(), int32_t(n), int32_t(j - by), cross.data(), [&](int64_t from, int64_t to) {
+            from = std::max<int64_t>(from, 0);
+            to = std::min<int64_t>(to, bw);
+            if (from < to) w.Run(j, bx + from, to - from, nullptr);
+        });
+}
+
+} // namespace
+
+int DrawShapeSpans(const ShapeRecord &s, int32_t x, int32_t y, const ShapeOutput &o) {
+    int32_t bx, by, bw, bh;
+    if (int err = AreaBox(s, &bx, &by, &bw, &bh)) return err;
+    SpanWriter w(o, x, y, s.color);
+    if (w.box.Empty()) return 0;
+    // The shape rows and columns the clip lets through; nothing else is looked at.
+    const int64_t j0 = std::max<int64_t>(by, int64_t(w.box.y0) - y);
+    const int64_t j1 = std::min<int64_t>(int64_t(by) + bh, int64_t(w.box.y1) - y);
+    if (j0 >= j1 || int64_t(x) + bx >= w.box.x1 || int64_t(x) + bx + bw <= w.box.x0) return 0;
+    if (s.style.Antialias()) {
+        // The window keeps the whole width of the box, so every pixel sums the same cells as in the generic path.
+        thread_local CoverageRaster raster;
+        thread_local ShapePath path;
+        path.points.clear();
+        path.ends.clear();
+        BuildShapePath(s, &path);
+        BeginCoverageRaster(&raster, bx, int32_t(j0), bw, int32_t(j1 - j0));
+        AddRasterPath(&raster, path);
+        EndCoverageRaster(&raster, [&](int32_t row, int32_t column, int32_t n, const uint8_t *coverage) {
+            // Whole runs of full coverage go in as fills.
+            for (int32_t i = 0; i < n;) {
+                int32_t end = i;
+                if (coverage[i] == 255) {
+                    while (end < n && coverage[end] == 255) ++end;
+                    w.Run(row, int64_t(column) + i, end - i, nullptr);
+                } else {
+                    while (end < n && coverage[end] != 255) ++end;
+                    w.Run(row, int64_t(column) + i, end - i, coverage + i);
+                }
+                i = end;
+            }
+        });
+        return 0;
+    }
+    switch (s.kind) {
+    case ObjectKindBox: BoxRuns(s, j0, j1, w); break;
+    case ObjectKindCircle:
+    case ObjectKindEllipse:
+    case ObjectKindArc: EllipseRuns(s, bw, j0, j1, w); break;
+    case ObjectKindLine:
+        if (std::max(s.thickness, 1) == 1) ThinLineRuns(s, w);
+        else ThickLineRuns(s, bx, bw, j0, j1, w);
+        break;
+    case ObjectKindPlot: w.Run(0, 0, 1, nullptr); break;
+    case ObjectKindPolygon: PolygonRuns(s, bx, by, bw, j0, j1, w); break;
+    default: return kErrWrongUsage;
+    }
+    return 0;
+}
