@@ -7,12 +7,7 @@
 
 namespace {
 
-struct CardState {
-    int32_t t;
-};
-
 struct UpDownState {
-    int32_t t;
     int32_t pass;
 };
 
@@ -23,26 +18,17 @@ int32_t CardStepSize(const FxRequest *request) {
 // The column pairs of the four passes: down, up.
 constexpr int32_t kPassColumns[4][2] = {{0, 1}, {3, 2}, {4, 5}, {7, 6}};
 
-} // namespace
+int CardSetup(FxRequest *request) {
+    request->step = CardStepSize(request);
+    request->frameCount = EffectStepCount(request->height - request->step, request->step, 0);
+    request->run = {0, request->step, request->height};
+    return 0;
+}
 
-int CardStep(FxRequest *request, int *done) {
+int CardDraw(FxRequest *request, int32_t t) {
     const int32_t h = request->height;
-    if (request->phase == 0) {
-        if (!AllocFxState<CardState>(request)) return kErrOutOfMemoryCode;
-        request->step = CardStepSize(request);
-        request->frameCount = EffectStepCount(h - request->step, request->step, 0);
-        return 0;
-    }
-    if (request->phase != 1 && request->phase != 2) return 0;
-    CardState *state = FxState<CardState>(request);
-    if (request->phase == 2) state->t = int32_t(std::min<int64_t>(int64_t(request->frame) * request->step, h));
-    else if (request->frame == 0) state->t = request->step;
-    if (state->t >= h) {
-        state->t = h;
-        if (done) *done = 1;
-    }
-    const bool first = state->t < h / 2;
-    const int32_t a = first ? state->t : h - state->t;
+    const bool first = t < h / 2;
+    const int32_t a = first ? t : h - t;
     const HostBitmap *fresh = request->newImage, *old = request->oldImage;
     // Each piece: source rows [from, from + rows) of a picture to rows [to, to + rows).
     struct Piece {
@@ -50,7 +36,7 @@ int CardStep(FxRequest *request, int *done) {
         int32_t from, to, rows;
     };
     Piece pieces[2];
-    if (request->effect == 111) {
+    if (FxVariantOf(request).direction == kFxNorth) {
         if (first) pieces[0] = {fresh, a, 0, a}, pieces[1] = {old, 0, a, h - a};
         else pieces[0] = {fresh, a, 0, h - a}, pieces[1] = {old, h - 2 * a, h - a, a};
     } else {
@@ -59,34 +45,33 @@ int CardStep(FxRequest *request, int *done) {
     }
     for (const Piece &piece : pieces)
         DrawFxPictureRect(request, piece.picture, 0, piece.from, 0, piece.to, request->width, piece.rows);
-    if (request->phase == 1) {
-        state->t += request->step;
-        FinishFxFrame(request);
-    }
     return 0;
 }
 
-int UpDownStep(FxRequest *request, int *done) {
+int UpDownSetup(FxRequest *request) {
+    if (!AllocFxState<UpDownState>(request)) return kErrOutOfMemoryCode;
+    const int32_t s = request->step = CardStepSize(request);
+    request->frameCount = EffectStepCount(4 * request->height, s, 0);
+    request->run = {-s, s, INT32_MAX};
+    return 0;
+}
+
+// The position runs down the four passes one after the other.
+int UpDownDraw(FxRequest *request, int32_t t) {
     const int32_t h = request->height;
-    if (request->phase == 0) {
-        if (!AllocFxState<UpDownState>(request)) return kErrOutOfMemoryCode;
-        request->step = CardStepSize(request);
-        request->frameCount = EffectStepCount(4 * h, request->step, 0);
-        return 0;
-    }
-    if (request->phase != 1) return 0;
     UpDownState *state = FxState<UpDownState>(request);
     const int32_t s = request->step, c = request->width / 8 + 1;
-    if (request->frame == 0) state->t = 0, state->pass = 0;
-    int32_t y = state->t, pass = 0;
-    if (state->t >= h) {
-        pass = state->t / h;
-        y = state->t % h;
+    if (request->frame == 0) state->pass = 0;
+    int32_t y = t, pass = 0;
+    if (t >= h) {
+        pass = t / h;
+        y = t % h;
     }
     int32_t down = 0, up = 1;
+    int result = 0;
     // A step above the height can jump past the last pass: any pass from 4 on ends the run.
     if (pass >= 4) {
-        *done = 1;
+        result = kFxLastFrame;
         DrawFxNewRect(request, 0, 0, request->width, h);
     } else {
         down = kPassColumns[pass][0], up = kPassColumns[pass][1];
@@ -99,7 +84,10 @@ int UpDownStep(FxRequest *request, int *done) {
     const int32_t u = std::max(h - y - s, 1);
     DrawFxNewRect(request, down * c, y, c, s + 2);
     DrawFxNewRect(request, up * c, u - 1, c, s + 2);
-    state->t += s;
-    FinishFxFrame(request);
-    return 0;
+    return result;
 }
+
+} // namespace
+
+const FxFamily CardFamily = {CardSetup, CardDraw, nullptr};
+const FxFamily UpDownFamily = {UpDownSetup, UpDownDraw, nullptr};

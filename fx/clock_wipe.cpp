@@ -66,28 +66,28 @@ int FillWedge(MaskPlane *mask, int32_t *points, int32_t count, int32_t w, int32_
     return FillPolygonMask(mask, points, count, nullptr, 0);
 }
 
-} // namespace
-
-int ClockWipeStep(FxRequest *request, int *done) {
+int ClockWipeSetup(FxRequest *request) {
     const int32_t w = request->width, h = request->height;
-    if (request->phase == 0) {
-        ClockState *state = AllocFxState<ClockState>(request);
-        if (!state) return kErrOutOfMemoryCode;
-        const bool plane = DrawsLayerPlane(request);
-        if (!plane && !request->oldImage) return kErrWrongUsage;
-        const int32_t step = request->step;
-        request->step = step == -1 ? 10 : step == -2 ? 15 : step == -3 ? 5 : std::clamp(step, 1, 30);
-        if (!plane) state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
-        state->wedgeMask = AllocMaskPlane(nullptr, w, h);
-        if ((!plane && !state->work) || !state->wedgeMask) return kErrOutOfMemoryCode;
-        StartHand(state, w, request->step);
-        int32_t frames = 1;
-        while (MoveHand(state, w, h, request->step)) frames++;
-        request->frameCount = frames;
-        StartHand(state, w, request->step);
-        return 0;
-    }
-    if (request->phase != 1 && request->phase != 2) return 0;
+    ClockState *state = AllocFxState<ClockState>(request);
+    if (!state) return kErrOutOfMemoryCode;
+    const bool plane = DrawsLayerPlane(request);
+    if (!plane && !request->oldImage) return kErrWrongUsage;
+    const int32_t step = request->step;
+    request->step = step == -1 ? 10 : step == -2 ? 15 : step == -3 ? 5 : std::clamp(step, 1, 30);
+    if (!plane) state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
+    state->wedgeMask = AllocMaskPlane(nullptr, w, h);
+    if ((!plane && !state->work) || !state->wedgeMask) return kErrOutOfMemoryCode;
+    StartHand(state, w, request->step);
+    int32_t frames = 1;
+    while (MoveHand(state, w, h, request->step)) frames++;
+    request->frameCount = frames;
+    StartHand(state, w, request->step);
+    return 0;
+}
+
+// The hand keeps its own place: a played frame moves it on, a direct one sweeps again from twelve o'clock.
+int ClockWipeDraw(FxRequest *request, int32_t) {
+    const int32_t w = request->width, h = request->height;
     ClockState *state = FxState<ClockState>(request);
     int32_t points[2 * 12];
     int32_t count = 0;
@@ -117,7 +117,6 @@ int ClockWipeStep(FxRequest *request, int *done) {
     }
     add(state->handX, state->handY);
     add(w / 2, h / 2);
-    if (over && done) *done = 1;
     const HostBitmap *drawn = request->newImage;
     if (over && DrawsLayerPlane(request)) FillMaskRect(state->wedgeMask, 0, 0, w, h, MASKVISIBLE);
     if (!over) {
@@ -135,11 +134,8 @@ int ClockWipeStep(FxRequest *request, int *done) {
         drawn = state->work;
     }
     if (!DrawsLayerPlane(request)) DrawFxPicture(request, drawn, request->bltFlags);
-    if (request->phase == 1) {
-        MoveHand(state, w, h, request->step);
-        FinishFxFrame(request);
-    }
-    return 0;
+    if (request->phase == 1) MoveHand(state, w, h, request->step);
+    return over ? kFxLastFrame : 0;
 }
 
 void ClockWipeFinish(FxRequest *request, int) {
@@ -148,3 +144,7 @@ void ClockWipeFinish(FxRequest *request, int) {
     FreeMaskPlane(state->wedgeMask);
     state->work = nullptr, state->wedgeMask = nullptr;
 }
+
+} // namespace
+
+const FxFamily ClockWipeFamily = {ClockWipeSetup, ClockWipeDraw, ClockWipeFinish};

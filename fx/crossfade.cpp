@@ -253,52 +253,42 @@ void PlayLayerFadeFrame(FxRequest *request, FadeState *state, bool fade, int32_t
     }
 }
 
-} // namespace
+int CrossfadeSetup(FxRequest *request) {
+    CrossfadeState *state = AllocFxState<CrossfadeState>(request);
+    if (!state) return kErrOutOfMemoryCode;
+    request->step = LevelStep(request->step, kCrossfadeMaxStep);
+    request->frameCount = EffectStepCount(255, request->step, 1);
+    request->run = {0, request->step, 255};
+    if (request->realtimeLayer) {
+        // The layer shows the new image and fades in (or out) through its alpha plane.
+        state->layerAlpha = BuildLayerAlpha(request);
+        if (!state->layerAlpha || !request->preparedState) return kErrOutOfMemoryCode;
+        BLTBITMAP(request->newImage, 0, 0, request->preparedState->bitmap, 0, 0, request->width, request->height);
+        return TakeLayerFastRoad(request, state);
+    }
+    const BGPic *current = CurrentBGPic;
+    state->fast = QueryBlitCapabilities(kBlitCapConstantBlend) && !request->async && !request->scaledDisplay &&
+                  !(current && current->clipRegion && current->clipRegion->mask) &&
+                  !(current && SpritesOverlapRect(current, request->x, request->y, request->width, request->height));
+    if (!request->oldImage) return kErrWrongUsage;
+    state->endUsed = request->newImage;
+    if (request->newMask || request->newAlpha) {
+        state->endPicture = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
+        if (!state->endPicture) return kErrOutOfMemoryCode;
+        BLTBITMAP(request->oldImage, 0, 0, state->endPicture, 0, 0, request->width, request->height);
+        SAFEBLT(request->newImage, 0, 0, state->endPicture, 0, 0, request->width, request->height, 0, 0, 0, 0,
+                kBlitMasked | kBlitToBitmap, request->newMask, request->newAlpha, nullptr);
+        state->endUsed = state->endPicture;
+    }
+    state->work = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
+    if (!state->work) return kErrOutOfMemoryCode;
+    return 0;
+}
 
-int CrossfadeStep(FxRequest *request, int *done) {
-    if (request->phase == 0) {
-        CrossfadeState *state = AllocFxState<CrossfadeState>(request);
-        if (!state) return kErrOutOfMemoryCode;
-        request->step = LevelStep(request->step, kCrossfadeMaxStep);
-        request->frameCount = EffectStepCount(255, request->step, 1);
-        if (request->realtimeLayer) {
-            // The layer shows the new image and fades in (or out) through its alpha plane.
-            state->layerAlpha = BuildLayerAlpha(request);
-            if (!state->layerAlpha || !request->preparedState) return kErrOutOfMemoryCode;
-            BLTBITMAP(request->newImage, 0, 0, request->preparedState->bitmap, 0, 0, request->width, request->height);
-            return TakeLayerFastRoad(request, state);
-        }
-        const BGPic *current = CurrentBGPic;
-        state->fast = QueryBlitCapabilities(kBlitCapConstantBlend) && !request->async && !request->scaledDisplay &&
-                      !(current && current->clipRegion && current->clipRegion->mask) &&
-                      !(current && SpritesOverlapRect(current, request->x, request->y, request->width, request->height));
-        if (!request->oldImage) return kErrWrongUsage;
-        state->endUsed = request->newImage;
-        if (request->newMask || request->newAlpha) {
-            state->endPicture = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
-            if (!state->endPicture) return kErrOutOfMemoryCode;
-            BLTBITMAP(request->oldImage, 0, 0, state->endPicture, 0, 0, request->width, request->height);
-            SAFEBLT(request->newImage, 0, 0, state->endPicture, 0, 0, request->width, request->height, 0, 0, 0, 0,
-                    kBlitMasked | kBlitToBitmap, request->newMask, request->newAlpha, nullptr);
-            state->endUsed = state->endPicture;
-        }
-        state->work = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
-        if (!state->work) return kErrOutOfMemoryCode;
-        return 0;
-    }
-    if (request->phase != 1 && request->phase != 2) return 0;
+int CrossfadeDraw(FxRequest *request, int32_t level) {
     CrossfadeState *state = FxState<CrossfadeState>(request);
-    if (request->phase == 1) {
-        if (request->frame == 0) state->level = 0;
-        state->level += request->step;
-    } else {
-        state->level = int32_t(std::min<int64_t>(int64_t(request->frame) * request->step, 255));
-        state->fast = 0;
-    }
-    if (state->level > 254) {
-        state->level = 255;
-        if (done) *done = 1;
-    }
+    state->level = level;
+    if (request->phase == 2) state->fast = 0;
     if (request->realtimeLayer) {
         const int32_t level = request->reverse ? 255 - state->level : state->level;
         ScaleLayerAlpha(request, state->layerAlpha, level);
@@ -312,7 +302,6 @@ int CrossfadeStep(FxRequest *request, int *done) {
     } else {
         PlayCrossfadeFrame(request, state);
     }
-    if (request->phase == 1) FinishFxFrame(request);
     return 0;
 }
 
@@ -329,49 +318,45 @@ void CrossfadeFinish(FxRequest *request, int) {
     state->lower = state->lowerScratch = nullptr;
 }
 
-int FadeStep(FxRequest *request, int *done) {
-    const bool fade = request->effect == 116;
-    if (request->phase == 0) {
-        FadeState *state = AllocFxState<FadeState>(request);
-        if (!state) return kErrOutOfMemoryCode;
-        request->step = LevelStep(request->step, kFadeMaxStep);
-        state->colour = request->parameter == kFxRandomParameter ? uint32_t(RuntimeRand()) % 16777216u
-                                                                 : uint32_t(request->parameter) & 0xFFFFFFu;
-        state->level = request->step;
-        request->frameCount = EffectStepCount(511 - request->step, request->step, 0);
-        if (request->realtimeLayer) {
-            LayerDrawParams *layerState = request->preparedState;
-            state->layerAlpha = BuildLayerAlpha(request);
-            if (!state->layerAlpha || !layerState || !layerState->alpha) return kErrOutOfMemoryCode;
-            // FADE shows the colour block first; otherwise the layer stands at its full opacity.
-            if (fade && !request->reverse) RECTFILL(layerState->bitmap, 0, 0, request->width, request->height, state->colour);
-            else BltAlphaPlane(state->layerAlpha, 0, 0, layerState->alpha, 0, 0, request->width, request->height, kAlphaCopy, 0);
-            return 0;
-        }
-        if (!request->oldImage) return kErrWrongUsage;
-        state->tinted = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
-        if (!state->tinted) return kErrOutOfMemoryCode;
-        if (request->newMask || request->newAlpha) {
-            state->blendPicture = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
-            if (!state->blendPicture) return kErrOutOfMemoryCode;
-        }
+// FADE goes through the colour; BLEND (amount 1) only tints the new picture.
+bool Fades(const FxRequest *request) { return FxVariantOf(request).amount == 0; }
+
+int FadeSetup(FxRequest *request) {
+    const bool fade = Fades(request);
+    FadeState *state = AllocFxState<FadeState>(request);
+    if (!state) return kErrOutOfMemoryCode;
+    request->step = LevelStep(request->step, kFadeMaxStep);
+    state->colour = request->parameter == kFxRandomParameter ? uint32_t(RuntimeRand()) % 16777216u
+                                                             : uint32_t(request->parameter) & 0xFFFFFFu;
+    state->level = request->step;
+    request->frameCount = EffectStepCount(511 - request->step, request->step, 0);
+    request->run = {0, request->step, 511};
+    if (request->realtimeLayer) {
+        LayerDrawParams *layerState = request->preparedState;
+        state->layerAlpha = BuildLayerAlpha(request);
+        if (!state->layerAlpha || !layerState || !layerState->alpha) return kErrOutOfMemoryCode;
+        // FADE shows the colour block first; otherwise the layer stands at its full opacity.
+        if (fade && !request->reverse) RECTFILL(layerState->bitmap, 0, 0, request->width, request->height, state->colour);
+        else BltAlphaPlane(state->layerAlpha, 0, 0, layerState->alpha, 0, 0, request->width, request->height, kAlphaCopy, 0);
         return 0;
     }
-    if (request->phase != 1 && request->phase != 2) return 0;
-    FadeState *state = FxState<FadeState>(request);
-    if (request->phase == 2) state->level = int32_t(std::min<int64_t>(int64_t(request->frame) * request->step, 511));
-    else if (request->frame == 0) state->level = request->step;
-    if (state->level > 510) {
-        state->level = 511;
-        if (done) *done = 1;
+    if (!request->oldImage) return kErrWrongUsage;
+    state->tinted = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
+    if (!state->tinted) return kErrOutOfMemoryCode;
+    if (request->newMask || request->newAlpha) {
+        state->blendPicture = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
+        if (!state->blendPicture) return kErrOutOfMemoryCode;
     }
+    return 0;
+}
+
+int FadeDraw(FxRequest *request, int32_t level) {
+    const bool fade = Fades(request);
+    FadeState *state = FxState<FadeState>(request);
+    state->level = level;
     const int32_t tint = state->level <= 255 ? state->level : 511 - state->level;
     if (request->realtimeLayer) {
         PlayLayerFadeFrame(request, state, fade, tint);
-        if (request->phase == 1) {
-            state->level += request->step;
-            FinishFxFrame(request);
-        }
         return 0;
     }
     // FADE tints the old picture until the colour is reached, then the new one; BLEND tints the new one only.
@@ -394,10 +379,6 @@ int FadeStep(FxRequest *request, int *done) {
         }
         DrawFxPicture(request, frame, request->bltFlags);
     }
-    if (request->phase == 1) {
-        state->level += request->step;
-        FinishFxFrame(request);
-    }
     return 0;
 }
 
@@ -409,3 +390,8 @@ void FadeFinish(FxRequest *request, int) {
     FreeHostBitmap(state->tinted);
     state->blendPicture = state->tinted = nullptr;
 }
+
+} // namespace
+
+const FxFamily CrossfadeFamily = {CrossfadeSetup, CrossfadeDraw, CrossfadeFinish};
+const FxFamily FadeFamily = {FadeSetup, FadeDraw, FadeFinish};

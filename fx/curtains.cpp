@@ -7,162 +7,115 @@
 
 namespace {
 
-struct BandsState {
-    int32_t a, b;
-};
-
 // Draws a band of the new image: columns [p, p + thickness) when vertical, else rows.
 void DrawBand(FxRequest *request, bool vertical, int32_t p, int32_t thickness) {
     if (vertical) DrawFxNewRect(request, p, 0, thickness, request->height);
     else DrawFxNewRect(request, 0, p, request->width, thickness);
 }
 
-int32_t CurtainStepSize(int32_t speed, int32_t size) { return EffectStepSize(speed, size, 140, 60, 320); }
+bool Vertical(const FxRequest *request) {
+    const FxVariant &variant = FxVariantOf(request);
+    return variant.axis == kFxAxisV || variant.direction == kFxWest || variant.direction == kFxEast;
+}
+
+int32_t BandSize(const FxRequest *request) { return Vertical(request) ? request->width : request->height; }
 
 // Opening curtains start at the middle line and move a band each way outwards; closing ones come in from both
-// edges. Bands are step + 1 thick.
-int CurtainStep(FxRequest *request, int *done, bool vertical, bool opening) {
-    const int32_t size = vertical ? request->width : request->height;
-    if (request->phase == 0) {
-        if (!AllocFxState<BandsState>(request)) return kErrOutOfMemoryCode;
-        int32_t s = CurtainStepSize(request->step, size);
-        if (opening) {
-            // Under 2 pixels the cap is 0 and the bands fall outside the picture; the floor keeps the run finite.
-            s = ClampFxStep(s, size / 4);
-            request->frameCount = EffectStepCount(size - (s + 1) - (size / 2 - 1), s + 1, 0);
-        } else {
-            if (s > size / 2) s = 1;
-            request->frameCount = EffectStepCount(size / 2, s + 1, 0);
-        }
-        request->step = s;
-        return 0;
-    }
-    if (request->phase != 1) return 0;
-    BandsState *state = FxState<BandsState>(request);
-    const int32_t s = request->step;
-    if (opening) {
-        if (request->frame == 0) state->a = size / 2, state->b = size / 2 - 1;
-        if (state->b >= size - (s + 1)) {
-            state->b = size - (s + 1);
-            *done = 1;
-        }
-        if (state->a - s < 0) state->a = s;
-        DrawBand(request, vertical, state->b, s + 1);
-        DrawBand(request, vertical, state->a - s, s + 1);
+// edges. Bands are step + 1 thick. The position is how far the band that ends the run has come.
+int CurtainsSetup(FxRequest *request) {
+    const int32_t size = BandSize(request);
+    int32_t s = EffectStepSize(request->step, size, 140, 60, 320);
+    if (FxVariantOf(request).direction == kFxOutwards) {
+        // Under 2 pixels the cap is 0 and the bands fall outside the picture; the floor keeps the run finite.
+        s = ClampFxStep(s, size / 4);
+        request->frameCount = EffectStepCount(size - (s + 1) - (size / 2 - 1), s + 1, 0);
+        request->run = {-(s + 1), s + 1, size - (s + 1) - (size / 2 - 1)};
     } else {
-        if (request->frame == 0) state->a = 0, state->b = size - 1;
-        if (state->a >= size / 2) {
-            state->a = size / 2;
-            *done = 1;
-        }
-        DrawBand(request, vertical, state->a, s + 1);
-        DrawBand(request, vertical, state->b - s, s + 1);
+        if (s > size / 2) s = 1;
+        request->frameCount = EffectStepCount(size / 2, s + 1, 0);
+        request->run = {-(s + 1), s + 1, size / 2};
     }
-    state->a += opening ? -(s + 1) : s + 1;
-    state->b += opening ? s + 1 : -(s + 1);
-    FinishFxFrame(request);
+    request->step = s;
     return 0;
 }
 
-// One band s + 1 thick per frame from one edge. A too large step becomes 1 across the columns but is cut to half
-// the height across the rows.
-int RevealStep(FxRequest *request, int *done, bool vertical, bool forwards) {
-    const int32_t size = vertical ? request->width : request->height;
-    if (request->phase == 0) {
-        if (!AllocFxState<BandsState>(request)) return kErrOutOfMemoryCode;
-        int32_t s = EffectStepSize(request->step, size, 70, 30, 200);
-        if (vertical) s = s > size / 2 ? 1 : s;
-        else s = ClampFxStep(s, size / 2);
-        request->step = s;
-        request->frameCount = EffectStepCount(size - (s + 1), s + 1, 0);
-        return 0;
-    }
-    if (request->phase != 1) return 0;
-    BandsState *state = FxState<BandsState>(request);
-    const int32_t s = request->step;
-    int32_t &p = state->a;
-    if (request->frame == 0) p = forwards ? 0 : size - 1;
-    if (forwards) {
-        if (p >= size - (s + 1)) {
-            p = size - (s + 1);
-            *done = 1;
-        }
-        DrawBand(request, vertical, p, s + 1);
-        p += s + 1;
+int CurtainsDraw(FxRequest *request, int32_t position) {
+    const bool vertical = Vertical(request);
+    const int32_t size = BandSize(request), s = request->step;
+    // The other band is not held when the run's band is.
+    const int32_t travel = int32_t(std::min<int64_t>(int64_t(request->frame) * (s + 1), INT32_MAX / 2));
+    if (FxVariantOf(request).direction == kFxOutwards) {
+        const int32_t b = size / 2 - 1 + position;
+        int32_t a = size / 2 - travel;
+        if (a - s < 0) a = s;
+        DrawBand(request, vertical, b, s + 1);
+        DrawBand(request, vertical, a - s, s + 1);
     } else {
-        if (p <= s) {
-            p = s;
-            *done = 1;
-        }
-        DrawBand(request, vertical, p - s, s + 1);
-        p -= s + 1;
+        DrawBand(request, vertical, position, s + 1);
+        DrawBand(request, vertical, size - 1 - travel - s, s + 1);
     }
-    FinishFxFrame(request);
+    return 0;
+}
+
+// One band s + 1 thick per frame from the named edge. A too large step becomes 1 across the columns but is cut to
+// half the height across the rows.
+int RevealsSetup(FxRequest *request) {
+    const int32_t size = BandSize(request);
+    int32_t s = EffectStepSize(request->step, size, 70, 30, 200);
+    if (Vertical(request)) s = s > size / 2 ? 1 : s;
+    else s = ClampFxStep(s, size / 2);
+    request->step = s;
+    request->frameCount = EffectStepCount(size - (s + 1), s + 1, 0);
+    // Forwards the band's start moves to size - (s + 1); backwards its end moves from size - 1 to s.
+    request->run = {-(s + 1), s + 1, size - (s + 1)};
+    return 0;
+}
+
+int RevealsDraw(FxRequest *request, int32_t position) {
+    const FxDirection from = FxVariantOf(request).direction;
+    const int32_t s = request->step;
+    if (from == kFxWest || from == kFxNorth) DrawBand(request, Vertical(request), position, s + 1);
+    else DrawBand(request, Vertical(request), BandSize(request) - 1 - position - s, s + 1);
     return 0;
 }
 
 // VLINES/HLINES: the even lines from the start, then the odd ones back from the end, one a frame.
-int LinesStep(FxRequest *request, int *done, bool vertical) {
-    const int32_t size = vertical ? request->width : request->height;
-    if (request->phase == 0) {
-        if (!AllocFxState<BandsState>(request)) return kErrOutOfMemoryCode;
-        request->frameCount = EffectStepCount(2 * size, 2, 0);
-        return 0;
-    }
-    if (request->phase != 1) return 0;
-    BandsState *state = FxState<BandsState>(request);
-    int32_t &b = state->b;
-    if (request->frame == 0) b = 0;
-    if (b >= 2 * size) *done = 1;
+int LinesSetup(FxRequest *request) {
+    request->frameCount = EffectStepCount(2 * BandSize(request), 2, 0);
+    request->run = {-2, 2, INT32_MAX};
+    return 0;
+}
+
+int LinesDraw(FxRequest *request, int32_t b) {
+    const int32_t size = BandSize(request);
     int32_t c = b;
     if (b >= size) {
         c = 2 * size - b;
         if (c % 2 == 0) c++;
         c = std::clamp(c, 0, size - 1);
     }
-    DrawBand(request, vertical, c, 1);
-    b += 2;
-    FinishFxFrame(request);
-    return 0;
+    DrawBand(request, Vertical(request), c, 1);
+    return b >= 2 * size ? kFxLastFrame : 0;
 }
 
 // VLINES2/HLINES2: even lines from the start and odd lines from the end at once.
-int Lines2Step(FxRequest *request, int *done, bool vertical) {
-    const int32_t size = vertical ? request->width : request->height;
-    if (request->phase == 0) {
-        if (!AllocFxState<BandsState>(request)) return kErrOutOfMemoryCode;
-        request->frameCount = EffectStepCount(size, 2, 0);
-        return 0;
-    }
-    if (request->phase != 1) return 0;
-    BandsState *state = FxState<BandsState>(request);
-    if (request->frame == 0) state->a = size % 2 ? size - 2 : size - 1, state->b = 0;
-    if (state->b >= size) *done = 1;
-    state->a = std::max(state->a, 0);
-    state->b = std::min(state->b, size - 1);
-    DrawBand(request, vertical, state->b, 1);
-    DrawBand(request, vertical, state->a, 1);
-    state->b += 2;
-    state->a -= 2;
-    FinishFxFrame(request);
+int Lines2Setup(FxRequest *request) {
+    request->frameCount = EffectStepCount(BandSize(request), 2, 0);
+    request->run = {-2, 2, INT32_MAX};
     return 0;
+}
+
+int Lines2Draw(FxRequest *request, int32_t b) {
+    const int32_t size = BandSize(request);
+    const int32_t a = std::max<int64_t>((size % 2 ? size - 2 : size - 1) - int64_t(b), 0);
+    DrawBand(request, Vertical(request), std::min(b, size - 1), 1);
+    DrawBand(request, Vertical(request), a, 1);
+    return b >= size ? kFxLastFrame : 0;
 }
 
 } // namespace
 
-int CurtainsStep(FxRequest *request, int *done) {
-    const int32_t id = request->effect; // 24..27: V open, V close, H open, H close
-    return CurtainStep(request, done, id <= 25, id % 2 == 0);
-}
-int RevealsStep(FxRequest *request, int *done) {
-    const int32_t id = request->effect; // 30..33: left, right, top, bottom
-    return RevealStep(request, done, id <= 31, id % 2 == 0);
-}
-int LinesWipeStep(FxRequest *request, int *done) {
-    switch (request->effect) {
-    case 34: return Lines2Step(request, done, true);
-    case 35: return Lines2Step(request, done, false);
-    case 36: return LinesStep(request, done, false);
-    default: return LinesStep(request, done, true);
-    }
-}
+const FxFamily CurtainsFamily = {CurtainsSetup, CurtainsDraw, nullptr};
+const FxFamily RevealsFamily = {RevealsSetup, RevealsDraw, nullptr};
+const FxFamily LinesFamily = {LinesSetup, LinesDraw, nullptr};
+const FxFamily Lines2Family = {Lines2Setup, Lines2Draw, nullptr};

@@ -250,7 +250,7 @@ int StepFrame(FxRequest *request, int *done) {
         }
     }
     if (request->backwards) return PlayBackwardsFrame(request, done);
-    return request->stepFn(request, done);
+    return RunFxPhase(request, done);
 }
 
 // Plays every frame; returns 0 or the error a frame gave (the request is then released by the caller).
@@ -410,11 +410,10 @@ int RunTransition(FxRequest *caller) {
                         (request->mode == kFxModeBGPic && layers ? kBlitTransitionLayers : 0);
     if (request->frameRoad) request->bltFlags = kBlitClipped;
 
-    request->stepFn = row->step;
-    request->finishFn = row->finish;
+    request->row = row;
     request->phase = 0;
     request->frame = 0;
-    if ((error = request->stepFn(request, nullptr))) return Fail(request, error);
+    if ((error = RunFxPhase(request, nullptr))) return Fail(request, error);
     request->phase = 1;
 
     if (request->async) {
@@ -437,11 +436,7 @@ void FreeFxRequest(FxRequest *request, int normal) {
         request->useCount = nullptr;
     }
     if (request->layer) ReleaseLayerTransition(request);
-    if (request->state) {
-        if (request->finishFn) request->finishFn(request, normal);
-        FreeBlock(request->state);
-        request->state = nullptr;
-    }
+    if (request->row) FreeFxState(request, normal);
     FreeOwnedSource(request);
     FreeHostBitmap(request->oldImage);
     FreeHostBitmap(request->displayOldImage);
@@ -514,15 +509,11 @@ int FollowRealtimeLayer(FxRequest *request) {
 int SetUpAgain(FxRequest *request, int32_t oldWidth, int32_t oldHeight) {
     int32_t frame = request->frame;
     const double ratio = request->frameCount > 0 ? double(frame) / request->frameCount : 0.0;
-    if (request->state) {
-        if (request->finishFn) request->finishFn(request, 0);
-        FreeBlock(request->state);
-        request->state = nullptr;
-    }
+    FreeFxState(request, 0);
     request->step = request->speed;
     request->phase = 0;
     request->frame = 0;
-    if (int error = request->stepFn(request, nullptr)) return error;
+    if (int error = RunFxPhase(request, nullptr)) return error;
     request->phase = 1;
     if (frame > 0 && (request->width != oldWidth || request->height != oldHeight))
         frame = std::clamp(int32_t(std::lrint(request->frameCount * ratio)), 1, request->frameCount);
@@ -541,7 +532,7 @@ int SeekFxFrame(FxRequest *request, int32_t frame, int force) {
     if (FxEffectHas(request->effect, kFxDirectFrame)) {
         request->frame = request->backwards ? std::max(request->frameCount - frame, 0) : frame;
         request->phase = 2;
-        const int error = request->stepFn(request, nullptr);
+        const int error = RunFxPhase(request, nullptr);
         request->phase = 1;
         request->frame = frame;
         if (request->realtimeLayer) {
@@ -558,7 +549,7 @@ int SeekFxFrame(FxRequest *request, int32_t frame, int force) {
     int done = 0;
     const int64_t limit = FxFrameLimit(request);
     for (int64_t n = 0; n < frame && n < limit && !done; n++)
-        if (int error = request->stepFn(request, &done)) {
+        if (int error = RunFxPhase(request, &done)) {
             request->noPresent = 0;
             return error;
         }

@@ -18,7 +18,6 @@ struct DissolveState {
     HostBitmap *work;
     MaskPlane *revealMask;
     uint16_t *thresholds;
-    int32_t level;
 };
 
 // A level step: the speed constants give 4, 8 and 2; a positive speed is clamped to 8, anything else gives 1.
@@ -31,13 +30,13 @@ int32_t DissolveLevelStep(int32_t speed) {
 
 // The layer's plane takes the new image's mask bit or alpha byte where the level passed the threshold (where it has
 // not, when hiding); the last frame writes the end state whole.
-int DissolveLayer(FxRequest *request, DissolveState *state, int *done) {
+void DissolveLayer(FxRequest *request, const DissolveState *state, int32_t level) {
     LayerDrawParams *layerState = request->preparedState;
-    if (!request->layerPrepared || !layerState) return 0;
+    if (!request->layerPrepared || !layerState) return;
     const int32_t w = request->width, h = request->height;
     MaskPlane *mask = layerState->mask;
     AlphaPlane *alpha = layerState->alpha;
-    if (state->level < 256) {
+    if (level < 256) {
         DissolveParams params;
         params.width = w, params.height = h;
         params.thresholds = state->thresholds;
@@ -52,71 +51,63 @@ int DissolveLayer(FxRequest *request, DissolveState *state, int *done) {
             if (request->newMask)
                 params.source = request->newMask->bits, params.sourceBytesPerRow = request->newMask->bytesPerRow;
         }
-        if (params.dest) DissolveFrame(params, state->level);
-    } else {
-        if (done) *done = 1;
-        if (request->reverse) {
-            if (alpha) FillAlphaRect(alpha, 0, 0, w, h, 0);
-            else if (mask) FillMaskRect(mask, 0, 0, w, h, MASKINVISIBLE);
-        } else if (alpha) {
-            BuildFxAlpha(alpha, nullptr, request->newAlpha, w, h);
-        } else if (mask) {
-            if (request->newMask) BlitTemplateToMask(request->newMask, 0, 0, mask, 0, 0, w, h, TemplateMaskCopy);
-            else FillMaskRect(mask, 0, 0, w, h, MASKVISIBLE);
-        }
+        if (params.dest) DissolveFrame(params, level);
+    } else if (request->reverse) {
+        if (alpha) FillAlphaRect(alpha, 0, 0, w, h, 0);
+        else if (mask) FillMaskRect(mask, 0, 0, w, h, MASKINVISIBLE);
+    } else if (alpha) {
+        BuildFxAlpha(alpha, nullptr, request->newAlpha, w, h);
+    } else if (mask) {
+        if (request->newMask) BlitTemplateToMask(request->newMask, 0, 0, mask, 0, 0, w, h, TemplateMaskCopy);
+        else FillMaskRect(mask, 0, 0, w, h, MASKVISIBLE);
     }
     request->layerDirty = 1;
-    if (request->phase == 1) FinishFxFrame(request);
+}
+
+int DissolveSetup(FxRequest *request) {
+    const int32_t w = request->width, h = request->height;
+    DissolveState *state = AllocFxState<DissolveState>(request);
+    if (!state) return kErrOutOfMemoryCode;
+    const bool plane = DrawsLayerPlane(request);
+    if (!plane && !request->oldImage) return kErrWrongUsage;
+    request->step = DissolveLevelStep(request->step);
+    if (!plane) {
+        state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
+        state->revealMask = AllocMaskPlane(nullptr, w, h);
+        if (!state->work || !state->revealMask) return kErrOutOfMemoryCode;
+    }
+    state->thresholds = static_cast<uint16_t *>(AllocBlock(size_t(w) * size_t(h) * sizeof(uint16_t), 0));
+    if (!state->thresholds) return kErrOutOfMemoryCode;
+    // Drawn once, row after row, so a seeded generator gives the same order every time.
+    for (size_t i = 0; i < size_t(w) * size_t(h); i++) state->thresholds[i] = uint16_t(RuntimeRand() % 255);
+    request->frameCount = EffectStepCount(256, request->step, 1);
+    request->run = {0, request->step, 256};
     return 0;
 }
 
-} // namespace
-
-int DissolveStep(FxRequest *request, int *done) {
+// The position is the level the thresholds are compared with; 256 shows the new picture whole.
+int DissolveDraw(FxRequest *request, int32_t level) {
     const int32_t w = request->width, h = request->height;
-    if (request->phase == 0) {
-        DissolveState *state = AllocFxState<DissolveState>(request);
-        if (!state) return kErrOutOfMemoryCode;
-        const bool plane = DrawsLayerPlane(request);
-        if (!plane && !request->oldImage) return kErrWrongUsage;
-        request->step = DissolveLevelStep(request->step);
-        if (!plane) {
-            state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
-            state->revealMask = AllocMaskPlane(nullptr, w, h);
-            if (!state->work || !state->revealMask) return kErrOutOfMemoryCode;
-        }
-        state->thresholds = static_cast<uint16_t *>(AllocBlock(size_t(w) * size_t(h) * sizeof(uint16_t), 0));
-        if (!state->thresholds) return kErrOutOfMemoryCode;
-        // Drawn once, row after row, so a seeded generator gives the same order every time.
-        for (size_t i = 0; i < size_t(w) * size_t(h); i++) state->thresholds[i] = uint16_t(RuntimeRand() % 255);
-        request->frameCount = EffectStepCount(256, request->step, 1);
+    DissolveState *state = FxState<DissolveState>(request);
+    if (DrawsLayerPlane(request)) {
+        DissolveLayer(request, state, level);
         return 0;
     }
-    if (request->phase != 1 && request->phase != 2) return 0;
-    DissolveState *state = FxState<DissolveState>(request);
-    if (request->phase == 2) state->level = int32_t(std::min<int64_t>(int64_t(request->frame) * request->step, 256));
-    else {
-        if (request->frame == 0) state->level = 0;
-        state->level += request->step;
-    }
-    if (DrawsLayerPlane(request)) return DissolveLayer(request, state, done);
     MaskPlane *reveal = state->revealMask;
-    if (state->level < 256) {
+    if (level < 256) {
         DissolveParams params;
         params.dest = reveal->bits;
         params.width = w, params.height = h;
         params.destBytesPerRow = reveal->bytesPerRow;
         params.thresholds = state->thresholds;
-        DissolveFrame(params, state->level);
+        DissolveFrame(params, level);
     } else {
-        if (done) *done = 1;
         FillMaskRect(reveal, 0, 0, w, h, MASKVISIBLE);
     }
     BLTBITMAP(request->oldImage, 0, 0, state->work, 0, 0, w, h);
     SAFEBLT(request->newImage, 0, 0, state->work, 0, 0, w, h, w, h, w, h, kBlitMasked | kBlitToBitmap, reveal, nullptr,
             nullptr);
     DrawFxPicture(request, state->work, request->bltFlags);
-    if (request->phase == 1) FinishFxFrame(request);
     return 0;
 }
 
@@ -127,3 +118,7 @@ void DissolveFinish(FxRequest *request, int) {
     FreeBlock(state->thresholds);
     state->work = nullptr, state->revealMask = nullptr, state->thresholds = nullptr;
 }
+
+} // namespace
+
+const FxFamily DissolveFamily = {DissolveSetup, DissolveDraw, DissolveFinish};

@@ -1,58 +1,34 @@
-// The step and finish functions of the effect families, one file each; effect_table.cpp maps ids to them.
+// The effect families, one file each (or a few to a file), and the drawing helpers they share. A family is named
+// in the rows of effect_table.h; it reads its variant there (FxVariantOf) and never compares effect ids.
 #pragma once
 
+#include "fx/effect_table.h"
 #include "fx/fx_engine.h"
 
-// stripes.cpp: stripes, blinds, bars and quarters.
-int HStripesStep(FxRequest *request, int *done);
-int VStripesStep(FxRequest *request, int *done);
-int HBlindsStep(FxRequest *request, int *done);
-int VBlindsStep(FxRequest *request, int *done);
-int BarsStep(FxRequest *request, int *done);
-int QuartersStep(FxRequest *request, int *done);
+#define VL_FX_FAMILIES(X)                                                                                     \
+    X(Stripes) X(Blinds) X(Bars) X(Quarters)            /* stripes.cpp */                                   \
+    X(Crossfade) X(Fade)                                /* crossfade.cpp */                                 \
+    X(Curtains) X(Reveals) X(Lines) X(Lines2)           /* curtains.cpp */                                  \
+    X(Rect) X(RectBack)                                 /* rect_wipes.cpp */                                \
+    X(Puzzle) X(Diagonal)                               /* puzzle.cpp */                                    \
+    X(Split) X(QuadRect) X(Swiss)                       /* splits.cpp */                                    \
+    X(Spiral)                                           /* spiral.cpp */                                    \
+    X(Card) X(UpDown)                                   /* cards.cpp */                                     \
+    X(Push) X(Gates) X(Slide)                           /* pushes.cpp, gates.cpp, slides.cpp */             \
+    X(Flow) X(StrangePush)                              /* flows.cpp, strange_push.cpp */                   \
+    X(TurnDown) X(ZoomInOut) X(FlipCoin) X(Crush)       /* turn_downs.cpp, zoom_in_out.cpp, flip_coins.cpp */ \
+    X(Stretch) X(Zoom)                                  /* stretches.cpp */                                 \
+    X(Scroll)                                           /* scrolls.cpp */                                   \
+    X(Dissolve)                                         /* dissolve.cpp */                                  \
+    X(PixelZoom)                                        /* pixel_zoom.cpp */                                \
+    X(Water) X(Strudel)                                 /* water.cpp */                                     \
+    X(Sun) X(Star)                                      /* sun_star.cpp */                                  \
+    X(Roll) X(Wallpaper)                                /* roll.cpp */                                      \
+    X(ClockWipe)                                        /* clock_wipe.cpp */
 
-// crossfade.cpp: CROSSFADE, FADE and BLEND.
-int CrossfadeStep(FxRequest *request, int *done);
-void CrossfadeFinish(FxRequest *request, int flag);
-int FadeStep(FxRequest *request, int *done);
-void FadeFinish(FxRequest *request, int flag);
-
-// curtains.cpp: curtains (24..27), reveals (30..33) and line wipes (34..37).
-int CurtainsStep(FxRequest *request, int *done);
-int RevealsStep(FxRequest *request, int *done);
-int LinesWipeStep(FxRequest *request, int *done);
-
-// rect_wipes.cpp: RECT (38..46) and RECTBACK (88..96).
-int RectStep(FxRequest *request, int *done);
-int RectBackStep(FxRequest *request, int *done);
-
-// puzzle.cpp: PUZZLE and DIAGONAL.
-int PuzzleStep(FxRequest *request, int *done);
-void PuzzleFinish(FxRequest *request, int flag);
-int DiagonalStep(FxRequest *request, int *done);
-
-// splits.cpp: HSPLIT, VSPLIT, QUADRECT and SWISS.
-int SplitStep(FxRequest *request, int *done);
-int QuadRectStep(FxRequest *request, int *done);
-int SwissStep(FxRequest *request, int *done);
-
-// spiral.cpp: SPIRAL.
-int SpiralStep(FxRequest *request, int *done);
-
-// cards.cpp: CARDTOP, CARDBOTTOM and UPNDOWN.
-int CardStep(FxRequest *request, int *done);
-int UpDownStep(FxRequest *request, int *done);
-
-// pushes.cpp, gates.cpp, slides.cpp: whole pictures at moving offsets.
-int PushStep(FxRequest *request, int *done);
-int GatesStep(FxRequest *request, int *done);
-int SlideStep(FxRequest *request, int *done);
-
-// flows.cpp and strange_push.cpp: frames composed in a work bitmap of the area.
-int FlowStep(FxRequest *request, int *done);
-void FlowFinish(FxRequest *request, int flag);
-int StrangePushStep(FxRequest *request, int *done);
-void StrangePushFinish(FxRequest *request, int flag);
+#define VL_FX_DECLARE_FAMILY(F) extern const FxFamily F##Family;
+VL_FX_FAMILIES(VL_FX_DECLARE_FAMILY)
+#undef VL_FX_DECLARE_FAMILY
 
 // moving_pictures.cpp: the rectangle (sx, sy, width, height) of an area-sized picture at (dx, dy) of the effect's
 // area, cut to the area, opaque, into the output with the request's blit flags, and uploaded.
@@ -71,41 +47,3 @@ int DrawFxScaled(FxRequest *request, FxScratch *scratch, const HostBitmap *pictu
 // The finish of a family whose state begins with its FxScratch.
 void FreeFxScratch(FxRequest *request, int flag);
 
-// turn_downs.cpp, zoom_in_out.cpp, flip_coins.cpp, stretches.cpp: whole pictures or halves squeezed each frame.
-int TurnDownStep(FxRequest *request, int *done);
-int ZoomInOutStep(FxRequest *request, int *done);
-int FlipCoinStep(FxRequest *request, int *done);
-int CrushStep(FxRequest *request, int *done);
-int StretchZoomStep(FxRequest *request, int *done);
-void StretchZoomFinish(FxRequest *request, int flag);
-
-// scrolls.cpp: SCROLLLEFT..SCROLLNORTHWEST, a move of the move engine stepped once a frame.
-int ScrollStep(FxRequest *request, int *done);
-void ScrollFinish(FxRequest *request, int flag);
-
-// dissolve.cpp: DISSOLVE.
-int DissolveStep(FxRequest *request, int *done);
-void DissolveFinish(FxRequest *request, int flag);
-
-// pixel_zoom.cpp: PIXELZOOM1 and PIXELZOOM2.
-int PixelZoomStep(FxRequest *request, int *done);
-void PixelZoomFinish(FxRequest *request, int flag);
-
-// water.cpp: WATER1..WATER4 and STRUDEL.
-int WaterStep(FxRequest *request, int *done);
-void WaterFinish(FxRequest *request, int flag);
-int StrudelStep(FxRequest *request, int *done);
-void StrudelFinish(FxRequest *request, int flag);
-
-// sun_star.cpp: SUN and STAR.
-int SunStep(FxRequest *request, int *done);
-int StarStep(FxRequest *request, int *done);
-void ShapeFinish(FxRequest *request, int flag);
-
-// roll.cpp: ROLLTOP, ROLLLEFT, WALLPAPERTOP and WALLPAPERLEFT.
-int RollStep(FxRequest *request, int *done);
-void RollFinish(FxRequest *request, int flag);
-
-// clock_wipe.cpp: CLOCKWIPE.
-int ClockWipeStep(FxRequest *request, int *done);
-void ClockWipeFinish(FxRequest *request, int flag);

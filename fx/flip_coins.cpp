@@ -11,45 +11,35 @@ namespace {
 
 struct FlipCoinState {
     FxScratch scratch; // first: FreeFxScratch finds it there
-    int32_t position;
     int32_t lastX, lastY, lastWidth, lastHeight;
     uint32_t colour;
 };
 
 struct CrushState {
     FxScratch scratch; // first: FreeFxScratch finds it there
-    int32_t position;
 };
 
-} // namespace
+bool Vertical(const FxRequest *request) { return FxVariantOf(request).axis == kFxAxisV; }
 
-int FlipCoinStep(FxRequest *request, int *done) {
-    const int32_t id = request->effect; // 124..127: V, VLOW, H, HLOW
-    const bool vertical = id <= 125, low = id == 125 || id == 127;
-    const int32_t w = request->width, h = request->height, size = vertical ? h : w;
-    if (request->phase == 0) {
-        FlipCoinState *state = AllocFxState<FlipCoinState>(request);
-        if (!state) return kErrOutOfMemoryCode;
-        state->colour = request->parameter == kFxRandomParameter ? 0 : uint32_t(request->parameter) & 0xFFFFFFu;
-        request->step = ClampFxStep(EffectStepSize(request->step, size, 60, 30, 120), 2 * size);
-        request->frameCount = EffectStepCount(2 * size - request->step, request->step, 0);
-        return 0;
-    }
-    if (request->phase != 1 && request->phase != 2) return 0;
-    FlipCoinState *state = FxState<FlipCoinState>(request);
-    int32_t position = state->position;
-    if (request->phase == 2) {
-        FillFxRect(request, 0, 0, w, h, state->colour, kFxRectNoPresent);
-        position = int32_t(std::min<int64_t>(int64_t(request->frame) * request->step, 2 * int64_t(size)));
-    } else if (request->frame == 0) {
-        position = request->step;
-        state->lastX = state->lastY = 0, state->lastWidth = w, state->lastHeight = h;
-    }
+int FlipCoinSetup(FxRequest *request) {
+    const int32_t size = Vertical(request) ? request->height : request->width;
+    FlipCoinState *state = AllocFxState<FlipCoinState>(request);
+    if (!state) return kErrOutOfMemoryCode;
+    state->colour = request->parameter == kFxRandomParameter ? 0 : uint32_t(request->parameter) & 0xFFFFFFu;
+    request->step = ClampFxStep(EffectStepSize(request->step, size, 60, 30, 120), 2 * size);
+    request->frameCount = EffectStepCount(2 * size - request->step, request->step, 0);
     // The last position is held at 2 x size: past it the new picture would end squeezed short of the area.
-    if (position >= 2 * size) {
-        position = 2 * size;
-        if (done) *done = 1;
-    }
+    request->run = {0, request->step, 2 * size};
+    return 0;
+}
+
+// The position runs to the size with the old picture squeezing, then on to twice that with the new one widening.
+int FlipCoinDraw(FxRequest *request, int32_t position) {
+    const bool vertical = Vertical(request), low = FxVariantOf(request).direction != kFxCentre;
+    const int32_t w = request->width, h = request->height, size = vertical ? h : w;
+    FlipCoinState *state = FxState<FlipCoinState>(request);
+    if (request->phase == 2) FillFxRect(request, 0, 0, w, h, state->colour, kFxRectNoPresent);
+    else if (request->frame == 0) state->lastX = state->lastY = 0, state->lastWidth = w, state->lastHeight = h;
     const int32_t extent = std::max(std::abs(position - size), 1);
     const int32_t rw = vertical ? w : extent, rh = vertical ? extent : h;
     const int32_t x = vertical ? 0 : low ? w - extent : (w - extent) / 2;
@@ -57,9 +47,9 @@ int FlipCoinStep(FxRequest *request, int *done) {
     if (position <= size && request->phase == 1) {
         const int32_t lx = state->lastX, ly = state->lastY, lw = state->lastWidth, lh = state->lastHeight;
         const uint32_t c = state->colour;
-        if (id == 125) FillFxRect(request, 0, ly, lw, lh - extent, c, 0);
-        else if (id == 127) FillFxRect(request, lx, 0, lw - extent, lh, c, 0);
-        else if (id == 124) {
+        if (vertical && low) FillFxRect(request, 0, ly, lw, lh - extent, c, 0);
+        else if (low) FillFxRect(request, lx, 0, lw - extent, lh, c, 0);
+        else if (vertical) {
             FillFxRect(request, lx, ly, lw, y - ly + 1, c, 0);
             FillFxRect(request, lx, y + extent - 1, lw, ly + lh - (y + extent) + 1, c, 0);
         } else {
@@ -69,31 +59,29 @@ int FlipCoinStep(FxRequest *request, int *done) {
         state->lastX = x, state->lastY = y, state->lastWidth = rw, state->lastHeight = rh;
     }
     const HostBitmap *picture = position <= size ? request->oldImage : request->newImage;
-    if (int error = DrawFxScaled(request, &state->scratch, picture, nullptr, nullptr, 0, 0, w, h, x, y, rw, rh, nullptr)) return error;
-    state->position = position + request->step;
-    if (request->phase == 1) FinishFxFrame(request);
+    return DrawFxScaled(request, &state->scratch, picture, nullptr, nullptr, 0, 0, w, h, x, y, rw, rh, nullptr);
+}
+
+bool Across(const FxRequest *request) {
+    const FxDirection from = FxVariantOf(request).direction;
+    return from == kFxWest || from == kFxEast;
+}
+
+int CrushSetup(FxRequest *request) {
+    const int32_t size = Across(request) ? request->width : request->height;
+    if (!AllocFxState<CrushState>(request)) return kErrOutOfMemoryCode;
+    request->step = ClampFxStep(EffectStepSize(request->step, size, 60, 30, 120), size);
+    request->frameCount = EffectStepCount(size - request->step, request->step, 0);
+    request->run = {0, request->step, size};
     return 0;
 }
 
-int CrushStep(FxRequest *request, int *done) {
-    const int32_t id = request->effect; // 120..123: left, right, top, bottom
-    const bool across = id <= 121, fromEnd = id == 121 || id == 123;
+// The position is the width (or height) the new picture has taken.
+int CrushDraw(FxRequest *request, int32_t p) {
+    const FxDirection from = FxVariantOf(request).direction;
+    const bool across = Across(request), fromEnd = from == kFxEast || from == kFxSouth;
     const int32_t w = request->width, h = request->height, size = across ? w : h;
-    if (request->phase == 0) {
-        if (!AllocFxState<CrushState>(request)) return kErrOutOfMemoryCode;
-        request->step = ClampFxStep(EffectStepSize(request->step, size, 60, 30, 120), size);
-        request->frameCount = EffectStepCount(size - request->step, request->step, 0);
-        return 0;
-    }
-    if (request->phase != 1 && request->phase != 2) return 0;
     CrushState *state = FxState<CrushState>(request);
-    int32_t p = state->position;
-    if (request->phase == 2) p = int32_t(std::min<int64_t>(int64_t(request->frame) * request->step, size));
-    else if (request->frame == 0) p = request->step;
-    if (p >= size) {
-        p = size;
-        if (done) *done = 1;
-    }
     // The band [at, at + extent) along the moving axis, the picture squeezed into it.
     const auto band = [&](const HostBitmap *picture, int32_t at, int32_t extent) {
         return across ? DrawFxScaled(request, &state->scratch, picture, nullptr, nullptr, 0, 0, w, h, at, 0, extent, h, nullptr)
@@ -101,8 +89,10 @@ int CrushStep(FxRequest *request, int *done) {
     };
     int error = band(request->newImage, fromEnd ? size - p : 0, p);
     if (!error && size - p > 0) error = band(request->oldImage, fromEnd ? 0 : p, size - p);
-    if (error) return error;
-    state->position = p + request->step;
-    if (request->phase == 1) FinishFxFrame(request);
-    return 0;
+    return error;
 }
+
+} // namespace
+
+const FxFamily FlipCoinFamily = {FlipCoinSetup, FlipCoinDraw, FreeFxScratch};
+const FxFamily CrushFamily = {CrushSetup, CrushDraw, FreeFxScratch};

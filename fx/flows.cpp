@@ -16,7 +16,6 @@ namespace {
 
 struct FlowState {
     HostBitmap *work;
-    int32_t edge;
 };
 
 struct FlowGeometry {
@@ -26,9 +25,10 @@ struct FlowGeometry {
 };
 
 FlowGeometry GeometryOf(const FxRequest *request) {
-    const int32_t id = request->effect; // 70..73: top, bottom, left, right
-    const bool rows = id <= 71;
-    return {rows, id == 70 || id == 72, rows ? request->height : request->width};
+    const FxVariant &variant = FxVariantOf(request);
+    const bool rows = variant.axis == kFxAxisH;
+    return {rows, variant.direction == kFxNorth || variant.direction == kFxWest,
+            rows ? request->height : request->width};
 }
 
 // Lines [from, from + count) of source to line `to` of the work bitmap, through the new image's planes when
@@ -79,61 +79,46 @@ void SendLines(FxRequest *request, const FlowGeometry &g, const HostBitmap *work
     else DrawFxPictureRect(request, work, first, 0, first, 0, last - first, request->height);
 }
 
-} // namespace
-
-int FlowStep(FxRequest *request, int *done) {
+int FlowSetup(FxRequest *request) {
     const FlowGeometry g = GeometryOf(request);
     const int32_t size = g.size;
-    if (request->phase == 0) {
-        FlowState *state = AllocFxState<FlowState>(request);
-        if (!state) return kErrOutOfMemoryCode;
-        const bool across = g.rows;
-        request->step = std::clamp(across ? EffectStepSize(request->step, size, 50, 20, 120)
-                                          : EffectStepSize(request->step, size, 30, 10, 80),
-                                   1, 30);
-        request->frameCount = EffectStepCount(size - request->step, request->step, 0);
-        if (DrawsLayerPlane(request)) return 0;
-        state->work = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
-        if (!state->work) return kErrOutOfMemoryCode;
-        // Starts as the old picture, so that no frame can show what the allocation left there.
-        if (request->oldImage) BLTBITMAP(request->oldImage, 0, 0, state->work, 0, 0, request->width, request->height);
-        return 0;
-    }
-    if (request->phase != 1 && request->phase != 2) return 0;
+    FlowState *state = AllocFxState<FlowState>(request);
+    if (!state) return kErrOutOfMemoryCode;
+    const bool across = g.rows;
+    request->step = std::clamp(across ? EffectStepSize(request->step, size, 50, 20, 120)
+                                      : EffectStepSize(request->step, size, 30, 10, 80),
+                               1, 30);
+    request->frameCount = EffectStepCount(size - request->step, request->step, 0);
+    request->run = {0, request->step, size};
+    if (DrawsLayerPlane(request)) return 0;
+    state->work = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
+    if (!state->work) return kErrOutOfMemoryCode;
+    // Starts as the old picture, so that no frame can show what the allocation left there.
+    if (request->oldImage) BLTBITMAP(request->oldImage, 0, 0, state->work, 0, 0, request->width, request->height);
+    return 0;
+}
+
+// The position is how many lines the revealed part has crossed.
+int FlowDraw(FxRequest *request, int32_t travel) {
+    const FlowGeometry g = GeometryOf(request);
+    const int32_t size = g.size, s = request->step;
     FlowState *state = FxState<FlowState>(request);
-    const int32_t s = request->step;
-    int32_t &edge = state->edge;
+    const int32_t edge = g.fromStart ? travel : size - travel;
     HostBitmap *work = DrawsLayerPlane(request) ? request->preparedState->bitmap : state->work;
     if (DrawsLayerPlane(request) && (request->phase == 2 || request->frame == 0)) ClearLayerPlanes(request);
     if (request->phase == 2) {
-        const int32_t travel = int32_t(std::min<int64_t>(int64_t(request->frame) * s, size));
-        edge = g.fromStart ? travel : size - travel;
         if (request->oldImage)
             BLTBITMAP(request->oldImage, 0, 0, work, 0, 0, request->width, request->height);
         if (g.fromStart) ComposeFlow(request, g, work, 0, edge, edge, edge, size);
         else ComposeFlow(request, g, work, edge, size, edge, 0, edge);
         SendLines(request, g, work, 0, size);
-        return 0;
-    }
-    if (request->frame == 0) edge = g.fromStart ? s : size - s;
-    if (g.fromStart) {
-        if (edge >= size) {
-            edge = size;
-            *done = 1;
-        }
+    } else if (g.fromStart) {
         ComposeFlow(request, g, work, edge - s, edge, edge, edge, size);
         SendLines(request, g, work, edge - s, size);
-        edge += s;
     } else {
-        if (edge <= 0) {
-            edge = 0;
-            *done = 1;
-        }
         ComposeFlow(request, g, work, edge, std::min(edge + s, size), edge, 0, edge);
         SendLines(request, g, work, 0, std::min(edge + s, size));
-        edge -= s;
     }
-    FinishFxFrame(request);
     return 0;
 }
 
@@ -142,3 +127,7 @@ void FlowFinish(FxRequest *request, int) {
     FreeHostBitmap(state->work);
     state->work = nullptr;
 }
+
+} // namespace
+
+const FxFamily FlowFamily = {FlowSetup, FlowDraw, FlowFinish};

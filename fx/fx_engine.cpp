@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include "fx/effect_table.h"
 #include "fx/realtime_layer.h"
 #include "host/blit.h"
 #include "imaging/blit.h"
@@ -33,19 +34,46 @@ int32_t EffectStepCount(int32_t size, int32_t step, int32_t flag) {
 
 int32_t ReverseEffect(int32_t id) {
     switch (id) {
-    case 24: return 25;
-    case 25: return 24;
-    case 26: return 27;
-    case 27: return 26;
-    case 30: return 31;
-    case 31: return 30;
-    case 32: return 33;
-    case 33: return 32;
+    case kFxVOpenCurtain: return kFxVCloseCurtain;
+    case kFxVCloseCurtain: return kFxVOpenCurtain;
+    case kFxHOpenCurtain: return kFxHCloseCurtain;
+    case kFxHCloseCurtain: return kFxHOpenCurtain;
+    case kFxRevealLeft: return kFxRevealRight;
+    case kFxRevealRight: return kFxRevealLeft;
+    case kFxRevealTop: return kFxRevealBottom;
+    case kFxRevealBottom: return kFxRevealTop;
     default: break;
     }
-    if (id >= 38 && id <= 46) return id + 50;
-    if (id >= 88 && id <= 96) return id - 50;
+    // The rectangle wipes and their backward partners share the order of their directions.
+    if (id >= kFxRectCenter && id <= kFxRectNorthWest) return id - kFxRectCenter + kFxRectBackCenter;
+    if (id >= kFxRectBackCenter && id <= kFxRectBackNorthWest) return id - kFxRectBackCenter + kFxRectCenter;
     return id;
+}
+
+int RunFxPhase(FxRequest *request, int *done) {
+    const FxFamily *family = request->row->family;
+    if (request->phase == 0) {
+        request->run = FxRun{};
+        return family->setup(request);
+    }
+    if (request->phase != 1 && !(request->phase == 2 && (request->row->sets & kFxDirectFrame))) return 0;
+    const FxRun &run = request->run;
+    const int64_t played = request->phase == 1 ? int64_t(request->frame) + 1 : request->frame;
+    int64_t position = run.origin + played * run.advance;
+    const bool end = position >= run.end;
+    if (end) position = run.end;
+    const int result = family->draw(request, int32_t(std::max<int64_t>(position, INT32_MIN)));
+    if (result > 0) return result;
+    if ((end || result == kFxLastFrame) && done) *done = 1;
+    if (request->phase == 1) FinishFxFrame(request);
+    return 0;
+}
+
+void FreeFxState(FxRequest *request, int flag) {
+    if (!request->state) return;
+    if (request->row->family->finish) request->row->family->finish(request, flag);
+    FreeBlock(request->state);
+    request->state = nullptr;
 }
 
 // ---- Plain-target drawing ---------------------------------------------------------------------------------------

@@ -1,9 +1,11 @@
-// The transition engine: the request record one transition runs on, the step/finish protocol every effect family
-// follows, the speed rule and the small drawing routines the families share.
+// The transition engine: the request record one transition runs on, the phases every effect family goes through,
+// the speed rule and the small drawing routines the families share.
 //
-// A step function is called with phase 0 once (set-up: allocate the state, turn the speed into a step, set
-// frameCount; no drawing), then with phase 1 once per frame (frame 0 resets the position, the last frame clamps
-// it and sets *done), and, for effects with kFxDirectFrame, with phase 2 to draw the picture of `frame` at once.
+// The engine runs a transition in phases: phase 0 once (the family's Setup: allocate the state, turn the speed into
+// a step, set frameCount and the run; no drawing), then phase 1 once per frame, and, for effects with
+// kFxDirectFrame, phase 2 to draw the picture after `frame` frames at once (a seek). In phases 1 and 2 the engine
+// works out the position from the run, ends the run when it reaches the end, calls the family's Draw and closes
+// each phase-1 frame.
 #pragma once
 
 #include <cstdint>
@@ -18,10 +20,29 @@ struct vlLayer;
 struct LayerDrawParams;
 struct ClipRegion;
 struct FxRequest;
+struct FxEffectRow;
 
-using FxStepFn = int (*)(FxRequest *request, int *done);
+// Phase 0: 0 or an error.
+using FxSetupFn = int (*)(FxRequest *request);
+// Draws the picture at a position: 0, an error, or kFxLastFrame when the family ends the run itself.
+using FxDrawFn = int (*)(FxRequest *request, int32_t position);
+constexpr int kFxLastFrame = -1;
 // flag 1 after a blocking run released normally, else 0. Frees what the state owns, never the state block.
 using FxFinishFn = void (*)(FxRequest *request, int flag);
+
+struct FxFamily {
+    FxSetupFn setup;
+    FxDrawFn draw;
+    FxFinishFn finish; // null: none
+};
+
+// The position a frame draws is origin + n * advance, n the frames played with it (phase 1: frame + 1, phase 2:
+// frame), held at end; reaching end makes it the last frame. Left as it is, the position is n.
+struct FxRun {
+    int32_t origin = 0;
+    int32_t advance = 1;
+    int32_t end = INT32_MAX;
+};
 
 // Modes: the object kind of what a transition does.
 constexpr int32_t kFxModeBGPic = 1;
@@ -42,8 +63,8 @@ struct FxRequest {
     VMState *vm = nullptr;
     vlLayer *layer = nullptr;
     HostBitmap *target = nullptr; // null: the current output
-    FxStepFn stepFn = nullptr;
-    FxFinishFn finishFn = nullptr;
+    const FxEffectRow *row = nullptr; // the effect's row: its family and variant
+    FxRun run;
     int32_t mode = 0;
     int32_t effect = kFxRandomEffect;
     ObjectId object{};
@@ -110,6 +131,12 @@ struct FxRequest {
     // A whole-frame real-time layer drew this frame: its area is shown at the frame's end.
     int32_t layerDirty = 0;
 };
+
+// ---- Phases ------------------------------------------------------------------------------------------------------
+// Runs the request's phase of its family; *done (may be null outside phase 1) is set on the last frame.
+int RunFxPhase(FxRequest *request, int *done);
+// The family's finish, if any, then the state block freed.
+void FreeFxState(FxRequest *request, int flag);
 
 // ---- Speed rule --------------------------------------------------------------------------------------------------
 // NORMALSPEED -1, FASTSPEED -2, SLOWSPEED -3 divide size by the matching divisor; any other speed is the step;

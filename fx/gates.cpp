@@ -4,13 +4,8 @@
 #include <algorithm>
 
 #include "fx/effect_families.h"
-#include "runtime/app/errors.h"
 
 namespace {
-
-struct GateState {
-    int32_t near, far;
-};
 
 // Rows [from, from + count) of a picture at row `to` (columns for the V gates).
 void DrawLines(FxRequest *request, const HostBitmap *picture, bool rows, int32_t from, int32_t to, int32_t count) {
@@ -18,62 +13,48 @@ void DrawLines(FxRequest *request, const HostBitmap *picture, bool rows, int32_t
     else DrawFxPictureRect(request, picture, from, 0, to, 0, count, request->height);
 }
 
-int GateStep(FxRequest *request, int *done, bool rows, bool opening) {
-    const int32_t size = rows ? request->height : request->width;
+bool Rows(const FxRequest *request) { return FxVariantOf(request).axis == kFxAxisH; }
+bool Opening(const FxRequest *request) { return FxVariantOf(request).direction == kFxOutwards; }
+
+int GatesSetup(FxRequest *request) {
+    const int32_t size = Rows(request) ? request->height : request->width;
     const int32_t half = size / 2, rest = size - half;
-    if (request->phase == 0) {
-        if (!AllocFxState<GateState>(request)) return kErrOutOfMemoryCode;
-        // No bound of its own; capped at the size so that the edges cannot overflow.
-        request->step = ClampFxStep(EffectStepSize(request->step, size, 80, 30, 200), size);
-        request->frameCount = opening ? EffectStepCount(rest - request->step, request->step, 0)
-                                      : EffectStepCount(half - request->step, request->step, 0);
+    // No bound of its own; capped at the size so that the edges cannot overflow.
+    const int32_t s = request->step = ClampFxStep(EffectStepSize(request->step, size, 80, 30, 200), size);
+    const int32_t travel = Opening(request) ? rest : half;
+    request->frameCount = EffectStepCount(travel - s, s, 0);
+    request->run = {0, s, travel};
+    return 0;
+}
+
+// The position is how far each wing has moved.
+int GatesDraw(FxRequest *request, int32_t travel) {
+    const bool rows = Rows(request);
+    const int32_t size = rows ? request->height : request->width;
+    const int32_t half = size / 2, rest = size - half, s = request->step;
+    const bool fullRedraw = request->phase == 2;
+    const HostBitmap *fresh = request->newImage, *old = request->oldImage;
+    if (Opening(request)) {
+        const int32_t near = rest - travel, far = half + travel;
+        if (fullRedraw) DrawLines(request, fresh, rows, near, near, far - near + 1);
+        DrawLines(request, old, rows, 0, near - half, half);
+        if (!fullRedraw) {
+            DrawLines(request, fresh, rows, near, near, s);
+            DrawLines(request, fresh, rows, far - s, far - s, s);
+        }
+        DrawLines(request, old, rows, half, far, rest);
         return 0;
     }
-    if (request->phase != 1 && request->phase != 2) return 0;
-    GateState *state = FxState<GateState>(request);
-    const int32_t s = request->step;
-    const bool fullRedraw = request->phase == 2;
-    const int32_t travel = int32_t(std::min<int64_t>(int64_t(request->frame) * s, size));
-    const HostBitmap *fresh = request->newImage, *old = request->oldImage;
-    if (opening) {
-        if (fullRedraw) state->near = rest - travel, state->far = half + travel;
-        else if (request->frame == 0) state->near = rest - s, state->far = half + s;
-        if (state->far >= size || state->near < 1) {
-            state->far = size, state->near = 0;
-            if (done) *done = 1;
-        }
-        if (fullRedraw) DrawLines(request, fresh, rows, state->near, state->near, state->far - state->near + 1);
-        DrawLines(request, old, rows, 0, state->near - half, half);
-        if (!fullRedraw) {
-            DrawLines(request, fresh, rows, state->near, state->near, s);
-            DrawLines(request, fresh, rows, state->far - s, state->far - s, s);
-        }
-        DrawLines(request, old, rows, half, state->far, rest);
-        state->near -= s, state->far += s;
+    if (fullRedraw && old) DrawLines(request, old, rows, 0, 0, size);
+    if (travel >= half) {
+        DrawLines(request, fresh, rows, 0, 0, size);
     } else {
-        if (fullRedraw) {
-            if (old) DrawLines(request, old, rows, 0, 0, size);
-            state->near = travel, state->far = size - travel;
-        } else if (request->frame == 0) {
-            state->near = s, state->far = size - s;
-        }
-        if (state->far <= rest || state->near >= half) {
-            state->far = rest, state->near = half;
-            if (done) *done = 1;
-            DrawLines(request, fresh, rows, 0, 0, size);
-        } else {
-            DrawLines(request, fresh, rows, 0, state->near - half, half);
-            DrawLines(request, fresh, rows, half, state->far, rest);
-        }
-        state->near += s, state->far -= s;
+        DrawLines(request, fresh, rows, 0, travel - half, half);
+        DrawLines(request, fresh, rows, half, size - travel, rest);
     }
-    if (request->phase == 1) FinishFxFrame(request);
     return 0;
 }
 
 } // namespace
 
-int GatesStep(FxRequest *request, int *done) {
-    const int32_t id = request->effect; // 74..77: H open, H close, V open, V close
-    return GateStep(request, done, id <= 75, id % 2 == 0);
-}
+const FxFamily GatesFamily = {GatesSetup, GatesDraw, nullptr};

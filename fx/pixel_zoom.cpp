@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr int32_t kPixelZoom2 = 133;
 
 struct PixelZoomState {
     HostBitmap *work;
@@ -34,38 +33,36 @@ void ZoomInto(const HostBitmap *source, const MaskPlane *mask, const AlphaPlane 
     else PixelZoomFrame16(params, n);
 }
 
-} // namespace
-
-int PixelZoomStep(FxRequest *request, int *done) {
+int PixelZoomSetup(FxRequest *request) {
     const int32_t w = request->width, h = request->height;
-    if (request->phase == 0) {
-        PixelZoomState *state = AllocFxState<PixelZoomState>(request);
-        if (!state) return kErrOutOfMemoryCode;
-        const bool layer = DrawsLayerPlane(request);
-        if (!layer && !request->oldImage) return kErrWrongUsage;
-        // A real-time layer has no old picture of its own to coarsen unless the background is emulated.
-        state->twoWay = request->effect == kPixelZoom2 && !(request->realtimeLayer && !request->bgpicEmu);
-        state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
-        if (!state->work) return kErrOutOfMemoryCode;
-        if (request->newMask || request->newAlpha) {
-            if (!layer && !(state->compose = AllocHostBitmapFormat(w, h, request->newImage->format)))
-                return kErrOutOfMemoryCode;
-            if (request->newMask && !(state->workMask = AllocMaskPlane(nullptr, w, h))) return kErrOutOfMemoryCode;
-            if (request->newAlpha && !(state->workAlpha = AllocAlphaPlane(w, h))) return kErrOutOfMemoryCode;
-        }
-        request->frameCount = EffectStepCount(state->twoWay ? 49 : 25, 1, 1);
-        return 0;
+    PixelZoomState *state = AllocFxState<PixelZoomState>(request);
+    if (!state) return kErrOutOfMemoryCode;
+    const bool layer = DrawsLayerPlane(request);
+    if (!layer && !request->oldImage) return kErrWrongUsage;
+    // A real-time layer has no old picture of its own to coarsen unless the background is emulated.
+    state->twoWay = FxVariantOf(request).amount == 2 && !(request->realtimeLayer && !request->bgpicEmu);
+    state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
+    if (!state->work) return kErrOutOfMemoryCode;
+    if (request->newMask || request->newAlpha) {
+        if (!layer && !(state->compose = AllocHostBitmapFormat(w, h, request->newImage->format)))
+            return kErrOutOfMemoryCode;
+        if (request->newMask && !(state->workMask = AllocMaskPlane(nullptr, w, h))) return kErrOutOfMemoryCode;
+        if (request->newAlpha && !(state->workAlpha = AllocAlphaPlane(w, h))) return kErrOutOfMemoryCode;
     }
-    if (request->phase != 1 && request->phase != 2) return 0;
+    const int32_t last = state->twoWay ? 49 : 25;
+    request->frameCount = EffectStepCount(last, 1, 1);
+    request->run = {0, 1, last};
+    return 0;
+}
+
+// The position is the number of frames played: the block size falls by one a frame.
+int PixelZoomDraw(FxRequest *request, int32_t f) {
+    const int32_t w = request->width, h = request->height;
     PixelZoomState *state = FxState<PixelZoomState>(request);
-    const int32_t f = request->phase == 1 ? request->frame + 1 : request->frame;
     const int32_t last = state->twoWay ? 49 : 25;
     const bool fromOld = state->twoWay && f < 24;
     int32_t n = state->twoWay ? (fromOld ? f + 1 : 49 - f) : 25 - f;
-    if (f >= last) {
-        n = 1;
-        if (done) *done = 1;
-    }
+    if (f >= last) n = 1;
     const bool planes = request->newMask || request->newAlpha;
     const HostBitmap *drawn = state->work;
     if (fromOld) ZoomInto(request->oldImage, nullptr, nullptr, state, w, h, std::max(n, 1));
@@ -83,7 +80,6 @@ int PixelZoomStep(FxRequest *request, int *done) {
         drawn = state->compose;
     }
     if (!DrawsLayerPlane(request)) DrawFxPicture(request, drawn, request->bltFlags);
-    if (request->phase == 1) FinishFxFrame(request);
     return 0;
 }
 
@@ -95,3 +91,7 @@ void PixelZoomFinish(FxRequest *request, int) {
     FreeAlphaPlane(state->workAlpha);
     state->work = state->compose = nullptr, state->workMask = nullptr, state->workAlpha = nullptr;
 }
+
+} // namespace
+
+const FxFamily PixelZoomFamily = {PixelZoomSetup, PixelZoomDraw, PixelZoomFinish};

@@ -10,16 +10,9 @@
 namespace {
 
 struct PuzzleState {
-    uint32_t index;
     int32_t count;
     int32_t columns, tile;
     int32_t *order;
-};
-
-struct DiagonalState {
-    int32_t front;
-    int32_t rowsActive;
-    int32_t tile;
 };
 
 // The tile order: a drawn number, probed downwards and then upwards for one not taken yet. A bitset of taken
@@ -43,34 +36,27 @@ bool ShufflePuzzle(PuzzleState *state) {
     return true;
 }
 
-} // namespace
+int PuzzleSetup(FxRequest *request) {
+    PuzzleState *state = AllocFxState<PuzzleState>(request);
+    if (!state) return kErrOutOfMemoryCode;
+    const int32_t tile = std::max(EffectStepSize(request->step, request->width, 20, 10, 30), 5);
+    state->tile = request->step = tile;
+    state->columns = request->width / tile + 1;
+    const int64_t count = int64_t(state->columns) * (request->height / tile + 1);
+    if (count > INT32_MAX / int64_t(sizeof(int32_t))) return kErrOutOfMemoryCode;
+    state->count = int32_t(count);
+    state->order = static_cast<int32_t *>(AllocBlock(size_t(count) * sizeof(int32_t), 0));
+    if (!state->order || !ShufflePuzzle(state)) return kErrOutOfMemoryCode;
+    request->frameCount = EffectStepCount(state->count - 1, 1, 0);
+    request->run = {-1, 1, state->count - 1};
+    return 0;
+}
 
-int PuzzleStep(FxRequest *request, int *done) {
-    if (request->phase == 0) {
-        PuzzleState *state = AllocFxState<PuzzleState>(request);
-        if (!state) return kErrOutOfMemoryCode;
-        const int32_t tile = std::max(EffectStepSize(request->step, request->width, 20, 10, 30), 5);
-        state->tile = request->step = tile;
-        state->columns = request->width / tile + 1;
-        const int64_t count = int64_t(state->columns) * (request->height / tile + 1);
-        if (count > INT32_MAX / int64_t(sizeof(int32_t))) return kErrOutOfMemoryCode;
-        state->count = int32_t(count);
-        state->order = static_cast<int32_t *>(AllocBlock(size_t(count) * sizeof(int32_t), 0));
-        if (!state->order || !ShufflePuzzle(state)) return kErrOutOfMemoryCode;
-        request->frameCount = EffectStepCount(state->count - 1, 1, 0);
-        return 0;
-    }
-    if (request->phase != 1) return 0;
-    PuzzleState *state = FxState<PuzzleState>(request);
-    if (request->frame == 0) state->index = 0;
-    if (state->index >= uint32_t(state->count - 1)) {
-        state->index = uint32_t(state->count - 1);
-        *done = 1;
-    }
-    const int32_t k = state->order[state->index], t = state->tile;
+// The position is the index of the tile in the shuffled order.
+int PuzzleDraw(FxRequest *request, int32_t index) {
+    const PuzzleState *state = FxState<PuzzleState>(request);
+    const int32_t k = state->order[index], t = state->tile;
     DrawFxNewRect(request, (k % state->columns) * t, (k / state->columns) * t, t, t);
-    state->index++;
-    FinishFxFrame(request);
     return 0;
 }
 
@@ -80,29 +66,25 @@ void PuzzleFinish(FxRequest *request, int) {
     state->order = nullptr;
 }
 
-int DiagonalStep(FxRequest *request, int *done) {
+int DiagonalSetup(FxRequest *request) {
     const int32_t w = request->width, h = request->height;
-    if (request->phase == 0) {
-        DiagonalState *state = AllocFxState<DiagonalState>(request);
-        if (!state) return kErrOutOfMemoryCode;
-        int32_t tile = EffectStepSize(request->step, w, 60, 20, 130);
-        if (tile > w / 4) tile = 1;
-        state->tile = request->step = tile;
-        request->frameCount = EffectStepCount(w + h - tile, tile, 0);
-        return 0;
-    }
-    if (request->phase != 1) return 0;
-    DiagonalState *state = FxState<DiagonalState>(request);
-    const int32_t t = state->tile;
-    // Both reset, so that a replay from frame 0 draws the frames of the first run.
-    if (request->frame == 0) state->front = t, state->rowsActive = 0;
-    if (state->front >= w + h) {
-        state->front = w + h;
-        *done = 1;
-    }
-    state->rowsActive = std::min(state->rowsActive + 1, h / t + 1);
-    for (int32_t i = 0; i < state->rowsActive; i++) DrawFxNewRect(request, state->front - (i + 1) * t, i * t, t, t);
-    state->front += t;
-    FinishFxFrame(request);
+    int32_t tile = EffectStepSize(request->step, w, 60, 20, 130);
+    if (tile > w / 4) tile = 1;
+    request->step = tile;
+    request->frameCount = EffectStepCount(w + h - tile, tile, 0);
+    request->run = {0, tile, w + h};
     return 0;
 }
+
+// The position is the front of the staircase; one more row joins it each frame.
+int DiagonalDraw(FxRequest *request, int32_t front) {
+    const int32_t t = request->step;
+    const int32_t rows = int32_t(std::min<int64_t>(int64_t(request->frame) + 1, request->height / t + 1));
+    for (int32_t i = 0; i < rows; i++) DrawFxNewRect(request, front - (i + 1) * t, i * t, t, t);
+    return 0;
+}
+
+} // namespace
+
+const FxFamily PuzzleFamily = {PuzzleSetup, PuzzleDraw, PuzzleFinish};
+const FxFamily DiagonalFamily = {DiagonalSetup, DiagonalDraw, nullptr};

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "fx/effect_families.h"
 #include "fx/effect_table.h"
 #include "fx/layer_road.h"
 #include "fx/transition.h"
@@ -20,42 +19,12 @@
 
 namespace {
 
-// The families whose frames only reveal (or clear) rectangles of the new image at their own place.
-bool DrawsLayerRects(int32_t effect) {
-    const FxEffectRow *row = FindFxEffect(effect);
-    if (!row) return false;
-    for (FxStepFn step : {HStripesStep, VStripesStep, HBlindsStep, VBlindsStep, BarsStep, QuartersStep, CurtainsStep,
-                          RevealsStep, LinesWipeStep, RectStep, RectBackStep, PuzzleStep, DiagonalStep, SpiralStep,
-                          SplitStep, QuadRectStep, SwissStep, UpDownStep})
-        if (row->step == step) return true;
-    return false;
-}
-
-bool ScalesLayerAlpha(int32_t effect) { return effect >= 115 && effect <= 117; }
-
-// The families that keep the new image whole in the layer's bitmap and write only its mask or alpha.
-bool WritesLayerPlane(int32_t effect) {
-    const FxEffectRow *row = FindFxEffect(effect);
-    if (!row) return false;
-    for (FxStepFn step : {DissolveStep, ClockWipeStep, SunStep, StarStep})
-        if (row->step == step) return true;
-    return false;
-}
-
-// The families that draw their whole picture, changed, into the layer's cleared planes each frame.
-bool RedrawsLayerPlanes(int32_t effect) {
-    const FxEffectRow *row = FindFxEffect(effect);
-    if (!row || (row->sets & kFxBGPicOnly)) return false; // an emulated picture is drawn whole
-    return row->step == StretchZoomStep || row->step == FlowStep || row->step == PixelZoomStep ||
-           row->step == StrangePushStep || row->step == RollStep;
-}
-
-// Of those, the ones whose hide plays the showing's frames from the last to the first.
-bool HidesBackwards(int32_t effect) {
-    const FxEffectRow *row = FindFxEffect(effect);
-    return row && (row->step == FlowStep || row->step == PixelZoomStep || row->step == StrangePushStep ||
-                   row->step == RollStep);
-}
+// How the effect draws into the layer: its row says. None of these: whole frames.
+bool DrawsLayerRects(int32_t effect) { return FxEffectHas(effect, kFxDrawsRects); }
+bool ScalesLayerAlpha(int32_t effect) { return FxEffectHas(effect, kFxScalesAlpha); }
+bool WritesLayerPlane(int32_t effect) { return FxEffectHas(effect, kFxWritesPlanes); }
+bool RedrawsLayerPlanes(int32_t effect) { return FxEffectHas(effect, kFxRedrawsPlanes); }
+bool HidesBackwards(int32_t effect) { return FxEffectHas(effect, kFxHidesBackwards); }
 
 bool StateAlive(const vlLayer *layer, const LayerDrawParams *state) {
     return layer && state && (state == layer->first || state == layer->saved || state == layer->current);
@@ -392,7 +361,7 @@ int PlayBackwardsFrame(FxRequest *request, int *done) {
     const int32_t played = request->frame;
     request->phase = 2;
     request->frame = std::max(request->frameCount - 1 - played, 0);
-    const int error = request->stepFn(request, nullptr);
+    const int error = RunFxPhase(request, nullptr);
     request->phase = 1;
     request->frame = played;
     if (error) return error;

@@ -8,16 +8,15 @@
 
 namespace {
 
-struct RectState {
-    int32_t size;
-    int32_t previousX, previousY; // RECTBACK: where the last frame's rectangle lay, area-relative
+struct RectBackState {
+    int32_t previousX, previousY; // where the last frame's rectangle lay, area-relative
 };
 
 struct Box {
     int32_t x, y, w, h;
 };
 
-// Horizontal and vertical anchoring per direction (north .. north-west after centre): 0 start, 1 centre, 2 end.
+// Horizontal and vertical anchoring per direction (centre, north .. north-west): 0 start, 1 centre, 2 end.
 constexpr int kAnchorX[9] = {1, 1, 2, 2, 2, 1, 0, 0, 0};
 constexpr int kAnchorY[9] = {1, 0, 0, 1, 2, 2, 2, 1, 0};
 
@@ -49,36 +48,28 @@ void DrawRing(FxRequest *request, Box outer, Box inner) {
     DrawFxNewRect(request, x1, y0, outer.x + outer.w - x1, y1 - y0);
 }
 
+// The position is how far the rectangle has grown (RECT) or shrunk (RECTBACK): a step a frame to the long side.
 int SetUpRects(FxRequest *request, bool back) {
-    RectState *state = AllocFxState<RectState>(request);
-    if (!state) return kErrOutOfMemoryCode;
+    if (back && !AllocFxState<RectBackState>(request)) return kErrOutOfMemoryCode;
     const int32_t l = std::max(request->width, request->height);
     int32_t s0 = EffectStepSize(request->step, l, 70, 30, 200);
     if (s0 <= 0 || s0 > l / 4) s0 = 1;
     request->step = s0;
     request->frameCount = EffectStepCount(l - s0, s0, 0);
-    state->size = back ? l - s0 : s0;
+    request->run = {0, s0, l};
     return 0;
 }
 
-} // namespace
+int RectSetup(FxRequest *request) { return SetUpRects(request, false); }
+int RectBackSetup(FxRequest *request) { return SetUpRects(request, true); }
 
-int RectStep(FxRequest *request, int *done) {
-    if (request->phase == 0) return SetUpRects(request, false);
-    if (request->phase != 1) return 0;
-    RectState *state = FxState<RectState>(request);
+int RectDraw(FxRequest *request, int32_t s) {
     const int32_t w = request->width, h = request->height, s0 = request->step;
-    const int32_t l = std::max(w, h);
-    const int direction = request->effect - 38;
-    int32_t &s = state->size;
-    if (request->frame == 0) s = s0;
+    const bool last = s >= std::max(w, h);
+    const int direction = FxVariantOf(request).direction;
     Box current{0, 0, w, h};
-    if (s >= l) {
-        s -= s0;
-        *done = 1;
-    } else {
-        RectOfSize(request, s, true, &current.w, &current.h);
-    }
+    if (last) s -= s0;
+    else RectOfSize(request, s, true, &current.w, &current.h);
     current.x = Anchored(kAnchorX[direction], w, current.w);
     current.y = Anchored(kAnchorY[direction], h, current.h);
     // Centred axes keep equal margins.
@@ -92,34 +83,31 @@ int RectStep(FxRequest *request, int *done) {
     previous.x = inside(kAnchorX[direction], current.x, current.w, previous.w);
     previous.y = inside(kAnchorY[direction], current.y, current.h, previous.h);
     // The last frame draws the whole picture: rounded rectangles of earlier frames may not tile it exactly.
-    if (previous.w <= 0 || previous.h <= 0 || *done) previous = Box{0, 0, 0, 0};
+    if (previous.w <= 0 || previous.h <= 0 || last) previous = Box{0, 0, 0, 0};
     DrawRing(request, current, previous);
-    s += s0;
-    FinishFxFrame(request);
     return 0;
 }
 
-int RectBackStep(FxRequest *request, int *done) {
-    if (request->phase == 0) return SetUpRects(request, true);
-    if (request->phase != 1) return 0;
-    RectState *state = FxState<RectState>(request);
+int RectBackDraw(FxRequest *request, int32_t travel) {
+    RectBackState *state = FxState<RectBackState>(request);
     const int32_t w = request->width, h = request->height, s0 = request->step;
-    const int32_t l = std::max(w, h);
+    const int32_t s = std::max(w, h) - travel;
     // The old rectangle shrinks towards the side opposite the name: anchors mirrored.
-    const int direction = request->effect - 88;
-    int32_t &s = state->size;
-    if (request->frame == 0) s = l - s0, state->previousX = 0, state->previousY = 0;
+    const int direction = FxVariantOf(request).direction;
+    if (request->frame == 0) state->previousX = 0, state->previousY = 0;
     Box current{0, 0, 0, 0};
     if (s > 0) RectOfSize(request, s, true, &current.w, &current.h);
-    else *done = 1;
     current.x = Anchored(2 - kAnchorX[direction], w, current.w);
     current.y = Anchored(2 - kAnchorY[direction], h, current.h);
     Box previous{state->previousX, state->previousY, 0, 0};
     RectOfSize(request, s + s0, false, &previous.w, &previous.h);
-    if (*done) previous = Box{0, 0, w, h};
+    if (s <= 0) previous = Box{0, 0, w, h};
     DrawRing(request, previous, current.w > 0 ? current : Box{0, 0, 0, 0});
     state->previousX = current.x, state->previousY = current.y;
-    s -= s0;
-    FinishFxFrame(request);
     return 0;
 }
+
+} // namespace
+
+const FxFamily RectFamily = {RectSetup, RectDraw, nullptr};
+const FxFamily RectBackFamily = {RectBackSetup, RectBackDraw, nullptr};

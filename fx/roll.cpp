@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr int32_t kRollLeft = 85, kWallpaperTop = 86, kWallpaperLeft = 87;
 
 struct RollState {
     HostBitmap *work;    // the cylinder band
@@ -26,7 +25,6 @@ struct RollState {
     int32_t radius;
     int32_t size;
     int32_t horizontal;
-    int32_t position;
 };
 
 // Lines per frame: the speed constants give 2, 5 and 1; a positive speed counts in fifths, up to 8.
@@ -49,40 +47,37 @@ void ComposeLines(FxRequest *request, RollState *state, const HostBitmap *source
     else SAFEBLT(source, x, y, state->compose, x, y, cw, ch, w, h, w, h, kBlitMasked | kBlitToBitmap, mask, alpha, nullptr);
 }
 
-} // namespace
-
-int RollStep(FxRequest *request, int *done) {
+int RollSetup(FxRequest *request) {
     const int32_t w = request->width, h = request->height;
-    if (request->phase == 0) {
-        RollState *state = AllocFxState<RollState>(request);
-        if (!state) return kErrOutOfMemoryCode;
-        const bool layer = DrawsLayerPlane(request);
-        if (!layer && !request->oldImage) return kErrWrongUsage;
-        state->horizontal = request->effect == kRollLeft || request->effect == kWallpaperLeft;
-        state->size = state->horizontal ? w : h;
-        const bool wallpaper = request->effect >= kWallpaperTop;
-        state->radius = std::max(wallpaper ? state->size / 2 : state->size / 6 / 2, 20);
-        request->step = RollStepOf(request->step);
-        state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
-        if (!layer) state->compose = AllocHostBitmapFormat(w, h, request->newImage->format);
-        state->workMask = AllocMaskPlane(nullptr, w, h);
-        state->arc = static_cast<double *>(AllocBlock(size_t(state->radius) * sizeof(double), 0));
-        if (!state->work || (!layer && !state->compose) || !state->workMask || !state->arc) return kErrOutOfMemoryCode;
-        if (request->newAlpha && !(state->workAlpha = AllocAlphaPlane(w, h))) return kErrOutOfMemoryCode;
-        for (int32_t i = 0; i < state->radius; i++)
-            state->arc[i] = M_PI / 2 + std::asin(1.0 - 2.0 * i / state->radius);
-        request->frameCount = EffectStepCount(state->size, request->step, 1);
-        return 0;
-    }
-    if (request->phase != 1 && request->phase != 2) return 0;
+    RollState *state = AllocFxState<RollState>(request);
+    if (!state) return kErrOutOfMemoryCode;
+    const bool layer = DrawsLayerPlane(request);
+    if (!layer && !request->oldImage) return kErrWrongUsage;
+    state->horizontal = FxVariantOf(request).direction == kFxWest;
+    state->size = state->horizontal ? w : h;
+    const bool wallpaper = request->row->family == &WallpaperFamily;
+    state->radius = std::max(wallpaper ? state->size / 2 : state->size / 6 / 2, 20);
+    request->step = RollStepOf(request->step);
+    state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
+    if (!layer) state->compose = AllocHostBitmapFormat(w, h, request->newImage->format);
+    state->workMask = AllocMaskPlane(nullptr, w, h);
+    state->arc = static_cast<double *>(AllocBlock(size_t(state->radius) * sizeof(double), 0));
+    if (!state->work || (!layer && !state->compose) || !state->workMask || !state->arc) return kErrOutOfMemoryCode;
+    if (request->newAlpha && !(state->workAlpha = AllocAlphaPlane(w, h))) return kErrOutOfMemoryCode;
+    for (int32_t i = 0; i < state->radius; i++)
+        state->arc[i] = M_PI / 2 + std::asin(1.0 - 2.0 * i / state->radius);
+    request->frameCount = EffectStepCount(state->size, request->step, 1);
+    request->run = {0, request->step, state->size};
+    return 0;
+}
+
+// The position is the line the roll has reached.
+int RollDraw(FxRequest *request, int32_t p) {
+    const int32_t w = request->width, h = request->height;
     RollState *state = FxState<RollState>(request);
-    if (request->phase == 2) state->position = int32_t(std::min<int64_t>(int64_t(request->frame) * request->step, state->size));
-    else state->position = request->frame == 0 ? request->step : state->position + request->step;
-    const int32_t p = state->position;
     if (DrawsLayerPlane(request)) ClearLayerPlanes(request);
     else BLTBITMAP(request->oldImage, 0, 0, state->compose, 0, 0, w, h);
     if (p >= state->size) {
-        if (done) *done = 1;
         ComposeLines(request, state, request->newImage, request->newMask, request->newAlpha, 0, state->size);
     } else {
         // The band is drawn only where the kernel copied a pixel, so its planes start clear every frame.
@@ -106,7 +101,6 @@ int RollStep(FxRequest *request, int *done) {
                      flatEnd, p + 1);
     }
     if (!DrawsLayerPlane(request)) DrawFxPicture(request, state->compose, request->bltFlags);
-    if (request->phase == 1) FinishFxFrame(request);
     return 0;
 }
 
@@ -119,3 +113,8 @@ void RollFinish(FxRequest *request, int) {
     FreeBlock(state->arc);
     state->work = state->compose = nullptr, state->workMask = nullptr, state->workAlpha = nullptr, state->arc = nullptr;
 }
+
+} // namespace
+
+const FxFamily RollFamily = {RollSetup, RollDraw, RollFinish};
+const FxFamily WallpaperFamily = {RollSetup, RollDraw, RollFinish};

@@ -26,11 +26,18 @@ struct ScrollState {
     int32_t stepped;
 };
 
-// Start points of ids 47..54 (left, right, top, bottom, north-east, south-east, south-west, north-west); 0 keeps
-// the coordinate of the picture's own place.
-constexpr int32_t kScrollStarts[8][2] = {
-    {kPosLeftOut, 0},           {kPosRightOut, 0},           {0, kPosTopOut},            {0, kPosBottomOut},
-    {kPosRightOut, kPosTopOut}, {kPosRightOut, kPosBottomOut}, {kPosLeftOut, kPosBottomOut}, {kPosLeftOut, kPosTopOut},
+// Start points by the direction the picture comes from (centre, north .. north-west); 0 keeps the coordinate of
+// the picture's own place.
+constexpr int32_t kScrollStarts[9][2] = {
+    {0, 0},
+    {0, kPosTopOut},
+    {kPosRightOut, kPosTopOut},
+    {kPosRightOut, 0},
+    {kPosRightOut, kPosBottomOut},
+    {0, kPosBottomOut},
+    {kPosLeftOut, kPosBottomOut},
+    {kPosLeftOut, 0},
+    {kPosLeftOut, kPosTopOut},
 };
 
 // The steps the move takes on its straight path: a diagonal one runs its major axis (the object's longer side)
@@ -42,44 +49,43 @@ int32_t MoveStepCount(const MoveContext &move) {
     return int32_t(std::clamp<int64_t>((major + speed - 1) / speed, 1, INT32_MAX));
 }
 
-} // namespace
-
-int ScrollStep(FxRequest *request, int *done) {
-    if (request->phase == 0) {
-        ScrollState *state = AllocFxState<ScrollState>(request);
-        if (!state || !(state->move = NewMoveContext()) || !(state->start = NewMoveContext())) return kErrOutOfMemoryCode;
-        MoveContext &move = *state->move;
-        move.state = request->vm;
-        move.kind = kMoveKindEmbedded;
-        move.embedded = 1;
-        state->homeX = request->x, state->homeY = request->y;
-        if (vlLayer *layer = request->layer) {
-            // The move works in the layer's own coordinates, which its anchor may set apart from where it shows.
-            layer->hidden = layer->deferred = 0;
-            state->layer = layer;
-            state->homeX = layer->first->x, state->homeY = layer->first->y;
-            move.layer = layer;
-            move.width = layer->first->width, move.height = layer->first->height;
-        } else {
-            move.bitmap = request->newImage, move.mask = request->newMask, move.alpha = request->newAlpha;
-            move.width = request->width, move.height = request->height;
-            move.target = request->target;
-        }
-        const int32_t *start = kScrollStarts[request->effect - 47];
-        int32_t x = start[0] ? start[0] : state->homeX, y = start[1] ? start[1] : state->homeY;
-        int32_t x2 = state->homeX, y2 = state->homeY;
-        if (request->reverse) std::swap(x, x2), std::swap(y, y2);
-        move.x = x, move.y = y, move.x2 = x2, move.y2 = y2;
-        move.fx = request->parameter == kFxRandomParameter ? 0 : request->parameter;
-        move.speed = request->step; // the move's own speed rule, not the effects' divisors
-        const DisplayRecord *display = CurrentDisplay;
-        move.blitFlags = request->mode == kFxModeBGPic && display && display->layersEnabled ? kBlitTransitionLayers : 0;
-        if (int error = RunMoveObject(&move)) return error;
-        *state->start = move;
-        request->frameCount = MoveStepCount(move);
-        return 0;
+int ScrollSetup(FxRequest *request) {
+    ScrollState *state = AllocFxState<ScrollState>(request);
+    if (!state || !(state->move = NewMoveContext()) || !(state->start = NewMoveContext())) return kErrOutOfMemoryCode;
+    MoveContext &move = *state->move;
+    move.state = request->vm;
+    move.kind = kMoveKindEmbedded;
+    move.embedded = 1;
+    state->homeX = request->x, state->homeY = request->y;
+    if (vlLayer *layer = request->layer) {
+        // The move works in the layer's own coordinates, which its anchor may set apart from where it shows.
+        layer->hidden = layer->deferred = 0;
+        state->layer = layer;
+        state->homeX = layer->first->x, state->homeY = layer->first->y;
+        move.layer = layer;
+        move.width = layer->first->width, move.height = layer->first->height;
+    } else {
+        move.bitmap = request->newImage, move.mask = request->newMask, move.alpha = request->newAlpha;
+        move.width = request->width, move.height = request->height;
+        move.target = request->target;
     }
-    if (request->phase != 1) return 0;
+    const int32_t *start = kScrollStarts[FxVariantOf(request).direction];
+    int32_t x = start[0] ? start[0] : state->homeX, y = start[1] ? start[1] : state->homeY;
+    int32_t x2 = state->homeX, y2 = state->homeY;
+    if (request->reverse) std::swap(x, x2), std::swap(y, y2);
+    move.x = x, move.y = y, move.x2 = x2, move.y2 = y2;
+    move.fx = request->parameter == kFxRandomParameter ? 0 : request->parameter;
+    move.speed = request->step; // the move's own speed rule, not the effects' divisors
+    const DisplayRecord *display = CurrentDisplay;
+    move.blitFlags = request->mode == kFxModeBGPic && display && display->layersEnabled ? kBlitTransitionLayers : 0;
+    if (int error = RunMoveObject(&move)) return error;
+    *state->start = move;
+    request->frameCount = MoveStepCount(move);
+    return 0;
+}
+
+// The move engine keeps the position: each frame steps it once.
+int ScrollDraw(FxRequest *request, int32_t) {
     ScrollState *state = FxState<ScrollState>(request);
     MoveContext &move = *state->move;
     if (request->frame == 0 && state->stepped) {
@@ -94,12 +100,10 @@ int ScrollStep(FxRequest *request, int *done) {
     const int error = move.stepFn(&move, &finished);
     state->stepped = 1;
     if (error) return error;
-    if (finished && done) *done = 1;
     // The effect's area follows the layer, so that the engine sees a layer the scroll moved as one in place.
     if (const vlLayer *layer = request->layer; layer && layer->current)
         request->x = layer->current->screenX, request->y = layer->current->screenY;
-    FinishFxFrame(request);
-    return 0;
+    return finished ? kFxLastFrame : 0;
 }
 
 void ScrollFinish(FxRequest *request, int flag) {
@@ -112,3 +116,7 @@ void ScrollFinish(FxRequest *request, int flag) {
     FreeBlock(state->start);
     state->move = state->start = nullptr;
 }
+
+} // namespace
+
+const FxFamily ScrollFamily = {ScrollSetup, ScrollDraw, ScrollFinish};

@@ -11,7 +11,6 @@ namespace {
 struct SpiralState {
     int32_t pos, segment, x, y;
     int32_t column, row; // every grid column is `column` wide, every row `row` high
-    int32_t dryRun;
 };
 
 int32_t SpiralBand(int32_t speed) {
@@ -54,33 +53,11 @@ void NextSegment(const FxRequest *request, SpiralState *state) {
     }
 }
 
-} // namespace
-
-int SpiralStep(FxRequest *request, int *done) {
-    if (request->phase == 0) {
-        SpiralState *state = AllocFxState<SpiralState>(request);
-        if (!state) return kErrOutOfMemoryCode;
-        request->step = SpiralBand(request->step);
-        state->column = request->width / 7 + 1;
-        state->row = request->height / 6 + 1;
-        state->dryRun = 1;
-        request->phase = 1;
-        int finished = 0;
-        const int64_t limit = FxFrameLimit(request);
-        for (int64_t n = 0; n < limit && !finished; n++) SpiralStep(request, &finished);
-        request->frameCount = request->frame;
-        request->frame = 0;
-        request->phase = 0;
-        state->dryRun = 0;
-        ResetSpiral(request, state);
-        return 0;
-    }
-    if (request->phase != 1) return 0;
-    SpiralState *state = FxState<SpiralState>(request);
-    if (request->frame == 0) ResetSpiral(request, state);
+// One frame's band, drawn unless dry; true on the last frame.
+bool SpiralFrame(FxRequest *request, SpiralState *state, bool draw) {
     const int32_t s = request->step;
     const bool column = state->segment % 2 == 0;
-    if (!state->dryRun) {
+    if (draw) {
         if (column) DrawFxNewRect(request, state->x, state->pos, state->column, s);
         else DrawFxNewRect(request, state->pos, state->y, s, state->row);
     }
@@ -88,17 +65,40 @@ int SpiralStep(FxRequest *request, int *done) {
     SegmentEnd(request, state, &end, &direction);
     if (state->pos == end) {
         if (state->segment == 11) {
-            *done = 1;
             // The grid's rounded cells need not meet exactly: the last frame completes the picture.
-            if (!state->dryRun) DrawFxNewRect(request, 0, 0, request->width, request->height);
-        } else {
-            NextSegment(request, state);
+            if (draw) DrawFxNewRect(request, 0, 0, request->width, request->height);
+            return true;
         }
+        NextSegment(request, state);
     } else {
         // A start already past the end (tiny areas) goes straight to the end.
         state->pos = direction > 0 ? std::min(state->pos + s, end) : std::max(state->pos - s, end);
     }
-    if (state->dryRun) request->frame++;
-    else FinishFxFrame(request);
+    return false;
+}
+
+int SpiralSetup(FxRequest *request) {
+    SpiralState *state = AllocFxState<SpiralState>(request);
+    if (!state) return kErrOutOfMemoryCode;
+    request->step = SpiralBand(request->step);
+    state->column = request->width / 7 + 1;
+    state->row = request->height / 6 + 1;
+    ResetSpiral(request, state);
+    const int64_t limit = FxFrameLimit(request);
+    int32_t frames = 0;
+    for (bool last = false; frames < limit && !last; frames++) last = SpiralFrame(request, state, false);
+    request->frameCount = frames;
+    ResetSpiral(request, state);
     return 0;
 }
+
+// The band moves on from where the last frame left it.
+int SpiralDraw(FxRequest *request, int32_t) {
+    SpiralState *state = FxState<SpiralState>(request);
+    if (request->frame == 0) ResetSpiral(request, state);
+    return SpiralFrame(request, state, true) ? kFxLastFrame : 0;
+}
+
+} // namespace
+
+const FxFamily SpiralFamily = {SpiralSetup, SpiralDraw, nullptr};

@@ -7,18 +7,13 @@
 
 namespace {
 
-struct SplitState {
-    int32_t low, high;
-};
-
 struct QuadState {
     int32_t previousW, previousH;
-    int32_t travel, base;
+    int32_t base;
     int32_t pair;
 };
 
 struct SwissState {
-    int32_t travel;
     int32_t previousX, previousY;
 };
 
@@ -30,30 +25,24 @@ int32_t ShortSide(const FxRequest *request, int32_t d) {
     return std::max(1, int32_t(d * ratio + 1.0));
 }
 
-} // namespace
+bool Horizontal(const FxRequest *request) { return FxVariantOf(request).axis == kFxAxisH; }
 
-int SplitStep(FxRequest *request, int *done) {
-    const bool horizontal = request->effect == 108;
+int SplitSetup(FxRequest *request) {
+    const int32_t q = (Horizontal(request) ? request->width : request->height) / 4;
+    const int32_t s = request->step = GrowthStep(request->step, std::max(request->width, request->height));
+    request->frameCount = EffectStepCount(q + s, s, 1);
+    request->run = {-s, s, q};
+    return 0;
+}
+
+// The position is how far the inner edges have moved back from the quarter lines; the outer ones stop at the
+// middle and then move on a step a frame.
+int SplitDraw(FxRequest *request, int32_t travel) {
+    const bool horizontal = Horizontal(request);
     const int32_t size = horizontal ? request->width : request->height;
-    const int32_t q = size / 4;
-    if (request->phase == 0) {
-        if (!AllocFxState<SplitState>(request)) return kErrOutOfMemoryCode;
-        request->step = GrowthStep(request->step, std::max(request->width, request->height));
-        request->frameCount = EffectStepCount(q + request->step, request->step, 1);
-        return 0;
-    }
-    if (request->phase != 1) return 0;
-    SplitState *state = FxState<SplitState>(request);
-    const int32_t s = request->step;
-    if (request->frame == 0) state->low = q + s, state->high = q - s;
-    state->low -= s;
-    state->high += s;
-    if (state->low < 1) {
-        state->low = 0;
-        *done = 1;
-    }
-    int32_t low = state->low, high = state->high;
-    if (state->high > size / 2) state->high = size / 2;
+    const int32_t q = size / 4, s = request->step;
+    int32_t low = q - travel;
+    int32_t high = int32_t(std::min<int64_t>(q + (int64_t(request->frame) - 1) * s, size / 2) + s);
     for (int half = 0; half < 2; half++) {
         if (horizontal) {
             DrawFxNewRect(request, low, 0, s, request->height);
@@ -65,24 +54,24 @@ int SplitStep(FxRequest *request, int *done) {
         low += size / 2 + size % 2;
         high += size / 2 + size % 2;
     }
-    if (*done) DrawFxNewRect(request, 0, 0, request->width, request->height);
-    FinishFxFrame(request);
+    if (travel >= q) DrawFxNewRect(request, 0, 0, request->width, request->height);
     return 0;
 }
 
-int QuadRectStep(FxRequest *request, int *done) {
+int QuadRectSetup(FxRequest *request) {
+    if (!AllocFxState<QuadState>(request)) return kErrOutOfMemoryCode;
+    const int32_t l = std::max(request->width, request->height);
+    request->step = GrowthStep(request->step, l);
+    request->frameCount = EffectStepCount(l, request->step, 1);
+    request->run = {0, request->step, INT32_MAX};
+    return 0;
+}
+
+int QuadRectDraw(FxRequest *request, int32_t travel) {
     const int32_t w = request->width, h = request->height, l = std::max(w, h);
-    if (request->phase == 0) {
-        if (!AllocFxState<QuadState>(request)) return kErrOutOfMemoryCode;
-        request->step = GrowthStep(request->step, l);
-        request->frameCount = EffectStepCount(l, request->step, 1);
-        return 0;
-    }
-    if (request->phase != 1) return 0;
     QuadState *state = FxState<QuadState>(request);
     if (request->frame == 0) *state = QuadState{};
-    state->travel += request->step;
-    const int32_t d = state->travel - state->base;
+    const int32_t d = travel - state->base;
     int32_t rw = h > w ? ShortSide(request, d) : d, rh = h > w ? d : ShortSide(request, d);
     if (rw >= w / 2) rw = w / 2, rh = h / 2;
     const int32_t gw = (rw - state->previousW) / 2 + 1, gh = (rh - state->previousH) / 2 + 1;
@@ -96,35 +85,34 @@ int QuadRectStep(FxRequest *request, int *done) {
         x0 += state->pair ? -(w / 2 + w % 2) : w / 2 + w % 2;
         y0 += h / 2 + h % 2;
     }
-    if (state->travel >= l / 2 && !state->pair) {
+    if (travel >= l / 2 && !state->pair) {
         state->previousW = state->previousH = 0;
-        state->base = state->travel;
+        state->base = travel;
         state->pair = 1;
-    } else if (state->travel < l) {
+    } else if (travel < l) {
         state->previousW = rw, state->previousH = rh;
     }
-    if (state->travel >= l) {
-        *done = 1;
-        DrawFxNewRect(request, 0, 0, w, h);
-    }
-    FinishFxFrame(request);
+    if (travel < l) return 0;
+    DrawFxNewRect(request, 0, 0, w, h);
+    return kFxLastFrame;
+}
+
+int SwissSetup(FxRequest *request) {
+    if (!AllocFxState<SwissState>(request)) return kErrOutOfMemoryCode;
+    const int32_t l = std::max(request->width, request->height);
+    request->step = GrowthStep(request->step, l);
+    request->frameCount = EffectStepCount(l / 2, request->step, 1);
+    request->run = {0, request->step, INT32_MAX};
     return 0;
 }
 
-int SwissStep(FxRequest *request, int *done) {
+// The position is the corners' long side.
+int SwissDraw(FxRequest *request, int32_t a) {
     const int32_t w = request->width, h = request->height, l = std::max(w, h);
-    if (request->phase == 0) {
-        if (!AllocFxState<SwissState>(request)) return kErrOutOfMemoryCode;
-        request->step = GrowthStep(request->step, l);
-        request->frameCount = EffectStepCount(l / 2, request->step, 1);
-        return 0;
-    }
-    if (request->phase != 1) return 0;
     SwissState *state = FxState<SwissState>(request);
     if (request->frame == 0) *state = SwissState{};
-    state->travel += request->step;
-    const int32_t a = state->travel;
     const int32_t cx = w < h ? ShortSide(request, a) : a, cy = w < h ? a : ShortSide(request, a);
+    int result = 0;
     if (a < l / 2) {
         const int32_t px = state->previousX, py = state->previousY, gx = cx - px, gy = cy - py;
         DrawFxNewRect(request, px, 0, gx, cy); // top left
@@ -136,10 +124,15 @@ int SwissStep(FxRequest *request, int *done) {
         DrawFxNewRect(request, w - cx, 0, gx, cy); // top right
         DrawFxNewRect(request, w - cx, py, cx, gy);
     } else {
-        *done = 1;
         DrawFxNewRect(request, 0, 0, w, h);
+        result = kFxLastFrame;
     }
     state->previousX = cx, state->previousY = cy;
-    FinishFxFrame(request);
-    return 0;
+    return result;
 }
+
+} // namespace
+
+const FxFamily SplitFamily = {SplitSetup, SplitDraw, nullptr};
+const FxFamily QuadRectFamily = {QuadRectSetup, QuadRectDraw, nullptr};
+const FxFamily SwissFamily = {SwissSetup, SwissDraw, nullptr};

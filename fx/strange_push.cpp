@@ -15,7 +15,6 @@
 namespace {
 
 struct StrangePushState {
-    int32_t t;
     HostBitmap *work;
     MaskPlane *masks[2];
     AlphaPlane *alphas[2];
@@ -66,34 +65,30 @@ void DrawThrough(FxRequest *request, StrangePushState *state, int k, int32_t sx,
             state->masks[k], state->alphas[k], nullptr);
 }
 
-} // namespace
+bool Across(const FxRequest *request) { return FxVariantOf(request).axis == kFxAxisH; }
 
-int StrangePushStep(FxRequest *request, int *done) {
-    const bool across = request->effect == 99;
-    const int32_t w = request->width, h = request->height, size = across ? w : h;
-    if (request->phase == 0) {
-        StrangePushState *state = AllocFxState<StrangePushState>(request);
-        if (!state) return kErrOutOfMemoryCode;
-        // No bound of its own: capped at the size so that t cannot overflow, then made even.
-        int32_t step = ClampFxStep(EffectStepSize(request->step, size, 60, 30, 120), size);
-        request->step = step + step % 2;
-        request->frameCount = EffectStepCount(size - request->step, request->step, 0);
-        if (DrawsLayerPlane(request)) return 0; // rows go into the layer one by one
-        state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
-        if (!state->work) return kErrOutOfMemoryCode;
-        if (request->oldImage) BLTBITMAP(request->oldImage, 0, 0, state->work, 0, 0, w, h);
-        if (int error = BuildInterlaceMasks(request, state)) return error;
-        return 0;
-    }
-    if (request->phase != 1 && request->phase != 2) return 0;
+int StrangePushSetup(FxRequest *request) {
+    const int32_t w = request->width, h = request->height, size = Across(request) ? w : h;
+    StrangePushState *state = AllocFxState<StrangePushState>(request);
+    if (!state) return kErrOutOfMemoryCode;
+    // No bound of its own: capped at the size so that t cannot overflow, then made even.
+    int32_t step = ClampFxStep(EffectStepSize(request->step, size, 60, 30, 120), size);
+    request->step = step + step % 2;
+    request->frameCount = EffectStepCount(size - request->step, request->step, 0);
+    request->run = {0, request->step, size};
+    if (DrawsLayerPlane(request)) return 0; // rows go into the layer one by one
+    state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
+    if (!state->work) return kErrOutOfMemoryCode;
+    if (request->oldImage) BLTBITMAP(request->oldImage, 0, 0, state->work, 0, 0, w, h);
+    if (int error = BuildInterlaceMasks(request, state)) return error;
+    return 0;
+}
+
+// The position is how far the two halves of the lines have come in.
+int StrangePushDraw(FxRequest *request, int32_t t) {
+    const bool across = Across(request);
+    const int32_t w = request->width, h = request->height;
     StrangePushState *state = FxState<StrangePushState>(request);
-    int32_t &t = state->t;
-    if (request->phase == 2) t = int32_t(std::min<int64_t>(int64_t(request->frame) * request->step, size));
-    else if (request->frame == 0) t = request->step;
-    if (t >= size) {
-        t = size;
-        if (done) *done = 1;
-    }
     if (DrawsLayerPlane(request)) ClearLayerPlanes(request);
     else if ((request->phase == 2 || request->newMask || request->newAlpha) && request->oldImage)
         BLTBITMAP(request->oldImage, 0, 0, state->work, 0, 0, w, h);
@@ -107,10 +102,6 @@ int StrangePushStep(FxRequest *request, int *done) {
         }
     }
     if (!DrawsLayerPlane(request)) DrawFxPictureRect(request, state->work, 0, 0, 0, 0, w, h);
-    if (request->phase == 1) {
-        t += request->step;
-        FinishFxFrame(request);
-    }
     return 0;
 }
 
@@ -125,3 +116,7 @@ void StrangePushFinish(FxRequest *request, int) {
     }
     state->work = nullptr;
 }
+
+} // namespace
+
+const FxFamily StrangePushFamily = {StrangePushSetup, StrangePushDraw, StrangePushFinish};

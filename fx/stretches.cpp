@@ -12,42 +12,48 @@ namespace {
 
 struct StretchState {
     FxScratch scratch; // first: FreeFxScratch finds it there
-    int32_t grown;
     HostBitmap *work;
 };
 
-} // namespace
+// Where the growing picture is anchored, by the direction: 0 at the start edge, 1 centred, 2 at the far edge.
+constexpr int8_t kAnchorX[9] = {1, 1, 2, 2, 2, 1, 0, 0, 0};
+constexpr int8_t kAnchorY[9] = {1, 0, 0, 1, 2, 2, 2, 1, 0};
 
-int StretchZoomStep(FxRequest *request, int *done) {
-    const int32_t id = request->effect; // 55..60 stretches, 61..69 zooms
+bool Zooms(const FxRequest *request) { return request->row->family == &ZoomFamily; }
+
+// A stretch from the left or right edge or from the vertical centre line grows the width; the others the height.
+bool GrowsWidth(const FxRequest *request) {
+    const FxVariant &variant = FxVariantOf(request);
+    return Zooms(request) || variant.direction == kFxWest || variant.direction == kFxEast ||
+           variant.axis == kFxAxisV;
+}
+
+int32_t GrowthSize(const FxRequest *request) {
     const int32_t w = request->width, h = request->height;
-    const bool zoom = id >= 61, grows = zoom || id == 55 || id == 56 || id == 60; // ...the width
-    const int32_t size = zoom ? std::max(w, h) : grows ? w : h;
-    if (request->phase == 0) {
-        StretchState *state = AllocFxState<StretchState>(request);
-        if (!state) return kErrOutOfMemoryCode;
-        request->step = ClampFxStep(EffectStepSize(request->step, size, 30, 10, 80), size);
-        request->frameCount = EffectStepCount(size - request->step, request->step, 0);
-        if ((request->newMask || request->newAlpha) && !DrawsLayerPlane(request)) {
-            state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
-            if (!state->work) return kErrOutOfMemoryCode;
-        }
-        return 0;
+    return Zooms(request) ? std::max(w, h) : GrowsWidth(request) ? w : h;
+}
+
+int StretchZoomSetup(FxRequest *request) {
+    const int32_t size = GrowthSize(request);
+    StretchState *state = AllocFxState<StretchState>(request);
+    if (!state) return kErrOutOfMemoryCode;
+    request->step = ClampFxStep(EffectStepSize(request->step, size, 30, 10, 80), size);
+    request->frameCount = EffectStepCount(size - request->step, request->step, 0);
+    request->run = {0, request->step, size};
+    if ((request->newMask || request->newAlpha) && !DrawsLayerPlane(request)) {
+        state->work = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
+        if (!state->work) return kErrOutOfMemoryCode;
     }
-    if (request->phase != 1 && request->phase != 2) return 0;
+    return 0;
+}
+
+// The position is how far the picture has grown along its growing side.
+int StretchZoomDraw(FxRequest *request, int32_t g) {
+    const int32_t w = request->width, h = request->height, size = GrowthSize(request);
+    const bool zoom = Zooms(request);
     StretchState *state = FxState<StretchState>(request);
-    int32_t g = state->grown;
-    if (request->phase == 2) {
-        g = int32_t(std::min<int64_t>(int64_t(request->frame) * request->step, size));
-        if (!DrawsLayerPlane(request)) DrawFxPictureRect(request, request->oldImage, 0, 0, 0, 0, w, h);
-    } else if (request->frame == 0) {
-        g = request->step;
-    }
+    if (request->phase == 2 && !DrawsLayerPlane(request)) DrawFxPictureRect(request, request->oldImage, 0, 0, 0, 0, w, h);
     int32_t rw = w, rh = h;
-    if (g >= size) {
-        g = size;
-        if (done) *done = 1;
-    }
     // A layer hidden in its own planes shrinks by the same steps: nothing is left on the last frame.
     const bool shrinks = DrawsLayerPlane(request) && request->reverse;
     const int32_t shown = shrinks ? size - g : g;
@@ -56,20 +62,14 @@ int StretchZoomStep(FxRequest *request, int *done) {
         if (w < h) rw = side, rh = shown;
         else rw = shown, rh = side;
     } else if (shown < size) {
-        (grows ? rw : rh) = shown;
+        (GrowsWidth(request) ? rw : rh) = shown;
     }
     if (DrawsLayerPlane(request)) ClearLayerPlanes(request);
-    // Where the growing picture is anchored: 0 at the start edge, 1 centred, 2 at the far edge.
-    static constexpr int8_t kAnchors[15][2] = {{0, 0}, {2, 0}, {0, 0}, {0, 2}, {0, 1}, {1, 0}, {1, 1}, {1, 0},
-                                               {2, 0}, {2, 1}, {2, 2}, {1, 2}, {0, 2}, {0, 1}, {0, 0}};
     const auto place = [](int anchor, int32_t full, int32_t part) { return anchor == 0 ? 0 : anchor == 1 ? (full - part) / 2 : full - part; };
-    const int32_t x = place(kAnchors[id - 55][0], w, rw), y = place(kAnchors[id - 55][1], h, rh);
-    if (int error = DrawFxScaled(request, &state->scratch, request->newImage, request->newMask, request->newAlpha, 0, 0, w, h, x, y,
-                                 rw, rh, state->work))
-        return error;
-    state->grown = g + request->step;
-    if (request->phase == 1) FinishFxFrame(request);
-    return 0;
+    const int direction = FxVariantOf(request).direction;
+    const int32_t x = place(kAnchorX[direction], w, rw), y = place(kAnchorY[direction], h, rh);
+    return DrawFxScaled(request, &state->scratch, request->newImage, request->newMask, request->newAlpha, 0, 0, w, h, x,
+                        y, rw, rh, state->work);
 }
 
 void StretchZoomFinish(FxRequest *request, int) {
@@ -78,3 +78,8 @@ void StretchZoomFinish(FxRequest *request, int) {
     state->work = nullptr;
     FreeFxScratch(request, 0);
 }
+
+} // namespace
+
+const FxFamily StretchFamily = {StretchZoomSetup, StretchZoomDraw, StretchZoomFinish};
+const FxFamily ZoomFamily = {StretchZoomSetup, StretchZoomDraw, StretchZoomFinish};

@@ -19,7 +19,6 @@ struct ShapeState {
     HostBitmap *work;
     MaskPlane *shapeMask;
     AlphaPlane *shapeAlpha;
-    int32_t size;
     int32_t points[2][2 * kShapePoints];
 };
 
@@ -122,7 +121,8 @@ int ShapeSetUp(FxRequest *request) {
     if (!state) return kErrOutOfMemoryCode;
     const int32_t w = request->width, h = request->height;
     request->step = std::clamp(EffectStepSize(request->step, std::max(w, h), 12, 6, 24), 1, 100);
-    state->size = request->step + 10;
+    // The position is the shape's size, from 10 a step a frame.
+    request->run = {10, request->step, INT32_MAX / 2};
     if (DrawsLayerPlane(request)) return (state->shapeMask = AllocMaskPlane(nullptr, w, h)) ? 0 : kErrOutOfMemoryCode;
     if (!request->oldImage) return kErrWrongUsage;
     state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
@@ -132,72 +132,55 @@ int ShapeSetUp(FxRequest *request) {
     return 0;
 }
 
-void ShapeSize(FxRequest *request, ShapeState *state) {
-    if (request->phase == 2) state->size = int32_t(std::min<int64_t>(int64_t(request->frame) * request->step + 10, INT32_MAX / 2));
-    else if (request->frame == 0) state->size = request->step + 10;
+
+int SunSetup(FxRequest *request) {
+    const int32_t w = request->width, h = request->height;
+    if (int error = ShapeSetUp(request)) return error;
+    // Counted by running the sizes without drawing: the first ellipse with only corners left is the last.
+    ShapeState *state = FxState<ShapeState>(request);
+    int32_t frames = 1, *points = nullptr, count = 0;
+    const int64_t cap = 8 * int64_t(std::max(w, h)) + 100;
+    for (int64_t size = request->step + 10; size < cap && !BuildSun(state, int32_t(size), w, h, &points, &count);
+         size += request->step)
+        frames++;
+    request->frameCount = frames;
+    return 0;
 }
 
-} // namespace
-
-
-int SunStep(FxRequest *request, int *done) {
+int SunDraw(FxRequest *request, int32_t size) {
     const int32_t w = request->width, h = request->height;
-    if (request->phase == 0) {
-        if (int error = ShapeSetUp(request)) return error;
-        // Counted by running the sizes without drawing: the first ellipse with only corners left is the last.
-        ShapeState *state = FxState<ShapeState>(request);
-        int32_t frames = 1, *points = nullptr, count = 0;
-        const int64_t cap = 8 * int64_t(std::max(w, h)) + 100;
-        for (int64_t size = request->step + 10; size < cap && !BuildSun(state, int32_t(size), w, h, &points, &count);
-             size += request->step)
-            frames++;
-        request->frameCount = frames;
-        return 0;
-    }
-    if (request->phase != 1 && request->phase != 2) return 0;
     ShapeState *state = FxState<ShapeState>(request);
-    ShapeSize(request, state);
     int32_t *points = nullptr, count = 0;
-    bool over = BuildSun(state, state->size, w, h, &points, &count);
+    bool over = BuildSun(state, size, w, h, &points, &count);
     if (request->phase == 1 && request->frame + 1 >= request->frameCount) over = true;
-    if (over && done) *done = 1;
     if (int error = DrawShapeFrame(request, state, points, count, over)) return error;
-    if (request->phase == 1) {
-        state->size += request->step;
-        FinishFxFrame(request);
+    return over ? kFxLastFrame : 0;
+}
+
+int StarSetup(FxRequest *request) {
+    const int32_t w = request->width, h = request->height;
+    if (int error = ShapeSetUp(request)) return error;
+    const int32_t step = request->step;
+    if (w >= h) {
+        request->frameCount = EffectStepCount(4 * w - 10 - step, step, 0);
+    } else {
+        int32_t frames = 1;
+        for (int64_t size = step + 10; ShortExtent(int32_t(size), Ratio(w, h)) < 4 * w; size += step) frames++;
+        request->frameCount = frames;
     }
     return 0;
 }
 
-int StarStep(FxRequest *request, int *done) {
+int StarDraw(FxRequest *request, int32_t size) {
     const int32_t w = request->width, h = request->height;
-    if (request->phase == 0) {
-        if (int error = ShapeSetUp(request)) return error;
-        const int32_t step = request->step;
-        if (w >= h) {
-            request->frameCount = EffectStepCount(4 * w - 10 - step, step, 0);
-        } else {
-            int32_t frames = 1;
-            for (int64_t size = step + 10; ShortExtent(int32_t(size), Ratio(w, h)) < 4 * w; size += step) frames++;
-            request->frameCount = frames;
-        }
-        return 0;
-    }
-    if (request->phase != 1 && request->phase != 2) return 0;
     ShapeState *state = FxState<ShapeState>(request);
-    ShapeSize(request, state);
     int32_t sx, sy;
-    StarExtents(state->size, w, h, &sx, &sy);
+    StarExtents(size, w, h, &sx, &sy);
     const bool over = sx >= 4 * w;
-    if (over && done) *done = 1;
     int32_t *points = nullptr;
-    const int32_t count = over ? 0 : BuildStar(state, state->size, w, h, &points);
+    const int32_t count = over ? 0 : BuildStar(state, size, w, h, &points);
     if (int error = DrawShapeFrame(request, state, points, count, over)) return error;
-    if (request->phase == 1) {
-        state->size += request->step;
-        FinishFxFrame(request);
-    }
-    return 0;
+    return over ? kFxLastFrame : 0;
 }
 
 void ShapeFinish(FxRequest *request, int) {
@@ -207,3 +190,8 @@ void ShapeFinish(FxRequest *request, int) {
     FreeAlphaPlane(state->shapeAlpha);
     state->work = nullptr, state->shapeMask = nullptr, state->shapeAlpha = nullptr;
 }
+
+} // namespace
+
+const FxFamily SunFamily = {SunSetup, SunDraw, ShapeFinish};
+const FxFamily StarFamily = {StarSetup, StarDraw, ShapeFinish};

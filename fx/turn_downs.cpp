@@ -10,37 +10,37 @@ namespace {
 
 struct TurnDownState {
     FxScratch scratch; // first: FreeFxScratch finds it there
-    int32_t travel;
 };
 
-} // namespace
+bool Rows(const FxRequest *request) {
+    const FxDirection from = FxVariantOf(request).direction;
+    return from == kFxNorth || from == kFxSouth;
+}
 
-int TurnDownStep(FxRequest *request, int *done) {
-    const int32_t id = request->effect; // 128..131: top, bottom, left, right
-    const bool rows = id <= 129, mirrored = id == 129 || id == 131;
+int TurnDownSetup(FxRequest *request) {
+    const int32_t size = Rows(request) ? request->height : request->width;
+    if (!AllocFxState<TurnDownState>(request)) return kErrOutOfMemoryCode;
+    request->step = ClampFxStep(EffectStepSize(request->step, size, 60, 30, 120), size);
+    request->frameCount = EffectStepCount(size - request->step, request->step, 0);
+    request->run = {0, request->step, size};
+    return 0;
+}
+
+// The position is how far the turn has come from the turning edge.
+int TurnDownDraw(FxRequest *request, int32_t t) {
+    const FxDirection from = FxVariantOf(request).direction;
+    const bool rows = Rows(request), mirrored = from == kFxSouth || from == kFxEast;
     const int32_t w = request->width, h = request->height, size = rows ? h : w;
-    if (request->phase == 0) {
-        if (!AllocFxState<TurnDownState>(request)) return kErrOutOfMemoryCode;
-        request->step = ClampFxStep(EffectStepSize(request->step, size, 60, 30, 120), size);
-        request->frameCount = EffectStepCount(size - request->step, request->step, 0);
-        return 0;
-    }
-    if (request->phase != 1 && request->phase != 2) return 0;
     TurnDownState *state = FxState<TurnDownState>(request);
     const int32_t step = request->step, near = size / 2; // the far half has the odd line
-    int32_t t = state->travel;
-    if (request->phase == 2) t = int32_t(std::min<int64_t>(int64_t(request->frame) * step, size));
-    else if (request->frame == 0) t = step;
     // Lines [from, from + count) of a picture squeezed into [to, to + extent), counted from the turning edge.
-    const auto piece = [&](const HostBitmap *picture, int32_t from, int32_t count, int32_t to, int32_t extent) {
-        if (mirrored) from = size - from - count, to = size - to - extent;
-        return rows ? DrawFxScaled(request, &state->scratch, picture, nullptr, nullptr, 0, from, w, count, 0, to, w, extent, nullptr)
-                    : DrawFxScaled(request, &state->scratch, picture, nullptr, nullptr, from, 0, count, h, to, 0, extent, h, nullptr);
+    const auto piece = [&](const HostBitmap *picture, int32_t start, int32_t count, int32_t to, int32_t extent) {
+        if (mirrored) start = size - start - count, to = size - to - extent;
+        return rows ? DrawFxScaled(request, &state->scratch, picture, nullptr, nullptr, 0, start, w, count, 0, to, w, extent, nullptr)
+                    : DrawFxScaled(request, &state->scratch, picture, nullptr, nullptr, start, 0, count, h, to, 0, extent, h, nullptr);
     };
     int error = 0;
     if (t >= size) {
-        t = size;
-        if (done) *done = 1;
         error = piece(request->newImage, 0, size, 0, size);
     } else if (t <= near) {
         const int32_t a = t + step <= near ? t : near;
@@ -50,8 +50,9 @@ int TurnDownStep(FxRequest *request, int *done) {
         if (request->phase == 2) error = piece(request->newImage, 0, near, 0, near);
         if (!error) error = piece(request->newImage, near, size - near, near, t - near);
     }
-    if (error) return error;
-    state->travel = t + step;
-    if (request->phase == 1) FinishFxFrame(request);
-    return 0;
+    return error;
 }
+
+} // namespace
+
+const FxFamily TurnDownFamily = {TurnDownSetup, TurnDownDraw, FreeFxScratch};

@@ -11,19 +11,16 @@
 
 namespace {
 
-constexpr int32_t kFirstWater = 134;
 constexpr double kWaveLengths[] = {32.0, 64.0, 16.0, 8.0};
 
 struct WaterState {
     HostBitmap *work;
     WaterParams *params;
-    int32_t frame;
 };
 
 struct StrudelState {
     HostBitmap *work;
     StrudelParams *params;
-    int32_t angle;
 };
 
 // Frames per half: the speed constants give 25, 10 and 50; the rest is held to 5..100.
@@ -56,42 +53,39 @@ template <class Kernel> void DrawBlendFrame(FxRequest *request, HostBitmap *work
     DrawFxPicture(request, work, request->bltFlags);
 }
 
-} // namespace
+int WaterSetup(FxRequest *request) {
+    WaterState *state = AllocFxState<WaterState>(request);
+    if (!state) return kErrOutOfMemoryCode;
+    if (!request->oldImage) return kErrWrongUsage;
+    const int32_t w = request->width, h = request->height;
+    state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
+    state->params = new (std::nothrow) WaterParams;
+    if (!state->work || !state->params) return kErrOutOfMemoryCode;
+    WaterParams *params = state->params;
+    params->waveLength = kWaveLengths[FxVariantOf(request).amount - 1];
+    params->amplitude = 0.05;
+    params->half = WaterHalf(request->step);
+    params->centerX = w / 2, params->centerY = h / 2;
+    params->radius = std::max({w / 2, h / 2, 1});
+    PointAtPictures(params, request, state->work);
+    InitWaterTables(params);
+    request->step = 1;
+    request->frameCount = EffectStepCount(2 * params->half, 1, 1);
+    request->run = {0, 1, 2 * params->half};
+    return 0;
+}
 
-int WaterStep(FxRequest *request, int *done) {
-    if (request->phase == 0) {
-        WaterState *state = AllocFxState<WaterState>(request);
-        if (!state) return kErrOutOfMemoryCode;
-        if (!request->oldImage) return kErrWrongUsage;
-        const int32_t w = request->width, h = request->height;
-        state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
-        state->params = new (std::nothrow) WaterParams;
-        if (!state->work || !state->params) return kErrOutOfMemoryCode;
-        WaterParams *params = state->params;
-        params->waveLength = kWaveLengths[request->effect - kFirstWater];
-        params->amplitude = 0.05;
-        params->half = WaterHalf(request->step);
-        params->centerX = w / 2, params->centerY = h / 2;
-        params->radius = std::max({w / 2, h / 2, 1});
-        PointAtPictures(params, request, state->work);
-        InitWaterTables(params);
-        request->step = 1;
-        request->frameCount = EffectStepCount(2 * params->half, 1, 1);
-        return 0;
-    }
-    if (request->phase != 1 && request->phase != 2) return 0;
+// The position is the number of frames played; the wave is over after two halves.
+int WaterDraw(FxRequest *request, int32_t frame) {
     WaterState *state = FxState<WaterState>(request);
     WaterParams *params = state->params;
-    state->frame = request->phase == 1 ? request->frame + 1 : request->frame;
-    const bool over = state->frame >= 2 * params->half;
-    if (over && done) *done = 1;
+    const bool over = frame >= 2 * params->half;
     const bool sameLayout = PointAtPictures(params, request, state->work);
     DrawBlendFrame(request, state->work, over || !sameLayout, [&](int32_t bytes) {
-        if (bytes == 4) WaterFrame32(*params, state->frame);
-        else if (bytes == 3) WaterFrame24(*params, state->frame);
-        else if (bytes == 2) WaterFrame16(*params, state->frame);
+        if (bytes == 4) WaterFrame32(*params, frame);
+        else if (bytes == 3) WaterFrame24(*params, frame);
+        else if (bytes == 2) WaterFrame16(*params, frame);
     });
-    if (request->phase == 1) FinishFxFrame(request);
     return 0;
 }
 
@@ -102,34 +96,32 @@ void WaterFinish(FxRequest *request, int) {
     state->work = nullptr, state->params = nullptr;
 }
 
-int StrudelStep(FxRequest *request, int *done) {
-    if (request->phase == 0) {
-        StrudelState *state = AllocFxState<StrudelState>(request);
-        if (!state) return kErrOutOfMemoryCode;
-        if (!request->oldImage) return kErrWrongUsage;
-        state->work = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
-        state->params = new (std::nothrow) StrudelParams;
-        if (!state->work || !state->params) return kErrOutOfMemoryCode;
-        PointAtPictures(state->params, request, state->work);
-        InitStrudelTables(state->params);
-        request->step = StrudelAngleStep(request->step);
-        request->frameCount = EffectStepCount(720, request->step, 1);
-        return 0;
-    }
-    if (request->phase != 1 && request->phase != 2) return 0;
+int StrudelSetup(FxRequest *request) {
+    StrudelState *state = AllocFxState<StrudelState>(request);
+    if (!state) return kErrOutOfMemoryCode;
+    if (!request->oldImage) return kErrWrongUsage;
+    state->work = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
+    state->params = new (std::nothrow) StrudelParams;
+    if (!state->work || !state->params) return kErrOutOfMemoryCode;
+    PointAtPictures(state->params, request, state->work);
+    InitStrudelTables(state->params);
+    request->step = StrudelAngleStep(request->step);
+    request->frameCount = EffectStepCount(720, request->step, 1);
+    request->run = {0, request->step, 720};
+    return 0;
+}
+
+// The position is the swirl's angle in half degrees: a full turn and back.
+int StrudelDraw(FxRequest *request, int32_t angle) {
     StrudelState *state = FxState<StrudelState>(request);
     StrudelParams *params = state->params;
-    if (request->phase == 2) state->angle = int32_t(std::min<int64_t>(int64_t(request->frame) * request->step, 720));
-    else state->angle = request->frame == 0 ? request->step : state->angle + request->step;
-    const bool over = state->angle >= 720;
-    if (over && done) *done = 1;
+    const bool over = angle >= 720;
     const bool sameLayout = PointAtPictures(params, request, state->work);
     DrawBlendFrame(request, state->work, over || !sameLayout, [&](int32_t bytes) {
-        if (bytes == 4) StrudelFrame32(*params, state->angle);
-        else if (bytes == 3) StrudelFrame24(*params, state->angle);
-        else if (bytes == 2) StrudelFrame16(*params, state->angle);
+        if (bytes == 4) StrudelFrame32(*params, angle);
+        else if (bytes == 3) StrudelFrame24(*params, angle);
+        else if (bytes == 2) StrudelFrame16(*params, angle);
     });
-    if (request->phase == 1) FinishFxFrame(request);
     return 0;
 }
 
@@ -139,3 +131,8 @@ void StrudelFinish(FxRequest *request, int) {
     delete state->params;
     state->work = nullptr, state->params = nullptr;
 }
+
+} // namespace
+
+const FxFamily WaterFamily = {WaterSetup, WaterDraw, WaterFinish};
+const FxFamily StrudelFamily = {StrudelSetup, StrudelDraw, StrudelFinish};

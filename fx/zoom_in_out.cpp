@@ -9,39 +9,33 @@ namespace {
 
 struct ZoomInOutState {
     FxScratch scratch; // first: FreeFxScratch finds it there
-    int32_t travel;
     int32_t lastX, lastY, lastWidth, lastHeight;
     uint32_t colour;
 };
 
-} // namespace
+int ZoomInOutSetup(FxRequest *request) {
+    const int32_t longest = std::max(request->width, request->height);
+    ZoomInOutState *state = AllocFxState<ZoomInOutState>(request);
+    if (!state) return kErrOutOfMemoryCode;
+    state->colour = request->parameter == kFxRandomParameter ? 0 : uint32_t(request->parameter) & 0xFFFFFFu;
+    request->step = ClampFxStep(EffectStepSize(request->step, longest, 60, 30, 120), 2 * longest);
+    request->frameCount = EffectStepCount(2 * longest - request->step, request->step, 0);
+    request->run = {0, request->step, 2 * longest};
+    return 0;
+}
 
-int ZoomInOutStep(FxRequest *request, int *done) {
-    const bool zoomIn = request->effect == 118;
+// The position runs to the long side with the old picture, then on to twice that with the new one.
+int ZoomInOutDraw(FxRequest *request, int32_t t) {
+    const bool zoomIn = FxVariantOf(request).direction == kFxInwards;
     const int32_t w = request->width, h = request->height, longest = std::max(w, h), shortest = std::min(w, h);
-    if (request->phase == 0) {
-        ZoomInOutState *state = AllocFxState<ZoomInOutState>(request);
-        if (!state) return kErrOutOfMemoryCode;
-        state->colour = request->parameter == kFxRandomParameter ? 0 : uint32_t(request->parameter) & 0xFFFFFFu;
-        request->step = ClampFxStep(EffectStepSize(request->step, longest, 60, 30, 120), 2 * longest);
-        request->frameCount = EffectStepCount(2 * longest - request->step, request->step, 0);
-        return 0;
-    }
-    if (request->phase != 1 && request->phase != 2) return 0;
     ZoomInOutState *state = FxState<ZoomInOutState>(request);
-    int32_t t = state->travel;
     if (request->phase == 2) {
         if (zoomIn) FillFxRect(request, 0, 0, w, h, state->colour, kFxRectNoPresent);
-        t = int32_t(std::min<int64_t>(int64_t(request->frame) * request->step, 2 * int64_t(longest)));
     } else if (request->frame == 0) {
-        t = request->step;
         state->lastX = state->lastY = 0, state->lastWidth = w, state->lastHeight = h;
     }
     int32_t rw = w, rh = h;
-    if (t >= 2 * longest) {
-        t = 2 * longest;
-        if (done) *done = 1;
-    } else {
+    if (t < 2 * longest) {
         const int32_t d = std::max(t <= longest ? longest - t : t - longest, 1);
         const int32_t side = std::max<int32_t>(1, int32_t(int64_t(d) * shortest / longest + 1));
         if (w < h) rw = side, rh = d;
@@ -49,23 +43,20 @@ int ZoomInOutStep(FxRequest *request, int *done) {
     }
     const int32_t x = (w - rw) / 2, y = (h - rh) / 2;
     const HostBitmap *picture = t > longest ? request->newImage : request->oldImage;
-    int error = 0;
-    if (zoomIn) {
-        if (request->phase == 1 && t <= longest) {
-            // The margins the shrinking picture leaves, each overlapping the new rectangle by one line.
-            const int32_t lx = state->lastX, ly = state->lastY, lw = state->lastWidth, lh = state->lastHeight;
-            FillFxRect(request, lx, ly, x - lx + 1, lh, state->colour, 0);
-            FillFxRect(request, lx, ly, lw, y - ly + 1, state->colour, 0);
-            FillFxRect(request, x + rw - 1, ly, lx + lw - x - rw + 1, lh, state->colour, 0);
-            FillFxRect(request, lx, y + rh - 1, lw, ly + lh - y - rh + 1, state->colour, 0);
-        }
-        error = DrawFxScaled(request, &state->scratch, picture, nullptr, nullptr, 0, 0, w, h, x, y, rw, rh, nullptr);
-        state->lastX = x, state->lastY = y, state->lastWidth = rw, state->lastHeight = rh;
-    } else {
-        error = DrawFxScaled(request, &state->scratch, picture, nullptr, nullptr, x, y, rw, rh, 0, 0, w, h, nullptr);
+    if (!zoomIn) return DrawFxScaled(request, &state->scratch, picture, nullptr, nullptr, x, y, rw, rh, 0, 0, w, h, nullptr);
+    if (request->phase == 1 && t <= longest) {
+        // The margins the shrinking picture leaves, each overlapping the new rectangle by one line.
+        const int32_t lx = state->lastX, ly = state->lastY, lw = state->lastWidth, lh = state->lastHeight;
+        FillFxRect(request, lx, ly, x - lx + 1, lh, state->colour, 0);
+        FillFxRect(request, lx, ly, lw, y - ly + 1, state->colour, 0);
+        FillFxRect(request, x + rw - 1, ly, lx + lw - x - rw + 1, lh, state->colour, 0);
+        FillFxRect(request, lx, y + rh - 1, lw, ly + lh - y - rh + 1, state->colour, 0);
     }
-    if (error) return error;
-    state->travel = t + request->step;
-    if (request->phase == 1) FinishFxFrame(request);
-    return 0;
+    const int error = DrawFxScaled(request, &state->scratch, picture, nullptr, nullptr, 0, 0, w, h, x, y, rw, rh, nullptr);
+    state->lastX = x, state->lastY = y, state->lastWidth = rw, state->lastHeight = rh;
+    return error;
 }
+
+} // namespace
+
+const FxFamily ZoomInOutFamily = {ZoomInOutSetup, ZoomInOutDraw, FreeFxScratch};

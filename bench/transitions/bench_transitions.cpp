@@ -31,8 +31,6 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 constexpr int32_t kWidth = 1920, kHeight = 1080;
-constexpr int32_t kCrossfade = 115;
-constexpr int32_t kPuzzle = 82;
 
 struct Scene {
     VMState *vm = nullptr;
@@ -123,7 +121,7 @@ RunTimes RunEffect(Scene &s, int32_t id, int32_t speed = -1) {
 void BM_Crossfade(benchmark::State &state) {
     Scene &s = Shared();
     if (!s.ok) return state.SkipWithError("no display");
-    for (auto _ : state) RunEffect(s, kCrossfade);
+    for (auto _ : state) RunEffect(s, kFxCrossfade);
 }
 BENCHMARK(BM_Crossfade)->Unit(benchmark::kMillisecond);
 
@@ -235,7 +233,7 @@ void PrintSummary() {
                       kWidth, kHeight);
         peer.push_back(std::chrono::duration<double, std::milli>(Clock::now() - a).count() / 20);
         s.display->state = DISPSTATE_CLOSED;
-        crossfade.push_back(RunEffect(s, kCrossfade).meanMs);
+        crossfade.push_back(RunEffect(s, kFxCrossfade).meanMs);
         s.display->state = DISPSTATE_OPEN;
     }
     PrintKernels(s, work, Median(peer));
@@ -263,8 +261,8 @@ void PrintSummary() {
     }
     std::printf("  peer ScaleImage %.2f ms; worst squeezing frame %.2f x it (%s; target <= 1.5: %s)\n",
                 Median(scalePeer), worstScaleRatio, worstScaleName, worstScaleRatio <= 1.5 ? "met" : "missed");
-    const RunTimes puzzleNormal = RunEffect(s, kPuzzle, -1), puzzleFast = RunEffect(s, kPuzzle, -2);
-    const RunTimes puzzleSmall = RunEffect(s, kPuzzle, 5);
+    const RunTimes puzzleNormal = RunEffect(s, kFxPuzzle, -1), puzzleFast = RunEffect(s, kFxPuzzle, -2);
+    const RunTimes puzzleSmall = RunEffect(s, kFxPuzzle, 5);
     s.display->state = DISPSTATE_OPEN;
     std::printf("  worst picture-worth mean frame without presenting against the peer: %.2f (%s; target <= 2: %s)\n",
                 worstRatio,

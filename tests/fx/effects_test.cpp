@@ -82,125 +82,125 @@ int64_t ClockFrames(int32_t w, int32_t h, int32_t speed) {
 // Frames per family, from each family's speed rule: size basis, divisors, cap, and the position's end.
 using FrameRule = std::function<int64_t(int32_t id, int32_t w, int32_t h, int32_t speed)>;
 const std::map<std::pair<int32_t, int32_t>, FrameRule> kFrameRules = {
-    {{0, 13}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
-         const int32_t size = id < 7 ? w : h;
+    {{kFxHStripes, kFxVStripes64}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+         const int32_t size = id < kFxVStripes ? w : h;
          const int32_t s = std::max(std::min(Divided(speed, size, 70, 30, 200), size - 1), 1);
          return WipeFrames(size - s, s);
      }},
-    {{14, 23}, [](int32_t id, int32_t, int32_t, int32_t speed) {
-         const int32_t b = 8 << ((id - 14) % 5);
+    {{kFxHBlinds8, kFxVBlinds128}, [](int32_t id, int32_t, int32_t, int32_t speed) {
+         const int32_t b = 8 << ((id - kFxHBlinds8) % 5);
          const int32_t s = std::max(std::min(Divided(speed, b, 8, 3, 20), b / 2), 1);
          return WipeFrames(b - s, s);
      }},
-    {{28, 28}, [](int32_t, int32_t, int32_t, int32_t speed) {
+    {{kFxBars, kFxBars}, [](int32_t, int32_t, int32_t, int32_t speed) {
          return WipeFrames(23, std::min(Divided(speed, 16, 16, 8, 40), 8) + 1);
      }},
-    {{29, 29}, [](int32_t, int32_t w, int32_t h, int32_t speed) {
+    {{kFxQuarters, kFxQuarters}, [](int32_t, int32_t w, int32_t h, int32_t speed) {
          const int32_t s = std::max(std::min(Divided(speed, w, 70, 30, 200), h / 4), 1);
          return WipeFrames(h - (h / 2 + 1) - s, s + 1);
      }},
-    {{24, 27}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
-         const int32_t size = id <= 25 ? w : h, s = Divided(speed, size, 140, 60, 320);
+    {{kFxVOpenCurtain, kFxHCloseCurtain}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+         const int32_t size = id <= kFxVCloseCurtain ? w : h, s = Divided(speed, size, 140, 60, 320);
          if (id % 2 == 1) return WipeFrames(size / 2, (s > size / 2 ? 1 : s) + 1);
          const int32_t open = std::max(std::min(s, size / 4), 1);
          return WipeFrames(size - (open + 1) - (size / 2 - 1), open + 1);
      }},
-    {{30, 33}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
-         const int32_t size = id <= 31 ? w : h, s = Divided(speed, size, 70, 30, 200);
-         const int32_t step = id <= 31 ? (s > size / 2 ? 1 : s) : std::max(std::min(s, size / 2), 1);
+    {{kFxRevealLeft, kFxRevealBottom}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+         const int32_t size = id <= kFxRevealRight ? w : h, s = Divided(speed, size, 70, 30, 200);
+         const int32_t step = id <= kFxRevealRight ? (s > size / 2 ? 1 : s) : std::max(std::min(s, size / 2), 1);
          return WipeFrames(size - (step + 1), step + 1);
      }},
-    {{34, 37}, [](int32_t id, int32_t w, int32_t h, int32_t) {
-         const int32_t size = id == 34 || id == 37 ? w : h;
-         return WipeFrames(id <= 35 ? size : 2 * size, 2);
+    {{kFxVLines2, kFxVLines}, [](int32_t id, int32_t w, int32_t h, int32_t) {
+         const int32_t size = id == kFxVLines2 || id == kFxVLines ? w : h;
+         return WipeFrames(id <= kFxHLines2 ? size : 2 * size, 2);
      }},
-    {{38, 46}, RectFrames},
-    {{88, 96}, RectFrames},
-    {{70, 73}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
-         const int32_t size = id <= 71 ? h : w;
-         const int32_t s = std::min(id <= 71 ? Divided(speed, size, 50, 20, 120) : Divided(speed, size, 30, 10, 80), 30);
+    {{kFxRectCenter, kFxRectNorthWest}, RectFrames},
+    {{kFxRectBackCenter, kFxRectBackNorthWest}, RectFrames},
+    {{kFxHFlowTop, kFxVFlowRight}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+         const int32_t size = id <= kFxHFlowBottom ? h : w;
+         const int32_t s = std::min(id <= kFxHFlowBottom ? Divided(speed, size, 50, 20, 120) : Divided(speed, size, 30, 10, 80), 30);
          return WipeFrames(size - s, s);
      }},
-    {{74, 77}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
-         const int32_t size = id <= 75 ? h : w, s = std::min(Divided(speed, size, 80, 30, 200), size);
+    {{kFxHOpenGate, kFxVCloseGate}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+         const int32_t size = id <= kFxHCloseGate ? h : w, s = std::min(Divided(speed, size, 80, 30, 200), size);
          return WipeFrames(id % 2 == 0 ? size - size / 2 - s : size / 2 - s, s);
      }},
-    {{78, 81}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
-         const int32_t size = id <= 79 ? w : h, s = std::min(Divided(speed, size, 40, 10, 100), size);
+    {{kFxPushLeft, kFxPushBottom}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+         const int32_t size = id <= kFxPushRight ? w : h, s = std::min(Divided(speed, size, 40, 10, 100), size);
          return WipeFrames(size - s, s);
      }},
-    {{82, 82}, [](int32_t, int32_t w, int32_t h, int32_t speed) {
+    {{kFxPuzzle, kFxPuzzle}, [](int32_t, int32_t w, int32_t h, int32_t speed) {
          const int32_t tile = std::max(Divided(speed, w, 20, 10, 30), 5);
          return int64_t(w / tile + 1) * (h / tile + 1);
      }},
-    {{83, 83}, [](int32_t, int32_t w, int32_t h, int32_t speed) {
+    {{kFxDiagonal, kFxDiagonal}, [](int32_t, int32_t w, int32_t h, int32_t speed) {
          const int32_t s = Divided(speed, w, 60, 20, 130), tile = s > w / 4 ? 1 : s;
          return WipeFrames(w + h - tile, tile);
      }},
-    {{99, 100}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
-         const int32_t size = id == 99 ? w : h, s = std::min(Divided(speed, size, 60, 30, 120), size);
+    {{kFxHStrangePush, kFxVStrangePush}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+         const int32_t size = id == kFxHStrangePush ? w : h, s = std::min(Divided(speed, size, 60, 30, 120), size);
          return WipeFrames(size - s - s % 2, s + s % 2);
      }},
-    {{101, 104}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
-         const int32_t size = id <= 102 ? w : h, s = std::min(Divided(speed, size, 60, 30, 120), 30);
+    {{kFxSlideLeft, kFxSlideBottom}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+         const int32_t size = id <= kFxSlideRight ? w : h, s = std::min(Divided(speed, size, 60, 30, 120), 30);
          return WipeFrames(2 * size - s, s);
      }},
-    {{105, 105}, SpiralFrames},
-    {{106, 109}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+    {{kFxSpiral, kFxSpiral}, SpiralFrames},
+    {{kFxSwiss, kFxVSplit}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
          const int32_t l = std::max(w, h), s = std::min(Divided(speed, l, 120, 60, 240), 30);
-         if (id == 106) return std::max<int64_t>(CeilDiv(l / 2, s), 1);
-         if (id == 107) return CeilDiv(l, s);
-         return CeilDiv((id == 108 ? w : h) / 4 + s, s);
+         if (id == kFxSwiss) return std::max<int64_t>(CeilDiv(l / 2, s), 1);
+         if (id == kFxQuadRect) return CeilDiv(l, s);
+         return CeilDiv((id == kFxHSplit ? w : h) / 4 + s, s);
      }},
-    {{110, 112}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+    {{kFxUpNDown, kFxCardBottom}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
          const int32_t s = std::min(Divided(speed, std::max(w, h), 60, 30, 120), 30);
-         return WipeFrames(id == 110 ? 4 * h : h - s, s);
+         return WipeFrames(id == kFxUpNDown ? 4 * h : h - s, s);
      }},
-    {{115, 115}, [](int32_t, int32_t, int32_t, int32_t speed) { return CeilDiv(255, LevelStep(speed, 120)); }},
-    {{116, 117}, [](int32_t, int32_t, int32_t, int32_t speed) {
+    {{kFxCrossfade, kFxCrossfade}, [](int32_t, int32_t, int32_t, int32_t speed) { return CeilDiv(255, LevelStep(speed, 120)); }},
+    {{kFxFade, kFxBlend}, [](int32_t, int32_t, int32_t, int32_t speed) {
          const int32_t s = LevelStep(speed, 255);
          return WipeFrames(511 - s, s);
      }},
     // Squeezed pictures: the position runs to the size (2 x the size for the two-halved ones), the step capped there.
-    {{55, 69}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
-         const int32_t size = id >= 61 ? std::max(w, h) : (id <= 56 || id == 60) ? w : h;
+    {{kFxStretchLeft, kFxZoomNorthWest}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+         const int32_t size = id >= kFxZoomCenter ? std::max(w, h) : (id <= kFxStretchRight || id == kFxVStretchCenter) ? w : h;
          const int32_t s = std::min(Divided(speed, size, 30, 10, 80), size);
          return WipeFrames(size - s, s);
      }},
-    {{118, 131}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
-         const bool twoHalves = id <= 119 || (id >= 124 && id <= 127);
-         const int32_t size = id <= 119 ? std::max(w, h) : (id == 120 || id == 121 || id == 126 || id == 127 || id >= 130) ? w : h;
+    {{kFxZoomIn, kFxTurnDownRight}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+         const bool twoHalves = id <= kFxZoomOut || (id >= kFxVFlipCoin && id <= kFxHLowFlipCoin);
+         const int32_t size = id <= kFxZoomOut ? std::max(w, h) : (id == kFxCrushLeft || id == kFxCrushRight || id == kFxHFlipCoin || id == kFxHLowFlipCoin || id >= kFxTurnDownLeft) ? w : h;
          const int32_t travel = twoHalves ? 2 * size : size, s = std::min(Divided(speed, size, 60, 30, 120), travel);
          return WipeFrames(travel - s, s);
      }},
-    {{132, 133}, [](int32_t id, int32_t, int32_t, int32_t) { return id == 132 ? 25 : 49; }},
+    {{kFxPixelZoom1, kFxPixelZoom2}, [](int32_t id, int32_t, int32_t, int32_t) { return id == kFxPixelZoom1 ? 25 : 49; }},
     // Scrolls: the move's steps from just outside to the picture's place; a diagonal runs the longer side.
-    {{47, 54}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+    {{kFxScrollLeft, kFxScrollNorthWest}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
          const int64_t pixels = speed == -1 ? 10 : speed == -2 ? 15 : speed == -3 ? 5 : speed;
-         return CeilDiv(id <= 48 ? w : id <= 50 ? h : std::max(w, h), pixels);
+         return CeilDiv(id <= kFxScrollRight ? w : id <= kFxScrollBottom ? h : std::max(w, h), pixels);
      }},
-    {{134, 137}, [](int32_t, int32_t, int32_t, int32_t speed) {
+    {{kFxWater1, kFxWater4}, [](int32_t, int32_t, int32_t, int32_t speed) {
          const int32_t half = speed == -1 ? 25 : speed == -2 ? 10 : speed == -3 ? 50 : speed;
          return 2 * (half <= 4 ? 5 : std::min(half, 100));
      }},
-    {{138, 138}, [](int32_t, int32_t, int32_t, int32_t speed) {
+    {{kFxStrudel, kFxStrudel}, [](int32_t, int32_t, int32_t, int32_t speed) {
          const int32_t s = speed == -1 ? 8 : speed == -2 ? 16 : speed == -3 ? 4 : std::clamp(speed, 2, 16);
          return CeilDiv(720, s);
      }},
-    {{98, 98}, [](int32_t, int32_t w, int32_t h, int32_t speed) -> int64_t {
+    {{kFxStar, kFxStar}, [](int32_t, int32_t w, int32_t h, int32_t speed) -> int64_t {
          const int32_t s = std::clamp(Divided(speed, std::max(w, h), 12, 6, 24), 1, 100);
          if (w >= h) return WipeFrames(4 * w - 10 - s, s);
          int64_t frames = 1;
          for (int64_t size = s + 10; int32_t(double(size) * w / h + 1.0) < 4 * w; size += s) frames++;
          return frames;
      }},
-    {{114, 114}, [](int32_t, int32_t w, int32_t h, int32_t speed) -> int64_t { return SunFrames(w, h, speed); }},
-    {{84, 87}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+    {{kFxSun, kFxSun}, [](int32_t, int32_t w, int32_t h, int32_t speed) -> int64_t { return SunFrames(w, h, speed); }},
+    {{kFxRollTop, kFxWallpaperLeft}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
          const int32_t s = speed == -1 ? 2 : speed == -2 ? 5 : speed > 0 ? std::clamp(speed / 5, 1, 8) : 1;
-         return CeilDiv(id == 85 || id == 87 ? w : h, s);
+         return CeilDiv(id == kFxRollLeft || id == kFxWallpaperLeft ? w : h, s);
      }},
-    {{97, 97}, [](int32_t, int32_t w, int32_t h, int32_t speed) { return ClockFrames(w, h, speed); }},
-    {{139, 139}, [](int32_t, int32_t, int32_t, int32_t speed) {
+    {{kFxClockWipe, kFxClockWipe}, [](int32_t, int32_t w, int32_t h, int32_t speed) { return ClockFrames(w, h, speed); }},
+    {{kFxDissolve, kFxDissolve}, [](int32_t, int32_t, int32_t, int32_t speed) {
          const int32_t s = speed == -1 ? 4 : speed == -2 ? 8 : speed == -3 ? 2 : std::clamp(speed, 1, 8);
          return CeilDiv(256, s);
      }},
@@ -237,9 +237,9 @@ TEST_F(FxTest, EveryEffectEndsOnTheNewPictureAfterItsFamilysFrameCount) {
                 EXPECT_EQ(fxtest::PixelsOf(d->secondBitmap), target);
                 EXPECT_EQ(displaytest::WindowPixels(d->hostWindow), target);
                 // Blinds wider than the picture reveal it all before their last frames.
-                const bool blindsFitPicture = id < 14 || id > 23 || (8 << ((id - 14) % 5)) <= (id < 19 ? h : w);
+                const bool blindsFitPicture = id < kFxHBlinds8 || id > kFxVBlinds128 || (8 << ((id - kFxHBlinds8) % 5)) <= (id < kFxVBlinds8 ? h : w);
                 // A roll over fewer lines than its smallest radius (20) lies flat before its last frame.
-                const bool rollFitsRadius = id < 84 || id > 87 || (id % 2 ? w : h) >= 20;
+                const bool rollFitsRadius = id < kFxRollTop || id > kFxWallpaperLeft || (id % 2 ? w : h) >= 20;
                 if (frames.size() >= 3 && w >= 8 && h >= 8 && blindsFitPicture && rollFitsRadius) {
                     const Frame &middle = frames[frames.size() / 2];
                     EXPECT_NE(middle, start);

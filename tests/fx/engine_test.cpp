@@ -24,16 +24,18 @@ TEST(FxEngine, SpeedRuleAndReversal) {
     for (const CountCase &c : {CountCase{0, 5, 0, 1}, {10, 5, 0, 3}, {11, 5, 0, 4}, {10, 5, 1, 2}, {-3, 5, 1, 1},
                                {INT32_MAX, 1, 0, INT32_MAX}})
         EXPECT_EQ(EffectStepCount(c.size, c.step, c.flag), c.expected) << c.size << "/" << c.step;
-    for (int32_t id = 0; id <= 140; id++) {
+    for (int32_t id = 0; id <= kFxRandomEffect; id++) {
         const int32_t reversed = ReverseEffect(id);
         EXPECT_EQ(ReverseEffect(reversed), id);
-        const bool paired = (id >= 24 && id <= 27) || (id >= 30 && id <= 33) || (id >= 38 && id <= 46) ||
-                            (id >= 88 && id <= 96);
+        const bool paired = (id >= kFxVOpenCurtain && id <= kFxHCloseCurtain) ||
+                            (id >= kFxRevealLeft && id <= kFxRevealBottom) ||
+                            (id >= kFxRectCenter && id <= kFxRectNorthWest) ||
+                            (id >= kFxRectBackCenter && id <= kFxRectBackNorthWest);
         EXPECT_EQ(reversed != id, paired) << id;
     }
-    EXPECT_EQ(ReverseEffect(30), 31);
-    EXPECT_EQ(ReverseEffect(38), 88);
-    EXPECT_EQ(ReverseEffect(26), 27);
+    EXPECT_EQ(ReverseEffect(kFxRevealLeft), kFxRevealRight);
+    EXPECT_EQ(ReverseEffect(kFxRectCenter), kFxRectBackCenter);
+    EXPECT_EQ(ReverseEffect(kFxHOpenCurtain), kFxHCloseCurtain);
 }
 
 TEST(FxEngine, PlaneHelpersClipAndFill) {
@@ -89,7 +91,7 @@ TEST(FxEngine, RandomChoiceSkipsTheGapAndRepeatsForASeed) {
     std::vector<int32_t> first;
     for (int i = 0; i < 500; i++) {
         const int32_t id = DrawRandomEffect(i % 2 == 0);
-        ASSERT_TRUE(id >= 0 && id < 140 && id != 113) << id;
+        ASSERT_TRUE(id >= kFxHStripes && id < kFxRandomEffect && id != kFxNoEffectId) << id;
         if (i % 2 == 0) {
             ASSERT_FALSE(FxEffectHas(id, kFxBGPicOnly)) << id;
         }
@@ -124,7 +126,7 @@ Frame PlayedFrame(FxTest &test, int32_t id, double speed, double parameter, size
 TEST_F(FxTest, StripesRevealColumnsFromBothSidesInBandsOfTheirThickness) {
     ASSERT_NE(OpenPatternDisplay(100, 10), nullptr);
     const Frame start = Output();
-    const Frame first = PlayedFrame(*this, 0, -2, 2, 1);
+    const Frame first = PlayedFrame(*this, kFxHStripes, -2, 2, 1);
     EXPECT_EQ(frames.size(), 34u);
     for (int32_t y = 0; y < 10; y++)
         for (int32_t x = 0; x < 100; x++) {
@@ -140,7 +142,7 @@ TEST_F(FxTest, StripesRevealColumnsFromBothSidesInBandsOfTheirThickness) {
     const int32_t a = next(), c = next();
     const int32_t thickness = std::max(a % (100 / (c % 8 + 2)), 1);
     SeedRuntimeRand(99);
-    const Frame random = PlayedFrame(*this, 0, 500, -1, 1);
+    const Frame random = PlayedFrame(*this, kFxHStripes, 500, -1, 1);
     for (int32_t y = 0; y < 10; y++) {
         const bool even = (y / thickness) % 2 == 0;
         EXPECT_EQ(random[size_t(y * 100)] == fxtest::NewPattern(0, y), even) << "row " << y << " of " << thickness;
@@ -153,14 +155,14 @@ TEST_F(FxTest, BlendsStepTheirLevels) {
     scenetest::MakePicture(ObjectId{4, nullptr}, 16, 8, 0xFFFFFF);
     Show(3);
     frames.clear();
-    ASSERT_EQ(Cmd("DisplayTransitionFX", {4.0, 115.0, 120.0}), 0);
+    ASSERT_EQ(Cmd("DisplayTransitionFX", {4.0, double(kFxCrossfade), 120.0}), 0);
     ASSERT_EQ(frames.size(), 3u);
     const int expected[] = {120, 240, 255};
     for (size_t i = 0; i < 3; i++) EXPECT_NEAR(int(frames[i][40] & 0xFF), expected[i], 1) << "frame " << i + 1;
     // FADE at 300 runs as 255: the colour whole, then the new picture tinted by 1, then the new picture.
     Show(3);
     frames.clear();
-    ASSERT_EQ(Cmd("DisplayTransitionFX", {4.0, 116.0, 300.0, double(0x102030)}), 0);
+    ASSERT_EQ(Cmd("DisplayTransitionFX", {4.0, double(kFxFade), 300.0, double(0x102030)}), 0);
     ASSERT_EQ(frames.size(), 3u);
     EXPECT_EQ(frames[0][5], 0x102030u);
     EXPECT_NEAR(int(frames[1][5] & 0xFF), 0xFF - 1, 1);
@@ -172,7 +174,7 @@ TEST_F(FxTest, BackgroundOnlyEffectsPlayStripesOutsidePictureTransitions) {
     Brush *brush = nullptr;
     ASSERT_EQ(CreateBrushRecord(ObjectId{1, nullptr}, 40, 30, 0xFF00, 0, 0, 0, &brush), 0);
     frames.clear();
-    ASSERT_EQ(Cmd("DisplayBrushFX", {1.0, 0.0, 0.0, 78.0, -1.0, 4.0}), 0); // PUSHLEFT
+    ASSERT_EQ(Cmd("DisplayBrushFX", {1.0, 0.0, 0.0, double(kFxPushLeft), -1.0, 4.0}), 0);
     EXPECT_EQ(frames.size(), 40u); // HSTRIPES over 40 columns, one a frame
 }
 
@@ -188,8 +190,8 @@ TEST_F(FxTest, RefusedOutputsDrawNothing) {
                           {ObjectKindSprite, 0, 0}}) {
         d->outputKind = c.kind;
         d->doubleBuffering = c.doubleBuffering;
-        EXPECT_EQ(Cmd("DisplayBrushFX", {1.0, 0.0, 0.0, 0.0}), c.expected) << c.kind;
-        EXPECT_EQ(Cmd("DisplayTransitionFX", {2.0, 0.0}), c.expected) << c.kind;
+        EXPECT_EQ(Cmd("DisplayBrushFX", {1.0, 0.0, 0.0, double(kFxHStripes)}), c.expected) << c.kind;
+        EXPECT_EQ(Cmd("DisplayTransitionFX", {2.0, double(kFxHStripes)}), c.expected) << c.kind;
         d->outputKind = ObjectKindDisplay;
         d->doubleBuffering = 0;
         EXPECT_EQ(Output(), start);
@@ -197,9 +199,9 @@ TEST_F(FxTest, RefusedOutputsDrawNothing) {
     }
     BGPic *clear = scenetest::MakePicture(ObjectId{5, nullptr}, 32, 16, 0);
     clear->transparentColor = 0;
-    EXPECT_EQ(Cmd("DisplayTransitionFX", {5.0, 0.0}), kErrWrongUsage);
+    EXPECT_EQ(Cmd("DisplayTransitionFX", {5.0, double(kFxHStripes)}), kErrWrongUsage);
     EXPECT_EQ(d->picture->id.number, 1);
-    EXPECT_EQ(Cmd("DisplayTransitionFX", {2.0, 141.0}), kErrWrongUsage);
+    EXPECT_EQ(Cmd("DisplayTransitionFX", {2.0, double(kFxRandomEffect + 1)}), kErrWrongUsage);
     EXPECT_EQ(d->picture->id.number, 1); // a bad id is refused before the display switches pictures
     EXPECT_EQ(Cmd("ShowLayerFX", {1.0}), kErrLayersRequired);
     EXPECT_EQ(Output(), start);
@@ -210,27 +212,30 @@ TEST_F(FxTest, LockCountAndPictureSurviveErrorsQuitsAndAsyncRelease) {
     ASSERT_NE(d, nullptr);
     Brush *brush = nullptr;
     ASSERT_EQ(CreateBrushRecord(ObjectId{1, nullptr}, 8, 8, 0xFF00, 0, 0, 0, &brush), 0);
-    // A step that fails on its third frame ends the run with its code.
+    // A draw that fails on its third frame ends the run with its code.
     static int calls = 0;
-    const FxEffectRow saved = FxEffects[28];
-    FxEffects[28].step = [](FxRequest *request, int *done) {
+    const FxEffectRow saved = FxEffects[kFxBars];
+    static FxFamily failing;
+    failing = *saved.family;
+    failing.draw = [](FxRequest *request, int32_t position) {
         if (request->phase == 1 && ++calls == 3) return int(kErrOutOfMemoryCode);
-        return BarsStep(request, done);
+        return BarsFamily.draw(request, position);
     };
+    FxEffects[kFxBars].family = &failing;
     frames.clear();
-    EXPECT_EQ(Cmd("DisplayBrushFX", {1.0, 0.0, 0.0, 28.0}), kErrOutOfMemoryCode);
-    FxEffects[28] = saved;
+    EXPECT_EQ(Cmd("DisplayBrushFX", {1.0, 0.0, 0.0, double(kFxBars)}), kErrOutOfMemoryCode);
+    FxEffects[kFxBars] = saved;
     EXPECT_EQ(frames.size(), 2u);
     EXPECT_EQ(brush->lockCount, 0);
     // A quit mid-run stops the brush where it is, but a picture transition still ends on the new picture.
     InjectQuit();
-    EXPECT_EQ(Cmd("DisplayBrushFX", {1.0, 0.0, 0.0, 28.0}), 0);
+    EXPECT_EQ(Cmd("DisplayBrushFX", {1.0, 0.0, 0.0, double(kFxBars)}), 0);
     EXPECT_EQ(brush->lockCount, 0);
     QuitRequested = 0;
     Show(1);
     InjectQuit();
     frames.clear();
-    EXPECT_EQ(Cmd("DisplayTransitionFX", {2.0, 0.0}), 0);
+    EXPECT_EQ(Cmd("DisplayTransitionFX", {2.0, double(kFxHStripes)}), 0);
     EXPECT_LT(frames.size(), 64u);
     const Frame target = Output();
     EXPECT_EQ(target[0], fxtest::NewPattern(0, 0));
@@ -238,7 +243,7 @@ TEST_F(FxTest, LockCountAndPictureSurviveErrorsQuitsAndAsyncRelease) {
     EXPECT_EQ(displaytest::WindowPixels(d->hostWindow), target);
     QuitRequested = 0;
     // Async: stepped by hand, counted by notify, released by freeing the display.
-    ASSERT_EQ(Cmd("DisplayBrushFX", {1.0, 0.0, 0.0}, scenetest::Options{{"type", 28.0}, {"speed", -2.0}, {"async", 1.0}}), 0);
+    ASSERT_EQ(Cmd("DisplayBrushFX", {1.0, 0.0, 0.0}, scenetest::Options{{"type", double(kFxBars)}, {"speed", -2.0}, {"async", 1.0}}), 0);
     AsyncDrawObject *object = FindAsyncDraw(ResultHandle());
     ASSERT_NE(object, nullptr);
     EXPECT_EQ(brush->lockCount, 1);

@@ -48,7 +48,7 @@ uint32_t Old(int32_t x, int32_t y) { return fxtest::OldPattern(x, y); }
 
 TEST_F(FamilyTest, CurtainsRevealsAndLinesDrawTheirBandsInOrder) {
     Open(4, 3);
-    Play(37, -1); // VLINES: even columns rightwards, then odd ones back
+    Play(kFxVLines, -1); // even columns rightwards, then odd ones back
     ASSERT_EQ(frames.size(), 5u);
     const int32_t expected[] = {0, 2, 3, 3, 1};
     std::set<int32_t> shown;
@@ -57,48 +57,48 @@ TEST_F(FamilyTest, CurtainsRevealsAndLinesDrawTheirBandsInOrder) {
         ExpectFrame(f + 1, [&](int32_t x, int32_t y) { return shown.count(x) ? New(x, y) : Old(x, y); });
     }
     Open(100, 4);
-    Play(24, -1); // VOPENCURTAIN
+    Play(kFxVOpenCurtain, -1);
     EXPECT_EQ(frames.size(), 26u);
     Open(10, 3);
-    Play(31, 4); // REVEALRIGHT: bands 5..9, then 0..4
+    Play(kFxRevealRight, 4); // bands 5..9, then 0..4
     ASSERT_EQ(frames.size(), 2u);
     ExpectFrame(1, [](int32_t x, int32_t y) { return x >= 5 ? New(x, y) : Old(x, y); });
 }
 
 TEST_F(FamilyTest, RectanglesGrowFromTheirAnchorAndShrinkTowardsTheOpposite) {
     Open(320, 200);
-    Play(38, -1); // RECTCENTER
+    Play(kFxRectCenter, -1);
     ASSERT_EQ(frames.size(), 80u);
     ExpectFrame(1, [](int32_t x, int32_t y) { return x >= 158 && x <= 161 && y >= 98 && y <= 101 ? New(x, y) : Old(x, y); });
     for (size_t f = 1; f < frames.size(); f++)
         for (int32_t y = 0; y < h; y += 3)
             for (int32_t x = 0; x < w; x += 3)
                 if (IsNew(frames[f - 1], x, y) && !IsNew(frames[f], x, y)) FAIL() << "frame " << f + 1 << " hid " << x << "," << y;
-    Play(92, -1); // RECTBACKSOUTHEAST
+    Play(kFxRectBackSouthEast, -1);
     for (size_t f = 0; f + 1 < frames.size(); f++) ASSERT_EQ(At(frames[f], 0, 0), Old(0, 0)) << "frame " << f + 1;
     EXPECT_TRUE(IsNew(frames.back(), 0, 0));
 }
 
 TEST_F(FamilyTest, FlowsPushesGatesSlidesAndStrangePushesMoveWholePictures) {
     Open(10, 40);
-    Play(70, 4); // HFLOWTOP: new rows 0..3, then new row 3 stretched down
+    Play(kFxHFlowTop, 4); // new rows 0..3, then new row 3 stretched down
     EXPECT_EQ(frames.size(), 10u);
     ExpectFrame(1, [](int32_t x, int32_t y) { return New(x, std::min(y, 3)); });
     Open(100, 4);
-    Play(78, 30); // PUSHLEFT
+    Play(kFxPushLeft, 30);
     EXPECT_EQ(frames.size(), 4u);
     ExpectFrame(1, [](int32_t x, int32_t y) { return x < 30 ? New(x + 70, y) : Old(x - 30, y); });
     Open(4, 10);
-    Play(74, 2); // HOPENGATE: the old wings move apart, the new picture opens from the middle
+    Play(kFxHOpenGate, 2); // the old wings move apart, the new picture opens from the middle
     EXPECT_EQ(frames.size(), 3u);
     ExpectFrame(1, [](int32_t x, int32_t y) { return y <= 2 ? Old(x, y + 2) : y <= 6 ? New(x, y) : Old(x, y - 2); });
     Open(60, 20);
-    Play(101, 30, double(0xFF0000)); // SLIDELEFT: the old picture leaves, red, then the new one enters
+    Play(kFxSlideLeft, 30, double(0xFF0000)); // the old picture leaves, red, then the new one enters
     EXPECT_EQ(frames.size(), 4u);
     ExpectFrame(2, [](int32_t, int32_t) { return 0xFF0000u; });
     ExpectFrame(3, [](int32_t x, int32_t y) { return x < 30 ? 0xFF0000u : New(x - 30, y); });
     Open(10, 4);
-    Play(99, 5); // HSTRANGEPUSH at an even step of 6
+    Play(kFxHStrangePush, 5); // at an even step of 6
     EXPECT_EQ(frames.size(), 2u);
     ExpectFrame(1, [](int32_t x, int32_t y) {
         if (y % 2 == 1) return x <= 5 ? New(x + 4, y) : Old(x, y);
@@ -109,7 +109,7 @@ TEST_F(FamilyTest, FlowsPushesGatesSlidesAndStrangePushesMoveWholePictures) {
 TEST_F(FamilyTest, TileEffectsDrawEachTileOnce) {
     Open(12, 12);
     SeedRuntimeDrand48(77);
-    Play(82, -1); // PUZZLE: tiles of 5, 3 x 3 of them
+    Play(kFxPuzzle, -1); // tiles of 5, 3 x 3 of them
     ASSERT_EQ(frames.size(), 9u);
     std::set<int32_t> tiles;
     Show(1);
@@ -129,18 +129,18 @@ TEST_F(FamilyTest, TileEffectsDrawEachTileOnce) {
     EXPECT_EQ(tiles.size(), 9u);
     // UPNDOWN with a step above the height jumps past its passes and still ends on the new picture.
     Open(1920, 10);
-    Play(110, -1);
+    Play(kFxUpNDown, -1);
     EXPECT_EQ(frames.size(), 3u);
     ExpectFrame(3, New);
 }
 
 TEST_F(FamilyTest, SplitsSwissAndSpiralGrowFromSeveralPlaces) {
     Open(16, 3);
-    Play(108, 1); // HSPLIT
+    Play(kFxHSplit, 1);
     EXPECT_EQ(frames.size(), 5u);
     ExpectFrame(1, [](int32_t x, int32_t y) { return x == 4 || x == 12 ? New(x, y) : Old(x, y); });
     Open(20, 20);
-    Play(106, 2); // SWISS: four corner blocks of 2 x 3
+    Play(kFxSwiss, 2); // four corner blocks of 2 x 3
     EXPECT_EQ(frames.size(), 5u);
     ExpectFrame(1, [](int32_t x, int32_t y) { return (x < 2 || x >= 18) && (y < 3 || y >= 17) ? New(x, y) : Old(x, y); });
     // SPIRAL counts its frames by a dry run: the count an async run reports is the frames it plays.
@@ -150,7 +150,7 @@ TEST_F(FamilyTest, SplitsSwissAndSpiralGrowFromSeveralPlaces) {
         ASSERT_EQ(CreateBrushRecord(ObjectId{bw * 1000 + bh, nullptr}, bw, bh, 0xFF00, 0, 0, 0, &brush), 0);
         for (double speed : {-1.0, 1.0, 7.0, 100.0}) {
             ASSERT_EQ(Cmd("DisplayBrushFX", {double(bw * 1000 + bh), 0.0, 0.0},
-                          scenetest::Options{{"type", 105.0}, {"speed", speed}, {"async", 1.0}}),
+                          scenetest::Options{{"type", double(kFxSpiral)}, {"speed", speed}, {"async", 1.0}}),
                       0);
             AsyncDrawObject *object = FindAsyncDraw(ResultHandle());
             ASSERT_NE(object, nullptr);
@@ -168,10 +168,10 @@ TEST_F(FamilyTest, SplitsSwissAndSpiralGrowFromSeveralPlaces) {
 
 TEST_F(FamilyTest, ScrollsBringTheNewPictureInFromOutside) {
     Open(64, 8);
-    Play(47, 10); // SCROLLLEFT: from x -64, 10 pixels a frame
+    Play(kFxScrollLeft, 10); // from x -64, 10 pixels a frame
     ASSERT_EQ(frames.size(), 7u);
     ExpectFrame(1, [](int32_t x, int32_t y) { return x < 10 ? New(x + 54, y) : Old(x, y); });
-    Play(52, 16); // SCROLLSOUTHEAST: x at the speed, the 8 lines of y spread over the same 4 frames
+    Play(kFxScrollSouthEast, 16); // x at the speed, the 8 lines of y spread over the same 4 frames
     ASSERT_EQ(frames.size(), 4u);
     ExpectFrame(1, [](int32_t x, int32_t y) { return x >= 48 && y >= 6 ? New(x - 48, y - 6) : Old(x, y); });
 }
@@ -179,7 +179,7 @@ TEST_F(FamilyTest, ScrollsBringTheNewPictureInFromOutside) {
 TEST_F(FamilyTest, SqueezedPicturesTurnFlipStretchAndZoom) {
     const uint32_t blue = 0x0000FF;
     Open(8, 120);
-    Play(124, 60, blue); // VFLIPCOIN: old 60 lines, old 1 line, new 60 lines, new whole
+    Play(kFxVFlipCoin, 60, blue); // old 60 lines, old 1 line, new 60 lines, new whole
     ASSERT_EQ(frames.size(), 4u);
     const auto band = [&](size_t index, int32_t top, int32_t lines, uint32_t (*picture)(int32_t, int32_t)) {
         ExpectFrame(index, [&](int32_t x, int32_t y) { return y < top || y >= top + lines ? blue : At(frames[index - 1], x, y); });
@@ -197,22 +197,22 @@ TEST_F(FamilyTest, SqueezedPicturesTurnFlipStretchAndZoom) {
     band(2, 59, 1, Old);
     band(3, 30, 60, New);
     ExpectFrame(4, New);
-    Play(124, 60); // a random parameter fills with black
+    Play(kFxVFlipCoin, 60); // a random parameter fills with black
     EXPECT_EQ(At(frames[0], 0, 0), 0u);
     Open(8, 100);
-    Play(124, -2); // step 3 overshoots 200: the last frame is still the whole new picture
+    Play(kFxVFlipCoin, -2); // step 3 overshoots 200: the last frame is still the whole new picture
     ExpectFrame(frames.size(), New);
     Open(10, 10);
-    Play(128, 5); // TURNDOWNTOP: the new top half unfolds at its own size
+    Play(kFxTurnDownTop, 5); // the new top half unfolds at its own size
     ASSERT_EQ(frames.size(), 2u);
     ExpectFrame(1, [](int32_t x, int32_t y) { return y < 5 ? New(x, y) : Old(x, y); });
     Open(100, 10);
-    Play(55, 50); // STRETCHLEFT
+    Play(kFxStretchLeft, 50);
     ASSERT_EQ(frames.size(), 2u);
     for (int32_t y = 0; y < 10; y++)
         for (int32_t x = 50; x < 100; x++) ASSERT_EQ(At(frames[0], x, y), Old(x, y)) << x << "," << y;
     Open(40, 40);
-    Play(118, -1, blue); // ZOOMIN: at the turn only a 1 x 2 block of the old picture is left
+    Play(kFxZoomIn, -1, blue); // at the turn only a 1 x 2 block of the old picture is left
     ASSERT_EQ(frames.size(), 80u);
     for (int32_t y = 0; y < 40; y++)
         for (int32_t x = 0; x < 40; x++) {

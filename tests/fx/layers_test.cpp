@@ -76,7 +76,7 @@ TEST_F(LayerFxTest, FreeingTheDisplayEndsAnAsyncLayerTransitionOnce) {
     Brush *brush = nullptr;
     ASSERT_NE(OpenLayeredDisplay({}, &brush), nullptr);
     for (int n = 0; n < 2; n++) {
-        ASSERT_EQ(Cmd("DisplayBrushFX", {1.0, 0.0, 0.0}, scenetest::Options{{"type", n ? 47.0 : 115.0}, {"async", 1.0}}), 0);
+        ASSERT_EQ(Cmd("DisplayBrushFX", {1.0, 0.0, 0.0}, scenetest::Options{{"type", double(n ? kFxScrollLeft : kFxCrossfade)}, {"async", 1.0}}), 0);
         AsyncDrawObject *object = FindAsyncDraw(ResultHandle());
         ASSERT_NE(object, nullptr);
         int32_t finished = 0;
@@ -98,13 +98,13 @@ TEST_F(LayerFxTest, SeekingAnAsyncBlendEqualsThePlayedFrames) {
     ASSERT_EQ(Cmd("HideLayer", {1.0}), 0);
     // The blends and the families drawing into the layer's planes draw the frame at once; PUZZLE, DIAGONAL, UPNDOWN
     // and the scrolls replay from frame 0.
-    for (double effect : {115.0, 116.0, 117.0, 82.0, 83.0, 110.0, 97.0, 139.0, 114.0, 51.0, 61.0, 70.0, 84.0, 99.0, 132.0}) {
+    for (int32_t effect : {kFxCrossfade, kFxFade, kFxBlend, kFxPuzzle, kFxDiagonal, kFxUpNDown, kFxClockWipe, kFxDissolve, kFxSun, kFxScrollNorthEast, kFxZoomCenter, kFxHFlowTop, kFxRollTop, kFxHStrangePush, kFxPixelZoom1}) {
         std::vector<fxtest::Frame> pictures;
         for (bool seek : {false, true}) {
             SeedRuntimeDrand48(5);
             SeedRuntimeRand(5);
-            const double speed = effect >= 115 ? 30.0 : 1.0;
-            ASSERT_EQ(Cmd("ShowLayerFX", {1.0}, scenetest::Options{{"type", effect}, {"speed", speed}, {"parameter", double(0x804020)}, {"async", 1.0}}), 0);
+            const double speed = effect >= kFxCrossfade ? 30.0 : 1.0;
+            ASSERT_EQ(Cmd("ShowLayerFX", {1.0}, scenetest::Options{{"type", double(effect)}, {"speed", speed}, {"parameter", double(0x804020)}, {"async", 1.0}}), 0);
             AsyncDrawObject *object = FindAsyncDraw(ResultHandle());
             ASSERT_NE(object, nullptr);
             int32_t finished = 0;
@@ -133,13 +133,13 @@ TEST_F(LayerFxTest, ScrollsMoveTheLayerAndPutItBack) {
     const auto home = [&] { return layer->first->x == 5 && layer->first->y == 5 && !layer->inTransition; };
     WaitVerticalBlankHook = [] { fxtest::CapturedFrames->push_back(fxtest::PixelsOf(CurrentDisplay->secondBitmap)); };
     frames.clear();
-    ASSERT_EQ(Cmd("HideLayerFX", {1.0}, scenetest::Options{{"type", 47.0}, {"speed", 10.0}}), 0);
+    ASSERT_EQ(Cmd("HideLayerFX", {1.0}, scenetest::Options{{"type", double(kFxScrollLeft)}, {"speed", 10.0}}), 0);
     ASSERT_EQ(frames.size(), 3u); // x 5 to -20: -5, -15, -20
     EXPECT_EQ(frames[0][5 * 40], fxtest::NewPattern(5, 0));
     EXPECT_EQ(frames[0][5 * 40 + 15], empty[5 * 40 + 15]);
     EXPECT_EQ(frames[2], empty);
     EXPECT_TRUE(home() && layer->hidden);
-    ASSERT_EQ(Cmd("ShowLayerFX", {1.0}, scenetest::Options{{"type", 50.0}, {"speed", 4.0}, {"async", 1.0}}), 0);
+    ASSERT_EQ(Cmd("ShowLayerFX", {1.0}, scenetest::Options{{"type", double(kFxScrollBottom)}, {"speed", 4.0}, {"async", 1.0}}), 0);
     AsyncDrawObject *object = FindAsyncDraw(ResultHandle());
     ASSERT_NE(object, nullptr);
     EXPECT_EQ(object->notify(kAsyncNotifyFrameCount, nullptr, object->context), 7); // from y 30 to 5
@@ -149,12 +149,12 @@ TEST_F(LayerFxTest, ScrollsMoveTheLayerAndPutItBack) {
     FreeAllAsyncDraws();
     EXPECT_TRUE(home() && !layer->hidden);
     InjectQuit();
-    ASSERT_EQ(Cmd("DisplayBrushFX", {1.0, 5.0, 5.0}, scenetest::Options{{"type", 48.0}}), 0);
+    ASSERT_EQ(Cmd("DisplayBrushFX", {1.0, 5.0, 5.0}, scenetest::Options{{"type", double(kFxScrollRight)}}), 0);
     QuitRequested = 0;
     layer = GetNthLayer(CurrentBGPic, 2);
     EXPECT_TRUE(home());
     EXPECT_EQ(brush->lockCount, 0);
-    ASSERT_EQ(Cmd("RemoveLayerFX", {2.0}, scenetest::Options{{"type", 49.0}}), 0);
+    ASSERT_EQ(Cmd("RemoveLayerFX", {2.0}, scenetest::Options{{"type", double(kFxScrollTop)}}), 0);
     EXPECT_EQ(CountLayers(CurrentBGPic), 1);
 }
 
@@ -166,11 +166,11 @@ TEST_F(LayerFxTest, AsyncTransitionFollowsItsMovedLayer) {
     ASSERT_EQ(Cmd("DisplayBrush", {1.0, 2.0, 3.0}), 0);
     ASSERT_EQ(Cmd("HideLayer", {1.0}), 0);
     vlLayer *layer = GetNthLayer(CurrentBGPic, 1);
-    for (double effect : {0.0, 115.0}) {
+    for (int32_t effect : {kFxHStripes, kFxCrossfade}) {
         std::vector<fxtest::Frame> pictures;
         for (bool moveMidway : {true, false}) {
             SetLayerPosition(layer, nullptr, moveMidway ? 2 : 15, moveMidway ? 3 : 12, 0, 0, nullptr);
-            ASSERT_EQ(Cmd("ShowLayerFX", {1.0}, scenetest::Options{{"type", effect}, {"speed", 2.0}, {"parameter", 2.0},
+            ASSERT_EQ(Cmd("ShowLayerFX", {1.0}, scenetest::Options{{"type", double(effect)}, {"speed", 2.0}, {"parameter", 2.0},
                                                                    {"async", 1.0}}),
                       0);
             AsyncDrawObject *object = FindAsyncDraw(ResultHandle());
@@ -195,7 +195,7 @@ TEST_F(LayerFxTest, AsyncTransitionMovesToTheLayerThatReplacesItsOwn) {
     ASSERT_EQ(Cmd("DisplayBrush", {1.0, 2.0, 3.0}), 0);
     ASSERT_EQ(Cmd("DisplayBrush", {1.0, 12.0, 13.0}), 0);
     vlLayer *replacement = GetNthLayer(CurrentBGPic, 1), *replaced = GetNthLayer(CurrentBGPic, 2);
-    ASSERT_EQ(Cmd("HideLayerFX", {2.0}, scenetest::Options{{"type", 28.0}, {"async", 1.0}}), 0);
+    ASSERT_EQ(Cmd("HideLayerFX", {2.0}, scenetest::Options{{"type", double(kFxBars)}, {"async", 1.0}}), 0);
     AsyncDrawObject *object = FindAsyncDraw(ResultHandle());
     ASSERT_NE(object, nullptr);
     int32_t finished = 0;
@@ -217,7 +217,7 @@ TEST_F(LayerFxTest, AnEmulatedPictureThatChangesMidRunIsDrawnAgain) {
     BGPic *emulated = scenetest::MakePicture(ObjectId{8, nullptr}, 20, 10, 0x00FF00);
     ASSERT_EQ(Cmd("DisplayBrush", {1.0, 0.0, 0.0}), 0);
     ASSERT_EQ(Cmd("HideLayer", {1.0}), 0);
-    ASSERT_EQ(Cmd("ShowLayerFX", {1.0}, scenetest::Options{{"type", 78.0}, {"speed", 5.0}, {"bgpicemu", 1.0},
+    ASSERT_EQ(Cmd("ShowLayerFX", {1.0}, scenetest::Options{{"type", double(kFxPushLeft)}, {"speed", 5.0}, {"bgpicemu", 1.0},
                                                           {"bgpic", 8.0}, {"async", 1.0}}),
               0);
     AsyncDrawObject *object = FindAsyncDraw(ResultHandle());
@@ -255,7 +255,7 @@ TEST_F(LayerFxTest, EveryEffectShowsAndHidesALayerExactly) {
         frames.clear();
         ASSERT_EQ(Cmd("HideLayerFX", {1.0}, scenetest::Options{{"type", double(id)}, {"speed", -2.0}}), 0);
         EXPECT_EQ(fxtest::PixelsOf(d->secondBitmap), hidden);
-        if (id != 39) continue;
+        if (id != kFxRectNorth) continue;
         ASSERT_GE(frames.size(), 2u);
         const size_t bottomCentre = size_t(14 * 40 + 14), topLeft = size_t(5 * 40 + 5);
         for (size_t f = 0; f + 1 < frames.size(); f++) EXPECT_EQ(frames[f][bottomCentre], shown[bottomCentre]) << f;
@@ -272,11 +272,11 @@ TEST_F(LayerFxTest, PixelAndShapeEffectsShowAndHideALayerExactly) {
     ASSERT_EQ(Cmd("DisplayBrush", {1.0, 5.0, 5.0}), 0);
     const fxtest::Frame with = fxtest::PixelsOf(d->secondBitmap);
     ASSERT_NE(with, without);
-    for (double effect : {139.0, 97.0, 114.0, 98.0, 85.0, 84.0, 132.0, 133.0, 134.0, 138.0}) {
-        SCOPED_TRACE(FxEffects[int32_t(effect)].name);
-        ASSERT_EQ(Cmd("HideLayerFX", {1.0}, scenetest::Options{{"type", effect}, {"speed", -2.0}}), 0);
+    for (int32_t effect : {kFxDissolve, kFxClockWipe, kFxSun, kFxStar, kFxRollLeft, kFxRollTop, kFxPixelZoom1, kFxPixelZoom2, kFxWater1, kFxStrudel}) {
+        SCOPED_TRACE(FxEffects[effect].name);
+        ASSERT_EQ(Cmd("HideLayerFX", {1.0}, scenetest::Options{{"type", double(effect)}, {"speed", -2.0}}), 0);
         EXPECT_EQ(fxtest::PixelsOf(d->secondBitmap), without);
-        ASSERT_EQ(Cmd("ShowLayerFX", {1.0}, scenetest::Options{{"type", effect}, {"speed", -2.0}}), 0);
+        ASSERT_EQ(Cmd("ShowLayerFX", {1.0}, scenetest::Options{{"type", double(effect)}, {"speed", -2.0}}), 0);
         EXPECT_EQ(fxtest::PixelsOf(d->secondBitmap), with);
     }
 }

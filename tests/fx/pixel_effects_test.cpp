@@ -26,7 +26,7 @@ TEST_F(FxTest, DissolveShowsExactlyThePixelsBelowTheLevel) {
         threshold.push_back(int32_t(seed % 2147483647u) % 255);
     }
     SeedRuntimeRand(4242);
-    const std::vector<Frame> played = Play(*this, 139, -2);
+    const std::vector<Frame> played = Play(*this, kFxDissolve, -2);
     ASSERT_EQ(played.size(), 32u);
     for (size_t k = 1; k <= played.size(); k++)
         for (int32_t i = 0; i < w * h; i++) {
@@ -40,7 +40,7 @@ TEST_F(FxTest, PixelZoomSharpensBlocksWhateverTheSpeed) {
     constexpr int32_t w = 61, h = 29;
     ASSERT_NE(OpenPatternDisplay(w, h), nullptr);
     for (double speed : {-1.0, -3.0, 7.0}) {
-        const std::vector<Frame> played = Play(*this, 132, speed);
+        const std::vector<Frame> played = Play(*this, kFxPixelZoom1, speed);
         ASSERT_EQ(played.size(), 25u);
         for (int32_t k = 1; k <= 25; k++) {
             const int32_t n = std::max(25 - k, 1);
@@ -54,7 +54,7 @@ TEST_F(FxTest, PixelZoomSharpensBlocksWhateverTheSpeed) {
     const Frame start = Output();
     Show(1);
     const Frame old = Output();
-    const std::vector<Frame> twoWay = Play(*this, 133, -1);
+    const std::vector<Frame> twoWay = Play(*this, kFxPixelZoom2, -1);
     ASSERT_EQ(twoWay.size(), 49u);
     EXPECT_EQ(twoWay[0][1], old[0]);
     EXPECT_EQ(twoWay[0][2], old[2]);
@@ -66,7 +66,7 @@ TEST_F(FxTest, WaterAndStrudelCountTheirFramesAndEndOnTheNewPicture) {
     ASSERT_NE(OpenPatternDisplay(40, 30), nullptr);
     const Frame old = [&] { Show(1); return Output(); }();
     const Frame target = [&] { Show(2); return Output(); }();
-    const std::pair<int32_t, double> cases[] = {{134, 3}, {137, 3}, {138, -2}, {138, 500}};
+    const std::pair<int32_t, double> cases[] = {{kFxWater1, 3}, {kFxWater4, 3}, {kFxStrudel, -2}, {kFxStrudel, 500}};
     const size_t counts[] = {10, 10, 45, 45};
     for (size_t i = 0; i < 4; i++) {
         const std::vector<Frame> played = Play(*this, cases[i].first, cases[i].second);
@@ -76,7 +76,7 @@ TEST_F(FxTest, WaterAndStrudelCountTheirFramesAndEndOnTheNewPicture) {
     }
     // WATER1 halfway (frame 5 of 10, level 127): the ripple (1.6 px at the centre, 0 at the radius of 20) moves
     // samples inside the radius; from it on, as in the corners, the frame is the plain cross-fade.
-    const Frame mid = Play(*this, 134, 3)[4];
+    const Frame mid = Play(*this, kFxWater1, 3)[4];
     int32_t moved = 0;
     for (int32_t y = 0; y < 30; y++)
         for (int32_t x = 0; x < 40; x++) {
@@ -105,7 +105,7 @@ TEST_F(FxTest, SunAndStarGrowFromTheCentreAndNeverTakeBack) {
     // NORMALSPEED: step 320 / 12 = 26, first size 36; the sun's first ellipse is 37 x 23, centred.
     Frame target;
     for (int32_t i = 0; i < w * h; i++) target.push_back(fxtest::NewPattern(i % w, i / w));
-    const std::vector<Frame> sun = Play(*this, 114, -1);
+    const std::vector<Frame> sun = Play(*this, kFxSun, -1);
     const std::vector<uint8_t> first = Revealed(sun[0], target);
     int32_t left = w, right = -1, top = h, bottom = -1;
     for (int32_t i = 0; i < w * h; i++)
@@ -122,24 +122,24 @@ TEST_F(FxTest, SunAndStarGrowFromTheCentreAndNeverTakeBack) {
     EXPECT_NEAR(left + right, 318, 1) << "centred";
     EXPECT_GE(bottom - top, 19);
     EXPECT_TRUE(first[size_t(99 * w + 159)]);
-    EXPECT_EQ(Play(*this, 98, -1).size(), 49u);
-    EXPECT_EQ(Play(*this, 98, 500).size(), Play(*this, 98, 100).size());
-    EXPECT_EQ(Play(*this, 98, 100).size(), 13u);
-    EXPECT_EQ(Play(*this, 114, 500).size(), Play(*this, 114, 100).size());
+    EXPECT_EQ(Play(*this, kFxStar, -1).size(), 49u);
+    EXPECT_EQ(Play(*this, kFxStar, 500).size(), Play(*this, kFxStar, 100).size());
+    EXPECT_EQ(Play(*this, kFxStar, 100).size(), 13u);
+    EXPECT_EQ(Play(*this, kFxSun, 500).size(), Play(*this, kFxSun, 100).size());
     // A revealed pixel stays revealed, and every other pixel is still the old picture. (The star's truncated
     // corners move single edge pixels between sizes, so it is held to the second rule only.)
     const Frame old = [&] { Show(1); return Output(); }();
-    EXPECT_EQ(Play(*this, 97, -1).size(), 104u);
-    EXPECT_EQ(Play(*this, 97, 30).size(), 35u);
-    for (int32_t id : {97, 98, 114, 139}) {
+    EXPECT_EQ(Play(*this, kFxClockWipe, -1).size(), 104u);
+    EXPECT_EQ(Play(*this, kFxClockWipe, 30).size(), 35u);
+    for (int32_t id : {kFxClockWipe, kFxStar, kFxSun, kFxDissolve}) {
         const std::vector<Frame> played = Play(*this, id, 7);
         std::vector<uint8_t> before(size_t(w * h), 0);
         for (size_t k = 0; k < played.size(); k++) {
             const std::vector<uint8_t> now = Revealed(played[k], target);
             for (size_t i = 0; i < now.size(); i++) {
                 // Asserting only on a fault keeps 64000 pixels a frame cheap under the sanitizers.
-                if (now[i] || ((!before[i] || id == 98) && played[k][i] == old[i])) continue;
-                ASSERT_TRUE(!before[i] || id == 98) << FxEffects[id].name << " frame " << k + 1 << " took back " << i;
+                if (now[i] || ((!before[i] || id == kFxStar) && played[k][i] == old[i])) continue;
+                ASSERT_TRUE(!before[i] || id == kFxStar) << FxEffects[id].name << " frame " << k + 1 << " took back " << i;
                 ASSERT_TRUE(played[k][i] == old[i]) << FxEffects[id].name << " pixel " << i;
             }
             before = now;
@@ -152,8 +152,8 @@ TEST_F(FxTest, RollsLayTheLinesBehindTheCylinderFlat) {
     ASSERT_NE(OpenPatternDisplay(w, h), nullptr);
     const Frame old = [&] { Show(1); return Output(); }();
     // ROLLTOP on 100 lines: radius max(100 / 6 / 2, 20) = 20; speed 3 is step 1, so 100 frames.
-    for (int32_t id : {84, 86}) {
-        const int32_t radius = id == 84 ? 20 : 50;
+    for (int32_t id : {kFxRollTop, kFxWallpaperTop}) {
+        const int32_t radius = id == kFxRollTop ? 20 : 50;
         const std::vector<Frame> played = Play(*this, id, 3);
         ASSERT_EQ(played.size(), 100u);
         for (int32_t k = 1; k < 100; k++)
@@ -168,7 +168,7 @@ TEST_F(FxTest, RollsLayTheLinesBehindTheCylinderFlat) {
                     }
                 }
     }
-    EXPECT_EQ(Play(*this, 85, 100).size(), size_t((w + 7) / 8));
+    EXPECT_EQ(Play(*this, kFxRollLeft, 100).size(), size_t((w + 7) / 8));
 }
 
 } // namespace
