@@ -12,14 +12,16 @@
 #include "runtime/app/errors.h"
 #include "runtime/app/utilities.h"
 
-std::vector<std::unique_ptr<FileObject>> FileList;
+namespace {
+
+constexpr ObjectRules<FileObject> kFileRules{.notFoundError = kErrFileHandleNotFound};
+
+} // namespace
+
+ObjectList<FileObject> FileList{&kFileRules};
 int32_t IOMode = kIOBuffered;
 
 namespace {
-
-auto FindRecord(FileObject *file) {
-    return std::find_if(FileList.begin(), FileList.end(), [file](const auto &f) { return f.get() == file; });
-}
 
 int64_t StreamRead(VirtualFile *stream, void *buffer, size_t count) {
     return IOMode == kIOUnbuffered ? ReadVirtualFile(stream, buffer, count)
@@ -40,17 +42,7 @@ int StreamGetChar(VirtualFile *stream) {
 
 } // namespace
 
-int FindFileObject(ObjectId id, FileObject **out) {
-    for (const auto &file : FileList) {
-        if (file->id == id) {
-            *out = file.get();
-            return 0;
-        }
-    }
-    if (id.handle) return kErrObjectNotFound;
-    SetErrorArgNumber(id.number);
-    return kErrFileHandleNotFound;
-}
+int FindFileObject(ObjectId id, FileObject **out) { return FileList.Find(id, out, 0); }
 
 FileObject *FileObjectArg(VMState *vm, int n) {
     // A plain number, the usual file id, takes one VM call; the rest goes through the full reader.
@@ -97,31 +89,32 @@ int OpenFileObject(ObjectId id, const char *name, int32_t mode, FileObject **out
     SeekVirtualFile(stream, 0, kSeekFromEnd);
     int64_t size = SeekVirtualFile(stream, 0, kSeekFromStart);
     auto file = std::make_unique<FileObject>();
-    file->id = id.handle ? ObjectId{0, file.get()} : id;
     file->mode = mode;
     file->access = access;
     file->size = size < 0 ? 0 : size;
     file->stream = stream;
     file->name = name;
-    *out = file.get();
-    FileList.push_back(std::move(file));
+    // Any handle asks for an automatic id here.
+    if (!FileList.Add(file.get(), id.handle ? ObjectId{0, kAutoHandleRequest} : id)) {
+        CloseVirtualFile(stream);
+        return kErrOutOfMemoryCode;
+    }
+    *out = file.release();
     PrintDoneMessage();
     return 0;
 }
 
 int CloseFileObject(FileObject *file) {
-    auto it = FindRecord(file);
-    if (it == FileList.end()) return kErrObjectNotFound;
-    std::unique_ptr<FileObject> owned = std::move(*it);
-    FileList.erase(it);
-    return CloseVirtualFile(owned->stream) == 0 ? 0 : kErrWriteFailed;
+    VirtualFile *stream = file->stream;
+    if (!FileList.Erase(file)) return kErrObjectNotFound;
+    return CloseVirtualFile(stream) == 0 ? 0 : kErrWriteFailed;
 }
 
 void CloseAllFileObjects() {
     // Data the script wrote but never closed is flushed here; losing it must not pass for success.
-    for (auto &file : FileList)
+    for (FileObject *file : FileList)
         if (CloseVirtualFile(file->stream) != 0) NoteShutdownFailure(kErrWriteFailed, file->name.c_str());
-    FileList.clear();
+    FileList.Clear();
 }
 
 int FileReadBytes(FileObject *file, void *buffer, int64_t count) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/app/object_list.h"
 #include "runtime/vm/vm.h"
 
 struct VirtualFile;
@@ -36,7 +37,7 @@ struct FileObject {
 };
 
 // Open files in opening order; lookups take the first match.
-extern std::vector<std::unique_ptr<FileObject>> FileList;
+extern ObjectList<FileObject> FileList;
 // kIOBuffered or kIOUnbuffered; read by every dos read and write and by the memblock file commands.
 extern int32_t IOMode;
 

@@ -8,7 +8,13 @@
 #include "libs/dos/file_object.h"
 #include "runtime/app/errors.h"
 
-std::vector<std::unique_ptr<MemBlock>> MemBlockList;
+namespace {
+
+constexpr ObjectRules<MemBlock> kMemBlockRules{.notFoundError = kErrMemoryBlockNotFound};
+
+} // namespace
+
+ObjectList<MemBlock> MemBlockList{&kMemBlockRules};
 
 namespace {
 
@@ -37,50 +43,35 @@ bool IsGraphicLatin1(uint8_t c) {
 
 } // namespace
 
-int FindMemBlock(ObjectId id, MemBlock **out) {
-    for (const auto &block : MemBlockList) {
-        if (block->id == id) {
-            *out = block.get();
-            return 0;
-        }
-    }
-    if (id.handle) return kErrObjectNotFound;
-    SetErrorArgNumber(id.number);
-    return kErrMemoryBlockNotFound;
-}
+int FindMemBlock(ObjectId id, MemBlock **out) { return MemBlockList.Find(id, out, 0); }
 
 size_t CountMemBlocks() {
     return MemBlockList.size();
 }
 
 void FreeAllMemBlocks() {
-    MemBlockList.clear();
+    MemBlockList.Clear();
 }
 
 int AllocMemBlock(ObjectId id, int32_t size, MemBlock **out) {
     if (size < 0) return kErrWrongUsage;
-    if (!id.handle) {
-        auto it = std::find_if(MemBlockList.begin(), MemBlockList.end(), [&](const auto &b) {
-            return b->id.number == id.number && b->id.handle == nullptr;
-        });
-        if (it != MemBlockList.end()) MemBlockList.erase(it);
-    }
+    if (!id.handle)
+        if (MemBlock *old = MemBlockList.Find(id)) MemBlockList.Erase(old);
     auto block = std::unique_ptr<MemBlock>(new (std::nothrow) MemBlock);
     if (!block) return kErrOutOfMemory;
     block->data.reset(new (std::nothrow) uint8_t[size > 0 ? size : 1]());
     if (!block->data) return kErrOutOfMemory;
     block->size = size;
-    block->id = id.handle ? ObjectId{0, block.get()} : id;
-    *out = block.get();
-    MemBlockList.push_back(std::move(block));
+    // Any handle asks for an automatic id here.
+    if (!MemBlockList.Add(block.get(), id.handle ? ObjectId{0, kAutoHandleRequest} : id)) return kErrOutOfMemoryCode;
+    *out = block.release();
     return 0;
 }
 
 int FreeMemBlock(ObjectId id) {
     MemBlock *block = nullptr;
     if (int error = FindMemBlock(id, &block)) return error;
-    MemBlockList.erase(std::find_if(MemBlockList.begin(), MemBlockList.end(),
-                                    [block](const auto &b) { return b.get() == block; }));
+    MemBlockList.Erase(block);
     return 0;
 }
 

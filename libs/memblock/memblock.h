@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/app/object_list.h"
 #include "runtime/vm/vm.h"
 
 struct FileObject;
@@ -25,7 +26,7 @@ struct MemBlock {
     std::unique_ptr<uint8_t[]> data; // cleared: fresh blocks never show old heap contents
 };
 
-extern std::vector<std::unique_ptr<MemBlock>> MemBlockList;
+extern ObjectList<MemBlock> MemBlockList;
 
 // 1180 (with the number as error argument) for a numbered id, 1041 for an automatic handle.
 int FindMemBlock(ObjectId id, MemBlock **out);

@@ -162,23 +162,25 @@ template <typename T> class ObjectList {
         }
     }
 
-    // Unlinks and frees the record at once, whoever shows it.
-    void Erase(T *record) {
+    // Unlinks and frees the record at once, whoever shows it; false when it is not in the list.
+    bool Erase(T *record) {
         for (auto it = records_.begin(); it != records_.end(); ++it)
             if (it->get() == record) {
                 std::unique_ptr<T> owned = std::move(*it);
                 records_.erase(it);
                 if (rules_->release) rules_->release(owned.get());
-                return;
+                return true;
             }
+        return false;
     }
 
-    // Frees every record at once, in creation order.
+    // Frees every record at once, the newest first.
     void Clear() {
-        Records doomed;
-        doomed.swap(records_);
-        for (auto &record : doomed)
-            if (rules_->release) rules_->release(record.get());
+        while (!records_.empty()) {
+            std::unique_ptr<T> owned = std::move(records_.back());
+            records_.pop_back();
+            if (rules_->release) rules_->release(owned.get());
+        }
     }
 
     // Records the script still owns (free-pending ones left out).

@@ -193,7 +193,7 @@ TEST_F(DosCommands, TablesRoundTripByteExact) {
     ASSERT_EQ(GetTop(vm), 1);
     ASSERT_EQ(ValueType(vm, 1), TTABLE);
     // Writing what was read gives the same bytes.
-    ASSERT_EQ(FileSeek(FileList.front().get(), -1), 0);
+    ASSERT_EQ(FileSeek(FileList.front(), -1), 0);
     ASSERT_EQ(WriteTop(*this, 1), 0);
     ASSERT_EQ(Call("closefile", {1.0}), 0);
     std::string all = Contents("t");

@@ -254,7 +254,7 @@ TEST_F(DosFiles, ReopeningANumberFlushesAndClosesTheOldFile) {
     FileWriteString(first, "kept", 4, 0);
     FileObject *second = Open(3, Path("second"), kModeWrite);
     EXPECT_EQ(CountOpenFiles(), 1u);
-    EXPECT_EQ(FileList.front().get(), second);
+    EXPECT_EQ(FileList.front(), second);
     EXPECT_EQ(Contents("first"), "kept");
 }
 
@@ -322,7 +322,7 @@ TEST_F(DosFullDisk, BufferedWriteLargerThanTheBufferFails) {
 
 TEST_F(DosFullDisk, ReopeningOverLostDataFails) {
     Open(1, "/dev/full", kModeWrite);
-    FileWriteString(FileList.front().get(), "abc", 3, 0);
+    FileWriteString(FileList.front(), "abc", 3, 0);
     FileObject *file = nullptr;
     EXPECT_EQ(OpenFileObject(ObjectId{1, nullptr}, Path("x").c_str(), kModeWrite, &file), kErrWriteFailed);
     EXPECT_EQ(CountOpenFiles(), 0u);
