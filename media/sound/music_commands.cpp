@@ -11,15 +11,26 @@
 #include "runtime/app/errors.h"
 #include "runtime/app/utilities.h"
 
-std::vector<MusicObject *> MusicList;
 MusicObject *PausedMusic = nullptr;
 
 namespace {
 
-int FindMusic(const ObjectId &id, MusicObject **out) {
-    *out = FindMusicObject(id);
-    return *out ? 0 : MissingObjectError(id, kErrMusicNotFound);
+// A paused music stops being resumable when it goes.
+void ReleaseMusicObject(MusicObject *m) {
+    if (CurrentMusic() == m) StopOrPauseCurrent(m, 0);
+    if (PausedMusic == m) PausedMusic = nullptr;
+    FreeMusicHandle(m->kind, m->handle);
 }
+
+constexpr ObjectRules<MusicObject> kMusicRules{.notFoundError = kErrMusicNotFound, .release = ReleaseMusicObject};
+
+} // namespace
+
+ObjectList<MusicObject> MusicList{&kMusicRules};
+
+namespace {
+
+int FindMusic(const ObjectId &id, MusicObject **out) { return MusicList.Find(id, out, 0); }
 
 int StartMusicObject(MusicObject *m) {
     if (MusicObject *playing = CurrentMusic()) StopOrPauseCurrent(playing, 0);
@@ -28,15 +39,6 @@ int StartMusicObject(MusicObject *m) {
     PausedMusic = nullptr;
     m->paused = 0;
     return 0;
-}
-
-// Unlinks and frees a music; a paused one stops being resumable.
-void FreeMusicObject(MusicObject *m) {
-    if (CurrentMusic() == m) StopOrPauseCurrent(m, 0);
-    if (PausedMusic == m) PausedMusic = nullptr;
-    MusicList.erase(std::find(MusicList.begin(), MusicList.end(), m));
-    FreeMusicHandle(m->kind, m->handle);
-    delete m;
 }
 
 // StopMusic and PauseMusic: with an id the music must be the one playing.
@@ -83,12 +85,6 @@ int PushModulePosition(VMState *vm, int what) {
 
 MusicObject *CurrentMusic() { return const_cast<MusicObject *>(static_cast<const MusicObject *>(CurrentMusicOwner.load())); }
 
-MusicObject *FindMusicObject(const ObjectId &id) {
-    for (MusicObject *m : MusicList)
-        if (m->id == id) return m;
-    return nullptr;
-}
-
 void StopOrPauseCurrent(MusicObject *m, int pause) {
     StopMusicPlayback(m->kind, m->handle, pause, &m->playNumber, &m->pausePosition);
     CurrentMusicOwner = nullptr;
@@ -104,7 +100,7 @@ void StopOrPauseCurrent(MusicObject *m, int pause) {
 }
 
 void FreeAllMusicObjects() {
-    while (!MusicList.empty()) FreeMusicObject(MusicList.back());
+    MusicList.Clear();
 }
 
 int CmdOpenMusic(VMState *vm) {
@@ -115,7 +111,7 @@ int CmdOpenMusic(VMState *vm) {
     const std::string shown = CheckStringArg(vm, 2);
     if (SoundDisabled) return 0;
     if (!IsAutoHandleRequest(id))
-        if (MusicObject *old = FindMusicObject(id)) FreeMusicObject(old);
+        if (MusicObject *old = MusicList.Find(id)) MusicList.Erase(old);
     if (!EnsureAudioOpen()) return 0;
     PrintConsoleMessage(GetCatalogMessage(kMsgLoadingMusic), shown.c_str(), 1);
     int kind = 0;
@@ -126,11 +122,13 @@ int CmdOpenMusic(VMState *vm) {
     }
     auto *m = new MusicObject;
     m->kind = kind, m->handle = handle;
-    const int results = PushCreatedId(vm, &id, m);
-    m->id = id;
-    MusicList.push_back(m);
+    if (!MusicList.Add(m, id)) {
+        FreeMusicHandle(kind, handle);
+        delete m;
+        return kErrOutOfMemoryCode;
+    }
     PrintDoneMessage();
-    return results;
+    return PushCreatedId(vm, id, m);
 }
 
 int CmdCloseMusic(VMState *vm) {
@@ -140,7 +138,7 @@ int CmdCloseMusic(VMState *vm) {
     if (SoundDisabled) return 0;
     MusicObject *m = nullptr;
     if (int error = FindMusic(id, &m)) return error;
-    FreeMusicObject(m);
+    MusicList.Erase(m);
     return 0;
 }
 

@@ -20,7 +20,19 @@
 #include "runtime/app/hooks.h"
 #include "runtime/app/utilities.h"
 
-std::vector<SampleObject *> SampleList;
+namespace {
+
+void ReleaseSampleObject(SampleObject *s) {
+    StopSampleChannels(s->data);
+    UnloadAhiSound(s->data);
+    FreeSampleData(s->data);
+}
+
+constexpr ObjectRules<SampleObject> kSampleRules{.notFoundError = kErrSampleNotFound, .release = ReleaseSampleObject};
+
+} // namespace
+
+ObjectList<SampleObject> SampleList{&kSampleRules};
 int SoundDisabled = 0;
 int MasterVolumeSetting = 30;
 
@@ -31,17 +43,10 @@ int EnsureAudioOpen() {
     return 0;
 }
 
-int PushCreatedId(VMState *vm, ObjectId *id, void *record) {
-    if (!IsAutoHandleRequest(*id)) return 0;
-    *id = ObjectId{0, record};
+int PushCreatedId(VMState *vm, const ObjectId &requested, void *record) {
+    if (!IsAutoHandleRequest(requested)) return 0;
     PushHandle(vm, record);
     return 1;
-}
-
-int MissingObjectError(const ObjectId &id, int numberedError) {
-    if (id.handle) return kErrObjectNotFound;
-    SetErrorArgNumber(id.number);
-    return numberedError;
 }
 
 void WaitWhilePumping(VMState *vm, bool (*done)(const void *), const void *context) {
@@ -60,29 +65,12 @@ int32_t SampleType(int format) {
     return format >= 0 && format <= 5 ? types[format] : -1;
 }
 
-SampleObject *FindSampleObject(const ObjectId &id) {
-    for (SampleObject *s : SampleList)
-        if (s->id == id) return s;
-    return nullptr;
-}
-
-int FindSample(const ObjectId &id, SampleObject **out) {
-    *out = FindSampleObject(id);
-    return *out ? 0 : MissingObjectError(id, kErrSampleNotFound);
-}
-
-void FreeSampleObject(SampleObject *s) {
-    StopSampleChannels(s->data);
-    UnloadAhiSound(s->data);
-    FreeSampleData(s->data);
-    SampleList.erase(std::find(SampleList.begin(), SampleList.end(), s));
-    delete s;
-}
+int FindSample(const ObjectId &id, SampleObject **out) { return SampleList.Find(id, out, 0); }
 
 // A numbered id that is loaded again replaces the old object.
 void FreeSampleOfId(const ObjectId &id) {
     if (IsAutoHandleRequest(id)) return;
-    if (SampleObject *old = FindSampleObject(id)) FreeSampleObject(old);
+    if (SampleObject *old = SampleList.Find(id)) SampleList.Erase(old);
 }
 
 int AddSample(VMState *vm, ObjectId id, SampleData *data, uint32_t pitch, int format, uint64_t size) {
@@ -92,10 +80,12 @@ int AddSample(VMState *vm, ObjectId id, SampleData *data, uint32_t pitch, int fo
     }
     auto *s = new SampleObject;
     s->data = data, s->pitch = pitch, s->format = format, s->size = size;
-    const int results = PushCreatedId(vm, &id, s);
-    s->id = id;
-    SampleList.push_back(s);
-    return results;
+    if (!SampleList.Add(s, id)) {
+        ReleaseSampleObject(s);
+        delete s;
+        return kErrOutOfMemoryCode;
+    }
+    return PushCreatedId(vm, id, s);
 }
 
 // The panning constants LEFT, RIGHT and CENTER, then 0..255.
@@ -167,7 +157,7 @@ int CmdFreeSample(VMState *vm) {
     if (SoundDisabled) return 0;
     SampleObject *s = nullptr;
     if (int error = FindSample(id, &s)) return error;
-    FreeSampleObject(s);
+    SampleList.Erase(s);
     return 0;
 }
 
@@ -317,7 +307,7 @@ int SetSoundAttribute(VMState *, int tag, AttributeValue *value) {
 }
 
 int GetSampleAttribute(int tag, AttributeValue *value) {
-    SampleObject *s = FindSampleObject(value->id);
+    SampleObject *s = SampleList.Find(value->id);
     if (!s) return 0;
     switch (tag) {
     case kAttrSampleType: value->numbers[0] = SampleType(s->format); return 1;
@@ -338,7 +328,7 @@ int GetSampleAttribute(int tag, AttributeValue *value) {
 }
 
 int GetMusicTag(int tag, AttributeValue *value) {
-    MusicObject *m = FindMusicObject(value->id);
+    MusicObject *m = MusicList.Find(value->id);
     if (!m) return 0;
     int what = -1;
     switch (tag) {
@@ -430,7 +420,7 @@ void RegisterSoundLibrary(VMState *vm) {
 
 void FreeAllSounds(VMState *) {
     StopAllSoundsNow();
-    while (!SampleList.empty()) FreeSampleObject(SampleList.back());
+    SampleList.Clear();
     FreeAllMusicObjects();
     ShutdownAudio();
     TakeSoundEventHook = nullptr;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "runtime/app/object_list.h"
 #include "runtime/vm/vm.h"
 
 struct SampleData;
@@ -29,20 +30,17 @@ struct MusicObject {
     int64_t pausePosition = 0;
 };
 
-extern std::vector<SampleObject *> SampleList;
-extern std::vector<MusicObject *> MusicList;
+extern ObjectList<SampleObject> SampleList;
+extern ObjectList<MusicObject> MusicList;
 extern int SoundDisabled;
 extern int MasterVolumeSetting;
 extern MusicObject *PausedMusic;
 
 // 1 when the device is open or opens now; a failure switches sound off for the rest of the run.
 int EnsureAudioOpen();
-// Stamps an automatic id with the record's address; 1 when a handle was pushed.
-int PushCreatedId(VMState *vm, ObjectId *id, void *record);
-// 1178 or 1231 with the number, 1041 for a handle.
-int MissingObjectError(const ObjectId &id, int numberedError);
+// Pushes the handle of a record that got an automatic id; 1 when a handle was pushed.
+int PushCreatedId(VMState *vm, const ObjectId &requested, void *record);
 MusicObject *CurrentMusic();
-MusicObject *FindMusicObject(const ObjectId &id);
 // Stops (pause 0) or pauses the current music and updates its record.
 void StopOrPauseCurrent(MusicObject *music, int pause);
 void FreeAllMusicObjects();
