@@ -102,7 +102,7 @@ template <typename T> class ObjectList {
         return rules_->notFoundError;
     }
 
-    // Find with flags (see kFindModify): 0, NotFound's error, or 1314 for a locked object with kFindModify.
+    // Find with flags (see kFindModify): 0, NotFound's error, or kErrObjectLocked (locked, with kFindModify).
     int Find(ObjectId id, T **out, int flags) {
         *out = nullptr;
         T *record = Find(id, (flags & kFindPending) != 0);

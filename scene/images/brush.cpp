@@ -120,7 +120,8 @@ int CopyBrushForReferrer(void *argument, ObjectId *newId) {
 int FindBrush(ObjectId id, Brush **out, int flags) {
     *out = nullptr;
     if (flags & kFindBrushNoVector)
-        if (const Brush *brush = BrushList.Find(id, true); brush && brush->type == kBrushVector) return kErrBrushTypeUnsupported;
+        if (const Brush *brush = BrushList.Find(id, true); brush && brush->type == kBrushVector)
+            return kErrBrushTypeUnsupported;
     return BrushList.Find(id, out, flags & (kFindModify | kFindPending | kFindNoUnshare));
 }
 
