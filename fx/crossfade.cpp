@@ -230,8 +230,7 @@ void PlayCrossfadeFrame(FxRequest *request, CrossfadeState *state) {
     }
     BLTBITMAP(end, 0, 0, state->work, 0, 0, request->width, request->height);
     if (mix > 0)
-        MixImages(state->work, request->oldImage, nullptr, 0, 0, 0, 0, request->width, request->height, mix, nullptr,
-                  request->width, request->height);
+        BlendImageLevel(state->work, request->oldImage, request->width, request->height, mix);
     DrawFxPicture(request, state->work, request->bltFlags);
 }
 

@@ -88,14 +88,18 @@ void BlendPixelRowAlpha32(uint8_t *dst, uint32_t pixel, const uint8_t *alpha, in
 }
 
 void BlendRowsLevel32(uint8_t *dst, const uint8_t *under, const uint8_t *over, unsigned level, int width) {
-    if (level == 0 || level >= 255) {
-        std::memcpy(dst, level ? over : under, size_t(width) * 4);
+    BlendRowsWeighted32(dst, under, over, level >= 255 ? 256 : level, width);
+}
+
+void BlendRowsWeighted32(uint8_t *dst, const uint8_t *under, const uint8_t *over, unsigned weight, int width) {
+    if (weight == 0 || weight >= 256) {
+        if (dst != (weight ? over : under)) std::memmove(dst, weight ? over : under, size_t(width) * 4);
         return;
     }
     int i = 0;
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
-    const __m128i a = _mm_set1_epi16(short(level)), na = _mm_set1_epi16(short(256 - level));
+    const __m128i a = _mm_set1_epi16(short(weight)), na = _mm_set1_epi16(short(256 - weight));
     for (; i + 4 <= width; i += 4) {
         __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i *>(under + i * 4));
         __m128i o = _mm_loadu_si128(reinterpret_cast<const __m128i *>(over + i * 4));
@@ -108,7 +112,7 @@ void BlendRowsLevel32(uint8_t *dst, const uint8_t *under, const uint8_t *over, u
     }
 #endif
     for (; i < width; ++i)
-        for (int c = 0; c < 4; ++c) dst[i * 4 + c] = BlendChannel(under[i * 4 + c], over[i * 4 + c], level);
+        for (int c = 0; c < 4; ++c) dst[i * 4 + c] = WeightChannel(under[i * 4 + c], over[i * 4 + c], weight);
 }
 
 void BlitRectGeneric(const PixelBuffer &src, int sx, int sy, const PixelBuffer &dst, int dx, int dy, int w, int h,

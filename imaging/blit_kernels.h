@@ -74,3 +74,5 @@ void BlendPixelRowAlpha32(uint8_t *dst, uint32_t pixel, const uint8_t *alpha, in
 // dst = under with over blended in at a constant level (the rule of BlendRowAlpha32), in one pass: a cross-fade
 // frame written straight into its output.
 void BlendRowsLevel32(uint8_t *dst, const uint8_t *under, const uint8_t *over, unsigned level, int width);
+// dst = WeightChannel(under, over, weight) for every byte, weight 0..256 (the level mixes of pixels.h).
+void BlendRowsWeighted32(uint8_t *dst, const uint8_t *under, const uint8_t *over, unsigned weight, int width);

@@ -250,10 +250,12 @@ int ScaleImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane
 
 // ---- Mixing and tinting --------------------------------------------------------------------------------------
 namespace {
+// kTint: the weight is the level itself (tint, transition level); otherwise the mix weight of MixChannels.
 template <bool kMask, bool kAlpha> struct MixRule {
     unsigned level;
     PlaneBuffer mask, alpha;
     int sx, sy;
+    bool levelWeight = false;
     const uint8_t *maskRow = nullptr, *alphaRow = nullptr;
     void BeginRow(int j) {
         if (kMask) maskRow = mask.Row(sy + j);
@@ -261,9 +263,10 @@ template <bool kMask, bool kAlpha> struct MixRule {
     }
     template <class F> void Apply(uint8_t *d, const uint8_t *s, int i) const {
         if (kMask && !MaskBit(maskRow, sx + i)) return;
-        unsigned a = kAlpha ? alphaRow[i] * level / 255 : level;
-        if (a == 0) return;
-        F::Store(d, F::Pack(BlendChannels(F::Unpack(F::Load(d)), F::Unpack(F::Load(s)), a)));
+        if (kAlpha && alphaRow[i] == 0) return; // an invisible pixel is left as the mask leaves it
+        const unsigned a = kAlpha ? alphaRow[i] * level / 255 : level;
+        const Channels dc = F::Unpack(F::Load(d)), sc = F::Unpack(F::Load(s));
+        F::Store(d, F::Pack(levelWeight ? (a >= 255 ? sc : TintChannels(dc, sc, a)) : MixChannels(dc, sc, a)));
     }
 };
 
@@ -272,55 +275,62 @@ struct TintRule {
     unsigned level;
     void BeginRow(int) {}
     template <class F> void Apply(uint8_t *d, const uint8_t *, int) const {
-        F::Store(d, F::Pack(BlendChannels(F::Unpack(F::Load(d)), color, level)));
+        F::Store(d, F::Pack(TintChannels(F::Unpack(F::Load(d)), color, level)));
     }
 };
-} // namespace
 
-void MixPixels(const PixelBuffer &dest, int dx, int dy, const PixelBuffer &source, int sx, int sy, int w, int h,
-               int level, const PlaneBuffer &mask, const PlaneBuffer &alpha) {
-    if (w <= 0 || h <= 0 || level <= 0) return;
-    const unsigned l = unsigned(std::min(level, 255));
+void MixGenericWith(const PixelBuffer &dest, int dx, int dy, const PixelBuffer &source, int sx, int sy, int w, int h,
+                    int level, const PlaneBuffer &mask, const PlaneBuffer &alpha, bool levelWeight) {
+    const unsigned l = unsigned(std::clamp(level, 0, 255));
+    for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i) {
+            if (mask.data && !MaskBit(mask.Row(sy + j), sx + i)) continue;
+            if (alpha.data && alpha.Row(sy + j)[sx + i] == 0) continue;
+            const unsigned a = alpha.data ? alpha.Row(sy + j)[sx + i] * l / 255 : l;
+            const Channels d = ReadPixelGeneric(dest, dx + i, dy + j), s = ReadPixelGeneric(source, sx + i, sy + j);
+            WritePixelGeneric(dest, dx + i, dy + j, levelWeight ? (a >= 255 ? s : TintChannels(d, s, a)) : MixChannels(d, s, a));
+        }
+}
+
+void MixPixelsWith(const PixelBuffer &dest, int dx, int dy, const PixelBuffer &source, int sx, int sy, int w, int h,
+                   int level, const PlaneBuffer &mask, const PlaneBuffer &alpha, bool levelWeight) {
+    if (w <= 0 || h <= 0) return;
+    const unsigned l = unsigned(std::clamp(level, 0, 255));
+    if (levelWeight && l == 0) return;
     if (source.bytesPerPixel != dest.bytesPerPixel) {
-        MixPixelsGeneric(dest, dx, dy, source, sx, sy, w, h, level, mask, alpha);
+        MixGenericWith(dest, dx, dy, source, sx, sy, w, h, level, mask, alpha, levelWeight);
         return;
     }
-    if (dest.bytesPerPixel == 4 && !mask.data) {
-        // The crossfade case: the vector blend with a row of per-pixel levels.
-        std::vector<uint8_t> levels(static_cast<size_t>(w), uint8_t(l));
-        for (int j = 0; j < h; ++j) {
-            if (alpha.data) {
-                const uint8_t *a = alpha.Row(sy + j) + sx;
-                for (int i = 0; i < w; ++i) levels[size_t(i)] = uint8_t(a[i] * l / 255);
-            }
-            BlendRowAlpha32(dest.At(dx, dy + j), source.At(sx, sy + j), levels.data(), w);
-        }
+    if (dest.bytesPerPixel == 4 && !mask.data && !alpha.data) {
+        // The common case (a transparent layer, a cross-fade): one weighted row blend, vectorised.
+        // A transition's level 255 is the source itself, as its one-pass row blend (BlendRowsLevel32) has it.
+        const unsigned weight = levelWeight ? (l >= 255 ? 256 : l) : MixWeight(l);
+        for (int j = 0; j < h; ++j)
+            BlendRowsWeighted32(dest.At(dx, dy + j), dest.At(dx, dy + j), source.At(sx, sy + j), weight, w);
         return;
     }
     DispatchFormat(dest.bytesPerPixel, [&](auto format) {
         using F = decltype(format);
         if (mask.data && alpha.data)
-            BlitRows<F>(source, sx, sy, dest, dx, dy, w, h, MixRule<true, true>{l, mask, alpha, sx, sy});
+            BlitRows<F>(source, sx, sy, dest, dx, dy, w, h, MixRule<true, true>{l, mask, alpha, sx, sy, levelWeight});
         else if (mask.data)
-            BlitRows<F>(source, sx, sy, dest, dx, dy, w, h, MixRule<true, false>{l, mask, alpha, sx, sy});
+            BlitRows<F>(source, sx, sy, dest, dx, dy, w, h, MixRule<true, false>{l, mask, alpha, sx, sy, levelWeight});
         else if (alpha.data)
-            BlitRows<F>(source, sx, sy, dest, dx, dy, w, h, MixRule<false, true>{l, mask, alpha, sx, sy});
+            BlitRows<F>(source, sx, sy, dest, dx, dy, w, h, MixRule<false, true>{l, mask, alpha, sx, sy, levelWeight});
         else
-            BlitRows<F>(source, sx, sy, dest, dx, dy, w, h, MixRule<false, false>{l, mask, alpha, sx, sy});
+            BlitRows<F>(source, sx, sy, dest, dx, dy, w, h, MixRule<false, false>{l, mask, alpha, sx, sy, levelWeight});
     });
+}
+} // namespace
+
+void MixPixels(const PixelBuffer &dest, int dx, int dy, const PixelBuffer &source, int sx, int sy, int w, int h,
+               int level, const PlaneBuffer &mask, const PlaneBuffer &alpha) {
+    MixPixelsWith(dest, dx, dy, source, sx, sy, w, h, level, mask, alpha, false);
 }
 
 void MixPixelsGeneric(const PixelBuffer &dest, int dx, int dy, const PixelBuffer &source, int sx, int sy, int w,
                       int h, int level, const PlaneBuffer &mask, const PlaneBuffer &alpha) {
-    const unsigned l = unsigned(std::clamp(level, 0, 255));
-    for (int j = 0; j < h; ++j)
-        for (int i = 0; i < w; ++i) {
-            if (mask.data && !MaskBit(mask.Row(sy + j), sx + i)) continue;
-            unsigned a = alpha.data ? alpha.Row(sy + j)[sx + i] * l / 255 : l;
-            if (!a) continue;
-            WritePixelGeneric(dest, dx + i, dy + j,
-                              BlendChannels(ReadPixelGeneric(dest, dx + i, dy + j), ReadPixelGeneric(source, sx + i, sy + j), a));
-        }
+    MixGenericWith(dest, dx, dy, source, sx, sy, w, h, level, mask, alpha, false);
 }
 
 void MixImages(HostBitmap *dest, const HostBitmap *source, const MaskPlane *sourceMask, int32_t sx, int32_t sy,
@@ -342,14 +352,24 @@ void MixImages(HostBitmap *dest, const HostBitmap *source, const MaskPlane *sour
               MaskPixels(sourceMask, source->width, source->height), AlphaPixels(sourceAlpha));
 }
 
+void BlendImageLevel(HostBitmap *dest, const HostBitmap *source, int32_t width, int32_t height, int32_t level) {
+    if (!dest || !source || !dest->pixels || !source->pixels) return;
+    int32_t sx = 0, sy = 0, dx = 0, dy = 0;
+    if (!ClipBlitRect(nullptr, &sx, &sy, &dx, &dy, &width, &height, source->width, source->height, dest->width,
+                      dest->height))
+        return;
+    MixPixelsWith(BitmapPixels(dest), 0, 0, BitmapPixels(source), 0, 0, width, height, level, PlaneBuffer{},
+                  PlaneBuffer{}, true);
+}
+
 void TintPixels(const PixelBuffer &b, int x, int y, int w, int h, uint32_t color, int level) {
     if (w <= 0 || h <= 0 || level <= 0) return;
     TintRule rule{ColorChannels(color & 0xFFFFFF), unsigned(std::min(level, 255))};
     if (b.bytesPerPixel == 4) {
         const std::vector<uint32_t> colorRow(static_cast<size_t>(w), color & 0xFFFFFF);
-        const std::vector<uint8_t> levels(static_cast<size_t>(w), uint8_t(rule.level));
         for (int j = 0; j < h; ++j)
-            BlendRowAlpha32(b.At(x, y + j), reinterpret_cast<const uint8_t *>(colorRow.data()), levels.data(), w);
+            BlendRowsWeighted32(b.At(x, y + j), b.At(x, y + j), reinterpret_cast<const uint8_t *>(colorRow.data()),
+                                rule.level, w);
         return;
     }
     DispatchFormat(b.bytesPerPixel, [&](auto format) {
@@ -363,7 +383,7 @@ void TintPixelsGeneric(const PixelBuffer &b, int x, int y, int w, int h, uint32_
     const unsigned l = unsigned(std::clamp(level, 0, 255));
     for (int j = 0; j < h; ++j)
         for (int i = 0; i < w; ++i)
-            WritePixelGeneric(b, x + i, y + j, BlendChannels(ReadPixelGeneric(b, x + i, y + j), c, l));
+            WritePixelGeneric(b, x + i, y + j, TintChannels(ReadPixelGeneric(b, x + i, y + j), c, l));
 }
 
 void TintImage(HostBitmap *bitmap, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t color,

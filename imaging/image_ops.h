@@ -21,19 +21,23 @@ int ScaleImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane
                HostBitmap *destBitmap, int32_t sourceWidth, int32_t sourceHeight, int32_t newWidth,
                int32_t newHeight, bool smooth, HostBitmap **outBitmap, MaskPlane **outMask, AlphaPlane **outAlpha);
 
-// Blends source into destination in place: d + ((s - d) x level >> 8) per channel, level 255 giving the source
-// exactly and 0 leaving the destination. Only where the source mask bit is set; a source alpha byte scales the
-// level (level x alpha / 255). sx, sy, dx, dy place the rectangle; everything is clipped.
+// Mixes source into destination in place (a layer's transparency, MixBrush): d = s + ((d - s) x (255 - level) >> 8)
+// per channel (MixChannels), level 255 giving the source; level 0 still moves d one step. Only where the source
+// mask bit is set and the source alpha byte is not 0; an alpha byte scales the level (level x alpha / 255).
+// sx, sy, dx, dy place the rectangle; everything is clipped.
 void MixImages(HostBitmap *dest, const HostBitmap *source, const MaskPlane *sourceMask, int32_t sx, int32_t sy,
                int32_t dx, int32_t dy, int32_t width, int32_t height, int32_t level, const AlphaPlane *sourceAlpha,
                int32_t sourceWidth, int32_t sourceHeight);
+// A transition's level: d + ((s - d) x level >> 8) over the common top-left rectangle (TintChannels' rule).
+void BlendImageLevel(HostBitmap *dest, const HostBitmap *source, int32_t width, int32_t height, int32_t level);
 // The view forms, fast and generic (the generic one is the tests' oracle).
 void MixPixels(const PixelBuffer &dest, int dx, int dy, const PixelBuffer &source, int sx, int sy, int w, int h,
                int level, const PlaneBuffer &mask, const PlaneBuffer &alpha);
 void MixPixelsGeneric(const PixelBuffer &dest, int dx, int dy, const PixelBuffer &source, int sx, int sy, int w,
                       int h, int level, const PlaneBuffer &mask, const PlaneBuffer &alpha);
 
-// Moves each pixel towards the colour: channel + ((tint - channel) x level >> 8), 255 giving the colour.
+// Moves each pixel towards the colour: channel + ((tint - channel) x level >> 8) (TintChannels); level 255 stops
+// one step short of the colour.
 void TintImage(HostBitmap *bitmap, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t color,
                int32_t level);
 void TintPixels(const PixelBuffer &b, int x, int y, int w, int h, uint32_t color, int level);

@@ -77,7 +77,7 @@ static void GrayRows(uint8_t *pixels, int32_t width, int32_t height, int32_t for
         uint8_t *p = pixels + ptrdiff_t(y) * rowLength * bytes;
         for (int32_t x = 0; x < width; ++x, p += bytes) {
             Channels c = UnpackFormatPixel(LoadFormatPixel(p, format), format);
-            uint8_t g = uint8_t((299 * c.r + 587 * c.g + 114 * c.b + 500) / 1000);
+            uint8_t g = uint8_t((299 * c.r + 587 * c.g + 114 * c.b) / 1000); // truncated, not rounded
             StoreFormatPixel(p, PackFormatPixel(Channels{g, g, g, c.x}, format), format);
         }
     }

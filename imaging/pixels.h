@@ -142,6 +142,25 @@ inline Channels BlendChannels(Channels d, Channels s, unsigned a) {
                     BlendChannel(d.x, s.x, a)};
 }
 
+// The level mixes, unlike the alpha rule above, have no shortcut at 255: u + ((o - u) x weight >> 8) for a weight
+// of 0..256, computed as (u x (256 - weight) + o x weight) >> 8 (the same floor, within 16 unsigned bits).
+inline uint8_t WeightChannel(uint8_t u, uint8_t o, unsigned weight) {
+    return uint8_t((unsigned(u) * (256 - weight) + unsigned(o) * weight) >> 8);
+}
+// A layer's transparency and a brush mix: d = s + ((d - s) x (255 - level) >> 8), which is weight level + 1. Level
+// 0 still moves d one step towards s; 255 gives s.
+inline unsigned MixWeight(unsigned level) { return level + 1; }
+inline Channels MixChannels(Channels d, Channels s, unsigned level) {
+    const unsigned w = MixWeight(level);
+    return Channels{WeightChannel(d.r, s.r, w), WeightChannel(d.g, s.g, w), WeightChannel(d.b, s.b, w),
+                    WeightChannel(d.x, s.x, w)};
+}
+// A tint and a transition's level: c + ((t - c) x level >> 8), which is weight level; 255 stops one step short.
+inline Channels TintChannels(Channels c, Channels t, unsigned level) {
+    return Channels{WeightChannel(c.r, t.r, level), WeightChannel(c.g, t.g, level), WeightChannel(c.b, t.b, level),
+                    WeightChannel(c.x, t.x, level)};
+}
+
 // A colour's pixel value in a PixelFormat (all thirteen); 0 for any other format number.
 uint32_t ColorToPixel(uint32_t rgb, int pixelFormat);
 

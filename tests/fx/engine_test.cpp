@@ -159,12 +159,13 @@ TEST_F(FxTest, BlendsStepTheirLevels) {
     ASSERT_EQ(frames.size(), 3u);
     const int expected[] = {120, 240, 255};
     for (size_t i = 0; i < 3; i++) EXPECT_NEAR(int(frames[i][40] & 0xFF), expected[i], 1) << "frame " << i + 1;
-    // FADE at 300 runs as 255: the colour whole, then the new picture tinted by 1, then the new picture.
+    // FADE at 300 runs as 255: the old (black) picture tinted by 255 (one step short of the colour), then the new
+    // picture tinted by 1, then the new picture.
     Show(3);
     frames.clear();
     ASSERT_EQ(Cmd("DisplayTransitionFX", {4.0, double(kFxFade), 300.0, double(0x102030)}), 0);
     ASSERT_EQ(frames.size(), 3u);
-    EXPECT_EQ(frames[0][5], 0x102030u);
+    EXPECT_EQ(frames[0][5], 0x0F1F2Fu);
     EXPECT_NEAR(int(frames[1][5] & 0xFF), 0xFF - 1, 1);
     EXPECT_EQ(frames[2][5], 0xFFFFFFu);
 }

@@ -96,4 +96,42 @@ SaveBrush(12, "linked1.bmp"))";
     }
 }
 
+// The colour arithmetic a script sees: a transparent layer over white, a brush mix, a full tint, grays.
+TEST(ObjectQueriesInPlayer, LayersAndBrushesMixTintAndGrayByTheirFormulas) {
+    ScratchDirectory dir;
+    const std::string script = R"(@DISPLAY {Width = 32, Height = 8, Color = $FFFFFF}
+EnableLayers()
+CreateBrush(1, 8, 8, $102030)
+DisplayBrush(1, 0, 0, {transparency = 128})
+DisplayBrush(1, 16, 0, {transparency = 255})
+SaveSnapshot("layers.bmp")
+CreateBrush(2, 1, 1, $FF0000)
+TintBrush(2, $FFFFFF, 255)
+CreateBrush(3, 1, 1, $00FF00)
+BrushToGray(3)
+CreateBrush(4, 1, 1, $FFFF00)
+BrushToGray(4)
+CreateBrush(5, 1, 1, $FFFFFF)
+CreateBrush(6, 1, 1, $102030)
+MixBrush(5, 6, 127)
+For i = 2 To 5
+  SaveBrush(i, "brush" .. i .. ".bmp")
+Next)";
+    WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
+    PlayerRun run = RunPlayer({"-quiet", "test.vla"}, dir.path);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<uint8_t> layers = ReadBytes(dir.File("layers.bmp"));
+    ASSERT_GT(layers.size(), 54u);
+    EXPECT_EQ(BmpPixel(layers, 3, 3), 0x878F97u);  // 0x10 + ((0xFF - 0x10) x 128 >> 8) per channel
+    EXPECT_EQ(BmpPixel(layers, 19, 3), 0xFEFEFEu); // transparency 255 is level 0: mixed, not left out
+    EXPECT_EQ(BmpPixel(layers, 27, 3), 0xFFFFFFu);
+    const std::pair<const char *, uint32_t> brushes[] = {
+        {"brush2.bmp", 0xFFFEFEu}, {"brush3.bmp", 0x959595u}, {"brush4.bmp", 0xE1E1E1u}, {"brush5.bmp", 0x878F97u}};
+    for (const auto &[file, colour] : brushes) {
+        const std::vector<uint8_t> bmp = ReadBytes(dir.File(file));
+        ASSERT_GT(bmp.size(), 54u) << file;
+        EXPECT_EQ(BmpPixel(bmp, 0, 0), colour) << file;
+    }
+}
+
 } // namespace
