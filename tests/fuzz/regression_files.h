@@ -15,7 +15,7 @@ inline std::vector<std::filesystem::path> RegressionFiles(const char *target) {
     return files;
 }
 
-inline std::vector<uint8_t> ReadBytes(const std::filesystem::path &path) {
+inline std::vector<uint8_t> ReadFileBytes(const std::filesystem::path &path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }

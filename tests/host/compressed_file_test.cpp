@@ -34,7 +34,7 @@ void WriteBytes(const std::string &path, const Bytes &bytes) {
     out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-Bytes ReadBytes(const std::string &path) {
+Bytes ReadFileBytes(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
@@ -73,7 +73,7 @@ TEST_F(CompressedFiles, EmptySourceGivesHeaderAndEmptyStream) {
     uint64_t size = 99;
     ASSERT_EQ(Compress(Path("empty"), Path("packed"), &size), 0);
     Bytes expected = {0x56, 0x4C, 0x50, 0x4B, 0, 0, 0, 0, 0x78, 0x9C, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01};
-    EXPECT_EQ(ReadBytes(Path("packed")), expected);
+    EXPECT_EQ(ReadFileBytes(Path("packed")), expected);
     EXPECT_EQ(size, 16u);
 
     size = 99;
@@ -92,7 +92,7 @@ TEST_F(CompressedFiles, RoundTripsAtBufferBoundaries) {
         EXPECT_EQ(packedSize, fs::file_size(Path("packed"))) << n;
         ASSERT_EQ(Decompress(Path("packed"), Path("out"), &unpackedSize), 0) << n;
         EXPECT_EQ(unpackedSize, n);
-        EXPECT_EQ(ReadBytes(Path("out")), data) << n;
+        EXPECT_EQ(ReadFileBytes(Path("out")), data) << n;
     }
 }
 
@@ -104,7 +104,7 @@ TEST_F(CompressedFiles, OutputInflatesWithPythonZlib) {
                         "open(sys.argv[2],\"wb\").write(zlib.decompress(d[8:]))' '" +
                         Path("packed") + "' '" + Path("py_out")),
               0);
-    EXPECT_EQ(ReadBytes(Path("py_out")), data);
+    EXPECT_EQ(ReadFileBytes(Path("py_out")), data);
 }
 
 TEST_F(CompressedFiles, PythonStreamsAtEveryLevelInflate) {
@@ -119,7 +119,7 @@ TEST_F(CompressedFiles, PythonStreamsAtEveryLevelInflate) {
         uint64_t size = 0;
         ASSERT_EQ(Decompress(packed, Path("out"), &size), 0) << level;
         EXPECT_EQ(size, data.size());
-        EXPECT_EQ(ReadBytes(Path("out")), data) << level;
+        EXPECT_EQ(ReadFileBytes(Path("out")), data) << level;
     }
 }
 
@@ -136,7 +136,7 @@ TEST_F(CompressedFiles, PresetDictionaryStreamIsDataError) {
 TEST_F(CompressedFiles, WrongMagicCreatesNoDestination) {
     WriteBytes(Path("src"), TextBytes(100));
     ASSERT_EQ(Compress(Path("src"), Path("packed")), 0);
-    Bytes packed = ReadBytes(Path("packed"));
+    Bytes packed = ReadFileBytes(Path("packed"));
     packed[3] = 'X';
     WriteBytes(Path("packed"), packed);
     EXPECT_EQ(Decompress(Path("packed"), Path("out")), 1310);
@@ -150,18 +150,18 @@ TEST_F(CompressedFiles, ReservedBytesAreIgnored) {
     Bytes data = TextBytes(3000);
     WriteBytes(Path("src"), data);
     ASSERT_EQ(Compress(Path("src"), Path("packed")), 0);
-    Bytes packed = ReadBytes(Path("packed"));
+    Bytes packed = ReadFileBytes(Path("packed"));
     packed[4] = 0xDE, packed[5] = 0xAD, packed[6] = 0xBE, packed[7] = 0xEF;
     WriteBytes(Path("packed"), packed);
     ASSERT_EQ(Decompress(Path("packed"), Path("out")), 0);
-    EXPECT_EQ(ReadBytes(Path("out")), data);
+    EXPECT_EQ(ReadFileBytes(Path("out")), data);
 }
 
 TEST_F(CompressedFiles, EveryTruncationIsAnErrorThatKeepsTheOldFile) {
     Bytes data = RandomBytes(40000, 3);
     WriteBytes(Path("src"), data);
     ASSERT_EQ(Compress(Path("src"), Path("packed")), 0);
-    Bytes packed = ReadBytes(Path("packed"));
+    Bytes packed = ReadFileBytes(Path("packed"));
     for (size_t cut = 0; cut < packed.size(); cut += (cut < 64 || packed.size() - cut < 64) ? 1 : 97) {
         WriteBytes(Path("cut"), Bytes(packed.begin(), packed.begin() + static_cast<long>(cut)));
         int error = Decompress(Path("cut"), Path("out"));
@@ -170,13 +170,13 @@ TEST_F(CompressedFiles, EveryTruncationIsAnErrorThatKeepsTheOldFile) {
     WriteBytes(Path("cut"), Bytes(packed.begin(), packed.begin() + static_cast<long>(packed.size() / 2)));
     WriteBytes(Path("out"), data);
     ASSERT_EQ(Decompress(Path("cut"), Path("out")), 1309);
-    EXPECT_EQ(ReadBytes(Path("out")), data);
+    EXPECT_EQ(ReadFileBytes(Path("out")), data);
 }
 
 TEST_F(CompressedFiles, CorruptedStreamIsDataError) {
     WriteBytes(Path("src"), TextBytes(5000));
     ASSERT_EQ(Compress(Path("src"), Path("packed")), 0);
-    Bytes packed = ReadBytes(Path("packed"));
+    Bytes packed = ReadFileBytes(Path("packed"));
     packed[8] ^= 0x01; // the zlib header check fails
     WriteBytes(Path("packed"), packed);
     EXPECT_EQ(Decompress(Path("packed"), Path("out")), 1309);
@@ -198,13 +198,13 @@ TEST_F(CompressedFiles, AppletStreamUnpacksAtOffsetInContainer) {
     ASSERT_EQ(CompressToFile(kCompressedAppletMagic, Path("src").c_str(), Path("applet").c_str(), nullptr),
               0);
     Bytes container = RandomBytes(1234, 5);
-    Bytes applet = ReadBytes(Path("applet"));
+    Bytes applet = ReadFileBytes(Path("applet"));
     container.insert(container.end(), applet.begin(), applet.end());
     WriteBytes(Path("container"), container);
     ASSERT_EQ(DecompressFromFile(kCompressedAppletMagic, Path("container").c_str(), Path("out").c_str(), 1234,
                                  nullptr),
               0);
-    EXPECT_EQ(ReadBytes(Path("out")), data);
+    EXPECT_EQ(ReadFileBytes(Path("out")), data);
     EXPECT_EQ(
         DecompressFromFile(kPackedFileMagic, Path("container").c_str(), Path("out").c_str(), 1234, nullptr),
         1310);
@@ -214,11 +214,11 @@ TEST_F(CompressedFiles, SameFileAsSourceAndDestinationIsRefusedUntouched) {
     Bytes data = TextBytes(1000);
     WriteBytes(Path("src"), data);
     EXPECT_EQ(Compress(Path("src"), Path("src")), 1055);
-    EXPECT_EQ(ReadBytes(Path("src")), data);
+    EXPECT_EQ(ReadFileBytes(Path("src")), data);
     ASSERT_EQ(Compress(Path("src"), Path("packed")), 0);
-    Bytes packed = ReadBytes(Path("packed"));
+    Bytes packed = ReadFileBytes(Path("packed"));
     EXPECT_EQ(Decompress(Path("packed"), Path("packed")), 1055);
-    EXPECT_EQ(ReadBytes(Path("packed")), packed);
+    EXPECT_EQ(ReadFileBytes(Path("packed")), packed);
 }
 
 TEST_F(CompressedFiles, MissingSourceAndUnwritableDestination) {

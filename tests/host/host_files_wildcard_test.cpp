@@ -72,7 +72,7 @@ TEST(Wildcard, ManyRepeatsOnALongNameFinishQuickly) {
     EXPECT_EQ(MatchWildcard("#(a|aa)#(a|aa)c", name.c_str()), 0);
     // Fuzz finds whose remembered end sets were copied without counting: seconds each, now within the budget.
     for (const auto &path : RegressionFiles("patterns_dates")) {
-        std::vector<uint8_t> bytes = ReadBytes(path);
+        std::vector<uint8_t> bytes = ReadFileBytes(path);
         std::string text(bytes.begin() + 1, bytes.end());
         std::string pattern = text.substr(0, text.find('\0')), rest = text.substr(text.find('\0') + 1);
         EXPECT_GE(MatchWildcard(pattern.c_str(), rest.substr(0, rest.find('\0')).c_str()), 0) << path;

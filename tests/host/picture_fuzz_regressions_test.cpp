@@ -46,7 +46,7 @@ TEST(PictureFuzzRegressions, DamagedPicturesGiveAnErrorCode) {
     ASSERT_FALSE(files.empty());
     for (const std::filesystem::path &path : files) {
         SCOPED_TRACE(path.string());
-        std::vector<uint8_t> bytes = ReadBytes(path);
+        std::vector<uint8_t> bytes = ReadFileBytes(path);
         ASSERT_FALSE(bytes.empty());
         const uint8_t mode = bytes[0];
         InPlace file(std::vector<uint8_t>(bytes.begin() + 1, bytes.end()), (mode & 1) ? "picture.tga" : "picture.pic");
@@ -67,7 +67,7 @@ TEST(PictureFuzzRegressions, DamagedHeadersGiveAnErrorCode) {
     ASSERT_FALSE(files.empty());
     for (const std::filesystem::path &path : files) {
         SCOPED_TRACE(path.string());
-        InPlace file(ReadBytes(path), "picture.pic");
+        InPlace file(ReadFileBytes(path), "picture.pic");
         int32_t width = 0, height = 0;
         EXPECT_NE(ReadPictureHeaderSize(file.Name(), &width, &height), 0);
     }

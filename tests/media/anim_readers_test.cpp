@@ -274,11 +274,11 @@ TEST(IffAnimation, RefusesOrFailsDamagedFilesSafely) {
 
 // Inputs the fuzzers once found harmful are refused.
 TEST(AnimFuzzRegressions, DamagedFilesAreRefused) {
-    for (const auto &path : RegressionFiles("gif_anim")) EXPECT_EQ(OpenGif(ReadBytes(path)).reader, nullptr) << path;
-    for (const auto &path : RegressionFiles("iff_anim")) EXPECT_EQ(OpenAnim(ReadBytes(path)).reader, nullptr) << path;
+    for (const auto &path : RegressionFiles("gif_anim")) EXPECT_EQ(OpenGif(ReadFileBytes(path)).reader, nullptr) << path;
+    for (const auto &path : RegressionFiles("iff_anim")) EXPECT_EQ(OpenAnim(ReadFileBytes(path)).reader, nullptr) << path;
     // The datatype may open these; reading their frames must stay inside every buffer.
     for (const auto &path : RegressionFiles("anim_datatype")) {
-        const Bytes bytes = ReadBytes(path);
+        const Bytes bytes = ReadFileBytes(path);
         FuzzMemoryFile memory(bytes.data(), bytes.size());
         int32_t w = 0, h = 0, frames = 0;
         AnimDatatypeReader *reader = OpenAnimDatatype(memory.MemoryName().c_str(), &w, &h, &frames);

@@ -24,7 +24,7 @@ TEST(AppletFuzzRegressions, DamagedAppletsAreRefusedWithAnErrorCode) {
     ASSERT_FALSE(files.empty());
     for (const std::filesystem::path &path : files) {
         SCOPED_TRACE(path.string());
-        std::vector<uint8_t> bytes = ReadBytes(path);
+        std::vector<uint8_t> bytes = ReadFileBytes(path);
         bytes.push_back(0); // a valid address even for an empty file; not part of the range
         RegisterMemoryRange(bytes.data(), bytes.size() - 1, 0);
         char name[64];

@@ -42,7 +42,7 @@ TEST(DisplayInPlayer, PreloadedLinkedBrushAppearsOnTheFirstDisplay) {
                 {"plain.bmp"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "8 1\n0\n1055\n");
-    std::vector<uint8_t> shot = ReadBytes(dir.File("shot.bmp"));
+    std::vector<uint8_t> shot = ReadFileBytes(dir.File("shot.bmp"));
     ASSERT_GT(shot.size(), 54u);
     EXPECT_EQ(BmpPixel(shot, 0, 0), 0x0000FFu);   // the display's colour
     EXPECT_EQ(BmpPixel(shot, 24, 18), 0x00FF00u); // the brush's corner at the bottom right
@@ -163,7 +163,7 @@ TEST(LayersInPlayer, SnapshotShowsTurnedSeeThroughAndTintedLayers) {
                 {"alpha.png"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "5 \n6 8\n"); // the anim layer made for CreateLayer's frames; the turned layer's image
-    std::vector<uint8_t> shot = ReadBytes(dir.File("shot.bmp"));
+    std::vector<uint8_t> shot = ReadFileBytes(dir.File("shot.bmp"));
     ASSERT_GT(shot.size(), 54u);
     struct Expect {
         int x, y;
@@ -203,7 +203,7 @@ TEST(LayersInPlayer, StyleChangesShowInTheSnapshot) {
                 {});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "2 20 16 b 10 5 65280 box\n");
-    std::vector<uint8_t> shot = ReadBytes(dir.File("shot.bmp"));
+    std::vector<uint8_t> shot = ReadFileBytes(dir.File("shot.bmp"));
     ASSERT_GT(shot.size(), 54u);
     const struct {
         int x, y;

@@ -64,9 +64,9 @@ SaveSnapshot("loaded.bmp"))";
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "1014\n1339\n1392\n1055\n1218\n1223\n1177\n1055\n1366\n");
-    const std::vector<uint8_t> brush = ReadBytes(dir.File("brush.bmp")), frame = ReadBytes(dir.File("frame.bmp")),
-                               twice = ReadBytes(dir.File("double.bmp")), gradient = ReadBytes(dir.File("gradient.bmp")),
-                               loaded = ReadBytes(dir.File("loaded.bmp"));
+    const std::vector<uint8_t> brush = ReadFileBytes(dir.File("brush.bmp")), frame = ReadFileBytes(dir.File("frame.bmp")),
+                               twice = ReadFileBytes(dir.File("double.bmp")), gradient = ReadFileBytes(dir.File("gradient.bmp")),
+                               loaded = ReadFileBytes(dir.File("loaded.bmp"));
     ASSERT_GT(brush.size(), 54u);
     EXPECT_EQ(BmpPixel(brush, 5, 5), 0xFFFFFFu);
     EXPECT_EQ(BmpPixel(brush, 6, 6), 0x00FF00u);
@@ -124,9 +124,9 @@ SaveSnapshot("layers.bmp"))";
     WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
     PlayerRun run = RunPlayer({"-quiet", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    const std::vector<uint8_t> brush = ReadBytes(dir.File("brush.bmp")), planes = ReadBytes(dir.File("planes.bmp")),
-                               collecting = ReadBytes(dir.File("collecting.bmp")),
-                               layers = ReadBytes(dir.File("layers.bmp"));
+    const std::vector<uint8_t> brush = ReadFileBytes(dir.File("brush.bmp")), planes = ReadFileBytes(dir.File("planes.bmp")),
+                               collecting = ReadFileBytes(dir.File("collecting.bmp")),
+                               layers = ReadFileBytes(dir.File("layers.bmp"));
     ASSERT_GT(brush.size(), 54u);
     ASSERT_GT(planes.size(), 54u);
     ASSERT_GT(collecting.size(), 54u);
@@ -180,10 +180,10 @@ DebugPrint(frameError, GetLastError()))";
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "1155 1404\n"); // a frame for a text layer; a layer a transition plays on
-    const std::vector<uint8_t> drawn = ReadBytes(dir.File("drawn.bmp")), objects = ReadBytes(dir.File("objects.bmp"));
+    const std::vector<uint8_t> drawn = ReadFileBytes(dir.File("drawn.bmp")), objects = ReadFileBytes(dir.File("objects.bmp"));
     ASSERT_TRUE(drawn.size() > 54 && objects.size() > 54);
     // Selected and ended without drawing, every layer stays in place, transformed and anchored ones included.
-    EXPECT_EQ(ReadBytes(dir.File("same.bmp")), ReadBytes(dir.File("before.bmp")));
+    EXPECT_EQ(ReadFileBytes(dir.File("same.bmp")), ReadFileBytes(dir.File("before.bmp")));
     // The text (its mask drawn too), the text object scaled twice, the picture part, the anchored circle and the
     // rotated letter show the brush; what it did not cover stays.
     const uint32_t probes[][3] = {{6, 2, 0x00FF00},   {2, 2, 0xFFFFFF},   {28, 21, 0x00FF00}, {10, 20, 0x00FF00},

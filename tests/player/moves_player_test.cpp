@@ -36,11 +36,11 @@ DebugPrint(GetLastError())
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "120 90 20 100 60\n0\n");
-    std::vector<uint8_t> sprite = ReadBytes(dir.File("sprite.bmp"));
+    std::vector<uint8_t> sprite = ReadFileBytes(dir.File("sprite.bmp"));
     ASSERT_GT(sprite.size(), 54u);
     EXPECT_NE(BmpPixel(sprite, 105, 65), 0x000080u); // the sprite at its end point
     EXPECT_EQ(BmpPixel(sprite, 5, 5), 0x000080u);    // nothing left at its start
-    std::vector<uint8_t> layer = ReadBytes(dir.File("layer.bmp"));
+    std::vector<uint8_t> layer = ReadFileBytes(dir.File("layer.bmp"));
     ASSERT_GT(layer.size(), 54u);
     EXPECT_EQ(BmpPixel(layer, 125, 95), 0x00FF00u);
     EXPECT_EQ(BmpPixel(layer, 5, 5), 0x000080u);

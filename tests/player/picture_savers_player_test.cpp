@@ -130,7 +130,7 @@ Try(SaveBrush, 1, "x", 0, 5))";
     // An independent ILBM reader agrees.
     const PlayerRun ppm = RunProgramCapture("/bin/sh", {"-c", "ilbmtoppm rgb.iff > rgb.ppm"}, dir.path);
     ASSERT_EQ(ppm.exitCode, 0) << ppm.err;
-    const std::vector<uint8_t> p6 = ReadBytes(dir.File("rgb.ppm"));
+    const std::vector<uint8_t> p6 = ReadFileBytes(dir.File("rgb.ppm"));
     const std::string head = "P6\n33 17\n255\n";
     ASSERT_EQ(p6.size(), head.size() + 33 * 17 * 3);
     EXPECT_EQ(std::string(p6.begin(), p6.begin() + long(head.size())), head);
@@ -140,7 +140,7 @@ Try(SaveBrush, 1, "x", 0, 5))";
     }
 
     // JPEG: JFIF header, PSNR of at least 35 dB at quality 90, pure blue stays blue.
-    const std::vector<uint8_t> jpeg = ReadBytes(dir.File("rgb.jpg"));
+    const std::vector<uint8_t> jpeg = ReadFileBytes(dir.File("rgb.jpg"));
     ASSERT_GT(jpeg.size(), 10u);
     EXPECT_EQ(std::string(jpeg.begin(), jpeg.begin() + 4), "\xFF\xD8\xFF\xE0");
     EXPECT_EQ(std::string(jpeg.begin() + 6, jpeg.begin() + 10), "JFIF");

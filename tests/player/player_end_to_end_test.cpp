@@ -31,7 +31,7 @@ PlayerRun RunScript(const ScratchDirectory &dir, const std::string &script, cons
 void WriteLinkedProgram(const ScratchDirectory &dir, const std::vector<uint8_t> &applet) {
     std::vector<uint8_t> program;
     std::string error;
-    ASSERT_TRUE(LinkApplet(ReadBytes(VL_PLAYER_PATH), applet, program, error)) << error;
+    ASSERT_TRUE(LinkApplet(ReadFileBytes(VL_PLAYER_PATH), applet, program, error)) << error;
     WriteBytes(dir.File("program"), program);
     chmod(dir.File("program").c_str(), 0755);
 }
@@ -125,7 +125,7 @@ TEST(PlayerEndToEnd, TerminationSignalsShutDownLikeABreak) {
         PlayerRun run = RunProgramCapture("/bin/sh", {"-c", shell, VL_PLAYER_PATH, signalName}, dir.path,
                                           {"TMPDIR=" + dir.File("tmp")});
         EXPECT_EQ(run.exitCode, 128 + (signalName[0] == 'T' ? SIGTERM : SIGHUP)) << signalName << run.err;
-        const std::vector<uint8_t> written = ReadBytes(dir.File("out.txt"));
+        const std::vector<uint8_t> written = ReadFileBytes(dir.File("out.txt"));
         EXPECT_EQ(std::string(written.begin(), written.end()), "kept\n");
         EXPECT_TRUE(std::filesystem::is_empty(dir.File("tmp")));
         ExpectNoSanitizerReport(run.err);
@@ -152,7 +152,7 @@ TEST(PlayerEndToEnd, FailedOverwritesKeepTheOldFile) {
     EXPECT_EQ(run.out, "1\n");
     EXPECT_TRUE(Contains(run.err, "save.vls:7: Cannot write to file keep.bmp !")) << run.err;
     for (const char *name : {"keep.bmp", "keep.pak"}) {
-        const std::vector<uint8_t> kept = ReadBytes(dir.File(name));
+        const std::vector<uint8_t> kept = ReadFileBytes(dir.File(name));
         EXPECT_EQ(std::string(kept.begin(), kept.end()), "old") << name;
     }
     size_t files = 0;
@@ -285,7 +285,7 @@ TEST(PlayerEndToEnd, DebugDeviceFileReceivesTheOutput) {
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "log.txt", "demo.vla"}, dir.path);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "");
-    std::vector<uint8_t> log = ReadBytes(dir.File("log.txt"));
+    std::vector<uint8_t> log = ReadFileBytes(dir.File("log.txt"));
     EXPECT_EQ(std::string(log.begin(), log.end()), "hello 3\n10\n");
     // A target that takes nothing is reported once, however much is written to it.
     run = RunPlayer({"-quiet", "-debugdevice", "/dev/full", "demo.vla"}, dir.path);
@@ -315,7 +315,7 @@ TEST(PlayerEndToEnd, PreloadOfAMissingResourceStopsWithAnError) {
 // few frames, with a snapshot to show the gem ended its bouncing move where the script sends it.
 TEST(PlayerEndToEnd, BundledDemoPlaysClean) {
     ScratchDirectory dir;
-    std::vector<uint8_t> bytes = ReadBytes(std::string(VL_SOURCE_DIR) + "/examples/demo.vls");
+    std::vector<uint8_t> bytes = ReadFileBytes(std::string(VL_SOURCE_DIR) + "/examples/demo.vls");
     std::string script(bytes.begin(), bytes.end());
     size_t loop = script.find("While True");
     ASSERT_NE(loop, std::string::npos);
@@ -325,7 +325,7 @@ TEST(PlayerEndToEnd, BundledDemoPlaysClean) {
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "Vistaloom demo: close the window to end.\n");
     ExpectNoSanitizerReport(run.err);
-    std::vector<uint8_t> shot = ReadBytes(dir.File("shot.bmp"));
+    std::vector<uint8_t> shot = ReadFileBytes(dir.File("shot.bmp"));
     uint32_t gem = BmpPixel(shot, 540 + 24, 200 + 24), sky = BmpPixel(shot, 540 + 24, 100);
     EXPECT_GT(gem & 0xFF, 0xC0u) << std::hex << gem;  // the gem is bright blue-white, the sky there dark
     EXPECT_LT(sky & 0xFF, 0xC0u) << std::hex << sky;

@@ -5,26 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 #include <sys/wait.h>
 
 #include "tools/compiler/compile.h"
-
-ScratchDirectory::ScratchDirectory() {
-    char pattern[] = "/tmp/vl-player-XXXXXX";
-    path = mkdtemp(pattern);
-}
-
-ScratchDirectory::~ScratchDirectory() { std::filesystem::remove_all(path); }
-
-void WriteBytes(const std::string &path, const std::vector<uint8_t> &bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-void WriteText(const std::string &path, const std::string &text) { WriteBytes(path, {text.begin(), text.end()}); }
 
 // 0x00RRGGBB of a pixel of a 24-bit bottom-up BMP file.
 uint32_t BmpPixel(const std::vector<uint8_t> &bmp, int x, int y) {
@@ -35,11 +18,6 @@ uint32_t BmpPixel(const std::vector<uint8_t> &bmp, int x, int y) {
     const size_t stride = (size_t(width) * 3 + 3) & ~size_t(3);
     const size_t at = offset + size_t(height - 1 - y) * stride + size_t(x) * 3;
     return uint32_t(bmp[at + 2]) << 16 | uint32_t(bmp[at + 1]) << 8 | bmp[at];
-}
-
-std::vector<uint8_t> ReadBytes(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::vector<uint8_t> CompileToApplet(const std::string &source, const std::string &fileName,
@@ -67,13 +45,6 @@ std::string Quote(const std::string &word) {
     return out + "'";
 }
 
-std::string ReadText(const std::string &path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 } // namespace
 
 PlayerRun RunProgramCapture(const std::string &program, const std::vector<std::string> &arguments,
@@ -88,8 +59,8 @@ PlayerRun RunProgramCapture(const std::string &program, const std::vector<std::s
     int status = system(command.c_str());
     PlayerRun run;
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = ReadText(outFile);
-    run.err = ReadText(errFile);
+    run.out = ReadFileText(outFile);
+    run.err = ReadFileText(errFile);
     std::filesystem::remove(outFile);
     std::filesystem::remove(errFile);
     return run;

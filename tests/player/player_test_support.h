@@ -1,20 +1,12 @@
-// Helpers of the player tests: scratch directories, compiling scripts into applets, running the real player.
+// Helpers of the player tests: compiling scripts into applets, running the real player.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-struct ScratchDirectory {
-    std::string path;
-    ScratchDirectory();
-    ~ScratchDirectory();
-    std::string File(const std::string &name) const { return path + "/" + name; }
-};
+#include "tests/support/files.h"
 
-void WriteBytes(const std::string &path, const std::vector<uint8_t> &bytes);
-void WriteText(const std::string &path, const std::string &text);
-std::vector<uint8_t> ReadBytes(const std::string &path);
 // 0x00RRGGBB of a pixel of a 24-bit bottom-up BMP file.
 uint32_t BmpPixel(const std::vector<uint8_t> &bmp, int x, int y);
 

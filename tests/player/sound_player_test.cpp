@@ -19,10 +19,10 @@ TEST(SoundInPlayer, RecognisesSoundFilesPlainAndLinked) {
     voice.resize(40, 0);
     voice[32] = 0x1F, voice[33] = 0x40;
     voice.insert(voice.end(), {'B', 'O', 'D', 'Y', 0, 0, 0, 4, 1, 2, 3, 4});
-    std::vector<uint8_t> module = ReadBytes(data + "effects.mod");
+    std::vector<uint8_t> module = ReadFileBytes(data + "effects.mod");
     const std::pair<std::string, std::vector<uint8_t>> files[] = {
-        {"8svx", ReadBytes(data + "mono.8svx")}, {"16sv", voice}, {"wav", ReadBytes(data + "mono16.wav")},
-        {"mp3", ReadBytes(data + "layer3.mp3")}, {"mod", module}, {"txt", std::vector<uint8_t>(3000, 'x')}};
+        {"8svx", ReadFileBytes(data + "mono.8svx")}, {"16sv", voice}, {"wav", ReadFileBytes(data + "mono16.wav")},
+        {"mp3", ReadFileBytes(data + "layer3.mp3")}, {"mod", module}, {"txt", std::vector<uint8_t>(3000, 'x')}};
     std::string script, expected;
     const char *names[] = {"IFF 8SVX", "IFF 16SV", "RIFF WAVE", "MPEG Audio", "Protracker", "Unknown"};
     const char *samples[] = {"1", "1", "1", "1", "0", "0"};
@@ -58,10 +58,10 @@ const std::vector<std::string> kHeadless = {"SDL_VIDEODRIVER=offscreen", "SDL_AU
 TEST(SoundInPlayer, CommandsErrorsMusicStateAndEvents) {
     ScratchDirectory dir;
     const std::string data = std::string(VL_SOURCE_DIR) + "/tests/data/media/";
-    WriteBytes(dir.File("tone.wav"), ReadBytes(data + "mono16.wav"));
-    WriteBytes(dir.File("tune.mod"), ReadBytes(data + "effects.mod"));
+    WriteBytes(dir.File("tone.wav"), ReadFileBytes(data + "mono16.wav"));
+    WriteBytes(dir.File("tune.mod"), ReadFileBytes(data + "effects.mod"));
     WriteText(dir.File("text.txt"), std::string(3000, 'x'));
-    const std::vector<uint8_t> source = ReadBytes(std::string(VL_SOURCE_DIR) + "/tests/player/sound_commands.vls");
+    const std::vector<uint8_t> source = ReadFileBytes(std::string(VL_SOURCE_DIR) + "/tests/player/sound_commands.vls");
     const std::string script(source.begin(), source.end());
     WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path, kHeadless);
@@ -72,7 +72,7 @@ TEST(SoundInPlayer, CommandsErrorsMusicStateAndEvents) {
 // Without a usable audio driver the script runs on with sound off; the preloads load nothing then.
 TEST(SoundInPlayer, MissingDriverSwitchesSoundOff) {
     ScratchDirectory dir;
-    WriteBytes(dir.File("tone.wav"), ReadBytes(std::string(VL_SOURCE_DIR) + "/tests/data/media/mono16.wav"));
+    WriteBytes(dir.File("tone.wav"), ReadFileBytes(std::string(VL_SOURCE_DIR) + "/tests/data/media/mono16.wav"));
     const std::string script = "@SAMPLE 1, \"tone.wav\"\nLoadSample(2, \"tone.wav\")\nPlaySample(2)\n"
                                "DebugPrint(IsSound(), GetLastError())\nOpenMusic(3, \"tone.wav\")\n"
                                "DebugPrint(IsMusicPlaying(3))\n";
@@ -109,8 +109,8 @@ std::pair<double, int> Measure(const std::vector<int16_t> &pcm, std::pair<size_t
 TEST(SoundInPlayer, DiskOutputHasTheNotesTheirLengthsAndSilenceAfter) {
     ScratchDirectory dir;
     const std::string data = std::string(VL_SOURCE_DIR) + "/tests/data/media/";
-    WriteBytes(dir.File("tone.wav"), ReadBytes(data + "mono16.wav")); // 0.1 s of 440 Hz at 11025 Hz
-    std::vector<uint8_t> mp3 = ReadBytes(data + "layer3.mp3");   // 1 s of 440 Hz left, 660 Hz right
+    WriteBytes(dir.File("tone.wav"), ReadFileBytes(data + "mono16.wav")); // 0.1 s of 440 Hz at 11025 Hz
+    std::vector<uint8_t> mp3 = ReadFileBytes(data + "layer3.mp3");   // 1 s of 440 Hz left, 660 Hz right
     WriteBytes(dir.File("music.mp3"), mp3);
     for (size_t i = 0; i < 20000; i++) mp3.push_back(uint8_t(i * 7919 >> 3));
     WriteBytes(dir.File("broken.mp3"), mp3);
@@ -145,12 +145,12 @@ DebugPrint("ended", ended, IsMusicPlaying(3))
                               {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=out.raw",
                                "SDL_DISKAUDIODELAY=50"});
     EXPECT_EQ(run.out, "ended 2 0\n") << run.err;
-    const std::vector<uint8_t> bytes = ReadBytes(dir.File("out.raw"));
+    const std::vector<uint8_t> bytes = ReadFileBytes(dir.File("out.raw"));
     std::vector<int16_t> pcm(bytes.size() / 2);
     std::memcpy(pcm.data(), bytes.data(), pcm.size() * 2);
     const auto runs = SoundRuns(pcm);
     ASSERT_EQ(runs.size(), 3u);
-    const std::vector<uint8_t> raw = ReadBytes(data + "mono16.wav.raw");
+    const std::vector<uint8_t> raw = ReadFileBytes(data + "mono16.wav.raw");
     int sourcePeak = 0;
     for (size_t i = 0; i + 1 < raw.size(); i += 2) sourcePeak = std::max(sourcePeak, int(int16_t(raw[i] | raw[i + 1] << 8)));
     const struct {

@@ -100,12 +100,12 @@ TEST(SystemInPlayer, RequestersAndUrlsReachTheDesktopsPrograms) {
     PlayerRun run = RunApplet(dir, script, {"PATH=" + dir.path + ":/usr/bin:/bin"});
     ExpectClean(run);
     EXPECT_EQ(run.out, "/picked/a.txt\n0\n");
-    std::vector<uint8_t> recorded = ReadBytes(dir.File("zenity.args"));
+    std::vector<uint8_t> recorded = ReadFileBytes(dir.File("zenity.args"));
     std::string args(recorded.begin(), recorded.end());
     EXPECT_NE(args.find("--file-selection --save"), std::string::npos) << args;
     // SDL starts xdg-open without waiting for it.
     for (int i = 0; i < 500 && !std::filesystem::exists(dir.File("opened.url")); i++) usleep(10000);
-    std::vector<uint8_t> url = ReadBytes(dir.File("opened.url"));
+    std::vector<uint8_t> url = ReadFileBytes(dir.File("opened.url"));
     EXPECT_EQ(std::string(url.begin(), url.end()), "https://example.org/a?b=c\n");
 
     run = RunApplet(dir, "ExitOnError(False)\nOpenURL(\"https://example.org\")\nDebugPrint(GetLastError())\n"
@@ -119,7 +119,7 @@ TEST(SystemInPlayer, CatalogsFollowTheUsersLanguage) {
     ScratchDirectory dir;
     std::filesystem::create_directories(dir.File("catalogs/deutsch"));
     Python(dir, "catalog", "catalogs/deutsch/app.catalog");
-    std::vector<uint8_t> whole = ReadBytes(dir.File("catalogs/deutsch/app.catalog"));
+    std::vector<uint8_t> whole = ReadFileBytes(dir.File("catalogs/deutsch/app.catalog"));
     WriteBytes(dir.File("catalogs/deutsch/cut.catalog"), std::vector<uint8_t>(whole.begin(), whole.end() - 9));
     const std::string script = "OpenCatalog(\"app.catalog\")\n"
                                "DebugPrint(GetCatalogString(3, \"Hello world\"), GetCatalogString(9, \"nine\"))\n"

@@ -64,7 +64,7 @@ SaveSnapshot("shot.bmp")
                        "47 48 49 50 54\n"
                        "random 0\n"
                        "missing 113 140\n");
-    std::vector<uint8_t> shot = ReadBytes(dir.File("shot.bmp"));
+    std::vector<uint8_t> shot = ReadFileBytes(dir.File("shot.bmp"));
     ASSERT_GT(shot.size(), 54u);
     EXPECT_EQ(BmpPixel(shot, 11, 8), 0x0000FFu); // outside the brush
     EXPECT_EQ(BmpPixel(shot, 12, 9), 0xFF0000u);
@@ -120,19 +120,19 @@ Try(ShowLayerFX, 9)
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "1078\n1371\nasync 9\n1041\n1369\n1081\n");
-    const std::vector<uint8_t> start = ReadBytes(dir.File("start.bmp")), shown = ReadBytes(dir.File("shown.bmp"));
+    const std::vector<uint8_t> start = ReadFileBytes(dir.File("start.bmp")), shown = ReadFileBytes(dir.File("shown.bmp"));
     ASSERT_GT(start.size(), 54u);
     EXPECT_EQ(BmpPixel(shown, 15, 8), 0x00FF00u); // the new layer lies over the first
     EXPECT_EQ(BmpPixel(shown, 5, 2), 0xFF0000u);
-    EXPECT_EQ(ReadBytes(dir.File("hidden.bmp")), start);
-    EXPECT_EQ(ReadBytes(dir.File("shown2.bmp")), shown);
-    const std::vector<uint8_t> underHidden = ReadBytes(dir.File("underhidden.bmp"));
+    EXPECT_EQ(ReadFileBytes(dir.File("hidden.bmp")), start);
+    EXPECT_EQ(ReadFileBytes(dir.File("shown2.bmp")), shown);
+    const std::vector<uint8_t> underHidden = ReadFileBytes(dir.File("underhidden.bmp"));
     EXPECT_EQ(BmpPixel(underHidden, 5, 2), 0x0000FFu); // the lower layer went, the upper one stayed
     EXPECT_EQ(BmpPixel(underHidden, 15, 8), 0x00FF00u);
-    EXPECT_EQ(ReadBytes(dir.File("hidden2.bmp")), start);
-    EXPECT_EQ(ReadBytes(dir.File("removed.bmp")), start);
+    EXPECT_EQ(ReadFileBytes(dir.File("hidden2.bmp")), start);
+    EXPECT_EQ(ReadFileBytes(dir.File("removed.bmp")), start);
     // The second brush layer from the top was the one at 30, 30.
-    const std::vector<uint8_t> undo = ReadBytes(dir.File("undo.bmp"));
+    const std::vector<uint8_t> undo = ReadFileBytes(dir.File("undo.bmp"));
     EXPECT_EQ(BmpPixel(undo, 35, 35), 0x0000FFu);
     EXPECT_EQ(BmpPixel(undo, 45, 35), 0x00FF00u);
 }
@@ -162,7 +162,7 @@ TEST(TransitionsInPlayer, EveryEffectNameShowsABrush) {
     EXPECT_EQ(run.out, zeros);
     for (int i = 0; i < n; i++) {
         SCOPED_TRACE(names[size_t(i)]);
-        const std::vector<uint8_t> shot = ReadBytes(dir.File(std::to_string(i) + ".bmp"));
+        const std::vector<uint8_t> shot = ReadFileBytes(dir.File(std::to_string(i) + ".bmp"));
         ASSERT_GT(shot.size(), 54u);
         int wrong = 0;
         for (int y = 0; y < 24; y++)

@@ -56,7 +56,7 @@ TEST(FontList, ScansDirectoriesAndSurvivesHostileFaces) {
     WriteBytes(second.File("Filter.ttf"), MakeNamedSfnt({{3, 1, 0x0407, 1, Utf16("Deutsch")},
                                                          {1, 0, 2, 1, "Fremd"},
                                                          {3, 1, 0x0809, 1, Utf16("English")}}));
-    FontBytes truncated = ReadBytes(kVera + "VeraBd.ttf");
+    FontBytes truncated = ReadFileBytes(kVera + "VeraBd.ttf");
     truncated.resize(300);
     WriteBytes(second.File("Truncated.ttf"), truncated);
     FontBytes hugeCount = MakeCollection({Named("Huge", "")});
@@ -93,8 +93,8 @@ TEST(FontList, ScansDirectoriesAndSurvivesHostileFaces) {
 
 TEST(FontList, OpensFacesByFullNameFromFilesCollectionsAndResourceFiles) {
     ScratchDirectory fonts, temp;
-    WriteBytes(fonts.File("Pair.ttc"), MakeCollection({ReadBytes(kVera + "VeraSe.ttf"), ReadBytes(kVera + "VeraBd.ttf")}));
-    WriteBytes(fonts.File("Mono.dfont"), MakeResourceFile({Named("Skip", ""), ReadBytes(kVera + "VeraMoBd.ttf")}));
+    WriteBytes(fonts.File("Pair.ttc"), MakeCollection({ReadFileBytes(kVera + "VeraSe.ttf"), ReadFileBytes(kVera + "VeraBd.ttf")}));
+    WriteBytes(fonts.File("Mono.dfont"), MakeResourceFile({Named("Skip", ""), ReadFileBytes(kVera + "VeraMoBd.ttf")}));
     std::filesystem::copy_file(kVera + "VeraIt.ttf", fonts.File("VeraIt.ttf"));
     setenv("VISTALOOM_FONT_DIRS", fonts.path.c_str(), 1);
     setenv("TMPDIR", temp.path.c_str(), 1);

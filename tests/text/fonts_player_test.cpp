@@ -209,7 +209,7 @@ TEST(FontsInPlayer, ListsInstalledFontsAndOpensThemByName) {
     const std::string vera = "/usr/share/fonts/truetype/ttf-bitstream-vera/";
     std::filesystem::create_directory(dir.File("Fonts"));
     std::filesystem::copy_file(vera + "Vera.ttf", system.File("Vera.ttf"));
-    WriteBytes(system.File("Pair.ttc"), MakeCollection({ReadBytes(vera + "VeraSeBd.ttf"), ReadBytes(vera + "VeraBd.ttf")}));
+    WriteBytes(system.File("Pair.ttc"), MakeCollection({ReadFileBytes(vera + "VeraSeBd.ttf"), ReadFileBytes(vera + "VeraBd.ttf")}));
     std::filesystem::copy_file(vera + "VeraBd.ttf", dir.File("Fonts/VeraBd.ttf"));
     WriteBytes(dir.File("Fonts/Fam.font"), MakeFontContents({{"Fam/8", 8}, {"Fam/11", 11}, {"Fam/8b", 8}}));
     WriteBytes(dir.File("script.vla"), CompileToApplet(kPrelude + std::string(kListFonts) + R"(

@@ -152,7 +152,7 @@ TEST(OutlineFonts, DrawsBlackBoxesAtTheOriginClippedInEveryMode) {
 // A linked outline font: Vera behind a header with a tag block, then a damaged one.
 TEST(OutlineFonts, FreeTypeEngineDrawsTheFacesOwnGlyphsFromATemporaryCopy) {
     ScratchDirectory dir, temp;
-    FontBytes file = MakeLinkedFontHeader(6, 8), vera = ReadBytes(kVeraFile), damaged = MakeLinkedFontHeader(2);
+    FontBytes file = MakeLinkedFontHeader(6, 8), vera = ReadFileBytes(kVeraFile), damaged = MakeLinkedFontHeader(2);
     file.resize(16);
     file.insert(file.end(), vera.begin(), vera.end());
     damaged.resize(200, 0x55);

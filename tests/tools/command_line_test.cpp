@@ -27,7 +27,7 @@ struct TempDir {
 
 void WriteFile(const fs::path &path, const std::string &text) { std::ofstream(path, std::ios::binary) << text; }
 
-std::vector<uint8_t> ReadBytes(const fs::path &path) {
+std::vector<uint8_t> ReadFileBytes(const fs::path &path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
@@ -48,7 +48,7 @@ TEST(Vlc, WritesAnAppletNextToTheScript) {
     TempDir dir;
     WriteFile(dir.path / "game.vls", "@display {Width = 320}\nx = 1\n");
     ASSERT_EQ(RunTool(std::string(VL_VLC) + " '" + (dir.path / "game.vls").string() + "'"), 0);
-    auto bytes = ReadBytes(dir.path / "game.vla");
+    auto bytes = ReadFileBytes(dir.path / "game.vla");
     AppletContents contents;
     std::string error;
     ASSERT_TRUE(ReadApplet(bytes, contents, error)) << error;
@@ -60,7 +60,7 @@ TEST(Vlc, WritesTheCompressedFormWithZ) {
     WriteFile(dir.path / "a.vls", "x = 1\n");
     std::string out = (dir.path / "packed.bin").string();
     ASSERT_EQ(RunTool(std::string(VL_VLC) + " -z -o '" + out + "' '" + (dir.path / "a.vls").string() + "'"), 0);
-    auto bytes = ReadBytes(out);
+    auto bytes = ReadFileBytes(out);
     ASSERT_GE(bytes.size(), 8u);
     EXPECT_EQ(std::memcmp(bytes.data(), "VLZ\0\0\0\0\0", 8), 0);
 }
@@ -95,7 +95,7 @@ TEST(Vllink, LinksAnAppletIntoAPlayerCopy) {
     ASSERT_EQ(RunTool(std::string(VL_VLLINK) + " -o '" + out + "' '" + (dir.path / "player").string() + "' '" +
                       (dir.path / "a.vla").string() + "'"),
               0);
-    auto linked = ReadBytes(out);
+    auto linked = ReadFileBytes(out);
     ASSERT_GT(linked.size(), player.size());
     const uint8_t *word = linked.data() + 50 + 32;
     EXPECT_EQ(uint32_t(word[0]) << 24 | word[1] << 16 | word[2] << 8 | word[3], player.size());

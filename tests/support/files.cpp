@@ -1,0 +1,49 @@
+#include "tests/support/files.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+template <class Bytes> Bytes ReadWhole(const std::string &path) {
+    Bytes bytes;
+    std::FILE *file = std::fopen(path.c_str(), "rb");
+    if (!file) return bytes;
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    if (!error) {
+        bytes.resize(size_t(size));
+        bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+    }
+    std::fclose(file);
+    return bytes;
+}
+
+void WriteWhole(const std::string &path, const void *data, size_t size) {
+    std::FILE *file = std::fopen(path.c_str(), "wb");
+    if (!file) return;
+    if (size) std::fwrite(data, 1, size, file);
+    std::fclose(file);
+}
+
+} // namespace
+
+std::vector<uint8_t> ReadFileBytes(const std::string &path) { return ReadWhole<std::vector<uint8_t>>(path); }
+
+std::string ReadFileText(const std::string &path) { return ReadWhole<std::string>(path); }
+
+void WriteBytes(const std::string &path, const std::vector<uint8_t> &bytes) { WriteWhole(path, bytes.data(), bytes.size()); }
+
+void WriteText(const std::string &path, const std::string &text) { WriteWhole(path, text.data(), text.size()); }
+
+ScratchDirectory::ScratchDirectory() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "vl-test-XXXXXX").string();
+    if (mkdtemp(pattern.data())) path = pattern;
+}
+
+ScratchDirectory::~ScratchDirectory() {
+    std::error_code ignored;
+    if (!path.empty()) std::filesystem::remove_all(path, ignored);
+}

@@ -1,0 +1,23 @@
+// Files for tests: whole files read and written at once, and scratch directories that go when the test ends.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The whole file in one read of its size (the player executable is tens of megabytes); empty when unreadable.
+std::vector<uint8_t> ReadFileBytes(const std::string &path);
+std::string ReadFileText(const std::string &path);
+
+void WriteBytes(const std::string &path, const std::vector<uint8_t> &bytes);
+void WriteText(const std::string &path, const std::string &text);
+
+// A new empty directory under the temporary directory, removed with everything in it on destruction.
+struct ScratchDirectory {
+    std::string path;
+    ScratchDirectory();
+    ~ScratchDirectory();
+    ScratchDirectory(const ScratchDirectory &) = delete;
+    ScratchDirectory &operator=(const ScratchDirectory &) = delete;
+    std::string File(const std::string &name) const { return path + "/" + name; }
+};
