@@ -3,9 +3,9 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
+
+#include "tests/support/files.h"
 
 inline std::vector<std::filesystem::path> RegressionFiles(const char *target) {
     std::vector<std::filesystem::path> files;
@@ -13,9 +13,4 @@ inline std::vector<std::filesystem::path> RegressionFiles(const char *target) {
     for (const auto &entry : std::filesystem::directory_iterator(dir))
         if (entry.is_regular_file()) files.push_back(entry.path());
     return files;
-}
-
-inline std::vector<uint8_t> ReadFileBytes(const std::filesystem::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }

@@ -6,11 +6,10 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
+#include "tests/support/files.h"
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<unsigned char>;
@@ -18,26 +17,10 @@ using Bytes = std::vector<unsigned char>;
 namespace {
 
 struct CompressedFiles : ::testing::Test {
-    fs::path dir;
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("vl_compressed_" + std::to_string(getpid()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    ScratchDirectory scratch;
+    fs::path dir = scratch.path;
     std::string Path(const char *name) const { return (dir / name).string(); }
 };
-
-void WriteBytes(const std::string &path, const Bytes &bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-Bytes ReadFileBytes(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 Bytes RandomBytes(size_t n, unsigned seed) {
     std::mt19937 rng(seed);

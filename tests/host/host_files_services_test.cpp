@@ -10,18 +10,16 @@
 #include <filesystem>
 #include <string>
 #include <unistd.h>
+#include "tests/support/files.h"
 
 namespace {
 
 class FileServicesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/vl-files-XXXXXX";
-        directory = mkdtemp(pattern);
         setenv("TZ", "UTC", 1);
         tzset();
     }
-    void TearDown() override { std::filesystem::remove_all(directory); }
     std::string Touch(const std::string &name, const std::string &bytes = "") {
         std::string path = directory + "/" + name;
         FILE *f = fopen(path.c_str(), "wb");
@@ -29,7 +27,8 @@ protected:
         fclose(f);
         return path;
     }
-    std::string directory;
+    ScratchDirectory scratch;
+    std::string directory = scratch.path;
 };
 
 TEST_F(FileServicesTest, DirectoryScanListsFilesAndDirectories) {

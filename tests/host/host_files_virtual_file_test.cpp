@@ -8,16 +8,12 @@
 #include <random>
 #include <string>
 #include <vector>
+#include "tests/support/files.h"
 
 namespace {
 
 class VirtualFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/vl-vfile-XXXXXX";
-        directory = mkdtemp(pattern);
-    }
-    void TearDown() override { std::filesystem::remove_all(directory); }
 
     std::string WriteFile(const std::string &name, const std::string &bytes) {
         std::string path = directory + "/" + name;
@@ -26,18 +22,10 @@ protected:
         fclose(f);
         return path;
     }
-    std::string ReadFile(const std::string &path) {
-        std::string out;
-        FILE *f = fopen(path.c_str(), "rb");
-        if (!f) return out;
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) out.append(buffer, n);
-        fclose(f);
-        return out;
-    }
+    std::string ReadFile(const std::string &path) { return ReadFileText(path); }
 
-    std::string directory;
+    ScratchDirectory scratch;
+    std::string directory = scratch.path;
 };
 
 TEST_F(VirtualFileTest, ChunkReadIsClippedToItsRange) {

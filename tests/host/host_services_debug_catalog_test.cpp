@@ -4,19 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <unistd.h>
+#include "tests/support/files.h"
 
 namespace {
-
-std::string ReadAll(const std::string &path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 TEST(DebugOutput, FileTargetReceivesPrintfText) {
     std::string path = "/tmp/vl-debug-" + std::to_string(getpid()) + ".txt";
@@ -26,7 +18,7 @@ TEST(DebugOutput, FileTargetReceivesPrintfText) {
     CloseDebugConsole(); // the first display closes the console; a file target keeps receiving text
     DebugPrintf("%s\n", std::string(3000, 'x').c_str());
     ShutdownDebugOutput();
-    EXPECT_EQ(ReadAll(path), "line 7: hello\n" + std::string(3000, 'x') + "\n");
+    EXPECT_EQ(ReadFileText(path), "line 7: hello\n" + std::string(3000, 'x') + "\n");
     EXPECT_EQ(DebugDeviceIsSet(), 0);
     unlink(path.c_str());
 }

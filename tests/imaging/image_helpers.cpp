@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include "tests/support/files.h"
 
 namespace {
 void Put32(std::string &s, uint32_t v) {
@@ -56,11 +56,7 @@ bool WritePng(const std::string &path, const std::vector<uint32_t> &rgb, int w, 
 
 // Reads what WritePng writes (8-bit RGB, filter 0 rows); anything else is refused.
 bool ReadPng(const std::string &path, std::vector<uint32_t> *rgb, int *w, int *h) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) return false;
-    std::stringstream ss;
-    ss << f.rdbuf();
-    const std::string s = ss.str();
+    const std::string s = ReadFileText(path);
     if (s.size() < 8 || s.compare(0, 8, std::string("\x89PNG\r\n\x1a\n", 8)) != 0) return false;
     std::string idat;
     size_t at = 8;

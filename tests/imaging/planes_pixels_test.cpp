@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "host/blit.h"
@@ -11,6 +9,7 @@
 #include "imaging/planes.h"
 #include "imaging/snapshot.h"
 #include "runtime/app/runtime_globals.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -210,10 +209,7 @@ TEST(WriteBmpSnapshot, WritesInvisiblePixelsInTheKeyColour) {
     m->bits[m->bytesPerRow] = 0; // row 1: nothing visible
     const std::string path = std::string(VL_BINARY_DIR) + "/imaging-snapshot.bmp";
     ASSERT_EQ(WriteBmpSnapshot(kSnapshotBMP, b, 2, 2, path.c_str(), m, 0x00ABCDEF, nullptr, 0, 0, 0), 0);
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    const std::string s = ss.str();
+    const std::string s = ReadFileText(path);
     ASSERT_EQ(s.size(), 54u + 2 * 8);
     EXPECT_EQ(s.substr(0, 2), "BM");
     // Bottom-up: the first stored row is row 1, all key colour (stored B, G, R).

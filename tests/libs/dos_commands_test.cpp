@@ -1,12 +1,10 @@
 // The dos and memblock commands called through the VM as a script calls them.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -19,6 +17,7 @@
 #include "runtime/app/runtime_globals.h"
 #include "runtime/vm/proto.h"
 #include "tests/runtime/app/vm_harness.h"
+#include "tests/support/files.h"
 
 namespace fs = std::filesystem;
 
@@ -28,7 +27,8 @@ using vmtest::Nil;
 
 struct DosCommands : ::testing::Test {
     VMState *vm = nullptr;
-    fs::path dir;
+    ScratchDirectory scratch;
+    fs::path dir = scratch.path;
 
     void SetUp() override {
         QuietMode = 1;
@@ -36,10 +36,6 @@ struct DosCommands : ::testing::Test {
         InitRuntimeSupport(vm);
         kDosLibrary.registerLibrary(vm);
         kMemBlockLibrary.registerLibrary(vm);
-        dir = fs::temp_directory_path() / ("vl_doscmd_" + std::to_string(getpid()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
     }
     void TearDown() override {
         kDosLibrary.freeAll(vm);
@@ -47,13 +43,9 @@ struct DosCommands : ::testing::Test {
         IOMode = kIOBuffered;
         CloseVMState(vm);
         ClearCommandRegistry();
-        fs::remove_all(dir);
     }
     std::string Path(const char *name) const { return (dir / name).string(); }
-    std::string Contents(const char *name) const {
-        std::ifstream in(Path(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::string Contents(const char *name) const { return ReadFileText(Path(name)); }
 
     // Calls a command by its global name on an empty stack; 0 or the error code. Results stay on the stack.
     int Call(const char *name, std::initializer_list<vmtest::Arg> args) {

@@ -5,12 +5,12 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
+#include "tests/support/files.h"
 
 namespace fs = std::filesystem;
 
@@ -27,18 +27,14 @@ int ReadLine(FileObject *file, std::string *line) {
 }
 
 struct DosFiles : ::testing::Test {
-    fs::path dir;
+    ScratchDirectory scratch;
+    fs::path dir = scratch.path;
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("vl_dos_" + std::to_string(getpid()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
         IOMode = kIOBuffered;
     }
     void TearDown() override {
         CloseAllFileObjects();
         IOMode = kIOBuffered;
-        fs::remove_all(dir);
     }
     std::string Path(const char *name) const { return (dir / name).string(); }
     FileObject *Open(int number, const std::string &path, int32_t mode) {
@@ -46,10 +42,7 @@ struct DosFiles : ::testing::Test {
         EXPECT_EQ(OpenFileObject(ObjectId{number, nullptr}, path.c_str(), mode, &file), 0) << path;
         return file;
     }
-    std::string Contents(const char *name) const {
-        std::ifstream in(Path(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::string Contents(const char *name) const { return ReadFileText(Path(name)); }
     void Create(const char *name, const std::string &bytes) const {
         std::ofstream(Path(name), std::ios::binary) << bytes;
     }

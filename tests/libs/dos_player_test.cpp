@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include "tests/support/files.h"
 
 namespace fs = std::filesystem;
 
@@ -27,8 +28,8 @@ TEST(DosInPlayer, CompressedAppletWritesAndReadsFiles) {
     const std::string player = std::string(VL_BINARY_DIR) + "/player/vistaloom";
     if (!fs::exists(compiler) || !fs::exists(player))
         GTEST_SKIP() << "the compiler and the player are not built";
-    fs::path dir = fs::temp_directory_path() / ("vl_dos_player_" + std::to_string(getpid()));
-    fs::create_directories(dir);
+    ScratchDirectory scratch;
+    const fs::path dir = scratch.path;
     std::string data = (dir / "data.bin").string();
     std::ofstream(dir / "t.vls") << "OpenFile(1, \"" << data << "\", #MODE_WRITE)\n"
                                  << "WriteInt(1, 3000000000)\n"
@@ -60,7 +61,6 @@ TEST(DosInPlayer, CompressedAppletWritesAndReadsFiles) {
     EXPECT_EQ(output.rfind("2147483647 0\n1 two 3 42 1\n1009 3 99\n1055 0\n", 0), 0u) << output;
     // The last line is the error report of DecompressFile on a file that is no "VLPK" file.
     EXPECT_NE(output.find("Unknown compression format!"), std::string::npos) << output;
-    fs::remove_all(dir);
 }
 
 } // namespace

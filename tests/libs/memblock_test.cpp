@@ -1,13 +1,13 @@
 #include "libs/memblock/memblock.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 
 #include "libs/dos/file_object.h"
 #include "runtime/app/errors.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -147,12 +147,8 @@ TEST_F(MemBlocks, DumpLinesAndShortLastLine) {
 }
 
 struct MemBlockFiles : MemBlocks {
-    std::string path =
-        (std::filesystem::temp_directory_path() / ("vl_memblock_" + std::to_string(getpid()))).string();
-    void TearDown() override {
-        MemBlocks::TearDown();
-        std::filesystem::remove(path);
-    }
+    ScratchDirectory scratch;
+    std::string path = scratch.File("blocks");
 };
 
 TEST_F(MemBlockFiles, WriteThenReadRoundTripsAndMovesThePosition) {

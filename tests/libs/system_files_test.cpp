@@ -4,12 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "host/catalog.h"
 #include "host/icon.h"
 #include "libs/system/system_commands.h"
+#include "tests/support/files.h"
 
 namespace fs = std::filesystem;
 
@@ -26,28 +25,17 @@ std::string Python(const std::string &arguments) {
     return output;
 }
 
-std::vector<uint8_t> Bytes(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void Write(const fs::path &path, const std::vector<uint8_t> &bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
-}
-
 constexpr const char *kLanguageVariables[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
 
 struct SystemFiles : ::testing::Test {
-    fs::path dir;
+    ScratchDirectory scratch;
+    fs::path dir = scratch.path;
     std::vector<std::pair<std::string, bool>> savedLanguage;
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("vl_system_files_" + std::to_string(getpid()));
-        fs::create_directories(dir);
         for (const char *name : kLanguageVariables)
             savedLanguage.emplace_back(std::getenv(name) ? std::getenv(name) : "", std::getenv(name) != nullptr);
     }
     void TearDown() override {
-        fs::remove_all(dir);
         for (size_t i = 0; i < savedLanguage.size(); i++)
             savedLanguage[i].second ? setenv(kLanguageVariables[i], savedLanguage[i].first.c_str(), 1)
                                     : unsetenv(kLanguageVariables[i]);
@@ -82,9 +70,9 @@ TEST_F(SystemFiles, ReadsAForeignIconWithTheToolTypeRules) {
 TEST_F(SystemFiles, RewritingAnIconKeepsItsImagesAndPlace) {
     Python("icon '" + Base("doc.info") + "'");
     IconFile before, after;
-    ASSERT_TRUE(ParseIcon(Bytes(dir / "doc.info"), &before));
+    ASSERT_TRUE(ParseIcon(ReadFileBytes(dir / "doc.info"), &before));
     ASSERT_EQ(SaveIconInfo(Base("doc").c_str(), kIconTool, "", {"A=1"}), 0);
-    ASSERT_TRUE(ParseIcon(Bytes(dir / "doc.info"), &after));
+    ASSERT_TRUE(ParseIcon(ReadFileBytes(dir / "doc.info"), &after));
     EXPECT_EQ(after.images, before.images);
     EXPECT_EQ(after.trailing, before.trailing);
     // Position, gadget and stack size are unchanged; only type and the presence words may differ.
@@ -101,20 +89,20 @@ TEST_F(SystemFiles, NewIconsParseElsewhereAndEveryTruncationIsRefused) {
     ASSERT_EQ(SaveIconInfo(Base("box").c_str(), kIconDrawer, "", {"(OFF)", "ON=yes"}), 0);
     EXPECT_EQ(Python("read-icon '" + Base("box.info") + "'"),
               "type 2\ntool \ntooltype (OFF)\ntooltype ON=yes\ndrawer 1 rest 0\n");
-    std::vector<uint8_t> whole = Bytes(dir / "box.info");
+    std::vector<uint8_t> whole = ReadFileBytes(dir / "box.info");
     for (size_t size = 0; size < whole.size(); size++) {
-        Write(dir / "cut.info", std::vector<uint8_t>(whole.begin(), whole.begin() + ptrdiff_t(size)));
+        WriteBytes(dir / "cut.info", std::vector<uint8_t>(whole.begin(), whole.begin() + ptrdiff_t(size)));
         IconFile *icon = nullptr;
         ASSERT_EQ(LoadIcon(Base("cut").c_str(), &icon), 1045) << size;
     }
     EXPECT_EQ(SaveIconInfo(Base("box").c_str(), 2, "", std::vector<std::string>(257, "X")), 1066);
     EXPECT_EQ(SaveIconInfo(Base("box").c_str(), 2, "", {std::string(70000, 'x')}), 1066);
-    EXPECT_EQ(Bytes(dir / "box.info"), whole); // a refused save leaves the icon alone
+    EXPECT_EQ(ReadFileBytes(dir / "box.info"), whole); // a refused save leaves the icon alone
 }
 
 TEST_F(SystemFiles, CatalogsGiveTheFirstTextOfAnIdAndRefuseDamage) {
     Python("catalog '" + Base("app.catalog") + "' 2");
-    std::vector<uint8_t> whole = Bytes(dir / "app.catalog");
+    std::vector<uint8_t> whole = ReadFileBytes(dir / "app.catalog");
     ScriptCatalog catalog;
     ASSERT_TRUE(ParseScriptCatalog(whole, &catalog));
     EXPECT_EQ(catalog.version, 2);

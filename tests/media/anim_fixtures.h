@@ -5,11 +5,11 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <unordered_map>
 #include <vector>
+
+#include "tests/support/files.h"
 
 using Bytes = std::vector<uint8_t>;
 
@@ -320,8 +320,7 @@ struct TestImage {
     }
 };
 inline TestImage ReadTestImage(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    const std::string b((std::istreambuf_iterator<char>(in)), {});
+    const std::string b = ReadFileText(path);
     TestImage image;
     auto byte = [&](size_t at) { return at < b.size() ? uint32_t(uint8_t(b[at])) : 0u; };
     if (b.rfind("BM", 0) == 0) {

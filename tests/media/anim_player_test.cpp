@@ -10,22 +10,16 @@
 #include <unistd.h>
 
 #include "tests/media/anim_fixtures.h"
+#include "tests/support/files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadText(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 TEST(AnimInPlayer, CommandsFramesAndErrors) {
     const fs::path source = fs::path(VL_SOURCE_DIR) / "tests";
-    const fs::path dir = fs::temp_directory_path() / ("vl_anim_" + std::to_string(getpid()));
-    fs::create_directories(dir);
+    ScratchDirectory scratch;
+    const fs::path dir = scratch.path;
     fs::copy_file(source / "media/anim_commands.vls", dir / "script.vls");
     for (const char *name : {"dispose.gif", "one.gif"}) fs::copy_file(source / "data/media" / name, dir / name);
     fs::copy_file(source / "data/media/ilbm-source.ppm", dir / "pic.ppm");
@@ -42,12 +36,12 @@ TEST(AnimInPlayer, CommandsFramesAndErrors) {
                                 "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy '" + bin +
                                 "/player/vistaloom' -quiet -debugdevice @stdout script.vla > out.txt 2> err.txt";
     const int status = std::system(command.c_str());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadText(dir / "err.txt");
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadFileText(dir / "err.txt");
     std::string expected;
-    std::istringstream script(ReadText(dir / "script.vls"));
+    std::istringstream script(ReadFileText(dir / "script.vls"));
     for (std::string line; std::getline(script, line);)
         if (line.rfind("; expect: ", 0) == 0) expected += line.substr(10) + "\n";
-    EXPECT_EQ(ReadText(dir / "out.txt"), expected);
+    EXPECT_EQ(ReadFileText(dir / "out.txt"), expected);
 
     auto image = [&](const fs::path &path) { return ReadTestImage(path.string()); };
     const TestImage source4 = image(source / "data/media/dispose-4.ppm"), shot = image(dir / "preload.bmp");
@@ -74,7 +68,6 @@ TEST(AnimInPlayer, CommandsFramesAndErrors) {
     const TestImage picture = image(source / "data/media/ilbm-source.ppm");
     EXPECT_EQ(image(dir / "grid5.bmp").pixels, picture.Cut(0, 4, 4, 2));
     EXPECT_EQ(image(dir / "row5.bmp").pixels, picture.Cut(17, 0, 4, 2));
-    fs::remove_all(dir);
 }
 
 } // namespace

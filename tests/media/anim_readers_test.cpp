@@ -2,7 +2,6 @@
 // in anim_fixtures.h, read in order and out of order, and against damaged files.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <random>
 
 #include "host/memory.h"
@@ -13,14 +12,14 @@
 #include "tests/fuzz/fuzz_memory_name.h"
 #include "tests/fuzz/regression_files.h"
 #include "tests/media/anim_fixtures.h"
+#include "tests/support/files.h"
 
 namespace {
 
 using Pixels = std::vector<uint32_t>;
 
 Bytes ReadFixture(const std::string &name) {
-    std::ifstream in(std::string(VL_SOURCE_DIR) + "/tests/data/media/" + name, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
+    return ReadFileBytes(std::string(VL_SOURCE_DIR) + "/tests/data/media/" + name);
 }
 
 // A reader over bytes in memory, through the same VirtualFile calls the player uses.

@@ -6,6 +6,7 @@
 
 #include "host/memory.h"
 #include "host/picture.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -51,13 +52,11 @@ TEST(IlbmPicture, NetpbmFilesEqualTheirSource) {
 }
 
 TEST(IlbmPicture, TruncatedBodyAndMissingColoursAreErrors) {
-    std::ifstream in(Fixture("raw.ilbm"), std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+    std::string text = ReadFileText(Fixture("raw.ilbm"));
     const std::string dir = testing::TempDir();
     // The FORM still claims the whole BODY, whose last rows are gone.
-    std::ofstream(dir + "short.ilbm", std::ios::binary).write(bytes.data(), std::streamsize(bytes.size() - 10));
+    WriteText(dir + "short.ilbm", text.substr(0, text.size() - 10));
     EXPECT_EQ(Load(dir + "short.ilbm").error, kErrCannotReadFile);
-    std::string text(bytes.begin(), bytes.end());
     text.replace(text.find("CMAP"), 4, "XMAP");
     std::ofstream(dir + "nocmap.ilbm", std::ios::binary) << text;
     EXPECT_EQ(Load(dir + "nocmap.ilbm").error, 1358);

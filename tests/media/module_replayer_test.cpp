@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
-#include <sstream>
 
 #include "media/tracker/module.h"
 #include "tests/media/module_builder.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -101,8 +101,7 @@ TEST(ModuleReplayer, BreakToRow64StartsTheNextOrderAtRowZero) {
 }
 
 TEST(ModuleReplayer, OnsetsMatchXmpWithinOneTick) {
-    std::ifstream modFile(std::string(VL_SOURCE_DIR) + "/tests/data/media/effects.mod", std::ios::binary);
-    std::vector<uint8_t> image((std::istreambuf_iterator<char>(modFile)), {});
+    std::vector<uint8_t> image = ReadFileBytes(std::string(VL_SOURCE_DIR) + "/tests/data/media/effects.mod");
     std::ifstream onsetFile(std::string(VL_SOURCE_DIR) + "/tests/data/media/effects.onsets");
     std::vector<long> expected;
     for (long f; onsetFile >> f;) expected.push_back(f);

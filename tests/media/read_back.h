@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +13,7 @@
 #include "host/picture_gif.h"
 #include "host/virtual_file.h"
 #include "tests/fuzz/fuzz_memory_name.h"
+#include "tests/support/files.h"
 
 struct ShownGifFrame {
     std::vector<uint32_t> pixels; // 0x00RRGGBB as shown
@@ -71,8 +71,7 @@ struct RiffFile {
 
 inline RiffFile ReadRiff(const std::string &path) {
     RiffFile f;
-    std::ifstream in(path, std::ios::binary);
-    f.bytes.assign(std::istreambuf_iterator<char>(in), {});
+    f.bytes = ReadFileText(path);
     auto walk = [&](auto &self, uint64_t from, uint64_t to) -> bool {
         while (from + 8 <= to) {
             RiffChunk c{f.bytes.substr(size_t(from), 4), "", from, f.U32(from + 4)};

@@ -8,15 +8,11 @@
 
 #include "media/sound/sound_loading.h"
 #include "media/sound/sound_stream.h"
+#include "tests/support/files.h"
 
 namespace {
 
 std::string Data(const std::string &name) { return std::string(VL_SOURCE_DIR) + "/tests/data/media/" + name; }
-
-std::vector<uint8_t> ReadAll(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), {});
-}
 
 struct TempFile {
     std::string path = (std::filesystem::temp_directory_path() / ("vl_sound_" + std::to_string(getpid()) + "_" +
@@ -72,13 +68,13 @@ TEST(SoundReaders, OwnDecodersEqualSoxByteForByte) {
                                                   {"stereo8.wav", 1}, {"mono16.wav", 4},  {"stereo16.wav", 5}};
     for (const auto &[f, format] : files) {
         SoundStream *s = nullptr;
-        EXPECT_EQ(DecodeAll(Data(f), kOpenAsSample, &s), ReadAll(Data(std::string(f) + ".raw"))) << f;
+        EXPECT_EQ(DecodeAll(Data(f), kOpenAsSample, &s), ReadFileBytes(Data(std::string(f) + ".raw"))) << f;
         EXPECT_NE(s->kind, kSoundKindDecoder) << f;
         EXPECT_EQ(s->sampleFormat, format) << f;
         CloseSoundStream(s);
     }
     // A LIST chunk before "fmt " and an odd chunk with its pad byte before "data", as music too.
-    EXPECT_EQ(DecodeAll(Data("chunky16.wav"), kOpenAsMusic), ReadAll(Data("stereo16.wav.raw")));
+    EXPECT_EQ(DecodeAll(Data("chunky16.wav"), kOpenAsMusic), ReadFileBytes(Data("stereo16.wav.raw")));
 }
 
 TEST(SoundReaders, SixteenBitStereoVoiceDeinterleavesAndEndsAtItsLength) {
@@ -147,7 +143,7 @@ TEST(SoundReaders, LibraryDecodersLoadOtherFormatsAsSixteenBit) {
 }
 
 TEST(SoundReaders, MpegMusicReportsRateBuffersBitRateDurationAndPosition) {
-    std::vector<uint8_t> damaged = ReadAll(Data("layer3.mp3"));
+    std::vector<uint8_t> damaged = ReadFileBytes(Data("layer3.mp3"));
     damaged.resize(damaged.size() + 20000, 0x5A); // garbage after the last frame ends the stream all the same
     TempFile garbage(damaged);
     for (const std::string &f : {Data("layer3.mp3"), Data("layer2.mp2"), garbage.path}) {
@@ -192,7 +188,7 @@ TEST(SoundReaders, RefusalsGiveTheirCodes) {
     EXPECT_EQ(OpenMusicFile(Data("tone.ogg").c_str(), &kind, &handle), 1235); // music is MPEG only
     EXPECT_EQ(LoadSampleData("/nonexistent/x.wav", &data, &size, &rate, &format), 1045);
     // A module is told by its contents; a WAVE with an 18-byte "fmt " is left to libsndfile, which loads it.
-    std::vector<uint8_t> module = ReadAll(Data("effects.mod"));
+    std::vector<uint8_t> module = ReadFileBytes(Data("effects.mod"));
     TempFile moduleFile(module);
     ASSERT_EQ(OpenMusicFile(moduleFile.path.c_str(), &kind, &handle), 0);
     std::string name;
@@ -204,7 +200,7 @@ TEST(SoundReaders, RefusalsGiveTheirCodes) {
     module.resize(1084 + 512);
     TempFile shortModule(module);
     EXPECT_EQ(OpenMusicFile(shortModule.path.c_str(), &kind, &handle), 1235);
-    std::vector<uint8_t> wav = ReadAll(Data("mono16.wav"));
+    std::vector<uint8_t> wav = ReadFileBytes(Data("mono16.wav"));
     wav[16] = 18;
     wav.insert(wav.begin() + 36, {0, 0});
     TempFile extended(wav);
@@ -217,7 +213,7 @@ TEST(SoundReaders, RefusalsGiveTheirCodes) {
 }
 
 TEST(SoundReaders, PcmBitRateFollowsTheIntegerFormula) {
-    std::vector<uint8_t> wav = ReadAll(Data("stereo16.wav"));
+    std::vector<uint8_t> wav = ReadFileBytes(Data("stereo16.wav"));
     wav[24] = 0x22, wav[25] = 0x56, wav[26] = 0, wav[27] = 0; // 22050 Hz
     TempFile t(wav);
     int kind;
@@ -232,7 +228,7 @@ TEST(SoundReaders, PcmBitRateFollowsTheIntegerFormula) {
 // length in a small file allocates nothing large.
 TEST(SoundReaders, TruncatedFilesAreRefusedOrReadWithASilentTail) {
     for (const char *f : {"mono.8svx", "stereo.8svx", "mono8.wav", "stereo16.wav", "chunky16.wav"}) {
-        std::vector<uint8_t> whole = ReadAll(Data(f));
+        std::vector<uint8_t> whole = ReadFileBytes(Data(f));
         for (size_t cut = 0; cut < whole.size(); cut += 7) {
             TempFile t(std::vector<uint8_t>(whole.begin(), whole.begin() + long(cut)));
             SoundStream *s = nullptr;

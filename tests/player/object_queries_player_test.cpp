@@ -89,7 +89,7 @@ SaveBrush(12, "linked1.bmp"))";
     const std::pair<const char *, uint32_t> expected[] = {
         {"linked3.bmp", 0x0000FFu}, {"grid1.bmp", 0x00FF00u}, {"linked1.bmp", 0xFF0000u}};
     for (const auto &[file, colour] : expected) {
-        const std::vector<uint8_t> bmp = ReadBytes(dir.File(file));
+        const std::vector<uint8_t> bmp = ReadFileBytes(dir.File(file));
         ASSERT_GT(bmp.size(), 54u) << file;
         EXPECT_EQ(BmpPixel(bmp, 0, 0), colour) << file;
         EXPECT_EQ(BmpPixel(bmp, 7, 3), colour) << file;

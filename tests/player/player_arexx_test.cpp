@@ -6,8 +6,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include <fcntl.h>
@@ -59,13 +57,6 @@ struct Background {
     }
 };
 
-std::string ReadFile(const std::string &path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 struct ArexxFixture {
     ScratchDirectory dir;
     std::string runtime = dir.File("run");
@@ -86,8 +77,8 @@ struct ArexxFixture {
     // Runs the peer in the foreground and returns what it printed.
     std::string Peer(const std::vector<std::string> &arguments) {
         Background peer(arguments, dir.File("peer.out"));
-        EXPECT_EQ(peer.Wait(20), 0) << ReadFile(dir.File("peer.out"));
-        return ReadFile(dir.File("peer.out"));
+        EXPECT_EQ(peer.Wait(20), 0) << ReadFileText(dir.File("peer.out"));
+        return ReadFileText(dir.File("peer.out"));
     }
     void WaitForPorts(std::initializer_list<const char *> names) {
         for (const char *name : names)
@@ -156,9 +147,9 @@ TEST(PlayerArexx, OpensPortsAndSendsCommands) {
                        "[pong:self]\n"
                        "[via:pong:hello]\n"
                        "1259 Callback function was expected to return a string!\n");
-    EXPECT_EQ(ReadFile(f.dir.File("peer.log")), "01060000 hello there\n");
+    EXPECT_EQ(ReadFileText(f.dir.File("peer.log")), "01060000 hello there\n");
     // The string flag is set exactly when the script asked for it.
-    EXPECT_EQ(ReadFile(f.dir.File("rexx.log")), "01020000 say 1\n01060000 say 2\n");
+    EXPECT_EQ(ReadFileText(f.dir.File("rexx.log")), "01020000 say 1\n01060000 say 2\n");
 }
 
 TEST(PlayerArexx, ServesPeersAndSurvivesHostileOnes) {
@@ -205,9 +196,9 @@ TEST(PlayerArexx, ServesPeersAndSurvivesHostileOnes) {
     Background late({"python3", kPeer, "send", "VLRECV", "late", "--flag", f.dir.File("late.sent")},
                     f.dir.File("late.out"));
     EXPECT_EQ(late.Wait(20), 0);
-    EXPECT_EQ(ReadFile(f.dir.File("late.out")), "20 0 \n");
-    EXPECT_EQ(player.Wait(30), 0) << ReadFile(f.dir.File("player.out"));
-    EXPECT_EQ(ReadFile(f.dir.File("debug.log")),
+    EXPECT_EQ(ReadFileText(f.dir.File("late.out")), "20 0 \n");
+    EXPECT_EQ(player.Wait(30), 0) << ReadFileText(f.dir.File("player.out"));
+    EXPECT_EQ(ReadFileText(f.dir.File("debug.log")),
               "01100000 1257 ARexx server is not running!\n"
               "01100000 got cmd 2 a \"b c\"\n"
               "01100000 got note 0 \n"
@@ -217,7 +208,7 @@ TEST(PlayerArexx, ServesPeersAndSurvivesHostileOnes) {
     struct stat info;
     ASSERT_EQ(stat(f.ports.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
-    std::string output = ReadFile(f.dir.File("player.out"));
+    std::string output = ReadFileText(f.dir.File("player.out"));
     EXPECT_EQ(output.find("Sanitizer"), std::string::npos) << output;
 }
 

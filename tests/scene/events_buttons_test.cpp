@@ -1,8 +1,6 @@
 // Buttons of background pictures: the button stage of clicks, hover over and out, MakeButton's checks and the
 // DumpButtons text.
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <unistd.h>
 
 #include "host/debug_output.h"
@@ -12,6 +10,7 @@
 #include "scene/events/buttons.h"
 #include "scene/events/event_commands.h"
 #include "tests/scene/events_fixture.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -54,11 +53,9 @@ protected:
         EXPECT_EQ(SetDebugDevice(path.c_str()), 0);
         DumpButtons(display->picture);
         SetDebugDevice(nullptr);
-        std::ifstream in(path);
-        std::stringstream text;
-        text << in.rdbuf();
+        std::string text = ReadFileText(path);
         std::filesystem::remove(path);
-        return text.str();
+        return text;
     }
     std::vector<std::string> Ids() const {
         std::vector<std::string> ids;

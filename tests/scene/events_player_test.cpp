@@ -4,10 +4,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <sys/wait.h>
-#include <unistd.h>
+#include "tests/support/files.h"
 
 namespace {
 
@@ -16,17 +15,10 @@ struct PlayerResult {
     std::string out, err;
 };
 
-std::string ReadFile(const std::filesystem::path &path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // Compiles the script with vlc and runs it in vistaloom with the debug output on standard output.
-PlayerResult RunInPlayer(const std::string &name, const std::string &source) {
-    std::filesystem::path dir = std::filesystem::temp_directory_path() / ("vl_events_" + name + "_" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
+PlayerResult RunInPlayer(const std::string &source) {
+    ScratchDirectory scratch;
+    const std::filesystem::path dir = scratch.path;
     std::ofstream(dir / "script.vls") << source;
     std::string compiler = std::string(VL_BINARY_DIR) + "/tools/vlc";
     std::string player = std::string(VL_BINARY_DIR) + "/player/vistaloom";
@@ -40,14 +32,13 @@ PlayerResult RunInPlayer(const std::string &name, const std::string &source) {
                           player + "' -quiet -debugdevice @stdout script.vla > out.txt 2> err.txt";
     int status = std::system(command.c_str());
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = ReadFile(dir / "out.txt");
-    result.err = ReadFile(dir / "err.txt");
-    std::filesystem::remove_all(dir);
+    result.out = ReadFileText(dir / "out.txt");
+    result.err = ReadFileText(dir / "err.txt");
     return result;
 }
 
 TEST(EventsInPlayer, EndInsideACallbackStopsQuietly) {
-    PlayerResult run = RunInPlayer("end", "SetInterval(1, Function(msg) DebugPrint(msg.action) End() EndFunction, 1)\n"
+    PlayerResult run = RunInPlayer("SetInterval(1, Function(msg) DebugPrint(msg.action) End() EndFunction, 1)\n"
                                           "While 1\n    CheckEvent()\nWend\n");
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, "Interval\n");
@@ -55,14 +46,14 @@ TEST(EventsInPlayer, EndInsideACallbackStopsQuietly) {
 }
 
 TEST(EventsInPlayer, ErrorInsideACallbackIsReportedWithItsMessage) {
-    PlayerResult run = RunInPlayer("error", "SetTimeout(1, Function(msg) Local x = 1 / 0 EndFunction, 1)\n"
+    PlayerResult run = RunInPlayer("SetTimeout(1, Function(msg) Local x = 1 / 0 EndFunction, 1)\n"
                                             "While 1\n    CheckEvent()\nWend\n");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, "script.vls:3: Division by zero!\n");
 }
 
 TEST(EventsInPlayer, IdleCheckEventAndRegisteredConstants) {
-    PlayerResult run = RunInPlayer("idle", "Local t = CheckEvent()\n"
+    PlayerResult run = RunInPlayer("Local t = CheckEvent()\n"
                                            "DebugPrint(t.triggered, t.nresults, #ONBUTTONCLICKALL, #JOYNODIR)\n");
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "0 0 11 8\n");

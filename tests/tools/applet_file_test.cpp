@@ -2,13 +2,13 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <random>
 
 #include "tools/applet/applet_file.h"
 #include "tools/applet/link.h"
 #include "tools/compiler/directives.h"
 #include "tools/compiler/parser.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -240,11 +240,10 @@ TEST(Directives, UnknownDirectiveIsNamed) {
 }
 
 TEST(Directives, LinkedFilesAreReadRelativeToTheScript) {
-    auto dir = std::filesystem::temp_directory_path() / ("vl_link_" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir / "gfx");
-    std::ofstream(dir / "gfx" / "a.bin", std::ios::binary) << "abc";
-    auto r = Collect("@linkfile \"gfx/a.bin\"", dir.string());
-    std::filesystem::remove_all(dir);
+    ScratchDirectory dir;
+    std::filesystem::create_directories(dir.File("gfx"));
+    WriteText(dir.File("gfx/a.bin"), "abc");
+    auto r = Collect("@linkfile \"gfx/a.bin\"", dir.path);
     ASSERT_TRUE(r.ok) << r.error.message;
     ASSERT_EQ(r.contents.linkedFiles.size(), 1u);
     EXPECT_EQ(r.contents.linkedFiles[0].name, "gfx/a.bin");

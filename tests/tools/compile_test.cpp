@@ -4,13 +4,12 @@
 
 #include <filesystem>
 #include <functional>
-#include <fstream>
 #include <random>
-#include <sstream>
 
 #include "runtime/vm/proto.h"
 #include "runtime/vm/vm.h"
 #include "tools/compiler/compile.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -164,10 +163,7 @@ std::vector<std::string> CorpusSources() {
     for (const char *dir : {"/tests/scripts", "/bench/vm_scripts"}) {
         for (auto &entry : std::filesystem::recursive_directory_iterator(std::string(VL_SOURCE_DIR) + dir)) {
             if (entry.path().extension() != ".vls") continue;
-            std::ifstream in(entry.path(), std::ios::binary);
-            std::stringstream text;
-            text << in.rdbuf();
-            sources.push_back(text.str());
+            sources.push_back(ReadFileText(entry.path()));
         }
     }
     return sources;

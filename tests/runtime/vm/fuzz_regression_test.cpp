@@ -1,18 +1,16 @@
 // Every file under tests/fuzz/regressions/load_chunk/ (inputs a fuzzer once found harmful) and the fuzz seeds
 // load without a crash, and what loads runs within a budget.
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "tests/runtime/vm/vm_test_support.h"
+#include "tests/support/files.h"
 
 namespace {
 
 int gBudget;
 
 void RunFile(const std::filesystem::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string bytes = ReadFileText(path);
     VMState *vm = NewVMState();
     ASSERT_NE(vm, nullptr);
     SetConstantResolver(vm, [](VMState *v, const char *name) {
@@ -56,8 +54,7 @@ TEST(FuzzRegressionTest, LoadChunkSeedsLoadAndRun) {
     std::filesystem::path dir = std::filesystem::path(VL_SOURCE_DIR) / "tests/fuzz/corpus/load_chunk";
     int loaded = 0;
     for (const auto &entry : std::filesystem::directory_iterator(dir)) {
-        std::ifstream in(entry.path(), std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string bytes = ReadFileText(entry.path());
         VMState *vm = NewVMState();
         SetConstantResolver(vm, [](VMState *v, const char *) {
             PushNumber(v, 1);
