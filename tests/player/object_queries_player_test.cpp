@@ -120,7 +120,7 @@ Next)";
     WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
     PlayerRun run = RunPlayer({"-quiet", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    const std::vector<uint8_t> layers = ReadBytes(dir.File("layers.bmp"));
+    const std::vector<uint8_t> layers = ReadFileBytes(dir.File("layers.bmp"));
     ASSERT_GT(layers.size(), 54u);
     EXPECT_EQ(BmpPixel(layers, 3, 3), 0x878F97u);  // 0x10 + ((0xFF - 0x10) x 128 >> 8) per channel
     EXPECT_EQ(BmpPixel(layers, 19, 3), 0xFEFEFEu); // transparency 255 is level 0: mixed, not left out
@@ -128,7 +128,7 @@ Next)";
     const std::pair<const char *, uint32_t> brushes[] = {
         {"brush2.bmp", 0xFFFEFEu}, {"brush3.bmp", 0x959595u}, {"brush4.bmp", 0xE1E1E1u}, {"brush5.bmp", 0x878F97u}};
     for (const auto &[file, colour] : brushes) {
-        const std::vector<uint8_t> bmp = ReadBytes(dir.File(file));
+        const std::vector<uint8_t> bmp = ReadFileBytes(dir.File(file));
         ASSERT_GT(bmp.size(), 54u) << file;
         EXPECT_EQ(BmpPixel(bmp, 0, 0), colour) << file;
     }
