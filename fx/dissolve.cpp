@@ -93,6 +93,21 @@ int DissolveDraw(FxRequest *request, int32_t level) {
         DissolveLayer(request, state, level);
         return 0;
     }
+    const HostBitmap *oldImage = request->oldImage, *newImage = request->newImage;
+    if (oldImage->format == state->work->format && newImage->format == state->work->format &&
+        oldImage->width >= w && oldImage->height >= h && newImage->width >= w && newImage->height >= h) {
+        // Both pictures as the work bitmap holds them: one pass picks each pixel.
+        DissolvePicturesParams params;
+        params.oldPicture = BitmapPixels(oldImage);
+        params.newPicture = BitmapPixels(newImage);
+        params.dest = BitmapPixels(state->work);
+        params.oldPicture.width = params.newPicture.width = params.dest.width = w;
+        params.oldPicture.height = params.newPicture.height = params.dest.height = h;
+        params.thresholds = state->thresholds;
+        DissolvePictures(params, level);
+        DrawFxPicture(request, state->work, request->bltFlags);
+        return 0;
+    }
     MaskPlane *reveal = state->revealMask;
     if (level < 256) {
         DissolveParams params;

@@ -23,6 +23,15 @@ struct DissolveParams {
 // pixel is cleared.
 void DissolveFrame(const DissolveParams &params, int32_t level);
 
+struct DissolvePicturesParams {
+    PixelBuffer oldPicture, newPicture, dest; // same size and pixel size
+    const uint16_t *thresholds = nullptr;     // width x height, row after row
+};
+// A dissolve's frame of two whole pictures: each pixel the new picture's where its threshold is below level, else
+// the old one's. The same pixels as DissolveFrame's mask and a masked copy of the new picture over the old, in one
+// pass.
+void DissolvePictures(const DissolvePicturesParams &params, int32_t level);
+
 // ---- Pixel zoom --------------------------------------------------------------------------------------------
 struct PixelZoomParams {
     PixelBuffer source, dest; // same size and layout

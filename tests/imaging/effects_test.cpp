@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "image_helpers.h"
@@ -59,6 +60,37 @@ TEST(DissolveFrame, MaskPlanesTakeTheSourceBits) {
     f.params.dest = dst.view.data;
     DissolveFrame(f.params, 55); // pixels 0..5 shown
     EXPECT_EQ(dst.bytes[0], 0xF0);
+}
+
+// The one-pass dissolve of two pictures against DissolveFrame's mask and a copy through it, for every pixel size.
+TEST(DissolvePictures, EqualsTheMaskAndAMaskedCopy) {
+    uint32_t seed = 5;
+    const auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    for (int bpp : {4, 3, 2})
+        for (auto [w, h] : {std::pair{61, 7}, std::pair{1, 1}, std::pair{33, 4}}) {
+            TestImage oldPic(w, h, bpp), newPic(w, h, bpp), dest(w, h, bpp);
+            for (uint8_t &b : oldPic.bytes) b = uint8_t(next());
+            for (uint8_t &b : newPic.bytes) b = uint8_t(next());
+            std::vector<uint16_t> thresholds(size_t(w * h));
+            for (uint16_t &t : thresholds) t = uint16_t(next() % 255);
+            TestPlane mask(w, h, true);
+            for (int32_t level : {0, 1, 100, 254, 255, 256}) {
+                DissolveParams reveal;
+                reveal.dest = mask.view.data, reveal.destBytesPerRow = int32_t(mask.view.pitch);
+                reveal.width = w, reveal.height = h, reveal.thresholds = thresholds.data();
+                DissolveFrame(reveal, level);
+                DissolvePicturesParams params;
+                params.oldPicture = oldPic.view, params.newPicture = newPic.view, params.dest = dest.view;
+                params.thresholds = thresholds.data();
+                DissolvePictures(params, level);
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x) {
+                        const TestImage &from = MaskBit(mask.view.Row(y), x) ? newPic : oldPic;
+                        ASSERT_EQ(0, std::memcmp(dest.view.At(x, y), from.view.At(x, y), size_t(bpp)))
+                            << bpp << " bytes, level " << level << " at " << x << "," << y;
+                    }
+            }
+        }
 }
 
 // ---- Pixel zoom ----------------------------------------------------------------------------------------------
