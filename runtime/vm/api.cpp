@@ -187,11 +187,6 @@ int ValueTypeAndNumber(VMState *vm, int index, double *number) {
     return p->tt;
 }
 
-int IsString(VMState *vm, int index) {
-    VMValue *p = IndexToValue(vm, index);
-    return p && (p->tt == TSTRING || p->tt == TNUMBER);
-}
-
 int IsNumber(VMState *vm, int index) {
     VMValue *p = IndexToValue(vm, index);
     double d;
@@ -222,14 +217,6 @@ int ToBoolean(VMState *vm, int index) {
     return p && !IsFalse(p);
 }
 
-void *ToUserdata(VMState *vm, int index) {
-    VMValue *p = IndexToValue(vm, index);
-    if (p == nullptr) return nullptr;
-    if (p->tt == TUSERDATA) return static_cast<Userdata *>(p->u.gc)->data;
-    if (p->tt == TLIGHTHANDLE) return p->u.p;
-    return nullptr;
-}
-
 const void *ToPointer(VMState *vm, int index) {
     VMValue *p = IndexToValue(vm, index);
     if (p == nullptr) return nullptr;
@@ -243,19 +230,9 @@ const void *ToPointer(VMState *vm, int index) {
     }
 }
 
-void *ToThread(VMState *vm, int index) {
-    VMValue *p = IndexToValue(vm, index);
-    return p && p->tt == TTHREAD ? p->u.p : nullptr;
-}
-
 void *ToHandle(VMState *vm, int index) {
     VMValue *p = IndexToValue(vm, index);
     return p && p->tt == TLIGHTHANDLE ? p->u.p : nullptr;
-}
-
-int IsNativeFunction(VMState *vm, int index) {
-    VMValue *p = IndexToValue(vm, index);
-    return p && IsNative(p);
 }
 
 // ---- Comparison ------------------------------------------------------------------------------------------------
@@ -287,13 +264,6 @@ int LessThan(VMState *vm, int a, int b) {
 int VMRawEqual(VMState *vm, int a, int b) {
     VMValue *pa = IndexToValue(vm, a), *pb = IndexToValue(vm, b);
     return pa && pb && RawEqualValues(pa, pb);
-}
-
-int VMEqual(VMState *vm, int a, int b) {
-    VMValue *pa = IndexToValue(vm, a), *pb = IndexToValue(vm, b);
-    if (pa == nullptr || pb == nullptr) return 0;
-    VMValue va = *pa, vb = *pb;
-    return EqualValues(vm, &va, &vb) ? 1 : 0;
 }
 
 // ---- Tables ----------------------------------------------------------------------------------------------------

@@ -282,10 +282,3 @@ int DumpStackFunction(VMState *vm, int index, ChunkWriter writer, void *data) {
     }
     return 0;
 }
-
-int GetFunctionProto(VMState *vm, int index, FunctionProto *out) {
-    const VMValue *v = StackValue(vm, index);
-    if (v == nullptr || !IsScriptClosure(v)) return kErrNotUserFunction;
-    ToFunctionProto(static_cast<ScriptClosure *>(v->u.gc)->p, out);
-    return 0;
-}

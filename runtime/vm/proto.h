@@ -116,7 +116,3 @@ std::string DisassembleProto(const FunctionProto &proto);
 // Verifies the prototype, resolves its symbols and pushes a closure of it (fresh Nil upvalues) onto the VM
 // stack, ready for CallFunction/ProtectedCall. Returns 0, or an error code with nothing pushed.
 int PushProtoClosure(VMState *vm, const FunctionProto &proto);
-
-// The prototype of the script function at the stack index, with resolved constants (for tools and tests).
-// Returns 0, or kErrNotUserFunction.
-int GetFunctionProto(VMState *vm, int index, FunctionProto *out);

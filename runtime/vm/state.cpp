@@ -97,9 +97,3 @@ int FindLabel(VMState *vm, const char *name) {
     }
     return -1;
 }
-
-const char *CurrentCommandName(VMState *vm) {
-    for (CallFrame *f = vm->ci; f > vm->frames; f--)
-        if (f->isNative && IsNative(f->func)) return static_cast<NativeFunction *>(f->func->u.gc)->name->data;
-    return nullptr;
-}

@@ -205,11 +205,6 @@ void FreeTable(VMState *vm, Table *t) {
     VMFree(vm, t, sizeof(Table));
 }
 
-size_t TableBytes(const Table *t) {
-    return sizeof(Table) + sizeof(VMValue) * t->arrayCap + sizeof(TableNode) * t->nodeCap +
-           sizeof(uint64_t) * t->indexCap;
-}
-
 const VMValue *TableGetInt(const Table *t, int64_t key) {
     if (key >= 0 && key < int64_t(t->arraySize)) return &t->array[key];
     if (t->nodeCount == t->deadCount) return &kNilValue;

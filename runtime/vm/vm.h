@@ -115,18 +115,14 @@ void ConcatValues(VMState *vm, int n);      // joins the n top values (strings a
 int ValueType(VMState *vm, int index); // TypeTag, or TNONE
 // ValueType, and for a number its value in *number as well: the argument readers' common case in one call.
 int ValueTypeAndNumber(VMState *vm, int index, double *number);
-int IsString(VMState *vm, int index);  // strings and numbers
 int IsNumber(VMState *vm, int index);  // numbers and numeric strings
 double VMToNumber(VMState *vm, int index);
 // The string's bytes (always zero-terminated, zeros allowed inside); a number is converted in place. Null for
 // other types. The pointer lives as long as the value stays on the stack.
 const char *VMToString(VMState *vm, int index, size_t *length = nullptr);
 int ToBoolean(VMState *vm, int index); // Nil, false, 0 and "" are false
-void *ToUserdata(VMState *vm, int index);
 const void *ToPointer(VMState *vm, int index);
-void *ToThread(VMState *vm, int index);
 void *ToHandle(VMState *vm, int index); // a light handle's pointer, else null
-int IsNativeFunction(VMState *vm, int index);
 
 // Truncates toward zero; out of range saturates; NaN gives INT32_MIN. Every integer read goes through it.
 inline int32_t SaturateToInt32(double n) {
@@ -143,7 +139,6 @@ int ParseNumber(const char *text, size_t length, double *out);
 // ---- Comparison ----------------------------------------------------------------------------------------------
 int LessThan(VMState *vm, int a, int b); // with __lt; number vs string raises 1019
 int VMRawEqual(VMState *vm, int a, int b);
-int VMEqual(VMState *vm, int a, int b); // with __eq
 
 // ---- Tables --------------------------------------------------------------------------------------------------
 void GetTable(VMState *vm, int table);       // replaces the key on top with table[key] (with __index)
@@ -196,21 +191,6 @@ void SetGCThreshold(VMState *vm, int kilobytes); // collects at once when alread
 void CollectGarbage(VMState *vm);
 void SetGCStress(VMState *vm, int on); // collect at every allocation (tests)
 
-// ---- String buffer -------------------------------------------------------------------------------------------
-// Builds a long string in pieces: local bytes are flushed as pieces onto the VM stack and joined at the end.
-struct StringBuffer {
-    VMState *vm;
-    size_t used;
-    int pieces;
-    char local[1024];
-};
-void StringBufferInit(VMState *vm, StringBuffer *buffer);
-void StringBufferPrepare(StringBuffer *buffer);
-void StringBufferAddString(StringBuffer *buffer, const char *text);
-void StringBufferAddBytes(StringBuffer *buffer, const char *bytes, size_t length);
-void StringBufferAddChar(StringBuffer *buffer, char c);
-void StringBufferPushResult(StringBuffer *buffer);
-
 // ---- Bytecode ------------------------------------------------------------------------------------------------
 // A non-zero writer result stops the dump and DumpStackFunction returns it.
 using ChunkWriter = int (*)(VMState *vm, const void *bytes, size_t size, void *data);
@@ -244,5 +224,3 @@ int CallPcIndex(VMState *vm);
 void SetGosubJumpDelta(VMState *vm, int delta);
 // The instruction index of a label of the main chunk (case-insensitive), or -1.
 int FindLabel(VMState *vm, const char *name);
-// The name of the command running now (for error reports), or null.
-const char *CurrentCommandName(VMState *vm);

@@ -416,7 +416,6 @@ void TableSetStr(VMState *vm, Table *t, VMString *key, const VMValue *value);
 // Steps from key (Nil: the start) to the next pair; false at the end. Raises kErrBadNextKey for a foreign key.
 bool TableNext(VMState *vm, const Table *t, const VMValue *key, VMValue *nextKey, VMValue *nextValue);
 size_t TableListLength(const Table *t);
-size_t TableBytes(const Table *t);
 
 // value.cpp
 // Inline: every conditional jump tests it.

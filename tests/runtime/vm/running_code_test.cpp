@@ -83,16 +83,3 @@ TEST_F(RunningCodeTest, ComparisonFormsMatchTheRulesForBothOperandKinds) {
         EXPECT_EQ(RunCompare(OP_LT, Num(1), Str("2"), constantB, &r), kErrWrongType) << constantB;
     }
 }
-
-TEST_F(RunningCodeTest, DumpGivesBackTheCodeAsLoaded) {
-    FunctionProto f = NewFunction(3);
-    int one = f.AddNumber(1);
-    Code(f, 1, {AsBx(OP_LOADINT, 0, 2), ABC(OP_SUB, 1, 0, K(one)), ABC(OP_ADD, 2, 0, 1), ABC(OP_LT, 0, 0, K(one)),
-                AsBx(OP_JMP, 0, 0)});
-    Code(f, 2, {ABC(OP_RETURN, 2, 2, 0)});
-    ASSERT_EQ(PushProtoClosure(vm, f), 0);
-    FunctionProto back;
-    ASSERT_EQ(GetFunctionProto(vm, -1, &back), 0);
-    EXPECT_EQ(back.code, f.code);
-    EXPECT_EQ(back.lines, f.lines);
-}
