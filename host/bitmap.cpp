@@ -105,12 +105,6 @@ MaskPlane *WrapMaskBuffer(void *buffer, int32_t bytesPerRow, int32_t rows) {
     return plane;
 }
 
-void InitWrappedMaskPlane(MaskPlane *header, void *buffer, int32_t bytesPerRow) {
-    if (!header || header->ownsBits) return; // re-pointing an owning plane would leak its bits
-    header->bits = static_cast<uint8_t *>(buffer);
-    header->bytesPerRow = bytesPerRow;
-}
-
 AlphaPlane *AllocAlphaPlane(int32_t width, int32_t height, bool clear) {
     if (!SideOk(width) || !SideOk(height)) return nullptr;
     auto *plane = new (std::nothrow) AlphaPlane;
@@ -131,17 +125,6 @@ void FreeAlphaPlane(AlphaPlane *plane) {
     if (!plane) return;
     if (plane->ownsBytes) std::free(plane->bytes);
     delete plane;
-}
-
-AlphaPlane *WrapAlphaBuffer(void *buffer, int32_t width, int32_t height, int32_t bytesPerRow) {
-    if (!buffer || width <= 0 || height <= 0 || bytesPerRow < width) return nullptr;
-    auto *plane = new (std::nothrow) AlphaPlane;
-    if (!plane) return nullptr;
-    plane->bytes = static_cast<uint8_t *>(buffer);
-    plane->width = width;
-    plane->height = height;
-    plane->bytesPerRow = bytesPerRow;
-    return plane;
 }
 
 void InitWrappedAlphaPlane(AlphaPlane *header, void *buffer, int32_t bytesPerRow) {

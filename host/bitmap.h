@@ -107,11 +107,9 @@ void FreeHostBitmap(HostBitmap *bitmap); // null allowed
 MaskPlane *AllocMaskPlane(const HostBitmap *bitmap, int32_t width, int32_t height, bool clear = true);
 void FreeMaskPlane(MaskPlane *plane); // null allowed; a wrapped plane's buffer is not freed
 MaskPlane *WrapMaskBuffer(void *buffer, int32_t bytesPerRow, int32_t rows = 0);
-void InitWrappedMaskPlane(MaskPlane *header, void *buffer, int32_t bytesPerRow);
 
 AlphaPlane *AllocAlphaPlane(int32_t width, int32_t height, bool clear = true); // (width + 3) & ~3 bytes per row
 void FreeAlphaPlane(AlphaPlane *plane); // null allowed
-AlphaPlane *WrapAlphaBuffer(void *buffer, int32_t width, int32_t height, int32_t bytesPerRow);
 void InitWrappedAlphaPlane(AlphaPlane *header, void *buffer, int32_t bytesPerRow);
 
 // Direct access. All bitmaps are plain memory, so the lock always succeeds for a valid bitmap; a failed lock

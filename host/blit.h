@@ -36,8 +36,6 @@ void BlendBitmapLevel(const HostBitmap *source, int32_t sx, int32_t sy, HostBitm
 // so the cross-fade fast path is always taken. Returns the asked bits that hold.
 constexpr uint32_t kBlitCapConstantBlend = 4;
 uint32_t QueryBlitCapabilities(uint32_t bits);
-// Blits are synchronous here.
-inline void WaitBlitter() {}
 
 // One pixel of any format as 0x00RRGGBB and back (the generic path and the test oracle of the fast paths).
 uint32_t ReadPixelColour(const HostBitmap *bitmap, int32_t x, int32_t y);

@@ -37,8 +37,6 @@ int BlankClipboard();
 void InstallClipboardStream();
 
 // ---- The image side (clipboard_image.cpp) -------------------------------------------------------------------
-// True when a clipboard tool is installed for the running desktop.
-bool HaveClipboardImageTool();
 // 0, 1361 without a tool, 1025 when the tool fails.
 int WriteClipboardImage(const HostBitmap *bitmap, const AlphaPlane *alpha, int32_t width, int32_t height);
 // True when the desktop's clipboard offers a PNG image.

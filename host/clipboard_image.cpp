@@ -45,11 +45,6 @@ bool FindTool(ClipboardTool *tool) {
 
 } // namespace
 
-bool HaveClipboardImageTool() {
-    ClipboardTool tool;
-    return FindTool(&tool);
-}
-
 int WriteClipboardImage(const HostBitmap *bitmap, const AlphaPlane *alpha, int32_t width, int32_t height) {
     ClipboardTool tool;
     if (!FindTool(&tool)) return kErrClipboardFormat;

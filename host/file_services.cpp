@@ -205,18 +205,6 @@ int GetVolumeSpace(const char *name, uint64_t *freeBytes, uint64_t *usedBytes) {
     return 0;
 }
 
-char *SetCurrentDirectory(const char *path) {
-    std::string host;
-    if (!HostPath(path, &host)) return nullptr;
-    auto *previous = static_cast<char *>(AllocBlock(1024, 1));
-    if (!previous) return nullptr;
-    if (!getcwd(previous, 1024) || chdir(host.c_str()) != 0) {
-        FreeBlock(previous);
-        return nullptr;
-    }
-    return previous;
-}
-
 int RenamePath(const char *oldName, const char *newName) {
     std::string from, to;
     if (!HostPath(oldName, &from) || !HostPath(newName, &to)) return 0;

@@ -81,9 +81,6 @@ int GetPathRefFullName(PathRef *ref, char *buffer, size_t size);
 int ResolveLockPath(const char *name, char *buffer, size_t size);
 // Free and used bytes of the volume holding the name; 0, or 1043 when the name cannot be locked.
 int GetVolumeSpace(const char *name, uint64_t *freeBytes, uint64_t *usedBytes);
-// Changes the current directory; returns a 1024-byte AllocBlock holding the previous one (FreeBlock it), or null
-// when the directory cannot be entered. Passing that name back restores the previous directory.
-char *SetCurrentDirectory(const char *path);
 
 // Each returns non-zero on success.
 int RenamePath(const char *oldName, const char *newName);

@@ -331,25 +331,3 @@ int HeaderSizeOfFile(VirtualFile *file, int32_t *outWidth, int32_t *outHeight) {
 }
 
 } // namespace
-
-int LoadThroughDatatypes(const char *name, uint32_t group, int errorCode, DatatypeObject **outObject) {
-    *outObject = nullptr;
-    if (group != kDatatypeGroupPicture) return errorCode;
-    auto *object = new (std::nothrow) DatatypeObject;
-    if (!object) return kErrOutOfMemory;
-    int r = LoadPictureDatatype(name, 1, &object->pixels, &object->alpha, &object->transparent, &object->width,
-                                &object->height);
-    if (r) {
-        delete object;
-        return errorCode ? errorCode : r;
-    }
-    *outObject = object;
-    return 0;
-}
-
-void DisposeDatatypeObject(DatatypeObject *object) {
-    if (!object) return;
-    FreeBlock(object->pixels);
-    FreeAlphaPlane(object->alpha);
-    delete object;
-}

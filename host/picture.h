@@ -20,18 +20,3 @@ int LoadPictureDatatype(const char *name, int loadAlpha, uint32_t **outPixels, A
 // formats or a header without a size, 1045 when the file cannot be opened or is a QOI claiming more pixels than
 // its length can code.
 int ReadPictureHeaderSize(const char *name, int32_t *outWidth, int32_t *outHeight);
-
-// The generic datatypes entry: only the picture group exists here. Sounds and animations have no system
-// decoders on this platform, so those groups fail with the caller's error code (the own readers serve them).
-constexpr uint32_t kDatatypeGroupPicture = 0x70696374; // "pict"
-constexpr uint32_t kDatatypeGroupSound = 0x736F756E;   // "soun"
-constexpr uint32_t kDatatypeGroupAnimation = 0x616E696D; // "anim"
-struct DatatypeObject {
-    int32_t width = 0;
-    int32_t height = 0;
-    uint32_t *pixels = nullptr; // FreeBlock, owned by the object
-    AlphaPlane *alpha = nullptr;
-    int64_t transparent = -1;
-};
-int LoadThroughDatatypes(const char *name, uint32_t group, int errorCode, DatatypeObject **outObject);
-void DisposeDatatypeObject(DatatypeObject *object); // null allowed

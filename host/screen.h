@@ -19,8 +19,6 @@ intptr_t QueryBitMapAttr(std::nullptr_t, int32_t attr, ScreenRect *rect = nullpt
 int OpenOwnScreen(int32_t width, int32_t height, int32_t depth);
 void CloseOwnScreen();
 int OwnScreenOpen();
-// The own screen's name, "VISTALOOM.1" while open.
-const char *OwnScreenName();
 inline void ReleaseScreenPens() {}
 
 // A copy of a screen rectangle. The desktop cannot be read through SDL, so this is a black bitmap of that size;

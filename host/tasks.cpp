@@ -36,7 +36,6 @@ std::atomic<uint32_t> pendingSignals{0};
 std::atomic<uint32_t> allocatedSignals{kStandardWaitSignals};
 // A left click is ordinary input for nearly every applet, so that switch starts off; scripts opt in.
 std::atomic<int> ctrlCQuits{1}, leftMouseQuits{0}, escapeQuits{1};
-MainTaskInfo mainTask{0};
 
 // The built-in wait: a pipe that wakers write a byte into.
 int wakePipe[2] = {-1, -1};
@@ -155,7 +154,6 @@ bool RawWaitUntil(int64_t deadline) {
 // ---- Start and stop ------------------------------------------------------------------------------------------
 int StartupSystem() {
     if (systemStarted) return 0;
-    mainTask.threadId = static_cast<uint64_t>(pthread_self());
     EnsureWakePipe();
     if (pipe2(interruptPipe, O_CLOEXEC) != 0) return kErrOutOfMemory;
     interruptWatcher = std::thread(WatchInterrupts, interruptPipe[0]);
@@ -203,7 +201,6 @@ void UnlockSemaphore(HostSemaphore *semaphore) {
 }
 
 // ---- Signals -------------------------------------------------------------------------------------------------
-const MainTaskInfo *MainTask() { return &mainTask; }
 
 void SignalMainTask(uint32_t mask) {
     pendingSignals.fetch_or(mask);

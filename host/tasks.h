@@ -35,11 +35,6 @@ constexpr uint32_t kSignalTimer = 1u << 17;  // a timer request fell due
 constexpr uint32_t kSignalMain = 1u << 18;   // MainSignalBit: the sound server's wake-up
 constexpr uint32_t kStandardWaitSignals = kSignalBreak | kSignalEvent | kSignalTimer | kSignalMain;
 
-// The main task (the thread that called StartupSystem) and the bit number of its sound-server signal.
-struct MainTaskInfo {
-    uint64_t threadId;
-};
-const MainTaskInfo *MainTask();
 extern const int MainSignalBit;
 
 // Sets signal bits of the main task and wakes it; safe from any thread.

@@ -49,34 +49,6 @@ const char *const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul"
 
 } // namespace
 
-void GetSystemTime(Timeval *out) {
-    if (!out) return;
-    int64_t now = RealtimeMicroseconds();
-    out->seconds = static_cast<uint32_t>(now / 1000000);
-    out->microseconds = static_cast<uint32_t>(now % 1000000);
-}
-
-int CompareTimeval(const Timeval *a, const Timeval *b) {
-    if (a->seconds != b->seconds) return a->seconds < b->seconds ? -1 : 1;
-    if (a->microseconds != b->microseconds) return a->microseconds < b->microseconds ? -1 : 1;
-    return 0;
-}
-
-void AddTimeval(Timeval *a, const Timeval *b) {
-    uint64_t micro = uint64_t(a->microseconds) + b->microseconds;
-    a->seconds += b->seconds + static_cast<uint32_t>(micro / 1000000);
-    a->microseconds = static_cast<uint32_t>(micro % 1000000);
-}
-
-void SubtractTimeval(Timeval *a, const Timeval *b) {
-    if (a->microseconds < b->microseconds) {
-        a->microseconds += 1000000;
-        a->seconds -= 1;
-    }
-    a->microseconds -= b->microseconds;
-    a->seconds -= b->seconds;
-}
-
 int DateStampToFields(const DateStamp *stamp, DateFields *out, int) {
     if (!stamp || !out) return 0;
     if (stamp->days < -kMaxStampDays || stamp->days > kMaxStampDays || stamp->minutes < 0 || stamp->minutes >= 24 * 60 ||

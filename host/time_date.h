@@ -5,12 +5,6 @@
 #include <cstdint>
 #include <ctime>
 
-// A moment as the timer reports it: seconds and microseconds since 1 January 1970 UTC.
-struct Timeval {
-    uint32_t seconds = 0;
-    uint32_t microseconds = 0;
-};
-
 // The system's date stamp in local time: days since 1 January 1978, minutes since midnight, ticks (1/50 s).
 constexpr int kTicksPerSecond = 50;
 struct DateStamp {
@@ -28,12 +22,6 @@ struct DateFields {
     int month = 0;
     int year = 1978;
 };
-
-void GetSystemTime(Timeval *out);
-// Ordered like strcmp: -1 when a is earlier than b, 0 when equal, 1 when a is later.
-int CompareTimeval(const Timeval *a, const Timeval *b);
-void AddTimeval(Timeval *a, const Timeval *b);      // a += b
-void SubtractTimeval(Timeval *a, const Timeval *b); // a -= b
 
 // Splits a stamp into fields; returns 1 (0 for minutes or ticks out of range). Negative days are dates before
 // 1978, as host files can have.

@@ -496,12 +496,6 @@ int64_t WriteVirtualFileBuffered(VirtualFile *file, const void *buffer, size_t c
     return static_cast<int64_t>(done);
 }
 
-int PutCharVirtualFile(VirtualFile *file, int byte) {
-    uint8_t b = static_cast<uint8_t>(byte);
-    int64_t n = WriteVirtualFileBuffered(file, &b, 1);
-    return n == 1 ? 1 : -1;
-}
-
 int FlushVirtualFile(VirtualFile *file) {
     if (!file) return 0;
     if (file->kind != kPlainFile) return 1;

@@ -60,8 +60,6 @@ void AdvanceVirtualFile(VirtualFile *file, size_t count);
 // error. The position advances.
 int64_t WriteVirtualFile(VirtualFile *file, const void *buffer, size_t count);
 int64_t WriteVirtualFileBuffered(VirtualFile *file, const void *buffer, size_t count);
-// One buffered byte: 1 when written, negative on an error.
-int PutCharVirtualFile(VirtualFile *file, int byte);
 // 1 on success (at once for memory ranges), 0 on a write error.
 int FlushVirtualFile(VirtualFile *file);
 

@@ -111,9 +111,6 @@ void SetDisplayPointer(HostWindow *window, const HostBitmap *image, const AlphaP
                        int32_t hotY);
 void RestoreDisplayPointer(HostWindow *window);
 
-// The mouse position inside the window (as the pump last saw it); 0, 0 when not open.
-void GetDisplayMousePosition(const HostWindow *window, int32_t *x, int32_t *y);
-
 // 1 when an outer size fits the current screen.
 int FitsScreen(HostWindow *window, int32_t x, int32_t y, int32_t outerWidth, int32_t outerHeight);
 

@@ -65,12 +65,3 @@ constexpr int kAlphaChannelBitmap = 0;
 constexpr int kAlphaChannelColor = 1;
 void BLTALPHACHANNEL(const AlphaPlane *alpha, int32_t sx, int32_t sy, HostBitmap *dst, int32_t dx, int32_t dy,
                      int32_t width, int32_t height, uint32_t color, int32_t mode, const HostBitmap *source = nullptr);
-
-// Blends a colour through coverage, clipped to both sizes. Modes: 0 the bitmap only; 2 also moves the
-// destination alpha plane towards level by the coverage; 3 takes coverage from the 16-bit buffer (0..65535)
-// and uses level = 255 - the colour's top byte for both. further is accepted for callers that pass it.
-void BltAlphaChannelClipped(const AlphaPlane *coverage, int32_t sx, int32_t sy, HostBitmap *dst, int32_t x,
-                            int32_t y, int32_t width, int32_t height, int32_t sourceWidth, int32_t sourceHeight,
-                            int32_t destWidth, int32_t destHeight, uint32_t color, int32_t mode,
-                            AlphaPlane *destAlpha, int32_t level, const uint16_t *coverage16,
-                            int32_t coverage16RowLength, const AlphaPlane *further);

@@ -14,7 +14,6 @@ void SetFPSLimit(int32_t framesPerSecond) {
     gFpsLimit = framesPerSecond > 0 ? framesPerSecond : 0;
     gNextDeadline = -1;
 }
-int32_t GetFPSLimit() { return gFpsLimit; }
 void ResetFramePacing() { gNextDeadline = -1; }
 
 static void SleepUntil(int64_t deadline) {

@@ -10,7 +10,6 @@ constexpr int32_t kVerticalBlankRate = 60;
 
 // 0 turns the limit off (frames follow the vertical blank). Negative rates count as 0.
 void SetFPSLimit(int32_t framesPerSecond);
-int32_t GetFPSLimit();
 
 // The display code may supply a real vertical-blank wait (vsync); it is used when no limit is set.
 extern void (*WaitVerticalBlankHook)();

@@ -39,16 +39,6 @@ Channels GradientChannels(Channels s, Channels e, int32_t k) {
 }
 } // namespace
 
-void FillGradient32(const GradientParams &p) {
-    if (!p.pixels || p.width <= 0 || p.height <= 0) return;
-    const GradientAxis axis(p.width, p.height, p.angle);
-    const Channels s = ColorChannels(p.startColor & 0xFFFFFF), e = ColorChannels(p.endColor & 0xFFFFFF);
-    for (int32_t y = 0; y < p.height; ++y) {
-        uint32_t *row = p.pixels + ptrdiff_t(y) * p.rowLength;
-        for (int32_t x = 0; x < p.width; ++x) row[x] = ChannelsColor(GradientChannels(s, e, axis.At(x, y)));
-    }
-}
-
 void DRAWGRADIENT(HostBitmap *bitmap, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t startColor,
                   uint32_t endColor, double angle) {
     if (!bitmap || !bitmap->pixels || width <= 0 || height <= 0) return;

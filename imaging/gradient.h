@@ -6,20 +6,10 @@
 #include "host/bitmap.h"
 #include "imaging/pixels.h"
 
-// A linear gradient over width x height pixels. The angle is in degrees, clockwise on screen (y down): 0 runs
-// from start at the left to end at the right, 90 from top to bottom. The first and last pixel centres along
-// the direction get exactly the start and end colours.
-struct GradientParams {
-    uint32_t *pixels = nullptr; // 0x00RRGGBB words
-    int32_t width = 0, height = 0;
-    int32_t rowLength = 0; // pixels
-    uint32_t startColor = 0, endColor = 0;
-    double angle = 0;
-};
-void FillGradient32(const GradientParams &params);
-
-// The gradient into a rectangle of a bitmap of any kernel layout, clipped to the bitmap; the gradient's geometry
-// is that of the whole rectangle.
+// A linear gradient into a rectangle of a bitmap of any kernel layout, clipped to the bitmap; the gradient's
+// geometry is that of the whole rectangle. The angle is in degrees, clockwise on screen (y down): 0 runs from start
+// at the left to end at the right, 90 from top to bottom. The first and last pixel centres along the direction get
+// exactly the start and end colours.
 void DRAWGRADIENT(HostBitmap *bitmap, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t startColor,
                   uint32_t endColor, double angle);
 

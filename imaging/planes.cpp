@@ -68,32 +68,11 @@ void BltAlphaPlane(const AlphaPlane *source, int32_t sx, int32_t sy, AlphaPlane 
     BltAlphaPlaneClipped(source, sx, sy, dest, dx, dy, width, height, 0, 0, 0, 0, mode, parameter);
 }
 
-void CombineAlphaPlanes(const CombineAlphaParams &p) {
-    if (!p.source || !p.dest || p.width <= 0 || p.height <= 0) return;
-    CombineRect(p.source + ptrdiff_t(p.sy) * p.sourceBytesPerRow + p.sx, p.sourceBytesPerRow,
-                p.dest + ptrdiff_t(p.y) * p.destBytesPerRow + p.x, p.destBytesPerRow, p.width, p.height,
-                p.mode == 1 ? kAlphaCopyNonZero : kAlphaCopy, 0);
-}
-
 void MultiplyAlphaPlane(const uint8_t *source, uint8_t *dest, int32_t level, int32_t bytesPerRow, int32_t rows) {
     if (!source || !dest || bytesPerRow <= 0 || rows <= 0) return;
     const unsigned l = unsigned(std::clamp(level, 0, 255));
     const size_t n = size_t(bytesPerRow) * size_t(rows);
     for (size_t i = 0; i < n; ++i) dest[i] = uint8_t(source[i] * l / 255);
-}
-
-void SetAlphaFromMask(const MaskPlane *templateMask, int32_t tx, int32_t ty, AlphaPlane *dest, int32_t x, int32_t y,
-                      int32_t width, int32_t height, uint8_t value) {
-    if (!templateMask || !dest || !templateMask->bits || !dest->bytes) return;
-    int32_t tw = templateMask->bytesPerRow * 8;
-    int32_t th = templateMask->rows > 0 ? templateMask->rows : INT32_MAX;
-    if (!ClipPlanes(&tx, &ty, &x, &y, &width, &height, tw, th, dest->width, dest->height)) return;
-    for (int32_t j = 0; j < height; ++j) {
-        const uint8_t *row = templateMask->bits + ptrdiff_t(ty + j) * templateMask->bytesPerRow;
-        uint8_t *d = dest->bytes + ptrdiff_t(y + j) * dest->bytesPerRow + x;
-        for (int32_t i = 0; i < width; ++i)
-            if (MaskBit(row, tx + i)) d[i] = value;
-    }
 }
 
 void InvertPlane(uint8_t *plane, int32_t rows, int32_t bytesPerRow) {

@@ -24,23 +24,8 @@ void BltAlphaPlaneClipped(const AlphaPlane *source, int32_t sx, int32_t sy, Alph
 void BltAlphaPlane(const AlphaPlane *source, int32_t sx, int32_t sy, AlphaPlane *dest, int32_t dx, int32_t dy,
                    int32_t width, int32_t height, int32_t mode, int32_t parameter);
 
-// A copy between raw 8-bit planes; mode 0 copies, 1 copies only the non-zero source bytes.
-struct CombineAlphaParams {
-    const uint8_t *source;
-    int32_t sx, sy;
-    uint8_t *dest;
-    int32_t x, y, width, height;
-    int32_t sourceBytesPerRow, destBytesPerRow;
-    int32_t mode;
-};
-void CombineAlphaPlanes(const CombineAlphaParams &params);
-
 // dest[i] = source[i] x level / 255 over whole rows (source and dest may be the same memory).
 void MultiplyAlphaPlane(const uint8_t *source, uint8_t *dest, int32_t level, int32_t bytesPerRow, int32_t rows);
-
-// Writes value into the alpha plane wherever the template mask bit at (tx + i, ty + j) is set.
-void SetAlphaFromMask(const MaskPlane *templateMask, int32_t tx, int32_t ty, AlphaPlane *dest, int32_t x, int32_t y,
-                      int32_t width, int32_t height, uint8_t value);
 
 // Inverts every byte of a mask or alpha plane's rows.
 void InvertPlane(uint8_t *plane, int32_t rows, int32_t bytesPerRow);

@@ -207,8 +207,6 @@ void InstallHostWaitAndPump() {
     SetSystemWaitFunctions(WaitHostEvents, WakeHostWait);
 }
 
-uint32_t HostWakeEventType() { return wakeEventType; }
-
 void WakeHostWait() {
     SDL_Event e{};
     e.type = wakeEventType;

@@ -33,4 +33,3 @@ HostWindow *FindHostWindow(uint32_t id);
 void InstallHostWake();
 // Gives the built-in wait and pump back (video is stopping).
 void ForgetHostWake();
-uint32_t HostWakeEventType();

@@ -483,12 +483,6 @@ void RestoreDisplayPointer(HostWindow *window) {
     SDL_SetCursor(SDL_GetDefaultCursor());
 }
 
-void GetDisplayMousePosition(const HostWindow *window, int32_t *x, int32_t *y) {
-    bool open = window && window->open;
-    *x = open ? window->mouseX : 0;
-    *y = open ? window->mouseY : 0;
-}
-
 int FitsScreen(HostWindow *, int32_t, int32_t, int32_t outerWidth, int32_t outerHeight) {
     int32_t w = int32_t(QueryBitMapAttr(nullptr, 14)), h = int32_t(QueryBitMapAttr(nullptr, 15));
     return outerWidth <= w && outerHeight <= h ? 1 : 0;
@@ -532,7 +526,6 @@ void CloseOwnScreen() {
 }
 
 int OwnScreenOpen() { return ownScreenOpen ? 1 : 0; }
-const char *OwnScreenName() { return ownScreenOpen ? "VISTALOOM.1" : ""; }
 
 HostBitmap *GrabScreenRect(int32_t, int32_t, int32_t width, int32_t height, int) {
     return AllocHostBitmap(width, height); // cleared: black

@@ -47,20 +47,3 @@ void RegisterCommands(VMState *vm, const CommandEntry *table) {
         SetGlobal(vm, AsciiLower(row->name).c_str());
     }
 }
-
-int CallScriptFunction(VMState *vm, const char *name, int nresults, std::initializer_list<ScriptArg> args) {
-    if (!CheckStack(vm, static_cast<int>(args.size()) + 1)) return kErrStackOverflow;
-    GetGlobal(vm, AsciiLower(name).c_str());
-    for (const ScriptArg &arg : args) {
-        switch (arg.type) {
-        case kScriptArgInteger: PushNumber(vm, arg.integer); break;
-        case kScriptArgString: PushString(vm, arg.text); break;
-        case kScriptArgObjectId:
-            if (arg.id.handle) PushHandle(vm, arg.id.handle);
-            else PushNumber(vm, arg.id.number);
-            break;
-        default: PushNil(vm); break;
-        }
-    }
-    return ProtectedCall(vm, static_cast<int>(args.size()), nresults, 0);
-}

@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -52,7 +51,6 @@ void RegisterCommands(VMState *vm, const CommandEntry *table);
 // Records the library in the list used to call commands by name and to dump the command list. Registering a
 // name again replaces the earlier record.
 void RegisterCommandLibrary(const CommandEntry *table, const char *libraryName);
-const std::vector<CommandLibraryRecord> &CommandLibraries();
 // The handler of a registered library's command (case-insensitive), or null.
 NativeFn FindCommand(const char *name);
 // Registers constants under lower-cased names; a later row with the same name replaces the earlier value.
@@ -61,28 +59,6 @@ void RegisterConstants(VMState *vm, const ConstantEntry *table);
 const ConstantEntry *FindConstant(const char *name);
 // Forgets every registered constant and library (tests, shutdown).
 void ClearCommandRegistry();
-
-// ---- Calling script functions --------------------------------------------------------------------------------
-// Argument kinds of CallScriptFunction.
-constexpr int kScriptArgInteger = 0;
-constexpr int kScriptArgString = 2;
-constexpr int kScriptArgNil = 3;
-constexpr int kScriptArgObjectId = 5;
-
-struct ScriptArg {
-    int type = kScriptArgNil;
-    int32_t integer = 0;
-    const char *text = nullptr;
-    ObjectId id{};
-};
-inline ScriptArg ScriptInteger(int32_t v) { return ScriptArg{kScriptArgInteger, v, nullptr, {}}; }
-inline ScriptArg ScriptString(const char *s) { return ScriptArg{kScriptArgString, 0, s, {}}; }
-inline ScriptArg ScriptNil() { return ScriptArg{}; }
-inline ScriptArg ScriptObjectId(ObjectId id) { return ScriptArg{kScriptArgObjectId, 0, nullptr, id}; }
-
-// Calls the global function of that (lower-cased) name in protected mode, leaving nresults results on the stack
-// (-1 keeps all). Returns 0 or the error code raised inside.
-int CallScriptFunction(VMState *vm, const char *name, int nresults, std::initializer_list<ScriptArg> args);
 
 // ---- Argument count ------------------------------------------------------------------------------------------
 // Fewer than minimum raises 1014; more than a positive maximum raises 1193; maximum 0 with minimum > 0 means no

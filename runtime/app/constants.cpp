@@ -43,8 +43,6 @@ void RegisterCommandLibrary(const CommandEntry *table, const char *libraryName) 
     g_libraries.push_back(CommandLibraryRecord{libraryName, table});
 }
 
-const std::vector<CommandLibraryRecord> &CommandLibraries() { return g_libraries; }
-
 NativeFn FindCommand(const char *name) {
     std::string lower = AsciiLower(name);
     for (const CommandLibraryRecord &record : g_libraries)

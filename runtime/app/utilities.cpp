@@ -23,7 +23,6 @@ void InsertNode(ListHeader *list, ListNode *node, ListNode *predecessor) {
     successor->prev = node;
 }
 
-void AddHeadNode(ListHeader *list, ListNode *node) { InsertNode(list, node, &list->headNode); }
 void AddTailNode(ListHeader *list, ListNode *node) { InsertNode(list, node, list->tailNode.prev); }
 
 void RemoveNode(ListNode *node) {
@@ -91,7 +90,6 @@ uint8_t Latin1ToUpper(uint8_t c) {
     return (IsLatin1Lower(c) && c != 0xDF && c != 0xFF) ? static_cast<uint8_t>(c - 32) : c;
 }
 uint8_t Latin1ToLower(uint8_t c) { return IsLatin1Upper(c) ? static_cast<uint8_t>(c + 32) : c; }
-bool IsLatin1Blank(uint8_t c) { return (c >= 9 && c <= 13) || c == 32 || c == 160; }
 
 // ---- Console progress ----------------------------------------------------------------------------------------
 static void WriteConsole(const std::string &text) {

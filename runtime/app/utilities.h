@@ -27,7 +27,6 @@ struct ListHeader {
 };
 
 void InitList(ListHeader *list);
-void AddHeadNode(ListHeader *list, ListNode *node);
 void AddTailNode(ListHeader *list, ListNode *node);
 // Links node after predecessor (null: at the head).
 void InsertNode(ListHeader *list, ListNode *node, ListNode *predecessor);
@@ -127,7 +126,6 @@ bool IsLatin1Upper(uint8_t c); // A-Z, 0xC0-0xDE except 0xD7
 bool IsLatin1Lower(uint8_t c); // a-z, 0xDF-0xFF except 0xF7
 uint8_t Latin1ToUpper(uint8_t c);
 uint8_t Latin1ToLower(uint8_t c);
-bool IsLatin1Blank(uint8_t c); // 9-13, 32, 160
 
 // ---- Console progress ----------------------------------------------------------------------------------------
 // Prints format with "%s" filled by argument (null: none), followed by "..." when withDots is set and no line

@@ -36,15 +36,6 @@ bool IsTextLayerKind(int32_t kind) {
     return kind == ObjectKindTextObject || kind == ObjectKindTextOut || kind == ObjectKindPrint;
 }
 
-bool IsLayerKind(int32_t kind) {
-    return IsShapeLayerKind(kind) || IsImageLayerKind(kind) || IsTextLayerKind(kind) || kind == ObjectKindNoObject;
-}
-
-bool IsOutputKind(int32_t kind) {
-    return kind == ObjectKindDisplay || kind == ObjectKindBGPic || kind == ObjectKindBrush ||
-           kind == ObjectKindMask || kind == ObjectKindAlphaChannel || kind == ObjectKindAnim;
-}
-
 int DeferredFreeMaskBit(int32_t kind) {
     switch (kind) {
     case ObjectKindBrush: case ObjectKindBrushPart: return 1;

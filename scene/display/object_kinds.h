@@ -17,11 +17,9 @@ const char *ObjectKindName(int32_t kind);
 bool IsValidObjectKind(int32_t kind);
 
 // Group sets.
-bool IsLayerKind(int32_t kind);      // what a vlLayer may show, NOOBJECT included
 bool IsShapeLayerKind(int32_t kind); // carry a form style
 bool IsImageLayerKind(int32_t kind); // image comes from another object (the layer's source)
 bool IsTextLayerKind(int32_t kind);
-bool IsOutputKind(int32_t kind);     // values of a display's output kind
 // The deferred-free mask bit of a kind (1 brushes and brush parts, 2 anims, 4 text objects, 8 BGPics), 0 when the
 // kind is never deferred.
 int DeferredFreeMaskBit(int32_t kind);

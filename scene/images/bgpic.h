@@ -145,7 +145,6 @@ int DetachLayerReferences(int32_t kind, ObjectId id, void *handle);
 // The three above, for the object lists of kinds that layers show.
 extern const ObjectLayerServices kLayerServices;
 void ClearLayerClipRegionRefs(const ClipRegion *region);
-void DetachClipRegionFromSprites(const ClipRegion *region);
 int AddImageLayer(VMState *vm, int32_t kind, ObjectId id, int32_t sourceX, int32_t sourceY, int32_t x, int32_t y,
                   int32_t width, int32_t height, const DisplayTransform *transform, const LayerOptions *options,
                   HostBitmap *bitmap, MaskPlane *mask, AlphaPlane *alpha, int32_t defaultInsertPos, int32_t flags);

@@ -75,20 +75,6 @@ void ClearLayerClipRegionRefs(const ClipRegion *region) {
     });
 }
 
-void DetachClipRegionFromSprites(const ClipRegion *region) {
-    DisplayRecord *display = CurrentDisplay;
-    if (!region || !display || !display->picture) return;
-    int32_t x = 0, y = 0, width = 0, height = 0;
-    for (OnScreenSprite *s = display->picture->sprites; s; s = s->next) {
-        if (s->clip != region) continue;
-        s->clip = nullptr;
-        if (width) JoinRects(x, y, width, height, s->x, s->y, s->width, s->height, &x, &y, &width, &height);
-        else x = s->x, y = s->y, width = s->width, height = s->height;
-    }
-    // The sprites now show whole: redraw what they cover.
-    if (width) RefreshArea(x, y, width, height);
-}
-
 int AddImageLayer(VMState *vm, int32_t kind, ObjectId id, int32_t sourceX, int32_t sourceY, int32_t x, int32_t y,
                   int32_t width, int32_t height, const DisplayTransform *transform, const LayerOptions *options,
                   HostBitmap *bitmap, MaskPlane *mask, AlphaPlane *alpha, int32_t defaultInsertPos, int32_t flags) {

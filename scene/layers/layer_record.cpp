@@ -231,37 +231,6 @@ int GetLayerImage(const vlLayer *layer, const LayerDrawParams *p, int wantTransf
     return 0;
 }
 
-int GetLayerSourcePlaneSlots(vlLayer *layer, int32_t frame, MaskPlane ***maskSlot, AlphaPlane ***alphaSlot) {
-    *maskSlot = nullptr;
-    *alphaSlot = nullptr;
-    switch (layer->type) {
-    case ObjectKindAnim:
-        if (!AnimServices) return CommandNotAvailable("anim layers");
-        return AnimServices->framePlaneSlots(layer->source, frame, maskSlot, alphaSlot);
-    case ObjectKindBGPicPart: {
-        if (layer->first->bitmap) {
-            *maskSlot = &layer->first->mask;
-            *alphaSlot = &layer->first->alpha;
-            return 0;
-        }
-        BGPic *bgpic = nullptr;
-        if (int error = FindBGPic(layer->source, &bgpic, kFindPending)) return error;
-        *maskSlot = &bgpic->base.mask;
-        *alphaSlot = &bgpic->base.alpha;
-        return 0;
-    }
-    case ObjectKindBrush:
-    case ObjectKindBrushPart: {
-        Brush *brush = nullptr;
-        if (int error = FindBrush(layer->source, &brush, kFindBrushPending)) return error;
-        *maskSlot = &brush->mask;
-        *alphaSlot = &brush->alpha;
-        return 0;
-    }
-    default: return 0;
-    }
-}
-
 // ---- Adding and removing ----------------------------------------------------------------------------------------
 
 int AddLayer(VMState *vm, int32_t kind, const ObjectId *objectId, int32_t screenX, int32_t screenY,
@@ -390,21 +359,6 @@ void DeleteLayer(VMState *, vlLayer *layer, int noRefresh, int32_t *outX, int32_
     FreeLayer(layer);
     if (bgpic) bgpic->layersChanged = 1;
     FlushPendingFrees(DeferredFreeMaskBit(kind));
-}
-
-int RemoveLayerOfObject(VMState *vm, DisplayRecord *display, int32_t kind, ObjectId id, int32_t n, int noRefresh) {
-    if (int error = RefuseSelectedOutput(display, 0)) return error;
-    if (!display || !display->layersEnabled) return kErrLayersRequired;
-    if (n < 1) n = 1;
-    for (ListNode *node = LastNode(&CurrentBGPic->layers); node; node = PreviousNode(node)) {
-        vlLayer *layer = LayerOfNode(node);
-        if (layer->type != kind || layer->origin != id || --n > 0) continue;
-        if (LayerHasAsyncDraw(layer)) return kErrLayerUsedByAsyncDraw;
-        DeleteLayer(vm, layer, noRefresh, nullptr, nullptr, nullptr, nullptr, nullptr);
-        CurrentBGPic->layersChanged = 1;
-        return 0;
-    }
-    return 0;
 }
 
 void FreeBGPicLayers(DisplayRecord *, BGPic *bgpic, int flushPending, int removeButtons) {
@@ -612,17 +566,4 @@ int RebuildBGPicLayers(VMState *vm, DisplayRecord *display, BGPic *bgpic) {
     CurrentDisplay = oldDisplay;
     CurrentBGPic = oldPicture;
     return error;
-}
-
-int RebuildLayerImages(VMState *vm, vlLayer *layer) {
-    return UpdateLayerImage(vm, layer, kUpdateDisplayScaled | kUpdateNoRefresh);
-}
-
-void ScaleRectToDisplay(int32_t x, int32_t y, int32_t width, int32_t height, int32_t *outX, int32_t *outY,
-                        int32_t *outWidth, int32_t *outHeight, double scaleX, double scaleY) {
-    const int32_t nx = int32_t(std::lround(x * scaleX)), ny = int32_t(std::lround(y * scaleY));
-    if (outX) *outX = nx;
-    if (outY) *outY = ny;
-    if (outWidth) *outWidth = int32_t(std::lround((x + width - 1) * scaleX)) - nx + 1;
-    if (outHeight) *outHeight = int32_t(std::lround((y + height - 1) * scaleY)) - ny + 1;
 }

@@ -91,7 +91,6 @@ void FreeLayerDrawParamsOfKind(int32_t kind, LayerDrawParams *params);
 // states and name are freed, and the objects whose free waited for it are flushed.
 void DeleteLayer(VMState *vm, vlLayer *layer, int noRefresh, int32_t *outX, int32_t *outY, int32_t *outWidth,
                  int32_t *outHeight, LayerRectList *rectList);
-int RemoveLayerOfObject(VMState *vm, DisplayRecord *display, int32_t kind, ObjectId id, int32_t n, int noRefresh);
 int GetLayerImage(const vlLayer *layer, const LayerDrawParams *params, int wantTransformed, int32_t frame,
                   HostBitmap **outBitmap, MaskPlane **outMask, AlphaPlane **outAlpha, int32_t *outWidth,
                   int32_t *outHeight, int32_t *outTypeData);
@@ -103,9 +102,6 @@ int UpdateLayerGeometry(vlLayer *layer, LayerDrawParams *params, const int32_t *
                         int32_t width, int32_t height, HostBitmap *bitmap, MaskPlane *mask, AlphaPlane *alpha);
 int InsertObjectLayer(VMState *vm, DisplayRecord *display, int32_t insertPos, int32_t kind, ObjectId id, int32_t x,
                       int32_t y, int noRefresh, int forMove, vlLayer **outLayer);
-// Where the mask and alpha pointers of the object a layer shows live (a brush, an anim frame, a picture or the
-// layer's own image), so that a selected mask or alpha channel can replace them; both null for other kinds.
-int GetLayerSourcePlaneSlots(vlLayer *layer, int32_t frame, MaskPlane ***maskSlot, AlphaPlane ***alphaSlot);
 // Moves a layer to a 1-based position (0: on top); 1 when the list changed.
 int MoveLayerInZOrder(vlLayer *layer, int32_t position);
 
@@ -132,9 +128,6 @@ int ReadLayerArg(VMState *vm, int argIndex, int32_t *position);
 // ---- Displays -----------------------------------------------------------------------------------------------
 int EnableDisplayLayers(DisplayRecord *display);
 int ResetLayerScaling(DisplayRecord *display, BGPic *bgpic, int rebuild);
-int RebuildLayerImages(VMState *vm, vlLayer *layer);
-void ScaleRectToDisplay(int32_t x, int32_t y, int32_t width, int32_t height, int32_t *outX, int32_t *outY,
-                        int32_t *outWidth, int32_t *outHeight, double scaleX, double scaleY);
 // The display's layer scaling is on with a scaled size and factors other than 1.
 bool DisplayScalesLayers(const DisplayRecord *display);
 

@@ -540,14 +540,4 @@ TEST(GfxPictureHeader, TruncatedOrForeignHeadersAre1358) {
     EXPECT_EQ(ReadPictureHeaderSize(WriteFixture("s.txt", Bytes{'h', 'i'}).c_str(), &w, &h), 1358);
 }
 
-TEST(GfxPicture, DatatypesOfSoundsAndAnimsFailWithTheCallersCode) {
-    DatatypeObject *object = nullptr;
-    EXPECT_EQ(LoadThroughDatatypes("x.anim", kDatatypeGroupAnimation, 1063, &object), 1063);
-    EXPECT_EQ(object, nullptr);
-    std::string path = WriteFixture("dt.png", MakePng(3, 2, kPngPixels));
-    ASSERT_EQ(LoadThroughDatatypes(path.c_str(), kDatatypeGroupPicture, 1358, &object), 0);
-    EXPECT_EQ(object->width, 3);
-    DisposeDatatypeObject(object);
-}
-
 } // namespace

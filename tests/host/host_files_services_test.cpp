@@ -160,22 +160,6 @@ TEST_F(FileServicesTest, RenameMovesAFile) {
     EXPECT_EQ(RenamePath(from.c_str(), (directory + "/again").c_str()), 0);
 }
 
-TEST_F(FileServicesTest, CurrentDirectoryChangesAndRestores) {
-    char before[1024];
-    ASSERT_NE(getcwd(before, sizeof before), nullptr);
-    char *previous = SetCurrentDirectory(directory.c_str());
-    ASSERT_NE(previous, nullptr);
-    EXPECT_STREQ(previous, before);
-    char *back = SetCurrentDirectory(previous);
-    ASSERT_NE(back, nullptr);
-    char after[1024];
-    ASSERT_NE(getcwd(after, sizeof after), nullptr);
-    EXPECT_STREQ(after, before);
-    FreeBlock(previous);
-    FreeBlock(back);
-    EXPECT_EQ(SetCurrentDirectory((directory + "/none").c_str()), nullptr);
-}
-
 TEST(Paths, ParentReferenceKeepsARelativePathRelative) {
     char buffer[1024];
     EXPECT_STREQ(NormalizePath("../data/pic.png", buffer), "../data/pic.png");

@@ -104,34 +104,4 @@ TEST_F(DatesTest, FormatsTheVirtualNow) {
     EXPECT_EQ(FormatCurrentDate(9, date, nullptr), -1);
 }
 
-TEST(Timeval, CompareOrdersEarlierBeforeLater) {
-    Timeval early{10, 999999}, late{11, 0};
-    EXPECT_EQ(CompareTimeval(&early, &late), -1);
-    EXPECT_EQ(CompareTimeval(&late, &early), 1);
-    EXPECT_EQ(CompareTimeval(&early, &early), 0);
-}
-
-TEST(Timeval, AddAndSubtractCarryMicroseconds) {
-    Timeval a{5, 700000}, b{1, 400000};
-    AddTimeval(&a, &b);
-    EXPECT_EQ(a.seconds, 7u);
-    EXPECT_EQ(a.microseconds, 100000u);
-    SubtractTimeval(&a, &b);
-    EXPECT_EQ(a.seconds, 5u);
-    EXPECT_EQ(a.microseconds, 700000u);
-}
-
-TEST(Timeval, SystemTimeFollowsTheVirtualClock) {
-    InstallVirtualClock(int64_t(1000) * 1000000 + 250);
-    Timeval now;
-    GetSystemTime(&now);
-    EXPECT_EQ(now.seconds, 1000u);
-    EXPECT_EQ(now.microseconds, 250u);
-    AdvanceVirtualClock(999750);
-    GetSystemTime(&now);
-    EXPECT_EQ(now.seconds, 1001u);
-    EXPECT_EQ(now.microseconds, 0u);
-    RemoveVirtualClock();
-}
-
 } // namespace

@@ -341,30 +341,4 @@ TEST(BltAlphaChannel, ColourModeBlendsThroughCoverage) {
     FreeHostBitmap(d);
 }
 
-TEST(BltAlphaChannel, ClippedModeTwoAlsoRaisesTheDestinationAlpha) {
-    HostBitmap *d = AllocHostBitmap(2, 1);
-    AlphaPlane *cov = AllocAlphaPlane(2, 1, true), *da = AllocAlphaPlane(2, 1, true);
-    cov->bytes[0] = 255;
-    BltAlphaChannelClipped(cov, 0, 0, d, 0, 0, 5, 5, 0, 0, 0, 0, 0x00FF0000, 2, da, 255, nullptr, 0, nullptr);
-    EXPECT_EQ(HostBitmapRow32(d, 0)[0], 0x00FF0000u);
-    EXPECT_EQ(da->bytes[0], 255);
-    EXPECT_EQ(da->bytes[1], 0);
-    FreeAlphaPlane(cov);
-    FreeAlphaPlane(da);
-    FreeHostBitmap(d);
-}
-
-TEST(BltAlphaChannel, ClippedModeThreeTakesSixteenBitCoverageAndTheColoursTransparency) {
-    HostBitmap *d = AllocHostBitmap(2, 1);
-    AlphaPlane *da = AllocAlphaPlane(2, 1, true);
-    const uint16_t coverage[2] = {0xFFFF, 0x0000};
-    // Top byte 0x80: level 255 - 128 = 127, so full coverage blends at 127.
-    BltAlphaChannelClipped(nullptr, 0, 0, d, 0, 0, 2, 1, 2, 1, 0, 0, 0x80FFFFFF, 3, da, 0, coverage, 2, nullptr);
-    EXPECT_EQ(HostBitmapRow32(d, 0)[0], uint32_t(((255 * 127) >> 8) * 0x010101));
-    EXPECT_EQ(HostBitmapRow32(d, 0)[1], 0u);
-    EXPECT_EQ(da->bytes[0], (255 * 127) >> 8);
-    FreeAlphaPlane(da);
-    FreeHostBitmap(d);
-}
-
 } // namespace

@@ -34,26 +34,6 @@ TEST(Golden, GradientCornersAreTheEndColoursExactly) {
     FreeHostBitmap(b);
 }
 
-TEST(Golden, FillGradient32MatchesTheBitmapGradient) {
-    HostBitmap *b = AllocHostBitmap(48, 32);
-    DRAWGRADIENT(b, 0, 0, 48, 32, 0x00FF2000, 0x000040FF, 30);
-    std::vector<uint32_t> words(50 * 32, 0xDEADBEEF); // rows of 50: the last two words of each row stay
-    GradientParams p;
-    p.pixels = words.data();
-    p.width = 48;
-    p.height = 32;
-    p.rowLength = 50;
-    p.startColor = 0x00FF2000;
-    p.endColor = 0x000040FF;
-    p.angle = 30;
-    FillGradient32(p);
-    for (int y = 0; y < 32; ++y) {
-        for (int x = 0; x < 48; ++x) ASSERT_EQ(words[size_t(y * 50 + x)], HostBitmapRow32(b, y)[x]) << x << "," << y;
-        ASSERT_EQ(words[size_t(y * 50 + 48)], 0xDEADBEEFu);
-    }
-    FreeHostBitmap(b);
-}
-
 TEST(Golden, TextureFillFromAnOffset) {
     HostBitmap *tex = AllocHostBitmap(6, 5), *b = AllocHostBitmap(40, 24);
     for (int y = 0; y < 5; ++y)

@@ -61,23 +61,6 @@ TEST(FillAlphaRect, ClipsToThePlane) {
     EXPECT_EQ(a.At(2, 2), 77);
 }
 
-TEST(SetAlphaFromMask, WritesWhereTheTemplateBitIsSet) {
-    MaskPlane *t = AllocMaskPlane(nullptr, 8, 1, true);
-    t->bits[0] = 0x40;
-    Alpha a(4, 1);
-    SetAlphaFromMask(t, 0, 0, a.p, 0, 0, 4, 1, 99);
-    EXPECT_EQ(a.At(0, 0), 0);
-    EXPECT_EQ(a.At(1, 0), 99);
-    FreeMaskPlane(t);
-}
-
-TEST(CombineAlphaPlanes, ModeOneCopiesOnlyNonZero) {
-    std::vector<uint8_t> src{0, 7, 0, 9}, dst{1, 1, 1, 1};
-    CombineAlphaParams p{src.data(), 0, 0, dst.data(), 0, 0, 4, 1, 4, 4, 1};
-    CombineAlphaPlanes(p);
-    EXPECT_EQ(dst, (std::vector<uint8_t>{1, 7, 1, 9}));
-}
-
 TEST(InvertPlane, FlipsEveryByte) {
     std::vector<uint8_t> p{0x00, 0xF0};
     InvertPlane(p.data(), 1, 2);

@@ -440,26 +440,4 @@ TEST_F(Readers, ReaderErrorFollowsTheSamePolicy) {
     EXPECT_EQ(LastErrorCode, 1014);
 }
 
-// ---- Calling script functions by name -----------------------------------------------------------------------------
-int AddArguments(VMState *v) {
-    double sum = VMToNumber(v, 1);
-    size_t length = 0;
-    VMToString(v, 2, &length);
-    PushNumber(v, sum + static_cast<double>(length) + (ValueType(v, 3) == TNIL ? 100 : 0));
-    return 1;
-}
-
-TEST_F(Readers, CallScriptFunctionPassesTypedArguments) {
-    const CommandEntry table[] = {{"AddArguments", AddArguments}, {nullptr, nullptr}};
-    RegisterCommands(vm, table);
-    ASSERT_EQ(CallScriptFunction(vm, "AddArguments", 1, {ScriptInteger(5), ScriptString("abc"), ScriptNil()}), 0);
-    EXPECT_EQ(VMToNumber(vm, -1), 108);
-}
-
-TEST_F(Readers, CallScriptFunctionReportsError) {
-    const CommandEntry table[] = {{"Fails", [](VMState *) { return 1181; }}, {nullptr, nullptr}};
-    RegisterCommands(vm, table);
-    EXPECT_EQ(CallScriptFunction(vm, "fails", 0, {}), 1181);
-}
-
 } // namespace
