@@ -223,17 +223,6 @@ int RenamePath(const char *oldName, const char *newName) {
     return rename(from.c_str(), to.c_str()) == 0 ? 1 : 0;
 }
 
-int DeleteFilePath(const char *name) {
-    std::string host;
-    if (!HostPath(name, &host)) return 0;
-    struct stat info;
-    if (lstat(host.c_str(), &info) != 0) return 0;
-    // A delete-protected entry stays, as on the system.
-    if (ReadStoredBits(host, false) & kDeleteProtected) return 0;
-    if (S_ISDIR(info.st_mode)) return rmdir(host.c_str()) == 0 ? 1 : 0;
-    return unlink(host.c_str()) == 0 ? 1 : 0;
-}
-
 int SetProtectionFlags(const char *name, uint32_t flags) {
     std::string host;
     struct stat info;
@@ -289,15 +278,6 @@ int SetFileComment(const char *name, const char *comment) {
         return 1;
     }
     return setxattr(host.c_str(), kCommentAttribute, comment, strlen(comment), 0) == 0 ? 1 : 0;
-}
-
-int CreateDirectory(const char *name) {
-    std::string host;
-    if (!HostPath(name, &host) || mkdir(host.c_str(), 0777) != 0) {
-        SetErrorArgString(name ? name : "");
-        return kErrCreateDirectory;
-    }
-    return 0;
 }
 
 int FileCrc32(const char *name, uint32_t *out) {

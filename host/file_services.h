@@ -84,12 +84,9 @@ int GetVolumeSpace(const char *name, uint64_t *freeBytes, uint64_t *usedBytes);
 
 // Each returns non-zero on success.
 int RenamePath(const char *oldName, const char *newName);
-int DeleteFilePath(const char *name); // a file or an empty directory
 int SetProtectionFlags(const char *name, uint32_t flags);
 int SetFileDateStamp(const char *name, const DateStamp *stamp);
 int SetFileComment(const char *name, const char *comment);
-// 0, or 1084 "Error creating directory %s !" with the name as the error argument.
-int CreateDirectory(const char *name);
 
 // The user extended attributes that hold what the mode bits cannot: the protection bits POSIX lacks (a number in
 // text) and the comment, under the name file managers show.

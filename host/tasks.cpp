@@ -186,20 +186,6 @@ void ShutdownSystem() {
     systemStarted = false;
 }
 
-// ---- Semaphores ----------------------------------------------------------------------------------------------
-struct HostSemaphore {
-    std::recursive_mutex mutex; // the system's semaphores nest for their owner
-};
-
-HostSemaphore *CreateSemaphore() { return new (std::nothrow) HostSemaphore; }
-void DeleteSemaphore(HostSemaphore *semaphore) { delete semaphore; }
-void LockSemaphore(HostSemaphore *semaphore) {
-    if (semaphore) semaphore->mutex.lock();
-}
-void UnlockSemaphore(HostSemaphore *semaphore) {
-    if (semaphore) semaphore->mutex.unlock();
-}
-
 // ---- Signals -------------------------------------------------------------------------------------------------
 
 void SignalMainTask(uint32_t mask) {

@@ -20,12 +20,6 @@ int StartupSystem();
 // Frees every timer request left and restores the CTRL-C handling.
 void ShutdownSystem();
 
-// ---- Semaphores ----------------------------------------------------------------------------------------------
-struct HostSemaphore;
-HostSemaphore *CreateSemaphore();
-void DeleteSemaphore(HostSemaphore *semaphore);
-void LockSemaphore(HostSemaphore *semaphore); // exclusive, blocking
-void UnlockSemaphore(HostSemaphore *semaphore);
 
 // ---- Signals -------------------------------------------------------------------------------------------------
 // Bits of the main task's signal mask.

@@ -1,4 +1,5 @@
 #include "host/file_services.h"
+#include "host/file_tree.h"
 #include "host/memory.h"
 #include "host/path.h"
 #include "runtime/app/errors.h"
@@ -109,7 +110,7 @@ TEST_F(FileServicesTest, ProtectionFlagsRoundTrip) {
     ASSERT_EQ(ExaminePathRef(ref, &info), 0);
     EXPECT_EQ(info.flags, wanted); // no DELETE_USR: delete-protected
     FreePathRef(ref);
-    EXPECT_EQ(DeleteFilePath(file.c_str()), 0);
+    EXPECT_EQ(DeletePath(file.c_str(), nullptr, false, TreeCallback{}), 0); // kept, with nobody to ask
     EXPECT_TRUE(std::filesystem::exists(file));
 }
 
@@ -123,7 +124,8 @@ TEST_F(FileServicesTest, NormalClearsEveryProtection) {
     FreePathRef(ref);
     EXPECT_EQ(info.flags & (FILEATTR_READ_USR | FILEATTR_WRITE_USR | FILEATTR_DELETE_USR), 7u);
     EXPECT_EQ(info.flags & FILEATTR_HIDDEN, 0u);
-    EXPECT_EQ(DeleteFilePath(file.c_str()), 1);
+    EXPECT_EQ(DeletePath(file.c_str(), nullptr, false, TreeCallback{}), 0);
+    EXPECT_FALSE(std::filesystem::exists(file));
 }
 
 TEST_F(FileServicesTest, CommentAndDateAreStored) {
@@ -142,15 +144,14 @@ TEST_F(FileServicesTest, CommentAndDateAreStored) {
     EXPECT_EQ(info.date.minutes, stamp.minutes);
 }
 
-TEST_F(FileServicesTest, DirectoriesAreCreatedOnceAndDeletedWhenEmpty) {
-    std::string dir = directory + "/sub";
-    EXPECT_EQ(CreateDirectory(dir.c_str()), 0);
-    EXPECT_EQ(CreateDirectory(dir.c_str()), kErrCreateDirectory);
-    EXPECT_EQ(ErrorArgString(), dir);
+TEST_F(FileServicesTest, MakePathMakesParentsAndNamesThePrefixInTheWay) {
+    std::string dir = directory + "/sub/deeper";
+    EXPECT_EQ(MakePath(dir.c_str()), 0);
+    EXPECT_EQ(MakePath(dir.c_str()), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(dir));
     Touch("sub/f");
-    EXPECT_EQ(DeleteFilePath(dir.c_str()), 0);
-    EXPECT_EQ(DeleteFilePath((dir + "/f").c_str()), 1);
-    EXPECT_EQ(DeleteFilePath(dir.c_str()), 1);
+    EXPECT_EQ(MakePath((directory + "/sub/f/x").c_str()), kErrCreateDirectory);
+    EXPECT_EQ(ErrorArgString(), directory + "/sub/f");
 }
 
 TEST_F(FileServicesTest, RenameMovesAFile) {

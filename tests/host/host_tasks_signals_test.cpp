@@ -247,24 +247,6 @@ TEST_F(TimerTest, PollOfARemovedNodeEndsTheWalkSafely) {
     EXPECT_EQ(kind, kTimerNotDue);
 }
 
-TEST(Semaphore, LockIsExclusiveAcrossThreads) {
-    HostSemaphore *semaphore = CreateSemaphore();
-    ASSERT_NE(semaphore, nullptr);
-    int counter = 0;
-    auto work = [&] {
-        for (int i = 0; i < 20000; ++i) {
-            LockSemaphore(semaphore);
-            ++counter;
-            UnlockSemaphore(semaphore);
-        }
-    };
-    std::thread a(work), b(work);
-    a.join();
-    b.join();
-    EXPECT_EQ(counter, 40000);
-    DeleteSemaphore(semaphore);
-}
-
 TEST(Programs, SynchronousRunWaitsForTheProgram) {
     std::string marker = "/tmp/vl-run-" + std::to_string(getpid());
     EXPECT_EQ(RunProgram("sh", ("-c \"echo done > " + marker + "\"").c_str(), 0), 0);
