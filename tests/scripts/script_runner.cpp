@@ -1,9 +1,7 @@
 #include "tests/scripts/script_runner.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
-#include <filesystem>
 
 #include "host/clock.h"
 #include "host/requester.h"
@@ -12,43 +10,9 @@
 #include "runtime/app/runtime_globals.h"
 #include "runtime/vm/proto.h"
 #include "runtime/vm/vm.h"
-#include "tools/compiler/compile.h"
+#include "tests/support/files.h"
 
 namespace {
-
-constexpr const char *kRunKey = "vl.scripttest.run";
-
-ScriptRunResult *CurrentRun(VMState *vm) { return static_cast<ScriptRunResult *>(GetRegistryHandle(vm, kRunKey)); }
-
-std::string ValueText(VMState *vm, int index) {
-    switch (ValueType(vm, index)) {
-    case TNIL: return "Nil";
-    case TNUMBER:
-    case TSTRING: {
-        size_t length = 0;
-        PushValue(vm, index); // converting a number in place must not change the argument itself
-        const char *text = VMToString(vm, -1, &length);
-        std::string s(text, length);
-        SetTop(vm, -2);
-        return s;
-    }
-    case TTABLE: return "Table";
-    case TFUNCTION: return "Function";
-    case TBOOLEAN: return ToBoolean(vm, index) ? "True" : "False";
-    default: return "Userdata";
-    }
-}
-
-// TestPrint(...): one output line, the arguments separated by spaces.
-int TestPrint(VMState *vm) {
-    std::string line;
-    for (int i = 1; i <= GetTop(vm); ++i) {
-        if (i > 1) line += ' ';
-        line += ValueText(vm, i);
-    }
-    CurrentRun(vm)->output.push_back(std::move(line));
-    return 0;
-}
 
 // TestMulti(n): the results 1, 2, ..., n.
 int TestMulti(VMState *vm) {
@@ -167,8 +131,8 @@ int TestAnswerRequester(VMState *vm) {
     RequesterAnswer answer;
     answer.ok = VMToNumber(vm, 1) != 0;
     answer.button = int32_t(VMToNumber(vm, 2));
-    answer.text = ValueText(vm, 3);
-    for (int i = 4; i <= GetTop(vm); ++i) answer.paths.push_back(ValueText(vm, i));
+    answer.text = ScriptValueText(vm, 3);
+    for (int i = 4; i <= GetTop(vm); ++i) answer.paths.push_back(ScriptValueText(vm, i));
     QueueScriptedAnswer(answer);
     return 0;
 }
@@ -199,7 +163,7 @@ const CommandEntry kTestCommands[] = {
     {"TestClock", TestClock},   {"TestMoveWallClock", TestMoveWallClock},
     {"TestAnswerRequester", TestAnswerRequester}, {"TestLastRequester", TestLastRequester},
     {"TestScratch", TestScratch},
-    {"TestPrint", TestPrint},   {"TestMulti", TestMulti},     {"TestCount", TestCount},
+    {"TestMulti", TestMulti},   {"TestCount", TestCount},
     {"TestFail", TestFail},     {"TestProtect", TestProtect}, {"TestCall", TestCall},
     {"TestGosub", TestGosub},   {"TestGosubAgain", TestGosubAgain},
     {nullptr, nullptr},
@@ -222,8 +186,8 @@ std::string Lower(std::string s) {
     return s;
 }
 
-void RegisterTestCommands(VMState *vm) {
-    RegisterCommands(vm, kTestCommands);
+void RegisterTestCommands(VMState *vm, ScriptRunResult *run) {
+    RegisterScriptTestCommands(vm, run, {kTestCommands});
     for (const CommandEntry *row = kFallbackCommands; row->name; ++row) {
         std::string name = Lower(row->name);
         GetGlobal(vm, name.c_str());
@@ -237,97 +201,12 @@ void RegisterTestCommands(VMState *vm) {
     RegisterConstants(vm, kTestConstants);
 }
 
-std::string TrimEnd(std::string_view s) {
-    size_t e = s.size();
-    while (e > 0 && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) --e;
-    return std::string(s.substr(0, e));
-}
-
-std::string Trim(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) --e;
-    return std::string(s.substr(b, e - b));
-}
-
-bool ParseErrorExpectation(std::string rest, ScriptExpectations &out, std::string &problem) {
-    out.expectError = true;
-    char *end = nullptr;
-    long code = std::strtol(rest.c_str(), &end, 10);
-    if (end == rest.c_str() || code <= 0) {
-        problem = "expect error needs a code: " + rest;
-        return false;
-    }
-    out.errorCode = int(code);
-    rest = Trim(end);
-    if (!rest.empty() && rest[0] == '"') {
-        size_t close = rest.find('"', 1);
-        if (close == std::string::npos) {
-            problem = "unclosed message in expect error";
-            return false;
-        }
-        out.errorMessage = rest.substr(1, close - 1);
-        rest = Trim(rest.substr(close + 1));
-    }
-    if (rest.rfind("at line ", 0) == 0) {
-        out.errorLine = std::atoi(rest.c_str() + 8);
-        rest.clear();
-    }
-    if (!rest.empty()) {
-        problem = "unreadable expect error: " + rest;
-        return false;
-    }
-    return true;
-}
-
 } // namespace
-
-bool ParseExpectations(std::string_view source, ScriptExpectations &out, std::string &problem) {
-    out = ScriptExpectations{};
-    size_t start = 0;
-    while (start <= source.size()) {
-        size_t end = source.find('\n', start);
-        if (end == std::string_view::npos) end = source.size();
-        std::string line = Trim(source.substr(start, end - start));
-        start = end + 1;
-        if (line.empty() || line[0] != ';') continue;
-        std::string comment = Trim(std::string_view(line).substr(1));
-        if (comment.rfind("expect:", 0) == 0) {
-            // The text starts after one space, so leading spaces in output can still be expected.
-            std::string_view text = std::string_view(comment).substr(7);
-            if (!text.empty() && text[0] == ' ') text.remove_prefix(1);
-            out.output.emplace_back(text);
-        } else if (comment.rfind("expect error:", 0) == 0) {
-            if (!ParseErrorExpectation(Trim(comment.substr(13)), out, problem)) return false;
-        } else if (comment.rfind("expect compile error:", 0) == 0) {
-            out.expectCompileError = true;
-            out.compileError = Trim(comment.substr(21));
-        } else if (comment.rfind("clock:", 0) == 0) {
-            struct tm when = {};
-            if (!strptime(comment.c_str() + 6, " %Y-%m-%d %H:%M:%S", &when)) {
-                problem = "unreadable clock: " + comment;
-                return false;
-            }
-            out.clockStart = int64_t(timegm(&when)) * 1000000;
-        } else if (comment.rfind("expect", 0) == 0) {
-            problem = "unknown expectation: " + comment;
-            return false;
-        }
-    }
-    return true;
-}
 
 ScriptRunResult RunScript(std::string_view source, const std::string &fileName, const std::string &baseDirectory) {
     ScriptRunResult result;
-    AppletContents applet;
-    CompileError error;
-    if (!CompileApplet(source, fileName, baseDirectory, applet, error)) {
-        result.compileError = std::to_string(error.line) + ":" + std::to_string(error.column) + ": " + error.message;
-        return result;
-    }
-    result.compiled = true;
-    // The chunk goes through the bytecode writer and loader, as the player gets it.
-    const std::vector<uint8_t> &chunk = applet.chunk;
+    std::vector<uint8_t> chunk;
+    if (!CompileScriptChunk(source, fileName, baseDirectory, chunk, result)) return result;
 
     ScriptExpectations settings;
     std::string unused;
@@ -345,23 +224,13 @@ ScriptRunResult RunScript(std::string_view source, const std::string &fileName, 
     VMState *vm = NewVMState();
     InitRuntimeSupport(vm);
     for (ScriptLibraryRegister registerLibrary : ScriptTestLibraries()) registerLibrary(vm);
-    RegisterTestCommands(vm);
-    SetRegistryHandle(vm, kRunKey, &result);
-    std::string scratch = (std::filesystem::temp_directory_path() / "vl_script_XXXXXX").string();
-    if (!mkdtemp(scratch.data())) scratch.clear();
-    SetRegistryHandle(vm, kScratchKey, &scratch);
+    RegisterTestCommands(vm, &result);
+    ScratchDirectory scratch;
+    SetRegistryHandle(vm, kScratchKey, &scratch.path);
 
-    int code = LoadChunkBuffer(vm, chunk.data(), chunk.size(), fileName.c_str());
-    if (code == 0) code = ProtectedCall(vm, 0, 0, 0);
-    if (code != 0) {
-        result.errorCode = code;
-        result.errorLine = GetErrorLine(vm);
-        result.errorFile = GetErrorFile(vm);
-    }
+    RunScriptChunk(vm, chunk, fileName, result);
     for (ScriptLibraryFree freeAll : ScriptTestLibraryFrees()) freeAll(vm);
     CloseVMState(vm);
-    std::error_code ignored;
-    if (!scratch.empty()) std::filesystem::remove_all(scratch, ignored);
     if (scriptedRequesters) {
         ClearScriptedRequesters();
         SetRequesterBackend(nullptr);
@@ -376,45 +245,3 @@ ScriptRunResult RunScript(std::string_view source, const std::string &fileName, 
     return result;
 }
 
-std::string CompareRun(const ScriptExpectations &expected, const ScriptRunResult &run) {
-    if (expected.expectCompileError) {
-        if (run.compiled) return "compiled, but a compile error was expected: " + expected.compileError;
-        if (run.compileError != expected.compileError)
-            return "compile error\n  expected: " + expected.compileError + "\n  actual:   " + run.compileError;
-        return "";
-    }
-    if (!run.compiled) return "compile error: " + run.compileError;
-    std::string problems;
-    size_t lines = std::max(expected.output.size(), run.output.size());
-    for (size_t i = 0; i < lines; ++i) {
-        const std::string want = i < expected.output.size() ? expected.output[i] : "<nothing>";
-        // Expectation comments lose trailing blanks in editors, so they are not compared.
-        const std::string got = i < run.output.size() ? TrimEnd(run.output[i]) : "<nothing>";
-        if (want != got) {
-            problems += "output line " + std::to_string(i + 1) + "\n  expected: " + want + "\n  actual:   " + got + "\n";
-            break;
-        }
-    }
-    if (!expected.expectError && run.errorCode != 0) {
-        const char *message = FindErrorMessage(run.errorCode);
-        problems += "unexpected error " + std::to_string(run.errorCode) + " (" + (message ? message : "?") +
-                    ") at " + run.errorFile + ":" + std::to_string(run.errorLine) + "\n";
-    }
-    if (expected.expectError) {
-        if (run.errorCode != expected.errorCode) {
-            problems += "expected error " + std::to_string(expected.errorCode) + ", got " +
-                        std::to_string(run.errorCode) + " at line " + std::to_string(run.errorLine) + "\n";
-        } else {
-            if (expected.errorLine && run.errorLine != expected.errorLine)
-                problems += "error at line " + std::to_string(run.errorLine) + ", expected line " +
-                            std::to_string(expected.errorLine) + "\n";
-            if (!expected.errorMessage.empty()) {
-                const char *message = FindErrorMessage(run.errorCode);
-                if (!message || expected.errorMessage != message)
-                    problems += "error message \"" + std::string(message ? message : "") + "\", expected \"" +
-                                expected.errorMessage + "\"\n";
-            }
-        }
-    }
-    return problems;
-}

@@ -1,8 +1,6 @@
-// The text drawing scripts: every tests/text/scripts/*.vls is compiled with vlc and run on the scene fixture with
+// The text drawing scripts: every tests/text/scripts/*.vls runs on the script harness, on the scene fixture with
 // the display, brush, layers, text and transition libraries, windows on SDL's offscreen driver and the virtual clock.
 //
-//   TestPrint(...)                one output line, the arguments separated by blanks
-//   TestErrorOf(f, ...)           the error code of calling f with the arguments, 0 when it succeeds
 //   TestCheckWindow()             the window against a composition of the layer list
 //   TestPixel(x, y)               the output's pixel as $RRGGBB text
 //   TestCompare(x1, y1, x2, y2, w, h)  pixels that differ between two areas of the output, and whether the first
@@ -15,18 +13,12 @@
 //   TestRedrawLayer(layer)        renders the layer's states again as a transform change does
 //   TestFailAllocation(n)         the nth allocation of the text renderer from now fails
 //
-// Expectations stand in comments: "; expect: TEXT" per output line, "; expect error: CODE" for the final error.
+// TestPrint, TestErrorOf and the expectation comments are the harness's (tests/support/script_harness.h).
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <regex>
-#include <sstream>
-#include <unistd.h>
 
 #include "fx/transitionfx_library.h"
 #include "imaging/blit.h"
 #include "imaging/graphics_library.h"
-#include "player/applet_loader.h"
 #include "runtime/app/errors.h"
 #include "scene/images/brush.h"
 #include "scene/images/scene_objects.h"
@@ -35,32 +27,15 @@
 #include "tests/scene/layer_script_support.h"
 #include "text/layout/text_library.h"
 #include "text/layout/text_objects.h"
+#include "tests/support/files.h"
+#include "tests/support/script_harness.h"
 
 namespace {
-
-std::vector<std::string> *Output = nullptr;
 
 std::string Hex(uint32_t rgb) {
     char text[16];
     std::snprintf(text, sizeof text, "%06X", rgb & 0xFFFFFF);
     return text;
-}
-
-int TestPrint(VMState *vm) {
-    std::string line;
-    for (int i = 1; i <= GetTop(vm); i++) {
-        if (i > 1) line += ' ';
-        size_t length = 0;
-        const char *text = ValueType(vm, i) == TNIL ? nullptr : VMToString(vm, i, &length);
-        line += text ? std::string(text, length) : "Nil";
-    }
-    Output->push_back(line);
-    return 0;
-}
-
-int TestErrorOf(VMState *vm) {
-    PushNumber(vm, ProtectedCall(vm, GetTop(vm) - 1, 0, 0));
-    return 1;
 }
 
 int TestPixel(VMState *vm) {
@@ -156,9 +131,9 @@ int TestFailAllocation(VMState *vm) {
     return 0;
 }
 
-const CommandEntry kTestCommands[] = {
-    {"TestPrint", TestPrint},   {"TestErrorOf", TestErrorOf},         {"TestPixel", TestPixel}, {"TestCompare", TestCompare},
-    {"TestObject", TestObject}, {"TestObjectPixel", TestObjectPixel}, {"TestCursor", TestCursor},
+const CommandEntry kTextCommands[] = {
+    {"TestPixel", TestPixel},   {"TestCompare", TestCompare},         {"TestObject", TestObject},
+    {"TestObjectPixel", TestObjectPixel},                             {"TestCursor", TestCursor},
     {"TestTabs", TestTabs},     {"TestKey", TestKey},                 {"TestFailAllocation", TestFailAllocation},
     {"TestLock", TestLock},     {"TestTextRecords", TestTextRecords}, {"TestRedrawLayer", TestRedrawLayer},
     {nullptr, nullptr},
@@ -166,66 +141,33 @@ const CommandEntry kTestCommands[] = {
 
 std::string ScriptsDirectory() { return std::string(VL_SOURCE_DIR) + "/tests/text/scripts"; }
 
-std::vector<std::string> FindScripts() {
-    std::vector<std::string> names;
-    for (const auto &entry : std::filesystem::directory_iterator(ScriptsDirectory()))
-        if (entry.path().extension() == ".vls") names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 class TextScript : public EventFixture, public testing::WithParamInterface<std::string> {};
 
 TEST_P(TextScript, BehavesAsItsCommentsSay) {
     const std::string path = ScriptsDirectory() + "/" + GetParam();
-    std::ifstream in(path);
-    std::stringstream source;
-    source << in.rdbuf();
-    std::vector<std::string> expected;
-    int expectedError = 0;
-    std::istringstream lines(source.str());
-    for (std::string line; std::getline(lines, line);) {
-        const size_t at = line.find_first_not_of(" \t");
-        if (at == std::string::npos || line[at] != ';') continue;
-        const std::string comment = line.substr(at + 1);
-        if (comment.rfind(" expect: ", 0) == 0) expected.push_back(comment.substr(9));
-        else if (comment.rfind(" expect error: ", 0) == 0) expectedError = std::atoi(comment.c_str() + 15);
-    }
-    const std::string applet =
-        (std::filesystem::temp_directory_path() / ("text_" + std::to_string(getpid()) + "_" + GetParam() + ".vla")).string();
-    const std::string command = "'" + std::string(VL_BINARY_DIR) + "/tools/vlc' -o '" + applet + "' '" + path + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    LoadedApplet loaded;
-    ASSERT_EQ(ReadAppletRecords(applet.c_str(), 0, applet.c_str(), &loaded), 0);
-    std::filesystem::remove(applet);
+    const std::string source = ReadFileText(path);
+    ScriptExpectations expected;
+    std::string problem;
+    ASSERT_TRUE(ParseExpectations(source, expected, problem)) << problem;
+    ScriptRunResult run;
+    std::vector<uint8_t> chunk;
+    ASSERT_TRUE(CompileScriptChunk(source, path, ScriptsDirectory(), chunk, run)) << run.compileError;
 
-    std::vector<std::string> output;
-    Output = &output;
-    ASSERT_EQ(layertest::SetUpLayerScripts(vm, &output), 0);
+    ASSERT_EQ(layertest::SetUpLayerScripts(vm, &run.output), 0);
     kGraphicsLibrary.registerLibrary(vm);
     kTextLibrary.registerLibrary(vm);
     kTransitionFxLibrary.registerLibrary(vm);
-    RegisterCommands(vm, kTestCommands);
-    ASSERT_EQ(LoadChunkBuffer(vm, loaded.chunk.data(), loaded.chunk.size(), GetParam().c_str()), 0);
-    const int code = ProtectedCall(vm, 0, 0, 0);
+    RegisterScriptTestCommands(vm, &run, {kTextCommands});
+    RunScriptChunk(vm, chunk, GetParam(), run);
     TextAllocFailAfter = 0;
     layertest::TearDownLayerScripts(vm, display);
     kTextLibrary.freeAll(vm);
-    Output = nullptr;
-    for (std::string &line : output) line = std::regex_replace(line, std::regex("0x[0-9a-f]+"), "ADDR");
-    EXPECT_EQ(code, expectedError) << "at line " << GetErrorLine(vm);
-    for (size_t i = 0; i < std::max(output.size(), expected.size()); i++)
-        EXPECT_EQ(i < output.size() ? output[i] : "<none>", i < expected.size() ? expected[i] : "<none>")
-            << "output line " << i + 1;
+    MaskAddresses(run.output);
+    EXPECT_EQ(CompareRun(expected, run), "") << GetParam();
 }
 
-std::string TestName(const testing::TestParamInfo<std::string> &info) {
-    std::string name = info.param.substr(0, info.param.size() - 4);
-    for (char &c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    return name;
-}
+std::string TestName(const testing::TestParamInfo<std::string> &info) { return ScriptTestName(info.param); }
 
-INSTANTIATE_TEST_SUITE_P(Scripts, TextScript, testing::ValuesIn(FindScripts()), TestName);
+INSTANTIATE_TEST_SUITE_P(Scripts, TextScript, testing::ValuesIn(ScriptFilesBelow(ScriptsDirectory())), TestName);
 
 } // namespace
