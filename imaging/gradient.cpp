@@ -6,38 +6,50 @@
 #include <cmath>
 #include <cstring>
 
-namespace {
-// Position along the gradient in 1/65536 steps for pixel centres of a width x height rectangle.
-struct GradientAxis {
-    double dx, dy, lo, scale;
-    GradientAxis(int32_t w, int32_t h, double angle) {
-        const double r = angle * M_PI / 180.0;
-        dx = std::cos(r);
-        dy = std::sin(r);
-        if (std::fabs(dx) < 1e-12) dx = 0;
-        if (std::fabs(dy) < 1e-12) dy = 0;
-        const double cx[4] = {0.5, w - 0.5, 0.5, w - 0.5}, cy[4] = {0.5, 0.5, h - 0.5, h - 0.5};
-        lo = INFINITY;
-        double hi = -INFINITY;
-        for (int k = 0; k < 4; ++k) {
-            double p = cx[k] * dx + cy[k] * dy;
-            lo = std::min(lo, p);
-            hi = std::max(hi, p);
-        }
-        scale = hi - lo > 1e-9 ? 65536.0 / (hi - lo) : 0;
+GradientAxis::GradientAxis(int32_t w, int32_t h, double angle) {
+    const double r = angle * M_PI / 180.0;
+    dx = std::cos(r);
+    dy = std::sin(r);
+    if (std::fabs(dx) < 1e-12) dx = 0;
+    if (std::fabs(dy) < 1e-12) dy = 0;
+    const double cx[4] = {0.5, w - 0.5, 0.5, w - 0.5}, cy[4] = {0.5, 0.5, h - 0.5, h - 0.5};
+    lo = INFINITY;
+    double hi = -INFINITY;
+    for (int k = 0; k < 4; ++k) {
+        double p = cx[k] * dx + cy[k] * dy;
+        lo = std::min(lo, p);
+        hi = std::max(hi, p);
     }
-    int32_t At(int32_t x, int32_t y) const {
-        double t = ((x + 0.5) * dx + (y + 0.5) * dy - lo) * scale;
-        return std::clamp(int32_t(std::lround(t)), 0, 65536);
-    }
-};
+    scale = hi - lo > 1e-9 ? 65536.0 / (hi - lo) : 0;
+}
 
+namespace {
 uint8_t Step(int s, int e, int32_t k) { return uint8_t(s + (((e - s) * k + 32768) >> 16)); }
 
 Channels GradientChannels(Channels s, Channels e, int32_t k) {
     return Channels{Step(s.r, e.r, k), Step(s.g, e.g, k), Step(s.b, e.b, k), 0};
 }
 } // namespace
+
+GradientRows::GradientRows(int32_t width, int32_t height, uint32_t startColor, uint32_t endColor, double angle)
+    : axis(width, height, angle), start(ColorChannels(startColor & 0xFFFFFF)), end(ColorChannels(endColor & 0xFFFFFF)) {
+    if (axis.dy == 0 && width > 0) {
+        across.resize(size_t(width));
+        for (int32_t i = 0; i < width; ++i) across[size_t(i)] = ChannelsColor(GradientChannels(start, end, axis.At(i, 0)));
+    }
+}
+
+void GradientRows::Row(int32_t i, int32_t j, int32_t n, uint32_t *out) const {
+    if (!across.empty()) {
+        std::copy(across.begin() + i, across.begin() + i + n, out);
+        return;
+    }
+    if (axis.dx == 0) {
+        std::fill(out, out + n, ChannelsColor(GradientChannels(start, end, axis.At(i, j))));
+        return;
+    }
+    for (int32_t k = 0; k < n; ++k) out[k] = ChannelsColor(GradientChannels(start, end, axis.At(i + k, j)));
+}
 
 void DRAWGRADIENT(HostBitmap *bitmap, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t startColor,
                   uint32_t endColor, double angle) {

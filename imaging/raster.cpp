@@ -30,15 +30,36 @@ int FillPolygonMask(MaskPlane *plane, const int32_t *points, int32_t count, void
     }
     const int32_t width = plane->bytesPerRow * 8;
     const int32_t y0 = int32_t(std::max<int64_t>(minY, 0)), y1 = int32_t(std::min<int64_t>(maxY, plane->rows));
+    std::vector<PolygonEdge> edges;
+    try {
+        edges.resize(size_t(count));
+    } catch (...) {
+        return kErrOutOfMemory;
+    }
+    const int32_t edgeCount = PreparePolygonEdges(points, count, edges.data());
     for (int32_t y = y0; y < y1; ++y) {
         uint8_t *row = plane->bits + ptrdiff_t(y) * plane->bytesPerRow;
-        PolygonRowSpans(points, count, y, cross, [&](int64_t from, int64_t to) {
+        PolygonRowSpans(edges.data(), edgeCount, y, cross, [&](int64_t from, int64_t to) {
             from = std::max<int64_t>(from, 0);
             to = std::min<int64_t>(to, width);
             for (int64_t x = from; x < to; ++x) SetMaskBit(row, int(x), true);
         });
     }
     return 0;
+}
+
+int32_t PreparePolygonEdges(const int32_t *points, int32_t count, PolygonEdge *edges) {
+    int32_t n = 0;
+    for (int32_t k = 0; k < count; ++k) {
+        const int32_t *p = points + 2 * k, *q = points + 2 * ((k + 1) % count);
+        if (p[1] == q[1]) continue;
+        const int32_t *top = p[1] < q[1] ? p : q, *bottom = p[1] < q[1] ? q : p;
+        edges[n++] = PolygonEdge{double(top[0]), double(top[1]), double(int64_t(bottom[0]) - top[0]) / double(int64_t(bottom[1]) - top[1]),
+                                 double(bottom[1]), q[1] > p[1] ? 1 : -1};
+    }
+    // From the top down, so that a row stops looking at the first edge below it.
+    std::sort(edges, edges + n, [](const PolygonEdge &a, const PolygonEdge &b) { return a.y < b.y; });
+    return n;
 }
 
 int32_t ClipPolygonToEdge(int32_t count, const int32_t *in, int32_t *out, int32_t value, int32_t side,
@@ -135,10 +156,11 @@ void BeginCoverageRaster(CoverageRaster *r, int32_t x0, int32_t y0, int32_t widt
     r->height = std::max(height, 0);
     r->edges.clear();
     const size_t stride = size_t(r->width) + 2;
-    r->cells.assign(stride * kRasterBandRows, 0.0f);
-    r->first.assign(kRasterBandRows, INT32_MAX);
-    r->last.assign(kRasterBandRows, -1);
-    r->line.assign(stride, 0);
+    // Cells are left cleared after every row, so a reused raster only grows.
+    if (r->cells.size() < stride * kRasterBandRows) r->cells.assign(stride * kRasterBandRows, 0.0f);
+    r->touched.resize(kRasterBandRows);
+    for (auto &t : r->touched) t.clear();
+    if (r->line.size() < stride) r->line.resize(stride);
 }
 
 void AddRasterEdge(CoverageRaster *r, double ax, double ay, double bx, double by) {
@@ -193,36 +215,60 @@ void RasterBand(CoverageRaster *r, int32_t band, int32_t rows) {
             // f(i): the edge's share of pixel i, the area of the pixel right of the edge; cell i gets f(i) - f(i-1).
             double previous = 0;
             const double span = xb - xa;
-            for (int32_t i = i0; i <= i1; ++i) {
-                const double t = double(i) + 1;
-                const double f = span < 1e-9 ? d * std::clamp(t - xa, 0.0, 1.0)
-                                             : d * (CoverIntegral(t - xa) - CoverIntegral(t - xb)) / span;
-                cells[i] += float(f - previous);
-                previous = f;
+            if (span < 1e-9) { // upright within the row: one cell and the next
+                const double f = d * std::clamp(double(i0) + 1 - xa, 0.0, 1.0);
+                cells[i0] += float(f);
+                cells[i0 + 1] += float(d - f);
+            } else {
+                const double scale = d / span;
+                for (int32_t i = i0; i <= i1; ++i) {
+                    const double t = double(i) + 1;
+                    const double f = scale * (CoverIntegral(t - xa) - CoverIntegral(t - xb));
+                    cells[i] += float(f - previous);
+                    previous = f;
+                }
             }
-            r->first[size_t(row)] = std::min(r->first[size_t(row)], i0);
-            r->last[size_t(row)] = std::max(r->last[size_t(row)], i1);
+            r->touched[size_t(row)].emplace_back(i0, i1);
         }
     }
 }
 
-int32_t RasterRowCoverage(CoverageRaster *r, int32_t row, int32_t *firstColumn) {
-    const int32_t from = r->first[size_t(row)], to = std::min(r->last[size_t(row)], r->width - 1);
+namespace {
+inline uint8_t CoverageLevel(float sum) { return uint8_t(std::min(std::fabs(sum), 1.0f) * 255.0f + 0.5f); }
+} // namespace
+
+void RasterRowRuns(CoverageRaster *r, int32_t row) {
+    r->runs.clear();
+    auto &touched = r->touched[size_t(row)];
+    if (touched.empty()) return;
+    for (size_t i = 1; i < touched.size(); ++i) // a handful per row: insertion sort
+        for (size_t k = i; k > 0 && touched[k] < touched[k - 1]; --k) std::swap(touched[k], touched[k - 1]);
     float *cells = r->cells.data() + ptrdiff_t(row) * (r->width + 2);
-    int32_t count = 0;
-    if (from <= to) {
-        float sum = 0;
+    uint8_t *line = r->line.data();
+    const int32_t width = r->width;
+    float sum = 0;
+    int32_t pos = touched[0].first;
+    for (size_t k = 0; k < touched.size();) {
+        const int32_t from = touched[k].first;
+        int32_t to = touched[k].second;
+        for (++k; k < touched.size() && touched[k].first <= to + 1; ++k) to = std::max(to, touched[k].second);
+        // Untouched cells between: the coverage of the last touched one goes on.
+        if (from > pos && pos < width) {
+            const int32_t end = std::min(from, width);
+            if (const uint8_t level = CoverageLevel(sum); level == 255) {
+                r->runs.push_back({pos, end - pos, true});
+            } else if (level) {
+                std::fill(line + pos, line + end, level);
+                r->runs.push_back({pos, end - pos, false});
+            }
+        }
         for (int32_t i = from; i <= to; ++i) {
             sum += cells[i];
-            const float c = std::min(std::fabs(sum), 1.0f);
-            r->line[size_t(i)] = uint8_t(c * 255.0f + 0.5f);
+            cells[i] = 0;
+            if (i < width) line[i] = CoverageLevel(sum);
         }
-        *firstColumn = from;
-        count = to - from + 1;
+        if (from < width) r->runs.push_back({from, std::min(to, width - 1) - from + 1, false});
+        pos = to + 1;
     }
-    if (r->last[size_t(row)] >= 0)
-        std::fill(cells + std::max(from, 0), cells + r->last[size_t(row)] + 1, 0.0f);
-    r->first[size_t(row)] = INT32_MAX;
-    r->last[size_t(row)] = -1;
-    return count;
+    touched.clear();
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <utility>
 #include <cstdint>
 #include <vector>
 
@@ -22,20 +23,29 @@ struct PolygonCrossing {
     int32_t winding;
 };
 static_assert(sizeof(PolygonCrossing) == 8, "the scratch size promised to callers");
+// A polygon edge that is not level, ready for crossing rows: x at its upper end y, dx per row, down to yEnd.
+// PreparePolygonEdges lists them from the top down.
+struct PolygonEdge {
+    double x, y, slope, yEnd;
+    int32_t winding;
+};
+// The count edges of a closed polygon of count points; returns how many are not level.
+int32_t PreparePolygonEdges(const int32_t *points, int32_t count, PolygonEdge *edges);
 // Calls span(from, to) for each run [from, to) of row y's pixels whose centres the polygon holds (non-zero
-// winding); cross has room for count crossings.
+// winding); cross has room for one crossing per edge.
 template <class Span>
-void PolygonRowSpans(const int32_t *points, int32_t count, int32_t y, PolygonCrossing *cross, Span span) {
+void PolygonRowSpans(const PolygonEdge *edges, int32_t count, int32_t y, PolygonCrossing *cross, Span span) {
     const double yc = y + 0.5;
     int32_t n = 0;
     for (int32_t k = 0; k < count; ++k) {
-        const int32_t *p = points + 2 * k, *q = points + 2 * ((k + 1) % count);
-        const double py = p[1], qy = q[1];
-        if ((py <= yc) == (qy <= yc)) continue; // does not cross this centre line
-        const double x = p[0] + (yc - py) * double(int64_t(q[0]) - p[0]) / (qy - py);
-        cross[n++] = PolygonCrossing{float(x), qy > py ? 1 : -1};
+        const PolygonEdge &e = edges[k];
+        if (yc < e.y) break; // edges come from the top down
+        if (yc >= e.yEnd) continue; // ended above this centre line
+        const PolygonCrossing c{float(e.x + (yc - e.y) * e.slope), e.winding};
+        int32_t i = n++;
+        for (; i > 0 && cross[i - 1].x > c.x; --i) cross[i] = cross[i - 1]; // few crossings: insertion sort
+        cross[i] = c;
     }
-    std::sort(cross, cross + n, [](const PolygonCrossing &a, const PolygonCrossing &b) { return a.x < b.x; });
     int32_t winding = 0;
     for (int32_t k = 0; k + 1 < n; ++k) {
         winding += cross[k].winding;
@@ -85,10 +95,16 @@ struct ShapePath {
 // bands so that a shape far larger than the window costs no more memory than the window's width.
 struct CoverageRaster {
     int32_t x0 = 0, y0 = 0, width = 0, height = 0; // the window, in path coordinates
-    std::vector<double> edges;                      // x0, y0, x1, y1 relative to the window
+    std::vector<double> edges;                      // x0, y0, x1, y1 in path coordinates
     std::vector<float> cells;                       // (width + 2) per band row
-    std::vector<int32_t> first, last;               // touched cells per band row
-    std::vector<uint8_t> line;                      // one row's coverage
+    // The cells each edge touched in each band row: between them a row's coverage stays the same.
+    std::vector<std::vector<std::pair<int32_t, int32_t>>> touched;
+    struct Run {
+        int32_t x, count;
+        bool full; // coverage 255 throughout; else the values are in line
+    };
+    std::vector<Run> runs;     // one row's runs
+    std::vector<uint8_t> line; // one row's coverage
 };
 void BeginCoverageRaster(CoverageRaster *raster, int32_t x0, int32_t y0, int32_t width, int32_t height);
 void AddRasterEdge(CoverageRaster *raster, double ax, double ay, double bx, double by);
@@ -97,18 +113,19 @@ void AddRasterPath(CoverageRaster *raster, const ShapePath &path, double dx = 0,
 constexpr int32_t kRasterBandRows = 32;
 // Fills the cells of band rows [band, band + kRasterBandRows) of the window.
 void RasterBand(CoverageRaster *raster, int32_t band, int32_t rows);
-// Turns band row r into coverage: returns the first column and count of the run that may be covered (0 when
-// none) and leaves the values in raster->line; clears the row's cells.
-int32_t RasterRowCoverage(CoverageRaster *raster, int32_t r, int32_t *firstColumn);
-// Calls span(y, x, count, coverage) for every row's covered run, in path coordinates.
+// Turns band row r into raster->runs (columns of the window; uncovered stretches left out) and clears its cells.
+void RasterRowRuns(CoverageRaster *raster, int32_t r);
+// Calls span(y, x, count, coverage) for every covered run of every row, in path coordinates; coverage is null
+// for a run covered whole.
 template <class Span> void EndCoverageRaster(CoverageRaster *raster, Span span) {
     for (int32_t band = 0; band < raster->height; band += kRasterBandRows) {
         const int32_t rows = std::min(kRasterBandRows, raster->height - band);
         RasterBand(raster, band, rows);
         for (int32_t r = 0; r < rows; ++r) {
-            int32_t x = 0;
-            if (const int32_t n = RasterRowCoverage(raster, r, &x))
-                span(raster->y0 + band + r, raster->x0 + x, n, raster->line.data() + x);
+            RasterRowRuns(raster, r);
+            for (const CoverageRaster::Run &run : raster->runs)
+                span(raster->y0 + band + r, raster->x0 + run.x, run.count,
+                     run.full ? nullptr : raster->line.data() + run.x);
         }
     }
 }

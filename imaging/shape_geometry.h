@@ -80,21 +80,20 @@ template <class Visit> void WalkLine(int32_t x, int32_t y, int32_t x2, int32_t y
     }
 }
 
-inline double DistanceToSegment(double px, double py, double ax, double ay, double bx, double by) {
-    const double dx = bx - ax, dy = by - ay, len2 = dx * dx + dy * dy;
-    double t = len2 > 0 ? ((px - ax) * dx + (py - ay) * dy) / len2 : 0;
-    t = std::clamp(t, 0.0, 1.0);
-    const double qx = ax + t * dx - px, qy = ay + t * dy - py;
-    return std::sqrt(qx * qx + qy * qy);
-}
-
 // A thick line: pixels whose centres lie within half the thickness of the segment between the end pixels'
 // centres (shape coordinates).
 struct ThickLine {
-    double ax, ay, bx, by, half;
+    double ax, ay, bx, by, half, dx, dy, length2, inverse2;
     explicit ThickLine(const ShapeRecord &s)
-        : ax(s.x1 + 0.5), ay(s.y1 + 0.5), bx(s.x2 + 0.5), by(s.y2 + 0.5), half(std::max(s.thickness, 1) / 2.0) {}
-    bool Inside(int32_t x, int32_t y) const { return DistanceToSegment(x + 0.5, y + 0.5, ax, ay, bx, by) <= half; }
+        : ax(s.x1 + 0.5), ay(s.y1 + 0.5), bx(s.x2 + 0.5), by(s.y2 + 0.5), half(std::max(s.thickness, 1) / 2.0),
+          dx(bx - ax), dy(by - ay), length2(dx * dx + dy * dy), inverse2(length2 > 0 ? 1 / length2 : 0) {}
+    // Squared distances: half the thickness squared is exact, so this is the same test as on distances.
+    bool Inside(int32_t x, int32_t y) const {
+        const double px = x + 0.5 - ax, py = y + 0.5 - ay;
+        const double t = std::clamp((px * dx + py * dy) * inverse2, 0.0, 1.0);
+        const double qx = t * dx - px, qy = t * dy - py;
+        return qx * qx + qy * qy <= half * half;
+    }
 };
 
 // The area as closed polygons, for the coverage rasteriser.

@@ -1,8 +1,12 @@
 // The span path: a plain shape goes from its rows' runs straight into the output planes, with no image of its
 // own. Every pixel is decided by the same rules as the generic renderer (shape_geometry.h), which stays the oracle.
 #include <cstring>
+#include <cwchar>
+#include <new>
+#include <optional>
 #include <vector>
 
+#include "imaging/gradient.h"
 #include "imaging/shape_geometry.h"
 
 namespace {
@@ -10,11 +14,36 @@ namespace {
 using SolidRun = void (*)(const PixelBuffer &b, int32_t y, int32_t x, int32_t n, uint32_t rgb);
 using BlendRun = void (*)(const PixelBuffer &b, int32_t y, int32_t x, int32_t n, uint32_t rgb, uint32_t opacity,
                           const uint8_t *coverage);
+using PaintRun = void (*)(const PixelBuffer &b, int32_t y, int32_t x, int32_t n, const uint32_t *colors,
+                          uint32_t opacity, const uint8_t *coverage);
 
 template <class F> void SolidRunOf(const PixelBuffer &b, int32_t y, int32_t x, int32_t n, uint32_t rgb) {
     const typename F::Pixel v = F::FromColor(rgb);
     uint8_t *p = b.At(x, y);
+    if constexpr (F::kBytes == 4 && sizeof(wchar_t) == 4) { // the C library's widest fill, for long runs
+        if (n >= 32 && reinterpret_cast<uintptr_t>(p) % alignof(wchar_t) == 0) {
+            std::wmemset(reinterpret_cast<wchar_t *>(p), wchar_t(v), size_t(n));
+            return;
+        }
+    }
     for (int32_t i = 0; i < n; ++i, p += F::kBytes) F::Store(p, v);
+}
+
+// A run of pixels of their own colours (a gradient), blended as BlendRunOf does.
+template <class F>
+void PaintRunOf(const PixelBuffer &b, int32_t y, int32_t x, int32_t n, const uint32_t *colors, uint32_t opacity,
+                const uint8_t *coverage) {
+    uint8_t *p = b.At(x, y);
+    if (!coverage && opacity >= 255) {
+        for (int32_t i = 0; i < n; ++i, p += F::kBytes) F::Store(p, F::FromColor(colors[i]));
+        return;
+    }
+    for (int32_t i = 0; i < n; ++i, p += F::kBytes) {
+        const uint32_t a = coverage ? (opacity * coverage[i] + 127) / 255 : opacity;
+        if (a == 0) continue;
+        if (a >= 255) F::Store(p, F::FromColor(colors[i]));
+        else F::Store(p, F::Pack(BlendChannels(F::Unpack(F::Load(p)), ColorChannels(colors[i] & 0xFFFFFF), a)));
+    }
 }
 
 // opacity x coverage / 255 per pixel (coverage null: all covered); the system's one blend rule.
@@ -41,6 +70,11 @@ struct SpanWriter {
     PixelBuffer pixels{};
     SolidRun solid = nullptr;
     BlendRun blend = nullptr;
+    PaintRun paint = nullptr;
+    // A gradient body: its colours over the area box at (areaX, areaY) of the shape.
+    const GradientRows *gradient = nullptr;
+    int32_t areaX = 0, areaY = 0;
+    std::vector<uint32_t> colors;
 
     SpanWriter(const ShapeOutput &output, int32_t x, int32_t y, uint32_t color)
         : o(output), box(OutputClip(output)), originX(x), originY(y), rgb(color & 0xFFFFFF), opacity(Opacity(color)) {
@@ -50,6 +84,7 @@ struct SpanWriter {
                 using F = decltype(format);
                 solid = SolidRunOf<F>;
                 blend = BlendRunOf<F>;
+                paint = PaintRunOf<F>;
             });
         }
     }
@@ -79,8 +114,28 @@ struct SpanWriter {
         }
     }
 
+    // Rows [sy0, sy1) of the columns [sx, sx + n), covered whole: clipped once.
+    void Rect(int64_t sy0, int64_t sy1, int64_t sx, int64_t n) {
+        if (o.region && o.region->mask) {
+            for (int64_t j = sy0; j < sy1; ++j) Run(j, sx, n, nullptr);
+            return;
+        }
+        const int64_t y0 = std::max<int64_t>(originY + sy0, box.y0), y1 = std::min<int64_t>(originY + sy1, box.y1);
+        const int64_t x0 = std::max<int64_t>(originX + sx, box.x0), x1 = std::min<int64_t>(originX + sx + n, box.x1);
+        if (x0 >= x1) return;
+        if (solid && !gradient && opacity == 255 && !o.mask && !o.alpha) {
+            for (int64_t y = y0; y < y1; ++y) solid(pixels, int32_t(y), int32_t(x0), int32_t(x1 - x0), rgb);
+            return;
+        }
+        for (int64_t y = y0; y < y1; ++y) Write(int32_t(y), int32_t(x0), int32_t(x1 - x0), nullptr);
+    }
+
     void Write(int32_t y, int32_t x, int32_t n, const uint8_t *coverage) {
-        if (solid) {
+        if (solid && gradient) {
+            if (colors.size() < size_t(n)) colors.resize(size_t(n));
+            gradient->Row(int32_t(x - originX - areaX), int32_t(y - originY - areaY), n, colors.data());
+            paint(pixels, y, x, n, colors.data(), opacity, coverage);
+        } else if (solid) {
             if (!coverage && opacity == 255) solid(pixels, y, x, n, rgb);
             else blend(pixels, y, x, n, rgb, opacity, coverage);
         }
@@ -105,18 +160,6 @@ template <class Inside> bool FixRun(int32_t *left, int32_t *right, int32_t width
     while (r >= l && !inside(r)) --r;
     *left = l, *right = r;
     return l <= r;
-}
-
-// The first (or last) pixel of [from, to] inside, given that `known` is inside and the row's inside pixels are one
-// run.
-template <class Inside> int64_t RunEnd(int64_t known, int64_t limit, Inside inside) {
-    if (inside(limit)) return limit;
-    int64_t in = known, out = limit;
-    while (std::abs(out - in) > 1) {
-        const int64_t mid = in + (out - in) / 2;
-        (inside(mid) ? in : out) = mid;
-    }
-    return in;
 }
 
 void EllipseRuns(const ShapeRecord &s, int32_t bw, int64_t j0, int64_t j1, SpanWriter &w) {
@@ -144,11 +187,11 @@ void EllipseRuns(const ShapeRecord &s, int32_t bw, int64_t j0, int64_t j1, SpanW
 
 void BoxRuns(const ShapeRecord &s, int64_t j0, int64_t j1, SpanWriter &w) {
     const BoxArea b(s);
+    if (b.r <= 0) {
+        w.Rect(j0, j1, 0, s.sizeX);
+        return;
+    }
     for (int64_t j = j0; j < j1; ++j) {
-        if (b.r <= 0) {
-            w.Run(j, 0, s.sizeX, nullptr);
-            continue;
-        }
         const double py = double(j) + 0.5, dy = py - std::clamp(py, b.r, b.h - b.r);
         const double half = dy * dy < b.r * b.r ? std::sqrt(b.r * b.r - dy * dy) : 0;
         int32_t l = int32_t(std::ceil(b.r - half - 0.5)), r = int32_t(std::floor(b.w - b.r + half - 0.5));
@@ -174,26 +217,68 @@ void ThinLineRuns(const ShapeRecord &s, SpanWriter &w) {
     if (open) w.Run(row, from, to - from, nullptr);
 }
 
-void ThickLineRuns(const ShapeRecord &s, int64_t bx, int32_t bw, int64_t j0, int64_t j1, SpanWriter &w) {
-    const ThickLine l(s);
-    for (int64_t j = j0; j < j1; ++j) {
-        const auto inside = [&](int64_t i) { return l.Inside(int32_t(i), int32_t(j)); };
-        // A point of the row inside the line: where the segment crosses it, or the nearer end.
-        const double yc = double(j) + 0.5;
-        double seed;
-        if (l.ay != l.by && (l.ay - yc) * (l.by - yc) <= 0) seed = l.ax + (yc - l.ay) * (l.bx - l.ax) / (l.by - l.ay);
-        else seed = std::fabs(l.ay - yc) <= std::fabs(l.by - yc) ? l.ax : l.bx;
-        // The row's inside centres are a run holding the seed, so one of the three nearest pixels is in when any is.
-        const int64_t near = int64_t(std::floor(seed));
-        int64_t in = INT64_MIN;
-        for (int64_t i : {near, near - 1, near + 1})
-            if (i >= bx && i < bx + bw && inside(i)) {
-                in = i;
-                break;
+// Where a row's centre line meets the line's capsule (its two end discs and the band between): the x range.
+struct CapsuleChords {
+    const ThickLine &l;
+    double length, acrossWidth, overDy, overDx;
+    explicit CapsuleChords(const ThickLine &line)
+        : l(line), length(std::sqrt(line.length2)), acrossWidth(line.half * length), overDy(line.dy != 0 ? 1 / line.dy : 0),
+          overDx(line.dx != 0 ? 1 / line.dx : 0) {}
+    bool At(double yc, double *lo, double *hi) const {
+        double a = INFINITY, b = -INFINITY;
+        const auto add = [&](double from, double to) {
+            if (from > to) std::swap(from, to);
+            a = std::min(a, from), b = std::max(b, to);
+        };
+        const double ends[2][2] = {{l.ax, l.ay}, {l.bx, l.by}};
+        for (const auto &end : ends) {
+            const double d = yc - end[1];
+            if (d * d <= l.half * l.half) {
+                const double w = std::sqrt(l.half * l.half - d * d);
+                add(end[0] - w, end[0] + w);
             }
-        if (in == INT64_MIN) continue;
-        const int64_t left = RunEnd(in, bx, inside), right = RunEnd(in, bx + bw - 1, inside);
-        w.Run(j, left, right - left + 1, nullptr);
+        }
+        const double v = yc - l.ay;
+        if (length > 0) {
+            // Across the segment within half the thickness, along it between the ends.
+            double acrossLo = -INFINITY, acrossHi = INFINITY, alongLo = -INFINITY, alongHi = INFINITY;
+            if (l.dy != 0) {
+                acrossLo = l.ax + (v * l.dx - acrossWidth) * overDy, acrossHi = l.ax + (v * l.dx + acrossWidth) * overDy;
+                if (acrossLo > acrossHi) std::swap(acrossLo, acrossHi);
+            } else if (std::fabs(v) > l.half) {
+                acrossLo = INFINITY;
+            }
+            if (l.dx != 0) {
+                alongLo = l.ax - v * l.dy * overDx, alongHi = l.ax + (l.length2 - v * l.dy) * overDx;
+                if (alongLo > alongHi) std::swap(alongLo, alongHi);
+            } else if (v * l.dy < 0 || v * l.dy > l.length2) {
+                alongLo = INFINITY;
+            }
+            const double from = std::max(acrossLo, alongLo), to = std::min(acrossHi, alongHi);
+            if (from <= to) add(from, to);
+        }
+        *lo = a, *hi = b;
+        return a <= b;
+    }
+};
+
+void ThickLineRuns(const ShapeRecord &s, int32_t bx, int32_t bw, int64_t j0, int64_t j1, SpanWriter &w) {
+    const ThickLine l(s);
+    const CapsuleChords chords(l);
+    for (int64_t j = j0; j < j1; ++j) {
+        double lo, hi;
+        if (!chords.At(double(j) + 0.5, &lo, &hi)) continue;
+        int32_t left = int32_t(std::clamp(std::ceil(lo - 0.5) - bx, -1.0, double(bw)));
+        int32_t right = int32_t(std::clamp(std::floor(hi - 0.5) - bx, -1.0, double(bw)));
+        // Ends well clear of a pixel centre need no checking: the chord is the capsule's own boundary.
+        const double nearest = std::min({std::fabs(lo - (left + bx - 0.5)), std::fabs(lo - (left + bx + 0.5)),
+                                         std::fabs(hi - (right + bx + 0.5)), std::fabs(hi - (right + bx + 1.5))});
+        if (nearest > 1e-6 && left >= 0 && right < bw && left <= right) {
+            w.Run(j, int64_t(bx) + left, right - left + 1, nullptr);
+            continue;
+        }
+        if (FixRun(&left, &right, bw, [&](int32_t i) { return l.Inside(bx + i, int32_t(j)); }))
+            w.Run(j, int64_t(bx) + left, right - left + 1, nullptr);
     }
 }
 
@@ -201,15 +286,18 @@ void PolygonRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, int64
     const size_t n = s.vertices.size() / 2;
     if (n < 3) return; // no area, as the generic fill
     thread_local std::vector<int32_t> points;
+    thread_local std::vector<PolygonEdge> edges;
     thread_local std::vector<PolygonCrossing> cross;
     points.resize(2 * n);
+    edges.resize(n);
     cross.resize(n);
     for (size_t k = 0; k < n; ++k) {
         points[2 * k] = int32_t(PolygonCoordinate(s.vertices[2 * k])) - bx;
         points[2 * k + 1] = int32_t(PolygonCoordinate(s.vertices[2 * k + 1])) - by;
     }
+    const int32_t count = PreparePolygonEdges(points.data(), int32_t(n), edges.data());
     for (int64_t j = j0; j < j1; ++j)
-        PolygonRowSpans(points.data(), int32_t(n), int32_t(j - by), cross.data(), [&](int64_t from, int64_t to) {
+        PolygonRowSpans(edges.data(), count, int32_t(j - by), cross.data(), [&](int64_t from, int64_t to) {
             from = std::max<int64_t>(from, 0);
             to = std::min<int64_t>(to, bw);
             if (from < to) w.Run(j, bx + from, to - from, nullptr);
@@ -218,18 +306,25 @@ void PolygonRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, int64
 
 } // namespace
 
-int DrawShapeSpans(const ShapeRecord &s, int32_t x, int32_t y, const ShapeOutput &o) {
+namespace {
+
+int DrawSpans(const ShapeRecord &s, int32_t x, int32_t y, const ShapeOutput &o, CoverageRaster &raster) {
     int32_t bx, by, bw, bh;
     if (int err = AreaBox(s, &bx, &by, &bw, &bh)) return err;
     SpanWriter w(o, x, y, s.color);
     if (w.box.Empty()) return 0;
+    std::optional<GradientRows> gradient;
+    if (std::clamp(s.style.fillStyle, kFillNone, kFillTexture) == kFillGradient) {
+        gradient.emplace(bw, bh, s.style.gradientStartColor, s.style.gradientEndColor, s.style.GradientAngle());
+        w.gradient = &*gradient;
+        w.areaX = bx, w.areaY = by;
+    }
     // The shape rows and columns the clip lets through; nothing else is looked at.
     const int64_t j0 = std::max<int64_t>(by, int64_t(w.box.y0) - y);
     const int64_t j1 = std::min<int64_t>(int64_t(by) + bh, int64_t(w.box.y1) - y);
     if (j0 >= j1 || int64_t(x) + bx >= w.box.x1 || int64_t(x) + bx + bw <= w.box.x0) return 0;
     if (s.style.Antialias()) {
         // The window keeps the whole width of the box, so every pixel sums the same cells as in the generic path.
-        thread_local CoverageRaster raster;
         thread_local ShapePath path;
         path.points.clear();
         path.ends.clear();
@@ -237,16 +332,16 @@ int DrawShapeSpans(const ShapeRecord &s, int32_t x, int32_t y, const ShapeOutput
         BeginCoverageRaster(&raster, bx, int32_t(j0), bw, int32_t(j1 - j0));
         AddRasterPath(&raster, path);
         EndCoverageRaster(&raster, [&](int32_t row, int32_t column, int32_t n, const uint8_t *coverage) {
-            // Whole runs of full coverage go in as fills.
+            if (!coverage) {
+                w.Run(row, column, n, nullptr);
+                return;
+            }
+            // Whole stretches of full coverage inside a run go in as fills too.
             for (int32_t i = 0; i < n;) {
                 int32_t end = i;
-                if (coverage[i] == 255) {
-                    while (end < n && coverage[end] == 255) ++end;
-                    w.Run(row, int64_t(column) + i, end - i, nullptr);
-                } else {
-                    while (end < n && coverage[end] != 255) ++end;
-                    w.Run(row, int64_t(column) + i, end - i, coverage + i);
-                }
+                const bool full = coverage[i] == 255;
+                while (end < n && (coverage[end] == 255) == full) ++end;
+                w.Run(row, int64_t(column) + i, end - i, full ? nullptr : coverage + i);
                 i = end;
             }
         });
@@ -266,4 +361,16 @@ int DrawShapeSpans(const ShapeRecord &s, int32_t x, int32_t y, const ShapeOutput
     default: return kErrWrongUsage;
     }
     return 0;
+}
+
+} // namespace
+
+int DrawShapeSpans(const ShapeRecord &s, int32_t x, int32_t y, const ShapeOutput &o) {
+    thread_local CoverageRaster raster;
+    try {
+        return DrawSpans(s, x, y, o, raster);
+    } catch (const std::bad_alloc &) {
+        raster = CoverageRaster{}; // its cells may be left half written
+        return kErrOutOfMemory;
+    }
 }

@@ -150,7 +150,8 @@ int ShapeArea(const ShapeRecord &s, Coverage *c) {
     BeginCoverageRaster(&raster, bx, by, bw, bh);
     AddRasterPath(&raster, path);
     EndCoverageRaster(&raster, [&](int32_t y, int32_t x, int32_t n, const uint8_t *cov) {
-        std::memcpy(&c->Cell(x - bx, y - by), cov, size_t(n));
+        if (cov) std::memcpy(&c->Cell(x - bx, y - by), cov, size_t(n));
+        else std::memset(&c->Cell(x - bx, y - by), 255, size_t(n));
     });
     return 0;
 }
@@ -411,7 +412,7 @@ bool IsPlainShape(const ShapeRecord &s, const DisplayTransform *transform) {
     const FormStyle &f = s.style;
     if (f.Edge() || f.Shadow()) return false;
     const int32_t fill = std::clamp(f.fillStyle, kFillNone, kFillTexture);
-    if (fill == kFillGradient || (fill == kFillTexture && s.texture)) return false;
+    if (fill == kFillTexture && s.texture) return false;
     return fill != kFillNone || s.kind == ObjectKindLine || s.kind == ObjectKindPlot;
 }
 

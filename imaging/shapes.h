@@ -73,7 +73,7 @@ struct ShapeOutput {
 ShapeOutput BitmapShapeOutput(HostBitmap *bitmap);
 
 // Draws the shape with its box's top-left at (x, y) of the output. Plain shapes go from the rasteriser's spans
-// straight into the planes; edges, shadows, gradients, textures and transforms go through RenderShapeImage.
+// straight into the planes; edges, shadows, textures and transforms go through RenderShapeImage.
 // Returns what RenderShapeImage returns (nothing drawn on an error).
 int DrawShape(const ShapeRecord &shape, int32_t x, int32_t y, const DisplayTransform *transform,
               const ShapeOutput &output);

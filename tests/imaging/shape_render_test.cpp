@@ -62,6 +62,13 @@ std::vector<ShapeRecord> PlainShapes() {
             out.push_back(s);
             s.vertices = {0, 0, 30, 0, 30, 25, 15, 8, 0, 25};
             out.push_back(s);
+            // Gradients across, down and at an angle.
+            for (int32_t style : {kGradientHorizontal, kGradientVertical, kGradientLinear}) {
+                s = Shape(style == kGradientVertical ? ObjectKindCircle : ObjectKindBox, color, kFillGradient, bits);
+                s.sizeX = 30, s.sizeY = 20, s.radiusX = 12, s.style.gradientStyle = style, s.style.gradientAngle = 30;
+                s.style.gradientStartColor = 0x102030, s.style.gradientEndColor = 0xF0E0D0;
+                out.push_back(s);
+            }
         }
     return out;
 }

@@ -1,0 +1,281 @@
+// Shapes drawn at once (DrawShape, the entry the draw commands use) into a 640x480 32-bit output, each case beside
+// its peer in the same run: cairo for circles, lines, the star polygon and the gradient box (an image surface over
+// the same kind of pixels: RGB24 is our 0x00RRGGBB word), pixman for filled boxes. Before timing, each pair draws
+// one shape on its own and the two pictures are compared, so that a fast wrong rasteriser cannot win. After the
+// Google Benchmark cases, prints each case as shapes per second and as a ratio to its peer (medians of 5
+// single-threaded runs) beside its target.
+#include <benchmark/benchmark.h>
+#include <cairo.h>
+#include <pixman.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host/bitmap.h"
+#include "imaging/graphics_library.h"
+#include "imaging/shapes.h"
+#include "../bench_machine.h"
+
+namespace {
+
+constexpr int kWidth = 640, kHeight = 480;
+constexpr int kShapesPerCall = 64;
+
+// One output: our bitmap, and cairo and pixman views over a second buffer of the same layout.
+struct Surfaces {
+    HostBitmap *ours = AllocHostBitmap(kWidth, kHeight);
+    HostBitmap *theirs = AllocHostBitmap(kWidth, kHeight);
+    cairo_surface_t *surface = nullptr;
+    cairo_t *cr = nullptr;
+    pixman_image_t *pixman = nullptr;
+    Surfaces() {
+        surface = cairo_image_surface_create_for_data(theirs->pixels, CAIRO_FORMAT_RGB24, kWidth, kHeight,
+                                                      int(HostBitmapStride(theirs)));
+        cr = cairo_create(surface);
+        pixman = pixman_image_create_bits(PIXMAN_x8r8g8b8, kWidth, kHeight,
+                                          reinterpret_cast<uint32_t *>(theirs->pixels), int(HostBitmapStride(theirs)));
+    }
+    void Clear() {
+        for (HostBitmap *b : {ours, theirs}) std::memset(b->pixels, 0, HostBitmapStride(b) * size_t(kHeight));
+        cairo_surface_mark_dirty(surface);
+    }
+};
+
+Surfaces &Shared() {
+    static Surfaces s;
+    return s;
+}
+
+// Where the shapes of one call go: spread over the output, wholly inside it.
+struct Place {
+    int32_t x, y;
+};
+std::vector<Place> Places(int32_t w, int32_t h) {
+    std::vector<Place> out;
+    uint32_t seed = 12345;
+    for (int i = 0; i < kShapesPerCall; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        const int32_t x = int32_t((seed >> 8) % uint32_t(kWidth - w));
+        seed = seed * 1103515245u + 12345u;
+        const int32_t y = int32_t((seed >> 8) % uint32_t(kHeight - h));
+        out.push_back({x, y});
+    }
+    return out;
+}
+
+void SetColor(cairo_t *cr, uint32_t rgb) {
+    cairo_set_source_rgb(cr, ((rgb >> 16) & 255) / 255.0, ((rgb >> 8) & 255) / 255.0, (rgb & 255) / 255.0);
+}
+
+// One case: our shape and the peer's drawing of it at (x, y), the box both occupy.
+struct Case {
+    std::string name;
+    ShapeRecord shape;
+    int32_t boxW, boxH;
+    std::function<void(Surfaces &, int32_t, int32_t)> peer;
+    const char *peerName;
+    double target;
+    double tolerance; // largest share of the covered pixels the two may differ on
+};
+
+const uint32_t kColor = 0x00FF8020;
+
+ShapeRecord Filled(int32_t kind, bool antialias) {
+    ShapeRecord s;
+    s.kind = kind;
+    s.color = kColor;
+    s.style.fillStyle = kFillColor;
+    s.style.styleBits = antialias ? kFormStyleAntialias : kFormStyleNormal;
+    return s;
+}
+
+std::vector<double> StarPoints(double r) {
+    std::vector<double> v;
+    for (int k = 0; k < 5; ++k) {
+        const double a = (-90.0 + 144.0 * k) * M_PI / 180.0;
+        v.push_back(std::round(r + r * std::cos(a)));
+        v.push_back(std::round(r + r * std::sin(a)));
+    }
+    return v;
+}
+
+std::vector<Case> Cases() {
+    std::vector<Case> cases;
+    for (bool aa : {false, true}) {
+        const cairo_antialias_t mode = aa ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE;
+        const char *suffix = aa ? " AA" : "";
+        for (int32_t r : {8, 32, 100}) {
+            ShapeRecord s = Filled(ObjectKindCircle, aa);
+            s.radiusX = r;
+            cases.push_back({"circle r=" + std::to_string(r) + suffix, s, 2 * r + 1, 2 * r + 1,
+                             [r, mode](Surfaces &o, int32_t x, int32_t y) {
+                                 cairo_set_antialias(o.cr, mode);
+                                 SetColor(o.cr, kColor);
+                                 cairo_arc(o.cr, x + r + 0.5, y + r + 0.5, r + 0.5, 0, 2 * M_PI);
+                                 cairo_fill(o.cr);
+                             },
+                             aa ? "cairo AA" : "cairo aliased", aa ? 0.7 : 1.0, aa ? 0.02 : 0.001});
+        }
+        for (int32_t t : {1, 3}) {
+            ShapeRecord s = Filled(ObjectKindLine, aa);
+            s.style.fillStyle = kFillNone;
+            s.x1 = 0, s.y1 = 0, s.x2 = 60, s.y2 = 80, s.thickness = t; // length 100
+            cases.push_back({"line 100 t=" + std::to_string(t) + suffix, s, 61 + t, 81 + t,
+                             [t, mode](Surfaces &o, int32_t x, int32_t y) {
+                                 cairo_set_antialias(o.cr, mode);
+                                 SetColor(o.cr, kColor);
+                                 cairo_set_line_width(o.cr, t);
+                                 cairo_set_line_cap(o.cr, CAIRO_LINE_CAP_ROUND);
+                                 cairo_move_to(o.cr, x + 0.5, y + 0.5);
+                                 cairo_line_to(o.cr, x + 60.5, y + 80.5);
+                                 cairo_stroke(o.cr);
+                             },
+                             aa ? "cairo AA" : "cairo aliased", aa ? 0.7 : 1.0, 0.35});
+        }
+        ShapeRecord star = Filled(ObjectKindPolygon, aa);
+        star.vertices = StarPoints(50);
+        cases.push_back({std::string("star polygon r=50") + suffix, star, 101, 101,
+                         [mode, v = star.vertices](Surfaces &o, int32_t x, int32_t y) {
+                             cairo_set_antialias(o.cr, mode);
+                             cairo_set_fill_rule(o.cr, CAIRO_FILL_RULE_WINDING);
+                             SetColor(o.cr, kColor);
+                             cairo_move_to(o.cr, x + v[0], y + v[1]);
+                             for (size_t k = 2; k < v.size(); k += 2) cairo_line_to(o.cr, x + v[k], y + v[k + 1]);
+                             cairo_close_path(o.cr);
+                             cairo_fill(o.cr);
+                         },
+                         aa ? "cairo AA" : "cairo aliased", aa ? 0.7 : 1.0, 0.03});
+    }
+    ShapeRecord box = Filled(ObjectKindBox, false);
+    box.sizeX = 64, box.sizeY = 48;
+    cases.push_back({"box 64x48", box, 64, 48,
+                     [](Surfaces &o, int32_t x, int32_t y) {
+                         const pixman_color_t c{0xFFFF, 0x8080, 0x2020, 0xFFFF};
+                         const pixman_rectangle16_t rect{int16_t(x), int16_t(y), 64, 48};
+                         pixman_image_fill_rectangles(PIXMAN_OP_SRC, o.pixman, &c, 1, &rect);
+                     },
+                     "pixman fill", 0.9, 0.0});
+    ShapeRecord gradient = Filled(ObjectKindBox, false);
+    gradient.sizeX = 64, gradient.sizeY = 48;
+    gradient.style.fillStyle = kFillGradient;
+    gradient.style.gradientStartColor = 0x000000, gradient.style.gradientEndColor = 0xFFFFFF;
+    cases.push_back({"gradient box 64x48", gradient, 64, 48,
+                     [](Surfaces &o, int32_t x, int32_t y) {
+                         cairo_pattern_t *p = cairo_pattern_create_linear(x + 0.5, 0, x + 63.5, 0);
+                         cairo_pattern_add_color_stop_rgb(p, 0, 0, 0, 0);
+                         cairo_pattern_add_color_stop_rgb(p, 1, 1, 1, 1);
+                         cairo_set_source(o.cr, p);
+                         cairo_rectangle(o.cr, x, y, 64, 48);
+                         cairo_fill(o.cr);
+                         cairo_pattern_destroy(p);
+                     },
+                     "cairo linear gradient", 0.7, 0.0});
+    return cases;
+}
+
+void DrawOurs(const Case &c, Surfaces &o, const std::vector<Place> &places) {
+    const ShapeOutput output = BitmapShapeOutput(o.ours);
+    for (const Place &p : places) DrawShape(c.shape, p.x, p.y, nullptr, output);
+    benchmark::ClobberMemory();
+}
+
+void DrawPeer(const Case &c, Surfaces &o, const std::vector<Place> &places) {
+    for (const Place &p : places) c.peer(o, p.x, p.y);
+    cairo_surface_flush(o.surface);
+    benchmark::ClobberMemory();
+}
+
+// The same-work check: one shape each on a cleared output. Pixels differing by more than a quarter of the
+// colour's range are counted against the pixels either side covers; the gradient compares within 2 levels.
+bool SameWork(const Case &c, std::string *report) {
+    Surfaces &o = Shared();
+    o.Clear();
+    DrawOurs(c, o, {{40, 30}});
+    DrawPeer(c, o, {{40, 30}});
+    int64_t covered = 0, differing = 0, worst = 0;
+    for (int32_t y = 0; y < kHeight; ++y)
+        for (int32_t x = 0; x < kWidth; ++x) {
+            const uint32_t a = HostBitmapRow32(o.ours, y)[x] & 0xFFFFFF, b = HostBitmapRow32(o.theirs, y)[x] & 0xFFFFFF;
+            if (a || b) ++covered;
+            int64_t d = 0;
+            for (int shift : {0, 8, 16}) d = std::max<int64_t>(d, std::abs(int((a >> shift) & 255) - int((b >> shift) & 255)));
+            worst = std::max(worst, d);
+            if (d > 64) ++differing;
+        }
+    const double share = covered ? double(differing) / double(covered) : 1.0;
+    char line[200];
+    std::snprintf(line, sizeof line, "%-22s %6lld pixels, %5lld differ (%.3f%%, allowed %.1f%%), largest channel step %lld",
+                  c.name.c_str(), (long long)covered, (long long)differing, share * 100, c.tolerance * 100,
+                  (long long)worst);
+    *report = line;
+    return covered > 0 && share <= c.tolerance + 1e-12 && (c.tolerance > 0 || worst <= 2);
+}
+
+// Median over 5 runs of the mean time of one call (kShapesPerCall shapes), in microseconds.
+double MedianMicros(const std::function<void()> &op) {
+    std::vector<double> runs;
+    op();
+    for (int r = 0; r < 5; r++) {
+        int calls = 0;
+        const auto start = std::chrono::steady_clock::now();
+        auto now = start;
+        do {
+            op();
+            ++calls;
+            now = std::chrono::steady_clock::now();
+        } while (now - start < std::chrono::milliseconds(100));
+        runs.push_back(std::chrono::duration<double, std::micro>(now - start).count() / calls);
+    }
+    return vl::bench::Median(runs);
+}
+
+std::vector<Case> &AllCases() {
+    static std::vector<Case> cases = Cases();
+    return cases;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    benchmark::Initialize(&argc, argv);
+    vl::bench::PrintMachine(" (benchmarks run single-threaded)");
+    bool same = true;
+    for (const Case &c : AllCases()) {
+        std::string report;
+        const bool ok = SameWork(c, &report);
+        std::printf("same work %s: %s\n", ok ? "ok  " : "FAIL", report.c_str());
+        same = same && ok;
+    }
+    if (!same) {
+        std::printf("the pairs do not draw the same thing: no timing\n");
+        return 1;
+    }
+    for (const Case &c : AllCases()) {
+        const std::vector<Place> places = Places(c.boxW, c.boxH);
+        benchmark::RegisterBenchmark(("ours/" + c.name).c_str(), [&c, places](benchmark::State &state) {
+            for (auto _ : state) DrawOurs(c, Shared(), places);
+            state.SetItemsProcessed(int64_t(state.iterations()) * kShapesPerCall);
+        })->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("peer/" + c.name).c_str(), [&c, places](benchmark::State &state) {
+            for (auto _ : state) DrawPeer(c, Shared(), places);
+            state.SetItemsProcessed(int64_t(state.iterations()) * kShapesPerCall);
+        })->Unit(benchmark::kMicrosecond);
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    std::printf("%-22s %14s %14s %-22s %7s %7s\n", "case", "ours/s", "peer/s", "peer", "ratio", "target");
+    for (const Case &c : AllCases()) {
+        const std::vector<Place> places = Places(c.boxW, c.boxH);
+        const double ours = MedianMicros([&] { DrawOurs(c, Shared(), places); });
+        const double peer = MedianMicros([&] { DrawPeer(c, Shared(), places); });
+        std::printf("%-22s %14.0f %14.0f %-22s %6.2fx %6.2fx %s\n", c.name.c_str(), kShapesPerCall * 1e6 / ours,
+                    kShapesPerCall * 1e6 / peer, c.peerName, peer / ours, c.target, peer / ours >= c.target ? "met" : "short");
+    }
+    benchmark::Shutdown();
+    return 0;
+}
