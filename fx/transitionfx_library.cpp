@@ -19,6 +19,8 @@ bool LayersEnabled() { return CurrentDisplay && CurrentDisplay->layersEnabled; }
 
 bool TableAt(VMState *vm, int n) { return GetTop(vm) == n && ValueType(vm, n) == TTABLE; }
 
+// Positions and sizes are read within the layers' +-10^9, so that no sum of a place and a size overflows.
+
 // Options shared by every command; the command-specific keys are read by the callers.
 void ReadCommonOptions(VMState *vm, int table, FxRequest *request) {
     request->effect = kFxRandomEffect;
@@ -34,6 +36,7 @@ void ReadCommonOptions(VMState *vm, int table, FxRequest *request) {
     GetTableOption(vm, table, "layers", &request->useLayers);
     GetTableOption(vm, table, "forcerealtimelayers", &request->forceRealtimeLayers);
     GetTableOption(vm, table, "async", &request->async);
+    request->x = ClampLayerCoordinate(request->x), request->y = ClampLayerCoordinate(request->y);
 }
 
 void ReadEffectArgs(VMState *vm, int first, FxRequest *request) {
@@ -101,6 +104,7 @@ int CmdDisplayTransitionFX(VMState *vm) {
         if (request.async) return kErrWrongUsage;
         GetTableOption(vm, 2, "x", &request.posX);
         GetTableOption(vm, 2, "y", &request.posY);
+        request.posX = ClampLayerCoordinate(request.posX), request.posY = ClampLayerCoordinate(request.posY);
     } else {
         ReadEffectArgs(vm, 2, &request);
     }
@@ -115,8 +119,8 @@ int CmdRemoveLayerFX(VMState *vm) { return LayerCommand(vm, kFxModeRemoveLayer);
 int RunObjectAtPosition(VMState *vm, int32_t mode) {
     CheckArgs(vm, 3, 6);
     FxRequest request = ObjectRequest(vm, mode);
-    request.x = CheckInt32Arg(vm, 2);
-    request.y = CheckInt32Arg(vm, 3);
+    request.x = ClampLayerCoordinate(CheckInt32Arg(vm, 2));
+    request.y = ClampLayerCoordinate(CheckInt32Arg(vm, 3));
     if (TableAt(vm, 4)) ReadCommonOptions(vm, 4, &request);
     else ReadEffectArgs(vm, 4, &request);
     return Run(&request);
@@ -129,18 +133,18 @@ int CmdDisplayTextObjectFX(VMState *vm) { return RunObjectAtPosition(vm, kFxMode
 int CmdDisplayBGPicPartFX(VMState *vm) {
     CheckArgs(vm, 5, 11);
     FxRequest request = ObjectRequest(vm, kFxModeBGPicPart);
-    request.partX = CheckInt32Arg(vm, 2);
-    request.partY = CheckInt32Arg(vm, 3);
-    request.width = CheckInt32Arg(vm, 4);
-    request.height = CheckInt32Arg(vm, 5);
+    request.partX = ClampLayerCoordinate(CheckInt32Arg(vm, 2));
+    request.partY = ClampLayerCoordinate(CheckInt32Arg(vm, 3));
+    request.width = ClampLayerCoordinate(CheckInt32Arg(vm, 4));
+    request.height = ClampLayerCoordinate(CheckInt32Arg(vm, 5));
     request.x = request.partX;
     request.y = request.partY;
     if (TableAt(vm, 6)) {
         ReadCommonOptions(vm, 6, &request);
     } else {
         ReadEffectArgs(vm, 6, &request);
-        request.x = OptInt32Arg(vm, 9, request.partX);
-        request.y = OptInt32Arg(vm, 10, request.partY);
+        request.x = ClampLayerCoordinate(OptInt32Arg(vm, 9, request.partX));
+        request.y = ClampLayerCoordinate(OptInt32Arg(vm, 10, request.partY));
         request.useLayers = OptInt32Arg(vm, 11, 0);
     }
     if (request.useLayers && !LayersEnabled()) return kErrWrongUsage;

@@ -208,6 +208,21 @@ TEST_F(FxTest, RefusedOutputsDrawNothing) {
     EXPECT_EQ(Output(), start);
 }
 
+// Positions at the ends of 32 bits (1e300 saturates to 2^31 - 1) put the brush far off the picture under every
+// effect: nothing is drawn, and no sum of a position and a size overflows on the way. (The scrolls travel there a
+// step a frame: not run.)
+TEST_F(FxTest, BrushesAtExtremePositionsRunEveryEffectOffThePicture) {
+    ASSERT_NE(OpenPatternDisplay(32, 16), nullptr);
+    Brush *brush = nullptr;
+    ASSERT_EQ(CreateBrushRecord(ObjectId{1, nullptr}, 4, 3, 0xFF00, 0, 0, 0, &brush), 0);
+    const Frame start = Output();
+    for (double x : {2147483647.0, -2147483648.0, 1e300})
+        for (int32_t id = 0; id < kFxEffectIdCount; id++)
+            if (FindFxEffect(id) && !FxEffectHas(id, kFxScroll))
+                ASSERT_EQ(Cmd("DisplayBrushFX", {1.0, x, -x, double(id), -2.0}), 0) << FxEffects[id].name << " " << x;
+    EXPECT_EQ(Output(), start);
+}
+
 TEST_F(FxTest, LockCountAndPictureSurviveErrorsQuitsAndAsyncRelease) {
     DisplayRecord *d = OpenPatternDisplay(32, 16);
     ASSERT_NE(d, nullptr);
