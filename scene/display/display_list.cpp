@@ -9,6 +9,7 @@
 #include "runtime/app/errors.h"
 #include "host/event_queue.h"
 #include "scene/display/object_kinds.h"
+#include "scene/events/buttons.h"
 #include "scene/images/bgpic.h"
 
 DisplayRecord *DisplayList = nullptr;

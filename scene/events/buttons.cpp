@@ -143,6 +143,10 @@ void SetButtonEnabled(vlBGPicButton *button, int enabled) {
     button->state &= ~kButtonPressedMask;
 }
 
+void ResetButtonStates(BGPic *bgpic) {
+    for (vlBGPicButton *b = bgpic->buttons; b; b = b->next) b->state &= ~kButtonPressedMask;
+}
+
 namespace {
 
 int HitTestLayerButton(const DisplayRecord *display, int32_t x, int32_t y, const vlBGPicButton *button) {

@@ -54,6 +54,9 @@ void FreeButton(VMState *vm, BGPic *bgpic, vlBGPicButton *button);
 // Forgets a button in the dispatch's state; whoever frees a button calls it first.
 void DetachButtonFromDispatch(const vlBGPicButton *button);
 void SetButtonEnabled(vlBGPicButton *button, int enabled);
+// Ends the presses of the picture's buttons. The hover bit stays, so a reset under a still mouse gives no second
+// OnMouseOver.
+void ResetButtonStates(BGPic *bgpic);
 
 // Raw window coordinates against the display the button is on (its picture offset and scale).
 int HitTestButton(const DisplayRecord *display, int32_t x, int32_t y, const vlBGPicButton *button);

@@ -105,13 +105,6 @@ const ConstantEntry kEventConstants[] = {
 
 namespace {
 
-// The picture code frees its buttons through this, so references are released and the dispatch moves off them.
-void FreePictureButton(BGPic *bgpic, vlBGPicButton *button) { FreeButton(button->vm, bgpic, button); }
-
-} // namespace
-
-namespace {
-
 int32_t CountTimedCallbacks(const TimedCallback *list) {
     int32_t n = 0;
     for (; list; list = list->next) n++;
@@ -141,7 +134,6 @@ void RegisterEventLibrary(VMState *vm) {
     delete TheEventState;
     TheEventState = new EventState;
     EventStateDisplayFreedHook = EventDisplayFreed;
-    FreeButtonHook = FreePictureButton;
     EventTimeoutMs = 1500;
     RegisterCommands(vm, kEventCommands);
     RegisterCommandLibrary(kEventCommands, "event");
@@ -160,7 +152,6 @@ void FreeEventLists(VMState *vm) {
     LegacyEventCode = LegacyKeyCode = 0;
     ClickAllSwitch = RightClickAllSwitch = OverAllSwitch = KeyDownAllSwitch = 0;
     if (EventStateDisplayFreedHook == EventDisplayFreed) EventStateDisplayFreedHook = nullptr;
-    if (FreeButtonHook == FreePictureButton) FreeButtonHook = nullptr;
     delete TheEventState;
     TheEventState = nullptr;
 }

@@ -6,6 +6,7 @@
 #include "runtime/app/errors.h"
 #include "scene/display/display_list.h"
 #include "scene/display/object_kinds.h"
+#include "scene/events/buttons.h"
 #include "scene/images/bgpic.h"
 #include "scene/images/plane_copy.h"
 
@@ -18,7 +19,7 @@ constexpr int kPaletteWords = 256;
 
 int FindBrushImage(ObjectId id, int flags, ImageTriple *image) {
     if (FindBrushImageHook) return FindBrushImageHook(id, flags, image);
-    // TODO(brushes): the brush library installs the hook when it registers.
+    // The brush library installs the hook when it registers; without it there is no brush to find.
     if (id.handle) return kErrObjectNotFound;
     SetErrorArgNumber(id.number);
     return kErrBrushNotFound;
@@ -165,7 +166,7 @@ void FreeBGPicContents(BGPic *bgpic, int flag) {
     bgpic->palette = nullptr;
     FreeHostBitmap(bgpic->fill.texture);
     bgpic->fill.texture = nullptr;
-    while (bgpic->buttons) FreeBGPicButton(bgpic, bgpic->buttons);
+    while (bgpic->buttons) FreeButton(bgpic->buttons->vm, bgpic, bgpic->buttons);
     FreeOnScreenSprites(bgpic);
 }
 

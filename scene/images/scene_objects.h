@@ -119,10 +119,5 @@ void RefreshMergedRects(DisplayRecord *display);
 // The layer's covered rectangle joined with oldRect {x, y, width, height} (may be null).
 void RefreshLayerArea(vlLayer *layer, const int32_t *oldRect);
 int UpdateLayerImage(VMState *vm, vlLayer *layer, int32_t mode);
-// Frees a picture's button when the picture goes: the event code sets the hook (its FreeButton also moves the
-// dispatch off the button); without it the button is unlinked, its references released and the record freed.
-extern void (*FreeButtonHook)(BGPic *bgpic, vlBGPicButton *button);
-void FreeBGPicButton(BGPic *bgpic, vlBGPicButton *button);
-void ResetButtonStates(BGPic *bgpic);
 // Refreshes the area they covered when the picture is on the current display (scene/images/sprite.cpp).
 void FreeOnScreenSprites(BGPic *bgpic);

@@ -134,7 +134,7 @@ void REDRAW(DisplayRecord *display, BGPic *bgpic, HostBitmap *dest, int32_t x, i
             DrawLayerPiece(layer, st, dest, ix, iy, std::min(rx2, lx2) - ix + 1, std::min(ry2, ly2) - iy + 1);
         }
     }
-    // Sprites always lie above every layer. TODO(sprites): the sprite code sets the hook.
+    // Sprites always lie above every layer; the sprite library sets the hook when it registers.
     if (!(flags & kRedrawNoSprites) && bgpic->sprites && RedrawSpritesHook)
         RedrawSpritesHook(display, bgpic, dest, x, y, width, height);
 }

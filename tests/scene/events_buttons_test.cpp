@@ -274,7 +274,7 @@ TEST_F(Buttons, DumpButtonsTextIsExact) {
 namespace {
 
 // A picture freed while the hover walk stands on one of its buttons: the picture code frees the buttons
-// through the event code, which moves the walk off them.
+// with FreeButton, which moves the walk off them.
 TEST_F(Buttons, PictureFreeingItsButtonsMovesTheDispatchOffThem) {
     vlBGPicButton *a = AddFull(1, 0, 0, 9, 9);
     AddFull(2, 20, 0, 29, 9);
@@ -283,7 +283,7 @@ TEST_F(Buttons, PictureFreeingItsButtonsMovesTheDispatchOffThem) {
     MoveMouse(25, 5);
     EXPECT_EQ(CheckEvent(), 1); // OnMouseOut of button 1; the walk restarts from the first button
     TheEventState->buttonIterator = a;
-    FreeBGPicButton(display->picture, a);
+    FreeButton(a->vm, display->picture, a);
     EXPECT_NE(TheEventState->buttonIterator, a);
     DrainEvents();
     EXPECT_EQ(Actions(), (std::vector<std::string>{"OnMouseOver", "OnMouseOut", "OnMouseOver"}));
