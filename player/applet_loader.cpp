@@ -372,8 +372,7 @@ std::string LinkedChunkName(const LoadedApplet &applet, const AppletLinkedFileEn
     std::string base = entry.name;
     size_t cut = base.find_last_of("/\\:");
     if (cut != std::string::npos) base = base.substr(cut + 1);
-    return ":::chunk" + std::to_string(entry.offset) + ":" + std::to_string(entry.length) + "*" + base + "/" +
-           applet.containerPath;
+    return MakeChunkName(base, entry.offset, entry.length, applet.containerPath);
 }
 
 std::string WithoutFontSuffix(std::string name) {

@@ -11,6 +11,7 @@
 #include "host/virtual_file.h"
 #include "host/wildcard.h"
 #include "libs/dos/dos_library.h"
+#include "runtime/app/applet_format.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/utilities.h"
 
@@ -144,6 +145,6 @@ int CmdDefineVirtualFile(VMState *vm) {
     uint32_t length = CheckUnsignedArg(vm, 3);
     const char *name = CheckStringArg(vm, 4);
     if (length == 0 || !*container) return kErrWrongUsage;
-    PushText(vm, MakeChunkName(name, offset, length, 0, container));
+    PushText(vm, MakeChunkName(name, offset, length, container));
     return 1;
 }

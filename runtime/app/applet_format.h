@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 inline constexpr char kAppletMagic[4] = {'V', 'L', 'A', '\0'};
 inline constexpr char kAppletEnd[4] = {'\0', 'E', 'O', 'F'};
@@ -115,3 +116,10 @@ inline constexpr uint32_t kAppletMarkerUnlinked = 0xDEADC0DE;
 inline constexpr uint32_t kAppletMarkerWord1 = 0xC0DECAFE;
 inline constexpr uint32_t kAppletMarkerWord2 = 0xC0CAC01A;
 inline constexpr size_t kAppletMarkerSize = kAppletMarkerMakerSize + 12;
+
+// The name through which the player reads a byte range of a file as a file of its own:
+// ":::chunk<offset>:<length>*<fileName>/<container>". Linked files and fonts are such ranges of the applet.
+inline std::string MakeChunkName(const std::string &fileName, uint64_t offset, uint64_t length,
+                                 const std::string &container) {
+    return ":::chunk" + std::to_string(offset) + ":" + std::to_string(length) + "*" + fileName + "/" + container;
+}

@@ -71,10 +71,6 @@ int JoinPath(char *path, const char *name, size_t limit) {
     return 1;
 }
 
-std::string MakeChunkName(const char *fileName, uint64_t offset, uint64_t length, int, const char *container) {
-    return ":::chunk" + std::to_string(offset) + ":" + std::to_string(length) + "*" + fileName + "/" + container;
-}
-
 // ---- Case ----------------------------------------------------------------------------------------------------
 std::string AsciiLower(std::string_view text) {
     std::string out(text);

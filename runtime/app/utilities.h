@@ -114,8 +114,6 @@ char *GetFileNamePart(char *path);
 // in limit bytes with its terminator; returns 1, or 0 (path unchanged) when it would not fit.
 constexpr size_t kMaxPathLength = 1024;
 int JoinPath(char *path, const char *name, size_t limit = kMaxPathLength);
-// ":::chunk<offset>:<length>*<fileName>/<container>" (mode 0 is the only mode).
-std::string MakeChunkName(const char *fileName, uint64_t offset, uint64_t length, int mode, const char *container);
 
 // ---- Case ----------------------------------------------------------------------------------------------------
 // Names of commands, constants and labels: ASCII lower-casing only.

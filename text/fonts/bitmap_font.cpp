@@ -10,6 +10,7 @@
 #include "host/charset.h"
 #include "host/memory.h"
 #include "host/virtual_file.h"
+#include "runtime/app/applet_format.h"
 #include "runtime/app/runtime_globals.h"
 #include "runtime/app/utilities.h"
 #include "runtime/vm/bounded_reader.h"
@@ -242,12 +243,10 @@ int LoadBitmapFontFile(const char *name, int32_t size, FontHandle *handle) {
     std::string sizePath;
     if (strncmp(entry.c_str(), ":::chunk", 8) == 0) {
         // A linked font's entries count from the applet's start; the applet may sit behind the program.
-        const char *digits = entry.c_str() + 8;
-        char *end = nullptr;
-        const unsigned long long offset = strtoull(digits, &end, 10);
+        ChunkNameParts parts;
         const char *container = strchr(name, '/');
-        if (end == digits || !container) return 0;
-        sizePath = ":::chunk" + std::to_string(offset + uint64_t(PayloadOffset)) + end + (container + 1);
+        if (!ParseChunkName(entry.c_str(), &parts) || parts.memory || !container) return 0;
+        sizePath = MakeChunkName(parts.name, parts.offset + uint64_t(PayloadOffset), parts.length, container + 1);
     } else {
         std::string directory = contentsPath;
         directory.resize(size_t(GetFileNamePart(directory.data()) - directory.data()));

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "host/virtual_file.h"
+#include "runtime/app/applet_format.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/utilities.h"
 #include "text/fonts/bitmap_font.h"
@@ -44,7 +45,7 @@ int SkipLinkedFontHeader(std::string *name, bool *outline) {
         skip = 8 + tags;
     }
     if (skip > parts.length) return kErrFontOpen;
-    *name = MakeChunkName(parts.name.c_str(), parts.offset + skip, parts.length - skip, 0, parts.container.c_str());
+    *name = MakeChunkName(parts.name, parts.offset + skip, parts.length - skip, parts.container);
     return 0;
 }
 

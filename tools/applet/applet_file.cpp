@@ -277,8 +277,7 @@ bool WriteApplet(const AppletContents &contents, std::vector<uint8_t> &out, std:
             if (!PutNamedRecord(out, kAppletLinkedFile, size.file.name, size.file.bytes, error)) return false;
             const uint64_t offset = out.size() - size.file.bytes.size();
             std::string base = size.file.name.substr(size.file.name.find_last_of("/\\:") + 1);
-            std::string chunk = ":::chunk" + std::to_string(offset) + ":" + std::to_string(size.file.bytes.size()) +
-                                "*" + base + "/";
+            std::string chunk = MakeChunkName(base, offset, size.file.bytes.size(), "");
             const size_t at = kLinkedFontHeaderSize + kFontContentsHeaderSize + size_t(size.entry) * kFontContentsEntrySize;
             if (chunk.size() >= kFontContentsNameSize || at + kFontContentsNameSize > bytes.size()) {
                 error = "linked font entry does not fit: " + size.file.name;

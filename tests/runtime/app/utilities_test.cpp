@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/app/applet_format.h"
 #include "runtime/app/hooks.h"
 #include "runtime/app/runtime_globals.h"
 #include "runtime/app/utilities.h"
@@ -149,9 +150,9 @@ TEST(Names, JoinPathRefusesOverflowAndKeepsPath) {
 }
 
 TEST(Names, ChunkNameLayout) {
-    EXPECT_EQ(MakeChunkName("font.ttf", 4096, 1200, 0, "/apps/demo"), ":::chunk4096:1200*font.ttf//apps/demo");
+    EXPECT_EQ(MakeChunkName("font.ttf", 4096, 1200, "/apps/demo"), ":::chunk4096:1200*font.ttf//apps/demo");
     // Offsets beyond 32 bits are written whole.
-    EXPECT_EQ(MakeChunkName("a", 0x100000000ull, 1, 0, "c"), ":::chunk4294967296:1*a/c");
+    EXPECT_EQ(MakeChunkName("a", 0x100000000ull, 1, "c"), ":::chunk4294967296:1*a/c");
 }
 
 TEST(Case, AsciiLowerLeavesOtherBytes) { EXPECT_EQ(AsciiLower("DebugPrint\xC4"), "debugprint\xC4"); }
