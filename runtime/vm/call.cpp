@@ -96,18 +96,6 @@ VMValue *CallArea(VMState *vm) {
     return t;
 }
 
-// Replaces a non-function at func by its __call metamethod, shifting the arguments up by one.
-void ResolveCallable(VMState *vm, VMValue *func) {
-    for (int loop = 0; func->tt != TFUNCTION; loop++) {
-        const VMValue *tm = GetTM(vm, func, TM_CALL);
-        if (tm == nullptr || loop >= 100) RaiseError(vm, kErrCallNonFunction);
-        if (vm->top >= vm->stackEnd) RaiseError(vm, kErrStackOverflow);
-        VMValue f = *tm;
-        for (VMValue *p = vm->top; p > func; p--) p[0] = p[-1];
-        vm->top++;
-        *func = f;
-    }
-}
 
 // Calls tm(a, b) (and c when given) for metamethods; copies one result to out when out is set.
 void CallTM(VMState *vm, const VMValue *tm, const VMValue *a, const VMValue *b, const VMValue *c, VMValue *out) {
@@ -130,6 +118,18 @@ void CallTM(VMState *vm, const VMValue *tm, const VMValue *a, const VMValue *b, 
 }
 
 } // namespace
+
+void ResolveCallable(VMState *vm, VMValue *func) {
+    for (int loop = 0; func->tt != TFUNCTION; loop++) {
+        const VMValue *tm = GetTM(vm, func, TM_CALL);
+        if (tm == nullptr || loop >= 100) RaiseError(vm, kErrCallNonFunction);
+        if (vm->top >= vm->stackEnd) RaiseError(vm, kErrStackOverflow);
+        VMValue f = *tm;
+        for (VMValue *p = vm->top; p > func; p--) p[0] = p[-1];
+        vm->top++;
+        *func = f;
+    }
+}
 
 CallFrame *PrecallScript(VMState *vm, VMValue *func, int nresults) {
     ScriptClosure *cl = static_cast<ScriptClosure *>(func->u.gc);

@@ -447,17 +447,8 @@ L_CALL: {
     else if (vm->top <= ra)
         vm->top = ra + 1; // no multiple results pending: call with no arguments
     SAVEPC();
-    if (VL_UNLIKELY(ra->tt != TFUNCTION)) {
-        // __call: the metamethod takes the object as its first argument
-        VMValue *top = vm->top;
-        const VMValue *tm = GetTM(vm, ra, TM_CALL);
-        if (tm == nullptr || tm->tt != TFUNCTION) RaiseError(vm, kErrCallNonFunction);
-        if (top >= vm->stackEnd) RaiseError(vm, kErrStackOverflow);
-        VMValue f = *tm;
-        for (VMValue *q = top; q > ra; q--) q[0] = q[-1];
-        vm->top = top + 1;
-        *ra = f;
-    }
+    // __call (followed through callable tables): the metamethod takes the object as its first argument
+    if (VL_UNLIKELY(ra->tt != TFUNCTION)) ResolveCallable(vm, ra);
     if (ra->u.gc->gctype == kGCClosure) {
         ScriptClosure *ncl = static_cast<ScriptClosure *>(ra->u.gc);
         Proto *np = ncl->p;
@@ -515,16 +506,7 @@ L_TAILCALL: {
     else if (vm->top <= ra)
         vm->top = ra + 1;
     SAVEPC();
-    if (VL_UNLIKELY(ra->tt != TFUNCTION)) {
-        VMValue *top = vm->top;
-        const VMValue *tm = GetTM(vm, ra, TM_CALL);
-        if (tm == nullptr || tm->tt != TFUNCTION) RaiseError(vm, kErrCallNonFunction);
-        if (top >= vm->stackEnd) RaiseError(vm, kErrStackOverflow);
-        VMValue f = *tm;
-        for (VMValue *q = top; q > ra; q--) q[0] = q[-1];
-        vm->top = top + 1;
-        *ra = f;
-    }
+    if (VL_UNLIKELY(ra->tt != TFUNCTION)) ResolveCallable(vm, ra);
     if (ra->u.gc->gctype == kGCClosure) {
         // Reuse this frame: close its upvalues, move the function and arguments down to its function slot.
         if (vm->openUpvals != nullptr && vm->openUpvals->v >= base) CloseUpvalues(vm, base);
@@ -617,14 +599,7 @@ L_TFORCALL: {
     vm->top = cb + 3;
     int nresults = GetC(i);
     SAVEPC();
-    if (VL_UNLIKELY(cb->tt != TFUNCTION)) {
-        const VMValue *tm = GetTM(vm, cb, TM_CALL);
-        if (tm == nullptr || tm->tt != TFUNCTION) RaiseError(vm, kErrCallNonFunction);
-        VMValue f = *tm;
-        for (VMValue *q = vm->top; q > cb; q--) q[0] = q[-1];
-        vm->top++;
-        *cb = f;
-    }
+    if (VL_UNLIKELY(cb->tt != TFUNCTION)) ResolveCallable(vm, cb);
     if (cb->u.gc->gctype == kGCClosure) {
         PrecallScript(vm, cb, nresults);
         goto newframe;

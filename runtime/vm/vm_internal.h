@@ -434,6 +434,9 @@ VMString *NumberToString(VMState *vm, double n);
 
 // call.cpp: calls, metamethods, errors.
 const VMValue *GetTM(VMState *vm, const VMValue *o, TMEvent event);
+// Replaces a non-function at func by its __call metamethod (following callable tables), shifting the arguments
+// up by one each step; raises kErrCallNonFunction when there is none. The one resolution for every call path.
+void ResolveCallable(VMState *vm, VMValue *func);
 const VMValue *FastTM(VMState *vm, Table *mt, TMEvent event);
 Table *GetMetatableOf(const VMValue *v);
 void CallValue(VMState *vm, VMValue *func, int nresults); // C++ entry: results at func.., top after them
