@@ -72,7 +72,7 @@ int WriteClipboardImage(const HostBitmap *bitmap, const AlphaPlane *alpha, int32
     std::vector<uint8_t> png(size);
     if (!png_image_write_to_memory(&image, png.data(), &size, 0, rgba.data(), 0, nullptr)) return kErrOutOfMemory;
     png.resize(size);
-    if (RunProgram(tool.copy, tool.copyArgs, png, nullptr) != 0) {
+    if (RunHelperProgram(tool.copy, tool.copyArgs, png, nullptr) != 0) {
         SetErrorArgString(tool.copy);
         return kErrCannotOpen;
     }
@@ -82,14 +82,14 @@ int WriteClipboardImage(const HostBitmap *bitmap, const AlphaPlane *alpha, int32
 bool ClipboardHasImage() {
     ClipboardTool tool;
     std::string types;
-    if (!FindTool(&tool) || RunProgram(tool.paste, tool.listArgs, {}, &types) != 0) return false;
+    if (!FindTool(&tool) || RunHelperProgram(tool.paste, tool.listArgs, {}, &types) != 0) return false;
     return types.find("image/png") != std::string::npos;
 }
 
 int ReadClipboardImage(ClipboardData *data) {
     ClipboardTool tool;
     std::string png;
-    if (!FindTool(&tool) || RunProgram(tool.paste, tool.pasteArgs, {}, &png) != 0 || png.empty())
+    if (!FindTool(&tool) || RunHelperProgram(tool.paste, tool.pasteArgs, {}, &png) != 0 || png.empty())
         return kErrClipboardFormat;
     png_image image{};
     image.version = PNG_IMAGE_VERSION;

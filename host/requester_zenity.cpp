@@ -62,7 +62,7 @@ int ZenityRequester(const RequesterRequest &request, RequesterAnswer *answer) {
     default: return kErrOutOfMemory;
     }
     std::string output;
-    int status = RunProgram(zenity, args, {}, &output);
+    int status = RunHelperProgram(zenity, args, {}, &output);
     if (status < 0 || status > 1) {
         SetErrorArgString(zenity);
         return kErrCannotOpen;

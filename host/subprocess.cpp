@@ -1,11 +1,15 @@
 #include "host/subprocess.h"
 
+#include "host/path.h"
 #include "host/safe_write.h"
+#include "runtime/app/errors.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <spawn.h>
+#include <thread>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,8 +27,8 @@ std::string FindProgramOnPath(const char *name) {
     return "";
 }
 
-int RunProgram(const std::string &program, const std::vector<std::string> &args, std::span<const uint8_t> input,
-               std::string *output) {
+int RunHelperProgram(const std::string &program, const std::vector<std::string> &args,
+                     std::span<const uint8_t> input, std::string *output) {
     int in[2], out[2] = {-1, -1};
     if (pipe2(in, O_CLOEXEC) != 0) return -1;
     if (output && pipe2(out, O_CLOEXEC) != 0) {
@@ -69,4 +73,61 @@ int RunProgram(const std::string &program, const std::vector<std::string> &args,
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// ---- Programs of scripts ------------------------------------------------------------------------------------------------
+namespace {
+
+std::vector<std::string> SplitArguments(const char *text) {
+    std::vector<std::string> words;
+    if (!text) return words;
+    const char *p = text;
+    for (;;) {
+        while (*p == ' ' || *p == '\t' || *p == '\n') ++p;
+        if (!*p) break;
+        std::string word;
+        if (*p == '"') {
+            ++p;
+            while (*p && *p != '"') word += *p++;
+            if (*p == '"') ++p;
+        } else {
+            while (*p && *p != ' ' && *p != '\t' && *p != '\n') word += *p++;
+        }
+        words.push_back(word);
+    }
+    return words;
+}
+
+} // namespace
+
+int StartProgram(const char *program, const char *arguments, int asynchronous) {
+    std::string path;
+    if (!program || !*program || !ResolveHostPath(program, &path)) {
+        SetErrorArgString(program ? program : "");
+        return kErrCannotOpen;
+    }
+    std::vector<std::string> words = SplitArguments(arguments);
+    words.insert(words.begin(), path);
+    std::vector<char *> argv;
+    for (std::string &word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    // No shell: the words go to the program as they are. posix_spawnp reports a program that cannot be started;
+    // the exit status of one that ran is the program's own business.
+    pid_t child;
+    if (posix_spawnp(&child, path.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+        SetErrorArgString(program);
+        return kErrCannotOpen;
+    }
+    if (asynchronous) {
+        std::thread([child] { // reaps it so no zombie stays behind
+            int status;
+            while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+            }
+        }).detach();
+        return 0;
+    }
+    int status;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return 0;
 }

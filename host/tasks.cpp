@@ -401,63 +401,6 @@ void FreeAllTimerRequests() {
     }
 }
 
-// ---- Programs ------------------------------------------------------------------------------------------------
-namespace {
-
-std::vector<std::string> SplitArguments(const char *text) {
-    std::vector<std::string> words;
-    if (!text) return words;
-    const char *p = text;
-    for (;;) {
-        while (*p == ' ' || *p == '\t' || *p == '\n') ++p;
-        if (!*p) break;
-        std::string word;
-        if (*p == '"') {
-            ++p;
-            while (*p && *p != '"') word += *p++;
-            if (*p == '"') ++p;
-        } else {
-            while (*p && *p != ' ' && *p != '\t' && *p != '\n') word += *p++;
-        }
-        words.push_back(word);
-    }
-    return words;
-}
-
-} // namespace
-
-int RunProgram(const char *program, const char *arguments, int asynchronous) {
-    std::string path;
-    if (!program || !*program || !ResolveHostPath(program, &path)) {
-        SetErrorArgString(program ? program : "");
-        return kErrCannotOpen;
-    }
-    std::vector<std::string> words = SplitArguments(arguments);
-    words.insert(words.begin(), path);
-    std::vector<char *> argv;
-    for (std::string &word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    // No shell: the words go to the program as they are. posix_spawnp reports a program that cannot be started;
-    // the exit status of one that ran is the program's own business.
-    pid_t child;
-    if (posix_spawnp(&child, path.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
-        SetErrorArgString(program);
-        return kErrCannotOpen;
-    }
-    if (asynchronous) {
-        std::thread([child] { // reaps it so no zombie stays behind
-            int status;
-            while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-            }
-        }).detach();
-        return 0;
-    }
-    int status;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    return 0;
-}
-
 int OpenOptionalLibrary(const char *name, void **base) {
     static const char *const kBuiltin[] = {
         "z.library",        "png.library",       "jfif.library",     "mpega.library",     "codesets.library",

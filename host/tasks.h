@@ -111,10 +111,6 @@ int64_t TimeUntilNextTimer();
 void FreeAllTimerRequests();
 
 // ---- Programs and optional services --------------------------------------------------------------------------
-// Runs a program (device prefixes resolved, else searched in PATH) with its argument text split into words, with
-// "..." quoting; no shell. Synchronous: waits and returns 0. Asynchronous: returns 0 once it started. 1025 "Cannot
-// open %s !" (the name as error argument) when it cannot be started.
-int RunProgram(const char *program, const char *arguments, int asynchronous);
 // The system's shared libraries are linked in; the built-in services answer 0, an unknown name gives 1025
 // "Cannot open %s !" with the name set as the error argument. *base receives a non-null token.
 int OpenOptionalLibrary(const char *name, void **base);

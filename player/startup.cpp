@@ -112,7 +112,7 @@ struct ShutdownReserve {
     }
 };
 
-int RunProgram(int argc, char **argv, std::span<const LibraryDescriptor> libraries) {
+int RunPlayer(int argc, char **argv, std::span<const LibraryDescriptor> libraries) {
     ShutdownReserve reserve;
     ResetRuntimeGlobals();
     // A terminal on standard input means a shell started us; the desktop gives none.
@@ -229,7 +229,7 @@ int RunProgram(int argc, char **argv, std::span<const LibraryDescriptor> librari
 
 int ProgramMain(int argc, char **argv, std::span<const LibraryDescriptor> libraries) {
     try {
-        return RunProgram(argc, argv, libraries);
+        return RunPlayer(argc, argv, libraries);
     } catch (const std::bad_alloc &) {
         // Start-up or shutdown ran out of memory outside the script: say so without allocating.
         const char *message = FindErrorMessage(kErrOutOfMemory);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/path.h"
+#include "host/subprocess.h"
 #include "host/tasks.h"
 #include "host/virtual_file.h"
 #include "libs/dos/dos_library.h"
@@ -91,7 +92,7 @@ int RunCommand(VMState *vm, int asynchronous) {
     if (linked) {
         if (int error = ExtractLinkedProgram(mapped, &program)) return error;
     }
-    int error = RunProgram(program.c_str(), arguments.c_str(), asynchronous);
+    int error = StartProgram(program.c_str(), arguments.c_str(), asynchronous);
     // Keys and buttons held when the program took the focus are not held any more.
     if (CurrentDisplay) ResetDisplayInputState(CurrentDisplay);
     return error;

@@ -1,4 +1,5 @@
 #include "host/clock.h"
+#include "host/subprocess.h"
 #include "host/tasks.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/runtime_globals.h"
@@ -249,18 +250,18 @@ TEST_F(TimerTest, PollOfARemovedNodeEndsTheWalkSafely) {
 
 TEST(Programs, SynchronousRunWaitsForTheProgram) {
     std::string marker = "/tmp/vl-run-" + std::to_string(getpid());
-    EXPECT_EQ(RunProgram("sh", ("-c \"echo done > " + marker + "\"").c_str(), 0), 0);
-    EXPECT_EQ(access(marker.c_str(), F_OK), 0); // written before RunProgram returned
+    EXPECT_EQ(StartProgram("sh", ("-c \"echo done > " + marker + "\"").c_str(), 0), 0);
+    EXPECT_EQ(access(marker.c_str(), F_OK), 0); // written before StartProgram returned
     unlink(marker.c_str());
 }
 
 TEST(Programs, AsynchronousRunStartsTheProgram) {
-    EXPECT_EQ(RunProgram("true", "", 1), 0);
-    EXPECT_EQ(RunProgram("/nonexistent/vl-program", "", 1), kErrCannotOpen);
+    EXPECT_EQ(StartProgram("true", "", 1), 0);
+    EXPECT_EQ(StartProgram("/nonexistent/vl-program", "", 1), kErrCannotOpen);
 }
 
 TEST(Programs, MissingProgramGivesCannotOpenWithItsName) {
-    EXPECT_EQ(RunProgram("/nonexistent/vl-program", "", 0), kErrCannotOpen);
+    EXPECT_EQ(StartProgram("/nonexistent/vl-program", "", 0), kErrCannotOpen);
     EXPECT_EQ(ErrorArgString(), "/nonexistent/vl-program");
 }
 
