@@ -117,7 +117,7 @@ int CmdLoadSample(VMState *vm) {
         return kErrWrongUsage;
     }
     const int results = AddSample(vm, id, data, frequency, format, size);
-    if (results < 1000) PrintDoneMessage();
+    if (results < kFirstErrorCode) PrintDoneMessage();
     return results;
 }
 

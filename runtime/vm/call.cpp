@@ -217,7 +217,7 @@ int CallNative(VMState *vm, VMValue *func, int nresults, bool allowGosub) {
         if (vm->errorPolicy == nullptr || vm->errorPolicy(vm, kErrOutOfMemory)) throw VMError{kErrOutOfMemory};
         r = 0;
     }
-    if (r >= 1000) {
+    if (r >= kFirstErrorCode) {
         if (vm->errorPolicy == nullptr || vm->errorPolicy(vm, r)) RaiseError(vm, r);
         vm->top = f->base;
         r = 0;

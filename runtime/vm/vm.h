@@ -33,6 +33,7 @@ constexpr int kMaxNativeReentry = 200;     // native -> script -> native nesting
 constexpr int kMaxPendingGosubs = 4096;
 
 // The error codes the VM itself raises (the texts live in the runtime's one error table).
+constexpr int kFirstErrorCode = 1000; // a command result from here up is an error code
 constexpr int kErrOutOfMemory = 1000;
 constexpr int kErrUserAbort = 1003;
 constexpr int kErrWrongType = 1019;

@@ -141,7 +141,7 @@ TEST_F(TasksTest, LineHookPumpsWhenDueAndAQuitStopsABusyLoop) {
         waitFor(2);
         AdvanceVirtualClock(1000); // the third pump asks to quit
     });
-    EXPECT_EQ(run(), kErrUserAbortCode);
+    EXPECT_EQ(run(), kErrUserAbort);
     driver.join();
     EXPECT_EQ(pumps, 3);
     EXPECT_EQ(TakeSignals(kSignalEvent), 0u); // the pump took the event
@@ -151,7 +151,7 @@ TEST_F(TasksTest, LineHookPumpsWhenDueAndAQuitStopsABusyLoop) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
         QuitRequested = 1;
     });
-    EXPECT_EQ(run(), kErrUserAbortCode);
+    EXPECT_EQ(run(), kErrUserAbort);
     quitter.join();
     EXPECT_EQ(pumps, 3);
     CloseVMState(vm);

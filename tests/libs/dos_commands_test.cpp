@@ -236,7 +236,7 @@ TEST_F(DosCommands, BooleansAndTableKeysAreRefusedBeforeWriting) {
     PushNumber(vm, 1);
     PushBoolean(vm, 1);
     VMRawSet(vm, 1);
-    EXPECT_EQ(WriteTop(*this, 1), kErrWrongDataType);
+    EXPECT_EQ(WriteTop(*this, 1), kErrWrongType);
     SetTop(vm, 0);
     NewTable(vm);
     NewTable(vm);
@@ -391,7 +391,7 @@ TEST_F(DosCommands, CommandsCannotBeWrittenAsFunctions) {
     OpenNumbered(1, Path("f"), kModeWrite);
     SetTop(vm, 0);
     GetGlobal(vm, "openfile");
-    EXPECT_EQ(WriteFunctionTop(*this, 1, 0), kErrNotUserFunctionCode);
+    EXPECT_EQ(WriteFunctionTop(*this, 1, 0), kErrNotUserFunction);
     ASSERT_EQ(Call("closefile", {1.0}), 0);
     EXPECT_EQ(Contents("f"), std::string("VLF0\0\0\0\0", 8));
 }

@@ -147,7 +147,7 @@ TEST(TableFormat, DeepNestingIsRefusedWithoutRecursingFurther) {
     for (int i = 0; i < 100000; ++i)
         deep += std::string("\x02\0\0\0\0\0\0\0\0\x04", 10);
     SerialTable decoded;
-    EXPECT_EQ(Decode(deep, &decoded), kErrStackOverflowCode);
+    EXPECT_EQ(Decode(deep, &decoded), kErrStackOverflow);
 }
 
 TEST(TableFormat, ForgedLengthsAreCheckedBeforeAllocating) {

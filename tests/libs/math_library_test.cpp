@@ -22,10 +22,10 @@ protected:
 };
 
 TEST_F(MathCommands, ZeroDivisorsRaiseDivisionByZero) {
-    EXPECT_EQ(Error("mod", {5, 0}), kErrDivisionByZeroCode);
-    EXPECT_EQ(Error("div", {1, 0}), kErrDivisionByZeroCode);
-    EXPECT_EQ(Error("rt", {8, 0}), kErrDivisionByZeroCode);
-    EXPECT_EQ(Error("rnd", {0}), kErrDivisionByZeroCode);
+    EXPECT_EQ(Error("mod", {5, 0}), kErrDivisionByZero);
+    EXPECT_EQ(Error("div", {1, 0}), kErrDivisionByZero);
+    EXPECT_EQ(Error("rt", {8, 0}), kErrDivisionByZero);
+    EXPECT_EQ(Error("rnd", {0}), kErrDivisionByZero);
 }
 
 TEST_F(MathCommands, NegativeRootAndRangeAreWrongUsage) {

@@ -121,7 +121,7 @@ TEST_F(TableCommands, UnpackOfLongListRaisesStackOverflow) {
         PushNumber(vm, static_cast<double>(i));
         RawSetIndex(vm, t, i);
     }
-    EXPECT_EQ(CallForError(vm, "unpack", {At(t)}), kErrStackOverflowCode);
+    EXPECT_EQ(CallForError(vm, "unpack", {At(t)}), kErrStackOverflow);
 }
 
 TEST_F(TableCommands, ListItemsCountsToFirstNil) {
@@ -143,7 +143,7 @@ TEST_F(TableCommands, CopyTableOfVeryDeepNestingRaisesStackOverflow) {
         RemoveValue(vm, -2);
     }
     SetTop(vm, root);
-    EXPECT_EQ(CallForError(vm, "copytable", {At(root)}), kErrStackOverflowCode);
+    EXPECT_EQ(CallForError(vm, "copytable", {At(root)}), kErrStackOverflow);
 }
 
 } // namespace

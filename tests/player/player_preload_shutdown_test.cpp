@@ -130,7 +130,7 @@ TEST(Shutdown, FreeAllFunctionsRunInTheFixedOrderWithSoundLast) {
 TEST(Shutdown, UserAbortIsNotReportedAndExitsCleanly) {
     ShutdownState state;
     state.vm = NewVMState();
-    state.errorCode = kErrUserAbortCode;
+    state.errorCode = kErrUserAbort;
     state.errorReport = "should not appear\n";
     testing::internal::CaptureStderr();
     EXPECT_EQ(ShutdownProgram(&state), 0);

@@ -346,11 +346,11 @@ TEST_F(CreateDisplayTest, SizesBelowOneAreRefused) {
 }
 
 TEST_F(CreateDisplayTest, HugeSizeIsOutOfMemoryWithoutAllocating) {
-    EXPECT_EQ(Create(1, {{"width", 2e9}, {"height", 2e9}}), kErrOutOfMemoryCode);
+    EXPECT_EQ(Create(1, {{"width", 2e9}, {"height", 2e9}}), kErrOutOfMemory);
     EXPECT_EQ(CountDisplays(), 0);
     EXPECT_EQ(CountBGPics(), 0);
     PreloadActive = 1;
-    EXPECT_EQ(Create(1, {{"width", 2e9}, {"height", 2e9}}), kErrOutOfMemoryCode);
+    EXPECT_EQ(Create(1, {{"width", 2e9}, {"height", 2e9}}), kErrOutOfMemory);
     EXPECT_EQ(CountBGPics(), 0);
 }
 

@@ -387,7 +387,7 @@ int FakeDrawText(VMState *, vlLayer *layer, LayerDrawParams *params, const int32
     const auto *b = static_cast<const FakeText *>(params->textBlock);
     const auto width = int32_t(b->text.size() * 6 + 1);
     HostBitmap *bitmap = AllocHostBitmap(width, 8);
-    if (!bitmap) return kErrOutOfMemoryCode;
+    if (!bitmap) return kErrOutOfMemory;
     RECTFILL(bitmap, 0, 0, width, 8, b->color);
     params->width = width;
     params->height = 8;
