@@ -49,7 +49,7 @@ int CardDraw(FxRequest *request, int32_t t) {
 }
 
 int UpDownSetup(FxRequest *request) {
-    if (!AllocFxState<UpDownState>(request)) return kErrOutOfMemoryCode;
+    if (!AllocFxState<UpDownState>(request)) return kErrOutOfMemory;
     const int32_t s = request->step = CardStepSize(request);
     request->frameCount = EffectStepCount(4 * request->height, s, 0);
     request->run = {-s, s, INT32_MAX};

@@ -69,14 +69,14 @@ int FillWedge(MaskPlane *mask, int32_t *points, int32_t count, int32_t w, int32_
 int ClockWipeSetup(FxRequest *request) {
     const int32_t w = request->width, h = request->height;
     ClockState *state = AllocFxState<ClockState>(request);
-    if (!state) return kErrOutOfMemoryCode;
+    if (!state) return kErrOutOfMemory;
     const bool plane = DrawsLayerPlane(request);
     if (!plane && !request->oldImage) return kErrWrongUsage;
     const int32_t step = request->step;
     request->step = step == -1 ? 10 : step == -2 ? 15 : step == -3 ? 5 : std::clamp(step, 1, 30);
     if (!plane) state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
     state->wedgeMask = AllocMaskPlane(nullptr, w, h);
-    if ((!plane && !state->work) || !state->wedgeMask) return kErrOutOfMemoryCode;
+    if ((!plane && !state->work) || !state->wedgeMask) return kErrOutOfMemory;
     StartHand(state, w, request->step);
     int32_t frames = 1;
     while (MoveHand(state, w, h, request->step)) frames++;

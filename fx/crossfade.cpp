@@ -160,7 +160,7 @@ int TakeLayerFastRoad(FxRequest *request, CrossfadeState *state) {
     if (count > 0) {
         state->lower = static_cast<LowerLayerEntry *>(AllocBlock(size_t(count) * sizeof(LowerLayerEntry), 1));
         state->lowerScratch = static_cast<LowerLayerEntry *>(AllocBlock(size_t(count) * sizeof(LowerLayerEntry), 1));
-        if (!state->lower || !state->lowerScratch) return kErrOutOfMemoryCode;
+        if (!state->lower || !state->lowerScratch) return kErrOutOfMemory;
         ListLowerLayers(picture, request->layer, state->lower);
         if (LowerLayerDrawsAsync(state->lower, count)) return 0;
     }
@@ -254,14 +254,14 @@ void PlayLayerFadeFrame(FxRequest *request, FadeState *state, bool fade, int32_t
 
 int CrossfadeSetup(FxRequest *request) {
     CrossfadeState *state = AllocFxState<CrossfadeState>(request);
-    if (!state) return kErrOutOfMemoryCode;
+    if (!state) return kErrOutOfMemory;
     request->step = LevelStep(request->step, kCrossfadeMaxStep);
     request->frameCount = EffectStepCount(255, request->step, 1);
     request->run = {0, request->step, 255};
     if (request->realtimeLayer) {
         // The layer shows the new image and fades in (or out) through its alpha plane.
         state->layerAlpha = BuildLayerAlpha(request);
-        if (!state->layerAlpha || !request->preparedState) return kErrOutOfMemoryCode;
+        if (!state->layerAlpha || !request->preparedState) return kErrOutOfMemory;
         BLTBITMAP(request->newImage, 0, 0, request->preparedState->bitmap, 0, 0, request->width, request->height);
         return TakeLayerFastRoad(request, state);
     }
@@ -273,14 +273,14 @@ int CrossfadeSetup(FxRequest *request) {
     state->endUsed = request->newImage;
     if (request->newMask || request->newAlpha) {
         state->endPicture = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
-        if (!state->endPicture) return kErrOutOfMemoryCode;
+        if (!state->endPicture) return kErrOutOfMemory;
         BLTBITMAP(request->oldImage, 0, 0, state->endPicture, 0, 0, request->width, request->height);
         SAFEBLT(request->newImage, 0, 0, state->endPicture, 0, 0, request->width, request->height, 0, 0, 0, 0,
                 kBlitMasked | kBlitToBitmap, request->newMask, request->newAlpha, nullptr);
         state->endUsed = state->endPicture;
     }
     state->work = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
-    if (!state->work) return kErrOutOfMemoryCode;
+    if (!state->work) return kErrOutOfMemory;
     return 0;
 }
 
@@ -323,7 +323,7 @@ bool Fades(const FxRequest *request) { return FxVariantOf(request).amount == 0; 
 int FadeSetup(FxRequest *request) {
     const bool fade = Fades(request);
     FadeState *state = AllocFxState<FadeState>(request);
-    if (!state) return kErrOutOfMemoryCode;
+    if (!state) return kErrOutOfMemory;
     request->step = LevelStep(request->step, kFadeMaxStep);
     state->colour = request->parameter == kFxRandomParameter ? uint32_t(RuntimeRand()) % 16777216u
                                                              : uint32_t(request->parameter) & 0xFFFFFFu;
@@ -333,7 +333,7 @@ int FadeSetup(FxRequest *request) {
     if (request->realtimeLayer) {
         LayerDrawParams *layerState = request->preparedState;
         state->layerAlpha = BuildLayerAlpha(request);
-        if (!state->layerAlpha || !layerState || !layerState->alpha) return kErrOutOfMemoryCode;
+        if (!state->layerAlpha || !layerState || !layerState->alpha) return kErrOutOfMemory;
         // FADE shows the colour block first; otherwise the layer stands at its full opacity.
         if (fade && !request->reverse) RECTFILL(layerState->bitmap, 0, 0, request->width, request->height, state->colour);
         else BltAlphaPlane(state->layerAlpha, 0, 0, layerState->alpha, 0, 0, request->width, request->height, kAlphaCopy, 0);
@@ -341,10 +341,10 @@ int FadeSetup(FxRequest *request) {
     }
     if (!request->oldImage) return kErrWrongUsage;
     state->tinted = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
-    if (!state->tinted) return kErrOutOfMemoryCode;
+    if (!state->tinted) return kErrOutOfMemory;
     if (request->newMask || request->newAlpha) {
         state->blendPicture = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
-        if (!state->blendPicture) return kErrOutOfMemoryCode;
+        if (!state->blendPicture) return kErrOutOfMemory;
     }
     return 0;
 }

@@ -50,7 +50,7 @@ int CheckFxOutput(const FxRequest *request, const DisplayRecord *display) {
         BGPic *shown = nullptr;
         if (request->mode == kFxModeBGPic && FindBGPic(request->object, &shown, 0) == 0 && shown == SelectedPicture(display))
             return 0;
-        return 1056;
+        return kErrSelectBGPicActive;
     }
     case ObjectKindBrush:
     case ObjectKindMask:
@@ -59,12 +59,12 @@ int CheckFxOutput(const FxRequest *request, const DisplayRecord *display) {
         if (request->mode == kFxModeBrush && sourceKind == ObjectKindBrush &&
             FindBrush(request->object, &brush, 0) == 0 && brush == source)
             return 0;
-        if (kind == ObjectKindMask) return 1147;
-        if (kind == ObjectKindAlphaChannel) return 1167;
-        if (display->doubleBuffering == 1) return 1229;
-        return sourceKind == ObjectKindAnim ? 1339 : 1082;
+        if (kind == ObjectKindMask) return kErrSelectMaskActive;
+        if (kind == ObjectKindAlphaChannel) return kErrSelectAlphaChannelActive;
+        if (display->doubleBuffering == 1) return kErrEndDoubleBufferFirst;
+        return sourceKind == ObjectKindAnim ? kErrSelectAnimActive : kErrSelectBrushActive;
     }
-    case ObjectKindAnim: return 1339;
+    case ObjectKindAnim: return kErrSelectAnimActive;
     default: return kFxOutputIgnored;
     }
 }
@@ -186,7 +186,7 @@ bool OnScreen(const FxRequest *request) {
 // A masked or alpha source for an effect that draws opaque rectangles: composed once over what lies under it.
 int PrecomposeSource(FxRequest *request, const HostBitmap *output) {
     HostBitmap *composite = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
-    if (!composite) return kErrOutOfMemoryCode;
+    if (!composite) return kErrOutOfMemory;
     ClippedCopyRect(output, request->x, request->y, composite, 0, 0, request->width, request->height,
                     request->outWidth, request->outHeight, request->width, request->height);
     SAFEBLT(request->newImage, 0, 0, composite, 0, 0, request->width, request->height, 0, 0, 0, 0,
@@ -204,7 +204,7 @@ int TakeSnapshot(FxRequest *request, const HostBitmap *output) {
         return 0;
     }
     request->oldImage = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
-    if (!request->oldImage) return kErrOutOfMemoryCode;
+    if (!request->oldImage) return kErrOutOfMemory;
     if (OnScreen(request))
         ClippedCopyRect(output, request->x, request->y, request->oldImage, 0, 0, request->width, request->height,
                         request->outWidth, request->outHeight, request->width, request->height);
@@ -319,7 +319,7 @@ int32_t DrawRandomEffect(bool excludeBGPicOnly) {
 
 int RunTransition(FxRequest *caller) {
     auto *request = static_cast<FxRequest *>(AllocBlock(sizeof(FxRequest), 0));
-    if (!request) return kErrOutOfMemoryCode;
+    if (!request) return kErrOutOfMemory;
     std::memcpy(static_cast<void *>(request), caller, sizeof(FxRequest));
     // What the caller left in these belongs to no one here.
     request->state = nullptr, request->useCount = nullptr, request->workMask = nullptr, request->workAlpha = nullptr;

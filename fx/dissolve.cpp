@@ -67,17 +67,17 @@ void DissolveLayer(FxRequest *request, const DissolveState *state, int32_t level
 int DissolveSetup(FxRequest *request) {
     const int32_t w = request->width, h = request->height;
     DissolveState *state = AllocFxState<DissolveState>(request);
-    if (!state) return kErrOutOfMemoryCode;
+    if (!state) return kErrOutOfMemory;
     const bool plane = DrawsLayerPlane(request);
     if (!plane && !request->oldImage) return kErrWrongUsage;
     request->step = DissolveLevelStep(request->step);
     if (!plane) {
         state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
         state->revealMask = AllocMaskPlane(nullptr, w, h);
-        if (!state->work || !state->revealMask) return kErrOutOfMemoryCode;
+        if (!state->work || !state->revealMask) return kErrOutOfMemory;
     }
     state->thresholds = static_cast<uint16_t *>(AllocBlock(size_t(w) * size_t(h) * sizeof(uint16_t), 0));
-    if (!state->thresholds) return kErrOutOfMemoryCode;
+    if (!state->thresholds) return kErrOutOfMemory;
     // Drawn once, row after row, so a seeded generator gives the same order every time.
     for (size_t i = 0; i < size_t(w) * size_t(h); i++) state->thresholds[i] = uint16_t(RuntimeRand() % 255);
     request->frameCount = EffectStepCount(256, request->step, 1);

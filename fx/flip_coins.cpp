@@ -24,7 +24,7 @@ bool Vertical(const FxRequest *request) { return FxVariantOf(request).axis == kF
 int FlipCoinSetup(FxRequest *request) {
     const int32_t size = Vertical(request) ? request->height : request->width;
     FlipCoinState *state = AllocFxState<FlipCoinState>(request);
-    if (!state) return kErrOutOfMemoryCode;
+    if (!state) return kErrOutOfMemory;
     state->colour = request->parameter == kFxRandomParameter ? 0 : uint32_t(request->parameter) & 0xFFFFFFu;
     request->step = ClampFxStep(EffectStepSize(request->step, size, 60, 30, 120), 2 * size);
     request->frameCount = EffectStepCount(2 * size - request->step, request->step, 0);
@@ -69,7 +69,7 @@ bool Across(const FxRequest *request) {
 
 int CrushSetup(FxRequest *request) {
     const int32_t size = Across(request) ? request->width : request->height;
-    if (!AllocFxState<CrushState>(request)) return kErrOutOfMemoryCode;
+    if (!AllocFxState<CrushState>(request)) return kErrOutOfMemory;
     request->step = ClampFxStep(EffectStepSize(request->step, size, 60, 30, 120), size);
     request->frameCount = EffectStepCount(size - request->step, request->step, 0);
     request->run = {0, request->step, size};

@@ -83,7 +83,7 @@ int FlowSetup(FxRequest *request) {
     const FlowGeometry g = GeometryOf(request);
     const int32_t size = g.size;
     FlowState *state = AllocFxState<FlowState>(request);
-    if (!state) return kErrOutOfMemoryCode;
+    if (!state) return kErrOutOfMemory;
     const bool across = g.rows;
     request->step = std::clamp(across ? EffectStepSize(request->step, size, 50, 20, 120)
                                       : EffectStepSize(request->step, size, 30, 10, 80),
@@ -92,7 +92,7 @@ int FlowSetup(FxRequest *request) {
     request->run = {0, request->step, size};
     if (DrawsLayerPlane(request)) return 0;
     state->work = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
-    if (!state->work) return kErrOutOfMemoryCode;
+    if (!state->work) return kErrOutOfMemory;
     // Starts as the old picture, so that no frame can show what the allocation left there.
     if (request->oldImage) BLTBITMAP(request->oldImage, 0, 0, state->work, 0, 0, request->width, request->height);
     return 0;

@@ -30,7 +30,7 @@ int ComposeScene(const FxRequest *request, DisplayRecord *display, vlLayer *laye
     const int32_t y1 = int32_t(std::min<int64_t>(int64_t(request->y) + request->height, picture->current.height));
     if (x1 <= x0 || y1 <= y0) return 0;
     HostBitmap *scratch = AllocHostBitmapFormat(picture->current.width, picture->current.height, image->format);
-    if (!scratch) return kErrOutOfMemoryCode;
+    if (!scratch) return kErrOutOfMemory;
     const int32_t kind = layer->type, hidden = layer->hidden, deferred = layer->deferred;
     if (withLayer) layer->hidden = layer->deferred = 0;
     else layer->type = ObjectKindNoObject;
@@ -118,7 +118,7 @@ int BuildLayerSource(FxRequest *request, DisplayRecord *display) {
     if (request->width <= 0 || request->height <= 0) return kErrWrongUsage;
     if (request->bgpicEmu) {
         request->newImage = AllocHostBitmap(request->width, request->height);
-        if (!request->newImage) return kErrOutOfMemoryCode;
+        if (!request->newImage) return kErrOutOfMemory;
         request->ownsImage = 1;
         RenderEmulatedPicture(request);
         return 0;
@@ -127,7 +127,7 @@ int BuildLayerSource(FxRequest *request, DisplayRecord *display) {
     // others move between scenes.
     if (!request->realtimeLayer && (request->reverse || !FxEffectHas(request->effect, kFxMaskAware))) {
         request->newImage = AllocHostBitmap(request->width, request->height);
-        if (!request->newImage) return kErrOutOfMemoryCode;
+        if (!request->newImage) return kErrOutOfMemory;
         request->ownsImage = 1;
         return ComposeScene(request, display, layer, !request->reverse, request->newImage);
     }

@@ -36,18 +36,18 @@ void ZoomInto(const HostBitmap *source, const MaskPlane *mask, const AlphaPlane 
 int PixelZoomSetup(FxRequest *request) {
     const int32_t w = request->width, h = request->height;
     PixelZoomState *state = AllocFxState<PixelZoomState>(request);
-    if (!state) return kErrOutOfMemoryCode;
+    if (!state) return kErrOutOfMemory;
     const bool layer = DrawsLayerPlane(request);
     if (!layer && !request->oldImage) return kErrWrongUsage;
     // A real-time layer has no old picture of its own to coarsen unless the background is emulated.
     state->twoWay = FxVariantOf(request).amount == 2 && !(request->realtimeLayer && !request->bgpicEmu);
     state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
-    if (!state->work) return kErrOutOfMemoryCode;
+    if (!state->work) return kErrOutOfMemory;
     if (request->newMask || request->newAlpha) {
         if (!layer && !(state->compose = AllocHostBitmapFormat(w, h, request->newImage->format)))
-            return kErrOutOfMemoryCode;
-        if (request->newMask && !(state->workMask = AllocMaskPlane(nullptr, w, h))) return kErrOutOfMemoryCode;
-        if (request->newAlpha && !(state->workAlpha = AllocAlphaPlane(w, h))) return kErrOutOfMemoryCode;
+            return kErrOutOfMemory;
+        if (request->newMask && !(state->workMask = AllocMaskPlane(nullptr, w, h))) return kErrOutOfMemory;
+        if (request->newAlpha && !(state->workAlpha = AllocAlphaPlane(w, h))) return kErrOutOfMemory;
     }
     const int32_t last = state->twoWay ? 49 : 25;
     request->frameCount = EffectStepCount(last, 1, 1);

@@ -38,15 +38,15 @@ bool ShufflePuzzle(PuzzleState *state) {
 
 int PuzzleSetup(FxRequest *request) {
     PuzzleState *state = AllocFxState<PuzzleState>(request);
-    if (!state) return kErrOutOfMemoryCode;
+    if (!state) return kErrOutOfMemory;
     const int32_t tile = std::max(EffectStepSize(request->step, request->width, 20, 10, 30), 5);
     state->tile = request->step = tile;
     state->columns = request->width / tile + 1;
     const int64_t count = int64_t(state->columns) * (request->height / tile + 1);
-    if (count > INT32_MAX / int64_t(sizeof(int32_t))) return kErrOutOfMemoryCode;
+    if (count > INT32_MAX / int64_t(sizeof(int32_t))) return kErrOutOfMemory;
     state->count = int32_t(count);
     state->order = static_cast<int32_t *>(AllocBlock(size_t(count) * sizeof(int32_t), 0));
-    if (!state->order || !ShufflePuzzle(state)) return kErrOutOfMemoryCode;
+    if (!state->order || !ShufflePuzzle(state)) return kErrOutOfMemory;
     request->frameCount = EffectStepCount(state->count - 1, 1, 0);
     request->run = {-1, 1, state->count - 1};
     return 0;

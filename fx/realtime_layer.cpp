@@ -89,7 +89,7 @@ int TintSourceForFrames(FxRequest *request) {
     vlLayer *layer = request->layer;
     if (!layer->tint) return 0;
     HostBitmap *tinted = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
-    if (!tinted) return kErrOutOfMemoryCode;
+    if (!tinted) return kErrOutOfMemory;
     BLTBITMAP(request->newImage, 0, 0, tinted, 0, 0, request->width, request->height);
     TintImage(tinted, 0, 0, request->width, request->height, layer->tintColor, layer->tint);
     if (request->ownsImage) FreeHostBitmap(request->newImage);
@@ -120,7 +120,7 @@ int PrepareRealtimeLayer(FxRequest *request, DisplayRecord *display) {
     if (request->frameRoad) {
         if (int error = TintSourceForFrames(request)) return error;
         HostBitmap *beneath = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
-        if (!beneath) return kErrOutOfMemoryCode;
+        if (!beneath) return kErrOutOfMemory;
         ComposeUnderLayer(request, display, beneath);
         CurrentBGPic->layersChanged = 0; // what the frames stand on is now as the picture is
         const bool maskAware = FxEffectHas(effect, kFxMaskAware);
@@ -129,7 +129,7 @@ int PrepareRealtimeLayer(FxRequest *request, DisplayRecord *display) {
             HostBitmap *shown = ComposeOver(request, beneath);
             if (!shown) {
                 FreeHostBitmap(beneath);
-                return kErrOutOfMemoryCode;
+                return kErrOutOfMemory;
             }
             ReplaceSource(request, beneath);
             request->oldImage = shown;
@@ -138,7 +138,7 @@ int PrepareRealtimeLayer(FxRequest *request, DisplayRecord *display) {
                 HostBitmap *composite = ComposeOver(request, beneath);
                 if (!composite) {
                     FreeHostBitmap(beneath);
-                    return kErrOutOfMemoryCode;
+                    return kErrOutOfMemory;
                 }
                 ReplaceSource(request, composite);
             }
@@ -177,7 +177,7 @@ int SetupRealtimeLayer(FxRequest *request) {
     state->partX = state->partY = 0;
     request->layerPrepared = 1;
     state->bitmap = AllocHostBitmapFormat(w, h, request->newImage->format);
-    if (!state->bitmap) return kErrOutOfMemoryCode;
+    if (!state->bitmap) return kErrOutOfMemory;
     if (request->frameRoad) {
         // Opaque frames; the first shows what the effect starts from.
         BLTBITMAP(request->oldImage, 0, 0, state->bitmap, 0, 0, w, h);
@@ -189,10 +189,10 @@ int SetupRealtimeLayer(FxRequest *request) {
     const bool blend = ScalesLayerAlpha(request->effect);
     if (!request->newAlpha && !blend) {
         state->mask = AllocMaskPlane(nullptr, w, h);
-        if (!state->mask) return kErrOutOfMemoryCode;
+        if (!state->mask) return kErrOutOfMemory;
     } else {
         state->alpha = AllocAlphaPlane(w, h);
-        if (!state->alpha) return kErrOutOfMemoryCode;
+        if (!state->alpha) return kErrOutOfMemory;
     }
     if (blend) {
         if (request->reverse) {
@@ -211,12 +211,12 @@ int ComposeLayerEnds(FxRequest *request, HostBitmap **beneath, HostBitmap **show
     DisplayRecord *display = CurrentDisplay;
     if (!display || !CurrentBGPic || !request->layer || !request->layer->current) return 0;
     HostBitmap *under = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
-    if (!under) return kErrOutOfMemoryCode;
+    if (!under) return kErrOutOfMemory;
     ComposeUnderLayer(request, display, under);
     HostBitmap *over = ComposeOver(request, under);
     if (!over) {
         FreeHostBitmap(under);
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     *beneath = under, *shown = over;
     return 0;

@@ -50,7 +50,7 @@ void DrawRing(FxRequest *request, Box outer, Box inner) {
 
 // The position is how far the rectangle has grown (RECT) or shrunk (RECTBACK): a step a frame to the long side.
 int SetUpRects(FxRequest *request, bool back) {
-    if (back && !AllocFxState<RectBackState>(request)) return kErrOutOfMemoryCode;
+    if (back && !AllocFxState<RectBackState>(request)) return kErrOutOfMemory;
     const int32_t l = std::max(request->width, request->height);
     int32_t s0 = EffectStepSize(request->step, l, 70, 30, 200);
     if (s0 <= 0 || s0 > l / 4) s0 = 1;

@@ -50,7 +50,7 @@ void ComposeLines(FxRequest *request, RollState *state, const HostBitmap *source
 int RollSetup(FxRequest *request) {
     const int32_t w = request->width, h = request->height;
     RollState *state = AllocFxState<RollState>(request);
-    if (!state) return kErrOutOfMemoryCode;
+    if (!state) return kErrOutOfMemory;
     const bool layer = DrawsLayerPlane(request);
     if (!layer && !request->oldImage) return kErrWrongUsage;
     state->horizontal = FxVariantOf(request).direction == kFxWest;
@@ -62,8 +62,8 @@ int RollSetup(FxRequest *request) {
     if (!layer) state->compose = AllocHostBitmapFormat(w, h, request->newImage->format);
     state->workMask = AllocMaskPlane(nullptr, w, h);
     state->arc = static_cast<double *>(AllocBlock(size_t(state->radius) * sizeof(double), 0));
-    if (!state->work || (!layer && !state->compose) || !state->workMask || !state->arc) return kErrOutOfMemoryCode;
-    if (request->newAlpha && !(state->workAlpha = AllocAlphaPlane(w, h))) return kErrOutOfMemoryCode;
+    if (!state->work || (!layer && !state->compose) || !state->workMask || !state->arc) return kErrOutOfMemory;
+    if (request->newAlpha && !(state->workAlpha = AllocAlphaPlane(w, h))) return kErrOutOfMemory;
     for (int32_t i = 0; i < state->radius; i++)
         state->arc[i] = M_PI / 2 + std::asin(1.0 - 2.0 * i / state->radius);
     request->frameCount = EffectStepCount(state->size, request->step, 1);

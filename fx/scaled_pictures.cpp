@@ -60,7 +60,7 @@ int DrawFxScaled(FxRequest *request, FxScratch *scratch, const HostBitmap *pictu
     // A cleared allocation of a whole picture every frame would cost as much as the scaling itself.
     if (!scratch->bitmap) {
         scratch->bitmap = AllocHostBitmapFormat(request->width, request->height, picture->format);
-        if (!scratch->bitmap) return kErrOutOfMemoryCode;
+        if (!scratch->bitmap) return kErrOutOfMemory;
     }
     HostBitmap *into = scratch->bitmap->bytesPerPixel == picture->bytesPerPixel && width <= scratch->bitmap->width &&
                                height <= scratch->bitmap->height

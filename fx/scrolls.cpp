@@ -51,7 +51,7 @@ int32_t MoveStepCount(const MoveContext &move) {
 
 int ScrollSetup(FxRequest *request) {
     ScrollState *state = AllocFxState<ScrollState>(request);
-    if (!state || !(state->move = NewMoveContext()) || !(state->start = NewMoveContext())) return kErrOutOfMemoryCode;
+    if (!state || !(state->move = NewMoveContext()) || !(state->start = NewMoveContext())) return kErrOutOfMemory;
     MoveContext &move = *state->move;
     move.state = request->vm;
     move.kind = kMoveKindEmbedded;

@@ -20,7 +20,7 @@ bool Across(const FxRequest *request) {
 int SlideSetup(FxRequest *request) {
     const int32_t size = Across(request) ? request->width : request->height;
     SlideState *state = AllocFxState<SlideState>(request);
-    if (!state) return kErrOutOfMemoryCode;
+    if (!state) return kErrOutOfMemory;
     state->colour = request->parameter == kFxRandomParameter ? 0 : uint32_t(request->parameter) & 0xFFFFFFu;
     request->step = std::clamp(EffectStepSize(request->step, size, 60, 30, 120), 1, 30);
     request->frameCount = EffectStepCount(2 * size - request->step, request->step, 0);

@@ -79,7 +79,7 @@ bool SpiralFrame(FxRequest *request, SpiralState *state, bool draw) {
 
 int SpiralSetup(FxRequest *request) {
     SpiralState *state = AllocFxState<SpiralState>(request);
-    if (!state) return kErrOutOfMemoryCode;
+    if (!state) return kErrOutOfMemory;
     request->step = SpiralBand(request->step);
     state->column = request->width / 7 + 1;
     state->row = request->height / 6 + 1;

@@ -59,7 +59,7 @@ int SplitDraw(FxRequest *request, int32_t travel) {
 }
 
 int QuadRectSetup(FxRequest *request) {
-    if (!AllocFxState<QuadState>(request)) return kErrOutOfMemoryCode;
+    if (!AllocFxState<QuadState>(request)) return kErrOutOfMemory;
     const int32_t l = std::max(request->width, request->height);
     request->step = GrowthStep(request->step, l);
     request->frameCount = EffectStepCount(l, request->step, 1);
@@ -98,7 +98,7 @@ int QuadRectDraw(FxRequest *request, int32_t travel) {
 }
 
 int SwissSetup(FxRequest *request) {
-    if (!AllocFxState<SwissState>(request)) return kErrOutOfMemoryCode;
+    if (!AllocFxState<SwissState>(request)) return kErrOutOfMemory;
     const int32_t l = std::max(request->width, request->height);
     request->step = GrowthStep(request->step, l);
     request->frameCount = EffectStepCount(l / 2, request->step, 1);

@@ -26,13 +26,13 @@ int BuildInterlaceMasks(FxRequest *request, StrangePushState *state) {
     for (int k = 0; k < 2; k++) {
         if (request->newAlpha) {
             AlphaPlane *alpha = state->alphas[k] = AllocAlphaPlane(w, h);
-            if (!alpha) return kErrOutOfMemoryCode;
+            if (!alpha) return kErrOutOfMemory;
             BltAlphaPlane(request->newAlpha, 0, 0, alpha, 0, 0, w, h, kAlphaCopy, 0);
             for (int32_t y = k; y < h; y += 2) FillAlphaRect(alpha, 0, y, w, 1, 0);
             continue;
         }
         MaskPlane *mask = state->masks[k] = AllocMaskPlane(request->newImage, w, h);
-        if (!mask) return kErrOutOfMemoryCode;
+        if (!mask) return kErrOutOfMemory;
         const MaskPlane *own = request->newMask;
         for (int32_t y = 0; y < h; y++) {
             uint8_t *row = mask->bits + size_t(y) * size_t(mask->bytesPerRow);
@@ -70,7 +70,7 @@ bool Across(const FxRequest *request) { return FxVariantOf(request).axis == kFxA
 int StrangePushSetup(FxRequest *request) {
     const int32_t w = request->width, h = request->height, size = Across(request) ? w : h;
     StrangePushState *state = AllocFxState<StrangePushState>(request);
-    if (!state) return kErrOutOfMemoryCode;
+    if (!state) return kErrOutOfMemory;
     // No bound of its own: capped at the size so that t cannot overflow, then made even.
     int32_t step = ClampFxStep(EffectStepSize(request->step, size, 60, 30, 120), size);
     request->step = step + step % 2;
@@ -78,7 +78,7 @@ int StrangePushSetup(FxRequest *request) {
     request->run = {0, request->step, size};
     if (DrawsLayerPlane(request)) return 0; // rows go into the layer one by one
     state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
-    if (!state->work) return kErrOutOfMemoryCode;
+    if (!state->work) return kErrOutOfMemory;
     if (request->oldImage) BLTBITMAP(request->oldImage, 0, 0, state->work, 0, 0, w, h);
     if (int error = BuildInterlaceMasks(request, state)) return error;
     return 0;

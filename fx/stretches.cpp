@@ -36,13 +36,13 @@ int32_t GrowthSize(const FxRequest *request) {
 int StretchZoomSetup(FxRequest *request) {
     const int32_t size = GrowthSize(request);
     StretchState *state = AllocFxState<StretchState>(request);
-    if (!state) return kErrOutOfMemoryCode;
+    if (!state) return kErrOutOfMemory;
     request->step = ClampFxStep(EffectStepSize(request->step, size, 30, 10, 80), size);
     request->frameCount = EffectStepCount(size - request->step, request->step, 0);
     request->run = {0, request->step, size};
     if ((request->newMask || request->newAlpha) && !DrawsLayerPlane(request)) {
         state->work = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
-        if (!state->work) return kErrOutOfMemoryCode;
+        if (!state->work) return kErrOutOfMemory;
     }
     return 0;
 }

@@ -44,7 +44,7 @@ int32_t StripeThickness(const FxRequest *request, int32_t size) {
 int StripesSetup(FxRequest *request) {
     const int32_t along = Horizontal(request) ? request->width : request->height;
     StripesState *state = AllocFxState<StripesState>(request);
-    if (!state) return kErrOutOfMemoryCode;
+    if (!state) return kErrOutOfMemory;
     state->thickness = StripeThickness(request, along);
     const int32_t s = request->step = ClampFxStep(EffectStepSize(request->step, along, 70, 30, 200), along - 1);
     request->frameCount = EffectStepCount(along - s, s, 0);
@@ -72,7 +72,7 @@ int StripesDraw(FxRequest *request, int32_t p) {
 
 int BlindsSetup(FxRequest *request) {
     BlindsState *state = AllocFxState<BlindsState>(request);
-    if (!state) return kErrOutOfMemoryCode;
+    if (!state) return kErrOutOfMemory;
     const int32_t b = FxVariantOf(request).amount;
     state->blindSize = b;
     state->blindCount = (Horizontal(request) ? request->height : request->width) / b;
@@ -121,7 +121,7 @@ int BarsDraw(FxRequest *request, int32_t p) {
 int QuartersSetup(FxRequest *request) {
     const int32_t w = request->width, h = request->height;
     QuartersState *state = AllocFxState<QuartersState>(request);
-    if (!state) return kErrOutOfMemoryCode;
+    if (!state) return kErrOutOfMemory;
     state->halfWidth = w / 2;
     state->halfHeight = h / 2;
     state->oddColumns = w % 2;

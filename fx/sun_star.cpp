@@ -118,17 +118,17 @@ int DrawShapeFrame(FxRequest *request, ShapeState *state, int32_t *points, int32
 
 int ShapeSetUp(FxRequest *request) {
     ShapeState *state = AllocFxState<ShapeState>(request);
-    if (!state) return kErrOutOfMemoryCode;
+    if (!state) return kErrOutOfMemory;
     const int32_t w = request->width, h = request->height;
     request->step = std::clamp(EffectStepSize(request->step, std::max(w, h), 12, 6, 24), 1, 100);
     // The position is the shape's size, from 10 a step a frame.
     request->run = {10, request->step, INT32_MAX / 2};
-    if (DrawsLayerPlane(request)) return (state->shapeMask = AllocMaskPlane(nullptr, w, h)) ? 0 : kErrOutOfMemoryCode;
+    if (DrawsLayerPlane(request)) return (state->shapeMask = AllocMaskPlane(nullptr, w, h)) ? 0 : kErrOutOfMemory;
     if (!request->oldImage) return kErrWrongUsage;
     state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
     state->shapeMask = AllocMaskPlane(nullptr, w, h);
-    if (!state->work || !state->shapeMask) return kErrOutOfMemoryCode;
-    if (request->newAlpha && !(state->shapeAlpha = AllocAlphaPlane(w, h))) return kErrOutOfMemoryCode;
+    if (!state->work || !state->shapeMask) return kErrOutOfMemory;
+    if (request->newAlpha && !(state->shapeAlpha = AllocAlphaPlane(w, h))) return kErrOutOfMemory;
     return 0;
 }
 

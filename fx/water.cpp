@@ -55,12 +55,12 @@ template <class Kernel> void DrawBlendFrame(FxRequest *request, HostBitmap *work
 
 int WaterSetup(FxRequest *request) {
     WaterState *state = AllocFxState<WaterState>(request);
-    if (!state) return kErrOutOfMemoryCode;
+    if (!state) return kErrOutOfMemory;
     if (!request->oldImage) return kErrWrongUsage;
     const int32_t w = request->width, h = request->height;
     state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
     state->params = new (std::nothrow) WaterParams;
-    if (!state->work || !state->params) return kErrOutOfMemoryCode;
+    if (!state->work || !state->params) return kErrOutOfMemory;
     WaterParams *params = state->params;
     params->waveLength = kWaveLengths[FxVariantOf(request).amount - 1];
     params->amplitude = 0.05;
@@ -98,11 +98,11 @@ void WaterFinish(FxRequest *request, int) {
 
 int StrudelSetup(FxRequest *request) {
     StrudelState *state = AllocFxState<StrudelState>(request);
-    if (!state) return kErrOutOfMemoryCode;
+    if (!state) return kErrOutOfMemory;
     if (!request->oldImage) return kErrWrongUsage;
     state->work = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
     state->params = new (std::nothrow) StrudelParams;
-    if (!state->work || !state->params) return kErrOutOfMemoryCode;
+    if (!state->work || !state->params) return kErrOutOfMemory;
     PointAtPictures(state->params, request, state->work);
     InitStrudelTables(state->params);
     request->step = StrudelAngleStep(request->step);

@@ -16,7 +16,7 @@ struct ZoomInOutState {
 int ZoomInOutSetup(FxRequest *request) {
     const int32_t longest = std::max(request->width, request->height);
     ZoomInOutState *state = AllocFxState<ZoomInOutState>(request);
-    if (!state) return kErrOutOfMemoryCode;
+    if (!state) return kErrOutOfMemory;
     state->colour = request->parameter == kFxRandomParameter ? 0 : uint32_t(request->parameter) & 0xFFFFFFu;
     request->step = ClampFxStep(EffectStepSize(request->step, longest, 60, 30, 120), 2 * longest);
     request->frameCount = EffectStepCount(2 * longest - request->step, request->step, 0);

@@ -234,12 +234,12 @@ TEST_F(FxTest, LockCountAndPictureSurviveErrorsQuitsAndAsyncRelease) {
     static FxFamily failing;
     failing = *saved.family;
     failing.draw = [](FxRequest *request, int32_t position) {
-        if (request->phase == 1 && ++calls == 3) return int(kErrOutOfMemoryCode);
+        if (request->phase == 1 && ++calls == 3) return int(kErrOutOfMemory);
         return BarsFamily.draw(request, position);
     };
     FxEffects[kFxBars].family = &failing;
     frames.clear();
-    EXPECT_EQ(Cmd("DisplayBrushFX", {1.0, 0.0, 0.0, double(kFxBars)}), kErrOutOfMemoryCode);
+    EXPECT_EQ(Cmd("DisplayBrushFX", {1.0, 0.0, 0.0, double(kFxBars)}), kErrOutOfMemory);
     FxEffects[kFxBars] = saved;
     EXPECT_EQ(frames.size(), 2u);
     EXPECT_EQ(brush->lockCount, 0);
