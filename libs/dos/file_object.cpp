@@ -97,7 +97,7 @@ int OpenFileObject(ObjectId id, const char *name, int32_t mode, FileObject **out
     // Any handle asks for an automatic id here.
     if (!FileList.Add(file.get(), id.handle ? ObjectId{0, kAutoHandleRequest} : id)) {
         CloseVirtualFile(stream);
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     *out = file.release();
     PrintDoneMessage();

@@ -63,7 +63,7 @@ int AllocMemBlock(ObjectId id, int32_t size, MemBlock **out) {
     if (!block->data) return kErrOutOfMemory;
     block->size = size;
     // Any handle asks for an automatic id here.
-    if (!MemBlockList.Add(block.get(), id.handle ? ObjectId{0, kAutoHandleRequest} : id)) return kErrOutOfMemoryCode;
+    if (!MemBlockList.Add(block.get(), id.handle ? ObjectId{0, kAutoHandleRequest} : id)) return kErrOutOfMemory;
     *out = block.release();
     return 0;
 }

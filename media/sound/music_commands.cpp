@@ -125,7 +125,7 @@ int CmdOpenMusic(VMState *vm) {
     if (!MusicList.Add(m, id)) {
         FreeMusicHandle(kind, handle);
         delete m;
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     PrintDoneMessage();
     return PushCreatedId(vm, id, m);

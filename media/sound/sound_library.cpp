@@ -83,7 +83,7 @@ int AddSample(VMState *vm, ObjectId id, SampleData *data, uint32_t pitch, int fo
     if (!SampleList.Add(s, id)) {
         ReleaseSampleObject(s);
         delete s;
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     return PushCreatedId(vm, id, s);
 }

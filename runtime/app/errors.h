@@ -220,15 +220,6 @@ VL_ERRORS(VL_ERROR_NAME, VL_ERROR_VM_NAME)
 #undef VL_ERROR_NAME
 #undef VL_ERROR_VM_NAME
 
-// Old second names, kept only until the callers use the list's names.
-constexpr int kErrOutOfMemoryCode = kErrOutOfMemory;
-constexpr int kErrUserAbortCode = kErrUserAbort;
-constexpr int kErrWrongDataType = kErrWrongType;
-constexpr int kErrInternalLimitCode = kErrInternalLimit;
-constexpr int kErrDivisionByZeroCode = kErrDivisionByZero;
-constexpr int kErrStackOverflowCode = kErrStackOverflow;
-constexpr int kErrNotUserFunctionCode = kErrNotUserFunction;
-
 // ---- The table -----------------------------------------------------------------------------------------------
 // The raw message of a code ("%s"/"%ld" unfilled), or null when the table has no text for it.
 const char *FindErrorMessage(int code);
