@@ -1,14 +1,63 @@
 #include "host/safe_overwrite.h"
 
+#include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+// When this process started: a temporary of the old name form (no pid) older than that belongs to a writer
+// that is gone.
+const time_t processStart = time(nullptr);
+
+bool IsHexDigits(const char *text, size_t count) {
+    for (size_t i = 0; i < count; ++i)
+        if (!isxdigit(static_cast<unsigned char>(text[i]))) return false;
+    return text[count] == 0;
+}
+
+// Whether a temporary of the target (the text after ".vltmp-") was left by a writer that no longer runs: the
+// name carries the writer's pid ("<pid>-<12 hex>"); older names carry only the 12 hex digits and count as stale
+// when older than this process.
+bool IsStaleTemporary(int directoryFd, const char *name, const char *tail) {
+    char *end = nullptr;
+    errno = 0;
+    long pid = strtol(tail, &end, 10);
+    if (end != tail && *end == '-' && IsHexDigits(end + 1, 12) && errno == 0 && pid > 0) {
+        if (pid == getpid()) return false; // another write of this process
+        return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+    }
+    struct stat info;
+    return IsHexDigits(tail, 12) && fstatat(directoryFd, name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+           S_ISREG(info.st_mode) && info.st_mtime < processStart;
+}
+
+// A writer killed between creating its temporary file and the rename leaves the file behind; the next write of
+// the same target removes it.
+void RemoveStaleTemporaries(int directoryFd, const std::string &prefix) {
+    int fd = dup(directoryFd);
+    if (fd < 0) return;
+    DIR *directory = fdopendir(fd);
+    if (!directory) {
+        close(fd);
+        return;
+    }
+    while (dirent *entry = readdir(directory)) {
+        if (strncmp(entry->d_name, prefix.c_str(), prefix.size()) != 0) continue;
+        if (IsStaleTemporary(directoryFd, entry->d_name, entry->d_name + prefix.size()))
+            unlinkat(directoryFd, entry->d_name, 0);
+    }
+    closedir(directory);
+}
 
 void CloseDirectory(SafeOverwrite *write) {
     if (write->ownsDirectory && write->directoryFd >= 0) close(write->directoryFd);
@@ -23,12 +72,14 @@ int BeginSafeOverwriteAt(int directoryFd, const char *name, SafeOverwrite *out) 
     out->name = name;
     out->directoryFd = directoryFd;
     static thread_local std::mt19937_64 random{std::random_device{}()};
+    // Long names keep their room for the suffix: the temporary name must fit where the target's does.
+    const std::string prefix = "." + (out->name.size() > 200 ? out->name.substr(0, 200) : out->name) + ".vltmp-";
+    RemoveStaleTemporaries(directoryFd, prefix);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        char suffix[24];
-        snprintf(suffix, sizeof suffix, ".vltmp-%012llx", static_cast<unsigned long long>(random() & 0xffffffffffffULL));
-        // Long names keep their room for the suffix: the temporary name must fit where the target's does.
-        std::string base = out->name.size() > 200 ? out->name.substr(0, 200) : out->name;
-        out->tempName = "." + base + suffix;
+        char suffix[48];
+        snprintf(suffix, sizeof suffix, "%ld-%012llx", static_cast<long>(getpid()),
+                 static_cast<unsigned long long>(random() & 0xffffffffffffULL));
+        out->tempName = prefix + suffix;
         out->fd = openat(directoryFd, out->tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
                          0600);
         if (out->fd >= 0) return 0;

@@ -2,6 +2,7 @@
 #include "host/file_tree.h"
 #include "host/memory.h"
 #include "host/path.h"
+#include "host/safe_overwrite.h"
 #include "runtime/app/errors.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
 #include "tests/support/files.h"
 
@@ -159,6 +161,27 @@ TEST_F(FileServicesTest, RenameMovesAFile) {
     EXPECT_EQ(RenamePath(from.c_str(), (directory + "/new").c_str()), 1);
     EXPECT_TRUE(std::filesystem::exists(directory + "/new"));
     EXPECT_EQ(RenamePath(from.c_str(), (directory + "/again").c_str()), 0);
+}
+
+TEST_F(FileServicesTest, AWriteRemovesTheTemporariesOfKilledWritersOfTheSameTarget) {
+    pid_t child = fork();
+    if (child == 0) _exit(0);
+    waitpid(child, nullptr, 0); // its pid now names no process
+    const std::string dead = ".out.txt.vltmp-" + std::to_string(child) + "-0123456789ab";
+    const std::string living = ".out.txt.vltmp-" + std::to_string(getppid()) + "-0123456789ab";
+    const std::string oldForm = ".out.txt.vltmp-0123456789ab";
+    const std::string otherTarget = ".other.vltmp-" + std::to_string(child) + "-0123456789ab";
+    for (const std::string &name : {dead, living, oldForm, otherTarget}) Touch(name);
+    std::filesystem::last_write_time(directory + "/" + oldForm,
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+    SafeOverwrite write;
+    ASSERT_EQ(BeginSafeOverwrite((directory + "/out.txt").c_str(), &write), 0);
+    ASSERT_EQ(CommitSafeOverwrite(&write, false), 0);
+    EXPECT_FALSE(std::filesystem::exists(directory + "/" + dead));
+    EXPECT_FALSE(std::filesystem::exists(directory + "/" + oldForm));
+    EXPECT_TRUE(std::filesystem::exists(directory + "/" + living));
+    EXPECT_TRUE(std::filesystem::exists(directory + "/" + otherTarget));
+    EXPECT_TRUE(std::filesystem::exists(directory + "/out.txt"));
 }
 
 TEST(Paths, ParentReferenceKeepsARelativePathRelative) {
