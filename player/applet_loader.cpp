@@ -218,6 +218,7 @@ bool ReadRecords(FileReader &file, LoadedApplet *out) {
     char magic[4];
     if (!file.Take(magic, 4) || memcmp(magic, kAppletMagic, 4) != 0) return false;
     bool haveChunk = false;
+    bool haveName = false;
     bool checked = false;
     file.crc = 0;
     for (;;) {
@@ -256,17 +257,18 @@ bool ReadRecords(FileReader &file, LoadedApplet *out) {
             out->linkedFiles.push_back(std::move(entry));
             continue;
         }
-        if (tag > kAppletChecksum) { // a later format's record: skip it
-            if (!file.Skip(length)) return false;
-            continue;
-        }
+        // An unknown tag is refused rather than skipped: otherwise one changed byte in the checksum record's tag
+        // would turn it into a skipped record and switch the check off.
+        if (tag > kAppletChecksum) return false;
         if (length > kMaxAppletRecordInMemory) return false;
         std::vector<uint8_t> payload(static_cast<size_t>(length));
         if (!file.Take(payload.data(), payload.size())) return false;
         PayloadReader reader{payload.data(), payload.size()};
         switch (tag) {
         case kAppletScriptName:
-            if (length > kAppletMaxNameLength) return false;
+            // Once only, so that a checksum record whose tag became 1 is not taken for a second name.
+            if (haveName || length > kAppletMaxNameLength) return false;
+            haveName = true;
             out->scriptName.assign(payload.begin(), payload.end());
             break;
         case kAppletScriptChunk:

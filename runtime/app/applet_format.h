@@ -5,8 +5,8 @@
 //   the checksum record (optional, always the last one)
 //   0x00 "EOF"
 //
-// Every record carries its length, so a reader bounds each one against the bytes left before looking inside,
-// and skips tags it does not know. All integers are big-endian. The compressed form is "VLZ" 0x00, four reserved
+// Every record carries its length, so a reader bounds each one against the bytes left before looking inside.
+// A reader refuses tags it does not know: a skipped record would let one changed byte hide the checksum. All integers are big-endian. The compressed form is "VLZ" 0x00, four reserved
 // zero bytes, then one zlib stream (RFC 1950) that inflates to the whole "VLA" file.
 #pragma once
 

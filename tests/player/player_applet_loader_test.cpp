@@ -245,14 +245,20 @@ TEST_F(AppletLoader, OddNumbersInDisplaySettingsAreHarmless) {
 
 TEST_F(AppletLoader, ChangedOrMisplacedBytesFailTheChecksum) {
     const std::vector<uint8_t> original = SampleApplet();
-    // A changed tag of the checksum record itself turns it into a later format's record: the records are intact.
-    const size_t checksumTag = original.size() - 4 - kAppletChecksumRecordSize;
     for (size_t at = 4; at < original.size() - 4; ++at) {
-        if (at == checksumTag) continue;
         std::vector<uint8_t> bytes = original;
         bytes[at] ^= 0x20;
         LoadedApplet applet;
         ASSERT_EQ(Read(bytes, &applet), kErrNotAnApplet) << "a changed byte at " << at << " was accepted";
+    }
+    // No value of the checksum's own tag byte may switch the check off.
+    const size_t checksumTag = original.size() - 4 - kAppletChecksumRecordSize;
+    for (int tag = 0; tag < 256; ++tag) {
+        if (tag == kAppletChecksum) continue;
+        std::vector<uint8_t> bytes = original;
+        bytes[checksumTag] = uint8_t(tag);
+        LoadedApplet applet;
+        ASSERT_EQ(Read(bytes, &applet), kErrNotAnApplet) << "checksum tag " << tag << " was accepted";
     }
     // A record after the checksum would escape it.
     std::vector<uint8_t> trailing = original;
@@ -262,12 +268,12 @@ TEST_F(AppletLoader, ChangedOrMisplacedBytesFailTheChecksum) {
     EXPECT_EQ(Read(trailing, &applet), kErrNotAnApplet);
 }
 
-TEST_F(AppletLoader, UnknownRecordTagsAreSkipped) {
+TEST_F(AppletLoader, UnknownRecordTagsAreRefused) {
     std::vector<uint8_t> bytes = WithoutChecksum(SampleApplet());
     std::vector<uint8_t> extra = {0x40, 0, 0, 0, 3, 'x', 'y', 'z'};
     bytes.insert(bytes.begin() + 4, extra.begin(), extra.end());
     LoadedApplet applet;
-    EXPECT_EQ(Read(bytes, &applet), 0);
+    EXPECT_EQ(Read(bytes, &applet), kErrNotAnApplet);
 }
 
 TEST_F(AppletLoader, RandomDamageNeverCrashes) {

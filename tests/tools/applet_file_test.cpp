@@ -86,13 +86,14 @@ TEST(AppletFile, EveryTruncationIsRefused) {
     }
 }
 
-TEST(AppletFile, UnknownRecordTagsAreSkipped) {
+TEST(AppletFile, UnknownRecordTagsAreRefused) {
     auto bytes = SampleApplet();
     const uint8_t future[] = {200, 0, 0, 0, 2, 'h', 'i'};
     bytes.insert(bytes.begin() + 4, future, future + sizeof future);
     AppletContents back;
     std::string error;
-    EXPECT_TRUE(ReadApplet(bytes, back, error)) << error;
+    EXPECT_FALSE(ReadApplet(bytes, back, error));
+    EXPECT_EQ(error, "unknown record (tag 200)");
 }
 
 TEST(AppletFile, RecordLengthBeyondTheFileIsRefused) {

@@ -218,8 +218,11 @@ bool ReadRecord(AppletRecordTag tag, std::span<const uint8_t> payload, AppletCon
         else contents.linkedFiles.push_back(std::move(file));
         return true;
     }
-    default:
-        return true; // a later format's record: skipped
+    case kAppletChecksum: // the player checks it; the tools rewrite it
+        return true;
+    default: // refused as the player refuses it: a skipped record could be a checksum whose tag was changed
+        error = "unknown record (tag " + std::to_string(int(tag)) + ")";
+        return false;
     }
     if (in.failed || in.Left() != 0) {
         error = "corrupt record (tag " + std::to_string(int(tag)) + ")";
