@@ -103,13 +103,17 @@ int UpdateAppWindow(HostWindow *window, int enable);
 // Clipboard changes reach the queue (kind 15) only while this is on. Always 0.
 int UpdateClipboardHook(HostWindow *window, int enable);
 
-// Pointers over the window.
+// Pointers over the window. Each window keeps its own; the one of the window the mouse is in is shown.
 void HideDisplayPointer(HostWindow *window);
-// A colour pointer from a 32-bit bitmap with an optional alpha plane (null: the mask-less image is opaque);
-// a null bitmap restores the system pointer.
+constexpr int32_t kHostPointerImage = 0;
+constexpr int32_t kHostPointerBusy = 1; // the system's wait pointer; the image is not used
+// A colour pointer from a 32-bit bitmap with an optional alpha plane as opacity (null: opaque); a null bitmap
+// restores the system pointer.
 void SetDisplayPointer(HostWindow *window, const HostBitmap *image, const AlphaPlane *alpha, int32_t hotX,
-                       int32_t hotY);
+                       int32_t hotY, int32_t kind = kHostPointerImage);
 void RestoreDisplayPointer(HostWindow *window);
+// Puts the window's own pointer in force (the mouse entered it, or it got the focus).
+void ApplyWindowPointer(HostWindow *window);
 
 // 1 when an outer size fits the current screen.
 int FitsScreen(HostWindow *window, int32_t x, int32_t y, int32_t outerWidth, int32_t outerHeight);

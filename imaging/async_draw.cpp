@@ -51,6 +51,18 @@ static void Finish(AsyncDrawObject *object, int32_t flag) {
     delete object;
 }
 
+void FinishAsyncDraw(AsyncDrawObject *object) {
+    // A transition is played to its last frame, so that its new picture shows whole; moves and anims stop where
+    // they are. The bound keeps a transition that never reports done from holding the script.
+    constexpr int kMaxFinishSteps = 1 << 16;
+    if (object->kind == ADF_FX && object->step)
+        for (int i = 0; i < kMaxFinishSteps && FindAsyncDraw(object); ++i) {
+            int32_t done = 0;
+            if (object->step(object->context, &done) || done) break;
+        }
+    if (FindAsyncDraw(object)) Finish(object, 1);
+}
+
 int StepAsyncDraw(AsyncDrawObject *object, int32_t *finished) {
     if (finished) *finished = 0;
     if (!FindAsyncDraw(object)) return kErrObjectNotFound;

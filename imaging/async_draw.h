@@ -48,6 +48,9 @@ int CreateAsyncDraw(int32_t kind, AsyncStepFn step, AsyncEndFn end, AsyncFreeFn 
 AsyncDrawObject *FindAsyncDraw(const void *handle);
 // Draws the object's next frame. Returns 0 or step's error; *finished is 1 when the object ended (and is gone).
 int StepAsyncDraw(AsyncDrawObject *object, int32_t *finished);
+// Ends the object at once as the machinery would: a transition first draws its remaining frames; then end and
+// free with flag 1, once each.
+void FinishAsyncDraw(AsyncDrawObject *object);
 // Passes a notification to every object; returns 0.
 int NotifyAsyncDraws(int32_t code, void *data);
 bool DisplayHasAsyncDraws(const void *display);

@@ -3,8 +3,10 @@
 #include <cmath>
 #include <new>
 
+#include "imaging/draw_services.h"
 #include "imaging/image_ops.h"
 #include "imaging/pixels.h"
+#include "runtime/app/command.h"
 #include "runtime/app/errors.h"
 
 static ClipRegion *gClipRegions = nullptr;
@@ -21,7 +23,9 @@ int FindClipRegion(ObjectId id, const void *, int, ClipRegion **out) {
             *out = r;
             return 0;
         }
-    return kErrObjectNotFound;
+    if (id.handle) return kErrObjectNotFound;
+    SetErrorArgNumber(id.number);
+    return kErrClipRegionNotFound;
 }
 
 static void Destroy(ClipRegion *r) {
@@ -29,19 +33,65 @@ static void Destroy(ClipRegion *r) {
     delete r;
 }
 
+// Nothing may draw through a region once it is gone: pictures, output records and sprites let go of it first,
+// and with clearLayers the layers too.
+static void Release(const ClipRegion *r, int clearLayers) {
+    if (DrawServices && DrawServices->releaseClipRegion) DrawServices->releaseClipRegion(r, clearLayers);
+}
+
 int FreeClipRegionById(ObjectId id) {
     for (ClipRegion **p = &gClipRegions; *p; p = &(*p)->next) {
         ClipRegion *r = *p;
         if (r->freePending || id != r->id) continue;
+        Release(r, 0);
         if (r->useCount > 0) {
+            // Layers keep showing through it; its number is free at once since lookups skip pending regions.
             r->freePending = true;
             return 0;
         }
+        Release(r, 1);
         *p = r->next;
         Destroy(r);
         return 0;
     }
-    return kErrObjectNotFound;
+    if (id.handle) return kErrObjectNotFound;
+    SetErrorArgNumber(id.number);
+    return kErrClipRegionNotFound;
+}
+
+int CreateClipRegion(ObjectId id, int32_t x, int32_t y, int32_t width, int32_t height, const ImageTriple *shape,
+                     ClipRegion **out) {
+    if (width < 1 || height < 1) return 1218;
+    if (!IsAutoHandleRequest(id)) FreeClipRegionById(id); // not strict: a missing one is no error
+    auto *r = new (std::nothrow) ClipRegion;
+    if (!r) return kErrOutOfMemoryCode;
+    r->x = x, r->y = y, r->width = width, r->height = height;
+    // The brush's shape is copied, so later changes to the brush leave the region as it was made.
+    if (shape && (shape->mask || shape->alpha)) {
+        r->mask = AllocMaskPlane(nullptr, width, height, true);
+        if (!r->mask) {
+            delete r;
+            return kErrOutOfMemoryCode;
+        }
+        for (int32_t j = 0; j < height; ++j) {
+            uint8_t *row = r->mask->bits + ptrdiff_t(j) * r->mask->bytesPerRow;
+            for (int32_t i = 0; i < width; ++i) {
+                const bool in = shape->mask ? MaskBit(shape->mask, i, j)
+                                            : shape->alpha->bytes[ptrdiff_t(j) * shape->alpha->bytesPerRow + i] != 0;
+                if (in) SetMaskBit(row, i, true);
+            }
+        }
+    }
+    r->id = IsAutoHandleRequest(id) ? ObjectId{0, r} : id;
+    AddClipRegion(r);
+    if (out) *out = r;
+    return 0;
+}
+
+int32_t CountClipRegions() {
+    int32_t n = 0;
+    for (const ClipRegion *r = gClipRegions; r; r = r->next) n++;
+    return n;
 }
 
 void FlushPendingClipRegions() {
@@ -57,7 +107,9 @@ void FlushPendingClipRegions() {
 }
 
 void FreeAllClipRegions() {
+    // Runs before the pictures and their layers are freed: they must not look at a region after this.
     while (ClipRegion *r = gClipRegions) {
+        Release(r, 1);
         gClipRegions = r->next;
         Destroy(r);
     }

@@ -5,14 +5,19 @@
 #include <algorithm>
 
 #include "host/blit.h"
+#include "host/debug_output.h"
 #include "imaging/async_draw.h"
 #include "imaging/blit.h"
 #include "imaging/clip_region.h"
+#include "imaging/draw_services.h"
 #include "imaging/frame_pacing.h"
 #include "imaging/gfx_cache.h"
+#include "imaging/graphics_bindings.h"
 #include "imaging/image_ops.h"
 #include "imaging/position.h"
+#include "imaging/pointer.h"
 #include "imaging/raster.h"
+#include "imaging/shapes.h"
 #include "imaging/snapshot.h"
 #include "runtime/app/attributes.h"
 #include "runtime/app/errors.h"
@@ -22,6 +27,8 @@ namespace {
 
 int32_t gMaskMode = MASKVISIBLE;
 int32_t gAlphaIntensity = 128;
+
+int32_t CountAsyncDrawObjects() { return CountAsyncDraws(); }
 
 int GraphicsSetAttribute(VMState *, int tag, AttributeValue *value) {
     if (tag == kAttrMaskMode) {
@@ -88,6 +95,31 @@ int CmdAsyncDrawFrame(VMState *vm) {
     return 1;
 }
 
+// FinishAsyncDraw(handle): ends the object now, as if its last frame had been drawn.
+int CmdFinishAsyncDraw(VMState *vm) {
+    CheckArgs(vm, 1, 1);
+    AsyncDrawObject *object = FindAsyncDraw(ToHandle(vm, 1));
+    if (!object) return kErrObjectNotFound;
+    FinishAsyncDraw(object);
+    return 0;
+}
+
+// WaitFrame(): the next deadline of the frame limit or the vertical blank.
+int CmdWaitFrame(VMState *vm) {
+    CheckArgs(vm, 0, 0);
+    WaitFrame(vm);
+    return 0;
+}
+
+// DumpObjects(): one line per registered counter, in the statistics' fixed order.
+int CmdDumpObjects(VMState *vm) {
+    CheckArgs(vm, 0, 0);
+    DebugPrintf("OBJECT STATISTICS\n");
+    for (const ObjectKindEntry &entry : RegisteredObjectKinds())
+        if (entry.count) DebugPrintf("%s: %d\n", entry.name, int(entry.count()));
+    return 0;
+}
+
 // SaveSnapshot(file$[, format[, options]]): the current output as a picture file.
 int CmdSaveSnapshot(VMState *vm) {
     CheckArgs(vm, 1, 3);
@@ -152,13 +184,17 @@ const ConstantEntry kGraphicsConstants[] = {
     {"ATTRFONTASCENDER", nullptr, ATTRFONTASCENDER}, {"ATTRFONTDESCENDER", nullptr, ATTRFONTDESCENDER},
     {"ATTRFONTNAME", nullptr, ATTRFONTNAME},       {"ATTRFONTSIZE", nullptr, ATTRFONTSIZE},
     {"ATTRFONTSCALABLE", nullptr, ATTRFONTSCALABLE}, {"ATTRFONTAA", nullptr, ATTRFONTAA},
-    {"ATTRCOUNT", nullptr, ATTRCOUNT},             {nullptr, nullptr, 0},
+    {"ATTRCOUNT", nullptr, ATTRCOUNT},             {"SYSTEMPOINTER", nullptr, SYSTEMPOINTER},
+    {"BUSYPOINTER", nullptr, BUSYPOINTER},         {"NOTRANSPARENCY", nullptr, -1},
+    {"USELAYERPOSITION", nullptr, 100000},         {nullptr, nullptr, 0},
 };
 
 const ConstantEntry kDrawConstants[] = {
     {"BOX", nullptr, ObjectKindBox},         {"CIRCLE", nullptr, ObjectKindCircle}, {"ELLIPSE", nullptr, ObjectKindEllipse},
     {"LINE", nullptr, ObjectKindLine},       {"PLOT", nullptr, ObjectKindPlot},     {"POLYGON", nullptr, ObjectKindPolygon},
-    {"ARC", nullptr, ObjectKindArc},         {nullptr, nullptr, 0},
+    {"ARC", nullptr, ObjectKindArc},         {"FILLNONE", nullptr, kFillNone},      {"FILLCOLOR", nullptr, kFillColor},
+    {"FILLGRADIENT", nullptr, kFillGradient}, {"FILLTEXTURE", nullptr, kFillTexture}, {"LINEAR", nullptr, 2},
+    {nullptr, nullptr, 0},
 };
 
 void RegisterGraphicsLibrary(VMState *vm) {
@@ -167,11 +203,15 @@ void RegisterGraphicsLibrary(VMState *vm) {
     RegisterCommandLibrary(kGraphicsCommands, "graphics");
     AddSetAttributeHook(GraphicsSetAttribute);
     AddGetAttributeHook(GraphicsGetAttribute);
+    RegisterObjectKind({ObjectKindClipRegion, "CLIPREGION", CountClipRegions, ClipRegionAttribute});
+    RegisterObjectKind({ObjectKindPointer, "POINTER", CountPointers, PointerAttribute});
+    RegisterObjectKind({ObjectKindAsyncDraw, "ASYNCDRAW", CountAsyncDrawObjects, nullptr});
 }
 
 void FreeGraphicsLibrary(VMState *) {
     FreeAllAsyncDraws();
     FreeAllClipRegions();
+    FreeAllPointers();
     FreeGfxCache();
     SetFPSLimit(0);
     gMaskMode = MASKVISIBLE;
@@ -198,6 +238,7 @@ int AnswerSizeAttribute(VMState *vm, int32_t attribute, int32_t width, int32_t h
 }
 
 int (*SnapshotSourceHook)(HostBitmap **bitmap, bool *owned) = nullptr;
+const DrawSceneServices *DrawServices = nullptr;
 
 void ReadImageSaveOptions(VMState *vm, int n, int32_t *quality, int32_t *colors, int32_t *dither) {
     *quality = 90;
@@ -221,11 +262,20 @@ const CommandEntry kGraphicsCommands[] = {
     {"SetFPSLimit", CmdSetFPSLimit},
     {"AsyncDrawFrame", CmdAsyncDrawFrame},
     {"SaveSnapshot", CmdSaveSnapshot},
+    {"FinishAsyncDraw", CmdFinishAsyncDraw},
+    {"WaitFrame", CmdWaitFrame},
+    {"DumpObjects", CmdDumpObjects},
+    {"CreateClipRegion", CmdCreateClipRegion},
+    {"SetClipRegion", CmdSetClipRegion},
+    {"FreeClipRegion", CmdFreeClipRegion},
+    {"CreatePointer", CmdCreatePointer},
+    {"SetPointer", CmdSetPointer},
+    {"FreePointer", CmdFreePointer},
+    {"HidePointer", CmdHidePointer},
+    {"ShowPointer", CmdShowPointer},
     {nullptr, nullptr},
 };
 
-// The shape, style and clip-region commands have no agreed argument forms yet; the draw library carries its
-// constants and its state for the layers that draw shapes.
 const CommandEntry kDrawCommands[] = {
     {nullptr, nullptr},
 };

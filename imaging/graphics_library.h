@@ -90,6 +90,8 @@ constexpr int32_t SLOWSPEED = -3;
 constexpr int32_t DEFAULTSPEED = -4; // each frame's own delay
 constexpr int32_t ANMFMT_GIF = 0;
 constexpr int32_t ANMFMT_MJPEG = 1;
+constexpr int32_t SYSTEMPOINTER = -1;
+constexpr int32_t BUSYPOINTER = -2;
 
 // ---- Attributes the blit and fill code read (tags 5 and 7) ---------------------------------------------------
 int32_t GetMaskMode();       // MASKVISIBLE (0) at start

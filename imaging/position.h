@@ -23,3 +23,6 @@ extern void (*CurrentOutputSizeHook)(int32_t *width, int32_t *height);
 // the current output's width or height.
 int32_t ResolveXPosition(int32_t x, int32_t objectWidth, int32_t available, double anchor);
 int32_t ResolveYPosition(int32_t y, int32_t objectHeight, int32_t available, double anchor);
+
+// True when the coordinate is a position constant (with or without its offset).
+constexpr bool IsPositionConstant(int32_t v) { return v >= kPosCenter - kPosOffsetRange && v < kPosBottomOut + kPosOffsetRange; }

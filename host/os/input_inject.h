@@ -18,6 +18,11 @@ void InjectMouseWheel(const HostWindow *window, int32_t dy); // positive: away f
 // 9 hidden, 10 shown); a and b carry the new position or size for 4 and 5. A resize also gives the window that
 // size first, as the window manager does.
 void InjectWindowEvent(const HostWindow *window, int kind, int32_t a = 0, int32_t b = 0);
+// The mouse moves into the window (the pointer of the window it enters takes over).
+void InjectMouseEnter(const HostWindow *window);
+// What SDL shows: returns 1 when the pointer is visible; *source is 0 for the system pointer, 1 for the window's
+// own and -1 for another; *kind is the window's own pointer's kind (kHostPointerImage or kHostPointerBusy).
+int ReadPointerState(const HostWindow *window, int *source, int *kind);
 void InjectDropFiles(const HostWindow *window, const std::vector<std::string> &names);
 void InjectClipboardUpdate();
 void InjectQuit(); // what a break (CTRL-C) delivers

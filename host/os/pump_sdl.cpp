@@ -91,7 +91,11 @@ void HandleWindowEvent(const SDL_WindowEvent &e) {
         if (UserResizedDisplayHook && w->display && !(SDL_GetWindowFlags(w->os->sdl) & SDL_WINDOW_FULLSCREEN))
             UserResizedDisplayHook(w->display, e.data1, e.data2);
         break;
-    case SDL_WINDOWEVENT_FOCUS_GAINED: ReportWindowActive(w, true); break;
+    case SDL_WINDOWEVENT_ENTER: ApplyWindowPointer(w); break;
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+        ApplyWindowPointer(w);
+        ReportWindowActive(w, true);
+        break;
     case SDL_WINDOWEVENT_FOCUS_LOST: ReportWindowActive(w, false); break;
     case SDL_WINDOWEVENT_CLOSE:
         Queue(w, kEventCloseWindow);
@@ -328,6 +332,22 @@ void InjectWindowEvent(const HostWindow *window, int kind, int32_t a, int32_t b)
     default: return;
     }
     SDL_PushEvent(&e);
+}
+
+void InjectMouseEnter(const HostWindow *window) {
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.windowID = HostWindowId(window);
+    e.window.event = SDL_WINDOWEVENT_ENTER;
+    SDL_PushEvent(&e);
+}
+
+int ReadPointerState(const HostWindow *window, int *source, int *kind) {
+    SDL_Cursor *shown = SDL_GetCursor();
+    const WindowOs *os = window ? window->os : nullptr;
+    *source = shown == SDL_GetDefaultCursor() ? 0 : os && shown == os->cursor ? 1 : -1;
+    *kind = os ? os->cursorKind : 0;
+    return SDL_ShowCursor(SDL_QUERY) == SDL_ENABLE ? 1 : 0;
 }
 
 void InjectDropFiles(const HostWindow *window, const std::vector<std::string> &names) {

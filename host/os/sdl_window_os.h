@@ -11,7 +11,8 @@ struct WindowOs {
     SDL_Window *sdl = nullptr;
     SDL_Renderer *renderer = nullptr;
     SDL_Texture *texture = nullptr;
-    SDL_Cursor *cursor = nullptr;
+    SDL_Cursor *cursor = nullptr; // the window's own pointer; null: the system one
+    int32_t cursorKind = 0;       // kHostPointerImage or kHostPointerBusy
     int32_t textureWidth = 0;
     int32_t textureHeight = 0;
     int32_t downCode[SDL_NUM_SCANCODES] = {}; // the key code each held key went down with (0: not held)

@@ -441,20 +441,43 @@ int UpdateClipboardHook(HostWindow *window, int enable) {
     return 0;
 }
 
+// SDL has one cursor for the whole program: each window keeps its own pointer (hidden flag and cursor) and it is
+// put in force when that window is set up or the mouse enters it.
+void ApplyWindowPointer(HostWindow *window) {
+    if (!window || !window->open || !window->os) return;
+    if (window->pointerHidden) {
+        SDL_ShowCursor(SDL_DISABLE);
+        return;
+    }
+    SDL_ShowCursor(SDL_ENABLE);
+    SDL_SetCursor(window->os->cursor ? window->os->cursor : SDL_GetDefaultCursor());
+}
+
 void HideDisplayPointer(HostWindow *window) {
     if (!window) return;
     window->pointerHidden = true;
-    SDL_ShowCursor(SDL_DISABLE);
+    ApplyWindowPointer(window);
+}
+
+static void KeepCursor(HostWindow *window, SDL_Cursor *cursor, int32_t kind = kHostPointerImage) {
+    WindowOs *os = window->os;
+    SDL_Cursor *old = os->cursor;
+    os->cursor = cursor;
+    os->cursorKind = kind;
+    ApplyWindowPointer(window);
+    if (old) SDL_FreeCursor(old);
 }
 
 void SetDisplayPointer(HostWindow *window, const HostBitmap *image, const AlphaPlane *alpha, int32_t hotX,
-                       int32_t hotY) {
-    if (!window || !window->open) return;
+                       int32_t hotY, int32_t kind) {
+    if (!window || !window->open || !window->os) return;
     window->pointerHidden = false;
-    SDL_ShowCursor(SDL_ENABLE);
-    WindowOs *os = window->os;
+    if (kind == kHostPointerBusy) {
+        KeepCursor(window, SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_WAIT), kHostPointerBusy);
+        return;
+    }
     if (!image) {
-        SDL_SetCursor(SDL_GetDefaultCursor());
+        KeepCursor(window, nullptr);
         return;
     }
     SDL_Surface *s = SDL_CreateRGBSurfaceWithFormat(0, image->width, image->height, 32, SDL_PIXELFORMAT_ARGB8888);
@@ -470,17 +493,13 @@ void SetDisplayPointer(HostWindow *window, const HostBitmap *image, const AlphaP
     }
     SDL_Cursor *cursor = SDL_CreateColorCursor(s, hotX, hotY);
     SDL_FreeSurface(s);
-    if (!cursor) return;
-    SDL_SetCursor(cursor);
-    if (os->cursor) SDL_FreeCursor(os->cursor);
-    os->cursor = cursor;
+    if (cursor) KeepCursor(window, cursor);
 }
 
 void RestoreDisplayPointer(HostWindow *window) {
     if (!window) return;
     window->pointerHidden = false;
-    SDL_ShowCursor(SDL_ENABLE);
-    SDL_SetCursor(SDL_GetDefaultCursor());
+    if (window->os && window->open) KeepCursor(window, nullptr);
 }
 
 int FitsScreen(HostWindow *, int32_t, int32_t, int32_t outerWidth, int32_t outerHeight) {

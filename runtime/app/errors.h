@@ -194,6 +194,8 @@
     X(1404, LayerAsyncDrawRender, "Cannot render layer because it is attached to async draw object!")        \
     X(1427, JoystickPort, "No joystick found at specified game port!")                                       \
     /* The runtime's own. */                                                                                 \
+    X(1428, ClipRegionNotFound, "Could not find clip region %ld!")                                           \
+    X(1429, PointerNotFound, "Could not find pointer %ld!")                                                  \
     X(1491, NotAvailableYet, "Command %s() is not available yet!")                                           \
     /* The VM's own (1500 up). */                                                                            \
     V(GosubOutsideMain, "A label jump was requested outside the main chunk!")                                \

@@ -13,6 +13,7 @@
 #include "scene/display/display_open.h"
 #include "scene/display/display_startup.h"
 #include "scene/images/bgpic.h"
+#include "scene/images/output.h"
 
 namespace {
 
@@ -126,6 +127,7 @@ void InstallDisplayHooks(VMState *vm) {
     DisplayPresentTargetHook = PresentTargetOf;
     DisplayModeSwitchHook = ModeSwitchKey;
     UserResizedDisplayHook = UserResizedDisplay;
+    InstallDrawServices();
 }
 
 void RegisterDisplayLibrary(VMState *vm) {

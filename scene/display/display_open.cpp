@@ -12,6 +12,7 @@
 #include "imaging/display_image.h"
 #include "imaging/graphics_library.h"
 #include "imaging/image_ops.h"
+#include "imaging/pointer.h"
 #include "imaging/position.h"
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
@@ -225,10 +226,19 @@ int RealizeDisplay(DisplayRecord *d, int activate) {
         if (int error = UpdateAppWindow(d->hostWindow, 1)) return error;
     if (d->handlers[kSlotClipboardChange].function != -1)
         if (int error = UpdateClipboardHook(d->hostWindow, 1)) return error;
-    if (((d->flags & kDisplayHidePointer) && OwnScreenFlag) || d->pointerHidden) HideDisplayPointer(d->hostWindow);
-    else if (!d->pointer) RestoreDisplayPointer(d->hostWindow);
-    // TODO(pointers): a display's own pointer comes with the pointer commands.
+    ApplyDisplayPointer(d);
     return RefreshDisplay(d, 0);
+}
+
+void ApplyDisplayPointer(DisplayRecord *d) {
+    HostWindow *w = d->hostWindow;
+    if (!w || d->state != DISPSTATE_OPEN) return;
+    const auto *pointer = static_cast<const PointerRecord *>(d->pointer);
+    if (((d->flags & kDisplayHidePointer) && OwnScreenFlag) || d->pointerHidden) HideDisplayPointer(w);
+    else if (!pointer) RestoreDisplayPointer(w);
+    else
+        SetDisplayPointer(w, pointer->image, pointer->alpha, pointer->hotX, pointer->hotY,
+                          pointer->kind == kPointerBusy ? kHostPointerBusy : kHostPointerImage);
 }
 
 void CloseDisplayWindowStep(DisplayRecord *d) {

@@ -15,6 +15,9 @@ constexpr int32_t KEEPPOSITION = 100000;
 int RealizeDisplay(DisplayRecord *display, int activate);
 // Closes the window of closing when given, else of display, and marks it closed.
 void UnrealizeDisplay(DisplayRecord *display, DisplayRecord *closing);
+// Shows the display's pointer on its open window: hidden when the script or the own screen's HIDEPOINTER says
+// so, else its pointer record or the system pointer.
+void ApplyDisplayPointer(DisplayRecord *display);
 // The close step every caller shares; activateOnOpen is left alone for the reopening callers.
 void CloseDisplayWindowStep(DisplayRecord *display);
 // Applies the committed settings to an open window: reopens it only when a frame flag changed (or for a shaped

@@ -206,7 +206,7 @@ int DrawImageToOutput(const ImageTriple &source, int32_t partX, int32_t partY, i
     if (int error = BuildDisplayImage(source, partX, partY, partWidth, partHeight, transform, x, y, &image, &owned,
                                       &ox, &oy))
         return error;
-    const int error = BlitToCurrentOutput(image, ox, oy);
+    const int error = BlitToCurrentOutput(image, ox, oy, CurrentBGPic ? CurrentBGPic->clipRegion : nullptr);
     const int32_t width = image.width, height = image.height;
     if (owned) FreeImageTriple(&image);
     if (error) return error;

@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "host/blit.h"
 #include "imaging/blit.h"
 #include "imaging/graphics_library.h"
+#include "imaging/pixels.h"
 #include "runtime/app/errors.h"
 #include "scene/display/display_list.h"
 #include "scene/display/object_kinds.h"
@@ -93,7 +95,7 @@ uint8_t Coverage(const ImageTriple &image, int32_t i, int32_t j) {
     return 255;
 }
 
-void WriteMask(const ImageTriple &image, int32_t x, int32_t y, MaskPlane *target) {
+void WriteMask(const ImageTriple &image, int32_t x, int32_t y, MaskPlane *target, const ClipRegion *clip) {
     int32_t mode = GetMaskMode();
     if (mode < MASKVISIBLE || mode > MASKOR) mode = MASKVISIBLE;
     const MaskPlane *shape = image.mask;
@@ -106,11 +108,25 @@ void WriteMask(const ImageTriple &image, int32_t x, int32_t y, MaskPlane *target
                 if (Coverage(image, i, j) >= 128) made->bits[ptrdiff_t(j) * made->bytesPerRow + (i >> 3)] |= uint8_t(0x80 >> (i & 7));
         shape = made;
     }
+    // Outside the clip region the target keeps its bits whatever the mode does with the template's zeros.
+    std::vector<uint8_t> kept;
+    int32_t sx = 0, sy = 0, cx = x, cy = y, width = image.width, height = image.height;
+    const bool clipped = clip && ClipBlitRect(nullptr, &sx, &sy, &cx, &cy, &width, &height, image.width,
+                                              image.height, int32_t(target->bytesPerRow) * 8, target->rows);
+    if (clipped)
+        for (int32_t j = 0; j < height; j++)
+            for (int32_t i = 0; i < width; i++) kept.push_back(MaskBit(target, cx + i, cy + j) ? 1 : 0);
     BlitTemplateToMask(shape, 0, 0, target, x, y, image.width, image.height, mode);
+    if (clipped)
+        for (int32_t j = 0; j < height; j++)
+            for (int32_t i = 0; i < width; i++)
+                if (!ClipRegionContains(clip, cx + i, cy + j))
+                    SetMaskBit(target->bits + ptrdiff_t(cy + j) * target->bytesPerRow, cx + i,
+                               kept[size_t(j) * size_t(width) + size_t(i)] != 0);
     FreeMaskPlane(made);
 }
 
-void WriteAlpha(const ImageTriple &image, int32_t x, int32_t y, AlphaPlane *target) {
+void WriteAlpha(const ImageTriple &image, int32_t x, int32_t y, AlphaPlane *target, const ClipRegion *clip) {
     const int32_t level = GetAlphaIntensity();
     int32_t sx = 0, sy = 0, width = image.width, height = image.height;
     if (!ClipBlitRect(nullptr, &sx, &sy, &x, &y, &width, &height, image.width, image.height, target->width,
@@ -119,6 +135,7 @@ void WriteAlpha(const ImageTriple &image, int32_t x, int32_t y, AlphaPlane *targ
     for (int32_t j = 0; j < height; j++) {
         uint8_t *row = target->bytes + ptrdiff_t(y + j) * target->bytesPerRow + x;
         for (int32_t i = 0; i < width; i++) {
+            if (clip && !ClipRegionContains(clip, x + i, y + j)) continue;
             const int32_t c = Coverage(image, sx + i, sy + j);
             if (level == VANILLACOPY) row[i] = uint8_t(c);
             else row[i] = uint8_t((row[i] * (255 - c) + std::clamp(level, 0, 255) * c + 127) / 255);
@@ -257,8 +274,8 @@ int BlitToCurrentOutput(const ImageTriple &image, int32_t x, int32_t y, const Cl
         if (d->outputBitmap)
             SAFEBLT(image.bitmap, 0, 0, d->outputBitmap, x, y, image.width, image.height, 0, 0, 0, 0,
                     kBlitMasked | kBlitToBitmap, image.mask, image.alpha, clip);
-        if (d->outputMask) WriteMask(image, x, y, d->outputMask);
-        if (d->outputAlpha) WriteAlpha(image, x, y, d->outputAlpha);
+        if (d->outputMask) WriteMask(image, x, y, d->outputMask, clip);
+        if (d->outputAlpha) WriteAlpha(image, x, y, d->outputAlpha, clip);
         return 0;
     }
     HostBitmap *target = CurrentOutputBitmapHook ? CurrentOutputBitmapHook() : nullptr;

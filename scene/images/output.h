@@ -9,6 +9,12 @@
 #include "runtime/vm/vm.h"
 
 struct DisplayRecord;
+struct DrawSceneServices;
+
+// The graphics and draw commands' way into the scene (draw_services.cpp); set when the display library registers.
+void InstallDrawServices();
+// Fills the drawing entries of that record (shape_output.cpp).
+void InstallShapeDrawing(DrawSceneServices *services);
 
 // Selection modes.
 constexpr int32_t SELMODE_NORMAL = 0;
@@ -30,7 +36,7 @@ int SelectOutput(VMState *vm, int32_t sourceKind, ObjectId id, int32_t targetKin
 // or alpha channel (dropping the other). 0 or an error code.
 int PrepareOutput();
 // Writes image at x, y into the current output: its bitmap, and/or its mask by MaskMode, and/or its alpha
-// channel by AlphaIntensity. Calls PrepareOutput. The clip region limits the bitmap only. 0 or an error code.
+// channel by AlphaIntensity. Calls PrepareOutput. The clip region limits every plane written. 0 or an error code.
 int BlitToCurrentOutput(const ImageTriple &image, int32_t x, int32_t y, const ClipRegion *clip = nullptr);
 
 // What the layer code hands SelectOutput for SelectLayer: the image drawing goes into (the layer's own copy),

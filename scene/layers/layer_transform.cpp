@@ -179,6 +179,25 @@ int RenderLayerState(VMState *vm, vlLayer *layer, int32_t mode, LayerDrawParams 
     return error;
 }
 
+// AddLayer redraws a layer that went below others or mixes with them; a plain one on top is drawn here.
+void ShowNewLayerOnTop(DisplayRecord *display, BGPic *bgpic, int32_t count, const LayerOptions &options) {
+    const bool onTop = options.insertPos <= 0 || options.insertPos > count;
+    vlLayer *layer = onTop ? GetNthLayer(bgpic, count + 1) : nullptr;
+    if (!layer || layer->hidden || layer->deferred || layer->tint || layer->transparency) return;
+    if (display->outputKind != ObjectKindDisplay || !display->secondBitmap || bgpic != display->picture) return;
+    const LayerDrawParams *c = layer->current;
+    HostBitmap *bitmap = nullptr;
+    MaskPlane *mask = nullptr;
+    AlphaPlane *alpha = nullptr;
+    int32_t w = 0, h = 0;
+    if (GetLayerImage(layer, c, 1, -1, &bitmap, &mask, &alpha, &w, &h, nullptr) || !bitmap) return;
+    SAFEBLT(bitmap, c->partX, c->partY, display->secondBitmap, c->screenX, c->screenY, c->screenWidth,
+            c->screenHeight, 0, 0, 0, 0, kBlitToBitmap | kBlitMasked, mask, alpha, c->clip);
+    if (display->state == DISPSTATE_OPEN)
+        PresentDisplayRect(display->secondBitmap, c->screenX, c->screenY, display, c->screenX, c->screenY,
+                           c->screenWidth, c->screenHeight, 0);
+}
+
 } // namespace
 
 int UpdateLayerImage(VMState *vm, vlLayer *layer, int32_t mode) {
@@ -234,21 +253,29 @@ int DisplayImageObjectLayer(VMState *vm, int32_t kind, ObjectId id, int32_t part
     if (int error = AddLayer(vm, kind, &id, x, y, width, height, &transform, &options, own.bitmap, own.mask,
                              own.alpha, params, -1, kAddLayerDisplayScaled | kAddLayerNew))
         return error;
-    // AddLayer redraws a layer that went below others or mixes with them; a plain one on top is drawn here.
-    const bool onTop = options.insertPos <= 0 || options.insertPos > count;
-    vlLayer *layer = onTop ? GetNthLayer(bgpic, count + 1) : nullptr;
-    if (!layer || layer->hidden || layer->deferred || layer->tint || layer->transparency) return 0;
-    if (display->outputKind != ObjectKindDisplay || !display->secondBitmap || bgpic != display->picture) return 0;
-    const LayerDrawParams *c = layer->current;
-    HostBitmap *bitmap = nullptr;
-    MaskPlane *mask = nullptr;
-    AlphaPlane *alpha = nullptr;
-    int32_t w = 0, h = 0;
-    if (GetLayerImage(layer, c, 1, -1, &bitmap, &mask, &alpha, &w, &h, nullptr) || !bitmap) return 0;
-    SAFEBLT(bitmap, c->partX, c->partY, display->secondBitmap, c->screenX, c->screenY, c->screenWidth,
-            c->screenHeight, 0, 0, 0, 0, kBlitToBitmap | kBlitMasked, mask, alpha, c->clip);
-    if (display->state == DISPSTATE_OPEN)
-        PresentDisplayRect(display->secondBitmap, c->screenX, c->screenY, display, c->screenX, c->screenY,
-                           c->screenWidth, c->screenHeight, 0);
+    ShowNewLayerOnTop(display, bgpic, count, options);
+    return 0;
+}
+
+int AddShapeLayer(VMState *vm, int32_t kind, ShapeRecord *shape, int32_t x, int32_t y, int32_t width, int32_t height,
+                  const DisplayTransform &transform, const LayerOptions &options) {
+    DisplayRecord *display = CurrentDisplay;
+    BGPic *bgpic = CurrentBGPic;
+    LayerDrawParams *params = display && bgpic ? new (std::nothrow) LayerDrawParams : nullptr;
+    if (!params) {
+        FreeShapeRecord(shape);
+        return display && bgpic ? kErrOutOfMemoryCode : kErrWrongUsage;
+    }
+    params->shape = shape;
+    params->x = x = ClampLayerCoordinate(ResolveXPosition(x, width, 0, transform.anchorX));
+    params->y = y = ClampLayerCoordinate(ResolveYPosition(y, height, 0, transform.anchorY));
+    params->width = width;
+    params->height = height;
+    const ObjectId none{};
+    const int32_t count = CountLayers(bgpic);
+    if (int error = AddLayer(vm, kind, &none, x, y, width, height, &transform, &options, nullptr, nullptr,
+                             nullptr, params, -1, kAddLayerDisplayScaled | kAddLayerNew))
+        return error;
+    ShowNewLayerOnTop(display, bgpic, count, options);
     return 0;
 }

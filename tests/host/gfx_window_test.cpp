@@ -567,3 +567,47 @@ TEST(GfxKeys, NamedKeysAndShiftedCharacters) {
 }
 
 } // namespace
+
+namespace {
+
+// SDL has one cursor: each window keeps its own pointer, and the one the mouse enters is shown.
+TEST_F(GfxWindow, PointersAreKeptPerWindowAndFollowTheMouse) {
+    HostBitmap *image = AllocHostBitmap(4, 4);
+    AlphaPlane *alpha = AllocAlphaPlane(4, 4);
+    ASSERT_TRUE(image && alpha);
+    int source = 0, kind = 0;
+    SetDisplayPointer(window, image, alpha, 1, 1);
+    EXPECT_EQ(ReadPointerState(window, &source, &kind), 1);
+    EXPECT_EQ(source, 1);
+    EXPECT_EQ(kind, kHostPointerImage);
+    SetDisplayPointer(window, nullptr, nullptr, 0, 0, kHostPointerBusy);
+    EXPECT_EQ(ReadPointerState(window, &source, &kind), 1);
+    EXPECT_EQ(source, 1);
+    EXPECT_EQ(kind, kHostPointerBusy);
+    HideDisplayPointer(window);
+    EXPECT_EQ(ReadPointerState(window, &source, &kind), 0);
+
+    HostWindow *other = nullptr;
+    ASSERT_EQ(AllocHostWindow(display, &other), 0);
+    other->width = other->height = 32;
+    ASSERT_EQ(OpenDisplayWindow(other, 0, nullptr, nullptr), 0);
+    SetDisplayPointer(other, image, nullptr, 0, 0);
+    EXPECT_EQ(ReadPointerState(other, &source, &kind), 1);
+    EXPECT_EQ(source, 1);
+    InjectMouseEnter(window);
+    Drain();
+    EXPECT_EQ(ReadPointerState(window, &source, &kind), 0); // the first window's pointer is hidden
+    InjectMouseEnter(other);
+    Drain();
+    EXPECT_EQ(ReadPointerState(other, &source, &kind), 1);
+    EXPECT_EQ(source, 1);
+    RestoreDisplayPointer(other);
+    EXPECT_EQ(ReadPointerState(other, &source, &kind), 1);
+    EXPECT_EQ(source, 0);
+    FreeHostWindow(other);
+    RestoreDisplayPointer(window);
+    FreeHostBitmap(image);
+    FreeAlphaPlane(alpha);
+}
+
+} // namespace
