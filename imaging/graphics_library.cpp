@@ -277,6 +277,17 @@ const CommandEntry kGraphicsCommands[] = {
 };
 
 const CommandEntry kDrawCommands[] = {
+    {"Plot", CmdPlot},
+    {"ReadPixel", CmdReadPixel},
+    {"Line", CmdLine},
+    {"Box", CmdBox},
+    {"Circle", CmdCircle},
+    {"Ellipse", CmdEllipse},
+    {"Arc", CmdArc},
+    {"Polygon", CmdPolygon},
+    {"Cls", CmdCls},
+    {"SetFormStyle", CmdSetFormStyle},
+    {"GetFormStyle", CmdGetFormStyle},
     {nullptr, nullptr},
 };
 

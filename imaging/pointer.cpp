@@ -76,7 +76,7 @@ int FreePointerById(ObjectId id) {
     if (IsStandardNumber(id)) return kErrWrongUsage;
     for (PointerRecord **link = &gPointers; *link; link = &(*link)->next) {
         PointerRecord *p = *link;
-        if (!id == p->id) continue;
+        if (id != p->id) continue;
         *link = p->next;
         Destroy(p);
         return 0;

@@ -130,6 +130,12 @@ template <class Span> void EndCoverageRaster(CoverageRaster *raster, Span span) 
     }
 }
 
+// Fill styles of shapes, also the fill kinds of pictures' fill settings.
+constexpr int32_t kFillNone = 0; // outline only
+constexpr int32_t kFillColor = 1;
+constexpr int32_t kFillGradient = 2;
+constexpr int32_t kFillTexture = 3;
+
 // The style bits of shapes, shared with text styles. BOLD, ITALIC and UNDERLINED mean nothing to a shape and are
 // kept as given.
 constexpr int32_t kFormStyleNormal = 1;

@@ -12,11 +12,6 @@
 #include "imaging/raster.h"
 #include "runtime/vm/vm.h"
 
-constexpr int32_t kFillNone = 0; // outline only
-constexpr int32_t kFillColor = 1;
-constexpr int32_t kFillGradient = 2;
-constexpr int32_t kFillTexture = 3;
-
 struct ClipRegion;
 
 struct ShapeRecord {

@@ -8,18 +8,13 @@
 #include "host/bitmap.h"
 #include "imaging/clip_region.h"
 #include "imaging/display_options.h"
+#include "imaging/raster.h" // the fill kinds
 #include "runtime/app/object_list.h"
 #include "runtime/app/utilities.h"
 #include "runtime/vm/vm.h"
 #include "scene/images/scene_objects.h"
 
 struct DisplayRecord;
-
-// Fill kinds of the fill settings.
-constexpr int32_t kFillNone = 0;
-constexpr int32_t kFillColor = 1;
-constexpr int32_t kFillGradient = 2;
-constexpr int32_t kFillTexture = 3;
 
 // How a picture is filled under (or instead of) its pixels; copied with the record.
 struct BGPicFillSpec {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "imaging/form_style_keys.h"
 #include "imaging/graphics_library.h"
 #include "imaging/shapes.h"
 #include "runtime/app/command.h"
@@ -31,36 +32,21 @@ int ReadShapeStyleKeys(VMState *vm, int t, ShapeRecord *s, int kindChanged, int3
                        int32_t height, int *given, ShapeGeometry *g) {
     int any = 0;
     GetTableOptionUnsigned(vm, t, "color", &s->color, &any);
-    int32_t bits = 0;
-    if (GetTableOption(vm, t, "formstyle", &bits, &any)) s->style.styleBits = AddFormStyleBits(s->style.styleBits, bits);
-    if (GetTableOption(vm, t, "formstyleclear", &bits, &any))
-        s->style.styleBits = ClearFormStyleBits(s->style.styleBits, bits);
-    GetTableOption(vm, t, "fillstyle", &s->style.fillStyle, &any);
-    GetTableOption(vm, t, "gradientstyle", &s->style.gradientStyle, &any);
-    GetTableOption(vm, t, "gradientangle", &s->style.gradientAngle, &any);
-    GetTableOptionUnsigned(vm, t, "gradientstartcolor", &s->style.gradientStartColor, &any);
-    GetTableOptionUnsigned(vm, t, "gradientendcolor", &s->style.gradientEndColor, &any);
-    ObjectId texture{};
-    if (GetTableOptionObjectId(vm, t, "texturebrush", &texture, &any)) {
-        if (texture.number == -1 && !texture.handle) {
-            s->style.textureBrush = texture;
-            s->texture = nullptr;
-        } else {
-            // The layer keeps its own copy: the brush may be freed or changed later.
-            Brush *brush = nullptr;
-            if (int error = FindBrush(texture, &brush, 0)) return error;
-            if (!(s->texture = CopyTextureImage(brush->bitmap))) return kErrOutOfMemory;
-            s->style.textureBrush = texture;
+    const ObjectId oldTexture = s->style.textureBrush;
+    int textureGiven = 0, styleGiven = 0;
+    ReadFormStyleKeys(vm, t, &s->style, &textureGiven, &styleGiven);
+    any |= styleGiven;
+    if (textureGiven && !s->style.HasTexture()) {
+        s->texture = nullptr;
+    } else if (textureGiven) {
+        // The layer keeps its own copy: the brush may be freed or changed later.
+        Brush *brush = nullptr;
+        if (int error = FindBrush(s->style.textureBrush, &brush, 0)) {
+            s->style.textureBrush = oldTexture;
+            return error;
         }
+        if (!(s->texture = CopyTextureImage(brush->bitmap))) return kErrOutOfMemory;
     }
-    GetTableOption(vm, t, "texturex", &s->style.textureX, &any);
-    GetTableOption(vm, t, "texturey", &s->style.textureY, &any);
-    GetTableOption(vm, t, "shadowdir", &s->style.shadowDirection, &any);
-    GetTableOptionUnsigned(vm, t, "shadowcolor", &s->style.shadowColor, &any);
-    GetTableOption(vm, t, "shadowsize", &s->style.shadowSize, &any);
-    GetTableOptionUnsigned(vm, t, "edgecolor", &s->style.edgeColor, &any);
-    GetTableOption(vm, t, "edgesize", &s->style.edgeSize, &any);
-    GetTableOption(vm, t, "outlinethickness", &s->style.outlineThickness, &any);
 
     const bool fromEllipse = oldKind == ObjectKindEllipse || oldKind == ObjectKindArc || oldKind == ObjectKindCircle;
     int missing = 0;
@@ -148,21 +134,7 @@ int ReadShapeStyleKeys(VMState *vm, int t, ShapeRecord *s, int kindChanged, int3
 
 void WriteShapeStyleKeys(VMState *vm, const ShapeRecord *s) {
     SetTableDouble(vm, "color", s->color);
-    SetTableNumber(vm, "formstyle", s->style.styleBits);
-    SetTableNumber(vm, "fillstyle", s->style.fillStyle);
-    SetTableNumber(vm, "gradientstyle", s->style.gradientStyle);
-    SetTableNumber(vm, "gradientangle", s->style.gradientAngle);
-    SetTableDouble(vm, "gradientstartcolor", s->style.gradientStartColor);
-    SetTableDouble(vm, "gradientendcolor", s->style.gradientEndColor);
-    SetTableNumber(vm, "outlinethickness", s->style.outlineThickness);
-    SetTableObjectId(vm, "texturebrush", s->style.textureBrush);
-    SetTableNumber(vm, "texturex", s->style.textureX);
-    SetTableNumber(vm, "texturey", s->style.textureY);
-    SetTableNumber(vm, "shadowdir", s->style.shadowDirection);
-    SetTableDouble(vm, "shadowcolor", s->style.shadowColor);
-    SetTableNumber(vm, "shadowsize", s->style.shadowSize);
-    SetTableDouble(vm, "edgecolor", s->style.edgeColor);
-    SetTableNumber(vm, "edgesize", s->style.edgeSize);
+    WriteFormStyleKeys(vm, s->style);
     switch (s->kind) {
     case ObjectKindBox:
         SetTableNumber(vm, "sizex", s->sizeX);

@@ -271,10 +271,17 @@ int AddShapeLayer(VMState *vm, int32_t kind, ShapeRecord *shape, int32_t x, int3
     params->y = y = ClampLayerCoordinate(ResolveYPosition(y, height, 0, transform.anchorY));
     params->width = width;
     params->height = height;
+    // The first state holds the upright image; edges and shadows may reach beyond the box.
+    ImageTriple image;
+    int32_t ox = 0, oy = 0;
+    if (int error = RenderShapeLayerImage(shape, DisplayTransform{}, &image, &ox, &oy)) {
+        FreeLayerDrawParams(params);
+        return error;
+    }
     const ObjectId none{};
     const int32_t count = CountLayers(bgpic);
-    if (int error = AddLayer(vm, kind, &none, x, y, width, height, &transform, &options, nullptr, nullptr,
-                             nullptr, params, -1, kAddLayerDisplayScaled | kAddLayerNew))
+    if (int error = AddLayer(vm, kind, &none, x + ox, y + oy, image.width, image.height, &transform, &options,
+                             image.bitmap, image.mask, image.alpha, params, -1, kAddLayerDisplayScaled | kAddLayerNew))
         return error;
     ShowNewLayerOnTop(display, bgpic, count, options);
     return 0;

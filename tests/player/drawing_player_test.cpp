@@ -128,8 +128,8 @@ DumpObjects()
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out.substr(0, run.out.find("OBJECT STATISTICS")),
               "8 6 1\n1055\n1055\n1041\n1055\n1429\n1\n0\n1041\n1041\n");
-    for (const char *line : {"OBJECT STATISTICS\n", "DISPLAY: 1\n", "BRUSH: 2\n", "LAYER: 3\n", "CLIPREGION: 1\n",
-                             "POINTER: 1\n", "ASYNCDRAW: 0\n", "SPRITE ON SCREEN: 0\n", "TIMER: 0\n"})
+    for (const char *line : {"OBJECT STATISTICS\n", "DISPLAY: 1\n", "BRUSH: 2\n", "CLIPREGION: 1\n",
+                             "POINTER: 1\n", "ASYNCDRAW: 0\n"})
         EXPECT_NE(run.out.find(line), std::string::npos) << line << run.out;
     EXPECT_LT(run.out.find("DISPLAY: 1"), run.out.find("BRUSH: 2"));
     EXPECT_LT(run.out.find("POINTER: 1"), run.out.find("ASYNCDRAW: 0"));
@@ -137,6 +137,242 @@ DumpObjects()
     ASSERT_GT(finished.size(), 54u);
     EXPECT_EQ(BmpPixel(finished, 0, 0), 0x00FF00u);
     EXPECT_EQ(BmpPixel(finished, 63, 47), 0x00FF00u);
+}
+
+// Counts the pixels of a rectangle of the current output that ReadPixel gives as the colour.
+const char *const kCountFunction = R"(Function Count(x, y, w, h, c)
+  Local n = 0
+  For j = y To y + h - 1
+    For i = x To x + w - 1
+      If ReadPixel(i, j) == c Then n = n + 1 EndIf
+    Next
+  Next
+  Return n
+EndFunction
+)";
+
+TEST(DrawingInPlayer, ShapesAndPixelsDrawIntoEveryOutput) {
+    ScratchDirectory dir;
+    const std::string script =
+        std::string("@DISPLAY {Width = 64, Height = 48, Color = $000000}\n") + kTryFunction + kCountFunction + R"(
+SetFormStyle({fillstyle = #FILLCOLOR})
+Plot(1, 1, $FF0000)
+Plot(2, 1, $80FFFFFF)
+Plot(-1, 5, $FFFFFF)
+Local half = ReadPixel(2, 1) % 256
+DebugPrint(ReadPixel(1, 1), half > 120 And half < 135, ReadPixel(0, 1))
+Try(Plot, #CENTER, 0, 0)
+Try(ReadPixel, 64, 0)
+Cls()
+Line(10, 2, 20, 2, $00FF00)
+Line(5, 5, 8, 15, $00FF00)
+Line(30, 30, 20, 40, $00FF00)
+DebugPrint("lines", Count(0, 0, 64, 48, $00FF00), ReadPixel(5, 5), ReadPixel(8, 15), ReadPixel(20, 40), ReadPixel(25, 35))
+Cls()
+Line(10, 10, 40, 10, $FFFFFF, {thickness = 3})
+DebugPrint("thick", Count(0, 0, 64, 48, $FFFFFF))
+Cls()
+Circle(10, 10, 8, $FF0000)
+Circle(#CENTER, #CENTER, 3, $00FF00)
+DebugPrint("circles", Count(0, 0, 30, 30, $FF0000), ReadPixel(31, 23), ReadPixel(28, 23), ReadPixel(27, 23))
+Cls()
+Ellipse(5, 5, 10, 4, $FFFFFF)
+DebugPrint("ellipse", ReadPixel(5, 9), ReadPixel(25, 9), ReadPixel(15, 5), ReadPixel(15, 13), ReadPixel(4, 9), ReadPixel(26, 9))
+Cls()
+Arc(0, 0, 10, 10, 0, 180, $FFFFFF)
+Arc(30, 0, 10, 10, 0, 180, $FF0000, {clockwise = 1})
+DebugPrint("arcs", ReadPixel(10, 5), ReadPixel(10, 15), ReadPixel(40, 15), ReadPixel(40, 5))
+Cls()
+SetFormStyle({fillstyle = #FILLNONE, outlinethickness = 2})
+Arc(0, 0, 10, 10, 0, 180, $FFFFFF)
+Box(30, 10, 10, 10, $FFFFFF)
+DebugPrint("outlines", ReadPixel(10, 10), ReadPixel(15, 10), ReadPixel(10, 0), ReadPixel(35, 15), ReadPixel(30, 10), ReadPixel(31, 11), ReadPixel(32, 12))
+Cls()
+SetFormStyle({fillstyle = #FILLCOLOR, outlinethickness = 1})
+Box(0, 30, 10, 10, $00FF00, {roundlevel = 5})
+Box(20, 30, 10, 6, $0000FF)
+Box(40, 20, 10, 10, $FF0000, {rotate = 45})
+DebugPrint("boxes", ReadPixel(0, 30), ReadPixel(5, 35), Count(20, 30, 10, 6, $0000FF), Count(0, 0, 64, 48, $0000FF))
+DebugPrint("turned", Count(0, 0, 64, 48, $FF0000) > 80, Count(30, 0, 10, 48, $FF0000) + Count(50, 0, 14, 48, $FF0000) > 0)
+Try(Box, 0, 0, 0, 5, 0)
+Try(Circle, 0, 0, -1, 0)
+Cls()
+Polygon(0, 0, {0, 0, 10, 0, 0, 10}, $FFFFFF)
+Polygon(30, 10, {10, 0, 16, 20, 0, 7, 20, 7, 4, 20}, $FF0000)
+DebugPrint("polygons", Count(0, 0, 12, 12, $FFFFFF), ReadPixel(40, 20), ReadPixel(40, 12))
+Try(Polygon, 0, 0, {0, 0, 1, 1}, 0)
+Try(Polygon, 0, 0, {0, 0, 1, "a", 2, 2}, 0)
+Local big = {}
+For i = 0 To 1999
+  big[i] = i
+Next
+Try(Polygon, 0, 0, big, 0)
+; Cls and a drawing through a box region and a brush-shaped one.
+Cls($000000)
+CreateClipRegion(1, #BOX, 10, 10, 5, 5)
+SetClipRegion(1)
+Cls($FFFFFF)
+Circle(0, 0, 30, $FFFFFF)
+SetClipRegion(-1)
+CreateBrush(1, 8, 8, $000000)
+SelectMask(1)
+SetMaskMode(#MASKINVISIBLE)
+Cls()
+SetMaskMode(#MASKVISIBLE)
+Box(0, 0, 4, 4, 0)
+DebugPrint("mask", ReadPixel(0, 0), ReadPixel(5, 5))
+EndSelect()
+CreateClipRegion(2, #BRUSH, 1, 40, 30)
+SetClipRegion(2)
+Cls($00FF00)
+SetClipRegion(-1)
+DebugPrint("clipped", Count(0, 0, 64, 48, $FFFFFF), Count(0, 0, 64, 48, $00FF00), ReadPixel(43, 33), ReadPixel(44, 33))
+SaveSnapshot("display.bmp")
+; A brush, its mask and its alpha channel as outputs.
+CreateBrush(2, 16, 16, $000000)
+SelectBrush(2)
+Plot(3, 3, $FF0000)
+Box(5, 5, 4, 4, $00FF00)
+DebugPrint("brush", ReadPixel(3, 3), ReadPixel(6, 6))
+EndSelect()
+SaveBrush(2, "brush.bmp")
+SelectMask(2)
+SetMaskMode(#MASKINVISIBLE)
+Plot(1, 1, 0)
+DebugPrint("brushmask", ReadPixel(1, 1), ReadPixel(2, 1))
+SetMaskMode(#MASKVISIBLE)
+EndSelect()
+CreateBrush(3, 16, 16, $0000FF)
+SelectAlphaChannel(3)
+SetAlphaIntensity(100)
+Plot(4, 4, 0)
+DebugPrint("alpha", ReadPixel(4, 4), ReadPixel(5, 4))
+Cls()
+DebugPrint(ReadPixel(15, 15))
+EndSelect()
+EnableLayers()
+Try(Plot, 0, 0, 0)
+Try(Cls)
+)";
+    WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "16711680 1 0\n1337\n1217\n"
+                       "lines 33 65280 65280 65280 65280\n"
+                       "thick 99\n"
+                       "circles 225 65280 65280 0\n"
+                       "ellipse 16777215 16777215 16777215 16777215 0 0\n"
+                       "arcs 16777215 0 16711680 0\n"
+                       "outlines 0 0 16777215 0 16777215 16777215 0\n"
+                       "boxes 0 65280 60 60\n"
+                       "turned 1 1\n1218\n1055\n"
+                       "polygons 45 16711680 16711680\n1055\n1189\n1066\n"
+                       "mask 1 0\n"
+                       "clipped 25 16 65280 0\n"
+                       "brush 16711680 65280\n"
+                       "brushmask 0 1\n"
+                       "alpha 100 255\n100\n1162\n1162\n");
+    const std::vector<uint8_t> display = ReadBytes(dir.File("display.bmp")), brush = ReadBytes(dir.File("brush.bmp"));
+    ASSERT_GT(display.size(), 54u);
+    EXPECT_EQ(BmpPixel(display, 10, 10), 0xFFFFFFu);
+    EXPECT_EQ(BmpPixel(display, 9, 10), 0x000000u);
+    ASSERT_GT(brush.size(), 54u);
+    EXPECT_EQ(BmpPixel(brush, 3, 3), 0xFF0000u);
+    EXPECT_EQ(BmpPixel(brush, 8, 8), 0x00FF00u);
+}
+
+TEST(DrawingInPlayer, FormStyleAndShapeLayers) {
+    ScratchDirectory dir;
+    const std::string script =
+        std::string("@DISPLAY {Width = 64, Height = 48, Color = $000000}\n") + kTryFunction + kCountFunction + R"(
+Local st = GetFormStyle()
+DebugPrint(st.formstyle, st.fillstyle, st.gradientstyle, st.gradientangle, st.gradientstartcolor, st.gradientendcolor, st.texturebrush, st.texturex, st.texturey, st.outlinethickness, st.shadowcolor, st.shadowsize, st.shadowdir, st.edgecolor, st.edgesize)
+SetFormStyle({formstyle = #EDGE, edgesize = 99, fillstyle = 9, shadowdir = 9, shadowsize = 0, gradientstyle = 1, texturex = 3, other = "left alone"})
+st = GetFormStyle()
+DebugPrint(st.formstyle, st.edgesize, st.fillstyle, st.shadowdir, st.shadowsize, st.gradientstyle, st.texturex)
+SetFormStyle({formstyle = #SHADOW})
+DebugPrint(GetFormStyle().formstyle)
+SetFormStyle({formstyleclear = #EDGE})
+DebugPrint(GetFormStyle().formstyle)
+SetFormStyle({formstyle = #NORMAL})
+SetFormStyle(GetFormStyle())
+DebugPrint(GetFormStyle().formstyle)
+Try(SetFormStyle, {texturebrush = 9})
+Try(SetFormStyle, 5)
+; Gradients across and down, a texture moved by texturex, an edge and a shadow together.
+SetFormStyle({fillstyle = #FILLGRADIENT, gradientstyle = 0, gradientstartcolor = $FF0000, gradientendcolor = $0000FF})
+Box(0, 0, 32, 8, 0)
+SetFormStyle({gradientstyle = 1})
+Box(0, 10, 8, 32, 0)
+DebugPrint("gradients", ReadPixel(0, 4), ReadPixel(31, 4), ReadPixel(4, 10), ReadPixel(4, 41))
+CreateBrush(5, 4, 4, $00FF00)
+SelectBrush(5)
+Plot(0, 0, $FFFFFF)
+EndSelect()
+SetFormStyle({fillstyle = #FILLTEXTURE, texturebrush = 5, texturex = 1, texturey = 0})
+Box(40, 0, 8, 8, 0)
+DebugPrint("texture", ReadPixel(40, 0), ReadPixel(43, 0), ReadPixel(47, 0), ReadPixel(43, 1))
+Cls()
+SetFormStyle({fillstyle = #FILLCOLOR, formstyle = 96, edgecolor = $00FF00, edgesize = 2, shadowcolor = $0000FF, shadowsize = 4, shadowdir = 3})
+Box(10, 20, 10, 10, $FF0000)
+DebugPrint("effects", ReadPixel(15, 25), ReadPixel(9, 25), ReadPixel(24, 34))
+; Shapes become layers that read back and change through the layer keys.
+SetFormStyle({formstyle = #NORMAL, fillstyle = #FILLCOLOR, texturebrush = -1})
+Cls()
+EnableLayers()
+Line(20, 5, 10, 8, $FFFFFF, {thickness = 3})
+Box(30, 30, 12, 6, $FF0000, {roundlevel = 2})
+Circle(#CENTER, 0, 4, $00FF00)
+Local l1, l2, l3 = GetLayerStyle(1), GetLayerStyle(2), GetLayerStyle(3)
+DebugPrint("layers", l1.x, l1.y, l1.thickness, l2.sizex, l2.sizey, l2.roundlevel, l2.color, l2.fillstyle, l3.radius, l3.x)
+For k, v In Pairs(GetFormStyle())
+  If l2[k] <> v Then DebugPrint("differs", k) EndIf
+Next
+DebugPrint("composed", ReadPixel(35, 32), ReadPixel(29, 30))
+SetLayerStyle(1, {x1 = 0, y1 = 2, x2 = 5, y2 = 0})
+DebugPrint("moved", GetLayerStyle(1).x, GetLayerStyle(1).y)
+Arc(0, 20, 5, 3, 10, 100, $FFFFFF, {clockwise = 1})
+Polygon(0, 40, {0, 0, 4, 0, 0, 4}, $FFFFFF)
+Ellipse(50, 0, 3, 2, $FFFFFF)
+Local l4, l5, l6 = GetLayerStyle(4), GetLayerStyle(5), GetLayerStyle(6)
+DebugPrint("kinds", l4.startangle, l4.endangle, l4.clockwise, l4.radiusa, l4.radiusb, l5.numvertices, l6.radiusa, l6.radiusb)
+CreateBrush(1, 4, 4, $FFFFFF)
+DisplayBrush(1, 0, 0)
+SetFormStyle({edgesize = 5})
+SetLayerStyle(7, {type = #BOX, sizex = 4, sizey = 4})
+DebugPrint("retyped", GetLayerStyle(7).edgesize)
+SetFormStyle({fillstyle = #FILLTEXTURE, texturebrush = 5, texturex = 0})
+Box(50, 40, 8, 8, 0)
+FreeBrush(5)
+ScaleLayer(8, 12, 12)
+DebugPrint("textured", ReadPixel(50, 41), ReadPixel(51, 41))
+Try(SetLayerStyle, 8, {texturebrush = 77})
+SetFormStyle({fillstyle = #FILLCOLOR, texturebrush = -1})
+CreateClipRegion(3, #BOX, 0, 24, 10, 10)
+SetClipRegion(3)
+Box(0, 24, 20, 20, $FFFFFF)
+DebugPrint("clip", GetLayerStyle(9).clipregion, ReadPixel(5, 30), ReadPixel(15, 30))
+SaveSnapshot("layers.bmp")
+)";
+    WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "1 0 2 0 0 16777215 -1 0 0 1 0 4 3 37853 2\n"
+                       "64 64 3 7 1 1 3\n96\n32\n1\n1174\n1140\n"
+                       "gradients 16711680 255 16711680 255\n"
+                       "texture 65280 16777215 16777215 65280\n"
+                       "effects 16711680 65280 255\n"
+                       "layers 10 5 3 12 6 2 16711680 1 4 27\n"
+                       "composed 16711680 0\n"
+                       "moved 0 0\n"
+                       "kinds 10 100 1 5 3 3 3 2\n"
+                       "retyped 5\n"
+                       "textured 65280 65280\n1174\n"
+                       "clip 3 16777215 0\n");
+    const std::vector<uint8_t> layers = ReadBytes(dir.File("layers.bmp"));
+    ASSERT_GT(layers.size(), 54u);
+    EXPECT_EQ(BmpPixel(layers, 5, 30), 0xFFFFFFu);
+    EXPECT_EQ(BmpPixel(layers, 15, 30), 0x000000u);
 }
 
 } // namespace
