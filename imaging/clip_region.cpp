@@ -61,7 +61,7 @@ int FreeClipRegionById(ObjectId id) {
 
 int CreateClipRegion(ObjectId id, int32_t x, int32_t y, int32_t width, int32_t height, const ImageTriple *shape,
                      ClipRegion **out) {
-    if (width < 1 || height < 1) return 1218;
+    if (width < 1 || height < 1) return kErrSizeNotPositive;
     if (!IsAutoHandleRequest(id)) FreeClipRegionById(id); // not strict: a missing one is no error
     auto *r = new (std::nothrow) ClipRegion;
     if (!r) return kErrOutOfMemoryCode;

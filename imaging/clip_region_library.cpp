@@ -22,7 +22,7 @@ int CmdCreateClipRegion(VMState *vm) {
         CheckArgs(vm, 6, 6);
         x = CheckInt32Arg(vm, 3), y = CheckInt32Arg(vm, 4);
         width = CheckInt32Arg(vm, 5), height = CheckInt32Arg(vm, 6);
-        if (width < 1 || height < 1) return 1218;
+        if (width < 1 || height < 1) return kErrSizeNotPositive;
     } else if (type == ObjectKindBrush) {
         CheckArgs(vm, 5, 5);
         ObjectId brush{};

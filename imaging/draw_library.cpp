@@ -20,11 +20,6 @@
 
 namespace {
 
-constexpr int kErrLayersMustBeOff = 1162;
-constexpr int kErrNoCoordinateConstants = 1337;
-constexpr int kErrOutOfRange = 1217;
-constexpr int kErrSizeNotPositive = 1218;
-
 struct OutputInfo {
     int32_t kind = 0, width = 0, height = 0;
     int layers = 0;
@@ -38,7 +33,7 @@ int DescribeOutput(OutputInfo *out) {
 // Plot, ReadPixel and Line take plain pixels.
 int ReadPlainCoordinate(VMState *vm, int n, int32_t *out) {
     *out = CheckInt32Arg(vm, n);
-    return IsPositionConstant(*out) ? kErrNoCoordinateConstants : 0;
+    return IsPositionConstant(*out) ? kErrCoordinateConstant : 0;
 }
 
 // The index of the options table at argument n, or 0 when it is absent or Nil.
@@ -130,7 +125,7 @@ int CmdReadPixel(VMState *vm) {
     if (int error = ReadPlainCoordinate(vm, 2, &y)) return error;
     OutputInfo out;
     if (int error = DescribeOutput(&out)) return error;
-    if (x < 0 || y < 0 || x >= out.width || y >= out.height) return kErrOutOfRange;
+    if (x < 0 || y < 0 || x >= out.width || y >= out.height) return kErrCoordinatesOutOfRange;
     uint32_t value = 0;
     if (int error = DrawServices->readPixel(x, y, &value)) return error;
     PushNumber(vm, value);

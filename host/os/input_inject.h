@@ -20,8 +20,9 @@ void InjectMouseWheel(const HostWindow *window, int32_t dy); // positive: away f
 void InjectWindowEvent(const HostWindow *window, int kind, int32_t a = 0, int32_t b = 0);
 // The mouse moves into the window (the pointer of the window it enters takes over).
 void InjectMouseEnter(const HostWindow *window);
-// What SDL shows: returns 1 when the pointer is visible; *source is 0 for the system pointer, 1 for the window's
-// own and -1 for another; *kind is the window's own pointer's kind (kHostPointerImage or kHostPointerBusy).
+// What is shown: returns 1 when the pointer is visible; *source is 1 when the window's own pointer is in force, 0
+// when the window's system pointer is, -1 when another window's is; *kind is the window's own pointer's kind
+// (kHostPointerImage or kHostPointerBusy). Headless drivers make no cursors, so this reads the host's choice.
 int ReadPointerState(const HostWindow *window, int *source, int *kind);
 void InjectDropFiles(const HostWindow *window, const std::vector<std::string> &names);
 void InjectClipboardUpdate();

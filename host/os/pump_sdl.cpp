@@ -343,9 +343,8 @@ void InjectMouseEnter(const HostWindow *window) {
 }
 
 int ReadPointerState(const HostWindow *window, int *source, int *kind) {
-    SDL_Cursor *shown = SDL_GetCursor();
     const WindowOs *os = window ? window->os : nullptr;
-    *source = shown == SDL_GetDefaultCursor() ? 0 : os && shown == os->cursor ? 1 : -1;
+    *source = !os || PointerWindow != window ? -1 : os->ownPointer ? 1 : 0;
     *kind = os ? os->cursorKind : 0;
     return SDL_ShowCursor(SDL_QUERY) == SDL_ENABLE ? 1 : 0;
 }

@@ -11,7 +11,8 @@ struct WindowOs {
     SDL_Window *sdl = nullptr;
     SDL_Renderer *renderer = nullptr;
     SDL_Texture *texture = nullptr;
-    SDL_Cursor *cursor = nullptr; // the window's own pointer; null: the system one
+    SDL_Cursor *cursor = nullptr; // the window's own pointer (null where the driver cannot make one)
+    bool ownPointer = false;      // the script gave the window a pointer of its own
     int32_t cursorKind = 0;       // kHostPointerImage or kHostPointerBusy
     int32_t textureWidth = 0;
     int32_t textureHeight = 0;
@@ -20,6 +21,9 @@ struct WindowOs {
     int32_t scaledWidth = 0;
     int32_t scaledHeight = 0;
 };
+
+// The window whose pointer was last put in force (SDL shows one pointer for the whole program).
+extern const HostWindow *PointerWindow;
 
 // Queue entries for a changed position or size, or a change between shown and hidden, once per change.
 void ReportWindowGeometry(HostWindow *window, int32_t x, int32_t y, int32_t width, int32_t height);

@@ -276,6 +276,7 @@ int OpenDisplayWindow(HostWindow *window, int activate, const MaskPlane *mask, c
 void CloseDisplayWindow(HostWindow *window) {
     if (!window || !window->open || window->minimised) return;
     openWindows.erase(std::remove(openWindows.begin(), openWindows.end(), window), openWindows.end());
+    if (PointerWindow == window) PointerWindow = nullptr;
     DestroyOs(window->os);
     window->os = nullptr;
     window->open = false;
@@ -443,8 +444,11 @@ int UpdateClipboardHook(HostWindow *window, int enable) {
 
 // SDL has one cursor for the whole program: each window keeps its own pointer (hidden flag and cursor) and it is
 // put in force when that window is set up or the mouse enters it.
+const HostWindow *PointerWindow = nullptr;
+
 void ApplyWindowPointer(HostWindow *window) {
     if (!window || !window->open || !window->os) return;
+    PointerWindow = window;
     if (window->pointerHidden) {
         SDL_ShowCursor(SDL_DISABLE);
         return;
@@ -459,10 +463,12 @@ void HideDisplayPointer(HostWindow *window) {
     ApplyWindowPointer(window);
 }
 
-static void KeepCursor(HostWindow *window, SDL_Cursor *cursor, int32_t kind = kHostPointerImage) {
+// own: the script's pointer, even where the driver could not make the cursor (cursor is null then).
+static void KeepCursor(HostWindow *window, SDL_Cursor *cursor, bool own, int32_t kind = kHostPointerImage) {
     WindowOs *os = window->os;
     SDL_Cursor *old = os->cursor;
     os->cursor = cursor;
+    os->ownPointer = own;
     os->cursorKind = kind;
     ApplyWindowPointer(window);
     if (old) SDL_FreeCursor(old);
@@ -473,11 +479,11 @@ void SetDisplayPointer(HostWindow *window, const HostBitmap *image, const AlphaP
     if (!window || !window->open || !window->os) return;
     window->pointerHidden = false;
     if (kind == kHostPointerBusy) {
-        KeepCursor(window, SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_WAIT), kHostPointerBusy);
+        KeepCursor(window, SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_WAIT), true, kHostPointerBusy);
         return;
     }
     if (!image) {
-        KeepCursor(window, nullptr);
+        KeepCursor(window, nullptr, false);
         return;
     }
     SDL_Surface *s = SDL_CreateRGBSurfaceWithFormat(0, image->width, image->height, 32, SDL_PIXELFORMAT_ARGB8888);
@@ -493,13 +499,13 @@ void SetDisplayPointer(HostWindow *window, const HostBitmap *image, const AlphaP
     }
     SDL_Cursor *cursor = SDL_CreateColorCursor(s, hotX, hotY);
     SDL_FreeSurface(s);
-    if (cursor) KeepCursor(window, cursor);
+    KeepCursor(window, cursor, true);
 }
 
 void RestoreDisplayPointer(HostWindow *window) {
     if (!window) return;
     window->pointerHidden = false;
-    if (window->os && window->open) KeepCursor(window, nullptr);
+    if (window->os && window->open) KeepCursor(window, nullptr, false);
 }
 
 int FitsScreen(HostWindow *, int32_t, int32_t, int32_t outerWidth, int32_t outerHeight) {

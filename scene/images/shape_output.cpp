@@ -145,7 +145,7 @@ int ReadPixel(int32_t x, int32_t y, uint32_t *value) {
     const bool inside = x < bitmap->width && y < bitmap->height;
     *value = inside ? ReadPixelColour(bitmap, x, y) & 0xFFFFFF : 0;
     if (owned) FreeHostBitmap(bitmap);
-    return inside ? 0 : 1217;
+    return inside ? 0 : kErrCoordinatesOutOfRange;
 }
 
 int AddShape(VMState *vm, ShapeRecord *shape, int32_t x, int32_t y, int32_t width, int32_t height,

@@ -27,9 +27,9 @@ TEST_F(ClipRegions, FoundByIdUntilFreed) {
     ClipRegion *r;
     ASSERT_EQ(FindClipRegion(ObjectId{1, nullptr}, nullptr, 0, &r), 0);
     EXPECT_EQ(r->width, 4);
-    EXPECT_EQ(FindClipRegion(ObjectId{2, nullptr}, nullptr, 0, &r), kErrObjectNotFound);
+    EXPECT_EQ(FindClipRegion(ObjectId{2, nullptr}, nullptr, 0, &r), kErrClipRegionNotFound);
     EXPECT_EQ(FreeClipRegionById(ObjectId{1, nullptr}), 0);
-    EXPECT_EQ(FindClipRegion(ObjectId{1, nullptr}, nullptr, 0, &r), kErrObjectNotFound);
+    EXPECT_EQ(FindClipRegion(ObjectId{1, nullptr}, nullptr, 0, &r), kErrClipRegionNotFound);
 }
 
 TEST_F(ClipRegions, FreeWaitsForTheLayersThatUseIt) {

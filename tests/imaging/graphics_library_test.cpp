@@ -100,7 +100,7 @@ TEST_F(GraphicsLibrary, RegisteredKindsComeInTheReportOrder) {
         RegisterObjectKind({name[0] == 'B' ? ObjectKindBrush : 0, name, [] { return int32_t(1); }, nullptr});
     std::string order;
     for (const ObjectKindEntry &e : RegisteredObjectKinds()) order += std::string(e.name) + ",";
-    EXPECT_EQ(order, "DISPLAY,BRUSH,SPRITE ON SCREEN,TIMER,ASYNCDRAW,OWN KIND,");
+    EXPECT_EQ(order, "DISPLAY,BRUSH,SPRITE ON SCREEN,TIMER,CLIPREGION,POINTER,ASYNCDRAW,OWN KIND,");
     EXPECT_EQ(FindObjectKind(0), nullptr);
     ASSERT_NE(FindObjectKind(ObjectKindBrush), nullptr);
     EXPECT_STREQ(FindObjectKind(ObjectKindBrush)->name, "BRUSH");

@@ -128,8 +128,8 @@ DumpObjects()
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out.substr(0, run.out.find("OBJECT STATISTICS")),
               "8 6 1\n1055\n1055\n1041\n1055\n1429\n1\n0\n1041\n1041\n");
-    for (const char *line : {"OBJECT STATISTICS\n", "DISPLAY: 1\n", "BRUSH: 2\n", "CLIPREGION: 1\n",
-                             "POINTER: 1\n", "ASYNCDRAW: 0\n"})
+    for (const char *line : {"OBJECT STATISTICS\n", "DISPLAY: 1\n", "BRUSH: 2\n", "LAYER: 3\n", "CLIPREGION: 1\n",
+                             "POINTER: 1\n", "ASYNCDRAW: 0\n", "SPRITE ON SCREEN: 0\n", "TIMER: 0\n"})
         EXPECT_NE(run.out.find(line), std::string::npos) << line << run.out;
     EXPECT_LT(run.out.find("DISPLAY: 1"), run.out.find("BRUSH: 2"));
     EXPECT_LT(run.out.find("POINTER: 1"), run.out.find("ASYNCDRAW: 0"));

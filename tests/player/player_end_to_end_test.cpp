@@ -329,4 +329,9 @@ TEST(PlayerEndToEnd, BundledDemoPlaysClean) {
     uint32_t gem = BmpPixel(shot, 540 + 24, 200 + 24), sky = BmpPixel(shot, 540 + 24, 100);
     EXPECT_GT(gem & 0xFF, 0xC0u) << std::hex << gem;  // the gem is bright blue-white, the sky there dark
     EXPECT_LT(sky & 0xFF, 0xC0u) << std::hex << sky;
+    // The shapes: the gradient box runs from yellow to red, the circle cut by its region shows only inside it.
+    EXPECT_EQ(BmpPixel(shot, 80, 200), 0xFFE060u);
+    EXPECT_EQ(BmpPixel(shot, 175, 225), 0x40C040u);
+    EXPECT_EQ(BmpPixel(shot, 250, 240), 0xE04080u);
+    EXPECT_NE(BmpPixel(shot, 270, 260), 0xE04080u);
 }

@@ -224,7 +224,7 @@ TEST(LayerClipRegions, RegionFreedUnderALayerWaitsForTheLayer) {
     EndClipScene();
 }
 
-// Scripts cannot make clip regions yet, so the "clipregion" key is tried here on the setter itself.
+// The "clipregion" key tried on the setter itself, a table of ids and what each leaves.
 TEST(LayerClipRegions, StyleKeySetsReplacesAndRemovesTheRegion) {
     BGPic picture;
     ClipRegion *region = StartClipScene(&picture);
@@ -240,7 +240,7 @@ TEST(LayerClipRegions, StyleKeySetsReplacesAndRemovesTheRegion) {
         int error;
         const ClipRegion *clip;
         int32_t uses;
-    } cases[] = {{7, 0, region, 1}, {7, 0, region, 1}, {99, 1041, region, 1}, {-1, 0, nullptr, 0}};
+    } cases[] = {{7, 0, region, 1}, {7, 0, region, 1}, {99, 1428, region, 1}, {-1, 0, nullptr, 0}};
     for (const Case &c : cases) {
         NewTable(vm);
         SetTableNumber(vm, "clipregion", c.id);
