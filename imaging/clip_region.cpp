@@ -64,14 +64,14 @@ int CreateClipRegion(ObjectId id, int32_t x, int32_t y, int32_t width, int32_t h
     if (width < 1 || height < 1) return kErrSizeNotPositive;
     if (!IsAutoHandleRequest(id)) FreeClipRegionById(id); // not strict: a missing one is no error
     auto *r = new (std::nothrow) ClipRegion;
-    if (!r) return kErrOutOfMemoryCode;
+    if (!r) return kErrOutOfMemory;
     r->x = x, r->y = y, r->width = width, r->height = height;
     // The brush's shape is copied, so later changes to the brush leave the region as it was made.
     if (shape && (shape->mask || shape->alpha)) {
         r->mask = AllocMaskPlane(nullptr, width, height, true);
         if (!r->mask) {
             delete r;
-            return kErrOutOfMemoryCode;
+            return kErrOutOfMemory;
         }
         for (int32_t j = 0; j < height; ++j) {
             uint8_t *row = r->mask->bits + ptrdiff_t(j) * r->mask->bytesPerRow;

@@ -49,7 +49,7 @@ int AttachTexture(ShapeRecord *shape, bool forLayer) {
     ImageTriple image;
     if (int error = DrawServices->findBrushImage(shape->style.textureBrush, &image)) return error;
     shape->texture = forLayer ? CopyTextureImage(image.bitmap) : BorrowTextureImage(image.bitmap);
-    return shape->texture ? 0 : kErrOutOfMemoryCode;
+    return shape->texture ? 0 : kErrOutOfMemory;
 }
 
 // A shape through a transform: rendered upright, then placed and turned as DisplayBrush places a brush.
@@ -87,7 +87,7 @@ int DrawShapeCommand(VMState *vm, ShapeRecord &shape, int32_t x, int32_t y, int3
     if (int error = AttachTexture(&shape, out.layers != 0)) return error;
     if (out.layers) {
         auto *record = new (std::nothrow) ShapeRecord(shape);
-        if (!record) return kErrOutOfMemoryCode;
+        if (!record) return kErrOutOfMemory;
         return DrawServices->addShapeLayer(vm, record, x, y, width, height, transform, layerOptions);
     }
     if (!IsIdentityTransform(transform)) return DrawTransformedShape(shape, x, y, transform);
@@ -147,7 +147,7 @@ int CmdLine(VMState *vm) {
     const int32_t x = std::min(e[0], e[2]), y = std::min(e[1], e[3]);
     shape.x1 = e[0] - x, shape.y1 = e[1] - y, shape.x2 = e[2] - x, shape.y2 = e[3] - y;
     const int64_t width = std::llabs(int64_t(e[2]) - e[0]) + 1, height = std::llabs(int64_t(e[3]) - e[1]) + 1;
-    if (width > INT32_MAX || height > INT32_MAX) return kErrInternalLimitCode;
+    if (width > INT32_MAX || height > INT32_MAX) return kErrInternalLimit;
     return DrawShapeCommand(vm, shape, x, y, int32_t(width), int32_t(height), options, true);
 }
 
@@ -171,7 +171,7 @@ namespace {
 int EllipseCommand(VMState *vm, int32_t kind, int32_t x, int32_t y, int32_t a, int32_t b, uint32_t colour,
                    int options, ShapeRecord &shape) {
     if (a < 0 || b < 0) return kErrWrongUsage;
-    if (a >= INT32_MAX / 2 || b >= INT32_MAX / 2) return kErrInternalLimitCode;
+    if (a >= INT32_MAX / 2 || b >= INT32_MAX / 2) return kErrInternalLimit;
     shape.kind = kind;
     shape.radiusX = a, shape.radiusY = b;
     shape.color = colour;

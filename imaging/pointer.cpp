@@ -35,14 +35,14 @@ int CreatePointerRecord(ObjectId id, const ImageTriple &image, int32_t hotX, int
     if (hotX < 0 || hotY < 0 || hotX >= image.width || hotY >= image.height) return kErrWrongUsage;
     if (!IsAutoHandleRequest(id)) FreePointerById(id);
     auto *p = new (std::nothrow) PointerRecord;
-    if (!p) return kErrOutOfMemoryCode;
+    if (!p) return kErrOutOfMemory;
     p->image = AllocHostBitmap(image.width, image.height);
     p->alpha = (image.mask || image.alpha) ? AllocAlphaPlane(image.width, image.height, false) : nullptr;
     if (!p->image || ((image.mask || image.alpha) && !p->alpha)) {
         FreeHostBitmap(p->image);
         FreeAlphaPlane(p->alpha);
         delete p;
-        return kErrOutOfMemoryCode;
+        return kErrOutOfMemory;
     }
     for (int32_t y = 0; y < image.height; ++y) {
         const uint32_t *src = HostBitmapRow32(image.bitmap, y);

@@ -264,7 +264,7 @@ int AddShapeLayer(VMState *vm, int32_t kind, ShapeRecord *shape, int32_t x, int3
     LayerDrawParams *params = display && bgpic ? new (std::nothrow) LayerDrawParams : nullptr;
     if (!params) {
         FreeShapeRecord(shape);
-        return display && bgpic ? kErrOutOfMemoryCode : kErrWrongUsage;
+        return display && bgpic ? kErrOutOfMemory : kErrWrongUsage;
     }
     params->shape = shape;
     params->x = x = ClampLayerCoordinate(ResolveXPosition(x, width, 0, transform.anchorX));
