@@ -67,8 +67,8 @@ DisplayBrush(1, 0, 0)
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "20 20 1\n8\n1041\n1218\n1055\n1174\n1014\n1193\n1428\n1428\n1428\n1 -1\n2\n1428\n1\n");
-    const std::vector<uint8_t> clipped = ReadBytes(dir.File("clipped.bmp")), brush = ReadBytes(dir.File("brush.bmp")),
-                               layers = ReadBytes(dir.File("layers.bmp"));
+    const std::vector<uint8_t> clipped = ReadFileBytes(dir.File("clipped.bmp")), brush = ReadFileBytes(dir.File("brush.bmp")),
+                               layers = ReadFileBytes(dir.File("layers.bmp"));
     ASSERT_GT(clipped.size(), 54u);
     EXPECT_EQ(BmpPixel(clipped, 9, 9), 0x000000u);
     EXPECT_EQ(BmpPixel(clipped, 10, 10), 0xFF0000u);
@@ -133,7 +133,7 @@ DumpObjects()
         EXPECT_NE(run.out.find(line), std::string::npos) << line << run.out;
     EXPECT_LT(run.out.find("DISPLAY: 1"), run.out.find("BRUSH: 2"));
     EXPECT_LT(run.out.find("POINTER: 1"), run.out.find("ASYNCDRAW: 0"));
-    const std::vector<uint8_t> finished = ReadBytes(dir.File("finished.bmp"));
+    const std::vector<uint8_t> finished = ReadFileBytes(dir.File("finished.bmp"));
     ASSERT_GT(finished.size(), 54u);
     EXPECT_EQ(BmpPixel(finished, 0, 0), 0x00FF00u);
     EXPECT_EQ(BmpPixel(finished, 63, 47), 0x00FF00u);
@@ -272,7 +272,7 @@ Try(Cls)
                        "brush 16711680 65280\n"
                        "brushmask 0 1\n"
                        "alpha 100 255\n100\n1162\n1162\n");
-    const std::vector<uint8_t> display = ReadBytes(dir.File("display.bmp")), brush = ReadBytes(dir.File("brush.bmp"));
+    const std::vector<uint8_t> display = ReadFileBytes(dir.File("display.bmp")), brush = ReadFileBytes(dir.File("brush.bmp"));
     ASSERT_GT(display.size(), 54u);
     EXPECT_EQ(BmpPixel(display, 10, 10), 0xFFFFFFu);
     EXPECT_EQ(BmpPixel(display, 9, 10), 0x000000u);
@@ -369,7 +369,7 @@ SaveSnapshot("layers.bmp")
                        "retyped 5\n"
                        "textured 65280 65280\n1174\n"
                        "clip 3 16777215 0\n");
-    const std::vector<uint8_t> layers = ReadBytes(dir.File("layers.bmp"));
+    const std::vector<uint8_t> layers = ReadFileBytes(dir.File("layers.bmp"));
     ASSERT_GT(layers.size(), 54u);
     EXPECT_EQ(BmpPixel(layers, 5, 30), 0xFFFFFFu);
     EXPECT_EQ(BmpPixel(layers, 15, 30), 0x000000u);
