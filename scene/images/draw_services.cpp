@@ -10,6 +10,7 @@
 #include "scene/images/brush.h"
 #include "scene/images/output.h"
 #include "scene/images/scene_objects.h"
+#include "scene/layers/layers.h"
 
 
 namespace {
@@ -21,17 +22,25 @@ int SetCurrentClipRegion(ClipRegion *region) {
 }
 
 void ReleaseClipRegion(const ClipRegion *region, int clearLayers) {
-    // The current display's sprites show whole at once; the others when their display next draws them.
-    DetachClipRegionFromSprites(region);
+    // Sprites drawn through the region show whole from now on: at once on the current display, on the others
+    // when their display next draws them.
+    const BGPic *shown = CurrentDisplay ? CurrentDisplay->picture : nullptr;
+    int32_t x = 0, y = 0, width = 0, height = 0;
     for (BGPic *bgpic = BGPicList; bgpic; bgpic = bgpic->next) {
         if (bgpic->clipRegion == region) bgpic->clipRegion = nullptr;
-        for (OnScreenSprite *s = bgpic->sprites; s; s = s->next)
-            if (s->clip == region) s->clip = nullptr;
+        for (OnScreenSprite *s = bgpic->sprites; s; s = s->next) {
+            if (s->clip != region) continue;
+            s->clip = nullptr;
+            if (bgpic != shown) continue;
+            if (width) JoinRects(x, y, width, height, s->x, s->y, s->width, s->height, &x, &y, &width, &height);
+            else x = s->x, y = s->y, width = s->width, height = s->height;
+        }
     }
     for (DisplayRecord *d = DisplayList; d; d = d->next)
         for (OutputRecord *record : {d->selectOutput, d->doubleBufferOutput})
             if (record && record->clipRegion == region) record->clipRegion = nullptr;
     if (clearLayers) ClearLayerClipRegionRefs(region);
+    if (width) RefreshArea(x, y, width, height);
 }
 
 int FindBrushPlanes(ObjectId id, ImageTriple *image) {
