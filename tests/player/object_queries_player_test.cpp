@@ -23,6 +23,11 @@ LoadAnim(1, "anim.gif")
 DebugPrint(GetAttribute(#ANIM, 1, #ATTRWIDTH), GetAttribute(#ANIM, 1, #ATTRHEIGHT), GetAttribute(#ANIM, Nil, #ATTRCOUNT))
 CreateTextObject(1, "Hi")
 DebugPrint(GetAttribute(#TEXTOBJECT, 1, #ATTRWIDTH) > 0, GetAttribute(#TEXTOBJECT, 1, #ATTRHEIGHT) > 0)
+; A wrapped text object is as wide as its wrap width allows, though it is laid out at CENTER.
+CreateTextObject(2, "aaa bbb ccc ddd", #LEFT, 60)
+CreateTextObject(3, "aaa bbb ccc ddd", #LEFT, 56)
+CreateTextObject(4, "abcdefghijkl mn", #LEFT, 40)
+DebugPrint(GetAttribute(#TEXTOBJECT, 2, #ATTRWIDTH), GetAttribute(#TEXTOBJECT, 3, #ATTRWIDTH), GetAttribute(#TEXTOBJECT, 4, #ATTRWIDTH))
 EnableLayers()
 CreateBrush(1, 12, 7, $FF0000)
 DisplayBrush(1, 0, 0)
@@ -48,6 +53,7 @@ Try(GetAttribute, #ANIM, 1, #ATTRHASALPHA))";
     EXPECT_EQ(run.out, "30 20 2\n"
                        "16 12 1\n"
                        "1 1\n"
+                       "60 56 40\n"
                        "12 14 2\n"
                        "2 1 1 1 3\n"
                        "1177\n1081\n1194\n1055\n1055\n");

@@ -296,8 +296,8 @@ int RenderTextRuns(const TextDrawParams &params, int32_t startX, std::vector<Tex
     out->offsetX = left;
     out->offsetY = top;
     out->layoutWidth = img.width;
-    if (params.rightMargin > 0 && params.x != kAlignCenter)
-        out->layoutWidth = std::min(img.width, params.rightMargin - left);
+    // Centred text too: a text object is laid out at CENTER, and its wrapped width must still be the narrower one.
+    if (params.rightMargin > 0) out->layoutWidth = std::min(img.width, params.rightMargin - left);
     if (geometryOnly) return 0;
     // Antialiased text in one opaque colour without effects: the glyph coverage is the alpha channel itself.
     const uint32_t plain = kTextShadow | kTextEdge | kTextUnderlined;

@@ -130,6 +130,7 @@ int CmdCreateTextObject(VMState *vm) {
     object->params.tablesLaidOut = true;
     object->image = rendered.image;
     object->baseWidth = rendered.image.width;
+    object->layoutWidth = std::min(rendered.layoutWidth, rendered.image.width);
     object->baseHeight = rendered.image.height;
     object->offsetX = rendered.offsetX;
     object->offsetY = rendered.offsetY;

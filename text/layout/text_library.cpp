@@ -75,7 +75,7 @@ int TextObjectBrushSource(VMState *, ObjectId source, int32_t, ImageTriple *imag
 int TextObjectAttribute(VMState *vm, ObjectId id, int32_t attribute, int) {
     TextObject *object = nullptr;
     if (int error = FindTextObject(id, &object, 0)) return error;
-    return AnswerSizeAttribute(vm, attribute, object->image.width, object->image.height);
+    return AnswerSizeAttribute(vm, attribute, object->layoutWidth, object->image.height);
 }
 
 // A moving text object is locked through its count (MoveTextObject).

@@ -2,6 +2,7 @@
 // and showing an object on the output or in a layer.
 #include "text/layout/text_objects.h"
 
+#include <algorithm>
 #include <new>
 
 #include "imaging/display_image.h"
@@ -51,6 +52,7 @@ int CopyTextObjectRecord(const TextObject &source, ObjectId id, TextObject **out
     copy->transform = source.transform;
     copy->baseWidth = source.baseWidth;
     copy->baseHeight = source.baseHeight;
+    copy->layoutWidth = source.layoutWidth;
     copy->offsetX = source.offsetX;
     copy->offsetY = source.offsetY;
     copy->image.width = source.image.width;
@@ -87,6 +89,8 @@ int RerenderTextObject(VMState *vm, TextObject *object) {
     }
     FreeImageTriple(&object->image);
     object->image = image;
+    // A turned or scaled image is placed by its own width; the wrap only narrows the upright layout.
+    object->layoutWidth = image.bitmap == text.image.bitmap ? std::min(text.layoutWidth, image.width) : image.width;
     const bool upright = object->transform.rotate % 360 == 0;
     object->offsetX = upright ? text.offsetX : 0;
     object->offsetY = upright ? text.offsetY : 0;
@@ -98,7 +102,7 @@ int ShowTextObject(VMState *vm, ObjectId id, int32_t x, int32_t y, const Display
     TextObject *object = nullptr;
     if (int error = FindTextObject(id, &object, 0)) return error;
     const ImageTriple &image = object->image;
-    x = ResolveXPosition(x, image.width, 0, transform.anchorX);
+    x = ResolveXPosition(x, object->layoutWidth, 0, transform.anchorX);
     y = ResolveYPosition(y, image.height, 0, transform.anchorY);
     const DisplayRecord *display = CurrentDisplay;
     if (display && display->layersEnabled && CurrentBGPic &&
@@ -115,7 +119,7 @@ int AddTextObjectLayer(VMState *vm, ObjectId id, int32_t x, int32_t y, int32_t i
     if (int error = FindTextObject(id, &object, 0)) return error;
     auto *params = new (std::nothrow) LayerDrawParams;
     if (!params) return kErrOutOfMemory;
-    params->x = x = ClampLayerCoordinate(ResolveXPosition(x, object->image.width, 0, 0));
+    params->x = x = ClampLayerCoordinate(ResolveXPosition(x, object->layoutWidth, 0, 0));
     params->y = y = ClampLayerCoordinate(ResolveYPosition(y, object->image.height, 0, 0));
     params->width = object->image.width;
     params->height = object->image.height;

@@ -12,6 +12,7 @@ struct TextObject {
     ObjectId id{};
     ImageTriple image;
     int32_t baseWidth = 0, baseHeight = 0;
+    int32_t layoutWidth = 0; // what it is placed and measured by: less than the image's width when wrapping cut it
     int32_t offsetX = 0, offsetY = 0;
     int32_t lockCount = 0; // holders (transitions, sprites) count up and down; modifying waits for zero
     bool freePending = false;
