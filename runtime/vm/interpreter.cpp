@@ -340,17 +340,20 @@ L_CONCAT: {
 L_JMP:
     JUMP(GetSBx(i));
     DISPATCH_JUMPED();
+// The == rule of EQ, SEQ and SNE: numbers by value, __eq only between tables or userdata, the rest raw.
+#define EQUAL_OPERANDS(eq, rb, rc)                                                                                 \
+    if (rb->tt == TNUMBER && rc->tt == TNUMBER)                                                                    \
+        eq = rb->u.n == rc->u.n;                                                                                   \
+    else if (rb->tt != rc->tt)                                                                                     \
+        eq = false;                                                                                                \
+    else if (rb->tt == TTABLE || rb->tt == TUSERDATA)                                                              \
+        PROTECT(eq = EqualValues(vm, rb, rc));                                                                     \
+    else                                                                                                           \
+        eq = RawEqualValues(rb, rc)
 L_EQ: {
     const VMValue *rb = RKB(), *rc = RKC();
     bool eq;
-    if (rb->tt == TNUMBER && rc->tt == TNUMBER)
-        eq = rb->u.n == rc->u.n;
-    else if (rb->tt != rc->tt)
-        eq = false;
-    else if (rb->tt == TTABLE || rb->tt == TUSERDATA)
-        PROTECT(eq = EqualValues(vm, rb, rc));
-    else
-        eq = RawEqualValues(rb, rc);
+    EQUAL_OPERANDS(eq, rb, rc);
     if (eq != (GetA(i) != 0))
         pc++;
     else
@@ -406,18 +409,12 @@ L_SEQ:
 L_SNE: {
     const VMValue *rb = RKB(), *rc = RKC();
     bool eq;
-    if (rb->tt == TNUMBER && rc->tt == TNUMBER)
-        eq = rb->u.n == rc->u.n;
-    else if (rb->tt != rc->tt)
-        eq = false;
-    else if (rb->tt == TTABLE || rb->tt == TUSERDATA)
-        PROTECT(eq = EqualValues(vm, rb, rc));
-    else
-        eq = RawEqualValues(rb, rc);
+    EQUAL_OPERANDS(eq, rb, rc);
     if (GetOp(i) == OP_SNE) eq = !eq;
     SetNumber(RA(), eq ? 1 : 0);
     DISPATCH();
 }
+#undef EQUAL_OPERANDS
 L_SLT: {
     const VMValue *rb = RKB(), *rc = RKC();
     bool r;
