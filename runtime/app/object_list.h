@@ -5,13 +5,16 @@
 //
 // A record type has an `ObjectId id`; optionally `lockCount` (non-zero: running moves, the object can be
 // neither changed nor freed) and `freePending` (freed by the script, still shown by layers, renamed to
-// {0, own address} so its number is free at once).
+// {0, own address} so its number is free at once). Only the list changes a record's id: an index by id keeps
+// lookups from walking the list, which commands that run for every object of a frame would otherwise do.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <new>
+#include <unordered_map>
 #include <vector>
 
 #include "runtime/app/command.h"
@@ -86,13 +89,25 @@ template <typename T> class ObjectList {
         }
         records_.back().reset(record);
         record->id = IsAutoHandleRequest(id) ? ObjectId{0, record} : id;
+        Index(record);
         return record;
     }
 
+    // The first record with the id. A free-pending record has an id of its own ({0, itself}), so skipping it
+    // never uncovers another.
     T *Find(ObjectId id, bool withPending = false) const {
-        for (const auto &record : records_)
-            if (record->id == id && (withPending || !IsPending(record.get()))) return record.get();
-        return nullptr;
+        T *record = nullptr;
+        if (indexed_) {
+            auto it = index_.find(id);
+            if (it != index_.end()) record = it->second;
+        } else {
+            for (const auto &r : records_)
+                if (r->id == id) {
+                    record = r.get();
+                    break;
+                }
+        }
+        return record && (withPending || !IsPending(record)) ? record : nullptr;
     }
 
     // 1041 for a handle; the kind's error with the number as error argument for a number.
@@ -145,8 +160,10 @@ template <typename T> class ObjectList {
             const bool layers = rules_->layers &&
                                 rules_->layers->detachLayerReferences(rules_->layerKind, record->id, record) != 0;
             if (elsewhere || layers) {
+                Unindex(record);
                 record->id = ObjectId{0, record};
                 record->freePending = 1;
+                Index(record);
                 return;
             }
         }
@@ -168,6 +185,7 @@ template <typename T> class ObjectList {
             if (it->get() == record) {
                 std::unique_ptr<T> owned = std::move(*it);
                 records_.erase(it);
+                Unindex(record);
                 if (rules_->release) rules_->release(owned.get());
                 return true;
             }
@@ -176,6 +194,7 @@ template <typename T> class ObjectList {
 
     // Frees every record at once, the newest first.
     void Clear() {
+        index_.clear();
         while (!records_.empty()) {
             std::unique_ptr<T> owned = std::move(records_.back());
             records_.pop_back();
@@ -209,7 +228,35 @@ template <typename T> class ObjectList {
         return rules_->layers && rules_->layers->isUsedByLayers(rules_->layerKind, record->id, nullptr) != 0;
     }
 
+    struct IdHash {
+        size_t operator()(const ObjectId &id) const {
+            return std::hash<void *>()(id.handle) ^ (size_t(uint32_t(id.number)) * 0x9E3779B97F4A7C15ull);
+        }
+    };
+
+    // The index keeps the first record of each id; a record that leaves it hands the id to the next one.
+    void Index(T *record) {
+        if (!indexed_) return;
+        try {
+            index_.try_emplace(record->id, record);
+        } catch (const std::bad_alloc &) {
+            // Lookups walk the list from now on.
+            indexed_ = false;
+            index_.clear();
+        }
+    }
+    void Unindex(T *record) {
+        if (!indexed_) return;
+        auto it = index_.find(record->id);
+        if (it == index_.end() || it->second != record) return;
+        index_.erase(it);
+        for (const auto &r : records_)
+            if (r.get() != record && r->id == record->id) return Index(r.get());
+    }
+
     using Records = std::vector<std::unique_ptr<T>>;
     const ObjectRules<T> *rules_;
     Records &records_;
+    std::unordered_map<ObjectId, T *, IdHash> &index_ = *new std::unordered_map<ObjectId, T *, IdHash>;
+    bool indexed_ = true;
 };
