@@ -12,6 +12,7 @@
 #include "runtime/vm/vm.h"
 
 struct BGPic;
+struct Sprite;
 struct DisplayRecord;
 struct ShapeRecord;
 
@@ -89,10 +90,12 @@ struct vlBGPicButton {
     int32_t activeWhenHidden = 0; // the button works while its layer is hidden
 };
 
-// A sprite shown on a picture.
+// A sprite shown on a picture. The list is the drawing order.
 struct OnScreenSprite {
     OnScreenSprite *next = nullptr;
     ObjectId sprite{};
+    Sprite *object = nullptr;        // the sprite itself, so drawing needs no lookup by id
+    const BGPic *picture = nullptr; // the picture whose list holds the entry
     int32_t x = 0, y = 0, width = 0, height = 0;
     int32_t frame = 0;
     ClipRegion *clip = nullptr;

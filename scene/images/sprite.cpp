@@ -14,15 +14,7 @@
 #include "scene/images/bgpic.h"
 #include "scene/layers/layers.h"
 
-Sprite *SpriteList = nullptr;
-
 namespace {
-
-int NotFound(ObjectId id) {
-    if (id.handle) return kErrObjectNotFound;
-    SetErrorArgNumber(id.number);
-    return kErrSpriteNotFound;
-}
 
 bool Overlap(const OnScreenSprite &a, int32_t x, int32_t y) {
     const int64_t ax2 = int64_t(a.x) + a.width - 1, ay2 = int64_t(a.y) + a.height - 1;
@@ -35,10 +27,17 @@ bool UsesComponent(const Sprite *linked, const Sprite *component) {
 }
 
 bool IsComponent(const Sprite *sprite) {
-    for (const Sprite *s = SpriteList; s; s = s->next)
+    for (const Sprite *s : SpriteList)
         if (UsesComponent(s, sprite)) return true;
     return false;
 }
+
+OnScreenSprite *EntryOn(const Sprite *sprite, const BGPic *bgpic) {
+    for (OnScreenSprite *s : sprite->shown)
+        if (s->picture == bgpic) return s;
+    return nullptr;
+}
+
 
 // Unlinks the sprite's record from one picture and redraws its rectangle on whichever display shows the picture.
 void TakeOffPicture(BGPic *bgpic, const Sprite *sprite) {
@@ -55,33 +54,41 @@ void TakeOffPicture(BGPic *bgpic, const Sprite *sprite) {
                     RefreshMergedRects(d);
                 }
         }
-        delete s;
+        DeleteOnScreenSprite(s);
         return;
     }
 }
 
 // The linked sprites that use sprite, and theirs, in an order where each comes before what it links to.
 void CollectDependents(Sprite *sprite, std::vector<Sprite *> *out) {
-    for (Sprite *s = SpriteList; s; s = s->next)
+    for (Sprite *s : SpriteList)
         if (UsesComponent(s, sprite) && std::find(out->begin(), out->end(), s) == out->end()) {
             out->push_back(s);
             CollectDependents(s, out);
         }
 }
 
-void DeleteSprite(Sprite *sprite) {
-    for (Sprite **link = &SpriteList; *link; link = &(*link)->next)
-        if (*link == sprite) {
-            *link = sprite->next;
-            break;
-        }
-    // Every picture, not only the display's: a record left elsewhere would point at freed frames.
-    for (BGPic *bgpic = BGPicList; bgpic; bgpic = bgpic->next) TakeOffPicture(bgpic, sprite);
+// Every picture that shows the sprite, not only the display's: an entry left behind would point at freed frames.
+void ReleaseSprite(Sprite *sprite) {
+    while (!sprite->shown.empty()) {
+        OnScreenSprite *entry = sprite->shown.back();
+        TakeOffPicture(const_cast<BGPic *>(entry->picture), sprite);
+        // An entry its picture's list lost some other way only needs deleting.
+        if (!sprite->shown.empty() && sprite->shown.back() == entry) DeleteOnScreenSprite(entry);
+    }
     FreeSpriteFramePlanes(sprite->frames);
-    delete sprite;
 }
 
+constexpr ObjectRules<Sprite> kSpriteRules{.notFoundError = kErrSpriteNotFound, .release = ReleaseSprite};
+
 } // namespace
+
+ObjectList<Sprite> SpriteList{&kSpriteRules};
+
+void DeleteOnScreenSprite(OnScreenSprite *s) {
+    if (s->object) std::erase(s->object->shown, s);
+    delete s;
+}
 
 void FreeSpriteFramePlanes(std::vector<ImageTriple> &frames) {
     for (ImageTriple &f : frames) {
@@ -99,7 +106,6 @@ int CreateSpriteRecord(ObjectId id, int32_t width, int32_t height, std::vector<I
         if (frames) FreeSpriteFramePlanes(*frames);
         return kErrOutOfMemory;
     }
-    sprite->id = IsAutoHandleRequest(id) ? ObjectId{0, sprite} : id;
     sprite->width = width;
     sprite->height = height;
     sprite->transparentColor = transparentColor;
@@ -109,9 +115,11 @@ int CreateSpriteRecord(ObjectId id, int32_t width, int32_t height, std::vector<I
         for (const Sprite *c : *links) sprite->frameCount += c->frameCount;
     else
         sprite->frameCount = int32_t(sprite->frames.size());
-    Sprite **tail = &SpriteList;
-    while (*tail) tail = &(*tail)->next;
-    *tail = sprite;
+    if (!SpriteList.Add(sprite, id)) {
+        FreeSpriteFramePlanes(sprite->frames);
+        delete sprite;
+        return kErrOutOfMemory;
+    }
     if (out) *out = sprite;
     return 0;
 }
@@ -129,25 +137,12 @@ int CreateLinkedSprite(ObjectId id, const ObjectId *components, int32_t count, S
     return CreateSpriteRecord(id, links[0]->width, links[0]->height, nullptr, &links, -1, out);
 }
 
-int FindSprite(ObjectId id, Sprite **out, int flags) {
-    *out = nullptr;
-    for (Sprite *s = SpriteList; s; s = s->next) {
-        if (s->id != id) continue;
-        if ((flags & kFindSpriteModify) && s->lockCount) return kErrObjectLocked;
-        *out = s;
-        return 0;
-    }
-    return NotFound(id);
-}
+int FindSprite(ObjectId id, Sprite **out, int flags) { return SpriteList.Find(id, out, flags & kFindSpriteModify); }
 
 int FindOnScreenSprite(ObjectId id, OnScreenSprite **out) {
     *out = nullptr;
-    if (CurrentBGPic)
-        for (OnScreenSprite *s = CurrentBGPic->sprites; s; s = s->next)
-            if (s->sprite == id) {
-                *out = s;
-                return 0;
-            }
+    if (const Sprite *sprite = SpriteList.Find(id); sprite && CurrentBGPic)
+        if ((*out = EntryOn(sprite, CurrentBGPic))) return 0;
     if (id.handle) return kErrSpriteHandleNotOnScreen;
     SetErrorArgNumber(id.number);
     return kErrSpriteNotOnScreen;
@@ -183,10 +178,7 @@ int DrawSprite(ObjectId id, int32_t x, int32_t y, int32_t frame) {
     if (!bgpic) return kErrWrongUsage;
     x = ResolveXPosition(x, sprite->width, bgpic->current.width, 0);
     y = ResolveYPosition(y, sprite->height, bgpic->current.height, 0);
-    OnScreenSprite *shown = nullptr;
-    for (OnScreenSprite *s = bgpic->sprites; s && !shown; s = s->next)
-        if (s->sprite == sprite->id) shown = s;
-    if (shown) {
+    if (OnScreenSprite *shown = EntryOn(sprite, bgpic)) {
         const int32_t newFrame = frame ? frame : (shown->frame >= sprite->frameCount ? 1 : shown->frame + 1);
         if (newFrame == shown->frame && x == shown->x && y == shown->y) return 0;
         const int32_t oldX = shown->x, oldY = shown->y;
@@ -206,7 +198,15 @@ int DrawSprite(ObjectId id, int32_t x, int32_t y, int32_t frame) {
     }
     OnScreenSprite *s = new (std::nothrow) OnScreenSprite;
     if (!s) return kErrOutOfMemory;
+    try {
+        sprite->shown.push_back(s);
+    } catch (const std::bad_alloc &) {
+        delete s;
+        return kErrOutOfMemory;
+    }
     s->sprite = sprite->id;
+    s->object = sprite;
+    s->picture = bgpic;
     s->x = x;
     s->y = y;
     s->width = sprite->width;
@@ -229,8 +229,8 @@ int FreeSpriteById(ObjectId id, int strict) {
     // A moving linked sprite keeps its components: nothing is freed then.
     for (const Sprite *s : doomed)
         if (s->lockCount) return kErrObjectLocked;
-    for (Sprite *s : doomed) DeleteSprite(s);
-    DeleteSprite(sprite);
+    for (Sprite *s : doomed) SpriteList.Erase(s);
+    SpriteList.Erase(sprite);
     return 0;
 }
 
@@ -248,10 +248,8 @@ int RemoveAllSprites(int keepImages) {
     if (int error = CheckSpriteOutput()) return error;
     DisplayRecord *d = CurrentDisplay;
     BGPic *bgpic = d->picture;
-    for (OnScreenSprite *s = bgpic->sprites; s; s = s->next) {
-        Sprite *sprite = nullptr;
-        if (FindSprite(s->sprite, &sprite, 0) == 0 && sprite->lockCount) return kErrObjectLocked;
-    }
+    for (OnScreenSprite *s = bgpic->sprites; s; s = s->next)
+        if (s->object && s->object->lockCount) return kErrObjectLocked;
     if (keepImages) {
         RefreshArea(0, 0, bgpic->current.width, bgpic->current.height);
         if (d->firstBitmap && d->secondBitmap)
@@ -261,7 +259,7 @@ int RemoveAllSprites(int keepImages) {
     while (OnScreenSprite *s = bgpic->sprites) {
         bgpic->sprites = s->next;
         if (!keepImages) RefreshArea(s->x, s->y, s->width, s->height);
-        delete s;
+        DeleteOnScreenSprite(s);
     }
     return 0;
 }
@@ -288,10 +286,8 @@ int CopySpriteById(ObjectId source, ObjectId target, Sprite **out) {
 namespace {
 
 bool IsShownAnywhere(ObjectId id) {
-    for (const BGPic *bgpic = BGPicList; bgpic; bgpic = bgpic->next)
-        for (const OnScreenSprite *s = bgpic->sprites; s; s = s->next)
-            if (s->sprite == id) return true;
-    return false;
+    const Sprite *sprite = SpriteList.Find(id);
+    return sprite && !sprite->shown.empty();
 }
 
 // Flip and scale change frames in place: refused for a sprite shown on any picture (before the lookup), a locked
@@ -351,7 +347,7 @@ void FreeOnScreenSprites(BGPic *bgpic) {
     while (OnScreenSprite *s = bgpic->sprites) {
         bgpic->sprites = s->next;
         if (shown) RefreshArea(s->x, s->y, s->width, s->height);
-        delete s;
+        DeleteOnScreenSprite(s);
     }
 }
 
@@ -361,24 +357,32 @@ int32_t CountSpritesOnScreen(const BGPic *bgpic) {
     return n;
 }
 
-int32_t CountSprites() {
-    int32_t n = 0;
-    for (const Sprite *s = SpriteList; s; s = s->next) n++;
-    return n;
-}
+int32_t CountSprites() { return int32_t(SpriteList.size()); }
 
 void FreeAllSprites() {
-    while (Sprite *s = SpriteList) {
-        SpriteList = s->next;
-        FreeSpriteFramePlanes(s->frames);
-        delete s;
-    }
+    // Without redrawing: the displays may be going as well.
+    for (Sprite *sprite : SpriteList)
+        while (!sprite->shown.empty()) {
+            OnScreenSprite *entry = sprite->shown.back();
+            BGPic *bgpic = const_cast<BGPic *>(entry->picture);
+            for (OnScreenSprite **link = &bgpic->sprites; *link; link = &(*link)->next)
+                if (*link == entry) {
+                    *link = entry->next;
+                    break;
+                }
+            DeleteOnScreenSprite(entry);
+        }
+    SpriteList.Clear();
 }
 
 void RedrawSprites(BGPic *bgpic, HostBitmap *dest, int32_t x, int32_t y, int32_t width, int32_t height) {
     for (const OnScreenSprite *s = bgpic->sprites; s; s = s->next) {
-        Sprite *sprite = nullptr;
-        if (FindSprite(s->sprite, &sprite, 0)) continue;
+        // The rectangle first: most entries lie elsewhere, and they cost one test each.
+        if (s->x > int64_t(x) + width - 1 || s->y > int64_t(y) + height - 1 || int64_t(s->x) + s->width - 1 < x ||
+            int64_t(s->y) + s->height - 1 < y)
+            continue;
+        Sprite *sprite = s->object;
+        if (!sprite && FindSprite(s->sprite, &sprite, 0)) continue;
         int32_t x1 = x, y1 = y, x2 = x + width - 1, y2 = y + height - 1;
         if (s->clip) {
             x1 = std::max(x1, s->clip->x);

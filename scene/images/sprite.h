@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "host/bitmap.h"
+#include "runtime/app/object_list.h"
 #include "runtime/vm/vm.h"
 
 struct BGPic;
 struct OnScreenSprite;
 
 struct Sprite {
-    Sprite *next = nullptr;
     ObjectId id{}; // an automatic handle is the record itself
     int32_t width = 0, height = 0;
     int32_t frameCount = 0; // a linked sprite: the sum of its components' counts
@@ -21,11 +21,12 @@ struct Sprite {
     int32_t transparentColor = -1;
     std::vector<ImageTriple> frames; // owned planes; empty for a linked sprite
     std::vector<Sprite *> links;     // components of a linked sprite, in order
+    std::vector<OnScreenSprite *> shown; // its entries, one on each picture that shows it
 };
 
-extern Sprite *SpriteList;
+extern ObjectList<Sprite> SpriteList;
 
-constexpr int kFindSpriteModify = 1;
+constexpr int kFindSpriteModify = kFindModify;
 
 // Frees the planes of every frame and empties the list.
 void FreeSpriteFramePlanes(std::vector<ImageTriple> &frames);
@@ -41,6 +42,8 @@ int FindSprite(ObjectId id, Sprite **out, int flags);
 int FindOnScreenSprite(ObjectId id, OnScreenSprite **out);
 // Frame index from 0; the outputs are cleared first and stay null beyond the last frame.
 void GetSpriteFrameImage(const Sprite *sprite, int32_t index, ImageTriple *out);
+// Unlinked from its picture's list already: forgets the entry on its sprite and deletes it.
+void DeleteOnScreenSprite(OnScreenSprite *entry);
 // Shows, animates or moves a sprite on CurrentBGPic (frame 0 advances and wraps).
 int DrawSprite(ObjectId id, int32_t x, int32_t y, int32_t frame);
 // strict 0: a missing sprite is no error (1314 still is).

@@ -200,7 +200,7 @@ void FreeSpriteLibrary(VMState *) {
     for (BGPic *bgpic = BGPicList; bgpic; bgpic = bgpic->next)
         while (OnScreenSprite *s = bgpic->sprites) {
             bgpic->sprites = s->next;
-            delete s;
+            DeleteOnScreenSprite(s);
         }
     FreeAllSprites();
     RedrawSpritesHook = nullptr;

@@ -64,17 +64,27 @@ int ReadLayer(VMState *vm, int n, CollisionObject *o) {
     return 0;
 }
 
-int ReadSprite(VMState *vm, int n, CollisionObject *o) {
-    ObjectId id{};
-    ReadObjectId(&id, vm, n);
+int SpriteObject(ObjectId id, CollisionObject *o) {
     OnScreenSprite *shown = nullptr;
     if (int error = FindOnScreenSprite(id, &shown)) return error;
-    Sprite *sprite = nullptr;
-    if (int error = FindSprite(shown->sprite, &sprite, 0)) return error;
+    Sprite *sprite = shown->object;
+    if (!sprite)
+        if (int error = FindSprite(shown->sprite, &sprite, 0)) return error;
     ImageTriple frame;
     GetSpriteFrameImage(sprite, shown->frame - 1, &frame);
     *o = CollisionObject{shown->x, shown->y, shown->width, shown->height, frame.mask, frame.alpha};
     return 0;
+}
+
+int ReadSprite(VMState *vm, int n, CollisionObject *o) {
+    ObjectId id{};
+    ReadObjectId(&id, vm, n);
+    return SpriteObject(id, o);
+}
+
+int Overlap(const CollisionObject &a, const CollisionObject &b) {
+    return PixelOverlapFast(a.x, a.y, a.width, a.height, a.mask, a.alpha, a.offsetX, a.offsetY, b.x, b.y, b.width,
+                            b.height, b.mask, b.alpha, b.offsetX, b.offsetY, a.clip, b.clip);
 }
 
 int RequireLayers() {
@@ -83,6 +93,15 @@ int RequireLayers() {
 }
 
 } // namespace
+
+int SpritesCollide(ObjectId first, ObjectId second, int *hit) {
+    *hit = 0;
+    CollisionObject a, b;
+    if (int error = SpriteObject(first, &a)) return error;
+    if (int error = SpriteObject(second, &b)) return error;
+    *hit = Overlap(a, b);
+    return 0;
+}
 
 int CollisionCommand(VMState *vm) {
     CheckArgs(vm, 3, 9);
@@ -122,7 +141,6 @@ int CollisionCommand(VMState *vm) {
     default: return kErrWrongUsage;
     }
     if (error) return error;
-    PushNumber(vm, PixelOverlapFast(a.x, a.y, a.width, a.height, a.mask, a.alpha, a.offsetX, a.offsetY, b.x, b.y,
-                                    b.width, b.height, b.mask, b.alpha, b.offsetX, b.offsetY, a.clip, b.clip));
+    PushNumber(vm, Overlap(a, b));
     return 1;
 }

@@ -117,6 +117,8 @@ int32_t GetLayerIndex(const vlLayer *layer); // position or -1
 int32_t CheckLayerArg(VMState *vm, int argIndex);
 // The layers library's Collision command.
 int CollisionCommand(VMState *vm);
+// Its sprite case: the sprites' current frames where they are shown on CurrentBGPic. 0 or the lookup's error.
+int SpritesCollide(ObjectId first, ObjectId second, int *hit);
 // The move queues: AddMove, DoMove and ClearMove; the queues go with the layers library.
 int AddMoveCommand(VMState *vm);
 int DoMoveCommand(VMState *vm);
