@@ -36,20 +36,22 @@ int ParseMoveArgs(VMState *vm, int32_t kind) {
     CheckArgs(vm, 5, hasAnimSpeed ? 8 : 7);
     ObjectId id{};
     if (kind == ObjectKindLayer) {
-        // Read before anything is allocated: a bad layer argument raises.
         if (int error = ReadLayerArg(vm, 1, &id.number)) return error;
     } else {
         ReadObjectId(&id, vm, 1);
     }
     const int32_t x1 = CheckInt32Arg(vm, 2), y1 = CheckInt32Arg(vm, 3);
     const int32_t x2 = CheckInt32Arg(vm, 4), y2 = CheckInt32Arg(vm, 5);
+    // Every argument is read into a local record first: a refused option raises, and nothing is allocated yet.
+    MoveContext args{};
+    args.state = vm;
+    args.kind = kind;
+    args.objectId = id;
+    args.x = x1, args.y = y1, args.x2 = x2, args.y2 = y2;
+    ReadMoveOptions(vm, &args, hasAnimSpeed);
     MoveContext *c = NewMoveContext();
     if (!c) return kErrOutOfMemory;
-    c->state = vm;
-    c->kind = kind;
-    c->objectId = id;
-    c->x = x1, c->y = y1, c->x2 = x2, c->y2 = y2;
-    ReadMoveOptions(vm, c, hasAnimSpeed);
+    *c = args;
     return RunMoveObject(c);
 }
 
