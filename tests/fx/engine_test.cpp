@@ -218,8 +218,9 @@ TEST_F(FxTest, BrushesAtExtremePositionsRunEveryEffectOffThePicture) {
     const Frame start = Output();
     for (double x : {2147483647.0, -2147483648.0, 1e300})
         for (int32_t id = 0; id < kFxEffectIdCount; id++)
-            if (FindFxEffect(id) && !FxEffectHas(id, kFxScroll))
+            if (FindFxEffect(id) && !FxEffectHas(id, kFxScroll)) {
                 ASSERT_EQ(Cmd("DisplayBrushFX", {1.0, x, -x, double(id), -2.0}), 0) << FxEffects[id].name << " " << x;
+            }
     EXPECT_EQ(Output(), start);
 }
 

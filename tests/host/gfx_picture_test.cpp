@@ -498,7 +498,9 @@ TEST(GfxPicture, IlbmRowsOfShortRunsEqualAPlainUnpackAndStayInTheirRow) {
         std::vector<uint8_t> row(count + 16, 0xEE);
         size_t pos = 0;
         EXPECT_EQ(UnpackIlbmRow(body, pos, row.data(), int32_t(count), 1), endOfRow != 0) << round;
-        if (endOfRow) EXPECT_TRUE(pos == endOfRow && std::equal(expected.begin(), expected.end(), row.begin())) << round;
+        if (endOfRow) {
+            EXPECT_TRUE(pos == endOfRow && std::equal(expected.begin(), expected.end(), row.begin())) << round;
+        }
         EXPECT_TRUE(std::all_of(row.begin() + long(count), row.end(), [](uint8_t b) { return b == 0xEE; })) << round;
     }
 }

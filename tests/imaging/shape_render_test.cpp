@@ -204,7 +204,9 @@ TEST(ShapeCoverage, AliasedCirclesHoldThePixelsWhoseCentresLieWithinRadiusAndAHa
                 count += HostBitmapRow32(b, j)[i] == 0xFFFFFF;
             }
         EXPECT_EQ(count, expected) << "radius " << r;
-        if (r == 8) EXPECT_EQ(count, 225);
+        if (r == 8) {
+            EXPECT_EQ(count, 225);
+        }
         FreeHostBitmap(b);
     }
 }
