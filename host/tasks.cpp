@@ -94,6 +94,8 @@ void WatchInterrupts(int readEnd) {
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0 || byte == kWatcherQuit) return;
         if (byte == SIGINT) {
+            // A break that ends the program ends it with the signal's status, so a shell loop over applets stops.
+            if (ctrlCQuits.load()) terminationSignal = SIGINT;
             RaiseBreakSignal();
             continue;
         }

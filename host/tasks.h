@@ -117,6 +117,6 @@ int OpenOptionalLibrary(const char *name, void **base);
 
 // The CTRL-C handler's flag (tests simulate a break with it).
 void RaiseBreakSignal();
-// SIGTERM or SIGHUP received since StartupSystem (the program stops at the next line and exits with 128 plus
-// it), else 0.
+// SIGTERM or SIGHUP received since StartupSystem, or a CTRL-C (SIGINT) that ends the program: it stops at the
+// next line and exits with 128 plus the signal. Else 0.
 int TerminationSignal();

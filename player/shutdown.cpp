@@ -100,7 +100,7 @@ int ShutdownProgram(ShutdownState *state) {
     ShutdownVideo();
     UninstallApplet();
     if (!state->temporaryFile.empty()) unlink(state->temporaryFile.c_str());
-    // Ended by SIGTERM or SIGHUP: the shell sees the signal in the status, as if it had killed the program.
+    // Ended by SIGTERM, SIGHUP or CTRL-C: the shell sees the signal in the status, as if it had killed the program.
     if (const int signalNumber = TerminationSignal()) exitCode = 128 + signalNumber;
     ShutdownSystem();
     ShutdownDebugOutput();

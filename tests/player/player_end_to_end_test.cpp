@@ -112,19 +112,20 @@ TEST(PlayerEndToEnd, RunsACompressedAppletAndLeavesNoTemporaryFile) {
 
 TEST(PlayerEndToEnd, TerminationSignalsShutDownLikeABreak) {
     // The script leaves a file unclosed, says it is running and loops; the signal must still flush the file,
-    // remove the unpacked copy and end with 128 + the signal.
+    // remove the unpacked copy and end with 128 + the signal (CTRL-C too, so that a shell loop stops).
     const char script[] = "OpenFile(1, \"out.txt\", #MODE_WRITE)\nWriteLine(1, \"kept\")\n"
                           "OpenFile(2, \"started\", #MODE_WRITE)\nCloseFile(2)\nWhile True\nWend\n";
     const char shell[] = "\"$0\" -quiet demo.vlz & p=$!; i=0\n"
                          "while [ ! -e started ] && [ $i -lt 300 ]; do sleep 0.1; i=$((i+1)); done\n"
                          "kill -$1 $p; wait $p";
-    for (const char *signalName : {"TERM", "HUP"}) {
+    for (const char *signalName : {"TERM", "HUP", "INT"}) {
         ScratchDirectory dir;
         std::filesystem::create_directory(dir.File("tmp"));
         WriteBytes(dir.File("demo.vlz"), CompileToApplet(script, "demo.vls", dir.path, true));
         PlayerRun run = RunProgramCapture("/bin/sh", {"-c", shell, VL_PLAYER_PATH, signalName}, dir.path,
                                           {"TMPDIR=" + dir.File("tmp")});
-        EXPECT_EQ(run.exitCode, 128 + (signalName[0] == 'T' ? SIGTERM : SIGHUP)) << signalName << run.err;
+        const int signalNumber = signalName[0] == 'T' ? SIGTERM : signalName[0] == 'H' ? SIGHUP : SIGINT;
+        EXPECT_EQ(run.exitCode, 128 + signalNumber) << signalName << run.err;
         const std::vector<uint8_t> written = ReadFileBytes(dir.File("out.txt"));
         EXPECT_EQ(std::string(written.begin(), written.end()), "kept\n");
         EXPECT_TRUE(std::filesystem::is_empty(dir.File("tmp")));
