@@ -71,8 +71,7 @@ int CrushSetup(FxRequest *request) {
     const int32_t size = Across(request) ? request->width : request->height;
     if (!AllocFxState<CrushState>(request)) return kErrOutOfMemory;
     request->step = ClampFxStep(EffectStepSize(request->step, size, 60, 30, 120), size);
-    request->frameCount = EffectStepCount(size - request->step, request->step, 0);
-    request->run = {0, request->step, size};
+    SetFxRunToSize(request, size);
     return 0;
 }
 

@@ -88,8 +88,7 @@ int FlowSetup(FxRequest *request) {
     request->step = std::clamp(across ? EffectStepSize(request->step, size, 50, 20, 120)
                                       : EffectStepSize(request->step, size, 30, 10, 80),
                                1, 30);
-    request->frameCount = EffectStepCount(size - request->step, request->step, 0);
-    request->run = {0, request->step, size};
+    SetFxRunToSize(request, size);
     if (DrawsLayerPlane(request)) return 0;
     state->work = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
     if (!state->work) return kErrOutOfMemory;

@@ -32,6 +32,11 @@ int32_t EffectStepCount(int32_t size, int32_t step, int32_t flag) {
     return int32_t(std::min<int64_t>(count, INT32_MAX));
 }
 
+void SetFxRunToSize(FxRequest *request, int32_t size) {
+    request->frameCount = EffectStepCount(size - request->step, request->step, 0);
+    request->run = {0, request->step, size};
+}
+
 int32_t ReverseEffect(int32_t id) {
     switch (id) {
     case kFxVOpenCurtain: return kFxVCloseCurtain;

@@ -15,8 +15,7 @@ int PushSetup(FxRequest *request) {
     const int32_t size = Across(request) ? request->width : request->height;
     // No bound of its own; capped at the size so that the offset cannot overflow.
     request->step = ClampFxStep(EffectStepSize(request->step, size, 40, 10, 100), size);
-    request->frameCount = EffectStepCount(size - request->step, request->step, 0);
-    request->run = {0, request->step, size};
+    SetFxRunToSize(request, size);
     return 0;
 }
 

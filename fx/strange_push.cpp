@@ -74,8 +74,7 @@ int StrangePushSetup(FxRequest *request) {
     // No bound of its own: capped at the size so that t cannot overflow, then made even.
     int32_t step = ClampFxStep(EffectStepSize(request->step, size, 60, 30, 120), size);
     request->step = step + step % 2;
-    request->frameCount = EffectStepCount(size - request->step, request->step, 0);
-    request->run = {0, request->step, size};
+    SetFxRunToSize(request, size);
     if (DrawsLayerPlane(request)) return 0; // rows go into the layer one by one
     state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
     if (!state->work) return kErrOutOfMemory;

@@ -38,8 +38,7 @@ int StretchZoomSetup(FxRequest *request) {
     StretchState *state = AllocFxState<StretchState>(request);
     if (!state) return kErrOutOfMemory;
     request->step = ClampFxStep(EffectStepSize(request->step, size, 30, 10, 80), size);
-    request->frameCount = EffectStepCount(size - request->step, request->step, 0);
-    request->run = {0, request->step, size};
+    SetFxRunToSize(request, size);
     if ((request->newMask || request->newAlpha) && !DrawsLayerPlane(request)) {
         state->work = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);
         if (!state->work) return kErrOutOfMemory;

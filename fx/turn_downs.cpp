@@ -21,8 +21,7 @@ int TurnDownSetup(FxRequest *request) {
     const int32_t size = Rows(request) ? request->height : request->width;
     if (!AllocFxState<TurnDownState>(request)) return kErrOutOfMemory;
     request->step = ClampFxStep(EffectStepSize(request->step, size, 60, 30, 120), size);
-    request->frameCount = EffectStepCount(size - request->step, request->step, 0);
-    request->run = {0, request->step, size};
+    SetFxRunToSize(request, size);
     return 0;
 }
 
