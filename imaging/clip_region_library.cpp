@@ -39,9 +39,7 @@ int CmdCreateClipRegion(VMState *vm) {
     ClipRegion *made = nullptr;
     if (int error = CreateClipRegion(id, x, y, width, height, type == ObjectKindBrush ? &shape : nullptr, &made))
         return error;
-    if (!IsAutoHandleRequest(id)) return 0;
-    PushHandle(vm, made);
-    return 1;
+    return PushAutoHandle(vm, id, made);
 }
 
 // SetClipRegion(id or -1)

@@ -19,9 +19,7 @@ int CmdCreatePointer(VMState *vm) {
     if (int error = DrawServices->findBrushImage(brush, &image)) return error;
     PointerRecord *made = nullptr;
     if (int error = CreatePointerRecord(id, image, hotX, hotY, &made)) return error;
-    if (!IsAutoHandleRequest(id)) return 0;
-    PushHandle(vm, made);
-    return 1;
+    return PushAutoHandle(vm, id, made);
 }
 
 // SetPointer(id, SYSTEMPOINTER or BUSYPOINTER)

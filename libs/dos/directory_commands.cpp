@@ -116,9 +116,7 @@ int CmdOpenDirectory(VMState *vm) {
     record->scan = scan;
     DirectoryObject *made = record.get();
     DirectoryList.push_back(std::move(record));
-    if (!IsAutoHandleRequest(id)) return 0;
-    PushHandle(vm, made);
-    return 1;
+    return PushAutoHandle(vm, id, made);
 }
 
 int CmdNextDirectoryEntry(VMState *vm) {

@@ -55,9 +55,7 @@ int CmdOpenFile(VMState *vm) {
         return kErrWrongUsage;
     FileObject *file = nullptr;
     if (int error = OpenFileObject(id, name.c_str(), mode, &file)) return error;
-    if (!IsAutoHandleRequest(id)) return 0;
-    PushHandle(vm, file);
-    return 1;
+    return PushAutoHandle(vm, id, file);
 }
 
 int CmdCloseFile(VMState *vm) {

@@ -37,9 +37,7 @@ int CmdAllocMem(VMState *vm) {
     OptIntegerArg(&id, vm, 1);
     MemBlock *block = nullptr;
     if (int error = AllocMemBlock(id, CheckInt32Arg(vm, 2), &block)) return error;
-    if (!IsAutoHandleRequest(id)) return 0;
-    PushHandle(vm, block);
-    return 1;
+    return PushAutoHandle(vm, id, block);
 }
 
 int CmdFreeMem(VMState *vm) {

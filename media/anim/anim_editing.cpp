@@ -177,7 +177,5 @@ int CmdCreateAnim(VMState *vm) {
         for (AnimFrame &frame : frames) FreeAnimFrame(frame);
         return error;
     }
-    if (!IsAutoHandleRequest(id)) return 0;
-    PushHandle(vm, made);
-    return 1;
+    return PushAutoHandle(vm, id, made);
 }

@@ -19,9 +19,7 @@
 namespace {
 
 int PushAutomatic(VMState *vm, const ObjectId &requested, void *made) {
-    if (!IsAutoHandleRequest(requested)) return 0;
-    PushHandle(vm, made);
-    return 1;
+    return PushAutoHandle(vm, requested, made);
 }
 
 // Argument 3 of LoadAnim and LoadSprite: an options table ("fromdisk" only for anims) or the transparent colour.

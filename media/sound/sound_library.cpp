@@ -44,9 +44,7 @@ int EnsureAudioOpen() {
 }
 
 int PushCreatedId(VMState *vm, const ObjectId &requested, void *record) {
-    if (!IsAutoHandleRequest(requested)) return 0;
-    PushHandle(vm, record);
-    return 1;
+    return PushAutoHandle(vm, requested, record);
 }
 
 void WaitWhilePumping(VMState *vm, bool (*done)(const void *), const void *context) {

@@ -106,6 +106,12 @@ void ReadObjectId(ObjectId *out, VMState *vm, int n);
 // The handle value that asks a create command for an automatic object.
 inline void *const kAutoHandleRequest = reinterpret_cast<void *>(1);
 inline bool IsAutoHandleRequest(const ObjectId &id) { return id.handle == kAutoHandleRequest; }
+// A create command's result: the new object's handle when the script asked for an automatic id, else nothing.
+inline int PushAutoHandle(VMState *vm, const ObjectId &id, void *handle) {
+    if (!IsAutoHandleRequest(id)) return 0;
+    PushHandle(vm, handle);
+    return 1;
+}
 // The id argument of a create command: a number gives {number, 0}; Nil or an absent argument gives
 // {0, kAutoHandleRequest}, which the creator replaces with its new record's address.
 void OptIntegerArg(ObjectId *out, VMState *vm, int n);

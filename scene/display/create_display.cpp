@@ -192,7 +192,5 @@ int CmdCreateDisplay(VMState *vm) {
     OptIntegerArg(&id, vm, 1);
     DisplayRecord *display = nullptr;
     if (int error = CreateDisplay(vm, id, GetTop(vm) >= 2 ? 2 : 0, &display)) return error;
-    if (!IsAutoHandleRequest(id)) return 0;
-    PushHandle(vm, display);
-    return 1;
+    return PushAutoHandle(vm, id, display);
 }

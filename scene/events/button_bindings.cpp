@@ -91,9 +91,7 @@ int CmdMakeButton(VMState *vm) {
         if ((error = AddLayerButton(vm, CurrentBGPic, id, layer, pixelExact, activeWhenHidden, functionsRef,
                                     userdataRef, &button)))
             return error;
-        if (!IsAutoHandleRequest(id)) return 0;
-        PushHandle(vm, button);
-        return 1;
+        return PushAutoHandle(vm, id, button);
     }
     if (type != SIMPLEBUTTON) return kErrWrongUsage;
     int32_t x = CheckInt32Arg(vm, 3), y = CheckInt32Arg(vm, 4);
@@ -117,9 +115,7 @@ int CmdMakeButton(VMState *vm) {
     if (int error = AddSimpleButton(vm, CurrentBGPic, id, x, y, x + width - 1, y + height - 1, functionsRef,
                                     userdataRef, &button))
         return error;
-    if (!IsAutoHandleRequest(id)) return 0;
-    PushHandle(vm, button);
-    return 1;
+    return PushAutoHandle(vm, id, button);
 }
 
 int CmdDeleteButton(VMState *vm) {

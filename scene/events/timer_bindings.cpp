@@ -23,9 +23,7 @@ int SetTimed(VMState *vm, int kind) {
     }
     TimedCallback *row = nullptr;
     if (int error = AddTimedCallback(vm, kind, id, period, functionRef, userdataRef, &row)) return error;
-    if (!IsAutoHandleRequest(id)) return 0;
-    PushHandle(vm, row->id.handle);
-    return 1;
+    return PushAutoHandle(vm, id, row->id.handle);
 }
 
 } // namespace

@@ -201,9 +201,7 @@ int CmdBGPicToBrush(VMState *vm) {
         FreeAlphaPlane(alpha);
         return error;
     }
-    if (!IsAutoHandleRequest(brushId)) return 0;
-    PushHandle(vm, made);
-    return 1;
+    return PushAutoHandle(vm, brushId, made);
 }
 
 int CmdCreateBGPic(VMState *vm) {

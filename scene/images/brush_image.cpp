@@ -312,7 +312,5 @@ int MakeBrushLink(VMState *vm, int32_t kind, ObjectId source, ObjectId target, i
         FreeAlphaPlane(alpha);
         return e;
     }
-    if (!IsAutoHandleRequest(target)) return 0;
-    PushHandle(vm, made);
-    return 1;
+    return PushAutoHandle(vm, target, made);
 }

@@ -17,9 +17,7 @@
 namespace {
 
 int PushAutomatic(VMState *vm, const ObjectId &requested, Brush *made) {
-    if (!IsAutoHandleRequest(requested)) return 0;
-    PushHandle(vm, made);
-    return 1;
+    return PushAutoHandle(vm, requested, made);
 }
 
 // Reads a table of integer options at argument n (absent or Nil: none).
@@ -364,9 +362,7 @@ int CmdGrabDesktop(VMState *vm) {
     }
     void *made = nullptr;
     if (int error = GrabDesktopBrush(id, x, y, width, height, haveRect, &made)) return error;
-    if (!IsAutoHandleRequest(id)) return 0;
-    PushHandle(vm, made);
-    return 1;
+    return PushAutoHandle(vm, id, made);
 }
 
 int BrushAttribute(VMState *vm, ObjectId id, int32_t attribute, int) {

@@ -16,9 +16,7 @@ int (*LoadSpriteHook)(VMState *vm) = nullptr;
 namespace {
 
 int PushAutomatic(VMState *vm, const ObjectId &requested, Sprite *made) {
-    if (!IsAutoHandleRequest(requested)) return 0;
-    PushHandle(vm, made);
-    return 1;
+    return PushAutoHandle(vm, requested, made);
 }
 
 // Frames from a brush: the whole brush, or a grid of cells (width, height, frames, frames per row, x, y).

@@ -91,9 +91,7 @@ int CmdOpenFont(VMState *vm) {
     void *handle = node->id.handle;
     list.push_back(std::move(node));
     PrintDoneMessage();
-    if (!IsAutoHandleRequest(id)) return 0;
-    PushHandle(vm, handle);
-    return 1;
+    return PushAutoHandle(vm, id, handle);
 }
 
 int CmdCloseFont(VMState *vm) {

@@ -140,9 +140,7 @@ int CmdCreateTextObject(VMState *vm) {
         return kErrOutOfMemory;
     }
     object.release();
-    if (!IsAutoHandleRequest(id)) return 0;
-    PushHandle(vm, handle);
-    return 1;
+    return PushAutoHandle(vm, id, handle);
 }
 
 int CmdDisplayTextObject(VMState *vm) {
@@ -181,9 +179,7 @@ int CmdCopyTextObject(VMState *vm) {
     if (int error = FindTextObject(source, &object, 0)) return error; // the list may have moved
     TextObject *made = nullptr;
     if (int error = CopyTextObjectRecord(*object, target, &made)) return error;
-    if (!IsAutoHandleRequest(target)) return 0;
-    PushHandle(vm, made->id.handle);
-    return 1;
+    return PushAutoHandle(vm, target, made->id.handle);
 }
 
 static int TransformTextObject(VMState *vm, bool rotate) {
