@@ -9,7 +9,9 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
 #include <random>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,7 +27,7 @@ bool IsHexDigits(const char *text, size_t count) {
     return text[count] == 0;
 }
 
-// Whether a temporary of the target (the text after ".vltmp-") was left by a writer that no longer runs: the
+// Whether a temporary (the text after ".vltmp-") was left by a writer that no longer runs: the
 // name carries the writer's pid ("<pid>-<12 hex>"); older names carry only the 12 hex digits and count as stale
 // when older than this process.
 bool IsStaleTemporary(int directoryFd, const char *name, const char *tail) {
@@ -41,9 +43,18 @@ bool IsStaleTemporary(int directoryFd, const char *name, const char *tail) {
            S_ISREG(info.st_mode) && info.st_mtime < processStart;
 }
 
-// A writer killed between creating its temporary file and the rename leaves the file behind; the next write of
-// the same target removes it.
-void RemoveStaleTemporaries(int directoryFd, const std::string &prefix) {
+// A writer killed between creating its temporary file and the rename leaves the file behind. The first write of
+// this process into a directory removes every such file there; once per directory, so that copying many files
+// into one directory does not read it again for each file.
+void RemoveStaleTemporaries(int directoryFd) {
+    struct stat info;
+    if (fstat(directoryFd, &info) != 0) return;
+    static std::mutex lock;
+    static std::set<std::pair<dev_t, ino_t>> cleaned;
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        if (!cleaned.insert({info.st_dev, info.st_ino}).second) return;
+    }
     int fd = dup(directoryFd);
     if (fd < 0) return;
     DIR *directory = fdopendir(fd);
@@ -51,9 +62,10 @@ void RemoveStaleTemporaries(int directoryFd, const std::string &prefix) {
         close(fd);
         return;
     }
+    constexpr char kMark[] = ".vltmp-";
     while (dirent *entry = readdir(directory)) {
-        if (strncmp(entry->d_name, prefix.c_str(), prefix.size()) != 0) continue;
-        if (IsStaleTemporary(directoryFd, entry->d_name, entry->d_name + prefix.size()))
+        const char *mark = entry->d_name[0] == '.' ? strstr(entry->d_name, kMark) : nullptr;
+        if (mark && IsStaleTemporary(directoryFd, entry->d_name, mark + sizeof kMark - 1))
             unlinkat(directoryFd, entry->d_name, 0);
     }
     closedir(directory);
@@ -74,7 +86,7 @@ int BeginSafeOverwriteAt(int directoryFd, const char *name, SafeOverwrite *out) 
     static thread_local std::mt19937_64 random{std::random_device{}()};
     // Long names keep their room for the suffix: the temporary name must fit where the target's does.
     const std::string prefix = "." + (out->name.size() > 200 ? out->name.substr(0, 200) : out->name) + ".vltmp-";
-    RemoveStaleTemporaries(directoryFd, prefix);
+    RemoveStaleTemporaries(directoryFd);
     for (int attempt = 0; attempt < 100; ++attempt) {
         char suffix[48];
         snprintf(suffix, sizeof suffix, "%ld-%012llx", static_cast<long>(getpid()),

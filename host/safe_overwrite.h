@@ -3,8 +3,8 @@
 // The data goes to a new hidden file (created exclusively, mode 0600) in the target's own directory; committing
 // flushes it to the disk and renames it over the target in one step. A failure or an abort removes the temporary
 // file and leaves the old target as it was, so a full disk or a stopped copy never loses the old content.
-// The temporary is ".<name>.vltmp-<pid>-<12 hex digits>"; one whose writer was killed is removed by the next write
-// of the same target.
+// The temporary is ".<name>.vltmp-<pid>-<12 hex digits>"; one whose writer was killed is removed by the first write
+// of a later process into the same directory.
 #pragma once
 
 #include <string>

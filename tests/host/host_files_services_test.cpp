@@ -163,7 +163,7 @@ TEST_F(FileServicesTest, RenameMovesAFile) {
     EXPECT_EQ(RenamePath(from.c_str(), (directory + "/again").c_str()), 0);
 }
 
-TEST_F(FileServicesTest, AWriteRemovesTheTemporariesOfKilledWritersOfTheSameTarget) {
+TEST_F(FileServicesTest, AWriteRemovesTheTemporariesOfKilledWritersInItsDirectory) {
     pid_t child = fork();
     if (child == 0) _exit(0);
     waitpid(child, nullptr, 0); // its pid now names no process
@@ -171,7 +171,8 @@ TEST_F(FileServicesTest, AWriteRemovesTheTemporariesOfKilledWritersOfTheSameTarg
     const std::string living = ".out.txt.vltmp-" + std::to_string(getppid()) + "-0123456789ab";
     const std::string oldForm = ".out.txt.vltmp-0123456789ab";
     const std::string otherTarget = ".other.vltmp-" + std::to_string(child) + "-0123456789ab";
-    for (const std::string &name : {dead, living, oldForm, otherTarget}) Touch(name);
+    const std::string notOurs = "other.vltmp-" + std::to_string(child) + "-0123456789ab";
+    for (const std::string &name : {dead, living, oldForm, otherTarget, notOurs}) Touch(name);
     std::filesystem::last_write_time(directory + "/" + oldForm,
                                      std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
     SafeOverwrite write;
@@ -180,7 +181,8 @@ TEST_F(FileServicesTest, AWriteRemovesTheTemporariesOfKilledWritersOfTheSameTarg
     EXPECT_FALSE(std::filesystem::exists(directory + "/" + dead));
     EXPECT_FALSE(std::filesystem::exists(directory + "/" + oldForm));
     EXPECT_TRUE(std::filesystem::exists(directory + "/" + living));
-    EXPECT_TRUE(std::filesystem::exists(directory + "/" + otherTarget));
+    EXPECT_FALSE(std::filesystem::exists(directory + "/" + otherTarget));
+    EXPECT_TRUE(std::filesystem::exists(directory + "/" + notOurs));
     EXPECT_TRUE(std::filesystem::exists(directory + "/out.txt"));
 }
 
