@@ -10,8 +10,8 @@ struct DisplayRecord;
 
 // Turns a brush or picture-part request into the showing of a new hidden layer (mode LAYER). 0 or an error.
 int AddTransitionLayer(FxRequest *request);
-// Finds the layer (1078, 1081, 1371) and makes the source: the scene with the layer (without it when hiding), or
-// the layer's own image for effects that handle its mask and alpha.
+// Finds the layer (kErrLayersRequired, kErrLayerOutOfRange, kErrLayerHasAsyncDraw) and makes the source: the scene
+// with the layer (without it when hiding), or the layer's own image for effects that handle its mask and alpha.
 int ResolveLayerSource(FxRequest *request, DisplayRecord *display);
 // The source for the layer's present place and size (ResolveLayerSource's second half).
 int BuildLayerSource(FxRequest *request, DisplayRecord *display);
@@ -20,5 +20,6 @@ void EndLayerTransition(FxRequest *request);
 // A transition stopped early: a layer it made goes when deleteLayer is set, any other keeps its visibility from
 // before; the area is composed again.
 void ReleaseLayerTransition(FxRequest *request);
-// UndoFX's lookup: the undoLevel-th layer from the top showing an object of the kind. 0 and its position, or 1041.
+// UndoFX's lookup: the undoLevel-th layer from the top showing an object of the kind. 0 and its position, or
+// kErrObjectNotFound.
 int FindUndoLayer(int32_t kind, ObjectId id, int32_t level, int32_t *position);

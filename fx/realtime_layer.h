@@ -17,7 +17,7 @@ struct DisplayRecord;
 // Whether a layer transition draws into the layer's own images (any of: forced, async, an emulated picture, the
 // layer's see-through or tint, its clip, an auto-scaled display, a transparency-aware hide, a layer over it).
 bool ChooseRealtimeLayer(const FxRequest *request, const DisplayRecord *display);
-// The road, the picture beneath the layer for whole frames, and the layer's working images. 0 or 1000.
+// The road, the picture beneath the layer for whole frames, and the layer's working images. 0 or kErrOutOfMemory.
 int PrepareRealtimeLayer(FxRequest *request, DisplayRecord *display);
 // Gives the layer's current state working images of the effect's size (its own images are kept aside).
 int SetupRealtimeLayer(FxRequest *request);
@@ -48,7 +48,7 @@ void ClearLayerPlanes(FxRequest *request);
 void DrawIntoLayer(FxRequest *request, const HostBitmap *picture, const MaskPlane *mask, const AlphaPlane *alpha,
                    int32_t sx, int32_t sy, int32_t dx, int32_t dy, int32_t width, int32_t height);
 // The picture beneath the layer in its rectangle (without the layers above it and the sprites), and the same with
-// the new image drawn over it through its mask and alpha. 0 or 1000; both null on failure.
+// the new image drawn over it through its mask and alpha. 0 or kErrOutOfMemory; both null on failure.
 int ComposeLayerEnds(FxRequest *request, HostBitmap **beneath, HostBitmap **shown);
 // One frame of a backwards hide: the showing's frame frameCount - 1 - frame, drawn at once.
 int PlayBackwardsFrame(FxRequest *request, int *done);

@@ -63,7 +63,7 @@ int Run(FxRequest *request) {
     }
 }
 
-// A layer by number, or by its name in the current picture (1369, 1183).
+// A layer by number, or by its name in the current picture (kErrLayerNameNotFound, kErrStringOrNumberExpected).
 int ReadLayerObject(VMState *vm, int n, ObjectId *out) {
     int32_t position = 0;
     if (ValueType(vm, n) == TNUMBER) position = CheckInt32Arg(vm, n);

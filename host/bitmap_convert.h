@@ -14,7 +14,8 @@ struct PlanarBitmap {
 };
 
 // Makes a 32-bit bitmap of width x height from pixels (sourceRowPixels per row) and, when transparent is not -1,
-// a mask clear exactly where a pixel's RGB equals it. 0, or 1000 when memory runs out (nothing is returned then).
+// a mask clear exactly where a pixel's RGB equals it. 0, or kErrOutOfMemory when memory runs out (nothing is returned
+// then).
 int PixelArrayToBitmap(const uint32_t *pixels, int64_t transparent, int32_t width, int32_t height,
                        int32_t sourceRowPixels, HostBitmap **outBitmap, MaskPlane **outMask);
 

@@ -22,12 +22,13 @@ struct ClipboardData {
 };
 
 // Kind 1 writes the text; kind 2 the image (width x height of bitmap, with alpha when given). An image without a
-// clipboard tool, and any other kind, gives 1361 without touching the clipboard. 0 on success, 1025 when the
-// clipboard cannot be opened.
+// clipboard tool, and any other kind, gives kErrClipboardFormat without touching the clipboard. 0 on success,
+// kErrCannotOpen when the clipboard cannot be opened.
 int WriteClipboard(int kind, const ClipboardData *data);
-// *kind: 0 empty, 1 text (data->text is a new block), 2 image (new bitmap and alpha). Other contents give 1361.
+// *kind: 0 empty, 1 text (data->text is a new block), 2 image (new bitmap and alpha). Other contents give
+// kErrClipboardFormat.
 int ReadClipboard(ClipboardData *data, int *kind);
-// *kind: 0, 1, 2 or 4 (something else). 0 or 1025.
+// *kind: 0, 1, 2 or 4 (something else). 0 or kErrCannotOpen.
 int QueryClipboardType(int *kind);
 // Writes " " as text.
 int BlankClipboard();
@@ -37,9 +38,10 @@ int BlankClipboard();
 void InstallClipboardStream();
 
 // ---- The image side (clipboard_image.cpp) -------------------------------------------------------------------
-// 0, 1361 without a tool, 1025 when the tool fails.
+// 0, kErrClipboardFormat without a tool, kErrCannotOpen when the tool fails.
 int WriteClipboardImage(const HostBitmap *bitmap, const AlphaPlane *alpha, int32_t width, int32_t height);
 // True when the desktop's clipboard offers a PNG image.
 bool ClipboardHasImage();
-// 0 with a new bitmap (and alpha plane when the PNG has transparency) in data; 1361 when no image can be read.
+// 0 with a new bitmap (and alpha plane when the PNG has transparency) in data; kErrClipboardFormat when no image can
+// be read.
 int ReadClipboardImage(ClipboardData *data);

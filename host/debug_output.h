@@ -9,8 +9,8 @@
 void DebugPrintf(const char *format, ...) __attribute__((format(printf, 1, 2)));
 void DebugWrite(const char *text, size_t length);
 
-// Sets the target; 0, or 1052 "Cannot write to file %s !" when a file target cannot be created (the target
-// is then left as it was). Null or "" returns to the default.
+// Sets the target; 0, or kErrCannotWriteFile "Cannot write to file %s !" when a file target cannot be created (the
+// target is then left as it was). Null or "" returns to the default.
 int SetDebugDevice(const char *target);
 // The target as given, "" when none was set.
 const char *GetDebugDevice();

@@ -57,7 +57,7 @@ struct PathRef {
 // The access mode (shared or exclusive on the system) is accepted and not enforced.
 PathRef *NewPathRef(const char *path, int accessMode);
 void FreePathRef(PathRef *ref);
-// 0, or 1144 "Could not examine %s!" (the path as the error argument).
+// 0, or kErrExamine "Could not examine %s!" (the path as the error argument).
 int ExaminePathRef(PathRef *ref, FileInfoRecord *out);
 
 // A directory scan: the entries (without "." and ".."), sorted by name so scans repeat.
@@ -66,8 +66,8 @@ struct DirScanState {
     std::vector<std::string> names;
     size_t next = 0;
 };
-// 0 with *out a new scan state, or 1250 "%s is not a directory!" for a file or a ":::chunk" name (also when the
-// directory cannot be read).
+// 0 with *out a new scan state, or kErrNotADirectory "%s is not a directory!" for a file or a ":::chunk" name (also
+// when the directory cannot be read).
 int ExamineDirPathRef(PathRef *ref, DirScanState **out);
 // 1 with the next entry's name, whether it is a directory and its info (either out may be null), 0 at the end.
 int NextDirPathRefEntry(PathRef *ref, DirScanState *scan, std::string *name, int *isDirectory, FileInfoRecord *info);
@@ -77,9 +77,9 @@ void FreeFileInfoBlock(DirScanState *scan);
 // name); 1 on success, 0 when it does not fit.
 int GetPathRefFullName(PathRef *ref, char *buffer, size_t size);
 
-// The canonical path of an existing name; 0, or 1043 "Error locking directory!".
+// The canonical path of an existing name; 0, or kErrLockDirectory "Error locking directory!".
 int ResolveLockPath(const char *name, char *buffer, size_t size);
-// Free and used bytes of the volume holding the name; 0, or 1043 when the name cannot be locked.
+// Free and used bytes of the volume holding the name; 0, or kErrLockDirectory when the name cannot be locked.
 int GetVolumeSpace(const char *name, uint64_t *freeBytes, uint64_t *usedBytes);
 
 // Each returns non-zero on success.
@@ -100,8 +100,8 @@ std::string ReadFileComment(const std::string &path, bool follow);
 // type, size (files only), flags, date and comment of the entry at path, whose stat is info.
 void FillFileInfo(const std::string &path, const struct stat &info, FileInfoRecord *out, bool follow);
 
-// The CRC-32 (zlib's) of a whole file: 0, 1045 "Cannot read file %s !" (the name as error argument), or 1009
-// when a read fails on the way.
+// The CRC-32 (zlib's) of a whole file: 0, kErrCannotReadFile "Cannot read file %s !" (the name as error argument), or
+// kErrReadFailed when a read fails on the way.
 int FileCrc32(const char *name, uint32_t *out);
 
 // The date linked files report: 16 September 1982, 00:00.

@@ -111,7 +111,7 @@ void CopyModeAndDate(int to, const struct stat &source) {
 }
 
 // Moves the data without a callback: copy_file_range in large steps, read and write where it is not supported.
-// 0, 1045 (read) or 1005 (write).
+// 0, kErrCannotReadFile (read) or kErrWriteFailed (write).
 int CopyData(int from, int to) {
     bool fallback = false;
     while (!fallback) {
@@ -234,8 +234,8 @@ int CopyLink(int sourceFd, const std::string &name, int destinationFd, const std
     return 0;
 }
 
-// Opens (making it when missing) the directory name below parentFd. A link or a file in its place is 1084:
-// nothing is written through a link.
+// Opens (making it when missing) the directory name below parentFd. A link or a file in its place is
+// kErrCreateDirectory: nothing is written through a link.
 int OpenDestinationDirectory(int parentFd, const std::string &name, const std::string &path, int *out) {
     if (mkdirat(parentFd, name.c_str(), 0700) != 0 && errno != EEXIST) return Fail(kErrCreateDirectory, path);
     *out = openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);

@@ -15,7 +15,7 @@
 
 struct PatternBuffer;
 
-// Deeper trees stop the walk: a copy with 1144, a delete with 1143.
+// Deeper trees stop the walk: a copy with kErrExamine, a delete with kErrDeleteFile.
 constexpr int kMaxTreeDepth = 256;
 // With a callback, the copy reports after every block of this many bytes.
 constexpr int64_t kCopyStatusBlock = 16384;
@@ -39,7 +39,7 @@ struct TreeMessage {
 };
 
 // Answers of a callback: go on, skip this entry (keep it in place), or any error code, which ends the walk
-// (1003 when the user stopped it).
+// (kErrUserAbort when the user stopped it).
 constexpr int kTreeGoOn = 0;
 constexpr int kTreeSkip = -1;
 struct TreeCallback {
@@ -49,18 +49,19 @@ struct TreeCallback {
 
 // The names of a directory's files and subdirectories, in byte order when sorted is set (the script's Sort order
 // for distinct names), else in the file system's order. A link counts as what it points to, a dangling link as a
-// file; only links and entries of unknown type are examined. 0, 1286 "Error locking %s!" when the path does not
-// exist, 1250 when it is no directory.
+// file; only links and entries of unknown type are examined. 0, kErrLockFailed "Error locking %s!" when the path does
+// not exist, kErrNotADirectory when it is no directory.
 int ListDirectory(const char *path, bool sorted, std::vector<std::string> *files,
                   std::vector<std::string> *directories);
 
-// Creates path and every missing parent. 0, or 1084 naming the prefix that is not a directory or cannot be made.
+// Creates path and every missing parent. 0, or kErrCreateDirectory naming the prefix that is not a directory or
+// cannot be made.
 int MakePath(const char *path);
 
 // Copies source (a file, a directory's whole tree, or, when pattern is set, the entries of the directory source
-// that match it) into destinationDirectory, made when missing; a file may get newName (a plain name, else 1055).
-// 1055 also for a file onto itself or a directory into itself or its own subtree, before anything is created.
-// 0 or an error code with its error argument set.
+// that match it) into destinationDirectory, made when missing; a file may get newName (a plain name, else
+// kErrWrongUsage). kErrWrongUsage also for a file onto itself or a directory into itself or its own subtree, before
+// anything is created. 0 or an error code with its error argument set.
 int CopyPath(const char *source, const PatternBuffer *pattern, const char *destinationDirectory, const char *newName,
              const TreeCallback &callback);
 

@@ -46,12 +46,12 @@ std::vector<uint8_t> SerialiseIcon(const IconFile &icon);
 // A fresh icon of that type with a small built-in two-plane image (and drawer data for disks and drawers).
 IconFile NewIcon(int type);
 
-// name is given without ".info". 0, or 1045 "Cannot read file %s !" with the name when missing, truncated or
-// malformed.
+// name is given without ".info". 0, or kErrCannotReadFile "Cannot read file %s !" with the name when missing,
+// truncated or malformed.
 int LoadIcon(const char *name, IconFile **out);
 void GetIconInfo(const IconFile *icon, IconInfo *out);
 void FreeIcon(IconFile *icon);
 // Changes type, default tool and tool types of the icon, creating it when missing; written through a temporary
-// file so the old icon survives a failure. 0; 1066 when the tool types exceed the limits above; 1045 with the name
-// when an existing icon cannot be read or the new one cannot be written.
+// file so the old icon survives a failure. 0; kErrInternalLimit when the tool types exceed the limits above;
+// kErrCannotReadFile with the name when an existing icon cannot be read or the new one cannot be written.
 int SaveIconInfo(const char *name, int type, const char *defaultTool, const std::vector<std::string> &toolTypes);

@@ -13,8 +13,8 @@
 
 constexpr int kJoystickCentred = 8;
 
-// 0, 1427 for a port outside 0..3, 1385 when no device sits at the port, 1025 when SDL's joystick support cannot
-// start. Null outputs are skipped.
+// 0, kErrJoystickPort for a port outside 0..3, kErrJoystickAcquire when no device sits at the port, kErrCannotOpen
+// when SDL's joystick support cannot start. Null outputs are skipped.
 int ReadJoystick(int32_t port, int32_t *direction, int32_t *buttons);
 // Counts ports from 0 while ReadJoystick succeeds. Returns 0.
 int CountJoystickPorts(int32_t *count);

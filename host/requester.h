@@ -52,7 +52,8 @@ struct RequesterAnswer {
     std::string text;                // string
 };
 
-// 0, or an error code (1025 when the requester program is missing, with its name set as the error argument).
+// 0, or an error code (kErrCannotOpen when the requester program is missing, with its name set as the error
+// argument).
 using RequesterBackend = int (*)(const RequesterRequest &request, RequesterAnswer *answer);
 // Null restores the system backend.
 void SetRequesterBackend(RequesterBackend backend);
@@ -72,18 +73,19 @@ struct FileRequestResult {
     int32_t count = 0;
     int ok = 0; // 0 when cancelled
 };
-// 0, or an error code (1000, or 1025 when no file requester program is available).
+// 0, or an error code (kErrOutOfMemory, or kErrCannotOpen when no file requester program is available).
 int ShowFileRequester(VMState *vm, const char *title, const char *pattern, int mode, const char *drawer,
                       const char *file, FileRequestResult *out);
 // *outPath: the chosen directory, empty when cancelled. 0 or an error code.
 int ShowPathRequester(VMState *vm, const char *title, int mode, const char *drawer, std::string *outPath);
-// Fills answer (kRequesterAnswerSize bytes) with at most maxLength bytes; 0, 1003 when cancelled (the answer then
-// holds what the backend returned, typed text or nothing), or an error.
+// Fills answer (kRequesterAnswerSize bytes) with at most maxLength bytes; 0, kErrUserAbort when cancelled (the answer
+// then holds what the backend returned, typed text or nothing), or an error.
 int ShowStringRequester(VMState *vm, const char *title, const char *text, const char *defaultText, int kind,
                         int maxLength, int password, char *answer);
 
 // ---- Scripted backend for tests ------------------------------------------------------------------------------
-// Installs it: each requester takes the next queued answer (an error 1000 when none is left) and is recorded.
+// Installs it: each requester takes the next queued answer (an error kErrOutOfMemory when none is left) and is
+// recorded.
 void UseScriptedRequesters();
 void QueueScriptedAnswer(const RequesterAnswer &answer);
 const std::vector<RequesterRequest> &ScriptedRequests();

@@ -13,15 +13,15 @@
 // The return code a request still queued at shutdown is answered with: it never ran.
 constexpr int32_t kRexxNotServedCode = 20;
 
-// The ports directory, made (mode 0700) when missing: 0, or 1256 when it cannot be made, is not a directory,
-// belongs to another user or is open to group or others.
+// The ports directory, made (mode 0700) when missing: 0, or kErrMessagePort when it cannot be made, is not a
+// directory, belongs to another user or is open to group or others.
 int RexxPortDirectory(std::string *path);
 // A port's socket file name: the name itself when it is 1-64 bytes of A-Za-z0-9._- not starting with ".", else
 // "~" and the 16 hex digits of the name's 64-bit FNV-1a hash.
 std::string RexxSocketFileName(std::string_view port);
 
-// Opens the program's one public port: 0, 1256, or 1260 when a live port has that name. A stale socket file
-// (nobody accepts) is replaced.
+// Opens the program's one public port: 0, kErrMessagePort, or kErrPortExists when a live port has that name. A stale
+// socket file (nobody accepts) is replaced.
 int OpenRexxPort(std::string_view name);
 
 struct RexxRequest {
@@ -35,9 +35,9 @@ bool TakeRexxRequest(RexxRequest *out);
 // for a no-return request.
 void ReplyRexxRequest(const RexxRequest &request, int32_t rc, int32_t secondary, std::string_view result);
 
-// Sends a request and returns at once: 0 with *send set, or 1275 when no live port has that name (or 1256 when
-// the ports directory is unusable). When the reply arrives, or the peer closes without one, the main task gets
-// the signal bits of wakeMask.
+// Sends a request and returns at once: 0 with *send set, or kErrPortNotFound when no live port has that name (or
+// kErrMessagePort when the ports directory is unusable). When the reply arrives, or the peer closes without one, the
+// main task gets the signal bits of wakeMask.
 int StartRexxSend(std::string_view port, uint32_t action, std::string_view command, uint32_t wakeMask,
                   uint64_t *send);
 enum RexxSendState { kRexxSendPending, kRexxSendReplied, kRexxSendLost };

@@ -15,7 +15,7 @@ struct ScreenRect {
 intptr_t QueryBitMapAttr(std::nullptr_t, int32_t attr, ScreenRect *rect = nullptr);
 
 // The program's own screen: windows that open while it is up go full screen in the display mode that fits
-// width x height best. "VISTALOOM.%d" names it. 0, or 1025 when no video is available.
+// width x height best. "VISTALOOM.%d" names it. 0, or kErrCannotOpen when no video is available.
 int OpenOwnScreen(int32_t width, int32_t height, int32_t depth);
 void CloseOwnScreen();
 int OwnScreenOpen();
@@ -25,7 +25,7 @@ inline void ReleaseScreenPens() {}
 // null only when memory runs out or the size is not positive.
 HostBitmap *GrabScreenRect(int32_t x, int32_t y, int32_t width, int32_t height, int flags = 0);
 
-// Brings up SDL's video and event subsystems once; 0, or 1025 when they cannot start.
+// Brings up SDL's video and event subsystems once; 0, or kErrCannotOpen when they cannot start.
 int EnsureVideo();
 // At the program's end: closes every window still open and the joysticks, gives the built-in wait and pump back
 // to host/tasks.h and stops SDL's video. EnsureVideo may start it again.

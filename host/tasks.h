@@ -97,7 +97,7 @@ struct TimerRequestNode {
     TimerRequestNode *next;
 };
 
-// 0 or 1000 "Out of memory!". Removing or changing a request that does not exist does nothing.
+// 0 or kErrOutOfMemory "Out of memory!". Removing or changing a request that does not exist does nothing.
 int ControlTimerRequest(int operation, int32_t owner, int64_t ms);
 // The request of that kind and owner, or null; *successor receives the one after it.
 TimerRequestNode *FindTimerRequest(int kind, int32_t owner, TimerRequestNode **successor = nullptr);
@@ -111,7 +111,7 @@ int64_t TimeUntilNextTimer();
 void FreeAllTimerRequests();
 
 // ---- Programs and optional services --------------------------------------------------------------------------
-// The system's shared libraries are linked in; the built-in services answer 0, an unknown name gives 1025
+// The system's shared libraries are linked in; the built-in services answer 0, an unknown name gives kErrCannotOpen
 // "Cannot open %s !" with the name set as the error argument. *base receives a non-null token.
 int OpenOptionalLibrary(const char *name, void **base);
 

@@ -56,13 +56,13 @@ struct HostWindow {
     WindowOs *os = nullptr;
 };
 
-// 0 or 1000. The window starts closed.
+// 0 or kErrOutOfMemory. The window starts closed.
 int AllocHostWindow(DisplayRecord *display, HostWindow **out);
 void FreeHostWindow(HostWindow *window); // closes it first; null allowed
 
 // Opens the window at x, y with the inner size, flags and title. With a mask or alpha plane (alpha > 0 counts as
 // visible) the window takes that shape where the video driver supports shaped windows, else it stays
-// rectangular. 0, or 1025 "Cannot open %s !" with "window".
+// rectangular. 0, or kErrCannotOpen "Cannot open %s !" with "window".
 int OpenDisplayWindow(HostWindow *window, int activate, const MaskPlane *mask, const AlphaPlane *alpha);
 // Moves, size changes, hiding and showing queue kinds 4, 5, 9 and 10 whether the window system reports them or
 // the program made them; each change is queued once.
@@ -77,7 +77,7 @@ void ResetRegionGadgets(HostWindow *window); // the window's hit test follows dr
 // Forgets the keys and mouse buttons the pump holds down for the window (the display closes or starts afresh);
 // a key still held goes up later with the code it went down with.
 void ClearWindowInputState(HostWindow *window); // null allowed
-// Hide 1 minimises the window (the icon state), hide 0 restores it. 0 or 1025.
+// Hide 1 minimises the window (the icon state), hide 0 restores it. 0 or kErrCannotOpen.
 int HideShowDisplayWindow(HostWindow *window, int hide);
 // Ends the icon state of the whole program (every minimised window comes back) before a display opens. 0.
 int EndIconify();
@@ -98,7 +98,7 @@ void PresentWindowScaled(HostWindow *window, const HostBitmap *bitmap, int32_t x
 void FillDisplayRect(HostWindow *window, int32_t ox, int32_t oy, int32_t x, int32_t y, int32_t width, int32_t height,
                      uint32_t colour);
 
-// Dropped files reach the queue (kind 14) only while this is on. 0, or 1360 when the window is not open.
+// Dropped files reach the queue (kind 14) only while this is on. 0, or kErrAppWindow when the window is not open.
 int UpdateAppWindow(HostWindow *window, int enable);
 // Clipboard changes reach the queue (kind 15) only while this is on. Always 0.
 int UpdateClipboardHook(HostWindow *window, int enable);

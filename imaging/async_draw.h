@@ -41,7 +41,7 @@ struct AsyncDrawObject {
 // The display new objects belong to; set by the display code (null hook: no display).
 extern void *(*CurrentDisplayHook)();
 
-// Appends an object for the current display; *handle receives its address. 0, or 1000 when out of memory.
+// Appends an object for the current display; *handle receives its address. 0, or kErrOutOfMemory when out of memory.
 int CreateAsyncDraw(int32_t kind, AsyncStepFn step, AsyncEndFn end, AsyncFreeFn free, AsyncNotifyFn notify,
                     void *context, AsyncDrawObject **handle);
 // Finds a live object by handle (handles come from scripts, so they are checked against the list).

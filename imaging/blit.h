@@ -45,8 +45,8 @@ constexpr int kBlitTransitionLayers = 64;
 extern HostBitmap *(*CurrentOutputBitmapHook)();
 
 // The guarded blit: every rectangle is clipped against both bitmaps (sizes given as 0 or beyond a bitmap's
-// real size are taken from the bitmap), the mask, the alpha plane and the clip region. Returns 0, or 1055 for a
-// source and destination whose pixel sizes cannot be converted.
+// real size are taken from the bitmap), the mask, the alpha plane and the clip region. Returns 0, or kErrWrongUsage
+// for a source and destination whose pixel sizes cannot be converted.
 int SAFEBLT(const HostBitmap *src, int32_t sx, int32_t sy, HostBitmap *dst, int32_t dx, int32_t dy, int32_t width,
             int32_t height, int32_t sourceWidth, int32_t sourceHeight, int32_t destWidth, int32_t destHeight,
             int32_t flags, const MaskPlane *mask, const AlphaPlane *alpha, const ClipRegion *clip);

@@ -19,16 +19,16 @@ struct ClipRegion {
 
 // The library's regions. AddClipRegion takes the record over.
 void AddClipRegion(ClipRegion *region);
-// Finds a region by id: 0 and *out, or 1428 (a number, set as the error argument) / 1041 (a handle) when there
-// is none; free-pending regions are not found. destination and flags are kept for callers
-// that pass them; a region is not tied to one output.
+// Finds a region by id: 0 and *out, or kErrClipRegionNotFound (a number, set as the error argument) /
+// kErrObjectNotFound (a handle) when there is none; free-pending regions are not found. destination and flags are
+// kept for callers that pass them; a region is not tied to one output.
 int FindClipRegion(ObjectId id, const void *destination, int flags, ClipRegion **out);
 // Takes the region from pictures, output records and sprites, then frees it, or marks it pending while layers
-// still show through it (its number is free at once). 0, 1428 or 1041.
+// still show through it (its number is free at once). 0, kErrClipRegionNotFound or kErrObjectNotFound.
 int FreeClipRegionById(ObjectId id);
 // A new region of the rectangle, shaped by the image's mask (set bits) or else its alpha channel (non-zero bytes)
 // when shape has either; shape is width x height. A numeric id first frees a region of that number (not strictly);
-// an automatic id gets the record as handle. 0, 1218 or 1000.
+// an automatic id gets the record as handle. 0, kErrSizeNotPositive or kErrOutOfMemory.
 int CreateClipRegion(ObjectId id, int32_t x, int32_t y, int32_t width, int32_t height, const ImageTriple *shape,
                      ClipRegion **out = nullptr);
 // Every region in the list, free-pending ones included.

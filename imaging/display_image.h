@@ -13,7 +13,7 @@ struct HostWindow;
 // The image to draw for (part of) an image object: the part is cut out and scaled or transformed by the
 // display options. *owned is false when the source itself can be drawn (no part, identity transform); then
 // *out shares the source's planes. *outX, *outY: the top-left where it goes, from the position (which may be a
-// position constant) and the anchor. Returns 0, 1000, or 1055 for an empty part.
+// position constant) and the anchor. Returns 0, kErrOutOfMemory, or kErrWrongUsage for an empty part.
 int BuildDisplayImage(const ImageTriple &source, int32_t partX, int32_t partY, int32_t partWidth, int32_t partHeight,
                       const DisplayTransform &transform, int32_t x, int32_t y, ImageTriple *out, bool *owned,
                       int32_t *outX, int32_t *outY);

@@ -43,9 +43,10 @@ void ComputeTransformMatrix(DisplayTransform *t, int32_t sourceWidth, int32_t so
 
 // Reads the display-options table at stack index `table` (absent or Nil: identity and no layer options):
 // "transform" (four numbers, replacing scale, size and rotation), "scalex", "scaley", "width", "height" (KEEPASPRAT
-// allowed for one of them), "rotate", "smoothscale", "anchorx", "anchory" (0..1, else 1055), and the layer options
-// "name", "hidden", "insertpos", "transparency", "tint" (0..255 or a percentage), "tintcolor". Other keys belong to
-// the caller and are left alone. The matrix is computed for sourceWidth x sourceHeight; antialias sets smooth
-// unless "smoothscale" says otherwise. Returns 0 or an error code (1055, 1218, the readers' type errors raise).
+// allowed for one of them), "rotate", "smoothscale", "anchorx", "anchory" (0..1, else kErrWrongUsage), and the layer
+// options "name", "hidden", "insertpos", "transparency", "tint" (0..255 or a percentage), "tintcolor". Other keys
+// belong to the caller and are left alone. The matrix is computed for sourceWidth x sourceHeight; antialias sets
+// smooth unless "smoothscale" says otherwise. Returns 0 or an error code (kErrWrongUsage, kErrSizeNotPositive, the
+// readers' type errors raise).
 int ParseDisplayOptions(VMState *vm, int table, int32_t sourceWidth, int32_t sourceHeight, int32_t antialias,
                         DisplayTransform *transform, LayerOptions *options);

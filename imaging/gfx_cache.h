@@ -8,12 +8,12 @@
 
 #include "runtime/app/errors.h"
 
-// Fresh copies of a cached picture (alpha only when withAlpha and the picture has one). 0, or 1246 when absent
-// or when not preloading.
+// Fresh copies of a cached picture (alpha only when withAlpha and the picture has one). 0, or kErrGfxCache when
+// absent or when not preloading.
 int LookupGfxCache(const std::string &name, bool withAlpha, int32_t *width, int32_t *height,
                    std::vector<uint32_t> *pixels, std::vector<uint8_t> *alpha);
-// Stores copies under the name (replacing an earlier entry). alpha may be null. 0, or 1000 when out of memory.
-// Outside preloading it stores nothing and returns 0.
+// Stores copies under the name (replacing an earlier entry). alpha may be null. 0, or kErrOutOfMemory when out of
+// memory. Outside preloading it stores nothing and returns 0.
 int AddToGfxCache(const std::string &name, int32_t width, int32_t height, const uint32_t *pixels,
                   const uint8_t *alpha);
 void FreeGfxCache();

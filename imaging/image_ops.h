@@ -8,15 +8,16 @@
 
 constexpr int32_t KEEPASPRAT = 100000;
 
-// Copies a rectangle (clipped to the bitmap) into new planes of the same pixel format. Returns 0, 1000 when out
-// of memory or 1055 for an empty rectangle; on an error nothing is returned (the outs stay null).
+// Copies a rectangle (clipped to the bitmap) into new planes of the same pixel format. Returns 0, kErrOutOfMemory
+// when out of memory or kErrWrongUsage for an empty rectangle; on an error nothing is returned (the outs stay null).
 int CopyImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane *alpha, int32_t x, int32_t y,
               int32_t width, int32_t height, HostBitmap **outBitmap, MaskPlane **outMask, AlphaPlane **outAlpha);
 
 // Scales the rectangle (sx, sy, sourceWidth, sourceHeight) to newWidth x newHeight. Plain scaling samples the
 // nearest pixel; smooth scaling interpolates pixels and alpha bilinearly. Mask bits always follow the nearest
 // source pixel, so mask and pixels stay in step. With destBitmap the pixels go into it (same format, at least
-// the new size) and only mask and alpha are allocated. Returns 0, 1000 when out of memory, 1055 for bad sizes.
+// the new size) and only mask and alpha are allocated. Returns 0, kErrOutOfMemory when out of memory, kErrWrongUsage
+// for bad sizes.
 int ScaleImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane *alpha, int32_t sx, int32_t sy,
                HostBitmap *destBitmap, int32_t sourceWidth, int32_t sourceHeight, int32_t newWidth,
                int32_t newHeight, bool smooth, HostBitmap **outBitmap, MaskPlane **outMask, AlphaPlane **outAlpha);
@@ -44,7 +45,7 @@ void TintPixels(const PixelBuffer &b, int x, int y, int w, int h, uint32_t color
 void TintPixelsGeneric(const PixelBuffer &b, int x, int y, int w, int h, uint32_t color, int level);
 
 // Replaces a new width or height given as KEEPASPRAT by the size that keeps width : height, rounding half up.
-// Returns 0, 1218 when a size is 0 or below, 1055 when both new sizes are KEEPASPRAT.
+// Returns 0, kErrSizeNotPositive when a size is 0 or below, kErrWrongUsage when both new sizes are KEEPASPRAT.
 int ApplyKeepAspectRatio(int32_t width, int32_t height, int32_t *newWidth, int32_t *newHeight);
 
 // ---- Affine transforms ---------------------------------------------------------------------------------------
@@ -61,8 +62,8 @@ void TransformedBounds(int32_t x, int32_t y, int32_t width, int32_t height, cons
 
 // Renders the rectangle (sx, sy, width, height) of an image through the matrix into new planes of the bounding
 // box's size. Pixels outside the transformed image are transparent: the result has an alpha plane when the
-// source has one, else a mask plane. smooth interpolates pixels (and alpha) bilinearly. Returns 0, 1000 or 1055
-// (a singular matrix or an empty rectangle).
+// source has one, else a mask plane. smooth interpolates pixels (and alpha) bilinearly. Returns 0, kErrOutOfMemory or
+// kErrWrongUsage (a singular matrix or an empty rectangle).
 int TransformImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane *alpha, int32_t sx, int32_t sy,
                    int32_t width, int32_t height, const double matrix[4], bool smooth, HostBitmap **outBitmap,
                    MaskPlane **outMask, AlphaPlane **outAlpha, int32_t *outWidth, int32_t *outHeight);

@@ -21,11 +21,13 @@ struct PointerRecord {
 
 // A copy of the image (its mask as opacity 0 or 255, else its alpha channel, else opaque) with the hot spot.
 // A numeric id first frees a pointer of that number (not strictly); an automatic id gets the record as handle.
-// 0, 1055 (hot spot outside the image, or a number that names SYSTEMPOINTER or BUSYPOINTER), 1000.
+// 0, kErrWrongUsage (hot spot outside the image, or a number that names SYSTEMPOINTER or BUSYPOINTER),
+// kErrOutOfMemory.
 int CreatePointerRecord(ObjectId id, const ImageTriple &image, int32_t hotX, int32_t hotY, PointerRecord **out);
-// 0, 1429 (a number, set as the error argument) or 1041 (a handle).
+// 0, kErrPointerNotFound (a number, set as the error argument) or kErrObjectNotFound (a handle).
 int FindPointer(ObjectId id, PointerRecord **out);
-// Displays showing it go back to the system pointer first. 0, 1055 for SYSTEMPOINTER/BUSYPOINTER, 1429, 1041.
+// Displays showing it go back to the system pointer first. 0, kErrWrongUsage for SYSTEMPOINTER/BUSYPOINTER,
+// kErrPointerNotFound, kErrObjectNotFound.
 int FreePointerById(ObjectId id);
 // The standing record of the busy pointer (no image).
 PointerRecord *BusyPointer();

@@ -14,8 +14,8 @@
 // Fills the closed polygon (count points as x, y pairs of signed 32-bit values) into the plane: a pixel is set
 // when its centre is inside by the non-zero winding rule, so a star drawn in one stroke is filled whole. The
 // crossings of one scan line need 8 bytes each, at most count of them: when the caller's scratch block is smaller
-// than that (or null), the fill uses its own memory instead of writing past the block. Returns 0, 1000 when out
-// of memory, or 1055 when the plane does not know its row count.
+// than that (or null), the fill uses its own memory instead of writing past the block. Returns 0, kErrOutOfMemory
+// when out of memory, or kErrWrongUsage when the plane does not know its row count.
 int FillPolygonMask(MaskPlane *plane, const int32_t *points, int32_t count, void *scratch, size_t scratchSize);
 // One crossing of a polygon's edge with a row's centre line.
 struct PolygonCrossing {

@@ -101,8 +101,8 @@ void BuildShapePath(const ShapeRecord &s, ShapePath *path);
 
 inline int SideError(int64_t v) { return v <= 0 ? kErrWrongUsage : v > kMaxShapeSide ? kErrInternalLimit : 0; }
 
-// The area's box relative to the shape's origin, with the checks every path makes first: 0, 1055 for an empty
-// or unknown shape, 1066 beyond the size limit.
+// The area's box relative to the shape's origin, with the checks every path makes first: 0, kErrWrongUsage for an
+// empty or unknown shape, kErrInternalLimit beyond the size limit.
 int AreaBox(const ShapeRecord &s, int32_t *x, int32_t *y, int32_t *w, int32_t *h);
 
 inline uint32_t Opacity(uint32_t color) { return 255 - (color >> 24); }

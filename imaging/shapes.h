@@ -41,8 +41,8 @@ std::shared_ptr<const HostBitmap> BorrowTextureImage(const HostBitmap *bitmap);
 // Renders the shape (with its edge and shadow) into a new 32-bit image: with a mask, or with an alpha plane when
 // it is antialiased or see-through. *offsetX/*offsetY give where the image's top-left lies relative to the
 // shape's position (negative when an edge or shadow reaches left or up). A non-identity transform is applied
-// about the image's top-left. Returns 0, 1000, 1055 for an empty or unknown shape, or 1066 beyond the renderer's
-// size limit.
+// about the image's top-left. Returns 0, kErrOutOfMemory, kErrWrongUsage for an empty or unknown shape, or
+// kErrInternalLimit beyond the renderer's size limit.
 int RenderShapeImage(const ShapeRecord &shape, const DisplayTransform *transform, ImageTriple *out, int32_t *offsetX,
                      int32_t *offsetY);
 
@@ -90,8 +90,8 @@ int DrawShapeIntoAlpha(AlphaPlane *target, int32_t x, int32_t y, const ShapeReco
 
 // Reads a polygon's point table: the table at stack index `table` or its "vertices" field, numbers x0, y0, x1, y1
 // ... from index 0. Fills points relative to the bounding box's top-left and returns the count, the box size and
-// the first point's offset in that box. Returns 0, 1066 beyond 999 points, 1189 for a non-number (raised by the
-// reader) or 1055 for fewer than one point.
+// the first point's offset in that box. Returns 0, kErrInternalLimit beyond 999 points, kErrNumberFieldExpected for a
+// non-number (raised by the reader) or kErrWrongUsage for fewer than one point.
 int ReadPolygonTable(VMState *vm, int table, std::vector<double> *points, int32_t *count, int32_t *width,
                      int32_t *height, int32_t *offsetX, int32_t *offsetY);
 constexpr int32_t kMaxPolygonPoints = 999;

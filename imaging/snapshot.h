@@ -21,8 +21,9 @@ using SnapshotEncoder = int (*)(const char *fileName, const uint32_t *pixels, in
 void SetSnapshotEncoder(int32_t format, SnapshotEncoder encoder);
 
 // Writes width x height pixels of the bitmap. Pixels whose mask bit is clear or whose alpha is 0 are written in
-// color. Returns 0, 1052 when the file cannot be written, 1055 for an unknown format, or 1491 for a format whose
-// encoder is not registered yet (the caller names its command as the error argument).
+// color. Returns 0, kErrCannotWriteFile when the file cannot be written, kErrWrongUsage for an unknown format, or
+// kErrNotAvailableYet for a format whose encoder is not registered yet (the caller names its command as the error
+// argument).
 int WriteBmpSnapshot(int32_t format, const HostBitmap *bitmap, int32_t width, int32_t height, const char *fileName,
                      const MaskPlane *mask, uint32_t color, const AlphaPlane *alpha, int32_t quality, int32_t colors,
                      int32_t dither);

@@ -1,7 +1,7 @@
 // Reading applets: the "VLA" record stream (runtime/app/applet_format.h), the "VLZ" form (unpacked to a
 // temporary file first) and applets appended to the program. An applet is outside data: every record length is
 // bounded by the bytes that are left before anything is read or allocated, and anything malformed is refused
-// with 1211 "%s is no Vistaloom applet!".
+// with kErrNotAnApplet "%s is no Vistaloom applet!".
 #pragma once
 
 #include <cstdint>
@@ -60,10 +60,10 @@ constexpr uint64_t kMaxAppletRecordInMemory = uint64_t(256) << 20;
 // sounds, far below what would fill a temporary directory.
 constexpr uint64_t kMaxUnpackedAppletBytes = uint64_t(2) << 30;
 
-// Reads the "VLA" records at offset in the file. 0, or 1211 with the display name as the error argument.
+// Reads the "VLA" records at offset in the file. 0, or kErrNotAnApplet with the display name as the error argument.
 int ReadAppletRecords(const char *path, int64_t offset, const char *displayName, LoadedApplet *out);
 // Opens an applet at offset in path: a "VLZ" applet is unpacked to a temporary file (its name in
-// out->temporaryFile, also on failure) and read from there. 0, 1211, or the unpacking's error code.
+// out->temporaryFile, also on failure) and read from there. 0, kErrNotAnApplet, or the unpacking's error code.
 int OpenApplet(const char *path, int64_t offset, const char *displayName, LoadedApplet *out);
 
 // The applet appended to this program: its offset from the marker block, or -1 for a bare player.

@@ -10,7 +10,7 @@
 #include "runtime/vm/vm.h"
 
 // Calls the global command `name` (lower-case) in protected mode with the arguments. 0, the command's error, or
-// 1491 "Command %s() is not available yet!" naming it when no such command is registered.
+// kErrNotAvailableYet "Command %s() is not available yet!" naming it when no such command is registered.
 int CallCommandByName(VMState *vm, const char *name, const char *shownName,
                       const std::vector<AppletArgument> &arguments);
 

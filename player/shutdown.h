@@ -1,6 +1,6 @@
 // Shutdown in its fixed order: stop every sound, the libraries' free-all functions (display, graphics, draw,
 // brush, bgpic, sprite, system, text, anim, layers, dos, memblock, arexx, event; the libraries outside that list
-// next; sound last, which also closes the audio system), the error report unless the error is 1003, the VM,
+// next; sound last, which also closes the audio system), the error report unless the error is kErrUserAbort, the VM,
 // the temporary files, the host.
 #pragma once
 

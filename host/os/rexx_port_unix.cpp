@@ -255,7 +255,8 @@ bool PrivateDirectory(const std::string &path) {
     return info.st_uid == geteuid() && (info.st_mode & 077) == 0;
 }
 
-// The socket address of a port: 0, 1256 when the ports directory is unusable, -1 when the path does not fit.
+// The socket address of a port: 0, kErrMessagePort when the ports directory is unusable, -1 when the path does not
+// fit.
 int PortAddress(std::string_view port, sockaddr_un *address, std::string *path) {
     std::string directory;
     if (int error = RexxPortDirectory(&directory)) return error;

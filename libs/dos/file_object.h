@@ -28,7 +28,7 @@ constexpr int32_t kIOUnbuffered = 1;
 
 struct FileObject {
     ObjectId id;          // an automatic handle is the record itself
-    int32_t mode = 0;     // 1004, 1005 or 1006 as the script gave it
+    int32_t mode = 0;     // 1004, kErrWriteFailed or 1006 as the script gave it
     int32_t access = 0;   // kAccess*
     int64_t position = 0; // kept by the library, 0 after opening
     int64_t size = 0;     // set at open, raised by writes
@@ -41,35 +41,38 @@ extern ObjectList<FileObject> FileList;
 // kIOBuffered or kIOUnbuffered; read by every dos read and write and by the memblock file commands.
 extern int32_t IOMode;
 
-// 1179 (with the number as error argument) for a numbered id, 1041 for an automatic handle.
+// kErrFileHandleNotFound (with the number as error argument) for a numbered id, kErrObjectNotFound for an automatic
+// handle.
 int FindFileObject(ObjectId id, FileObject **out);
 // The file named by command argument n; raises FindFileObject's error when there is none.
 FileObject *FileObjectArg(VMState *vm, int n);
 size_t CountOpenFiles();
 
-// Opens name in mode (kMode*). A numbered id that is open is closed first; 1005 when that close lost data
+// Opens name in mode (kMode*). A numbered id that is open is closed first; kErrWriteFailed when that close lost data
 // (the old file is closed all the same and nothing new is opened). An automatic id (handle non-null) gets the
-// new record as its handle. 1055 for another mode or an empty name, 1045 when the name cannot be opened.
+// new record as its handle. 1055 for another mode or an empty name, kErrCannotReadFile when the name cannot be
+// opened.
 int OpenFileObject(ObjectId id, const char *name, int32_t mode, FileObject **out);
-// Closes and frees; 1005 when buffered data did not reach the file (the file is closed all the same).
+// Closes and frees; kErrWriteFailed when buffered data did not reach the file (the file is closed all the same).
 int CloseFileObject(FileObject *file);
 // Closes every file (shutdown); write errors cannot be reported any more.
 void CloseAllFileObjects();
 
-// Reads exactly count bytes at the position: 1142 on a write-only file, 1242 (before reading) when position +
-// count passes size, 1009 on a short read after position moved by what was read.
+// Reads exactly count bytes at the position: kErrWriteOnlyFile on a write-only file, kErrReadBeyondEnd (before
+// reading) when position + count passes size, kErrReadFailed on a short read after position moved by what was read.
 int FileReadBytes(FileObject *file, void *buffer, int64_t count);
-// Writes count bytes: 1141 on a read-only file, 1005 on a short write after position moved by what was
-// written.
+// Writes count bytes: kErrReadOnlyFile on a read-only file, kErrWriteFailed on a short write after position moved by
+// what was written.
 int FileWriteBytes(FileObject *file, const void *buffer, size_t count);
-// The next line without its LF, CR bytes dropped: 1142, 1242 at the end. An empty line gives "". The line is
-// left in *bytes/*length: a view into the stream's buffer, or scratch; valid until the next call on the file.
+// The next line without its LF, CR bytes dropped: kErrWriteOnlyFile, kErrReadBeyondEnd at the end. An empty line
+// gives "". The line is left in *bytes/*length: a view into the stream's buffer, or scratch; valid until the next
+// call on the file.
 int FileReadLine(FileObject *file, std::string *scratch, const char **bytes, size_t *length);
-// -1 stands for size; below 0 or above size gives 1076.
+// -1 stands for size; below 0 or above size gives kErrInvalidSeek.
 int FileSeek(FileObject *file, int64_t position);
-// 1005 when the buffered data could not be written.
+// kErrWriteFailed when the buffered data could not be written.
 int FileFlush(FileObject *file);
-// 0 or 1; anything else gives 1055.
+// 0 or 1; anything else gives kErrWrongUsage.
 int SetIOModeValue(int32_t mode);
 
 // The typed reads and writes of the script commands. Integers are written from their low 8/16/32 bits,
@@ -82,10 +85,10 @@ int FileWriteChr(FileObject *file, int32_t value);
 int FileWriteShort(FileObject *file, int32_t value);
 int FileWriteInt(FileObject *file, int32_t value);
 int FileWriteFloat(FileObject *file, double value);
-// Exactly length bytes; length 0 gives "", a negative length 1055 (before anything is allocated).
+// Exactly length bytes; length 0 gives "", a negative length kErrWrongUsage (before anything is allocated).
 int FileReadString(FileObject *file, int64_t length, std::string *out);
 // length 0 writes the whole string, zeros included; a length above the string's (compared unsigned, so any
-// negative length) gives 1245 before anything is written.
+// negative length) gives kErrLengthExceedsString before anything is written.
 int FileWriteString(FileObject *file, const char *bytes, size_t size, int64_t length);
 // The text up to its first zero byte and an LF, in one write.
 int FileWriteLine(FileObject *file, const char *bytes, size_t size);

@@ -138,7 +138,7 @@ bool MagicIs(const uint8_t bytes[4], const char magic[4]) {
     return std::memcmp(bytes, magic, 4) == 0;
 }
 
-// The four-byte magic at the position; 1242 when fewer than four bytes are left.
+// The four-byte magic at the position; kErrReadBeyondEnd when fewer than four bytes are left.
 int ReadMagic(FileObject *file, uint8_t magic[4]) {
     if (file->access == kAccessWrite) return kErrWriteOnlyFile;
     return FileReadBytes(file, magic, 4);

@@ -25,8 +25,8 @@ constexpr uint8_t kTagString = 3;
 constexpr uint8_t kTagTable = 4;
 constexpr uint8_t kTagFunction = 5;
 
-// Nesting deeper than this is refused when writing and when reading (1135): the VM converts trees recursively
-// and each level takes a few stack slots of the command's frame, which holds kMaxFrameSlots.
+// Nesting deeper than this is refused when writing and when reading (kErrStackOverflow): the VM converts trees
+// recursively and each level takes a few stack slots of the command's frame, which holds kMaxFrameSlots.
 constexpr int kMaxTableDepth = 256;
 
 // Where serialised bytes are read from: an open file (position and size kept by the file operations) or
@@ -36,7 +36,7 @@ struct SerialSource {
     std::span<const uint8_t> bytes;
     size_t offset = 0;
 };
-// Exactly count bytes, or 1242 (nothing read) when fewer are left, or the file's read error.
+// Exactly count bytes, or kErrReadBeyondEnd (nothing read) when fewer are left, or the file's read error.
 int SourceRead(SerialSource *source, void *buffer, size_t count);
 uint64_t SourceRemaining(const SerialSource *source);
 
@@ -61,17 +61,17 @@ struct SerialTable {
 };
 
 // A function record without its magic: the length field and the body (the chunk, or its Base64 text).
-// 1055 when the body does not fit the 32-bit length field.
+// kErrWrongUsage when the body does not fit the 32-bit length field.
 int EncodeFunctionRecord(std::span<const uint8_t> chunk, bool text, std::string *out);
 // Appends a table body (pairs, then the end byte); functions in text form when textFunctions is set.
 int EncodeTableBody(const SerialTable &table, bool textFunctions, std::string *out);
 
-// Reads a function record without its magic in the given form: 1242 when the length passes the bytes left
-// (checked before anything is allocated), 1323 for bad hexadecimal digits or Base64.
+// Reads a function record without its magic in the given form: kErrReadBeyondEnd when the length passes the bytes
+// left (checked before anything is allocated), kErrInvalidBase64 for bad hexadecimal digits or Base64.
 int DecodeFunctionRecord(SerialSource *source, bool text, std::string *chunk);
 // The same for a function inside a table, in either form: a raw body starts with the chunk's ESC byte, a text
 // length field with eight hexadecimal digits, so the fifth byte tells them apart.
 int DecodeTableFunctionRecord(SerialSource *source, std::string *chunk);
-// Reads a table body: 1242 at a premature end, 1055 for an unknown tag or a NaN key (no table can hold it),
-// 1135 beyond kMaxTableDepth.
+// Reads a table body: kErrReadBeyondEnd at a premature end, kErrWrongUsage for an unknown tag or a NaN key (no table
+// can hold it), kErrStackOverflow beyond kMaxTableDepth.
 int DecodeTableBody(SerialSource *source, SerialTable *table, int depth = 0);

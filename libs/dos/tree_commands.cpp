@@ -1,5 +1,5 @@
 // Bindings of CopyFile, DeleteFile, Rename and MakeDirectory: the arguments, the script callback behind the
-// walkers' questions, and the stop answer (1003) turned into a normal return.
+// walkers' questions, and the stop answer (kErrUserAbort) turned into a normal return.
 #include <cstring>
 #include <memory>
 #include <string>

@@ -28,17 +28,18 @@ struct MemBlock {
 
 extern ObjectList<MemBlock> MemBlockList;
 
-// 1180 (with the number as error argument) for a numbered id, 1041 for an automatic handle.
+// kErrMemoryBlockNotFound (with the number as error argument) for a numbered id, kErrObjectNotFound for an automatic
+// handle.
 int FindMemBlock(ObjectId id, MemBlock **out);
 size_t CountMemBlocks();
 void FreeAllMemBlocks();
 
-// A numbered id replaces the block of that number. A negative size is refused (1055); 1000 when memory is
-// short.
+// A numbered id replaces the block of that number. A negative size is refused (kErrWrongUsage); kErrOutOfMemory when
+// memory is short.
 int AllocMemBlock(ObjectId id, int32_t size, MemBlock **out);
 int FreeMemBlock(ObjectId id);
 
-// Types 1, 6 and 7 (big-endian, unsigned); 1146 out of range, 1055 for another type.
+// Types 1, 6 and 7 (big-endian, unsigned); kErrOffsetOutOfRange out of range, kErrWrongUsage for another type.
 int PeekValue(const MemBlock *block, int64_t offset, int type, uint32_t *value);
 int PokeValue(MemBlock *block, int64_t offset, int type, uint32_t value);
 // length > 0: exactly length bytes; length 0: the run of printable bytes (and space, tab, LF, CR) from
@@ -46,12 +47,12 @@ int PokeValue(MemBlock *block, int64_t offset, int type, uint32_t value);
 int PeekString(const MemBlock *block, int64_t offset, int64_t length, std::string *out);
 // The bytes and one terminating zero.
 int PokeString(MemBlock *block, int64_t offset, const char *text, size_t length);
-// count < 1 does nothing; type 6 needs even offset and count, type 1 multiples of 4 (else 1055).
+// count < 1 does nothing; type 6 needs even offset and count, type 1 multiples of 4 (else kErrWrongUsage).
 int FillMemBlock(MemBlock *block, uint32_t value, int64_t count, int64_t offset, int type);
-// count < 1 does nothing; the blocks must differ (1055).
+// count < 1 does nothing; the blocks must differ (kErrWrongUsage).
 int CopyMemBlock(const MemBlock *source, MemBlock *destination, int64_t count, int64_t sourceOffset,
                  int64_t destinationOffset);
-// Through the file's position, size and IOMode; count < 1 does nothing, a negative offset is 1055.
+// Through the file's position, size and IOMode; count < 1 does nothing, a negative offset is kErrWrongUsage.
 int ReadMemFromFile(FileObject *file, MemBlock *block, int64_t count, int64_t offset);
 int WriteMemToFile(FileObject *file, const MemBlock *block, int64_t count, int64_t offset);
 // The hex dump text: 16 bytes a line, "%.8x: ", "%.2x " each, three spaces for each missing byte, then the

@@ -47,7 +47,7 @@ TimerRecord *FindTimerRecord(const ObjectId &id) {
     return nullptr;
 }
 
-// The timer named by argument n; raises 1181 (number) or 1041 (handle) when there is none.
+// The timer named by argument n; raises kErrTimerNotFound (number) or kErrObjectNotFound (handle) when there is none.
 TimerRecord *CheckTimerArg(VMState *vm, int n) {
     ObjectId id;
     ReadObjectId(&id, vm, n);

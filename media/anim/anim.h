@@ -46,24 +46,25 @@ constexpr int kFindAnimModify = kFindModify;
 constexpr int kFindAnimPending = 2; // skip free-pending anims (the list's kFindPending finds them)
 constexpr int kFindAnimNoUnshare = kFindNoUnshare;
 
-// 0; 1176 (number) or 1041 (handle) when missing; 1314 for a locked anim with kFindAnimModify, which without
-// kFindAnimNoUnshare first gives every layer that shows the anim its own copy.
+// 0; kErrAnimNotFound (number) or kErrObjectNotFound (handle) when missing; kErrObjectLocked for a locked anim with
+// kFindAnimModify, which without kFindAnimNoUnshare first gives every layer that shows the anim its own copy.
 int FindAnim(ObjectId id, AnimObject **out, int flags);
-// FreeAnim: 1340 while the anim is the current output; an anim layers still show becomes free-pending under
-// {0, own address}. reportMissing 0 ignores a missing id (1314 is always reported).
+// FreeAnim: kErrActiveAnim while the anim is the current output; an anim layers still show becomes free-pending under
+// {0, own address}. reportMissing 0 ignores a missing id (kErrObjectLocked is always reported).
 int FreeAnimById(ObjectId id, int reportMissing);
 void FlushPendingAnims();
-// Appends a record around frames the caller made (taken over on success). 0 or 1000.
+// Appends a record around frames the caller made (taken over on success). 0 or kErrOutOfMemory.
 int AddAnimRecord(ObjectId id, int32_t width, int32_t height, std::vector<AnimFrame> &&frames, int32_t transparent,
                   AnimObject **out = nullptr);
 int32_t CountAnimObjects();
 // Inserts black frames (count > 0) or removes frames (count < 0) at a 1-based position (0: the end). findFlags
 // go to the lookups: a layer's own copy is found while free-pending and is not copied again for its layer.
-// 1340 for the current output, 1314 while playing, 1338 for a disk anim, 1055 for positions out of range.
+// kErrActiveAnim for the current output, kErrObjectLocked while playing, kErrDiskAnim for a disk anim, kErrWrongUsage
+// for positions out of range.
 int ModifyAnimFramesById(ObjectId id, int32_t count, int32_t position, int findFlags);
 // Frees a frame's planes and kept pixels and clears it.
 void FreeAnimFrame(AnimFrame &frame);
-// Whether the anim is the current drawing target (1340 for changes).
+// Whether the anim is the current drawing target (kErrActiveAnim for changes).
 bool IsAnimActiveOutput(const AnimObject *anim);
 // Frames kept as pixels while preloading become bitmaps. 0 or the first error.
 int RebuildAllAnims();
@@ -71,8 +72,8 @@ void FreeAllAnims();
 // The copy callback of ForEachReferrer: argument is the AnimObject.
 int CopyAnimForReferrer(void *anim, ObjectId *newId);
 
-// Frame n from 0 as a triple. Disk anims decode it (1270 when that fails) and scale it to the current size
-// unless keepSourceSize; with copy an in-memory frame is copied. *owned says whether the caller frees it.
+// Frame n from 0 as a triple. Disk anims decode it (kErrAnimFrameLoad when that fails) and scale it to the current
+// size unless keepSourceSize; with copy an in-memory frame is copied. *owned says whether the caller frees it.
 int GetAnimFrameImage(AnimObject *anim, int32_t n, bool copy, bool keepSourceSize, ImageTriple *out, bool *owned);
 // Milliseconds: the frame's own delay, else the file's (disk anims), else 0.
 int32_t GetAnimFrameDelay(AnimObject *anim, int32_t n);
@@ -112,7 +113,7 @@ struct LoadedFrames {
     LoadedFrames &operator=(const LoadedFrames &) = delete;
     ~LoadedFrames();
 };
-// 0, 1223 for a mask with alpha, 1055 for frames from disk, or the reader's error.
+// 0, kErrMaskAndAlphaChannel for a mask with alpha, kErrWrongUsage for frames from disk, or the reader's error.
 int LoadFramesFromFile(const char *fileName, const LoadAnimOptions &options, int preloading, bool keepPixels,
                        LoadedFrames *out);
 // LoadAnim and PlayAnimDisk: an animation file (or a picture, whole or cut in a grid) as an anim. The console
@@ -120,9 +121,10 @@ int LoadFramesFromFile(const char *fileName, const LoadAnimOptions &options, int
 int LoadAnimFile(ObjectId id, const char *fileName, const LoadAnimOptions &options, int preloading,
                  AnimObject **out = nullptr, const char *shownName = nullptr);
 
-// ---- Sprites made by the frame builders ----------------------------------------------------------------------------
-// CreateSprite from an anim (every frame copied; 1176 / 1041) or from a text object (a copy of its image). The
-// caller has already freed a sprite of the id.
+// ---- Sprites made by the frame builders
+// ---------------------------------------------------------------------------- CreateSprite from an anim (every frame
+// copied; kErrAnimNotFound / 1041) or from a text object (a copy of its image). The caller has already freed a sprite
+// of the id.
 int CreateSpriteFromAnim(ObjectId id, ObjectId animId, Sprite **out);
 int CreateSpriteFromTextObject(ObjectId id, ObjectId objectId, Sprite **out);
 // LoadSprite: the frames of an animation file, or a picture whole or cut in a grid ("fromdisk" is not read).

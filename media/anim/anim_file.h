@@ -19,9 +19,11 @@ struct AnimFile {
     int32_t kind = 0;
 };
 
-// 0; 1045 when the file cannot be read, 1000, or 1356 when no reader takes it (the name is the error argument).
+// 0; kErrCannotReadFile when the file cannot be read, kErrOutOfMemory, or kErrAnimUnknownFormat when no reader takes
+// it (the name is the error argument).
 int OpenAnimFile(const char *fileName, AnimFile **out, int32_t *width, int32_t *height, int32_t *frameCount);
-// A new width x height array of 0x00RRGGBB words (FreeBlock) of frame n from 0, or null (callers report 1270).
+// A new width x height array of 0x00RRGGBB words (FreeBlock) of frame n from 0, or null (callers report
+// kErrAnimFrameLoad).
 uint32_t *ReadAnimFileFrame(AnimFile *file, int32_t n);
 // Milliseconds.
 int32_t GetAnimFileFrameDelay(AnimFile *file, int32_t n);

@@ -67,16 +67,17 @@ void AviPutU32(std::vector<uint8_t> *out, uint32_t value);
 void AviPutFourcc(std::vector<uint8_t> *out, const char *fourcc);
 
 // ---- Writer (avi_writer.cpp) ------------------------------------------------------------------------------
-// fps 1 to 1,000,000 whose frame time divides the sample rate (25, 30, 60; not 24). 0 and the writer, or 1055,
-// 1000, or 1052 with the error argument naming the file.
+// fps 1 to 1,000,000 whose frame time divides the sample rate (25, 30, 60; not 24). 0 and the writer, or
+// kErrWrongUsage, kErrOutOfMemory, or kErrCannotWriteFile with the error argument naming the file.
 int AviOpen(const char *name, int32_t fps, int32_t width, int32_t height, int32_t quality, bool smooth,
             const char *title, AviWriter **out);
-// A frame of any size (scaled to the video size), or with null the last frame again. 0, 1000, 1052, 1152, the
-// encoder's error, or 1055 when the super indexes are full or no frame came before. A failure before a write
-// leaves the file as it was; a failed write makes AviFinish discard it.
+// A frame of any size (scaled to the video size), or with null the last frame again. 0, kErrOutOfMemory,
+// kErrCannotWriteFile, kErrCouldNotLockBitmap, the encoder's error, or kErrWrongUsage when the super indexes are full
+// or no frame came before. A failure before a write leaves the file as it was; a failed write makes AviFinish discard
+// it.
 int AviWriteFrame(AviWriter *writer, const HostBitmap *frame, int32_t width, int32_t height);
-// Completes indexes and headers and replaces the target; 0, or 1052 (the target then stays as it was). Frees the
-// writer.
+// Completes indexes and headers and replaces the target; 0, or kErrCannotWriteFile (the target then stays as it was).
+// Frees the writer.
 int AviFinish(AviWriter *writer);
 // Drops the file (the target stays as it was) and frees the writer.
 void AviFree(AviWriter *writer);

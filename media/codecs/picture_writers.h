@@ -7,19 +7,20 @@
 #include <string>
 #include <vector>
 
-// Writes bytes as the whole file name: 0, or 1052 when it cannot be written.
+// Writes bytes as the whole file name: 0, or kErrCannotWriteFile when it cannot be written.
 int WriteWholeFile(const char *name, const void *bytes, size_t count);
 
 // PNG, 8 bits per channel: pixels are width x height words 0xAARRGGBB (rowPixels words apart); the top byte is
-// stored as alpha only withAlpha. 0, 1052, or 1000 when libpng fails.
+// stored as alpha only withAlpha. 0, kErrCannotWriteFile, or kErrOutOfMemory when libpng fails.
 int SavePngFile(const char *name, const uint32_t *pixels, int32_t rowPixels, int32_t width, int32_t height,
                 int withAlpha);
 
 // JPEG of rows of 4-byte pixels, rowBytes apart, in memory order X, R, G, B, or B, G, R, X with swapped (the order
-// of native 0x00RRGGBB words on a little-endian machine). 0, or 1000 when libjpeg fails or memory runs out.
+// of native 0x00RRGGBB words on a little-endian machine). 0, or kErrOutOfMemory when libjpeg fails or memory runs
+// out.
 int CompressJpeg(const uint8_t *pixels, int32_t rowBytes, int32_t width, int32_t height, int32_t quality,
                  int swapped, std::vector<uint8_t> *out);
-// The same for width x height 0x00RRGGBB words, written as a file: 0, 1000 or 1052.
+// The same for width x height 0x00RRGGBB words, written as a file: 0, kErrOutOfMemory or kErrCannotWriteFile.
 int SaveJpegFile(const char *name, const uint32_t *pixels, int32_t width, int32_t height, int32_t quality);
 
 // One ByteRun1-packed row: the number of bytes written to destination, which holds at least
@@ -27,7 +28,7 @@ int SaveJpegFile(const char *name, const uint32_t *pixels, int32_t width, int32_
 size_t PackByteRun1Row(const uint8_t *source, uint8_t *destination, size_t length);
 // The bytes of a 24-plane ILBM of width x height 0x00RRGGBB words; false when a side is above 65535.
 bool EncodeIlbm(const uint32_t *pixels, int32_t width, int32_t height, std::string *out);
-// 0, 1052, or 1055 for a side above 65535.
+// 0, kErrCannotWriteFile, or kErrWrongUsage for a side above 65535.
 int WriteIlbmFile(const char *name, const uint32_t *pixels, int32_t width, int32_t height);
 
 // An animated GIF89a built in memory, frame by frame.

@@ -41,9 +41,9 @@ extern AudioChannel AudioChannels[kAudioChannelCount];
 
 // 1 when the audio device is open.
 int AudioDeviceOpen();
-// 0, or 1025 when no output can be opened (nothing stays allocated then).
+// 0, or kErrCannotOpen when no output can be opened (nothing stays allocated then).
 int OpenAudio(int masterVolumeSetting);
-// 0 or 1196.
+// 0 or kErrSampleToSoundCard.
 int LoadAhiSound(SampleData *data);
 void UnloadAhiSound(SampleData *data);
 // volume 0..64 and panning 0..255 as the device takes them.
@@ -53,7 +53,7 @@ int32_t ConvertPanning(int32_t panning);
 // under 1 ms counts as 1 ms.
 void ComputePlays(uint64_t frames, uint32_t pitch, int32_t time, int32_t times, AudioChannel *r);
 
-// Reserves a channel for a sample and keeps its start values; 0 or 1289.
+// Reserves a channel for a sample and keeps its start values; 0 or kErrNoAudioChannel.
 int PreparePlaySample(SampleData *data, ObjectId id, uint32_t pitch, int32_t volume, int32_t panning,
                       int32_t time, int32_t times);
 // Starts every prepared channel on the same output frame.
@@ -74,7 +74,7 @@ void ReleaseChannel(int channel);
 
 // Sound server: the hook's preallocated messages become sound events and wake the main task.
 void PostServerMessage(int32_t kind, ObjectId id, int32_t plays, uint32_t playMs, uint32_t lastMs);
-// Starts the sound server and the streaming thread; 0 or 1240.
+// Starts the sound server and the streaming thread; 0 or kErrAddTask.
 int StartAudioTasks();
 // Joins the streaming thread, then the server, closes the device and frees the event queue.
 void ShutdownAudio();

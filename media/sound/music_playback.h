@@ -19,7 +19,8 @@ void QueueNextStreamBuffer(int channel);
 // Blocks until the streaming thread has nothing left to do (the manual output calls it before each pull).
 void WaitStreamingIdle();
 
-// kind and handle as OpenMusicFile gives them; owner is the library's record. 0, 1289, 1196 or 1000.
+// kind and handle as OpenMusicFile gives them; owner is the library's record. 0, kErrNoAudioChannel,
+// kErrSampleToSoundCard or kErrOutOfMemory.
 int StartMusic(int kind, void *handle, const void *owner, ObjectId id, int32_t times, int32_t playNumber,
                int32_t volume);
 // Stops or pauses the music when it is on a channel; *playNumber and *position receive its play count and (for

@@ -152,7 +152,7 @@ int OpenSampleFile(SoundDecoderHandle *h, SoundStream *stream) {
         stream->blockBytes = stream->frameBytes;
         stream->ready = 1;
         if (bits > 16) {
-            // Not decoded: the caller refuses the width (1299) from these fields alone.
+            // Not decoded: the caller refuses the width (kErrSampleBits) from these fields alone.
             stream->frameCount = uint64_t(info.frames);
             error = 0;
         } else {

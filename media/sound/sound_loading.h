@@ -31,15 +31,16 @@ constexpr int kMusicAttrFormatCode = 3;
 constexpr int kMusicAttrFrequency = 4;
 constexpr int kMusicAttrBitRate = 5;
 
-// 0 and a new SampleData with its size in bytes, frequency and sample-format code; or 1045, 1357, 1279, 1299,
-// 1000.
+// 0 and a new SampleData with its size in bytes, frequency and sample-format code; or kErrCannotReadFile,
+// kErrSampleUnknownFormat, kErrStreamNotSample, kErrSampleBits, kErrOutOfMemory.
 int LoadSampleData(const char *name, SampleData **out, uint64_t *size, uint32_t *frequency, int *format);
 // 8-bit signed mono from bytes (taken over); the format code is 2.
 int CreateSampleData(std::vector<uint8_t> bytes, SampleData **out, int *format);
 void FreeSampleData(SampleData *data);
 int IsSampleFile(const char *name);
 
-// 0 with the kind and its handle (SoundStream or ModuleState), or 1045, 1009, 1000, 1235.
+// 0 with the kind and its handle (SoundStream or ModuleState), or kErrCannotReadFile, kErrReadFailed,
+// kErrOutOfMemory, kErrUnknownMusicFormat.
 int OpenMusicFile(const char *name, int *kind, void **handle);
 // 1 or 0; *formatName is "Protracker", the decoder's name, or "Unknown".
 int IsMusicFile(const char *name, std::string *formatName);

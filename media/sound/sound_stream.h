@@ -54,7 +54,8 @@ struct SoundStream {
 
 // 1 IFF 8SVX, 2 IFF 16SV, 3 RIFF WAVE, 0 anything else or unreadable (only bytes 0-3 and 8-11 are looked at).
 int SniffSoundFormat(const char *name);
-// 0 and a new stream, or 1045 (unreadable), 1357 (no decoder takes it as a sample) or 1065 (nor as music).
+// 0 and a new stream, or kErrCannotReadFile (unreadable), kErrSampleUnknownFormat (no decoder takes it as a sample)
+// or kErrCannotLoadSample (nor as music).
 int OpenSoundStream(const char *name, int openMode, SoundStream **out);
 // Reads up to frames frames of frameBytes each; the frames read. *endFlag (optional) is 1 when the request
 // was cut at the end of the sound.
@@ -77,7 +78,8 @@ int OpenIffSoundStream(const char *name, SoundStream *stream, uint32_t bits); //
 uint64_t ReadIffSoundStream(SoundStream *stream, void *buffer, uint64_t frames, int *endFlag);
 int OpenWaveStream(const char *name, SoundStream *stream);
 uint64_t ReadWaveStream(SoundStream *stream, void *buffer, uint64_t frames, int *endFlag);
-// Kind 4: MPEG audio as music, libsndfile as a sample. 0 or an error code (1065 music, 1357 sample).
+// Kind 4: MPEG audio as music, libsndfile as a sample. 0 or an error code (kErrCannotLoadSample music,
+// kErrSampleUnknownFormat sample).
 int OpenMpegStream(const char *name, SoundStream *stream);
 uint64_t ReadMpegStream(SoundStream *stream, void *buffer, uint64_t frames, int *endFlag);
 void SeekMpegStream(SoundStream *stream, uint64_t frame);

@@ -76,7 +76,8 @@ struct ModuleState {
 
 // "M.K." at offset 1080.
 bool IsModuleImage(const uint8_t *data, size_t size);
-// Fills state from the file image (which it takes over). 0, or 1235 when the file cannot hold its patterns.
+// Fills state from the file image (which it takes over). 0, or kErrUnknownMusicFormat when the file cannot hold its
+// patterns.
 int ParseModule(ModuleState *state, std::vector<uint8_t> image, int outputRate);
 // Renders frames of 16-bit stereo, interleaved left then right. Applies a pending jump first.
 void RenderModuleAudio(ModuleState *state, int16_t *out, size_t frames);

@@ -61,8 +61,8 @@ const ConstantEntry *FindConstant(const char *name);
 void ClearCommandRegistry();
 
 // ---- Argument count ------------------------------------------------------------------------------------------
-// Fewer than minimum raises 1014; more than a positive maximum raises 1193; maximum 0 with minimum > 0 means no
-// upper limit; 0/0 allows no argument.
+// Fewer than minimum raises kErrNotEnoughArguments; more than a positive maximum raises kErrTooManyArguments; maximum
+// 0 with minimum > 0 means no upper limit; 0/0 allows no argument.
 // CheckArgs' rule for a count already read; CheckArgs inlines the in-range case, which needs no call.
 VMState *CheckArgCount(VMState *vm, int count, int minimum, int maximum);
 inline VMState *CheckArgs(VMState *vm, int minimum, int maximum) {
@@ -73,32 +73,33 @@ inline VMState *CheckArgs(VMState *vm, int minimum, int maximum) {
 }
 
 // ---- Argument readers (n is the 1-based argument index) ------------------------------------------------------
-// A number (numeric strings converted; Nil counts as 0); absent or another type raises 1138.
+// A number (numeric strings converted; Nil counts as 0); absent or another type raises kErrNumberExpected.
 double CheckNumberArg(VMState *vm, int n);
 // The default when the argument is absent; else it must be a number or numeric string (an explicit Nil raises
-// 1138, as does any other type).
+// kErrNumberExpected, as does any other type).
 double OptNumberArg(VMState *vm, int n, double fallback);
 // CheckNumberArg / OptNumberArg through SaturateToInt32 (the fallback only when the argument is absent); NaN
-// raises 1055.
+// raises kErrWrongUsage.
 int32_t CheckInt32Arg(VMState *vm, int n);
 int32_t OptInt32Arg(VMState *vm, int n, int32_t fallback);
 // Colours: 0..4294967295 as themselves (truncated), negatives as 32-bit two's complement, larger ones saturate
-// to 0xFFFFFFFF. A non-number raises 1138.
+// to 0xFFFFFFFF. A non-number raises kErrNumberExpected.
 uint32_t CheckUnsignedArg(VMState *vm, int n);
 uint32_t OptUnsignedArg(VMState *vm, int n, uint32_t fallback);
 // The unsigned conversion rule on its own.
 uint32_t NumberToUnsigned(double value);
-// The string's bytes (zero-terminated; numbers converted); raises 1139. Zero bytes inside are allowed only when
-// the caller takes the length: without it, a string holding one raises 1055 rather than be read cut short.
+// The string's bytes (zero-terminated; numbers converted); raises kErrStringExpected. Zero bytes inside are allowed
+// only when the caller takes the length: without it, a string holding one raises kErrWrongUsage rather than be read
+// cut short.
 const char *CheckStringArg(VMState *vm, int n, size_t *length = nullptr);
 // The string, or the fallback (may be null) when the argument is absent. Like every Opt reader, an explicit Nil
-// is not "absent" and raises the type's error (1139 here).
+// is not "absent" and raises the type's error (kErrStringExpected here).
 const char *OptStringArg(VMState *vm, int n, const char *fallback, size_t *length = nullptr);
-void CheckTableArg(VMState *vm, int n);    // raises 1140
-void CheckFunctionArg(VMState *vm, int n); // raises 1185
+void CheckTableArg(VMState *vm, int n);    // raises kErrTableExpected
+void CheckFunctionArg(VMState *vm, int n); // raises kErrFunctionExpected
 // A number as is; "N%" as base * N / 100 (base 0: N / 100 with *isPercent set); a string without "%" as its
-// number. A negative percentage, one above 100 unless allowed, or an unreadable string raises 1184; other types
-// raise 1183.
+// number. A negative percentage, one above 100 unless allowed, or an unreadable string raises kErrInvalidPercent;
+// other types raise kErrStringOrNumberExpected.
 double ReadNumberOrPercent(VMState *vm, int n, double base, int allowOver100, int *isPercent = nullptr);
 
 // A light handle gives {0, handle}; anything else is read with CheckNumberArg and truncated: {number, 0}.
@@ -127,22 +128,22 @@ std::string CheckFileNameArg(VMState *vm, int n, int fontFlag, int *linked = nul
 std::string FindLinkedFile(VMState *vm, const char *name, int fontFlag, int *linked = nullptr);
 
 // The value at a stack index as a table field's number (Nil counts as 0, numeric strings converted); other
-// types raise 1189 naming the field.
+// types raise kErrNumberFieldExpected naming the field.
 double CheckNumberField(VMState *vm, int index, const char *field);
-// The value at a stack index as a string; other types raise 1247 naming the field.
+// The value at a stack index as a string; other types raise kErrStringFieldExpected naming the field.
 const char *CheckStringField(VMState *vm, int index, const char *field, size_t *length = nullptr);
 
-// A callback's result: a string or number as text, else null with *error = 1259.
+// A callback's result: a string or number as text, else null with *error = kErrCallbackStringExpected.
 const char *ToStringResult(VMState *vm, int index, size_t *length, int *error);
 // Every argument as the script's "tostring" renders it, joined with single blanks (DebugPrint, Print).
 std::string JoinArgumentsAsText(VMState *vm);
-// A callback's result as a number; 0 with *error = 1190 when it is not a number.
+// A callback's result as a number; 0 with *error = kErrCallbackNumberExpected when it is not a number.
 double ToNumberResult(VMState *vm, int index, int *error);
 
 // ---- Option tables -------------------------------------------------------------------------------------------
 // Each reads one key of the table at stack index `table`. Present (not Nil): stores the value, sets *given to 1
 // (given may be null) and returns 1. Absent: leaves the destination alone and returns 0. A present value of the
-// wrong type raises 1189 (numbers) or 1247 (strings) naming the key.
+// wrong type raises kErrNumberFieldExpected (numbers) or kErrStringFieldExpected (strings) naming the key.
 int GetTableOption(VMState *vm, int table, const char *key, int32_t *out, int *given = nullptr);
 int GetTableOptionUnsigned(VMState *vm, int table, const char *key, uint32_t *out, int *given = nullptr);
 int GetTableOptionNumber(VMState *vm, int table, const char *key, double *out, int *given = nullptr);
@@ -156,12 +157,13 @@ int GetTableOptionFileName(VMState *vm, int table, const char *key, std::string 
                            int *given = nullptr);
 // A light handle as {0, handle}, a number as {number, 0}.
 int GetTableOptionObjectId(VMState *vm, int table, const char *key, ObjectId *out, int *given = nullptr);
-// A number, or "N%" of base (base 0: N / 100 and *isPercent = 1); a bad form raises 1184.
+// A number, or "N%" of base (base 0: N / 100 and *isPercent = 1); a bad form raises kErrInvalidPercent.
 int GetTableOptionPercent(VMState *vm, int table, const char *key, double base, double *out,
                           int *isPercent = nullptr, int *given = nullptr);
 // A number, or a layer name turned into its 1-based position through the layer-position hook (hooks.h).
 int GetTableOptionLayerPos(VMState *vm, int table, const char *key, int32_t *out, int *given = nullptr);
-// A table of four numbers at indices 0..3: a non-table raises 1140, a missing element 1014, a non-number 1189.
+// A table of four numbers at indices 0..3: a non-table raises kErrTableExpected, a missing element
+// kErrNotEnoughArguments, a non-number kErrNumberFieldExpected.
 int GetTableOptionMatrix(VMState *vm, int table, const char *key, double out[4], int *given = nullptr);
 
 // ---- Parsing -------------------------------------------------------------------------------------------------
@@ -172,5 +174,6 @@ int ParseConstantName(VMState *vm, const char *text, int *lengthRead, int *isStr
                       const char **stringValue = nullptr);
 // Optional "-", then decimal beginning with a digit (fraction and exponent allowed), "$" or "0x" hexadecimal, or
 // "%" binary.
-// *error: 0, 1024 when no number starts there, 1018 when "$"/"0x" has no digits; the value is then 0.
+// *error: 0, kErrValueExpected when no number starts there, kErrGeneralSyntax when "$"/"0x" has no digits; the value
+// is then 0.
 double ParseOptionNumber(const char *text, int *charsRead, int *error);

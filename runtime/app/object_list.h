@@ -110,7 +110,7 @@ template <typename T> class ObjectList {
         return record && (withPending || !IsPending(record)) ? record : nullptr;
     }
 
-    // 1041 for a handle; the kind's error with the number as error argument for a number.
+    // kErrObjectNotFound for a handle; the kind's error with the number as error argument for a number.
     int NotFound(ObjectId id) const {
         if (id.handle) return kErrObjectNotFound;
         SetErrorArgNumber(id.number);

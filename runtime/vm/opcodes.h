@@ -24,7 +24,7 @@
 //
 // Values follow the language rules: truth(v) is false for Nil, boolean false, the number 0 and the empty string;
 // comparisons and NOT produce the numbers 1 and 0; == never converts between types; arithmetic converts numeric
-// strings; `<` on a number and a string raises 1019; `/` and `%` by zero raise 1089.
+// strings; `<` on a number and a string raises kErrWrongType; `/` and `%` by zero raise kErrDivisionByZero.
 #pragma once
 
 #include <cstdint>
@@ -65,19 +65,19 @@ enum OpFlags : uint8_t {
 // GETGLOBAL A Bx  R(A) := Globals[K(Bx)]                       (K(Bx) a string; __index applies)
 // SETGLOBAL A Bx  Globals[K(Bx)] := R(A)                       (K(Bx) a string; __newindex applies)
 // GETTABLE A B C  R(A) := R(B)[RK(C)]                          (__index applies)
-// SETTABLE A B C  R(A)[RK(B)] := RK(C)                         (__newindex applies; a Nil or NaN key raises 1515)
-// NEWTABLE A B C  R(A) := a new table with room for B list entries and C keyed entries (hints only)
+// SETTABLE A B C  R(A)[RK(B)] := RK(C)                         (__newindex applies; a Nil or NaN key raises
+// kErrBadTableKey) NEWTABLE A B C  R(A) := a new table with room for B list entries and C keyed entries (hints only)
 // SELF A B C      R(A+1) := R(B); R(A) := R(B)[RK(C)]          (method call set-up)
 // ADD A B C       R(A) := RK(B) + RK(C)                        (__add)
 // SUB A B C       R(A) := RK(B) - RK(C)                        (__sub)
 // MUL A B C       R(A) := RK(B) * RK(C)                        (__mul)
-// DIV A B C       R(A) := RK(B) / RK(C)                        (__div; divisor 0 raises 1089)
-// MOD A B C       R(A) := RK(B) % RK(C) = a - floor(a/b)*b     (__mod; divisor 0 raises 1089)
+// DIV A B C       R(A) := RK(B) / RK(C)                        (__div; divisor 0 raises kErrDivisionByZero)
+// MOD A B C       R(A) := RK(B) % RK(C) = a - floor(a/b)*b     (__mod; divisor 0 raises kErrDivisionByZero)
 // POW A B C       R(A) := RK(B) ^ RK(C)                        (__pow)
 // UNM A B         R(A) := -R(B)                                (__unm)
 // NOT A B         R(A) := truth(R(B)) ? 0 : 1
 // LEN A B         R(A) := length of R(B): a string's byte count; a table's list length (the run of entries from
-//                 key 0 up to the first Nil) unless it has __len; anything else raises 1019
+//                 key 0 up to the first Nil) unless it has __len; anything else raises kErrWrongType
 // CONCAT A B C    R(A) := R(B) .. R(B+1) .. ... .. R(C)        (B <= C; strings and numbers; else __concat)
 // JMP sBx         pc += sBx                                    (a backward jump fires the line hook)
 // EQ A B C        if ((RK(B) == RK(C)) != A) then pc++         (A is 0 or 1; __eq for two tables/userdata)
@@ -94,14 +94,14 @@ enum OpFlags : uint8_t {
 //                 B = 0: the arguments run up to the top set by the previous multi-result instruction (CALL
 //                 with C = 0 or VARARG with B = 0). C = 0: keep every result and set the top after the last.
 //                 Otherwise results are cut or padded with Nil to C-1. A table with __call is called with itself
-//                 as the first argument. Calling anything else raises 1504.
+//                 as the first argument. Calling anything else raises kErrCallNonFunction.
 //                 Before a command (native) runs, its index is stored as CallPcIndex. A command result of -1 or
 //                 -2 is a GOSUB request (main chunk only; see GOSUB).
 // TAILCALL A B C  return R(A)(R(A+1), ..., R(A+B-1)); C must be 0. Reuses the frame for a script function.
 //                 Must be followed by RETURN A 0, which completes it when the callee is a command.
 // RETURN A B      return R(A), ..., R(A+B-2)                   (B = 0: up to the top)
 // FORPREP A sBx   R(A) := R(A) - R(A+2); pc += sBx             (R(A) index, R(A+1) limit, R(A+2) step; numeric
-//                 strings convert, anything else raises 1019)
+//                 strings convert, anything else raises kErrWrongType)
 // FORLOOP A sBx   R(A) += R(A+2); if (step > 0 ? R(A) <= R(A+1) : R(A) >= R(A+1)) { pc += sBx; R(A+3) := R(A) }
 // TFORCALL A C    R(A+3), ..., R(A+2+C) := R(A)(R(A+1), R(A+2))  (C >= 1; the generic-for call; must be
 //                 followed by TFORLOOP with the same A). The call is set up in R(A+3..A+5), so maxStack must
@@ -117,8 +117,9 @@ enum OpFlags : uint8_t {
 //                 descriptors say (a register of this frame, or an upvalue of this closure)
 // VARARG A B      R(A), ..., R(A+B-2) := the extra arguments  (B = 0: all of them, sets the top; vararg
 //                 functions only)
-// GOSUB sBx       push a pending return to pc, then pc += sBx  (main chunk only; 4096 pending raise 1066)
-// RETSUB          continue at the newest pending return of this frame (main chunk only; none pending: 1040).
+// GOSUB sBx       push a pending return to pc, then pc += sBx  (main chunk only; 4096 pending raise
+// kErrInternalLimit) RETSUB          continue at the newest pending return of this frame (main chunk only; none
+// pending: kErrReturnWithoutGosub).
 //                 When the pending return came from a command's -1/-2 request, the registers above the live
 //                 locals at that call (the main chunk's temporaries, including the call's function and
 //                 arguments) are restored first; after -1 the interrupted call yields no results (Nil for

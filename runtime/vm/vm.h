@@ -138,7 +138,7 @@ int FormatNumber(double n, char *buffer, size_t size);
 int ParseNumber(const char *text, size_t length, double *out);
 
 // ---- Comparison ----------------------------------------------------------------------------------------------
-int LessThan(VMState *vm, int a, int b); // with __lt; number vs string raises 1019
+int LessThan(VMState *vm, int a, int b); // with __lt; number vs string raises kErrWrongType
 int VMRawEqual(VMState *vm, int a, int b);
 
 // ---- Tables --------------------------------------------------------------------------------------------------

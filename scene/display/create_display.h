@@ -12,7 +12,7 @@ extern int (*ResizeDisplayHook)(VMState *vm, DisplayRecord *display, int32_t x, 
                                 int32_t height, int scriptRequest, int smooth, int redraw);
 
 // Reads regions[0..] from the table under key of the table at stack index table. Nil: nothing changes. More than
-// kMaxDisplayRegions entries: 1055. 0 or an error code.
+// kMaxDisplayRegions entries: kErrWrongUsage. 0 or an error code.
 int ParseRegion(VMState *vm, int table, const char *key, DisplayRegion *regions, int32_t *count, int32_t *given);
 // Reads the display option table at stack index table into the record, keys in their fixed order.
 int ParseDisplaySettings(VMState *vm, int table, DisplayRecord *display, int creating, int *scaledSizeGiven);

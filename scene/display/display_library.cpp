@@ -131,7 +131,7 @@ void InstallDisplayHooks(VMState *vm) {
 }
 
 void RegisterDisplayLibrary(VMState *vm) {
-    // DisplayListSemaphore is a plain mutex that always exists, so 1298 cannot happen here.
+    // DisplayListSemaphore is a plain mutex that always exists, so kErrAllocSemaphore cannot happen here.
     InstallDisplayHooks(vm);
     RegisterObjectKind({ObjectKindDisplay, "DISPLAY", CountDisplays, DisplayAttribute});
     RegisterCommands(vm, kDisplayCommands);

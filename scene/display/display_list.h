@@ -16,7 +16,8 @@ extern HostBitmap *DesktopGrab;       // the desktop copy made at start-up (owne
 // that a display freed inside a callback moves the cursor on to successor and clears the current event.
 extern void (*EventStateDisplayFreedHook)(DisplayRecord *freed, DisplayRecord *successor);
 
-// 0, 1344 "Could not find display %ld!" (a numeric id) or 1041 (a handle); *out is null when not found.
+// 0, kErrDisplayNotFound "Could not find display %ld!" (a numeric id) or kErrObjectNotFound (a handle); *out is null
+// when not found.
 int FindDisplay(ObjectId id, DisplayRecord **out);
 int32_t CountDisplays();
 // 1 for the only display, also when the backfill display (private1) stands before it.
@@ -25,7 +26,8 @@ int IsOnlyDisplay(const DisplayRecord *display);
 void InsertDisplay(DisplayRecord *display);
 // Releases everything the record owns, not the record. vm may be null when no references are held.
 void FreeDisplayContents(VMState *vm, DisplayRecord *display, int atShutdown);
-// Unlinks, releases and frees one display. 0, 1344, 1041, or 1346 for the current display.
+// Unlinks, releases and frees one display. 0, kErrDisplayNotFound, kErrObjectNotFound, or kErrFreeActiveDisplay for
+// the current display.
 int FreeDisplayById(VMState *vm, ObjectId id);
 int FreeAllDisplays(VMState *vm);
 void ResetDisplayInputState(DisplayRecord *display);

@@ -10,8 +10,8 @@
 // ChangeDisplaySize's and CreateDisplay's "keep this coordinate".
 constexpr int32_t KEEPPOSITION = 100000;
 
-// Opens the display's window. 0, 1085 when it does not fit the screen (the display stays closed), or the
-// window's error.
+// Opens the display's window. 0, kErrChangeDisplaySize when it does not fit the screen (the display stays closed), or
+// the window's error.
 int RealizeDisplay(DisplayRecord *display, int activate);
 // Closes the window of closing when given, else of display, and marks it closed.
 void UnrealizeDisplay(DisplayRecord *display, DisplayRecord *closing);
@@ -27,7 +27,7 @@ int ApplyDisplayChanges(DisplayRecord *display, const DisplayRecord *saved, int 
 // copy, so that a bad table leaves the display as it was.
 int ApplyDisplayAttributes(VMState *vm, int index, DisplayRecord *display, int forTransition);
 // Changes the size (and with a script request the position) of a display with its scaling modes. A size that
-// does not fit the screen gives 1085 and leaves the old box in place.
+// does not fit the screen gives kErrChangeDisplaySize and leaves the old box in place.
 int ResizeDisplay(VMState *vm, DisplayRecord *display, int32_t x, int32_t y, int32_t width, int32_t height,
                   int scriptRequest, int smooth, int noRedraw);
 void ClearDisplayBorders(DisplayRecord *display);

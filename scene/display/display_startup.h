@@ -27,7 +27,7 @@ void ComputeDisplayScreenSize(const DisplayConfig &config, DisplayRecord *displa
 int OpenFirstDisplay(VMState *vm, DisplayConfig *config, StartupConfig *startup);
 // The backfill display, its picture and (for TEXTURE and PICTURE) its brush.
 int BuildDisplayBackground(VMState *vm, const BackfillSettings &backfill);
-// fullScreen 1 opens the own screen at width x height, 0 returns to the desktop. 0, 1350 or an error.
+// fullScreen 1 opens the own screen at width x height, 0 returns to the desktop. 0, kErrColorResolution or an error.
 int SwitchDisplayMode(VMState *vm, int fullScreen, int32_t width, int32_t height);
 // The mode-switch key of the display: switches only while it is the only display; 1 when it switched.
 int SwitchModeByKey(VMState *vm, DisplayRecord *display);

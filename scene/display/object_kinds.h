@@ -27,8 +27,9 @@ int DeferredFreeMaskBit(int32_t kind);
 int32_t AlternativeReferrerKind(int32_t kind);
 
 // The selected-output refusal: outputKind is the display's output kind, sourceKind the kind of the object behind
-// a redirected output (4 for an anim frame). Returns 0 or 1082, 1339, 1147, 1167, and 1056 for a picture
-// selected in layers mode when refuseBGPic is set.
+// a redirected output (4 for an anim frame). Returns 0 or kErrSelectBrushActive, kErrSelectAnimActive,
+// kErrSelectMaskActive, kErrSelectAlphaChannelActive, and kErrSelectBGPicActive for a picture selected in layers mode
+// when refuseBGPic is set.
 int CheckSelectedOutput(int32_t outputKind, int32_t sourceKind, int refuseBGPic);
 // The same for a display (null: nothing is selected).
 int RefuseSelectedOutput(const DisplayRecord *display, int refuseBGPic);

@@ -35,11 +35,11 @@ bool ButtonIsActive(const vlBGPicButton *button);
 int ButtonHasFunction(VMState *vm, const vlBGPicButton *button, int function);
 
 // Links a new button at the head of the picture's list. functionsRef is a table of the eight keys (taken over),
-// userdataRef -1 for none. An automatic id gets the record as handle. 0 or 1000.
+// userdataRef -1 for none. An automatic id gets the record as handle. 0 or kErrOutOfMemory.
 int AddSimpleButton(VMState *vm, BGPic *bgpic, ObjectId id, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                     int32_t functionsRef, int32_t userdataRef, vlBGPicButton **out = nullptr);
-// Links a LAYERBUTTON (rectangle 0, 0, -1, -1) for a layer of the picture. 0, 1055 when another button of the
-// picture is bound to that layer, 1000.
+// Links a LAYERBUTTON (rectangle 0, 0, -1, -1) for a layer of the picture. 0, kErrWrongUsage when another button of
+// the picture is bound to that layer, kErrOutOfMemory.
 int AddLayerButton(VMState *vm, BGPic *bgpic, ObjectId id, vlLayer *layer, int32_t pixelExact,
                    int32_t activeWhenHidden, int32_t functionsRef, int32_t userdataRef, vlBGPicButton **out = nullptr);
 // Frees the first button of the picture bound to the layer (the layer is going).
@@ -47,7 +47,7 @@ void RemoveLayerButtons(VMState *vm, BGPic *bgpic, const vlLayer *layer);
 // The layer's 1-based position from the bottom of the picture's layer list, -1 when it is not there.
 int32_t LayerPosition(const BGPic *bgpic, const vlLayer *layer);
 
-// 0, 1041 (handle) or 1188 (number, as the error argument).
+// 0, kErrObjectNotFound (handle) or kErrButtonNotFound (number, as the error argument).
 int FindButton(BGPic *bgpic, ObjectId id, vlBGPicButton **out);
 // Unlinks the button from the picture, releases its references, moves the dispatch's iterators off it, frees it.
 void FreeButton(VMState *vm, BGPic *bgpic, vlBGPicButton *button);

@@ -14,7 +14,7 @@ int DispatchEvents(VMState *vm, int fromWhileMouseOn, CallbackRequest *request);
 // label jump) or 0 (the program is quitting).
 int WaitOrCheckEvent(VMState *vm, int wait);
 // Builds the message table, calls the function protected with ExitOnErrorCount raised, and leaves the table's
-// copy and the results on the stack. 0 or an error code (1003 when a quit was asked for).
+// copy and the results on the stack. 0 or an error code (kErrUserAbort when a quit was asked for).
 int CallEventCallback(VMState *vm, CallbackRequest *request);
 // Serves pending ARexx messages outside a pass (the ARexx library while it waits for its own reply).
 int DispatchARexxEvents(VMState *vm, int callHandler, int stopWhenTriggered, CallbackRequest *request);

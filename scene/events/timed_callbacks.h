@@ -20,7 +20,7 @@ extern TimedCallback *IntervalList;
 extern TimedCallback *TimeoutList;
 
 // kind: kTimerInterval or kTimerTimeout (host/tasks.h).
-// 0, or 1041 (handle) / 1194 / 1195 (number, set as the error argument).
+// 0, or kErrObjectNotFound (handle) / kErrIntervalNotFound / 1195 (number, set as the error argument).
 int FindInterval(ObjectId id, TimedCallback **out);
 int FindTimeout(ObjectId id, TimedCallback **out);
 // The row whose timer request has this owner, or null.
@@ -28,13 +28,14 @@ TimedCallback *FindTimedCallbackByOwner(int kind, int32_t owner);
 
 // Adds a row with its timer request. A number id first removes the row of that id. The references are taken
 // over: on failure they are released and nothing stays behind. With an automatic id the row becomes the handle.
-// 0, 1055 (period < 1), 1000.
+// 0, kErrWrongUsage (period < 1), kErrOutOfMemory.
 int AddTimedCallback(VMState *vm, int kind, ObjectId id, int32_t period, int32_t functionRef, int32_t userdataRef,
                      TimedCallback **out = nullptr);
-// ClearInterval / ClearTimeout: 0, 1041, 1194 / 1195.
+// ClearInterval / ClearTimeout: 0, kErrObjectNotFound, kErrIntervalNotFound / 1195.
 int RemoveInterval(VMState *vm, ObjectId id);
 int RemoveTimeout(VMState *vm, ObjectId id);
-// The new period applies from the interval's next re-arm. 0, 1055 (period < 1), 1041, 1194, 1000.
+// The new period applies from the interval's next re-arm. 0, kErrWrongUsage (period < 1), kErrObjectNotFound,
+// kErrIntervalNotFound, kErrOutOfMemory.
 int ChangeInterval(ObjectId id, int32_t period);
 // Unlinks a row that fired (a timeout) without touching its references or its (already freed) request.
 void UnlinkTimedCallback(int kind, TimedCallback *row);

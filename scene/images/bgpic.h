@@ -66,29 +66,31 @@ extern BGPic *BGPicList;
 extern BGPic *CurrentBGPic;
 
 // ---- Hooks into code that is built on top of this (null: the stub behaviour noted) ------------------------------
-// The brush library: the image of a brush (flags as FindBrush). Null hook: 1174 (numeric id) or 1041.
+// The brush library: the image of a brush (flags as FindBrush). Null hook: kErrBrushNotFound (numeric id) or
+// kErrObjectNotFound.
 extern int (*FindBrushImageHook)(ObjectId id, int flags, ImageTriple *image);
 int FindBrushImage(ObjectId id, int flags, ImageTriple *image);
 // The display library: applies the option table at stack index 1 to the display (DisplayBGPic's core). Null
-// hook: 1491 "not available yet".
+// hook: kErrNotAvailableYet "not available yet".
 extern int (*ApplyDisplayAttributesHook)(VMState *vm, DisplayRecord *display, int forTransition);
 
 // ---- Record and list ---------------------------------------------------------------------------------------------
 // Appends a record whose three triples are the given planes at the given size (taken over only on success);
-// the fill settings are copied (its texture taken over). An automatic id gets the record as its handle. 0 or 1000.
+// the fill settings are copied (its texture taken over). An automatic id gets the record as its handle. 0 or
+// kErrOutOfMemory.
 int CreateBGPicRecord(ObjectId id, int32_t type, int32_t width, int32_t height, int32_t rowPixels,
                       uint32_t *keptPixels, HostBitmap *bitmap, uint32_t *palette, int32_t transparentColor,
                       MaskPlane *mask, AlphaPlane *alpha, void *vectorData, const BGPicFillSpec *fill,
                       BGPic **out = nullptr);
 // Find flags: kFindModify, kFindPending and kFindNoUnshare of the object list.
-// 0, 1177 (numeric id), 1041 (handle), 1314 (locked, with kFindModify). With kFindModify and not
-// kFindNoUnshare, layers that show the picture first get a private copy.
+// 0, kErrBGPicNotFound (numeric id), kErrObjectNotFound (handle), kErrObjectLocked (locked, with kFindModify). With
+// kFindModify and not kFindNoUnshare, layers that show the picture first get a private copy.
 int FindBGPic(ObjectId id, BGPic **out, int flags);
 // Frees a picture, or marks it free-pending while a display or a layer shows it. strict 0 ignores a missing id.
 int FreeBGPicById(ObjectId id, int strict);
 void FreeBGPicContents(BGPic *bgpic, int flag);
 void FlushPendingBGPics();
-// A copy under newId ({0, 1} for an automatic handle, which is filled in). 0 or 1000.
+// A copy under newId ({0, 1} for an automatic handle, which is filled in). 0 or kErrOutOfMemory.
 int CopyBGPicRecord(const BGPic *source, ObjectId *newId, BGPic **out = nullptr);
 int32_t CountBGPics();
 int32_t CountAllLayers();
@@ -99,7 +101,8 @@ int IsBGPicShownByDisplay(const BGPic *bgpic);
 // ---- Images ------------------------------------------------------------------------------------------------------
 // Makes a picture's image from pixels (0x00RRGGBB, rowPixels per row) and/or the fill settings. With pixels and a
 // fill kind 0 the mask (transparent colour) or *alpha stays; with a fill kind the picture is flattened onto the
-// fill. Without pixels the fill alone (kind 0: black). 0, 1000 or the brush's error; nothing returned on error.
+// fill. Without pixels the fill alone (kind 0: black). 0, kErrOutOfMemory or the brush's error; nothing returned on
+// error.
 int BuildBGPicImage(const uint32_t *pixels, BGPicFillSpec *fill, int32_t transparentColor, int32_t width,
                     int32_t height, int32_t rowPixels, HostBitmap **outBitmap, MaskPlane **outMask,
                     AlphaPlane **alpha);

@@ -162,7 +162,7 @@ int CmdBrushToBGPic(VMState *vm) {
     Brush *brush = nullptr;
     if (int error = FindBrush(brushId, &brush, 0)) return error;
     // Vector brushes come only from untransformed vector pictures, and the brush commands refuse them, so none
-    // is ever transformed (1391) here.
+    // is ever transformed (kErrTransformedVectorBrush) here.
     if (!brush->bitmap) return kErrWrongUsage;
     if (int error = FreeOldPicture(id)) return error;
     HostBitmap *bitmap = nullptr;

@@ -42,28 +42,28 @@ constexpr int kFindBrushPending = kFindPending;
 constexpr int kFindBrushNoUnshare = kFindNoUnshare;
 constexpr int kFindBrushNoVector = 8;
 
-// 0; 1174 (number) or 1041 (handle) when missing; 1388 for a vector brush with kFindBrushNoVector; 1314 for a
-// locked brush with kFindBrushModify. With kFindBrushModify (and not kFindBrushNoUnshare) the layers that show
-// the brush first get a free-pending copy.
+// 0; kErrBrushNotFound (number) or kErrObjectNotFound (handle) when missing; kErrBrushTypeUnsupported for a vector
+// brush with kFindBrushNoVector; kErrObjectLocked for a locked brush with kFindBrushModify. With kFindBrushModify
+// (and not kFindBrushNoUnshare) the layers that show the brush first get a free-pending copy.
 int FindBrush(ObjectId id, Brush **out, int flags);
 // The current display draws into the brush of this id (a Select* made it the output).
 bool IsActiveOutputBrushId(ObjectId id);
-// reportMissing 0: a missing brush is no error (1149 and 1314 still are). A brush layers still show becomes
-// free-pending under {0, own address}.
+// reportMissing 0: a missing brush is no error (kErrActiveBrush and kErrObjectLocked still are). A brush layers still
+// show becomes free-pending under {0, own address}.
 int FreeBrushById(ObjectId id, int reportMissing);
 // Appends a record around planes the caller made (taken over only on success). An automatic id
-// ({0, kAutoHandleRequest}) gets the record as its handle. 0 or 1000.
+// ({0, kAutoHandleRequest}) gets the record as its handle. 0 or kErrOutOfMemory.
 int AddBrushRecord(ObjectId id, int32_t type, int32_t width, int32_t height, int32_t keptRowPixels,
                    uint32_t *keptPixels, HostBitmap *bitmap, int32_t transparentColor, MaskPlane *mask,
                    AlphaPlane *alpha, void *vectorData, Brush **out = nullptr);
 // A width x height brush filled with colour; with a mask (all visible, or all invisible when clear) or an alpha
-// channel (255, or 0 when clear). 0 or 1000.
+// channel (255, or 0 when clear). 0 or kErrOutOfMemory.
 int CreateBrushRecord(ObjectId id, int32_t width, int32_t height, uint32_t colour, int withMask, int withAlpha,
                       int clear, Brush **out = nullptr);
 // The copy callback of ForEachReferrer: argument is the Brush.
 int CopyBrushForReferrer(void *brush, ObjectId *newId);
 void FlushPendingBrushes();
-// Makes bitmaps and masks from kept pixels; brushes without kept pixels are left alone. 0 or 1000.
+// Makes bitmaps and masks from kept pixels; brushes without kept pixels are left alone. 0 or kErrOutOfMemory.
 int RebuildAllBrushes();
 int32_t CountBrushes();
 void FreeAllBrushes();
@@ -98,7 +98,7 @@ struct LoadBrushOptions {
 // 0 or an error code; *out the new brush.
 int LoadBrushFile(ObjectId id, const char *fileName, const LoadBrushOptions &options, int preloading,
                   Brush **out = nullptr, const char *shownName = nullptr);
-// CopyBrush: 0, 1174/1041, 1055 onto itself, 1000.
+// CopyBrush: 0, kErrBrushNotFound/1041, kErrWrongUsage onto itself, kErrOutOfMemory.
 int CopyBrushById(ObjectId source, ObjectId target, Brush **out = nullptr);
 // SaveBrush: format 0 BMP, 1 PNG, 2 JPEG, 3 GIF, 4 ILBM.
 int SaveBrushFile(ObjectId id, const char *fileName, uint32_t colour, int32_t format, int32_t quality,

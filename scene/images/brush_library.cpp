@@ -338,7 +338,8 @@ int CmdInvertAlphaChannel(VMState *vm) {
     return InvertBrushAlpha(IdArg(vm, 1));
 }
 
-// Three to five arguments are accepted, but the two colours are required numbers: fewer than five gives 1138.
+// Three to five arguments are accepted, but the two colours are required numbers: fewer than five gives
+// kErrNumberExpected.
 int CmdFloodFill(VMState *vm) {
     CheckArgs(vm, 3, 5);
     const ObjectId id = IdArg(vm, 1);

@@ -12,10 +12,11 @@ struct ImageGrid {
     int32_t perRow = 0; // below 1: all frames in one row
 };
 
-// Checks the grid against a source of width x height in 64-bit arithmetic and settles perRow: 0, 1055 for a
-// cell size or frame count below 1, 1154 for a negative corner, 1156 when the cells pass the source's edge.
+// Checks the grid against a source of width x height in 64-bit arithmetic and settles perRow: 0, kErrWrongUsage for a
+// cell size or frame count below 1, kErrNegativeCoordinate for a negative corner, kErrBrushSizeMismatch when the
+// cells pass the source's edge.
 int CheckImageGrid(ImageGrid *grid, int32_t sourceWidth, int32_t sourceHeight);
 // Cell k of a checked grid: a copy of its pixels (FreeBlock) from 0x00RRGGBB pixels of rowPixels per row ...
 uint32_t *CutGridCellPixels(const ImageGrid &grid, int32_t k, const uint32_t *pixels, int32_t rowPixels);
-// ... or new planes from an image (0 or 1000).
+// ... or new planes from an image (0 or kErrOutOfMemory).
 int CutGridCell(const ImageGrid &grid, int32_t k, const ImageTriple &source, ImageTriple *out);

@@ -53,9 +53,9 @@ extern int (*PrepareLayerForSelectHook)(VMState *vm, int32_t position, int32_t f
 // ---- Double buffering --------------------------------------------------------------------------------------------
 int BeginDoubleBuffering(DisplayRecord *display);
 int FlipDoubleBuffer(VMState *vm, DisplayRecord *display);
-// 0 or 1244 when double buffering is not on; the last frame stays in the display's bitmaps.
+// 0 or kErrDoubleBufferNotActive when double buffering is not on; the last frame stays in the display's bitmaps.
 int EndDoubleBuffering(VMState *vm, DisplayRecord *display);
 // Shows the front buffer (and, with repaintBorders, the picture's strips beyond it).
 void PresentDoubleBuffer(DisplayRecord *display, int repaintBorders, int32_t flags);
-// 0 or 1000.
+// 0 or kErrOutOfMemory.
 int ResizeFrontBuffer(DisplayRecord *display, int32_t width, int32_t height);

@@ -7,7 +7,7 @@ HostBitmap *CopyBitmap(const HostBitmap *bitmap); // null for null or out of mem
 MaskPlane *CopyMask(const MaskPlane *mask);
 AlphaPlane *CopyAlpha(const AlphaPlane *alpha);
 // Copies a triple; a plane the source shares with lower1 (lower2) takes the plane of copy1 (copy2) instead of a
-// new copy, so the copies share exactly as the originals do. 0 or 1000 (nothing left allocated).
+// new copy, so the copies share exactly as the originals do. 0 or kErrOutOfMemory (nothing left allocated).
 int CopyTriple(const ImageTriple &source, const ImageTriple &lower1, const ImageTriple &lower2, ImageTriple *out,
                const ImageTriple *copy1, const ImageTriple *copy2);
 // Frees a triple's planes except those that lower1 or lower2 also hold (in any slot); clears the triple's planes.

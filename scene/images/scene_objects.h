@@ -101,13 +101,14 @@ struct OnScreenSprite {
     ClipRegion *clip = nullptr;
 };
 
-// ---- The layer engine (scene/layers/) ------------------------------------------------------------------------------
+// ---- The layer engine (scene/layers/)
+// ------------------------------------------------------------------------------
 void FreeLayerDrawParams(LayerDrawParams *params); // its planes, an owned clip copy and its tail
 void FreeLayer(vlLayer *layer);                    // unlinked already; each state freed once, and the name
 void FreeBGPicLayers(DisplayRecord *display, BGPic *bgpic, int flushPending, int removeButtons);
 int32_t CountLayers(const BGPic *bgpic);
 // Inserts a layer of kind on CurrentBGPic from the first state params (taken over, freed on failure with the
-// image): defaultInsertPos -1 on top, else 1-based; flags bit 1 hidden. 0 or 1000.
+// image): defaultInsertPos -1 on top, else 1-based; flags bit 1 hidden. 0 or kErrOutOfMemory.
 int AddLayer(VMState *vm, int32_t kind, const ObjectId *objectId, int32_t screenX, int32_t screenY,
              int32_t screenWidth, int32_t screenHeight, const DisplayTransform *transform,
              const LayerOptions *options, HostBitmap *bitmap, MaskPlane *mask, AlphaPlane *alpha,

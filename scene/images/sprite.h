@@ -30,15 +30,17 @@ constexpr int kFindSpriteModify = kFindModify;
 
 // Frees the planes of every frame and empties the list.
 void FreeSpriteFramePlanes(std::vector<ImageTriple> &frames);
-// Appends a record taking the frames over (freed on failure). An automatic id gets the record as handle. 0 or 1000.
+// Appends a record taking the frames over (freed on failure). An automatic id gets the record as handle. 0 or
+// kErrOutOfMemory.
 int CreateSpriteRecord(ObjectId id, int32_t width, int32_t height, std::vector<ImageTriple> *frames,
                        const std::vector<Sprite *> *links, int32_t transparentColor, Sprite **out = nullptr);
-// A linked sprite over the listed sprites (all of one size): 1219/1041, 1055 without any, 1381 for a linked
-// component, 1382 for components of different sizes.
+// A linked sprite over the listed sprites (all of one size): kErrSpriteNotFound/1041, kErrWrongUsage without any,
+// kErrLinkFromLink for a linked component, kErrSpriteSizesDiffer for components of different sizes.
 int CreateLinkedSprite(ObjectId id, const ObjectId *components, int32_t count, Sprite **out = nullptr);
-// 0, 1219 (number) or 1041 (handle); 1314 for a locked sprite with kFindSpriteModify.
+// 0, kErrSpriteNotFound (number) or kErrObjectNotFound (handle); kErrObjectLocked for a locked sprite with
+// kFindSpriteModify.
 int FindSprite(ObjectId id, Sprite **out, int flags);
-// The sprite's record on CurrentBGPic: 0, 1220 (number) or 1325 (handle).
+// The sprite's record on CurrentBGPic: 0, kErrSpriteNotOnScreen (number) or kErrSpriteHandleNotOnScreen (handle).
 int FindOnScreenSprite(ObjectId id, OnScreenSprite **out);
 // Frame index from 0; the outputs are cleared first and stay null beyond the last frame.
 void GetSpriteFrameImage(const Sprite *sprite, int32_t index, ImageTriple *out);
@@ -46,7 +48,7 @@ void GetSpriteFrameImage(const Sprite *sprite, int32_t index, ImageTriple *out);
 void DeleteOnScreenSprite(OnScreenSprite *entry);
 // Shows, animates or moves a sprite on CurrentBGPic (frame 0 advances and wraps).
 int DrawSprite(ObjectId id, int32_t x, int32_t y, int32_t frame);
-// strict 0: a missing sprite is no error (1314 still is).
+// strict 0: a missing sprite is no error (kErrObjectLocked still is).
 int FreeSpriteById(ObjectId id, int strict);
 // The refusals every command that draws sprites on the display shares.
 int CheckSpriteOutput();

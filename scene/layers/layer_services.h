@@ -22,7 +22,7 @@ struct AnimInfo {
 };
 
 struct AnimLayerServices {
-    // flags as FindBrush's; 0 or the anim's lookup error (1176 / 1041).
+    // flags as FindBrush's; 0 or the anim's lookup error (kErrAnimNotFound / 1041).
     int (*find)(ObjectId id, int flags, AnimInfo *out);
     // The 1-based frame's image; *temporary when the caller frees the planes (disk-based anims).
     int (*frameImage)(ObjectId id, int32_t frame, ImageTriple *out, bool *temporary);
@@ -59,8 +59,8 @@ struct TextLayerServices {
     // margins); null when out of memory.
     void *(*startStyleBlock)(VMState *vm, int32_t kind);
     // Reads the text keys of the table in their fixed order into block, the font keys through the font cache.
-    // requireText: "text" must be given (1014). *given: any key was; *cursorGiven: "cursorx" or "cursory" was,
-    // with the block's cursor in *cursorX, *cursorY. 0 or the keys' error.
+    // requireText: "text" must be given (kErrNotEnoughArguments). *given: any key was; *cursorGiven: "cursorx" or
+    // "cursory" was, with the block's cursor in *cursorX, *cursorY. 0 or the keys' error.
     int (*readStyleKeys)(VMState *vm, int table, int32_t kind, void *block, int requireText, int *given,
                          int *cursorGiven, int32_t *cursorX, int32_t *cursorY);
     // Adds GetLayerStyle's text keys of the block to the table on top of the stack.

@@ -36,8 +36,8 @@ struct ShapeGeometry {
 ShapeRecord *StartShapeRecord(const ShapeRecord *old, int32_t kind);
 void FreeShapeRecord(ShapeRecord *shape);
 // Reads "color", the form-style keys and the kind's own keys into shape; *given is set when any was given.
-// kindChanged and oldKind decide which keys are required (1014). width and height are the layer's current
-// size, the default of a box made from another kind.
+// kindChanged and oldKind decide which keys are required (kErrNotEnoughArguments). width and height are the layer's
+// current size, the default of a box made from another kind.
 int ReadShapeStyleKeys(VMState *vm, int table, ShapeRecord *shape, int kindChanged, int32_t oldKind, int32_t width,
                        int32_t height, int *given, ShapeGeometry *geometry);
 // Adds the shape's keys to the table on top of the stack.

@@ -106,14 +106,16 @@ int InsertObjectLayer(VMState *vm, DisplayRecord *display, int32_t insertPos, in
 int MoveLayerInZOrder(vlLayer *layer, int32_t position);
 
 // SelectLayer's target: the layer at a 1-based position of CurrentBGPic gets a private copy of its brush or anim,
-// whose image (the 1-based frame of an anim) is returned with its plane slots. 0, 1081, 1404 or the copy's error.
+// whose image (the 1-based frame of an anim) is returned with its plane slots. 0, kErrLayerOutOfRange,
+// kErrLayerAsyncDrawRender or the copy's error.
 int PrepareLayerForSelect(VMState *vm, int32_t position, int32_t frame, LayerSelectSource *out);
 
 // Lookups in CurrentBGPic.
 vlLayer *GetNthLayer(BGPic *bgpic, int32_t n);
 int32_t FindLayerByName(const char *name); // position or 0
 int32_t GetLayerIndex(const vlLayer *layer); // position or -1
-// A layer argument: a number, or a name (1369 with the name); other types raise 1183.
+// A layer argument: a number, or a name (kErrLayerNameNotFound with the name); other types raise
+// kErrStringOrNumberExpected.
 int32_t CheckLayerArg(VMState *vm, int argIndex);
 // The layers library's Collision command.
 int CollisionCommand(VMState *vm);
@@ -149,8 +151,8 @@ int DrawLayer(VMState *vm, vlLayer *layer, LayerDrawParams *params, const int32_
 int DisplayImageObjectLayer(VMState *vm, int32_t kind, ObjectId id, int32_t partX, int32_t partY, int32_t x,
                             int32_t y, int32_t width, int32_t height, const DisplayTransform &transform,
                             const LayerOptions &options);
-// A shape of kind as a layer (the shape record taken over, freed on failure): box width x height at x, y, which may be
-// position constants resolved against that box.
+// A shape of kind as a layer (the shape record taken over, freed on failure): box width x height at x, y, which may
+// be position constants resolved against that box.
 int AddShapeLayer(VMState *vm, int32_t kind, ShapeRecord *shape, int32_t x, int32_t y, int32_t width, int32_t height,
                   const DisplayTransform &transform, const LayerOptions &options);
 // Sets the hooks through which the picture, brush, event and runtime code reach the layer engine.

@@ -93,7 +93,7 @@ int StepMoveObject(MoveContext *context, int32_t *done);
 void FreeMoveContext(MoveContext *context, int32_t flag);
 // The async draw notifications: a replaced layer, and which layer the move holds.
 intptr_t NotifyMoveObject(int32_t code, void *data, void *context);
-// Makes the picture-sized work and clean bitmaps (clean = the output as it is). 0 or 1000.
+// Makes the picture-sized work and clean bitmaps (clean = the output as it is). 0 or kErrOutOfMemory.
 int PrepareMoveBuffers(MoveContext *context);
 // Pixels per step for a speed code; 0 for an invalid one.
 int32_t MoveSpeedPixels(int32_t speed);

@@ -50,7 +50,7 @@ bool ExtractCollectionFace(const FontFileReader &file, uint32_t offset, std::vec
 // Weight and slant from the style's words; words not in the table change nothing.
 void StyleWeightAndSlant(const std::string &style, int32_t *weight, int32_t *slant);
 
-// Adds a directory's fonts to the list; 0, 1286 when it cannot be locked, or ExamineDirPathRef's error.
+// Adds a directory's fonts to the list; 0, kErrLockFailed when it cannot be locked, or ExamineDirPathRef's error.
 int ScanFontDirectory(const char *directory, int noAlias);
 // Fills the list from the font directories unless it has entries.
 void ListAvailableFonts(int noAlias);

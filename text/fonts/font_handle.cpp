@@ -22,8 +22,8 @@ namespace {
 
 bool IsChunkName(const char *name) { return strncmp(name, ":::chunk", 8) == 0; }
 
-// Rewrites a linked font's range to the font data behind its header. 0, 1045 (unreadable range) or 1064 (a
-// header that does not fit the range); *outline tells the kind.
+// Rewrites a linked font's range to the font data behind its header. 0, kErrCannotReadFile (unreadable range) or
+// kErrFontOpen (a header that does not fit the range); *outline tells the kind.
 int SkipLinkedFontHeader(std::string *name, bool *outline) {
     ChunkNameParts parts;
     VirtualFile *file = ParseChunkName(name->c_str(), &parts) ? OpenVirtualFile(name->c_str(), kVirtualFileRead) : nullptr;

@@ -66,12 +66,13 @@ struct FontClip {
 // The built-in 8-pixel font "topaz": one handle from InitFontSystem to ShutdownFontSystem.
 extern FontHandle *BuiltinTopazFont;
 
-// Builds the built-in font and starts the TrueType engine: 0, 1000 or 1386.
+// Builds the built-in font and starts the TrueType engine: 0, kErrOutOfMemory or kErrFreetypeInit.
 int InitFontSystem(FontHandle **defaultFont);
 void ShutdownFontSystem();
 
-// Opens name at size with engine 0 (bitmap, system or linked font) or 4 (TrueType): 0 and *out, 1000, 1045 (a
-// linked range that cannot be read) or 1064 (the error argument then holds the whole message).
+// Opens name at size with engine 0 (bitmap, system or linked font) or 4 (TrueType): 0 and *out, kErrOutOfMemory,
+// kErrCannotReadFile (a linked range that cannot be read) or kErrFontOpen (the error argument then holds the whole
+// message).
 int OpenFontObject(const char *name, int32_t size, int engine, int cacheFlag, int linked, FontHandle **out);
 // Frees a handle and what its engine holds; the built-in font is left alone.
 void CloseFontObject(FontHandle *font);
@@ -91,5 +92,5 @@ void FreeFontGlyphCache(FontHandle *font);
 
 // Copies at most size - 1 bytes of text and terminates.
 void CopyFontName(char *destination, size_t size, const char *text);
-// "Cannot open font <name> with size <n>!" as the error argument; returns 1064.
+// "Cannot open font <name> with size <n>!" as the error argument; returns kErrFontOpen.
 int FontOpenError(const char *name, int32_t size);

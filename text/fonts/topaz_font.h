@@ -11,6 +11,6 @@ constexpr int32_t kTopazBoxOffset = 768; // the hollow box of characters 128..15
 // 8 rows of 192 glyphs side by side: characters 32..127, the box, characters 161..255.
 extern const uint8_t kTopazGlyphStrip[kTopazStripRows * kTopazStripBytes];
 
-// 0 and a new handle, or 1000.
+// 0 and a new handle, or kErrOutOfMemory.
 int BuildTopazFont(FontHandle **out);
 void FreeTopazFont(FontHandle *font);

@@ -8,7 +8,7 @@
 
 #include "text/fonts/font_handle.h"
 
-// 0 or 1386.
+// 0 or kErrFreetypeInit.
 int InitTrueTypeEngine();
 void ShutdownTrueTypeEngine();
 

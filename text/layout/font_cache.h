@@ -16,8 +16,8 @@ struct FontCacheEntry {
     FontHandle *font = nullptr;
 };
 
-// Maps the default names, refuses paths for the native engine (1335), strips ".font", and returns the cached
-// font or opens and caches it (engine 4 falls back to 0). 0 and *out, or an error code.
+// Maps the default names, refuses paths for the native engine (kErrFontIsFile), strips ".font", and returns the
+// cached font or opens and caches it (engine 4 falls back to 0). 0 and *out, or an error code.
 int OpenFontCached(const char *name, int32_t size, int engine, int glyphCache, int linked, FontHandle **out);
 const std::vector<FontCacheEntry> &CachedFonts();
 // Closes every cached font (shutdown).

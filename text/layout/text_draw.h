@@ -84,7 +84,7 @@ int ParseInlineTag(VMState *vm, const std::string &text, size_t *pos, TextStyle 
                    std::vector<uint32_t> *colourStack);
 
 // Aligns the runs and renders them into one image (geometryOnly: sizes and offsets only; coverageWanted: plain
-// antialiased text leaves out the coloured bitmap). 0 or 1000.
+// antialiased text leaves out the coloured bitmap). 0 or kErrOutOfMemory.
 int RenderTextRuns(const TextDrawParams &params, int32_t startX, std::vector<TextRun> &runs, bool geometryOnly,
                    RenderedText *out, bool coverageWanted = false);
 // An injected allocation failure for the tests: the nth allocation from now fails (0: none).

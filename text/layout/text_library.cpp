@@ -96,8 +96,8 @@ void RegisterTextLibrary(VMState *vm) {
     TextServices = &kTextServices;
     TextObjectLockCountHook = TextObjectLockCount;
     MakePendingFontBitmapsHook = MakePendingFontBitmaps;
-    // A FreeType that will not start is reported by the first TrueType open (1386); the built-in font exists
-    // whenever memory allowed it.
+    // A FreeType that will not start is reported by the first TrueType open (kErrFreetypeInit); the built-in font
+    // exists whenever memory allowed it.
     FontHandle *builtin = nullptr;
     InitFontSystem(&builtin);
     CurrentFont = CurrentStyle.font = builtin;

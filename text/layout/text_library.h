@@ -23,7 +23,7 @@ TextStyle &GetTextStyle();
 FontHandle *GetCurrentFont();
 int GetDefaultEncoding();
 
-// 0 and the node, 1334 (numeric id, the number as the error argument) or 1041.
+// 0 and the node, kErrFontNotFound (numeric id, the number as the error argument) or kErrObjectNotFound.
 int FindFontById(ObjectId id, OpenFontNode **out);
 int32_t CountOpenFonts();
 // Gives colour fonts read before the first display their bitmap and mask: 0 or the first error.

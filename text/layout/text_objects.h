@@ -22,11 +22,13 @@ struct TextObject {
 
 ObjectList<TextObject> &TextObjectList();
 
-// The object list's find flags. 0, 1175 (number), 1041 (handle) or 1314 (locked, with kFindModify).
+// The object list's find flags. 0, kErrTextObjectNotFound (number), kErrObjectNotFound (handle) or kErrObjectLocked
+// (locked, with kFindModify).
 int FindTextObject(ObjectId id, TextObject **out, int flags);
-// strict: a missing object is an error. A locked object is 1314 either way.
+// strict: a missing object is an error. A locked object is kErrObjectLocked either way.
 int FreeTextObjectById(ObjectId id, bool strict);
-// A copy under id (an automatic id takes the record as its handle): 0 or 1000, the list unchanged on failure.
+// A copy under id (an automatic id takes the record as its handle): 0 or kErrOutOfMemory, the list unchanged on
+// failure.
 int CopyTextObjectRecord(const TextObject &source, ObjectId id, TextObject **out);
 void FlushPendingTextObjects();
 void FreeAllTextObjects();
