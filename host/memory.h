@@ -1,4 +1,4 @@
-// The program's memory blocks. Failures are results, never exceptions: callers report 1000 "Out of memory!".
+// The program's memory blocks. Failures are results, never exceptions: callers report kErrOutOfMemory "Out of memory!".
 #pragma once
 
 #include <cstddef>

@@ -16,6 +16,6 @@ int RunHelperProgram(const std::string &program, const std::vector<std::string> 
                      std::span<const uint8_t> input, std::string *output);
 
 // Runs a script's program (device prefixes resolved, else searched in PATH) with its argument text split into
-// words, with "..." quoting; no shell. Synchronous: waits and returns 0. Asynchronous: returns 0 once it started. 1025 "Cannot
+// words, with "..." quoting; no shell. Synchronous: waits and returns 0. Asynchronous: returns 0 once it started. kErrCannotOpen "Cannot
 // open %s !" (the name as error argument) when it cannot be started.
 int StartProgram(const char *program, const char *arguments, int asynchronous);

@@ -50,7 +50,7 @@ size_t CountOpenFiles();
 
 // Opens name in mode (kMode*). A numbered id that is open is closed first; kErrWriteFailed when that close lost data
 // (the old file is closed all the same and nothing new is opened). An automatic id (handle non-null) gets the
-// new record as its handle. 1055 for another mode or an empty name, kErrCannotReadFile when the name cannot be
+// new record as its handle. kErrWrongUsage for another mode or an empty name, kErrCannotReadFile when the name cannot be
 // opened.
 int OpenFileObject(ObjectId id, const char *name, int32_t mode, FileObject **out);
 // Closes and frees; kErrWriteFailed when buffered data did not reach the file (the file is closed all the same).

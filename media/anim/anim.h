@@ -123,7 +123,7 @@ int LoadAnimFile(ObjectId id, const char *fileName, const LoadAnimOptions &optio
 
 // ---- Sprites made by the frame builders
 // ---------------------------------------------------------------------------- CreateSprite from an anim (every frame
-// copied; kErrAnimNotFound / 1041) or from a text object (a copy of its image). The caller has already freed a sprite
+// copied; kErrAnimNotFound / kErrObjectNotFound) or from a text object (a copy of its image). The caller has already freed a sprite
 // of the id.
 int CreateSpriteFromAnim(ObjectId id, ObjectId animId, Sprite **out);
 int CreateSpriteFromTextObject(ObjectId id, ObjectId objectId, Sprite **out);

@@ -20,7 +20,7 @@ extern TimedCallback *IntervalList;
 extern TimedCallback *TimeoutList;
 
 // kind: kTimerInterval or kTimerTimeout (host/tasks.h).
-// 0, or kErrObjectNotFound (handle) / kErrIntervalNotFound / 1195 (number, set as the error argument).
+// 0, or kErrObjectNotFound (handle) / kErrIntervalNotFound / kErrTimeoutNotFound (number, set as the error argument).
 int FindInterval(ObjectId id, TimedCallback **out);
 int FindTimeout(ObjectId id, TimedCallback **out);
 // The row whose timer request has this owner, or null.
@@ -31,7 +31,7 @@ TimedCallback *FindTimedCallbackByOwner(int kind, int32_t owner);
 // 0, kErrWrongUsage (period < 1), kErrOutOfMemory.
 int AddTimedCallback(VMState *vm, int kind, ObjectId id, int32_t period, int32_t functionRef, int32_t userdataRef,
                      TimedCallback **out = nullptr);
-// ClearInterval / ClearTimeout: 0, kErrObjectNotFound, kErrIntervalNotFound / 1195.
+// ClearInterval / ClearTimeout: 0, kErrObjectNotFound, kErrIntervalNotFound / kErrTimeoutNotFound.
 int RemoveInterval(VMState *vm, ObjectId id);
 int RemoveTimeout(VMState *vm, ObjectId id);
 // The new period applies from the interval's next re-arm. 0, kErrWrongUsage (period < 1), kErrObjectNotFound,

@@ -98,7 +98,7 @@ struct LoadBrushOptions {
 // 0 or an error code; *out the new brush.
 int LoadBrushFile(ObjectId id, const char *fileName, const LoadBrushOptions &options, int preloading,
                   Brush **out = nullptr, const char *shownName = nullptr);
-// CopyBrush: 0, kErrBrushNotFound/1041, kErrWrongUsage onto itself, kErrOutOfMemory.
+// CopyBrush: 0, kErrBrushNotFound/kErrObjectNotFound, kErrWrongUsage onto itself, kErrOutOfMemory.
 int CopyBrushById(ObjectId source, ObjectId target, Brush **out = nullptr);
 // SaveBrush: format 0 BMP, 1 PNG, 2 JPEG, 3 GIF, 4 ILBM.
 int SaveBrushFile(ObjectId id, const char *fileName, uint32_t colour, int32_t format, int32_t quality,

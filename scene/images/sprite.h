@@ -34,7 +34,7 @@ void FreeSpriteFramePlanes(std::vector<ImageTriple> &frames);
 // kErrOutOfMemory.
 int CreateSpriteRecord(ObjectId id, int32_t width, int32_t height, std::vector<ImageTriple> *frames,
                        const std::vector<Sprite *> *links, int32_t transparentColor, Sprite **out = nullptr);
-// A linked sprite over the listed sprites (all of one size): kErrSpriteNotFound/1041, kErrWrongUsage without any,
+// A linked sprite over the listed sprites (all of one size): kErrSpriteNotFound/kErrObjectNotFound, kErrWrongUsage without any,
 // kErrLinkFromLink for a linked component, kErrSpriteSizesDiffer for components of different sizes.
 int CreateLinkedSprite(ObjectId id, const ObjectId *components, int32_t count, Sprite **out = nullptr);
 // 0, kErrSpriteNotFound (number) or kErrObjectNotFound (handle); kErrObjectLocked for a locked sprite with

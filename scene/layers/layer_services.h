@@ -22,7 +22,7 @@ struct AnimInfo {
 };
 
 struct AnimLayerServices {
-    // flags as FindBrush's; 0 or the anim's lookup error (kErrAnimNotFound / 1041).
+    // flags as FindBrush's; 0 or the anim's lookup error (kErrAnimNotFound / kErrObjectNotFound).
     int (*find)(ObjectId id, int flags, AnimInfo *out);
     // The 1-based frame's image; *temporary when the caller frees the planes (disk-based anims).
     int (*frameImage)(ObjectId id, int32_t frame, ImageTriple *out, bool *temporary);
