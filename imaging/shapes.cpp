@@ -430,24 +430,3 @@ int DrawShapeIntoBitmap(HostBitmap *target, int32_t x, int32_t y, const ShapeRec
     if (!target || !target->pixels) return kErrWrongUsage;
     return DrawShape(shape, x, y, transform, BitmapShapeOutput(target));
 }
-
-int DrawShapeIntoMask(MaskPlane *target, int32_t x, int32_t y, const ShapeRecord &shape, const DisplayTransform *transform) {
-    if (!target || !target->bits) return kErrWrongUsage;
-    ShapeOutput o;
-    o.mask = target;
-    o.width = target->bytesPerRow * 8;
-    o.height = target->rows > 0 ? target->rows : 0;
-    o.maskMode = GetMaskMode() == MASKINVISIBLE ? TemplateMaskClear : TemplateMaskSet;
-    return DrawShape(shape, x, y, transform, o);
-}
-
-int DrawShapeIntoAlpha(AlphaPlane *target, int32_t x, int32_t y, const ShapeRecord &shape,
-                       const DisplayTransform *transform) {
-    if (!target || !target->bytes) return kErrWrongUsage;
-    ShapeOutput o;
-    o.alpha = target;
-    o.width = target->width;
-    o.height = target->height;
-    o.alphaLevel = GetAlphaIntensity();
-    return DrawShape(shape, x, y, transform, o);
-}

@@ -82,12 +82,6 @@ bool IsPlainShape(const ShapeRecord &shape, const DisplayTransform *transform);
 int DrawShapeIntoBitmap(HostBitmap *target, int32_t x, int32_t y, const ShapeRecord &shape,
                         const DisplayTransform *transform);
 
-// Draws the shape's coverage into a mask output (bits set or cleared as MaskMode says) or an alpha output (the
-// AlphaIntensity value), the outputs SelectMask and SelectAlphaChannel choose.
-int DrawShapeIntoMask(MaskPlane *target, int32_t x, int32_t y, const ShapeRecord &shape, const DisplayTransform *transform);
-int DrawShapeIntoAlpha(AlphaPlane *target, int32_t x, int32_t y, const ShapeRecord &shape,
-                       const DisplayTransform *transform);
-
 // Reads a polygon's point table: the table at stack index `table` or its "vertices" field, numbers x0, y0, x1, y1
 // ... from index 0. Fills points relative to the bounding box's top-left and returns the count, the box size and
 // the first point's offset in that box. Returns 0, kErrInternalLimit beyond 999 points, kErrNumberFieldExpected for a

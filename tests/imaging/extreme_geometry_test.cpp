@@ -81,6 +81,9 @@ TEST(ExtremeGeometry, ImageOperationsRefuseWhatTheyCannotMake) {
 
 TEST(ExtremeGeometry, ShapesAtAndOfEveryExtent) {
     Planes target;
+    ShapeOutput maskOutput, alphaOutput;
+    maskOutput.mask = target.mask, maskOutput.width = 8, maskOutput.height = 6;
+    alphaOutput.alpha = target.alpha, alphaOutput.width = 8, alphaOutput.height = 6;
     for (int32_t kind : {14, 15, 16, 17, 18, 27, 31})
         for (int32_t a : kExtremes)
             for (int32_t b : kExtremes) {
@@ -97,9 +100,9 @@ TEST(ExtremeGeometry, ShapesAtAndOfEveryExtent) {
                 shape.style.outlineThickness = b;
                 shape.style.edgeSize = shape.style.shadowSize = a;
                 shape.thickness = b;
-                DrawShapeIntoBitmap(target.bitmap, a, b, shape, nullptr);
-                DrawShapeIntoMask(target.mask, b, a, shape, nullptr);
-                DrawShapeIntoAlpha(target.alpha, a, a, shape, nullptr);
+                DrawShape(shape, a, b, nullptr, BitmapShapeOutput(target.bitmap));
+                DrawShape(shape, b, a, nullptr, maskOutput);
+                DrawShape(shape, a, a, nullptr, alphaOutput);
             }
 }
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "host/blit.h"
 #include "imaging/graphics_library.h"
 #include "imaging/image_ops.h"
 #include "imaging/shapes.h"
@@ -198,26 +199,30 @@ TEST_F(PolygonTable, MoreThan999PointsIsTheLimitError) {
     EXPECT_EQ(ReadPolygonTable(vm, 1, &pts, &n, &w, &h, &ox, &oy), 1066);
 }
 
-TEST(DrawShapeIntoMask, FollowsTheMaskModeAndClipsToThePlane) {
+TEST(DrawShapeMask, FollowsTheMaskModeAndClipsToThePlane) {
     ShapeRecord s;
     s.kind = ObjectKindBox;
     s.sizeX = 20;
     s.sizeY = 2;
     s.style.fillStyle = kFillColor;
     MaskPlane *m = AllocMaskPlane(nullptr, 16, 4, true);
-    ASSERT_EQ(DrawShapeIntoMask(m, 1, 1, s, nullptr), 0);
+    ShapeOutput o;
+    o.mask = m, o.width = 16, o.height = 4, o.maskMode = TemplateMaskSet;
+    ASSERT_EQ(DrawShape(s, 1, 1, nullptr, o), 0);
     EXPECT_TRUE(MaskBit(m, 15, 2));
     EXPECT_FALSE(MaskBit(m, 0, 1));
     EXPECT_FALSE(MaskBit(m, 5, 3));
     FreeMaskPlane(m);
 }
 
-TEST(DrawShapeIntoAlpha, WritesTheAlphaIntensity) {
+TEST(DrawShapeAlpha, WritesTheAlphaIntensity) {
     ShapeRecord s;
     s.kind = ObjectKindPlot;
     AlphaPlane *a = AllocAlphaPlane(4, 4, true);
-    ASSERT_EQ(DrawShapeIntoAlpha(a, 2, 3, s, nullptr), 0);
-    EXPECT_EQ(a->bytes[3 * a->bytesPerRow + 2], GetAlphaIntensity());
+    ShapeOutput o;
+    o.alpha = a, o.width = 4, o.height = 4, o.alphaLevel = 128;
+    ASSERT_EQ(DrawShape(s, 2, 3, nullptr, o), 0);
+    EXPECT_EQ(a->bytes[3 * a->bytesPerRow + 2], 128);
     EXPECT_EQ(a->bytes[3 * a->bytesPerRow + 1], 0);
     FreeAlphaPlane(a);
 }
