@@ -22,22 +22,6 @@ constexpr uint32_t kPresent = 1; // any non-zero word marks a part as present
 // Icons are small; a larger file is not one (the colour data of the biggest icons stays far below this).
 constexpr int64_t kMaxIconBytes = 16 << 20;
 
-uint32_t Get32(const std::vector<uint8_t> &b, size_t at) {
-    return uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | b[at + 3];
-}
-void Put16(std::vector<uint8_t> &b, size_t at, uint32_t v) {
-    b[at] = uint8_t(v >> 8);
-    b[at + 1] = uint8_t(v);
-}
-void Put32(std::vector<uint8_t> &b, size_t at, uint32_t v) {
-    Put16(b, at, v >> 16);
-    Put16(b, at + 2, v);
-}
-void Append32(std::vector<uint8_t> &b, uint32_t v) {
-    b.resize(b.size() + 4);
-    Put32(b, b.size() - 4, v);
-}
-
 // Copies the next n bytes of the reader onto out; false on a short read.
 bool TakeRaw(BoundedReader &reader, size_t n, std::vector<uint8_t> *out) {
     if (!reader.Need(n)) return false;
@@ -59,7 +43,7 @@ bool ReadText(BoundedReader &reader, std::string *out) {
 }
 
 void AppendText(std::vector<uint8_t> &b, const std::string &text) {
-    Append32(b, uint32_t(text.size() + 1));
+    ByteWriter(b).U32BE(uint32_t(text.size() + 1));
     b.insert(b.end(), text.begin(), text.end());
     b.push_back(0);
 }
@@ -76,16 +60,16 @@ bool ReadImage(BoundedReader &reader, std::vector<uint8_t> *out) {
     return TakeRaw(reader, kImageRecordBytes + planes, out);
 }
 
-bool IsPresent(const std::vector<uint8_t> &header, size_t at) { return Get32(header, at) != 0; }
+bool IsPresent(const std::vector<uint8_t> &header, size_t at) { return LoadU32BE(header.data() + at) != 0; }
 
 // Disks and drawers open a window, so their icons always carry one.
 void AddDrawerData(IconFile &icon) {
     if ((icon.type != kIconDisk && icon.type != kIconDrawer) || !icon.drawerData.empty()) return;
     icon.drawerData.assign(kDrawerDataBytes, 0);
-    Put16(icon.drawerData, 0, 50); // the drawer window: left, top, width, height
-    Put16(icon.drawerData, 2, 50);
-    Put16(icon.drawerData, 4, 400);
-    Put16(icon.drawerData, 6, 200);
+    StoreU16BE(icon.drawerData.data(), 50); // the drawer window: left, top, width, height
+    StoreU16BE(icon.drawerData.data() + 2, 50);
+    StoreU16BE(icon.drawerData.data() + 4, 400);
+    StoreU16BE(icon.drawerData.data() + 6, 200);
     if (icon.header[kRevisionAt] == 1) icon.drawerExtension.assign(kDrawerExtensionBytes, 0);
 }
 
@@ -102,7 +86,7 @@ bool ParseIcon(std::span<const uint8_t> bytes, IconFile *out) {
     BoundedReader reader(bytes);
     if (!TakeRaw(reader, kHeaderBytes, &out->header)) return false;
     const std::vector<uint8_t> &h = out->header;
-    if ((uint32_t(h[0]) << 8 | h[1]) != kIconMagic) return false;
+    if (LoadU16BE(h.data()) != kIconMagic) return false;
     out->type = h[kTypeAt];
     if (IsPresent(h, kDrawerDataAt) && !TakeRaw(reader, kDrawerDataBytes, &out->drawerData)) return false;
     if (IsPresent(h, kFirstImageAt) && !ReadImage(reader, &out->images)) return false;
@@ -132,15 +116,15 @@ bool ParseIcon(std::span<const uint8_t> bytes, IconFile *out) {
 std::vector<uint8_t> SerialiseIcon(const IconFile &icon) {
     std::vector<uint8_t> b = icon.header;
     b[kTypeAt] = uint8_t(icon.type);
-    Put32(b, kDefaultToolAt, icon.hasDefaultTool ? kPresent : 0);
-    Put32(b, kToolTypesAt, icon.toolTypes.empty() ? 0 : kPresent);
-    Put32(b, kDrawerDataAt, icon.drawerData.empty() ? 0 : kPresent);
-    Put32(b, kToolWindowAt, icon.toolWindow.empty() ? 0 : kPresent);
+    StoreU32BE(b.data() + kDefaultToolAt, icon.hasDefaultTool ? kPresent : 0);
+    StoreU32BE(b.data() + kToolTypesAt, icon.toolTypes.empty() ? 0 : kPresent);
+    StoreU32BE(b.data() + kDrawerDataAt, icon.drawerData.empty() ? 0 : kPresent);
+    StoreU32BE(b.data() + kToolWindowAt, icon.toolWindow.empty() ? 0 : kPresent);
     b.insert(b.end(), icon.drawerData.begin(), icon.drawerData.end());
     b.insert(b.end(), icon.images.begin(), icon.images.end());
     if (icon.hasDefaultTool) AppendText(b, icon.defaultTool);
     if (!icon.toolTypes.empty()) {
-        Append32(b, uint32_t(icon.toolTypes.size() + 1) * 4);
+        ByteWriter(b).U32BE(uint32_t(icon.toolTypes.size() + 1) * 4);
         for (const std::string &entry : icon.toolTypes) AppendText(b, entry);
     }
     b.insert(b.end(), icon.toolWindow.begin(), icon.toolWindow.end());
@@ -155,31 +139,31 @@ IconFile NewIcon(int type) {
     icon.type = type;
     std::vector<uint8_t> &h = icon.header;
     h.assign(kHeaderBytes, 0);
-    Put16(h, 0, kIconMagic);
-    Put16(h, 2, 1);
-    Put16(h, kWidthAt, kWidth);
-    Put16(h, kHeightAt, kHeight);
-    Put16(h, 16, 0x0004); // gadget flags: the render is an image, highlighted by complement
-    Put16(h, 18, 0x0003); // activation: immediate, verify on release
-    Put16(h, 20, 0x0001); // a boolean gadget
-    Put32(h, kFirstImageAt, kPresent);
+    StoreU16BE(h.data(), kIconMagic);
+    StoreU16BE(h.data() + 2, 1);
+    StoreU16BE(h.data() + kWidthAt, kWidth);
+    StoreU16BE(h.data() + kHeightAt, kHeight);
+    StoreU16BE(h.data() + 16, 0x0004); // gadget flags: the render is an image, highlighted by complement
+    StoreU16BE(h.data() + 18, 0x0003); // activation: immediate, verify on release
+    StoreU16BE(h.data() + 20, 0x0001); // a boolean gadget
+    StoreU32BE(h.data() + kFirstImageAt, kPresent);
     h[kRevisionAt] = 1;
-    Put32(h, 58, 0x80000000u); // no fixed position
-    Put32(h, 62, 0x80000000u);
-    Put32(h, kStackAt, 4096);
+    StoreU32BE(h.data() + 58, 0x80000000u); // no fixed position
+    StoreU32BE(h.data() + 62, 0x80000000u);
+    StoreU32BE(h.data() + kStackAt, 4096);
     // Plane 0 draws a frame, plane 1 fills its inside: a plain two-colour document shape.
     std::vector<uint8_t> &image = icon.images;
     image.assign(kImageRecordBytes, 0);
-    Put16(image, 4, kWidth);
-    Put16(image, 6, kHeight);
-    Put16(image, 8, kDepth);
-    Put32(image, 10, kPresent);
+    StoreU16BE(image.data() + 4, kWidth);
+    StoreU16BE(image.data() + 6, kHeight);
+    StoreU16BE(image.data() + 8, kDepth);
+    StoreU32BE(image.data() + 10, kPresent);
     image[14] = (1 << kDepth) - 1; // plane pick
     for (int plane = 0; plane < kDepth; plane++)
         for (int y = 0; y < kHeight; y++) {
             bool edge = y == 0 || y == kHeight - 1;
             uint32_t row = plane == 0 ? (edge ? 0xFFFFFFFFu : 0x80000001u) : (edge ? 0 : 0x7FFFFFFEu);
-            Append32(image, row);
+            ByteWriter(image).U32BE(row);
         }
     AddDrawerData(icon);
     return icon;

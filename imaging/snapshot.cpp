@@ -6,20 +6,12 @@
 #include "host/blit.h"
 #include "host/virtual_file.h"
 #include "runtime/app/errors.h"
+#include "runtime/vm/bounded_reader.h"
 
 static SnapshotEncoder gEncoders[5] = {};
 
 void SetSnapshotEncoder(int32_t format, SnapshotEncoder encoder) {
     if (format > kSnapshotBMP && format <= kSnapshotILBM) gEncoders[format] = encoder;
-}
-
-static void Put16(std::string &s, uint32_t v) {
-    s.push_back(char(v & 255));
-    s.push_back(char((v >> 8) & 255));
-}
-static void Put32(std::string &s, uint32_t v) {
-    Put16(s, v & 0xFFFF);
-    Put16(s, v >> 16);
 }
 
 std::string EncodeBmp(const uint32_t *pixels, int32_t width, int32_t height) {
@@ -28,20 +20,21 @@ std::string EncodeBmp(const uint32_t *pixels, int32_t width, int32_t height) {
     std::string s;
     s.reserve(54 + imageBytes);
     s += "BM";
-    Put32(s, 54 + imageBytes);
-    Put32(s, 0);
-    Put32(s, 54);
-    Put32(s, 40); // BITMAPINFOHEADER
-    Put32(s, uint32_t(width));
-    Put32(s, uint32_t(height)); // positive: bottom-up
-    Put16(s, 1);
-    Put16(s, 24);
-    Put32(s, 0);
-    Put32(s, imageBytes);
-    Put32(s, 2835); // 72 dpi
-    Put32(s, 2835);
-    Put32(s, 0);
-    Put32(s, 0);
+    ByteWriter w(s);
+    w.U32LE(54 + imageBytes);
+    w.U32LE(0);
+    w.U32LE(54);
+    w.U32LE(40); // BITMAPINFOHEADER
+    w.U32LE(uint32_t(width));
+    w.U32LE(uint32_t(height)); // positive: bottom-up
+    w.U16LE(1);
+    w.U16LE(24);
+    w.U32LE(0);
+    w.U32LE(imageBytes);
+    w.U32LE(2835); // 72 dpi
+    w.U32LE(2835);
+    w.U32LE(0);
+    w.U32LE(0);
     for (int32_t y = height - 1; y >= 0; --y) {
         const uint32_t *row = pixels + size_t(y) * size_t(width);
         for (int32_t x = 0; x < width; ++x) {

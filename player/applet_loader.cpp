@@ -13,6 +13,7 @@
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
 #include "runtime/app/runtime_globals.h"
+#include "runtime/vm/bounded_reader.h"
 
 // The marker block the linker patches: the maker string zero-padded to 32 bytes, then big-endian words: the
 // applet offset (kAppletMarkerUnlinked in a bare player) and the two marker words. Volatile, so the compiler
@@ -25,44 +26,17 @@ static_assert(sizeof kAppletMarkerMaker - 1 == 30);
 
 namespace {
 
-uint32_t GetU32(const uint8_t *p) {
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
-}
-
 // Reads a record's payload held in memory; every read past the end sets the sticky failure flag.
-struct PayloadReader {
-    const uint8_t *data;
-    size_t size;
-    size_t at = 0;
-    bool failed = false;
-
-    bool Take(void *out, size_t n) {
-        if (failed || n > size - at) {
-            failed = true;
-            return false;
-        }
-        memcpy(out, data + at, n);
-        at += n;
-        return true;
-    }
-    uint8_t U8() {
-        uint8_t v = 0;
-        Take(&v, 1);
-        return v;
-    }
-    uint32_t U32() {
-        uint8_t b[4] = {};
-        Take(b, 4);
-        return GetU32(b);
-    }
+struct PayloadReader : BoundedReader {
+    using BoundedReader::BoundedReader;
+    uint32_t U32() { return U32BE(); }
     bool String(std::string *out, uint32_t limit) {
         uint32_t length = U32();
-        if (failed || length > limit || length > size - at) {
+        if (failed || length > limit || !Need(length)) {
             failed = true;
             return false;
         }
-        out->assign(reinterpret_cast<const char *>(data + at), length);
-        at += length;
+        *out = BoundedReader::String(length);
         return true;
     }
     // A table is allowed only as a whole preload argument: tables never nest, so reading one needs no
@@ -72,13 +46,9 @@ struct PayloadReader {
         switch (out->type) {
         case kAppletValueNil:
             return !failed;
-        case kAppletValueNumber: {
-            uint8_t b[8] = {};
-            if (!Take(b, 8)) return false;
-            uint64_t bits = uint64_t(GetU32(b)) << 32 | GetU32(b + 4);
-            memcpy(&out->number, &bits, sizeof bits);
-            return true;
-        }
+        case kAppletValueNumber:
+            out->number = F64BE();
+            return !failed;
         case kAppletValueString:
             return String(&out->text, static_cast<uint32_t>(size));
         case kAppletValueTable:
@@ -91,7 +61,7 @@ struct PayloadReader {
     bool Table(AppletArgument *out) {
         uint32_t count = U32();
         // Each pair takes at least two type bytes, so the count is bounded by the payload before reserving.
-        if (failed || count > (size - at) / 2) {
+        if (failed || count > remaining() / 2) {
             failed = true;
             return false;
         }
@@ -171,7 +141,7 @@ bool ParseDisplaySettings(PayloadReader &reader, LoadedApplet *out) {
     if (reader.U8() != kAppletValueTable) return false;
     uint32_t count = reader.U32();
     // Each pair takes at least two type bytes, so the count is bounded by the payload before any loop.
-    if (reader.failed || count > (reader.size - reader.at) / 2) return false;
+    if (reader.failed || count > reader.remaining() / 2) return false;
     for (uint32_t i = 0; i < count; ++i) {
         AppletArgument key, value;
         if (!reader.Value(&key) || !reader.Value(&value)) return false;
@@ -183,12 +153,12 @@ bool ParseDisplaySettings(PayloadReader &reader, LoadedApplet *out) {
         out->displaySettings.emplace_back(name, ToSetting(value));
     }
     out->hasDisplaySettings = true;
-    return reader.at == reader.size;
+    return reader.AtEnd();
 }
 
 bool ParseLabels(PayloadReader &reader, LoadedApplet *out) {
     uint32_t count = reader.U32();
-    if (reader.failed || count > (reader.size - reader.at) / 8) return false;
+    if (reader.failed || count > reader.remaining() / 8) return false;
     for (uint32_t i = 0; i < count; ++i) {
         std::string name;
         if (!reader.String(&name, kAppletMaxNameLength)) return false;
@@ -196,7 +166,7 @@ bool ParseLabels(PayloadReader &reader, LoadedApplet *out) {
         if (reader.failed) return false;
         out->labels.emplace_back(name, instruction);
     }
-    return reader.at == reader.size;
+    return reader.AtEnd();
 }
 
 bool ParsePreload(PayloadReader &reader, LoadedApplet *out) {
@@ -211,7 +181,7 @@ bool ParsePreload(PayloadReader &reader, LoadedApplet *out) {
         declaration.arguments.push_back(std::move(argument));
     }
     out->preloads.push_back(std::move(declaration));
-    return reader.at == reader.size;
+    return reader.AtEnd();
 }
 
 bool ReadRecords(FileReader &file, LoadedApplet *out) {
@@ -233,10 +203,10 @@ bool ReadRecords(FileReader &file, LoadedApplet *out) {
         if (checked) return false;
         uint8_t header[4];
         if (!file.Take(header, 4)) return false;
-        uint64_t length = GetU32(header);
+        uint64_t length = LoadU32BE(header);
         if (tag == kAppletChecksum) {
             uint8_t stored[4];
-            if (length != 4 || !file.Take(stored, 4) || GetU32(stored) != crcBefore) return false;
+            if (length != 4 || !file.Take(stored, 4) || LoadU32BE(stored) != crcBefore) return false;
             checked = true;
             continue;
         }
@@ -245,7 +215,7 @@ bool ReadRecords(FileReader &file, LoadedApplet *out) {
         if (tag == kAppletLinkedFile || tag == kAppletLinkedFont) {
             uint8_t nameLength[4];
             if (length < 4 || !file.Take(nameLength, 4)) return false;
-            uint32_t n = GetU32(nameLength);
+            uint32_t n = LoadU32BE(nameLength);
             if (n == 0 || n > kAppletMaxNameLength || n > length - 4) return false;
             AppletLinkedFileEntry entry;
             entry.name.resize(n);
@@ -263,7 +233,7 @@ bool ReadRecords(FileReader &file, LoadedApplet *out) {
         if (length > kMaxAppletRecordInMemory) return false;
         std::vector<uint8_t> payload(static_cast<size_t>(length));
         if (!file.Take(payload.data(), payload.size())) return false;
-        PayloadReader reader{payload.data(), payload.size()};
+        PayloadReader reader(payload.data(), payload.size());
         switch (tag) {
         case kAppletScriptName:
             // Once only, so that a checksum record whose tag became 1 is not taken for a second name.
@@ -355,7 +325,8 @@ int OpenApplet(const char *path, int64_t offset, const char *displayName, Loaded
 
 int64_t AppendedAppletOffset() {
     const volatile unsigned char *word = kVistaloomAppletMarker + kAppletMarkerMakerSize;
-    uint32_t value = uint32_t(word[0]) << 24 | uint32_t(word[1]) << 16 | uint32_t(word[2]) << 8 | uint32_t(word[3]);
+    const uint8_t bytes[4] = {word[0], word[1], word[2], word[3]};
+    uint32_t value = LoadU32BE(bytes);
     return value == kAppletMarkerUnlinked ? -1 : static_cast<int64_t>(value);
 }
 

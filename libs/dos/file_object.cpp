@@ -11,6 +11,7 @@
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/utilities.h"
+#include "runtime/vm/bounded_reader.h"
 
 namespace {
 
@@ -243,21 +244,21 @@ int FileReadChr(FileObject *file, double *value) {
 int FileReadShort(FileObject *file, double *value) {
     uint8_t bytes[2] = {};
     int error = FileReadBytes(file, bytes, 2);
-    *value = DecodeBigEndian16(bytes);
+    *value = LoadU16BE(bytes);
     return error;
 }
 
 int FileReadInt(FileObject *file, double *value) {
     uint8_t bytes[4] = {};
     int error = FileReadBytes(file, bytes, 4);
-    *value = static_cast<int32_t>(DecodeBigEndian32(bytes));
+    *value = static_cast<int32_t>(LoadU32BE(bytes));
     return error;
 }
 
 int FileReadFloat(FileObject *file, double *value) {
     uint8_t bytes[8] = {};
     int error = FileReadBytes(file, bytes, 8);
-    *value = DecodeBigEndianDouble(bytes);
+    *value = std::bit_cast<double>(LoadU64BE(bytes));
     return error;
 }
 
@@ -268,19 +269,19 @@ int FileWriteChr(FileObject *file, int32_t value) {
 
 int FileWriteShort(FileObject *file, int32_t value) {
     uint8_t bytes[2];
-    EncodeBigEndian16(bytes, static_cast<uint32_t>(value));
+    StoreU16BE(bytes, static_cast<uint32_t>(value));
     return FileWriteBytes(file, bytes, 2);
 }
 
 int FileWriteInt(FileObject *file, int32_t value) {
     uint8_t bytes[4];
-    EncodeBigEndian32(bytes, static_cast<uint32_t>(value));
+    StoreU32BE(bytes, static_cast<uint32_t>(value));
     return FileWriteBytes(file, bytes, 4);
 }
 
 int FileWriteFloat(FileObject *file, double value) {
     uint8_t bytes[8];
-    EncodeBigEndianDouble(bytes, value);
+    StoreU64BE(bytes, std::bit_cast<uint64_t>(value));
     return FileWriteBytes(file, bytes, 8);
 }
 
@@ -307,36 +308,4 @@ int FileWriteLine(FileObject *file, const char *bytes, size_t size) {
     std::string line(bytes, strnlen(bytes, size));
     line.push_back('\n');
     return FileWriteBytes(file, line.data(), line.size());
-}
-
-void EncodeBigEndian16(uint8_t out[2], uint32_t value) {
-    out[0] = static_cast<uint8_t>(value >> 8);
-    out[1] = static_cast<uint8_t>(value);
-}
-
-void EncodeBigEndian32(uint8_t out[4], uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        out[i] = static_cast<uint8_t>(value >> (24 - 8 * i));
-}
-
-void EncodeBigEndianDouble(uint8_t out[8], double value) {
-    uint64_t bits = std::bit_cast<uint64_t>(value);
-    for (int i = 0; i < 8; ++i)
-        out[i] = static_cast<uint8_t>(bits >> (56 - 8 * i));
-}
-
-uint32_t DecodeBigEndian16(const uint8_t in[2]) {
-    return static_cast<uint32_t>(in[0] << 8 | in[1]);
-}
-
-uint32_t DecodeBigEndian32(const uint8_t in[4]) {
-    return static_cast<uint32_t>(in[0]) << 24 | static_cast<uint32_t>(in[1]) << 16 |
-           static_cast<uint32_t>(in[2]) << 8 | in[3];
-}
-
-double DecodeBigEndianDouble(const uint8_t in[8]) {
-    uint64_t bits = 0;
-    for (int i = 0; i < 8; ++i)
-        bits = bits << 8 | in[i];
-    return std::bit_cast<double>(bits);
 }

@@ -93,10 +93,3 @@ int FileWriteString(FileObject *file, const char *bytes, size_t size, int64_t le
 // The text up to its first zero byte and an LF, in one write.
 int FileWriteLine(FileObject *file, const char *bytes, size_t size);
 
-// Byte layouts of the fixed-size reads and writes: big-endian integers and IEEE doubles.
-void EncodeBigEndian16(uint8_t out[2], uint32_t value);
-void EncodeBigEndian32(uint8_t out[4], uint32_t value);
-void EncodeBigEndianDouble(uint8_t out[8], double value);
-uint32_t DecodeBigEndian16(const uint8_t in[2]);
-uint32_t DecodeBigEndian32(const uint8_t in[4]);
-double DecodeBigEndianDouble(const uint8_t in[8]);

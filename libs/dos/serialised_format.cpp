@@ -1,5 +1,6 @@
 #include "libs/dos/serialised_format.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -7,6 +8,7 @@
 #include "libs/dos/base64.h"
 #include "libs/dos/file_object.h"
 #include "runtime/app/errors.h"
+#include "runtime/vm/bounded_reader.h"
 
 int SourceRead(SerialSource *source, void *buffer, size_t count) {
     if (count > SourceRemaining(source)) return kErrReadBeyondEnd;
@@ -32,13 +34,13 @@ void AppendByte(std::string *out, uint8_t byte) {
 
 void AppendU32(std::string *out, uint32_t value) {
     uint8_t bytes[4];
-    EncodeBigEndian32(bytes, value);
+    StoreU32BE(bytes, value);
     out->append(reinterpret_cast<const char *>(bytes), 4);
 }
 
 void AppendDouble(std::string *out, double value) {
     uint8_t bytes[8];
-    EncodeBigEndianDouble(bytes, value);
+    StoreU64BE(bytes, std::bit_cast<uint64_t>(value));
     out->append(reinterpret_cast<const char *>(bytes), 8);
 }
 
@@ -56,14 +58,14 @@ int ReadByte(SerialSource *source, uint8_t *byte) {
 int ReadU32(SerialSource *source, uint32_t *value) {
     uint8_t bytes[4];
     if (int error = SourceRead(source, bytes, 4)) return error;
-    *value = DecodeBigEndian32(bytes);
+    *value = LoadU32BE(bytes);
     return 0;
 }
 
 int ReadDouble(SerialSource *source, double *value) {
     uint8_t bytes[8];
     if (int error = SourceRead(source, bytes, 8)) return error;
-    *value = DecodeBigEndianDouble(bytes);
+    *value = std::bit_cast<double>(LoadU64BE(bytes));
     return 0;
 }
 
@@ -176,7 +178,7 @@ int DecodeTableFunctionRecord(SerialSource *source, std::string *chunk) {
     uint8_t head[8];
     if (int error = SourceRead(source, head, 5)) return error;
     if (HexValue(head[4]) < 0) {
-        uint32_t length = DecodeBigEndian32(head);
+        uint32_t length = LoadU32BE(head);
         // A raw body's first byte is already in hand; an empty body cannot be a chunk.
         if (length == 0) return kErrWrongUsage;
         std::string rest;

@@ -15,6 +15,7 @@
 #include "imaging/image_ops.h"
 #include "media/codecs/picture_writers.h"
 #include "runtime/app/errors.h"
+#include "runtime/vm/bounded_reader.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ bool Append(AviWriter *w, const std::vector<uint8_t> &bytes) {
 
 bool PatchU32(AviWriter *w, uint64_t at, uint32_t value) {
     std::vector<uint8_t> bytes;
-    AviPutU32(&bytes, value);
+    ByteWriter(bytes).U32LE(value);
     return WriteAt(w, at, bytes.data(), bytes.size());
 }
 
@@ -73,7 +74,7 @@ bool AppendLegacyIndex(AviWriter *w) {
     const uint64_t size = uint64_t(w->totalFrames) * kLegacyEntryBytes;
     std::vector<uint8_t> bytes;
     AviPutFourcc(&bytes, "idx1");
-    AviPutU32(&bytes, uint32_t(size));
+    ByteWriter(bytes).U32LE(uint32_t(size));
     if (!Append(w, bytes)) return false;
     if (!FlushVirtualFile(w->spool) || SeekVirtualFile(w->spool, 0, kSeekFromStart) < 0) return !(w->failed = true);
     bytes.resize(16384);
@@ -104,10 +105,10 @@ bool EndSegment(AviWriter *w) {
 bool BeginLaterSegment(AviWriter *w) {
     std::vector<uint8_t> bytes;
     AviPutFourcc(&bytes, "RIFF");
-    AviPutU32(&bytes, 0);
+    ByteWriter(bytes).U32LE(0);
     AviPutFourcc(&bytes, "AVIX");
     AviPutFourcc(&bytes, "LIST");
-    AviPutU32(&bytes, 0);
+    ByteWriter(bytes).U32LE(0);
     AviPutFourcc(&bytes, "movi");
     w->segmentStart = w->end;
     w->moviStart = w->end + 12;
@@ -200,12 +201,12 @@ int AviOpen(const char *name, int32_t fps, int32_t width, int32_t height, int32_
     // The header list holds placeholders now and is written again, at the same length, by AviFinish.
     std::vector<uint8_t> bytes;
     AviPutFourcc(&bytes, "RIFF");
-    AviPutU32(&bytes, 0);
+    ByteWriter(bytes).U32LE(0);
     AviPutFourcc(&bytes, "AVI ");
     AviWriteHeaders(*w, &bytes);
     w->moviStart = bytes.size();
     AviPutFourcc(&bytes, "LIST");
-    AviPutU32(&bytes, 0);
+    ByteWriter(bytes).U32LE(0);
     AviPutFourcc(&bytes, "movi");
     if (!Append(w.get(), bytes)) {
         AviFree(w.release());
@@ -241,10 +242,10 @@ int AviWriteFrame(AviWriter *w, const HostBitmap *frame, int32_t width, int32_t 
         return kErrOutOfMemory;
     }
     AviPutFourcc(&chunks, "00wb");
-    AviPutU32(&chunks, audioBytes);
+    ByteWriter(chunks).U32LE(audioBytes);
     chunks.insert(chunks.end(), w->silence.begin(), w->silence.end());
     AviPutFourcc(&chunks, "01dc");
-    AviPutU32(&chunks, videoBytes);
+    ByteWriter(chunks).U32LE(videoBytes);
     chunks.insert(chunks.end(), jpeg.begin(), jpeg.end());
     chunks.resize(chunks.size() + videoBytes - jpeg.size(), 0);
     const uint64_t audioAt = w->end, videoAt = w->end + 8 + audioBytes;
@@ -255,13 +256,13 @@ int AviWriteFrame(AviWriter *w, const HostBitmap *frame, int32_t width, int32_t 
     if (w->firstSegment) {
         std::vector<uint8_t> legacy;
         AviPutFourcc(&legacy, "00wb");
-        AviPutU32(&legacy, 0x10);
-        AviPutU32(&legacy, uint32_t(audioAt));
-        AviPutU32(&legacy, audioBytes);
+        ByteWriter(legacy).U32LE(0x10);
+        ByteWriter(legacy).U32LE(uint32_t(audioAt));
+        ByteWriter(legacy).U32LE(audioBytes);
         AviPutFourcc(&legacy, "01dc");
-        AviPutU32(&legacy, 0x10);
-        AviPutU32(&legacy, uint32_t(videoAt));
-        AviPutU32(&legacy, videoBytes);
+        ByteWriter(legacy).U32LE(0x10);
+        ByteWriter(legacy).U32LE(uint32_t(videoAt));
+        ByteWriter(legacy).U32LE(videoBytes);
         if (WriteVirtualFileBuffered(w->spool, legacy.data(), legacy.size()) != int64_t(legacy.size())) {
             w->failed = true;
             return CannotWrite(w);

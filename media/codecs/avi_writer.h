@@ -63,7 +63,6 @@ void AviWriteStandardIndex(const char *indexId, const char *chunkId, const AviIn
 // The padded data length of an INFO text and the header list's size field.
 uint32_t AviInfoTextBytes(const std::string &text);
 uint32_t AviHeaderListSize(const std::string &title);
-void AviPutU32(std::vector<uint8_t> *out, uint32_t value);
 void AviPutFourcc(std::vector<uint8_t> *out, const char *fourcc);
 
 // ---- Writer (avi_writer.cpp) ------------------------------------------------------------------------------

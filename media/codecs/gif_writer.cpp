@@ -3,13 +3,9 @@
 #include <cstring>
 
 #include "media/codecs/picture_writers.h"
+#include "runtime/vm/bounded_reader.h"
 
 namespace {
-
-void Put16(std::string &s, uint32_t v) {
-    s.push_back(char(v & 255));
-    s.push_back(char((v >> 8) & 255));
-}
 
 // Codes go out low bit first, in sub-blocks of 254 bytes.
 struct CodeOutput {
@@ -100,8 +96,8 @@ void BeginGif(GifWriter *gif, int32_t width, int32_t height) {
     gif->framesWritten = 0;
     std::string &s = gif->bytes;
     s = "GIF89a";
-    Put16(s, uint32_t(width));
-    Put16(s, uint32_t(height));
+    ByteWriter(s).U16LE(uint32_t(width));
+    ByteWriter(s).U16LE(uint32_t(height));
     s += std::string("\xF7\x00\x00", 3);
     // A placeholder global table; every frame brings its own.
     std::string table(768, '\0');
@@ -136,16 +132,16 @@ void AddGifFrame(GifWriter *gif, const uint8_t *indices, const uint32_t *palette
     // Disposal "leave in place"; a transparent index only when asked for or needed for unchanged pixels.
     s += std::string("\x21\xF9\x04", 3);
     s.push_back(char(marker >= 0 ? 0x05 : 0x04));
-    Put16(s, uint32_t(delayMs < 0 ? 0 : delayMs / 10));
+    ByteWriter(s).U16LE(uint32_t(delayMs < 0 ? 0 : delayMs / 10));
     s.push_back(char(marker >= 0 ? marker : 0));
     s.push_back(0);
     if (gif->framesWritten == 0) s += std::string("\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00", 19);
     const int32_t boxWidth = right - left + 1, boxHeight = bottom - top + 1;
     s.push_back(0x2C);
-    Put16(s, uint32_t(left));
-    Put16(s, uint32_t(top));
-    Put16(s, uint32_t(boxWidth));
-    Put16(s, uint32_t(boxHeight));
+    ByteWriter(s).U16LE(uint32_t(left));
+    ByteWriter(s).U16LE(uint32_t(top));
+    ByteWriter(s).U16LE(uint32_t(boxWidth));
+    ByteWriter(s).U16LE(uint32_t(boxHeight));
     s.push_back(char(0x80 | (bits - 1)));
     for (int32_t i = 0; i < (1 << bits); ++i) {
         const uint32_t p = i < colors ? palette[i] : 0;

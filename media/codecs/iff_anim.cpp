@@ -20,8 +20,6 @@ constexpr int64_t kMaxAnimFileBytes = int64_t(1) << 28;
 constexpr size_t kAnhdBytes = 40;
 constexpr size_t kDeltaOffsets = 16; // u32 plane offsets at the start of an operation-5 DLTA
 
-uint32_t Be16(const uint8_t *p) { return uint32_t(p[0]) << 8 | p[1]; }
-uint32_t ReadBe32(const uint8_t *p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
 std::span<const uint8_t> Data(const BoundedReader &chunk) { return {chunk.data, chunk.size}; }
 
 } // namespace
@@ -100,12 +98,12 @@ bool ApplyDelta(IffAnimReader *a, int32_t k) {
         return true;
     });
     if (!ok || anhd.size() < kAnhdBytes || dlta.empty() || anhd[0] != 5) return false;
-    a->delays[size_t(k)] = ReadBe32(anhd.data() + 14);
+    a->delays[size_t(k)] = LoadU32BE(anhd.data() + 14);
     const uint8_t interleave = anhd[18];
     if (dlta.size() < kDeltaOffsets * 4) return false;
     std::vector<uint8_t> &target = a->work[a->bufferIndex];
     for (int32_t p = 0; p < a->planes; p++) {
-        const uint32_t offset = ReadBe32(dlta.data() + size_t(p) * 4);
+        const uint32_t offset = LoadU32BE(dlta.data() + size_t(p) * 4);
         if (offset == 0) continue;
         if (offset >= dlta.size() ||
             !ApplyPlaneDelta(dlta, offset, target.data() + size_t(p) * a->planeBytes, a->rowBytes, a->height,
@@ -127,16 +125,16 @@ bool ReadFirstFrame(IffAnimReader *a, std::span<const uint8_t> form, uint32_t *d
         const std::span<const uint8_t> data = Data(chunk);
         if (!body.empty()) return true;
         if (id == IffId("BMHD")) bmhd = data;
-        else if (id == IffId("ANHD") && data.size() >= kAnhdBytes) a->delays[0] = ReadBe32(data.data() + 14);
+        else if (id == IffId("ANHD") && data.size() >= kAnhdBytes) a->delays[0] = LoadU32BE(data.data() + 14);
         else if (id == IffId("CMAP")) cmap.assign(data.begin(), data.end()), haveCmap = true;
-        else if (id == IffId("DPAN") && data.size() >= 4) *dpanCount = Be16(data.data() + 2);
-        else if (id == IffId("CAMG") && data.size() >= 4) camg = ReadBe32(data.data());
+        else if (id == IffId("DPAN") && data.size() >= 4) *dpanCount = LoadU16BE(data.data() + 2);
+        else if (id == IffId("CAMG") && data.size() >= 4) camg = LoadU32BE(data.data());
         else if (id == IffId("BODY")) body = data;
         return true;
     });
     if (!ok || bmhd.size() < 20 || body.empty() || !haveCmap) return false;
-    a->width = int32_t(Be16(bmhd.data()));
-    a->height = int32_t(Be16(bmhd.data() + 2));
+    a->width = int32_t(LoadU16BE(bmhd.data()));
+    a->height = int32_t(LoadU16BE(bmhd.data() + 2));
     a->planes = bmhd[8], a->masking = bmhd[9], a->compression = bmhd[10];
     if (a->width == 0 || a->height == 0 || a->planes < 1 || a->planes > kMaxPlanarDepth || a->compression > 1 ||
         int64_t(a->width) * a->height > kMaxIlbmPixels)
@@ -175,7 +173,7 @@ IffAnimReader *OpenIffAnim(VirtualFile *file, int32_t *width, int32_t *height, i
     const std::span<const uint8_t> bytes(a->bytes);
     if (std::memcmp(bytes.data(), "FORM", 4) != 0 || std::memcmp(bytes.data() + 8, "ANIM", 4) != 0) return nullptr;
     // A FORM size past the file's end reads what is there.
-    const size_t formEnd = std::min<size_t>(bytes.size(), size_t(ReadBe32(bytes.data() + 4)) + 8);
+    const size_t formEnd = std::min<size_t>(bytes.size(), size_t(LoadU32BE(bytes.data() + 4)) + 8);
     if (formEnd < 12) return nullptr;
     std::vector<std::span<const uint8_t>> forms;
     bool ok = WalkIffChunks(bytes.subspan(12, formEnd - 12), [&](uint32_t id, const BoundedReader &chunk) {

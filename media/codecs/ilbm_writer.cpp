@@ -2,6 +2,7 @@
 
 #include "host/virtual_file.h"
 #include "runtime/app/errors.h"
+#include "runtime/vm/bounded_reader.h"
 
 int WriteWholeFile(const char *name, const void *bytes, size_t count) {
     VirtualFile *f = name ? OpenVirtualFile(name, kVirtualFileReplace) : nullptr;
@@ -56,33 +57,26 @@ size_t PackByteRun1Row(const uint8_t *source, uint8_t *destination, size_t lengt
     return out;
 }
 
-static void PutBe32(std::string &s, uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) s.push_back(char((v >> shift) & 255));
-}
-static void PutBe16(std::string &s, uint32_t v) {
-    s.push_back(char((v >> 8) & 255));
-    s.push_back(char(v & 255));
-}
-
 bool EncodeIlbm(const uint32_t *pixels, int32_t width, int32_t height, std::string *out) {
     if (width <= 0 || height <= 0 || width > 65535 || height > 65535) return false;
     const size_t rowBytes = size_t((width + 15) / 16) * 2;
     std::string &s = *out;
     s.clear();
+    ByteWriter w(s);
     s += "FORM";
-    PutBe32(s, 0);
+    w.U32BE(0);
     s += "ILBMBMHD";
-    PutBe32(s, 20);
-    PutBe16(s, uint32_t(width));
-    PutBe16(s, uint32_t(height));
-    PutBe32(s, 0);                    // x, y
+    w.U32BE(20);
+    w.U16BE(uint32_t(width));
+    w.U16BE(uint32_t(height));
+    w.U32BE(0);                    // x, y
     s += std::string("\x18\x00\x01\x00", 4); // 24 planes, no mask, ByteRun1, pad
-    PutBe16(s, 0);                    // transparent colour
+    w.U16BE(0);                    // transparent colour
     s += std::string("\x01\x01", 2);  // aspect
-    PutBe16(s, uint32_t(width));
-    PutBe16(s, uint32_t(height));
+    w.U16BE(uint32_t(width));
+    w.U16BE(uint32_t(height));
     s += "BODY";
-    PutBe32(s, 0);
+    w.U32BE(0);
     std::vector<uint8_t> planes(24 * rowBytes), packed(rowBytes + (rowBytes + 127) / 128);
     for (int32_t y = 0; y < height; ++y) {
         std::fill(planes.begin(), planes.end(), 0);

@@ -38,16 +38,6 @@ ListNode *LastNode(ListHeader *list) { return IsListEmpty(list) ? nullptr : list
 ListNode *NextNode(ListNode *node) { return node->next && node->next->next ? node->next : nullptr; }
 ListNode *PreviousNode(ListNode *node) { return node->prev && node->prev->prev ? node->prev : nullptr; }
 
-// ---- Endian readers and writers ------------------------------------------------------------------------------
-int32_t ReadU16BE(ByteCursor *c) { return ReadU16BEWith([c] { return c->GetByte(); }); }
-uint32_t ReadU32BE(ByteCursor *c) { return ReadU32BEWith([c] { return c->GetByte(); }); }
-int32_t ReadU16LE(ByteCursor *c) { return ReadU16LEWith([c] { return c->GetByte(); }); }
-uint32_t ReadU32LE(ByteCursor *c) { return ReadU32LEWith([c] { return c->GetByte(); }); }
-int WriteU16BE(ByteWriteCursor *c, uint32_t v) { return WriteU16BEWith([c](uint8_t b) { return c->PutByte(b); }, v); }
-int WriteU32BE(ByteWriteCursor *c, uint32_t v) { return WriteU32BEWith([c](uint8_t b) { return c->PutByte(b); }, v); }
-int WriteU16LE(ByteWriteCursor *c, uint32_t v) { return WriteU16LEWith([c](uint8_t b) { return c->PutByte(b); }, v); }
-int WriteU32LE(ByteWriteCursor *c, uint32_t v) { return WriteU32LEWith([c](uint8_t b) { return c->PutByte(b); }, v); }
-
 // ---- Names and paths -----------------------------------------------------------------------------------------
 static bool IsPathSeparator(char c) { return c == '/' || c == '\\' || c == ':'; }
 

@@ -2,6 +2,7 @@
 // sounds, fonts, serialised tables): a cursor over a byte span. A read past the end returns 0 (or zero bytes)
 // and sets a sticky failure flag, so a decoder reads a whole header or record and checks Failed() once.
 // Counts taken from the data are checked against remaining() before anything is allocated for them.
+// ByteWriter is its writing side, and the Load/Store functions read and write fixed places in a buffer.
 #pragma once
 
 #include <cstddef>
@@ -131,3 +132,62 @@ private:
         return f;
     }
 };
+
+// Appends integers in a chosen byte order to a std::string or std::vector<uint8_t>. Calls chain:
+// ByteWriter(out).U32LE(size).U16LE(format).
+template <class Buffer> struct ByteWriter {
+    Buffer &out;
+    explicit ByteWriter(Buffer &buffer) : out(buffer) {}
+
+    ByteWriter &U8(uint32_t v) {
+        out.push_back(typename Buffer::value_type(uint8_t(v)));
+        return *this;
+    }
+    ByteWriter &U16LE(uint32_t v) { return Put(v, 2, false); }
+    ByteWriter &U16BE(uint32_t v) { return Put(v, 2, true); }
+    ByteWriter &U32LE(uint32_t v) { return Put(v, 4, false); }
+    ByteWriter &U32BE(uint32_t v) { return Put(v, 4, true); }
+    ByteWriter &U64LE(uint64_t v) { return Put(v, 8, false); }
+    ByteWriter &U64BE(uint64_t v) { return Put(v, 8, true); }
+    ByteWriter &Bytes(const void *bytes, size_t n) {
+        const auto *b = static_cast<const typename Buffer::value_type *>(bytes);
+        out.insert(out.end(), b, b + n);
+        return *this;
+    }
+    ByteWriter &Zeros(size_t n) {
+        out.insert(out.end(), n, typename Buffer::value_type(0));
+        return *this;
+    }
+
+private:
+    ByteWriter &Put(uint64_t v, int n, bool bigEndian) {
+        for (int i = 0; i < n; i++) U8(uint32_t(v >> (8 * (bigEndian ? n - 1 - i : i))));
+        return *this;
+    }
+};
+
+inline uint32_t LoadU16BE(const uint8_t *p) { return uint32_t(p[0]) << 8 | p[1]; }
+inline uint32_t LoadU16LE(const uint8_t *p) { return uint32_t(p[1]) << 8 | p[0]; }
+inline uint32_t LoadU32BE(const uint8_t *p) { return LoadU16BE(p) << 16 | LoadU16BE(p + 2); }
+inline uint32_t LoadU32LE(const uint8_t *p) { return LoadU16LE(p + 2) << 16 | LoadU16LE(p); }
+inline uint64_t LoadU64BE(const uint8_t *p) { return uint64_t(LoadU32BE(p)) << 32 | LoadU32BE(p + 4); }
+inline void StoreU16BE(uint8_t *p, uint32_t v) {
+    p[0] = uint8_t(v >> 8);
+    p[1] = uint8_t(v);
+}
+inline void StoreU16LE(uint8_t *p, uint32_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}
+inline void StoreU32BE(uint8_t *p, uint32_t v) {
+    StoreU16BE(p, v >> 16);
+    StoreU16BE(p + 2, v);
+}
+inline void StoreU32LE(uint8_t *p, uint32_t v) {
+    StoreU16LE(p, v);
+    StoreU16LE(p + 2, v >> 16);
+}
+inline void StoreU64BE(uint8_t *p, uint64_t v) {
+    StoreU32BE(p, uint32_t(v >> 32));
+    StoreU32BE(p + 4, uint32_t(v));
+}

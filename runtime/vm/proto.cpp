@@ -10,6 +10,7 @@
 //   u32 n, n x local (string name, u32 startPc, u32 endPc, u8 register);
 //   u32 n, n x label (string name, u32 pc)
 // where string = u32 length, then the bytes.
+#include <bit>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -229,25 +230,21 @@ int VerifyProto(const FunctionProto &proto, std::string *why) {
 // ---- Writer ----------------------------------------------------------------------------------------------------
 namespace {
 
-struct ByteWriter {
+// The chunk's own vocabulary over the little-endian writer: signed words, doubles and length-prefixed strings.
+struct ProtoWriter {
     std::string out;
-    void U8(uint8_t v) { out.push_back(char(v)); }
-    void U32(uint32_t v) {
-        for (int i = 0; i < 4; i++) out.push_back(char((v >> (8 * i)) & 0xFF));
-    }
-    void I32(int32_t v) { U32(uint32_t(v)); }
-    void F64(double d) {
-        uint64_t bits;
-        std::memcpy(&bits, &d, sizeof bits);
-        for (int i = 0; i < 8; i++) out.push_back(char((bits >> (8 * i)) & 0xFF));
-    }
+    ByteWriter<std::string> bytes{out};
+    void U8(uint8_t v) { bytes.U8(v); }
+    void U32(uint32_t v) { bytes.U32LE(v); }
+    void I32(int32_t v) { bytes.U32LE(uint32_t(v)); }
+    void F64(double d) { bytes.U64LE(std::bit_cast<uint64_t>(d)); }
     void Str(const std::string &s) {
-        U32(uint32_t(s.size()));
+        bytes.U32LE(uint32_t(s.size()));
         out.append(s);
     }
 };
 
-void WriteFunction(ByteWriter &w, const FunctionProto &f) {
+void WriteFunction(ProtoWriter &w, const FunctionProto &f) {
     w.Str(f.source);
     w.I32(f.lineDefined);
     w.U8(f.numParams);
@@ -289,7 +286,7 @@ void WriteFunction(ByteWriter &w, const FunctionProto &f) {
 } // namespace
 
 std::string DumpProto(const FunctionProto &proto) {
-    ByteWriter w;
+    ProtoWriter w;
     for (uint8_t b : kChunkSignature) w.U8(b);
     w.U8(kChunkLittleEndian);
     for (uint8_t b : kChunkSizes) w.U8(b);

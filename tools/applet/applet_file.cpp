@@ -4,18 +4,9 @@
 #include <cstring>
 #include <zlib.h>
 
-namespace {
+#include "runtime/vm/bounded_reader.h"
 
-void PutU8(std::vector<uint8_t> &out, uint8_t v) { out.push_back(v); }
-void PutU32(std::vector<uint8_t> &out, uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(uint8_t(v >> shift));
-}
-void PutBytes(std::vector<uint8_t> &out, const void *bytes, size_t size) {
-    if (size == 0) return;
-    size_t at = out.size();
-    out.resize(at + size);
-    std::memcpy(out.data() + at, bytes, size);
-}
+namespace {
 
 // The layout a linked bitmap font's contents file has behind its 4-byte header.
 constexpr size_t kLinkedFontHeaderSize = 4;
@@ -24,14 +15,13 @@ constexpr size_t kFontContentsEntrySize = 260;
 constexpr size_t kFontContentsNameSize = 256;
 
 bool PutValue(std::vector<uint8_t> &out, const AppletValue &value, bool nested, std::string &error) {
-    PutU8(out, value.type);
+    ByteWriter(out).U8(value.type);
     switch (value.type) {
     case kAppletValueNil: return true;
     case kAppletValueNumber: {
         uint64_t bits;
         std::memcpy(&bits, &value.number, 8);
-        PutU32(out, uint32_t(bits >> 32));
-        PutU32(out, uint32_t(bits));
+        ByteWriter(out).U64BE(bits);
         return true;
     }
     case kAppletValueString:
@@ -39,15 +29,15 @@ bool PutValue(std::vector<uint8_t> &out, const AppletValue &value, bool nested, 
             error = "string too long for an applet record";
             return false;
         }
-        PutU32(out, uint32_t(value.text.size()));
-        PutBytes(out, value.text.data(), value.text.size());
+        ByteWriter(out).U32BE(uint32_t(value.text.size()));
+        ByteWriter(out).Bytes(value.text.data(), value.text.size());
         return true;
     case kAppletValueTable:
         if (nested) {
             error = "tables inside tables cannot be stored in an applet record";
             return false;
         }
-        PutU32(out, uint32_t(value.table.size()));
+        ByteWriter(out).U32BE(uint32_t(value.table.size()));
         for (const AppletValuePair &pair : value.table) {
             if (!PutValue(out, pair.key, true, error) || !PutValue(out, pair.value, true, error)) return false;
         }
@@ -63,9 +53,9 @@ bool PutRecord(std::vector<uint8_t> &out, AppletRecordTag tag, const std::vector
         error = "applet record larger than 4 GiB";
         return false;
     }
-    PutU8(out, tag);
-    PutU32(out, uint32_t(payload.size()));
-    PutBytes(out, payload.data(), payload.size());
+    ByteWriter(out).U8(tag);
+    ByteWriter(out).U32BE(uint32_t(payload.size()));
+    ByteWriter(out).Bytes(payload.data(), payload.size());
     return true;
 }
 
@@ -77,66 +67,32 @@ bool PutNamedRecord(std::vector<uint8_t> &out, AppletRecordTag tag, const std::s
         return false;
     }
     std::vector<uint8_t> payload;
-    PutU32(payload, uint32_t(name.size()));
-    PutBytes(payload, name.data(), name.size());
-    PutBytes(payload, bytes.data(), bytes.size());
+    ByteWriter(payload).U32BE(uint32_t(name.size()));
+    ByteWriter(payload).Bytes(name.data(), name.size());
+    ByteWriter(payload).Bytes(bytes.data(), bytes.size());
     return PutRecord(out, tag, payload, error);
 }
 
-// A cursor over untrusted bytes: reads past the end yield zeros and set the sticky failure flag.
-struct ByteReader {
-    std::span<const uint8_t> bytes;
-    size_t position = 0;
-    bool failed = false;
-
-    size_t Left() const { return bytes.size() - position; }
-    bool Take(size_t n) {
-        if (failed || n > Left()) {
-            failed = true;
-            return false;
-        }
-        return true;
-    }
-    uint8_t U8() {
-        if (!Take(1)) return 0;
-        return bytes[position++];
-    }
-    uint32_t U32() {
-        if (!Take(4)) return 0;
-        uint32_t v = 0;
-        for (int i = 0; i < 4; ++i) v = (v << 8) | bytes[position++];
-        return v;
-    }
-    std::span<const uint8_t> Bytes(size_t n) {
-        if (!Take(n)) return {};
-        auto s = bytes.subspan(position, n);
-        position += n;
-        return s;
-    }
-};
-
-bool ReadValue(ByteReader &in, AppletValue &value, bool nested) {
+bool ReadValue(BoundedReader &in, AppletValue &value, bool nested) {
     value = AppletValue{};
     value.type = AppletValueType(in.U8());
     switch (value.type) {
     case kAppletValueNil: return !in.failed;
     case kAppletValueNumber: {
-        uint64_t bits = uint64_t(in.U32()) << 32;
-        bits |= in.U32();
-        std::memcpy(&value.number, &bits, 8);
+        value.number = in.F64BE();
         return !in.failed;
     }
     case kAppletValueString: {
-        uint32_t length = in.U32();
-        auto s = in.Bytes(length);
+        uint32_t length = in.U32BE();
+        auto s = in.Span(length);
         value.text.assign(s.begin(), s.end());
         return !in.failed;
     }
     case kAppletValueTable: {
         if (nested) return false;
-        uint32_t count = in.U32();
+        uint32_t count = in.U32BE();
         // Each pair takes at least two bytes, so the count is bounded by what is left before reserving.
-        if (in.failed || count > in.Left() / 2) return false;
+        if (in.failed || count > in.remaining() / 2) return false;
         value.table.resize(count);
         for (AppletValuePair &pair : value.table) {
             if (!ReadValue(in, pair.key, true) || !ReadValue(in, pair.value, true)) return false;
@@ -148,16 +104,16 @@ bool ReadValue(ByteReader &in, AppletValue &value, bool nested) {
     return false;
 }
 
-bool ReadName(ByteReader &in, std::string &name) {
-    uint32_t length = in.U32();
+bool ReadName(BoundedReader &in, std::string &name) {
+    uint32_t length = in.U32BE();
     if (length > kAppletMaxNameLength) return false;
-    auto s = in.Bytes(length);
+    auto s = in.Span(length);
     name.assign(s.begin(), s.end());
     return !in.failed;
 }
 
 bool ReadRecord(AppletRecordTag tag, std::span<const uint8_t> payload, AppletContents &contents, std::string &error) {
-    ByteReader in{payload};
+    BoundedReader in(payload);
     switch (tag) {
     case kAppletScriptName:
         if (payload.size() > kAppletMaxNameLength) {
@@ -170,7 +126,7 @@ bool ReadRecord(AppletRecordTag tag, std::span<const uint8_t> payload, AppletCon
         contents.chunk.assign(payload.begin(), payload.end());
         return true;
     case kAppletLabels: {
-        uint32_t count = in.U32();
+        uint32_t count = in.U32BE();
         if (in.failed || count > payload.size() / 8) {
             error = "corrupt label record";
             return false;
@@ -181,7 +137,7 @@ bool ReadRecord(AppletRecordTag tag, std::span<const uint8_t> payload, AppletCon
                 error = "corrupt label record";
                 return false;
             }
-            label.instruction = in.U32();
+            label.instruction = in.U32BE();
         }
         break;
     }
@@ -212,7 +168,7 @@ bool ReadRecord(AppletRecordTag tag, std::span<const uint8_t> payload, AppletCon
             error = "corrupt linked file record";
             return false;
         }
-        auto rest = in.Bytes(in.Left());
+        auto rest = in.Span(in.remaining());
         file.bytes.assign(rest.begin(), rest.end());
         if (tag == kAppletLinkedFont) contents.linkedFonts.push_back({std::move(file.name), std::move(file.bytes), {}});
         else contents.linkedFiles.push_back(std::move(file));
@@ -224,7 +180,7 @@ bool ReadRecord(AppletRecordTag tag, std::span<const uint8_t> payload, AppletCon
         error = "unknown record (tag " + std::to_string(int(tag)) + ")";
         return false;
     }
-    if (in.failed || in.Left() != 0) {
+    if (in.failed || in.remaining() != 0) {
         error = "corrupt record (tag " + std::to_string(int(tag)) + ")";
         return false;
     }
@@ -235,7 +191,7 @@ bool ReadRecord(AppletRecordTag tag, std::span<const uint8_t> payload, AppletCon
 
 bool WriteApplet(const AppletContents &contents, std::vector<uint8_t> &out, std::string &error) {
     out.clear();
-    PutBytes(out, kAppletMagic, 4);
+    ByteWriter(out).Bytes(kAppletMagic, 4);
     std::vector<uint8_t> payload;
 
     if (contents.scriptName.size() > kAppletMaxNameLength) {
@@ -247,11 +203,11 @@ bool WriteApplet(const AppletContents &contents, std::vector<uint8_t> &out, std:
     if (!PutRecord(out, kAppletScriptChunk, contents.chunk, error)) return false;
 
     payload.clear();
-    PutU32(payload, uint32_t(contents.labels.size()));
+    ByteWriter(payload).U32BE(uint32_t(contents.labels.size()));
     for (const AppletLabel &label : contents.labels) {
-        PutU32(payload, uint32_t(label.name.size()));
-        PutBytes(payload, label.name.data(), label.name.size());
-        PutU32(payload, label.instruction);
+        ByteWriter(payload).U32BE(uint32_t(label.name.size()));
+        ByteWriter(payload).Bytes(label.name.data(), label.name.size());
+        ByteWriter(payload).U32BE(label.instruction);
     }
     if (!PutRecord(out, kAppletLabels, payload, error)) return false;
 
@@ -266,8 +222,8 @@ bool WriteApplet(const AppletContents &contents, std::vector<uint8_t> &out, std:
             return false;
         }
         payload.clear();
-        PutU8(payload, preload.kind);
-        PutU8(payload, uint8_t(preload.arguments.size()));
+        ByteWriter(payload).U8(preload.kind);
+        ByteWriter(payload).U8(uint8_t(preload.arguments.size()));
         for (const AppletValue &argument : preload.arguments)
             if (!PutValue(payload, argument, false, error)) return false;
         if (!PutRecord(out, kAppletPreload, payload, error)) return false;
@@ -299,16 +255,16 @@ bool WriteApplet(const AppletContents &contents, std::vector<uint8_t> &out, std:
         crc = uint32_t(crc32(crc, out.data() + at, piece));
         at += piece;
     }
-    PutU32(payload, crc);
+    ByteWriter(payload).U32BE(crc);
     if (!PutRecord(out, kAppletChecksum, payload, error)) return false;
-    PutBytes(out, kAppletEnd, 4);
+    ByteWriter(out).Bytes(kAppletEnd, 4);
     return true;
 }
 
 bool ReadApplet(std::span<const uint8_t> bytes, AppletContents &contents, std::string &error) {
     contents = AppletContents{};
-    ByteReader in{bytes};
-    auto magic = in.Bytes(4);
+    BoundedReader in(bytes);
+    auto magic = in.Span(4);
     if (in.failed || std::memcmp(magic.data(), kAppletMagic, 4) != 0) {
         error = "not an applet (no \"VLA\" header)";
         return false;
@@ -321,15 +277,15 @@ bool ReadApplet(std::span<const uint8_t> bytes, AppletContents &contents, std::s
             return false;
         }
         if (tag == 0) {
-            auto end = in.Bytes(3);
+            auto end = in.Span(3);
             if (in.failed || std::memcmp(end.data(), kAppletEnd + 1, 3) != 0) {
                 error = "applet end mark damaged";
                 return false;
             }
             break;
         }
-        uint32_t length = in.U32();
-        if (in.failed || length > in.Left()) {
+        uint32_t length = in.U32BE();
+        if (in.failed || length > in.remaining()) {
             error = "applet record runs past the end of the file";
             return false;
         }
@@ -338,7 +294,7 @@ bool ReadApplet(std::span<const uint8_t> bytes, AppletContents &contents, std::s
             return false;
         }
         haveChunk |= tag == kAppletScriptChunk;
-        if (!ReadRecord(AppletRecordTag(tag), in.Bytes(length), contents, error)) return false;
+        if (!ReadRecord(AppletRecordTag(tag), in.Span(length), contents, error)) return false;
     }
     if (!haveChunk) {
         error = "applet holds no script chunk";

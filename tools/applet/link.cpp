@@ -3,24 +3,17 @@
 #include <cstring>
 
 #include "runtime/app/applet_format.h"
+#include "runtime/vm/bounded_reader.h"
 
 namespace {
-
-uint32_t GetU32(const uint8_t *p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
-void SetU32(uint8_t *p, uint32_t v) {
-    p[0] = uint8_t(v >> 24);
-    p[1] = uint8_t(v >> 16);
-    p[2] = uint8_t(v >> 8);
-    p[3] = uint8_t(v);
-}
 
 bool IsMarkerAt(std::span<const uint8_t> image, size_t at) {
     uint8_t maker[kAppletMarkerMakerSize] = {};
     std::memcpy(maker, kAppletMarkerMaker, sizeof kAppletMarkerMaker - 1);
     const uint8_t *p = image.data() + at;
     return std::memcmp(p, maker, kAppletMarkerMakerSize) == 0 &&
-           GetU32(p + kAppletMarkerMakerSize + 4) == kAppletMarkerWord1 &&
-           GetU32(p + kAppletMarkerMakerSize + 8) == kAppletMarkerWord2;
+           LoadU32BE(p + kAppletMarkerMakerSize + 4) == kAppletMarkerWord1 &&
+           LoadU32BE(p + kAppletMarkerMakerSize + 8) == kAppletMarkerWord2;
 }
 
 } // namespace
@@ -56,7 +49,7 @@ bool LinkApplet(std::span<const uint8_t> player, std::span<const uint8_t> applet
         error = "the player holds more than one applet marker";
         return false;
     }
-    uint32_t word = GetU32(player.data() + marker + kAppletMarkerMakerSize);
+    uint32_t word = LoadU32BE(player.data() + marker + kAppletMarkerMakerSize);
     if (word != kAppletMarkerUnlinked) {
         error = "the player already carries an applet";
         return false;
@@ -67,7 +60,7 @@ bool LinkApplet(std::span<const uint8_t> player, std::span<const uint8_t> applet
         return false;
     }
     out.assign(player.begin(), player.end());
-    SetU32(out.data() + marker + kAppletMarkerMakerSize, uint32_t(offset));
+    StoreU32BE(out.data() + marker + kAppletMarkerMakerSize, uint32_t(offset));
     out.insert(out.end(), applet.begin(), applet.end());
     return true;
 }

@@ -70,52 +70,6 @@ TEST(Lists, RemoveUnlinksFromAnyPosition) {
     EXPECT_EQ(FirstNode(&list), nullptr);
 }
 
-TEST(Endian, ReadsBigEndianSignExtended16) {
-    const uint8_t bytes[] = {0xFF, 0xFE, 0x12, 0x34};
-    ByteCursor c{bytes};
-    EXPECT_EQ(ReadU16BE(&c), -2);
-    EXPECT_EQ(ReadU16BE(&c), 0x1234);
-}
-
-TEST(Endian, ReadsBigEndian32) {
-    const uint8_t bytes[] = {0xDE, 0xAD, 0xC0, 0xDE};
-    ByteCursor c{bytes};
-    EXPECT_EQ(ReadU32BE(&c), 0xDEADC0DEu);
-}
-
-TEST(Endian, ReadsLittleEndian) {
-    const uint8_t bytes[] = {0x34, 0x12, 0x00, 0x80, 0x78, 0x56, 0x34, 0x12};
-    ByteCursor c{bytes};
-    EXPECT_EQ(ReadU16LE(&c), 0x1234);
-    EXPECT_EQ(ReadU16LE(&c), -32768);
-    EXPECT_EQ(ReadU32LE(&c), 0x12345678u);
-}
-
-TEST(Endian, ReadPastEndCombinesMinusOneBytes) {
-    const uint8_t bytes[] = {0x12};
-    ByteCursor c{bytes};
-    EXPECT_EQ(ReadU16BE(&c), static_cast<int16_t>(0x12FF));
-    EXPECT_EQ(ReadU32BE(&c), 0xFFFFFFFFu);
-}
-
-TEST(Endian, WritersRoundTrip) {
-    uint8_t bytes[12] = {};
-    ByteWriteCursor w{bytes};
-    EXPECT_EQ(WriteU16BE(&w, 0xABCD), 1);
-    EXPECT_EQ(WriteU32BE(&w, 0x01020304), 1);
-    EXPECT_EQ(WriteU16LE(&w, 0xABCD), 1);
-    EXPECT_EQ(WriteU32LE(&w, 0x01020304), 1);
-    const uint8_t expected[] = {0xAB, 0xCD, 1, 2, 3, 4, 0xCD, 0xAB, 4, 3, 2, 1};
-    EXPECT_EQ(0, memcmp(bytes, expected, sizeof expected));
-}
-
-TEST(Endian, WriterPastEndFails) {
-    uint8_t bytes[3] = {};
-    ByteWriteCursor w{bytes};
-    EXPECT_EQ(WriteU32BE(&w, 0x01020304), 0);
-    EXPECT_EQ(bytes[2], 3);
-}
-
 TEST(Names, BaseNameAfterLastSeparator) {
     EXPECT_STREQ(ChunkBaseName("fonts:vera/12"), "12");
     EXPECT_STREQ(ChunkBaseName("dir\\file.txt"), "file.txt");

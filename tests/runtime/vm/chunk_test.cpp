@@ -311,3 +311,23 @@ TEST(BoundedReaderTest, ReadsPastTheEndGiveZeroAndFail) {
     EXPECT_FALSE(le.Bytes(out, 4));
     EXPECT_EQ(out[0], 0);
 }
+
+TEST(BoundedReaderTest, WhatTheWriterAppendsTheReaderReadsBack) {
+    std::vector<uint8_t> bytes;
+    ByteWriter(bytes).U8(7).U16BE(0xABCD).U16LE(0xABCD).U32BE(0x01020304).U32LE(0x01020304).U64BE(
+        0x1122334455667788ull);
+    const uint8_t head[] = {7, 0xAB, 0xCD, 0xCD, 0xAB, 1, 2, 3, 4, 4, 3, 2, 1};
+    ASSERT_EQ(bytes.size(), sizeof head + 8);
+    EXPECT_EQ(0, memcmp(bytes.data(), head, sizeof head));
+    EXPECT_EQ(LoadU32BE(bytes.data() + 5), 0x01020304u);
+    EXPECT_EQ(LoadU32LE(bytes.data() + 9), 0x01020304u);
+    EXPECT_EQ(LoadU64BE(bytes.data() + 13), 0x1122334455667788ull);
+    StoreU16LE(bytes.data(), 0xBEEF);
+    StoreU32BE(bytes.data() + 2, 0xCAFEF00D);
+    BoundedReader r(bytes);
+    EXPECT_EQ(r.U16LE(), 0xBEEF);
+    EXPECT_EQ(r.U32BE(), 0xCAFEF00Du);
+    std::string text;
+    ByteWriter(text).Bytes("AB", 2).Zeros(2).U16LE('C');
+    EXPECT_EQ(text, std::string("AB\0\0C\0", 6));
+}
