@@ -24,7 +24,7 @@ std::string RunCapture(const std::string &command) {
 }
 
 TEST(DosInPlayer, CompressedAppletWritesAndReadsFiles) {
-    const std::string compiler = std::string(VL_BINARY_DIR) + "/tools/vlc";
+    const std::string compiler = std::string(VL_BINARY_DIR) + "/tools/vlac";
     const std::string player = std::string(VL_BINARY_DIR) + "/player/vistaloom";
     if (!fs::exists(compiler) || !fs::exists(player))
         GTEST_SKIP() << "the compiler and the player are not built";

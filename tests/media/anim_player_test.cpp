@@ -32,7 +32,7 @@ TEST(AnimInPlayer, CommandsFramesAndErrors) {
     std::ofstream(dir / "broken.anim", std::ios::binary).write(reinterpret_cast<const char *>(anim.data()),
                                                                std::streamsize(anim.size()));
     const std::string bin = VL_BINARY_DIR;
-    const std::string command = "cd '" + dir.string() + "' && '" + bin + "/tools/vlc' -o script.vla script.vls && " +
+    const std::string command = "cd '" + dir.string() + "' && '" + bin + "/tools/vlac' -o script.vla script.vls && " +
                                 "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy '" + bin +
                                 "/player/vistaloom' -quiet -debugdevice @stdout script.vla > out.txt 2> err.txt";
     const int status = std::system(command.c_str());

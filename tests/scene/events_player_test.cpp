@@ -15,16 +15,16 @@ struct PlayerResult {
     std::string out, err;
 };
 
-// Compiles the script with vlc and runs it in vistaloom with the debug output on standard output.
+// Compiles the script with vlac and runs it in vistaloom with the debug output on standard output.
 PlayerResult RunInPlayer(const std::string &source) {
     ScratchDirectory scratch;
     const std::filesystem::path dir = scratch.path;
     std::ofstream(dir / "script.vls") << source;
-    std::string compiler = std::string(VL_BINARY_DIR) + "/tools/vlc";
+    std::string compiler = std::string(VL_BINARY_DIR) + "/tools/vlac";
     std::string player = std::string(VL_BINARY_DIR) + "/player/vistaloom";
     PlayerResult result;
     if (!std::filesystem::exists(compiler) || !std::filesystem::exists(player)) {
-        ADD_FAILURE() << "the tests need the vlc and vistaloom targets built";
+        ADD_FAILURE() << "the tests need the vlac and vistaloom targets built";
         return result;
     }
     std::string d = dir.string();

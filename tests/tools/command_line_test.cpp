@@ -1,4 +1,4 @@
-// vlc and vllink as a user runs them.
+// vlac and vllink as a user runs them.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -27,10 +27,10 @@ int RunTool(const std::string &command, std::string *errors = nullptr) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST(Vlc, WritesAnAppletNextToTheScript) {
+TEST(Vlac, WritesAnAppletNextToTheScript) {
     ScratchDirectory dir;
     WriteFile(dir.File("game.vls"), "@display {Width = 320}\nx = 1\n");
-    ASSERT_EQ(RunTool(std::string(VL_VLC) + " '" + dir.File("game.vls") + "'"), 0);
+    ASSERT_EQ(RunTool(std::string(VL_VLAC) + " '" + dir.File("game.vls") + "'"), 0);
     auto bytes = ReadFileBytes(dir.File("game.vla"));
     AppletContents contents;
     std::string error;
@@ -38,29 +38,29 @@ TEST(Vlc, WritesAnAppletNextToTheScript) {
     EXPECT_TRUE(contents.hasDisplaySettings);
 }
 
-TEST(Vlc, WritesTheCompressedFormWithZ) {
+TEST(Vlac, WritesTheCompressedFormWithZ) {
     ScratchDirectory dir;
     WriteFile(dir.File("a.vls"), "x = 1\n");
     std::string out = dir.File("packed.bin");
-    ASSERT_EQ(RunTool(std::string(VL_VLC) + " -z -o '" + out + "' '" + dir.File("a.vls") + "'"), 0);
+    ASSERT_EQ(RunTool(std::string(VL_VLAC) + " -z -o '" + out + "' '" + dir.File("a.vls") + "'"), 0);
     auto bytes = ReadFileBytes(out);
     ASSERT_GE(bytes.size(), 8u);
     EXPECT_EQ(std::memcmp(bytes.data(), "VLZ\0\0\0\0\0", 8), 0);
 }
 
-TEST(Vlc, ReportsCompileErrorsWithFileLineAndColumn) {
+TEST(Vlac, ReportsCompileErrorsWithFileLineAndColumn) {
     ScratchDirectory dir;
     std::string script = dir.File("bad.vls");
     WriteFile(script, "x = 1\nIf x Then\n");
     std::string errors;
-    EXPECT_EQ(RunTool(std::string(VL_VLC) + " '" + script + "'", &errors), 1);
+    EXPECT_EQ(RunTool(std::string(VL_VLAC) + " '" + script + "'", &errors), 1);
     EXPECT_EQ(errors, script + ":3:1: 'EndIf' expected (to close 'If' at line 2), found end of file\n");
     EXPECT_FALSE(fs::exists(dir.File("bad.vla")));
 }
 
-TEST(Vlc, RefusesUnknownOptionsAndMissingFiles) {
-    EXPECT_EQ(RunTool(std::string(VL_VLC) + " -q x.vls"), 2);
-    EXPECT_EQ(RunTool(std::string(VL_VLC) + " /nonexistent/script.vls"), 1);
+TEST(Vlac, RefusesUnknownOptionsAndMissingFiles) {
+    EXPECT_EQ(RunTool(std::string(VL_VLAC) + " -q x.vls"), 2);
+    EXPECT_EQ(RunTool(std::string(VL_VLAC) + " /nonexistent/script.vls"), 1);
 }
 
 TEST(Vllink, LinksAnAppletIntoAPlayerCopy) {
@@ -73,7 +73,7 @@ TEST(Vllink, LinksAnAppletIntoAPlayerCopy) {
     player.insert(50, block);
     WriteFile(dir.File("player"), player);
     WriteFile(dir.File("a.vls"), "x = 1\n");
-    ASSERT_EQ(RunTool(std::string(VL_VLC) + " '" + dir.File("a.vls") + "'"), 0);
+    ASSERT_EQ(RunTool(std::string(VL_VLAC) + " '" + dir.File("a.vls") + "'"), 0);
     std::string out = dir.File("program");
     ASSERT_EQ(RunTool(std::string(VL_VLLINK) + " -o '" + out + "' '" + dir.File("player") + "' '" +
                       dir.File("a.vla") + "'"),

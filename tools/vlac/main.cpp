@@ -1,4 +1,4 @@
-// vlc: compiles a script into an applet.  vlc [-o out.vla] [-z] script.vls
+// vlac: compiles a script into an applet.  vlac [-o out.vla] [-z] script.vls
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -15,7 +15,7 @@ namespace {
 constexpr uintmax_t kMaxScriptSize = 4u << 20;
 
 int Usage() {
-    std::fprintf(stderr, "usage: vlc [-o out.vla] [-z] script.vls\n"
+    std::fprintf(stderr, "usage: vlac [-o out.vla] [-z] script.vls\n"
                          "  -o FILE  write the applet to FILE (default: the script's name with .vla)\n"
                          "  -z       write the compressed (VLZ) form\n");
     return 2;
@@ -42,14 +42,14 @@ int main(int argc, char **argv) {
     std::error_code ec;
     auto size = std::filesystem::file_size(input, ec);
     if (ec || size > kMaxScriptSize) {
-        std::fprintf(stderr, "vlc: cannot read %s%s\n", input.c_str(), ec ? "" : " (too large)");
+        std::fprintf(stderr, "vlac: cannot read %s%s\n", input.c_str(), ec ? "" : " (too large)");
         return 1;
     }
     std::ifstream in(input, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
     if (!in) {
-        std::fprintf(stderr, "vlc: cannot read %s\n", input.c_str());
+        std::fprintf(stderr, "vlac: cannot read %s\n", input.c_str());
         return 1;
     }
     std::filesystem::path path(input);
@@ -64,13 +64,13 @@ int main(int argc, char **argv) {
     std::vector<uint8_t> bytes;
     std::string message;
     if (!BuildAppletFile(contents, compressed, bytes, message)) {
-        std::fprintf(stderr, "vlc: %s\n", message.c_str());
+        std::fprintf(stderr, "vlac: %s\n", message.c_str());
         return 1;
     }
     std::ofstream out(output, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
     if (!out.flush()) {
-        std::fprintf(stderr, "vlc: cannot write %s\n", output.c_str());
+        std::fprintf(stderr, "vlac: cannot write %s\n", output.c_str());
         return 1;
     }
     return 0;
