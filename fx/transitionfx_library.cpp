@@ -178,8 +178,18 @@ int CmdGetRandomFX(VMState *vm) {
     return 1;
 }
 
+void RegisterTransitionFxLibrary(VMState *vm) {
+    EndDoubleBufferingHook = EndDoubleBuffering;
+    RegisterCommands(vm, kTransitionFxCommands);
+    RegisterCommandLibrary(kTransitionFxCommands, "transitionfx");
+    static const std::vector<ConstantEntry> constants = TransitionFxConstants();
+    RegisterConstants(vm, constants.data());
+}
+
+} // namespace
+
 // RANDOMPARAMETER, every effect name, RANDOMEFFECT and the compass aliases of the first four scrolls.
-std::vector<ConstantEntry> EffectConstants() {
+std::vector<ConstantEntry> TransitionFxConstants() {
     std::vector<ConstantEntry> rows{{"RANDOMPARAMETER", nullptr, kFxRandomParameter}};
     for (int32_t id = 0; id < kFxEffectIdCount; id++)
         if (const FxEffectRow *row = FindFxEffect(id)) rows.push_back({row->name, nullptr, double(id)});
@@ -191,16 +201,6 @@ std::vector<ConstantEntry> EffectConstants() {
     rows.push_back({nullptr, nullptr, 0});
     return rows;
 }
-
-void RegisterTransitionFxLibrary(VMState *vm) {
-    EndDoubleBufferingHook = EndDoubleBuffering;
-    RegisterCommands(vm, kTransitionFxCommands);
-    RegisterCommandLibrary(kTransitionFxCommands, "transitionfx");
-    static const std::vector<ConstantEntry> constants = EffectConstants();
-    RegisterConstants(vm, constants.data());
-}
-
-} // namespace
 
 const CommandEntry kTransitionFxCommands[] = {
     {"DisplayBrushFX", CmdDisplayBrushFX},

@@ -143,6 +143,8 @@ int CmdSaveSnapshot(VMState *vm) {
     return err;
 }
 
+} // namespace
+
 const ConstantEntry kGraphicsConstants[] = {
     {"BGPIC", nullptr, ObjectKindBGPic},           {"SAMPLE", nullptr, ObjectKindSample},
     {"BRUSH", nullptr, ObjectKindBrush},           {"ANIM", nullptr, ObjectKindAnim},
@@ -196,6 +198,8 @@ const ConstantEntry kDrawConstants[] = {
     {"FILLGRADIENT", nullptr, kFillGradient}, {"FILLTEXTURE", nullptr, kFillTexture}, {"LINEAR", nullptr, 2},
     {nullptr, nullptr, 0},
 };
+
+namespace {
 
 void RegisterGraphicsLibrary(VMState *vm) {
     RegisterConstants(vm, kGraphicsConstants);

@@ -111,5 +111,7 @@ void ReadImageSaveOptions(VMState *vm, int n, int32_t *quality, int32_t *colors,
 
 extern const CommandEntry kGraphicsCommands[];
 extern const CommandEntry kDrawCommands[];
+extern const ConstantEntry kGraphicsConstants[];
+extern const ConstantEntry kDrawConstants[];
 extern const LibraryDescriptor kGraphicsLibrary;
 extern const LibraryDescriptor kDrawLibrary;

@@ -8,6 +8,7 @@
 
 extern const LibraryDescriptor kMoveObjectLibrary;
 extern const CommandEntry kMoveObjectCommands[];
+extern const ConstantEntry kMoveObjectConstants[];
 
 // Reads a move command's arguments for an object kind into a new context and runs it: the command's result.
 int ParseMoveArgs(VMState *vm, int32_t kind);
