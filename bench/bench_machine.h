@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include <benchmark/benchmark.h>
+
 namespace vl::bench {
 
 inline std::string CpuModel() {
@@ -42,4 +44,29 @@ inline double MedianSeconds(const std::function<void()> &op) {
     return Median(runs);
 }
 
+// What a benchmark's main does besides running the registered benchmarks. setUp runs first (false: exit 1);
+// report prints the bench's own figures after them, and its result is the exit status.
+struct BenchMain {
+    const char *note = " (benchmarks run single-threaded)";
+    bool (*setUp)() = nullptr;
+    int (*report)() = nullptr;
+    benchmark::BenchmarkReporter *reporter = nullptr;
+};
+
+inline int RunBenchMain(int argc, char **argv, const BenchMain &main) {
+    PrintMachine(main.note);
+    if (main.setUp && !main.setUp()) return 1;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    if (main.reporter) benchmark::RunSpecifiedBenchmarks(main.reporter);
+    else benchmark::RunSpecifiedBenchmarks();
+    const int status = main.report ? main.report() : 0;
+    benchmark::Shutdown();
+    return status;
+}
+
 } // namespace vl::bench
+
+// The one main of a benchmark: VL_BENCH_MAIN(.setUp = MakeFiles, .report = Report).
+#define VL_BENCH_MAIN(...)                                                                                      \
+    int main(int argc, char **argv) { return vl::bench::RunBenchMain(argc, argv, vl::bench::BenchMain{__VA_ARGS__}); }

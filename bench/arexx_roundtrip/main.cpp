@@ -125,15 +125,17 @@ void BM_SocketRoundTrips(benchmark::State &state) {
 BENCHMARK(BM_SocketRoundTrips)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScriptRoundTrips)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
-int main(int argc, char **argv) {
-    std::string runtime = (std::filesystem::temp_directory_path() / ("vl_bench_rexx_run_" + std::to_string(getpid()))).string();
+std::string runtime;
+
+bool BenchSetUp() {
+    runtime = (std::filesystem::temp_directory_path() / ("vl_bench_rexx_run_" + std::to_string(getpid()))).string();
     std::filesystem::create_directories(runtime);
     std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    benchmark::Initialize(&argc, argv);
-    vl::bench::PrintMachine(" (benchmarks run single-threaded)");
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    return true;
+}
+
+int BenchReport() {
     kArexxLibrary.freeAll(ScriptVM());
     ShutdownSystem();
     std::filesystem::remove_all(runtime);
@@ -143,3 +145,5 @@ int main(int argc, char **argv) {
                     kRoundTrips / bare, script / bare, script / bare <= 4 ? "" : "  (target 4 missed)");
     return 0;
 }
+
+VL_BENCH_MAIN(.setUp = BenchSetUp, .report = BenchReport)

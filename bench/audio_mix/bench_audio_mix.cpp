@@ -98,10 +98,7 @@ BENCHMARK(BM_Floor)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char **argv) {
-    benchmark::Initialize(&argc, argv);
-    vl::bench::PrintMachine(" (benchmarks run single-threaded)");
-    benchmark::RunSpecifiedBenchmarks();
+int BenchReport() {
     const double ours = vl::bench::MedianSeconds(MixOurs), floor = vl::bench::MedianSeconds(MixFloor);
     std::printf("audio mix, 8 voices, %d s at 48 kHz: %.0fx realtime, %.2fx the floor's time "
                 "(targets: 500x, at most 12x)\n", kSeconds, kSeconds / ours, ours / floor);
@@ -132,6 +129,7 @@ int main(int argc, char **argv) {
         for (int i = 0; i < 100; i++) RenderModuleAudio(module.get(), out, 2400);
     }) / 100;
     std::printf("one module refill (2400 frames): %.1f us\n", refill * 1e6);
-    benchmark::Shutdown();
     return 0;
 }
+
+VL_BENCH_MAIN(.report = BenchReport)

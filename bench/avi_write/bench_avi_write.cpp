@@ -104,12 +104,12 @@ BENCHMARK(BM_LibjpegAlone)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 
-int main(int argc, char **argv) {
-    vl::bench::PrintMachine(" (benchmarks run single-threaded)");
+bool BenchSetUp() {
     MakeFrames();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    return true;
+}
+
+int BenchReport() {
     const double avi = vl::bench::Median(samples["avi"]), peer = vl::bench::Median(samples["libjpeg"]);
     if (avi > 0 && peer > 0)
         std::printf("MJPEG AVI, 60 frames 1920x1080 at quality 90: ours %.1f ms, libjpeg-turbo alone %.1f ms, "
@@ -118,3 +118,5 @@ int main(int argc, char **argv) {
     for (HostBitmap *frame : frames) FreeHostBitmap(frame);
     return 0;
 }
+
+VL_BENCH_MAIN(.setUp = BenchSetUp, .report = BenchReport)

@@ -102,10 +102,7 @@ void Report(const char *what, Planes *p, bool masks, bool alphas) {
 
 } // namespace
 
-int main(int argc, char **argv) {
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    vl::bench::PrintMachine();
+int BenchReport() {
     Planes *p = Shared();
     if (Fast(p->maskA, nullptr, p->maskB, nullptr) != 0 || Fast(nullptr, p->alphaA, nullptr, p->alphaB) != 0) {
         std::printf("planes share a pixel: the worst case is not measured\n");
@@ -117,6 +114,7 @@ int main(int argc, char **argv) {
     p->ShareLastPixel(false);
     Report("alpha planes, no shared pixel", p, false, true);
     std::printf("  target: the worst case at least 4x faster\n");
-    benchmark::Shutdown();
     return 0;
 }
+
+VL_BENCH_MAIN(.note = "", .report = BenchReport)

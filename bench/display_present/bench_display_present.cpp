@@ -113,11 +113,11 @@ BENCHMARK(BM_DrawFrame)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PresentFrame)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WholeFrame)->Unit(benchmark::kMillisecond);
 
-void PrintSummary() {
+int BenchReport() {
     Scene &s = Shared();
     if (!s.ok) {
         std::printf("display_present: no display could be opened\n");
-        return;
+        return 1;
     }
     using Clock = std::chrono::steady_clock;
     std::vector<double> drawMs, presentMs, fps;
@@ -138,20 +138,13 @@ void PrintSummary() {
         presentMs.push_back(present / kFramesPerRun);
         fps.push_back(kFramesPerRun / total);
     }
-    vl::bench::PrintMachine();
     std::printf("display_present (%dx%d, background + %d brushes of %dx%d with alpha), median of 5 runs of %d frames:\n",
                 kWidth, kHeight, kBrushes, kBrushSide, kBrushSide, kFramesPerRun);
     std::printf("  frames per second %.1f; drawing %.2f ms per frame (target <= 8 ms: %s); presenting %.2f ms\n",
                 Median(fps), Median(drawMs), Median(drawMs) <= 8.0 ? "met" : "missed", Median(presentMs));
+    return 0;
 }
 
 } // namespace
 
-int main(int argc, char **argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    PrintSummary();
-    benchmark::Shutdown();
-    return 0;
-}
+VL_BENCH_MAIN(.note = "", .report = BenchReport)

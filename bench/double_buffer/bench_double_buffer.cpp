@@ -119,11 +119,11 @@ template <class F> double TimeMs(F f) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - a).count();
 }
 
-void PrintSummary() {
+int BenchReport() {
     Scene &s = Shared();
     if (!s.ok) {
         std::printf("double_buffer: no display could be opened\n");
-        return;
+        return 1;
     }
     std::vector<double> copyMs, flipMs, presentMs, scaledMs, drawMs;
     for (int run = 0; run < 5; run++) {
@@ -150,7 +150,6 @@ void PrintSummary() {
         drawMs.push_back(draw / kFramesPerRun);
     }
     SetScaled(s, false);
-    vl::bench::PrintMachine();
     const double ratio = Median(flipMs) / Median(copyMs);
     std::printf("double_buffer (%dx%d, %d brushes of 128x128 per frame), median of 5 runs of %d frames:\n", kWidth,
                 kHeight, kBrushes, kFramesPerRun);
@@ -158,15 +157,9 @@ void PrintSummary() {
                 Median(copyMs), Median(flipMs), ratio, ratio <= 1.2 ? "met" : "missed");
     std::printf("  window upload and present %.3f ms; Flip scaling into %dx%d %.3f ms; drawing %.3f ms\n",
                 Median(presentMs), kScaledWidth, kScaledHeight, Median(scaledMs), Median(drawMs));
+    return 0;
 }
 
 } // namespace
 
-int main(int argc, char **argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    PrintSummary();
-    benchmark::Shutdown();
-    return 0;
-}
+VL_BENCH_MAIN(.note = "", .report = BenchReport)

@@ -48,17 +48,17 @@ BENCHMARK(BM_UncachedOpen)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char **argv) {
-    vl::bench::PrintMachine(" (benchmarks run single-threaded)");
+bool BenchSetUp() {
     FontHandle *builtin = nullptr;
-    if (InitFontSystem(&builtin)) return 1;
+    if (InitFontSystem(&builtin)) return false;
     for (int i = 0; i < kCachedFonts; i++) {
         FontHandle *font = nullptr;
-        if (OpenFontCached(":::default_sans", 10 + i, kFontEngineInbuilt, 1, 0, &font)) return 1;
+        if (OpenFontCached(":::default_sans", 10 + i, kFontEngineInbuilt, 1, 0, &font)) return false;
     }
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    return true;
+}
+
+int BenchReport() {
     const double hit = vl::bench::Median(samples["hit"]), open = vl::bench::Median(samples["open"]);
     if (hit > 0 && open > 0)
         std::printf("font cache: hit %.1f ns, uncached open %.0f ns, hit/open = 1/%.0f (target: at most 1/50 and 1 us)\n",
@@ -67,3 +67,5 @@ int main(int argc, char **argv) {
     ShutdownFontSystem();
     return 0;
 }
+
+VL_BENCH_MAIN(.setUp = BenchSetUp, .report = BenchReport)

@@ -58,23 +58,23 @@ BENCHMARK(BM_FcFreeTypeQuery)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char **argv) {
-    vl::bench::PrintMachine(" (benchmarks run single-threaded)");
+bool BenchSetUp() {
     directory = fs::temp_directory_path() / ("vl-font-list-" + std::to_string(getpid()));
     fs::create_directories(directory);
     std::vector<fs::path> sources;
     for (const char *dir : {"/usr/share/fonts/truetype/ttf-bitstream-vera", "/usr/share/fonts/truetype/dejavu"})
         for (const auto &entry : fs::directory_iterator(dir))
             if (entry.path().extension() == ".ttf") sources.push_back(entry.path());
-    if (sources.empty()) return 1;
+    if (sources.empty()) return false;
     for (int i = 0; i < 40; i++) {
         const fs::path target = directory / ("face" + std::to_string(i) + ".ttf");
         fs::copy_file(sources[size_t(i) % sources.size()], target, fs::copy_options::overwrite_existing);
         files.push_back(target.string());
     }
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    return true;
+}
+
+int BenchReport() {
     const double ours = vl::bench::Median(samples["ours"]), peer = vl::bench::Median(samples["fontconfig"]);
     if (ours > 0 && peer > 0)
         std::printf("font list of 40 faces: ours %.2f ms, FcFreeTypeQuery %.2f ms, ratio %.3f (target: at most 0.5)\n",
@@ -83,3 +83,5 @@ int main(int argc, char **argv) {
     fs::remove_all(directory);
     return 0;
 }
+
+VL_BENCH_MAIN(.setUp = BenchSetUp, .report = BenchReport)

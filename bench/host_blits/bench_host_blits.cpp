@@ -108,16 +108,14 @@ double MedianMicros(const std::function<void()> &op) {
 
 } // namespace
 
-int main(int argc, char **argv) {
-    benchmark::Initialize(&argc, argv);
-    vl::bench::PrintMachine();
-    benchmark::RunSpecifiedBenchmarks();
+int BenchReport() {
     double base = MedianMicros(Memcpy);
     double blt = MedianMicros(BltBitmap), mask = MedianMicros(BltMask), blend = MedianMicros(Blend);
     std::printf("1920x1080x32 medians: memcpy %.0f us, BLTBITMAP %.0f us, BLTMASK %.0f us, BlendBitmapLevel %.0f us\n",
                 base, blt, mask, blend);
     std::printf("ratio to memcpy: BLTBITMAP %.2fx (target 1.2x), BLTMASK %.2fx, BlendBitmapLevel %.2fx (target 4x)\n",
                 blt / base, mask / base, blend / base);
-    benchmark::Shutdown();
     return 0;
 }
+
+VL_BENCH_MAIN(.note = "", .report = BenchReport)

@@ -143,11 +143,9 @@ BENCHMARK(BM_MixImagesCrossfade)->Repetitions(5)->ReportAggregatesOnly(true)->Un
 BENCHMARK(BM_ScaleSmooth640x480To1920x1080)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Rotate30Degrees512)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
 
-int main(int argc, char **argv) {
-    vl::bench::PrintMachine(" (benchmarks run single-threaded)");
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+RatioReporter reporter;
+
+int BenchReport() {
     const double base = reporter.rate.count("BM_Memcpy") ? reporter.rate["BM_Memcpy"] : 0;
     std::printf("\n%-36s %12s %14s\n", "median of 5", "Mpixel/s", "x memcpy rate");
     for (const char *name : kNames) {
@@ -155,6 +153,7 @@ int main(int argc, char **argv) {
         const double r = reporter.rate[name];
         std::printf("%-36s %12.1f %14.2f\n", name, r, base > 0 ? r / base : 0.0);
     }
-    benchmark::Shutdown();
     return 0;
 }
+
+VL_BENCH_MAIN(.report = BenchReport, .reporter = &reporter)

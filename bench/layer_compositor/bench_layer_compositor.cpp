@@ -107,11 +107,7 @@ BENCHMARK(BM_FullRedraw)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char **argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    vl::bench::PrintMachine(" (benchmarks run single-threaded)");
+int BenchReport() {
     const Results r = Measure();
     std::printf("refresh of %d moved layers: %.3f ms/frame, raw blits %.3f ms (ratio %.2f, target <= 1.3)\n", kMoved,
                 r.refresh, r.refreshPeer, r.refreshPeer > 0 ? r.refresh / r.refreshPeer : 0);
@@ -119,6 +115,7 @@ int main(int argc, char **argv) {
                 r.redrawPeer, r.redrawPeer > 0 ? r.redraw / r.redrawPeer : 0);
     std::printf("heap allocations per steady frame: %.2f (target 0); rectangles redrawn per frame: %.0f\n",
                 r.allocations, r.rects);
-    benchmark::Shutdown();
     return 0;
 }
+
+VL_BENCH_MAIN(.report = BenchReport)

@@ -85,11 +85,7 @@ BENCHMARK(BM_PositionFrame)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char **argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    vl::bench::PrintMachine(" (benchmarks run single-threaded)");
+int BenchReport() {
     Scene &s = Shared();
     if (!Prepare(s)) return 1;
     for (int i = 0; i < 4; i++) StyleFrame(s), Frame(s), RotateThroughStyle(s), RotateImage(s);
@@ -111,6 +107,7 @@ int main(int argc, char **argv) {
     std::printf("heap allocations per position-only call: %.2f (target 0)\n", allocations);
     std::printf("rotate of one %dx%d layer: %.3f ms, TransformImage %.3f ms (ratio %.2f)\n", kSide, kSide, ro, tr,
                 tr > 0 ? ro / tr : 0);
-    benchmark::Shutdown();
     return 0;
 }
+
+VL_BENCH_MAIN(.report = BenchReport)

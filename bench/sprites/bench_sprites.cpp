@@ -136,10 +136,7 @@ double FrameMillis(int count) {
 
 } // namespace
 
-int main(int argc, char **argv) {
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    vl::bench::PrintMachine(" (single-threaded)");
+int BenchReport() {
     if (!OpenDisplayOnce()) {
         std::printf("no display\n");
         return 1;
@@ -150,6 +147,7 @@ int main(int argc, char **argv) {
                 t100 / t10);
     RemoveAllSprites(0);
     FreeAllSprites();
-    benchmark::Shutdown();
     return 0;
 }
+
+VL_BENCH_MAIN(.note = " (single-threaded)", .report = BenchReport)

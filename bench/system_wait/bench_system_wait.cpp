@@ -109,10 +109,4 @@ void BM_WaitTimerLateness(benchmark::State &state) {
 BENCHMARK(BM_WaitAgainstNanosleep)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
 BENCHMARK(BM_WaitTimerLateness)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
 
-int main(int argc, char **argv) {
-    vl::bench::PrintMachine();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+VL_BENCH_MAIN(.note = "")

@@ -189,22 +189,23 @@ BENCHMARK(BM_FreeTypeLoop)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char **argv) {
-    vl::bench::PrintMachine(" (benchmarks run single-threaded)");
+bool BenchSetUp() {
     QuietMode = 1;
     Vm = NewVMState();
     InitRuntimeSupport(Vm);
     kTextLibrary.registerLibrary(Vm);
-    if (OpenFontCached(":::default_sans", kPixels, kFontEngineInbuilt, 1, 0, &OurFont)) return 1;
+    if (OpenFontCached(":::default_sans", kPixels, kFontEngineInbuilt, 1, 0, &OurFont)) return false;
     Target = AllocHostBitmap(kWidth, kHeight);
     CurrentOutputBitmapHook = [] { return Target; };
-    if (TTF_Init()) return 1;
+    if (TTF_Init()) return false;
     MakeParagraph();
     TTF_Font *font = TTF_OpenFont(kVera, kPixels);
     BreakLines(font);
     TTF_CloseFont(font);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
+    return true;
+}
+
+int BenchReport() {
     const double ours = vl::bench::Median(samples["ours"]), ttf = vl::bench::Median(samples["sdl_ttf"]),
                  ft = vl::bench::Median(samples["freetype"]);
     std::printf("median ms: ours %.3f, SDL2_ttf %.3f, FreeType loop %.3f (%zu lines)\n", ours, ttf, ft, Lines.size());
@@ -216,3 +217,5 @@ int main(int argc, char **argv) {
     FreeHostBitmap(Target);
     return 0;
 }
+
+VL_BENCH_MAIN(.setUp = BenchSetUp, .report = BenchReport)

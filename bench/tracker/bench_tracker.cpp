@@ -82,10 +82,7 @@ BENCHMARK(BM_Libxmp)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char **argv) {
-    benchmark::Initialize(&argc, argv);
-    vl::bench::PrintMachine(" (benchmarks run single-threaded)");
-    benchmark::RunSpecifiedBenchmarks();
+int BenchReport() {
     double ours = vl::bench::MedianSeconds([] { RenderOurs(kRate, size_t(kRate) * kSeconds); });
     double xmp = vl::bench::MedianSeconds([] { RenderXmp(size_t(kRate) * kSeconds); });
     std::printf("tracker, %d s at 44.1 kHz: ours %.0fx realtime, libxmp %.0fx realtime, time ratio %.2fx "
@@ -100,6 +97,7 @@ int main(int argc, char **argv) {
         for (int i = 0; i < 100; i++) RenderModuleAudio(state.get(), pcm, 2400);
     }) / 100;
     std::printf("one 2400-frame refill at 48 kHz: %.1f us\n", refill * 1e6);
-    benchmark::Shutdown();
     return 0;
 }
+
+VL_BENCH_MAIN(.report = BenchReport)

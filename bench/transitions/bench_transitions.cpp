@@ -185,13 +185,12 @@ void PrintKernels(Scene &s, HostBitmap *work, double mixMs) {
                 double(strudel.falloff.size() * sizeof(double)) / 1e6, double(strudel.mixed.size()) / 1e6);
 }
 
-void PrintSummary() {
+int BenchReport() {
     Scene &s = Shared();
     if (!s.ok) {
         std::printf("transitions: no display could be opened\n");
-        return;
+        return 1;
     }
-    vl::bench::PrintMachine(" (benchmarks run single-threaded)");
     std::printf("transitions (%dx%d DisplayTransitionFX at NORMALSPEED, unpaced, presenting included):\n", kWidth,
                 kHeight);
     std::printf("  %-16s %6s %10s %10s %10s\n", "effect", "frames", "setup ms", "mean ms", "max ms");
@@ -274,15 +273,9 @@ void PrintSummary() {
     const double ratio = Median(crossfade) / Median(peer);
     std::printf("  peer MixImages %.2f ms; CROSSFADE frame without presenting %.2f ms: ratio %.2f (target <= 1.2: %s)\n",
                 Median(peer), Median(crossfade), ratio, ratio <= 1.2 ? "met" : "missed");
+    return 0;
 }
 
 } // namespace
 
-int main(int argc, char **argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    PrintSummary();
-    benchmark::Shutdown();
-    return 0;
-}
+VL_BENCH_MAIN(.report = BenchReport)

@@ -145,7 +145,7 @@ void RunRound(benchmark::State &state, const Workload &workload) {
 
 } // namespace
 
-int main(int argc, char **argv) {
+bool BenchSetUp() {
     StartupSystem();
     WriteLineFile();
     for (const Workload &workload : kWorkloads) {
@@ -156,10 +156,10 @@ int main(int argc, char **argv) {
             ->Repetitions(5)
             ->Unit(benchmark::kMillisecond);
     }
-    benchmark::Initialize(&argc, argv);
-    vl::bench::PrintMachine();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    return true;
+}
+
+int BenchReport() {
     std::filesystem::remove(lineFile);
     ShutdownSystem();
 
@@ -180,3 +180,5 @@ int main(int argc, char **argv) {
     }
     return 0;
 }
+
+VL_BENCH_MAIN(.note = "", .setUp = BenchSetUp, .report = BenchReport)

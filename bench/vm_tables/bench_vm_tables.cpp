@@ -175,7 +175,7 @@ void Intern(benchmark::State &state) {
 
 } // namespace
 
-int main(int argc, char **argv) {
+bool BenchSetUp() {
     auto add = [](const char *name, void (*fn)(benchmark::State &)) {
         benchmark::RegisterBenchmark(name, fn)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
     };
@@ -184,11 +184,10 @@ int main(int argc, char **argv) {
     add("vm_tables/string_key_fill", StringKeyFill);
     add("vm_tables/string_key_lookup", StringKeyLookup);
     add("vm_tables/intern", Intern);
-    benchmark::Initialize(&argc, argv);
-    vl::bench::PrintMachine();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    return true;
+}
 
+int BenchReport() {
     struct Line {
         const char *name;
         const char *unit;
@@ -210,3 +209,5 @@ int main(int argc, char **argv) {
     }
     return 0;
 }
+
+VL_BENCH_MAIN(.note = "", .setUp = BenchSetUp, .report = BenchReport)
