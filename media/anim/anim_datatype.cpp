@@ -2,12 +2,19 @@
 // libswscale) frame by frame into 0x00RRGGBB pictures. The file is read through a VirtualFile, so linked files
 // and memory ranges work as everywhere else. Opening demuxes the whole file once to list the frames (display
 // time, key frame); reading frame n decodes onward, or seeks to the last key frame at or before n first.
+//
+// FFmpeg is loaded with dlopen the first time a file reaches the datatype: it costs more start-up time and memory
+// than the rest of the player, and most applets never use it. The sonames come from the headers' major versions,
+// so the structures this file reads match the loaded libraries.
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libswscale/swscale.h>
 }
 
+#include <cstdio>
+#include <dlfcn.h>
+#include <mutex>
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -30,9 +37,61 @@ struct FrameEntry {
     bool key = false;
 };
 
+
+// Every FFmpeg function used, by library: X(library, function).
+#define VL_LIBAV_FUNCTIONS(X)                                                                                  \
+    X(Util, av_malloc) X(Util, av_free) X(Util, av_freep) X(Util, av_frame_alloc) X(Util, av_frame_free)       \
+    X(Util, av_frame_unref) X(Util, av_frame_get_buffer) X(Util, av_rescale_q)                                 \
+    X(Codec, avcodec_receive_frame) X(Codec, avcodec_send_packet) X(Codec, avcodec_alloc_context3)             \
+    X(Codec, avcodec_parameters_to_context) X(Codec, avcodec_open2) X(Codec, avcodec_flush_buffers)            \
+    X(Codec, avcodec_free_context) X(Codec, av_packet_alloc) X(Codec, av_packet_free) X(Codec, av_packet_unref) \
+    X(Format, av_read_frame) X(Format, avio_alloc_context) X(Format, avio_context_free)                         \
+    X(Format, avformat_alloc_context) X(Format, avformat_open_input) X(Format, avformat_find_stream_info)       \
+    X(Format, av_find_best_stream) X(Format, av_seek_frame) X(Format, avformat_seek_file)                      \
+    X(Format, avformat_close_input)                                                                            \
+    X(Scale, sws_getCachedContext) X(Scale, sws_scale) X(Scale, sws_freeContext)
+
+#define VL_SONAME(name, major) "lib" #name ".so." VL_STRINGIFY(major)
+#define VL_STRINGIFY(x) VL_STRINGIFY2(x)
+#define VL_STRINGIFY2(x) #x
+
+struct LibavTable {
+#define X(library, function) decltype(&::function) function = nullptr;
+    VL_LIBAV_FUNCTIONS(X)
+#undef X
+};
+
+// The table, loaded once; null when a library or a function is missing (the reason is on stderr once).
+const LibavTable *Libav() {
+    static LibavTable table;
+    static bool loaded = false;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // In dependency order, each kept for the life of the process.
+        void *Util = dlopen(VL_SONAME(avutil, LIBAVUTIL_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL);
+        void *Codec = Util ? dlopen(VL_SONAME(avcodec, LIBAVCODEC_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL) : nullptr;
+        void *Format = Codec ? dlopen(VL_SONAME(avformat, LIBAVFORMAT_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL) : nullptr;
+        void *Scale = Format ? dlopen(VL_SONAME(swscale, LIBSWSCALE_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL) : nullptr;
+        if (!Scale) {
+            fprintf(stderr, "FFmpeg is not available for animations: %s\n", dlerror());
+            return;
+        }
+        bool complete = true;
+#define X(library, function)                                                                                   \
+    table.function = reinterpret_cast<decltype(&::function)>(dlsym(library, #function));                     \
+    complete = complete && table.function;
+        VL_LIBAV_FUNCTIONS(X)
+#undef X
+        if (!complete) fputs("FFmpeg is not available for animations: a function is missing\n", stderr);
+        loaded = complete;
+    });
+    return loaded ? &table : nullptr;
+}
+
 } // namespace
 
 struct AnimDatatypeReader {
+    const LibavTable *av = nullptr;
     VirtualFile *file = nullptr;
     AVIOContext *io = nullptr;
     AVFormatContext *format = nullptr;
@@ -49,14 +108,16 @@ struct AnimDatatypeReader {
     bool draining = false;
 
     ~AnimDatatypeReader() {
-        sws_freeContext(scale);
-        av_frame_free(&frame);
-        av_frame_free(&converted);
-        av_packet_free(&packet);
-        avcodec_free_context(&codec);
-        avformat_close_input(&format);
-        if (io) av_freep(&io->buffer);
-        avio_context_free(&io);
+        if (av) {
+            av->sws_freeContext(scale);
+            av->av_frame_free(&frame);
+            av->av_frame_free(&converted);
+            av->av_packet_free(&packet);
+            av->avcodec_free_context(&codec);
+            av->avformat_close_input(&format);
+            if (io) av->av_freep(&io->buffer);
+            av->avio_context_free(&io);
+        }
         CloseVirtualFile(file);
     }
 };
@@ -99,20 +160,21 @@ int32_t FrameAt(const AnimDatatypeReader *r, int64_t pts) {
 
 // The next decoded frame into r->frame; false at the end or on an error.
 bool DecodeNext(AnimDatatypeReader *r) {
+    const LibavTable *av = r->av;
     for (;;) {
-        const int got = avcodec_receive_frame(r->codec, r->frame);
+        const int got = av->avcodec_receive_frame(r->codec, r->frame);
         if (got == 0) return true;
         if (got != AVERROR(EAGAIN) || r->draining) return false;
         int read;
-        while ((read = av_read_frame(r->format, r->packet)) >= 0 && r->packet->stream_index != r->stream)
-            av_packet_unref(r->packet);
+        while ((read = av->av_read_frame(r->format, r->packet)) >= 0 && r->packet->stream_index != r->stream)
+            av->av_packet_unref(r->packet);
         if (read < 0) {
             r->draining = true;
-            avcodec_send_packet(r->codec, nullptr);
+            av->avcodec_send_packet(r->codec, nullptr);
             continue;
         }
-        const int sent = avcodec_send_packet(r->codec, r->packet);
-        av_packet_unref(r->packet);
+        const int sent = av->avcodec_send_packet(r->codec, r->packet);
+        av->av_packet_unref(r->packet);
         if (sent < 0 && sent != AVERROR(EAGAIN)) return false;
     }
 }
@@ -120,7 +182,10 @@ bool DecodeNext(AnimDatatypeReader *r) {
 } // namespace
 
 AnimDatatypeReader *OpenAnimDatatype(const char *fileName, int32_t *width, int32_t *height, int32_t *frameCount) {
+    const LibavTable *av = Libav();
+    if (!av) return nullptr;
     auto r = std::make_unique<AnimDatatypeReader>();
+    r->av = av;
     r->file = OpenVirtualFile(fileName, kVirtualFileRead);
     if (!r->file) return nullptr;
     // IFF files other than ANIMs are pictures or sounds: the picture loader takes ILBMs with their masks.
@@ -130,38 +195,38 @@ AnimDatatypeReader *OpenAnimDatatype(const char *fileName, int32_t *width, int32
         return nullptr;
     const int32_t dpan = DpanFrameCount(r->file);
     SeekVirtualFile(r->file, 0, kSeekFromStart);
-    auto *buffer = static_cast<uint8_t *>(av_malloc(kIoBufferBytes));
+    auto *buffer = static_cast<uint8_t *>(av->av_malloc(kIoBufferBytes));
     if (!buffer) return nullptr;
-    r->io = avio_alloc_context(buffer, kIoBufferBytes, 0, r.get(), ReadPacket, nullptr, SeekPacket);
-    r->format = avformat_alloc_context();
+    r->io = av->avio_alloc_context(buffer, kIoBufferBytes, 0, r.get(), ReadPacket, nullptr, SeekPacket);
+    r->format = av->avformat_alloc_context();
     if (!r->io || !r->format) {
-        if (!r->io) av_free(buffer);
+        if (!r->io) av->av_free(buffer);
         return nullptr;
     }
     r->format->pb = r->io;
     r->format->flags |= AVFMT_FLAG_CUSTOM_IO;
-    if (avformat_open_input(&r->format, nullptr, nullptr, nullptr) < 0) return nullptr; // frees the context
+    if (av->avformat_open_input(&r->format, nullptr, nullptr, nullptr) < 0) return nullptr; // frees the context
     // Still pictures (PNG, JPEG, BMP, ... through the image demuxers) are the picture loader's, with their alpha.
     const std::string demuxer = r->format->iformat->name;
     if (demuxer == "image2" || (demuxer.size() > 5 && demuxer.compare(demuxer.size() - 5, 5, "_pipe") == 0))
         return nullptr;
-    if (avformat_find_stream_info(r->format, nullptr) < 0) return nullptr;
+    if (av->avformat_find_stream_info(r->format, nullptr) < 0) return nullptr;
     const AVCodec *decoder = nullptr;
-    r->stream = av_find_best_stream(r->format, AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
+    r->stream = av->av_find_best_stream(r->format, AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
     if (r->stream < 0 || !decoder) return nullptr;
     AVStream *stream = r->format->streams[r->stream];
-    r->codec = avcodec_alloc_context3(decoder);
-    if (!r->codec || avcodec_parameters_to_context(r->codec, stream->codecpar) < 0 ||
-        avcodec_open2(r->codec, decoder, nullptr) < 0)
+    r->codec = av->avcodec_alloc_context3(decoder);
+    if (!r->codec || av->avcodec_parameters_to_context(r->codec, stream->codecpar) < 0 ||
+        av->avcodec_open2(r->codec, decoder, nullptr) < 0)
         return nullptr;
     r->width = r->codec->width, r->height = r->codec->height;
     if (r->width <= 0 || r->height <= 0 || int64_t(r->width) * r->height > kMaxIlbmPixels) return nullptr;
-    r->packet = av_packet_alloc();
-    r->frame = av_frame_alloc();
+    r->packet = av->av_packet_alloc();
+    r->frame = av->av_frame_alloc();
     if (!r->packet || !r->frame) return nullptr;
     // The frame list: every packet of the stream, in display order.
     int64_t counter = 0;
-    while (av_read_frame(r->format, r->packet) >= 0) {
+    while (av->av_read_frame(r->format, r->packet) >= 0) {
         if (r->packet->stream_index == r->stream) {
             if (r->frames.size() >= kMaxDatatypeFrames) return nullptr;
             const int64_t pts = r->packet->pts != AV_NOPTS_VALUE ? r->packet->pts
@@ -170,16 +235,16 @@ AnimDatatypeReader *OpenAnimDatatype(const char *fileName, int32_t *width, int32
             r->frames.push_back(FrameEntry{pts, (r->packet->flags & AV_PKT_FLAG_KEY) != 0});
             counter++;
         }
-        av_packet_unref(r->packet);
+        av->av_packet_unref(r->packet);
     }
     if (r->frames.empty()) return nullptr;
     std::stable_sort(r->frames.begin(), r->frames.end(), [](const FrameEntry &a, const FrameEntry &b) {
         return a.pts < b.pts;
     });
-    if (av_seek_frame(r->format, r->stream, r->frames[0].pts, AVSEEK_FLAG_BACKWARD) < 0 &&
-        avformat_seek_file(r->format, r->stream, INT64_MIN, 0, 0, 0) < 0)
+    if (av->av_seek_frame(r->format, r->stream, r->frames[0].pts, AVSEEK_FLAG_BACKWARD) < 0 &&
+        av->avformat_seek_file(r->format, r->stream, INT64_MIN, 0, 0, 0) < 0)
         return nullptr;
-    avcodec_flush_buffers(r->codec);
+    av->avcodec_flush_buffers(r->codec);
     // An IFF ANIM's DPAN count holds over what the demuxer counts.
     if (dpan > 0) r->frames.resize(size_t(dpan), r->frames.back());
     r->durations.assign(r->frames.size(), 0);
@@ -192,12 +257,13 @@ AnimDatatypeReader *OpenAnimDatatype(const char *fileName, int32_t *width, int32
 
 uint32_t *ReadAnimDatatypeFrame(AnimDatatypeReader *r, int32_t n) {
     if (!r || n < 0 || size_t(n) >= r->frames.size()) return nullptr;
+    const LibavTable *av = r->av;
     if (r->nextFrame < 0 || n < r->nextFrame) {
         // Back to the last key frame at or before n.
         int32_t key = n;
         while (key > 0 && !r->frames[size_t(key)].key) key--;
-        if (av_seek_frame(r->format, r->stream, r->frames[size_t(key)].pts, AVSEEK_FLAG_BACKWARD) < 0) return nullptr;
-        avcodec_flush_buffers(r->codec);
+        if (av->av_seek_frame(r->format, r->stream, r->frames[size_t(key)].pts, AVSEEK_FLAG_BACKWARD) < 0) return nullptr;
+        av->avcodec_flush_buffers(r->codec);
         r->draining = false;
         r->nextFrame = key;
     }
@@ -212,21 +278,21 @@ uint32_t *ReadAnimDatatypeFrame(AnimDatatypeReader *r, int32_t n) {
         r->nextFrame = index + 1;
     } while (index < n);
     const AVRational base = r->format->streams[r->stream]->time_base;
-    r->durations[size_t(n)] = int32_t(av_rescale_q(r->frame->pkt_duration, base, AVRational{1, 1000}));
+    r->durations[size_t(n)] = int32_t(av->av_rescale_q(r->frame->pkt_duration, base, AVRational{1, 1000}));
     if (r->frame->width != r->width || r->frame->height != r->height) return nullptr;
-    r->scale = sws_getCachedContext(r->scale, r->width, r->height, AVPixelFormat(r->frame->format), r->width,
+    r->scale = av->sws_getCachedContext(r->scale, r->width, r->height, AVPixelFormat(r->frame->format), r->width,
                                     r->height, AV_PIX_FMT_BGR0, SWS_POINT, nullptr, nullptr, nullptr);
     if (!r->scale) return nullptr;
     // swscale writes whole SIMD blocks, past a row's end: it gets a padded, aligned picture of its own.
-    if (!r->converted) r->converted = av_frame_alloc();
+    if (!r->converted) r->converted = av->av_frame_alloc();
     if (!r->converted) return nullptr;
     if (r->converted->width != r->width || r->converted->height != r->height) {
-        av_frame_unref(r->converted);
+        av->av_frame_unref(r->converted);
         r->converted->format = AV_PIX_FMT_BGR0;
         r->converted->width = r->width, r->converted->height = r->height;
-        if (av_frame_get_buffer(r->converted, 64) < 0) return nullptr;
+        if (av->av_frame_get_buffer(r->converted, 64) < 0) return nullptr;
     }
-    sws_scale(r->scale, r->frame->data, r->frame->linesize, 0, r->height, r->converted->data,
+    av->sws_scale(r->scale, r->frame->data, r->frame->linesize, 0, r->height, r->converted->data,
               r->converted->linesize);
     auto *out = static_cast<uint32_t *>(AllocBlock(size_t(r->width) * size_t(r->height) * 4, 0));
     if (!out) return nullptr;
@@ -245,3 +311,5 @@ int32_t GetAnimDatatypeFrameDelay(AnimDatatypeReader *r, int32_t n) {
 }
 
 void CloseAnimDatatype(AnimDatatypeReader *reader) { delete reader; }
+
+bool AnimDatatypeAvailable() { return Libav() != nullptr; }

@@ -34,6 +34,7 @@ int OpenAnimFile(const char *fileName, AnimFile **out, int32_t *width, int32_t *
     file.reset();
     // What our own readers refuse is offered to the datatype.
     if (!made->handle) {
+        if (!AnimDatatypeAvailable()) return kErrCannotLoadAnim;
         made->handle = OpenAnimDatatype(fileName, &w, &h, &count);
         made->kind = kAnimFileDatatype;
         if (!made->handle) {

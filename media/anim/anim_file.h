@@ -19,8 +19,9 @@ struct AnimFile {
     int32_t kind = 0;
 };
 
-// 0; kErrCannotReadFile when the file cannot be read, kErrOutOfMemory, or kErrAnimUnknownFormat when no reader takes
-// it (the name is the error argument).
+// 0; kErrCannotReadFile when the file cannot be read, kErrOutOfMemory, kErrCannotLoadAnim when a file our readers
+// refuse finds no datatype (FFmpeg missing), or kErrAnimUnknownFormat when no reader takes it (the name is the
+// error argument).
 int OpenAnimFile(const char *fileName, AnimFile **out, int32_t *width, int32_t *height, int32_t *frameCount);
 // A new width x height array of 0x00RRGGBB words (FreeBlock) of frame n from 0, or null (callers report
 // kErrAnimFrameLoad).
@@ -36,3 +37,5 @@ AnimDatatypeReader *OpenAnimDatatype(const char *fileName, int32_t *width, int32
 uint32_t *ReadAnimDatatypeFrame(AnimDatatypeReader *reader, int32_t n);
 int32_t GetAnimDatatypeFrameDelay(AnimDatatypeReader *reader, int32_t n);
 void CloseAnimDatatype(AnimDatatypeReader *reader);
+// False when FFmpeg cannot be loaded (loaded on the first call).
+bool AnimDatatypeAvailable();

@@ -268,6 +268,30 @@ TEST(PlayerEndToEnd, LibrariesRegisterAndFreeInTheFixedOrders) {
     EXPECT_EQ(run.out, expected);
 }
 
+// Libraries only some applets need are loaded when first used: the dynamic loader's log of each run says which
+// were.
+TEST(PlayerEndToEnd, LibrariesSomeAppletsNeedAreLoadedOnFirstUse) {
+    const std::string video = std::string(VL_SOURCE_DIR) + "/tests/data/media/video.apng";
+    struct Case {
+        std::string script, library;
+        bool loaded;
+    } cases[] = {
+        {"x = 1\n", "libavformat", false},
+        {"DebugPrint(IsAnim(\"" + std::string(VL_SOURCE_DIR) + "/tests/data/media/dispose.gif\"))\n", "libavformat", false},
+        {"DebugPrint(IsAnim(\"" + video + "\"))\n", "libavformat", true},
+    };
+    for (const Case &c : cases) {
+        ScratchDirectory dir;
+        PlayerRun run = RunScript(dir, c.script, "lazy", {"LD_DEBUG=files", "LD_DEBUG_OUTPUT=" + dir.File("ld")});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        std::string log;
+        for (const auto &entry : std::filesystem::directory_iterator(dir.path))
+            if (entry.path().filename().string().rfind("ld.", 0) == 0) log += ReadFileText(entry.path().string());
+        EXPECT_FALSE(log.empty());
+        EXPECT_EQ(Contains(log, c.library), c.loaded) << c.script;
+    }
+}
+
 TEST(PlayerEndToEnd, TruncatedAppletsAreRefusedCleanly) {
     ScratchDirectory dir;
     std::vector<uint8_t> applet = CompileToApplet(kPrintScript, "demo.vls", dir.path);
