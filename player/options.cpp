@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include "runtime/app/command.h"
+#include "scene/display/create_display.h"
 
 const OptionRow kOptionTable[] = {
     {"WINDOW", kOptionWindow, 0, "open the display in a window"},
@@ -11,6 +12,7 @@ const OptionRow kOptionTable[] = {
     {"BORDERLESS", kOptionBorderless, 0, "windows without borders"},
     {"SCALEWIDTH", kOptionScaleWidth, 1, "scale the display to this width"},
     {"SCALEHEIGHT", kOptionScaleHeight, 1, "scale the display to this height"},
+    {"SCALEMODE", kOptionScaleMode, 1, "SCALEMODE_NONE, SCALEMODE_AUTO (default with a scale size) or SCALEMODE_LAYER"},
     {"DEBUGDEVICE", kOptionDebugDevice, 1, "debug output: @stdout, @serial (standard error) or a file"},
     {"NOSOUND", kOptionNoSound, 0, "play no sound"},
     {"MASTERVOLUME", kOptionMasterVolume, 1, "master volume 0-64 (default 30)"},
@@ -139,6 +141,14 @@ int ApplyOptions(const ParsedCommandLine &options, StartupConfig *startup, Displ
     if (options.given[kOptionBorderless]) display->borderless = 1;
     if (!number(kOptionScaleWidth, &display->scaleWidth) || !number(kOptionScaleHeight, &display->scaleHeight))
         return 2;
+    if (options.given[kOptionScaleMode]) {
+        display->scaleMode = ScaleModeByName(options.values[kOptionScaleMode].c_str());
+        if (display->scaleMode < 0) {
+            *message = "option SCALEMODE takes SCALEMODE_NONE, SCALEMODE_AUTO or SCALEMODE_LAYER, not \"" +
+                       options.values[kOptionScaleMode] + "\"";
+            return 2;
+        }
+    }
     if (options.given[kOptionDebugDevice]) startup->debugDevice = options.values[kOptionDebugDevice];
     if (options.given[kOptionNoSound]) startup->noSound = 1;
     int32_t volume = startup->masterVolume;

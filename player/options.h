@@ -19,6 +19,7 @@ enum OptionSlot {
     kOptionBorderless,
     kOptionScaleWidth,
     kOptionScaleHeight,
+    kOptionScaleMode,
     kOptionDebugDevice,
     kOptionNoSound,
     kOptionMasterVolume,

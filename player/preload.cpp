@@ -2,6 +2,7 @@
 
 #include "runtime/app/errors.h"
 #include "runtime/app/runtime_globals.h"
+#include "scene/display/create_display.h"
 
 namespace {
 
@@ -85,10 +86,19 @@ int PreloadResources(VMState *vm, const LoadedApplet &applet) {
             PushNumber(vm, 1);
             NewTable(vm);
             for (const auto &[key, value] : applet.displaySettings) {
-                if (value.isString) SetTableString(vm, key.c_str(), value.text.c_str());
+                // Directives cannot name constants, so the scale mode may come as its constant's name.
+                if (key == "scalemode" && value.isString) {
+                    const int32_t mode = ScaleModeByName(value.text.c_str());
+                    if (mode < 0) {
+                        SetErrorArgString(value.text[0] == '#' ? value.text : "#" + value.text);
+                        result = kErrUnknownConstant;
+                        break;
+                    }
+                    SetTableDouble(vm, key.c_str(), mode);
+                } else if (value.isString) SetTableString(vm, key.c_str(), value.text.c_str());
                 else SetTableDouble(vm, key.c_str(), value.number);
             }
-            result = ProtectedCall(vm, 2, 0, 0);
+            if (!result) result = ProtectedCall(vm, 2, 0, 0);
             SetTop(vm, base);
             if (result) break;
             continue;

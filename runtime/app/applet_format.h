@@ -101,7 +101,7 @@ inline constexpr const char *kDisplaySettingNames[] = {
     "borderless",    "sizeable",    "hidden",       "mode",        "screenwidth", "screenheight",
     "screendepth",   "hidetitlebar", "displaydesktop", "iconlabel", "backfill",  "startcolor",
     "endcolor",      "picxpos",     "picypos",      "brush",       "scalepicture", "pictrans",
-    "brushfile",     "covertitlebar",
+    "brushfile",     "covertitlebar", "scalemode",  "scalewidth",   "scaleheight",
 };
 
 // Guards for readers and the writer: a script name or label name longer than this is refused.

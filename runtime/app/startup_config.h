@@ -77,6 +77,7 @@ struct DisplayConfig {
     int32_t screenDepth = -1; // -1: the current screen's
     int32_t scaleWidth = 0;   // 0: no scaling asked for
     int32_t scaleHeight = 0;
+    int32_t scaleMode = -1;   // -1: the display's own
     std::string iconLabel;
     BackfillSettings backfill;
     // The applet's display settings as declared (lower-case keys, in declaration order), for CreateDisplay.

@@ -22,3 +22,6 @@ int ParseDisplaySettings(VMState *vm, int table, DisplayRecord *display, int cre
 int CreateDisplay(VMState *vm, ObjectId id, int optionsIndex, DisplayRecord **out);
 // The CreateDisplay command: id or Nil, optional option table; pushes the handle of an automatic display.
 int CmdCreateDisplay(VMState *vm);
+// A scale mode by the name of its constant ("SCALEMODE_AUTO", with or without "#", any case) or by its number:
+// 0, 1 or 2, or -1 for a name that is none.
+int32_t ScaleModeByName(const char *name);

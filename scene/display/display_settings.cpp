@@ -1,5 +1,6 @@
 // The display option table.
 #include <cstring>
+#include <strings.h>
 
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
@@ -183,4 +184,13 @@ int ParseDisplaySettings(VMState *vm, int table, DisplayRecord *d, int creating,
     d->autoScaling = (d->flags & kDisplayAutoScale) ? 1 : 0;
     d->layerScaling = (d->flags & kDisplayLayerScale) ? 1 : 0;
     return 0;
+}
+
+int32_t ScaleModeByName(const char *name) {
+    static const char *const kNames[] = {"SCALEMODE_NONE", "SCALEMODE_AUTO", "SCALEMODE_LAYER"};
+    if (name[0] == '#') name++;
+    for (int32_t mode = 0; mode < 3; mode++)
+        if (strcasecmp(name, kNames[mode]) == 0) return mode;
+    if (name[0] >= '0' && name[0] <= '2' && name[1] == 0) return name[0] - '0';
+    return -1;
 }

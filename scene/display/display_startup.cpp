@@ -2,6 +2,7 @@
 #include "scene/display/display_startup.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "host/blit.h"
@@ -74,6 +75,39 @@ void CopyGrabToPicture(const HostBitmap *grab, BGPic *bgpic) {
     if (!target) return;
     RECTFILL(target, 0, 0, target->width, target->height, 0);
     BLTBITMAP(grab, 0, 0, target, 0, 0, std::min(grab->width, target->width), std::min(grab->height, target->height));
+}
+
+// The command line's scaling of display 1. A scaled size without a scale mode scales automatically, as nothing
+// else on the command line could ask for a mode; a side left out keeps the picture's proportions.
+void ApplyConfiguredScaling(const DisplayConfig &c, DisplayRecord *d) {
+    int32_t mode = c.scaleMode;
+    if (mode < 0 && c.scaleWidth == 0 && c.scaleHeight == 0) return;
+    if (mode < 0) mode = d->layerScaling ? SCALEMODE_LAYER : SCALEMODE_AUTO;
+    d->flags &= ~(kDisplayAutoScale | kDisplayLayerScale);
+    d->autoScaling = mode == SCALEMODE_AUTO;
+    d->layerScaling = mode == SCALEMODE_LAYER;
+    const int32_t pw = d->picture ? d->picture->scaled.width : d->width;
+    const int32_t ph = d->picture ? d->picture->scaled.height : d->height;
+    if (mode == SCALEMODE_NONE) {
+        d->scaledWidth = d->scaledHeight = 0;
+        d->scaledLeft = d->scaledTop = d->scaledRight = d->scaledBottom = 0;
+        d->width = pw;
+        d->height = ph;
+        return;
+    }
+    if (mode == SCALEMODE_AUTO) d->flags |= kDisplayAutoScale;
+    if (mode == SCALEMODE_LAYER) {
+        d->flags |= kDisplayLayerScale;
+        d->layersEnabled = 1; // as a display created with layer scaling
+    }
+    // Negative: a percentage of the picture's size, as in the option table.
+    int32_t w = c.scaleWidth < 0 ? int32_t(int64_t(pw) * -c.scaleWidth / 100) : c.scaleWidth;
+    int32_t h = c.scaleHeight < 0 ? int32_t(int64_t(ph) * -c.scaleHeight / 100) : c.scaleHeight;
+    if (w > 0 && h == 0 && pw > 0) h = int32_t(std::lround(double(w) * ph / pw));
+    if (h > 0 && w == 0 && ph > 0) w = int32_t(std::lround(double(h) * pw / ph));
+    if (w <= 0 || h <= 0) return;
+    d->scaledWidth = d->width = w;
+    d->scaledHeight = d->height = h;
 }
 
 } // namespace
@@ -209,6 +243,7 @@ int OpenFirstDisplay(VMState *vm, DisplayConfig *c, StartupConfig *) {
         PreloadActive = preloading;
         if (made) return made;
     }
+    ApplyConfiguredScaling(*c, first);
     int mode = c->mode == 0 ? kDisplayModeWindow : c->mode;
     int hideTitleBar = c->hideTitleBar == -1 ? 0 : c->hideTitleBar;
     BackfillSettings backfill = c->backfill;
