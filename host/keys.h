@@ -43,8 +43,9 @@ constexpr uint32_t kQualifierControl = 0x400000; // left control
 constexpr uint32_t kQualifierRightControl = 0x800000;
 
 // Key codes of the host's portable key symbols (SDL keycodes, which are Unicode for keys that type a
-// character): the character for ISO-8859-1 characters, with shift applied to letters and (US layout) digits and
-// punctuation; the name codes above for the named keys; 0 for keys without a code (modifiers alone and others).
+// character): the name codes above for the named keys; for the others the key's own ISO-8859-1 character with
+// shift applied to letters, which is what a shortcut (control held) types; typed characters come from the
+// keyboard layout's text instead. 0 for keys without a code (modifiers alone and others).
 int32_t MapKeySymbol(int32_t symbol, uint32_t qualifiers);
 
 // 1 when the ISO-8859-1 character is printable and not a blank (a fixed table, independent of the locale).

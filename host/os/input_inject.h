@@ -8,8 +8,11 @@
 struct HostWindow;
 
 // key: an ISO-8859-1 character (unshifted, as the key is labelled) or a key-name code 256..290; qualifiers are
-// key-name qualifier bits.
+// key-name qualifier bits. A key that types a character is followed by the text a US keyboard gives it, unless
+// control, Alt or a command key is held; text of another layout: the key with AltGr (right Alt), then InjectText.
 void InjectKey(const HostWindow *window, int32_t key, int down, uint32_t qualifiers);
+// The text a keyboard layout or input method sends (UTF-8), with or without a key before it.
+void InjectText(const HostWindow *window, const char *utf8);
 // button: 1 left, 2 right, 3 middle.
 void InjectMouseButton(const HostWindow *window, int button, int32_t x, int32_t y, int down);
 void InjectMouseMotion(const HostWindow *window, int32_t x, int32_t y);

@@ -2,21 +2,6 @@
 
 #include <SDL.h>
 
-#include <cstring>
-
-namespace {
-
-// Shifted characters of a US layout: SDL keycodes carry the unshifted character, and the key code of an event
-// is what the key types.
-int32_t ShiftedUs(int32_t c) {
-    static const char plain[] = "1234567890-=[]\\;',./`";
-    static const char shifted[] = "!@#$%^&*()_+{}|:\"<>?~";
-    const char *at = c > 0 && c < 128 ? std::strchr(plain, c) : nullptr;
-    return at ? shifted[at - plain] : c;
-}
-
-} // namespace
-
 int32_t MapKeySymbol(int32_t symbol, uint32_t qualifiers) {
     switch (symbol) {
     case SDLK_UP: return KeyUp;
@@ -56,5 +41,5 @@ int32_t MapKeySymbol(int32_t symbol, uint32_t qualifiers) {
     if (!shift) return symbol;
     if (symbol >= 'a' && symbol <= 'z') return symbol - 32;
     if (symbol >= 0xE0 && symbol <= 0xFE && symbol != 0xF7) return symbol - 32;
-    return ShiftedUs(symbol);
+    return symbol;
 }

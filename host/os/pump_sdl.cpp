@@ -1,3 +1,4 @@
+#include "host/charset.h"
 #include "host/clock.h"
 #include "host/input.h"
 #include "host/keys.h"
@@ -11,6 +12,7 @@
 #include "runtime/app/runtime_globals.h"
 
 #include <algorithm>
+#include <cstring>
 #include <atomic>
 
 int (*DisplayModeSwitchHook)(DisplayRecord *display) = nullptr;
@@ -105,28 +107,110 @@ void HandleWindowEvent(const SDL_WindowEvent &e) {
     }
 }
 
+// A key that types a character waits for the text the keyboard layout makes of it, which SDL sends right after
+// the key; so the key events and InKeyStr get what the keycaps show (AltGr, dead keys, compose). A key whose text
+// never comes types nothing (a dead key), unless a shortcut modifier is held: control, left Alt or the command
+// keys type no text, and such a key keeps its own character.
+struct PendingKey {
+    HostWindow *window = nullptr;
+    int scancode = 0;
+    uint32_t qualifiers = 0;
+    int32_t ownCode = 0;
+};
+PendingKey pendingKey;
+// A named key that also types text (space, the keypad) went out by its name: its text is not a second key.
+bool swallowText = false;
+
+constexpr uint32_t kShortcutQualifiers = kQualifierControl | kQualifierRightControl | kQualifierLeftAlt |
+                                         kQualifierLeftCommand | kQualifierRightCommand;
+
+void PressKey(HostWindow *w, int scancode, int32_t code, uint32_t q) {
+    // A key goes up with the code it went down with, whatever the modifiers did meanwhile ('a' pressed with shift
+    // and released without it is 'A' both times), so no key state stays set.
+    if (w->os && scancode > 0 && scancode < SDL_NUM_SCANCODES) w->os->downCode[scancode] = code;
+    if (code < kKeyStateSize) w->keyState[code] = 1;
+    Queue(w, kEventKey, 1, int32_t(q), code);
+}
+
+void ReleaseKey(HostWindow *w, int32_t code, uint32_t q) {
+    if (code < kKeyStateSize) w->keyState[code] = 0;
+    Queue(w, kEventKey, 0, int32_t(q), code);
+}
+
+void FlushPendingKey() {
+    PendingKey key = pendingKey;
+    pendingKey = PendingKey{};
+    if (!key.window || !(key.qualifiers & kShortcutQualifiers)) return;
+    // The window may have closed meanwhile.
+    for (HostWindow *w : OpenHostWindows())
+        if (w == key.window) PressKey(w, key.scancode, key.ownCode, key.qualifiers);
+}
+
+bool IsKeypadSymbol(SDL_Keycode symbol) {
+    return symbol == SDLK_KP_DIVIDE || symbol == SDLK_KP_MULTIPLY || symbol == SDLK_KP_MINUS ||
+           symbol == SDLK_KP_PLUS || symbol == SDLK_KP_PERIOD || (symbol >= SDLK_KP_1 && symbol <= SDLK_KP_0);
+}
+
 void HandleKey(const SDL_KeyboardEvent &e) {
     HostWindow *w = WindowOf(e.windowID);
     if (!w) return;
     bool down = e.type == SDL_KEYDOWN;
     uint32_t q = QualifiersOf(e.keysym.mod);
     int32_t code = MapKeySymbol(e.keysym.sym, q);
-    // A key goes up with the code it went down with, whatever the modifiers did meanwhile ('a' pressed with shift
-    // and released without it is 'A' both times), so no key state stays set.
+    const bool named = code >= 256 || IsKeypadSymbol(e.keysym.sym);
     int scancode = e.keysym.scancode;
-    if (w->os && scancode > 0 && scancode < SDL_NUM_SCANCODES) {
-        int32_t &held = w->os->downCode[scancode];
-        if (down) held = code;
-        else if (held) code = held, held = 0;
+    const bool tracked = w->os && scancode > 0 && scancode < SDL_NUM_SCANCODES;
+    if (!down) {
+        int32_t held = tracked ? w->os->downCode[scancode] : 0;
+        if (tracked) w->os->downCode[scancode] = 0;
+        if (held) code = held;
+        else if (!named) return; // it typed nothing going down
+        if (code > 0) ReleaseKey(w, code, q);
+        return;
     }
     if (code <= 0) return;
-    if (code < kKeyStateSize) w->keyState[code] = down ? 1 : 0;
-    if (down && code == KeyEscape && QuitSwitch(10)) QuitRequested = 1;
-    if (down && code == KeyReturn && (q & (kQualifierLeftAlt | kQualifierRightAlt)) && DisplayModeSwitchHook) {
+    if (!named) {
+        pendingKey = PendingKey{w, scancode, q, code};
+        return;
+    }
+    swallowText = true;
+    if (code == KeyEscape && QuitSwitch(10)) QuitRequested = 1;
+    if (code == KeyReturn && (q & (kQualifierLeftAlt | kQualifierRightAlt)) && DisplayModeSwitchHook) {
+        if (tracked) w->os->downCode[scancode] = 0;
         if (DisplayModeSwitchHook(w->display)) Queue(w, kEventModeSwitched);
         return;
     }
-    Queue(w, kEventKey, down ? 1 : 0, int32_t(q), code);
+    PressKey(w, scancode, code, q);
+}
+
+// The characters of a text event, as ISO-8859-1 codes; characters beyond it are dropped.
+void HandleText(const SDL_TextInputEvent &e) {
+    if (swallowText) {
+        swallowText = false;
+        return;
+    }
+    HostWindow *w = WindowOf(e.windowID);
+    if (!w) return;
+    uint32_t buffer[SDL_TEXTINPUTEVENT_TEXT_SIZE];
+    uint32_t *characters = nullptr;
+    size_t count = 0;
+    int allocated = 0;
+    const size_t length = SDL_strlen(e.text);
+    if (ConvertUtf8ToUtf32(e.text, length, 1, buffer, sizeof buffer, &characters, &count, &allocated) != 0) return;
+    for (size_t i = 0; i < count; i++) {
+        const uint32_t c = characters[i];
+        if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || c > 0xFF) continue;
+        if (pendingKey.window == w) {
+            PressKey(w, pendingKey.scancode, int32_t(c), pendingKey.qualifiers);
+            pendingKey = PendingKey{};
+            continue;
+        }
+        // Text without a key of its own (an input method, several characters at once): typed and let go.
+        const uint32_t q = QualifiersOf(uint16_t(SDL_GetModState()));
+        PressKey(w, 0, int32_t(c), q);
+        ReleaseKey(w, int32_t(c), q);
+    }
+    if (allocated) FreeUtf32Text(characters);
 }
 
 void HandleButton(const SDL_MouseButtonEvent &e) {
@@ -148,6 +232,12 @@ void HandleButton(const SDL_MouseButtonEvent &e) {
 }
 
 void HandleEvent(const SDL_Event &e) {
+    if (e.type == SDL_TEXTINPUT) {
+        HandleText(e.text);
+        return;
+    }
+    FlushPendingKey();
+    swallowText = false;
     switch (e.type) {
     case SDL_QUIT:
         if (QuitSwitch(8)) QuitRequested = 1;
@@ -226,6 +316,7 @@ int PumpHostEvents(VMState *) {
     if (SDL_WasInit(SDL_INIT_VIDEO)) {
         SDL_Event e;
         while (SDL_PollEvent(&e)) HandleEvent(e);
+        FlushPendingKey();
         // Drivers that send no DROPCOMPLETE still deliver their files at the end of a drain.
         for (HostWindow *w : OpenHostWindows()) FlushDrops(w);
     }
@@ -272,7 +363,25 @@ SDL_Keycode SymbolOfKey(int32_t key) {
     return key;
 }
 
+// The injected keyboard has a US layout: the text a key types with shift.
+int32_t ShiftedUs(int32_t c) {
+    static const char plain[] = "1234567890-=[]\\;',./`";
+    static const char shifted[] = "!@#$%^&*()_+{}|:\"<>?~";
+    const char *at = c > 0 && c < 128 ? std::strchr(plain, c) : nullptr;
+    return at ? shifted[at - plain] : c;
+}
+
+void PushText(uint32_t windowId, const char *utf8) {
+    SDL_Event e{};
+    e.type = SDL_TEXTINPUT;
+    e.text.windowID = windowId;
+    SDL_strlcpy(e.text.text, utf8, sizeof e.text.text);
+    SDL_PushEvent(&e);
+}
+
 } // namespace
+
+void InjectText(const HostWindow *window, const char *utf8) { PushText(HostWindowId(window), utf8); }
 
 void InjectKey(const HostWindow *window, int32_t key, int down, uint32_t qualifiers) {
     SDL_Event e{};
@@ -283,6 +392,14 @@ void InjectKey(const HostWindow *window, int32_t key, int down, uint32_t qualifi
     e.key.keysym.scancode = SDL_GetScancodeFromKey(e.key.keysym.sym);
     e.key.keysym.mod = ModOf(qualifiers);
     SDL_PushEvent(&e);
+    // A key that types a character is followed by its text, as SDL's keyboards send it (not with a shortcut
+    // modifier or AltGr held: tests give AltGr's text themselves).
+    int32_t code = MapKeySymbol(key, qualifiers);
+    if (!down || key >= 256 || code <= 0 || code >= 256 || (qualifiers & (kShortcutQualifiers | kQualifierRightAlt)))
+        return;
+    if (qualifiers & (kQualifierLeftShift | kQualifierRightShift)) code = ShiftedUs(code);
+    const char latin1[2] = {char(code), 0};
+    PushText(e.key.windowID, Latin1ToUtf8(latin1).c_str());
 }
 
 void InjectMouseButton(const HostWindow *window, int button, int32_t x, int32_t y, int down) {
