@@ -20,6 +20,7 @@
 #include <pthread.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <system_error>
 #include <thread>
 #include <strings.h>
 #include <strings.h>
@@ -158,7 +159,20 @@ int StartupSystem() {
     if (systemStarted) return 0;
     EnsureWakePipe();
     if (pipe2(interruptPipe, O_CLOEXEC) != 0) return kErrOutOfMemory;
-    interruptWatcher = std::thread(WatchInterrupts, interruptPipe[0]);
+    // A thread that cannot get its stack is a start-up failure, and the one already started is joined again:
+    // a joinable thread destroyed at exit would abort the program.
+    try {
+        interruptWatcher = std::thread(WatchInterrupts, interruptPipe[0]);
+        StartPumpTicker();
+    } catch (const std::system_error &) {
+        char quit = kWatcherQuit;
+        [[maybe_unused]] ssize_t n = write(interruptPipe[1], &quit, 1);
+        if (interruptWatcher.joinable()) interruptWatcher.join();
+        close(interruptPipe[0]);
+        close(interruptPipe[1]);
+        interruptPipe[0] = interruptPipe[1] = -1;
+        return kErrOutOfMemory;
+    }
     terminationSignal = 0;
     struct sigaction action = {};
     action.sa_handler = InterruptHandler;
@@ -168,7 +182,6 @@ int StartupSystem() {
     signal(SIGPIPE, SIG_IGN); // a closed pipe is a write error, not the end of the program
     // Events queued from other threads (sound ends, requesters) wake the main wait.
     if (!WakeMainThreadHook) WakeMainThreadHook = [] { SignalMainTask(kSignalEvent); };
-    StartPumpTicker();
     systemStarted = true;
     return 0;
 }

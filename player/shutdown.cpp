@@ -62,6 +62,7 @@ void WriteFinalReport(std::string_view report) {
 }
 
 int ShutdownProgram(ShutdownState *state) {
+    state->shutdownStarted = true;
     StopAllSounds();
     std::span<const LibraryDescriptor> all = state->libraries;
     state->libraries = all.first(std::min(state->registered, all.size()));

@@ -20,6 +20,7 @@ struct ShutdownState {
     // The report of an error that left no memory (out of memory), formatted without allocating; used when set.
     char fixedReport[1024] = {};
     std::string temporaryFile;
+    bool shutdownStarted = false; // a second run after memory ran out inside the first would free twice
 };
 
 // Formats the final report of an error raised while the script ran (file and line from the VM).

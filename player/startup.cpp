@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 #include <strings.h>
+#include <system_error>
 #include <unistd.h>
 
 #include "host/clipboard.h"
@@ -112,8 +113,9 @@ struct ShutdownReserve {
     }
 };
 
-int RunPlayer(int argc, char **argv, std::span<const LibraryDescriptor> libraries) {
-    ShutdownReserve reserve;
+// state and reserve belong to the caller, so that memory running out anywhere still ends in the same shutdown.
+int RunPlayer(int argc, char **argv, std::span<const LibraryDescriptor> libraries, ShutdownState &state,
+              ShutdownReserve &reserve) {
     ResetRuntimeGlobals();
     // A terminal on standard input means a shell started us; the desktop gives none.
     StartedFromShell = isatty(0) ? 1 : 0;
@@ -125,7 +127,6 @@ int RunPlayer(int argc, char **argv, std::span<const LibraryDescriptor> librarie
         return 1;
     }
     const char *programName = argc > 0 && argv[0] ? argv[0] : "vistaloom";
-    ShutdownState state;
     state.vm = vm;
     state.libraries = libraries;
 
@@ -228,13 +229,34 @@ int RunPlayer(int argc, char **argv, std::span<const LibraryDescriptor> librarie
 } // namespace
 
 int ProgramMain(int argc, char **argv, std::span<const LibraryDescriptor> libraries) {
+    ShutdownReserve reserve;
+    ShutdownState state;
     try {
-        return RunPlayer(argc, argv, libraries);
+        return RunPlayer(argc, argv, libraries, state, reserve);
     } catch (const std::bad_alloc &) {
-        // Start-up or shutdown ran out of memory outside the script: say so without allocating.
-        const char *message = FindErrorMessage(kErrOutOfMemory);
-        fputs(message, stderr);
-        fputc('\n', stderr);
-        return 1;
+    } catch (const std::system_error &error) {
+        // A thread that could not get its stack.
+        if (error.code() != std::errc::resource_unavailable_try_again) throw;
     }
+    // Memory ran out outside the script (start-up, the collection after an error, the shutdown): the same
+    // shutdown, with the report formatted without allocating, so that the threads it stops are not still running
+    // when the program's statics are destroyed.
+    reserve.Release();
+    if (!state.fixedReport[0]) {
+        const char *programName = argc > 0 && argv[0] ? argv[0] : "vistaloom";
+        snprintf(state.fixedReport, sizeof state.fixedReport, "%s: %s\n", programName,
+                 FindErrorMessage(kErrOutOfMemory));
+    }
+    state.errorCode = kErrOutOfMemory;
+    if (!state.shutdownStarted) {
+        try {
+            ShutdownProgram(&state);
+            return 1;
+        } catch (const std::bad_alloc &) {
+        }
+    }
+    // The shutdown itself ran out: the report, and an end that destroys nothing a thread may still use.
+    fputs(state.fixedReport, stderr);
+    fflush(nullptr);
+    _exit(1);
 }

@@ -200,6 +200,32 @@ TEST(PlayerEndToEnd, ExhaustedMemoryIsReportedNotAborted) {
     }
 }
 
+// A table of closures grown under address-space limits from below the player's start-up to well above it: memory
+// runs out in the loader, in a thread's start, in the libraries, in the script or in the shutdown, and every one
+// of them ends with status 1 (127 when the system's loader itself cannot map the program), never an abort.
+TEST(PlayerEndToEnd, MemoryRunningOutAnywhereEndsWithStatusOne) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "no address-space limit works under AddressSanitizer";
+#else
+    ScratchDirectory dir;
+    WriteBytes(dir.File("oom.vla"),
+               CompileToApplet("Local t = {}\nLocal i = 0\nWhile True\n    Local k = {i}\n"
+                               "    t[i] = Function() Return k[0] EndFunction\n    i = i + 1\nWend\n",
+                               "oom.vls", dir.path));
+    int inScript = 0;
+    for (int megabytes = 180; megabytes <= 400; megabytes += megabytes < 300 ? 4 : 50) {
+        const std::string limit = "ulimit -v " + std::to_string(megabytes * 1024) + "; ";
+        PlayerRun run = RunProgramCapture("/bin/sh", {"-c", limit + "exec \"$0\" -quiet oom.vla", VL_PLAYER_PATH},
+                                          dir.path);
+        if (run.exitCode == 127) continue;
+        EXPECT_EQ(run.exitCode, 1) << megabytes << " MB: " << run.err;
+        EXPECT_FALSE(Contains(run.err, "terminate")) << megabytes << " MB: " << run.err;
+        inScript += Contains(run.err, "oom.vls:");
+    }
+    EXPECT_GT(inScript, 0);
+#endif
+}
+
 TEST(PlayerEndToEnd, ProgDirIsTheAppletsDirectory) {
     ScratchDirectory dir;
     std::filesystem::create_directory(dir.File("game"));
