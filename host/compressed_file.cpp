@@ -27,7 +27,7 @@ struct StreamPair {
         if (error) DiscardVirtualFile(destination);
         else result = CloseVirtualFile(destination);
         destination = nullptr;
-        return result == 0 ? 0 : kErrWriteFailed;
+        return result == 0 ? 0 : kErrCannotWriteFile;
     }
 };
 
@@ -53,7 +53,7 @@ bool SameFile(const char *source, const char *destination) {
 int WriteAll(VirtualFile *file, const void *bytes, size_t count) {
     if (count == 0) return 0;
     int64_t written = WriteVirtualFileBuffered(file, bytes, count);
-    return written == static_cast<int64_t>(count) ? 0 : kErrWriteFailed;
+    return written == static_cast<int64_t>(count) ? 0 : kErrCannotWriteFile;
 }
 
 uint64_t CurrentPosition(VirtualFile *file) {

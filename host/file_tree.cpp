@@ -204,6 +204,8 @@ int CopyOneFile(const Walk &walk, CopySource source, const struct stat &sourceIn
     else
         error = CopyData(source.fd, output.fd);
     if (error == kErrCannotReadFile) SetErrorArgString(sourceName);
+    // A full disk names the file that could not be written, as every other writer does.
+    if (error == kErrWriteFailed) error = Fail(kErrCannotWriteFile, destinationName);
     if (!error) {
         if (source.fd >= 0) CopyAttributes(source.fd, output.fd);
         CopyModeAndDate(output.fd, sourceInfo);

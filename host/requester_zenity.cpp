@@ -3,6 +3,7 @@
 #include "host/subprocess.h"
 #include "runtime/app/errors.h"
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -62,9 +63,11 @@ int ZenityRequester(const RequesterRequest &request, RequesterAnswer *answer) {
     default: return kErrOutOfMemory;
     }
     std::string output;
-    int status = RunHelperProgram(zenity, args, {}, &output);
+    int startError = 0;
+    int status = RunHelperProgram(zenity, args, {}, &output, &startError);
     if (status < 0 || status > 1) {
-        SetErrorArgString(zenity);
+        // Say why it did not start: a text over the system's argument limit (E2BIG) is not a missing program.
+        SetErrorArgString(startError ? zenity + " (" + strerror(startError) + ")" : zenity);
         return kErrCannotOpen;
     }
     answer->ok = status == 0;

@@ -28,12 +28,14 @@ std::string FindProgramOnPath(const char *name) {
 }
 
 int RunHelperProgram(const std::string &program, const std::vector<std::string> &args,
-                     std::span<const uint8_t> input, std::string *output) {
-    int in[2], out[2] = {-1, -1};
+                     std::span<const uint8_t> input, std::string *output, int *startError) {
+    if (startError) *startError = 0;
+    // The child writes exec's errno here; a successful exec closes it empty.
+    int in[2], out[2] = {-1, -1}, report[2] = {-1, -1};
     if (pipe2(in, O_CLOEXEC) != 0) return -1;
-    if (output && pipe2(out, O_CLOEXEC) != 0) {
-        close(in[0]);
-        close(in[1]);
+    if ((output && pipe2(out, O_CLOEXEC) != 0) || pipe2(report, O_CLOEXEC) != 0) {
+        for (int fd : {in[0], in[1], out[0], out[1]})
+            if (fd >= 0) close(fd);
         return -1;
     }
     std::vector<char *> argv;
@@ -46,13 +48,30 @@ int RunHelperProgram(const std::string &program, const std::vector<std::string> 
         int sink = output ? out[1] : open("/dev/null", O_WRONLY);
         if (sink >= 0) dup2(sink, 1);
         execv(program.c_str(), argv.data());
+        const int error = errno;
+        [[maybe_unused]] ssize_t n = write(report[1], &error, sizeof error);
         _exit(127);
     }
     close(in[0]);
+    close(report[1]);
     if (output) close(out[1]);
     if (pid < 0) {
         close(in[1]);
+        close(report[0]);
         if (output) close(out[0]);
+        return -1;
+    }
+    int execError = 0;
+    ssize_t got;
+    while ((got = read(report[0], &execError, sizeof execError)) < 0 && errno == EINTR) {
+    }
+    close(report[0]);
+    if (got == ssize_t(sizeof execError)) {
+        close(in[1]);
+        if (output) close(out[0]);
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        if (startError) *startError = execError;
         return -1;
     }
     // A tool that stops reading early must not kill us with SIGPIPE.

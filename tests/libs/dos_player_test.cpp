@@ -63,4 +63,35 @@ TEST(DosInPlayer, CompressedAppletWritesAndReadsFiles) {
     EXPECT_NE(output.find("Unknown compression format!"), std::string::npos) << output;
 }
 
+// Under a file-size limit every writer fails as on a full disk, and each names the file it could not write.
+TEST(DosInPlayer, WritersNameTheFileOnAFullDisk) {
+    const std::string compiler = std::string(VL_BINARY_DIR) + "/tools/vlac";
+    const std::string player = std::string(VL_BINARY_DIR) + "/player/vistaloom";
+    if (!fs::exists(compiler) || !fs::exists(player))
+        GTEST_SKIP() << "the compiler and the player are not built";
+    ScratchDirectory scratch;
+    const fs::path dir = scratch.path;
+    std::string data(200000, '\0');
+    uint32_t seed = 1;
+    for (char &c : data) c = char((seed = seed * 1103515245u + 12345u) >> 24);
+    std::ofstream(dir / "data.bin", std::ios::binary) << data;
+    fs::create_directory(dir / "out");
+    std::ofstream(dir / "t.vls")
+        << "If Not Exists(\"packed\") Then CompressFile(\"data.bin\", \"packed\") EndIf\n"
+        << "ExitOnError(False)\n"
+        << "CopyFile(\"data.bin\", \"out\")\nDebugPrint(GetLastError(), GetErrorName(GetLastError()))\n"
+        << "CompressFile(\"data.bin\", \"c\")\nDebugPrint(GetLastError(), GetErrorName(GetLastError()))\n"
+        << "DecompressFile(\"packed\", \"d\")\nDebugPrint(GetLastError(), GetErrorName(GetLastError()))\n";
+    std::string build = compiler + " -o '" + (dir / "t.vla").string() + "' '" + (dir / "t.vls").string() + "'";
+    ASSERT_EQ(std::system(build.c_str()), 0);
+    const std::string run = "cd '" + dir.string() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy '" + player +
+                            "' -quiet -debugdevice @stdout t.vla 2>&1";
+    RunCapture(run);
+    ASSERT_TRUE(fs::exists(dir / "packed"));
+    // The shell's limit is inherited; SIGXFSZ ignored turns the cut into a failed write.
+    std::string output = RunCapture("ulimit -f 16 && trap '' XFSZ && " + run);
+    EXPECT_EQ(output, "1052 Cannot write to file " + (dir / "out/data.bin").string() +
+                          " !\n1052 Cannot write to file c !\n1052 Cannot write to file d !\n");
+}
+
 } // namespace

@@ -96,10 +96,13 @@ TEST(SystemInPlayer, RequestersAndUrlsReachTheDesktopsPrograms) {
     // Started with no terminal on standard input, as from the desktop.
     const std::string script = "DebugPrint(FileRequest(\"Keep\", \"#?.txt\", #REQ_SAVEMODE, \"/picked\", \"a.txt\"))\n"
                                "OpenURL(\"https://example.org/a?b=c\")\n"
-                               "Local args, count, shell = GetCommandLine()\nDebugPrint(shell)\n";
+                               "Local args, count, shell = GetCommandLine()\nDebugPrint(shell)\n"
+                               // A text over the system's limit for one argument says so.
+                               "Local long = \"x\"\nFor i = 1 To 18 long = long .. long Next\nExitOnError(False)\n"
+                               "StringRequest(\"t\", long)\nDebugPrint(GetErrorName(GetLastError()))\n";
     PlayerRun run = RunApplet(dir, script, {"PATH=" + dir.path + ":/usr/bin:/bin"});
     ExpectClean(run);
-    EXPECT_EQ(run.out, "/picked/a.txt\n0\n");
+    EXPECT_EQ(run.out, "/picked/a.txt\n0\nCannot open " + dir.File("zenity") + " (Argument list too long) !\n");
     std::vector<uint8_t> recorded = ReadFileBytes(dir.File("zenity.args"));
     std::string args(recorded.begin(), recorded.end());
     EXPECT_NE(args.find("--file-selection --save"), std::string::npos) << args;
