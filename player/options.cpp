@@ -29,6 +29,7 @@ const OptionRow kOptionTable[] = {
     {"BRUSHFILE", kOptionBrushFile, 1, "backfill picture file"},
     {"COMPILE", kOptionCompile, 0, "compile a script (not possible in the player)"},
     {"HELP", kOptionHelp, 0, "show this text"},
+    {"VERSION", kOptionVersion, 0, "show the version"},
 };
 const int kOptionTableSize = static_cast<int>(sizeof kOptionTable / sizeof kOptionTable[0]);
 
@@ -114,7 +115,8 @@ int ParseCommandLine(int argc, char **argv, bool appletAppended, ParsedCommandLi
         out->given[row->slot] = true;
         out->values[row->slot] = value;
     }
-    if (!appletAppended && !out->given[kOptionHelp] && !out->given[kOptionCompile]) {
+    const bool needsApplet = !out->given[kOptionHelp] && !out->given[kOptionVersion] && !out->given[kOptionCompile];
+    if (!appletAppended && needsApplet) {
         if (i >= argc) {
             *message = "no applet given (see --help)";
             return 2;
@@ -190,8 +192,11 @@ int ApplyOptions(const ParsedCommandLine &options, StartupConfig *startup, Displ
     return 0;
 }
 
-void PrintUsage(FILE *out, const char *programName) {
-    fprintf(out, "usage: %s [options] applet [arguments for the applet]\n\n", programName);
+void PrintUsage(FILE *out, const char *programName, bool appletAppended) {
+    if (appletAppended)
+        fprintf(out, "usage: %s [options] [arguments for the program]\n\n", programName);
+    else
+        fprintf(out, "usage: %s [options] applet [arguments for the applet]\n\n", programName);
     fprintf(out, "Options (case-insensitive; -name, --name, -name value or --name=value):\n");
     for (const OptionRow &row : kOptionTable) {
         char left[48];

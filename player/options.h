@@ -36,6 +36,7 @@ enum OptionSlot {
     kOptionBrushFile,
     kOptionCompile,
     kOptionHelp,
+    kOptionVersion,
     kOptionSlotCount,
 };
 
@@ -65,4 +66,5 @@ int ParseCommandLine(int argc, char **argv, bool appletAppended, ParsedCommandLi
 // or a name that is not a backfill type.
 int ApplyOptions(const ParsedCommandLine &options, StartupConfig *startup, DisplayConfig *display,
                  std::string *message);
-void PrintUsage(FILE *out, const char *programName);
+// A program with an appended applet takes no applet name, and its usage says so.
+void PrintUsage(FILE *out, const char *programName, bool appletAppended);

@@ -41,6 +41,15 @@ std::string StartupReport(const char *programName, int code) {
     return FormatErrorReport(nullptr, 0, programName, message.c_str());
 }
 
+// A script given where an applet belongs is the commonest first mistake: say how to run one.
+std::string ScriptHint(const std::string &path) {
+    const size_t dot = path.rfind('.');
+    if (dot != std::string::npos && strcasecmp(path.c_str() + dot, ".vla") == 0) return "";
+    const std::string applet = (dot == std::string::npos ? path : path.substr(0, dot)) + ".vla";
+    return "(a script is compiled first: vlac " + path + " writes " + applet + "; or play it with scripts/play " +
+           path + ")\n";
+}
+
 int BackfillTypeByName(const char *name) {
     if (strcasecmp(name, "color") == 0) return kBackfillColor;
     if (strcasecmp(name, "rainbow") == 0 || strcasecmp(name, "gradient") == 0) return kBackfillGradient;
@@ -152,7 +161,12 @@ int RunPlayer(int argc, char **argv, std::span<const LibraryDescriptor> librarie
         return 2;
     }
     if (commandLine.given[kOptionHelp]) {
-        PrintUsage(stdout, programName);
+        PrintUsage(stdout, programName, appended >= 0);
+        ShutdownProgram(&state);
+        return 0;
+    }
+    if (commandLine.given[kOptionVersion]) {
+        printf("Vistaloom %s\n", VL_VERSION);
         ShutdownProgram(&state);
         return 0;
     }
@@ -205,6 +219,7 @@ int RunPlayer(int argc, char **argv, std::span<const LibraryDescriptor> librarie
     if (code) {
         state.errorCode = code;
         state.errorReport = StartupReport(programName, code);
+        if (code == kErrNotAnApplet && appended < 0) state.errorReport += ScriptHint(appletPath);
         return ShutdownProgram(&state);
     }
     InstallPumpLineHook(vm);

@@ -247,6 +247,7 @@ TEST(PlayerEndToEnd, CommandLineErrorsExitWithTheirMessage) {
     };
     const Case cases[] = {
         {"1211: not an applet", {"readme.txt"}, 1, "readme.txt is no Vistaloom applet!"},
+        {"a script", {"script.vls"}, 1, "is no Vistaloom applet!\n(a script is compiled first: vlac script.vls"},
         {"1212: compiling", {"-compile", "script.vls"}, 1, "Compilation is not possible with VistaloomPlayer!"},
         {"missing file", {"nothere.vla"}, 1, "Cannot read file nothere.vla !"},
         {"unknown option", {"-windowed", "demo.vla"}, 2, "unknown option \"-windowed\""},

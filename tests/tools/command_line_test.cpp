@@ -88,4 +88,47 @@ TEST(Vllink, LinksAnAppletIntoAPlayerCopy) {
               1);
 }
 
+// Every tool: --help on standard output with status 0, --version likewise, a usage error on standard error with
+// status 2. A linked program's --help asks for no applet.
+TEST(ToolConventions, HelpVersionAndUsageErrors) {
+    ScratchDirectory dir;
+    const std::string vlac = VL_VLAC, vllink = VL_VLLINK, player = VL_PLAYER, linked = dir.File("program");
+    WriteFile(dir.File("a.vls"), "x = 1\n");
+    ASSERT_EQ(RunTool(vlac + " '" + dir.File("a.vls") + "'"), 0);
+    ASSERT_EQ(RunTool(vllink + " -o '" + linked + "' '" + player + "' '" + dir.File("a.vla") + "'"), 0);
+    struct Case {
+        std::string command;
+        int status;
+        bool toStdout; // the text goes to standard output (else to standard error, and nothing to stdout)
+        const char *text;
+    };
+    const Case cases[] = {
+        {vlac + " --help", 0, true, "usage: vlac"},
+        {vlac + " --version", 0, true, "vlac 0."},
+        {vlac, 2, false, "usage: vlac"},
+        {vlac + " --bogus a.vls", 2, false, "usage: vlac"},
+        {vllink + " --help", 0, true, "usage: vllink"},
+        {vllink + " --version", 0, true, "vllink 0."},
+        {vllink + " -o x", 2, false, "usage: vllink"},
+        {player + " --help", 0, true, "applet [arguments for the applet]"},
+        {player + " --version", 0, true, "Vistaloom 0."},
+        {player, 2, false, "no applet given"},
+        {player + " -nosuchoption a.vla", 2, false, "unknown option"},
+        {"'" + linked + "' --help", 0, true, "[options] [arguments for the program]"},
+        {"'" + linked + "' --version", 0, true, "Vistaloom 0."},
+    };
+    for (const Case &c : cases) {
+        const std::string outFile = dir.File("stdout");
+        std::string errors;
+        const int status = RunTool("cd '" + dir.path + "' && SDL_VIDEODRIVER=offscreen " + c.command + " >'" +
+                                       outFile + "'",
+                                   &errors);
+        const std::string output = ReadFileText(outFile);
+        EXPECT_EQ(status, c.status) << c.command << "\n" << errors;
+        const std::string &stream = c.toStdout ? output : errors;
+        EXPECT_NE(stream.find(c.text), std::string::npos) << c.command << ": " << output << errors;
+        EXPECT_TRUE(c.toStdout ? errors.empty() : output.empty()) << c.command << ": " << output << errors;
+    }
+}
+
 } // namespace

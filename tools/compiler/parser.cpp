@@ -374,12 +374,19 @@ Block ParseLoopBody(Parser &p) {
     return block;
 }
 
+// A condition followed by '=' is almost always a comparison written with one '='.
+ExprPtr ParseCondition(Parser &p) {
+    ExprPtr condition = ParseExpression(p);
+    if (Check(p, TokenKind::Assign)) FailHere(p, "unexpected '=' in a condition (use '==' to compare)");
+    return condition;
+}
+
 void ParseIf(Parser &p, Stat &s) {
     int openLine = s.line;
     Next(p);
     IfClause first;
     first.line = s.line;
-    first.condition = ParseExpression(p);
+    first.condition = ParseCondition(p);
     Accept(p, TokenKind::Then);
     first.body = ParseNestedBlock(p);
     s.clauses.push_back(std::move(first));
@@ -387,7 +394,7 @@ void ParseIf(Parser &p, Stat &s) {
         IfClause clause;
         clause.line = p.current.line;
         Next(p);
-        clause.condition = ParseExpression(p);
+        clause.condition = ParseCondition(p);
         Accept(p, TokenKind::Then);
         clause.body = ParseNestedBlock(p);
         s.clauses.push_back(std::move(clause));
@@ -459,7 +466,7 @@ Stat ParseStatement(Parser &p) {
     case TokenKind::While: {
         s.kind = StatKind::While;
         Next(p);
-        s.expression = ParseExpression(p);
+        s.expression = ParseCondition(p);
         s.body = ParseLoopBody(p);
         ExpectClose(p, TokenKind::Wend, TokenKind::While, s.line);
         break;
@@ -469,7 +476,7 @@ Stat ParseStatement(Parser &p) {
         Next(p);
         s.body = ParseLoopBody(p);
         ExpectClose(p, TokenKind::Until, TokenKind::Repeat, s.line);
-        s.expression = ParseExpression(p);
+        s.expression = ParseCondition(p);
         break;
     case TokenKind::For: ParseFor(p, s); break;
     case TokenKind::Function: {

@@ -14,10 +14,16 @@ namespace {
 // about a hundred times the source's size, so this also bounds the compiler's memory.
 constexpr uintmax_t kMaxScriptSize = 4u << 20;
 
+void PrintUsage(FILE *out) {
+    std::fprintf(out, "usage: vlac [-o out.vla] [-z] script.vls\n"
+                      "  -o FILE    write the applet to FILE (default: the script's name with .vla)\n"
+                      "  -z         write the compressed (VLZ) form\n"
+                      "  --help     show this text\n"
+                      "  --version  show the version\n");
+}
+
 int Usage() {
-    std::fprintf(stderr, "usage: vlac [-o out.vla] [-z] script.vls\n"
-                         "  -o FILE  write the applet to FILE (default: the script's name with .vla)\n"
-                         "  -z       write the compressed (VLZ) form\n");
+    PrintUsage(stderr);
     return 2;
 }
 
@@ -27,6 +33,14 @@ int main(int argc, char **argv) {
     std::string output, input;
     bool compressed = false;
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            PrintUsage(stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("vlac %s\n", VL_VERSION);
+            return 0;
+        }
         if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc) {
             output = argv[++i];
         } else if (std::strcmp(argv[i], "-z") == 0) {

@@ -17,8 +17,15 @@ bool ReadFile(const std::string &name, std::vector<uint8_t> &bytes) {
     return !in.bad();
 }
 
+void PrintUsage(FILE *out) {
+    std::fprintf(out, "usage: vllink -o program player applet\n"
+                      "  -o FILE    write the stand-alone program to FILE\n"
+                      "  --help     show this text\n"
+                      "  --version  show the version\n");
+}
+
 int Usage() {
-    std::fprintf(stderr, "usage: vllink -o program player applet\n");
+    PrintUsage(stderr);
     return 2;
 }
 
@@ -28,6 +35,14 @@ int main(int argc, char **argv) {
     std::string output;
     std::vector<std::string> inputs;
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            PrintUsage(stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("vllink %s\n", VL_VERSION);
+            return 0;
+        }
         if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc)
             output = argv[++i];
         else if (argv[i][0] == '-')
