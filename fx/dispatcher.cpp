@@ -149,7 +149,7 @@ int LockSource(FxRequest *request) {
     } else {
         BGPic *picture = nullptr;
         if (int error = FindBGPic(request->object, &picture, 0)) return error;
-        request->useCount = &picture->locked;
+        request->useCount = &picture->lockCount;
     }
     (*request->useCount)++;
     return 0;
@@ -158,8 +158,8 @@ int LockSource(FxRequest *request) {
 int ResolvePartSource(FxRequest *request) {
     BGPic *picture = nullptr;
     if (int error = FindBGPic(request->object, &picture, 0)) return error;
-    picture->locked++;
-    request->useCount = &picture->locked;
+    picture->lockCount++;
+    request->useCount = &picture->lockCount;
     ImageTriple image;
     bool owned = false;
     int32_t x = 0, y = 0;

@@ -33,7 +33,6 @@ constexpr int32_t kBGPicPicture = 0;
 constexpr int32_t kBGPicVector = 1; // rebuilt from its fill settings at any size instead of being scaled
 
 struct BGPic {
-    BGPic *next = nullptr;
     ObjectId id{};               // {0, record} while free-pending
     uint32_t *keptPixels = nullptr; // AllocBlock; only until the picture becomes planes (preloading)
     ImageTriple current;
@@ -44,7 +43,7 @@ struct BGPic {
     uint32_t *palette = nullptr; // AllocBlock, 256 words
     ListHeader layers;           // vlLayer nodes, bottom first
     OnScreenSprite *sprites = nullptr;
-    int32_t locked = 0;
+    int32_t lockCount = 0; // running transitions
     int32_t freePending = 0;
     vlBGPicButton *buttons = nullptr;
     // Only in an OutputRecord.
@@ -61,7 +60,7 @@ struct BGPic {
 // A redirected output has the shape of a picture (declared in display_record.h as well).
 using OutputRecord = BGPic;
 
-extern BGPic *BGPicList;
+extern ObjectList<BGPic> BGPicList;
 // What drawing commands draw into: a picture, or an OutputRecord while output is redirected.
 extern BGPic *CurrentBGPic;
 

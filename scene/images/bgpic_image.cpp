@@ -117,7 +117,7 @@ int ScaleBGPicImage(BGPic *bgpic, int32_t width, int32_t height, bool smooth) {
 }
 
 int RebuildAllBGPics() {
-    for (BGPic *bgpic = BGPicList; bgpic; bgpic = bgpic->next) {
+    for (BGPic *bgpic : BGPicList) {
         if (!bgpic->keptPixels) continue;
         HostBitmap *bitmap = nullptr;
         MaskPlane *mask = nullptr;

@@ -10,7 +10,6 @@
 #include "scene/images/bgpic.h"
 #include "scene/images/plane_copy.h"
 
-BGPic *BGPicList = nullptr;
 BGPic *CurrentBGPic = nullptr;
 int (*FindBrushImageHook)(ObjectId, int, ImageTriple *) = nullptr;
 int (*ApplyDisplayAttributesHook)(VMState *, DisplayRecord *, int) = nullptr;
@@ -25,29 +24,11 @@ int FindBrushImage(ObjectId id, int flags, ImageTriple *image) {
     return kErrBrushNotFound;
 }
 
-static void AppendBGPic(BGPic *bgpic) {
-    BGPic **link = &BGPicList;
-    while (*link) link = &(*link)->next;
-    *link = bgpic;
-}
-
-static void UnlinkBGPic(BGPic *bgpic) {
-    for (BGPic **link = &BGPicList; *link; link = &(*link)->next) {
-        if (*link == bgpic) {
-            *link = bgpic->next;
-            bgpic->next = nullptr;
-            return;
-        }
-    }
-}
-
 int CreateBGPicRecord(ObjectId id, int32_t type, int32_t width, int32_t height, int32_t rowPixels,
                       uint32_t *keptPixels, HostBitmap *bitmap, uint32_t *palette, int32_t transparentColor,
                       MaskPlane *mask, AlphaPlane *alpha, void *vectorData, const BGPicFillSpec *fill, BGPic **out) {
     BGPic *bgpic = new (std::nothrow) BGPic;
     if (!bgpic) return kErrOutOfMemory;
-    if (IsAutoHandleRequest(id)) id = ObjectId{0, bgpic};
-    bgpic->id = id;
     bgpic->type = type;
     bgpic->rowPixels = rowPixels;
     bgpic->keptPixels = keptPixels;
@@ -58,48 +39,15 @@ int CreateBGPicRecord(ObjectId id, int32_t type, int32_t width, int32_t height, 
     bgpic->scaled = bgpic->base;
     bgpic->current = bgpic->base;
     if (fill) bgpic->fill = *fill;
-    AppendBGPic(bgpic);
+    if (!BGPicList.Add(bgpic, id)) {
+        delete bgpic;
+        return kErrOutOfMemory;
+    }
     if (out) *out = bgpic;
     return 0;
 }
 
-static int NotFound(ObjectId id) {
-    if (id.handle) return kErrObjectNotFound;
-    SetErrorArgNumber(id.number);
-    return kErrBGPicNotFound;
-}
-
-static BGPic *LookUp(ObjectId id, int withPending) {
-    for (BGPic *b = BGPicList; b; b = b->next)
-        if (b->id == id && (withPending || !b->freePending)) return b;
-    return nullptr;
-}
-
-static int CopyForReferrer(void *argument, ObjectId *newId) {
-    return CopyBGPicRecord(static_cast<const BGPic *>(argument), newId);
-}
-
-int FindBGPic(ObjectId id, BGPic **out, int flags) {
-    *out = nullptr;
-    BGPic *bgpic = LookUp(id, flags & kFindPending);
-    if (!bgpic) return NotFound(id);
-    if (flags & kFindModify) {
-        if (bgpic->locked) return kErrObjectLocked;
-        if (!(flags & kFindNoUnshare)) {
-            // Layers keep showing the picture as it is now; the script changes the original.
-            ObjectId copy{};
-            int error = ForEachReferrer(ObjectKindBGPicPart, bgpic->id, CopyForReferrer, bgpic, &copy);
-            if (error) return error;
-            if (copy.handle) {
-                BGPic *made = static_cast<BGPic *>(copy.handle);
-                made->freePending = 1;
-                made->id = ObjectId{0, made};
-            }
-        }
-    }
-    *out = bgpic;
-    return 0;
-}
+int FindBGPic(ObjectId id, BGPic **out, int flags) { return BGPicList.Find(id, out, flags); }
 
 int IsBGPicShownByDisplay(const BGPic *bgpic) {
     for (DisplayRecord *d = DisplayList; d; d = d->next)
@@ -121,31 +69,32 @@ static bool IsCurrentOutput(ObjectId id) {
     return kind == ObjectKindBGPic && CurrentBGPic && CurrentBGPic->id == id;
 }
 
-int FreeBGPicById(ObjectId id, int strict) {
-    int error = 0;
-    if (IsCurrentOutput(id)) {
-        error = kErrActiveOutputBGPic;
-    } else if (BGPic *bgpic = LookUp(id, 0); !bgpic) {
-        error = NotFound(id);
-    } else if (bgpic->locked) {
-        error = kErrObjectLocked;
-    } else {
-        // Both are needed: layers must stop naming the number even when a display still shows the picture.
-        int shown = IsBGPicShownByDisplay(bgpic);
-        int used = DetachLayerReferences(ObjectKindBGPicPart, bgpic->id, bgpic);
-        if (shown || used) {
-            bgpic->id = ObjectId{0, bgpic};
-            bgpic->freePending = 1;
-            return 0;
-        }
-        UnlinkBGPic(bgpic);
-        FreeBGPicContents(bgpic, 1);
-        delete bgpic;
-        return 0;
-    }
-    if (!strict && (error == kErrBGPicNotFound || error == kErrObjectNotFound)) return 0;
-    return error;
+static int CopyForReferrer(void *argument, ObjectId *newId) {
+    return CopyBGPicRecord(static_cast<const BGPic *>(argument), newId);
 }
+
+static bool IsActiveOutputBGPic(const BGPic *bgpic) { return IsCurrentOutput(bgpic->id); }
+
+// A display showing the picture, or drawing going into it, keeps a freed picture until they let go.
+static bool ShownElsewhere(const BGPic *bgpic) { return bgpic == CurrentBGPic || IsBGPicShownByDisplay(bgpic); }
+
+// FreeAllBGPics frees every picture at the end: their contents go without detaching what still names them.
+static bool freeingAll = false;
+static void ReleaseBGPic(BGPic *bgpic) { FreeBGPicContents(bgpic, freeingAll ? 0 : 1); }
+
+static constexpr ObjectRules<BGPic> kBGPicRules{
+    .notFoundError = kErrBGPicNotFound,
+    .release = ReleaseBGPic,
+    .layerKind = ObjectKindBGPicPart,
+    .layers = &kLayerServices,
+    .copyForLayers = CopyForReferrer,
+    .shownElsewhere = ShownElsewhere,
+    .isActiveOutput = IsActiveOutputBGPic,
+    .activeOutputError = kErrActiveOutputBGPic,
+};
+ObjectList<BGPic> BGPicList{&kBGPicRules};
+
+int FreeBGPicById(ObjectId id, int strict) { return BGPicList.Free(id, strict != 0); }
 
 void FreeBGPicDerivedImages(BGPic *bgpic) {
     ImageTriple current = bgpic->current, scaled = bgpic->scaled;
@@ -170,19 +119,7 @@ void FreeBGPicContents(BGPic *bgpic, int flag) {
     FreeOnScreenSprites(bgpic);
 }
 
-void FlushPendingBGPics() {
-    BGPic *bgpic = BGPicList;
-    while (bgpic) {
-        BGPic *next = bgpic->next;
-        if (bgpic->freePending && bgpic != CurrentBGPic && !IsBGPicShownByDisplay(bgpic) &&
-            !IsObjectUsedByLayers(ObjectKindBGPicPart, bgpic->id)) {
-            UnlinkBGPic(bgpic);
-            FreeBGPicContents(bgpic, 1);
-            delete bgpic;
-        }
-        bgpic = next;
-    }
-}
+void FlushPendingBGPics() { BGPicList.FlushPending(); }
 
 int CopyBGPicRecord(const BGPic *source, ObjectId *newId, BGPic **out) {
     uint32_t *palette = nullptr;
@@ -229,29 +166,19 @@ int CopyBGPicRecord(const BGPic *source, ObjectId *newId, BGPic **out) {
     return 0;
 }
 
-int32_t CountBGPics() {
-    int32_t n = 0;
-    for (BGPic *b = BGPicList; b; b = b->next) n++;
-    return n;
-}
+int32_t CountBGPics() { return int32_t(BGPicList.size()); }
 
 int32_t CountAllLayers() {
     int32_t n = 0;
-    for (BGPic *b = BGPicList; b; b = b->next) n += CountLayers(b);
+    for (BGPic *b : BGPicList) n += CountLayers(b);
     return n;
 }
 
 int FreeAllBGPics() {
-    BGPic *bgpic = BGPicList;
-    BGPicList = nullptr;
     CurrentBGPic = nullptr;
-    while (bgpic) {
-        BGPic *next = bgpic->next;
-        bgpic->next = nullptr;
-        FreeBGPicContents(bgpic, 0);
-        delete bgpic;
-        bgpic = next;
-    }
+    freeingAll = true;
+    while (!BGPicList.empty()) BGPicList.Erase(BGPicList.front());
+    freeingAll = false;
     return 0;
 }
 
@@ -260,7 +187,6 @@ void InitOutputRecord(OutputRecord *record, int32_t sourceKind, void *sourceObje
                       int32_t height, int clear) {
     if (clear) {
         // Field by field: the layer list header points into the record and must be re-made, not copied.
-        record->next = nullptr;
         record->id = ObjectId{};
         record->keptPixels = nullptr;
         record->rowPixels = 0;
@@ -268,7 +194,7 @@ void InitOutputRecord(OutputRecord *record, int32_t sourceKind, void *sourceObje
         record->palette = nullptr;
         InitList(&record->layers);
         record->sprites = nullptr;
-        record->locked = record->freePending = 0;
+        record->lockCount = record->freePending = 0;
         record->buttons = nullptr;
         record->outputDrawn = 0;
         record->layersChanged = 0;

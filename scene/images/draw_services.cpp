@@ -26,7 +26,7 @@ void ReleaseClipRegion(const ClipRegion *region, int clearLayers) {
     // when their display next draws them.
     const BGPic *shown = CurrentDisplay ? CurrentDisplay->picture : nullptr;
     int32_t x = 0, y = 0, width = 0, height = 0;
-    for (BGPic *bgpic = BGPicList; bgpic; bgpic = bgpic->next) {
+    for (BGPic *bgpic : BGPicList) {
         if (bgpic->clipRegion == region) bgpic->clipRegion = nullptr;
         for (OnScreenSprite *s = bgpic->sprites; s; s = s->next) {
             if (s->clip != region) continue;

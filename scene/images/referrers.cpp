@@ -9,7 +9,7 @@
 
 // Calls visit(layer) for every layer of every picture.
 template <class Visit> static void ForEachLayer(Visit visit) {
-    for (BGPic *bgpic = BGPicList; bgpic; bgpic = bgpic->next)
+    for (BGPic *bgpic : BGPicList)
         for (ListNode *n = bgpic->layers.headNode.next; n && n->next; n = n->next) visit(LayerOfNode(n));
 }
 

@@ -195,7 +195,7 @@ void RegisterSpriteLibrary(VMState *vm) {
 
 void FreeSpriteLibrary(VMState *) {
     // Shutdown: no refresh, the displays may already be going.
-    for (BGPic *bgpic = BGPicList; bgpic; bgpic = bgpic->next)
+    for (BGPic *bgpic : BGPicList)
         while (OnScreenSprite *s = bgpic->sprites) {
             bgpic->sprites = s->next;
             DeleteOnScreenSprite(s);

@@ -37,7 +37,7 @@ BGPic *OwnerOf(const vlLayer *layer) {
     const ListNode *n = &layer->node;
     while (n->next) n = n->next;
     if (CurrentBGPic && n == &CurrentBGPic->layers.tailNode) return CurrentBGPic;
-    for (BGPic *b = BGPicList; b; b = b->next)
+    for (BGPic *b : BGPicList)
         if (n == &b->layers.tailNode) return b;
     return nullptr;
 }

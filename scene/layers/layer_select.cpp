@@ -74,11 +74,10 @@ int PrepareBGPicPartLayer(vlLayer *layer, LayerSelectSource *out) {
     if (int error = FindBGPic(layer->source, &bgpic, kFindPending)) return error;
     // A freed picture a display still shows is pending too, but it is not the layer's to change.
     if (!IsPrivate(layer, ObjectKindBGPicPart, bgpic->freePending) || IsBGPicShownByDisplay(bgpic)) {
-        ObjectId copy{};
+        ObjectId copy{0, kAutoHandleRequest};
         BGPic *made = nullptr;
         if (int error = CopyBGPicRecord(bgpic, &copy, &made)) return error;
         made->freePending = 1;
-        made->id = ObjectId{0, made};
         layer->source = made->id;
         FlushPendingFrees(DeferredFreeMaskBit(ObjectKindBGPic));
         bgpic = made;

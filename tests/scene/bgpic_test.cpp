@@ -49,12 +49,12 @@ TEST_F(BGPicTest, MissingPictureNamesItsNumberOrIsNotFound) {
 
 TEST_F(BGPicTest, LockedPictureCannotBeModifiedOrFreed) {
     BGPic *p = MakePicture(ObjectId{1, nullptr}, 2, 2, 0);
-    p->locked = 1;
+    p->lockCount = 1;
     BGPic *found = nullptr;
     EXPECT_EQ(FindBGPic(ObjectId{1, nullptr}, &found, 0), 0);
     EXPECT_EQ(FindBGPic(ObjectId{1, nullptr}, &found, kFindModify), 1314);
     EXPECT_EQ(FreeBGPicById(ObjectId{1, nullptr}, 0), 1314);
-    p->locked = 0;
+    p->lockCount = 0;
 }
 
 TEST_F(BGPicTest, ReplacingAMissingNumberIsNoError) {
@@ -97,7 +97,7 @@ TEST_F(BGPicTest, PictureFreedWhileShownWaitsForTheDisplay) {
     d->picture = again;
     FlushPendingBGPics();
     EXPECT_EQ(CountBGPics(), 1);
-    EXPECT_EQ(BGPicList, again);
+    EXPECT_EQ(BGPicList.front(), again);
 }
 
 TEST_F(BGPicTest, FreeingADisplayFlushesThePictureItStillShowed) {
@@ -127,7 +127,7 @@ TEST_F(BGPicTest, PictureShownByADisplayAndALayerRepointsTheLayerToo) {
     MakePicture(ObjectId{1, nullptr}, 4, 4, 0);
     BGPic *shown = MakePicture(ObjectId{2, nullptr}, 4, 4, 0);
     ASSERT_EQ(Create(1, {{"bgpic", 2.0}}), 0);
-    BGPic *canvas = BGPicList;
+    BGPic *canvas = BGPicList.front();
     vlLayer *layer = AddTestLayer(canvas, ObjectKindBGPicPart, ObjectId{2, nullptr});
     ASSERT_EQ(FreeBGPicById(ObjectId{2, nullptr}, 1), 0);
     // A new picture 2 must not appear in the old layer.
