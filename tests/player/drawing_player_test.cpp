@@ -139,6 +139,67 @@ DumpObjects()
     EXPECT_EQ(BmpPixel(finished, 63, 47), 0x00FF00u);
 }
 
+// Each async draw holds back what its row names until the script finishes it: freeing its display, switching
+// layers, removing or selecting its layer, a second effect on it; an endless anim stops where it is.
+TEST(DrawingInPlayer, FinishingAsyncDrawsReleasesWhatTheyHold) {
+    ScratchDirectory dir;
+    const std::string script = std::string("@DISPLAY {Width = 64, Height = 48, Color = $000000}\n") + kTryFunction + R"(
+Function TwoFrames(h)
+  AsyncDrawFrame(h)
+  AsyncDrawFrame(h)
+EndFunction
+SetFormStyle({fillstyle = #FILLCOLOR})
+CreateBrush(1, 16, 8, $FF0000)
+SelectBrush(1)
+Cls($00FF00)
+Box(0, 0, 8, 8, $FF0000)
+EndSelect()
+CreateAnim(1, 1, 8, 8, 2, 2)
+CreateBrush(2, 64, 48, $0000FF)
+CreateDisplay(2, {Width = 32, Height = 24})
+OpenDisplay(2)
+Local t = DisplayBrushFX(2, 0, 0, {type = #BARS, speed = #SLOWSPEED, async = True})
+TwoFrames(t)
+SelectDisplay(1)
+Try(FreeDisplay, 2)
+FinishAsyncDraw(t)
+FreeDisplay(2)
+DebugPrint(GetAttribute(#DISPLAY, Nil, #ATTRCOUNT))
+Local m = MoveBrush(2, 0, 0, 40, 30, {speed = 1, async = True})
+TwoFrames(m)
+Try(EnableLayers)
+FinishAsyncDraw(m)
+EnableLayers()
+Try(FinishAsyncDraw, m)
+Local a = PlayAnim(1, 0, 0, {times = 0, speed = #FASTSPEED, async = True})
+For k = 1 To 5 AsyncDrawFrame(a) Next
+Try(RemoveLayer, 1)
+Try(FreeLayers)
+Try(SelectLayer, 1, 0, 1)
+Try(HideLayerFX, 1, {type = #BARS, async = True})
+FinishAsyncDraw(a)
+Try(AsyncDrawFrame, a)
+DebugPrint(GetAttribute(#ASYNCDRAW, Nil, #ATTRCOUNT), GetAttribute(#ANIM, Nil, #ATTRCOUNT))
+RemoveLayer(1)
+FreeAnim(1)
+DebugPrint(GetAttribute(#ANIM, Nil, #ATTRCOUNT), GetAttribute(#LAYER, Nil, #ATTRCOUNT))
+; A picture selected with its layers reads back composed.
+CreateBGPic(5, 32, 24, $0000FF)
+SelectBGPic(5, #SELMODE_LAYERS)
+Box(4, 4, 8, 8, $FFFF00)
+DisplayBrush(1, 20, 0)
+DebugPrint("selected", ReadPixel(0, 0), ReadPixel(5, 5), ReadPixel(21, 1), ReadPixel(29, 1))
+Try(Plot, 0, 0, 0)
+Try(ReadPixel, 32, 0)
+EndSelect()
+)";
+    WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "1380\n1\n1329\n1041\n1372\n1372\n1404\n1371\n1041\n0 1\n0 0\n"
+                       "selected 255 16776960 16711680 65280\n1162\n1217\n");
+}
+
 // Counts the pixels of a rectangle of the current output that ReadPixel gives as the colour.
 const char *const kCountFunction = R"(Function Count(x, y, w, h, c)
   Local n = 0
