@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <utility>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "host/bitmap.h"
@@ -17,9 +18,9 @@
 // than that (or null), the fill uses its own memory instead of writing past the block. Returns 0, kErrOutOfMemory
 // when out of memory, or kErrWrongUsage when the plane does not know its row count.
 int FillPolygonMask(MaskPlane *plane, const int32_t *points, int32_t count, void *scratch, size_t scratchSize);
-// One crossing of a polygon's edge with a row's centre line.
+// One crossing of a polygon's edge with a row's centre line: the first pixel whose centre lies right of it.
 struct PolygonCrossing {
-    float x;
+    int32_t pixel;
     int32_t winding;
 };
 static_assert(sizeof(PolygonCrossing) == 8, "the scratch size promised to callers");
@@ -41,19 +42,24 @@ void PolygonRowSpans(const PolygonEdge *edges, int32_t count, int32_t y, Polygon
         const PolygonEdge &e = edges[k];
         if (yc < e.y) break; // edges come from the top down
         if (yc >= e.yEnd) continue; // ended above this centre line
-        const PolygonCrossing c{float(e.x + (yc - e.y) * e.slope), e.winding};
+        // The crossing kept as a float, then the first pixel centre at or right of it: ceil(x - 0.5) without a
+        // library call. Sorting by that pixel gives the spans sorting by x gives: crossings that share a pixel
+        // bound only an empty span between them.
+        const double v = double(float(e.x + (yc - e.y) * e.slope)) - 0.5;
+        const int64_t t = int64_t(v);
+        const int64_t pixel = std::clamp<int64_t>(t + (double(t) < v), INT32_MIN, INT32_MAX);
         int32_t i = n++;
-        for (; i > 0 && cross[i - 1].x > c.x; --i) cross[i] = cross[i - 1]; // few crossings: insertion sort
-        cross[i] = c;
+        for (; i > 0 && cross[i - 1].pixel > pixel; --i) cross[i] = cross[i - 1]; // few crossings: insertion sort
+        // One 8-byte store: the sort of the next edge reads the entry whole, which two narrower stores would stall.
+        const PolygonCrossing c{int32_t(pixel), e.winding};
+        uint64_t packed;
+        std::memcpy(&packed, &c, sizeof packed);
+        std::memcpy(&cross[i], &packed, sizeof packed);
     }
     int32_t winding = 0;
     for (int32_t k = 0; k + 1 < n; ++k) {
         winding += cross[k].winding;
-        if (winding == 0) continue;
-        // Pixels whose centres lie in [x_k, x_k+1).
-        const int64_t from = int64_t(std::ceil(double(cross[k].x) - 0.5));
-        const int64_t to = int64_t(std::ceil(double(cross[k + 1].x) - 0.5));
-        if (from < to) span(from, to);
+        if (winding != 0 && cross[k].pixel < cross[k + 1].pixel) span(int64_t(cross[k].pixel), int64_t(cross[k + 1].pixel));
     }
 }
 
