@@ -41,26 +41,40 @@ std::vector<uint32_t> ReadPalette(Reader &r, uint32_t flags) {
     return palette;
 }
 
-// Decodes LZW data into count indexes and returns how many were produced. Every table entry's prefix is an
-// older entry, so expanding a code walks strictly down and ends; a code that is not in the table yet (beyond the
-// next one) ends the data. A full table keeps decoding without new entries (a deferred clear).
-size_t DecodeLzw(const std::vector<uint8_t> &data, int minCodeSize, std::vector<uint8_t> &indexes) {
-    static thread_local uint16_t prefix[kMaxLzwCodes];
-    static thread_local uint8_t suffix[kMaxLzwCodes], first[kMaxLzwCodes];
+// Room DecodeLzw may write past count: one string of the longest kind plus a copy chunk.
+constexpr size_t kLzwSlack = kMaxLzwCodes + 16;
+
+// Decodes LZW data into count indexes (out holds count + kLzwSlack bytes) and returns how many were produced. A
+// new code's string is the previous code's output and one more byte, which the output already holds right there,
+// so the table keeps only where each string was written and its length, and expanding a code is a forward copy.
+// A code that is not in the table yet (beyond the next one) ends the data. A full table keeps decoding without
+// new entries (a deferred clear).
+size_t DecodeLzw(const std::vector<uint8_t> &data, int minCodeSize, uint8_t *out, size_t count) {
+    static thread_local uint32_t start[kMaxLzwCodes];
     static thread_local uint16_t length[kMaxLzwCodes];
     const int clear = 1 << minCodeSize, end = clear + 1;
-    for (int i = 0; i < clear; i++) prefix[i] = 0, suffix[i] = first[i] = uint8_t(i), length[i] = 1;
     int codeSize = minCodeSize + 1, next = clear + 2, previous = -1;
-    size_t pos = 0, in = 0;
-    uint32_t bits = 0;
+    size_t pos = 0, previousPos = 0, in = 0;
+    const size_t size = data.size();
+    uint64_t bits = 0;
     int bitCount = 0;
-    const size_t count = indexes.size();
-    uint8_t *out = indexes.data();
     while (pos < count) {
-        while (bitCount < codeSize) {
-            if (in >= data.size()) return pos;
-            bits |= uint32_t(data[in++]) << bitCount;
-            bitCount += 8;
+        if (bitCount < codeSize) {
+            if (in + 8 <= size) {
+                // Eight bytes at once; the bits above the ones counted are those the next load puts there again.
+                uint64_t word;
+                std::memcpy(&word, data.data() + in, 8);
+                bits |= word << bitCount;
+                const int take = (63 - bitCount) >> 3;
+                in += size_t(take);
+                bitCount += take * 8;
+            } else {
+                while (bitCount < codeSize) {
+                    if (in >= size) return pos;
+                    bits |= uint64_t(data[in++]) << bitCount;
+                    bitCount += 8;
+                }
+            }
         }
         const int code = int(bits & ((1u << codeSize) - 1));
         bits >>= codeSize;
@@ -72,28 +86,32 @@ size_t DecodeLzw(const std::vector<uint8_t> &data, int minCodeSize, std::vector<
         if (code == end) break;
         if (previous < 0) {
             if (code >= clear) break;
+            previousPos = pos;
             out[pos++] = uint8_t(code);
             previous = code;
             continue;
         }
         if (code > next || (code == next && next >= kMaxLzwCodes)) break;
         if (next < kMaxLzwCodes) {
-            prefix[next] = uint16_t(previous);
-            suffix[next] = code < next ? first[code] : first[previous];
-            first[next] = first[previous];
-            length[next] = uint16_t(length[previous] + 1);
+            start[next] = uint32_t(previousPos);
+            length[next] = uint16_t(pos - previousPos + 1);
             if (++next == (1 << codeSize) && codeSize < 12) codeSize++;
         }
-        // Written back to front; whatever passes the image's end is cut.
-        const size_t n = length[code];
-        int c = code;
-        if (pos + n <= count) {
-            for (size_t k = n; k-- > 0; c = prefix[c]) out[pos + k] = suffix[c];
+        previousPos = pos;
+        if (code < clear) {
+            out[pos++] = uint8_t(code);
         } else {
-            for (size_t k = n; k-- > 0; c = prefix[c])
-                if (pos + k < count) out[pos + k] = suffix[c];
+            // The string ends where this one begins or, for the code just made, one byte into it.
+            const size_t n = length[code], from = start[code];
+            uint8_t *to = out + pos;
+            const uint8_t *source = out + from;
+            if (pos - from >= 8) {
+                for (size_t k = 0; k < n; k += 8) std::memcpy(to + k, source + k, 8);
+            } else {
+                for (size_t k = 0; k < n; k++) to[k] = source[k];
+            }
+            pos += n;
         }
-        pos += n;
         previous = code;
     }
     return pos < count ? pos : count;
@@ -134,12 +152,14 @@ int ReadGif(VirtualFile *file, GifPicture *out) {
     std::vector<uint8_t> data, indexes;
     r.SubBlocks(&data); // a truncated file decodes what is there
     try {
-        indexes.assign(size_t(width) * height, 0);
-        out->pixels.resize(indexes.size());
+        indexes.assign(size_t(width) * height + kLzwSlack, 0);
+        out->pixels.resize(size_t(width) * height);
     } catch (const std::bad_alloc &) {
         return 2;
     }
-    DecodeLzw(data, int(minCodeSize), indexes);
+    // What the data does not reach stays index 0.
+    const size_t decoded = DecodeLzw(data, int(minCodeSize), indexes.data(), out->pixels.size());
+    std::fill(indexes.begin() + long(decoded), indexes.end(), 0);
     // Interlaced rows come in four passes: every 8th from 0, every 8th from 4, every 4th from 2, every 2nd from 1.
     static const uint32_t kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
     uint32_t source = 0;
@@ -189,7 +209,7 @@ struct GifReader {
 
 namespace {
 
-// Frames past this many are refused: the table costs 16 bytes each, and each is decoded once at open.
+// Frames past this many are refused: the table costs 16 bytes each.
 constexpr size_t kMaxGifFrames = size_t(1) << 20;
 
 uint32_t PaletteColour(const std::vector<uint32_t> &palette, uint32_t index) {
@@ -239,8 +259,8 @@ bool DecodeImage(GifReader *g, const std::vector<uint32_t> &palette, bool interl
     r.SubBlocks(&g->lzwData); // leftover sub-blocks after the end code are skipped by their lengths
     if (r.failed) return false;
     const size_t count = size_t(g->imageWidth) * size_t(g->imageHeight);
-    g->indexes.resize(count);
-    if (DecodeLzw(g->lzwData, int(minCodeSize), g->indexes) < count) return false;
+    g->indexes.resize(count + kLzwSlack);
+    if (DecodeLzw(g->lzwData, int(minCodeSize), g->indexes.data(), count) < count) return false;
     uint32_t colours[256];
     for (uint32_t i = 0; i < 256; i++) colours[i] = PaletteColour(palette, i);
     const Rect c = ClippedRect(g);
@@ -264,38 +284,72 @@ bool DecodeImage(GifReader *g, const std::vector<uint32_t> &palette, bool interl
     return true;
 }
 
-// Decodes forward from the reader's position until frame target has been drawn (its disposal still pending), or
-// in scan mode (target -1) through the whole file, recording every frame. False on bad data.
-bool DecodeGifFrames(GifReader *g, int32_t target) {
+// The frame list from one pass over the blocks: each image's header is read and checked, its palette and data
+// sub-blocks are skipped by their lengths, nothing is decoded. False on a damaged structure.
+bool ScanGifFrames(GifReader *g) {
     Reader &r = g->r;
-    const bool scan = target < 0;
     int32_t disposal = 0, delay = 0, transparent = -1;
     size_t frameStart = r.pos;
+    uint8_t control[4];
     for (;;) {
         const uint32_t block = r.U8();
-        if (r.failed || block == 0x3B) return scan; // a frame asked for is not in the file
+        if (r.failed || block == 0x3B) return true;
         if (block == 0x21) {
             const uint32_t label = r.U8();
-            std::vector<uint8_t> data;
-            r.SubBlocks(label == 0xF9 ? &data : nullptr);
+            size_t got = 0;
+            for (uint32_t n = r.U8(); n != 0 && !r.failed; n = r.U8()) {
+                if (!r.Need(n)) return false;
+                for (uint32_t k = 0; label == 0xF9 && k < n && got < 4; k++) control[got++] = r.data[r.pos + k];
+                r.pos += n;
+            }
             if (r.failed) return false;
-            if (label == 0xF9 && data.size() >= 4) {
-                disposal = (data[0] >> 2) & 7;
-                delay = int32_t(data[1] | data[2] << 8);
-                transparent = (data[0] & 1) ? int32_t(data[3]) : -1;
+            if (label == 0xF9 && got == 4) {
+                disposal = (control[0] >> 2) & 7;
+                delay = int32_t(control[1] | control[2] << 8);
+                transparent = (control[0] & 1) ? int32_t(control[3]) : -1;
             }
             continue;
         }
         if (block != 0x2C) continue; // stray bytes between blocks are skipped
+        const int32_t left = r.U16(), top = r.U16(), w = r.U16(), h = r.U16();
+        const uint32_t flags = r.U8();
+        if (flags & 0x80) r.Skip(size_t(3) << ((flags & 7) + 1));
+        const uint32_t minCodeSize = r.U8();
+        // The image is decoded whole before it is cut to the screen, so its size is capped like the screen's.
+        if (r.failed || int64_t(w) * h > kMaxIlbmPixels || minCodeSize < 1 || minCodeSize > 8) return false;
+        r.SubBlocks(nullptr);
+        if (r.failed || g->frames.size() >= kMaxGifFrames) return false;
+        const bool full = left == 0 && top == 0 && w == g->width && h == g->height;
+        g->frames.push_back(GifFrameEntry{delay, full && transparent < 0 && disposal != 3, frameStart});
+        disposal = 0, delay = 0, transparent = -1;
+        frameStart = r.pos;
+    }
+}
+
+// Decodes forward from the reader's position until frame target has been drawn (its disposal still pending).
+// False on bad data, or when the frame is not in the file.
+bool DecodeGifFrames(GifReader *g, int32_t target) {
+    Reader &r = g->r;
+    int32_t disposal = 0, transparent = -1;
+    for (;;) {
+        const uint32_t block = r.U8();
+        if (r.failed || block == 0x3B) return false;
+        if (block == 0x21) {
+            const uint32_t label = r.U8();
+            std::vector<uint8_t> &data = g->lzwData;
+            data.clear();
+            r.SubBlocks(label == 0xF9 ? &data : nullptr);
+            if (r.failed) return false;
+            if (label == 0xF9 && data.size() >= 4) {
+                disposal = (data[0] >> 2) & 7;
+                transparent = (data[0] & 1) ? int32_t(data[3]) : -1;
+            }
+            continue;
+        }
+        if (block != 0x2C) continue;
         g->left = r.U16(), g->top = r.U16(), g->imageWidth = r.U16(), g->imageHeight = r.U16();
         const uint32_t flags = r.U8();
-        // The image is decoded whole before it is cut to the screen, so its size is capped like the screen's.
         if (r.failed || int64_t(g->imageWidth) * g->imageHeight > kMaxIlbmPixels) return false;
-        if (scan) {
-            if (g->frames.size() >= kMaxGifFrames) return false;
-            const bool full = g->left == 0 && g->top == 0 && g->imageWidth == g->width && g->imageHeight == g->height;
-            g->frames.push_back(GifFrameEntry{delay, full && transparent < 0 && disposal != 3, frameStart});
-        }
         const std::vector<uint32_t> local = (flags & 0x80) ? ReadPalette(r, flags) : std::vector<uint32_t>();
         const std::vector<uint32_t> &palette = (flags & 0x80) ? local : g->globalPalette;
         g->disposal = disposal;
@@ -305,10 +359,9 @@ bool DecodeGifFrames(GifReader *g, int32_t target) {
         if (disposal == 3) CopySaved(g, false);
         if (!DecodeImage(g, palette, (flags & 0x40) != 0, transparent)) return false;
         g->nextFrame++;
-        if (!scan && g->nextFrame == target + 1) return true;
+        if (g->nextFrame == target + 1) return true;
         Dispose(g);
-        disposal = 0, delay = 0, transparent = -1;
-        frameStart = r.pos;
+        disposal = 0, transparent = -1;
     }
 }
 
@@ -346,9 +399,8 @@ GifReader *OpenGifFile(VirtualFile *file, int32_t *width, int32_t *height, int32
         return nullptr;
     }
     g->dataStart = r.pos;
-    Rewind(g.get());
     // An animation without an image is refused: an anim has at least one frame.
-    if (!DecodeGifFrames(g.get(), -1) || g->frames.empty()) return nullptr;
+    if (!ScanGifFrames(g.get()) || g->frames.empty()) return nullptr;
     g->nextFrame = -1;
     if (frameCount) *frameCount = int32_t(g->frames.size());
     return g.release();
@@ -357,12 +409,15 @@ GifReader *OpenGifFile(VirtualFile *file, int32_t *width, int32_t *height, int32
 uint32_t *ReadGifFrame(GifReader *g, int32_t n) {
     if (!g || n < 0 || size_t(n) >= g->frames.size()) return nullptr;
     if (n != g->nextFrame) {
+        // From the last restart point at or before n, unless the frames decoded so far already lead there.
         int32_t restart = n;
         while (restart > 0 && !g->frames[size_t(restart)].restart) restart--;
-        Rewind(g);
-        if (restart > 0) {
-            g->nextFrame = restart;
-            g->r.Seek(g->frames[size_t(restart)].offset);
+        if (g->nextFrame < 0 || n < g->nextFrame || restart > g->nextFrame) {
+            Rewind(g);
+            if (restart > 0) {
+                g->nextFrame = restart;
+                g->r.Seek(g->frames[size_t(restart)].offset);
+            }
         }
     }
     if (!DecodeGifFrames(g, n)) {

@@ -19,15 +19,16 @@ struct GifPicture {
 int ReadGif(VirtualFile *file, GifPicture *out);
 
 // ---- Animations: every frame as a picture of the logical screen ---------------------------------------------------
-// Opening decodes every frame once, recording its delay and whether decoding may restart there (an opaque
-// full-screen frame without disposal 3); reading frame n decodes forward from the last restart point at or before
-// it. Image rectangles are cut to the screen.
+// Opening lists the frames in one pass that skips the image data, recording each one's place, delay and whether
+// decoding may restart there (an opaque full-screen frame without disposal 3); reading frame n decodes onward from
+// the frame read last or from the last restart point at or before n. Image rectangles are cut to the screen.
 struct GifReader;
 
-// Reads the whole file; null when it is no GIF, is damaged anywhere, or has no image. sizeOnly returns the screen
-// size and null.
+// Reads the whole file; null when it is no GIF, its block structure is damaged, or it has no image. sizeOnly
+// returns the screen size and null. Damaged image data shows when its frame is read.
 GifReader *OpenGifFile(VirtualFile *file, int32_t *width, int32_t *height, int32_t *frameCount, bool sizeOnly = false);
-// A new width x height array of 0x00RRGGBB words (FreeBlock) of frame n from 0, or null.
+// A new width x height array of 0x00RRGGBB words (FreeBlock) of frame n from 0, or null (also when the image data
+// of a frame up to n is damaged).
 uint32_t *ReadGifFrame(GifReader *reader, int32_t n);
 // Milliseconds; 0 for frames without a graphic control.
 int32_t GetGifFrameDelay(const GifReader *reader, int32_t n);

@@ -2,6 +2,7 @@
 // in anim_fixtures.h, read in order and out of order, and against damaged files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "host/memory.h"
@@ -153,6 +154,27 @@ TEST(GifAnimation, RefusesFilesWithoutImagesOrWithBrokenData) {
     Bytes truncated = WriteTestGif(desc);
     truncated.resize(truncated.size() - 8);
     EXPECT_EQ(OpenGif(truncated).reader, nullptr);
+    // Image data is decoded when its frame is read: a second frame whose LZW data ends at once opens, and only it
+    // fails.
+    desc = SmallGif();
+    GifFrameSpec second;
+    second.left = second.top = 1, second.width = second.height = 3;
+    second.indexes.assign(9, 2);
+    desc.frames.push_back(second);
+    Bytes broken = WriteTestGif(desc);
+    const uint8_t header[] = {0x2C, 1, 0, 1, 0, 3, 0, 3, 0};
+    auto at = std::search(broken.begin(), broken.end(), std::begin(header), std::end(header));
+    ASSERT_NE(at, broken.end());
+    const size_t data = size_t(at - broken.begin()) + 10; // the minimum code size
+    ASSERT_EQ(broken[data], 2);
+    broken[data + 2] = 4 | 5 << 3; // clear, end
+    auto gif = OpenGif(broken);
+    ASSERT_NE(gif.reader, nullptr);
+    EXPECT_EQ(gif.frames, 2);
+    EXPECT_EQ(GifFrame(gif, 0), Pixels(100, 0xFF0000u));
+    EXPECT_EQ(ReadGifFrame(gif.reader, 1), nullptr);
+    EXPECT_EQ(GifFrame(gif, 0), Pixels(100, 0xFF0000u));
+    CloseGifFile(gif.reader);
 }
 
 // Frames of colour indexes with a moving, changing block, so every delta has work to do.
