@@ -125,7 +125,7 @@ const CommandDoc kCommandDocs[] = {
      "Returns True when the name matches a wildcard pattern: \"*\" stands for any run of characters, \"?\" "
      "for any one, \"#?\" as \"*\", and \"(a|b)\" for either choice. Letter case does not matter.",
      nullptr, {},
-     "If MatchPattern(name, \"*.png\") Then DebugPrint(\"picture:\", name)"},
+     "If MatchPattern(name, \"*.png\") Then DebugPrint(\"picture:\", name) EndIf"},
     {"FlushFile", "FlushFile(id)",
      "Writes out what the file still holds in its buffer, so other programs see it.",
      nullptr, {kErrFileHandleNotFound, kErrObjectNotFound}},

@@ -175,12 +175,6 @@ const CommandEntry kFallbackCommands[] = {
     {"RawGet", FallbackRawGet},             {nullptr, nullptr},
 };
 
-const ConstantEntry kTestConstants[] = {
-    {"TEST_ANSWER", nullptr, 42},
-    {"TEST_NAME", "forty-two", 0},
-    {nullptr, nullptr, 0},
-};
-
 std::string Lower(std::string s) {
     for (char &c : s) c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
     return s;
@@ -198,7 +192,6 @@ void RegisterTestCommands(VMState *vm, ScriptRunResult *run) {
             SetGlobal(vm, name.c_str());
         }
     }
-    RegisterConstants(vm, kTestConstants);
 }
 
 } // namespace

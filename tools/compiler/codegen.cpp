@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "tools/compiler/codegen_state.h"
+#include "tools/compiler/names.h"
 
 namespace codegen {
 namespace {
@@ -58,6 +59,8 @@ void SetMultipleResults(FuncState &fs, ExpDesc &e) { SetReturns(fs, e, kMultiple
 void CompileCall(FuncState &fs, const Expr &e, ExpDesc &out) {
     ExpDesc function;
     CompileExpr(fs, *e.a, function);
+    if (e.a->kind == ExprKind::Name && function.kind == ExpKind::Global && fs.globals)
+        fs.globals->called.push_back({e.a->text, e.a->line, e.a->column});
     ExpToNextRegister(fs, function);
     int base = function.info;
     int argumentCount;
@@ -223,7 +226,14 @@ void CompileExpr(FuncState &fs, const Expr &e, ExpDesc &out) {
         out.number = e.number;
         return;
     case ExprKind::String: out = MakeExp(ExpKind::Constant, StringConstant(fs, e.text)); return;
-    case ExprKind::Constant: out = MakeExp(ExpKind::Constant, AddConstant(fs, ProtoConstant::Symbol(e.text))); return;
+    case ExprKind::Constant:
+        if (!IsKnownConstant(e.text)) {
+            std::string message = "unknown constant '#" + e.text + "'";
+            std::string suggestion = SuggestConstant(e.text);
+            if (!suggestion.empty()) message += " (did you mean '#" + suggestion + "'?)";
+            Fail(fs, message);
+        }
+        out = MakeExp(ExpKind::Constant, AddConstant(fs, ProtoConstant::Symbol(e.text))); return;
     case ExprKind::Vararg:
         if (!fs.proto->isVararg || fs.proto->isMainChunk)
             Fail(fs, "'...' used outside a function declared with '...'");
@@ -279,6 +289,7 @@ void CompileAssign(FuncState &fs, const Stat &s) {
     for (const ExprPtr &target : s.targets) {
         ExpDesc v;
         CompileExpr(fs, *target, v);
+        if (v.kind == ExpKind::Global && fs.globals) fs.globals->assigned.insert(target->text);
         if (v.kind != ExpKind::Local && v.kind != ExpKind::Upvalue && v.kind != ExpKind::Global &&
             v.kind != ExpKind::Indexed)
             Fail(fs, "cannot assign to this expression");
@@ -587,6 +598,7 @@ void CompileBlock(FuncState &fs, const Block &block) {
 void OpenFunction(FuncState &fs, FuncState *parent, FunctionProto &proto) {
     fs.proto = &proto;
     fs.parent = parent;
+    if (parent) fs.globals = parent->globals;
     proto.maxStack = 2;
 }
 
@@ -623,12 +635,14 @@ void CompileFunction(FuncState &parent, const FunctionNode &node, ExpDesc &out) 
 
 // One pass over the main program. labelBase -1 measures what the code outside label bodies needs.
 void GeneratePass(const ScriptNode &script, const std::string &chunkName, FunctionProto &main, int labelBase,
-                  int *maxOutsideLabels) {
+                  int *maxOutsideLabels, GlobalNames *globals) {
     main = FunctionProto{};
     main.source = chunkName;
     main.isMainChunk = true;
     FuncState fs;
     OpenFunction(fs, nullptr, main);
+    *globals = GlobalNames{};
+    fs.globals = globals;
     fs.labelBase = labelBase;
     CompileBlock(fs, script.main.body);
     CloseFunction(fs, script.main.endLine);
@@ -649,16 +663,28 @@ void GeneratePass(const ScriptNode &script, const std::string &chunkName, Functi
 
 using namespace codegen;
 
-bool GenerateCode(const ScriptNode &script, const std::string &chunkName, FunctionProto &main, CompileError &error) {
+bool GenerateCode(const ScriptNode &script, const std::string &chunkName, FunctionProto &main, CompileError &error,
+                  std::vector<CompileError> *warnings) {
+    GlobalNames globals;
     try {
         int maxOutsideLabels = 0;
-        GeneratePass(script, chunkName, main, -1, &maxOutsideLabels);
-        if (!main.labels.empty()) GeneratePass(script, chunkName, main, maxOutsideLabels, &maxOutsideLabels);
+        GeneratePass(script, chunkName, main, -1, &maxOutsideLabels, &globals);
+        if (!main.labels.empty())
+            GeneratePass(script, chunkName, main, maxOutsideLabels, &maxOutsideLabels, &globals);
     } catch (const CodegenFailure &failure) {
         error.line = failure.line;
         error.column = failure.column;
         error.message = failure.message;
         return false;
+    }
+    // A call to a global the script never assigns is a command or a mistake. Only a warning: a script may set
+    // globals in ways the compiler cannot see.
+    for (const GlobalUse &use : globals.called) {
+        if (!warnings || globals.assigned.count(use.name) || IsKnownCommand(use.name)) continue;
+        std::string message = "unknown command '" + use.name + "'";
+        std::string suggestion = SuggestCommand(use.name);
+        if (!suggestion.empty()) message += " (did you mean '" + suggestion + "'?)";
+        warnings->push_back(CompileError{error.file, use.line, use.column, message});
     }
     return true;
 }

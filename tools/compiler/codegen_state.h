@@ -81,7 +81,19 @@ struct PendingGosub {
     int line, column;
 };
 
+// The globals a script assigns anywhere and the ones it calls, so calls to a name that is neither assigned nor
+// a command can be reported once the whole script has been seen.
+struct GlobalUse {
+    std::string name;
+    int line, column;
+};
+struct GlobalNames {
+    std::set<std::string> assigned;
+    std::vector<GlobalUse> called;
+};
+
 struct FuncState {
+    GlobalNames *globals = nullptr; // shared by every function of the script
     FunctionProto *proto = nullptr;
     FuncState *parent = nullptr;
     BlockScope *block = nullptr;

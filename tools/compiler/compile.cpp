@@ -7,11 +7,11 @@
 namespace {
 
 bool CompileToTree(std::string_view source, const std::string &fileName, ScriptNode &script, FunctionProto &main,
-                   CompileError &error) {
+                   CompileError &error, std::vector<CompileError> *warnings) {
     error = CompileError{};
     error.file = fileName;
     if (!ParseScript(source, script, error)) return false;
-    if (!GenerateCode(script, fileName, main, error)) return false;
+    if (!GenerateCode(script, fileName, main, error, warnings)) return false;
     std::string why;
     if (VerifyProto(main, &why) != 0) {
         // The generator's own fault, never the script's; say so rather than write a chunk the player refuses.
@@ -24,17 +24,18 @@ bool CompileToTree(std::string_view source, const std::string &fileName, ScriptN
 
 } // namespace
 
-bool CompileScript(std::string_view source, const std::string &fileName, FunctionProto &main, CompileError &error) {
+bool CompileScript(std::string_view source, const std::string &fileName, FunctionProto &main, CompileError &error,
+                   std::vector<CompileError> *warnings) {
     ScriptNode script;
-    return CompileToTree(source, fileName, script, main, error);
+    return CompileToTree(source, fileName, script, main, error, warnings);
 }
 
 bool CompileApplet(std::string_view source, const std::string &fileName, const std::string &baseDirectory,
-                   AppletContents &contents, CompileError &error) {
+                   AppletContents &contents, CompileError &error, std::vector<CompileError> *warnings) {
     ScriptNode script;
     FunctionProto main;
     contents = AppletContents{};
-    if (!CompileToTree(source, fileName, script, main, error)) return false;
+    if (!CompileToTree(source, fileName, script, main, error, warnings)) return false;
     if (!CollectDirectives(script, baseDirectory, contents, error)) return false;
     contents.scriptName = fileName;
     std::string chunk = DumpProto(main);

@@ -34,6 +34,7 @@
 #include "scene/layers/layers_library.h"
 #include "scene/layers/moveobject_library.h"
 #include "text/layout/text_library.h"
+#include "tools/compiler/compile.h"
 
 // Each library's reference rows, defined beside its registration table.
 extern const LibraryReference kStringReference;
@@ -69,14 +70,14 @@ struct Library {
 std::vector<Library> Libraries() {
     static const std::vector<ConstantEntry> effectConstants = TransitionFxConstants();
     return {
-        {"string", kStringCommands, nullptr, nullptr},
-        {"math", kMathCommands, kMathConstants, nullptr},
+        {"string", kStringCommands, nullptr, &kStringReference},
+        {"math", kMathCommands, kMathConstants, &kMathReference},
         {"graphics", kGraphicsCommands, kGraphicsConstants, nullptr},
         {"draw", kDrawCommands, kDrawConstants, nullptr},
         {"moveobject", kMoveObjectCommands, kMoveObjectConstants, nullptr},
         {"dos", kDosCommands, kDosConstants, &kDosReference},
         {"event", kEventCommands, kEventConstants, nullptr},
-        {"system", kSystemCommands, kSystemConstants, nullptr},
+        {"system", kSystemCommands, kSystemConstants, &kSystemReference},
         {"layers", kLayersCommands, nullptr, nullptr},
         {"text", kTextCommands, kTextConstants, nullptr},
         {"anim", kAnimCommands, nullptr, nullptr},
@@ -133,7 +134,14 @@ std::string CommandSection(const CommandDoc &doc) {
             out << "| " << code << " | " << (message ? OneLine(message) : "") << " |\n";
         }
     }
-    if (doc.example) out << "\n```\n" << doc.example << "\n```\n";
+    if (doc.example) {
+        // Examples must at least compile, so a reader can paste them.
+        FunctionProto main;
+        CompileError error;
+        if (!CompileScript(doc.example, doc.name, main, error))
+            Problem(std::string(doc.name) + ": example does not compile: " + FormatCompileError(error));
+        out << "\n```\n" << doc.example << "\n```\n";
+    }
     return out.str();
 }
 

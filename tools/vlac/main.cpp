@@ -71,7 +71,13 @@ int main(int argc, char **argv) {
 
     AppletContents contents;
     CompileError error;
-    if (!CompileApplet(text.str(), input, path.parent_path().string(), contents, error)) {
+    std::vector<CompileError> warnings;
+    bool compiled = CompileApplet(text.str(), input, path.parent_path().string(), contents, error, &warnings);
+    for (CompileError &warning : warnings) {
+        warning.message = "warning: " + warning.message;
+        std::fprintf(stderr, "%s\n", FormatCompileError(warning).c_str());
+    }
+    if (!compiled) {
         std::fprintf(stderr, "%s\n", FormatCompileError(error).c_str());
         return 1;
     }

@@ -1,0 +1,55 @@
+// Misspelt commands and constants are found by the compiler, from the names the libraries register.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/compiler/compile.h"
+
+namespace {
+
+// The compiler's diagnostics for source: "line:column: message" per warning, "error line:column: message" for
+// a refused script, one per line.
+std::string Diagnose(const std::string &source) {
+    FunctionProto main;
+    CompileError error;
+    std::vector<CompileError> warnings;
+    std::string out;
+    bool compiled = CompileScript(source, "names.vls", main, error, &warnings);
+    for (const CompileError &warning : warnings) {
+        EXPECT_EQ(warning.file, "names.vls");
+        out += std::to_string(warning.line) + ":" + std::to_string(warning.column) + ": " + warning.message + "\n";
+    }
+    if (!compiled)
+        out += "error " + std::to_string(error.line) + ":" + std::to_string(error.column) + ": " + error.message + "\n";
+    return out;
+}
+
+struct NameCase {
+    const char *source;
+    const char *diagnostics;
+};
+
+const NameCase kCases[] = {
+    {"DisplayBrsh(1, 10, 10)", "1:1: unknown command 'displaybrsh' (did you mean 'DisplayBrush'?)\n"},
+    {"x = 1\n  DIsplayBrsuh(1, 0, 0)", "2:3: unknown command 'displaybrsuh' (did you mean 'DisplayBrush'?)\n"},
+    {"zzqqxxww()", "1:1: unknown command 'zzqqxxww'\n"},
+    // Known commands in any case, and functions the script defines before or after the call, are fine.
+    {"displaybrush(1, 0, 0) DEBUGPRINT(1)", ""},
+    {"Area(1, 2)\nFunction Area(w, h) Return w * h EndFunction", ""},
+    {"Function Setup() helper = Function() EndFunction EndFunction\nSetup() helper()", ""},
+    {"Local f = Function() EndFunction\nFunction g() f() EndFunction\ng()", ""},
+    {"t = {}\nt.go()", ""},
+    // Inside a function, with the position of the name.
+    {"Function Tick()\n    If 1 Then Waitt(10) EndIf\nEndFunction", "2:15: unknown command 'waitt' (did you mean 'Wait'?)\n"},
+    // Constants are refused with their line and a near name.
+    {"x = 1\ny = #CROSFADE", "error 2:5: unknown constant '#crosfade' (did you mean '#CROSSFADE'?)\n"},
+    {"x = #crossfade + #PI", ""},
+    {"x = #NO_SUCH_THING_HERE", "error 1:5: unknown constant '#no_such_thing_here'\n"},
+};
+
+TEST(CompilerNames, ReportsUnknownCommandsAndConstantsWithTheirPosition) {
+    for (const NameCase &c : kCases) EXPECT_EQ(Diagnose(c.source), c.diagnostics) << c.source;
+}
+
+} // namespace

@@ -1,0 +1,15 @@
+// The commands and constants the player registers, as the compiler knows them (from known_names.h, which
+// tools/reference writes from the libraries' tables), so misspelt names are found at compile time.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Names are compared without regard to case.
+bool IsKnownCommand(std::string_view name);
+bool IsKnownConstant(std::string_view name);
+
+// The registered spelling of the known name closest to a misspelt one, or "" when none is close enough to be
+// a likely intent.
+std::string SuggestCommand(std::string_view name);
+std::string SuggestConstant(std::string_view name);
