@@ -21,9 +21,16 @@ void CloseOwnScreen();
 int OwnScreenOpen();
 inline void ReleaseScreenPens() {}
 
-// A copy of a screen rectangle. The desktop cannot be read through SDL, so this is a black bitmap of that size;
-// null only when memory runs out or the size is not positive.
-HostBitmap *GrabScreenRect(int32_t x, int32_t y, int32_t width, int32_t height, int flags = 0);
+// A copy of a screen rectangle read from the desktop: the X11 root window, or on a Wayland desktop the desktop
+// portal's screenshot (its X11 root when there is no portal). Parts beyond the screen's edge are black. Null when
+// the screen cannot be read (headless video drivers show no desktop; a refused portal request): *error is then
+// 1430 with the reason as the error argument, 1000 when memory runs out, or 1055 for an empty rectangle.
+HostBitmap *GrabScreenRect(int32_t x, int32_t y, int32_t width, int32_t height, int flags = 0,
+                           int *error = nullptr);
+// Reads the screen in place of the desktop (tests): fills the bitmap with the screen from (x, y) on; 0 or an
+// error code. Null gives the desktop back.
+using ScreenGrabBackend = int (*)(int32_t x, int32_t y, HostBitmap *into);
+void SetScreenGrabBackend(ScreenGrabBackend backend);
 
 // Brings up SDL's video and event subsystems once; 0, or kErrCannotOpen when they cannot start.
 int EnsureVideo();

@@ -552,10 +552,6 @@ void CloseOwnScreen() {
 
 int OwnScreenOpen() { return ownScreenOpen ? 1 : 0; }
 
-HostBitmap *GrabScreenRect(int32_t, int32_t, int32_t width, int32_t height, int) {
-    return AllocHostBitmap(width, height); // cleared: black
-}
-
 int SetHeadlessScreenSize(int32_t width, int32_t height) {
     if (EnsureVideo() != 0 || !HeadlessDriver()) return -1;
     bool restore = width <= 0 || height <= 0;

@@ -196,6 +196,7 @@
     /* The runtime's own. */                                                                                 \
     X(1428, ClipRegionNotFound, "Could not find clip region %ld!")                                           \
     X(1429, PointerNotFound, "Could not find pointer %ld!")                                                  \
+    X(1430, ScreenUnreadable, "Cannot read the screen: %s!")                                                 \
     X(1491, NotAvailableYet, "Command %s() is not available yet!")                                           \
     /* The VM's own (1500 up). */                                                                            \
     V(GosubOutsideMain, "A label jump was requested outside the main chunk!")                                \

@@ -292,8 +292,9 @@ int OpenFirstDisplay(VMState *vm, DisplayConfig *c, StartupConfig *) {
     QuietMode = 1;
     if (c->displayDesktop) {
         const int32_t sw = int32_t(QueryBitMapAttr(nullptr, 14)), sh = int32_t(QueryBitMapAttr(nullptr, 15));
-        DesktopGrab = GrabScreenRect(0, 0, sw, sh);
-        if (!DesktopGrab) return kErrOutOfMemory;
+        int error = 0;
+        DesktopGrab = GrabScreenRect(0, 0, sw, sh, 0, &error);
+        if (!DesktopGrab) return error;
         if (first->picture) CopyGrabToPicture(DesktopGrab, first->picture);
     }
     for (DisplayRecord *d = DisplayList; d; d = d->next) {

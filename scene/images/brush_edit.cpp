@@ -301,8 +301,9 @@ int GrabDesktopBrush(ObjectId id, int32_t x, int32_t y, int32_t width, int32_t h
     width = std::min(width, screenWidth - x);
     height = std::min(height, screenHeight - y);
     if (width < 1 || height < 1) return kErrWrongUsage;
-    HostBitmap *bitmap = GrabScreenRect(x, y, width, height);
-    if (!bitmap) return kErrOutOfMemory;
+    int grabError = 0;
+    HostBitmap *bitmap = GrabScreenRect(x, y, width, height, 0, &grabError);
+    if (!bitmap) return grabError;
     Brush *made = nullptr;
     if (int error = AddBrushRecord(id, kBrushBitmap, width, height, width, nullptr, bitmap, -1, nullptr, nullptr,
                                    nullptr, &made)) {

@@ -7,6 +7,7 @@
 #include "host/keys.h"
 #include "host/event_queue.h"
 #include "host/requester.h"
+#include "host/screen.h"
 #include "runtime/app/errors.h"
 #include "tests/scene/display_open_fixture.h"
 
@@ -67,6 +68,7 @@ struct StartupTest : DisplayTest {
         DebugWriteHook = nullptr;
         ConsoleWriteHook = nullptr;
         SetRequesterBackend(nullptr);
+        SetScreenGrabBackend(nullptr);
         QuietMode = 1;
         DisplayTest::TearDown();
     }
@@ -124,24 +126,42 @@ TEST_F(StartupTest, DisplayDesktopRefusesAutoScaling) {
     EXPECT_EQ(Start(), 1312);
 }
 
+// The screen as a desktop would show it: each pixel tells its position.
+int GradientScreen(int32_t x, int32_t y, HostBitmap *into) {
+    for (int32_t row = 0; row < into->height; row++)
+        for (int32_t column = 0; column < into->width; column++)
+            HostBitmapRow32(into, row)[column] = uint32_t(0x800000 | (x + column) << 8 | (y + row));
+    return 0;
+}
+
 TEST_F(StartupTest, DisplayDesktopSetsExactlyItsFlagsAndCopiesTheGrab) {
     DisplayRecord *d = Make(1, Options{{"width", 30.0}, {"height", 20.0}, {"sizeable", 1.0}, {"color", double(0xFFFFFF)}});
     config.displayDesktop = 1;
+    SetScreenGrabBackend(GradientScreen);
     ASSERT_EQ(Start(), 0);
     EXPECT_EQ(d->flags, 0x42du);
     ASSERT_NE(DesktopGrab, nullptr);
     EXPECT_EQ(DesktopGrab->width, ScreenWidth());
-    EXPECT_EQ(scenetest::Pixel(d->picture->base.bitmap, 29, 19), 0u); // the grab is black here
+    EXPECT_EQ(scenetest::Pixel(d->picture->base.bitmap, 29, 19), 0x801D13u);
+}
+
+TEST_F(StartupTest, DisplayDesktopWithoutADesktopToReadEndsTheStartUp) {
+    Make(1, Options{{"width", 30.0}, {"height", 20.0}});
+    config.displayDesktop = 1;
+    EXPECT_EQ(Start(), kErrScreenUnreadable); // the headless driver shows no desktop
+    EXPECT_EQ(DesktopGrab, nullptr);
 }
 
 TEST_F(StartupTest, DisplayDesktopLargerThanTheScreenIsBlackBeyondTheGrab) {
     DisplayRecord *d = Make(1, Options{{"width", 30.0}, {"height", 20.0}, {"color", double(0xFFFFFF)}});
     config.displayDesktop = 1;
+    SetScreenGrabBackend(GradientScreen);
     ASSERT_EQ(OpenOwnScreen(16, 8, 32), 0); // a screen smaller than display 1
     OwnScreenFlag = 1;
     // The window cannot open on such a screen; the picture is what matters here.
     EXPECT_EQ(Start(), 1085);
     EXPECT_EQ(DesktopGrab->width, 16);
+    EXPECT_EQ(scenetest::Pixel(d->picture->base.bitmap, 15, 7), 0x800F07u);
     EXPECT_EQ(scenetest::Pixel(d->picture->base.bitmap, 29, 19), 0u);
 }
 

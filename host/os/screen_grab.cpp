@@ -1,0 +1,174 @@
+// Reading the desktop's pixels: the X11 root window through libX11, on Wayland the desktop portal's screenshot
+// (host/os/screen_grab_portal.cpp). Both libraries are opened at the first grab, so a player that never reads
+// the screen never loads them.
+#include "host/os/screen_grab.h"
+
+#include "host/screen.h"
+#include "runtime/app/errors.h"
+
+#include <SDL.h>
+#include <X11/Xlib.h>
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+ScreenGrabBackend grabBackend = nullptr;
+
+struct X11Api {
+    bool loaded = false;
+    decltype(&XOpenDisplay) openDisplay = nullptr;
+    decltype(&XCloseDisplay) closeDisplay = nullptr;
+    decltype(&XDefaultRootWindow) defaultRoot = nullptr;
+    decltype(&XGetWindowAttributes) windowAttributes = nullptr;
+    decltype(&XGetImage) getImage = nullptr;
+    decltype(&XSetErrorHandler) setErrorHandler = nullptr;
+    decltype(&XSync) sync = nullptr;
+};
+
+template <typename F> bool Bind(void *lib, const char *name, F *out) {
+    *out = reinterpret_cast<F>(dlsym(lib, name));
+    return *out != nullptr;
+}
+
+const X11Api *LoadX11() {
+    static X11Api api;
+    static bool tried = false;
+    if (tried) return api.loaded ? &api : nullptr;
+    tried = true;
+    void *lib = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+    if (!lib) return nullptr;
+    api.loaded = Bind(lib, "XOpenDisplay", &api.openDisplay) && Bind(lib, "XCloseDisplay", &api.closeDisplay) &&
+                 Bind(lib, "XDefaultRootWindow", &api.defaultRoot) &&
+                 Bind(lib, "XGetWindowAttributes", &api.windowAttributes) && Bind(lib, "XGetImage", &api.getImage) &&
+                 Bind(lib, "XSetErrorHandler", &api.setErrorHandler) && Bind(lib, "XSync", &api.sync);
+    return api.loaded ? &api : nullptr;
+}
+
+// Xlib's default handler ends the process; a failed request here only fails the grab.
+int xRequestFailed = 0;
+int NoteXError(Display *, XErrorEvent *) {
+    xRequestFailed = 1;
+    return 0;
+}
+
+// A channel of a TrueColor pixel scaled to 8 bits.
+uint32_t Channel(unsigned long pixel, unsigned long mask) {
+    if (!mask) return 0;
+    const int shift = std::countr_zero(mask);
+    const int bits = std::popcount(mask);
+    const uint64_t value = (pixel & mask) >> shift;
+    if (bits >= 8) return uint32_t(value >> (bits - 8));
+    return uint32_t(value * 255 / ((uint64_t(1) << bits) - 1));
+}
+
+void CopyImage(XImage *image, HostBitmap *into, int32_t toX, int32_t toY) {
+    const bool plain32 = image->bits_per_pixel == 32 && image->byte_order == LSBFirst &&
+                         image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 && image->blue_mask == 0xFF;
+    for (int y = 0; y < image->height; y++) {
+        uint32_t *row = HostBitmapRow32(into, toY + y) + toX;
+        if (plain32) {
+            const auto *from = reinterpret_cast<const uint32_t *>(image->data + ptrdiff_t(y) * image->bytes_per_line);
+            for (int x = 0; x < image->width; x++) row[x] = from[x] & 0xFFFFFF;
+            continue;
+        }
+        for (int x = 0; x < image->width; x++) {
+            const unsigned long p = image->f.get_pixel(image, x, y);
+            row[x] = Channel(p, image->red_mask) << 16 | Channel(p, image->green_mask) << 8 |
+                     Channel(p, image->blue_mask);
+        }
+    }
+}
+
+int Unreadable(const std::string &why) {
+    SetErrorArgString(why);
+    return kErrScreenUnreadable;
+}
+
+bool IsSet(const char *name) {
+    const char *value = std::getenv(name);
+    return value && *value;
+}
+
+} // namespace
+
+int GrabX11Screen(int32_t x, int32_t y, HostBitmap *into) {
+    const X11Api *x11 = LoadX11();
+    if (!x11) return Unreadable("libX11 cannot be loaded");
+    Display *display = x11->openDisplay(nullptr);
+    if (!display) {
+        const char *name = std::getenv("DISPLAY");
+        return Unreadable(std::string("the X11 display ") + (name ? name : "") + " cannot be opened");
+    }
+    const Window root = x11->defaultRoot(display);
+    XWindowAttributes attributes{};
+    int result = 0;
+    if (!x11->windowAttributes(display, root, &attributes)) {
+        result = Unreadable("the X11 root window cannot be examined");
+    } else {
+        // Outside the root window there are no pixels: that part stays black.
+        const int32_t width = std::min(into->width, attributes.width - x);
+        const int32_t height = std::min(into->height, attributes.height - y);
+        if (width > 0 && height > 0) {
+            x11->sync(display, False);
+            xRequestFailed = 0;
+            auto previous = x11->setErrorHandler(NoteXError);
+            XImage *image = x11->getImage(display, root, x, y, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
+            x11->sync(display, False);
+            x11->setErrorHandler(previous);
+            if (!image || xRequestFailed) {
+                result = Unreadable("the X11 server refused to give the root window's pixels");
+            } else if (!image->red_mask || !image->green_mask || !image->blue_mask) {
+                result = Unreadable("the X11 screen has no true-colour pixels");
+            } else {
+                CopyImage(image, into, 0, 0);
+            }
+            if (image) image->f.destroy_image(image);
+        }
+    }
+    x11->closeDisplay(display);
+    return result;
+}
+
+void SetScreenGrabBackend(ScreenGrabBackend backend) { grabBackend = backend; }
+
+HostBitmap *GrabScreenRect(int32_t x, int32_t y, int32_t width, int32_t height, int, int *error) {
+    int dummy = 0;
+    int &failure = error ? *error : dummy;
+    failure = 0;
+    if (width < 1 || height < 1 || x < 0 || y < 0) {
+        failure = kErrWrongUsage;
+        return nullptr;
+    }
+    HostBitmap *bitmap = AllocHostBitmap(width, height);
+    if (!bitmap) {
+        failure = kErrOutOfMemory;
+        return nullptr;
+    }
+    failure = [&] {
+        if (grabBackend) return grabBackend(x, y, bitmap);
+        if (EnsureVideo() != 0) return Unreadable("no video driver is available");
+        const char *driver = SDL_GetCurrentVideoDriver();
+        const std::string name = driver ? driver : "";
+        if (name == "offscreen" || name == "dummy")
+            return Unreadable("the " + name + " video driver shows no desktop");
+        // A Wayland desktop shows its own windows only through the portal; its X11 root (XWayland) is what is
+        // left when there is no portal.
+        if (name == "wayland" || IsSet("WAYLAND_DISPLAY")) {
+            const int r = GrabPortalScreen(x, y, bitmap);
+            if (r != kGrabUnavailable) return r;
+        }
+        if (name == "x11" || IsSet("DISPLAY")) return GrabX11Screen(x, y, bitmap);
+        return Unreadable("neither an X11 display nor a desktop portal is available");
+    }();
+    if (failure) {
+        FreeHostBitmap(bitmap);
+        return nullptr;
+    }
+    return bitmap;
+}
