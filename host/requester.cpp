@@ -1,5 +1,6 @@
 #include "host/requester.h"
 
+#include "host/screen.h"
 #include "runtime/app/errors.h"
 
 #include <algorithm>
@@ -52,6 +53,21 @@ int ShowEasyRequester(const char *title, const char *text, const char *buttons, 
     request.title = Text(title), request.text = Text(text), request.buttons = Text(buttons);
     RequesterAnswer answer;
     return Run(request, &answer) == 0 ? answer.button : 0;
+}
+
+int ShowScreenModeRequester(const char *title, const std::vector<ScreenMode> &modes, ScreenMode *chosen) {
+    RequesterRequest request;
+    request.kind = RequesterList;
+    request.title = Text(title);
+    request.text = "Select a screen mode";
+    for (const ScreenMode &m : modes)
+        request.items.push_back(std::to_string(m.width) + " x " + std::to_string(m.height) +
+                                (m.refresh > 0 ? " at " + std::to_string(m.refresh) + " Hz" : ""));
+    RequesterAnswer answer;
+    if (int r = Run(request, &answer)) return r;
+    if (!answer.ok || answer.button < 0 || size_t(answer.button) >= modes.size()) return kErrUserAbort;
+    *chosen = modes[size_t(answer.button)];
+    return 0;
 }
 
 int ShowSystemRequester(VMState *, const char *title, const char *text, const char *buttons, int icon) {

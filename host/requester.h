@@ -1,6 +1,7 @@
 // Requesters. Easy and system requesters are SDL message boxes; file, drawer and string requesters run zenity
-// when it is installed and otherwise fail with a clear error. Every requester goes through one backend function,
-// so tests install a scripted one. Requesters run on the main thread.
+// when it is installed and otherwise fail with a clear error; list requesters run zenity when it is installed
+// and otherwise show a message box with a button for each of the first few items. Every requester goes through
+// one backend function, so tests install a scripted one. Requesters run on the main thread.
 #pragma once
 
 #include <atomic>
@@ -18,6 +19,7 @@ enum RequesterKind : int32_t {
     RequesterFile = 3,
     RequesterPath = 4,
     RequesterString = 5,
+    RequesterList = 6,
 };
 
 // File requester modes, numbered as the script's REQ_* constants so a mode passes through unchanged.
@@ -43,11 +45,13 @@ struct RequesterRequest {
     std::string defaultText; // string
     int32_t maxLength = 0;   // string: at most this many bytes (and at most 1024)
     bool password = false;   // string: hide the typing
+    std::vector<std::string> items; // list: the choices, in order
 };
 
 struct RequesterAnswer {
-    int32_t button = 0;              // easy and system: the button number (rightmost 0, others 1.. from the left)
-    bool ok = false;                 // file, path, string: false when cancelled
+    int32_t button = 0;              // easy and system: the button number (rightmost 0, others 1.. from the left);
+                                     // list: the chosen item's index
+    bool ok = false;                 // file, path, string, list: false when cancelled
     std::vector<std::string> paths;  // file: full paths; path: one directory
     std::string text;                // string
 };
@@ -83,6 +87,11 @@ int ShowPathRequester(VMState *vm, const char *title, int mode, const char *draw
 int ShowStringRequester(VMState *vm, const char *title, const char *text, const char *defaultText, int kind,
                         int maxLength, int password, char *answer);
 
+// The screen-mode requester of full screen with a chosen mode: lists the modes ("640 x 480 at 60 Hz") and sets
+// *chosen to the one picked. 0, 1003 when the requester was cancelled, or the requester's error.
+struct ScreenMode;
+int ShowScreenModeRequester(const char *title, const std::vector<ScreenMode> &modes, ScreenMode *chosen);
+
 // ---- Scripted backend for tests ------------------------------------------------------------------------------
 // Installs it: each requester takes the next queued answer (an error kErrOutOfMemory when none is left) and is
 // recorded.
@@ -91,6 +100,6 @@ void QueueScriptedAnswer(const RequesterAnswer &answer);
 const std::vector<RequesterRequest> &ScriptedRequests();
 void ClearScriptedRequesters();
 
-// The zenity program's path, or empty when it is not installed (file, path and string requesters).
+// The zenity program's path, or empty when it is not installed (file, path, string and list requesters).
 std::string FindZenity();
 int ZenityRequester(const RequesterRequest &request, RequesterAnswer *answer);

@@ -3,6 +3,7 @@
 #include "host/subprocess.h"
 #include "runtime/app/errors.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -60,6 +61,16 @@ int ZenityRequester(const RequesterRequest &request, RequesterAnswer *answer) {
         args.push_back("--entry-text=" + request.defaultText);
         if (request.password) args.push_back("--hide-text");
         break;
+    case RequesterList:
+        // The hidden first column is the item's index, which zenity prints back.
+        args.insert(args.end(), {"--list", "--hide-header", "--column=#", "--column=Mode", "--hide-column=1",
+                                 "--print-column=1"});
+        if (!request.text.empty()) args.push_back("--text=" + request.text);
+        for (size_t i = 0; i < request.items.size(); i++) {
+            args.push_back(std::to_string(i));
+            args.push_back(request.items[i]);
+        }
+        break;
     default: return kErrOutOfMemory;
     }
     std::string output;
@@ -75,6 +86,13 @@ int ZenityRequester(const RequesterRequest &request, RequesterAnswer *answer) {
     if (!output.empty() && output.back() == '\n') output.pop_back();
     if (request.kind == RequesterString) {
         answer->text = output;
+        return 0;
+    }
+    if (request.kind == RequesterList) {
+        char *end = nullptr;
+        const long index = std::strtol(output.c_str(), &end, 10);
+        answer->ok = end != output.c_str() && index >= 0 && size_t(index) < request.items.size();
+        answer->button = answer->ok ? int32_t(index) : 0;
         return 0;
     }
     size_t start = 0;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 struct ScreenRect {
     int32_t x = 0, y = 0, width = 0, height = 0;
@@ -15,8 +16,9 @@ struct ScreenRect {
 intptr_t QueryBitMapAttr(std::nullptr_t, int32_t attr, ScreenRect *rect = nullptr);
 
 // The program's own screen: windows that open while it is up go full screen in the display mode that fits
-// width x height best. "VISTALOOM.%d" names it. 0, or kErrCannotOpen when no video is available.
-int OpenOwnScreen(int32_t width, int32_t height, int32_t depth);
+// width x height (at that refresh rate, 0 for any) best. "VISTALOOM.%d" names it. 0, or kErrCannotOpen when no
+// video is available.
+int OpenOwnScreen(int32_t width, int32_t height, int32_t depth, int32_t refresh = 0);
 void CloseOwnScreen();
 int OwnScreenOpen();
 inline void ReleaseScreenPens() {}
@@ -31,6 +33,14 @@ HostBitmap *GrabScreenRect(int32_t x, int32_t y, int32_t width, int32_t height, 
 // error code. Null gives the desktop back.
 using ScreenGrabBackend = int (*)(int32_t x, int32_t y, HostBitmap *into);
 void SetScreenGrabBackend(ScreenGrabBackend backend);
+
+struct ScreenMode {
+    int32_t width = 0, height = 0;
+    int32_t refresh = 0; // Hz, 0 when unknown
+};
+// The modes the screen of the program's windows offers, largest first, each size and rate once; the current
+// screen size alone when the driver lists none; empty when no video is available.
+std::vector<ScreenMode> ListScreenModes();
 
 // Brings up SDL's video and event subsystems once; 0, or kErrCannotOpen when they cannot start.
 int EnsureVideo();

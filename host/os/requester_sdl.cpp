@@ -50,9 +50,26 @@ int MessageBox(const RequesterRequest &request, RequesterAnswer *answer) {
     return 0;
 }
 
+// Without zenity a list is a message box of the first few items, one button each, and a cancelling button.
+constexpr size_t kListButtons = 8;
+
+int ListMessageBox(const RequesterRequest &request, RequesterAnswer *answer) {
+    RequesterRequest box = request;
+    box.kind = RequesterEasy;
+    box.buttons.clear();
+    for (size_t i = 0; i < request.items.size() && i < kListButtons; i++) box.buttons += request.items[i] + "|";
+    box.buttons += "Cancel";
+    RequesterAnswer pressed;
+    if (int r = MessageBox(box, &pressed)) return r;
+    answer->ok = pressed.button > 0;
+    answer->button = answer->ok ? pressed.button - 1 : 0;
+    return 0;
+}
+
 } // namespace
 
 int SystemRequesterBackend(const RequesterRequest &request, RequesterAnswer *answer) {
     if (request.kind == RequesterEasy || request.kind == RequesterSystem) return MessageBox(request, answer);
+    if (request.kind == RequesterList && FindZenity().empty()) return ListMessageBox(request, answer);
     return ZenityRequester(request, answer);
 }

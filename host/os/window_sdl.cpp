@@ -21,7 +21,7 @@ namespace {
 
 std::vector<HostWindow *> openWindows;
 bool ownScreenOpen = false;
-int32_t ownScreenWidth = 0, ownScreenHeight = 0;
+int32_t ownScreenWidth = 0, ownScreenHeight = 0, ownScreenRefresh = 0;
 int32_t headlessWidth = 0, headlessHeight = 0; // SetHeadlessScreenSize; 0: kHeadlessScreen*
 // Without a desktop the drivers report 1024x768, which would refuse every full-size display; renders, tests and
 // benchmarks without a desktop get a screen that any display up to 8K fits on.
@@ -226,7 +226,8 @@ int OpenDisplayWindow(HostWindow *window, int activate, const MaskPlane *mask, c
                                                  unsigned(h), flags | SDL_WINDOW_BORDERLESS);
     if (!os->sdl) os->sdl = SDL_CreateWindow(window->title.c_str(), x, y, w, h, flags);
     if (os->sdl && (flags & SDL_WINDOW_FULLSCREEN) && ownScreenOpen) {
-        SDL_DisplayMode want{SDL_PIXELFORMAT_UNKNOWN, ownScreenWidth, ownScreenHeight, 0, nullptr}, got;
+        SDL_DisplayMode want{SDL_PIXELFORMAT_UNKNOWN, ownScreenWidth, ownScreenHeight, ownScreenRefresh, nullptr};
+        SDL_DisplayMode got;
         if (SDL_GetClosestDisplayMode(0, &want, &got)) SDL_SetWindowDisplayMode(os->sdl, &got);
     }
     // Headless drivers get the software renderer: nothing to accelerate, and no GL driver gets loaded.
@@ -537,11 +538,12 @@ intptr_t QueryBitMapAttr(std::nullptr_t, int32_t attr, ScreenRect *rect) {
     }
 }
 
-int OpenOwnScreen(int32_t width, int32_t height, int32_t) {
+int OpenOwnScreen(int32_t width, int32_t height, int32_t, int32_t refresh) {
     if (int r = EnsureVideo()) return r;
     ownScreenOpen = true;
     ownScreenWidth = width;
     ownScreenHeight = height;
+    ownScreenRefresh = refresh;
     return 0;
 }
 

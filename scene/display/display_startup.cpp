@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "host/blit.h"
 #include "host/debug_output.h"
@@ -54,10 +55,24 @@ void DisplayBorders(DisplayRecord *d) {
     d->borderHeight = d->hostWindow->borderVertical;
 }
 
-int SetupDisplay(const DisplayConfig &config, DisplayRecord *d, int32_t *width, int32_t *height, int32_t *depth) {
+// Full screen with a chosen mode asks the user for the mode (*refresh its rate); a cancelled requester gives 1003.
+int SetupDisplay(const DisplayConfig &config, DisplayRecord *d, int mode, int32_t *width, int32_t *height,
+                 int32_t *depth, int32_t *refresh) {
     if (int error = EnsureVideo()) return error;
     ComputeDisplayScreenSize(config, d, width, height);
     *depth = config.screenDepth == -1 ? ScreenDepth() : config.screenDepth;
+    *refresh = 0;
+    if (mode == kDisplayModeFullScreenChosen) {
+        // A screen that lists no modes has nothing to choose from: its best fit is taken.
+        const std::vector<ScreenMode> modes = ListScreenModes();
+        ScreenMode chosen;
+        if (!modes.empty()) {
+            if (int error = ShowScreenModeRequester(d->title, modes, &chosen)) return error;
+            *width = chosen.width;
+            *height = chosen.height;
+            *refresh = chosen.refresh;
+        }
+    }
     return 0;
 }
 
@@ -270,10 +285,10 @@ int OpenFirstDisplay(VMState *vm, DisplayConfig *c, StartupConfig *) {
             if (mode == kDisplayModeFakeFullScreen) mode = kDisplayModeWindow;
         }
     }
-    int32_t width = 0, height = 0, depth = 0;
-    if (int error = SetupDisplay(*c, first, &width, &height, &depth)) return error;
+    int32_t width = 0, height = 0, depth = 0, refresh = 0;
+    if (int error = SetupDisplay(*c, first, mode, &width, &height, &depth, &refresh)) return error;
     if (mode != kDisplayModeWindow) {
-        if (int error = OpenOwnScreen(width, height, depth)) return error;
+        if (int error = OpenOwnScreen(width, height, depth, refresh)) return error;
         OwnScreenFlag = 1;
     }
     PrintConsoleMessage("Preparing display", nullptr, 1);

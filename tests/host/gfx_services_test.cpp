@@ -12,6 +12,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -200,6 +203,28 @@ TEST_F(GfxRequester, RequesterActiveWhileShown) {
     });
     EXPECT_EQ(ShowEasyRequester("", "", "OK", 0), 1);
     EXPECT_EQ(RequesterActive.load(), 0);
+}
+
+// A stand-in zenity that picks "1280 x 720" by the index it was given with it, or cancels for the title "no".
+TEST(GfxRequesterZenity, ListAnswersTheChosenIndexOrCancels) {
+    char dir[] = "/tmp/vl-zenity-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string program = std::string(dir) + "/zenity", path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    std::ofstream(program) << "#!/bin/sh\n[ \"$1\" = --title=no ] && exit 1\n"
+                              "i=; for a; do [ \"$a\" = \"1280 x 720\" ] && echo $i; i=$a; done\n";
+    chmod(program.c_str(), 0755);
+    setenv("PATH", dir, 1);
+    RequesterRequest request;
+    request.kind = RequesterList;
+    request.items = {"640 x 480", "1280 x 720"};
+    RequesterAnswer answer;
+    EXPECT_EQ(ZenityRequester(request, &answer), 0);
+    EXPECT_TRUE(answer.ok && answer.button == 1);
+    request.title = "no";
+    EXPECT_EQ(ZenityRequester(request, &answer), 0);
+    EXPECT_FALSE(answer.ok);
+    setenv("PATH", path.c_str(), 1);
+    std::filesystem::remove_all(dir);
 }
 
 TEST(GfxRequesterZenity, MissingZenityIsAClearError) {

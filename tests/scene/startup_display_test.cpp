@@ -22,7 +22,15 @@ void CaptureDebug(const char *bytes, size_t length) { CapturedDebug.append(bytes
 void IgnoreConsole(const char *, size_t) {}
 
 std::string RequesterAnswerText;
+int ModeChoice = -1; // the screen mode picked from the list, -1 to cancel
+std::vector<std::string> ModesShown;
 int ScriptedRequester(const RequesterRequest &request, RequesterAnswer *answer) {
+    if (request.kind == RequesterList) {
+        ModesShown = request.items;
+        answer->ok = ModeChoice >= 0;
+        answer->button = ModeChoice;
+        return 0;
+    }
     // Buttons answer 1, 2, ... from the left and 0 for the rightmost.
     const std::string buttons = request.buttons;
     int index = 0;
@@ -195,6 +203,29 @@ TEST_F(StartupTest, AskingForFullScreenMakesABlackBackfillBehindABorderlessDispl
     EXPECT_EQ(scenetest::Pixel(backfill->firstBitmap, 0, 0), 0u);
     EXPECT_EQ(backfill->state, DISPSTATE_OPEN);
     EXPECT_EQ(CurrentDisplay, d);
+}
+
+TEST_F(StartupTest, ManualSelectOpensTheScreenInTheModeTheUserPicks) {
+    ASSERT_EQ(SetHeadlessScreenSize(320, 200), 0); // the headless driver's one mode
+    DisplayRecord *d = Make(1, Options{{"width", 30.0}, {"height", 20.0}});
+    config.mode = kDisplayModeAsk;
+    config.screenWidth = config.screenHeight = -1; // best fit would make the screen the display's size
+    RequesterAnswerText = "Full screen (manual select)";
+    ModeChoice = 0;
+    SetRequesterBackend(ScriptedRequester);
+    ASSERT_EQ(Start(), 0);
+    EXPECT_EQ(ModesShown, std::vector<std::string>{"320 x 200"});
+    EXPECT_EQ(OwnScreenFlag * ScreenWidth() * ScreenHeight(), 320 * 200);
+    EXPECT_EQ(CurrentDisplay, d);
+}
+
+TEST_F(StartupTest, CancelledScreenModeRequesterEndsTheStartUpAsAUserAbort) {
+    Make(1, Options{{"width", 30.0}, {"height", 20.0}});
+    config.mode = kDisplayModeFullScreenChosen;
+    ModeChoice = -1;
+    SetRequesterBackend(ScriptedRequester);
+    EXPECT_EQ(Start(), kErrUserAbort);
+    EXPECT_EQ(OwnScreenFlag, 0);
 }
 
 TEST_F(StartupTest, RebuildsRunInOrderAndTheFirstErrorStops) {
