@@ -174,6 +174,20 @@ struct SpanWriter {
         for (int64_t y = y0; y < y1; ++y) Write(int32_t(y), int32_t(x0), int32_t(x1 - x0), nullptr);
     }
 
+    // A covered run of the mask as WriteMaskPixel would write it pixel by pixel, a byte at a time.
+    void MaskRun(uint8_t *row, int32_t x, int32_t n) const {
+        if (o.maskMode == TemplateMaskAnd) return; // only uncovered pixels clear
+        const auto apply = [mode = o.maskMode](uint8_t &byte, uint8_t bits) {
+            if (mode == TemplateMaskClear) byte = uint8_t(byte & ~bits);
+            else if (mode == TemplateMaskXor) byte = uint8_t(byte ^ bits);
+            else byte = uint8_t(byte | bits);
+        };
+        const int32_t end = x + n;
+        for (; x < end && (x & 7); ++x) apply(row[x >> 3], uint8_t(0x80 >> (x & 7)));
+        for (; end - x >= 8; x += 8) apply(row[x >> 3], 0xFF);
+        for (; x < end; ++x) apply(row[x >> 3], uint8_t(0x80 >> (x & 7)));
+    }
+
     void Write(int32_t y, int32_t x, int32_t n, const uint8_t *coverage) {
         if (solid && gradient) {
             if (colors.size() < size_t(n)) colors.resize(size_t(n));
@@ -183,8 +197,12 @@ struct SpanWriter {
             if (!coverage && opacity == 255) solid(pixels, y, x, n, rgb);
             else blend(pixels, y, x, n, rgb, opacity, coverage);
         }
-        if (o.mask && o.mask->bits)
-            for (int32_t i = 0; i < n; ++i) WriteMaskPixel(o.mask, o.maskMode, x + i, y, !coverage || coverage[i] >= 128);
+        if (o.mask && o.mask->bits) {
+            if (coverage)
+                for (int32_t i = 0; i < n; ++i) WriteMaskPixel(o.mask, o.maskMode, x + i, y, coverage[i] >= 128);
+            else
+                MaskRun(o.mask->bits + ptrdiff_t(y) * o.mask->bytesPerRow, x, n);
+        }
         if (o.alpha && o.alpha->bytes)
             for (int32_t i = 0; i < n; ++i) WriteAlphaPixel(o.alpha, o.alphaLevel, x + i, y, coverage ? coverage[i] : 255);
     }
@@ -210,11 +228,21 @@ void EllipseRuns(const ShapeRecord &s, int32_t bw, int64_t j0, int64_t j1, SpanW
     const EllipseArea e(s);
     const ArcSector sector(s);
     const bool arc = s.kind == ObjectKindArc && sector.span < 360;
+    const int32_t a = (bw - 1) / 2; // the box is 2a + 1 wide
     for (int64_t j = j0; j < j1; ++j) {
-        const double v = (double(j) + 0.5 - e.cy) / e.ry;
-        const double half = v * v < 1 ? e.rx * std::sqrt(1 - v * v) : 0;
-        int32_t l = int32_t(std::ceil(e.cx - half - 0.5)), r = int32_t(std::floor(e.cx + half - 0.5));
-        if (!FixRun(&l, &r, bw, [&](int32_t i) { return e.Inside(i, int32_t(j)); })) continue;
+        const double v = (double(j) + 0.5 - e.cy) / e.ry, vv = v * v;
+        const double half = vv < 1 ? e.rx * std::sqrt(1 - vv) : 0;
+        // EllipseArea::Inside with the row's share worked out once. Columns i and 2a - i lie the same exact
+        // distance either side of the centre column a, so the run is found from its left end alone.
+        const auto inside = [&](int32_t i) {
+            const double u = (i + 0.5 - e.cx) / e.rx;
+            return u * u + vv <= 1.0;
+        };
+        int32_t l = std::clamp(int32_t(std::ceil(e.cx - half - 0.5)), 0, a);
+        while (l > 0 && inside(l - 1)) --l;
+        while (l <= a && !inside(l)) ++l;
+        if (l > a) continue;
+        const int32_t r = 2 * a - l;
         if (!arc) {
             w.Run(j, l, r - l + 1, nullptr);
             continue;

@@ -72,7 +72,7 @@ ShapeOutput BitmapShapeOutput(HostBitmap *bitmap);
 // Returns what RenderShapeImage returns (nothing drawn on an error).
 int DrawShape(const ShapeRecord &shape, int32_t x, int32_t y, const DisplayTransform *transform,
               const ShapeOutput &output);
-// The same through RenderShapeImage only: the generic path, and the oracle of the fast one.
+// The same through the generic renderer only: the oracle of the span path and of RenderShapeImage's own.
 int DrawShapeGeneric(const ShapeRecord &shape, int32_t x, int32_t y, const DisplayTransform *transform,
                      const ShapeOutput &output);
 // True when DrawShape takes the span path for this shape.

@@ -3,7 +3,8 @@
 // the same kind of pixels: RGB24 is our 0x00RRGGBB word), pixman for filled boxes. Before timing, each pair draws
 // one shape on its own and the two pictures are compared, so that a fast wrong rasteriser cannot win. After the
 // Google Benchmark cases, prints each case as shapes per second and as a ratio to its peer (medians of 5
-// single-threaded runs) beside its target.
+// single-threaded runs) beside its target. Shape layers are timed beside brush layers of the same image on a
+// display with layers on (AddShapeLayer against DisplayImageObjectLayer, as Box and DisplayBrush make them).
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 #include <pixman.h>
@@ -21,6 +22,12 @@
 #include "host/bitmap.h"
 #include "imaging/graphics_library.h"
 #include "imaging/shapes.h"
+#include "runtime/app/command.h"
+#include "scene/display/display_list.h"
+#include "scene/images/bgpic.h"
+#include "scene/images/brush.h"
+#include "scene/images/scene_objects.h"
+#include "scene/layers/layers.h"
 #include "../bench_machine.h"
 
 namespace {
@@ -244,6 +251,149 @@ double MedianMicros(const std::function<void()> &op) {
     return vl::bench::Median(runs);
 }
 
+// ---- Layers ------------------------------------------------------------------------------------------------
+
+// A 640x480 display with layers on (never opened) and one brush per layer case holding the shape's own image.
+struct LayerScene {
+    VMState *vm = nullptr;
+    DisplayRecord *display = nullptr;
+    BGPic *picture = nullptr;
+    bool ok = false;
+};
+
+struct LayerCase {
+    std::string name;
+    ShapeRecord shape;
+    int32_t brush; // the brush of the same image
+    int32_t boxW, boxH;
+};
+
+std::vector<LayerCase> LayerCases() {
+    ShapeRecord box = Filled(ObjectKindBox, false);
+    box.sizeX = 64, box.sizeY = 48;
+    ShapeRecord circle = Filled(ObjectKindCircle, false);
+    circle.radiusX = 32;
+    return {{"box layer 64x48", box, 1, 64, 48}, {"circle layer r=32", circle, 2, 65, 65}};
+}
+
+std::vector<LayerCase> &AllLayerCases() {
+    static std::vector<LayerCase> cases = LayerCases();
+    return cases;
+}
+
+LayerScene &Layers() {
+    static LayerScene scene = [] {
+        LayerScene s;
+        s.vm = NewVMState();
+        InitRuntimeSupport(s.vm);
+        InstallLayerHooks();
+        HostBitmap *background = AllocHostBitmap(kWidth, kHeight);
+        std::memset(background->pixels, 0, HostBitmapStride(background) * size_t(kHeight));
+        if (CreateBGPicRecord(ObjectId{1, nullptr}, kBGPicPicture, kWidth, kHeight, kWidth, nullptr, background, nullptr,
+                              -1, nullptr, nullptr, nullptr, nullptr, &s.picture) != 0)
+            return s;
+        auto *d = new DisplayRecord;
+        d->id = ObjectId{1, nullptr};
+        d->picture = s.picture;
+        d->width = kWidth;
+        d->height = kHeight;
+        if (CopyBGPicToDisplayBitmaps(d, s.picture, 1) != 0) return s;
+        InsertDisplay(d);
+        CurrentDisplay = d;
+        CurrentBGPic = s.picture;
+        if (EnableDisplayLayers(d) != 0) return s;
+        for (const LayerCase &c : AllLayerCases()) {
+            ImageTriple image;
+            int32_t ox = 0, oy = 0;
+            if (RenderShapeImage(c.shape, nullptr, &image, &ox, &oy) != 0 || ox || oy) return s;
+            if (AddBrushRecord(ObjectId{c.brush, nullptr}, kBrushBitmap, image.width, image.height, image.width, nullptr,
+                               image.bitmap, -1, image.mask, image.alpha, nullptr) != 0)
+                return s;
+        }
+        s.display = d;
+        s.ok = true;
+        return s;
+    }();
+    return scene;
+}
+
+// Takes every layer off and clears the composed display, untimed between runs.
+void ClearLayers(LayerScene &s) {
+    FreeBGPicLayers(s.display, s.picture, 1, 0);
+    HostBitmap *shown = s.display->secondBitmap ? s.display->secondBitmap : s.display->firstBitmap;
+    std::memset(shown->pixels, 0, HostBitmapStride(shown) * size_t(shown->height));
+}
+
+HostBitmap *Composed(LayerScene &s) { return s.display->secondBitmap ? s.display->secondBitmap : s.display->firstBitmap; }
+
+int AddShapeLayers(LayerScene &s, const LayerCase &c, const std::vector<Place> &places) {
+    for (const Place &p : places)
+        if (int error = AddShapeLayer(s.vm, c.shape.kind, CopyShapeRecord(&c.shape), p.x, p.y, c.boxW, c.boxH,
+                                      DisplayTransform{}, LayerOptions{}))
+            return error;
+    return 0;
+}
+
+int AddBrushLayers(LayerScene &s, const LayerCase &c, const std::vector<Place> &places) {
+    for (const Place &p : places)
+        if (int error = DisplayImageObjectLayer(s.vm, ObjectKindBrush, ObjectId{c.brush, nullptr}, 0, 0, p.x, p.y, c.boxW,
+                                                c.boxH, DisplayTransform{}, LayerOptions{}))
+            return error;
+    return 0;
+}
+
+// Both layers of one case, each alone on the cleared display, must show the same pixels.
+bool SameLayerWork(const LayerCase &c, std::string *report) {
+    LayerScene &s = Layers();
+    if (!s.ok) {
+        *report = c.name + ": the display could not be set up";
+        return false;
+    }
+    std::vector<uint32_t> shown[2];
+    for (int side = 0; side < 2; ++side) {
+        ClearLayers(s);
+        const int error = side ? AddBrushLayers(s, c, {{40, 30}}) : AddShapeLayers(s, c, {{40, 30}});
+        if (error) {
+            *report = c.name + ": error " + std::to_string(error);
+            return false;
+        }
+        const HostBitmap *b = Composed(s);
+        for (int32_t y = 0; y < kHeight; ++y) shown[side].insert(shown[side].end(), HostBitmapRow32(b, y), HostBitmapRow32(b, y) + kWidth);
+    }
+    ClearLayers(s);
+    int64_t covered = 0, differing = 0;
+    for (size_t i = 0; i < shown[0].size(); ++i) {
+        covered += (shown[0][i] | shown[1][i]) & 0xFFFFFF ? 1 : 0;
+        differing += (shown[0][i] ^ shown[1][i]) & 0xFFFFFF ? 1 : 0;
+    }
+    char line[200];
+    std::snprintf(line, sizeof line, "%-22s %6lld pixels, %5lld differ", c.name.c_str(), (long long)covered,
+                  (long long)differing);
+    *report = line;
+    return covered > 0 && differing == 0;
+}
+
+// Median over 5 runs of the processor time of adding one call's layers, in microseconds; taking them off again
+// is not timed.
+double MedianLayerMicros(const std::function<int()> &add) {
+    LayerScene &s = Layers();
+    std::vector<double> runs;
+    for (int r = 0; r < 5; r++) {
+        int calls = 0;
+        double spent = 0;
+        do {
+            ClearLayers(s);
+            const double start = ThreadMicros();
+            add();
+            spent += ThreadMicros() - start;
+            ++calls;
+        } while (spent < 100000);
+        runs.push_back(spent / calls);
+    }
+    ClearLayers(s);
+    return vl::bench::Median(runs);
+}
+
 std::vector<Case> &AllCases() {
     static std::vector<Case> cases = Cases();
     return cases;
@@ -265,6 +415,12 @@ int main(int argc, char **argv) {
         std::printf("same work %s: %s\n", ok ? "ok  " : "FAIL", report.c_str());
         same = same && ok;
     }
+    for (const LayerCase &c : AllLayerCases()) {
+        std::string report;
+        const bool ok = SameLayerWork(c, &report);
+        std::printf("same work %s: %s\n", ok ? "ok  " : "FAIL", report.c_str());
+        same = same && ok;
+    }
     if (!same) {
         std::printf("the pairs do not draw the same thing: no timing\n");
         return 1;
@@ -280,6 +436,27 @@ int main(int argc, char **argv) {
             state.SetItemsProcessed(int64_t(state.iterations()) * kShapesPerCall);
         })->Unit(benchmark::kMicrosecond);
     }
+    for (const LayerCase &c : AllLayerCases()) {
+        const std::vector<Place> places = Places(c.boxW, c.boxH);
+        benchmark::RegisterBenchmark(("ours/" + c.name).c_str(), [&c, places](benchmark::State &state) {
+            for (auto _ : state) {
+                state.PauseTiming();
+                ClearLayers(Layers());
+                state.ResumeTiming();
+                AddShapeLayers(Layers(), c, places);
+            }
+            state.SetItemsProcessed(int64_t(state.iterations()) * kShapesPerCall);
+        })->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("peer/" + c.name).c_str(), [&c, places](benchmark::State &state) {
+            for (auto _ : state) {
+                state.PauseTiming();
+                ClearLayers(Layers());
+                state.ResumeTiming();
+                AddBrushLayers(Layers(), c, places);
+            }
+            state.SetItemsProcessed(int64_t(state.iterations()) * kShapesPerCall);
+        })->Unit(benchmark::kMicrosecond);
+    }
     benchmark::RunSpecifiedBenchmarks();
     std::printf("%-22s %14s %14s %-22s %7s %7s\n", "case", "ours/s", "peer/s", "peer", "ratio", "target");
     for (const Case &c : AllCases()) {
@@ -289,6 +466,14 @@ int main(int argc, char **argv) {
         const double peer = MedianMicros([&] { DrawPeer(c, Shared(), places); });
         std::printf("%-22s %14.0f %14.0f %-22s %6.2fx %6.2fx %s\n", c.name.c_str(), kShapesPerCall * 1e6 / ours,
                     kShapesPerCall * 1e6 / peer, c.peerName, peer / ours, c.target, peer / ours >= c.target ? "met" : "short");
+    }
+    for (const LayerCase &c : AllLayerCases()) {
+        if (!std::regex_search("ours/" + c.name, filter) && !std::regex_search("peer/" + c.name, filter)) continue;
+        const std::vector<Place> places = Places(c.boxW, c.boxH);
+        const double ours = MedianLayerMicros([&] { return AddShapeLayers(Layers(), c, places); });
+        const double peer = MedianLayerMicros([&] { return AddBrushLayers(Layers(), c, places); });
+        std::printf("%-22s %14.0f %14.0f %-22s %6.2fx %6.2fx %s\n", c.name.c_str(), kShapesPerCall * 1e6 / ours,
+                    kShapesPerCall * 1e6 / peer, "brush layers", peer / ours, 0.5, peer / ours >= 0.5 ? "met" : "short");
     }
     benchmark::Shutdown();
     return 0;

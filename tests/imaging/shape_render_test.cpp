@@ -147,6 +147,26 @@ TEST(ShapeSpans, DrawExactlyWhatTheGenericRendererDraws) {
     FreeMaskPlane(region.mask);
 }
 
+TEST(ShapeSpans, RenderOpaqueAliasedImagesAsTheGenericRendererDraws) {
+    for (const ShapeRecord &s : PlainShapes()) {
+        if (s.style.Antialias() || (s.color >> 24)) continue;
+        ImageTriple image;
+        int32_t ox = 0, oy = 0;
+        ASSERT_EQ(RenderShapeImage(s, nullptr, &image, &ox, &oy), 0);
+        ASSERT_TRUE(image.mask && !image.alpha) << s.kind;
+        HostBitmap *fast = Background(64, 64, PixelFormatARGB32, 7), *slow = Background(64, 64, PixelFormatARGB32, 7);
+        ASSERT_TRUE(4 + ox >= 0 && 3 + oy >= 0 && 4 + ox + image.width <= 64 && 3 + oy + image.height <= 64) << s.kind;
+        ASSERT_EQ(DrawShapeGeneric(s, 4, 3, nullptr, BitmapShapeOutput(slow)), 0);
+        for (int32_t j = 0; j < image.height; ++j)
+            for (int32_t i = 0; i < image.width; ++i)
+                if (MaskBit(image.mask, i, j)) HostBitmapRow32(fast, 3 + oy + j)[4 + ox + i] = HostBitmapRow32(image.bitmap, j)[i];
+        EXPECT_EQ(FirstDifference(fast, slow), "") << "kind " << s.kind << " thickness " << s.thickness;
+        FreeImageTriple(&image);
+        FreeHostBitmap(fast);
+        FreeHostBitmap(slow);
+    }
+}
+
 // The alpha plane of an antialiased shape rendered on its own, summed.
 double CoveredArea(const ShapeRecord &s) {
     ImageTriple t;
