@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct PatternBuffer;
@@ -47,12 +48,22 @@ struct TreeCallback {
     void *context = nullptr;
 };
 
-// The names of a directory's files and subdirectories, in byte order when sorted is set (the script's Sort order
-// for distinct names), else in the file system's order. A link counts as what it points to, a dangling link as a
+// The names of a directory's files and subdirectories, all in one buffer.
+struct DirectoryNames {
+    struct Name {
+        uint64_t key; // the first eight bytes, big-endian and zero-padded: most comparisons end here
+        uint32_t offset, length;
+    };
+    std::string bytes;
+    std::vector<Name> files, directories;
+    std::string_view Text(const Name &name) const { return std::string_view(bytes).substr(name.offset, name.length); }
+};
+
+// Lists a directory in one pass over its entries, in byte order when sorted is set (the script's Sort order for
+// distinct names), else in the file system's order. A link counts as what it points to, a dangling link as a
 // file; only links and entries of unknown type are examined. 0, kErrLockFailed "Error locking %s!" when the path does
 // not exist, kErrNotADirectory when it is no directory.
-int ListDirectory(const char *path, bool sorted, std::vector<std::string> *files,
-                  std::vector<std::string> *directories);
+int ListDirectory(const char *path, bool sorted, DirectoryNames *out);
 
 // Creates path and every missing parent. 0, or kErrCreateDirectory naming the prefix that is not a directory or
 // cannot be made.

@@ -46,9 +46,9 @@ size_t DirectoryArg(VMState *vm, int n) {
 }
 
 // Names at 0.., then "" after the last one: Sort and the scripts' loops stop there.
-void StoreNames(VMState *vm, int table, const std::vector<std::string> &names) {
+void StoreNames(VMState *vm, int table, const DirectoryNames &listing, const std::vector<DirectoryNames::Name> &names) {
     for (size_t i = 0; i < names.size(); ++i) {
-        PushStringLen(vm, names[i].data(), names[i].size());
+        PushStringLen(vm, listing.bytes.data() + names[i].offset, names[i].length);
         RawSetIndex(vm, table, static_cast<int64_t>(i));
     }
     PushString(vm, "");
@@ -85,12 +85,12 @@ int CmdReadDirectory(VMState *vm) {
     CheckTableArg(vm, 2);
     CheckTableArg(vm, 3);
     bool sorted = OptNumberArg(vm, 4, 1) != 0;
-    std::vector<std::string> files, directories;
-    if (int error = ListDirectory(path, sorted, &files, &directories)) return error;
-    StoreNames(vm, 2, files);
-    StoreNames(vm, 3, directories);
-    PushNumber(vm, static_cast<double>(files.size()));
-    PushNumber(vm, static_cast<double>(directories.size()));
+    DirectoryNames listing;
+    if (int error = ListDirectory(path, sorted, &listing)) return error;
+    StoreNames(vm, 2, listing, listing.files);
+    StoreNames(vm, 3, listing, listing.directories);
+    PushNumber(vm, static_cast<double>(listing.files.size()));
+    PushNumber(vm, static_cast<double>(listing.directories.size()));
     return 2;
 }
 

@@ -88,7 +88,8 @@ WRONG_USAGE = "Wrong usage/parameters for this command!"
 # ---- Listing -------------------------------------------------------------------------------------------------
 def test_listing():
     cwd = group("listing")
-    sh("mkdir -p d/z d/y e empty && touch d/b.txt d/a.txt d/ümlaut.txt && ln -s a.txt d/lf && ln -s z d/ld && "
+    sh("mkdir -p d/z d/y e empty && touch d/b.txt d/a.txt d/ümlaut.txt d/longname_b d/longname_a d/longnam d/longname && "
+       "ln -s a.txt d/lf && ln -s z d/ld && "
        "ln -s nowhere d/dang && mkfifo d/pipe && touch -d '2007-03-09 14:03:05' d/a.txt && "
        "touch -d '1975-06-01 08:00:00' d/b.txt && touch e/only", cwd)
     out = play("""
@@ -124,22 +125,23 @@ CloseDirectory(1)
 Local a = GetFileAttributes("d/z")
 DebugPrint(a.type, a.size, a.path)
 """, cwd)
-    files = ["a.txt", "b.txt", "dang", "lf", "pipe", "ümlaut.txt", ""]
-    check("sorted listing", out[:11], ["6 3"] + ["[%s]" % n for n in files] + ["[ld]", "[y]", "[z]"])
-    check("listing end marker", out[11], "[]")
-    check("unsorted listing", out[12], "6 3 [] []")
-    check("empty directory", out[13], "0 0 [] []")
+    # Names that agree in their first eight bytes, and one that is a prefix of another.
+    files = ["a.txt", "b.txt", "dang", "lf", "longnam", "longname", "longname_a", "longname_b", "pipe", "ümlaut.txt", ""]
+    check("sorted listing", out[:15], ["10 3"] + ["[%s]" % n for n in files] + ["[ld]", "[y]", "[z]"])
+    check("listing end marker", out[15], "[]")
+    check("unsorted listing", out[16], "10 3 [] []")
+    check("empty directory", out[17], "0 0 [] []")
     link, z = os.lstat(os.path.join(cwd, "d/dang")), os.path.join(cwd, "d/z")
-    check("entries", out[14:18], [
+    check("entries", out[18:22], [
         "a.txt 0 0 %d 09-Mar-2007 14:03:05 []" % flags_of(os.path.join(cwd, "d/a.txt")),
         "b.txt 0 0 %d 01-Jun-1975 08:00:00 []" % flags_of(os.path.join(cwd, "d/b.txt")),
         "dang 0 7 %d %s []" % (0x7e0f, date_text(link.st_mtime)),  # a dangling link: a file, all mode bits
         "ld 1 Nil %d %s []" % (flags_of(z), date_text(os.stat(z).st_mtime)),
     ])
-    check("finished scan", out[18], "1 1")
-    check("reopened number", out[19], "only")
-    check("automatic handle", out[20], "only 1")
-    check("directory attributes", out[21], "1 Nil " + os.path.join(cwd, "d/z"))
+    check("finished scan", out[22], "1 1")
+    check("reopened number", out[23], "only")
+    check("automatic handle", out[24], "only 1")
+    check("directory attributes", out[25], "1 Nil " + os.path.join(cwd, "d/z"))
     run_errors(cwd, [
         ("ReadDirectory of a file", 'ReadDirectory("d/a.txt", {}, {})', "d/a.txt is not a directory!"),
         ("ReadDirectory of nothing", 'ReadDirectory("none", {}, {})', "Error locking none!"),
