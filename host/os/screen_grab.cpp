@@ -1,6 +1,6 @@
-// Reading the desktop's pixels: the X11 root window through libX11, on Wayland the desktop portal's screenshot
-// (host/os/screen_grab_portal.cpp). Both libraries are opened at the first grab, so a player that never reads
-// the screen never loads them.
+// Reading the desktop's pixels: the X11 root window through libX11, on Wayland the desktop portal's
+// screenshot (host/os/screen_grab_portal.cpp). Both libraries are opened at the first grab, so a player that
+// never reads the screen never loads them.
 #include "host/os/screen_grab.h"
 
 #include "host/screen.h"
@@ -8,7 +8,9 @@
 
 #include <SDL.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/XShm.h>
 #include <dlfcn.h>
+#include <sys/shm.h>
 
 #include <algorithm>
 #include <bit>
@@ -31,6 +33,16 @@ struct X11Api {
     decltype(&XSync) sync = nullptr;
 };
 
+// The MIT-SHM extension: the server writes the pixels into memory shared with us instead of sending them.
+struct ShmApi {
+    bool loaded = false;
+    decltype(&XShmQueryExtension) query = nullptr;
+    decltype(&XShmCreateImage) createImage = nullptr;
+    decltype(&XShmAttach) attach = nullptr;
+    decltype(&XShmDetach) detach = nullptr;
+    decltype(&XShmGetImage) getImage = nullptr;
+};
+
 template <typename F> bool Bind(void *lib, const char *name, F *out) {
     *out = reinterpret_cast<F>(dlsym(lib, name));
     return *out != nullptr;
@@ -43,10 +55,24 @@ const X11Api *LoadX11() {
     tried = true;
     void *lib = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
     if (!lib) return nullptr;
-    api.loaded = Bind(lib, "XOpenDisplay", &api.openDisplay) && Bind(lib, "XCloseDisplay", &api.closeDisplay) &&
-                 Bind(lib, "XDefaultRootWindow", &api.defaultRoot) &&
-                 Bind(lib, "XGetWindowAttributes", &api.windowAttributes) && Bind(lib, "XGetImage", &api.getImage) &&
-                 Bind(lib, "XSetErrorHandler", &api.setErrorHandler) && Bind(lib, "XSync", &api.sync);
+    api.loaded =
+        Bind(lib, "XOpenDisplay", &api.openDisplay) && Bind(lib, "XCloseDisplay", &api.closeDisplay) &&
+        Bind(lib, "XDefaultRootWindow", &api.defaultRoot) &&
+        Bind(lib, "XGetWindowAttributes", &api.windowAttributes) && Bind(lib, "XGetImage", &api.getImage) &&
+        Bind(lib, "XSetErrorHandler", &api.setErrorHandler) && Bind(lib, "XSync", &api.sync);
+    return api.loaded ? &api : nullptr;
+}
+
+const ShmApi *LoadShm() {
+    static ShmApi api;
+    static bool tried = false;
+    if (tried) return api.loaded ? &api : nullptr;
+    tried = true;
+    void *lib = dlopen("libXext.so.6", RTLD_NOW | RTLD_LOCAL);
+    if (!lib) return nullptr;
+    api.loaded = Bind(lib, "XShmQueryExtension", &api.query) &&
+                 Bind(lib, "XShmCreateImage", &api.createImage) && Bind(lib, "XShmAttach", &api.attach) &&
+                 Bind(lib, "XShmDetach", &api.detach) && Bind(lib, "XShmGetImage", &api.getImage);
     return api.loaded ? &api : nullptr;
 }
 
@@ -69,12 +95,15 @@ uint32_t Channel(unsigned long pixel, unsigned long mask) {
 
 void CopyImage(XImage *image, HostBitmap *into, int32_t toX, int32_t toY) {
     const bool plain32 = image->bits_per_pixel == 32 && image->byte_order == LSBFirst &&
-                         image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 && image->blue_mask == 0xFF;
+                         image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 &&
+                         image->blue_mask == 0xFF;
     for (int y = 0; y < image->height; y++) {
         uint32_t *row = HostBitmapRow32(into, toY + y) + toX;
         if (plain32) {
-            const auto *from = reinterpret_cast<const uint32_t *>(image->data + ptrdiff_t(y) * image->bytes_per_line);
-            for (int x = 0; x < image->width; x++) row[x] = from[x] & 0xFFFFFF;
+            const auto *from =
+                reinterpret_cast<const uint32_t *>(image->data + ptrdiff_t(y) * image->bytes_per_line);
+            for (int x = 0; x < image->width; x++)
+                row[x] = from[x] & 0xFFFFFF;
             continue;
         }
         for (int x = 0; x < image->width; x++) {
@@ -83,6 +112,49 @@ void CopyImage(XImage *image, HostBitmap *into, int32_t toX, int32_t toY) {
                      Channel(p, image->blue_mask);
         }
     }
+}
+
+// Runs requests with the error handler that notes failures; true when none failed.
+template <typename F> bool Checked(const X11Api *x11, Display *display, F requests) {
+    x11->sync(display, False);
+    xRequestFailed = 0;
+    auto previous = x11->setErrorHandler(NoteXError);
+    requests();
+    x11->sync(display, False);
+    x11->setErrorHandler(previous);
+    return !xRequestFailed;
+}
+
+// The root window's rectangle through shared memory, copied into the bitmap; false when the extension is
+// missing or the server cannot share memory with us (a remote display), so that the plain request is tried.
+bool ReadRootShared(const X11Api *x11, Display *display, Window root, const XWindowAttributes &attributes,
+                    int32_t x, int32_t y, int32_t width, int32_t height, HostBitmap *into) {
+    const ShmApi *shm = LoadShm();
+    if (!shm || !shm->query(display)) return false;
+    XShmSegmentInfo segment{};
+    XImage *image = shm->createImage(display, attributes.visual, unsigned(attributes.depth), ZPixmap, nullptr,
+                                     &segment, unsigned(width), unsigned(height));
+    if (!image) return false;
+    bool read = false;
+    segment.shmid =
+        shmget(IPC_PRIVATE, size_t(image->bytes_per_line) * size_t(image->height), IPC_CREAT | 0600);
+    if (segment.shmid >= 0) {
+        segment.shmaddr = image->data = static_cast<char *>(shmat(segment.shmid, nullptr, 0));
+        if (segment.shmaddr != reinterpret_cast<char *>(-1)) {
+            segment.readOnly = False;
+            if (Checked(x11, display, [&] { shm->attach(display, &segment); })) {
+                read = Checked(x11, display, [&] { shm->getImage(display, root, image, x, y, AllPlanes); }) &&
+                       image->red_mask && image->green_mask && image->blue_mask;
+                if (read) CopyImage(image, into, 0, 0);
+                Checked(x11, display, [&] { shm->detach(display, &segment); });
+            }
+            shmdt(segment.shmaddr);
+        }
+        shmctl(segment.shmid, IPC_RMID, nullptr);
+    }
+    image->data = nullptr; // the segment is not the image's to free
+    image->f.destroy_image(image);
+    return read;
 }
 
 int Unreadable(const std::string &why) {
@@ -114,14 +186,14 @@ int GrabX11Screen(int32_t x, int32_t y, HostBitmap *into) {
         // Outside the root window there are no pixels: that part stays black.
         const int32_t width = std::min(into->width, attributes.width - x);
         const int32_t height = std::min(into->height, attributes.height - y);
-        if (width > 0 && height > 0) {
-            x11->sync(display, False);
-            xRequestFailed = 0;
-            auto previous = x11->setErrorHandler(NoteXError);
-            XImage *image = x11->getImage(display, root, x, y, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
-            x11->sync(display, False);
-            x11->setErrorHandler(previous);
-            if (!image || xRequestFailed) {
+        if (width > 0 && height > 0 &&
+            !ReadRootShared(x11, display, root, attributes, x, y, width, height, into)) {
+            XImage *image = nullptr;
+            const bool sent = Checked(x11, display, [&] {
+                image =
+                    x11->getImage(display, root, x, y, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
+            });
+            if (!image || !sent) {
                 result = Unreadable("the X11 server refused to give the root window's pixels");
             } else if (!image->red_mask || !image->green_mask || !image->blue_mask) {
                 result = Unreadable("the X11 screen has no true-colour pixels");
@@ -135,7 +207,9 @@ int GrabX11Screen(int32_t x, int32_t y, HostBitmap *into) {
     return result;
 }
 
-void SetScreenGrabBackend(ScreenGrabBackend backend) { grabBackend = backend; }
+void SetScreenGrabBackend(ScreenGrabBackend backend) {
+    grabBackend = backend;
+}
 
 HostBitmap *GrabScreenRect(int32_t x, int32_t y, int32_t width, int32_t height, int, int *error) {
     int dummy = 0;

@@ -1,6 +1,6 @@
 // The screen of a Wayland desktop: only the compositor may read it, so the desktop portal is asked for a
-// screenshot over the session bus (GIO's GDBus, opened at the first grab) and the picture file it names is read
-// with the picture loader.
+// screenshot over the session bus (GIO's GDBus, opened at the first grab) and the picture file it names is
+// read with the picture loader.
 #include "host/os/screen_grab.h"
 
 #include "host/memory.h"
@@ -8,8 +8,8 @@
 #include "runtime/app/errors.h"
 
 #if VL_HAVE_GIO
-#include <gio/gio.h>
 #include <dlfcn.h>
+#include <gio/gio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -72,7 +72,8 @@ const GioApi *LoadGio() {
                Bind(lib, "g_main_context_unref", &a.contextUnref) &&
                Bind(lib, "g_timeout_source_new_seconds", &a.timeoutSource) &&
                Bind(lib, "g_source_set_callback", &a.sourceCallback) &&
-               Bind(lib, "g_source_attach", &a.sourceAttach) && Bind(lib, "g_source_destroy", &a.sourceDestroy) &&
+               Bind(lib, "g_source_attach", &a.sourceAttach) &&
+               Bind(lib, "g_source_destroy", &a.sourceDestroy) &&
                Bind(lib, "g_source_unref", &a.sourceUnref) &&
                Bind(lib, "g_filename_from_uri", &a.filenameFromUri) && Bind(lib, "g_free", &a.free);
     return a.loaded ? &a : nullptr;
@@ -89,8 +90,8 @@ struct Reply {
     std::string path;
 };
 
-void OnResponse(GDBusConnection *, const gchar *, const gchar *, const gchar *, const gchar *, GVariant *parameters,
-                gpointer data) {
+void OnResponse(GDBusConnection *, const gchar *, const gchar *, const gchar *, const gchar *,
+                GVariant *parameters, gpointer data) {
     auto *reply = static_cast<Reply *>(data);
     const GioApi &g = *reply->gio;
     GVariant *results = nullptr;
@@ -134,7 +135,8 @@ int ReadScreenshot(const std::string &path, int32_t x, int32_t y, HostBitmap *in
     const int32_t w = std::min(into->width, width - x), h = std::min(into->height, height - y);
     for (int32_t row = 0; row < h; row++)
         for (int32_t column = 0; column < w; column++)
-            HostBitmapRow32(into, row)[column] = pixels[size_t(y + row) * size_t(width) + size_t(x + column)] & 0xFFFFFF;
+            HostBitmapRow32(into, row)[column] =
+                pixels[size_t(y + row) * size_t(width) + size_t(x + column)] & 0xFFFFFF;
     FreeBlock(pixels);
     return 0;
 }
@@ -156,15 +158,17 @@ int GrabPortalScreen(int32_t x, int32_t y, HostBitmap *into) {
     Reply reply;
     reply.gio = gio;
     auto listen = [&](const std::string &path) {
-        return g.subscribe(bus, "org.freedesktop.portal.Desktop", "org.freedesktop.portal.Request", "Response",
-                           path.c_str(), nullptr, G_DBUS_SIGNAL_FLAGS_NONE, OnResponse, &reply, nullptr);
+        return g.subscribe(bus, "org.freedesktop.portal.Desktop", "org.freedesktop.portal.Request",
+                           "Response", path.c_str(), nullptr, G_DBUS_SIGNAL_FLAGS_NONE, OnResponse, &reply,
+                           nullptr);
     };
     guint subscription = listen(handle);
     GVariant *parameters =
         g.newParsed("(%s, {'handle_token': <%s>, 'interactive': <false>})", "", token.c_str());
     GVariant *answer = g.callSync(bus, "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
                                   "org.freedesktop.portal.Screenshot", "Screenshot", parameters,
-                                  reinterpret_cast<const GVariantType *>("(o)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
+                                  reinterpret_cast<const GVariantType *>("(o)"), G_DBUS_CALL_FLAGS_NONE, -1,
+                                  nullptr, nullptr);
     int result = 0;
     if (!answer) {
         result = kGrabUnavailable; // no portal, or one without the Screenshot interface
@@ -181,13 +185,18 @@ int GrabPortalScreen(int32_t x, int32_t y, HostBitmap *into) {
         GSource *timeout = g.timeoutSource(kAnswerSeconds);
         g.sourceCallback(timeout, OnTimeout, &reply, nullptr);
         g.sourceAttach(timeout, context);
-        while (!reply.done && !reply.timedOut) g.contextIteration(context, TRUE);
+        while (!reply.done && !reply.timedOut)
+            g.contextIteration(context, TRUE);
         g.sourceDestroy(timeout);
         g.sourceUnref(timeout);
-        if (!reply.done) result = Unreadable("the desktop portal did not answer the screenshot request");
-        else if (reply.response != 0) result = Unreadable("the desktop portal refused the screenshot");
-        else if (reply.path.empty()) result = Unreadable("the desktop portal gave no screenshot file");
-        else result = ReadScreenshot(reply.path, x, y, into);
+        if (!reply.done)
+            result = Unreadable("the desktop portal did not answer the screenshot request");
+        else if (reply.response != 0)
+            result = Unreadable("the desktop portal refused the screenshot");
+        else if (reply.path.empty())
+            result = Unreadable("the desktop portal gave no screenshot file");
+        else
+            result = ReadScreenshot(reply.path, x, y, into);
     }
     g.unsubscribe(bus, subscription);
     g.contextPop(context);
@@ -198,6 +207,8 @@ int GrabPortalScreen(int32_t x, int32_t y, HostBitmap *into) {
 
 #else
 
-int GrabPortalScreen(int32_t, int32_t, HostBitmap *) { return kGrabUnavailable; }
+int GrabPortalScreen(int32_t, int32_t, HostBitmap *) {
+    return kGrabUnavailable;
+}
 
 #endif
