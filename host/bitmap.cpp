@@ -1,10 +1,88 @@
 #include "host/bitmap.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 namespace {
+
+// Pixel buffers of kOwnPagesBytes and more get pages of their own, so that freeing one gives its memory back.
+// Through malloc, glibc's mmap threshold rises after the first large frees; later large buffers then come from
+// the main heap, which fragments between transitions and is not given back. The last few freed blocks are
+// kept for the next request of the same size, since transitions and the compositor free and make the same
+// bitmaps run after run (fresh pages would fault in again each time).
+constexpr size_t kOwnPagesBytes = 256 << 10;
+constexpr int kCachedBlocks = 8;
+constexpr size_t kCachedBytes = 96 << 20;
+
+struct PageCache {
+    std::mutex lock;
+    struct Block {
+        uint8_t *start;
+        size_t total;
+    } blocks[kCachedBlocks] = {};
+    int count = 0; // oldest first
+    size_t bytes = 0;
+};
+PageCache &Cache() {
+    static PageCache &cache = *new PageCache; // stays usable while other statics are destroyed
+    return cache;
+}
+
+// The sanitizer build keeps every buffer on the heap, where overruns are caught; tests can turn the pages on.
+#if defined(__SANITIZE_ADDRESS__)
+std::atomic<bool> ownPages{false};
+#else
+std::atomic<bool> ownPages{true};
+#endif
+
+bool UsesOwnPages(size_t bytes) { return bytes >= kOwnPagesBytes && ownPages.load(std::memory_order_relaxed); }
+
+size_t PageRounded(size_t total) {
+    const size_t page = size_t(sysconf(_SC_PAGESIZE));
+    return (total + page - 1) / page * page;
+}
+
+uint8_t *TakeCachedPages(size_t total, bool clear, size_t *outTotal) {
+    PageCache &cache = Cache();
+    uint8_t *block = nullptr;
+    {
+        std::lock_guard<std::mutex> hold(cache.lock);
+        for (int i = cache.count - 1; i >= 0; i--) {
+            if (PageRounded(cache.blocks[i].total) != PageRounded(total)) continue;
+            block = cache.blocks[i].start;
+            *outTotal = cache.blocks[i].total;
+            cache.bytes -= cache.blocks[i].total;
+            for (int k = i; k + 1 < cache.count; k++) cache.blocks[k] = cache.blocks[k + 1];
+            cache.count--;
+            break;
+        }
+    }
+    if (block && clear) std::memset(block, 0, *outTotal);
+    return block;
+}
+
+void KeepPages(uint8_t *block, size_t total) {
+    PageCache &cache = Cache();
+    std::lock_guard<std::mutex> hold(cache.lock);
+    if (total > kCachedBytes) {
+        munmap(block, total);
+        return;
+    }
+    while (cache.count > 0 && (cache.count == kCachedBlocks || cache.bytes + total > kCachedBytes)) {
+        munmap(cache.blocks[0].start, cache.blocks[0].total);
+        cache.bytes -= cache.blocks[0].total;
+        for (int k = 0; k + 1 < cache.count; k++) cache.blocks[k] = cache.blocks[k + 1];
+        cache.count--;
+    }
+    cache.blocks[cache.count++] = {block, total};
+    cache.bytes += total;
+}
 
 // Pixel rows start on 16-byte boundaries (4 pixels at 32 bits), which keeps vector loops aligned row by row.
 int32_t PaddedRowPixels(int32_t width, int32_t bytesPerPixel) {
@@ -15,11 +93,39 @@ int32_t PaddedRowPixels(int32_t width, int32_t bytesPerPixel) {
 bool SideOk(int32_t side) { return side > 0 && side <= kMaxBitmapSide; }
 
 // Sides are capped at 32768, so rows*stride fits 64-bit comfortably; 64-byte alignment for the vector kernels.
+// A 64-byte header before the pixels holds the size of a block that has pages of its own (0 for a heap block).
+constexpr size_t kPixelHeader = 64;
+
 uint8_t *AllocPixelBytes(size_t bytes, bool clear) {
     size_t rounded = (bytes + 63) & ~size_t(63);
-    void *p = std::aligned_alloc(64, rounded == 0 ? 64 : rounded);
-    if (p && clear) std::memset(p, 0, rounded);
-    return static_cast<uint8_t *>(p);
+    if (rounded == 0) rounded = 64;
+    if (UsesOwnPages(rounded)) {
+        size_t total = 0;
+        uint8_t *block = TakeCachedPages(rounded + kPixelHeader, clear, &total);
+        if (!block) {
+            total = rounded + kPixelHeader;
+            void *p = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (p == MAP_FAILED) return nullptr;
+            block = static_cast<uint8_t *>(p);
+        }
+        std::memcpy(block, &total, sizeof total);
+        return block + kPixelHeader;
+    }
+    auto *block = static_cast<uint8_t *>(std::aligned_alloc(64, rounded + kPixelHeader));
+    if (!block) return nullptr;
+    const size_t heapBlock = 0;
+    std::memcpy(block, &heapBlock, sizeof heapBlock);
+    if (clear) std::memset(block + kPixelHeader, 0, rounded);
+    return block + kPixelHeader;
+}
+
+void FreePixelBytes(uint8_t *pixels) {
+    if (!pixels) return;
+    uint8_t *block = pixels - kPixelHeader;
+    size_t total = 0;
+    std::memcpy(&total, block, sizeof total);
+    if (total == 0) std::free(block);
+    else KeepPages(block, total);
 }
 
 } // namespace
@@ -69,7 +175,7 @@ HostBitmap *WrapHostBitmap(void *pixels, int32_t width, int32_t height, int32_t 
 
 void FreeHostBitmap(HostBitmap *bitmap) {
     if (!bitmap) return;
-    if (bitmap->ownsPixels) std::free(bitmap->pixels);
+    if (bitmap->ownsPixels) FreePixelBytes(bitmap->pixels);
     delete bitmap;
 }
 
@@ -91,7 +197,7 @@ MaskPlane *AllocMaskPlane(const HostBitmap *bitmap, int32_t width, int32_t heigh
 
 void FreeMaskPlane(MaskPlane *plane) {
     if (!plane) return;
-    if (plane->ownsBits) std::free(plane->bits);
+    if (plane->ownsBits) FreePixelBytes(plane->bits);
     delete plane;
 }
 
@@ -123,7 +229,7 @@ AlphaPlane *AllocAlphaPlane(int32_t width, int32_t height, bool clear) {
 
 void FreeAlphaPlane(AlphaPlane *plane) {
     if (!plane) return;
-    if (plane->ownsBytes) std::free(plane->bytes);
+    if (plane->ownsBytes) FreePixelBytes(plane->bytes);
     delete plane;
 }
 
@@ -183,3 +289,13 @@ intptr_t QueryBitMapAttr(const AlphaPlane *plane, int32_t attr) {
     default: return 0;
     }
 }
+
+void ReleaseCachedPixelPages() {
+    PageCache &cache = Cache();
+    std::lock_guard<std::mutex> hold(cache.lock);
+    for (int i = 0; i < cache.count; i++) munmap(cache.blocks[i].start, cache.blocks[i].total);
+    cache.count = 0;
+    cache.bytes = 0;
+}
+
+void UsePixelPages(bool on) { ownPages.store(on); }

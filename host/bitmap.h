@@ -111,6 +111,12 @@ MaskPlane *WrapMaskBuffer(void *buffer, int32_t bytesPerRow, int32_t rows = 0);
 AlphaPlane *AllocAlphaPlane(int32_t width, int32_t height, bool clear = true); // (width + 3) & ~3 bytes per row
 void FreeAlphaPlane(AlphaPlane *plane); // null allowed
 void InitWrappedAlphaPlane(AlphaPlane *header, void *buffer, int32_t bytesPerRow);
+// Large planes have pages of their own, given back when freed; the last few freed are kept for the next plane of
+// their size. This gives the kept ones back (a display going away).
+void ReleaseCachedPixelPages();
+// Whether large planes get their own pages (the sanitizer build keeps them on its checked heap unless a test
+// turns this on).
+void UsePixelPages(bool on);
 
 // Direct access. All bitmaps are plain memory, so the lock always succeeds for a valid bitmap; a failed lock
 // leaves base 0, and UnlockBitMapAccess is safe after it.

@@ -150,8 +150,10 @@ template <class Buffer> struct ByteWriter {
     ByteWriter &U64LE(uint64_t v) { return Put(v, 8, false); }
     ByteWriter &U64BE(uint64_t v) { return Put(v, 8, true); }
     ByteWriter &Bytes(const void *bytes, size_t n) {
-        const auto *b = static_cast<const typename Buffer::value_type *>(bytes);
-        out.insert(out.end(), b, b + n);
+        if (n == 0) return *this;
+        const size_t at = out.size();
+        out.resize(at + n);
+        std::memcpy(out.data() + at, bytes, n);
         return *this;
     }
     ByteWriter &Zeros(size_t n) {

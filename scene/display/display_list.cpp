@@ -139,8 +139,10 @@ int FreeDisplayById(VMState *vm, ObjectId id) {
     DetachDisplayEvents(display);
     if (EventStateDisplayFreedHook) EventStateDisplayFreedHook(display, successor);
     delete display;
-    // A picture the script freed while this display showed it can go now.
+    // A picture the script freed while this display showed it can go now, and the pages kept for planes of
+    // its sizes.
     FlushPendingBGPics();
+    ReleaseCachedPixelPages();
     return 0;
 }
 
@@ -165,6 +167,7 @@ int FreeAllDisplays(VMState *vm) {
     OwnScreenFlag = 0;
     FreeHostBitmap(DesktopGrab);
     DesktopGrab = nullptr;
+    ReleaseCachedPixelPages();
     return 0;
 }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -77,6 +78,31 @@ TEST(GfxPlanes, RefusesZeroAndOversizeBitmaps) {
     EXPECT_EQ(AllocHostBitmap(5, -1), nullptr);
     EXPECT_EQ(AllocHostBitmap(kMaxBitmapSide + 1, 1), nullptr);
     EXPECT_EQ(AllocHostBitmapFormat(4, 4, 13), nullptr);
+}
+
+// Large planes on pages of their own: a freed one serves the next plane of its size, cleared, and the kept ones
+// go back to the system on request. Small planes stay on the heap.
+TEST(GfxPlanes, LargePlanesHavePagesOfTheirOwnAndAreReusedCleared) {
+    UsePixelPages(true);
+    HostBitmap *a = AllocHostBitmap(640, 480);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(a->pixels) % 4096, 64u); // a page, then the header
+    std::memset(a->pixels, 0xAB, HostBitmapStride(a) * 480);
+    uint8_t *first = a->pixels;
+    FreeHostBitmap(a);
+    HostBitmap *b = AllocHostBitmap(640, 480);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->pixels, first);
+    EXPECT_EQ(b->pixels[0], 0);
+    EXPECT_EQ(b->pixels[HostBitmapStride(b) * 480 - 1], 0);
+    AlphaPlane *alpha = AllocAlphaPlane(1024, 1024, false); // not asked to be clear: may keep old bytes
+    MaskPlane *small = AllocMaskPlane(nullptr, 64, 64);
+    ASSERT_TRUE(alpha && small);
+    FreeHostBitmap(b);
+    FreeAlphaPlane(alpha);
+    FreeMaskPlane(small);
+    ReleaseCachedPixelPages();
+    UsePixelPages(false);
 }
 
 TEST(GfxAccess, LockGivesDirectPixelsAndFormatTen) {

@@ -67,9 +67,8 @@ bool PutNamedRecord(std::vector<uint8_t> &out, AppletRecordTag tag, const std::s
         return false;
     }
     std::vector<uint8_t> payload;
-    ByteWriter(payload).U32BE(uint32_t(name.size()));
-    ByteWriter(payload).Bytes(name.data(), name.size());
-    ByteWriter(payload).Bytes(bytes.data(), bytes.size());
+    payload.reserve(4 + name.size() + bytes.size());
+    ByteWriter(payload).U32BE(uint32_t(name.size())).Bytes(name.data(), name.size()).Bytes(bytes.data(), bytes.size());
     return PutRecord(out, tag, payload, error);
 }
 

@@ -1,0 +1,94 @@
+// The soak: the player runs a loop of layers, transitions, text and text objects for many rounds (soak.vls), and
+// at every hundredth round the harness reads its resident memory and its live heap (a probe preloaded into the
+// player writes the heap). Target: after the first fifth of the run, resident memory grows by less than 5%, and
+// it stays within a few times the live heap plus the display's own pixels. VL_SOAK_ROUNDS sets the length.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../bench_machine.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Sample {
+    long round;
+    double rssMb, heapMb;
+};
+
+double ResidentMb(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("VmRSS:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
+    return 0;
+}
+
+double HeapMb(const fs::path &probe) {
+    std::ifstream in(probe);
+    double bytes = 0;
+    in >> bytes;
+    return bytes / (1024.0 * 1024.0);
+}
+
+int BenchReport() {
+    const long rounds = std::getenv("VL_SOAK_ROUNDS") ? std::atol(std::getenv("VL_SOAK_ROUNDS")) : 500;
+    const fs::path dir = fs::temp_directory_path() / ("vl_soak_" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    std::stringstream source;
+    source << std::ifstream(VL_SOAK_SCRIPT).rdbuf();
+    std::string script = source.str();
+    script.replace(script.find("@ROUNDS@"), 8, std::to_string(rounds));
+    std::ofstream(dir / "soak.vls") << script;
+    const std::string compile =
+        std::string(VL_COMPILER) + " -o '" + (dir / "soak.vla").string() + "' '" + (dir / "soak.vls").string() + "'";
+    if (std::system(compile.c_str()) != 0) return 1;
+
+    const fs::path probe = dir / "heap";
+    int out[2];
+    if (pipe(out) != 0) return 1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out[1], 1);
+        close(out[0]);
+        setenv("LD_PRELOAD", VL_PROBE, 1);
+        setenv("VL_SOAK_PROBE", probe.c_str(), 1);
+        execl(VL_PLAYER, VL_PLAYER, "-quiet", "-debugdevice", "@stdout", (dir / "soak.vla").c_str(), nullptr);
+        _exit(127);
+    }
+    close(out[1]);
+    FILE *lines = fdopen(out[0], "r");
+    std::vector<Sample> samples;
+    char line[256];
+    while (std::fgets(line, sizeof line, lines)) {
+        long round = 0;
+        if (std::sscanf(line, "round %ld", &round) == 1) samples.push_back({round, ResidentMb(pid), HeapMb(probe)});
+    }
+    std::fclose(lines);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    fs::remove_all(dir);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || samples.empty()) {
+        std::printf("soak: the player failed (status %d)\n", status);
+        return 1;
+    }
+    std::printf("%8s %10s %14s\n", "round", "RSS MB", "live heap MB");
+    for (const Sample &s : samples) std::printf("%8ld %10.1f %14.1f\n", s.round, s.rssMb, s.heapMb);
+    const Sample &settled = samples[samples.size() / 5], &last = samples.back();
+    const double growth = settled.rssMb > 0 ? (last.rssMb / settled.rssMb - 1) * 100 : 0;
+    std::printf("RSS growth from round %ld to %ld: %.1f%% (target < 5%%); RSS / live heap at the end: %.1f\n",
+                settled.round, last.round, growth, last.heapMb > 0 ? last.rssMb / last.heapMb : 0.0);
+    return 0;
+}
+
+} // namespace
+
+VL_BENCH_MAIN(.report = BenchReport)
