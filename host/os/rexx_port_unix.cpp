@@ -17,6 +17,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -175,6 +176,7 @@ void WriteOut(PortState &s, std::list<Connection>::iterator it) {
 }
 
 void IoThread() {
+    pthread_setname_np(pthread_self(), "vl-rexx-io"); // visible in top and ps, and to tests
     PortState &s = State();
     std::vector<pollfd> fds;
     std::vector<uint64_t> ids;
@@ -186,7 +188,12 @@ void IoThread() {
         if (s.stopping && (!writing || now >= s.stopDeadline)) break;
         fds.assign(1, pollfd{s.wakePipe[0], POLLIN, 0});
         ids.assign(1, 0);
-        if (s.listenFd >= 0) {
+        // With every slot taken the listening socket is left out: waiting peers stay in the backlog, and a
+        // readable socket that nobody accepts from would wake poll at once, over and over. A slot that frees
+        // (a reply out, a peer gone or timed out) comes back through this loop.
+        const size_t incoming = std::count_if(s.connections.begin(), s.connections.end(),
+                                              [](const Connection &c) { return !c.outgoing; });
+        if (s.listenFd >= 0 && incoming < kMaxIncomingConnections) {
             fds.push_back(pollfd{s.listenFd, POLLIN, 0});
             ids.push_back(0);
         }

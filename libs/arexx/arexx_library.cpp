@@ -32,9 +32,9 @@ RexxMessage *NextRexxMessage() {
     return new RexxMessage{std::move(request)};
 }
 
-const char *GetRexxCommandString(RexxMessage *message) { return message->request.command.c_str(); }
+std::string_view GetRexxCommandString(RexxMessage *message) { return message->request.command; }
 
-void ReplyRexxMessage(RexxMessage *message, const char *result) {
+void ReplyRexxMessage(RexxMessage *message, std::string_view result) {
     ReplyRexxRequest(message->request, 0, 0, result);
     delete message;
 }

@@ -203,24 +203,34 @@ int ServeRexxMessage(VMState *vm, RexxMessage *message, int callHandler, Callbac
         TheEventState->phase = kPhaseARexx;
         r->kind = kCallbackARexx;
         r->action = "OnARexx";
-        const char *text = GetRexxCommandStringHook ? GetRexxCommandStringHook(message) : nullptr;
-        r->command = text ? text : "";
+        r->command = GetRexxCommandStringHook ? GetRexxCommandStringHook(message) : std::string_view();
         r->functionRef = GlobalEventHandlerSlots[kGlobalARexx].function;
         r->userdataRef = GlobalEventHandlerSlots[kGlobalARexx].userdata;
         result = CallEventCallback(vm, r);
         *called = true;
     }
-    if (ReplyRexxMessageHook) ReplyRexxMessageHook(message, r->hasReply ? r->reply.c_str() : "");
+    if (ReplyRexxMessageHook) ReplyRexxMessageHook(message, r->hasReply ? std::string_view(r->reply) : std::string_view());
     r->reply.clear();
     r->hasReply = false;
     return result;
 }
 
+// One port message per pass reaches the script, so that a long queue of requests takes turns with the timers
+// and the window's events instead of holding them off until it is empty.
+constexpr uint32_t kRexxMessagesPerPass = 1;
+
 bool ARexxStep(VMState *vm, CallbackRequest *r, int *result) {
+    EventState *s = TheEventState;
+    if (s->rexxServed >= kRexxMessagesPerPass) {
+        // The queue may hold more: the next wait must not sleep on them.
+        SignalMainTask(kSignalEvent);
+        return false;
+    }
     while (RexxMessage *message = NextRexxMessageHook ? NextRexxMessageHook() : nullptr) {
         bool called;
         int code = ServeRexxMessage(vm, message, 1, r, &called);
         if (called) {
+            s->rexxServed++;
             *result = code;
             return true;
         }
@@ -583,6 +593,7 @@ int DispatchEvents(VMState *vm, int fromWhileMouseOn, CallbackRequest *r) {
         s->timerIterator = nullptr;
         s->buttonIterator = s->hoveredButton = s->pressedButton = nullptr;
         s->displayIterator = s->hoverDisplay = nullptr;
+        s->rexxServed = 0;
         displayIteratorAdvanced = false;
     }
     if (phase <= kPhaseTimers && TimerStep(vm, phase == kPhaseTimers, r, &result)) return result;

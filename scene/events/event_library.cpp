@@ -21,8 +21,8 @@ int32_t LegacyKeyCode = 0;
 
 int (*TakeSoundEventHook)(SoundEvent *out) = nullptr;
 RexxMessage *(*NextRexxMessageHook)() = nullptr;
-const char *(*GetRexxCommandStringHook)(RexxMessage *message) = nullptr;
-void (*ReplyRexxMessageHook)(RexxMessage *message, const char *reply) = nullptr;
+std::string_view (*GetRexxCommandStringHook)(RexxMessage *message) = nullptr;
+void (*ReplyRexxMessageHook)(RexxMessage *message, std::string_view reply) = nullptr;
 
 const CommandEntry kEventCommands[] = {
     {"WaitLeftMouse", CmdWaitLeftMouse},

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/tasks.h"
@@ -53,6 +54,7 @@ struct EventState {
     vlBGPicButton *pressedButton = nullptr;
     DisplayRecord *displayIterator = nullptr;
     DisplayRecord *hoverDisplay = nullptr; // the display whose buttons the hover step walks
+    uint32_t rexxServed = 0;               // port messages handed to the script in this pass
 };
 
 struct CallbackRequest {
@@ -106,6 +108,7 @@ struct SoundEvent {
 extern int (*TakeSoundEventHook)(SoundEvent *out);
 struct RexxMessage; // the ARexx library's message
 extern RexxMessage *(*NextRexxMessageHook)();
-extern const char *(*GetRexxCommandStringHook)(RexxMessage *message);
+// The whole command, zero bytes included.
+extern std::string_view (*GetRexxCommandStringHook)(RexxMessage *message);
 // Replies and releases the message.
-extern void (*ReplyRexxMessageHook)(RexxMessage *message, const char *reply);
+extern void (*ReplyRexxMessageHook)(RexxMessage *message, std::string_view reply);

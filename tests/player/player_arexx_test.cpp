@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 #include <fcntl.h>
@@ -210,6 +213,74 @@ TEST(PlayerArexx, ServesPeersAndSurvivesHostileOnes) {
     EXPECT_EQ(info.st_mode & 0777, 0700u);
     std::string output = ReadFileText(f.dir.File("player.out"));
     EXPECT_EQ(output.find("Sanitizer"), std::string::npos) << output;
+    // A ports folder others may enter is refused rather than used.
+    chmod(f.ports.c_str(), 0755);
+    PlayerRun open = RunPlayer({"-quiet", "-debugdevice", "@stdout", f.Compile(std::string(kTry) + "Try(CreateRexxPort, \"X\")\n")},
+                               f.dir.path);
+    EXPECT_EQ(open.out, "1256 Could not create message port!\n");
+    EXPECT_FALSE(std::filesystem::exists(f.ports + "/X"));
+}
+
+// The CPU time in clock ticks of the process's thread of that name (-1 when there is none).
+long ThreadCpuTicks(pid_t pid, const std::string &name) {
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto &task : std::filesystem::directory_iterator(tasks)) {
+        std::string comm, stat;
+        std::getline(std::ifstream(task.path() / "comm"), comm);
+        if (comm != name) continue;
+        std::getline(std::ifstream(task.path() / "stat"), stat);
+        std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+        std::string word;
+        long ticks = 0;
+        for (int i = 3; i <= 15 && fields >> word; i++)
+            if (i >= 14) ticks += std::stol(word); // user and system time
+        return ticks;
+    }
+    return -1;
+}
+
+TEST(PlayerArexx, QueuesTakeTurnsAndFullSlotsIdle) {
+    ArexxFixture f;
+    const std::string flag = f.dir.File("flooded");
+    std::string script = "CreateRexxPort(\"BUSY\")\n"
+                         "log = \"\"\n"
+                         "done = False\n"
+                         "Function OnRexx(msg)\n"
+                         "    If msg.command == \"quit\" Then done = True EndIf\n"
+                         "    If msg.command == \"nul\" Then Return StrLen(msg.rawargs) .. \" \" .. msg.argc .. Chr(0) .. \"!\" EndIf\n"
+                         "    If msg.command == \"req\" Then log = log .. \"r\"\n Wait(3) EndIf\n"
+                         "    Return \"ok\"\n"
+                         "EndFunction\n"
+                         "InstallEventHandler({OnARexx = OnRexx})\n"
+                         "Repeat\n    Wait(1)\nUntil Exists(\"" + flag + "\")\n"
+                         "SetInterval(1, Function() log = log .. \"i\" EndFunction, 20)\n"
+                         "While Not done\n    WaitEvent()\nWend\n"
+                         "DebugPrint(log)\n";
+    Background player({VL_PLAYER_PATH, "-quiet", "-debugdevice", "@stdout", f.dir.File(f.Compile(script))},
+                      f.dir.File("player.out"));
+    f.WaitForPorts({"BUSY"});
+    // Thirty requests queued at once, each keeping its callback 60 ms: the interval still fires between them.
+    EXPECT_EQ(f.Peer({"python3", kPeer, "flood", "BUSY", "30", flag}), "0\n");
+    // Every slot taken by peers that say nothing, and more waiting in the backlog: the port idles meanwhile.
+    Background hold({"python3", kPeer, "hold", "BUSY", "300", "4"}, f.dir.File("hold.out"));
+    for (int i = 0; i < 200 && ReadFileText(f.dir.File("hold.out")).empty(); i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const long before = ThreadCpuTicks(player.pid, "vl-rexx-io");
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const long used = ThreadCpuTicks(player.pid, "vl-rexx-io") - before;
+    ASSERT_GE(before, 0);
+    EXPECT_LT(used, sysconf(_SC_CLK_TCK) / 10) << "CPU ticks of the port's thread in one second with every slot taken";
+    EXPECT_EQ(hold.Wait(20), 0);
+    // A zero byte inside a command reaches the script with the rest of the command, and one in the reply goes out.
+    EXPECT_EQ(f.Peer({"python3", kPeer, "send", "BUSY", "nul a\\0b c", "--escapes"}), std::string("0 0 5 2\0!\n", 10));
+    EXPECT_EQ(f.Peer({"python3", kPeer, "send", "BUSY", "quit"}), "0 0 ok\n");
+    EXPECT_EQ(player.Wait(30), 0);
+    const std::string out = ReadFileText(f.dir.File("player.out"));
+    const size_t lastRequest = out.rfind('r');
+    ASSERT_NE(lastRequest, std::string::npos) << out;
+    EXPECT_GE(std::count(out.begin(), out.begin() + lastRequest, 'i'), 10) << out;
+    EXPECT_EQ(out.find("Sanitizer"), std::string::npos) << out;
 }
 
 } // namespace

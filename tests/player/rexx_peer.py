@@ -4,6 +4,8 @@
   serve PORT [--rc N] [--secondary N] [--result TEXT] [--relay PORT] [--log FILE] [--count N]
   send PORT COMMAND [--noreturn] [--flag FILE]   (FILE is made once the request is out)
   hostile PORT big|truncated|random|silent
+  flood PORT COUNT FLAG   (COUNT requests at once; FLAG is made once all are out; prints the replies' codes)
+  hold PORT COUNT SECONDS (COUNT connections that send nothing)
 """
 import argparse, os, socket, struct, sys, time
 
@@ -116,6 +118,36 @@ def hostile(args):
         time.sleep(30)
 
 
+def flood(args):
+    conns = [connect(args.port) for _ in range(args.count)]
+    for i, s in enumerate(conns):
+        command = b"req %d" % i
+        s.sendall(struct.pack(">II", RXCOMM | RESULT, len(command)) + command)
+    open(args.flag, "w").close()
+    codes = set()
+    for s in conns:
+        head = read_exact(s, 12)
+        codes.add("closed" if head is None else str(struct.unpack(">iiI", head)[0]))
+        s.close()
+    print(" ".join(sorted(codes)))
+
+
+def hold(args):
+    conns = []
+    for _ in range(args.count):
+        s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        # A blocking connect waits while the backlog is full, up to the send timeout.
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_SNDTIMEO, struct.pack("ll", 1, 0))
+        try:
+            s.connect(port_path(args.port))
+        except OSError:
+            s.close()
+            break
+        conns.append(s)
+    print("holding", flush=True)
+    time.sleep(args.seconds)
+
+
 def main():
     parser = argparse.ArgumentParser()
     sub = parser.add_subparsers(dest="mode", required=True)
@@ -133,6 +165,15 @@ def main():
     p.add_argument("command")
     p.add_argument("--noreturn", action="store_true")
     p.add_argument("--flag")
+    p.add_argument("--escapes", action="store_true")
+    p = sub.add_parser("flood")
+    p.add_argument("port")
+    p.add_argument("count", type=int)
+    p.add_argument("flag")
+    p = sub.add_parser("hold")
+    p.add_argument("port")
+    p.add_argument("count", type=int)
+    p.add_argument("seconds", type=float)
     p = sub.add_parser("hostile")
     p.add_argument("port")
     p.add_argument("kind", choices=["big", "truncated", "random", "silent"])
@@ -141,8 +182,15 @@ def main():
         serve(args)
     elif args.mode == "send":
         action = RXCOMM | (NONRET if args.noreturn else RESULT)
-        reply = send(args.port, args.command.encode(), action, args.flag)
+        command = args.command.encode()
+        if args.escapes:
+            command = command.decode("unicode_escape").encode("latin-1")
+        reply = send(args.port, command, action, args.flag)
         print(reply if reply is not None else "sent", flush=True)
+    elif args.mode == "flood":
+        flood(args)
+    elif args.mode == "hold":
+        hold(args)
     else:
         hostile(args)
 

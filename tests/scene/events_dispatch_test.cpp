@@ -308,8 +308,8 @@ RexxMessage *NextInjectedRexx() {
     pendingRexx.erase(pendingRexx.begin());
     return reinterpret_cast<RexxMessage *>(m);
 }
-const char *RexxText(RexxMessage *m) { return reinterpret_cast<FakeRexx *>(m)->text.c_str(); }
-void RexxReply(RexxMessage *message, const char *reply) {
+std::string_view RexxText(RexxMessage *m) { return reinterpret_cast<FakeRexx *>(m)->text; }
+void RexxReply(RexxMessage *message, std::string_view reply) {
     FakeRexx *m = reinterpret_cast<FakeRexx *>(message);
     m->reply = reply;
     m->replied = true;
