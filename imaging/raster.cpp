@@ -221,11 +221,20 @@ void RasterBand(CoverageRaster *r, int32_t band, int32_t rows) {
                 cells[i0 + 1] += float(d - f);
             } else {
                 const double scale = d / span;
-                for (int32_t i = i0; i <= i1; ++i) {
-                    const double t = double(i) + 1;
-                    const double f = scale * (CoverIntegral(t - xa) - CoverIntegral(t - xb));
+                const auto cell = [&](int32_t i, double a, double b) {
+                    const double f = scale * (a - b);
                     cells[i] += float(f - previous);
                     previous = f;
+                };
+                // CoverIntegral(t - xa) - CoverIntegral(t - xb) with its branches settled by the cell: only the
+                // cells holding xa (i0) and xb (ib) take the quadratic part, those left of ib have nothing of b.
+                const int32_t ib = int32_t(xb);
+                const double ua = double(i0) + 1 - xa, ub = double(i0) + 1 - xb;
+                cell(i0, 0.5 * ua * ua, i0 < ib ? 0.0 : 0.5 * ub * ub);
+                for (int32_t i = i0 + 1; i <= i1; ++i) {
+                    const double t = double(i) + 1;
+                    const double b = i < ib ? 0.0 : i == ib ? 0.5 * (t - xb) * (t - xb) : t - xb - 0.5;
+                    cell(i, t - xa - 0.5, b);
                 }
             }
             r->touched[size_t(row)].emplace_back(i0, i1);

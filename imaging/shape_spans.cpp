@@ -140,8 +140,9 @@ struct SpanWriter {
         }
         x1 = std::min<int64_t>(x1, box.x1);
         if (x0 >= x1) return;
-        if (plain && !coverage) {
-            solid(pixels, int32_t(y), int32_t(x0), int32_t(x1 - x0), rgb);
+        if (plain) {
+            if (coverage) blend(pixels, int32_t(y), int32_t(x0), int32_t(x1 - x0), rgb, opacity, coverage);
+            else solid(pixels, int32_t(y), int32_t(x0), int32_t(x1 - x0), rgb);
             return;
         }
         if (!o.region || !o.region->mask) {
@@ -409,14 +410,24 @@ int DrawSpans(const ShapeRecord &s, int32_t x, int32_t y, const ShapeOutput &o, 
                 w.Run(row, column, n, nullptr);
                 return;
             }
-            // Whole stretches of full coverage inside a run go in as fills too.
+            // Long stretches of full coverage inside a run go in as fills; short ones the blend stores whole.
+            constexpr int32_t kLongStretch = 16;
+            int32_t from = 0;
             for (int32_t i = 0; i < n;) {
+                if (coverage[i] != 255) {
+                    ++i;
+                    continue;
+                }
                 int32_t end = i;
-                const bool full = coverage[i] == 255;
-                while (end < n && (coverage[end] == 255) == full) ++end;
-                w.Run(row, int64_t(column) + i, end - i, full ? nullptr : coverage + i);
+                while (end < n && coverage[end] == 255) ++end;
+                if (end - i >= kLongStretch) {
+                    if (i > from) w.Run(row, int64_t(column) + from, i - from, coverage + from);
+                    w.Run(row, int64_t(column) + i, end - i, nullptr);
+                    from = end;
+                }
                 i = end;
             }
+            if (n > from) w.Run(row, int64_t(column) + from, n - from, coverage + from);
         });
         return 0;
     }
