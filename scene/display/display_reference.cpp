@@ -1,0 +1,79 @@
+// Reference rows of the display library: what tools/reference writes into docs/commands/display.md.
+#include "runtime/app/command_reference.h"
+#include "runtime/app/errors.h"
+
+namespace {
+
+const CommandDoc kCommandDocs[] = {
+    {"ChangeDisplaySize", "ChangeDisplaySize(width, height[, options])",
+     "Resizes the current display. Width and height may be \"50%\"-style strings relative to the picture, "
+     "or #KEEPASPRAT for one of them to keep the proportions. The display is centred again unless x and "
+     "y say otherwise (#KEEPPOSITION keeps its place).",
+     "x, y, smooth", {kErrSizeNotPositive, kErrWrongUsage},
+     "ChangeDisplaySize(320, 240, {x = #KEEPPOSITION, y = #KEEPPOSITION})"},
+    {"SetTitle", "SetTitle(title)",
+     "Changes the current display's window title (at most 255 characters).",
+     nullptr, {kErrWrongUsage}},
+    {"MoveDisplay", "MoveDisplay(x, y)",
+     "Moves the current display's window on the screen; #CENTER centres it.",
+     nullptr, {kErrWrongUsage}},
+    {"HideDisplay", "HideDisplay()",
+     "Minimises the current display to an icon. The \"HideWindow\" event handler is then called.",
+     nullptr, {kErrWrongUsage}},
+    {"ShowDisplay", "ShowDisplay()",
+     "Brings back a minimised current display. The \"ShowWindow\" event handler is then called.",
+     nullptr, {kErrWrongUsage}},
+    {"SetDisplayAttributes", "SetDisplayAttributes(options)",
+     "Changes settings of the current display, such as its size, title or scaling, with the keys "
+     "CreateDisplay takes.",
+     nullptr, {kErrWrongUsage}},
+    {"CreateDisplay", "[handle =] CreateDisplay(id[, options])",
+     "Creates a new display, closed until OpenDisplay shows it. The options give its size, position, "
+     "title, background picture, flags such as Borderless and Sizeable, scaling and whether it uses "
+     "layers.",
+     "Width, Height, X, Y, Title, BGPic, Color, Layers, Hidden, Borderless, Sizeable, Fixed, NoHide, NoClose, Active, HidePointer, ScaleMode, ScaleWidth, ScaleHeight, SmoothScale, KeepProportions, FitScale", {kErrFreeActiveDisplay, kErrDisplayHasAsyncDraw, kErrSharedBGPic, kErrBGPicWithDesktop, kErrWrongUsage},
+     "CreateDisplay(2, {Width = 320, Height = 200, Title = \"Second\", Layers = True})\nOpenDisplay(2)"},
+    {"FreeDisplay", "FreeDisplay(id)",
+     "Frees a display that is not the current one.",
+     nullptr, {kErrDisplayNotFound, kErrObjectNotFound, kErrFreeActiveDisplay, kErrDisplayHasAsyncDraw}},
+    {"OpenDisplay", "OpenDisplay(id[, noselect])",
+     "Opens a display's window and makes it current, unless noselect is True.",
+     nullptr, {kErrDisplayNotFound, kErrObjectNotFound, kErrWrongUsage}},
+    {"CloseDisplay", "CloseDisplay(id)",
+     "Closes a display's window; the display and its picture stay and can be opened again.",
+     nullptr, {kErrDisplayNotFound, kErrObjectNotFound, kErrWrongUsage}},
+    {"SelectDisplay", "SelectDisplay(id[, noactivate])",
+     "Makes a display the current one, which drawing commands then use; an open display's window is "
+     "also brought to the front unless noactivate is True. A closed display can be selected to draw "
+     "into it unseen.",
+     nullptr, {kErrDisplayNotFound, kErrObjectNotFound}},
+    {"ActivateDisplay", "ActivateDisplay(id)",
+     "Brings an open display's window to the front and gives it the keyboard focus.",
+     nullptr, {kErrDisplayNotFound, kErrObjectNotFound, kErrWrongUsage}},
+    {"ChangeDisplayMode", "ChangeDisplayMode(mode[, width, height])",
+     "Switches between a window (#DISPMODE_WINDOWED) and full screen (#DISPMODE_FULLSCREEN, which needs "
+     "the screen's width and height). Every open display is closed and opened again in the new mode.",
+     nullptr, {kErrWrongUsage}},
+    {nullptr, nullptr, nullptr},
+};
+
+const ConstantDoc kConstantDocs[] = {
+    {"DISPSTATE_OPEN", "A display's state: open."},
+    {"DISPSTATE_CLOSED", "A display's state: closed."},
+    {"DISPSTATE_MINIMIZED", "A display's state: minimised to an icon."},
+    {"DISPMODE_FULLSCREEN", "ChangeDisplayMode: full screen."},
+    {"DISPMODE_WINDOWED", "ChangeDisplayMode: a window."},
+    {"SCALEMODE_NONE", "Displays: no scaling."},
+    {"SCALEMODE_AUTO", "Displays: the picture is scaled to the window's size."},
+    {"SCALEMODE_LAYER", "Displays: each layer is scaled on its own, for sharp text and vectors."},
+    {"KEEPPOSITION", "ChangeDisplaySize: keep the display's x or y as it is."},
+    {nullptr, nullptr},
+};
+
+} // namespace
+
+extern const LibraryReference kDisplayReference;
+const LibraryReference kDisplayReference = {
+    "Displays: the windows (or full screens) a program draws into, their size, position, title and "
+    "mode.",
+    kCommandDocs, kConstantDocs};
