@@ -72,18 +72,18 @@ std::vector<Library> Libraries() {
     return {
         {"string", kStringCommands, nullptr, &kStringReference},
         {"math", kMathCommands, kMathConstants, &kMathReference},
-        {"graphics", kGraphicsCommands, kGraphicsConstants, nullptr},
-        {"draw", kDrawCommands, kDrawConstants, nullptr},
+        {"graphics", kGraphicsCommands, kGraphicsConstants, &kGraphicsReference},
+        {"draw", kDrawCommands, kDrawConstants, &kDrawReference},
         {"moveobject", kMoveObjectCommands, kMoveObjectConstants, &kMoveObjectReference},
         {"dos", kDosCommands, kDosConstants, &kDosReference},
-        {"event", kEventCommands, kEventConstants, nullptr},
+        {"event", kEventCommands, kEventConstants, &kEventReference},
         {"system", kSystemCommands, kSystemConstants, &kSystemReference},
-        {"layers", kLayersCommands, nullptr, nullptr},
-        {"text", kTextCommands, kTextConstants, nullptr},
-        {"anim", kAnimCommands, nullptr, nullptr},
+        {"layers", kLayersCommands, nullptr, &kLayersReference},
+        {"text", kTextCommands, kTextConstants, &kTextReference},
+        {"anim", kAnimCommands, nullptr, &kAnimReference},
         {"display", kDisplayCommands, kDisplayConstants, &kDisplayReference},
-        {"sound", kSoundCommands, kSoundConstants, nullptr},
-        {"brush", kBrushCommands, kBrushConstants, nullptr},
+        {"sound", kSoundCommands, kSoundConstants, &kSoundReference},
+        {"brush", kBrushCommands, kBrushConstants, &kBrushReference},
         {"bgpic", kBGPicCommands, nullptr, &kBGPicReference},
         {"transitionfx", kTransitionFxCommands, effectConstants.data(), &kTransitionFxReference},
         {"sprite", kSpriteCommands, nullptr, &kSpriteReference},
@@ -276,7 +276,10 @@ int main(int argc, char **argv) {
     std::vector<Library> libraries = Libraries();
     std::vector<std::pair<std::string, std::string>> files;
     for (const Library &library : libraries) {
-        if (!library.reference) continue;
+        if (!library.reference) {
+            Problem(std::string(library.name) + ": the library has no reference rows");
+            continue;
+        }
         CheckCommands(library);
         files.emplace_back("docs/commands/" + std::string(library.name) + ".md", LibraryPage(library));
     }
