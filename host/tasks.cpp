@@ -198,6 +198,12 @@ void ShutdownSystem() {
     close(interruptPipe[1]);
     interruptPipe[0] = interruptPipe[1] = -1;
     pendingSignals = 0;
+    // A wake posted after the last wait would end the next start's first wait early, reported as an event.
+    if (wakePipe[0] >= 0) {
+        char drain[64];
+        while (read(wakePipe[0], drain, sizeof drain) > 0) {
+        }
+    }
     systemStarted = false;
 }
 
