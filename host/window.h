@@ -16,6 +16,7 @@ constexpr uint32_t kWindowBorderless = 1;
 constexpr uint32_t kWindowSizeable = 2;
 constexpr uint32_t kWindowFullScreen = 4;     // the own screen: a full-screen window in a chosen mode
 constexpr uint32_t kWindowFakeFullScreen = 8; // a borderless window of the desktop's size
+constexpr uint32_t kWindowBackdrop = 16;      // the backfill: on the own screen, drawn behind the other windows
 
 constexpr int kKeyStateSize = 300;
 
@@ -82,6 +83,8 @@ int HideShowDisplayWindow(HostWindow *window, int hide);
 // Ends the icon state of the whole program (every minimised window comes back) before a display opens. 0.
 int EndIconify();
 
+// On the own screen every window is drawn into one full-screen window at its position (x, y are screen
+// coordinates), behind it the backdrop; the screen keeps its proportions on the monitor.
 // Shows a rectangle of an off-screen 32-bit bitmap at (x, y) of the window, and presents the frame.
 void PresentWindowPixels(HostWindow *window, const HostBitmap *bitmap, int32_t sx, int32_t sy, int32_t x, int32_t y,
                          int32_t width, int32_t height);

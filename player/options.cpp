@@ -203,4 +203,5 @@ void PrintUsage(FILE *out, const char *programName, bool appletAppended) {
         snprintf(left, sizeof left, "  -%s%s", row.name, row.takesValue ? " VALUE" : "");
         fprintf(out, "%-28s %s\n", left, row.help);
     }
+    fprintf(out, "\nKeys: Alt+Return switches a display between window and full screen.\n");
 }

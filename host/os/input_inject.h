@@ -42,3 +42,6 @@ void InjectClipboardForeignContents();
 // What the window shows (the window's inner size, 0x00RRGGBB per pixel) as the last present left its picture;
 // 0, or -1 when the window is not open or the driver cannot read back.
 int ReadWindowPixels(const HostWindow *window, uint32_t *out);
+// What the own screen shows, composed at the screen's size (0x00RRGGBB per pixel): with a null out only the size.
+// 0, or -1 when no display is open on the own screen or the driver cannot read back.
+int ReadScreenPixels(uint32_t *out, int32_t *width, int32_t *height);

@@ -59,6 +59,16 @@ HostWindow *WindowOf(uint32_t id) {
     return OpenHostWindows().empty() ? nullptr : OpenHostWindows().front();
 }
 
+// The window a mouse event is for, and the position inside it: on the own screen the window under the pointer,
+// whose pointer then shows.
+HostWindow *MouseWindow(uint32_t id, int32_t *x, int32_t *y) {
+    HostWindow *w = WindowOf(id);
+    if (!w || !w->os || !w->os->onScreen) return w;
+    w = ScreenWindowAt(x, y);
+    if (w && w != PointerWindow) ApplyWindowPointer(w);
+    return w;
+}
+
 void Queue(HostWindow *w, int kind, int32_t a = 0, int32_t b = 0, int32_t c = 0, std::vector<char> extra = {}) {
     QueueEvent(w->display, kind, a, b, c, std::move(extra));
 }
@@ -79,6 +89,8 @@ void FlushDrops(HostWindow *w) {
 void HandleWindowEvent(const SDL_WindowEvent &e) {
     HostWindow *w = FindHostWindow(e.windowID);
     if (!w) return;
+    // The own screen's window keeps the screen's size; its displays are where the program put them.
+    if (w->os && w->os->onScreen && (e.event == SDL_WINDOWEVENT_MOVED || e.event == SDL_WINDOWEVENT_RESIZED)) return;
     switch (e.event) {
     case SDL_WINDOWEVENT_SHOWN:
     case SDL_WINDOWEVENT_RESTORED: ReportWindowShown(w, true); break;
@@ -214,10 +226,11 @@ void HandleText(const SDL_TextInputEvent &e) {
 }
 
 void HandleButton(const SDL_MouseButtonEvent &e) {
-    HostWindow *w = WindowOf(e.windowID);
+    int32_t x = e.x, y = e.y;
+    HostWindow *w = MouseWindow(e.windowID, &x, &y);
     if (!w) return;
     bool down = e.type == SDL_MOUSEBUTTONDOWN;
-    w->mouseX = e.x, w->mouseY = e.y;
+    w->mouseX = x, w->mouseY = y;
     int kind;
     switch (e.button) {
     case SDL_BUTTON_LEFT:
@@ -228,7 +241,7 @@ void HandleButton(const SDL_MouseButtonEvent &e) {
     case SDL_BUTTON_MIDDLE: kind = kEventMiddleMouse, w->mouseMiddle = down; break;
     default: return;
     }
-    Queue(w, kind, e.x, e.y, down ? 1 : 0);
+    Queue(w, kind, x, y, down ? 1 : 0);
 }
 
 void HandleEvent(const SDL_Event &e) {
@@ -245,13 +258,15 @@ void HandleEvent(const SDL_Event &e) {
     case SDL_WINDOWEVENT: HandleWindowEvent(e.window); break;
     case SDL_KEYDOWN:
     case SDL_KEYUP: HandleKey(e.key); break;
-    case SDL_MOUSEMOTION:
-        if (HostWindow *w = WindowOf(e.motion.windowID)) {
-            w->mouseX = e.motion.x, w->mouseY = e.motion.y;
+    case SDL_MOUSEMOTION: {
+        int32_t x = e.motion.x, y = e.motion.y;
+        if (HostWindow *w = MouseWindow(e.motion.windowID, &x, &y)) {
+            w->mouseX = x, w->mouseY = y;
             w->mouseMoved = true;
             w->lastMouseMoveMicros = PumpClockNow();
         }
         break;
+    }
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: HandleButton(e.button); break;
     case SDL_MOUSEWHEEL:
@@ -402,7 +417,13 @@ void InjectKey(const HostWindow *window, int32_t key, int down, uint32_t qualifi
     PushText(e.key.windowID, Latin1ToUtf8(latin1).c_str());
 }
 
+// On the own screen the mouse reports screen coordinates.
+void ScreenPosition(const HostWindow *window, int32_t *x, int32_t *y) {
+    if (window && window->os && window->os->onScreen) *x += window->x, *y += window->y;
+}
+
 void InjectMouseButton(const HostWindow *window, int button, int32_t x, int32_t y, int down) {
+    ScreenPosition(window, &x, &y);
     SDL_Event e{};
     e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
     e.button.windowID = HostWindowId(window);
@@ -413,6 +434,7 @@ void InjectMouseButton(const HostWindow *window, int button, int32_t x, int32_t 
 }
 
 void InjectMouseMotion(const HostWindow *window, int32_t x, int32_t y) {
+    ScreenPosition(window, &x, &y);
     SDL_Event e{};
     e.type = SDL_MOUSEMOTION;
     e.motion.windowID = HostWindowId(window);

@@ -20,6 +20,11 @@ struct WindowOs {
     SDL_Texture *scaled = nullptr; // the bitmap-sized texture of PresentWindowScaled
     int32_t scaledWidth = 0;
     int32_t scaledHeight = 0;
+    // On the own screen the window shares the screen's SDL window and renderer, and is drawn at its position in
+    // the composed screen; what it shows there is its texture, or the scaled texture at scaledRect.
+    bool onScreen = false;
+    bool showScaled = false;
+    SDL_Rect scaledRect{};
 };
 
 // The window whose pointer was last put in force (SDL shows one pointer for the whole program).
@@ -32,8 +37,12 @@ void ReportWindowShown(HostWindow *window, bool shown);
 void ReportWindowActive(HostWindow *window, bool active);
 // A new streaming texture of the window's size after the window manager resized it.
 void ResizeWindowTexture(HostWindow *window);
-// The open window with that SDL id, or null.
+// The open window with that SDL id, or null; for the own screen's window, the display that has the keyboard
+// (the active one, else the front one).
 HostWindow *FindHostWindow(uint32_t id);
+// The own screen's window under a point of the screen (mouse events come in screen coordinates), with the point
+// made relative to it; null when none is there.
+HostWindow *ScreenWindowAt(int32_t *x, int32_t *y);
 // The SDL user event that wakes the main thread's wait; registered once video is up.
 void InstallHostWake();
 // Gives the built-in wait and pump back (video is stopping).

@@ -40,14 +40,110 @@ bool DesktopMode(SDL_DisplayMode *mode) {
     return true;
 }
 
+// The own screen is one full-screen window at the desktop's mode, shared by every display opened on it: the
+// displays and the backfill behind them are composed at the screen's size, which the renderer fits to the monitor
+// keeping its proportions. No video mode is changed, so nothing is left behind when the program ends, and a
+// window manager sees one window it cannot move or stack wrongly.
+struct Screen {
+    SDL_Window *sdl = nullptr;
+    SDL_Renderer *renderer = nullptr;
+    int users = 0;
+};
+Screen screen;
+
+void ReleaseScreen() {
+    if (--screen.users > 0) return;
+    if (screen.renderer) SDL_DestroyRenderer(screen.renderer);
+    if (screen.sdl) SDL_DestroyWindow(screen.sdl);
+    screen = Screen{};
+}
+
 void DestroyOs(WindowOs *os) {
     if (!os) return;
     if (os->cursor) SDL_FreeCursor(os->cursor);
     if (os->texture) SDL_DestroyTexture(os->texture);
     if (os->scaled) SDL_DestroyTexture(os->scaled);
-    if (os->renderer) SDL_DestroyRenderer(os->renderer);
-    if (os->sdl) SDL_DestroyWindow(os->sdl);
+    if (os->onScreen) {
+        ReleaseScreen();
+    } else {
+        if (os->renderer) SDL_DestroyRenderer(os->renderer);
+        if (os->sdl) SDL_DestroyWindow(os->sdl);
+    }
     delete os;
+}
+
+// The windows on the own screen in drawing order: the backfill first, then the displays as they opened.
+std::vector<HostWindow *> ScreenWindows() {
+    std::vector<HostWindow *> out;
+    for (int backdrop = 1; backdrop >= 0; backdrop--)
+        for (HostWindow *w : openWindows)
+            if (w->os->onScreen && ((w->flags & kWindowBackdrop) != 0) == (backdrop != 0)) out.push_back(w);
+    return out;
+}
+
+// Draws every window of the own screen at its place. Each present draws the whole screen, so a window shows
+// whole however little of it changed.
+void DrawScreen() {
+    SDL_SetRenderDrawColor(screen.renderer, 0, 0, 0, 255);
+    SDL_RenderClear(screen.renderer);
+    for (HostWindow *w : ScreenWindows()) {
+        WindowOs *os = w->os;
+        if (os->showScaled && os->scaled) {
+            SDL_Rect target{w->x + os->scaledRect.x, w->y + os->scaledRect.y, os->scaledRect.w, os->scaledRect.h};
+            SDL_RenderCopy(screen.renderer, os->scaled, nullptr, &target);
+        } else {
+            SDL_Rect target{w->x, w->y, os->textureWidth, os->textureHeight};
+            SDL_RenderCopy(screen.renderer, os->texture, nullptr, &target);
+        }
+    }
+}
+
+void ComposeScreen() {
+    if (!screen.renderer) return;
+    DrawScreen();
+    SDL_RenderPresent(screen.renderer);
+}
+
+// The screen's size: the own screen's, or the desktop's for a full-screen window without one.
+void ScreenSize(int32_t *width, int32_t *height) {
+    SDL_DisplayMode desktop{};
+    if (ownScreenOpen) *width = ownScreenWidth, *height = ownScreenHeight;
+    else if (DesktopMode(&desktop)) *width = desktop.w, *height = desktop.h;
+    else *width = *height = 1;
+}
+
+// Opens the own screen's window on the first display that needs it.
+bool AcquireScreen(const HostWindow *window) {
+    if (screen.users > 0) {
+        screen.users++;
+        return true;
+    }
+    int32_t width, height;
+    ScreenSize(&width, &height);
+    // Headless drivers cannot change a window to full screen; there the window simply has the screen's size.
+    const bool headless = HeadlessDriver();
+    // A mode the user chose (it has a refresh rate) is set; otherwise the desktop's mode stays.
+    const bool chosenMode = ownScreenOpen && ownScreenRefresh > 0;
+    const Uint32 flags = headless ? SDL_WINDOW_BORDERLESS
+                                  : chosenMode ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_FULLSCREEN_DESKTOP;
+    screen.sdl = SDL_CreateWindow(window->title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                  std::max(1, width), std::max(1, height), flags | SDL_WINDOW_HIDDEN);
+    if (screen.sdl && chosenMode && !headless) {
+        SDL_DisplayMode want{SDL_PIXELFORMAT_UNKNOWN, ownScreenWidth, ownScreenHeight, ownScreenRefresh, nullptr};
+        SDL_DisplayMode got;
+        if (SDL_GetClosestDisplayMode(0, &want, &got)) SDL_SetWindowDisplayMode(screen.sdl, &got);
+    }
+    if (screen.sdl && !headless) screen.renderer = SDL_CreateRenderer(screen.sdl, -1, SDL_RENDERER_ACCELERATED);
+    if (screen.sdl && !screen.renderer) screen.renderer = SDL_CreateRenderer(screen.sdl, -1, SDL_RENDERER_SOFTWARE);
+    if (!screen.renderer) {
+        if (screen.sdl) SDL_DestroyWindow(screen.sdl);
+        screen = Screen{};
+        return false;
+    }
+    // Mouse positions come back in screen coordinates as well.
+    SDL_RenderSetLogicalSize(screen.renderer, std::max(1, width), std::max(1, height));
+    screen.users = 1;
+    return true;
 }
 
 // Drag and size regions become SDL hit-test areas, so the window manager moves and sizes the window.
@@ -149,6 +245,12 @@ namespace {
 
 // The window's geometry as SDL holds it now, reported when it changed.
 void ReportCurrentGeometry(HostWindow *window) {
+    if (window->os->onScreen) {
+        // The screen does not move or size: the window is where and how large the program made it.
+        ReportWindowGeometry(window, window->x, window->y, window->width, window->height);
+        ComposeScreen();
+        return;
+    }
     int x, y, w, h;
     SDL_GetWindowPosition(window->os->sdl, &x, &y);
     SDL_GetWindowSize(window->os->sdl, &w, &h);
@@ -177,8 +279,26 @@ void ShutdownVideo() {
 }
 
 HostWindow *FindHostWindow(uint32_t id) {
+    if (screen.sdl && SDL_GetWindowID(screen.sdl) == id) {
+        const std::vector<HostWindow *> windows = ScreenWindows();
+        for (HostWindow *w : windows)
+            if (w->active) return w;
+        return windows.empty() ? nullptr : windows.back();
+    }
     for (HostWindow *w : openWindows)
         if (w->os && SDL_GetWindowID(w->os->sdl) == id) return w;
+    return nullptr;
+}
+
+HostWindow *ScreenWindowAt(int32_t *x, int32_t *y) {
+    const std::vector<HostWindow *> windows = ScreenWindows();
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        HostWindow *w = *it;
+        if (*x >= w->x && *y >= w->y && *x < w->x + w->width && *y < w->y + w->height) {
+            *x -= w->x, *y -= w->y;
+            return w;
+        }
+    }
     return nullptr;
 }
 
@@ -202,14 +322,24 @@ void FreeHostWindow(HostWindow *window) {
     delete window;
 }
 
-int OpenDisplayWindow(HostWindow *window, int activate, const MaskPlane *mask, const AlphaPlane *alpha) {
-    if (window->open) return 0;
-    if (int r = EnsureVideo()) return r;
+namespace {
+
+// Opens the window as a part of the own screen: its texture in the screen's renderer.
+int OpenScreenWindow(HostWindow *window, WindowOs *os) {
+    if (!AcquireScreen(window)) return kErrCannotOpen;
+    os->onScreen = true;
+    os->sdl = screen.sdl;
+    os->renderer = screen.renderer;
+    window->width = std::max(1, window->width), window->height = std::max(1, window->height);
+    return MakeTexture(window) ? 0 : kErrCannotOpen;
+}
+
+// Opens a window of its own on the desktop.
+int OpenDesktopWindow(HostWindow *window, WindowOs *os, const MaskPlane *mask, const AlphaPlane *alpha) {
     Uint32 flags = SDL_WINDOW_HIDDEN;
     int x = window->x, y = window->y, w = std::max(1, window->width), h = std::max(1, window->height);
     if (window->flags & kWindowBorderless) flags |= SDL_WINDOW_BORDERLESS;
     if (window->flags & kWindowSizeable) flags |= SDL_WINDOW_RESIZABLE;
-    if ((window->flags & kWindowFullScreen) || ownScreenOpen) flags |= SDL_WINDOW_FULLSCREEN;
     if (window->flags & kWindowFakeFullScreen) {
         SDL_DisplayMode desktop;
         SDL_Rect bounds;
@@ -217,34 +347,18 @@ int OpenDisplayWindow(HostWindow *window, int activate, const MaskPlane *mask, c
             x = bounds.x, y = bounds.y, w = desktop.w, h = desktop.h;
         flags |= SDL_WINDOW_BORDERLESS;
     }
-    auto *os = new (std::nothrow) WindowOs;
-    if (!os) return kErrOutOfMemory;
-    window->os = os;
     // Shaped windows exist on X11 only; elsewhere the window stays rectangular.
-    bool shaped = (mask || alpha) && !(flags & SDL_WINDOW_FULLSCREEN);
+    bool shaped = mask || alpha;
     if (shaped) os->sdl = SDL_CreateShapedWindow(window->title.c_str(), unsigned(x), unsigned(y), unsigned(w),
                                                  unsigned(h), flags | SDL_WINDOW_BORDERLESS);
     if (!os->sdl) os->sdl = SDL_CreateWindow(window->title.c_str(), x, y, w, h, flags);
-    if (os->sdl && (flags & SDL_WINDOW_FULLSCREEN) && ownScreenOpen) {
-        SDL_DisplayMode want{SDL_PIXELFORMAT_UNKNOWN, ownScreenWidth, ownScreenHeight, ownScreenRefresh, nullptr};
-        SDL_DisplayMode got;
-        if (SDL_GetClosestDisplayMode(0, &want, &got)) SDL_SetWindowDisplayMode(os->sdl, &got);
-    }
     // Headless drivers get the software renderer: nothing to accelerate, and no GL driver gets loaded.
-    bool headless = HeadlessDriver();
     // No vsync: every present of a changed rectangle would wait for the next frame; frames are paced by the
     // frame clock of the drawing code instead.
-    if (os->sdl && !headless) os->renderer = SDL_CreateRenderer(os->sdl, -1, SDL_RENDERER_ACCELERATED);
-    if (os->sdl) {
-        if (!os->renderer) os->renderer = SDL_CreateRenderer(os->sdl, -1, SDL_RENDERER_SOFTWARE);
-    }
+    if (os->sdl && !HeadlessDriver()) os->renderer = SDL_CreateRenderer(os->sdl, -1, SDL_RENDERER_ACCELERATED);
+    if (os->sdl && !os->renderer) os->renderer = SDL_CreateRenderer(os->sdl, -1, SDL_RENDERER_SOFTWARE);
     window->width = w, window->height = h;
-    if (!os->sdl || !os->renderer || !MakeTexture(window)) {
-        DestroyOs(os);
-        window->os = nullptr;
-        SetErrorArgString("window");
-        return kErrCannotOpen;
-    }
+    if (!os->sdl || !os->renderer || !MakeTexture(window)) return kErrCannotOpen;
     if (shaped && SDL_IsShapedWindow(os->sdl)) {
         if (SDL_Surface *shape = ShapeSurface(window, mask, alpha)) {
             SDL_WindowShapeMode mode;
@@ -258,15 +372,35 @@ int OpenDisplayWindow(HostWindow *window, int activate, const MaskPlane *mask, c
     SDL_SetRenderDrawColor(os->renderer, 0, 0, 0, 255);
     SDL_RenderClear(os->renderer);
     SDL_RenderPresent(os->renderer);
+    return 0;
+}
+
+} // namespace
+
+int OpenDisplayWindow(HostWindow *window, int activate, const MaskPlane *mask, const AlphaPlane *alpha) {
+    if (window->open) return 0;
+    if (int r = EnsureVideo()) return r;
+    auto *os = new (std::nothrow) WindowOs;
+    if (!os) return kErrOutOfMemory;
+    window->os = os;
+    const bool onScreen = ownScreenOpen || (window->flags & kWindowFullScreen);
+    if (int error = onScreen ? OpenScreenWindow(window, os) : OpenDesktopWindow(window, os, mask, alpha)) {
+        DestroyOs(os);
+        window->os = nullptr;
+        SetErrorArgString("window");
+        return error;
+    }
     SDL_ShowWindow(os->sdl);
     if (activate) SDL_RaiseWindow(os->sdl);
     window->open = true;
     window->minimised = false;
     window->active = false;
     window->reportedShown = false;
-    SDL_GetWindowPosition(os->sdl, &window->reportedX, &window->reportedY);
-    window->reportedWidth = w, window->reportedHeight = h;
+    if (onScreen) window->reportedX = window->x, window->reportedY = window->y;
+    else SDL_GetWindowPosition(os->sdl, &window->reportedX, &window->reportedY);
+    window->reportedWidth = window->width, window->reportedHeight = window->height;
     openWindows.push_back(window);
+    if (onScreen) ComposeScreen();
     // Queued here in this order on every driver; the window system's own reports of the same are dropped.
     ReportWindowShown(window, true);
     if (activate) ReportWindowActive(window, true);
@@ -278,8 +412,10 @@ void CloseDisplayWindow(HostWindow *window) {
     if (!window || !window->open || window->minimised) return;
     openWindows.erase(std::remove(openWindows.begin(), openWindows.end(), window), openWindows.end());
     if (PointerWindow == window) PointerWindow = nullptr;
+    const bool onScreen = window->os->onScreen;
     DestroyOs(window->os);
     window->os = nullptr;
+    if (onScreen) ComposeScreen();
     window->open = false;
     window->active = false;
     window->acceptsDrops = false;
@@ -303,12 +439,17 @@ void ActivateDisplayWindow(HostWindow *window) {
 
 void MoveDisplayWindow(HostWindow *window) {
     if (!window || !window->open) return;
-    SDL_SetWindowPosition(window->os->sdl, window->x, window->y);
+    if (!window->os->onScreen) SDL_SetWindowPosition(window->os->sdl, window->x, window->y);
     ReportCurrentGeometry(window);
 }
 
 void ChangeDisplayWindowBox(HostWindow *window) {
     if (!window || !window->open) return;
+    if (window->os->onScreen) {
+        window->width = std::max(1, window->width), window->height = std::max(1, window->height);
+        ReportCurrentGeometry(window);
+        return;
+    }
     SDL_SetWindowPosition(window->os->sdl, window->x, window->y);
     SDL_SetWindowSize(window->os->sdl, std::max(1, window->width), std::max(1, window->height));
     ReportCurrentGeometry(window);
@@ -316,7 +457,7 @@ void ChangeDisplayWindowBox(HostWindow *window) {
 
 void ComputeWindowBorders(HostWindow *window) {
     window->borderLeft = window->borderTop = window->borderHorizontal = window->borderVertical = 0;
-    if (!window->open || (window->flags & kWindowBorderless)) return;
+    if (!window->open || (window->flags & kWindowBorderless) || window->os->onScreen) return;
     int top = 0, left = 0, bottom = 0, right = 0;
     // Drivers without a window manager (offscreen, dummy) report no frame.
     if (SDL_GetWindowBordersSize(window->os->sdl, &top, &left, &bottom, &right) != 0) return;
@@ -331,7 +472,7 @@ void UpdateWindowTitle(HostWindow *window) {
 }
 
 void ResetRegionGadgets(HostWindow *window) {
-    if (window && window->open) SDL_SetWindowHitTest(window->os->sdl, HitTest, window);
+    if (window && window->open && !window->os->onScreen) SDL_SetWindowHitTest(window->os->sdl, HitTest, window);
 }
 
 int HideShowDisplayWindow(HostWindow *window, int hide) {
@@ -375,11 +516,16 @@ void UpdateWindowPixels(HostWindow *window, const HostBitmap *bitmap, int32_t sx
     if (width <= 0 || height <= 0) return;
     SDL_Rect r{x, y, width, height};
     SDL_UpdateTexture(os->texture, &r, HostBitmapRow32(bitmap, sy) + sx, int(HostBitmapStride(bitmap)));
+    os->showScaled = false;
 }
 
 void PresentWindow(HostWindow *window) {
     if (!window || !window->open) return;
     WindowOs *os = window->os;
+    if (os->onScreen) {
+        ComposeScreen();
+        return;
+    }
     SDL_RenderClear(os->renderer);
     SDL_RenderCopy(os->renderer, os->texture, nullptr, nullptr);
     SDL_RenderPresent(os->renderer);
@@ -404,6 +550,12 @@ void PresentWindowScaled(HostWindow *window, const HostBitmap *bitmap, int32_t x
     }
     SDL_UpdateTexture(os->scaled, nullptr, bitmap->pixels, int(HostBitmapStride(bitmap)));
     SDL_Rect target{x, y, width, height};
+    if (os->onScreen) {
+        os->showScaled = true;
+        os->scaledRect = target;
+        ComposeScreen();
+        return;
+    }
     SDL_RenderClear(os->renderer);
     SDL_RenderCopy(os->renderer, os->scaled, nullptr, &target);
     SDL_RenderPresent(os->renderer);
@@ -427,8 +579,8 @@ void FillDisplayRect(HostWindow *window, int32_t ox, int32_t oy, int32_t x, int3
         }
         SDL_UnlockTexture(os->texture);
     }
-    SDL_RenderCopy(os->renderer, os->texture, nullptr, nullptr);
-    SDL_RenderPresent(os->renderer);
+    os->showScaled = false;
+    PresentWindow(window);
 }
 
 int UpdateAppWindow(HostWindow *window, int enable) {
@@ -566,9 +718,24 @@ int ReadWindowPixels(const HostWindow *window, uint32_t *out) {
     if (!window || !window->open) return -1;
     WindowOs *os = window->os;
     SDL_RenderClear(os->renderer);
-    SDL_RenderCopy(os->renderer, os->texture, nullptr, nullptr);
-    if (SDL_RenderReadPixels(os->renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, out, os->textureWidth * 4) != 0)
-        return -1;
+    SDL_Rect area{0, 0, os->textureWidth, os->textureHeight};
+    SDL_RenderCopy(os->renderer, os->texture, nullptr, os->onScreen ? &area : nullptr);
+    const int read = SDL_RenderReadPixels(os->renderer, &area, SDL_PIXELFORMAT_ARGB8888, out, os->textureWidth * 4);
+    if (os->onScreen) ComposeScreen();
+    if (read != 0) return -1;
     for (int i = 0; i < os->textureWidth * os->textureHeight; i++) out[i] &= 0xFFFFFF;
+    return 0;
+}
+
+int ReadScreenPixels(uint32_t *out, int32_t *width, int32_t *height) {
+    if (!screen.renderer) return -1;
+    ScreenSize(width, height);
+    if (!out) return 0;
+    DrawScreen();
+    const SDL_Rect area{0, 0, *width, *height};
+    const int read = SDL_RenderReadPixels(screen.renderer, &area, SDL_PIXELFORMAT_ARGB8888, out, *width * 4);
+    SDL_RenderPresent(screen.renderer);
+    if (read != 0) return -1;
+    for (int32_t i = 0; i < *width * *height; i++) out[i] &= 0xFFFFFF;
     return 0;
 }

@@ -165,6 +165,7 @@ void SyncHostWindow(DisplayRecord *d) {
     w->flags = 0;
     if (d->flags & kDisplayBorderless) w->flags |= kWindowBorderless;
     if ((d->flags & kDisplaySizeable) && !(d->flags & kDisplayFixed)) w->flags |= kWindowSizeable;
+    if (d->private1) w->flags |= kWindowBackdrop;
     w->title = d->title;
     w->closeWindowFlag = d->closeWindowFlag;
     w->dragRegions.clear();

@@ -287,6 +287,11 @@ int OpenFirstDisplay(VMState *vm, DisplayConfig *c, StartupConfig *) {
     }
     int32_t width = 0, height = 0, depth = 0, refresh = 0;
     if (int error = SetupDisplay(*c, first, mode, &width, &height, &depth, &refresh)) return error;
+    // A display that scales fills the full screen keeping its proportions, as after the mode-switch key.
+    if (mode == kDisplayModeFullScreen && DisplayScales(first) && c->screenWidth == 0 && c->screenHeight == 0) {
+        width = first->width;
+        height = first->height;
+    }
     if (mode != kDisplayModeWindow) {
         if (int error = OpenOwnScreen(width, height, depth, refresh)) return error;
         OwnScreenFlag = 1;
@@ -378,11 +383,17 @@ int SwitchDisplayMode(VMState *vm, int fullScreen, int32_t width, int32_t height
 
 int SwitchModeByKey(VMState *vm, DisplayRecord *display) {
     if (!vm || !display || IsOnlyDisplay(display) != 1 || (display->flags & kDisplayNoModeSwitch)) return 0;
-    int32_t width = display->width, height = display->height;
+    int32_t width = 0, height = 0;
     if (!OwnScreenFlag) {
-        // Full screen in the mode that fits the display best.
-        width = std::max(width, 1);
-        height = std::max(height, 1);
+        // A display that scales fills the screen keeping its proportions: the own screen has its size and the
+        // monitor shows it enlarged. Any other is shown as it is, centred on the backfill of a desktop-sized
+        // screen (or of its own size when it is larger).
+        width = std::max(display->width, 1);
+        height = std::max(display->height, 1);
+        if (!DisplayScales(display)) {
+            width = std::max(width, int32_t(QueryBitMapAttr(nullptr, 14)));
+            height = std::max(height, int32_t(QueryBitMapAttr(nullptr, 15)));
+        }
     }
     return SwitchDisplayMode(vm, OwnScreenFlag ? 0 : 1, width, height) == 0 ? 1 : 0;
 }

@@ -327,6 +327,48 @@ int TestPeek(VMState *vm) {
     return 1;
 }
 
+// TestCheckScreen(): the own screen as composed, the current display's window showing what TestCheckWindow
+// expects and everything around it the backfill display's picture; prints the screen's size, where the display
+// sits, and the first differing pixel.
+int TestCheckScreen(VMState *) {
+    const DisplayRecord *d = CurrentDisplay;
+    int32_t sw = 0, sh = 0;
+    std::vector<uint32_t> shown;
+    if (ReadScreenPixels(nullptr, &sw, &sh) == 0) shown.resize(size_t(sw) * size_t(sh));
+    if (shown.empty() || ReadScreenPixels(shown.data(), &sw, &sh) != 0) {
+        Output->push_back("screen unreadable");
+        return 0;
+    }
+    const HostWindow *w = d->hostWindow;
+    const DisplayRecord *backfill = nullptr;
+    for (const DisplayRecord *b = DisplayList; b; b = b->next)
+        if (b->private1) backfill = b;
+    HostBitmap *ref = ReferenceComposition(const_cast<DisplayRecord *>(d));
+    auto expected = [&](int32_t x, int32_t y) -> uint32_t {
+        if (x >= w->x && y >= w->y && x < w->x + ref->width && y < w->y + ref->height)
+            return HostBitmapRow32(ref, y - w->y)[x - w->x];
+        if (!backfill || !backfill->firstBitmap) return 0;
+        const HostBitmap *b = backfill->firstBitmap;
+        const int32_t bx = x - backfill->hostWindow->x, by = y - backfill->hostWindow->y;
+        return bx >= 0 && by >= 0 && bx < b->width && by < b->height ? HostBitmapRow32(b, by)[bx] : 0;
+    };
+    char line[128];
+    std::snprintf(line, sizeof line, "screen %d by %d, display at %d,%d", sw, sh, w->x, w->y);
+    Output->push_back(line);
+    for (int32_t y = 0; y < sh; y++) {
+        for (int32_t x = 0; x < sw; x++) {
+            const uint32_t want = expected(x, y) & 0xFFFFFF, got = shown[size_t(y) * size_t(sw) + size_t(x)];
+            if (want == got) continue;
+            std::snprintf(line, sizeof line, "screen differs at %d,%d: %06X, expected %06X", x, y, got, want);
+            Output->push_back(line);
+            y = sh;
+            break;
+        }
+    }
+    FreeHostBitmap(ref);
+    return 0;
+}
+
 // TestWindowIs(what): 1 when the window shows exactly the named bitmap (top-left aligned).
 int TestWindowIs(VMState *vm) {
     const HostBitmap *b = NamedBitmap(vm, CheckStringArg(vm, 1), 2);
@@ -400,6 +442,7 @@ const TextLayerServices kFakeText{FakeDrawText, nullptr,        FakeCopyBlock, F
 const CommandEntry kLayerTestCommands[] = {
     {"TestHex", TestHex},
     {"TestCheckWindow", TestCheckWindow},
+    {"TestCheckScreen", TestCheckScreen},
     {"TestRefreshCount", TestRefreshCount},
     {"TestEmbeddedMove", TestEmbeddedMove},
     {"TestPeek", TestPeek},
