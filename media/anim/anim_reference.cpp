@@ -15,7 +15,7 @@ const CommandDoc kCommandDocs[] = {
     {"ScaleAnim", "ScaleAnim(id, width, height[, smooth])",
      "Scales every frame of an anim that is not playing.",
      nullptr, {kErrActiveAnim, kErrOutOfMemory}},
-    {"PlayAnimDisk", "PlayAnimDisk(file, x, y[, unused, speed, transparentcolor, times])",
+    {"PlayAnimDisk", "PlayAnimDisk(file[, x, y, unused, speed, transparentcolor, times])",
      "Plays an animation file straight from disk without loading all of it, for long animations."},
     {"LoadAnimFrame", "[handle =] LoadAnimFrame(brush, frame, file[, transparentcolor])",
      "Makes a brush from one frame of an animation file without loading the whole anim; -1 takes the "
