@@ -17,8 +17,10 @@ const CommandDoc kCommandDocs[] = {
     {"DisplayTransitionFX", "DisplayTransitionFX(id[, options | effect, speed, parameter])",
      "Shows a new background picture on the display through a transition effect from the current one.",
      "Type, Speed, Parameter, Async, X, Y", {kErrWrongUsage},
-     "LoadBGPic(2, \"next.png\")\nDisplayTransitionFX(2, #HSTRIPES, 10)"},
-    {"DisplayBGPicPartFX", "DisplayBGPicPartFX(id, x, y, width, height[, options | effect, speed, parameter, dx, dy, layers])",
+     "LoadBGPic(2, \"next.png\")\n"
+     "DisplayTransitionFX(2, #HSTRIPES, 10)"},
+    {"DisplayBGPicPartFX",
+     "DisplayBGPicPartFX(id, x, y, width, height[, options | effect, speed, parameter, dx, dy, layers])",
      "Draws a rectangle of a background picture with a transition effect, as DisplayBGPicPart.",
      "Type, Speed, Parameter, Async, DX, DY, Layers", {kErrWrongUsage}},
     {"UndoFX", "UndoFX(type, id[, options | effect, speed, parameter, level])",

@@ -20,7 +20,8 @@ const CommandDoc kCommandDocs[] = {
      "Draws a rectangle, filled or outlined as the form style's FillStyle says; RoundLevel rounds its "
      "corners.",
      "RoundLevel", {kErrSizeNotPositive},
-     "SetFormStyle({FillStyle = #FILLCOLOR})\nBox(10, 10, 100, 50, $FF0000, {RoundLevel = 20})"},
+     "SetFormStyle({FillStyle = #FILLCOLOR})\n"
+     "Box(10, 10, 100, 50, $FF0000, {RoundLevel = 20})"},
     {"Circle", "Circle(x, y, radius, color[, options])",
      "Draws a circle whose bounding box starts at (x, y); #CENTER centres it."},
     {"Ellipse", "Ellipse(x, y, radiusx, radiusy, color[, options])",
@@ -40,7 +41,9 @@ const CommandDoc kCommandDocs[] = {
     {"SetFormStyle", "SetFormStyle(options)",
      "Sets how shapes and text are drawn from now on: the fill (#FILLNONE, #FILLCOLOR, #FILLGRADIENT, "
      "#FILLTEXTURE), shadows, edges and outlines. Keys left out keep their values.",
-     "FillStyle, FormStyle, ShadowColor, ShadowSize, ShadowDir, EdgeColor, EdgeSize, OutlineThickness, GradientStyle, GradientStartColor, GradientEndColor, GradientAngle, TextureBrush, TextureX, TextureY", {kErrWrongUsage}},
+     "FillStyle, FormStyle, ShadowColor, ShadowSize, ShadowDir, EdgeColor, EdgeSize, OutlineThickness, "
+     "GradientStyle, GradientStartColor, GradientEndColor, GradientAngle, TextureBrush, TextureX, "
+     "TextureY", {kErrWrongUsage}},
     {"GetFormStyle", "style = GetFormStyle()",
      "Returns the current form style as a table with the keys SetFormStyle takes."},
     {nullptr, nullptr, nullptr},

@@ -17,7 +17,10 @@ const CommandDoc kCommandDocs[] = {
      "Draws the next frame of an asynchronous effect or move (one started with Async = True) and "
      "returns True once it has finished; the handle is gone then.",
      nullptr, {kErrObjectNotFound},
-     "Local h = MoveBrush(1, 0, 0, 200, 0, {Async = True})\nWhile Not AsyncDrawFrame(h)\n    WaitFrame()\nWend"},
+     "Local h = MoveBrush(1, 0, 0, 200, 0, {Async = True})\n"
+     "While Not AsyncDrawFrame(h)\n"
+     "    WaitFrame()\n"
+     "Wend"},
     {"SaveSnapshot", "SaveSnapshot(file[, format, options])",
      "Saves what the display (or the current output) shows as a picture file: #IMGFMT_BMP (the "
      "default), #IMGFMT_PNG, #IMGFMT_JPEG, #IMGFMT_GIF or #IMGFMT_ILBM.",
@@ -30,24 +33,27 @@ const CommandDoc kCommandDocs[] = {
      "limit is set."},
     {"DumpObjects", "DumpObjects()",
      "Prints how many objects of each kind exist to the debug output, to find leaks."},
-    {"CreateClipRegion", "[handle =] CreateClipRegion(id, #BOX, x, y, width, height) or CreateClipRegion(id, #BRUSH, brush, x, y)",
+    {"CreateClipRegion",
+     "[handle =] CreateClipRegion(id, #BOX, x, y, width, height) or CreateClipRegion(id, #BRUSH, brush, x, y)",
      "Creates a clip region, an area outside of which SetClipRegion stops drawing: a rectangle, or the "
      "opaque shape of a brush placed at (x, y).",
      nullptr, {kErrSizeNotPositive, kErrWrongUsage}},
     {"SetClipRegion", "SetClipRegion(id)",
      "Makes drawing commands draw only inside a clip region; -1 lifts the clipping.",
-     nullptr, {kErrWrongUsage}},
+     nullptr, {kErrWrongUsage, kErrClipRegionNotFound, kErrObjectNotFound}},
     {"FreeClipRegion", "FreeClipRegion(id)",
-     "Frees a clip region."},
+     "Frees a clip region.",
+     nullptr, {kErrClipRegionNotFound, kErrObjectNotFound}},
     {"CreatePointer", "[handle =] CreatePointer(id, brush[, hotx, hoty])",
      "Creates a mouse pointer from a brush; (hotx, hoty) is the point of the picture that clicks.",
      nullptr, {kErrWrongUsage}},
     {"SetPointer", "SetPointer(id)",
      "Shows a pointer made with CreatePointer over the current display, or the standard pointer "
      "(#SYSTEMPOINTER) or the busy one (#BUSYPOINTER).",
-     nullptr, {kErrWrongUsage}},
+     nullptr, {kErrWrongUsage, kErrPointerNotFound, kErrObjectNotFound}},
     {"FreePointer", "FreePointer(id)",
-     "Frees a pointer made with CreatePointer."},
+     "Frees a pointer made with CreatePointer.",
+     nullptr, {kErrPointerNotFound, kErrObjectNotFound}},
     {"HidePointer", "HidePointer()",
      "Hides the mouse pointer over the current display.",
      nullptr, {kErrWrongUsage}},

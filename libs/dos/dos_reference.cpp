@@ -10,11 +10,15 @@ const CommandDoc kCommandDocs[] = {
      "mode is #MODE_READ (the default), #MODE_WRITE, which creates or empties the file, or "
      "#MODE_READWRITE, which keeps the contents and creates the file when it is missing.",
      nullptr, {kErrWrongUsage, kErrCannotReadFile},
-     "OpenFile(1, \"scores.txt\", #MODE_WRITE)\nWriteLine(1, \"Alice 120\")\nCloseFile(1)"},
+     "OpenFile(1, \"scores.txt\", #MODE_WRITE)\n"
+     "WriteLine(1, \"Alice 120\")\n"
+     "CloseFile(1)"},
     {"Eof", "atEnd = Eof(id)",
      "Returns True when the file's position has reached its end, so nothing is left to read.",
      nullptr, {kErrFileHandleNotFound, kErrObjectNotFound},
-     "While Not Eof(1)\n    DebugPrint(ReadLine(1))\nWend"},
+     "While Not Eof(1)\n"
+     "    DebugPrint(ReadLine(1))\n"
+     "Wend"},
     {"ReadChr", "byte = ReadChr(id)",
      "Reads one byte from the file and returns it as a number from 0 to 255.",
      nullptr, {kErrFileHandleNotFound, kErrObjectNotFound, kErrWriteOnlyFile, kErrReadBeyondEnd, kErrReadFailed}},
@@ -38,7 +42,8 @@ const CommandDoc kCommandDocs[] = {
      nullptr, {kErrFileHandleNotFound, kErrObjectNotFound, kErrReadOnlyFile}},
     {"WriteString", "WriteString(id, text[, length])",
      "Writes the string without a line feed; with a length, only its first length bytes.",
-     nullptr, {kErrLengthExceedsString, kErrFileHandleNotFound, kErrObjectNotFound, kErrReadOnlyFile, kErrWriteFailed}},
+     nullptr,
+     {kErrLengthExceedsString, kErrFileHandleNotFound, kErrObjectNotFound, kErrReadOnlyFile, kErrWriteFailed}},
     {"Exists", "found = Exists(file)",
      "Returns True when a file or directory of that name exists.",
      nullptr, {kErrWrongUsage}},
@@ -82,7 +87,8 @@ const CommandDoc kCommandDocs[] = {
      "Fills the two tables with the names of the files and of the subdirectories in path and returns "
      "how many of each it found. The names are sorted unless sort is False.",
      nullptr, {kErrLockFailed, kErrNotADirectory},
-     "Local files, dirs = {}, {}\nLocal nf, nd = ReadDirectory(\"data\", files, dirs)"},
+     "Local files, dirs = {}, {}\n"
+     "Local nf, nd = ReadDirectory(\"data\", files, dirs)"},
     {"FullPath", "path = FullPath(directory, name)",
      "Joins a directory and a name with a separator where one is needed."},
     {"CopyFile", "CopyFile(source, destination[, newname, callback, userdata])",
@@ -90,7 +96,9 @@ const CommandDoc kCommandDocs[] = {
      "when missing; newname renames the copy. The callback, when given, reports progress "
      "(#COPYFILE_STATUS) and is asked before overwriting (#COPYFILE_OVERWRITE) or replacing a protected "
      "file (#COPYFILE_UNPROTECT).",
-     nullptr, {kErrWrongUsage, kErrCreateDirectory, kErrLockFailed, kErrExamine, kErrCannotReadFile, kErrCannotWriteFile, kErrWriteFailed, kErrCallbackNumberExpected}},
+     nullptr,
+     {kErrWrongUsage, kErrCreateDirectory, kErrLockFailed, kErrExamine, kErrCannotReadFile,
+      kErrCannotWriteFile, kErrWriteFailed, kErrCallbackNumberExpected}},
     {"Rename", "Rename(path, newname)",
      "Renames a file or directory in place; the new name is a name, not a path.",
      nullptr, {kErrWrongUsage, kErrRenameFile}},
@@ -140,7 +148,8 @@ const CommandDoc kCommandDocs[] = {
     {"SetFileAttributes", "SetFileAttributes(path, attributes)",
      "Changes a file's protection flags, date or comment; only the fields present in the table are "
      "changed.",
-     "flags, time, comment", {kErrWrongUsage, kErrLockFailed, kErrSetAttributes, kErrDateFormat, kErrSetComment, kErrSetDate}},
+     "flags, time, comment",
+     {kErrWrongUsage, kErrLockFailed, kErrSetAttributes, kErrDateFormat, kErrSetComment, kErrSetDate}},
     {"GetTempFileName", "name = GetTempFileName()",
      "Returns the name of a new, empty file in the temporary directory. The player deletes it when the "
      "program ends.",
@@ -162,26 +171,38 @@ const CommandDoc kCommandDocs[] = {
      "Returns the next entry of an open directory as a table with its name, type and size, or Nil when "
      "all entries have been read.",
      nullptr, {kErrDirectoryHandleNotFound, kErrObjectNotFound},
-     "OpenDirectory(1, \"data\")\nLocal e = NextDirectoryEntry(1)\nWhile e <> Nil\n    DebugPrint(e.name)\n    e = NextDirectoryEntry(1)\nWend\nCloseDirectory(1)"},
+     "OpenDirectory(1, \"data\")\n"
+     "Local e = NextDirectoryEntry(1)\n"
+     "While e <> Nil\n"
+     "    DebugPrint(e.name)\n"
+     "    e = NextDirectoryEntry(1)\n"
+     "Wend\n"
+     "CloseDirectory(1)"},
     {"WriteFunction", "WriteFunction(id, function[, text])",
      "Writes a script function to an open file so ReadFunction can load it back later; with text set to "
      "True the data is written as Base64 text.",
      nullptr, {kErrFileHandleNotFound, kErrObjectNotFound, kErrReadOnlyFile, kErrWriteFailed}},
     {"ReadFunction", "function = ReadFunction(id)",
      "Reads a function written by WriteFunction and returns it ready to call.",
-     nullptr, {kErrFileHandleNotFound, kErrObjectNotFound, kErrWriteOnlyFile, kErrReadBeyondEnd, kErrReadFailed, kErrNoFunctionHere, kErrInvalidBase64}},
+     nullptr,
+     {kErrFileHandleNotFound, kErrObjectNotFound, kErrWriteOnlyFile, kErrReadBeyondEnd, kErrReadFailed,
+      kErrNoFunctionHere, kErrInvalidBase64}},
     {"DefineVirtualFile", "name = DefineVirtualFile(file, offset, length, name)",
      "Makes a stretch of a larger file usable as a file of its own and returns the name to open it by, "
      "for files packed inside one archive.",
      nullptr, {kErrWrongUsage}},
     {"ReadTable", "table = ReadTable(id)",
      "Reads a table written by WriteTable, with its nested tables and functions.",
-     nullptr, {kErrFileHandleNotFound, kErrObjectNotFound, kErrWriteOnlyFile, kErrReadBeyondEnd, kErrReadFailed, kErrNoTableHere, kErrWrongUsage}},
+     nullptr,
+     {kErrFileHandleNotFound, kErrObjectNotFound, kErrWriteOnlyFile, kErrReadBeyondEnd, kErrReadFailed,
+      kErrNoTableHere, kErrWrongUsage}},
     {"WriteTable", "WriteTable(id, table[, text])",
      "Writes a table, with its nested tables and functions, so ReadTable can load it back; with text "
      "set to True in a readable text form.",
      nullptr, {kErrFileHandleNotFound, kErrObjectNotFound, kErrReadOnlyFile, kErrWriteFailed, kErrWrongUsage},
-     "OpenFile(1, \"settings.dat\", #MODE_WRITE)\nWriteTable(1, {volume = 48, name = \"Bo\"})\nCloseFile(1)"},
+     "OpenFile(1, \"settings.dat\", #MODE_WRITE)\n"
+     "WriteTable(1, {volume = 48, name = \"Bo\"})\n"
+     "CloseFile(1)"},
     {"GetCurrentDirectory", "path = GetCurrentDirectory()",
      "Returns the full path of the current directory."},
     {nullptr, nullptr, nullptr},

@@ -8,7 +8,10 @@ const CommandDoc kCommandDocs[] = {
     {"AllocMem", "[handle =] AllocMem(id, size)",
      "Allocates a memory block of size bytes, filled with zeros.",
      nullptr, {},
-     "AllocMem(1, 16)\nPoke(1, 0, 1234)\nDebugPrint(Peek(1, 0))\nFreeMem(1)"},
+     "AllocMem(1, 16)\n"
+     "Poke(1, 0, 1234)\n"
+     "DebugPrint(Peek(1, 0))\n"
+     "FreeMem(1)"},
     {"FreeMem", "FreeMem(id)",
      "Frees a memory block.",
      nullptr, {kErrMemoryBlockNotFound, kErrObjectNotFound}},

@@ -30,18 +30,24 @@ const CommandDoc kCommandDocs[] = {
      "#DATETIME."},
     {"GetTimer", "ms = GetTimer(id)",
      "Returns the milliseconds that have passed on a timer since it was started or reset, not counting "
-     "paused time."},
+     "paused time.",
+     nullptr, {kErrTimerNotFound, kErrObjectNotFound}},
     {"PauseTimer", "PauseTimer(id)",
-     "Stops a timer from counting until ResumeTimer."},
+     "Stops a timer from counting until ResumeTimer.",
+     nullptr, {kErrTimerNotFound, kErrObjectNotFound}},
     {"ResumeTimer", "ResumeTimer(id)",
-     "Lets a paused timer count on from where it stopped."},
+     "Lets a paused timer count on from where it stopped.",
+     nullptr, {kErrTimerNotFound, kErrObjectNotFound}},
     {"StartTimer", "[handle =] StartTimer(id)",
      "Starts a timer counting from 0 (restarting it when it already exists). Nil as id returns a "
      "handle.",
      nullptr, {},
-     "StartTimer(1)\n; ... work ...\nDebugPrint(\"took\", GetTimer(1), \"ms\")"},
+     "StartTimer(1)\n"
+     "; ... work ...\n"
+     "DebugPrint(\"took\", GetTimer(1), \"ms\")"},
     {"StopTimer", "StopTimer(id)",
-     "Stops a timer and frees it."},
+     "Stops a timer and frees it.",
+     nullptr, {kErrTimerNotFound, kErrObjectNotFound}},
     {"SystemRequest", "button = SystemRequest(title, text, buttons[, icon])",
      "Shows a message box and waits for the user. buttons names the buttons separated by \"|\"; the "
      "result is the number of the button chosen, counting from 1 and with the last button giving 0. "
@@ -59,7 +65,8 @@ const CommandDoc kCommandDocs[] = {
      "Sorts a list (from index 0) in place: numbers or strings in ascending order, or by the function "
      "compare(a, b), which returns True when a belongs before b.",
      nullptr, {kErrStackOverflow},
-     "Local t = {3, 1, 2}\nSort(t)   ; t is {1, 2, 3}"},
+     "Local t = {3, 1, 2}\n"
+     "Sort(t)   ; t is {1, 2, 3}"},
     {"DebugStr", "DebugStr(text)",
      "Prints a string to the debug output (the console), followed by a new line."},
     {"DebugVal", "DebugVal(value)",
@@ -72,7 +79,10 @@ const CommandDoc kCommandDocs[] = {
      "With True (the start-up setting) an error stops the program with a message; with False a failing "
      "command only sets the code GetLastError returns and the script goes on.",
      nullptr, {},
-     "ExitOnError(False)\nLoadBrush(1, \"maybe.png\")\nIf GetLastError() <> 0 Then DebugPrint(\"no picture\") EndIf\nExitOnError(True)"},
+     "ExitOnError(False)\n"
+     "LoadBrush(1, \"maybe.png\")\n"
+     "If GetLastError() <> 0 Then DebugPrint(\"no picture\") EndIf\n"
+     "ExitOnError(True)"},
     {"GetLastError", "code = GetLastError()",
      "Returns the code of the last error a command raised while ExitOnError was off, or 0."},
     {"DebugOutput", "DebugOutput(enable)",
@@ -121,8 +131,12 @@ const CommandDoc kCommandDocs[] = {
     {"WaitTimer", "WaitTimer(id, time[, reset])",
      "Waits until the timer reaches time milliseconds, then restarts it unless reset is False. Called "
      "once per frame it keeps a loop at a steady pace.",
-     nullptr, {kErrWrongUsage},
-     "StartTimer(1)\nRepeat\n    ; draw a frame\n    WaitTimer(1, 20)\nUntil done"},
+     nullptr, {kErrWrongUsage, kErrTimerNotFound, kErrObjectNotFound},
+     "StartTimer(1)\n"
+     "Repeat\n"
+     "    ; draw a frame\n"
+     "    WaitTimer(1, 20)\n"
+     "Until done"},
     {"FileRequest", "file = FileRequest(title, pattern[, mode, path, file])",
      "Shows a file requester and returns the chosen file, or an empty string when the user cancels. "
      "mode is #REQ_NORMAL, #REQ_SAVEMODE or #REQ_MULTISELECT (which returns a table); pattern filters "
@@ -135,7 +149,9 @@ const CommandDoc kCommandDocs[] = {
     {"IPairs", "iterator, list, start = IPairs(list)",
      "Lets a For loop walk a list's items in order from index 0, stopping at the first Nil.",
      nullptr, {},
-     "For i, v In IPairs({\"a\", \"b\"})\n    DebugPrint(i, v)\nNext"},
+     "For i, v In IPairs({\"a\", \"b\"})\n"
+     "    DebugPrint(i, v)\n"
+     "Next"},
     {"Pairs", "iterator, table, start = Pairs(table)",
      "Lets a For loop walk every key and value of a table, in no particular order."},
     {"NextItem", "key, value = NextItem(table[, key])",
@@ -150,7 +166,8 @@ const CommandDoc kCommandDocs[] = {
      "Returns how the program runs (#PRGTYPE_SCRIPT, #PRGTYPE_APPLET or #PRGTYPE_PROGRAM) and the name "
      "of its file."},
     {"ResetTimer", "ResetTimer(id[, time])",
-     "Sets a timer back to 0, or to time milliseconds."},
+     "Sets a timer back to 0, or to time milliseconds.",
+     nullptr, {kErrTimerNotFound, kErrObjectNotFound}},
     {"GetConstant", "value = GetConstant(name)",
      "Returns the value of a constant given by name as a string, such as \"#CROSSFADE\"."},
     {"SetClipboard", "SetClipboard(type, data)",

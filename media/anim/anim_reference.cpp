@@ -8,13 +8,15 @@ const CommandDoc kCommandDocs[] = {
     {"PlayAnim", "PlayAnim(id, x, y[, options | speed, times])",
      "Plays an anim at (x, y): Times runs it that many times (0 for ever), Speed sets the pause between "
      "frames in ticks, and Async returns at once with a handle for AsyncDrawFrame.",
-     "Speed, Times, Async", {},
-     "LoadAnim(1, \"walk.gif\")\nPlayAnim(1, #CENTER, #CENTER, {Times = 2})"},
+     "Speed, Times, Async", {kErrAnimNotFound, kErrObjectNotFound},
+     "LoadAnim(1, \"walk.gif\")\n"
+     "PlayAnim(1, #CENTER, #CENTER, {Times = 2})"},
     {"FreeAnim", "FreeAnim(id)",
-     "Frees an anim."},
+     "Frees an anim.",
+     nullptr, {kErrAnimNotFound, kErrObjectNotFound}},
     {"ScaleAnim", "ScaleAnim(id, width, height[, smooth])",
      "Scales every frame of an anim that is not playing.",
-     nullptr, {kErrActiveAnim, kErrOutOfMemory}},
+     nullptr, {kErrActiveAnim, kErrOutOfMemory, kErrAnimNotFound, kErrObjectNotFound}},
     {"PlayAnimDisk", "PlayAnimDisk(file[, x, y, unused, speed, transparentcolor, times])",
      "Plays an animation file straight from disk without loading all of it, for long animations."},
     {"LoadAnimFrame", "[handle =] LoadAnimFrame(brush, frame, file[, transparentcolor])",
@@ -24,7 +26,8 @@ const CommandDoc kCommandDocs[] = {
     {"LoadAnim", "[handle =] LoadAnim(id, file[, options])",
      "Loads an animation file, or a picture cut into frames with Width, Height, Frames and FPR (frames "
      "per row). FromDisk reads the frames only when they are shown.",
-     "Transparency, LoadAlpha, X, Y, Width, Height, Frames, FPR, FromDisk, Cache, CacheAlpha, CachedLoad"},
+     "Transparency, LoadAlpha, X, Y, Width, Height, Frames, FPR, FromDisk, Cache, CacheAlpha, "
+     "CachedLoad"},
     {"IsAnim", "ok = IsAnim(file)",
      "Returns True when the file is an animation format the player can read."},
     {"CreateAnim", "[handle =] CreateAnim(id, brush, width, height, frames, perrow[, x, y])",
@@ -40,15 +43,19 @@ const CommandDoc kCommandDocs[] = {
     {"DisplayAnimFrame", "DisplayAnimFrame(id, x, y, frame[, options])",
      "Draws one frame of an anim at (x, y); the options are those of DisplayBrush. With layers on the "
      "anim becomes a layer whose frame NextFrame changes.",
-     "Width, Height, ScaleX, ScaleY, Rotate, Transform, SmoothScale, AnchorX, AnchorY, Transparency, Tint, TintColor, Name, Hidden, InsertPos", {kErrAnimFrameRange}},
+     "Width, Height, ScaleX, ScaleY, Rotate, Transform, SmoothScale, AnchorX, AnchorY, Transparency, "
+     "Tint, TintColor, Name, Hidden, InsertPos", {kErrAnimFrameRange, kErrAnimNotFound, kErrObjectNotFound}},
     {"ModifyAnimFrames", "ModifyAnimFrames(id, change[, position])",
      "Adds empty frames to an anim (a positive change) or removes frames (a negative one) at position. "
-     "The number is a change, not the new total."},
+     "The number is a change, not the new total.",
+     nullptr, {kErrAnimNotFound, kErrObjectNotFound}},
     {"SelectAnim", "SelectAnim(id, frame[, mode])",
-     "Sends the drawing commands into a frame of an anim until EndSelect."},
+     "Sends the drawing commands into a frame of an anim until EndSelect.",
+     nullptr, {kErrAnimNotFound, kErrObjectNotFound}},
     {"SaveAnim", "SaveAnim(id, file[, format, options])",
      "Saves an anim as a file: #ANMFMT_GIF or #ANMFMT_MJPEG (AVI), among others.",
-     "Quality, Colors, Dither, FPS, Delay, Optimize", {kErrCannotWriteFile, kErrOutOfMemory, kErrWrongUsage}},
+     "Quality, Colors, Dither, FPS, Delay, Optimize",
+     {kErrCannotWriteFile, kErrOutOfMemory, kErrWrongUsage, kErrAnimNotFound, kErrObjectNotFound}},
     {"BeginAnimStream", "[handle =] BeginAnimStream(id, file, width, height[, format, options])",
      "Starts writing an animation file frame by frame, for animations too long to keep in memory; "
      "WriteAnimFrame adds frames and FinishAnimStream closes the file.",
@@ -60,7 +67,7 @@ const CommandDoc kCommandDocs[] = {
      "Finishes and closes an animation stream."},
     {"SetAnimFrameDelay", "SetAnimFrameDelay(id, frame, delay)",
      "Sets how long one frame of an anim is shown, in milliseconds.",
-     nullptr, {kErrAnimFrameRange, kErrWrongUsage}},
+     nullptr, {kErrAnimFrameRange, kErrWrongUsage, kErrAnimNotFound, kErrObjectNotFound}},
     {nullptr, nullptr, nullptr},
 };
 

@@ -31,8 +31,12 @@ const CommandDoc kCommandDocs[] = {
      "Creates a new display, closed until OpenDisplay shows it. The options give its size, position, "
      "title, background picture, flags such as Borderless and Sizeable, scaling and whether it uses "
      "layers.",
-     "Width, Height, X, Y, Title, BGPic, Color, Layers, Hidden, Borderless, Sizeable, Fixed, NoHide, NoClose, Active, HidePointer, ScaleMode, ScaleWidth, ScaleHeight, SmoothScale, KeepProportions, FitScale", {kErrFreeActiveDisplay, kErrDisplayHasAsyncDraw, kErrSharedBGPic, kErrBGPicWithDesktop, kErrWrongUsage},
-     "CreateDisplay(2, {Width = 320, Height = 200, Title = \"Second\", Layers = True})\nOpenDisplay(2)"},
+     "Width, Height, X, Y, Title, BGPic, Color, Layers, Hidden, Borderless, Sizeable, Fixed, NoHide, "
+     "NoClose, Active, HidePointer, ScaleMode, ScaleWidth, ScaleHeight, SmoothScale, KeepProportions, "
+     "FitScale",
+     {kErrFreeActiveDisplay, kErrDisplayHasAsyncDraw, kErrSharedBGPic, kErrBGPicWithDesktop, kErrWrongUsage},
+     "CreateDisplay(2, {Width = 320, Height = 200, Title = \"Second\", Layers = True})\n"
+     "OpenDisplay(2)"},
     {"FreeDisplay", "FreeDisplay(id)",
      "Frees a display that is not the current one.",
      nullptr, {kErrDisplayNotFound, kErrObjectNotFound, kErrFreeActiveDisplay, kErrDisplayHasAsyncDraw}},

@@ -50,7 +50,8 @@ const CommandDoc kCommandDocs[] = {
     {"RemoveKeyDown", "RemoveKeyDown(id)",
      "Removes an old-style key event made with CreateKeyDown."},
     {"ModifyButton", "ModifyButton(id, x1, y1, x2, y2)",
-     "Gives an old-style button a new rectangle."},
+     "Gives an old-style button a new rectangle.",
+     nullptr, {kErrButtonNotFound, kErrObjectNotFound}},
     {"ModifyKeyDown", "ModifyKeyDown(id, key)",
      "Gives an old-style key event another key."},
     {"WhileMouseOn", "WhileMouseOn()",
@@ -73,17 +74,22 @@ const CommandDoc kCommandDocs[] = {
      "Waits for the next event (a click, a key, an interval, a window event ...) and calls the function "
      "installed for it. A program's main loop is usually just this call, repeated.",
      nullptr, {kErrDisplayClosed},
-     "Repeat\n    WaitEvent()\nUntil quit"},
+     "Repeat\n"
+     "    WaitEvent()\n"
+     "Until quit"},
     {"MouseX", "x = MouseX()",
      "Returns the mouse's x position on the current display."},
     {"MouseY", "y = MouseY()",
      "Returns the mouse's y position on the current display."},
-    {"MakeButton", "[handle =] MakeButton(id, #SIMPLEBUTTON, x, y, width, height, events[, userdata]) or MakeButton(id, #LAYERBUTTON, layer, exact, whenhidden, events[, userdata])",
-     "Creates a button: a rectangle of the display, or the area of a layer (pixel-exact when exact is "
-     "True). events is a table of functions called when the mouse is over it, leaves it or clicks it; "
-     "each gets a message table and the userdata.",
-     "OnMouseOver, OnMouseOut, OnMouseDown, OnMouseUp, OnRightMouseDown, OnRightMouseUp, OnMidMouseDown, OnMidMouseUp", {kErrNoActiveBGPic, kErrWrongUsage, kErrLayerOutOfRange},
-     "MakeButton(1, #SIMPLEBUTTON, 10, 10, 100, 30, {OnMouseUp = Function(msg) DebugPrint(\"clicked\", msg.id) EndFunction})"},
+    {"MakeButton", "[handle =] MakeButton(id, type, x, y, width, height, events[, userdata])",
+     "Creates a button: with #SIMPLEBUTTON a rectangle of the display; with #LAYERBUTTON the arguments "
+     "after the type are a layer, whether hits are pixel-exact, and whether the button works while the "
+     "layer is hidden. events is a table of functions called when the mouse is over it, leaves it or "
+     "clicks it; each gets a message table and the userdata.",
+     "OnMouseOver, OnMouseOut, OnMouseDown, OnMouseUp, OnRightMouseDown, OnRightMouseUp, "
+     "OnMidMouseDown, OnMidMouseUp", {kErrNoActiveBGPic, kErrWrongUsage, kErrLayerOutOfRange},
+     "Function Clicked(msg) DebugPrint(\"clicked\", msg.id) EndFunction\n"
+     "MakeButton(1, #SIMPLEBUTTON, 10, 10, 100, 30, {OnMouseUp = Clicked})"},
     {"DeleteButton", "DeleteButton(id)",
      "Removes a button made with MakeButton.",
      nullptr, {kErrNoActiveBGPic, kErrObjectNotFound, kErrButtonNotFound}},
@@ -97,7 +103,10 @@ const CommandDoc kCommandDocs[] = {
      "Installs functions for events: the table maps event names (OnKeyDown, OnKeyUp, OnMouseMove, "
      "OnMouseDown, CloseWindow, SizeWindow, OnMusicEnd, ...) to functions, or 0 to remove one. Each "
      "function gets a message table; WaitEvent and CheckEvent call them.",
-     "OnKeyDown, OnKeyUp, OnMouseMove, OnMouseDown, OnMouseUp, OnRightMouseDown, OnRightMouseUp, OnMidMouseDown, OnMidMouseUp, OnWheelUp, OnWheelDown, CloseWindow, SizeWindow, MoveWindow, ActiveWindow, InactiveWindow, HideWindow, ShowWindow, OnMusicEnd, OnSampleEnd, OnSampleLoop, OnARexx, OnDropFile", {},
+     "OnKeyDown, OnKeyUp, OnMouseMove, OnMouseDown, OnMouseUp, OnRightMouseDown, OnRightMouseUp, "
+     "OnMidMouseDown, OnMidMouseUp, OnWheelUp, OnWheelDown, CloseWindow, SizeWindow, MoveWindow, "
+     "ActiveWindow, InactiveWindow, HideWindow, ShowWindow, OnMusicEnd, OnSampleEnd, OnSampleLoop, "
+     "OnARexx, OnDropFile", {},
      "InstallEventHandler({OnKeyDown = Function(msg) DebugPrint(\"key\", msg.key) EndFunction})"},
     {"SetInterval", "[handle =] SetInterval(id, function, ms[, userdata])",
      "Calls a function every ms milliseconds (while WaitEvent or CheckEvent handles events) until "

@@ -12,11 +12,12 @@ const CommandDoc kCommandDocs[] = {
     {"DisplayBGPicPart", "DisplayBGPicPart(id, x, y, width, height[, dx, dy, options])",
      "Draws a rectangle of a background picture onto the display at (dx, dy), by default the same place "
      "it has in the picture. With layers on, the part becomes a layer unless layers is False.",
-     "layers"},
+     "layers", {kErrBGPicNotFound, kErrObjectNotFound}},
     {"ScaleBGPic", "ScaleBGPic(id, width, height[, smooth])",
      "Scales a background picture to a new size (\"50%\"-style strings and #KEEPASPRAT are allowed); "
      "smooth asks for interpolation.",
-     nullptr, {kErrBGPicNotFound, kErrObjectNotFound, kErrObjectLocked, kErrResizeDisplayBGPic, kErrActiveOutputBGPic}},
+     nullptr,
+     {kErrBGPicNotFound, kErrObjectNotFound, kErrObjectLocked, kErrResizeDisplayBGPic, kErrActiveOutputBGPic}},
     {"CreateGradientBGPic", "[handle =] CreateGradientBGPic(id, type, startcolor, endcolor[, width, height, angle])",
      "Creates a background picture filled with a colour gradient: type 0 runs top to bottom, 1 left to "
      "right and #LINEAR at the given angle. The size defaults to the current display's.",
@@ -38,7 +39,8 @@ const CommandDoc kCommandDocs[] = {
     {"CreateBGPic", "[handle =] CreateBGPic(id, width, height[, color])",
      "Creates a background picture of the given size filled with one colour (black by default).",
      nullptr, {kErrWrongUsage},
-     "CreateBGPic(2, 640, 480, $0000FF)\nDisplayBGPic(2)"},
+     "CreateBGPic(2, 640, 480, $0000FF)\n"
+     "DisplayBGPic(2)"},
     {"FreeBGPic", "FreeBGPic(id)",
      "Frees a background picture that no display shows and no output uses.",
      nullptr, {kErrBGPicNotFound, kErrObjectNotFound, kErrObjectLocked, kErrActiveOutputBGPic}},
@@ -47,7 +49,8 @@ const CommandDoc kCommandDocs[] = {
      "Transparency names a colour to treat as transparent; LoadAlpha keeps the file's alpha channel "
      "(the two exclude each other). A number instead of the options table is the transparent colour.",
      "Transparency, LoadAlpha", {kErrMaskAndAlphaChannel, kErrOutOfMemory},
-     "LoadBGPic(2, \"gfx/back.png\")\nDisplayBGPic(2)"},
+     "LoadBGPic(2, \"gfx/back.png\")\n"
+     "DisplayBGPic(2)"},
     {"SelectBGPic", "SelectBGPic(id[, mode])",
      "Sends the drawing commands into a background picture instead of the display, until EndSelect. "
      "When it is shown, what is drawn appears as layers (#SELMODE_LAYERS, the default) or directly in "

@@ -9,10 +9,13 @@ const CommandDoc kCommandDocs[] = {
      "Takes back a drawing: the last object of a kind (#BRUSH, #TEXTOBJECT, #BOX, ...) or the one with "
      "the id; level picks an older drawing of the same object. Needs layers.",
      nullptr, {kErrLayerUsedByAsyncDraw},
-     "DisplayBrush(1, 10, 10)\nUndo(#BRUSH, 1)"},
+     "DisplayBrush(1, 10, 10)\n"
+     "Undo(#BRUSH, 1)"},
     {"EnableLayers", "EnableLayers()",
      "Turns layers on for the current display: from now on every drawing becomes a layer.",
-     nullptr, {kErrLayerModeDuringAsyncDraw, kErrEndDoubleBufferFirst, kErrLayersDuringOffscreen, kErrRemoveSpritesFirst, kErrWrongUsage}},
+     nullptr,
+     {kErrLayerModeDuringAsyncDraw, kErrEndDoubleBufferFirst, kErrLayersDuringOffscreen,
+      kErrRemoveSpritesFirst, kErrWrongUsage}},
     {"DisableLayers", "DisableLayers()",
      "Turns layers off for the current display; the picture keeps what the layers showed.",
      nullptr, {kErrLayerModeDuringAsyncDraw, kErrLayersDuringOffscreen, kErrLayersWithScaling, kErrWrongUsage}},
@@ -38,12 +41,15 @@ const CommandDoc kCommandDocs[] = {
      "Tints a layer towards a colour by level (0 to 255), as SetLayerLight."},
     {"AddMove", "[handle =] AddMove(queue, type, object[, x, y, extra])",
      "Adds a step to a move queue: showing, hiding or moving a layer, drawing a brush, a new anim frame "
-     "and so on. DoMove then carries out all steps of the queue in one refresh."},
+     "and so on. DoMove then carries out all steps of the queue in one refresh.",
+     nullptr, {kErrMoveQueueNotFound, kErrObjectNotFound}},
     {"ClearMove", "ClearMove(queue)",
-     "Empties a move queue."},
+     "Empties a move queue.",
+     nullptr, {kErrMoveQueueNotFound, kErrObjectNotFound}},
     {"DoMove", "DoMove(queue)",
      "Carries out every step of a move queue at once and empties it, so several layers change in one "
-     "frame."},
+     "frame.",
+     nullptr, {kErrMoveQueueNotFound, kErrObjectNotFound}},
     {"FreeLayers", "FreeLayers([keep])",
      "Removes every layer of the current display; with keep set to True what they show stays in the "
      "picture.",
@@ -70,7 +76,8 @@ const CommandDoc kCommandDocs[] = {
      "Changes how layers look and where they are, with the keys of the style tables: position, size, "
      "rotation, transparency, tint and what their object shows (text, colours, shape sizes). Several "
      "layers change in one refresh.",
-     "X, Y, Width, Height, Rotate, ScaleX, ScaleY, Transform, AnchorX, AnchorY, Transparency, Tint, TintColor, Hidden, Name, Frame, Color, Text, Font, FontSize, ShadowColor, EdgeColor, SmoothScale", {},
+     "X, Y, Width, Height, Rotate, ScaleX, ScaleY, Transform, AnchorX, AnchorY, Transparency, Tint, "
+     "TintColor, Hidden, Name, Frame, Color, Text, Font, FontSize, ShadowColor, EdgeColor, SmoothScale", {},
      "SetLayerStyle(\"ship\", {X = 100, Y = 40, Rotate = 90})"},
     {"GetLayerStyle", "style = GetLayerStyle(layer)",
      "Returns a layer's style as a table with the keys SetLayerStyle takes."},

@@ -9,7 +9,8 @@ const CommandDoc kCommandDocs[] = {
      "Opens a font by name (a linked font, an installed font, or #SANS, #SERIF, #MONOSPACE and the "
      "other default fonts) at a size and makes it the current font; the style returns to #NORMAL.",
      "Engine, Cache", {},
-     "SetFont(#SANS, 24)\nPrint(\"Hello\")"},
+     "SetFont(#SANS, 24)\n"
+     "Print(\"Hello\")"},
     {"SetFontColor", "SetFontColor(color)",
      "Sets the colour text is drawn in."},
     {"TextHeight", "height = TextHeight(text)",
@@ -51,7 +52,8 @@ const CommandDoc kCommandDocs[] = {
      "Renders text in the current font, style and colour into a text object, which can then be drawn, "
      "moved and scaled like a brush.",
      nullptr, {kErrWrongUsage, kErrOutOfMemory},
-     "CreateTextObject(1, \"Score: 0\")\nDisplayTextObject(1, 10, 10)"},
+     "CreateTextObject(1, \"Score: 0\")\n"
+     "DisplayTextObject(1, 10, 10)"},
     {"DisplayTextObject", "DisplayTextObject(id, x, y[, options])",
      "Draws a text object at (x, y); the options are those of DisplayBrush.",
      nullptr, {kErrTextObjectNotFound, kErrObjectNotFound}},
@@ -62,8 +64,11 @@ const CommandDoc kCommandDocs[] = {
      "Reads a line typed by the user at the text cursor, showing it as it is typed, and returns it when "
      "Return is pressed. type limits the characters (#ALL, #ALPHANUMERICAL, #ALPHABETICAL, #NUMERICAL, "
      "#HEXNUMERICAL); password shows stars.",
-     nullptr, {kErrDisplayClosed, kErrSelectBGPicActive, kErrSelectBrushActive, kErrSelectAnimActive, kErrEndDoubleBufferFirst, kErrSelectMaskActive, kErrSelectAlphaChannelActive},
-     "Print(\"Name: \")\nLocal name = InKeyStr(#ALL, 20)"},
+     nullptr,
+     {kErrDisplayClosed, kErrSelectBGPicActive, kErrSelectBrushActive, kErrSelectAnimActive,
+      kErrEndDoubleBufferFirst, kErrSelectMaskActive, kErrSelectAlphaChannelActive},
+     "Print(\"Name: \")\n"
+     "Local name = InKeyStr(#ALL, 20)"},
     {"TextExtent", "extent = TextExtent(text[, encoding])",
      "Measures text in the current font and style and returns a table with MinX, MaxX, MinY, MaxY, "
      "Width and Height.",
