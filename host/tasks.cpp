@@ -48,16 +48,18 @@ void EnsureWakePipe() {
     });
 }
 
+void DrainWakePipe() {
+    char drain[64];
+    while (wakePipe[0] >= 0 && read(wakePipe[0], drain, sizeof drain) > 0) {
+    }
+}
+
 void BuiltinWait(int64_t timeoutMs) {
     EnsureWakePipe();
     if (wakePipe[0] < 0) return;
     pollfd fd = {wakePipe[0], POLLIN, 0};
     int timeout = timeoutMs < 0 ? -1 : timeoutMs > INT32_MAX ? INT32_MAX : static_cast<int>(timeoutMs);
-    if (poll(&fd, 1, timeout) > 0) {
-        char drain[64];
-        while (read(wakePipe[0], drain, sizeof drain) > 0) {
-        }
-    }
+    if (poll(&fd, 1, timeout) > 0) DrainWakePipe();
 }
 
 void BuiltinWake() {
@@ -155,6 +157,20 @@ bool RawWaitUntil(int64_t deadline) {
 } // namespace
 
 // ---- Start and stop ------------------------------------------------------------------------------------------
+namespace {
+
+// Ends the watcher thread (when it runs) and closes its pipe.
+void StopInterruptWatcher() {
+    char quit = kWatcherQuit;
+    [[maybe_unused]] ssize_t n = write(interruptPipe[1], &quit, 1);
+    if (interruptWatcher.joinable()) interruptWatcher.join();
+    close(interruptPipe[0]);
+    close(interruptPipe[1]);
+    interruptPipe[0] = interruptPipe[1] = -1;
+}
+
+} // namespace
+
 int StartupSystem() {
     if (systemStarted) return 0;
     EnsureWakePipe();
@@ -165,12 +181,7 @@ int StartupSystem() {
         interruptWatcher = std::thread(WatchInterrupts, interruptPipe[0]);
         StartPumpTicker();
     } catch (const std::system_error &) {
-        char quit = kWatcherQuit;
-        [[maybe_unused]] ssize_t n = write(interruptPipe[1], &quit, 1);
-        if (interruptWatcher.joinable()) interruptWatcher.join();
-        close(interruptPipe[0]);
-        close(interruptPipe[1]);
-        interruptPipe[0] = interruptPipe[1] = -1;
+        StopInterruptWatcher();
         return kErrOutOfMemory;
     }
     terminationSignal = 0;
@@ -191,19 +202,9 @@ void ShutdownSystem() {
     if (!systemStarted) return;
     StopPumpTicker();
     for (size_t i = 0; i < std::size(kHandledSignals); ++i) sigaction(kHandledSignals[i], &previousActions[i], nullptr);
-    char quit = kWatcherQuit;
-    [[maybe_unused]] ssize_t n = write(interruptPipe[1], &quit, 1);
-    if (interruptWatcher.joinable()) interruptWatcher.join();
-    close(interruptPipe[0]);
-    close(interruptPipe[1]);
-    interruptPipe[0] = interruptPipe[1] = -1;
+    StopInterruptWatcher();
     pendingSignals = 0;
-    // A wake posted after the last wait would end the next start's first wait early, reported as an event.
-    if (wakePipe[0] >= 0) {
-        char drain[64];
-        while (read(wakePipe[0], drain, sizeof drain) > 0) {
-        }
-    }
+    DrainWakePipe(); // a wake posted after the last wait would end the next start's first wait as an event
     systemStarted = false;
 }
 
