@@ -198,11 +198,10 @@ int EnsureVideo() {
     // the pump decides that from the window's close flag.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-    // Headless drivers: the window surface of the software renderer must not sit on a GL texture, which would
-    // load a GL driver for nothing.
-    const char *wanted = SDL_getenv("SDL_VIDEODRIVER");
-    if (wanted && (SDL_strcmp(wanted, "offscreen") == 0 || SDL_strcmp(wanted, "dummy") == 0))
-        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // Pictures are composed in memory and only copied to the window, which the software renderer does on the
+    // window surface (shared memory under X11). That surface must not sit on a GL texture: the GL driver costs
+    // about 90 MB and start-up time for nothing. The environment variable still overrides the hint.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
         SetErrorArgString("video");
         return kErrCannotOpen;
@@ -352,11 +351,9 @@ int OpenDesktopWindow(HostWindow *window, WindowOs *os, const MaskPlane *mask, c
     if (shaped) os->sdl = SDL_CreateShapedWindow(window->title.c_str(), unsigned(x), unsigned(y), unsigned(w),
                                                  unsigned(h), flags | SDL_WINDOW_BORDERLESS);
     if (!os->sdl) os->sdl = SDL_CreateWindow(window->title.c_str(), x, y, w, h, flags);
-    // Headless drivers get the software renderer: nothing to accelerate, and no GL driver gets loaded.
-    // No vsync: every present of a changed rectangle would wait for the next frame; frames are paced by the
-    // frame clock of the drawing code instead.
-    if (os->sdl && !HeadlessDriver()) os->renderer = SDL_CreateRenderer(os->sdl, -1, SDL_RENDERER_ACCELERATED);
-    if (os->sdl && !os->renderer) os->renderer = SDL_CreateRenderer(os->sdl, -1, SDL_RENDERER_SOFTWARE);
+    // The software renderer on the window surface (see EnsureVideo), without vsync: every present of a changed
+    // rectangle would wait for the next frame; frames are paced by the frame clock of the drawing code instead.
+    if (os->sdl) os->renderer = SDL_CreateRenderer(os->sdl, -1, SDL_RENDERER_SOFTWARE);
     window->width = w, window->height = h;
     if (!os->sdl || !os->renderer || !MakeTexture(window)) return kErrCannotOpen;
     if (shaped && SDL_IsShapedWindow(os->sdl)) {
