@@ -102,8 +102,9 @@ const CommandDoc kCommandDocs[] = {
     {"ListItems", "count = ListItems(list)",
      "Returns the number of items in a list: the indices from 0 up to the first Nil."},
     {"StringRequest", "text = StringRequest(title, body[, default, type, maxlength, password])",
-     "Asks the user to type a line of text and returns it. default is the starting text, type 0 accepts "
-     "any text and 1 digits only, maxlength limits the length, and password hides what is typed.",
+     "Asks the user to type a line of text and returns it. default is the starting text, type #ALL "
+     "accepts any text and #NUMERICAL digits only, maxlength limits the length, and password hides what "
+     "is typed.",
      nullptr, {kErrUserAbort, kErrWrongUsage}},
     {"Unpack", "a, b, ... = Unpack(list)",
      "Returns the items of a list as separate values, to pass them on as arguments.",
@@ -139,8 +140,8 @@ const CommandDoc kCommandDocs[] = {
      "Until done"},
     {"FileRequest", "file = FileRequest(title, pattern[, mode, path, file])",
      "Shows a file requester and returns the chosen file, or an empty string when the user cancels. "
-     "mode is #REQ_NORMAL, #REQ_SAVEMODE or #REQ_MULTISELECT (which returns a table); pattern filters "
-     "the names, such as \"*.png\".",
+     "mode is #REQ_NORMAL, #REQ_SAVEMODE or #REQ_MULTISELECT, which returns a list of the chosen files "
+     "ending with an empty string; pattern filters the names shown.",
      nullptr, {kErrWrongUsage}},
     {"PathRequest", "path = PathRequest(title[, mode, path])",
      "Shows a requester for choosing a directory and returns it, or an empty string when the user "
@@ -159,9 +160,10 @@ const CommandDoc kCommandDocs[] = {
      "Nil at the end."},
     {"GetVersion", "info = GetVersion()",
      "Returns a table describing the player: its name, version and date."},
-    {"GetCommandLine", "arguments = GetCommandLine()",
-     "Returns the arguments given to the program after the applet's name, as a list of tables with "
-     "their name and value."},
+    {"GetCommandLine", "arguments, count, fromshell = GetCommandLine()",
+     "Returns the arguments given to the program after the applet's name as a list of tables with the "
+     "fields Arg (the name) and Param (its value), their count, and True when the program was started "
+     "from a shell."},
     {"GetProgramInfo", "type, name = GetProgramInfo()",
      "Returns how the program runs (#PRGTYPE_SCRIPT, #PRGTYPE_APPLET or #PRGTYPE_PROGRAM) and the name "
      "of its file."},
@@ -208,7 +210,7 @@ const ConstantDoc kConstantDocs[] = {
     {"DATEYEAR", "GetDateNum: the year."},
     {"DATEMONTH", "GetDateNum: the month, 1 to 12."},
     {"DATEDAY", "GetDateNum: the day of the month."},
-    {"DATETIME", "GetDateNum: the time of day."},
+    {"DATETIME", "GetDateNum: the time of day as one number, hhmmss."},
     {"CHIPMEMORY", "GetMemoryInfo: graphics memory."},
     {"FASTMEMORY", "GetMemoryInfo: other memory."},
     {"NIL", "GetType: Nil."},

@@ -40,7 +40,8 @@ const CommandDoc kCommandDocs[] = {
      "Sets the rate a sample plays at, in samples per second.",
      nullptr, {kErrSampleNotFound, kErrObjectNotFound}},
     {"SetPanning", "SetPanning(id, panning)",
-     "Places a sample between left (0) and right (255); 128 is the middle.",
+     "Places a sample between left (0) and right (255); 128 is the middle, and #LEFT, #CENTER and "
+     "#RIGHT work too.",
      nullptr, {kErrSampleNotFound, kErrObjectNotFound}},
     {"SetMasterVolume", "SetMasterVolume(volume)",
      "Sets the volume of all sound, 0 to 64 or a percentage string."},

@@ -12,8 +12,8 @@ const CommandDoc kCommandDocs[] = {
      "Waits until the right mouse button is clicked on the current display.",
      nullptr, {kErrDisplayClosed}},
     {"WaitKeyDown", "WaitKeyDown(key)",
-     "Waits until a key is pressed: a character such as \"a\", a key name such as \"SPACE\", \"ESC\", \"UP\" or "
-     "\"F1\", or \"ANY\" for any key.",
+     "Waits until a key is pressed: a character such as \"a\", or a key name such as \"SPACE\", \"RETURN\", "
+     "\"ESC\", \"UP\" or \"F1\".",
      nullptr, {kErrDisplayClosed, kErrWrongUsage},
      "WaitKeyDown(\"SPACE\")"},
     {"IsKeyDown", "down = IsKeyDown(key)",
@@ -32,7 +32,8 @@ const CommandDoc kCommandDocs[] = {
     {"BreakWhileMouseOn", "BreakWhileMouseOn()",
      "Makes a running WhileMouseOn return at once."},
     {"SetEventTimeout", "SetEventTimeout(ms)",
-     "Sets how long WaitEvent waits at most before it returns without an event; 0 waits for ever."},
+     "Sets an age in milliseconds after which waiting events are dropped instead of handled, so a slow "
+     "program does not work through a backlog of old mouse moves."},
     {"GetEventCode", "code = GetEventCode()",
      "Returns the id of the button or key that caused the last event of the old-style event labels."},
     {"LeftMouseQuit", "LeftMouseQuit(enable)",
@@ -105,8 +106,8 @@ const CommandDoc kCommandDocs[] = {
      "function gets a message table; WaitEvent and CheckEvent call them.",
      "OnKeyDown, OnKeyUp, OnMouseMove, OnMouseDown, OnMouseUp, OnRightMouseDown, OnRightMouseUp, "
      "OnMidMouseDown, OnMidMouseUp, OnWheelUp, OnWheelDown, CloseWindow, SizeWindow, MoveWindow, "
-     "ActiveWindow, InactiveWindow, HideWindow, ShowWindow, OnMusicEnd, OnSampleEnd, OnSampleLoop, "
-     "OnARexx, OnDropFile", {},
+     "ActiveWindow, InactiveWindow, HideWindow, ShowWindow, ModeSwitch, ClipboardChange, OnMusicEnd, "
+     "OnSampleEnd, OnSampleLoop, OnARexx, OnDropFile", {},
      "InstallEventHandler({OnKeyDown = Function(msg) DebugPrint(\"key\", msg.key) EndFunction})"},
     {"SetInterval", "[handle =] SetInterval(id, function, ms[, userdata])",
      "Calls a function every ms milliseconds (while WaitEvent or CheckEvent handles events) until "

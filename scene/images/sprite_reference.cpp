@@ -6,9 +6,9 @@ namespace {
 
 const CommandDoc kCommandDocs[] = {
     {"CreateSprite", "[handle =] CreateSprite(id, type, source[, width, height, frames, perrow, x, y])",
-     "Creates a sprite from a brush (#BRUSH), a text object (#TEXTOBJECT), an anim (#ANIM) or another "
-     "sprite (#SPRITE). For a brush the other numbers cut it into frames of width by height: how many, "
-     "how many per row, and the corner of the first one.",
+     "Creates a sprite from a brush (#BRUSH), a text object (#TEXTOBJECT) or an anim (#ANIM); #SPRITE "
+     "followed by several sprites joins their frames into one sprite. For a brush the other numbers cut "
+     "it into frames of width by height: how many, how many per row, and the corner of the first one.",
      nullptr, {kErrObjectLocked}},
     {"DisplaySprite", "DisplaySprite(id, x, y[, frame])",
      "Shows a sprite at (x, y), or moves it there when it is already shown. frame chooses a frame; "

@@ -58,6 +58,16 @@ TEST(Vlac, ReportsCompileErrorsWithFileLineAndColumn) {
     EXPECT_FALSE(fs::exists(dir.File("bad.vla")));
 }
 
+TEST(Vlac, WarnsAboutUnknownCommandsButStillWritesTheApplet) {
+    ScratchDirectory dir;
+    std::string script = dir.File("typo.vls");
+    WriteFile(script, "x = 1\n  DisplayBrsh(1, 10, 10)\n");
+    std::string errors;
+    EXPECT_EQ(RunTool(std::string(VL_VLAC) + " '" + script + "'", &errors), 0);
+    EXPECT_EQ(errors, script + ":2:3: warning: unknown command 'displaybrsh' (did you mean 'DisplayBrush'?)\n");
+    EXPECT_TRUE(fs::exists(dir.File("typo.vla")));
+}
+
 TEST(Vlac, RefusesUnknownOptionsAndMissingFiles) {
     EXPECT_EQ(RunTool(std::string(VL_VLAC) + " -q x.vls"), 2);
     EXPECT_EQ(RunTool(std::string(VL_VLAC) + " /nonexistent/script.vls"), 1);
