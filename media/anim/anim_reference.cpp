@@ -27,7 +27,7 @@ const CommandDoc kCommandDocs[] = {
      "Loads an animation file, or a picture cut into frames with Width, Height, Frames and FPR (frames "
      "per row). FromDisk reads the frames only when they are shown.",
      "Transparency, LoadAlpha, X, Y, Width, Height, Frames, FPR, FromDisk, Cache, CacheAlpha, "
-     "CachedLoad"},
+     "CachedLoad", {kErrCannotReadFile, kErrAnimFrameLoad, kErrMaskAndAlphaChannel, kErrWrongUsage}},
     {"IsAnim", "ok = IsAnim(file)",
      "Returns True when the file is an animation format the player can read."},
     {"CreateAnim", "[handle =] CreateAnim(id, brush, width, height, frames, perrow[, x, y])",

@@ -8,7 +8,8 @@ const CommandDoc kCommandDocs[] = {
     {"LoadSample", "[handle =] LoadSample(id, file)",
      "Loads a sound file (WAVE, IFF 8SVX or 16SV, and the formats of the system's sound decoders) as a "
      "sample.",
-     nullptr, {kErrWrongUsage},
+     nullptr,
+     {kErrCannotReadFile, kErrCannotLoadSample, kErrSampleUnknownFormat, kErrStreamNotSample, kErrSampleBits},
      "LoadSample(1, \"sfx/jump.wav\")\n"
      "PlaySample(1)"},
     {"CreateSample", "[handle =] CreateSample(id, data, pitch)",
@@ -52,12 +53,12 @@ const CommandDoc kCommandDocs[] = {
     {"OpenMusic", "[handle =] OpenMusic(id, file)",
      "Opens a music file (MP3, Ogg, WAVE and the like, or a tracker module) to be streamed while it "
      "plays.",
-     nullptr, {kErrOutOfMemory},
+     nullptr, {kErrCannotReadFile, kErrUnknownMusicFormat},
      "OpenMusic(1, \"music/theme.ogg\")\n"
      "PlayMusic(1, {Times = 0})"},
     {"LoadModule", "[handle =] LoadModule(id, file)",
      "Loads a tracker module (MOD, XM, S3M, IT and the like); the same as OpenMusic.",
-     nullptr, {kErrOutOfMemory}},
+     nullptr, {kErrCannotReadFile, kErrUnknownMusicFormat}},
     {"CloseMusic", "CloseMusic(id)",
      "Stops a music and closes its file.",
      nullptr, {kErrMusicNotFound, kErrObjectNotFound}},

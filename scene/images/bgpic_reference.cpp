@@ -48,7 +48,7 @@ const CommandDoc kCommandDocs[] = {
      "Loads a picture file (PNG, JPEG, IFF ILBM, GIF, BMP and others) as a background picture. "
      "Transparency names a colour to treat as transparent; LoadAlpha keeps the file's alpha channel "
      "(the two exclude each other). A number instead of the options table is the transparent colour.",
-     "Transparency, LoadAlpha", {kErrMaskAndAlphaChannel, kErrOutOfMemory},
+     "Transparency, LoadAlpha", {kErrCannotReadFile, kErrImageUnknownFormat, kErrMaskAndAlphaChannel},
      "LoadBGPic(2, \"gfx/back.png\")\n"
      "DisplayBGPic(2)"},
     {"SelectBGPic", "SelectBGPic(id[, mode])",

@@ -75,7 +75,8 @@ const CommandDoc kCommandDocs[] = {
      "colour to treat as transparent; LoadAlpha keeps the file's alpha channel (the two exclude each "
      "other); X, Y, Width and Height load only part of the picture. A number instead of the options "
      "table is the transparent colour.",
-     "Transparency, LoadAlpha, X, Y, Width, Height, GlobalAlpha, Cache, CacheAlpha, CachedLoad", {},
+     "Transparency, LoadAlpha, X, Y, Width, Height, GlobalAlpha, Cache, CacheAlpha, CachedLoad",
+     {kErrCannotReadFile, kErrImageUnknownFormat, kErrMaskAndAlphaChannel},
      "LoadBrush(1, \"gfx/logo.png\", {LoadAlpha = True})"},
     {"SelectMask", "SelectMask(id[, type, frame])",
      "Sends drawing into the mask of a brush (or of an anim frame with #ANIM), until EndSelect: colour "

@@ -8,7 +8,7 @@ const CommandDoc kCommandDocs[] = {
     {"SetFont", "SetFont(font, size[, options])",
      "Opens a font by name (a linked font, an installed font, or #SANS, #SERIF, #MONOSPACE and the "
      "other default fonts) at a size and makes it the current font; the style returns to #NORMAL.",
-     "Engine, Cache", {},
+     "Engine, Cache", {kErrFontOpen, kErrCannotReadFile},
      "SetFont(#SANS, 24)\n"
      "Print(\"Hello\")"},
     {"SetFontColor", "SetFontColor(color)",
@@ -84,7 +84,7 @@ const CommandDoc kCommandDocs[] = {
      nullptr, {kErrTextObjectNotFound, kErrObjectNotFound, kErrObjectLocked}},
     {"OpenFont", "[handle =] OpenFont(id, font, size[, options])",
      "Opens a font under an id without making it current; UseFont switches to it quickly later.",
-     "Engine, Cache"},
+     "Engine, Cache", {kErrFontOpen, kErrCannotReadFile}},
     {"CloseFont", "CloseFont(id)",
      "Closes a font opened with OpenFont.",
      nullptr, {kErrFontNotFound, kErrObjectNotFound}},
