@@ -54,7 +54,7 @@ void RefreshRequestArea(const FxRequest *request, const vlLayer *layer) {
 } // namespace
 
 int AddTransitionLayer(FxRequest *request) {
-    if (!DisplayImageLayerHook) return CommandNotAvailable("DisplayBrushFX");
+    if (!DisplayImageLayerHook) return LibraryNotRegistered("layers");
     int32_t kind = ObjectKindBrush, partX = 0, partY = 0, width = request->width, height = request->height;
     int32_t x = request->x, y = request->y;
     if (request->mode == kFxModeBrush) {

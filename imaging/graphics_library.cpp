@@ -139,7 +139,6 @@ int CmdSaveSnapshot(VMState *vm) {
                                      colors, dither);
     if (owned) FreeHostBitmap(bitmap);
     if (err == kErrCannotWriteFile) SetErrorArgString(file);
-    if (err == kErrNotAvailableYet) SetErrorArgString("SaveSnapshot");
     return err;
 }
 

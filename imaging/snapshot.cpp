@@ -51,7 +51,8 @@ int WriteBmpSnapshot(int32_t format, const HostBitmap *bitmap, int32_t width, in
                      const MaskPlane *mask, uint32_t color, const AlphaPlane *alpha, int32_t quality, int32_t colors,
                      int32_t dither) {
     if (format < kSnapshotBMP || format > kSnapshotILBM) return kErrWrongUsage;
-    if (format != kSnapshotBMP && !gEncoders[format]) return kErrNotAvailableYet;
+    // The other formats' encoders come with the anim library's codecs.
+    if (format != kSnapshotBMP && !gEncoders[format]) return LibraryNotRegistered("anim");
     if (!bitmap || !bitmap->pixels || !fileName) return kErrCannotWriteFile;
     width = std::min(width, bitmap->width);
     height = std::min(height, bitmap->height);

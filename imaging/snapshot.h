@@ -17,13 +17,12 @@ constexpr int32_t kSnapshotILBM = 4;
 using SnapshotEncoder = int (*)(const char *fileName, const uint32_t *pixels, int32_t width, int32_t height,
                                 const uint8_t *alpha, int32_t quality, int32_t colors, int32_t dither,
                                 int32_t transparent);
-// The codecs register PNG, JPEG, GIF and ILBM here when they land; BMP is built in.
+// The anim library's codecs register PNG, JPEG, GIF and ILBM here; BMP is built in.
 void SetSnapshotEncoder(int32_t format, SnapshotEncoder encoder);
 
 // Writes width x height pixels of the bitmap. Pixels whose mask bit is clear or whose alpha is 0 are written in
 // color. Returns 0, kErrCannotWriteFile when the file cannot be written, kErrWrongUsage for an unknown format, or
-// kErrNotAvailableYet for a format whose encoder is not registered yet (the caller names its command as the error
-// argument).
+// LibraryNotRegistered("anim") for a format whose encoder is not registered.
 int WriteBmpSnapshot(int32_t format, const HostBitmap *bitmap, int32_t width, int32_t height, const char *fileName,
                      const MaskPlane *mask, uint32_t color, const AlphaPlane *alpha, int32_t quality, int32_t colors,
                      int32_t dither);

@@ -6,20 +6,20 @@
 
 namespace {
 
-// The command names as scripts spell them, for messages.
-const char *ShownName(AppletPreloadKind kind) {
+// The library that registers each kind's command, named when it is missing.
+const char *LibraryOf(AppletPreloadKind kind) {
     switch (kind) {
-    case kPreloadBGPic: return "LoadBGPic";
-    case kPreloadBrush: return "LoadBrush";
-    case kPreloadAnim: return "LoadAnim";
-    case kPreloadMusic: return "OpenMusic";
-    case kPreloadSample: return "LoadSample";
-    case kPreloadButton: return "CreateButton";
-    case kPreloadKeyDown: return "CreateKeyDown";
-    case kPreloadSprite: return "LoadSprite";
-    case kPreloadFile: return "OpenFile";
-    case kPreloadFont: return "OpenFont";
-    case kPreloadDisplay: return "CreateDisplay";
+    case kPreloadBGPic: return "bgpic";
+    case kPreloadBrush: return "brush";
+    case kPreloadAnim: return "anim";
+    case kPreloadMusic:
+    case kPreloadSample: return "sound";
+    case kPreloadButton:
+    case kPreloadKeyDown: return "event";
+    case kPreloadSprite: return "sprite";
+    case kPreloadFile: return "dos";
+    case kPreloadFont: return "text";
+    case kPreloadDisplay: return "display";
     }
     return "";
 }
@@ -49,7 +49,7 @@ void PushArgument(VMState *vm, const AppletArgument &argument) {
 
 } // namespace
 
-int CallCommandByName(VMState *vm, const char *name, const char *shownName,
+int CallCommandByName(VMState *vm, const char *name, const char *libraryName,
                       const std::vector<AppletArgument> &arguments) {
     int base = GetTop(vm);
     // The function, the arguments, and two slots for a table argument's key and value.
@@ -57,7 +57,7 @@ int CallCommandByName(VMState *vm, const char *name, const char *shownName,
     GetGlobal(vm, name);
     if (ValueType(vm, -1) != TFUNCTION) {
         SetTop(vm, base);
-        return CommandNotAvailable(shownName);
+        return LibraryNotRegistered(libraryName);
     }
     for (const AppletArgument &argument : arguments) PushArgument(vm, argument);
     int result = ProtectedCall(vm, static_cast<int>(arguments.size()), 0, 0);
@@ -80,7 +80,7 @@ int PreloadResources(VMState *vm, const LoadedApplet &applet) {
             GetGlobal(vm, row.command);
             if (ValueType(vm, -1) != TFUNCTION) {
                 SetTop(vm, base);
-                result = CommandNotAvailable(ShownName(row.kind));
+                result = LibraryNotRegistered(LibraryOf(row.kind));
                 break;
             }
             PushNumber(vm, 1);
@@ -105,7 +105,7 @@ int PreloadResources(VMState *vm, const LoadedApplet &applet) {
         }
         for (const AppletPreloadDeclaration &declaration : applet.preloads) {
             if (declaration.kind != row.kind) continue;
-            result = CallCommandByName(vm, row.command, ShownName(row.kind), declaration.arguments);
+            result = CallCommandByName(vm, row.command, LibraryOf(row.kind), declaration.arguments);
             if (result) break;
         }
         if (result) break;

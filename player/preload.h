@@ -10,8 +10,8 @@
 #include "runtime/vm/vm.h"
 
 // Calls the global command `name` (lower-case) in protected mode with the arguments. 0, the command's error, or
-// kErrNotAvailableYet "Command %s() is not available yet!" naming it when no such command is registered.
-int CallCommandByName(VMState *vm, const char *name, const char *shownName,
+// LibraryNotRegistered(libraryName) when no such command is registered.
+int CallCommandByName(VMState *vm, const char *name, const char *libraryName,
                       const std::vector<AppletArgument> &arguments);
 
 // Runs every declaration; stops at the first error and returns it (0 when all succeeded).

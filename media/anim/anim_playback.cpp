@@ -305,7 +305,7 @@ int DrawAnimFrame(VMState *vm, ObjectId id, int32_t x, int32_t y, int32_t n, int
     const DisplayRecord *display = CurrentDisplay;
     if (display && display->layersEnabled && display->outputKind == ObjectKindDisplay) {
         // The frame travels as the part's x offset: the layer code reads it for anim layers.
-        if (!DisplayImageLayerHook) return CommandNotAvailable("DisplayAnimFrame with layers");
+        if (!DisplayImageLayerHook) return LibraryNotRegistered("layers");
         return DisplayImageLayerHook(vm, ObjectKindAnim, anim->id, n, 0, x, y, anim->width, anim->height, transform,
                                      options);
     }

@@ -45,7 +45,7 @@ int CreateSpriteFromAnim(ObjectId id, ObjectId animId, Sprite **out) {
 }
 
 int CreateSpriteFromTextObject(ObjectId id, ObjectId objectId, Sprite **out) {
-    if (!TextServices) return CommandNotAvailable("CreateSprite");
+    if (!TextServices) return LibraryNotRegistered("text");
     ImageTriple image;
     if (int error = TextServices->objectImage(objectId, 0, &image, nullptr, nullptr, nullptr)) return error;
     SpriteFrames made;

@@ -89,9 +89,9 @@ void NoteShutdownFailure(int code, const char *origin) {
 
 std::string TakeShutdownFailures() { return std::exchange(g_shutdownFailures, std::string()); }
 
-int CommandNotAvailable(const char *commandName) {
-    SetErrorArgString(commandName);
-    return kErrNotAvailableYet;
+int LibraryNotRegistered(const char *libraryName) {
+    SetErrorArgString(libraryName);
+    return kErrLibraryNotRegistered;
 }
 
 std::string GetErrorText(int code) {

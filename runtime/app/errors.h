@@ -197,6 +197,7 @@
     X(1428, ClipRegionNotFound, "Could not find clip region %ld!")                                           \
     X(1429, PointerNotFound, "Could not find pointer %ld!")                                                  \
     X(1430, ScreenUnreadable, "Cannot read the screen: %s!")                                                 \
+    X(1431, LibraryNotRegistered, "This command needs the %s library, which is not registered!")            \
     X(1491, NotAvailableYet, "Command %s() is not available yet!")                                           \
     /* The VM's own (1500 up). */                                                                            \
     V(GosubOutsideMain, "A label jump was requested outside the main chunk!")                                \
@@ -248,9 +249,9 @@ std::string GetErrorText(int code);
 // The same into a caller's buffer (always terminated, cut at a character boundary); returns the length written.
 size_t GetErrorText(VMState *vm, int code, char *buffer, size_t size);
 
-// A handler whose command is not built yet returns this: sets the command name as the error argument and gives
-// kErrNotAvailableYet.
-int CommandNotAvailable(const char *commandName);
+// A handler whose upward hook or services table is empty returns this: the library that fills it (named as the
+// error argument) was left out, which only a build or test linking the lower libraries alone can do.
+int LibraryNotRegistered(const char *libraryName);
 
 // ---- Failures at shutdown ------------------------------------------------------------------------------------
 // A library's free-all that cannot finish its work (a file that cannot be flushed) notes the error and the name

@@ -70,7 +70,7 @@ extern BGPic *CurrentBGPic;
 extern int (*FindBrushImageHook)(ObjectId id, int flags, ImageTriple *image);
 int FindBrushImage(ObjectId id, int flags, ImageTriple *image);
 // The display library: applies the option table at stack index 1 to the display (DisplayBGPic's core). Null
-// hook: kErrNotAvailableYet "not available yet".
+// hook: LibraryNotRegistered("display").
 extern int (*ApplyDisplayAttributesHook)(VMState *vm, DisplayRecord *display, int forTransition);
 
 // ---- Record and list ---------------------------------------------------------------------------------------------

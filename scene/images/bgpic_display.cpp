@@ -151,7 +151,7 @@ int SwitchDisplayBGPic(VMState *vm, ObjectId id, int32_t x, int32_t y, int forTr
     if (y != 100000) SetTableNumber(vm, "y", y);
     InsertValue(vm, 1);
     int error = ApplyDisplayAttributesHook ? ApplyDisplayAttributesHook(vm, display, forTransition)
-                                           : CommandNotAvailable("DisplayBGPic");
+                                           : LibraryNotRegistered("display");
     RemoveValue(vm, 1);
     if (error) {
         FreeHostBitmap(oldImage);

@@ -87,7 +87,7 @@ int CmdDisplayBGPicPart(VMState *vm) {
         if (int error = ParseDisplayOptions(vm, 8, w, h, 8, &transform, &options)) return error;
     const DisplayRecord *d = CurrentDisplay;
     if (d && d->layersEnabled && (d->outputKind == ObjectKindDisplay || d->outputKind == ObjectKindBGPic)) {
-        if (!DisplayImageLayerHook) return CommandNotAvailable("DisplayBGPicPart with layers");
+        if (!DisplayImageLayerHook) return LibraryNotRegistered("layers");
         return DisplayImageLayerHook(vm, ObjectKindBGPicPart, id, x, y, dx, dy, w, h, transform, options);
     }
     return DrawImageToOutput(bgpic->scaled, x, y, w, h, dx, dy, transform);

@@ -122,7 +122,8 @@ int DisplayBrushAt(VMState *vm, ObjectId id, int32_t x, int32_t y, int optionsIn
 int DisplayBrushPartAt(VMState *vm, ObjectId id, int32_t sourceX, int32_t sourceY, int32_t x, int32_t y,
                        int32_t width, int32_t height, int optionsIndex);
 // The layer side of drawing an image object while layers are on: BRUSH, BRUSHPART, BGPICPART, and ANIM with the
-// 0-based frame index in partX. Set by the layer code; while null, drawing with layers answers "not available yet".
+// 0-based frame index in partX. Set by the layer code; while null, drawing with layers answers
+// LibraryNotRegistered("layers").
 extern int (*DisplayImageLayerHook)(VMState *vm, int32_t kind, ObjectId id, int32_t partX, int32_t partY,
                                     int32_t x, int32_t y, int32_t width, int32_t height,
                                     const DisplayTransform &transform, const LayerOptions &options);

@@ -243,7 +243,7 @@ static int DisplayBrushImage(VMState *vm, int32_t kind, ObjectId id, int32_t par
     // A picture selected with its layers collects layers as the shown one does.
     if (display && display->layersEnabled &&
         (display->outputKind == ObjectKindDisplay || display->outputKind == ObjectKindBGPic)) {
-        if (!DisplayImageLayerHook) return CommandNotAvailable("DisplayBrush with layers");
+        if (!DisplayImageLayerHook) return LibraryNotRegistered("layers");
         return DisplayImageLayerHook(vm, kind, id, partX, partY, x, y, partWidth, partHeight, transform, options);
     }
     return DrawBrushToOutput(brush, partX, partY, partWidth, partHeight, x, y, transform);

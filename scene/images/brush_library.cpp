@@ -99,7 +99,7 @@ int CmdSaveBrush(VMState *vm) {
     ReadImageSaveOptions(vm, 5, &quality, &colours, &dither);
     const int error = SaveBrushFile(id, file, colour, format, quality, colours, dither);
     if (error == kErrCannotWriteFile) SetErrorArgString(file);
-    return error == kErrNotAvailableYet ? CommandNotAvailable("SaveBrush") : error;
+    return error;
 }
 
 int CmdCopyBrush(VMState *vm) {

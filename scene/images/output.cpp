@@ -56,7 +56,7 @@ int FindSelectedObject(OutputRecord *record, PlaneSlots *out) {
         return 0;
     }
     case ObjectKindAnim: {
-        if (!AnimServices || !AnimServices->framePlaneSlots) return CommandNotAvailable("SelectAnim");
+        if (!AnimServices || !AnimServices->framePlaneSlots) return LibraryNotRegistered("anim");
         AnimInfo info;
         if (int error = AnimServices->find(record->id, kFindBrushModify, &info)) return error;
         ImageTriple frame;
@@ -176,7 +176,7 @@ int SelectOutput(VMState *vm, int32_t sourceKind, ObjectId id, int32_t targetKin
         break;
     }
     case ObjectKindAnim: {
-        if (!AnimServices) return CommandNotAvailable("SelectAnim");
+        if (!AnimServices) return LibraryNotRegistered("anim");
         AnimInfo info;
         if (int error = AnimServices->find(id, 0, &info)) return error;
         if (info.diskBased) return kErrDiskAnim;
@@ -189,7 +189,7 @@ int SelectOutput(VMState *vm, int32_t sourceKind, ObjectId id, int32_t targetKin
         break;
     }
     case ObjectKindLayer: {
-        if (!PrepareLayerForSelectHook) return CommandNotAvailable("SelectLayer");
+        if (!PrepareLayerForSelectHook) return LibraryNotRegistered("layers");
         LayerSelectSource source;
         if (int error = PrepareLayerForSelectHook(vm, id.number, frame, &source)) return error;
         SelectedLayer = source;

@@ -51,7 +51,7 @@ int CmdCreateSprite(VMState *vm) {
     OptIntegerArg(&id, vm, 1);
     const int32_t kind = CheckInt32Arg(vm, 2);
     if (kind != ObjectKindBrush && kind != ObjectKindSprite) {
-        if (!BuildSpriteFramesHook) return CommandNotAvailable("CreateSprite");
+        if (!BuildSpriteFramesHook) return LibraryNotRegistered("anim");
         if (!IsAutoHandleRequest(id))
             if (int error = FreeSpriteById(id, 0)) return error;
         return BuildSpriteFramesHook(vm, kind);
@@ -102,7 +102,7 @@ int CmdFreeSprite(VMState *vm) {
 }
 
 int CmdLoadSprite(VMState *vm) {
-    if (!LoadSpriteHook) return CommandNotAvailable("LoadSprite");
+    if (!LoadSpriteHook) return LibraryNotRegistered("anim");
     return LoadSpriteHook(vm);
 }
 

@@ -201,7 +201,7 @@ int GetLayerImage(const vlLayer *layer, const LayerDrawParams *p, int wantTransf
             break;
         }
         case ObjectKindAnim: {
-            if (!AnimServices) return CommandNotAvailable("anim layers");
+            if (!AnimServices) return LibraryNotRegistered("anim");
             bool temporary = false;
             if (int error = AnimServices->frameImage(layer->source, frame == -1 ? layer->first->frame : frame, &image,
                                                      &temporary))
@@ -214,7 +214,7 @@ int GetLayerImage(const vlLayer *layer, const LayerDrawParams *p, int wantTransf
             break;
         }
         case ObjectKindTextObject: {
-            if (!TextServices) return CommandNotAvailable("text layers");
+            if (!TextServices) return LibraryNotRegistered("text");
             int32_t ox = 0, oy = 0, locks = 0;
             if (int error = TextServices->objectImage(layer->source, kFindPending, &image, &ox, &oy, &locks))
                 return error;
@@ -480,7 +480,7 @@ int InsertObjectLayer(VMState *vm, DisplayRecord *display, int32_t insertPos, in
         break;
     }
     case ObjectKindAnim: {
-        if (!AnimServices) return CommandNotAvailable("InsertLayer");
+        if (!AnimServices) return LibraryNotRegistered("anim");
         AnimInfo info;
         if ((error = AnimServices->find(id, 0, &info))) return error;
         auto *params = new (std::nothrow) LayerDrawParams;
@@ -496,7 +496,7 @@ int InsertObjectLayer(VMState *vm, DisplayRecord *display, int32_t insertPos, in
         break;
     }
     case ObjectKindTextObject:
-        if (!TextServices) return CommandNotAvailable("InsertLayer");
+        if (!TextServices) return LibraryNotRegistered("text");
         error = TextServices->addObjectLayer(vm, id, x, y, position, flags);
         break;
     default: return kErrWrongUsage;

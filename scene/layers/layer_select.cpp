@@ -42,7 +42,7 @@ int PrepareBrushLayer(vlLayer *layer, LayerSelectSource *out) {
 
 int PrepareAnimLayer(vlLayer *layer, int32_t frame, LayerSelectSource *out) {
     if (!AnimServices || !AnimServices->copyForLayer || !AnimServices->framePlaneSlots)
-        return CommandNotAvailable("SelectLayer");
+        return LibraryNotRegistered("anim");
     AnimInfo info;
     if (int error = AnimServices->find(layer->source, 0, &info)) return error;
     if (layer->source.number || IsObjectUsedByLayers(ObjectKindAnim, layer->source, layer)) {
@@ -96,7 +96,7 @@ int PrepareBGPicPartLayer(vlLayer *layer, LayerSelectSource *out) {
 int FindRenderedImage(VMState *vm, vlLayer *layer, ImageTriple *out, ImageTriple *owner) {
     LayerDrawParams *first = layer->first;
     if (layer->type == ObjectKindTextObject) {
-        if (!TextServices) return CommandNotAvailable("SelectLayer");
+        if (!TextServices) return LibraryNotRegistered("text");
         ImageTriple image;
         if (int error = TextServices->objectImage(layer->source, kFindPending, &image, nullptr, nullptr, nullptr))
             return error;

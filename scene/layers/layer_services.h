@@ -1,6 +1,6 @@
 // What the layer engine needs of the anim and text libraries, which link above the scene. Each library fills
 // its table when it registers; while a table is null its kind of layer cannot exist, and an operation that
-// needs it answers "not available yet" with the command's name.
+// needs it answers LibraryNotRegistered naming the library.
 #pragma once
 
 #include <cstdint>

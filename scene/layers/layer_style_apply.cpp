@@ -56,7 +56,7 @@ int RebuildLayer(VMState *vm, vlLayer *layer, LayerStyleChange &c, LayerRectList
         p->textBlock = c.textBlock;
         c.textBlock = nullptr;
     } else if (IsTextLayerKind(c.kind) && layer->first->textBlock) {
-        if (!TextServices) return CommandNotAvailable("SetLayerStyle");
+        if (!TextServices) return LibraryNotRegistered("text");
         if (!(p->textBlock = TextServices->copyBlock(layer->first->textBlock))) return kErrOutOfMemory;
     }
     DisplayTransform t = c.transform;

@@ -92,7 +92,7 @@ int ReadImageKeys(VMState *vm, int t, LayerStyleChange *c, int *freeMask) {
 
 int ReadAnimKeys(VMState *vm, int t, LayerStyleChange *c, int *freeMask) {
     LayerDrawParams &b = c->block;
-    if (!AnimServices) return CommandNotAvailable("SetLayerStyle");
+    if (!AnimServices) return LibraryNotRegistered("anim");
     if (GetTableOptionObjectId(vm, t, "id", &c->source)) {
         AnimInfo info;
         if (int error = AnimServices->find(c->source, 0, &info)) return error;
@@ -259,7 +259,7 @@ int ReadLayerStyle(VMState *vm, vlLayer *layer, int t, int *freeMask, LayerStyle
     const bool textEntries = TextServices && TextServices->readStyleKeys;
     if (!textEntries && ((c->kindChanged && (IsPrintedText(kind) || IsPrintedText(layer->type))) ||
                          (IsPrintedText(kind) && ((c->classes & kStyleRebuild) || HasTextKeys(vm, t)))))
-        return CommandNotAvailable("SetLayerStyle");
+        return LibraryNotRegistered("text");
     // The block starts as the layer's own, or with only its place when the kind changes.
     LayerDrawParams &b = c->block;
     if (!c->kindChanged) {
@@ -279,7 +279,7 @@ int ReadLayerStyle(VMState *vm, vlLayer *layer, int t, int *freeMask, LayerStyle
     case ObjectKindTextObject:
         if (GetTableOptionObjectId(vm, t, "id", &c->source)) *freeMask |= 4, c->classes |= kStyleRebuild;
         else if (c->kindChanged) error = kErrNotEnoughArguments;
-        if (!error && (c->classes & kStyleRebuild) && !TextServices) error = CommandNotAvailable("SetLayerStyle");
+        if (!error && (c->classes & kStyleRebuild) && !TextServices) error = LibraryNotRegistered("text");
         break;
     case ObjectKindTextOut:
     case ObjectKindPrint: {

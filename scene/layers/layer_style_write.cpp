@@ -11,7 +11,7 @@ int PushLayerStyle(VMState *vm, vlLayer *layer) {
     const DisplayTransform &t = layer->transform;
     const int32_t kind = layer->type;
     const bool printed = kind == ObjectKindTextOut || kind == ObjectKindPrint;
-    if (printed && !(TextServices && TextServices->writeStyleKeys)) return CommandNotAvailable("GetLayerStyle");
+    if (printed && !(TextServices && TextServices->writeStyleKeys)) return LibraryNotRegistered("text");
     NewTable(vm);
     const int table = GetTop(vm);
     switch (kind) {

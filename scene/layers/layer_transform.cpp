@@ -75,7 +75,7 @@ int DrawLayer(VMState *vm, vlLayer *layer, LayerDrawParams *params, const int32_
     case ObjectKindTextObject:
     case ObjectKindTextOut:
     case ObjectKindPrint:
-        if (!TextServices) return CommandNotAvailable("text layers");
+        if (!TextServices) return LibraryNotRegistered("text");
         return TextServices->drawLayer(vm, layer, params, oldRect, transform, flags);
     case ObjectKindBox:
     case ObjectKindCircle:
@@ -235,7 +235,7 @@ int DisplayImageObjectLayer(VMState *vm, int32_t kind, ObjectId id, int32_t part
         params->partX = 0;
         if (!AnimServices) {
             FreeLayerDrawParams(params);
-            return CommandNotAvailable("anim layers");
+            return LibraryNotRegistered("anim");
         }
         AnimInfo info;
         bool temporary = false;

@@ -326,7 +326,7 @@ int CmdGetLayerAtPos(VMState *vm) {
 // An anim of plain filled frames for a layer: each frame with a full (or, with clear, empty) mask or alpha plane.
 int CreateAnimLayer(VMState *vm, int32_t x, int32_t y, int32_t width, int32_t height, int32_t frames, uint32_t colour,
                     int mask, int alpha, int clear) {
-    if (!AnimServices) return CommandNotAvailable("CreateLayer");
+    if (!AnimServices) return LibraryNotRegistered("anim");
     ImageTriple *images = new (std::nothrow) ImageTriple[size_t(frames)];
     if (!images) return kErrOutOfMemory;
     auto freeFrames = [&] {
@@ -507,7 +507,7 @@ int CmdModifyLayerFrames(VMState *vm) {
     if (int error = FindLayer(position, &layer)) return error;
     if (layer->type != ObjectKindAnim) return kErrNotAnimLayer;
     if (!AnimServices || !AnimServices->modifyFrames || !AnimServices->copyForLayer)
-        return CommandNotAvailable("ModifyLayerFrames");
+        return LibraryNotRegistered("anim");
     AnimInfo info;
     if (int error = AnimServices->find(layer->source, 0, &info)) return error;
     if (info.diskBased) return kErrDiskAnim;
@@ -554,7 +554,7 @@ int CmdSelectLayer(VMState *vm) {
     if (int error = FindLayer(position, &layer)) return error;
     if (layer->type == ObjectKindAnim) {
         if (frame == 0) return kErrNotEnoughArguments;
-        if (!AnimServices) return CommandNotAvailable("SelectLayer");
+        if (!AnimServices) return LibraryNotRegistered("anim");
         AnimInfo info;
         if (int error = AnimServices->find(layer->source, 0, &info)) return error;
         if (info.diskBased) return kErrDiskAnim;

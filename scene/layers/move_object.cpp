@@ -111,7 +111,7 @@ int TakeObject(MoveContext *c, double *anchorX, double *anchorY) {
         break;
     }
     case ObjectKindAnim: {
-        if (!AnimServices || !AnimLockCountHook) return CommandNotAvailable("MoveAnim");
+        if (!AnimServices || !AnimLockCountHook) return LibraryNotRegistered("anim");
         AnimInfo info;
         if (int error = AnimServices->find(c->objectId, 0, &info)) return error;
         c->width = info.width, c->height = info.height;
@@ -121,7 +121,7 @@ int TakeObject(MoveContext *c, double *anchorX, double *anchorY) {
         break;
     }
     case ObjectKindTextObject: {
-        if (!TextServices || !TextObjectLockCountHook) return CommandNotAvailable("MoveTextObject");
+        if (!TextServices || !TextObjectLockCountHook) return LibraryNotRegistered("text");
         ImageTriple image;
         if (int error = TextServices->objectImage(c->objectId, 0, &image, &c->offsetX, &c->offsetY, nullptr))
             return error;

@@ -197,7 +197,7 @@ int ThirdPass(VMState *vm, MoveEntry *e) {
     case ObjectKindBrush:
     case ObjectKindTextObject: break;
     case ObjectKindNextFrame: {
-        if (!AnimServices) return CommandNotAvailable("DoMove");
+        if (!AnimServices) return LibraryNotRegistered("anim");
         AnimInfo info;
         if (int error = AnimServices->find(e->object, 0, &info)) return error;
         if (e->extra >= 1 && e->extra <= info.frameCount) frame = e->extra;

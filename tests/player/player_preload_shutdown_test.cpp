@@ -79,11 +79,11 @@ TEST_F(PreloadTest, DeclarationsRunGroupedInTheFixedOrder) {
     EXPECT_EQ(PreloadActive, 0);
 }
 
-TEST_F(PreloadTest, MissingCommandIsNamedInTheError) {
+TEST_F(PreloadTest, MissingCommandNamesItsLibraryInTheError) {
     LoadedApplet applet;
     applet.preloads = {Declare(kPreloadSprite, 1, "s.png")};
-    EXPECT_EQ(PreloadResources(vm, applet), kErrNotAvailableYet);
-    EXPECT_EQ(GetErrorText(kErrNotAvailableYet), "Command LoadSprite() is not available yet!");
+    EXPECT_EQ(PreloadResources(vm, applet), kErrLibraryNotRegistered);
+    EXPECT_EQ(GetErrorText(kErrLibraryNotRegistered), "This command needs the sprite library, which is not registered!");
     EXPECT_EQ(PreloadActive, 0);
 }
 

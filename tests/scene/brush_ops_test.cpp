@@ -327,11 +327,12 @@ TEST_F(BrushTest, DisplayBrushShowsAnOpenDisplay) {
     EXPECT_EQ(shown[0], 0u);
 }
 
-TEST_F(BrushTest, DisplayBrushWithLayersIsNotAvailableYet) {
+TEST_F(BrushTest, DisplayBrushWithLayersNeedsTheLayersLibrary) {
     DisplayRecord *d = MakeCurrent(1, Options{{"width", 16.0}, {"height", 16.0}});
     d->layersEnabled = 1;
     ASSERT_EQ(CreateBrushRecord(ObjectId{1, nullptr}, 4, 4, 0, 0, 0, 0), 0);
-    EXPECT_EQ(Cmd("DisplayBrush", {1.0, 0.0, 0.0}), kErrNotAvailableYet);
+    EXPECT_EQ(Cmd("DisplayBrush", {1.0, 0.0, 0.0}), kErrLibraryNotRegistered);
+    EXPECT_EQ(ErrorArgString(), "layers");
 }
 
 // ---- Sharing with layers, locks, the active output -------------------------------------------------------------

@@ -107,7 +107,7 @@ int ShowTextObject(VMState *vm, ObjectId id, int32_t x, int32_t y, const Display
     const DisplayRecord *display = CurrentDisplay;
     if (display && display->layersEnabled && CurrentBGPic &&
         (display->outputKind == ObjectKindDisplay || display->outputKind == ObjectKindBGPic)) {
-        if (!DisplayImageLayerHook) return CommandNotAvailable("DisplayTextObject");
+        if (!DisplayImageLayerHook) return LibraryNotRegistered("layers");
         return DisplayImageLayerHook(vm, ObjectKindTextObject, object->id, 0, 0, x + object->offsetX,
                                      y + object->offsetY, image.width, image.height, transform, options);
     }

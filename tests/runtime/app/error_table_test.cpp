@@ -106,9 +106,9 @@ TEST_F(ErrorTable, ReportFormats) {
               "Out of memory!\nFile: demo.vls (current line: 3)");
 }
 
-TEST_F(ErrorTable, NotAvailableNamesTheCommand) {
-    EXPECT_EQ(CommandNotAvailable("Sort"), kErrNotAvailableYet);
-    EXPECT_EQ(GetErrorText(kErrNotAvailableYet), "Command Sort() is not available yet!");
+TEST_F(ErrorTable, MissingLibraryIsNamed) {
+    EXPECT_EQ(LibraryNotRegistered("anim"), kErrLibraryNotRegistered);
+    EXPECT_EQ(GetErrorText(kErrLibraryNotRegistered), "This command needs the anim library, which is not registered!");
 }
 
 // ---- Error policy ----------------------------------------------------------------------------------------------
