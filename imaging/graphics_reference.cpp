@@ -24,7 +24,7 @@ const CommandDoc kCommandDocs[] = {
     {"SaveSnapshot", "SaveSnapshot(file[, format, options])",
      "Saves what the display (or the current output) shows as a picture file: #IMGFMT_BMP (the "
      "default), #IMGFMT_PNG, #IMGFMT_JPEG, #IMGFMT_GIF or #IMGFMT_ILBM.",
-     "Quality, Colors, Dither", {kErrCannotWriteFile, kErrNotAvailableYet, kErrWrongUsage}},
+     "Quality, Colors, Dither", {kErrCannotWriteFile, kErrWrongUsage}},
     {"FinishAsyncDraw", "FinishAsyncDraw(handle)",
      "Ends an asynchronous effect or move at once, as if its last frame had been drawn.",
      nullptr, {kErrObjectNotFound}},

@@ -88,7 +88,7 @@ const CommandDoc kCommandDocs[] = {
     {"SaveBrush", "SaveBrush(id, file[, transparentcolor, format, options])",
      "Saves a brush as a picture file in the format #IMGFMT_BMP (the default), #IMGFMT_PNG, "
      "#IMGFMT_JPEG, #IMGFMT_GIF or #IMGFMT_ILBM.",
-     "Quality, Colors, Dither", {kErrCannotWriteFile, kErrNotAvailableYet, kErrBrushNotFound, kErrObjectNotFound}},
+     "Quality, Colors, Dither", {kErrCannotWriteFile, kErrBrushNotFound, kErrObjectNotFound}},
     {"SelectAlphaChannel", "SelectAlphaChannel(id[, type, frame])",
      "Sends drawing into the alpha channel of a brush (or of an anim frame), until EndSelect; "
      "SetAlphaIntensity sets the level drawn.",
