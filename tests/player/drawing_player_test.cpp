@@ -113,9 +113,11 @@ DebugPrint(GetAttribute(#ASYNCDRAW, Nil, #ATTRCOUNT))
 Try(AsyncDrawFrame, h)
 Try(FinishAsyncDraw, h)
 SaveSnapshot("finished.bmp")
-SetFPSLimit(1000)
+SetFPSLimit(50)
 WaitFrame()
-WaitFrame()
+StartTimer(1)
+For k = 1 To 5 WaitFrame() Next
+DebugPrint(GetTimer(1) >= 80)
 CreateClipRegion(1, #BOX, 0, 0, 4, 4)
 EnableLayers()
 DisplayBrush(1, 0, 0)
@@ -127,9 +129,9 @@ DumpObjects()
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out.substr(0, run.out.find("OBJECT STATISTICS")),
-              "8 6 1\n1055\n1055\n1041\n1055\n1429\n1\n0\n1041\n1041\n");
+              "8 6 1\n1055\n1055\n1041\n1055\n1429\n1\n0\n1041\n1041\n1\n");
     for (const char *line : {"OBJECT STATISTICS\n", "DISPLAY: 1\n", "BRUSH: 2\n", "LAYER: 3\n", "CLIPREGION: 1\n",
-                             "POINTER: 1\n", "ASYNCDRAW: 0\n", "SPRITE ON SCREEN: 0\n", "TIMER: 0\n"})
+                             "POINTER: 1\n", "ASYNCDRAW: 0\n", "SPRITE ON SCREEN: 0\n", "TIMER: 1\n"})
         EXPECT_NE(run.out.find(line), std::string::npos) << line << run.out;
     EXPECT_LT(run.out.find("DISPLAY: 1"), run.out.find("BRUSH: 2"));
     EXPECT_LT(run.out.find("POINTER: 1"), run.out.find("ASYNCDRAW: 0"));
@@ -233,6 +235,23 @@ Cls()
 Line(10, 10, 40, 10, $FFFFFF, {thickness = 3})
 DebugPrint("thick", Count(0, 0, 64, 48, $FFFFFF))
 Cls()
+SetFormStyle({formstyle = #ANTIALIAS})
+Line(0, 20, 40, 30, $FFFFFF, {thickness = 3})
+SetFormStyle({formstyle = #NORMAL})
+CreateBrush(8, 4, 4, $123456)
+DisplayBrush(8, 50, 40)
+Local edge = ReadPixel(20, 27) % 256
+DebugPrint("smooth", ReadPixel(20, 25), edge > 0 And edge < 255, ReadPixel(51, 41))
+; Text through a region that cuts its letters.
+Cls()
+CreateClipRegion(4, #BOX, 0, 0, 64, 6)
+SetClipRegion(4)
+SetFontColor($FFFFFF)
+TextOut(0, 0, "WWWWWWWW")
+SetClipRegion(-1)
+FreeClipRegion(4)
+DebugPrint("text", Count(0, 0, 64, 6, 0) < 384, Count(0, 6, 64, 42, 0))
+Cls()
 Circle(10, 10, 8, $FF0000)
 Circle(#CENTER, #CENTER, 3, $00FF00)
 DebugPrint("circles", Count(0, 0, 30, 30, $FF0000), ReadPixel(31, 23), ReadPixel(28, 23), ReadPixel(27, 23))
@@ -321,6 +340,8 @@ Try(Cls)
     EXPECT_EQ(run.out, "16711680 1 0\n1337\n1217\n"
                        "lines 33 65280 65280 65280 65280\n"
                        "thick 99\n"
+                       "smooth 16777215 1 1193046\n"
+                       "text 1 2688\n"
                        "circles 225 65280 65280 0\n"
                        "ellipse 16777215 16777215 16777215 16777215 0 0\n"
                        "arcs 16777215 0 16711680 0\n"
