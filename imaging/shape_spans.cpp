@@ -21,11 +21,17 @@ using PaintRun = void (*)(const PixelBuffer &b, int32_t y, int32_t x, int32_t n,
 // 32-bit pixels are filled with aligned 16-byte stores: a store that straddles two cache lines costs two.
 void FillWords(uint8_t *p, int32_t n, uint32_t v) {
     typedef uint32_t Quad __attribute__((vector_size(16)));
+    const Quad q = {v, v, v, v};
+    if (n >= 4 && n < 32) { // short: unaligned stores, the last one overlapping, and few branches
+        uint8_t *const end = p + 4 * ptrdiff_t(n);
+        for (; end - p > 16; p += 16) std::memcpy(p, &q, 16);
+        std::memcpy(end - 16, &q, 16);
+        return;
+    }
     while (n > 0 && reinterpret_cast<uintptr_t>(p) % 16) {
         std::memcpy(p, &v, 4);
         p += 4, --n;
     }
-    const Quad q = {v, v, v, v};
     for (; n >= 16; n -= 16, p += 64) {
         Quad *o = reinterpret_cast<Quad *>(p);
         o[0] = q, o[1] = q, o[2] = q, o[3] = q;
