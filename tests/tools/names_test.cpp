@@ -40,6 +40,12 @@ const NameCase kCases[] = {
     {"Function Setup() helper = Function() EndFunction EndFunction\nSetup() helper()", ""},
     {"Local f = Function() EndFunction\nFunction g() f() EndFunction\ng()", ""},
     {"t = {}\nt.go()", ""},
+    // Parameters, For variables and label bodies are seen as the code generator sees them.
+    {"Function Apply(f) f() EndFunction\nFor i, g In Pairs({}) g() Next", ""},
+    {"Gosub Go\nLabel Go\n  Handler()\nEndLabel\nhandler = Function() EndFunction", ""},
+    {"Gosub Go\nLabel Go\n  Hnadler()\nEndLabel", "3:3: unknown command 'hnadler'\n"},
+    // One warning per call, in source order.
+    {"Foo()\nFoo()", "1:1: unknown command 'foo'\n2:1: unknown command 'foo'\n"},
     // Inside a function, with the position of the name.
     {"Function Tick()\n    If 1 Then Waitt(10) EndIf\nEndFunction", "2:15: unknown command 'waitt' (did you mean 'Wait'?)\n"},
     // Constants are refused with their line and a near name.
