@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -32,9 +33,20 @@ const CatalogText kBuiltinTexts[] = {
     {kMsgOpeningFile, "Opening file %s"},
 };
 
+ScriptCatalog *programCatalog = nullptr;
+
+const char *FindCatalogText(const ScriptCatalog *catalog, uint32_t id) {
+    if (catalog)
+        for (const auto &[textId, text] : catalog->texts)
+            if (textId == id) return text.c_str();
+    return nullptr;
+}
+
 } // namespace
 
 const char *GetCatalogMessage(int id) {
+    if (id >= 0)
+        if (const char *text = FindCatalogText(programCatalog, static_cast<uint32_t>(id))) return text;
     for (const CatalogText &entry : kBuiltinTexts)
         if (entry.id == id) return entry.text;
     return "";
@@ -62,6 +74,20 @@ const struct {
 };
 
 ScriptCatalog *openCatalog = nullptr;
+
+// The catalog at path, or null when there is none or it is malformed.
+std::unique_ptr<ScriptCatalog> ReadCatalogFile(const std::string &path, bool *found) {
+    *found = false;
+    VirtualFile *file = OpenVirtualFile(path.c_str(), kVirtualFileRead);
+    if (!file) return nullptr;
+    *found = true;
+    std::vector<uint8_t> bytes;
+    int read = ReadWholeVirtualFile(file, 12, kMaxCatalogBytes, bytes);
+    CloseVirtualFile(file);
+    auto catalog = std::make_unique<ScriptCatalog>();
+    if (read != 0 || !ParseScriptCatalog(bytes, catalog.get())) return nullptr;
+    return catalog;
+}
 
 // "$VER: name 2.1 (date)" gives 2; 0 when there is no number.
 int32_t VersionOf(BoundedReader chunk) {
@@ -140,15 +166,11 @@ int OpenScriptCatalog(const char *name, int32_t version) {
     if (!name || !*name) return 0;
     for (const std::string &language : CatalogLanguages()) {
         for (const char *folder : {"PROGDIR:catalogs/", "PROGDIR:Catalogs/"}) {
-            std::string path = folder + language + "/" + name;
-            VirtualFile *file = OpenVirtualFile(path.c_str(), kVirtualFileRead);
-            if (!file) continue;
-            std::vector<uint8_t> bytes;
-            int read = ReadWholeVirtualFile(file, 12, kMaxCatalogBytes, bytes);
-            CloseVirtualFile(file);
-            auto catalog = std::make_unique<ScriptCatalog>();
+            bool found;
+            std::unique_ptr<ScriptCatalog> catalog = ReadCatalogFile(folder + language + "/" + name, &found);
+            if (!found) continue;
             // The first catalog found decides: a bad or mismatched one means the defaults, not a search on.
-            if (read != 0 || !ParseScriptCatalog(bytes, catalog.get())) return 0;
+            if (!catalog) return 0;
             if (version != 0 && version != catalog->version) return 0;
             openCatalog = catalog.release();
             return 1;
@@ -163,8 +185,43 @@ void CloseScriptCatalog() {
 }
 
 const char *GetScriptCatalogString(uint32_t id, const char *defaultText) {
-    if (openCatalog)
-        for (const auto &[textId, text] : openCatalog->texts)
-            if (textId == id) return text.c_str();
-    return defaultText;
+    const char *text = FindCatalogText(openCatalog, id);
+    return text ? text : defaultText;
+}
+
+// ---- The program's catalog ------------------------------------------------------------------------------------
+
+std::vector<std::string> ProgramCatalogRoots() {
+    std::vector<std::string> roots;
+    char self[4096];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n > 0) {
+        std::string path(self, static_cast<size_t>(n));
+        size_t slash = path.find_last_of('/');
+        if (slash != std::string::npos) roots.push_back(slash == 0 ? "/" : path.substr(0, slash));
+    }
+    roots.push_back("/usr/local/share/vistaloom");
+    roots.push_back("/usr/share/vistaloom");
+    return roots;
+}
+
+int OpenProgramCatalog(const std::vector<std::string> &roots) {
+    CloseProgramCatalog();
+    for (const std::string &language : CatalogLanguages())
+        for (const std::string &root : roots)
+            for (const char *folder : {"/catalogs/", "/Catalogs/"}) {
+                bool found;
+                std::unique_ptr<ScriptCatalog> catalog =
+                    ReadCatalogFile(root + folder + language + "/Vistaloom/Vistaloom.catalog", &found);
+                if (!found) continue;
+                // As with a script's catalog, the first one found decides; a malformed one means English.
+                programCatalog = catalog.release();
+                return programCatalog ? 1 : 0;
+            }
+    return 0;
+}
+
+void CloseProgramCatalog() {
+    delete programCatalog;
+    programCatalog = nullptr;
 }

@@ -24,8 +24,18 @@ constexpr int kMsgLoadingSample = 9001;
 constexpr int kMsgLoadingMusic = 9002;
 constexpr int kMsgOpeningFile = 9003;
 
-// The text of a message; "" for an unknown id (never null).
+// The text of a message: the program catalog's when it has one, else the built-in English; "" for an unknown id
+// (never null).
 const char *GetCatalogMessage(int id);
+
+// ---- The program's catalog ------------------------------------------------------------------------------------
+// "Vistaloom/Vistaloom.catalog" under <root>/catalogs/<language>/ (then Catalogs/) for each of the user's
+// languages (CatalogLanguages) and each root, the first found decides. The roots: the player's own directory,
+// then /usr/local/share/vistaloom and /usr/share/vistaloom.
+std::vector<std::string> ProgramCatalogRoots();
+// Closes an open program catalog first; 1 when one was opened, 0 when the built-in texts serve.
+int OpenProgramCatalog(const std::vector<std::string> &roots);
+void CloseProgramCatalog();
 
 // Non-zero when the character (a byte of the system's Latin-1 character set) is printable and not a blank.
 int IsGraphicChar(int c);

@@ -1,5 +1,6 @@
 #include "host/tasks.h"
 
+#include "host/catalog.h"
 #include "host/clock.h"
 #include "host/path.h"
 #include "runtime/app/errors.h"
@@ -193,6 +194,7 @@ int StartupSystem() {
     signal(SIGPIPE, SIG_IGN); // a closed pipe is a write error, not the end of the program
     // Events queued from other threads (sound ends, requesters) wake the main wait.
     if (!WakeMainThreadHook) WakeMainThreadHook = [] { SignalMainTask(kSignalEvent); };
+    OpenProgramCatalog(ProgramCatalogRoots());
     systemStarted = true;
     return 0;
 }
@@ -205,6 +207,7 @@ void ShutdownSystem() {
     StopInterruptWatcher();
     pendingSignals = 0;
     DrainWakePipe(); // a wake posted after the last wait would end the next start's first wait as an event
+    CloseProgramCatalog();
     systemStarted = false;
 }
 

@@ -8,9 +8,12 @@
 
 #include "host/debug_output.h"
 #include "host/screen.h"
+#include "host/start_origin.h"
+#include "host/start_origin.h"
 #include "host/tasks.h"
 #include "player/applet_loader.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/runtime_globals.h"
 #include "runtime/app/hooks.h"
 #include "player/startup.h"
 
@@ -41,9 +44,6 @@ std::string FormatFinalReport(VMState *vm, int code, const char *programName) {
     return FormatErrorReport(nullptr, 0, file && *file ? file : programName, message.c_str());
 }
 
-// TODO(report requester): a program started outside a terminal that had a display open should also show the
-// report in a system requester; the displays are closed by the time the report is written, so this needs the
-// display library to say whether one was opened.
 void FormatFinalReportInto(VMState *vm, int code, const char *programName, char *buffer, size_t size) {
     const char *message = FindErrorMessage(code);
     if (!message) message = "";
@@ -85,15 +85,21 @@ int ShutdownProgram(ShutdownState *state) {
     state->libraries = all;
 
     int exitCode = 0;
+    std::string report;
     if (state->errorCode && state->errorCode != kErrUserAbort) {
-        WriteFinalReport(state->fixedReport[0] ? std::string_view(state->fixedReport) : state->errorReport);
+        report = state->fixedReport[0] ? std::string(state->fixedReport) : state->errorReport;
+        WriteFinalReport(report);
         exitCode = 1;
     }
     const std::string failures = TakeShutdownFailures();
     if (!failures.empty()) {
         WriteFinalReport(failures);
+        report += failures;
         exitCode = 1;
     }
+    // Standard error always; a user who started us from the desktop has no terminal to read it in.
+    if (!report.empty() && ReportWantsMessageBox(StartedFromShell, DesktopDisplayOpens))
+        ShowReportMessageBox("Vistaloom", report);
     if (state->vm) CloseVMState(state->vm);
     state->vm = nullptr;
     // After the free-alls, which close their own displays: this closes any window left and stops SDL's video

@@ -13,6 +13,7 @@
 #include "host/clipboard.h"
 #include "host/debug_output.h"
 #include "host/path.h"
+#include "host/start_origin.h"
 #include "host/tasks.h"
 #include "player/applet_loader.h"
 #include "runtime/app/attributes.h"
@@ -126,8 +127,7 @@ struct ShutdownReserve {
 int RunPlayer(int argc, char **argv, std::span<const LibraryDescriptor> libraries, ShutdownState &state,
               ShutdownReserve &reserve) {
     ResetRuntimeGlobals();
-    // A terminal on standard input means a shell started us; the desktop gives none.
-    StartedFromShell = isatty(0) ? 1 : 0;
+    StartedFromShell = DetectStartedFromShell();
     std::unique_ptr<StartupConfig> startup(new (std::nothrow) StartupConfig);
     std::unique_ptr<DisplayConfig> display(new (std::nothrow) DisplayConfig);
     VMState *vm = startup && display ? NewVMState() : nullptr;

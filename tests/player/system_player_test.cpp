@@ -93,7 +93,7 @@ TEST(SystemInPlayer, RequestersAndUrlsReachTheDesktopsPrograms) {
     ScratchDirectory dir;
     WriteTool(dir, "zenity", "echo \"$@\" > \"$(dirname \"$0\")/zenity.args\"\necho /picked/a.txt\n");
     WriteTool(dir, "xdg-open", "echo \"$1\" > \"$(dirname \"$0\")/opened.url\"\n");
-    // Started with no terminal on standard input, as from the desktop.
+    // No terminal on any stream, but started by a job runner (timeout, from a shell): a shell start.
     const std::string script = "DebugPrint(FileRequest(\"Keep\", \"#?.txt\", #REQ_SAVEMODE, \"/picked\", \"a.txt\"))\n"
                                "OpenURL(\"https://example.org/a?b=c\")\n"
                                "Local args, count, shell = GetCommandLine()\nDebugPrint(shell)\n"
@@ -102,7 +102,7 @@ TEST(SystemInPlayer, RequestersAndUrlsReachTheDesktopsPrograms) {
                                "StringRequest(\"t\", long)\nDebugPrint(GetErrorName(GetLastError()))\n";
     PlayerRun run = RunApplet(dir, script, {"PATH=" + dir.path + ":/usr/bin:/bin"});
     ExpectClean(run);
-    EXPECT_EQ(run.out, "/picked/a.txt\n0\nCannot open " + dir.File("zenity") + " (Argument list too long) !\n");
+    EXPECT_EQ(run.out, "/picked/a.txt\n1\nCannot open " + dir.File("zenity") + " (Argument list too long) !\n");
     std::vector<uint8_t> recorded = ReadFileBytes(dir.File("zenity.args"));
     std::string args(recorded.begin(), recorded.end());
     EXPECT_NE(args.find("--file-selection --save"), std::string::npos) << args;
