@@ -114,6 +114,9 @@ int OpenAudio(int masterVolumeSetting) {
         audioMasterVolume = kUnityMasterGain / 64 * std::clamp(masterVolumeSetting, 0, 64);
         MixerSetMasterGain(audioMasterVolume);
     }
+    // The sound server and the streaming thread start with the first sound, not with the player: most applets
+    // never play one. Without them sound still plays; only the events and music stay silent.
+    StartAudioTasks();
     if (!OpenAudioOutput(MixAudio, nullptr)) {
         SetErrorArgString("audio device");
         return kErrCannotOpen;

@@ -413,7 +413,6 @@ void RegisterSoundLibrary(VMState *vm) {
     RegisterObjectKind({ObjectKindMusic, "MUSIC", CountMusics, MusicAttribute});
     TakeSoundEventHook = TakeSoundEvent;
     StopAllSoundsHook = StopAllSoundsNow;
-    StartAudioTasks(); // without its threads sound still plays; only the events and music stay silent
 }
 
 void FreeAllSounds(VMState *) {
