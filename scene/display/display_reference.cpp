@@ -56,7 +56,8 @@ const CommandDoc kCommandDocs[] = {
      nullptr, {kErrDisplayNotFound, kErrObjectNotFound, kErrWrongUsage}},
     {"ChangeDisplayMode", "ChangeDisplayMode(mode[, width, height])",
      "Switches between a window (#DISPMODE_WINDOWED) and full screen (#DISPMODE_FULLSCREEN, which needs "
-     "the screen's width and height). Every open display is closed and opened again in the new mode.",
+     "the screen's width and height). Every open display is closed and opened again in the new mode: in full "
+     "screen borderless and centred on the backfill. Alt+Return makes the same switch while there is one display.",
      nullptr, {kErrWrongUsage}},
     {nullptr, nullptr, nullptr},
 };
