@@ -53,15 +53,10 @@ TEST_F(HostPump, InjectedKeyReachesTheKeyHandlerWithItsName) {
     ASSERT_TRUE(opened);
     SetHandler(display, kSlotOnKeyDown);
     InjectKey(display->hostWindow, 259, 1, 0x80000000u); // LEFT
-    // AltGr+Q of a German layout: the handler gets what the keycap shows.
-    InjectKey(display->hostWindow, 'q', 1, 0x80080000u);
-    InjectText(display->hostWindow, "@");
     PumpEvents(vm);
     EXPECT_EQ(CheckEvent(), 1);
-    EXPECT_EQ(CheckEvent(), 1);
-    ASSERT_EQ(Recorder.messages.size(), 2u);
+    ASSERT_EQ(Recorder.messages.size(), 1u);
     EXPECT_EQ(Recorder.messages[0].Get("key"), "LEFT");
-    EXPECT_EQ(Recorder.messages[1].Get("key"), "@");
 }
 
 TEST_F(HostPump, InjectedMotionGivesHoverOnAButton) {
