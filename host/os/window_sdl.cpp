@@ -133,8 +133,8 @@ bool AcquireScreen(const HostWindow *window) {
         SDL_DisplayMode got;
         if (SDL_GetClosestDisplayMode(0, &want, &got)) SDL_SetWindowDisplayMode(screen.sdl, &got);
     }
-    if (screen.sdl && !headless) screen.renderer = SDL_CreateRenderer(screen.sdl, -1, SDL_RENDERER_ACCELERATED);
-    if (screen.sdl && !screen.renderer) screen.renderer = SDL_CreateRenderer(screen.sdl, -1, SDL_RENDERER_SOFTWARE);
+    // The software renderer, as for every window: the screen is composed in memory anyway.
+    if (screen.sdl) screen.renderer = SDL_CreateRenderer(screen.sdl, -1, SDL_RENDERER_SOFTWARE);
     if (!screen.renderer) {
         if (screen.sdl) SDL_DestroyWindow(screen.sdl);
         screen = Screen{};
