@@ -7,6 +7,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "host/catalog.h"
 #include "host/virtual_file.h"
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
@@ -82,7 +83,7 @@ int OpenFileObject(ObjectId id, const char *name, int32_t mode, FileObject **out
         FileObject *old = nullptr;
         if (FindFileObject(id, &old) == 0 && CloseFileObject(old) != 0) return kErrWriteFailed;
     }
-    PrintConsoleMessage("Opening file %s", name, 1);
+    PrintConsoleMessage(GetCatalogMessage(kMsgOpeningFile), name, 1);
     SetErrorArgString(name);
     VirtualFile *stream = OpenVirtualFile(name, virtualMode);
     if (!stream) return kErrCannotReadFile;

@@ -1,5 +1,6 @@
 // LoadAnim's core: an animation file as in-memory or disk frames, or a picture as one frame or a grid of cells.
 #include "host/bitmap_convert.h"
+#include "host/catalog.h"
 #include "host/memory.h"
 #include "media/anim/anim.h"
 #include "media/anim/anim_file.h"
@@ -124,7 +125,7 @@ int LoadAnimFile(ObjectId id, const char *fileName, const LoadAnimOptions &o, in
     if (o.frames && o.fromDisk) return kErrWrongUsage;
     if (!IsAutoHandleRequest(id))
         if (int error = FreeAnimById(id, 0)) return error;
-    PrintConsoleMessage("Loading animation %s", shownName ? shownName : fileName, 1);
+    PrintConsoleMessage(GetCatalogMessage(kMsgLoadingAnimation), shownName ? shownName : fileName, 1);
     LoadedFrames loaded;
     if (int error = LoadFramesFromFile(fileName, o, preloading, preloading != 0, &loaded)) return error;
     AnimObject *anim = nullptr;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "imaging/image_ops.h"
+#include "host/catalog.h"
 #include "media/anim/anim.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/utilities.h"
@@ -61,7 +62,7 @@ int LoadSpriteFile(ObjectId id, const char *fileName, const LoadAnimOptions &opt
     if (options.loadAlpha && options.transparent != -1) return kErrMaskAndAlphaChannel;
     if (!IsAutoHandleRequest(id))
         if (int error = FreeSpriteById(id, 0)) return error;
-    PrintConsoleMessage("Loading sprite %s", shownName ? shownName : fileName, 1);
+    PrintConsoleMessage(GetCatalogMessage(kMsgLoadingSprite), shownName ? shownName : fileName, 1);
     // Sprite frames are planes from the start: bitmaps need no display here, so nothing waits for one.
     LoadedFrames loaded;
     if (int error = LoadFramesFromFile(fileName, options, preloading, false, &loaded)) return error;

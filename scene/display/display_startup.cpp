@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "host/catalog.h"
 #include "host/blit.h"
 #include "host/debug_output.h"
 #include "host/requester.h"
@@ -269,8 +270,8 @@ int OpenFirstDisplay(VMState *vm, DisplayConfig *c, StartupConfig *) {
         first->flags = kDesktopFlags;
     } else {
         if (mode == kDisplayModeAsk) {
-            const int answer = ShowEasyRequester(first->title, "Please select desired display mode!",
-                                                 "Full screen (best fit)|Windowed|Full screen (manual select)", 0);
+            const int answer = ShowEasyRequester(first->title, GetCatalogMessage(kMsgSelectDisplayMode),
+                                                 GetCatalogMessage(kMsgDisplayModeChoices), 0);
             // Any other answer (no requester could be shown) opens a window, the mode that always works.
             mode = answer == 1 ? kDisplayModeFullScreen : answer == 0 ? kDisplayModeFullScreenChosen
                                                                       : kDisplayModeWindow;
@@ -296,7 +297,7 @@ int OpenFirstDisplay(VMState *vm, DisplayConfig *c, StartupConfig *) {
         if (int error = OpenOwnScreen(width, height, depth, refresh)) return error;
         OwnScreenFlag = 1;
     }
-    PrintConsoleMessage("Preparing display", nullptr, 1);
+    PrintConsoleMessage(GetCatalogMessage(kMsgPreparingDisplay), nullptr, 1);
     if (int error = RebuildAllBrushes()) return error;
     if (int error = RebuildAllBGPics()) return error;
     for (int (*rebuild)() : {RebuildAllAnimsHook, RebuildAllSpritesHook, MakePendingFontBitmapsHook})
@@ -307,7 +308,10 @@ int OpenFirstDisplay(VMState *vm, DisplayConfig *c, StartupConfig *) {
         if (int error = BuildDisplayBackground(vm, backfill)) return error;
     }
     PrintDoneMessage();
-    if (!QuietMode) WriteDebugOutput("And Action!\n", 12);
+    if (!QuietMode) {
+        const std::string action = std::string(GetCatalogMessage(kMsgAndAction)) + "\n";
+        WriteDebugOutput(action.data(), action.size());
+    }
     CloseDebugConsole();
     QuietMode = 1;
     if (c->displayDesktop) {

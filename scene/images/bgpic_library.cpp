@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "host/catalog.h"
 #include "host/memory.h"
 #include "host/picture.h"
 #include "imaging/image_ops.h"
@@ -265,7 +266,7 @@ int CmdLoadBGPic(VMState *vm) {
         FreeBlock(palette);
         return error;
     }
-    PrintConsoleMessage("Loading background picture %s", shown.c_str(), 1);
+    PrintConsoleMessage(GetCatalogMessage(kMsgLoadingBGPic), shown.c_str(), 1);
     if (loadAlpha && transparent != -1) {
         FreeBlock(palette);
         return kErrMaskAndAlphaChannel;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "host/bitmap_convert.h"
+#include "host/catalog.h"
 #include "host/blit.h"
 #include "host/memory.h"
 #include "host/picture.h"
@@ -134,7 +135,7 @@ int LoadBrushFile(ObjectId id, const char *fileName, const LoadBrushOptions &o, 
     if (out) *out = nullptr;
     if (!IsAutoHandleRequest(id))
         if (int error = FreeBrushById(id, 0)) return error;
-    PrintConsoleMessage("Loading brush %s", shownName ? shownName : fileName, 1);
+    PrintConsoleMessage(GetCatalogMessage(kMsgLoadingBrush), shownName ? shownName : fileName, 1);
     const int32_t cacheAlpha = o.loadAlpha == 1 ? 0 : o.cacheAlpha;
     if ((o.loadAlpha != 0 || o.globalAlpha != -1) && o.transparent != -1) return kErrMaskAndAlphaChannel;
 

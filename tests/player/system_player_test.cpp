@@ -140,6 +140,24 @@ TEST(SystemInPlayer, CatalogsFollowTheUsersLanguage) {
     run = RunApplet(dir, "OpenCatalog(\"app.catalog\")\nDebugPrint(GetCatalogString(3, \"Hello world\"))\n",
               {"LANG=en_US.UTF-8", "LANGUAGE=", "LC_ALL=", "LC_MESSAGES="});
     EXPECT_EQ(run.out, "Hello world\n");
+
+    // The player's own catalog, beside the player (a link, as /proc/self/exe names the file itself).
+    std::error_code linked;
+    std::filesystem::create_hard_link(VL_PLAYER_PATH, dir.File("vistaloom"), linked);
+    if (linked) std::filesystem::copy_file(VL_PLAYER_PATH, dir.File("vistaloom"));
+    std::filesystem::create_directories(dir.File("catalogs/deutsch/Vistaloom"));
+    Python(dir, "program-catalog", "catalogs/deutsch/Vistaloom/Vistaloom.catalog");
+    Python(dir, "png", "in.png");
+    WriteBytes(dir.File("t.vla"), CompileToApplet("@BRUSH 1, \"in.png\"\n@DISPLAY {Width = 8, Height = 8}\n"
+                                                  "DebugPrint(\"end\")\n", "t.vls", dir.path));
+    for (const char *language : {"de_DE.UTF-8", "en_US.UTF-8"}) {
+        run = RunProgramCapture(dir.File("vistaloom"), {"-debugdevice", "@stdout", "t.vla"}, dir.path,
+                                {std::string("LANG=") + language, "LANGUAGE=", "LC_ALL=", "LC_MESSAGES="});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.out, language[0] == 'd' ? "Lade Pinsel in.png...done\nAnzeige...done\nUnd los!\nend\n"
+                                              : "Loading brush in.png...done\nPreparing display...done\n"
+                                                "And Action!\nend\n");
+    }
 }
 
 } // namespace

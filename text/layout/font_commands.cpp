@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "imaging/graphics_library.h"
+#include "host/catalog.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/utilities.h"
 #include "text/layout/font_cache.h"
@@ -81,7 +82,7 @@ int CmdOpenFont(VMState *vm) {
     auto &list = OpenFontList();
     if (!IsAutoHandleRequest(id))
         std::erase_if(list, [&](const auto &node) { return node->id.handle == nullptr && node->id.number == id.number; });
-    PrintConsoleMessage("Opening font %s", CheckStringArg(vm, 2), 1);
+    PrintConsoleMessage(GetCatalogMessage(kMsgOpeningFont), CheckStringArg(vm, 2), 1);
     FontHandle *font = nullptr;
     if (int error = OpenRequested(request, &font)) return error;
     auto node = std::make_unique<OpenFontNode>();

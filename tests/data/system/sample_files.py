@@ -69,9 +69,9 @@ def chunk(name, payload):
     return name + struct.pack(">I", len(payload)) + payload + pad
 
 
-def catalog(path, version):
+def catalog(path, version, texts=((3, "Hallo Welt"), (7, "Grüße"), (3, "zweite Fassung"))):
     strings = b""
-    for ident, s in ((3, "Hallo Welt"), (7, "Grüße"), (3, "zweite Fassung")):
+    for ident, s in texts:
         b = s.encode("latin-1") + b"\0"
         strings += struct.pack(">II", ident, len(b)) + b + b"\0" * ((4 - len(b) % 4) % 4)
     body = b"CTLG"
@@ -103,6 +103,9 @@ if __name__ == "__main__":
         read_icon(path)
     elif command == "catalog":
         catalog(path, int(sys.argv[3]) if len(sys.argv) > 3 else 2)
+    elif command == "program-catalog":
+        # The player's own texts: loading a brush, and the line after the display opened.
+        catalog(path, 1, ((101, "Lade Pinsel %s"), (99, "Anzeige"), (372, "Und los!")))
     elif command == "png":
         png(path)
 
