@@ -464,7 +464,7 @@ int CopyPath(const char *source, const PatternBuffer *pattern, const char *desti
     if (!name.empty() && !IsPlainName(name)) return kErrWrongUsage;
     std::string destination;
     if (!ResolveHostPath(destinationDirectory, &destination)) return Fail(kErrLockFailed, destinationDirectory);
-    if (destination.empty()) destination = ".";
+    if (destination.empty()) destination.push_back('.'); // not = ".": GCC 12 warns wrongly about that copy
 
     ChunkNameParts chunk;
     CopySource from;
@@ -480,7 +480,7 @@ int CopyPath(const char *source, const PatternBuffer *pattern, const char *desti
         info.st_mtim.tv_sec = DateStampToUnixTime(&linkedDate);
     } else {
         if (!ResolveHostPath(source, &host)) return Fail(kErrLockFailed, source);
-        if (host.empty()) host = ".";
+        if (host.empty()) host.push_back('.');
         if (stat(host.c_str(), &info) != 0) return Fail(kErrLockFailed, source);
         if (S_ISDIR(info.st_mode) && !name.empty()) return kErrWrongUsage;
         if (pattern && !S_ISDIR(info.st_mode)) return Fail(kErrNotADirectory, source);
@@ -526,7 +526,7 @@ int DeletePath(const char *path, const PatternBuffer *pattern, bool keepDirector
     Walk walk{pattern, callback};
     std::string host;
     if (!path || !ResolveHostPath(path, &host)) return 0; // an unknown device: nothing there to delete
-    if (host.empty()) host = ".";
+    if (host.empty()) host.push_back('.');
     struct stat info;
     // The entry itself: a link is deleted, not followed; "dir/" through a link names its target.
     if ((keepDirectory ? stat(host.c_str(), &info) : lstat(host.c_str(), &info)) != 0) return 0;

@@ -85,7 +85,8 @@ int BeginSafeOverwriteAt(int directoryFd, const char *name, SafeOverwrite *out) 
     out->directoryFd = directoryFd;
     static thread_local std::mt19937_64 random{std::random_device{}()};
     // Long names keep their room for the suffix: the temporary name must fit where the target's does.
-    const std::string prefix = "." + (out->name.size() > 200 ? out->name.substr(0, 200) : out->name) + ".vltmp-";
+    std::string prefix(1, '.'); // appended piece by piece: GCC 12 warns wrongly about "." + name
+    prefix.append(out->name, 0, 200).append(".vltmp-");
     RemoveStaleTemporaries(directoryFd);
     for (int attempt = 0; attempt < 100; ++attempt) {
         char suffix[48];

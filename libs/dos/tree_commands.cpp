@@ -129,7 +129,7 @@ int CmdDeleteFile(VMState *vm) {
     PatternOwner pattern = SplitPattern(&path);
     // A pattern or a trailing separator deletes inside the directory and keeps it.
     bool keep = pattern || path.back() == '/' || path.back() == '\\';
-    if (path.empty()) path = ".";
+    if (path.empty()) path.push_back('.'); // not = ".": GCC 12 warns wrongly about that copy
     return EndOfWalk(DeletePath(path.c_str(), pattern.get(), keep, callback));
 }
 

@@ -149,6 +149,8 @@ template <class Buffer> struct ByteWriter {
     ByteWriter &U32BE(uint32_t v) { return Put(v, 4, true); }
     ByteWriter &U64LE(uint64_t v) { return Put(v, 8, false); }
     ByteWriter &U64BE(uint64_t v) { return Put(v, 8, true); }
+    // Grown and copied rather than insert(): GCC 12 takes an insert into a vector that may be empty for an
+    // overflow and warns.
     ByteWriter &Bytes(const void *bytes, size_t n) {
         if (n == 0) return *this;
         const size_t at = out.size();
@@ -163,8 +165,9 @@ template <class Buffer> struct ByteWriter {
 
 private:
     ByteWriter &Put(uint64_t v, int n, bool bigEndian) {
-        for (int i = 0; i < n; i++) U8(uint32_t(v >> (8 * (bigEndian ? n - 1 - i : i))));
-        return *this;
+        uint8_t bytes[8];
+        for (int i = 0; i < n; i++) bytes[i] = uint8_t(v >> (8 * (bigEndian ? n - 1 - i : i)));
+        return Bytes(bytes, size_t(n));
     }
 };
 

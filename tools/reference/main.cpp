@@ -228,7 +228,9 @@ std::string ConstantsPage(const std::vector<Library> &libraries) {
                 Problem(std::string(library.name) + ": no meaning for constant " + row->name);
                 continue;
             }
-            std::string value = row->string ? "\"" + std::string(row->string) + "\"" : FormatNumber(row->number);
+            // Appended, not "\"" + text: GCC 12 warns wrongly about that copy.
+            std::string value = row->string ? std::string(1, '"').append(row->string).append(1, '"')
+                                            : FormatNumber(row->number);
             out << "| #" << row->name << " | " << value << " | " << it->second << " |\n";
             meanings.erase(it);
         }
