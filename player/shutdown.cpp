@@ -37,7 +37,7 @@ bool InFreeOrder(const char *name) {
 } // namespace
 
 std::string FormatFinalReport(VMState *vm, int code, const char *programName) {
-    std::string message = GetErrorText(code);
+    std::string message = ScriptErrorMessage(vm, code);
     const char *file = vm ? GetErrorFile(vm) : nullptr;
     int line = vm ? GetErrorLine(vm) : 0;
     if (file && *file && line > 0) return FormatErrorReport(file, line, programName, message.c_str());

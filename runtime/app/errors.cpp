@@ -102,6 +102,15 @@ std::string GetErrorText(int code) {
     return "Error " + std::to_string(code) + " has no message text!";
 }
 
+std::string ScriptErrorMessage(VMState *vm, int code) {
+    std::string message = GetErrorText(code);
+    if (!vm) return message;
+    if (const char *description = GetErrorDescription(vm); *description)
+        message = code >= kErrGosubOutsideMain ? std::string(description) : message + " " + description;
+    if (const char *trace = GetErrorTrace(vm); *trace) message = message + "\n" + trace;
+    return message;
+}
+
 size_t GetErrorText(VMState *, int code, char *buffer, size_t size) {
     if (!buffer || size == 0) return 0;
     std::string text = GetErrorText(code);

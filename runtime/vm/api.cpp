@@ -513,14 +513,17 @@ int ProtectedCall(VMState *vm, int nargs, int nresults, int errfunc) {
     };
     try {
         CallValue(vm, func, nresults);
+        vm->pendingError = 0;
         return 0;
     } catch (VMError &e) {
         restore();
+        vm->pendingError = e.code;
         return e.code;
     } catch (std::bad_alloc &) {
         RecordErrorLocation(vm);
         vm->errorDetail.clear();
         restore();
+        vm->pendingError = kErrOutOfMemory;
         return kErrOutOfMemory;
     }
 }

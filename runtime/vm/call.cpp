@@ -13,6 +13,10 @@
 void RecordErrorLocation(VMState *vm) {
     vm->errorFile.clear();
     vm->errorLine = 0;
+    vm->errorDescription.clear();
+    vm->errorTrace.clear();
+    vm->errorFrame = -1;
+    vm->pendingError = 0;
     for (CallFrame *f = vm->ci; f >= vm->frames; f--) {
         if (f->isNative || f->cl == nullptr) continue;
         Proto *p = f->cl->p;
@@ -20,6 +24,7 @@ void RecordErrorLocation(VMState *vm) {
         if (pcIndex < 0) pcIndex = 0;
         if (size_t(pcIndex) < p->lines.size()) vm->errorLine = p->lines[size_t(pcIndex)];
         if (p->source != nullptr) vm->errorFile.assign(p->source->data, p->source->length);
+        vm->errorFrame = FrameIndex(vm, f);
         return;
     }
 }
@@ -36,9 +41,32 @@ void RaiseErrorDetail(VMState *vm, int code, const std::string &detail) {
     throw VMError{code};
 }
 
+void RaiseErrorDescribed(VMState *vm, int code, std::string description) {
+    RecordErrorLocation(vm);
+    vm->errorDetail.clear();
+    vm->errorDescription = std::move(description);
+    throw VMError{code};
+}
+
+void AddDispatchTrace(VMState *vm, CallFrame *f) {
+    CallFrame *caller = f - 1;
+    if (caller < vm->frames || caller->cl == nullptr || f->func->tt != TFUNCTION ||
+        f->func->u.gc->gctype != kGCNative)
+        return;
+    const Proto *p = caller->cl->p;
+    ptrdiff_t pcIndex = caller->savedpc - p->codePtr - 1;
+    int line = pcIndex >= 0 && size_t(pcIndex) < p->lines.size() ? p->lines[size_t(pcIndex)] : 0;
+    std::string where = p->source != nullptr ? std::string(p->source->data, p->source->length) : std::string();
+    if (!vm->errorTrace.empty()) vm->errorTrace += '\n';
+    vm->errorTrace += std::string("called from ") + static_cast<NativeFunction *>(f->func->u.gc)->name->data +
+                      " at " + where + ":" + std::to_string(line);
+}
+
 const char *GetErrorFile(VMState *vm) { return vm->errorFile.c_str(); }
 int GetErrorLine(VMState *vm) { return vm->errorLine; }
 const char *GetErrorDetail(VMState *vm) { return vm->errorDetail.c_str(); }
+const char *GetErrorDescription(VMState *vm) { return vm->errorDescription.c_str(); }
+const char *GetErrorTrace(VMState *vm) { return vm->errorTrace.c_str(); }
 
 // ---- Upvalues --------------------------------------------------------------------------------------------------
 UpVal *FindUpvalue(VMState *vm, VMValue *slot) {
@@ -122,6 +150,7 @@ void CallTM(VMState *vm, const VMValue *tm, const VMValue *a, const VMValue *b, 
 void ResolveCallable(VMState *vm, VMValue *func) {
     for (int loop = 0; func->tt != TFUNCTION; loop++) {
         const VMValue *tm = GetTM(vm, func, TM_CALL);
+        if (tm == nullptr && loop == 0) RaiseErrorDescribed(vm, kErrCallNonFunction, DescribeCall(vm, func));
         if (tm == nullptr || loop >= 100) RaiseError(vm, kErrCallNonFunction);
         if (vm->top >= vm->stackEnd) RaiseError(vm, kErrStackOverflow);
         VMValue f = *tm;
@@ -171,6 +200,7 @@ CallFrame *PrecallScript(VMState *vm, VMValue *func, int nresults) {
     f->nvarargs = nvarargs;
     f->fresh = 0;
     f->isNative = 0;
+    f->tailCalled = 0;
     if (f->top > vm->highWater) vm->highWater = f->top;
     if (VMValue *end = base + nargs; end > vm->highWater) vm->highWater = end;
     return f;
@@ -204,11 +234,16 @@ int CallNative(VMState *vm, VMValue *func, int nresults, bool allowGosub) {
         vm->gosubs.resize(gosubCount);
         vm->gosubSaved.resize(gosubSavedCount);
     };
+    vm->pendingError = 0;
     try {
         r = nf->fn(vm);
     } catch (VMError &e) {
         unwind();
-        if (vm->errorPolicy == nullptr || vm->errorPolicy(vm, e.code)) throw;
+        if (vm->errorPolicy == nullptr || vm->errorPolicy(vm, e.code)) {
+            // Script code this command called failed: its place stays the report's, this call is added.
+            if (vm->errorFrame > FrameIndex(vm, f)) AddDispatchTrace(vm, f);
+            throw;
+        }
         r = 0;
     } catch (std::bad_alloc &) {
         unwind();
@@ -218,7 +253,15 @@ int CallNative(VMState *vm, VMValue *func, int nresults, bool allowGosub) {
         r = 0;
     }
     if (r >= kFirstErrorCode) {
-        if (vm->errorPolicy == nullptr || vm->errorPolicy(vm, r)) RaiseError(vm, r);
+        if (vm->errorPolicy == nullptr || vm->errorPolicy(vm, r)) {
+            // The error of script code the command called back under protection and now passes on.
+            if (r == vm->pendingError && vm->errorFrame > FrameIndex(vm, f)) {
+                vm->pendingError = 0;
+                AddDispatchTrace(vm, f);
+                throw VMError{r};
+            }
+            RaiseError(vm, r);
+        }
         vm->top = f->base;
         r = 0;
     }
@@ -304,6 +347,7 @@ void GetIndexed(VMState *vm, const VMValue *obj, const VMValue *key, VMValue *ou
             }
         } else {
             tm = GetTM(vm, &o, TM_INDEX);
+            if (tm == nullptr && loop == 0) RaiseErrorDescribed(vm, kErrIndexNonTable, DescribeIndex(vm, obj));
             if (tm == nullptr) RaiseError(vm, kErrIndexNonTable);
         }
         if (tm->tt == TFUNCTION) {
@@ -328,6 +372,7 @@ void SetIndexed(VMState *vm, const VMValue *obj, const VMValue *key, const VMVal
             }
         } else {
             tm = GetTM(vm, &o, TM_NEWINDEX);
+            if (tm == nullptr && loop == 0) RaiseErrorDescribed(vm, kErrIndexNonTable, DescribeIndex(vm, obj));
             if (tm == nullptr) RaiseError(vm, kErrIndexNonTable);
         }
         if (tm->tt == TFUNCTION) {
@@ -365,7 +410,7 @@ void Arith(VMState *vm, VMValue *out, const VMValue *a, const VMValue *b, TMEven
     }
     const VMValue *tm = GetTM(vm, a, event);
     if (tm == nullptr) tm = GetTM(vm, b, event);
-    if (tm == nullptr) RaiseError(vm, kErrWrongType);
+    if (tm == nullptr) RaiseErrorDescribed(vm, kErrWrongType, DescribeArith(vm, a, b, event));
     CallTM(vm, tm, a, b, nullptr, out);
 }
 
@@ -396,7 +441,7 @@ bool LessThanValues(VMState *vm, const VMValue *a, const VMValue *b) {
     if (a->tt == TSTRING && b->tt == TSTRING) return StringLess(AsString(a), AsString(b));
     bool r;
     if (CallOrderTM(vm, a, b, TM_LT, &r)) return r;
-    RaiseError(vm, kErrWrongType);
+    RaiseErrorDescribed(vm, kErrWrongType, DescribeCompare(vm, a, b));
 }
 
 bool LessEqualValues(VMState *vm, const VMValue *a, const VMValue *b) {
@@ -405,7 +450,7 @@ bool LessEqualValues(VMState *vm, const VMValue *a, const VMValue *b) {
     bool r;
     if (CallOrderTM(vm, a, b, TM_LE, &r)) return r;
     if (CallOrderTM(vm, b, a, TM_LT, &r)) return !r;
-    RaiseError(vm, kErrWrongType);
+    RaiseErrorDescribed(vm, kErrWrongType, DescribeCompare(vm, a, b));
 }
 
 bool EqualValues(VMState *vm, const VMValue *a, const VMValue *b) {
@@ -493,7 +538,7 @@ void ConcatRange(VMState *vm, VMValue *first, int count) {
         }
         const VMValue *tm = GetTM(vm, a, TM_CONCAT);
         if (tm == nullptr) tm = GetTM(vm, b, TM_CONCAT);
-        if (tm == nullptr) RaiseError(vm, kErrWrongType);
+        if (tm == nullptr) RaiseErrorDescribed(vm, kErrWrongType, DescribeConcat(vm, IsStringLike(a) ? b : a));
         CallTM(vm, tm, a, b, nullptr, a);
     }
 }
@@ -508,7 +553,7 @@ double LengthOf(VMState *vm, const VMValue *v, VMValue *out) {
         CallTM(vm, tm, v, &kNilValue, nullptr, out);
         return 0;
     }
-    if (v->tt != TTABLE) RaiseError(vm, kErrWrongType);
+    if (v->tt != TTABLE) RaiseErrorDescribed(vm, kErrWrongType, DescribeLength(vm, v));
     SetNumber(out, double(TableListLength(AsTable(v))));
     return out->u.n;
 }

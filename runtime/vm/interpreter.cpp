@@ -463,6 +463,7 @@ L_CALL: {
             nci->lineDelta = np->lineDelta;
             nci->nresults = nresults;
             nci->fresh = 0;
+            nci->tailCalled = 0;
             nci->isNative = 0; // nvarargs stays unset: only VARARG reads it, and vararg functions come by PrecallScript
             if (nci->top > vm->highWater) vm->highWater = nci->top;
             vm->ci = ci = nci;
@@ -517,6 +518,7 @@ L_TAILCALL: {
         vm->ci = ci - 1;
         CallFrame *nci = PrecallScript(vm, dst, nres);
         nci->fresh = fresh;
+        nci->tailCalled = 1;
         goto newframe;
     }
     // A command: call it with all results kept; the RETURN A 0 that follows returns them.
@@ -563,7 +565,9 @@ L_FORPREP: {
     double init, limit, step;
     if (!ForNumber(ra, &init) || !ForNumber(ra + 1, &limit) || !ForNumber(ra + 2, &step)) {
         SAVEPC();
-        RaiseError(vm, kErrWrongType);
+        const int bad = !ForNumber(ra, &init) ? 0 : !ForNumber(ra + 1, &limit) ? 1 : 2;
+        const char *const kRoles[] = {"start", "limit", "step"};
+        RaiseErrorDescribed(vm, kErrWrongType, DescribeForValue(vm, ra + bad, kRoles[bad]));
     }
     SetNumber(ra, init - step);
     SetNumber(ra + 1, limit);

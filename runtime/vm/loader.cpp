@@ -213,6 +213,8 @@ int PushProtoClosure(VMState *vm, const FunctionProto &proto) {
         vm->errorDetail = why;
         vm->errorFile = proto.source;
         vm->errorLine = 0;
+        vm->errorDescription.clear();
+        vm->errorTrace.clear();
         return kErrBadChunk;
     }
     return PushVerifiedClosure(vm, proto);
@@ -245,6 +247,8 @@ int LoadChunkBuffer(VMState *vm, const void *bytes, size_t size, const char *chu
     }
     vm->errorFile = chunkName ? chunkName : "";
     vm->errorLine = 0;
+    vm->errorDescription.clear();
+    vm->errorTrace.clear();
     vm->errorDetail = why;
     return code;
 }

@@ -91,6 +91,12 @@ int GetErrorLine(VMState *vm);
 // A text that belongs to the last raised error (an unknown constant's name, a refused chunk's reason), or "".
 // The runtime may use it to fill "%s" of the message.
 const char *GetErrorDetail(VMState *vm);
+// For an error of the script's own code: the failed operation and its operands named as the chunk names them,
+// as sentences ("Attempt to call a Nil value (global 'foo')!"), or "" when there is nothing to add.
+const char *GetErrorDescription(VMState *vm);
+// When the failing code was called back by a command: one line per command on the way out, innermost first
+// ("called from WaitEvent at demo.vls:7"), separated by newlines; else "".
+const char *GetErrorTrace(VMState *vm);
 
 // ---- Stack ---------------------------------------------------------------------------------------------------
 int GetTop(VMState *vm);

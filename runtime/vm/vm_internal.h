@@ -233,6 +233,7 @@ struct CallFrame {
     int32_t nvarargs;
     uint8_t fresh;              // entered from C++: its RETURN leaves Execute
     uint8_t isNative;
+    uint8_t tailCalled;         // script: entered by TAILCALL, so the caller's CALL names another function
 };
 
 // A pending return of GOSUB (script instruction or a command's -1/-2 request).
@@ -325,6 +326,10 @@ struct VMState {
     std::string errorFile;
     int errorLine;
     std::string errorDetail;
+    std::string errorDescription; // the operation and its operands, see GetErrorDescription
+    std::string errorTrace;       // "called from ..." lines, see GetErrorTrace
+    int errorFrame;               // index of the script frame the error was raised in (-1: none)
+    int pendingError;             // code a ProtectedCall from a command returned, until that command returns
 };
 
 inline int FrameIndex(VMState *vm, CallFrame *f) { return int(f - vm->frames); }
@@ -459,12 +464,27 @@ void ConcatRange(VMState *vm, VMValue *first, int count); // result in *first
 double LengthOf(VMState *vm, const VMValue *v, VMValue *out);
 void RecordErrorLocation(VMState *vm);
 [[noreturn]] void RaiseErrorDetail(VMState *vm, int code, const std::string &detail);
+// Raises code with a description of the failed operation (GetErrorDescription).
+[[noreturn]] void RaiseErrorDescribed(VMState *vm, int code, std::string description);
+// A command called script code that failed: adds "called from <command> at <file>:<line>" for the script frame
+// below the command's frame f.
+void AddDispatchTrace(VMState *vm, CallFrame *f);
 // Runs a hook with its own empty native frame above the running code.
 void RunLineHook(VMState *vm);
 // Handles a command's GOSUB request from the interpreter's CALL: returns the instruction index to continue at.
 int GosubFromCommand(VMState *vm, CallFrame *ci, int callPc, int mode, int a, int nargs, int c);
 int ReturnFromSub(VMState *vm, CallFrame *ci); // RETSUB: the instruction index to continue at
 void DropGosubs(VMState *vm, int frameIndex);  // pending returns of frames >= frameIndex
+
+// debug_names.cpp: descriptions of failed operations, naming their operands from the chunk's debug names.
+// Each reads the running frame (vm->ci), whose savedpc stands after the failing instruction.
+std::string DescribeCall(VMState *vm, const VMValue *callee);
+std::string DescribeIndex(VMState *vm, const VMValue *object);
+std::string DescribeArith(VMState *vm, const VMValue *a, const VMValue *b, TMEvent event);
+std::string DescribeCompare(VMState *vm, const VMValue *a, const VMValue *b);
+std::string DescribeConcat(VMState *vm, const VMValue *bad);
+std::string DescribeLength(VMState *vm, const VMValue *v);
+std::string DescribeForValue(VMState *vm, const VMValue *v, const char *role);
 
 // loader.cpp
 Proto *BuildProto(VMState *vm, const FunctionProto &fp);

@@ -49,7 +49,8 @@ TEST(EventsInPlayer, ErrorInsideACallbackIsReportedWithItsMessage) {
     PlayerResult run = RunInPlayer("SetTimeout(1, Function(msg) Local x = 1 / 0 EndFunction, 1)\n"
                                             "While 1\n    CheckEvent()\nWend\n");
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err, "script.vls:3: Division by zero!\n");
+    // The callback's own line, then where the event check ran it.
+    EXPECT_EQ(run.err, "script.vls:1: Division by zero!\ncalled from CheckEvent at script.vls:3\n");
 }
 
 TEST(EventsInPlayer, IdleCheckEventAndRegisteredConstants) {

@@ -53,6 +53,12 @@ int TestCall(VMState *vm) {
     return GetTop(vm) - before;
 }
 
+// TestDispatch(f): calls f protected and fails with its error, as the event commands run handlers.
+int TestDispatch(VMState *vm) {
+    PushValue(vm, 1);
+    return ProtectedCall(vm, 0, 0, 0);
+}
+
 int RequestGosub(VMState *vm, int request) {
     const char *name = VMToString(vm, 1);
     int target = name ? FindLabel(vm, name) : -1;
@@ -165,6 +171,7 @@ const CommandEntry kTestCommands[] = {
     {"TestScratch", TestScratch},
     {"TestMulti", TestMulti},   {"TestCount", TestCount},
     {"TestFail", TestFail},     {"TestProtect", TestProtect}, {"TestCall", TestCall},
+    {"TestDispatch", TestDispatch},
     {"TestGosub", TestGosub},   {"TestGosubAgain", TestGosubAgain},
     {nullptr, nullptr},
 };

@@ -1,7 +1,8 @@
 // Runs the script tests of tests/scripts in-process on the harness: a fresh VM per script with the registered
 // libraries and these test commands besides TestPrint and TestErrorOf:
 //
-//   TestMulti(n), TestCount(...), TestFail(code), TestProtect(f, ...), TestCall(f, ...), TestGosub(label),
+//   TestMulti(n), TestCount(...), TestFail(code), TestProtect(f, ...), TestCall(f, ...), TestDispatch(f),
+//   TestGosub(label),
 //   TestGosubAgain(label), TestAnswerRequester(...), TestLastRequester(), TestScratch()
 //
 // A script with "; clock: YYYY-MM-DD HH:MM:SS" runs on the virtual clock from that UTC time, with TZ=UTC; then

@@ -24,6 +24,47 @@ TEST_P(ScriptTest, BehavesAsItsCommentsSay) {
     EXPECT_EQ(differences, "") << GetParam();
 }
 
+// A script error names the failed operation and its operand as the script names it, and an error in a function
+// a command called back says which command called it from where.
+TEST(ScriptErrorMessages, NameTheOperationAndTheOperand) {
+    struct Case {
+        const char *source;
+        int code, line;
+        const char *message;
+    };
+    const char *const kWrongType = "Wrong data type specified! ";
+    const Case cases[] = {
+        {"DisplayBrsh(1, 10, 10)\n", 1504, 1, "Attempt to call a Nil value (global 'displaybrsh')!"},
+        {"x = 1\nx = undefinedvar + 1\n", 1019, 2, "Attempt to add Nil (global 'undefinedvar') and a number!"},
+        {"Local s = \"a\" .. missing .. \"b\"\n", 1019, 1, "Attempt to concatenate Nil (global 'missing')!"},
+        {"Function area(w, h)\n    Return w * h\nEndFunction\nTestPrint(area(2))\n", 1019, 2,
+         "Attempt to multiply a number (local 'w') by Nil (local 'h')! Function 'area' expects 2 arguments, got 1!"},
+        {"Function run(done)\n    done()\nEndFunction\nrun()\n", 1504, 2,
+         "Attempt to call a Nil value (local 'done')! Function 'run' expects 1 argument, got 0!"},
+        {"Local t = {inner = Nil}\nLocal v = t.inner.field\n", 1505, 2, "Attempt to index a Nil value (field 'inner')!"},
+        {"Local n\nFunction f()\n    Return n - 1\nEndFunction\nf()\n", 1019, 3,
+         "Attempt to subtract a number from Nil (upvalue 'n')!"},
+        {"Local n = 1\nLocal s = \"2\"\nIf n < s Then TestPrint(1) EndIf\n", 1019, 3,
+         "Attempt to compare a number (local 'n') with a string (local 's')!"},
+        {"Local obj = {}\nobj.run()\n", 1504, 2, "Attempt to call a Nil value (field 'run')!"},
+        {"For i = 1 To last\nNext\n", 1019, 1, "Attempt to use Nil (global 'last') as a For loop's limit!"},
+        {"Local t = {}\nx = -t\n", 1019, 2, "Attempt to negate a table (local 't')!"},
+        {"Function handler()\n    Return missing + 1\nEndFunction\nTestCall(handler)\n", 1019, 2,
+         "Attempt to add Nil (global 'missing') and a number!\ncalled from TestCall at t.vls:4"},
+        {"Function handler()\n    TestCall(Function() Return {} .. \"x\" EndFunction)\nEndFunction\n\n"
+         "TestDispatch(handler)\n",
+         1019, 2, "Attempt to concatenate a table!\ncalled from TestCall at t.vls:2\ncalled from TestDispatch at t.vls:5"},
+        {"Function handler()\n    TestFail(1041)\nEndFunction\nTestDispatch(handler)\n", 1041, 2,
+         "Requested object not found!\ncalled from TestDispatch at t.vls:4"},
+    };
+    for (const Case &c : cases) {
+        ScriptRunResult run = RunScript(c.source, "t.vls");
+        EXPECT_EQ(run.errorCode, c.code) << c.source << run.compileError;
+        EXPECT_EQ(run.errorLine, c.line) << c.source;
+        EXPECT_EQ(run.errorMessage, (c.code == 1019 ? kWrongType : "") + std::string(c.message)) << c.source;
+    }
+}
+
 std::string TestName(const testing::TestParamInfo<std::string> &info) { return ScriptTestName(info.param); }
 
 INSTANTIATE_TEST_SUITE_P(Scripts, ScriptTest, testing::ValuesIn(ScriptFilesBelow(VL_SCRIPTS_DIR)), TestName);

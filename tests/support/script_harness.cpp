@@ -128,6 +128,7 @@ void RunScriptChunk(VMState *vm, const std::vector<uint8_t> &chunk, const std::s
         run.errorCode = code;
         run.errorLine = GetErrorLine(vm);
         run.errorFile = GetErrorFile(vm);
+        run.errorMessage = ScriptErrorMessage(vm, code);
     }
 }
 

@@ -45,6 +45,7 @@ struct ScriptRunResult {
     int errorCode = 0;        // 0 when the script ran to its end
     int errorLine = 0;
     std::string errorFile;
+    std::string errorMessage; // as the player reports it (ScriptErrorMessage)
     std::vector<std::string> output; // one entry per TestPrint call
 };
 
