@@ -47,6 +47,7 @@ int BenchReport() {
     source << std::ifstream(VL_SOAK_SCRIPT).rdbuf();
     std::string script = source.str();
     script.replace(script.find("@ROUNDS@"), 8, std::to_string(rounds));
+    script.replace(script.find("@GIF@"), 5, VL_SOAK_GIF);
     std::ofstream(dir / "soak.vls") << script;
     const std::string compile =
         std::string(VL_COMPILER) + " -o '" + (dir / "soak.vla").string() + "' '" + (dir / "soak.vls").string() + "'";
