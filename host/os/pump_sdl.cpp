@@ -249,8 +249,12 @@ void HandleEvent(const SDL_Event &e) {
         HandleText(e.text);
         return;
     }
-    FlushPendingKey();
-    swallowText = false;
+    // Events other threads push (the wake, sounds ending) can fall between a key and its text; only input and
+    // window events end the wait for the text.
+    if (e.type < SDL_USEREVENT && e.type != SDL_TEXTEDITING) {
+        FlushPendingKey();
+        swallowText = false;
+    }
     switch (e.type) {
     case SDL_QUIT:
         if (QuitSwitch(8)) QuitRequested = 1;
