@@ -69,7 +69,11 @@ inline bool SameBytes(const char *a, const char *b, size_t length) {
     return LoadTail(a + i, length - i) == LoadTail(b + i, length - i);
 }
 
-size_t StringSize(size_t length) { return sizeof(VMString) + length; }
+// The header, the bytes and their terminator: no padding after them, so a short key's block stays small.
+size_t StringSize(size_t length) {
+    VMString probe; // only its addresses: the offset of inlineData (offsetof is not defined for a derived type)
+    return size_t(probe.inlineData - reinterpret_cast<char *>(&probe)) + length + 1;
+}
 
 constexpr uint32_t kMinSlots = 256;
 constexpr uint64_t kAddressMask = (uint64_t(1) << 48) - 1;
@@ -148,7 +152,6 @@ VMString *NewLongObject(VMState *vm, size_t size, size_t length, uint8_t shared)
     s->shared = shared;
     s->length = uint32_t(length);
     s->hintNode = 0;
-    s->hintTable = nullptr;
     s->data = s->inlineData;
     return s;
 }
@@ -312,7 +315,6 @@ VMString *NewString(VMState *vm, const char *bytes, size_t length) {
     s->shared = 0;
     s->length = uint32_t(length);
     s->hintNode = 0;
-    s->hintTable = nullptr;
     s->data = s->inlineData;
     if (length) std::memcpy(s->data, bytes, length);
     s->data[length] = 0;

@@ -119,10 +119,7 @@ void InsertNode(VMState *vm, Table *t, const VMValue *key, const VMValue *value,
     if (key->tt == TNUMBER && key->u.n == 0) t->nodes[nodeIndex].key.u.n = 0;
     t->nodes[nodeIndex].key.aux = hash;
     t->nodes[nodeIndex].value = *value;
-    if (key->tt == TSTRING) {
-        AsString(key)->hintTable = t;
-        AsString(key)->hintNode = nodeIndex;
-    }
+    if (key->tt == TSTRING) AsString(key)->hintNode = nodeIndex;
     uint32_t mask = t->indexCap - 1;
     uint32_t slot = hash & mask;
     while (uint32_t(t->index[slot]) != 0 && uint32_t(t->index[slot]) != kIndexTombstone) slot = (slot + 1) & mask;

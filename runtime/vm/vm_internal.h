@@ -81,13 +81,14 @@ constexpr int kStringCacheClasses = 17; // blocks up to 256 bytes
 struct VMString : GCObject {
     uint32_t hash;   // long strings: valid once hashed is set
     uint32_t length;
-    // Where this string was last found as a key: a guess checked on use (the node must hold this very string),
-    // so a stale or reused table address only costs the normal probe. Saves the index probe, a cache miss on
-    // big tables, for the common pattern of looking up the same key strings again.
+    // The node number where this string was last found as a key, in whichever table: a guess checked on use
+    // (that node of the table at hand must hold this very string), so a wrong one only costs the normal probe.
+    // Saves the index probe, a cache miss on big tables, for the common pattern of looking up the same key
+    // strings again, and tables filled in the same order share their guesses. No table pointer: every key
+    // string is 8 bytes smaller.
     uint32_t hintNode;
     uint8_t hashed;
     uint8_t shared; // long strings only: data lies in a StringBuf that other strings may share (see below)
-    const Table *hintTable;
     // The bytes: inlineData, or a shared buffer. Zero-terminated, except a shared string that a longer one was
     // appended past: TerminateString makes it so before its bytes leave the VM as a C string.
     char *data;
@@ -389,7 +390,7 @@ const VMValue *TableGet(const Table *t, const VMValue *key);
 const VMValue *TableGetInt(const Table *t, int64_t key);
 inline int64_t TableFindStringNode(const Table *t, VMString *s) {
     uint32_t hint = s->hintNode;
-    if (s->hintTable == t && hint < t->nodeCount) {
+    if (hint < t->nodeCount) {
         const VMValue &k = t->nodes[hint].key;
         if (k.u.gc == s && k.tt == TSTRING) return hint;
     }
@@ -403,7 +404,6 @@ inline int64_t TableFindStringNode(const Table *t, VMString *s) {
         if (uint32_t(e >> 32) == hash && node != kIndexTombstone) {
             const VMValue &k = t->nodes[node - 1].key;
             if (k.tt == TSTRING && SameString(static_cast<const VMString *>(k.u.gc), s)) {
-                s->hintTable = t;
                 s->hintNode = node - 1;
                 return int64_t(node) - 1;
             }

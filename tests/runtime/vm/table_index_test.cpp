@@ -1,5 +1,6 @@
 // The table's hash index (entries carry the key's hash, nodes keep it for rehashing) against a plain map as the
-// oracle, and the integer fast path of number formatting against printf.
+// oracle, key strings shared by tables of different orders (each string remembers one node number), and the
+// integer fast path of number formatting against printf.
 #include <cstdio>
 #include <map>
 #include <random>
@@ -89,6 +90,36 @@ TEST_F(TableIndexTest, ReinsertedKeysAfterRemovalAreFoundAndWalkedOnce) {
         SetTop(vm, -2);
     }
     EXPECT_EQ(visited, 250);
+}
+
+TEST_F(TableIndexTest, KeyStringsSharedByTablesOfDifferentOrdersFindTheirOwnEntries) {
+    constexpr int kKeys = 300;
+    // Insertion orders: forward, backward, even keys first; the third table then loses every third key.
+    auto order = [](int table, int i) { return table == 0 ? i : table == 1 ? kKeys - 1 - i : (i * 2 + i / 150) % kKeys; };
+    for (int table = 0; table < 3; table++) {
+        NewTable(vm);
+        for (int i = 0; i < kKeys; i++) {
+            PushKey(vm, order(table, i) * 4); // the string keys of the mixed population
+            PushNumber(vm, table * 1000 + order(table, i));
+            VMRawSet(vm, table + 1);
+        }
+    }
+    for (int i = 0; i < kKeys; i += 3) {
+        PushKey(vm, i * 4);
+        PushNil(vm);
+        VMRawSet(vm, 3);
+    }
+    for (int round = 0; round < 2; round++)
+        for (int i = 0; i < kKeys; i++)
+            for (int table = 0; table < 3; table++) { // alternating, so each lookup follows another table's
+                PushKey(vm, i * 4);
+                VMRawGet(vm, table + 1);
+                if (table == 2 && i % 3 == 0)
+                    EXPECT_EQ(ValueType(vm, -1), TNIL) << "key " << i;
+                else
+                    EXPECT_EQ(VMToNumber(vm, -1), table * 1000 + i) << "table " << table << " key " << i;
+                SetTop(vm, 3);
+            }
 }
 
 TEST(NumberFormatTest, WholeNumbersMatchPrintf) {
