@@ -96,6 +96,8 @@ template <typename T> class ObjectList {
     // The first record with the id. A free-pending record has an id of its own ({0, itself}), so skipping it
     // never uncovers another.
     T *Find(ObjectId id, bool withPending = false) const {
+        // Commands that take the same object again and again (a file read line by line) skip the index probe.
+        if (last_ != nullptr && lastId_ == id) return withPending || !IsPending(last_) ? last_ : nullptr;
         T *record = nullptr;
         if (indexed_) {
             auto it = index_.find(id);
@@ -106,6 +108,10 @@ template <typename T> class ObjectList {
                     record = r.get();
                     break;
                 }
+        }
+        if (record) {
+            last_ = record;
+            lastId_ = id;
         }
         return record && (withPending || !IsPending(record)) ? record : nullptr;
     }
@@ -194,6 +200,7 @@ template <typename T> class ObjectList {
 
     // Frees every record at once, the newest first.
     void Clear() {
+        last_ = nullptr;
         index_.clear();
         while (!records_.empty()) {
             std::unique_ptr<T> owned = std::move(records_.back());
@@ -236,6 +243,7 @@ template <typename T> class ObjectList {
 
     // The index keeps the first record of each id; a record that leaves it hands the id to the next one.
     void Index(T *record) {
+        last_ = nullptr;
         if (!indexed_) return;
         try {
             index_.try_emplace(record->id, record);
@@ -246,6 +254,7 @@ template <typename T> class ObjectList {
         }
     }
     void Unindex(T *record) {
+        last_ = nullptr;
         if (!indexed_) return;
         auto it = index_.find(record->id);
         if (it == index_.end() || it->second != record) return;
@@ -259,4 +268,7 @@ template <typename T> class ObjectList {
     Records &records_;
     std::unordered_map<ObjectId, T *, IdHash> &index_ = *new std::unordered_map<ObjectId, T *, IdHash>;
     bool indexed_ = true;
+    // The last record Find returned and the id it was asked by; any change of ids or records forgets it.
+    mutable T *last_ = nullptr;
+    mutable ObjectId lastId_{};
 };

@@ -206,6 +206,20 @@ CallFrame *PrecallScript(VMState *vm, VMValue *func, int nresults) {
     return f;
 }
 
+namespace {
+
+// Back to the command's frame after it raised: a function of its own, so that the call's common path does not
+// set up what only the handlers use.
+[[gnu::noinline, gnu::cold]] void UnwindNative(VMState *vm, CallFrame *f, size_t gosubCount, size_t gosubSavedCount) {
+    CloseUpvalues(vm, f->base);
+    vm->ci = f;
+    vm->top = f->base;
+    vm->gosubs.resize(gosubCount);
+    vm->gosubSaved.resize(gosubSavedCount);
+}
+
+} // namespace
+
 int CallNative(VMState *vm, VMValue *func, int nresults, bool allowGosub) {
     NativeFunction *nf = static_cast<NativeFunction *>(func->u.gc);
     if (vm->ci + 1 >= vm->framesEnd) RaiseError(vm, kErrStackOverflow);
@@ -227,18 +241,11 @@ int CallNative(VMState *vm, VMValue *func, int nresults, bool allowGosub) {
     if (vm->callHook != nullptr) vm->callHook(vm, nf->name->data);
     size_t gosubCount = vm->gosubs.size(), gosubSavedCount = vm->gosubSaved.size();
     int r;
-    auto unwind = [&]() {
-        CloseUpvalues(vm, f->base);
-        vm->ci = f;
-        vm->top = f->base;
-        vm->gosubs.resize(gosubCount);
-        vm->gosubSaved.resize(gosubSavedCount);
-    };
     vm->pendingError = 0;
     try {
         r = nf->fn(vm);
     } catch (VMError &e) {
-        unwind();
+        UnwindNative(vm, f, gosubCount, gosubSavedCount);
         if (vm->errorPolicy == nullptr || vm->errorPolicy(vm, e.code)) {
             // Script code this command called failed: its place stays the report's, this call is added.
             if (vm->errorFrame > FrameIndex(vm, f)) AddDispatchTrace(vm, f);
@@ -246,7 +253,7 @@ int CallNative(VMState *vm, VMValue *func, int nresults, bool allowGosub) {
         }
         r = 0;
     } catch (std::bad_alloc &) {
-        unwind();
+        UnwindNative(vm, f, gosubCount, gosubSavedCount);
         RecordErrorLocation(vm);
         vm->errorDetail.clear();
         if (vm->errorPolicy == nullptr || vm->errorPolicy(vm, kErrOutOfMemory)) throw VMError{kErrOutOfMemory};

@@ -90,8 +90,10 @@ TEST(ObjectList, LifeCycleOfOneKind) {
     gShown.clear();
     list.FlushPending();
     EXPECT_EQ(list.size(), 1u);
+    EXPECT_EQ(list.Find(ObjectId{1, nullptr}), twin);
     list.Clear();
     EXPECT_EQ(gReleased, 3);
+    EXPECT_EQ(list.Find(ObjectId{1, nullptr}), nullptr); // the lookup just before is forgotten
 }
 
 } // namespace
