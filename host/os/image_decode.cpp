@@ -5,10 +5,51 @@
 
 #include <SDL.h>
 #include <SDL_image.h>
+#include <dlfcn.h>
 
+#include <cstdio>
 #include <mutex>
 
 namespace {
+
+// SDL2_image and the libraries behind it (TIFF, WebP, ...) are loaded with dlopen at the first picture that
+// reaches it: an applet without such pictures does not pay for them at start-up.
+static_assert(SDL_IMAGE_MAJOR_VERSION == 2, "the soname below is SDL2_image's");
+constexpr char kImageLibrary[] = "libSDL2_image-2.0.so.0";
+
+#define VL_IMAGE_FUNCTIONS(X)                                                                                  \
+    X(IMG_isPCX) X(IMG_isBMP) X(IMG_isJPG) X(IMG_isPNG) X(IMG_isPNM) X(IMG_isTIF) X(IMG_isWEBP) X(IMG_isQOI)      \
+    X(IMG_LoadPCX_RW) X(IMG_LoadBMP_RW) X(IMG_LoadJPG_RW) X(IMG_LoadPNG_RW) X(IMG_LoadPNM_RW) X(IMG_LoadTIF_RW)  \
+    X(IMG_LoadWEBP_RW) X(IMG_LoadQOI_RW)
+
+struct ImageFunctions {
+#define X(function) decltype(&::function) function = nullptr;
+    VL_IMAGE_FUNCTIONS(X)
+#undef X
+};
+
+// The table, loaded once; null when the library or a function is missing (said once on stderr).
+const ImageFunctions *ImageLibrary() {
+    static ImageFunctions table;
+    static bool loaded = false;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        void *library = dlopen(kImageLibrary, RTLD_NOW | RTLD_LOCAL);
+        if (!library) {
+            std::fprintf(stderr, "Pictures other than GIF and IFF cannot be read: %s\n", dlerror());
+            return;
+        }
+        bool complete = true;
+#define X(function)                                                                                            \
+    table.function = reinterpret_cast<decltype(&::function)>(dlsym(library, #function));                      \
+    complete = complete && table.function;
+        VL_IMAGE_FUNCTIONS(X)
+#undef X
+        if (!complete) std::fprintf(stderr, "Pictures other than GIF and IFF cannot be read: %s lacks a function\n", kImageLibrary);
+        loaded = complete;
+    });
+    return loaded ? &table : nullptr;
+}
 
 // SDL2_image sizes surfaces from headers it never checks against the data (a damaged GIF's later frame may claim
 // 65535 x 65535 pixels after the first one failed), so while a picture decodes, one SDL allocation may not
@@ -104,15 +145,15 @@ using Loader = SDL_Surface *(*)(SDL_RWops *);
 
 // The reader of the recognised format, to be called directly: IMG_Load_RW takes the first of all its readers
 // whose test matches, unsafe ones included (an "<svg" anywhere in a QOI, TIFF or WebP file picks the SVG reader).
-Loader Recognised(SDL_RWops *rw) {
-    if (IMG_isPCX(rw)) return PcxHeaderSane(rw) ? IMG_LoadPCX_RW : nullptr;
-    if (IMG_isBMP(rw)) return IMG_LoadBMP_RW;
-    if (IMG_isJPG(rw)) return IMG_LoadJPG_RW;
-    if (IMG_isPNG(rw)) return IMG_LoadPNG_RW;
-    if (IMG_isPNM(rw)) return IMG_LoadPNM_RW;
-    if (IMG_isTIF(rw)) return IMG_LoadTIF_RW;
-    if (IMG_isWEBP(rw)) return IMG_LoadWEBP_RW;
-    if (IMG_isQOI(rw)) return IMG_LoadQOI_RW;
+Loader Recognised(const ImageFunctions &img, SDL_RWops *rw) {
+    if (img.IMG_isPCX(rw)) return PcxHeaderSane(rw) ? img.IMG_LoadPCX_RW : nullptr;
+    if (img.IMG_isBMP(rw)) return img.IMG_LoadBMP_RW;
+    if (img.IMG_isJPG(rw)) return img.IMG_LoadJPG_RW;
+    if (img.IMG_isPNG(rw)) return img.IMG_LoadPNG_RW;
+    if (img.IMG_isPNM(rw)) return img.IMG_LoadPNM_RW;
+    if (img.IMG_isTIF(rw)) return img.IMG_LoadTIF_RW;
+    if (img.IMG_isWEBP(rw)) return img.IMG_LoadWEBP_RW;
+    if (img.IMG_isQOI(rw)) return img.IMG_LoadQOI_RW;
     return nullptr;
 }
 
@@ -148,11 +189,13 @@ void FromIndexed(SDL_Surface *s, DecodedImage *out) {
 
 int DecodeImageSDL(VirtualFile *file, DecodedImage *out) {
     *out = DecodedImage{};
+    const ImageFunctions *img = ImageLibrary();
+    if (!img) return kDecodeUnknownFormat;
     LimitSdlAllocations();
     DecodingScope scope;
     SDL_RWops *rw = RWFromVirtualFile(file);
     if (!rw) return kDecodeFailed;
-    Loader load = Recognised(rw);
+    Loader load = Recognised(*img, rw);
     if (!load) {
         SDL_RWclose(rw);
         return kDecodeUnknownFormat;

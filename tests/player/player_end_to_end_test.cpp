@@ -306,6 +306,8 @@ TEST(PlayerEndToEnd, LibrariesSomeAppletsNeedAreLoadedOnFirstUse) {
         {"x = 1\n", "libavformat", false},
         {"DebugPrint(IsAnim(\"" + std::string(VL_SOURCE_DIR) + "/tests/data/media/dispose.gif\"))\n", "libavformat", false},
         {"DebugPrint(IsAnim(\"" + video + "\"))\n", "libavformat", true},
+        {"x = 1\n", "libSDL2_image", false},
+        {"LoadBrush(1, \"" + std::string(VL_SOURCE_DIR) + "/tests/data/media/video-0.ppm\")\n", "libSDL2_image", true},
     };
     for (const Case &c : cases) {
         ScratchDirectory dir;
