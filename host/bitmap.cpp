@@ -1,4 +1,5 @@
 #include "host/bitmap.h"
+#include "host/allocation_cap.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -97,6 +98,7 @@ bool SideOk(int32_t side) { return side > 0 && side <= kMaxBitmapSide; }
 constexpr size_t kPixelHeader = 64;
 
 uint8_t *AllocPixelBytes(size_t bytes, bool clear) {
+    if (!FitsAllocationCap(1, int64_t(bytes))) return nullptr;
     size_t rounded = (bytes + 63) & ~size_t(63);
     if (rounded == 0) rounded = 64;
     if (UsesOwnPages(rounded)) {

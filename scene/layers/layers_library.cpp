@@ -1,6 +1,8 @@
 // The layers library's bindings: read the arguments, check the layer state, call the layer engine.
 #include "scene/layers/layers_library.h"
 
+#include "host/allocation_cap.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -327,6 +329,10 @@ int CmdGetLayerAtPos(VMState *vm) {
 int CreateAnimLayer(VMState *vm, int32_t x, int32_t y, int32_t width, int32_t height, int32_t frames, uint32_t colour,
                     int mask, int alpha, int clear) {
     if (!AnimServices) return LibraryNotRegistered("anim");
+    // Every frame is made now: their sum is checked before the first (the pixels, the mask or alpha plane, the
+    // records around them).
+    const int64_t frameBytes = int64_t(width) * height * 4 + (mask || alpha ? int64_t(width) * height : 0) + 256;
+    if (!FitsAllocationCap(frames, frameBytes)) return kErrOutOfMemory;
     ImageTriple *images = new (std::nothrow) ImageTriple[size_t(frames)];
     if (!images) return kErrOutOfMemory;
     auto freeFrames = [&] {
@@ -346,6 +352,10 @@ int CreateAnimLayer(VMState *vm, int32_t x, int32_t y, int32_t width, int32_t he
         if (!f.bitmap || (mask && !f.mask) || (alpha && !f.alpha)) {
             freeFrames();
             return kErrOutOfMemory;
+        }
+        if (EndRequested()) {
+            freeFrames();
+            return kErrUserAbort;
         }
     }
     ObjectId animId{};

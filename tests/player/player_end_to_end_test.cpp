@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <sys/stat.h>
@@ -115,15 +116,22 @@ TEST(PlayerEndToEnd, TerminationSignalsShutDownLikeABreak) {
     // remove the unpacked copy and end with 128 + the signal (CTRL-C too, so that a shell loop stops).
     const char script[] = "OpenFile(1, \"out.txt\", #MODE_WRITE)\nWriteLine(1, \"kept\")\n"
                           "OpenFile(2, \"started\", #MODE_WRITE)\nCloseFile(2)\nWhile True\nWend\n";
+    // A player still running two seconds after the signal is killed, which the status shows.
     const char shell[] = "\"$0\" -quiet demo.vlz & p=$!; i=0\n"
                          "while [ ! -e started ] && [ $i -lt 300 ]; do sleep 0.1; i=$((i+1)); done\n"
-                         "kill -$1 $p; wait $p";
-    for (const char *signalName : {"TERM", "HUP", "INT"}) {
+                         "kill -$1 $p; i=0\n"
+                         "while kill -0 $p 2>/dev/null && [ $i -lt 20 ]; do sleep 0.1; i=$((i+1)); done\n"
+                         "kill -9 $p 2>/dev/null; wait $p";
+    // Also inside one long command: a layer of four million frames stops making them.
+    const std::string longCommand = std::string(script).replace(std::string(script).find("While"), std::string::npos,
+                                                                "EnableLayers()\nCreateLayer(0, 0, 1, 1, {Frames = 4000000})\n");
+    for (const char *signalName : {"TERM", "HUP", "INT", "TERM long"}) {
         ScratchDirectory dir;
         std::filesystem::create_directory(dir.File("tmp"));
-        WriteBytes(dir.File("demo.vlz"), CompileToApplet(script, "demo.vls", dir.path, true));
-        PlayerRun run = RunProgramCapture("/bin/sh", {"-c", shell, VL_PLAYER_PATH, signalName}, dir.path,
-                                          {"TMPDIR=" + dir.File("tmp")});
+        const std::string source = std::strchr(signalName, ' ') ? longCommand : std::string(script);
+        WriteBytes(dir.File("demo.vlz"), CompileToApplet(source, "demo.vls", dir.path, true));
+        PlayerRun run = RunProgramCapture("/bin/sh", {"-c", shell, VL_PLAYER_PATH, std::string(signalName).substr(0, 4)},
+                                          dir.path, {"TMPDIR=" + dir.File("tmp")});
         const int signalNumber = signalName[0] == 'T' ? SIGTERM : signalName[0] == 'H' ? SIGHUP : SIGINT;
         EXPECT_EQ(run.exitCode, 128 + signalNumber) << signalName << run.err;
         const std::vector<uint8_t> written = ReadFileBytes(dir.File("out.txt"));
