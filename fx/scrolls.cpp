@@ -73,6 +73,16 @@ int ScrollSetup(FxRequest *request) {
     int32_t x = start[0] ? start[0] : state->homeX, y = start[1] ? start[1] : state->homeY;
     int32_t x2 = state->homeX, y2 = state->homeY;
     if (request->reverse) std::swap(x, x2), std::swap(y, y2);
+    // A place far outside the output shows nothing on the way there: the path is cut where the picture is out of
+    // sight (twice its size beyond the edge, room for any anchor), so that a position of 10^9 is not travelled a
+    // step a frame. A layer still ends at its own place (ScrollFinish).
+    auto bound = [](int32_t v, int32_t size, int32_t output) {
+        if (IsPositionConstant(v)) return v;
+        const int64_t margin = 2 * (int64_t(size) + 1);
+        return int32_t(std::clamp<int64_t>(v, -margin, int64_t(output) + margin));
+    };
+    x = bound(x, move.width, request->outWidth), x2 = bound(x2, move.width, request->outWidth);
+    y = bound(y, move.height, request->outHeight), y2 = bound(y2, move.height, request->outHeight);
     move.x = x, move.y = y, move.x2 = x2, move.y2 = y2;
     move.fx = request->parameter == kFxRandomParameter ? 0 : request->parameter;
     move.speed = request->step; // the move's own speed rule, not the effects' divisors

@@ -316,8 +316,15 @@ void InstallPumpLineHook(VMState *vm) {
 }
 
 // ---- Waiting -------------------------------------------------------------------------------------------------
+// Waits are bounded (over 30000 years) before they become microseconds, so that no wait a script can ask for
+// overflows the deadline.
+namespace {
+constexpr int64_t kMaxWaitMilliseconds = int64_t(1) << 50;
+int64_t WaitDeadline(int64_t ms) { return MonotonicMicroseconds() + std::clamp<int64_t>(ms, 0, kMaxWaitMilliseconds) * 1000; }
+} // namespace
+
 int WaitTicks(VMState *vm, int64_t ms) {
-    int64_t deadline = MonotonicMicroseconds() + (ms > 0 ? ms : 0) * 1000;
+    int64_t deadline = WaitDeadline(ms);
     for (;;) {
         if (PumpEvents(vm) || QuitRequested.load()) return 1;
         if (MonotonicMicroseconds() >= deadline) return 0;
@@ -326,7 +333,7 @@ int WaitTicks(VMState *vm, int64_t ms) {
 }
 
 void WaitMilliseconds(VMState *vm, int64_t ms) {
-    int64_t deadline = MonotonicMicroseconds() + (ms > 0 ? ms : 0) * 1000;
+    int64_t deadline = WaitDeadline(ms);
     for (;;) {
         PumpEvents(vm);
         if (MonotonicMicroseconds() >= deadline) return;

@@ -20,14 +20,14 @@ int CmdCreateClipRegion(VMState *vm) {
     ImageTriple shape;
     if (type == ObjectKindBox) {
         CheckArgs(vm, 6, 6);
-        x = CheckInt32Arg(vm, 3), y = CheckInt32Arg(vm, 4);
-        width = CheckInt32Arg(vm, 5), height = CheckInt32Arg(vm, 6);
+        x = CheckCoordinateArg(vm, 3), y = CheckCoordinateArg(vm, 4);
+        width = CheckCoordinateArg(vm, 5), height = CheckCoordinateArg(vm, 6);
         if (width < 1 || height < 1) return kErrSizeNotPositive;
     } else if (type == ObjectKindBrush) {
         CheckArgs(vm, 5, 5);
         ObjectId brush{};
         ReadObjectId(&brush, vm, 3);
-        x = CheckInt32Arg(vm, 4), y = CheckInt32Arg(vm, 5);
+        x = CheckCoordinateArg(vm, 4), y = CheckCoordinateArg(vm, 5);
         if (!DrawServices || !DrawServices->findBrushImage) return kErrWrongUsage;
         if (int error = DrawServices->findBrushImage(brush, &shape)) return error;
         width = shape.width, height = shape.height;

@@ -32,7 +32,7 @@ int DescribeOutput(OutputInfo *out) {
 
 // Plot, ReadPixel and Line take plain pixels.
 int ReadPlainCoordinate(VMState *vm, int n, int32_t *out) {
-    *out = CheckInt32Arg(vm, n);
+    *out = CheckCoordinateArg(vm, n);
     return IsPositionConstant(*out) ? kErrCoordinateConstant : 0;
 }
 
@@ -154,10 +154,10 @@ int CmdLine(VMState *vm) {
 // Box(x, y, width, height, colour[, options])
 int CmdBox(VMState *vm) {
     CheckArgs(vm, 5, 6);
-    const int32_t x = CheckInt32Arg(vm, 1), y = CheckInt32Arg(vm, 2);
+    const int32_t x = CheckCoordinateArg(vm, 1), y = CheckCoordinateArg(vm, 2);
     ShapeRecord shape;
     shape.kind = ObjectKindBox;
-    shape.sizeX = CheckInt32Arg(vm, 3), shape.sizeY = CheckInt32Arg(vm, 4);
+    shape.sizeX = CheckCoordinateArg(vm, 3), shape.sizeY = CheckCoordinateArg(vm, 4);
     shape.color = CheckUnsignedArg(vm, 5);
     const int options = OptionsIndex(vm, 6);
     if (shape.sizeX < 1 || shape.sizeY < 1) return kErrSizeNotPositive;
@@ -183,7 +183,7 @@ int EllipseCommand(VMState *vm, int32_t kind, int32_t x, int32_t y, int32_t a, i
 // Circle(x, y, radius, colour[, options])
 int CmdCircle(VMState *vm) {
     CheckArgs(vm, 4, 5);
-    const int32_t x = CheckInt32Arg(vm, 1), y = CheckInt32Arg(vm, 2), r = CheckInt32Arg(vm, 3);
+    const int32_t x = CheckCoordinateArg(vm, 1), y = CheckCoordinateArg(vm, 2), r = CheckCoordinateArg(vm, 3);
     const uint32_t colour = CheckUnsignedArg(vm, 4);
     ShapeRecord shape;
     return EllipseCommand(vm, ObjectKindCircle, x, y, r, r, colour, OptionsIndex(vm, 5), shape);
@@ -192,8 +192,8 @@ int CmdCircle(VMState *vm) {
 // Ellipse(x, y, radius a, radius b, colour[, options])
 int CmdEllipse(VMState *vm) {
     CheckArgs(vm, 5, 6);
-    const int32_t x = CheckInt32Arg(vm, 1), y = CheckInt32Arg(vm, 2);
-    const int32_t a = CheckInt32Arg(vm, 3), b = CheckInt32Arg(vm, 4);
+    const int32_t x = CheckCoordinateArg(vm, 1), y = CheckCoordinateArg(vm, 2);
+    const int32_t a = CheckCoordinateArg(vm, 3), b = CheckCoordinateArg(vm, 4);
     const uint32_t colour = CheckUnsignedArg(vm, 5);
     ShapeRecord shape;
     return EllipseCommand(vm, ObjectKindEllipse, x, y, a, b, colour, OptionsIndex(vm, 6), shape);
@@ -202,8 +202,8 @@ int CmdEllipse(VMState *vm) {
 // Arc(x, y, radius a, radius b, start, end, colour[, options])
 int CmdArc(VMState *vm) {
     CheckArgs(vm, 7, 8);
-    const int32_t x = CheckInt32Arg(vm, 1), y = CheckInt32Arg(vm, 2);
-    const int32_t a = CheckInt32Arg(vm, 3), b = CheckInt32Arg(vm, 4);
+    const int32_t x = CheckCoordinateArg(vm, 1), y = CheckCoordinateArg(vm, 2);
+    const int32_t a = CheckCoordinateArg(vm, 3), b = CheckCoordinateArg(vm, 4);
     ShapeRecord shape;
     shape.startAngle = CheckInt32Arg(vm, 5);
     shape.endAngle = CheckInt32Arg(vm, 6);
@@ -217,7 +217,7 @@ int CmdArc(VMState *vm) {
 // Polygon(x, y, vertices, colour[, options])
 int CmdPolygon(VMState *vm) {
     CheckArgs(vm, 4, 5);
-    const int32_t x = CheckInt32Arg(vm, 1), y = CheckInt32Arg(vm, 2);
+    const int32_t x = CheckCoordinateArg(vm, 1), y = CheckCoordinateArg(vm, 2);
     CheckTableArg(vm, 3);
     ShapeRecord shape;
     shape.kind = ObjectKindPolygon;

@@ -101,16 +101,17 @@ int CmdPlayAnim(VMState *vm) {
     CheckArgs(vm, 3, 5);
     PlayAnimRequest request;
     ReadObjectId(&request.id, vm, 1);
-    request.x = CheckInt32Arg(vm, 2);
-    request.y = CheckInt32Arg(vm, 3);
+    request.x = CheckCoordinateArg(vm, 2);
+    request.y = CheckCoordinateArg(vm, 3);
     if (GetTop(vm) >= 4 && ValueType(vm, 4) == TTABLE) {
         GetTableOption(vm, 4, "speed", &request.speed);
         GetTableOption(vm, 4, "times", &request.times);
         GetTableOption(vm, 4, "async", &request.async);
+        request.speed = ClampCoordinate(request.speed), request.times = ClampCoordinate(request.times);
         request.optionsIndex = 4;
     } else {
-        request.speed = OptInt32Arg(vm, 4, 0);
-        request.times = OptInt32Arg(vm, 5, 1);
+        request.speed = OptCountArg(vm, 4, 0);
+        request.times = OptCountArg(vm, 5, 1);
     }
     return PlayAnimCore(vm, request);
 }
@@ -121,12 +122,12 @@ int CmdPlayAnimDisk(VMState *vm) {
     const std::string file = CheckFileNameArg(vm, 1, 0);
     const std::string shown = CheckStringArg(vm, 1);
     PlayAnimRequest request;
-    request.x = OptInt32Arg(vm, 2, 0);
-    request.y = OptInt32Arg(vm, 3, 0);
-    request.speed = OptInt32Arg(vm, 5, 0);
+    request.x = OptCoordinateArg(vm, 2, 0);
+    request.y = OptCoordinateArg(vm, 3, 0);
+    request.speed = OptCountArg(vm, 5, 0);
     LoadAnimOptions o;
     o.transparent = GetTop(vm) >= 6 ? int64_t(CheckUnsignedArg(vm, 6)) : -1;
-    request.times = OptInt32Arg(vm, 7, 1);
+    request.times = OptCountArg(vm, 7, 1);
     o.fromDisk = 1;
     const int preloading = GetAttributeNumber(vm, kAttrPreloadActive, 0) != 0;
     AnimObject *anim = nullptr;
@@ -157,7 +158,7 @@ int CmdGetAnimFrame(VMState *vm) {
     CheckArgs(vm, 3, 3);
     ObjectId brushId{}, animId{};
     OptIntegerArg(&brushId, vm, 1);
-    const int32_t frame = CheckInt32Arg(vm, 2);
+    const int32_t frame = CheckCountArg(vm, 2);
     ReadObjectId(&animId, vm, 3);
     AnimObject *anim = nullptr;
     if (int error = FindAnim(animId, &anim, kFindAnimPending)) return error;
@@ -175,7 +176,7 @@ int CmdLoadAnimFrame(VMState *vm) {
     CheckArgs(vm, 3, 4);
     ObjectId brushId{};
     OptIntegerArg(&brushId, vm, 1);
-    int32_t frame = CheckInt32Arg(vm, 2);
+    int32_t frame = CheckCountArg(vm, 2);
     const std::string file = CheckFileNameArg(vm, 3, 0);
     const int64_t transparent = GetTop(vm) >= 4 ? int64_t(CheckUnsignedArg(vm, 4) & 0xFFFFFF) : -1;
     if (!IsAutoHandleRequest(brushId))
@@ -200,7 +201,7 @@ int CmdSetAnimFrameDelay(VMState *vm) {
     CheckArgs(vm, 3, 3);
     ObjectId id{};
     ReadObjectId(&id, vm, 1);
-    const int32_t frame = CheckInt32Arg(vm, 2), delay = CheckInt32Arg(vm, 3);
+    const int32_t frame = CheckCountArg(vm, 2), delay = CheckInt32Arg(vm, 3);
     if (delay < 0) return kErrWrongUsage;
     AnimObject *anim = nullptr;
     if (int error = FindAnim(id, &anim, kFindAnimPending)) return error;
@@ -214,7 +215,7 @@ int CmdDisplayAnimFrame(VMState *vm) {
     CheckArgs(vm, 4, 5);
     ObjectId id{};
     ReadObjectId(&id, vm, 1);
-    const int32_t x = CheckInt32Arg(vm, 2), y = CheckInt32Arg(vm, 3), frame = CheckInt32Arg(vm, 4);
+    const int32_t x = CheckCoordinateArg(vm, 2), y = CheckCoordinateArg(vm, 3), frame = CheckCountArg(vm, 4);
     return DrawAnimFrame(vm, id, x, y, frame - 1, GetTop(vm) >= 5 ? 5 : 0);
 }
 
@@ -236,7 +237,7 @@ int CmdSelectAnim(VMState *vm) {
     CheckArgs(vm, 2, 3);
     ObjectId id{};
     ReadObjectId(&id, vm, 1);
-    const int32_t frame = CheckInt32Arg(vm, 2);
+    const int32_t frame = CheckCountArg(vm, 2);
     return SelectOutput(vm, ObjectKindAnim, id, ObjectKindBrush, frame, OptInt32Arg(vm, 3, SELMODE_NORMAL));
 }
 

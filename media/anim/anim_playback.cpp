@@ -243,7 +243,7 @@ int PlayAnimCore(VMState *vm, const PlayAnimRequest &request) {
     if (speed == NORMALSPEED) speed = 3;
     else if (speed == SLOWSPEED) speed = 8;
     else if (speed == FASTSPEED) speed = 0;
-    p->delay = speed == DEFAULTSPEED ? DEFAULTSPEED : std::max(speed, 0) * 20;
+    p->delay = speed == DEFAULTSPEED ? DEFAULTSPEED : int32_t(std::min<int64_t>(std::max(speed, 0) * int64_t(20), INT32_MAX));
     p->times = request.times;
     p->async = request.async;
     p->x = request.x, p->y = request.y;

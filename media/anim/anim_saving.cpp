@@ -161,7 +161,7 @@ int CmdBeginAnimStream(VMState *vm) {
     ObjectId id{};
     OptIntegerArg(&id, vm, 1);
     const std::string file = CheckStringArg(vm, 2);
-    const int32_t width = CheckInt32Arg(vm, 3), height = CheckInt32Arg(vm, 4);
+    const int32_t width = CheckCoordinateArg(vm, 3), height = CheckCoordinateArg(vm, 4);
     const int32_t format = OptInt32Arg(vm, 5, ANMFMT_GIF);
     AviOptions options;
     if (GetTop(vm) >= 6) {

@@ -82,6 +82,20 @@ double OptNumberArg(VMState *vm, int n, double fallback);
 // raises kErrWrongUsage.
 int32_t CheckInt32Arg(VMState *vm, int n);
 int32_t OptInt32Arg(VMState *vm, int n, int32_t fallback);
+// Positions and sizes a script gives are kept within +-10^9: a position plus a size, or the join of two
+// rectangles, then stays inside 32 bits whatever the script asks for. The position constants (#CENTER ...) lie
+// well inside. Every reader of a coordinate, a width or a height goes through this rule.
+constexpr int32_t kMaxCoordinate = 1000000000;
+constexpr int32_t ClampCoordinate(int64_t v) {
+    return int32_t(v < -kMaxCoordinate ? -kMaxCoordinate : v > kMaxCoordinate ? kMaxCoordinate : v);
+}
+inline int32_t CheckCoordinateArg(VMState *vm, int n) { return ClampCoordinate(CheckInt32Arg(vm, n)); }
+inline int32_t OptCoordinateArg(VMState *vm, int n, int32_t fallback) {
+    return ClampCoordinate(OptInt32Arg(vm, n, fallback));
+}
+// Frame numbers, counts and speeds are bounded alike, so that "frame - 1" or a count plus one cannot overflow.
+inline int32_t CheckCountArg(VMState *vm, int n) { return ClampCoordinate(CheckInt32Arg(vm, n)); }
+inline int32_t OptCountArg(VMState *vm, int n, int32_t fallback) { return ClampCoordinate(OptInt32Arg(vm, n, fallback)); }
 // Colours: 0..4294967295 as themselves (truncated), negatives as 32-bit two's complement, larger ones saturate
 // to 0xFFFFFFFF. A non-number raises kErrNumberExpected.
 uint32_t CheckUnsignedArg(VMState *vm, int n);

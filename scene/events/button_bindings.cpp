@@ -94,8 +94,8 @@ int CmdMakeButton(VMState *vm) {
         return PushAutoHandle(vm, id, button);
     }
     if (type != SIMPLEBUTTON) return kErrWrongUsage;
-    int32_t x = CheckInt32Arg(vm, 3), y = CheckInt32Arg(vm, 4);
-    int32_t width = CheckInt32Arg(vm, 5), height = CheckInt32Arg(vm, 6);
+    int32_t x = CheckCoordinateArg(vm, 3), y = CheckCoordinateArg(vm, 4);
+    int32_t width = CheckCoordinateArg(vm, 5), height = CheckCoordinateArg(vm, 6);
     if (width <= 0 || height <= 0) return kErrWrongUsage;
     CheckTableArg(vm, 7);
     x = ResolveXPosition(x, width, 0, 0);

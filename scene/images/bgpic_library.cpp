@@ -77,8 +77,8 @@ int CmdDisplayBGPicPart(VMState *vm) {
     CheckArgs(vm, 5, 8);
     ObjectId id{};
     ReadObjectId(&id, vm, 1);
-    const int32_t x = CheckInt32Arg(vm, 2), y = CheckInt32Arg(vm, 3), w = CheckInt32Arg(vm, 4),
-                  h = CheckInt32Arg(vm, 5);
+    const int32_t x = CheckCoordinateArg(vm, 2), y = CheckCoordinateArg(vm, 3), w = CheckCoordinateArg(vm, 4),
+                  h = CheckCoordinateArg(vm, 5);
     const int32_t dx = OptInt32Arg(vm, 6, x), dy = OptInt32Arg(vm, 7, y);
     BGPic *bgpic = nullptr;
     if (int error = FindBGPic(id, &bgpic, 0)) return error;
@@ -137,7 +137,7 @@ int CmdCreateTexturedBGPic(VMState *vm) {
     ReadObjectId(&brushId, vm, 2);
     const int32_t width = SizeArg(vm, 3, CurrentBGPic ? CurrentBGPic->scaled.width : 0);
     const int32_t height = SizeArg(vm, 4, CurrentBGPic ? CurrentBGPic->scaled.height : 0);
-    const int32_t offsetX = OptInt32Arg(vm, 5, 0), offsetY = OptInt32Arg(vm, 6, 0);
+    const int32_t offsetX = OptCoordinateArg(vm, 5, 0), offsetY = OptCoordinateArg(vm, 6, 0);
     if (width < 1 || height < 1) return kErrSizeNotPositive;
     Brush *brush = nullptr;
     if (int error = FindBrush(brushId, &brush, 0)) return error;
@@ -209,7 +209,7 @@ int CmdCreateBGPic(VMState *vm) {
     CheckArgs(vm, 3, 4);
     ObjectId id{};
     OptIntegerArg(&id, vm, 1);
-    const int32_t width = CheckInt32Arg(vm, 2), height = CheckInt32Arg(vm, 3);
+    const int32_t width = CheckCoordinateArg(vm, 2), height = CheckCoordinateArg(vm, 3);
     BGPicFillSpec fill;
     fill.kind = kFillColor;
     fill.color = OptUnsignedArg(vm, 4, 0);

@@ -30,7 +30,7 @@ int CmdCreateBrush(VMState *vm) {
     CheckArgs(vm, 3, 5);
     ObjectId id{};
     OptIntegerArg(&id, vm, 1);
-    const int32_t width = CheckInt32Arg(vm, 2), height = CheckInt32Arg(vm, 3);
+    const int32_t width = CheckCoordinateArg(vm, 2), height = CheckCoordinateArg(vm, 3);
     const uint32_t colour = OptUnsignedArg(vm, 4, 0);
     int32_t alpha = 0, mask = 0, clear = 0;
     if (GetTop(vm) >= 5 && ValueType(vm, 5) != TNIL) {
@@ -123,7 +123,7 @@ int CmdDisplayBrush(VMState *vm) {
     CheckArgs(vm, 3, 4);
     ObjectId id{};
     ReadObjectId(&id, vm, 1);
-    const int32_t x = CheckInt32Arg(vm, 2), y = CheckInt32Arg(vm, 3);
+    const int32_t x = CheckCoordinateArg(vm, 2), y = CheckCoordinateArg(vm, 3);
     return DisplayBrushAt(vm, id, x, y, GetTop(vm) >= 4 ? 4 : 0);
 }
 
@@ -131,8 +131,8 @@ int CmdDisplayBrushPart(VMState *vm) {
     CheckArgs(vm, 7, 8);
     ObjectId id{};
     ReadObjectId(&id, vm, 1);
-    const int32_t sx = CheckInt32Arg(vm, 2), sy = CheckInt32Arg(vm, 3), x = CheckInt32Arg(vm, 4),
-                  y = CheckInt32Arg(vm, 5), w = CheckInt32Arg(vm, 6), h = CheckInt32Arg(vm, 7);
+    const int32_t sx = CheckCoordinateArg(vm, 2), sy = CheckCoordinateArg(vm, 3), x = CheckCoordinateArg(vm, 4),
+                  y = CheckCoordinateArg(vm, 5), w = CheckCoordinateArg(vm, 6), h = CheckCoordinateArg(vm, 7);
     return DisplayBrushPartAt(vm, id, sx, sy, x, y, w, h, GetTop(vm) >= 8 ? 8 : 0);
 }
 
@@ -314,8 +314,8 @@ int CmdDeleteMask(VMState *vm) {
 int CmdCropBrush(VMState *vm) {
     CheckArgs(vm, 5, 5);
     const ObjectId id = IdArg(vm, 1);
-    const int32_t x = CheckInt32Arg(vm, 2), y = CheckInt32Arg(vm, 3), w = CheckInt32Arg(vm, 4),
-                  h = CheckInt32Arg(vm, 5);
+    const int32_t x = CheckCoordinateArg(vm, 2), y = CheckCoordinateArg(vm, 3), w = CheckCoordinateArg(vm, 4),
+                  h = CheckCoordinateArg(vm, 5);
     return CropBrushImage(id, x, y, w, h);
 }
 
@@ -343,7 +343,7 @@ int CmdInvertAlphaChannel(VMState *vm) {
 int CmdFloodFill(VMState *vm) {
     CheckArgs(vm, 3, 5);
     const ObjectId id = IdArg(vm, 1);
-    const int32_t x = CheckInt32Arg(vm, 2), y = CheckInt32Arg(vm, 3);
+    const int32_t x = CheckCoordinateArg(vm, 2), y = CheckCoordinateArg(vm, 3);
     const uint32_t fill = CheckUnsignedArg(vm, 4), border = CheckUnsignedArg(vm, 5);
     return FloodFillBrush(id, x, y, fill, border);
 }

@@ -82,7 +82,7 @@ int CmdDisplaySprite(VMState *vm) {
     CheckArgs(vm, 3, 4);
     ObjectId id{};
     ReadObjectId(&id, vm, 1);
-    const int32_t x = CheckInt32Arg(vm, 2), y = CheckInt32Arg(vm, 3), frame = OptInt32Arg(vm, 4, 0);
+    const int32_t x = CheckCoordinateArg(vm, 2), y = CheckCoordinateArg(vm, 3), frame = OptCountArg(vm, 4, 0);
     if (int error = CheckSpriteOutput()) return error;
     return DrawSprite(id, x, y, frame);
 }

@@ -24,10 +24,10 @@ struct CollisionObject {
 };
 
 void ReadBox(VMState *vm, int n, CollisionObject *o) {
-    o->x = CheckInt32Arg(vm, n);
-    o->y = CheckInt32Arg(vm, n + 1);
-    o->width = CheckInt32Arg(vm, n + 2);
-    o->height = CheckInt32Arg(vm, n + 3);
+    o->x = CheckCoordinateArg(vm, n);
+    o->y = CheckCoordinateArg(vm, n + 1);
+    o->width = CheckCoordinateArg(vm, n + 2);
+    o->height = CheckCoordinateArg(vm, n + 3);
 }
 
 int ReadBrush(VMState *vm, int n, CollisionObject *o) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "runtime/app/command.h"
 #include "scene/display/display_record.h"
 #include "scene/images/bgpic.h"
 #include "scene/images/output.h"
@@ -12,12 +13,9 @@
 // SetLayerPosition: a coordinate of 100000 stays as it is.
 constexpr int32_t USELAYERPOSITION = 100000;
 
-// Layer positions are kept within +-10^9, so that a position plus a size or a join of two rectangles stays
-// inside 32 bits whatever a script asks for.
-constexpr int32_t kMaxLayerCoordinate = 1000000000;
-inline int32_t ClampLayerCoordinate(int64_t v) {
-    return int32_t(v < -kMaxLayerCoordinate ? -kMaxLayerCoordinate : v > kMaxLayerCoordinate ? kMaxLayerCoordinate : v);
-}
+// Layer positions follow the readers' rule for coordinates (runtime/app/command.h).
+constexpr int32_t kMaxLayerCoordinate = kMaxCoordinate;
+inline int32_t ClampLayerCoordinate(int64_t v) { return ClampCoordinate(v); }
 
 // AddLayer flags.
 constexpr int32_t kAddLayerHidden = 1;

@@ -144,7 +144,7 @@ int CmdInsertLayer(VMState *vm) {
     const int32_t kind = CheckInt32Arg(vm, 2);
     ObjectId id{};
     ReadObjectId(&id, vm, 3);
-    const int32_t x = CheckInt32Arg(vm, 4), y = CheckInt32Arg(vm, 5);
+    const int32_t x = CheckCoordinateArg(vm, 4), y = CheckCoordinateArg(vm, 5);
     const int hidden = OptInt32Arg(vm, 6, 0) != 0;
     if (int error = CheckLayerState()) return error;
     return InsertObjectLayer(vm, CurrentDisplay, position, kind, id, x, y, hidden, hidden, nullptr);
@@ -308,7 +308,7 @@ int CmdTranslateLayer(VMState *vm) {
 
 int CmdGetLayerAtPos(VMState *vm) {
     CheckArgs(vm, 2, 2);
-    const int32_t x = CheckInt32Arg(vm, 1), y = CheckInt32Arg(vm, 2);
+    const int32_t x = CheckCoordinateArg(vm, 1), y = CheckCoordinateArg(vm, 2);
     if (int error = CheckLayerState()) return error;
     int32_t position = CountLayers(CurrentBGPic);
     for (ListNode *n = LastNode(&CurrentBGPic->layers); n; n = PreviousNode(n), position--) {
@@ -373,8 +373,8 @@ int CreateAnimLayer(VMState *vm, int32_t x, int32_t y, int32_t width, int32_t he
 
 int CmdCreateLayer(VMState *vm) {
     CheckArgs(vm, 4, 5);
-    const int32_t x = CheckInt32Arg(vm, 1), y = CheckInt32Arg(vm, 2);
-    const int32_t width = CheckInt32Arg(vm, 3), height = CheckInt32Arg(vm, 4);
+    const int32_t x = CheckCoordinateArg(vm, 1), y = CheckCoordinateArg(vm, 2);
+    const int32_t width = CheckCoordinateArg(vm, 3), height = CheckCoordinateArg(vm, 4);
     if (int error = CheckLayerState()) return error;
     int32_t alpha = 0, mask = 0, clear = 0, frames = 0;
     uint32_t colour = 0;
@@ -482,8 +482,8 @@ int CmdNextFrame(VMState *vm) {
     vlLayer *layer;
     if (int error = FindLayer(position, &layer)) return error;
     if (layer->type != ObjectKindAnim) return kErrNotAnimLayer;
-    const int32_t x = OptInt32Arg(vm, 2, USELAYERPOSITION), y = OptInt32Arg(vm, 3, USELAYERPOSITION);
-    const int32_t frame = OptInt32Arg(vm, 4, 0);
+    const int32_t x = OptCoordinateArg(vm, 2, USELAYERPOSITION), y = OptCoordinateArg(vm, 3, USELAYERPOSITION);
+    const int32_t frame = OptCountArg(vm, 4, 0);
     return ApplyStyleTable(vm, [&](int) {
         SetTableNumber(vm, "x", x);
         SetTableNumber(vm, "y", y);
@@ -558,7 +558,7 @@ int CmdSelectLayer(VMState *vm) {
     CheckArgs(vm, 1, 3);
     int32_t position = 0;
     if (int error = ReadLayerArg(vm, 1, &position)) return error;
-    const int32_t mode = OptInt32Arg(vm, 2, 0), frame = OptInt32Arg(vm, 3, 0);
+    const int32_t mode = OptInt32Arg(vm, 2, 0), frame = OptCountArg(vm, 3, 0);
     if (int error = CheckLayerState()) return error;
     vlLayer *layer;
     if (int error = FindLayer(position, &layer)) return error;

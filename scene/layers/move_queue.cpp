@@ -267,17 +267,17 @@ int AddMoveCommand(VMState *vm) {
     MoveEntry e{};
     e.kind = CheckInt32Arg(vm, 2);
     if (e.kind == ObjectKindUndo) {
-        e.x = CheckInt32Arg(vm, 3);
+        e.x = CheckCoordinateArg(vm, 3);
         if (GetTop(vm) >= 4 && ValueType(vm, 4) != TNIL) ReadObjectId(&e.object, vm, 4);
-        e.y = OptInt32Arg(vm, 5, 0);
+        e.y = OptCoordinateArg(vm, 5, 0);
     } else {
         if (NamesLayer(e.kind)) {
             if (int error = ReadLayerArg(vm, 3, &e.object.number)) return error;
         } else {
             ReadObjectId(&e.object, vm, 3);
         }
-        e.x = OptInt32Arg(vm, 4, 0);
-        e.y = OptInt32Arg(vm, 5, 0);
+        e.x = OptCoordinateArg(vm, 4, 0);
+        e.y = OptCoordinateArg(vm, 5, 0);
     }
     if (e.kind == ObjectKindInsertBrush && GetTop(vm) >= 6 && ValueType(vm, 6) != TNIL) {
         if (int error = ReadLayerArg(vm, 6, &e.extra)) return error;

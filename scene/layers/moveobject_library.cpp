@@ -19,7 +19,7 @@ int ReadMoveOptions(VMState *vm, MoveContext *c, bool hasAnimSpeed) {
         GetTableOption(vm, 6, "async", &c->async);
         return 0;
     }
-    c->speed = OptInt32Arg(vm, 6, NORMALSPEED);
+    c->speed = OptCountArg(vm, 6, NORMALSPEED);
     if (hasAnimSpeed) {
         c->animSpeed = OptInt32Arg(vm, 7, NORMALSPEED);
         c->fx = OptInt32Arg(vm, 8, 0);
@@ -40,8 +40,8 @@ int ParseMoveArgs(VMState *vm, int32_t kind) {
     } else {
         ReadObjectId(&id, vm, 1);
     }
-    const int32_t x1 = CheckInt32Arg(vm, 2), y1 = CheckInt32Arg(vm, 3);
-    const int32_t x2 = CheckInt32Arg(vm, 4), y2 = CheckInt32Arg(vm, 5);
+    const int32_t x1 = CheckCoordinateArg(vm, 2), y1 = CheckCoordinateArg(vm, 3);
+    const int32_t x2 = CheckCoordinateArg(vm, 4), y2 = CheckCoordinateArg(vm, 5);
     // Every argument is read into a local record first: a refused option raises, and nothing is allocated yet.
     MoveContext args{};
     args.state = vm;

@@ -154,10 +154,10 @@ int DrawPlainTextDirect(TextDrawParams *p, int32_t kind, FontHandle *font) {
             x1 = std::min(x1, x + extent.minX), x2 = std::max(x2, x + extent.maxX);
             y1 = std::min(y1, y), y2 = std::max(y2, y + height);
         }
-        x += extent.width;
+        x = ClampCoordinate(int64_t(x) + extent.width);
         if (end == p->text.size()) break;
         x = print ? p->leftMargin : startX;
-        y += height;
+        y = ClampCoordinate(int64_t(y) + height);
         at = end + 1;
     }
     if (print) display->cursorX = x, display->cursorY = y;

@@ -72,8 +72,8 @@ int CmdNPrint(VMState *vm) {
 int CmdTextOut(VMState *vm) {
     CheckArgs(vm, 3, 5);
     TextDrawParams params = CurrentParams();
-    params.x = CheckInt32Arg(vm, 1);
-    params.y = CheckInt32Arg(vm, 2);
+    params.x = CheckCoordinateArg(vm, 1);
+    params.y = CheckCoordinateArg(vm, 2);
     size_t length = 0;
     const char *text = CheckStringArg(vm, 3, &length);
     params.text.assign(text, length);
@@ -87,6 +87,7 @@ int CmdTextOut(VMState *vm) {
         int32_t encoding = params.encoding;
         GetTableOption(vm, 4, "align", &params.align);
         GetTableOption(vm, 4, "wordwrap", &params.rightMargin);
+        params.rightMargin = ClampCoordinate(params.rightMargin);
         GetTableOption(vm, 4, "encoding", &encoding);
         params.encoding = encoding;
         if (encoding < 0 || encoding > 1) return kErrWrongUsage;
@@ -96,7 +97,7 @@ int CmdTextOut(VMState *vm) {
         SetTop(vm, -2);
     } else {
         params.align = OptInt32Arg(vm, 4, kAlignLeft);
-        params.rightMargin = OptInt32Arg(vm, 5, 0);
+        params.rightMargin = OptCoordinateArg(vm, 5, 0);
     }
     if (params.rightMargin < 0) return kErrWrongUsage;
     return DrawText(vm, nullptr, nullptr, &params, ObjectKindTextOut, false, transform, &options, 0, nullptr);
@@ -147,7 +148,7 @@ int CmdDisplayTextObject(VMState *vm) {
     CheckArgs(vm, 3, 4);
     ObjectId id{};
     ReadId(vm, 1, &id);
-    const int32_t x = CheckInt32Arg(vm, 2), y = CheckInt32Arg(vm, 3);
+    const int32_t x = CheckCoordinateArg(vm, 2), y = CheckCoordinateArg(vm, 3);
     TextObject *object = nullptr;
     if (int error = FindTextObject(id, &object, 0)) return error;
     DisplayTransform transform;
@@ -217,7 +218,7 @@ int CmdRotateTextObject(VMState *vm) { return TransformTextObject(vm, true); }
 
 int CmdLocate(VMState *vm) {
     CheckArgs(vm, 2, 2);
-    const int32_t x = CheckInt32Arg(vm, 1), y = CheckInt32Arg(vm, 2);
+    const int32_t x = CheckCoordinateArg(vm, 1), y = CheckCoordinateArg(vm, 2);
     if (IsXConstant(x) || IsYConstant(y)) return kErrCoordinateConstant;
     DisplayRecord *display = CurrentDisplay;
     if (!display) return kErrDisplayClosed;
@@ -228,7 +229,7 @@ int CmdLocate(VMState *vm) {
 
 int CmdSetMargins(VMState *vm) {
     CheckArgs(vm, 2, 2);
-    int32_t left = CheckInt32Arg(vm, 1), right = CheckInt32Arg(vm, 2);
+    int32_t left = CheckCoordinateArg(vm, 1), right = CheckCoordinateArg(vm, 2);
     if (left >= right) return kErrWrongUsage;
     DisplayRecord *display = CurrentDisplay;
     if (!display) return kErrDisplayClosed;
