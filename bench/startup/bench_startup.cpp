@@ -7,7 +7,8 @@
 //   (skipped when Xvfb is missing).
 // Times are the children's CPU time (user + system), so that other load on the machine does not skew the ratio;
 // each repetition interleaves 10 runs of each side and takes their medians. Targets: start-up at most 0.7 x
-// python3, at most 12 MB for the empty applet, at most 45 MB with the window under X11.
+// python3, at most 12 MB for the empty applet, at most 45 MB with the window under X11. VL_BENCH_PLAYER names
+// another player executable to measure (an older build, for figures before and after a change).
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -81,11 +82,16 @@ std::string Applet(const char *name, const std::string &source) {
     return path.string();
 }
 
+std::string Player() {
+    const char *other = std::getenv("VL_BENCH_PLAYER");
+    return other && *other ? other : VL_PLAYER_PATH;
+}
+
 const std::vector<std::string> kHeadless = {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy"};
 
 void BM_StartupEmptyApplet(benchmark::State &state) {
     const std::string applet = Applet("empty", "\n");
-    const std::vector<std::string> ours = {VL_PLAYER_PATH, "-quiet", applet}, peer = {"python3", "-c", "pass"};
+    const std::vector<std::string> ours = {Player(), "-quiet", applet}, peer = {"python3", "-c", "pass"};
     const std::vector<std::string> bare = {"python3", "-S", "-c", "pass"};
     Run(ours, kHeadless), Run(peer, kHeadless), Run(bare, kHeadless);
     for (auto _ : state) {
@@ -141,7 +147,7 @@ void BM_WindowUnderX11(benchmark::State &state) {
         return;
     }
     const std::string applet = Applet("hello", "DebugPrint(\"Hello!\")\n");
-    const std::vector<std::string> ours = {VL_PLAYER_PATH, "-quiet", applet};
+    const std::vector<std::string> ours = {Player(), "-quiet", applet};
     const std::vector<std::string> environment = {"DISPLAY=" + display, "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy"};
     Run(ours, environment);
     for (auto _ : state) {
