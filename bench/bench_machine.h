@@ -44,18 +44,18 @@ inline double MedianSeconds(const std::function<void()> &op) {
     return Median(runs);
 }
 
-// What a benchmark's main does besides running the registered benchmarks. setUp runs first (false: exit 1);
-// report prints the bench's own figures after them, and its result is the exit status.
+// What a benchmark's main does besides running the registered benchmarks. setUp runs first with the command
+// line (false: exit 1); report prints the bench's own figures after them, and its result is the exit status.
 struct BenchMain {
     const char *note = " (benchmarks run single-threaded)";
-    bool (*setUp)() = nullptr;
+    bool (*setUp)(int argc, char **argv) = nullptr;
     int (*report)() = nullptr;
     benchmark::BenchmarkReporter *reporter = nullptr;
 };
 
 inline int RunBenchMain(int argc, char **argv, const BenchMain &main) {
     PrintMachine(main.note);
-    if (main.setUp && !main.setUp()) return 1;
+    if (main.setUp && !main.setUp(argc, argv)) return 1;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     if (main.reporter) benchmark::RunSpecifiedBenchmarks(main.reporter);

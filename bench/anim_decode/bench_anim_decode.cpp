@@ -298,7 +298,7 @@ void BM_IlbmPeer(benchmark::State &state) {
 BENCHMARK(BM_IlbmOurs)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IlbmPeer)->Unit(benchmark::kMillisecond);
 
-bool SetUp() {
+bool SetUp(int, char **) {
     MakeGifs();
     MakeIlbm();
     if (!CheckGifs()) return false;

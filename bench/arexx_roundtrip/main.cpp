@@ -127,7 +127,7 @@ BENCHMARK(BM_ScriptRoundTrips)->UseManualTime()->Iterations(1)->Unit(benchmark::
 
 std::string runtime;
 
-bool BenchSetUp() {
+bool BenchSetUp(int, char **) {
     runtime = (std::filesystem::temp_directory_path() / ("vl_bench_rexx_run_" + std::to_string(getpid()))).string();
     std::filesystem::create_directories(runtime);
     std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);

@@ -104,7 +104,7 @@ BENCHMARK(BM_LibjpegAlone)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 
-bool BenchSetUp() {
+bool BenchSetUp(int, char **) {
     MakeFrames();
     return true;
 }

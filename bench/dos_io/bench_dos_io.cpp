@@ -341,11 +341,9 @@ BENCHMARK(BM_ReadIntUnbuffered)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CompressFile)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_DecompressFile)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-int main(int argc, char **argv) {
-    vl::bench::PrintMachine();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+int BenchReport() {
     std::filesystem::remove(CompressSource());
     return 0;
 }
+
+VL_BENCH_MAIN(.note = "", .report = BenchReport)

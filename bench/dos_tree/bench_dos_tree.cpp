@@ -176,11 +176,9 @@ BENCHMARK(BM_ReadDirectory)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iter
 BENCHMARK(BM_CopyFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
 BENCHMARK(BM_CRC32)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
 
-int main(int argc, char **argv) {
-    vl::bench::PrintMachine();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+int BenchReport() {
     fs::remove_all(Scratch());
     return 0;
 }
+
+VL_BENCH_MAIN(.note = "", .report = BenchReport)

@@ -401,13 +401,12 @@ std::vector<Case> &AllCases() {
 
 } // namespace
 
-int main(int argc, char **argv) {
-    // The summary table keeps to the cases the benchmark filter names, so that one case can be profiled alone.
-    std::regex filter(".");
+// The summary table keeps to the cases the benchmark filter names, so that one case can be profiled alone.
+std::regex filter(".");
+
+bool BenchSetUp(int argc, char **argv) {
     for (int i = 1; i < argc; ++i)
         if (std::strncmp(argv[i], "--benchmark_filter=", 19) == 0) filter = std::regex(argv[i] + 19);
-    benchmark::Initialize(&argc, argv);
-    vl::bench::PrintMachine(" (benchmarks run single-threaded)");
     bool same = true;
     for (const Case &c : AllCases()) {
         std::string report;
@@ -423,7 +422,7 @@ int main(int argc, char **argv) {
     }
     if (!same) {
         std::printf("the pairs do not draw the same thing: no timing\n");
-        return 1;
+        return false;
     }
     for (const Case &c : AllCases()) {
         const std::vector<Place> places = Places(c.boxW, c.boxH);
@@ -457,7 +456,10 @@ int main(int argc, char **argv) {
             state.SetItemsProcessed(int64_t(state.iterations()) * kShapesPerCall);
         })->Unit(benchmark::kMicrosecond);
     }
-    benchmark::RunSpecifiedBenchmarks();
+    return true;
+}
+
+int BenchReport() {
     std::printf("%-22s %14s %14s %-22s %7s %7s\n", "case", "ours/s", "peer/s", "peer", "ratio", "target");
     for (const Case &c : AllCases()) {
         if (!std::regex_search("ours/" + c.name, filter) && !std::regex_search("peer/" + c.name, filter)) continue;
@@ -475,6 +477,7 @@ int main(int argc, char **argv) {
         std::printf("%-22s %14.0f %14.0f %-22s %6.2fx %6.2fx %s\n", c.name.c_str(), kShapesPerCall * 1e6 / ours,
                     kShapesPerCall * 1e6 / peer, "brush layers", peer / ours, 0.5, peer / ours >= 0.5 ? "met" : "short");
     }
-    benchmark::Shutdown();
     return 0;
 }
+
+VL_BENCH_MAIN(.setUp = BenchSetUp, .report = BenchReport)

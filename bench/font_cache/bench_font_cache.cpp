@@ -48,7 +48,7 @@ BENCHMARK(BM_UncachedOpen)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-bool BenchSetUp() {
+bool BenchSetUp(int, char **) {
     FontHandle *builtin = nullptr;
     if (InitFontSystem(&builtin)) return false;
     for (int i = 0; i < kCachedFonts; i++) {

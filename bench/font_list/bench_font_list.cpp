@@ -58,7 +58,7 @@ BENCHMARK(BM_FcFreeTypeQuery)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-bool BenchSetUp() {
+bool BenchSetUp(int, char **) {
     directory = fs::temp_directory_path() / ("vl-font-list-" + std::to_string(getpid()));
     fs::create_directories(directory);
     std::vector<fs::path> sources;

@@ -189,7 +189,7 @@ BENCHMARK(BM_FreeTypeLoop)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-bool BenchSetUp() {
+bool BenchSetUp(int, char **) {
     QuietMode = 1;
     Vm = NewVMState();
     InitRuntimeSupport(Vm);

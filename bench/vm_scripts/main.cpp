@@ -145,7 +145,7 @@ void RunRound(benchmark::State &state, const Workload &workload) {
 
 } // namespace
 
-bool BenchSetUp() {
+bool BenchSetUp(int, char **) {
     StartupSystem();
     WriteLineFile();
     for (const Workload &workload : kWorkloads) {

@@ -175,7 +175,7 @@ void Intern(benchmark::State &state) {
 
 } // namespace
 
-bool BenchSetUp() {
+bool BenchSetUp(int, char **) {
     auto add = [](const char *name, void (*fn)(benchmark::State &)) {
         benchmark::RegisterBenchmark(name, fn)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
     };
