@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tools/compiler/compile.h"
+#include "tools/tool_options.h"
 
 namespace {
 
@@ -22,36 +23,24 @@ void PrintUsage(FILE *out) {
                       "  --version  show the version\n");
 }
 
-int Usage() {
-    PrintUsage(stderr);
-    return 2;
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
+    if (int status = 0; AnswerHelpOrVersion(argc, argv, "vlac", PrintUsage, &status)) return status;
     std::string output, input;
     bool compressed = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            PrintUsage(stdout);
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("vlac %s\n", VL_VERSION);
-            return 0;
-        }
         if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc) {
             output = argv[++i];
         } else if (std::strcmp(argv[i], "-z") == 0) {
             compressed = true;
         } else if (argv[i][0] == '-' || !input.empty()) {
-            return Usage();
+            return UsageError(PrintUsage);
         } else {
             input = argv[i];
         }
     }
-    if (input.empty()) return Usage();
+    if (input.empty()) return UsageError(PrintUsage);
 
     std::error_code ec;
     auto size = std::filesystem::file_size(input, ec);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tools/applet/link.h"
+#include "tools/tool_options.h"
 
 namespace {
 
@@ -24,33 +25,21 @@ void PrintUsage(FILE *out) {
                       "  --version  show the version\n");
 }
 
-int Usage() {
-    PrintUsage(stderr);
-    return 2;
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
+    if (int status = 0; AnswerHelpOrVersion(argc, argv, "vllink", PrintUsage, &status)) return status;
     std::string output;
     std::vector<std::string> inputs;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            PrintUsage(stdout);
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("vllink %s\n", VL_VERSION);
-            return 0;
-        }
         if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc)
             output = argv[++i];
         else if (argv[i][0] == '-')
-            return Usage();
+            return UsageError(PrintUsage);
         else
             inputs.push_back(argv[i]);
     }
-    if (output.empty() || inputs.size() != 2) return Usage();
+    if (output.empty() || inputs.size() != 2) return UsageError(PrintUsage);
 
     std::vector<uint8_t> player, applet, linked;
     for (int i = 0; i < 2; ++i) {
