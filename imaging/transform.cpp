@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "host/allocation_cap.h"
 #include "imaging/image_ops.h"
 #include "runtime/app/errors.h"
 
@@ -52,7 +53,8 @@ template <class F>
 static void TransformNearest(const PixelBuffer &src, int32_t sx, int32_t sy, int32_t width, int32_t height,
                              const PlaneBuffer &sm, const AlphaPlane *alpha, const PixelBuffer &dst, AlphaPlane *a,
                              MaskPlane *m, const double inv[4], double ox, double oy) {
-    for (int32_t j = 0; j < dst.height; ++j) {
+    // A picture of the largest side takes a while: a program told to end stops here (the rows left stay empty).
+    for (int32_t j = 0; j < dst.height && !EndRequested(); ++j) {
         const double dy = oy + j + 0.5;
         // 16.16 fixed point: a 32768-pixel row drifts by at most half a 65536th per step, far below a pixel.
         const int64_t rowX = std::llround((inv[0] * (ox + 0.5) + inv[1] * dy) * 65536.0);
@@ -126,7 +128,7 @@ int TransformImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaP
             TransformNearest<decltype(format)>(src, sx, sy, width, height, sm, alpha, dst, a, m, inv, ox, oy);
         });
     }
-    for (int32_t j = 0; j < h && (smooth || src.bytesPerPixel != dst.bytesPerPixel); ++j) {
+    for (int32_t j = 0; j < h && (smooth || src.bytesPerPixel != dst.bytesPerPixel) && !EndRequested(); ++j) {
         for (int32_t i = 0; i < w; ++i) {
             const double dxp = ox + i + 0.5, dyp = oy + j + 0.5;
             const double fx = ia * dxp + ib * dyp - 0.5, fy = ic * dxp + id * dyp - 0.5; // source pixel centres
