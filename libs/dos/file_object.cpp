@@ -102,7 +102,7 @@ int OpenFileObject(ObjectId id, const char *name, int32_t mode, FileObject **out
         return kErrOutOfMemory;
     }
     *out = file.release();
-    PrintDoneMessage();
+    PrintDoneMessage(GetCatalogMessage(kMsgDone));
     return 0;
 }
 

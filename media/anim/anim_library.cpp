@@ -1,6 +1,7 @@
 // The anim library's bindings: read the arguments, call the anim operation, push the results.
 #include "media/anim_library.h"
 
+#include "host/catalog.h"
 #include "host/bitmap_convert.h"
 #include "host/memory.h"
 #include "imaging/graphics_library.h"
@@ -60,7 +61,7 @@ int LoadFramesCommand(VMState *vm, bool sprite) {
                            : LoadAnimFile(id, file.c_str(), o, preloading, &anim, shown.c_str()))
         return error;
     const int results = PushAutomatic(vm, id, sprite ? static_cast<void *>(made) : anim);
-    PrintDoneMessage();
+    PrintDoneMessage(GetCatalogMessage(kMsgDone));
     return results;
 }
 
@@ -133,7 +134,7 @@ int CmdPlayAnimDisk(VMState *vm) {
     AnimObject *anim = nullptr;
     if (int error = LoadAnimFile(ObjectId{0, kAutoHandleRequest}, file.c_str(), o, preloading, &anim, shown.c_str()))
         return error;
-    PrintDoneMessage();
+    PrintDoneMessage(GetCatalogMessage(kMsgDone));
     request.id = anim->id;
     const int error = PlayAnimCore(vm, request);
     FreeAnimById(anim->id, 0);

@@ -127,7 +127,7 @@ int CmdOpenMusic(VMState *vm) {
         delete m;
         return kErrOutOfMemory;
     }
-    PrintDoneMessage();
+    PrintDoneMessage(GetCatalogMessage(kMsgDone));
     return PushCreatedId(vm, id, m);
 }
 

@@ -115,7 +115,7 @@ int CmdLoadSample(VMState *vm) {
         return kErrWrongUsage;
     }
     const int results = AddSample(vm, id, data, frequency, format, size);
-    if (results < kFirstErrorCode) PrintDoneMessage();
+    if (results < kFirstErrorCode) PrintDoneMessage(GetCatalogMessage(kMsgDone));
     return results;
 }
 

@@ -102,7 +102,7 @@ void PrintConsoleMessage(const char *format, const char *argument, int withDots)
     WriteConsole(text);
 }
 
-void PrintDoneMessage() {
+void PrintDoneMessage(const char *text) {
     if (QuietMode) return;
-    WriteConsole("done\n");
+    WriteConsole(std::string(text ? text : "") + "\n");
 }

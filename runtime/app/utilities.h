@@ -61,5 +61,5 @@ uint8_t Latin1ToLower(uint8_t c);
 // Prints format with "%s" filled by argument (null: none), followed by "..." when withDots is set and no line
 // end; nothing while QuietMode is set.
 void PrintConsoleMessage(const char *format, const char *argument, int withDots);
-// Ends the progress line with "done".
-void PrintDoneMessage();
+// Ends the progress line with text (the catalog's "done"; the runtime sits below the catalog).
+void PrintDoneMessage(const char *text = "done");

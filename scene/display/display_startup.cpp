@@ -307,7 +307,7 @@ int OpenFirstDisplay(VMState *vm, DisplayConfig *c, StartupConfig *) {
         backfill.coverTitleBar = hideTitleBar;
         if (int error = BuildDisplayBackground(vm, backfill)) return error;
     }
-    PrintDoneMessage();
+    PrintDoneMessage(GetCatalogMessage(kMsgDone));
     if (!QuietMode) {
         const std::string action = std::string(GetCatalogMessage(kMsgAndAction)) + "\n";
         WriteDebugOutput(action.data(), action.size());

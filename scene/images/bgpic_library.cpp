@@ -300,7 +300,7 @@ int CmdLoadBGPic(VMState *vm) {
         FreeBlock(kept);
         return result;
     }
-    PrintDoneMessage();
+    PrintDoneMessage(GetCatalogMessage(kMsgDone));
     return result;
 }
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "host/catalog.h"
 #include "host/screen.h"
 #include "imaging/graphics_library.h"
 #include "runtime/app/attributes.h"
@@ -84,7 +85,7 @@ int CmdLoadBrush(VMState *vm) {
     Brush *made = nullptr;
     if (int error = LoadBrushFile(id, file.c_str(), options, preloading, &made, shown.c_str())) return error;
     const int results = PushAutomatic(vm, id, made);
-    PrintDoneMessage();
+    PrintDoneMessage(GetCatalogMessage(kMsgDone));
     return results;
 }
 

@@ -154,7 +154,7 @@ TEST(SystemInPlayer, CatalogsFollowTheUsersLanguage) {
         run = RunProgramCapture(dir.File("vistaloom"), {"-debugdevice", "@stdout", "t.vla"}, dir.path,
                                 {std::string("LANG=") + language, "LANGUAGE=", "LC_ALL=", "LC_MESSAGES="});
         EXPECT_EQ(run.exitCode, 0) << run.err;
-        EXPECT_EQ(run.out, language[0] == 'd' ? "Lade Pinsel in.png...done\nAnzeige...done\nUnd los!\nend\n"
+        EXPECT_EQ(run.out, language[0] == 'd' ? "Lade Pinsel in.png...fertig\nAnzeige...fertig\nUnd los!\nend\n"
                                               : "Loading brush in.png...done\nPreparing display...done\n"
                                                 "And Action!\nend\n");
     }

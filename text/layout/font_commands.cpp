@@ -91,7 +91,7 @@ int CmdOpenFont(VMState *vm) {
     if (IsAutoHandleRequest(id)) node->id.handle = node.get();
     void *handle = node->id.handle;
     list.push_back(std::move(node));
-    PrintDoneMessage();
+    PrintDoneMessage(GetCatalogMessage(kMsgDone));
     return PushAutoHandle(vm, id, handle);
 }
 

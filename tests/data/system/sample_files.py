@@ -105,7 +105,7 @@ if __name__ == "__main__":
         catalog(path, int(sys.argv[3]) if len(sys.argv) > 3 else 2)
     elif command == "program-catalog":
         # The player's own texts: loading a brush, and the line after the display opened.
-        catalog(path, 1, ((101, "Lade Pinsel %s"), (99, "Anzeige"), (372, "Und los!")))
+        catalog(path, 1, ((101, "Lade Pinsel %s"), (99, "Anzeige"), (95, "fertig"), (372, "Und los!")))
     elif command == "png":
         png(path)
 
