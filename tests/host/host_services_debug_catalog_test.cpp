@@ -4,10 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
-#include <utility>
-#include <vector>
 #include <unistd.h>
 #include "tests/support/files.h"
 
@@ -77,56 +74,3 @@ TEST(Catalog, GraphicCharactersExcludeBlanksAndControls) {
 
 } // namespace
 
-namespace {
-
-// A FORM CTLG with the given STRS entries.
-std::vector<uint8_t> MakeCatalog(const std::vector<std::pair<uint32_t, std::string>> &texts) {
-    std::vector<uint8_t> strs;
-    auto put32 = [](std::vector<uint8_t> &out, uint32_t v) {
-        for (int shift = 24; shift >= 0; shift -= 8) out.push_back(uint8_t(v >> shift));
-    };
-    for (const auto &[id, text] : texts) {
-        put32(strs, id);
-        put32(strs, uint32_t(text.size() + 1));
-        strs.insert(strs.end(), text.begin(), text.end());
-        strs.push_back(0);
-        while (strs.size() % 4) strs.push_back(0);
-    }
-    std::vector<uint8_t> body = {'C', 'T', 'L', 'G', 'S', 'T', 'R', 'S'};
-    put32(body, uint32_t(strs.size()));
-    body.insert(body.end(), strs.begin(), strs.end());
-    std::vector<uint8_t> form = {'F', 'O', 'R', 'M'};
-    put32(form, uint32_t(body.size()));
-    form.insert(form.end(), body.begin(), body.end());
-    return form;
-}
-
-TEST(Catalog, ProgramCatalogOfTheUsersLanguageReplacesBuiltInTexts) {
-    const std::string root = "/tmp/vl-progcat-" + std::to_string(getpid());
-    const std::string bad = root + "/bad", good = root + "/good";
-    ASSERT_EQ(system(("mkdir -p " + good + "/catalogs/deutsch/Vistaloom " + bad + "/Catalogs/fr/Vistaloom").c_str()), 0);
-    WriteBytes(good + "/catalogs/deutsch/Vistaloom/Vistaloom.catalog",
-               MakeCatalog({{uint32_t(kMsgPreparingDisplay), "Anzeige wird vorbereitet"}}));
-    WriteText(bad + "/Catalogs/fr/Vistaloom/Vistaloom.catalog", "not a catalog");
-    const char *saved = getenv("LANGUAGE");
-    const std::string savedText = saved ? saved : "";
-
-    setenv("LANGUAGE", "de_DE", 1);
-    EXPECT_EQ(OpenProgramCatalog({root + "/missing", bad, good}), 1);
-    EXPECT_STREQ(GetCatalogMessage(kMsgPreparingDisplay), "Anzeige wird vorbereitet");
-    EXPECT_STREQ(GetCatalogMessage(kMsgDone), "done"); // not in the catalog: the built-in text
-    CloseProgramCatalog();
-    EXPECT_STREQ(GetCatalogMessage(kMsgPreparingDisplay), "Preparing display");
-
-    setenv("LANGUAGE", "fr:de", 1); // the first language's catalog is found first, and it is malformed
-    EXPECT_EQ(OpenProgramCatalog({bad, good}), 0);
-    EXPECT_STREQ(GetCatalogMessage(kMsgPreparingDisplay), "Preparing display");
-    setenv("LANGUAGE", "en", 1);
-    EXPECT_EQ(OpenProgramCatalog({good}), 0);
-
-    if (saved) setenv("LANGUAGE", savedText.c_str(), 1);
-    else unsetenv("LANGUAGE");
-    EXPECT_EQ(system(("rm -rf " + root).c_str()), 0);
-}
-
-} // namespace

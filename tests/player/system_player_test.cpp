@@ -147,16 +147,25 @@ TEST(SystemInPlayer, CatalogsFollowTheUsersLanguage) {
     if (linked) std::filesystem::copy_file(VL_PLAYER_PATH, dir.File("vistaloom"));
     std::filesystem::create_directories(dir.File("catalogs/deutsch/Vistaloom"));
     Python(dir, "program-catalog", "catalogs/deutsch/Vistaloom/Vistaloom.catalog");
+    whole = ReadFileBytes(dir.File("catalogs/deutsch/Vistaloom/Vistaloom.catalog"));
+    std::filesystem::create_directories(dir.File("catalogs/fr/Vistaloom"));
+    WriteBytes(dir.File("catalogs/fr/Vistaloom/Vistaloom.catalog"), std::vector<uint8_t>(whole.begin(), whole.end() - 9));
     Python(dir, "png", "in.png");
     WriteBytes(dir.File("t.vla"), CompileToApplet("@BRUSH 1, \"in.png\"\n@DISPLAY {Width = 8, Height = 8}\n"
                                                   "DebugPrint(\"end\")\n", "t.vls", dir.path));
-    for (const char *language : {"de_DE.UTF-8", "en_US.UTF-8"}) {
+    const std::string german = "Lade Pinsel in.png...fertig\nAnzeige...fertig\nUnd los!\nend\n",
+                      english = "Loading brush in.png...done\nPreparing display...done\nAnd Action!\nend\n";
+    const struct {
+        const char *language, *list;
+        const std::string &expected;
+    } cases[] = {{"de_DE.UTF-8", "", german}, {"en_US.UTF-8", "", english},
+                 {"de_DE.UTF-8", "fr:de", english}}; // the first catalog found decides, and a damaged one is English
+    for (const auto &c : cases) {
         run = RunProgramCapture(dir.File("vistaloom"), {"-debugdevice", "@stdout", "t.vla"}, dir.path,
-                                {std::string("LANG=") + language, "LANGUAGE=", "LC_ALL=", "LC_MESSAGES="});
+                                {std::string("LANG=") + c.language, std::string("LANGUAGE=") + c.list, "LC_ALL=",
+                                 "LC_MESSAGES="});
         EXPECT_EQ(run.exitCode, 0) << run.err;
-        EXPECT_EQ(run.out, language[0] == 'd' ? "Lade Pinsel in.png...fertig\nAnzeige...fertig\nUnd los!\nend\n"
-                                              : "Loading brush in.png...done\nPreparing display...done\n"
-                                                "And Action!\nend\n");
+        EXPECT_EQ(run.out, c.expected) << c.language << " " << c.list;
     }
 }
 
