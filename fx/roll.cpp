@@ -75,14 +75,29 @@ int RollSetup(FxRequest *request) {
 int RollDraw(FxRequest *request, int32_t p) {
     const int32_t w = request->width, h = request->height;
     RollState *state = FxState<RollState>(request);
-    if (DrawsLayerPlane(request)) ClearLayerPlanes(request);
-    else BLTBITMAP(request->oldImage, 0, 0, state->compose, 0, 0, w, h);
+    const bool layer = DrawsLayerPlane(request);
+    if (layer) ClearLayerPlanes(request);
+    // The old picture shows from the end of the flat part on; an opaque new picture covers all before it.
+    const bool opaque = !request->newMask && !request->newAlpha;
+    auto oldFrom = [&](int32_t line) {
+        if (layer) return;
+        const int32_t from = opaque ? std::clamp(line, 0, state->size) : 0;
+        if (state->horizontal) BLTBITMAP(request->oldImage, from, 0, state->compose, from, 0, w - from, h);
+        else BLTBITMAP(request->oldImage, 0, from, state->compose, 0, from, w, h - from);
+    };
     if (p >= state->size) {
+        oldFrom(state->size);
         ComposeLines(request, state, request->newImage, request->newMask, request->newAlpha, 0, state->size);
     } else {
-        // The band is drawn only where the kernel copied a pixel, so its planes start clear every frame.
-        FillMaskRect(state->workMask, 0, 0, w, h, MASKINVISIBLE);
-        if (state->workAlpha) FillAlphaRect(state->workAlpha, 0, 0, w, h, 0);
+        // The band is drawn only where the kernel copied a pixel, so its planes start clear every frame; the
+        // kernel writes and the frame reads no line outside the radius before the position.
+        const int32_t bandFrom = std::max(p - state->radius + 1, 0), bandTo = std::min(p + 1, state->size);
+        if (bandFrom < bandTo) {
+            const int32_t bx = state->horizontal ? bandFrom : 0, by = state->horizontal ? 0 : bandFrom;
+            const int32_t bw = state->horizontal ? bandTo - bandFrom : w, bh = state->horizontal ? h : bandTo - bandFrom;
+            FillMaskRect(state->workMask, bx, by, bw, bh, MASKINVISIBLE);
+            if (state->workAlpha) FillAlphaRect(state->workAlpha, bx, by, bw, bh, 0);
+        }
         RollParams params;
         params.source = BitmapPixels(request->newImage);
         params.source.width = w, params.source.height = h;
@@ -96,11 +111,12 @@ int RollDraw(FxRequest *request, int32_t p) {
         // Everything before the band's first line lies flat; with no band (its source lines are all past the
         // picture's end) the flat part reaches the position.
         const int32_t flatEnd = params.linesDrawn > 0 ? params.firstLine : p + 1;
+        oldFrom(flatEnd);
         ComposeLines(request, state, request->newImage, request->newMask, request->newAlpha, 0, flatEnd);
         ComposeLines(request, state, state->work, state->workAlpha ? nullptr : state->workMask, state->workAlpha,
                      flatEnd, p + 1);
     }
-    if (!DrawsLayerPlane(request)) DrawFxPicture(request, state->compose, request->bltFlags);
+    if (!layer) DrawFxPicture(request, state->compose, request->bltFlags);
     return 0;
 }
 

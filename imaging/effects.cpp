@@ -86,26 +86,61 @@ void RollCopyRect16(const RollParams &p, int32_t sx, int32_t sy, int32_t dx, int
     RollCopy<Format16>(p, sx, sy, dx, dy, w, h);
 }
 
+// The band's n lines as (destination, source) pairs. Each line goes whole where the source has no planes; a
+// column roll goes along the pictures' rows, every band column a row at a time, rather than down each column.
+template <class F> static void RollLines(const RollParams &p, const int32_t *lines, int32_t n) {
+    if (!p.source.pixels || !p.dest.pixels) return;
+    const bool opaque = !p.sourceMask.data && !p.sourceAlpha.data;
+    if (!p.horizontal) {
+        const int32_t w = std::min(p.source.width, p.dest.width);
+        for (int32_t k = 0; k < n; ++k) {
+            const int32_t dl = lines[2 * k], sl = lines[2 * k + 1];
+            if (sl >= p.source.height || w <= 0) continue;
+            if (!opaque) {
+                RollCopy<F>(p, 0, sl, 0, dl, w, 1);
+                continue;
+            }
+            std::memcpy(p.dest.At(0, dl), p.source.At(0, sl), size_t(w) * F::kBytes);
+            if (p.destMask.data)
+                for (int32_t x = 0; x < w; ++x) SetMaskBit(p.destMask.Row(dl), x, true);
+            if (p.destAlpha.data) std::fill(p.destAlpha.Row(dl), p.destAlpha.Row(dl) + w, uint8_t(255));
+        }
+        return;
+    }
+    const int32_t h = std::min(p.source.height, p.dest.height);
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t k = 0; k < n; ++k) {
+            const int32_t dl = lines[2 * k], sl = lines[2 * k + 1];
+            if (sl >= p.source.width) continue;
+            const uint8_t a = opaque ? 255 : SourceAlpha(p.sourceMask, p.sourceAlpha, sl, y);
+            if (!a) continue;
+            F::Store(p.dest.At(dl, y), F::Load(p.source.At(sl, y)));
+            if (p.destMask.data) SetMaskBit(p.destMask.Row(y), dl, true);
+            if (p.destAlpha.data) p.destAlpha.Row(y)[dl] = a;
+        }
+}
+
 void RollFrame(RollParams *p) {
     p->linesDrawn = 0;
     p->firstLine = -100000;
     p->lastPosition = p->position;
     if (!p->arc || p->radius <= 0) return;
     const int32_t extent = p->horizontal ? p->dest.width : p->dest.height;
-    const int32_t across = p->horizontal ? p->dest.height : p->dest.width;
-    auto copy = p->dest.bytesPerPixel == 4 ? RollCopyRect32 : p->dest.bytesPerPixel == 3 ? RollCopyRect24 : RollCopyRect16;
+    std::vector<int32_t> lines;
+    lines.reserve(size_t(p->radius) * 2);
     for (int32_t i = 0; i < p->radius; ++i) {
         const int32_t dl = p->position - p->radius + 1 + i;
         if (dl < 0 || dl >= extent) continue;
         const int32_t sl = p->position + int32_t(p->arc[i] * p->radius / (2 * M_PI));
         if (sl < 0 || sl >= extent) continue;
-        if (p->horizontal)
-            copy(*p, sl, 0, dl, 0, 1, across);
-        else
-            copy(*p, 0, sl, 0, dl, across, 1);
+        lines.push_back(dl), lines.push_back(sl);
         if (p->firstLine == -100000) p->firstLine = dl;
         ++p->linesDrawn;
     }
+    const int32_t n = int32_t(lines.size() / 2);
+    if (p->dest.bytesPerPixel == 4) RollLines<Format32>(*p, lines.data(), n);
+    else if (p->dest.bytesPerPixel == 3) RollLines<Format24>(*p, lines.data(), n);
+    else RollLines<Format16>(*p, lines.data(), n);
 }
 
 uint32_t IntegerSqrt(uint64_t v) {
