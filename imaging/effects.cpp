@@ -371,11 +371,26 @@ template <class F> static void WaterFast(const WaterParams &p, int32_t frame) {
     if (!p.layerAlpha.data) MixPictures<F>(p, level);
     const ScaledAlpha alpha(level);
     const WaterRun run{p.centerX, radius, double(w - 1), double(h - 1), offset.data()};
+    // The same bound per pixel: |x - cx| and |y - cy| are at most its distance, so where the offset of every
+    // distance in a run stays below one half, the run's samples are its own pixels and it is the cross-fade's.
+    std::vector<uint8_t> moves(size_t(radius) + 1);
+    for (int32_t d = 0; d <= radius; ++d) moves[size_t(d)] = std::abs(offset[size_t(d)]) >= 0.49;
+    const ptrdiff_t pitch = ptrdiff_t(w) * F::kBytes;
     int32_t sx[kPlaceRun], sy[kPlaceRun];
     for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; x += kPlaceRun) {
             const int32_t n = std::min(kPlaceRun, w - x);
-            WaterPlaces(run, p.distance.data() + size_t(y) * size_t(w) + x, x, n, y, double(y - p.centerY), sx, sy);
+            const int32_t *distance = p.distance.data() + size_t(y) * size_t(w) + x;
+            if (!p.layerAlpha.data) {
+                uint8_t any = 0;
+                for (int32_t i = 0; i < n; ++i) any |= moves[size_t(std::min(distance[i], radius))];
+                if (!any) {
+                    std::memcpy(p.dest.At(x, y), p.mixed.data() + y * pitch + ptrdiff_t(x) * F::kBytes,
+                                size_t(n) * F::kBytes);
+                    continue;
+                }
+            }
+            WaterPlaces(run, distance, x, n, y, double(y - p.centerY), sx, sy);
             PutRun<F>(p, x, y, 1, n, sx, sy, alpha);
         }
 }
