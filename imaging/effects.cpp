@@ -506,6 +506,7 @@ template <class F> static void StrudelFast(const StrudelParams &p, int32_t angle
     }
     if (!p.layerAlpha.data) MixPictures<F>(p, level);
     const ScaledAlpha alpha(level);
+    const ptrdiff_t pitch = ptrdiff_t(w) * F::kBytes;
     const StrudelRun run{twist, (w - 1) / 2.0, (h - 1) / 2.0, double(w - 1), double(h - 1),
                          double(p.sine.size() - 1), p.sine.data(), p.cosine.data()};
     int32_t sx[4][kPlaceRun], sy[4][kPlaceRun];
@@ -513,6 +514,19 @@ template <class F> static void StrudelFast(const StrudelParams &p, int32_t angle
         for (int32_t tx = 0; tx < halfW; tx += kPlaceRun) {
             const int32_t n = std::min(kPlaceRun, halfW - tx);
             for (int32_t y = ty; y < std::min(ty + kPlaceRun, halfH); ++y) {
+                const double *falloff = p.falloff.data() + size_t(y) * size_t(halfW) + tx;
+                if (!p.layerAlpha.data) {
+                    bool inside = false;
+                    for (int32_t i = 0; i < n; ++i) inside |= falloff[i] > 0.0;
+                    if (!inside) { // a run outside the ellipse and its mirrors keep their own pixels
+                        for (int32_t m = 0; m < 4; ++m) {
+                            const int32_t x = m % 2 ? w - tx - n : tx, row = m < 2 ? y : h - 1 - y;
+                            std::memcpy(p.dest.At(x, row), p.mixed.data() + row * pitch + ptrdiff_t(x) * F::kBytes,
+                                        size_t(n) * F::kBytes);
+                        }
+                        continue;
+                    }
+                }
                 StrudelPlaces(run, p.falloff.data() + size_t(y) * size_t(halfW) + tx, tx, n, y - run.cy, sx, sy);
                 for (int32_t m = 0; m < 4; ++m)
                     PutRun<F>(p, m % 2 ? w - 1 - tx : tx, m < 2 ? y : h - 1 - y, m % 2 ? -1 : 1, n, sx[m], sy[m],
