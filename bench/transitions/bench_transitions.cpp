@@ -1,7 +1,7 @@
 // Every built effect as DisplayTransitionFX between two opaque 1920x1080 pictures on the offscreen driver, at
 // NORMALSPEED and unpaced (no frame limit; the vertical-blank hook only notes the time). Per effect: frames,
 // set-up time, mean and maximum frame time (step, drawing and presenting). Then the worst and the median of the
-// means against the targets (16.6 ms, 4 ms), and the peer: MixImages of two 1080p pictures against CROSSFADE's
+// means against the targets (16.6 ms, 2 ms), and the peer: MixImages of two 1080p pictures against CROSSFADE's
 // mean frame with the window closed (nothing presented), each the median of 5 runs; the squeezing families'
 // frames against one plain ScaleImage of a whole picture.
 #include <benchmark/benchmark.h>
@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 #include "fx/effect_table.h"
@@ -40,7 +41,19 @@ struct Scene {
     bool ok = false;
 };
 
-std::vector<Clock::time_point> *FrameTimes = nullptr;
+// Where each frame ended, and the processor time this thread had spent by then: the second figure hardly
+// moves when other programs load the machine.
+struct FrameEnd {
+    Clock::time_point at;
+    double cpuMs;
+};
+std::vector<FrameEnd> *FrameTimes = nullptr;
+
+double ThreadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
 
 Scene &Shared() {
     static Scene scene = [] {
@@ -73,7 +86,7 @@ Scene &Shared() {
         if (RealizeDisplay(d, 0) != 0) return s;
         SetFPSLimit(0);
         WaitVerticalBlankHook = [] {
-            if (FrameTimes) FrameTimes->push_back(Clock::now());
+            if (FrameTimes) FrameTimes->push_back({Clock::now(), ThreadCpuMs()});
         };
         s.display = d;
         s.ok = true;
@@ -84,13 +97,13 @@ Scene &Shared() {
 
 struct RunTimes {
     int frames = 0;
-    double setupMs = 0, meanMs = 0, maxMs = 0;
+    double setupMs = 0, meanMs = 0, maxMs = 0, cpuMeanMs = 0;
 };
 
 // One transition to the other picture. Frame i lasts from the end of frame i - 1 (the start, for the first) to
 // its WaitFrame; set-up is the first frame's span less the mean frame.
 RunTimes RunEffect(Scene &s, int32_t id, int32_t speed = -1) {
-    std::vector<Clock::time_point> times;
+    std::vector<FrameEnd> times;
     FrameTimes = &times;
     FxRequest request;
     request.vm = s.vm;
@@ -107,11 +120,12 @@ RunTimes RunEffect(Scene &s, int32_t id, int32_t speed = -1) {
     r.frames = int(times.size());
     double total = 0;
     for (size_t i = 1; i < times.size(); i++) {
-        const double ms = std::chrono::duration<double, std::milli>(times[i] - times[i - 1]).count();
+        const double ms = std::chrono::duration<double, std::milli>(times[i].at - times[i - 1].at).count();
         total += ms;
         r.maxMs = std::max(r.maxMs, ms);
     }
-    const double first = std::chrono::duration<double, std::milli>(times[0] - start).count();
+    const double first = std::chrono::duration<double, std::milli>(times[0].at - start).count();
+    r.cpuMeanMs = times.size() > 1 ? (times.back().cpuMs - times[0].cpuMs) / double(times.size() - 1) : 0;
     r.meanMs = times.size() > 1 ? total / double(times.size() - 1) : first;
     r.setupMs = std::max(first - r.meanMs, 0.0);
     if (times.size() == 1) r.maxMs = first;
@@ -193,20 +207,24 @@ int BenchReport() {
     }
     std::printf("transitions (%dx%d DisplayTransitionFX at NORMALSPEED, unpaced, presenting included):\n", kWidth,
                 kHeight);
-    std::printf("  %-16s %6s %10s %10s %10s\n", "effect", "frames", "setup ms", "mean ms", "max ms");
-    std::vector<double> means;
+    std::printf("  %-16s %6s %10s %10s %10s %10s\n", "effect", "frames", "setup ms", "mean ms", "max ms", "cpu ms");
+    std::vector<double> means, cpuMeans;
     double worst = 0;
     const char *worstName = "";
     for (int32_t id = 0; id < kFxEffectIdCount; id++) {
         if (!FindFxEffect(id)) continue;
         const RunTimes r = RunEffect(s, id);
-        std::printf("  %-16s %6d %10.2f %10.2f %10.2f\n", FxEffects[id].name, r.frames, r.setupMs, r.meanMs, r.maxMs);
+        std::printf("  %-16s %6d %10.2f %10.2f %10.2f %10.2f\n", FxEffects[id].name, r.frames, r.setupMs, r.meanMs,
+                    r.maxMs, r.cpuMeanMs);
         means.push_back(r.meanMs);
+        cpuMeans.push_back(r.cpuMeanMs);
         if (r.meanMs > worst) worst = r.meanMs, worstName = FxEffects[id].name;
     }
     const double median = Median(means);
-    std::printf("  worst mean %.2f ms (%s; target <= 16.6 ms: %s), median of means %.2f ms (target <= 4 ms: %s)\n",
-                worst, worstName, worst <= 16.6 ? "met" : "missed", median, median <= 4.0 ? "met" : "missed");
+    std::printf("  worst mean %.2f ms (%s; target <= 16.6 ms: %s), median of means %.2f ms (target <= 2 ms: %s); "
+                "processor time: worst mean %.2f ms, median %.2f ms\n",
+                worst, worstName, worst <= 16.6 ? "met" : "missed", median, median <= 2.0 ? "met" : "missed",
+                *std::max_element(cpuMeans.begin(), cpuMeans.end()), Median(cpuMeans));
 
     // The peer: the same mix of two whole pictures that a cross-fade frame needs, against CROSSFADE's frame
     // without presenting.
