@@ -103,6 +103,7 @@ const HostBitmap *ShownBitmap(DisplayRecord *display) {
 }
 
 constexpr int32_t kFxRefreshWhole = -1;
+constexpr int32_t kFxSeparateUploads = 8;
 
 } // namespace
 
@@ -125,8 +126,30 @@ void UploadFxOutputRect(FxRequest *request, int32_t x, int32_t y, int32_t width,
         return;
     }
     if (request->uploadedRects == kFxRefreshWhole) return;
-    UploadDisplayRect(output, x, y, display, x, y, width, height);
+    // Each upload costs a call into the window layer per row: a frame of hundreds of tall thin blinds goes up
+    // cheaper as one box of the same bitmap, while wide rows go up as they are.
+    if (request->uploadedRects >= kFxSeparateUploads && int64_t(width) * 4 < height) {
+        const bool none = request->pendingRight <= request->pendingLeft;
+        request->pendingLeft = none ? x : std::min(request->pendingLeft, x);
+        request->pendingTop = none ? y : std::min(request->pendingTop, y);
+        request->pendingRight = none ? x + width : std::max(request->pendingRight, x + width);
+        request->pendingBottom = none ? y + height : std::max(request->pendingBottom, y + height);
+    } else {
+        UploadDisplayRect(output, x, y, display, x, y, width, height);
+    }
     request->uploadedRects++;
+}
+
+// The rectangles held back in this frame go up before it is shown.
+static void UploadPendingRects(FxRequest *request) {
+    if (request->pendingRight <= request->pendingLeft) return;
+    HostBitmap *output = FxOutputBitmap(request);
+    DisplayRecord *display = CurrentDisplay;
+    if (output && display && output == ShownBitmap(display))
+        UploadDisplayRect(output, request->pendingLeft, request->pendingTop, display, request->pendingLeft,
+                          request->pendingTop, request->pendingRight - request->pendingLeft,
+                          request->pendingBottom - request->pendingTop);
+    request->pendingLeft = request->pendingTop = request->pendingRight = request->pendingBottom = 0;
 }
 
 void DrawFxNewRect(FxRequest *request, int32_t sx, int32_t sy, int32_t width, int32_t height) {
@@ -177,6 +200,7 @@ void FinishFxFrame(FxRequest *request) {
         request->frame++;
         return;
     }
+    UploadPendingRects(request);
     if (!request->noPresent) {
         DisplayRecord *display = CurrentDisplay;
         HostBitmap *output = FxOutputBitmap(request);

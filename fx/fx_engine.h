@@ -114,6 +114,9 @@ struct FxRequest {
     FxRequest *caller = nullptr;
     // Rectangles uploaded to the window in this frame, shown together at its end.
     int32_t uploadedRects = 0;
+    // Past the first few, a frame's rectangles go up as one at its end: their bounding box [left, right) x
+    // [top, bottom), empty while right <= left.
+    int32_t pendingLeft = 0, pendingTop = 0, pendingRight = 0, pendingBottom = 0;
     // The layer was made by this transition (a brush or picture part shown through a layer).
     int32_t ownsLayer = 0;
     // Real-time layer: the state that shows the working images, and the images it had before.
