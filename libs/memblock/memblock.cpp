@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "host/allocation_cap.h"
 #include "libs/dos/file_object.h"
 #include "runtime/app/errors.h"
 
@@ -55,6 +56,7 @@ void FreeAllMemBlocks() {
 
 int AllocMemBlock(ObjectId id, int32_t size, MemBlock **out) {
     if (size < 0) return kErrWrongUsage;
+    if (!FitsAllocationCap(size, 1)) return kErrOutOfMemory;
     if (!id.handle)
         if (MemBlock *old = MemBlockList.Find(id)) MemBlockList.Erase(old);
     auto block = std::unique_ptr<MemBlock>(new (std::nothrow) MemBlock);

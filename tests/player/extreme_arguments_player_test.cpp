@@ -1,8 +1,13 @@
-// The commands that take positions, sizes, speeds, frames and times, run with the ends of the number range by the
-// real player: on the sanitizer build an overflow anywhere stops the script.
+// Commands run with the ends of the number range by the real player: on the sanitizer build an overflow anywhere
+// stops the script.
 #include "tests/player/player_test_support.h"
+#include "tools/compiler/known_names.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <set>
+#include <string>
 
 namespace {
 
@@ -17,3 +22,34 @@ TEST(ExtremeArguments, EveryGeometryCommandTakesTheEndsOfTheRange) {
 }
 
 } // namespace
+
+// Every registered command, called with none to four copies of each extreme value: each call may fail with its
+// error, none may overflow, crash or hang. Left out: the commands that wait for the user or for time, ask in a
+// requester, start programs, or end or redirect the script.
+TEST(ExtremeArguments, EveryCommandTakesTheEndsOfTheRange) {
+    static const std::set<std::string> kLeftOut = {
+        "BreakWhileMouseOn", "DebugOutput", "End",      "Error",         "Execute",        "ExitOnError",
+        "FileRequest",       "InKeyStr",    "OpenURL",  "PathRequest",   "Run",            "RunRexxScript",
+        "SendRexxCommand",   "StringRequest", "SystemRequest", "CreateRexxPort", "ChangeDirectory"};
+    std::string script = "ExitOnError(False)\n"
+                         "Local values = {2147483648, -2147483649, 1e300, -1e300, 1000000000, -1000000000}\n"
+                         "Function Try(f)\n"
+                         "    For _, v In IPairs(values)\n"
+                         "        f() f(v) f(v, v) f(v, v, v) f(v, v, v, v)\n"
+                         "    Next\n"
+                         "EndFunction\n";
+    for (const char *name : kKnownCommands) {
+        const std::string command = name;
+        if (kLeftOut.count(command) || command.rfind("Wait", 0) == 0 || command.rfind("While", 0) == 0) continue;
+        script += "Try(" + command + ")\n";
+    }
+    script += "DebugPrint(\"done\")\n";
+    ScratchDirectory dir;
+    WriteBytes(dir.File("every.vla"), CompileToApplet(script, "every.vls", dir.path));
+    setenv("VL_ALLOCATION_CAP_MB", "64", 1);
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "every.txt", "every.vla"}, dir.path);
+    unsetenv("VL_ALLOCATION_CAP_MB");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::string printed = ReadFileText(dir.File("every.txt"));
+    EXPECT_EQ(printed.substr(printed.size() >= 5 ? printed.size() - 5 : 0), "done\n") << run.err;
+}
