@@ -26,7 +26,7 @@ TEST(ExtremeArguments, EveryGeometryCommandTakesTheEndsOfTheRange) {
 // Every registered command, called with none to four copies of each extreme value: each call may fail with its
 // error, none may overflow, crash or hang. Left out: the commands that wait for the user or for time, ask in a
 // requester, start programs, or end or redirect the script.
-TEST(ExtremeArguments, EveryCommandTakesTheEndsOfTheRange) {
+TEST(ExtremeArgumentsOfEveryCommand, NoneOverflowsCrashesOrHangs) {
     static const std::set<std::string> kLeftOut = {
         "BreakWhileMouseOn", "DebugOutput", "End",      "Error",         "Execute",        "ExitOnError",
         "FileRequest",       "InKeyStr",    "OpenURL",  "PathRequest",   "Run",            "RunRexxScript",
