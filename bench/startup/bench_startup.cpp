@@ -135,7 +135,9 @@ std::string XDisplay() {
         if (got <= 0) return std::string();
         static pid_t server = pid;
         std::atexit([] { kill(server, SIGTERM), waitpid(server, nullptr, 0); });
-        return ":" + std::string(number, size_t(got - (number[got - 1] == '\n')));
+        std::string name = ":";
+        name.append(number, size_t(got) - (number[got - 1] == '\n' ? 1 : 0));
+        return name;
     }();
     return display;
 }
