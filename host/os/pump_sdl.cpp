@@ -106,6 +106,7 @@ void HandleWindowEvent(const SDL_WindowEvent &e) {
             UserResizedDisplayHook(w->display, e.data1, e.data2);
         break;
     case SDL_WINDOWEVENT_ENTER: ApplyWindowPointer(w); break;
+    case SDL_WINDOWEVENT_EXPOSED: RepaintWindow(w); break;
     case SDL_WINDOWEVENT_FOCUS_GAINED:
         ApplyWindowPointer(w);
         ReportWindowActive(w, true);

@@ -4,8 +4,16 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <vector>
 
 struct HostWindow;
+
+// The window surface as last presented in whole, plus the rectangles written into it since and not shown yet.
+// While current, a change shown 1:1 goes straight into the surface and only its rectangles are presented.
+struct WindowSurfaceState {
+    bool current = false;
+    std::vector<SDL_Rect> pending;
+};
 
 struct WindowOs {
     SDL_Window *sdl = nullptr;
@@ -25,6 +33,7 @@ struct WindowOs {
     bool onScreen = false;
     bool showScaled = false;
     SDL_Rect scaledRect{};
+    WindowSurfaceState surface; // a desktop window's; the own screen keeps one for all its windows
 };
 
 // The window whose pointer was last put in force (SDL shows one pointer for the whole program).
@@ -37,6 +46,8 @@ void ReportWindowShown(HostWindow *window, bool shown);
 void ReportWindowActive(HostWindow *window, bool active);
 // A new streaming texture of the window's size after the window manager resized it.
 void ResizeWindowTexture(HostWindow *window);
+// Shows the window surface again where the window system lost it (a present may change only rectangles).
+void RepaintWindow(HostWindow *window);
 // The open window with that SDL id, or null; for the own screen's window, the display that has the keyboard
 // (the active one, else the front one).
 HostWindow *FindHostWindow(uint32_t id);

@@ -48,6 +48,7 @@ struct Screen {
     SDL_Window *sdl = nullptr;
     SDL_Renderer *renderer = nullptr;
     int users = 0;
+    WindowSurfaceState surface;
 };
 Screen screen;
 
@@ -102,6 +103,8 @@ void ComposeScreen() {
     if (!screen.renderer) return;
     DrawScreen();
     SDL_RenderPresent(screen.renderer);
+    screen.surface.current = true;
+    screen.surface.pending.clear();
 }
 
 // The screen's size: the own screen's, or the desktop's for a full-screen window without one.
@@ -166,6 +169,8 @@ bool MakeTexture(HostWindow *window) {
                                     std::max(1, window->width), std::max(1, window->height));
     os->textureWidth = window->width;
     os->textureHeight = window->height;
+    os->surface.current = false;
+    if (os->onScreen) screen.surface.current = false;
     return os->texture != nullptr;
 }
 
@@ -261,6 +266,10 @@ void ReportCurrentGeometry(HostWindow *window) {
 void ResizeWindowTexture(HostWindow *window) {
     if (window->open && (window->width != window->os->textureWidth || window->height != window->os->textureHeight))
         MakeTexture(window);
+}
+
+void RepaintWindow(HostWindow *window) {
+    if (window && window->open && window->os) SDL_UpdateWindowSurface(window->os->sdl);
 }
 
 void ShutdownVideo() {
@@ -499,6 +508,58 @@ int EndIconify() {
     return 0;
 }
 
+namespace {
+
+WindowSurfaceState &SurfaceState(WindowOs *os) { return os->onScreen ? screen.surface : os->surface; }
+
+// The window surface a change of the window can be written into as it stands, with the window's place in it;
+// null unless the surface is current and the window shows there unscaled with nothing over it.
+SDL_Surface *DirectSurface(HostWindow *window, int *ox, int *oy) {
+    WindowOs *os = window->os;
+    if (!SurfaceState(os).current || os->showScaled) return nullptr;
+    SDL_Surface *s = SDL_GetWindowSurface(os->sdl);
+    if (!s || !s->pixels || SDL_MUSTLOCK(s)) return nullptr;
+    if (os->onScreen) {
+        int32_t width, height;
+        ScreenSize(&width, &height);
+        const std::vector<HostWindow *> windows = ScreenWindows();
+        if (s->w != width || s->h != height || windows.empty() || windows.back() != window) return nullptr;
+        *ox = window->x, *oy = window->y;
+    } else {
+        if (s->w != os->textureWidth || s->h != os->textureHeight) return nullptr;
+        *ox = *oy = 0;
+    }
+    return s;
+}
+
+// Writes the rectangle into the window surface and notes it for the next present; false where that cannot be.
+bool WriteSurfaceRect(HostWindow *window, const HostBitmap *bitmap, int32_t sx, int32_t sy, SDL_Rect r) {
+    int ox = 0, oy = 0;
+    SDL_Surface *s = DirectSurface(window, &ox, &oy);
+    if (!s) return false;
+    SDL_Rect target{r.x + ox, r.y + oy, r.w, r.h};
+    const SDL_Rect all{0, 0, s->w, s->h};
+    SDL_Rect clipped;
+    if (!SDL_IntersectRect(&target, &all, &clipped)) return true;
+    sx += clipped.x - target.x, sy += clipped.y - target.y;
+    const auto *from = reinterpret_cast<const Uint8 *>(HostBitmapRow32(bitmap, sy) + sx);
+    const size_t stride = HostBitmapStride(bitmap);
+    auto *to = static_cast<Uint8 *>(s->pixels) + size_t(clipped.y) * size_t(s->pitch) +
+               size_t(clipped.x) * s->format->BytesPerPixel;
+    const SDL_PixelFormat *f = s->format;
+    if (f->BytesPerPixel == 4 && f->Rmask == 0xFF0000 && f->Gmask == 0xFF00 && f->Bmask == 0xFF) {
+        for (int row = 0; row < clipped.h; row++)
+            SDL_memcpy(to + size_t(row) * size_t(s->pitch), from + size_t(row) * stride, size_t(clipped.w) * 4);
+    } else if (SDL_ConvertPixels(clipped.w, clipped.h, SDL_PIXELFORMAT_ARGB8888, from, int(stride), f->format, to,
+                                 s->pitch) != 0) {
+        return false;
+    }
+    SurfaceState(window->os).pending.push_back(clipped);
+    return true;
+}
+
+} // namespace
+
 void UpdateWindowPixels(HostWindow *window, const HostBitmap *bitmap, int32_t sx, int32_t sy, int32_t x, int32_t y,
                         int32_t width, int32_t height) {
     if (!window || !window->open || !bitmap || bitmap->bytesPerPixel != 4) return;
@@ -513,12 +574,20 @@ void UpdateWindowPixels(HostWindow *window, const HostBitmap *bitmap, int32_t sx
     if (width <= 0 || height <= 0) return;
     SDL_Rect r{x, y, width, height};
     SDL_UpdateTexture(os->texture, &r, HostBitmapRow32(bitmap, sy) + sx, int(HostBitmapStride(bitmap)));
+    // The texture keeps the whole picture for full presents; the surface, where it can, gets the change at once.
+    if (!WriteSurfaceRect(window, bitmap, sx, sy, r)) SurfaceState(os).current = false;
     os->showScaled = false;
 }
 
 void PresentWindow(HostWindow *window) {
     if (!window || !window->open) return;
     WindowOs *os = window->os;
+    WindowSurfaceState &state = SurfaceState(os);
+    if (state.current && !state.pending.empty()) {
+        SDL_UpdateWindowSurfaceRects(os->sdl, state.pending.data(), int(state.pending.size()));
+        state.pending.clear();
+        return;
+    }
     if (os->onScreen) {
         ComposeScreen();
         return;
@@ -526,6 +595,8 @@ void PresentWindow(HostWindow *window) {
     SDL_RenderClear(os->renderer);
     SDL_RenderCopy(os->renderer, os->texture, nullptr, nullptr);
     SDL_RenderPresent(os->renderer);
+    state.current = true;
+    state.pending.clear();
 }
 
 void PresentWindowPixels(HostWindow *window, const HostBitmap *bitmap, int32_t sx, int32_t sy, int32_t x, int32_t y,
@@ -547,6 +618,7 @@ void PresentWindowScaled(HostWindow *window, const HostBitmap *bitmap, int32_t x
     }
     SDL_UpdateTexture(os->scaled, nullptr, bitmap->pixels, int(HostBitmapStride(bitmap)));
     SDL_Rect target{x, y, width, height};
+    os->surface.current = false;
     if (os->onScreen) {
         os->showScaled = true;
         os->scaledRect = target;
@@ -576,6 +648,7 @@ void FillDisplayRect(HostWindow *window, int32_t ox, int32_t oy, int32_t x, int3
         }
         SDL_UnlockTexture(os->texture);
     }
+    SurfaceState(os).current = false;
     os->showScaled = false;
     PresentWindow(window);
 }

@@ -2,6 +2,7 @@
 #include "host/input.h"
 #include "host/keys.h"
 #include "host/os/input_inject.h"
+#include "host/os/sdl_window_os.h"
 #include "host/blit.h"
 #include "host/screen.h"
 #include "host/tasks.h"
@@ -441,6 +442,52 @@ TEST_F(GfxWindow, SeveralUploadsShowAfterOnePresent) {
     EXPECT_EQ(shown[0], 0x0000FFu);
     EXPECT_EQ(shown[47 * 64 + 63], 0xFF0000u);
     EXPECT_EQ(shown[39 * 64 + 63], 0x0000FFu);
+    FreeHostBitmap(picture);
+}
+
+std::vector<uint32_t> SurfacePixels(SDL_Window *sdl) {
+    SDL_Surface *s = SDL_GetWindowSurface(sdl);
+    std::vector<uint32_t> out(size_t(s->w) * size_t(s->h));
+    SDL_ConvertPixels(s->w, s->h, s->format->format, s->pixels, s->pitch, SDL_PIXELFORMAT_ARGB8888, out.data(), s->w * 4);
+    for (uint32_t &p : out) p &= 0xFFFFFF;
+    return out;
+}
+
+// Partial presents write into the window surface; after a scaled present, or behind another display on the own
+// screen, the surface must still end as a whole redraw (which the readers do) leaves it.
+TEST_F(GfxWindow, PartialPresentsLeaveTheSurfaceAsAWholeRedraw) {
+    HostBitmap *picture = AllocHostBitmap(64, 48), *small = AllocHostBitmap(16, 12);
+    for (int y = 0; y < 48; y++)
+        for (int x = 0; x < 64; x++) HostBitmapRow32(picture, y)[x] = uint32_t(0x030000 * x + 0x000500 * y + 9);
+    RECTFILL(small, 0, 0, 16, 12, 0x00FF00);
+    std::vector<uint32_t> whole(64 * 48), screen(200 * 150), shown;
+    PresentWindowPixels(window, picture, 0, 0, 0, 0, 64, 48);
+    PresentWindowScaled(window, small, 0, 0, 64, 48);
+    PresentWindowPixels(window, picture, 0, 0, 0, 0, 8, 8);
+    shown = SurfacePixels(window->os->sdl);
+    ASSERT_EQ(ReadWindowPixels(window, whole.data()), 0);
+    EXPECT_EQ(shown, whole);
+    ASSERT_EQ(OpenOwnScreen(200, 150, 32, 0), 0);
+    HostWindow *back = nullptr, *front = nullptr;
+    ASSERT_EQ(AllocHostWindow(display, &back), 0);
+    ASSERT_EQ(AllocHostWindow(display, &front), 0);
+    back->x = 10, back->y = 20, front->x = 40, front->y = 30;
+    back->width = front->width = 64, back->height = front->height = 48;
+    ASSERT_EQ(OpenDisplayWindow(back, 1, nullptr, nullptr), 0);
+    ASSERT_EQ(OpenDisplayWindow(front, 1, nullptr, nullptr), 0);
+    int32_t w = 0, h = 0;
+    for (HostWindow *target : {front, back, front}) {
+        PresentWindowPixels(target, picture, 0, 0, 0, 0, 64, 48);
+        PresentWindowPixels(target, small, 0, 0, 20, 10, 16, 12);
+        shown = SurfacePixels(front->os->sdl);
+        ASSERT_EQ(ReadScreenPixels(screen.data(), &w, &h), 0);
+        EXPECT_EQ(shown, screen);
+    }
+    EXPECT_EQ(screen[size_t(40) * 200 + 60], 0x00FF00u);
+    FreeHostWindow(front);
+    FreeHostWindow(back);
+    CloseOwnScreen();
+    FreeHostBitmap(small);
     FreeHostBitmap(picture);
 }
 
