@@ -554,7 +554,14 @@ bool WriteSurfaceRect(HostWindow *window, const HostBitmap *bitmap, int32_t sx, 
                                  s->pitch) != 0) {
         return false;
     }
-    SurfaceState(window->os).pending.push_back(clipped);
+    // Past a few hundred rectangles one box around them presents faster, and uploads without presents stay bounded.
+    std::vector<SDL_Rect> &pending = SurfaceState(window->os).pending;
+    pending.push_back(clipped);
+    if (pending.size() > 256) {
+        SDL_Rect box = pending[0];
+        for (const SDL_Rect &p : pending) SDL_UnionRect(&box, &p, &box);
+        pending.assign(1, box);
+    }
     return true;
 }
 
