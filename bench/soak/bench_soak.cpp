@@ -48,6 +48,7 @@ int BenchReport() {
     std::string script = source.str();
     script.replace(script.find("@ROUNDS@"), 8, std::to_string(rounds));
     script.replace(script.find("@GIF@"), 5, VL_SOAK_GIF);
+    script.replace(script.find("@MODULE@"), 8, VL_SOAK_MODULE);
     std::ofstream(dir / "soak.vls") << script;
     const std::string compile =
         std::string(VL_COMPILER) + " -o '" + (dir / "soak.vla").string() + "' '" + (dir / "soak.vls").string() + "'";

@@ -183,6 +183,7 @@ TEST(TransitionsInPlayer, SoakLoopRoundsLeaveNothingBehind) {
     std::string script = ReadFileText(std::string(VL_SOURCE_DIR) + "/bench/soak/soak.vls");
     script.replace(script.find("@ROUNDS@"), 8, "2");
     script.replace(script.find("@GIF@"), 5, std::string(VL_SOURCE_DIR) + "/tests/data/media/dispose.gif");
+    script.replace(script.find("@MODULE@"), 8, std::string(VL_SOURCE_DIR) + "/tests/data/media/effects.mod");
     script.replace(script.find("r % 100 == 0"), 12, "True");
     WriteBytes(dir.File("soak.vla"), CompileToApplet(script, "soak.vls", dir.path));
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "soak.vla"}, dir.path);
