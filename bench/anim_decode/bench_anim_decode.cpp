@@ -67,13 +67,13 @@ Bytes Noisy(int width, int height, int k) {
 
 struct GifFile {
     const char *name;
-    GifSpec spec;
+    GifLayout layout;
     Bytes bytes;
 };
 std::vector<GifFile> gifFiles;
 
 void MakeGifs() {
-    GifSpec sprite; // a full first frame, then a moving 256 x 192 sprite with holes, some frames disposed to the background
+    GifLayout sprite; // a full first frame, then a moving 256 x 192 sprite with holes, some frames disposed to the background
     sprite.width = kWidth, sprite.height = kHeight, sprite.palette = Palette(256, 0);
     GifFrameSpec first;
     first.width = kWidth, first.height = kHeight, first.delay = 4, first.indexes = SoftShapes(kWidth, kHeight, 0);
@@ -88,7 +88,7 @@ void MakeGifs() {
     }
     gifFiles.push_back({"sprite 1024x768x60", sprite, {}});
 
-    GifSpec video; // every frame full and opaque
+    GifLayout video; // every frame full and opaque
     video.width = 320, video.height = 240, video.palette = Palette(256, 9);
     for (int k = 0; k < 30; k++) {
         GifFrameSpec f;
@@ -97,7 +97,7 @@ void MakeGifs() {
     }
     gifFiles.push_back({"video 320x240x30", video, {}});
 
-    GifSpec icons; // many small frames with local palettes, restored to the frame before (disposal 3)
+    GifLayout icons; // many small frames with local palettes, restored to the frame before (disposal 3)
     icons.width = icons.height = 64, icons.palette = Palette(16, 3);
     GifFrameSpec back;
     back.width = back.height = 64, back.indexes = SoftShapes(64, 64, 1);
@@ -113,7 +113,7 @@ void MakeGifs() {
     }
     gifFiles.push_back({"icons 64x64x200", icons, {}});
 
-    GifSpec interlaced; // large interlaced full frames
+    GifLayout interlaced; // large interlaced full frames
     interlaced.width = 800, interlaced.height = 600, interlaced.palette = Palette(128, 5);
     for (int k = 0; k < 8; k++) {
         GifFrameSpec f;
@@ -124,7 +124,7 @@ void MakeGifs() {
     }
     gifFiles.push_back({"interlaced 800x600x8", interlaced, {}});
 
-    for (GifFile &g : gifFiles) g.bytes = WriteTestGif(g.spec);
+    for (GifFile &g : gifFiles) g.bytes = WriteTestGif(g.layout);
 }
 
 // Every frame of a file through our reader, handed to take.
@@ -233,7 +233,7 @@ bool CheckGifs() {
             return [&into](const uint32_t *p, size_t n) { into.emplace_back(p, p + n); };
         };
         if (!OursFrames(g.bytes, keep(ours)) || !GiflibFrames(g.bytes, keep(theirs)) || ours != theirs ||
-            ours.size() != g.spec.frames.size()) {
+            ours.size() != g.layout.frames.size()) {
             std::printf("%s: the two sides' frames differ\n", g.name);
             return false;
         }

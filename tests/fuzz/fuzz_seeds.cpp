@@ -392,7 +392,7 @@ void SoundSeeds(const fs::path &source) {
 void AnimSeeds(const fs::path &source) {
     for (const char *name : {"dispose.gif", "local.gif", "interlaced.gif", "one.gif"})
         Write("gif_anim", name, ReadFile(source / "tests/data/media" / name));
-    GifSpec gif;
+    GifLayout gif;
     gif.width = 12, gif.height = 8, gif.palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
     GifFrameSpec full, part;
     full.width = 12, full.height = 8, full.indexes.assign(96, 1), full.interlaced = true;

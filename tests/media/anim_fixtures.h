@@ -30,7 +30,7 @@ struct GifFrameSpec {
     bool control = true; // a graphic control extension before the image
     Bytes trailing;      // extra data sub-blocks after the image data (skipped by their lengths)
 };
-struct GifSpec {
+struct GifLayout {
     int width = 0, height = 0;
     std::vector<uint32_t> palette; // a power of two of 2..256 entries
     int background = 0;
@@ -93,7 +93,7 @@ inline void PutSubBlocks(Bytes &b, const Bytes &data) {
     }
 }
 
-inline Bytes WriteTestGif(const GifSpec &desc) {
+inline Bytes WriteTestGif(const GifLayout &desc) {
     Bytes b;
     PutText(b, desc.signature.c_str());
     PutLe16(b, uint32_t(desc.width)), PutLe16(b, uint32_t(desc.height));

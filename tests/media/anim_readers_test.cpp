@@ -85,8 +85,8 @@ TEST(GifAnimation, FramesEqualImageMagicksCompositedFrames) {
 }
 
 // A 10 x 10 screen: an opaque first frame of colour 1, then frames whose cases say what they test.
-GifSpec SmallGif() {
-    GifSpec desc;
+GifLayout SmallGif() {
+    GifLayout desc;
     desc.width = desc.height = 10;
     desc.palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
     desc.background = 3;
@@ -98,7 +98,7 @@ GifSpec SmallGif() {
 }
 
 TEST(GifAnimation, DisposalTrailingBytesAndDeferredClear) {
-    GifSpec desc = SmallGif();
+    GifLayout desc = SmallGif();
     GifFrameSpec square; // a 4 x 4 square of colour 2 with a transparent hole, cleared to that colour afterwards
     square.left = square.top = 2, square.width = square.height = 4;
     square.indexes.assign(16, 2);
@@ -128,7 +128,7 @@ TEST(GifAnimation, DisposalTrailingBytesAndDeferredClear) {
         CloseGifFile(gif.reader);
     }
     // A large noisy frame fills the code table: without clear codes it is a deferred clear and still decodes.
-    GifSpec big = SmallGif();
+    GifLayout big = SmallGif();
     big.width = big.height = big.frames[0].width = big.frames[0].height = 128;
     std::mt19937 random(7);
     big.frames[0].indexes.resize(128 * 128);
@@ -143,7 +143,7 @@ TEST(GifAnimation, DisposalTrailingBytesAndDeferredClear) {
 }
 
 TEST(GifAnimation, RefusesFilesWithoutImagesOrWithBrokenData) {
-    GifSpec desc = SmallGif();
+    GifLayout desc = SmallGif();
     desc.signature = "GIF87x";
     auto odd = OpenGif(WriteTestGif(desc));
     EXPECT_NE(odd.reader, nullptr); // only five signature bytes count
