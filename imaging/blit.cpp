@@ -53,8 +53,49 @@ void BlendRowAlpha32(uint8_t *dst, const uint8_t *src, const uint8_t *alpha, int
     }
 }
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+// Eight pixels at a time where the CPU has AVX2 (most text and cursor blends are wide rows): the same rule as
+// BlendFour, so the pixels do not depend on the machine.
+__attribute__((target("avx2"))) static int BlendPixelRowAlpha32Avx2(uint8_t *dst, uint32_t pixel,
+                                                                     const uint8_t *alpha, int width) {
+    const __m256i zero = _mm256_setzero_si256(), k256 = _mm256_set1_epi16(256), opaque = _mm256_set1_epi8(char(0xFF));
+    const __m256i s = _mm256_set1_epi32(int(pixel));
+    const __m256i sl = _mm256_unpacklo_epi8(s, zero), sh = _mm256_unpackhi_epi8(s, zero);
+    // Each lane repeats its four alpha bytes over their pixels' four bytes.
+    const __m256i spread = _mm256_setr_epi8(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 6,
+                                            6, 6, 6, 7, 7, 7, 7);
+    int i = 0;
+    for (; i + 8 <= width; i += 8) {
+        uint64_t a8;
+        std::memcpy(&a8, alpha + i, 8);
+        if (a8 == 0) continue;
+        __m256i *d8 = reinterpret_cast<__m256i *>(dst + size_t(i) * 4);
+        if (a8 == ~uint64_t(0)) {
+            _mm256_storeu_si256(d8, s);
+            continue;
+        }
+        const __m256i a = _mm256_shuffle_epi8(_mm256_set1_epi64x(int64_t(a8)), spread);
+        const __m256i d = _mm256_loadu_si256(d8);
+        const __m256i al = _mm256_unpacklo_epi8(a, zero), ah = _mm256_unpackhi_epi8(a, zero);
+        const __m256i lo = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(d, zero), _mm256_sub_epi16(k256, al)),
+                                            _mm256_mullo_epi16(sl, al));
+        const __m256i hi = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero), _mm256_sub_epi16(k256, ah)),
+                                            _mm256_mullo_epi16(sh, ah));
+        const __m256i r = _mm256_packus_epi16(_mm256_srli_epi16(lo, 8), _mm256_srli_epi16(hi, 8));
+        _mm256_storeu_si256(d8, _mm256_blendv_epi8(r, s, _mm256_cmpeq_epi8(a, opaque)));
+    }
+    return i;
+}
+
+static const bool HasAvx2 = __builtin_cpu_supports("avx2");
+#endif
+
 void BlendPixelRowAlpha32(uint8_t *dst, uint32_t pixel, const uint8_t *alpha, int width) {
     int i = 0;
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (HasAvx2) i = BlendPixelRowAlpha32Avx2(dst, pixel, alpha, width);
+#endif
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
     const __m128i opaque = _mm_set1_epi8(char(0xFF));
