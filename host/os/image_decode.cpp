@@ -1,11 +1,11 @@
 #include "host/os/image_decode.h"
 
 #include "host/bitmap.h"
+#include "host/os/lazy_library.h"
 #include "host/virtual_file.h"
 
 #include <SDL.h>
 #include <SDL_image.h>
-#include <dlfcn.h>
 
 #include <cstdio>
 #include <mutex>
@@ -22,33 +22,11 @@ constexpr char kImageLibrary[] = "libSDL2_image-2.0.so.0";
     X(IMG_LoadPCX_RW) X(IMG_LoadBMP_RW) X(IMG_LoadJPG_RW) X(IMG_LoadPNG_RW) X(IMG_LoadPNM_RW) X(IMG_LoadTIF_RW)  \
     X(IMG_LoadWEBP_RW) X(IMG_LoadQOI_RW)
 
-struct ImageFunctions {
-#define X(function) decltype(&::function) function = nullptr;
-    VL_IMAGE_FUNCTIONS(X)
-#undef X
-};
+VL_LAZY_LIBRARY_TABLE(ImageFunctions, VL_IMAGE_FUNCTIONS);
 
-// The table, loaded once; null when the library or a function is missing (said once on stderr).
+// The table, loaded once; null when the library or a function is missing.
 const ImageFunctions *ImageLibrary() {
-    static ImageFunctions table;
-    static bool loaded = false;
-    static std::once_flag once;
-    std::call_once(once, [] {
-        void *library = dlopen(kImageLibrary, RTLD_NOW | RTLD_LOCAL);
-        if (!library) {
-            std::fprintf(stderr, "Pictures other than GIF and IFF cannot be read: %s\n", dlerror());
-            return;
-        }
-        bool complete = true;
-#define X(function)                                                                                            \
-    table.function = reinterpret_cast<decltype(&::function)>(dlsym(library, #function));                      \
-    complete = complete && table.function;
-        VL_IMAGE_FUNCTIONS(X)
-#undef X
-        if (!complete) std::fprintf(stderr, "Pictures other than GIF and IFF cannot be read: %s lacks a function\n", kImageLibrary);
-        loaded = complete;
-    });
-    return loaded ? &table : nullptr;
+    return LoadLazyLibrary<ImageFunctions>({kImageLibrary}, "Pictures other than GIF and IFF cannot be read");
 }
 
 // SDL2_image sizes surfaces from headers it never checks against the data (a damaged GIF's later frame may claim

@@ -3,13 +3,13 @@
 // never reads the screen never loads them.
 #include "host/os/screen_grab.h"
 
+#include "host/os/lazy_library.h"
 #include "host/screen.h"
 #include "runtime/app/errors.h"
 
 #include <SDL.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XShm.h>
-#include <dlfcn.h>
 #include <sys/shm.h>
 
 #include <algorithm>
@@ -22,59 +22,18 @@ namespace {
 
 ScreenGrabBackend grabBackend = nullptr;
 
-struct X11Api {
-    bool loaded = false;
-    decltype(&XOpenDisplay) openDisplay = nullptr;
-    decltype(&XCloseDisplay) closeDisplay = nullptr;
-    decltype(&XDefaultRootWindow) defaultRoot = nullptr;
-    decltype(&XGetWindowAttributes) windowAttributes = nullptr;
-    decltype(&XGetImage) getImage = nullptr;
-    decltype(&XSetErrorHandler) setErrorHandler = nullptr;
-    decltype(&XSync) sync = nullptr;
-};
+#define VL_X11_FUNCTIONS(X)                                                                                    \
+    X(XOpenDisplay) X(XCloseDisplay) X(XDefaultRootWindow) X(XGetWindowAttributes) X(XGetImage)                \
+    X(XSetErrorHandler) X(XSync)
+VL_LAZY_LIBRARY_TABLE(X11Api, VL_X11_FUNCTIONS);
 
 // The MIT-SHM extension: the server writes the pixels into memory shared with us instead of sending them.
-struct ShmApi {
-    bool loaded = false;
-    decltype(&XShmQueryExtension) query = nullptr;
-    decltype(&XShmCreateImage) createImage = nullptr;
-    decltype(&XShmAttach) attach = nullptr;
-    decltype(&XShmDetach) detach = nullptr;
-    decltype(&XShmGetImage) getImage = nullptr;
-};
+#define VL_SHM_FUNCTIONS(X) X(XShmQueryExtension) X(XShmCreateImage) X(XShmAttach) X(XShmDetach) X(XShmGetImage)
+VL_LAZY_LIBRARY_TABLE(ShmApi, VL_SHM_FUNCTIONS);
 
-template <typename F> bool Bind(void *lib, const char *name, F *out) {
-    *out = reinterpret_cast<F>(dlsym(lib, name));
-    return *out != nullptr;
-}
-
-const X11Api *LoadX11() {
-    static X11Api api;
-    static bool tried = false;
-    if (tried) return api.loaded ? &api : nullptr;
-    tried = true;
-    void *lib = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
-    if (!lib) return nullptr;
-    api.loaded =
-        Bind(lib, "XOpenDisplay", &api.openDisplay) && Bind(lib, "XCloseDisplay", &api.closeDisplay) &&
-        Bind(lib, "XDefaultRootWindow", &api.defaultRoot) &&
-        Bind(lib, "XGetWindowAttributes", &api.windowAttributes) && Bind(lib, "XGetImage", &api.getImage) &&
-        Bind(lib, "XSetErrorHandler", &api.setErrorHandler) && Bind(lib, "XSync", &api.sync);
-    return api.loaded ? &api : nullptr;
-}
-
-const ShmApi *LoadShm() {
-    static ShmApi api;
-    static bool tried = false;
-    if (tried) return api.loaded ? &api : nullptr;
-    tried = true;
-    void *lib = dlopen("libXext.so.6", RTLD_NOW | RTLD_LOCAL);
-    if (!lib) return nullptr;
-    api.loaded = Bind(lib, "XShmQueryExtension", &api.query) &&
-                 Bind(lib, "XShmCreateImage", &api.createImage) && Bind(lib, "XShmAttach", &api.attach) &&
-                 Bind(lib, "XShmDetach", &api.detach) && Bind(lib, "XShmGetImage", &api.getImage);
-    return api.loaded ? &api : nullptr;
-}
+// Without an X server library the grab fails with its own error (or the portal is used): nothing is said here.
+const X11Api *LoadX11() { return LoadLazyLibrary<X11Api>({"libX11.so.6"}, nullptr); }
+const ShmApi *LoadShm() { return LoadLazyLibrary<ShmApi>({"libXext.so.6"}, nullptr); }
 
 // Xlib's default handler ends the process; a failed request here only fails the grab.
 int xRequestFailed = 0;
@@ -116,12 +75,12 @@ void CopyImage(XImage *image, HostBitmap *into, int32_t toX, int32_t toY) {
 
 // Runs requests with the error handler that notes failures; true when none failed.
 template <typename F> bool Checked(const X11Api *x11, Display *display, F requests) {
-    x11->sync(display, False);
+    x11->XSync(display, False);
     xRequestFailed = 0;
-    auto previous = x11->setErrorHandler(NoteXError);
+    auto previous = x11->XSetErrorHandler(NoteXError);
     requests();
-    x11->sync(display, False);
-    x11->setErrorHandler(previous);
+    x11->XSync(display, False);
+    x11->XSetErrorHandler(previous);
     return !xRequestFailed;
 }
 
@@ -130,9 +89,9 @@ template <typename F> bool Checked(const X11Api *x11, Display *display, F reques
 bool ReadRootShared(const X11Api *x11, Display *display, Window root, const XWindowAttributes &attributes,
                     int32_t x, int32_t y, int32_t width, int32_t height, HostBitmap *into) {
     const ShmApi *shm = LoadShm();
-    if (!shm || !shm->query(display)) return false;
+    if (!shm || !shm->XShmQueryExtension(display)) return false;
     XShmSegmentInfo segment{};
-    XImage *image = shm->createImage(display, attributes.visual, unsigned(attributes.depth), ZPixmap, nullptr,
+    XImage *image = shm->XShmCreateImage(display, attributes.visual, unsigned(attributes.depth), ZPixmap, nullptr,
                                      &segment, unsigned(width), unsigned(height));
     if (!image) return false;
     bool read = false;
@@ -142,11 +101,11 @@ bool ReadRootShared(const X11Api *x11, Display *display, Window root, const XWin
         segment.shmaddr = image->data = static_cast<char *>(shmat(segment.shmid, nullptr, 0));
         if (segment.shmaddr != reinterpret_cast<char *>(-1)) {
             segment.readOnly = False;
-            if (Checked(x11, display, [&] { shm->attach(display, &segment); })) {
-                read = Checked(x11, display, [&] { shm->getImage(display, root, image, x, y, AllPlanes); }) &&
+            if (Checked(x11, display, [&] { shm->XShmAttach(display, &segment); })) {
+                read = Checked(x11, display, [&] { shm->XShmGetImage(display, root, image, x, y, AllPlanes); }) &&
                        image->red_mask && image->green_mask && image->blue_mask;
                 if (read) CopyImage(image, into, 0, 0);
-                Checked(x11, display, [&] { shm->detach(display, &segment); });
+                Checked(x11, display, [&] { shm->XShmDetach(display, &segment); });
             }
             shmdt(segment.shmaddr);
         }
@@ -172,15 +131,15 @@ bool IsSet(const char *name) {
 int GrabX11Screen(int32_t x, int32_t y, HostBitmap *into) {
     const X11Api *x11 = LoadX11();
     if (!x11) return Unreadable("libX11 cannot be loaded");
-    Display *display = x11->openDisplay(nullptr);
+    Display *display = x11->XOpenDisplay(nullptr);
     if (!display) {
         const char *name = std::getenv("DISPLAY");
         return Unreadable(std::string("the X11 display ") + (name ? name : "") + " cannot be opened");
     }
-    const Window root = x11->defaultRoot(display);
+    const Window root = x11->XDefaultRootWindow(display);
     XWindowAttributes attributes{};
     int result = 0;
-    if (!x11->windowAttributes(display, root, &attributes)) {
+    if (!x11->XGetWindowAttributes(display, root, &attributes)) {
         result = Unreadable("the X11 root window cannot be examined");
     } else {
         // Outside the root window there are no pixels: that part stays black.
@@ -191,7 +150,7 @@ int GrabX11Screen(int32_t x, int32_t y, HostBitmap *into) {
             XImage *image = nullptr;
             const bool sent = Checked(x11, display, [&] {
                 image =
-                    x11->getImage(display, root, x, y, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
+                    x11->XGetImage(display, root, x, y, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
             });
             if (!image || !sent) {
                 result = Unreadable("the X11 server refused to give the root window's pixels");
@@ -203,7 +162,7 @@ int GrabX11Screen(int32_t x, int32_t y, HostBitmap *into) {
             if (image) image->f.destroy_image(image);
         }
     }
-    x11->closeDisplay(display);
+    x11->XCloseDisplay(display);
     return result;
 }
 

@@ -4,11 +4,11 @@
 #include "host/os/screen_grab.h"
 
 #include "host/memory.h"
+#include "host/os/lazy_library.h"
 #include "host/picture.h"
 #include "runtime/app/errors.h"
 
 #if VL_HAVE_GIO
-#include <dlfcn.h>
 #include <gio/gio.h>
 #include <unistd.h>
 
@@ -17,67 +17,17 @@
 
 namespace {
 
-struct GioApi {
-    bool loaded = false;
-    decltype(&g_bus_get_sync) busGetSync = nullptr;
-    decltype(&g_dbus_connection_get_unique_name) uniqueName = nullptr;
-    decltype(&g_dbus_connection_signal_subscribe) subscribe = nullptr;
-    decltype(&g_dbus_connection_signal_unsubscribe) unsubscribe = nullptr;
-    decltype(&g_dbus_connection_call_sync) callSync = nullptr;
-    decltype(&g_variant_new_parsed) newParsed = nullptr;
-    decltype(&g_variant_get) get = nullptr;
-    decltype(&g_variant_lookup) lookup = nullptr;
-    decltype(&g_variant_unref) variantUnref = nullptr;
-    decltype(&g_object_unref) objectUnref = nullptr;
-    decltype(&g_error_free) errorFree = nullptr;
-    decltype(&g_main_context_new) contextNew = nullptr;
-    decltype(&g_main_context_push_thread_default) contextPush = nullptr;
-    decltype(&g_main_context_pop_thread_default) contextPop = nullptr;
-    decltype(&g_main_context_iteration) contextIteration = nullptr;
-    decltype(&g_main_context_unref) contextUnref = nullptr;
-    decltype(&g_timeout_source_new_seconds) timeoutSource = nullptr;
-    decltype(&g_source_set_callback) sourceCallback = nullptr;
-    decltype(&g_source_attach) sourceAttach = nullptr;
-    decltype(&g_source_destroy) sourceDestroy = nullptr;
-    decltype(&g_source_unref) sourceUnref = nullptr;
-    decltype(&g_filename_from_uri) filenameFromUri = nullptr;
-    decltype(&g_free) free = nullptr;
-};
+#define VL_GIO_FUNCTIONS(X)                                                                                    \
+    X(g_bus_get_sync) X(g_dbus_connection_get_unique_name) X(g_dbus_connection_signal_subscribe)               \
+    X(g_dbus_connection_signal_unsubscribe) X(g_dbus_connection_call_sync) X(g_variant_new_parsed)             \
+    X(g_variant_get) X(g_variant_lookup) X(g_variant_unref) X(g_object_unref) X(g_error_free)                  \
+    X(g_main_context_new) X(g_main_context_push_thread_default) X(g_main_context_pop_thread_default)           \
+    X(g_main_context_iteration) X(g_main_context_unref) X(g_timeout_source_new_seconds) X(g_source_set_callback) \
+    X(g_source_attach) X(g_source_destroy) X(g_source_unref) X(g_filename_from_uri) X(g_free)
+VL_LAZY_LIBRARY_TABLE(GioApi, VL_GIO_FUNCTIONS);
 
-template <typename F> bool Bind(void *lib, const char *name, F *out) {
-    *out = reinterpret_cast<F>(dlsym(lib, name));
-    return *out != nullptr;
-}
-
-const GioApi *LoadGio() {
-    static GioApi api;
-    static bool tried = false;
-    if (tried) return api.loaded ? &api : nullptr;
-    tried = true;
-    void *lib = dlopen("libgio-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
-    if (!lib) return nullptr;
-    GioApi &a = api;
-    a.loaded = Bind(lib, "g_bus_get_sync", &a.busGetSync) &&
-               Bind(lib, "g_dbus_connection_get_unique_name", &a.uniqueName) &&
-               Bind(lib, "g_dbus_connection_signal_subscribe", &a.subscribe) &&
-               Bind(lib, "g_dbus_connection_signal_unsubscribe", &a.unsubscribe) &&
-               Bind(lib, "g_dbus_connection_call_sync", &a.callSync) &&
-               Bind(lib, "g_variant_new_parsed", &a.newParsed) && Bind(lib, "g_variant_get", &a.get) &&
-               Bind(lib, "g_variant_lookup", &a.lookup) && Bind(lib, "g_variant_unref", &a.variantUnref) &&
-               Bind(lib, "g_object_unref", &a.objectUnref) && Bind(lib, "g_error_free", &a.errorFree) &&
-               Bind(lib, "g_main_context_new", &a.contextNew) &&
-               Bind(lib, "g_main_context_push_thread_default", &a.contextPush) &&
-               Bind(lib, "g_main_context_pop_thread_default", &a.contextPop) &&
-               Bind(lib, "g_main_context_iteration", &a.contextIteration) &&
-               Bind(lib, "g_main_context_unref", &a.contextUnref) &&
-               Bind(lib, "g_timeout_source_new_seconds", &a.timeoutSource) &&
-               Bind(lib, "g_source_set_callback", &a.sourceCallback) &&
-               Bind(lib, "g_source_attach", &a.sourceAttach) &&
-               Bind(lib, "g_source_destroy", &a.sourceDestroy) &&
-               Bind(lib, "g_source_unref", &a.sourceUnref) &&
-               Bind(lib, "g_filename_from_uri", &a.filenameFromUri) && Bind(lib, "g_free", &a.free);
-    return a.loaded ? &a : nullptr;
-}
+// Without GIO there is no portal to ask: the grab says it is unavailable.
+const GioApi *LoadGio() { return LoadLazyLibrary<GioApi>({"libgio-2.0.so.0"}, nullptr); }
 
 // The portal may ask the user first; an unanswered request gives up after this long.
 constexpr guint kAnswerSeconds = 120;
@@ -95,15 +45,15 @@ void OnResponse(GDBusConnection *, const gchar *, const gchar *, const gchar *, 
     auto *reply = static_cast<Reply *>(data);
     const GioApi &g = *reply->gio;
     GVariant *results = nullptr;
-    g.get(parameters, "(u@a{sv})", &reply->response, &results);
+    g.g_variant_get(parameters, "(u@a{sv})", &reply->response, &results);
     const gchar *uri = nullptr;
-    if (reply->response == 0 && results && g.lookup(results, "uri", "&s", &uri)) {
-        if (gchar *path = g.filenameFromUri(uri, nullptr, nullptr)) {
+    if (reply->response == 0 && results && g.g_variant_lookup(results, "uri", "&s", &uri)) {
+        if (gchar *path = g.g_filename_from_uri(uri, nullptr, nullptr)) {
             reply->path = path;
-            g.free(path);
+            g.g_free(path);
         }
     }
-    if (results) g.variantUnref(results);
+    if (results) g.g_variant_unref(results);
     reply->done = true;
 }
 
@@ -147,25 +97,25 @@ int GrabPortalScreen(int32_t x, int32_t y, HostBitmap *into) {
     const GioApi *gio = LoadGio();
     if (!gio) return kGrabUnavailable;
     const GioApi &g = *gio;
-    GDBusConnection *bus = g.busGetSync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    GDBusConnection *bus = g.g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
     if (!bus) return kGrabUnavailable;
     static int requests = 0;
     const std::string token = "vistaloom" + std::to_string(getpid()) + "_" + std::to_string(++requests);
-    std::string handle = RequestPath(g.uniqueName(bus), token);
+    std::string handle = RequestPath(g.g_dbus_connection_get_unique_name(bus), token);
 
-    GMainContext *context = g.contextNew();
-    g.contextPush(context);
+    GMainContext *context = g.g_main_context_new();
+    g.g_main_context_push_thread_default(context);
     Reply reply;
     reply.gio = gio;
     auto listen = [&](const std::string &path) {
-        return g.subscribe(bus, "org.freedesktop.portal.Desktop", "org.freedesktop.portal.Request",
+        return g.g_dbus_connection_signal_subscribe(bus, "org.freedesktop.portal.Desktop", "org.freedesktop.portal.Request",
                            "Response", path.c_str(), nullptr, G_DBUS_SIGNAL_FLAGS_NONE, OnResponse, &reply,
                            nullptr);
     };
     guint subscription = listen(handle);
     GVariant *parameters =
-        g.newParsed("(%s, {'handle_token': <%s>, 'interactive': <false>})", "", token.c_str());
-    GVariant *answer = g.callSync(bus, "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
+        g.g_variant_new_parsed("(%s, {'handle_token': <%s>, 'interactive': <false>})", "", token.c_str());
+    GVariant *answer = g.g_dbus_connection_call_sync(bus, "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
                                   "org.freedesktop.portal.Screenshot", "Screenshot", parameters,
                                   reinterpret_cast<const GVariantType *>("(o)"), G_DBUS_CALL_FLAGS_NONE, -1,
                                   nullptr, nullptr);
@@ -174,21 +124,21 @@ int GrabPortalScreen(int32_t x, int32_t y, HostBitmap *into) {
         result = kGrabUnavailable; // no portal, or one without the Screenshot interface
     } else {
         const gchar *path = nullptr;
-        g.get(answer, "(&o)", &path);
+        g.g_variant_get(answer, "(&o)", &path);
         if (path && handle != path) {
             // An older portal names its request object its own way.
-            g.unsubscribe(bus, subscription);
+            g.g_dbus_connection_signal_unsubscribe(bus, subscription);
             handle = path;
             subscription = listen(handle);
         }
-        g.variantUnref(answer);
-        GSource *timeout = g.timeoutSource(kAnswerSeconds);
-        g.sourceCallback(timeout, OnTimeout, &reply, nullptr);
-        g.sourceAttach(timeout, context);
+        g.g_variant_unref(answer);
+        GSource *timeout = g.g_timeout_source_new_seconds(kAnswerSeconds);
+        g.g_source_set_callback(timeout, OnTimeout, &reply, nullptr);
+        g.g_source_attach(timeout, context);
         while (!reply.done && !reply.timedOut)
-            g.contextIteration(context, TRUE);
-        g.sourceDestroy(timeout);
-        g.sourceUnref(timeout);
+            g.g_main_context_iteration(context, TRUE);
+        g.g_source_destroy(timeout);
+        g.g_source_unref(timeout);
         if (!reply.done)
             result = Unreadable("the desktop portal did not answer the screenshot request");
         else if (reply.response != 0)
@@ -198,10 +148,10 @@ int GrabPortalScreen(int32_t x, int32_t y, HostBitmap *into) {
         else
             result = ReadScreenshot(reply.path, x, y, into);
     }
-    g.unsubscribe(bus, subscription);
-    g.contextPop(context);
-    g.contextUnref(context);
-    g.objectUnref(bus);
+    g.g_dbus_connection_signal_unsubscribe(bus, subscription);
+    g.g_main_context_pop_thread_default(context);
+    g.g_main_context_unref(context);
+    g.g_object_unref(bus);
     return result;
 }
 

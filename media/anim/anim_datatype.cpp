@@ -13,8 +13,6 @@ extern "C" {
 }
 
 #include <cstdio>
-#include <dlfcn.h>
-#include <mutex>
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -22,6 +20,7 @@ extern "C" {
 #include <vector>
 
 #include "host/memory.h"
+#include "host/os/lazy_library.h"
 #include "host/picture_ilbm.h"
 #include "host/virtual_file.h"
 #include "media/anim/anim_file.h"
@@ -38,54 +37,27 @@ struct FrameEntry {
 };
 
 
-// Every FFmpeg function used, by library: X(library, function).
+// Every FFmpeg function used.
 #define VL_LIBAV_FUNCTIONS(X)                                                                                  \
-    X(Util, av_malloc) X(Util, av_free) X(Util, av_freep) X(Util, av_frame_alloc) X(Util, av_frame_free)       \
-    X(Util, av_frame_unref) X(Util, av_frame_get_buffer) X(Util, av_rescale_q)                                 \
-    X(Codec, avcodec_receive_frame) X(Codec, avcodec_send_packet) X(Codec, avcodec_alloc_context3)             \
-    X(Codec, avcodec_parameters_to_context) X(Codec, avcodec_open2) X(Codec, avcodec_flush_buffers)            \
-    X(Codec, avcodec_free_context) X(Codec, av_packet_alloc) X(Codec, av_packet_free) X(Codec, av_packet_unref) \
-    X(Format, av_read_frame) X(Format, avio_alloc_context) X(Format, avio_context_free)                         \
-    X(Format, avformat_alloc_context) X(Format, avformat_open_input) X(Format, avformat_find_stream_info)       \
-    X(Format, av_find_best_stream) X(Format, av_seek_frame) X(Format, avformat_seek_file)                      \
-    X(Format, avformat_close_input)                                                                            \
-    X(Scale, sws_getCachedContext) X(Scale, sws_scale) X(Scale, sws_freeContext)
+    X(av_malloc) X(av_free) X(av_freep) X(av_frame_alloc) X(av_frame_free) X(av_frame_unref)                   \
+    X(av_frame_get_buffer) X(av_rescale_q) X(avcodec_receive_frame) X(avcodec_send_packet)                     \
+    X(avcodec_alloc_context3) X(avcodec_parameters_to_context) X(avcodec_open2) X(avcodec_flush_buffers)      \
+    X(avcodec_free_context) X(av_packet_alloc) X(av_packet_free) X(av_packet_unref) X(av_read_frame)           \
+    X(avio_alloc_context) X(avio_context_free) X(avformat_alloc_context) X(avformat_open_input)                \
+    X(avformat_find_stream_info) X(av_find_best_stream) X(av_seek_frame) X(avformat_seek_file)                 \
+    X(avformat_close_input) X(sws_getCachedContext) X(sws_scale) X(sws_freeContext)
 
-#define VL_SONAME(name, major) "lib" #name ".so." VL_STRINGIFY(major)
-#define VL_STRINGIFY(x) VL_STRINGIFY2(x)
-#define VL_STRINGIFY2(x) #x
+VL_LAZY_LIBRARY_TABLE(LibavTable, VL_LIBAV_FUNCTIONS);
 
-struct LibavTable {
-#define X(library, function) decltype(&::function) function = nullptr;
-    VL_LIBAV_FUNCTIONS(X)
-#undef X
-};
+#define VL_SONAME(name, major) "lib" #name ".so." VL_LAZY_STRINGIFY(major)
 
-// The table, loaded once; null when a library or a function is missing (the reason is on stderr once).
+// The table, loaded once; null when a library or a function is missing.
 const LibavTable *Libav() {
-    static LibavTable table;
-    static bool loaded = false;
-    static std::once_flag once;
-    std::call_once(once, [] {
-        // In dependency order, each kept for the life of the process.
-        void *Util = dlopen(VL_SONAME(avutil, LIBAVUTIL_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL);
-        void *Codec = Util ? dlopen(VL_SONAME(avcodec, LIBAVCODEC_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL) : nullptr;
-        void *Format = Codec ? dlopen(VL_SONAME(avformat, LIBAVFORMAT_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL) : nullptr;
-        void *Scale = Format ? dlopen(VL_SONAME(swscale, LIBSWSCALE_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL) : nullptr;
-        if (!Scale) {
-            fprintf(stderr, "FFmpeg is not available for animations: %s\n", dlerror());
-            return;
-        }
-        bool complete = true;
-#define X(library, function)                                                                                   \
-    table.function = reinterpret_cast<decltype(&::function)>(dlsym(library, #function));                     \
-    complete = complete && table.function;
-        VL_LIBAV_FUNCTIONS(X)
-#undef X
-        if (!complete) fputs("FFmpeg is not available for animations: a function is missing\n", stderr);
-        loaded = complete;
-    });
-    return loaded ? &table : nullptr;
+    return LoadLazyLibrary<LibavTable>({VL_SONAME(avutil, LIBAVUTIL_VERSION_MAJOR),
+                                        VL_SONAME(avcodec, LIBAVCODEC_VERSION_MAJOR),
+                                        VL_SONAME(avformat, LIBAVFORMAT_VERSION_MAJOR),
+                                        VL_SONAME(swscale, LIBSWSCALE_VERSION_MAJOR)},
+                                       "FFmpeg is not available for animations");
 }
 
 } // namespace

@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <new>
 #include <string>
 
+#include "host/os/lazy_library.h"
 #include "host/virtual_file.h"
 #include "media/sound/sound_stream.h"
 #include "runtime/app/errors.h"
@@ -29,6 +29,31 @@ constexpr int kMpegErrorsInARow = 100;   // decode errors skipped before a read 
 constexpr uint64_t kMaxDecodedSampleBytes = uint64_t(256) << 20;
 constexpr sf_count_t kDecodeBlockFrames = 4096;
 
+// Both libraries (and the codec libraries behind libsndfile) are opened at the first sound that needs them, so
+// an applet without sounds does not map them. Without them such sounds count as unknown formats.
+#define VL_MPG123_FUNCTIONS(X)                                                                                 \
+    X(mpg123_close) X(mpg123_delete) X(mpg123_format) X(mpg123_format_none) X(mpg123_getformat) X(mpg123_info) \
+    X(mpg123_init) X(mpg123_length) X(mpg123_new) X(mpg123_open_handle) X(mpg123_param) X(mpg123_rates)        \
+    X(mpg123_read) X(mpg123_replace_reader_handle) X(mpg123_seek) X(mpg123_spf) X(mpg123_tell)
+VL_LAZY_LIBRARY_TABLE(MpegFunctions, VL_MPG123_FUNCTIONS);
+#define VL_SNDFILE_FUNCTIONS(X)                                                                                \
+    X(sf_close) X(sf_command) X(sf_open_virtual) X(sf_readf_short)
+VL_LAZY_LIBRARY_TABLE(SndfileFunctions, VL_SNDFILE_FUNCTIONS);
+
+// Loaded and initialised once; null when missing. Non-null once a decoder of its kind exists.
+const MpegFunctions *Mpeg() {
+    static const MpegFunctions *table = [] {
+        const MpegFunctions *loaded = LoadLazyLibrary<MpegFunctions>({"libmpg123.so.0"}, "libmpg123 is not available for MPEG music");
+        if (loaded && loaded->mpg123_init() != MPG123_OK) return static_cast<const MpegFunctions *>(nullptr);
+        return loaded;
+    }();
+    return table;
+}
+
+const SndfileFunctions *Sndfile() {
+    return LoadLazyLibrary<SndfileFunctions>({"libsndfile.so.1"}, "libsndfile is not available for samples");
+}
+
 // ---- libmpg123 ------------------------------------------------------------------------------------------------
 
 mpg123_ssize_t MpegRead(void *handle, void *buffer, size_t count) {
@@ -43,39 +68,35 @@ off_t MpegSeek(void *handle, off_t offset, int whence) {
     return off_t(SeekVirtualFile(file, 0, kSeekFromCurrent));
 }
 
-void InitMpegOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { mpg123_init(); });
-}
-
 int OpenMpegMusic(SoundDecoderHandle *h, SoundStream *stream) {
-    InitMpegOnce();
-    h->mpeg = mpg123_new(nullptr, nullptr);
+    const MpegFunctions *mpg = Mpeg();
+    if (!mpg) return kErrUnknownMusicFormat;
+    h->mpeg = mpg->mpg123_new(nullptr, nullptr);
     if (!h->mpeg) return kErrOutOfMemory;
-    mpg123_param(h->mpeg, MPG123_RESYNC_LIMIT, kMpegResyncLimit, 0);
-    mpg123_param(h->mpeg, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
-    mpg123_format_none(h->mpeg);
+    mpg->mpg123_param(h->mpeg, MPG123_RESYNC_LIMIT, kMpegResyncLimit, 0);
+    mpg->mpg123_param(h->mpeg, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+    mpg->mpg123_format_none(h->mpeg);
     const long *rates = nullptr;
     size_t rateCount = 0;
-    mpg123_rates(&rates, &rateCount);
-    for (size_t i = 0; i < rateCount; i++) mpg123_format(h->mpeg, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    mpg->mpg123_rates(&rates, &rateCount);
+    for (size_t i = 0; i < rateCount; i++) mpg->mpg123_format(h->mpeg, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
     long rate = 0;
     int channels = 0, encoding = 0;
     mpg123_frameinfo info{};
-    if (mpg123_replace_reader_handle(h->mpeg, MpegRead, MpegSeek, nullptr) != MPG123_OK ||
-        mpg123_open_handle(h->mpeg, h->file) != MPG123_OK ||
-        mpg123_getformat(h->mpeg, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 ||
-        (channels != 1 && channels != 2) || mpg123_info(h->mpeg, &info) != MPG123_OK)
+    if (mpg->mpg123_replace_reader_handle(h->mpeg, MpegRead, MpegSeek, nullptr) != MPG123_OK ||
+        mpg->mpg123_open_handle(h->mpeg, h->file) != MPG123_OK ||
+        mpg->mpg123_getformat(h->mpeg, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 ||
+        (channels != 1 && channels != 2) || mpg->mpg123_info(h->mpeg, &info) != MPG123_OK)
         return kErrUnknownMusicFormat;
     stream->frequency = uint32_t(rate);
     stream->channels = uint32_t(channels);
     stream->bits = 16;
     stream->frameBytes = stream->channels * 2;
     stream->blockBytes = stream->frameBytes;
-    off_t length = mpg123_length(h->mpeg);
+    off_t length = mpg->mpg123_length(h->mpeg);
     stream->frameCount = length > 0 ? uint64_t(length) : 0;
     stream->chunkLength = stream->frameCount * stream->frameBytes;
-    int spf = mpg123_spf(h->mpeg);
+    int spf = mpg->mpg123_spf(h->mpeg);
     stream->ready = spf > 0 ? uint32_t(spf) : (info.layer == 1 ? 384 : 1152);
     stream->bitRate = info.bitrate;
     h->formatName = "MPEG Audio";
@@ -89,7 +110,7 @@ uint64_t ReadMpegMusic(SoundDecoderHandle *h, SoundStream *stream, uint8_t *out,
     int errors = 0;
     while (have < want) {
         size_t done = 0;
-        int result = mpg123_read(h->mpeg, out + have, want - have, &done);
+        int result = Mpeg()->mpg123_read(h->mpeg, out + have, want - have, &done);
         have += done;
         if (result == MPG123_OK || result == MPG123_NEW_FORMAT) {
             errors = 0;
@@ -134,14 +155,16 @@ int BitsOfSubtype(int subtype) {
 }
 
 int OpenSampleFile(SoundDecoderHandle *h, SoundStream *stream) {
+    const SndfileFunctions *sf = Sndfile();
+    if (!sf) return kErrSampleUnknownFormat;
     SF_VIRTUAL_IO io{VioLength, VioSeek, VioRead, VioWrite, VioTell};
     SF_INFO info{};
-    SNDFILE *sound = sf_open_virtual(&io, SFM_READ, &info, h->file);
+    SNDFILE *sound = sf->sf_open_virtual(&io, SFM_READ, &info, h->file);
     if (!sound) return kErrSampleUnknownFormat;
     int error = kErrSampleUnknownFormat;
     SF_FORMAT_INFO format{};
     format.format = info.format & SF_FORMAT_TYPEMASK;
-    if (sf_command(sound, SFC_GET_FORMAT_INFO, &format, sizeof format) == 0 && format.name) h->formatName = format.name;
+    if (sf->sf_command(sound, SFC_GET_FORMAT_INFO, &format, sizeof format) == 0 && format.name) h->formatName = format.name;
     int bits = BitsOfSubtype(info.format & SF_FORMAT_SUBMASK);
     // More than two channels are refused: there is no down-mix.
     if (info.samplerate > 0 && (info.channels == 1 || info.channels == 2) && info.frames > 0) {
@@ -161,7 +184,7 @@ int OpenSampleFile(SoundDecoderHandle *h, SoundStream *stream) {
             uint64_t frames = 0;
             try {
                 for (;;) {
-                    sf_count_t n = sf_readf_short(sound, block.data(), kDecodeBlockFrames);
+                    sf_count_t n = sf->sf_readf_short(sound, block.data(), kDecodeBlockFrames);
                     if (n <= 0) break;
                     size_t samples = size_t(n) * info.channels;
                     if ((frames + uint64_t(n)) * stream->frameBytes > kMaxDecodedSampleBytes) {
@@ -185,7 +208,7 @@ int OpenSampleFile(SoundDecoderHandle *h, SoundStream *stream) {
         }
         stream->chunkLength = stream->frameCount * stream->frameBytes;
     }
-    sf_close(sound);
+    sf->sf_close(sound);
     return error;
 }
 
@@ -223,7 +246,7 @@ void SeekMpegStream(SoundStream *stream, uint64_t frame) {
     SoundDecoderHandle *h = stream->decoderHandle;
     if (!h) return;
     if (h->mpeg) {
-        off_t at = mpg123_seek(h->mpeg, off_t(frame), SEEK_SET);
+        off_t at = Mpeg()->mpg123_seek(h->mpeg, off_t(frame), SEEK_SET);
         if (at >= 0) stream->position = uint64_t(at);
     } else if (frame < stream->frameCount) {
         stream->position = frame;
@@ -234,8 +257,8 @@ void CloseMpegStream(SoundStream *stream) {
     SoundDecoderHandle *h = stream->decoderHandle;
     if (!h) return;
     if (h->mpeg) {
-        mpg123_close(h->mpeg);
-        mpg123_delete(h->mpeg);
+        Mpeg()->mpg123_close(h->mpeg);
+        Mpeg()->mpg123_delete(h->mpeg);
     }
     CloseVirtualFile(h->file);
     delete h;
@@ -250,13 +273,13 @@ const char *GetMpegFormatName(const SoundStream *stream) {
 int64_t GetMpegPosition(SoundStream *stream) {
     SoundDecoderHandle *h = stream->decoderHandle;
     if (!h || !h->mpeg || stream->frequency == 0) return 0;
-    off_t at = mpg123_tell(h->mpeg);
+    off_t at = Mpeg()->mpg123_tell(h->mpeg);
     return at < 0 ? 0 : int64_t(double(at) / stream->frequency * 1000.0);
 }
 
 int32_t GetMpegBitRate(SoundStream *stream) {
     SoundDecoderHandle *h = stream->decoderHandle;
     mpg123_frameinfo info{};
-    if (!h || !h->mpeg || mpg123_info(h->mpeg, &info) != MPG123_OK) return stream->bitRate;
+    if (!h || !h->mpeg || Mpeg()->mpg123_info(h->mpeg, &info) != MPG123_OK) return stream->bitRate;
     return info.bitrate;
 }

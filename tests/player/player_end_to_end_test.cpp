@@ -316,6 +316,8 @@ TEST(PlayerEndToEnd, LibrariesSomeAppletsNeedAreLoadedOnFirstUse) {
         {"DebugPrint(IsAnim(\"" + video + "\"))\n", "libavformat", true},
         {"x = 1\n", "libSDL2_image", false},
         {"LoadBrush(1, \"" + std::string(VL_SOURCE_DIR) + "/tests/data/media/video-0.ppm\")\n", "libSDL2_image", true},
+        {"x = 1\n", "libfontconfig", false},
+        {"t = GetAvailableFonts()\n", "libfontconfig", true},
     };
     for (const Case &c : cases) {
         ScratchDirectory dir;
