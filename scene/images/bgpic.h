@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "host/bitmap.h"
 #include "imaging/clip_region.h"
@@ -43,6 +44,7 @@ struct BGPic {
     uint32_t *palette = nullptr; // AllocBlock, 256 words
     ListHeader layers;           // vlLayer nodes, bottom first
     OnScreenSprite *sprites = nullptr;
+    std::unique_ptr<SpriteIndex, SpriteIndexDeleter> spriteIndex; // made by the first DrawSprite
     int32_t lockCount = 0; // running transitions
     int32_t freePending = 0;
     vlBGPicButton *buttons = nullptr;

@@ -99,6 +99,17 @@ struct OnScreenSprite {
     int32_t x = 0, y = 0, width = 0, height = 0;
     int32_t frame = 0;
     ClipRegion *clip = nullptr;
+    // The picture's sprite index (scene/images/sprite.cpp): the place in the list as a number, the cells the
+    // entry is filed in (cellX1 -1: not filed) and the last lookup that met it.
+    uint64_t order = 0;
+    int32_t cellX1 = -1, cellY1 = 0, cellX2 = 0, cellY2 = 0;
+    uint32_t visit = 0;
+};
+
+// Files a picture's on-screen sprites by area, so a redraw meets only the entries near its rectangle.
+struct SpriteIndex;
+struct SpriteIndexDeleter {
+    void operator()(SpriteIndex *index) const;
 };
 
 // ---- The layer engine (scene/layers/)

@@ -2,6 +2,7 @@
 #include "scene/images/sprite.h"
 
 #include <algorithm>
+#include <memory>
 #include <new>
 
 #include "imaging/blit.h"
@@ -14,7 +15,89 @@
 #include "scene/images/bgpic.h"
 #include "scene/layers/layers.h"
 
+// Cells of 64x64 pixels over the picture; entries beyond its edges go to the border cells. An entry is filed in
+// every cell it touches, so a rectangle's lookup visits only its own cells.
+struct SpriteIndex {
+    static constexpr int kCellShift = 6;
+    int32_t columns = 0, rows = 0;
+    std::vector<std::vector<OnScreenSprite *>> cells;
+    uint64_t nextOrder = 0;
+    uint32_t visit = 0;
+    std::vector<OnScreenSprite *> found; // the last lookup's entries
+
+    void CellRange(int64_t x1, int64_t y1, int64_t x2, int64_t y2, int32_t *cx1, int32_t *cy1, int32_t *cx2,
+                   int32_t *cy2) const {
+        auto cell = [](int64_t v, int32_t count) { return int32_t(std::clamp<int64_t>(v >> kCellShift, 0, count - 1)); };
+        *cx1 = cell(x1, columns), *cx2 = cell(x2, columns);
+        *cy1 = cell(y1, rows), *cy2 = cell(y2, rows);
+    }
+    std::vector<OnScreenSprite *> &Cell(int32_t cx, int32_t cy) { return cells[size_t(cy) * size_t(columns) + size_t(cx)]; }
+
+    void File(OnScreenSprite *s) {
+        CellRange(s->x, s->y, int64_t(s->x) + s->width - 1, int64_t(s->y) + s->height - 1, &s->cellX1, &s->cellY1,
+                  &s->cellX2, &s->cellY2);
+        for (int32_t cy = s->cellY1; cy <= s->cellY2; cy++)
+            for (int32_t cx = s->cellX1; cx <= s->cellX2; cx++) Cell(cx, cy).push_back(s);
+    }
+    void Unfile(OnScreenSprite *s) {
+        if (s->cellX1 < 0) return;
+        for (int32_t cy = s->cellY1; cy <= s->cellY2; cy++)
+            for (int32_t cx = s->cellX1; cx <= s->cellX2; cx++) {
+                std::vector<OnScreenSprite *> &cell = Cell(cx, cy);
+                auto it = std::find(cell.begin(), cell.end(), s);
+                if (it == cell.end()) continue;
+                *it = cell.back();
+                cell.pop_back();
+            }
+        s->cellX1 = -1;
+    }
+};
+
+void SpriteIndexDeleter::operator()(SpriteIndex *index) const { delete index; }
+
 namespace {
+
+// The picture's index, made on first use with every entry the list already holds. Null without memory: the
+// redraw then walks the list.
+SpriteIndex *IndexOf(BGPic *bgpic) {
+    if (bgpic->spriteIndex) return bgpic->spriteIndex.get();
+    try {
+        auto index = std::make_unique<SpriteIndex>();
+        constexpr int32_t kCell = 1 << SpriteIndex::kCellShift;
+        index->columns = std::clamp((bgpic->current.width + kCell - 1) / kCell, 1, 256);
+        index->rows = std::clamp((bgpic->current.height + kCell - 1) / kCell, 1, 256);
+        index->cells.resize(size_t(index->columns) * size_t(index->rows));
+        for (OnScreenSprite *s = bgpic->sprites; s; s = s->next) {
+            s->order = ++index->nextOrder;
+            index->File(s);
+        }
+        bgpic->spriteIndex.reset(index.release());
+    } catch (const std::bad_alloc &) {
+        return nullptr;
+    }
+    return bgpic->spriteIndex.get();
+}
+
+// Files a new or moved entry; a failure drops the index (the redraw walks the list until it is made again).
+void FileEntry(BGPic *bgpic, OnScreenSprite *s, bool isNew) {
+    SpriteIndex *index = IndexOf(bgpic);
+    if (!index) return;
+    try {
+        if (isNew) {
+            if (s->cellX1 >= 0) return; // filed with the list when the index was made
+            s->order = ++index->nextOrder;
+        } else {
+            int32_t cx1, cy1, cx2, cy2;
+            index->CellRange(s->x, s->y, int64_t(s->x) + s->width - 1, int64_t(s->y) + s->height - 1, &cx1, &cy1,
+                             &cx2, &cy2);
+            if (s->cellX1 == cx1 && s->cellY1 == cy1 && s->cellX2 == cx2 && s->cellY2 == cy2) return;
+            index->Unfile(s);
+        }
+        index->File(s);
+    } catch (const std::bad_alloc &) {
+        bgpic->spriteIndex.reset();
+    }
+}
 
 bool Overlap(const OnScreenSprite &a, int32_t x, int32_t y) {
     const int64_t ax2 = int64_t(a.x) + a.width - 1, ay2 = int64_t(a.y) + a.height - 1;
@@ -45,6 +128,7 @@ void TakeOffPicture(BGPic *bgpic, const Sprite *sprite) {
         OnScreenSprite *s = *link;
         if (s->sprite != sprite->id) continue;
         *link = s->next;
+        UnfileOnScreenSprite(s);
         if (CurrentDisplay && CurrentDisplay->picture == bgpic) {
             RefreshArea(s->x, s->y, s->width, s->height);
         } else {
@@ -85,8 +169,13 @@ constexpr ObjectRules<Sprite> kSpriteRules{.notFoundError = kErrSpriteNotFound, 
 
 ObjectList<Sprite> SpriteList{&kSpriteRules};
 
+void UnfileOnScreenSprite(OnScreenSprite *s) {
+    if (s->picture && s->picture->spriteIndex) s->picture->spriteIndex->Unfile(s);
+}
+
 void DeleteOnScreenSprite(OnScreenSprite *s) {
     if (s->object) std::erase(s->object->shown, s);
+    UnfileOnScreenSprite(s);
     delete s;
 }
 
@@ -186,6 +275,7 @@ int DrawSprite(ObjectId id, int32_t x, int32_t y, int32_t frame) {
         shown->frame = newFrame;
         shown->x = x;
         shown->y = y;
+        FileEntry(bgpic, shown, false);
         if (joined) {
             int32_t jx, jy, jw, jh;
             JoinRects(oldX, oldY, shown->width, shown->height, x, y, shown->width, shown->height, &jx, &jy, &jw, &jh);
@@ -216,6 +306,7 @@ int DrawSprite(ObjectId id, int32_t x, int32_t y, int32_t frame) {
     OnScreenSprite **tail = &bgpic->sprites;
     while (*tail) tail = &(*tail)->next;
     *tail = s;
+    FileEntry(bgpic, s, true);
     RefreshArea(x, y, s->width, s->height);
     return 0;
 }
@@ -258,6 +349,7 @@ int RemoveAllSprites(int keepImages) {
     }
     while (OnScreenSprite *s = bgpic->sprites) {
         bgpic->sprites = s->next;
+        UnfileOnScreenSprite(s);
         if (!keepImages) RefreshArea(s->x, s->y, s->width, s->height);
         DeleteOnScreenSprite(s);
     }
@@ -346,6 +438,7 @@ void FreeOnScreenSprites(BGPic *bgpic) {
     const bool shown = CurrentDisplay && CurrentDisplay->picture == bgpic;
     while (OnScreenSprite *s = bgpic->sprites) {
         bgpic->sprites = s->next;
+        UnfileOnScreenSprite(s);
         if (shown) RefreshArea(s->x, s->y, s->width, s->height);
         DeleteOnScreenSprite(s);
     }
@@ -375,30 +468,67 @@ void FreeAllSprites() {
     SpriteList.Clear();
 }
 
-void RedrawSprites(BGPic *bgpic, HostBitmap *dest, int32_t x, int32_t y, int32_t width, int32_t height) {
-    for (const OnScreenSprite *s = bgpic->sprites; s; s = s->next) {
-        // The rectangle first: most entries lie elsewhere, and they cost one test each.
-        if (s->x > int64_t(x) + width - 1 || s->y > int64_t(y) + height - 1 || int64_t(s->x) + s->width - 1 < x ||
-            int64_t(s->y) + s->height - 1 < y)
-            continue;
-        Sprite *sprite = s->object;
-        if (!sprite && FindSprite(s->sprite, &sprite, 0)) continue;
-        int32_t x1 = x, y1 = y, x2 = x + width - 1, y2 = y + height - 1;
-        if (s->clip) {
-            x1 = std::max(x1, s->clip->x);
-            y1 = std::max(y1, s->clip->y);
-            x2 = std::min(x2, s->clip->x + s->clip->width - 1);
-            y2 = std::min(y2, s->clip->y + s->clip->height - 1);
-        }
-        x1 = std::max(x1, s->x);
-        y1 = std::max(y1, s->y);
-        x2 = std::min(x2, s->x + s->width - 1);
-        y2 = std::min(y2, s->y + s->height - 1);
-        if (x1 > x2 || y1 > y2) continue;
-        ImageTriple f;
-        GetSpriteFrameImage(sprite, s->frame - 1, &f);
-        if (!f.bitmap) continue;
-        SAFEBLT(f.bitmap, x1 - s->x, y1 - s->y, dest, x1, y1, x2 - x1 + 1, y2 - y1 + 1, 0, 0, 0, 0,
-                kBlitMasked | kBlitToBitmap, f.mask, f.alpha, s->clip);
+namespace {
+
+void DrawEntry(const OnScreenSprite *s, HostBitmap *dest, int32_t x, int32_t y, int32_t width, int32_t height) {
+    Sprite *sprite = s->object;
+    if (!sprite && FindSprite(s->sprite, &sprite, 0)) return;
+    int32_t x1 = x, y1 = y, x2 = x + width - 1, y2 = y + height - 1;
+    if (s->clip) {
+        x1 = std::max(x1, s->clip->x);
+        y1 = std::max(y1, s->clip->y);
+        x2 = std::min(x2, s->clip->x + s->clip->width - 1);
+        y2 = std::min(y2, s->clip->y + s->clip->height - 1);
     }
+    x1 = std::max(x1, s->x);
+    y1 = std::max(y1, s->y);
+    x2 = std::min(x2, s->x + s->width - 1);
+    y2 = std::min(y2, s->y + s->height - 1);
+    if (x1 > x2 || y1 > y2) return;
+    ImageTriple f;
+    GetSpriteFrameImage(sprite, s->frame - 1, &f);
+    if (!f.bitmap) return;
+    SAFEBLT(f.bitmap, x1 - s->x, y1 - s->y, dest, x1, y1, x2 - x1 + 1, y2 - y1 + 1, 0, 0, 0, 0,
+            kBlitMasked | kBlitToBitmap, f.mask, f.alpha, s->clip);
+}
+
+bool TouchesRect(const OnScreenSprite *s, int32_t x, int32_t y, int32_t width, int32_t height) {
+    return !(s->x > int64_t(x) + width - 1 || s->y > int64_t(y) + height - 1 || int64_t(s->x) + s->width - 1 < x ||
+             int64_t(s->y) + s->height - 1 < y);
+}
+
+// The index's entries touching the rectangle, in list order; false when the lookup could not be made.
+bool LookUpEntries(BGPic *bgpic, SpriteIndex *index, int32_t x, int32_t y, int32_t width, int32_t height) {
+    if (++index->visit == 0) {
+        for (OnScreenSprite *s = bgpic->sprites; s; s = s->next) s->visit = 0;
+        index->visit = 1;
+    }
+    int32_t cx1, cy1, cx2, cy2;
+    index->CellRange(x, y, int64_t(x) + width - 1, int64_t(y) + height - 1, &cx1, &cy1, &cx2, &cy2);
+    index->found.clear();
+    try {
+        for (int32_t cy = cy1; cy <= cy2; cy++)
+            for (int32_t cx = cx1; cx <= cx2; cx++)
+                for (OnScreenSprite *s : index->Cell(cx, cy)) {
+                    if (s->visit == index->visit) continue;
+                    s->visit = index->visit;
+                    if (TouchesRect(s, x, y, width, height)) index->found.push_back(s);
+                }
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+    std::sort(index->found.begin(), index->found.end(),
+              [](const OnScreenSprite *a, const OnScreenSprite *b) { return a->order < b->order; });
+    return true;
+}
+
+} // namespace
+
+void RedrawSprites(BGPic *bgpic, HostBitmap *dest, int32_t x, int32_t y, int32_t width, int32_t height) {
+    if (SpriteIndex *index = bgpic->spriteIndex.get(); index && LookUpEntries(bgpic, index, x, y, width, height)) {
+        for (const OnScreenSprite *s : index->found) DrawEntry(s, dest, x, y, width, height);
+        return;
+    }
+    for (const OnScreenSprite *s = bgpic->sprites; s; s = s->next)
+        if (TouchesRect(s, x, y, width, height)) DrawEntry(s, dest, x, y, width, height);
 }

@@ -44,7 +44,9 @@ int FindSprite(ObjectId id, Sprite **out, int flags);
 int FindOnScreenSprite(ObjectId id, OnScreenSprite **out);
 // Frame index from 0; the outputs are cleared first and stay null beyond the last frame.
 void GetSpriteFrameImage(const Sprite *sprite, int32_t index, ImageTriple *out);
-// Unlinked from its picture's list already: forgets the entry on its sprite and deletes it.
+// Takes an entry unlinked from its picture's list out of the picture's index too, before its area is redrawn.
+void UnfileOnScreenSprite(OnScreenSprite *entry);
+// Unlinked from its picture's list already: forgets the entry on its sprite and its index and deletes it.
 void DeleteOnScreenSprite(OnScreenSprite *entry);
 // Shows, animates or moves a sprite on CurrentBGPic (frame 0 advances and wraps).
 int DrawSprite(ObjectId id, int32_t x, int32_t y, int32_t frame);
