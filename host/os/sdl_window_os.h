@@ -18,7 +18,7 @@ struct WindowSurfaceState {
 struct WindowOs {
     SDL_Window *sdl = nullptr;
     SDL_Renderer *renderer = nullptr;
-    SDL_Texture *texture = nullptr;
+    SDL_Texture *texture = nullptr; // a desktop window's is made when first needed (EnsureTexture)
     SDL_Cursor *cursor = nullptr; // the window's own pointer (null where the driver cannot make one)
     bool ownPointer = false;      // the script gave the window a pointer of its own
     int32_t cursorKind = 0;       // kHostPointerImage or kHostPointerBusy
@@ -44,7 +44,8 @@ void ReportWindowGeometry(HostWindow *window, int32_t x, int32_t y, int32_t widt
 void ReportWindowShown(HostWindow *window, bool shown);
 // Activation moves from the other windows to this one (kinds 6 and 8), once per change.
 void ReportWindowActive(HostWindow *window, bool active);
-// A new streaming texture of the window's size after the window manager resized it.
+// The texture at the window's size after the window manager resized it (blank; a desktop window's is made when
+// first needed).
 void ResizeWindowTexture(HostWindow *window);
 // Shows the window surface again where the window system lost it (a present may change only rectangles).
 void RepaintWindow(HostWindow *window);

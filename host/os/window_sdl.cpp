@@ -162,16 +162,44 @@ SDL_HitTestResult SDLCALL HitTest(SDL_Window *, const SDL_Point *p, void *data) 
     return SDL_HITTEST_NORMAL;
 }
 
+WindowSurfaceState &SurfaceState(WindowOs *os) { return os->onScreen ? screen.surface : os->surface; }
+
+SDL_Texture *NewWindowTexture(WindowOs *os) {
+    return SDL_CreateTexture(os->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                             std::max(1, os->textureWidth), std::max(1, os->textureHeight));
+}
+
+// The texture at the window's size, blank. A window on the own screen gets it at once (the screen is composed
+// from the textures); a desktop window only when first needed (EnsureTexture): while its surface is current,
+// changes go to the surface alone, which saves a copy of the picture and its upload.
 bool MakeTexture(HostWindow *window) {
     WindowOs *os = window->os;
     if (os->texture) SDL_DestroyTexture(os->texture);
-    os->texture = SDL_CreateTexture(os->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
-                                    std::max(1, window->width), std::max(1, window->height));
+    os->texture = nullptr;
     os->textureWidth = window->width;
     os->textureHeight = window->height;
     os->surface.current = false;
-    if (os->onScreen) screen.surface.current = false;
+    if (!os->onScreen) return true;
+    screen.surface.current = false;
+    os->texture = NewWindowTexture(os);
     return os->texture != nullptr;
+}
+
+// A desktop window's texture, made when first needed: a copy of the window surface while that is current.
+bool EnsureTexture(WindowOs *os) {
+    if (os->texture) return true;
+    os->texture = NewWindowTexture(os);
+    if (!os->texture) return false;
+    SDL_Surface *s = os->surface.current ? SDL_GetWindowSurface(os->sdl) : nullptr;
+    if (!s || !s->pixels || SDL_MUSTLOCK(s) || s->w != os->textureWidth || s->h != os->textureHeight) return true;
+    void *pixels;
+    int pitch;
+    if (SDL_LockTexture(os->texture, nullptr, &pixels, &pitch) == 0) {
+        SDL_ConvertPixels(s->w, s->h, s->format->format, s->pixels, s->pitch, SDL_PIXELFORMAT_ARGB8888, pixels,
+                          pitch);
+        SDL_UnlockTexture(os->texture);
+    }
+    return true;
 }
 
 // Builds the shape surface from the mask or alpha plane: visible pixels opaque.
@@ -378,6 +406,8 @@ int OpenDesktopWindow(HostWindow *window, WindowOs *os, const MaskPlane *mask, c
     SDL_SetRenderDrawColor(os->renderer, 0, 0, 0, 255);
     SDL_RenderClear(os->renderer);
     SDL_RenderPresent(os->renderer);
+    // The surface shows the whole (black) picture, as a blank texture would.
+    os->surface.current = true;
     return 0;
 }
 
@@ -510,8 +540,6 @@ int EndIconify() {
 
 namespace {
 
-WindowSurfaceState &SurfaceState(WindowOs *os) { return os->onScreen ? screen.surface : os->surface; }
-
 // The window surface a change of the window can be written into as it stands, with the window's place in it;
 // null unless the surface is current and the window shows there unscaled with nothing over it.
 SDL_Surface *DirectSurface(HostWindow *window, int *ox, int *oy) {
@@ -580,9 +608,15 @@ void UpdateWindowPixels(HostWindow *window, const HostBitmap *bitmap, int32_t sx
     height = std::min({height, bitmap->height - sy, os->textureHeight - y});
     if (width <= 0 || height <= 0) return;
     SDL_Rect r{x, y, width, height};
-    SDL_UpdateTexture(os->texture, &r, HostBitmapRow32(bitmap, sy) + sx, int(HostBitmapStride(bitmap)));
-    // The texture keeps the whole picture for full presents; the surface, where it can, gets the change at once.
-    if (!WriteSurfaceRect(window, bitmap, sx, sy, r)) SurfaceState(os).current = false;
+    const void *from = HostBitmapRow32(bitmap, sy) + sx;
+    // The texture, where there is one, keeps the whole picture for full presents; the surface, where it can, gets
+    // the change at once.
+    const int stride = int(HostBitmapStride(bitmap));
+    if (os->texture) SDL_UpdateTexture(os->texture, &r, from, stride);
+    if (!WriteSurfaceRect(window, bitmap, sx, sy, r)) {
+        if (!os->texture && EnsureTexture(os)) SDL_UpdateTexture(os->texture, &r, from, stride);
+        SurfaceState(os).current = false;
+    }
     os->showScaled = false;
 }
 
@@ -599,6 +633,7 @@ void PresentWindow(HostWindow *window) {
         ComposeScreen();
         return;
     }
+    if (!EnsureTexture(os)) return;
     SDL_RenderClear(os->renderer);
     SDL_RenderCopy(os->renderer, os->texture, nullptr, nullptr);
     SDL_RenderPresent(os->renderer);
@@ -625,6 +660,8 @@ void PresentWindowScaled(HostWindow *window, const HostBitmap *bitmap, int32_t x
     }
     SDL_UpdateTexture(os->scaled, nullptr, bitmap->pixels, int(HostBitmapStride(bitmap)));
     SDL_Rect target{x, y, width, height};
+    // The unscaled picture is kept for the presents after this one.
+    if (!EnsureTexture(os)) return;
     os->surface.current = false;
     if (os->onScreen) {
         os->showScaled = true;
@@ -648,7 +685,7 @@ void FillDisplayRect(HostWindow *window, int32_t ox, int32_t oy, int32_t x, int3
     // The texture keeps the picture, so the fill lands in it too and survives the next present.
     void *pixels;
     int pitch;
-    if (SDL_LockTexture(os->texture, &clipped, &pixels, &pitch) == 0) {
+    if (EnsureTexture(os) && SDL_LockTexture(os->texture, &clipped, &pixels, &pitch) == 0) {
         for (int row = 0; row < clipped.h; row++) {
             auto *p = reinterpret_cast<Uint32 *>(static_cast<Uint8 *>(pixels) + size_t(row) * size_t(pitch));
             std::fill_n(p, clipped.w, colour & 0xFFFFFF);
@@ -794,6 +831,7 @@ int SetHeadlessScreenSize(int32_t width, int32_t height) {
 int ReadWindowPixels(const HostWindow *window, uint32_t *out) {
     if (!window || !window->open) return -1;
     WindowOs *os = window->os;
+    if (!EnsureTexture(os)) return -1;
     SDL_RenderClear(os->renderer);
     SDL_Rect area{0, 0, os->textureWidth, os->textureHeight};
     SDL_RenderCopy(os->renderer, os->texture, nullptr, os->onScreen ? &area : nullptr);

@@ -467,6 +467,7 @@ TEST_F(GfxWindow, PartialPresentsLeaveTheSurfaceAsAWholeRedraw) {
     shown = SurfacePixels(window->os->sdl);
     ASSERT_EQ(ReadWindowPixels(window, whole.data()), 0);
     EXPECT_EQ(shown, whole);
+    EXPECT_EQ(whole[47 * 64 + 63], HostBitmapRow32(picture, 47)[63]); // the picture before the scaled present
     ASSERT_EQ(OpenOwnScreen(200, 150, 32, 0), 0);
     HostWindow *back = nullptr, *front = nullptr;
     ASSERT_EQ(AllocHostWindow(display, &back), 0);
@@ -492,16 +493,17 @@ TEST_F(GfxWindow, PartialPresentsLeaveTheSurfaceAsAWholeRedraw) {
 }
 
 TEST_F(GfxWindow, FillDisplayRectPaintsInsideTheWindowOnly) {
-    HostBitmap *black = AllocHostBitmap(64, 48);
-    PresentWindowPixels(window, black, 0, 0, 0, 0, 64, 48);
-    FreeHostBitmap(black);
+    HostBitmap *blue = AllocHostBitmap(64, 48);
+    RECTFILL(blue, 0, 0, 64, 48, 0x0000FF);
+    PresentWindowPixels(window, blue, 0, 0, 0, 0, 64, 48);
+    FreeHostBitmap(blue);
     FillDisplayRect(window, 4, 2, 50, 40, 100, 100, 0x00FF00);
     std::vector<uint32_t> shown(64 * 48);
     ASSERT_EQ(ReadWindowPixels(window, shown.data()), 0);
     EXPECT_EQ(shown[42 * 64 + 54], 0x00FF00u);
     EXPECT_EQ(shown[47 * 64 + 63], 0x00FF00u);
-    EXPECT_EQ(shown[41 * 64 + 54], 0u);
-    EXPECT_EQ(shown[42 * 64 + 53], 0u);
+    EXPECT_EQ(shown[41 * 64 + 54], 0x0000FFu);
+    EXPECT_EQ(shown[42 * 64 + 53], 0x0000FFu);
 }
 
 TEST_F(GfxWindow, ScaledPresentAcceptsABitmapOfAnotherSize) {
