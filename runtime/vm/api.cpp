@@ -209,7 +209,7 @@ const char *VMToString(VMState *vm, int index, size_t *length) {
     VMString *s = AsString(p);
     if (VL_UNLIKELY(s->shared)) TerminateString(vm, s);
     if (length) *length = s->length;
-    return s->data;
+    return StringData(s);
 }
 
 int ToBoolean(VMState *vm, int index) {

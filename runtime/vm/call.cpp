@@ -23,7 +23,7 @@ void RecordErrorLocation(VMState *vm) {
         ptrdiff_t pcIndex = f->savedpc - p->codePtr - 1;
         if (pcIndex < 0) pcIndex = 0;
         if (size_t(pcIndex) < p->lines.size()) vm->errorLine = p->lines[size_t(pcIndex)];
-        if (p->source != nullptr) vm->errorFile.assign(p->source->data, p->source->length);
+        if (p->source != nullptr) vm->errorFile.assign(StringData(p->source), p->source->length);
         vm->errorFrame = FrameIndex(vm, f);
         return;
     }
@@ -56,9 +56,9 @@ void AddDispatchTrace(VMState *vm, CallFrame *f) {
     const Proto *p = caller->cl->p;
     ptrdiff_t pcIndex = caller->savedpc - p->codePtr - 1;
     int line = pcIndex >= 0 && size_t(pcIndex) < p->lines.size() ? p->lines[size_t(pcIndex)] : 0;
-    std::string where = p->source != nullptr ? std::string(p->source->data, p->source->length) : std::string();
+    std::string where = p->source != nullptr ? std::string(StringData(p->source), p->source->length) : std::string();
     if (!vm->errorTrace.empty()) vm->errorTrace += '\n';
-    vm->errorTrace += std::string("called from ") + static_cast<NativeFunction *>(f->func->u.gc)->name->data +
+    vm->errorTrace += std::string("called from ") + StringData(static_cast<NativeFunction *>(f->func->u.gc)->name) +
                       " at " + where + ":" + std::to_string(line);
 }
 
@@ -238,7 +238,7 @@ int CallNative(VMState *vm, VMValue *func, int nresults, bool allowGosub) {
     f->isNative = 1;
     if (f->top > vm->highWater) vm->highWater = f->top;
     vm->ci = f;
-    if (vm->callHook != nullptr) vm->callHook(vm, nf->name->data);
+    if (vm->callHook != nullptr) vm->callHook(vm, StringData(nf->name));
     size_t gosubCount = vm->gosubs.size(), gosubSavedCount = vm->gosubSaved.size();
     int r;
     vm->pendingError = 0;
@@ -423,7 +423,7 @@ void Arith(VMState *vm, VMValue *out, const VMValue *a, const VMValue *b, TMEven
 
 bool StringLess(const VMString *a, const VMString *b) {
     size_t n = std::min(a->length, b->length);
-    int c = std::memcmp(a->data, b->data, n);
+    int c = std::memcmp(StringData(a), StringData(b), n);
     if (c != 0) return c < 0;
     return a->length < b->length;
 }
@@ -525,7 +525,7 @@ void ConcatRange(VMState *vm, VMValue *first, int count) {
         for (int i = 0; i < count; i++) {
             if (first[i].tt == TSTRING) {
                 const VMString *str = AsString(&first[i]);
-                CopyBytes(out, str->data, str->length);
+                CopyBytes(out, StringData(str), str->length);
                 out += str->length;
             } else {
                 int n = FormatNumber(first[i].u.n, number, sizeof number);

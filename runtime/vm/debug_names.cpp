@@ -31,7 +31,7 @@ const char *TypeName(const VMValue *v) {
 std::string ConstantText(const Proto *p, int index) {
     if (index < 0 || size_t(index) >= p->k.size() || p->k[size_t(index)].tt != TSTRING) return {};
     const VMString *s = AsString(&p->k[size_t(index)]);
-    return std::string(s->data, s->length);
+    return std::string(StringData(s), s->length);
 }
 
 bool Writes(Instruction i, int reg) {

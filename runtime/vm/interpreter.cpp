@@ -315,12 +315,12 @@ L_CONCAT: {
         // `text .. n` and `text .. text`, the common joins, built here without the general loop.
         char joined[128];
         const VMString *left = AsString(first);
-        std::memcpy(joined, left->data, left->length);
+        std::memcpy(joined, StringData(left), left->length);
         size_t n = left->length;
         if (first[1].tt == TNUMBER) {
             n += size_t(FormatNumber(first[1].u.n, joined + n, sizeof joined - n));
         } else if (AsString(first + 1)->length <= sizeof joined - n) {
-            std::memcpy(joined + n, AsString(first + 1)->data, AsString(first + 1)->length);
+            std::memcpy(joined + n, StringData(AsString(first + 1)), AsString(first + 1)->length);
             n += AsString(first + 1)->length;
         } else {
             n = SIZE_MAX;

@@ -74,7 +74,7 @@ int PushVerifiedClosure(VMState *vm, const FunctionProto &fp) {
 }
 
 void ToFunctionProto(const Proto *p, FunctionProto *out) {
-    out->source = p->source ? std::string(p->source->data, p->source->length) : std::string();
+    out->source = p->source ? std::string(StringData(p->source), p->source->length) : std::string();
     out->lineDefined = p->lineDefined;
     out->numParams = p->numParams;
     out->isVararg = p->isVararg != 0;
@@ -87,7 +87,7 @@ void ToFunctionProto(const Proto *p, FunctionProto *out) {
         if (k.tt == TNUMBER)
             out->constants.push_back(ProtoConstant::Number(k.u.n));
         else if (k.tt == TSTRING)
-            out->constants.push_back(ProtoConstant::String(std::string(AsString(&k)->data, AsString(&k)->length)));
+            out->constants.push_back(ProtoConstant::String(std::string(StringData(AsString(&k)), AsString(&k)->length)));
         else
             out->constants.push_back(ProtoConstant::Nil());
     }

@@ -152,7 +152,6 @@ VMString *NewLongObject(VMState *vm, size_t size, size_t length, uint8_t shared)
     s->shared = shared;
     s->length = uint32_t(length);
     s->hintNode = 0;
-    s->data = s->inlineData;
     return s;
 }
 
@@ -161,13 +160,15 @@ VMString *NewLongObject(VMState *vm, size_t size, size_t length, uint8_t shared)
 VMString *NewLongString(VMState *vm, size_t length) {
     if (length > kMaxStringLength) RaiseError(vm, kErrOutOfMemory);
     VMString *s = NewLongObject(vm, StringSize(length), length, 0);
-    s->data[length] = 0;
+    s->inlineData[length] = 0;
     return s;
 }
 
 namespace {
 
 size_t BufferSize(uint32_t capacity) { return offsetof(StringBuf, bytes) + capacity; }
+
+void SetSharedData(VMString *s, char *bytes) { std::memcpy(s->inlineData, &bytes, sizeof bytes); }
 
 void ReleaseBuffer(VMState *vm, StringBuf *b) {
     if (--b->refs == 0) VMFree(vm, b, BufferSize(b->capacity));
@@ -176,7 +177,7 @@ void ReleaseBuffer(VMState *vm, StringBuf *b) {
 // A string of length bytes at the start of b (whose bytes the caller writes).
 VMString *NewSharedString(VMState *vm, StringBuf *b, size_t length) {
     VMString *s = NewLongObject(vm, sizeof(VMString), length, 1);
-    s->data = b->bytes;
+    SetSharedData(s, b->bytes);
     b->refs++;
     return s;
 }
@@ -226,19 +227,19 @@ VMString *JoinLongString(VMState *vm, const VMValue *parts, int count, size_t to
         // A string that was itself appended to grows again: room for as much again, so appending n bytes
         // one piece at a time copies O(n) bytes in all.
         joined = NewBufferedString(vm, total, std::min(total * 2, kMaxStringLength) + 1);
-        out = joined->data;
+        out = StringData(joined);
     } else if (left != nullptr && IsLongString(left)) {
         joined = NewBufferedString(vm, total, total + 1);
-        out = joined->data;
+        out = StringData(joined);
     } else {
         joined = NewLongString(vm, total);
-        out = joined->data;
+        out = joined->inlineData;
     }
     char number[64];
     for (int i = from; i < count; i++) {
         if (parts[i].tt == TSTRING) {
             const VMString *str = AsString(&parts[i]);
-            std::memcpy(out, str->data, str->length);
+            std::memcpy(out, StringData(str), str->length);
             out += str->length;
         } else {
             int n = FormatNumber(parts[i].u.n, number, sizeof number);
@@ -257,21 +258,21 @@ void TerminateString(VMState *vm, VMString *s) {
         b->sealed = 1;
         return;
     }
-    if (s->data[s->length] == 0) return; // bytes below used never change
+    if (StringData(s)[s->length] == 0) return; // bytes below used never change
     // A longer string was appended past s: s moves to a buffer of its own.
     StringBuf *own = static_cast<StringBuf *>(VMAlloc(vm, BufferSize(s->length + 1)));
     own->refs = 1;
     own->capacity = s->length + 1;
     own->used = s->length;
     own->sealed = 1;
-    std::memcpy(own->bytes, s->data, s->length);
+    std::memcpy(own->bytes, StringData(s), s->length);
     own->bytes[s->length] = 0;
     ReleaseBuffer(vm, b);
-    s->data = own->bytes;
+    SetSharedData(s, own->bytes);
 }
 
 uint32_t HashLongString(VMString *s) {
-    s->hash = HashBytes(s->data, s->length);
+    s->hash = HashBytes(StringData(s), s->length);
     s->hashed = 1;
     return s->hash;
 }
@@ -279,7 +280,7 @@ uint32_t HashLongString(VMString *s) {
 VMString *NewString(VMState *vm, const char *bytes, size_t length) {
     if (length > kMaxInternedLength) {
         VMString *s = NewLongString(vm, length);
-        std::memcpy(s->data, bytes, length);
+        std::memcpy(s->inlineData, bytes, length);
         return s;
     }
     uint32_t hash = HashBytes(bytes, length);
@@ -291,7 +292,7 @@ VMString *NewString(VMState *vm, const char *bytes, size_t length) {
         if (e == 0) break;
         if ((e & ~kAddressMask) == tag) {
             VMString *s = SlotString({e});
-            if (s->hash == hash && s->length == length && SameBytes(s->data, bytes, length)) return s;
+            if (s->hash == hash && s->length == length && SameBytes(s->inlineData, bytes, length)) return s;
         }
     }
     // Kept at most four fifths full, so that probes stay short and always end. Probing reads only the slots
@@ -315,9 +316,8 @@ VMString *NewString(VMState *vm, const char *bytes, size_t length) {
     s->shared = 0;
     s->length = uint32_t(length);
     s->hintNode = 0;
-    s->data = s->inlineData;
-    if (length) std::memcpy(s->data, bytes, length);
-    s->data[length] = 0;
+    if (length) std::memcpy(s->inlineData, bytes, length);
+    s->inlineData[length] = 0;
     vm->strings[slot] = MakeSlot(s);
     vm->stringCount++;
     return s;

@@ -23,7 +23,7 @@ bool ToNumberValue(const VMValue *v, double *out) {
     }
     if (v->tt == TSTRING) {
         VMString *s = AsString(v);
-        return ParseNumber(s->data, s->length, out) != 0;
+        return ParseNumber(StringData(s), s->length, out) != 0;
     }
     return false;
 }

@@ -62,6 +62,11 @@ struct GCObject {
     GCObject *gcnext;
     uint8_t gctype;
     uint8_t marked;
+    // The rest of the header's 16 bytes serves strings, the commonest objects, so that a short string's block
+    // is its length, hint and bytes past these 16. Other objects leave it alone.
+    uint8_t hashed; // strings: hash is valid (always, for interned ones)
+    uint8_t shared; // long strings only: the bytes lie in a StringBuf that other strings may share (see below)
+    uint32_t hash;
 };
 
 struct VMString;
@@ -78,8 +83,8 @@ struct Table;
 // object, hashed only when first used as a table key, and equal to another long string of the same bytes.
 constexpr uint32_t kMaxInternedLength = 40;
 constexpr int kStringCacheClasses = 17; // blocks up to 256 bytes
+// A string's hash and flags live in the GCObject header (see there).
 struct VMString : GCObject {
-    uint32_t hash;   // long strings: valid once hashed is set
     uint32_t length;
     // The node number where this string was last found as a key, in whichever table: a guess checked on use
     // (that node of the table at hand must hold this very string), so a wrong one only costs the normal probe.
@@ -87,13 +92,18 @@ struct VMString : GCObject {
     // strings again, and tables filled in the same order share their guesses. No table pointer: every key
     // string is 8 bytes smaller.
     uint32_t hintNode;
-    uint8_t hashed;
-    uint8_t shared; // long strings only: data lies in a StringBuf that other strings may share (see below)
-    // The bytes: inlineData, or a shared buffer. Zero-terminated, except a shared string that a longer one was
-    // appended past: TerminateString makes it so before its bytes leave the VM as a C string.
-    char *data;
-    char inlineData[1];
+    // The bytes, here; a shared string keeps instead the address of its bytes in the buffer here, so that no
+    // other string pays for a pointer. Zero-terminated, except a shared string that a longer one was appended
+    // past: TerminateString makes it so before its bytes leave the VM as a C string.
+    alignas(char *) char inlineData[sizeof(char *)];
 };
+inline char *StringData(VMString *s) {
+    if (VL_LIKELY(!s->shared)) return s->inlineData;
+    char *p;
+    std::memcpy(&p, s->inlineData, sizeof p);
+    return p;
+}
+inline const char *StringData(const VMString *s) { return StringData(const_cast<VMString *>(s)); }
 // A growable buffer behind long strings built by appending (`s = s .. x`). Strings sharing it all start at
 // bytes, each with its own length; used is the longest of them. Bytes below used never change, so every
 // sharer keeps its value; only the string whose length is used may append in place, into the room left.
@@ -105,14 +115,15 @@ struct StringBuf {
     char bytes[1];
 };
 inline StringBuf *BufferOf(const VMString *s) {
-    return reinterpret_cast<StringBuf *>(s->data - offsetof(StringBuf, bytes));
+    return reinterpret_cast<StringBuf *>(const_cast<char *>(StringData(s)) - offsetof(StringBuf, bytes));
 }
 inline bool IsLongString(const VMString *s) { return s->length > kMaxInternedLength; }
 uint32_t HashLongString(VMString *s);
 inline uint32_t StringHash(VMString *s) { return VL_LIKELY(s->hashed) ? s->hash : HashLongString(s); }
 // Same bytes: pointer equality, plus a byte compare for two long strings.
 inline bool SameString(const VMString *a, const VMString *b) {
-    return a == b || (a->length == b->length && IsLongString(a) && std::memcmp(a->data, b->data, a->length) == 0);
+    return a == b ||
+           (a->length == b->length && IsLongString(a) && std::memcmp(StringData(a), StringData(b), a->length) == 0);
 }
 
 // Metamethod events; the first ones are cached as "absent" bits in the metatable.
