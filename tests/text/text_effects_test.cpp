@@ -56,8 +56,9 @@ TEST(TextEffects, AntialiasedOutlinesSumCoverageWithoutWrapping) {
     ShutdownFontSystem();
 }
 
-// TextOut of plain antialiased text blends its coverage straight into the output: the pixels must be those of
-// its laid-out image blitted there, also where the text runs off the bitmap's edges.
+// TextOut of plain antialiased text blends its glyphs straight into the output: the pixels must be those of
+// its laid-out image blitted there, where glyphs overlap (kerned, slanted, bold, across lines and runs) and
+// where the text runs off the bitmap's edges.
 TEST(TextEffects, PlainAntialiasedTextBlendsAsItsImageWould) {
     FontHandle *topaz = nullptr, *vera = nullptr;
     ASSERT_EQ(InitFontSystem(&topaz), 0);
@@ -67,31 +68,49 @@ TEST(TextEffects, PlainAntialiasedTextBlendsAsItsImageWould) {
     CurrentOutputBitmapHook = [] { return target; };
     HostBitmap *expected = AllocHostBitmap(300, 120);
     target = AllocHostBitmap(300, 120);
-    for (auto [x, y] : {std::pair{4, 3}, {-17, -9}, {220, 95}}) {
-        for (int32_t j = 0; j < 120; j++)
-            for (int32_t i = 0; i < 300; i++)
-                HostBitmapRow32(expected, j)[i] = HostBitmapRow32(target, j)[i] = uint32_t(i * 2654435761u ^ j * 40503u);
-        TextDrawParams params;
-        params.style.font = vera;
-        params.style.style = kTextNormal | kTextAntialias;
-        params.style.color = 0x1F9D4C;
-        params.text = "AVAWAY Tojo ffi r\xe9sum\xe9 with kerned pairs, wrapped";
-        params.rightMargin = 240;
-        params.x = x, params.y = y;
-        TextDrawParams image = params;
-        RenderedText laidOut;
-        ASSERT_EQ(LayoutText(nullptr, &image, ObjectKindTextOut, DisplayTransform{}, 0, &laidOut), 0);
-        SAFEBLT(laidOut.image.bitmap, 0, 0, expected, laidOut.anchorX, laidOut.anchorY, laidOut.image.width,
-                laidOut.image.height, 0, 0, 0, 0, kBlitMasked | kBlitToBitmap, nullptr, laidOut.image.alpha, nullptr);
-        FreeImageTriple(&laidOut.image);
-        ASSERT_EQ(DrawText(nullptr, nullptr, nullptr, &params, ObjectKindTextOut, false, DisplayTransform{}, nullptr, 0,
-                           nullptr),
-                  0);
-        int differing = 0;
-        for (int32_t j = 0; j < 120; j++)
-            for (int32_t i = 0; i < 300; i++) differing += HostBitmapRow32(expected, j)[i] != HostBitmapRow32(target, j)[i];
-        EXPECT_EQ(differing, 0) << "at " << x << "," << y;
-    }
+    const char *texts[] = {
+        "AVAWAY Tojo ffi r\xe9sum\xe9 with kerned pairs, wrapped",
+        "[i]Slanted lwfk[/i] and [b]bold Wmj[/b] runs, [i][b]both AV[/b][/i] gjpqy\n\xc9\xc0\xd4\xc5 \xc7",
+        "[i]gjpqy gjpqy gjpqy[/i]\n[i]\xc9\xc0\xd4\xc5 fff ///[/i]",
+        "[i]ff fj Tf f) f' f\" rf[/i]",
+        "[b]fj ff Yj T, ___ WW[/b]",
+        "[i][b]ff fj Tf f) f' _______ ///[/b][/i]",
+        "[i]f[/i]f[i]f[/i]j [b]f[/b]j [b]_[/b]_[b]_[/b] [i][b]f[/b][/i]j[i][b]f[/b]/[/i]/",
+    };
+    for (const char *text : texts)
+        for (auto [x, y] : {std::pair{4, 3}, {-17, -9}, {220, 95}}) {
+            for (int32_t j = 0; j < 120; j++)
+                for (int32_t i = 0; i < 300; i++)
+                    HostBitmapRow32(expected, j)[i] = HostBitmapRow32(target, j)[i] =
+                        uint32_t(i * 2654435761u ^ j * 40503u);
+            TextDrawParams params;
+            params.style.font = vera;
+            params.style.style = kTextNormal | kTextAntialias;
+            params.style.color = 0x1F9D4C;
+            params.text = text;
+            params.rightMargin = 240;
+            params.x = x, params.y = y;
+            TextDrawParams image = params;
+            RenderedText laidOut;
+            ASSERT_EQ(LayoutText(nullptr, &image, ObjectKindTextOut, DisplayTransform{}, 0, &laidOut), 0);
+            SAFEBLT(laidOut.image.bitmap, 0, 0, expected, laidOut.anchorX, laidOut.anchorY,
+                    laidOut.image.width, laidOut.image.height, 0, 0, 0, 0, kBlitMasked | kBlitToBitmap,
+                    nullptr, laidOut.image.alpha, nullptr);
+            FreeImageTriple(&laidOut.image);
+            TextDrawParams placed = params;
+            ASSERT_EQ(LayoutText(nullptr, &placed, ObjectKindTextOut, DisplayTransform{}, kLayoutCoverageOnly,
+                                 &laidOut),
+                      0);
+            EXPECT_TRUE(laidOut.glyphs && !laidOut.image.alpha) << "the glyphs are placed, no plane is made";
+            ASSERT_EQ(DrawText(nullptr, nullptr, nullptr, &params, ObjectKindTextOut, false,
+                               DisplayTransform{}, nullptr, 0, nullptr),
+                      0);
+            int differing = 0;
+            for (int32_t j = 0; j < 120; j++)
+                for (int32_t i = 0; i < 300; i++)
+                    differing += HostBitmapRow32(expected, j)[i] != HostBitmapRow32(target, j)[i];
+            EXPECT_EQ(differing, 0) << "at " << x << "," << y << ": " << text;
+        }
     CurrentOutputBitmapHook = savedHook;
     FreeHostBitmap(target);
     FreeHostBitmap(expected);

@@ -149,6 +149,12 @@ int RenderText(FontHandle *font, const FontRenderTarget &target, int32_t x, int3
     return 0;
 }
 
+bool PlaceGlyphs(FontHandle *font, int32_t x, int32_t y, const char *text, size_t length, uint32_t style,
+                 int encoding, PlacedGlyphs *out) {
+    return font && font->kind == FontKindTrueType &&
+           PlaceTrueTypeGlyphs(font, x, y, text, length, style, encoding, out);
+}
+
 // Only outline fonts style themselves.
 int QueryFontStyle(const FontHandle *font, uint32_t styleBit) {
     return font && font->kind == FontKindOutline ? QueryOsFontStyle(font, styleBit) : 0;

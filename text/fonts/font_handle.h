@@ -84,6 +84,11 @@ int MeasureText(FontHandle *font, const char *text, size_t length, uint32_t styl
 // kRenderMaskMode. A null font draws with the built-in one.
 int RenderText(FontHandle *font, const FontRenderTarget &target, int32_t x, int32_t y, const char *text,
                size_t length, uint32_t style, int encoding, const FontClip &clip, int32_t colour);
+struct PlacedGlyphs;
+// Places the text's antialiased glyphs where RenderText would draw them into an alpha plane, as one more run
+// of out, for BlendPlacedGlyphs: false when the font's engine cannot (then out holds a part of the run).
+bool PlaceGlyphs(FontHandle *font, int32_t x, int32_t y, const char *text, size_t length, uint32_t style,
+                 int encoding, PlacedGlyphs *out);
 // 1 when the font's engine makes that style itself (only system outline fonts do).
 int QueryFontStyle(const FontHandle *font, uint32_t styleBit);
 // Scales a scalable font; height and baseline follow (rounded up).

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "host/blit.h"
 #include "imaging/blit.h"
+#include "imaging/blit_kernels.h"
 #include "text/fonts/bitmap_font.h"
 
 void DrawGlyphBitmap(const GlyphBitmap &glyph, int32_t sourceX, int32_t sourceY, int32_t width, int32_t height,
@@ -49,6 +51,122 @@ void DrawGlyphBitmap(const GlyphBitmap &glyph, int32_t sourceX, int32_t sourceY,
         const uint8_t *source = glyph.bits + size_t(sourceY + row) * size_t(glyph.bytesPerRow) + sourceX + first;
         uint8_t *destination = plane->bytes + size_t(dy + row) * size_t(plane->bytesPerRow) + size_t(dx + first);
         for (int32_t i = 0; i < last - first; i++) destination[i] = source[i] ? source[i] : destination[i];
+    }
+}
+
+std::unique_ptr<uint8_t[]> PadCoverage(const uint8_t *bits, int32_t bytesPerRow, int32_t width,
+                                       int32_t rows) {
+    const size_t pitch = size_t(PaddedCoveragePitch(width));
+    std::unique_ptr<uint8_t[]> padded(new (std::nothrow) uint8_t[pitch * size_t(rows)]());
+    if (padded)
+        for (int32_t r = 0; r < rows; r++)
+            memcpy(&padded[size_t(r) * pitch], bits + size_t(r) * size_t(bytesPerRow), size_t(width));
+    return padded;
+}
+
+const uint8_t *PlacedGlyphs::Copy(const uint8_t *bits, int32_t bytesPerRow, int32_t width, int32_t rows) {
+    std::unique_ptr<uint8_t[]> padded = PadCoverage(bits, bytesPerRow, width, rows);
+    if (!padded) return nullptr;
+    copies.push_back(std::move(padded));
+    return copies.back().get();
+}
+
+namespace {
+
+bool BoxesMeet(const PlacedGlyph &a, const PlacedGlyph &b) {
+    return int64_t(a.x) < int64_t(b.x) + b.width && int64_t(b.x) < int64_t(a.x) + a.width &&
+           int64_t(a.y) < int64_t(b.y) + b.rows && int64_t(b.y) < int64_t(a.y) + a.rows;
+}
+
+struct Box {
+    int64_t x0 = INT64_MAX, y0 = INT64_MAX, x1 = INT64_MIN, y1 = INT64_MIN;
+    void Add(const PlacedGlyph &g) {
+        x0 = std::min<int64_t>(x0, g.x), y0 = std::min<int64_t>(y0, g.y);
+        x1 = std::max<int64_t>(x1, int64_t(g.x) + g.width), y1 = std::max<int64_t>(y1, int64_t(g.y) + g.rows);
+    }
+    bool Meets(const PlacedGlyph &g) const {
+        return x0 < int64_t(g.x) + g.width && int64_t(g.x) < x1 && y0 < int64_t(g.y) + g.rows &&
+               int64_t(g.y) < y1;
+    }
+    bool Meets(const Box &b) const { return x0 < b.x1 && b.x0 < x1 && y0 < b.y1 && b.y0 < y1; }
+};
+
+} // namespace
+
+void BlendPlacedGlyphs(const PlacedGlyphs &placed, HostBitmap *target, int32_t dx, int32_t dy,
+                       const FontClip &clip, uint32_t pixel) {
+    const std::vector<PlacedGlyph> &glyphs = placed.glyphs;
+    if (!target || !target->pixels || glyphs.empty()) return;
+    const int64_t clipX0 = std::max<int64_t>(0, clip.x), clipY0 = std::max<int64_t>(0, clip.y);
+    const int64_t clipX1 = std::min<int64_t>(target->width, int64_t(clip.x) + clip.width);
+    const int64_t clipY1 = std::min<int64_t>(target->height, int64_t(clip.y) + clip.height);
+    if (clipX1 <= clipX0 || clipY1 <= clipY0) return;
+    // A glyph's pixel blends only where no later glyph has coverage. Later glyphs of its run that can reach
+    // it are found through the smallest left edge from each glyph on; later runs are looked into where their
+    // boxes meet.
+    std::vector<Box> runBoxes;
+    std::vector<int64_t> minLeftFrom(glyphs.size());
+    size_t begin = 0;
+    for (size_t end : placed.runEnds) {
+        Box box;
+        int64_t left = INT64_MAX;
+        for (size_t i = end; i-- > begin;) {
+            box.Add(glyphs[i]);
+            left = std::min<int64_t>(left, glyphs[i].x);
+            minLeftFrom[i] = left;
+        }
+        runBoxes.push_back(box);
+        begin = end;
+    }
+    std::vector<std::vector<size_t>> meetingLater(runBoxes.size());
+    for (size_t a = 0; a < runBoxes.size(); a++)
+        for (size_t b = a + 1; b < runBoxes.size(); b++)
+            if (runBoxes[a].Meets(runBoxes[b])) meetingLater[a].push_back(b);
+    std::vector<size_t> later;
+    std::vector<uint8_t> row;
+    size_t run = 0;
+    for (size_t i = 0; i < glyphs.size(); i++) {
+        while (run < placed.runEnds.size() && placed.runEnds[run] <= i)
+            run++;
+        const PlacedGlyph &g = glyphs[i];
+        const int64_t gx = int64_t(dx) + g.x, gy = int64_t(dy) + g.y;
+        const int64_t c0 = std::max<int64_t>(0, clipX0 - gx), c1 = std::min<int64_t>(g.width, clipX1 - gx);
+        const int64_t r0 = std::max<int64_t>(0, clipY0 - gy), r1 = std::min<int64_t>(g.rows, clipY1 - gy);
+        if (c1 <= c0 || r1 <= r0) continue;
+        later.clear();
+        const size_t runEnd = run < placed.runEnds.size() ? placed.runEnds[run] : glyphs.size();
+        for (size_t j = i + 1; j < runEnd && minLeftFrom[j] < int64_t(g.x) + g.width; j++)
+            if (BoxesMeet(g, glyphs[j])) later.push_back(j);
+        if (run < meetingLater.size())
+            for (size_t other : meetingLater[run])
+                if (runBoxes[other].Meets(g))
+                    for (size_t j = placed.runEnds[other - 1]; j < placed.runEnds[other]; j++)
+                        if (BoxesMeet(g, glyphs[j])) later.push_back(j);
+        // The whole padded row where it lies inside the clip: its zeros leave the pixels as they are.
+        const bool whole = c0 == 0 && gx + g.pitch <= clipX1;
+        const int64_t from = whole ? 0 : c0, count = whole ? g.pitch : c1 - c0;
+        for (int64_t r = r0; r < r1; r++) {
+            const uint8_t *coverage = g.bits + size_t(r) * size_t(g.pitch);
+            const int64_t y = int64_t(g.y) + r;
+            bool hidden = false;
+            for (size_t j : later) {
+                const PlacedGlyph &h = glyphs[j];
+                if (y < h.y || y >= int64_t(h.y) + h.rows) continue;
+                if (!hidden) {
+                    row.assign(coverage, coverage + g.pitch);
+                    hidden = true;
+                }
+                const uint8_t *over = h.bits + size_t(y - h.y) * size_t(h.pitch);
+                const int64_t x0 = std::max<int64_t>(g.x, h.x),
+                              x1 = std::min<int64_t>(int64_t(g.x) + g.width, int64_t(h.x) + h.width);
+                for (int64_t x = x0; x < x1; x++)
+                    if (over[x - h.x]) row[size_t(x - g.x)] = 0;
+            }
+            if (hidden) coverage = row.data();
+            auto *destination =
+                reinterpret_cast<uint8_t *>(HostBitmapRow32(target, int32_t(gy + r)) + (gx + from));
+            BlendPixelRowAlpha32(destination, pixel, coverage + from, int(count));
+        }
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,39 @@ struct GlyphBitmap {
 // (non-zero coverage replaces the plane's byte).
 void DrawGlyphBitmap(const GlyphBitmap &glyph, int32_t sourceX, int32_t sourceY, int32_t width, int32_t height,
                      const FontRenderTarget &target, int64_t x, int64_t y, const FontClip &clip, int32_t colour);
+
+// Glyph coverage placed for blending straight into a bitmap. Rows hold pitch bytes, zero past width; the
+// pitch is a multiple of 8 so that a row blends in whole groups of pixels.
+struct PlacedGlyph {
+    const uint8_t *bits = nullptr;
+    int32_t pitch = 0, width = 0, rows = 0;
+    int32_t x = 0, y = 0; // the top-left corner
+};
+
+constexpr int32_t PaddedCoveragePitch(int32_t width) {
+    return (width + 7) & ~7;
+}
+
+// The glyphs of a text in drawing order, run by run. Bitmaps come from the font's glyph cache (valid while it
+// is kept) or from copies held here.
+struct PlacedGlyphs {
+    std::vector<PlacedGlyph> glyphs;
+    std::vector<size_t> runEnds; // one past each run's last glyph
+    std::vector<std::unique_ptr<uint8_t[]>> copies;
+
+    // A padded copy of rows of bytesPerRow bytes (width of them used), kept here; null when memory ran out.
+    const uint8_t *Copy(const uint8_t *bits, int32_t bytesPerRow, int32_t width, int32_t rows);
+};
+
+// Rows of bytesPerRow bytes (width used) copied into rows of PaddedCoveragePitch(width) bytes; null when
+// memory ran out.
+std::unique_ptr<uint8_t[]> PadCoverage(const uint8_t *bits, int32_t bytesPerRow, int32_t width, int32_t rows);
+
+// Blends pixel into a 32-bit bitmap through the glyphs' coverage, placed at (dx, dy) and clipped to clip: the
+// pixels blending once the coverage they would leave in one plane, where each glyph's non-zero coverage
+// replaces what lies under it (overlapping glyphs, kerned or slanted, included).
+void BlendPlacedGlyphs(const PlacedGlyphs &placed, HostBitmap *target, int32_t dx, int32_t dy,
+                       const FontClip &clip, uint32_t pixel);
 
 // The ink box of a measure: rows relative to the baseline, columns from the text's start.
 struct InkBox {

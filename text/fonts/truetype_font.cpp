@@ -38,6 +38,8 @@ constexpr int kCacheMono = 1;
 struct CachedGlyph {
     FT_Glyph glyph = nullptr; // an FT_BitmapGlyph
     FT_Pos advance = 0;
+    std::unique_ptr<uint8_t[]>
+        padded; // its coverage padded for placing (PadCoverage), made when first placed
 };
 
 // Unscaled kerning of recent glyph pairs: measuring a line while it grows asks for the same pairs again and again.
@@ -167,6 +169,16 @@ int LoadTrueTypeGlyph(TrueTypeFaceRecord *record, uint32_t code, FT_UInt index, 
     }
     *out = LoadedGlyph{slot->bitmap_left, slot->bitmap_top, slot->metrics.horiAdvance, slot->bitmap};
     return 0;
+}
+
+// The cache entry that holds glyph's bitmap, or null when the glyph was not cached.
+CachedGlyph *CacheEntryOf(TrueTypeFaceRecord *record, uint32_t code, uint32_t style,
+                          const LoadedGlyph &glyph) {
+    if (code > 255) return nullptr;
+    CachedGlyph &entry = record->caches[style & kTextAntialias ? kCacheAntialiased : kCacheMono][code];
+    return entry.glyph && reinterpret_cast<FT_BitmapGlyph>(entry.glyph)->bitmap.buffer == glyph.bitmap.buffer
+               ? &entry
+               : nullptr;
 }
 
 FT_UInt GlyphIndexOf(TrueTypeFaceRecord *record, uint32_t code) {
@@ -438,6 +450,41 @@ int RenderTrueTypeText(FontHandle *font, const FontRenderTarget &target, int32_t
                    BlitGlyph(font, target, glyph, pen, y, style, clip, colour);
                });
     return 0;
+}
+
+bool PlaceTrueTypeGlyphs(FontHandle *font, int32_t x, int32_t y, const char *text, size_t length,
+                         uint32_t style, int encoding, PlacedGlyphs *out) {
+    TrueTypeFaceRecord *record = RecordOf(font);
+    if (!record) return false;
+    bool placed = true;
+    // One-bit glyphs leave no coverage; the bounds are DrawGlyphBitmap's.
+    if (style & kTextAntialias)
+        WalkGlyphs(font, record, DecodeFontText(text, length, encoding), style, x,
+                   [&](size_t, uint32_t code, FT_UInt, const LoadedGlyph &glyph, int64_t pen) {
+                       const FT_Bitmap &bitmap = glyph.bitmap;
+                       const int64_t left = pen + glyph.left, top = int64_t(y) + font->baseline - glyph.top;
+                       if (!placed || !bitmap.buffer || bitmap.pitch <= 0 || bitmap.width == 0 ||
+                           bitmap.rows == 0 || bitmap.width > unsigned(bitmap.pitch) ||
+                           left < INT32_MIN / 2 || left > INT32_MAX / 2 || top < INT32_MIN / 2 ||
+                           top > INT32_MAX / 2)
+                           return;
+                       const int32_t width = int32_t(bitmap.width), rows = int32_t(bitmap.rows);
+                       const uint8_t *bits = nullptr;
+                       if (CachedGlyph *entry = CacheEntryOf(record, code, style, glyph)) {
+                           if (!entry->padded)
+                               entry->padded = PadCoverage(bitmap.buffer, bitmap.pitch, width, rows);
+                           bits = entry->padded.get();
+                       } else {
+                           bits = out->Copy(bitmap.buffer, bitmap.pitch, width, rows);
+                       }
+                       if (!bits)
+                           placed = false;
+                       else
+                           out->glyphs.push_back(
+                               {bits, PaddedCoveragePitch(width), width, rows, int32_t(left), int32_t(top)});
+                   });
+    out->runEnds.push_back(out->glyphs.size());
+    return placed;
 }
 
 void SetTrueTypeScale(FontHandle *font, double scaleX, double scaleY) {

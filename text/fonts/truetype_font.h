@@ -20,6 +20,10 @@ int MeasureTrueTypeText(FontHandle *font, const char *text, size_t length, uint3
                         TextExtentInfo *out);
 int RenderTrueTypeText(FontHandle *font, const FontRenderTarget &target, int32_t x, int32_t y, const char *text,
                        size_t length, uint32_t style, int encoding, const FontClip &clip, int32_t colour);
+// Places the text's glyphs as RenderTrueTypeText would draw them into a coverage plane, as one more run of
+// out; false when the font is no TrueType font or memory ran out.
+bool PlaceTrueTypeGlyphs(FontHandle *font, int32_t x, int32_t y, const char *text, size_t length,
+                         uint32_t style, int encoding, PlacedGlyphs *out);
 void SetTrueTypeScale(FontHandle *font, double scaleX, double scaleY);
 void FreeTrueTypeGlyphCaches(FontHandle *font);
 void CloseTrueTypeFace(FontHandle *font);

@@ -17,6 +17,7 @@
 #include "scene/images/scene_objects.h"
 #include "scene/layers/layers.h"
 #include "text/fonts/font_handle.h"
+#include "text/fonts/scalable_text.h"
 #include "text/layout/text_draw.h"
 #include "text/layout/text_library.h"
 
@@ -189,8 +190,24 @@ int BlendCoverageText(const RenderedText &text, HostBitmap *target) {
     const int32_t x = ResolveXPosition(ax, 0, 1, 0) != ax ? ResolveXPosition(ax, image.width, 0, 0) : ax;
     const bool constY = ResolveXPosition(ay, 0, 1, 0) != ay || ResolveYPosition(ay, 0, 1, 0) != ay;
     const int32_t y = constY ? ResolveYPosition(ay, image.height, 0, 0) : ay;
-    BlendPixelThroughAlpha(text.coveragePixel, image.alpha, target, x, y,
-                           CurrentBGPic ? CurrentBGPic->clipRegion : nullptr);
+    const ClipRegion *region = CurrentBGPic ? CurrentBGPic->clipRegion : nullptr;
+    if (text.glyphs) {
+        // The image's own box bounds the glyphs as its plane would.
+        int64_t x0 = x, y0 = y, x1 = int64_t(x) + image.width, y1 = int64_t(y) + image.height;
+        if (region) {
+            x0 = std::max<int64_t>(x0, region->x), y0 = std::max<int64_t>(y0, region->y);
+            x1 = std::min<int64_t>(x1, int64_t(region->x) + region->width);
+            y1 = std::min<int64_t>(y1, int64_t(region->y) + region->height);
+        }
+        x0 = std::max<int64_t>(x0, 0), y0 = std::max<int64_t>(y0, 0);
+        x1 = std::min<int64_t>(x1, target->width), y1 = std::min<int64_t>(y1, target->height);
+        if (x1 > x0 && y1 > y0)
+            BlendPlacedGlyphs(*text.glyphs, target, x, y,
+                              FontClip{int32_t(x0), int32_t(y0), int32_t(x1 - x0), int32_t(y1 - y0)},
+                              text.coveragePixel);
+    } else {
+        BlendPixelThroughAlpha(text.coveragePixel, image.alpha, target, x, y, region);
+    }
     return PresentOutputRect(target, x, y, image.width, image.height);
 }
 

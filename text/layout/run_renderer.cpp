@@ -8,6 +8,7 @@
 #include "imaging/image_ops.h"
 #include "runtime/app/errors.h"
 #include "text/fonts/font_handle.h"
+#include "text/fonts/scalable_text.h"
 #include "text/layout/text_draw.h"
 
 int TextAllocFailAfter = 0;
@@ -305,7 +306,24 @@ int RenderTextRuns(const TextDrawParams &params, int32_t startX, std::vector<Tex
         return !(r.style.style & plain) && r.style.color == runs.front().style.color && !(r.style.color >> 24);
     });
     const uint32_t pixel = 0xFF000000u | runs.front().style.color;
-    // A caller that blends the colour through the coverage itself needs no bitmap filled with it.
+    // A caller that blends the colour through the coverage itself needs no bitmap filled with it, and a font
+    // whose glyphs can be placed needs no plane either: they blend straight from the glyph cache. Past a few
+    // hundred runs, telling which runs overlap costs more than the plane.
+    constexpr size_t kMostPlacedRuns = 256;
+    if (plainCoverage && coverageWanted && runs.size() <= kMostPlacedRuns) {
+        FontHandle *font = params.style.font ? params.style.font : BuiltinTopazFont;
+        auto placed = std::make_shared<PlacedGlyphs>();
+        bool all = true;
+        for (const TextRun &run : runs)
+            all = all && PlaceGlyphs(font, run.x - left, run.y - top, run.text.data(), run.text.size(),
+                                     run.style.style, params.encoding, placed.get());
+        if (all) {
+            out->coverageOnly = true;
+            out->coveragePixel = pixel;
+            out->glyphs = std::move(placed);
+            return 0;
+        }
+    }
     out->coverageOnly = plainCoverage && coverageWanted;
     if (!out->coverageOnly) img.bitmap = NewBitmap(img.width, img.height);
     if (img.bitmap || out->coverageOnly) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 
 struct vlLayer;
 struct LayerDrawParams;
+struct PlacedGlyphs;
 
 // Alignment (the position constants LEFT, CENTER and RIGHT).
 constexpr int32_t kAlignLeft = -90000;
@@ -70,9 +72,11 @@ struct RenderedText {
     int32_t anchorX = 0, anchorY = 0;
     int32_t baseWidth = 0, baseHeight = 0;
     bool fontScaled = false; // rendered at the transform's scale: only the placement is transformed
-    // Plain antialiased text asked for as coverage: image.alpha only, to be blended in this pixel value.
+    // Plain antialiased text asked for as coverage: image.alpha only, or no plane and the glyphs placed in
+    // the image, to be blended in this pixel value.
     bool coverageOnly = false;
     uint32_t coveragePixel = 0;
+    std::shared_ptr<PlacedGlyphs> glyphs;
 };
 
 // Breaks the text into runs (tags handled unless literal). tabsAsSpaces for TextOut and text objects; startX and
