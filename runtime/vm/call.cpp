@@ -196,7 +196,6 @@ CallFrame *PrecallScript(VMState *vm, VMValue *func, int nresults) {
     f->lineDelta = p->lineDelta;
     f->nresults = nresults;
     f->callPc = vm->callPcIndex;
-    f->lastLine = INT_MIN;
     f->nvarargs = nvarargs;
     f->fresh = 0;
     f->isNative = 0;
@@ -232,7 +231,6 @@ int CallNative(VMState *vm, VMValue *func, int nresults, bool allowGosub) {
     f->cl = nullptr;
     f->nresults = nresults;
     f->callPc = vm->callPcIndex;
-    f->lastLine = 0;
     f->nvarargs = 0;
     f->fresh = 0;
     f->isNative = 1;

@@ -2,8 +2,9 @@
 // only metamethods and API calls from commands nest a new Execute.
 //
 // Dispatch is computed goto (GCC/Clang). Only instructions where a new line may begin carry a line test: the
-// running copy of the code marks them with kOpLineStart (see Proto), whose handler runs the hook when the line
-// differs from the frame's last one and then dispatches the original instruction.
+// running copy of the code marks them with kOpLineStart (see Proto), whose handler, while the hook is open, runs
+// it when the line differs from the one of the instruction run before, and then dispatches the original
+// instruction.
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -68,37 +69,45 @@ void Execute(VMState *vm) {
         i = *pc++;                                                                                                 \
         goto *kDispatch[GetOp(i)];                                                                                 \
     } while (0)
-// Runs the hook when the instruction at pc begins a line other than the frame's last one. It is called in place:
-// its API calls see an empty stack just above the frame's registers (ApiBase), unless call results are pending
-// above them, when RunLineHook gives it a frame of its own.
-#define LINE_CHECK()                                                                                               \
+// The line of an instruction of the running code.
+#define LINE_AT(p) (*reinterpret_cast<const int32_t *>(reinterpret_cast<const char *>(p) + lineDelta))
+// Runs the hook, when it is open, if the instruction at pc begins a line other than prevLine: the line of the
+// instruction that ran before it in this frame, or INT_MIN where every line counts as new (a function's first
+// instruction, a backward jump, a command's GOSUB). prevLine is worked out only when the hook is open: no line
+// is kept per frame. The hook is called in place: its API calls see an empty stack just above the frame's
+// registers (ApiBase), unless call results are pending above them, when RunLineHook gives it a frame of its own.
+#define LINE_CHECK(prevLine)                                                                                       \
     do {                                                                                                           \
-        if (vm->lineHook != nullptr) {                                                                             \
-            int32_t line_ = *reinterpret_cast<const int32_t *>(reinterpret_cast<const char *>(pc) + lineDelta);    \
-            if (line_ != ci->lastLine) {                                                                           \
-                ci->lastLine = line_;                                                                              \
-                if (LineHookOpen(vm)) {                                                                            \
-                    ci->savedpc = pc + 1;                                                                          \
-                    VMValue *savedTop_ = vm->top;                                                                  \
-                    if (VL_LIKELY(savedTop_ <= ci->top)) {                                                         \
-                        vm->top = ci->top;                                                                         \
-                        vm->lineHook(vm);                                                                          \
-                        vm->top = savedTop_;                                                                       \
-                    } else {                                                                                       \
-                        RunLineHook(vm);                                                                           \
-                    }                                                                                              \
-                }                                                                                                  \
+        if (VL_UNLIKELY(LineHookOpen(vm)) && LINE_AT(pc) != (prevLine)) {                                          \
+            ci->savedpc = pc + 1;                                                                                  \
+            VMValue *savedTop_ = vm->top;                                                                          \
+            if (VL_LIKELY(savedTop_ <= ci->top)) {                                                                 \
+                vm->top = ci->top;                                                                                 \
+                vm->lineHook(vm);                                                                                  \
+                vm->top = savedTop_;                                                                               \
+            } else {                                                                                               \
+                RunLineHook(vm);                                                                                   \
             }                                                                                                      \
         }                                                                                                          \
     } while (0)
-// Dispatch after a jump or a test: the target usually begins a line, so its check runs here, from this
-// handler's own jump, rather than through L_LINESTART.
-#define DISPATCH_JUMPED()                                                                                          \
+// The instruction at pc as loaded, without its line mark.
+#define UNMARKED(p) (*reinterpret_cast<const Instruction *>(reinterpret_cast<const char *>(p) + 2 * lineDelta))
+// Checks the line at pc against prevLine, marked or not, and dispatches the instruction there.
+#define DISPATCH_CHECKED(prevLine)                                                                                 \
+    do {                                                                                                           \
+        LINE_CHECK(prevLine);                                                                                      \
+        i = UNMARKED(pc);                                                                                          \
+        pc++;                                                                                                      \
+        goto *kDispatch[GetOp(i)];                                                                                 \
+    } while (0)
+// Dispatch after a jump or a test from the instruction at `from`: the target usually begins a line, so its check
+// runs here, from this handler's own jump, rather than through L_LINESTART.
+#define DISPATCH_JUMPED(from)                                                                                      \
     do {                                                                                                           \
         i = *pc;                                                                                                   \
         if (GetOp(i) == kOpLineStart) {                                                                            \
-            LINE_CHECK();                                                                                          \
-            i = *reinterpret_cast<const Instruction *>(reinterpret_cast<const char *>(pc) + 2 * lineDelta);        \
+            LINE_CHECK(pc <= (from) ? INT_MIN : LINE_AT(from));                                                    \
+            i = UNMARKED(pc);                                                                                      \
         }                                                                                                          \
         pc++;                                                                                                      \
         goto *kDispatch[GetOp(i)];                                                                                 \
@@ -110,24 +119,16 @@ void Execute(VMState *vm) {
         pc = ci->savedpc;                                                                                          \
         lineDelta = ci->lineDelta;                                                                                 \
     } while (0)
-#define JUMP(offset)                                                                                               \
-    do {                                                                                                           \
-        int off_ = (offset);                                                                                       \
-        pc += off_;                                                                                                \
-        if (off_ < 0) ci->lastLine = INT_MIN; /* a backward jump fires the line hook */                                \
-    } while (0)
+#define JUMP(offset) (pc += (offset))
 // Performs the JMP that follows a test instruction.
-#define TAKE_JUMP()                                                                                                \
-    do {                                                                                                           \
-        int off_ = GetSBx(*pc) + 1;                                                                                \
-        pc += off_;                                                                                                \
-        if (off_ < 0) ci->lastLine = INT_MIN;                                                                      \
-    } while (0)
+#define TAKE_JUMP() (pc += GetSBx(*pc) + 1)
+// The instruction being run, for DISPATCH_JUMPED.
+#define SELF() (pc - 1)
 
-newframe:
+newframe: // a function's first instruction
     ci = vm->ci;
     LOAD_FRAME();
-    DISPATCH();
+    DISPATCH_CHECKED(INT_MIN);
 
 L_MOVE:
     *RA() = *RB();
@@ -337,9 +338,11 @@ L_CONCAT: {
     GCCheck(vm);
     DISPATCH();
 }
-L_JMP:
+L_JMP: {
+    const Instruction *from = SELF();
     JUMP(GetSBx(i));
-    DISPATCH_JUMPED();
+    DISPATCH_JUMPED(from);
+}
 // The == rule of EQ, SEQ and SNE: numbers by value, __eq only between tables or userdata, the rest raw.
 #define EQUAL_OPERANDS(eq, rb, rc)                                                                                 \
     if (rb->tt == TNUMBER && rc->tt == TNUMBER)                                                                    \
@@ -351,6 +354,7 @@ L_JMP:
     else                                                                                                           \
         eq = RawEqualValues(rb, rc)
 L_EQ: {
+    const Instruction *from = SELF();
     const VMValue *rb = RKB(), *rc = RKC();
     bool eq;
     EQUAL_OPERANDS(eq, rb, rc);
@@ -358,10 +362,11 @@ L_EQ: {
         pc++;
     else
         TAKE_JUMP();
-    DISPATCH_JUMPED();
+    DISPATCH_JUMPED(from);
 }
 #define COMPARE_JUMP(rbExpr, rcExpr, op, slow)                                                                    \
     {                                                                                                              \
+        const Instruction *from = SELF();                                                                          \
         const VMValue *rb = (rbExpr), *rc = (rcExpr);                                                              \
         bool r;                                                                                                    \
         if (rb->tt == TNUMBER && rc->tt == TNUMBER)                                                                \
@@ -372,7 +377,7 @@ L_EQ: {
             pc++;                                                                                                  \
         else                                                                                                       \
             TAKE_JUMP();                                                                                           \
-        DISPATCH_JUMPED();                                                                                                \
+        DISPATCH_JUMPED(from);                                                                                     \
     }
 L_LT:
     COMPARE_JUMP(RKB(), RKC(), <, LessThanValues)
@@ -389,13 +394,16 @@ L_LERK:
 #undef COMPARE_JUMP
 #undef RC_REG
 #undef RC_CONST
-L_TEST:
+L_TEST: {
+    const Instruction *from = SELF();
     if ((!IsFalse(RA())) != (GetC(i) != 0))
         pc++;
     else
         TAKE_JUMP();
-    DISPATCH_JUMPED();
+    DISPATCH_JUMPED(from);
+}
 L_TESTSET: {
+    const Instruction *from = SELF();
     VMValue *rb = RB();
     if ((!IsFalse(rb)) == (GetC(i) != 0)) {
         *RA() = *rb;
@@ -403,7 +411,7 @@ L_TESTSET: {
     } else {
         pc++;
     }
-    DISPATCH_JUMPED();
+    DISPATCH_JUMPED(from);
 }
 L_SEQ:
 L_SNE: {
@@ -474,11 +482,7 @@ L_CALL: {
             lineDelta = np->lineDelta;
             // The first instruction always begins a line: its hook runs here and the instruction is dispatched
             // as loaded, without the detour through L_LINESTART.
-            ci->lastLine = INT_MIN;
-            LINE_CHECK();
-            i = *reinterpret_cast<const Instruction *>(reinterpret_cast<const char *>(pc) + 2 * lineDelta);
-            pc++;
-            goto *kDispatch[GetOp(i)];
+            DISPATCH_CHECKED(INT_MIN);
         }
         PrecallScript(vm, ra, nresults);
         goto newframe;
@@ -489,9 +493,7 @@ L_CALL: {
     int n = CallNative(vm, ra, nresults, true);
     if (VL_UNLIKELY(n < 0)) {
         pc = CODE() + GosubFromCommand(vm, ci, callPc, n, GetA(i), nargs, GetC(i));
-        ci->lastLine = INT_MIN;
-        LINE_CHECK(); // a label need not be marked as a line start
-        DISPATCH();
+        DISPATCH_CHECKED(INT_MIN); // a label need not be marked as a line start
     }
     for (int j = n; j < nresults; j++) SetNil(ra + j);
     DISPATCH();
@@ -528,8 +530,7 @@ L_TAILCALL: {
     int n = CallNative(vm, ra, -1, true);
     if (VL_UNLIKELY(n < 0)) {
         pc = CODE() + GosubFromCommand(vm, ci, callPc, n, GetA(i), nargs, 0);
-        ci->lastLine = INT_MIN;
-        LINE_CHECK();
+        DISPATCH_CHECKED(INT_MIN);
     }
     DISPATCH();
 }
@@ -561,6 +562,7 @@ L_RETURN: {
     DISPATCH();
 }
 L_FORPREP: {
+    const Instruction *from = SELF();
     VMValue *ra = RA();
     double init, limit, step;
     if (!ForNumber(ra, &init) || !ForNumber(ra + 1, &limit) || !ForNumber(ra + 2, &step)) {
@@ -573,9 +575,10 @@ L_FORPREP: {
     SetNumber(ra + 1, limit);
     SetNumber(ra + 2, step);
     JUMP(GetSBx(i));
-    DISPATCH_JUMPED();
+    DISPATCH_JUMPED(from);
 }
 L_FORLOOP: {
+    const Instruction *from = SELF();
     VMValue *ra = RA();
     if (VL_UNLIKELY((ra[0].tt != TNUMBER) | (ra[1].tt != TNUMBER) | (ra[2].tt != TNUMBER))) {
         SAVEPC();
@@ -589,7 +592,7 @@ L_FORLOOP: {
         ra[0].u.n = idx;
         SetNumber(ra + 3, idx);
     }
-    DISPATCH_JUMPED();
+    DISPATCH_JUMPED(from);
 }
 L_TFORCALL: {
     VMValue *ra = RA();
@@ -611,12 +614,13 @@ L_TFORCALL: {
     DISPATCH();
 }
 L_TFORLOOP: {
+    const Instruction *from = SELF();
     VMValue *ra = RA();
     if (ra[3].tt != TNIL) {
         ra[2] = ra[3];
         JUMP(GetSBx(i));
     }
-    DISPATCH_JUMPED();
+    DISPATCH_JUMPED(from);
 }
 L_SETLIST: {
     VMValue *ra = RA();
@@ -675,6 +679,7 @@ L_VARARG: {
     DISPATCH();
 }
 L_GOSUB: {
+    const Instruction *from = SELF();
     SAVEPC();
     if (vm->gosubs.size() >= size_t(kMaxPendingGosubs)) RaiseError(vm, kErrInternalLimit);
     GosubEntry e{};
@@ -685,24 +690,18 @@ L_GOSUB: {
     e.mode = 0;
     vm->gosubs.push_back(e);
     JUMP(GetSBx(i));
-    DISPATCH();
+    DISPATCH_JUMPED(from);
 }
 L_RETSUB: {
     SAVEPC();
-    int from = int(pc - CODE());
-    int target = ReturnFromSub(vm, ci);
-    pc = CODE() + target;
-    if (target < from) ci->lastLine = INT_MIN;
-    LINE_CHECK(); // where a pending return resumes need not be marked as a line start
-    DISPATCH();
+    const Instruction *from = SELF();
+    pc = CODE() + ReturnFromSub(vm, ci);
+    // where a pending return resumes need not be marked as a line start
+    DISPATCH_CHECKED(pc <= from ? INT_MIN : LINE_AT(from));
 }
-L_LINESTART: {
+L_LINESTART: // reached from the instruction before (jumps check their targets themselves)
     pc--;
-    LINE_CHECK();
-    i = *reinterpret_cast<const Instruction *>(reinterpret_cast<const char *>(pc) + 2 * lineDelta);
-    pc++;
-    goto *kDispatch[GetOp(i)];
-}
+    DISPATCH_CHECKED(LINE_AT(pc - 1));
 L_BAD:
     SAVEPC();
     RaiseError(vm, kErrBadChunk);
@@ -714,6 +713,10 @@ L_BAD:
 #undef SAVEPC
 #undef CODE
 #undef LINE_CHECK
+#undef LINE_AT
+#undef UNMARKED
+#undef DISPATCH_CHECKED
+#undef SELF
 #undef LOAD_FRAME
 #undef PROTECT
 #undef DISPATCH

@@ -144,7 +144,9 @@ void BuildRunningCode(Proto *p) {
             }
         }
         p->run[pc] = lineStart[pc] && !data[pc] ? withOp(i, kOpLineStart) : i;
-        p->run[n + pc] = uint32_t(p->lines[pc]);
+        // A SETLIST's start word counts as on the SETLIST's line: the line hook compares the next instruction's
+        // line with the word before it.
+        p->run[n + pc] = uint32_t(p->lines[data[pc] ? pc - 1 : pc]);
         p->run[2 * n + pc] = i;
     }
     p->codePtr = p->run.data();

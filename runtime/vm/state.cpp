@@ -48,6 +48,7 @@ VMState *NewVMState() {
     vm->highWater = base->top;
     vm->gcThreshold = kInitialThreshold;
     vm->callPcIndex = -1;
+    UpdateHookPoll(vm);
     try {
         InitStrings(vm);
         GCPause pause(vm);
@@ -71,12 +72,31 @@ void CloseVMState(VMState *vm) {
     if (vm != nullptr) FreeState(vm);
 }
 
-void SetLineHook(VMState *vm, LineHook hook) { vm->lineHook = hook; }
+namespace {
+const std::atomic<int> kClosedGate{0}, kOpenGate{1};
+} // namespace
+
+void UpdateHookPoll(VMState *vm) {
+    if (vm->lineHook == nullptr) {
+        vm->hookPoll[0] = vm->hookPoll[1] = &kClosedGate;
+    } else if (vm->hookGates[0] == nullptr) {
+        vm->hookPoll[0] = &kOpenGate;
+        vm->hookPoll[1] = &kClosedGate;
+    } else {
+        vm->hookPoll[0] = vm->hookGates[0];
+        vm->hookPoll[1] = vm->hookGates[1];
+    }
+}
+
+void SetLineHook(VMState *vm, LineHook hook) {
+    vm->lineHook = hook;
+    UpdateHookPoll(vm);
+}
 
 void SetLineHookGates(VMState *vm, const std::atomic<int> *first, const std::atomic<int> *second) {
-    static const std::atomic<int> closed{0};
     vm->hookGates[0] = first;
-    vm->hookGates[1] = first == nullptr ? nullptr : second != nullptr ? second : &closed;
+    vm->hookGates[1] = first == nullptr ? nullptr : second != nullptr ? second : &kClosedGate;
+    UpdateHookPoll(vm);
 }
 void SetCallHook(VMState *vm, CallHook hook) { vm->callHook = hook; }
 void SetErrorPolicyHook(VMState *vm, ErrorPolicyHook hook) { vm->errorPolicy = hook; }

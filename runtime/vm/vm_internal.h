@@ -241,7 +241,6 @@ struct CallFrame {
     intptr_t lineDelta;         // script: cl->p->lineDelta
     int32_t nresults;           // expected results, -1 for all
     int32_t callPc;             // native: CallPcIndex when it was entered
-    int32_t lastLine;           // script: line of the last executed instruction (line hook)
     int32_t nvarargs;
     uint8_t fresh;              // entered from C++: its RETURN leaves Execute
     uint8_t isNative;
@@ -323,6 +322,9 @@ struct VMState {
     // Hooks and interpreter state.
     LineHook lineHook;
     const std::atomic<int> *hookGates[2]; // see SetLineHookGates; both set or both null
+    // The two words the interpreter reads where a new line may begin: the hook runs while either is non-zero.
+    // The gates, or a constant one without gates, or two constant zeros without a hook (UpdateHookPoll).
+    const std::atomic<int> *hookPoll[2];
     CallHook callHook;
     ErrorPolicyHook errorPolicy;
     ConstantResolver constantResolver;
@@ -346,10 +348,11 @@ struct VMState {
 
 inline int FrameIndex(VMState *vm, CallFrame *f) { return int(f - vm->frames); }
 
+// A hook is set and, when gated, a gate is open.
 inline bool LineHookOpen(const VMState *vm) {
-    return vm->hookGates[0] == nullptr || (vm->hookGates[0]->load(std::memory_order_relaxed) |
-                                           vm->hookGates[1]->load(std::memory_order_relaxed)) != 0;
+    return (vm->hookPoll[0]->load(std::memory_order_relaxed) | vm->hookPoll[1]->load(std::memory_order_relaxed)) != 0;
 }
+void UpdateHookPoll(VMState *vm); // state.cpp: after the hook or the gates change
 
 // The stack an API call sees. In a command's (native) frame: its arguments and what it pushed, up to its push
 // limit. While a script frame is current (only the line hook runs API calls then) the API sees an empty stack

@@ -108,15 +108,24 @@ TEST_F(LineHookTest, ReturnFromASubroutineOntoAnotherLineFires) {
 }
 
 TEST_F(LineHookTest, ASetListStartWordIsLeftAsLoaded) {
-    // SETLIST with C = 0 takes its start index from the next word, which is data even when it begins a line.
-    FunctionProto f = NewFunction(3);
-    Code(f, 1, {ABC(OP_NEWTABLE, 0, 0, 0), AsBx(OP_LOADINT, 1, 5), ABC(OP_SETLIST, 0, 1, 0)});
-    f.Emit(4, 2); // the start index, on a line of its own
-    Code(f, 3, {ABC(OP_RETURN, 0, 2, 0)});
-    ASSERT_EQ(Run(f), 0);
-    RawGetIndex(vm, -1, 4);
-    EXPECT_EQ(VMToNumber(vm, -1), 5);
-    EXPECT_EQ(gLines, (std::vector<int>{1, 3}));
+    // SETLIST with C = 0 takes its start index from the next word, which is data even when it begins a line: the
+    // instruction after it compares its line with the SETLIST's.
+    struct Case {
+        int returnLine;
+        std::vector<int> lines;
+    };
+    for (const Case &c : {Case{3, {1, 3}}, Case{1, {1}}}) {
+        FunctionProto f = NewFunction(3);
+        Code(f, 1, {ABC(OP_NEWTABLE, 0, 0, 0), AsBx(OP_LOADINT, 1, 5), ABC(OP_SETLIST, 0, 1, 0)});
+        f.Emit(4, 2); // the start index, on a line of its own
+        Code(f, c.returnLine, {ABC(OP_RETURN, 0, 2, 0)});
+        gLines.clear();
+        ASSERT_EQ(Run(f), 0);
+        RawGetIndex(vm, -1, 4);
+        EXPECT_EQ(VMToNumber(vm, -1), 5);
+        EXPECT_EQ(gLines, c.lines) << c.returnLine;
+        SetTop(vm, 0);
+    }
 }
 
 TEST_F(LineHookTest, CallsFireOnTheCalleesFirstLineAndNotAgainOnReturn) {
