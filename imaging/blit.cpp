@@ -56,12 +56,11 @@ void BlendRowAlpha32(uint8_t *dst, const uint8_t *src, const uint8_t *alpha, int
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 // Eight pixels at a time where the CPU has AVX2 (most text and cursor blends are wide rows): the same rule as
-// BlendFour, so the pixels do not depend on the machine.
-__attribute__((target("avx2"))) static int BlendPixelRowAlpha32Avx2(uint8_t *dst, uint32_t pixel,
-                                                                     const uint8_t *alpha, int width) {
-    const __m256i zero = _mm256_setzero_si256(), k256 = _mm256_set1_epi16(256), opaque = _mm256_set1_epi8(char(0xFF));
-    const __m256i s = _mm256_set1_epi32(int(pixel));
-    const __m256i sl = _mm256_unpacklo_epi8(s, zero), sh = _mm256_unpackhi_epi8(s, zero);
+// BlendFour, so the pixels do not depend on the machine. Returns the pixels done, a multiple of 8.
+__attribute__((target("avx2"), always_inline)) static inline int
+BlendRowAvx2(uint8_t *dst, __m256i s, __m256i sl, __m256i sh, const uint8_t *alpha, int width) {
+    const __m256i zero = _mm256_setzero_si256(), k256 = _mm256_set1_epi16(256),
+                  opaque = _mm256_set1_epi8(char(0xFF));
     // Each lane repeats its four alpha bytes over their pixels' four bytes.
     const __m256i spread = _mm256_setr_epi8(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 6,
                                             6, 6, 6, 7, 7, 7, 7);
@@ -88,13 +87,26 @@ __attribute__((target("avx2"))) static int BlendPixelRowAlpha32Avx2(uint8_t *dst
     return i;
 }
 
+// The rectangle row by row; all of each row is done when width is a multiple of 8.
+__attribute__((target("avx2"))) static int BlendPixelRectAlpha32Avx2(uint8_t *dst, size_t dstStride,
+                                                                     uint32_t pixel, const uint8_t *alpha,
+                                                                     size_t alphaStride, int width,
+                                                                     int rows) {
+    const __m256i zero = _mm256_setzero_si256(), s = _mm256_set1_epi32(int(pixel));
+    const __m256i sl = _mm256_unpacklo_epi8(s, zero), sh = _mm256_unpackhi_epi8(s, zero);
+    int done = 0;
+    for (int j = 0; j < rows; ++j)
+        done = BlendRowAvx2(dst + j * dstStride, s, sl, sh, alpha + j * alphaStride, width);
+    return done;
+}
+
 static const bool HasAvx2 = __builtin_cpu_supports("avx2");
 #endif
 
 void BlendPixelRowAlpha32(uint8_t *dst, uint32_t pixel, const uint8_t *alpha, int width) {
     int i = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (HasAvx2) i = BlendPixelRowAlpha32Avx2(dst, pixel, alpha, width);
+    if (HasAvx2) i = BlendPixelRectAlpha32Avx2(dst, 0, pixel, alpha, 0, width, 1);
 #endif
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
@@ -126,6 +138,18 @@ void BlendPixelRowAlpha32(uint8_t *dst, uint32_t pixel, const uint8_t *alpha, in
         if (a)
             for (int c = 0; c < 4; ++c) dst[i * 4 + c] = BlendChannel(dst[i * 4 + c], source[c], a);
     }
+}
+
+void BlendPixelRectAlpha32(uint8_t *dst, size_t dstStride, uint32_t pixel, const uint8_t *alpha,
+                           size_t alphaStride, int width, int rows) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (HasAvx2 && width % 8 == 0) {
+        BlendPixelRectAlpha32Avx2(dst, dstStride, pixel, alpha, alphaStride, width, rows);
+        return;
+    }
+#endif
+    for (int j = 0; j < rows; ++j)
+        BlendPixelRowAlpha32(dst + j * dstStride, pixel, alpha + j * alphaStride, width);
 }
 
 void BlendRowsLevel32(uint8_t *dst, const uint8_t *under, const uint8_t *over, unsigned level, int width) {

@@ -71,6 +71,9 @@ struct ColorCoverageRule {
 void BlendRowAlpha32(uint8_t *dst, const uint8_t *src, const uint8_t *alpha, int width);
 // BlendRowAlpha32 with every source pixel the same value; runs of clear and opaque alpha pass sixteen at a time.
 void BlendPixelRowAlpha32(uint8_t *dst, uint32_t pixel, const uint8_t *alpha, int width);
+// BlendPixelRowAlpha32 over rows rows, each stride bytes after the one before.
+void BlendPixelRectAlpha32(uint8_t *dst, size_t dstStride, uint32_t pixel, const uint8_t *alpha,
+                           size_t alphaStride, int width, int rows);
 // dst = under with over blended in at a constant level (the rule of BlendRowAlpha32), in one pass: a cross-fade
 // frame written straight into its output.
 void BlendRowsLevel32(uint8_t *dst, const uint8_t *under, const uint8_t *over, unsigned level, int width);

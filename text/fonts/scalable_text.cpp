@@ -145,6 +145,13 @@ void BlendPlacedGlyphs(const PlacedGlyphs &placed, HostBitmap *target, int32_t d
         // The whole padded row where it lies inside the clip: its zeros leave the pixels as they are.
         const bool whole = c0 == 0 && gx + g.pitch <= clipX1;
         const int64_t from = whole ? 0 : c0, count = whole ? g.pitch : c1 - c0;
+        if (later.empty()) {
+            BlendPixelRectAlpha32(HostBitmapRow(target, int32_t(gy + r0)) + size_t(gx + from) * 4,
+                                  HostBitmapStride(target), pixel,
+                                  g.bits + size_t(r0) * size_t(g.pitch) + from, size_t(g.pitch), int(count),
+                                  int(r1 - r0));
+            continue;
+        }
         for (int64_t r = r0; r < r1; r++) {
             const uint8_t *coverage = g.bits + size_t(r) * size_t(g.pitch);
             const int64_t y = int64_t(g.y) + r;
