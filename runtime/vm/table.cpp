@@ -50,30 +50,31 @@ inline int64_t FindNode(const Table *t, const VMValue *key, uint32_t hash) {
     if (t->indexCap == 0) return -1;
     uint32_t mask = t->indexCap - 1;
     for (uint32_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        uint64_t e = t->index[slot];
-        uint32_t node = uint32_t(e);
-        if (node == 0) return -1;
-        if (uint32_t(e >> 32) == hash && node != kIndexTombstone) {
-            const VMValue &k = t->nodes[node - 1].key;
-            if (k.tt == key->tt && RawEqualValues(&k, key)) return int64_t(node) - 1;
+        uint32_t e = t->index[slot];
+        if (e == 0) return -1;
+        int64_t node = IndexMatch(e, hash, mask);
+        if (node >= 0) {
+            const VMValue &k = t->nodes[node].key;
+            if (k.tt == key->tt && RawEqualValues(&k, key)) return node;
         }
     }
 }
 
-uint32_t RoundUpPow2(uint32_t n) {
-    uint32_t c = 4;
+// An index has at least 8 slots: at four fifths full, every node number then fits beside the two marks.
+uint32_t IndexSize(uint32_t n) {
+    uint32_t c = 8;
     while (c < n && c < 0x80000000u) c <<= 1;
     return c;
 }
 
 void BuildIndex(Table *t) {
-    std::memset(t->index, 0, sizeof(uint64_t) * t->indexCap);
+    std::memset(t->index, 0, sizeof(uint32_t) * t->indexCap);
     uint32_t mask = t->indexCap - 1;
     for (uint32_t i = 0; i < t->nodeCount; i++) {
         uint32_t hash = t->nodes[i].key.aux;
         uint32_t slot = hash & mask;
         while (t->index[slot] != 0) slot = (slot + 1) & mask;
-        t->index[slot] = IndexEntry(i, hash);
+        t->index[slot] = IndexEntry(i, hash, mask);
     }
     t->indexUsed = t->nodeCount;
 }
@@ -99,10 +100,10 @@ void Rehash(VMState *vm, Table *t) {
     }
     t->nodeCount = live;
     t->deadCount = 0;
-    uint32_t cap = RoundUpPow2((live + 1) * 2);
+    uint32_t cap = IndexSize((live + 1) * 2);
     if (cap != t->indexCap) {
-        uint64_t *index = static_cast<uint64_t *>(VMAlloc(vm, sizeof(uint64_t) * size_t(cap)));
-        VMFree(vm, t->index, sizeof(uint64_t) * t->indexCap);
+        uint32_t *index = static_cast<uint32_t *>(VMAlloc(vm, sizeof(uint32_t) * size_t(cap)));
+        VMFree(vm, t->index, sizeof(uint32_t) * t->indexCap);
         t->index = index;
         t->indexCap = cap;
     }
@@ -112,7 +113,10 @@ void Rehash(VMState *vm, Table *t) {
 void InsertNode(VMState *vm, Table *t, const VMValue *key, const VMValue *value, uint32_t hash) {
     // At most four fifths full: entries carry the hash, so probes are short runs of one cache line or two, and
     // a smaller index misses the cache less on big tables.
-    if (t->indexCap == 0 || uint64_t(t->indexUsed + 1) * 5 > uint64_t(t->indexCap) * 4) Rehash(vm, t);
+    // Nodes are bounded the same way (removed entries reused by new keys leave their dead nodes behind), which
+    // keeps every node number below the index's marks.
+    uint64_t limit = uint64_t(t->indexCap) * 4;
+    if (uint64_t(t->indexUsed + 1) * 5 > limit || uint64_t(t->nodeCount + 1) * 5 > limit) Rehash(vm, t);
     GrowNodes(vm, t, t->nodeCount + 1);
     uint32_t nodeIndex = t->nodeCount++;
     t->nodes[nodeIndex].key = *key;
@@ -122,9 +126,9 @@ void InsertNode(VMState *vm, Table *t, const VMValue *key, const VMValue *value,
     if (key->tt == TSTRING) AsString(key)->hintNode = nodeIndex;
     uint32_t mask = t->indexCap - 1;
     uint32_t slot = hash & mask;
-    while (uint32_t(t->index[slot]) != 0 && uint32_t(t->index[slot]) != kIndexTombstone) slot = (slot + 1) & mask;
+    while ((t->index[slot] & mask) > kIndexRemoved) slot = (slot + 1) & mask;
     if (t->index[slot] == 0) t->indexUsed++;
-    t->index[slot] = IndexEntry(nodeIndex, hash);
+    t->index[slot] = IndexEntry(nodeIndex, hash, mask);
     t->tmAbsent = 0;
 }
 
@@ -132,8 +136,8 @@ void KillNode(Table *t, uint32_t nodeIndex) {
     uint32_t mask = t->indexCap - 1;
     uint32_t hash = t->nodes[nodeIndex].key.aux;
     for (uint32_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        if (uint32_t(t->index[slot]) == nodeIndex + 1) {
-            t->index[slot] = kIndexTombstone;
+        if ((t->index[slot] & mask) == nodeIndex + 2) {
+            t->index[slot] = kIndexRemoved;
             break;
         }
         if (t->index[slot] == 0) break;
@@ -188,9 +192,9 @@ Table *NewTableObject(VMState *vm, uint32_t arrayHint, uint32_t hashHint) {
     if (hashHint) {
         t->nodes = static_cast<TableNode *>(VMAlloc(vm, sizeof(TableNode) * size_t(hashHint)));
         t->nodeCap = hashHint;
-        t->indexCap = RoundUpPow2(hashHint * 2);
-        t->index = static_cast<uint64_t *>(VMAlloc(vm, sizeof(uint64_t) * size_t(t->indexCap)));
-        std::memset(t->index, 0, sizeof(uint64_t) * t->indexCap);
+        t->indexCap = IndexSize(hashHint * 2);
+        t->index = static_cast<uint32_t *>(VMAlloc(vm, sizeof(uint32_t) * size_t(t->indexCap)));
+        std::memset(t->index, 0, sizeof(uint32_t) * t->indexCap);
     }
     return t;
 }
@@ -198,7 +202,7 @@ Table *NewTableObject(VMState *vm, uint32_t arrayHint, uint32_t hashHint) {
 void FreeTable(VMState *vm, Table *t) {
     VMFree(vm, t->array, sizeof(VMValue) * t->arrayCap);
     VMFree(vm, t->nodes, sizeof(TableNode) * t->nodeCap);
-    VMFree(vm, t->index, sizeof(uint64_t) * t->indexCap);
+    VMFree(vm, t->index, sizeof(uint32_t) * t->indexCap);
     VMFree(vm, t, sizeof(Table));
 }
 

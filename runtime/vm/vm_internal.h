@@ -154,9 +154,10 @@ struct TableNode {
 };
 
 // Array part: keys 0..arraySize-1. Hash part: nodes in insertion order, found through an open-addressing index.
-// An index entry holds the node number (low word: 0 empty, kIndexTombstone removed, else node + 1) and the key's
-// hash (high word), so a probe reads a node only when the whole hash matches: on big tables every node read is
-// a cache miss.
+// An index entry is 32 bits: with indexCap = 2^k, the low k bits hold the node's field (0 empty, 1 removed,
+// else node + 2) and the high bits the key's hash above its slot bits, so a probe reads a node (on big tables a
+// cache miss) only when those match too. Four bytes an entry keep the index small and its probe runs in one
+// cache line; nodes keep the whole hash for rebuilding it.
 struct Table : GCObject {
     uint32_t tmAbsent; // bit e: this table, used as a metatable, has no field for event e
     Table *metatable;
@@ -164,16 +165,21 @@ struct Table : GCObject {
     uint32_t arraySize;
     uint32_t arrayCap;
     uint32_t arrayNils; // Nil values inside the array part
-    uint32_t nodeCount; // nodes used (live, Nil-valued and dead)
+    uint32_t nodeCount; // nodes used (live, Nil-valued and dead); below indexCap - 2, so every one has a field
     uint32_t nodeCap;
     uint32_t deadCount; // nodes with kTagDeadKey
     TableNode *nodes;
-    uint64_t *index;
+    uint32_t *index;
     uint32_t indexCap; // power of two, or 0
-    uint32_t indexUsed; // live plus tombstone slots
+    uint32_t indexUsed; // live plus removed slots
 };
-constexpr uint32_t kIndexTombstone = 0xFFFFFFFFu;
-inline uint64_t IndexEntry(uint32_t node, uint32_t hash) { return uint64_t(hash) << 32 | (node + 1); }
+constexpr uint32_t kIndexRemoved = 1;
+inline uint32_t IndexEntry(uint32_t node, uint32_t hash, uint32_t mask) { return (hash & ~mask) | (node + 2); }
+// The node of a live entry whose hash bits match, or -1.
+inline int64_t IndexMatch(uint32_t e, uint32_t hash, uint32_t mask) {
+    uint32_t field = e & mask;
+    return ((e ^ hash) & ~mask) == 0 && field > kIndexRemoved ? int64_t(field) - 2 : -1;
+}
 
 struct UpVal : GCObject {
     VMValue *v;     // the stack slot while open, &closed after
@@ -412,14 +418,14 @@ inline int64_t TableFindStringNode(const Table *t, VMString *s) {
     uint32_t mask = t->indexCap - 1;
     uint32_t hash = StringHash(s);
     for (uint32_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        uint64_t e = t->index[slot];
-        uint32_t node = uint32_t(e);
-        if (node == 0) return -1;
-        if (uint32_t(e >> 32) == hash && node != kIndexTombstone) {
-            const VMValue &k = t->nodes[node - 1].key;
+        uint32_t e = t->index[slot];
+        if (e == 0) return -1;
+        int64_t node = IndexMatch(e, hash, mask);
+        if (node >= 0) {
+            const VMValue &k = t->nodes[node].key;
             if (k.tt == TSTRING && SameString(static_cast<const VMString *>(k.u.gc), s)) {
-                s->hintNode = node - 1;
-                return int64_t(node) - 1;
+                s->hintNode = uint32_t(node);
+                return node;
             }
         }
     }

@@ -1,4 +1,4 @@
-// The table's hash index (entries carry the key's hash, nodes keep it for rehashing) against a plain map as the
+// The table's hash index (entries carry hash bits, nodes keep the whole hash for rehashing) against a plain map as the
 // oracle, key strings shared by tables of different orders (each string remembers one node number), and the
 // integer fast path of number formatting against printf.
 #include <cstdio>
@@ -90,6 +90,43 @@ TEST_F(TableIndexTest, ReinsertedKeysAfterRemovalAreFoundAndWalkedOnce) {
         SetTop(vm, -2);
     }
     EXPECT_EQ(visited, 250);
+}
+
+TEST_F(TableIndexTest, KeysPulledIntoTheArrayLeaveNoNodesThatOutgrowTheIndex) {
+    // Each round files three number keys past the array's end and a string key, then fills the gap: the three
+    // move to the array and leave removed entries that the next keys reuse, while their dead nodes stay.
+    constexpr int kRounds = 3000;
+    NewTable(vm);
+    for (int r = 0; r < kRounds; r++) {
+        for (int j : {3, 1, 2}) {
+            PushNumber(vm, 4 * r + j);
+            PushNumber(vm, 4 * r + j);
+            VMRawSet(vm, 1);
+        }
+        PushString(vm, ("s" + std::to_string(r)).c_str());
+        PushNumber(vm, -r);
+        VMRawSet(vm, 1);
+        PushNumber(vm, 4 * r);
+        PushNumber(vm, 4 * r);
+        VMRawSet(vm, 1);
+    }
+    EXPECT_EQ(TableListLength(vm, 1), size_t(4 * kRounds));
+    double sum = 0;
+    int pairs = 0;
+    PushNil(vm);
+    while (NextPair(vm, 1)) {
+        sum += VMToNumber(vm, -1);
+        pairs++;
+        SetTop(vm, -2);
+    }
+    EXPECT_EQ(pairs, 5 * kRounds);
+    EXPECT_EQ(sum, double(4 * kRounds) * (4 * kRounds - 1) / 2 - double(kRounds) * (kRounds - 1) / 2);
+    for (int r = 0; r < kRounds; r += 7) {
+        PushString(vm, ("s" + std::to_string(r)).c_str());
+        VMRawGet(vm, 1);
+        EXPECT_EQ(VMToNumber(vm, -1), -r);
+        SetTop(vm, 1);
+    }
 }
 
 TEST_F(TableIndexTest, KeyStringsSharedByTablesOfDifferentOrdersFindTheirOwnEntries) {
