@@ -29,7 +29,11 @@ int PixelArrayToBitmap(const uint32_t *pixels, int64_t transparent, int32_t widt
     for (int32_t y = 0; y < height; y++) {
         const uint32_t *s = pixels + size_t(y) * size_t(sourceRowPixels);
         uint32_t *d = HostBitmapRow32(bitmap, y);
-        for (int32_t x = 0; x < width; x++) d[x] = s[x] & 0xFFFFFF;
+        // The new bitmap is black already: black pixels before the row's first other one are not written, so a
+        // black picture's pages stay unwritten.
+        int32_t x = 0;
+        while (x < width && (s[x] & 0xFFFFFF) == 0) x++;
+        for (; x < width; x++) d[x] = s[x] & 0xFFFFFF;
         if (mask) {
             uint8_t *m = mask->bits + size_t(y) * size_t(mask->bytesPerRow);
             for (int32_t x = 0; x < width; x++)

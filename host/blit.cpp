@@ -222,6 +222,36 @@ void RECTFILL(HostBitmap *bitmap, int32_t x, int32_t y, int32_t width, int32_t h
         FillPixels(bitmap, HostBitmapRow(bitmap, y + r) + size_t(x) * size_t(bitmap->bytesPerPixel), width, value);
 }
 
+void FillNewBitmap(HostBitmap *bitmap, uint32_t colour) {
+    if (bitmap && NativeValue(bitmap, colour) != 0) RECTFILL(bitmap, 0, 0, bitmap->width, bitmap->height, colour);
+}
+
+// How many of the row's leading bytes are zero.
+static size_t LeadingZeroBytes(const uint8_t *row, size_t bytes) {
+    size_t n = 0;
+    for (uint64_t word; n + 8 <= bytes; n += 8) {
+        std::memcpy(&word, row + n, 8);
+        if (word) break;
+    }
+    while (n < bytes && row[n] == 0) n++;
+    return n;
+}
+
+void CopyIntoNewBitmap(const HostBitmap *source, HostBitmap *destination) {
+    if (!source || !destination) return;
+    if (source->format != destination->format) {
+        BLTBITMAP(source, 0, 0, destination, 0, 0, source->width, source->height);
+        return;
+    }
+    const int32_t height = std::min(source->height, destination->height);
+    const size_t rowBytes = size_t(std::min(source->width, destination->width)) * size_t(source->bytesPerPixel);
+    for (int32_t y = 0; y < height; y++) {
+        const uint8_t *from = HostBitmapRow(source, y);
+        const size_t skip = LeadingZeroBytes(from, rowBytes);
+        if (skip < rowBytes) std::memcpy(HostBitmapRow(destination, y) + skip, from + skip, rowBytes - skip);
+    }
+}
+
 namespace {
 
 // Writes bits [x, x + w) of one mask row through op(old byte, new bits, bits-in-range mask).

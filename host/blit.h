@@ -23,6 +23,10 @@ void BLTMASK(const HostBitmap *source, int32_t sx, int32_t sy, HostBitmap *desti
 void BLTTEMPLATE(const MaskPlane *templ, int32_t tx, int32_t ty, HostBitmap *destination, int32_t x, int32_t y,
                  int32_t width, int32_t height, uint32_t colour);
 void RECTFILL(HostBitmap *bitmap, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t colour);
+// For a bitmap just allocated, all zero: what would only write zeros is skipped, so the pages of a black picture
+// stay unwritten (and cost no memory) until something is drawn there. The copy takes the source's size.
+void FillNewBitmap(HostBitmap *bitmap, uint32_t colour);
+void CopyIntoNewBitmap(const HostBitmap *source, HostBitmap *destination);
 // A plane without a known row count (wrapped, rows 0) is clipped only horizontally; its caller vouches for rows.
 void FillMaskRect(MaskPlane *plane, int32_t x, int32_t y, int32_t width, int32_t height, int32_t mode);
 void BlitTemplateToMask(const MaskPlane *templ, int32_t tx, int32_t ty, MaskPlane *destination, int32_t x,

@@ -74,7 +74,7 @@ int FillOwnPicture(DisplayRecord *d, HostBitmap *target, PictureParts *parts) {
                     brush.height);
         return 0;
     }
-    default: RECTFILL(target, 0, 0, width, height, d->color); return 0;
+    default: FillNewBitmap(target, d->color); return 0; // the target is new
     }
 }
 

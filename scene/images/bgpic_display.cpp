@@ -9,7 +9,8 @@
 
 int CopyBGPicToDisplayBitmaps(DisplayRecord *display, BGPic *bgpic, int recreate) {
     const int32_t width = bgpic->current.width, height = bgpic->current.height;
-    if (recreate || !display->firstBitmap || !display->secondBitmap) {
+    const bool fresh = recreate || !display->firstBitmap || !display->secondBitmap;
+    if (fresh) {
         FreeHostBitmap(display->firstBitmap);
         FreeHostBitmap(display->secondBitmap);
         display->firstBitmap = AllocHostBitmap(width, height);
@@ -22,9 +23,11 @@ int CopyBGPicToDisplayBitmaps(DisplayRecord *display, BGPic *bgpic, int recreate
         }
     }
     if (!bgpic->current.bitmap) return 0;
-    BLTBITMAP(bgpic->current.bitmap, 0, 0, display->firstBitmap, 0, 0, width, height);
     // Layers are drawn onto the second bitmap, so it starts as the picture too.
-    BLTBITMAP(bgpic->current.bitmap, 0, 0, display->secondBitmap, 0, 0, width, height);
+    for (HostBitmap *bitmap : {display->firstBitmap, display->secondBitmap}) {
+        if (fresh) CopyIntoNewBitmap(bgpic->current.bitmap, bitmap);
+        else BLTBITMAP(bgpic->current.bitmap, 0, 0, bitmap, 0, 0, width, height);
+    }
     return 0;
 }
 

@@ -13,7 +13,7 @@
 static int FillBitmap(HostBitmap *bitmap, BGPicFillSpec *fill, int32_t width, int32_t height) {
     if (!fill) return 0;
     switch (fill->kind) {
-    case kFillColor: RECTFILL(bitmap, 0, 0, width, height, fill->color); return 0;
+    case kFillColor: FillNewBitmap(bitmap, fill->color); return 0;
     case kFillGradient:
         DRAWGRADIENT(bitmap, 0, 0, width, height, fill->color, fill->endColor, fill->angle);
         return 0;

@@ -4,7 +4,10 @@
 #include "host/memory.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -450,6 +453,60 @@ TEST(GfxConvert, HamModifiesTopBitsFromABlackRowStart) {
     pb.depth = 8;
     for (int p = 0; p < 8; p++) pb.planes[p] = planes[p];
     EXPECT_EQ(ReadPaletteBitMapPixels(&pb, palette, 64, 3, 1, 6), nullptr); // depth must match the HAM mode
+}
+
+} // namespace
+
+namespace {
+
+// Pages of a bitmap's pixels the process holds (the bitmap has pages of its own).
+size_t ResidentPages(const HostBitmap *b) {
+    const size_t page = size_t(sysconf(_SC_PAGESIZE));
+    auto *start = reinterpret_cast<uint8_t *>(reinterpret_cast<uintptr_t>(b->pixels) / page * page);
+    const size_t length = size_t(b->pixels - start) + HostBitmapStride(b) * size_t(b->height);
+    std::vector<unsigned char> resident((length + page - 1) / page);
+    if (mincore(start, length, resident.data()) != 0) return SIZE_MAX;
+    size_t n = 0;
+    for (unsigned char r : resident) n += r & 1;
+    return n;
+}
+
+// Filling or copying into a new bitmap gives what RECTFILL and BLTBITMAP give, without writing the pages that
+// only get zeros: a black start-up picture and its display copies cost no memory.
+TEST(GfxBlit, NewBitmapsLeaveBlackPagesUnwritten) {
+    UsePixelPages(true);
+    ReleaseCachedPixelPages();
+    constexpr int w = 640, h = 480;
+    struct Case {
+        int firstRow, rows, firstColumn; // where the picture is not black
+        size_t maxResident;
+    } cases[] = {{0, 0, 0, 1}, {200, 4, 600, 4}, {0, h, 0, SIZE_MAX}};
+    for (const Case &c : cases) {
+        std::vector<uint32_t> pixels(size_t(w) * h, 0);
+        for (int y = c.firstRow; y < c.firstRow + c.rows; y++)
+            for (int x = c.firstColumn; x < w; x++) pixels[size_t(y) * w + x] = 0x10203 + uint32_t(x);
+        HostBitmap *converted = nullptr;
+        ASSERT_EQ(PixelArrayToBitmap(pixels.data(), -1, w, h, w, &converted, nullptr), 0);
+        // Counted before anything reads them: a page only read is mapped too (to the shared zero page).
+        EXPECT_LE(ResidentPages(converted), c.maxResident) << c.firstRow;
+        BitmapPtr picture(converted), copy(AllocHostBitmap(w, h)), reference(AllocHostBitmap(w, h));
+        CopyIntoNewBitmap(picture.get(), copy.get());
+        EXPECT_LE(ResidentPages(copy.get()), c.maxResident) << c.firstRow;
+        BLTBITMAP(picture.get(), 0, 0, reference.get(), 0, 0, w, h);
+        for (int y = 0; y < h; y++)
+            ASSERT_EQ(std::memcmp(HostBitmapRow32(copy.get(), y), HostBitmapRow32(reference.get(), y), w * 4), 0) << y;
+        picture.reset(), copy.reset(), reference.reset();
+        ReleaseCachedPixelPages(); // the next bitmaps get new pages, not cleared (written) ones
+    }
+    BitmapPtr black(AllocHostBitmap(w, h)), red(AllocHostBitmap(w, h));
+    FillNewBitmap(black.get(), 0);
+    FillNewBitmap(red.get(), 0xFF0000);
+    EXPECT_LE(ResidentPages(black.get()), 1u);
+    EXPECT_EQ(ReadPixelColour(red.get(), w - 1, h - 1), 0xFF0000u);
+    EXPECT_EQ(ReadPixelColour(black.get(), w - 1, h - 1), 0u);
+    black.reset(), red.reset();
+    ReleaseCachedPixelPages();
+    UsePixelPages(false);
 }
 
 } // namespace
