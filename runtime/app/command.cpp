@@ -1,6 +1,7 @@
 // Registration into a VM, the VM hooks the runtime installs, and calling script functions by name.
 #include "runtime/app/command.h"
 
+#include <cstring>
 #include <string>
 
 #include "runtime/app/errors.h"
@@ -21,13 +22,51 @@ int ResolveConstant(VMState *vm, const char *lowerName) {
     return 0;
 }
 
-void TraceCall(VMState *, const char *name) {
-    if (!CallTraceOn) return;
-    std::string line = std::string("Now calling ") + (name ? name : "?") + "()\n";
-    WriteDebugOutput(line.data(), line.size());
+// The pending barrier: what to run before the next command other than keepCommand, and the VM it waits on.
+void (*BarrierFlush)() = nullptr;
+const char *BarrierKeep = nullptr;
+VMState *BarrierVm = nullptr;
+
+void BeforeCall(VMState *vm, const char *name) {
+    if (CallTraceOn) {
+        std::string line = std::string("Now calling ") + (name ? name : "?") + "()\n";
+        WriteDebugOutput(line.data(), line.size());
+    }
+    if (BarrierFlush && BarrierVm == vm && !(name && BarrierKeep && std::strcmp(name, BarrierKeep) == 0))
+        FlushCommandBarrier();
 }
 
+// The hook is only installed while tracing or while a barrier waits, so other calls pay nothing.
+void InstallCallHook(VMState *vm) { SetCallHook(vm, CallTraceOn || BarrierFlush ? BeforeCall : nullptr); }
+
 } // namespace
+
+void SetCommandBarrier(VMState *vm, void (*flush)(), const char *keepCommand) {
+    if (BarrierFlush == flush && BarrierVm == vm && BarrierKeep == keepCommand) return;
+    if (BarrierFlush && (BarrierVm != vm || BarrierFlush != flush)) FlushCommandBarrier();
+    BarrierFlush = flush;
+    BarrierKeep = keepCommand;
+    BarrierVm = vm;
+    InstallCallHook(vm);
+}
+
+void FlushCommandBarrier() {
+    void (*flush)() = BarrierFlush;
+    if (!flush) return;
+    BarrierFlush = nullptr;
+    BarrierKeep = nullptr;
+    if (BarrierVm) InstallCallHook(BarrierVm);
+    BarrierVm = nullptr;
+    flush();
+}
+
+void DropCommandBarrier(VMState *vm) {
+    if (!BarrierFlush || BarrierVm != vm) return;
+    BarrierFlush = nullptr;
+    BarrierKeep = nullptr;
+    BarrierVm = nullptr;
+    InstallCallHook(vm);
+}
 
 void InitRuntimeSupport(VMState *vm) {
     SetErrorPolicyHook(vm, ApplyErrorPolicy);
@@ -37,8 +76,7 @@ void InitRuntimeSupport(VMState *vm) {
 
 void SetCallTrace(VMState *vm, int on) {
     CallTraceOn = on ? 1 : 0;
-    // The hook is only installed while tracing, so untraced calls pay nothing.
-    SetCallHook(vm, CallTraceOn ? TraceCall : nullptr);
+    InstallCallHook(vm);
 }
 
 void RegisterCommands(VMState *vm, const CommandEntry *table) {

@@ -45,6 +45,14 @@ void InitRuntimeSupport(VMState *vm);
 // output.
 void SetCallTrace(VMState *vm, int on);
 
+// A change drawn later in one batch (sprites moved by a run of DisplaySprite calls): flush runs once, before the
+// next command whose registered name is not keepCommand, or at FlushCommandBarrier (a script callback returning to
+// its caller, the end of the script), whichever comes first. Setting another barrier flushes a pending one first.
+void SetCommandBarrier(VMState *vm, void (*flush)(), const char *keepCommand);
+void FlushCommandBarrier();
+// Forgets the VM's pending barrier without running it (the VM or what the barrier draws is going).
+void DropCommandBarrier(VMState *vm);
+
 // ---- Registration --------------------------------------------------------------------------------------------
 // Registers every row as a global function under its lower-cased name.
 void RegisterCommands(VMState *vm, const CommandEntry *table);

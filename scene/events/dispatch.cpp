@@ -567,6 +567,8 @@ int CallEventCallback(VMState *vm, CallbackRequest *r) {
     InsertValue(vm, r->stackBase + 1); // copy, function, table
     SetAttributeNumber(vm, kAttrExitOnErrorCount, 1);
     int error = ProtectedCall(vm, 1, -1, 0);
+    // What the callback drew in a batch shows before the caller goes back to waiting.
+    FlushCommandBarrier();
     SetAttributeNumber(vm, kAttrExitOnErrorCount, 0);
     if (!error && r->kind == kCallbackARexx && GetTop(vm) > r->stackBase + 1) {
         size_t length = 0;

@@ -84,7 +84,10 @@ int CmdDisplaySprite(VMState *vm) {
     ReadObjectId(&id, vm, 1);
     const int32_t x = CheckCoordinateArg(vm, 2), y = CheckCoordinateArg(vm, 3), frame = OptCountArg(vm, 4, 0);
     if (int error = CheckSpriteOutput()) return error;
-    return DrawSprite(id, x, y, frame);
+    // A run of DisplaySprite calls is composed once, before the next other command reads or draws anything.
+    const int error = DrawSprite(id, x, y, frame, true);
+    SetCommandBarrier(vm, FlushSpriteDamage, "DisplaySprite");
+    return error;
 }
 
 int CmdRemoveSprite(VMState *vm) {
@@ -193,7 +196,8 @@ void RegisterSpriteLibrary(VMState *vm) {
     RegisterCommandLibrary(kSpriteCommands, "sprite");
 }
 
-void FreeSpriteLibrary(VMState *) {
+void FreeSpriteLibrary(VMState *vm) {
+    DropCommandBarrier(vm);
     // Shutdown: no refresh, the displays may already be going.
     for (BGPic *bgpic : BGPicList)
         while (OnScreenSprite *s = bgpic->sprites) {

@@ -181,6 +181,29 @@ void RefreshArea(int32_t x, int32_t y, int32_t width, int32_t height) {
     RefreshDisplayArea(CurrentDisplay, x, y, width, height);
 }
 
+void ComposeDisplayRects(DisplayRecord *display, const DirtyRect *rects, int32_t count) {
+    if (!display || !display->picture || !display->secondBitmap || count <= 0) return;
+    const BGPic *picture = display->picture;
+    int32_t left = INT32_MAX, top = INT32_MAX, right = INT32_MIN, bottom = INT32_MIN;
+    for (int32_t i = 0; i < count; i++) {
+        const int32_t x1 = std::max(rects[i].x1, 0), y1 = std::max(rects[i].y1, 0);
+        const int32_t x2 = std::min(rects[i].x2, picture->current.width - 1);
+        const int32_t y2 = std::min(rects[i].y2, picture->current.height - 1);
+        if (x1 > x2 || y1 > y2) continue;
+        REDRAW(display, display->picture, display->secondBitmap, x1, y1, x2 - x1 + 1, y2 - y1 + 1, 0, 0);
+        if (display->state == DISPSTATE_OPEN)
+            UploadDisplayRect(display->secondBitmap, x1, y1, display, x1, y1, x2 - x1 + 1, y2 - y1 + 1);
+        left = std::min(left, x1), top = std::min(top, y1), right = std::max(right, x2), bottom = std::max(bottom, y2);
+    }
+    if (left > right || display->state != DISPSTATE_OPEN) return;
+    // A display that scales itself takes no uploads: it shows its whole picture once.
+    PresentTarget target;
+    if (DisplayPresentTargetHook && DisplayPresentTargetHook(display, &target) == 0 && target.autoScale)
+        PresentDisplayRect(display->secondBitmap, left, top, display, left, top, right - left + 1, bottom - top + 1, 0);
+    else
+        PresentDisplayFrame(display);
+}
+
 void AddDirtyRect(DirtyRect **rects, int32_t *count, int32_t *capacity, int32_t x, int32_t y, int32_t width,
                   int32_t height) {
     if (*count >= *capacity) {

@@ -53,13 +53,17 @@ void RefreshMergedRects(DirtyRect *rects, int32_t count);
 void RefreshMergedRects(LayerRectList *list);
 // Composes a rectangle of the current display's picture into its second bitmap and shows it.
 void RefreshArea(int32_t x, int32_t y, int32_t width, int32_t height);
+// Composes each inclusive rectangle (cut to the picture) into the display's second bitmap and shows them all
+// with one present; no RefreshArea is counted.
+void ComposeDisplayRects(DisplayRecord *display, const DirtyRect *rects, int32_t count);
 // At once while the display is the output, into the dirty list while a picture is, else nothing.
 void RefreshRect(int32_t x, int32_t y, int32_t width, int32_t height);
 // The join of two rectangles {x, y, width, height}.
 void JoinRects(int32_t x1, int32_t y1, int32_t w1, int32_t h1, int32_t x2, int32_t y2, int32_t w2, int32_t h2,
                int32_t *x, int32_t *y, int32_t *width, int32_t *height);
 int IsLayerUncovered(BGPic *bgpic, const vlLayer *layer);
-// RefreshArea calls so far (the scene script runner's TestRefreshCount reads it).
+// RefreshArea calls so far, with the sprite rectangles drawn in a batch counted when they are asked for (the
+// scene script runner's TestRefreshCount reads it).
 extern int64_t RefreshAreaCount;
 // Every blit the compositor makes, before it is made; null in normal runs (the benchmark records through it).
 extern void (*CompositorBlitTraceHook)(const HostBitmap *src, int32_t sx, int32_t sy, HostBitmap *dst, int32_t dx,
