@@ -9,6 +9,7 @@
 #include "imaging/graphics_library.h"
 #include "imaging/image_ops.h"
 #include "text/fonts/font_handle.h"
+#include "text/fonts/scalable_text.h"
 #include "text/layout/text_draw.h"
 
 namespace {
@@ -116,6 +117,30 @@ TEST(TextEffects, PlainAntialiasedTextBlendsAsItsImageWould) {
     FreeHostBitmap(expected);
     CloseFontObject(vera);
     ShutdownFontSystem();
+}
+
+// Placed glyphs blend straight only where finding the overlapping ones stays a few comparisons a glyph: lines
+// whose boxes touch still do; a run whose pen goes back over itself, or runs piled on one another, do not.
+TEST(TextEffects, PlacedGlyphsBlendStraightOnlyWhereOverlapsAreFoundCheaply) {
+    struct Case {
+        const char *what;
+        int runs, perRun, advance, lineStep;
+        bool cheap;
+    } cases[] = {
+        {"a line of kerned glyphs", 1, 2000, 10, 0, true},
+        {"lines whose boxes touch", 14, 150, 12, 17, true},
+        {"a pen that never moves", 1, 2000, 0, 0, false},
+        {"runs piled on one another", 200, 20, 12, 0, false},
+    };
+    for (const Case &c : cases) {
+        PlacedGlyphs placed;
+        for (int r = 0; r < c.runs; r++) {
+            for (int i = 0; i < c.perRun; i++)
+                placed.glyphs.push_back({nullptr, 16, 12, 18, i * c.advance, r * c.lineStep});
+            placed.runEnds.push_back(placed.glyphs.size());
+        }
+        EXPECT_EQ(PlacedGlyphsBlendCheaply(placed), c.cheap) << c.what;
+    }
 }
 
 } // namespace

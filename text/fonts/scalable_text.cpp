@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <tuple>
+#include <utility>
 
 #include "host/blit.h"
 #include "imaging/blit.h"
@@ -91,7 +93,80 @@ struct Box {
     bool Meets(const Box &b) const { return x0 < b.x1 && b.x0 < x1 && y0 < b.y1 && b.y0 < y1; }
 };
 
+// Which later glyphs can cover a glyph's pixels. In a run, glyphs whose left edges, from there on, all lie
+// right of the glyph, and those whose right edges, up to there, all lie left of it, cannot: binary searches
+// on the smallest left edge from each glyph on and the largest right edge up to it leave the few between.
+// Later runs are looked into where their boxes meet.
+struct OverlapIndex {
+    const PlacedGlyphs &placed;
+    std::vector<Box> runBoxes;
+    std::vector<int64_t> minLeftFrom, maxRightTo;
+    std::vector<std::vector<size_t>> meetingLater;
+
+    explicit OverlapIndex(const PlacedGlyphs &p)
+        : placed(p), minLeftFrom(p.glyphs.size()), maxRightTo(p.glyphs.size()) {
+        size_t begin = 0;
+        for (size_t end : placed.runEnds) {
+            Box box;
+            int64_t left = INT64_MAX, right = INT64_MIN;
+            for (size_t i = end; i-- > begin;) {
+                box.Add(placed.glyphs[i]);
+                left = std::min<int64_t>(left, placed.glyphs[i].x);
+                minLeftFrom[i] = left;
+            }
+            for (size_t i = begin; i < end; i++) {
+                right = std::max<int64_t>(right, int64_t(placed.glyphs[i].x) + placed.glyphs[i].width);
+                maxRightTo[i] = right;
+            }
+            runBoxes.push_back(box);
+            begin = end;
+        }
+        meetingLater.resize(runBoxes.size());
+        for (size_t a = 0; a < runBoxes.size(); a++)
+            for (size_t b = a + 1; b < runBoxes.size(); b++)
+                if (runBoxes[a].Meets(runBoxes[b])) meetingLater[a].push_back(b);
+    }
+    size_t RunBegin(size_t run) const { return run ? placed.runEnds[run - 1] : 0; }
+    // The glyphs of run, from glyph from on, that may meet g.
+    std::pair<size_t, size_t> Candidates(size_t run, size_t from, const PlacedGlyph &g) const {
+        const auto first = maxRightTo.begin() + ptrdiff_t(from),
+                   last = maxRightTo.begin() + ptrdiff_t(placed.runEnds[run]);
+        const size_t start = size_t(std::upper_bound(first, last, int64_t(g.x)) - maxRightTo.begin());
+        const size_t end = size_t(std::lower_bound(minLeftFrom.begin() + ptrdiff_t(from),
+                                                   minLeftFrom.begin() + ptrdiff_t(placed.runEnds[run]),
+                                                   int64_t(g.x) + g.width) -
+                                  minLeftFrom.begin());
+        return {start, std::max(start, end)};
+    }
+    // Calls f(j) for each later glyph j whose box meets glyph i's (of run run).
+    template <class F> void ForEachLater(size_t run, size_t i, F &&f) const {
+        const PlacedGlyph &g = placed.glyphs[i];
+        // In its own run the next glyph or two end a glyph's scan: no search.
+        const int64_t right = int64_t(g.x) + g.width;
+        for (size_t j = i + 1; j < placed.runEnds[run] && minLeftFrom[j] < right; j++)
+            f(j);
+        for (size_t other : meetingLater[run])
+            if (runBoxes[other].Meets(g)) {
+                const auto [start, end] = Candidates(other, RunBegin(other), g);
+                for (size_t j = start; j < end; j++)
+                    f(j);
+            }
+    }
+    // The glyph pairs the blend compares.
+    uint64_t Comparisons() const {
+        uint64_t total = 0;
+        for (size_t run = 0; run < placed.runEnds.size(); run++)
+            for (size_t i = RunBegin(run); i < placed.runEnds[run]; i++)
+                ForEachLater(run, i, [&](size_t) { total++; });
+        return total;
+    }
+};
+
 } // namespace
+
+bool PlacedGlyphsBlendCheaply(const PlacedGlyphs &placed) {
+    return OverlapIndex(placed).Comparisons() <= 16 * uint64_t(placed.glyphs.size()) + 4096;
+}
 
 void BlendPlacedGlyphs(const PlacedGlyphs &placed, HostBitmap *target, int32_t dx, int32_t dy,
                        const FontClip &clip, uint32_t pixel) {
@@ -101,27 +176,8 @@ void BlendPlacedGlyphs(const PlacedGlyphs &placed, HostBitmap *target, int32_t d
     const int64_t clipX1 = std::min<int64_t>(target->width, int64_t(clip.x) + clip.width);
     const int64_t clipY1 = std::min<int64_t>(target->height, int64_t(clip.y) + clip.height);
     if (clipX1 <= clipX0 || clipY1 <= clipY0) return;
-    // A glyph's pixel blends only where no later glyph has coverage. Later glyphs of its run that can reach
-    // it are found through the smallest left edge from each glyph on; later runs are looked into where their
-    // boxes meet.
-    std::vector<Box> runBoxes;
-    std::vector<int64_t> minLeftFrom(glyphs.size());
-    size_t begin = 0;
-    for (size_t end : placed.runEnds) {
-        Box box;
-        int64_t left = INT64_MAX;
-        for (size_t i = end; i-- > begin;) {
-            box.Add(glyphs[i]);
-            left = std::min<int64_t>(left, glyphs[i].x);
-            minLeftFrom[i] = left;
-        }
-        runBoxes.push_back(box);
-        begin = end;
-    }
-    std::vector<std::vector<size_t>> meetingLater(runBoxes.size());
-    for (size_t a = 0; a < runBoxes.size(); a++)
-        for (size_t b = a + 1; b < runBoxes.size(); b++)
-            if (runBoxes[a].Meets(runBoxes[b])) meetingLater[a].push_back(b);
+    // A glyph's pixel blends only where no later glyph has coverage.
+    const OverlapIndex index(placed);
     std::vector<size_t> later;
     std::vector<uint8_t> row;
     size_t run = 0;
@@ -134,14 +190,9 @@ void BlendPlacedGlyphs(const PlacedGlyphs &placed, HostBitmap *target, int32_t d
         const int64_t r0 = std::max<int64_t>(0, clipY0 - gy), r1 = std::min<int64_t>(g.rows, clipY1 - gy);
         if (c1 <= c0 || r1 <= r0) continue;
         later.clear();
-        const size_t runEnd = run < placed.runEnds.size() ? placed.runEnds[run] : glyphs.size();
-        for (size_t j = i + 1; j < runEnd && minLeftFrom[j] < int64_t(g.x) + g.width; j++)
+        index.ForEachLater(run, i, [&](size_t j) {
             if (BoxesMeet(g, glyphs[j])) later.push_back(j);
-        if (run < meetingLater.size())
-            for (size_t other : meetingLater[run])
-                if (runBoxes[other].Meets(g))
-                    for (size_t j = placed.runEnds[other - 1]; j < placed.runEnds[other]; j++)
-                        if (BoxesMeet(g, glyphs[j])) later.push_back(j);
+        });
         // The whole padded row where it lies inside the clip: its zeros leave the pixels as they are.
         const bool whole = c0 == 0 && gx + g.pitch <= clipX1;
         const int64_t from = whole ? 0 : c0, count = whole ? g.pitch : c1 - c0;

@@ -52,6 +52,10 @@ struct PlacedGlyphs {
 // memory ran out.
 std::unique_ptr<uint8_t[]> PadCoverage(const uint8_t *bits, int32_t bytesPerRow, int32_t width, int32_t rows);
 
+// Whether BlendPlacedGlyphs finds the overlapping glyphs in a few comparisons a glyph: not so where glyphs of
+// a run go back far left (a damaged face's kerning) or many runs lie over one another.
+bool PlacedGlyphsBlendCheaply(const PlacedGlyphs &placed);
+
 // Blends pixel into a 32-bit bitmap through the glyphs' coverage, placed at (dx, dy) and clipped to clip: the
 // pixels blending once the coverage they would leave in one plane, where each glyph's non-zero coverage
 // replaces what lies under it (overlapping glyphs, kerned or slanted, included).

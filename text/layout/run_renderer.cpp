@@ -308,7 +308,7 @@ int RenderTextRuns(const TextDrawParams &params, int32_t startX, std::vector<Tex
     const uint32_t pixel = 0xFF000000u | runs.front().style.color;
     // A caller that blends the colour through the coverage itself needs no bitmap filled with it, and a font
     // whose glyphs can be placed needs no plane either: they blend straight from the glyph cache. Past a few
-    // hundred runs, telling which runs overlap costs more than the plane.
+    // hundred runs, or where telling which glyphs overlap takes long, the plane costs less.
     constexpr size_t kMostPlacedRuns = 256;
     if (plainCoverage && coverageWanted && runs.size() <= kMostPlacedRuns) {
         FontHandle *font = params.style.font ? params.style.font : BuiltinTopazFont;
@@ -317,7 +317,7 @@ int RenderTextRuns(const TextDrawParams &params, int32_t startX, std::vector<Tex
         for (const TextRun &run : runs)
             all = all && PlaceGlyphs(font, run.x - left, run.y - top, run.text.data(), run.text.size(),
                                      run.style.style, params.encoding, placed.get());
-        if (all) {
+        if (all && PlacedGlyphsBlendCheaply(*placed)) {
             out->coverageOnly = true;
             out->coveragePixel = pixel;
             out->glyphs = std::move(placed);
