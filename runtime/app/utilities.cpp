@@ -7,7 +7,10 @@
 #include "runtime/app/runtime_globals.h"
 
 // ---- Lists ---------------------------------------------------------------------------------------------------
+std::atomic<uint64_t> ListChangeCount{0};
+
 void InitList(ListHeader *list) {
+    ListChangeCount.fetch_add(1, std::memory_order_relaxed);
     list->headNode.prev = nullptr;
     list->headNode.next = &list->tailNode;
     list->tailNode.prev = &list->headNode;
@@ -15,6 +18,7 @@ void InitList(ListHeader *list) {
 }
 
 void InsertNode(ListHeader *list, ListNode *node, ListNode *predecessor) {
+    ListChangeCount.fetch_add(1, std::memory_order_relaxed);
     if (!predecessor) predecessor = &list->headNode;
     ListNode *successor = predecessor->next;
     node->prev = predecessor;
@@ -26,6 +30,7 @@ void InsertNode(ListHeader *list, ListNode *node, ListNode *predecessor) {
 void AddTailNode(ListHeader *list, ListNode *node) { InsertNode(list, node, list->tailNode.prev); }
 
 void RemoveNode(ListNode *node) {
+    ListChangeCount.fetch_add(1, std::memory_order_relaxed);
     node->prev->next = node->next;
     node->next->prev = node->prev;
     node->next = nullptr;

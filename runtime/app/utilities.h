@@ -2,6 +2,7 @@
 // chunk names, case rules, console progress messages.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -11,6 +12,8 @@
 // ---- Lists ---------------------------------------------------------------------------------------------------
 // Nodes are embedded in the records they link. The header holds a head and a tail sentinel, so a walk runs
 // `for (n = list.headNode.next; n->next; n = n->next)` and insertion never tests for an empty list.
+// Counts every change of any list and every new header, so that a cache built from a list sees it is stale.
+extern std::atomic<uint64_t> ListChangeCount;
 struct ListNode {
     ListNode *next = nullptr;
     ListNode *prev = nullptr;
@@ -21,6 +24,7 @@ struct ListHeader {
     ListHeader() { // born empty; InitList empties it again
         headNode.next = &tailNode;
         tailNode.prev = &headNode;
+        ListChangeCount.fetch_add(1, std::memory_order_relaxed);
     }
     ListHeader(const ListHeader &) = delete; // the nodes point into the header
     ListHeader &operator=(const ListHeader &) = delete;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 #include <strings.h>
+#include <vector>
 
 #include "imaging/async_draw.h"
 #include "imaging/image_ops.h"
@@ -136,11 +137,37 @@ int32_t CountLayers(const BGPic *bgpic) {
     return n;
 }
 
+namespace {
+
+// The last picture's layers by position, until any list changes: commands that name layer after layer by number
+// (a collision test of each against the next) then find each without walking the list.
+struct LayerPositions {
+    const ListHeader *list = nullptr;
+    uint64_t listChanges = 0;
+    std::vector<vlLayer *> layers;
+};
+LayerPositions Positions;
+
+} // namespace
+
 vlLayer *GetNthLayer(BGPic *bgpic, int32_t n) {
     if (!bgpic || n < 1) return nullptr;
-    for (ListNode *node = bgpic->layers.headNode.next; node && node->next; node = node->next)
-        if (--n == 0) return LayerOfNode(node);
-    return nullptr;
+    const uint64_t changes = ListChangeCount.load(std::memory_order_relaxed);
+    if (Positions.list != &bgpic->layers || Positions.listChanges != changes) {
+        Positions.list = nullptr;
+        try {
+            Positions.layers.clear();
+            for (ListNode *node = bgpic->layers.headNode.next; node && node->next; node = node->next)
+                Positions.layers.push_back(LayerOfNode(node));
+            Positions.list = &bgpic->layers;
+            Positions.listChanges = changes;
+        } catch (const std::bad_alloc &) {
+            for (ListNode *node = bgpic->layers.headNode.next; node && node->next; node = node->next)
+                if (--n == 0) return LayerOfNode(node);
+            return nullptr;
+        }
+    }
+    return size_t(n) <= Positions.layers.size() ? Positions.layers[size_t(n) - 1] : nullptr;
 }
 
 int32_t FindLayerByName(const char *name) {
