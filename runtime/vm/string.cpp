@@ -99,10 +99,55 @@ bool Rebuild(VMState *vm, uint32_t newSize) {
     return true;
 }
 
+// ---- Interned strings' blocks ----
+
+constexpr size_t kSlabBytes = 64 * 1024;
+static_assert(sizeof(GCObject) + 2 * sizeof(uint32_t) + kMaxInternedLength + 1 <= (kInternClasses - 1) * 8,
+              "every interned string's block has a class");
+
+inline size_t InternClass(size_t size) { return (size + 7) / 8; }
+
+void *TakeInternBlock(VMState *vm, size_t size) {
+    size_t c = InternClass(size), bytes = c * 8;
+    void *block = vm->internFree[c];
+    if (block != nullptr) {
+        ASAN_UNPOISON_MEMORY_REGION(block, bytes);
+        vm->internFree[c] = *static_cast<void **>(block);
+    } else {
+        if (size_t(vm->internEnd - vm->internCursor) < bytes) {
+            // The old slab's tail (under one block) is left unused.
+            char *slab = static_cast<char *>(std::malloc(kSlabBytes));
+            if (slab == nullptr) RaiseError(vm, kErrOutOfMemory);
+            *reinterpret_cast<void **>(slab) = vm->internSlabs;
+            vm->internSlabs = slab;
+            vm->internCursor = slab + 16;
+            vm->internEnd = slab + kSlabBytes;
+            ASAN_POISON_MEMORY_REGION(vm->internCursor, size_t(vm->internEnd - vm->internCursor));
+        }
+        block = vm->internCursor;
+        vm->internCursor += bytes;
+        ASAN_UNPOISON_MEMORY_REGION(block, bytes);
+    }
+    vm->gcBytes += bytes;
+    vm->gcAllocatedSinceCollect += bytes;
+    return block;
+}
+
+void ReleaseInternBlock(VMState *vm, void *block, size_t size) {
+    size_t c = InternClass(size);
+    *static_cast<void **>(block) = vm->internFree[c];
+    vm->internFree[c] = block;
+    vm->gcBytes -= std::min(c * 8, vm->gcBytes);
+    ASAN_POISON_MEMORY_REGION(block, c * 8); // a use after the sweep still shows under the sanitizer
+}
+
 } // namespace
 
 void InitStrings(VMState *vm) {
     for (void *&list : vm->stringCache) list = nullptr;
+    for (void *&list : vm->internFree) list = nullptr;
+    vm->internCursor = vm->internEnd = nullptr;
+    vm->internSlabs = nullptr;
     vm->strings = static_cast<StringSlot *>(std::calloc(kMinSlots, sizeof(StringSlot)));
     if (vm->strings == nullptr) throw std::bad_alloc();
     vm->stringMask = kMinSlots - 1;
@@ -303,9 +348,9 @@ VMString *NewString(VMState *vm, const char *bytes, size_t length) {
         slot = hash & mask;
         while (vm->strings[slot].bits != 0) slot = (slot + 1) & mask;
     }
-    VMString *s = static_cast<VMString *>(VMAlloc(vm, StringSize(length)));
+    VMString *s = static_cast<VMString *>(TakeInternBlock(vm, StringSize(length)));
     if ((reinterpret_cast<uintptr_t>(s) & ~kAddressMask) != 0) {
-        VMFree(vm, s, StringSize(length)); // an address beyond 48 bits: cannot be tagged
+        ReleaseInternBlock(vm, s, StringSize(length)); // an address beyond 48 bits: cannot be tagged
         RaiseError(vm, kErrOutOfMemory);
     }
     s->gctype = kGCString;
@@ -340,7 +385,7 @@ void SweepStrings(VMState *vm) {
                 str->marked = 0;
                 break;
             }
-            VMFree(vm, str, StringSize(str->length));
+            ReleaseInternBlock(vm, str, StringSize(str->length));
             vm->stringCount--;
             // Close the gap: pull back later members of the run whose home slot lies at or before the gap.
             uint32_t gap = i;
@@ -364,10 +409,13 @@ void SweepStrings(VMState *vm) {
 
 void FreeAllStrings(VMState *vm) {
     if (vm->strings == nullptr) return;
-    for (uint32_t i = 0; i <= vm->stringMask; i++)
-        if (vm->strings[i].bits != 0) VMFree(vm, SlotString(vm->strings[i]), StringSize(SlotString(vm->strings[i])->length));
     std::free(vm->strings);
     vm->strings = nullptr;
+    while (vm->internSlabs != nullptr) {
+        void *next = *static_cast<void **>(vm->internSlabs);
+        std::free(vm->internSlabs);
+        vm->internSlabs = next;
+    }
     TrimStringCache(vm);
 }
 

@@ -83,6 +83,7 @@ struct Table;
 // object, hashed only when first used as a table key, and equal to another long string of the same bytes.
 constexpr uint32_t kMaxInternedLength = 40;
 constexpr int kStringCacheClasses = 17; // blocks up to 256 bytes
+constexpr int kInternClasses = 10;      // interned strings' blocks, 8 bytes a class: up to 72 bytes
 // A string's hash and flags live in the GCObject header (see there).
 struct VMString : GCObject {
     uint32_t length;
@@ -307,6 +308,12 @@ struct VMState {
     struct StringSlot *strings;
     uint32_t stringMask;
     uint32_t stringCount;
+    // Interned strings' blocks: carved from big slabs in 8-byte size classes and reused through a free list per
+    // class, without the allocator's per-block header and 16-byte rounding. Slabs go back when the VM closes.
+    void *internFree[kInternClasses];
+    char *internCursor;
+    char *internEnd;
+    void *internSlabs; // each slab starts with the address of the next
     // Freed blocks of long strings and of shared strings' headers, by size in 16-byte steps, for the next ones
     // of that size: reading lines or appending makes and drops one per step, and the allocator's slow path cost
     // more than the step. A collection returns the blocks that the cycle before it did not reuse.

@@ -1,4 +1,5 @@
 // Interning and joining at every short length, where the word-at-a-time byte handling has its edge cases.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -84,12 +85,19 @@ TEST_F(StringInternTest, ConcatOfTwoValuesGivesTheSameStringsAsTheGeneralJoin) {
 }
 
 TEST_F(StringInternTest, ManyStringsStayOneObjectEachThroughGrowthAndSweeps) {
-    // Enough strings to grow the interning table many times near its fullest, then a sweep of half of them.
+    // Enough strings to grow the interning table many times near its fullest and fill several slabs of blocks,
+    // at every interned length; then a sweep of half of them, whose blocks the same strings made again reuse
+    // beside the survivors.
     const int kCount = GCStressRequested() ? 1500 : 30000; // a collection per allocation makes it quadratic
+    auto text = [](int i) { // distinct, 2 to 40 bytes
+        std::string t = std::to_string(i * 7919) + "#";
+        t.resize(std::max(t.size(), size_t(i % 41)), char('a' + i % 26));
+        return t;
+    };
     NewTable(vm); // 1: keeps the strings alive
     for (int i = 0; i < kCount; i++) {
-        std::string text = "s" + std::to_string(i * 7919);
-        PushStringLen(vm, text.data(), text.size());
+        std::string t = text(i);
+        PushStringLen(vm, t.data(), t.size());
         RawSetIndex(vm, 1, i);
     }
     for (int i = 0; i < kCount; i += 2) { // drop the even ones
@@ -97,16 +105,24 @@ TEST_F(StringInternTest, ManyStringsStayOneObjectEachThroughGrowthAndSweeps) {
         RawSetIndex(vm, 1, i);
     }
     CollectGarbage(vm);
-    for (int i = 0; i < kCount; i++) {
-        std::string text = "s" + std::to_string(i * 7919);
-        PushStringLen(vm, text.data(), text.size());
-        if (i % 2) {
-            RawGetIndex(vm, 1, i);
-            EXPECT_TRUE(VMRawEqual(vm, -1, -2)) << text;
-        } else {
-            EXPECT_EQ(StringAt(-1), text);
+    for (int round = 0; round < 2; round++) {
+        for (int i = 0; i < kCount; i++) {
+            std::string t = text(i);
+            PushStringLen(vm, t.data(), t.size());
+            EXPECT_EQ(StringAt(-1), t);
+            if (i % 2) {
+                RawGetIndex(vm, 1, i);
+                EXPECT_TRUE(VMRawEqual(vm, -1, -2)) << t;
+                EXPECT_EQ(StringAt(-1), t);
+            } else if (round == 0) {
+                PushValue(vm, -1);
+                RawSetIndex(vm, 1, i); // kept for the second round, which finds the same objects again
+            } else {
+                RawGetIndex(vm, 1, i);
+                EXPECT_TRUE(VMRawEqual(vm, -1, -2)) << t;
+            }
+            SetTop(vm, 1);
         }
-        SetTop(vm, 1);
     }
 }
 
