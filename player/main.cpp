@@ -3,6 +3,12 @@
 // {name, no registration, no free-all}.
 #include "player/startup.h"
 
+#include <cstdio>
+#include <unistd.h>
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 #define VL_STUB(name) LibraryDescriptor{name, nullptr, nullptr}
 
 #ifdef VL_HAVE_STRING
@@ -127,5 +133,13 @@ int main(int argc, char **argv) {
                                            VL_ANIM,    VL_DISPLAY, VL_SOUND,    VL_BRUSH,   VL_BGPIC,
                                            VL_TRANSITIONFX, VL_SPRITE, VL_MEMBLOCK, VL_AREXX};
     static_assert(sizeof libraries / sizeof libraries[0] == 19);
-    return ProgramMain(argc, argv, libraries);
+    const int code = ProgramMain(argc, argv, libraries);
+    // The shutdown has stopped, closed and freed what the program holds. What exit would add is the destructors of
+    // some sixty shared libraries, each touching pages of its own: about 0.8 MB of an empty applet's peak resident
+    // set, for nothing. The output is flushed, and a sanitizer build still looks for leaks.
+    std::fflush(nullptr);
+#if defined(__SANITIZE_ADDRESS__)
+    __lsan_do_leak_check();
+#endif
+    _exit(code);
 }
