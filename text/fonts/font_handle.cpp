@@ -70,8 +70,8 @@ int InitFontSystem(FontHandle **defaultFont) {
     if (!BuiltinTopazFont)
         if (int error = BuildTopazFont(&BuiltinTopazFont)) return error;
     *defaultFont = BuiltinTopazFont;
-    // There is no system font library to open here, so nothing can fail before FreeType.
-    return InitTrueTypeEngine();
+    // FreeType starts with the first TrueType font (InitTrueTypeEngine).
+    return 0;
 }
 
 void ShutdownFontSystem() {

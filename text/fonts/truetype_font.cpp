@@ -319,6 +319,8 @@ int64_t TrueTypeAdvance(int64_t advance, int64_t kerning, int64_t pixelSize, int
     return scaled > 1e15 || scaled < -1e15 ? 0 : int64_t(scaled);
 }
 
+// Started by the first TrueType font: starting FreeType loads its modules, which an applet without such fonts
+// does not need.
 int InitTrueTypeEngine() {
     if (FreeTypeLibrary) return 0;
     return FT_Init_FreeType(&FreeTypeLibrary) ? kErrFreetypeInit : 0;
@@ -336,7 +338,7 @@ std::span<const uint8_t> FindBuiltinFace(const char *name) {
 }
 
 int OpenTrueTypeMemoryFont(std::span<const uint8_t> bytes, int32_t size, int cacheFlag, FontHandle *handle) {
-    if (!FreeTypeLibrary || bytes.empty()) return 0;
+    if (InitTrueTypeEngine() != 0 || bytes.empty()) return 0;
     auto *record = new (std::nothrow) TrueTypeFaceRecord;
     if (!record) return 0;
     FT_Face face = nullptr;
@@ -352,7 +354,7 @@ int OpenTrueTypeMemoryFont(std::span<const uint8_t> bytes, int32_t size, int cac
 }
 
 int OpenTrueTypeFont(const char *name, int32_t size, int cacheFlag, FontHandle *handle) {
-    if (!FreeTypeLibrary) return 0;
+    if (InitTrueTypeEngine() != 0) return 0;
     const bool chunk = strncmp(name, ":::chunk", 8) == 0;
     if (!chunk) {
         std::span<const uint8_t> builtin = FindBuiltinFace(name);
