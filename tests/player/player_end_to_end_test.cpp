@@ -318,6 +318,8 @@ TEST(PlayerEndToEnd, LibrariesSomeAppletsNeedAreLoadedOnFirstUse) {
         {"LoadBrush(1, \"" + std::string(VL_SOURCE_DIR) + "/tests/data/media/video-0.ppm\")\n", "libSDL2_image", true},
         {"x = 1\n", "libfontconfig", false},
         {"t = GetAvailableFonts()\n", "libfontconfig", true},
+        {"x = 1\n", "libjpeg", false},
+        {"SaveSnapshot(\"shot.jpg\", #IMGFMT_JPEG, 90)\n", "libjpeg", true},
     };
     for (const Case &c : cases) {
         ScratchDirectory dir;
