@@ -149,8 +149,16 @@ int DrawPlainTextDirect(TextDrawParams *p, int32_t kind, FontHandle *font) {
         std::erase(line, '\r');
         TextExtentInfo extent;
         MeasureText(font, line.data(), line.size(), p->style.style, p->encoding, &extent);
-        RenderText(font, FontRenderTarget{target, nullptr, nullptr}, x, y, line.data(), line.size(), p->style.style,
-                   p->encoding, clip, int32_t(p->style.color & 0xFFFFFF));
+        // Antialiased glyphs whose ink overlaps blend once there, with the later glyph's coverage, as on the
+        // general path; RenderText would blend each glyph in turn.
+        PlacedGlyphs placed;
+        if ((p->style.style & kTextAntialias) &&
+            PlaceGlyphs(font, x, y, line.data(), line.size(), p->style.style, p->encoding, &placed) &&
+            PlacedGlyphsBlendCheaply(placed))
+            BlendPlacedGlyphs(placed, target, 0, 0, clip, p->style.color & 0xFFFFFF);
+        else
+            RenderText(font, FontRenderTarget{target, nullptr, nullptr}, x, y, line.data(), line.size(),
+                       p->style.style, p->encoding, clip, int32_t(p->style.color & 0xFFFFFF));
         if (!line.empty()) {
             x1 = std::min(x1, x + extent.minX), x2 = std::max(x2, x + extent.maxX);
             y1 = std::min(y1, y), y2 = std::max(y2, y + height);
