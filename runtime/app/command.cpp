@@ -1,7 +1,6 @@
 // Registration into a VM, the VM hooks the runtime installs, and calling script functions by name.
 #include "runtime/app/command.h"
 
-#include <cstring>
 #include <string>
 
 #include "runtime/app/errors.h"
@@ -22,9 +21,9 @@ int ResolveConstant(VMState *vm, const char *lowerName) {
     return 0;
 }
 
-// The pending barrier: what to run before the next command other than keepCommand, and the VM it waits on.
+// The pending barrier: what to run before the next command keep does not let pass, and the VM it waits on.
 void (*BarrierFlush)() = nullptr;
-const char *BarrierKeep = nullptr;
+bool (*BarrierKeep)(const char *command) = nullptr;
 VMState *BarrierVm = nullptr;
 
 void BeforeCall(VMState *vm, const char *name) {
@@ -32,8 +31,7 @@ void BeforeCall(VMState *vm, const char *name) {
         std::string line = std::string("Now calling ") + (name ? name : "?") + "()\n";
         WriteDebugOutput(line.data(), line.size());
     }
-    if (BarrierFlush && BarrierVm == vm && !(name && BarrierKeep && std::strcmp(name, BarrierKeep) == 0))
-        FlushCommandBarrier();
+    if (BarrierFlush && BarrierVm == vm && !(name && BarrierKeep && BarrierKeep(name))) FlushCommandBarrier();
 }
 
 // The hook is only installed while tracing or while a barrier waits, so other calls pay nothing.
@@ -41,11 +39,11 @@ void InstallCallHook(VMState *vm) { SetCallHook(vm, CallTraceOn || BarrierFlush 
 
 } // namespace
 
-void SetCommandBarrier(VMState *vm, void (*flush)(), const char *keepCommand) {
-    if (BarrierFlush == flush && BarrierVm == vm && BarrierKeep == keepCommand) return;
+void SetCommandBarrier(VMState *vm, void (*flush)(), bool (*keep)(const char *command)) {
+    if (BarrierFlush == flush && BarrierVm == vm && BarrierKeep == keep) return;
     if (BarrierFlush && (BarrierVm != vm || BarrierFlush != flush)) FlushCommandBarrier();
     BarrierFlush = flush;
-    BarrierKeep = keepCommand;
+    BarrierKeep = keep;
     BarrierVm = vm;
     InstallCallHook(vm);
 }

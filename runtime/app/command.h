@@ -46,9 +46,9 @@ void InitRuntimeSupport(VMState *vm);
 void SetCallTrace(VMState *vm, int on);
 
 // A change drawn later in one batch (sprites moved by a run of DisplaySprite calls): flush runs once, before the
-// next command whose registered name is not keepCommand, or at FlushCommandBarrier (a script callback returning to
-// its caller, the end of the script), whichever comes first. Setting another barrier flushes a pending one first.
-void SetCommandBarrier(VMState *vm, void (*flush)(), const char *keepCommand);
+// next command keep does not let pass (keep gets the registered name), or at FlushCommandBarrier (a script
+// callback returning to its caller), whichever comes first. Setting another barrier flushes a pending one first.
+void SetCommandBarrier(VMState *vm, void (*flush)(), bool (*keep)(const char *command));
 void FlushCommandBarrier();
 // Forgets the VM's pending barrier without running it (the VM or what the barrier draws is going).
 void DropCommandBarrier(VMState *vm);
@@ -59,6 +59,8 @@ void RegisterCommands(VMState *vm, const CommandEntry *table);
 // Records the library in the list used to call commands by name and to dump the command list. Registering a
 // name again replaces the earlier record.
 void RegisterCommandLibrary(const CommandEntry *table, const char *libraryName);
+// The name of the library that registered a command under exactly this name, or null.
+const char *CommandLibraryOf(const char *command);
 // The handler of a registered library's command (case-insensitive), or null.
 NativeFn FindCommand(const char *name);
 // Registers constants under lower-cased names; a later row with the same name replaces the earlier value.

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <unordered_map>
 
 #include "runtime/app/command.h"
@@ -11,6 +12,9 @@
 namespace {
 
 std::vector<CommandLibraryRecord> g_libraries;
+// Command name (as registered) to its library's name; made on first use after the libraries change.
+std::unordered_map<std::string_view, const char *> g_libraryOf;
+bool g_libraryOfStale = true;
 
 struct ConstantValue {
     std::string name; // as registered, for the string-valued lookup result
@@ -34,6 +38,7 @@ int HexDigit(char c) {
 } // namespace
 
 void RegisterCommandLibrary(const CommandEntry *table, const char *libraryName) {
+    g_libraryOfStale = true;
     for (CommandLibraryRecord &record : g_libraries) {
         if (record.name == libraryName) {
             record.commands = table;
@@ -41,6 +46,18 @@ void RegisterCommandLibrary(const CommandEntry *table, const char *libraryName) 
         }
     }
     g_libraries.push_back(CommandLibraryRecord{libraryName, table});
+}
+
+const char *CommandLibraryOf(const char *command) {
+    if (g_libraryOfStale) {
+        g_libraryOf.clear();
+        for (const CommandLibraryRecord &record : g_libraries)
+            for (const CommandEntry *row = record.commands; row && row->name; row++)
+                g_libraryOf[row->name] = record.name.c_str();
+        g_libraryOfStale = false;
+    }
+    auto it = g_libraryOf.find(std::string_view(command));
+    return it == g_libraryOf.end() ? nullptr : it->second;
 }
 
 NativeFn FindCommand(const char *name) {
@@ -68,6 +85,8 @@ const ConstantEntry *FindConstant(const char *name) {
 
 void ClearCommandRegistry() {
     g_libraries.clear();
+    g_libraryOf.clear();
+    g_libraryOfStale = true;
     g_constants.clear();
 }
 

@@ -1,6 +1,8 @@
 // The sprite library's bindings: read the arguments, call the sprite operation, push the results.
 #include "scene/images/sprite_library.h"
 
+#include <cstring>
+
 #include "imaging/graphics_library.h"
 #include "runtime/app/errors.h"
 #include "scene/display/display_startup.h"
@@ -78,6 +80,14 @@ int CmdCreateSprite(VMState *vm) {
     return PushAutomatic(vm, id, made);
 }
 
+// What may run between the DisplaySprite calls of one batch: commands that neither draw nor read pixels. A script
+// callback such a command runs is held to the rule by its own calls.
+bool KeepsSpriteBatch(const char *command) {
+    if (std::strcmp(command, "DisplaySprite") == 0 || std::strcmp(command, "Collision") == 0) return true;
+    const char *library = CommandLibraryOf(command);
+    return library && (std::strcmp(library, "math") == 0 || std::strcmp(library, "string") == 0);
+}
+
 int CmdDisplaySprite(VMState *vm) {
     CheckArgs(vm, 3, 4);
     ObjectId id{};
@@ -86,7 +96,7 @@ int CmdDisplaySprite(VMState *vm) {
     if (int error = CheckSpriteOutput()) return error;
     // A run of DisplaySprite calls is composed once, before the next other command reads or draws anything.
     const int error = DrawSprite(id, x, y, frame, true);
-    SetCommandBarrier(vm, FlushSpriteDamage, "DisplaySprite");
+    SetCommandBarrier(vm, FlushSpriteDamage, KeepsSpriteBatch);
     return error;
 }
 
