@@ -9,6 +9,9 @@
 #include <cstdint>
 #include <cstring>
 #include <cmath>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "runtime/vm/vm_internal.h"
 
@@ -20,6 +23,18 @@ inline bool ForNumber(const VMValue *v, double *out) {
         return true;
     }
     return ToNumberValue(v, out);
+}
+
+// A number as a position in an array part: itself when whole and in [0, 2^63), else at or above 2^63, past any
+// array (negative whole numbers wrap there). The conversion gives INT64_MIN for NaN and out-of-range values, which
+// then fail the round trip.
+inline uint64_t ArrayPosition(double d) {
+#if defined(__SSE2__)
+    int64_t n = _mm_cvttsd_si64(_mm_set_sd(d));
+#else
+    int64_t n = d > -9.2e18 && d < 9.2e18 ? int64_t(d) : -1;
+#endif
+    return double(n) == d ? uint64_t(n) : UINT64_MAX;
 }
 
 // RK(x) without a branch: which array is a select, the index the low eight bits.
@@ -37,12 +52,11 @@ void Execute(VMState *vm) {
 #undef VL_LABEL
         // RunOpcode, in order
         &&L_ADDRR, &&L_ADDRK, &&L_SUBRR, &&L_SUBRK, &&L_MULRR, &&L_MULRK, &&L_LTRR, &&L_LTRK, &&L_LERR, &&L_LERK,
-#define VL_BAD8 &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD
-        VL_BAD8,
-#undef VL_BAD8
+        &&L_GETTABLER, &&L_SETTABLERR,
+        &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD,
         &&L_LINESTART, // kOpLineStart, the last entry
     };
-    static_assert(kRunOpcodeEnd + 8 == kOpLineStart, "adjust the unused entries when opcodes are added");
+    static_assert(kRunOpcodeEnd + 6 == kOpLineStart, "adjust the unused entries when opcodes are added");
 
     // Few live variables, so that they stay in registers. The line table is reached as pc + lineDelta bytes and
     // the original instructions as pc + 2 * lineDelta bytes (Proto::run).
@@ -53,8 +67,11 @@ void Execute(VMState *vm) {
     intptr_t lineDelta;
     Instruction i;
 
-#define RA() (base + GetA(i))
-#define RB() (base + GetB(i))
+// A register from an operand field, its byte offset taken from the field in place: values are 16 bytes.
+#define REG_AT(shift, max)                                                                                         \
+    reinterpret_cast<VMValue *>(reinterpret_cast<char *>(base) + ((i >> ((shift) - 4)) & ((max) << 4)))
+#define RA() REG_AT(kAShift, kMaxA)
+#define RB() REG_AT(kBShift, kMaxB)
 #define RKB() RKOperand(base, k, GetB(i))
 #define RKC() RKOperand(base, k, GetC(i))
 #define CODE() (ci->cl->p->codePtr)
@@ -170,60 +187,69 @@ L_SETGLOBAL: {
     }
     DISPATCH();
 }
-L_GETTABLE: {
-    VMValue *rb = RB();
-    const VMValue *rc = RKC();
-    if (VL_LIKELY(rb->tt == TTABLE)) {
-        Table *t = AsTable(rb);
-        const VMValue *v;
-        if (rc->tt == TNUMBER) {
-            double d = rc->u.n;
-            uint32_t ix;
-            if (d >= 0 && d < double(t->arraySize) && double(ix = uint32_t(d)) == d)
-                v = &t->array[ix];
-            else
-                v = TableGet(t, rc);
-        } else if (rc->tt == TSTRING) {
-            v = TableGetStr(t, AsString(rc));
-        } else {
-            v = TableGet(t, rc);
-        }
-        if (VL_LIKELY(v->tt != TNIL || t->metatable == nullptr)) {
-            *RA() = *v;
-            DISPATCH();
-        }
+// R(A) := R(B)[rc], the array part read here.
+#define GETTABLE_ON(rcExpr)                                                                                        \
+    {                                                                                                              \
+        VMValue *rb = RB();                                                                                        \
+        const VMValue *rc = (rcExpr);                                                                              \
+        if (VL_LIKELY(rb->tt == TTABLE)) {                                                                         \
+            Table *t = AsTable(rb);                                                                                \
+            const VMValue *v;                                                                                      \
+            uint64_t ix;                                                                                           \
+            if (rc->tt == TNUMBER)                                                                                 \
+                v = (ix = ArrayPosition(rc->u.n)) < t->arraySize ? &t->array[ix] : TableGet(t, rc);                \
+            else if (rc->tt == TSTRING)                                                                            \
+                v = TableGetStr(t, AsString(rc));                                                                  \
+            else                                                                                                   \
+                v = TableGet(t, rc);                                                                               \
+            if (VL_LIKELY(v->tt != TNIL || t->metatable == nullptr)) {                                             \
+                *RA() = *v;                                                                                        \
+                DISPATCH();                                                                                        \
+            }                                                                                                      \
+        }                                                                                                          \
+        PROTECT(GetIndexed(vm, rb, rc, RA()));                                                                     \
+        DISPATCH();                                                                                                \
     }
-    PROTECT(GetIndexed(vm, rb, rc, RA()));
-    DISPATCH();
-}
-L_SETTABLE: {
-    VMValue *ra = RA();
-    const VMValue *rb = RKB(), *rc = RKC();
-    if (VL_LIKELY(ra->tt == TTABLE)) {
-        Table *t = AsTable(ra);
-        if (VL_LIKELY(t->metatable == nullptr)) {
-            if (rb->tt == TNUMBER && rc->tt != TNIL) {
-                double d = rb->u.n;
-                uint32_t ix;
-                if (d >= 0 && d < double(t->arraySize) && double(ix = uint32_t(d)) == d &&
-                    t->array[ix].tt != TNIL) {
-                    t->array[ix] = *rc;
-                    DISPATCH();
-                }
-                // Appending to a list that has no keyed entries (which could continue the run) and room left.
-                if (d == double(t->arraySize) && t->arraySize < t->arrayCap && t->nodeCount == t->deadCount) {
-                    t->array[t->arraySize++] = *rc;
-                    DISPATCH();
-                }
-            }
-            SAVEPC();
-            TableSet(vm, t, rb, rc);
-            DISPATCH();
-        }
+L_GETTABLE:
+    GETTABLE_ON(RKC())
+L_GETTABLER:
+    GETTABLE_ON(REG_AT(kCShift, kMaxC))
+#undef GETTABLE_ON
+// R(A)[rb] := rc: a present array entry, or one appended at the array's end, stored here.
+#define SETTABLE_ON(rbExpr, rcExpr)                                                                                \
+    {                                                                                                              \
+        VMValue *ra = RA();                                                                                        \
+        const VMValue *rb = (rbExpr), *rc = (rcExpr);                                                              \
+        if (VL_LIKELY(ra->tt == TTABLE)) {                                                                         \
+            Table *t = AsTable(ra);                                                                                \
+            if (VL_LIKELY(t->metatable == nullptr)) {                                                              \
+                if (rb->tt == TNUMBER && rc->tt != TNIL) {                                                         \
+                    uint64_t ix = ArrayPosition(rb->u.n);                                                          \
+                    if (ix < t->arraySize) {                                                                       \
+                        if (t->array[ix].tt != TNIL) {                                                             \
+                            t->array[ix] = *rc;                                                                    \
+                            DISPATCH();                                                                            \
+                        }                                                                                          \
+                    } else if (ix == t->arraySize && t->arraySize < t->arrayCap &&                                 \
+                               t->nodeCount == t->deadCount) {                                                     \
+                        /* appended to a list that has no keyed entries (which could continue the run) */          \
+                        t->array[t->arraySize++] = *rc;                                                            \
+                        DISPATCH();                                                                                \
+                    }                                                                                              \
+                }                                                                                                  \
+                SAVEPC();                                                                                          \
+                TableSet(vm, t, rb, rc);                                                                           \
+                DISPATCH();                                                                                        \
+            }                                                                                                      \
+        }                                                                                                          \
+        PROTECT(SetIndexed(vm, ra, rb, rc));                                                                       \
+        DISPATCH();                                                                                                \
     }
-    PROTECT(SetIndexed(vm, ra, rb, rc));
-    DISPATCH();
-}
+L_SETTABLE:
+    SETTABLE_ON(RKB(), RKC())
+L_SETTABLERR:
+    SETTABLE_ON(RB(), REG_AT(kCShift, kMaxC))
+#undef SETTABLE_ON
 L_NEWTABLE: {
     SAVEPC();
     SetObject(RA(), NewTableObject(vm, uint32_t(GetB(i)), uint32_t(GetC(i))), TTABLE);
@@ -278,7 +304,7 @@ L_MOD: {
 L_POW:
     ARITH(TM_POW, std::pow(x, y))
 // The running forms: B a register, C a register (RR) or a constant (RK).
-#define RC_REG() (base + GetC(i))
+#define RC_REG() REG_AT(kCShift, kMaxC)
 #define RC_CONST() (k + (GetC(i) & int(kMaxRKConstant)))
 L_ADDRR:
     ARITH_ON(RB(), RC_REG(), TM_ADD, x + y)
@@ -587,11 +613,14 @@ L_FORLOOP: {
     double step = ra[2].u.n;
     double idx = ra[0].u.n + step;
     double limit = ra[1].u.n;
-    if (step > 0 ? idx <= limit : idx >= limit) {
-        JUMP(GetSBx(i));
-        ra[0].u.n = idx;
-        SetNumber(ra + 3, idx);
+    if (step > 0) {
+        if (!(idx <= limit)) DISPATCH_JUMPED(from);
+    } else if (!(idx >= limit)) {
+        DISPATCH_JUMPED(from);
     }
+    JUMP(GetSBx(i));
+    ra[0].u.n = idx;
+    SetNumber(ra + 3, idx);
     DISPATCH_JUMPED(from);
 }
 L_TFORCALL: {
@@ -707,6 +736,7 @@ L_BAD:
     RaiseError(vm, kErrBadChunk);
 
 #undef RA
+#undef REG_AT
 #undef RB
 #undef RKB
 #undef RKC

@@ -135,6 +135,12 @@ void BuildRunningCode(Proto *p) {
         if (!data[pc] && !IsRKConstant(GetB(i))) {
             bool constantC = IsRKConstant(GetC(i));
             switch (GetOp(i)) {
+            case OP_GETTABLE:
+                if (!constantC) i = withOp(i, kOpGetTableR);
+                break;
+            case OP_SETTABLE:
+                if (!constantC) i = withOp(i, kOpSetTableRR);
+                break;
             case OP_ADD: i = withOp(i, constantC ? kOpAddRK : kOpAddRR); break;
             case OP_SUB: i = withOp(i, constantC ? kOpSubRK : kOpSubRR); break;
             case OP_MUL: i = withOp(i, constantC ? kOpMulRK : kOpMulRR); break;

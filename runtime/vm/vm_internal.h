@@ -267,8 +267,8 @@ struct GosubEntry {
 };
 
 // Opcodes that exist only in the running copy of the code (never valid in a chunk). The loader rewrites the
-// commonest operand shapes of arithmetic and comparisons to them (B a register, C a register or a constant), so
-// their handlers skip the RK decoding; the last one marks an instruction where a new line may begin.
+// commonest operand shapes of arithmetic, comparisons and indexing to them (B a register, C a register or a
+// constant), so their handlers skip the RK decoding; the last one marks an instruction where a new line may begin.
 enum RunOpcode : unsigned {
     kOpAddRR = kNumOpcodes,
     kOpAddRK,
@@ -280,6 +280,8 @@ enum RunOpcode : unsigned {
     kOpLtRK,
     kOpLeRR,
     kOpLeRK,
+    kOpGetTableR,  // GETTABLE with C a register
+    kOpSetTableRR, // SETTABLE with B and C registers
     kRunOpcodeEnd
 };
 constexpr unsigned kOpLineStart = (1u << kOpBits) - 1;
