@@ -26,34 +26,41 @@ void (*BarrierFlush)() = nullptr;
 bool (*BarrierKeep)(const char *command) = nullptr;
 VMState *BarrierVm = nullptr;
 
+// The hook is only installed while tracing or while a barrier waits, so other calls pay nothing.
+void InstallCallHook(VMState *vm);
+
 void BeforeCall(VMState *vm, const char *name) {
     if (CallTraceOn) {
         std::string line = std::string("Now calling ") + (name ? name : "?") + "()\n";
         WriteDebugOutput(line.data(), line.size());
     }
-    if (BarrierFlush && BarrierVm == vm && !(name && BarrierKeep && BarrierKeep(name))) FlushCommandBarrier();
+    if (BarrierFlush && BarrierVm == vm) {
+        if (name && BarrierKeep && BarrierKeep(name)) return;
+        FlushCommandBarrier();
+    }
+    // A flush made elsewhere leaves the hook behind; it goes at the VM's next call.
+    if (!BarrierFlush) InstallCallHook(vm);
 }
 
-// The hook is only installed while tracing or while a barrier waits, so other calls pay nothing.
 void InstallCallHook(VMState *vm) { SetCallHook(vm, CallTraceOn || BarrierFlush ? BeforeCall : nullptr); }
 
 } // namespace
 
 void SetCommandBarrier(VMState *vm, void (*flush)(), bool (*keep)(const char *command)) {
     if (BarrierFlush == flush && BarrierVm == vm && BarrierKeep == keep) return;
-    if (BarrierFlush && (BarrierVm != vm || BarrierFlush != flush)) FlushCommandBarrier();
+    if (BarrierFlush) FlushCommandBarrier();
     BarrierFlush = flush;
     BarrierKeep = keep;
     BarrierVm = vm;
     InstallCallHook(vm);
 }
 
+// Touches no VM: the one the barrier waited on may be gone.
 void FlushCommandBarrier() {
     void (*flush)() = BarrierFlush;
     if (!flush) return;
     BarrierFlush = nullptr;
     BarrierKeep = nullptr;
-    if (BarrierVm) InstallCallHook(BarrierVm);
     BarrierVm = nullptr;
     flush();
 }
