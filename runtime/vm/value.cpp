@@ -42,11 +42,13 @@ int FormatNumber(double n, char *buffer, size_t size) {
         int64_t whole = int64_t(n);
         if (double(whole) == n) {
             uint64_t u = whole < 0 ? uint64_t(-whole) : uint64_t(whole);
-            size_t digits = u < 10000000000ull ? 1 + (u >= 10) + (u >= 100) + (u >= 1000) + (u >= 10000) +
-                                                     (u >= 100000) + (u >= 1000000) + (u >= 10000000) +
-                                                     (u >= 100000000) + (u >= 1000000000)
-                                               : 11 + (u >= 100000000000ull) + (u >= 1000000000000ull) +
-                                                     (u >= 10000000000000ull);
+            // The digit count from the bit length (log10 2 is about 1233 / 4096), corrected by one comparison.
+            static const uint64_t kPowers[] = {1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull,
+                                               10000000ull, 100000000ull, 1000000000ull, 10000000000ull,
+                                               100000000000ull, 1000000000000ull, 10000000000000ull,
+                                               100000000000000ull};
+            size_t estimate = size_t((64 - __builtin_clzll(u)) * 1233) >> 12;
+            size_t digits = estimate + 1 - (u < kPowers[estimate]);
             size_t len = digits + (whole < 0);
             if (len < size) {
                 // Written backwards in place, two digits per division (32-bit division once it fits).

@@ -163,6 +163,7 @@ TEST(NumberFormatTest, WholeNumbersMatchPrintf) {
     std::vector<double> values = {1, -1, 9, 10, 99, 100, 101, 4294967295.0, 4294967296.0, -4294967297.0,
                                   99999999999999.0, -99999999999999.0, 1e14, -1e14, 1e15, 0, -0.0, 0.5, 1e300};
     for (long i = -100000; i <= 100000; i += 7) values.push_back(double(i) * 1234567);
+    for (double p = 1; p <= 1e14; p *= 10) values.insert(values.end(), {p - 1, p, p + 1, -p, 1 - p}); // digit counts
     for (double v : values) {
         char ours[64], theirs[64];
         int n = FormatNumber(v, ours, sizeof ours);
