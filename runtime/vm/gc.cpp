@@ -29,9 +29,10 @@ void Propagate(VMState *vm, GCObject *o) {
         MarkObject(vm, t->metatable);
         for (uint32_t i = 0; i < t->arraySize; i++) MarkValue(vm, &t->array[i]);
         for (uint32_t i = 0; i < t->nodeCount; i++) {
-            if (t->nodes[i].key.tt == kTagDeadKey) continue;
-            MarkValue(vm, &t->nodes[i].key);
-            MarkValue(vm, &t->nodes[i].value);
+            const TableNode &n = t->nodes[i];
+            int32_t keyTag = NodeKeyTag(n);
+            if (keyTag >= TSTRING && keyTag <= TTHREAD) MarkObject(vm, n.key.gc);
+            MarkValue(vm, &n.value);
         }
         break;
     }

@@ -20,7 +20,7 @@ inline uint32_t Mix64(uint64_t x) {
     return uint32_t(x);
 }
 
-inline uint32_t HashKey(const VMValue *k) {
+inline uint32_t FullHash(const VMValue *k) {
     switch (k->tt) {
     case TSTRING: return StringHash(AsString(k));
     case TNUMBER: {
@@ -34,6 +34,9 @@ inline uint32_t HashKey(const VMValue *k) {
     default: return Mix64(uint64_t(reinterpret_cast<uintptr_t>(k->u.p)));
     }
 }
+
+// A key's hash as the tables use it (see TableHashOf).
+inline uint32_t HashKey(const VMValue *k) { return TableHashOf(FullHash(k)); }
 
 inline bool ArrayIndexOf(double d, uint32_t size, uint32_t *index) {
     if (d >= 0 && d < double(size)) {
@@ -54,8 +57,11 @@ inline int64_t FindNode(const Table *t, const VMValue *key, uint32_t hash) {
         if (e == 0) return -1;
         int64_t node = IndexMatch(e, hash, mask);
         if (node >= 0) {
-            const VMValue &k = t->nodes[node].key;
-            if (k.tt == key->tt && RawEqualValues(&k, key)) return node;
+            const TableNode &n = t->nodes[node];
+            if (NodeKeyTag(n) == key->tt) {
+                VMValue k = NodeKey(n);
+                if (RawEqualValues(&k, key)) return node;
+            }
         }
     }
 }
@@ -71,7 +77,7 @@ void BuildIndex(Table *t) {
     std::memset(t->index, 0, sizeof(uint32_t) * t->indexCap);
     uint32_t mask = t->indexCap - 1;
     for (uint32_t i = 0; i < t->nodeCount; i++) {
-        uint32_t hash = t->nodes[i].key.aux;
+        uint32_t hash = NodeHash(t->nodes[i]);
         uint32_t slot = hash & mask;
         while (t->index[slot] != 0) slot = (slot + 1) & mask;
         t->index[slot] = IndexEntry(i, hash, mask);
@@ -93,10 +99,10 @@ void Rehash(VMState *vm, Table *t) {
     uint32_t live = 0;
     for (uint32_t i = 0; i < t->nodeCount; i++) {
         TableNode &n = t->nodes[i];
-        if (n.key.tt == kTagDeadKey || n.value.tt == TNIL) continue;
-        uint32_t hash = n.key.aux;
+        if (NodeKeyTag(n) == kTagDeadKey || n.value.tt == TNIL) continue;
+        uint32_t aux = n.value.aux;
         t->nodes[live] = n;
-        t->nodes[live++].key.aux = hash;
+        t->nodes[live++].value.aux = aux;
     }
     t->nodeCount = live;
     t->deadCount = 0;
@@ -119,10 +125,11 @@ void InsertNode(VMState *vm, Table *t, const VMValue *key, const VMValue *value,
     if (uint64_t(t->indexUsed + 1) * 5 > limit || uint64_t(t->nodeCount + 1) * 5 > limit) Rehash(vm, t);
     GrowNodes(vm, t, t->nodeCount + 1);
     uint32_t nodeIndex = t->nodeCount++;
-    t->nodes[nodeIndex].key = *key;
-    if (key->tt == TNUMBER && key->u.n == 0) t->nodes[nodeIndex].key.u.n = 0;
-    t->nodes[nodeIndex].key.aux = hash;
-    t->nodes[nodeIndex].value = *value;
+    TableNode &node = t->nodes[nodeIndex];
+    node.key = key->u;
+    if (key->tt == TNUMBER && key->u.n == 0) node.key.n = 0;
+    node.value = *value;
+    node.value.aux = hash << kNodeTagBits | uint32_t(key->tt);
     if (key->tt == TSTRING) AsString(key)->hintNode = nodeIndex;
     uint32_t mask = t->indexCap - 1;
     uint32_t slot = hash & mask;
@@ -134,7 +141,7 @@ void InsertNode(VMState *vm, Table *t, const VMValue *key, const VMValue *value,
 
 void KillNode(Table *t, uint32_t nodeIndex) {
     uint32_t mask = t->indexCap - 1;
-    uint32_t hash = t->nodes[nodeIndex].key.aux;
+    uint32_t hash = NodeHash(t->nodes[nodeIndex]);
     for (uint32_t slot = hash & mask;; slot = (slot + 1) & mask) {
         if ((t->index[slot] & mask) == nodeIndex + 2) {
             t->index[slot] = kIndexRemoved;
@@ -142,8 +149,8 @@ void KillNode(Table *t, uint32_t nodeIndex) {
         }
         if (t->index[slot] == 0) break;
     }
-    t->nodes[nodeIndex].key.tt = kTagDeadKey;
     SetNil(&t->nodes[nodeIndex].value);
+    t->nodes[nodeIndex].value.aux = hash << kNodeTagBits | uint32_t(kTagDeadKey);
     t->deadCount++;
 }
 
@@ -255,7 +262,7 @@ void TableSet(VMState *vm, Table *t, const VMValue *key, const VMValue *value) {
         hash = HashKey(key);
         break;
     }
-    case TSTRING: hash = StringHash(AsString(key)); break;
+    case TSTRING: hash = TableHashOf(StringHash(AsString(key))); break;
     default: hash = HashKey(key); break;
     }
     int64_t n = key->tt == TSTRING ? TableFindStringNode(t, AsString(key)) : FindNode(t, key, hash);
@@ -293,7 +300,7 @@ void TableSetStr(VMState *vm, Table *t, VMString *key, const VMValue *value) {
     if (value->tt == TNIL) return;
     VMValue k;
     SetObject(&k, key, TSTRING);
-    InsertNode(vm, t, &k, value, StringHash(key));
+    InsertNode(vm, t, &k, value, TableHashOf(StringHash(key)));
 }
 
 bool TableNext(VMState *vm, const Table *t, const VMValue *key, VMValue *nextKey, VMValue *nextValue) {
@@ -317,8 +324,8 @@ bool TableNext(VMState *vm, const Table *t, const VMValue *key, VMValue *nextKey
     }
     for (uint64_t j = i - t->arraySize; j < t->nodeCount; j++) {
         const TableNode &node = t->nodes[j];
-        if (node.key.tt == kTagDeadKey || node.value.tt == TNIL) continue;
-        *nextKey = node.key;
+        if (NodeKeyTag(node) == kTagDeadKey || node.value.tt == TNIL) continue;
+        *nextKey = NodeKey(node);
         *nextValue = node.value;
         return true;
     }

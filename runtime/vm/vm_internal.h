@@ -30,8 +30,8 @@ struct VMValue {
         int32_t b;
     } u;
     int32_t tt;
-    // Spare word in the padding. A table node's key keeps the key's hash here, so rehashing and probing never
-    // read the key's object; copies do not carry it (see above), so whoever needs it sets it.
+    // Spare word in the padding. A table node's value keeps its key's tag and hash here (see TableNode); copies
+    // do not carry it (see above), so whoever needs it sets it.
     uint32_t aux;
 
     VMValue() = default;
@@ -149,10 +149,20 @@ enum TMEvent : uint8_t {
     kTMCount
 };
 
+// A hash-part entry in 24 bytes: the value, then the key's payload. The value's spare word (which copies of the
+// value leave alone) holds the key's type tag in its low 4 bits and the key's table hash above them, so rehashing
+// and probing never read the key's object.
 struct TableNode {
-    VMValue key;
     VMValue value;
+    VMValue::Payload key;
 };
+constexpr uint32_t kNodeTagBits = 4;
+static_assert(TTHREAD < (1 << kNodeTagBits) && kTagDeadKey < (1 << kNodeTagBits), "key tags fit the node");
+// The hash tables use: the top 28 bits of a key's hash.
+inline uint32_t TableHashOf(uint32_t hash) { return hash >> kNodeTagBits; }
+inline int32_t NodeKeyTag(const TableNode &n) { return int32_t(n.value.aux & ((1u << kNodeTagBits) - 1)); }
+inline uint32_t NodeHash(const TableNode &n) { return n.value.aux >> kNodeTagBits; }
+inline VMValue NodeKey(const TableNode &n) { return VMValue(n.key, NodeKeyTag(n)); }
 
 // Array part: keys 0..arraySize-1. Hash part: nodes in insertion order, found through an open-addressing index.
 // An index entry is 32 bits: with indexCap = 2^k, the low k bits hold the node's field (0 empty, 1 removed,
@@ -420,19 +430,19 @@ const VMValue *TableGetInt(const Table *t, int64_t key);
 inline int64_t TableFindStringNode(const Table *t, VMString *s) {
     uint32_t hint = s->hintNode;
     if (hint < t->nodeCount) {
-        const VMValue &k = t->nodes[hint].key;
-        if (k.u.gc == s && k.tt == TSTRING) return hint;
+        const TableNode &n = t->nodes[hint];
+        if (n.key.gc == s && NodeKeyTag(n) == TSTRING) return hint;
     }
     if (t->indexCap == 0) return -1;
     uint32_t mask = t->indexCap - 1;
-    uint32_t hash = StringHash(s);
+    uint32_t hash = TableHashOf(StringHash(s));
     for (uint32_t slot = hash & mask;; slot = (slot + 1) & mask) {
         uint32_t e = t->index[slot];
         if (e == 0) return -1;
         int64_t node = IndexMatch(e, hash, mask);
         if (node >= 0) {
-            const VMValue &k = t->nodes[node].key;
-            if (k.tt == TSTRING && SameString(static_cast<const VMString *>(k.u.gc), s)) {
+            const TableNode &n = t->nodes[node];
+            if (NodeKeyTag(n) == TSTRING && SameString(static_cast<const VMString *>(n.key.gc), s)) {
                 s->hintNode = uint32_t(node);
                 return node;
             }

@@ -1,6 +1,7 @@
 // The table's hash index (entries carry hash bits, nodes keep the whole hash for rehashing) against a plain map as the
 // oracle, key strings shared by tables of different orders (each string remembers one node number), and the
 // integer fast path of number formatting against printf.
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <random>
@@ -125,6 +126,57 @@ TEST_F(TableIndexTest, KeysPulledIntoTheArrayLeaveNoNodesThatOutgrowTheIndex) {
         PushString(vm, ("s" + std::to_string(r)).c_str());
         VMRawGet(vm, 1);
         EXPECT_EQ(VMToNumber(vm, -1), -r);
+        SetTop(vm, 1);
+    }
+}
+
+TEST_F(TableIndexTest, KeysOfEveryKindHeldOnlyByTheTableSurviveCollectionsAndRehashes) {
+    // Tables and long strings that nothing but the table holds as keys, beside handles, booleans and numbers;
+    // collections between the rehashes must keep each key with its kind and its value.
+    constexpr int kEach = 700;
+    auto longKey = [](int i) { return "a key too long to be interned, number " + std::to_string(i) + " of them"; };
+    NewTable(vm);
+    for (int i = 0; i < kEach; i++) {
+        NewTable(vm);
+        PushNumber(vm, i);
+        VMRawSet(vm, 1);
+        std::string text = longKey(i);
+        PushStringLen(vm, text.data(), text.size());
+        PushNumber(vm, kEach + i);
+        VMRawSet(vm, 1);
+        PushHandle(vm, reinterpret_cast<void *>(uintptr_t(16 * i + 8)));
+        PushNumber(vm, 2 * kEach + i);
+        VMRawSet(vm, 1);
+        if (i % 100 == 0) CollectGarbage(vm);
+    }
+    PushBoolean(vm, 1);
+    PushNumber(vm, -1);
+    VMRawSet(vm, 1);
+    CollectGarbage(vm);
+    std::vector<int> seen(3 * kEach, 0);
+    int booleans = 0;
+    PushNil(vm);
+    while (NextPair(vm, 1)) {
+        int value = int(VMToNumber(vm, -1));
+        int kind = ValueType(vm, -2);
+        if (value == -1) {
+            booleans += kind == TBOOLEAN;
+        } else if (value >= 0 && value < 3 * kEach) {
+            int expected = value < kEach ? TTABLE : value < 2 * kEach ? TSTRING : TLIGHTHANDLE;
+            EXPECT_EQ(kind, expected) << value;
+            if (kind == TSTRING) EXPECT_EQ(StringAt(-2), longKey(value - kEach));
+            if (kind == TLIGHTHANDLE) EXPECT_EQ(ToHandle(vm, -2), reinterpret_cast<void *>(uintptr_t(16 * (value - 2 * kEach) + 8)));
+            seen[size_t(value)]++;
+        }
+        SetTop(vm, -2);
+    }
+    EXPECT_EQ(booleans, 1);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), 3 * kEach);
+    for (int i = 0; i < kEach; i += 13) { // equal long strings made anew find their entries
+        std::string text = longKey(i);
+        PushStringLen(vm, text.data(), text.size());
+        VMRawGet(vm, 1);
+        EXPECT_EQ(VMToNumber(vm, -1), kEach + i);
         SetTop(vm, 1);
     }
 }
