@@ -92,7 +92,7 @@ void Frame(Scene &scene) {
         m.x += m.dx, m.y += m.dy;
         DrawSprite(m.id, m.x, m.y, 1, true);
     }
-    FlushSpriteDamage();
+    FlushDisplayDamage();
     const size_t n = scene.movers.size();
     for (size_t i = 0; i < n; i++) {
         int hit = 0;

@@ -96,7 +96,7 @@ int CmdDisplaySprite(VMState *vm) {
     if (int error = CheckSpriteOutput()) return error;
     // A run of DisplaySprite calls is composed once, before the next other command reads or draws anything.
     const int error = DrawSprite(id, x, y, frame, true);
-    SetCommandBarrier(vm, FlushSpriteDamage, KeepsSpriteBatch);
+    SetCommandBarrier(vm, FlushDisplayDamage, KeepsSpriteBatch);
     return error;
 }
 

@@ -15,6 +15,7 @@
 #include "scene/layers/layers.h"
 
 int64_t RefreshAreaCount = 0;
+bool DeferDisplayRefreshes = false;
 void (*CompositorBlitTraceHook)(const HostBitmap *, int32_t, int32_t, HostBitmap *, int32_t, int32_t, int32_t,
                                 int32_t, int32_t, const MaskPlane *, const AlphaPlane *,
                                 const ClipRegion *) = nullptr;
@@ -150,6 +151,7 @@ void RefreshDisplayArea(DisplayRecord *display, int32_t x, int32_t y, int32_t wi
     if (y < 0) height += y, y = 0;
     width = std::min(width, picture->current.width - x);
     height = std::min(height, picture->current.height - y);
+    if (DeferDisplayRefreshes && display == CurrentDisplay && AddDisplayDamage(x, y, width, height)) return;
     REDRAW(display, display->picture, display->secondBitmap, x, y, width, height, 0, 0);
     if (display->state == DISPSTATE_OPEN)
         PresentDisplayRect(display->secondBitmap, x, y, display, x, y, width, height, 0);

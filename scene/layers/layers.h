@@ -56,6 +56,15 @@ void RefreshArea(int32_t x, int32_t y, int32_t width, int32_t height);
 // Composes each inclusive rectangle (cut to the picture) into the display's second bitmap and shows them all
 // with one present; no RefreshArea is counted.
 void ComposeDisplayRects(DisplayRecord *display, const DirtyRect *rects, int32_t count);
+// The display damage: rectangles of the current display asked to refresh in a batch (counted as refreshes by
+// the caller), kept as 16-pixel tiles until FlushDisplayDamage composes them in one pass. Add gives false when it
+// cannot keep one (refresh it at once then). Forget drops them unseen (shutdown).
+bool AddDisplayDamage(int32_t x, int32_t y, int32_t width, int32_t height);
+void FlushDisplayDamage();
+void ForgetDisplayDamage();
+// While set, the current display's refreshes go to the display damage (a command drawing in a batch sets it for
+// its own run and sets the barrier that flushes the damage).
+extern bool DeferDisplayRefreshes;
 // At once while the display is the output, into the dirty list while a picture is, else nothing.
 void RefreshRect(int32_t x, int32_t y, int32_t width, int32_t height);
 // The join of two rectangles {x, y, width, height}.

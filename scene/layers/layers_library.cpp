@@ -43,6 +43,30 @@ int FindLayer(int32_t position, vlLayer **out) {
 
 bool OutputIsPicture() { return CurrentDisplay->outputKind == ObjectKindBGPic; }
 
+// What may run between the commands of one batch of layer changes: those commands, and commands that neither
+// draw nor read pixels.
+bool KeepsLayerBatch(const char *command) {
+    static constexpr const char *kBatched[] = {"SetLayerStyle", "TranslateLayer", "NextFrame", "SetLayerTransparency",
+                                               "SetLayerLight", "SetLayerTint",   "ScaleLayer", "RotateLayer",
+                                               "TransformLayer", "SetLayerAnchor", "Collision"};
+    for (const char *name : kBatched)
+        if (std::strcmp(command, name) == 0) return true;
+    const char *library = CommandLibraryOf(command);
+    return library && (std::strcmp(library, "math") == 0 || std::strcmp(library, "string") == 0);
+}
+
+// Runs a command that moves or restyles layers with its refreshes of the display kept as damage, composed once for
+// a run of such commands, before the next other command reads or draws anything. The barrier is set first, so
+// that damage left by an error is still drawn.
+template <class Change> int InLayerBatch(VMState *vm, Change change) {
+    SetCommandBarrier(vm, FlushDisplayDamage, KeepsLayerBatch);
+    struct Scope {
+        Scope() { DeferDisplayRefreshes = true; }
+        ~Scope() { DeferDisplayRefreshes = false; }
+    } scope;
+    return change();
+}
+
 // Collects into LayerRects unless a picture is the output (then the display's dirty list takes the rectangles).
 LayerRectList *BeginBatch() {
     if (OutputIsPicture()) return nullptr;
@@ -302,8 +326,10 @@ int CmdTranslateLayer(VMState *vm) {
     if (int error = CheckLayerState()) return error;
     vlLayer *layer;
     if (int error = FindLayer(position, &layer)) return error;
-    SetLayerPosition(layer, nullptr, dx, dy, 0, 3, nullptr);
-    return 0;
+    return InLayerBatch(vm, [&] {
+        SetLayerPosition(layer, nullptr, dx, dy, 0, 3, nullptr);
+        return 0;
+    });
 }
 
 int CmdGetLayerAtPos(VMState *vm) {
@@ -407,7 +433,7 @@ template <class Fill> int ApplyStyleTable(VMState *vm, Fill fill) {
     PushValue(vm, 1);
     NewTable(vm);
     fill(top + 2);
-    const int error = SetLayerStyleArgs(vm, top + 1, 2, 0);
+    const int error = InLayerBatch(vm, [&] { return SetLayerStyleArgs(vm, top + 1, 2, 0); });
     SetTop(vm, top);
     return error;
 }
@@ -493,7 +519,7 @@ int CmdNextFrame(VMState *vm) {
 
 int CmdSetLayerStyle(VMState *vm) {
     CheckArgs(vm, 2, -1);
-    return SetLayerStyleArgs(vm, 1, GetTop(vm), 0);
+    return InLayerBatch(vm, [&] { return SetLayerStyleArgs(vm, 1, GetTop(vm), 0); });
 }
 
 int CmdGetLayerStyle(VMState *vm) {
@@ -643,7 +669,9 @@ void RegisterLayersLibrary(VMState *vm) {
     LayerRects.capacity = kRectListGrowth;
 }
 
-void FreeLayersLibrary(VMState *) {
+void FreeLayersLibrary(VMState *vm) {
+    DropCommandBarrier(vm);
+    ForgetDisplayDamage();
     FreeAllMoveQueues();
     FreeBlock(LayerRects.rects);
     LayerRects = LayerRectList{};
