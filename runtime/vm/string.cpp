@@ -84,11 +84,31 @@ inline bool SameBytes(const char *a, const char *b, size_t length) {
     return LoadTail(a + i, length - i) == LoadTail(b + i, length - i);
 }
 
-// The header, the bytes and their terminator: no padding after them, so a short key's block stays small.
-size_t StringSize(size_t length) {
-    VMString probe; // only its addresses: the offset of inlineData (offsetof is not defined for a derived type)
-    return size_t(probe.inlineData - reinterpret_cast<char *>(&probe)) + length + 1;
+// Copies a short string's bytes with a few fixed-size moves (the last ones overlapping) instead of a library call.
+inline void CopyShort(char *to, const char *from, size_t n) {
+    if (n >= 16) {
+        for (size_t i = 0; i + 16 < n; i += 16) std::memcpy(to + i, from + i, 16);
+        std::memcpy(to + n - 16, from + n - 16, 16);
+    } else if (n >= 8) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + n - 8, from + n - 8, 8);
+    } else if (n >= 4) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + n - 4, from + n - 4, 4);
+    } else if (n > 0) {
+        to[0] = from[0];
+        to[n / 2] = from[n / 2];
+        to[n - 1] = from[n - 1];
+    }
 }
+
+// The header, the bytes and their terminator: no padding after them, so a short key's block stays small.
+// inlineData is the last member, pointer-sized and pointer-aligned, so the bytes start this far into the block
+// (offsetof is not defined for a derived type).
+constexpr size_t kStringHeader = sizeof(VMString) - sizeof(char *);
+static_assert(alignof(VMString) == sizeof(char *) && sizeof(VMString) == sizeof(GCObject) + 8 + sizeof(char *),
+              "nothing follows inlineData");
+size_t StringSize(size_t length) { return kStringHeader + length + 1; }
 
 constexpr uint32_t kMinSlots = 256;
 constexpr uint64_t kAddressMask = (uint64_t(1) << 48) - 1;
@@ -376,8 +396,10 @@ VMString *NewString(VMState *vm, const char *bytes, size_t length) {
     s->shared = 0;
     s->length = uint32_t(length);
     s->hintNode = 0;
-    if (length) std::memcpy(s->inlineData, bytes, length);
-    s->inlineData[length] = 0;
+    // Through the block's address: the bytes run past inlineData's declared size.
+    char *to = reinterpret_cast<char *>(s) + kStringHeader;
+    CopyShort(to, bytes, length);
+    to[length] = 0;
     vm->strings[slot] = MakeSlot(s);
     vm->stringCount++;
     return s;
