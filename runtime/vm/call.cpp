@@ -208,55 +208,35 @@ CallFrame *PrecallScript(VMState *vm, VMValue *func, int nresults) {
 namespace {
 
 // Back to the command's frame after it raised: a function of its own, so that the call's common path does not
-// set up what only the handlers use.
-[[gnu::noinline, gnu::cold]] void UnwindNative(VMState *vm, CallFrame *f, size_t gosubCount, size_t gosubSavedCount) {
+// set up what only the handlers use. Pending returns made since the call belong to the frames above it.
+void UnwindNative(VMState *vm, CallFrame *f) {
     CloseUpvalues(vm, f->base);
     vm->ci = f;
     vm->top = f->base;
-    vm->gosubs.resize(gosubCount);
-    vm->gosubSaved.resize(gosubSavedCount);
+    DropGosubs(vm, FrameIndex(vm, f) + 1);
 }
 
 } // namespace
 
-int CallNative(VMState *vm, VMValue *func, int nresults, bool allowGosub) {
-    NativeFunction *nf = static_cast<NativeFunction *>(func->u.gc);
-    if (vm->ci + 1 >= vm->framesEnd) RaiseError(vm, kErrStackOverflow);
-    CallFrame *caller = vm->ci;
-    CallFrame *f = caller + 1;
-    f->func = func;
-    f->base = func + 1;
-    f->top = std::min(f->base + kMaxFrameSlots, vm->stackEnd);
-    f->savedpc = nullptr;
-    f->cl = nullptr;
-    f->nresults = nresults;
-    f->callPc = vm->callPcIndex;
-    f->nvarargs = 0;
-    f->fresh = 0;
-    f->isNative = 1;
-    if (f->top > vm->highWater) vm->highWater = f->top;
-    vm->ci = f;
-    if (vm->callHook != nullptr) vm->callHook(vm, StringData(nf->name));
-    size_t gosubCount = vm->gosubs.size(), gosubSavedCount = vm->gosubSaved.size();
-    int r;
-    vm->pendingError = 0;
-    try {
-        r = nf->fn(vm);
-    } catch (VMError &e) {
-        UnwindNative(vm, f, gosubCount, gosubSavedCount);
-        if (vm->errorPolicy == nullptr || vm->errorPolicy(vm, e.code)) {
-            // Script code this command called failed: its place stays the report's, this call is added.
-            if (vm->errorFrame > FrameIndex(vm, f)) AddDispatchTrace(vm, f);
-            throw;
-        }
-        r = 0;
-    } catch (std::bad_alloc &) {
-        UnwindNative(vm, f, gosubCount, gosubSavedCount);
-        RecordErrorLocation(vm);
-        vm->errorDetail.clear();
-        if (vm->errorPolicy == nullptr || vm->errorPolicy(vm, kErrOutOfMemory)) throw VMError{kErrOutOfMemory};
-        r = 0;
+int NativeRaised(VMState *vm, CallFrame *f, int code) {
+    UnwindNative(vm, f);
+    if (vm->errorPolicy == nullptr || vm->errorPolicy(vm, code)) {
+        // Script code this command called failed: its place stays the report's, this call is added.
+        if (vm->errorFrame > FrameIndex(vm, f)) AddDispatchTrace(vm, f);
+        throw;
     }
+    return 0;
+}
+
+int NativeOutOfMemory(VMState *vm, CallFrame *f) {
+    UnwindNative(vm, f);
+    RecordErrorLocation(vm);
+    vm->errorDetail.clear();
+    if (vm->errorPolicy == nullptr || vm->errorPolicy(vm, kErrOutOfMemory)) throw VMError{kErrOutOfMemory};
+    return 0;
+}
+
+int NativeOddResult(VMState *vm, CallFrame *f, int r, bool allowGosub) {
     if (r >= kFirstErrorCode) {
         if (vm->errorPolicy == nullptr || vm->errorPolicy(vm, r)) {
             // The error of script code the command called back under protection and now passes on.
@@ -268,23 +248,13 @@ int CallNative(VMState *vm, VMValue *func, int nresults, bool allowGosub) {
             RaiseError(vm, r);
         }
         vm->top = f->base;
-        r = 0;
+        return 0;
     }
-    if (r < 0) {
-        if ((r == -1 || r == -2) && allowGosub) {
-            vm->ci = caller;
-            vm->top = f->base;
-            return r;
-        }
-        RaiseError(vm, (r == -1 || r == -2) ? kErrGosubOutsideMain : kErrBadCommandResult);
-    }
-    if (r > vm->top - f->base) RaiseError(vm, kErrBadCommandResult);
-    VMValue *src = vm->top - r;
-    for (int i = 0; i < r; i++) func[i] = src[i];
-    vm->ci = caller;
-    vm->top = func + r;
-    return r;
+    if ((r == -1 || r == -2) && allowGosub) return r;
+    RaiseError(vm, (r == -1 || r == -2) ? kErrGosubOutsideMain : kErrBadCommandResult);
 }
+
+int CallNative(VMState *vm, VMValue *func, bool allowGosub) { return CallNativeInline(vm, func, allowGosub); }
 
 void CallValue(VMState *vm, VMValue *func, int nresults) {
     if (vm->nestedCalls >= kMaxNativeReentry) RaiseError(vm, kErrStackOverflow);
@@ -300,7 +270,7 @@ void CallValue(VMState *vm, VMValue *func, int nresults) {
         Execute(vm); // leaves the results at func, adjusted, with the top after them
         return;
     }
-    int n = CallNative(vm, func, nresults, false);
+    int n = CallNative(vm, func, false);
     if (nresults >= 0) {
         if (func + nresults > vm->stackEnd) RaiseError(vm, kErrStackOverflow);
         for (int i = n; i < nresults; i++) SetNil(func + i);

@@ -472,7 +472,6 @@ L_SLE: {
 L_CALL: {
     VMValue *ra = RA();
     int b = GetB(i);
-    int nresults = GetC(i) - 1;
     if (b != 0)
         vm->top = ra + b;
     else if (vm->top <= ra)
@@ -495,7 +494,7 @@ L_CALL: {
             nci->cl = ncl;
             nci->k = np->kPtr;
             nci->lineDelta = np->lineDelta;
-            nci->nresults = nresults;
+            nci->nresults = GetC(i) - 1;
             nci->fresh = 0;
             nci->tailCalled = 0;
             nci->isNative = 0; // nvarargs stays unset: only VARARG reads it, and vararg functions come by PrecallScript
@@ -510,18 +509,18 @@ L_CALL: {
             // as loaded, without the detour through L_LINESTART.
             DISPATCH_CHECKED(INT_MIN);
         }
-        PrecallScript(vm, ra, nresults);
+        PrecallScript(vm, ra, GetC(i) - 1);
         goto newframe;
     }
-    int callPc = int(pc - CODE()) - 1;
-    vm->callPcIndex = callPc;
+    // A command. What the rare GOSUB request needs is worked out again from pc and i after the call.
+    vm->callPcIndex = int(pc - CODE()) - 1;
     int nargs = int(vm->top - ra) - 1;
-    int n = CallNative(vm, ra, nresults, true);
+    int n = CallNativeInline(vm, ra, true);
     if (VL_UNLIKELY(n < 0)) {
-        pc = CODE() + GosubFromCommand(vm, ci, callPc, n, GetA(i), nargs, GetC(i));
+        pc = CODE() + GosubFromCommand(vm, ci, int(pc - CODE()) - 1, n, GetA(i), nargs, GetC(i));
         DISPATCH_CHECKED(INT_MIN); // a label need not be marked as a line start
     }
-    for (int j = n; j < nresults; j++) SetNil(ra + j);
+    for (int j = n; j < GetC(i) - 1; j++) SetNil(RA() + j);
     DISPATCH();
 }
 L_TAILCALL: {
@@ -553,7 +552,7 @@ L_TAILCALL: {
     int callPc = int(pc - CODE()) - 1;
     vm->callPcIndex = callPc;
     int nargs = int(vm->top - ra) - 1;
-    int n = CallNative(vm, ra, -1, true);
+    int n = CallNative(vm, ra, true);
     if (VL_UNLIKELY(n < 0)) {
         pc = CODE() + GosubFromCommand(vm, ci, callPc, n, GetA(i), nargs, 0);
         DISPATCH_CHECKED(INT_MIN);
@@ -638,7 +637,7 @@ L_TFORCALL: {
         goto newframe;
     }
     vm->callPcIndex = int(pc - CODE()) - 1;
-    int n = CallNative(vm, cb, nresults, false);
+    int n = CallNative(vm, cb, false);
     for (int j = n; j < nresults; j++) SetNil(cb + j);
     DISPATCH();
 }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -484,9 +485,56 @@ void ResolveCallable(VMState *vm, VMValue *func);
 const VMValue *FastTM(VMState *vm, Table *mt, TMEvent event);
 Table *GetMetatableOf(const VMValue *v);
 void CallValue(VMState *vm, VMValue *func, int nresults); // C++ entry: results at func.., top after them
+// The rare ends of a native call (CallNative), out of line. NativeRaised runs in the call's handler of a VMError
+// and rethrows it, or returns 0 when the error policy swallows it; NativeOutOfMemory likewise for bad_alloc.
+// NativeOddResult takes a result below 0 or from kFirstErrorCode up: raises, or gives 0 for a swallowed error
+// (arguments dropped) or the GOSUB request.
+[[gnu::cold]] int NativeRaised(VMState *vm, CallFrame *f, int code);
+[[gnu::cold]] int NativeOutOfMemory(VMState *vm, CallFrame *f);
+[[gnu::cold]] int NativeOddResult(VMState *vm, CallFrame *f, int r, bool allowGosub);
 // Calls a native function at func with the arguments up to top. Returns the number of results, moved to func;
-// or -1/-2 when the command asked for a GOSUB and allowGosub is set.
-int CallNative(VMState *vm, VMValue *func, int nresults, bool allowGosub);
+// or -1/-2 when the command asked for a GOSUB and allowGosub is set. The inline form is for the interpreter's
+// CALL: that commonest command call sets up no C++ call of its own around the command's.
+inline int CallNativeInline(VMState *vm, VMValue *func, bool allowGosub) {
+    NativeFunction *nf = static_cast<NativeFunction *>(func->u.gc);
+    CallFrame *caller = vm->ci;
+    CallFrame *f = caller + 1;
+    if (VL_UNLIKELY(f >= vm->framesEnd)) RaiseError(vm, kErrStackOverflow);
+    // Only what a native frame is read for: the API's stack (base, top, cl), CallPcIndex, the unwinding.
+    f->func = func;
+    f->base = func + 1;
+    f->top = vm->stackEnd - f->base > kMaxFrameSlots ? f->base + kMaxFrameSlots : vm->stackEnd;
+    f->cl = nullptr;
+    f->callPc = vm->callPcIndex;
+    f->isNative = 1;
+    if (f->top > vm->highWater) vm->highWater = f->top;
+    vm->ci = f;
+    if (VL_UNLIKELY(vm->callHook != nullptr)) vm->callHook(vm, StringData(nf->name));
+    vm->pendingError = 0;
+    int r;
+    try {
+        r = nf->fn(vm);
+    } catch (VMError &e) {
+        r = NativeRaised(vm, f, e.code);
+    } catch (std::bad_alloc &) {
+        r = NativeOutOfMemory(vm, f);
+    }
+    if (VL_UNLIKELY(unsigned(r) >= unsigned(kFirstErrorCode))) {
+        r = NativeOddResult(vm, f, r, allowGosub);
+        if (r < 0) {
+            vm->ci = caller;
+            vm->top = f->base;
+            return r;
+        }
+    }
+    if (VL_UNLIKELY(r > vm->top - f->base)) RaiseError(vm, kErrBadCommandResult);
+    VMValue *src = vm->top - r;
+    for (int i = 0; i < r; i++) func[i] = src[i];
+    vm->ci = caller;
+    vm->top = func + r;
+    return r;
+}
+int CallNative(VMState *vm, VMValue *func, bool allowGosub);
 // Pushes a script frame for the closure at func (arguments up to top).
 CallFrame *PrecallScript(VMState *vm, VMValue *func, int nresults);
 void Execute(VMState *vm); // runs from the fresh frame at vm->ci until it returns
