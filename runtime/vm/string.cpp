@@ -111,55 +111,47 @@ static_assert(alignof(VMString) == sizeof(char *) && sizeof(VMString) == sizeof(
 size_t StringSize(size_t length) { return kStringHeader + length + 1; }
 
 constexpr uint32_t kMinSlots = 256;
-constexpr uint64_t kAddressMask = (uint64_t(1) << 48) - 1;
-
-inline VMString *SlotString(StringSlot e) { return reinterpret_cast<VMString *>(uintptr_t(e.bits & kAddressMask)); }
-inline uint64_t SlotTag(uint32_t hash) { return uint64_t(hash >> 16) << 48; }
-inline StringSlot MakeSlot(VMString *s) { return {SlotTag(s->hash) | uint64_t(reinterpret_cast<uintptr_t>(s))}; }
-
-void Place(StringSlot *table, uint32_t mask, VMString *s) {
-    uint32_t slot = s->hash & mask;
-    while (table[slot].bits != 0) slot = (slot + 1) & mask;
-    table[slot] = MakeSlot(s);
-}
-
-bool Rebuild(VMState *vm, uint32_t newSize) {
-    StringSlot *table = static_cast<StringSlot *>(std::calloc(newSize, sizeof(StringSlot)));
-    if (table == nullptr) return false;
-    for (uint32_t i = 0; i <= vm->stringMask; i++)
-        if (vm->strings[i].bits != 0) Place(table, newSize - 1, SlotString(vm->strings[i]));
-    std::free(vm->strings);
-    vm->strings = table;
-    vm->stringMask = newSize - 1;
-    return true;
-}
 
 // ---- Interned strings' blocks ----
 
 constexpr size_t kSlabBytes = 64 * 1024;
+constexpr unsigned kOffsetBits = 13;           // 8-byte units in a slab
+constexpr size_t kMaxSlabs = size_t(1) << 19; // the rest of a 32-bit reference
+static_assert(kSlabBytes == size_t(8) << kOffsetBits, "an offset fills its bits");
 static_assert(sizeof(GCObject) + 2 * sizeof(uint32_t) + kMaxInternedLength + 1 <= (kInternClasses - 1) * 8,
               "every interned string's block has a class");
 
 inline size_t InternClass(size_t size) { return (size + 7) / 8; }
 
-void *TakeInternBlock(VMState *vm, size_t size) {
+inline VMString *SlotString(const VMState *vm, StringSlot e) {
+    uint32_t ref = uint32_t(e.bits);
+    return reinterpret_cast<VMString *>(vm->internSlabs[ref >> kOffsetBits] + size_t(ref & ((1u << kOffsetBits) - 1)) * 8);
+}
+inline uint32_t SlotHash(StringSlot e) { return uint32_t(e.bits >> 32); }
+
+// A block for an interned string, and its reference. A free block keeps its reference after the free list's link.
+void *TakeInternBlock(VMState *vm, size_t size, uint32_t *ref) {
     size_t c = InternClass(size), bytes = c * 8;
     void *block = vm->internFree[c];
     if (block != nullptr) {
         ASAN_UNPOISON_MEMORY_REGION(block, bytes);
         vm->internFree[c] = *static_cast<void **>(block);
+        std::memcpy(ref, static_cast<char *>(block) + sizeof(void *), sizeof *ref);
     } else {
         if (size_t(vm->internEnd - vm->internCursor) < bytes) {
             // The old slab's tail (under one block) is left unused.
+            if (vm->internSlabs.size() >= kMaxSlabs) RaiseError(vm, kErrOutOfMemory);
+            vm->internSlabs.reserve(vm->internSlabs.size() + 1); // before the slab, which nothing else would free
             char *slab = static_cast<char *>(std::malloc(kSlabBytes));
             if (slab == nullptr) RaiseError(vm, kErrOutOfMemory);
-            *reinterpret_cast<void **>(slab) = vm->internSlabs;
-            vm->internSlabs = slab;
-            vm->internCursor = slab + 16;
+            vm->internSlabs.push_back(slab);
+            vm->internCursor = slab + 8; // offset 0 would make a reference of 0, the empty slot's
             vm->internEnd = slab + kSlabBytes;
             ASAN_POISON_MEMORY_REGION(vm->internCursor, size_t(vm->internEnd - vm->internCursor));
         }
         block = vm->internCursor;
+        *ref = uint32_t(vm->internSlabs.size() - 1) << kOffsetBits |
+               uint32_t((vm->internCursor - vm->internSlabs.back()) / 8);
         vm->internCursor += bytes;
         ASAN_UNPOISON_MEMORY_REGION(block, bytes);
     }
@@ -168,12 +160,30 @@ void *TakeInternBlock(VMState *vm, size_t size) {
     return block;
 }
 
-void ReleaseInternBlock(VMState *vm, void *block, size_t size) {
+void ReleaseInternBlock(VMState *vm, void *block, size_t size, uint32_t ref) {
     size_t c = InternClass(size);
     *static_cast<void **>(block) = vm->internFree[c];
+    std::memcpy(static_cast<char *>(block) + sizeof(void *), &ref, sizeof ref);
     vm->internFree[c] = block;
     vm->gcBytes -= std::min(c * 8, vm->gcBytes);
     ASAN_POISON_MEMORY_REGION(block, c * 8); // a use after the sweep still shows under the sanitizer
+}
+
+void Place(StringSlot *table, uint32_t mask, StringSlot e) {
+    uint32_t slot = SlotHash(e) & mask;
+    while (table[slot].bits != 0) slot = (slot + 1) & mask;
+    table[slot] = e;
+}
+
+bool Rebuild(VMState *vm, uint32_t newSize) {
+    StringSlot *table = static_cast<StringSlot *>(std::calloc(newSize, sizeof(StringSlot)));
+    if (table == nullptr) return false;
+    for (uint32_t i = 0; i <= vm->stringMask; i++)
+        if (vm->strings[i].bits != 0) Place(table, newSize - 1, vm->strings[i]);
+    std::free(vm->strings);
+    vm->strings = table;
+    vm->stringMask = newSize - 1;
+    return true;
 }
 
 } // namespace
@@ -182,7 +192,7 @@ void InitStrings(VMState *vm) {
     for (void *&list : vm->stringCache) list = nullptr;
     for (void *&list : vm->internFree) list = nullptr;
     vm->internCursor = vm->internEnd = nullptr;
-    vm->internSlabs = nullptr;
+    vm->internSlabs.clear();
     vm->strings = static_cast<StringSlot *>(std::calloc(kMinSlots, sizeof(StringSlot)));
     if (vm->strings == nullptr) throw std::bad_alloc();
     vm->stringMask = kMinSlots - 1;
@@ -366,28 +376,24 @@ VMString *NewString(VMState *vm, const char *bytes, size_t length) {
     uint32_t hash = HashBytes(bytes, length);
     uint32_t mask = vm->stringMask;
     uint32_t slot = hash & mask;
-    uint64_t tag = SlotTag(hash);
     for (;; slot = (slot + 1) & mask) {
-        uint64_t e = vm->strings[slot].bits;
-        if (e == 0) break;
-        if ((e & ~kAddressMask) == tag) {
-            VMString *s = SlotString({e});
-            if (s->hash == hash && s->length == length && SameBytes(s->inlineData, bytes, length)) return s;
+        StringSlot e = vm->strings[slot];
+        if (e.bits == 0) break;
+        if (SlotHash(e) == hash) {
+            VMString *s = SlotString(vm, e);
+            if (s->length == length && SameBytes(s->inlineData, bytes, length)) return s;
         }
     }
     // Kept at most four fifths full, so that probes stay short and always end. Probing reads only the slots
-    // (the hash tags spare the strings), so a fuller, smaller table costs fewer cache misses than it adds steps.
+    // (the hashes spare the strings), so a fuller, smaller table costs fewer cache misses than it adds steps.
     if (uint64_t(vm->stringCount + 1) * 5 > uint64_t(mask + 1) * 4) {
         if (mask >= 0x3FFFFFFFu || !Rebuild(vm, (mask + 1) * 2)) RaiseError(vm, kErrOutOfMemory);
         mask = vm->stringMask;
         slot = hash & mask;
         while (vm->strings[slot].bits != 0) slot = (slot + 1) & mask;
     }
-    VMString *s = static_cast<VMString *>(TakeInternBlock(vm, StringSize(length)));
-    if ((reinterpret_cast<uintptr_t>(s) & ~kAddressMask) != 0) {
-        ReleaseInternBlock(vm, s, StringSize(length)); // an address beyond 48 bits: cannot be tagged
-        RaiseError(vm, kErrOutOfMemory);
-    }
+    uint32_t ref;
+    VMString *s = static_cast<VMString *>(TakeInternBlock(vm, StringSize(length), &ref));
     s->gctype = kGCString;
     s->marked = 0;
     s->gcnext = nullptr;
@@ -400,7 +406,7 @@ VMString *NewString(VMState *vm, const char *bytes, size_t length) {
     char *to = reinterpret_cast<char *>(s) + kStringHeader;
     CopyShort(to, bytes, length);
     to[length] = 0;
-    vm->strings[slot] = MakeSlot(s);
+    vm->strings[slot] = {uint64_t(hash) << 32 | ref};
     vm->stringCount++;
     return s;
 }
@@ -417,18 +423,18 @@ void SweepStrings(VMState *vm) {
     for (uint32_t n = 0, i = (start + 1) & mask; n < size; n++, i = (i + 1) & mask) {
         for (;;) {
             if (t[i].bits == 0) break;
-            VMString *str = SlotString(t[i]);
+            VMString *str = SlotString(vm, t[i]);
             if (str->marked) {
                 str->marked = 0;
                 break;
             }
-            ReleaseInternBlock(vm, str, StringSize(str->length));
+            ReleaseInternBlock(vm, str, StringSize(str->length), uint32_t(t[i].bits));
             vm->stringCount--;
             // Close the gap: pull back later members of the run whose home slot lies at or before the gap.
             uint32_t gap = i;
             t[gap].bits = 0;
             for (uint32_t j = (gap + 1) & mask; t[j].bits != 0; j = (j + 1) & mask) {
-                uint32_t home = SlotString(t[j])->hash & mask;
+                uint32_t home = SlotHash(t[j]) & mask;
                 bool between = gap <= j ? (home > gap && home <= j) : (home > gap || home <= j);
                 if (between) continue;
                 t[gap] = t[j];
@@ -448,11 +454,8 @@ void FreeAllStrings(VMState *vm) {
     if (vm->strings == nullptr) return;
     std::free(vm->strings);
     vm->strings = nullptr;
-    while (vm->internSlabs != nullptr) {
-        void *next = *static_cast<void **>(vm->internSlabs);
-        std::free(vm->internSlabs);
-        vm->internSlabs = next;
-    }
+    for (char *slab : vm->internSlabs) std::free(slab);
+    vm->internSlabs.clear();
     TrimStringCache(vm);
 }
 

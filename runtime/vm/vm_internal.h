@@ -71,9 +71,9 @@ struct GCObject {
 };
 
 struct VMString;
-// One slot of the interning table: the string's address in the low 48 bits and the top 16 bits of its hash above
-// them (user-space addresses fit in 48 bits on the platforms we build for), 0 when empty. Eight-byte slots keep
-// the table small, which is what string-heavy scripts wait on.
+// One slot of the interning table: the string's hash in the high word and its block's reference in the low one
+// (slab number << 13 | offset in 8-byte units, never 0), 0 when empty. The whole hash beside the string spares
+// growing and sweeping the table a read of each string, and eight-byte slots keep it small.
 struct StringSlot {
     uint64_t bits;
 };
@@ -326,7 +326,7 @@ struct VMState {
     void *internFree[kInternClasses];
     char *internCursor;
     char *internEnd;
-    void *internSlabs; // each slab starts with the address of the next
+    std::vector<char *> internSlabs; // a block's reference names its slab by its place here
     // Freed blocks of long strings and of shared strings' headers, by size in 16-byte steps, for the next ones
     // of that size: reading lines or appending makes and drops one per step, and the allocator's slow path cost
     // more than the step. A collection returns the blocks that the cycle before it did not reuse.
