@@ -3,7 +3,9 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <string>
 #include <strings.h>
+#include <unordered_map>
 #include <vector>
 
 #include "imaging/async_draw.h"
@@ -170,14 +172,49 @@ vlLayer *GetNthLayer(BGPic *bgpic, int32_t n) {
     return size_t(n) <= Positions.layers.size() ? Positions.layers[size_t(n) - 1] : nullptr;
 }
 
-int32_t FindLayerByName(const char *name) {
-    if (!CurrentBGPic || !name) return 0;
+namespace {
+
+// The last picture's layer names (lower case) to the first position holding each, until any list or name changes.
+struct LayerNames {
+    const ListHeader *list = nullptr;
+    uint64_t listChanges = 0, nameChanges = 0;
+    std::unordered_map<std::string, int32_t> positions;
+};
+LayerNames Names;
+
+int32_t WalkForName(const char *name) {
     int32_t position = 1;
     for (ListNode *n = CurrentBGPic->layers.headNode.next; n && n->next; n = n->next, position++) {
         const vlLayer *l = LayerOfNode(n);
         if (l->name && strcasecmp(l->name, name) == 0) return position;
     }
     return 0;
+}
+
+} // namespace
+
+uint64_t LayerNameChanges = 0;
+
+int32_t FindLayerByName(const char *name) {
+    if (!CurrentBGPic || !name) return 0;
+    const uint64_t changes = ListChangeCount.load(std::memory_order_relaxed);
+    try {
+        if (Names.list != &CurrentBGPic->layers || Names.listChanges != changes || Names.nameChanges != LayerNameChanges) {
+            Names.list = nullptr;
+            Names.positions.clear();
+            int32_t position = 1;
+            for (ListNode *n = CurrentBGPic->layers.headNode.next; n && n->next; n = n->next, position++)
+                if (const char *own = LayerOfNode(n)->name) Names.positions.emplace(AsciiLower(own), position);
+            Names.list = &CurrentBGPic->layers;
+            Names.listChanges = changes;
+            Names.nameChanges = LayerNameChanges;
+        }
+        auto it = Names.positions.find(AsciiLower(name));
+        return it == Names.positions.end() ? 0 : it->second;
+    } catch (const std::bad_alloc &) {
+        Names.list = nullptr;
+        return WalkForName(name);
+    }
 }
 
 int32_t GetLayerIndex(const vlLayer *layer) { return CurrentBGPic ? LayerPosition(CurrentBGPic, layer) : -1; }
@@ -303,6 +340,7 @@ int AddLayer(VMState *vm, int32_t kind, const ObjectId *objectId, int32_t screen
             layer->name = new (std::nothrow) char[options->name.size() + 1];
             if (!layer->name) return fail(kErrOutOfMemory);
             std::memcpy(layer->name, options->name.c_str(), options->name.size() + 1);
+            LayerNameChanges++;
         }
         if (options->insertPos > 0) position = options->insertPos;
     }

@@ -121,6 +121,7 @@ int RebuildLayer(VMState *vm, vlLayer *layer, LayerStyleChange &c, LayerRectList
     }
     // The old record is gone now.
     made->name = name;
+    LayerNameChanges++;
     made->origin = origin;
     made->rescaleNotify = rescale;
     AddCurrentRect(rects, made);

@@ -124,6 +124,8 @@ int PrepareLayerForSelect(VMState *vm, int32_t position, int32_t frame, LayerSel
 // Lookups in CurrentBGPic.
 vlLayer *GetNthLayer(BGPic *bgpic, int32_t n);
 int32_t FindLayerByName(const char *name); // position or 0
+// Bumped wherever a layer gets or loses its name, so that the lookup by name knows its table is stale.
+extern uint64_t LayerNameChanges;
 int32_t GetLayerIndex(const vlLayer *layer); // position or -1
 // A layer argument: a number, or a name (kErrLayerNameNotFound with the name); other types raise
 // kErrStringOrNumberExpected.

@@ -255,6 +255,7 @@ int CmdSetLayerName(VMState *vm) {
     // The old name goes first: a refused name (too long, taken) leaves the layer without a name.
     delete[] layer->name;
     layer->name = nullptr;
+    LayerNameChanges++;
     if (length == 0) return 0;
     if (length > 255) return kErrNameTooLong;
     for (ListNode *n = CurrentBGPic->layers.headNode.next; n && n->next; n = n->next) {
@@ -264,6 +265,7 @@ int CmdSetLayerName(VMState *vm) {
     layer->name = new (std::nothrow) char[length + 1];
     if (!layer->name) return kErrOutOfMemory;
     std::memcpy(layer->name, name, length + 1);
+    LayerNameChanges++;
     return 0;
 }
 
