@@ -483,9 +483,9 @@ int FollowMovedLayer(FxRequest *request, bool imageChanged) {
 // The node before the replaced one takes over the transition; false when there is none.
 bool MoveToReplacingLayer(FxRequest *request, vlLayer *replaced) {
     ListNode *previous = PreviousNode(&replaced->node);
-    replaced->inTransition = 0;
+    SetLayerInTransition(replaced, 0);
     request->layer = previous ? LayerOfNode(previous) : nullptr;
-    if (request->layer) request->layer->inTransition = 1;
+    if (request->layer) SetLayerInTransition(request->layer, 1);
     return request->layer != nullptr;
 }
 

@@ -92,7 +92,7 @@ int ResolveLayerSource(FxRequest *request, DisplayRecord *display) {
     if (!layer || !layer->current) return kErrLayerOutOfRange;
     if (LayerHasAsyncDraw(layer)) return kErrLayerHasAsyncDraw;
     request->layer = layer;
-    layer->inTransition = 1;
+    SetLayerInTransition(layer, 1);
     // Dropping its display-scaled state must reach the transition even when that state held no rendering.
     layer->rescaleNotify = 1;
     if (request->bgpicEmu) {
@@ -157,7 +157,7 @@ void EndLayerTransition(FxRequest *request) {
     vlLayer *layer = request->layer;
     if (!layer) return;
     FreeLayerStateImages(request);
-    layer->inTransition = 0;
+    SetLayerInTransition(layer, 0);
     request->layer = nullptr;
     if (request->mode == kFxModeRemoveLayer) {
         DeleteLayer(request->vm, layer, 0, nullptr, nullptr, nullptr, nullptr, nullptr);
@@ -174,7 +174,7 @@ void ReleaseLayerTransition(FxRequest *request) {
     vlLayer *layer = request->layer;
     if (!layer) return;
     FreeLayerStateImages(request);
-    layer->inTransition = 0;
+    SetLayerInTransition(layer, 0);
     request->layer = nullptr;
     if (request->ownsLayer && request->deleteLayer) {
         DeleteLayer(request->vm, layer, 0, nullptr, nullptr, nullptr, nullptr, nullptr);

@@ -120,7 +120,17 @@ LayerDrawParams *CopyLayerDrawParams(int32_t, const LayerDrawParams *p) {
     return copy;
 }
 
+int32_t LayersInTransition = 0;
+
+void SetLayerInTransition(vlLayer *layer, int on) {
+    on = on ? 1 : 0;
+    if (layer->inTransition == on) return;
+    layer->inTransition = on;
+    LayersInTransition += on ? 1 : -1;
+}
+
 void FreeLayer(vlLayer *layer) {
+    if (layer->inTransition) LayersInTransition--;
     LayerDrawParams *first = layer->first, *saved = layer->saved, *current = layer->current;
     // The region a layer was drawn through stays alive while the layer does (see AddLayer).
     if (first && first->clip && !first->clip->owned) first->clip->useCount--;

@@ -182,7 +182,8 @@ int SetLayerStyleArgs(VMState *vm, int base, int count, int noRefresh) {
         error = ApplyLayerStyle(vm, layer, base + i + 1, &freeMask, rects);
     }
     bool drawnByEffect = false;
-    for (ListNode *n = CurrentBGPic->layers.headNode.next; n && n->next && !drawnByEffect; n = n->next)
+    for (ListNode *n = CurrentBGPic->layers.headNode.next; LayersInTransition > 0 && n && n->next && !drawnByEffect;
+         n = n->next)
         drawnByEffect = LayerOfNode(n)->inTransition != 0;
     if (rects && !noRefresh && !drawnByEffect) RefreshMergedRects(rects);
     LayerRects.count = 0;

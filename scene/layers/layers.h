@@ -123,6 +123,10 @@ int PrepareLayerForSelect(VMState *vm, int32_t position, int32_t frame, LayerSel
 
 // Lookups in CurrentBGPic.
 vlLayer *GetNthLayer(BGPic *bgpic, int32_t n);
+// Marks a layer as drawn by a running effect, or no longer; LayersInTransition counts the marked layers, so the
+// style setter looks for them only while there are any.
+void SetLayerInTransition(vlLayer *layer, int on);
+extern int32_t LayersInTransition;
 int32_t FindLayerByName(const char *name); // position or 0
 // Bumped wherever a layer gets or loses its name, so that the lookup by name knows its table is stale.
 extern uint64_t LayerNameChanges;
