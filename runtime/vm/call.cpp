@@ -254,7 +254,7 @@ int NativeOddResult(VMState *vm, CallFrame *f, int r, bool allowGosub) {
     RaiseError(vm, (r == -1 || r == -2) ? kErrGosubOutsideMain : kErrBadCommandResult);
 }
 
-int CallNative(VMState *vm, VMValue *func, bool allowGosub) { return CallNativeInline(vm, func, allowGosub); }
+int CallNative(VMState *vm, VMValue *func, bool allowGosub) { return CallNativeInline(vm, vm->ci, func, allowGosub); }
 
 void CallValue(VMState *vm, VMValue *func, int nresults) {
     if (vm->nestedCalls >= kMaxNativeReentry) RaiseError(vm, kErrStackOverflow);

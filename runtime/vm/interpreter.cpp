@@ -515,12 +515,12 @@ L_CALL: {
     // A command. What the rare GOSUB request needs is worked out again from pc and i after the call.
     vm->callPcIndex = int(pc - CODE()) - 1;
     int nargs = int(vm->top - ra) - 1;
-    int n = CallNativeInline(vm, ra, true);
+    int n = CallNativeInline(vm, ci, ra, true);
     if (VL_UNLIKELY(n < 0)) {
         pc = CODE() + GosubFromCommand(vm, ci, int(pc - CODE()) - 1, n, GetA(i), nargs, GetC(i));
         DISPATCH_CHECKED(INT_MIN); // a label need not be marked as a line start
     }
-    for (int j = n; j < GetC(i) - 1; j++) SetNil(RA() + j);
+    for (int j = n; j < GetC(i) - 1; j++) SetNil(ra + j);
     DISPATCH();
 }
 L_TAILCALL: {

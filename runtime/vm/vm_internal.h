@@ -495,9 +495,9 @@ void CallValue(VMState *vm, VMValue *func, int nresults); // C++ entry: results 
 // Calls a native function at func with the arguments up to top. Returns the number of results, moved to func;
 // or -1/-2 when the command asked for a GOSUB and allowGosub is set. The inline form is for the interpreter's
 // CALL: that commonest command call sets up no C++ call of its own around the command's.
-inline int CallNativeInline(VMState *vm, VMValue *func, bool allowGosub) {
+// caller is vm->ci, which the interpreter has at hand.
+inline int CallNativeInline(VMState *vm, CallFrame *caller, VMValue *func, bool allowGosub) {
     NativeFunction *nf = static_cast<NativeFunction *>(func->u.gc);
-    CallFrame *caller = vm->ci;
     CallFrame *f = caller + 1;
     if (VL_UNLIKELY(f >= vm->framesEnd)) RaiseError(vm, kErrStackOverflow);
     // Only what a native frame is read for: the API's stack (base, top, cl), CallPcIndex, the unwinding.
