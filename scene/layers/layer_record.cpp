@@ -152,32 +152,43 @@ int32_t CountLayers(const BGPic *bgpic) {
 namespace {
 
 // The last picture's layers by position, until any list changes: commands that name layer after layer by number
-// (a collision test of each against the next) then find each without walking the list.
+// (a collision test of each against the next) then find each without walking the list. The positions of the
+// layers themselves are made on first use.
 struct LayerPositions {
     const ListHeader *list = nullptr;
     uint64_t listChanges = 0;
     std::vector<vlLayer *> layers;
+    bool indexed = false;
+    std::unordered_map<const vlLayer *, int32_t> positions;
 };
 LayerPositions Positions;
+
+// Brings the table up to the picture's list; false without memory for it.
+bool FreshPositions(const BGPic *bgpic) {
+    const uint64_t changes = ListChangeCount.load(std::memory_order_relaxed);
+    if (Positions.list == &bgpic->layers && Positions.listChanges == changes) return true;
+    Positions.list = nullptr;
+    Positions.indexed = false;
+    try {
+        Positions.layers.clear();
+        for (const ListNode *node = bgpic->layers.headNode.next; node && node->next; node = node->next)
+            Positions.layers.push_back(LayerOfNode(const_cast<ListNode *>(node)));
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+    Positions.list = &bgpic->layers;
+    Positions.listChanges = changes;
+    return true;
+}
 
 } // namespace
 
 vlLayer *GetNthLayer(BGPic *bgpic, int32_t n) {
     if (!bgpic || n < 1) return nullptr;
-    const uint64_t changes = ListChangeCount.load(std::memory_order_relaxed);
-    if (Positions.list != &bgpic->layers || Positions.listChanges != changes) {
-        Positions.list = nullptr;
-        try {
-            Positions.layers.clear();
-            for (ListNode *node = bgpic->layers.headNode.next; node && node->next; node = node->next)
-                Positions.layers.push_back(LayerOfNode(node));
-            Positions.list = &bgpic->layers;
-            Positions.listChanges = changes;
-        } catch (const std::bad_alloc &) {
-            for (ListNode *node = bgpic->layers.headNode.next; node && node->next; node = node->next)
-                if (--n == 0) return LayerOfNode(node);
-            return nullptr;
-        }
+    if (!FreshPositions(bgpic)) {
+        for (ListNode *node = bgpic->layers.headNode.next; node && node->next; node = node->next)
+            if (--n == 0) return LayerOfNode(node);
+        return nullptr;
     }
     return size_t(n) <= Positions.layers.size() ? Positions.layers[size_t(n) - 1] : nullptr;
 }
@@ -227,7 +238,21 @@ int32_t FindLayerByName(const char *name) {
     }
 }
 
-int32_t GetLayerIndex(const vlLayer *layer) { return CurrentBGPic ? LayerPosition(CurrentBGPic, layer) : -1; }
+int32_t GetLayerIndex(const vlLayer *layer) {
+    if (!CurrentBGPic) return -1;
+    if (!FreshPositions(CurrentBGPic)) return LayerPosition(CurrentBGPic, layer);
+    try {
+        if (!Positions.indexed) {
+            Positions.positions.clear();
+            for (size_t i = 0; i < Positions.layers.size(); i++) Positions.positions[Positions.layers[i]] = int32_t(i) + 1;
+            Positions.indexed = true;
+        }
+    } catch (const std::bad_alloc &) {
+        return LayerPosition(CurrentBGPic, layer);
+    }
+    auto it = Positions.positions.find(layer);
+    return it == Positions.positions.end() ? -1 : it->second;
+}
 
 int ReadLayerArg(VMState *vm, int argIndex, int32_t *position) {
     switch (ValueType(vm, argIndex)) {
