@@ -22,6 +22,7 @@ struct SpriteIndex {
     int32_t columns = 0, rows = 0;
     std::vector<std::vector<OnScreenSprite *>> cells;
     uint64_t nextOrder = 0;
+    OnScreenSprite *last = nullptr; // the entry filed last while it is in the list, so shows append without a walk
     uint32_t visit = 0;
     std::vector<OnScreenSprite *> found; // the last lookup's entries
 
@@ -40,6 +41,7 @@ struct SpriteIndex {
             for (int32_t cx = s->cellX1; cx <= s->cellX2; cx++) Cell(cx, cy).push_back(s);
     }
     void Unfile(OnScreenSprite *s) {
+        if (last == s) last = nullptr;
         if (s->cellX1 < 0) return;
         for (int32_t cy = s->cellY1; cy <= s->cellY2; cy++)
             for (int32_t cx = s->cellX1; cx <= s->cellX2; cx++) {
@@ -70,6 +72,7 @@ SpriteIndex *IndexOf(BGPic *bgpic) {
         for (OnScreenSprite *s = bgpic->sprites; s; s = s->next) {
             s->order = ++index->nextOrder;
             index->File(s);
+            index->last = s;
         }
         bgpic->spriteIndex.reset(index.release());
     } catch (const std::bad_alloc &) {
@@ -86,6 +89,7 @@ void FileEntry(BGPic *bgpic, OnScreenSprite *s, bool isNew) {
         if (isNew) {
             if (s->cellX1 >= 0) return; // filed with the list when the index was made
             s->order = ++index->nextOrder;
+            index->last = s;
         } else {
             int32_t cx1, cy1, cx2, cy2;
             index->CellRange(s->x, s->y, int64_t(s->x) + s->width - 1, int64_t(s->y) + s->height - 1, &cx1, &cy1,
@@ -317,7 +321,8 @@ int DrawSprite(ObjectId id, int32_t x, int32_t y, int32_t frame, bool batch) {
     s->height = sprite->height;
     s->frame = frame > 0 ? frame : 1;
     s->clip = bgpic->clipRegion;
-    OnScreenSprite **tail = &bgpic->sprites;
+    const SpriteIndex *index = IndexOf(bgpic);
+    OnScreenSprite **tail = index && index->last && !index->last->next ? &index->last->next : &bgpic->sprites;
     while (*tail) tail = &(*tail)->next;
     *tail = s;
     FileEntry(bgpic, s, true);
