@@ -56,14 +56,17 @@ bool KeepsLayerBatch(const char *command) {
 }
 
 // Runs a command that moves or restyles layers with its refreshes of the display kept as damage, composed once for
-// a run of such commands, before the next other command reads or draws anything. The barrier is set first, so
-// that damage left by an error is still drawn.
+// a run of such commands, before the next other command reads or draws anything. The barrier is set again on the
+// way out, error or not: script code the command ran (a metamethod reading its table) may have flushed it.
 template <class Change> int InLayerBatch(VMState *vm, Change change) {
-    SetCommandBarrier(vm, FlushDisplayDamage, KeepsLayerBatch);
     struct Scope {
-        Scope() { DeferDisplayRefreshes = true; }
-        ~Scope() { DeferDisplayRefreshes = false; }
-    } scope;
+        VMState *vm;
+        explicit Scope(VMState *v) : vm(v) { DeferDisplayRefreshes = true; }
+        ~Scope() {
+            DeferDisplayRefreshes = false;
+            SetCommandBarrier(vm, FlushDisplayDamage, KeepsLayerBatch);
+        }
+    } scope(vm);
     return change();
 }
 
