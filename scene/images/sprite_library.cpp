@@ -95,6 +95,7 @@ int CmdDisplaySprite(VMState *vm) {
     const int32_t x = CheckCoordinateArg(vm, 2), y = CheckCoordinateArg(vm, 3), frame = OptCountArg(vm, 4, 0);
     if (int error = CheckSpriteOutput()) return error;
     // A run of DisplaySprite calls is composed once, before the next other command reads or draws anything.
+    FlushOldDisplayDamage();
     const int error = DrawSprite(id, x, y, frame, true);
     SetCommandBarrier(vm, FlushDisplayDamage, KeepsSpriteBatch);
     return error;

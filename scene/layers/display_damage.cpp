@@ -4,6 +4,7 @@
 #include <new>
 #include <vector>
 
+#include "host/clock.h"
 #include "scene/display/display_list.h"
 #include "scene/layers/layers.h"
 
@@ -17,6 +18,7 @@ struct DisplayDamage {
     const BGPic *picture = nullptr;
     int32_t width = 0, height = 0, columns = 0, rows = 0;
     int32_t left = 0, top = 0, right = -1, bottom = -1; // the marked tiles' bounds; right < left: none
+    int64_t since = 0;                                  // when the first of them was marked (monotonic microseconds)
     std::vector<uint8_t> tiles;
     std::vector<DirtyRect> rects;
     std::vector<int32_t> open, next; // rects still growing downwards, by the previous and the current tile row
@@ -97,6 +99,7 @@ bool AddDisplayDamage(int32_t x, int32_t y, int32_t width, int32_t height) {
         std::fill_n(&g.tiles[size_t(ty) * size_t(g.columns) + size_t(tx1)], tx2 - tx1 + 1, uint8_t(1));
     if (g.right < g.left) {
         g.left = tx1, g.top = ty1, g.right = tx2, g.bottom = ty2;
+        g.since = MonotonicMicroseconds();
     } else {
         g.left = std::min(g.left, tx1), g.top = std::min(g.top, ty1);
         g.right = std::max(g.right, tx2), g.bottom = std::max(g.bottom, ty2);
@@ -158,6 +161,12 @@ void FlushDisplayDamage() {
         return;
     }
     if (live) ComposeDisplayRects(d, g.rects.data(), int32_t(g.rects.size()));
+}
+
+void FlushOldDisplayDamage() {
+    // A batch stays unseen no longer than a frame at 60 Hz, however long the run of commands goes on.
+    constexpr int64_t kMaxAge = 16667;
+    if (Damage.right >= Damage.left && MonotonicMicroseconds() - Damage.since >= kMaxAge) FlushDisplayDamage();
 }
 
 void ForgetDisplayDamage() {

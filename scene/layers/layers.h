@@ -61,6 +61,8 @@ void ComposeDisplayRects(DisplayRecord *display, const DirtyRect *rects, int32_t
 // cannot keep one (refresh it at once then). Forget drops them unseen (shutdown).
 bool AddDisplayDamage(int32_t x, int32_t y, int32_t width, int32_t height);
 void FlushDisplayDamage();
+// Flushes damage kept for a frame's time already (a batching command calls it first).
+void FlushOldDisplayDamage();
 void ForgetDisplayDamage();
 // While set, the current display's refreshes go to the display damage (a command drawing in a batch sets it for
 // its own run and sets the barrier that flushes the damage).

@@ -61,7 +61,10 @@ bool KeepsLayerBatch(const char *command) {
 template <class Change> int InLayerBatch(VMState *vm, Change change) {
     struct Scope {
         VMState *vm;
-        explicit Scope(VMState *v) : vm(v) { DeferDisplayRefreshes = true; }
+        explicit Scope(VMState *v) : vm(v) {
+            FlushOldDisplayDamage();
+            DeferDisplayRefreshes = true;
+        }
         ~Scope() {
             DeferDisplayRefreshes = false;
             SetCommandBarrier(vm, FlushDisplayDamage, KeepsLayerBatch);
