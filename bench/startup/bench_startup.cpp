@@ -12,7 +12,6 @@
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,6 +24,7 @@
 
 #include "tools/compiler/compile.h"
 #include "../bench_machine.h"
+#include "../child_process.h"
 
 namespace fs = std::filesystem;
 
@@ -32,10 +32,7 @@ namespace {
 
 constexpr int kRunsPerRepetition = 10;
 
-struct Usage {
-    double cpuSeconds = 0;
-    double peakMegabytes = 0;
-};
+using Usage = vl::bench::ChildUsage;
 
 const fs::path &Scratch() {
     static fs::path path = [] {
@@ -46,27 +43,14 @@ const fs::path &Scratch() {
     return path;
 }
 
-// Runs argv with the extra environment words, output to /dev/null; its CPU time and peak resident set.
+// Runs argv with the extra environment words; its CPU time and peak resident set.
 Usage Run(const std::vector<std::string> &argv, const std::vector<std::string> &environment) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        for (const std::string &word : environment) putenv(const_cast<char *>(word.c_str()));
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1), dup2(null, 2);
-        std::vector<char *> args;
-        for (const std::string &a : argv) args.push_back(const_cast<char *>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    Usage usage;
+    if (!vl::bench::RunChild(argv, environment, usage)) {
         std::fprintf(stderr, "%s failed\n", argv[0].c_str());
         std::exit(1);
     }
-    auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) * 1e-6; };
-    return Usage{seconds(usage.ru_utime) + seconds(usage.ru_stime), double(usage.ru_maxrss) / 1024.0};
+    return usage;
 }
 
 std::string Applet(const char *name, const std::string &source) {
@@ -87,7 +71,7 @@ std::string Player() {
     return other && *other ? other : VL_PLAYER_PATH;
 }
 
-const std::vector<std::string> kHeadless = {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy"};
+using vl::bench::kHeadless;
 
 void BM_StartupEmptyApplet(benchmark::State &state) {
     const std::string applet = Applet("empty", "\n");

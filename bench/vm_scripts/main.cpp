@@ -8,9 +8,6 @@
 // machine does not skew the ratio. Target: at most 0.5 x python3.
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -32,6 +29,7 @@
 #include "runtime/vm/vm.h"
 #include "tools/compiler/compile.h"
 #include "../bench_machine.h"
+#include "../child_process.h"
 
 using vl::bench::Median;
 
@@ -129,25 +127,8 @@ double RunPeer(const Peer &peer, const Workload &workload) {
 
 // The CPU time of a child process running argv headless, or -1 when it failed.
 double ChildSeconds(const std::vector<std::string> &argv) {
-    pid_t pid = fork();
-    if (pid == 0) {
-        setenv("SDL_VIDEODRIVER", "offscreen", 1);
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-        int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        dup2(null, 2);
-        std::vector<char *> args;
-        for (const std::string &a : argv) args.push_back(const_cast<char *>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return -1;
-    auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) * 1e-6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    vl::bench::ChildUsage usage;
+    return vl::bench::RunChild(argv, vl::bench::kHeadless, usage) ? usage.cpuSeconds : -1;
 }
 
 void WholeProcessRound(benchmark::State &state) {
