@@ -1,9 +1,13 @@
 // What the layer scripts cannot reach: the matrix classification, the dirty-rectangle merge and growth, the
-// refusal order of switching layers on, and the pixel test's counting.
+// display damage's coverage and age, the refusal order of switching layers on, and the pixel test's counting.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <random>
+#include <vector>
 
+#include "host/clock.h"
 #include "host/memory.h"
 #include "imaging/async_draw.h"
 #include "imaging/display_options.h"
@@ -88,6 +92,82 @@ TEST(DirtyRectangles, OverlappingOnesAreRedrawnOnceAndNoneIsDropped) {
     RefreshMergedRects(&list);
     EXPECT_EQ(RefreshAreaCount - before, 1025);
     FreeBlock(list.rects);
+}
+
+// Batched rectangles composed in one flush: every pixel of every rectangle (cut to the picture) is drawn again, and
+// nothing beyond the 16-pixel tiles they touch; a short batch draws only its own rectangles. Damage older than a
+// frame is flushed by the next batching command, younger damage is not.
+TEST(DisplayDamage, ComposesEveryDamagedPixelAndLittleElse) {
+    constexpr int32_t kW = 200, kH = 120;
+    constexpr uint32_t kStale = 0xFF0D0E0Fu;
+    struct Case {
+        const char *what;
+        std::vector<std::array<int32_t, 4>> rects;
+        int32_t slack; // how far beyond a rectangle drawing may reach
+    } cases[] = {
+        {"one", {{5, 5, 10, 10}}, 0},
+        {"two overlapping, drawn as their bounding box", {{5, 5, 10, 10}, {12, 8, 10, 10}}, 3},
+        {"steps of different widths",
+         {{0, 0, 41, 16}, {0, 16, 21, 16}, {10, 32, 51, 16}, {150, 90, 3, 3}, {170, 5, 2, 2}, {120, 60, 5, 5},
+          {100, 100, 1, 1}, {60, 100, 4, 4}, {190, 110, 9, 9}},
+         15},
+        {"past every edge",
+         {{-5, -5, 12, 12}, {190, 110, 30, 30}, {-50, -50, 10, 10}, {300, 10, 5, 5}, {90, -3, 20, 6}, {0, 60, 1, 1},
+          {199, 0, 5, 120}, {50, 50, 10, 10}, {70, 70, 10, 10}},
+         15},
+    };
+    BGPic picture;
+    picture.current.width = kW, picture.current.height = kH;
+    DisplayRecord display;
+    display.picture = &picture;
+    display.firstBitmap = AllocHostBitmap(kW, kH);
+    display.secondBitmap = AllocHostBitmap(kW, kH);
+    for (int32_t y = 0; y < kH; y++)
+        for (int32_t x = 0; x < kW; x++) HostBitmapRow32(display.firstBitmap, y)[x] = 0xFF000000u | uint32_t(x * 977 + y);
+    InsertDisplay(&display);
+    DisplayRecord *const previous = CurrentDisplay;
+    CurrentDisplay = &display;
+    const auto stale = [&] {
+        for (int32_t y = 0; y < kH; y++) std::fill_n(HostBitmapRow32(display.secondBitmap, y), kW, kStale);
+    };
+    for (const Case &c : cases) {
+        stale();
+        for (const auto &r : c.rects) ASSERT_TRUE(AddDisplayDamage(r[0], r[1], r[2], r[3])) << c.what;
+        FlushDisplayDamage();
+        for (int32_t y = 0; y < kH; y++)
+            for (int32_t x = 0; x < kW; x++) {
+                bool inside = false, near = false;
+                for (const auto &r : c.rects) {
+                    inside = inside || (x >= r[0] && x < r[0] + r[2] && y >= r[1] && y < r[1] + r[3]);
+                    near = near || (x >= r[0] - c.slack && x < r[0] + r[2] + c.slack && y >= r[1] - c.slack &&
+                                    y < r[1] + r[3] + c.slack);
+                }
+                const uint32_t got = HostBitmapRow32(display.secondBitmap, y)[x];
+                if (inside) ASSERT_EQ(got, HostBitmapRow32(display.firstBitmap, y)[x]) << c.what << " at " << x << "," << y;
+                if (!near) ASSERT_EQ(got, kStale) << c.what << " drew at " << x << "," << y;
+            }
+    }
+    InstallVirtualClock(0);
+    stale();
+    ASSERT_TRUE(AddDisplayDamage(40, 40, 8, 8));
+    AdvanceVirtualClock(10000);
+    FlushOldDisplayDamage();
+    EXPECT_EQ(HostBitmapRow32(display.secondBitmap, 44)[44], kStale);
+    AdvanceVirtualClock(7000);
+    FlushOldDisplayDamage();
+    EXPECT_EQ(HostBitmapRow32(display.secondBitmap, 44)[44], HostBitmapRow32(display.firstBitmap, 44)[44]);
+    RemoveVirtualClock();
+    CurrentDisplay = previous;
+    for (DisplayRecord **link = &DisplayList; *link; link = &(*link)->next)
+        if (*link == &display) {
+            *link = display.next;
+            break;
+        }
+    ForgetDisplayDamage();
+    FreeHostBitmap(display.firstBitmap);
+    FreeHostBitmap(display.secondBitmap);
+    display.firstBitmap = display.secondBitmap = nullptr;
+    display.picture = nullptr;
 }
 
 DisplayRecord *TheDisplay = nullptr;
