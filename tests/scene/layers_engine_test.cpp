@@ -143,8 +143,11 @@ TEST(DisplayDamage, ComposesEveryDamagedPixelAndLittleElse) {
                                     y < r[1] + r[3] + c.slack);
                 }
                 const uint32_t got = HostBitmapRow32(display.secondBitmap, y)[x];
-                if (inside) ASSERT_EQ(got, HostBitmapRow32(display.firstBitmap, y)[x]) << c.what << " at " << x << "," << y;
-                if (!near) ASSERT_EQ(got, kStale) << c.what << " drew at " << x << "," << y;
+                if (inside) {
+                    ASSERT_EQ(got, HostBitmapRow32(display.firstBitmap, y)[x]) << c.what << " at " << x << "," << y;
+                } else if (!near) {
+                    ASSERT_EQ(got, kStale) << c.what << " drew at " << x << "," << y;
+                }
             }
     }
     InstallVirtualClock(0);

@@ -164,8 +164,11 @@ TEST_F(TableIndexTest, KeysOfEveryKindHeldOnlyByTheTableSurviveCollectionsAndReh
         } else if (value >= 0 && value < 3 * kEach) {
             int expected = value < kEach ? TTABLE : value < 2 * kEach ? TSTRING : TLIGHTHANDLE;
             EXPECT_EQ(kind, expected) << value;
-            if (kind == TSTRING) EXPECT_EQ(StringAt(-2), longKey(value - kEach));
-            if (kind == TLIGHTHANDLE) EXPECT_EQ(ToHandle(vm, -2), reinterpret_cast<void *>(uintptr_t(16 * (value - 2 * kEach) + 8)));
+            if (kind == TSTRING) {
+                EXPECT_EQ(StringAt(-2), longKey(value - kEach));
+            } else if (kind == TLIGHTHANDLE) {
+                EXPECT_EQ(ToHandle(vm, -2), reinterpret_cast<void *>(uintptr_t(16 * (value - 2 * kEach) + 8)));
+            }
             seen[size_t(value)]++;
         }
         SetTop(vm, -2);
