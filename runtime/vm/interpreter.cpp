@@ -5,6 +5,7 @@
 // running copy of the code marks them with kOpLineStart (see Proto), whose handler, while the hook is open, runs
 // it when the line differs from the one of the instruction run before, and then dispatches the original
 // instruction.
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -58,13 +59,13 @@ void Execute(VMState *vm) {
     };
     static_assert(kRunOpcodeEnd + 6 == kOpLineStart, "adjust the unused entries when opcodes are added");
 
-    // Few live variables, so that they stay in registers. The line table is reached as pc + lineDelta bytes and
-    // the original instructions as pc + 2 * lineDelta bytes (Proto::run).
-    CallFrame *ci;
+    // Few live variables, so that they stay in registers: the running frame and its line offset are read from
+    // vm->ci where needed (a copy of either cost a spill and a second store on every call and return). The line
+    // table is reached as pc + ci->lineDelta bytes and the original instructions as pc + 2 * ci->lineDelta bytes
+    // (Proto::run).
     VMValue *base;
     const VMValue *k;
     const Instruction *pc;
-    intptr_t lineDelta;
     Instruction i;
 
 // A register from an operand field, its byte offset taken from the field in place: values are 16 bytes.
@@ -74,6 +75,7 @@ void Execute(VMState *vm) {
 #define RB() REG_AT(kBShift, kMaxB)
 #define RKB() RKOperand(base, k, GetB(i))
 #define RKC() RKOperand(base, k, GetC(i))
+#define ci (vm->ci)
 #define CODE() (ci->cl->p->codePtr)
 #define SAVEPC() (ci->savedpc = pc)
 #define PROTECT(x)                                                                                                 \
@@ -87,7 +89,7 @@ void Execute(VMState *vm) {
         goto *kDispatch[GetOp(i)];                                                                                 \
     } while (0)
 // The line of an instruction of the running code.
-#define LINE_AT(p) (*reinterpret_cast<const int32_t *>(reinterpret_cast<const char *>(p) + lineDelta))
+#define LINE_AT(p) (*reinterpret_cast<const int32_t *>(reinterpret_cast<const char *>(p) + ci->lineDelta))
 // Runs the hook, when it is open, if the instruction at pc begins a line other than prevLine: the line of the
 // instruction that ran before it in this frame, or INT_MIN where every line counts as new (a function's first
 // instruction, a backward jump, a command's GOSUB). prevLine is worked out only when the hook is open: no line
@@ -108,7 +110,7 @@ void Execute(VMState *vm) {
         }                                                                                                          \
     } while (0)
 // The instruction at pc as loaded, without its line mark.
-#define UNMARKED(p) (*reinterpret_cast<const Instruction *>(reinterpret_cast<const char *>(p) + 2 * lineDelta))
+#define UNMARKED(p) (*reinterpret_cast<const Instruction *>(reinterpret_cast<const char *>(p) + 2 * ci->lineDelta))
 // Checks the line at pc against prevLine, marked or not, and dispatches the instruction there.
 #define DISPATCH_CHECKED(prevLine)                                                                                 \
     do {                                                                                                           \
@@ -134,7 +136,6 @@ void Execute(VMState *vm) {
         base = ci->base;                                                                                           \
         k = ci->k;                                                                                                 \
         pc = ci->savedpc;                                                                                          \
-        lineDelta = ci->lineDelta;                                                                                 \
     } while (0)
 #define JUMP(offset) (pc += (offset))
 // Performs the JMP that follows a test instruction.
@@ -143,7 +144,6 @@ void Execute(VMState *vm) {
 #define SELF() (pc - 1)
 
 newframe: // a function's first instruction
-    ci = vm->ci;
     LOAD_FRAME();
     DISPATCH_CHECKED(INT_MIN);
 
@@ -170,7 +170,16 @@ L_SETUPVAL:
 L_GETGLOBAL: {
     Table *g = AsTable(&vm->globals);
     const VMValue *key = &k[GetBx(i)];
-    const VMValue *v = TableGetStr(g, AsString(key));
+    // A global name nearly always finds its node through the string's hint, so that test comes first, in line.
+    VMString *name = AsString(key);
+    if (VL_LIKELY(name->hintNode < g->nodeCount)) {
+        const TableNode &n = g->nodes[name->hintNode];
+        if (VL_LIKELY(n.key.gc == name && NodeKeyTag(n) == TSTRING && n.value.tt != TNIL)) {
+            *RA() = n.value;
+            DISPATCH();
+        }
+    }
+    const VMValue *v = TableGetStr(g, name);
     if (VL_LIKELY(v->tt != TNIL || g->metatable == nullptr))
         *RA() = *v;
     else
@@ -472,39 +481,44 @@ L_SLE: {
 L_CALL: {
     VMValue *ra = RA();
     int b = GetB(i);
-    if (b != 0)
-        vm->top = ra + b;
-    else if (vm->top <= ra)
-        vm->top = ra + 1; // no multiple results pending: call with no arguments
+    // B = 0: the arguments end at the top that multiple results left; none pending, no arguments.
+    VMValue *argsEnd = b != 0 ? ra + b : vm->top > ra ? vm->top : ra + 1;
+    vm->top = argsEnd;
     SAVEPC();
     // __call (followed through callable tables): the metamethod takes the object as its first argument
-    if (VL_UNLIKELY(ra->tt != TFUNCTION)) ResolveCallable(vm, ra);
+    if (VL_UNLIKELY(ra->tt != TFUNCTION)) {
+        ResolveCallable(vm, ra);
+        argsEnd = vm->top;
+    }
     if (ra->u.gc->gctype == kGCClosure) {
         ScriptClosure *ncl = static_cast<ScriptClosure *>(ra->u.gc);
         Proto *np = ncl->p;
         VMValue *nbase = ra + 1;
-        if (VL_LIKELY(!np->isVararg && ci + 1 < vm->framesEnd && nbase + np->maxStack <= vm->stackEnd)) {
+        // Integers, so that a vararg function's size cannot wrap: it fails the compare and goes the long way.
+        uintptr_t ntop = reinterpret_cast<uintptr_t>(nbase) + np->fastFrameBytes;
+        if (VL_LIKELY(ntop <= reinterpret_cast<uintptr_t>(vm->stackEnd) && ci + 1 < vm->framesEnd)) {
             // The common script call, set up here without leaving the loop.
-            if (VL_UNLIKELY(vm->top < nbase + np->numParams))
-                for (VMValue *q = vm->top; q < nbase + np->numParams; q++) SetNil(q);
+            if (VL_UNLIKELY(argsEnd < nbase + np->numParams))
+                for (VMValue *q = argsEnd; q < nbase + np->numParams; q++) SetNil(q);
             CallFrame *nci = ci + 1;
             nci->func = ra;
             nci->base = nbase;
-            nci->top = nbase + np->maxStack;
+            nci->top = reinterpret_cast<VMValue *>(ntop);
             nci->cl = ncl;
             nci->k = np->kPtr;
             nci->lineDelta = np->lineDelta;
             nci->nresults = GetC(i) - 1;
-            nci->fresh = 0;
+            // nvarargs stays unset: only VARARG reads it, and vararg functions come by PrecallScript
+            nci->fresh = 0; // the four flag bytes, set together as one word
+            nci->isNative = 0;
             nci->tailCalled = 0;
-            nci->isNative = 0; // nvarargs stays unset: only VARARG reads it, and vararg functions come by PrecallScript
+            nci->spare = 0;
             if (nci->top > vm->highWater) vm->highWater = nci->top;
-            vm->ci = ci = nci;
+            ci = nci;
             base = nbase;
             k = np->kPtr;
             pc = np->codePtr;
             nci->savedpc = pc;
-            lineDelta = np->lineDelta;
             // The first instruction always begins a line: its hook runs here and the instruction is dispatched
             // as loaded, without the detour through L_LINESTART.
             DISPATCH_CHECKED(INT_MIN);
@@ -542,7 +556,7 @@ L_TAILCALL: {
         vm->top = dst + count;
         int nres = ci->nresults;
         uint8_t fresh = ci->fresh;
-        vm->ci = ci - 1;
+        ci = ci - 1;
         CallFrame *nci = PrecallScript(vm, dst, nres);
         nci->fresh = fresh;
         nci->tailCalled = 1;
@@ -562,26 +576,27 @@ L_TAILCALL: {
 L_RETURN: {
     VMValue *ra = RA();
     int b = GetB(i);
-    int n = b != 0 ? b - 1 : int(vm->top - ra);
-    if (n < 0) n = 0;
     if (vm->openUpvals != nullptr && vm->openUpvals->v >= base) CloseUpvalues(vm, base);
     if (VL_UNLIKELY(!vm->gosubs.empty())) DropGosubs(vm, FrameIndex(vm, ci));
     VMValue *dst = ci->func;
     int wanted = ci->nresults;
-    if (VL_LIKELY(n == 1 && wanted == 1)) { // `return x` into `y = f()`
+    if (VL_LIKELY(b == 2 && wanted == 1)) { // `return x` into `y = f()`
         *dst = *ra;
         vm->top = dst + 1;
-    } else if (wanted < 0) {
-        for (int j = 0; j < n; j++) dst[j] = ra[j];
-        vm->top = dst + n;
     } else {
-        int j = 0;
-        for (; j < n && j < wanted; j++) dst[j] = ra[j];
-        for (; j < wanted; j++) SetNil(dst + j);
-        vm->top = dst + wanted;
+        int n = b != 0 ? b - 1 : std::max(int(vm->top - ra), 0);
+        if (wanted < 0) {
+            for (int j = 0; j < n; j++) dst[j] = ra[j];
+            vm->top = dst + n;
+        } else {
+            int j = 0;
+            for (; j < n && j < wanted; j++) dst[j] = ra[j];
+            for (; j < wanted; j++) SetNil(dst + j);
+            vm->top = dst + wanted;
+        }
     }
     bool fresh = ci->fresh;
-    vm->ci = ci = ci - 1;
+    ci = ci - 1;
     if (fresh) return;
     LOAD_FRAME();
     DISPATCH();
@@ -741,6 +756,7 @@ L_BAD:
 #undef RKC
 #undef SAVEPC
 #undef CODE
+#undef ci
 #undef LINE_CHECK
 #undef LINE_AT
 #undef UNMARKED

@@ -170,6 +170,7 @@ Proto *BuildProto(VMState *vm, const FunctionProto &fp) {
     p->isVararg = fp.isVararg;
     p->isMain = fp.isMainChunk;
     p->maxStack = fp.maxStack;
+    p->fastFrameBytes = fp.isVararg ? uintptr_t(1) << 62 : uintptr_t(fp.maxStack) * sizeof(VMValue);
     p->code = fp.code;
     p->lines = fp.lines;
     p->upvalues = fp.upvalues;

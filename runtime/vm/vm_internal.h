@@ -209,6 +209,10 @@ struct Proto : GCObject {
     uint8_t isVararg;
     uint8_t isMain;
     uint8_t maxStack;
+    // Bytes from a frame's base to its top for the interpreter's own call, or a size no stack has for a vararg
+    // function (which takes the general path): one compare tells both whether the frame fits and whether it is
+    // the common kind.
+    uintptr_t fastFrameBytes;
     // The code the interpreter runs, then the lines, then the code with running opcodes (RunOpcode) but no
     // line marks, n words each. In the running copy an instruction where a new line may begin (a line change
     // from the previous word, the first instruction, any jump or skip target) has its opcode replaced by
@@ -263,6 +267,7 @@ struct CallFrame {
     uint8_t fresh;              // entered from C++: its RETURN leaves Execute
     uint8_t isNative;
     uint8_t tailCalled;         // script: entered by TAILCALL, so the caller's CALL names another function
+    uint8_t spare;              // zero: the four flag bytes are cleared as one word
 };
 
 // A pending return of GOSUB (script instruction or a command's -1/-2 request).
