@@ -419,8 +419,9 @@ int GetCharVirtualFile(VirtualFile *file) {
     return ReadVirtualFileBuffered(file, &byte, 1) == 1 ? byte : -1;
 }
 
-const uint8_t *PeekVirtualFile(VirtualFile *file, size_t *count) {
+const uint8_t *PeekVirtualFile(VirtualFile *file, size_t *count, bool *lasting) {
     *count = 0;
+    if (lasting) *lasting = false;
     if (!file) return nullptr;
     if (IsMemoryLike(file)) {
         static const uint8_t nothing = 0;
@@ -443,6 +444,7 @@ const uint8_t *PeekVirtualFile(VirtualFile *file, size_t *count) {
         offset = 0;
     }
     *count = file->windowValid - static_cast<size_t>(offset);
+    if (lasting) *lasting = true;
     return file->buffer.get() + offset;
 }
 

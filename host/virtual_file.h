@@ -51,8 +51,10 @@ int64_t ReadVirtualFileBuffered(VirtualFile *file, void *buffer, size_t count);
 int GetCharVirtualFile(VirtualFile *file);
 // Buffered, without copying: the bytes from the position on that are at hand (the window, refilled when the
 // position has left it, or the memory itself). Sets *count (0 at the end) and returns them, null on an error.
-// The view stays valid until the next call on the file; the position does not move.
-const uint8_t *PeekVirtualFile(VirtualFile *file, size_t *count);
+// The view stays valid until the next call on the file; the position does not move. *lasting (when given) tells
+// whether the view is the file's own buffer, which stays as it is across AdvanceVirtualFile calls, or memory the
+// script owns, which may change or go whenever the script runs.
+const uint8_t *PeekVirtualFile(VirtualFile *file, size_t *count, bool *lasting = nullptr);
 // Moves the position past count bytes of the last peek.
 void AdvanceVirtualFile(VirtualFile *file, size_t count);
 

@@ -85,10 +85,15 @@ int CmdReadString(VMState *vm) {
     return 1;
 }
 
+namespace {
+// Lines that are not handed out in place are gathered here; it keeps its capacity.
+std::string lineScratch;
+} // namespace
+
 int CmdReadLine(VMState *vm) {
     CheckArgs(vm, 1, 1);
     FileObject *file = FileObjectArg(vm, 1);
-    static std::string scratch; // keeps its capacity: no allocation per line
+    std::string &scratch = lineScratch;
     const char *bytes = nullptr;
     size_t length = 0;
     if (int error = FileReadLine(file, &scratch, &bytes, &length)) return error;

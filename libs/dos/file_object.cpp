@@ -35,6 +35,12 @@ int64_t StreamWrite(VirtualFile *stream, const void *buffer, size_t count) {
                                    : WriteVirtualFileBuffered(stream, buffer, count);
 }
 
+// Before any operation on the stream but a line read: the kept view may not survive it.
+inline VirtualFile *Stream(FileObject *file) {
+    file->aheadCount = 0;
+    return file->stream;
+}
+
 // One byte of a line: buffered lines read through the stream's character call.
 int StreamGetChar(VirtualFile *stream) {
     if (IOMode != kIOUnbuffered) return GetCharVirtualFile(stream);
@@ -44,18 +50,35 @@ int StreamGetChar(VirtualFile *stream) {
 
 } // namespace
 
+namespace {
+
+// The number a command last named a file by and that file: a loop reading one file line by line names it
+// twice a line. Forgotten whenever a file opens or closes.
+double lastArgNumber = 0;
+FileObject *lastArgFile = nullptr;
+
+} // namespace
+
 int FindFileObject(ObjectId id, FileObject **out) { return FileList.Find(id, out, 0); }
 
 FileObject *FileObjectArg(VMState *vm, int n) {
     // A plain number, the usual file id, takes one VM call; the rest goes through the full reader.
     ObjectId id;
     double number = 0;
-    if (ValueTypeAndNumber(vm, n, &number) == TNUMBER)
+    if (ValueTypeAndNumber(vm, n, &number) == TNUMBER) [[likely]] {
+        if (number == lastArgNumber && lastArgFile) return lastArgFile;
         id = ObjectId{SaturateToInt32(number), nullptr};
-    else
+        if (FileObject *file = FileList.Find(id)) {
+            lastArgNumber = number;
+            lastArgFile = file;
+            return file;
+        }
+    } else {
         ReadObjectId(&id, vm, n);
-    FileObject *file = nullptr;
-    if (int error = FindFileObject(id, &file)) RaiseError(vm, error);
+    }
+    FileObject *file = FileList.Find(id);
+    if (!file) [[unlikely]]
+        RaiseError(vm, FileList.NotFound(id));
     return file;
 }
 
@@ -97,6 +120,7 @@ int OpenFileObject(ObjectId id, const char *name, int32_t mode, FileObject **out
     file->stream = stream;
     file->name = name;
     // Any handle asks for an automatic id here.
+    lastArgFile = nullptr;
     if (!FileList.Add(file.get(), id.handle ? ObjectId{0, kAutoHandleRequest} : id)) {
         CloseVirtualFile(stream);
         return kErrOutOfMemory;
@@ -108,6 +132,7 @@ int OpenFileObject(ObjectId id, const char *name, int32_t mode, FileObject **out
 
 int CloseFileObject(FileObject *file) {
     VirtualFile *stream = file->stream;
+    lastArgFile = nullptr;
     if (!FileList.Erase(file)) return kErrObjectNotFound;
     return CloseVirtualFile(stream) == 0 ? 0 : kErrWriteFailed;
 }
@@ -116,6 +141,7 @@ void CloseAllFileObjects() {
     // Data the script wrote but never closed is flushed here; losing it must not pass for success.
     for (FileObject *file : FileList)
         if (CloseVirtualFile(file->stream) != 0) NoteShutdownFailure(kErrWriteFailed, file->name.c_str());
+    lastArgFile = nullptr;
     FileList.Clear();
 }
 
@@ -123,7 +149,7 @@ int FileReadBytes(FileObject *file, void *buffer, int64_t count) {
     if (file->access == kAccessWrite) return kErrWriteOnlyFile;
     if (count < 0 || count > file->size - file->position) return kErrReadBeyondEnd;
     if (count == 0) return 0;
-    int64_t got = StreamRead(file->stream, buffer, static_cast<size_t>(count));
+    int64_t got = StreamRead(Stream(file), buffer, static_cast<size_t>(count));
     if (got > 0) file->position += got;
     return got == count ? 0 : kErrReadFailed;
 }
@@ -131,7 +157,7 @@ int FileReadBytes(FileObject *file, void *buffer, int64_t count) {
 int FileWriteBytes(FileObject *file, const void *buffer, size_t count) {
     if (file->access == kAccessRead) return kErrReadOnlyFile;
     if (count == 0) return 0;
-    int64_t written = StreamWrite(file->stream, buffer, count);
+    int64_t written = StreamWrite(Stream(file), buffer, count);
     if (written > 0) {
         file->position += written;
         file->size = std::max(file->size, file->position);
@@ -146,10 +172,16 @@ size_t FindLineBreak(const uint8_t *bytes, size_t count) {
     size_t i = 0;
 #if defined(__SSE2__)
     const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
-    for (; i + 16 <= count; i += 16) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i));
-        int hits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)));
-        if (hits) return i + static_cast<size_t>(std::countr_zero(static_cast<unsigned>(hits)));
+    auto breaks = [&](size_t at) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + at));
+        return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr))));
+    };
+    // 32 bytes a step: a typical text line takes two or three.
+    for (; i + 32 <= count; i += 32)
+        if (unsigned hits = breaks(i) | breaks(i + 16) << 16) return i + static_cast<size_t>(std::countr_zero(hits));
+    if (i + 16 <= count) {
+        if (unsigned hits = breaks(i)) return i + static_cast<size_t>(std::countr_zero(hits));
+        i += 16;
     }
 #endif
     for (; i < count; i++)
@@ -157,21 +189,61 @@ size_t FindLineBreak(const uint8_t *bytes, size_t count) {
     return count;
 }
 
+// The lines the fast path leaves: a CR inside, a line across the buffer's end, unbuffered mode. Every CR in the
+// line is dropped.
+[[gnu::noinline]] int GatherLine(FileObject *file, std::string *scratch, const char **bytes, size_t *length) {
+    scratch->clear();
+    size_t left = static_cast<size_t>(file->size - file->position);
+    if (IOMode != kIOUnbuffered) {
+        // Up to the line feed (or the end) in whole runs.
+        while (left) {
+            size_t have = 0;
+            const uint8_t *run = PeekVirtualFile(file->stream, &have);
+            if (!run || !have) return kErrReadFailed;
+            size_t n = std::min(have, left);
+            const void *hit = memchr(run, '\n', n);
+            size_t used = hit ? static_cast<size_t>(static_cast<const uint8_t *>(hit) - run) + 1 : n;
+            for (size_t i = 0; i < used; i++)
+                if (run[i] != '\r' && run[i] != '\n') scratch->push_back(static_cast<char>(run[i]));
+            AdvanceVirtualFile(file->stream, used);
+            file->position += static_cast<int64_t>(used);
+            left -= used;
+            if (hit) break;
+        }
+    } else {
+        VirtualFile *stream = Stream(file);
+        while (file->position < file->size) {
+            int c = StreamGetChar(stream);
+            if (c < 0) return kErrReadFailed;
+            file->position++;
+            if (c == '\n') break;
+            if (c != '\r') scratch->push_back(static_cast<char>(c));
+        }
+    }
+    *bytes = scratch->data();
+    *length = scratch->size();
+    return 0;
+}
+
 } // namespace
 
 int FileReadLine(FileObject *file, std::string *scratch, const char **bytes, size_t *length) {
     if (file->access == kAccessWrite) return kErrWriteOnlyFile;
     if (file->position >= file->size) return kErrReadBeyondEnd;
-    scratch->clear();
-    *bytes = scratch->data();
-    *length = 0;
     size_t left = static_cast<size_t>(file->size - file->position);
     if (IOMode != kIOUnbuffered) {
-        size_t have = 0;
-        const uint8_t *run = PeekVirtualFile(file->stream, &have);
-        if (run && have) {
-            // The usual line, whole in the window and ending in LF, CR LF or the file's end, is handed out in
-            // place; anything else (a CR inside, a window boundary) is gathered below.
+        // The view the last line left, else a fresh peek.
+        const uint8_t *run = file->ahead;
+        size_t have = file->aheadCount;
+        bool lasting = true;
+        file->aheadCount = 0;
+        if (have == 0) {
+            run = PeekVirtualFile(file->stream, &have, &lasting);
+            if (!run) have = 0;
+        }
+        if (have) {
+            // The usual line, whole in the view and ending in LF, CR LF or the file's end, is handed out in
+            // place; anything else (a CR inside, a window boundary) is gathered.
             size_t n = std::min(have, left);
             size_t end = FindLineBreak(run, n), used = 0;
             if (end < n && run[end] == '\n')
@@ -185,48 +257,28 @@ int FileReadLine(FileObject *file, std::string *scratch, const char **bytes, siz
                 *length = end;
                 AdvanceVirtualFile(file->stream, used);
                 file->position += static_cast<int64_t>(used);
+                if (lasting) {
+                    file->ahead = run + used;
+                    file->aheadCount = have - used;
+                }
                 return 0;
             }
         }
-        // Up to the line feed (or the end) in whole runs; every CR in the line is dropped, as below.
-        while (left) {
-            run = PeekVirtualFile(file->stream, &have);
-            if (!run || !have) return kErrReadFailed;
-            size_t n = std::min(have, left);
-            const void *hit = memchr(run, '\n', n);
-            size_t used = hit ? static_cast<size_t>(static_cast<const uint8_t *>(hit) - run) + 1 : n;
-            for (size_t i = 0; i < used; i++)
-                if (run[i] != '\r' && run[i] != '\n') scratch->push_back(static_cast<char>(run[i]));
-            AdvanceVirtualFile(file->stream, used);
-            file->position += static_cast<int64_t>(used);
-            left -= used;
-            if (hit) break;
-        }
-    } else {
-        while (file->position < file->size) {
-            int c = StreamGetChar(file->stream);
-            if (c < 0) return kErrReadFailed;
-            file->position++;
-            if (c == '\n') break;
-            if (c != '\r') scratch->push_back(static_cast<char>(c));
-        }
     }
-    *bytes = scratch->data();
-    *length = scratch->size();
-    return 0;
+    return GatherLine(file, scratch, bytes, length);
 }
 
 int FileSeek(FileObject *file, int64_t position) {
     if (position == -1) position = file->size;
     if (position < 0 || position > file->size) return kErrInvalidSeek;
     // A stream that cannot get there keeps the library's position in step with it.
-    if (SeekVirtualFile(file->stream, position, kSeekFromStart) < 0) return kErrInvalidSeek;
+    if (SeekVirtualFile(Stream(file), position, kSeekFromStart) < 0) return kErrInvalidSeek;
     file->position = position;
     return 0;
 }
 
 int FileFlush(FileObject *file) {
-    return FlushVirtualFile(file->stream) ? 0 : kErrWriteFailed;
+    return FlushVirtualFile(Stream(file)) ? 0 : kErrWriteFailed;
 }
 
 int SetIOModeValue(int32_t mode) {

@@ -33,6 +33,10 @@ struct FileObject {
     int64_t position = 0; // kept by the library, 0 after opening
     int64_t size = 0;     // set at open, raised by writes
     VirtualFile *stream = nullptr;
+    // The stream's own buffer from position on, kept between line reads so that the next line takes no call
+    // into the stream; every other operation on the stream drops it.
+    const uint8_t *ahead = nullptr;
+    size_t aheadCount = 0;
     std::string name; // as the script gave it, for reports
 };
 

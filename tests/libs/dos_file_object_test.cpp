@@ -153,6 +153,39 @@ TEST_F(DosFiles, ReadLineAcrossBufferBoundariesInBothModes) {
     }
 }
 
+// A line read keeps its place in the stream's buffer for the next one: every other operation between two line
+// reads must still see, and be seen by, the file as it is. Each row starts from a fresh read/write file holding
+// "one\ntwo\nthree\n" after one line read; `rest` is every line read after the step, '|' between them.
+TEST_F(DosFiles, LineReadsInterleaveWithOtherOperations) {
+    struct Case {
+        const char *name;
+        int (*step)(FileObject *);
+        const char *rest;
+    } cases[] = {
+        {"seek back", [](FileObject *f) { return FileSeek(f, 0); }, "one|two|three"},
+        {"seek ahead", [](FileObject *f) { return FileSeek(f, 9); }, "hree"},
+        {"read a byte", [](FileObject *f) { double v; return FileReadChr(f, &v); }, "wo|three"},
+        {"overwrite ahead", [](FileObject *f) { return FileWriteString(f, "TW", 2, 0) ?: FileSeek(f, 4); },
+         "TWo|three"},
+        {"write and read on", [](FileObject *f) { return FileWriteString(f, "T", 1, 0); }, "wo|three"},
+        {"unbuffered", [](FileObject *) { return SetIOModeValue(kIOUnbuffered); }, "two|three"},
+        {"flush", FileFlush, "two|three"},
+    };
+    for (const Case &c : cases) {
+        IOMode = kIOBuffered;
+        Create("rw", "one\ntwo\nthree\n");
+        FileObject *file = Open(1, Path("rw"), kModeReadWrite);
+        std::string line, rest;
+        ASSERT_EQ(ReadLine(file, &line), 0) << c.name;
+        ASSERT_EQ(line, "one") << c.name;
+        ASSERT_EQ(c.step(file), 0) << c.name;
+        for (int error; (error = ReadLine(file, &line)) != kErrReadBeyondEnd; rest += (rest.empty() ? "" : "|") + line)
+            ASSERT_EQ(error, 0) << c.name;
+        EXPECT_EQ(rest, c.rest) << c.name;
+        CloseAllFileObjects();
+    }
+}
+
 TEST_F(DosFiles, ReadStringLengths) {
     Create("in", std::string("ab\0cd", 5));
     FileObject *file = Open(1, Path("in"), kModeRead);
