@@ -117,8 +117,9 @@ void PushString(VMState *vm, const char *text) {
 
 void PushStringLen(VMState *vm, const char *bytes, size_t length) {
     if (vm->top >= ApiLimit(vm, vm->ci)) RaiseError(vm, kErrStackOverflow);
-    if (bytes == nullptr) length = 0;
-    Push(vm, StringValue(NewString(vm, bytes ? bytes : "", length)));
+    if (bytes == nullptr) bytes = "", length = 0;
+    SetObject(vm->top, NewString(vm, bytes, length), TSTRING); // the room was checked first
+    vm->top++;
     GCCheck(vm);
 }
 

@@ -207,8 +207,8 @@ namespace {
 inline size_t CacheClass(size_t size) { return (size + 15) / 16; }
 inline size_t BlockSize(size_t size) { return size <= 256 ? (size + 15) & ~size_t(15) : size; }
 
-void *TakeCachedBlock(VMState *vm, size_t size) {
-    if (size <= 256) {
+inline void *TakeCachedBlock(VMState *vm, size_t size) {
+    if (size <= 256) [[likely]] {
         size_t c = CacheClass(size);
         if (void *block = vm->stringCache[c]) {
             ASAN_UNPOISON_MEMORY_REGION(block, BlockSize(size));
@@ -233,10 +233,14 @@ void CacheBlock(VMState *vm, void *block, size_t size) {
     ASAN_POISON_MEMORY_REGION(block, BlockSize(size)); // a use after the sweep still shows under the sanitizer
 }
 
-// A long string's object from a block of size bytes: not interned, hashed when first used as a key.
-VMString *NewLongObject(VMState *vm, size_t size, size_t length, uint8_t shared) {
+// A long string's object from a block of size bytes: not interned, hashed when first used as a key. Linked
+// here rather than through LinkObject: strings read line by line make one of these per line.
+inline VMString *NewLongObject(VMState *vm, size_t size, size_t length, uint8_t shared) {
     VMString *s = static_cast<VMString *>(TakeCachedBlock(vm, size));
-    LinkObject(vm, s, kGCString);
+    s->gcnext = vm->allgc;
+    vm->allgc = s;
+    s->gctype = kGCString;
+    s->marked = 0;
     s->hash = 0;
     s->hashed = 0;
     s->shared = shared;
@@ -245,14 +249,16 @@ VMString *NewLongObject(VMState *vm, size_t size, size_t length, uint8_t shared)
     return s;
 }
 
-} // namespace
-
-VMString *NewLongString(VMState *vm, size_t length) {
+inline VMString *MakeLongString(VMState *vm, size_t length) {
     if (length > kMaxStringLength) RaiseError(vm, kErrOutOfMemory);
     VMString *s = NewLongObject(vm, StringSize(length), length, 0);
     s->inlineData[length] = 0;
     return s;
 }
+
+} // namespace
+
+VMString *NewLongString(VMState *vm, size_t length) { return MakeLongString(vm, length); }
 
 namespace {
 
@@ -369,7 +375,7 @@ uint32_t HashLongString(VMString *s) {
 
 VMString *NewString(VMState *vm, const char *bytes, size_t length) {
     if (length > kMaxInternedLength) {
-        VMString *s = NewLongString(vm, length);
+        VMString *s = MakeLongString(vm, length);
         std::memcpy(s->inlineData, bytes, length);
         return s;
     }
