@@ -532,9 +532,15 @@ inline int CallNativeInline(VMState *vm, CallFrame *caller, VMValue *func, bool 
             return r;
         }
     }
-    if (VL_UNLIKELY(r > vm->top - f->base)) RaiseError(vm, kErrBadCommandResult);
-    VMValue *src = vm->top - r;
-    for (int i = 0; i < r; i++) func[i] = src[i];
+    // The arguments' start is func + 1, known here without reading the frame back after the call.
+    VMValue *top = vm->top;
+    if (VL_UNLIKELY(r > top - (func + 1))) RaiseError(vm, kErrBadCommandResult);
+    if (VL_LIKELY(r == 1)) {
+        func[0] = top[-1];
+    } else {
+        VMValue *src = top - r;
+        for (int i = 0; i < r; i++) func[i] = src[i];
+    }
     vm->ci = caller;
     vm->top = func + r;
     return r;
