@@ -399,7 +399,9 @@ L_EQ: {
         TAKE_JUMP();
     DISPATCH_JUMPED(from);
 }
-#define COMPARE_JUMP(rbExpr, rcExpr, op, slow)                                                                    \
+// A is the outcome that takes the jump's skip; the running forms exist only for A = 0 (jump when false, as every
+// If and While compiles), so their test needs no operand.
+#define COMPARE_JUMP(rbExpr, rcExpr, op, slow, skipWhen)                                                          \
     {                                                                                                              \
         const Instruction *from = SELF();                                                                          \
         const VMValue *rb = (rbExpr), *rc = (rcExpr);                                                              \
@@ -408,24 +410,24 @@ L_EQ: {
             r = rb->u.n op rc->u.n;                                                                                \
         else                                                                                                       \
             PROTECT(r = slow(vm, rb, rc));                                                                         \
-        if (r != (GetA(i) != 0))                                                                                   \
+        if (r != (skipWhen))                                                                                       \
             pc++;                                                                                                  \
         else                                                                                                       \
             TAKE_JUMP();                                                                                           \
         DISPATCH_JUMPED(from);                                                                                     \
     }
 L_LT:
-    COMPARE_JUMP(RKB(), RKC(), <, LessThanValues)
+    COMPARE_JUMP(RKB(), RKC(), <, LessThanValues, GetA(i) != 0)
 L_LE:
-    COMPARE_JUMP(RKB(), RKC(), <=, LessEqualValues)
+    COMPARE_JUMP(RKB(), RKC(), <=, LessEqualValues, GetA(i) != 0)
 L_LTRR:
-    COMPARE_JUMP(RB(), RC_REG(), <, LessThanValues)
+    COMPARE_JUMP(RB(), RC_REG(), <, LessThanValues, false)
 L_LTRK:
-    COMPARE_JUMP(RB(), RC_CONST(), <, LessThanValues)
+    COMPARE_JUMP(RB(), RC_CONST(), <, LessThanValues, false)
 L_LERR:
-    COMPARE_JUMP(RB(), RC_REG(), <=, LessEqualValues)
+    COMPARE_JUMP(RB(), RC_REG(), <=, LessEqualValues, false)
 L_LERK:
-    COMPARE_JUMP(RB(), RC_CONST(), <=, LessEqualValues)
+    COMPARE_JUMP(RB(), RC_CONST(), <=, LessEqualValues, false)
 #undef COMPARE_JUMP
 #undef RC_REG
 #undef RC_CONST

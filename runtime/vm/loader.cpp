@@ -144,8 +144,12 @@ void BuildRunningCode(Proto *p) {
             case OP_ADD: i = withOp(i, constantC ? kOpAddRK : kOpAddRR); break;
             case OP_SUB: i = withOp(i, constantC ? kOpSubRK : kOpSubRR); break;
             case OP_MUL: i = withOp(i, constantC ? kOpMulRK : kOpMulRR); break;
-            case OP_LT: i = withOp(i, constantC ? kOpLtRK : kOpLtRR); break;
-            case OP_LE: i = withOp(i, constantC ? kOpLeRK : kOpLeRR); break;
+            case OP_LT:
+                if (GetA(i) == 0) i = withOp(i, constantC ? kOpLtRK : kOpLtRR);
+                break;
+            case OP_LE:
+                if (GetA(i) == 0) i = withOp(i, constantC ? kOpLeRK : kOpLeRR);
+                break;
             default: break;
             }
         }

@@ -292,7 +292,7 @@ enum RunOpcode : unsigned {
     kOpSubRK,
     kOpMulRR,
     kOpMulRK,
-    kOpLtRR,
+    kOpLtRR, // the four comparisons only with A = 0: jump when false
     kOpLtRK,
     kOpLeRR,
     kOpLeRK,
