@@ -61,12 +61,13 @@ FileObject *lastArgFile = nullptr;
 
 int FindFileObject(ObjectId id, FileObject **out) { return FileList.Find(id, out, 0); }
 
-FileObject *FileObjectArg(VMState *vm, int n) {
-    // A plain number, the usual file id, takes one VM call; the rest goes through the full reader.
+namespace {
+
+// FileObjectArg past its remembered file: any value, the full lookup, the error.
+[[gnu::noinline]] FileObject *FindFileArg(VMState *vm, int n) {
     ObjectId id;
     double number = 0;
-    if (ValueTypeAndNumber(vm, n, &number) == TNUMBER) [[likely]] {
-        if (number == lastArgNumber && lastArgFile) return lastArgFile;
+    if (ValueTypeAndNumber(vm, n, &number) == TNUMBER) {
         id = ObjectId{SaturateToInt32(number), nullptr};
         if (FileObject *file = FileList.Find(id)) {
             lastArgNumber = number;
@@ -77,9 +78,17 @@ FileObject *FileObjectArg(VMState *vm, int n) {
         ReadObjectId(&id, vm, n);
     }
     FileObject *file = FileList.Find(id);
-    if (!file) [[unlikely]]
-        RaiseError(vm, FileList.NotFound(id));
+    if (!file) RaiseError(vm, FileList.NotFound(id));
     return file;
+}
+
+} // namespace
+
+FileObject *FileObjectArg(VMState *vm, int n) {
+    double number;
+    if (ValueTypeAndNumber(vm, n, &number) == TNUMBER && number == lastArgNumber && lastArgFile) [[likely]]
+        return lastArgFile;
+    return FindFileArg(vm, n);
 }
 
 size_t CountOpenFiles() {

@@ -143,7 +143,10 @@ int CmdAddStr(VMState *vm) {
 
 int CmdStrLen(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    PushNumber(vm, static_cast<double>(StringArg(vm, 1).size()));
+    // CheckStringArg's rule without its extra call: StrLen often runs once per line of a file.
+    size_t length = 0;
+    if (!VMToString(vm, 1, &length)) RaiseErrorWithNumber(vm, kErrStringExpected, 1);
+    PushNumber(vm, static_cast<double>(length));
     return 1;
 }
 

@@ -262,6 +262,17 @@ VMString *NewLongString(VMState *vm, size_t length) { return MakeLongString(vm, 
 
 namespace {
 
+// Apart from the interning probe, so that a long string (a line read from a file) saves none of its registers.
+[[gnu::noinline]] VMString *NewLongCopy(VMState *vm, const char *bytes, size_t length) {
+    VMString *s = MakeLongString(vm, length);
+    std::memcpy(s->inlineData, bytes, length);
+    return s;
+}
+
+} // namespace
+
+namespace {
+
 size_t BufferSize(uint32_t capacity) { return offsetof(StringBuf, bytes) + capacity; }
 
 void SetSharedData(VMString *s, char *bytes) { std::memcpy(s->inlineData, &bytes, sizeof bytes); }
@@ -373,12 +384,9 @@ uint32_t HashLongString(VMString *s) {
     return s->hash;
 }
 
-VMString *NewString(VMState *vm, const char *bytes, size_t length) {
-    if (length > kMaxInternedLength) {
-        VMString *s = MakeLongString(vm, length);
-        std::memcpy(s->inlineData, bytes, length);
-        return s;
-    }
+namespace {
+
+[[gnu::noinline]] VMString *InternString(VMState *vm, const char *bytes, size_t length) {
     uint32_t hash = HashBytes(bytes, length);
     uint32_t mask = vm->stringMask;
     uint32_t slot = hash & mask;
@@ -415,6 +423,14 @@ VMString *NewString(VMState *vm, const char *bytes, size_t length) {
     vm->strings[slot] = {uint64_t(hash) << 32 | ref};
     vm->stringCount++;
     return s;
+}
+
+} // namespace
+
+// Two tail calls, so that neither kind pays for the other's registers.
+VMString *NewString(VMState *vm, const char *bytes, size_t length) {
+    if (length > kMaxInternedLength) return NewLongCopy(vm, bytes, length);
+    return InternString(vm, bytes, length);
 }
 
 void SweepStrings(VMState *vm) {
