@@ -236,45 +236,53 @@ size_t FindLineBreak(const uint8_t *bytes, size_t count) {
 
 } // namespace
 
+namespace {
+
+// A line that ends inside the view (LF, CR LF, or the file's end) is handed out in place; anything else
+// (a CR inside, a line across the buffer's end) gives false.
+inline bool TakeLine(FileObject *file, const uint8_t *run, size_t have, bool lasting, const char **bytes,
+                     size_t *length) {
+    size_t n = std::min(have, static_cast<size_t>(file->size - file->position));
+    size_t end = FindLineBreak(run, n), used = 0;
+    if (end < n && run[end] == '\n')
+        used = end + 1;
+    else if (end + 1 < n && run[end] == '\r' && run[end + 1] == '\n')
+        used = end + 2;
+    else if (end == n && n == static_cast<size_t>(file->size - file->position))
+        used = n;
+    if (!used) return false;
+    *bytes = reinterpret_cast<const char *>(run);
+    *length = end;
+    AdvanceVirtualFile(file->stream, used);
+    file->position += static_cast<int64_t>(used);
+    if (lasting) {
+        file->ahead = run + used;
+        file->aheadCount = have - used;
+    }
+    return true;
+}
+
+// A line read without a kept view: a fresh peek, then the gathering path when the line is not whole in it.
+[[gnu::noinline]] int ReadLineFresh(FileObject *file, std::string *scratch, const char **bytes, size_t *length) {
+    if (IOMode != kIOUnbuffered) {
+        size_t have = 0;
+        bool lasting = false;
+        const uint8_t *run = PeekVirtualFile(file->stream, &have, &lasting);
+        if (run && have && TakeLine(file, run, have, lasting, bytes, length)) return 0;
+    }
+    return GatherLine(file, scratch, bytes, length);
+}
+
+} // namespace
+
 int FileReadLine(FileObject *file, std::string *scratch, const char **bytes, size_t *length) {
     if (file->access == kAccessWrite) return kErrWriteOnlyFile;
     if (file->position >= file->size) return kErrReadBeyondEnd;
-    size_t left = static_cast<size_t>(file->size - file->position);
-    if (IOMode != kIOUnbuffered) {
-        // The view the last line left, else a fresh peek.
-        const uint8_t *run = file->ahead;
-        size_t have = file->aheadCount;
-        bool lasting = true;
-        file->aheadCount = 0;
-        if (have == 0) {
-            run = PeekVirtualFile(file->stream, &have, &lasting);
-            if (!run) have = 0;
-        }
-        if (have) {
-            // The usual line, whole in the view and ending in LF, CR LF or the file's end, is handed out in
-            // place; anything else (a CR inside, a window boundary) is gathered.
-            size_t n = std::min(have, left);
-            size_t end = FindLineBreak(run, n), used = 0;
-            if (end < n && run[end] == '\n')
-                used = end + 1;
-            else if (end + 1 < n && run[end] == '\r' && run[end + 1] == '\n')
-                used = end + 2;
-            else if (end == n && n == left)
-                used = n;
-            if (used) {
-                *bytes = reinterpret_cast<const char *>(run);
-                *length = end;
-                AdvanceVirtualFile(file->stream, used);
-                file->position += static_cast<int64_t>(used);
-                if (lasting) {
-                    file->ahead = run + used;
-                    file->aheadCount = have - used;
-                }
-                return 0;
-            }
-        }
-    }
-    return GatherLine(file, scratch, bytes, length);
+    // The view the last line left, when there is one and the mode still reads through the buffer.
+    size_t have = file->aheadCount;
+    file->aheadCount = 0;
+    if (have && IOMode != kIOUnbuffered && TakeLine(file, file->ahead, have, true, bytes, length)) return 0;
+    return ReadLineFresh(file, scratch, bytes, length);
 }
 
 int FileSeek(FileObject *file, int64_t position) {

@@ -306,13 +306,31 @@ VMString *NewBufferedString(VMState *vm, size_t length, size_t capacity) {
 
 } // namespace
 
-void FreeLongString(VMState *vm, VMString *s) {
+namespace {
+
+[[gnu::noinline]] void FreeLongStringSlow(VMState *vm, VMString *s) {
     if (s->shared) {
         ReleaseBuffer(vm, BufferOf(s));
         CacheBlock(vm, s, sizeof(VMString));
     } else {
         CacheBlock(vm, s, StringSize(s->length));
     }
+}
+
+} // namespace
+
+void FreeLongString(VMState *vm, VMString *s) {
+    // The usual one, a string of its own that a cache class takes, without the registers the rest needs.
+    size_t size = StringSize(s->length);
+    if (!s->shared && size <= 256) [[likely]] {
+        size_t c = CacheClass(size), bytes = c * 16;
+        *static_cast<void **>(static_cast<void *>(s)) = vm->stringCache[c];
+        vm->stringCache[c] = s;
+        vm->gcBytes -= std::min(bytes, vm->gcBytes);
+        ASAN_POISON_MEMORY_REGION(s, bytes);
+        return;
+    }
+    FreeLongStringSlow(vm, s);
 }
 
 VMString *JoinLongString(VMState *vm, const VMValue *parts, int count, size_t total) {
