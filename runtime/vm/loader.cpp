@@ -120,7 +120,10 @@ void BuildRunningCode(Proto *p) {
         OpCode op = GetOp(i);
         if (pc > 0 && p->lines[pc] != p->lines[pc - 1]) lineStart[pc] = 1;
         if (kOpcodeInfo[op].b == kOperandJump) markTarget(int64_t(pc) + 1 + GetSBx(i));
-        if (kOpcodeInfo[op].flags & kOpFlagTest) markTarget(int64_t(pc) + 2); // the skip over its JMP
+        // The skip over a test's JMP comes only from the test (the JMP never falls through; other jumps there mark
+        // it themselves), so it begins a line only when its line is not the test's.
+        if ((kOpcodeInfo[op].flags & kOpFlagTest) && pc + 2 < n && p->lines[pc + 2] != p->lines[pc])
+            markTarget(int64_t(pc) + 2);
         if (op == OP_SETLIST && GetC(i) == 0 && pc + 1 < n) {
             data[pc + 1] = 1; // the start index, not an instruction: left as it is
             markTarget(int64_t(pc) + 2);

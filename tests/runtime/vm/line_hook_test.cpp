@@ -60,6 +60,16 @@ TEST_F(LineHookTest, SkippingATestsJumpOntoANewLineFires) {
     EXPECT_EQ(gLines, (std::vector<int>{1, 2, 3}));
 }
 
+TEST_F(LineHookTest, SkippingATestsJumpOntoTheSameLineDoesNotFire) {
+    // A one-line If: the skip target carries no line test, and the next line still fires.
+    FunctionProto f = NewFunction(2);
+    Code(f, 1, {AsBx(OP_LOADINT, 0, 1), ABC(OP_EQ, 0, 0, 0), AsBx(OP_JMP, 0, 1), AsBx(OP_LOADINT, 1, 9)});
+    Code(f, 2, {ABC(OP_RETURN, 1, 2, 0)});
+    ASSERT_EQ(Run(f), 0);
+    EXPECT_EQ(VMToNumber(vm, -1), 9);
+    EXPECT_EQ(gLines, (std::vector<int>{1, 2}));
+}
+
 TEST_F(LineHookTest, BackwardJumpOntoTheSameLineFiresEveryTime) {
     FunctionProto f = NewFunction(5);
     Code(f, 1, {AsBx(OP_LOADINT, 0, 0), AsBx(OP_LOADINT, 1, 1), AsBx(OP_LOADINT, 2, 3), AsBx(OP_LOADINT, 3, 1),
