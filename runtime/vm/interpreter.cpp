@@ -497,8 +497,9 @@ L_CALL: {
         Proto *np = ncl->p;
         VMValue *nbase = ra + 1;
         // Integers, so that a vararg function's size cannot wrap: it fails the compare and goes the long way.
+        // Below callLimit the stack has room and a frame entry is free.
         uintptr_t ntop = reinterpret_cast<uintptr_t>(nbase) + np->fastFrameBytes;
-        if (VL_LIKELY(ntop <= reinterpret_cast<uintptr_t>(vm->stackEnd) && ci + 1 < vm->framesEnd)) {
+        if (VL_LIKELY(ntop <= reinterpret_cast<uintptr_t>(vm->callLimit))) {
             // The common script call, set up here without leaving the loop.
             if (VL_UNLIKELY(argsEnd < nbase + np->numParams))
                 for (VMValue *q = argsEnd; q < nbase + np->numParams; q++) SetNil(q);

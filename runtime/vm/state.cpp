@@ -1,4 +1,5 @@
 // The VM state: creation, teardown, hooks and the interpreter globals the runtime reads and writes.
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <new>
@@ -37,6 +38,7 @@ VMState *NewVMState() {
         return nullptr;
     }
     vm->stackEnd = vm->stack + kMaxStackSlots;
+    vm->callLimit = vm->stack + std::min(kMaxStackSlots, kMaxCallFrames - 1);
     vm->framesEnd = vm->frames + kMaxCallFrames;
     CallFrame *base = vm->frames;
     base->func = vm->stack;

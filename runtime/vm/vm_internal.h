@@ -311,6 +311,10 @@ constexpr int kStackExtra = 8; // slots past kMaxStackSlots that nothing but a f
 struct VMState {
     VMValue *stack;
     VMValue *stackEnd; // stack + kMaxStackSlots
+    // Where the interpreter's own script call may put a frame's top. A frame's function slot lies above the one
+    // below it's, so a frame whose top is below stack + kMaxCallFrames - 1 has a frame entry free: this one
+    // compare stands for both the stack and the frame limit. Deeper calls go the general way, which checks each.
+    VMValue *callLimit;
     VMValue *top;
     VMValue *highWater; // no slot at or above it was written since the last collection
     CallFrame *frames;
