@@ -197,9 +197,10 @@ CallFrame *PrecallScript(VMState *vm, VMValue *func, int nresults) {
     f->nresults = nresults;
     f->callPc = vm->callPcIndex;
     f->nvarargs = nvarargs;
-    f->fresh = 0;
+    f->ends = 0;
     f->isNative = 0;
     f->tailCalled = 0;
+    f->spare = 0;
     if (f->top > vm->highWater) vm->highWater = f->top;
     if (VMValue *end = base + nargs; end > vm->highWater) vm->highWater = end;
     return f;
@@ -266,7 +267,7 @@ void CallValue(VMState *vm, VMValue *func, int nresults) {
     ResolveCallable(vm, func);
     if (IsScriptClosure(func)) {
         CallFrame *f = PrecallScript(vm, func, nresults);
-        f->fresh = 1;
+        f->ends = kFrameFresh;
         Execute(vm); // leaves the results at func, adjusted, with the top after them
         return;
     }
@@ -573,6 +574,7 @@ int GosubFromCommand(VMState *vm, CallFrame *ci, int callPc, int mode, int a, in
     e.mode = int8_t(mode);
     vm->gosubSaved.insert(vm->gosubSaved.end(), ci->base + first, ci->base + end);
     vm->gosubs.push_back(e);
+    ci->ends |= kFrameGosubs;
     return int(target);
 }
 

@@ -314,7 +314,9 @@ L_POW:
     ARITH(TM_POW, std::pow(x, y))
 // The running forms: B a register, C a register (RR) or a constant (RK).
 #define RC_REG() REG_AT(kCShift, kMaxC)
-#define RC_CONST() (k + (GetC(i) & int(kMaxRKConstant)))
+// The constant's byte offset taken from the C field in place, as REG_AT does: its low eight bits, the flag above.
+#define RC_CONST()                                                                                                 \
+    reinterpret_cast<const VMValue *>(reinterpret_cast<const char *>(k) + ((i >> (kCShift - 4)) & (kMaxRKConstant << 4)))
 L_ADDRR:
     ARITH_ON(RB(), RC_REG(), TM_ADD, x + y)
 L_ADDRK:
@@ -512,7 +514,7 @@ L_CALL: {
             nci->lineDelta = np->lineDelta;
             nci->nresults = GetC(i) - 1;
             // nvarargs stays unset: only VARARG reads it, and vararg functions come by PrecallScript
-            nci->fresh = 0; // the four flag bytes, set together as one word
+            nci->ends = 0; // the four flag bytes, set together as one word
             nci->isNative = 0;
             nci->tailCalled = 0;
             nci->spare = 0;
@@ -558,10 +560,10 @@ L_TAILCALL: {
         for (int j = 0; j < count; j++) dst[j] = ra[j];
         vm->top = dst + count;
         int nres = ci->nresults;
-        uint8_t fresh = ci->fresh;
+        uint8_t fresh = ci->ends & kFrameFresh; // the pending returns were dropped above
         ci = ci - 1;
         CallFrame *nci = PrecallScript(vm, dst, nres);
-        nci->fresh = fresh;
+        nci->ends = fresh;
         nci->tailCalled = 1;
         goto newframe;
     }
@@ -580,7 +582,6 @@ L_RETURN: {
     VMValue *ra = RA();
     int b = GetB(i);
     if (vm->openUpvals != nullptr && vm->openUpvals->v >= base) CloseUpvalues(vm, base);
-    if (VL_UNLIKELY(!vm->gosubs.empty())) DropGosubs(vm, FrameIndex(vm, ci));
     VMValue *dst = ci->func;
     int wanted = ci->nresults;
     if (VL_LIKELY(b == 2 && wanted == 1)) { // `return x` into `y = f()`
@@ -598,9 +599,14 @@ L_RETURN: {
             vm->top = dst + wanted;
         }
     }
-    bool fresh = ci->fresh;
+    if (VL_UNLIKELY(ci->ends != 0)) {
+        if (ci->ends & kFrameGosubs) DropGosubs(vm, FrameIndex(vm, ci));
+        if (ci->ends & kFrameFresh) {
+            ci = ci - 1;
+            return;
+        }
+    }
     ci = ci - 1;
-    if (fresh) return;
     LOAD_FRAME();
     DISPATCH();
 }
@@ -735,6 +741,7 @@ L_GOSUB: {
     e.savedOffset = int32_t(vm->gosubSaved.size());
     e.mode = 0;
     vm->gosubs.push_back(e);
+    ci->ends |= kFrameGosubs;
     JUMP(GetSBx(i));
     DISPATCH_JUMPED(from);
 }

@@ -264,11 +264,14 @@ struct CallFrame {
     int32_t nresults;           // expected results, -1 for all
     int32_t callPc;             // native: CallPcIndex when it was entered
     int32_t nvarargs;
-    uint8_t fresh;              // entered from C++: its RETURN leaves Execute
+    uint8_t ends;               // script: what its RETURN does besides returning (kFrameFresh, kFrameGosubs)
     uint8_t isNative;
     uint8_t tailCalled;         // script: entered by TAILCALL, so the caller's CALL names another function
     uint8_t spare;              // zero: the four flag bytes are cleared as one word
 };
+constexpr uint8_t kFrameFresh = 1;  // entered from C++: its RETURN leaves Execute
+constexpr uint8_t kFrameGosubs = 2; // pending returns were recorded for it: its end drops them (the frames above
+                                    // dropped theirs when they ended), so a RETURN tests one byte for both
 
 // A pending return of GOSUB (script instruction or a command's -1/-2 request).
 struct GosubEntry {
