@@ -194,7 +194,7 @@ CallFrame *PrecallScript(VMState *vm, VMValue *func, int nresults) {
     f->cl = cl;
     f->k = p->kPtr;
     f->lineDelta = p->lineDelta;
-    f->nresults = nresults;
+    f->wantedPlusOne = nresults + 1;
     f->callPc = vm->callPcIndex;
     f->nvarargs = nvarargs;
     f->ends = 0;

@@ -503,7 +503,7 @@ L_CALL: {
         uintptr_t ntop = reinterpret_cast<uintptr_t>(nbase) + np->fastFrameBytes;
         if (VL_LIKELY(ntop <= reinterpret_cast<uintptr_t>(vm->callLimit))) {
             // The common script call, set up here without leaving the loop.
-            if (VL_UNLIKELY(argsEnd < nbase + np->numParams))
+            if (VL_UNLIKELY(reinterpret_cast<uintptr_t>(argsEnd) < reinterpret_cast<uintptr_t>(nbase) + np->paramBytes))
                 for (VMValue *q = argsEnd; q < nbase + np->numParams; q++) SetNil(q);
             CallFrame *nci = ci + 1;
             nci->func = ra;
@@ -512,7 +512,7 @@ L_CALL: {
             nci->cl = ncl;
             nci->k = np->kPtr;
             nci->lineDelta = np->lineDelta;
-            nci->nresults = GetC(i) - 1;
+            nci->wantedPlusOne = GetC(i);
             // nvarargs stays unset: only VARARG reads it, and vararg functions come by PrecallScript
             nci->ends = 0; // the four flag bytes, set together as one word
             nci->isNative = 0;
@@ -526,7 +526,10 @@ L_CALL: {
             nci->savedpc = pc;
             // The first instruction always begins a line: its hook runs here and the instruction is dispatched
             // as loaded, without the detour through L_LINESTART.
-            DISPATCH_CHECKED(INT_MIN);
+            LINE_CHECK(INT_MIN);
+            i = np->firstInstruction;
+            pc++;
+            goto *kDispatch[GetOp(i)];
         }
         PrecallScript(vm, ra, GetC(i) - 1);
         goto newframe;
@@ -559,7 +562,7 @@ L_TAILCALL: {
         int count = int(vm->top - ra);
         for (int j = 0; j < count; j++) dst[j] = ra[j];
         vm->top = dst + count;
-        int nres = ci->nresults;
+        int nres = ci->wantedPlusOne - 1;
         uint8_t fresh = ci->ends & kFrameFresh; // the pending returns were dropped above
         ci = ci - 1;
         CallFrame *nci = PrecallScript(vm, dst, nres);
@@ -583,12 +586,13 @@ L_RETURN: {
     int b = GetB(i);
     if (vm->openUpvals != nullptr && vm->openUpvals->v >= base) CloseUpvalues(vm, base);
     VMValue *dst = ci->func;
-    int wanted = ci->nresults;
-    if (VL_LIKELY(b == 2 && wanted == 1)) { // `return x` into `y = f()`
+    int wantedPlusOne = ci->wantedPlusOne;
+    if (VL_LIKELY(b == 2 && wantedPlusOne == 2)) { // `return x` into `y = f()`
         *dst = *ra;
         vm->top = dst + 1;
     } else {
         int n = b != 0 ? b - 1 : std::max(int(vm->top - ra), 0);
+        int wanted = wantedPlusOne - 1;
         if (wanted < 0) {
             for (int j = 0; j < n; j++) dst[j] = ra[j];
             vm->top = dst + n;

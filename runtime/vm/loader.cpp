@@ -164,6 +164,7 @@ void BuildRunningCode(Proto *p) {
     }
     p->codePtr = p->run.data();
     p->lineDelta = intptr_t(n * sizeof(uint32_t));
+    p->firstInstruction = n > 0 ? p->run[2 * n] : 0;
 }
 
 Proto *BuildProto(VMState *vm, const FunctionProto &fp) {
@@ -178,6 +179,7 @@ Proto *BuildProto(VMState *vm, const FunctionProto &fp) {
     p->isMain = fp.isMainChunk;
     p->maxStack = fp.maxStack;
     p->fastFrameBytes = fp.isVararg ? uintptr_t(1) << 62 : uintptr_t(fp.maxStack) * sizeof(VMValue);
+    p->paramBytes = uint32_t(fp.numParams * sizeof(VMValue));
     p->code = fp.code;
     p->lines = fp.lines;
     p->upvalues = fp.upvalues;

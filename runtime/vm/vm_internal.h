@@ -209,10 +209,12 @@ struct Proto : GCObject {
     uint8_t isVararg;
     uint8_t isMain;
     uint8_t maxStack;
+    uint32_t paramBytes; // numParams values
     // Bytes from a frame's base to its top for the interpreter's own call, or a size no stack has for a vararg
     // function (which takes the general path): one compare tells both whether the frame fits and whether it is
     // the common kind.
     uintptr_t fastFrameBytes;
+    Instruction firstInstruction; // as loaded: the call dispatches it without its line mark
     // The code the interpreter runs, then the lines, then the code with running opcodes (RunOpcode) but no
     // line marks, n words each. In the running copy an instruction where a new line may begin (a line change
     // from the previous word, the first instruction, any jump or skip target) has its opcode replaced by
@@ -261,7 +263,7 @@ struct CallFrame {
     ScriptClosure *cl;          // null for a native frame
     const VMValue *k;           // script: the constants (cl->p->kPtr)
     intptr_t lineDelta;         // script: cl->p->lineDelta
-    int32_t nresults;           // expected results, -1 for all
+    int32_t wantedPlusOne;      // expected results plus one, 0 for all: the C operand of a script CALL as it is
     int32_t callPc;             // native: CallPcIndex when it was entered
     int32_t nvarargs;
     uint8_t ends;               // script: what its RETURN does besides returning (kFrameFresh, kFrameGosubs)
