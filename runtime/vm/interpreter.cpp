@@ -47,17 +47,20 @@ inline const VMValue *RKOperand(const VMValue *base, const VMValue *k, int x) {
 } // namespace
 
 void Execute(VMState *vm) {
-    static void *const kDispatch[1 << kOpBits] = {
+    // Indexed by the instruction's low byte, the opcode and the two low bits of A above it, so the index is one
+    // byte move instead of a move and a mask: the opcodes' row, four times.
 #define VL_LABEL(name, format, a, b, c, flags) &&L_##name,
-        VL_OPCODES(VL_LABEL)
+#define VL_DISPATCH_ROW                                                                                            \
+    VL_OPCODES(VL_LABEL)                                                                                           \
+    /* RunOpcode, in order */                                                                                      \
+    &&L_ADDRR, &&L_ADDRK, &&L_SUBRR, &&L_SUBRK, &&L_MULRR, &&L_MULRK, &&L_LTRR, &&L_LTRK, &&L_LERR, &&L_LERK,       \
+        &&L_GETTABLER, &&L_SETTABLERR, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD,                       \
+        &&L_LINESTART, /* kOpLineStart, the last entry */
+    static void *const kDispatch[256] = {VL_DISPATCH_ROW VL_DISPATCH_ROW VL_DISPATCH_ROW VL_DISPATCH_ROW};
+#undef VL_DISPATCH_ROW
 #undef VL_LABEL
-        // RunOpcode, in order
-        &&L_ADDRR, &&L_ADDRK, &&L_SUBRR, &&L_SUBRK, &&L_MULRR, &&L_MULRK, &&L_LTRR, &&L_LTRK, &&L_LERR, &&L_LERK,
-        &&L_GETTABLER, &&L_SETTABLERR,
-        &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD,
-        &&L_LINESTART, // kOpLineStart, the last entry
-    };
     static_assert(kRunOpcodeEnd + 6 == kOpLineStart, "adjust the unused entries when opcodes are added");
+    static_assert(kOpShift == 0 && kAShift == kOpBits && (4 << kOpBits) == 256, "the dispatch index is the low byte");
 
     // Few live variables, so that they stay in registers: the running frame and its line offset are read from
     // vm->ci where needed (a copy of either cost a spill and a second store on every call and return). The line
@@ -86,7 +89,7 @@ void Execute(VMState *vm) {
 #define DISPATCH()                                                                                                 \
     do {                                                                                                           \
         i = *pc++;                                                                                                 \
-        goto *kDispatch[GetOp(i)];                                                                                 \
+        goto *kDispatch[i & 0xff];                                                                                 \
     } while (0)
 // The line of an instruction of the running code.
 #define LINE_AT(p) (*reinterpret_cast<const int32_t *>(reinterpret_cast<const char *>(p) + ci->lineDelta))
@@ -117,7 +120,7 @@ void Execute(VMState *vm) {
         LINE_CHECK(prevLine);                                                                                      \
         i = UNMARKED(pc);                                                                                          \
         pc++;                                                                                                      \
-        goto *kDispatch[GetOp(i)];                                                                                 \
+        goto *kDispatch[i & 0xff];                                                                                 \
     } while (0)
 // Dispatch after a jump or a test from the instruction at `from`: the target usually begins a line, so its check
 // runs here, from this handler's own jump, rather than through L_LINESTART.
@@ -129,7 +132,7 @@ void Execute(VMState *vm) {
             i = UNMARKED(pc);                                                                                      \
         }                                                                                                          \
         pc++;                                                                                                      \
-        goto *kDispatch[GetOp(i)];                                                                                 \
+        goto *kDispatch[i & 0xff];                                                                                 \
     } while (0)
 #define LOAD_FRAME()                                                                                               \
     do {                                                                                                           \
@@ -529,7 +532,7 @@ L_CALL: {
             LINE_CHECK(INT_MIN);
             i = np->firstInstruction;
             pc++;
-            goto *kDispatch[GetOp(i)];
+            goto *kDispatch[i & 0xff];
         }
         PrecallScript(vm, ra, GetC(i) - 1);
         goto newframe;
