@@ -49,6 +49,13 @@ TEST(ScriptErrorMessages, NameTheOperationAndTheOperand) {
         {"Local obj = {}\nobj.run()\n", 1504, 2, "Attempt to call a Nil value (field 'run')!"},
         {"For i = 1 To last\nNext\n", 1019, 1, "Attempt to use Nil (global 'last') as a For loop's limit!"},
         {"Local t = {}\nx = -t\n", 1019, 2, "Attempt to negate a table (local 't')!"},
+        {"Local a = {}\nx = a / 2\n", 1019, 2, "Attempt to divide a table (local 'a') by a number!"},
+        {"Local s = \"y\"\nx = 5 % s\n", 1019, 2, "Attempt to take a number modulo a string (local 's')!"},
+        {"cfg = {}\nx = cfg.level ^ 2\n", 1019, 2, "Attempt to raise Nil (field 'level') to the power of a number!"},
+        {"Local p\nx = \"a\" .. p .. \"b\"\n", 1019, 2, "Attempt to concatenate Nil (local 'p')!"},
+        {"flag = 1\nx = (flag And nope1 Or nope2) + 1\n", 1019, 2, "Attempt to add Nil and a number!"},
+        {"Local t = {}\nt[1][2] = 3\n", 1505, 2, "Attempt to index a Nil value!"},
+        {"Local n = 1\nn.x = 2\n", 1505, 2, "Attempt to index a number value (local 'n')!"},
         {"Function handler()\n    Return missing + 1\nEndFunction\nTestCall(handler)\n", 1019, 2,
          "Attempt to add Nil (global 'missing') and a number!\ncalled from TestCall at t.vls:4"},
         {"Function handler()\n    TestCall(Function() Return {} .. \"x\" EndFunction)\nEndFunction\n\n"

@@ -452,3 +452,36 @@ TEST_F(InterpreterTest, FindLabelIgnoresCase) {
     EXPECT_EQ(FindLabel(vm, "ONBUTTONOVER1"), 0);
     EXPECT_EQ(FindLabel(vm, "nothing"), -1);
 }
+
+// A frame's end drops the pending returns recorded for it and no others: a function called from a label body
+// returns with the main chunk's return still pending, and a main chunk that ends inside a label leaves nothing
+// for the next chunk's RETSUB (nor piles up toward the limit over many runs).
+TEST_F(InterpreterTest, ReturnDropsOnlyItsOwnFramesPendingReturns) {
+    FunctionProto callee = NewFunction(1);
+    Code(callee, 9, {ABC(OP_RETURN, 0, 1, 0)});
+    FunctionProto m = NewFunction(2);
+    m.isMainChunk = true;
+    m.protos.push_back(callee);
+    Code(m, 1, {AsBx(OP_LOADINT, 0, 1), AsBx(OP_GOSUB, 0, 1), ABC(OP_RETURN, 0, 2, 0), // returns 1 + 5
+                ABx(OP_CLOSURE, 1, 0), ABC(OP_CALL, 1, 1, 1), AsBx(OP_LOADINT, 1, 5),
+                ABC(OP_ADD, 0, 0, 1), ABC(OP_RETSUB, 0, 0, 0), ABC(OP_RETURN, 0, 1, 0)});
+    m.labels.push_back({"sub", 3});
+    ASSERT_EQ(Run(m, 1), 0) << GetErrorDetail(vm);
+    EXPECT_EQ(VMToNumber(vm, -1), 6);
+    SetTop(vm, 0);
+
+    FunctionProto endsInside = NewFunction(1);
+    endsInside.isMainChunk = true;
+    Code(endsInside, 1, {AsBx(OP_GOSUB, 0, 1), ABC(OP_RETURN, 0, 1, 0), AsBx(OP_LOADINT, 0, 7),
+                         ABC(OP_RETURN, 0, 2, 0)});
+    endsInside.labels.push_back({"sub", 2});
+    for (int run = 0; run < 5000; run++) {
+        ASSERT_EQ(Run(endsInside, 1), 0) << "run " << run;
+        ASSERT_EQ(VMToNumber(vm, -1), 7);
+        SetTop(vm, 0);
+    }
+    FunctionProto retsub = NewFunction(1);
+    retsub.isMainChunk = true;
+    Code(retsub, 4, {ABC(OP_RETSUB, 0, 0, 0), ABC(OP_RETURN, 0, 1, 0)});
+    EXPECT_EQ(Run(retsub), kErrReturnWithoutGosub);
+}
