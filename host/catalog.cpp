@@ -1,13 +1,13 @@
 #include "host/catalog.h"
 
 #include "host/iff_chunks.h"
+#include "host/path.h"
 #include "host/virtual_file.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <memory>
-#include <unistd.h>
 
 namespace {
 
@@ -192,17 +192,7 @@ const char *GetScriptCatalogString(uint32_t id, const char *defaultText) {
 // ---- The program's catalog ------------------------------------------------------------------------------------
 
 std::vector<std::string> ProgramCatalogRoots() {
-    std::vector<std::string> roots;
-    char self[4096];
-    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n > 0) {
-        std::string path(self, static_cast<size_t>(n));
-        size_t slash = path.find_last_of('/');
-        if (slash != std::string::npos) roots.push_back(slash == 0 ? "/" : path.substr(0, slash));
-    }
-    roots.push_back("/usr/local/share/vistaloom");
-    roots.push_back("/usr/share/vistaloom");
-    return roots;
+    return {ExecutableDirectory(), "/usr/local/share/vistaloom", "/usr/share/vistaloom"};
 }
 
 int OpenProgramCatalog(const std::vector<std::string> &roots) {

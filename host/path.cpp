@@ -28,17 +28,6 @@ std::string TempDirectory() {
     return "/tmp";
 }
 
-std::string ExecutableDirectory() {
-    char path[4096];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return ".";
-    path[n] = 0;
-    char *slash = strrchr(path, '/');
-    if (!slash) return ".";
-    if (slash == path) return "/";
-    *slash = 0;
-    return path;
-}
 
 AssignTable &Table() {
     static AssignTable *table = [] {
@@ -147,4 +136,16 @@ int MakeTempFile(const char *suffix, std::string *name) {
     if (fd < 0) return -1;
     *name = text.data();
     return fd;
+}
+
+std::string ExecutableDirectory() {
+    char path[4096];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) return ".";
+    path[n] = 0;
+    char *slash = strrchr(path, '/');
+    if (!slash) return ".";
+    if (slash == path) return "/";
+    *slash = 0;
+    return path;
 }

@@ -18,6 +18,8 @@ int ResolveHostPath(const char *name, std::string *out);
 void SetAssign(const char *device, const char *directory);
 // The directory of a device, "" when unknown.
 std::string GetAssign(const char *device);
+// The directory the player's executable is in ("." when it cannot be told).
+std::string ExecutableDirectory();
 
 // Backslashes become "/" and "./" components are dropped; ".." is kept, so a relative path stays relative.
 // Writes into buffer (at most size bytes with the zero) and returns it; truncates at the buffer's end.
