@@ -41,6 +41,29 @@ std::vector<uint32_t> ReadPalette(Reader &r, uint32_t flags) {
     return palette;
 }
 
+// What a graphic control extension sets for the image after it.
+struct GraphicControl {
+    int32_t disposal = 0, delay = 0; // delay in hundredths of a second
+    int32_t transparent = -1;
+};
+
+// An extension block after its introducer: its sub-blocks are skipped by their lengths, and a graphic control
+// extension with its four bytes sets *control. A damaged block leaves r.failed set.
+void ReadExtension(Reader &r, GraphicControl *control) {
+    const uint32_t label = r.U8();
+    uint8_t bytes[4];
+    size_t got = 0;
+    for (uint32_t n = r.U8(); n != 0 && !r.failed; n = r.U8()) {
+        if (!r.Need(n)) return;
+        for (uint32_t k = 0; label == 0xF9 && k < n && got < 4; k++) bytes[got++] = r.data[r.pos + k];
+        r.pos += n;
+    }
+    if (r.failed || label != 0xF9 || got < 4) return;
+    control->disposal = (bytes[0] >> 2) & 7;
+    control->delay = int32_t(bytes[1] | bytes[2] << 8);
+    control->transparent = (bytes[0] & 1) ? int32_t(bytes[3]) : -1;
+}
+
 // Room DecodeLzw may write past count: one string of the longest kind plus a copy chunk.
 constexpr size_t kLzwSlack = kMaxLzwCodes + 16;
 
@@ -130,17 +153,15 @@ int ReadGif(VirtualFile *file, GifPicture *out) {
     uint32_t screenFlags = r.U8();
     r.U8(), r.U8(); // background, aspect
     std::vector<uint32_t> palette = ReadPalette(r, screenFlags);
-    int32_t transparentIndex = -1;
+    GraphicControl control;
     for (;;) {
         uint32_t block = r.U8();
         if (r.failed || block == 0x3B) return 2; // no image
         if (block == 0x2C) break;
         if (block != 0x21) continue; // stray bytes are skipped, as other readers do
-        uint32_t label = r.U8();
-        std::vector<uint8_t> data;
-        r.SubBlocks(label == 0xF9 ? &data : nullptr);
-        if (label == 0xF9 && data.size() >= 4) transparentIndex = (data[0] & 1) ? int32_t(data[3]) : -1;
+        ReadExtension(r, &control);
     }
+    const int32_t transparentIndex = control.transparent;
     r.U16(), r.U16(); // position on the screen
     uint32_t width = r.U16(), height = r.U16(), flags = r.U8();
     if (flags & 0x80) palette = ReadPalette(r, flags);
@@ -288,26 +309,14 @@ bool DecodeImage(GifReader *g, const std::vector<uint32_t> &palette, bool interl
 // sub-blocks are skipped by their lengths, nothing is decoded. False on a damaged structure.
 bool ScanGifFrames(GifReader *g) {
     Reader &r = g->r;
-    int32_t disposal = 0, delay = 0, transparent = -1;
+    GraphicControl control;
     size_t frameStart = r.pos;
-    uint8_t control[4];
     for (;;) {
         const uint32_t block = r.U8();
         if (r.failed || block == 0x3B) return true;
         if (block == 0x21) {
-            const uint32_t label = r.U8();
-            size_t got = 0;
-            for (uint32_t n = r.U8(); n != 0 && !r.failed; n = r.U8()) {
-                if (!r.Need(n)) return false;
-                for (uint32_t k = 0; label == 0xF9 && k < n && got < 4; k++) control[got++] = r.data[r.pos + k];
-                r.pos += n;
-            }
+            ReadExtension(r, &control);
             if (r.failed) return false;
-            if (label == 0xF9 && got == 4) {
-                disposal = (control[0] >> 2) & 7;
-                delay = int32_t(control[1] | control[2] << 8);
-                transparent = (control[0] & 1) ? int32_t(control[3]) : -1;
-            }
             continue;
         }
         if (block != 0x2C) continue; // stray bytes between blocks are skipped
@@ -320,8 +329,9 @@ bool ScanGifFrames(GifReader *g) {
         r.SubBlocks(nullptr);
         if (r.failed || g->frames.size() >= kMaxGifFrames) return false;
         const bool full = left == 0 && top == 0 && w == g->width && h == g->height;
-        g->frames.push_back(GifFrameEntry{delay, full && transparent < 0 && disposal != 3, frameStart});
-        disposal = 0, delay = 0, transparent = -1;
+        g->frames.push_back(
+            GifFrameEntry{control.delay, full && control.transparent < 0 && control.disposal != 3, frameStart});
+        control = GraphicControl{};
         frameStart = r.pos;
     }
 }
@@ -330,23 +340,17 @@ bool ScanGifFrames(GifReader *g) {
 // False on bad data, or when the frame is not in the file.
 bool DecodeGifFrames(GifReader *g, int32_t target) {
     Reader &r = g->r;
-    int32_t disposal = 0, transparent = -1;
+    GraphicControl control;
     for (;;) {
         const uint32_t block = r.U8();
         if (r.failed || block == 0x3B) return false;
         if (block == 0x21) {
-            const uint32_t label = r.U8();
-            std::vector<uint8_t> &data = g->lzwData;
-            data.clear();
-            r.SubBlocks(label == 0xF9 ? &data : nullptr);
+            ReadExtension(r, &control);
             if (r.failed) return false;
-            if (label == 0xF9 && data.size() >= 4) {
-                disposal = (data[0] >> 2) & 7;
-                transparent = (data[0] & 1) ? int32_t(data[3]) : -1;
-            }
             continue;
         }
         if (block != 0x2C) continue;
+        const int32_t disposal = control.disposal, transparent = control.transparent;
         g->left = r.U16(), g->top = r.U16(), g->imageWidth = r.U16(), g->imageHeight = r.U16();
         const uint32_t flags = r.U8();
         if (r.failed || int64_t(g->imageWidth) * g->imageHeight > kMaxIlbmPixels) return false;
@@ -361,7 +365,7 @@ bool DecodeGifFrames(GifReader *g, int32_t target) {
         g->nextFrame++;
         if (g->nextFrame == target + 1) return true;
         Dispose(g);
-        disposal = 0, transparent = -1;
+        control = GraphicControl{};
     }
 }
 
