@@ -24,7 +24,6 @@
 #include <system_error>
 #include <thread>
 #include <strings.h>
-#include <strings.h>
 #include <unistd.h>
 
 extern char **environ;

@@ -9,7 +9,6 @@
 #include "host/debug_output.h"
 #include "host/screen.h"
 #include "host/start_origin.h"
-#include "host/start_origin.h"
 #include "host/tasks.h"
 #include "player/applet_loader.h"
 #include "runtime/app/errors.h"
