@@ -86,12 +86,14 @@ Scene MakeScene(int count) {
 }
 
 void Frame(Scene &scene) {
+    DeferDisplayRefreshes = true;
     for (Mover &m : scene.movers) {
         if (m.x + m.dx < 0 || m.x + m.dx > kWidth - kSide) m.dx = -m.dx;
         if (m.y + m.dy < 0 || m.y + m.dy > kHeight - kSide) m.dy = -m.dy;
         m.x += m.dx, m.y += m.dy;
-        DrawSprite(m.id, m.x, m.y, 1, true);
+        DrawSprite(m.id, m.x, m.y, 1);
     }
+    DeferDisplayRefreshes = false;
     FlushDisplayDamage();
     const size_t n = scene.movers.size();
     for (size_t i = 0; i < n; i++) {

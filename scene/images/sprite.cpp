@@ -263,21 +263,7 @@ int CheckSpriteOutput() {
     return 0;
 }
 
-namespace {
-
-// A refresh DrawSprite asks for: at once, or into the batch.
-void RefreshSpriteArea(int32_t x, int32_t y, int32_t width, int32_t height, bool batch) {
-    if (batch) {
-        RefreshAreaCount++;
-        if (AddDisplayDamage(x, y, width, height)) return;
-        RefreshAreaCount--; // RefreshArea counts it
-    }
-    RefreshArea(x, y, width, height);
-}
-
-} // namespace
-
-int DrawSprite(ObjectId id, int32_t x, int32_t y, int32_t frame, bool batch) {
+int DrawSprite(ObjectId id, int32_t x, int32_t y, int32_t frame) {
     Sprite *sprite = nullptr;
     if (int error = FindSprite(id, &sprite, 0)) return error;
     if (frame < 0 || frame > sprite->frameCount) return kErrAnimFrameRange;
@@ -297,10 +283,10 @@ int DrawSprite(ObjectId id, int32_t x, int32_t y, int32_t frame, bool batch) {
         if (joined) {
             int32_t jx, jy, jw, jh;
             JoinRects(oldX, oldY, shown->width, shown->height, x, y, shown->width, shown->height, &jx, &jy, &jw, &jh);
-            RefreshSpriteArea(jx, jy, jw, jh, batch);
+            RefreshArea(jx, jy, jw, jh);
         } else {
-            RefreshSpriteArea(oldX, oldY, shown->width, shown->height, batch);
-            RefreshSpriteArea(x, y, shown->width, shown->height, batch);
+            RefreshArea(oldX, oldY, shown->width, shown->height);
+            RefreshArea(x, y, shown->width, shown->height);
         }
         return 0;
     }
@@ -326,7 +312,7 @@ int DrawSprite(ObjectId id, int32_t x, int32_t y, int32_t frame, bool batch) {
     while (*tail) tail = &(*tail)->next;
     *tail = s;
     FileEntry(bgpic, s, true);
-    RefreshSpriteArea(x, y, s->width, s->height, batch);
+    RefreshArea(x, y, s->width, s->height);
     return 0;
 }
 

@@ -48,10 +48,10 @@ void GetSpriteFrameImage(const Sprite *sprite, int32_t index, ImageTriple *out);
 void UnfileOnScreenSprite(OnScreenSprite *entry);
 // Unlinked from its picture's list already: forgets the entry on its sprite and its index and deletes it.
 void DeleteOnScreenSprite(OnScreenSprite *entry);
-// Shows, animates or moves a sprite on CurrentBGPic (frame 0 advances and wraps). With batch the rectangles go
-// to the display damage instead (scene/layers/layers.h), which whoever batches must flush before anything else
-// draws on or reads the display.
-int DrawSprite(ObjectId id, int32_t x, int32_t y, int32_t frame, bool batch = false);
+// Shows, animates or moves a sprite on CurrentBGPic (frame 0 advances and wraps). Its refreshes go to the display
+// damage while DeferDisplayRefreshes is set (scene/layers/layers.h), which whoever batches must flush before
+// anything else draws on or reads the display.
+int DrawSprite(ObjectId id, int32_t x, int32_t y, int32_t frame);
 // strict 0: a missing sprite is no error (kErrObjectLocked still is).
 int FreeSpriteById(ObjectId id, int strict);
 // The refusals every command that draws sprites on the display shares.

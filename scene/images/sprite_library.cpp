@@ -96,7 +96,9 @@ int CmdDisplaySprite(VMState *vm) {
     if (int error = CheckSpriteOutput()) return error;
     // A run of DisplaySprite calls is composed once, before the next other command reads or draws anything.
     FlushOldDisplayDamage();
-    const int error = DrawSprite(id, x, y, frame, true);
+    DeferDisplayRefreshes = true;
+    const int error = DrawSprite(id, x, y, frame);
+    DeferDisplayRefreshes = false;
     SetCommandBarrier(vm, FlushDisplayDamage, KeepsSpriteBatch);
     return error;
 }
