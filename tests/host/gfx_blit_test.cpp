@@ -7,6 +7,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -505,6 +506,75 @@ TEST(GfxBlit, NewBitmapsLeaveBlackPagesUnwritten) {
     EXPECT_EQ(ReadPixelColour(red.get(), w - 1, h - 1), 0xFF0000u);
     EXPECT_EQ(ReadPixelColour(black.get(), w - 1, h - 1), 0u);
     black.reset(), red.reset();
+    ReleaseCachedPixelPages();
+    UsePixelPages(false);
+}
+
+// What skips writing black relies on a new plane reading as zero, and a plane may get the pages a freed one left
+// full of bytes: converted, copied, filled or drawn into, each reads exactly as written and black elsewhere.
+TEST(GfxBlit, PlanesOnReusedPagesReadAsWritten) {
+    UsePixelPages(true);
+    ReleaseCachedPixelPages();
+    constexpr int w = 640, h = 480;
+    std::vector<uint32_t> picture(size_t(w) * h, 0);
+    for (int x = 600; x < w; x++)
+        picture[size_t(300) * w + x] = 0x123456; // the end of one row lit
+    HostBitmap *source = nullptr;
+    ASSERT_EQ(PixelArrayToBitmap(picture.data(), -1, w, h, w, &source, nullptr), 0);
+    BitmapPtr sourceOwner(source);
+    // Leaves the pages of a freed plane of this size dirty in the cache; their address.
+    auto dirty = [] {
+        HostBitmap *b = AllocHostBitmap(w, h);
+        std::memset(b->pixels, 0xCD, HostBitmapStride(b) * h);
+        uint8_t *pixels = b->pixels;
+        FreeHostBitmap(b);
+        return pixels;
+    };
+    auto readsAs = [&](const HostBitmap *b, const std::vector<uint32_t> &want) {
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++)
+                if ((HostBitmapRow32(b, y)[x] & 0xFFFFFF) != want[size_t(y) * w + x]) return y * w + x;
+        return -1;
+    };
+    std::vector<uint32_t> drawn(size_t(w) * h, 0);
+    for (int y = 10; y < 20; y++)
+        for (int x = 5; x < 25; x++)
+            drawn[size_t(y) * w + x] = 0xFF0000;
+    struct Route {
+        const char *name;
+        HostBitmap *(*make)(const HostBitmap *source, const uint32_t *picture);
+        const std::vector<uint32_t> &want;
+    } routes[] = {
+        {"converted",
+         [](const HostBitmap *, const uint32_t *p) {
+             HostBitmap *b = nullptr;
+             return PixelArrayToBitmap(p, -1, w, h, w, &b, nullptr) == 0 ? b : nullptr;
+         },
+         picture},
+        {"copied",
+         [](const HostBitmap *s, const uint32_t *) {
+             HostBitmap *b = AllocHostBitmap(w, h);
+             CopyIntoNewBitmap(s, b);
+             return b;
+         },
+         picture},
+        {"filled black, then drawn",
+         [](const HostBitmap *, const uint32_t *) {
+             HostBitmap *b = AllocHostBitmap(w, h);
+             FillNewBitmap(b, 0);
+             RECTFILL(b, 5, 10, 20, 10, 0xFF0000);
+             return b;
+         },
+         drawn},
+    };
+    for (const Route &route : routes) {
+        uint8_t *pages = dirty();
+        BitmapPtr made(route.make(source, picture.data()));
+        ASSERT_NE(made, nullptr) << route.name;
+        EXPECT_EQ(made->pixels, pages) << route.name << ": the freed pages were not reused";
+        EXPECT_EQ(readsAs(made.get(), route.want), -1) << route.name;
+    }
+    sourceOwner.reset();
     ReleaseCachedPixelPages();
     UsePixelPages(false);
 }

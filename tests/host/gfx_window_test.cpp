@@ -492,6 +492,61 @@ TEST_F(GfxWindow, PartialPresentsLeaveTheSurfaceAsAWholeRedraw) {
     FreeHostBitmap(picture);
 }
 
+// Runs of partial and scaled presents, with resizes between: the texture is made when first needed, from what the
+// surface shows, so after each step the surface, a whole redraw and the partial presents so far all agree.
+TEST_F(GfxWindow, PresentsOfEveryKindAgreeAcrossResizes) {
+    struct Step {
+        char kind; // 'p' partial present of a solid colour, 's' scaled present of one, 'r' resize
+        int32_t x, y, width, height;
+        uint32_t colour;
+    };
+    const std::vector<std::vector<Step>> runs = {
+        {{'p', 0, 0, 64, 48, 0x0000FF}, {'p', 4, 4, 8, 8, 0xFF0000}, {'s', 10, 10, 20, 20, 0x00FF00},
+         {'p', 12, 12, 4, 4, 0xFFFFFF}},
+        {{'s', 0, 0, 64, 48, 0x00FF00}, {'s', 30, 20, 30, 20, 0xFF00FF}, {'p', 0, 0, 10, 10, 0x0000FF}},
+        {{'p', 0, 0, 64, 48, 0x102030}, {'r', 0, 0, 80, 30, 0}, {'p', 0, 0, 80, 30, 0x0000FF},
+         {'p', 70, 20, 10, 10, 0xFF0000}, {'s', 0, 0, 40, 30, 0x00FF00}, {'r', 0, 0, 50, 60, 0},
+         {'s', 0, 0, 50, 60, 0x808080}, {'p', 45, 55, 10, 10, 0xFFFF00}},
+    };
+    for (size_t r = 0; r < runs.size(); r++) {
+        FreeHostWindow(window);
+        ASSERT_EQ(AllocHostWindow(display, &window), 0);
+        window->x = 10, window->y = 20, window->width = 64, window->height = 48;
+        ASSERT_EQ(OpenDisplayWindow(window, 1, nullptr, nullptr), 0);
+        std::vector<uint32_t> want(size_t(64) * 48, 0);
+        for (size_t i = 0; i < runs[r].size(); i++) {
+            const Step &step = runs[r][i];
+            const int32_t w = window->width, h = window->height;
+            if (step.kind == 'r') {
+                window->width = step.width, window->height = step.height;
+                ChangeDisplayWindowBox(window);
+                Drain();
+                HostBitmap *whole = AllocHostBitmap(step.width, step.height);
+                PresentWindowPixels(window, whole, 0, 0, 0, 0, step.width, step.height);
+                FreeHostBitmap(whole);
+                want.assign(size_t(step.width) * size_t(step.height), 0);
+                continue;
+            }
+            HostBitmap *solid = AllocHostBitmap(step.kind == 's' ? 7 : step.width, step.kind == 's' ? 5 : step.height);
+            RECTFILL(solid, 0, 0, solid->width, solid->height, step.colour);
+            if (step.kind == 'p') PresentWindowPixels(window, solid, 0, 0, step.x, step.y, step.width, step.height);
+            else PresentWindowScaled(window, solid, step.x, step.y, step.width, step.height);
+            FreeHostBitmap(solid);
+            // A scaled present shows another picture over the window; the window's own picture stays for later.
+            for (int32_t y = std::max(0, step.y); step.kind == 'p' && y < std::min(h, step.y + step.height); y++)
+                for (int32_t x = std::max(0, step.x); x < std::min(w, step.x + step.width); x++)
+                    want[size_t(y) * size_t(w) + size_t(x)] = step.colour;
+            std::vector<uint32_t> whole(size_t(w) * size_t(h));
+            ASSERT_EQ(ReadWindowPixels(window, whole.data()), 0);
+            for (uint32_t &p : whole) p &= 0xFFFFFF;
+            EXPECT_EQ(SurfacePixels(window->os->sdl), whole) << "run " << r << " step " << i;
+            const auto differs = std::mismatch(want.begin(), want.end(), whole.begin()).first - want.begin();
+            EXPECT_EQ(differs, std::ssize(want)) << "run " << r << " step " << i << " at " << differs % w << ","
+                                                 << differs / w;
+        }
+    }
+}
+
 TEST_F(GfxWindow, FillDisplayRectPaintsInsideTheWindowOnly) {
     HostBitmap *blue = AllocHostBitmap(64, 48);
     RECTFILL(blue, 0, 0, 64, 48, 0x0000FF);
