@@ -64,7 +64,8 @@ uint8_t *TakeCachedPages(size_t total, bool clear, size_t *outTotal) {
             break;
         }
     }
-    if (block && clear) std::memset(block, 0, *outTotal);
+    // The size asked for, not the kept block's: one of the same pages may be larger, and its tail was written.
+    if (block && clear) std::memset(block, 0, total);
     return block;
 }
 

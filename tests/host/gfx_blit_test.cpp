@@ -105,6 +105,17 @@ TEST(GfxPlanes, LargePlanesHavePagesOfTheirOwnAndAreReusedCleared) {
     FreeHostBitmap(b);
     FreeAlphaPlane(alpha);
     FreeMaskPlane(small);
+    // Sizes that round to the same pages share them: a larger one written to its end and freed, the next one
+    // of its size is clear to its end too.
+    ReleaseCachedPixelPages();
+    for (int32_t height : {4096, 4100, 4100}) {
+        HostBitmap *c = AllocHostBitmap(16, height);
+        ASSERT_NE(c, nullptr);
+        const size_t bytes = HostBitmapStride(c) * size_t(height);
+        EXPECT_EQ(c->pixels[bytes - 1], 0) << height;
+        std::memset(c->pixels, 0xAB, bytes);
+        FreeHostBitmap(c);
+    }
     ReleaseCachedPixelPages();
     UsePixelPages(false);
 }
