@@ -1,15 +1,19 @@
 // vlac and vllink as a user runs them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <vector>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "runtime/app/applet_format.h"
 #include "tools/applet/applet_file.h"
+#include "tools/compiler/known_names.h"
 #include "tests/support/files.h"
 
 namespace {
@@ -106,6 +110,8 @@ TEST(ToolConventions, HelpVersionAndUsageErrors) {
     WriteFile(dir.File("a.vls"), "x = 1\n");
     ASSERT_EQ(RunTool(vlac + " '" + dir.File("a.vls") + "'"), 0);
     ASSERT_EQ(RunTool(vllink + " -o '" + linked + "' '" + player + "' '" + dir.File("a.vla") + "'"), 0);
+    std::ofstream(dir.File("big.vls")).close();
+    fs::resize_file(dir.File("big.vls"), (4u << 20) + 1); // just over the largest script vlac reads
     struct Case {
         std::string command;
         int status;
@@ -119,7 +125,17 @@ TEST(ToolConventions, HelpVersionAndUsageErrors) {
         {vlac + " --bogus a.vls", 2, false, "usage: vlac"},
         {vllink + " --help", 0, true, "usage: vllink"},
         {vllink + " --version", 0, true, "vllink 0."},
+        {vlac + " -o", 2, false, "usage: vlac"},
+        {vlac + " a.vls b.vls", 2, false, "usage: vlac"},
+        {vlac + " -o /nonexistent/x.vla a.vls", 1, false, "vlac: cannot write /nonexistent/x.vla\n"},
+        {vlac + " big.vls", 1, false, "vlac: cannot read big.vls (too large)\n"},
+        {vlac + " .", 1, false, "vlac: cannot read .\n"},
         {vllink + " -o x", 2, false, "usage: vllink"},
+        {vllink + " -o x a.vla", 2, false, "usage: vllink"},
+        {vllink + " -z -o x program a.vla", 2, false, "usage: vllink"},
+        {vllink + " a.vla -o", 2, false, "usage: vllink"},
+        {vllink + " -o x missing a.vla", 1, false, "vllink: cannot read missing\n"},
+        {vllink + " -o x a.vla a.vla", 1, false, "vllink: "},
         {player + " --help", 0, true, "applet [arguments for the applet]"},
         {player + " --version", 0, true, "Vistaloom 0."},
         {player, 2, false, "no applet given"},
@@ -139,6 +155,61 @@ TEST(ToolConventions, HelpVersionAndUsageErrors) {
         EXPECT_NE(stream.find(c.text), std::string::npos) << c.command << ": " << output << errors;
         EXPECT_TRUE(c.toStdout ? errors.empty() : output.empty()) << c.command << ": " << output << errors;
     }
+}
+
+// The reference tool writes every page the tree holds and nothing else, and its check refuses a page, or the
+// compiler's name list, that no longer matches the tables.
+TEST(CommandReference, WritesTheTreesPagesAndRefusesStaleOnes) {
+    ScratchDirectory dir;
+    const fs::path tree = dir.path, source = VL_SOURCE_DIR;
+    fs::create_directories(tree / "docs/commands");
+    fs::create_directories(tree / "tools/compiler");
+    const std::string tool = std::string(VL_VLREFERENCE) + " ";
+    ASSERT_EQ(RunTool(tool + "'" + dir.path + "'"), 0);
+    std::vector<std::string> written, kept;
+    for (const auto &entry : fs::directory_iterator(tree / "docs/commands")) written.push_back(entry.path().filename());
+    for (const auto &entry : fs::directory_iterator(source / "docs/commands")) kept.push_back(entry.path().filename());
+    std::sort(written.begin(), written.end());
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(written, kept);
+    for (const std::string &page : written)
+        EXPECT_EQ(ReadFileText(tree / "docs/commands" / page), ReadFileText(source / "docs/commands" / page)) << page;
+
+    std::string errors;
+    EXPECT_EQ(RunTool(tool + "--check '" + dir.path + "'", &errors), 0);
+    EXPECT_EQ(errors, "");
+    std::string page = ReadFileText(tree / "docs/commands/dos.md");
+    WriteText(tree / "docs/commands/dos.md", page.substr(0, page.rfind("\n## ")) + "\n");
+    std::string names = ReadFileText(tree / "tools/compiler/known_names.h");
+    WriteText(tree / "tools/compiler/known_names.h", names.erase(names.find("    \"Wait\",\n"), 12));
+    fs::remove(tree / "docs/constants.md");
+    EXPECT_EQ(RunTool(tool + "--check '" + dir.path + "'", &errors), 1);
+    const std::string stale = " differs from the tables (run scripts/make-reference)\n";
+    EXPECT_EQ(errors, "vlreference: docs/commands/dos.md" + stale + "vlreference: docs/constants.md" + stale +
+                          "vlreference: tools/compiler/known_names.h" + stale);
+    EXPECT_EQ(RunTool(tool, &errors), 2);
+}
+
+// Every command and constant the compiler knows, and so every one the reference documents, is there when the
+// real player runs an applet.
+TEST(CommandReference, ThePlayerRegistersEveryKnownName) {
+    ScratchDirectory dir;
+    std::string script;
+    for (const char *command : kKnownCommands)
+        script += std::string("If GetType(") + command + ") <> #FUNCTION Then DebugPrint(\"" + command + "\") EndIf\n";
+    for (const char *constant : kKnownConstants) script += std::string("x = #") + constant + "\n";
+    script += "DebugPrint(\"checked\", " + std::to_string(std::size(kKnownCommands)) + ")\n";
+    WriteFile(dir.File("all.vls"), script);
+    std::string errors;
+    ASSERT_EQ(RunTool(std::string(VL_VLAC) + " '" + dir.File("all.vls") + "'", &errors), 0);
+    EXPECT_EQ(errors, "");
+    const std::string out = dir.File("out");
+    EXPECT_EQ(RunTool("cd '" + dir.path + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " VL_PLAYER
+                      " -quiet -debugdevice @stdout all.vla >'" + out + "'",
+                      &errors),
+              0)
+        << errors;
+    EXPECT_EQ(ReadFileText(out), "checked " + std::to_string(std::size(kKnownCommands)) + "\n");
 }
 
 } // namespace

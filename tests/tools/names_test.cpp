@@ -52,6 +52,19 @@ const NameCase kCases[] = {
     {"x = 1\ny = #CROSFADE", "error 2:5: unknown constant '#crosfade' (did you mean '#CROSSFADE'?)\n"},
     {"x = #crossfade + #PI", ""},
     {"x = #NO_SUCH_THING_HERE", "error 1:5: unknown constant '#no_such_thing_here'\n"},
+    // Two neighbours swapped are one slip; a third of the name may be wrong, never more than three letters.
+    {"Wiat(1)", "1:1: unknown command 'wiat' (did you mean 'Wait'?)\n"},
+    {"Wti(1)", "1:1: unknown command 'wti'\n"},
+    {"DsplyBrsh(1, 0, 0)", "1:1: unknown command 'dsplybrsh' (did you mean 'DisplayBrush'?)\n"},
+    {"DsplyBrh(1, 0, 0)", "1:1: unknown command 'dsplybrh'\n"},
+    {"DisplyBrsuhXYZ(1, 0, 0)", "1:1: unknown command 'displybrsuhxyz'\n"},
+    // A global assigned anywhere, even after the call or by a multiple assignment, is the script's own.
+    {"Go()\nLocal a\na, Go = 1, Function() EndFunction", ""},
+    // A comparison written with one '=' is refused in every kind of condition.
+    {"x = 1\nIf x == 1 Then\nElseIf x = 2 Then\nEndIf",
+     "error 3:10: unexpected '=' in a condition (use '==' to compare)\n"},
+    {"x = 1\nRepeat\nUntil x = 1", "error 3:9: unexpected '=' in a condition (use '==' to compare)\n"},
+    {"x = 1\nIf x = 1 Then EndIf", "error 2:6: unexpected '=' in a condition (use '==' to compare)\n"},
 };
 
 TEST(CompilerNames, ReportsUnknownCommandsAndConstantsWithTheirPosition) {
