@@ -95,6 +95,45 @@ TEST_F(DosCommands, AutomaticHandleOpensAndCloses) {
     EXPECT_EQ(Call("closefile", {handle}), kErrObjectNotFound);
 }
 
+// A file's number names whichever file holds it now: reads that alternate between files, a closed number, a
+// number opened again on another file and one reopened over an open file.
+TEST_F(DosCommands, FileNumbersFollowOpensAndCloses) {
+    std::ofstream(Path("a"), std::ios::binary) << "a1\na2\na3\n";
+    std::ofstream(Path("b"), std::ios::binary) << "b1\nb2\n";
+    const double read = kModeRead;
+    struct Step {
+        const char *command;
+        std::vector<vmtest::Arg> args;
+        int error;
+        const char *line; // ReadLine's result, or null
+    };
+    const Step steps[] = {
+        {"openfile", {1.0, Path("a"), read}, 0, nullptr},
+        {"readline", {1.0}, 0, "a1"},
+        {"openfile", {2.0, Path("b"), read}, 0, nullptr},
+        {"readline", {2.0}, 0, "b1"},
+        {"readline", {1.0}, 0, "a2"},
+        {"readline", {2.0}, 0, "b2"},
+        {"closefile", {1.0}, 0, nullptr},
+        {"readline", {1.0}, kErrFileHandleNotFound, nullptr},
+        {"readline", {1.0000001}, kErrFileHandleNotFound, nullptr},
+        {"openfile", {1.0, Path("b"), read}, 0, nullptr},
+        {"readline", {1.0}, 0, "b1"},
+        {"openfile", {1.0, Path("a"), read}, 0, nullptr},
+        {"readline", {1.0}, 0, "a1"},
+        {"readline", {2.0}, kErrReadBeyondEnd, nullptr},
+    };
+    for (const Step &step : steps) {
+        SetTop(vm, 0);
+        GetGlobal(vm, step.command);
+        for (const vmtest::Arg &arg : step.args) vmtest::PushArg(vm, arg);
+        ASSERT_EQ(ProtectedCall(vm, int(step.args.size()), -1, 0), step.error) << step.command << " " << &step - steps;
+        if (step.line) {
+            EXPECT_EQ(String(), step.line) << &step - steps;
+        }
+    }
+}
+
 TEST_F(DosCommands, ReadPastTheEndKeepsFilePos) {
     std::ofstream(Path("in"), std::ios::binary) << "1234567";
     OpenNumbered(1, Path("in"), kModeRead);
