@@ -2,9 +2,6 @@
 
 #include <cstdlib>
 
-#include "host/tasks.h"
-#include "runtime/app/runtime_globals.h"
-
 namespace {
 
 constexpr int64_t kDefaultCapMegabytes = 2048;
@@ -29,5 +26,3 @@ bool FitsAllocationCap(int64_t count, int64_t itemBytes) {
     if (count < 0 || itemBytes < 0) return false;
     return itemBytes == 0 || count <= AllocationCapBytes() / itemBytes;
 }
-
-bool EndRequested() { return QuitRequested.load(std::memory_order_relaxed) != 0 || TerminationSignal() != 0; }

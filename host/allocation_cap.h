@@ -8,6 +8,3 @@
 int64_t AllocationCapBytes();
 // True when count items of itemBytes each stay within the cap (false for negative or overflowing requests).
 bool FitsAllocationCap(int64_t count, int64_t itemBytes);
-// A long loop inside one command asks this: true once the program has been told to end (SIGTERM, SIGHUP, a
-// CTRL-C that quits), so that the command stops and the player ends within a moment.
-bool EndRequested();

@@ -226,6 +226,8 @@ uint32_t TakeSignals(uint32_t mask) {
 
 int TerminationSignal() { return terminationSignal; }
 
+bool EndRequested() { return QuitRequested.load(std::memory_order_relaxed) != 0 || TerminationSignal() != 0; }
+
 void RaiseBreakSignal() {
     if (ctrlCQuits.load()) QuitRequested = 1;
     SignalMainTask(kSignalBreak);

@@ -120,3 +120,6 @@ void RaiseBreakSignal();
 // SIGTERM or SIGHUP received since StartupSystem, or a CTRL-C (SIGINT) that ends the program: it stops at the
 // next line and exits with 128 plus the signal. Else 0.
 int TerminationSignal();
+// A long loop inside one command asks this: true once the program has been told to end (SIGTERM, SIGHUP, a
+// CTRL-C that quits), so that the command stops and the player ends within a moment.
+bool EndRequested();

@@ -2,7 +2,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "host/allocation_cap.h"
+#include "host/tasks.h"
 #include "imaging/image_ops.h"
 #include "runtime/app/errors.h"
 

@@ -2,6 +2,7 @@
 #include "scene/layers/layers_library.h"
 
 #include "host/allocation_cap.h"
+#include "host/tasks.h"
 
 #include <algorithm>
 #include <cstdio>
