@@ -5,41 +5,54 @@
 namespace {
 
 const CommandDoc kCommandDocs[] = {
-    {"DisplayBrushFX", "DisplayBrushFX(id, x, y[, options | effect, speed, parameter])",
-     "Draws a brush at (x, y) with a transition effect (#CROSSFADE, #SCROLLWEST, #RANDOMEFFECT, ...). "
-     "The effect, its speed and a parameter some effects use are given as arguments or in the options "
-     "table; with Async the command returns at once and AsyncDrawFrame plays the effect.",
-     "Type, Speed, Parameter, Async", {},
-     "DisplayBrushFX(1, #CENTER, #CENTER, {Type = #CROSSFADE, Speed = 10})"},
-    {"DisplayTextObjectFX", "DisplayTextObjectFX(id, x, y[, options | effect, speed, parameter])",
-     "Draws a text object with a transition effect, as DisplayBrushFX.",
-     "Type, Speed, Parameter, Async"},
-    {"DisplayTransitionFX", "DisplayTransitionFX(id[, options | effect, speed, parameter])",
-     "Shows a new background picture on the display through a transition effect from the current one.",
-     "Type, Speed, Parameter, Async, X, Y", {kErrWrongUsage},
-     "LoadBGPic(2, \"next.png\")\n"
-     "DisplayTransitionFX(2, #HSTRIPES, 10)"},
-    {"DisplayBGPicPartFX",
-     "DisplayBGPicPartFX(id, x, y, width, height[, options | effect, speed, parameter, dx, dy, layers])",
-     "Draws a rectangle of a background picture with a transition effect, as DisplayBGPicPart.",
-     "Type, Speed, Parameter, Async, DX, DY, Layers", {kErrWrongUsage}},
-    {"UndoFX", "UndoFX(type, id[, options | effect, speed, parameter, level])",
-     "Removes an object drawn earlier (for example #BRUSH and its id) with a transition effect; needs "
-     "layers. level picks which drawing of the object when there are several.",
-     "Type, Speed, Parameter, Async, UndoLevel", {kErrLayersRequired}},
-    {"ShowLayerFX", "ShowLayerFX(layer[, options | effect, speed, parameter])",
-     "Shows a hidden layer with a transition effect.",
-     "Type, Speed, Parameter, Async"},
-    {"HideLayerFX", "HideLayerFX(layer[, options | effect, speed, parameter])",
-     "Hides a layer with a transition effect.",
-     "Type, Speed, Parameter, Async"},
-    {"RemoveLayerFX", "RemoveLayerFX(layer[, options | effect, speed, parameter])",
-     "Removes a layer with a transition effect.",
-     "Type, Speed, Parameter, Async"},
-    {"GetRandomFX", "effect = GetRandomFX(forbackground)",
-     "Returns a randomly chosen effect; with forbackground set to True only effects that suit "
-     "DisplayTransitionFX."},
-    {nullptr, nullptr, nullptr},
+    {.name = "DisplayBrushFX", .synopsis = "DisplayBrushFX(id, x, y[, options | effect, speed, parameter])",
+     .arguments = {3, 6},
+     .text = "Draws a brush at (x, y) with a transition effect (#CROSSFADE, #SCROLLWEST, #RANDOMEFFECT, "
+             "...). The effect, its speed and a parameter some effects use are given as arguments or in the "
+             "options table; with Async the command returns at once and AsyncDrawFrame plays the effect.",
+     .options = "Type, Speed, Parameter, Async",
+     .example = "DisplayBrushFX(1, #CENTER, #CENTER, {Type = #CROSSFADE, Speed = 10})"},
+    {.name = "DisplayTextObjectFX",
+     .synopsis = "DisplayTextObjectFX(id, x, y[, options | effect, speed, parameter])", .arguments = {3, 6},
+     .text = "Draws a text object with a transition effect, as DisplayBrushFX.",
+     .options = "Type, Speed, Parameter, Async"},
+    {.name = "DisplayTransitionFX",
+     .synopsis = "DisplayTransitionFX(id[, options | effect, speed, parameter])", .arguments = {1, 4},
+     .text = "Shows a new background picture on the display through a transition effect from the current "
+             "one.",
+     .options = "Type, Speed, Parameter, Async, X, Y",
+     .errors = {kErrWrongUsage},
+     .example = "LoadBGPic(2, \"next.png\")\n"
+                "DisplayTransitionFX(2, #HSTRIPES, 10)"},
+    {.name = "DisplayBGPicPartFX",
+     .synopsis = "DisplayBGPicPartFX(id, x, y, width, height[, options | effect, speed, parameter, dx, dy, "
+                 "layers])",
+     .arguments = {5, 11},
+     .text = "Draws a rectangle of a background picture with a transition effect, as DisplayBGPicPart.",
+     .options = "Type, Speed, Parameter, Async, DX, DY, Layers",
+     .errors = {kErrWrongUsage}},
+    {.name = "UndoFX", .synopsis = "UndoFX(type, id[, options | effect, speed, parameter, level])",
+     .arguments = {2, 6},
+     .text = "Removes an object drawn earlier (for example #BRUSH and its id) with a transition effect; "
+             "needs layers. level picks which drawing of the object when there are several.",
+     .options = "Type, Speed, Parameter, Async, UndoLevel",
+     .errors = {kErrLayersRequired}},
+    {.name = "ShowLayerFX", .synopsis = "ShowLayerFX(layer[, options | effect, speed, parameter])",
+     .arguments = {1, 4},
+     .text = "Shows a hidden layer with a transition effect.",
+     .options = "Type, Speed, Parameter, Async"},
+    {.name = "HideLayerFX", .synopsis = "HideLayerFX(layer[, options | effect, speed, parameter])",
+     .arguments = {1, 4},
+     .text = "Hides a layer with a transition effect.",
+     .options = "Type, Speed, Parameter, Async"},
+    {.name = "RemoveLayerFX", .synopsis = "RemoveLayerFX(layer[, options | effect, speed, parameter])",
+     .arguments = {1, 4},
+     .text = "Removes a layer with a transition effect.",
+     .options = "Type, Speed, Parameter, Async"},
+    {.name = "GetRandomFX", .synopsis = "effect = GetRandomFX(forbackground)", .arguments = {1, 1},
+     .text = "Returns a randomly chosen effect; with forbackground set to True only effects that suit "
+             "DisplayTransitionFX."},
+    {},
 };
 
 const ConstantDoc kConstantDocs[] = {

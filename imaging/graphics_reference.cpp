@@ -5,62 +5,67 @@
 namespace {
 
 const CommandDoc kCommandDocs[] = {
-    {"GetAttribute", "value = GetAttribute(type, id, attribute[, ...])",
-     "Returns a property of an object: type is its kind (#BRUSH, #DISPLAY, #LAYER, #SAMPLE, #FONT, "
-     "...), attribute one of the #ATTR constants, such as #ATTRWIDTH. With #ATTRCOUNT it returns how "
-     "many objects of a kind exist.",
-     nullptr, {kErrWrongUsage},
-     "Local w = GetAttribute(#BRUSH, 1, #ATTRWIDTH)"},
-    {"SetFPSLimit", "SetFPSLimit(fps)",
-     "Caps how many frames per second WaitFrame lets through; 0 removes the cap."},
-    {"AsyncDrawFrame", "done = AsyncDrawFrame(handle)",
-     "Draws the next frame of an asynchronous effect or move (one started with Async = True) and "
-     "returns True once it has finished; the handle is gone then.",
-     nullptr, {kErrObjectNotFound},
-     "Local h = MoveBrush(1, 0, 0, 200, 0, {Async = True})\n"
-     "While Not AsyncDrawFrame(h)\n"
-     "    WaitFrame()\n"
-     "Wend"},
-    {"SaveSnapshot", "SaveSnapshot(file[, format, options])",
-     "Saves what the display (or the current output) shows as a picture file: #IMGFMT_BMP (the "
-     "default), #IMGFMT_PNG, #IMGFMT_JPEG, #IMGFMT_GIF or #IMGFMT_ILBM.",
-     "Quality, Colors, Dither", {kErrCannotWriteFile, kErrWrongUsage}},
-    {"FinishAsyncDraw", "FinishAsyncDraw(handle)",
-     "Ends an asynchronous effect or move at once, as if its last frame had been drawn.",
-     nullptr, {kErrObjectNotFound}},
-    {"WaitFrame", "WaitFrame()",
-     "Waits for the next frame: the next step of the SetFPSLimit rate, or the screen's refresh when no "
-     "limit is set."},
-    {"DumpObjects", "DumpObjects()",
-     "Prints how many objects of each kind exist to the debug output, to find leaks."},
-    {"CreateClipRegion",
-     "[handle =] CreateClipRegion(id, #BOX, x, y, width, height) or CreateClipRegion(id, #BRUSH, brush, x, y)",
-     "Creates a clip region, an area outside of which SetClipRegion stops drawing: a rectangle, or the "
-     "opaque shape of a brush placed at (x, y).",
-     nullptr, {kErrSizeNotPositive, kErrWrongUsage}},
-    {"SetClipRegion", "SetClipRegion(id)",
-     "Makes drawing commands draw only inside a clip region; -1 lifts the clipping.",
-     nullptr, {kErrWrongUsage, kErrClipRegionNotFound, kErrObjectNotFound}},
-    {"FreeClipRegion", "FreeClipRegion(id)",
-     "Frees a clip region.",
-     nullptr, {kErrClipRegionNotFound, kErrObjectNotFound}},
-    {"CreatePointer", "[handle =] CreatePointer(id, brush[, hotx, hoty])",
-     "Creates a mouse pointer from a brush; (hotx, hoty) is the point of the picture that clicks.",
-     nullptr, {kErrWrongUsage}},
-    {"SetPointer", "SetPointer(id)",
-     "Shows a pointer made with CreatePointer over the current display, or the standard pointer "
-     "(#SYSTEMPOINTER) or the busy one (#BUSYPOINTER).",
-     nullptr, {kErrWrongUsage, kErrPointerNotFound, kErrObjectNotFound}},
-    {"FreePointer", "FreePointer(id)",
-     "Frees a pointer made with CreatePointer.",
-     nullptr, {kErrPointerNotFound, kErrObjectNotFound}},
-    {"HidePointer", "HidePointer()",
-     "Hides the mouse pointer over the current display.",
-     nullptr, {kErrWrongUsage}},
-    {"ShowPointer", "ShowPointer()",
-     "Shows the mouse pointer again after HidePointer.",
-     nullptr, {kErrWrongUsage}},
-    {nullptr, nullptr, nullptr},
+    {.name = "GetAttribute", .synopsis = "value = GetAttribute(type, id, attribute[, ...])",
+     .arguments = {3, kNoMaximum},
+     .text = "Returns a property of an object: type is its kind (#BRUSH, #DISPLAY, #LAYER, #SAMPLE, #FONT, "
+             "...), attribute one of the #ATTR constants, such as #ATTRWIDTH. With #ATTRCOUNT it returns "
+             "how many objects of a kind exist.",
+     .errors = {kErrWrongUsage},
+     .example = "Local w = GetAttribute(#BRUSH, 1, #ATTRWIDTH)"},
+    {.name = "SetFPSLimit", .synopsis = "SetFPSLimit(fps)", .arguments = {1, 1},
+     .text = "Caps how many frames per second WaitFrame lets through; 0 removes the cap."},
+    {.name = "AsyncDrawFrame", .synopsis = "done = AsyncDrawFrame(handle)", .arguments = {1, 1},
+     .text = "Draws the next frame of an asynchronous effect or move (one started with Async = True) and "
+             "returns True once it has finished; the handle is gone then.",
+     .errors = {kErrObjectNotFound},
+     .example = "Local h = MoveBrush(1, 0, 0, 200, 0, {Async = True})\n"
+                "While Not AsyncDrawFrame(h)\n"
+                "    WaitFrame()\n"
+                "Wend"},
+    {.name = "SaveSnapshot", .synopsis = "SaveSnapshot(file[, format, options])", .arguments = {1, 3},
+     .text = "Saves what the display (or the current output) shows as a picture file: #IMGFMT_BMP (the "
+             "default), #IMGFMT_PNG, #IMGFMT_JPEG, #IMGFMT_GIF or #IMGFMT_ILBM.",
+     .options = "Quality, Colors, Dither",
+     .errors = {kErrCannotWriteFile, kErrWrongUsage}},
+    {.name = "FinishAsyncDraw", .synopsis = "FinishAsyncDraw(handle)", .arguments = {1, 1},
+     .text = "Ends an asynchronous effect or move at once, as if its last frame had been drawn.",
+     .errors = {kErrObjectNotFound}},
+    {.name = "WaitFrame", .synopsis = "WaitFrame()", .arguments = {0, 0},
+     .text = "Waits for the next frame: the next step of the SetFPSLimit rate, or the screen's refresh when "
+             "no limit is set."},
+    {.name = "DumpObjects", .synopsis = "DumpObjects()", .arguments = {0, 0},
+     .text = "Prints how many objects of each kind exist to the debug output, to find leaks."},
+    {.name = "CreateClipRegion",
+     .synopsis = "[handle =] CreateClipRegion(id, #BOX, x, y, width, height) or "
+                 "CreateClipRegion(id, #BRUSH, brush, x, y)",
+     .arguments = {5, 6},
+     .text = "Creates a clip region, an area outside of which SetClipRegion stops drawing: a rectangle, or "
+             "the opaque shape of a brush placed at (x, y).",
+     .errors = {kErrSizeNotPositive, kErrWrongUsage}},
+    {.name = "SetClipRegion", .synopsis = "SetClipRegion(id)", .arguments = {1, 1},
+     .text = "Makes drawing commands draw only inside a clip region; -1 lifts the clipping.",
+     .errors = {kErrWrongUsage, kErrClipRegionNotFound, kErrObjectNotFound}},
+    {.name = "FreeClipRegion", .synopsis = "FreeClipRegion(id)", .arguments = {1, 1},
+     .text = "Frees a clip region.",
+     .errors = {kErrClipRegionNotFound, kErrObjectNotFound}},
+    {.name = "CreatePointer", .synopsis = "[handle =] CreatePointer(id, brush[, hotx, hoty])",
+     .arguments = {2, 4},
+     .text = "Creates a mouse pointer from a brush; (hotx, hoty) is the point of the picture that clicks.",
+     .errors = {kErrWrongUsage}},
+    {.name = "SetPointer", .synopsis = "SetPointer(id)", .arguments = {1, 1},
+     .text = "Shows a pointer made with CreatePointer over the current display, or the standard pointer "
+             "(#SYSTEMPOINTER) or the busy one (#BUSYPOINTER).",
+     .errors = {kErrWrongUsage, kErrPointerNotFound, kErrObjectNotFound}},
+    {.name = "FreePointer", .synopsis = "FreePointer(id)", .arguments = {1, 1},
+     .text = "Frees a pointer made with CreatePointer.",
+     .errors = {kErrPointerNotFound, kErrObjectNotFound}},
+    {.name = "HidePointer", .synopsis = "HidePointer()", .arguments = {0, 0},
+     .text = "Hides the mouse pointer over the current display.",
+     .errors = {kErrWrongUsage}},
+    {.name = "ShowPointer", .synopsis = "ShowPointer()", .arguments = {0, 0},
+     .text = "Shows the mouse pointer again after HidePointer.",
+     .errors = {kErrWrongUsage}},
+    {},
 };
 
 const ConstantDoc kConstantDocs[] = {

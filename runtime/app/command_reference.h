@@ -3,15 +3,27 @@
 // list the compiler checks calls against; a test fails when either differs from what the tables give.
 #pragma once
 
-// One command: its name as registered, how a call looks ("id = LoadBrush(id, file[, options])"), what it does in
-// a sentence or three, the keys of its options table (comma-separated, or null), the error codes it raises
-// itself beside the argument checks every command makes, and a short example (or null).
+// The argument counts a handler accepts: from minimum to maximum, or any number from minimum on when the maximum
+// is kNoMaximum.
+constexpr int kNoMaximum = -1;
+struct ArgumentRange {
+    int minimum = -1;
+    int maximum = -1;
+};
+
+// One command, written with designated initializers: its name as registered, how a call looks
+// ("id = LoadBrush(id, file[, options])") and the argument counts that form allows, whether it can observe or
+// change the display (a batch of deferred drawing is drawn before such a command runs), what it does in a sentence
+// or three, the keys of its options table (comma-separated, or null), the error codes it raises itself beside the
+// argument checks every command makes, and a short example (or null).
 struct CommandDoc {
-    const char *name;
-    const char *synopsis;
-    const char *text;
+    const char *name = nullptr;
+    const char *synopsis = nullptr;
+    ArgumentRange arguments;
+    bool display = true;
+    const char *text = nullptr;
     const char *options = nullptr;
-    int errors[8] = {};
+    int errors[16] = {};
     const char *example = nullptr;
 };
 

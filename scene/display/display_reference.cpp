@@ -5,61 +5,65 @@
 namespace {
 
 const CommandDoc kCommandDocs[] = {
-    {"ChangeDisplaySize", "ChangeDisplaySize(width, height[, options])",
-     "Resizes the current display. Width and height may be \"50%\"-style strings relative to the picture, "
-     "or #KEEPASPRAT for one of them to keep the proportions. The display is centred again unless x and "
-     "y say otherwise (#KEEPPOSITION keeps its place).",
-     "x, y, smooth", {kErrSizeNotPositive, kErrWrongUsage},
-     "ChangeDisplaySize(320, 240, {x = #KEEPPOSITION, y = #KEEPPOSITION})"},
-    {"SetTitle", "SetTitle(title)",
-     "Changes the current display's window title (at most 255 characters).",
-     nullptr, {kErrWrongUsage}},
-    {"MoveDisplay", "MoveDisplay(x, y)",
-     "Moves the current display's window on the screen; #CENTER centres it.",
-     nullptr, {kErrWrongUsage}},
-    {"HideDisplay", "HideDisplay()",
-     "Minimises the current display to an icon. The \"HideWindow\" event handler is then called.",
-     nullptr, {kErrWrongUsage}},
-    {"ShowDisplay", "ShowDisplay()",
-     "Brings back a minimised current display. The \"ShowWindow\" event handler is then called.",
-     nullptr, {kErrWrongUsage}},
-    {"SetDisplayAttributes", "SetDisplayAttributes(options)",
-     "Changes settings of the current display, such as its size, title or scaling, with the keys "
-     "CreateDisplay takes.",
-     nullptr, {kErrWrongUsage}},
-    {"CreateDisplay", "[handle =] CreateDisplay(id[, options])",
-     "Creates a new display, closed until OpenDisplay shows it. The options give its size, position, "
-     "title, background picture, flags such as Borderless and Sizeable, scaling and whether it uses "
-     "layers.",
-     "Width, Height, X, Y, Title, BGPic, Color, Layers, Hidden, Borderless, Sizeable, Fixed, NoHide, "
-     "NoClose, Active, HidePointer, ScaleMode, ScaleWidth, ScaleHeight, SmoothScale, KeepProportions, "
-     "FitScale",
-     {kErrFreeActiveDisplay, kErrDisplayHasAsyncDraw, kErrSharedBGPic, kErrBGPicWithDesktop, kErrWrongUsage},
-     "CreateDisplay(2, {Width = 320, Height = 200, Title = \"Second\", Layers = True})\n"
-     "OpenDisplay(2)"},
-    {"FreeDisplay", "FreeDisplay(id)",
-     "Frees a display that is not the current one.",
-     nullptr, {kErrDisplayNotFound, kErrObjectNotFound, kErrFreeActiveDisplay, kErrDisplayHasAsyncDraw}},
-    {"OpenDisplay", "OpenDisplay(id[, noselect])",
-     "Opens a display's window and makes it current, unless noselect is True.",
-     nullptr, {kErrDisplayNotFound, kErrObjectNotFound, kErrWrongUsage}},
-    {"CloseDisplay", "CloseDisplay(id)",
-     "Closes a display's window; the display and its picture stay and can be opened again.",
-     nullptr, {kErrDisplayNotFound, kErrObjectNotFound, kErrWrongUsage}},
-    {"SelectDisplay", "SelectDisplay(id[, noactivate])",
-     "Makes a display the current one, which drawing commands then use; an open display's window is "
-     "also brought to the front unless noactivate is True. A closed display can be selected to draw "
-     "into it unseen.",
-     nullptr, {kErrDisplayNotFound, kErrObjectNotFound}},
-    {"ActivateDisplay", "ActivateDisplay(id)",
-     "Brings an open display's window to the front and gives it the keyboard focus.",
-     nullptr, {kErrDisplayNotFound, kErrObjectNotFound, kErrWrongUsage}},
-    {"ChangeDisplayMode", "ChangeDisplayMode(mode[, width, height])",
-     "Switches between a window (#DISPMODE_WINDOWED) and full screen (#DISPMODE_FULLSCREEN, which needs "
-     "the screen's width and height). Every open display is closed and opened again in the new mode: in full "
-     "screen borderless and centred on the backfill. Alt+Return makes the same switch while there is one display.",
-     nullptr, {kErrWrongUsage}},
-    {nullptr, nullptr, nullptr},
+    {.name = "ChangeDisplaySize", .synopsis = "ChangeDisplaySize(width, height[, options])",
+     .arguments = {2, 3},
+     .text = "Resizes the current display. Width and height may be \"50%\"-style strings relative to the "
+             "picture, or #KEEPASPRAT for one of them to keep the proportions. The display is centred again "
+             "unless x and y say otherwise (#KEEPPOSITION keeps its place).",
+     .options = "x, y, smooth",
+     .errors = {kErrSizeNotPositive, kErrWrongUsage},
+     .example = "ChangeDisplaySize(320, 240, {x = #KEEPPOSITION, y = #KEEPPOSITION})"},
+    {.name = "SetTitle", .synopsis = "SetTitle(title)", .arguments = {1, 1},
+     .text = "Changes the current display's window title (at most 255 characters).",
+     .errors = {kErrWrongUsage}},
+    {.name = "MoveDisplay", .synopsis = "MoveDisplay(x, y)", .arguments = {2, 2},
+     .text = "Moves the current display's window on the screen; #CENTER centres it.",
+     .errors = {kErrWrongUsage}},
+    {.name = "HideDisplay", .synopsis = "HideDisplay()", .arguments = {0, 0},
+     .text = "Minimises the current display to an icon. The \"HideWindow\" event handler is then called.",
+     .errors = {kErrWrongUsage}},
+    {.name = "ShowDisplay", .synopsis = "ShowDisplay()", .arguments = {0, 0},
+     .text = "Brings back a minimised current display. The \"ShowWindow\" event handler is then called.",
+     .errors = {kErrWrongUsage}},
+    {.name = "SetDisplayAttributes", .synopsis = "SetDisplayAttributes(options)", .arguments = {1, 1},
+     .text = "Changes settings of the current display, such as its size, title or scaling, with the keys "
+             "CreateDisplay takes.",
+     .errors = {kErrWrongUsage}},
+    {.name = "CreateDisplay", .synopsis = "[handle =] CreateDisplay(id[, options])", .arguments = {1, 2},
+     .text = "Creates a new display, closed until OpenDisplay shows it. The options give its size, "
+             "position, title, background picture, flags such as Borderless and Sizeable, scaling and "
+             "whether it uses layers.",
+     .options = "Width, Height, X, Y, Title, BGPic, Color, Layers, Hidden, Borderless, Sizeable, Fixed, "
+                "NoHide, NoClose, Active, HidePointer, ScaleMode, ScaleWidth, ScaleHeight, SmoothScale, "
+                "KeepProportions, FitScale",
+     .errors = {kErrFreeActiveDisplay, kErrDisplayHasAsyncDraw, kErrSharedBGPic, kErrBGPicWithDesktop,
+                kErrWrongUsage},
+     .example = "CreateDisplay(2, {Width = 320, Height = 200, Title = \"Second\", Layers = True})\n"
+                "OpenDisplay(2)"},
+    {.name = "FreeDisplay", .synopsis = "FreeDisplay(id)", .arguments = {1, 1},
+     .text = "Frees a display that is not the current one.",
+     .errors = {kErrDisplayNotFound, kErrObjectNotFound, kErrFreeActiveDisplay, kErrDisplayHasAsyncDraw}},
+    {.name = "OpenDisplay", .synopsis = "OpenDisplay(id[, noselect])", .arguments = {1, 2},
+     .text = "Opens a display's window and makes it current, unless noselect is True.",
+     .errors = {kErrDisplayNotFound, kErrObjectNotFound, kErrWrongUsage}},
+    {.name = "CloseDisplay", .synopsis = "CloseDisplay(id)", .arguments = {1, 1},
+     .text = "Closes a display's window; the display and its picture stay and can be opened again.",
+     .errors = {kErrDisplayNotFound, kErrObjectNotFound, kErrWrongUsage}},
+    {.name = "SelectDisplay", .synopsis = "SelectDisplay(id[, noactivate])", .arguments = {1, 2},
+     .text = "Makes a display the current one, which drawing commands then use; an open display's window is "
+             "also brought to the front unless noactivate is True. A closed display can be selected to draw "
+             "into it unseen.",
+     .errors = {kErrDisplayNotFound, kErrObjectNotFound}},
+    {.name = "ActivateDisplay", .synopsis = "ActivateDisplay(id)", .arguments = {1, 1},
+     .text = "Brings an open display's window to the front and gives it the keyboard focus.",
+     .errors = {kErrDisplayNotFound, kErrObjectNotFound, kErrWrongUsage}},
+    {.name = "ChangeDisplayMode", .synopsis = "ChangeDisplayMode(mode[, width, height])", .arguments = {1, 3},
+     .text = "Switches between a window (#DISPMODE_WINDOWED) and full screen (#DISPMODE_FULLSCREEN, which "
+             "needs the screen's width and height). Every open display is closed and opened again in the "
+             "new mode: in full screen borderless and centred on the backfill. Alt+Return makes the same "
+             "switch while there is one display.",
+     .errors = {kErrWrongUsage}},
+    {},
 };
 
 const ConstantDoc kConstantDocs[] = {

@@ -5,65 +5,78 @@
 namespace {
 
 const CommandDoc kCommandDocs[] = {
-    {"DisplayBGPic", "DisplayBGPic(id[, options])",
-     "Makes a background picture the current display's picture, resizing the display to it. x and y "
-     "place the window.",
-     "x, y", {kErrBGPicNotFound, kErrObjectNotFound}},
-    {"DisplayBGPicPart", "DisplayBGPicPart(id, x, y, width, height[, dx, dy, options])",
-     "Draws a rectangle of a background picture onto the display at (dx, dy), by default the same place "
-     "it has in the picture. With layers on, the part becomes a layer unless layers is False.",
-     "layers", {kErrBGPicNotFound, kErrObjectNotFound}},
-    {"ScaleBGPic", "ScaleBGPic(id, width, height[, smooth])",
-     "Scales a background picture to a new size (\"50%\"-style strings and #KEEPASPRAT are allowed); "
-     "smooth asks for interpolation.",
-     nullptr,
-     {kErrBGPicNotFound, kErrObjectNotFound, kErrObjectLocked, kErrResizeDisplayBGPic, kErrActiveOutputBGPic}},
-    {"CreateGradientBGPic", "[handle =] CreateGradientBGPic(id, type, startcolor, endcolor[, width, height, angle])",
-     "Creates a background picture filled with a colour gradient: type 0 runs top to bottom, 1 left to "
-     "right and #LINEAR at the given angle. The size defaults to the current display's.",
-     nullptr, {kErrSizeNotPositive},
-     "CreateGradientBGPic(2, #LINEAR, $000080, $000000, 640, 480, 45)"},
-    {"CreateRainbowBGPic", "[handle =] CreateRainbowBGPic(id, type, startcolor, endcolor[, width, height, angle])",
-     "Creates a background picture filled with a colour gradient, as CreateGradientBGPic.",
-     nullptr, {kErrSizeNotPositive}},
-    {"CreateTexturedBGPic", "[handle =] CreateTexturedBGPic(id, brush[, width, height, offsetx, offsety])",
-     "Creates a background picture tiled with copies of a brush, starting at the offset. The size "
-     "defaults to the current display's.",
-     nullptr, {kErrSizeNotPositive, kErrOutOfMemory, kErrWrongUsage}},
-    {"BrushToBGPic", "[handle =] BrushToBGPic(brush[, id])",
-     "Creates a background picture from a copy of a brush, with its mask or alpha channel.",
-     nullptr, {kErrTransformedVectorBrush, kErrWrongUsage}},
-    {"BGPicToBrush", "[handle =] BGPicToBrush(id[, brush])",
-     "Creates a brush from a copy of a background picture at its current size.",
-     nullptr, {kErrBGPicNotFound, kErrObjectNotFound, kErrTransformedVectorBGPic}},
-    {"CreateBGPic", "[handle =] CreateBGPic(id, width, height[, color])",
-     "Creates a background picture of the given size filled with one colour (black by default).",
-     nullptr, {kErrWrongUsage},
-     "CreateBGPic(2, 640, 480, $0000FF)\n"
-     "DisplayBGPic(2)"},
-    {"FreeBGPic", "FreeBGPic(id)",
-     "Frees a background picture that no display shows and no output uses.",
-     nullptr, {kErrBGPicNotFound, kErrObjectNotFound, kErrObjectLocked, kErrActiveOutputBGPic}},
-    {"LoadBGPic", "[handle =] LoadBGPic(id, file[, options, palette])",
-     "Loads a picture file (PNG, JPEG, IFF ILBM, GIF, BMP and others) as a background picture. "
-     "Transparency names a colour to treat as transparent; LoadAlpha keeps the file's alpha channel "
-     "(the two exclude each other). A number instead of the options table is the transparent colour.",
-     "Transparency, LoadAlpha", {kErrCannotReadFile, kErrImageUnknownFormat, kErrMaskAndAlphaChannel},
-     "LoadBGPic(2, \"gfx/back.png\")\n"
-     "DisplayBGPic(2)"},
-    {"SelectBGPic", "SelectBGPic(id[, mode])",
-     "Sends the drawing commands into a background picture instead of the display, until EndSelect. "
-     "When it is shown, what is drawn appears as layers (#SELMODE_LAYERS, the default) or directly in "
-     "the picture (#SELMODE_NORMAL).",
-     nullptr, {kErrBGPicNotFound, kErrObjectNotFound, kErrLayersRequired, kErrSelectBGPicDisplay, kErrWrongUsage}},
-    {"EndSelect", "EndSelect()",
-     "Ends a SelectBGPic, SelectBrush, SelectAnim, SelectMask or SelectAlphaChannel: drawing goes to "
-     "the display again.",
-     nullptr, {kErrWrongUsage}},
-    {"CopyBGPic", "[handle =] CopyBGPic(source, id)",
-     "Makes an independent copy of a background picture under a new id.",
-     nullptr, {kErrBGPicNotFound, kErrObjectNotFound, kErrWrongUsage}},
-    {nullptr, nullptr, nullptr},
+    {.name = "DisplayBGPic", .synopsis = "DisplayBGPic(id[, options])", .arguments = {1, 2},
+     .text = "Makes a background picture the current display's picture, resizing the display to it. x and y "
+             "place the window.",
+     .options = "x, y",
+     .errors = {kErrBGPicNotFound, kErrObjectNotFound}},
+    {.name = "DisplayBGPicPart", .synopsis = "DisplayBGPicPart(id, x, y, width, height[, dx, dy, options])",
+     .arguments = {5, 8},
+     .text = "Draws a rectangle of a background picture onto the display at (dx, dy), by default the same "
+             "place it has in the picture. With layers on, the part becomes a layer unless layers is False.",
+     .options = "layers",
+     .errors = {kErrBGPicNotFound, kErrObjectNotFound}},
+    {.name = "ScaleBGPic", .synopsis = "ScaleBGPic(id, width, height[, smooth])", .arguments = {3, 4},
+     .text = "Scales a background picture to a new size (\"50%\"-style strings and #KEEPASPRAT are "
+             "allowed); smooth asks for interpolation.",
+     .errors = {kErrBGPicNotFound, kErrObjectNotFound, kErrObjectLocked, kErrResizeDisplayBGPic,
+                kErrActiveOutputBGPic}},
+    {.name = "CreateGradientBGPic",
+     .synopsis = "[handle =] CreateGradientBGPic(id, type, startcolor, endcolor[, width, height, angle])",
+     .arguments = {4, 7},
+     .text = "Creates a background picture filled with a colour gradient: type 0 runs top to bottom, 1 left "
+             "to right and #LINEAR at the given angle. The size defaults to the current display's.",
+     .errors = {kErrSizeNotPositive},
+     .example = "CreateGradientBGPic(2, #LINEAR, $000080, $000000, 640, 480, 45)"},
+    {.name = "CreateRainbowBGPic",
+     .synopsis = "[handle =] CreateRainbowBGPic(id, type, startcolor, endcolor[, width, height, angle])",
+     .arguments = {4, 7},
+     .text = "Creates a background picture filled with a colour gradient, as CreateGradientBGPic.",
+     .errors = {kErrSizeNotPositive}},
+    {.name = "CreateTexturedBGPic",
+     .synopsis = "[handle =] CreateTexturedBGPic(id, brush[, width, height, offsetx, offsety])",
+     .arguments = {2, 6},
+     .text = "Creates a background picture tiled with copies of a brush, starting at the offset. The size "
+             "defaults to the current display's.",
+     .errors = {kErrSizeNotPositive, kErrOutOfMemory, kErrWrongUsage}},
+    {.name = "BrushToBGPic", .synopsis = "[handle =] BrushToBGPic(brush[, id])", .arguments = {1, 2},
+     .text = "Creates a background picture from a copy of a brush, with its mask or alpha channel.",
+     .errors = {kErrTransformedVectorBrush, kErrWrongUsage}},
+    {.name = "BGPicToBrush", .synopsis = "[handle =] BGPicToBrush(id[, brush])", .arguments = {1, 2},
+     .text = "Creates a brush from a copy of a background picture at its current size.",
+     .errors = {kErrBGPicNotFound, kErrObjectNotFound, kErrTransformedVectorBGPic}},
+    {.name = "CreateBGPic", .synopsis = "[handle =] CreateBGPic(id, width, height[, color])",
+     .arguments = {3, 4},
+     .text = "Creates a background picture of the given size filled with one colour (black by default).",
+     .errors = {kErrWrongUsage},
+     .example = "CreateBGPic(2, 640, 480, $0000FF)\n"
+                "DisplayBGPic(2)"},
+    {.name = "FreeBGPic", .synopsis = "FreeBGPic(id)", .arguments = {1, 1},
+     .text = "Frees a background picture that no display shows and no output uses.",
+     .errors = {kErrBGPicNotFound, kErrObjectNotFound, kErrObjectLocked, kErrActiveOutputBGPic}},
+    {.name = "LoadBGPic", .synopsis = "[handle =] LoadBGPic(id, file[, options, palette])",
+     .arguments = {2, 4},
+     .text = "Loads a picture file (PNG, JPEG, IFF ILBM, GIF, BMP and others) as a background picture. "
+             "Transparency names a colour to treat as transparent; LoadAlpha keeps the file's alpha channel "
+             "(the two exclude each other). A number instead of the options table is the transparent colour.",
+     .options = "Transparency, LoadAlpha",
+     .errors = {kErrCannotReadFile, kErrImageUnknownFormat, kErrMaskAndAlphaChannel},
+     .example = "LoadBGPic(2, \"gfx/back.png\")\n"
+                "DisplayBGPic(2)"},
+    {.name = "SelectBGPic", .synopsis = "SelectBGPic(id[, mode])", .arguments = {1, 2},
+     .text = "Sends the drawing commands into a background picture instead of the display, until EndSelect. "
+             "When it is shown, what is drawn appears as layers (#SELMODE_LAYERS, the default) or directly "
+             "in the picture (#SELMODE_NORMAL).",
+     .errors = {kErrBGPicNotFound, kErrObjectNotFound, kErrLayersRequired, kErrSelectBGPicDisplay,
+                kErrWrongUsage}},
+    {.name = "EndSelect", .synopsis = "EndSelect()", .arguments = {0, 0},
+     .text = "Ends a SelectBGPic, SelectBrush, SelectAnim, SelectMask or SelectAlphaChannel: drawing goes "
+             "to the display again.",
+     .errors = {kErrWrongUsage}},
+    {.name = "CopyBGPic", .synopsis = "[handle =] CopyBGPic(source, id)", .arguments = {2, 2},
+     .text = "Makes an independent copy of a background picture under a new id.",
+     .errors = {kErrBGPicNotFound, kErrObjectNotFound, kErrWrongUsage}},
+    {},
 };
 
 } // namespace

@@ -5,102 +5,105 @@
 namespace {
 
 const CommandDoc kCommandDocs[] = {
-    {"SetFont", "SetFont(font, size[, options])",
-     "Opens a font by name (a linked font, an installed font, or #SANS, #SERIF, #MONOSPACE and the "
-     "other default fonts) at a size and makes it the current font; the style returns to #NORMAL.",
-     "Engine, Cache", {kErrFontOpen, kErrCannotReadFile},
-     "SetFont(#SANS, 24)\n"
-     "Print(\"Hello\")"},
-    {"SetFontColor", "SetFontColor(color)",
-     "Sets the colour text is drawn in."},
-    {"TextHeight", "height = TextHeight(text)",
-     "Returns the line height of the current font."},
-    {"TextWidth", "width = TextWidth(text[, encoding])",
-     "Returns how wide the text would be drawn in the current font and style.",
-     nullptr, {kErrWrongUsage}},
-    {"ResetTabs", "ResetTabs()",
-     "Removes all tab stops."},
-    {"AddTab", "AddTab(position, ...)",
-     "Adds one or more tab stops, in pixels from the left margin; a tab character in printed text moves "
-     "to the next one.",
-     nullptr, {kErrNegativeCoordinate, kErrDisplayClosed, kErrInternalLimit}},
-    {"Locate", "Locate(x, y)",
-     "Moves the text cursor, where Print writes next.",
-     nullptr, {kErrCoordinateConstant, kErrDisplayClosed}},
-    {"SetMargins", "SetMargins(left, right)",
-     "Sets the left and right margins that Print wraps lines between, and moves the cursor to the left "
-     "margin.",
-     nullptr, {kErrWrongUsage, kErrDisplayClosed}},
-    {"SetFontStyle", "SetFontStyle(style[, ...])",
-     "Sets the text style: #NORMAL, or a sum of #BOLD, #ITALIC, #UNDERLINED, #ANTIALIAS, #SHADOW and "
-     "#EDGE. #SHADOW takes its colour, size and direction as further arguments, #EDGE its colour and "
-     "size.",
-     nullptr, {},
-     "SetFontStyle(#BOLD + #SHADOW, $000000, 2, #SHDWSOUTHEAST)"},
-    {"Print", "Print(value, ...)",
-     "Writes its arguments at the text cursor, separated by blanks, and moves the cursor on, wrapping "
-     "lines at the margins."},
-    {"NPrint", "NPrint(value, ...)",
-     "Writes its arguments as Print does and ends the line."},
-    {"TextOut", "TextOut(x, y, text[, options | align, wordwrap])",
-     "Draws text at (x, y) without using the text cursor. align is #LEFT, #CENTER or #RIGHT; wordwrap "
-     "is the width at which lines wrap (0 for none). Text may hold formatting tags such as "
-     "[color=$FF0000].",
-     "Align, WordWrap, Encoding", {kErrWrongUsage},
-     "TextOut(#CENTER, 100, \"Game over\")"},
-    {"CreateTextObject", "[handle =] CreateTextObject(id, text[, align, wordwrap, encoding])",
-     "Renders text in the current font, style and colour into a text object, which can then be drawn, "
-     "moved and scaled like a brush.",
-     nullptr, {kErrWrongUsage, kErrOutOfMemory},
-     "CreateTextObject(1, \"Score: 0\")\n"
-     "DisplayTextObject(1, 10, 10)"},
-    {"DisplayTextObject", "DisplayTextObject(id, x, y[, options])",
-     "Draws a text object at (x, y); the options are those of DisplayBrush.",
-     nullptr, {kErrTextObjectNotFound, kErrObjectNotFound}},
-    {"FreeTextObject", "FreeTextObject(id)",
-     "Frees a text object.",
-     nullptr, {kErrTextObjectNotFound, kErrObjectNotFound, kErrObjectLocked}},
-    {"InKeyStr", "text = InKeyStr(type[, maxlength, password])",
-     "Reads a line typed by the user at the text cursor, showing it as it is typed, and returns it when "
-     "Return is pressed. type limits the characters (#ALL, #ALPHANUMERICAL, #ALPHABETICAL, #NUMERICAL, "
-     "#HEXNUMERICAL); password shows stars.",
-     nullptr,
-     {kErrDisplayClosed, kErrSelectBGPicActive, kErrSelectBrushActive, kErrSelectAnimActive,
-      kErrEndDoubleBufferFirst, kErrSelectMaskActive, kErrSelectAlphaChannelActive},
-     "Print(\"Name: \")\n"
-     "Local name = InKeyStr(#ALL, 20)"},
-    {"TextExtent", "extent = TextExtent(text[, encoding])",
-     "Measures text in the current font and style and returns a table with MinX, MaxX, MinY, MaxY, "
-     "Width and Height.",
-     nullptr, {kErrWrongUsage}},
-    {"ScaleTextObject", "ScaleTextObject(id, width, height)",
-     "Renders a text object again at another size.",
-     nullptr, {kErrTextObjectNotFound, kErrObjectNotFound, kErrObjectLocked}},
-    {"CopyTextObject", "[handle =] CopyTextObject(source, id)",
-     "Makes an independent copy of a text object.",
-     nullptr, {kErrTextObjectNotFound, kErrObjectNotFound, kErrWrongUsage}},
-    {"RotateTextObject", "RotateTextObject(id, angle)",
-     "Renders a text object again rotated by angle degrees.",
-     nullptr, {kErrTextObjectNotFound, kErrObjectNotFound, kErrObjectLocked}},
-    {"OpenFont", "[handle =] OpenFont(id, font, size[, options])",
-     "Opens a font under an id without making it current; UseFont switches to it quickly later.",
-     "Engine, Cache", {kErrFontOpen, kErrCannotReadFile}},
-    {"CloseFont", "CloseFont(id)",
-     "Closes a font opened with OpenFont.",
-     nullptr, {kErrFontNotFound, kErrObjectNotFound}},
-    {"UseFont", "UseFont(id)",
-     "Makes a font opened with OpenFont the current font; the style returns to #NORMAL.",
-     nullptr, {kErrFontNotFound, kErrObjectNotFound}},
-    {"GetAvailableFonts", "fonts = GetAvailableFonts()",
-     "Returns a list of the fonts the player can find, each a table with the font's name and details."},
-    {"FreeGlyphCache", "FreeGlyphCache(all[, id])",
-     "Frees the rendered characters kept for fonts: for every font when the first argument is 0, else "
-     "for the font id.",
-     nullptr, {kErrFontNotFound, kErrObjectNotFound}},
-    {"SetDefaultEncoding", "SetDefaultEncoding(encoding)",
-     "Sets how text commands read strings: #ENCODING_ISO8859_1 (the default) or #ENCODING_UTF8.",
-     nullptr, {kErrWrongUsage}},
-    {nullptr, nullptr, nullptr},
+    {.name = "SetFont", .synopsis = "SetFont(font, size[, options])", .arguments = {2, 3},
+     .text = "Opens a font by name (a linked font, an installed font, or #SANS, #SERIF, #MONOSPACE and the "
+             "other default fonts) at a size and makes it the current font; the style returns to #NORMAL.",
+     .options = "Engine, Cache",
+     .errors = {kErrFontOpen, kErrCannotReadFile},
+     .example = "SetFont(#SANS, 24)\n"
+                "Print(\"Hello\")"},
+    {.name = "SetFontColor", .synopsis = "SetFontColor(color)", .arguments = {1, 1},
+     .text = "Sets the colour text is drawn in."},
+    {.name = "TextHeight", .synopsis = "height = TextHeight(text)", .arguments = {1, 1},
+     .text = "Returns the line height of the current font."},
+    {.name = "TextWidth", .synopsis = "width = TextWidth(text[, encoding])", .arguments = {1, 2},
+     .text = "Returns how wide the text would be drawn in the current font and style.",
+     .errors = {kErrWrongUsage}},
+    {.name = "ResetTabs", .synopsis = "ResetTabs()", .arguments = {0, 0},
+     .text = "Removes all tab stops."},
+    {.name = "AddTab", .synopsis = "AddTab(position, ...)", .arguments = {1, kNoMaximum},
+     .text = "Adds one or more tab stops, in pixels from the left margin; a tab character in printed text "
+             "moves to the next one.",
+     .errors = {kErrNegativeCoordinate, kErrDisplayClosed, kErrInternalLimit}},
+    {.name = "Locate", .synopsis = "Locate(x, y)", .arguments = {2, 2},
+     .text = "Moves the text cursor, where Print writes next.",
+     .errors = {kErrCoordinateConstant, kErrDisplayClosed}},
+    {.name = "SetMargins", .synopsis = "SetMargins(left, right)", .arguments = {2, 2},
+     .text = "Sets the left and right margins that Print wraps lines between, and moves the cursor to the "
+             "left margin.",
+     .errors = {kErrWrongUsage, kErrDisplayClosed}},
+    {.name = "SetFontStyle", .synopsis = "SetFontStyle(style[, ...])", .arguments = {1, kNoMaximum},
+     .text = "Sets the text style: #NORMAL, or a sum of #BOLD, #ITALIC, #UNDERLINED, #ANTIALIAS, #SHADOW "
+             "and #EDGE. #SHADOW takes its colour, size and direction as further arguments, #EDGE its "
+             "colour and size.",
+     .example = "SetFontStyle(#BOLD + #SHADOW, $000000, 2, #SHDWSOUTHEAST)"},
+    {.name = "Print", .synopsis = "Print(value, ...)", .arguments = {1, kNoMaximum},
+     .text = "Writes its arguments at the text cursor, separated by blanks, and moves the cursor on, "
+             "wrapping lines at the margins."},
+    {.name = "NPrint", .synopsis = "NPrint(value, ...)", .arguments = {1, kNoMaximum},
+     .text = "Writes its arguments as Print does and ends the line."},
+    {.name = "TextOut", .synopsis = "TextOut(x, y, text[, options | align, wordwrap])", .arguments = {3, 5},
+     .text = "Draws text at (x, y) without using the text cursor. align is #LEFT, #CENTER or #RIGHT; "
+             "wordwrap is the width at which lines wrap (0 for none). Text may hold formatting tags such as "
+             "[color=$FF0000].",
+     .options = "Align, WordWrap, Encoding",
+     .errors = {kErrWrongUsage},
+     .example = "TextOut(#CENTER, 100, \"Game over\")"},
+    {.name = "CreateTextObject",
+     .synopsis = "[handle =] CreateTextObject(id, text[, align, wordwrap, encoding])", .arguments = {2, 5},
+     .text = "Renders text in the current font, style and colour into a text object, which can then be "
+             "drawn, moved and scaled like a brush.",
+     .errors = {kErrWrongUsage, kErrOutOfMemory},
+     .example = "CreateTextObject(1, \"Score: 0\")\n"
+                "DisplayTextObject(1, 10, 10)"},
+    {.name = "DisplayTextObject", .synopsis = "DisplayTextObject(id, x, y[, options])", .arguments = {3, 4},
+     .text = "Draws a text object at (x, y); the options are those of DisplayBrush.",
+     .errors = {kErrTextObjectNotFound, kErrObjectNotFound}},
+    {.name = "FreeTextObject", .synopsis = "FreeTextObject(id)", .arguments = {1, 1},
+     .text = "Frees a text object.",
+     .errors = {kErrTextObjectNotFound, kErrObjectNotFound, kErrObjectLocked}},
+    {.name = "InKeyStr", .synopsis = "text = InKeyStr(type[, maxlength, password])", .arguments = {1, 3},
+     .text = "Reads a line typed by the user at the text cursor, showing it as it is typed, and returns it "
+             "when Return is pressed. type limits the characters (#ALL, #ALPHANUMERICAL, #ALPHABETICAL, "
+             "#NUMERICAL, #HEXNUMERICAL); password shows stars.",
+     .errors = {kErrDisplayClosed, kErrSelectBGPicActive, kErrSelectBrushActive, kErrSelectAnimActive,
+                kErrEndDoubleBufferFirst, kErrSelectMaskActive, kErrSelectAlphaChannelActive},
+     .example = "Print(\"Name: \")\n"
+                "Local name = InKeyStr(#ALL, 20)"},
+    {.name = "TextExtent", .synopsis = "extent = TextExtent(text[, encoding])", .arguments = {1, 2},
+     .text = "Measures text in the current font and style and returns a table with MinX, MaxX, MinY, MaxY, "
+             "Width and Height.",
+     .errors = {kErrWrongUsage}},
+    {.name = "ScaleTextObject", .synopsis = "ScaleTextObject(id, width, height)", .arguments = {3, 3},
+     .text = "Renders a text object again at another size.",
+     .errors = {kErrTextObjectNotFound, kErrObjectNotFound, kErrObjectLocked}},
+    {.name = "CopyTextObject", .synopsis = "[handle =] CopyTextObject(source, id)", .arguments = {2, 2},
+     .text = "Makes an independent copy of a text object.",
+     .errors = {kErrTextObjectNotFound, kErrObjectNotFound, kErrWrongUsage}},
+    {.name = "RotateTextObject", .synopsis = "RotateTextObject(id, angle)", .arguments = {2, 2},
+     .text = "Renders a text object again rotated by angle degrees.",
+     .errors = {kErrTextObjectNotFound, kErrObjectNotFound, kErrObjectLocked}},
+    {.name = "OpenFont", .synopsis = "[handle =] OpenFont(id, font, size[, options])", .arguments = {3, 4},
+     .text = "Opens a font under an id without making it current; UseFont switches to it quickly later.",
+     .options = "Engine, Cache",
+     .errors = {kErrFontOpen, kErrCannotReadFile}},
+    {.name = "CloseFont", .synopsis = "CloseFont(id)", .arguments = {1, 1},
+     .text = "Closes a font opened with OpenFont.",
+     .errors = {kErrFontNotFound, kErrObjectNotFound}},
+    {.name = "UseFont", .synopsis = "UseFont(id)", .arguments = {1, 1},
+     .text = "Makes a font opened with OpenFont the current font; the style returns to #NORMAL.",
+     .errors = {kErrFontNotFound, kErrObjectNotFound}},
+    {.name = "GetAvailableFonts", .synopsis = "fonts = GetAvailableFonts()", .arguments = {0, 0},
+     .text = "Returns a list of the fonts the player can find, each a table with the font's name and "
+             "details."},
+    {.name = "FreeGlyphCache", .synopsis = "FreeGlyphCache(all[, id])", .arguments = {1, 2},
+     .text = "Frees the rendered characters kept for fonts: for every font when the first argument is 0, "
+             "else for the font id.",
+     .errors = {kErrFontNotFound, kErrObjectNotFound}},
+    {.name = "SetDefaultEncoding", .synopsis = "SetDefaultEncoding(encoding)", .arguments = {1, 1},
+     .text = "Sets how text commands read strings: #ENCODING_ISO8859_1 (the default) or #ENCODING_UTF8.",
+     .errors = {kErrWrongUsage}},
+    {},
 };
 
 const ConstantDoc kConstantDocs[] = {
