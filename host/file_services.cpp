@@ -27,8 +27,35 @@ constexpr uint32_t kExtraBits = FILEATTR_PURE | FILEATTR_ARCHIVE | FILEATTR_SCRI
 
 bool HostPath(const char *name, std::string *out) { return name && *name && ResolveHostPath(name, out); }
 
+// Linux lets a user read or change a file's user attributes only while the file grants that user the same access
+// (root is exempt). When the owner is refused, the access is given for one more try and taken back.
+template <typename Call> auto WithOwnerAccess(const std::string &path, mode_t access, bool follow, Call call) {
+    auto result = call();
+    int error = errno;
+    struct stat info;
+    if (result < 0 && error == EACCES && (follow ? stat : lstat)(path.c_str(), &info) == 0 &&
+        !(info.st_mode & access) && (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) &&
+        chmod(path.c_str(), (info.st_mode & 07777) | access) == 0) {
+        result = call();
+        error = errno;
+        chmod(path.c_str(), info.st_mode & 07777);
+    }
+    errno = error;
+    return result;
+}
+
 ssize_t GetAttribute(const std::string &path, const char *name, void *value, size_t size, bool follow) {
-    return follow ? getxattr(path.c_str(), name, value, size) : lgetxattr(path.c_str(), name, value, size);
+    return WithOwnerAccess(path, S_IRUSR, follow, [&] {
+        return follow ? getxattr(path.c_str(), name, value, size) : lgetxattr(path.c_str(), name, value, size);
+    });
+}
+
+// Sets a user attribute, or removes it when value is null; a file system without them has none to remove.
+bool SetAttribute(const std::string &path, const char *name, const char *value, size_t size) {
+    int result = WithOwnerAccess(path, S_IWUSR, true, [&] {
+        return value ? setxattr(path.c_str(), name, value, size, 0) : removexattr(path.c_str(), name);
+    });
+    return result == 0 || (!value && (errno == ENODATA || errno == ENOTSUP));
 }
 
 uint32_t ReadStoredBits(const std::string &path, bool follow) {
@@ -246,13 +273,9 @@ int SetProtectionFlags(const char *name, uint32_t flags) {
         stored |= flags & kExtraBits;
     }
     // Store the extra bits first: when the file system cannot keep them, nothing changes and the call fails.
-    if (stored) {
-        char text[32];
-        int n = snprintf(text, sizeof text, "%u", stored);
-        if (setxattr(host.c_str(), kProtectionAttribute, text, static_cast<size_t>(n), 0) != 0) return 0;
-    } else if (removexattr(host.c_str(), kProtectionAttribute) != 0 && errno != ENODATA && errno != ENOTSUP) {
-        return 0;
-    }
+    char text[32];
+    int n = snprintf(text, sizeof text, "%u", stored);
+    if (!SetAttribute(host, kProtectionAttribute, stored ? text : nullptr, static_cast<size_t>(n))) return 0;
     return chmod(host.c_str(), mode) == 0 ? 1 : 0;
 }
 
@@ -273,11 +296,8 @@ int SetFileComment(const char *name, const char *comment) {
     std::string host;
     struct stat info;
     if (!HostPath(name, &host) || stat(host.c_str(), &info) != 0) return 0;
-    if (!comment || !*comment) {
-        if (removexattr(host.c_str(), kCommentAttribute) != 0 && errno != ENODATA && errno != ENOTSUP) return 0;
-        return 1;
-    }
-    return setxattr(host.c_str(), kCommentAttribute, comment, strlen(comment), 0) == 0 ? 1 : 0;
+    bool remove = !comment || !*comment;
+    return SetAttribute(host, kCommentAttribute, remove ? nullptr : comment, remove ? 0 : strlen(comment)) ? 1 : 0;
 }
 
 int FileCrc32(const char *name, uint32_t *out) {

@@ -80,12 +80,12 @@ bool IsProtectedFromDelete(int directoryFd, const std::string &name, const struc
     return !(FlagsFromStat(EntryPath(directoryFd, name), info, false) & FILEATTR_DELETE_USR);
 }
 
-// FILEATTR_NORMAL on an entry: u+rw (u+x for a directory), no stored protection.
+// FILEATTR_NORMAL on an entry: u+rw (u+x for a directory), no stored protection. The mode comes first: its owner
+// may change a file's user attributes only while it can write the file.
 void Unprotect(int directoryFd, const std::string &name, const struct stat &info) {
-    std::string path = EntryPath(directoryFd, name);
-    lremovexattr(path.c_str(), kProtectionAttribute);
     mode_t mode = (info.st_mode & 07777) | S_IRUSR | S_IWUSR | (S_ISDIR(info.st_mode) ? S_IXUSR : 0);
     fchmodat(directoryFd, name.c_str(), mode, 0);
+    lremovexattr(EntryPath(directoryFd, name).c_str(), kProtectionAttribute);
 }
 
 // Copies the user attributes (protection, comment); ones the destination cannot hold are dropped, as cp -p does.

@@ -130,6 +130,34 @@ TEST_F(FileServicesTest, NormalClearsEveryProtection) {
     EXPECT_FALSE(std::filesystem::exists(file));
 }
 
+TEST_F(FileServicesTest, EveryProtectionBitRoundTripsForItsOwner) {
+    // Each bit alone (the owner's read and write off), with a stored flag, and with the owner's usual rights: the
+    // owner takes each back without being root, and the comment is written and read in every state.
+    std::string file = Touch("every");
+    for (uint32_t bit = FILEATTR_READ_USR; bit <= FILEATTR_EXECUTE_OTH; bit <<= 1)
+        for (uint32_t wanted : {bit, bit | FILEATTR_HIDDEN, bit | FILEATTR_READ_USR | FILEATTR_WRITE_USR}) {
+            std::string comment = "c" + std::to_string(wanted);
+            ASSERT_EQ(SetProtectionFlags(file.c_str(), wanted), 1) << wanted;
+            ASSERT_EQ(SetFileComment(file.c_str(), comment.c_str()), 1) << wanted;
+            PathRef *ref = NewPathRef(file.c_str(), 0);
+            FileInfoRecord info;
+            ASSERT_EQ(ExaminePathRef(ref, &info), 0);
+            FreePathRef(ref);
+            EXPECT_EQ(info.flags, wanted);
+            EXPECT_EQ(info.comment, comment);
+        }
+    ASSERT_EQ(SetProtectionFlags(file.c_str(), FILEATTR_READ_USR), 1);
+    // Deleting it asks to unprotect it, and the unprotected file goes.
+    int asked = 0;
+    auto answer = [](void *count, const TreeMessage &message) {
+        *static_cast<int *>(count) += message.action == kTreeDeleteUnprotect;
+        return kTreeGoOn;
+    };
+    EXPECT_EQ(DeletePath(file.c_str(), nullptr, false, TreeCallback{answer, &asked}), 0);
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(std::filesystem::exists(file));
+}
+
 TEST_F(FileServicesTest, CommentAndDateAreStored) {
     std::string file = Touch("c");
     ASSERT_EQ(SetFileComment(file.c_str(), "a note"), 1);
