@@ -3,7 +3,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "tools/applet/link.h"
@@ -11,11 +10,14 @@
 
 namespace {
 
+// One read of the whole file: a player is tens of megabytes.
 bool ReadFile(const std::string &name, std::vector<uint8_t> &bytes) {
+    std::error_code ec;
+    auto size = std::filesystem::file_size(name, ec);
     std::ifstream in(name, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    if (ec || !in) return false;
+    bytes.resize(size);
+    return in.read(reinterpret_cast<char *>(bytes.data()), std::streamsize(size)).gcount() == std::streamsize(size);
 }
 
 void PrintUsage(FILE *out) {
