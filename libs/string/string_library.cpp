@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "host/allocation_cap.h"
 #include "libs/string/string_ops.h"
 #include "runtime/app/errors.h"
 
@@ -196,6 +197,7 @@ int CmdPadNum(VMState *vm) {
     CheckArgs(vm, 2, 2);
     int32_t n = CheckInt32Arg(vm, 1), digits = CheckInt32Arg(vm, 2);
     if (n < 0 || digits <= 0) return kErrWrongUsage;
+    if (!FitsAllocationCap(digits, 1)) return kErrOutOfMemory;
     PushView(vm, stringlib::PadNum(n, digits));
     return 1;
 }
