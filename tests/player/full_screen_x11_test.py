@@ -21,7 +21,8 @@ def problem(layers):
         time.sleep(0.3)
         data = open(os.path.join(scratch, "Xvfb_screen0"), "rb").read()
         h = struct.unpack(">25I", data[:100])
-        px = lambda x, y: int.from_bytes(data[h[0] + h[19] * 12 + y * h[12] + x * 4:][:3], "little")
+        at = h[0] + h[19] * 12  # the pixels follow the header, the window name and the colour map
+        px = lambda x, y: int.from_bytes(data[at + y * h[12] + x * 4:at + y * h[12] + x * 4 + 3], "little")
         # The pointer is black and white; the picture's colours are not.
         shown = [(x, y) for y in range(480) for x in range(640) if px(x, y) in (0x405060, 0xFF8000)]
         found = shown and (min(x for x, _ in shown), shown[0][1], max(x for x, _ in shown), shown[-1][1])
