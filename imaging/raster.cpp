@@ -137,13 +137,10 @@ void ClampFillStyle(FormStyle *s) {
 }
 
 int32_t AddFormStyleBits(int32_t bits, int32_t given) {
-    return (given & kFormStyleNormal) ? kFormStyleNormal : ((bits & ~kFormStyleNormal) | given);
+    return (given & kFormStyleNormal) ? kFormStyleNormal : bits | given;
 }
 
-int32_t ClearFormStyleBits(int32_t bits, int32_t removed) {
-    bits &= ~removed;
-    return (bits & ~kFormStyleNormal) ? bits & ~kFormStyleNormal : kFormStyleNormal;
-}
+int32_t ClearFormStyleBits(int32_t bits, int32_t removed) { return bits & ~removed; }
 
 static DrawState gDrawState;
 DrawState *GetDrawState() { return &gDrawState; }

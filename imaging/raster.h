@@ -183,8 +183,8 @@ struct FormStyle {
 };
 // Fill 0..3, edge and shadow sizes 1..64, shadow direction 0..7, outline at least 1.
 void ClampFillStyle(FormStyle *style);
-// The "formstyle" key: a value with NORMAL replaces the bits with NORMAL, any other adds its bits. Removing bits
-// ("formstyleclear") that leaves none leaves NORMAL.
+// The "formstyle" key: a value with NORMAL replaces the bits with NORMAL, any other adds its bits to those there,
+// NORMAL included, as the text style's "fontstyle" does. "formstyleclear" removes exactly the bits it names.
 int32_t AddFormStyleBits(int32_t bits, int32_t given);
 int32_t ClearFormStyleBits(int32_t bits, int32_t removed);
 

@@ -377,6 +377,13 @@ DebugPrint(GetFormStyle().formstyle)
 SetFormStyle({formstyleclear = #EDGE})
 DebugPrint(GetFormStyle().formstyle)
 SetFormStyle({formstyle = #NORMAL})
+SetFormStyle({formstyle = #ANTIALIAS})
+Local aa = GetFormStyle().formstyle
+SetFormStyle({formstyle = #EDGE})
+Local edge = GetFormStyle().formstyle
+SetFormStyle({formstyleclear = #EDGE})
+DebugPrint(aa, edge, GetFormStyle().formstyle)
+SetFormStyle({formstyle = #NORMAL})
 SetFormStyle(GetFormStyle())
 DebugPrint(GetFormStyle().formstyle)
 Try(SetFormStyle, {texturebrush = 9})
@@ -411,6 +418,9 @@ For k, v In Pairs(GetFormStyle())
   If l2[k] <> v Then DebugPrint("differs", k) EndIf
 Next
 DebugPrint("composed", ReadPixel(35, 32), ReadPixel(29, 30))
+SetLayerStyle(2, {formstyle = #SHADOW})
+DebugPrint("shadow", GetLayerStyle(2).formstyle)
+SetLayerStyle(2, {formstyleclear = #SHADOW})
 SetLayerStyle(1, {x1 = 0, y1 = 2, x2 = 5, y2 = 0})
 DebugPrint("moved", GetLayerStyle(1).x, GetLayerStyle(1).y)
 Arc(0, 20, 5, 3, 10, 100, $FFFFFF, {clockwise = 1})
@@ -440,12 +450,13 @@ SaveSnapshot("layers.bmp")
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "1 0 2 0 0 16777215 -1 0 0 1 0 4 3 37853 2\n"
-                       "64 64 3 7 1 1 3\n96\n32\n1\n1174\n1140\n"
+                       "65 64 3 7 1 1 3\n97\n33\n17 81 17\n1\n1174\n1140\n"
                        "gradients 16711680 255 16711680 255\n"
                        "texture 65280 16777215 16777215 65280\n"
                        "effects 16711680 65280 255\n"
                        "layers 10 5 3 12 6 2 16711680 1 4 27\n"
                        "composed 16711680 0\n"
+                       "shadow 33\n"
                        "moved 0 0\n"
                        "kinds 10 100 1 5 3 3 3 2\n"
                        "retyped 5\n"
