@@ -28,6 +28,9 @@ CreateTextObject(2, "aaa bbb ccc ddd", #LEFT, 60)
 CreateTextObject(3, "aaa bbb ccc ddd", #LEFT, 56)
 CreateTextObject(4, "abcdefghijkl mn", #LEFT, 40)
 DebugPrint(GetAttribute(#TEXTOBJECT, 2, #ATTRWIDTH), GetAttribute(#TEXTOBJECT, 3, #ATTRWIDTH), GetAttribute(#TEXTOBJECT, 4, #ATTRWIDTH))
+; A brush taken from it is as wide as the object, not as its image.
+GetBrushLink(9, #TEXTOBJECT, 4)
+DebugPrint(GetAttribute(#BRUSH, 9, #ATTRWIDTH), GetAttribute(#BRUSH, 9, #ATTRHEIGHT) == GetAttribute(#TEXTOBJECT, 4, #ATTRHEIGHT))
 EnableLayers()
 CreateBrush(1, 12, 7, $FF0000)
 DisplayBrush(1, 0, 0)
@@ -54,6 +57,7 @@ Try(GetAttribute, #ANIM, 1, #ATTRHASALPHA))";
                        "16 12 1\n"
                        "1 1\n"
                        "60 56 40\n"
+                       "40 1\n"
                        "12 14 2\n"
                        "2 1 1 1 3\n"
                        "1177\n1081\n1194\n1055\n1055\n");

@@ -60,12 +60,14 @@ const TextLayerServices kTextServices{TextDrawLayer,       TextObjectImage,    C
                                       FreeTextBlock,       AddTextObjectLayer, FlushPendingTextObjects,
                                       StartTextStyleBlock, ReadTextStyleKeys,  WriteTextStyleKeys};
 
-// A brush made from a text object shares nothing with it: the brush gets copies of the planes.
+// A brush made from a text object shares nothing with it: the brush gets copies of the planes, at the object's
+// own size (a wrapped line's glyphs may reach past it into the image).
 int TextObjectBrushSource(VMState *, ObjectId source, int32_t, ImageTriple *image, int32_t *sourceX,
                           int32_t *sourceY, int32_t *transparent, bool *temporary) {
     TextObject *object = nullptr;
     if (int error = FindTextObject(source, &object, 0)) return error;
     *image = object->image;
+    image->width = object->layoutWidth;
     *sourceX = *sourceY = 0;
     *transparent = -1;
     *temporary = false;
