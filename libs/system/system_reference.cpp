@@ -76,7 +76,9 @@ const CommandDoc kCommandDocs[] = {
      .example = "DebugPrint(\"score:\", score)"},
     {.name = "ExitOnError", .synopsis = "ExitOnError(enable)", .arguments = {1, 1},
      .text = "With True (the start-up setting) an error stops the program with a message; with False a "
-             "failing command only sets the code GetLastError returns and the script goes on.",
+             "failing command only sets the code GetLastError returns and the script goes on. An error inside "
+             "an event callback always ends the callback; the command that called it (CheckEvent, WaitEvent, "
+             "WhileMouseOn) then fails with that error, so with False the script goes on after that call.",
      .example = "ExitOnError(False)\n"
                 "LoadBrush(1, \"maybe.png\")\n"
                 "If GetLastError() <> 0 Then DebugPrint(\"no picture\") EndIf\n"

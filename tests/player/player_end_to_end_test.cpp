@@ -279,6 +279,27 @@ TEST(PlayerEndToEnd, ScriptErrorIsReportedAsFileLineMessage) {
     EXPECT_EQ(run.err.back(), '\n');
 }
 
+// A callback's error ends the callback whatever ExitOnError says; it then fails the command that called it, which
+// ExitOnError(False) lets the script step over. With True the callback's line is reported.
+TEST(PlayerEndToEnd, ErrorInACallbackEndsItAndFailsTheCallingCommand) {
+    const std::string body = "SetTimeout(1, Function()\n"
+                             "  DebugPrint(\"callback\")\n"
+                             "  LoadBrush(1, \"missing.png\")\n"
+                             "  DebugPrint(\"callback goes on\")\n"
+                             "EndFunction, 10)\n"
+                             "Local m = WaitEvent()\n"
+                             "DebugPrint(\"after\", GetLastError(), GetType(m) == #NIL)\n";
+    ScratchDirectory dir;
+    PlayerRun off = RunScript(dir, "ExitOnError(False)\n" + body, "off");
+    EXPECT_EQ(off.exitCode, 0) << off.err;
+    EXPECT_EQ(off.out, "callback\nafter 1045 1\n");
+    EXPECT_EQ(off.err, "");
+    PlayerRun on = RunScript(dir, body, "on");
+    EXPECT_EQ(on.exitCode, 1);
+    EXPECT_EQ(on.out, "callback\n");
+    EXPECT_EQ(on.err.rfind("on.vls:3: ", 0), 0u) << on.err;
+}
+
 TEST(PlayerEndToEnd, EndIsNotReportedAndExitsWithZero) {
     ScratchDirectory dir;
     PlayerRun run = RunScript(dir, "DebugPrint(\"before\")\nEnd()\nDebugPrint(\"after\")\n", "end");
