@@ -6,63 +6,42 @@
 #include "imaging/draw_services.h"
 #include "imaging/image_ops.h"
 #include "imaging/pixels.h"
+#include "runtime/app/object_list.h"
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
 
-static ClipRegion *gClipRegions = nullptr;
-
-void AddClipRegion(ClipRegion *region) {
-    region->next = gClipRegions;
-    gClipRegions = region;
-}
-
-int FindClipRegion(ObjectId id, const void *, int, ClipRegion **out) {
-    *out = nullptr;
-    for (ClipRegion *r = gClipRegions; r; r = r->next)
-        if (!r->freePending && id == r->id) {
-            *out = r;
-            return 0;
-        }
-    if (id.handle) return kErrObjectNotFound;
-    SetErrorArgNumber(id.number);
-    return kErrClipRegionNotFound;
-}
-
-static void Destroy(ClipRegion *r) {
-    FreeMaskPlane(r->mask);
-    delete r;
-}
+namespace {
 
 // Nothing may draw through a region once it is gone: pictures, output records and sprites let go of it first,
 // and with clearLayers the layers too.
-static void Release(const ClipRegion *r, int clearLayers) {
+void Release(const ClipRegion *r, int clearLayers) {
     if (DrawServices && DrawServices->releaseClipRegion) DrawServices->releaseClipRegion(r, clearLayers);
 }
 
-int FreeClipRegionById(ObjectId id) {
-    for (ClipRegion **p = &gClipRegions; *p; p = &(*p)->next) {
-        ClipRegion *r = *p;
-        if (r->freePending || id != r->id) continue;
-        Release(r, 0);
-        if (r->useCount > 0) {
-            // Layers keep showing through it; its number is free at once since lookups skip pending regions.
-            r->freePending = true;
-            return 0;
-        }
-        Release(r, 1);
-        *p = r->next;
-        Destroy(r);
-        return 0;
-    }
-    if (id.handle) return kErrObjectNotFound;
-    SetErrorArgNumber(id.number);
-    return kErrClipRegionNotFound;
-}
+constexpr ObjectRules<ClipRegion> kClipRegionRules{
+    .notFoundError = kErrClipRegionNotFound,
+    .release =
+        [](ClipRegion *r) {
+            Release(r, 1);
+            FreeMaskPlane(r->mask);
+        },
+    // Layers that show through a region count their uses; they let go of a pending one as they go.
+    .shownElsewhere = [](const ClipRegion *r) { return r->useCount > 0; },
+    .onFree = [](ClipRegion *r) { Release(r, 0); },
+};
+
+} // namespace
+
+ObjectList<ClipRegion> ClipRegionList{&kClipRegionRules};
+
+int FindClipRegion(ObjectId id, const void *, int, ClipRegion **out) { return ClipRegionList.Find(id, out, 0); }
+
+int FreeClipRegionById(ObjectId id) { return ClipRegionList.Free(id, true); }
 
 int CreateClipRegion(ObjectId id, int32_t x, int32_t y, int32_t width, int32_t height, const ImageTriple *shape,
                      ClipRegion **out) {
     if (width < 1 || height < 1) return kErrSizeNotPositive;
-    if (!IsAutoHandleRequest(id)) FreeClipRegionById(id); // not strict: a missing one is no error
+    if (!IsAutoHandleRequest(id)) ClipRegionList.Free(id, false);
     auto *r = new (std::nothrow) ClipRegion;
     if (!r) return kErrOutOfMemory;
     r->x = x, r->y = y, r->width = width, r->height = height;
@@ -82,38 +61,19 @@ int CreateClipRegion(ObjectId id, int32_t x, int32_t y, int32_t width, int32_t h
             }
         }
     }
-    r->id = IsAutoHandleRequest(id) ? ObjectId{0, r} : id;
-    AddClipRegion(r);
+    if (!ClipRegionList.Add(r, id)) {
+        FreeMaskPlane(r->mask);
+        delete r;
+        return kErrOutOfMemory;
+    }
     if (out) *out = r;
     return 0;
 }
 
-int32_t CountClipRegions() {
-    int32_t n = 0;
-    for (const ClipRegion *r = gClipRegions; r; r = r->next) n++;
-    return n;
-}
+int32_t CountClipRegions() { return int32_t(ClipRegionList.size()); }
 
-void FlushPendingClipRegions() {
-    for (ClipRegion **p = &gClipRegions; *p;) {
-        ClipRegion *r = *p;
-        if (r->freePending && r->useCount <= 0) {
-            *p = r->next;
-            Destroy(r);
-        } else {
-            p = &r->next;
-        }
-    }
-}
-
-void FreeAllClipRegions() {
-    // Runs before the pictures and their layers are freed: they must not look at a region after this.
-    while (ClipRegion *r = gClipRegions) {
-        Release(r, 1);
-        gClipRegions = r->next;
-        Destroy(r);
-    }
-}
+// Runs before the pictures and their layers are freed: they must not look at a region after this.
+void FreeAllClipRegions() { ClipRegionList.Clear(); }
 
 void FreeClipRegionMask(ClipRegion *region) {
     if (!region || !region->owned) return;
@@ -137,7 +97,6 @@ ClipRegion *TransformClipRegion(const ClipRegion *region, const double transform
     auto *out = new (std::nothrow) ClipRegion;
     if (!out) return nullptr;
     *out = *region;
-    out->next = nullptr;
     out->owned = true;
     out->freePending = false;
     out->useCount = 0;

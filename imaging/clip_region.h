@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "host/bitmap.h"
+#include "runtime/app/object_list.h"
 #include "runtime/vm/vm.h"
 
 struct ClipRegion {
@@ -14,11 +15,10 @@ struct ClipRegion {
     bool owned = false;        // a copy (layers, transforms) that the holder frees
     bool freePending = false;  // freed by the script while a layer still used it
     int32_t useCount = 0;      // layers showing through it
-    ClipRegion *next = nullptr;
 };
 
-// The library's regions. AddClipRegion takes the record over.
-void AddClipRegion(ClipRegion *region);
+// The library's regions, newest last.
+extern ObjectList<ClipRegion> ClipRegionList;
 // Finds a region by id: 0 and *out, or kErrClipRegionNotFound (a number, set as the error argument) /
 // kErrObjectNotFound (a handle) when there is none; free-pending regions are not found. destination and flags are
 // kept for callers that pass them; a region is not tied to one output.
@@ -33,8 +33,6 @@ int CreateClipRegion(ObjectId id, int32_t x, int32_t y, int32_t width, int32_t h
                      ClipRegion **out = nullptr);
 // Every region in the list, free-pending ones included.
 int32_t CountClipRegions();
-// Frees every pending region that no layer uses any more.
-void FlushPendingClipRegions();
 void FreeAllClipRegions();
 // Frees the mask plane of an owned copy.
 void FreeClipRegionMask(ClipRegion *region);

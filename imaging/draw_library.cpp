@@ -10,13 +10,13 @@
 #include "imaging/draw_services.h"
 #include "imaging/form_style_keys.h"
 #include "imaging/graphics_bindings.h"
-#include "imaging/graphics_library.h"
 #include "imaging/image_ops.h"
 #include "imaging/position.h"
 #include "imaging/raster.h"
 #include "imaging/shapes.h"
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/object_kinds.h"
 
 namespace {
 

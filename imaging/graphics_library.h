@@ -6,62 +6,7 @@
 
 #include "host/bitmap.h"
 #include "runtime/app/command.h"
-#include "runtime/app/object_kinds.h" // GetAttribute answers through the registered kinds
-
-// The program-wide object kinds (the script sees most as #BRUSH, #LAYER, ...; 0, 5, 6, 7, 19 and 20 have no constant).
-enum ObjectKind : int32_t {
-    ObjectKindNone = 0,
-    ObjectKindBGPic = 1,
-    ObjectKindSample = 2,
-    ObjectKindBrush = 3,
-    ObjectKindAnim = 4,
-    ObjectKindSndModule = 5,
-    ObjectKindKeyDown = 6,
-    ObjectKindNoObject = 7, // placeholder layer: draws nothing, never hit
-    ObjectKindTextObject = 8,
-    ObjectKindTextOut = 9,
-    ObjectKindUndo = 10,
-    ObjectKindPrint = 11,
-    ObjectKindBrushPart = 12,
-    ObjectKindBGPicPart = 13,
-    ObjectKindBox = 14,
-    ObjectKindCircle = 15,
-    ObjectKindEllipse = 16,
-    ObjectKindLine = 17,
-    ObjectKindPlot = 18,
-    ObjectKindMainWindow = 19,
-    ObjectKindAnimDisk = 20,
-    ObjectKindDisplay = 21,
-    ObjectKindLayer = 22,
-    ObjectKindHideBrush = 23,
-    ObjectKindInsertBrush = 24,
-    ObjectKindHideLayer = 25,
-    ObjectKindRemoveLayer = 26,
-    ObjectKindPolygon = 27,
-    ObjectKindMask = 28,
-    ObjectKindShape = ObjectKindMask, // SHAPE and MASK share 28; switches treat 28 as the mask output
-    ObjectKindNextFrame = 29,
-    ObjectKindAlphaChannel = 30,
-    ObjectKindArc = 31,
-    ObjectKindSprite = 32,
-    ObjectKindMusic = 33,
-    ObjectKindNextFrame2 = 34,
-    ObjectKindClipRegion = 35,
-    ObjectKindPointer = 36,
-    ObjectKindAsyncDraw = 37,
-    ObjectKindDoubleBuffer = 38,
-    ObjectKindMemory = 39,
-    ObjectKindEventHandler = 40,
-    ObjectKindInterval = 41,
-    ObjectKindTimeout = 42,
-    ObjectKindFont = 43,
-    ObjectKindFile = 44,
-    ObjectKindDirectory = 45,
-    ObjectKindBrushVsBox = 46,
-    ObjectKindLayerVsBox = 47,
-    ObjectKindSpriteVsBox = 48,
-    ObjectKindVectorPath = 49,
-};
+#include "runtime/app/object_kinds.h" // the kinds; GetAttribute answers through the registered ones
 
 // GetAttribute's attribute numbers. 9, 14, 15, 18-20, 30-35 and 60 are fixed by the sound and font code; the
 // brush ones are ours.

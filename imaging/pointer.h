@@ -16,7 +16,6 @@ struct PointerRecord {
     HostBitmap *image = nullptr; // owned; opacity in alpha
     AlphaPlane *alpha = nullptr; // owned; null: opaque
     int32_t hotX = 0, hotY = 0;
-    PointerRecord *next = nullptr;
 };
 
 // A copy of the image (its mask as opacity 0 or 255, else its alpha channel, else opaque) with the hot spot.

@@ -8,10 +8,10 @@
 
 #include "host/blit.h"
 #include "imaging/clip_region.h"
-#include "imaging/graphics_library.h"
 #include "imaging/pixels.h"
 #include "imaging/shapes.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/object_kinds.h"
 
 // Bigger shapes are refused rather than allocated: a script could ask for any radius.
 constexpr int32_t kMaxShapeSide = 16384;

@@ -10,10 +10,10 @@
 #include "imaging/clip_region.h"
 #include "imaging/pixels.h"
 #include "imaging/gradient.h"
-#include "imaging/graphics_library.h"
 #include "imaging/image_ops.h"
 #include "imaging/shape_geometry.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/object_kinds.h"
 
 namespace {
 

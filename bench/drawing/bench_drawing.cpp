@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "host/bitmap.h"
-#include "imaging/graphics_library.h"
 #include "imaging/shapes.h"
 #include "runtime/app/command.h"
+#include "runtime/app/object_kinds.h"
 #include "scene/display/display_list.h"
 #include "scene/images/bgpic.h"
 #include "scene/images/brush.h"

@@ -22,7 +22,7 @@
 
 #include "host/bitmap.h"
 #include "imaging/blit.h"
-#include "imaging/graphics_library.h"
+#include "runtime/app/object_kinds.h"
 #include "runtime/app/runtime_globals.h"
 #include "text/fonts/truetype_font.h"
 #include "text/layout/font_cache.h"

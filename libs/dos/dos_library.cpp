@@ -1,9 +1,9 @@
 // The dos library's registration: all 52 commands, the constants and the free-all.
 #include "libs/dos/dos_library.h"
 
-#include "imaging/graphics_library.h"
 #include "libs/dos/file_object.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/object_kinds.h"
 
 namespace {
 

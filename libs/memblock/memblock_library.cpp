@@ -4,10 +4,10 @@
 #include <string>
 
 #include "host/debug_output.h"
-#include "imaging/graphics_library.h"
 #include "libs/dos/file_object.h"
 #include "libs/memblock/memblock.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/object_kinds.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include "runtime/app/attributes.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
+#include "runtime/app/object_list.h"
 #include "runtime/app/runtime_globals.h"
 #include "runtime/app/startup_config.h"
 
@@ -29,7 +30,6 @@ int ScriptTypeNumber(int type) {
 
 constexpr int kChipMemory = 0;
 constexpr int kFastMemory = 1;
-constexpr int kAllPendingFrees = 15; // brushes, anims, text objects, BGPics
 constexpr int kProgramTypeScript = 0;
 constexpr int kProgramTypeApplet = 1;
 constexpr int kProgramTypeProgram = 2;
@@ -104,7 +104,7 @@ int CmdCollectGarbage(VMState *vm) {
     CheckArgs(vm, 0, 1);
     int32_t threshold = OptInt32Arg(vm, 1, 0);
     SetGCThreshold(vm, threshold < 0 ? 0 : threshold);
-    FlushPendingFrees(kAllPendingFrees);
+    FlushPendingFrees();
     return 0;
 }
 

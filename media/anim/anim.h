@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "host/bitmap.h"
-#include "imaging/graphics_library.h"
 #include "runtime/app/command.h"
+#include "runtime/app/object_kinds.h"
 #include "runtime/app/object_list.h"
 
 struct AnimFile;
@@ -52,7 +52,6 @@ int FindAnim(ObjectId id, AnimObject **out, int flags);
 // FreeAnim: kErrActiveAnim while the anim is the current output; an anim layers still show becomes free-pending under
 // {0, own address}. reportMissing 0 ignores a missing id (kErrObjectLocked is always reported).
 int FreeAnimById(ObjectId id, int reportMissing);
-void FlushPendingAnims();
 // Appends a record around frames the caller made (taken over on success). 0 or kErrOutOfMemory.
 int AddAnimRecord(ObjectId id, int32_t width, int32_t height, std::vector<AnimFrame> &&frames, int32_t transparent,
                   AnimObject **out = nullptr);

@@ -56,7 +56,7 @@ int AddRecord(ObjectId id, int32_t width, int32_t height, int32_t count, ImageTr
     for (int32_t i = 0; i < count; i++) made[size_t(i)] = AnimFrame{frames[i].bitmap, frames[i].mask, frames[i].alpha};
     AnimObject *a = nullptr;
     if (int error = AddAnimRecord(id, width, height, std::move(made), transparent, &a)) return error;
-    a->freePending = 1;
+    AnimList.MarkPending(a);
     *outId = a->id;
     return 0;
 }
@@ -75,7 +75,7 @@ int ModifyFrames(ObjectId id, int32_t count, int32_t position) {
 }
 
 const AnimLayerServices kAnimLayerServices{Find,      FrameImage,   FrameDelay,       FramePlaneSlots,  CopyForLayer,
-                                           AddRecord, ModifyFrames, DrawFrameAsLayer, FlushPendingAnims};
+                                           AddRecord, ModifyFrames, DrawFrameAsLayer};
 
 } // namespace
 

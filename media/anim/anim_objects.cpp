@@ -5,11 +5,11 @@
 
 #include "host/bitmap_convert.h"
 #include "host/memory.h"
-#include "imaging/graphics_library.h"
 #include "imaging/image_ops.h"
 #include "media/anim/anim.h"
 #include "media/anim/anim_file.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/object_kinds.h"
 #include "scene/display/display_list.h"
 #include "scene/display/display_record.h"
 #include "scene/images/bgpic.h"
@@ -132,7 +132,6 @@ int FindAnim(ObjectId id, AnimObject **out, int flags) {
 
 int FreeAnimById(ObjectId id, int reportMissing) { return AnimList.Free(id, reportMissing != 0); }
 
-void FlushPendingAnims() { AnimList.FlushPending(); }
 
 int RebuildAllAnims() {
     for (AnimObject *anim : AnimList)

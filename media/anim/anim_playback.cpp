@@ -11,6 +11,7 @@
 #include "imaging/blit.h"
 #include "imaging/display_image.h"
 #include "imaging/frame_pacing.h"
+#include "imaging/graphics_library.h"
 #include "imaging/image_ops.h"
 #include "media/anim/anim.h"
 #include "media/anim/anim_file.h"

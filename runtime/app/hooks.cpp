@@ -5,7 +5,6 @@
 int (*RefreshDisplayHook)(DisplayRecord *, int) = nullptr;
 int (*OpenFirstDisplayHook)(VMState *, StartupConfig *) = nullptr;
 int (*DisplayScalesItselfHook)(DisplayRecord *) = nullptr;
-void (*FlushPendingFreesHook)(int) = nullptr;
 void (*StopAllSoundsHook)() = nullptr;
 void (*FreeAllSoundsHook)() = nullptr;
 int (*LayerPositionHook)(VMState *, const char *, int32_t *) = nullptr;
@@ -42,8 +41,4 @@ void WriteDebugOutput(const char *bytes, size_t length) {
     }
     fwrite(bytes, 1, length, stdout);
     fflush(stdout);
-}
-
-void FlushPendingFrees(int mask) {
-    if (FlushPendingFreesHook) FlushPendingFreesHook(mask);
 }

@@ -16,9 +16,6 @@ extern int (*RefreshDisplayHook)(DisplayRecord *display, int flags);
 extern int (*OpenFirstDisplayHook)(VMState *vm, StartupConfig *config);
 // Display code: 1 when a display scales itself (auto-scaling or layer scaling), so resize events are dropped.
 extern int (*DisplayScalesItselfHook)(DisplayRecord *display);
-// Image objects: free the objects of the kinds in mask (1 brushes, 2 anims, 4 text objects, 8 BGPics) whose
-// release waited for the layers that still used them.
-extern void (*FlushPendingFreesHook)(int mask);
 // Sound library.
 extern void (*StopAllSoundsHook)();
 extern void (*FreeAllSoundsHook)();
@@ -42,6 +39,5 @@ int RefreshDisplay(DisplayRecord *display, int flags);
 int OpenFirstDisplay(VMState *vm, StartupConfig *config);
 void StopAllSounds();
 void FreeAllSounds();
-void FlushPendingFrees(int mask);
 // Writes to the debug output (DebugPrint, the call trace, the final report when a debug device is set).
 void WriteDebugOutput(const char *bytes, size_t length);

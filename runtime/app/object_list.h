@@ -5,13 +5,15 @@
 //
 // A record type has an `ObjectId id`; optionally `lockCount` (non-zero: running moves, the object can be
 // neither changed nor freed) and `freePending` (freed by the script, still shown by layers, renamed to
-// {0, own address} so its number is free at once). Only the list changes a record's id: an index by id keeps
-// lookups from walking the list, which commands that run for every object of a frame would otherwise do.
+// {0, own address} so its number is free at once). Only the list changes a record's id or marks it pending: an
+// index by id and one by record keep a numbered lookup, create or free from walking the list, which scripts
+// that number many objects, and commands that run for every object of a frame, would otherwise do.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <list>
 #include <memory>
 #include <new>
 #include <unordered_map>
@@ -28,6 +30,20 @@ struct vlLayer;
 constexpr int kFindModify = 1;
 constexpr int kFindPending = 2;
 constexpr int kFindNoUnshare = 4;
+
+// The error of a missing object: kErrObjectNotFound for a handle, else numberError with the number as the error
+// argument.
+inline int ObjectNotFound(ObjectId id, int numberError) {
+    if (id.handle) return kErrObjectNotFound;
+    SetErrorArgNumber(id.number);
+    return numberError;
+}
+
+// Frees the pending records of every list that nothing shows any more. A release that frees more (a picture's
+// layers) makes the walk go round again; a call from inside a release only asks for that round.
+void FlushPendingFrees();
+// Lists with free-pending records register themselves (their constructor does it).
+void RegisterPendingFlush(void *list, bool (*flush)(void *list));
 
 // What the layer code (above this folder) does for a kind that layers show. The scene fills one table.
 struct ObjectLayerServices {
@@ -52,19 +68,27 @@ template <typename T> struct ObjectRules {
     // The current output draws into the object: freeing it is refused with activeOutputError.
     bool (*isActiveOutput)(const T *) = nullptr;
     int activeOutputError = 0;
+    // Runs when the script frees the object, before the list decides whether the free waits (a region that
+    // outputs stop drawing through at once).
+    void (*onFree)(T *) = nullptr;
 };
 
 template <typename T> class ObjectList {
+    using Records = std::list<std::unique_ptr<T>>;
+
   public:
     // The records are never destroyed with the list: at exit they stay reachable, as the release of one kind
     // may walk the list of another that is gone already.
-    explicit ObjectList(const ObjectRules<T> *rules) : rules_(rules), records_(*new Records) {}
+    explicit ObjectList(const ObjectRules<T> *rules) : rules_(rules), state_(*new State) {
+        if constexpr (requires(T *record) { record->freePending; })
+            RegisterPendingFlush(this, [](void *list) { return static_cast<ObjectList *>(list)->FlushPending(); });
+    }
     ObjectList(const ObjectList &) = delete;
     ObjectList &operator=(const ObjectList &) = delete;
 
-    // Every record, free-pending ones included, as T *. Adding or erasing records ends the walk.
+    // Every record, free-pending ones included, as T *. Erasing the record the walk stands on ends the walk.
     struct Iterator {
-        typename std::vector<std::unique_ptr<T>>::const_iterator at;
+        typename Records::const_iterator at;
         T *operator*() const { return at->get(); }
         Iterator &operator++() {
             ++at;
@@ -72,56 +96,58 @@ template <typename T> class ObjectList {
         }
         bool operator==(const Iterator &) const = default;
     };
-    Iterator begin() const { return Iterator{records_.begin()}; }
-    Iterator end() const { return Iterator{records_.end()}; }
-    size_t size() const { return records_.size(); }
-    bool empty() const { return records_.empty(); }
-    T *front() const { return records_.empty() ? nullptr : records_.front().get(); }
+    Iterator begin() const { return Iterator{state_.records.begin()}; }
+    Iterator end() const { return Iterator{state_.records.end()}; }
+    size_t size() const { return state_.records.size(); }
+    bool empty() const { return state_.records.empty(); }
+    T *front() const { return state_.records.empty() ? nullptr : state_.records.front().get(); }
 
     // Takes the record (made with new) over: an automatic id ({0, kAutoHandleRequest}) becomes {0, record}.
     // Null when memory is short: the record stays the caller's.
     T *Add(T *record, ObjectId id) {
         if (!record) return nullptr;
+        State &s = state_;
         try {
-            records_.push_back(nullptr);
+            s.records.emplace_back();
         } catch (const std::bad_alloc &) {
             return nullptr;
         }
-        records_.back().reset(record);
+        s.records.back().reset(record);
         record->id = IsAutoHandleRequest(id) ? ObjectId{0, record} : id;
+        if (s.indexed) {
+            try {
+                s.places.emplace(record, std::prev(s.records.end()));
+            } catch (const std::bad_alloc &) {
+                DropIndex();
+            }
+        }
         Index(record);
+        if (IsPending(record)) NotePending(record);
         return record;
     }
 
     // The first record with the id. A free-pending record has an id of its own ({0, itself}), so skipping it
     // never uncovers another.
     T *Find(ObjectId id, bool withPending = false) const {
+        State &s = state_;
         // Commands that take the same object again and again (a file read line by line) skip the index probe.
-        if (last_ != nullptr && lastId_ == id) return withPending || !IsPending(last_) ? last_ : nullptr;
+        if (s.last != nullptr && s.lastId == id) return withPending || !IsPending(s.last) ? s.last : nullptr;
         T *record = nullptr;
-        if (indexed_) {
-            auto it = index_.find(id);
-            if (it != index_.end()) record = it->second;
+        if (s.indexed) {
+            auto it = s.index.find(id);
+            if (it != s.index.end()) record = it->second;
         } else {
-            for (const auto &r : records_)
-                if (r->id == id) {
-                    record = r.get();
-                    break;
-                }
+            record = FirstWithId(id, nullptr);
         }
         if (record) {
-            last_ = record;
-            lastId_ = id;
+            s.last = record;
+            s.lastId = id;
         }
         return record && (withPending || !IsPending(record)) ? record : nullptr;
     }
 
     // kErrObjectNotFound for a handle; the kind's error with the number as error argument for a number.
-    int NotFound(ObjectId id) const {
-        if (id.handle) return kErrObjectNotFound;
-        SetErrorArgNumber(id.number);
-        return rules_->notFoundError;
-    }
+    int NotFound(ObjectId id) const { return ObjectNotFound(id, rules_->notFoundError); }
 
     // Find with flags (see kFindModify): 0, NotFound's error, or kErrObjectLocked (locked, with kFindModify).
     int Find(ObjectId id, T **out, int flags) {
@@ -160,6 +186,7 @@ template <typename T> class ObjectList {
 
     // Frees the record now, or renames it and marks it free-pending while layers or a display still show it.
     void FreeRecord(T *record) {
+        if (rules_->onFree) rules_->onFree(record);
         if constexpr (requires { record->freePending; }) {
             // Both are asked: layers must stop naming the number even when a display still shows the object.
             const bool elsewhere = rules_->shownElsewhere && rules_->shownElsewhere(record);
@@ -168,51 +195,94 @@ template <typename T> class ObjectList {
             if (elsewhere || layers) {
                 Unindex(record);
                 record->id = ObjectId{0, record};
-                record->freePending = 1;
                 Index(record);
+                MarkPending(record);
                 return;
             }
         }
         Erase(record);
     }
 
-    // Frees the pending records nothing shows any more.
-    void FlushPending() {
-        for (size_t i = 0; i < records_.size();) {
-            T *record = records_[i].get();
-            if (IsPending(record) && !StillShown(record)) Erase(record);
-            else i++;
+    // A record that goes with the last layer showing it (a copy made for layers): its free waits from now on.
+    void MarkPending(T *record) {
+        if constexpr (requires { record->freePending; }) {
+            if (IsPending(record)) return;
+            record->freePending = 1;
+            NotePending(record);
         }
+    }
+
+    // Frees the pending records nothing shows any more; true when it freed any. FlushPendingFrees calls it for
+    // every list.
+    bool FlushPending() {
+        State &s = state_;
+        bool freed = false;
+        if (s.pendingUnlisted) {
+            // Memory ran short while a record was marked: look at every record once.
+            s.pendingUnlisted = false;
+            s.pending.clear();
+            for (auto it = s.records.begin(); it != s.records.end(); ++it)
+                if (IsPending(it->get())) NotePending(it->get());
+        }
+        // A release may free or mark other records of this list: the walk goes on from where it stood, and a
+        // record it passes over waits for the next round.
+        for (size_t i = 0; i < s.pending.size();) {
+            T *record = s.pending[i];
+            if (StillShown(record)) {
+                i++;
+                continue;
+            }
+            Erase(record);
+            freed = true;
+        }
+        return freed;
     }
 
     // Unlinks and frees the record at once, whoever shows it; false when it is not in the list.
     bool Erase(T *record) {
-        for (auto it = records_.begin(); it != records_.end(); ++it)
-            if (it->get() == record) {
-                std::unique_ptr<T> owned = std::move(*it);
-                records_.erase(it);
-                Unindex(record);
-                if (rules_->release) rules_->release(owned.get());
-                return true;
-            }
-        return false;
+        State &s = state_;
+        typename Records::iterator at = s.records.end();
+        if (s.indexed) {
+            auto place = s.places.find(record);
+            if (place == s.places.end()) return false;
+            at = place->second;
+            s.places.erase(place);
+        } else {
+            for (auto it = s.records.begin(); it != s.records.end() && at == s.records.end(); ++it)
+                if (it->get() == record) at = it;
+            if (at == s.records.end()) return false;
+        }
+        std::unique_ptr<T> owned = std::move(*at);
+        s.records.erase(at);
+        Unindex(record);
+        if (IsPending(record)) ForgetPending(record);
+        if (rules_->release) rules_->release(owned.get());
+        return true;
     }
 
     // Frees every record at once, the newest first.
     void Clear() {
-        last_ = nullptr;
-        index_.clear();
-        while (!records_.empty()) {
-            std::unique_ptr<T> owned = std::move(records_.back());
-            records_.pop_back();
+        State &s = state_;
+        s.last = nullptr;
+        s.index.clear();
+        s.places.clear();
+        s.pending.clear();
+        s.shadowed = 0;
+        s.pendingUnlisted = false;
+        while (!s.records.empty()) {
+            std::unique_ptr<T> owned = std::move(s.records.back());
+            s.records.pop_back();
             if (rules_->release) rules_->release(owned.get());
         }
+        // A list whose index was dropped for want of memory gets it back when it starts again empty.
+        s.indexed = true;
     }
 
     // Records the script still owns (free-pending ones left out).
     size_t CountLive() const {
+        if (!state_.pendingUnlisted) return state_.records.size() - state_.pending.size();
         size_t n = 0;
-        for (const auto &record : records_) n += IsPending(record.get()) ? 0 : 1;
+        for (const auto &record : state_.records) n += IsPending(record.get()) ? 0 : 1;
         return n;
     }
 
@@ -226,49 +296,88 @@ template <typename T> class ObjectList {
     }
 
   private:
-    static void MarkPending(T *record) {
-        if constexpr (requires { record->freePending; }) record->freePending = 1;
-    }
-
-    bool StillShown(const T *record) const {
-        if (rules_->shownElsewhere && rules_->shownElsewhere(record)) return true;
-        return rules_->layers && rules_->layers->isUsedByLayers(rules_->layerKind, record->id, nullptr) != 0;
-    }
-
     struct IdHash {
         size_t operator()(const ObjectId &id) const {
             return std::hash<void *>()(id.handle) ^ (size_t(uint32_t(id.number)) * 0x9E3779B97F4A7C15ull);
         }
     };
 
+    // Everything on the heap, so that it outlives the list (see the constructor).
+    struct State {
+        Records records;
+        std::unordered_map<ObjectId, T *, IdHash> index; // the first record of each id
+        std::unordered_map<const T *, typename Records::iterator> places;
+        size_t shadowed = 0; // records that are not the first of their id
+        bool indexed = true; // false once memory ran short: lookups walk the list
+        std::vector<T *> pending;
+        bool pendingUnlisted = false;
+        // The last record Find returned and the id it was asked by; any change of ids or records forgets it.
+        T *last = nullptr;
+        ObjectId lastId{};
+    };
+
+    bool StillShown(const T *record) const {
+        if (rules_->shownElsewhere && rules_->shownElsewhere(record)) return true;
+        return rules_->layers && rules_->layers->isUsedByLayers(rules_->layerKind, record->id, nullptr) != 0;
+    }
+
+    T *FirstWithId(ObjectId id, const T *except) const {
+        for (const auto &r : state_.records)
+            if (r.get() != except && r->id == id) return r.get();
+        return nullptr;
+    }
+
+    void NotePending(T *record) {
+        try {
+            state_.pending.push_back(record);
+        } catch (const std::bad_alloc &) {
+            state_.pendingUnlisted = true;
+        }
+    }
+    void ForgetPending(T *record) {
+        std::vector<T *> &pending = state_.pending;
+        for (size_t i = pending.size(); i-- > 0;)
+            if (pending[i] == record) {
+                pending.erase(pending.begin() + ptrdiff_t(i));
+                return;
+            }
+    }
+
+    void DropIndex() {
+        state_.indexed = false;
+        state_.index.clear();
+        state_.places.clear();
+        state_.shadowed = 0;
+    }
+
     // The index keeps the first record of each id; a record that leaves it hands the id to the next one.
     void Index(T *record) {
-        last_ = nullptr;
-        if (!indexed_) return;
+        State &s = state_;
+        s.last = nullptr;
+        if (!s.indexed) return;
         try {
-            index_.try_emplace(record->id, record);
+            if (!s.index.try_emplace(record->id, record).second) s.shadowed++;
         } catch (const std::bad_alloc &) {
-            // Lookups walk the list from now on.
-            indexed_ = false;
-            index_.clear();
+            DropIndex();
         }
     }
     void Unindex(T *record) {
-        last_ = nullptr;
-        if (!indexed_) return;
-        auto it = index_.find(record->id);
-        if (it == index_.end() || it->second != record) return;
-        index_.erase(it);
-        for (const auto &r : records_)
-            if (r.get() != record && r->id == record->id) return Index(r.get());
+        State &s = state_;
+        s.last = nullptr;
+        if (!s.indexed) return;
+        auto it = s.index.find(record->id);
+        if (it == s.index.end() || it->second != record) {
+            if (s.shadowed) s.shadowed--;
+            return;
+        }
+        s.index.erase(it);
+        if (s.shadowed == 0) return;
+        if (T *next = FirstWithId(record->id, record)) {
+            s.shadowed--;
+            Index(next);
+        }
     }
 
-    using Records = std::vector<std::unique_ptr<T>>;
     const ObjectRules<T> *rules_;
-    Records &records_;
-    std::unordered_map<ObjectId, T *, IdHash> &index_ = *new std::unordered_map<ObjectId, T *, IdHash>;
-    bool indexed_ = true;
-    // The last record Find returned and the id it was asked by; any change of ids or records forgets it.
-    mutable T *last_ = nullptr;
-    mutable ObjectId lastId_{};
+    State &state_;
 };

@@ -4,9 +4,9 @@
 
 #include "host/window.h"
 #include "imaging/async_draw.h"
-#include "imaging/graphics_library.h"
 #include "imaging/image_ops.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/object_kinds.h"
 #include "scene/display/display_library.h"
 #include "scene/display/display_list.h"
 #include "scene/display/display_open.h"

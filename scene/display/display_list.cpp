@@ -8,6 +8,7 @@
 #include "imaging/async_draw.h"
 #include "runtime/app/errors.h"
 #include "host/event_queue.h"
+#include "runtime/app/object_list.h"
 #include "scene/display/object_kinds.h"
 #include "scene/events/buttons.h"
 #include "scene/images/bgpic.h"
@@ -141,7 +142,7 @@ int FreeDisplayById(VMState *vm, ObjectId id) {
     delete display;
     // A picture the script freed while this display showed it can go now, and the pages kept for planes of
     // its sizes.
-    FlushPendingBGPics();
+    FlushPendingFrees();
     ReleaseCachedPixelPages();
     return 0;
 }

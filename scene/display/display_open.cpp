@@ -10,13 +10,14 @@
 #include "host/window.h"
 #include "imaging/async_draw.h"
 #include "imaging/display_image.h"
-#include "imaging/graphics_library.h"
 #include "imaging/image_ops.h"
 #include "imaging/pointer.h"
 #include "imaging/position.h"
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
+#include "runtime/app/object_kinds.h"
+#include "runtime/app/object_list.h"
 #include "scene/display/create_display.h"
 #include "scene/display/display_list.h"
 #include "scene/images/bgpic.h"
@@ -73,7 +74,7 @@ void ClampRegion(DisplayRegion *r, int32_t width, int32_t height) {
 int CopyPictureForReferrer(void *argument, ObjectId *newId) {
     BGPic *copy = nullptr;
     if (int error = CopyBGPicRecord(static_cast<const BGPic *>(argument), newId, &copy)) return error;
-    copy->freePending = 1;
+    BGPicList.MarkPending(copy);
     *newId = copy->id;
     return 0;
 }
@@ -435,7 +436,7 @@ int ApplyDisplayAttributes(VMState *vm, int index, DisplayRecord *d, int forTran
         // The picture shown before keeps its layers, but no longer at this display's scale.
         if (d->layerScaling && DisplayHasScaledSize(d) && oldPicture && oldPicture != picture)
             if (int error = ResetLayerScaling(d, oldPicture, 0)) return finish(error);
-        FlushPendingBGPics();
+        FlushPendingFrees();
         sizeChanged = scaleChanged = 0;
     }
     if (sizeChanged) {

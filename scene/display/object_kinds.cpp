@@ -36,16 +36,6 @@ bool IsTextLayerKind(int32_t kind) {
     return kind == ObjectKindTextObject || kind == ObjectKindTextOut || kind == ObjectKindPrint;
 }
 
-int DeferredFreeMaskBit(int32_t kind) {
-    switch (kind) {
-    case ObjectKindBrush: case ObjectKindBrushPart: return 1;
-    case ObjectKindAnim: return 2;
-    case ObjectKindTextObject: return 4;
-    case ObjectKindBGPic: case ObjectKindBGPicPart: return 8;
-    default: return 0;
-    }
-}
-
 int32_t AlternativeReferrerKind(int32_t kind) { return kind == ObjectKindBrush ? ObjectKindBrushPart : 0; }
 
 int CheckSelectedOutput(int32_t outputKind, int32_t sourceKind, int refuseBGPic) {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "imaging/graphics_library.h"
+#include "runtime/app/object_kinds.h"
 
 struct DisplayRecord;
 
@@ -20,9 +20,6 @@ bool IsValidObjectKind(int32_t kind);
 bool IsShapeLayerKind(int32_t kind); // carry a form style
 bool IsImageLayerKind(int32_t kind); // image comes from another object (the layer's source)
 bool IsTextLayerKind(int32_t kind);
-// The deferred-free mask bit of a kind (1 brushes and brush parts, 2 anims, 4 text objects, 8 BGPics), 0 when the
-// kind is never deferred.
-int DeferredFreeMaskBit(int32_t kind);
 // The kind a referrer walk also matches: BRUSHPART for BRUSH, else none (0).
 int32_t AlternativeReferrerKind(int32_t kind);
 

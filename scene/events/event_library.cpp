@@ -1,6 +1,5 @@
 #include "scene/events/event_library.h"
 
-#include "imaging/graphics_library.h"
 #include "runtime/app/object_kinds.h"
 #include "runtime/app/runtime_globals.h"
 #include "scene/display/display_list.h"

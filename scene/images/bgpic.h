@@ -90,7 +90,6 @@ int FindBGPic(ObjectId id, BGPic **out, int flags);
 // Frees a picture, or marks it free-pending while a display or a layer shows it. strict 0 ignores a missing id.
 int FreeBGPicById(ObjectId id, int strict);
 void FreeBGPicContents(BGPic *bgpic, int flag);
-void FlushPendingBGPics();
 // A copy under newId ({0, 1} for an automatic handle, which is filled in). 0 or kErrOutOfMemory.
 int CopyBGPicRecord(const BGPic *source, ObjectId *newId, BGPic **out = nullptr);
 int32_t CountBGPics();

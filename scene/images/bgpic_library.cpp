@@ -6,6 +6,7 @@
 #include "host/catalog.h"
 #include "host/memory.h"
 #include "host/picture.h"
+#include "imaging/graphics_library.h"
 #include "imaging/image_ops.h"
 #include "imaging/position.h"
 #include "runtime/app/attributes.h"

@@ -119,7 +119,6 @@ void FreeBGPicContents(BGPic *bgpic, int flag) {
     FreeOnScreenSprites(bgpic);
 }
 
-void FlushPendingBGPics() { BGPicList.FlushPending(); }
 
 int CopyBGPicRecord(const BGPic *source, ObjectId *newId, BGPic **out) {
     uint32_t *palette = nullptr;

@@ -7,11 +7,11 @@
 #include "host/bitmap_convert.h"
 #include "host/blit.h"
 #include "host/memory.h"
-#include "imaging/graphics_library.h"
 #include "imaging/image_ops.h"
 #include "imaging/planes.h"
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/object_kinds.h"
 #include "scene/display/display_list.h"
 #include "scene/images/bgpic.h"
 
@@ -132,7 +132,6 @@ bool IsActiveOutputBrushId(ObjectId id) {
 
 int FreeBrushById(ObjectId id, int reportMissing) { return BrushList.Free(id, reportMissing != 0); }
 
-void FlushPendingBrushes() { BrushList.FlushPending(); }
 
 int RebuildAllBrushes() {
     for (Brush *brush : BrushList) {

@@ -62,7 +62,6 @@ int CreateBrushRecord(ObjectId id, int32_t width, int32_t height, uint32_t colou
                       int clear, Brush **out = nullptr);
 // The copy callback of ForEachReferrer: argument is the Brush.
 int CopyBrushForReferrer(void *brush, ObjectId *newId);
-void FlushPendingBrushes();
 // Makes bitmaps and masks from kept pixels; brushes without kept pixels are left alone. 0 or kErrOutOfMemory.
 int RebuildAllBrushes();
 int32_t CountBrushes();

@@ -2,9 +2,9 @@
 #include <algorithm>
 
 #include "imaging/clip_region.h"
-#include "imaging/graphics_library.h"
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/object_kinds.h"
 #include "scene/display/display_list.h"
 #include "scene/display/object_kinds.h"
 #include "scene/images/bgpic.h"

@@ -12,14 +12,6 @@
 
 namespace {
 
-void FlushLayerPendingFrees(int mask) {
-    if (mask & 1) FlushPendingBrushes();
-    if ((mask & 2) && AnimServices) AnimServices->flushPending();
-    if ((mask & 4) && TextServices) TextServices->flushPending();
-    if (mask & 8) FlushPendingBGPics();
-    FlushPendingClipRegions();
-}
-
 int LayerPositionOfName(VMState *, const char *name, int32_t *position) {
     *position = FindLayerByName(name);
     return *position ? 0 : kErrLayerNameNotFound;
@@ -66,7 +58,6 @@ int LayerBrushLink(VMState *, ObjectId source, int32_t, ImageTriple *image, int3
 void InstallLayerHooks() {
     DisplayImageLayerHook = DisplayImageObjectLayer;
     PrepareLayerForSelectHook = PrepareLayerForSelect;
-    FlushPendingFreesHook = FlushLayerPendingFrees;
     LayerPositionHook = LayerPositionOfName;
     SnapshotSourceHook = SnapshotSource;
     RegisterBrushLinkSource(ObjectKindLayer, LayerBrushLink);

@@ -13,6 +13,7 @@
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
+#include "runtime/app/object_list.h"
 #include "scene/display/display_list.h"
 #include "scene/display/object_kinds.h"
 #include "scene/events/buttons.h"
@@ -458,7 +459,7 @@ void DeleteLayer(VMState *, vlLayer *layer, int noRefresh, int32_t *outX, int32_
     RemoveNode(&layer->node);
     FreeLayer(layer);
     if (bgpic) bgpic->layersChanged = 1;
-    FlushPendingFrees(DeferredFreeMaskBit(kind));
+    FlushPendingFrees();
 }
 
 void FreeBGPicLayers(DisplayRecord *, BGPic *bgpic, int flushPending, int removeButtons) {
@@ -471,8 +472,7 @@ void FreeBGPicLayers(DisplayRecord *, BGPic *bgpic, int flushPending, int remove
         any = true;
     }
     if (any) bgpic->layersChanged = 1;
-    // Pictures are left out: this runs while a picture is being freed, maybe from the pictures' own flush.
-    if (flushPending) FlushPendingFrees(1 | 2 | 4);
+    if (flushPending) FlushPendingFrees();
 }
 
 // ---- Moving -----------------------------------------------------------------------------------------------------

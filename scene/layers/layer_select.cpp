@@ -3,11 +3,12 @@
 #include <new>
 
 #include "imaging/async_draw.h"
-#include "imaging/graphics_library.h"
 #include "imaging/image_ops.h"
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
+#include "runtime/app/object_kinds.h"
+#include "runtime/app/object_list.h"
 #include "scene/display/display_list.h"
 #include "scene/display/object_kinds.h"
 #include "scene/images/bgpic.h"
@@ -30,9 +31,9 @@ int PrepareBrushLayer(vlLayer *layer, LayerSelectSource *out) {
         ObjectId copy{0, kAutoHandleRequest};
         if (int error = CopyBrushForReferrer(brush, &copy)) return error;
         brush = static_cast<Brush *>(copy.handle);
-        brush->freePending = 1;
+        BrushList.MarkPending(brush);
         layer->source = copy;
-        FlushPendingFrees(1); // the script's freed brush may have waited for this layer only
+        FlushPendingFrees(); // the script's freed brush may have waited for this layer only
     }
     out->image = ImageTriple{brush->bitmap, brush->mask, brush->alpha, brush->width, brush->height};
     out->mask = &brush->mask;
@@ -49,7 +50,7 @@ int PrepareAnimLayer(vlLayer *layer, int32_t frame, LayerSelectSource *out) {
         ObjectId copy{};
         if (int error = AnimServices->copyForLayer(layer->source, &copy)) return error;
         layer->source = copy;
-        FlushPendingFrees(2);
+        FlushPendingFrees();
         if (int error = AnimServices->find(layer->source, 0, &info)) return error;
     }
     bool temporary = false;
@@ -77,9 +78,9 @@ int PrepareBGPicPartLayer(vlLayer *layer, LayerSelectSource *out) {
         ObjectId copy{0, kAutoHandleRequest};
         BGPic *made = nullptr;
         if (int error = CopyBGPicRecord(bgpic, &copy, &made)) return error;
-        made->freePending = 1;
+        BGPicList.MarkPending(made);
         layer->source = made->id;
-        FlushPendingFrees(DeferredFreeMaskBit(ObjectKindBGPic));
+        FlushPendingFrees();
         bgpic = made;
     }
     if (!bgpic->base.bitmap) return kErrBGPicTypeUnsupported;
@@ -137,7 +138,7 @@ int ConvertToBrushLayer(VMState *vm, vlLayer *layer) {
         delete block;
         return error;
     }
-    brush->freePending = 1;
+    BrushList.MarkPending(brush);
     // The planes are the brush's now.
     if (owner.bitmap && owner.bitmap == first->bitmap) {
         first->bitmap = nullptr, first->mask = nullptr, first->alpha = nullptr;
@@ -162,7 +163,7 @@ int ConvertToBrushLayer(VMState *vm, vlLayer *layer) {
     layer->first = layer->saved = layer->current = block;
     layer->type = ObjectKindBrush;
     layer->source = brush->id;
-    FlushPendingFrees(DeferredFreeMaskBit(oldKind));
+    FlushPendingFrees();
     // A transformed or display-scaled layer gets its shown states back from the brush now, so that it looks the
     // same whether or not anything is drawn before EndSelect.
     DisplayRecord *display = CurrentDisplay;

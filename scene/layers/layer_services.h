@@ -39,7 +39,6 @@ struct AnimLayerServices {
     // Draws a frame as a new layer at x, y with the display options (DisplayAnimFrame's layer side).
     int (*drawFrameAsLayer)(VMState *vm, ObjectId id, int32_t frame, int32_t x, int32_t y,
                             const DisplayTransform &transform, const LayerOptions &options);
-    void (*flushPending)();
 };
 
 struct TextLayerServices {
@@ -53,7 +52,6 @@ struct TextLayerServices {
     void *(*copyBlock)(const void *block); // null when out of memory
     void (*freeBlock)(void *block);
     int (*addObjectLayer)(VMState *vm, ObjectId id, int32_t x, int32_t y, int32_t insertPos, int32_t flags);
-    void (*flushPending)();
     // The style setter's text keys of TEXTOUT and PRINT layers; while null those keys answer "not available".
     // A block from the current text style for a layer that becomes kind (PRINT: with the display's cursor and
     // margins); null when out of memory.

@@ -16,9 +16,9 @@ extern LayerRectList LayerRects;
 // Applies count stack values from index base as (layer, table) pairs. A layer argument that names no layer is
 // skipped without an error; the first error ends the batch, and pairs applied before it stay applied.
 int SetLayerStyleArgs(VMState *vm, int base, int count, int noRefresh);
-// One table at stack index table applied to the layer; *freeMask collects the kinds of objects named (bits as
-// DeferredFreeMaskBit) whose deferred free may now run. A rebuild replaces the layer record: look it up again.
-int ApplyLayerStyle(VMState *vm, vlLayer *layer, int table, int *freeMask, LayerRectList *rects);
+// One table at stack index table applied to the layer; *freeAfter is set when the layer let go of an object
+// whose deferred free may now run. A rebuild replaces the layer record: look it up again.
+int ApplyLayerStyle(VMState *vm, vlLayer *layer, int table, bool *freeAfter, LayerRectList *rects);
 // Moves the layer and sets its frame through the style setter (x, y 100000 keep a coordinate; frame 0 is the
 // next frame); the layer is found again by name or position, since a rebuild replaces it.
 int SetLayerPositionAndFrame(VMState *vm, vlLayer *layer, int32_t x, int32_t y, int32_t frame, int noRefresh);

@@ -10,6 +10,7 @@
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
+#include "runtime/app/object_list.h"
 #include "scene/display/display_list.h"
 #include "scene/display/object_kinds.h"
 #include "scene/layers/layer_services.h"
@@ -130,9 +131,9 @@ int RebuildLayer(VMState *vm, vlLayer *layer, LayerStyleChange &c, LayerRectList
 
 } // namespace
 
-int ApplyLayerStyle(VMState *vm, vlLayer *layer, int table, int *freeMask, LayerRectList *rects) {
+int ApplyLayerStyle(VMState *vm, vlLayer *layer, int table, bool *freeAfter, LayerRectList *rects) {
     LayerStyleChange c;
-    if (int error = ReadLayerStyle(vm, layer, table, freeMask, &c)) return error;
+    if (int error = ReadLayerStyle(vm, layer, table, freeAfter, &c)) return error;
     // An error from here on leaves the stores of the reading in place.
     if (c.classes & kStyleRebuild) return RebuildLayer(vm, layer, c, rects);
     if (!(c.classes & (kStylePosition | kStyleTransform | kStyleClip))) {
@@ -171,7 +172,8 @@ int SetLayerStyleArgs(VMState *vm, int base, int count, int noRefresh) {
     // While a picture is the output its display's dirty list collects the rectangles instead.
     LayerRectList *rects = CurrentDisplay->outputKind == ObjectKindBGPic ? nullptr : &LayerRects;
     LayerRects.count = 0;
-    int freeMask = 0, error = 0;
+    bool freeAfter = false;
+    int error = 0;
     for (int i = 0; i < count && !error; i += 2) {
         int32_t position = 0;
         vlLayer *layer = nullptr;
@@ -179,7 +181,7 @@ int SetLayerStyleArgs(VMState *vm, int base, int count, int noRefresh) {
         const int type = ValueType(vm, base + i);
         if (type != TNUMBER && type != TSTRING) continue;
         if (ReadLayerArg(vm, base + i, &position) || !(layer = GetNthLayer(CurrentBGPic, position))) continue;
-        error = ApplyLayerStyle(vm, layer, base + i + 1, &freeMask, rects);
+        error = ApplyLayerStyle(vm, layer, base + i + 1, &freeAfter, rects);
     }
     bool drawnByEffect = false;
     for (ListNode *n = CurrentBGPic->layers.headNode.next; LayersInTransition > 0 && n && n->next && !drawnByEffect;
@@ -187,10 +189,7 @@ int SetLayerStyleArgs(VMState *vm, int base, int count, int noRefresh) {
         drawnByEffect = LayerOfNode(n)->inTransition != 0;
     if (rects && !noRefresh && !drawnByEffect) RefreshMergedRects(rects);
     LayerRects.count = 0;
-    if (freeMask) {
-        FlushPendingFrees(freeMask);
-        FlushPendingClipRegions();
-    }
+    if (freeAfter) FlushPendingFrees();
     CurrentBGPic->layersChanged = 1;
     return error;
 }

@@ -33,4 +33,4 @@ struct LayerStyleChange {
 
 // Steps up to the stores in the layer: reads every key in its order; nocliptransform, z and the clip region
 // take effect on the layer as they are read, the rest waits in change.
-int ReadLayerStyle(VMState *vm, vlLayer *layer, int table, int *freeMask, LayerStyleChange *change);
+int ReadLayerStyle(VMState *vm, vlLayer *layer, int table, bool *freeAfter, LayerStyleChange *change);

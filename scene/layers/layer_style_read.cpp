@@ -56,11 +56,11 @@ int SourceSize(int32_t kind, ObjectId id, int32_t *width, int32_t *height) {
     return 0;
 }
 
-int ReadImageKeys(VMState *vm, int t, LayerStyleChange *c, int *freeMask) {
+int ReadImageKeys(VMState *vm, int t, LayerStyleChange *c, bool *freeAfter) {
     LayerDrawParams &b = c->block;
     int idGiven = 0;
     if (GetTableOptionObjectId(vm, t, "id", &c->source, &idGiven)) {
-        *freeMask |= c->kind == ObjectKindBGPicPart ? 8 : 1;
+        *freeAfter = true;
         c->classes |= kStyleRebuild;
     } else if (c->kindChanged) {
         return kErrNotEnoughArguments;
@@ -90,7 +90,7 @@ int ReadImageKeys(VMState *vm, int t, LayerStyleChange *c, int *freeMask) {
     return 0;
 }
 
-int ReadAnimKeys(VMState *vm, int t, LayerStyleChange *c, int *freeMask) {
+int ReadAnimKeys(VMState *vm, int t, LayerStyleChange *c, bool *freeAfter) {
     LayerDrawParams &b = c->block;
     if (!AnimServices) return LibraryNotRegistered("anim");
     if (GetTableOptionObjectId(vm, t, "id", &c->source)) {
@@ -100,7 +100,7 @@ int ReadAnimKeys(VMState *vm, int t, LayerStyleChange *c, int *freeMask) {
         b.frameCount = info.frameCount;
         b.width = info.width;
         b.height = info.height;
-        *freeMask |= 2;
+        *freeAfter = true;
         c->classes |= kStyleRebuild;
     } else if (c->kindChanged) {
         return kErrNotEnoughArguments;
@@ -232,7 +232,7 @@ LayerStyleChange::~LayerStyleChange() {
     if (textBlock && TextServices) TextServices->freeBlock(textBlock);
 }
 
-int ReadLayerStyle(VMState *vm, vlLayer *layer, int t, int *freeMask, LayerStyleChange *c) {
+int ReadLayerStyle(VMState *vm, vlLayer *layer, int t, bool *freeAfter, LayerStyleChange *c) {
     if (ValueType(vm, t) != TTABLE) {
         SetErrorArgNumber(t);
         return kErrTableExpected;
@@ -274,10 +274,10 @@ int ReadLayerStyle(VMState *vm, vlLayer *layer, int t, int *freeMask, LayerStyle
     switch (c->kind) {
     case ObjectKindBrush:
     case ObjectKindBrushPart:
-    case ObjectKindBGPicPart: error = ReadImageKeys(vm, t, c, freeMask); break;
-    case ObjectKindAnim: error = ReadAnimKeys(vm, t, c, freeMask); break;
+    case ObjectKindBGPicPart: error = ReadImageKeys(vm, t, c, freeAfter); break;
+    case ObjectKindAnim: error = ReadAnimKeys(vm, t, c, freeAfter); break;
     case ObjectKindTextObject:
-        if (GetTableOptionObjectId(vm, t, "id", &c->source)) *freeMask |= 4, c->classes |= kStyleRebuild;
+        if (GetTableOptionObjectId(vm, t, "id", &c->source)) *freeAfter = true, c->classes |= kStyleRebuild;
         else if (c->kindChanged) error = kErrNotEnoughArguments;
         if (!error && (c->classes & kStyleRebuild) && !TextServices) error = LibraryNotRegistered("text");
         break;

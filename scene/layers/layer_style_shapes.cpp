@@ -4,10 +4,10 @@
 #include <new>
 
 #include "imaging/form_style_keys.h"
-#include "imaging/graphics_library.h"
 #include "imaging/shapes.h"
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/object_kinds.h"
 #include "scene/images/brush.h"
 #include "scene/layers/layer_style.h"
 

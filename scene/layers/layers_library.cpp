@@ -19,6 +19,7 @@
 #include "imaging/image_ops.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
+#include "runtime/app/object_list.h"
 #include "scene/display/display_list.h"
 #include "scene/display/object_kinds.h"
 #include "scene/images/brush.h"
@@ -93,7 +94,7 @@ bool InsidePicture(const LayerDrawParams *p) {
 
 void FreeAllLayersOf(BGPic *bgpic) {
     FreeBGPicLayers(CurrentDisplay, bgpic, 0, 1);
-    FlushPendingFrees(1 | 2 | 4 | 8);
+    FlushPendingFrees();
 }
 
 int CmdUndo(VMState *vm) {
@@ -402,7 +403,7 @@ int CreateAnimLayer(VMState *vm, int32_t x, int32_t y, int32_t width, int32_t he
     delete[] images; // the frames belong to the anim now
     // The anim is pending from birth, so it goes with its layer, or at once when no layer shows it.
     const int error = AnimServices->drawFrameAsLayer(vm, animId, 1, x, y, DisplayTransform{}, LayerOptions{});
-    AnimServices->flushPending();
+    FlushPendingFrees();
     return error;
 }
 
@@ -430,8 +431,8 @@ int CmdCreateLayer(VMState *vm) {
         return error;
     // The brush is the layer's own: pending from birth, it goes with the layer (or now, when drawing failed).
     const int error = DisplayBrushAt(vm, brush->id, x, y, 0);
-    brush->freePending = 1;
-    FlushPendingBrushes();
+    BrushList.MarkPending(brush);
+    FlushPendingFrees();
     return error;
 }
 
@@ -562,7 +563,7 @@ int CmdModifyLayerFrames(VMState *vm) {
         ObjectId copy{};
         if (int error = AnimServices->copyForLayer(layer->source, &copy)) return error;
         layer->source = copy;
-        FlushPendingFrees(2); // the script's anim may have waited for this layer only
+        FlushPendingFrees(); // the script's anim may have waited for this layer only
     }
     LayerDrawParams *blocks[3] = {layer->first, layer->saved, layer->current};
     ImageTriple shown;

@@ -4,9 +4,9 @@
 
 #include "host/memory.h"
 #include "imaging/async_draw.h"
-#include "imaging/graphics_library.h"
 #include "imaging/position.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/object_kinds.h"
 #include "scene/display/display_list.h"
 #include "scene/display/object_kinds.h"
 #include "scene/images/bgpic.h"

@@ -4,8 +4,8 @@
 
 #include "fx/effect_families.h"
 #include "host/blit.h"
-#include "imaging/graphics_library.h"
 #include "host/os/input_inject.h"
+#include "runtime/app/object_kinds.h"
 #include "runtime/app/runtime_globals.h"
 #include "scene/images/brush.h"
 #include "tests/fx/fx_fixture.h"

@@ -23,7 +23,7 @@ class ClipRegions : public ::testing::Test {
 };
 
 TEST_F(ClipRegions, FoundByIdUntilFreed) {
-    AddClipRegion(Region(1, 0, 0, 4, 4));
+    ClipRegionList.Add(Region(1, 0, 0, 4, 4), ObjectId{1, nullptr});
     ClipRegion *r;
     ASSERT_EQ(FindClipRegion(ObjectId{1, nullptr}, nullptr, 0, &r), 0);
     EXPECT_EQ(r->width, 4);
@@ -35,13 +35,13 @@ TEST_F(ClipRegions, FoundByIdUntilFreed) {
 TEST_F(ClipRegions, FreeWaitsForTheLayersThatUseIt) {
     ClipRegion *used = Region(1, 0, 0, 4, 4);
     used->useCount = 1;
-    AddClipRegion(used);
+    ClipRegionList.Add(used, used->id);
     EXPECT_EQ(FreeClipRegionById(ObjectId{1, nullptr}), 0);
     EXPECT_TRUE(used->freePending);
-    FlushPendingClipRegions(); // still used: stays
+    FlushPendingFrees(); // still used: stays
     EXPECT_TRUE(used->freePending);
     used->useCount = 0;
-    FlushPendingClipRegions(); // ASan reports a leak if this does not free it
+    FlushPendingFrees(); // ASan reports a leak if this does not free it
 }
 
 TEST_F(ClipRegions, ContainsFollowsRectangleAndShape) {

@@ -7,9 +7,9 @@
 
 #include "host/blit.h"
 #include "imaging/clip_region.h"
-#include "imaging/graphics_library.h"
 #include "imaging/image_ops.h"
 #include "imaging/shapes.h"
+#include "runtime/app/object_kinds.h"
 
 namespace {
 

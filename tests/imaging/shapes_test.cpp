@@ -3,10 +3,10 @@
 #include <string>
 
 #include "host/blit.h"
-#include "imaging/graphics_library.h"
 #include "imaging/image_ops.h"
 #include "imaging/shapes.h"
 #include "runtime/app/command.h"
+#include "runtime/app/object_kinds.h"
 #include "runtime/app/runtime_globals.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include "imaging/async_draw.h"
 #include "imaging/blit.h"
 #include "imaging/frame_pacing.h"
+#include "imaging/graphics_library.h"
 #include "media/anim/anim.h"
 #include "runtime/app/runtime_globals.h"
 #include "scene/display/display_list.h"

@@ -1,6 +1,7 @@
 #include "host/bitmap_convert.h"
 #include "host/memory.h"
 #include "imaging/image_ops.h"
+#include "runtime/app/object_list.h"
 #include "scene/display/object_kinds.h"
 #include "scene/images/plane_copy.h"
 #include "tests/scene/scene_fixture.h"
@@ -91,11 +92,11 @@ TEST_F(BGPicTest, PictureFreedWhileShownWaitsForTheDisplay) {
     BGPic *found = nullptr;
     EXPECT_EQ(FindBGPic(ObjectId{1, nullptr}, &found, 0), kErrBGPicNotFound);
     BGPic *again = MakePicture(ObjectId{1, nullptr}, 2, 2, 0); // the number is free at once
-    FlushPendingBGPics();
+    FlushPendingFrees();
     EXPECT_EQ(CountBGPics(), 2);
     EXPECT_EQ(Pixel(d->picture->current.bitmap, 3, 3), 0x00FF00u);
     d->picture = again;
-    FlushPendingBGPics();
+    FlushPendingFrees();
     EXPECT_EQ(CountBGPics(), 1);
     EXPECT_EQ(BGPicList.front(), again);
 }
@@ -116,10 +117,10 @@ TEST_F(BGPicTest, PictureFreedWhileALayerShowsItIsRepointedAndWaits) {
     EXPECT_EQ(shown->freePending, 1);
     EXPECT_EQ(layer->source.number, 0);
     EXPECT_EQ(layer->source.handle, shown);
-    FlushPendingBGPics();
+    FlushPendingFrees();
     EXPECT_EQ(CountBGPics(), 2);
     DeleteTestLayer(layer);
-    FlushPendingBGPics();
+    FlushPendingFrees();
     EXPECT_EQ(CountBGPics(), 1);
 }
 

@@ -4,8 +4,9 @@
 #include <filesystem>
 
 #include "host/blit.h"
-#include "imaging/graphics_library.h"
 #include "imaging/position.h"
+#include "runtime/app/object_kinds.h"
+#include "runtime/app/object_list.h"
 #include "tests/scene/display_open_fixture.h"
 
 namespace {
@@ -349,7 +350,7 @@ TEST_F(BrushTest, FreedBrushALayerShowsWaitsForTheLayer) {
     ASSERT_EQ(Cmd("CreateBrush", {1.0, 2.0, 2.0}), 0); // the number is free again at once
     EXPECT_EQ(CountBrushes(), 2);
     scenetest::DeleteTestLayer(layer);
-    FlushPendingBrushes();
+    FlushPendingFrees();
     EXPECT_EQ(CountBrushes(), 1);
 }
 
@@ -367,7 +368,7 @@ TEST_F(BrushTest, ModifyingAShownBrushGivesTheLayerACopy) {
     EXPECT_TRUE(copy->freePending);
     EXPECT_EQ(Pixel(copy->bitmap, 3, 3), 0xFFu);
     scenetest::DeleteTestLayer(layer);
-    FlushPendingBrushes();
+    FlushPendingFrees();
     EXPECT_EQ(CountBrushes(), 1);
 }
 

@@ -1,10 +1,10 @@
 // The display commands: opening, closing, selecting, sizing, moving, hiding, freeing and mode changes, with
 // their argument checks.
 #include "imaging/async_draw.h"
-#include "imaging/graphics_library.h"
 #include "imaging/image_ops.h"
 #include "imaging/position.h"
 #include "host/event_queue.h"
+#include "runtime/app/object_kinds.h"
 #include "tests/scene/display_open_fixture.h"
 
 namespace {

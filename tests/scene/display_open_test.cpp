@@ -1,8 +1,8 @@
 // Opening, closing, resizing and scaling displays on the offscreen driver: fit-to-screen arithmetic, regions,
 // 1085, attribute changes in place or by reopening, user resizes, and the picture the window shows.
 #include "host/blit.h"
-#include "imaging/graphics_library.h"
 #include "imaging/position.h"
+#include "runtime/app/object_kinds.h"
 #include "tests/scene/display_open_fixture.h"
 
 namespace {

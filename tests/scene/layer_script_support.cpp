@@ -19,6 +19,7 @@
 #include "imaging/graphics_library.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
+#include "runtime/app/object_list.h"
 #include "scene/display/create_display.h"
 #include "scene/display/display_library.h"
 #include "scene/display/display_list.h"
@@ -265,19 +266,22 @@ void FreeFake(FakeAnim *a) {
     delete a;
 }
 
-void FakeFlush() {
+bool FakeFlush(void *) {
+    bool freed = false;
     for (size_t i = 0; i < Anims.size();) {
         if (Anims[i]->pending && !IsObjectUsedByLayers(ObjectKindAnim, Anims[i]->id)) {
             FreeFake(Anims[i]);
             Anims.erase(Anims.begin() + long(i));
+            freed = true;
         } else {
             i++;
         }
     }
+    return freed;
 }
 
 const AnimLayerServices kFakeAnims{FakeFind,   FakeFrameImage, nullptr,   nullptr, FakeCopy, FakeAddRecord,
-                                   FakeModify, FakeDrawFrame,  FakeFlush};
+                                   FakeModify, FakeDrawFrame};
 
 // The bitmap a TestPeek or TestWindowIs name stands for.
 const HostBitmap *NamedBitmap(VMState *vm, const std::string &what, int idArg) {
@@ -422,8 +426,8 @@ int FakeDrawText(VMState *, vlLayer *layer, LayerDrawParams *params, const int32
     return UpdateLayerGeometry(layer, params, oldRect, params->x, params->y, width, 8, bitmap, nullptr, nullptr);
 }
 
-const TextLayerServices kFakeText{FakeDrawText, nullptr,        FakeCopyBlock, FakeFreeBlock, nullptr,
-                                  [] {},        FakeStartBlock, FakeReadKeys,  FakeWriteKeys};
+const TextLayerServices kFakeText{FakeDrawText,   nullptr,      FakeCopyBlock, FakeFreeBlock, nullptr,
+                                  FakeStartBlock, FakeReadKeys, FakeWriteKeys};
 
 const CommandEntry kLayerTestCommands[] = {
     {"TestHex", TestHex},
@@ -452,6 +456,7 @@ int SetUpLayerScripts(VMState *vm, std::vector<std::string> *output) {
     RegisterSpriteLibrary(vm);
     RegisterMoveObjectLibrary(vm);
     AnimServices = &kFakeAnims;
+    RegisterPendingFlush(&Anims, FakeFlush); // the fake anims' frees wait for their layers as real ones do
     TextServices = &kFakeText;
     RegisterCommands(vm, kLayerTestCommands);
     return 0;
@@ -484,7 +489,6 @@ void TearDownLayerScripts(VMState *vm, DisplayRecord *fixtureDisplay) {
     FindBrushImageHook = nullptr;
     ApplyDisplayAttributesHook = nullptr;
     DisplayImageLayerHook = nullptr;
-    FlushPendingFreesHook = nullptr;
     LayerPositionHook = nullptr;
     SnapshotSourceHook = nullptr;
     RegisterBrushLinkSource(ObjectKindLayer, nullptr);

@@ -279,14 +279,13 @@ ClipRegion *StartClipScene(BGPic *picture) {
     auto *region = new ClipRegion;
     region->id = ObjectId{7, nullptr};
     region->width = region->height = 10;
-    AddClipRegion(region);
+    ClipRegionList.Add(region, region->id);
     return region;
 }
 
 void EndClipScene() {
     FreeAllClipRegions();
     CurrentBGPic = nullptr;
-    FlushPendingFreesHook = nullptr;
     LayerPositionHook = nullptr;
     SnapshotSourceHook = nullptr;
     DisplayImageLayerHook = nullptr;
@@ -327,8 +326,8 @@ TEST(LayerClipRegions, StyleKeySetsReplacesAndRemovesTheRegion) {
     for (const Case &c : cases) {
         NewTable(vm);
         SetTableNumber(vm, "clipregion", c.id);
-        int mask = 0;
-        EXPECT_EQ(ApplyLayerStyle(vm, layer, GetTop(vm), &mask, &rects), c.error) << c.id;
+        bool freeAfter = false;
+        EXPECT_EQ(ApplyLayerStyle(vm, layer, GetTop(vm), &freeAfter, &rects), c.error) << c.id;
         EXPECT_EQ(layer->first->clip, c.clip) << c.id;
         EXPECT_EQ(region->useCount, c.uses) << c.id;
         SetTop(vm, 0);

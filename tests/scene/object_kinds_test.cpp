@@ -37,8 +37,6 @@ TEST(ObjectKinds, LayerGroupsHoldExactlyTheirKinds) {
 TEST(ObjectKinds, BrushReferrersIncludeBrushParts) {
     EXPECT_EQ(AlternativeReferrerKind(ObjectKindBrush), ObjectKindBrushPart);
     EXPECT_EQ(AlternativeReferrerKind(ObjectKindBGPicPart), 0);
-    EXPECT_EQ(DeferredFreeMaskBit(ObjectKindBrushPart), 1);
-    EXPECT_EQ(DeferredFreeMaskBit(ObjectKindBGPicPart), 8);
 }
 
 TEST(SelectedOutputRefusal, BrushTargetRefusedAsBrushUnlessAnAnimIsBehindIt) {

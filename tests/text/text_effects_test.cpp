@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "imaging/blit.h"
-#include "imaging/graphics_library.h"
 #include "imaging/image_ops.h"
+#include "runtime/app/object_kinds.h"
 #include "text/fonts/font_handle.h"
 #include "text/fonts/scalable_text.h"
 #include "text/layout/text_draw.h"

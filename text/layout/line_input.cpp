@@ -6,8 +6,8 @@
 
 #include "host/event_queue.h"
 #include "host/tasks.h"
-#include "imaging/graphics_library.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/object_kinds.h"
 #include "scene/display/display_list.h"
 #include "scene/images/bgpic.h"
 #include "scene/images/scene_objects.h"

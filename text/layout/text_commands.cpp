@@ -2,10 +2,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "imaging/graphics_library.h"
 #include "imaging/image_ops.h"
 #include "imaging/position.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/object_kinds.h"
 #include "scene/display/display_list.h"
 #include "scene/display/object_kinds.h"
 #include "scene/images/bgpic.h"

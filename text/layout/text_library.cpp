@@ -57,7 +57,7 @@ int TextDrawLayer(VMState *vm, vlLayer *layer, LayerDrawParams *params, const in
 }
 
 const TextLayerServices kTextServices{TextDrawLayer,       TextObjectImage,    CopyTextBlock,
-                                      FreeTextBlock,       AddTextObjectLayer, FlushPendingTextObjects,
+                                      FreeTextBlock,       AddTextObjectLayer,
                                       StartTextStyleBlock, ReadTextStyleKeys,  WriteTextStyleKeys};
 
 // A brush made from a text object shares nothing with it: the brush gets copies of the planes, at the object's

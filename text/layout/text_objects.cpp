@@ -6,10 +6,10 @@
 #include <new>
 
 #include "imaging/display_image.h"
-#include "imaging/graphics_library.h"
 #include "imaging/image_ops.h"
 #include "imaging/position.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/object_kinds.h"
 #include "scene/display/display_list.h"
 #include "scene/images/bgpic.h"
 #include "scene/images/brush.h"
@@ -70,7 +70,6 @@ int CopyTextObjectRecord(const TextObject &source, ObjectId id, TextObject **out
 
 int FreeTextObjectById(ObjectId id, bool strict) { return TextObjectList().Free(id, strict); }
 
-void FlushPendingTextObjects() { TextObjectList().FlushPending(); }
 
 void FreeAllTextObjects() { TextObjectList().Clear(); }
 

@@ -30,7 +30,6 @@ int FreeTextObjectById(ObjectId id, bool strict);
 // A copy under id (an automatic id takes the record as its handle): 0 or kErrOutOfMemory, the list unchanged on
 // failure.
 int CopyTextObjectRecord(const TextObject &source, ObjectId id, TextObject **out);
-void FlushPendingTextObjects();
 void FreeAllTextObjects();
 int32_t CountTextObjects();
 

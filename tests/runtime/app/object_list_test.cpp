@@ -85,10 +85,10 @@ TEST(ObjectList, LifeCycleOfOneKind) {
     EXPECT_EQ(list.Find(ObjectId{0, one}, true), one);
     EXPECT_EQ(list.Free(ObjectId{9, nullptr}, false), 0);
     EXPECT_EQ(list.CountLive(), 1u);
-    list.FlushPending(); // still shown: stays
+    FlushPendingFrees(); // still shown: stays
     EXPECT_EQ(list.size(), 2u);
     gShown.clear();
-    list.FlushPending();
+    FlushPendingFrees();
     EXPECT_EQ(list.size(), 1u);
     EXPECT_EQ(list.Find(ObjectId{1, nullptr}), twin);
     list.Clear();
