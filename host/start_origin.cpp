@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -41,6 +42,18 @@ int DetectStartedFromShell() {
     return DecideStartedFromShell(anyTerminal, parentName);
 }
 
-bool ReportWantsMessageBox(int startedFromShell, const std::function<bool()> &displayOpens) {
-    return startedFromShell == 0 && displayOpens && displayOpens();
+StreamKind StreamKindOf(int fd) {
+    if (isatty(fd)) return StreamKind::Terminal;
+    struct stat status;
+    if (fstat(fd, &status) != 0) return StreamKind::Other; // closed: nothing collects it
+    if (S_ISREG(status.st_mode)) return StreamKind::File;
+    if (S_ISFIFO(status.st_mode)) return StreamKind::Pipe;
+    return StreamKind::Other; // /dev/null, or a socket such as a desktop session's journal
+}
+
+bool ReportWantsMessageBox(int startedFromShell, StreamKind output, StreamKind error,
+                           const std::function<bool()> &displayOpens) {
+    const auto unattended = [](StreamKind kind) { return kind != StreamKind::Other; };
+    if (startedFromShell != 0 || unattended(output) || unattended(error)) return false;
+    return displayOpens && displayOpens();
 }

@@ -97,7 +97,9 @@ int ShutdownProgram(ShutdownState *state) {
         exitCode = 1;
     }
     // Standard error always; a user who started us from the desktop has no terminal to read it in.
-    if (!report.empty() && ReportWantsMessageBox(StartedFromShell, DesktopDisplayOpens))
+    if (!report.empty() &&
+        ReportWantsMessageBox(StartedFromShell, StreamKindOf(STDOUT_FILENO), StreamKindOf(STDERR_FILENO),
+                              DesktopDisplayOpens))
         ShowReportMessageBox("Vistaloom", report);
     if (state->vm) CloseVMState(state->vm);
     state->vm = nullptr;

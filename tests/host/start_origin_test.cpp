@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -22,18 +25,48 @@ TEST(StartOrigin, ShellOrDesktopFromStreamsAndParent) {
         EXPECT_EQ(DecideStartedFromShell(c.terminal, c.parent), c.expected) << c.terminal << " " << c.parent;
 }
 
-TEST(StartOrigin, ReportBoxOnlyFromTheDesktopWithADisplay) {
-    int probes = 0;
-    auto opens = [&] { return ++probes, true; };
-    auto fails = [&] { return ++probes, false; };
-    EXPECT_FALSE(ReportWantsMessageBox(1, opens));
-    EXPECT_EQ(probes, 0); // a shell start never touches the video system
-    EXPECT_TRUE(ReportWantsMessageBox(0, opens));
-    EXPECT_FALSE(ReportWantsMessageBox(0, fails));
-    EXPECT_EQ(probes, 2);
+// The rule of docs/starting.md, row by row: a box only for a desktop start whose output nothing collects and whose
+// display opens; the display is probed only when everything else allows a box.
+TEST(StartOrigin, ReportBoxOnlyWhenSomeoneCanAnswerIt) {
+    using K = StreamKind;
+    const struct {
+        int shell;
+        K output, error;
+        bool opens;
+        bool box;
+        bool probed;
+    } rules[] = {
+        {0, K::Other, K::Other, true, true, true},        // desktop launcher, output to /dev/null or the journal
+        {0, K::Other, K::Other, false, false, true},      // no display to show it on
+        {1, K::Other, K::Other, true, false, false},      // a shell or a job runner started us
+        {0, K::File, K::Other, true, false, false},       // output to a file: an unattended run
+        {0, K::Other, K::File, true, false, false},
+        {0, K::Pipe, K::Other, true, false, false},       // output read by another program
+        {0, K::Other, K::Pipe, true, false, false},
+        {0, K::Terminal, K::Other, true, false, false},
+    };
+    for (const auto &rule : rules) {
+        int probes = 0;
+        const bool box = ReportWantsMessageBox(rule.shell, rule.output, rule.error, [&] { return ++probes, rule.opens; });
+        EXPECT_EQ(box, rule.box) << rule.shell << " " << int(rule.output) << " " << int(rule.error);
+        EXPECT_EQ(probes, rule.probed ? 1 : 0);
+    }
+    // The streams' kinds as the player reads them.
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    EXPECT_EQ(StreamKindOf(ends[1]), K::Pipe);
+    close(ends[0]);
+    close(ends[1]);
+    FILE *file = tmpfile();
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(StreamKindOf(fileno(file)), K::File);
+    fclose(file);
+    const int null = open("/dev/null", O_WRONLY);
+    EXPECT_EQ(StreamKindOf(null), K::Other);
+    close(null);
     // Under a headless driver no one could see a box, so none may block the run.
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    EXPECT_FALSE(ReportWantsMessageBox(0, DesktopDisplayOpens));
+    EXPECT_FALSE(ReportWantsMessageBox(0, K::Other, K::Other, DesktopDisplayOpens));
 }
 
 } // namespace
