@@ -28,7 +28,7 @@ const CommandDoc kCommandDocs[] = {
     {.name = "GetDateNum", .synopsis = "n = GetDateNum(part)", .arguments = {1, 1},
      .text = "Returns one part of today's date as a number: #DATEYEAR, #DATEMONTH (1 to 12), #DATEDAY or "
              "#DATETIME."},
-    {.name = "GetTimer", .synopsis = "ms = GetTimer(id)", .arguments = {1, 1},
+    {.name = "GetTimer", .synopsis = "ms = GetTimer(id[, ignored])", .arguments = {1, 2},
      .text = "Returns the milliseconds that have passed on a timer since it was started or reset, not "
              "counting paused time.",
      .errors = {kErrTimerNotFound, kErrObjectNotFound}},
@@ -38,7 +38,7 @@ const CommandDoc kCommandDocs[] = {
     {.name = "ResumeTimer", .synopsis = "ResumeTimer(id)", .arguments = {1, 1},
      .text = "Lets a paused timer count on from where it stopped.",
      .errors = {kErrTimerNotFound, kErrObjectNotFound}},
-    {.name = "StartTimer", .synopsis = "[handle =] StartTimer(id)", .arguments = {1, 1},
+    {.name = "StartTimer", .synopsis = "[handle =] StartTimer(id[, ignored])", .arguments = {1, 2},
      .text = "Starts a timer counting from 0 (restarting it when it already exists). Nil as id returns a "
              "handle.",
      .example = "StartTimer(1)\n"
@@ -67,10 +67,10 @@ const CommandDoc kCommandDocs[] = {
      .errors = {kErrStackOverflow},
      .example = "Local t = {3, 1, 2}\n"
                 "Sort(t)   ; t is {1, 2, 3}"},
-    {.name = "DebugStr", .synopsis = "DebugStr(text)", .arguments = {1, 1},
-     .text = "Prints a string to the debug output (the console), followed by a new line."},
-    {.name = "DebugVal", .synopsis = "DebugVal(value)", .arguments = {1, 1},
-     .text = "Prints a value to the debug output, followed by a new line."},
+    {.name = "DebugStr", .synopsis = "DebugStr(value, ...)", .arguments = {1, kNoMaximum},
+     .text = "Prints its arguments to the debug output (the console) as DebugPrint does."},
+    {.name = "DebugVal", .synopsis = "DebugVal(value, ...)", .arguments = {1, kNoMaximum},
+     .text = "Prints its arguments to the debug output as DebugPrint does."},
     {.name = "DebugPrint", .synopsis = "DebugPrint(value, ...)", .arguments = {1, kNoMaximum},
      .text = "Prints its arguments to the debug output, separated by blanks and followed by a new line.",
      .example = "DebugPrint(\"score:\", score)"},
@@ -151,7 +151,7 @@ const CommandDoc kCommandDocs[] = {
      .text = "Shows a requester for choosing a directory and returns it, or an empty string when the user "
              "cancels.",
      .errors = {kErrWrongUsage}},
-    {.name = "IPairs", .synopsis = "iterator, list, start = IPairs(list)", .arguments = {1, 1},
+    {.name = "IPairs", .synopsis = "iterator, list, start = IPairs(list[, index])", .arguments = {1, 2},
      .text = "Lets a For loop walk a list's items in order from index 0, stopping at the first Nil.",
      .example = "For i, v In IPairs({\"a\", \"b\"})\n"
                 "    DebugPrint(i, v)\n"
@@ -161,7 +161,7 @@ const CommandDoc kCommandDocs[] = {
     {.name = "NextItem", .synopsis = "key, value = NextItem(table[, key])", .arguments = {1, 2},
      .text = "Returns the key and value that follow key in a table (the first pair when key is left out), "
              "or Nil at the end."},
-    {.name = "GetVersion", .synopsis = "info = GetVersion()", .arguments = {0, 0},
+    {.name = "GetVersion", .synopsis = "info = GetVersion([ignored])", .arguments = {0, 1},
      .text = "Returns a table describing the player: its name, version and date."},
     {.name = "GetCommandLine", .synopsis = "arguments, count, fromshell = GetCommandLine()",
      .arguments = {0, 0},

@@ -19,7 +19,7 @@ const CommandDoc kCommandDocs[] = {
     {.name = "FreeSample", .synopsis = "FreeSample(id)", .arguments = {1, 1},
      .text = "Stops a sample and frees it.",
      .errors = {kErrSampleNotFound, kErrObjectNotFound}},
-    {.name = "PlaySample", .synopsis = "PlaySample(id[, options | times])", .arguments = {1, 2},
+    {.name = "PlaySample", .synopsis = "PlaySample(id[, options | times, ...])", .arguments = {1, kNoMaximum},
      .text = "Plays a sample once, or Times times (0 loops it until StopSample); Time plays it for that "
              "many milliseconds. Volume, Pitch and Panning set how it sounds. Up to four samples can be "
              "started in one call by giving more id and options pairs.",

@@ -57,7 +57,13 @@ void RaiseErrorWithNumber(VMState *vm, int code, int64_t number) {
     RaiseError(vm, code);
 }
 
+void (*ArgumentCountProbe)(int minimum, int maximum) = nullptr;
+
 VMState *CheckArgCount(VMState *vm, int count, int minimum, int maximum) {
+    if (ArgumentCountProbe) {
+        ArgumentCountProbe(minimum, maximum);
+        RaiseError(vm, kErrWrongUsage);
+    }
     if (count < minimum) RaiseError(vm, kErrNotEnoughArguments);
     if (maximum > 0 && count > maximum) RaiseError(vm, kErrTooManyArguments);
     if (minimum == 0 && maximum == 0 && count > 0) RaiseError(vm, kErrTooManyArguments);

@@ -75,9 +75,12 @@ void ClearCommandRegistry();
 // 0 with minimum > 0 means no upper limit; 0/0 allows no argument.
 // CheckArgs' rule for a count already read; CheckArgs inlines the in-range case, which needs no call.
 VMState *CheckArgCount(VMState *vm, int count, int minimum, int maximum);
+// Set by the reference check: CheckArgs hands its counts to the probe and raises kErrWrongUsage instead of
+// checking, so the handler's body never runs.
+extern void (*ArgumentCountProbe)(int minimum, int maximum);
 inline VMState *CheckArgs(VMState *vm, int minimum, int maximum) {
     int count = GetTop(vm);
-    if (count >= minimum && count <= maximum) [[likely]]
+    if (count >= minimum && count <= maximum && !ArgumentCountProbe) [[likely]]
         return vm;
     return CheckArgCount(vm, count, minimum, maximum);
 }

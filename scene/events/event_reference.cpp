@@ -83,8 +83,9 @@ const CommandDoc kCommandDocs[] = {
     {.name = "MouseY", .synopsis = "y = MouseY()", .arguments = {0, 0},
      .text = "Returns the mouse's y position on the current display."},
     {.name = "MakeButton",
-     .synopsis = "[handle =] MakeButton(id, type, x, y, width, height, events[, userdata])",
-     .arguments = {7, 8},
+     .synopsis = "[handle =] MakeButton(id, #SIMPLEBUTTON, x, y, width, height, events[, userdata]) or "
+                 "MakeButton(id, #LAYERBUTTON, layer, pixelexact, whenhidden, events[, userdata])",
+     .arguments = {6, 8},
      .text = "Creates a button: with #SIMPLEBUTTON a rectangle of the display; with #LAYERBUTTON the "
              "arguments after the type are a layer, whether hits are pixel-exact, and whether the button "
              "works while the layer is hidden. events is a table of functions called when the mouse is over "

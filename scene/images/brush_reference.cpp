@@ -78,7 +78,8 @@ const CommandDoc kCommandDocs[] = {
      .text = "Makes every pixel of one colour transparent by giving the brush a mask from it; "
              "#NOTRANSPARENCY removes the mask.",
      .errors = {kErrBrushNotFound, kErrObjectNotFound}},
-    {.name = "LoadBrush", .synopsis = "[handle =] LoadBrush(id, file[, options])", .arguments = {2, 3},
+    {.name = "LoadBrush", .synopsis = "[handle =] LoadBrush(id, file[, options | transparency][, loader1, loader2])",
+     .arguments = {2, 5},
      .text = "Loads a picture file (PNG, JPEG, IFF ILBM, GIF, BMP and others) as a brush. Transparency "
              "names a colour to treat as transparent; LoadAlpha keeps the file's alpha channel (the two "
              "exclude each other); X, Y, Width and Height load only part of the picture. A number instead "
@@ -120,9 +121,9 @@ const CommandDoc kCommandDocs[] = {
     {.name = "InvertAlphaChannel", .synopsis = "InvertAlphaChannel(id)", .arguments = {1, 1},
      .text = "Inverts a brush's alpha channel, so opaque becomes transparent and back.",
      .errors = {kErrWrongUsage, kErrBrushNotFound, kErrObjectNotFound}},
-    {.name = "FloodFill", .synopsis = "FloodFill(id, x, y, color[, bordercolor])", .arguments = {4, 5},
-     .text = "Fills the area around (x, y) in a brush with a colour: the area of the same colour, or "
-             "everything up to bordercolor when given.",
+    {.name = "FloodFill", .synopsis = "FloodFill(id, x, y, color, bordercolor)", .arguments = {3, 5},
+     .text = "Fills the area around (x, y) in a brush with a colour, up to bordercolor. Both colours "
+             "are required.",
      .errors = {kErrNegativeCoordinate, kErrCoordinatesOutOfRange, kErrBrushNotFound, kErrObjectNotFound}},
     {.name = "DeleteMask", .synopsis = "DeleteMask(id)", .arguments = {1, 1},
      .text = "Removes a brush's mask, so all its pixels are drawn.",

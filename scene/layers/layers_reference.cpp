@@ -29,7 +29,7 @@ const CommandDoc kCommandDocs[] = {
      .errors = {kErrWrongUsage, kErrInvalidInsertPosition}},
     {.name = "ShowLayer", .synopsis = "ShowLayer(layer[, x, y])", .arguments = {1, 3},
      .text = "Shows a hidden layer, optionally at a new position."},
-    {.name = "HideLayer", .synopsis = "HideLayer(layer)", .arguments = {1, 1},
+    {.name = "HideLayer", .synopsis = "HideLayer(layer[, ignored])", .arguments = {1, 2},
      .text = "Hides a layer without removing it."},
     {.name = "RemoveLayer", .synopsis = "RemoveLayer(layer)", .arguments = {1, 1},
      .text = "Removes a layer.",
@@ -62,7 +62,9 @@ const CommandDoc kCommandDocs[] = {
     {.name = "SetLayerName", .synopsis = "SetLayerName(layer, name)", .arguments = {2, 2},
      .text = "Gives a layer a name, by which the other layer commands can then find it.",
      .errors = {kErrLayerNameTaken, kErrNameTooLong, kErrOutOfMemory}},
-    {.name = "Collision", .synopsis = "hit = Collision(type, ...)", .arguments = {1, kNoMaximum},
+    {.name = "Collision", .synopsis = "hit = Collision(#BOX, x1, y1, width1, height1, x2, y2, width2, height2) or "
+                 "Collision(#LAYER, layer1, layer2) or Collision(#BRUSH, id1, x1, y1, id2, x2, y2) or ...",
+     .arguments = {3, 9},
      .text = "Tests whether two things overlap, pixel by pixel where they have masks: #BOX (two "
              "rectangles), #BRUSH (two brushes at positions), #LAYER (two layers), #SPRITE (two sprites on "
              "the display), or #BRUSH_VS_BOX, #LAYER_VS_BOX, #SPRITE_VS_BOX against a rectangle.",

@@ -32,7 +32,7 @@ const CommandDoc kCommandDocs[] = {
      .text = "Sets the left and right margins that Print wraps lines between, and moves the cursor to the "
              "left margin.",
      .errors = {kErrWrongUsage, kErrDisplayClosed}},
-    {.name = "SetFontStyle", .synopsis = "SetFontStyle(style[, ...])", .arguments = {1, kNoMaximum},
+    {.name = "SetFontStyle", .synopsis = "SetFontStyle(style[, color, size, direction])", .arguments = {1, 4},
      .text = "Sets the text style: #NORMAL, or a sum of #BOLD, #ITALIC, #UNDERLINED, #ANTIALIAS, #SHADOW "
              "and #EDGE. #SHADOW takes its colour, size and direction as further arguments, #EDGE its "
              "colour and size.",

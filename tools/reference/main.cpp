@@ -5,6 +5,7 @@
 //
 //     vlreference [--check] <source tree>
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -145,8 +146,113 @@ std::string CommandSection(const CommandDoc &doc) {
     return out.str();
 }
 
+// The argument counts a synopsis allows: names count, "[...]" is optional, "a | b, c" takes the larger side,
+// "..." any number more, and "X(...) or X(...)" either form.
+struct SynopsisCounts {
+    int minimum = 0, maximum = 0; // maximum kNoMaximum: unbounded
+};
+
+constexpr int kUnbounded = 1 << 20;
+
+// Reads a sequence up to "]" or the end of the list; returns {minimum, maximum} with kUnbounded for "...".
+std::pair<int, int> SequenceCounts(const std::string &text, size_t &at) {
+    int minimum = 0, maximum = 0, bestMinimum = kUnbounded, bestMaximum = 0;
+    while (at < text.size() && text[at] != ']') {
+        const char c = text[at];
+        if (c == '[') {
+            at++;
+            maximum += SequenceCounts(text, at).second;
+            at++; // the "]"
+        } else if (c == '|') {
+            at++;
+            bestMinimum = std::min(bestMinimum, minimum);
+            bestMaximum = std::max(bestMaximum, maximum);
+            minimum = maximum = 0;
+        } else if (text.compare(at, 3, "...") == 0) {
+            at += 3;
+            maximum = kUnbounded;
+        } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '#' || c == '_') {
+            while (at < text.size() && (std::isalnum(static_cast<unsigned char>(text[at])) || text[at] == '#' ||
+                                        text[at] == '_'))
+                at++;
+            minimum++;
+            maximum = std::min(maximum + 1, kUnbounded);
+        } else {
+            at++;
+        }
+    }
+    return {std::min(bestMinimum, minimum), std::max(bestMaximum, maximum)};
+}
+
+bool ParseSynopsisCounts(const CommandDoc &doc, SynopsisCounts *out) {
+    const std::string synopsis = doc.synopsis, call = std::string(doc.name) + "(";
+    int minimum = kUnbounded, maximum = 0, forms = 0;
+    for (size_t at = synopsis.find(call); at != std::string::npos; at = synopsis.find(call, at)) {
+        at += call.size();
+        const size_t close = synopsis.find(')', at);
+        if (close == std::string::npos) return false;
+        const std::string list = synopsis.substr(at, close - at);
+        size_t position = 0;
+        auto [low, high] = SequenceCounts(list, position);
+        minimum = std::min(minimum, low);
+        maximum = std::max(maximum, high);
+        forms++;
+    }
+    if (!forms) return false;
+    *out = {minimum, maximum >= kUnbounded ? kNoMaximum : maximum};
+    return true;
+}
+
+std::string CountsText(int minimum, int maximum) {
+    return "{" + std::to_string(minimum) + ", " + (maximum == kNoMaximum ? "kNoMaximum" : std::to_string(maximum)) +
+           "}";
+}
+
+// The counts a handler checks, asked of the handler itself: CheckArgs hands them to the probe and raises before
+// the handler does anything else. False when the handler returned without calling CheckArgs.
+int g_probeMinimum, g_probeMaximum;
+bool g_probed;
+
+void ProbeArguments(int minimum, int maximum) {
+    if (g_probed) return;
+    g_probed = true;
+    g_probeMinimum = minimum;
+    g_probeMaximum = maximum;
+}
+
+bool HandlerCounts(VMState *vm, const CommandEntry &row, ArgumentRange *out) {
+    g_probed = false;
+    ArgumentCountProbe = ProbeArguments;
+    SetTop(vm, 0);
+    PushNativeFunction(vm, row.handler, row.name);
+    ProtectedCall(vm, 0, 0, 0);
+    SetTop(vm, 0);
+    ArgumentCountProbe = nullptr;
+    if (!g_probed) return false;
+    // CheckArgs' maximum 0 with a positive minimum means no upper limit.
+    *out = {g_probeMinimum, g_probeMaximum == 0 && g_probeMinimum > 0 ? kNoMaximum : g_probeMaximum};
+    return true;
+}
+
+// A row's argument counts against its synopsis and against what its handler checks.
+void CheckArgumentCounts(VMState *vm, const CommandEntry &row, const CommandDoc &doc) {
+    const std::string name = doc.name;
+    SynopsisCounts synopsis;
+    if (!ParseSynopsisCounts(doc, &synopsis)) Problem("cannot read the arguments of the synopsis of " + name);
+    // A handler may read arguments as required past the count its CheckArgs lets through (FloodFill's colours):
+    // the synopsis may then ask for more than the minimum.
+    else if (synopsis.minimum < doc.arguments.minimum || synopsis.maximum != doc.arguments.maximum)
+        Problem(name + ": the synopsis allows " + CountsText(synopsis.minimum, synopsis.maximum) +
+                " arguments, the row says " + CountsText(doc.arguments.minimum, doc.arguments.maximum));
+    ArgumentRange handler;
+    if (!HandlerCounts(vm, row, &handler)) Problem(name + ": the handler checks no argument count");
+    else if (handler.minimum != doc.arguments.minimum || handler.maximum != doc.arguments.maximum)
+        Problem(name + ": the handler accepts " + CountsText(handler.minimum, handler.maximum) +
+                " arguments, the row says " + CountsText(doc.arguments.minimum, doc.arguments.maximum));
+}
+
 // Checks the reference rows against the registration table both ways.
-void CheckCommands(const Library &library) {
+void CheckCommands(VMState *vm, const Library &library) {
     std::set<std::string> documented;
     for (const CommandDoc *doc = library.reference->commands; doc->name; doc++) {
         if (!documented.insert(doc->name).second) Problem(std::string("command documented twice: ") + doc->name);
@@ -154,9 +260,14 @@ void CheckCommands(const Library &library) {
         if (synopsis.find(std::string(doc->name) + "(") == std::string::npos)
             Problem(std::string("synopsis does not call its command: ") + doc->name);
     }
-    for (const CommandEntry *row = library.commands; row->name; row++)
-        if (!documented.erase(row->name))
+    for (const CommandEntry *row = library.commands; row->name; row++) {
+        if (!documented.erase(row->name)) {
             Problem(std::string(library.name) + ": no reference row for " + row->name);
+            continue;
+        }
+        for (const CommandDoc *doc = library.reference->commands; doc->name; doc++)
+            if (std::string(doc->name) == row->name) CheckArgumentCounts(vm, *row, *doc);
+    }
     for (const std::string &name : documented)
         Problem(std::string(library.name) + ": reference row for unregistered " + name);
 }
@@ -277,14 +388,20 @@ int main(int argc, char **argv) {
     std::string tree = argv[argc - 1];
     std::vector<Library> libraries = Libraries();
     std::vector<std::pair<std::string, std::string>> files;
+    // The VM the handlers are probed in; the anim library installs the loader behind the sprite library's
+    // LoadSprite.
+    VMState *vm = NewVMState();
+    kAnimLibrary.registerLibrary(vm);
     for (const Library &library : libraries) {
         if (!library.reference) {
             Problem(std::string(library.name) + ": the library has no reference rows");
             continue;
         }
-        CheckCommands(library);
+        CheckCommands(vm, library);
         files.emplace_back("docs/commands/" + std::string(library.name) + ".md", LibraryPage(library));
     }
+    kAnimLibrary.freeAll(vm);
+    CloseVMState(vm);
     files.emplace_back("docs/commands/README.md", IndexPage(libraries));
     files.emplace_back("docs/constants.md", ConstantsPage(libraries));
     files.emplace_back("tools/compiler/known_names.h", KnownNames(libraries));
