@@ -9,6 +9,7 @@
 #include "host/memory.h"
 #include "media/anim/anim_file.h"
 #include "tests/media/anim_fixtures.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -91,7 +92,8 @@ TEST(AnimDatatype, FfmpegFilesOpenWithTheirFramesAndDelays) {
     EXPECT_GT(MeanDifference(inOrder[11], Ppm("video-0.ppm")), 2 * MeanDifference(inOrder[11], Ppm("video-11.ppm")));
     for (int n : {9, 2, 11, 5, 0, 6}) EXPECT_EQ(mp4.Frame(n), inOrder[size_t(n)]) << n;
 
-    const std::string dir = testing::TempDir();
+    ScratchDirectory scratch;
+    const std::string dir = scratch.path + "/";
     std::vector<uint32_t> palette(256);
     for (uint32_t i = 0; i < 256; i++) palette[i] = i << 16 | (255 - i) << 8 | (i * 7 & 255);
     std::vector<Bytes> frames;
@@ -112,7 +114,8 @@ TEST(AnimDatatype, FfmpegFilesOpenWithTheirFramesAndDelays) {
 }
 
 TEST(AnimDatatype, UnknownFilesAndDpanCounts) {
-    const std::string dir = testing::TempDir();
+    ScratchDirectory scratch;
+    const std::string dir = scratch.path + "/";
     WriteFile(dir + "noise.bin", Bytes(300, 0x5A));
     Opened unknown(dir + "noise.bin");
     EXPECT_EQ(unknown.error, kErrAnimUnknownFormat);

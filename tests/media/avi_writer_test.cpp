@@ -9,6 +9,7 @@
 #include "host/bitmap.h"
 #include "media/codecs/avi_writer.h"
 #include "tests/media/read_back.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -60,11 +61,11 @@ RiffFile ExpectConsistent(const std::string &path, uint32_t frames) {
     return f;
 }
 
-// Each test its own folder (they run in parallel processes) and spool folder, which must stay empty.
+// Each test its own folder and spool folder, which must stay empty.
 struct AviTest : testing::Test {
-    std::string dir = testing::TempDir() + "/avi_" + testing::UnitTest::GetInstance()->current_test_info()->name();
+    ScratchDirectory scratch;
+    std::string dir = scratch.path;
     void SetUp() override {
-        std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir + "/spool");
         setenv("TMPDIR", (dir + "/spool").c_str(), 1);
         gCalls = 0, gFailAt = 0, gFakeLength = 12;

@@ -53,7 +53,8 @@ TEST(IlbmPicture, NetpbmFilesEqualTheirSource) {
 
 TEST(IlbmPicture, TruncatedBodyAndMissingColoursAreErrors) {
     std::string text = ReadFileText(Fixture("raw.ilbm"));
-    const std::string dir = testing::TempDir();
+    ScratchDirectory scratch;
+    const std::string dir = scratch.path + "/";
     // The FORM still claims the whole BODY, whose last rows are gone.
     WriteText(dir + "short.ilbm", text.substr(0, text.size() - 10));
     EXPECT_EQ(Load(dir + "short.ilbm").error, kErrCannotReadFile);

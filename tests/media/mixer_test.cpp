@@ -18,6 +18,7 @@
 #include "media/tracker/module.h"
 #include "scene/events/event_state.h"
 #include "tests/media/module_builder.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -181,7 +182,8 @@ TEST_F(MixerTest, QueuedNoSoundEndsInExactZerosAndChannelsRunOut) {
 }
 
 std::string WriteWave(const std::string &name, const std::vector<int16_t> &mono, uint32_t rate) {
-    const std::string path = testing::TempDir() + name;
+    static ScratchDirectory scratch;
+    const std::string path = scratch.File(name);
     std::ofstream out(path, std::ios::binary);
     auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char *>(&v), 4); };
     auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char *>(&v), 2); };

@@ -6,6 +6,7 @@
 
 #include "media/codecs/picture_writers.h"
 #include "tests/media/read_back.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -17,9 +18,8 @@ std::vector<uint8_t> Pack(const std::vector<uint8_t> &row) {
 
 // Every frame of GIF bytes as shown, through our animation reader.
 std::vector<std::vector<uint32_t>> ReadFrames(const std::string &bytes) {
-    // Tests run in parallel processes: each writes its own file.
-    const std::string path =
-        testing::TempDir() + "/" + testing::UnitTest::GetInstance()->current_test_info()->name() + ".gif";
+    ScratchDirectory scratch;
+    const std::string path = scratch.File("frames.gif");
     FILE *out = fopen(path.c_str(), "wb");
     fwrite(bytes.data(), 1, bytes.size(), out);
     fclose(out);

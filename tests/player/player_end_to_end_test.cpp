@@ -67,7 +67,7 @@ TEST(PlayerEndToEnd, ScriptWritesAndReadsTheClipboardStream) {
 }
 
 TEST(PlayerEndToEnd, RunsAnAppendedCopyWithItsLinkedFiles) {
-    ScratchDirectory dir;
+    ScratchDirectory dir(VL_BINARY_DIR); // for a copy of the player
     WriteText(dir.File("data.txt"), "linked line\n");
     std::string script = "@LINKFILE \"data.txt\"\n@FILE 1, \"data.txt\"\nDebugPrint(ReadLine(1))\nDebugPrint(\"done\")\n";
     ASSERT_NO_FATAL_FAILURE(WriteLinkedProgram(dir, CompileToApplet(script, "linked.vls", dir.path)));
@@ -79,7 +79,7 @@ TEST(PlayerEndToEnd, RunsAnAppendedCopyWithItsLinkedFiles) {
 }
 
 TEST(PlayerEndToEnd, RunsAnAppendedCompressedAppletWithItsLinkedFiles) {
-    ScratchDirectory dir;
+    ScratchDirectory dir(VL_BINARY_DIR); // for a copy of the player
     std::filesystem::create_directory(dir.File("tmp"));
     WriteText(dir.File("data.txt"), "packed line\n");
     std::string script = "@LINKFILE \"data.txt\"\nOpenFile(1, \"data.txt\")\nDebugPrint(ReadLine(1))\n";
@@ -92,7 +92,7 @@ TEST(PlayerEndToEnd, RunsAnAppendedCompressedAppletWithItsLinkedFiles) {
 }
 
 TEST(PlayerEndToEnd, AppendedCompressedAppletCallsItselfAProgram) {
-    ScratchDirectory dir;
+    ScratchDirectory dir(VL_BINARY_DIR); // for a copy of the player
     std::filesystem::create_directory(dir.File("tmp"));
     std::string script = "Local kind, name, extra = GetProgramInfo()\nDebugPrint(kind, extra == Nil)\n";
     ASSERT_NO_FATAL_FAILURE(WriteLinkedProgram(dir, CompileToApplet(script, "z.vls", dir.path, true)));

@@ -119,7 +119,7 @@ TEST(SystemInPlayer, RequestersAndUrlsReachTheDesktopsPrograms) {
 }
 
 TEST(SystemInPlayer, CatalogsFollowTheUsersLanguage) {
-    ScratchDirectory dir;
+    ScratchDirectory dir(VL_BINARY_DIR); // the player is linked in
     std::filesystem::create_directories(dir.File("catalogs/deutsch"));
     Python(dir, "catalog", "catalogs/deutsch/app.catalog");
     std::vector<uint8_t> whole = ReadFileBytes(dir.File("catalogs/deutsch/app.catalog"));

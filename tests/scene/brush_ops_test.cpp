@@ -8,6 +8,7 @@
 #include "runtime/app/object_kinds.h"
 #include "runtime/app/object_list.h"
 #include "tests/scene/display_open_fixture.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -265,11 +266,11 @@ TEST_F(BrushTest, CopyBrushDuplicatesPlanesAndTransparentColour) {
 
 TEST_F(BrushTest, SaveBrushAsBmpLoadsBackTheSamePixels) {
     Brush *original = Load(1, "plain.bmp");
-    const std::string file = (std::filesystem::temp_directory_path() / "vl_brush_roundtrip.bmp").string();
+    ScratchDirectory scratch;
+    const std::string file = scratch.File("roundtrip.bmp");
     ASSERT_EQ(Cmd("SaveBrush", {1.0, file}), 0);
     Brush *again = nullptr;
     ASSERT_EQ(LoadBrushFile(ObjectId{2, nullptr}, file.c_str(), {}, 0, &again), 0);
-    std::remove(file.c_str());
     ASSERT_EQ(again->width, original->width);
     ASSERT_EQ(again->height, original->height);
     for (int32_t y = 0; y < original->height; y++)

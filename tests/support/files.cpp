@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include <gtest/gtest.h>
+
 namespace {
 
 template <class Bytes> Bytes ReadWhole(const std::string &path) {
@@ -23,9 +25,9 @@ template <class Bytes> Bytes ReadWhole(const std::string &path) {
 
 void WriteWhole(const std::string &path, const void *data, size_t size) {
     std::FILE *file = std::fopen(path.c_str(), "wb");
-    if (!file) return;
-    if (size) std::fwrite(data, 1, size, file);
-    std::fclose(file);
+    bool written = file && (size == 0 || std::fwrite(data, 1, size, file) == size);
+    if (file && std::fclose(file) != 0) written = false;
+    if (!written) ADD_FAILURE() << "cannot write " << path;
 }
 
 } // namespace
@@ -38,8 +40,10 @@ void WriteBytes(const std::string &path, const std::vector<uint8_t> &bytes) { Wr
 
 void WriteText(const std::string &path, const std::string &text) { WriteWhole(path, text.data(), text.size()); }
 
-ScratchDirectory::ScratchDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vl-test-XXXXXX").string();
+ScratchDirectory::ScratchDirectory(const std::string &parent) {
+    std::string pattern =
+        ((parent.empty() ? std::filesystem::temp_directory_path() : std::filesystem::path(parent)) / "vl-test-XXXXXX")
+            .string();
     if (mkdtemp(pattern.data())) path = pattern;
 }
 

@@ -9,13 +9,16 @@
 std::vector<uint8_t> ReadFileBytes(const std::string &path);
 std::string ReadFileText(const std::string &path);
 
+// A write that fails (a full disk) fails the current test.
 void WriteBytes(const std::string &path, const std::vector<uint8_t> &bytes);
 void WriteText(const std::string &path, const std::string &text);
 
-// A new empty directory under the temporary directory, removed with everything in it on destruction.
+// A new empty directory under the temporary directory (or under parent), removed with everything in it on
+// destruction. Copies of the player (tens of megabytes) go under the build folder: the temporary directory may be
+// a small tmpfs, nearly full.
 struct ScratchDirectory {
     std::string path;
-    ScratchDirectory();
+    explicit ScratchDirectory(const std::string &parent = "");
     ~ScratchDirectory();
     ScratchDirectory(const ScratchDirectory &) = delete;
     ScratchDirectory &operator=(const ScratchDirectory &) = delete;

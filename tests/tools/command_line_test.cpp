@@ -105,7 +105,7 @@ TEST(Vllink, LinksAnAppletIntoAPlayerCopy) {
 // Every tool: --help on standard output with status 0, --version likewise, a usage error on standard error with
 // status 2. A linked program's --help asks for no applet.
 TEST(ToolConventions, HelpVersionAndUsageErrors) {
-    ScratchDirectory dir;
+    ScratchDirectory dir(VL_BINARY_DIR); // for a copy of the player
     const std::string vlac = VL_VLAC, vllink = VL_VLLINK, player = VL_PLAYER, linked = dir.File("program");
     WriteFile(dir.File("a.vls"), "x = 1\n");
     ASSERT_EQ(RunTool(vlac + " '" + dir.File("a.vls") + "'"), 0);

@@ -4,6 +4,7 @@
 
 #include "runtime/vm/bounded_reader.h"
 #include "tests/runtime/vm/vm_test_support.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -46,7 +47,8 @@ TEST_F(ChunkTest, DumpThenLoadBehavesTheSame) {
 TEST_F(ChunkTest, RoundTripThroughAFileIsByteForByte) {
     ASSERT_EQ(PushProtoClosure(vm, FibMain(10)), 0);
     std::string bytes = Dump(-1);
-    std::string path = testing::TempDir() + "vl_chunk_roundtrip.vlb";
+    ScratchDirectory scratch;
+    std::string path = scratch.File("roundtrip.vlb");
     FILE *f = std::fopen(path.c_str(), "wb");
     ASSERT_NE(f, nullptr);
     std::fwrite(bytes.data(), 1, bytes.size(), f);
