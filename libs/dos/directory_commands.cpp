@@ -7,6 +7,7 @@
 #include "host/file_tree.h"
 #include "libs/dos/dos_library.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/object_list.h"
 
 namespace {
 
@@ -22,27 +23,16 @@ struct DirectoryObject {
     }
 };
 
+constexpr ObjectRules<DirectoryObject> kDirectoryRules{.notFoundError = kErrDirectoryHandleNotFound};
 // Open directories in opening order.
-std::vector<std::unique_ptr<DirectoryObject>> DirectoryList;
+ObjectList<DirectoryObject> DirectoryList{&kDirectoryRules};
 
-int FindDirectoryObject(ObjectId id, size_t *index) {
-    for (size_t i = 0; i < DirectoryList.size(); ++i) {
-        if (DirectoryList[i]->id == id) {
-            *index = i;
-            return 0;
-        }
-    }
-    if (id.handle) return kErrObjectNotFound;
-    SetErrorArgNumber(id.number);
-    return kErrDirectoryHandleNotFound;
-}
-
-size_t DirectoryArg(VMState *vm, int n) {
+DirectoryObject *DirectoryArg(VMState *vm, int n) {
     ObjectId id;
     ReadObjectId(&id, vm, n);
-    size_t index = 0;
-    if (int error = FindDirectoryObject(id, &index)) RaiseError(vm, error);
-    return index;
+    DirectoryObject *directory = nullptr;
+    if (int error = DirectoryList.Find(id, &directory, 0)) RaiseError(vm, error);
+    return directory;
 }
 
 // Names at 0.., then "" after the last one: Sort and the scripts' loops stop there.
@@ -62,7 +52,7 @@ size_t CountOpenDirectories() {
 }
 
 void CloseAllDirectoryObjects() {
-    DirectoryList.clear();
+    DirectoryList.Clear();
 }
 
 void PushFileInfoTable(VMState *vm, const char *firstKey, const std::string &firstValue, const FileInfoRecord &info) {
@@ -99,9 +89,7 @@ int CmdOpenDirectory(VMState *vm) {
     ObjectId id;
     OptIntegerArg(&id, vm, 1);
     const char *path = CheckStringArg(vm, 2);
-    size_t old = 0;
-    if (!IsAutoHandleRequest(id) && FindDirectoryObject(id, &old) == 0)
-        DirectoryList.erase(DirectoryList.begin() + static_cast<long>(old));
+    if (!IsAutoHandleRequest(id)) DirectoryList.Free(id, false);
     SetErrorArgString(path);
     PathRef *ref = NewPathRef(path, 0);
     if (!ref) return kErrLockFailed;
@@ -111,17 +99,17 @@ int CmdOpenDirectory(VMState *vm) {
         return error;
     }
     auto record = std::make_unique<DirectoryObject>();
-    record->id = IsAutoHandleRequest(id) ? ObjectId{0, record.get()} : id;
     record->path = ref;
     record->scan = scan;
-    DirectoryObject *made = record.get();
-    DirectoryList.push_back(std::move(record));
+    DirectoryObject *made = DirectoryList.Add(record.get(), id);
+    if (!made) return kErrOutOfMemory;
+    record.release();
     return PushAutoHandle(vm, id, made);
 }
 
 int CmdNextDirectoryEntry(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    DirectoryObject &directory = *DirectoryList[DirectoryArg(vm, 1)];
+    DirectoryObject &directory = *DirectoryArg(vm, 1);
     if (directory.finished) return 0;
     std::string name;
     FileInfoRecord info;
@@ -135,7 +123,6 @@ int CmdNextDirectoryEntry(VMState *vm) {
 
 int CmdCloseDirectory(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    size_t index = DirectoryArg(vm, 1);
-    DirectoryList.erase(DirectoryList.begin() + static_cast<long>(index));
+    DirectoryList.FreeRecord(DirectoryArg(vm, 1));
     return 0;
 }

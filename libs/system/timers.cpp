@@ -7,6 +7,7 @@
 #include "host/tasks.h"
 #include "host/time_date.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/object_list.h"
 
 #include <cctype>
 #include <cstdio>
@@ -27,8 +28,9 @@ struct TimerRecord {
     bool paused = false;
 };
 
+constexpr ObjectRules<TimerRecord> kTimerRules{.notFoundError = kErrTimerNotFound};
 // Creation order; a record's address is its automatic handle.
-std::vector<std::unique_ptr<TimerRecord>> TimerList;
+ObjectList<TimerRecord> TimerList{&kTimerRules};
 
 void Restart(TimerRecord *timer, int64_t banked) {
     timer->start = MonotonicMicroseconds();
@@ -41,19 +43,13 @@ int64_t ElapsedMicroseconds(const TimerRecord *timer) {
     return timer->banked + MonotonicMicroseconds() - timer->start;
 }
 
-TimerRecord *FindTimerRecord(const ObjectId &id) {
-    for (auto &timer : TimerList)
-        if (timer->id == id) return timer.get();
-    return nullptr;
-}
-
 // The timer named by argument n; raises kErrTimerNotFound (number) or kErrObjectNotFound (handle) when there is none.
 TimerRecord *CheckTimerArg(VMState *vm, int n) {
     ObjectId id;
     ReadObjectId(&id, vm, n);
-    if (TimerRecord *timer = FindTimerRecord(id)) return timer;
-    if (id.handle) RaiseError(vm, kErrObjectNotFound);
-    RaiseErrorWithNumber(vm, kErrTimerNotFound, id.number);
+    TimerRecord *timer = nullptr;
+    if (int error = TimerList.Find(id, &timer, 0)) RaiseError(vm, error);
+    return timer;
 }
 
 // Script numbers as whole milliseconds, bounded so that microseconds stay far inside 64 bits.
@@ -102,26 +98,24 @@ bool ParseDate(const char *text, size_t length, bool dateOnly, int fields[6]) {
 } // namespace
 
 int CountTimers() { return int(TimerList.size()); }
-void FreeAllTimers() { TimerList.clear(); }
+void FreeAllTimers() { TimerList.Clear(); }
 
 int CmdStartTimer(VMState *vm) {
     CheckArgs(vm, 1, 2);
     ObjectId id;
     OptIntegerArg(&id, vm, 1);
     if (!IsAutoHandleRequest(id)) {
-        if (TimerRecord *timer = FindTimerRecord(id)) {
+        if (TimerRecord *timer = TimerList.Find(id)) {
             Restart(timer, 0);
             return 0;
         }
     }
     auto timer = std::make_unique<TimerRecord>();
-    bool automatic = IsAutoHandleRequest(id);
-    timer->id = automatic ? ObjectId{0, timer.get()} : id;
     Restart(timer.get(), 0);
-    TimerList.push_back(std::move(timer));
-    if (!automatic) return 0;
-    PushHandle(vm, TimerList.back().get());
-    return 1;
+    TimerRecord *made = TimerList.Add(timer.get(), id);
+    if (!made) return kErrOutOfMemory;
+    timer.release();
+    return PushAutoHandle(vm, id, made);
 }
 
 int CmdGetTimer(VMState *vm) {
@@ -166,18 +160,13 @@ int CmdWaitTimer(VMState *vm) {
     ObjectId id = timer->id;
     if (left > 0) WaitTicks(vm, left);
     // The wait may have run event callbacks that stopped this timer: look it up again before touching it.
-    if (reset && FindTimerRecord(id) == timer) Restart(timer, 0);
+    if (reset && TimerList.Find(id) == timer) Restart(timer, 0);
     return 0;
 }
 
 int CmdStopTimer(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    TimerRecord *timer = CheckTimerArg(vm, 1);
-    for (auto it = TimerList.begin(); it != TimerList.end(); ++it)
-        if (it->get() == timer) {
-            TimerList.erase(it);
-            break;
-        }
+    TimerList.FreeRecord(CheckTimerArg(vm, 1));
     return 0;
 }
 

@@ -28,11 +28,7 @@ const char *const EventHandlerNames[kEventHandlerSlotCount] = {
     "onmidmouseup",
 };
 
-static int NotFound(ObjectId id) {
-    if (id.handle) return kErrObjectNotFound;
-    SetErrorArgNumber(id.number);
-    return kErrDisplayNotFound;
-}
+static int NotFound(ObjectId id) { return ObjectNotFound(id, kErrDisplayNotFound); }
 
 int FindDisplay(ObjectId id, DisplayRecord **out) {
     *out = nullptr;

@@ -4,6 +4,7 @@
 
 #include "host/debug_output.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/object_list.h"
 #include "scene/display/display_record.h"
 #include "scene/events/display_input.h"
 #include "scene/events/event_state.h"
@@ -115,9 +116,7 @@ int FindButton(BGPic *bgpic, ObjectId id, vlBGPicButton **out) {
             return 0;
         }
     }
-    if (id.handle) return kErrObjectNotFound;
-    SetErrorArgNumber(id.number);
-    return kErrButtonNotFound;
+    return ObjectNotFound(id, kErrButtonNotFound);
 }
 
 void DetachButtonFromDispatch(const vlBGPicButton *button) {

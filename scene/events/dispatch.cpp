@@ -118,9 +118,8 @@ bool TimerStep(VMState *vm, bool resuming, CallbackRequest *r, int *result) {
                 r->functionRef = row->functionRef;
                 r->userdataRef = row->userdataRef;
                 // Gone before the call, so the callback cannot clear or replace it under us.
-                UnlinkTimedCallback(kTimerTimeout, row);
                 int32_t functionRef = row->functionRef, userdataRef = row->userdataRef;
-                delete row;
+                DropFiredTimeout(row);
                 *result = CallEventCallback(vm, r);
                 FreeRef(vm, kRegistryIndex, functionRef);
                 if (userdataRef != -1) FreeRef(vm, kRegistryIndex, userdataRef);

@@ -104,12 +104,6 @@ const ConstantEntry kEventConstants[] = {
 
 namespace {
 
-int32_t CountTimedCallbacks(const TimedCallback *list) {
-    int32_t n = 0;
-    for (; list; list = list->next) n++;
-    return n;
-}
-
 // Intervals and timeouts have nothing but their count to tell; an unknown id still gets its own error.
 int IntervalAttribute(VMState *, ObjectId id, int32_t, int) {
     TimedCallback *row = nullptr;
@@ -125,9 +119,9 @@ int TimeoutAttribute(VMState *, ObjectId id, int32_t, int) {
 } // namespace
 
 void RegisterEventLibrary(VMState *vm) {
-    RegisterObjectKind({ObjectKindInterval, "INTERVAL", [] { return CountTimedCallbacks(IntervalList); },
+    RegisterObjectKind({ObjectKindInterval, "INTERVAL", [] { return int32_t(IntervalList.size()); },
                         IntervalAttribute});
-    RegisterObjectKind({ObjectKindTimeout, "TIMEOUT", [] { return CountTimedCallbacks(TimeoutList); },
+    RegisterObjectKind({ObjectKindTimeout, "TIMEOUT", [] { return int32_t(TimeoutList.size()); },
                         TimeoutAttribute});
     for (EventHandlerSlot &slot : GlobalEventHandlerSlots) slot = EventHandlerSlot{};
     delete TheEventState;

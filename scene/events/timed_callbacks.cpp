@@ -4,16 +4,32 @@
 
 #include "host/tasks.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/object_list.h"
 #include "scene/events/event_state.h"
 
-TimedCallback *IntervalList = nullptr;
-TimedCallback *TimeoutList = nullptr;
+namespace {
+
+void RemoveRequest(int operation, const TimedCallback *row) { ControlTimerRequest(operation, row->owner, 0); }
+
+constexpr ObjectRules<TimedCallback> kIntervalRules{
+    .notFoundError = kErrIntervalNotFound,
+    .release = [](TimedCallback *row) { RemoveRequest(kTimerRemoveInterval, row); },
+};
+constexpr ObjectRules<TimedCallback> kTimeoutRules{
+    .notFoundError = kErrTimeoutNotFound,
+    .release = [](TimedCallback *row) { RemoveRequest(kTimerRemoveTimeout, row); },
+};
+
+} // namespace
+
+ObjectList<TimedCallback> IntervalList{&kIntervalRules};
+ObjectList<TimedCallback> TimeoutList{&kTimeoutRules};
 
 namespace {
 
 int32_t nextOwner = 0;
 
-TimedCallback *&ListOf(int kind) { return kind == kTimerInterval ? IntervalList : TimeoutList; }
+ObjectList<TimedCallback> &ListOf(int kind) { return kind == kTimerInterval ? IntervalList : TimeoutList; }
 
 // A fresh owner key no row of either list uses.
 int32_t NewOwner() {
@@ -22,19 +38,6 @@ int32_t NewOwner() {
         if (!FindTimedCallbackByOwner(kTimerInterval, nextOwner) && !FindTimedCallbackByOwner(kTimerTimeout, nextOwner))
             return nextOwner;
     }
-}
-
-int Find(int kind, ObjectId id, TimedCallback **out) {
-    *out = nullptr;
-    for (TimedCallback *row = ListOf(kind); row; row = row->next) {
-        if (row->id == id) {
-            *out = row;
-            return 0;
-        }
-    }
-    if (id.handle) return kErrObjectNotFound;
-    SetErrorArgNumber(id.number);
-    return kind == kTimerInterval ? kErrIntervalNotFound : kErrTimeoutNotFound;
 }
 
 void ReleaseRefs(VMState *vm, TimedCallback *row) {
@@ -46,8 +49,7 @@ void ReleaseRefs(VMState *vm, TimedCallback *row) {
 
 int Remove(VMState *vm, int kind, ObjectId id) {
     TimedCallback *row;
-    if (int error = Find(kind, id, &row)) return error;
-    UnlinkTimedCallback(kind, row);
+    if (int error = ListOf(kind).Find(id, &row, 0)) return error;
     ReleaseRefs(vm, row);
     // A pass stopped in the timer step goes on with the request after this one.
     if (TheEventState && TheEventState->timerIterator) {
@@ -55,28 +57,22 @@ int Remove(VMState *vm, int kind, ObjectId id) {
         TimerRequestNode *node = FindTimerRequest(kind, row->owner, &successor);
         if (node && node == TheEventState->timerIterator) TheEventState->timerIterator = successor;
     }
-    ControlTimerRequest(kind == kTimerInterval ? kTimerRemoveInterval : kTimerRemoveTimeout, row->owner, 0);
-    delete row;
+    ListOf(kind).FreeRecord(row);
     return 0;
 }
 
 } // namespace
 
-int FindInterval(ObjectId id, TimedCallback **out) { return Find(kTimerInterval, id, out); }
-int FindTimeout(ObjectId id, TimedCallback **out) { return Find(kTimerTimeout, id, out); }
+int FindInterval(ObjectId id, TimedCallback **out) { return IntervalList.Find(id, out, 0); }
+int FindTimeout(ObjectId id, TimedCallback **out) { return TimeoutList.Find(id, out, 0); }
 
 TimedCallback *FindTimedCallbackByOwner(int kind, int32_t owner) {
-    for (TimedCallback *row = ListOf(kind); row; row = row->next)
+    for (TimedCallback *row : ListOf(kind))
         if (row->owner == owner) return row;
     return nullptr;
 }
 
-void UnlinkTimedCallback(int kind, TimedCallback *row) {
-    TimedCallback **link = &ListOf(kind);
-    while (*link && *link != row) link = &(*link)->next;
-    if (*link) *link = row->next;
-    row->next = nullptr;
-}
+void DropFiredTimeout(TimedCallback *row) { TimeoutList.Erase(row); }
 
 int AddTimedCallback(VMState *vm, int kind, ObjectId id, int32_t period, int32_t functionRef, int32_t userdataRef,
                      TimedCallback **out) {
@@ -93,22 +89,22 @@ int AddTimedCallback(VMState *vm, int kind, ObjectId id, int32_t period, int32_t
         ReleaseRefs(vm, &scratch);
         return kErrOutOfMemory;
     }
-    row->id = id;
-    if (id.handle) row->id = ObjectId{0, row};
     row->period = period;
     row->functionRef = functionRef;
     row->userdataRef = userdataRef;
     row->owner = NewOwner();
-    int error = ControlTimerRequest(kind == kTimerInterval ? kTimerAddInterval : kTimerAddTimeout, row->owner, period);
-    if (error) {
-        // Never linked: an automatic id's handle was not handed out, so a row left behind could not be cleared.
+    if (!ListOf(kind).Add(row, id)) {
         ReleaseRefs(vm, row);
         delete row;
+        return kErrOutOfMemory;
+    }
+    if (int error =
+            ControlTimerRequest(kind == kTimerInterval ? kTimerAddInterval : kTimerAddTimeout, row->owner, period)) {
+        // Gone at once: an automatic id's handle was not handed out, so a row left behind could not be cleared.
+        ReleaseRefs(vm, row);
+        ListOf(kind).Erase(row);
         return error;
     }
-    TimedCallback **link = &ListOf(kind);
-    while (*link) link = &(*link)->next;
-    *link = row;
     if (out) *out = row;
     return 0;
 }
@@ -126,14 +122,7 @@ int ChangeInterval(ObjectId id, int32_t period) {
 
 void FreeTimedCallbacks(VMState *vm) {
     for (int kind : {kTimerInterval, kTimerTimeout}) {
-        TimedCallback *row = ListOf(kind);
-        ListOf(kind) = nullptr;
-        while (row) {
-            TimedCallback *next = row->next;
-            ReleaseRefs(vm, row);
-            ControlTimerRequest(kind == kTimerInterval ? kTimerRemoveInterval : kTimerRemoveTimeout, row->owner, 0);
-            delete row;
-            row = next;
-        }
+        for (TimedCallback *row : ListOf(kind)) ReleaseRefs(vm, row);
+        ListOf(kind).Clear();
     }
 }

@@ -5,10 +5,10 @@
 
 #include <cstdint>
 
+#include "runtime/app/object_list.h"
 #include "runtime/vm/vm.h"
 
 struct TimedCallback {
-    TimedCallback *next = nullptr;
     ObjectId id{};
     int32_t functionRef = -1;
     int32_t period = 0; // as given to SetInterval/SetTimeout; ChangeInterval leaves it
@@ -16,8 +16,8 @@ struct TimedCallback {
     int32_t owner = 0; // the host timer request's owner
 };
 
-extern TimedCallback *IntervalList;
-extern TimedCallback *TimeoutList;
+extern ObjectList<TimedCallback> IntervalList;
+extern ObjectList<TimedCallback> TimeoutList;
 
 // kind: kTimerInterval or kTimerTimeout (host/tasks.h).
 // 0, or kErrObjectNotFound (handle) / kErrIntervalNotFound / kErrTimeoutNotFound (number, set as the error argument).
@@ -37,7 +37,7 @@ int RemoveTimeout(VMState *vm, ObjectId id);
 // The new period applies from the interval's next re-arm. 0, kErrWrongUsage (period < 1), kErrObjectNotFound,
 // kErrIntervalNotFound, kErrOutOfMemory.
 int ChangeInterval(ObjectId id, int32_t period);
-// Unlinks a row that fired (a timeout) without touching its references or its (already freed) request.
-void UnlinkTimedCallback(int kind, TimedCallback *row);
+// Frees a timeout that fired (its request is gone) without touching its references.
+void DropFiredTimeout(TimedCallback *row);
 // Frees every row of both lists with its request (vm null: references are left to the closing VM).
 void FreeTimedCallbacks(VMState *vm);

@@ -4,6 +4,7 @@
 
 #include "host/memory.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/object_list.h"
 #include "scene/display/display_list.h"
 #include "scene/display/object_kinds.h"
 #include "scene/events/buttons.h"
@@ -19,9 +20,7 @@ constexpr int kPaletteWords = 256;
 int FindBrushImage(ObjectId id, int flags, ImageTriple *image) {
     if (FindBrushImageHook) return FindBrushImageHook(id, flags, image);
     // The brush library installs the hook when it registers; without it there is no brush to find.
-    if (id.handle) return kErrObjectNotFound;
-    SetErrorArgNumber(id.number);
-    return kErrBrushNotFound;
+    return ObjectNotFound(id, kErrBrushNotFound);
 }
 
 int CreateBGPicRecord(ObjectId id, int32_t type, int32_t width, int32_t height, int32_t rowPixels,

@@ -82,7 +82,7 @@ TEST_F(Timers, TimeoutFiresOnceAndIsGoneAfterwards) {
 
 TEST_F(Timers, PeriodBelowOneIsRefusedAndCreatesNothing) {
     EXPECT_EQ(AddInterval(1, 0), 1055);
-    EXPECT_EQ(IntervalList, nullptr);
+    EXPECT_TRUE(IntervalList.empty());
     EXPECT_EQ(TimeUntilNextTimer(), -1);
 }
 
@@ -116,7 +116,7 @@ TEST_F(Timers, ClearIntervalInsideItsOwnCallbackIsSafe) {
     ASSERT_EQ(AddInterval(1, 100), 0);
     ASSERT_EQ(AddInterval(2, 100), 0);
     Recorder.inside = [](VMState *vm) {
-        if (IntervalList && IntervalList->id.number == 1) RemoveInterval(vm, ObjectId{1, nullptr});
+        if (!IntervalList.empty() && IntervalList.front()->id.number == 1) RemoveInterval(vm, ObjectId{1, nullptr});
     };
     AdvanceMs(100);
     EXPECT_EQ(CheckEvent(), 1);
@@ -132,7 +132,7 @@ TEST_F(Timers, TimeoutClearedByAnIntervalOfTheSamePassDoesNotFire) {
     ASSERT_EQ(AddInterval(1, 100), 0);
     ASSERT_EQ(AddTimeout(2, 100), 0);
     Recorder.inside = [](VMState *vm) {
-        if (TimeoutList) RemoveTimeout(vm, ObjectId{2, nullptr});
+        if (!TimeoutList.empty()) RemoveTimeout(vm, ObjectId{2, nullptr});
     };
     AdvanceMs(100);
     EXPECT_EQ(CheckEvent(), 1);
@@ -162,9 +162,9 @@ TEST_F(Timers, SetIntervalWithNilReturnsAHandleThatClears) {
     ASSERT_EQ(ValueType(vm, -1), TLIGHTHANDLE);
     ObjectId id{0, ToHandle(vm, -1)};
     SetTop(vm, -2);
-    EXPECT_EQ(IntervalList->id.handle, id.handle);
+    EXPECT_EQ(IntervalList.front()->id.handle, id.handle);
     EXPECT_EQ(RemoveInterval(vm, id), 0);
-    EXPECT_EQ(IntervalList, nullptr);
+    EXPECT_TRUE(IntervalList.empty());
     EXPECT_EQ(TimeUntilNextTimer(), -1);
 }
 
@@ -174,7 +174,7 @@ TEST_F(Timers, SetIntervalWithANonFunctionIsRefused) {
     PushString(vm, "no function");
     PushNumber(vm, 100);
     EXPECT_EQ(ProtectedCall(vm, 3, 0, 0), 1185);
-    EXPECT_EQ(IntervalList, nullptr);
+    EXPECT_TRUE(IntervalList.empty());
 }
 
 } // namespace

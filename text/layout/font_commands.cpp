@@ -79,30 +79,23 @@ int CmdOpenFont(VMState *vm) {
     ObjectId id{};
     OptIntegerArg(&id, vm, 1);
     const FontRequest request = ReadFontRequest(vm, 2);
-    auto &list = OpenFontList();
-    if (!IsAutoHandleRequest(id))
-        std::erase_if(list, [&](const auto &node) { return node->id.handle == nullptr && node->id.number == id.number; });
+    if (!IsAutoHandleRequest(id)) OpenFontList().Free(id, false);
     PrintConsoleMessage(GetCatalogMessage(kMsgOpeningFont), CheckStringArg(vm, 2), 1);
     FontHandle *font = nullptr;
     if (int error = OpenRequested(request, &font)) return error;
     auto node = std::make_unique<OpenFontNode>();
     node->font = font;
-    node->id = id;
-    if (IsAutoHandleRequest(id)) node->id.handle = node.get();
-    void *handle = node->id.handle;
-    list.push_back(std::move(node));
+    if (!OpenFontList().Add(node.get(), id)) return kErrOutOfMemory;
+    OpenFontNode *made = node.release();
     PrintDoneMessage(GetCatalogMessage(kMsgDone));
-    return PushAutoHandle(vm, id, handle);
+    return PushAutoHandle(vm, id, made);
 }
 
 int CmdCloseFont(VMState *vm) {
     CheckArgs(vm, 1, 1);
     ObjectId id{};
     ReadObjectId(&id, vm, 1);
-    OpenFontNode *node = nullptr;
-    if (int error = FindFontById(id, &node)) return error;
-    std::erase_if(OpenFontList(), [&](const auto &entry) { return entry.get() == node; });
-    return 0;
+    return OpenFontList().Free(id, true);
 }
 
 int CmdUseFont(VMState *vm) {

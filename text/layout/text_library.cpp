@@ -107,8 +107,9 @@ void RegisterTextLibrary(VMState *vm) {
 
 } // namespace
 
-std::vector<std::unique_ptr<OpenFontNode>> &OpenFontList() {
-    static std::vector<std::unique_ptr<OpenFontNode>> list;
+ObjectList<OpenFontNode> &OpenFontList() {
+    static constexpr ObjectRules<OpenFontNode> kFontRules{.notFoundError = kErrFontNotFound};
+    static ObjectList<OpenFontNode> list{&kFontRules};
     return list;
 }
 
@@ -118,16 +119,7 @@ int GetDefaultEncoding() { return DefaultEncoding; }
 void SetCurrentFont(FontHandle *font) { CurrentFont = CurrentStyle.font = font; }
 void SetDefaultEncoding(int encoding) { DefaultEncoding = encoding; }
 
-int FindFontById(ObjectId id, OpenFontNode **out) {
-    for (auto &node : OpenFontList())
-        if (node->id == id) {
-            *out = node.get();
-            return 0;
-        }
-    if (id.handle) return kErrObjectNotFound;
-    SetErrorArgNumber(id.number);
-    return kErrFontNotFound;
-}
+int FindFontById(ObjectId id, OpenFontNode **out) { return OpenFontList().Find(id, out, 0); }
 
 int32_t CountOpenFonts() { return int32_t(OpenFontList().size()); }
 
@@ -149,7 +141,7 @@ void FreeAllTextAndFonts(VMState *) {
     FreeAllTextObjects();
     if (TextServices == &kTextServices) TextServices = nullptr;
     TextObjectLockCountHook = nullptr;
-    OpenFontList().clear();
+    OpenFontList().Clear();
     CloseAllCachedFonts();
     if (MakePendingFontBitmapsHook == MakePendingFontBitmaps) MakePendingFontBitmapsHook = nullptr;
     ShutdownFontSystem();

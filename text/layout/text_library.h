@@ -2,10 +2,9 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
-#include <vector>
 
 #include "runtime/app/command.h"
+#include "runtime/app/object_list.h"
 #include "text/fonts/font_handle.h"
 #include "text/layout/text_records.h"
 
@@ -32,7 +31,7 @@ int MakePendingFontBitmaps();
 void FreeAllTextAndFonts(VMState *vm);
 
 // The library's own state, shared by its binding files.
-std::vector<std::unique_ptr<OpenFontNode>> &OpenFontList();
+ObjectList<OpenFontNode> &OpenFontList();
 void SetCurrentFont(FontHandle *font);
 void SetDefaultEncoding(int encoding);
 
