@@ -14,6 +14,7 @@
 #include "media/codecs/picture_writers.h"
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/object_list.h"
 #include "runtime/app/utilities.h"
 #include "scene/images/brush.h"
 
@@ -129,29 +130,21 @@ struct AnimStream {
     ~AnimStream() { AviFree(avi); }
 };
 
-std::vector<std::unique_ptr<AnimStream>> gStreams;
+constexpr ObjectRules<AnimStream> kStreamRules{.notFoundError = kErrAnimStreamNotFound};
+ObjectList<AnimStream> gStreams{&kStreamRules};
 
-int FinishStream(size_t at) {
-    std::unique_ptr<AnimStream> stream = std::move(gStreams[at]);
-    gStreams.erase(gStreams.begin() + long(at));
-    if (stream->avi) return AviFinish(std::exchange(stream->avi, nullptr));
-    FinishGif(&stream->gif);
-    const int error = WriteWholeFile(stream->file.c_str(), stream->gif.bytes.data(), stream->gif.bytes.size());
-    if (error == kErrCannotWriteFile) SetErrorArgString(stream->file.c_str());
-    return error;
-}
-
-// The stream's index, or -1 with the error argument set.
-long FindStream(const ObjectId &id, int *error) {
-    for (size_t i = 0; i < gStreams.size(); ++i)
-        if (gStreams[i]->id == id) return long(i);
-    if (id.handle) {
-        *error = kErrObjectNotFound;
+// Writes the file and frees the stream, whether the write worked or not.
+int FinishStream(AnimStream *stream) {
+    int error = 0;
+    if (stream->avi) {
+        error = AviFinish(std::exchange(stream->avi, nullptr));
     } else {
-        SetErrorArgNumber(id.number);
-        *error = kErrAnimStreamNotFound;
+        FinishGif(&stream->gif);
+        error = WriteWholeFile(stream->file.c_str(), stream->gif.bytes.data(), stream->gif.bytes.size());
+        if (error == kErrCannotWriteFile) SetErrorArgString(stream->file.c_str());
     }
-    return -1;
+    gStreams.Erase(stream);
+    return error;
 }
 
 } // namespace
@@ -171,23 +164,18 @@ int CmdBeginAnimStream(VMState *vm) {
     if (file.empty() || width < 1 || height < 1 || width > 65535 || height > 65535) return kErrWrongUsage;
     if (format != ANMFMT_GIF && format != ANMFMT_MJPEG) return kErrWrongUsage;
     const bool automatic = IsAutoHandleRequest(id);
-    if (!automatic) {
-        int error = 0;
-        const long at = FindStream(id, &error);
-        if (at >= 0) FinishStream(size_t(at));
-    }
+    if (!automatic)
+        if (AnimStream *old = gStreams.Find(id)) FinishStream(old);
     auto stream = std::make_unique<AnimStream>();
-    stream->id = automatic ? ObjectId{0, stream.get()} : id;
     stream->file = file;
     stream->width = width;
     stream->height = height;
     if (format == ANMFMT_GIF) BeginGif(&stream->gif, width, height);
     else if (int error = OpenAvi(file, width, height, options, &stream->avi)) return error;
-    AnimStream *made = stream.get();
-    gStreams.push_back(std::move(stream));
-    if (!automatic) return 0;
-    PushHandle(vm, made);
-    return 1;
+    AnimStream *made = gStreams.Add(stream.get(), id);
+    if (!made) return kErrOutOfMemory;
+    stream.release();
+    return PushAutoHandle(vm, id, made);
 }
 
 int CmdWriteAnimFrame(VMState *vm) {
@@ -203,13 +191,12 @@ int CmdWriteAnimFrame(VMState *vm) {
         GetTableOption(vm, 3, "x", &x);
         GetTableOption(vm, 3, "y", &y);
     }
-    int error = 0;
-    const long at = FindStream(streamId, &error);
-    if (at < 0) return error;
+    AnimStream *found = nullptr;
+    if (int error = gStreams.Find(streamId, &found, 0)) return error;
     Brush *brush = nullptr;
     if (int e = FindBrush(brushId, &brush, 0)) return e;
     if (!brush->bitmap) return kErrOutOfMemory;
-    AnimStream &stream = *gStreams[size_t(at)];
+    AnimStream &stream = *found;
     const int32_t width = stream.width, height = stream.height;
     x = ResolveXPosition(x, brush->width, width, 0.0);
     y = ResolveYPosition(y, brush->height, height, 0.0);
@@ -221,7 +208,7 @@ int CmdWriteAnimFrame(VMState *vm) {
     if (!stream.avi) return AddPixelsGifFrame(&stream.gif, pixels, options);
     HostBitmap *frame = WrapHostBitmap(pixels.data(), width, height, width, PixelFormatARGB32);
     if (!frame) return kErrOutOfMemory;
-    error = AviWriteFrame(stream.avi, frame, width, height);
+    const int error = AviWriteFrame(stream.avi, frame, width, height);
     FreeHostBitmap(frame);
     return error;
 }
@@ -230,11 +217,11 @@ int CmdFinishAnimStream(VMState *vm) {
     CheckArgs(vm, 1, 1);
     ObjectId id{};
     ReadObjectId(&id, vm, 1);
-    int error = 0;
-    const long at = FindStream(id, &error);
-    return at < 0 ? error : FinishStream(size_t(at));
+    AnimStream *stream = nullptr;
+    if (int error = gStreams.Find(id, &stream, 0)) return error;
+    return FinishStream(stream);
 }
 
 void FinishAllAnimStreams() {
-    while (!gStreams.empty()) FinishStream(gStreams.size() - 1);
+    while (AnimStream *last = gStreams.back()) FinishStream(last);
 }

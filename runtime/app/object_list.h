@@ -101,6 +101,7 @@ template <typename T> class ObjectList {
     size_t size() const { return state_.records.size(); }
     bool empty() const { return state_.records.empty(); }
     T *front() const { return state_.records.empty() ? nullptr : state_.records.front().get(); }
+    T *back() const { return state_.records.empty() ? nullptr : state_.records.back().get(); }
 
     // Takes the record (made with new) over: an automatic id ({0, kAutoHandleRequest}) becomes {0, record}.
     // Null when memory is short: the record stays the caller's.

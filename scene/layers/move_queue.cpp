@@ -1,11 +1,12 @@
 // Move queues: batches of layer moves, shows, hides, removals, insertions and frame changes that DoMove plays
 // with one refresh of the union of what changed. A queue stays after playing, so it can be played again.
 #include <algorithm>
+#include <new>
 
-#include "host/memory.h"
 #include "imaging/async_draw.h"
 #include "imaging/position.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/object_list.h"
 #include "runtime/app/object_kinds.h"
 #include "scene/display/display_list.h"
 #include "scene/display/object_kinds.h"
@@ -29,29 +30,17 @@ struct MoveEntry {
 };
 
 struct MoveQueue {
-    MoveQueue *next;
     ObjectId id;
-    int32_t count;
+    int32_t count = 0;
     MoveEntry entries[kMoveQueueEntries];
 };
 
-MoveQueue *MoveList = nullptr;
+constexpr ObjectRules<MoveQueue> kMoveQueueRules{.notFoundError = kErrMoveQueueNotFound};
+ObjectList<MoveQueue> MoveList{&kMoveQueueRules};
 
 bool NamesLayer(int32_t kind) {
     return kind == ObjectKindLayer || kind == ObjectKindHideLayer || kind == ObjectKindRemoveLayer ||
            kind == ObjectKindNextFrame2;
-}
-
-MoveQueue **FindQueueSlot(const ObjectId &id) {
-    for (MoveQueue **q = &MoveList; *q; q = &(*q)->next)
-        if ((*q)->id == id) return q;
-    return nullptr;
-}
-
-int QueueNotFound(const ObjectId &id) {
-    if (id.handle) return kErrObjectNotFound;
-    SetErrorArgNumber(id.number);
-    return kErrMoveQueueNotFound;
 }
 
 bool Inside(int32_t x, int32_t y, int32_t w, int32_t h) {
@@ -285,15 +274,13 @@ int AddMoveCommand(VMState *vm) {
         e.extra = OptInt32Arg(vm, 6, 0);
     }
     const bool automatic = IsAutoHandleRequest(queueId);
-    MoveQueue **slot = automatic ? nullptr : FindQueueSlot(queueId);
-    MoveQueue *q = slot ? *slot : nullptr;
+    MoveQueue *q = automatic ? nullptr : MoveList.Find(queueId);
     if (!q) {
-        q = static_cast<MoveQueue *>(AllocBlock(sizeof(MoveQueue), 1));
-        if (!q) return kErrOutOfMemory;
-        q->id = automatic ? ObjectId{0, q} : queueId;
-        MoveQueue **tail = &MoveList;
-        while (*tail) tail = &(*tail)->next;
-        *tail = q;
+        auto *made = new (std::nothrow) MoveQueue{};
+        if (!made || !(q = MoveList.Add(made, queueId))) {
+            delete made;
+            return kErrOutOfMemory;
+        }
     }
     if (q->count >= kMoveQueueEntries) return kErrInternalLimit;
     q->entries[q->count++] = e;
@@ -310,12 +297,12 @@ int DoMoveCommand(VMState *vm) {
     DisplayRecord *d = CurrentDisplay;
     if (int error = RefuseSelectedOutput(d, 0)) return error;
     if (!d || !d->layersEnabled || !CurrentBGPic) return kErrLayersRequired;
-    MoveQueue **slot = FindQueueSlot(id);
-    if (!slot) return QueueNotFound(id);
+    MoveQueue *q = nullptr;
+    if (int error = MoveList.Find(id, &q, 0)) return error;
     CurrentBGPic->layersChanged = 1;
     // What was played before an error stays played, and is shown.
-    const int error = PlayQueue(vm, *slot);
-    RefreshEntries(*slot);
+    const int error = PlayQueue(vm, q);
+    RefreshEntries(q);
     return error;
 }
 
@@ -323,17 +310,7 @@ int ClearMoveCommand(VMState *vm) {
     CheckArgs(vm, 1, 1);
     ObjectId id{};
     ReadObjectId(&id, vm, 1);
-    MoveQueue **slot = FindQueueSlot(id);
-    if (!slot) return QueueNotFound(id);
-    MoveQueue *q = *slot;
-    *slot = q->next;
-    FreeBlock(q);
-    return 0;
+    return MoveList.Free(id, true);
 }
 
-void FreeAllMoveQueues() {
-    while (MoveQueue *q = MoveList) {
-        MoveList = q->next;
-        FreeBlock(q);
-    }
-}
+void FreeAllMoveQueues() { MoveList.Clear(); }
