@@ -3,10 +3,28 @@
 #include <new>
 
 #include "runtime/app/errors.h"
+#include "runtime/app/object_list.h"
 
 void *(*CurrentDisplayHook)() = nullptr;
 
-static AsyncDrawObject *gAsyncDraws = nullptr;
+namespace {
+
+// Called once the object has left the list, so that callbacks which free other objects or look the list up
+// never see it again.
+void EndAndFree(AsyncDrawObject *object) {
+    if (object->end) object->end(object->context, object->endFlag);
+    if (object->free) object->free(object->context, object->endFlag);
+}
+
+constexpr ObjectRules<AsyncDrawObject> kAsyncDrawRules{.notFoundError = kErrObjectNotFound, .release = EndAndFree};
+ObjectList<AsyncDrawObject> AsyncDraws{&kAsyncDrawRules};
+
+void Finish(AsyncDrawObject *object, int32_t flag) {
+    object->endFlag = flag;
+    AsyncDraws.Erase(object);
+}
+
+} // namespace
 
 int CreateAsyncDraw(int32_t kind, AsyncStepFn step, AsyncEndFn end, AsyncFreeFn free, AsyncNotifyFn notify,
                     void *context, AsyncDrawObject **handle) {
@@ -20,35 +38,16 @@ int CreateAsyncDraw(int32_t kind, AsyncStepFn step, AsyncEndFn end, AsyncFreeFn 
     o->notify = notify;
     o->context = context;
     o->display = CurrentDisplayHook ? CurrentDisplayHook() : nullptr;
-    AsyncDrawObject **tail = &gAsyncDraws;
-    while (*tail) tail = &(*tail)->next;
-    *tail = o;
+    if (!AsyncDraws.Add(o, ObjectId{0, kAutoHandleRequest})) {
+        delete o;
+        return kErrOutOfMemory;
+    }
     if (handle) *handle = o;
     return 0;
 }
 
 AsyncDrawObject *FindAsyncDraw(const void *handle) {
-    for (AsyncDrawObject *o = gAsyncDraws; o; o = o->next)
-        if (o == handle) return o;
-    return nullptr;
-}
-
-static bool Unlink(AsyncDrawObject *object) {
-    for (AsyncDrawObject **p = &gAsyncDraws; *p; p = &(*p)->next)
-        if (*p == object) {
-            *p = object->next;
-            object->next = nullptr;
-            return true;
-        }
-    return false;
-}
-
-// Unlinked first, so that callbacks which free other objects or look the list up never see it again.
-static void Finish(AsyncDrawObject *object, int32_t flag) {
-    if (!Unlink(object)) return;
-    if (object->end) object->end(object->context, flag);
-    if (object->free) object->free(object->context, flag);
-    delete object;
+    return handle ? AsyncDraws.Find(ObjectId{0, const_cast<void *>(handle)}) : nullptr;
 }
 
 void FinishAsyncDraw(AsyncDrawObject *object) {
@@ -78,16 +77,16 @@ int StepAsyncDraw(AsyncDrawObject *object, int32_t *finished) {
 }
 
 int NotifyAsyncDraws(int32_t code, void *data) {
-    for (AsyncDrawObject *o = gAsyncDraws; o;) {
-        AsyncDrawObject *next = o->next;
+    for (auto it = AsyncDraws.begin(); it != AsyncDraws.end();) {
+        AsyncDrawObject *o = *it;
+        ++it;
         if (o->notify) o->notify(code, data, o->context);
-        o = next;
     }
     return 0;
 }
 
 bool DisplayHasAsyncDraws(const void *display) {
-    for (AsyncDrawObject *o = gAsyncDraws; o; o = o->next)
+    for (const AsyncDrawObject *o : AsyncDraws)
         if (o->display == display) return true;
     return false;
 }
@@ -101,33 +100,30 @@ static void *AskFirstWord(AsyncDrawObject *o, int32_t code) {
 
 bool LayerHasAsyncDraw(const void *layer) {
     if (!layer) return false;
-    for (AsyncDrawObject *o = gAsyncDraws; o; o = o->next)
+    for (AsyncDrawObject *o : AsyncDraws)
         if (AskFirstWord(o, kAsyncNotifyGetLayer) == layer) return true;
     return false;
 }
 
 void *FindAsyncDrawBGPic() {
-    for (AsyncDrawObject *o = gAsyncDraws; o; o = o->next)
+    for (AsyncDrawObject *o : AsyncDraws)
         if (o->kind == ADF_FX)
             if (void *b = AskFirstWord(o, kAsyncNotifyGetBGPic)) return b;
     return nullptr;
 }
 
 void FreeAsyncDrawsOfDisplay(const void *display) {
-    for (AsyncDrawObject *o = gAsyncDraws; o;) {
+    for (auto it = AsyncDraws.begin(); it != AsyncDraws.end();) {
+        AsyncDrawObject *o = *it;
         if (!display || o->display == display) {
             Finish(o, 1);
-            o = gAsyncDraws; // callbacks may have changed the list: start over
+            it = AsyncDraws.begin(); // callbacks may have changed the list: start over
         } else {
-            o = o->next;
+            ++it;
         }
     }
 }
 
 void FreeAllAsyncDraws() { FreeAsyncDrawsOfDisplay(nullptr); }
 
-int32_t CountAsyncDraws() {
-    int32_t n = 0;
-    for (AsyncDrawObject *o = gAsyncDraws; o; o = o->next) ++n;
-    return n;
-}
+int32_t CountAsyncDraws() { return int32_t(AsyncDraws.size()); }

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "runtime/vm/vm.h"
+
 constexpr int32_t ADF_FX = 0;
 constexpr int32_t ADF_MOVE = 1;
 constexpr int32_t ADF_ANIM = 2;
@@ -28,6 +30,7 @@ using AsyncFreeFn = void (*)(void *context, int32_t flag);
 using AsyncNotifyFn = intptr_t (*)(int32_t code, void *argument, void *context);
 
 struct AsyncDrawObject {
+    ObjectId id{}; // {0, itself}: scripts hold the handle
     int32_t kind = ADF_FX;
     AsyncStepFn step = nullptr;
     AsyncEndFn end = nullptr;
@@ -35,7 +38,7 @@ struct AsyncDrawObject {
     AsyncNotifyFn notify = nullptr;
     void *context = nullptr;
     void *display = nullptr; // the display it was created for
-    AsyncDrawObject *next = nullptr;
+    int32_t endFlag = 1; // what end and free are told when the list lets the object go
 };
 
 // The display new objects belong to; set by the display code (null hook: no display).

@@ -96,4 +96,26 @@ TEST(ObjectList, LifeCycleOfOneKind) {
     EXPECT_EQ(list.Find(ObjectId{1, nullptr}), nullptr); // the lookup just before is forgotten
 }
 
+// A release that lets go of what another list's pending record waited for: the one flush frees both, whichever
+// list it walks first, and the flush asked for from inside the release only adds a round.
+TEST(ObjectList, FlushGoesRoundWhileReleasesFreeMore) {
+    static const ObjectRules<Thing> waiting{.layerKind = 1, .layers = &kServices};
+    static const ObjectRules<Thing> freeing{.release = [](Thing *) {
+        gShown.clear();
+        FlushPendingFrees();
+    }};
+    static ObjectList<Thing> waits{&waiting}, frees{&freeing};
+    gShown.clear();
+    Thing *a = waits.Add(new Thing, ObjectId{1, nullptr});
+    gShown.push_back(a->id);
+    ASSERT_EQ(waits.Free(a->id, true), 0);
+    EXPECT_TRUE(waits.IsPending(a));
+    Thing *b = frees.Add(new Thing, ObjectId{0, kAutoHandleRequest});
+    frees.MarkPending(b);
+    EXPECT_EQ(frees.CountLive(), 0u);
+    FlushPendingFrees();
+    EXPECT_TRUE(waits.empty());
+    EXPECT_TRUE(frees.empty());
+}
+
 } // namespace
