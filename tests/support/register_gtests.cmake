@@ -3,6 +3,13 @@
 # groups of up to VL_GROUP, each one process; with VL_TEST_EACH set in the environment every test is its own
 # entry, named Suite.Test, for running one test by name (scripts/test NAME).
 set(VL_GROUP 8)
+# With VL_TEST_DISPLAY=:N in the environment the tests open their windows on that X display, through SDL's X11
+# driver, instead of headless; SDL then talks to D-Bus, whose library keeps a buffer to the end.
+if(DEFINED ENV{VL_TEST_DISPLAY})
+  list(TRANSFORM VL_ENV REPLACE "^SDL_VIDEODRIVER=.*" "SDL_VIDEODRIVER=x11")
+  list(APPEND VL_ENV "DISPLAY=$ENV{VL_TEST_DISPLAY}"
+       "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/../data/system/lsan.supp:print_suppressions=0")
+endif()
 if(NOT EXISTS "${VL_LIST}" OR "${VL_EXE}" IS_NEWER_THAN "${VL_LIST}")
   execute_process(COMMAND "${VL_CMAKE}" -E env ${VL_ENV} "${VL_EXE}" --gtest_list_tests
                   OUTPUT_VARIABLE listing RESULT_VARIABLE status)
