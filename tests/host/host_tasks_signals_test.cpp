@@ -147,13 +147,14 @@ TEST_F(TasksTest, LineHookPumpsWhenDueAndAQuitStopsABusyLoop) {
     EXPECT_EQ(TakeSignals(kSignalEvent), 0u); // the pump took the event
 
     quitAt = 1000;
-    std::thread quitter([] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::thread quitter([&] {
+        AdvanceVirtualClock(1000); // a pump shows the loop is running
+        waitFor(4);
         QuitRequested = 1;
     });
     EXPECT_EQ(run(), kErrUserAbort);
     quitter.join();
-    EXPECT_EQ(pumps, 3);
+    EXPECT_EQ(pumps, 4);
     CloseVMState(vm);
 }
 

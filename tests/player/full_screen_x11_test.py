@@ -39,7 +39,13 @@ display = ":" + os.read(read_end, 16).decode().strip()
 failures = []
 for wm in [None] + [w for w in ("openbox", "fluxbox", "icewm", "xfwm4", "metacity", "twm") if shutil.which(w)]:
     manager = wm and subprocess.Popen([wm], env=dict(os.environ, DISPLAY=display), stderr=subprocess.DEVNULL)
-    time.sleep(1 if wm else 0)
+    # A window opened before the manager has claimed the screen stays unmanaged: wait for its claim (twm makes
+    # none that shows, and gets two seconds).
+    deadline = time.time() + (2 if wm == "twm" else 20)
+    while wm and time.time() < deadline and b"window id" not in subprocess.run(
+            ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=dict(os.environ, DISPLAY=display),
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout:
+        time.sleep(0.05)
     failures += ["%s, layers %s: %s" % (wm, layers, p) for layers in (False, True) if (p := problem(layers))]
     manager and manager.kill()
 server.kill()

@@ -7,7 +7,7 @@
   flood PORT COUNT FLAG   (COUNT requests at once; FLAG is made once all are out; prints the replies' codes)
   hold PORT COUNT SECONDS (COUNT connections that send nothing)
 """
-import argparse, os, socket, struct, sys, time
+import argparse, os, signal, socket, struct, sys, time
 
 RXCOMM, RESULT, STRING, NONRET = 0x01000000, 0x00020000, 0x00040000, 0x00100000
 
@@ -115,7 +115,7 @@ def hostile(args):
         s.settimeout(10)
         print("closed" if s.recv(1) == b"" else "answered")
     else:
-        time.sleep(30)
+        signal.pause()  # holds the connection until the test ends it
 
 
 def flood(args):
