@@ -69,10 +69,20 @@ int DrawTransformedShape(const ShapeRecord &shape, int32_t x, int32_t y, const D
     return error;
 }
 
+int DrawShape(VMState *vm, ShapeRecord &shape, int32_t x, int32_t y, int32_t width, int32_t height, int options,
+              bool plain);
+
 // Draws the shape whose box is width x height at x, y (position constants allowed unless plain) into the current
 // output, or makes it a layer when layers are on. The shape takes the draw state's form style.
 int DrawShapeCommand(VMState *vm, ShapeRecord &shape, int32_t x, int32_t y, int32_t width, int32_t height,
                      int options, bool plain) {
+    const int error = DrawShape(vm, shape, x, y, width, height, options, plain);
+    if (error == kErrInternalLimit) RaiseShapeSizeLimit(vm);
+    return error;
+}
+
+int DrawShape(VMState *vm, ShapeRecord &shape, int32_t x, int32_t y, int32_t width, int32_t height, int options,
+              bool plain) {
     OutputInfo out;
     if (int error = DescribeOutput(&out)) return error;
     shape.style = GetDrawState()->form;
@@ -147,7 +157,7 @@ int CmdLine(VMState *vm) {
     const int32_t x = std::min(e[0], e[2]), y = std::min(e[1], e[3]);
     shape.x1 = e[0] - x, shape.y1 = e[1] - y, shape.x2 = e[2] - x, shape.y2 = e[3] - y;
     const int64_t width = std::llabs(int64_t(e[2]) - e[0]) + 1, height = std::llabs(int64_t(e[3]) - e[1]) + 1;
-    if (width > INT32_MAX || height > INT32_MAX) return kErrInternalLimit;
+    if (width > INT32_MAX || height > INT32_MAX) RaiseShapeSizeLimit(vm);
     return DrawShapeCommand(vm, shape, x, y, int32_t(width), int32_t(height), options, true);
 }
 
@@ -171,7 +181,7 @@ namespace {
 int EllipseCommand(VMState *vm, int32_t kind, int32_t x, int32_t y, int32_t a, int32_t b, uint32_t colour,
                    int options, ShapeRecord &shape) {
     if (a < 0 || b < 0) return kErrWrongUsage;
-    if (a >= INT32_MAX / 2 || b >= INT32_MAX / 2) return kErrInternalLimit;
+    if (a >= INT32_MAX / 2 || b >= INT32_MAX / 2) RaiseShapeSizeLimit(vm);
     shape.kind = kind;
     shape.radiusX = a, shape.radiusY = b;
     shape.color = colour;

@@ -1,7 +1,10 @@
-// Reading a polygon's points from a script table (the draw library's shape arguments).
+// Reading a polygon's points from a script table (the draw library's shape arguments), and the error of a shape
+// beyond the renderer's limits.
 #include <algorithm>
+#include <string>
 #include <vector>
 
+#include "imaging/shape_geometry.h"
 #include "imaging/shapes.h"
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
@@ -13,10 +16,9 @@ int ReadPolygonTable(VMState *vm, int table, std::vector<double> *points, int32_
     GetField(vm, table, "vertices");
     const int list = ValueType(vm, -1) == TTABLE ? GetTop(vm) : table;
     const size_t n = TableListLength(vm, list);
-    if (n / 2 > size_t(kMaxPolygonPoints)) {
-        SetTop(vm, -2);
-        return kErrInternalLimit;
-    }
+    if (n / 2 > size_t(kMaxPolygonPoints))
+        RaiseErrorDetail(vm, kErrInternalLimit,
+                         "a polygon has at most " + std::to_string(kMaxPolygonPoints) + " points");
     points->clear();
     for (size_t i = 0; i + 1 < n; i += 2) {
         RawGetIndex(vm, list, int64_t(i));
@@ -46,4 +48,10 @@ int ReadPolygonTable(VMState *vm, int table, std::vector<double> *points, int32_
     *width = SaturateToInt32(maxX - minX) + 1;
     *height = SaturateToInt32(maxY - minY) + 1;
     return 0;
+}
+
+void RaiseShapeSizeLimit(VMState *vm) {
+    RaiseErrorDetail(vm, kErrInternalLimit,
+                     "a shape is at most " + std::to_string(kMaxShapeSide) + " pixels wide and high, its edge, " +
+                         "shadow and outline included");
 }

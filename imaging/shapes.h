@@ -84,8 +84,11 @@ int DrawShapeIntoBitmap(HostBitmap *target, int32_t x, int32_t y, const ShapeRec
 
 // Reads a polygon's point table: the table at stack index `table` or its "vertices" field, numbers x0, y0, x1, y1
 // ... from index 0. Fills points relative to the bounding box's top-left and returns the count, the box size and
-// the first point's offset in that box. Returns 0, kErrInternalLimit beyond 999 points, kErrNumberFieldExpected for a
+// the first point's offset in that box. Returns 0, raises kErrInternalLimit beyond 999 points, kErrNumberFieldExpected for a
 // non-number (raised by the reader) or kErrWrongUsage for fewer than one point.
 int ReadPolygonTable(VMState *vm, int table, std::vector<double> *points, int32_t *count, int32_t *width,
                      int32_t *height, int32_t *offsetX, int32_t *offsetY);
 constexpr int32_t kMaxPolygonPoints = 999;
+
+// kErrInternalLimit for a shape the renderer refuses, saying which limit it is (the message alone does not).
+[[noreturn]] void RaiseShapeSizeLimit(VMState *vm);

@@ -105,6 +105,9 @@ std::string GetErrorText(int code) {
 std::string ScriptErrorMessage(VMState *vm, int code) {
     std::string message = GetErrorText(code);
     if (!vm) return message;
+    // The limit's text is general; the detail says which limit the failed call hit.
+    if (const char *detail = GetErrorDetail(vm); code == kErrInternalLimit && *detail)
+        message = message + " (" + detail + ")";
     if (const char *description = GetErrorDescription(vm); *description)
         message = code >= kErrGosubOutsideMain ? std::string(description) : message + " " + description;
     if (const char *trace = GetErrorTrace(vm); *trace) message = message + "\n" + trace;

@@ -250,8 +250,8 @@ std::string GetErrorText(int code);
 size_t GetErrorText(VMState *vm, int code, char *buffer, size_t size);
 
 // The message of an error that stopped script code: GetErrorText, with what the VM says of the failed operation
-// (which replaces the VM's own general text, codes 1500 up), then the "called from" lines of the callbacks it
-// happened in, one per line.
+// (which replaces the VM's own general text, codes 1500 up) and for 1066 the limit hit (GetErrorDetail) in
+// brackets, then the "called from" lines of the callbacks it happened in, one per line.
 std::string ScriptErrorMessage(VMState *vm, int code);
 
 // A handler whose upward hook or services table is empty returns this: the library that fills it (named as the

@@ -41,6 +41,10 @@ void RaiseErrorDetail(VMState *vm, int code, const std::string &detail) {
     throw VMError{code};
 }
 
+void RaiseGosubLimit(VMState *vm) {
+    RaiseErrorDetail(vm, kErrInternalLimit, "at most " + std::to_string(kMaxPendingGosubs) + " Gosubs may be pending");
+}
+
 void RaiseErrorDescribed(VMState *vm, int code, std::string description) {
     RecordErrorLocation(vm);
     vm->errorDetail.clear();
@@ -557,7 +561,7 @@ int GosubFromCommand(VMState *vm, CallFrame *ci, int callPc, int mode, int a, in
     Proto *p = ci->cl->p;
     // A label belongs to the main chunk: a request from any other function must not jump into that function.
     if (!p->isMain) RaiseError(vm, kErrGosubOutsideMain);
-    if (vm->gosubs.size() >= size_t(kMaxPendingGosubs)) RaiseError(vm, kErrInternalLimit);
+    if (vm->gosubs.size() >= size_t(kMaxPendingGosubs)) RaiseGosubLimit(vm);
     int64_t target = int64_t(callPc) + vm->gosubJumpDelta;
     if (!IsLabelPc(p, target)) RaiseError(vm, kErrGosubTarget);
     int first = std::min(ActiveLocalTop(p, callPc), a);

@@ -740,7 +740,7 @@ L_VARARG: {
 L_GOSUB: {
     const Instruction *from = SELF();
     SAVEPC();
-    if (vm->gosubs.size() >= size_t(kMaxPendingGosubs)) RaiseError(vm, kErrInternalLimit);
+    if (vm->gosubs.size() >= size_t(kMaxPendingGosubs)) RaiseGosubLimit(vm);
     GosubEntry e{};
     e.frame = FrameIndex(vm, ci);
     e.resumePc = int32_t(pc - CODE());

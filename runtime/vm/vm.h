@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 struct VMState; // opaque
 
@@ -85,6 +86,8 @@ void CloseVMState(VMState *vm);
 // ---- Errors --------------------------------------------------------------------------------------------------
 // Records the current script line and file, then throws VMError. Never returns.
 [[noreturn]] void RaiseError(VMState *vm, int code);
+// RaiseError with a text that belongs to this error (GetErrorDetail): which limit was hit, what was refused.
+[[noreturn]] void RaiseErrorDetail(VMState *vm, int code, const std::string &detail);
 // Where the last raised error happened: the chunk's file name (never null) and line (0 when unknown).
 const char *GetErrorFile(VMState *vm);
 int GetErrorLine(VMState *vm);

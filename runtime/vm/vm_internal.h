@@ -570,7 +570,8 @@ bool EqualValues(VMState *vm, const VMValue *a, const VMValue *b);
 void ConcatRange(VMState *vm, VMValue *first, int count); // result in *first
 double LengthOf(VMState *vm, const VMValue *v, VMValue *out);
 void RecordErrorLocation(VMState *vm);
-[[noreturn]] void RaiseErrorDetail(VMState *vm, int code, const std::string &detail);
+// kErrInternalLimit for a GOSUB beyond kMaxPendingGosubs pending returns.
+[[noreturn]] void RaiseGosubLimit(VMState *vm);
 // Raises code with a description of the failed operation (GetErrorDescription).
 [[noreturn]] void RaiseErrorDescribed(VMState *vm, int code, std::string description);
 // A command called script code that failed: adds "called from <command> at <file>:<line>" for the script frame

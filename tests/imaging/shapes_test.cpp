@@ -196,7 +196,13 @@ TEST_F(PolygonTable, MoreThan999PointsIsTheLimitError) {
     }
     std::vector<double> pts;
     int32_t n, w, h, ox, oy;
-    EXPECT_EQ(ReadPolygonTable(vm, 1, &pts, &n, &w, &h, &ox, &oy), 1066);
+    try {
+        ReadPolygonTable(vm, 1, &pts, &n, &w, &h, &ox, &oy);
+        ADD_FAILURE() << "no error";
+    } catch (const VMError &e) {
+        EXPECT_EQ(e.code, 1066);
+        EXPECT_STREQ(GetErrorDetail(vm), "a polygon has at most 999 points");
+    }
 }
 
 TEST(DrawShapeMask, FollowsTheMaskModeAndClipsToThePlane) {
