@@ -4,6 +4,11 @@
 
 namespace {
 
+// What every shape but Plot reads beside its own keys: DisplayBrush's display options.
+#define DISPLAY_OPTIONS                                                                                          \
+    "Width, Height, ScaleX, ScaleY, Rotate, Transform, SmoothScale, AnchorX, AnchorY, Transparency, Tint, "      \
+    "TintColor, Name, Hidden, InsertPos"
+
 const CommandDoc kCommandDocs[] = {
     {.name = "Plot", .synopsis = "Plot(x, y, color)", .arguments = {3, 3},
      .text = "Sets one pixel to a colour. Not available while layers are on.",
@@ -13,40 +18,79 @@ const CommandDoc kCommandDocs[] = {
              "drawing it returns the mask bit or the alpha level.",
      .errors = {kErrCoordinatesOutOfRange}},
     {.name = "Line", .synopsis = "Line(x1, y1, x2, y2, color[, options])", .arguments = {5, 6},
-     .text = "Draws a line between two points.",
-     .options = "Thickness",
+     .text = "Draws a line between two points, both ends included, Thickness pixels wide. The ends are plain "
+             "pixels (no position constants) and the anchor never moves them; the other display options "
+             "apply as with every shape (see Box). 1066 when the line is more than 16384 pixels long or "
+             "wide, its edge, shadow and outline included.",
+     .options = "Thickness, " DISPLAY_OPTIONS,
      .errors = {kErrInternalLimit},
      .example = "Line(0, 0, 319, 199, $FFFFFF)"},
     {.name = "Box", .synopsis = "Box(x, y, width, height, color[, options])", .arguments = {5, 6},
      .text = "Draws a rectangle, filled or outlined as the form style's FillStyle says; RoundLevel rounds "
-             "its corners.",
-     .options = "RoundLevel",
-     .errors = {kErrSizeNotPositive},
+             "its corners (the corner radius in pixels). Like every shape but Plot it takes the position "
+             "constants (#CENTER, #RIGHT - 10, ...) and the display options of DisplayBrush: Name, Hidden, "
+             "InsertPos and the transforms apply to the layer the shape becomes when layers are on, the "
+             "transforms (Rotate, ScaleX, Width, AnchorX ...) to the drawing as well. 1066 when the shape "
+             "is more than 16384 pixels wide or high, its edge, shadow and outline included (the message "
+             "names that limit).",
+     .options = "RoundLevel, " DISPLAY_OPTIONS,
+     .errors = {kErrSizeNotPositive, kErrInternalLimit},
      .example = "SetFormStyle({FillStyle = #FILLCOLOR})\n"
                 "Box(10, 10, 100, 50, $FF0000, {RoundLevel = 20})"},
     {.name = "Circle", .synopsis = "Circle(x, y, radius, color[, options])", .arguments = {4, 5},
-     .text = "Draws a circle whose bounding box starts at (x, y); #CENTER centres it."},
+     .text = "Draws a circle in the form style: its bounding box, 2 * radius + 1 pixels wide, starts at "
+             "(x, y); #CENTER centres it. Takes the display options as Box does; 1066 when the box, edge "
+             "and shadow included, is more than 16384 pixels wide or high.",
+     .options = DISPLAY_OPTIONS,
+     .errors = {kErrInternalLimit},
+     .example = "SetFormStyle({FillStyle = #FILLCOLOR, FormStyle = #ANTIALIAS})\n"
+                "Circle(#CENTER, #CENTER, 25, $8040C040, {Name = \"dot\"})"},
     {.name = "Ellipse", .synopsis = "Ellipse(x, y, radiusx, radiusy, color[, options])", .arguments = {5, 6},
-     .text = "Draws an ellipse with the two radii."},
+     .text = "Draws an ellipse with radius radiusx across and radiusy down, its bounding box starting at "
+             "(x, y), in the form style. Takes the display options as Box does; 1066 beyond 16384 pixels "
+             "as for Circle.",
+     .options = DISPLAY_OPTIONS,
+     .errors = {kErrInternalLimit}},
     {.name = "Arc", .synopsis = "Arc(x, y, radiusx, radiusy, start, end, color[, options])",
      .arguments = {7, 8},
-     .text = "Draws part of an ellipse from angle start to angle end, in degrees; Clockwise turns the "
-             "direction.",
-     .options = "Clockwise"},
+     .text = "Draws part of an ellipse from angle start to angle end, in degrees counter-clockwise from "
+             "3 o'clock; Clockwise turns the direction. Takes the display options as Box does; 1066 beyond "
+             "16384 pixels as for Circle.",
+     .options = "Clockwise, " DISPLAY_OPTIONS,
+     .errors = {kErrInternalLimit}},
     {.name = "Polygon", .synopsis = "Polygon(x, y, vertices, color[, options])", .arguments = {4, 5},
-     .text = "Draws a polygon through the points of the list vertices (x1, y1, x2, y2, ...; at least three "
-             "points), relative to (x, y).",
-     .errors = {kErrWrongUsage},
+     .text = "Draws a polygon through the points of the list vertices (x1, y1, x2, y2, ... from index 0; "
+             "3 to 999 points, filled by the non-zero winding rule), relative to (x, y). Takes the display "
+             "options as Box does. 1066 for more than 999 points, or when the polygon, edge and shadow "
+             "included, is more than 16384 pixels wide or high; the message says which.",
+     .options = DISPLAY_OPTIONS,
+     .errors = {kErrWrongUsage, kErrInternalLimit},
      .example = "Polygon(100, 100, {0, 0, 50, 0, 25, 40}, $00FF00)"},
     {.name = "Cls", .synopsis = "Cls([color])", .arguments = {0, 1},
-     .text = "Clears the display to a colour (black by default). Not available while layers are on.",
+     .text = "Fills the whole current output with a colour (black by default): the display, or the brush, "
+             "mask or alpha channel selected for drawing, within the clip region set. Not available while "
+             "layers are on.",
      .errors = {kErrLayersMustBeOff}},
     {.name = "SetFormStyle", .synopsis = "SetFormStyle(options)", .arguments = {1, 1},
-     .text = "Sets how shapes and text are drawn from now on: the fill (#FILLNONE, #FILLCOLOR, "
-             "#FILLGRADIENT, #FILLTEXTURE), shadows, edges and outlines. Keys left out keep their values.",
-     .options = "FillStyle, FormStyle, ShadowColor, ShadowSize, ShadowDir, EdgeColor, EdgeSize, "
-                "OutlineThickness, GradientStyle, GradientStartColor, GradientEndColor, GradientAngle, "
-                "TextureBrush, TextureX, TextureY",
+     .text = "Sets how the shapes drawn from now on look; text keeps its own style (SetFontStyle). Keys "
+             "left out keep their values, and a table from GetFormStyle or GetLayerStyle can be passed "
+             "back whole.\n\n"
+             "- FormStyle: #NORMAL clears the style; #ANTIALIAS, #SHADOW and #EDGE (or their sum) are added "
+             "to it. FormStyleClear removes the bits it names.\n"
+             "- FillStyle: #FILLNONE (the outline, OutlineThickness pixels wide), #FILLCOLOR, #FILLGRADIENT "
+             "or #FILLTEXTURE.\n"
+             "- GradientStyle (0 across, 1 down, #LINEAR at GradientAngle degrees), GradientStartColor, "
+             "GradientEndColor.\n"
+             "- TextureBrush (a brush id, -1 for none), TextureX, TextureY: the brush is tiled from that "
+             "offset. Only its colours are used: its mask and alpha channel do not count, so its "
+             "transparent parts tile in the colours stored under them. A shape layer keeps its own copy of the texture, so freeing the brush later changes "
+             "nothing.\n"
+             "- ShadowColor, ShadowSize, ShadowDir (#SHDWNORTH ...), EdgeColor, EdgeSize: used while "
+             "#SHADOW or #EDGE is set.\n\n"
+             "The start is #NORMAL and #FILLNONE with the text style's shadow and edge values.",
+     .options = "FillStyle, FormStyle, FormStyleClear, ShadowColor, ShadowSize, ShadowDir, EdgeColor, "
+                "EdgeSize, OutlineThickness, GradientStyle, GradientStartColor, GradientEndColor, "
+                "GradientAngle, TextureBrush, TextureX, TextureY",
      .errors = {kErrWrongUsage}},
     {.name = "GetFormStyle", .synopsis = "style = GetFormStyle()", .arguments = {0, 0},
      .text = "Returns the current form style as a table with the keys SetFormStyle takes."},

@@ -279,6 +279,27 @@ TEST(PlayerEndToEnd, ScriptErrorIsReportedAsFileLineMessage) {
     EXPECT_EQ(run.err.back(), '\n');
 }
 
+// The general limit message says which limit the call hit.
+TEST(PlayerEndToEnd, LimitErrorsNameTheLimit) {
+    const struct {
+        const char *script, *detail;
+    } cases[] = {
+        {"Box(0, 0, 16385, 10, $FF)\n", "(a shape is at most 16384 pixels wide and high, its edge, shadow and "
+                                         "outline included)"},
+        {"SetFormStyle({FormStyle = #EDGE, EdgeSize = 3})\nBox(0, 0, 16383, 2, $FF)\n", "(a shape is at most"},
+        {"Local v = {}\nFor i = 0 To 1999\n v[i] = i\nNext\nPolygon(0, 0, v, $FF)\n",
+         "(a polygon has at most 999 points)"},
+        {"Gosub Deeper\nLabel Deeper\n Gosub Deeper\nEndLabel\n", "(at most 4096 Gosubs may be pending)"},
+    };
+    for (const auto &c : cases) {
+        ScratchDirectory dir;
+        PlayerRun run = RunScript(dir, c.script, "limit");
+        EXPECT_NE(run.err.find("Internal limit encountered! Contact the author... " + std::string(c.detail)),
+                  std::string::npos)
+            << c.script << run.err;
+    }
+}
+
 // A callback's error ends the callback whatever ExitOnError says; it then fails the command that called it, which
 // ExitOnError(False) lets the script step over. With True the callback's line is reported.
 TEST(PlayerEndToEnd, ErrorInACallbackEndsItAndFailsTheCallingCommand) {
