@@ -13,7 +13,8 @@ const CommandDoc kCommandDocs[] = {
      .errors = {kErrDisplayClosed}},
     {.name = "WaitKeyDown", .synopsis = "WaitKeyDown(key)", .arguments = {1, 1},
      .text = "Waits until a key is pressed: a character such as \"a\", or a key name such as \"SPACE\", "
-             "\"RETURN\", \"ESC\", \"UP\" or \"F1\".",
+             "\"RETURN\", \"ESC\", \"UP\" or \"F1\". Waiting for \"ESC\" needs EscapeQuit(False) first: by "
+             "default Escape ends the program.",
      .errors = {kErrDisplayClosed, kErrWrongUsage},
      .example = "WaitKeyDown(\"SPACE\")"},
     {.name = "IsKeyDown", .synopsis = "down = IsKeyDown(key)", .arguments = {1, 1},
@@ -39,7 +40,10 @@ const CommandDoc kCommandDocs[] = {
     {.name = "LeftMouseQuit", .synopsis = "LeftMouseQuit(enable)", .arguments = {1, 1},
      .text = "With True, a click of the left mouse button ends the program."},
     {.name = "EscapeQuit", .synopsis = "EscapeQuit(enable)", .arguments = {1, 1},
-     .text = "With True, the Escape key ends the program."},
+     .text = "With False, the Escape key no longer ends the program; True turns that back on. It is on when a "
+             "program starts: a program that waits for Escape itself (an OnKeyDown function or a loop testing "
+             "IsKeyDown(\"ESC\")) must call EscapeQuit(False) first, or the key ends the program before the wait "
+             "sees it and the code after the wait never runs."},
     {.name = "CtrlCQuit", .synopsis = "CtrlCQuit(enable)", .arguments = {1, 1},
      .text = "With False, Ctrl-C no longer ends the program."},
     {.name = "EnableEvent", .synopsis = "EnableEvent(type, id)", .arguments = {2, 2},
@@ -106,9 +110,38 @@ const CommandDoc kCommandDocs[] = {
      .errors = {kErrNoActiveBGPic, kErrObjectNotFound, kErrButtonNotFound}},
     {.name = "InstallEventHandler", .synopsis = "InstallEventHandler(handlers[, userdata])",
      .arguments = {1, 2},
-     .text = "Installs functions for events: the table maps event names (OnKeyDown, OnKeyUp, OnMouseMove, "
-             "OnMouseDown, CloseWindow, SizeWindow, OnMusicEnd, ...) to functions, or 0 to remove one. Each "
-             "function gets a message table; WaitEvent and CheckEvent call them.",
+     .text = "Installs functions for the events of the current display and for the program's own events (sound "
+             "ends, ARexx): the table maps event names to functions, or to 0 to remove one; names left out stay "
+             "as they are. A userdata argument goes to every function this call sets (as the message's "
+             "userdata). WaitEvent and CheckEvent call the functions with one argument, a message table: action "
+             "is the event's name as below, and the other fields are:\n"
+             "\n"
+             "| event | fields beside action |\n"
+             "|---|---|\n"
+             "| OnKeyDown, OnKeyUp | key (the character typed; ESC, UP, DOWN, LEFT, RIGHT, F1 ... F16, HELP, "
+             "BACKSPACE, DEL, INSERT, HOME, END, PAGEUP, PAGEDOWN, PRINT, PAUSE by name; Tab gives eight blanks, "
+             "Return and Enter a line feed), id (the display) |\n"
+             "| OnMouseMove | x, y (the mouse on the display), id |\n"
+             "| OnMouseDown, OnMouseUp, OnRightMouseDown, OnRightMouseUp, OnMidMouseDown, OnMidMouseUp, "
+             "OnWheelUp, OnWheelDown | id |\n"
+             "| CloseWindow, ActiveWindow, InactiveWindow, HideWindow, ShowWindow, ClipboardChange | id |\n"
+             "| SizeWindow | width, height (the display's new size), id |\n"
+             "| MoveWindow | x, y (the display's new position), id |\n"
+             "| ModeSwitch | mode (2 in the program's own full screen, 1 in a window), id |\n"
+             "| OnDropFile | id, x, y (where the files were dropped), dropfiles (the file names from index 0), "
+             "numdropfiles |\n"
+             "| OnSampleEnd, OnSampleLoop | time (milliseconds played), starts (times started), id (the sample) "
+             "|\n"
+             "| OnMusicEnd | id (the music) |\n"
+             "| OnARexx | command (the message's first word), rawargs (the rest as sent), args (the rest split "
+             "at blanks outside double quotes, the parts joined by zero bytes), argc (the number of parts); the "
+             "function's first result is the reply |\n"
+             "\n"
+             "Every message also has userdata when one was given. Intervals and timeouts (SetInterval, "
+             "SetTimeout) get action Interval or Timeout and id; buttons (MakeButton) get id, action, x, y, "
+             "width, height, mousedown, rightmousedown, midmousedown and display, and a layer button also layer "
+             "and layername. While a CloseWindow function is installed the window's close gadget only sends the "
+             "event instead of ending the program.",
      .options = "OnKeyDown, OnKeyUp, OnMouseMove, OnMouseDown, OnMouseUp, OnRightMouseDown, OnRightMouseUp, "
                 "OnMidMouseDown, OnMidMouseUp, OnWheelUp, OnWheelDown, CloseWindow, SizeWindow, MoveWindow, "
                 "ActiveWindow, InactiveWindow, HideWindow, ShowWindow, ModeSwitch, ClipboardChange, "
