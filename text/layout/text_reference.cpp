@@ -4,6 +4,19 @@
 
 namespace {
 
+// What Print, NPrint, TextOut and CreateTextObject say of the tags they read.
+#define TEXT_TAGS \
+    "Text tags: the text may change its style midway with tags in square brackets: [b], [i], [u] and " \
+    "[/b], [/i], [/u] switch bold, italic and underline; [color=$RRGGBB] up to [/color] changes the " \
+    "colour (the closing tag returns to the colour before); [shadow] or [shadow=colour,size,direction] " \
+    "up to [/shadow] and [edge] or [edge=colour,size] up to [/edge] switch the shadow (size 1 to 64) " \
+    "and the outline (size 1 to 8), values left out keeping theirs. Tag names ignore case; values are " \
+    "numbers, $hex or #constants. [[ shows [ and ]] shows ]. Any other tag (such as [bold]), a single " \
+    "], a [/color] without its opening tag or a bad value is an error (1251, 1252, 1253, 1024, 1018, " \
+    "1055 or 1108): nothing is drawn, and the program ends unless ExitOnError(False) is in force. Text " \
+    "typed by a user or read from a file must have its brackets doubled before it is shown: " \
+    "ReplaceStr(ReplaceStr(text, \"[\", \"[[\"), \"]\", \"]]\")."
+
 const CommandDoc kCommandDocs[] = {
     {.name = "SetFont", .synopsis = "SetFont(font, size[, options])", .arguments = {2, 3},
      .text = "Opens a font by name (a linked font, an installed font, or #SANS, #SERIF, #MONOSPACE and the "
@@ -26,7 +39,9 @@ const CommandDoc kCommandDocs[] = {
              "moves to the next one.",
      .errors = {kErrNegativeCoordinate, kErrDisplayClosed, kErrInternalLimit}},
     {.name = "Locate", .synopsis = "Locate(x, y)", .arguments = {2, 2},
-     .text = "Moves the text cursor, where Print writes next.",
+     .text = "Moves the text cursor, where Print writes next. Only the first line printed starts at x: the lines "
+             "after it, wrapped or after a line feed, start at the left margin (SetMargins; 0 by default), so to "
+             "print a block of lines further right set the margins instead.",
      .errors = {kErrCoordinateConstant, kErrDisplayClosed}},
     {.name = "SetMargins", .synopsis = "SetMargins(left, right)", .arguments = {2, 2},
      .text = "Sets the left and right margins that Print wraps lines between, and moves the cursor to the "
@@ -38,21 +53,26 @@ const CommandDoc kCommandDocs[] = {
              "colour and size.",
      .example = "SetFontStyle(#BOLD + #SHADOW, $000000, 2, #SHDWSOUTHEAST)"},
     {.name = "Print", .synopsis = "Print(value, ...)", .arguments = {1, kNoMaximum},
-     .text = "Writes its arguments at the text cursor, separated by blanks, and moves the cursor on, "
-             "wrapping lines at the margins."},
+     .text = "Writes its arguments at the text cursor, separated by blanks, and moves the cursor on, wrapping "
+             "lines at the margins. Only the first line starts at the cursor's x: every further line, after a "
+             "wrap or a line feed, starts at the left margin (SetMargins).\n"
+             "\n" TEXT_TAGS},
     {.name = "NPrint", .synopsis = "NPrint(value, ...)", .arguments = {1, kNoMaximum},
-     .text = "Writes its arguments as Print does and ends the line."},
+     .text = "Writes its arguments as Print does and ends the line: the cursor goes to the left margin of the "
+             "next line.\n"
+             "\n" TEXT_TAGS},
     {.name = "TextOut", .synopsis = "TextOut(x, y, text[, options | align, wordwrap])", .arguments = {3, 5},
-     .text = "Draws text at (x, y) without using the text cursor. align is #LEFT, #CENTER or #RIGHT; "
-             "wordwrap is the width at which lines wrap (0 for none). Text may hold formatting tags such as "
-             "[color=$FF0000].",
+     .text = "Draws text at (x, y) without using the text cursor. align is #LEFT, #CENTER or #RIGHT; wordwrap is "
+             "the width at which lines wrap (0 for none).\n"
+             "\n" TEXT_TAGS,
      .options = "Align, WordWrap, Encoding",
      .errors = {kErrWrongUsage},
      .example = "TextOut(#CENTER, 100, \"Game over\")"},
     {.name = "CreateTextObject",
      .synopsis = "[handle =] CreateTextObject(id, text[, align, wordwrap, encoding])", .arguments = {2, 5},
-     .text = "Renders text in the current font, style and colour into a text object, which can then be "
-             "drawn, moved and scaled like a brush.",
+     .text = "Renders text in the current font, style and colour into a text object, which can then be drawn, "
+             "moved and scaled like a brush.\n"
+             "\n" TEXT_TAGS,
      .errors = {kErrWrongUsage, kErrOutOfMemory},
      .example = "CreateTextObject(1, \"Score: 0\")\n"
                 "DisplayTextObject(1, 10, 10)"},
@@ -63,9 +83,11 @@ const CommandDoc kCommandDocs[] = {
      .text = "Frees a text object.",
      .errors = {kErrTextObjectNotFound, kErrObjectNotFound, kErrObjectLocked}},
     {.name = "InKeyStr", .synopsis = "text = InKeyStr(type[, maxlength, password])", .arguments = {1, 3},
-     .text = "Reads a line typed by the user at the text cursor, showing it as it is typed, and returns it "
-             "when Return is pressed. type limits the characters (#ALL, #ALPHANUMERICAL, #ALPHABETICAL, "
-             "#NUMERICAL, #HEXNUMERICAL); password shows stars.",
+     .text = "Reads a line typed by the user at the text cursor, showing it as it is typed, and returns it when "
+             "Return is pressed. type limits the characters (#ALL, #ALPHANUMERICAL, #ALPHABETICAL, #NUMERICAL, "
+             "#HEXNUMERICAL); password shows stars. What is typed is shown as it is: tags are not read there, "
+             "while [[ and ]] still show one bracket. The line comes as ISO-8859-1 bytes, one per character; "
+             "characters beyond ISO-8859-1 cannot be typed.",
      .errors = {kErrDisplayClosed, kErrSelectBGPicActive, kErrSelectBrushActive, kErrSelectAnimActive,
                 kErrEndDoubleBufferFirst, kErrSelectMaskActive, kErrSelectAlphaChannelActive},
      .example = "Print(\"Name: \")\n"
