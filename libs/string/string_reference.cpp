@@ -87,7 +87,8 @@ const CommandDoc kCommandDocs[] = {
     {.name = "ToString", .synopsis = "text = ToString(value)", .arguments = {1, 1}, .display = false,
      .text = "Returns any value as text, as DebugPrint shows it."},
     {.name = "StrToArray", .synopsis = "codes = StrToArray(s)", .arguments = {1, 1}, .display = false,
-     .text = "Returns a list of the byte codes of s, one element per byte starting at index 0."},
+     .text = "Returns a list of the byte codes of s from index 0, followed by a 0: StrToArray(\"ab\") is {97, "
+             "98, 0}, three elements."},
     {},
 };
 

@@ -58,7 +58,7 @@ const CommandDoc kCommandDocs[] = {
              "position. The number is a change, not the new total.",
      .errors = {kErrAnimNotFound, kErrObjectNotFound}},
     {.name = "SelectAnim", .synopsis = "SelectAnim(id, frame[, mode])", .arguments = {2, 3},
-     .text = "Sends the drawing commands into a frame of an anim until EndSelect.",
+     .text = "Sends the drawing commands into a frame of an anim until [EndSelect](bgpic.md#endselect).",
      .errors = {kErrAnimNotFound, kErrObjectNotFound}},
     {.name = "SaveAnim", .synopsis = "SaveAnim(id, file[, format, options])", .arguments = {2, 4},
      .text = "Saves an anim as a file: #ANMFMT_GIF or #ANMFMT_MJPEG (AVI), among others.",

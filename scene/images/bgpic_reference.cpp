@@ -70,8 +70,12 @@ const CommandDoc kCommandDocs[] = {
      .errors = {kErrBGPicNotFound, kErrObjectNotFound, kErrLayersRequired, kErrSelectBGPicDisplay,
                 kErrWrongUsage}},
     {.name = "EndSelect", .synopsis = "EndSelect()", .arguments = {0, 0},
-     .text = "Ends a SelectBGPic, SelectBrush, SelectAnim, SelectMask or SelectAlphaChannel: drawing goes "
-             "to the display again.",
+     .text = "Ends the redirection of drawing that SelectBGPic, SelectBrush, SelectMask, SelectAlphaChannel, "
+             "SelectAnim or SelectLayer started (one EndSelect serves them all): drawing goes to the display "
+             "again, or back to the back buffer when the selection was made while double buffering. What was "
+             "drawn into the picture a display shows appears now. A Select* command while another selection is "
+             "on ends that one first. 1055 while double buffering is on without a selection (end that with "
+             "EndDoubleBuffer).",
      .errors = {kErrWrongUsage}},
     {.name = "CopyBGPic", .synopsis = "[handle =] CopyBGPic(source, id)", .arguments = {2, 2},
      .text = "Makes an independent copy of a background picture under a new id.",

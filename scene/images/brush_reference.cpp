@@ -65,8 +65,9 @@ const CommandDoc kCommandDocs[] = {
              "...).",
      .errors = {kErrLayersRequired}},
     {.name = "SelectBrush", .synopsis = "SelectBrush(id[, mode])", .arguments = {1, 2},
-     .text = "Sends the drawing commands into a brush instead of the display, until EndSelect. With "
-             "#SELMODE_COMBO drawing also updates the brush's mask and alpha channel.",
+     .text = "Sends the drawing commands into a brush instead of the display, until "
+             "[EndSelect](bgpic.md#endselect). With #SELMODE_COMBO drawing also updates the brush's mask and "
+             "alpha channel.",
      .errors = {kErrBrushNotFound, kErrObjectNotFound},
      .example = "SelectBrush(1)\n"
                 "Box(0, 0, 10, 10, $FFFFFF)\n"
@@ -88,8 +89,8 @@ const CommandDoc kCommandDocs[] = {
      .errors = {kErrCannotReadFile, kErrImageUnknownFormat, kErrMaskAndAlphaChannel},
      .example = "LoadBrush(1, \"gfx/logo.png\", {LoadAlpha = True})"},
     {.name = "SelectMask", .synopsis = "SelectMask(id[, type, frame])", .arguments = {1, 3},
-     .text = "Sends drawing into the mask of a brush (or of an anim frame with #ANIM), until EndSelect: "
-             "colour 1 makes pixels visible, 0 invisible, as SetMaskMode says.",
+     .text = "Sends drawing into the mask of a brush (or of an anim frame with #ANIM), until "
+             "[EndSelect](bgpic.md#endselect): colour 1 makes pixels visible, 0 invisible, as SetMaskMode says.",
      .errors = {kErrBrushNotFound, kErrObjectNotFound}},
     {.name = "SetMaskMode", .synopsis = "SetMaskMode(mode)", .arguments = {1, 1},
      .text = "Chooses how drawing into a mask works: #MASKVISIBLE, #MASKINVISIBLE, #MASKVANILLACOPY, "
@@ -101,8 +102,8 @@ const CommandDoc kCommandDocs[] = {
      .options = "Quality, Colors, Dither",
      .errors = {kErrCannotWriteFile, kErrBrushNotFound, kErrObjectNotFound}},
     {.name = "SelectAlphaChannel", .synopsis = "SelectAlphaChannel(id[, type, frame])", .arguments = {1, 3},
-     .text = "Sends drawing into the alpha channel of a brush (or of an anim frame), until EndSelect; "
-             "SetAlphaIntensity sets the level drawn.",
+     .text = "Sends drawing into the alpha channel of a brush (or of an anim frame), until "
+             "[EndSelect](bgpic.md#endselect); SetAlphaIntensity sets the level drawn.",
      .errors = {kErrBrushNotFound, kErrObjectNotFound}},
     {.name = "SetAlphaIntensity", .synopsis = "SetAlphaIntensity(level)", .arguments = {1, 1},
      .text = "Sets the alpha level (0 transparent to 255 opaque, or a percentage string) that drawing into "

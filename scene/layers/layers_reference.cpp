@@ -85,7 +85,16 @@ const CommandDoc kCommandDocs[] = {
                 "SmoothScale",
      .example = "SetLayerStyle(\"ship\", {X = 100, Y = 40, Rotate = 90})"},
     {.name = "GetLayerStyle", .synopsis = "style = GetLayerStyle(layer)", .arguments = {1, 1},
-     .text = "Returns a layer's style as a table with the keys SetLayerStyle takes."},
+     .text = "Returns a layer's style as a table with the keys SetLayerStyle takes. Every layer has x and y, "
+             "width and height, rotate, scalex, scaley, anchorx, anchory, smoothscale, transform (four numbers "
+             "from index 0), transparency, tint, tintcolor, hidden, clipregion (-1 for none), group and name; "
+             "width and height are the target size given with Width and Height when the layer was drawn or "
+             "restyled, 0 when none was given (the size the layer covers is GetAttribute(#LAYER, layer, "
+             "#ATTRWIDTH) and #ATTRHEIGHT). Beside these: brushes and the parts of brushes and pictures id and "
+             "the part shown (partx, party, partwidth, partheight), text objects id, anims id and frame, TextOut "
+             "and Print text their colour, font, fontsize, fontstyle, shadow, edge, align, margins, encoding and "
+             "text, shapes their colour, form style and size (sizex, sizey, roundlevel; radius; radiusa, "
+             "radiusb; thickness; vertices and numvertices; startangle, endangle, clockwise)."},
     {.name = "TransformLayer", .synopsis = "TransformLayer(layer, m1, m2, m3, m4[, smooth])",
      .arguments = {5, 6},
      .text = "Shows a layer through a 2x2 transformation matrix (m1 and m4 on the diagonal)."},
@@ -101,7 +110,7 @@ const CommandDoc kCommandDocs[] = {
      .text = "Moves a layer by dx and dy."},
     {.name = "SelectLayer", .synopsis = "SelectLayer(layer[, mode, frame])", .arguments = {1, 3},
      .text = "Sends the drawing commands into a layer's own picture (or a frame of an anim layer) until "
-             "EndSelect.",
+             "[EndSelect](bgpic.md#endselect).",
      .errors = {kErrAnimFrameRange, kErrDiskAnim, kErrNotAnimLayer}},
     {.name = "CreateLayer", .synopsis = "CreateLayer(x, y, width, height[, options])", .arguments = {4, 5},
      .text = "Adds a new empty layer with a picture of its own, to draw into with SelectLayer.",
