@@ -7,9 +7,26 @@ namespace {
 const CommandDoc kCommandDocs[] = {
     {.name = "GetAttribute", .synopsis = "value = GetAttribute(type, id, attribute[, ...])",
      .arguments = {3, kNoMaximum},
-     .text = "Returns a property of an object: type is its kind (#BRUSH, #DISPLAY, #LAYER, #SAMPLE, #FONT, "
-             "...), attribute one of the #ATTR constants, such as #ATTRWIDTH. With #ATTRCOUNT it returns "
-             "how many objects of a kind exist.",
+     .text = "Returns a property of an object: type is its kind, id its number or handle (a layer's position or "
+             "name on the current picture), attribute one of the #ATTR constants. #ATTRCOUNT returns how many "
+             "objects of the kind exist, for every kind below. The other attributes each kind answers:\n"
+             "\n"
+             "| kind | attributes |\n"
+             "|---|---|\n"
+             "| #BRUSH | #ATTRWIDTH, #ATTRHEIGHT, #ATTRTRANSPARENTCOLOR (-1 for none), #ATTRTYPE, #ATTRHASMASK, "
+             "#ATTRHASALPHA |\n"
+             "| #BGPIC | #ATTRWIDTH, #ATTRHEIGHT (the scaled size, as shown), #ATTRTRANSPARENTCOLOR |\n"
+             "| #SPRITE, #ANIM | #ATTRWIDTH, #ATTRHEIGHT, #ATTRTRANSPARENTCOLOR |\n"
+             "| #DISPLAY, #TEXTOBJECT, #CLIPREGION, #POINTER | #ATTRWIDTH, #ATTRHEIGHT |\n"
+             "| #LAYER | #ATTRWIDTH, #ATTRHEIGHT: what the layer covers on the picture, scaled and turned |\n"
+             "| #FONT | #ATTRFONTASCENDER, #ATTRFONTDESCENDER, #ATTRFONTNAME (a text), #ATTRFONTSIZE, "
+             "#ATTRFONTSCALABLE, #ATTRFONTAA |\n"
+             "| #SAMPLE | #ATTRTYPE, #ATTRDURATION (milliseconds), #ATTRPITCH, #ATTRPOSITION |\n"
+             "| #MUSIC | #ATTRTYPE, #ATTRDURATION, #ATTRPITCH, #ATTRPOSITION, #ATTRFORMAT (a text), #ATTRBITRATE "
+             "|\n"
+             "| #FILE, #DIRECTORY, #MEMORY, #INTERVAL, #TIMEOUT, #ASYNCDRAW | #ATTRCOUNT only |\n"
+             "\n"
+             "Another attribute is 1055; an object that does not exist gives its kind's not-found error.",
      .errors = {kErrWrongUsage},
      .example = "Local w = GetAttribute(#BRUSH, 1, #ATTRWIDTH)"},
     {.name = "SetFPSLimit", .synopsis = "SetFPSLimit(fps)", .arguments = {1, 1},

@@ -30,12 +30,27 @@ const CommandDoc kCommandDocs[] = {
              "CreateDisplay takes.",
      .errors = {kErrWrongUsage}},
     {.name = "CreateDisplay", .synopsis = "[handle =] CreateDisplay(id[, options])", .arguments = {1, 2},
-     .text = "Creates a new display, closed until OpenDisplay shows it. The options give its size, "
-             "position, title, background picture, flags such as Borderless and Sizeable, scaling and "
-             "whether it uses layers.",
-     .options = "Width, Height, X, Y, Title, BGPic, Color, Layers, Hidden, Borderless, Sizeable, Fixed, "
-                "NoHide, NoClose, Active, HidePointer, ScaleMode, ScaleWidth, ScaleHeight, SmoothScale, "
-                "KeepProportions, FitScale",
+     .text = "Creates a new display, closed until OpenDisplay shows it. Without options it is 640 x 480, "
+             "centred, titled \"Vistaloom\" and black. The options:\n"
+             "\n"
+             "- Width, Height (at least 1), X, Y (position constants allowed), Title (under 256 bytes).\n"
+             "- Its picture: BGPic shows a background picture no other display shows, at that picture's size; "
+             "otherwise the display gets a picture of its own, filled as FillStyle says: #FILLCOLOR (the "
+             "default) with Color, #FILLGRADIENT from GradientStartColor to GradientEndColor at GradientAngle "
+             "degrees, or #FILLTEXTURE with the brush TextureBrush tiled from TextureX, TextureY. Any other "
+             "FillStyle (#FILLNONE too) is 1055.\n"
+             "- Layers = True turns layers on; Hidden = True leaves the display closed when the program starts.\n"
+             "- Window switches, each set by True and cleared by False: Borderless, Sizeable, Fixed, NoHide, "
+             "NoClose, NoModeSwitch, Active, HidePointer, UseQuartz.\n"
+             "- Scaling: ScaleMode (#SCALEMODE_NONE, #SCALEMODE_AUTO or #SCALEMODE_LAYER), ScaleWidth and "
+             "ScaleHeight (the size shown; a negative value is a percentage of the display's size; 0 is 1055), "
+             "SmoothScale, KeepProportions, FitScale.\n"
+             "- DragRegion, SizeRegion: lists (from index 0) of rectangles {X, Y, Width, Height} where the "
+             "window can be dragged or sized.",
+     .options = "Width, Height, X, Y, Title, BGPic, FillStyle, Color, GradientStartColor, GradientEndColor, "
+                "GradientAngle, TextureBrush, TextureX, TextureY, Layers, Hidden, Borderless, Sizeable, Fixed, "
+                "NoHide, NoClose, NoModeSwitch, Active, HidePointer, UseQuartz, ScaleMode, ScaleWidth, "
+                "ScaleHeight, SmoothScale, KeepProportions, FitScale, DragRegion, SizeRegion",
      .errors = {kErrFreeActiveDisplay, kErrDisplayHasAsyncDraw, kErrSharedBGPic, kErrBGPicWithDesktop,
                 kErrWrongUsage},
      .example = "CreateDisplay(2, {Width = 320, Height = 200, Title = \"Second\", Layers = True})\n"
