@@ -18,8 +18,9 @@ const CommandDoc kCommandDocs[] = {
      .options = "Type, Speed, Parameter, Async"},
     {.name = "DisplayTransitionFX",
      .synopsis = "DisplayTransitionFX(id[, options | effect, speed, parameter])", .arguments = {1, 4},
-     .text = "Shows a new background picture on the display through a transition effect from the current "
-             "one.",
+     .text = "Shows a new background picture on the display through a transition effect from the current one, as "
+             "DisplayBGPic does, at the position X, Y of the options when given. It always plays the whole "
+             "effect before it returns: Async is refused with 1055, even Async = False.",
      .options = "Type, Speed, Parameter, Async, X, Y",
      .errors = {kErrWrongUsage},
      .example = "LoadBGPic(2, \"next.png\")\n"
