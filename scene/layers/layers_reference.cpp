@@ -77,9 +77,12 @@ const CommandDoc kCommandDocs[] = {
      .text = "Shows a layer rotated by angle degrees."},
     {.name = "SetLayerStyle", .synopsis = "SetLayerStyle(layer, style[, layer, style, ...])",
      .arguments = {2, kNoMaximum},
-     .text = "Changes how layers look and where they are, with the keys of the style tables: position, "
-             "size, rotation, transparency, tint and what their object shows (text, colours, shape sizes). "
-             "Several layers change in one refresh.",
+     .text = "Changes how layers look and where they are, with the keys of the style tables: position, size, "
+             "rotation, transparency, tint and what their object shows (text, colours, shape sizes). Several "
+             "layers change in one refresh. A shape layer also takes the form-style keys of SetFormStyle and its "
+             "kind's own: SizeX, SizeY, RoundLevel (box), Radius (circle), RadiusA, RadiusB (ellipse), "
+             "StartAngle, EndAngle, Clockwise (arc), X1, Y1, X2, Y2, Thickness (line), Vertices (polygon). 1066 "
+             "when a shape layer would then be more than 16384 pixels wide or high, its edge and shadow included.",
      .options = "X, Y, Width, Height, Rotate, ScaleX, ScaleY, Transform, AnchorX, AnchorY, Transparency, "
                 "Tint, TintColor, Hidden, Name, Frame, Color, Text, Font, FontSize, ShadowColor, EdgeColor, "
                 "SmoothScale",
