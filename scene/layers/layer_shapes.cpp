@@ -12,3 +12,5 @@ int RenderShapeLayerImage(const ShapeRecord *shape, const DisplayTransform &tran
                           int32_t *offsetX, int32_t *offsetY) {
     return RenderShapeImage(*shape, &transform, out, offsetX, offsetY);
 }
+
+void RaiseShapeLayerSizeLimit(VMState *vm) { RaiseShapeSizeLimit(vm); }

@@ -68,7 +68,10 @@ int RebuildLayer(VMState *vm, vlLayer *layer, LayerStyleChange &c, LayerRectList
     int32_t screenX = b.x, screenY = b.y, width = b.width, height = b.height;
     if (c.shape) {
         int32_t ox = 0, oy = 0;
-        if (int error = RenderShapeLayerImage(c.shape, DisplayTransform{}, &image, &ox, &oy)) return error;
+        if (int error = RenderShapeLayerImage(c.shape, DisplayTransform{}, &image, &ox, &oy)) {
+            if (error == kErrInternalLimit) RaiseShapeLayerSizeLimit(vm);
+            return error;
+        }
         screenX += ox, screenY += oy, width = image.width, height = image.height;
         p->shape = c.shape;
         c.shape = nullptr;

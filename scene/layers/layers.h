@@ -159,6 +159,8 @@ ShapeRecord *CopyShapeRecord(const ShapeRecord *shape);
 void FreeShapeRecord(ShapeRecord *shape);
 int RenderShapeLayerImage(const ShapeRecord *shape, const DisplayTransform &transform, ImageTriple *out,
                           int32_t *offsetX, int32_t *offsetY);
+// The draw commands' error for a shape beyond the renderer's size limit, naming the limit.
+[[noreturn]] void RaiseShapeLayerSizeLimit(VMState *vm);
 
 // ---- Transforms ---------------------------------------------------------------------------------------------
 void ClassifyTransformMatrix(DisplayTransform *transform);

@@ -289,6 +289,7 @@ TEST(PlayerEndToEnd, LimitErrorsNameTheLimit) {
         {"SetFormStyle({FormStyle = #EDGE, EdgeSize = 3})\nBox(0, 0, 16383, 2, $FF)\n", "(a shape is at most"},
         {"Local v = {}\nFor i = 0 To 1999\n v[i] = i\nNext\nPolygon(0, 0, v, $FF)\n",
          "(a polygon has at most 999 points)"},
+        {"EnableLayers()\nBox(0, 0, 100, 10, $FF)\nSetLayerStyle(1, {SizeX = 30000})\n", "(a shape is at most"},
         {"Gosub Deeper\nLabel Deeper\n Gosub Deeper\nEndLabel\n", "(at most 4096 Gosubs may be pending)"},
     };
     for (const auto &c : cases) {
