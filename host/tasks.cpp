@@ -3,6 +3,7 @@
 #include "host/catalog.h"
 #include "host/clock.h"
 #include "host/path.h"
+#include "runtime/app/command.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
 #include "runtime/app/runtime_globals.h"
@@ -299,9 +300,26 @@ int PumpEvents(VMState *vm, int) {
 
 namespace {
 
+// A batch drawn later reaches the window within a 60 Hz frame whatever the script runs meanwhile (a loop of
+// pure computing calls no command that would flush it). A barrier first seen at this pump was set after the
+// previous one, so its age is counted from there: never less than it is. It goes at 15 ms, since the next pump
+// may be a millisecond away.
+void FlushLateCommandBarrier() {
+    constexpr int64_t kLate = 15000;
+    static uint64_t seen = 0;
+    static int64_t seenSince = 0, lastPump = 0;
+    const int64_t now = MonotonicMicroseconds();
+    if (const uint64_t barrier = PendingCommandBarrier()) {
+        if (barrier != seen) seen = barrier, seenSince = std::min(lastPump, now);
+        if (now - seenSince >= kLate) FlushCommandBarrier();
+    }
+    lastPump = now;
+}
+
 void PumpFromLineHook(VMState *vm) {
     if (__builtin_expect(PumpDue.load(std::memory_order_relaxed), 0)) {
         PumpDue.store(0, std::memory_order_relaxed);
+        FlushLateCommandBarrier();
         TakeSignals(kSignalEvent); // this pump serves it
         if (PumpEvents(vm, 0)) RaiseError(vm, kErrUserAbort);
     } else if (__builtin_expect(QuitRequested.load(std::memory_order_relaxed) != 0, 0)) {

@@ -25,6 +25,7 @@ int ResolveConstant(VMState *vm, const char *lowerName) {
 void (*BarrierFlush)() = nullptr;
 bool (*BarrierKeep)(const char *command) = nullptr;
 VMState *BarrierVm = nullptr;
+uint64_t BarrierSerial = 0, LastBarrierSerial = 0;
 
 // The hook is only installed while tracing or while a barrier waits, so other calls pay nothing.
 void InstallCallHook(VMState *vm);
@@ -49,6 +50,7 @@ void InstallCallHook(VMState *vm) { SetCallHook(vm, CallTraceOn || BarrierFlush 
 void SetCommandBarrier(VMState *vm, void (*flush)(), bool (*keep)(const char *command)) {
     if (BarrierFlush == flush && BarrierVm == vm && BarrierKeep == keep) return;
     if (BarrierFlush) FlushCommandBarrier();
+    BarrierSerial = ++LastBarrierSerial;
     BarrierFlush = flush;
     BarrierKeep = keep;
     BarrierVm = vm;
@@ -62,6 +64,7 @@ void FlushCommandBarrier() {
     BarrierFlush = nullptr;
     BarrierKeep = nullptr;
     BarrierVm = nullptr;
+    BarrierSerial = 0;
     flush();
 }
 
@@ -70,12 +73,17 @@ void DropCommandBarrier(VMState *vm) {
     BarrierFlush = nullptr;
     BarrierKeep = nullptr;
     BarrierVm = nullptr;
+    BarrierSerial = 0;
     InstallCallHook(vm);
 }
+
+uint64_t PendingCommandBarrier() { return BarrierSerial; }
 
 void InitRuntimeSupport(VMState *vm) {
     SetErrorPolicyHook(vm, ApplyErrorPolicy);
     SetConstantResolver(vm, ResolveConstant);
+    // A barrier ends with its VM: a later VM at the same address is another script.
+    SetCloseHook(vm, DropCommandBarrier);
     SetCallTrace(vm, CallTraceOn);
 }
 

@@ -47,11 +47,14 @@ void SetCallTrace(VMState *vm, int on);
 
 // A change drawn later in one batch (sprites moved by a run of DisplaySprite calls): flush runs once, before the
 // next command keep does not let pass (keep gets the registered name), or at FlushCommandBarrier (a script
-// callback returning to its caller), whichever comes first. Setting another barrier flushes a pending one first.
+// callback returning to its caller, the line-hook pump once the batch is a frame old), whichever comes first.
+// Setting another barrier flushes a pending one first. Closing the VM drops its barrier.
 void SetCommandBarrier(VMState *vm, void (*flush)(), bool (*keep)(const char *command));
 void FlushCommandBarrier();
 // Forgets the VM's pending barrier without running it (the VM or what the barrier draws is going).
 void DropCommandBarrier(VMState *vm);
+// The pending barrier's number, new for each barrier set while none waits; 0 when none waits.
+uint64_t PendingCommandBarrier();
 
 // ---- Registration --------------------------------------------------------------------------------------------
 // Registers every row as a global function under its lower-cased name.

@@ -71,7 +71,9 @@ VMState *NewVMState() {
 }
 
 void CloseVMState(VMState *vm) {
-    if (vm != nullptr) FreeState(vm);
+    if (vm == nullptr) return;
+    if (vm->closeHook != nullptr) vm->closeHook(vm);
+    FreeState(vm);
 }
 
 namespace {
@@ -103,6 +105,7 @@ void SetLineHookGates(VMState *vm, const std::atomic<int> *first, const std::ato
 void SetCallHook(VMState *vm, CallHook hook) { vm->callHook = hook; }
 void SetErrorPolicyHook(VMState *vm, ErrorPolicyHook hook) { vm->errorPolicy = hook; }
 void SetConstantResolver(VMState *vm, ConstantResolver resolver) { vm->constantResolver = resolver; }
+void SetCloseHook(VMState *vm, CloseHook hook) { vm->closeHook = hook; }
 
 int CallPcIndex(VMState *vm) { return vm->ci->isNative ? vm->ci->callPc : vm->callPcIndex; }
 void SetGosubJumpDelta(VMState *vm, int delta) { vm->gosubJumpDelta = delta; }

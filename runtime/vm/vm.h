@@ -227,6 +227,9 @@ void SetErrorPolicyHook(VMState *vm, ErrorPolicyHook hook);
 // Resolves a "#NAME" constant at load time: pushes the value and returns 0, or returns an error code.
 using ConstantResolver = int (*)(VMState *vm, const char *lowerName);
 void SetConstantResolver(VMState *vm, ConstantResolver resolver);
+// Runs first in CloseVMState, while the VM is whole: what the runtime keeps for a VM ends with it.
+using CloseHook = void (*)(VMState *vm);
+void SetCloseHook(VMState *vm, CloseHook hook);
 
 // The instruction index of the command call that runs now (stored before every native call).
 int CallPcIndex(VMState *vm);

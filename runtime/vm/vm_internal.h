@@ -368,6 +368,7 @@ struct VMState {
     CallHook callHook;
     ErrorPolicyHook errorPolicy;
     ConstantResolver constantResolver;
+    CloseHook closeHook;
     int nestedCalls;
     int callPcIndex;
     int gosubJumpDelta;

@@ -95,12 +95,7 @@ int CmdDisplaySprite(VMState *vm) {
     const int32_t x = CheckCoordinateArg(vm, 2), y = CheckCoordinateArg(vm, 3), frame = OptCountArg(vm, 4, 0);
     if (int error = CheckSpriteOutput()) return error;
     // A run of DisplaySprite calls is composed once, before the next other command reads or draws anything.
-    FlushOldDisplayDamage();
-    DeferDisplayRefreshes = true;
-    const int error = DrawSprite(id, x, y, frame);
-    DeferDisplayRefreshes = false;
-    SetCommandBarrier(vm, FlushDisplayDamage, KeepsSpriteBatch);
-    return error;
+    return InDisplayBatch(vm, KeepsSpriteBatch, [&] { return DrawSprite(id, x, y, frame); });
 }
 
 int CmdRemoveSprite(VMState *vm) {

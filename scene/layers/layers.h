@@ -67,6 +67,25 @@ void ForgetDisplayDamage();
 // While set, the current display's refreshes go to the display damage (a command drawing in a batch sets it for
 // its own run and sets the barrier that flushes the damage).
 extern bool DeferDisplayRefreshes;
+// Runs a command that draws in a batch (DisplaySprite, the layer moves and styles) with the current display's
+// refreshes kept as damage, composed once for a run of such commands before the next command keep does not let
+// pass. The barrier is set again on the way out, error or not: script code the command ran (a metamethod reading
+// its table) may have flushed it.
+template <class Change> int InDisplayBatch(VMState *vm, bool (*keep)(const char *command), Change change) {
+    struct Scope {
+        VMState *vm;
+        bool (*keep)(const char *);
+        Scope(VMState *v, bool (*k)(const char *)) : vm(v), keep(k) {
+            FlushOldDisplayDamage();
+            DeferDisplayRefreshes = true;
+        }
+        ~Scope() {
+            DeferDisplayRefreshes = false;
+            SetCommandBarrier(vm, FlushDisplayDamage, keep);
+        }
+    } scope(vm, keep);
+    return change();
+}
 // At once while the display is the output, into the dirty list while a picture is, else nothing.
 void RefreshRect(int32_t x, int32_t y, int32_t width, int32_t height);
 // The join of two rectangles {x, y, width, height}.

@@ -57,22 +57,8 @@ bool KeepsLayerBatch(const char *command) {
     return library && (std::strcmp(library, "math") == 0 || std::strcmp(library, "string") == 0);
 }
 
-// Runs a command that moves or restyles layers with its refreshes of the display kept as damage, composed once for
-// a run of such commands, before the next other command reads or draws anything. The barrier is set again on the
-// way out, error or not: script code the command ran (a metamethod reading its table) may have flushed it.
 template <class Change> int InLayerBatch(VMState *vm, Change change) {
-    struct Scope {
-        VMState *vm;
-        explicit Scope(VMState *v) : vm(v) {
-            FlushOldDisplayDamage();
-            DeferDisplayRefreshes = true;
-        }
-        ~Scope() {
-            DeferDisplayRefreshes = false;
-            SetCommandBarrier(vm, FlushDisplayDamage, KeepsLayerBatch);
-        }
-    } scope(vm);
-    return change();
+    return InDisplayBatch(vm, KeepsLayerBatch, change);
 }
 
 // Collects into LayerRects unless a picture is the output (then the display's dirty list takes the rectangles).

@@ -1,6 +1,7 @@
 #include "host/clock.h"
 #include "host/subprocess.h"
 #include "host/tasks.h"
+#include "runtime/app/command.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/runtime_globals.h"
 #include "tests/runtime/vm/vm_test_support.h"
@@ -155,6 +156,31 @@ TEST_F(TasksTest, LineHookPumpsWhenDueAndAQuitStopsABusyLoop) {
     EXPECT_EQ(run(), kErrUserAbort);
     quitter.join();
     EXPECT_EQ(pumps, 4);
+    CloseVMState(vm);
+}
+
+// A batch drawn later reaches the window within a 60 Hz frame while the script only computes: the line-hook
+// pump, once a millisecond of script time, flushes it after 15 ms.
+TEST_F(TasksTest, LineHookPumpFlushesABatchWithinAFrame) {
+    InstallVirtualClock(0);
+    static int64_t flushedAt;
+    flushedAt = -1;
+    SetPumpEventsFunction([](VMState *) {
+        if (flushedAt >= 0 || MonotonicMicroseconds() > 100000) return 1;
+        AdvanceVirtualClock(1000);
+        return 0;
+    });
+    VMState *vm = NewVMState();
+    InstallPumpLineHook(vm);
+    FunctionProto loop = NewFunction(1);
+    Code(loop, 5, {AsBx(OP_JMP, 0, -1), ABC(OP_RETURN, 0, 1, 0)});
+    SetCommandBarrier(vm, [] { flushedAt = MonotonicMicroseconds(); }, [](const char *) { return true; });
+    PumpDue = 1;
+    EXPECT_EQ(PushProtoClosure(vm, loop), 0);
+    EXPECT_EQ(ProtectedCall(vm, 0, 0, 0), kErrUserAbort);
+    EXPECT_GE(flushedAt, 10000);
+    EXPECT_LE(flushedAt, 16667);
+    EXPECT_EQ(PendingCommandBarrier(), 0u);
     CloseVMState(vm);
 }
 

@@ -57,20 +57,19 @@ TEST(CommandBarrier, FlushesOnceBeforeTheFirstCommandItDoesNotKeep) {
     DebugWriteHook = nullptr;
 }
 
-// A barrier whose VM closed is flushed by the next one without touching the closed VM.
-TEST(CommandBarrier, ABarrierOutlivingItsVmIsFlushedByTheNext) {
+// A barrier ends with its VM, unflushed: a VM opened later (at the same address, as an optimized build often
+// gives) starts with none.
+TEST(CommandBarrier, ABarrierEndsWithItsVm) {
     Flushes = 0;
-    {
-        vmtest::Vm gone;
-        Register(gone);
-        ASSERT_EQ(vmtest::CallGlobal(gone, "draw"), 0);
+    for (int round = 0; round < 2; round++) {
+        vmtest::Vm vm;
+        Register(vm);
+        EXPECT_EQ(PendingCommandBarrier(), 0u);
+        ASSERT_EQ(vmtest::CallGlobal(vm, "draw"), 0);
+        EXPECT_NE(PendingCommandBarrier(), 0u);
     }
-    vmtest::Vm vm;
-    Register(vm);
-    ASSERT_EQ(vmtest::CallGlobal(vm, "draw"), 0);
-    EXPECT_EQ(Flushes, 1);
-    ASSERT_EQ(vmtest::CallGlobal(vm, "other"), 0);
-    EXPECT_EQ(Flushes, 2);
+    EXPECT_EQ(PendingCommandBarrier(), 0u);
+    EXPECT_EQ(Flushes, 0);
 }
 
 } // namespace
