@@ -9,6 +9,7 @@
 #include "media/tracker/module.h"
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/object_list.h"
 #include "runtime/app/utilities.h"
 
 MusicObject *PausedMusic = nullptr;
@@ -49,11 +50,7 @@ int StopOrPauseCommand(VMState *vm, int pause) {
     if (withId) ReadObjectId(&id, vm, 1);
     if (SoundDisabled) return 0;
     MusicObject *m = CurrentMusic();
-    if (withId && (!m || m->id != id)) {
-        if (id.handle) return kErrNoMusicPlaying;
-        SetErrorArgNumber(id.number);
-        return kErrMusicNotPlaying;
-    }
+    if (withId && (!m || m->id != id)) return ObjectNotFound(id, kErrMusicNotPlaying, kErrNoMusicPlaying);
     if (!m) return kErrWrongUsage;
     StopOrPauseCurrent(m, pause);
     return 0;

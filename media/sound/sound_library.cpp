@@ -18,6 +18,7 @@
 #include "runtime/app/attributes.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
+#include "runtime/app/object_list.h"
 #include "runtime/app/utilities.h"
 
 namespace {
@@ -383,8 +384,7 @@ int TaggedAttribute(VMState *vm, ObjectId id, int32_t attribute, const TagMappin
         PushNumber(vm, value.numbers[1]);
         return 2;
     }
-    if (!id.handle) SetErrorArgNumber(id.number);
-    return notFound;
+    return ObjectNotFound(id, notFound, notFound);
 }
 
 int SampleAttribute(VMState *vm, ObjectId id, int32_t attribute, int) {

@@ -31,10 +31,9 @@ constexpr int kFindModify = 1;
 constexpr int kFindPending = 2;
 constexpr int kFindNoUnshare = 4;
 
-// The error of a missing object: kErrObjectNotFound for a handle, else numberError with the number as the error
-// argument.
-inline int ObjectNotFound(ObjectId id, int numberError) {
-    if (id.handle) return kErrObjectNotFound;
+// The error of a missing object: handleError for a handle, else numberError with the number as the error argument.
+inline int ObjectNotFound(ObjectId id, int numberError, int handleError = kErrObjectNotFound) {
+    if (id.handle) return handleError;
     SetErrorArgNumber(id.number);
     return numberError;
 }

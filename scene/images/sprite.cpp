@@ -10,6 +10,7 @@
 #include "imaging/pixel_ops.h"
 #include "imaging/position.h"
 #include "runtime/app/errors.h"
+#include "runtime/app/object_list.h"
 #include "scene/display/display_list.h"
 #include "scene/display/object_kinds.h"
 #include "scene/images/bgpic.h"
@@ -236,9 +237,7 @@ int FindOnScreenSprite(ObjectId id, OnScreenSprite **out) {
     *out = nullptr;
     if (const Sprite *sprite = SpriteList.Find(id); sprite && CurrentBGPic)
         if ((*out = EntryOn(sprite, CurrentBGPic))) return 0;
-    if (id.handle) return kErrSpriteHandleNotOnScreen;
-    SetErrorArgNumber(id.number);
-    return kErrSpriteNotOnScreen;
+    return ObjectNotFound(id, kErrSpriteNotOnScreen, kErrSpriteHandleNotOnScreen);
 }
 
 void GetSpriteFrameImage(const Sprite *sprite, int32_t index, ImageTriple *out) {
