@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -39,6 +40,23 @@ inline bool RunChild(const std::vector<std::string> &argv, const std::vector<std
     usage.cpuSeconds = seconds(used.ru_utime) + seconds(used.ru_stime);
     usage.peakMegabytes = double(used.ru_maxrss) / 1024.0;
     return true;
+}
+
+// What a peer program says its version is ("Python 3.11.2"): its first line of "--version", or "unknown".
+inline std::string PeerVersion(const std::string &program) {
+    std::string version;
+    if (FILE *out = popen((program + " --version 2>&1").c_str(), "r")) {
+        char line[256] = {};
+        if (std::fgets(line, sizeof line, out)) version = line;
+        pclose(out);
+    }
+    while (!version.empty() && (version.back() == '\n' || version.back() == '\r')) version.pop_back();
+    return version.empty() ? "unknown" : version;
+}
+
+// Prints "peer: PATH (VERSION)" so that figures always say what they were measured against.
+inline void PrintPeer(const std::string &program) {
+    std::printf("peer: %s (%s)\n", program.c_str(), PeerVersion(program).c_str());
 }
 
 inline const std::vector<std::string> kHeadless = {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy"};

@@ -19,10 +19,19 @@ std::condition_variable tickerStop;
 bool tickerStopping = false;
 std::thread ticker;
 
+// True while the ticker sleeps until the pump runs again.
+std::atomic<bool> tickerIdle{false};
+
+// A tick nobody took for a whole millisecond means no script line runs (the program waits, or one command runs
+// long): the ticker then sleeps until the pump takes the flag again, so a wait costs no wake-up per millisecond.
 void Tick() {
     std::unique_lock<std::mutex> lock(tickerLock);
-    while (!tickerStop.wait_for(lock, std::chrono::milliseconds(1), [] { return tickerStopping; }))
-        if (!virtualInstalled.load(std::memory_order_relaxed)) PumpDue.store(1, std::memory_order_relaxed);
+    while (!tickerStop.wait_for(lock, std::chrono::milliseconds(1), [] { return tickerStopping; })) {
+        if (virtualInstalled.load(std::memory_order_relaxed) || PumpDue.exchange(1) == 0) continue;
+        tickerIdle.store(true);
+        tickerStop.wait(lock, [] { return tickerStopping || !tickerIdle.load() || PumpDue.load() == 0; });
+        tickerIdle.store(false);
+    }
 }
 
 int64_t ReadClock(clockid_t id) {
@@ -40,6 +49,13 @@ void StartPumpTicker() {
     if (ticker.joinable()) return;
     tickerStopping = false;
     ticker = std::thread(Tick);
+}
+
+void PumpTaken() {
+    PumpDue.store(0);
+    if (!tickerIdle.load()) return;
+    { std::lock_guard<std::mutex> guard(tickerLock); }
+    tickerStop.notify_all();
 }
 
 void StopPumpTicker() {

@@ -25,6 +25,8 @@ void SetVirtualClockListener(void (*listener)(int64_t microseconds));
 // on the virtual one (the ticker leaves it alone then). The per-line hook tests it with a relaxed load and clears
 // it when it pumps, so no script line reads the clock.
 extern std::atomic<int> PumpDue;
+// The pump clears PumpDue through this: it also wakes a ticker that went idle while no script line ran.
+void PumpTaken();
 // Starts the ticker (again after StopPumpTicker); StopPumpTicker joins it.
 void StartPumpTicker();
 void StopPumpTicker();

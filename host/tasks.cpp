@@ -318,7 +318,7 @@ void FlushLateCommandBarrier() {
 
 void PumpFromLineHook(VMState *vm) {
     if (__builtin_expect(PumpDue.load(std::memory_order_relaxed), 0)) {
-        PumpDue.store(0, std::memory_order_relaxed);
+        PumpTaken();
         FlushLateCommandBarrier();
         TakeSignals(kSignalEvent); // this pump serves it
         if (PumpEvents(vm, 0)) RaiseError(vm, kErrUserAbort);

@@ -1,4 +1,4 @@
-// The player as a whole process, against python3 in the same run:
+// The player as a whole process, against /usr/bin/python3 in the same run (its path and version are printed):
 // - start-up: an empty applet from exec to exit, against `python3 -c pass`, headless (the offscreen video driver
 //   and the dummy audio driver); also against `python3 -S -c pass`, since what site-packages load at start
 //   differs much between machines;
@@ -31,6 +31,9 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kRunsPerRepetition = 10;
+// By its absolute path: a python3 found on PATH may be a version manager's shim, a program of its own that costs
+// more than the interpreter it starts.
+constexpr const char *kPython = "/usr/bin/python3";
 
 using Usage = vl::bench::ChildUsage;
 
@@ -75,8 +78,8 @@ using vl::bench::kHeadless;
 
 void BM_StartupEmptyApplet(benchmark::State &state) {
     const std::string applet = Applet("empty", "\n");
-    const std::vector<std::string> ours = {Player(), "-quiet", applet}, peer = {"python3", "-c", "pass"};
-    const std::vector<std::string> bare = {"python3", "-S", "-c", "pass"};
+    const std::vector<std::string> ours = {Player(), "-quiet", applet}, peer = {kPython, "-c", "pass"};
+    const std::vector<std::string> bare = {kPython, "-S", "-c", "pass"};
     Run(ours, kHeadless), Run(peer, kHeadless), Run(bare, kHeadless);
     for (auto _ : state) {
         std::vector<double> ourTimes, peerTimes, bareTimes, ourPeaks, peerPeaks;
@@ -155,6 +158,11 @@ int Report() {
     return 0;
 }
 
+bool PrintPeers(int, char **) {
+    vl::bench::PrintPeer(kPython);
+    return true;
+}
+
 } // namespace
 
-VL_BENCH_MAIN(.report = Report)
+VL_BENCH_MAIN(.setUp = PrintPeers, .report = Report)

@@ -136,6 +136,10 @@ int ReadPixel(int32_t x, int32_t y, uint32_t *value) {
     if (d->layersEnabled && (d->outputKind == ObjectKindBGPic || d->outputKind == ObjectKindDisplay)) {
         // One pixel of the picture composed with its layers and sprites.
         if (int error = RenderBGPicWithLayers(CurrentBGPic, x, y, 1, 1, &bitmap, &owned)) return error;
+    } else if (d->outputKind == ObjectKindDisplay && d->picture && d->picture->sprites && !d->doubleBuffering) {
+        // Sprites over the drawn picture: that one pixel composed, not the whole display.
+        REDRAW(d, d->picture, d->secondBitmap, x, y, 1, 1, 0, kRedrawFromDisplayBitmap);
+        bitmap = d->secondBitmap;
     } else if (SnapshotSourceHook) {
         if (int error = SnapshotSourceHook(&bitmap, &owned)) return error;
     } else {
