@@ -13,7 +13,7 @@ int ReadPolygonTable(VMState *vm, int table, std::vector<double> *points, int32_
                      int32_t *height, int32_t *offsetX, int32_t *offsetY) {
     CheckTableArg(vm, table);
     if (table < 0 && table > kRegistryIndex) table = GetTop(vm) + table + 1;
-    GetField(vm, table, "vertices");
+    RawGetField(vm, table, "vertices");
     const int list = ValueType(vm, -1) == TTABLE ? GetTop(vm) : table;
     const size_t n = TableListLength(vm, list);
     if (n / 2 > size_t(kMaxPolygonPoints))

@@ -56,7 +56,7 @@ int CmdSetFileAttributes(VMState *vm) {
         if (!ParseDateText(time, &fields) || !FieldsToDateStamp(&fields, &date)) return kErrDateFormat;
     }
     if (hasFlags && !SetProtectionFlags(path, NumberToUnsigned(std::trunc(flags)))) return kErrSetAttributes;
-    GetField(vm, 2, "comment");
+    RawGetField(vm, 2, "comment");
     if (ValueType(vm, -1) != TNIL) {
         const char *comment = CheckStringField(vm, -1, "comment");
         if (!SetFileComment(path, comment)) return kErrSetComment;

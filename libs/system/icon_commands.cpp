@@ -84,13 +84,13 @@ int CmdSetIconProperties(VMState *vm) {
             if (ValueType(vm, -1) != TTABLE) break;
             if (toolTypes.size() == kMaxToolTypes) return kErrInternalLimit;
             int entry = GetTop(vm);
-            GetField(vm, entry, "enabled");
+            RawGetField(vm, entry, "enabled");
             bool enabled = ValueType(vm, -1) == TNIL || CheckNumberField(vm, -1, "enabled") != 0;
-            GetField(vm, entry, "key");
+            RawGetField(vm, entry, "key");
             if (ValueType(vm, -1) != TSTRING) return kErrWrongUsage;
             std::string text = enabled ? "" : "(";
             text += VMToString(vm, -1);
-            GetField(vm, entry, "value");
+            RawGetField(vm, entry, "value");
             if (ValueType(vm, -1) == TSTRING || ValueType(vm, -1) == TNUMBER) {
                 std::string value = VMToString(vm, -1);
                 if (!value.empty()) text += "=" + value;

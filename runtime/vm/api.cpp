@@ -313,6 +313,12 @@ void GetField(VMState *vm, int table, const char *key) {
     GetIndexed(vm, &t, &k, vm->top - 1);
 }
 
+void RawGetField(VMState *vm, int table, const char *key) {
+    Table *t = CheckTable(vm, table);
+    VMString *k = NewString(vm, key ? key : "");
+    Push(vm, *TableGetStr(t, k));
+}
+
 void SetField(VMState *vm, int table, const char *key) {
     VMValue t = *CheckIndex(vm, table);
     NeedValues(vm, 1);

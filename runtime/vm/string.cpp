@@ -103,12 +103,14 @@ inline void CopyShort(char *to, const char *from, size_t n) {
 }
 
 // The header, the bytes and their terminator: no padding after them, so a short key's block stays small.
-// inlineData is the last member, pointer-sized and pointer-aligned, so the bytes start this far into the block
-// (offsetof is not defined for a derived type).
-constexpr size_t kStringHeader = sizeof(VMString) - sizeof(char *);
-static_assert(alignof(VMString) == sizeof(char *) && sizeof(VMString) == sizeof(GCObject) + 8 + sizeof(char *),
-              "nothing follows inlineData");
+// inlineData is the last member, pointer-aligned and of no declared size, so the bytes start at the end of the
+// header (offsetof is not defined for a derived type).
+constexpr size_t kStringHeader = sizeof(VMString);
+static_assert(alignof(VMString) == sizeof(char *) && sizeof(VMString) == sizeof(GCObject) + 8,
+              "inlineData starts right after the header");
 size_t StringSize(size_t length) { return kStringHeader + length + 1; }
+// A shared string holds the address of its bytes instead.
+constexpr size_t kSharedStringSize = kStringHeader + sizeof(char *);
 
 constexpr uint32_t kMinSlots = 256;
 
@@ -283,7 +285,7 @@ void ReleaseBuffer(VMState *vm, StringBuf *b) {
 
 // A string of length bytes at the start of b (whose bytes the caller writes).
 VMString *NewSharedString(VMState *vm, StringBuf *b, size_t length) {
-    VMString *s = NewLongObject(vm, sizeof(VMString), length, 1);
+    VMString *s = NewLongObject(vm, kSharedStringSize, length, 1);
     SetSharedData(s, b->bytes);
     b->refs++;
     return s;
@@ -311,7 +313,7 @@ namespace {
 [[gnu::noinline]] void FreeLongStringSlow(VMState *vm, VMString *s) {
     if (s->shared) {
         ReleaseBuffer(vm, BufferOf(s));
-        CacheBlock(vm, s, sizeof(VMString));
+        CacheBlock(vm, s, kSharedStringSize);
     } else {
         CacheBlock(vm, s, StringSize(s->length));
     }
@@ -434,8 +436,7 @@ namespace {
     s->shared = 0;
     s->length = uint32_t(length);
     s->hintNode = 0;
-    // Through the block's address: the bytes run past inlineData's declared size.
-    char *to = reinterpret_cast<char *>(s) + kStringHeader;
+    char *to = s->inlineData;
     CopyShort(to, bytes, length);
     to[length] = 0;
     vm->strings[slot] = {uint64_t(hash) << 32 | ref};

@@ -158,6 +158,7 @@ void VMRawSet(VMState *vm, int table);       // pops key and value, no metametho
 void RawGetIndex(VMState *vm, int table, int64_t n);
 void RawSetIndex(VMState *vm, int table, int64_t n); // pops the value
 void GetField(VMState *vm, int table, const char *key);   // pushes table[key] (with __index)
+void RawGetField(VMState *vm, int table, const char *key); // pushes table[key], no metamethods
 void SetField(VMState *vm, int table, const char *key);   // table[key] = top value, popped (with __newindex)
 // Pops a key, pushes the next key and value; returns 0 at the end (nothing pushed). Start with Nil.
 // Order: array part 0..n-1, then hash keys in insertion order.

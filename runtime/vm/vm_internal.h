@@ -96,8 +96,8 @@ struct VMString : GCObject {
     uint32_t hintNode;
     // The bytes, here; a shared string keeps instead the address of its bytes in the buffer here, so that no
     // other string pays for a pointer. Zero-terminated, except a shared string that a longer one was appended
-    // past: TerminateString makes it so before its bytes leave the VM as a C string.
-    alignas(char *) char inlineData[sizeof(char *)];
+    // past: TerminateString makes it so before its bytes leave the VM as a C string. Sized by the allocation.
+    alignas(char *) char inlineData[];
 };
 inline char *StringData(VMString *s) {
     if (VL_LIKELY(!s->shared)) return s->inlineData;
@@ -114,7 +114,7 @@ struct StringBuf {
     uint32_t capacity; // bytes, terminator included
     uint32_t used;
     uint8_t sealed;    // its end string's bytes were handed out as a C string: nothing is appended past them
-    char bytes[1];
+    char bytes[];
 };
 inline StringBuf *BufferOf(const VMString *s) {
     return reinterpret_cast<StringBuf *>(const_cast<char *>(StringData(s)) - offsetof(StringBuf, bytes));

@@ -21,7 +21,7 @@ static int TableExpected(VMState *vm, int table) {
 
 int ParseRegion(VMState *vm, int table, const char *key, DisplayRegion *regions, int32_t *count, int32_t *given) {
     table = Absolute(vm, table);
-    GetField(vm, table, key);
+    RawGetField(vm, table, key);
     if (ValueType(vm, -1) == TNIL) {
         SetTop(vm, -2);
         return 0;
@@ -165,7 +165,7 @@ int ParseDisplaySettings(VMState *vm, int table, DisplayRecord *d, int creating,
         if (d->width < 1 || d->height < 1) return kErrWrongUsage;
     }
 
-    GetField(vm, table, "title");
+    RawGetField(vm, table, "title");
     if (ValueType(vm, -1) != TNIL) {
         size_t length = 0;
         const char *title = CheckStringField(vm, -1, "title", &length);

@@ -27,7 +27,7 @@ int32_t ReadButtonFunctions(VMState *vm, int table, int *error) {
     int own = GetTop(vm);
     int count = 0;
     for (const char *name : ButtonFunctionNames) {
-        GetField(vm, table, name);
+        RawGetField(vm, table, name);
         int type = ValueType(vm, -1);
         if (type == TNIL) {
             SetTop(vm, -2);

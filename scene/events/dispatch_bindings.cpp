@@ -25,7 +25,7 @@ int InstallEventHandlers(VMState *vm, int table, int userdata) {
     constexpr int kSlots = kEventHandlerSlotCount + kGlobalHandlerCount;
     // Everything is checked before anything changes, so a bad entry leaves every handler as it was.
     for (int i = 0; i < kSlots; i++) {
-        GetField(vm, table, NameOf(i));
+        RawGetField(vm, table, NameOf(i));
         int type = ValueType(vm, -1);
         SetTop(vm, -2);
         if (type == TNIL) continue;
@@ -38,7 +38,7 @@ int InstallEventHandlers(VMState *vm, int table, int userdata) {
     int32_t oldDropFile = CurrentDisplay ? CurrentDisplay->handlers[kSlotOnDropFile].function : -1;
     int32_t oldClipboard = CurrentDisplay ? CurrentDisplay->handlers[kSlotClipboardChange].function : -1;
     for (int i = 0; i < kSlots; i++) {
-        GetField(vm, table, NameOf(i));
+        RawGetField(vm, table, NameOf(i));
         int type = ValueType(vm, -1);
         if (type == TNIL) {
             SetTop(vm, -2);

@@ -104,7 +104,7 @@ int ReadShapeStyleKeys(VMState *vm, int t, ShapeRecord *s, int kindChanged, int3
         break;
     }
     case ObjectKindPolygon: {
-        GetField(vm, t, "vertices");
+        RawGetField(vm, t, "vertices");
         const bool has = ValueType(vm, -1) != TNIL;
         SetTop(vm, -2);
         if (has) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <sys/wait.h>
 
 #include "tools/compiler/compile.h"
@@ -69,4 +70,12 @@ PlayerRun RunProgramCapture(const std::string &program, const std::vector<std::s
 PlayerRun RunPlayer(const std::vector<std::string> &arguments, const std::string &directory,
                     const std::vector<std::string> &environment) {
     return RunProgramCapture(VL_PLAYER_PATH, arguments, directory, environment);
+}
+
+bool SweepLeavesOut(const std::string &command) {
+    static const std::set<std::string> kLeftOut = {
+        "BreakWhileMouseOn", "DebugOutput", "End",      "Error",         "Execute",        "ExitOnError",
+        "FileRequest",       "InKeyStr",    "OpenURL",  "PathRequest",   "Run",            "RunRexxScript",
+        "SendRexxCommand",   "StringRequest", "SystemRequest", "CreateRexxPort", "ChangeDirectory"};
+    return kLeftOut.count(command) || command.rfind("Wait", 0) == 0 || command.rfind("While", 0) == 0;
 }

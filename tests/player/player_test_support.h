@@ -25,3 +25,7 @@ PlayerRun RunProgramCapture(const std::string &program, const std::vector<std::s
                             const std::string &directory, const std::vector<std::string> &environment = {});
 PlayerRun RunPlayer(const std::vector<std::string> &arguments, const std::string &directory,
                     const std::vector<std::string> &environment = {});
+
+// The commands a sweep over every registered command leaves out: those that wait for the user or for time, ask in
+// a requester, start programs, or end or redirect the script.
+bool SweepLeavesOut(const std::string &command);

@@ -28,7 +28,7 @@ TextDrawParams CurrentParams() {
 
 // TextOut's "wordwraptable": entries from index 0 up to the first Nil.
 int ReadWordWrapTable(VMState *vm, int table, std::vector<int32_t> *out) {
-    GetField(vm, table, "wordwraptable");
+    RawGetField(vm, table, "wordwraptable");
     const int list = GetTop(vm);
     if (ValueType(vm, list) != TTABLE) {
         SetTop(vm, -2);
@@ -92,7 +92,7 @@ int CmdTextOut(VMState *vm) {
         params.encoding = encoding;
         if (encoding < 0 || encoding > 1) return kErrWrongUsage;
         if (int error = ReadWordWrapTable(vm, 4, &params.wordWrapTable)) return error;
-        GetField(vm, 4, "wordwraptable");
+        RawGetField(vm, 4, "wordwraptable");
         params.wordWrapGiven = ValueType(vm, -1) == TTABLE;
         SetTop(vm, -2);
     } else {

@@ -295,6 +295,9 @@ std::string IndexPage(const std::vector<Library> &libraries) {
            "How to read a synopsis: arguments in brackets may be left out; `id` is an object number you choose, "
            "or Nil to let the command make one and return its handle; `options` is a table of the keys listed "
            "with the command. Names are not case-sensitive. Results are shown left of `=`.\n\n"
+           "A command reads the tables it is given (options, attributes, styles, vertices, lists) raw: only the "
+           "keys stored in the table count, and its metatable is not consulted (no `__index` or other "
+           "metamethod runs).\n\n"
            "Errors every command can raise besides its own list:\n\n| error | message |\n|---|---|\n";
     for (int code : {kErrNotEnoughArguments, kErrTooManyArguments, kErrNumberExpected, kErrStringExpected,
                      kErrTableExpected, kErrFunctionExpected, kErrWrongUsage})

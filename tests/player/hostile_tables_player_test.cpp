@@ -1,0 +1,81 @@
+// Every registered command given a table whose metamethods free every object a command could be using, in each
+// argument place: commands read the tables they are given raw, so none of these runs, and on the sanitizer build
+// nothing is used after it was freed.
+#include "tests/player/player_test_support.h"
+#include "tools/compiler/known_names.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// Objects numbered 1 of every kind a command names, and a second display; made again before each call.
+constexpr const char *kSetUp = R"(
+ExitOnError(False)
+CreateDisplay(2, {Width = 64, Height = 64})
+OpenDisplay(2)
+SelectDisplay(1)
+EnableLayers()
+Local wrecked = 0
+Local ran = ""
+Function Wreck()
+    wrecked = wrecked + 1
+    FreeLayers() RemoveLayer(1) FreeSprite(1) FreeBrush(1) FreeAnim(1) FreeTextObject(1) FreeBGPic(2)
+    FreeClipRegion(1) FreePointer(1) CloseMusic(1) FreeModule(1) FreeSample(1) CloseFile(1) FreeMem(1)
+    CloseDirectory(1) CloseDisplay(2) FreeDisplay(2)
+EndFunction
+Local mt = {}
+For _, k In IPairs({"__index", "__newindex", "__len", "__call", "__eq", "__lt", "__le", "__concat", "__unm",
+                    "__add", "__sub", "__mul", "__div", "__mod", "__pow"})
+    mt[k] = Function() Wreck() Return Nil EndFunction
+Next
+; A text of an argument is made before the command looks anything up (DebugPrint, Print).
+mt.__tostring = Function() Wreck() Return "x" EndFunction
+Local evil = SetMetaTable({}, mt)
+Function Make()
+    CreateBrush(1, 40, 40, $FF0000) CreateAnim(1, 1, 10, 10, 3, 3) CreateTextObject(1, "ab")
+    CreateSprite(1, #BRUSH, 1) CreateBGPic(2, 30, 30) CreateClipRegion(1, #BOX, 0, 0, 20, 20)
+    CreatePointer(1, #BRUSH, 1) OpenMusic(1, "tune.mod") LoadModule(1, "tune.mod") LoadSample(1, "tone.wav")
+    OpenFile(1, "f.txt") AllocMem(1, 64) OpenDirectory(1, ".")
+    CreateDisplay(2, {Width = 64, Height = 64}) OpenDisplay(2) SelectDisplay(1) EnableLayers() SetFPSLimit(1000000)
+    If Not LayerExists("a") Then DisplayBrush(1, 0, 0, {Name = "a"}) EndIf
+EndFunction
+Function Try(name, f)
+    Local before = wrecked
+    Make() f(evil)
+    Make() f(1, evil)
+    Make() f(1, 1, evil)
+    Make() f(1, 1, 1, evil)
+    Make() f(1, 1, 1, 1, evil)
+    Make() f(1, 1, 1, 1, 1, evil)
+    Make() f(1, 1, 1, 1, 1, 1, evil)
+    Make() f(1, 1, 1, 1, 1, 1, 1, evil)
+    If wrecked > before Then ran = ran .. " " .. name EndIf
+EndFunction
+)";
+
+TEST(HostileTables, NoCommandRunsTheMetamethodsOfATableItIsGiven) {
+    std::string script = kSetUp;
+    for (const char *name : kKnownCommands) {
+        const std::string command = name;
+        if (SweepLeavesOut(command)) continue;
+        script += "Try(\"" + command + "\", " + command + ")\n";
+    }
+    script += "DebugPrint(\"ran:\" .. ran)\n";
+    ScratchDirectory dir;
+    const std::string data = std::string(VL_SOURCE_DIR) + "/tests/data/media/";
+    WriteBytes(dir.File("tune.mod"), ReadFileBytes(data + "effects.mod"));
+    WriteBytes(dir.File("tone.wav"), ReadFileBytes(data + "mono16.wav"));
+    WriteBytes(dir.File("f.txt"), {'a', 'b'});
+    WriteBytes(dir.File("hostile.vla"), CompileToApplet(script, "hostile.vls", dir.path));
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "hostile.txt", "hostile.vla"}, dir.path,
+                              {"VL_ALLOCATION_CAP_MB=64"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::string printed = ReadFileText(dir.File("hostile.txt"));
+    const size_t last = printed.rfind("ran:");
+    ASSERT_NE(last, std::string::npos) << run.err;
+    EXPECT_EQ(printed.substr(last), "ran: DebugPrint DebugStr DebugVal NPrint Print ToString\n") << run.err;
+}
+
+} // namespace
