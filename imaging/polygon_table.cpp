@@ -1,6 +1,8 @@
 // Reading a polygon's points from a script table (the draw library's shape arguments), and the error of a shape
 // beyond the renderer's limits.
 #include <algorithm>
+#include <cfloat>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -8,6 +10,14 @@
 #include "imaging/shapes.h"
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
+
+// A vertex on top of the stack. No point stands for NaN; an infinite one is the largest finite, so that moving
+// the points to the origin gives no NaN (inf - inf).
+static double Vertex(VMState *vm) {
+    const double v = CheckNumberField(vm, -1, "vertices");
+    if (std::isnan(v)) RaiseError(vm, kErrWrongUsage);
+    return std::clamp(v, -DBL_MAX, DBL_MAX);
+}
 
 int ReadPolygonTable(VMState *vm, int table, std::vector<double> *points, int32_t *count, int32_t *width,
                      int32_t *height, int32_t *offsetX, int32_t *offsetY) {
@@ -22,9 +32,9 @@ int ReadPolygonTable(VMState *vm, int table, std::vector<double> *points, int32_
     points->clear();
     for (size_t i = 0; i + 1 < n; i += 2) {
         RawGetIndex(vm, list, int64_t(i));
-        const double px = CheckNumberField(vm, -1, "vertices");
+        const double px = Vertex(vm);
         RawGetIndex(vm, list, int64_t(i + 1));
-        const double py = CheckNumberField(vm, -1, "vertices");
+        const double py = Vertex(vm);
         SetTop(vm, -3);
         points->push_back(px);
         points->push_back(py);
@@ -45,8 +55,9 @@ int ReadPolygonTable(VMState *vm, int table, std::vector<double> *points, int32_
         (*points)[i + 1] -= minY;
     }
     *count = int32_t(points->size() / 2);
-    *width = SaturateToInt32(maxX - minX) + 1;
-    *height = SaturateToInt32(maxY - minY) + 1;
+    // Added before saturating: a span of 2^31 or more is INT32_MAX wide, not one past it.
+    *width = SaturateToInt32(maxX - minX + 1);
+    *height = SaturateToInt32(maxY - minY + 1);
     return 0;
 }
 
