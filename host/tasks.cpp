@@ -351,15 +351,6 @@ int WaitTicks(VMState *vm, int64_t ms) {
     }
 }
 
-void WaitMilliseconds(VMState *vm, int64_t ms) {
-    int64_t deadline = WaitDeadline(ms);
-    for (;;) {
-        PumpEvents(vm);
-        if (MonotonicMicroseconds() >= deadline) return;
-        RawWaitUntil(deadline);
-    }
-}
-
 // ---- Timer requests ------------------------------------------------------------------------------------------
 int ControlTimerRequest(int operation, int32_t owner, int64_t ms) {
     std::lock_guard<std::mutex> guard(timerLock);

@@ -73,10 +73,9 @@ int PumpEvents(VMState *vm, int unused = 0);
 void InstallPumpLineHook(VMState *vm);
 
 // ---- Waiting -------------------------------------------------------------------------------------------------
-// Waits ms milliseconds while pumping events; returns 1 early when the program is asked to quit, else 0.
+// Waits ms milliseconds while pumping events; returns 1 early when the program is asked to quit (a closed window,
+// SIGTERM, a CTRL-C that quits), else 0.
 int WaitTicks(VMState *vm, int64_t ms);
-// Waits ms milliseconds while pumping events, to the end.
-void WaitMilliseconds(VMState *vm, int64_t ms);
 
 // ---- Timer requests ------------------------------------------------------------------------------------------
 constexpr int kTimerInterval = 0;

@@ -143,10 +143,12 @@ int OpenFd(const std::string &path, int mode) {
     else if (mode == kVirtualFileCreate) flags |= O_RDWR | O_CREAT | O_TRUNC;
     else if (mode == kVirtualFileReplace) flags |= O_RDWR | O_CREAT | O_EXCL;
     else flags |= O_RDWR | O_CREAT;
-    int fd = open(path.c_str(), flags, 0666);
+    // Opened without waiting: a FIFO with no other end would block open() where no signal ends it. Reads and
+    // writes then block as usual.
+    int fd = open(path.c_str(), flags | O_NONBLOCK, 0666);
     if (fd < 0) return -1;
     struct stat info;
-    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         close(fd);
         return -1;
     }

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "host/blit.h"
+#include "host/tasks.h"
 #include "imaging/blit.h"
 #include "imaging/clip_region.h"
 #include "imaging/pixels.h"
@@ -42,6 +43,9 @@ Coverage Morph(const Coverage &c, int32_t r, bool erode) {
     Coverage out;
     const int32_t grow = erode ? 0 : r;
     out.Resize(c.x - grow, c.y - grow, c.w + 2 * grow, c.h + 2 * grow);
+    // Eroded by half the narrower side or more, every window reaches outside: nothing is left (an outline that
+    // thick is the filled shape), without r steps for each pixel.
+    if (erode && r > 0 && int64_t(r) * 2 >= std::min(c.w, c.h)) return out;
     if (r <= 0) {
         for (int32_t j = 0; j < c.h; ++j)
             for (int32_t i = 0; i < c.w; ++i) out.Cell(i + grow, j + grow) = c.cells[size_t(j) * size_t(c.w) + size_t(i)];
@@ -53,7 +57,8 @@ Coverage Morph(const Coverage &c, int32_t r, bool erode) {
     };
     Coverage rows;
     rows.Resize(out.x, c.y, out.w, c.h);
-    for (int32_t j = 0; j < c.h; ++j)
+    // Up to r steps a pixel: an ending program stops it, as it stops long layer loops.
+    for (int32_t j = 0; j < c.h && !EndRequested(); ++j)
         for (int32_t i = 0; i < out.w; ++i) {
             uint8_t v = erode ? 255 : 0;
             for (int32_t k = -r; k <= r; ++k) {
@@ -62,7 +67,7 @@ Coverage Morph(const Coverage &c, int32_t r, bool erode) {
             }
             rows.Cell(i, j) = v;
         }
-    for (int32_t j = 0; j < out.h; ++j)
+    for (int32_t j = 0; j < out.h && !EndRequested(); ++j)
         for (int32_t i = 0; i < out.w; ++i) {
             uint8_t v = erode ? 255 : 0;
             for (int32_t k = -r; k <= r; ++k) {

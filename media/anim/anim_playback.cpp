@@ -121,7 +121,7 @@ int Advance(Playback *p, int32_t *done) {
         p->due += int64_t(delay) * 1000;
     } else if (delay > 0) {
         const int64_t remaining = int64_t(delay) - (MonotonicMicroseconds() - p->due) / 1000;
-        if (remaining > 0) WaitMilliseconds(p->vm, remaining);
+        if (remaining > 0) WaitTicks(p->vm, remaining);
         p->due = MonotonicMicroseconds();
     }
     if (++p->frame > anim->frameCount) EndRun(p, done);

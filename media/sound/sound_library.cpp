@@ -52,7 +52,7 @@ void WaitWhilePumping(VMState *vm, bool (*done)(const void *), const void *conte
     for (;;) {
         if (PumpEvents(vm)) return;
         if (done(context)) return;
-        WaitMilliseconds(vm, 10);
+        WaitTicks(vm, 10);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <random>
 #include <sys/stat.h>
 
@@ -122,13 +123,20 @@ TEST(PlayerEndToEnd, TerminationSignalsShutDownLikeABreak) {
                          "kill -$1 $p; i=0\n"
                          "while kill -0 $p 2>/dev/null && [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); done\n"
                          "kill -9 $p 2>/dev/null; wait $p";
-    // Also inside one long command: a layer of four million frames stops making them.
-    const std::string longCommand = std::string(script).replace(std::string(script).find("While"), std::string::npos,
-                                                                "EnableLayers()\nCreateLayer(0, 0, 1, 1, {Frames = 4000000})\n");
-    for (const char *signalName : {"TERM", "HUP", "INT", "TERM long"}) {
+    // Also inside one long command or wait: a layer of four million frames stops making them, an anim's pause of
+    // 2^31 ms between frames ends; opening a FIFO nothing writes and a box outlined 1e9 thick do not hold it up.
+    const std::string loop = "While True\nWend\n";
+    const std::map<std::string, std::string> kLongCommands = {
+        {"TERM layer", "EnableLayers()\nCreateLayer(0, 0, 1, 1, {Frames = 4000000})\n"},
+        {"TERM anim", "CreateBrush(1, 40, 40)\nCreateAnim(1, 1, 10, 10, 3, 3)\nPlayAnim(1, 0, 0, {Speed = 1e300})\n"},
+        {"TERM fifo", "ExitOnError(False)\nLoadBrush(1, \"fifo\")\n" + loop},
+        {"TERM outline", "SetFormStyle({fillstyle = #FILLNONE, outlinethickness = 1e9})\nBox(5, 5, 100, 60, $FF)\n" + loop}};
+    for (const char *signalName : {"TERM", "HUP", "INT", "TERM layer", "TERM anim", "TERM fifo", "TERM outline"}) {
         ScratchDirectory dir;
         std::filesystem::create_directory(dir.File("tmp"));
-        const std::string source = std::strchr(signalName, ' ') ? longCommand : std::string(script);
+        ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+        std::string source = script;
+        if (kLongCommands.count(signalName)) source.replace(source.find("While"), std::string::npos, kLongCommands.at(signalName));
         WriteBytes(dir.File("demo.vlz"), CompileToApplet(source, "demo.vls", dir.path, true));
         PlayerRun run = RunProgramCapture("/bin/sh", {"-c", shell, VL_PLAYER_PATH, std::string(signalName).substr(0, 4)},
                                           dir.path, {"TMPDIR=" + dir.File("tmp")});
