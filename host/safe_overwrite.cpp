@@ -27,6 +27,19 @@ bool IsHexDigits(const char *text, size_t count) {
     return text[count] == 0;
 }
 
+// A process that has ended but whose parent has not collected its status still answers kill(pid, 0).
+bool IsZombie(long pid) {
+    char path[64];
+    snprintf(path, sizeof path, "/proc/%ld/stat", pid);
+    FILE *file = fopen(path, "r");
+    if (!file) return false;
+    char line[512];
+    const bool read = fgets(line, sizeof line, file) != nullptr;
+    fclose(file);
+    const char *end = read ? strrchr(line, ')') : nullptr; // the name in parentheses may hold anything
+    return end && end[1] == ' ' && (end[2] == 'Z' || end[2] == 'X');
+}
+
 // Whether a temporary (the text after ".vltmp-") was left by a writer that no longer runs: the
 // name carries the writer's pid ("<pid>-<12 hex>"); older names carry only the 12 hex digits and count as stale
 // when older than this process.
@@ -36,7 +49,8 @@ bool IsStaleTemporary(int directoryFd, const char *name, const char *tail) {
     long pid = strtol(tail, &end, 10);
     if (end != tail && *end == '-' && IsHexDigits(end + 1, 12) && errno == 0 && pid > 0) {
         if (pid == getpid()) return false; // another write of this process
-        return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+        if (kill(static_cast<pid_t>(pid), 0) != 0) return errno == ESRCH;
+        return IsZombie(pid); // killed, not yet waited for by its parent
     }
     struct stat info;
     return IsHexDigits(tail, 12) && fstatat(directoryFd, name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&

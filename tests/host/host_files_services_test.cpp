@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -195,6 +196,23 @@ TEST_F(FileServicesTest, AWriteRemovesTheTemporariesOfKilledWritersInItsDirector
     pid_t child = fork();
     if (child == 0) _exit(0);
     waitpid(child, nullptr, 0); // its pid now names no process
+    // A writer killed in the middle, whose status nobody has collected yet (its pid still answers).
+    pid_t killed = fork();
+    if (killed == 0) {
+        SafeOverwrite write;
+        if (BeginSafeOverwrite((directory + "/out.txt").c_str(), &write) == 0) raise(SIGKILL);
+        _exit(1);
+    }
+    siginfo_t info{};
+    ASSERT_EQ(waitid(P_PID, id_t(killed), &info, WEXITED | WNOWAIT), 0);
+    ASSERT_EQ(info.si_status, SIGKILL);
+    const std::string prefix = ".out.txt.vltmp-" + std::to_string(killed) + "-";
+    auto leftBy = [&](const std::string &start) {
+        for (const auto &entry : std::filesystem::directory_iterator(directory))
+            if (entry.path().filename().string().rfind(start, 0) == 0) return true;
+        return false;
+    };
+    ASSERT_TRUE(leftBy(prefix));
     const std::string dead = ".out.txt.vltmp-" + std::to_string(child) + "-0123456789ab";
     const std::string living = ".out.txt.vltmp-" + std::to_string(getppid()) + "-0123456789ab";
     const std::string oldForm = ".out.txt.vltmp-0123456789ab";
@@ -212,6 +230,8 @@ TEST_F(FileServicesTest, AWriteRemovesTheTemporariesOfKilledWritersInItsDirector
     EXPECT_FALSE(std::filesystem::exists(directory + "/" + otherTarget));
     EXPECT_TRUE(std::filesystem::exists(directory + "/" + notOurs));
     EXPECT_TRUE(std::filesystem::exists(directory + "/out.txt"));
+    EXPECT_FALSE(leftBy(prefix));
+    waitpid(killed, nullptr, 0);
 }
 
 TEST(Paths, ParentReferenceKeepsARelativePathRelative) {
