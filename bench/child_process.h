@@ -45,6 +45,7 @@ inline bool RunChild(const std::vector<std::string> &argv, const std::vector<std
 // What a peer program says its version is ("Python 3.11.2"): its first line of "--version", or "unknown".
 inline std::string PeerVersion(const std::string &program) {
     std::string version;
+    if (access(program.c_str(), X_OK) != 0) return "not installed";
     if (FILE *out = popen((program + " --version 2>&1").c_str(), "r")) {
         char line[256] = {};
         if (std::fgets(line, sizeof line, out)) version = line;
