@@ -9,14 +9,13 @@
 #include "runtime/app/runtime_globals.h"
 
 #include <algorithm>
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
-#include <new>
 #include <new>
 #include <poll.h>
 #include <pthread.h>
@@ -160,11 +159,22 @@ bool RawWaitUntil(int64_t deadline) {
 // ---- Start and stop ------------------------------------------------------------------------------------------
 namespace {
 
-// Ends the watcher thread (when it runs) and closes its pipe.
-void StopInterruptWatcher() {
+// Ends the watcher thread when it runs. exit() may be called on the watcher itself (a library's error handler
+// inside a wake-up), which cannot join itself: it is let go, as the process ends anyway.
+void StopInterruptWatcherThread() {
+    if (!interruptWatcher.joinable()) return;
+    if (interruptWatcher.get_id() == std::this_thread::get_id()) {
+        interruptWatcher.detach();
+        return;
+    }
     char quit = kWatcherQuit;
     [[maybe_unused]] ssize_t n = write(interruptPipe[1], &quit, 1);
-    if (interruptWatcher.joinable()) interruptWatcher.join();
+    interruptWatcher.join();
+}
+
+// Ends the watcher thread (when it runs) and closes its pipe.
+void StopInterruptWatcher() {
+    StopInterruptWatcherThread();
     close(interruptPipe[0]);
     close(interruptPipe[1]);
     interruptPipe[0] = interruptPipe[1] = -1;
@@ -172,8 +182,16 @@ void StopInterruptWatcher() {
 
 } // namespace
 
+void StopSystemThreads() {
+    StopPumpTicker();
+    StopInterruptWatcherThread();
+}
+
 int StartupSystem() {
     if (systemStarted) return 0;
+    // Registered after the threads' objects exist, so it runs before their destructors whoever calls exit().
+    static const bool stopAtExit = atexit(StopSystemThreads) == 0;
+    (void)stopAtExit;
     EnsureWakePipe();
     if (pipe2(interruptPipe, O_CLOEXEC) != 0) return kErrOutOfMemory;
     // A thread that cannot get its stack is a start-up failure, and the one already started is joined again:
@@ -202,7 +220,7 @@ int StartupSystem() {
 void ShutdownSystem() {
     FreeAllTimerRequests();
     if (!systemStarted) return;
-    StopPumpTicker();
+    StopSystemThreads();
     for (size_t i = 0; i < std::size(kHandledSignals); ++i) sigaction(kHandledSignals[i], &previousActions[i], nullptr);
     StopInterruptWatcher();
     pendingSignals = 0;

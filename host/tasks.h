@@ -19,6 +19,9 @@
 int StartupSystem();
 // Frees every timer request left and restores the CTRL-C handling.
 void ShutdownSystem();
+// Joins the clock's ticker and the signal watcher; again a no-op. The shutdown calls it before anything that may
+// end the process (closing the display), and exit() calls it too: a joinable thread destroyed at exit aborts.
+void StopSystemThreads();
 
 
 // ---- Signals -------------------------------------------------------------------------------------------------

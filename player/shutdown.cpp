@@ -96,6 +96,8 @@ int ShutdownProgram(ShutdownState *state) {
         report += failures;
         exitCode = 1;
     }
+    // From here on a library may end the process (the display's error handlers): no thread may still run.
+    StopSystemThreads();
     // Standard error always; a user who started us from the desktop has no terminal to read it in.
     if (!report.empty() &&
         ReportWantsMessageBox(StartedFromShell, StreamKindOf(STDOUT_FILENO), StreamKindOf(STDERR_FILENO),

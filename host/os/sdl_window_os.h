@@ -59,3 +59,7 @@ HostWindow *ScreenWindowAt(int32_t *x, int32_t *y);
 void InstallHostWake();
 // Gives the built-in wait and pump back (video is stopping).
 void ForgetHostWake();
+
+// The player's handlers for failed X requests and for a lost display (x11_errors.cpp), called before the video
+// starts; nothing unless the x11 driver may be chosen.
+void InstallX11ErrorHandlers();

@@ -235,6 +235,7 @@ int EnsureVideo() {
     // window surface (shared memory under X11). That surface must not sit on a GL texture: the GL driver costs
     // about 90 MB and start-up time for nothing. The environment variable still overrides the hint.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    InstallX11ErrorHandlers();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
         SetErrorArgString("video");
         return kErrCannotOpen;
