@@ -38,21 +38,8 @@ void SetFxRunToSize(FxRequest *request, int32_t size) {
 }
 
 int32_t ReverseEffect(int32_t id) {
-    switch (id) {
-    case kFxVOpenCurtain: return kFxVCloseCurtain;
-    case kFxVCloseCurtain: return kFxVOpenCurtain;
-    case kFxHOpenCurtain: return kFxHCloseCurtain;
-    case kFxHCloseCurtain: return kFxHOpenCurtain;
-    case kFxRevealLeft: return kFxRevealRight;
-    case kFxRevealRight: return kFxRevealLeft;
-    case kFxRevealTop: return kFxRevealBottom;
-    case kFxRevealBottom: return kFxRevealTop;
-    default: break;
-    }
-    // The rectangle wipes and their backward partners share the order of their directions.
-    if (id >= kFxRectCenter && id <= kFxRectNorthWest) return id - kFxRectCenter + kFxRectBackCenter;
-    if (id >= kFxRectBackCenter && id <= kFxRectBackNorthWest) return id - kFxRectBackCenter + kFxRectCenter;
-    return id;
+    const FxEffectRow *row = FindFxEffect(id);
+    return row ? row->reverse : id;
 }
 
 int RunFxPhase(FxRequest *request, int *done) {

@@ -149,7 +149,8 @@ int32_t EffectStepSize(int32_t speed, int32_t size, int32_t normalDivisor, int32
 int32_t EffectStepCount(int32_t size, int32_t step, int32_t flag);
 // The usual run of a family that grows from 0 to size by request->step: its frame count and its run.
 void SetFxRunToSize(FxRequest *request, int32_t size);
-// The effect that plays id backwards (curtain and reveal pairs, RECT <-> RECTBACK); others unchanged.
+// The effect that plays id backwards: its row's Reverse (curtain and reveal pairs, RECT <-> RECTBACK); an id
+// without a row is returned unchanged.
 int32_t ReverseEffect(int32_t id);
 // A family's own upper cap, after which the step must still be at least 1: a cap of 0 (tiny pictures) would
 // never end.

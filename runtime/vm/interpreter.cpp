@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <cmath>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -48,18 +49,29 @@ inline const VMValue *RKOperand(const VMValue *base, const VMValue *k, int x) {
 
 void Execute(VMState *vm) {
     // Indexed by the instruction's low byte, the opcode and the two low bits of A above it, so the index is one
-    // byte move instead of a move and a mask: the opcodes' row, four times.
+    // byte move instead of a move and a mask: the opcodes' row, four times. The unused entries between the
+    // running opcodes and kOpLineStart, the last entry, are counted by the row's size.
 #define VL_LABEL(name, format, a, b, c, flags) &&L_##name,
+#define VL_RUN_LABEL(Name, LABEL, chunk, c, a) &&L_##LABEL,
 #define VL_DISPATCH_ROW                                                                                            \
-    VL_OPCODES(VL_LABEL)                                                                                           \
-    /* RunOpcode, in order */                                                                                      \
-    &&L_ADDRR, &&L_ADDRK, &&L_SUBRR, &&L_SUBRK, &&L_MULRR, &&L_MULRK, &&L_LTRR, &&L_LTRK, &&L_LERR, &&L_LERK,       \
-        &&L_GETTABLER, &&L_SETTABLERR, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD,                       \
-        &&L_LINESTART, /* kOpLineStart, the last entry */
-    static void *const kDispatch[256] = {VL_DISPATCH_ROW VL_DISPATCH_ROW VL_DISPATCH_ROW VL_DISPATCH_ROW};
+    VL_OPCODES(VL_LABEL) VL_RUN_OPCODES(VL_RUN_LABEL) &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD, &&L_BAD,        \
+        &&L_LINESTART,
+    static void *const kDispatch[] = {VL_DISPATCH_ROW VL_DISPATCH_ROW VL_DISPATCH_ROW VL_DISPATCH_ROW};
+    static_assert(std::size(kDispatch) == 4 << kOpBits, "adjust the unused entries when opcodes are added");
 #undef VL_DISPATCH_ROW
+#undef VL_RUN_LABEL
 #undef VL_LABEL
-    static_assert(kRunOpcodeEnd + 6 == kOpLineStart, "adjust the unused entries when opcodes are added");
+    // Each entry's place is its opcode's value: the same lists, in the same order, give the opcodes.
+#define VL_OP_VALUE(name, format, a, b, c, flags) unsigned(OP_##name),
+#define VL_RUN_VALUE(Name, LABEL, chunk, c, a) unsigned(kOp##Name),
+    static constexpr unsigned kPlaces[] = {VL_OPCODES(VL_OP_VALUE) VL_RUN_OPCODES(VL_RUN_VALUE)};
+#undef VL_RUN_VALUE
+#undef VL_OP_VALUE
+    static_assert(std::size(kPlaces) == kRunOpcodeEnd && [] {
+        for (unsigned place = 0; place < std::size(kPlaces); place++)
+            if (kPlaces[place] != place) return false;
+        return true;
+    }(), "a dispatch entry is not at its opcode's place");
     static_assert(kOpShift == 0 && kAShift == kOpBits && (4 << kOpBits) == 256, "the dispatch index is the low byte");
 
     // Few live variables, so that they stay in registers: the running frame and its line offset are read from

@@ -105,6 +105,19 @@ const VMValue *StackValue(VMState *vm, int index) {
     return nullptr;
 }
 
+Instruction WithOp(Instruction i, unsigned op) { return (i & ~(((1u << kOpBits) - 1) << kOpShift)) | (op << kOpShift); }
+
+// The running form of an instruction whose B is a register (VL_RUN_OPCODES), or the instruction itself.
+Instruction RunningForm(Instruction i) {
+    const bool constantC = IsRKConstant(GetC(i));
+    constexpr bool Register = false, Constant = true, Any = false, Zero = true;
+#define VL_RUN_REWRITE(Name, LABEL, chunk, c, a)                                                                 \
+    if (GetOp(i) == OP_##chunk && constantC == c && (!a || GetA(i) == 0)) return WithOp(i, kOp##Name);
+    VL_RUN_OPCODES(VL_RUN_REWRITE)
+#undef VL_RUN_REWRITE
+    return i;
+}
+
 } // namespace
 
 void BuildRunningCode(Proto *p) {
@@ -129,34 +142,11 @@ void BuildRunningCode(Proto *p) {
             markTarget(int64_t(pc) + 2);
         }
     }
-    auto withOp = [](Instruction i, unsigned op) {
-        return (i & ~(((1u << kOpBits) - 1) << kOpShift)) | (op << kOpShift);
-    };
     p->run.resize(3 * n);
     for (size_t pc = 0; pc < n; pc++) {
         Instruction i = p->code[pc];
-        if (!data[pc] && !IsRKConstant(GetB(i))) {
-            bool constantC = IsRKConstant(GetC(i));
-            switch (GetOp(i)) {
-            case OP_GETTABLE:
-                if (!constantC) i = withOp(i, kOpGetTableR);
-                break;
-            case OP_SETTABLE:
-                if (!constantC) i = withOp(i, kOpSetTableRR);
-                break;
-            case OP_ADD: i = withOp(i, constantC ? kOpAddRK : kOpAddRR); break;
-            case OP_SUB: i = withOp(i, constantC ? kOpSubRK : kOpSubRR); break;
-            case OP_MUL: i = withOp(i, constantC ? kOpMulRK : kOpMulRR); break;
-            case OP_LT:
-                if (GetA(i) == 0) i = withOp(i, constantC ? kOpLtRK : kOpLtRR);
-                break;
-            case OP_LE:
-                if (GetA(i) == 0) i = withOp(i, constantC ? kOpLeRK : kOpLeRR);
-                break;
-            default: break;
-            }
-        }
-        p->run[pc] = lineStart[pc] && !data[pc] ? withOp(i, kOpLineStart) : i;
+        if (!data[pc] && !IsRKConstant(GetB(i))) i = RunningForm(i);
+        p->run[pc] = lineStart[pc] && !data[pc] ? WithOp(i, kOpLineStart) : i;
         // A SETLIST's start word counts as on the SETLIST's line: the line hook compares the next instruction's
         // line with the word before it.
         p->run[n + pc] = uint32_t(p->lines[data[pc] ? pc - 1 : pc]);

@@ -66,7 +66,8 @@ enum OpFlags : uint8_t {
 // SETGLOBAL A Bx  Globals[K(Bx)] := R(A)                       (K(Bx) a string; __newindex applies)
 // GETTABLE A B C  R(A) := R(B)[RK(C)]                          (__index applies)
 // SETTABLE A B C  R(A)[RK(B)] := RK(C)                         (__newindex applies; a Nil or NaN key raises
-// kErrBadTableKey) NEWTABLE A B C  R(A) := a new table with room for B list entries and C keyed entries (hints only)
+//                 kErrBadTableKey)
+// NEWTABLE A B C  R(A) := a new table with room for B list entries and C keyed entries (hints only)
 // SELF A B C      R(A+1) := R(B); R(A) := R(B)[RK(C)]          (method call set-up)
 // ADD A B C       R(A) := RK(B) + RK(C)                        (__add)
 // SUB A B C       R(A) := RK(B) - RK(C)                        (__sub)
@@ -118,8 +119,9 @@ enum OpFlags : uint8_t {
 // VARARG A B      R(A), ..., R(A+B-2) := the extra arguments  (B = 0: all of them, sets the top; vararg
 //                 functions only)
 // GOSUB sBx       push a pending return to pc, then pc += sBx  (main chunk only; 4096 pending raise
-// kErrInternalLimit) RETSUB          continue at the newest pending return of this frame (main chunk only; none
-// pending: kErrReturnWithoutGosub).
+//                 kErrInternalLimit)
+// RETSUB          continue at the newest pending return of this frame (main chunk only; none pending:
+//                 kErrReturnWithoutGosub).
 //                 When the pending return came from a command's -1/-2 request, the registers above the live
 //                 locals at that call (the main chunk's temporaries, including the call's function and
 //                 arguments) are restored first; after -1 the interrupted call yields no results (Nil for

@@ -289,20 +289,29 @@ struct GosubEntry {
 
 // Opcodes that exist only in the running copy of the code (never valid in a chunk). The loader rewrites the
 // commonest operand shapes of arithmetic, comparisons and indexing to them (B a register, C a register or a
-// constant), so their handlers skip the RK decoding; the last one marks an instruction where a new line may begin.
+// constant), so their handlers skip the RK decoding; kOpLineStart marks an instruction where a new line may begin.
+// One row each, in their order: X(Name, LABEL, chunk opcode, C, A) makes the enum (kOp##Name), the interpreter's
+// dispatch entry (L_##LABEL) and the loader's rewrite of the chunk opcode when its C is a register (Register) or a
+// constant (Constant) and, for Zero, its A is 0.
+#define VL_RUN_OPCODES(X)                                                                                       \
+    X(AddRR, ADDRR, ADD, Register, Any)                                                                        \
+    X(AddRK, ADDRK, ADD, Constant, Any)                                                                        \
+    X(SubRR, SUBRR, SUB, Register, Any)                                                                        \
+    X(SubRK, SUBRK, SUB, Constant, Any)                                                                        \
+    X(MulRR, MULRR, MUL, Register, Any)                                                                        \
+    X(MulRK, MULRK, MUL, Constant, Any)                                                                        \
+    X(LtRR, LTRR, LT, Register, Zero) /* the four comparisons only with A = 0: jump when false */              \
+    X(LtRK, LTRK, LT, Constant, Zero)                                                                          \
+    X(LeRR, LERR, LE, Register, Zero)                                                                          \
+    X(LeRK, LERK, LE, Constant, Zero)                                                                          \
+    X(GetTableR, GETTABLER, GETTABLE, Register, Any)                                                           \
+    X(SetTableRR, SETTABLERR, SETTABLE, Register, Any)
+
 enum RunOpcode : unsigned {
-    kOpAddRR = kNumOpcodes,
-    kOpAddRK,
-    kOpSubRR,
-    kOpSubRK,
-    kOpMulRR,
-    kOpMulRK,
-    kOpLtRR, // the four comparisons only with A = 0: jump when false
-    kOpLtRK,
-    kOpLeRR,
-    kOpLeRK,
-    kOpGetTableR,  // GETTABLE with C a register
-    kOpSetTableRR, // SETTABLE with B and C registers
+    kRunOpcodeBefore = kNumOpcodes - 1,
+#define VL_RUN_OPCODE_ENUM(Name, LABEL, chunk, c, a) kOp##Name,
+    VL_RUN_OPCODES(VL_RUN_OPCODE_ENUM)
+#undef VL_RUN_OPCODE_ENUM
     kRunOpcodeEnd
 };
 constexpr unsigned kOpLineStart = (1u << kOpBits) - 1;
