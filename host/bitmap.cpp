@@ -10,6 +10,13 @@
 #include <mutex>
 #include <new>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#else
+#define ASAN_POISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
+#define ASAN_UNPOISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
+#endif
+
 namespace {
 
 // Pixel buffers of kOwnPagesBytes and more get pages of their own, so that freeing one gives its memory back.
@@ -35,18 +42,27 @@ PageCache &Cache() {
     return cache;
 }
 
-// The sanitizer build keeps every buffer on the heap, where overruns are caught; tests can turn the pages on.
-#if defined(__SANITIZE_ADDRESS__)
-std::atomic<bool> ownPages{false};
-#else
+// Tests can turn the pages off. The sanitizer build runs them too: a kept block is poisoned while it waits, and
+// the bytes of a block's pages past the size asked for stay poisoned, so that a use after the free and an
+// overrun are caught there as on the heap.
 std::atomic<bool> ownPages{true};
-#endif
 
 bool UsesOwnPages(size_t bytes) { return bytes >= kOwnPagesBytes && ownPages.load(std::memory_order_relaxed); }
 
 size_t PageRounded(size_t total) {
     const size_t page = size_t(sysconf(_SC_PAGESIZE));
     return (total + page - 1) / page * page;
+}
+
+// Opens the size asked for of a block, and only that; the rest of its pages stays poisoned.
+void OpenPages(uint8_t *block, size_t total) {
+    ASAN_UNPOISON_MEMORY_REGION(block, total);
+    ASAN_POISON_MEMORY_REGION(block + total, PageRounded(total) - total);
+}
+
+void UnmapPages(uint8_t *block, size_t total) {
+    ASAN_UNPOISON_MEMORY_REGION(block, PageRounded(total)); // the addresses may be mapped again for anything
+    munmap(block, total);
 }
 
 uint8_t *TakeCachedPages(size_t total, bool clear, size_t *outTotal) {
@@ -64,8 +80,10 @@ uint8_t *TakeCachedPages(size_t total, bool clear, size_t *outTotal) {
             break;
         }
     }
+    if (!block) return nullptr;
+    OpenPages(block, total);
     // The size asked for, not the kept block's: one of the same pages may be larger, and its tail was written.
-    if (block && clear) std::memset(block, 0, total);
+    if (clear) std::memset(block, 0, total);
     return block;
 }
 
@@ -73,15 +91,16 @@ void KeepPages(uint8_t *block, size_t total) {
     PageCache &cache = Cache();
     std::lock_guard<std::mutex> hold(cache.lock);
     if (total > kCachedBytes) {
-        munmap(block, total);
+        UnmapPages(block, total);
         return;
     }
     while (cache.count > 0 && (cache.count == kCachedBlocks || cache.bytes + total > kCachedBytes)) {
-        munmap(cache.blocks[0].start, cache.blocks[0].total);
+        UnmapPages(cache.blocks[0].start, cache.blocks[0].total);
         cache.bytes -= cache.blocks[0].total;
         for (int k = 0; k + 1 < cache.count; k++) cache.blocks[k] = cache.blocks[k + 1];
         cache.count--;
     }
+    ASAN_POISON_MEMORY_REGION(block, PageRounded(total));
     cache.blocks[cache.count++] = {block, total};
     cache.bytes += total;
 }
@@ -110,6 +129,7 @@ uint8_t *AllocPixelBytes(size_t bytes, bool clear) {
             void *p = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
             if (p == MAP_FAILED) return nullptr;
             block = static_cast<uint8_t *>(p);
+            OpenPages(block, total);
         }
         std::memcpy(block, &total, sizeof total);
         return block + kPixelHeader;
@@ -296,9 +316,9 @@ intptr_t QueryBitMapAttr(const AlphaPlane *plane, int32_t attr) {
 void ReleaseCachedPixelPages() {
     PageCache &cache = Cache();
     std::lock_guard<std::mutex> hold(cache.lock);
-    for (int i = 0; i < cache.count; i++) munmap(cache.blocks[i].start, cache.blocks[i].total);
+    for (int i = 0; i < cache.count; i++) UnmapPages(cache.blocks[i].start, cache.blocks[i].total);
     cache.count = 0;
     cache.bytes = 0;
 }
 
-void UsePixelPages(bool on) { ownPages.store(on); }
+bool UsePixelPages(bool on) { return ownPages.exchange(on); }

@@ -114,9 +114,19 @@ void InitWrappedAlphaPlane(AlphaPlane *header, void *buffer, int32_t bytesPerRow
 // Large planes have pages of their own, given back when freed; the last few freed are kept for the next plane of
 // their size. This gives the kept ones back (a display going away).
 void ReleaseCachedPixelPages();
-// Whether large planes get their own pages (the sanitizer build keeps them on its checked heap unless a test
-// turns this on).
-void UsePixelPages(bool on);
+// Whether large planes get their own pages (on unless turned off); returns the previous setting.
+bool UsePixelPages(bool on);
+// Pages on or off while it lives, then as they were (tests).
+class PixelPagesSwitch {
+public:
+    explicit PixelPagesSwitch(bool on) : previous_(UsePixelPages(on)) {}
+    ~PixelPagesSwitch() { UsePixelPages(previous_); }
+    PixelPagesSwitch(const PixelPagesSwitch &) = delete;
+    PixelPagesSwitch &operator=(const PixelPagesSwitch &) = delete;
+
+private:
+    bool previous_;
+};
 
 // Direct access. All bitmaps are plain memory, so the lock always succeeds for a valid bitmap; a failed lock
 // leaves base 0, and UnlockBitMapAccess is safe after it.

@@ -12,6 +12,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
+
 namespace {
 
 struct BitmapDeleter {
@@ -87,18 +91,25 @@ TEST(GfxPlanes, RefusesZeroAndOversizeBitmaps) {
 // Large planes on pages of their own: a freed one serves the next plane of its size, cleared, and the kept ones
 // go back to the system on request. Small planes stay on the heap.
 TEST(GfxPlanes, LargePlanesHavePagesOfTheirOwnAndAreReusedCleared) {
-    UsePixelPages(true);
+    const PixelPagesSwitch pages(true);
     HostBitmap *a = AllocHostBitmap(640, 480);
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(a->pixels) % 4096, 64u); // a page, then the header
     std::memset(a->pixels, 0xAB, HostBitmapStride(a) * 480);
     uint8_t *first = a->pixels;
     FreeHostBitmap(a);
+#if defined(__SANITIZE_ADDRESS__)
+    EXPECT_TRUE(__asan_address_is_poisoned(first)); // kept, not in use: touching it is a use after the free
+#endif
     HostBitmap *b = AllocHostBitmap(640, 480);
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(b->pixels, first);
     EXPECT_EQ(b->pixels[0], 0);
     EXPECT_EQ(b->pixels[HostBitmapStride(b) * 480 - 1], 0);
+#if defined(__SANITIZE_ADDRESS__)
+    EXPECT_FALSE(__asan_address_is_poisoned(&b->pixels[HostBitmapStride(b) * 480 - 1]));
+    EXPECT_TRUE(__asan_address_is_poisoned(&b->pixels[HostBitmapStride(b) * 480])); // the pages' tail: an overrun
+#endif
     AlphaPlane *alpha = AllocAlphaPlane(1024, 1024, false); // not asked to be clear: may keep old bytes
     MaskPlane *small = AllocMaskPlane(nullptr, 64, 64);
     ASSERT_TRUE(alpha && small);
@@ -117,7 +128,6 @@ TEST(GfxPlanes, LargePlanesHavePagesOfTheirOwnAndAreReusedCleared) {
         FreeHostBitmap(c);
     }
     ReleaseCachedPixelPages();
-    UsePixelPages(false);
 }
 
 TEST(GfxAccess, LockGivesDirectPixelsAndFormatTen) {
@@ -486,7 +496,7 @@ size_t ResidentPages(const HostBitmap *b) {
 // Filling or copying into a new bitmap gives what RECTFILL and BLTBITMAP give, without writing the pages that
 // only get zeros: a black start-up picture and its display copies cost no memory.
 TEST(GfxBlit, NewBitmapsLeaveBlackPagesUnwritten) {
-    UsePixelPages(true);
+    const PixelPagesSwitch pages(true);
     ReleaseCachedPixelPages();
     constexpr int w = 640, h = 480;
     struct Case {
@@ -518,13 +528,12 @@ TEST(GfxBlit, NewBitmapsLeaveBlackPagesUnwritten) {
     EXPECT_EQ(ReadPixelColour(black.get(), w - 1, h - 1), 0u);
     black.reset(), red.reset();
     ReleaseCachedPixelPages();
-    UsePixelPages(false);
 }
 
 // What skips writing black relies on a new plane reading as zero, and a plane may get the pages a freed one left
 // full of bytes: converted, copied, filled or drawn into, each reads exactly as written and black elsewhere.
 TEST(GfxBlit, PlanesOnReusedPagesReadAsWritten) {
-    UsePixelPages(true);
+    const PixelPagesSwitch pages(true);
     ReleaseCachedPixelPages();
     constexpr int w = 640, h = 480;
     std::vector<uint32_t> picture(size_t(w) * h, 0);
@@ -587,7 +596,6 @@ TEST(GfxBlit, PlanesOnReusedPagesReadAsWritten) {
     }
     sourceOwner.reset();
     ReleaseCachedPixelPages();
-    UsePixelPages(false);
 }
 
 } // namespace
