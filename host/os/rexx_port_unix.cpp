@@ -252,6 +252,9 @@ bool EnsureThread(PortState &s) {
     if (pipe2(s.wakePipe, O_NONBLOCK | O_CLOEXEC) != 0) return false;
     s.stopping = false;
     s.thread = std::thread(IoThread);
+    // exit() from anywhere (a library's error handler) must not destroy the thread while it runs.
+    static const bool closeAtExit = atexit(CloseRexxPorts) == 0;
+    (void)closeAtExit;
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdlib>
 #include <thread>
 
 #include "host/audio_output.h"
@@ -255,8 +256,27 @@ void SetAudioMasterVolume(int32_t volume) {
     MixerSetMasterGain(audioMasterVolume / 64 * std::clamp(volume, 0, 64));
 }
 
+namespace {
+
+// The sound server and the streaming thread; again a no-op.
+void StopAudioTasks() {
+    StopStreamingThread();
+    if (!server.joinable()) return;
+    {
+        std::lock_guard<std::mutex> lock(poolLock);
+        serverQuit = true;
+    }
+    poolSignal.notify_one();
+    server.join();
+}
+
+} // namespace
+
 int StartAudioTasks() {
     if (server.joinable()) return 0; // registered again without a shutdown between
+    // exit() from anywhere (a library's error handler) must not destroy the threads while they run.
+    static const bool stopAtExit = atexit(StopAudioTasks) == 0;
+    (void)stopAtExit;
     {
         std::lock_guard<std::mutex> lock(poolLock);
         poolHead = poolCount = 0;
@@ -274,15 +294,7 @@ int StartAudioTasks() {
 }
 
 void ShutdownAudio() {
-    StopStreamingThread();
-    if (server.joinable()) {
-        {
-            std::lock_guard<std::mutex> lock(poolLock);
-            serverQuit = true;
-        }
-        poolSignal.notify_one();
-        server.join();
-    }
+    StopAudioTasks();
     if (deviceOpen) {
         CloseAudioOutput();
         deviceOpen = false;

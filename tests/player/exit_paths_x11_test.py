@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """exit_paths_x11_test.py PLAYER COMPILER: under Xvfb with a window manager, a script that took mouse and key input
-ends cleanly on every path: its normal end, an error, SIGTERM, and the display's connection killed (Xlib's handler
-then ends the process from inside the library). None may abort; the lost display ends with status 1 and one line.
+ends cleanly on every path: its normal end, an error, SIGTERM, and the display's connection killed while a sound
+plays (Xlib's handler then ends the process from inside the library). None may abort; the lost display ends with
+status 1 and one line.
 Exit 77 without Xvfb, xdotool, xkill or xprop."""
 import os, shutil, signal, subprocess, sys, tempfile, time
 
@@ -15,7 +16,9 @@ ENDS = {  # path: (script tail, expected status, expected standard error)
     "normal": ("", 0, ""),
     "error": ('Error("boom")\n', 1, "error.vls:5: boom\n"),
     "sigterm": ("Repeat\n    Wait(1)\nUntil False\n", 128 + signal.SIGTERM, ""),
-    "lost display": ("Repeat\n    Wait(1)\nUntil False\n", 1, None),
+    # With a sound playing, so that the sound threads run when the library ends the process.
+    "lost display": ("CreateSample(1, {0, 90, 0, -90}, 8000)\nPlaySample(1, {Times = 0})\nRepeat\n    Wait(1)\n"
+                     "Until False\n", 1, None),
 }
 
 
