@@ -6,12 +6,16 @@
 #include "fx/effect_table.h"
 #include "fx/layer_road.h"
 #include "fx/transition.h"
+#include "runtime/app/command_reference.h"
 #include "runtime/app/errors.h"
 #include "scene/display/display_list.h"
 #include "scene/display/display_record.h"
 #include "scene/images/bgpic.h"
 #include "scene/images/output.h"
 #include "scene/layers/layers.h"
+
+// The reference rows beside the registration table: the barrier reads their display flags.
+extern const LibraryReference kTransitionFxReference;
 
 namespace {
 
@@ -181,7 +185,7 @@ int CmdGetRandomFX(VMState *vm) {
 void RegisterTransitionFxLibrary(VMState *vm) {
     EndDoubleBufferingHook = EndDoubleBuffering;
     RegisterCommands(vm, kTransitionFxCommands);
-    RegisterCommandLibrary(kTransitionFxCommands, "transitionfx");
+    RegisterCommandLibrary(kTransitionFxCommands, "transitionfx", &kTransitionFxReference);
     static const std::vector<ConstantEntry> constants = TransitionFxConstants();
     RegisterConstants(vm, constants.data());
 }

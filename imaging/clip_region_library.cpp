@@ -28,7 +28,7 @@ int CmdCreateClipRegion(VMState *vm) {
         ObjectId brush{};
         ReadObjectId(&brush, vm, 3);
         x = CheckCoordinateArg(vm, 4), y = CheckCoordinateArg(vm, 5);
-        if (!DrawServices || !DrawServices->findBrushImage) return kErrWrongUsage;
+        if (!DrawServices || !DrawServices->findBrushImage) return MissingDrawServices();
         if (int error = DrawServices->findBrushImage(brush, &shape)) return error;
         width = shape.width, height = shape.height;
     } else {
@@ -50,7 +50,7 @@ int CmdSetClipRegion(VMState *vm) {
     ClipRegion *region = nullptr;
     if (id.handle || id.number != -1)
         if (int error = FindClipRegion(id, nullptr, 0, &region)) return error;
-    if (!DrawServices || !DrawServices->setCurrentClipRegion) return kErrWrongUsage;
+    if (!DrawServices || !DrawServices->setCurrentClipRegion) return MissingDrawServices();
     return DrawServices->setCurrentClipRegion(region);
 }
 

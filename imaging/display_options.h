@@ -7,6 +7,11 @@
 
 struct VMState;
 
+// The keys ParseDisplayOptions reads, for the reference rows of the commands whose options include them.
+#define VL_DISPLAY_OPTION_KEYS                                                                                 \
+    "AnchorX, AnchorY, Height, Hidden, InsertPos, Name, Rotate, ScaleX, ScaleY, SmoothScale, Tint, TintColor, " \
+    "Transform, Transparency, Width"
+
 // A point (x, y) of the source maps to (a x + c y, b x + d y).
 struct DisplayTransform {
     double a = 1, b = 0, c = 0, d = 1;

@@ -26,7 +26,7 @@ struct OutputInfo {
 };
 
 int DescribeOutput(OutputInfo *out) {
-    if (!DrawServices || !DrawServices->describeOutput) return kErrWrongUsage;
+    if (!DrawServices || !DrawServices->describeOutput) return MissingDrawServices();
     return DrawServices->describeOutput(&out->kind, &out->width, &out->height, &out->layers);
 }
 
@@ -256,7 +256,7 @@ int CmdSetFormStyle(VMState *vm) {
     int textureGiven = 0;
     ReadFormStyleKeys(vm, 1, &style, &textureGiven);
     if (textureGiven && style.HasTexture()) {
-        if (!DrawServices || !DrawServices->findBrushImage) return kErrWrongUsage;
+        if (!DrawServices || !DrawServices->findBrushImage) return MissingDrawServices();
         ImageTriple image;
         if (int error = DrawServices->findBrushImage(style.textureBrush, &image)) return error;
     }

@@ -1,6 +1,6 @@
 // What the graphics and draw commands need of the scene code above them: the current output and its clip region,
 // brushes, layers and the displays' pointers. The scene code fills the record when its libraries register; while
-// it is null (unit tests of the imaging layer alone) the commands that need it answer kErrWrongUsage.
+// it is null (unit tests of the imaging layer alone) the commands that need it answer MissingDrawServices().
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include "host/bitmap.h"
 #include "imaging/clip_region.h"
 #include "imaging/display_options.h"
+#include "runtime/app/errors.h"
 #include "runtime/vm/vm.h"
 
 struct ShapeRecord;
@@ -51,3 +52,5 @@ struct DrawSceneServices {
 };
 
 extern const DrawSceneServices *DrawServices;
+// A command's answer while the record is missing: the display library fills it when it registers.
+inline int MissingDrawServices() { return LibraryNotRegistered("display"); }

@@ -14,14 +14,19 @@
 #include "imaging/gfx_cache.h"
 #include "imaging/graphics_bindings.h"
 #include "imaging/image_ops.h"
-#include "imaging/position.h"
 #include "imaging/pointer.h"
+#include "imaging/position.h"
 #include "imaging/raster.h"
 #include "imaging/shapes.h"
 #include "imaging/snapshot.h"
 #include "runtime/app/attributes.h"
+#include "runtime/app/command_reference.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/object_kinds.h"
+
+// The reference rows beside the registration table: the barrier reads their display flags.
+extern const LibraryReference kGraphicsReference;
+extern const LibraryReference kDrawReference;
 
 namespace {
 
@@ -203,7 +208,7 @@ namespace {
 void RegisterGraphicsLibrary(VMState *vm) {
     RegisterConstants(vm, kGraphicsConstants);
     RegisterCommands(vm, kGraphicsCommands);
-    RegisterCommandLibrary(kGraphicsCommands, "graphics");
+    RegisterCommandLibrary(kGraphicsCommands, "graphics", &kGraphicsReference);
     AddSetAttributeHook(GraphicsSetAttribute);
     AddGetAttributeHook(GraphicsGetAttribute);
     RegisterObjectKind({ObjectKindClipRegion, "CLIPREGION", CountClipRegions, ClipRegionAttribute});
@@ -224,7 +229,7 @@ void FreeGraphicsLibrary(VMState *) {
 void RegisterDrawLibrary(VMState *vm) {
     RegisterConstants(vm, kDrawConstants);
     RegisterCommands(vm, kDrawCommands);
-    RegisterCommandLibrary(kDrawCommands, "draw");
+    RegisterCommandLibrary(kDrawCommands, "draw", &kDrawReference);
 }
 
 void FreeDrawLibrary(VMState *) { ResetDrawState(); }

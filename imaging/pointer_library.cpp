@@ -14,7 +14,7 @@ int CmdCreatePointer(VMState *vm) {
     OptIntegerArg(&id, vm, 1);
     ReadObjectId(&brush, vm, 2);
     const int32_t hotX = OptInt32Arg(vm, 3, 0), hotY = OptInt32Arg(vm, 4, 0);
-    if (!DrawServices || !DrawServices->findBrushImage) return kErrWrongUsage;
+    if (!DrawServices || !DrawServices->findBrushImage) return MissingDrawServices();
     ImageTriple image;
     if (int error = DrawServices->findBrushImage(brush, &image)) return error;
     PointerRecord *made = nullptr;
@@ -31,7 +31,7 @@ int CmdSetPointer(VMState *vm) {
     if (!id.handle && id.number == BUSYPOINTER) pointer = BusyPointer();
     else if (id.handle || id.number != SYSTEMPOINTER)
         if (int error = FindPointer(id, &pointer)) return error;
-    if (!DrawServices || !DrawServices->setDisplayPointer) return kErrWrongUsage;
+    if (!DrawServices || !DrawServices->setDisplayPointer) return MissingDrawServices();
     return DrawServices->setDisplayPointer(pointer);
 }
 
@@ -45,13 +45,13 @@ int CmdFreePointer(VMState *vm) {
 
 int CmdHidePointer(VMState *vm) {
     CheckArgs(vm, 0, 0);
-    if (!DrawServices || !DrawServices->setPointerHidden) return kErrWrongUsage;
+    if (!DrawServices || !DrawServices->setPointerHidden) return MissingDrawServices();
     return DrawServices->setPointerHidden(1);
 }
 
 int CmdShowPointer(VMState *vm) {
     CheckArgs(vm, 0, 0);
-    if (!DrawServices || !DrawServices->setPointerHidden) return kErrWrongUsage;
+    if (!DrawServices || !DrawServices->setPointerHidden) return MissingDrawServices();
     return DrawServices->setPointerHidden(0);
 }
 

@@ -7,10 +7,14 @@
 #include "host/rexx_frames.h"
 #include "host/rexx_port.h"
 #include "host/tasks.h"
+#include "runtime/app/command_reference.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/runtime_globals.h"
 #include "scene/events/dispatch.h"
 #include "scene/events/event_state.h"
+
+// The reference rows beside the registration table: the barrier reads their display flags.
+extern const LibraryReference kArexxReference;
 
 // A request taken from the program's port, owned by the event dispatch until it is replied.
 struct RexxMessage {
@@ -92,7 +96,7 @@ int SendRexxMessage(VMState *vm, const std::string &port, const std::string &com
 
 void RegisterArexxLibrary(VMState *vm) {
     RegisterCommands(vm, kArexxCommands);
-    RegisterCommandLibrary(kArexxCommands, "arexx");
+    RegisterCommandLibrary(kArexxCommands, "arexx", &kArexxReference);
     NextRexxMessageHook = NextRexxMessage;
     GetRexxCommandStringHook = GetRexxCommandString;
     ReplyRexxMessageHook = ReplyRexxMessage;

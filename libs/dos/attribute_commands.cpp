@@ -5,6 +5,7 @@
 
 #include "host/file_services.h"
 #include "libs/dos/dos_library.h"
+#include "runtime/app/command.h"
 #include "runtime/app/errors.h"
 
 namespace {
@@ -56,6 +57,7 @@ int CmdSetFileAttributes(VMState *vm) {
         if (!ParseDateText(time, &fields) || !FieldsToDateStamp(&fields, &date)) return kErrDateFormat;
     }
     if (hasFlags && !SetProtectionFlags(path, NumberToUnsigned(std::trunc(flags)))) return kErrSetAttributes;
+    NoteOptionKey(vm, "comment");
     RawGetField(vm, 2, "comment");
     if (ValueType(vm, -1) != TNIL) {
         const char *comment = CheckStringField(vm, -1, "comment");

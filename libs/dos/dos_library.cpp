@@ -2,14 +2,18 @@
 #include "libs/dos/dos_library.h"
 
 #include "libs/dos/file_object.h"
+#include "runtime/app/command_reference.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/object_kinds.h"
+
+// The reference rows beside the registration table: the barrier reads their display flags.
+extern const LibraryReference kDosReference;
 
 namespace {
 
 void RegisterDosLibrary(VMState *vm) {
     RegisterCommands(vm, kDosCommands);
-    RegisterCommandLibrary(kDosCommands, "dos");
+    RegisterCommandLibrary(kDosCommands, "dos", &kDosReference);
     RegisterConstants(vm, kDosConstants);
     RegisterObjectKind({ObjectKindFile, "FILE", [] { return int32_t(CountOpenFiles()); }, nullptr});
     RegisterObjectKind({ObjectKindDirectory, "DIRECTORY", [] { return int32_t(CountOpenDirectories()); }, nullptr});

@@ -5,8 +5,12 @@
 #include <ctime>
 
 #include "libs/math/math_ops.h"
+#include "runtime/app/command_reference.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/runtime_globals.h"
+
+// The reference rows beside the registration table: the barrier reads their display flags.
+extern const LibraryReference kMathReference;
 
 namespace {
 
@@ -217,7 +221,7 @@ int CmdCast(VMState *vm) {
 
 void RegisterMathLibrary(VMState *vm) {
     RegisterCommands(vm, kMathCommands);
-    RegisterCommandLibrary(kMathCommands, "math");
+    RegisterCommandLibrary(kMathCommands, "math", &kMathReference);
     RegisterConstants(vm, kMathConstants);
     // Both generators of the runtime start from the wall-clock second, so runs differ unless a script seeds.
     std::time_t now = std::time(nullptr);

@@ -6,8 +6,12 @@
 #include "host/debug_output.h"
 #include "libs/dos/file_object.h"
 #include "libs/memblock/memblock.h"
+#include "runtime/app/command_reference.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/object_kinds.h"
+
+// The reference rows beside the registration table: the barrier reads their display flags.
+extern const LibraryReference kMemBlockReference;
 
 namespace {
 
@@ -21,7 +25,7 @@ MemBlock *BlockArg(VMState *vm, int n) {
 
 void RegisterMemBlockLibrary(VMState *vm) {
     RegisterCommands(vm, kMemBlockCommands);
-    RegisterCommandLibrary(kMemBlockCommands, "memblock");
+    RegisterCommandLibrary(kMemBlockCommands, "memblock", &kMemBlockReference);
     RegisterObjectKind({ObjectKindMemory, "MEMORY", [] { return int32_t(CountMemBlocks()); }, nullptr});
 }
 

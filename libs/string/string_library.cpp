@@ -6,7 +6,11 @@
 
 #include "host/allocation_cap.h"
 #include "libs/string/string_ops.h"
+#include "runtime/app/command_reference.h"
 #include "runtime/app/errors.h"
+
+// The reference rows beside the registration table: the barrier reads their display flags.
+extern const LibraryReference kStringReference;
 
 namespace {
 
@@ -274,7 +278,7 @@ int CmdStrToArray(VMState *vm) {
 
 void RegisterStringLibrary(VMState *vm) {
     RegisterCommands(vm, kStringCommands);
-    RegisterCommandLibrary(kStringCommands, "string");
+    RegisterCommandLibrary(kStringCommands, "string", &kStringReference);
 }
 
 void FreeStringLibrary(VMState *) {} // the library keeps no state

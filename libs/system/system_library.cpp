@@ -2,7 +2,11 @@
 #include "libs/system/system_commands.h"
 
 #include "host/catalog.h"
+#include "runtime/app/command_reference.h"
 #include "runtime/app/object_kinds.h"
+
+// The reference rows beside the registration table: the barrier reads their display flags.
+extern const LibraryReference kSystemReference;
 
 const CommandEntry kSystemCommands[] = {
     {"Wait", CmdWait},
@@ -124,7 +128,7 @@ namespace {
 
 void RegisterSystemLibrary(VMState *vm) {
     RegisterCommands(vm, kSystemCommands);
-    RegisterCommandLibrary(kSystemCommands, "system");
+    RegisterCommandLibrary(kSystemCommands, "system", &kSystemReference);
     RegisterConstants(vm, kSystemConstants);
     RegisterObjectKind({0, "TIMER", [] { return int32_t(CountTimers()); }, nullptr}); // timers have no kind
 }

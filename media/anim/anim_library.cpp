@@ -1,14 +1,15 @@
 // The anim library's bindings: read the arguments, call the anim operation, push the results.
 #include "media/anim_library.h"
 
-#include "host/catalog.h"
 #include "host/bitmap_convert.h"
+#include "host/catalog.h"
 #include "host/memory.h"
 #include "imaging/graphics_library.h"
 #include "media/anim/anim.h"
 #include "media/anim/anim_file.h"
 #include "media/codecs/snapshot_encoders.h"
 #include "runtime/app/attributes.h"
+#include "runtime/app/command_reference.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/utilities.h"
 #include "scene/display/display_startup.h"
@@ -16,6 +17,9 @@
 #include "scene/images/output.h"
 #include "scene/images/sprite_library.h"
 #include "scene/layers/move_object.h"
+
+// The reference rows beside the registration table: the barrier reads their display flags.
+extern const LibraryReference kAnimReference;
 
 namespace {
 
@@ -304,7 +308,7 @@ void RegisterAnimLibrary(VMState *vm) {
     LoadSpriteHook = CmdLoadSprite;
     RegisterSnapshotEncoders();
     RegisterCommands(vm, kAnimCommands);
-    RegisterCommandLibrary(kAnimCommands, "anim");
+    RegisterCommandLibrary(kAnimCommands, "anim", &kAnimReference);
 }
 
 void FreeAnimLibrary(VMState *) {

@@ -16,10 +16,14 @@
 #include "media/sound/sound_objects.h"
 #include "media/sound/sound_stream.h"
 #include "runtime/app/attributes.h"
+#include "runtime/app/command_reference.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
 #include "runtime/app/object_list.h"
 #include "runtime/app/utilities.h"
+
+// The reference rows beside the registration table: the barrier reads their display flags.
+extern const LibraryReference kSoundReference;
 
 namespace {
 
@@ -405,7 +409,7 @@ void StopAllSoundsNow() {
 
 void RegisterSoundLibrary(VMState *vm) {
     RegisterCommands(vm, kSoundCommands);
-    RegisterCommandLibrary(kSoundCommands, "sound");
+    RegisterCommandLibrary(kSoundCommands, "sound", &kSoundReference);
     RegisterConstants(vm, kSoundConstants);
     AddSetAttributeHook(SetSoundAttribute);
     AddGetAttributeHook(GetSoundAttribute);

@@ -240,6 +240,7 @@ int AbsoluteIndex(VMState *vm, int index) {
 
 // Pushes table[key]; returns false (and pops it) when it is Nil.
 bool PushOption(VMState *vm, int table, const char *key) {
+    NoteOptionKey(vm, key);
     RawGetField(vm, table, key);
     if (ValueType(vm, -1) == TNIL) {
         SetTop(vm, -2);

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "runtime/app/command_reference.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
 #include "runtime/app/runtime_globals.h"
@@ -36,6 +37,9 @@ void BeforeCall(VMState *vm, const char *name) {
         WriteDebugOutput(line.data(), line.size());
     }
     if (BarrierFlush && BarrierVm == vm) {
+        // What neither draws nor reads the display may run inside a batch, and so may the batch's own commands.
+        const CommandDoc *doc = name ? FindCommandDoc(name) : nullptr;
+        if (doc && !doc->display) return;
         if (name && BarrierKeep && BarrierKeep(name)) return;
         FlushCommandBarrier();
     }
@@ -85,6 +89,7 @@ void InitRuntimeSupport(VMState *vm) {
     // A barrier ends with its VM: a later VM at the same address is another script.
     SetCloseHook(vm, DropCommandBarrier);
     SetCallTrace(vm, CallTraceOn);
+    StartCommandRecord(vm);
 }
 
 void SetCallTrace(VMState *vm, int on) {

@@ -31,10 +31,14 @@ struct LibraryDescriptor {
     void (*freeAll)(VMState *vm);
 };
 
+struct CommandDoc;
+struct LibraryReference;
+
 // A library recorded by RegisterCommandLibrary.
 struct CommandLibraryRecord {
     std::string name;
     const CommandEntry *commands;
+    const LibraryReference *reference; // the rows beside the table, or null
 };
 
 // ---- Setting up a VM -----------------------------------------------------------------------------------------
@@ -46,9 +50,10 @@ void InitRuntimeSupport(VMState *vm);
 void SetCallTrace(VMState *vm, int on);
 
 // A change drawn later in one batch (sprites moved by a run of DisplaySprite calls): flush runs once, before the
-// next command keep does not let pass (keep gets the registered name), or at FlushCommandBarrier (a script
-// callback returning to its caller, the line-hook pump once the batch is a frame old), whichever comes first.
-// Setting another barrier flushes a pending one first. Closing the VM drops its barrier.
+// next command whose reference row says it observes or changes the display and that keep (the batch's own
+// commands; it gets the registered name) does not let pass, or at FlushCommandBarrier (a script callback
+// returning to its caller, the line-hook pump once the batch is a frame old), whichever comes first. Setting
+// another barrier flushes a pending one first. Closing the VM drops its barrier.
 void SetCommandBarrier(VMState *vm, void (*flush)(), bool (*keep)(const char *command));
 void FlushCommandBarrier();
 // Forgets the VM's pending barrier without running it (the VM or what the barrier draws is going).
@@ -56,14 +61,37 @@ void DropCommandBarrier(VMState *vm);
 // The pending barrier's number, new for each barrier set while none waits; 0 when none waits.
 uint64_t PendingCommandBarrier();
 
+// The test build records the option keys each command reads and the error codes it raises (command_record.cpp);
+// readers of option tables that do not go through GetTableOption* note their keys here. Free elsewhere.
+// A command that reads a table it made itself holds an OwnOptionTable meanwhile: those keys are not its options.
+#ifdef VL_RECORD_COMMANDS
+void StartCommandRecord(VMState *vm);
+void NoteOptionKey(VMState *vm, const char *key);
+extern thread_local int OwnOptionTables;
+struct OwnOptionTable {
+    OwnOptionTable() { OwnOptionTables++; }
+    ~OwnOptionTable() { OwnOptionTables--; }
+    OwnOptionTable(const OwnOptionTable &) = delete;
+    OwnOptionTable &operator=(const OwnOptionTable &) = delete;
+};
+#else
+inline void StartCommandRecord(VMState *) {}
+inline void NoteOptionKey(VMState *, const char *) {}
+struct OwnOptionTable {};
+#endif
+
 // ---- Registration --------------------------------------------------------------------------------------------
 // Registers every row as a global function under its lower-cased name.
 void RegisterCommands(VMState *vm, const CommandEntry *table);
 // Records the library in the list used to call commands by name and to dump the command list. Registering a
-// name again replaces the earlier record.
-void RegisterCommandLibrary(const CommandEntry *table, const char *libraryName);
+// name again replaces the earlier record. The reference rows (command_reference.h) tell the command barrier which
+// commands leave the display alone.
+void RegisterCommandLibrary(const CommandEntry *table, const char *libraryName,
+                            const LibraryReference *reference = nullptr);
 // The name of the library that registered a command under exactly this name, or null.
 const char *CommandLibraryOf(const char *command);
+// The reference row of a command registered under exactly this name, or null.
+const CommandDoc *FindCommandDoc(const char *command);
 // The handler of a registered library's command (case-insensitive), or null.
 NativeFn FindCommand(const char *name);
 // Registers constants under lower-cased names; a later row with the same name replaces the earlier value.

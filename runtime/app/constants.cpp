@@ -6,15 +6,40 @@
 #include <unordered_map>
 
 #include "runtime/app/command.h"
+#include "runtime/app/command_reference.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/utilities.h"
 
 namespace {
 
 std::vector<CommandLibraryRecord> g_libraries;
-// Command name (as registered) to its library's name; made on first use after the libraries change.
-std::unordered_map<std::string_view, const char *> g_libraryOf;
-bool g_libraryOfStale = true;
+// Command name (as registered) to its library's name and reference row; made on first use after the libraries
+// change.
+struct CommandOrigin {
+    const char *library;
+    const CommandDoc *doc;
+};
+std::unordered_map<std::string_view, CommandOrigin> g_origins;
+bool g_originsStale = true;
+
+const CommandOrigin *FindOrigin(const char *command) {
+    if (g_originsStale) {
+        g_origins.clear();
+        for (const CommandLibraryRecord &record : g_libraries) {
+            std::unordered_map<std::string_view, const CommandDoc *> docs;
+            for (const CommandDoc *doc = record.reference ? record.reference->commands : nullptr; doc && doc->name;
+                 doc++)
+                docs[doc->name] = doc;
+            for (const CommandEntry *row = record.commands; row && row->name; row++) {
+                auto doc = docs.find(row->name);
+                g_origins[row->name] = CommandOrigin{record.name.c_str(), doc == docs.end() ? nullptr : doc->second};
+            }
+        }
+        g_originsStale = false;
+    }
+    auto it = g_origins.find(std::string_view(command));
+    return it == g_origins.end() ? nullptr : &it->second;
+}
 
 struct ConstantValue {
     std::string name; // as registered, for the string-valued lookup result
@@ -37,27 +62,26 @@ int HexDigit(char c) {
 
 } // namespace
 
-void RegisterCommandLibrary(const CommandEntry *table, const char *libraryName) {
-    g_libraryOfStale = true;
+void RegisterCommandLibrary(const CommandEntry *table, const char *libraryName, const LibraryReference *reference) {
+    g_originsStale = true;
     for (CommandLibraryRecord &record : g_libraries) {
         if (record.name == libraryName) {
             record.commands = table;
+            record.reference = reference;
             return;
         }
     }
-    g_libraries.push_back(CommandLibraryRecord{libraryName, table});
+    g_libraries.push_back(CommandLibraryRecord{libraryName, table, reference});
 }
 
 const char *CommandLibraryOf(const char *command) {
-    if (g_libraryOfStale) {
-        g_libraryOf.clear();
-        for (const CommandLibraryRecord &record : g_libraries)
-            for (const CommandEntry *row = record.commands; row && row->name; row++)
-                g_libraryOf[row->name] = record.name.c_str();
-        g_libraryOfStale = false;
-    }
-    auto it = g_libraryOf.find(std::string_view(command));
-    return it == g_libraryOf.end() ? nullptr : it->second;
+    const CommandOrigin *origin = FindOrigin(command);
+    return origin ? origin->library : nullptr;
+}
+
+const CommandDoc *FindCommandDoc(const char *command) {
+    const CommandOrigin *origin = FindOrigin(command);
+    return origin ? origin->doc : nullptr;
 }
 
 NativeFn FindCommand(const char *name) {
@@ -85,8 +109,8 @@ const ConstantEntry *FindConstant(const char *name) {
 
 void ClearCommandRegistry() {
     g_libraries.clear();
-    g_libraryOf.clear();
-    g_libraryOfStale = true;
+    g_origins.clear();
+    g_originsStale = true;
     g_constants.clear();
 }
 

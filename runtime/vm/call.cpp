@@ -221,10 +221,22 @@ void UnwindNative(VMState *vm, CallFrame *f) {
     DropGosubs(vm, FrameIndex(vm, f) + 1);
 }
 
+const char *NativeName(const CallFrame *f) {
+    return StringData(static_cast<const NativeFunction *>(f->func->u.gc)->name);
+}
+
 } // namespace
+
+const char *RunningCommandName(VMState *vm) {
+    const CallFrame *f = vm->ci;
+    if (!f->isNative || f->func == nullptr || f->func->tt != TFUNCTION || f->func->u.gc->gctype != kGCNative)
+        return nullptr;
+    return NativeName(f);
+}
 
 int NativeRaised(VMState *vm, CallFrame *f, int code) {
     UnwindNative(vm, f);
+    if (vm->commandErrorHook && vm->errorFrame <= FrameIndex(vm, f)) vm->commandErrorHook(vm, NativeName(f), code);
     if (vm->errorPolicy == nullptr || vm->errorPolicy(vm, code)) {
         // Script code this command called failed: its place stays the report's, this call is added.
         if (vm->errorFrame > FrameIndex(vm, f)) AddDispatchTrace(vm, f);
@@ -243,6 +255,8 @@ int NativeOutOfMemory(VMState *vm, CallFrame *f) {
 
 int NativeOddResult(VMState *vm, CallFrame *f, int r, bool allowGosub) {
     if (r >= kFirstErrorCode) {
+        if (vm->commandErrorHook && !(r == vm->pendingError && vm->errorFrame > FrameIndex(vm, f)))
+            vm->commandErrorHook(vm, NativeName(f), r);
         if (vm->errorPolicy == nullptr || vm->errorPolicy(vm, r)) {
             // The error of script code the command called back under protection and now passes on.
             if (r == vm->pendingError && vm->errorFrame > FrameIndex(vm, f)) {

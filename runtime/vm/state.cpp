@@ -104,6 +104,7 @@ void SetLineHookGates(VMState *vm, const std::atomic<int> *first, const std::ato
 }
 void SetCallHook(VMState *vm, CallHook hook) { vm->callHook = hook; }
 void SetErrorPolicyHook(VMState *vm, ErrorPolicyHook hook) { vm->errorPolicy = hook; }
+void SetCommandErrorHook(VMState *vm, CommandErrorHook hook) { vm->commandErrorHook = hook; }
 void SetConstantResolver(VMState *vm, ConstantResolver resolver) { vm->constantResolver = resolver; }
 void SetCloseHook(VMState *vm, CloseHook hook) { vm->closeHook = hook; }
 

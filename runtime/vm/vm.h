@@ -221,6 +221,12 @@ void SetLineHookGates(VMState *vm, const std::atomic<int> *first, const std::ato
 // Before every native call while set (the call trace); name is the command's name.
 using CallHook = void (*)(VMState *vm, const char *name);
 void SetCallHook(VMState *vm, CallHook hook);
+// Told at the native-call boundary of each error a command raised or returned itself, not of one of script code
+// it called back and passes on; before the error policy decides.
+using CommandErrorHook = void (*)(VMState *vm, const char *command, int code);
+void SetCommandErrorHook(VMState *vm, CommandErrorHook hook);
+// The name of the command whose handler runs now (the innermost frame is its), or null.
+const char *RunningCommandName(VMState *vm);
 // Decides at the native-call boundary what a command's error does: return non-zero to raise it, 0 to swallow it
 // (the call then yields no results). Null hook: always raise.
 using ErrorPolicyHook = int (*)(VMState *vm, int code);

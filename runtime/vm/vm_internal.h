@@ -376,6 +376,7 @@ struct VMState {
     const std::atomic<int> *hookPoll[2];
     CallHook callHook;
     ErrorPolicyHook errorPolicy;
+    CommandErrorHook commandErrorHook;
     ConstantResolver constantResolver;
     CloseHook closeHook;
     int nestedCalls;

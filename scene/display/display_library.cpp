@@ -7,6 +7,7 @@
 #include "imaging/display_image.h"
 #include "imaging/graphics_library.h"
 #include "imaging/position.h"
+#include "runtime/app/command_reference.h"
 #include "runtime/app/hooks.h"
 #include "scene/display/create_display.h"
 #include "scene/display/display_list.h"
@@ -14,6 +15,9 @@
 #include "scene/display/display_startup.h"
 #include "scene/images/bgpic.h"
 #include "scene/images/output.h"
+
+// The reference rows beside the registration table: the barrier reads their display flags.
+extern const LibraryReference kDisplayReference;
 
 namespace {
 
@@ -135,7 +139,7 @@ void RegisterDisplayLibrary(VMState *vm) {
     InstallDisplayHooks(vm);
     RegisterObjectKind({ObjectKindDisplay, "DISPLAY", CountDisplays, DisplayAttribute});
     RegisterCommands(vm, kDisplayCommands);
-    RegisterCommandLibrary(kDisplayCommands, "display");
+    RegisterCommandLibrary(kDisplayCommands, "display", &kDisplayReference);
     RegisterConstants(vm, kDisplayConstants);
 }
 

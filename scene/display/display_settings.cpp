@@ -21,6 +21,7 @@ static int TableExpected(VMState *vm, int table) {
 
 int ParseRegion(VMState *vm, int table, const char *key, DisplayRegion *regions, int32_t *count, int32_t *given) {
     table = Absolute(vm, table);
+    NoteOptionKey(vm, key);
     RawGetField(vm, table, key);
     if (ValueType(vm, -1) == TNIL) {
         SetTop(vm, -2);
@@ -165,6 +166,7 @@ int ParseDisplaySettings(VMState *vm, int table, DisplayRecord *d, int creating,
         if (d->width < 1 || d->height < 1) return kErrWrongUsage;
     }
 
+    NoteOptionKey(vm, "title");
     RawGetField(vm, table, "title");
     if (ValueType(vm, -1) != TNIL) {
         size_t length = 0;

@@ -27,6 +27,7 @@ int32_t ReadButtonFunctions(VMState *vm, int table, int *error) {
     int own = GetTop(vm);
     int count = 0;
     for (const char *name : ButtonFunctionNames) {
+        NoteOptionKey(vm, name);
         RawGetField(vm, table, name);
         int type = ValueType(vm, -1);
         if (type == TNIL) {

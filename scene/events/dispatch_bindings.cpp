@@ -25,6 +25,7 @@ int InstallEventHandlers(VMState *vm, int table, int userdata) {
     constexpr int kSlots = kEventHandlerSlotCount + kGlobalHandlerCount;
     // Everything is checked before anything changes, so a bad entry leaves every handler as it was.
     for (int i = 0; i < kSlots; i++) {
+        NoteOptionKey(vm, NameOf(i));
         RawGetField(vm, table, NameOf(i));
         int type = ValueType(vm, -1);
         SetTop(vm, -2);

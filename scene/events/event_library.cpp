@@ -1,5 +1,6 @@
 #include "scene/events/event_library.h"
 
+#include "runtime/app/command_reference.h"
 #include "runtime/app/object_kinds.h"
 #include "runtime/app/runtime_globals.h"
 #include "scene/display/display_list.h"
@@ -9,6 +10,9 @@
 #include "scene/events/event_state.h"
 #include "scene/events/legacy_events.h"
 #include "scene/events/timed_callbacks.h"
+
+// The reference rows beside the registration table: the barrier reads their display flags.
+extern const LibraryReference kEventReference;
 
 EventState *TheEventState = nullptr;
 EventHandlerSlot GlobalEventHandlerSlots[kGlobalHandlerCount];
@@ -129,7 +133,7 @@ void RegisterEventLibrary(VMState *vm) {
     EventStateDisplayFreedHook = EventDisplayFreed;
     EventTimeoutMs = 1500;
     RegisterCommands(vm, kEventCommands);
-    RegisterCommandLibrary(kEventCommands, "event");
+    RegisterCommandLibrary(kEventCommands, "event", &kEventReference);
     RegisterConstants(vm, kEventConstants);
 }
 

@@ -10,6 +10,7 @@
 #include "imaging/image_ops.h"
 #include "imaging/position.h"
 #include "runtime/app/attributes.h"
+#include "runtime/app/command_reference.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/utilities.h"
 #include "scene/display/display_list.h"
@@ -19,6 +20,9 @@
 #include "scene/images/brush.h"
 #include "scene/images/output.h"
 #include "scene/images/plane_copy.h"
+
+// The reference rows beside the registration table: the barrier reads their display flags.
+extern const LibraryReference kBGPicReference;
 
 namespace {
 
@@ -398,7 +402,7 @@ int BGPicAttribute(VMState *vm, ObjectId id, int32_t attribute, int) {
 void RegisterBGPicLibrary(VMState *vm) {
     RegisterObjectKind({ObjectKindBGPic, "BGPIC", CountBGPics, BGPicAttribute});
     RegisterCommands(vm, kBGPicCommands);
-    RegisterCommandLibrary(kBGPicCommands, "bgpic");
+    RegisterCommandLibrary(kBGPicCommands, "bgpic", &kBGPicReference);
 }
 
 void FreeBGPicLibrary(VMState *) { FreeAllBGPics(); }

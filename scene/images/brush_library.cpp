@@ -7,6 +7,7 @@
 #include "host/screen.h"
 #include "imaging/graphics_library.h"
 #include "runtime/app/attributes.h"
+#include "runtime/app/command_reference.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/utilities.h"
 #include "scene/display/display_list.h"
@@ -14,6 +15,9 @@
 #include "scene/images/brush.h"
 #include "scene/images/brush_edit.h"
 #include "scene/images/output.h"
+
+// The reference rows beside the registration table: the barrier reads their display flags.
+extern const LibraryReference kBrushReference;
 
 namespace {
 
@@ -443,7 +447,7 @@ void RegisterBrushLibrary(VMState *vm) {
     FindBrushImageHook = BrushImage;
     RegisterObjectKind({ObjectKindBrush, "BRUSH", CountBrushes, BrushAttribute});
     RegisterCommands(vm, kBrushCommands);
-    RegisterCommandLibrary(kBrushCommands, "brush");
+    RegisterCommandLibrary(kBrushCommands, "brush", &kBrushReference);
     RegisterConstants(vm, kBrushConstants);
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "imaging/graphics_library.h"
+#include "runtime/app/command_reference.h"
 #include "runtime/app/errors.h"
 #include "scene/display/display_startup.h"
 #include "scene/images/bgpic.h"
@@ -11,6 +12,9 @@
 #include "scene/images/image_grid.h"
 #include "scene/images/sprite.h"
 #include "scene/layers/layers.h"
+
+// The reference rows beside the registration table: the barrier reads their display flags.
+extern const LibraryReference kSpriteReference;
 
 int (*BuildSpriteFramesHook)(VMState *vm, int32_t sourceKind) = nullptr;
 int (*LoadSpriteHook)(VMState *vm) = nullptr;
@@ -80,13 +84,9 @@ int CmdCreateSprite(VMState *vm) {
     return PushAutomatic(vm, id, made);
 }
 
-// What may run between the DisplaySprite calls of one batch: commands that neither draw nor read pixels. A script
-// callback such a command runs is held to the rule by its own calls.
-bool KeepsSpriteBatch(const char *command) {
-    if (std::strcmp(command, "DisplaySprite") == 0 || std::strcmp(command, "Collision") == 0) return true;
-    const char *library = CommandLibraryOf(command);
-    return library && (std::strcmp(library, "math") == 0 || std::strcmp(library, "string") == 0);
-}
+// The batch's own command; commands whose reference rows say they leave the display alone (math, string,
+// Collision) run inside it too. A script callback such a command runs is held to the rule by its own calls.
+bool KeepsSpriteBatch(const char *command) { return std::strcmp(command, "DisplaySprite") == 0; }
 
 int CmdDisplaySprite(VMState *vm) {
     CheckArgs(vm, 3, 4);
@@ -201,7 +201,7 @@ void RegisterSpriteLibrary(VMState *vm) {
     RegisterBrushLinkSource(ObjectKindSprite, SpriteBrushLinkSource);
     RegisterObjectKind({0, "SPRITE ON SCREEN", [] { return CountSpritesOnScreen(CurrentBGPic); }, nullptr});
     RegisterCommands(vm, kSpriteCommands);
-    RegisterCommandLibrary(kSpriteCommands, "sprite");
+    RegisterCommandLibrary(kSpriteCommands, "sprite", &kSpriteReference);
 }
 
 void FreeSpriteLibrary(VMState *vm) {

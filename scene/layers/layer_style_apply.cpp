@@ -205,6 +205,7 @@ int SetLayerPositionAndFrame(VMState *vm, vlLayer *layer, int32_t x, int32_t y, 
     SetTableNumber(vm, "x", x);
     SetTableNumber(vm, "y", y);
     SetTableNumber(vm, "frame", frame);
+    OwnOptionTable own;
     const int error = SetLayerStyleArgs(vm, top + 1, 2, noRefresh);
     SetTop(vm, top);
     return error;

@@ -32,6 +32,7 @@ bool HasTextKeys(VMState *vm, int t) {
                                        "leftmargin", "cursorx", "cursory", "tabs", "fontsize", "font",
                                        "fontengine", "fontcache", "text"};
     for (const char *key : keys) {
+        NoteOptionKey(vm, key);
         RawGetField(vm, t, key);
         const bool present = ValueType(vm, -1) != TNIL;
         SetTop(vm, -2);

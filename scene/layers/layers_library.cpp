@@ -17,6 +17,7 @@
 #include "imaging/display_image.h"
 #include "imaging/graphics_library.h"
 #include "imaging/image_ops.h"
+#include "runtime/app/command_reference.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
 #include "runtime/app/object_list.h"
@@ -26,6 +27,9 @@
 #include "scene/layers/layer_services.h"
 #include "scene/layers/layer_style.h"
 #include "scene/layers/layers.h"
+
+// The reference rows beside the registration table: the barrier reads their display flags.
+extern const LibraryReference kLayersReference;
 
 LayerRectList LayerRects;
 
@@ -45,16 +49,16 @@ int FindLayer(int32_t position, vlLayer **out) {
 
 bool OutputIsPicture() { return CurrentDisplay->outputKind == ObjectKindBGPic; }
 
-// What may run between the commands of one batch of layer changes: those commands, and commands that neither
-// draw nor read pixels.
+// The commands of one batch of layer changes; commands whose reference rows say they leave the display alone run
+// inside it too.
 bool KeepsLayerBatch(const char *command) {
-    static constexpr const char *kBatched[] = {"SetLayerStyle", "TranslateLayer", "NextFrame", "SetLayerTransparency",
-                                               "SetLayerLight", "SetLayerTint",   "ScaleLayer", "RotateLayer",
-                                               "TransformLayer", "SetLayerAnchor", "Collision"};
+    static constexpr const char *kBatched[] = {"SetLayerStyle",  "TranslateLayer", "NextFrame",
+                                               "SetLayerTransparency", "SetLayerLight", "SetLayerTint",
+                                               "ScaleLayer",     "RotateLayer",    "TransformLayer",
+                                               "SetLayerAnchor"};
     for (const char *name : kBatched)
         if (std::strcmp(command, name) == 0) return true;
-    const char *library = CommandLibraryOf(command);
-    return library && (std::strcmp(library, "math") == 0 || std::strcmp(library, "string") == 0);
+    return false;
 }
 
 template <class Change> int InLayerBatch(VMState *vm, Change change) {
@@ -429,6 +433,7 @@ template <class Fill> int ApplyStyleTable(VMState *vm, Fill fill) {
     PushValue(vm, 1);
     NewTable(vm);
     fill(top + 2);
+    OwnOptionTable own;
     const int error = InLayerBatch(vm, [&] { return SetLayerStyleArgs(vm, top + 1, 2, 0); });
     SetTop(vm, top);
     return error;
@@ -657,7 +662,7 @@ void RegisterLayersLibrary(VMState *vm) {
     InstallLayerHooks();
     RegisterObjectKind({ObjectKindLayer, "LAYER", CountAllLayers, LayerAttribute});
     RegisterCommands(vm, kLayersCommands);
-    RegisterCommandLibrary(kLayersCommands, "layers");
+    RegisterCommandLibrary(kLayersCommands, "layers", &kLayersReference);
     FreeBlock(LayerRects.rects);
     LayerRects = LayerRectList{};
     LayerRects.rects = static_cast<DirtyRect *>(AllocBlock(kRectListGrowth * sizeof(DirtyRect), 0));

@@ -2,9 +2,13 @@
 #include "scene/layers/moveobject_library.h"
 
 #include "imaging/graphics_library.h"
+#include "runtime/app/command_reference.h"
 #include "runtime/app/errors.h"
 #include "scene/layers/layers.h"
 #include "scene/layers/move_object.h"
+
+// The reference rows beside the registration table: the barrier reads their display flags.
+extern const LibraryReference kMoveObjectReference;
 
 namespace {
 
@@ -78,7 +82,7 @@ const ConstantEntry kMoveObjectConstants[] = {
 
 void RegisterMoveObjectLibrary(VMState *vm) {
     RegisterCommands(vm, kMoveObjectCommands);
-    RegisterCommandLibrary(kMoveObjectCommands, "moveobject");
+    RegisterCommandLibrary(kMoveObjectCommands, "moveobject", &kMoveObjectReference);
     RegisterConstants(vm, kMoveObjectConstants);
 }
 

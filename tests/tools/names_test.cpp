@@ -65,6 +65,13 @@ const NameCase kCases[] = {
      "error 3:10: unexpected '=' in a condition (use '==' to compare)\n"},
     {"x = 1\nRepeat\nUntil x = 1", "error 3:9: unexpected '=' in a condition (use '==' to compare)\n"},
     {"x = 1\nIf x = 1 Then EndIf", "error 2:6: unexpected '=' in a condition (use '==' to compare)\n"},
+    // Keys of an options table written out in a command's call are checked against the keys it reads, in any
+    // case; tables of a command that takes no options, of the script's own functions, or held in a variable are
+    // not.
+    {"Box(0, 0, 10, 10, 0,\n    {roundlvl = 20})", "2:6: unknown option 'roundlvl' of Box (did you mean 'RoundLevel'?)\n"},
+    {"Box(0, 0, 10, 10, 0, {ROUNDLEVEL = 2, Name = \"b\", zzqq = 1})", "1:51: unknown option 'zzqq' of Box\n"},
+    {"x = Unpack({a = 1})\nt = {roundlvl = 1}\nBox(0, 0, 1, 1, 0, t)", ""},
+    {"Function Box(a, b) EndFunction\nBox(1, {roundlvl = 1})", ""},
 };
 
 TEST(CompilerNames, ReportsUnknownCommandsAndConstantsWithTheirPosition) {

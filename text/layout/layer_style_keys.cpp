@@ -51,6 +51,7 @@ int ReadFontKeys(VMState *vm, int t, TextStyle *style, int *given) {
 
 // Up to 31 stops from index 0 until the first Nil, sorted.
 int ReadTabKeys(VMState *vm, int t, std::vector<int32_t> *stops, int *given) {
+    NoteOptionKey(vm, "tabs");
     RawGetField(vm, t, "tabs");
     const int list = GetTop(vm);
     if (ValueType(vm, list) != TTABLE) {

@@ -4,6 +4,7 @@
 
 #include "imaging/image_ops.h"
 #include "imaging/position.h"
+#include "runtime/app/command.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/object_kinds.h"
 #include "scene/display/display_list.h"
@@ -28,6 +29,7 @@ TextDrawParams CurrentParams() {
 
 // TextOut's "wordwraptable": entries from index 0 up to the first Nil.
 int ReadWordWrapTable(VMState *vm, int table, std::vector<int32_t> *out) {
+    NoteOptionKey(vm, "wordwraptable");
     RawGetField(vm, table, "wordwraptable");
     const int list = GetTop(vm);
     if (ValueType(vm, list) != TTABLE) {
@@ -92,6 +94,7 @@ int CmdTextOut(VMState *vm) {
         params.encoding = encoding;
         if (encoding < 0 || encoding > 1) return kErrWrongUsage;
         if (int error = ReadWordWrapTable(vm, 4, &params.wordWrapTable)) return error;
+        NoteOptionKey(vm, "wordwraptable");
         RawGetField(vm, 4, "wordwraptable");
         params.wordWrapGiven = ValueType(vm, -1) == TTABLE;
         SetTop(vm, -2);

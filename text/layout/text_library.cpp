@@ -7,16 +7,20 @@
 #include "host/bitmap_convert.h"
 #include "host/memory.h"
 #include "imaging/graphics_library.h"
+#include "runtime/app/command_reference.h"
 #include "runtime/app/errors.h"
 #include "scene/display/display_startup.h"
-#include "scene/layers/move_object.h"
-#include "text/fonts/bitmap_font.h"
-#include "text/fonts/font_directories.h"
 #include "scene/images/brush.h"
 #include "scene/images/scene_objects.h"
 #include "scene/layers/layer_services.h"
+#include "scene/layers/move_object.h"
+#include "text/fonts/bitmap_font.h"
+#include "text/fonts/font_directories.h"
 #include "text/layout/font_cache.h"
 #include "text/layout/text_objects.h"
+
+// The reference rows beside the registration table: the barrier reads their display flags.
+extern const LibraryReference kTextReference;
 
 namespace {
 
@@ -90,7 +94,7 @@ void RegisterTextLibrary(VMState *vm) {
     CurrentStyle = TextStyle{};
     DefaultEncoding = kEncodingLatin1;
     RegisterCommands(vm, kTextCommands);
-    RegisterCommandLibrary(kTextCommands, "text");
+    RegisterCommandLibrary(kTextCommands, "text", &kTextReference);
     RegisterConstants(vm, kTextConstants);
     RegisterObjectKind({ObjectKindFont, "FONT", CountOpenFonts, FontAttribute});
     RegisterObjectKind({ObjectKindTextObject, "TEXTOBJECT", CountTextObjects, TextObjectAttribute});

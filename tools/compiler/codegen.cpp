@@ -59,8 +59,15 @@ void SetMultipleResults(FuncState &fs, ExpDesc &e) { SetReturns(fs, e, kMultiple
 void CompileCall(FuncState &fs, const Expr &e, ExpDesc &out) {
     ExpDesc function;
     CompileExpr(fs, *e.a, function);
-    if (e.a->kind == ExprKind::Name && function.kind == ExpKind::Global && fs.globals)
+    if (e.a->kind == ExprKind::Name && function.kind == ExpKind::Global && fs.globals) {
         fs.globals->called.push_back({e.a->text, e.a->line, e.a->column});
+        for (const ExprPtr &argument : e.list)
+            if (argument->kind == ExprKind::Table)
+                for (const TableField &field : argument->fields)
+                    if (field.key && field.key->kind == ExprKind::String)
+                        fs.globals->optionKeys.push_back({e.a->text, field.key->text, field.key->line,
+                                                          field.key->column});
+    }
     ExpToNextRegister(fs, function);
     int base = function.info;
     int argumentCount;
@@ -683,6 +690,16 @@ bool GenerateCode(const ScriptNode &script, const std::string &chunkName, Functi
         if (!warnings || globals.assigned.count(use.name) || IsKnownCommand(use.name)) continue;
         std::string message = "unknown command '" + use.name + "'";
         std::string suggestion = SuggestCommand(use.name);
+        if (!suggestion.empty()) message += " (did you mean '" + suggestion + "'?)";
+        warnings->push_back(CompileError{error.file, use.line, use.column, message});
+    }
+    // Keys of an options table written out in a command's call, against the keys the command reads.
+    for (const OptionUse &use : globals.optionKeys) {
+        if (!warnings || globals.assigned.count(use.command) || !IsKnownCommand(use.command) ||
+            !HasKnownOptions(use.command) || IsKnownOption(use.command, use.key))
+            continue;
+        std::string message = "unknown option '" + use.key + "' of " + CommandSpelling(use.command);
+        std::string suggestion = SuggestOption(use.command, use.key);
         if (!suggestion.empty()) message += " (did you mean '" + suggestion + "'?)";
         warnings->push_back(CompileError{error.file, use.line, use.column, message});
     }

@@ -87,9 +87,16 @@ struct GlobalUse {
     std::string name;
     int line, column;
 };
+// A key of a table written out in a call to a global, checked against the command's options when the global is
+// a command.
+struct OptionUse {
+    std::string command, key;
+    int line, column;
+};
 struct GlobalNames {
     std::set<std::string> assigned;
     std::vector<GlobalUse> called;
+    std::vector<OptionUse> optionKeys;
 };
 
 struct FuncState {

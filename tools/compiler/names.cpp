@@ -40,22 +40,38 @@ int Distance(std::string_view a, std::string_view b) {
     return d[a.size()][b.size()];
 }
 
-template <size_t N> std::string Closest(const char *const (&names)[N], std::string_view name) {
+template <class Names> std::string Closest(const Names &names, std::string_view name) {
     // A third of the name may be wrong, at least one letter and at most three: beyond that the suggestion is
     // more often another command than the one meant.
     int allowed = std::clamp(int(name.size()) / 3, 1, 3);
-    const char *best = nullptr;
+    std::string_view best;
     int bestDistance = allowed + 1;
-    for (const char *candidate : names) {
-        std::string_view text = candidate;
+    for (std::string_view text : names) {
         if (int(text.size()) - int(name.size()) > allowed || int(name.size()) - int(text.size()) > allowed) continue;
         int distance = Distance(name, text);
         if (distance < bestDistance) {
             bestDistance = distance;
-            best = candidate;
+            best = text;
         }
     }
-    return best ? best : "";
+    return std::string(best);
+}
+
+// The keys of a command's options, split from its comma-separated list; empty when it reads none.
+std::vector<std::string_view> OptionKeys(std::string_view command) {
+    auto it = std::lower_bound(std::begin(kKnownOptions), std::end(kKnownOptions), command,
+                               [](const KnownOptions &entry, std::string_view key) {
+                                   return CompareFolded(entry.command, key) < 0;
+                               });
+    std::vector<std::string_view> keys;
+    if (it == std::end(kKnownOptions) || CompareFolded(it->command, command) != 0) return keys;
+    std::string_view list = it->keys;
+    while (!list.empty()) {
+        size_t comma = list.find(',');
+        keys.push_back(list.substr(0, comma));
+        list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
+    }
+    return keys;
 }
 
 } // namespace
@@ -64,3 +80,21 @@ bool IsKnownCommand(std::string_view name) { return Contains(kKnownCommands, nam
 bool IsKnownConstant(std::string_view name) { return Contains(kKnownConstants, name); }
 std::string SuggestCommand(std::string_view name) { return Closest(kKnownCommands, name); }
 std::string SuggestConstant(std::string_view name) { return Closest(kKnownConstants, name); }
+
+std::string CommandSpelling(std::string_view command) {
+    auto it = std::lower_bound(std::begin(kKnownCommands), std::end(kKnownCommands), command,
+                               [](const char *entry, std::string_view key) { return CompareFolded(entry, key) < 0; });
+    return it != std::end(kKnownCommands) && CompareFolded(*it, command) == 0 ? *it : std::string(command);
+}
+
+bool HasKnownOptions(std::string_view command) { return !OptionKeys(command).empty(); }
+
+bool IsKnownOption(std::string_view command, std::string_view key) {
+    for (std::string_view known : OptionKeys(command))
+        if (CompareFolded(known, key) == 0) return true;
+    return false;
+}
+
+std::string SuggestOption(std::string_view command, std::string_view key) {
+    return Closest(OptionKeys(command), key);
+}

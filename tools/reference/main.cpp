@@ -1,9 +1,12 @@
 // Writes the command reference (docs/commands/*.md, docs/constants.md) and the compiler's list of known names
 // from the libraries' registration tables and the reference rows beside them, or with --check compares what it
 // would write with the files in the tree. Either way it fails when a registered command or constant has no
-// reference row, or a row names nothing registered, so the pages cannot drift from the tables.
+// reference row, a row names nothing registered, or a row's argument counts differ from its synopsis's or its
+// handler's, so the pages cannot drift from the tables. With --seen it checks the rows' option keys and error
+// codes against what the test build recorded the commands doing while the suite ran.
 //
 //     vlreference [--check] <source tree>
+//     vlreference --seen <record folder>
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -36,6 +39,7 @@
 #include "scene/layers/moveobject_library.h"
 #include "text/layout/text_library.h"
 #include "tools/compiler/compile.h"
+#include "tools/reference/reference_check.h"
 
 // Each library's reference rows, defined beside its registration table.
 extern const LibraryReference kStringReference;
@@ -146,111 +150,6 @@ std::string CommandSection(const CommandDoc &doc) {
     return out.str();
 }
 
-// The argument counts a synopsis allows: names count, "[...]" is optional, "a | b, c" takes the larger side,
-// "..." any number more, and "X(...) or X(...)" either form.
-struct SynopsisCounts {
-    int minimum = 0, maximum = 0; // maximum kNoMaximum: unbounded
-};
-
-constexpr int kUnbounded = 1 << 20;
-
-// Reads a sequence up to "]" or the end of the list; returns {minimum, maximum} with kUnbounded for "...".
-std::pair<int, int> SequenceCounts(const std::string &text, size_t &at) {
-    int minimum = 0, maximum = 0, bestMinimum = kUnbounded, bestMaximum = 0;
-    while (at < text.size() && text[at] != ']') {
-        const char c = text[at];
-        if (c == '[') {
-            at++;
-            maximum += SequenceCounts(text, at).second;
-            at++; // the "]"
-        } else if (c == '|') {
-            at++;
-            bestMinimum = std::min(bestMinimum, minimum);
-            bestMaximum = std::max(bestMaximum, maximum);
-            minimum = maximum = 0;
-        } else if (text.compare(at, 3, "...") == 0) {
-            at += 3;
-            maximum = kUnbounded;
-        } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '#' || c == '_') {
-            while (at < text.size() && (std::isalnum(static_cast<unsigned char>(text[at])) || text[at] == '#' ||
-                                        text[at] == '_'))
-                at++;
-            minimum++;
-            maximum = std::min(maximum + 1, kUnbounded);
-        } else {
-            at++;
-        }
-    }
-    return {std::min(bestMinimum, minimum), std::max(bestMaximum, maximum)};
-}
-
-bool ParseSynopsisCounts(const CommandDoc &doc, SynopsisCounts *out) {
-    const std::string synopsis = doc.synopsis, call = std::string(doc.name) + "(";
-    int minimum = kUnbounded, maximum = 0, forms = 0;
-    for (size_t at = synopsis.find(call); at != std::string::npos; at = synopsis.find(call, at)) {
-        at += call.size();
-        const size_t close = synopsis.find(')', at);
-        if (close == std::string::npos) return false;
-        const std::string list = synopsis.substr(at, close - at);
-        size_t position = 0;
-        auto [low, high] = SequenceCounts(list, position);
-        minimum = std::min(minimum, low);
-        maximum = std::max(maximum, high);
-        forms++;
-    }
-    if (!forms) return false;
-    *out = {minimum, maximum >= kUnbounded ? kNoMaximum : maximum};
-    return true;
-}
-
-std::string CountsText(int minimum, int maximum) {
-    return "{" + std::to_string(minimum) + ", " + (maximum == kNoMaximum ? "kNoMaximum" : std::to_string(maximum)) +
-           "}";
-}
-
-// The counts a handler checks, asked of the handler itself: CheckArgs hands them to the probe and raises before
-// the handler does anything else. False when the handler returned without calling CheckArgs.
-int g_probeMinimum, g_probeMaximum;
-bool g_probed;
-
-void ProbeArguments(int minimum, int maximum) {
-    if (g_probed) return;
-    g_probed = true;
-    g_probeMinimum = minimum;
-    g_probeMaximum = maximum;
-}
-
-bool HandlerCounts(VMState *vm, const CommandEntry &row, ArgumentRange *out) {
-    g_probed = false;
-    ArgumentCountProbe = ProbeArguments;
-    SetTop(vm, 0);
-    PushNativeFunction(vm, row.handler, row.name);
-    ProtectedCall(vm, 0, 0, 0);
-    SetTop(vm, 0);
-    ArgumentCountProbe = nullptr;
-    if (!g_probed) return false;
-    // CheckArgs' maximum 0 with a positive minimum means no upper limit.
-    *out = {g_probeMinimum, g_probeMaximum == 0 && g_probeMinimum > 0 ? kNoMaximum : g_probeMaximum};
-    return true;
-}
-
-// A row's argument counts against its synopsis and against what its handler checks.
-void CheckArgumentCounts(VMState *vm, const CommandEntry &row, const CommandDoc &doc) {
-    const std::string name = doc.name;
-    SynopsisCounts synopsis;
-    if (!ParseSynopsisCounts(doc, &synopsis)) Problem("cannot read the arguments of the synopsis of " + name);
-    // A handler may read arguments as required past the count its CheckArgs lets through (FloodFill's colours):
-    // the synopsis may then ask for more than the minimum.
-    else if (synopsis.minimum < doc.arguments.minimum || synopsis.maximum != doc.arguments.maximum)
-        Problem(name + ": the synopsis allows " + CountsText(synopsis.minimum, synopsis.maximum) +
-                " arguments, the row says " + CountsText(doc.arguments.minimum, doc.arguments.maximum));
-    ArgumentRange handler;
-    if (!HandlerCounts(vm, row, &handler)) Problem(name + ": the handler checks no argument count");
-    else if (handler.minimum != doc.arguments.minimum || handler.maximum != doc.arguments.maximum)
-        Problem(name + ": the handler accepts " + CountsText(handler.minimum, handler.maximum) +
-                " arguments, the row says " + CountsText(doc.arguments.minimum, doc.arguments.maximum));
-}
-
 // Checks the reference rows against the registration table both ways.
 void CheckCommands(VMState *vm, const Library &library) {
     std::set<std::string> documented;
@@ -266,7 +165,7 @@ void CheckCommands(VMState *vm, const Library &library) {
             continue;
         }
         for (const CommandDoc *doc = library.reference->commands; doc->name; doc++)
-            if (std::string(doc->name) == row->name) CheckArgumentCounts(vm, *row, *doc);
+            if (std::string(doc->name) == row->name) CheckArgumentCounts(vm, *row, *doc, g_problems);
     }
     for (const std::string &name : documented)
         Problem(std::string(library.name) + ": reference row for unregistered " + name);
@@ -299,8 +198,7 @@ std::string IndexPage(const std::vector<Library> &libraries) {
            "keys stored in the table count, and its metatable is not consulted (no `__index` or other "
            "metamethod runs).\n\n"
            "Errors every command can raise besides its own list:\n\n| error | message |\n|---|---|\n";
-    for (int code : {kErrNotEnoughArguments, kErrTooManyArguments, kErrNumberExpected, kErrStringExpected,
-                     kErrTableExpected, kErrFunctionExpected, kErrWrongUsage})
+    for (int code : CommonErrors())
         out << "| " << code << " | " << OneLine(FindErrorMessage(code)) << " |\n";
     out << "\n| library | commands | what it is for |\n|---|---|---|\n";
     for (const Library &library : libraries) {
@@ -354,10 +252,17 @@ std::string ConstantsPage(const std::vector<Library> &libraries) {
     return out.str();
 }
 
-// The compiler's list: every command and constant name, sorted case-insensitively, as C++ rows.
+// The compiler's list: every command and constant name, sorted case-insensitively, and the option keys of the
+// commands that read options, as C++ rows.
 std::string KnownNames(const std::vector<Library> &libraries) {
-    std::map<std::string, std::string> commands, constants;
+    std::map<std::string, std::string> commands, constants, options;
     for (const Library &library : libraries) {
+        for (const CommandDoc *doc = library.reference->commands; doc->name; doc++) {
+            if (!doc->options) continue;
+            std::string keys = doc->options;
+            keys.erase(std::remove(keys.begin(), keys.end(), ' '), keys.end());
+            options[AsciiLower(doc->name)] = keys;
+        }
         for (const CommandEntry *row = library.commands; row->name; row++) commands[AsciiLower(row->name)] = row->name;
         for (const ConstantEntry *row = library.constants; row && row->name; row++)
             constants[AsciiLower(row->name)] = row->name;
@@ -369,6 +274,11 @@ std::string KnownNames(const std::vector<Library> &libraries) {
     for (const auto &[lower, name] : commands) out << "    \"" << name << "\",\n";
     out << "};\n\nconstexpr const char *kKnownConstants[] = {\n";
     for (const auto &[lower, name] : constants) out << "    \"" << name << "\",\n";
+    out << "};\n\n"
+           "// The option keys of every command that reads an options table, comma-separated as its row spells them.\n"
+           "struct KnownOptions {\n    const char *command;\n    const char *keys;\n};\n\n"
+           "constexpr KnownOptions kKnownOptions[] = {\n";
+    for (const auto &[lower, keys] : options) out << "    {\"" << commands[lower] << "\", \"" << keys << "\"},\n";
     out << "};\n";
     return out.str();
 }
@@ -380,12 +290,27 @@ std::string ReadFile(const std::string &path) {
     return text.str();
 }
 
+// The rows against what the suite saw the commands do (scripts/test runs this after a full run).
+int CheckSeenFolder(const std::string &folder) {
+    SeenCommands seen;
+    if (!ReadSeenCommands(folder, &seen)) {
+        std::fprintf(stderr, "vlreference: nothing recorded in %s\n", folder.c_str());
+        return 1;
+    }
+    for (const Library &library : Libraries())
+        for (const CommandDoc *doc = library.reference->commands; doc->name; doc++) CheckSeen(*doc, seen, g_problems);
+    for (const std::string &problem : g_problems) std::fprintf(stderr, "vlreference: %s\n", problem.c_str());
+    std::printf("vlreference: %zu disagreements between the rows and what the suite saw\n", g_problems.size());
+    return g_problems.empty() ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
+    if (argc == 3 && std::string(argv[1]) == "--seen") return CheckSeenFolder(argv[2]);
     bool check = argc == 3 && std::string(argv[1]) == "--check";
     if (argc != 2 && !check) {
-        std::fprintf(stderr, "usage: vlreference [--check] <source tree>\n");
+        std::fprintf(stderr, "usage: vlreference [--check] <source tree> | --seen <record folder>\n");
         return 2;
     }
     std::string tree = argv[argc - 1];
