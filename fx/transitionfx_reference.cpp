@@ -10,19 +10,24 @@ const CommandDoc kCommandDocs[] = {
      .text = "Draws a brush at (x, y) with a transition effect (#CROSSFADE, #SCROLLWEST, #RANDOMEFFECT, "
              "...). The effect, its speed and a parameter some effects use are given as arguments or in the "
              "options table; with Async the command returns at once and AsyncDrawFrame plays the effect.",
-     .options = "Type, Speed, Parameter, Async",
+     .options = "Type, Speed, Parameter, Async, DX, DY, ForceRealtimeLayers, layers, UndoLevel",
+     .errors = {kErrBrushNotFound},
      .example = "DisplayBrushFX(1, #CENTER, #CENTER, {Type = #CROSSFADE, Speed = 10})"},
     {.name = "DisplayTextObjectFX",
      .synopsis = "DisplayTextObjectFX(id, x, y[, options | effect, speed, parameter])", .arguments = {3, 6},
      .text = "Draws a text object with a transition effect, as DisplayBrushFX.",
-     .options = "Type, Speed, Parameter, Async"},
+     .options = "Type, Speed, Parameter, Async, DX, DY, ForceRealtimeLayers, layers, UndoLevel",
+     .errors = {kErrTextObjectNotFound}},
     {.name = "DisplayTransitionFX",
      .synopsis = "DisplayTransitionFX(id[, options | effect, speed, parameter])", .arguments = {1, 4},
      .text = "Shows a new background picture on the display through a transition effect from the current one, as "
              "DisplayBGPic does, at the position X, Y of the options when given. It always plays the whole "
              "effect before it returns: Async is refused with 1055, even Async = False.",
-     .options = "Type, Speed, Parameter, Async, X, Y",
-     .errors = {kErrWrongUsage},
+     .options = "Type, Speed, Parameter, Async, X, Y, Active, BGPic, Borderless, Color, DragRegion, DX, DY, "
+                "FillStyle, FitScale, Fixed, ForceRealtimeLayers, Height, HidePointer, KeepProportions, "
+                "layers, NoClose, NoHide, NoModeSwitch, ScaleHeight, ScaleMode, ScaleWidth, Sizeable, "
+                "SizeRegion, SmoothScale, Title, UndoLevel, UseQuartz, Width",
+     .errors = {kErrWrongUsage, kErrBGPicNotFound},
      .example = "LoadBGPic(2, \"next.png\")\n"
                 "DisplayTransitionFX(2, #HSTRIPES, 10)"},
     {.name = "DisplayBGPicPartFX",
@@ -36,20 +41,24 @@ const CommandDoc kCommandDocs[] = {
      .arguments = {2, 6},
      .text = "Removes an object drawn earlier (for example #BRUSH and its id) with a transition effect; "
              "needs layers. level picks which drawing of the object when there are several.",
-     .options = "Type, Speed, Parameter, Async, UndoLevel",
-     .errors = {kErrLayersRequired}},
+     .options = "Type, Speed, Parameter, Async, UndoLevel, DX, DY, ForceRealtimeLayers, layers",
+     .errors = {kErrLayersRequired, kErrObjectNotFound}},
     {.name = "ShowLayerFX", .synopsis = "ShowLayerFX(layer[, options | effect, speed, parameter])",
      .arguments = {1, 4},
      .text = "Shows a hidden layer with a transition effect.",
-     .options = "Type, Speed, Parameter, Async"},
+     .options = "Type, Speed, Parameter, Async, BGPic, BGPicEmu, DX, DY, ForceRealtimeLayers, layers, "
+                "UndoLevel",
+     .errors = {kErrLayerOutOfRange, kErrLayerHasAsyncDraw}},
     {.name = "HideLayerFX", .synopsis = "HideLayerFX(layer[, options | effect, speed, parameter])",
      .arguments = {1, 4},
      .text = "Hides a layer with a transition effect.",
-     .options = "Type, Speed, Parameter, Async"},
+     .options = "Type, Speed, Parameter, Async, DX, DY, ForceRealtimeLayers, layers, UndoLevel",
+     .errors = {kErrLayersRequired, kErrLayerOutOfRange, kErrLayerNameNotFound, kErrLayerHasAsyncDraw}},
     {.name = "RemoveLayerFX", .synopsis = "RemoveLayerFX(layer[, options | effect, speed, parameter])",
      .arguments = {1, 4},
      .text = "Removes a layer with a transition effect.",
-     .options = "Type, Speed, Parameter, Async"},
+     .options = "Type, Speed, Parameter, Async, DX, DY, ForceRealtimeLayers, layers, UndoLevel",
+     .errors = {kErrLayerOutOfRange}},
     {.name = "GetRandomFX", .synopsis = "effect = GetRandomFX(forbackground)", .arguments = {1, 1},
      .text = "Returns a randomly chosen effect; with forbackground set to True only effects that suit "
              "DisplayTransitionFX."},

@@ -1,18 +1,14 @@
 // Reference rows of the draw library: what tools/reference writes into docs/commands/draw.md.
+#include "imaging/display_options.h"
 #include "runtime/app/command_reference.h"
 #include "runtime/app/errors.h"
 
 namespace {
 
-// What every shape but Plot reads beside its own keys: DisplayBrush's display options.
-#define DISPLAY_OPTIONS                                                                                          \
-    "Width, Height, ScaleX, ScaleY, Rotate, Transform, SmoothScale, AnchorX, AnchorY, Transparency, Tint, "      \
-    "TintColor, Name, Hidden, InsertPos"
-
 const CommandDoc kCommandDocs[] = {
     {.name = "Plot", .synopsis = "Plot(x, y, color)", .arguments = {3, 3},
      .text = "Sets one pixel to a colour. Not available while layers are on.",
-     .errors = {kErrLayersMustBeOff}},
+     .errors = {kErrLayersMustBeOff, kErrCoordinateConstant}},
     {.name = "ReadPixel", .synopsis = "color = ReadPixel(x, y)", .arguments = {2, 2},
      .text = "Returns the colour of a pixel of the current output; in a mask or alpha channel selected for "
              "drawing it returns the mask bit or the alpha level.",
@@ -22,7 +18,7 @@ const CommandDoc kCommandDocs[] = {
              "pixels (no position constants) and the anchor never moves them; the other display options "
              "apply as with every shape (see Box). 1066 when the line is more than 16384 pixels long or "
              "wide, its edge, shadow and outline included.",
-     .options = "Thickness, " DISPLAY_OPTIONS,
+     .options = "Thickness, " VL_DISPLAY_OPTION_KEYS,
      .errors = {kErrInternalLimit},
      .example = "Line(0, 0, 319, 199, $FFFFFF)"},
     {.name = "Box", .synopsis = "Box(x, y, width, height, color[, options])", .arguments = {5, 6},
@@ -33,7 +29,7 @@ const CommandDoc kCommandDocs[] = {
              "transforms (Rotate, ScaleX, Width, AnchorX ...) to the drawing as well. 1066 when the shape "
              "is more than 16384 pixels wide or high, its edge, shadow and outline included (the message "
              "names that limit).",
-     .options = "RoundLevel, " DISPLAY_OPTIONS,
+     .options = "RoundLevel, " VL_DISPLAY_OPTION_KEYS,
      .errors = {kErrSizeNotPositive, kErrInternalLimit},
      .example = "SetFormStyle({FillStyle = #FILLCOLOR})\n"
                 "Box(10, 10, 100, 50, $FF0000, {RoundLevel = 20})"},
@@ -41,7 +37,7 @@ const CommandDoc kCommandDocs[] = {
      .text = "Draws a circle in the form style: its bounding box, 2 * radius + 1 pixels wide, starts at "
              "(x, y); #CENTER centres it. Takes the display options as Box does; 1066 when the box, edge "
              "and shadow included, is more than 16384 pixels wide or high.",
-     .options = DISPLAY_OPTIONS,
+     .options = VL_DISPLAY_OPTION_KEYS,
      .errors = {kErrInternalLimit},
      .example = "SetFormStyle({FillStyle = #FILLCOLOR, FormStyle = #ANTIALIAS})\n"
                 "Circle(#CENTER, #CENTER, 25, $8040C040, {Name = \"dot\"})"},
@@ -49,22 +45,22 @@ const CommandDoc kCommandDocs[] = {
      .text = "Draws an ellipse with radius radiusx across and radiusy down, its bounding box starting at "
              "(x, y), in the form style. Takes the display options as Box does; 1066 beyond 16384 pixels "
              "as for Circle.",
-     .options = DISPLAY_OPTIONS,
+     .options = VL_DISPLAY_OPTION_KEYS,
      .errors = {kErrInternalLimit}},
     {.name = "Arc", .synopsis = "Arc(x, y, radiusx, radiusy, start, end, color[, options])",
      .arguments = {7, 8},
      .text = "Draws part of an ellipse from angle start to angle end, in degrees counter-clockwise from "
              "3 o'clock; Clockwise turns the direction. Takes the display options as Box does; 1066 beyond "
              "16384 pixels as for Circle.",
-     .options = "Clockwise, " DISPLAY_OPTIONS,
+     .options = "Clockwise, " VL_DISPLAY_OPTION_KEYS,
      .errors = {kErrInternalLimit}},
     {.name = "Polygon", .synopsis = "Polygon(x, y, vertices, color[, options])", .arguments = {4, 5},
      .text = "Draws a polygon through the points of the list vertices (x1, y1, x2, y2, ... from index 0; "
              "3 to 999 points, filled by the non-zero winding rule), relative to (x, y). Takes the display "
              "options as Box does. 1066 for more than 999 points, or when the polygon, edge and shadow "
              "included, is more than 16384 pixels wide or high; the message says which.",
-     .options = DISPLAY_OPTIONS,
-     .errors = {kErrWrongUsage, kErrInternalLimit},
+     .options = VL_DISPLAY_OPTION_KEYS,
+     .errors = {kErrWrongUsage, kErrInternalLimit, kErrNumberFieldExpected},
      .example = "Polygon(100, 100, {0, 0, 50, 0, 25, 40}, $00FF00)"},
     {.name = "Cls", .synopsis = "Cls([color])", .arguments = {0, 1},
      .text = "Fills the whole current output with a colour (black by default): the display, or the brush, "
@@ -91,7 +87,7 @@ const CommandDoc kCommandDocs[] = {
      .options = "FillStyle, FormStyle, FormStyleClear, ShadowColor, ShadowSize, ShadowDir, EdgeColor, "
                 "EdgeSize, OutlineThickness, GradientStyle, GradientStartColor, GradientEndColor, "
                 "GradientAngle, TextureBrush, TextureX, TextureY",
-     .errors = {kErrWrongUsage}},
+     .errors = {kErrWrongUsage, kErrBrushNotFound}},
     {.name = "GetFormStyle", .synopsis = "style = GetFormStyle()", .arguments = {0, 0},
      .text = "Returns the current form style as a table with the keys SetFormStyle takes."},
     {},

@@ -27,7 +27,8 @@ const CommandDoc kCommandDocs[] = {
              "| #FILE, #DIRECTORY, #MEMORY, #INTERVAL, #TIMEOUT, #ASYNCDRAW | #ATTRCOUNT only |\n"
              "\n"
              "Another attribute is 1055; an object that does not exist gives its kind's not-found error.",
-     .errors = {kErrWrongUsage},
+     .errors = {kErrWrongUsage, kErrLayerOutOfRange, kErrBGPicNotFound, kErrIntervalNotFound,
+                kErrDisplayNotFound, kErrClipRegionNotFound, kErrPointerNotFound},
      .example = "Local w = GetAttribute(#BRUSH, 1, #ATTRWIDTH)"},
     {.name = "SetFPSLimit", .synopsis = "SetFPSLimit(fps)", .arguments = {1, 1},
      .text = "Caps how many frames per second WaitFrame lets through; 0 removes the cap."},
@@ -58,7 +59,7 @@ const CommandDoc kCommandDocs[] = {
      .arguments = {5, 6},
      .text = "Creates a clip region, an area outside of which SetClipRegion stops drawing: a rectangle, or "
              "the opaque shape of a brush placed at (x, y).",
-     .errors = {kErrSizeNotPositive, kErrWrongUsage}},
+     .errors = {kErrSizeNotPositive, kErrWrongUsage, kErrBrushNotFound}},
     {.name = "SetClipRegion", .synopsis = "SetClipRegion(id)", .arguments = {1, 1},
      .text = "Makes drawing commands draw only inside a clip region; -1 lifts the clipping.",
      .errors = {kErrWrongUsage, kErrClipRegionNotFound, kErrObjectNotFound}},
@@ -68,7 +69,7 @@ const CommandDoc kCommandDocs[] = {
     {.name = "CreatePointer", .synopsis = "[handle =] CreatePointer(id, brush[, hotx, hoty])",
      .arguments = {2, 4},
      .text = "Creates a mouse pointer from a brush; (hotx, hoty) is the point of the picture that clicks.",
-     .errors = {kErrWrongUsage}},
+     .errors = {kErrWrongUsage, kErrBrushNotFound}},
     {.name = "SetPointer", .synopsis = "SetPointer(id)", .arguments = {1, 1},
      .text = "Shows a pointer made with CreatePointer over the current display, or the standard pointer "
              "(#SYSTEMPOINTER) or the busy one (#BUSYPOINTER).",

@@ -13,7 +13,8 @@ const CommandDoc kCommandDocs[] = {
     {.name = "SendRexxCommand", .synopsis = "result = SendRexxCommand(port, command)", .arguments = {2, 2},
      .text = "Sends a command to another program's port and returns its answer as a string. The script's "
              "own events are served while it waits.",
-     .errors = {kErrCannotOpen, kErrMessagePort, kErrRexxServer, kErrPortNotFound, kErrRexxFailed}},
+     .errors = {kErrCannotOpen, kErrMessagePort, kErrRexxServer, kErrPortNotFound, kErrRexxFailed,
+                kErrCallbackStringExpected}},
     {.name = "RunRexxScript", .synopsis = "result = RunRexxScript(script[, isstring])", .arguments = {1, 2},
      .text = "Runs a REXX script through the REXX server: a file name, or the script's text itself when "
              "isstring is True. Returns the script's result.",

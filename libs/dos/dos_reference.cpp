@@ -42,7 +42,7 @@ const CommandDoc kCommandDocs[] = {
      .errors = {kErrFileHandleNotFound, kErrObjectNotFound, kErrReadOnlyFile, kErrWriteFailed}},
     {.name = "WriteLine", .synopsis = "WriteLine(id, text)", .arguments = {2, 2},
      .text = "Writes the text followed by a line feed.",
-     .errors = {kErrFileHandleNotFound, kErrObjectNotFound, kErrReadOnlyFile}},
+     .errors = {kErrFileHandleNotFound, kErrObjectNotFound, kErrReadOnlyFile, kErrWriteFailed}},
     {.name = "WriteString", .synopsis = "WriteString(id, text[, length])", .arguments = {2, 3},
      .text = "Writes the string without a line feed; with a length, only its first length bytes.",
      .errors = {kErrLengthExceedsString, kErrFileHandleNotFound, kErrObjectNotFound, kErrReadOnlyFile,
@@ -74,7 +74,7 @@ const CommandDoc kCommandDocs[] = {
      .errors = {kErrWrongUsage, kErrLockFailed, kErrDeleteFile}},
     {.name = "Execute", .synopsis = "Execute(commandline)", .arguments = {1, 1},
      .text = "Runs a program or shell command and waits until it ends.",
-     .errors = {kErrWrongUsage, kErrCannotReadFile, kErrCannotWriteFile}},
+     .errors = {kErrWrongUsage, kErrCannotReadFile, kErrCannotWriteFile, kErrCannotOpen}},
     {.name = "Run", .synopsis = "Run(commandline)", .arguments = {1, 1},
      .text = "Starts a program or shell command and returns at once, without waiting for it to end.",
      .errors = {kErrWrongUsage, kErrCannotReadFile, kErrCannotWriteFile}},
@@ -144,7 +144,7 @@ const CommandDoc kCommandDocs[] = {
      .example = "If MatchPattern(name, \"*.png\") Then DebugPrint(\"picture:\", name) EndIf"},
     {.name = "FlushFile", .synopsis = "FlushFile(id)", .arguments = {1, 1},
      .text = "Writes out what the file still holds in its buffer, so other programs see it.",
-     .errors = {kErrFileHandleNotFound, kErrObjectNotFound}},
+     .errors = {kErrFileHandleNotFound, kErrObjectNotFound, kErrWriteFailed}},
     {.name = "SetIOMode", .synopsis = "SetIOMode(mode)", .arguments = {1, 1},
      .text = "Chooses buffered (#IO_BUFFERED, the default) or unbuffered (#IO_UNBUFFERED) reading and "
              "writing for all files.",
@@ -159,7 +159,7 @@ const CommandDoc kCommandDocs[] = {
              "changed.",
      .options = "flags, time, comment",
      .errors = {kErrWrongUsage, kErrLockFailed, kErrSetAttributes, kErrDateFormat, kErrSetComment,
-                kErrSetDate}},
+                kErrSetDate, kErrNumberFieldExpected, kErrStringFieldExpected}},
     {.name = "GetTempFileName", .synopsis = "name = GetTempFileName()", .arguments = {0, 0},
      .text = "Returns the name of a new, empty file in the temporary directory. The player deletes it when "
              "the program ends.",
@@ -169,9 +169,11 @@ const CommandDoc kCommandDocs[] = {
      .errors = {kErrFileHandleNotFound, kErrObjectNotFound}},
     {.name = "CompressFile", .synopsis = "size = CompressFile(source, destination)", .arguments = {2, 2},
      .text = "Packs a file into a compressed copy and returns the size of the copy. DecompressFile restores "
-             "it."},
+             "it.",
+     .errors = {kErrCannotReadFile, kErrCannotWriteFile}},
     {.name = "DecompressFile", .synopsis = "size = DecompressFile(source, destination)", .arguments = {2, 2},
-     .text = "Unpacks a file made by CompressFile and returns the size of the unpacked data."},
+     .text = "Unpacks a file made by CompressFile and returns the size of the unpacked data.",
+     .errors = {kErrCannotReadFile, kErrCannotWriteFile, kErrUnknownCompression}},
     {.name = "OpenDirectory", .synopsis = "[handle =] OpenDirectory(id, path)", .arguments = {2, 2},
      .text = "Opens a directory for reading its entries one at a time with NextDirectoryEntry.",
      .errors = {kErrLockFailed, kErrNotADirectory}},
@@ -192,11 +194,13 @@ const CommandDoc kCommandDocs[] = {
     {.name = "WriteFunction", .synopsis = "WriteFunction(id, function[, text])", .arguments = {2, 3},
      .text = "Writes a script function to an open file so ReadFunction can load it back later; with text "
              "set to True the data is written as Base64 text.",
-     .errors = {kErrFileHandleNotFound, kErrObjectNotFound, kErrReadOnlyFile, kErrWriteFailed}},
+     .errors = {kErrFileHandleNotFound, kErrObjectNotFound, kErrReadOnlyFile, kErrWriteFailed,
+                kErrNotUserFunction}},
     {.name = "ReadFunction", .synopsis = "function = ReadFunction(id)", .arguments = {1, 1},
      .text = "Reads a function written by WriteFunction and returns it ready to call.",
      .errors = {kErrFileHandleNotFound, kErrObjectNotFound, kErrWriteOnlyFile, kErrReadBeyondEnd,
-                kErrReadFailed, kErrNoFunctionHere, kErrInvalidBase64}},
+                kErrReadFailed, kErrNoFunctionHere, kErrInvalidBase64, kErrChunkSignature, kErrChunkByteOrder,
+                kErrChunkSizes, kErrChunkNumberFormat, kErrChunkVersion, kErrChunkTruncated, kErrBadChunk}},
     {.name = "DefineVirtualFile", .synopsis = "name = DefineVirtualFile(file, offset, length, name)",
      .arguments = {4, 4},
      .text = "Makes a stretch of a larger file usable as a file of its own and returns the name to open it "
@@ -209,8 +213,8 @@ const CommandDoc kCommandDocs[] = {
     {.name = "WriteTable", .synopsis = "WriteTable(id, table[, text])", .arguments = {2, 3},
      .text = "Writes a table, with its nested tables and functions, so ReadTable can load it back; with "
              "text set to True in a readable text form.",
-     .errors = {kErrFileHandleNotFound, kErrObjectNotFound, kErrReadOnlyFile, kErrWriteFailed,
-                kErrWrongUsage},
+     .errors = {kErrFileHandleNotFound, kErrObjectNotFound, kErrReadOnlyFile, kErrWriteFailed, kErrWrongUsage,
+                kErrWrongType},
      .example = "OpenFile(1, \"settings.dat\", #MODE_WRITE)\n"
                 "WriteTable(1, {volume = 48, name = \"Bo\"})\n"
                 "CloseFile(1)"},

@@ -7,6 +7,7 @@ namespace {
 const CommandDoc kCommandDocs[] = {
     {.name = "AllocMem", .synopsis = "[handle =] AllocMem(id, size)", .arguments = {2, 2},
      .text = "Allocates a memory block of size bytes, filled with zeros.",
+     .errors = {kErrOutOfMemory},
      .example = "AllocMem(1, 16)\n"
                 "Poke(1, 0, 1234)\n"
                 "DebugPrint(Peek(1, 0))\n"
@@ -32,10 +33,12 @@ const CommandDoc kCommandDocs[] = {
      .errors = {kErrOffsetOutOfRange, kErrMemoryBlockNotFound, kErrObjectNotFound, kErrWrongUsage}},
     {.name = "ReadMem", .synopsis = "ReadMem(file, id, count[, offset])", .arguments = {3, 4},
      .text = "Reads count bytes from an open file into a memory block at offset.",
-     .errors = {kErrWrongUsage, kErrWriteOnlyFile, kErrOffsetOutOfRange, kErrReadFailed}},
+     .errors = {kErrWrongUsage, kErrWriteOnlyFile, kErrOffsetOutOfRange, kErrReadFailed,
+                kErrFileHandleNotFound}},
     {.name = "WriteMem", .synopsis = "WriteMem(file, id, count[, offset])", .arguments = {3, 4},
      .text = "Writes count bytes of a memory block, from offset on, to an open file.",
-     .errors = {kErrWrongUsage, kErrReadOnlyFile, kErrOffsetOutOfRange, kErrWriteFailed}},
+     .errors = {kErrWrongUsage, kErrReadOnlyFile, kErrOffsetOutOfRange, kErrWriteFailed,
+                kErrMemoryBlockNotFound}},
     {.name = "DumpMem", .synopsis = "DumpMem(id[, length, offset])", .arguments = {1, 3},
      .text = "Prints the block's bytes to the debug output in hexadecimal and as text, for debugging.",
      .errors = {kErrWrongUsage, kErrOffsetOutOfRange, kErrMemoryBlockNotFound, kErrObjectNotFound}},

@@ -72,7 +72,7 @@ const CommandDoc kCommandDocs[] = {
              "are shown (32 by default)."},
     {.name = "PadNum", .synopsis = "text = PadNum(n, digits)", .arguments = {2, 2}, .display = false,
      .text = "Returns n as decimal text padded with leading zeros to at least digits characters (\"007\").",
-     .errors = {kErrWrongUsage}},
+     .errors = {kErrWrongUsage, kErrOutOfMemory}},
     {.name = "StrStr", .synopsis = "text = StrStr(x[, digits])", .arguments = {1, 2}, .display = false,
      .text = "Returns the number x as decimal text with the given number of digits after the point (2 by "
              "default)."},

@@ -64,7 +64,7 @@ const CommandDoc kCommandDocs[] = {
     {.name = "Sort", .synopsis = "Sort(list[, compare])", .arguments = {1, 2},
      .text = "Sorts a list (from index 0) in place: numbers or strings in ascending order, or by the "
              "function compare(a, b), which returns True when a belongs before b.",
-     .errors = {kErrStackOverflow},
+     .errors = {kErrStackOverflow, kErrWrongType, kErrInvalidSortFunction},
      .example = "Local t = {3, 1, 2}\n"
                 "Sort(t)   ; t is {1, 2, 3}"},
     {.name = "DebugStr", .synopsis = "DebugStr(value, ...)", .arguments = {1, kNoMaximum},
@@ -107,7 +107,7 @@ const CommandDoc kCommandDocs[] = {
      .text = "Asks the user to type a line of text and returns it. default is the starting text, type #ALL "
              "accepts any text and #NUMERICAL digits only, maxlength limits the length, and password hides "
              "what is typed.",
-     .errors = {kErrUserAbort, kErrWrongUsage}},
+     .errors = {kErrUserAbort, kErrWrongUsage, kErrCannotOpen}},
     {.name = "Unpack", .synopsis = "a, b, ... = Unpack(list)", .arguments = {1, 1},
      .text = "Returns the items of a list as separate values, to pass them on as arguments.",
      .errors = {kErrStackOverflow}},
@@ -146,7 +146,7 @@ const CommandDoc kCommandDocs[] = {
      .text = "Shows a file requester and returns the chosen file, or an empty string when the user cancels. "
              "mode is #REQ_NORMAL, #REQ_SAVEMODE or #REQ_MULTISELECT, which returns a list of the chosen "
              "files ending with an empty string; pattern filters the names shown.",
-     .errors = {kErrWrongUsage}},
+     .errors = {kErrWrongUsage, kErrCannotOpen}},
     {.name = "PathRequest", .synopsis = "path = PathRequest(title[, mode, path])", .arguments = {1, 3},
      .text = "Shows a requester for choosing a directory and returns it, or an empty string when the user "
              "cancels.",
@@ -175,10 +175,11 @@ const CommandDoc kCommandDocs[] = {
      .text = "Sets a timer back to 0, or to time milliseconds.",
      .errors = {kErrTimerNotFound, kErrObjectNotFound}},
     {.name = "GetConstant", .synopsis = "value = GetConstant(name)", .arguments = {1, 1},
-     .text = "Returns the value of a constant given by name as a string, such as \"#CROSSFADE\"."},
+     .text = "Returns the value of a constant given by name as a string, such as \"#CROSSFADE\".",
+     .errors = {kErrUnknownConstant}},
     {.name = "SetClipboard", .synopsis = "SetClipboard(type, data)", .arguments = {2, 2},
      .text = "Puts data on the clipboard: text with #CLIPBOARD_TEXT.",
-     .errors = {kErrWrongUsage}},
+     .errors = {kErrWrongUsage, kErrClipboardFormat}},
     {.name = "GetClipboard", .synopsis = "type, data = GetClipboard()", .arguments = {0, 0},
      .text = "Returns the kind of the clipboard's contents and, for text, the text."},
     {.name = "PeekClipboard", .synopsis = "type = PeekClipboard()", .arguments = {0, 0},
@@ -192,13 +193,16 @@ const CommandDoc kCommandDocs[] = {
              "when date2 is later. With dateonly the times are ignored.",
      .errors = {kErrDateFormat}},
     {.name = "OpenURL", .synopsis = "OpenURL(url)", .arguments = {1, 1},
-     .text = "Opens a web address in the user's browser."},
+     .text = "Opens a web address in the user's browser.",
+     .errors = {kErrCannotOpen}},
     {.name = "CopyTable", .synopsis = "copy = CopyTable(table)", .arguments = {1, 1},
      .text = "Returns a deep copy of a table: nested tables are copied too, keeping shared and circular "
-             "references."},
+             "references.",
+     .errors = {kErrStackOverflow}},
     {.name = "GetIconProperties", .synopsis = "info = GetIconProperties(file)", .arguments = {1, 1},
      .text = "Reads a file's desktop icon (the .info file beside it) and returns its type, position, "
-             "default tool and tool types as a table."},
+             "default tool and tool types as a table.",
+     .errors = {kErrCannotReadFile}},
     {.name = "SetIconProperties", .synopsis = "SetIconProperties(file, type[, tooltypes, defaulttool])",
      .arguments = {2, 4},
      .text = "Writes a desktop icon for a file with the given type (#AMIGAICON_ constants), tool types and "

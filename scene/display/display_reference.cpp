@@ -11,7 +11,7 @@ const CommandDoc kCommandDocs[] = {
              "picture, or #KEEPASPRAT for one of them to keep the proportions. The display is centred again "
              "unless x and y say otherwise (#KEEPPOSITION keeps its place).",
      .options = "x, y, smooth",
-     .errors = {kErrSizeNotPositive, kErrWrongUsage},
+     .errors = {kErrSizeNotPositive, kErrWrongUsage, kErrChangeDisplaySize},
      .example = "ChangeDisplaySize(320, 240, {x = #KEEPPOSITION, y = #KEEPPOSITION})"},
     {.name = "SetTitle", .synopsis = "SetTitle(title)", .arguments = {1, 1},
      .text = "Changes the current display's window title (at most 255 characters).",
@@ -28,6 +28,9 @@ const CommandDoc kCommandDocs[] = {
     {.name = "SetDisplayAttributes", .synopsis = "SetDisplayAttributes(options)", .arguments = {1, 1},
      .text = "Changes settings of the current display, such as its size, title or scaling, with the keys "
              "CreateDisplay takes.",
+     .options = "Active, BGPic, Borderless, Color, DragRegion, FillStyle, FitScale, Fixed, Height, "
+                "HidePointer, KeepProportions, NoClose, NoHide, NoModeSwitch, ScaleHeight, ScaleMode, "
+                "ScaleWidth, Sizeable, SizeRegion, SmoothScale, Title, UseQuartz, Width, X, Y",
      .errors = {kErrWrongUsage}},
     {.name = "CreateDisplay", .synopsis = "[handle =] CreateDisplay(id[, options])", .arguments = {1, 2},
      .text = "Creates a new display, closed until OpenDisplay shows it. Without options it is 640 x 480, "
@@ -48,9 +51,10 @@ const CommandDoc kCommandDocs[] = {
              "- DragRegion, SizeRegion: lists (from index 0) of rectangles {X, Y, Width, Height} where the "
              "window can be dragged or sized.",
      .options = "Width, Height, X, Y, Title, BGPic, FillStyle, Color, GradientStartColor, GradientEndColor, "
-                "GradientAngle, TextureBrush, TextureX, TextureY, Layers, Hidden, Borderless, Sizeable, Fixed, "
-                "NoHide, NoClose, NoModeSwitch, Active, HidePointer, UseQuartz, ScaleMode, ScaleWidth, "
-                "ScaleHeight, SmoothScale, KeepProportions, FitScale, DragRegion, SizeRegion",
+                "GradientAngle, TextureBrush, TextureX, TextureY, Layers, Hidden, Borderless, Sizeable, "
+                "Fixed, NoHide, NoClose, NoModeSwitch, Active, HidePointer, UseQuartz, ScaleMode, "
+                "ScaleWidth, ScaleHeight, SmoothScale, KeepProportions, FitScale, DragRegion, SizeRegion, "
+                "Private1, Private2, Private3",
      .errors = {kErrFreeActiveDisplay, kErrDisplayHasAsyncDraw, kErrSharedBGPic, kErrBGPicWithDesktop,
                 kErrWrongUsage},
      .example = "CreateDisplay(2, {Width = 320, Height = 200, Title = \"Second\", Layers = True})\n"
@@ -77,6 +81,10 @@ const CommandDoc kCommandDocs[] = {
              "needs the screen's width and height). Every open display is closed and opened again in the "
              "new mode: in full screen borderless and centred on the backfill. Alt+Return makes the same "
              "switch while there is one display.",
+     .options = "Active, BGPic, Borderless, DragRegion, FitScale, Fixed, Hidden, HidePointer, "
+                "KeepProportions, layers, NoClose, NoHide, NoModeSwitch, Private1, Private2, Private3, "
+                "ScaleHeight, ScaleMode, ScaleWidth, Sizeable, SizeRegion, SmoothScale, Title, UseQuartz, "
+                "X, Y",
      .errors = {kErrWrongUsage}},
     {},
 };

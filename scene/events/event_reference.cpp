@@ -74,11 +74,12 @@ const CommandDoc kCommandDocs[] = {
      .text = "Removes every old-style button and key event."},
     {.name = "CheckEvent", .synopsis = "event = CheckEvent()", .arguments = {0, 0},
      .text = "Handles one waiting event, calling its handler, and returns without waiting; the result "
-             "describes what was handled."},
+             "describes what was handled.",
+     .errors = {kErrUserAbort}},
     {.name = "WaitEvent", .synopsis = "event = WaitEvent()", .arguments = {0, 0},
      .text = "Waits for the next event (a click, a key, an interval, a window event ...) and calls the "
              "function installed for it. A program's main loop is usually just this call, repeated.",
-     .errors = {kErrDisplayClosed},
+     .errors = {kErrDisplayClosed, kErrCallbackStringExpected},
      .example = "Repeat\n"
                 "    WaitEvent()\n"
                 "Until quit"},
@@ -176,10 +177,11 @@ const CommandDoc kCommandDocs[] = {
     {.name = "ResetKeyStates", .synopsis = "ResetKeyStates()", .arguments = {0, 0},
      .text = "Forgets which keys and mouse buttons are held down, as if all were released."},
     {.name = "JoyDir", .synopsis = "direction = JoyDir(port)", .arguments = {1, 1},
-     .text = "Returns the direction a joystick points in: #JOYUP, #JOYUPRIGHT, ... #JOYNODIR."},
+     .text = "Returns the direction a joystick points in: #JOYUP, #JOYUPRIGHT, ... #JOYNODIR.",
+     .errors = {kErrJoystickPort}},
     {.name = "JoyFire", .synopsis = "pressed = JoyFire(port[, button])", .arguments = {1, 2},
      .text = "Returns True while the joystick's fire button (or the given button) is pressed.",
-     .errors = {kErrWrongUsage}},
+     .errors = {kErrWrongUsage, kErrJoystickPort}},
     {.name = "CountJoysticks", .synopsis = "count = CountJoysticks()", .arguments = {0, 0},
      .text = "Returns how many joysticks are connected."},
     {},

@@ -8,7 +8,9 @@ const CommandDoc kCommandDocs[] = {
     {.name = "DisplayBGPic", .synopsis = "DisplayBGPic(id[, options])", .arguments = {1, 2},
      .text = "Makes a background picture the current display's picture, resizing the display to it. x and y "
              "place the window.",
-     .options = "x, y",
+     .options = "x, y, Active, BGPic, Borderless, Color, DragRegion, FillStyle, FitScale, Fixed, Height, "
+                "HidePointer, KeepProportions, NoClose, NoHide, NoModeSwitch, ScaleHeight, ScaleMode, "
+                "ScaleWidth, Sizeable, SizeRegion, SmoothScale, Title, UseQuartz, Width",
      .errors = {kErrBGPicNotFound, kErrObjectNotFound}},
     {.name = "DisplayBGPicPart", .synopsis = "DisplayBGPicPart(id, x, y, width, height[, dx, dy, options])",
      .arguments = {5, 8},
@@ -38,17 +40,17 @@ const CommandDoc kCommandDocs[] = {
      .arguments = {2, 6},
      .text = "Creates a background picture tiled with copies of a brush, starting at the offset. The size "
              "defaults to the current display's.",
-     .errors = {kErrSizeNotPositive, kErrOutOfMemory, kErrWrongUsage}},
+     .errors = {kErrSizeNotPositive, kErrOutOfMemory, kErrWrongUsage, kErrBrushNotFound}},
     {.name = "BrushToBGPic", .synopsis = "[handle =] BrushToBGPic(brush[, id])", .arguments = {1, 2},
      .text = "Creates a background picture from a copy of a brush, with its mask or alpha channel.",
-     .errors = {kErrTransformedVectorBrush, kErrWrongUsage}},
+     .errors = {kErrTransformedVectorBrush, kErrWrongUsage, kErrBrushNotFound}},
     {.name = "BGPicToBrush", .synopsis = "[handle =] BGPicToBrush(id[, brush])", .arguments = {1, 2},
      .text = "Creates a brush from a copy of a background picture at its current size.",
      .errors = {kErrBGPicNotFound, kErrObjectNotFound, kErrTransformedVectorBGPic}},
     {.name = "CreateBGPic", .synopsis = "[handle =] CreateBGPic(id, width, height[, color])",
      .arguments = {3, 4},
      .text = "Creates a background picture of the given size filled with one colour (black by default).",
-     .errors = {kErrWrongUsage},
+     .errors = {kErrWrongUsage, kErrOutOfMemory},
      .example = "CreateBGPic(2, 640, 480, $0000FF)\n"
                 "DisplayBGPic(2)"},
     {.name = "FreeBGPic", .synopsis = "FreeBGPic(id)", .arguments = {1, 1},
@@ -60,7 +62,7 @@ const CommandDoc kCommandDocs[] = {
              "Transparency names a colour to treat as transparent; LoadAlpha keeps the file's alpha channel "
              "(the two exclude each other). A number instead of the options table is the transparent colour.",
      .options = "Transparency, LoadAlpha",
-     .errors = {kErrCannotReadFile, kErrImageUnknownFormat, kErrMaskAndAlphaChannel},
+     .errors = {kErrCannotReadFile, kErrImageUnknownFormat, kErrMaskAndAlphaChannel, kErrNumberFieldExpected},
      .example = "LoadBGPic(2, \"gfx/back.png\")\n"
                 "DisplayBGPic(2)"},
     {.name = "SelectBGPic", .synopsis = "SelectBGPic(id[, mode])", .arguments = {1, 2},
@@ -68,7 +70,7 @@ const CommandDoc kCommandDocs[] = {
              "When it is shown, what is drawn appears as layers (#SELMODE_LAYERS, the default) or directly "
              "in the picture (#SELMODE_NORMAL).",
      .errors = {kErrBGPicNotFound, kErrObjectNotFound, kErrLayersRequired, kErrSelectBGPicDisplay,
-                kErrWrongUsage}},
+                kErrWrongUsage, kErrDisplayBGPicGraphics}},
     {.name = "EndSelect", .synopsis = "EndSelect()", .arguments = {0, 0},
      .text = "Ends the redirection of drawing that SelectBGPic, SelectBrush, SelectMask, SelectAlphaChannel, "
              "SelectAnim or SelectLayer started (one EndSelect serves them all): drawing goes to the display "

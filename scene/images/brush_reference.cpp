@@ -10,7 +10,7 @@ const CommandDoc kCommandDocs[] = {
      .text = "Creates a brush of the given size filled with one colour (black by default). Mask or "
              "AlphaChannel give it a mask or an alpha channel (not both); Clear makes it fully transparent.",
      .options = "Mask, AlphaChannel, Clear",
-     .errors = {kErrSizeNotPositive, kErrWrongUsage},
+     .errors = {kErrSizeNotPositive, kErrWrongUsage, kErrOutOfMemory},
      .example = "CreateBrush(1, 32, 32, $FF0000)\n"
                 "DisplayBrush(1, #CENTER, #CENTER)"},
     {.name = "DisplayBrush", .synopsis = "DisplayBrush(id, x, y[, options])", .arguments = {3, 4},
@@ -19,7 +19,8 @@ const CommandDoc kCommandDocs[] = {
              "scaled, rotated, tinted or see-through without changing the brush.",
      .options = "Width, Height, ScaleX, ScaleY, Rotate, Transform, SmoothScale, AnchorX, AnchorY, "
                 "Transparency, Tint, TintColor, Name, Hidden, InsertPos",
-     .errors = {kErrBrushNotFound, kErrObjectNotFound},
+     .errors = {kErrBrushNotFound, kErrObjectNotFound, kErrLayerNameTaken, kErrSizeNotPositive,
+                kErrNameTooLong},
      .example = "LoadBrush(1, \"gfx/ship.png\")\n"
                 "DisplayBrush(1, 100, 50, {Rotate = 45})"},
     {.name = "DisplayBrushPart",
@@ -27,14 +28,15 @@ const CommandDoc kCommandDocs[] = {
      .text = "Draws the rectangle (srcx, srcy, width, height) of a brush at (x, y), as DisplayBrush.",
      .options = "Width, Height, ScaleX, ScaleY, Rotate, Transform, SmoothScale, AnchorX, AnchorY, "
                 "Transparency, Tint, TintColor, Name, Hidden, InsertPos",
-     .errors = {kErrBrushNotFound, kErrObjectNotFound}},
+     .errors = {kErrBrushNotFound, kErrObjectNotFound, kErrSizeNotPositive}},
     {.name = "ScaleBrush", .synopsis = "ScaleBrush(id, width, height[, smooth])", .arguments = {3, 4},
      .text = "Scales a brush to a new size; \"50%\"-style strings and #KEEPASPRAT are allowed, and smooth "
              "asks for interpolation.",
-     .errors = {kErrSizeNotPositive, kErrWrongUsage, kErrBrushNotFound, kErrObjectNotFound}},
+     .errors = {kErrSizeNotPositive, kErrWrongUsage, kErrBrushNotFound, kErrObjectNotFound, kErrActiveBrush,
+                kErrObjectLocked}},
     {.name = "FreeBrush", .synopsis = "FreeBrush(id)", .arguments = {1, 1},
      .text = "Frees a brush.",
-     .errors = {kErrBrushNotFound, kErrObjectNotFound}},
+     .errors = {kErrBrushNotFound, kErrObjectNotFound, kErrActiveBrush, kErrObjectLocked}},
     {.name = "TintBrush", .synopsis = "TintBrush(id, color, level)", .arguments = {3, 3},
      .text = "Tints a brush towards a colour; level runs from 0 (unchanged) to 255 (all the colour), or as "
              "a percentage string.",
@@ -45,12 +47,13 @@ const CommandDoc kCommandDocs[] = {
      .errors = {kErrActiveBrush, kErrWrongUsage, kErrBrushNotFound, kErrObjectNotFound}},
     {.name = "InvertBrush", .synopsis = "InvertBrush(id)", .arguments = {1, 1},
      .text = "Inverts the colours of a brush.",
-     .errors = {kErrBrushNotFound, kErrObjectNotFound}},
+     .errors = {kErrBrushNotFound, kErrObjectNotFound, kErrActiveBrush}},
     {.name = "FlipBrush", .synopsis = "FlipBrush(id, direction)", .arguments = {2, 2},
      .text = "Mirrors a brush: 0 turns it upside down, any other value mirrors it left to right.",
      .errors = {kErrBrushNotFound, kErrObjectNotFound}},
     {.name = "MixBrush", .synopsis = "MixBrush(id1, id2, level)", .arguments = {3, 3},
-     .text = "Blends the second brush into the first; level runs from 0 (first only) to 255 (second only)."},
+     .text = "Blends the second brush into the first; level runs from 0 (first only) to 255 (second only).",
+     .errors = {kErrBrushNotFound}},
     {.name = "BrushToGray", .synopsis = "BrushToGray(id)", .arguments = {1, 1},
      .text = "Turns a brush into shades of grey.",
      .errors = {kErrBrushNotFound, kErrObjectNotFound}},
@@ -58,12 +61,12 @@ const CommandDoc kCommandDocs[] = {
      .arguments = {2, 5},
      .text = "Rotates a brush by angle degrees (anticlockwise), optionally scaling it too; the brush grows "
              "to hold the rotated picture.",
-     .errors = {kErrWrongUsage, kErrBrushNotFound, kErrObjectNotFound}},
+     .errors = {kErrWrongUsage, kErrBrushNotFound, kErrObjectNotFound, kErrActiveBrush}},
     {.name = "GetBrushLink", .synopsis = "[handle =] GetBrushLink(id, type, source[, frame])",
      .arguments = {3, 4},
      .text = "Makes a brush from another object (#BGPIC, #ANIM frame, #LAYER, #SPRITE frame, #TEXTOBJECT, "
              "...).",
-     .errors = {kErrLayersRequired}},
+     .errors = {kErrLayersRequired, kErrAnimFrameRange}},
     {.name = "SelectBrush", .synopsis = "SelectBrush(id[, mode])", .arguments = {1, 2},
      .text = "Sends the drawing commands into a brush instead of the display, until "
              "[EndSelect](bgpic.md#endselect). With #SELMODE_COMBO drawing also updates the brush's mask and "
@@ -74,11 +77,11 @@ const CommandDoc kCommandDocs[] = {
                 "EndSelect()"},
     {.name = "CopyBrush", .synopsis = "[handle =] CopyBrush(source, id)", .arguments = {2, 2},
      .text = "Makes an independent copy of a brush.",
-     .errors = {kErrBrushNotFound, kErrObjectNotFound, kErrWrongUsage}},
+     .errors = {kErrBrushNotFound, kErrObjectNotFound, kErrWrongUsage, kErrActiveBrush}},
     {.name = "SetBrushTransparency", .synopsis = "SetBrushTransparency(id, color)", .arguments = {2, 2},
      .text = "Makes every pixel of one colour transparent by giving the brush a mask from it; "
              "#NOTRANSPARENCY removes the mask.",
-     .errors = {kErrBrushNotFound, kErrObjectNotFound}},
+     .errors = {kErrBrushNotFound, kErrObjectNotFound, kErrActiveBrush}},
     {.name = "LoadBrush", .synopsis = "[handle =] LoadBrush(id, file[, options | transparency][, loader1, loader2])",
      .arguments = {2, 5},
      .text = "Loads a picture file (PNG, JPEG, IFF ILBM, GIF, BMP and others) as a brush. Transparency "
@@ -115,7 +118,7 @@ const CommandDoc kCommandDocs[] = {
     {.name = "CropBrush", .synopsis = "CropBrush(id, x, y, width, height)", .arguments = {5, 5},
      .text = "Cuts a brush down to a rectangle of itself.",
      .errors = {kErrSizeNotPositive, kErrNegativeCoordinate, kErrCoordinatesOutOfRange, kErrBrushNotFound,
-                kErrObjectNotFound}},
+                kErrObjectNotFound, kErrActiveBrush}},
     {.name = "InvertMask", .synopsis = "InvertMask(id)", .arguments = {1, 1},
      .text = "Swaps the visible and invisible pixels of a brush's mask.",
      .errors = {kErrWrongUsage, kErrBrushNotFound, kErrObjectNotFound}},
@@ -132,6 +135,8 @@ const CommandDoc kCommandDocs[] = {
     {.name = "BeginDoubleBuffer", .synopsis = "BeginDoubleBuffer()", .arguments = {0, 0},
      .text = "Starts double buffering on the current display: drawing goes to a hidden picture that Flip "
              "shows at once, for animation without flicker. Not available with layers.",
+     .errors = {kErrSelectBGPicActive, kErrSelectBrushActive, kErrSelectMaskActive, kErrLayersMustBeOff,
+                kErrEndDoubleBufferFirst, kErrDoubleBufferTransparent, kErrSelectAnimActive},
      .example = "BeginDoubleBuffer()\n"
                 "For i = 1 To 100\n"
                 "    Cls()\n"
@@ -149,10 +154,11 @@ const CommandDoc kCommandDocs[] = {
     {.name = "ConvertToBrush", .synopsis = "[handle =] ConvertToBrush(type, source, id[, frame])",
      .arguments = {3, 4},
      .text = "Makes a brush from another object, as GetBrushLink with its arguments in another order.",
-     .errors = {kErrLayersRequired}},
+     .errors = {kErrLayersRequired, kErrAnimFrameRange}},
     {.name = "GrabDesktop", .synopsis = "[handle =] GrabDesktop(id[, options])", .arguments = {1, 2},
      .text = "Copies what the screen shows (or the rectangle X, Y, Width, Height of it) into a new brush.",
-     .options = "X, Y, Width, Height"},
+     .options = "X, Y, Width, Height",
+     .errors = {kErrOutOfMemory, kErrScreenUnreadable}},
     {.name = "TransformBrush", .synopsis = "TransformBrush(id, m1, m2, m3, m4[, smooth])",
      .arguments = {5, 6},
      .text = "Applies a 2x2 transformation matrix to a brush (m1 and m4 on the diagonal), for shearing, "
@@ -161,7 +167,7 @@ const CommandDoc kCommandDocs[] = {
     {.name = "TrimBrush", .synopsis = "left, top = TrimBrush(id)", .arguments = {1, 1},
      .text = "Cuts away the transparent border around a brush's picture and returns how far the kept part "
              "was from the left and top edges.",
-     .errors = {kErrBrushNotFound, kErrObjectNotFound}},
+     .errors = {kErrBrushNotFound, kErrObjectNotFound, kErrActiveBrush, kErrBrushFullyTransparent}},
     {},
 };
 

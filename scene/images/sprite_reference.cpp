@@ -12,22 +12,24 @@ const CommandDoc kCommandDocs[] = {
              "#SPRITE followed by several sprites joins their frames into one sprite. For a brush the other "
              "numbers cut it into frames of width by height: how many, how many per row, and the corner of "
              "the first one.",
-     .errors = {kErrObjectLocked}},
+     .errors = {kErrObjectLocked, kErrAnimNotFound, kErrLinkFromLink, kErrSpriteSizesDiffer}},
     {.name = "DisplaySprite", .synopsis = "DisplaySprite(id, x, y[, frame])", .arguments = {3, 4},
      .text = "Shows a sprite at (x, y), or moves it there when it is already shown. frame chooses a frame; "
              "without it the frame after the one shown last is drawn, so repeated calls animate it.",
-     .errors = {kErrSpriteNotFound, kErrObjectNotFound, kErrAnimFrameRange}},
+     .errors = {kErrSpriteNotFound, kErrObjectNotFound, kErrAnimFrameRange, kErrSelectBrushActive,
+                kErrLayersMustBeOff, kErrEndDoubleBufferFirst}},
     {.name = "RemoveSprite", .synopsis = "RemoveSprite(id)", .arguments = {1, 1},
      .text = "Takes a sprite off the display, bringing back what it covered.",
      .errors = {kErrSpriteNotFound, kErrObjectNotFound, kErrObjectLocked, kErrSpriteHandleNotOnScreen,
-                kErrSpriteNotOnScreen}},
+                kErrSpriteNotOnScreen, kErrLayersMustBeOff}},
     {.name = "FreeSprite", .synopsis = "FreeSprite(id)", .arguments = {1, 1},
      .text = "Frees a sprite (removing it from the display first).",
      .errors = {kErrSpriteNotFound, kErrObjectNotFound, kErrObjectLocked}},
     {.name = "LoadSprite", .synopsis = "[handle =] LoadSprite(id, file[, options])", .arguments = {2, 3},
      .text = "Loads a sprite from a picture or animation file, every frame of an animation becoming a frame "
              "of the sprite. The options cut a picture into frames and set a transparent colour.",
-     .options = "Transparency, LoadAlpha, Width, Height, Frames, FPR, X, Y"},
+     .options = "Transparency, LoadAlpha, Width, Height, Frames, FPR, X, Y, Cache, CacheAlpha, CachedLoad",
+     .errors = {kErrCannotReadFile, kErrMaskAndAlphaChannel}},
     {.name = "ScaleSprite", .synopsis = "ScaleSprite(id, width, height[, smooth])", .arguments = {3, 4},
      .text = "Scales every frame of a sprite that is not on the display.",
      .errors = {kErrSpriteOnScreen, kErrSpriteNotFound, kErrObjectNotFound, kErrObjectLocked,
@@ -42,7 +44,7 @@ const CommandDoc kCommandDocs[] = {
                 kErrLinkedSprite, kErrCouldNotLockBitmap}},
     {.name = "RemoveSprites", .synopsis = "RemoveSprites([keep])", .arguments = {0, 1},
      .text = "Takes every sprite off the display; with keep set to True their images stay on the display.",
-     .errors = {kErrObjectLocked}},
+     .errors = {kErrObjectLocked, kErrLayersMustBeOff}},
     {},
 };
 

@@ -21,16 +21,18 @@ const CommandDoc kCommandDocs[] = {
                 kErrWrongUsage}},
     {.name = "SwapLayers", .synopsis = "SwapLayers(layer1, layer2)", .arguments = {2, 2},
      .text = "Exchanges the places of two layers in the stacking order.",
-     .errors = {kErrWrongUsage}},
+     .errors = {kErrWrongUsage, kErrLayerOutOfRange}},
     {.name = "InsertLayer", .synopsis = "InsertLayer(position, type, id, x, y[, hidden])",
      .arguments = {5, 6},
      .text = "Inserts an object (#BRUSH, #ANIM or #TEXTOBJECT) as a new layer at a position in the stacking "
              "order.",
      .errors = {kErrWrongUsage, kErrInvalidInsertPosition}},
     {.name = "ShowLayer", .synopsis = "ShowLayer(layer[, x, y])", .arguments = {1, 3},
-     .text = "Shows a hidden layer, optionally at a new position."},
+     .text = "Shows a hidden layer, optionally at a new position.",
+     .errors = {kErrLayersRequired, kErrLayerOutOfRange, kErrLayerNameNotFound}},
     {.name = "HideLayer", .synopsis = "HideLayer(layer[, ignored])", .arguments = {1, 2},
-     .text = "Hides a layer without removing it."},
+     .text = "Hides a layer without removing it.",
+     .errors = {kErrLayerOutOfRange, kErrStringOrNumberExpected, kErrLayerNameNotFound}},
     {.name = "RemoveLayer", .synopsis = "RemoveLayer(layer)", .arguments = {1, 1},
      .text = "Removes a layer.",
      .errors = {kErrLayerUsedByAsyncDraw}},
@@ -44,35 +46,42 @@ const CommandDoc kCommandDocs[] = {
      .arguments = {3, 6},
      .text = "Adds a step to a move queue: showing, hiding or moving a layer, drawing a brush, a new anim "
              "frame and so on. DoMove then carries out all steps of the queue in one refresh.",
-     .errors = {kErrMoveQueueNotFound, kErrObjectNotFound}},
+     .errors = {kErrMoveQueueNotFound, kErrObjectNotFound, kErrInternalLimit, kErrStringOrNumberExpected,
+                kErrLayerNameNotFound}},
     {.name = "ClearMove", .synopsis = "ClearMove(queue)", .arguments = {1, 1},
      .text = "Empties a move queue.",
      .errors = {kErrMoveQueueNotFound, kErrObjectNotFound}},
     {.name = "DoMove", .synopsis = "DoMove(queue)", .arguments = {1, 1},
      .text = "Carries out every step of a move queue at once and empties it, so several layers change in "
              "one frame.",
-     .errors = {kErrMoveQueueNotFound, kErrObjectNotFound}},
+     .errors = {kErrMoveQueueNotFound, kErrObjectNotFound, kErrLayersRequired, kErrSelectBrushActive,
+                kErrSelectMaskActive}},
     {.name = "FreeLayers", .synopsis = "FreeLayers([keep])", .arguments = {0, 1},
      .text = "Removes every layer of the current display; with keep set to True what they show stays in the "
              "picture.",
      .errors = {kErrLayerUsedByAsyncDraw, kErrWrongUsage}},
     {.name = "NextFrame", .synopsis = "NextFrame(layer[, x, y, frame])", .arguments = {1, 4},
      .text = "Shows the next frame (or the given one) of an anim layer, optionally moving it.",
-     .errors = {kErrNotAnimLayer}},
+     .errors = {kErrNotAnimLayer, kErrLayerOutOfRange}},
     {.name = "SetLayerName", .synopsis = "SetLayerName(layer, name)", .arguments = {2, 2},
      .text = "Gives a layer a name, by which the other layer commands can then find it.",
-     .errors = {kErrLayerNameTaken, kErrNameTooLong, kErrOutOfMemory}},
-    {.name = "Collision", .synopsis = "hit = Collision(#BOX, x1, y1, width1, height1, x2, y2, width2, height2) or "
+     .errors = {kErrLayerNameTaken, kErrNameTooLong, kErrOutOfMemory, kErrLayerOutOfRange}},
+    {.name = "Collision",
+     .synopsis = "hit = Collision(#BOX, x1, y1, width1, height1, x2, y2, width2, height2) or "
                  "Collision(#LAYER, layer1, layer2) or Collision(#BRUSH, id1, x1, y1, id2, x2, y2) or ...",
-     .arguments = {3, 9},
+     .arguments = {3, 9}, .display = false,
      .text = "Tests whether two things overlap, pixel by pixel where they have masks: #BOX (two "
              "rectangles), #BRUSH (two brushes at positions), #LAYER (two layers), #SPRITE (two sprites on "
              "the display), or #BRUSH_VS_BOX, #LAYER_VS_BOX, #SPRITE_VS_BOX against a rectangle.",
+     .errors = {kErrLayersRequired, kErrLayerOutOfRange, kErrBrushNotFound, kErrSpriteNotOnScreen,
+                kErrSpriteHandleNotOnScreen},
      .example = "If Collision(#SPRITE, 1, 2) Then DebugPrint(\"hit\") EndIf"},
     {.name = "DumpLayers", .synopsis = "DumpLayers([block])", .arguments = {0, 1},
-     .text = "Prints the layers of the current display to the debug output, for debugging."},
+     .text = "Prints the layers of the current display to the debug output, for debugging.",
+     .errors = {kErrLayersRequired}},
     {.name = "ScaleLayer", .synopsis = "ScaleLayer(layer, width, height[, smooth])", .arguments = {3, 4},
-     .text = "Shows a layer at another size."},
+     .text = "Shows a layer at another size.",
+     .errors = {kErrSizeNotPositive}},
     {.name = "RotateLayer", .synopsis = "RotateLayer(layer, angle[, smooth])", .arguments = {2, 3},
      .text = "Shows a layer rotated by angle degrees."},
     {.name = "SetLayerStyle", .synopsis = "SetLayerStyle(layer, style[, layer, style, ...])",
@@ -84,8 +93,16 @@ const CommandDoc kCommandDocs[] = {
              "StartAngle, EndAngle, Clockwise (arc), X1, Y1, X2, Y2, Thickness (line), Vertices (polygon). 1066 "
              "when a shape layer would then be more than 16384 pixels wide or high, its edge and shadow included.",
      .options = "X, Y, Width, Height, Rotate, ScaleX, ScaleY, Transform, AnchorX, AnchorY, Transparency, "
-                "Tint, TintColor, Hidden, Name, Frame, Color, Text, Font, FontSize, ShadowColor, EdgeColor, "
-                "SmoothScale",
+                "Tint, TintColor, Hidden, Frame, Color, Text, Font, FontSize, ShadowColor, EdgeColor, "
+                "SmoothScale, Align, ClipRegion, Clockwise, CursorX, CursorY, EdgeSize, Encoding, EndAngle, "
+                "FillStyle, FontCache, FontEngine, FontStyle, FontStyleClear, FormStyle, FormStyleClear, "
+                "GradientAngle, GradientEndColor, GradientStartColor, GradientStyle, ID, LeftMargin, "
+                "NoClipTransform, OutlineThickness, PartHeight, PartWidth, PartX, PartY, Radius, Radiusa, "
+                "Radiusb, RightMargin, RoundLevel, ShadowDir, ShadowSize, Sizex, Sizey, StartAngle, Tabs, "
+                "TextureBrush, TextureX, TextureY, Thickness, TranslateX, TranslateY, Type, X1, X2, Y1, Y2, "
+                "Z",
+     .errors = {kErrFontOpen, kErrInternalLimit, kErrAnimFrameRange, kErrBrushNotFound,
+                kErrNumberFieldExpected, kErrSizeNotPositive, kErrCoordinateConstant, kErrClipRegionNotFound},
      .example = "SetLayerStyle(\"ship\", {X = 100, Y = 40, Rotate = 90})"},
     {.name = "GetLayerStyle", .synopsis = "style = GetLayerStyle(layer)", .arguments = {1, 1},
      .text = "Returns a layer's style as a table with the keys SetLayerStyle takes. Every layer has x and y, "
@@ -97,7 +114,8 @@ const CommandDoc kCommandDocs[] = {
              "the part shown (partx, party, partwidth, partheight), text objects id, anims id and frame, TextOut "
              "and Print text their colour, font, fontsize, fontstyle, shadow, edge, align, margins, encoding and "
              "text, shapes their colour, form style and size (sizex, sizey, roundlevel; radius; radiusa, "
-             "radiusb; thickness; vertices and numvertices; startangle, endangle, clockwise)."},
+             "radiusb; thickness; vertices and numvertices; startangle, endangle, clockwise).",
+     .errors = {kErrLayerOutOfRange, kErrLayerNameNotFound}},
     {.name = "TransformLayer", .synopsis = "TransformLayer(layer, m1, m2, m3, m4[, smooth])",
      .arguments = {5, 6},
      .text = "Shows a layer through a 2x2 transformation matrix (m1 and m4 on the diagonal)."},
@@ -108,22 +126,24 @@ const CommandDoc kCommandDocs[] = {
      .text = "Returns True when a layer of that name exists on the current display."},
     {.name = "SetLayerZPos", .synopsis = "SetLayerZPos(layer, position)", .arguments = {2, 2},
      .text = "Moves a layer to another place in the stacking order: 1 is the bottom, 0 the top.",
-     .errors = {kErrWrongUsage}},
+     .errors = {kErrWrongUsage, kErrLayerOutOfRange}},
     {.name = "TranslateLayer", .synopsis = "TranslateLayer(layer, dx, dy)", .arguments = {3, 3},
-     .text = "Moves a layer by dx and dy."},
+     .text = "Moves a layer by dx and dy.",
+     .errors = {kErrLayerOutOfRange}},
     {.name = "SelectLayer", .synopsis = "SelectLayer(layer[, mode, frame])", .arguments = {1, 3},
      .text = "Sends the drawing commands into a layer's own picture (or a frame of an anim layer) until "
              "[EndSelect](bgpic.md#endselect).",
-     .errors = {kErrAnimFrameRange, kErrDiskAnim, kErrNotAnimLayer}},
+     .errors = {kErrAnimFrameRange, kErrDiskAnim, kErrNotAnimLayer, kErrLayerOutOfRange,
+                kErrLayerAsyncDrawRender}},
     {.name = "CreateLayer", .synopsis = "CreateLayer(x, y, width, height[, options])", .arguments = {4, 5},
      .text = "Adds a new empty layer with a picture of its own, to draw into with SelectLayer.",
      .options = "Color, Mask, AlphaChannel, Clear, Frames",
-     .errors = {kErrSizeNotPositive, kErrWrongUsage}},
+     .errors = {kErrSizeNotPositive, kErrWrongUsage, kErrOutOfMemory, kErrUserAbort, kErrSelectBrushActive}},
     {.name = "ModifyLayerFrames", .synopsis = "ModifyLayerFrames(layer, change[, position])",
      .arguments = {2, 3},
      .text = "Adds frames to an anim layer (a positive change) or removes them (a negative one), at "
              "position. The number is a change, not the new total.",
-     .errors = {kErrDiskAnim, kErrNotAnimLayer}},
+     .errors = {kErrDiskAnim, kErrNotAnimLayer, kErrLayerOutOfRange}},
     {.name = "GetLayerAtPos", .synopsis = "position, name = GetLayerAtPos(x, y)", .arguments = {2, 2},
      .text = "Returns the position in the stacking order and the name of the topmost visible layer at a "
              "point of the display."},

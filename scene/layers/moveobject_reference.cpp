@@ -10,16 +10,19 @@ const CommandDoc kCommandDocs[] = {
      .text = "Moves a brush across the display from (x1, y1) to (x2, y2), restoring what it passes over. "
              "Speed is pixels per frame; fx is a motion curve such as #BOUNCE or #SMOOTHOUT; with Async the "
              "command returns at once and AsyncDrawFrame plays the move.",
-     .options = "Speed, FX, Async",
+     .options = "Speed, FX, Async, AnimSpeed",
+     .errors = {kErrSelectBrushActive, kErrSelectAlphaChannelActive, kErrNumberFieldExpected,
+                kErrEndDoubleBufferFirst},
      .example = "MoveBrush(1, 0, 100, 300, 100, {Speed = 4, FX = #SMOOTHOUT})"},
     {.name = "MoveTextObject", .synopsis = "MoveTextObject(id, x1, y1, x2, y2[, options | speed, fx])",
      .arguments = {5, 7},
      .text = "Moves a text object across the display, as MoveBrush.",
-     .options = "Speed, FX, Async"},
+     .options = "Speed, FX, Async, AnimSpeed"},
     {.name = "MoveLayer", .synopsis = "MoveLayer(layer, x1, y1, x2, y2[, options | speed, fx])",
      .arguments = {5, 7},
      .text = "Moves a layer (by number or name) from one position to another, as MoveBrush.",
-     .options = "Speed, FX, Async"},
+     .options = "Speed, FX, Async, AnimSpeed",
+     .errors = {kErrLayerOutOfRange, kErrSelectBrushActive, kErrNumberFieldExpected, kErrLayerNameNotFound}},
     {.name = "MoveAnim", .synopsis = "MoveAnim(id, x1, y1, x2, y2[, options | speed, animspeed, fx])",
      .arguments = {5, 8},
      .text = "Moves an anim across the display while playing it; animspeed is how many moving steps each "
@@ -28,7 +31,8 @@ const CommandDoc kCommandDocs[] = {
     {.name = "MoveSprite", .synopsis = "MoveSprite(id, x1, y1, x2, y2[, options | speed, animspeed, fx])",
      .arguments = {5, 8},
      .text = "Moves a sprite across the display while stepping through its frames, as MoveAnim.",
-     .options = "Speed, AnimSpeed, FX, Async"},
+     .options = "Speed, AnimSpeed, FX, Async",
+     .errors = {kErrSelectBrushActive, kErrLayersMustBeOff, kErrNumberFieldExpected, kErrEndDoubleBufferFirst}},
     {},
 };
 

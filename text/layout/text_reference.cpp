@@ -1,4 +1,5 @@
 // Reference rows of the text library: what tools/reference writes into docs/commands/text.md.
+#include "imaging/display_options.h"
 #include "runtime/app/command_reference.h"
 #include "runtime/app/errors.h"
 
@@ -56,7 +57,8 @@ const CommandDoc kCommandDocs[] = {
      .text = "Writes its arguments at the text cursor, separated by blanks, and moves the cursor on, wrapping "
              "lines at the margins. Only the first line starts at the cursor's x: every further line, after a "
              "wrap or a line feed, starts at the left margin (SetMargins).\n"
-             "\n" TEXT_TAGS},
+             "\n" TEXT_TAGS,
+     .errors = {kErrNoAntiAlias}},
     {.name = "NPrint", .synopsis = "NPrint(value, ...)", .arguments = {1, kNoMaximum},
      .text = "Writes its arguments as Print does and ends the line: the cursor goes to the left margin of the "
              "next line.\n"
@@ -65,19 +67,21 @@ const CommandDoc kCommandDocs[] = {
      .text = "Draws text at (x, y) without using the text cursor. align is #LEFT, #CENTER or #RIGHT; wordwrap is "
              "the width at which lines wrap (0 for none).\n"
              "\n" TEXT_TAGS,
-     .options = "Align, WordWrap, Encoding",
-     .errors = {kErrWrongUsage},
+     .options = "Align, WordWrap, Encoding, WordWrapTable, " VL_DISPLAY_OPTION_KEYS,
+     .errors = {kErrWrongUsage, kErrNumberFieldExpected},
      .example = "TextOut(#CENTER, 100, \"Game over\")"},
     {.name = "CreateTextObject",
      .synopsis = "[handle =] CreateTextObject(id, text[, align, wordwrap, encoding])", .arguments = {2, 5},
      .text = "Renders text in the current font, style and colour into a text object, which can then be drawn, "
              "moved and scaled like a brush.\n"
              "\n" TEXT_TAGS,
-     .errors = {kErrWrongUsage, kErrOutOfMemory},
+     .errors = {kErrWrongUsage, kErrOutOfMemory, kErrGeneralSyntax, kErrValueExpected, kErrBracketExpected,
+                kErrTagUnknown, kErrTagSyntax, kErrTagArguments},
      .example = "CreateTextObject(1, \"Score: 0\")\n"
                 "DisplayTextObject(1, 10, 10)"},
     {.name = "DisplayTextObject", .synopsis = "DisplayTextObject(id, x, y[, options])", .arguments = {3, 4},
      .text = "Draws a text object at (x, y); the options are those of DisplayBrush.",
+     .options = VL_DISPLAY_OPTION_KEYS,
      .errors = {kErrTextObjectNotFound, kErrObjectNotFound}},
     {.name = "FreeTextObject", .synopsis = "FreeTextObject(id)", .arguments = {1, 1},
      .text = "Frees a text object.",
@@ -98,7 +102,8 @@ const CommandDoc kCommandDocs[] = {
      .errors = {kErrWrongUsage}},
     {.name = "ScaleTextObject", .synopsis = "ScaleTextObject(id, width, height)", .arguments = {3, 3},
      .text = "Renders a text object again at another size.",
-     .errors = {kErrTextObjectNotFound, kErrObjectNotFound, kErrObjectLocked}},
+     .errors = {kErrTextObjectNotFound, kErrObjectNotFound, kErrObjectLocked, kErrOutOfMemory,
+                kErrInvalidPercent, kErrSizeNotPositive}},
     {.name = "CopyTextObject", .synopsis = "[handle =] CopyTextObject(source, id)", .arguments = {2, 2},
      .text = "Makes an independent copy of a text object.",
      .errors = {kErrTextObjectNotFound, kErrObjectNotFound, kErrWrongUsage}},
@@ -108,7 +113,7 @@ const CommandDoc kCommandDocs[] = {
     {.name = "OpenFont", .synopsis = "[handle =] OpenFont(id, font, size[, options])", .arguments = {3, 4},
      .text = "Opens a font under an id without making it current; UseFont switches to it quickly later.",
      .options = "Engine, Cache",
-     .errors = {kErrFontOpen, kErrCannotReadFile}},
+     .errors = {kErrFontOpen, kErrCannotReadFile, kErrFontIsFile}},
     {.name = "CloseFont", .synopsis = "CloseFont(id)", .arguments = {1, 1},
      .text = "Closes a font opened with OpenFont.",
      .errors = {kErrFontNotFound, kErrObjectNotFound}},
