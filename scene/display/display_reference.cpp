@@ -56,7 +56,7 @@ const CommandDoc kCommandDocs[] = {
                 "ScaleWidth, ScaleHeight, SmoothScale, KeepProportions, FitScale, DragRegion, SizeRegion, "
                 "Private1, Private2, Private3",
      .errors = {kErrFreeActiveDisplay, kErrDisplayHasAsyncDraw, kErrSharedBGPic, kErrBGPicWithDesktop,
-                kErrWrongUsage},
+                kErrWrongUsage, kErrBrushNotFound},
      .example = "CreateDisplay(2, {Width = 320, Height = 200, Title = \"Second\", Layers = True})\n"
                 "OpenDisplay(2)"},
     {.name = "FreeDisplay", .synopsis = "FreeDisplay(id)", .arguments = {1, 1},

@@ -156,10 +156,13 @@ TEST(DisplayInPlayer, DisplaysOpenCloseAndReopenFromTheScript) {
                 " GetAttribute(#DISPLAY, 1, #ATTRCOUNT))\n"
                 "FreeDisplay(2)\n"
                 "ExitOnError(False)\nCloseDisplay(2)\nDebugPrint(GetLastError())\n"
-                "GetAttribute(#DISPLAY, 2, #ATTRWIDTH)\nDebugPrint(GetLastError())\n",
+                "GetAttribute(#DISPLAY, 2, #ATTRWIDTH)\nDebugPrint(GetLastError())\n"
+                // A texture fill's brush must exist.
+                "CreateDisplay(3, {FillStyle = #FILLTEXTURE, TextureBrush = 7, TextureX = 1, TextureY = 2})\n"
+                "DebugPrint(GetLastError())\n",
                 {});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "16 24 2\n1344\n1344\n");
+    EXPECT_EQ(run.out, "16 24 2\n1344\n1344\n1174\n");
 }
 
 } // namespace

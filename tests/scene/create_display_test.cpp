@@ -112,16 +112,6 @@ TEST_F(CreateDisplayTest, CreationOnlyKeysSetFlagsAndPrivateFields) {
     EXPECT_EQ(d->private2, 7);
 }
 
-// Each fill style reads its own keys: a texture fill keeps its brush and origin.
-TEST_F(CreateDisplayTest, TextureFillKeepsItsBrushAndOrigin) {
-    DisplayRecord *d = nullptr;
-    ASSERT_EQ(Create(1, {{"fillstyle", 3.0}, {"texturebrush", 5.0}, {"texturex", 2.0}, {"texturey", 3.0}}, &d), 0);
-    EXPECT_EQ(d->fillStyle, 3);
-    EXPECT_EQ(d->textureBrush, 5);
-    EXPECT_EQ(d->textureX, 2);
-    EXPECT_EQ(d->textureY, 3);
-}
-
 TEST_F(CreateDisplayTest, BackfillDisplayGoesToTheHeadOfTheList) {
     DisplayRecord *first = nullptr, *backfill = nullptr;
     ASSERT_EQ(Create(1, {}, &first), 0);
