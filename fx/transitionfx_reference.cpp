@@ -35,7 +35,7 @@ const CommandDoc kCommandDocs[] = {
                  "layers])",
      .arguments = {5, 11},
      .text = "Draws a rectangle of a background picture with a transition effect, as DisplayBGPicPart.",
-     .options = "Type, Speed, Parameter, Async, DX, DY, Layers",
+     .options = "Type, Speed, Parameter, Async, DX, DY, Layers, ForceRealtimeLayers, UndoLevel",
      .errors = {kErrWrongUsage}},
     {.name = "UndoFX", .synopsis = "UndoFX(type, id[, options | effect, speed, parameter, level])",
      .arguments = {2, 6},

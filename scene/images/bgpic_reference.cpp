@@ -1,4 +1,5 @@
 // Reference rows of the bgpic library: what tools/reference writes into docs/commands/bgpic.md.
+#include "imaging/display_options.h"
 #include "runtime/app/command_reference.h"
 #include "runtime/app/errors.h"
 
@@ -16,7 +17,7 @@ const CommandDoc kCommandDocs[] = {
      .arguments = {5, 8},
      .text = "Draws a rectangle of a background picture onto the display at (dx, dy), by default the same "
              "place it has in the picture. With layers on, the part becomes a layer unless layers is False.",
-     .options = "layers",
+     .options = VL_DISPLAY_OPTION_KEYS,
      .errors = {kErrBGPicNotFound, kErrObjectNotFound}},
     {.name = "ScaleBGPic", .synopsis = "ScaleBGPic(id, width, height[, smooth])", .arguments = {3, 4},
      .text = "Scales a background picture to a new size (\"50%\"-style strings and #KEEPASPRAT are "

@@ -158,7 +158,7 @@ const std::vector<int> &CommonErrors() {
     static const std::vector<int> codes = {
         kErrNotEnoughArguments, kErrTooManyArguments,   kErrNumberExpected, kErrStringExpected,
         kErrTableExpected,      kErrFunctionExpected,   kErrWrongUsage,     kErrNumberFieldExpected,
-        kErrStringFieldExpected, kErrOutOfMemory,       kErrLibraryNotRegistered};
+        kErrStringFieldExpected, kErrStringOrNumberExpected, kErrOutOfMemory, kErrLibraryNotRegistered};
     return codes;
 }
 
