@@ -225,6 +225,7 @@ struct GifReader {
     // The image decoded last, whose disposal is still to be done.
     int32_t disposal = 0, left = 0, top = 0, imageWidth = 0, imageHeight = 0;
     uint32_t disposalColour = 0; // disposal 2: the transparent index's colour, else the background
+    int64_t keyColour = -1;      // the first image's transparent colour: what its see-through pixels show
     std::vector<uint8_t> lzwData, indexes; // scratch
 };
 
@@ -322,7 +323,12 @@ bool ScanGifFrames(GifReader *g) {
         if (block != 0x2C) continue; // stray bytes between blocks are skipped
         const int32_t left = r.U16(), top = r.U16(), w = r.U16(), h = r.U16();
         const uint32_t flags = r.U8();
-        if (flags & 0x80) r.Skip(size_t(3) << ((flags & 7) + 1));
+        if (g->frames.empty() && control.transparent >= 0) {
+            const std::vector<uint32_t> local = ReadPalette(r, flags);
+            g->keyColour = PaletteColour((flags & 0x80) ? local : g->globalPalette, uint32_t(control.transparent));
+        } else if (flags & 0x80) {
+            r.Skip(size_t(3) << ((flags & 7) + 1));
+        }
         const uint32_t minCodeSize = r.U8();
         // The image is decoded whole before it is cut to the screen, so its size is capped like the screen's.
         if (r.failed || int64_t(w) * h > kMaxIlbmPixels || minCodeSize < 1 || minCodeSize > 8) return false;
@@ -358,7 +364,9 @@ bool DecodeGifFrames(GifReader *g, int32_t target) {
         const std::vector<uint32_t> &palette = (flags & 0x80) ? local : g->globalPalette;
         g->disposal = disposal;
         g->disposalColour = transparent >= 0 ? PaletteColour(palette, uint32_t(transparent)) : g->background;
-        if (g->nextFrame == 0 && transparent >= 0 && disposal == 2)
+        // The first image's see-through pixels show its transparent colour, whatever its disposal, so that the
+        // colour keys out exactly what the file leaves transparent, as the picture reader's colour does.
+        if (g->nextFrame == 0 && transparent >= 0)
             std::fill(g->frameBuffer.begin(), g->frameBuffer.end(), g->disposalColour);
         if (disposal == 3) CopySaved(g, false);
         if (!DecodeImage(g, palette, (flags & 0x40) != 0, transparent)) return false;
@@ -439,5 +447,7 @@ int32_t GetGifFrameDelay(const GifReader *g, int32_t n) {
     if (!g || n < 0 || size_t(n) >= g->frames.size()) return 0;
     return g->frames[size_t(n)].delay * 10;
 }
+
+int64_t GetGifTransparentColour(const GifReader *g) { return g ? g->keyColour : -1; }
 
 void CloseGifFile(GifReader *g) { delete g; }

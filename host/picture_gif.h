@@ -32,4 +32,7 @@ GifReader *OpenGifFile(VirtualFile *file, int32_t *width, int32_t *height, int32
 uint32_t *ReadGifFrame(GifReader *reader, int32_t n);
 // Milliseconds; 0 for frames without a graphic control.
 int32_t GetGifFrameDelay(const GifReader *reader, int32_t n);
+// The first image's transparent colour as 0x00RRGGBB, which its see-through pixels and whatever no later image
+// covers show in every frame; -1 when it has none.
+int64_t GetGifTransparentColour(const GifReader *reader);
 void CloseGifFile(GifReader *reader);

@@ -69,6 +69,11 @@ int32_t GetAnimFileFrameDelay(AnimFile *file, int32_t n) {
     }
 }
 
+int64_t GetAnimFileTransparentColour(const AnimFile *file) {
+    return file && file->kind == kAnimFileGif ? GetGifTransparentColour(static_cast<const GifReader *>(file->handle))
+                                              : -1;
+}
+
 void CloseAnimFile(AnimFile *file) {
     if (!file) return;
     switch (file->kind) {

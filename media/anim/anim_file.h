@@ -28,6 +28,8 @@ int OpenAnimFile(const char *fileName, AnimFile **out, int32_t *width, int32_t *
 uint32_t *ReadAnimFileFrame(AnimFile *file, int32_t n);
 // Milliseconds.
 int32_t GetAnimFileFrameDelay(AnimFile *file, int32_t n);
+// The colour the file itself marks transparent (a GIF's), as 0x00RRGGBB, or -1.
+int64_t GetAnimFileTransparentColour(const AnimFile *file);
 void CloseAnimFile(AnimFile *file);
 // 1 when the file opens as an animation of more than one frame.
 int IsAnimFile(const char *fileName);

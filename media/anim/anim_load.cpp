@@ -100,6 +100,8 @@ int LoadFramesFromFile(const char *fileName, const LoadAnimOptions &o, int prelo
     AnimFile *file = nullptr;
     if (!o.frames && !(preloading && !o.cachedLoad.empty()))
         if (OpenAnimFile(fileName, &file, &out->width, &out->height, &out->count) != 0) file = nullptr;
+    // The file's own transparent colour serves when none was given, as it does for a picture below.
+    if (file && out->transparent == -1) out->transparent = GetAnimFileTransparentColour(file);
     if (file && o.fromDisk) {
         out->file = file;
         return 0;

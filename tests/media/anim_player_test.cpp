@@ -31,6 +31,16 @@ TEST(AnimInPlayer, CommandsFramesAndErrors) {
     const Bytes anim = WriteTestAnim(broken);
     std::ofstream(dir / "broken.anim", std::ios::binary).write(reinterpret_cast<const char *>(anim.data()),
                                                                std::streamsize(anim.size()));
+    // A GIF whose see-through colour (blue) is not its background colour (green), with disposal 0.
+    GifLayout keyed;
+    keyed.width = 6, keyed.height = 4, keyed.palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF}, keyed.background = 2;
+    GifFrameSpec keyedFrame;
+    keyedFrame.width = 6, keyedFrame.height = 4, keyedFrame.transparent = 3;
+    keyedFrame.indexes = {1, 1, 1, 1, 1, 1, 1, 3, 3, 2, 2, 1, 1, 3, 3, 2, 2, 1, 1, 1, 1, 1, 1, 1};
+    keyed.frames.push_back(keyedFrame);
+    const Bytes keyedBytes = WriteTestGif(keyed);
+    std::ofstream(dir / "key.gif", std::ios::binary).write(reinterpret_cast<const char *>(keyedBytes.data()),
+                                                           std::streamsize(keyedBytes.size()));
     const std::string bin = VL_BINARY_DIR;
     const std::string command = "cd '" + dir.string() + "' && '" + bin + "/tools/vlac' -o script.vla script.vls && " +
                                 "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy '" + bin +
