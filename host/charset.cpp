@@ -68,17 +68,23 @@ int ConvertUtf8ToUtf32(const char *text, size_t byteLength, int encoding, uint32
 
 void FreeUtf32Text(uint32_t *characters) { FreeBlock(characters); }
 
+int DefaultEncoding = kEncodingLatin1;
+
+void AppendUtf8(std::string *out, uint32_t c) {
+    if (c < 0x80) {
+        out->push_back(char(c));
+        return;
+    }
+    static const uint8_t kLead[4] = {0, 0xC0, 0xE0, 0xF0};
+    const int tail = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+    out->push_back(char(kLead[tail] | (c >> (6 * tail))));
+    for (int k = tail - 1; k >= 0; k--) out->push_back(char(0x80 | ((c >> (6 * k)) & 0x3F)));
+}
+
 std::string Latin1ToUtf8(std::string_view latin1) {
     std::string out;
     out.reserve(latin1.size());
-    for (unsigned char c : latin1) {
-        if (c < 0x80) {
-            out.push_back(char(c));
-        } else {
-            out.push_back(char(0xC0 | (c >> 6)));
-            out.push_back(char(0x80 | (c & 0x3F)));
-        }
-    }
+    for (unsigned char c : latin1) AppendUtf8(&out, c);
     return out;
 }
 

@@ -15,6 +15,15 @@ int ConvertUtf8ToUtf32(const char *text, size_t byteLength, int encoding, uint32
                        uint32_t **outCharacters, size_t *outCount, int *allocated);
 void FreeUtf32Text(uint32_t *characters);
 
+// Text encodings: bytes are ISO-8859-1 characters, or UTF-8.
+constexpr int kEncodingLatin1 = 0;
+constexpr int kEncodingUtf8 = 1;
+// The script's default encoding, which SetDefaultEncoding sets. Typed text follows it: in UTF-8 the characters
+// past ISO-8859-1 are typed too (kKeyWideCharacter, host/keys.h) and key texts are UTF-8.
+extern int DefaultEncoding;
+
+// Appends the character's UTF-8 bytes.
+void AppendUtf8(std::string *out, uint32_t character);
 std::string Latin1ToUtf8(std::string_view latin1);
 // Characters past U+00FF become '?'; invalid sequences give one '?' per bad byte.
 std::string Utf8ToLatin1(std::string_view utf8);

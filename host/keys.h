@@ -31,6 +31,10 @@ enum KeyNameCode : int32_t {
     KeyF16 = 290,
 };
 
+// A typed character past ISO-8859-1 (only while the default encoding is UTF-8): this bit with its Unicode value.
+// Above every name code and the key-state table, so code that knows only ISO-8859-1 keys passes it over.
+constexpr int32_t kKeyWideCharacter = 0x1000000;
+
 // Qualifier bits of key events and ReadQualifierKeys; 0x80000000 is always set.
 constexpr uint32_t kQualifierAlways = 0x80000000;
 constexpr uint32_t kQualifierLeftShift = 0x10000;

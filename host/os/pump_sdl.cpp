@@ -196,7 +196,7 @@ void HandleKey(const SDL_KeyboardEvent &e) {
     PressKey(w, scancode, code, q);
 }
 
-// The characters of a text event, as ISO-8859-1 codes; characters beyond it are dropped.
+// The characters of a text event, as ISO-8859-1 codes; characters beyond it are dropped, unless scripts take UTF-8.
 void HandleText(const SDL_TextInputEvent &e) {
     if (swallowText) {
         swallowText = false;
@@ -212,16 +212,18 @@ void HandleText(const SDL_TextInputEvent &e) {
     if (ConvertUtf8ToUtf32(e.text, length, 1, buffer, sizeof buffer, &characters, &count, &allocated) != 0) return;
     for (size_t i = 0; i < count; i++) {
         const uint32_t c = characters[i];
-        if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || c > 0xFF) continue;
+        if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || (c > 0xFF && DefaultEncoding != kEncodingUtf8))
+            continue;
+        const int32_t code = c > 0xFF ? kKeyWideCharacter | int32_t(c) : int32_t(c);
         if (pendingKey.window == w) {
-            PressKey(w, pendingKey.scancode, int32_t(c), pendingKey.qualifiers);
+            PressKey(w, pendingKey.scancode, code, pendingKey.qualifiers);
             pendingKey = PendingKey{};
             continue;
         }
         // Text without a key of its own (an input method, several characters at once): typed and let go.
         const uint32_t q = QualifiersOf(uint16_t(SDL_GetModState()));
-        PressKey(w, 0, int32_t(c), q);
-        ReleaseKey(w, int32_t(c), q);
+        PressKey(w, 0, code, q);
+        ReleaseKey(w, code, q);
     }
     if (allocated) FreeUtf32Text(characters);
 }

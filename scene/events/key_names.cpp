@@ -3,6 +3,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "host/charset.h"
 #include "host/keys.h"
 
 const KeyNameRow KeyNameTable[kKeyNameRows] = {
@@ -25,7 +26,13 @@ int RowOfCode(int32_t code, int firstRow) {
     return -1;
 }
 
-std::string CharacterText(int32_t code) { return std::string(1, char(uint8_t(code))); }
+// In the script's encoding: a UTF-8 script compares and prints it beside its own strings.
+std::string CharacterText(int32_t code) {
+    if (DefaultEncoding != kEncodingUtf8) return std::string(1, char(uint8_t(code)));
+    std::string text;
+    AppendUtf8(&text, uint32_t(code & ~kKeyWideCharacter));
+    return text;
+}
 
 } // namespace
 

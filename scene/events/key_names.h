@@ -15,7 +15,7 @@ constexpr int kKeyNameKeyRows = 35;  // TAB .. PAUSE; the modifier rows follow
 constexpr int kKeyNameEscRow = 4;    // callbacks name the rows from ESC on; TAB .. SPACE have texts of their own
 extern const KeyNameRow KeyNameTable[kKeyNameRows];
 
-// The "key" text of an OnKeyDown/OnKeyUp message.
+// The "key" text of an OnKeyDown/OnKeyUp message; a character is in the default encoding.
 std::string CallbackKeyText(int32_t code);
 // The text legacy key rows are compared with.
 std::string LegacyKeyText(int32_t code);

@@ -10,6 +10,8 @@
 //   TestObjectPixel(id, x, y)     a text object's pixel: "RRGGBB alpha" (a mask gives 255 or 0)
 //   TestCursor()                  "x y" of the text cursor; TestTabs() the tab stops
 //   TestKey(code)                 queues a key press as the pump would
+//   TestType(text[, key, qualifiers])  the window gets the text as a keyboard layout sends it; with a key, that key
+//                                 goes down (with the qualifiers) before the text and up after it
 //   TestRedrawLayer(layer)        renders the layer's states again as a transform change does
 //   TestFailAllocation(n)         the nth allocation of the text renderer from now fails
 //
@@ -17,6 +19,7 @@
 #include <cstdio>
 
 #include "fx/transitionfx_library.h"
+#include "host/os/input_inject.h"
 #include "imaging/blit.h"
 #include "imaging/graphics_library.h"
 #include "runtime/app/errors.h"
@@ -109,6 +112,15 @@ int TestKey(VMState *vm) {
     return 0;
 }
 
+int TestType(VMState *vm) {
+    const HostWindow *window = CurrentDisplay->hostWindow;
+    const int32_t key = OptInt32Arg(vm, 2, 0);
+    if (key) InjectKey(window, key, 1, uint32_t(OptNumberArg(vm, 3, 0)));
+    if (const char *text = CheckStringArg(vm, 1, nullptr); *text) InjectText(window, text);
+    if (key) InjectKey(window, key, 0, 0);
+    return 0;
+}
+
 int TestLock(VMState *vm) {
     ObjectArg(vm)->lockCount += CheckInt32Arg(vm, 2);
     return 0;
@@ -135,6 +147,7 @@ const CommandEntry kTextCommands[] = {
     {"TestPixel", TestPixel},   {"TestCompare", TestCompare},         {"TestObject", TestObject},
     {"TestObjectPixel", TestObjectPixel},                             {"TestCursor", TestCursor},
     {"TestTabs", TestTabs},     {"TestKey", TestKey},                 {"TestFailAllocation", TestFailAllocation},
+    {"TestType", TestType},
     {"TestLock", TestLock},     {"TestTextRecords", TestTextRecords}, {"TestRedrawLayer", TestRedrawLayer},
     {nullptr, nullptr},
 };

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "host/charset.h"
 #include "host/event_queue.h"
+#include "host/keys.h"
 #include "host/tasks.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/object_kinds.h"
@@ -74,8 +76,15 @@ int CmdInKeyStr(VMState *vm) {
     if (!hadLayers)
         if (int error = EnableDisplayLayers(display)) return error;
     const int32_t startX = display->cursorX, startY = display->cursorY;
+    // A UTF-8 script gets UTF-8, with the characters past ISO-8859-1 too.
+    const bool utf8 = GetDefaultEncoding() == kEncodingUtf8;
     std::string text, echo;
-    std::vector<std::pair<int32_t, int32_t>> positions;
+    // Per character typed: the cursor before it and where its bytes start in text.
+    struct Typed {
+        int32_t x, y;
+        size_t at;
+    };
+    std::vector<Typed> typed;
     int error = 0;
     bool finished = false;
     while (!finished && !error) {
@@ -95,13 +104,13 @@ int CmdInKeyStr(VMState *vm) {
         for (const EventInfo &key : keys) {
             int32_t code = key.keyCode;
             if (code == kKeyBackspace) {
-                if (text.empty()) continue;
-                text.pop_back();
+                if (typed.empty()) continue;
+                text.resize(typed.back().at);
                 echo.pop_back();
                 RemoveTopLayer(vm);
-                display->cursorX = positions.back().first;
-                display->cursorY = positions.back().second;
-                positions.pop_back();
+                display->cursorX = typed.back().x;
+                display->cursorY = typed.back().y;
+                typed.pop_back();
                 continue;
             }
             if (code == kKeyEnter || code == kKeyReturn) {
@@ -109,21 +118,25 @@ int CmdInKeyStr(VMState *vm) {
                 break;
             }
             if (code == kKeySpace || code == kKeyTab) code = ' ';
-            if (code < 0 || code >= 256) continue;
-            if (text.size() >= kMaxInput) {
+            const bool wide = (code & kKeyWideCharacter) != 0;
+            if (wide ? !utf8 : (code < 0 || code >= 256)) continue;
+            if (typed.size() >= kMaxInput) {
                 finished = true;
                 break;
             }
-            if ((maximum > 0 && int32_t(text.size()) >= maximum) || !ClassTakes(cls, code)) continue;
-            positions.emplace_back(display->cursorX, display->cursorY);
-            text += char(code);
+            // The classes name ISO-8859-1 characters; only ALL takes the others.
+            const bool taken = wide ? cls == 0 : ClassTakes(cls, code);
+            if ((maximum > 0 && int32_t(typed.size()) >= maximum) || !taken) continue;
+            typed.push_back({display->cursorX, display->cursorY, text.size()});
+            if (utf8) AppendUtf8(&text, uint32_t(code & ~kKeyWideCharacter));
+            else text += char(code);
             echo += '*';
-            const char shown = password ? '*' : char(code);
-            if ((error = PrintText(vm, &shown, 1, true))) break;
+            const std::string shown = password ? std::string("*") : text.substr(typed.back().at);
+            if ((error = PrintText(vm, shown.data(), shown.size(), true))) break;
         }
         if (!finished && !error) WaitSystemSignals(vm, 0);
     }
-    for (size_t i = 0; i < positions.size(); i++) RemoveTopLayer(vm);
+    for (size_t i = 0; i < typed.size(); i++) RemoveTopLayer(vm);
     if (!hadLayers) display->layersEnabled = 0;
     if (error) return error;
     display->cursorX = startX;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "host/bitmap_convert.h"
+#include "host/charset.h"
 #include "host/memory.h"
 #include "imaging/graphics_library.h"
 #include "runtime/app/command_reference.h"
@@ -26,7 +27,6 @@ namespace {
 
 TextStyle CurrentStyle;
 FontHandle *CurrentFont = nullptr;
-int DefaultEncoding = kEncodingLatin1;
 
 // The list is built afresh without alias entries, reported, and freed, so a later name lookup scans with aliases.
 int CmdGetAvailableFonts(VMState *vm) {

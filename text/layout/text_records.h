@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "host/charset.h" // the encodings: kEncodingLatin1, kEncodingUtf8
+
 struct FontHandle;
 
 // Style bits of TextStyle::style (the script sees them as #NORMAL, #BOLD, ...).
@@ -13,10 +15,6 @@ constexpr uint32_t kTextUnderlined = 8;
 constexpr uint32_t kTextAntialias = 16;
 constexpr uint32_t kTextShadow = 32;
 constexpr uint32_t kTextEdge = 64;
-
-// Text encodings: bytes are ISO-8859-1 characters (what key input and the clipboard give scripts), or UTF-8.
-constexpr int kEncodingLatin1 = 0;
-constexpr int kEncodingUtf8 = 1;
 
 constexpr int32_t kMinEffectSize = 1;
 constexpr int32_t kMaxEffectSize = 64;

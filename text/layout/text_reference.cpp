@@ -128,7 +128,9 @@ const CommandDoc kCommandDocs[] = {
              "else for the font id.",
      .errors = {kErrFontNotFound, kErrObjectNotFound}},
     {.name = "SetDefaultEncoding", .synopsis = "SetDefaultEncoding(encoding)", .arguments = {1, 1},
-     .text = "Sets how text commands read strings: #ENCODING_ISO8859_1 (the default) or #ENCODING_UTF8.",
+     .text = "Sets how text commands read strings: #ENCODING_ISO8859_1 (the default) or #ENCODING_UTF8. "
+             "Typed text follows it: with #ENCODING_UTF8, InKeyStr and the key of OnKeyDown and OnKeyUp give "
+             "UTF-8, and characters outside ISO-8859-1 (the euro sign) can be typed too.",
      .errors = {kErrWrongUsage}},
     {},
 };
