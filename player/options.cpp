@@ -125,6 +125,17 @@ int ParseCommandLine(int argc, char **argv, bool appletAppended, ParsedCommandLi
     } else if (!appletAppended && i < argc) {
         out->appletPath = argv[i++];
     }
+    // An option after the applet is the applet's argument; someone who meant it for the player should hear so.
+    for (int k = i; k < argc; ++k) {
+        std::string name, value;
+        bool hasValue;
+        if (!IsDashWord(argv[k])) continue;
+        SplitOptionWord(argv[k], &name, &value, &hasValue);
+        if (FindOption(name))
+            out->warnings.push_back(std::string("\"") + argv[k] + "\" comes after the " +
+                                    (appletAppended ? "program's arguments, so the program" : "applet, so the applet") +
+                                    " gets it, not the player: put player options first");
+    }
     ParseUserArguments(argc, argv, i, &out->userArguments);
     return 0;
 }

@@ -58,6 +58,8 @@ struct ParsedCommandLine {
     std::string values[kOptionSlotCount];
     std::string appletPath; // empty for an appended applet
     std::vector<UserArgument> userArguments;
+    // For standard error: words after the applet spelt like player options, which go to the applet.
+    std::vector<std::string> warnings;
 };
 
 // 0, or 2 with a message for an unknown option, a missing value or a missing applet name.

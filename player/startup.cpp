@@ -160,6 +160,7 @@ int RunPlayer(int argc, char **argv, std::span<const LibraryDescriptor> librarie
         ShutdownProgram(&state);
         return 2;
     }
+    for (const std::string &warning : commandLine.warnings) fprintf(stderr, "%s: %s\n", programName, warning.c_str());
     if (commandLine.given[kOptionHelp]) {
         PrintUsage(stdout, programName, appended >= 0);
         ShutdownProgram(&state);

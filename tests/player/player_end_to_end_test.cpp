@@ -436,11 +436,13 @@ TEST(PlayerEndToEnd, BundledDemoPlaysClean) {
     std::string script(bytes.begin(), bytes.end());
     size_t loop = script.find("While True");
     ASSERT_NE(loop, std::string::npos);
-    script.replace(loop, std::string::npos, "Wait(10)\nSaveSnapshot(\"" + dir.File("shot.bmp") + "\")\n");
+    // One display, or Alt+Return would not switch it to full screen.
+    script.replace(loop, std::string::npos,
+                   "Wait(10)\nSaveSnapshot(\"" + dir.File("shot.bmp") + "\")\nDebugPrint(GetAttribute(#DISPLAY, Nil, #ATTRCOUNT))\n");
     WriteBytes(dir.File("demo.vla"), CompileToApplet(script, "demo.vls", std::string(VL_SOURCE_DIR) + "/examples"));
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "demo.vla"}, dir.path);
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "Vistaloom demo: close the window to end.\n");
+    EXPECT_EQ(run.out, "Vistaloom demo: close the window to end.\n1\n");
     ExpectNoSanitizerReport(run.err);
     std::vector<uint8_t> shot = ReadFileBytes(dir.File("shot.bmp"));
     uint32_t gem = BmpPixel(shot, 540 + 24, 200 + 24), sky = BmpPixel(shot, 540 + 24, 100);

@@ -72,6 +72,23 @@ TEST(Options, WordsAfterTheAppletBecomeUserArguments) {
     EXPECT_EQ(parsed.userArguments[1].value, "3");
     EXPECT_EQ(parsed.userArguments[2].name, "cheat");
     EXPECT_FALSE(parsed.userArguments[2].hasValue);
+    EXPECT_TRUE(parsed.warnings.empty());
+}
+
+// They stay the applet's, but one spelt like a player option gets a warning naming it.
+TEST(Options, PlayerOptionsAfterTheAppletAreWarnedAbout) {
+    ParsedCommandLine parsed;
+    ASSERT_EQ(Parse({"game.vla", "-fullscreen", "-level", "3", "--ScaleWidth=800"}, &parsed), 0);
+    EXPECT_FALSE(parsed.given[kOptionFullScreen]);
+    EXPECT_EQ(parsed.userArguments.size(), 3u);
+    ASSERT_EQ(parsed.warnings.size(), 2u);
+    EXPECT_EQ(parsed.warnings[0], "\"-fullscreen\" comes after the applet, so the applet gets it, not the player: "
+                                  "put player options first");
+    EXPECT_NE(parsed.warnings[1].find("\"--ScaleWidth=800\""), std::string::npos);
+    ParsedCommandLine appended;
+    ASSERT_EQ(Parse({"level", "-window"}, &appended, true), 0);
+    ASSERT_EQ(appended.warnings.size(), 1u);
+    EXPECT_NE(appended.warnings[0].find("the program gets it"), std::string::npos);
 }
 
 TEST(Options, AppendedProgramTakesOptionsThenItsOwnArguments) {
