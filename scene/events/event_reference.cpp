@@ -119,7 +119,7 @@ const CommandDoc kCommandDocs[] = {
              "\n"
              "| event | fields beside action |\n"
              "|---|---|\n"
-             "| OnKeyDown, OnKeyUp | key (the character typed; ESC, UP, DOWN, LEFT, RIGHT, F1 ... F16, HELP, "
+             "| OnKeyDown, OnKeyUp | key (the character typed, in the default encoding; ESC, UP, DOWN, LEFT, RIGHT, F1 ... F16, HELP, "
              "BACKSPACE, DEL, INSERT, HOME, END, PAGEUP, PAGEDOWN, PRINT, PAUSE by name; Tab gives eight blanks, "
              "Return and Enter a line feed), id (the display) |\n"
              "| OnMouseMove | x, y (the mouse on the display), id |\n"

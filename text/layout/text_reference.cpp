@@ -90,8 +90,9 @@ const CommandDoc kCommandDocs[] = {
      .text = "Reads a line typed by the user at the text cursor, showing it as it is typed, and returns it when "
              "Return is pressed. type limits the characters (#ALL, #ALPHANUMERICAL, #ALPHABETICAL, #NUMERICAL, "
              "#HEXNUMERICAL); password shows stars. What is typed is shown as it is: tags are not read there, "
-             "while [[ and ]] still show one bracket. The line comes as ISO-8859-1 bytes, one per character; "
-             "characters beyond ISO-8859-1 cannot be typed.",
+             "while [[ and ]] still show one bracket. The line comes in the default encoding: ISO-8859-1 bytes, "
+             "one per character, where characters beyond ISO-8859-1 cannot be typed; or, after "
+             "SetDefaultEncoding(#ENCODING_UTF8), UTF-8 with every printable character, the euro sign too.",
      .errors = {kErrDisplayClosed, kErrSelectBGPicActive, kErrSelectBrushActive, kErrSelectAnimActive,
                 kErrEndDoubleBufferFirst, kErrSelectMaskActive, kErrSelectAlphaChannelActive},
      .example = "Print(\"Name: \")\n"
