@@ -159,10 +159,14 @@ TEST(DisplayInPlayer, DisplaysOpenCloseAndReopenFromTheScript) {
                 "GetAttribute(#DISPLAY, 2, #ATTRWIDTH)\nDebugPrint(GetLastError())\n"
                 // A texture fill's brush must exist.
                 "CreateDisplay(3, {FillStyle = #FILLTEXTURE, TextureBrush = 7, TextureX = 1, TextureY = 2})\n"
-                "DebugPrint(GetLastError())\n",
+                "DebugPrint(GetLastError())\n"
+                // A gradient fill takes its colours and angle.
+                "CreateDisplay(4, {Width = 8, Height = 6, FillStyle = #FILLGRADIENT, GradientStartColor = $10204A,"
+                " GradientEndColor = $70B0F0, GradientAngle = 90})\n"
+                "DebugPrint(GetAttribute(#DISPLAY, 4, #ATTRWIDTH))\n",
                 {});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "16 24 2\n1344\n1344\n1174\n");
+    EXPECT_EQ(run.out, "16 24 2\n1344\n1344\n1174\n8\n");
 }
 
 } // namespace
