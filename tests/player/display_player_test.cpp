@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 
 namespace {
 
@@ -25,6 +26,38 @@ void BuildApplet(const ScratchDirectory &dir, const std::string &script, const s
 PlayerRun PlayApplet(const ScratchDirectory &dir, const std::string &script, const std::vector<const char *> &files) {
     BuildApplet(dir, script, files);
     return RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
+}
+
+// ReadPixel over sprites composes the one pixel it reads: every pixel must equal the whole display's snapshot,
+// with sprites overlapping, one moved (its old place restored), one with a see-through hole and one half outside.
+TEST(DisplayInPlayer, ReadPixelOverSpritesMatchesTheSnapshot) {
+    ScratchDirectory dir;
+    PlayerRun run = PlayApplet(dir,
+                "@DISPLAY {Width = 24, Height = 16, Color = $000040}\n"
+                "Box(2, 2, 12, 8, $FF0000)\n"
+                "CreateBrush(1, 8, 8, $00FF00)\n"
+                "CreateBrush(2, 6, 6, $0000FF)\n"
+                "SelectBrush(2)\nBox(2, 2, 2, 2, $FF00FF)\nEndSelect()\n"
+                "SetBrushTransparency(2, $FF00FF)\n"
+                "CreateSprite(1, #BRUSH, 1)\nCreateSprite(2, #BRUSH, 2)\nCreateSprite(3, #BRUSH, 2)\n"
+                "DisplaySprite(1, 5, 4)\nDisplaySprite(2, 8, 6)\nDisplaySprite(1, 4, 3)\nDisplaySprite(3, 20, 12)\n"
+                "For y = 0 To 15\n  Local row = \"\"\n"
+                "  For x = 0 To 23\n    row = row .. ReadPixel(x, y) .. \" \"\n  Next\n  DebugPrint(row)\nNext\n"
+                "SaveSnapshot(\"shot.bmp\", #IMGFMT_BMP)\n",
+                {});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<uint8_t> shot = ReadFileBytes(dir.File("shot.bmp"));
+    ASSERT_GT(shot.size(), 54u);
+    std::istringstream rows(run.out);
+    int seeThrough = 0;
+    for (int y = 0; y < 16; y++)
+        for (int x = 0; x < 24; x++) {
+            uint32_t read = 0;
+            ASSERT_TRUE(rows >> read) << "at " << x << ", " << y << ": " << run.out;
+            EXPECT_EQ(read, BmpPixel(shot, x, y)) << "at " << x << ", " << y;
+            seeThrough += x >= 10 && x < 12 && y >= 8 && y < 10 && read != 0x0000FF;
+        }
+    EXPECT_EQ(seeThrough, 4); // the hole shows what lies under the sprite
 }
 
 TEST(DisplayInPlayer, PreloadedLinkedBrushAppearsOnTheFirstDisplay) {
