@@ -25,8 +25,7 @@ int CmdCreateClipRegion(VMState *vm) {
         if (width < 1 || height < 1) return kErrSizeNotPositive;
     } else if (type == ObjectKindBrush) {
         CheckArgs(vm, 5, 5);
-        ObjectId brush{};
-        ReadObjectId(&brush, vm, 3);
+        const ObjectId brush = IdArg(vm, 3);
         x = CheckCoordinateArg(vm, 4), y = CheckCoordinateArg(vm, 5);
         if (!DrawServices || !DrawServices->findBrushImage) return MissingDrawServices();
         if (int error = DrawServices->findBrushImage(brush, &shape)) return error;
@@ -45,8 +44,7 @@ int CmdCreateClipRegion(VMState *vm) {
 // SetClipRegion(id or -1)
 int CmdSetClipRegion(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     ClipRegion *region = nullptr;
     if (id.handle || id.number != -1)
         if (int error = FindClipRegion(id, nullptr, 0, &region)) return error;
@@ -57,9 +55,7 @@ int CmdSetClipRegion(VMState *vm) {
 // FreeClipRegion(id)
 int CmdFreeClipRegion(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
-    return FreeClipRegionById(id);
+    return FreeClipRegionById(IdArg(vm, 1));
 }
 
 int ClipRegionAttribute(VMState *vm, ObjectId id, int32_t attribute, int) {

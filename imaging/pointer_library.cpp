@@ -25,8 +25,7 @@ int CmdCreatePointer(VMState *vm) {
 // SetPointer(id, SYSTEMPOINTER or BUSYPOINTER)
 int CmdSetPointer(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     PointerRecord *pointer = nullptr;
     if (!id.handle && id.number == BUSYPOINTER) pointer = BusyPointer();
     else if (id.handle || id.number != SYSTEMPOINTER)
@@ -38,9 +37,7 @@ int CmdSetPointer(VMState *vm) {
 // FreePointer(id)
 int CmdFreePointer(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
-    return FreePointerById(id);
+    return FreePointerById(IdArg(vm, 1));
 }
 
 int CmdHidePointer(VMState *vm) {

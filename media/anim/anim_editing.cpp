@@ -102,16 +102,14 @@ int ModifyAnimFramesById(ObjectId id, int32_t count, int32_t position, int findF
 
 int CmdModifyAnimFrames(VMState *vm) {
     CheckArgs(vm, 2, 3);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     const int32_t count = CheckInt32Arg(vm, 2), position = OptInt32Arg(vm, 3, 0);
     return ModifyAnimFramesById(id, count, position, kFindAnimPending);
 }
 
 int CmdScaleAnim(VMState *vm) {
     CheckArgs(vm, 3, 4);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     AnimObject *anim = nullptr;
     if (int error = FindAnim(id, &anim, kFindAnimPending)) return error;
     if (IsAnimActiveOutput(anim)) return kErrActiveAnim;

@@ -89,9 +89,7 @@ int BuildSpriteFrames(VMState *vm, int32_t sourceKind) {
 
 int CmdFreeAnim(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
-    return FreeAnimById(id, 1);
+    return FreeAnimById(IdArg(vm, 1), 1);
 }
 
 int CmdIsAnim(VMState *vm) {
@@ -204,8 +202,7 @@ int CmdLoadAnimFrame(VMState *vm) {
 // SetAnimFrameDelay(id, frame, delay in milliseconds).
 int CmdSetAnimFrameDelay(VMState *vm) {
     CheckArgs(vm, 3, 3);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     const int32_t frame = CheckCountArg(vm, 2), delay = CheckInt32Arg(vm, 3);
     if (delay < 0) return kErrWrongUsage;
     AnimObject *anim = nullptr;
@@ -218,8 +215,7 @@ int CmdSetAnimFrameDelay(VMState *vm) {
 // DisplayAnimFrame(id, x, y, frame [, options]).
 int CmdDisplayAnimFrame(VMState *vm) {
     CheckArgs(vm, 4, 5);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     const int32_t x = CheckCoordinateArg(vm, 2), y = CheckCoordinateArg(vm, 3), frame = CheckCountArg(vm, 4);
     return DrawAnimFrame(vm, id, x, y, frame - 1, GetTop(vm) >= 5 ? 5 : 0);
 }
@@ -240,8 +236,7 @@ int AnimBrushLinkSource(VMState *, ObjectId source, int32_t frame, ImageTriple *
 
 int CmdSelectAnim(VMState *vm) {
     CheckArgs(vm, 2, 3);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     const int32_t frame = CheckCountArg(vm, 2);
     return SelectOutput(vm, ObjectKindAnim, id, ObjectKindBrush, frame, OptInt32Arg(vm, 3, SELMODE_NORMAL));
 }

@@ -71,8 +71,7 @@ static int ReadGifOptions(VMState *vm, int table, GifFrameOptions *options) {
 
 int CmdSaveAnim(VMState *vm) {
     CheckArgs(vm, 2, 4);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     const std::string file = CheckStringArg(vm, 2);
     const int32_t format = OptInt32Arg(vm, 3, ANMFMT_GIF);
     GifFrameOptions options;
@@ -215,8 +214,7 @@ int CmdWriteAnimFrame(VMState *vm) {
 
 int CmdFinishAnimStream(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     AnimStream *stream = nullptr;
     if (int error = gStreams.Find(id, &stream, 0)) return error;
     return FinishStream(stream);

@@ -130,8 +130,7 @@ int CmdOpenMusic(VMState *vm) {
 
 int CmdCloseMusic(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     if (SoundDisabled) return 0;
     MusicObject *m = nullptr;
     if (int error = FindMusic(id, &m)) return error;
@@ -142,8 +141,7 @@ int CmdCloseMusic(VMState *vm) {
 // PlayMusic(id [, {volume, times} or times]).
 int CmdPlayMusic(VMState *vm) {
     CheckArgs(vm, 1, 2);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     if (SoundDisabled) return 0;
     MusicObject *m = nullptr;
     if (int error = FindMusic(id, &m)) return error;
@@ -167,8 +165,7 @@ int CmdResumeMusic(VMState *vm) {
     if (SoundDisabled) return 0;
     MusicObject *m = PausedMusic;
     if (GetTop(vm) >= 1) {
-        ObjectId id{};
-        ReadObjectId(&id, vm, 1);
+        const ObjectId id = IdArg(vm, 1);
         if (int error = FindMusic(id, &m)) return error;
     } else if (!m) {
         return kErrWrongUsage;
@@ -179,8 +176,7 @@ int CmdResumeMusic(VMState *vm) {
 
 int CmdSeekMusic(VMState *vm) {
     CheckArgs(vm, 2, 2);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     const double position = CheckNumberArg(vm, 2);
     if (SoundDisabled) return 0;
     MusicObject *m = nullptr;
@@ -197,8 +193,7 @@ int CmdSeekMusic(VMState *vm) {
 
 int CmdSetMusicVolume(VMState *vm) {
     CheckArgs(vm, 2, 2);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     const int32_t volume = SaturateToInt32(ReadNumberOrPercent(vm, 2, 64, 0));
     if (SoundDisabled) return 0;
     MusicObject *m = nullptr;
@@ -220,8 +215,7 @@ int CmdIsMusic(VMState *vm) {
 
 int CmdIsMusicPlaying(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     MusicObject *m = nullptr;
     if (int error = FindMusic(id, &m)) return error;
     PushNumber(vm, CurrentMusic() == m);

@@ -155,8 +155,7 @@ int CmdCreateSample(VMState *vm) {
 
 int CmdFreeSample(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     if (SoundDisabled) return 0;
     SampleObject *s = nullptr;
     if (int error = FindSample(id, &s)) return error;
@@ -208,8 +207,7 @@ int CmdPlaySample(VMState *vm) {
 // The sample of a command that does nothing while the device is closed (*out stays null then).
 int ReadSampleWhileOpen(VMState *vm, SampleObject **out) {
     CheckArgs(vm, 1, 1);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     *out = nullptr;
     return AudioDeviceOpen() ? FindSample(id, out) : 0;
 }
@@ -257,23 +255,20 @@ int SetSampleAttributes(const ObjectId &id, int32_t volume, int32_t pitch, doubl
 
 int CmdSetVolume(VMState *vm) {
     CheckArgs(vm, 2, 2);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     return SetSampleAttributes(id, SaturateToInt32(ReadNumberOrPercent(vm, 2, 64, 0)), -1, 0, false);
 }
 
 int CmdSetPitch(VMState *vm) {
     CheckArgs(vm, 2, 2);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     const int32_t pitch = CheckInt32Arg(vm, 2);
     return SetSampleAttributes(id, -1, pitch == -1 ? 0 : pitch, 0, false);
 }
 
 int CmdSetPanning(VMState *vm) {
     CheckArgs(vm, 2, 2);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     return SetSampleAttributes(id, -1, -1, CheckNumberArg(vm, 2), true);
 }
 

@@ -166,6 +166,12 @@ void ReadObjectId(ObjectId *out, VMState *vm, int n) {
     *out = ObjectId{SaturateToInt32(value), nullptr};
 }
 
+ObjectId IdArg(VMState *vm, int n) {
+    ObjectId id{};
+    ReadObjectId(&id, vm, n);
+    return id;
+}
+
 void OptIntegerArg(ObjectId *out, VMState *vm, int n) {
     int type = ValueType(vm, n);
     if (type == TNONE || type == TNIL) {

@@ -162,6 +162,7 @@ double ReadNumberOrPercent(VMState *vm, int n, double base, int allowOver100, in
 
 // A light handle gives {0, handle}; anything else is read with CheckNumberArg and truncated: {number, 0}.
 void ReadObjectId(ObjectId *out, VMState *vm, int n);
+ObjectId IdArg(VMState *vm, int n); // the same, returned
 // The handle value that asks a create command for an automatic object.
 inline void *const kAutoHandleRequest = reinterpret_cast<void *>(1);
 inline bool IsAutoHandleRequest(const ObjectId &id) { return id.handle == kAutoHandleRequest; }

@@ -20,9 +20,7 @@ DisplayRecord *Current() { return CurrentDisplay; }
 int32_t Truncated(double value) { return SaturateToInt32(std::trunc(value)); }
 
 int FindDisplayArg(VMState *vm, int n, DisplayRecord **out) {
-    ObjectId id{};
-    ReadObjectId(&id, vm, n);
-    return FindDisplay(id, out);
+    return FindDisplay(IdArg(vm, n), out);
 }
 
 } // namespace

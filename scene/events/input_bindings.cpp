@@ -121,21 +121,16 @@ int CmdFreeEventCache(VMState *vm) {
     return 0;
 }
 
-int CmdMouseX(VMState *vm) {
+int PushMouseCoordinate(VMState *vm, bool vertical) {
     CheckArgs(vm, 0, 0);
     int32_t x, y;
     DisplayMousePosition(CurrentDisplay, &x, &y);
-    PushNumber(vm, x);
+    PushNumber(vm, vertical ? y : x);
     return 1;
 }
 
-int CmdMouseY(VMState *vm) {
-    CheckArgs(vm, 0, 0);
-    int32_t x, y;
-    DisplayMousePosition(CurrentDisplay, &x, &y);
-    PushNumber(vm, y);
-    return 1;
-}
+int CmdMouseX(VMState *vm) { return PushMouseCoordinate(vm, false); }
+int CmdMouseY(VMState *vm) { return PushMouseCoordinate(vm, true); }
 
 int CmdResetKeyStates(VMState *vm) {
     CheckArgs(vm, 0, 0);

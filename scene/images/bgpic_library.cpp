@@ -69,8 +69,7 @@ int32_t SizeArg(VMState *vm, int n, int32_t fallback) {
 
 int CmdDisplayBGPic(VMState *vm) {
     CheckArgs(vm, 1, 2);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     int32_t x = kNoPosition, y = kNoPosition;
     if (GetTop(vm) >= 2) ReadXYOptions(vm, 2, &x, &y);
     if (x == kNoPosition) x = KEEPPOSITION;
@@ -80,8 +79,7 @@ int CmdDisplayBGPic(VMState *vm) {
 
 int CmdDisplayBGPicPart(VMState *vm) {
     CheckArgs(vm, 5, 8);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     const int32_t x = CheckCoordinateArg(vm, 2), y = CheckCoordinateArg(vm, 3), w = CheckCoordinateArg(vm, 4),
                   h = CheckCoordinateArg(vm, 5);
     const int32_t dx = OptInt32Arg(vm, 6, x), dy = OptInt32Arg(vm, 7, y);
@@ -101,8 +99,7 @@ int CmdDisplayBGPicPart(VMState *vm) {
 
 int CmdScaleBGPic(VMState *vm) {
     CheckArgs(vm, 3, 4);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     BGPic *bgpic = nullptr;
     if (int error = FindBGPic(id, &bgpic, kFindModify)) return error;
     int32_t width = SaturateToInt32(ReadNumberOrPercent(vm, 2, bgpic->scaled.width, 1));
@@ -228,9 +225,7 @@ int CmdCreateBGPic(VMState *vm) {
 
 int CmdFreeBGPic(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
-    return FreeBGPicById(id, 1);
+    return FreeBGPicById(IdArg(vm, 1), 1);
 }
 
 // The palette table: at most 256 numbers from index 0 on; the rest of the block stays 0.

@@ -95,8 +95,7 @@ int CmdLoadBrush(VMState *vm) {
 
 int CmdSaveBrush(VMState *vm) {
     CheckArgs(vm, 2, 5);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     const char *file = CheckStringArg(vm, 2);
     const uint32_t colour = OptUnsignedArg(vm, 3, 0);
     const int32_t format = OptInt32Arg(vm, 4, 0);
@@ -119,23 +118,19 @@ int CmdCopyBrush(VMState *vm) {
 
 int CmdFreeBrush(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
-    return FreeBrushById(id, 1);
+    return FreeBrushById(IdArg(vm, 1), 1);
 }
 
 int CmdDisplayBrush(VMState *vm) {
     CheckArgs(vm, 3, 4);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     const int32_t x = CheckCoordinateArg(vm, 2), y = CheckCoordinateArg(vm, 3);
     return DisplayBrushAt(vm, id, x, y, GetTop(vm) >= 4 ? 4 : 0);
 }
 
 int CmdDisplayBrushPart(VMState *vm) {
     CheckArgs(vm, 7, 8);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     const int32_t sx = CheckCoordinateArg(vm, 2), sy = CheckCoordinateArg(vm, 3), x = CheckCoordinateArg(vm, 4),
                   y = CheckCoordinateArg(vm, 5), w = CheckCoordinateArg(vm, 6), h = CheckCoordinateArg(vm, 7);
     return DisplayBrushPartAt(vm, id, sx, sy, x, y, w, h, GetTop(vm) >= 8 ? 8 : 0);
@@ -161,16 +156,14 @@ int CmdConvertToBrush(VMState *vm) {
 
 int CmdSelectBrush(VMState *vm) {
     CheckArgs(vm, 1, 2);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     return SelectOutput(vm, ObjectKindBrush, id, ObjectKindBrush, 0, OptInt32Arg(vm, 2, SELMODE_NORMAL));
 }
 
 // SelectMask and SelectAlphaChannel: id, [type = BRUSH], [frame]; an anim needs its frame.
 int SelectPlane(VMState *vm, int32_t target) {
     CheckArgs(vm, 1, 3);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     const int32_t type = OptInt32Arg(vm, 2, ObjectKindBrush);
     if (type == ObjectKindAnim && GetTop(vm) == 2) return kErrNotEnoughArguments;
     return SelectOutput(vm, type, id, target, OptInt32Arg(vm, 3, 0), SELMODE_NORMAL);
@@ -209,10 +202,10 @@ int CmdEndDoubleBuffer(VMState *vm) {
 
 // ---- Image commands ------------------------------------------------------------------------------------------
 
-ObjectId IdArg(VMState *vm, int n) {
-    ObjectId id{};
-    ReadObjectId(&id, vm, n);
-    return id;
+// The commands whose only argument is the brush they change.
+int EditBrush(VMState *vm, int (*edit)(ObjectId)) {
+    CheckArgs(vm, 1, 1);
+    return edit(IdArg(vm, 1));
 }
 
 // A level: a number or a percentage of 255, clamped to 0..255.
@@ -251,10 +244,7 @@ int CmdReplaceColors(VMState *vm) {
     return ReplaceBrushColors(id, pairs);
 }
 
-int CmdInvertBrush(VMState *vm) {
-    CheckArgs(vm, 1, 1);
-    return InvertBrushImage(IdArg(vm, 1));
-}
+int CmdInvertBrush(VMState *vm) { return EditBrush(vm, InvertBrushImage); }
 
 int CmdTintBrush(VMState *vm) {
     CheckArgs(vm, 3, 3);
@@ -275,10 +265,7 @@ int CmdMixBrush(VMState *vm) {
     return MixBrushImages(id, other, LevelArg(vm, 3));
 }
 
-int CmdBrushToGray(VMState *vm) {
-    CheckArgs(vm, 1, 1);
-    return GrayBrushImage(IdArg(vm, 1));
-}
+int CmdBrushToGray(VMState *vm) { return EditBrush(vm, GrayBrushImage); }
 
 int CmdRotateBrush(VMState *vm) {
     CheckArgs(vm, 2, 5);
@@ -306,15 +293,9 @@ int CmdSetBrushTransparency(VMState *vm) {
     return SetBrushTransparentColor(id, colour == 0xFFFFFFFFu ? -1 : int64_t(colour));
 }
 
-int CmdDeleteAlphaChannel(VMState *vm) {
-    CheckArgs(vm, 1, 1);
-    return DeleteBrushAlpha(IdArg(vm, 1));
-}
+int CmdDeleteAlphaChannel(VMState *vm) { return EditBrush(vm, DeleteBrushAlpha); }
 
-int CmdDeleteMask(VMState *vm) {
-    CheckArgs(vm, 1, 1);
-    return DeleteBrushMask(IdArg(vm, 1));
-}
+int CmdDeleteMask(VMState *vm) { return EditBrush(vm, DeleteBrushMask); }
 
 int CmdCropBrush(VMState *vm) {
     CheckArgs(vm, 5, 5);
@@ -333,15 +314,9 @@ int CmdTrimBrush(VMState *vm) {
     return 2;
 }
 
-int CmdInvertMask(VMState *vm) {
-    CheckArgs(vm, 1, 1);
-    return InvertBrushMask(IdArg(vm, 1));
-}
+int CmdInvertMask(VMState *vm) { return EditBrush(vm, InvertBrushMask); }
 
-int CmdInvertAlphaChannel(VMState *vm) {
-    CheckArgs(vm, 1, 1);
-    return InvertBrushAlpha(IdArg(vm, 1));
-}
+int CmdInvertAlphaChannel(VMState *vm) { return EditBrush(vm, InvertBrushAlpha); }
 
 // Three to five arguments are accepted, but the two colours are required numbers: fewer than five gives
 // kErrNumberExpected.

@@ -28,8 +28,7 @@ int PushAutomatic(VMState *vm, const ObjectId &requested, Sprite *made) {
 // Frames from a brush: the whole brush, or a grid of cells (width, height, frames, frames per row, x, y).
 int FramesFromBrush(VMState *vm, std::vector<ImageTriple> *frames, int32_t *width, int32_t *height,
                     int32_t *transparent) {
-    ObjectId brushId{};
-    ReadObjectId(&brushId, vm, 3);
+    const ObjectId brushId = IdArg(vm, 3);
     Brush *brush = nullptr;
     if (int error = FindBrush(brushId, &brush, kFindBrushNoVector)) return error;
     if (!brush->bitmap) return kErrWrongUsage;
@@ -90,8 +89,7 @@ bool KeepsSpriteBatch(const char *command) { return std::strcmp(command, "Displa
 
 int CmdDisplaySprite(VMState *vm) {
     CheckArgs(vm, 3, 4);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     const int32_t x = CheckCoordinateArg(vm, 2), y = CheckCoordinateArg(vm, 3), frame = OptCountArg(vm, 4, 0);
     if (int error = CheckSpriteOutput()) return error;
     // A run of DisplaySprite calls is composed once, before the next other command reads or draws anything.
@@ -100,16 +98,12 @@ int CmdDisplaySprite(VMState *vm) {
 
 int CmdRemoveSprite(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
-    return RemoveSpriteById(id);
+    return RemoveSpriteById(IdArg(vm, 1));
 }
 
 int CmdFreeSprite(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
-    return FreeSpriteById(id, 1);
+    return FreeSpriteById(IdArg(vm, 1), 1);
 }
 
 int CmdLoadSprite(VMState *vm) {
@@ -119,8 +113,7 @@ int CmdLoadSprite(VMState *vm) {
 
 int CmdScaleSprite(VMState *vm) {
     CheckArgs(vm, 3, 4);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     Sprite *sprite = nullptr;
     int32_t baseWidth = 0, baseHeight = 0;
     if (FindSprite(id, &sprite, 0) == 0) baseWidth = sprite->width, baseHeight = sprite->height;
@@ -141,8 +134,7 @@ int CmdCopySprite(VMState *vm) {
 
 int CmdFlipSprite(VMState *vm) {
     CheckArgs(vm, 2, 2);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     return FlipSpriteById(id, CheckInt32Arg(vm, 2));
 }
 

@@ -31,8 +31,7 @@ void ReadBox(VMState *vm, int n, CollisionObject *o) {
 }
 
 int ReadBrush(VMState *vm, int n, CollisionObject *o) {
-    ObjectId id{};
-    ReadObjectId(&id, vm, n);
+    const ObjectId id = IdArg(vm, n);
     Brush *brush = nullptr;
     if (int error = FindBrush(id, &brush, 0)) return error;
     *o = CollisionObject{CheckInt32Arg(vm, n + 1), CheckInt32Arg(vm, n + 2), brush->width, brush->height,
@@ -77,9 +76,7 @@ int SpriteObject(ObjectId id, CollisionObject *o) {
 }
 
 int ReadSprite(VMState *vm, int n, CollisionObject *o) {
-    ObjectId id{};
-    ReadObjectId(&id, vm, n);
-    return SpriteObject(id, o);
+    return SpriteObject(IdArg(vm, n), o);
 }
 
 int Overlap(const CollisionObject &a, const CollisionObject &b) {

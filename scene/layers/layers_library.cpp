@@ -164,8 +164,7 @@ int CmdInsertLayer(VMState *vm) {
     int32_t position = 0;
     if (int error = ReadLayerArg(vm, 1, &position)) return error;
     const int32_t kind = CheckInt32Arg(vm, 2);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 3);
+    const ObjectId id = IdArg(vm, 3);
     const int32_t x = CheckCoordinateArg(vm, 4), y = CheckCoordinateArg(vm, 5);
     const int hidden = OptInt32Arg(vm, 6, 0) != 0;
     if (int error = CheckLayerState()) return error;

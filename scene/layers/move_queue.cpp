@@ -291,8 +291,7 @@ int AddMoveCommand(VMState *vm) {
 
 int DoMoveCommand(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     // The selections first: they turn the layers off, so the other order would never report them.
     DisplayRecord *d = CurrentDisplay;
     if (int error = RefuseSelectedOutput(d, 0)) return error;
@@ -308,9 +307,7 @@ int DoMoveCommand(VMState *vm) {
 
 int ClearMoveCommand(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
-    return MoveList.Free(id, true);
+    return MoveList.Free(IdArg(vm, 1), true);
 }
 
 void FreeAllMoveQueues() { MoveList.Clear(); }

@@ -289,8 +289,7 @@ const HostBitmap *NamedBitmap(VMState *vm, const std::string &what, int idArg) {
     if (what == "first") return d->firstBitmap;
     if (what == "front") return d->frontBuffer;
     if (what == "back") return d->backBuffer;
-    ObjectId id{};
-    ReadObjectId(&id, vm, idArg);
+    const ObjectId id = IdArg(vm, idArg);
     Brush *brush = nullptr;
     return FindBrush(id, &brush, 0) == 0 ? brush->bitmap : nullptr;
 }
@@ -317,8 +316,7 @@ int TestPeek(VMState *vm) {
         std::vector<uint32_t> shown = displaytest::WindowPixels(w);
         if (!shown.empty()) value = shown[size_t(y) * size_t(w->width) + size_t(x)] & 0xFFFFFF;
     } else if (what == "mask" || what == "alpha") {
-        ObjectId id{};
-        ReadObjectId(&id, vm, 2);
+        const ObjectId id = IdArg(vm, 2);
         Brush *brush = nullptr;
         if (FindBrush(id, &brush, 0) == 0) {
             if (what == "mask" && brush->mask) value = MaskBit(brush->mask, x, y) ? 1 : 0;

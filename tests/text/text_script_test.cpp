@@ -66,8 +66,7 @@ int TestCompare(VMState *vm) {
 }
 
 TextObject *ObjectArg(VMState *vm) {
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     TextObject *object = nullptr;
     if (int error = FindTextObject(id, &object, 0)) RaiseError(vm, error);
     return object;

@@ -93,15 +93,12 @@ int CmdOpenFont(VMState *vm) {
 
 int CmdCloseFont(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
-    return OpenFontList().Free(id, true);
+    return OpenFontList().Free(IdArg(vm, 1), true);
 }
 
 int CmdUseFont(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    ObjectId id{};
-    ReadObjectId(&id, vm, 1);
+    const ObjectId id = IdArg(vm, 1);
     OpenFontNode *node = nullptr;
     if (int error = FindFontById(id, &node)) return error;
     UseFontWithNormalStyle(node->font);
@@ -112,8 +109,7 @@ int CmdFreeGlyphCache(VMState *vm) {
     CheckArgs(vm, 1, 2);
     FontHandle *only = nullptr;
     if (CheckNumberArg(vm, 1) != 0) {
-        ObjectId id{};
-        ReadObjectId(&id, vm, 2);
+        const ObjectId id = IdArg(vm, 2);
         OpenFontNode *node = nullptr;
         if (int error = FindFontById(id, &node)) return error;
         only = node->font;
