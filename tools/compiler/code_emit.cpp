@@ -419,36 +419,25 @@ static int JumpOnCondition(FuncState &fs, ExpDesc &e, int condition) {
     return CondJump(fs, OP_TESTSET, kNoRegister, e.info, condition);
 }
 
-// Falls through when e is true; the false exits go to e.falseList.
-void GoIfTrue(FuncState &fs, ExpDesc &e) {
+// Falls through when e has the truth `through` (1 or 0); the exits of the other truth go to its list.
+static void GoIf(FuncState &fs, ExpDesc &e, int through) {
     DischargeVars(fs, e);
+    int &exits = through ? e.falseList : e.trueList, &here = through ? e.trueList : e.falseList;
     int jump;
     int truth = KnownTruth(fs, e);
-    if (truth == 1)
+    if (truth == through)
         jump = kNoJump;
-    else if (truth == 0 && IsNumberConstant(e, 0))
-        jump = Jump(fs); // the false exit loads 0, which is this value
+    else if (truth == !through && IsNumberConstant(e, !through))
+        jump = Jump(fs); // the other exit loads this very value
     else
-        jump = JumpOnCondition(fs, e, 0);
-    Concat(fs, e.falseList, jump);
-    PatchToHere(fs, e.trueList);
-    e.trueList = kNoJump;
+        jump = JumpOnCondition(fs, e, !through);
+    Concat(fs, exits, jump);
+    PatchToHere(fs, here);
+    here = kNoJump;
 }
 
-void GoIfFalse(FuncState &fs, ExpDesc &e) {
-    DischargeVars(fs, e);
-    int jump;
-    int truth = KnownTruth(fs, e);
-    if (truth == 0)
-        jump = kNoJump;
-    else if (truth == 1 && IsNumberConstant(e, 1))
-        jump = Jump(fs); // the true exit loads 1, which is this value
-    else
-        jump = JumpOnCondition(fs, e, 1);
-    Concat(fs, e.trueList, jump);
-    PatchToHere(fs, e.falseList);
-    e.falseList = kNoJump;
-}
+void GoIfTrue(FuncState &fs, ExpDesc &e) { GoIf(fs, e, 1); }
+void GoIfFalse(FuncState &fs, ExpDesc &e) { GoIf(fs, e, 0); }
 
 void CodeNot(FuncState &fs, ExpDesc &e) {
     DischargeVars(fs, e);
