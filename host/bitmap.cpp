@@ -1,5 +1,6 @@
 #include "host/bitmap.h"
 #include "host/allocation_cap.h"
+#include "runtime/vm/asan_poison.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -9,13 +10,6 @@
 #include <cstring>
 #include <mutex>
 #include <new>
-
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/asan_interface.h>
-#else
-#define ASAN_POISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
-#define ASAN_UNPOISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
-#endif
 
 namespace {
 

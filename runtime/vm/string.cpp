@@ -11,13 +11,7 @@
 #include <vector>
 
 #include "runtime/vm/vm_internal.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/asan_interface.h>
-#else
-#define ASAN_POISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
-#define ASAN_UNPOISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
-#endif
+#include "runtime/vm/asan_poison.h"
 
 namespace {
 

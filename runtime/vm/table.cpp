@@ -186,6 +186,19 @@ void ArrayAppend(VMState *vm, Table *t, VMValue value) {
     }
 }
 
+// The value into node n, the key's node when the key is there (n >= 0); else a new node, unless the value is nil.
+inline void SetNodeOrInsert(VMState *vm, Table *t, int64_t n, const VMValue *key, const VMValue *value,
+                            uint32_t hash) {
+    if (n >= 0) {
+        VMValue &slot = t->nodes[n].value;
+        if (slot.tt == TNIL && value->tt != TNIL) t->tmAbsent = 0;
+        slot = *value;
+        return;
+    }
+    if (value->tt == TNIL) return;
+    InsertNode(vm, t, key, value, hash);
+}
+
 } // namespace
 
 Table *NewTableObject(VMState *vm, uint32_t arrayHint, uint32_t hashHint) {
@@ -266,14 +279,7 @@ void TableSet(VMState *vm, Table *t, const VMValue *key, const VMValue *value) {
     default: hash = HashKey(key); break;
     }
     int64_t n = key->tt == TSTRING ? TableFindStringNode(t, AsString(key)) : FindNode(t, key, hash);
-    if (n >= 0) {
-        VMValue &slot = t->nodes[n].value;
-        if (slot.tt == TNIL && value->tt != TNIL) t->tmAbsent = 0;
-        slot = *value;
-        return;
-    }
-    if (value->tt == TNIL) return;
-    InsertNode(vm, t, key, value, hash);
+    SetNodeOrInsert(vm, t, n, key, value, hash);
 }
 
 void TableSetInt(VMState *vm, Table *t, int64_t key, const VMValue *value) {
@@ -290,17 +296,9 @@ void TableSetInt(VMState *vm, Table *t, int64_t key, const VMValue *value) {
 }
 
 void TableSetStr(VMState *vm, Table *t, VMString *key, const VMValue *value) {
-    int64_t n = TableFindStringNode(t, key);
-    if (n >= 0) {
-        VMValue &slot = t->nodes[n].value;
-        if (slot.tt == TNIL && value->tt != TNIL) t->tmAbsent = 0;
-        slot = *value;
-        return;
-    }
-    if (value->tt == TNIL) return;
     VMValue k;
     SetObject(&k, key, TSTRING);
-    InsertNode(vm, t, &k, value, TableHashOf(StringHash(key)));
+    SetNodeOrInsert(vm, t, TableFindStringNode(t, key), &k, value, TableHashOf(StringHash(key)));
 }
 
 bool TableNext(VMState *vm, const Table *t, const VMValue *key, VMValue *nextKey, VMValue *nextValue) {
