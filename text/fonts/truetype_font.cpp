@@ -283,6 +283,16 @@ bool HasTrueTypeExtension(const char *name) {
     return tail == ".ttf" || tail == ".otf";
 }
 
+// A failed open: frees the record and the face (unless FinishOpen gave it to the record, which frees it then) and
+// leaves the handle empty. Returns 0, the open's result.
+int FailOpen(TrueTypeFaceRecord *record, FT_Face face, FontHandle *handle) {
+    if (!record->face && face) FT_Done_Face(face);
+    CloseRecord(record);
+    handle->kind = FontKindNone;
+    handle->engineData = nullptr;
+    return 0;
+}
+
 } // namespace
 
 int32_t ComputeTrueTypePixelSize(int32_t size, int32_t ascent, int32_t descent) {
@@ -343,13 +353,8 @@ int OpenTrueTypeMemoryFont(std::span<const uint8_t> bytes, int32_t size, int cac
     if (!record) return 0;
     FT_Face face = nullptr;
     if (FT_New_Memory_Face(FreeTypeLibrary, bytes.data(), FT_Long(bytes.size()), 0, &face) ||
-        !FinishOpen(face, record, size, cacheFlag, handle)) {
-        if (!record->face && face) FT_Done_Face(face);
-        CloseRecord(record);
-        handle->kind = FontKindNone;
-        handle->engineData = nullptr;
-        return 0;
-    }
+        !FinishOpen(face, record, size, cacheFlag, handle))
+        return FailOpen(record, face, handle);
     return 1;
 }
 
@@ -386,14 +391,7 @@ int OpenTrueTypeFont(const char *name, int32_t size, int cacheFlag, FontHandle *
         args.stream = &record->stream;
         opened = !FT_Open_Face(FreeTypeLibrary, &args, 0, &face) && FinishOpen(face, record, size, cacheFlag, handle);
     }
-    if (!opened) {
-        if (!record->face && face) FT_Done_Face(face);
-        CloseRecord(record);
-        handle->kind = FontKindNone;
-        handle->engineData = nullptr;
-        return 0;
-    }
-    return 1;
+    return opened ? 1 : FailOpen(record, face, handle);
 }
 
 int MeasureTrueTypeText(FontHandle *font, const char *text, size_t length, uint32_t style, int encoding,
