@@ -23,13 +23,19 @@ std::string RunCapture(const std::string &command) {
     return output;
 }
 
-TEST(DosInPlayer, CompressedAppletWritesAndReadsFiles) {
+// The compiler and the player as built, and a directory for the applet and the files it writes.
+struct DosInPlayer : testing::Test {
     const std::string compiler = std::string(VL_BINARY_DIR) + "/tools/vlac";
     const std::string player = std::string(VL_BINARY_DIR) + "/player/vistaloom";
-    if (!fs::exists(compiler) || !fs::exists(player))
-        GTEST_SKIP() << "the compiler and the player are not built";
     ScratchDirectory scratch;
     const fs::path dir = scratch.path;
+    void SetUp() override {
+        if (!fs::exists(compiler) || !fs::exists(player))
+            GTEST_SKIP() << "the compiler and the player are not built";
+    }
+};
+
+TEST_F(DosInPlayer, CompressedAppletWritesAndReadsFiles) {
     std::string data = (dir / "data.bin").string();
     std::ofstream(dir / "t.vls") << "OpenFile(1, \"" << data << "\", #MODE_WRITE)\n"
                                  << "WriteInt(1, 3000000000)\n"
@@ -64,13 +70,7 @@ TEST(DosInPlayer, CompressedAppletWritesAndReadsFiles) {
 }
 
 // Under a file-size limit every writer fails as on a full disk, and each names the file it could not write.
-TEST(DosInPlayer, WritersNameTheFileOnAFullDisk) {
-    const std::string compiler = std::string(VL_BINARY_DIR) + "/tools/vlac";
-    const std::string player = std::string(VL_BINARY_DIR) + "/player/vistaloom";
-    if (!fs::exists(compiler) || !fs::exists(player))
-        GTEST_SKIP() << "the compiler and the player are not built";
-    ScratchDirectory scratch;
-    const fs::path dir = scratch.path;
+TEST_F(DosInPlayer, WritersNameTheFileOnAFullDisk) {
     std::string data(200000, '\0');
     uint32_t seed = 1;
     for (char &c : data) c = char((seed = seed * 1103515245u + 12345u) >> 24);

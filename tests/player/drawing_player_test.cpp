@@ -6,13 +6,6 @@
 
 namespace {
 
-const char *const kTryFunction = R"(ExitOnError(False)
-Function Try(f, ...)
-  f(...)
-  DebugPrint(GetLastError())
-EndFunction
-)";
-
 TEST(DrawingInPlayer, ClipRegionsClipDrawingAndOutliveTheirLayers) {
     ScratchDirectory dir;
     const std::string script = std::string("@DISPLAY {Width = 64, Height = 48, Color = $000000}\n") + kTryFunction + R"(

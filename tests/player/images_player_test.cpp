@@ -11,13 +11,8 @@ namespace {
 TEST(ImagesInPlayer, SelectionsDoubleBufferingAndPictures) {
     ScratchDirectory dir;
     std::filesystem::copy_file(std::string(VL_SOURCE_DIR) + "/tests/data/media/dispose.gif", dir.File("anim.gif"));
-    const std::string script = R"(@DISPLAY {Width = 64, Height = 48, Color = $0000FF}
-ExitOnError(False)
-Function Try(f, ...)
-  f(...)
-  DebugPrint(GetLastError())
-EndFunction
-CreateBrush(1, 16, 16, $FFFFFF)
+    const std::string script = std::string("@DISPLAY {Width = 64, Height = 48, Color = $0000FF}\n") +
+                               kTryFunction + R"(CreateBrush(1, 16, 16, $FFFFFF)
 CreateBrush(2, 4, 4, $00FF00)
 SelectBrush(1)
 DisplayBrush(2, 6, 6)

@@ -11,13 +11,8 @@ namespace {
 TEST(ObjectQueriesInPlayer, EveryListedKindAnswersItsSizeAndCount) {
     ScratchDirectory dir;
     std::filesystem::copy_file(std::string(VL_SOURCE_DIR) + "/tests/data/media/dispose.gif", dir.File("anim.gif"));
-    const std::string script = R"(@DISPLAY {Width = 64, Height = 48}
-ExitOnError(False)
-Function Try(f, ...)
-  f(...)
-  DebugPrint(GetLastError())
-EndFunction
-CreateBGPic(2, 30, 20)
+    const std::string script = std::string("@DISPLAY {Width = 64, Height = 48}\n") +
+                               kTryFunction + R"(CreateBGPic(2, 30, 20)
 DebugPrint(GetAttribute(#BGPIC, 2, #ATTRWIDTH), GetAttribute(#BGPIC, 2, #ATTRHEIGHT), GetAttribute(#BGPIC, Nil, #ATTRCOUNT))
 LoadAnim(1, "anim.gif")
 DebugPrint(GetAttribute(#ANIM, 1, #ATTRWIDTH), GetAttribute(#ANIM, 1, #ATTRHEIGHT), GetAttribute(#ANIM, Nil, #ATTRCOUNT))
@@ -66,13 +61,8 @@ Try(GetAttribute, #ANIM, 1, #ATTRHASALPHA))";
 // Frames of plain and linked sprites become brushes; a grid needs all its numbers.
 TEST(ObjectQueriesInPlayer, SpriteFramesBecomeBrushes) {
     ScratchDirectory dir;
-    const std::string script = R"(@DISPLAY {Width = 64, Height = 48}
-ExitOnError(False)
-Function Try(f, ...)
-  f(...)
-  DebugPrint(GetLastError())
-EndFunction
-CreateBrush(1, 8, 4, $FF0000)
+    const std::string script = std::string("@DISPLAY {Width = 64, Height = 48}\n") +
+                               kTryFunction + R"(CreateBrush(1, 8, 4, $FF0000)
 CreateBrush(2, 16, 4, $00FF00)
 CreateBrush(3, 8, 4, $0000FF)
 SelectBrush(2)

@@ -60,13 +60,8 @@ uint32_t Expected(int x, int y) {
 
 TEST(PictureSaversInPlayer, FormatsRoundTripAndFailuresAreReported) {
     ScratchDirectory dir;
-    const std::string script = R"(@DISPLAY {Width = 40, Height = 30, Color = $000000}
-ExitOnError(False)
-Function Try(f, ...)
-  f(...)
-  DebugPrint(GetLastError())
-EndFunction
-CreateBrush(1, 33, 17, $0000FF)
+    const std::string script = std::string("@DISPLAY {Width = 40, Height = 30, Color = $000000}\n") +
+                               kTryFunction + R"(CreateBrush(1, 33, 17, $0000FF)
 CreateBrush(2, 11, 9, $FF0000)
 CreateBrush(3, 22, 8, $FFFFFF)
 CreateBrush(4, 5, 5, $123456)
@@ -191,13 +186,8 @@ Try(SaveBrush, 1, "x", 0, 5))";
 TEST(PictureSaversInPlayer, SaveAnimWritesAnimatedGif) {
     ScratchDirectory dir;
     std::filesystem::copy_file(std::string(VL_SOURCE_DIR) + "/tests/data/media/dispose.gif", dir.File("anim.gif"));
-    const std::string script = R"(@DISPLAY {Width = 40, Height = 30}
-ExitOnError(False)
-Function Try(f, ...)
-  f(...)
-  DebugPrint(GetLastError())
-EndFunction
-LoadAnim(1, "anim.gif")
+    const std::string script = std::string("@DISPLAY {Width = 40, Height = 30}\n") +
+                               kTryFunction + R"(LoadAnim(1, "anim.gif")
 SaveAnim(1, "copy.gif")
 SaveAnim(1, "two.gif", #ANMFMT_GIF, {colors = 2, dither = True})
 Try(SaveAnim, 1, "copy.gif", #ANMFMT_GIF, {colors = 1})
@@ -269,13 +259,8 @@ Try(ScaleAnim, 7, #KEEPASPRAT, #KEEPASPRAT))";
 
 TEST(PictureSaversInPlayer, AnimStreamsWriteFramesFromBrushes) {
     ScratchDirectory dir;
-    const std::string script = R"(@DISPLAY {Width = 40, Height = 30}
-ExitOnError(False)
-Function Try(f, ...)
-  f(...)
-  DebugPrint(GetLastError())
-EndFunction
-CreateBrush(1, 4, 2, $FF0000)
+    const std::string script = std::string("@DISPLAY {Width = 40, Height = 30}\n") +
+                               kTryFunction + R"(CreateBrush(1, 4, 2, $FF0000)
 BeginAnimStream(1, "stream.gif", 10, 6)
 WriteAnimFrame(1, 1, {x = #CENTER, y = #CENTER, delay = 50})
 WriteAnimFrame(1, 1, {transparency = $00FF00})

@@ -7,6 +7,15 @@
 
 #include "tests/support/files.h"
 
+// Goes after a script's @DISPLAY line: errors no longer end the script, and Try(f, ...) calls f and prints
+// the error code it left.
+inline constexpr const char *kTryFunction = R"(ExitOnError(False)
+Function Try(f, ...)
+  f(...)
+  DebugPrint(GetLastError())
+EndFunction
+)";
+
 // 0x00RRGGBB of a pixel of a 24-bit bottom-up BMP file.
 uint32_t BmpPixel(const std::vector<uint8_t> &bmp, int x, int y);
 

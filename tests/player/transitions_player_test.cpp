@@ -76,13 +76,8 @@ SaveSnapshot("shot.bmp")
 
 TEST(TransitionsInPlayer, LayersShowHideRemoveAndUndoThroughEffects) {
     ScratchDirectory dir;
-    const std::string script = R"(@DISPLAY {Width = 64, Height = 48, Color = $0000FF}
-ExitOnError(False)
-Function Try(f, ...)
-  f(...)
-  DebugPrint(GetLastError())
-EndFunction
-Try(UndoFX, #BRUSH, 1)
+    const std::string script = std::string("@DISPLAY {Width = 64, Height = 48, Color = $0000FF}\n") +
+                               kTryFunction + R"(Try(UndoFX, #BRUSH, 1)
 EnableLayers()
 CreateBrush(1, 20, 10, $FF0000)
 CreateBrush(2, 20, 10, $00FF00)
