@@ -16,6 +16,7 @@
 #include "libs/dos/serialised_format.h"
 #include "tests/fuzz/applet_values.h"
 #include "tests/media/anim_fixtures.h"
+#include "tests/support/bytes.h"
 #include "tests/text/make_test_font.h"
 #include "text/fonts/builtin_faces.h"
 #include "tools/applet/applet_file.h"
@@ -23,7 +24,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<uint8_t>;
 
 fs::path gOut;
 int gFailures = 0;
@@ -50,18 +50,6 @@ Bytes Prefixed(uint8_t first, const Bytes &rest) {
 }
 
 Bytes FromString(const std::string &text) { return Bytes(text.begin(), text.end()); }
-
-void Put32(Bytes &b, uint32_t v) {
-    for (int s = 24; s >= 0; s -= 8) b.push_back(uint8_t(v >> s));
-}
-void Put16(Bytes &b, uint32_t v) {
-    b.push_back(uint8_t(v >> 8));
-    b.push_back(uint8_t(v));
-}
-void Put16Le(Bytes &b, uint32_t v) {
-    b.push_back(uint8_t(v));
-    b.push_back(uint8_t(v >> 8));
-}
 
 // ---- Serialised tables and functions -----------------------------------------------------------------------
 
@@ -214,12 +202,12 @@ Bytes Bmp() {
 // A 2 x 2 GIF89a, two colours, index 1 transparent; a clear code before every index keeps codes three bits wide.
 Bytes Gif() {
     Bytes g = {'G', 'I', 'F', '8', '9', 'a'};
-    Put16Le(g, 2);
-    Put16Le(g, 2);
+    PutLe16(g, 2);
+    PutLe16(g, 2);
     g.insert(g.end(), {0x80, 0, 0, 0x11, 0x22, 0x33, 0xFF, 0x00, 0xFF});
     g.insert(g.end(), {0x21, 0xF9, 4, 0x01, 0, 0, 1, 0});
     g.push_back(0x2C);
-    for (uint32_t v : {0u, 0u, 2u, 2u}) Put16Le(g, v);
+    for (uint32_t v : {0u, 0u, 2u, 2u}) PutLe16(g, v);
     g.push_back(0);
     g.push_back(2);
     Bytes data;
@@ -240,34 +228,18 @@ Bytes Gif() {
 // An IFF picture: BMHD (size, depth, masking, compression), optional CMAP and CAMG, then the BODY as given.
 Bytes Iff(const char *type, int w, int h, int depth, int masking, int compression, const Bytes &cmap,
           uint32_t camg, const Bytes &body) {
-    Bytes form(type, type + 4);
-    auto chunk = [&](const char *id, const Bytes &d) {
-        form.insert(form.end(), id, id + 4);
-        Put32(form, uint32_t(d.size()));
-        form.insert(form.end(), d.begin(), d.end());
-        if (d.size() & 1) form.push_back(0);
-    };
-    Bytes bmhd;
-    Put16(bmhd, uint32_t(w));
-    Put16(bmhd, uint32_t(h));
-    Put32(bmhd, 0);
-    bmhd.insert(bmhd.end(), {uint8_t(depth), uint8_t(masking), uint8_t(compression), 0});
-    Put16(bmhd, 1);
-    bmhd.insert(bmhd.end(), {1, 1});
-    Put16(bmhd, uint32_t(w));
-    Put16(bmhd, uint32_t(h));
-    chunk("BMHD", bmhd);
-    if (!cmap.empty()) chunk("CMAP", cmap);
+    std::vector<std::pair<const char *, Bytes>> chunks;
+    if (!cmap.empty()) chunks.emplace_back("CMAP", cmap);
     if (camg) {
         Bytes c;
-        Put32(c, camg);
-        chunk("CAMG", c);
+        PutBe32(c, camg);
+        chunks.emplace_back("CAMG", c);
     }
-    chunk("BODY", body);
-    Bytes out = {'F', 'O', 'R', 'M'};
-    Put32(out, uint32_t(form.size()));
-    out.insert(out.end(), form.begin(), form.end());
-    return out;
+    chunks.emplace_back("BODY", body);
+    return MakeIffForm(type,
+                       {.w = w, .h = h, .depth = depth, .masking = uint8_t(masking),
+                        .compression = uint8_t(compression), .transparent = 1},
+                       chunks);
 }
 
 Bytes Palette(int colours) {
@@ -279,8 +251,8 @@ Bytes Palette(int colours) {
 // A 2 x 1 QOI of two explicit RGB pixels.
 Bytes Qoi() {
     Bytes q = {'q', 'o', 'i', 'f'};
-    Put32(q, 2);
-    Put32(q, 1);
+    PutBe32(q, 2);
+    PutBe32(q, 1);
     q.insert(q.end(), {4, 0, 0xFE, 0x10, 0x20, 0x30, 0xFE, 0x40, 0x50, 0x60, 0, 0, 0, 0, 0, 0, 0, 1});
     return q;
 }

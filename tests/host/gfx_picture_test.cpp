@@ -4,6 +4,7 @@
 #include "host/picture_ilbm.h"
 
 #include "runtime/app/errors.h"
+#include "tests/support/bytes.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -16,34 +17,20 @@
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-void Put32(Bytes &b, uint32_t v) {
-    for (int s = 24; s >= 0; s -= 8) b.push_back(uint8_t(v >> s));
-}
-void Put16(Bytes &b, uint32_t v) {
-    b.push_back(uint8_t(v >> 8));
-    b.push_back(uint8_t(v));
-}
-void Put16Le(Bytes &b, uint32_t v) {
-    b.push_back(uint8_t(v));
-    b.push_back(uint8_t(v >> 8));
-}
-
 void PngChunk(Bytes &out, const char *type, const Bytes &data) {
-    Put32(out, uint32_t(data.size()));
+    PutBe32(out, uint32_t(data.size()));
     Bytes body(type, type + 4);
     body.insert(body.end(), data.begin(), data.end());
     out.insert(out.end(), body.begin(), body.end());
-    Put32(out, uint32_t(crc32(0, body.data(), uInt(body.size()))));
+    PutBe32(out, uint32_t(crc32(0, body.data(), uInt(body.size()))));
 }
 
 // An RGBA PNG of w x h from 0xAARRGGBB words.
 Bytes MakePng(int w, int h, const std::vector<uint32_t> &argb) {
     Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     Bytes ihdr;
-    Put32(ihdr, uint32_t(w));
-    Put32(ihdr, uint32_t(h));
+    PutBe32(ihdr, uint32_t(w));
+    PutBe32(ihdr, uint32_t(h));
     ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});
     PngChunk(out, "IHDR", ihdr);
     Bytes raw;
@@ -67,16 +54,16 @@ Bytes MakePng(int w, int h, const std::vector<uint32_t> &argb) {
 // index so every code stays three bits wide.
 Bytes MakeGif() {
     Bytes g = {'G', 'I', 'F', '8', '9', 'a'};
-    Put16Le(g, 2);
-    Put16Le(g, 2);
+    PutLe16(g, 2);
+    PutLe16(g, 2);
     g.insert(g.end(), {0x80, 0, 0});               // global table of 2 entries
     g.insert(g.end(), {0x11, 0x22, 0x33, 0xFF, 0x00, 0xFF}); // 0: 0x112233, 1: 0xFF00FF
     g.insert(g.end(), {0x21, 0xF9, 4, 0x01, 0, 0, 1, 0});   // graphic control: transparent index 1
     g.push_back(0x2C);
-    Put16Le(g, 0);
-    Put16Le(g, 0);
-    Put16Le(g, 2);
-    Put16Le(g, 2);
+    PutLe16(g, 0);
+    PutLe16(g, 0);
+    PutLe16(g, 2);
+    PutLe16(g, 2);
     g.push_back(0);
     g.push_back(2); // minimum code size
     const int codes[] = {4, 0, 4, 1, 4, 1, 4, 0, 5};
@@ -100,60 +87,21 @@ Bytes MakeGif() {
     return g;
 }
 
-void Put32Le(Bytes &b, uint32_t v) {
-    for (int s = 0; s < 32; s += 8) b.push_back(uint8_t(v >> s));
-}
-
 // A 2 x 2 24-bit BMP, bottom-up: top row red, white; bottom row green, blue.
 Bytes MakeBmp() {
     Bytes b = {'B', 'M'};
-    Put32Le(b, 54 + 16);
-    Put32Le(b, 0);
-    Put32Le(b, 54);
-    Put32Le(b, 40);
-    Put32Le(b, 2);
-    Put32Le(b, 2);
-    Put16Le(b, 1);
-    Put16Le(b, 24);
-    for (int i = 0; i < 6; i++) Put32Le(b, 0);
+    PutLe32(b, 54 + 16);
+    PutLe32(b, 0);
+    PutLe32(b, 54);
+    PutLe32(b, 40);
+    PutLe32(b, 2);
+    PutLe32(b, 2);
+    PutLe16(b, 1);
+    PutLe16(b, 24);
+    for (int i = 0; i < 6; i++) PutLe32(b, 0);
     b.insert(b.end(), {0x00, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0, 0}); // bottom row: green, blue (B, G, R order)
     b.insert(b.end(), {0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0}); // top row: red, white
     return b;
-}
-
-// The BMHD fields the pictures here vary; the page size is the picture's.
-struct Bmhd {
-    int w, h, depth;
-    uint8_t masking = 0, compression = 0;
-    uint16_t transparent = 0;
-    uint8_t xAspect = 1, yAspect = 1;
-    int pageW = 0, pageH = 0; // 0: the picture's size
-};
-
-// An IFF FORM of the given type: a BMHD, then the given chunks in order (odd sizes padded).
-Bytes MakeIffForm(const char *type, const Bmhd &m, const std::vector<std::pair<const char *, Bytes>> &chunks) {
-    Bytes form(type, type + 4);
-    auto chunk = [&](const char *id, const Bytes &d) {
-        form.insert(form.end(), id, id + 4);
-        Put32(form, uint32_t(d.size()));
-        form.insert(form.end(), d.begin(), d.end());
-        if (d.size() & 1) form.push_back(0);
-    };
-    Bytes bmhd;
-    Put16(bmhd, uint32_t(m.w));
-    Put16(bmhd, uint32_t(m.h));
-    Put32(bmhd, 0);
-    bmhd.insert(bmhd.end(), {uint8_t(m.depth), m.masking, m.compression, 0});
-    Put16(bmhd, m.transparent);
-    bmhd.insert(bmhd.end(), {m.xAspect, m.yAspect});
-    Put16(bmhd, uint32_t(m.pageW ? m.pageW : m.w));
-    Put16(bmhd, uint32_t(m.pageH ? m.pageH : m.h));
-    chunk("BMHD", bmhd);
-    for (const auto &[id, d] : chunks) chunk(id, d);
-    Bytes out = {'F', 'O', 'R', 'M'};
-    Put32(out, uint32_t(form.size()));
-    out.insert(out.end(), form.begin(), form.end());
-    return out;
 }
 
 // An IFF picture of the given form type with a BMHD (size, depth, compression 0), an optional CMAP and a BODY.
@@ -178,7 +126,7 @@ Bytes MakeHamIlbm(bool ham = true) {
     Bytes cmap(size_t(ham ? 16 : 64) * 3, 0);
     cmap[3] = 0x10, cmap[4] = 0x20, cmap[5] = 0x30;
     Bytes camg;
-    Put32(camg, ham ? 0x800 : 0);
+    PutBe32(camg, ham ? 0x800 : 0);
     return MakeIffForm("ILBM", {.w = 4, .h = 1, .depth = 6, .masking = uint8_t(ham ? 0 : 2), .transparent = 1,
                                 .xAspect = 10, .yAspect = 11, .pageW = 320, .pageH = 200},
                        {{"CMAP", cmap}, {"CAMG", camg}, {"BODY", body}});

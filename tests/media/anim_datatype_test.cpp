@@ -44,7 +44,6 @@ double MeanDifference(const std::vector<uint32_t> &a, const std::vector<uint32_t
 void WriteFile(const std::string &path, const Bytes &bytes) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
 }
-void PutLe32(Bytes &b, uint32_t v) { PutLe16(b, v & 0xFFFF), PutLe16(b, v >> 16); }
 
 // An FLC of 8 x 4 frames of 256 colours: a palette chunk, then each frame stored whole (FLI_COPY).
 Bytes MakeFlc(const std::vector<Bytes> &frames, const std::vector<uint32_t> &palette) {

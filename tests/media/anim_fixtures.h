@@ -9,16 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "tests/support/bytes.h"
 #include "tests/support/files.h"
-
-using Bytes = std::vector<uint8_t>;
-
-inline void PutLe16(Bytes &b, uint32_t v) { b.push_back(uint8_t(v)), b.push_back(uint8_t(v >> 8)); }
-inline void PutBe16(Bytes &b, uint32_t v) { b.push_back(uint8_t(v >> 8)), b.push_back(uint8_t(v)); }
-inline void PutBe32(Bytes &b, uint32_t v) { PutBe16(b, v >> 16), PutBe16(b, v & 0xFFFF); }
-inline void PutText(Bytes &b, const char *s) {
-    while (*s) b.push_back(uint8_t(*s++));
-}
 
 // ---- GIF -------------------------------------------------------------------------------------------------------
 struct GifFrameSpec {
@@ -165,13 +157,6 @@ inline Bytes PlaneOf(const Bytes &indexes, int width, int height, int p) {
         for (int x = 0; x < width; x++)
             if ((indexes[size_t(y * width + x)] >> p) & 1) plane[size_t(y * rowBytes + x / 8)] |= uint8_t(0x80 >> (x & 7));
     return plane;
-}
-
-inline void PutChunk(Bytes &b, const char *id, const Bytes &data) {
-    PutText(b, id);
-    PutBe32(b, uint32_t(data.size()));
-    b.insert(b.end(), data.begin(), data.end());
-    if (data.size() & 1) b.push_back(0);
 }
 
 inline Bytes CmapOf(const std::vector<uint32_t> &palette) {
