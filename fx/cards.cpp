@@ -11,15 +11,11 @@ struct UpDownState {
     int32_t pass;
 };
 
-int32_t CardStepSize(const FxRequest *request) {
-    return std::clamp(EffectStepSize(request->step, std::max(request->width, request->height), 60, 30, 120), 1, 30);
-}
-
 // The column pairs of the four passes: down, up.
 constexpr int32_t kPassColumns[4][2] = {{0, 1}, {3, 2}, {4, 5}, {7, 6}};
 
 int CardSetup(FxRequest *request) {
-    request->step = CardStepSize(request);
+    request->step = FxStepOf(request);
     request->frameCount = EffectStepCount(request->height - request->step, request->step, 0);
     request->run = {0, request->step, request->height};
     return 0;
@@ -50,7 +46,7 @@ int CardDraw(FxRequest *request, int32_t t) {
 
 int UpDownSetup(FxRequest *request) {
     if (!AllocFxState<UpDownState>(request)) return kErrOutOfMemory;
-    const int32_t s = request->step = CardStepSize(request);
+    const int32_t s = request->step = FxStepOf(request);
     request->frameCount = EffectStepCount(4 * request->height, s, 0);
     request->run = {-s, s, INT32_MAX};
     return 0;

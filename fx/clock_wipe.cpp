@@ -72,8 +72,7 @@ int ClockWipeSetup(FxRequest *request) {
     if (!state) return kErrOutOfMemory;
     const bool plane = DrawsLayerPlane(request);
     if (!plane && !request->oldImage) return kErrWrongUsage;
-    const int32_t step = request->step;
-    request->step = step == -1 ? 10 : step == -2 ? 15 : step == -3 ? 5 : std::clamp(step, 1, 30);
+    request->step = FxStepOf(request);
     if (!plane) state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
     state->wedgeMask = AllocMaskPlane(nullptr, w, h);
     if ((!plane && !state->work) || !state->wedgeMask) return kErrOutOfMemory;

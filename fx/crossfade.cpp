@@ -23,9 +23,6 @@
 
 namespace {
 
-constexpr int32_t kCrossfadeMaxStep = 120;
-constexpr int32_t kFadeMaxStep = 255;
-
 // A visible layer beneath the faded one that overlaps it, as it was when the fast road was taken.
 struct LowerLayerEntry {
     const vlLayer *layer;
@@ -56,14 +53,6 @@ struct FadeState {
     int32_t level;
     uint32_t colour;
 };
-
-// A positive speed is the level step itself (capped); the speed constants and anything else give fixed steps.
-int32_t LevelStep(int32_t speed, int32_t cap) {
-    if (speed > 0) return std::min(speed, cap);
-    if (speed == -2) return 20;
-    if (speed == -3) return 5;
-    return 10;
-}
 
 // The output rectangle of the effect's area, when a frame can be written straight into the output: same 32-bit
 // layout as the pictures, no clip region. Otherwise false, and the frame is composed in a bitmap first.
@@ -255,7 +244,7 @@ void PlayLayerFadeFrame(FxRequest *request, FadeState *state, bool fade, int32_t
 int CrossfadeSetup(FxRequest *request) {
     CrossfadeState *state = AllocFxState<CrossfadeState>(request);
     if (!state) return kErrOutOfMemory;
-    request->step = LevelStep(request->step, kCrossfadeMaxStep);
+    request->step = FxStepOf(request);
     request->frameCount = EffectStepCount(255, request->step, 1);
     request->run = {0, request->step, 255};
     if (request->realtimeLayer) {
@@ -324,7 +313,7 @@ int FadeSetup(FxRequest *request) {
     const bool fade = Fades(request);
     FadeState *state = AllocFxState<FadeState>(request);
     if (!state) return kErrOutOfMemory;
-    request->step = LevelStep(request->step, kFadeMaxStep);
+    request->step = FxStepOf(request);
     state->colour = request->parameter == kFxRandomParameter ? uint32_t(RuntimeRand()) % 16777216u
                                                              : uint32_t(request->parameter) & 0xFFFFFFu;
     state->level = request->step;

@@ -24,18 +24,15 @@ int32_t BandSize(const FxRequest *request) { return Vertical(request) ? request-
 // edges. Bands are step + 1 thick. The position is how far the band that ends the run has come.
 int CurtainsSetup(FxRequest *request) {
     const int32_t size = BandSize(request);
-    int32_t s = EffectStepSize(request->step, size, 140, 60, 320);
+    // Opening: under 2 pixels the bound is 0 and the bands fall outside the picture; the floor keeps the run finite.
+    const int32_t s = request->step = FxStepOf(request, size);
     if (FxVariantOf(request).direction == kFxOutwards) {
-        // Under 2 pixels the cap is 0 and the bands fall outside the picture; the floor keeps the run finite.
-        s = ClampFxStep(s, size / 4);
         request->frameCount = EffectStepCount(size - (s + 1) - (size / 2 - 1), s + 1, 0);
         request->run = {-(s + 1), s + 1, size - (s + 1) - (size / 2 - 1)};
     } else {
-        if (s > size / 2) s = 1;
         request->frameCount = EffectStepCount(size / 2, s + 1, 0);
         request->run = {-(s + 1), s + 1, size / 2};
     }
-    request->step = s;
     return 0;
 }
 
@@ -57,14 +54,10 @@ int CurtainsDraw(FxRequest *request, int32_t position) {
     return 0;
 }
 
-// One band s + 1 thick per frame from the named edge. A too large step becomes 1 across the columns but is cut to
-// half the height across the rows.
+// One band s + 1 thick per frame from the named edge.
 int RevealsSetup(FxRequest *request) {
     const int32_t size = BandSize(request);
-    int32_t s = EffectStepSize(request->step, size, 70, 30, 200);
-    if (Vertical(request)) s = s > size / 2 ? 1 : s;
-    else s = ClampFxStep(s, size / 2);
-    request->step = s;
+    const int32_t s = request->step = FxStepOf(request, size);
     request->frameCount = EffectStepCount(size - (s + 1), s + 1, 0);
     // Forwards the band's start moves to size - (s + 1); backwards its end moves from size - 1 to s.
     request->run = {-(s + 1), s + 1, size - (s + 1)};

@@ -20,14 +20,6 @@ struct DissolveState {
     uint16_t *thresholds;
 };
 
-// A level step: the speed constants give 4, 8 and 2; a positive speed is clamped to 8, anything else gives 1.
-int32_t DissolveLevelStep(int32_t speed) {
-    if (speed == -1) return 4;
-    if (speed == -2) return 8;
-    if (speed == -3) return 2;
-    return std::clamp(speed, 1, 8);
-}
-
 // The layer's plane takes the new image's mask bit or alpha byte where the level passed the threshold (where it has
 // not, when hiding); the last frame writes the end state whole.
 void DissolveLayer(FxRequest *request, const DissolveState *state, int32_t level) {
@@ -70,7 +62,7 @@ int DissolveSetup(FxRequest *request) {
     if (!state) return kErrOutOfMemory;
     const bool plane = DrawsLayerPlane(request);
     if (!plane && !request->oldImage) return kErrWrongUsage;
-    request->step = DissolveLevelStep(request->step);
+    request->step = FxStepOf(request);
     if (!plane) {
         state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
         state->revealMask = AllocMaskPlane(nullptr, w, h);

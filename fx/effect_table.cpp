@@ -7,8 +7,9 @@ namespace {
 
 constexpr std::array<FxEffectRow, kFxEffectIdCount> MakeFxEffects() {
     std::array<FxEffectRow, kFxEffectIdCount> rows{};
-#define VL_FX_ROW(id, NAME, Name, F, axis, direction, amount, sets, Reverse)                                  \
-    rows[id] = {#NAME, &F##Family, {kFxAxis##axis, kFx##direction, amount}, sets, kFx##Reverse};
+#define VL_FX_ROW(id, NAME, Name, F, Speed, axis, direction, amount, sets, Reverse)                           \
+    rows[id] = {#NAME, &F##Family, kFxSpeed##Speed, {kFxAxis##axis, kFx##direction, amount}, sets,              \
+                kFx##Reverse};
     VL_FX_EFFECTS(VL_FX_ROW)
 #undef VL_FX_ROW
     return rows;

@@ -26,7 +26,7 @@ int FlipCoinSetup(FxRequest *request) {
     FlipCoinState *state = AllocFxState<FlipCoinState>(request);
     if (!state) return kErrOutOfMemory;
     state->colour = request->parameter == kFxRandomParameter ? 0 : uint32_t(request->parameter) & 0xFFFFFFu;
-    request->step = ClampFxStep(EffectStepSize(request->step, size, 60, 30, 120), 2 * size);
+    request->step = FxStepOf(request, size);
     request->frameCount = EffectStepCount(2 * size - request->step, request->step, 0);
     // The last position is held at 2 x size: past it the new picture would end squeezed short of the area.
     request->run = {0, request->step, 2 * size};
@@ -70,7 +70,7 @@ bool Across(const FxRequest *request) {
 int CrushSetup(FxRequest *request) {
     const int32_t size = Across(request) ? request->width : request->height;
     if (!AllocFxState<CrushState>(request)) return kErrOutOfMemory;
-    request->step = ClampFxStep(EffectStepSize(request->step, size, 60, 30, 120), size);
+    request->step = FxStepOf(request, size);
     SetFxRunToSize(request, size);
     return 0;
 }

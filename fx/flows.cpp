@@ -84,10 +84,7 @@ int FlowSetup(FxRequest *request) {
     const int32_t size = g.size;
     FlowState *state = AllocFxState<FlowState>(request);
     if (!state) return kErrOutOfMemory;
-    const bool across = g.rows;
-    request->step = std::clamp(across ? EffectStepSize(request->step, size, 50, 20, 120)
-                                      : EffectStepSize(request->step, size, 30, 10, 80),
-                               1, 30);
+    request->step = FxStepOf(request, size);
     SetFxRunToSize(request, size);
     if (DrawsLayerPlane(request)) return 0;
     state->work = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);

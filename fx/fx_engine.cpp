@@ -17,12 +17,31 @@
 #include "scene/images/bgpic.h"
 #include "scene/layers/layers.h"
 
-int32_t EffectStepSize(int32_t speed, int32_t size, int32_t normalDivisor, int32_t fastDivisor, int32_t slowDivisor) {
+int32_t FxSpeedStep(const FxSpeedRule &rule, int32_t speed, int32_t along, int32_t width, int32_t height) {
     int32_t step = speed;
-    if (speed == -1) step = size / normalDivisor;
-    else if (speed == -2) step = size / fastDivisor;
-    else if (speed == -3) step = size / slowDivisor;
-    return step < 1 ? 1 : step;
+    if (speed >= -3 && speed <= -1) {
+        const int32_t named = rule.named[-1 - speed];
+        if (rule.basis == kFxFixed) step = named;
+        else if (rule.basis == kFxWidth) step = width / named;
+        else if (rule.basis == kFxLongest) step = std::max(width, height) / named;
+        else step = along / named;
+    } else if (rule.other == kFxFifths) {
+        step = speed / 5;
+    } else if (rule.other == kFxBelow1Normal && speed < 1) {
+        step = rule.named[0];
+    }
+    step = std::max(step, 1);
+    switch (rule.bound) {
+    case kFxNoBound: break;
+    case kFxBelowSize: step = std::min(step, along - 1); break;
+    case kFxHalf: step = std::min(step, along / 2); break;
+    case kFxQuarter: step = std::min(step, along / 4); break;
+    case kFxSize: step = std::min(step, along); break;
+    case kFxTwice: step = int32_t(std::min<int64_t>(step, 2 * int64_t(along))); break;
+    case kFxOneOverHalf: step = step > along / 2 ? 1 : step; break;
+    case kFxOneOverQuarter: step = step > along / 4 ? 1 : step; break;
+    }
+    return std::clamp(step, rule.low, rule.high);
 }
 
 int32_t EffectStepCount(int32_t size, int32_t step, int32_t flag) {

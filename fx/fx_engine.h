@@ -142,9 +142,41 @@ int RunFxPhase(FxRequest *request, int *done);
 void FreeFxState(FxRequest *request, int flag);
 
 // ---- Speed rule --------------------------------------------------------------------------------------------------
-// NORMALSPEED -1, FASTSPEED -2, SLOWSPEED -3 divide size by the matching divisor; any other speed is the step;
-// at least 1.
-int32_t EffectStepSize(int32_t speed, int32_t size, int32_t normalDivisor, int32_t fastDivisor, int32_t slowDivisor);
+// How an effect turns the script's speed into its step; effect_table.h names one per effect. NORMALSPEED (-1),
+// FASTSPEED (-2) and SLOWSPEED (-3) divide the basis by `named` (with kFxFixed they are the step); any other speed
+// is the step. The step is at least 1, then kept under its bound from `along`, the size the position runs across,
+// then to [low, high]: low stays 1 or more, as a bound of 0 (tiny pictures) would never end.
+enum FxSpeedBasis : int8_t {
+    kFxAlong,   // the size the position runs across
+    kFxWidth,   // the area's width
+    kFxLongest, // the area's longer side
+    kFxFixed,   // none: the named speeds give the step itself
+};
+// A step over its bound is cut to it; over a OneOver bound it starts again at 1.
+enum FxStepBound : int8_t {
+    kFxNoBound,
+    kFxBelowSize, // along - 1
+    kFxHalf,      // along / 2
+    kFxQuarter,   // along / 4
+    kFxSize,      // along
+    kFxTwice,     // 2 x along
+    kFxOneOverHalf,
+    kFxOneOverQuarter,
+};
+// What a speed other than the named ones gives.
+enum FxOtherSpeed : int8_t {
+    kFxIsStep,
+    kFxFifths,       // the step in fifths: speed / 5
+    kFxBelow1Normal, // the step, but below 1 it counts as NORMALSPEED
+};
+struct FxSpeedRule {
+    FxSpeedBasis basis = kFxFixed;
+    int16_t named[3] = {}; // for NORMALSPEED, FASTSPEED, SLOWSPEED
+    FxStepBound bound = kFxNoBound;
+    int32_t low = 1, high = INT32_MAX;
+    FxOtherSpeed other = kFxIsStep;
+};
+int32_t FxSpeedStep(const FxSpeedRule &rule, int32_t speed, int32_t along, int32_t width, int32_t height);
 // 1 for size <= 0; else ceil(size / step), plus 1 when flag is 0.
 int32_t EffectStepCount(int32_t size, int32_t step, int32_t flag);
 // The usual run of a family that grows from 0 to size by request->step: its frame count and its run.
@@ -152,12 +184,6 @@ void SetFxRunToSize(FxRequest *request, int32_t size);
 // The effect that plays id backwards: its row's Reverse (curtain and reveal pairs, RECT <-> RECTBACK); an id
 // without a row is returned unchanged.
 int32_t ReverseEffect(int32_t id);
-// A family's own upper cap, after which the step must still be at least 1: a cap of 0 (tiny pictures) would
-// never end.
-inline int32_t ClampFxStep(int32_t step, int32_t cap) {
-    if (step > cap) step = cap;
-    return step < 1 ? 1 : step;
-}
 
 // ---- State blocks ------------------------------------------------------------------------------------------------
 // A family's state is a plain struct in a cleared block that the engine frees after the finish function.

@@ -19,8 +19,8 @@ bool Opening(const FxRequest *request) { return FxVariantOf(request).direction =
 int GatesSetup(FxRequest *request) {
     const int32_t size = Rows(request) ? request->height : request->width;
     const int32_t half = size / 2, rest = size - half;
-    // No bound of its own; capped at the size so that the edges cannot overflow.
-    const int32_t s = request->step = ClampFxStep(EffectStepSize(request->step, size, 80, 30, 200), size);
+    // The speed rule bounds the step at the size so that the edges cannot overflow.
+    const int32_t s = request->step = FxStepOf(request, size);
     const int32_t travel = Opening(request) ? rest : half;
     request->frameCount = EffectStepCount(travel - s, s, 0);
     request->run = {0, s, travel};

@@ -13,8 +13,8 @@ bool Across(const FxRequest *request) {
 
 int PushSetup(FxRequest *request) {
     const int32_t size = Across(request) ? request->width : request->height;
-    // No bound of its own; capped at the size so that the offset cannot overflow.
-    request->step = ClampFxStep(EffectStepSize(request->step, size, 40, 10, 100), size);
+    // The speed rule bounds the step at the size so that the offset cannot overflow.
+    request->step = FxStepOf(request, size);
     SetFxRunToSize(request, size);
     return 0;
 }

@@ -39,7 +39,7 @@ bool ShufflePuzzle(PuzzleState *state) {
 int PuzzleSetup(FxRequest *request) {
     PuzzleState *state = AllocFxState<PuzzleState>(request);
     if (!state) return kErrOutOfMemory;
-    const int32_t tile = std::max(EffectStepSize(request->step, request->width, 20, 10, 30), 5);
+    const int32_t tile = FxStepOf(request);
     state->tile = request->step = tile;
     state->columns = request->width / tile + 1;
     const int64_t count = int64_t(state->columns) * (request->height / tile + 1);
@@ -68,9 +68,7 @@ void PuzzleFinish(FxRequest *request, int) {
 
 int DiagonalSetup(FxRequest *request) {
     const int32_t w = request->width, h = request->height;
-    int32_t tile = EffectStepSize(request->step, w, 60, 20, 130);
-    if (tile > w / 4) tile = 1;
-    request->step = tile;
+    const int32_t tile = request->step = FxStepOf(request, w);
     request->frameCount = EffectStepCount(w + h - tile, tile, 0);
     request->run = {0, tile, w + h};
     return 0;

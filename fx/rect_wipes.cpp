@@ -52,9 +52,7 @@ void DrawRing(FxRequest *request, Box outer, Box inner) {
 int SetUpRects(FxRequest *request, bool back) {
     if (back && !AllocFxState<RectBackState>(request)) return kErrOutOfMemory;
     const int32_t l = std::max(request->width, request->height);
-    int32_t s0 = EffectStepSize(request->step, l, 70, 30, 200);
-    if (s0 <= 0 || s0 > l / 4) s0 = 1;
-    request->step = s0;
+    const int32_t s0 = request->step = FxStepOf(request, l);
     request->frameCount = EffectStepCount(l - s0, s0, 0);
     request->run = {0, s0, l};
     return 0;

@@ -27,14 +27,6 @@ struct RollState {
     int32_t horizontal;
 };
 
-// Lines per frame: the speed constants give 2, 5 and 1; a positive speed counts in fifths, up to 8.
-int32_t RollStepOf(int32_t speed) {
-    if (speed == -1) return 2;
-    if (speed == -2) return 5;
-    if (speed > 0) return std::clamp(speed / 5, 1, 8);
-    return 1;
-}
-
 // Lines (or columns) [from, to) of source onto the frame through the planes.
 void ComposeLines(FxRequest *request, RollState *state, const HostBitmap *source, const MaskPlane *mask,
                   const AlphaPlane *alpha, int32_t from, int32_t to) {
@@ -57,7 +49,7 @@ int RollSetup(FxRequest *request) {
     state->size = state->horizontal ? w : h;
     const bool wallpaper = request->row->family == &WallpaperFamily;
     state->radius = std::max(wallpaper ? state->size / 2 : state->size / 6 / 2, 20);
-    request->step = RollStepOf(request->step);
+    request->step = FxStepOf(request);
     state->work = AllocHostBitmapFormat(w, h, request->newImage->format);
     if (!layer) state->compose = AllocHostBitmapFormat(w, h, request->newImage->format);
     state->workMask = AllocMaskPlane(nullptr, w, h);

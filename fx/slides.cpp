@@ -22,7 +22,7 @@ int SlideSetup(FxRequest *request) {
     SlideState *state = AllocFxState<SlideState>(request);
     if (!state) return kErrOutOfMemory;
     state->colour = request->parameter == kFxRandomParameter ? 0 : uint32_t(request->parameter) & 0xFFFFFFu;
-    request->step = std::clamp(EffectStepSize(request->step, size, 60, 30, 120), 1, 30);
+    request->step = FxStepOf(request, size);
     request->frameCount = EffectStepCount(2 * size - request->step, request->step, 0);
     request->run = {0, request->step, 2 * size};
     return 0;

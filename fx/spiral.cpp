@@ -13,13 +13,6 @@ struct SpiralState {
     int32_t column, row; // every grid column is `column` wide, every row `row` high
 };
 
-int32_t SpiralBand(int32_t speed) {
-    if (speed == -1) return 10;
-    if (speed == -2) return 15;
-    if (speed == -3) return 5;
-    return std::clamp(speed, 1, 30);
-}
-
 void ResetSpiral(const FxRequest *request, SpiralState *state) {
     state->pos = state->segment = state->y = 0;
     state->x = request->width - state->column;
@@ -80,7 +73,7 @@ bool SpiralFrame(FxRequest *request, SpiralState *state, bool draw) {
 int SpiralSetup(FxRequest *request) {
     SpiralState *state = AllocFxState<SpiralState>(request);
     if (!state) return kErrOutOfMemory;
-    request->step = SpiralBand(request->step);
+    request->step = FxStepOf(request);
     state->column = request->width / 7 + 1;
     state->row = request->height / 6 + 1;
     ResetSpiral(request, state);

@@ -17,8 +17,6 @@ struct SwissState {
     int32_t previousX, previousY;
 };
 
-int32_t GrowthStep(int32_t speed, int32_t size) { return std::clamp(EffectStepSize(speed, size, 120, 60, 240), 1, 30); }
-
 // The short side of a rectangle whose long side is d, in the area's proportions; at least 1.
 int32_t ShortSide(const FxRequest *request, int32_t d) {
     const double ratio = double(std::min(request->width, request->height)) / std::max(request->width, request->height);
@@ -29,7 +27,7 @@ bool Horizontal(const FxRequest *request) { return FxVariantOf(request).axis == 
 
 int SplitSetup(FxRequest *request) {
     const int32_t q = (Horizontal(request) ? request->width : request->height) / 4;
-    const int32_t s = request->step = GrowthStep(request->step, std::max(request->width, request->height));
+    const int32_t s = request->step = FxStepOf(request);
     request->frameCount = EffectStepCount(q + s, s, 1);
     request->run = {-s, s, q};
     return 0;
@@ -61,7 +59,7 @@ int SplitDraw(FxRequest *request, int32_t travel) {
 int QuadRectSetup(FxRequest *request) {
     if (!AllocFxState<QuadState>(request)) return kErrOutOfMemory;
     const int32_t l = std::max(request->width, request->height);
-    request->step = GrowthStep(request->step, l);
+    request->step = FxStepOf(request);
     request->frameCount = EffectStepCount(l, request->step, 1);
     request->run = {0, request->step, INT32_MAX};
     return 0;
@@ -100,7 +98,7 @@ int QuadRectDraw(FxRequest *request, int32_t travel) {
 int SwissSetup(FxRequest *request) {
     if (!AllocFxState<SwissState>(request)) return kErrOutOfMemory;
     const int32_t l = std::max(request->width, request->height);
-    request->step = GrowthStep(request->step, l);
+    request->step = FxStepOf(request);
     request->frameCount = EffectStepCount(l / 2, request->step, 1);
     request->run = {0, request->step, INT32_MAX};
     return 0;

@@ -71,8 +71,8 @@ int StrangePushSetup(FxRequest *request) {
     const int32_t w = request->width, h = request->height, size = Across(request) ? w : h;
     StrangePushState *state = AllocFxState<StrangePushState>(request);
     if (!state) return kErrOutOfMemory;
-    // No bound of its own: capped at the size so that t cannot overflow, then made even.
-    int32_t step = ClampFxStep(EffectStepSize(request->step, size, 60, 30, 120), size);
+    // The speed rule bounds the step at the size so that t cannot overflow; made even here.
+    const int32_t step = FxStepOf(request, size);
     request->step = step + step % 2;
     SetFxRunToSize(request, size);
     if (DrawsLayerPlane(request)) return 0; // rows go into the layer one by one

@@ -37,7 +37,7 @@ int StretchZoomSetup(FxRequest *request) {
     const int32_t size = GrowthSize(request);
     StretchState *state = AllocFxState<StretchState>(request);
     if (!state) return kErrOutOfMemory;
-    request->step = ClampFxStep(EffectStepSize(request->step, size, 30, 10, 80), size);
+    request->step = FxStepOf(request, size);
     SetFxRunToSize(request, size);
     if ((request->newMask || request->newAlpha) && !DrawsLayerPlane(request)) {
         state->work = AllocHostBitmapFormat(request->width, request->height, request->newImage->format);

@@ -46,7 +46,7 @@ int StripesSetup(FxRequest *request) {
     StripesState *state = AllocFxState<StripesState>(request);
     if (!state) return kErrOutOfMemory;
     state->thickness = StripeThickness(request, along);
-    const int32_t s = request->step = ClampFxStep(EffectStepSize(request->step, along, 70, 30, 200), along - 1);
+    const int32_t s = request->step = FxStepOf(request, along);
     request->frameCount = EffectStepCount(along - s, s, 0);
     request->run = {-s, s, along - s};
     return 0;
@@ -76,7 +76,7 @@ int BlindsSetup(FxRequest *request) {
     const int32_t b = FxVariantOf(request).amount;
     state->blindSize = b;
     state->blindCount = (Horizontal(request) ? request->height : request->width) / b;
-    const int32_t s = request->step = ClampFxStep(EffectStepSize(request->step, b, 8, 3, 20), b / 2);
+    const int32_t s = request->step = FxStepOf(request, b);
     request->frameCount = EffectStepCount(b - s, s, 0);
     request->run = {0, s, b};
     return 0;
@@ -96,7 +96,7 @@ int BlindsDraw(FxRequest *request, int32_t p) {
 constexpr int32_t kLastBarPosition = 23, kVerticalBarPositions = 9, kBar = 16;
 
 int BarsSetup(FxRequest *request) {
-    const int32_t s = request->step = ClampFxStep(EffectStepSize(request->step, kBar, 16, 8, 40), 8);
+    const int32_t s = request->step = FxStepOf(request, kBar);
     request->frameCount = EffectStepCount(kLastBarPosition, s + 1, 0);
     request->run = {-(s + 1), s + 1, kLastBarPosition};
     return 0;
@@ -125,7 +125,7 @@ int QuartersSetup(FxRequest *request) {
     state->halfWidth = w / 2;
     state->halfHeight = h / 2;
     state->oddColumns = w % 2;
-    const int32_t s = request->step = ClampFxStep(EffectStepSize(request->step, w, 70, 30, 200), h / 4);
+    const int32_t s = request->step = FxStepOf(request, h);
     request->frameCount = EffectStepCount(h - (state->halfHeight + 1) - s, s + 1, 0);
     request->run = {-(s + 1), s + 1, h - (state->halfHeight + 1) - s};
     return 0;

@@ -120,7 +120,7 @@ int ShapeSetUp(FxRequest *request) {
     ShapeState *state = AllocFxState<ShapeState>(request);
     if (!state) return kErrOutOfMemory;
     const int32_t w = request->width, h = request->height;
-    request->step = std::clamp(EffectStepSize(request->step, std::max(w, h), 12, 6, 24), 1, 100);
+    request->step = FxStepOf(request);
     // The position is the shape's size, from 10 a step a frame.
     request->run = {10, request->step, INT32_MAX / 2};
     if (DrawsLayerPlane(request)) return (state->shapeMask = AllocMaskPlane(nullptr, w, h)) ? 0 : kErrOutOfMemory;

@@ -20,7 +20,7 @@ bool Rows(const FxRequest *request) {
 int TurnDownSetup(FxRequest *request) {
     const int32_t size = Rows(request) ? request->height : request->width;
     if (!AllocFxState<TurnDownState>(request)) return kErrOutOfMemory;
-    request->step = ClampFxStep(EffectStepSize(request->step, size, 60, 30, 120), size);
+    request->step = FxStepOf(request, size);
     SetFxRunToSize(request, size);
     return 0;
 }

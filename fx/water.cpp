@@ -23,17 +23,6 @@ struct StrudelState {
     StrudelParams *params;
 };
 
-// Frames per half: the speed constants give 25, 10 and 50; the rest is held to 5..100.
-int32_t WaterHalf(int32_t speed) {
-    const int32_t half = speed == -1 ? 25 : speed == -2 ? 10 : speed == -3 ? 50 : speed;
-    return half <= 4 ? 5 : std::min(half, 100);
-}
-
-int32_t StrudelAngleStep(int32_t speed) {
-    const int32_t step = speed == -1 ? 8 : speed == -2 ? 16 : speed == -3 ? 4 : speed;
-    return std::clamp(step, 2, 16);
-}
-
 // Fills the picture views of a kernel record; false when the pictures do not share the work bitmap's layout.
 template <class Params> bool PointAtPictures(Params *params, const FxRequest *request, HostBitmap *work) {
     params->oldPicture = BitmapPixels(request->oldImage);
@@ -64,7 +53,7 @@ int WaterSetup(FxRequest *request) {
     WaterParams *params = state->params;
     params->waveLength = kWaveLengths[FxVariantOf(request).amount - 1];
     params->amplitude = 0.05;
-    params->half = WaterHalf(request->step);
+    params->half = FxStepOf(request); // its speed rule gives the frames of a half
     params->centerX = w / 2, params->centerY = h / 2;
     params->radius = std::max({w / 2, h / 2, 1});
     PointAtPictures(params, request, state->work);
@@ -105,7 +94,7 @@ int StrudelSetup(FxRequest *request) {
     if (!state->work || !state->params) return kErrOutOfMemory;
     PointAtPictures(state->params, request, state->work);
     InitStrudelTables(state->params);
-    request->step = StrudelAngleStep(request->step);
+    request->step = FxStepOf(request);
     request->frameCount = EffectStepCount(720, request->step, 1);
     request->run = {0, request->step, 720};
     return 0;

@@ -18,7 +18,7 @@ int ZoomInOutSetup(FxRequest *request) {
     ZoomInOutState *state = AllocFxState<ZoomInOutState>(request);
     if (!state) return kErrOutOfMemory;
     state->colour = request->parameter == kFxRandomParameter ? 0 : uint32_t(request->parameter) & 0xFFFFFFu;
-    request->step = ClampFxStep(EffectStepSize(request->step, longest, 60, 30, 120), 2 * longest);
+    request->step = FxStepOf(request, longest);
     request->frameCount = EffectStepCount(2 * longest - request->step, request->step, 0);
     request->run = {0, request->step, 2 * longest};
     return 0;

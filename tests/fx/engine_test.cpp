@@ -16,10 +16,20 @@ using fxtest::Frame;
 using fxtest::FxTest;
 
 TEST(FxEngine, SpeedRuleAndReversal) {
-    struct SizeCase { int32_t speed, size, expected; };
-    for (const SizeCase &c : {SizeCase{-1, 50, 1}, {-1, 700, 10}, {-2, 90, 3}, {-3, 400, 2}, {0, 50, 1}, {-7, 50, 1},
-                              {25, 50, 25}, {INT32_MAX, 5, INT32_MAX}})
-        EXPECT_EQ(EffectStepSize(c.speed, c.size, 70, 30, 200), c.expected) << c.speed << " " << c.size;
+    // Rules of every kind, on a 40 x 90 area; `along` is 50.
+    const FxSpeedRule along{kFxAlong, {70, 30, 200}}, longest{kFxLongest, {10, 5, 20}, kFxNoBound, 3, 7};
+    const FxSpeedRule width{kFxWidth, {4, 2, 8}, kFxHalf}, restart{kFxAlong, {2, 1, 4}, kFxOneOverQuarter};
+    const FxSpeedRule steps{kFxFixed, {10, 20, 5}, kFxNoBound, 1, 120, kFxBelow1Normal};
+    const FxSpeedRule fifths{kFxFixed, {2, 5, 1}, kFxNoBound, 1, 8, kFxFifths};
+    const FxSpeedRule below{kFxAlong, {1, 1, 1}, kFxBelowSize}, twice{kFxAlong, {1, 1, 1}, kFxTwice};
+    struct StepCase { const FxSpeedRule &rule; int32_t speed, expected; };
+    for (const StepCase &c : {StepCase{along, -1, 1}, {along, -2, 1}, {along, 0, 1}, {along, -7, 1}, {along, 25, 25},
+                              {along, INT32_MAX, INT32_MAX}, {longest, -1, 7}, {longest, -3, 4}, {longest, 1, 3},
+                              {width, -1, 10}, {width, -2, 20}, {width, 30, 25}, {restart, -3, 12}, {restart, -1, 1},
+                              {restart, 13, 1}, {steps, -2, 20}, {steps, 0, 10}, {steps, -4, 10}, {steps, 500, 120},
+                              {fifths, -3, 1}, {fifths, 14, 2}, {fifths, 4, 1}, {fifths, 99, 8}, {below, -1, 49},
+                              {twice, INT32_MAX, 100}})
+        EXPECT_EQ(FxSpeedStep(c.rule, c.speed, 50, 40, 90), c.expected) << "speed " << c.speed;
     struct CountCase { int32_t size, step, flag, expected; };
     for (const CountCase &c : {CountCase{0, 5, 0, 1}, {10, 5, 0, 3}, {11, 5, 0, 4}, {10, 5, 1, 2}, {-3, 5, 1, 1},
                                {INT32_MAX, 1, 0, INT32_MAX}})
