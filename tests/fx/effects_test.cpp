@@ -7,6 +7,7 @@
 
 #include "imaging/raster.h"
 #include "scene/images/brush.h"
+#include "scene/layers/move_object.h"
 #include "tests/fx/fx_fixture.h"
 
 namespace {
@@ -14,24 +15,23 @@ namespace {
 using fxtest::Frame;
 using fxtest::FxTest;
 
-int32_t Divided(int32_t speed, int32_t size, int32_t normal, int32_t fast, int32_t slow) {
-    const int32_t step = speed == -1 ? size / normal : speed == -2 ? size / fast : speed == -3 ? size / slow : speed;
-    return std::max(step, 1);
+// The step the effect's own speed rule gives when its position runs across `along`.
+int32_t Step(int32_t id, int32_t w, int32_t h, int32_t speed, int32_t along = 0) {
+    return FxSpeedStep(FxEffects[size_t(id)].speed, speed, along, w, h);
 }
 int64_t CeilDiv(int64_t a, int64_t b) { return (a + b - 1) / b; }
 // Frames of a wipe whose position runs 0, s, 2s ... and ends on the first frame that reaches `length`.
 int64_t WipeFrames(int64_t length, int64_t advance) { return length <= 0 ? 1 : CeilDiv(length, advance) + 1; }
-int32_t LevelStep(int32_t speed, int32_t cap) { return speed > 0 ? std::min(speed, cap) : speed == -2 ? 20 : speed == -3 ? 5 : 10; }
 
-int64_t RectFrames(int32_t, int32_t w, int32_t h, int32_t speed) {
-    const int32_t l = std::max(w, h), s = Divided(speed, l, 70, 30, 200), step = s > l / 4 ? 1 : s;
-    return WipeFrames(l - step, step);
+int64_t RectFrames(int32_t id, int32_t w, int32_t h, int32_t speed) {
+    const int32_t l = std::max(w, h), s = Step(id, w, h, speed, l);
+    return WipeFrames(l - s, s);
 }
 
 // Twelve segments of bands round a 7 x 6 grid: each runs from its start to its end in band steps, one frame per
 // band, a start already past the end going there in one move.
-int64_t SpiralFrames(int32_t, int32_t w, int32_t h, int32_t speed) {
-    const int32_t s = speed == -1 ? 10 : speed == -2 ? 15 : speed == -3 ? 5 : std::clamp(speed, 1, 30);
+int64_t SpiralFrames(int32_t id, int32_t w, int32_t h, int32_t speed) {
+    const int32_t s = Step(id, w, h, speed);
     const int64_t c = w / 7 + 1, r = h / 6 + 1;
     const int64_t starts[12] = {0, w - c - s, h - r - s, c, r, w - 2 * c - s, h - 2 * r - s, 2 * c, 2 * r, w - 3 * c - s, 3 * r - s, 3 * c};
     const int64_t ends[12] = {h - 1, 0, 0, w - c, h - r, c, r, w - 2 * c, h - 2 * r, 2 * c, 2 * r, w - 3 * c};
@@ -45,8 +45,7 @@ int64_t SpiralFrames(int32_t, int32_t w, int32_t h, int32_t speed) {
 
 // SUN's rule: sizes step + 10, 2 step + 10 ... until the centred ellipse, clipped to the picture, keeps only its
 // corners.
-int64_t SunFrames(int32_t w, int32_t h, int32_t speed) {
-    const int32_t s = std::clamp(Divided(speed, std::max(w, h), 12, 6, 24), 1, 100);
+int64_t SunFrames(int32_t w, int32_t h, int32_t s) {
     std::vector<int32_t> a(4096), b(4096);
     for (int64_t frames = 1, size = s + 10;; frames++, size += s) {
         int32_t ew = int32_t(size), eh = std::max(int32_t(double(size) * std::min(w, h) / std::max(w, h) + 1.0), 3);
@@ -66,8 +65,7 @@ int64_t SunFrames(int32_t w, int32_t h, int32_t speed) {
 
 // CLOCKWIPE's rule: the hand's tip walks the border clockwise from twelve o'clock, step pixels a frame, turning
 // each corner with the overshoot, until it is back just past twelve; one more frame ends it.
-int64_t ClockFrames(int32_t w, int32_t h, int32_t speed) {
-    const int64_t s = speed == -1 ? 10 : speed == -2 ? 15 : speed == -3 ? 5 : std::clamp(speed, 1, 30);
+int64_t ClockFrames(int32_t w, int32_t h, int64_t s) {
     int64_t x = w / 2 + s, y = 0, frames = 1;
     for (int side = 0; side < 5; frames++) {
         if (side == 0 && (x += s) > w - 1) y = x + 1 - w, x = w - 1, side = 1;
@@ -79,36 +77,29 @@ int64_t ClockFrames(int32_t w, int32_t h, int32_t speed) {
     return frames;
 }
 
-// Frames per family, from each family's speed rule: size basis, divisors, cap, and the position's end.
+// Frames per family: the step from the effect's own speed rule; how far the position runs and the frames that take.
 using FrameRule = std::function<int64_t(int32_t id, int32_t w, int32_t h, int32_t speed)>;
 const std::map<std::pair<int32_t, int32_t>, FrameRule> kFrameRules = {
     {{kFxHStripes, kFxVStripes64}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
-         const int32_t size = id < kFxVStripes ? w : h;
-         const int32_t s = std::max(std::min(Divided(speed, size, 70, 30, 200), size - 1), 1);
+         const int32_t size = id < kFxVStripes ? w : h, s = Step(id, w, h, speed, size);
          return WipeFrames(size - s, s);
      }},
-    {{kFxHBlinds8, kFxVBlinds128}, [](int32_t id, int32_t, int32_t, int32_t speed) {
-         const int32_t b = 8 << ((id - kFxHBlinds8) % 5);
-         const int32_t s = std::max(std::min(Divided(speed, b, 8, 3, 20), b / 2), 1);
+    {{kFxHBlinds8, kFxVBlinds128}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+         const int32_t b = 8 << ((id - kFxHBlinds8) % 5), s = Step(id, w, h, speed, b);
          return WipeFrames(b - s, s);
      }},
-    {{kFxBars, kFxBars}, [](int32_t, int32_t, int32_t, int32_t speed) {
-         return WipeFrames(23, std::min(Divided(speed, 16, 16, 8, 40), 8) + 1);
-     }},
-    {{kFxQuarters, kFxQuarters}, [](int32_t, int32_t w, int32_t h, int32_t speed) {
-         const int32_t s = std::max(std::min(Divided(speed, w, 70, 30, 200), h / 4), 1);
+    {{kFxBars, kFxBars}, [](int32_t id, int32_t w, int32_t h, int32_t speed) { return WipeFrames(23, Step(id, w, h, speed, 16) + 1); }},
+    {{kFxQuarters, kFxQuarters}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+         const int32_t s = Step(id, w, h, speed, h);
          return WipeFrames(h - (h / 2 + 1) - s, s + 1);
      }},
     {{kFxVOpenCurtain, kFxHCloseCurtain}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
-         const int32_t size = id <= kFxVCloseCurtain ? w : h, s = Divided(speed, size, 140, 60, 320);
-         if (id % 2 == 1) return WipeFrames(size / 2, (s > size / 2 ? 1 : s) + 1);
-         const int32_t open = std::max(std::min(s, size / 4), 1);
-         return WipeFrames(size - (open + 1) - (size / 2 - 1), open + 1);
+         const int32_t size = id <= kFxVCloseCurtain ? w : h, s = Step(id, w, h, speed, size);
+         return WipeFrames(id % 2 == 1 ? size / 2 : size - (s + 1) - (size / 2 - 1), s + 1);
      }},
     {{kFxRevealLeft, kFxRevealBottom}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
-         const int32_t size = id <= kFxRevealRight ? w : h, s = Divided(speed, size, 70, 30, 200);
-         const int32_t step = id <= kFxRevealRight ? (s > size / 2 ? 1 : s) : std::max(std::min(s, size / 2), 1);
-         return WipeFrames(size - (step + 1), step + 1);
+         const int32_t size = id <= kFxRevealRight ? w : h, s = Step(id, w, h, speed, size);
+         return WipeFrames(size - (s + 1), s + 1);
      }},
     {{kFxVLines2, kFxVLines}, [](int32_t id, int32_t w, int32_t h, int32_t) {
          const int32_t size = id == kFxVLines2 || id == kFxVLines ? w : h;
@@ -117,93 +108,81 @@ const std::map<std::pair<int32_t, int32_t>, FrameRule> kFrameRules = {
     {{kFxRectCenter, kFxRectNorthWest}, RectFrames},
     {{kFxRectBackCenter, kFxRectBackNorthWest}, RectFrames},
     {{kFxHFlowTop, kFxVFlowRight}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
-         const int32_t size = id <= kFxHFlowBottom ? h : w;
-         const int32_t s = std::min(id <= kFxHFlowBottom ? Divided(speed, size, 50, 20, 120) : Divided(speed, size, 30, 10, 80), 30);
+         const int32_t size = id <= kFxHFlowBottom ? h : w, s = Step(id, w, h, speed, size);
          return WipeFrames(size - s, s);
      }},
     {{kFxHOpenGate, kFxVCloseGate}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
-         const int32_t size = id <= kFxHCloseGate ? h : w, s = std::min(Divided(speed, size, 80, 30, 200), size);
+         const int32_t size = id <= kFxHCloseGate ? h : w, s = Step(id, w, h, speed, size);
          return WipeFrames(id % 2 == 0 ? size - size / 2 - s : size / 2 - s, s);
      }},
     {{kFxPushLeft, kFxPushBottom}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
-         const int32_t size = id <= kFxPushRight ? w : h, s = std::min(Divided(speed, size, 40, 10, 100), size);
+         const int32_t size = id <= kFxPushRight ? w : h, s = Step(id, w, h, speed, size);
          return WipeFrames(size - s, s);
      }},
-    {{kFxPuzzle, kFxPuzzle}, [](int32_t, int32_t w, int32_t h, int32_t speed) {
-         const int32_t tile = std::max(Divided(speed, w, 20, 10, 30), 5);
+    {{kFxPuzzle, kFxPuzzle}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+         const int32_t tile = Step(id, w, h, speed);
          return int64_t(w / tile + 1) * (h / tile + 1);
      }},
-    {{kFxDiagonal, kFxDiagonal}, [](int32_t, int32_t w, int32_t h, int32_t speed) {
-         const int32_t s = Divided(speed, w, 60, 20, 130), tile = s > w / 4 ? 1 : s;
+    {{kFxDiagonal, kFxDiagonal}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+         const int32_t tile = Step(id, w, h, speed, w);
          return WipeFrames(w + h - tile, tile);
      }},
     {{kFxHStrangePush, kFxVStrangePush}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
-         const int32_t size = id == kFxHStrangePush ? w : h, s = std::min(Divided(speed, size, 60, 30, 120), size);
+         const int32_t size = id == kFxHStrangePush ? w : h, s = Step(id, w, h, speed, size);
          return WipeFrames(size - s - s % 2, s + s % 2);
      }},
     {{kFxSlideLeft, kFxSlideBottom}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
-         const int32_t size = id <= kFxSlideRight ? w : h, s = std::min(Divided(speed, size, 60, 30, 120), 30);
+         const int32_t size = id <= kFxSlideRight ? w : h, s = Step(id, w, h, speed, size);
          return WipeFrames(2 * size - s, s);
      }},
     {{kFxSpiral, kFxSpiral}, SpiralFrames},
     {{kFxSwiss, kFxVSplit}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
-         const int32_t l = std::max(w, h), s = std::min(Divided(speed, l, 120, 60, 240), 30);
+         const int32_t l = std::max(w, h), s = Step(id, w, h, speed);
          if (id == kFxSwiss) return std::max<int64_t>(CeilDiv(l / 2, s), 1);
          if (id == kFxQuadRect) return CeilDiv(l, s);
          return CeilDiv((id == kFxHSplit ? w : h) / 4 + s, s);
      }},
     {{kFxUpNDown, kFxCardBottom}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
-         const int32_t s = std::min(Divided(speed, std::max(w, h), 60, 30, 120), 30);
+         const int32_t s = Step(id, w, h, speed);
          return WipeFrames(id == kFxUpNDown ? 4 * h : h - s, s);
      }},
-    {{kFxCrossfade, kFxCrossfade}, [](int32_t, int32_t, int32_t, int32_t speed) { return CeilDiv(255, LevelStep(speed, 120)); }},
-    {{kFxFade, kFxBlend}, [](int32_t, int32_t, int32_t, int32_t speed) {
-         const int32_t s = LevelStep(speed, 255);
+    {{kFxCrossfade, kFxCrossfade}, [](int32_t id, int32_t w, int32_t h, int32_t speed) { return CeilDiv(255, Step(id, w, h, speed)); }},
+    {{kFxFade, kFxBlend}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
+         const int32_t s = Step(id, w, h, speed);
          return WipeFrames(511 - s, s);
      }},
-    // Squeezed pictures: the position runs to the size (2 x the size for the two-halved ones), the step capped there.
+    // Squeezed pictures: the position runs to the size (2 x the size for the two-halved ones).
     {{kFxStretchLeft, kFxZoomNorthWest}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
          const int32_t size = id >= kFxZoomCenter ? std::max(w, h) : (id <= kFxStretchRight || id == kFxVStretchCenter) ? w : h;
-         const int32_t s = std::min(Divided(speed, size, 30, 10, 80), size);
+         const int32_t s = Step(id, w, h, speed, size);
          return WipeFrames(size - s, s);
      }},
     {{kFxZoomIn, kFxTurnDownRight}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
          const bool twoHalves = id <= kFxZoomOut || (id >= kFxVFlipCoin && id <= kFxHLowFlipCoin);
          const int32_t size = id <= kFxZoomOut ? std::max(w, h) : (id == kFxCrushLeft || id == kFxCrushRight || id == kFxHFlipCoin || id == kFxHLowFlipCoin || id >= kFxTurnDownLeft) ? w : h;
-         const int32_t travel = twoHalves ? 2 * size : size, s = std::min(Divided(speed, size, 60, 30, 120), travel);
+         const int32_t travel = twoHalves ? 2 * size : size, s = Step(id, w, h, speed, size);
          return WipeFrames(travel - s, s);
      }},
     {{kFxPixelZoom1, kFxPixelZoom2}, [](int32_t id, int32_t, int32_t, int32_t) { return id == kFxPixelZoom1 ? 25 : 49; }},
     // Scrolls: the move's steps from just outside to the picture's place; a diagonal runs the longer side.
     {{kFxScrollLeft, kFxScrollNorthWest}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
-         const int64_t pixels = speed == -1 ? 10 : speed == -2 ? 15 : speed == -3 ? 5 : speed;
-         return CeilDiv(id <= kFxScrollRight ? w : id <= kFxScrollBottom ? h : std::max(w, h), pixels);
+         return CeilDiv(id <= kFxScrollRight ? w : id <= kFxScrollBottom ? h : std::max(w, h), std::max(MoveSpeedPixels(speed), 1));
      }},
-    {{kFxWater1, kFxWater4}, [](int32_t, int32_t, int32_t, int32_t speed) {
-         const int32_t half = speed == -1 ? 25 : speed == -2 ? 10 : speed == -3 ? 50 : speed;
-         return 2 * (half <= 4 ? 5 : std::min(half, 100));
-     }},
-    {{kFxStrudel, kFxStrudel}, [](int32_t, int32_t, int32_t, int32_t speed) {
-         const int32_t s = speed == -1 ? 8 : speed == -2 ? 16 : speed == -3 ? 4 : std::clamp(speed, 2, 16);
-         return CeilDiv(720, s);
-     }},
-    {{kFxStar, kFxStar}, [](int32_t, int32_t w, int32_t h, int32_t speed) -> int64_t {
-         const int32_t s = std::clamp(Divided(speed, std::max(w, h), 12, 6, 24), 1, 100);
+    {{kFxWater1, kFxWater4}, [](int32_t id, int32_t w, int32_t h, int32_t speed) { return 2 * Step(id, w, h, speed); }},
+    {{kFxStrudel, kFxStrudel}, [](int32_t id, int32_t w, int32_t h, int32_t speed) { return CeilDiv(720, Step(id, w, h, speed)); }},
+    {{kFxStar, kFxStar}, [](int32_t id, int32_t w, int32_t h, int32_t speed) -> int64_t {
+         const int32_t s = Step(id, w, h, speed);
          if (w >= h) return WipeFrames(4 * w - 10 - s, s);
          int64_t frames = 1;
          for (int64_t size = s + 10; int32_t(double(size) * w / h + 1.0) < 4 * w; size += s) frames++;
          return frames;
      }},
-    {{kFxSun, kFxSun}, [](int32_t, int32_t w, int32_t h, int32_t speed) -> int64_t { return SunFrames(w, h, speed); }},
+    {{kFxSun, kFxSun}, [](int32_t id, int32_t w, int32_t h, int32_t speed) { return SunFrames(w, h, Step(id, w, h, speed)); }},
     {{kFxRollTop, kFxWallpaperLeft}, [](int32_t id, int32_t w, int32_t h, int32_t speed) {
-         const int32_t s = speed == -1 ? 2 : speed == -2 ? 5 : speed > 0 ? std::clamp(speed / 5, 1, 8) : 1;
-         return CeilDiv(id == kFxRollLeft || id == kFxWallpaperLeft ? w : h, s);
+         return CeilDiv(id == kFxRollLeft || id == kFxWallpaperLeft ? w : h, Step(id, w, h, speed));
      }},
-    {{kFxClockWipe, kFxClockWipe}, [](int32_t, int32_t w, int32_t h, int32_t speed) { return ClockFrames(w, h, speed); }},
-    {{kFxDissolve, kFxDissolve}, [](int32_t, int32_t, int32_t, int32_t speed) {
-         const int32_t s = speed == -1 ? 4 : speed == -2 ? 8 : speed == -3 ? 2 : std::clamp(speed, 1, 8);
-         return CeilDiv(256, s);
-     }},
+    {{kFxClockWipe, kFxClockWipe}, [](int32_t id, int32_t w, int32_t h, int32_t speed) { return ClockFrames(w, h, Step(id, w, h, speed)); }},
+    {{kFxDissolve, kFxDissolve}, [](int32_t id, int32_t w, int32_t h, int32_t speed) { return CeilDiv(256, Step(id, w, h, speed)); }},
 };
 
 const FrameRule *RuleFor(int32_t id) {
