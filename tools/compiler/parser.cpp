@@ -383,29 +383,21 @@ ExprPtr ParseCondition(Parser &p) {
 
 void ParseIf(Parser &p, Stat &s) {
     int openLine = s.line;
-    Next(p);
-    IfClause first;
-    first.line = s.line;
-    first.condition = ParseCondition(p);
-    Accept(p, TokenKind::Then);
-    first.body = ParseNestedBlock(p);
-    s.clauses.push_back(std::move(first));
-    while (Check(p, TokenKind::ElseIf)) {
-        IfClause clause;
-        clause.line = p.current.line;
+    // If and ElseIf: the keyword, a condition, Then if written and a block; Else: the keyword and a block.
+    auto clause = [&](bool conditional) {
+        IfClause c;
+        c.line = p.current.line;
         Next(p);
-        clause.condition = ParseCondition(p);
-        Accept(p, TokenKind::Then);
-        clause.body = ParseNestedBlock(p);
-        s.clauses.push_back(std::move(clause));
-    }
-    if (Check(p, TokenKind::Else)) {
-        IfClause clause;
-        clause.line = p.current.line;
-        Next(p);
-        clause.body = ParseNestedBlock(p);
-        s.clauses.push_back(std::move(clause));
-    }
+        if (conditional) {
+            c.condition = ParseCondition(p);
+            Accept(p, TokenKind::Then);
+        }
+        c.body = ParseNestedBlock(p);
+        s.clauses.push_back(std::move(c));
+    };
+    clause(true);
+    while (Check(p, TokenKind::ElseIf)) clause(true);
+    if (Check(p, TokenKind::Else)) clause(false);
     ExpectClose(p, TokenKind::EndIf, TokenKind::If, openLine);
 }
 
