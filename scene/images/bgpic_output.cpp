@@ -6,6 +6,13 @@
 #include "scene/images/bgpic.h"
 #include "scene/images/plane_copy.h"
 
+// The picture's base image scaled to width x height.
+static int ScaledBase(const BGPic *s, int32_t width, int32_t height, ImageTriple *out) {
+    *out = ImageTriple{nullptr, nullptr, nullptr, width, height};
+    return ScaleImage(s->base.bitmap, s->base.mask, s->base.alpha, 0, 0, nullptr, s->base.width, s->base.height,
+                      width, height, false, &out->bitmap, &out->mask, &out->alpha);
+}
+
 // Re-derives a drawn picture's scaled and current images from its base, into which the drawing went.
 static int UpdateDrawnPicture(BGPic *s) {
     const bool displayScaled = s->current.bitmap != s->base.bitmap && s->current.bitmap != s->scaled.bitmap;
@@ -19,22 +26,16 @@ static int UpdateDrawnPicture(BGPic *s) {
         if (!s->current.alpha) s->current.alpha = s->base.alpha;
     }
     if (!scaledIsBase) {
-        ImageTriple made{nullptr, nullptr, nullptr, s->scaled.width, s->scaled.height};
-        if (int error = ScaleImage(s->base.bitmap, s->base.mask, s->base.alpha, 0, 0, nullptr, s->base.width,
-                                   s->base.height, made.width, made.height, false, &made.bitmap, &made.mask,
-                                   &made.alpha))
-            return error;
+        ImageTriple made;
+        if (int error = ScaledBase(s, s->scaled.width, s->scaled.height, &made)) return error;
         ImageTriple old = s->scaled;
         s->scaled = made;
         if (!displayScaled) s->current = made;
         FreeTripleExcept(&old, &s->base, &s->current);
     }
     if (displayScaled) {
-        ImageTriple made{nullptr, nullptr, nullptr, s->current.width, s->current.height};
-        if (int error = ScaleImage(s->base.bitmap, s->base.mask, s->base.alpha, 0, 0, nullptr, s->base.width,
-                                   s->base.height, made.width, made.height, false, &made.bitmap, &made.mask,
-                                   &made.alpha))
-            return error;
+        ImageTriple made;
+        if (int error = ScaledBase(s, s->current.width, s->current.height, &made)) return error;
         ImageTriple old = s->current;
         s->current = made;
         FreeTripleExcept(&old, &s->base, &s->scaled);
