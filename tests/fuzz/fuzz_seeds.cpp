@@ -167,15 +167,12 @@ void DecompressSeeds() {
 
 // ---- Pictures ---------------------------------------------------------------------------------------------------
 
-Bytes SurfaceBytes(bool jpeg) {
-    SDL_Surface *s = SDL_CreateRGBSurfaceWithFormat(0, 5, 3, 32, SDL_PIXELFORMAT_ARGB8888);
-    if (!s) return {};
-    for (int y = 0; y < 3; y++)
-        for (int x = 0; x < 5; x++)
-            static_cast<Uint32 *>(s->pixels)[y * s->pitch / 4 + x] = uint32_t(0x40 + x * 0x30) << 24 | uint32_t(x * 50) << 16 | uint32_t(y * 90) << 8 | 0x33;
-    Bytes buffer(65536);
+// The surface as a file, written by save (SDL's or SDL2_image's writer), into a buffer of the given size; frees
+// the surface.
+template <typename Save> Bytes Saved(SDL_Surface *s, size_t capacity, Save save) {
+    Bytes buffer(capacity);
     SDL_RWops *rw = SDL_RWFromMem(buffer.data(), int(buffer.size()));
-    int r = jpeg ? IMG_SaveJPG_RW(s, rw, 0, 80) : IMG_SavePNG_RW(s, rw, 0);
+    int r = save(s, rw);
     Sint64 size = SDL_RWtell(rw);
     SDL_RWclose(rw);
     SDL_FreeSurface(s);
@@ -184,19 +181,22 @@ Bytes SurfaceBytes(bool jpeg) {
     return buffer;
 }
 
+Bytes SurfaceBytes(bool jpeg) {
+    SDL_Surface *s = SDL_CreateRGBSurfaceWithFormat(0, 5, 3, 32, SDL_PIXELFORMAT_ARGB8888);
+    if (!s) return {};
+    for (int y = 0; y < 3; y++)
+        for (int x = 0; x < 5; x++)
+            static_cast<Uint32 *>(s->pixels)[y * s->pitch / 4 + x] = uint32_t(0x40 + x * 0x30) << 24 | uint32_t(x * 50) << 16 | uint32_t(y * 90) << 8 | 0x33;
+    return Saved(s, 65536, [jpeg](SDL_Surface *surface, SDL_RWops *rw) {
+        return jpeg ? IMG_SaveJPG_RW(surface, rw, 0, 80) : IMG_SavePNG_RW(surface, rw, 0);
+    });
+}
+
 Bytes Bmp() {
     SDL_Surface *s = SDL_CreateRGBSurfaceWithFormat(0, 3, 2, 24, SDL_PIXELFORMAT_RGB24);
     if (!s) return {};
     SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 10, 200, 30));
-    Bytes buffer(4096);
-    SDL_RWops *rw = SDL_RWFromMem(buffer.data(), int(buffer.size()));
-    int r = SDL_SaveBMP_RW(s, rw, 0);
-    Sint64 size = SDL_RWtell(rw);
-    SDL_RWclose(rw);
-    SDL_FreeSurface(s);
-    if (r != 0 || size <= 0) return {};
-    buffer.resize(size_t(size));
-    return buffer;
+    return Saved(s, 4096, [](SDL_Surface *surface, SDL_RWops *rw) { return SDL_SaveBMP_RW(surface, rw, 0); });
 }
 
 // A 2 x 2 GIF89a, two colours, index 1 transparent; a clear code before every index keeps codes three bits wide.
