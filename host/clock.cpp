@@ -1,7 +1,13 @@
 #include "host/clock.h"
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <atomic>
-#include <condition_variable>
+#include <cerrno>
 #include <ctime>
 #include <mutex>
 #include <thread>
@@ -14,24 +20,33 @@ std::atomic<int64_t> virtualRealtimeStart{0};
 std::atomic<int64_t> virtualLastDue{0};
 std::atomic<void (*)(int64_t)> advanceListener{nullptr};
 
+// The ticker sleeps on a one-shot timer that the line hook arms only once a script has run on for a while after
+// a pump (see PumpFromLineHook), and that each wait disarms: a frame that runs a few lines and waits again wakes
+// no thread but its own. A tick nobody takes (one command runs long) is not re-armed.
 std::mutex tickerLock;
-std::condition_variable tickerStop;
-bool tickerStopping = false;
 std::thread ticker;
+int tickTimer = -1;    // timerfd
+int tickerStopFd = -1; // eventfd: ends the ticker
+std::atomic<bool> tickArmed{false};
 
-// True while the ticker sleeps until the pump runs again.
-std::atomic<bool> tickerIdle{false};
-
-// A tick nobody took for a whole millisecond means no script line runs (the program waits, or one command runs
-// long): the ticker then sleeps until the pump takes the flag again, so a wait costs no wake-up per millisecond.
-void Tick() {
-    std::unique_lock<std::mutex> lock(tickerLock);
-    while (!tickerStop.wait_for(lock, std::chrono::milliseconds(1), [] { return tickerStopping; })) {
-        if (virtualInstalled.load(std::memory_order_relaxed) || PumpDue.exchange(1) == 0) continue;
-        tickerIdle.store(true);
-        tickerStop.wait(lock, [] { return tickerStopping || !tickerIdle.load() || PumpDue.load() == 0; });
-        tickerIdle.store(false);
+void Tick(int timer, int stop) {
+    pollfd fds[2] = {{timer, POLLIN, 0}, {stop, POLLIN, 0}};
+    for (;;) {
+        if (poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        if (fds[1].revents) return;
+        uint64_t expirations;
+        if (read(timer, &expirations, sizeof expirations) <= 0) continue;
+        tickArmed.store(false, std::memory_order_relaxed);
+        if (!virtualInstalled.load(std::memory_order_relaxed)) PumpDue.store(kPumpNow, std::memory_order_relaxed);
     }
+}
+
+void ArmTickTimer(int64_t microseconds) {
+    const itimerspec when = {{0, 0}, {time_t(microseconds / 1000000), long(microseconds % 1000000) * 1000}};
+    if (tickTimer >= 0) timerfd_settime(tickTimer, 0, &when, nullptr);
 }
 
 int64_t ReadClock(clockid_t id) {
@@ -42,30 +57,45 @@ int64_t ReadClock(clockid_t id) {
 
 } // namespace
 
-std::atomic<int> PumpDue{1};
+std::atomic<int> PumpDue{kPumpNow};
 
 void StartPumpTicker() {
     std::lock_guard<std::mutex> guard(tickerLock);
     if (ticker.joinable()) return;
-    tickerStopping = false;
-    ticker = std::thread(Tick);
+    tickTimer = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
+    tickerStopFd = eventfd(0, EFD_CLOEXEC);
+    if (tickTimer < 0 || tickerStopFd < 0) {
+        // Without a ticker the pump still runs at every wait's end and at every event.
+        if (tickTimer >= 0) close(tickTimer);
+        if (tickerStopFd >= 0) close(tickerStopFd);
+        tickTimer = tickerStopFd = -1;
+        return;
+    }
+    ticker = std::thread(Tick, tickTimer, tickerStopFd);
 }
 
-void PumpTaken() {
-    PumpDue.store(0);
-    if (!tickerIdle.load()) return;
-    { std::lock_guard<std::mutex> guard(tickerLock); }
-    tickerStop.notify_all();
+void RequestPumpTick(int64_t microseconds) {
+    if (virtualInstalled.load(std::memory_order_relaxed) || tickTimer < 0) return;
+    tickArmed.store(true, std::memory_order_relaxed);
+    ArmTickTimer(std::max<int64_t>(microseconds, 1));
+}
+
+bool PumpTickRequested() { return tickArmed.load(std::memory_order_relaxed); }
+
+void PumpPaused() {
+    if (tickArmed.exchange(false, std::memory_order_relaxed)) ArmTickTimer(0);
+    PumpDue.store(kPumpNow, std::memory_order_relaxed);
 }
 
 void StopPumpTicker() {
-    {
-        std::lock_guard<std::mutex> guard(tickerLock);
-        if (!ticker.joinable()) return;
-        tickerStopping = true;
-    }
-    tickerStop.notify_all();
+    std::lock_guard<std::mutex> guard(tickerLock);
+    if (!ticker.joinable()) return;
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = write(tickerStopFd, &one, sizeof one);
     ticker.join();
+    close(tickTimer);
+    close(tickerStopFd);
+    tickTimer = tickerStopFd = -1;
 }
 
 int64_t MonotonicMicroseconds() {
@@ -90,7 +120,7 @@ void AdvanceVirtualClock(int64_t microseconds) {
     int64_t now = virtualMonotonic += microseconds;
     if (now - virtualLastDue.load() >= 1000) {
         virtualLastDue = now;
-        PumpDue.store(1, std::memory_order_relaxed);
+        PumpDue.store(kPumpNow, std::memory_order_relaxed);
     }
     if (auto listener = advanceListener.load()) listener(microseconds);
 }

@@ -21,12 +21,19 @@ int VirtualClockInstalled();
 // Called with each virtual advance (the manual sound output pulls the frames it covers); null removes it.
 void SetVirtualClockListener(void (*listener)(int64_t microseconds));
 
-// Set at least once per millisecond of monotonic time: by a ticker thread on the real clock, by AdvanceVirtualClock
-// on the virtual one (the ticker leaves it alone then). The per-line hook tests it with a relaxed load and clears
-// it when it pumps, so no script line reads the clock.
+// The per-line hook's gate: kPumpNow at least once per millisecond while a script runs, set by a ticker thread on
+// the real clock and by AdvanceVirtualClock on the virtual one (the ticker leaves it alone then), and by events;
+// kPumpCounting while the hook counts the lines run since the last pump. The hook tests it with a relaxed load,
+// so no script line reads the clock unless the gate is open.
+constexpr int kPumpNow = 1, kPumpCounting = 2;
 extern std::atomic<int> PumpDue;
-// The pump clears PumpDue through this: it also wakes a ticker that went idle while no script line ran.
-void PumpTaken();
+// Asks the ticker to set kPumpNow once, so many microseconds from now (real clock only).
+void RequestPumpTick(int64_t microseconds);
+// True from a request until its tick or PumpPaused.
+bool PumpTickRequested();
+// Called before the main thread sleeps: a requested tick is cancelled, as nothing runs to take it, and the first
+// line after the sleep pumps.
+void PumpPaused();
 // Starts the ticker (again after StopPumpTicker); StopPumpTicker joins it.
 void StartPumpTicker();
 void StopPumpTicker();

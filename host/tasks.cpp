@@ -141,6 +141,7 @@ int64_t PeriodMicroseconds(int64_t ms) { return ms < 1 ? 1000 : ms * 1000; }
 // advances the clock instead of sleeping. Returns true when the wait ended early.
 bool RawWaitUntil(int64_t deadline) {
     if (deadline < 0) {
+        PumpPaused();
         waitFunction.load()(-1);
         return true;
     }
@@ -150,6 +151,7 @@ bool RawWaitUntil(int64_t deadline) {
         AdvanceVirtualClock(remaining);
         return false;
     }
+    PumpPaused();
     waitFunction.load()((remaining + 999) / 1000);
     return MonotonicMicroseconds() < deadline;
 }
@@ -233,7 +235,7 @@ void ShutdownSystem() {
 
 void SignalMainTask(uint32_t mask) {
     pendingSignals.fetch_or(mask);
-    if (mask & kSignalEvent) PumpDue.store(1, std::memory_order_relaxed);
+    if (mask & kSignalEvent) PumpDue.store(kPumpNow, std::memory_order_relaxed);
     wakeFunction.load()();
 }
 
@@ -334,15 +336,32 @@ void FlushLateCommandBarrier() {
     lastPump = now;
 }
 
+// After a pump the hook counts the lines that follow before it asks the ticker for the next one: a frame that
+// runs a few lines and waits again then arms no timer and wakes no thread. A script that runs on asks for its
+// tick a millisecond after the pump; a few long lines that have already taken that millisecond pump at once.
+constexpr int kLinesBeforeTick = 256, kLinesPerClockRead = 16;
+
 void PumpFromLineHook(VMState *vm) {
-    if (__builtin_expect(PumpDue.load(std::memory_order_relaxed), 0)) {
-        PumpTaken();
+    static int64_t lastPump = 0;
+    static int counted = 0;
+    const int due = PumpDue.load(std::memory_order_relaxed);
+    if (__builtin_expect(due & kPumpNow, 0)) {
+        PumpDue.store(kPumpCounting, std::memory_order_relaxed);
+        counted = 0;
+        lastPump = MonotonicMicroseconds();
         FlushLateCommandBarrier();
         TakeSignals(kSignalEvent); // this pump serves it
         if (PumpEvents(vm, 0)) RaiseError(vm, kErrUserAbort);
-    } else if (__builtin_expect(QuitRequested.load(std::memory_order_relaxed) != 0, 0)) {
-        RaiseError(vm, kErrUserAbort);
+        return;
     }
+    if (due == kPumpCounting && ++counted % kLinesPerClockRead == 0) {
+        const int64_t ran = MonotonicMicroseconds() - lastPump;
+        int expected = kPumpCounting;
+        if (ran >= 1000) PumpDue.compare_exchange_strong(expected, kPumpNow, std::memory_order_relaxed);
+        else if (counted >= kLinesBeforeTick && PumpDue.compare_exchange_strong(expected, 0, std::memory_order_relaxed))
+            RequestPumpTick(1000 - ran);
+    }
+    if (__builtin_expect(QuitRequested.load(std::memory_order_relaxed) != 0, 0)) RaiseError(vm, kErrUserAbort);
 }
 
 } // namespace

@@ -70,9 +70,9 @@ using PumpEventsFunction = int (*)(VMState *vm);
 void SetPumpEventsFunction(PumpEventsFunction pump);
 // Drains the host's messages into the event queue; non-zero when the program is to quit.
 int PumpEvents(VMState *vm, int unused = 0);
-// Installs the player's line hook: it pumps when PumpDue is set (each millisecond of script time, and at once
-// when another thread queued an event), and a quit request stops the script at the next line. It is gated on
-// those two flags, so a line with nothing due makes no call at all.
+// Installs the player's line hook: it pumps when PumpDue says so (each millisecond of script time, after each
+// wait, and at once when another thread queued an event), and a quit request stops the script at the next line.
+// It is gated on those two flags, so a line with nothing due makes no call at all.
 void InstallPumpLineHook(VMState *vm);
 
 // ---- Waiting -------------------------------------------------------------------------------------------------

@@ -18,10 +18,12 @@ void ResetFramePacing() { gNextDeadline = -1; }
 
 static void SleepUntil(int64_t deadline) {
     for (int64_t now = MonotonicMicroseconds(); now < deadline; now = MonotonicMicroseconds()) {
-        if (VirtualClockInstalled())
+        if (VirtualClockInstalled()) {
             AdvanceVirtualClock(deadline - now);
-        else
+        } else {
+            PumpPaused();
             std::this_thread::sleep_for(std::chrono::microseconds(deadline - now));
+        }
     }
 }
 

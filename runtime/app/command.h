@@ -77,7 +77,7 @@ struct OwnOptionTable {
 #else
 inline void StartCommandRecord(VMState *) {}
 inline void NoteOptionKey(VMState *, const char *) {}
-struct OwnOptionTable {};
+struct [[maybe_unused]] OwnOptionTable {};
 #endif
 
 // ---- Registration --------------------------------------------------------------------------------------------

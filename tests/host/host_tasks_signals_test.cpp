@@ -157,6 +157,31 @@ TEST_F(TasksTest, LineHookPumpsWhenDueAndAQuitStopsABusyLoop) {
     CloseVMState(vm);
 }
 
+// On the real clock a script that only computes goes on pumping: after each pump the hook counts lines, then asks
+// the ticker for the next tick (nothing sleeps: the loop spins until its fifth pump asks to quit). A wait cancels
+// a tick nobody would take, and the first line after it pumps.
+TEST_F(TasksTest, AComputingScriptGetsItsTicksAndAWaitCancelsThem) {
+    static std::atomic<int> pumps;
+    pumps = 0;
+    SetPumpEventsFunction([](VMState *) { return ++pumps >= 5 ? 1 : 0; });
+    VMState *vm = NewVMState();
+    InstallPumpLineHook(vm);
+    FunctionProto loop = NewFunction(1);
+    Code(loop, 5, {AsBx(OP_JMP, 0, -1), ABC(OP_RETURN, 0, 1, 0)});
+    PumpDue = kPumpNow;
+    EXPECT_EQ(PushProtoClosure(vm, loop), 0);
+    EXPECT_EQ(ProtectedCall(vm, 0, 0, 0), kErrUserAbort);
+    EXPECT_EQ(pumps, 5);
+    CloseVMState(vm);
+
+    RequestPumpTick(60 * 1000000);
+    EXPECT_TRUE(PumpTickRequested());
+    PumpDue = 0;
+    PumpPaused();
+    EXPECT_FALSE(PumpTickRequested());
+    EXPECT_EQ(PumpDue, kPumpNow);
+}
+
 // A batch drawn later reaches the window within a 60 Hz frame while the script only computes: the line-hook
 // pump, once a millisecond of script time, flushes it after 15 ms.
 TEST_F(TasksTest, LineHookPumpFlushesABatchWithinAFrame) {
