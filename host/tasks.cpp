@@ -336,15 +336,23 @@ void FlushLateCommandBarrier() {
     lastPump = now;
 }
 
-// After a pump the hook counts the lines that follow before it asks the ticker for the next one: a frame that
+// After a pump the hook watches the lines that follow before it asks the ticker for the next one: a frame that
 // runs a few lines and waits again then arms no timer and wakes no thread. A script that runs on asks for its
-// tick a millisecond after the pump; a few long lines that have already taken that millisecond pump at once.
-constexpr int kLinesBeforeTick = 256, kLinesPerClockRead = 16;
+// tick a millisecond after the pump; a line that ends past that millisecond pumps at once.
+constexpr int kLinesBeforeTick = 64;
 
 void PumpFromLineHook(VMState *vm) {
     static int64_t lastPump = 0;
     static int counted = 0;
-    const int due = PumpDue.load(std::memory_order_relaxed);
+    int due = PumpDue.load(std::memory_order_relaxed);
+    if (due == kPumpCounting) {
+        // The virtual clock opens the gate itself at each millisecond it advances.
+        const int64_t ran = VirtualClockInstalled() ? 0 : MonotonicMicroseconds() - lastPump;
+        int expected = kPumpCounting;
+        if (ran >= 1000) due = kPumpNow;
+        else if (++counted >= kLinesBeforeTick && PumpDue.compare_exchange_strong(expected, 0, std::memory_order_relaxed))
+            RequestPumpTick(1000 - ran);
+    }
     if (__builtin_expect(due & kPumpNow, 0)) {
         PumpDue.store(kPumpCounting, std::memory_order_relaxed);
         counted = 0;
@@ -352,16 +360,9 @@ void PumpFromLineHook(VMState *vm) {
         FlushLateCommandBarrier();
         TakeSignals(kSignalEvent); // this pump serves it
         if (PumpEvents(vm, 0)) RaiseError(vm, kErrUserAbort);
-        return;
+    } else if (__builtin_expect(QuitRequested.load(std::memory_order_relaxed) != 0, 0)) {
+        RaiseError(vm, kErrUserAbort);
     }
-    if (due == kPumpCounting && ++counted % kLinesPerClockRead == 0) {
-        const int64_t ran = MonotonicMicroseconds() - lastPump;
-        int expected = kPumpCounting;
-        if (ran >= 1000) PumpDue.compare_exchange_strong(expected, kPumpNow, std::memory_order_relaxed);
-        else if (counted >= kLinesBeforeTick && PumpDue.compare_exchange_strong(expected, 0, std::memory_order_relaxed))
-            RequestPumpTick(1000 - ran);
-    }
-    if (__builtin_expect(QuitRequested.load(std::memory_order_relaxed) != 0, 0)) RaiseError(vm, kErrUserAbort);
 }
 
 } // namespace
