@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <ctime>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -71,7 +72,14 @@ void StartPumpTicker() {
         tickTimer = tickerStopFd = -1;
         return;
     }
-    ticker = std::thread(Tick, tickTimer, tickerStopFd);
+    try {
+        ticker = std::thread(Tick, tickTimer, tickerStopFd);
+    } catch (const std::system_error &) {
+        close(tickTimer);
+        close(tickerStopFd);
+        tickTimer = tickerStopFd = -1;
+        throw; // start-up reports it
+    }
 }
 
 void RequestPumpTick(int64_t microseconds) {
