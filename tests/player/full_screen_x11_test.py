@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """full_screen_x11_test.py PLAYER COMPILER: -fullscreen on Xvfb (plain, then under each installed window manager),
 with and without layers, shows the picture whole and centred on black. Exit 77 without Xvfb."""
-import os, shutil, struct, subprocess, sys, tempfile, time
+import os, shutil, subprocess, sys, tempfile, time
+from xvfb_frame import read_frame
 
 PLAYER, COMPILER = map(os.path.abspath, sys.argv[1:3])
 WANT = (270, 210, 369, 269)  # a 100x60 picture on 640x480
@@ -20,10 +21,7 @@ def problem(layers):
     found, ok, deadline = None, False, time.time() + 60
     while not ok and time.time() < deadline and player.poll() is None:
         time.sleep(0.3)
-        data = open(os.path.join(scratch, "Xvfb_screen0"), "rb").read()
-        h = struct.unpack(">25I", data[:100])
-        at = h[0] + h[19] * 12  # the pixels follow the header, the window name and the colour map
-        px = lambda x, y: int.from_bytes(data[at + y * h[12] + x * 4:at + y * h[12] + x * 4 + 3], "little")
+        px = read_frame(os.path.join(scratch, "Xvfb_screen0"))
         # The pointer is black and white; the picture's colours are not.
         shown = [(x, y) for y in range(480) for x in range(640) if px(x, y) in (0x405060, 0xFF8000)]
         found = shown and (min(x for x, _ in shown), shown[0][1], max(x for x, _ in shown), shown[-1][1])
