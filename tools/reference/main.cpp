@@ -101,10 +101,14 @@ std::vector<std::string> g_problems;
 
 void Problem(const std::string &text) { g_problems.push_back(text); }
 
-// A message as one line: the table's line breaks become blanks.
+// A message as one line: the table's line breaks become blanks. The pages call a format or font argument what
+// the commands' own sections call it, a format string or a font name.
 std::string OneLine(const char *text) {
     std::string out = text;
     std::replace(out.begin(), out.end(), '\n', ' ');
+    for (const auto &[from, to] : {std::pair<std::string, std::string>{"format specification", "format string"},
+                                   {"Font specification", "Font name"}})
+        if (const size_t at = out.find(from); at != std::string::npos) out.replace(at, from.size(), to);
     return out;
 }
 
