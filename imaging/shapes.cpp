@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "host/blit.h"
 #include "host/tasks.h"
@@ -37,6 +38,27 @@ struct Coverage {
     uint8_t &Cell(int32_t i, int32_t j) { return cells[size_t(j) * size_t(w) + size_t(i)]; }
 };
 
+// One line of a square erosion or dilation: out[i] is the smallest (erode) or largest value of the window of `window`
+// values from in[i + first], for i in [0, m); values outside [0, n) count as clear. Each window spans at most two
+// blocks of its own length, so it is the running value from its start to its block's end joined with the running
+// value from the next block's start to its end: three steps a value, whatever the window's length.
+void MorphLine(const uint8_t *in, int32_t n, int32_t first, int32_t window, bool erode, uint8_t *out, int32_t m,
+               std::vector<uint8_t> &toEnd, std::vector<uint8_t> &fromStart) {
+    const auto join = [erode](uint8_t a, uint8_t b) { return erode ? std::min(a, b) : std::max(a, b); };
+    const auto value = [&](int32_t t) -> uint8_t {
+        const int64_t at = int64_t(t) + first;
+        return at >= 0 && at < n ? in[at] : 0;
+    };
+    const int32_t length = m + window - 1;
+    toEnd.resize(size_t(length));
+    fromStart.resize(size_t(length));
+    for (int32_t t = 0; t < length; ++t)
+        fromStart[size_t(t)] = t % window == 0 ? value(t) : join(fromStart[size_t(t) - 1], value(t));
+    for (int32_t t = length - 1; t >= 0; --t)
+        toEnd[size_t(t)] = t == length - 1 || (t + 1) % window == 0 ? value(t) : join(toEnd[size_t(t) + 1], value(t));
+    for (int32_t i = 0; i < m; ++i) out[i] = join(toEnd[size_t(i)], fromStart[size_t(i + window - 1)]);
+}
+
 // Square erosion (the smallest value within r steps) or dilation (the largest): on an aliased plane erosion takes
 // away an r-pixel rim and dilation adds one; on an antialiased one the soft rim moves with them.
 Coverage Morph(const Coverage &c, int32_t r, bool erode) {
@@ -44,7 +66,7 @@ Coverage Morph(const Coverage &c, int32_t r, bool erode) {
     const int32_t grow = erode ? 0 : r;
     out.Resize(c.x - grow, c.y - grow, c.w + 2 * grow, c.h + 2 * grow);
     // Eroded by half the narrower side or more, every window reaches outside: nothing is left (an outline that
-    // thick is the filled shape), without r steps for each pixel.
+    // thick is the filled shape).
     if (erode && r > 0 && int64_t(r) * 2 >= std::min(c.w, c.h)) return out;
     if (r <= 0) {
         for (int32_t j = 0; j < c.h; ++j)
@@ -52,30 +74,19 @@ Coverage Morph(const Coverage &c, int32_t r, bool erode) {
         return out;
     }
     // Rows first, then columns; outside the coverage counts as clear.
-    auto at = [](const Coverage &src, int32_t i, int32_t j) -> uint8_t {
-        return i >= 0 && j >= 0 && i < src.w && j < src.h ? src.cells[size_t(j) * size_t(src.w) + size_t(i)] : 0;
-    };
+    const int32_t first = -grow - r, window = 2 * r + 1;
+    std::vector<uint8_t> toEnd, fromStart, column(size_t(c.h)), moved(size_t(out.h));
     Coverage rows;
     rows.Resize(out.x, c.y, out.w, c.h);
-    // Up to r steps a pixel: an ending program stops it, as it stops long layer loops.
+    // An ending program stops a shape of many rows.
     for (int32_t j = 0; j < c.h && !EndRequested(); ++j)
-        for (int32_t i = 0; i < out.w; ++i) {
-            uint8_t v = erode ? 255 : 0;
-            for (int32_t k = -r; k <= r; ++k) {
-                const uint8_t a = at(c, i - grow + k, j);
-                v = erode ? std::min(v, a) : std::max(v, a);
-            }
-            rows.Cell(i, j) = v;
-        }
-    for (int32_t j = 0; j < out.h && !EndRequested(); ++j)
-        for (int32_t i = 0; i < out.w; ++i) {
-            uint8_t v = erode ? 255 : 0;
-            for (int32_t k = -r; k <= r; ++k) {
-                const uint8_t a = at(rows, i, j - grow + k);
-                v = erode ? std::min(v, a) : std::max(v, a);
-            }
-            out.Cell(i, j) = v;
-        }
+        MorphLine(&c.cells[size_t(j) * size_t(c.w)], c.w, first, window, erode, &rows.Cell(0, j), out.w, toEnd,
+                  fromStart);
+    for (int32_t i = 0; i < out.w && !EndRequested(); ++i) {
+        for (int32_t j = 0; j < c.h; ++j) column[size_t(j)] = rows.Cell(i, j);
+        MorphLine(column.data(), c.h, first, window, erode, moved.data(), out.h, toEnd, fromStart);
+        for (int32_t j = 0; j < out.h; ++j) out.Cell(i, j) = moved[size_t(j)];
+    }
     return out;
 }
 

@@ -55,6 +55,29 @@ TEST(RenderShapeImage, UnfilledBoxIsAnOutlineOfTheGivenThickness) {
     EXPECT_EQ(MaskRows(r.t), "######\n######\n##..##\n######\n######\n");
 }
 
+TEST(RenderShapeImage, ThickOutlineAndEdgeOfALargeBoxAreExact) {
+    // A rim 600 thick leaves one row open inside a 1601 x 1201 box; the edge, 64 wide, rings the rim on both
+    // sides and so fills that row. Taking a step per pixel of thickness, this took minutes.
+    ShapeRecord s;
+    s.kind = ObjectKindBox;
+    s.sizeX = 1601;
+    s.sizeY = 1201;
+    s.color = 0x00FF0000;
+    s.style.fillStyle = kFillNone;
+    s.style.outlineThickness = 600;
+    s.style.styleBits = kFormStyleEdge;
+    s.style.edgeSize = 64;
+    s.style.edgeColor = 0x0000FF00;
+    Rendered r(s);
+    ASSERT_EQ(r.result, 0);
+    ASSERT_EQ(r.ox, -64);
+    ASSERT_EQ(r.t.width, 1601 + 128);
+    const uint32_t *row = HostBitmapRow32(r.t.bitmap, 64 + 600);
+    for (int32_t x : {0, 63, 664, 900, 1064, 1728}) EXPECT_EQ(row[x], 0x0000FF00u) << x;
+    for (int32_t x : {64, 663, 1065, 1664}) EXPECT_EQ(row[x], 0x00FF0000u) << x;
+    EXPECT_EQ(HostBitmapRow32(r.t.bitmap, 64 + 599)[900], 0x00FF0000u);
+}
+
 TEST(RenderShapeImage, CircleIsSymmetricInItsBox) {
     ShapeRecord s;
     s.kind = ObjectKindCircle;
