@@ -72,6 +72,12 @@ const NameCase kCases[] = {
     {"Box(0, 0, 10, 10, 0, {ROUNDLEVEL = 2, Name = \"b\", zzqq = 1})", "1:51: unknown option 'zzqq' of Box\n"},
     {"x = Unpack({a = 1})\nt = {roundlvl = 1}\nBox(0, 0, 1, 1, 0, t)", ""},
     {"Function Box(a, b) EndFunction\nBox(1, {roundlvl = 1})", ""},
+    // Only a table where the command reads options: a userdata or a vertex list holds the script's own keys.
+    {"InstallEventHandler({OnKeyDwn = 0}, {score = 1})",
+     "1:22: unknown option 'onkeydwn' of InstallEventHandler (did you mean 'OnKeyDown'?)\n"},
+    {"MakeButton(1, #SIMPLEBUTTON, 0, 0, 9, 9, {OnMouseUp = 0}, {level = 2})", ""},
+    {"Polygon(0, 0, {vertices = {0, 0, 9, 0, 0, 9}}, 0, {Nmae = \"p\"})",
+     "1:52: unknown option 'nmae' of Polygon (did you mean 'Name'?)\n"},
 };
 
 TEST(CompilerNames, ReportsUnknownCommandsAndConstantsWithTheirPosition) {

@@ -61,11 +61,11 @@ void CompileCall(FuncState &fs, const Expr &e, ExpDesc &out) {
     CompileExpr(fs, *e.a, function);
     if (e.a->kind == ExprKind::Name && function.kind == ExpKind::Global && fs.globals) {
         fs.globals->called.push_back({e.a->text, e.a->line, e.a->column});
-        for (const ExprPtr &argument : e.list)
-            if (argument->kind == ExprKind::Table)
-                for (const TableField &field : argument->fields)
+        for (size_t n = 0; n < e.list.size(); n++)
+            if (e.list[n]->kind == ExprKind::Table)
+                for (const TableField &field : e.list[n]->fields)
                     if (field.key && field.key->kind == ExprKind::String)
-                        fs.globals->optionKeys.push_back({e.a->text, field.key->text, field.key->line,
+                        fs.globals->optionKeys.push_back({e.a->text, field.key->text, n, field.key->line,
                                                           field.key->column});
     }
     ExpToNextRegister(fs, function);
@@ -693,10 +693,10 @@ bool GenerateCode(const ScriptNode &script, const std::string &chunkName, Functi
         if (!suggestion.empty()) message += " (did you mean '" + suggestion + "'?)";
         warnings->push_back(CompileError{error.file, use.line, use.column, message});
     }
-    // Keys of an options table written out in a command's call, against the keys the command reads.
+    // Keys of a table written out in a command's call where it reads options, against the keys it reads.
     for (const OptionUse &use : globals.optionKeys) {
         if (!warnings || globals.assigned.count(use.command) || !IsKnownCommand(use.command) ||
-            !HasKnownOptions(use.command) || IsKnownOption(use.command, use.key))
+            !TakesOptionsAt(use.command, use.argument) || IsKnownOption(use.command, use.key))
             continue;
         std::string message = "unknown option '" + use.key + "' of " + CommandSpelling(use.command);
         std::string suggestion = SuggestOption(use.command, use.key);

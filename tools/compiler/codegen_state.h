@@ -91,6 +91,7 @@ struct GlobalUse {
 // a command.
 struct OptionUse {
     std::string command, key;
+    size_t argument; // from 0
     int line, column;
 };
 struct GlobalNames {

@@ -57,15 +57,21 @@ template <class Names> std::string Closest(const Names &names, std::string_view 
     return std::string(best);
 }
 
-// The keys of a command's options, split from its comma-separated list; empty when it reads none.
-std::vector<std::string_view> OptionKeys(std::string_view command) {
+// The row of a command that reads options, or null.
+const KnownOptions *OptionsRow(std::string_view command) {
     auto it = std::lower_bound(std::begin(kKnownOptions), std::end(kKnownOptions), command,
                                [](const KnownOptions &entry, std::string_view key) {
                                    return CompareFolded(entry.command, key) < 0;
                                });
+    return it == std::end(kKnownOptions) || CompareFolded(it->command, command) != 0 ? nullptr : &*it;
+}
+
+// The keys of a command's options, split from its comma-separated list; empty when it reads none.
+std::vector<std::string_view> OptionKeys(std::string_view command) {
     std::vector<std::string_view> keys;
-    if (it == std::end(kKnownOptions) || CompareFolded(it->command, command) != 0) return keys;
-    std::string_view list = it->keys;
+    const KnownOptions *row = OptionsRow(command);
+    if (!row) return keys;
+    std::string_view list = row->keys;
     while (!list.empty()) {
         size_t comma = list.find(',');
         keys.push_back(list.substr(0, comma));
@@ -87,7 +93,10 @@ std::string CommandSpelling(std::string_view command) {
     return it != std::end(kKnownCommands) && CompareFolded(*it, command) == 0 ? *it : std::string(command);
 }
 
-bool HasKnownOptions(std::string_view command) { return !OptionKeys(command).empty(); }
+bool TakesOptionsAt(std::string_view command, size_t argument) {
+    const KnownOptions *row = OptionsRow(command);
+    return row && argument < 32 && (row->arguments >> argument & 1);
+}
 
 bool IsKnownOption(std::string_view command, std::string_view key) {
     for (std::string_view known : OptionKeys(command))

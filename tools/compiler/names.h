@@ -16,8 +16,9 @@ std::string SuggestConstant(std::string_view name);
 
 // A known command's registered spelling ("Box" for "box").
 std::string CommandSpelling(std::string_view command);
-// Whether a known command reads options (its reference row lists keys), and whether key is one of them.
-bool HasKnownOptions(std::string_view command);
+// Whether a known command reads options (its reference row lists keys) from a table at argument (from 0), and
+// whether key is one of them.
+bool TakesOptionsAt(std::string_view command, size_t argument);
 bool IsKnownOption(std::string_view command, std::string_view key);
 // The command's key closest to a misspelt one, as its row spells it, or "".
 std::string SuggestOption(std::string_view command, std::string_view key);
