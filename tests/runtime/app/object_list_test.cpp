@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
+#include <string>
 
 #include "runtime/app/object_list.h"
 
@@ -116,6 +118,116 @@ TEST(ObjectList, FlushGoesRoundWhileReleasesFreeMore) {
     FlushPendingFrees();
     EXPECT_TRUE(waits.empty());
     EXPECT_TRUE(frees.empty());
+}
+
+// Random runs of every operation against a plain model, a vector in creation order searched from the front: after
+// each step the walk, the counts and every lookup (numbers, handles, old handles, with and without pending) agree.
+TEST(ObjectList, AgreesWithAPlainModelOverRandomRuns) {
+    struct Model {
+        Thing *thing;
+        ObjectId id;
+        bool pending;
+    };
+    static ObjectList<Thing> list{&kRules};
+    for (unsigned seed : {1u, 2u, 3u, 4u}) {
+        SCOPED_TRACE(seed);
+        std::mt19937 random(seed);
+        auto pick = [&](size_t n) { return size_t(random() % n); };
+        list.Clear();
+        gShown.clear();
+        gOutput = nullptr;
+        std::vector<Model> model;
+        std::vector<ObjectId> handles; // every handle ever made, for lookups of gone ones
+        auto first = [&](ObjectId id) -> Model * {
+            for (Model &m : model)
+                if (m.id == id) return &m;
+            return nullptr;
+        };
+        auto randomId = [&]() -> ObjectId {
+            if (!handles.empty() && pick(3) == 0) return handles[pick(handles.size())];
+            return ObjectId{int32_t(pick(8)), nullptr};
+        };
+        for (int step = 0; step < 3000; step++) {
+            const size_t op = pick(100);
+            std::string what;
+            if (op < 25) {
+                const ObjectId id = pick(3) ? ObjectId{int32_t(1 + pick(7)), nullptr} : ObjectId{0, kAutoHandleRequest};
+                Thing *t = list.Add(new Thing, id);
+                model.push_back({t, IsAutoHandleRequest(id) ? ObjectId{0, t} : id, false});
+                if (IsAutoHandleRequest(id)) handles.push_back(model.back().id);
+                what = "add";
+            } else if (op < 45 && !model.empty()) {
+                // A free, sometimes of something locked or shown by a layer.
+                Model &m = model[pick(model.size())];
+                const ObjectId id = pick(4) ? m.id : randomId();
+                Model *target = first(id);
+                if (target && pick(5) == 0) target->thing->lockCount = 1;
+                if (target && pick(3) == 0) gShown.push_back(id);
+                int expected = 0;
+                if (!target || target->pending) expected = id.handle ? kErrObjectNotFound : kNotFound;
+                else if (target->thing->lockCount) expected = kErrObjectLocked;
+                const bool shown = std::count(gShown.begin(), gShown.end(), id) > 0;
+                EXPECT_EQ(list.Free(id, true), expected);
+                if (expected == kErrObjectLocked) target->thing->lockCount = 0;
+                if (expected == 0) {
+                    if (shown) {
+                        target->id = ObjectId{0, target->thing};
+                        target->pending = true;
+                        for (ObjectId &layer : gShown)
+                            if (layer == id) layer = target->id;
+                    } else {
+                        model.erase(model.begin() + (target - model.data()));
+                    }
+                }
+                what = "free";
+            } else if (op < 55 && !model.empty()) {
+                Model &m = model[pick(model.size())];
+                list.MarkPending(m.thing);
+                m.pending = true;
+                what = "mark";
+            } else if (op < 65 && !model.empty()) {
+                const size_t at = pick(model.size());
+                EXPECT_TRUE(list.Erase(model[at].thing));
+                model.erase(model.begin() + ptrdiff_t(at));
+                what = "erase";
+            } else if (op < 75) {
+                if (!gShown.empty()) gShown.erase(gShown.begin() + ptrdiff_t(pick(gShown.size())));
+                FlushPendingFrees();
+                std::erase_if(model, [](const Model &m) {
+                    return m.pending && !std::count(gShown.begin(), gShown.end(), m.id);
+                });
+                what = "flush";
+            } else if (op < 77) {
+                list.Clear();
+                model.clear();
+                gShown.clear();
+                what = "clear";
+            }
+            SCOPED_TRACE(what + " at step " + std::to_string(step));
+            ASSERT_EQ(list.size(), model.size());
+            size_t live = 0, i = 0;
+            for (Thing *t : list) {
+                ASSERT_EQ(t, model[i].thing);
+                ASSERT_EQ(t->id, model[i].id);
+                EXPECT_EQ(list.IsPending(t), model[i].pending);
+                live += model[i++].pending ? 0 : 1;
+            }
+            EXPECT_EQ(list.CountLive(), live);
+            // Each lookup twice: the second is answered by the remembered last lookup.
+            for (int k = 0; k < 4; k++) {
+                const ObjectId id = randomId();
+                Model *m = first(id);
+                for (int again = 0; again < 2; again++) {
+                    EXPECT_EQ(list.Find(id, true), m ? m->thing : nullptr);
+                    EXPECT_EQ(list.Find(id), m && !m->pending ? m->thing : nullptr);
+                    Thing *out = nullptr;
+                    EXPECT_EQ(list.Find(id, &out, kFindPending), m ? 0 : list.NotFound(id));
+                }
+            }
+        }
+    }
+    list.Clear();
+    gShown.clear();
 }
 
 } // namespace
