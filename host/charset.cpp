@@ -1,5 +1,6 @@
 #include "host/charset.h"
 
+#include "host/keys.h"
 #include "host/memory.h"
 
 namespace {
@@ -79,6 +80,13 @@ void AppendUtf8(std::string *out, uint32_t c) {
     const int tail = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
     out->push_back(char(kLead[tail] | (c >> (6 * tail))));
     for (int k = tail - 1; k >= 0; k--) out->push_back(char(0x80 | ((c >> (6 * k)) & 0x3F)));
+}
+
+std::string TypedCharacterText(int32_t code) {
+    if (DefaultEncoding != kEncodingUtf8) return std::string(1, char(uint8_t(code)));
+    std::string text;
+    AppendUtf8(&text, uint32_t(code & ~kKeyWideCharacter));
+    return text;
 }
 
 std::string Latin1ToUtf8(std::string_view latin1) {

@@ -24,6 +24,9 @@ extern int DefaultEncoding;
 
 // Appends the character's UTF-8 bytes.
 void AppendUtf8(std::string *out, uint32_t character);
+// A typed character's key code (kKeyWideCharacter set past ISO-8859-1) as text in the default encoding: a UTF-8
+// script compares and prints it beside its own strings.
+std::string TypedCharacterText(int32_t code);
 std::string Latin1ToUtf8(std::string_view latin1);
 // Characters past U+00FF become '?'; invalid sequences give one '?' per bad byte.
 std::string Utf8ToLatin1(std::string_view utf8);

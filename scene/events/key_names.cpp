@@ -26,14 +26,6 @@ int RowOfCode(int32_t code, int firstRow) {
     return -1;
 }
 
-// In the script's encoding: a UTF-8 script compares and prints it beside its own strings.
-std::string CharacterText(int32_t code) {
-    if (DefaultEncoding != kEncodingUtf8) return std::string(1, char(uint8_t(code)));
-    std::string text;
-    AppendUtf8(&text, uint32_t(code & ~kKeyWideCharacter));
-    return text;
-}
-
 } // namespace
 
 std::string CallbackKeyText(int32_t code) {
@@ -45,12 +37,12 @@ std::string CallbackKeyText(int32_t code) {
     default: break;
     }
     int row = RowOfCode(code, kKeyNameEscRow);
-    return row >= 0 ? KeyNameTable[row].name : CharacterText(code);
+    return row >= 0 ? KeyNameTable[row].name : TypedCharacterText(code);
 }
 
 std::string LegacyKeyText(int32_t code) {
     int row = RowOfCode(code, 0);
-    return row >= 0 ? KeyNameTable[row].name : CharacterText(code);
+    return row >= 0 ? KeyNameTable[row].name : TypedCharacterText(code);
 }
 
 uint32_t LookupKeyArgument(const char *text, size_t length, int withModifiers) {

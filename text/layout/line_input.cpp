@@ -128,8 +128,7 @@ int CmdInKeyStr(VMState *vm) {
             const bool taken = wide ? cls == 0 : ClassTakes(cls, code);
             if ((maximum > 0 && int32_t(typed.size()) >= maximum) || !taken) continue;
             typed.push_back({display->cursorX, display->cursorY, text.size()});
-            if (utf8) AppendUtf8(&text, uint32_t(code & ~kKeyWideCharacter));
-            else text += char(code);
+            text += TypedCharacterText(code);
             echo += '*';
             const std::string shown = password ? std::string("*") : text.substr(typed.back().at);
             if ((error = PrintText(vm, shown.data(), shown.size(), true))) break;
