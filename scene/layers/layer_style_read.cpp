@@ -186,7 +186,7 @@ void ReleaseClip(ClipRegion *clip) {
     if (clip && !clip->owned) clip->useCount--;
 }
 
-int ReadCommonKeys(VMState *vm, int t, vlLayer *layer, LayerStyleChange *c) {
+int ReadCommonKeys(VMState *vm, int t, vlLayer *layer, LayerStyleChange *c, bool *freeAfter) {
     GetTableOption(vm, t, "smoothscale", &c->transform.smooth);
     double v = 0;
     if (GetTableOptionPercent(vm, t, "transparency", 255, &v) && SaturateToInt32(v) != layer->transparency)
@@ -205,6 +205,8 @@ int ReadCommonKeys(VMState *vm, int t, vlLayer *layer, LayerStyleChange *c) {
         if (!(id.number == -1 && !id.handle))
             if (int error = FindClipRegion(id, nullptr, 0, &clip)) return error;
         if (clip != first->clip) {
+            // A region the script freed while this layer showed through it may have no user left now.
+            if (first->clip && first->clip->freePending) *freeAfter = true;
             ReleaseClip(first->clip);
             first->clip = clip;
             if (clip) clip->useCount++;
@@ -312,6 +314,6 @@ int ReadLayerStyle(VMState *vm, vlLayer *layer, int t, bool *freeAfter, LayerSty
     if (!error) error = ReadPositionKeys(vm, t, layer, geometry, c);
     // PRINT places its text at the cursor, so a cursor and a position cannot both be given.
     if (!error && c->kind == ObjectKindPrint && c->cursorGiven && (c->classes & kStylePosition)) error = kErrWrongUsage;
-    if (!error) error = ReadCommonKeys(vm, t, layer, c);
+    if (!error) error = ReadCommonKeys(vm, t, layer, c, freeAfter);
     return error;
 }
