@@ -66,8 +66,9 @@ int StepAsyncDraw(AsyncDrawObject *object, int32_t *finished) {
     if (finished) *finished = 0;
     if (!FindAsyncDraw(object)) return kErrObjectNotFound;
     int32_t done = 0;
-    int err = object->step ? object->step(object->context, &done) : 0;
-    if (!object->step) done = 1;
+    const auto step = object->step; // the record may be gone once the step returns
+    const int err = step ? step(object->context, &done) : 0;
+    if (!step) done = 1;
     // The step may have freed every object (a script error path); only finish what is still ours.
     if ((err || done) && FindAsyncDraw(object)) {
         Finish(object, err ? 1 : 0);
