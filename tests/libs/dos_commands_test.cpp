@@ -16,6 +16,7 @@
 #include "runtime/app/errors.h"
 #include "runtime/app/runtime_globals.h"
 #include "runtime/vm/proto.h"
+#include "tests/fuzz/regression_files.h"
 #include "tests/runtime/app/vm_harness.h"
 #include "tests/support/files.h"
 
@@ -469,6 +470,27 @@ TEST_F(DosCommands, EveryTruncatedFunctionFileIsAnError) {
         std::ofstream(Path("cut"), std::ios::binary | std::ios::trunc) << full.substr(0, cut);
         OpenNumbered(2, Path("cut"), kModeRead);
         EXPECT_NE(Call("readfunction", {2.0}), 0) << "cut at " << cut;
+    }
+}
+
+// Files the serialised fuzz target once found harmful, as it reads them: the first byte picks ReadTable (bit 0
+// clear) or ReadFunction, the rest is the file. Each is read or refused with an error, and what is read is a
+// table or a function; on the sanitizer build nothing is read or written out of bounds.
+TEST_F(DosCommands, SerialisedFuzzRegressionFilesAreReadOrRefused) {
+    const std::vector<std::filesystem::path> files = RegressionFiles("serialised");
+    EXPECT_FALSE(files.empty());
+    double id = 1;
+    for (const auto &path : files) {
+        SCOPED_TRACE(path.string());
+        const std::string bytes = ReadFileText(path);
+        ASSERT_FALSE(bytes.empty());
+        const bool table = (bytes[0] & 1) == 0;
+        std::ofstream(Path("in"), std::ios::binary | std::ios::trunc) << bytes.substr(1);
+        OpenNumbered(++id, Path("in"), kModeRead);
+        if (Call(table ? "readtable" : "readfunction", {id}) == 0) {
+            EXPECT_EQ(ValueType(vm, -1), table ? TTABLE : TFUNCTION);
+        }
+        CollectGarbage(vm);
     }
 }
 

@@ -2,6 +2,7 @@
 // load without a crash, and what loads runs within a budget.
 #include <filesystem>
 
+#include "tests/fuzz/regression_files.h"
 #include "tests/runtime/vm/vm_test_support.h"
 #include "tests/support/files.h"
 
@@ -48,7 +49,12 @@ void RunFolder(const char *folder) {
 
 } // namespace
 
-TEST(FuzzRegressionTest, LoadChunkRegressionFilesAreHandled) { RunFolder("tests/fuzz/regressions/load_chunk"); }
+TEST(FuzzRegressionTest, LoadChunkRegressionFilesAreHandled) {
+    for (const auto &path : RegressionFiles("load_chunk")) {
+        SCOPED_TRACE(path.string());
+        RunFile(path);
+    }
+}
 
 TEST(FuzzRegressionTest, LoadChunkSeedsLoadAndRun) {
     std::filesystem::path dir = std::filesystem::path(VL_SOURCE_DIR) / "tests/fuzz/corpus/load_chunk";
