@@ -436,7 +436,6 @@ int ApplyDisplayAttributes(VMState *vm, int index, DisplayRecord *d, int forTran
         // The picture shown before keeps its layers, but no longer at this display's scale.
         if (d->layerScaling && DisplayHasScaledSize(d) && oldPicture && oldPicture != picture)
             if (int error = ResetLayerScaling(d, oldPicture, 0)) return finish(error);
-        FlushPendingFrees();
         sizeChanged = scaleChanged = 0;
     }
     if (sizeChanged) {
@@ -450,6 +449,9 @@ int ApplyDisplayAttributes(VMState *vm, int index, DisplayRecord *d, int forTran
     if (d->y == kNoPosition) d->y = d->height == s->height ? s->y : kPosCenter;
     int result = 0;
     if (d->state == DISPSTATE_OPEN) result = ApplyDisplayChanges(d, s, forTransition);
+    // The picture shown before, if the script freed it while it was shown, goes now: the window's changes above
+    // still read it through s.
+    if (pictureChanged) FlushPendingFrees();
     return finish(result);
 }
 

@@ -10,13 +10,7 @@
 
 namespace {
 
-// Objects numbered 1 of every kind a command names, and a second display; made again before each call.
 constexpr const char *kSetUp = R"(
-ExitOnError(False)
-CreateDisplay(2, {Width = 64, Height = 64})
-OpenDisplay(2)
-SelectDisplay(1)
-EnableLayers()
 Local wrecked = 0
 Local ran = ""
 Function Wreck()
@@ -33,14 +27,6 @@ Next
 ; A text of an argument is made before the command looks anything up (DebugPrint, Print).
 mt.__tostring = Function() Wreck() Return "x" EndFunction
 Local evil = SetMetaTable({}, mt)
-Function Make()
-    CreateBrush(1, 40, 40, $FF0000) CreateAnim(1, 1, 10, 10, 3, 3) CreateTextObject(1, "ab")
-    CreateSprite(1, #BRUSH, 1) CreateBGPic(2, 30, 30) CreateClipRegion(1, #BOX, 0, 0, 20, 20)
-    CreatePointer(1, #BRUSH, 1) OpenMusic(1, "tune.mod") LoadModule(1, "tune.mod") LoadSample(1, "tone.wav")
-    OpenFile(1, "f.txt") AllocMem(1, 64) OpenDirectory(1, ".")
-    CreateDisplay(2, {Width = 64, Height = 64}) OpenDisplay(2) SelectDisplay(1) EnableLayers() SetFPSLimit(1000000)
-    If Not LayerExists("a") Then DisplayBrush(1, 0, 0, {Name = "a"}) EndIf
-EndFunction
 Function Try(name, f)
     Local before = wrecked
     Make() f(evil)
@@ -56,7 +42,7 @@ EndFunction
 )";
 
 TEST(HostileTables, NoCommandRunsTheMetamethodsOfATableItIsGiven) {
-    std::string script = kSetUp;
+    std::string script = std::string(kMakeEveryObject) + kSetUp;
     for (const char *name : kKnownCommands) {
         const std::string command = name;
         if (SweepLeavesOut(command)) continue;
@@ -64,10 +50,7 @@ TEST(HostileTables, NoCommandRunsTheMetamethodsOfATableItIsGiven) {
     }
     script += "DebugPrint(\"ran:\" .. ran)\n";
     ScratchDirectory dir;
-    const std::string data = std::string(VL_SOURCE_DIR) + "/tests/data/media/";
-    WriteBytes(dir.File("tune.mod"), ReadFileBytes(data + "effects.mod"));
-    WriteBytes(dir.File("tone.wav"), ReadFileBytes(data + "mono16.wav"));
-    WriteBytes(dir.File("f.txt"), {'a', 'b'});
+    WriteObjectFiles(dir);
     WriteBytes(dir.File("hostile.vla"), CompileToApplet(script, "hostile.vls", dir.path));
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "hostile.txt", "hostile.vla"}, dir.path,
                               {"VL_ALLOCATION_CAP_MB=64"});

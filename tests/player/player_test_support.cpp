@@ -79,3 +79,26 @@ bool SweepLeavesOut(const std::string &command) {
         "SendRexxCommand",   "StringRequest", "SystemRequest", "CreateRexxPort", "ChangeDirectory"};
     return kLeftOut.count(command) || command.rfind("Wait", 0) == 0 || command.rfind("While", 0) == 0;
 }
+
+const char kMakeEveryObject[] = R"(
+ExitOnError(False)
+CreateDisplay(2, {Width = 64, Height = 64})
+OpenDisplay(2)
+SelectDisplay(1)
+EnableLayers()
+Function Make()
+    CreateBrush(1, 40, 40, $FF0000) CreateAnim(1, 1, 10, 10, 3, 3) CreateTextObject(1, "ab")
+    CreateSprite(1, #BRUSH, 1) CreateBGPic(2, 30, 30) CreateClipRegion(1, #BOX, 0, 0, 20, 20)
+    CreatePointer(1, #BRUSH, 1) OpenMusic(1, "tune.mod") LoadModule(1, "tune.mod") LoadSample(1, "tone.wav")
+    OpenFile(1, "f.txt") AllocMem(1, 64) OpenDirectory(1, ".")
+    CreateDisplay(2, {Width = 64, Height = 64}) OpenDisplay(2) SelectDisplay(1) EnableLayers() SetFPSLimit(1000000)
+    If Not LayerExists("a") Then DisplayBrush(1, 0, 0, {Name = "a"}) EndIf
+EndFunction
+)";
+
+void WriteObjectFiles(const ScratchDirectory &dir) {
+    const std::string data = std::string(VL_SOURCE_DIR) + "/tests/data/media/";
+    WriteBytes(dir.File("tune.mod"), ReadFileBytes(data + "effects.mod"));
+    WriteBytes(dir.File("tone.wav"), ReadFileBytes(data + "mono16.wav"));
+    WriteBytes(dir.File("f.txt"), {'a', 'b'});
+}

@@ -38,3 +38,9 @@ PlayerRun RunPlayer(const std::vector<std::string> &arguments, const std::string
 // The commands a sweep over every registered command leaves out: those that wait for the user or for time, ask in
 // a requester, start programs, or end or redirect the script.
 bool SweepLeavesOut(const std::string &command);
+
+// A script's start for the sweeps: errors do not end it, and Make() makes objects numbered 1 of every kind a
+// command names, and a second display, again before each call (a call may free or change them). The files it
+// opens are written by WriteObjectFiles.
+extern const char kMakeEveryObject[];
+void WriteObjectFiles(const ScratchDirectory &dir);
