@@ -36,7 +36,7 @@ const CommandDoc kCommandDocs[] = {
      .arguments = {5, 11},
      .text = "Draws a rectangle of a background picture with a transition effect, as DisplayBGPicPart.",
      .options = "Type, Speed, Parameter, Async, DX, DY, Layers, ForceRealtimeLayers, UndoLevel",
-     .errors = {kErrWrongUsage}},
+     .errors = {kErrWrongUsage, kErrBGPicNotFound}},
     {.name = "UndoFX", .synopsis = "UndoFX(type, id[, options | effect, speed, parameter, level])",
      .arguments = {2, 6},
      .text = "Removes an object drawn earlier (for example #BRUSH and its id) with a transition effect; "

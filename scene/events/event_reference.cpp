@@ -181,7 +181,7 @@ const CommandDoc kCommandDocs[] = {
      .errors = {kErrJoystickPort}},
     {.name = "JoyFire", .synopsis = "pressed = JoyFire(port[, button])", .arguments = {1, 2},
      .text = "Returns True while the joystick's fire button (or the given button) is pressed.",
-     .errors = {kErrWrongUsage, kErrJoystickPort}},
+     .errors = {kErrWrongUsage, kErrJoystickPort, kErrJoystickAcquire}},
     {.name = "CountJoysticks", .synopsis = "count = CountJoysticks()", .arguments = {0, 0},
      .text = "Returns how many joysticks are connected."},
     {},

@@ -10,7 +10,7 @@ const CommandDoc kCommandDocs[] = {
      .text = "Creates a brush of the given size filled with one colour (black by default). Mask or "
              "AlphaChannel give it a mask or an alpha channel (not both); Clear makes it fully transparent.",
      .options = "Mask, AlphaChannel, Clear",
-     .errors = {kErrSizeNotPositive, kErrWrongUsage, kErrOutOfMemory},
+     .errors = {kErrSizeNotPositive, kErrWrongUsage, kErrOutOfMemory, kErrActiveBrush},
      .example = "CreateBrush(1, 32, 32, $FF0000)\n"
                 "DisplayBrush(1, #CENTER, #CENTER)"},
     {.name = "DisplayBrush", .synopsis = "DisplayBrush(id, x, y[, options])", .arguments = {3, 4},
@@ -66,7 +66,7 @@ const CommandDoc kCommandDocs[] = {
      .arguments = {3, 4},
      .text = "Makes a brush from another object (#BGPIC, #ANIM frame, #LAYER, #SPRITE frame, #TEXTOBJECT, "
              "...).",
-     .errors = {kErrLayersRequired, kErrAnimFrameRange}},
+     .errors = {kErrLayersRequired, kErrAnimFrameRange, kErrBGPicNotFound}},
     {.name = "SelectBrush", .synopsis = "SelectBrush(id[, mode])", .arguments = {1, 2},
      .text = "Sends the drawing commands into a brush instead of the display, until "
              "[EndSelect](bgpic.md#endselect). With #SELMODE_COMBO drawing also updates the brush's mask and "
@@ -94,7 +94,7 @@ const CommandDoc kCommandDocs[] = {
     {.name = "SelectMask", .synopsis = "SelectMask(id[, type, frame])", .arguments = {1, 3},
      .text = "Sends drawing into the mask of a brush (or of an anim frame with #ANIM), until "
              "[EndSelect](bgpic.md#endselect): colour 1 makes pixels visible, 0 invisible, as SetMaskMode says.",
-     .errors = {kErrBrushNotFound, kErrObjectNotFound}},
+     .errors = {kErrBrushNotFound, kErrObjectNotFound, kErrBGPicNotFound}},
     {.name = "SetMaskMode", .synopsis = "SetMaskMode(mode)", .arguments = {1, 1},
      .text = "Chooses how drawing into a mask works: #MASKVISIBLE, #MASKINVISIBLE, #MASKVANILLACOPY, "
              "#MASKXOR, #MASKAND or #MASKOR."},
@@ -107,7 +107,7 @@ const CommandDoc kCommandDocs[] = {
     {.name = "SelectAlphaChannel", .synopsis = "SelectAlphaChannel(id[, type, frame])", .arguments = {1, 3},
      .text = "Sends drawing into the alpha channel of a brush (or of an anim frame), until "
              "[EndSelect](bgpic.md#endselect); SetAlphaIntensity sets the level drawn.",
-     .errors = {kErrBrushNotFound, kErrObjectNotFound}},
+     .errors = {kErrBrushNotFound, kErrObjectNotFound, kErrBGPicNotFound}},
     {.name = "SetAlphaIntensity", .synopsis = "SetAlphaIntensity(level)", .arguments = {1, 1},
      .text = "Sets the alpha level (0 transparent to 255 opaque, or a percentage string) that drawing into "
              "an alpha channel writes; #VANILLACOPY copies the source's own alpha.",
@@ -154,7 +154,7 @@ const CommandDoc kCommandDocs[] = {
     {.name = "ConvertToBrush", .synopsis = "[handle =] ConvertToBrush(type, source, id[, frame])",
      .arguments = {3, 4},
      .text = "Makes a brush from another object, as GetBrushLink with its arguments in another order.",
-     .errors = {kErrLayersRequired, kErrAnimFrameRange}},
+     .errors = {kErrLayersRequired, kErrAnimFrameRange, kErrBGPicNotFound}},
     {.name = "GrabDesktop", .synopsis = "[handle =] GrabDesktop(id[, options])", .arguments = {1, 2},
      .text = "Copies what the screen shows (or the rectangle X, Y, Width, Height of it) into a new brush.",
      .options = "X, Y, Width, Height",

@@ -29,7 +29,7 @@ const CommandDoc kCommandDocs[] = {
      .text = "Loads a sprite from a picture or animation file, every frame of an animation becoming a frame "
              "of the sprite. The options cut a picture into frames and set a transparent colour.",
      .options = "Transparency, LoadAlpha, Width, Height, Frames, FPR, X, Y, Cache, CacheAlpha, CachedLoad",
-     .errors = {kErrCannotReadFile, kErrMaskAndAlphaChannel}},
+     .errors = {kErrCannotReadFile, kErrMaskAndAlphaChannel, kErrImageUnknownFormat}},
     {.name = "ScaleSprite", .synopsis = "ScaleSprite(id, width, height[, smooth])", .arguments = {3, 4},
      .text = "Scales every frame of a sprite that is not on the display.",
      .errors = {kErrSpriteOnScreen, kErrSpriteNotFound, kErrObjectNotFound, kErrObjectLocked,

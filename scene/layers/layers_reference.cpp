@@ -59,7 +59,7 @@ const CommandDoc kCommandDocs[] = {
     {.name = "FreeLayers", .synopsis = "FreeLayers([keep])", .arguments = {0, 1},
      .text = "Removes every layer of the current display; with keep set to True what they show stays in the "
              "picture.",
-     .errors = {kErrLayerUsedByAsyncDraw, kErrWrongUsage}},
+     .errors = {kErrLayerUsedByAsyncDraw, kErrWrongUsage, kErrSelectBrushActive, kErrSelectAnimActive}},
     {.name = "NextFrame", .synopsis = "NextFrame(layer[, x, y, frame])", .arguments = {1, 4},
      .text = "Shows the next frame (or the given one) of an anim layer, optionally moving it.",
      .errors = {kErrNotAnimLayer, kErrLayerOutOfRange}},
