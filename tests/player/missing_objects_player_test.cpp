@@ -17,7 +17,8 @@ constexpr const char *kSetUp = R"(
 Function Clear()
     FreeLayers() FreeSprite(9) FreeBrush(9) FreeAnim(9) FreeTextObject(9) FreeBGPic(9) FreeClipRegion(9)
     FreePointer(9) CloseMusic(9) FreeModule(9) FreeSample(9) CloseFile(9) FreeMem(9) CloseDirectory(9)
-    CloseDisplay(9) FreeDisplay(9)
+    CloseDisplay(9) FreeDisplay(9) CloseFont(9) DeleteButton(9) ClearInterval(9) ClearTimeout(9) CloseCatalog(9)
+    ClearMove(9)
 EndFunction
 Local calls = 0
 Function Try(f)
