@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "host/allocation_cap.h"
+#include "host/charset.h"
 #include "libs/string/string_ops.h"
 #include "runtime/app/command_reference.h"
 #include "runtime/app/errors.h"
@@ -34,7 +35,7 @@ int CmdFindStr(VMState *vm) {
     bool caseSensitive = CaseArg(vm, 3);
     int32_t start = OptInt32Arg(vm, 4, 0);
     if (start < 0) return kErrWrongUsage;
-    PushNumber(vm, stringlib::FindStr(s, sub, caseSensitive, start));
+    PushNumber(vm, stringlib::FindStr(s, sub, caseSensitive, start, DefaultEncoding));
     return 1;
 }
 
@@ -44,7 +45,7 @@ int CmdCountStr(VMState *vm) {
     bool caseSensitive = CaseArg(vm, 3);
     int32_t start = OptInt32Arg(vm, 4, 0);
     if (start < 0) return kErrWrongUsage;
-    PushNumber(vm, stringlib::CountStr(s, sub, caseSensitive, start));
+    PushNumber(vm, stringlib::CountStr(s, sub, caseSensitive, start, DefaultEncoding));
     return 1;
 }
 
@@ -54,7 +55,7 @@ int CmdReplaceStr(VMState *vm) {
     bool caseSensitive = CaseArg(vm, 4);
     int32_t start = OptInt32Arg(vm, 5, 0);
     if (start < 0) return kErrWrongUsage;
-    PushView(vm, stringlib::ReplaceStr(s, search, replacement, caseSensitive, start));
+    PushView(vm, stringlib::ReplaceStr(s, search, replacement, caseSensitive, start, DefaultEncoding));
     return 1;
 }
 
@@ -173,13 +174,13 @@ int CmdChr(VMState *vm) {
 
 int CmdLowerStr(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    PushView(vm, stringlib::LowerStr(StringArg(vm, 1)));
+    PushView(vm, stringlib::LowerStr(StringArg(vm, 1), DefaultEncoding));
     return 1;
 }
 
 int CmdUpperStr(VMState *vm) {
     CheckArgs(vm, 1, 1);
-    PushView(vm, stringlib::UpperStr(StringArg(vm, 1)));
+    PushView(vm, stringlib::UpperStr(StringArg(vm, 1), DefaultEncoding));
     return 1;
 }
 

@@ -8,71 +8,81 @@
 
 namespace stringlib {
 
-unsigned char FoldLower(unsigned char c) {
-    return Latin1ToLower(c);
-}
-
-// Keeps 0xDF and 0xFF: ISO-8859-1 has no upper-case form of them.
-unsigned char FoldUpper(unsigned char c) {
-    return Latin1ToUpper(c);
-}
-
-std::string LowerStr(std::string_view s) {
+std::string FoldCase(std::string_view s, bool upper, int encoding) {
     std::string out(s);
-    for (char &c : out) c = static_cast<char>(FoldLower(static_cast<unsigned char>(c)));
+    auto fold = [upper](uint8_t c) { return upper ? Latin1ToUpper(c) : Latin1ToLower(c); };
+    if (encoding != kEncodingUtf8) {
+        for (char &c : out) c = static_cast<char>(fold(static_cast<uint8_t>(c)));
+        return out;
+    }
+    for (size_t i = 0; i < out.size(); ++i) {
+        const auto c = static_cast<uint8_t>(out[i]);
+        if (c < 0x80) {
+            out[i] = static_cast<char>(fold(c));
+        } else if (c == 0xC3 && i + 1 < out.size() && (static_cast<uint8_t>(out[i + 1]) & 0xC0) == 0x80) {
+            // U+00C0..U+00FF: the code point is the continuation byte plus 0x40, and folds within the range.
+            const auto code = static_cast<uint8_t>(static_cast<uint8_t>(out[i + 1]) + 0x40);
+            out[++i] = static_cast<char>(fold(code) - 0x40);
+        }
+    }
     return out;
-}
-
-std::string UpperStr(std::string_view s) {
-    std::string out(s);
-    for (char &c : out) c = static_cast<char>(FoldUpper(static_cast<unsigned char>(c)));
-    return out;
-}
-
-static bool BytesEqual(char a, char b, bool caseSensitive) {
-    if (caseSensitive) return a == b;
-    return FoldLower(static_cast<unsigned char>(a)) == FoldLower(static_cast<unsigned char>(b));
 }
 
 // The position of the first match at or after from, or npos.
-static size_t FindFrom(std::string_view s, std::string_view sub, bool caseSensitive, size_t from) {
+static size_t FindFrom(std::string_view s, std::string_view sub, size_t from) {
     if (s.empty() || sub.empty() || from >= s.size() || sub.size() > s.size()) return std::string_view::npos;
-    for (size_t i = from; i + sub.size() <= s.size(); ++i) {
-        size_t k = 0;
-        while (k < sub.size() && BytesEqual(s[i + k], sub[k], caseSensitive)) ++k;
-        if (k == sub.size()) return i;
-    }
-    return std::string_view::npos;
+    return s.find(sub, from);
 }
 
-int32_t FindStr(std::string_view s, std::string_view sub, bool caseSensitive, int32_t start) {
+namespace {
+
+// The text a search runs over: the original, or the lower-case folds of both sides (same lengths).
+struct SearchText {
+    std::string foldedS, foldedSub;
+    std::string_view s, sub;
+    SearchText(std::string_view text, std::string_view pattern, bool caseSensitive, int encoding)
+        : s(text), sub(pattern) {
+        if (caseSensitive) return;
+        foldedS = FoldCase(text, false, encoding);
+        foldedSub = FoldCase(pattern, false, encoding);
+        s = foldedS;
+        sub = foldedSub;
+    }
+};
+
+} // namespace
+
+int32_t FindStr(std::string_view s, std::string_view sub, bool caseSensitive, int32_t start, int encoding) {
     if (start < 0) return -1;
-    size_t at = FindFrom(s, sub, caseSensitive, static_cast<size_t>(start));
+    const SearchText text(s, sub, caseSensitive, encoding);
+    size_t at = FindFrom(text.s, text.sub, static_cast<size_t>(start));
     return at == std::string_view::npos ? -1 : static_cast<int32_t>(at);
 }
 
-int32_t CountStr(std::string_view s, std::string_view sub, bool caseSensitive, int32_t start) {
+int32_t CountStr(std::string_view s, std::string_view sub, bool caseSensitive, int32_t start, int encoding) {
     if (start < 0) return 0;
+    const SearchText text(s, sub, caseSensitive, encoding);
     int32_t count = 0;
-    size_t at = FindFrom(s, sub, caseSensitive, static_cast<size_t>(start));
+    size_t at = FindFrom(text.s, text.sub, static_cast<size_t>(start));
     while (at != std::string_view::npos) {
         ++count;
-        at = FindFrom(s, sub, caseSensitive, at + sub.size());
+        at = FindFrom(text.s, text.sub, at + sub.size());
     }
     return count;
 }
 
 std::string ReplaceStr(std::string_view s, std::string_view search, std::string_view replacement,
-                       bool caseSensitive, int32_t start) {
+                       bool caseSensitive, int32_t start, int encoding) {
     if (search.empty()) return std::string(s);
+    const SearchText text(s, search, caseSensitive, encoding);
     size_t from = std::min(static_cast<size_t>(std::max(start, 0)), s.size());
     std::string out(s.substr(0, from));
-    size_t at = FindFrom(s, search, caseSensitive, from);
+    size_t at = FindFrom(text.s, text.sub, from);
     while (at != std::string_view::npos) {
         out.append(s.substr(from, at - from));
         out.append(replacement);
         from = at + search.size();
-        at = FindFrom(s, search, caseSensitive, from);
+        at = FindFrom(text.s, text.sub, from);
     }
     out.append(s.substr(from));
     return out;

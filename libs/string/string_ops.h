@@ -7,19 +7,31 @@
 #include <string_view>
 #include <vector>
 
+#include "host/charset.h"
+
 namespace stringlib {
 
-// ISO-8859-1 case folding, one byte at a time.
-unsigned char FoldLower(unsigned char c);
-unsigned char FoldUpper(unsigned char c);
-std::string LowerStr(std::string_view s);
-std::string UpperStr(std::string_view s);
+// The one case folding of the library, which every case-insensitive operation goes through. ISO-8859-1 text
+// folds byte by byte (A-Z and 0xC0-0xFE; 0xD7 and 0xF7 are no letters, 0xDF and 0xFF have no upper case).
+// UTF-8 text folds the same letters as characters (ASCII, and U+00C0..U+00FF, which are C3 80..C3 BF) and
+// leaves every other byte as it is, so valid text stays valid. Either way the length is kept: a position in a
+// folded copy is the same position in the original.
+std::string FoldCase(std::string_view s, bool upper, int encoding);
+inline std::string LowerStr(std::string_view s, int encoding = kEncodingLatin1) {
+    return FoldCase(s, false, encoding);
+}
+inline std::string UpperStr(std::string_view s, int encoding = kEncodingLatin1) {
+    return FoldCase(s, true, encoding);
+}
 
-// Searching from start (>= 0); a match lies wholly inside s. -1 when nothing is found.
-int32_t FindStr(std::string_view s, std::string_view sub, bool caseSensitive, int32_t start);
-int32_t CountStr(std::string_view s, std::string_view sub, bool caseSensitive, int32_t start);
+// Searching from start (>= 0); a match lies wholly inside s. -1 when nothing is found. A case-insensitive
+// search compares the lower-case folds of both sides.
+int32_t FindStr(std::string_view s, std::string_view sub, bool caseSensitive, int32_t start,
+                int encoding = kEncodingLatin1);
+int32_t CountStr(std::string_view s, std::string_view sub, bool caseSensitive, int32_t start,
+                 int encoding = kEncodingLatin1);
 std::string ReplaceStr(std::string_view s, std::string_view search, std::string_view replacement,
-                       bool caseSensitive, int32_t start);
+                       bool caseSensitive, int32_t start, int encoding = kEncodingLatin1);
 
 std::string InsertStr(std::string_view s, std::string_view insertion, int32_t pos, bool overwrite);
 std::vector<std::string_view> SplitStr(std::string_view s, char separator);

@@ -8,7 +8,8 @@ const CommandDoc kCommandDocs[] = {
     {.name = "FindStr", .synopsis = "pos = FindStr(s, search[, casesensitive, start])",
      .arguments = {2, 4}, .display = false,
      .text = "Returns the position of the first occurrence of search in s at or after start (default 0), or "
-             "-1 when there is none. Pass False as casesensitive to ignore letter case.",
+             "-1 when there is none. Pass False as casesensitive to ignore the case of the letters LowerStr "
+             "changes.",
      .errors = {kErrWrongUsage},
      .example = "DebugPrint(FindStr(\"Hello World\", \"world\", False))   ; 6"},
     {.name = "CountStr", .synopsis = "count = CountStr(s, search[, casesensitive, start])",
@@ -62,9 +63,13 @@ const CommandDoc kCommandDocs[] = {
      .text = "Returns a one-byte string holding the character code, from 0 to 255.",
      .errors = {kErrWrongUsage}},
     {.name = "LowerStr", .synopsis = "result = LowerStr(s)", .arguments = {1, 1}, .display = false,
-     .text = "Returns s in lower case (ISO-8859-1 letters)."},
+     .text = "Returns s in lower case: A to Z and the ISO-8859-1 letters U+00C0 to U+00DE (not U+00D7) become "
+             "a to z and U+00E0 to U+00FE. In UTF-8 mode (SetDefaultEncoding(#ENCODING_UTF8)) these letters "
+             "change as characters and every other character is kept; otherwise each byte is an ISO-8859-1 "
+             "character."},
     {.name = "UpperStr", .synopsis = "result = UpperStr(s)", .arguments = {1, 1}, .display = false,
-     .text = "Returns s in upper case (ISO-8859-1 letters)."},
+     .text = "Returns s in upper case: the letters LowerStr changes, the other way. U+00DF (sharp s) and U+00FF "
+             "have no upper case and stay."},
     {.name = "HexStr", .synopsis = "text = HexStr(n)", .arguments = {1, 1}, .display = false,
      .text = "Returns n as hexadecimal text with a leading \"$\", as in \"$FF\"."},
     {.name = "BinStr", .synopsis = "text = BinStr(n[, type])", .arguments = {1, 2}, .display = false,

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "host/charset.h"
 #include "host/clock.h"
 #include "host/requester.h"
 #include "runtime/app/command.h"
@@ -116,6 +117,20 @@ int FallbackRawGet(VMState *vm) {
     return 1;
 }
 
+// The text library's encoding switch, which the string library's case folding follows.
+int FallbackSetDefaultEncoding(VMState *vm) {
+    const int32_t encoding = CheckInt32Arg(vm, 1);
+    if (encoding != kEncodingLatin1 && encoding != kEncodingUtf8) return kErrWrongUsage;
+    DefaultEncoding = encoding;
+    return 0;
+}
+
+const ConstantEntry kFallbackConstants[] = {
+    {"ENCODING_ISO8859_1", nullptr, kEncodingLatin1},
+    {"ENCODING_UTF8", nullptr, kEncodingUtf8},
+    {nullptr, nullptr, 0},
+};
+
 // TestClock(): the virtual monotonic clock in milliseconds.
 int TestClock(VMState *vm) {
     PushNumber(vm, double(MonotonicMicroseconds() / 1000));
@@ -179,7 +194,8 @@ const CommandEntry kTestCommands[] = {
 const CommandEntry kFallbackCommands[] = {
     {"NextItem", FallbackNextItem},         {"Pairs", FallbackPairs},
     {"SetMetaTable", FallbackSetMetatable}, {"GetMetaTable", FallbackGetMetatable},
-    {"RawGet", FallbackRawGet},             {nullptr, nullptr},
+    {"RawGet", FallbackRawGet},             {"SetDefaultEncoding", FallbackSetDefaultEncoding},
+    {nullptr, nullptr},
 };
 
 std::string Lower(std::string s) {
@@ -199,6 +215,7 @@ void RegisterTestCommands(VMState *vm, ScriptRunResult *run) {
             SetGlobal(vm, name.c_str());
         }
     }
+    if (!FindConstant("ENCODING_UTF8")) RegisterConstants(vm, kFallbackConstants);
 }
 
 } // namespace
@@ -220,6 +237,7 @@ ScriptRunResult RunScript(std::string_view source, const std::string &fileName, 
     }
 
     ResetRuntimeGlobals();
+    DefaultEncoding = kEncodingLatin1;
     gosubAgainCalls = 0;
     VMState *vm = NewVMState();
     InitRuntimeSupport(vm);
