@@ -206,14 +206,16 @@ std::string CheckFileNameArg(VMState *vm, int n, int fontFlag, int *linked) {
 
 double CheckNumberField(VMState *vm, int index, const char *field) {
     double value = 0;
-    if (!ReadLooseNumber(vm, index, &value)) RaiseErrorWithString(vm, kErrNumberFieldExpected, field);
-    return value;
+    if (ReadLooseNumber(vm, index, &value)) return value;
+    if (int n = ForwardedArgument(field)) RaiseForArgument(vm, kErrNumberExpected, n);
+    RaiseErrorWithString(vm, kErrNumberFieldExpected, field);
 }
 
 const char *CheckStringField(VMState *vm, int index, const char *field, size_t *length) {
     int type = ValueType(vm, index);
-    if (type != TSTRING && type != TNUMBER) RaiseErrorWithString(vm, kErrStringFieldExpected, field);
-    return VMToString(vm, index, length);
+    if (type == TSTRING || type == TNUMBER) return VMToString(vm, index, length);
+    if (int n = ForwardedArgument(field)) RaiseForArgument(vm, kErrStringExpected, n);
+    RaiseErrorWithString(vm, kErrStringFieldExpected, field);
 }
 
 const char *ToStringResult(VMState *vm, int index, size_t *length, int *error) {
@@ -237,6 +239,28 @@ double ToNumberResult(VMState *vm, int index, int *error) {
 }
 
 // ---- Option tables -------------------------------------------------------------------------------------------
+namespace {
+
+thread_local const ForwardedArguments *g_forwarded = nullptr;
+
+} // namespace
+
+ForwardedArguments::ForwardedArguments() : outer(g_forwarded) { g_forwarded = this; }
+ForwardedArguments::~ForwardedArguments() { g_forwarded = outer; }
+
+void ForwardedArguments::Add(const char *key, int argument) {
+    if (count == kMaxFields) return;
+    keys[count] = key;
+    arguments[count++] = argument;
+}
+
+int ForwardedArgument(const char *key) {
+    if (!g_forwarded || !key) return 0;
+    for (int i = 0; i < g_forwarded->count; i++)
+        if (strcmp(g_forwarded->keys[i], key) == 0) return g_forwarded->arguments[i];
+    return 0;
+}
+
 namespace {
 
 // A relative stack index stays valid while values are pushed above it only when made absolute first.
@@ -328,7 +352,10 @@ int GetTableOptionPercent(VMState *vm, int table, const char *key, double base, 
     if (ValueType(vm, -1) == TSTRING) {
         size_t length = 0;
         const char *text = VMToString(vm, -1, &length);
-        if (ParsePercentText(text, length, base, 1, out, isPercent)) RaiseForArgument(vm, kErrInvalidPercent, table);
+        if (ParsePercentText(text, length, base, 1, out, isPercent)) {
+            const int n = ForwardedArgument(key);
+            RaiseForArgument(vm, kErrInvalidPercent, n ? n : table);
+        }
     } else {
         if (isPercent) *isPercent = 0;
         *out = CheckNumberField(vm, -1, key);
@@ -356,10 +383,14 @@ int GetTableOptionMatrix(VMState *vm, int table, const char *key, double out[4],
     if (!PushOption(vm, table, key)) return 0;
     if (ValueType(vm, -1) != TTABLE) RaiseForArgument(vm, kErrTableExpected, table);
     double values[4];
+    const int first = ForwardedArgument(key);
     for (int i = 0; i < 4; i++) {
         RawGetIndex(vm, -1, i);
         if (ValueType(vm, -1) == TNIL) RaiseError(vm, kErrNotEnoughArguments);
-        values[i] = CheckNumberField(vm, -1, key);
+        if (!ReadLooseNumber(vm, -1, &values[i])) {
+            if (first) RaiseForArgument(vm, kErrNumberExpected, first + i);
+            RaiseErrorWithString(vm, kErrNumberFieldExpected, key);
+        }
         SetTop(vm, -2);
     }
     for (int i = 0; i < 4; i++) out[i] = values[i];

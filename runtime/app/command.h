@@ -225,6 +225,28 @@ int GetTableOptionLayerPos(VMState *vm, int table, const char *key, int32_t *out
 // kErrNotEnoughArguments, a non-number kErrNumberFieldExpected.
 int GetTableOptionMatrix(VMState *vm, int table, const char *key, double out[4], int *given = nullptr);
 
+// ---- Arguments passed on in a table --------------------------------------------------------------------------
+// A command that passes its own arguments on as the fields of a table it made (SetLayerTransparency's level
+// becomes a style table's "transparency") says, while that table is read, which argument each field came from:
+// an error about such a field then names the caller's argument, as it would had the command read it itself,
+// rather than a table the caller never gave. A field that holds several arguments as a list (a matrix) names
+// the first; its element i came from argument + i. Scopes nest; each lasts until it is destroyed.
+struct ForwardedArguments {
+    ForwardedArguments();
+    ~ForwardedArguments();
+    ForwardedArguments(const ForwardedArguments &) = delete;
+    ForwardedArguments &operator=(const ForwardedArguments &) = delete;
+    void Add(const char *key, int argument);
+
+    static constexpr int kMaxFields = 4;
+    const char *keys[kMaxFields] = {};
+    int arguments[kMaxFields] = {};
+    int count = 0;
+    const ForwardedArguments *outer;
+};
+// The caller's argument the key's value came from, or 0 when the caller gave the table itself.
+int ForwardedArgument(const char *key);
+
 // ---- Parsing -------------------------------------------------------------------------------------------------
 // text starts with "#". Looks the name up (it ends at the first character that is not a letter, digit or "_").
 // Returns 0 with *lengthRead (including "#"), and either *isString = 1 and *stringValue, or *isString = 0 and

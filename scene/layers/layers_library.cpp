@@ -426,12 +426,13 @@ int CmdCreateLayer(VMState *vm) {
 }
 
 // The shorthand commands: the layer argument and a table made by fill go through the style setter, and the
-// stack is left as it was.
+// stack is left as it was. Errors about the fields name the arguments they came from (CopyArgToField).
 template <class Fill> int ApplyStyleTable(VMState *vm, Fill fill) {
     const int top = GetTop(vm);
     PushValue(vm, 1);
     NewTable(vm);
-    fill(top + 2);
+    ForwardedArguments forwarded;
+    fill(top + 2, forwarded);
     OwnOptionTable own;
     const int error = InLayerBatch(vm, [&] { return SetLayerStyleArgs(vm, top + 1, 2, 0); });
     SetTop(vm, top);
@@ -439,21 +440,22 @@ template <class Fill> int ApplyStyleTable(VMState *vm, Fill fill) {
 }
 
 // table[key] = argument n.
-void CopyArgToField(VMState *vm, int table, const char *key, int n) {
+void CopyArgToField(VMState *vm, int table, const char *key, int n, ForwardedArguments &forwarded) {
     PushValue(vm, n);
     SetField(vm, table, key);
+    forwarded.Add(key, n);
 }
 
 int CmdSetLayerTransparency(VMState *vm) {
     CheckArgs(vm, 2, 2);
-    return ApplyStyleTable(vm, [&](int t) { CopyArgToField(vm, t, "transparency", 2); });
+    return ApplyStyleTable(vm, [&](int t, ForwardedArguments &f) { CopyArgToField(vm, t, "transparency", 2, f); });
 }
 
 int CmdSetLayerLight(VMState *vm) {
     CheckArgs(vm, 3, 3);
-    return ApplyStyleTable(vm, [&](int t) {
-        CopyArgToField(vm, t, "tintcolor", 2);
-        CopyArgToField(vm, t, "tint", 3);
+    return ApplyStyleTable(vm, [&](int t, ForwardedArguments &f) {
+        CopyArgToField(vm, t, "tintcolor", 2, f);
+        CopyArgToField(vm, t, "tint", 3, f);
     });
 }
 
@@ -462,41 +464,42 @@ int CmdSetLayerTint(VMState *vm) { return CmdSetLayerLight(vm); }
 int CmdScaleLayer(VMState *vm) {
     CheckArgs(vm, 3, 4);
     const bool smooth = GetTop(vm) >= 4;
-    return ApplyStyleTable(vm, [&](int t) {
-        CopyArgToField(vm, t, "width", 2);
-        CopyArgToField(vm, t, "height", 3);
-        if (smooth) CopyArgToField(vm, t, "smoothscale", 4);
+    return ApplyStyleTable(vm, [&](int t, ForwardedArguments &f) {
+        CopyArgToField(vm, t, "width", 2, f);
+        CopyArgToField(vm, t, "height", 3, f);
+        if (smooth) CopyArgToField(vm, t, "smoothscale", 4, f);
     });
 }
 
 int CmdRotateLayer(VMState *vm) {
     CheckArgs(vm, 2, 3);
     const bool smooth = GetTop(vm) >= 3;
-    return ApplyStyleTable(vm, [&](int t) {
-        CopyArgToField(vm, t, "rotate", 2);
-        if (smooth) CopyArgToField(vm, t, "smoothscale", 3);
+    return ApplyStyleTable(vm, [&](int t, ForwardedArguments &f) {
+        CopyArgToField(vm, t, "rotate", 2, f);
+        if (smooth) CopyArgToField(vm, t, "smoothscale", 3, f);
     });
 }
 
 int CmdTransformLayer(VMState *vm) {
     CheckArgs(vm, 5, 6);
     const bool smooth = GetTop(vm) >= 6;
-    return ApplyStyleTable(vm, [&](int t) {
+    return ApplyStyleTable(vm, [&](int t, ForwardedArguments &f) {
         NewTable(vm);
         for (int i = 0; i < 4; i++) {
             PushValue(vm, 2 + i);
             RawSetIndex(vm, t + 1, i);
         }
         SetField(vm, t, "transform");
-        if (smooth) CopyArgToField(vm, t, "smoothscale", 6);
+        f.Add("transform", 2);
+        if (smooth) CopyArgToField(vm, t, "smoothscale", 6, f);
     });
 }
 
 int CmdSetLayerAnchor(VMState *vm) {
     CheckArgs(vm, 3, 3);
-    return ApplyStyleTable(vm, [&](int t) {
-        CopyArgToField(vm, t, "anchorx", 2);
-        CopyArgToField(vm, t, "anchory", 3);
+    return ApplyStyleTable(vm, [&](int t, ForwardedArguments &f) {
+        CopyArgToField(vm, t, "anchorx", 2, f);
+        CopyArgToField(vm, t, "anchory", 3, f);
     });
 }
 
@@ -510,7 +513,7 @@ int CmdNextFrame(VMState *vm) {
     if (layer->type != ObjectKindAnim) return kErrNotAnimLayer;
     const int32_t x = OptCoordinateArg(vm, 2, USELAYERPOSITION), y = OptCoordinateArg(vm, 3, USELAYERPOSITION);
     const int32_t frame = OptCountArg(vm, 4, 0);
-    return ApplyStyleTable(vm, [&](int) {
+    return ApplyStyleTable(vm, [&](int, ForwardedArguments &) {
         SetTableNumber(vm, "x", x);
         SetTableNumber(vm, "y", y);
         SetTableNumber(vm, "frame", frame);

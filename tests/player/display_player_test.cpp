@@ -279,4 +279,44 @@ TEST(LayersInPlayer, StyleChangesShowInTheSnapshot) {
     for (const auto &e : cases) EXPECT_EQ(BmpPixel(shot, e.x, e.y), e.rgb) << e.x << "," << e.y;
 }
 
+// The shorthand layer commands pass their arguments on to the style setter in a table the caller never sees: a
+// bad argument is named by its own number, while a table the caller gave keeps its argument number and its keys.
+TEST(LayersInPlayer, ShorthandCommandsNameTheCallersArgument) {
+    ScratchDirectory dir;
+    PlayerRun run = PlayApplet(dir,
+                "@DISPLAY {Width = 40, Height = 30}\n"
+                "ExitOnError(False)\n"
+                "EnableLayers()\n"
+                "Box(0, 0, 10, 10, $FF0000)\n"
+                "SetLayerName(1, \"b\")\n"
+                "Function Says(f, ...)\n"
+                "    f(...)\n"
+                "    DebugPrint(GetErrorName(GetLastError()))\n"
+                "EndFunction\n"
+                "Says(SetLayerTransparency, \"b\", \"half\")\n"
+                "Says(SetLayerLight, \"b\", \"red\", 50)\n"
+                "Says(SetLayerTint, \"b\", $FF, \"x%\")\n"
+                "Says(ScaleLayer, \"b\", 10, \"big\")\n"
+                "Says(ScaleLayer, \"b\", 10, 10, \"smooth\")\n"
+                "Says(RotateLayer, \"b\", {})\n"
+                "Says(TransformLayer, \"b\", 1, 0, \"x\", 1)\n"
+                "Says(SetLayerAnchor, \"b\", 0.5, \"top\")\n"
+                "Says(SetLayerStyle, \"b\", {Transparency = \"half\"})\n"
+                "Says(SetLayerStyle, \"b\", {}, \"b\", {Tint = \"x%\"})\n"
+                "Says(SetLayerStyle, \"b\", {Rotate = \"left\"})\n",
+                {});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "Invalid percent format in argument 2!\n"
+                       "Number expected in argument 2!\n"
+                       "Invalid percent format in argument 3!\n"
+                       "Invalid percent format in argument 3!\n"
+                       "Number expected in argument 4!\n"
+                       "Number expected in argument 2!\n"
+                       "Number expected in argument 4!\n"
+                       "Number expected in argument 3!\n"
+                       "Invalid percent format in argument 2!\n"
+                       "Invalid percent format in argument 4!\n"
+                       "Number expected in table argument \"rotate\"!\n");
+}
+
 } // namespace
