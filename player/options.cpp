@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <strings.h>
+#include <sys/stat.h>
 
 #include "runtime/app/command.h"
 #include "scene/display/create_display.h"
@@ -27,6 +28,7 @@ const OptionRow kOptionTable[] = {
     {"SCALEPICTURE", kOptionScalePicture, 0, "scale the backfill picture"},
     {"PICTRANS", kOptionPicTrans, 0, "backfill picture with transparency"},
     {"BRUSHFILE", kOptionBrushFile, 1, "backfill picture file"},
+    {"PROGDIR", kOptionProgDir, 1, "the directory PROGDIR: names (default: the applet's or the program's)"},
     {"COMPILE", kOptionCompile, 0, "compile a script (not possible in the player)"},
     {"HELP", kOptionHelp, 0, "show this text"},
     {"VERSION", kOptionVersion, 0, "show the version"},
@@ -199,6 +201,12 @@ int ApplyOptions(const ParsedCommandLine &options, StartupConfig *startup, Displ
     if (options.given[kOptionScalePicture]) backfill.scalePicture = 1;
     if (options.given[kOptionPicTrans]) backfill.pictureTransparency = 1;
     if (options.given[kOptionBrushFile]) backfill.brushFile = options.values[kOptionBrushFile];
+    struct stat info;
+    if (options.given[kOptionProgDir] &&
+        (stat(options.values[kOptionProgDir].c_str(), &info) != 0 || !S_ISDIR(info.st_mode))) {
+        *message = "option PROGDIR needs a directory, not \"" + options.values[kOptionProgDir] + "\"";
+        return 2;
+    }
     startup->userArguments = options.userArguments;
     return 0;
 }

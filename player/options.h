@@ -34,6 +34,7 @@ enum OptionSlot {
     kOptionScalePicture,
     kOptionPicTrans,
     kOptionBrushFile,
+    kOptionProgDir,
     kOptionCompile,
     kOptionHelp,
     kOptionVersion,

@@ -1,12 +1,14 @@
 #include "player/shutdown.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
 #include "host/debug_output.h"
+#include "host/path.h"
 #include "host/screen.h"
 #include "host/start_origin.h"
 #include "host/tasks.h"
@@ -35,8 +37,22 @@ bool InFreeOrder(const char *name) {
 
 } // namespace
 
+std::string ResolvedPathNote(int code) {
+    if (code != kErrCannotReadFile) return "";
+    const std::string &name = ErrorArgString();
+    std::string host;
+    if (name.empty() || !ResolveHostPath(name.c_str(), &host) || host.empty()) return "";
+    if (host[0] != '/') {
+        char directory[PATH_MAX];
+        if (!getcwd(directory, sizeof directory)) return "";
+        host = std::string(directory) + "/" + host;
+    }
+    return host == name ? "" : " (" + host + ")";
+}
+
 std::string FormatFinalReport(VMState *vm, int code, const char *programName) {
     std::string message = ScriptErrorMessage(vm, code);
+    message.insert(std::min(message.size(), GetErrorText(code).size()), ResolvedPathNote(code));
     const char *file = vm ? GetErrorFile(vm) : nullptr;
     int line = vm ? GetErrorLine(vm) : 0;
     if (file && *file && line > 0) return FormatErrorReport(file, line, programName, message.c_str());

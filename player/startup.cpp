@@ -38,7 +38,7 @@ void CopyPath(char *target, const std::string &text) {
 
 // A failure before the script runs: "program: message".
 std::string StartupReport(const char *programName, int code) {
-    std::string message = GetErrorText(code);
+    std::string message = GetErrorText(code) + ResolvedPathNote(code);
     return FormatErrorReport(nullptr, 0, programName, message.c_str());
 }
 
@@ -86,9 +86,13 @@ void ApplyAppletSettings(const LoadedApplet &applet, DisplayConfig *display) {
     }
 }
 
-std::string DirectoryOf(const std::string &path) {
+std::string AbsolutePath(const std::string &path) {
     char resolved[PATH_MAX];
-    std::string full = realpath(path.c_str(), resolved) ? resolved : path;
+    return realpath(path.c_str(), resolved) ? resolved : path;
+}
+
+std::string DirectoryOf(const std::string &path) {
+    const std::string full = AbsolutePath(path);
     size_t slash = full.find_last_of('/');
     if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : full.substr(0, slash);
@@ -211,8 +215,11 @@ int RunPlayer(int argc, char **argv, std::span<const LibraryDescriptor> librarie
         startup->isLinkedProgram = appended >= 0 ? 1 : 0;
         CopyPath(startup->scriptPath, appletPath);
         // An applet beside its data is the program here: PROGDIR: names its directory, as it names a linked
-        // program's.
-        if (appended < 0) SetAssign("PROGDIR", DirectoryOf(appletPath).c_str());
+        // program's. The command line may name another: scripts/play compiles a script into a temporary
+        // directory, and the script's files lie beside the script.
+        if (commandLine.given[kOptionProgDir])
+            SetAssign("PROGDIR", AbsolutePath(commandLine.values[kOptionProgDir]).c_str());
+        else if (appended < 0) SetAssign("PROGDIR", DirectoryOf(appletPath).c_str());
         ApplyAppletSettings(applet, display.get());
         ApplyOptions(commandLine, startup.get(), display.get(), &message);
         code = InstallApplet(vm, &applet);

@@ -190,15 +190,44 @@ TEST(PlayerEndToEnd, FileThatCannotBeFlushedAtShutdownIsReported) {
     EXPECT_TRUE(Contains(run.err, "log.txt: Could not write all characters to file!")) << run.err;
 }
 
-TEST(PlayerEndToEnd, ProgDirIsTheAppletsDirectory) {
-    ScratchDirectory dir;
-    std::filesystem::create_directory(dir.File("game"));
-    WriteText(dir.File("game/level.txt"), "level one\n");
-    WriteBytes(dir.File("game/game.vla"),
-               CompileToApplet("OpenFile(1, \"PROGDIR:level.txt\")\nDebugPrint(ReadLine(1))\n", "game.vls", dir.path));
-    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "game/game.vla"}, dir.path);
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "level one\n");
+// PROGDIR: is the applet's folder, the linked program's, or the folder -progdir names (scripts/play names the
+// script's, having compiled it elsewhere); a file it cannot read is reported with the path PROGDIR: stood for.
+TEST(PlayerEndToEnd, ProgDirNamesTheAppletsFolderOrTheOneGiven) {
+    ScratchDirectory dir(VL_BINARY_DIR); // for a copy of the player
+    for (const char *folder : {"game", "data", "elsewhere"}) std::filesystem::create_directory(dir.File(folder));
+    WriteText(dir.File("game/level.txt"), "beside the applet\n");
+    WriteText(dir.File("data/level.txt"), "in the folder given\n");
+    WriteText(dir.File("level.txt"), "beside the program\n");
+    const std::vector<uint8_t> applet =
+        CompileToApplet("OpenFile(1, \"PROGDIR:level.txt\")\nDebugPrint(ReadLine(1))\n", "game.vls", dir.path);
+    WriteBytes(dir.File("game/game.vla"), applet);
+    ASSERT_NO_FATAL_FAILURE(WriteLinkedProgram(dir, applet));
+    const std::string player = VL_PLAYER_PATH, program = dir.File("program");
+    struct Case {
+        std::string program;
+        std::vector<std::string> arguments;
+        int exitCode;
+        std::string out, err;
+    } cases[] = {
+        {player, {"game/game.vla"}, 0, "beside the applet\n", ""},
+        {player, {"-progdir", "data", "game/game.vla"}, 0, "in the folder given\n", ""},
+        {player, {"--progdir=" + dir.File("data"), "game/game.vla"}, 0, "in the folder given\n", ""},
+        {program, {}, 0, "beside the program\n", ""},
+        {program, {"-progdir", "data"}, 0, "in the folder given\n", ""},
+        {player, {"-progdir", "elsewhere", "game/game.vla"}, 1, "",
+         "game.vls:1: Cannot read file PROGDIR:level.txt ! (" +
+             std::filesystem::canonical(dir.File("elsewhere")).string() + "/level.txt)\n"},
+        {player, {"-progdir", "nothere", "game/game.vla"}, 2, "", "option PROGDIR needs a directory, not \"nothere\""},
+    };
+    for (const Case &c : cases) {
+        std::vector<std::string> arguments = {"-quiet", "-debugdevice", "@stdout"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        PlayerRun run = RunProgramCapture(c.program, arguments, dir.path);
+        const std::string what = c.program + " " + (c.arguments.empty() ? "" : c.arguments[0]);
+        EXPECT_EQ(run.exitCode, c.exitCode) << what << ": " << run.err;
+        EXPECT_EQ(run.out, c.out) << what;
+        EXPECT_TRUE(Contains(run.err, c.err)) << what << ": " << run.err;
+    }
 }
 
 // A bad command line or applet file stops the player with an exit code and a message on stderr.
@@ -213,7 +242,7 @@ TEST(PlayerEndToEnd, CommandLineErrorsExitWithTheirMessage) {
         {"1211: not an applet", {"readme.txt"}, 1, "readme.txt is no Vistaloom applet!"},
         {"a script", {"script.vls"}, 1, "is no Vistaloom applet!\n(a script is compiled first: vlac script.vls"},
         {"1212: compiling", {"-compile", "script.vls"}, 1, "Compilation is not possible with VistaloomPlayer!"},
-        {"missing file", {"nothere.vla"}, 1, "Cannot read file nothere.vla !"},
+        {"missing file", {"nothere.vla"}, 1, "Cannot read file nothere.vla ! (/"},
         {"unknown option", {"-windowed", "demo.vla"}, 2, "unknown option \"-windowed\""},
     };
     ScratchDirectory dir;

@@ -144,7 +144,7 @@ TEST(Options, DefaultsWhenNothingIsGiven) {
 TEST(Options, BadValuesAreUsageErrors) {
     for (auto words : std::vector<std::vector<std::string>>{
              {"-mastervolume", "loud", "x"}, {"-mastervolume", "65", "x"}, {"-backfill", "plaid", "x"},
-             {"-scalewidth", "12px", "x"}}) {
+             {"-scalewidth", "12px", "x"}, {"-progdir", "/nonexistent/folder", "x"}}) {
         ParsedCommandLine parsed;
         ASSERT_EQ(Parse(words, &parsed), 0);
         StartupConfig startup;
