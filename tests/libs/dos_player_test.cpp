@@ -94,4 +94,26 @@ TEST_F(DosInPlayer, WritersNameTheFileOnAFullDisk) {
                           " !\n1052 Cannot write to file c !\n1052 Cannot write to file d !\n");
 }
 
+// file_commands.vls states its output; the files it wrote hold exactly these bytes.
+TEST_F(DosInPlayer, FileCommandsWriteAndReadExactBytes) {
+    const std::string script = ReadFileText(std::string(VL_SOURCE_DIR) + "/tests/libs/file_commands.vls");
+    std::string expected;
+    for (size_t at = script.find("; expect: "); at != std::string::npos; at = script.find("; expect: ", at + 1))
+        expected += script.substr(at + 10, script.find('\n', at) - at - 10) + "\n";
+    std::ofstream(dir / "t.vls") << script;
+    std::string build = compiler + " -o '" + (dir / "t.vla").string() + "' '" + (dir / "t.vls").string() + "'";
+    ASSERT_EQ(std::system(build.c_str()), 0);
+    EXPECT_EQ(RunCapture("cd '" + dir.string() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy '" + player +
+                         "' -quiet -debugdevice @stdout t.vla 2>&1"),
+              expected);
+    const std::vector<uint8_t> numbers = {
+        0x41, 0x2C, 0xFF, 0x03, 0xFF, 0x00,                         // WriteChr: low byte, truncated, saturated
+        0x01, 0x02, 0xFF, 0xFF, 0x00, 0x07, 0xFF, 0xFE, 0xFF, 0xFF, // WriteShort: low 16 bits, big-endian
+        0x3F, 0xF8, 0, 0, 0, 0, 0, 0,                               // WriteFloat 1.5
+        0xBF, 0xB9, 0x99, 0x99, 0x99, 0x99, 0x99, 0x9A,             // WriteFloat -0.1
+        'a', 'b', 0, 'c'};
+    EXPECT_EQ(ReadFileBytes((dir / "numbers.bin").string()), numbers);
+    EXPECT_EQ(ReadFileBytes((dir / "block.bin").string()), (std::vector<uint8_t>{0x41, 0x42, 0, 0xFF, 0xFF, 0x43}));
+}
+
 } // namespace
