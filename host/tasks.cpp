@@ -266,22 +266,40 @@ void FreeSignalBit(int bit) {
     if (bit >= 19 && bit <= 30) allocatedSignals.fetch_and(~(1u << bit));
 }
 
+namespace {
+
+// A due timer request stays due until the event dispatch polls it, so the wait reports each falling due once:
+// a wait that does not dispatch (WaitLeftMouse, WhileMouseDown) would otherwise return at once for ever and spin.
+// Requests due at or before this time were reported (main thread only).
+int64_t timersReportedUpTo = INT64_MIN;
+
+// The earliest due time after `after` among the timer requests, or -1.
+int64_t EarliestTimerDueAfter(int64_t after);
+
+} // namespace
+
 uint32_t WaitSystemSignalsTimeout(uint32_t extraMask, int64_t timeoutMs) {
     int64_t deadline = timeoutMs < 0 ? -1 : MonotonicMicroseconds() + timeoutMs * 1000;
     uint32_t wanted = kStandardWaitSignals | extraMask;
     for (;;) {
-        int64_t untilTimer = TimeUntilNextTimer();
-        if (untilTimer == 0) pendingSignals.fetch_or(kSignalTimer);
+        int64_t now = MonotonicMicroseconds();
+        if (timersReportedUpTo > now) timersReportedUpTo = INT64_MIN; // a new virtual clock starts again at 0
+        int64_t timerDue = EarliestTimerDueAfter(timersReportedUpTo);
+        if (timerDue >= 0 && timerDue <= now) {
+            pendingSignals.fetch_or(kSignalTimer);
+            timersReportedUpTo = now;
+            timerDue = EarliestTimerDueAfter(now);
+        }
         uint32_t got = pendingSignals.fetch_and(~wanted) & wanted;
         if (got & kSignalBreak) {
             if (ctrlCQuits.load()) QuitRequested = 1;
             else got &= ~kSignalBreak;
         }
         if (got) return got;
-        int64_t now = MonotonicMicroseconds();
+        now = MonotonicMicroseconds();
         if (deadline >= 0 && now >= deadline) return 0;
         int64_t wakeAt = deadline;
-        if (untilTimer > 0 && (wakeAt < 0 || now + untilTimer < wakeAt)) wakeAt = now + untilTimer;
+        if (timerDue >= 0 && (wakeAt < 0 || timerDue < wakeAt)) wakeAt = timerDue;
         // The built-in wait only ends early through a wake, which sets a bit first; an early end without one
         // is the host's wait reporting a window message.
         if (RawWaitUntil(wakeAt) && !(pendingSignals.load() & wanted)) pendingSignals.fetch_or(kSignalEvent);
@@ -471,6 +489,18 @@ int64_t TimeUntilNextTimer() {
         nearest = std::min(nearest, node->due - now);
     return nearest < 0 ? 0 : nearest;
 }
+
+namespace {
+
+int64_t EarliestTimerDueAfter(int64_t after) {
+    std::lock_guard<std::mutex> guard(timerLock);
+    int64_t earliest = -1;
+    for (TimerRequestNode *node = timerHead; node; node = node->next)
+        if (node->due > after && (earliest < 0 || node->due < earliest)) earliest = node->due;
+    return earliest;
+}
+
+} // namespace
 
 void FreeAllTimerRequests() {
     std::lock_guard<std::mutex> guard(timerLock);

@@ -262,6 +262,23 @@ TEST_F(TimerTest, ChangedPeriodAppliesFromTheNextRearm) {
     EXPECT_EQ(TimeUntilNextTimer(), 300000);
 }
 
+// A due request wakes the wait once: a wait that never polls (WaitLeftMouse) then sleeps on instead of spinning
+// until the dispatch takes the request, and wakes again when the request, re-armed, falls due.
+TEST_F(TimerTest, ADueRequestWakesTheWaitOnce) {
+    ControlTimerRequest(kTimerAddInterval, 4, 100);
+    ControlTimerRequest(kTimerAddTimeout, 6, 250);
+    EXPECT_EQ(WaitSystemSignalsTimeout(0, -1), kSignalTimer);
+    EXPECT_EQ(MonotonicMicroseconds(), 100000);
+    EXPECT_EQ(WaitSystemSignalsTimeout(0, 50), 0u);
+    EXPECT_EQ(MonotonicMicroseconds(), 150000);
+    EXPECT_EQ(WaitSystemSignalsTimeout(0, -1), kSignalTimer); // the timeout
+    EXPECT_EQ(MonotonicMicroseconds(), 250000);
+    int32_t owner;
+    EXPECT_EQ(PollOne(&owner), kTimerInterval); // re-armed for 350 ms
+    EXPECT_EQ(WaitSystemSignalsTimeout(0, -1), kSignalTimer);
+    EXPECT_EQ(MonotonicMicroseconds(), 350000);
+}
+
 TEST_F(TimerTest, RemovedRequestsAreGoneAndKeyedByKind) {
     ControlTimerRequest(kTimerAddInterval, 5, 100);
     ControlTimerRequest(kTimerAddTimeout, 5, 100);
