@@ -6,8 +6,14 @@ namespace {
 
 const CommandDoc kCommandDocs[] = {
     {.name = "Wait", .synopsis = "Wait(time[, unit])", .arguments = {1, 2},
-     .text = "Pauses the script for a while; events such as intervals and handlers keep running meanwhile. "
-             "The unit is #TICKS (fiftieths of a second, the default), #MILLISECONDS or #SECONDS.",
+     .text = "Pauses the script for a while. The unit is #TICKS (fiftieths of a second, the default), "
+             "#MILLISECONDS or #SECONDS. Meanwhile the player keeps taking input and window events and queues "
+             "them, but no handler, interval or timeout runs: they run only when the script calls CheckEvent or "
+             "WaitEvent, and then queued events older than the event timeout (1500 ms unless SetEventTimeout "
+             "changed it) are dropped, so a key pressed early in Wait(3, #SECONDS) is never seen, and an "
+             "interval runs once for all the ticks it missed. To wait while handlers run, end the wait with a "
+             "timeout and call WaitEvent until it has run: `SetTimeout(Nil, Function() done = True "
+             "EndFunction, 2000)`, then `Repeat WaitEvent() Until done`.",
      .example = "Wait(500, #MILLISECONDS)"},
     {.name = "OpenCatalog", .synopsis = "OpenCatalog(name[, version])", .arguments = {1, 2},
      .text = "Opens the message catalog of that name in the user's language, so GetCatalogString returns "
@@ -84,7 +90,9 @@ const CommandDoc kCommandDocs[] = {
                 "If GetLastError() <> 0 Then DebugPrint(\"no picture\") EndIf\n"
                 "ExitOnError(True)"},
     {.name = "GetLastError", .synopsis = "code = GetLastError()", .arguments = {0, 0},
-     .text = "Returns the code of the last error a command raised while ExitOnError was off, or 0."},
+     .text = "Returns the code of the last error a command raised while ExitOnError was off, or 0 when "
+             "none has failed yet. A command that succeeds does not clear it: the code stays until another "
+             "command fails."},
     {.name = "DebugOutput", .synopsis = "DebugOutput(enable)", .arguments = {1, 1},
      .text = "With True, prints the name of every command before it runs, to follow what a script does."},
     {.name = "GetType", .synopsis = "type = GetType(value)", .arguments = {1, 1},
@@ -134,7 +142,10 @@ const CommandDoc kCommandDocs[] = {
      .errors = {kErrUserError}},
     {.name = "WaitTimer", .synopsis = "WaitTimer(id, time[, reset])", .arguments = {2, 3},
      .text = "Waits until the timer reaches time milliseconds, then restarts it unless reset is False. "
-             "Called once per frame it keeps a loop at a steady pace.",
+             "Called once per frame it keeps a loop at a steady pace. It waits as Wait does: input is queued "
+             "meanwhile, but handlers, intervals and timeouts run only in CheckEvent or WaitEvent, so such a "
+             "loop calls CheckEvent each frame (events queued longer than the event timeout are dropped "
+             "unhandled).",
      .errors = {kErrWrongUsage, kErrTimerNotFound, kErrObjectNotFound},
      .example = "StartTimer(1)\n"
                 "Repeat\n"

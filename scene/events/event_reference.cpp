@@ -33,8 +33,10 @@ const CommandDoc kCommandDocs[] = {
     {.name = "BreakWhileMouseOn", .synopsis = "BreakWhileMouseOn()", .arguments = {0, 0},
      .text = "Makes a running WhileMouseOn return at once."},
     {.name = "SetEventTimeout", .synopsis = "SetEventTimeout(ms)", .arguments = {1, 1},
-     .text = "Sets an age in milliseconds after which waiting events are dropped instead of handled, so a "
-             "slow program does not work through a backlog of old mouse moves."},
+     .text = "Sets an age in milliseconds (1500 at the start) after which waiting events are dropped "
+             "instead of handled, so a slow program does not work through a backlog of old mouse moves. "
+             "Input that came while the script was in Wait, WaitTimer or a long computation waits in the "
+             "queue until CheckEvent or WaitEvent; what has waited longer than this is dropped then."},
     {.name = "GetEventCode", .synopsis = "code = GetEventCode()", .arguments = {0, 0},
      .text = "Returns the id of the button or key that caused the last event of the old-style event labels."},
     {.name = "LeftMouseQuit", .synopsis = "LeftMouseQuit(enable)", .arguments = {1, 1},
@@ -74,12 +76,23 @@ const CommandDoc kCommandDocs[] = {
      .text = "Removes every old-style button and key event."},
     {.name = "CheckEvent", .synopsis = "event = CheckEvent()", .arguments = {0, 0},
      .text = "Handles one waiting event, calling its handler, and returns without waiting; the result "
-             "describes what was handled.",
-     .errors = {kErrUserAbort}},
+             "describes what was handled (its triggered field is 0 when nothing was). Handlers, intervals "
+             "and timeouts run only inside CheckEvent and WaitEvent. Called inside one of those functions it "
+             "fails with 1055, as WaitEvent does: the one pass that hands out events is in the middle of "
+             "that function's call, so the function returns instead and the loop that called it handles the "
+             "next event.",
+     .errors = {kErrUserAbort, kErrWrongUsage}},
     {.name = "WaitEvent", .synopsis = "event = WaitEvent()", .arguments = {0, 0},
      .text = "Waits for the next event (a click, a key, an interval, a window event ...) and calls the "
-             "function installed for it. A program's main loop is usually just this call, repeated.",
-     .errors = {kErrDisplayClosed, kErrCallbackStringExpected},
+             "function installed for it. A program's main loop is usually just this call, repeated. Handlers, "
+             "intervals and timeouts run only here and in CheckEvent, never during Wait or WaitTimer; events "
+             "that waited in the queue longer than the event timeout (SetEventTimeout, 1500 ms) are dropped "
+             "unhandled. To pause while handlers keep running, let a timeout end the pause: "
+             "`SetTimeout(Nil, Function() done = True EndFunction, 2000)`, then `Repeat WaitEvent() Until "
+             "done`; for work at a steady pace, SetInterval and WaitEvent. Called inside a handler, interval "
+             "or timeout it fails with 1055: the one pass that hands out events is in the middle of that "
+             "function's call, so the function returns instead and the outer loop handles the next event.",
+     .errors = {kErrDisplayClosed, kErrCallbackStringExpected, kErrWrongUsage},
      .example = "Repeat\n"
                 "    WaitEvent()\n"
                 "Until quit"},
@@ -150,13 +163,15 @@ const CommandDoc kCommandDocs[] = {
      .example = "InstallEventHandler({OnKeyDown = Function(msg) DebugPrint(\"key\", msg.key) EndFunction})"},
     {.name = "SetInterval", .synopsis = "[handle =] SetInterval(id, function, ms[, userdata])",
      .arguments = {3, 4},
-     .text = "Calls a function every ms milliseconds (while WaitEvent or CheckEvent handles events) until "
-             "ClearInterval.",
+     .text = "Calls a function every ms milliseconds until ClearInterval. The calls are made by "
+             "WaitEvent and CheckEvent: while the script is elsewhere (in Wait, say) the interval waits, and "
+             "the ticks it missed give one call, not one each.",
      .errors = {kErrWrongUsage},
      .example = "SetInterval(1, Function() DebugPrint(\"tick\") EndFunction, 1000)"},
     {.name = "SetTimeout", .synopsis = "[handle =] SetTimeout(id, function, ms[, userdata])",
      .arguments = {3, 4},
-     .text = "Calls a function once after ms milliseconds (when events are handled).",
+     .text = "Calls a function once after ms milliseconds, from the first WaitEvent or CheckEvent after "
+             "that time.",
      .errors = {kErrWrongUsage}},
     {.name = "ClearInterval", .synopsis = "ClearInterval(id)", .arguments = {1, 1},
      .text = "Stops an interval.",

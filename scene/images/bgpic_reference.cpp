@@ -27,8 +27,11 @@ const CommandDoc kCommandDocs[] = {
     {.name = "CreateGradientBGPic",
      .synopsis = "[handle =] CreateGradientBGPic(id, type, startcolor, endcolor[, width, height, angle])",
      .arguments = {4, 7},
-     .text = "Creates a background picture filled with a colour gradient: type 0 runs top to bottom, 1 left "
-             "to right and #LINEAR at the given angle. The size defaults to the current display's.",
+     .text = "Creates a background picture filled with a colour gradient from startcolor to endcolor: type "
+             "0 runs from left to right, 1 from top to bottom, and #LINEAR at the given angle in degrees, "
+             "turning clockwise (0 left to right as type 0, 90 top to bottom as type 1, 45 from the top left "
+             "corner to the bottom right, 180 right to left); the angle counts only with #LINEAR. The size "
+             "defaults to the current display's.",
      .errors = {kErrSizeNotPositive},
      .example = "CreateGradientBGPic(2, #LINEAR, $000080, $000000, 640, 480, 45)"},
     {.name = "CreateRainbowBGPic",

@@ -60,4 +60,43 @@ TEST(EventsInPlayer, IdleCheckEventAndRegisteredConstants) {
     EXPECT_EQ(run.out, "0 0 11 8\n");
 }
 
+// Wait and WaitTimer queue input but run no handler; CheckEvent and WaitEvent drop what waited longer than the
+// event timeout, and refuse to run inside a callback. GetLastError keeps a code across later successes.
+TEST(EventsInPlayer, WaitQueuesEventsThatOnlyCheckEventHandles) {
+    PlayerResult run = RunInPlayer(
+        "ExitOnError(False)\n"
+        "DebugPrint(GetLastError())\n"
+        "n = 0\n"
+        "SetInterval(1, Function() n = n + 1 EndFunction, 1)\n"
+        "Wait(30, #MILLISECONDS)\n"
+        "StartTimer(1)\n"
+        "WaitTimer(1, 30)\n"
+        "DebugPrint(\"waited\", n)\n"
+        "CheckEvent()\n"
+        "DebugPrint(\"missed ticks give one call\", n)\n"
+        "ClearInterval(1)\n"
+        "InstallEventHandler({HideWindow = Function(msg) DebugPrint(msg.action) EndFunction})\n"
+        "HideDisplay()\n"
+        "ShowDisplay()\n"
+        "DebugPrint(CheckEvent().triggered)\n"
+        "SetEventTimeout(10)\n"
+        "HideDisplay()\n"
+        "Wait(30, #MILLISECONDS)\n"
+        "DebugPrint(\"too old\", CheckEvent().triggered)\n"
+        "SetTimeout(2, Function() CheckEvent() DebugPrint(\"not reached\") EndFunction, 1)\n"
+        "WaitEvent()\n"
+        "DebugPrint(\"CheckEvent in a callback\", GetLastError())\n"
+        "GetTimer(99)\n"
+        "DebugPrint(GetLastError())\n"
+        "SetTimeout(3, Function() WaitEvent() EndFunction, 1)\n"
+        "Wait(10, #MILLISECONDS)\n"
+        "CheckEvent()\n"
+        "DebugPrint(\"WaitEvent in a callback\", GetLastError())\n"
+        "DebugPrint(\"kept after a success\", CheckEvent().triggered, GetLastError())\n");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "0\nwaited 0\nmissed ticks give one call 1\nHideWindow\n1\ntoo old 0\n"
+                       "CheckEvent in a callback 1055\n1181\nWaitEvent in a callback 1055\n"
+                       "kept after a success 0 1055\n");
+}
+
 } // namespace
