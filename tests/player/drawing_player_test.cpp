@@ -244,6 +244,14 @@ TextOut(0, 0, "WWWWWWWW")
 SetClipRegion(-1)
 FreeClipRegion(4)
 DebugPrint("text", Count(0, 0, 64, 6, 0) < 384, Count(0, 6, 64, 42, 0))
+; Align lines up the lines of a block whose left edge is x; a line ends at x when drawn at x - TextWidth.
+Cls()
+Local tw, th = TextWidth("WWWW"), TextHeight("W")
+TextOut(0, 0, "i\nWWWW", {align = #RIGHT})
+TextOut(0, 2 * th, "i", {align = #RIGHT})
+TextOut(60 - TextWidth("W"), 3 * th, "W")
+DebugPrint("aligned", Count(0, 0, 8, th, 0) == 8 * th, Count(tw - 8, 0, 8, th, 0) < 8 * th, Count(0, th, 8, th, 0) < 8 * th,
+           Count(0, 2 * th, 8, th, 0) < 8 * th, Count(60, 3 * th, 4, th, 0) == 4 * th, Count(52, 3 * th, 8, th, 0) < 8 * th)
 Cls()
 Circle(10, 10, 8, $FF0000)
 Circle(#CENTER, #CENTER, 3, $00FF00)
@@ -335,6 +343,7 @@ Try(Cls)
                        "thick 99\n"
                        "smooth 16777215 1 1193046\n"
                        "text 1 2688\n"
+                       "aligned 1 1 1 1 1 1\n"
                        "circles 225 65280 65280 0\n"
                        "ellipse 16777215 16777215 16777215 16777215 0 0\n"
                        "arcs 16777215 0 16711680 0\n"

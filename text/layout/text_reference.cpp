@@ -64,8 +64,13 @@ const CommandDoc kCommandDocs[] = {
              "next line.\n"
              "\n" TEXT_TAGS},
     {.name = "TextOut", .synopsis = "TextOut(x, y, text[, options | align, wordwrap])", .arguments = {3, 5},
-     .text = "Draws text at (x, y) without using the text cursor. align is #LEFT, #CENTER or #RIGHT; wordwrap is "
-             "the width at which lines wrap (0 for none).\n"
+     .text = "Draws text at (x, y) without using the text cursor. (x, y) is the top left corner of the "
+             "text's block, or a position constant such as #CENTER, #RIGHT or #BOTTOM that places the block on "
+             "the display. align (#LEFT, #CENTER or #RIGHT) aligns the lines of the block to each other: the "
+             "block is as wide as its widest line and its left edge stays at x, so a single line is drawn at x "
+             "whatever align says. To end a line at x, draw it at x - TextWidth(text); #RIGHT as x puts the "
+             "block against the display's right edge. wordwrap is the width at which lines wrap (0 for "
+             "none).\n"
              "\n" TEXT_TAGS,
      .options = "Align, WordWrap, Encoding, WordWrapTable, " VL_DISPLAY_OPTION_KEYS,
      .errors = {kErrWrongUsage, kErrNumberFieldExpected},
