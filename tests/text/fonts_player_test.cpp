@@ -34,6 +34,9 @@ PlayerRun PlayScript(const ScratchDirectory &dir, const std::string &body, After
     return RunPlayer({"-quiet", "-debugdevice", "@stdout", "script.vla"}, dir.path);
 }
 
+// A failed open says what it looked for and which engine finds installed fonts.
+#define kNativeAdvice " Installed TrueType and OpenType fonts and the built-in faces open with Engine = #FONTENGINE_INBUILT."
+
 TEST(FontsInPlayer, OpensNamesAndRefusesFonts) {
     ScratchDirectory dir;
     std::filesystem::copy_file("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", dir.File("DejaVuSans.TTF"));
@@ -50,6 +53,8 @@ DebugPrint(Fails(Function() OpenFont(5, ":::Default_Sans", 20, {engine = #FONTEN
 DebugPrint(Fails(Function() OpenFont(5, "FONTS:topaz.font", 8) EndFunction))
 DebugPrint(Fails(Function() OpenFont(5, #SANS, 0) EndFunction))
 DebugPrint(Fails(Function() OpenFont(5, "topaz", 8, {engine = 2}) EndFunction))
+DebugPrint(Fails(Function() OpenFont(5, "DejaVu Sans Book", 12) EndFunction))
+DebugPrint(Fails(Function() OpenFont(5, "Missing.ttf", 12, {engine = #FONTENGINE_INBUILT}) EndFunction))
 SetFont("Topaz.font", 8)
 DebugPrint(GetAttribute(#FONT, Nil, #ATTRCOUNT), TextHeight("x"))
 CloseFont(1)
@@ -62,13 +67,24 @@ DebugPrint(Fails(Function() FreeGlyphCache(1, 9) EndFunction))
 )");
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "topaz 8 6 2 0 0\n"
-                       "1064 Cannot open font topaz with size 9!\n"
+                       "1064 Cannot open font topaz with size 9! The native engine looked for a font linked as topaz and "
+                       "for topaz.font in the current directory, in Fonts/ and in FONTS:; the built-in topaz has size 8 "
+                       "only." kNativeAdvice "\n"
                        "Bitstream Vera Sans 20 16 4 1 1\n"
                        "Bitstream Vera Sans Mono DejaVu Sans\n"
-                       "1064 Cannot open font :::Default_Sans with size 20!\n"
+                       "1064 Cannot open font :::Default_Sans with size 20! The inbuilt engine looked for a font linked "
+                       "as :::Default_Sans, a built-in face (Bitstream Vera Sans, Bitstream Vera Serif or Bitstream Vera "
+                       "Sans Mono) and an installed TrueType or OpenType face of that full name (GetAvailableFonts lists "
+                       "them), then the native engine for :::Default_Sans.font in the current directory, in Fonts/ and "
+                       "in FONTS:; a font file, linked or not, is named with its extension (.ttf, .otf).\n"
                        "1335 Font specification must not be a file!\n"
-                       "1064 Cannot open font Bitstream Vera Sans with size 0!\n"
-                       "1064 Cannot open font topaz with size 8!\n"
+                       "1064 Cannot open font Bitstream Vera Sans with size 0! A font's size is 1 or more.\n"
+                       "1064 Cannot open font topaz with size 8! Engine is #FONTENGINE_NATIVE or #FONTENGINE_INBUILT.\n"
+                       "1064 Cannot open font DejaVu Sans Book with size 12! The native engine looked for a font linked "
+                       "as DejaVu Sans Book and for DejaVu Sans Book.font and DejaVu Sans.font in the current directory, "
+                       "in Fonts/ and in FONTS:." kNativeAdvice "\n"
+                       "1064 Cannot open font Missing.ttf with size 12! The inbuilt engine found no font linked as "
+                       "Missing.ttf and no font file of that name.\n"
                        "4 8\n"
                        "1334 Could not find font 1!\n"
                        "1055 Wrong usage/parameters for this command!\nRead the documentation!\n"
@@ -184,7 +200,8 @@ DebugPrint(Attrs(6))
               "prop.font 10 8 2 0 0\n"
               "colour.font 9 6 3 0 0\n"
               "-1 7 -8 1 8 10\n"
-              "1064 Cannot open font :::chunk*mono.font/script.vla with size 9!\n"
+              "1064 Cannot open font :::chunk*mono.font/script.vla with size 9! A linked bitmap font opens only in "
+              "the sizes it was made in.\n"
               "Vera.ttf 20 18 2 1 1\n");
 }
 
@@ -212,11 +229,20 @@ TEST(FontsInPlayer, ListsInstalledFontsAndOpensThemByName) {
     WriteBytes(system.File("Pair.ttc"), MakeCollection({ReadFileBytes(vera + "VeraSeBd.ttf"), ReadFileBytes(vera + "VeraBd.ttf")}));
     std::filesystem::copy_file(vera + "VeraBd.ttf", dir.File("Fonts/VeraBd.ttf"));
     WriteBytes(dir.File("Fonts/Fam.font"), MakeFontContents({{"Fam/8", 8}, {"Fam/11", 11}, {"Fam/8b", 8}}));
+    std::filesystem::create_directory(dir.File("Fonts/Fam"));
+    TestFontSpec eight, eleven;
+    eleven.height = 11;
+    WriteBytes(dir.File("Fonts/Fam/8"), MakeFontSizeFile(eight));
+    WriteBytes(dir.File("Fonts/Fam/11"), MakeFontSizeFile(eleven));
     WriteBytes(dir.File("script.vla"), CompileToApplet(kPrelude + std::string(kListFonts) + R"(
 OpenFont(1, "Bitstream Vera Sans Bold", 12, {engine = #FONTENGINE_INBUILT})
 OpenFont(2, "Bitstream Vera Sans", 12, {engine = #FONTENGINE_INBUILT})
 DebugPrint(GetAttribute(#FONT, 1, #ATTRFONTNAME), TextWidth("Hello") > 0)
 DebugPrint(Fails(Function() OpenFont(3, "Bitstream Vera Sans Light", 12, {engine = #FONTENGINE_INBUILT}) EndFunction))
+OpenFont(4, "Fam", 8)
+OpenFont(5, "Fam Regular", 11)
+OpenFont(6, "Fam", 11, {engine = #FONTENGINE_INBUILT})
+DebugPrint(GetAttribute(#FONT, 4, #ATTRFONTSIZE), GetAttribute(#FONT, 5, #ATTRFONTSIZE), GetAttribute(#FONT, 6, #ATTRFONTSIZE))
 )", "script.vls", dir.path));
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "script.vla"}, dir.path,
                               {"VISTALOOM_FONT_DIRS=" + system.path + ":" + dir.path + "/missing", "TMPDIR=" + temp.path});
@@ -226,7 +252,13 @@ DebugPrint(Fails(Function() OpenFont(3, "Bitstream Vera Sans Light", 12, {engine
                        "Bitstream Vera Sans Roman|Bitstream Vera Sans|0|80|0|\n"
                        "Fam|Fam|1|80|0| 8 11\n"
                        "Bitstream Vera Sans Bold 1\n"
-                       "1064 Cannot open font Bitstream Vera Sans Light with size 12!\n");
+                       "1064 Cannot open font Bitstream Vera Sans Light with size 12! The inbuilt engine looked for a "
+                       "font linked as Bitstream Vera Sans Light, a built-in face (Bitstream Vera Sans, Bitstream Vera "
+                       "Serif or Bitstream Vera Sans Mono) and an installed TrueType or OpenType face of that full name "
+                       "(GetAvailableFonts lists them), then the native engine for Bitstream Vera Sans Light.font in the "
+                       "current directory, in Fonts/ and in FONTS:; a font file, linked or not, is named with its "
+                       "extension (.ttf, .otf).\n"
+                       "8 11 11\n");
     EXPECT_TRUE(std::filesystem::is_empty(temp.path));
     // Without the variable the machine's own directories are scanned.
     WriteBytes(dir.File("script.vla"), CompileToApplet(kPrelude + std::string(kListFonts), "script.vls", dir.path));

@@ -10,6 +10,7 @@
 #include "runtime/app/applet_format.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/utilities.h"
+#include "text/fonts/builtin_faces.h"
 #include "text/fonts/bitmap_font.h"
 #include "text/fonts/font_directories.h"
 #include "text/fonts/system_fonts.h"
@@ -58,12 +59,54 @@ void CopyFontName(char *destination, size_t size, const char *text) {
     destination[length] = 0;
 }
 
-int FontOpenError(const char *name, int32_t size) {
+int FontOpenError(const char *name, int32_t size, const std::string &detail) {
     std::string message = "Cannot open font ";
     message.append(name, strnlen(name, kMaxFontNameLength));
     message += " with size " + std::to_string(size) + "!";
+    if (!detail.empty()) message += " " + detail;
     SetErrorArgString(message);
     return kErrFontOpen;
+}
+
+namespace {
+
+bool HasOutlineExtension(const std::string &name) {
+    const std::string lower = AsciiLower(name);
+    return lower.size() > 4 && (lower.ends_with(".ttf") || lower.ends_with(".otf"));
+}
+
+} // namespace
+
+std::string FontOpenDetail(const std::string &name, int32_t size, int engine, bool linked, bool outline,
+                           bool inbuiltFirst) {
+    if (size < 1) return "A font's size is 1 or more.";
+    if (engine != kFontEngineNative && engine != kFontEngineInbuilt)
+        return "Engine is #FONTENGINE_NATIVE or #FONTENGINE_INBUILT.";
+    if (linked) {
+        if (outline) return "The linked font's data is no TrueType or OpenType font.";
+        return "A linked bitmap font opens only in the sizes it was made in.";
+    }
+    if (IsChunkName(name.c_str())) return "";
+    if (HasOutlineExtension(name) && (engine == kFontEngineInbuilt || inbuiltFirst))
+        return "The inbuilt engine found no font linked as " + name + " and no font file of that name.";
+    std::string files;
+    const std::vector<std::string> names = OsFontFileNames(name.c_str());
+    for (size_t i = 0; i < names.size(); i++)
+        files += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+    const std::string folders = " in the current directory, in Fonts/ and in FONTS:";
+    if (engine == kFontEngineNative && !inbuiltFirst) {
+        std::string detail = "The native engine looked for a font linked as " + name + " and for " + files + folders;
+        if (AsciiLower(name) == "topaz") detail += "; the built-in topaz has size 8 only";
+        return detail + ". Installed TrueType and OpenType fonts and the built-in faces open with Engine = "
+                        "#FONTENGINE_INBUILT.";
+    }
+    std::string faces;
+    for (size_t i = 0; i < std::size(kBuiltinFaces); i++)
+        faces += std::string(i == 0 ? "" : i + 1 == std::size(kBuiltinFaces) ? " or " : ", ") + kBuiltinFaces[i].name;
+    return "The inbuilt engine looked for a font linked as " + name + ", a built-in face (" + faces +
+           ") and an installed TrueType or OpenType face of that full name (GetAvailableFonts lists them), then the "
+           "native engine for " + files + folders + "; a font file, linked or not, is named with its extension "
+           "(.ttf, .otf).";
 }
 
 int InitFontSystem(FontHandle **defaultFont) {
@@ -88,7 +131,7 @@ int OpenFontObject(const char *name, int32_t size, int engine, int cacheFlag, in
     if (IsChunkName(name) && linked) {
         bool outline = false;
         if (int error = SkipLinkedFontHeader(&actual, &outline)) {
-            return error == kErrFontOpen ? FontOpenError(actual.c_str(), size) : error;
+            return error == kErrFontOpen ? FontOpenError(actual.c_str(), size, "The linked font is damaged.") : error;
         }
         if (outline) ownReader = false;
         else systemFonts = false;
@@ -111,7 +154,8 @@ int OpenFontObject(const char *name, int32_t size, int engine, int cacheFlag, in
     }
     if (!opened) {
         delete handle;
-        return FontOpenError(actual.c_str(), size);
+        const bool isLinked = IsChunkName(name) && linked;
+        return FontOpenError(actual.c_str(), size, FontOpenDetail(actual, size, engine, isLinked, !ownReader));
     }
     *out = handle;
     return 0;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "host/bitmap.h"
 #include "text/layout/text_records.h"
@@ -97,5 +98,10 @@ void FreeFontGlyphCache(FontHandle *font);
 
 // Copies at most size - 1 bytes of text and terminates.
 void CopyFontName(char *destination, size_t size, const char *text);
-// "Cannot open font <name> with size <n>!" as the error argument; returns kErrFontOpen.
-int FontOpenError(const char *name, int32_t size);
+// "Cannot open font <name> with size <n>!", then the detail (what was tried), as the error argument; returns
+// kErrFontOpen.
+int FontOpenError(const char *name, int32_t size, const std::string &detail = "");
+// What an open that failed tried, in a sentence or two for FontOpenError: the names, the places and which engine
+// finds what. inbuiltFirst: the inbuilt engine failed and the native one was tried after it.
+std::string FontOpenDetail(const std::string &name, int32_t size, int engine, bool linked, bool outline,
+                           bool inbuiltFirst = false);

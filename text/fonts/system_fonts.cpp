@@ -78,18 +78,16 @@ uint32_t OutlinePointHeight(int32_t size, uint32_t sizeFactor) {
     return uint32_t(uint64_t(uint32_t(size)) * high / low);
 }
 
-int FindFontFile(const char *name, std::string *path) {
-    std::string file = name;
-    if (AsciiLower(file).size() < 5 || AsciiLower(file).substr(file.size() - 5) != ".font") file += ".font";
-    for (const std::string &candidate : {file, "Fonts/" + file, "FONTS:" + file})
-        if (OpensAsFile(candidate)) {
-            *path = candidate;
-            return 1;
-        }
-    return 0;
+namespace {
+
+std::string FontFileName(const std::string &name) {
+    if (AsciiLower(name).size() < 5 || AsciiLower(name).substr(name.size() - 5) != ".font") return name + ".font";
+    return name;
 }
 
-int FindRegularStyleFont(const char *name, std::string *path) {
+// The names FindRegularStyleFont tries, in its order.
+std::vector<std::string> RegularStyleNames(const char *name) {
+    std::vector<std::string> names;
     const std::string lower = AsciiLower(name);
     for (const char *word : {"regular", "plain", "normal", "book"})
         for (const char *slant : {"", "oblique", "italic", "roman"}) {
@@ -100,11 +98,34 @@ int FindRegularStyleFont(const char *name, std::string *path) {
             const std::string base(name, lower.size() - suffix.size());
             // The slant keeps the name's own letters: file names here tell case apart.
             const size_t slantLength = strlen(slant);
-            const std::string candidate = *slant ? base + " " + std::string(name + lower.size() - slantLength) : base;
-            if (FindFontFile(candidate.c_str(), path)) return 1;
-            if (std::string(slant) == "roman" && FindFontFile(base.c_str(), path)) return 1;
+            names.push_back(*slant ? base + " " + std::string(name + lower.size() - slantLength) : base);
+            if (std::string(slant) == "roman") names.push_back(base);
+        }
+    return names;
+}
+
+} // namespace
+
+int FindFontFile(const char *name, std::string *path) {
+    const std::string file = FontFileName(name);
+    for (const std::string &candidate : {file, "Fonts/" + file, "FONTS:" + file})
+        if (OpensAsFile(candidate)) {
+            *path = candidate;
+            return 1;
         }
     return 0;
+}
+
+int FindRegularStyleFont(const char *name, std::string *path) {
+    for (const std::string &candidate : RegularStyleNames(name))
+        if (FindFontFile(candidate.c_str(), path)) return 1;
+    return 0;
+}
+
+std::vector<std::string> OsFontFileNames(const char *name) {
+    std::vector<std::string> files{FontFileName(name)};
+    for (const std::string &candidate : RegularStyleNames(name)) files.push_back(FontFileName(candidate));
+    return files;
 }
 
 namespace {

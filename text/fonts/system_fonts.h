@@ -16,6 +16,8 @@ int FindFontFile(const char *name, std::string *path);
 // For a name ending in " Regular", " Plain", " Normal" or " Book", optionally followed by a slant word, the
 // ".font" file of the name without that word (keeping the slant; " Roman" also tries without it): 1 or 0.
 int FindRegularStyleFont(const char *name, std::string *path);
+// The file names FindFontFile and then FindRegularStyleFont look for under a name, in order (for messages).
+std::vector<std::string> OsFontFileNames(const char *name);
 // Checks and reads an otag file: the first pair must be OT_FileIdent with the file's length, indirect values must
 // lie in the file and their strings end there, and OT_Engine must be present. 1 or 0.
 int ParseOutlineTags(const std::vector<uint8_t> &bytes, OutlineTags *out);

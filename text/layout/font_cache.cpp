@@ -53,6 +53,7 @@ int OpenFontCached(const char *name, int32_t size, int engine, int glyphCache, i
         if (mapped.size() >= 5 && AsciiLower(mapped.substr(mapped.size() - 5)) == ".font")
             mapped.resize(mapped.size() - 5);
     }
+    bool inbuiltFailed = false;
     for (;;) {
         if (FontHandle *cached = FindCached(mapped, size, engine, glyphCache)) {
             SetFontScale(cached, 1.0, 1.0);
@@ -63,8 +64,12 @@ int OpenFontCached(const char *name, int32_t size, int engine, int glyphCache, i
         const int error = OpenFontObject(mapped.c_str(), size, engine, glyphCache, linked, &opened);
         if (error && engine == kFontEngineInbuilt) {
             engine = kFontEngineNative; // a bitmap font of that name may exist
+            inbuiltFailed = true;
             continue;
         }
+        // The message says what both engines looked for, not only the second.
+        if (error == kErrFontOpen && inbuiltFailed && !(linked && strncmp(mapped.c_str(), ":::chunk", 8) == 0))
+            return FontOpenError(mapped.c_str(), size, FontOpenDetail(mapped, size, engine, false, false, true));
         if (error) return error;
         FontCache.push_back({mapped, size, engine, glyphCache, linked, opened});
         *out = opened;

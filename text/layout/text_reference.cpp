@@ -20,8 +20,23 @@ namespace {
 
 const CommandDoc kCommandDocs[] = {
     {.name = "SetFont", .synopsis = "SetFont(font, size[, options])", .arguments = {2, 3},
-     .text = "Opens a font by name (a linked font, an installed font, or #SANS, #SERIF, #MONOSPACE and the "
-             "other default fonts) at a size and makes it the current font; the style returns to #NORMAL.",
+     .text = "Opens a font by name at a size and makes it the current font; the style returns to #NORMAL. "
+             "Which names find which fonts depends on the engine, the options' Engine:\n"
+             "\n"
+             "- #FONTENGINE_NATIVE (the default): a font linked with @LINKFONT, by the name it was linked under "
+             "or its file-name part (a bitmap .font with or without \".font\", a .ttf or .otf only with its "
+             "extension: \"Vera.ttf\", not \"Vera\"); name.font in the current directory, in Fonts/ and in "
+             "FONTS: (\"Fam Regular\" also finds Fam.font), a bitmap font in the sizes it was made in; and "
+             "\"topaz\", the built-in bitmap font, at size 8. It finds no installed TrueType font, and refuses a "
+             "file path with 1335.\n"
+             "- #FONTENGINE_INBUILT: the built-in faces \"Bitstream Vera Sans\", \"Bitstream Vera Serif\" and "
+             "\"Bitstream Vera Sans Mono\", a linked .ttf or .otf font, a .ttf or .otf file by its path, and the "
+             "installed TrueType and OpenType faces by the full name GetAvailableFonts lists (\"DejaVu Sans "
+             "Bold\", or the family alone for the regular face, \"DejaVu Sans\"). What it does not find, the "
+             "native engine looks for after it.\n"
+             "\n"
+             "#SANS, #SERIF, #MONOSPACE and the other default fonts open whatever Engine says. When no font is "
+             "found, the message of 1064 says which names were looked for where.",
      .options = "Engine, Cache",
      .errors = {kErrFontOpen, kErrCannotReadFile},
      .example = "SetFont(#SANS, 24)\n"
@@ -117,7 +132,8 @@ const CommandDoc kCommandDocs[] = {
      .text = "Renders a text object again rotated by angle degrees.",
      .errors = {kErrTextObjectNotFound, kErrObjectNotFound, kErrObjectLocked}},
     {.name = "OpenFont", .synopsis = "[handle =] OpenFont(id, font, size[, options])", .arguments = {3, 4},
-     .text = "Opens a font under an id without making it current; UseFont switches to it quickly later.",
+     .text = "Opens a font under an id without making it current; UseFont switches to it quickly later. The "
+             "names and the Engine option are those of SetFont.",
      .options = "Engine, Cache",
      .errors = {kErrFontOpen, kErrCannotReadFile, kErrFontIsFile}},
     {.name = "CloseFont", .synopsis = "CloseFont(id)", .arguments = {1, 1},
@@ -164,8 +180,9 @@ const ConstantDoc kConstantDocs[] = {
     {"SHDWSOUTHWEST", "Shadow direction: down and left."},
     {"SHDWWEST", "Shadow direction: left."},
     {"SHDWNORTHWEST", "Shadow direction: up and left."},
-    {"FONTENGINE_NATIVE", "Font engine: the system's."},
-    {"FONTENGINE_INBUILT", "Font engine: the player's own."},
+    {"FONTENGINE_NATIVE", "Font engine (the default): linked fonts, .font fonts and topaz by name (SetFont)."},
+    {"FONTENGINE_INBUILT", "Font engine: FreeType, for the built-in and installed TrueType and OpenType faces "
+                           "by name and .ttf or .otf files (SetFont)."},
     {"FONTSLANT_ROMAN", "Font slant: upright."},
     {"FONTSLANT_ITALIC", "Font slant: italic."},
     {"FONTSLANT_OBLIQUE", "Font slant: oblique."},
