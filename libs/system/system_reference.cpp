@@ -176,9 +176,15 @@ const CommandDoc kCommandDocs[] = {
      .text = "Returns a table describing the player: its name, version and date."},
     {.name = "GetCommandLine", .synopsis = "arguments, count, fromshell = GetCommandLine()",
      .arguments = {0, 0},
-     .text = "Returns the arguments given to the program after the applet's name as a list of tables with "
-             "the fields Arg (the name) and Param (its value), their count, and True when the program was "
-             "started from a shell."},
+     .text = "Returns the arguments given to the program after the applet's name as a list (from index 0) of "
+             "tables with the fields Arg and Param, their count, and True when the program was started from a "
+             "shell. A word that starts with - or -- gives an entry whose Arg is the word without its dashes; "
+             "the next word, unless it starts with a dash too, is its Param, else Param is \"\". Any other word "
+             "gives an entry with Arg \"\" and the word as Param. So `game.vla save.dat -level 3 --mute` gives "
+             "{Arg = \"\", Param = \"save.dat\"}, {Arg = \"level\", Param = \"3\"} and {Arg = \"mute\", Param "
+             "= \"\"}. An equals sign is not split (--name=Bob gives Arg \"name=Bob\"), a lone - is a plain "
+             "word, and a negative number after a name is an entry of its own (-n -5 gives Arg \"n\" and Arg "
+             "\"5\")."},
     {.name = "GetProgramInfo", .synopsis = "type, name = GetProgramInfo()", .arguments = {0, 0},
      .text = "Returns how the program runs (#PRGTYPE_SCRIPT, #PRGTYPE_APPLET or #PRGTYPE_PROGRAM) and the "
              "name of its file."},

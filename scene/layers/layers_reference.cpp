@@ -28,22 +28,26 @@ const CommandDoc kCommandDocs[] = {
              "order.",
      .errors = {kErrWrongUsage, kErrInvalidInsertPosition}},
     {.name = "ShowLayer", .synopsis = "ShowLayer(layer[, x, y])", .arguments = {1, 3},
-     .text = "Shows a hidden layer, optionally at a new position.",
+     .text = "Shows a hidden layer, optionally at a new position. A number or name that matches no layer is "
+             "an error (1081, 1369), unlike with SetLayerStyle.",
      .errors = {kErrLayersRequired, kErrLayerOutOfRange, kErrLayerNameNotFound}},
     {.name = "HideLayer", .synopsis = "HideLayer(layer[, ignored])", .arguments = {1, 2},
      .text = "Hides a layer without removing it.",
      .errors = {kErrLayerOutOfRange, kErrStringOrNumberExpected, kErrLayerNameNotFound}},
     {.name = "RemoveLayer", .synopsis = "RemoveLayer(layer)", .arguments = {1, 1},
-     .text = "Removes a layer.",
+     .text = "Removes a layer. A layer number or name that matches no layer is skipped without an error.",
      .errors = {kErrLayerUsedByAsyncDraw}},
     {.name = "SetLayerTransparency", .synopsis = "SetLayerTransparency(layer, level)", .arguments = {2, 2},
-     .text = "Makes a layer see-through: level runs from 0 (opaque) to 255, or is a percentage string.",
+     .text = "Makes a layer see-through: level runs from 0 (opaque) to 255, or is a percentage string. As "
+             "with SetLayerStyle, a layer that matches no layer is skipped without an error.",
      .errors = {kErrInvalidPercent}},
     {.name = "SetLayerLight", .synopsis = "SetLayerLight(layer, color, level)", .arguments = {3, 3},
-     .text = "Tints a layer towards a colour by level (0 to 255).",
+     .text = "Tints a layer towards a colour by level (0 to 255). As with SetLayerStyle, a layer that "
+             "matches no layer is skipped without an error.",
      .errors = {kErrInvalidPercent}},
     {.name = "SetLayerTint", .synopsis = "SetLayerTint(layer, color, level)", .arguments = {3, 3},
-     .text = "Tints a layer towards a colour by level (0 to 255), as SetLayerLight.",
+     .text = "Tints a layer towards a colour by level (0 to 255), as SetLayerLight; a layer that matches no "
+             "layer is skipped without an error.",
      .errors = {kErrInvalidPercent}},
     {.name = "AddMove", .synopsis = "[handle =] AddMove(queue, type, object[, x, y, extra])",
      .arguments = {3, 6},
@@ -94,7 +98,10 @@ const CommandDoc kCommandDocs[] = {
              "layers change in one refresh. A shape layer also takes the form-style keys of SetFormStyle and its "
              "kind's own: SizeX, SizeY, RoundLevel (box), Radius (circle), RadiusA, RadiusB (ellipse), "
              "StartAngle, EndAngle, Clockwise (arc), X1, Y1, X2, Y2, Thickness (line), Vertices (polygon). 1066 "
-             "when a shape layer would then be more than 16384 pixels wide or high, its edge and shadow included.",
+             "when a shape layer would then be more than 16384 pixels wide or high, its edge and shadow included."
+             " A layer number or name that matches no layer is skipped without an error, on purpose: a moving "
+             "object or anim passes the layer it drew into after that layer went. ShowLayer, by contrast, "
+             "reports such a layer (1081, 1369).",
      .options = "X, Y, Width, Height, Rotate, ScaleX, ScaleY, Transform, AnchorX, AnchorY, Transparency, "
                 "Tint, TintColor, Hidden, Frame, Color, Text, Font, FontSize, ShadowColor, EdgeColor, "
                 "SmoothScale, Align, ClipRegion, Clockwise, CursorX, CursorY, EdgeSize, Encoding, EndAngle, "
