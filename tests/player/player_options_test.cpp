@@ -75,8 +75,8 @@ TEST(Options, WordsAfterTheAppletBecomeUserArguments) {
     EXPECT_TRUE(parsed.warnings.empty());
     // As GetCommandLine's page says: "=" is not split, a word with a dash is never a value, a lone "-" is a word.
     ParsedCommandLine more;
-    ASSERT_EQ(Parse({"game.vla", "--name=Bob", "-n", "-5", "-"}, &more), 0);
-    const std::pair<const char *, const char *> expected[] = {{"name=Bob", ""}, {"n", ""}, {"5", ""}, {"", "-"}};
+    ASSERT_EQ(Parse({"game.vla", "-", "--name=Bob", "-n", "-5"}, &more), 0);
+    const std::pair<const char *, const char *> expected[] = {{"", "-"}, {"name=Bob", ""}, {"n", ""}, {"5", ""}};
     ASSERT_EQ(more.userArguments.size(), std::size(expected));
     for (size_t i = 0; i < std::size(expected); i++) {
         EXPECT_EQ(more.userArguments[i].name, expected[i].first) << i;
