@@ -200,7 +200,9 @@ std::string IndexPage(const std::vector<Library> &libraries) {
            "with the command. Names are not case-sensitive. Results are shown left of `=`.\n\n"
            "A command reads the tables it is given (options, attributes, styles, vertices, lists) raw: only the "
            "keys stored in the table count, and its metatable is not consulted (no `__index` or other "
-           "metamethod runs).\n\n"
+           "metamethod runs). So options a table only inherits through `__index` from a table of defaults are "
+           "not seen: `CreateDisplay(2, SetMetaTable({}, {__index = {Width = 100}}))` makes a display 640 "
+           "pixels wide. Put the keys into the table itself.\n\n"
            "Errors every command can raise besides its own list:\n\n| error | message |\n|---|---|\n";
     for (int code : CommonErrors())
         out << "| " << code << " | " << OneLine(FindErrorMessage(code)) << " |\n";
