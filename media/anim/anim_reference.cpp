@@ -30,7 +30,9 @@ const CommandDoc kCommandDocs[] = {
      .errors = {kErrAnimFrameLoad, kErrAnimFrameRange, kErrCannotReadFile, kErrAnimUnknownFormat}},
     {.name = "LoadAnim", .synopsis = "[handle =] LoadAnim(id, file[, options])", .arguments = {2, 3},
      .text = "Loads an animation file, or a picture cut into frames with Width, Height, Frames and FPR "
-             "(frames per row). FromDisk reads the frames only when they are shown.",
+             "(frames per row). FromDisk reads the frames only when they are shown. A GIF file that marks a "
+             "colour transparent is keyed on that colour when the options give no Transparency; a "
+             "Transparency given wins.",
      .options = "Transparency, LoadAlpha, X, Y, Width, Height, Frames, FPR, FromDisk, Cache, CacheAlpha, "
                 "CachedLoad",
      .errors = {kErrCannotReadFile, kErrAnimFrameLoad, kErrMaskAndAlphaChannel, kErrWrongUsage,

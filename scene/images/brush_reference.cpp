@@ -87,7 +87,8 @@ const CommandDoc kCommandDocs[] = {
      .text = "Loads a picture file (PNG, JPEG, IFF ILBM, GIF, BMP and others) as a brush. Transparency "
              "names a colour to treat as transparent; LoadAlpha keeps the file's alpha channel (the two "
              "exclude each other); X, Y, Width and Height load only part of the picture. A number instead "
-             "of the options table is the transparent colour.",
+             "of the options table is the transparent colour. A GIF file that marks a colour transparent is "
+             "keyed on that colour when no Transparency is given.",
      .options = "Transparency, LoadAlpha, X, Y, Width, Height, GlobalAlpha, Cache, CacheAlpha, CachedLoad",
      .errors = {kErrCannotReadFile, kErrImageUnknownFormat, kErrMaskAndAlphaChannel},
      .example = "LoadBrush(1, \"gfx/logo.png\", {LoadAlpha = True})"},

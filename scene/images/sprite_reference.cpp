@@ -27,7 +27,9 @@ const CommandDoc kCommandDocs[] = {
      .errors = {kErrSpriteNotFound, kErrObjectNotFound, kErrObjectLocked}},
     {.name = "LoadSprite", .synopsis = "[handle =] LoadSprite(id, file[, options])", .arguments = {2, 3},
      .text = "Loads a sprite from a picture or animation file, every frame of an animation becoming a frame "
-             "of the sprite. The options cut a picture into frames and set a transparent colour.",
+             "of the sprite. The options cut a picture into frames and set a transparent colour. A GIF file "
+             "that marks a colour transparent is keyed on that colour when the options give no Transparency; "
+             "a Transparency given wins.",
      .options = "Transparency, LoadAlpha, Width, Height, Frames, FPR, X, Y, Cache, CacheAlpha, CachedLoad",
      .errors = {kErrCannotReadFile, kErrMaskAndAlphaChannel, kErrImageUnknownFormat}},
     {.name = "ScaleSprite", .synopsis = "ScaleSprite(id, width, height[, smooth])", .arguments = {3, 4},
