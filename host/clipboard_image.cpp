@@ -7,6 +7,8 @@
 
 #include <png.h>
 
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -43,11 +45,28 @@ bool FindTool(ClipboardTool *tool) {
     return false;
 }
 
+// Why FindTool found nothing, said once per process on stderr as a missing library is: without it a script sees
+// only "Unknown data format in clipboard!".
+void SayNoTool() {
+    static std::atomic<bool> said{false};
+    if (said.exchange(true)) return;
+    const char *wayland = std::getenv("WAYLAND_DISPLAY"), *display = std::getenv("DISPLAY");
+    const bool onWayland = wayland && *wayland, onX11 = display && *display;
+    const char *why = onWayland && onX11 ? "neither wl-copy and wl-paste (wl-clipboard) nor xclip is on the PATH"
+                      : onWayland        ? "wl-copy and wl-paste (wl-clipboard) are not on the PATH"
+                      : onX11            ? "xclip is not on the PATH"
+                                         : "there is no X11 or Wayland display (DISPLAY and WAYLAND_DISPLAY are unset)";
+    std::fprintf(stderr, "Images cannot go on the clipboard: %s\n", why);
+}
+
 } // namespace
 
 int WriteClipboardImage(const HostBitmap *bitmap, const AlphaPlane *alpha, int32_t width, int32_t height) {
     ClipboardTool tool;
-    if (!FindTool(&tool)) return kErrClipboardFormat;
+    if (!FindTool(&tool)) {
+        SayNoTool();
+        return kErrClipboardFormat;
+    }
     if (!bitmap || width <= 0 || height <= 0) return kErrWrongUsage;
     uint32_t *rgb = ReadBitmapPixels(bitmap, width, height);
     if (!rgb) return kErrOutOfMemory;

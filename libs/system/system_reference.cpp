@@ -195,7 +195,9 @@ const CommandDoc kCommandDocs[] = {
      .text = "Returns the value of a constant given by name as a string, such as \"#CROSSFADE\".",
      .errors = {kErrUnknownConstant}},
     {.name = "SetClipboard", .synopsis = "SetClipboard(type, data)", .arguments = {2, 2},
-     .text = "Puts data on the clipboard: text with #CLIPBOARD_TEXT.",
+     .text = "Puts data on the clipboard: text with #CLIPBOARD_TEXT, a brush's picture with "
+             "#CLIPBOARD_IMAGE. An image needs xclip (X11) or wl-clipboard (Wayland): without them it fails "
+             "with 1361, and the player says once on standard error what is missing.",
      .errors = {kErrWrongUsage, kErrClipboardFormat}},
     {.name = "GetClipboard", .synopsis = "type, data = GetClipboard()", .arguments = {0, 0},
      .text = "Returns the kind of the clipboard's contents and, for text, the text."},

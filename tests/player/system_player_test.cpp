@@ -80,13 +80,21 @@ TEST(SystemInPlayer, ClipboardTextAndImagesRoundTrip) {
     EXPECT_EQ(pixels.size(), 3 * 2 * 4u);
     EXPECT_EQ(PngPixels(dir.File("clip.png")), pixels);
 
-    // No clipboard tool: the image kind is refused and the text stays.
-    run = RunApplet(dir, "SetClipboard(#CLIPBOARD_TEXT, \"kept\")\nExitOnError(False)\n"
-                   "SetClipboard(#CLIPBOARD_IMAGE, LoadBrush(Nil, \"in.png\"))\n"
-                   "DebugPrint(GetLastError())\nLocal k, t = GetClipboard()\nDebugPrint(k, t)\n",
-              {"PATH=/usr/bin:/bin", "DISPLAY=", "WAYLAND_DISPLAY="});
+    // No clipboard tool: the image kind is refused, saying once on stderr what is missing, and the text stays.
+    const std::string refused = "SetClipboard(#CLIPBOARD_TEXT, \"kept\")\nExitOnError(False)\n"
+                                "SetClipboard(#CLIPBOARD_IMAGE, LoadBrush(Nil, \"in.png\"))\n"
+                                "SetClipboard(#CLIPBOARD_IMAGE, LoadBrush(Nil, \"in.png\"))\n"
+                                "DebugPrint(GetLastError())\nLocal k, t = GetClipboard()\nDebugPrint(k, t)\n";
+    run = RunApplet(dir, refused, {"PATH=/usr/bin:/bin", "DISPLAY=", "WAYLAND_DISPLAY="});
     ExpectClean(run);
     EXPECT_EQ(run.out, "1361\n1 kept\n");
+    EXPECT_EQ(run.err, "Images cannot go on the clipboard: there is no X11 or Wayland display (DISPLAY and "
+                       "WAYLAND_DISPLAY are unset)\n");
+    ScratchDirectory empty;
+    run = RunApplet(dir, refused, {"PATH=" + empty.path, "DISPLAY=:99", "WAYLAND_DISPLAY=", kIgnoreDbusLeak});
+    EXPECT_EQ(run.out, "1361\n1 kept\n");
+    EXPECT_NE(run.err.find("Images cannot go on the clipboard: xclip is not on the PATH\n"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("clipboard: xclip"), run.err.rfind("clipboard: xclip")) << run.err;
 }
 
 TEST(SystemInPlayer, RequestersAndUrlsReachTheDesktopsPrograms) {
