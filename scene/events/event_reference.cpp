@@ -193,7 +193,7 @@ const CommandDoc kCommandDocs[] = {
      .text = "Forgets which keys and mouse buttons are held down, as if all were released."},
     {.name = "JoyDir", .synopsis = "direction = JoyDir(port)", .arguments = {1, 1},
      .text = "Returns the direction a joystick points in: #JOYUP, #JOYUPRIGHT, ... #JOYNODIR.",
-     .errors = {kErrJoystickPort}},
+     .errors = {kErrJoystickPort, kErrJoystickAcquire}},
     {.name = "JoyFire", .synopsis = "pressed = JoyFire(port[, button])", .arguments = {1, 2},
      .text = "Returns True while the joystick's fire button (or the given button) is pressed.",
      .errors = {kErrWrongUsage, kErrJoystickPort, kErrJoystickAcquire}},
