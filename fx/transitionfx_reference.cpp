@@ -66,7 +66,8 @@ const CommandDoc kCommandDocs[] = {
              "| PIXELZOOM1, PIXELZOOM2 | none: Speed is ignored | none: 25 and 49 frames |",
      .options = "Type, Speed, Parameter, Async, DX, DY, ForceRealtimeLayers, layers, UndoLevel",
      .errors = {kErrBrushNotFound},
-     .example = "DisplayBrushFX(1, #CENTER, #CENTER, {Type = #CROSSFADE, Speed = 10})"},
+     .example = "CreateBrush(1, 200, 120, $3060C0)\n"
+                "DisplayBrushFX(1, #CENTER, #CENTER, {Type = #CROSSFADE, Speed = 10})"},
     {.name = "DisplayTextObjectFX",
      .synopsis = "DisplayTextObjectFX(id, x, y[, options | effect, speed, parameter])", .arguments = {3, 6},
      .text = "Draws a text object with a transition effect, as DisplayBrushFX (whose page says what Speed "

@@ -29,14 +29,16 @@ const CommandDoc kCommandDocs[] = {
              "Another attribute is 1055; an object that does not exist gives its kind's not-found error.",
      .errors = {kErrWrongUsage, kErrLayerOutOfRange, kErrBGPicNotFound, kErrIntervalNotFound,
                 kErrDisplayNotFound, kErrClipRegionNotFound, kErrPointerNotFound},
-     .example = "Local w = GetAttribute(#BRUSH, 1, #ATTRWIDTH)"},
+     .example = "CreateBrush(1, 48, 32)\n"
+                "Local w = GetAttribute(#BRUSH, 1, #ATTRWIDTH)   ; 48"},
     {.name = "SetFPSLimit", .synopsis = "SetFPSLimit(fps)", .arguments = {1, 1},
      .text = "Caps how many frames per second WaitFrame lets through; 0 removes the cap."},
     {.name = "AsyncDrawFrame", .synopsis = "done = AsyncDrawFrame(handle)", .arguments = {1, 1},
      .text = "Draws the next frame of an asynchronous effect or move (one started with Async = True) and "
              "returns True once it has finished; the handle is gone then.",
      .errors = {kErrObjectNotFound},
-     .example = "Local h = MoveBrush(1, 0, 0, 200, 0, {Async = True})\n"
+     .example = "CreateBrush(1, 32, 32, $00FF00)\n"
+                "Local h = MoveBrush(1, 0, 0, 200, 0, {Async = True})\n"
                 "While Not AsyncDrawFrame(h)\n"
                 "    WaitFrame()\n"
                 "Wend"},

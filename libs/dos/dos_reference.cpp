@@ -16,9 +16,11 @@ const CommandDoc kCommandDocs[] = {
     {.name = "Eof", .synopsis = "atEnd = Eof(id)", .arguments = {1, 1},
      .text = "Returns True when the file's position has reached its end, so nothing is left to read.",
      .errors = {kErrFileHandleNotFound, kErrObjectNotFound},
-     .example = "While Not Eof(1)\n"
+     .example = "OpenFile(1, \"scores.txt\", #MODE_READ)\n"
+                "While Not Eof(1)\n"
                 "    DebugPrint(ReadLine(1))\n"
-                "Wend"},
+                "Wend\n"
+                "CloseFile(1)"},
     {.name = "ReadChr", .synopsis = "byte = ReadChr(id)", .arguments = {1, 1},
      .text = "Reads one byte from the file and returns it as a number from 0 to 255.",
      .errors = {kErrFileHandleNotFound, kErrObjectNotFound, kErrWriteOnlyFile, kErrReadBeyondEnd,
@@ -93,7 +95,8 @@ const CommandDoc kCommandDocs[] = {
              "returns how many of each it found. The names are sorted unless sort is False.",
      .errors = {kErrLockFailed, kErrNotADirectory},
      .example = "Local files, dirs = {}, {}\n"
-                "Local nf, nd = ReadDirectory(\"data\", files, dirs)"},
+                "Local nf, nd = ReadDirectory(\"data\", files, dirs)\n"
+                "DebugPrint(nf, \"files, the first:\", files[0])"},
     {.name = "FullPath", .synopsis = "path = FullPath(directory, name)", .arguments = {2, 2},
      .text = "Joins a directory and a name with a separator where one is needed."},
     {.name = "CopyFile", .synopsis = "CopyFile(source, destination[, newname, callback, userdata])",
@@ -141,7 +144,8 @@ const CommandDoc kCommandDocs[] = {
      .text = "Returns True when the name matches a wildcard pattern: \"*\" stands for any run of "
              "characters, \"?\" for any one, \"#?\" as \"*\", and \"(a|b)\" for either choice. Letter case "
              "does not matter.",
-     .example = "If MatchPattern(name, \"*.png\") Then DebugPrint(\"picture:\", name) EndIf"},
+     .example = "Local name = \"logo.png\"\n"
+                "If MatchPattern(name, \"*.png\") Then DebugPrint(\"picture:\", name) EndIf"},
     {.name = "FlushFile", .synopsis = "FlushFile(id)", .arguments = {1, 1},
      .text = "Writes out what the file still holds in its buffer, so other programs see it.",
      .errors = {kErrFileHandleNotFound, kErrObjectNotFound, kErrWriteFailed}},

@@ -48,7 +48,10 @@ const CommandDoc kCommandDocs[] = {
      .text = "Starts a timer counting from 0 (restarting it when it already exists). Nil as id returns a "
              "handle.",
      .example = "StartTimer(1)\n"
-                "; ... work ...\n"
+                "Local sum = 0\n"
+                "For i = 1 To 100000\n"
+                "    sum = sum + i\n"
+                "Next\n"
                 "DebugPrint(\"took\", GetTimer(1), \"ms\")"},
     {.name = "StopTimer", .synopsis = "StopTimer(id)", .arguments = {1, 1},
      .text = "Stops a timer and frees it.",
@@ -79,7 +82,8 @@ const CommandDoc kCommandDocs[] = {
      .text = "Prints its arguments to the debug output as DebugPrint does."},
     {.name = "DebugPrint", .synopsis = "DebugPrint(value, ...)", .arguments = {1, kNoMaximum},
      .text = "Prints its arguments to the debug output, separated by blanks and followed by a new line.",
-     .example = "DebugPrint(\"score:\", score)"},
+     .example = "Local score = 120\n"
+                "DebugPrint(\"score:\", score)   ; score: 120"},
     {.name = "ExitOnError", .synopsis = "ExitOnError(enable)", .arguments = {1, 1},
      .text = "With True (the start-up setting) an error stops the program with a message; with False a "
              "failing command only sets the code GetLastError returns and the script goes on. An error inside "
@@ -148,10 +152,10 @@ const CommandDoc kCommandDocs[] = {
              "unhandled).",
      .errors = {kErrWrongUsage, kErrTimerNotFound, kErrObjectNotFound},
      .example = "StartTimer(1)\n"
-                "Repeat\n"
-                "    ; draw a frame\n"
-                "    WaitTimer(1, 20)\n"
-                "Until done"},
+                "For frame = 1 To 25\n"
+                "    Box(frame * 8, 10, 6, 6, $FFFF00)   ; draw a frame\n"
+                "    WaitTimer(1, 20)   ; 50 frames a second, however long the drawing took\n"
+                "Next"},
     {.name = "FileRequest", .synopsis = "file = FileRequest(title, pattern[, mode, path, file])",
      .arguments = {2, 5},
      .text = "Shows a file requester and returns the chosen file, or an empty string when the user cancels. "

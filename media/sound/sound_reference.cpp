@@ -25,7 +25,8 @@ const CommandDoc kCommandDocs[] = {
              "started in one call by giving more id and options pairs.",
      .options = "Times, Time, Volume, Pitch, Panning",
      .errors = {kErrWrongUsage, kErrSampleNotFound, kErrObjectNotFound, kErrNoAudioChannel},
-     .example = "PlaySample(1, {Volume = 32, Times = 2})"},
+     .example = "LoadSample(1, \"sfx/jump.wav\")\n"
+                "PlaySample(1, {Volume = 32, Times = 2})"},
     {.name = "StopSample", .synopsis = "StopSample(id)", .arguments = {1, 1},
      .text = "Stops every channel playing the sample.",
      .errors = {kErrSampleNotFound, kErrObjectNotFound}},
@@ -55,7 +56,7 @@ const CommandDoc kCommandDocs[] = {
      .text = "Opens a music file (MP3, Ogg, WAVE and the like, or a tracker module) to be streamed while it "
              "plays.",
      .errors = {kErrCannotReadFile, kErrUnknownMusicFormat},
-     .example = "OpenMusic(1, \"music/theme.ogg\")\n"
+     .example = "OpenMusic(1, \"music/theme.mp3\")\n"
                 "PlayMusic(1, {Times = 0})"},
     {.name = "LoadModule", .synopsis = "[handle =] LoadModule(id, file)", .arguments = {2, 2},
      .text = "Loads a tracker module (MOD, XM, S3M, IT and the like); the same as OpenMusic.",

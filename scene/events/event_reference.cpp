@@ -93,9 +93,11 @@ const CommandDoc kCommandDocs[] = {
              "or timeout it fails with 1055: the one pass that hands out events is in the middle of that "
              "function's call, so the function returns instead and the outer loop handles the next event.",
      .errors = {kErrDisplayClosed, kErrCallbackStringExpected, kErrWrongUsage},
-     .example = "Repeat\n"
-                "    WaitEvent()\n"
-                "Until quit"},
+     .example = "Local done = False\n"
+                "SetTimeout(Nil, Function() done = True EndFunction, 500)\n"
+                "Repeat\n"
+                "    WaitEvent()   ; runs each handler, interval and timeout as its event comes\n"
+                "Until done"},
     {.name = "MouseX", .synopsis = "x = MouseX()", .arguments = {0, 0},
      .text = "Returns the mouse's x position on the current display."},
     {.name = "MouseY", .synopsis = "y = MouseY()", .arguments = {0, 0},
@@ -167,7 +169,12 @@ const CommandDoc kCommandDocs[] = {
              "WaitEvent and CheckEvent: while the script is elsewhere (in Wait, say) the interval waits, and "
              "the ticks it missed give one call, not one each.",
      .errors = {kErrWrongUsage},
-     .example = "SetInterval(1, Function() DebugPrint(\"tick\") EndFunction, 1000)"},
+     .example = "Local ticks = 0\n"
+                "SetInterval(1, Function() ticks = ticks + 1 DebugPrint(\"tick\", ticks) EndFunction, 100)\n"
+                "Repeat\n"
+                "    WaitEvent()\n"
+                "Until ticks == 3\n"
+                "ClearInterval(1)"},
     {.name = "SetTimeout", .synopsis = "[handle =] SetTimeout(id, function, ms[, userdata])",
      .arguments = {3, 4},
      .text = "Calls a function once after ms milliseconds, from the first WaitEvent or CheckEvent after "

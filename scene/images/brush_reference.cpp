@@ -72,9 +72,11 @@ const CommandDoc kCommandDocs[] = {
              "[EndSelect](bgpic.md#endselect). With #SELMODE_COMBO drawing also updates the brush's mask and "
              "alpha channel.",
      .errors = {kErrBrushNotFound, kErrObjectNotFound},
-     .example = "SelectBrush(1)\n"
+     .example = "CreateBrush(1, 32, 32, $0000FF)\n"
+                "SelectBrush(1)\n"
                 "Box(0, 0, 10, 10, $FFFFFF)\n"
-                "EndSelect()"},
+                "EndSelect()\n"
+                "DisplayBrush(1, 10, 10)"},
     {.name = "CopyBrush", .synopsis = "[handle =] CopyBrush(source, id)", .arguments = {2, 2},
      .text = "Makes an independent copy of a brush.",
      .errors = {kErrBrushNotFound, kErrObjectNotFound, kErrWrongUsage, kErrActiveBrush}},
@@ -138,7 +140,8 @@ const CommandDoc kCommandDocs[] = {
              "shows at once, for animation without flicker. Not available with layers.",
      .errors = {kErrSelectBGPicActive, kErrSelectBrushActive, kErrSelectMaskActive, kErrLayersMustBeOff,
                 kErrEndDoubleBufferFirst, kErrDoubleBufferTransparent, kErrSelectAnimActive},
-     .example = "BeginDoubleBuffer()\n"
+     .example = "CreateBrush(1, 32, 32, $FF0000)\n"
+                "BeginDoubleBuffer()\n"
                 "For i = 1 To 100\n"
                 "    Cls()\n"
                 "    DisplayBrush(1, i, 50)\n"

@@ -9,7 +9,9 @@ const CommandDoc kCommandDocs[] = {
      .text = "Takes back a drawing: the last object of a kind (#BRUSH, #TEXTOBJECT, #BOX, ...) or the one "
              "with the id; level picks an older drawing of the same object. Needs layers.",
      .errors = {kErrLayerUsedByAsyncDraw},
-     .example = "DisplayBrush(1, 10, 10)\n"
+     .example = "EnableLayers()\n"
+                "CreateBrush(1, 32, 32, $00FF00)\n"
+                "DisplayBrush(1, 10, 10)\n"
                 "Undo(#BRUSH, 1)"},
     {.name = "EnableLayers", .synopsis = "EnableLayers()", .arguments = {0, 0},
      .text = "Turns layers on for the current display: from now on every drawing becomes a layer.",
@@ -82,7 +84,12 @@ const CommandDoc kCommandDocs[] = {
              "the display), or #BRUSH_VS_BOX, #LAYER_VS_BOX, #SPRITE_VS_BOX against a rectangle.",
      .errors = {kErrLayersRequired, kErrLayerOutOfRange, kErrBrushNotFound, kErrSpriteNotOnScreen,
                 kErrSpriteHandleNotOnScreen},
-     .example = "If Collision(#SPRITE, 1, 2) Then DebugPrint(\"hit\") EndIf"},
+     .example = "CreateBrush(1, 32, 32, $FF0000)\n"
+                "CreateSprite(1, #BRUSH, 1)\n"
+                "CreateSprite(2, #BRUSH, 1)\n"
+                "DisplaySprite(1, 10, 10)\n"
+                "DisplaySprite(2, 30, 20)\n"
+                "If Collision(#SPRITE, 1, 2) Then DebugPrint(\"hit\") EndIf"},
     {.name = "DumpLayers", .synopsis = "DumpLayers([block])", .arguments = {0, 1},
      .text = "Prints the layers of the current display to the debug output, for debugging.",
      .errors = {kErrLayersRequired}},
@@ -114,7 +121,10 @@ const CommandDoc kCommandDocs[] = {
      .errors = {kErrFontOpen, kErrInternalLimit, kErrAnimFrameRange, kErrBrushNotFound,
                 kErrNumberFieldExpected, kErrSizeNotPositive, kErrCoordinateConstant, kErrClipRegionNotFound,
                 kErrInvalidPercent},
-     .example = "SetLayerStyle(\"ship\", {X = 100, Y = 40, Rotate = 90})"},
+     .example = "EnableLayers()\n"
+                "CreateBrush(1, 48, 16, $FFFF00)\n"
+                "DisplayBrush(1, 10, 10, {Name = \"ship\"})\n"
+                "SetLayerStyle(\"ship\", {X = 100, Y = 40, Rotate = 90})"},
     {.name = "GetLayerStyle", .synopsis = "style = GetLayerStyle(layer)", .arguments = {1, 1},
      .text = "Returns a layer's style as a table with the keys SetLayerStyle takes. Every layer has x and y, "
              "width and height, rotate, scalex, scaley, anchorx, anchory, smoothscale, transform (four numbers "

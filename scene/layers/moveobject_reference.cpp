@@ -13,7 +13,8 @@ const CommandDoc kCommandDocs[] = {
      .options = "Speed, FX, Async, AnimSpeed",
      .errors = {kErrSelectBrushActive, kErrSelectAlphaChannelActive, kErrNumberFieldExpected,
                 kErrEndDoubleBufferFirst, kErrBrushNotFound},
-     .example = "MoveBrush(1, 0, 100, 300, 100, {Speed = 4, FX = #SMOOTHOUT})"},
+     .example = "CreateBrush(1, 32, 32, $FF0000)\n"
+                "MoveBrush(1, 0, 100, 300, 100, {Speed = 4, FX = #SMOOTHOUT})"},
     {.name = "MoveTextObject", .synopsis = "MoveTextObject(id, x1, y1, x2, y2[, options | speed, fx])",
      .arguments = {5, 7},
      .text = "Moves a text object across the display, as MoveBrush.",

@@ -63,11 +63,26 @@ const CommandDoc kCommandDocs[] = {
      .text = "Sets the left and right margins that Print wraps lines between, and moves the cursor to the "
              "left margin.",
      .errors = {kErrWrongUsage, kErrDisplayClosed}},
-    {.name = "SetFontStyle", .synopsis = "SetFontStyle(style[, color, size, direction])", .arguments = {1, 4},
-     .text = "Sets the text style: #NORMAL, or a sum of #BOLD, #ITALIC, #UNDERLINED, #ANTIALIAS, #SHADOW "
-             "and #EDGE. #SHADOW takes its colour, size and direction as further arguments, #EDGE its "
-             "colour and size.",
-     .example = "SetFontStyle(#BOLD + #SHADOW, $000000, 2, #SHDWSOUTHEAST)"},
+    {.name = "SetFontStyle",
+     .synopsis = "SetFontStyle(style) or SetFontStyle(#SHADOW[, color, size, direction]) or "
+                 "SetFontStyle(#EDGE[, color, size])",
+     .arguments = {1, 4},
+     .text = "Adds a style to the current text style: #BOLD, #ITALIC, #UNDERLINED, #ANTIALIAS, #SHADOW or #EDGE, "
+             "or a sum of them. Styles set before stay set; #NORMAL, alone or in a sum, clears them all.\n"
+             "\n"
+             "Only a style of exactly #SHADOW or exactly #EDGE takes further arguments: #SHADOW the shadow's "
+             "colour, size in pixels and direction (#SHDWNORTH to #SHDWNORTHWEST), #EDGE the edge's colour and "
+             "size. An argument left out keeps its last value (at the start: a black shadow of 4 pixels to the "
+             "south-east, a blue edge of 2 pixels); a size is limited to 1 to 64. Any other style given more "
+             "than one argument fails with 1193, so a sum such as #BOLD + #SHADOW cannot set the shadow: set "
+             "#BOLD first, then #SHADOW with its arguments.",
+     .example = "SetFont(#SANS, 32)\n"
+                "SetFontStyle(#BOLD)\n"
+                "SetFontStyle(#SHADOW, $000000, 3, #SHDWSOUTHEAST)   ; bold, now with a shadow\n"
+                "TextOut(10, 10, \"Bold and shadowed\")\n"
+                "SetFontStyle(#NORMAL)\n"
+                "SetFontStyle(#EDGE, $FF0000, 2)\n"
+                "TextOut(10, 60, \"Edged in red\")"},
     {.name = "Print", .synopsis = "Print(value, ...)", .arguments = {1, kNoMaximum},
      .text = "Writes its arguments at the text cursor, separated by blanks, and moves the cursor on, wrapping "
              "lines at the margins. Only the first line starts at the cursor's x: every further line, after a "
@@ -116,7 +131,9 @@ const CommandDoc kCommandDocs[] = {
      .errors = {kErrDisplayClosed, kErrSelectBGPicActive, kErrSelectBrushActive, kErrSelectAnimActive,
                 kErrEndDoubleBufferFirst, kErrSelectMaskActive, kErrSelectAlphaChannelActive},
      .example = "Print(\"Name: \")\n"
-                "Local name = InKeyStr(#ALL, 20)"},
+                "Local name = InKeyStr(#ALL, 20)\n"
+                "NPrint(\"\")\n"
+                "Print(\"Hello,\", name)"},
     {.name = "TextExtent", .synopsis = "extent = TextExtent(text[, encoding])", .arguments = {1, 2},
      .text = "Measures text in the current font and style and returns a table with MinX, MaxX, MinY, MaxY, "
              "Width and Height.",

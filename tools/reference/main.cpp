@@ -144,12 +144,13 @@ std::string CommandSection(const CommandDoc &doc) {
         }
     }
     if (doc.example) {
-        // Examples must at least compile, so a reader can paste them.
+        // Examples must at least compile, so a reader can paste them; the page examples test runs every block
+        // marked vls.
         FunctionProto main;
         CompileError error;
         if (!CompileScript(doc.example, doc.name, main, error))
             Problem(std::string(doc.name) + ": example does not compile: " + FormatCompileError(error));
-        out << "\n```\n" << doc.example << "\n```\n";
+        out << "\n```vls\n" << doc.example << "\n```\n";
     }
     return out.str();
 }
