@@ -147,6 +147,36 @@ DebugPrint(TextWidth("\xc3\xa9") == latin, TextWidth("\xc3\xa9", #ENCODING_ISO88
                        "1 0\n");
 }
 
+// Styles add up until #NORMAL; only #SHADOW or #EDGE alone take arguments, and one left out keeps its value.
+TEST(FontsInPlayer, StyleArgumentsGoWithShadowOrEdgeAlone) {
+    ScratchDirectory dir;
+    PlayerRun run = PlayScript(dir, R"(
+SetFontStyle(#BOLD)
+DebugPrint(Ext("abc"))
+SetFontStyle(#SHADOW, 0, 2, #SHDWEAST)
+DebugPrint(Ext("abc"))
+SetFontStyle(#SHADOW, $FF0000)
+DebugPrint(Ext("abc"))
+SetFontStyle(#SHADOW, 0, 100, 9)
+DebugPrint(Ext("abc"))
+DebugPrint(Fails(Function() SetFontStyle(#BOLD + #SHADOW, 0, 2, #SHDWEAST) EndFunction))
+SetFontStyle(#NORMAL + #BOLD)
+DebugPrint(Ext("abc"))
+SetFontStyle(#EDGE, $FF0000, 3)
+DebugPrint(Ext("abc"))
+SetFontStyle(#EDGE, $00FF00)
+DebugPrint(Ext("abc"))
+DebugPrint(Fails(Function() SetFontStyle(#ITALIC + #EDGE, 0, 3) EndFunction))
+)");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    // Bold widens by a pixel; the shadow adds its size on the east, then 64 both ways (a direction outside the
+    // eight is south-east); #NORMAL + #BOLD is plain; the edge adds its size all round.
+    EXPECT_EQ(run.out, "0 24 -6 1 24 8\n0 26 -6 1 24 8\n0 26 -6 1 24 8\n0 88 -6 65 24 8\n"
+                       "1193 Too many arguments for this function!\n"
+                       "0 23 -6 1 24 8\n-3 26 -9 4 24 8\n-3 26 -9 4 24 8\n"
+                       "1193 Too many arguments for this function!\n");
+}
+
 TEST(FontsInPlayer, LinkedFontsPlayAfterTheirFilesAreGone) {
     ScratchDirectory dir;
     std::filesystem::create_directories(dir.File("fonts/mono"));
