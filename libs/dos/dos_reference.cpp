@@ -145,7 +145,7 @@ const CommandDoc kCommandDocs[] = {
              "characters, \"?\" for any one, \"#?\" as \"*\", and \"(a|b)\" for either choice. Letter case "
              "does not matter.",
      .example = "Local name = \"logo.png\"\n"
-                "If MatchPattern(name, \"*.png\") Then DebugPrint(\"picture:\", name) EndIf"},
+                "If MatchPattern(name, \"#?.png\") Then DebugPrint(\"picture:\", name) EndIf"},
     {.name = "FlushFile", .synopsis = "FlushFile(id)", .arguments = {1, 1},
      .text = "Writes out what the file still holds in its buffer, so other programs see it.",
      .errors = {kErrFileHandleNotFound, kErrObjectNotFound, kErrWriteFailed}},

@@ -162,7 +162,14 @@ const CommandDoc kCommandDocs[] = {
                 "OnMidMouseDown, OnMidMouseUp, OnWheelUp, OnWheelDown, CloseWindow, SizeWindow, MoveWindow, "
                 "ActiveWindow, InactiveWindow, HideWindow, ShowWindow, ModeSwitch, ClipboardChange, "
                 "OnMusicEnd, OnSampleEnd, OnSampleLoop, OnARexx, OnDropFile",
-     .example = "InstallEventHandler({OnKeyDown = Function(msg) DebugPrint(\"key\", msg.key) EndFunction})"},
+     .example = "Local quit = False\n"
+                "InstallEventHandler({OnKeyDown = Function(msg)\n"
+                "    DebugPrint(\"key\", msg.key)\n"
+                "    If msg.key == \"ESC\" Then quit = True EndIf\n"
+                "EndFunction})\n"
+                "Repeat\n"
+                "    WaitEvent()\n"
+                "Until quit"},
     {.name = "SetInterval", .synopsis = "[handle =] SetInterval(id, function, ms[, userdata])",
      .arguments = {3, 4},
      .text = "Calls a function every ms milliseconds until ClearInterval. The calls are made by "

@@ -91,6 +91,7 @@ struct DesktopInput {
 };
 constexpr DesktopInput kDesktopInput[] = {
     {"WaitKeyDown", "space", nullptr},
+    {"InstallEventHandler", "a Escape", nullptr},
     {"InKeyStr", "A n n Return", nullptr},
     {"SystemRequest", "Return", "Quit"},
 };
