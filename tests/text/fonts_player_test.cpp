@@ -166,14 +166,17 @@ SetFontStyle(#EDGE, $FF0000, 3)
 DebugPrint(Ext("abc"))
 SetFontStyle(#EDGE, $00FF00)
 DebugPrint(Ext("abc"))
+SetFontStyle(#EDGE, $00FF00, 6, 1)
+DebugPrint(Ext("abc"))
 DebugPrint(Fails(Function() SetFontStyle(#ITALIC + #EDGE, 0, 3) EndFunction))
 )");
     EXPECT_EQ(run.exitCode, 0) << run.err;
     // Bold widens by a pixel; the shadow adds its size on the east, then 64 both ways (a direction outside the
-    // eight is south-east); #NORMAL + #BOLD is plain; the edge adds its size all round.
+    // eight is south-east); #NORMAL + #BOLD is plain; the edge adds its size all round, and a fourth argument
+    // leaves it.
     EXPECT_EQ(run.out, "0 24 -6 1 24 8\n0 26 -6 1 24 8\n0 26 -6 1 24 8\n0 88 -6 65 24 8\n"
                        "1193 Too many arguments for this function!\n"
-                       "0 23 -6 1 24 8\n-3 26 -9 4 24 8\n-3 26 -9 4 24 8\n"
+                       "0 23 -6 1 24 8\n-3 26 -9 4 24 8\n-3 26 -9 4 24 8\n-3 26 -9 4 24 8\n"
                        "1193 Too many arguments for this function!\n");
 }
 

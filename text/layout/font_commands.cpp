@@ -147,9 +147,9 @@ int CmdSetFontStyle(VMState *vm) {
         if (count >= 3) current.shadowSize = CheckInt32Arg(vm, 3);
         if (count >= 4) current.shadowDirection = CheckInt32Arg(vm, 4);
     } else if (style == kTextEdge) {
-        // A fourth argument has no meaning for edges; it is accepted and left alone.
-        if (count >= 2) current.edgeColor = CheckUnsignedArg(vm, 2);
-        if (count >= 3) current.edgeSize = CheckInt32Arg(vm, 3);
+        // Edges have no direction: a call with one sets neither colour nor size, only the style.
+        if (count == 2 || count == 3) current.edgeColor = CheckUnsignedArg(vm, 2);
+        if (count == 3) current.edgeSize = CheckInt32Arg(vm, 3);
     } else if (count > 1) {
         return kErrTooManyArguments;
     }

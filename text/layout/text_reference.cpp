@@ -72,8 +72,9 @@ const CommandDoc kCommandDocs[] = {
              "\n"
              "Only a style of exactly #SHADOW or exactly #EDGE takes further arguments: #SHADOW the shadow's "
              "colour, size in pixels and direction (#SHDWNORTH to #SHDWNORTHWEST), #EDGE the edge's colour and "
-             "size. An argument left out keeps its last value (at the start: a black shadow of 4 pixels to the "
-             "south-east, a blue edge of 2 pixels); a size is limited to 1 to 64. Any other style given more "
+             "size (a fourth argument makes #EDGE set neither). An argument left out keeps its last value (at "
+             "the start: a black shadow of 4 pixels to the south-east, a blue edge of 2 pixels); a size is "
+             "limited to 1 to 64. Any other style given more "
              "than one argument fails with 1193, so a sum such as #BOLD + #SHADOW cannot set the shadow: set "
              "#BOLD first, then #SHADOW with its arguments.",
      .example = "SetFont(#SANS, 32)\n"
