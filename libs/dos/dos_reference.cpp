@@ -141,9 +141,9 @@ const CommandDoc kCommandDocs[] = {
      .text = "Returns the file's current byte position.",
      .errors = {kErrFileHandleNotFound, kErrObjectNotFound}},
     {.name = "MatchPattern", .synopsis = "match = MatchPattern(name, pattern)", .arguments = {2, 2},
-     .text = "Returns True when the name matches a wildcard pattern: \"*\" stands for any run of "
-             "characters, \"?\" for any one, \"#?\" as \"*\", and \"(a|b)\" for either choice. Letter case "
-             "does not matter.",
+     .text = "Returns True when the name matches a wildcard pattern: \"#?\" stands for any run of "
+             "characters, \"?\" for any one, \"(a|b)\" for either choice; \"*\" is a plain character "
+             "(docs/files.md lists the whole syntax). Letter case does not matter.",
      .example = "Local name = \"logo.png\"\n"
                 "If MatchPattern(name, \"#?.png\") Then DebugPrint(\"picture:\", name) EndIf"},
     {.name = "FlushFile", .synopsis = "FlushFile(id)", .arguments = {1, 1},

@@ -53,8 +53,8 @@ const CommandDoc kCommandDocs[] = {
     {.name = "IsSound", .synopsis = "available = IsSound()", .arguments = {0, 0},
      .text = "Returns True when sound can be played."},
     {.name = "OpenMusic", .synopsis = "[handle =] OpenMusic(id, file)", .arguments = {2, 2},
-     .text = "Opens a music file (MP3, Ogg, WAVE and the like, or a tracker module) to be streamed while it "
-             "plays.",
+     .text = "Opens a music file to be streamed while it plays: MPEG audio (MP3), WAVE, IFF 8SVX or 16SV, "
+             "or a four-channel \"M.K.\" tracker module. Other formats (Ogg, FLAC) give 1235.",
      .errors = {kErrCannotReadFile, kErrUnknownMusicFormat},
      .example = "OpenMusic(1, \"music/theme.mp3\")\n"
                 "PlayMusic(1, {Times = 0})"},
