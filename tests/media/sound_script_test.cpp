@@ -75,11 +75,9 @@ TEST_P(SoundScript, BehavesAsItsCommentsSay) {
     const std::string path = ScriptsDirectory() + "/" + GetParam();
     const std::string source = ReadFileText(path);
     ScriptExpectations expected;
-    std::string problem;
-    ASSERT_TRUE(ParseExpectations(source, expected, problem)) << problem;
     ScriptRunResult run;
     std::vector<uint8_t> chunk;
-    ASSERT_TRUE(CompileScriptChunk(source, path, ScriptsDirectory(), chunk, run)) << run.compileError;
+    ASSERT_EQ(PrepareScriptChunk(source, path, ScriptsDirectory(), expected, chunk, run), "");
     ScratchDirectory files;
     Files = &files;
     WriteBytes(files.File("rows.mod"), RowsModule());

@@ -202,12 +202,10 @@ TEST_P(EventScript, BehavesAsItsCommentsSay) {
     const std::string path = ScriptsDirectory() + "/" + GetParam();
     const std::string source = ReadFileText(path);
     ScriptExpectations expected;
-    std::string problem;
-    ASSERT_TRUE(ParseExpectations(source, expected, problem)) << problem;
     ScriptRunResult run;
     std::vector<uint8_t> chunk;
-    ASSERT_TRUE(CompileScriptChunk(source, path, std::filesystem::path(path).parent_path().string(), chunk, run))
-        << run.compileError;
+    ASSERT_EQ(PrepareScriptChunk(source, path, std::filesystem::path(path).parent_path().string(), expected, chunk, run),
+              "");
 
     RegisterScriptTestCommands(vm, &run, {kSceneCommands});
     const bool layers = GetParam().rfind("events/", 0) != 0; // input scripts too: they need real windows

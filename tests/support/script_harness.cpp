@@ -121,6 +121,14 @@ bool CompileScriptChunk(std::string_view source, const std::string &fileName, co
     return true;
 }
 
+std::string PrepareScriptChunk(std::string_view source, const std::string &fileName, const std::string &baseDirectory,
+                               ScriptExpectations &expected, std::vector<uint8_t> &chunk, ScriptRunResult &run) {
+    std::string problem;
+    if (!ParseExpectations(source, expected, problem)) return problem;
+    if (!CompileScriptChunk(source, fileName, baseDirectory, chunk, run)) return "does not compile: " + run.compileError;
+    return "";
+}
+
 void RunScriptChunk(VMState *vm, const std::vector<uint8_t> &chunk, const std::string &name, ScriptRunResult &run) {
     int code = LoadChunkBuffer(vm, chunk.data(), chunk.size(), name.c_str());
     if (code == 0) code = ProtectedCall(vm, 0, 0, 0);

@@ -64,6 +64,10 @@ void RegisterScriptTestCommands(VMState *vm, ScriptRunResult *run,
 bool CompileScriptChunk(std::string_view source, const std::string &fileName, const std::string &baseDirectory,
                         std::vector<uint8_t> &chunk, ScriptRunResult &run);
 
+// Reads the expectation comments and compiles the script; "" when both went well, else what went wrong.
+std::string PrepareScriptChunk(std::string_view source, const std::string &fileName, const std::string &baseDirectory,
+                               ScriptExpectations &expected, std::vector<uint8_t> &chunk, ScriptRunResult &run);
+
 // Loads the chunk on vm and runs it protected; run gets the error code, line and file it stopped with.
 void RunScriptChunk(VMState *vm, const std::vector<uint8_t> &chunk, const std::string &name, ScriptRunResult &run);
 
