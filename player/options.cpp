@@ -30,7 +30,7 @@ const OptionRow kOptionTable[] = {
     {"BRUSHFILE", kOptionBrushFile, 1, "backfill picture file"},
     {"PROGDIR", kOptionProgDir, 1, "the directory PROGDIR: names (default: the applet's or the program's)"},
     {"COMPILE", kOptionCompile, 0, "compile a script (not possible in the player)"},
-    {"HELP", kOptionHelp, 0, "show this text"},
+    {"HELP", kOptionHelp, 0, "show this text (also -h)"},
     {"VERSION", kOptionVersion, 0, "show the version"},
 };
 const int kOptionTableSize = static_cast<int>(sizeof kOptionTable / sizeof kOptionTable[0]);
@@ -38,6 +38,8 @@ const int kOptionTableSize = static_cast<int>(sizeof kOptionTable / sizeof kOpti
 namespace {
 
 const OptionRow *FindOption(const std::string &name) {
+    // -h, as every command-line tool takes it.
+    if (strcasecmp(name.c_str(), "h") == 0) return &kOptionTable[kOptionHelp];
     for (const OptionRow &row : kOptionTable)
         if (strcasecmp(row.name, name.c_str()) == 0) return &row;
     return nullptr;

@@ -25,6 +25,7 @@
 #include "runtime/vm/proto.h"
 #include "tools/compiler/compile.h"
 #include "../bench_machine.h"
+#include "../child_process.h"
 
 namespace {
 
@@ -279,10 +280,12 @@ double ProcessCpuSeconds() {
 // python3 reads the file, compresses it at the default level and writes it, like CompressFile; the CPU time
 // it reports excludes interpreter start-up. Both sides are compared in CPU time, so other load on the machine
 // does not skew the ratio.
+constexpr const char *kPython = "/usr/bin/python3"; // by absolute path, not whatever PATH finds
+
 double PythonCompressSeconds() {
     std::string out = TempPath("py_packed"), timing = TempPath("py_time");
     std::string command =
-        "python3 -c 'import sys,time,zlib\nt=time.process_time()\nd=open(sys.argv[1],\"rb\").read()\n"
+        std::string(kPython) + " -c 'import sys,time,zlib\nt=time.process_time()\nd=open(sys.argv[1],\"rb\").read()\n"
         "open(sys.argv[2],\"wb\").write(b\"VLPK\"+bytes(4)+zlib.compress(d,-1))\n"
         "open(sys.argv[3],\"w\").write(repr(time.process_time()-t))' '" +
         CompressSource() + "' '" + out + "' '" + timing + "'";
@@ -346,4 +349,9 @@ int BenchReport() {
     return 0;
 }
 
-VL_BENCH_MAIN(.note = "", .report = BenchReport)
+bool PrintPeers(int, char **) {
+    vl::bench::PrintPeer(kPython);
+    return true;
+}
+
+VL_BENCH_MAIN(.note = "", .setUp = PrintPeers, .report = BenchReport)

@@ -24,10 +24,15 @@
 #include "runtime/vm/proto.h"
 #include "tools/compiler/compile.h"
 #include "../bench_machine.h"
+#include "../child_process.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// The peers by absolute path: whatever PATH finds first is not what the figures name.
+constexpr const char *kPython = "/usr/bin/python3";
+constexpr const char *kCopy = "/usr/bin/cp";
 
 constexpr int kListedFiles = 100000;
 constexpr int64_t kCopyBytes = int64_t(1) << 30;
@@ -86,7 +91,7 @@ double TimeCommand(const std::string &command) {
 // The peer prints its own time of the second of two runs.
 double TimePython(const std::string &body, const std::string &argument) {
     std::string out = (Scratch() / "python_time").string();
-    std::string command = "python3 -c 'import os,sys,time,zlib\ndef run(p):\n" + body +
+    std::string command = std::string(kPython) + " -c 'import os,sys,time,zlib\ndef run(p):\n" + body +
                           "\nrun(sys.argv[1])\nt=time.process_time()\nrun(sys.argv[1])\n"
                           "open(sys.argv[2],\"w\").write(repr(time.process_time()-t))' '" +
                           argument + "' '" + out + "'";
@@ -153,7 +158,7 @@ void BM_CopyFile(benchmark::State &state) {
         double ours = 0, peer = 0;
         for (int side = 0; side < 2; ++side) {
             if ((side + round) % 2 == 0) ours = TimeScript(script);
-            else peer = TimeCommand("cp '" + source + "' '" + target.string() + "/'");
+            else peer = TimeCommand(std::string(kCopy) + " '" + source + "' '" + target.string() + "/'");
             fs::remove(copied);
         }
         ++round;
@@ -181,4 +186,10 @@ int BenchReport() {
     return 0;
 }
 
-VL_BENCH_MAIN(.note = "", .report = BenchReport)
+bool PrintPeers(int, char **) {
+    vl::bench::PrintPeer(kPython);
+    vl::bench::PrintPeer(kCopy);
+    return true;
+}
+
+VL_BENCH_MAIN(.note = "", .setUp = PrintPeers, .report = BenchReport)

@@ -131,6 +131,20 @@ struct PendingKey {
     int32_t ownCode = 0;
 };
 PendingKey pendingKey;
+// The key that last switched between window and full screen, while it is held. Its repeats switch nothing, and
+// SDL's repeat flag cannot tell them: each switch makes a new window, and SDL releases the keys held in the window
+// it destroys, so the held key's next repeat comes as a new press. Those releases, queued during the switch, are
+// counted out; the next release ends the hold.
+int modeSwitchScancode = 0;
+int switchReleases = 0;
+
+int QueuedReleases(int scancode) {
+    SDL_Event queued[128];
+    const int count = SDL_PeepEvents(queued, 128, SDL_PEEKEVENT, SDL_KEYUP, SDL_KEYUP);
+    int releases = 0;
+    for (int i = 0; i < count; i++) releases += queued[i].key.keysym.scancode == scancode;
+    return releases;
+}
 // A named key that also types text (space, the keypad) went out by its name: its text is not a second key.
 bool swallowText = false;
 
@@ -174,6 +188,10 @@ void HandleKey(const SDL_KeyboardEvent &e) {
     int scancode = e.keysym.scancode;
     const bool tracked = w->os && scancode > 0 && scancode < SDL_NUM_SCANCODES;
     if (!down) {
+        if (scancode == modeSwitchScancode) {
+            if (switchReleases > 0) switchReleases--; // one of those the switch made
+            else modeSwitchScancode = 0;
+        }
         int32_t held = tracked ? w->os->downCode[scancode] : 0;
         if (tracked) w->os->downCode[scancode] = 0;
         if (held) code = held;
@@ -190,7 +208,11 @@ void HandleKey(const SDL_KeyboardEvent &e) {
     if (code == KeyEscape && QuitSwitch(10)) QuitRequested = 1;
     if (code == KeyReturn && (q & (kQualifierLeftAlt | kQualifierRightAlt)) && DisplayModeSwitchHook) {
         if (tracked) w->os->downCode[scancode] = 0;
+        if (e.repeat || (scancode > 0 && scancode == modeSwitchScancode)) return;
+        const int before = QueuedReleases(scancode);
+        modeSwitchScancode = scancode;
         if (DisplayModeSwitchHook(w->display)) Queue(w, kEventModeSwitched);
+        switchReleases = QueuedReleases(scancode) - before;
         return;
     }
     PressKey(w, scancode, code, q);
@@ -291,6 +313,9 @@ void HandleEvent(const SDL_Event &e) {
     case SDL_DROPTEXT: SDL_free(e.drop.file); break; // dragged text is not a file
     case SDL_DROPCOMPLETE:
         if (HostWindow *w = WindowOf(e.drop.windowID)) FlushDrops(w);
+        break;
+    case SDL_SYSWMEVENT:
+        if (HostWindow *w = DestroyedWindow(e.syswm.msg)) EndOnDestroyedWindow(w);
         break;
     case SDL_CLIPBOARDUPDATE:
         for (HostWindow *w : OpenHostWindows())

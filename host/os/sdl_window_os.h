@@ -63,3 +63,18 @@ void ForgetHostWake();
 // The player's handlers for failed X requests and for a lost display (x11_errors.cpp), called before the video
 // starts; nothing unless the x11 driver may be chosen.
 void InstallX11ErrorHandlers();
+// Ends the run as a lost display does, with one line naming the window another client destroyed.
+[[noreturn]] void EndOnDestroyedWindow(const HostWindow *window);
+
+// x11_window.cpp. Maps an X11 window and waits a few seconds at most for the window manager to show it; false
+// when it did not (the window may still show later). True at once elsewhere, and for a window already mapped.
+bool MapWindowWithin(SDL_Window *window);
+// Shows the window through show (SDL_ShowWindow, SDL_RestoreWindow) once it is mapped; when the window manager
+// does not show it in time, says so on standard error and returns false without calling show, which would wait
+// for the map without end.
+bool ShowSdlWindow(HostWindow *window, void (*show)(SDL_Window *));
+// Under the x11 driver, keeps the notices of destroyed windows as SDL_SYSWMEVENT (and no other window-system
+// event); called once the video is up.
+void WatchForeignDestroys();
+// The open window another client destroyed, which the event's notice is about; null for any other event.
+HostWindow *DestroyedWindow(const SDL_SysWMmsg *message);

@@ -242,6 +242,7 @@ int EnsureVideo() {
     }
     InstallHostWake();
     InstallClipboardStream();
+    WatchForeignDestroys();
     return 0;
 }
 
@@ -367,6 +368,8 @@ int OpenScreenWindow(HostWindow *window, WindowOs *os) {
     os->onScreen = true;
     os->sdl = screen.sdl;
     os->renderer = screen.renderer;
+    // The screen's window is named after the display shown on it, not after the backfill behind.
+    if (!(window->flags & kWindowBackdrop)) SDL_SetWindowTitle(screen.sdl, window->title.c_str());
     window->width = std::max(1, window->width), window->height = std::max(1, window->height);
     return MakeTexture(window) ? 0 : kErrCannotOpen;
 }
@@ -427,8 +430,7 @@ int OpenDisplayWindow(HostWindow *window, int activate, const MaskPlane *mask, c
         SetErrorArgString("window");
         return error;
     }
-    SDL_ShowWindow(os->sdl);
-    if (activate) SDL_RaiseWindow(os->sdl);
+    if (ShowSdlWindow(window, SDL_ShowWindow) && activate) SDL_RaiseWindow(os->sdl);
     window->open = true;
     window->minimised = false;
     window->active = false;
@@ -469,8 +471,7 @@ void ClearWindowInputState(HostWindow *window) {
 
 void ActivateDisplayWindow(HostWindow *window) {
     if (!window || !window->open) return;
-    SDL_ShowWindow(window->os->sdl);
-    SDL_RaiseWindow(window->os->sdl);
+    if (ShowSdlWindow(window, SDL_ShowWindow)) SDL_RaiseWindow(window->os->sdl);
     ReportWindowActive(window, true);
 }
 
@@ -505,7 +506,8 @@ void ComputeWindowBorders(HostWindow *window) {
 }
 
 void UpdateWindowTitle(HostWindow *window) {
-    if (window && window->open) SDL_SetWindowTitle(window->os->sdl, window->title.c_str());
+    if (window && window->open && !(window->os->onScreen && (window->flags & kWindowBackdrop)))
+        SDL_SetWindowTitle(window->os->sdl, window->title.c_str());
 }
 
 void ResetRegionGadgets(HostWindow *window) {
@@ -524,8 +526,7 @@ int HideShowDisplayWindow(HostWindow *window, int hide) {
     }
     if (window->open && window->minimised) {
         SDL_SetWindowTitle(window->os->sdl, window->title.c_str());
-        SDL_RestoreWindow(window->os->sdl);
-        SDL_RaiseWindow(window->os->sdl);
+        if (ShowSdlWindow(window, SDL_RestoreWindow)) SDL_RaiseWindow(window->os->sdl);
         window->minimised = false;
         ReportWindowShown(window, true);
         return 0;

@@ -4,6 +4,7 @@
 #include "host/os/sdl_window_os.h"
 
 #include "host/os/lazy_library.h"
+#include "host/window.h"
 
 #include <X11/Xlib.h>
 
@@ -33,6 +34,12 @@ int EndOnLostDisplay(Display *display) {
 }
 
 } // namespace
+
+void EndOnDestroyedWindow(const HostWindow *window) {
+    if (displayLost.exchange(true)) _exit(1);
+    fprintf(stderr, "The window \"%s\" was closed by another program.\n", window->title.c_str());
+    exit(1);
+}
 
 void InstallX11ErrorHandlers() {
     // Before SDL starts its video: SDL chains its own error handler to the one it finds and puts that one back

@@ -305,9 +305,20 @@ TEST_F(GfxWindow, AltReturnSwitchesModeThroughTheDisplayHook) {
     DisplayModeSwitchHook = [](DisplayRecord *) { return 1; };
     InjectKey(window, KeyReturn, 1, kQualifierLeftAlt);
     EXPECT_EQ(Kinds(Drain()), std::vector<int>{kEventModeSwitched});
+    // Held, the key comes again, as a new press in the new window: it switches again only once let go.
+    InjectKey(window, KeyReturn, 1, kQualifierLeftAlt);
+    EXPECT_TRUE(Drain().empty());
+    InjectKey(window, KeyReturn, 0, kQualifierLeftAlt);
+    Drain();
+    InjectKey(window, KeyReturn, 1, kQualifierLeftAlt);
+    EXPECT_EQ(Kinds(Drain()), std::vector<int>{kEventModeSwitched});
+    InjectKey(window, KeyReturn, 0, kQualifierLeftAlt);
+    Drain();
     DisplayModeSwitchHook = [](DisplayRecord *) { return 0; }; // not the only display: nothing happens
     InjectKey(window, KeyReturn, 1, kQualifierLeftAlt);
     EXPECT_TRUE(Drain().empty());
+    InjectKey(window, KeyReturn, 0, kQualifierLeftAlt);
+    Drain();
     DisplayModeSwitchHook = nullptr;
     InjectKey(window, KeyReturn, 1, kQualifierLeftAlt);
     EXPECT_EQ(Kinds(Drain()), std::vector<int>{kEventKey});

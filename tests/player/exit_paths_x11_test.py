@@ -5,6 +5,7 @@ plays (Xlib's handler then ends the process from inside the library). None may a
 status 1 and one line.
 Exit 77 without Xvfb, xdotool, xkill or xprop."""
 import os, shutil, signal, subprocess, sys, tempfile, time
+from window_manager import start_manager
 
 PLAYER, COMPILER = map(os.path.abspath, sys.argv[1:3])
 if not all(shutil.which(tool) for tool in ("Xvfb", "xdotool", "xkill", "xprop")):
@@ -79,14 +80,13 @@ server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
                           pass_fds=[write_end], stderr=subprocess.DEVNULL)
 display = ":" + os.read(read_end, 16).decode().strip()
 env = dict(os.environ, DISPLAY=display)
-manager = shutil.which("openbox") and subprocess.Popen(["openbox"], env=env, stdout=subprocess.DEVNULL,
-                                                          stderr=subprocess.DEVNULL)
-# A window mapped while the manager starts may be left unmanaged: wait until it says it runs.
-manager and poll(lambda: "window id" in subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=env,
-                                                       capture_output=True, text=True).stdout, 10)
-failures = [f for path, (tail, status, err) in ENDS.items() if (f := end_one(path, tail, status, err))]
-manager and manager.kill()
-server.kill()
-shutil.rmtree(scratch, ignore_errors=True)
+# A window mapped while the manager starts may never be shown: wait until its event loop runs.
+manager = shutil.which("openbox") and start_manager("openbox", env)
+try:
+    failures = [f for path, (tail, status, err) in ENDS.items() if (f := end_one(path, tail, status, err))]
+finally:
+    manager and manager.kill()
+    server.kill()
+    shutil.rmtree(scratch, ignore_errors=True)
 print("\n".join(failures))
 sys.exit(1 if failures else 0)

@@ -2,6 +2,7 @@
 """full_screen_x11_test.py PLAYER COMPILER: -fullscreen on Xvfb (plain, then under each installed window manager),
 with and without layers, shows the picture whole and centred on black. Exit 77 without Xvfb."""
 import os, shutil, subprocess, sys, tempfile, time
+from window_manager import start_manager
 from xvfb_frame import read_frame
 
 PLAYER, COMPILER = map(os.path.abspath, sys.argv[1:3])
@@ -38,14 +39,9 @@ server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
 display = ":" + os.read(read_end, 16).decode().strip()
 failures = []
 for wm in [None] + [w for w in ("openbox", "fluxbox", "icewm", "xfwm4", "metacity", "twm") if shutil.which(w)]:
-    manager = wm and subprocess.Popen([wm], env=dict(os.environ, DISPLAY=display), stderr=subprocess.DEVNULL)
-    # A window opened before the manager has claimed the screen stays unmanaged: wait for its claim (twm makes
-    # none that shows, and gets two seconds).
-    deadline = time.time() + (2 if wm == "twm" else 20)
-    while wm and time.time() < deadline and b"window id" not in subprocess.run(
-            ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=dict(os.environ, DISPLAY=display),
-            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout:
-        time.sleep(0.05)
+    # A window opened before the manager runs may stay unmanaged: wait until it does (twm makes no claim that
+    # shows, and gets two seconds).
+    manager = wm and start_manager(wm, dict(os.environ, DISPLAY=display), 2 if wm == "twm" else 20)
     failures += ["%s, layers %s: %s" % (wm, layers, p) for layers in (False, True) if (p := problem(layers))]
     manager and manager.kill()
 server.kill()

@@ -109,10 +109,13 @@ TEST(Options, AppendedProgramTakesOptionsThenItsOwnArguments) {
     EXPECT_EQ(parsed.userArguments[0].name, "level");
 }
 
+// Help needs no applet, spelt as every tool takes it.
 TEST(Options, HelpNeedsNoApplet) {
-    ParsedCommandLine parsed;
-    ASSERT_EQ(Parse({"--help"}, &parsed), 0);
-    EXPECT_TRUE(parsed.given[kOptionHelp]);
+    for (const char *word : {"--help", "-help", "-h", "--h", "-H"}) {
+        ParsedCommandLine parsed;
+        ASSERT_EQ(Parse({word}, &parsed), 0) << word;
+        EXPECT_TRUE(parsed.given[kOptionHelp]) << word;
+    }
 }
 
 TEST(Options, TableSlotsMatchTheirRowsAndStayWithinTheLimit) {

@@ -213,11 +213,21 @@ TEST(Directives, DisplaySettingsKeepTheirNamesAndValues) {
     EXPECT_EQ(t[2].key.text, "height");
 }
 
-TEST(Directives, UnknownDisplaySettingIsNamed) {
+// An unknown setting is named with what was likely meant: the closest setting, the command that turns layers
+// on, or where the settings are listed.
+TEST(Directives, UnknownDisplaySettingIsNamedWithAHint) {
     auto r = Collect("\n@display {Widht = 320}");
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error.message, "unknown display setting 'widht'");
+    EXPECT_EQ(r.error.message, "unknown display setting 'widht' (did you mean 'width'?)");
     EXPECT_EQ(r.error.line, 2);
+    EXPECT_EQ(Collect("@DISPLAY {Layers = True}").error.message,
+              "unknown display setting 'layers' (layers are turned on by the command EnableLayers(), not by a "
+              "setting)");
+    EXPECT_EQ(Collect("@DISPLAY {[\"ScreenWidht\"] = 640}").error.message,
+              "unknown display setting 'ScreenWidht' (did you mean 'screenwidth'?)");
+    EXPECT_EQ(Collect("@DISPLAY {Fullscreen = True}").error.message,
+              "unknown display setting 'fullscreen' (the settings are listed under @DISPLAY in "
+              "docs/script-language.md)");
 }
 
 TEST(Directives, PreloadsKeepKindAndArguments) {

@@ -1,4 +1,5 @@
 #include "tools/compiler/directives.h"
+#include "tools/compiler/names.h"
 
 #include <cctype>
 #include <cstring>
@@ -71,6 +72,17 @@ bool IsDisplaySetting(const std::string &key) {
     return false;
 }
 
+// What the author may have meant: layers are no setting but a command run once the display is open; otherwise
+// the closest setting, or where the settings are listed.
+std::string UnknownSettingMessage(const std::string &key, const std::string &lower) {
+    std::string message = "unknown display setting '" + key + "'";
+    if (lower == "layers" || lower == "enablelayers")
+        return message + " (layers are turned on by the command EnableLayers(), not by a setting)";
+    std::string suggestion = SuggestName(kDisplaySettingNames, lower);
+    if (!suggestion.empty()) return message + " (did you mean '" + suggestion + "'?)";
+    return message + " (the settings are listed under @DISPLAY in docs/script-language.md)";
+}
+
 void CollectDisplay(const Directive &d, AppletContents &contents) {
     if (contents.hasDisplaySettings) Fail(d, "@display is given twice");
     if (d.arguments.size() != 1 || d.arguments[0]->kind != ExprKind::Table)
@@ -84,7 +96,7 @@ void CollectDisplay(const Directive &d, AppletContents &contents) {
         // Keys written as identifiers are already lower-case; a ["Key"] spelling is folded the same way.
         std::string lower = key.text;
         for (char &c : lower) c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-        if (!IsDisplaySetting(lower)) Fail(at, "unknown display setting '" + key.text + "'");
+        if (!IsDisplaySetting(lower)) Fail(at, UnknownSettingMessage(key.text, lower));
         table.table[i].key.text = lower;
     }
     contents.displaySettings = std::move(table);

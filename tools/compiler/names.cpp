@@ -107,3 +107,5 @@ bool IsKnownOption(std::string_view command, std::string_view key) {
 std::string SuggestOption(std::string_view command, std::string_view key) {
     return Closest(OptionKeys(command), key);
 }
+
+std::string SuggestName(std::span<const char *const> names, std::string_view name) { return Closest(names, name); }

@@ -2,6 +2,7 @@
 // tools/reference writes from the libraries' tables), so misspelt names are found at compile time.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -22,3 +23,5 @@ bool TakesOptionsAt(std::string_view command, size_t argument);
 bool IsKnownOption(std::string_view command, std::string_view key);
 // The command's key closest to a misspelt one, as its row spells it, or "".
 std::string SuggestOption(std::string_view command, std::string_view key);
+// The name of the list closest to a misspelt one (e.g. the @DISPLAY settings), or "".
+std::string SuggestName(std::span<const char *const> names, std::string_view name);

@@ -1,10 +1,12 @@
 // vlac: compiles a script into an applet.  vlac [-o out.vla] [-z] script.vls
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <system_error>
 
 #include "tools/compiler/compile.h"
 #include "tools/tool_options.h"
@@ -34,7 +36,12 @@ int main(int argc, char **argv) {
             output = argv[++i];
         } else if (std::strcmp(argv[i], "-z") == 0) {
             compressed = true;
-        } else if (argv[i][0] == '-' || !input.empty()) {
+        } else if (argv[i][0] == '-') {
+            const bool bare = std::strcmp(argv[i], "-o") == 0;
+            std::fprintf(stderr, "vlac: %s \"%s\"\n", bare ? "a file name must follow" : "unknown option", argv[i]);
+            return UsageError(PrintUsage);
+        } else if (!input.empty()) {
+            std::fprintf(stderr, "vlac: one script at a time (\"%s\" and \"%s\")\n", input.c_str(), argv[i]);
             return UsageError(PrintUsage);
         } else {
             input = argv[i];
@@ -45,10 +52,16 @@ int main(int argc, char **argv) {
     std::error_code ec;
     auto size = std::filesystem::file_size(input, ec);
     if (ec || size > kMaxScriptSize) {
-        std::fprintf(stderr, "vlac: cannot read %s%s\n", input.c_str(), ec ? "" : " (too large)");
+        // The reason, as the system gives it ("No such file or directory"), or the limit.
+        std::fprintf(stderr, "vlac: cannot read %s (%s)\n", input.c_str(),
+                     ec ? ec.message().c_str() : "larger than 4 MiB: not a script");
         return 1;
     }
     std::ifstream in(input, std::ios::binary);
+    if (!in.is_open()) {
+        std::fprintf(stderr, "vlac: cannot read %s (%s)\n", input.c_str(), std::strerror(errno));
+        return 1;
+    }
     std::stringstream text;
     text << in.rdbuf();
     if (!in) {

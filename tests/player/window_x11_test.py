@@ -1,0 +1,155 @@
+#!/usr/bin/env python3
+"""window_x11_test.py PLAYER COMPILER: the window as the desktop treats it, under Xvfb through SDL's x11 driver.
+- Alt+Return held for two seconds switches to full screen once, though the key repeats and every switch makes a new
+  window; the full-screen window has the display's title.
+- A window another client destroys (xdotool windowclose) ends the run with status 1 and one line naming it.
+- Under a window manager that never maps a window, the player does not wait for the map without end: it says so in
+  one line after a few seconds and the script goes on.
+Exit 77 without Xvfb, openbox, xdotool or xprop."""
+import ctypes, os, shutil, subprocess, sys, tempfile, time
+from window_manager import start_manager
+
+PLAYER, COMPILER = map(os.path.abspath, sys.argv[1:3])
+if not all(shutil.which(tool) for tool in ("Xvfb", "openbox", "xdotool", "xprop")):
+    sys.exit(77)
+
+SWITCHES = '''@DISPLAY {Width = 200, Height = 100, Title = "held"}
+switches = 0
+InstallEventHandler({ModeSwitch = Function(msg) switches = switches + 1 EndFunction,
+                     OnKeyDown = Function(msg)
+                         If msg.key == "x" Then DebugPrint("switches", switches) EndIf
+                     EndFunction})
+DebugPrint("ready")
+Repeat
+    WaitEvent()
+Until False
+'''
+CLOSED = '''@DISPLAY {Width = 200, Height = 100, Title = "doomed"}
+DebugPrint("ready")
+Repeat
+    WaitEvent()
+Until False
+'''
+UNMAPPED = '@DISPLAY {Width = 200, Height = 100, Title = "unseen"}\nDebugPrint("went on")\n'
+
+
+def poll(until, seconds=30):
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        if (got := until()):
+            return got
+        time.sleep(0.05)
+    return None
+
+
+def new_server():
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "640x480x24", "-nolisten",
+                               "tcp"], pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    servers.append(server)
+    return dict(os.environ, DISPLAY=":" + os.read(read_end, 16).decode().strip())
+
+
+def start(script, env):
+    with open(os.path.join(scratch, "w.vls"), "w") as f:
+        f.write(script)
+    subprocess.run([COMPILER, "-o", "w.vla", "w.vls"], cwd=scratch, check=True)
+    out = open(os.path.join(scratch, "out"), "w+")
+    player = subprocess.Popen([PLAYER, "-quiet", "w.vla"], cwd=scratch, stdout=out, stderr=subprocess.PIPE,
+                              text=True, env=dict(env, SDL_VIDEODRIVER="x11", SDL_AUDIODRIVER="dummy"))
+    players.append(player)
+    return player, lambda: open(out.name).read()
+
+
+def xdotool(env, *args):
+    return subprocess.run(["xdotool", *args], env=env, capture_output=True, text=True).stdout.split()
+
+
+def shown_window(env, player):
+    return poll(lambda: player.poll() is None and xdotool(env, "search", "--onlyvisible", "--pid", str(player.pid)))
+
+
+def held_return(env):
+    player, output = start(SWITCHES, env)
+    window = shown_window(env, player)
+    if not window or "ready" not in output():
+        return "held Alt+Return: no window"
+    xdotool(env, "windowactivate", "--sync", window[0])
+    xdotool(env, "keydown", "alt+Return")
+    time.sleep(2)  # the key held: the server repeats it meanwhile
+    xdotool(env, "keyup", "alt+Return")
+    # The events come in order: once the script has seen x, it has seen every switch.
+    for _ in range(20):
+        xdotool(env, "key", "x")
+        if poll(lambda: "switches" in output(), 1):
+            break
+    failures = []
+    if "switches 1\n" not in output():
+        failures.append("held Alt+Return: %r, expected one switch" % output())
+    titles = [xdotool(env, "getwindowname", w) for w in xdotool(env, "search", "--onlyvisible", "--pid",
+                                                                   str(player.pid))]
+    if titles != [["held"]]:
+        failures.append("the full-screen window's titles are %r, expected the display's" % titles)
+    player.kill()
+    return "; ".join(failures)
+
+
+def closed_by_another(env):
+    player, output = start(CLOSED, env)
+    window = shown_window(env, player)
+    if not window or "ready" not in output():
+        return "windowclose: no window"
+    xdotool(env, "windowclose", window[0])
+    try:
+        _, stderr = player.communicate(timeout=30)
+    except subprocess.TimeoutExpired:
+        return "windowclose: the player runs on without its window"
+    if player.returncode != 1 or stderr != 'The window "doomed" was closed by another program.\n':
+        return "windowclose: status %d, stderr %r" % (player.returncode, stderr)
+
+
+# A window manager that takes every map request and carries out none.
+HOARDER = '''import ctypes, sys, time
+x = ctypes.CDLL("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+x.XDefaultRootWindow.restype = ctypes.c_ulong
+x.XSelectInput.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_long]
+x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+display = x.XOpenDisplay(None)
+x.XSelectInput(display, x.XDefaultRootWindow(display), 1 << 20)  # SubstructureRedirectMask
+x.XSync(display, 0)
+print("redirecting", flush=True)
+time.sleep(600)
+'''
+
+
+def never_mapped(env):
+    hoarder = subprocess.Popen([sys.executable, "-c", HOARDER], env=env, stdout=subprocess.PIPE, text=True)
+    players.append(hoarder)
+    if hoarder.stdout.readline() != "redirecting\n":
+        return "the manager that never maps did not start"
+    player, output = start(UNMAPPED, env)
+    try:
+        _, stderr = player.communicate(timeout=60)
+    except subprocess.TimeoutExpired:
+        return "never mapped: the player still waits for its window"
+    expected = ('The window manager has not shown the window "unseen" within 5 seconds; going on without waiting '
+                'for it.\n')
+    if player.returncode != 0 or output() != "went on\n" or stderr != expected:
+        return "never mapped: status %d, output %r, stderr %r" % (player.returncode, output(), stderr)
+
+
+scratch = tempfile.mkdtemp()
+servers, players = [], []
+try:
+    env = new_server()
+    manager = start_manager("openbox", env)
+    players.append(manager)
+    failures = [f for f in (held_return(env), closed_by_another(env), never_mapped(new_server())) if f]
+finally:
+    for process in players + servers:
+        process.kill()
+    shutil.rmtree(scratch, ignore_errors=True)
+print("\n".join(failures))
+sys.exit(1 if failures else 0)
