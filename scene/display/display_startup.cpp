@@ -13,6 +13,7 @@
 #include "host/screen.h"
 #include "host/window.h"
 #include "imaging/position.h"
+#include "runtime/app/command.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
 #include "runtime/app/object_kinds.h"
@@ -399,5 +400,8 @@ int SwitchModeByKey(VMState *vm, DisplayRecord *display) {
             height = std::max(height, int32_t(QueryBitMapAttr(nullptr, 15)));
         }
     }
+    // The key is pumped inside whichever command waits or draws: the display tables the switch reads are not that
+    // command's options.
+    OwnOptionTable own;
     return SwitchDisplayMode(vm, OwnScreenFlag ? 0 : 1, width, height) == 0 ? 1 : 0;
 }
