@@ -36,10 +36,10 @@ int FillPolygonMask(MaskPlane *plane, const int32_t *points, int32_t count, void
     } catch (...) {
         return kErrOutOfMemory;
     }
-    const int32_t edgeCount = PreparePolygonEdges(points, count, edges.data());
+    PolygonScan scan(edges.data(), PreparePolygonEdges(points, count, edges.data()), cross);
     for (int32_t y = y0; y < y1; ++y) {
         uint8_t *row = plane->bits + ptrdiff_t(y) * plane->bytesPerRow;
-        PolygonRowSpans(edges.data(), edgeCount, y, cross, [&](int64_t from, int64_t to) {
+        scan.Row(y, [&](int64_t from, int64_t to) {
             from = std::max<int64_t>(from, 0);
             to = std::min<int64_t>(to, width);
             for (int64_t x = from; x < to; ++x) SetMaskBit(row, int(x), true);

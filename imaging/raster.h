@@ -18,10 +18,11 @@
 // than that (or null), the fill uses its own memory instead of writing past the block. Returns 0, kErrOutOfMemory
 // when out of memory, or kErrWrongUsage when the plane does not know its row count.
 int FillPolygonMask(MaskPlane *plane, const int32_t *points, int32_t count, void *scratch, size_t scratchSize);
-// One crossing of a polygon's edge with a row's centre line: the first pixel whose centre lies right of it.
+// One crossing of a polygon's edge with a row's centre line: the first pixel whose centre lies right of it, and
+// the edge's index.
 struct PolygonCrossing {
     int32_t pixel;
-    int32_t winding;
+    int32_t edge;
 };
 static_assert(sizeof(PolygonCrossing) == 8, "the scratch size promised to callers");
 // A polygon edge that is not level, ready for crossing rows: x at its upper end y, dx per row, down to yEnd.
@@ -32,36 +33,48 @@ struct PolygonEdge {
 };
 // The count edges of a closed polygon of count points; returns how many are not level.
 int32_t PreparePolygonEdges(const int32_t *points, int32_t count, PolygonEdge *edges);
-// Calls span(from, to) for each run [from, to) of row y's pixels whose centres the polygon holds (non-zero
-// winding); cross has room for one crossing per edge.
-template <class Span>
-void PolygonRowSpans(const PolygonEdge *edges, int32_t count, int32_t y, PolygonCrossing *cross, Span span) {
-    const double yc = y + 0.5;
-    int32_t n = 0;
-    for (int32_t k = 0; k < count; ++k) {
-        const PolygonEdge &e = edges[k];
-        if (yc < e.y) break; // edges come from the top down
-        if (yc >= e.yEnd) continue; // ended above this centre line
-        // The crossing kept as a float, then the first pixel centre at or right of it: ceil(x - 0.5) without a
-        // library call. Sorting by that pixel gives the spans sorting by x gives: crossings that share a pixel
-        // bound only an empty span between them.
-        const double v = double(float(e.x + (yc - e.y) * e.slope)) - 0.5;
-        const int64_t t = int64_t(v);
-        const int64_t pixel = std::clamp<int64_t>(t + (double(t) < v), INT32_MIN, INT32_MAX);
-        int32_t i = n++;
-        for (; i > 0 && cross[i - 1].pixel > pixel; --i) cross[i] = cross[i - 1]; // few crossings: insertion sort
-        // One 8-byte store: the sort of the next edge reads the entry whole, which two narrower stores would stall.
-        const PolygonCrossing c{int32_t(pixel), e.winding};
-        uint64_t packed;
-        std::memcpy(&packed, &c, sizeof packed);
-        std::memcpy(&cross[i], &packed, sizeof packed);
+// Walks a polygon's rows from the top down with an active edge list: an edge joins it at the first row whose
+// centre line reaches its top and leaves at the first past its end, so a row costs the edges crossing it rather
+// than every edge that started above. The list stays in the order of the last row's crossings, which the next row
+// changes little: sorting it again costs about one pass.
+struct PolygonScan {
+    const PolygonEdge *edges;
+    int32_t count;
+    PolygonCrossing *cross; // room for count crossings: the active list
+    int32_t active = 0, next = 0;
+    PolygonScan(const PolygonEdge *e, int32_t n, PolygonCrossing *c) : edges(e), count(n), cross(c) {}
+
+    // Calls span(from, to) for each run [from, to) of row y's pixels whose centres the polygon holds (non-zero
+    // winding). Rows go down: each call's y is below the last one's.
+    template <class Span> void Row(int32_t y, Span span) {
+        const double yc = y + 0.5;
+        int32_t n = 0;
+        for (int32_t k = 0; k < active; ++k)
+            if (yc < edges[cross[k].edge].yEnd) cross[n++] = cross[k];
+        for (; next < count && yc >= edges[next].y; ++next)
+            if (yc < edges[next].yEnd) cross[n++].edge = next;
+        active = n;
+        for (int32_t k = 0; k < n; ++k) {
+            const PolygonEdge &e = edges[cross[k].edge];
+            // The crossing kept as a float, then the first pixel centre at or right of it: ceil(x - 0.5) without
+            // a library call. Sorting by that pixel gives the spans sorting by x gives: crossings that share a
+            // pixel bound only an empty span between them.
+            const double v = double(float(e.x + (yc - e.y) * e.slope)) - 0.5;
+            const int64_t t = int64_t(v);
+            const int32_t pixel = int32_t(std::clamp<int64_t>(t + (double(t) < v), INT32_MIN, INT32_MAX));
+            const PolygonCrossing c{pixel, cross[k].edge};
+            int32_t i = k;
+            for (; i > 0 && cross[i - 1].pixel > pixel; --i) cross[i] = cross[i - 1];
+            cross[i] = c;
+        }
+        int32_t winding = 0;
+        for (int32_t k = 0; k + 1 < n; ++k) {
+            winding += edges[cross[k].edge].winding;
+            if (winding != 0 && cross[k].pixel < cross[k + 1].pixel)
+                span(int64_t(cross[k].pixel), int64_t(cross[k + 1].pixel));
+        }
     }
-    int32_t winding = 0;
-    for (int32_t k = 0; k + 1 < n; ++k) {
-        winding += cross[k].winding;
-        if (winding != 0 && cross[k].pixel < cross[k + 1].pixel) span(int64_t(cross[k].pixel), int64_t(cross[k + 1].pixel));
-    }
-}
+};
 
 // Bytes of scratch FillPolygonMask uses for a polygon of count points.
 constexpr size_t PolygonScratchBytes(int32_t count) { return count > 0 ? size_t(count) * 8 : 0; }

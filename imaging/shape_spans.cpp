@@ -231,10 +231,11 @@ template <class Inside> bool FixRun(int32_t *left, int32_t *right, int32_t width
     return l <= r;
 }
 
-void EllipseRuns(const ShapeRecord &s, int32_t bw, int64_t j0, int64_t j1, SpanWriter &w) {
+// An arc's runs keep to its sector unless whole (the ellipse an arc's outline is cut from).
+template <class Writer> void EllipseRuns(const ShapeRecord &s, int32_t bw, int64_t j0, int64_t j1, Writer &w, bool whole = false) {
     const EllipseArea e(s);
     const ArcSector sector(s);
-    const bool arc = s.kind == ObjectKindArc && sector.span < 360;
+    const bool arc = !whole && s.kind == ObjectKindArc && sector.span < 360;
     const int32_t a = (bw - 1) / 2; // the box is 2a + 1 wide
     for (int64_t j = j0; j < j1; ++j) {
         const double v = (double(j) + 0.5 - e.cy) / e.ry, vv = v * v;
@@ -264,7 +265,7 @@ void EllipseRuns(const ShapeRecord &s, int32_t bw, int64_t j0, int64_t j1, SpanW
     }
 }
 
-void BoxRuns(const ShapeRecord &s, int64_t j0, int64_t j1, SpanWriter &w) {
+template <class Writer> void BoxRuns(const ShapeRecord &s, int64_t j0, int64_t j1, Writer &w) {
     const BoxArea b(s);
     if (b.r <= 0) {
         w.Rect(j0, j1, 0, s.sizeX);
@@ -361,7 +362,8 @@ void ThickLineRuns(const ShapeRecord &s, int32_t bx, int32_t bw, int64_t j0, int
     }
 }
 
-void PolygonRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, int64_t j0, int64_t j1, SpanWriter &w) {
+template <class Writer>
+void PolygonRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, int64_t j0, int64_t j1, Writer &w) {
     const size_t n = s.vertices.size() / 2;
     if (n < 3) return; // no area, as the generic fill
     thread_local std::vector<int32_t> points;
@@ -374,13 +376,177 @@ void PolygonRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, int64
         points[2 * k] = int32_t(PolygonCoordinate(s.vertices[2 * k])) - bx;
         points[2 * k + 1] = int32_t(PolygonCoordinate(s.vertices[2 * k + 1])) - by;
     }
-    const int32_t count = PreparePolygonEdges(points.data(), int32_t(n), edges.data());
+    PolygonScan scan(edges.data(), PreparePolygonEdges(points.data(), int32_t(n), edges.data()), cross.data());
     for (int64_t j = j0; j < j1; ++j)
-        PolygonRowSpans(edges.data(), count, int32_t(j - by), cross.data(), [&](int64_t from, int64_t to) {
+        scan.Row(int32_t(j - by), [&](int64_t from, int64_t to) {
             from = std::max<int64_t>(from, 0);
             to = std::min<int64_t>(to, bw);
             if (from < to) w.Run(j, bx + from, to - from, nullptr);
         });
+}
+
+// Run lists, one after another: list k is the begin, end pairs [start[k], start[k + 1]) of xs, sorted and apart.
+struct RunLists {
+    std::vector<int32_t> xs;
+    std::vector<uint32_t> start{0};
+    void Clear() {
+        xs.clear();
+        start.assign(1, 0);
+    }
+    size_t Lists() const { return start.size() - 1; }
+    const int32_t *At(size_t k) const { return xs.data() + 2 * size_t(start[k]); }
+    uint32_t Count(size_t k) const { return start[k + 1] - start[k]; }
+    void Close() { start.push_back(uint32_t(xs.size() / 2)); }
+    // A run of the open list: one that meets the last one joins it (a polygon's crossings may split a run).
+    void Add(int32_t from, int32_t to) {
+        if (xs.size() / 2 > start.back() && xs.back() == from) xs.back() = to;
+        else xs.push_back(from), xs.push_back(to);
+    }
+    // Room for n more pairs, so that pointers into the lists stay valid while they come.
+    void Reserve(size_t n) {
+        if (xs.capacity() < xs.size() + 2 * n) xs.reserve(std::max(xs.size() + 2 * n, 2 * xs.capacity()));
+    }
+    // The open list takes the runs in both a and b; pointers into these lists need Reserve(na + nb) first.
+    void AddIntersection(const int32_t *a, uint32_t na, const int32_t *b, uint32_t nb) {
+        for (uint32_t i = 0, k = 0; i < na && k < nb;) {
+            const int32_t from = std::max(a[2 * i], b[2 * k]), to = std::min(a[2 * i + 1], b[2 * k + 1]);
+            if (from < to) xs.push_back(from), xs.push_back(to);
+            if (a[2 * i + 1] < b[2 * k + 1]) ++i;
+            else ++k;
+        }
+    }
+};
+
+// Takes an area's runs row after row (rows in order from `first`, runs left to right) into run lists.
+struct RunGatherer {
+    RunLists &rows;
+    int64_t first, next; // the shape rows of list 0 and of the open list
+    RunGatherer(RunLists &lists, int64_t firstRow) : rows(lists), first(firstRow), next(firstRow) { rows.Clear(); }
+    void Run(int64_t sy, int64_t sx, int64_t n, const uint8_t *) {
+        for (; next < sy; ++next) rows.Close();
+        rows.Add(int32_t(sx), int32_t(sx + n));
+    }
+    void Rect(int64_t sy0, int64_t sy1, int64_t sx, int64_t n) {
+        for (int64_t j = sy0; j < sy1; ++j) Run(j, sx, n, nullptr);
+    }
+    void End(int64_t rowEnd) {
+        for (; next < rowEnd; ++next) rows.Close();
+    }
+};
+
+// The outline the generic renderer draws without a fill (ShapeBody): the area less its square erosion by the
+// thickness t, that is the pixels of the area some pixel within t columns and t rows of which is not in it (or lies
+// outside the area's box). Worked out on the area's runs: a row's runs shrunk by t at both ends hold the pixels
+// whose row window is in; a pixel is eroded when that holds on each of the 2t + 1 rows around it, which the
+// van Herk blocks of 2t + 1 rows find with three intersections of run lists a row, whatever t. So the cost follows
+// the runs, and only the rows the clip lets through, with t rows either side, are looked at.
+template <class Emit>
+void ErodedOutline(const RunLists &area, int64_t first, int64_t areaTop, int64_t areaRows, int32_t t, int64_t j0,
+                   int64_t j1, Emit emit) {
+    const size_t n = area.Lists();
+    thread_local RunLists shrunk, prefix, suffix, eroded;
+    shrunk.Clear();
+    for (size_t k = 0; k < n; ++k) {
+        const int32_t *r = area.At(k);
+        for (uint32_t i = 0; i < area.Count(k); ++i)
+            if (int64_t(r[2 * i + 1]) - r[2 * i] > 2 * int64_t(t)) shrunk.xs.push_back(r[2 * i] + t), shrunk.xs.push_back(r[2 * i + 1] - t);
+        shrunk.Close();
+    }
+    // prefix: from the start of a block of 2t + 1 rows down to the row; suffix (listed bottom up): from the row down
+    // to its block's end. Rows t above and below meet in one block or two adjacent ones.
+    const size_t block = 2 * size_t(t) + 1;
+    prefix.Clear(), suffix.Clear();
+    for (size_t k = 0; k < n; ++k) {
+        if (k % block == 0) {
+            prefix.xs.insert(prefix.xs.end(), shrunk.At(k), shrunk.At(k) + 2 * shrunk.Count(k));
+        } else {
+            prefix.Reserve(prefix.Count(k - 1) + shrunk.Count(k));
+            prefix.AddIntersection(prefix.At(k - 1), prefix.Count(k - 1), shrunk.At(k), shrunk.Count(k));
+        }
+        prefix.Close();
+    }
+    for (size_t k = n; k-- > 0;) {
+        const size_t listed = suffix.Lists(); // this row's index in suffix
+        if (k + 1 == n || (k + 1) % block == 0) {
+            suffix.xs.insert(suffix.xs.end(), shrunk.At(k), shrunk.At(k) + 2 * shrunk.Count(k));
+        } else {
+            suffix.Reserve(suffix.Count(listed - 1) + shrunk.Count(k));
+            suffix.AddIntersection(suffix.At(listed - 1), suffix.Count(listed - 1), shrunk.At(k), shrunk.Count(k));
+        }
+        suffix.Close();
+    }
+    for (int64_t j = j0; j < j1; ++j) {
+        const size_t k = size_t(j - first);
+        const int32_t *runs = area.At(k);
+        const uint32_t count = area.Count(k);
+        eroded.Clear();
+        // Rows nearer than t to the box's top or bottom keep every pixel.
+        if (j - t >= areaTop && j + t < areaTop + areaRows) {
+            const size_t up = k - size_t(t), down = k + size_t(t);
+            eroded.AddIntersection(suffix.At(n - 1 - up), suffix.Count(n - 1 - up), prefix.At(down), prefix.Count(down));
+        }
+        eroded.Close();
+        const int32_t *cut = eroded.At(0);
+        const uint32_t cuts = eroded.Count(0);
+        uint32_t c = 0;
+        for (uint32_t i = 0; i < count; ++i) {
+            int32_t x = runs[2 * i];
+            const int32_t end = runs[2 * i + 1];
+            for (; c < cuts && cut[2 * c] < end; ++c) { // the eroded runs lie within the area's
+                if (cut[2 * c] > x) emit(j, x, cut[2 * c]);
+                x = cut[2 * c + 1];
+            }
+            if (x < end) emit(j, x, end);
+        }
+    }
+}
+
+// An aliased shape without a fill: its outline `outlineThickness` pixels wide. A box's is its four bands; the
+// others are cut from their area's runs.
+void OutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, int32_t bh, int64_t j0, int64_t j1,
+                 SpanWriter &w) {
+    const int32_t t = std::max(s.style.outlineThickness, 1);
+    if (int64_t(t) * 2 >= std::min(bw, bh)) { // nothing is left inside: the outline is the area (an arc's, its sector)
+        switch (s.kind) {
+        case ObjectKindBox: BoxRuns(s, j0, j1, w); break;
+        case ObjectKindPolygon: PolygonRuns(s, bx, by, bw, j0, j1, w); break;
+        default: EllipseRuns(s, bw, j0, j1, w); break;
+        }
+        return;
+    }
+    if (s.kind == ObjectKindBox && BoxArea(s).r <= 0) {
+        w.Rect(std::max<int64_t>(j0, 0), std::min<int64_t>(j1, t), 0, bw);
+        w.Rect(std::max<int64_t>(j0, t), std::min<int64_t>(j1, bh - t), 0, t);
+        w.Rect(std::max<int64_t>(j0, t), std::min<int64_t>(j1, bh - t), bw - t, t);
+        w.Rect(std::max<int64_t>(j0, bh - t), std::min<int64_t>(j1, bh), 0, bw);
+        return;
+    }
+    // The area's rows the clipped ones need: t more either side.
+    const int64_t a0 = std::max<int64_t>(by, j0 - t), a1 = std::min<int64_t>(int64_t(by) + bh, j1 + t);
+    thread_local RunLists area;
+    RunGatherer gather(area, a0);
+    switch (s.kind) {
+    case ObjectKindBox: BoxRuns(s, a0, a1, gather); break;
+    case ObjectKindPolygon: PolygonRuns(s, bx, by, bw, a0, a1, gather); break;
+    default: EllipseRuns(s, bw, a0, a1, gather, true); break;
+    }
+    gather.End(a1);
+    // An arc's outline is its ellipse's within its sector.
+    const ArcSector sector(s);
+    const bool arc = s.kind == ObjectKindArc && sector.span < 360;
+    ErodedOutline(area, a0, by, bh, t, j0, j1, [&](int64_t j, int32_t from, int32_t to) {
+        if (!arc) {
+            w.Run(j, from, to - from, nullptr);
+            return;
+        }
+        for (int32_t i = from; i < to;) {
+            while (i < to && !sector.Inside(i, int32_t(j))) ++i;
+            int32_t end = i;
+            while (end < to && sector.Inside(end, int32_t(j))) ++end;
+            if (end > i) w.Run(j, i, end - i, nullptr);
+            i = end;
+        }
+    });
 }
 
 } // namespace
@@ -435,6 +601,14 @@ int DrawSpans(const ShapeRecord &s, int32_t x, int32_t y, const ShapeOutput &o, 
             }
             if (n > from) w.Run(row, int64_t(column) + from, n - from, coverage + from);
         });
+        return 0;
+    }
+    if (std::clamp(s.style.fillStyle, kFillNone, kFillTexture) == kFillNone && s.kind != ObjectKindLine &&
+        s.kind != ObjectKindPlot) {
+        if (s.kind != ObjectKindBox && s.kind != ObjectKindCircle && s.kind != ObjectKindEllipse &&
+            s.kind != ObjectKindArc && s.kind != ObjectKindPolygon)
+            return kErrWrongUsage;
+        OutlineRuns(s, bx, by, bw, bh, j0, j1, w);
         return 0;
     }
     switch (s.kind) {

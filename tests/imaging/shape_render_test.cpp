@@ -62,6 +62,25 @@ std::vector<ShapeRecord> PlainShapes() {
             out.push_back(s);
             s.vertices = {0, 0, 30, 0, 30, 25, 15, 8, 0, 25};
             out.push_back(s);
+            // Aliased outlines: a box's bands, and the others cut from their area's runs.
+            for (int32_t t : {1, 3}) {
+                if (bits & kFormStyleAntialias) break;
+                s = Shape(ObjectKindBox, color, kFillNone, bits);
+                s.sizeX = 23, s.sizeY = 17, s.style.outlineThickness = t;
+                out.push_back(s);
+                s.roundLevel = 6;
+                out.push_back(s);
+                s = Shape(ObjectKindEllipse, color, kFillNone, bits);
+                s.radiusX = 19, s.radiusY = 7, s.style.outlineThickness = t;
+                out.push_back(s);
+                s = Shape(ObjectKindArc, color, kFillNone, bits);
+                s.radiusX = 15, s.radiusY = 11, s.startAngle = 30, s.endAngle = 250, s.style.outlineThickness = t;
+                out.push_back(s);
+                s = Shape(ObjectKindPolygon, color, kFillNone, bits);
+                s.vertices = {20, 0, 32, 38, 0, 14, 40, 14, 8, 38};
+                s.style.outlineThickness = t;
+                out.push_back(s);
+            }
             // Gradients across, down and at an angle.
             for (int32_t style : {kGradientHorizontal, kGradientVertical, kGradientLinear}) {
                 s = Shape(style == kGradientVertical ? ObjectKindCircle : ObjectKindBox, color, kFillGradient, bits);
@@ -281,6 +300,140 @@ TEST(RenderShapeImage, EdgeShadowTransparencyAndArcCurveTogether) {
     s = Shape(ObjectKindBox, 0, kFillColor, kFormStyleShadow);
     s.sizeX = 16384, s.sizeY = 1, s.style.shadowDirection = 2;
     EXPECT_EQ(RenderShapeImage(s, nullptr, &t, &ox, &oy), 1066);
+}
+
+// What a failure names: enough to draw the shape again.
+std::string Describe(const ShapeRecord &s) {
+    std::string d = "kind " + std::to_string(s.kind) + " bits " + std::to_string(s.style.styleBits) + " fill " +
+                    std::to_string(s.style.fillStyle) + " outline " + std::to_string(s.style.outlineThickness) +
+                    " colour " + std::to_string(s.color) + " size " + std::to_string(s.sizeX) + "x" +
+                    std::to_string(s.sizeY) + " round " + std::to_string(s.roundLevel) + " radii " +
+                    std::to_string(s.radiusX) + "," + std::to_string(s.radiusY) + " angles " +
+                    std::to_string(s.startAngle) + ".." + std::to_string(s.endAngle) + (s.clockwise ? " cw" : "") +
+                    " points";
+    for (double v : s.vertices) d += " " + std::to_string(v);
+    return d;
+}
+
+// Mostly outlines of every thickness (beyond half the shape too, and below 1), some fills, now and then
+// antialiased, see-through, with an edge or a shadow: whatever DrawShape sends where, it must draw what the
+// generic renderer draws.
+ShapeRecord RandomShape(std::mt19937 &rng) {
+    const auto pick = [&](int32_t lo, int32_t hi) { return std::uniform_int_distribution<int32_t>(lo, hi)(rng); };
+    static const int32_t kinds[] = {ObjectKindBox, ObjectKindCircle, ObjectKindEllipse, ObjectKindArc, ObjectKindPolygon};
+    ShapeRecord s;
+    s.kind = kinds[pick(0, 4)];
+    s.color = uint32_t(pick(0, 0xFFFFFF)) | (pick(0, 4) ? 0u : 0x60000000u);
+    s.style.fillStyle = pick(0, 3) ? (pick(0, 9) ? kFillNone : -2) : pick(kFillColor, kFillGradient);
+    s.style.outlineThickness = pick(0, 4) ? pick(1, 5) : pick(-1, 24);
+    s.style.styleBits = kFormStyleNormal | (pick(0, 7) ? 0 : kFormStyleAntialias) | (pick(0, 19) ? 0 : kFormStyleEdge) |
+                        (pick(0, 19) ? 0 : kFormStyleShadow);
+    s.style.gradientStartColor = 0x203040, s.style.gradientEndColor = 0xE0D0C0, s.style.gradientAngle = pick(0, 359);
+    s.style.edgeSize = pick(1, 3), s.style.shadowSize = pick(1, 4), s.style.shadowDirection = pick(0, 7);
+    switch (s.kind) {
+    case ObjectKindBox:
+        s.sizeX = pick(1, 44), s.sizeY = pick(1, 34), s.roundLevel = pick(0, 2) ? 0 : pick(1, 24);
+        break;
+    case ObjectKindCircle: s.radiusX = pick(0, 18); break;
+    case ObjectKindEllipse:
+    case ObjectKindArc:
+        s.radiusX = pick(0, 22), s.radiusY = pick(0, 16), s.startAngle = pick(-400, 400), s.endAngle = pick(-400, 400);
+        s.clockwise = pick(0, 1);
+        break;
+    default: { // simple, concave, crossing itself, or without area; sometimes not on whole pixels
+        const int32_t n = pick(0, 9) ? pick(3, 12) : pick(1, 2);
+        for (int32_t k = 0; k < n; ++k) {
+            s.vertices.push_back(pick(-6, 46) + (pick(0, 4) ? 0.0 : 0.4));
+            s.vertices.push_back(pick(-6, 36) + (pick(0, 4) ? 0.0 : 0.6));
+        }
+    }
+    }
+    return s;
+}
+
+TEST(ShapeSpans, RandomShapesDrawWhatTheGenericRendererDraws) {
+    ClipRegion region; // a disc with holes
+    region.x = 3, region.y = 2, region.width = 50, region.height = 40;
+    region.mask = AllocMaskPlane(nullptr, 50, 40, true);
+    for (int32_t j = 0; j < 40; ++j)
+        for (int32_t i = 0; i < 50; ++i)
+            if ((i - 25) * (i - 25) + (j - 20) * (j - 20) < 400 && (i * 3 + j) % 11) SetMaskBit(region.mask->bits + j * region.mask->bytesPerRow, i, true);
+    std::mt19937 rng(59);
+    const auto pick = [&](int32_t lo, int32_t hi) { return std::uniform_int_distribution<int32_t>(lo, hi)(rng); };
+    const int32_t formats[] = {PixelFormatARGB32, PixelFormatRGB24, PixelFormatRGB565LE};
+    const int32_t modes[] = {TemplateMaskSet, TemplateMaskClear, TemplateMaskXor, TemplateMaskCopy};
+    constexpr int32_t kW = 64, kH = 48, kShapes = 10000;
+    // One noisy background a layout, copied for every draw.
+    HostBitmap *backgrounds[3];
+    for (int32_t f = 0; f < 3; ++f) backgrounds[f] = Background(kW, kH, formats[f], uint32_t(f));
+    const auto copy = [&](int32_t f) {
+        HostBitmap *b = AllocHostBitmapFormat(kW, kH, formats[f]);
+        for (int32_t j = 0; j < kH; ++j) std::memcpy(HostBitmapRow(b, j), HostBitmapRow(backgrounds[f], j), size_t(kW) * size_t(b->bytesPerPixel));
+        return b;
+    };
+    int32_t outlines = 0, plain = 0, images = 0;
+    for (int32_t n = 0; n < kShapes; ++n) {
+        const ShapeRecord s = RandomShape(rng);
+        const int32_t x = pick(-20, 40), y = pick(-15, 30);
+        outlines += std::clamp(s.style.fillStyle, kFillNone, kFillTexture) == kFillNone;
+        plain += IsPlainShape(s, nullptr);
+        // Into a bitmap, under no clip, a rectangle or the region.
+        const int32_t layout = pick(0, 2), format = formats[layout], clip = pick(0, 2);
+        HostBitmap *fast = copy(layout), *slow = copy(layout);
+        ShapeOutput o = BitmapShapeOutput(fast);
+        if (clip == 1) o.clipX = pick(0, 30), o.clipY = pick(0, 20), o.clipWidth = pick(1, 40), o.clipHeight = pick(1, 30);
+        if (clip == 2) o.region = &region;
+        ASSERT_EQ(DrawShape(s, x, y, nullptr, o), 0) << Describe(s);
+        o.bitmap = slow;
+        ASSERT_EQ(DrawShapeGeneric(s, x, y, nullptr, o), 0) << Describe(s);
+        ASSERT_EQ(FirstDifference(fast, slow), "") << Describe(s) << " at " << x << "," << y << " format " << format << " clip " << clip;
+        FreeHostBitmap(fast);
+        FreeHostBitmap(slow);
+        // Every fourth into a mask and an intensity plane as well.
+        if (n % 4 == 0) {
+            MaskPlane *masks[2] = {AllocMaskPlane(nullptr, kW, kH, true), AllocMaskPlane(nullptr, kW, kH, true)};
+            AlphaPlane *alphas[2] = {AllocAlphaPlane(kW, kH, true), AllocAlphaPlane(kW, kH, true)};
+            for (int side = 0; side < 2; ++side) {
+                std::memset(masks[side]->bits, 0x6C, size_t(masks[side]->bytesPerRow) * kH);
+                std::memset(alphas[side]->bytes, 0x41, size_t(alphas[side]->bytesPerRow) * kH);
+            }
+            ShapeOutput m;
+            m.width = kW, m.height = kH, m.maskMode = modes[pick(0, 3)], m.alphaLevel = pick(0, 255);
+            m.region = pick(0, 1) ? &region : nullptr;
+            for (int side = 0; side < 2; ++side) {
+                m.mask = masks[side], m.alpha = alphas[side];
+                ASSERT_EQ(side ? DrawShapeGeneric(s, x, y, nullptr, m) : DrawShape(s, x, y, nullptr, m), 0) << Describe(s);
+            }
+            EXPECT_EQ(std::memcmp(masks[0]->bits, masks[1]->bits, size_t(masks[0]->bytesPerRow) * kH), 0) << Describe(s);
+            EXPECT_EQ(std::memcmp(alphas[0]->bytes, alphas[1]->bytes, size_t(alphas[0]->bytesPerRow) * kH), 0) << Describe(s);
+            for (int side = 0; side < 2; ++side) FreeMaskPlane(masks[side]), FreeAlphaPlane(alphas[side]);
+        }
+        // A layer's image of an opaque aliased shape comes from the spans: the same pixels, the same place.
+        if (n % 8 == 0 && !s.style.Antialias() && !(s.color >> 24) && IsPlainShape(s, nullptr)) {
+            ImageTriple image;
+            int32_t ox = 0, oy = 0;
+            ASSERT_EQ(RenderShapeImage(s, nullptr, &image, &ox, &oy), 0) << Describe(s);
+            HostBitmap *fromImage = copy(0), *drawn = copy(0);
+            ASSERT_EQ(DrawShapeGeneric(s, x, y, nullptr, BitmapShapeOutput(drawn)), 0);
+            for (int32_t j = 0; j < image.height; ++j)
+                for (int32_t i = 0; i < image.width; ++i) {
+                    const int32_t px = x + ox + i, py = y + oy + j;
+                    if (px >= 0 && py >= 0 && px < kW && py < kH && MaskBit(image.mask, i, j))
+                        HostBitmapRow32(fromImage, py)[px] = HostBitmapRow32(image.bitmap, j)[i];
+                }
+            EXPECT_EQ(FirstDifference(fromImage, drawn), "") << Describe(s);
+            FreeImageTriple(&image);
+            FreeHostBitmap(fromImage);
+            FreeHostBitmap(drawn);
+            ++images;
+        }
+    }
+    // The draw is mostly outlines, most of which take the span path.
+    EXPECT_GT(outlines, kShapes / 2);
+    EXPECT_GT(plain, kShapes / 2);
+    EXPECT_GT(images, kShapes / 20);
+    for (HostBitmap *b : backgrounds) FreeHostBitmap(b);
+    FreeMaskPlane(region.mask);
 }
 
 } // namespace
