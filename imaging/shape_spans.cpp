@@ -434,86 +434,103 @@ struct RunGatherer {
     }
 };
 
-// The outline the generic renderer draws without a fill (ShapeBody): the area less its square erosion by the
-// thickness t, that is the pixels of the area some pixel within t columns and t rows of which is not in it (or lies
-// outside the area's box). Worked out on the area's runs: a row's runs shrunk by t at both ends hold the pixels
-// whose row window is in; a pixel is eroded when that holds on each of the 2t + 1 rows around it, which the
-// van Herk blocks of 2t + 1 rows find with three intersections of run lists a row, whatever t. So the cost follows
-// the runs, and only the rows the clip lets through, with t rows either side, are looked at.
-template <class Emit>
-void ErodedOutline(const RunLists &area, int64_t first, int64_t areaTop, int64_t areaRows, int32_t t, int64_t j0,
-                   int64_t j1, Emit emit) {
-    const size_t n = area.Lists();
-    thread_local RunLists shrunk, prefix, suffix, eroded;
-    shrunk.Clear();
-    for (size_t k = 0; k < n; ++k) {
-        const int32_t *r = area.At(k);
-        for (uint32_t i = 0; i < area.Count(k); ++i)
-            if (int64_t(r[2 * i + 1]) - r[2 * i] > 2 * int64_t(t)) shrunk.xs.push_back(r[2 * i] + t), shrunk.xs.push_back(r[2 * i + 1] - t);
-        shrunk.Close();
-    }
-    // prefix: from the start of a block of 2t + 1 rows down to the row; suffix (listed bottom up): from the row down
-    // to its block's end. Rows t above and below meet in one block or two adjacent ones.
-    const size_t block = 2 * size_t(t) + 1;
-    prefix.Clear(), suffix.Clear();
-    for (size_t k = 0; k < n; ++k) {
-        if (k % block == 0) {
-            prefix.xs.insert(prefix.xs.end(), shrunk.At(k), shrunk.At(k) + 2 * shrunk.Count(k));
-        } else {
-            prefix.Reserve(prefix.Count(k - 1) + shrunk.Count(k));
-            prefix.AddIntersection(prefix.At(k - 1), prefix.Count(k - 1), shrunk.At(k), shrunk.Count(k));
+// The square erosion of an area given as run lists, one a row: what is left when every pixel some pixel within t
+// columns and t rows of which is not in the area (or lies outside its box) is taken away. A row's runs shrunk by t at
+// both ends hold the pixels whose row window is in; a pixel stays when that holds on each of the 2t + 1 rows around
+// it, which van Herk blocks of 2t + 1 rows find with three intersections of run lists a row, whatever t. So the cost
+// follows the runs, not the box's area.
+struct RunErosion {
+    RunLists shrunk, prefix, suffix; // suffix lists its rows bottom up
+    int64_t first = 0, top = 0, rows = 0;
+    int32_t t = 0;
+
+    // area: rows [firstRow, firstRow + area.Lists()) of a box of rows [boxTop, boxTop + boxRows).
+    void Build(const RunLists &area, int64_t firstRow, int64_t boxTop, int64_t boxRows, int32_t thickness) {
+        first = firstRow, top = boxTop, rows = boxRows, t = thickness;
+        const size_t n = area.Lists();
+        shrunk.Clear();
+        for (size_t k = 0; k < n; ++k) {
+            const int32_t *r = area.At(k);
+            for (uint32_t i = 0; i < area.Count(k); ++i)
+                if (int64_t(r[2 * i + 1]) - r[2 * i] > 2 * int64_t(t)) shrunk.xs.push_back(r[2 * i] + t), shrunk.xs.push_back(r[2 * i + 1] - t);
+            shrunk.Close();
         }
-        prefix.Close();
-    }
-    for (size_t k = n; k-- > 0;) {
-        const size_t listed = suffix.Lists(); // this row's index in suffix
-        if (k + 1 == n || (k + 1) % block == 0) {
-            suffix.xs.insert(suffix.xs.end(), shrunk.At(k), shrunk.At(k) + 2 * shrunk.Count(k));
-        } else {
-            suffix.Reserve(suffix.Count(listed - 1) + shrunk.Count(k));
-            suffix.AddIntersection(suffix.At(listed - 1), suffix.Count(listed - 1), shrunk.At(k), shrunk.Count(k));
-        }
-        suffix.Close();
-    }
-    for (int64_t j = j0; j < j1; ++j) {
-        const size_t k = size_t(j - first);
-        const int32_t *runs = area.At(k);
-        const uint32_t count = area.Count(k);
-        eroded.Clear();
-        // Rows nearer than t to the box's top or bottom keep every pixel.
-        if (j - t >= areaTop && j + t < areaTop + areaRows) {
-            const size_t up = k - size_t(t), down = k + size_t(t);
-            eroded.AddIntersection(suffix.At(n - 1 - up), suffix.Count(n - 1 - up), prefix.At(down), prefix.Count(down));
-        }
-        eroded.Close();
-        const int32_t *cut = eroded.At(0);
-        const uint32_t cuts = eroded.Count(0);
-        uint32_t c = 0;
-        for (uint32_t i = 0; i < count; ++i) {
-            int32_t x = runs[2 * i];
-            const int32_t end = runs[2 * i + 1];
-            for (; c < cuts && cut[2 * c] < end; ++c) { // the eroded runs lie within the area's
-                if (cut[2 * c] > x) emit(j, x, cut[2 * c]);
-                x = cut[2 * c + 1];
+        // prefix: from the start of the row's block down to it; suffix: from the row down to its block's end. Rows t
+        // above and below a row meet in one block or two adjacent ones.
+        const size_t block = 2 * size_t(t) + 1;
+        prefix.Clear(), suffix.Clear();
+        for (size_t k = 0; k < n; ++k) {
+            if (k % block == 0) {
+                prefix.xs.insert(prefix.xs.end(), shrunk.At(k), shrunk.At(k) + 2 * shrunk.Count(k));
+            } else {
+                prefix.Reserve(prefix.Count(k - 1) + shrunk.Count(k));
+                prefix.AddIntersection(prefix.At(k - 1), prefix.Count(k - 1), shrunk.At(k), shrunk.Count(k));
             }
-            if (x < end) emit(j, x, end);
+            prefix.Close();
         }
+        for (size_t k = n; k-- > 0;) {
+            const size_t listed = suffix.Lists(); // this row's index in suffix
+            if (k + 1 == n || (k + 1) % block == 0) {
+                suffix.xs.insert(suffix.xs.end(), shrunk.At(k), shrunk.At(k) + 2 * shrunk.Count(k));
+            } else {
+                suffix.Reserve(suffix.Count(listed - 1) + shrunk.Count(k));
+                suffix.AddIntersection(suffix.At(listed - 1), suffix.Count(listed - 1), shrunk.At(k), shrunk.Count(k));
+            }
+            suffix.Close();
+        }
+    }
+
+    // Shape row j's eroded runs, as out's only list. Rows nearer than t to the box's top or bottom keep nothing; the
+    // rest must lie t rows inside the rows given.
+    void Row(int64_t j, RunLists &out) const {
+        out.Clear();
+        if (j - t >= top && j + t < top + rows) {
+            const size_t n = prefix.Lists(), up = size_t(j - first) - size_t(t), down = size_t(j - first) + size_t(t);
+            out.AddIntersection(suffix.At(n - 1 - up), suffix.Count(n - 1 - up), prefix.At(down), prefix.Count(down));
+        }
+        out.Close();
+    }
+};
+
+// Calls emit(from, to) for each run of list a less list b, whose runs lie within a's.
+template <class Emit> void EachRunLess(const int32_t *a, uint32_t na, const int32_t *b, uint32_t nb, Emit emit) {
+    uint32_t c = 0;
+    for (uint32_t i = 0; i < na; ++i) {
+        int32_t x = a[2 * i];
+        const int32_t end = a[2 * i + 1];
+        for (; c < nb && b[2 * c] < end; ++c) {
+            if (b[2 * c] > x) emit(x, b[2 * c]);
+            x = std::max(x, b[2 * c + 1]);
+        }
+        if (x < end) emit(x, end);
     }
 }
 
-// An aliased shape without a fill: its outline `outlineThickness` pixels wide. A box's is its four bands; the
-// others are cut from their area's runs.
-void OutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, int32_t bh, int64_t j0, int64_t j1,
-                 SpanWriter &w) {
-    const int32_t t = std::max(s.style.outlineThickness, 1);
-    if (int64_t(t) * 2 >= std::min(bw, bh)) { // nothing is left inside: the outline is the area (an arc's, its sector)
-        switch (s.kind) {
-        case ObjectKindBox: BoxRuns(s, j0, j1, w); break;
-        case ObjectKindPolygon: PolygonRuns(s, bx, by, bw, j0, j1, w); break;
-        default: EllipseRuns(s, bw, j0, j1, w); break;
+// A run of coverage: long stretches of full coverage go in as fills; short ones the blend stores whole.
+void CoveredRun(SpanWriter &w, int64_t row, int64_t column, int32_t n, const uint8_t *coverage) {
+    constexpr int32_t kLongStretch = 16;
+    int32_t from = 0;
+    for (int32_t i = 0; i < n;) {
+        if (coverage[i] != 255) {
+            ++i;
+            continue;
         }
-        return;
+        int32_t end = i;
+        while (end < n && coverage[end] == 255) ++end;
+        if (end - i >= kLongStretch) {
+            if (i > from) w.Run(row, column + from, i - from, coverage + from);
+            w.Run(row, column + i, end - i, nullptr);
+            from = end;
+        }
+        i = end;
     }
+    if (n > from) w.Run(row, column + from, n - from, coverage + from);
+}
+
+// The outline the generic renderer draws without a fill (ShapeBody), aliased: the area less its square erosion by
+// t. A box's is its four bands; the others are cut from their area's runs, on the rows the clip lets through.
+void OutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, int32_t bh, int64_t j0, int64_t j1,
+                 int32_t t, SpanWriter &w) {
     if (s.kind == ObjectKindBox && BoxArea(s).r <= 0) {
         w.Rect(std::max<int64_t>(j0, 0), std::min<int64_t>(j1, t), 0, bw);
         w.Rect(std::max<int64_t>(j0, t), std::min<int64_t>(j1, bh - t), 0, t);
@@ -523,7 +540,8 @@ void OutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, int32
     }
     // The area's rows the clipped ones need: t more either side.
     const int64_t a0 = std::max<int64_t>(by, j0 - t), a1 = std::min<int64_t>(int64_t(by) + bh, j1 + t);
-    thread_local RunLists area;
+    thread_local RunLists area, eroded;
+    thread_local RunErosion erosion;
     RunGatherer gather(area, a0);
     switch (s.kind) {
     case ObjectKindBox: BoxRuns(s, a0, a1, gather); break;
@@ -531,22 +549,136 @@ void OutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, int32
     default: EllipseRuns(s, bw, a0, a1, gather, true); break;
     }
     gather.End(a1);
+    erosion.Build(area, a0, by, bh, t);
     // An arc's outline is its ellipse's within its sector.
     const ArcSector sector(s);
     const bool arc = s.kind == ObjectKindArc && sector.span < 360;
-    ErodedOutline(area, a0, by, bh, t, j0, j1, [&](int64_t j, int32_t from, int32_t to) {
-        if (!arc) {
-            w.Run(j, from, to - from, nullptr);
+    for (int64_t j = j0; j < j1; ++j) {
+        erosion.Row(j, eroded);
+        const size_t k = size_t(j - a0);
+        EachRunLess(area.At(k), area.Count(k), eroded.At(0), eroded.Count(0), [&](int32_t from, int32_t to) {
+            if (!arc) {
+                w.Run(j, from, to - from, nullptr);
+                return;
+            }
+            for (int32_t i = from; i < to;) {
+                while (i < to && !sector.Inside(i, int32_t(j))) ++i;
+                int32_t end = i;
+                while (end < to && sector.Inside(end, int32_t(j))) ++end;
+                if (end > i) w.Run(j, i, end - i, nullptr);
+                i = end;
+            }
+        });
+    }
+}
+
+// The same antialiased (not for an arc, whose outline the generic renderer also weighs by its sector's coverage):
+// the coverage less its erosion, the smallest coverage within t columns and rows (0 outside the box). A pixel whose
+// square holds an uncovered pixel keeps its coverage and one whose square is covered whole is left out, both found
+// by erosions of runs as above; only the thin ring between, whose square holds soft pixels but no uncovered one,
+// needs the smallest value: the soft pixels' minimum over the rows within t of each column (a monotone queue a
+// column, rows going down), then over the columns within t along the row.
+void SoftOutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, int32_t bh, int64_t j0, int64_t j1,
+                     int32_t t, SpanWriter &w, CoverageRaster &raster) {
+    const int64_t a0 = std::max<int64_t>(by, j0 - t), a1 = std::min<int64_t>(int64_t(by) + bh, j1 + t);
+    // Each row: the covered runs, the fully covered runs, and the soft pixels (x and coverage).
+    thread_local RunLists covered, full, inCovered, inFull;
+    thread_local std::vector<int32_t> softX, softStart;
+    thread_local std::vector<uint8_t> softV;
+    covered.Clear(), full.Clear(), softX.clear(), softV.clear(), softStart.assign(1, 0);
+    int64_t next = a0;
+    const auto closeTo = [&](int64_t row) {
+        for (; next < row; ++next) covered.Close(), full.Close(), softStart.push_back(int32_t(softX.size()));
+    };
+    thread_local ShapePath path;
+    path.points.clear();
+    path.ends.clear();
+    BuildShapePath(s, &path);
+    // The window keeps the whole width of the box, so every pixel sums the same cells as in the generic path.
+    BeginCoverageRaster(&raster, bx, int32_t(a0), bw, int32_t(a1 - a0));
+    AddRasterPath(&raster, path);
+    EndCoverageRaster(&raster, [&](int32_t row, int32_t column, int32_t n, const uint8_t *coverage) {
+        closeTo(row);
+        if (!coverage) {
+            covered.Add(column, column + n), full.Add(column, column + n);
             return;
         }
-        for (int32_t i = from; i < to;) {
-            while (i < to && !sector.Inside(i, int32_t(j))) ++i;
-            int32_t end = i;
-            while (end < to && sector.Inside(end, int32_t(j))) ++end;
-            if (end > i) w.Run(j, i, end - i, nullptr);
-            i = end;
+        for (int32_t i = 0; i < n; ++i) {
+            const uint8_t v = coverage[i];
+            if (!v) continue;
+            covered.Add(column + i, column + i + 1);
+            if (v == 255) full.Add(column + i, column + i + 1);
+            else softX.push_back(column + i), softV.push_back(v);
         }
     });
+    closeTo(a1);
+    thread_local RunErosion coveredErosion, fullErosion;
+    coveredErosion.Build(covered, a0, by, bh, t);
+    fullErosion.Build(full, a0, by, bh, t);
+    // The soft pixels by column, rows going down, and each column's queue of its smallest values.
+    thread_local std::vector<int32_t> columnStart, columnRow, queue, columnNext, head, tail;
+    thread_local std::vector<uint8_t> columnV;
+    columnStart.assign(size_t(bw) + 1, 0);
+    for (int32_t x : softX) ++columnStart[size_t(x - bx) + 1];
+    for (size_t c = 0; c < size_t(bw); ++c) columnStart[c + 1] += columnStart[c];
+    columnNext.assign(columnStart.begin(), columnStart.end() - 1);
+    columnRow.resize(softX.size()), columnV.resize(softX.size()), queue.resize(softX.size());
+    for (size_t k = 0; k + 1 < softStart.size(); ++k)
+        for (int32_t i = softStart[k]; i < softStart[k + 1]; ++i) {
+            const int32_t at = columnNext[size_t(softX[size_t(i)] - bx)]++;
+            columnRow[size_t(at)] = int32_t(a0 + int64_t(k)), columnV[size_t(at)] = softV[size_t(i)];
+        }
+    columnNext.assign(columnStart.begin(), columnStart.end() - 1);
+    head = columnNext, tail = columnNext;
+    const auto columnMin = [&](int32_t c, int64_t j) -> uint8_t { // over rows [j - t, j + t]; queries go down
+        int32_t &nx = columnNext[size_t(c)], &hd = head[size_t(c)], &tl = tail[size_t(c)];
+        for (const int32_t end = columnStart[size_t(c) + 1]; nx < end && columnRow[size_t(nx)] <= j + t; ++nx) {
+            while (tl > hd && columnV[size_t(queue[size_t(tl) - 1])] >= columnV[size_t(nx)]) --tl;
+            queue[size_t(tl++)] = nx;
+        }
+        while (hd < tl && columnRow[size_t(queue[size_t(hd)])] < j - t) ++hd;
+        return hd < tl ? columnV[size_t(queue[size_t(hd)])] : 255;
+    };
+    thread_local std::vector<uint8_t> line, minima;
+    thread_local std::vector<int32_t> window;
+    for (int64_t j = j0; j < j1; ++j) {
+        const size_t k = size_t(j - a0);
+        coveredErosion.Row(j, inCovered);
+        fullErosion.Row(j, inFull);
+        // The row's coverage over [from, to) of covered pixels: the soft ones listed, the rest full.
+        const auto coverage = [&](int32_t from, int32_t to) {
+            line.assign(size_t(to - from), 255);
+            const int32_t *first = softX.data() + softStart[k], *last = softX.data() + softStart[k + 1];
+            for (const int32_t *p = std::lower_bound(first, last, from); p < last && *p < to; ++p)
+                line[size_t(*p - from)] = softV[size_t(p - softX.data())];
+        };
+        // Some pixel within t is uncovered: the coverage as it is.
+        EachRunLess(covered.At(k), covered.Count(k), inCovered.At(0), inCovered.Count(0), [&](int32_t from, int32_t to) {
+            coverage(from, to);
+            CoveredRun(w, j, from, to - from, line.data());
+        });
+        // Soft pixels within t but no uncovered one: less the smallest of them.
+        EachRunLess(inCovered.At(0), inCovered.Count(0), inFull.At(0), inFull.Count(0), [&](int32_t from, int32_t to) {
+            coverage(from, to);
+            const int32_t lo = from - t, hi = to + t; // within the box: every pixel there is covered
+            minima.resize(size_t(hi - lo));
+            for (int32_t i = lo; i < hi; ++i)
+                minima[size_t(i - lo)] = i >= bx && i < bx + bw ? columnMin(i - bx, j) : 0;
+            // Along the row: the smallest of minima[i - from, i - from + 2t] for each i, a monotone queue.
+            window.resize(minima.size());
+            int32_t wh = 0, wt = 0;
+            for (int32_t m = 0; m < hi - lo; ++m) {
+                while (wt > wh && minima[size_t(window[size_t(wt) - 1])] >= minima[size_t(m)]) --wt;
+                window[size_t(wt++)] = m;
+                const int32_t i = m - 2 * t; // the pixel whose window ends here, from `from`
+                if (i < 0) continue;
+                while (window[size_t(wh)] < i) ++wh;
+                uint8_t &v = line[size_t(i)];
+                v = uint8_t(std::max(0, int(v) - int(minima[size_t(window[size_t(wh)])])));
+            }
+            CoveredRun(w, j, from, to - from, line.data());
+        });
+    }
 }
 
 } // namespace
@@ -569,6 +701,22 @@ int DrawSpans(const ShapeRecord &s, int32_t x, int32_t y, const ShapeOutput &o, 
     const int64_t j0 = std::max<int64_t>(by, int64_t(w.box.y0) - y);
     const int64_t j1 = std::min<int64_t>(int64_t(by) + bh, int64_t(w.box.y1) - y);
     if (j0 >= j1 || int64_t(x) + bx >= w.box.x1 || int64_t(x) + bx + bw <= w.box.x0) return 0;
+    // An outline (no fill) at least half as thick as the box's narrower side leaves nothing inside: it is the area.
+    const int32_t t = std::max(s.style.outlineThickness, 1);
+    const bool outline = std::clamp(s.style.fillStyle, kFillNone, kFillTexture) == kFillNone && s.kind != ObjectKindLine &&
+                         s.kind != ObjectKindPlot && int64_t(t) * 2 < std::min(bw, bh);
+    if (outline && s.kind != ObjectKindBox && s.kind != ObjectKindCircle && s.kind != ObjectKindEllipse &&
+        s.kind != ObjectKindArc && s.kind != ObjectKindPolygon)
+        return kErrWrongUsage;
+    // A plain box's edges lie on pixel sides: antialiased, its coverage is whole or nothing.
+    if (outline && (!s.style.Antialias() || (s.kind == ObjectKindBox && BoxArea(s).r <= 0))) {
+        OutlineRuns(s, bx, by, bw, bh, j0, j1, t, w);
+        return 0;
+    }
+    if (outline) {
+        SoftOutlineRuns(s, bx, by, bw, bh, j0, j1, t, w, raster);
+        return 0;
+    }
     if (s.style.Antialias()) {
         // The window keeps the whole width of the box, so every pixel sums the same cells as in the generic path.
         thread_local ShapePath path;
@@ -578,37 +726,9 @@ int DrawSpans(const ShapeRecord &s, int32_t x, int32_t y, const ShapeOutput &o, 
         BeginCoverageRaster(&raster, bx, int32_t(j0), bw, int32_t(j1 - j0));
         AddRasterPath(&raster, path);
         EndCoverageRaster(&raster, [&](int32_t row, int32_t column, int32_t n, const uint8_t *coverage) {
-            if (!coverage) {
-                w.Run(row, column, n, nullptr);
-                return;
-            }
-            // Long stretches of full coverage inside a run go in as fills; short ones the blend stores whole.
-            constexpr int32_t kLongStretch = 16;
-            int32_t from = 0;
-            for (int32_t i = 0; i < n;) {
-                if (coverage[i] != 255) {
-                    ++i;
-                    continue;
-                }
-                int32_t end = i;
-                while (end < n && coverage[end] == 255) ++end;
-                if (end - i >= kLongStretch) {
-                    if (i > from) w.Run(row, int64_t(column) + from, i - from, coverage + from);
-                    w.Run(row, int64_t(column) + i, end - i, nullptr);
-                    from = end;
-                }
-                i = end;
-            }
-            if (n > from) w.Run(row, int64_t(column) + from, n - from, coverage + from);
+            if (coverage) CoveredRun(w, row, column, n, coverage);
+            else w.Run(row, column, n, nullptr);
         });
-        return 0;
-    }
-    if (std::clamp(s.style.fillStyle, kFillNone, kFillTexture) == kFillNone && s.kind != ObjectKindLine &&
-        s.kind != ObjectKindPlot) {
-        if (s.kind != ObjectKindBox && s.kind != ObjectKindCircle && s.kind != ObjectKindEllipse &&
-            s.kind != ObjectKindArc && s.kind != ObjectKindPolygon)
-            return kErrWrongUsage;
-        OutlineRuns(s, bx, by, bw, bh, j0, j1, w);
         return 0;
     }
     switch (s.kind) {

@@ -472,8 +472,8 @@ bool IsPlainShape(const ShapeRecord &s, const DisplayTransform *transform) {
     if (f.Edge() || f.Shadow()) return false;
     const int32_t fill = std::clamp(f.fillStyle, kFillNone, kFillTexture);
     if (fill == kFillTexture && s.texture) return false;
-    // Outlines (no fill) are cut from the area's runs when aliased; an antialiased one's soft rim takes the erosion.
-    return fill != kFillNone || s.kind == ObjectKindLine || s.kind == ObjectKindPlot || !f.Antialias();
+    // Outlines (no fill) are cut from the area's runs, but for an antialiased arc's, weighed by its sector.
+    return fill != kFillNone || s.kind != ObjectKindArc || !f.Antialias();
 }
 
 int DrawShape(const ShapeRecord &shape, int32_t x, int32_t y, const DisplayTransform *transform,

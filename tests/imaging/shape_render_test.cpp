@@ -62,9 +62,8 @@ std::vector<ShapeRecord> PlainShapes() {
             out.push_back(s);
             s.vertices = {0, 0, 30, 0, 30, 25, 15, 8, 0, 25};
             out.push_back(s);
-            // Aliased outlines: a box's bands, and the others cut from their area's runs.
+            // Outlines: a box's bands, and the others cut from their area's runs (an antialiased arc's is not).
             for (int32_t t : {1, 3}) {
-                if (bits & kFormStyleAntialias) break;
                 s = Shape(ObjectKindBox, color, kFillNone, bits);
                 s.sizeX = 23, s.sizeY = 17, s.style.outlineThickness = t;
                 out.push_back(s);
@@ -75,7 +74,7 @@ std::vector<ShapeRecord> PlainShapes() {
                 out.push_back(s);
                 s = Shape(ObjectKindArc, color, kFillNone, bits);
                 s.radiusX = 15, s.radiusY = 11, s.startAngle = 30, s.endAngle = 250, s.style.outlineThickness = t;
-                out.push_back(s);
+                if (!(bits & kFormStyleAntialias)) out.push_back(s);
                 s = Shape(ObjectKindPolygon, color, kFillNone, bits);
                 s.vertices = {20, 0, 32, 38, 0, 14, 40, 14, 8, 38};
                 s.style.outlineThickness = t;
