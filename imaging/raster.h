@@ -65,7 +65,11 @@ struct PolygonScan {
             const PolygonCrossing c{pixel, cross[k].edge};
             int32_t i = k;
             for (; i > 0 && cross[i - 1].pixel > pixel; --i) cross[i] = cross[i - 1];
-            cross[i] = c;
+            // One 8-byte store: the sort of the next edge reads the entry whole, which two narrower stores would
+            // stall.
+            uint64_t packed;
+            std::memcpy(&packed, &c, sizeof packed);
+            std::memcpy(&cross[i], &packed, sizeof packed);
         }
         int32_t winding = 0;
         for (int32_t k = 0; k + 1 < n; ++k) {

@@ -232,7 +232,8 @@ template <class Inside> bool FixRun(int32_t *left, int32_t *right, int32_t width
 }
 
 // An arc's runs keep to its sector unless whole (the ellipse an arc's outline is cut from).
-template <class Writer> void EllipseRuns(const ShapeRecord &s, int32_t bw, int64_t j0, int64_t j1, Writer &w, bool whole = false) {
+template <class Writer>
+void EllipseRuns(const ShapeRecord &s, int32_t bw, int64_t j0, int64_t j1, Writer &w, bool whole = false) {
     const EllipseArea e(s);
     const ArcSector sector(s);
     const bool arc = !whole && s.kind == ObjectKindArc && sector.span < 360;
@@ -452,7 +453,8 @@ struct RunErosion {
         for (size_t k = 0; k < n; ++k) {
             const int32_t *r = area.At(k);
             for (uint32_t i = 0; i < area.Count(k); ++i)
-                if (int64_t(r[2 * i + 1]) - r[2 * i] > 2 * int64_t(t)) shrunk.xs.push_back(r[2 * i] + t), shrunk.xs.push_back(r[2 * i + 1] - t);
+                if (int64_t(r[2 * i + 1]) - r[2 * i] > 2 * int64_t(t))
+                    shrunk.xs.push_back(r[2 * i] + t), shrunk.xs.push_back(r[2 * i + 1] - t);
             shrunk.Close();
         }
         // prefix: from the start of the row's block down to it; suffix: from the row down to its block's end. Rows t
@@ -653,10 +655,11 @@ void SoftOutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, i
                 line[size_t(*p - from)] = softV[size_t(p - softX.data())];
         };
         // Some pixel within t is uncovered: the coverage as it is.
-        EachRunLess(covered.At(k), covered.Count(k), inCovered.At(0), inCovered.Count(0), [&](int32_t from, int32_t to) {
+        const auto asItIs = [&](int32_t from, int32_t to) {
             coverage(from, to);
             CoveredRun(w, j, from, to - from, line.data());
-        });
+        };
+        EachRunLess(covered.At(k), covered.Count(k), inCovered.At(0), inCovered.Count(0), asItIs);
         // Soft pixels within t but no uncovered one: less the smallest of them.
         EachRunLess(inCovered.At(0), inCovered.Count(0), inFull.At(0), inFull.Count(0), [&](int32_t from, int32_t to) {
             coverage(from, to);
@@ -703,8 +706,8 @@ int DrawSpans(const ShapeRecord &s, int32_t x, int32_t y, const ShapeOutput &o, 
     if (j0 >= j1 || int64_t(x) + bx >= w.box.x1 || int64_t(x) + bx + bw <= w.box.x0) return 0;
     // An outline (no fill) at least half as thick as the box's narrower side leaves nothing inside: it is the area.
     const int32_t t = std::max(s.style.outlineThickness, 1);
-    const bool outline = std::clamp(s.style.fillStyle, kFillNone, kFillTexture) == kFillNone && s.kind != ObjectKindLine &&
-                         s.kind != ObjectKindPlot && int64_t(t) * 2 < std::min(bw, bh);
+    const bool outline = std::clamp(s.style.fillStyle, kFillNone, kFillTexture) == kFillNone &&
+                         s.kind != ObjectKindLine && s.kind != ObjectKindPlot && int64_t(t) * 2 < std::min(bw, bh);
     if (outline && s.kind != ObjectKindBox && s.kind != ObjectKindCircle && s.kind != ObjectKindEllipse &&
         s.kind != ObjectKindArc && s.kind != ObjectKindPolygon)
         return kErrWrongUsage;

@@ -126,86 +126,90 @@ std::vector<double> Star999(int32_t *left, int32_t *top) {
 std::vector<Case> Cases() {
     std::vector<Case> cases;
     const int32_t sizes[][2] = {{640, 480}, {1920, 1080}, {2000, 2000}};
-    for (bool aa : {false, true})
-    for (const auto &wh : sizes) {
-        const int32_t w = wh[0], h = wh[1];
-        const std::string size = std::to_string(w) + "x" + std::to_string(h) + (aa ? " AA" : "");
-        const cairo_antialias_t mode = aa ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE;
-        // Antialiased, the two differ on soft pixels the most.
-        const double share = aa ? 0.01 : 0.001;
-        for (int32_t t : {0, 1, 4, 32, 230}) {
-            const bool whole = t == 0 || 2 * t >= std::min(w, h); // an outline that thick is the filled shape
-            // Box: cairo's fill or stroke.
-            ShapeRecord box = Record(ObjectKindBox, t, aa);
-            box.sizeX = w, box.sizeY = h;
-            cases.push_back({"box", size, t, box, [w, h, t, whole, mode](cairo_t *cr) {
-                                 cairo_set_antialias(cr, mode);
-                                 if (whole) {
-                                     cairo_rectangle(cr, kAt, kAt, w, h);
+    for (bool aa : {false, true}) {
+        for (const auto &wh : sizes) {
+            const int32_t w = wh[0], h = wh[1];
+            const std::string size = std::to_string(w) + "x" + std::to_string(h) + (aa ? " AA" : "");
+            const cairo_antialias_t mode = aa ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE;
+            // Antialiased, the two differ on soft pixels the most.
+            const double share = aa ? 0.01 : 0.001;
+            for (int32_t t : {0, 1, 4, 32, 230}) {
+                const bool whole = t == 0 || 2 * t >= std::min(w, h); // an outline that thick is the filled shape
+                // Box: cairo's fill or stroke.
+                ShapeRecord box = Record(ObjectKindBox, t, aa);
+                box.sizeX = w, box.sizeY = h;
+                cases.push_back({"box", size, t, box, [w, h, t, whole, mode](cairo_t *cr) {
+                                     cairo_set_antialias(cr, mode);
+                                     if (whole) {
+                                         cairo_rectangle(cr, kAt, kAt, w, h);
+                                         cairo_fill(cr);
+                                         return;
+                                     }
+                                     cairo_set_line_width(cr, t);
+                                     cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
+                                     cairo_rectangle(cr, kAt + t / 2.0, kAt + t / 2.0, w - t, h - t);
+                                     cairo_stroke(cr);
+                                 },
+                                 0.0});
+                // Ellipse in the same box (2a + 1 by 2b + 1): the outer curve, less its erosion.
+                const int32_t a = (w - 1) / 2, b = (h - 1) / 2;
+                ShapeRecord ellipse = Record(ObjectKindEllipse, t, aa);
+                ellipse.radiusX = a, ellipse.radiusY = b;
+                const double cx = kAt + a + 0.5, cy = kAt + b + 0.5, ra = a + 0.5, rb = b + 0.5;
+                Points inner;
+                if (!whole) {
+                    inner = {{cx - ra, cy - rb}, {cx + ra, cy - rb}, {cx + ra, cy + rb}, {cx - ra, cy + rb}};
+                    for (int k = 0; k < 2880 && !inner.empty(); ++k) {
+                        const double th = 2 * M_PI * k / 2880, nx = std::cos(th), ny = std::sin(th);
+                        const double support = std::sqrt(ra * ra * nx * nx + rb * rb * ny * ny);
+                        const double reach = support - t * (std::fabs(nx) + std::fabs(ny));
+                        inner = ClipHalfPlane(inner, nx, ny, nx * cx + ny * cy + reach);
+                    }
+                }
+                cases.push_back({"ellipse", size, t, ellipse, [cx, cy, ra, rb, inner, mode](cairo_t *cr) {
+                                     cairo_set_antialias(cr, mode);
+                                     cairo_save(cr);
+                                     cairo_translate(cr, cx, cy);
+                                     cairo_scale(cr, ra, rb);
+                                     cairo_arc(cr, 0, 0, 1, 0, 2 * M_PI);
+                                     cairo_restore(cr);
+                                     PolygonPath(cr, inner);
+                                     cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
                                      cairo_fill(cr);
-                                     return;
-                                 }
-                                 cairo_set_line_width(cr, t);
-                                 cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
-                                 cairo_rectangle(cr, kAt + t / 2.0, kAt + t / 2.0, w - t, h - t);
-                                 cairo_stroke(cr);
-                             },
-                             0.0});
-            // Ellipse in the same box (2a + 1 by 2b + 1): the outer curve, less its erosion.
-            const int32_t a = (w - 1) / 2, b = (h - 1) / 2;
-            ShapeRecord ellipse = Record(ObjectKindEllipse, t, aa);
-            ellipse.radiusX = a, ellipse.radiusY = b;
-            const double cx = kAt + a + 0.5, cy = kAt + b + 0.5, ra = a + 0.5, rb = b + 0.5;
-            Points inner;
-            if (!whole) {
-                inner = {{cx - ra, cy - rb}, {cx + ra, cy - rb}, {cx + ra, cy + rb}, {cx - ra, cy + rb}};
-                for (int k = 0; k < 2880 && !inner.empty(); ++k) {
-                    const double th = 2 * M_PI * k / 2880, nx = std::cos(th), ny = std::sin(th);
-                    const double support = std::sqrt(ra * ra * nx * nx + rb * rb * ny * ny);
-                    inner = ClipHalfPlane(inner, nx, ny, nx * cx + ny * cy + support - t * (std::fabs(nx) + std::fabs(ny)));
+                                 },
+                                 share, 100});
+                // A convex 12-point polygon across the same box.
+                ShapeRecord polygon = Record(ObjectKindPolygon, t, aa);
+                Points outer;
+                for (int k = 0; k < 12; ++k) {
+                    const double th = 2 * M_PI * k / 12 + M_PI / 12;
+                    const double px = std::round((w / 2.0) * (1 + std::cos(th)));
+                    const double py = std::round((h / 2.0) * (1 + std::sin(th)));
+                    polygon.vertices.push_back(px), polygon.vertices.push_back(py);
+                    outer.push_back({kAt + px, kAt + py});
                 }
-            }
-            cases.push_back({"ellipse", size, t, ellipse, [cx, cy, ra, rb, inner, mode](cairo_t *cr) {
-                                 cairo_set_antialias(cr, mode);
-                                 cairo_save(cr);
-                                 cairo_translate(cr, cx, cy);
-                                 cairo_scale(cr, ra, rb);
-                                 cairo_arc(cr, 0, 0, 1, 0, 2 * M_PI);
-                                 cairo_restore(cr);
-                                 PolygonPath(cr, inner);
-                                 cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
-                                 cairo_fill(cr);
-                             },
-                             share, 100});
-            // A convex 12-point polygon across the same box.
-            ShapeRecord polygon = Record(ObjectKindPolygon, t, aa);
-            Points outer;
-            for (int k = 0; k < 12; ++k) {
-                const double th = 2 * M_PI * k / 12 + M_PI / 12;
-                const double px = std::round((w / 2.0) * (1 + std::cos(th))), py = std::round((h / 2.0) * (1 + std::sin(th)));
-                polygon.vertices.push_back(px), polygon.vertices.push_back(py);
-                outer.push_back({kAt + px, kAt + py});
-            }
-            Points ring;
-            if (!whole) {
-                ring = {{kAt, kAt}, {kAt + w, kAt}, {kAt + w, kAt + h}, {kAt, kAt + h}};
-                for (size_t k = 0; k < outer.size() && !ring.empty(); ++k) {
-                    const auto &p = outer[k], &q = outer[(k + 1) % outer.size()];
-                    // Points run clockwise on screen (y down), so the outward normal is (dy, -dx).
-                    double nx = q.second - p.second, ny = -(q.first - p.first);
-                    const double len = std::hypot(nx, ny);
-                    nx /= len, ny /= len;
-                    ring = ClipHalfPlane(ring, nx, ny, nx * p.first + ny * p.second - t * (std::fabs(nx) + std::fabs(ny)));
+                Points ring;
+                if (!whole) {
+                    ring = {{kAt, kAt}, {kAt + w, kAt}, {kAt + w, kAt + h}, {kAt, kAt + h}};
+                    for (size_t k = 0; k < outer.size() && !ring.empty(); ++k) {
+                        const auto &p = outer[k], &q = outer[(k + 1) % outer.size()];
+                        // Points run clockwise on screen (y down), so the outward normal is (dy, -dx).
+                        double nx = q.second - p.second, ny = -(q.first - p.first);
+                        const double len = std::hypot(nx, ny);
+                        nx /= len, ny /= len;
+                        const double reach = nx * p.first + ny * p.second - t * (std::fabs(nx) + std::fabs(ny));
+                        ring = ClipHalfPlane(ring, nx, ny, reach);
+                    }
                 }
+                cases.push_back({"polygon", size, t, polygon, [outer, ring, mode](cairo_t *cr) {
+                                     cairo_set_antialias(cr, mode);
+                                     PolygonPath(cr, outer);
+                                     PolygonPath(cr, ring);
+                                     cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+                                     cairo_fill(cr);
+                                 },
+                                 share, 30});
             }
-            cases.push_back({"polygon", size, t, polygon, [outer, ring, mode](cairo_t *cr) {
-                                 cairo_set_antialias(cr, mode);
-                                 PolygonPath(cr, outer);
-                                 PolygonPath(cr, ring);
-                                 cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
-                                 cairo_fill(cr);
-                             },
-                             share, 30});
         }
     }
     int32_t left = 0, top = 0;
@@ -214,7 +218,8 @@ std::vector<Case> Cases() {
     cases.push_back({"star", "999 points", 0, star, [v = star.vertices, left, top](cairo_t *cr) {
                          cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
                          Points p;
-                         for (size_t k = 0; k < v.size(); k += 2) p.push_back({kAt + left + v[k], kAt + top + v[k + 1]});
+                         for (size_t k = 0; k < v.size(); k += 2)
+                             p.push_back({kAt + left + v[k], kAt + top + v[k + 1]});
                          PolygonPath(cr, p);
                          cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
                          cairo_fill(cr);

@@ -130,7 +130,8 @@ TEST(FillPolygonMask, RandomPolygonsHoldThePixelsTheWindingRuleHolds) {
         ASSERT_EQ(FillPolygonMask(m.plane, points.data(), n, nullptr, 0), 0);
         for (int32_t y = 0; y < h; ++y)
             for (int32_t x = 0; x < w; ++x)
-                ASSERT_EQ(MaskBit(m.plane, x, y), WindingHolds(points, x, y)) << "round " << round << " pixel " << x << "," << y << "\n" << m.Rows(w);
+                ASSERT_EQ(MaskBit(m.plane, x, y), WindingHolds(points, x, y))
+                    << "round " << round << " pixel " << x << "," << y << "\n" << m.Rows(w);
     }
 }
 

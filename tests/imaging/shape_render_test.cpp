@@ -356,7 +356,8 @@ TEST(ShapeSpans, RandomShapesDrawWhatTheGenericRendererDraws) {
     region.mask = AllocMaskPlane(nullptr, 50, 40, true);
     for (int32_t j = 0; j < 40; ++j)
         for (int32_t i = 0; i < 50; ++i)
-            if ((i - 25) * (i - 25) + (j - 20) * (j - 20) < 400 && (i * 3 + j) % 11) SetMaskBit(region.mask->bits + j * region.mask->bytesPerRow, i, true);
+            if ((i - 25) * (i - 25) + (j - 20) * (j - 20) < 400 && (i * 3 + j) % 11)
+                SetMaskBit(region.mask->bits + j * region.mask->bytesPerRow, i, true);
     std::mt19937 rng(59);
     const auto pick = [&](int32_t lo, int32_t hi) { return std::uniform_int_distribution<int32_t>(lo, hi)(rng); };
     const int32_t formats[] = {PixelFormatARGB32, PixelFormatRGB24, PixelFormatRGB565LE};
@@ -385,7 +386,8 @@ TEST(ShapeSpans, RandomShapesDrawWhatTheGenericRendererDraws) {
         ASSERT_EQ(DrawShape(s, x, y, nullptr, o), 0) << Describe(s);
         o.bitmap = slow;
         ASSERT_EQ(DrawShapeGeneric(s, x, y, nullptr, o), 0) << Describe(s);
-        ASSERT_EQ(FirstDifference(fast, slow), "") << Describe(s) << " at " << x << "," << y << " format " << format << " clip " << clip;
+        ASSERT_EQ(FirstDifference(fast, slow), "")
+            << Describe(s) << " at " << x << "," << y << " format " << format << " clip " << clip;
         FreeHostBitmap(fast);
         FreeHostBitmap(slow);
         // Every fourth into a mask and an intensity plane as well.
