@@ -579,7 +579,7 @@ void OutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, int32
 // square holds an uncovered pixel keeps its coverage and one whose square is covered whole is left out, both found
 // by erosions of runs as above; only the thin ring between, whose square holds soft pixels but no uncovered one,
 // needs the smallest value: the soft pixels' minimum over the rows within t of each column (a monotone queue a
-// column, rows going down), then over the columns within t along the row.
+// column, rows going down), then over the columns within t.
 void SoftOutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, int32_t bh, int64_t j0, int64_t j1,
                      int32_t t, SpanWriter &w, CoverageRaster &raster) {
     const int64_t a0 = std::max<int64_t>(by, j0 - t), a1 = std::min<int64_t>(int64_t(by) + bh, j1 + t);
@@ -641,9 +641,36 @@ void SoftOutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, i
         while (hd < tl && columnRow[size_t(queue[size_t(hd)])] < j - t) ++hd;
         return hd < tl ? columnV[size_t(queue[size_t(hd)])] : 255;
     };
-    thread_local std::vector<uint8_t> line, minima;
-    thread_local std::vector<int32_t> window;
+    // Each column's smallest soft value within t rows of the row, in a tree of minima over the columns: a column
+    // changes only where a soft pixel enters or leaves the rows, and a pixel asks the tree for its columns.
+    size_t leaves = 1;
+    while (leaves < size_t(bw)) leaves *= 2;
+    thread_local std::vector<uint8_t> tree;
+    tree.assign(2 * leaves, 255);
+    const auto refresh = [&](int64_t row, int64_t j) { // the columns of the row's soft pixels
+        if (row < a0 || row >= a1) return;
+        const size_t r = size_t(row - a0);
+        for (int32_t i = softStart[r]; i < softStart[r + 1]; ++i) {
+            const int32_t c = softX[size_t(i)] - bx;
+            size_t at = leaves + size_t(c);
+            tree[at] = columnMin(c, j);
+            for (at /= 2; at >= 1; at /= 2) tree[at] = std::min(tree[2 * at], tree[2 * at + 1]);
+        }
+    };
+    const auto smallest = [&](int32_t from, int32_t to) { // over the columns [from, to) of the box
+        uint8_t m = 255;
+        for (size_t l = leaves + size_t(from), r = leaves + size_t(to); l < r; l /= 2, r /= 2) {
+            if (l & 1) m = std::min(m, tree[l++]);
+            if (r & 1) m = std::min(m, tree[--r]);
+        }
+        return m;
+    };
+    thread_local std::vector<uint8_t> line;
     for (int64_t j = j0; j < j1; ++j) {
+        if (j == j0)
+            for (int64_t row = j - t; row <= j + t; ++row) refresh(row, j);
+        else
+            refresh(j + t, j), refresh(j - t - 1, j);
         const size_t k = size_t(j - a0);
         coveredErosion.Row(j, inCovered);
         fullErosion.Row(j, inFull);
@@ -660,24 +687,13 @@ void SoftOutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, i
             CoveredRun(w, j, from, to - from, line.data());
         };
         EachRunLess(covered.At(k), covered.Count(k), inCovered.At(0), inCovered.Count(0), asItIs);
-        // Soft pixels within t but no uncovered one: less the smallest of them.
+        // Soft pixels within t but no uncovered one (so the square lies in the box): less the smallest of them.
         EachRunLess(inCovered.At(0), inCovered.Count(0), inFull.At(0), inFull.Count(0), [&](int32_t from, int32_t to) {
             coverage(from, to);
-            const int32_t lo = from - t, hi = to + t; // within the box: every pixel there is covered
-            minima.resize(size_t(hi - lo));
-            for (int32_t i = lo; i < hi; ++i)
-                minima[size_t(i - lo)] = i >= bx && i < bx + bw ? columnMin(i - bx, j) : 0;
-            // Along the row: the smallest of minima[i - from, i - from + 2t] for each i, a monotone queue.
-            window.resize(minima.size());
-            int32_t wh = 0, wt = 0;
-            for (int32_t m = 0; m < hi - lo; ++m) {
-                while (wt > wh && minima[size_t(window[size_t(wt) - 1])] >= minima[size_t(m)]) --wt;
-                window[size_t(wt++)] = m;
-                const int32_t i = m - 2 * t; // the pixel whose window ends here, from `from`
-                if (i < 0) continue;
-                while (window[size_t(wh)] < i) ++wh;
-                uint8_t &v = line[size_t(i)];
-                v = uint8_t(std::max(0, int(v) - int(minima[size_t(window[size_t(wh)])])));
+            for (int32_t i = from; i < to; ++i) {
+                const int32_t lo = std::max(i - t - bx, 0), hi = std::min(i + t + 1 - bx, bw);
+                uint8_t &v = line[size_t(i - from)];
+                v = uint8_t(std::max(0, int(v) - int(smallest(lo, hi))));
             }
             CoveredRun(w, j, from, to - from, line.data());
         });
