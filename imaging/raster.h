@@ -19,7 +19,7 @@
 // when out of memory, or kErrWrongUsage when the plane does not know its row count.
 int FillPolygonMask(MaskPlane *plane, const int32_t *points, int32_t count, void *scratch, size_t scratchSize);
 // One crossing of a polygon's edge with a row's centre line: the first pixel whose centre lies right of it, and
-// the edge's index.
+// the edge: its index times two, plus one when it runs down (winding +1).
 struct PolygonCrossing {
     int32_t pixel;
     int32_t edge;
@@ -49,31 +49,32 @@ struct PolygonScan {
     template <class Span> void Row(int32_t y, Span span) {
         const double yc = y + 0.5;
         int32_t n = 0;
-        for (int32_t k = 0; k < active; ++k)
-            if (yc < edges[cross[k].edge].yEnd) cross[n++] = cross[k];
-        for (; next < count && yc >= edges[next].y; ++next)
-            if (yc < edges[next].yEnd) cross[n++].edge = next;
-        active = n;
-        for (int32_t k = 0; k < n; ++k) {
-            const PolygonEdge &e = edges[cross[k].edge];
+        // Sorts the edge's crossing into the first n: they are the edges kept so far, so only entries already
+        // read move.
+        const auto place = [&](int32_t edge) {
+            const PolygonEdge &e = edges[edge >> 1];
             // The crossing kept as a float, then the first pixel centre at or right of it: ceil(x - 0.5) without
             // a library call. Sorting by that pixel gives the spans sorting by x gives: crossings that share a
             // pixel bound only an empty span between them.
             const double v = double(float(e.x + (yc - e.y) * e.slope)) - 0.5;
             const int64_t t = int64_t(v);
-            const int32_t pixel = int32_t(std::clamp<int64_t>(t + (double(t) < v), INT32_MIN, INT32_MAX));
-            const PolygonCrossing c{pixel, cross[k].edge};
-            int32_t i = k;
-            for (; i > 0 && cross[i - 1].pixel > pixel; --i) cross[i] = cross[i - 1];
+            const PolygonCrossing c{int32_t(std::clamp<int64_t>(t + (double(t) < v), INT32_MIN, INT32_MAX)), edge};
+            int32_t i = n++;
+            for (; i > 0 && cross[i - 1].pixel > c.pixel; --i) cross[i] = cross[i - 1];
             // One 8-byte store: the sort of the next edge reads the entry whole, which two narrower stores would
             // stall.
             uint64_t packed;
             std::memcpy(&packed, &c, sizeof packed);
             std::memcpy(&cross[i], &packed, sizeof packed);
-        }
+        };
+        for (int32_t k = 0; k < active; ++k)
+            if (const int32_t edge = cross[k].edge; yc < edges[edge >> 1].yEnd) place(edge);
+        for (; next < count && yc >= edges[next].y; ++next)
+            if (yc < edges[next].yEnd) place(2 * next + (edges[next].winding > 0));
+        active = n;
         int32_t winding = 0;
         for (int32_t k = 0; k + 1 < n; ++k) {
-            winding += edges[cross[k].edge].winding;
+            winding += 2 * (cross[k].edge & 1) - 1;
             if (winding != 0 && cross[k].pixel < cross[k + 1].pixel)
                 span(int64_t(cross[k].pixel), int64_t(cross[k + 1].pixel));
         }

@@ -92,6 +92,7 @@ struct Case {
     // for the ellipse) or its rounding of a crossing puts the other way.
     double tolerance;
     int64_t edgePixels = 0;
+    int32_t atX = kAt, atY = kAt; // where our shape is drawn: its box's top-left
     std::string Name() const {
         return kind + " " + size + (thickness ? " outline " + std::to_string(thickness) : std::string(" fill"));
     }
@@ -215,16 +216,18 @@ std::vector<Case> Cases() {
     int32_t left = 0, top = 0;
     ShapeRecord star = Record(ObjectKindPolygon, 0);
     star.vertices = Star999(&left, &top);
-    cases.push_back({"star", "999 points", 0, star, [v = star.vertices, left, top](cairo_t *cr) {
+    Points points;
+    for (size_t k = 0; k < star.vertices.size(); k += 2)
+        points.push_back({kAt + left + star.vertices[k], kAt + top + star.vertices[k + 1]});
+    cases.push_back({"star", "999 points", 0, star, [points](cairo_t *cr) {
                          cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
-                         Points p;
-                         for (size_t k = 0; k < v.size(); k += 2)
-                             p.push_back({kAt + left + v[k], kAt + top + v[k + 1]});
-                         PolygonPath(cr, p);
+                         PolygonPath(cr, points);
                          cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
                          cairo_fill(cr);
                      },
                      0.03});
+    // Its box starts where its points lie, not at its first point.
+    cases.back().atX = kAt + left, cases.back().atY = kAt + top;
     return cases;
 }
 
@@ -233,16 +236,8 @@ std::vector<Case> &AllCases() {
     return cases;
 }
 
-// The star's box does not start at its first point: it is drawn where its points lie.
-int32_t OffsetOf(const Case &c, bool y) {
-    if (c.kind != "star") return kAt;
-    int32_t left = 0, top = 0;
-    Star999(&left, &top);
-    return kAt + (y ? top : left);
-}
-
 void DrawOurs(const Case &c, Surfaces &o) {
-    DrawShape(c.shape, OffsetOf(c, false), OffsetOf(c, true), nullptr, BitmapShapeOutput(o.ours));
+    DrawShape(c.shape, c.atX, c.atY, nullptr, BitmapShapeOutput(o.ours));
     benchmark::ClobberMemory();
 }
 
