@@ -418,11 +418,11 @@ struct RunLists {
     }
 };
 
-// Takes an area's runs row after row (rows in order from `first`, runs left to right) into run lists.
+// Takes an area's runs row after row (rows in order from the first, runs left to right) into run lists.
 struct RunGatherer {
     RunLists &rows;
-    int64_t first, next; // the shape rows of list 0 and of the open list
-    RunGatherer(RunLists &lists, int64_t firstRow) : rows(lists), first(firstRow), next(firstRow) { rows.Clear(); }
+    int64_t next; // the shape row of the open list
+    RunGatherer(RunLists &lists, int64_t firstRow) : rows(lists), next(firstRow) { rows.Clear(); }
     void Run(int64_t sy, int64_t sx, int64_t n, const uint8_t *) {
         for (; next < sy; ++next) rows.Close();
         rows.Add(int32_t(sx), int32_t(sx + n));
