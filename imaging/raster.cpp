@@ -54,8 +54,8 @@ int32_t PreparePolygonEdges(const int32_t *points, int32_t count, PolygonEdge *e
         const int32_t *p = points + 2 * k, *q = points + 2 * ((k + 1) % count);
         if (p[1] == q[1]) continue;
         const int32_t *top = p[1] < q[1] ? p : q, *bottom = p[1] < q[1] ? q : p;
-        edges[n++] = PolygonEdge{double(top[0]), double(top[1]), double(int64_t(bottom[0]) - top[0]) / double(int64_t(bottom[1]) - top[1]),
-                                 double(bottom[1]), q[1] > p[1] ? 1 : -1};
+        edges[n++] = PolygonEdge{double(int64_t(bottom[0]) - top[0]) / double(int64_t(bottom[1]) - top[1]), top[0], top[1],
+                                 bottom[1], q[1] > p[1] ? 1 : -1};
     }
     // From the top down, so that a row stops looking at the first edge below it.
     std::sort(edges, edges + n, [](const PolygonEdge &a, const PolygonEdge &b) { return a.y < b.y; });

@@ -26,10 +26,11 @@ struct PolygonCrossing {
 };
 static_assert(sizeof(PolygonCrossing) == 8, "the scratch size promised to callers");
 // A polygon edge that is not level, ready for crossing rows: x at its upper end y, dx per row, down to yEnd.
-// PreparePolygonEdges lists them from the top down.
+// PreparePolygonEdges lists them from the top down. The ends are whole pixels: kept as such, a thousand edges fit
+// the first-level cache.
 struct PolygonEdge {
-    double x, y, slope, yEnd;
-    int32_t winding;
+    double slope;
+    int32_t x, y, yEnd, winding;
 };
 // The count edges of a closed polygon of count points; returns how many are not level.
 int32_t PreparePolygonEdges(const int32_t *points, int32_t count, PolygonEdge *edges);
@@ -56,7 +57,7 @@ struct PolygonScan {
             // The crossing kept as a float, then the first pixel centre at or right of it: ceil(x - 0.5) without
             // a library call. Sorting by that pixel gives the spans sorting by x gives: crossings that share a
             // pixel bound only an empty span between them.
-            const double v = double(float(e.x + (yc - e.y) * e.slope)) - 0.5;
+            const double v = double(float(double(e.x) + (yc - double(e.y)) * e.slope)) - 0.5;
             const int64_t t = int64_t(v);
             const PolygonCrossing c{int32_t(std::clamp<int64_t>(t + (double(t) < v), INT32_MIN, INT32_MAX)), edge};
             int32_t i = n++;
