@@ -114,6 +114,9 @@ int DrawImageToOutput(const ImageTriple &source, int32_t partX, int32_t partY, i
 // Shows a changed rectangle of the output bitmap target in the current display's window, when the display itself
 // is the output. 0 or the refresh's error.
 int PresentOutputRect(HostBitmap *target, int32_t x, int32_t y, int32_t width, int32_t height);
+// The same for the ring a rectangle leaves around a smaller one inside it (a box's outline).
+int PresentOutputRing(HostBitmap *target, int32_t x, int32_t y, int32_t width, int32_t height, int32_t innerX,
+                      int32_t innerY, int32_t innerWidth, int32_t innerHeight);
 // DisplayBrush's core (CreateLayer uses it for brush layers): options read from the table at optionsIndex
 // (0 for none).
 int DisplayBrushAt(VMState *vm, ObjectId id, int32_t x, int32_t y, int optionsIndex);

@@ -215,15 +215,41 @@ int DrawImageToOutput(const ImageTriple &source, int32_t partX, int32_t partY, i
     return target ? PresentOutputRect(target, ox, oy, width, height) : 0;
 }
 
-int PresentOutputRect(HostBitmap *target, int32_t ox, int32_t oy, int32_t width, int32_t height) {
+namespace {
+
+// The display whose window shows target as it is, so that a changed rectangle of it can go to the window alone;
+// null when the window shows something else (a composed or scaled picture) and *refresh says it must be redrawn.
+DisplayRecord *DirectOutputDisplay(HostBitmap *target, bool *refresh) {
+    *refresh = false;
     DisplayRecord *display = CurrentDisplay;
-    if (!display || display->outputKind != ObjectKindDisplay || display->state != DISPSTATE_OPEN) return 0;
-    // Only the changed rectangle goes to the window, unless the window shows something else than the bitmap
-    // drawn into (a composed or scaled picture).
+    if (!display || display->outputKind != ObjectKindDisplay || display->state != DISPSTATE_OPEN) return nullptr;
     const bool direct = !(display->autoScaling && DisplayHasScaledSize(display)) && display->picture &&
                         GetBGPicDisplayImage(display, display->picture) == target && !display->picture->current.alpha;
-    if (!direct) return RefreshDisplay(display, 0);
-    PresentDisplayRect(target, ox, oy, display, ox, oy, width, height, 0);
+    *refresh = !direct;
+    return direct ? display : nullptr;
+}
+
+} // namespace
+
+int PresentOutputRect(HostBitmap *target, int32_t ox, int32_t oy, int32_t width, int32_t height) {
+    bool refresh = false;
+    DisplayRecord *display = DirectOutputDisplay(target, &refresh);
+    if (refresh) return RefreshDisplay(CurrentDisplay, 0);
+    if (display) PresentDisplayRect(target, ox, oy, display, ox, oy, width, height, 0);
+    return 0;
+}
+
+int PresentOutputRing(HostBitmap *target, int32_t x, int32_t y, int32_t width, int32_t height, int32_t innerX,
+                      int32_t innerY, int32_t innerWidth, int32_t innerHeight) {
+    bool refresh = false;
+    DisplayRecord *display = DirectOutputDisplay(target, &refresh);
+    if (refresh) return RefreshDisplay(CurrentDisplay, 0);
+    if (!display) return 0;
+    const int32_t below = innerY + innerHeight, right = innerX + innerWidth;
+    PresentDisplayRect(target, x, y, display, x, y, width, innerY - y, 0);
+    PresentDisplayRect(target, x, below, display, x, below, width, y + height - below, 0);
+    PresentDisplayRect(target, x, innerY, display, x, innerY, innerX - x, innerHeight, 0);
+    PresentDisplayRect(target, right, innerY, display, right, innerY, x + width - right, innerHeight, 0);
     return 0;
 }
 

@@ -88,6 +88,14 @@ int DrawShapeNow(const ShapeRecord &shape, int32_t x, int32_t y) {
     if (redirected || !out.bitmap) return 0;
     int32_t bx, by, bw, bh;
     ShapeBounds(shape, x, y, &bx, &by, &bw, &bh);
+    // A square box's outline changes only its bands: sending the whole box to the window would cost its area.
+    const int64_t inset = 2 + int64_t(shape.style.outlineThickness);
+    const int64_t far = std::max<int64_t>({std::llabs(x), std::llabs(y), shape.sizeX, shape.sizeY});
+    if (shape.kind == ObjectKindBox && shape.roundLevel <= 0 && shape.style.fillStyle == kFillNone &&
+        !shape.style.Shadow() && !shape.style.Edge() && shape.style.outlineThickness > 0 &&
+        2 * inset < std::min(shape.sizeX, shape.sizeY) && far < (1 << 29))
+        return PresentOutputRing(out.bitmap, bx, by, bw, bh, int32_t(x + inset), int32_t(y + inset),
+                                 int32_t(shape.sizeX - 2 * inset), int32_t(shape.sizeY - 2 * inset));
     return PresentOutputRect(out.bitmap, bx, by, bw, bh);
 }
 

@@ -447,6 +447,7 @@ int SetUpLayerScripts(VMState *vm, std::vector<std::string> *output) {
     RefreshesSeen = RefreshAreaCount;
     DebugWriteHook = CaptureDebug;
     kGraphicsLibrary.registerLibrary(vm);
+    kDrawLibrary.registerLibrary(vm);
     RegisterDisplayLibrary(vm);
     RegisterBrushLibrary(vm);
     RegisterBGPicLibrary(vm);
@@ -476,6 +477,7 @@ void TearDownLayerScripts(VMState *vm, DisplayRecord *fixtureDisplay) {
     for (FakeAnim *a : Anims) FreeFake(a);
     Anims.clear();
     FreeLayersLibrary(vm);
+    kDrawLibrary.freeAll(vm);
     kGraphicsLibrary.freeAll(vm);
     RemoveAttributeHooks();
     AnimServices = nullptr;
