@@ -124,14 +124,17 @@ TEST(PlayerEndToEnd, TerminationSignalsShutDownLikeABreak) {
                          "while kill -0 $p 2>/dev/null && [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); done\n"
                          "kill -9 $p 2>/dev/null; wait $p";
     // Also inside one long command or wait: a layer of four million frames stops making them, an anim's pause of
-    // 2^31 ms between frames ends; opening a FIFO nothing writes and a box outlined 1e9 thick do not hold it up.
+    // 2^31 ms between frames ends, and so does a frame's wait at one frame a second; opening a FIFO nothing writes
+    // and a box outlined 1e9 thick do not hold it up.
     const std::string loop = "While True\nWend\n";
     const std::map<std::string, std::string> kLongCommands = {
         {"TERM layer", "EnableLayers()\nCreateLayer(0, 0, 1, 1, {Frames = 4000000})\n"},
         {"TERM anim", "CreateBrush(1, 40, 40)\nCreateAnim(1, 1, 10, 10, 3, 3)\nPlayAnim(1, 0, 0, {Speed = 1e300})\n"},
         {"TERM fifo", "ExitOnError(False)\nLoadBrush(1, \"fifo\")\n" + loop},
-        {"TERM outline", "SetFormStyle({fillstyle = #FILLNONE, outlinethickness = 1e9})\nBox(5, 5, 100, 60, $FF)\n" + loop}};
-    for (const char *signalName : {"TERM", "HUP", "INT", "TERM layer", "TERM anim", "TERM fifo", "TERM outline"}) {
+        {"TERM outline", "SetFormStyle({fillstyle = #FILLNONE, outlinethickness = 1e9})\nBox(5, 5, 100, 60, $FF)\n" + loop},
+        {"TERM frame", "SetFPSLimit(1)\nWhile True\n    WaitFrame()\nWend\n"}};
+    for (const char *signalName :
+         {"TERM", "HUP", "INT", "TERM layer", "TERM anim", "TERM fifo", "TERM outline", "TERM frame"}) {
         ScratchDirectory dir;
         std::filesystem::create_directory(dir.File("tmp"));
         ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
@@ -276,6 +279,7 @@ TEST(PlayerEndToEnd, LimitErrorsNameTheLimit) {
          "(a polygon has at most 999 points)"},
         {"EnableLayers()\nBox(0, 0, 100, 10, $FF)\nSetLayerStyle(1, {SizeX = 30000})\n", "(a shape is at most"},
         {"Gosub Deeper\nLabel Deeper\n Gosub Deeper\nEndLabel\n", "(at most 4096 Gosubs may be pending)"},
+        {"For i = 1 To 32\n AddTab(i)\nNext\nAddTab(40)\n", "(a display keeps at most 32 tab stops)"},
     };
     for (const auto &c : cases) {
         ScratchDirectory dir;

@@ -1,6 +1,7 @@
 // Bindings of the drawing commands: Print, NPrint, TextOut, the text-object commands and the text cursor.
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "imaging/image_ops.h"
 #include "imaging/position.h"
@@ -253,7 +254,9 @@ int CmdAddTab(VMState *vm) {
     if (!display) return kErrDisplayClosed;
     for (int n = 1; n <= GetTop(vm); n++) {
         const int32_t position = CheckInt32Arg(vm, n);
-        if (display->tabCount >= kMaxTabStops) return kErrInternalLimit;
+        if (display->tabCount >= kMaxTabStops)
+            RaiseErrorDetail(vm, kErrInternalLimit,
+                             "a display keeps at most " + std::to_string(kMaxTabStops) + " tab stops");
         if (position < 0) return kErrNegativeCoordinate;
         int32_t at = 0;
         while (at < display->tabCount && display->tabStops[at] <= position) at++;

@@ -52,7 +52,8 @@ const CommandDoc kCommandDocs[] = {
      .text = "Removes all tab stops."},
     {.name = "AddTab", .synopsis = "AddTab(position, ...)", .arguments = {1, kNoMaximum},
      .text = "Adds one or more tab stops, in pixels from the left margin; a tab character in printed text "
-             "moves to the next one.",
+             "moves to the next one. A display keeps at most 32 tab stops: one more fails with 1066 (ResetTabs "
+             "removes them all).",
      .errors = {kErrNegativeCoordinate, kErrDisplayClosed, kErrInternalLimit}},
     {.name = "Locate", .synopsis = "Locate(x, y)", .arguments = {2, 2},
      .text = "Moves the text cursor, where Print writes next. Only the first line printed starts at x: the lines "
