@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -398,12 +399,22 @@ constexpr int64_t kMaxWaitMilliseconds = int64_t(1) << 50;
 int64_t WaitDeadline(int64_t ms) { return MonotonicMicroseconds() + std::clamp<int64_t>(ms, 0, kMaxWaitMilliseconds) * 1000; }
 } // namespace
 
-int WaitTicks(VMState *vm, int64_t ms) {
-    int64_t deadline = WaitDeadline(ms);
+int WaitTicks(VMState *vm, int64_t ms) { return WaitUntilDeadline(vm, WaitDeadline(ms)); }
+
+int WaitUntilDeadline(VMState *vm, int64_t deadline) {
     for (;;) {
         if (PumpEvents(vm) || QuitRequested.load()) return 1;
-        if (MonotonicMicroseconds() >= deadline) return 0;
-        RawWaitUntil(deadline);
+        const int64_t remaining = deadline - MonotonicMicroseconds();
+        if (remaining <= 0) return 0;
+        if (VirtualClockInstalled()) {
+            AdvanceVirtualClock(remaining);
+            continue;
+        }
+        PumpPaused();
+        // The wait counts whole milliseconds and ends at a wake; the part of one left is slept out, so a frame
+        // deadline keeps its microseconds.
+        if (remaining >= 1000) waitFunction.load()(remaining / 1000);
+        else std::this_thread::sleep_for(std::chrono::microseconds(remaining));
     }
 }
 

@@ -79,6 +79,9 @@ void InstallPumpLineHook(VMState *vm);
 // Waits ms milliseconds while pumping events; returns 1 early when the program is asked to quit (a closed window,
 // SIGTERM, a CTRL-C that quits), else 0.
 int WaitTicks(VMState *vm, int64_t ms);
+// The same until a deadline in monotonic microseconds. Every wait a script starts (Wait, a frame, an anim's frame
+// delay) waits here, so a quit request ends it as soon as the wait is woken.
+int WaitUntilDeadline(VMState *vm, int64_t deadline);
 
 // ---- Timer requests ------------------------------------------------------------------------------------------
 constexpr int kTimerInterval = 0;

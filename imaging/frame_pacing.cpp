@@ -1,9 +1,7 @@
 #include "imaging/frame_pacing.h"
 
-#include <chrono>
-#include <thread>
-
 #include "host/clock.h"
+#include "host/tasks.h"
 
 void (*WaitVerticalBlankHook)() = nullptr;
 
@@ -16,18 +14,7 @@ void SetFPSLimit(int32_t framesPerSecond) {
 }
 void ResetFramePacing() { gNextDeadline = -1; }
 
-static void SleepUntil(int64_t deadline) {
-    for (int64_t now = MonotonicMicroseconds(); now < deadline; now = MonotonicMicroseconds()) {
-        if (VirtualClockInstalled()) {
-            AdvanceVirtualClock(deadline - now);
-        } else {
-            PumpPaused();
-            std::this_thread::sleep_for(std::chrono::microseconds(deadline - now));
-        }
-    }
-}
-
-int64_t WaitFrame(VMState *) {
+int64_t WaitFrame(VMState *vm) {
     if (gFpsLimit == 0 && WaitVerticalBlankHook) {
         WaitVerticalBlankHook();
         return MonotonicMicroseconds();
@@ -37,7 +24,8 @@ int64_t WaitFrame(VMState *) {
     const int64_t now = MonotonicMicroseconds();
     if (gNextDeadline < 0 || gNextDeadline + period <= now) gNextDeadline = now + period; // first frame, or a stall
     const int64_t deadline = gNextDeadline;
-    SleepUntil(deadline);
+    // A quit request (SIGTERM, a closed window) ends the wait at once; the script stops at its next line.
+    WaitUntilDeadline(vm, deadline);
     gNextDeadline = deadline + period;
     return deadline;
 }

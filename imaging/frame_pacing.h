@@ -16,7 +16,7 @@ extern void (*WaitVerticalBlankHook)();
 
 // Waits until the next deadline. Deadlines lie one period apart; a caller that comes late (a stall) starts a new
 // series one period after now instead of bursting through the missed ones. Returns the deadline waited for in
-// monotonic microseconds.
+// monotonic microseconds. A quit request ends the wait early.
 int64_t WaitFrame(VMState *vm);
 // Forgets the deadline series (a new limit, tests).
 void ResetFramePacing();

@@ -99,6 +99,40 @@ TEST_F(TasksTest, WaitTicksStopsEarlyWhenThePumpAsksToQuit) {
     EXPECT_EQ(WaitTicks(nullptr, 1000), 1);
 }
 
+// SIGTERM, or a CTRL-C that quits, arriving during any wait a script can start ends it at once, however long:
+// Wait, a deadline such as a frame's, an input wait. Each is an hour long here, so only the quit ends it.
+TEST_F(TasksTest, ATerminationSignalEndsEveryWait) {
+    static std::atomic<int> pumps;
+    SetPumpEventsFunction([](VMState *) {
+        ++pumps;
+        return QuitRequested.load();
+    });
+    constexpr int64_t kHour = int64_t(3600) * 1000;
+    int (*const waits[])() = {
+        [] { return WaitTicks(nullptr, kHour); },
+        [] { return WaitUntilDeadline(nullptr, MonotonicMicroseconds() + kHour * 1000); },
+        [] {
+            PumpEvents(nullptr);
+            WaitSystemSignals(nullptr, 0);
+            return PumpEvents(nullptr);
+        },
+    };
+    for (const int signalNumber : {SIGTERM, SIGINT}) {
+        for (size_t i = 0; i < std::size(waits); i++) {
+            QuitRequested = 0;
+            pumps = 0;
+            TakeSignals(~0u);
+            // Sent once the wait has pumped, so nearly always while it sleeps.
+            std::thread sender([signalNumber] {
+                while (pumps.load() == 0) std::this_thread::yield();
+                raise(signalNumber);
+            });
+            EXPECT_EQ(waits[i](), 1) << signalNumber << " " << i;
+            sender.join();
+        }
+    }
+}
+
 TEST_F(TasksTest, ReplacedWaitFunctionIsTheOneThatBlocks) {
     static int calls;
     calls = 0;

@@ -131,6 +131,13 @@ TEST_F(GraphicsLibrary, SetFPSLimitPacesWaitFrame) {
     ASSERT_EQ(Call("setfpslimit", {25.0}), 0);
     const int64_t a = WaitFrame(vm), b = WaitFrame(vm);
     EXPECT_EQ(b - a, 40000);
+    // A quit request ends a frame's wait at once, even a frame a second long: the clock does not move.
+    ASSERT_EQ(Call("setfpslimit", {1.0}), 0);
+    QuitRequested = 1;
+    const int64_t before = MonotonicMicroseconds();
+    WaitFrame(vm);
+    EXPECT_EQ(MonotonicMicroseconds(), before);
+    QuitRequested = 0;
     RemoveVirtualClock();
 }
 
