@@ -1,6 +1,9 @@
 #include "host/clock.h"
 
+#include "host/thread_stop.h"
+
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
@@ -31,6 +34,7 @@ int tickerStopFd = -1; // eventfd: ends the ticker
 std::atomic<bool> tickArmed{false};
 
 void Tick(int timer, int stop) {
+    pthread_setname_np(pthread_self(), "vl-ticker"); // visible in top and ps, and to tests
     pollfd fds[2] = {{timer, POLLIN, 0}, {stop, POLLIN, 0}};
     for (;;) {
         if (poll(fds, 2, -1) < 0) {
@@ -96,6 +100,7 @@ void PumpPaused() {
 }
 
 void StopPumpTicker() {
+    if (LetGoOfCurrentThread(ticker)) return;
     std::lock_guard<std::mutex> guard(tickerLock);
     if (!ticker.joinable()) return;
     const uint64_t one = 1;

@@ -3,6 +3,7 @@
 #include "host/catalog.h"
 #include "host/clock.h"
 #include "host/path.h"
+#include "host/thread_stop.h"
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
@@ -92,6 +93,7 @@ void InterruptHandler(int signalNumber) {
 }
 
 void WatchInterrupts(int readEnd) {
+    pthread_setname_np(pthread_self(), "vl-signals");
     for (;;) {
         char byte;
         ssize_t n = read(readEnd, &byte, 1);
@@ -162,14 +164,9 @@ bool RawWaitUntil(int64_t deadline) {
 // ---- Start and stop ------------------------------------------------------------------------------------------
 namespace {
 
-// Ends the watcher thread when it runs. exit() may be called on the watcher itself (a library's error handler
-// inside a wake-up), which cannot join itself: it is let go, as the process ends anyway.
+// Ends the watcher thread when it runs.
 void StopInterruptWatcherThread() {
-    if (!interruptWatcher.joinable()) return;
-    if (interruptWatcher.get_id() == std::this_thread::get_id()) {
-        interruptWatcher.detach();
-        return;
-    }
+    if (!interruptWatcher.joinable() || LetGoOfCurrentThread(interruptWatcher)) return;
     char quit = kWatcherQuit;
     [[maybe_unused]] ssize_t n = write(interruptPipe[1], &quit, 1);
     interruptWatcher.join();

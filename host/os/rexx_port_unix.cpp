@@ -25,6 +25,7 @@
 
 #include "host/rexx_frames.h"
 #include "host/tasks.h"
+#include "host/thread_stop.h"
 
 namespace {
 
@@ -459,6 +460,8 @@ int SendRexxNoReply(std::string_view port, std::string_view text, int timeoutMs)
 
 void CloseRexxPorts() {
     PortState &s = State();
+    // Run on the I/O thread (exit() inside its wake-up of the main thread), which may hold the lock.
+    if (LetGoOfCurrentThread(s.thread)) return;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         if (!s.thread.joinable()) return;

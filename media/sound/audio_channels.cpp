@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstdlib>
+#include <pthread.h>
 #include <thread>
 
 #include "host/audio_output.h"
 #include "host/clock.h"
 #include "host/tasks.h"
+#include "host/thread_stop.h"
 #include "media/sound/mixer.h"
 #include "media/sound/music_playback.h"
 #include "media/sound/sound_events.h"
@@ -35,13 +37,16 @@ struct ServerMessage {
 
 // A fixed ring: posting never allocates, and a full ring drops the message.
 std::mutex poolLock;
-std::condition_variable poolSignal;
+// Never destroyed: a server that exit() interrupted in its wait, and that its stop then let go, still counts as
+// waiting on it, and destroying it would wait for that thread for ever.
+std::condition_variable &poolSignal = *new std::condition_variable;
 ServerMessage pool[kMessagePoolSize];
 int poolHead = 0, poolCount = 0;
 bool serverQuit = false;
 std::thread server;
 
 void SoundServerMain() {
+    pthread_setname_np(pthread_self(), "vl-sound");
     std::unique_lock<std::mutex> lock(poolLock);
     for (;;) {
         poolSignal.wait(lock, [] { return poolCount > 0 || serverQuit; });
@@ -261,7 +266,7 @@ namespace {
 // The sound server and the streaming thread; again a no-op.
 void StopAudioTasks() {
     StopStreamingThread();
-    if (!server.joinable()) return;
+    if (!server.joinable() || LetGoOfCurrentThread(server)) return;
     {
         std::lock_guard<std::mutex> lock(poolLock);
         serverQuit = true;

@@ -5,10 +5,12 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <pthread.h>
 #include <thread>
 #include <vector>
 
 #include "host/audio_output.h"
+#include "host/thread_stop.h"
 #include "media/sound/audio_channels.h"
 #include "media/sound/mixer.h"
 #include "media/sound/sound_events.h"
@@ -37,7 +39,8 @@ uint32_t BufferFrames(uint32_t unit, uint32_t frequency) {
 
 // The one-slot mailbox and the refill requests.
 std::mutex streamLock;
-std::condition_variable streamWake, streamIdle;
+// Never destroyed, as the sound server's: a thread let go in its wait still counts as waiting on them.
+std::condition_variable &streamWake = *new std::condition_variable, &streamIdle = *new std::condition_variable;
 int (*pendingCommand)(void *) = nullptr;
 void *pendingArgument = nullptr;
 int commandResult = 0;
@@ -201,6 +204,7 @@ int StopCommand(void *argument) {
 }
 
 void StreamingMain() {
+    pthread_setname_np(pthread_self(), "vl-stream");
     std::unique_lock<std::mutex> lock(streamLock);
     for (;;) {
         streamWake.wait(lock, [] { return streamQuit || pendingCommand || refillRequests > 0; });
@@ -255,6 +259,7 @@ void StartStreamingThread() {
 }
 
 void StopStreamingThread() {
+    if (LetGoOfCurrentThread(streamThread)) return;
     SetAudioSettleFunction(nullptr);
     if (!streamThread.joinable()) return;
     {
