@@ -133,6 +133,17 @@ TEST_F(TasksTest, ATerminationSignalEndsEveryWait) {
     }
 }
 
+// A window closed during a deadline wait an hour long (a frame's): the host's wait returns with the window's
+// message, the pump turns the close into a quit, and the wait ends.
+TEST_F(TasksTest, AWindowClosedDuringADeadlineWaitEndsIt) {
+    static bool closed;
+    closed = false;
+    SetSystemWaitFunctions([](int64_t) { closed = true; }, [] {});
+    SetPumpEventsFunction([](VMState *) { return closed ? 1 : 0; });
+    EXPECT_EQ(WaitUntilDeadline(nullptr, MonotonicMicroseconds() + int64_t(3600) * 1000000), 1);
+    SetSystemWaitFunctions(nullptr, nullptr);
+}
+
 TEST_F(TasksTest, ReplacedWaitFunctionIsTheOneThatBlocks) {
     static int calls;
     calls = 0;
