@@ -15,10 +15,12 @@ namespace {
 
 // Pixel buffers of kOwnPagesBytes and more get pages of their own, so that freeing one gives its memory back.
 // Through malloc, glibc's mmap threshold rises after the first large frees; later large buffers then come from
-// the main heap, which fragments between transitions and is not given back. The last few freed blocks are
-// kept for the next request of the same size, since transitions and the compositor free and make the same
-// bitmaps run after run (fresh pages would fault in again each time).
-constexpr size_t kOwnPagesBytes = 256 << 10;
+// the main heap, which fragments between transitions and is not given back. Brush-sized buffers fragment it as
+// well: sprites, scaled and rotated layers of a new size each time leave holes that the next sizes do not fit,
+// and small blocks made meanwhile pin them (a long run's resident memory grew by 40% with the heap's live bytes
+// flat). The last few freed blocks are kept for the next request of the same size, since transitions and the
+// compositor free and make the same bitmaps run after run (fresh pages would fault in again each time).
+constexpr size_t kOwnPagesBytes = 16 << 10;
 constexpr int kCachedBlocks = 8;
 constexpr size_t kCachedBytes = 96 << 20;
 
@@ -121,12 +123,16 @@ uint8_t *AllocPixelBytes(size_t bytes, bool clear) {
         if (!block) {
             total = rounded + kPixelHeader;
             void *p = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-            if (p == MAP_FAILED) return nullptr;
-            block = static_cast<uint8_t *>(p);
-            OpenPages(block, total);
+            // Out of mappings (the system allows some 65,000; a script may hold that many small brushes): the heap.
+            if (p != MAP_FAILED) {
+                block = static_cast<uint8_t *>(p);
+                OpenPages(block, total);
+            }
         }
-        std::memcpy(block, &total, sizeof total);
-        return block + kPixelHeader;
+        if (block) {
+            std::memcpy(block, &total, sizeof total);
+            return block + kPixelHeader;
+        }
     }
     auto *block = static_cast<uint8_t *>(std::aligned_alloc(64, rounded + kPixelHeader));
     if (!block) return nullptr;

@@ -88,13 +88,19 @@ TEST(GfxPlanes, RefusesZeroAndOversizeBitmaps) {
     EXPECT_EQ(AllocHostBitmapFormat(4, 4, 13), nullptr);
 }
 
-// Large planes on pages of their own: a freed one serves the next plane of its size, cleared, and the kept ones
-// go back to the system on request. Small planes stay on the heap.
+// Large planes on pages of their own, down to a brush's (16 KB and up), whose sizes vary the most and would
+// fragment the heap: a freed one serves the next plane of its size, cleared, and the kept ones go back to the
+// system on request. Small planes stay on the heap.
 TEST(GfxPlanes, LargePlanesHavePagesOfTheirOwnAndAreReusedCleared) {
     const PixelPagesSwitch pages(true);
+    for (const int32_t side : {64, 100}) {
+        BitmapPtr brush(AllocHostBitmap(side, side));
+        ASSERT_NE(brush, nullptr);
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(brush->pixels) % 4096, 64u) << side; // a page, then the header
+    }
     HostBitmap *a = AllocHostBitmap(640, 480);
     ASSERT_NE(a, nullptr);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(a->pixels) % 4096, 64u); // a page, then the header
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(a->pixels) % 4096, 64u);
     std::memset(a->pixels, 0xAB, HostBitmapStride(a) * 480);
     uint8_t *first = a->pixels;
     FreeHostBitmap(a);
