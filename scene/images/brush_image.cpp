@@ -245,11 +245,13 @@ int PresentOutputRing(HostBitmap *target, int32_t x, int32_t y, int32_t width, i
     DisplayRecord *display = DirectOutputDisplay(target, &refresh);
     if (refresh) return RefreshDisplay(CurrentDisplay, 0);
     if (!display) return 0;
+    // Four uploads, one present: each present shows the whole window.
     const int32_t below = innerY + innerHeight, right = innerX + innerWidth;
-    PresentDisplayRect(target, x, y, display, x, y, width, innerY - y, 0);
-    PresentDisplayRect(target, x, below, display, x, below, width, y + height - below, 0);
-    PresentDisplayRect(target, x, innerY, display, x, innerY, innerX - x, innerHeight, 0);
-    PresentDisplayRect(target, right, innerY, display, right, innerY, x + width - right, innerHeight, 0);
+    UploadDisplayRect(target, x, y, display, x, y, width, innerY - y);
+    UploadDisplayRect(target, x, below, display, x, below, width, y + height - below);
+    UploadDisplayRect(target, x, innerY, display, x, innerY, innerX - x, innerHeight);
+    UploadDisplayRect(target, right, innerY, display, right, innerY, x + width - right, innerHeight);
+    PresentDisplayFrame(display);
     return 0;
 }
 
