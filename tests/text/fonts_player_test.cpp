@@ -50,7 +50,8 @@ OpenFont(3, "BITSTREAM VERA SANS MONO", 12, {engine = #FONTENGINE_INBUILT})
 OpenFont(4, "DejaVuSans.TTF", 12, {engine = #FONTENGINE_INBUILT})
 DebugPrint(GetAttribute(#FONT, 3, #ATTRFONTNAME), GetAttribute(#FONT, 4, #ATTRFONTNAME))
 DebugPrint(Fails(Function() OpenFont(5, ":::Default_Sans", 20, {engine = #FONTENGINE_INBUILT}) EndFunction))
-DebugPrint(Fails(Function() OpenFont(5, "FONTS:topaz.font", 8) EndFunction))
+Local fileRefused = Fails(Function() OpenFont(5, "FONTS:topaz.font", 8) EndFunction)
+DebugPrint(fileRefused)
 DebugPrint(Fails(Function() OpenFont(5, #SANS, 0) EndFunction))
 DebugPrint(Fails(Function() OpenFont(5, "topaz", 8, {engine = 2}) EndFunction))
 DebugPrint(Fails(Function() OpenFont(5, "DejaVu Sans Book", 12) EndFunction))
@@ -77,7 +78,7 @@ DebugPrint(Fails(Function() FreeGlyphCache(1, 9) EndFunction))
                        "Sans Mono) and an installed TrueType or OpenType face of that full name (GetAvailableFonts lists "
                        "them), then the native engine for :::Default_Sans.font in the current directory, in Fonts/ and "
                        "in FONTS:; a font file, linked or not, is named with its extension (.ttf, .otf).\n"
-                       "1335 Font specification must not be a file!\n"
+                       "1335\n"
                        "1064 Cannot open font Bitstream Vera Sans with size 0! A font's size is 1 or more.\n"
                        "1064 Cannot open font topaz with size 8! Engine is #FONTENGINE_NATIVE or #FONTENGINE_INBUILT.\n"
                        "1064 Cannot open font DejaVu Sans Book with size 12! The native engine looked for a font linked "

@@ -101,15 +101,26 @@ std::vector<std::string> g_problems;
 
 void Problem(const std::string &text) { g_problems.push_back(text); }
 
-// A message as one line: the table's line breaks become blanks. The pages call a format or font argument what
-// the commands' own sections call it, a format string or a font name.
+// A message as one line: the table's line breaks become blanks.
 std::string OneLine(const char *text) {
     std::string out = text;
     std::replace(out.begin(), out.end(), '\n', ' ');
-    for (const auto &[from, to] : {std::pair<std::string, std::string>{"format specification", "format string"},
-                                   {"Font specification", "Font name"}})
-        if (const size_t at = out.find(from); at != std::string::npos) out.replace(at, from.size(), to);
     return out;
+}
+
+// An error's message as the pages give it. They call a format or font argument what the commands' own sections
+// call it, a format string or a font name; the player prints its messages word for word.
+constexpr std::pair<int, const char *> kPageMessages[] = {
+    {kErrTagSyntax, "Syntax error in text format string!"},
+    {kErrDateFormat, "Invalid date format string!"},
+    {kErrFontIsFile, "Font name must not be a file!"},
+};
+
+std::string PageMessage(int code) {
+    for (const auto &[known, text] : kPageMessages)
+        if (known == code) return text;
+    const char *message = FindErrorMessage(code);
+    return message ? OneLine(message) : "";
 }
 
 std::string FormatNumber(double value) {
@@ -138,9 +149,9 @@ std::string CommandSection(const CommandDoc &doc) {
         out << "\n| error | message |\n|---|---|\n";
         for (int code : doc.errors) {
             if (!code) break;
-            const char *message = FindErrorMessage(code);
-            if (!message) Problem(std::string(doc.name) + ": error " + std::to_string(code) + " has no message");
-            out << "| " << code << " | " << (message ? OneLine(message) : "") << " |\n";
+            if (!FindErrorMessage(code))
+                Problem(std::string(doc.name) + ": error " + std::to_string(code) + " has no message");
+            out << "| " << code << " | " << PageMessage(code) << " |\n";
         }
     }
     if (doc.example) {
@@ -206,7 +217,7 @@ std::string IndexPage(const std::vector<Library> &libraries) {
            "pixels wide. Put the keys into the table itself.\n\n"
            "Errors every command can raise besides its own list:\n\n| error | message |\n|---|---|\n";
     for (int code : CommonErrors())
-        out << "| " << code << " | " << OneLine(FindErrorMessage(code)) << " |\n";
+        out << "| " << code << " | " << PageMessage(code) << " |\n";
     out << "\n| library | commands | what it is for |\n|---|---|---|\n";
     for (const Library &library : libraries) {
         int count = 0;
