@@ -5,7 +5,7 @@ plays (Xlib's handler then ends the process from inside the library). None may a
 status 1 and one line.
 Exit 77 without Xvfb, xdotool, xkill or xprop."""
 import os, shutil, signal, subprocess, sys, tempfile, time
-from window_manager import start_manager
+from window_manager import poll, start_manager, start_server
 
 PLAYER, COMPILER = map(os.path.abspath, sys.argv[1:3])
 if not all(shutil.which(tool) for tool in ("Xvfb", "xdotool", "xkill", "xprop")):
@@ -21,15 +21,6 @@ ENDS = {  # path: (script tail, expected status, expected standard error)
     "lost display": ("CreateSample(1, {0, 90, 0, -90}, 8000)\nPlaySample(1, {Times = 0})\nRepeat\n    Wait(1)\n"
                      "Until False\n", 1, None),
 }
-
-
-def poll(until, seconds=30):
-    deadline = time.time() + seconds
-    while time.time() < deadline:
-        if (got := until()):
-            return got
-        time.sleep(0.05)
-    return None
 
 
 def xdotool(*args):
@@ -75,10 +66,7 @@ def end_one(path, tail, status, err):
 
 
 scratch = tempfile.mkdtemp()
-read_end, write_end = os.pipe()
-server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "640x480x24", "-nolisten", "tcp"],
-                          pass_fds=[write_end], stderr=subprocess.DEVNULL)
-display = ":" + os.read(read_end, 16).decode().strip()
+server, display = start_server()
 env = dict(os.environ, DISPLAY=display)
 # A window mapped while the manager starts may never be shown: wait until its event loop runs.
 manager = shutil.which("openbox") and start_manager("openbox", env)

@@ -2,7 +2,7 @@
 """full_screen_x11_test.py PLAYER COMPILER: -fullscreen on Xvfb (plain, then under each installed window manager),
 with and without layers, shows the picture whole and centred on black. Exit 77 without Xvfb."""
 import os, shutil, subprocess, sys, tempfile, time
-from window_manager import start_manager
+from window_manager import start_manager, start_server
 from xvfb_frame import read_frame
 
 PLAYER, COMPILER = map(os.path.abspath, sys.argv[1:3])
@@ -33,10 +33,7 @@ def problem(layers):
 
 
 scratch = tempfile.mkdtemp()
-read_end, write_end = os.pipe()
-server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "640x480x24", "-fbdir", scratch,
-                           "-nolisten", "tcp"], pass_fds=[write_end], stderr=subprocess.DEVNULL)
-display = ":" + os.read(read_end, 16).decode().strip()
+server, display = start_server(fbdir=scratch)
 failures = []
 for wm in [None] + [w for w in ("openbox", "fluxbox", "icewm", "xfwm4", "metacity", "twm") if shutil.which(w)]:
     # A window opened before the manager runs may stay unmanaged: wait until it does (twm makes no claim that

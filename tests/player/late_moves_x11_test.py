@@ -3,6 +3,7 @@
 while the script only computes afterwards (math commands in an endless loop), not only at its next wait.
 Exit 77 without Xvfb."""
 import os, shutil, subprocess, sys, tempfile, time
+from window_manager import start_server
 from xvfb_frame import read_frame
 
 PLAYER, COMPILER = map(os.path.abspath, sys.argv[1:3])
@@ -40,10 +41,7 @@ def moved(how, script):
 
 
 scratch = tempfile.mkdtemp()
-read_end, write_end = os.pipe()
-server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "320x240x24", "-fbdir", scratch,
-                           "-nolisten", "tcp"], pass_fds=[write_end], stderr=subprocess.DEVNULL)
-display = ":" + os.read(read_end, 16).decode().strip()
+server, display = start_server("320x240x24", scratch)
 failures = [p for how, script in MOVES.items() if (p := moved(how, script))]
 server.kill()
 shutil.rmtree(scratch, ignore_errors=True)

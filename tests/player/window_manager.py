@@ -1,5 +1,27 @@
-"""A window manager for a test's own Xvfb display, started and waited for until it handles requests."""
-import shutil, subprocess, time
+"""A test's own Xvfb display, and a window manager on it started and waited for until it handles requests."""
+import os, shutil, subprocess, time
+
+
+def start_server(size="640x480x24", fbdir=None):
+    """Starts Xvfb on the display number it picks; returns the server and the display's name (":N")."""
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", size, "-nolisten", "tcp"] +
+                              (["-fbdir", fbdir] if fbdir else []), pass_fds=[write_end],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    display = ":" + os.read(read_end, 16).decode().strip()
+    os.close(read_end)
+    return server, display
+
+
+def poll(until, seconds=30):
+    """What until() gives once it gives something true, polled every 50 ms; None after the seconds."""
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        if (got := until()):
+            return got
+        time.sleep(0.05)
+    return None
 
 
 def root_property(env, name):

@@ -7,7 +7,7 @@
   one line after a few seconds and the script goes on.
 Exit 77 without Xvfb, openbox, xdotool or xprop."""
 import ctypes, os, shutil, subprocess, sys, tempfile, time
-from window_manager import start_manager
+from window_manager import poll, start_manager, start_server
 
 PLAYER, COMPILER = map(os.path.abspath, sys.argv[1:3])
 if not all(shutil.which(tool) for tool in ("Xvfb", "openbox", "xdotool", "xprop")):
@@ -33,21 +33,10 @@ Until False
 UNMAPPED = '@DISPLAY {Width = 200, Height = 100, Title = "unseen"}\nDebugPrint("went on")\n'
 
 
-def poll(until, seconds=30):
-    deadline = time.time() + seconds
-    while time.time() < deadline:
-        if (got := until()):
-            return got
-        time.sleep(0.05)
-    return None
-
-
 def new_server():
-    read_end, write_end = os.pipe()
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "640x480x24", "-nolisten",
-                               "tcp"], pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    server, display = start_server()
     servers.append(server)
-    return dict(os.environ, DISPLAY=":" + os.read(read_end, 16).decode().strip())
+    return dict(os.environ, DISPLAY=display)
 
 
 def start(script, env):
