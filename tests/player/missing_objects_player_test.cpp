@@ -3,7 +3,6 @@
 // missing, so a call naming missing objects everywhere shows only the first lookup's not-found error: this way
 // every lookup is reached, and a full run (scripts/test) checks each code raised against the command's row.
 #include "tests/player/player_test_support.h"
-#include "tools/compiler/known_names.h"
 
 #include <gtest/gtest.h>
 
@@ -45,22 +44,10 @@ EndFunction
 )";
 
 TEST(MissingObjects, EveryCommandLooksUpEachOfItsObjects) {
-    std::string script = std::string(kMakeEveryObject) + kSetUp;
+    PlayerRun run;
     int commands = 0;
-    for (const char *name : kKnownCommands) {
-        const std::string command = name;
-        if (SweepLeavesOut(command)) continue;
-        script += "Try(" + command + ")\n";
-        commands++;
-    }
-    script += "DebugPrint(\"calls\", calls)\n";
-    ScratchDirectory dir;
-    WriteObjectFiles(dir);
-    WriteBytes(dir.File("missing.vla"), CompileToApplet(script, "missing.vls", dir.path));
-    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "missing.txt", "missing.vla"}, dir.path,
-                              {"VL_ALLOCATION_CAP_MB=64"});
+    const std::string printed = RunSweep(kSetUp, "Try($)", "DebugPrint(\"calls\", calls)\n", &run, &commands);
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    const std::string printed = ReadFileText(dir.File("missing.txt"));
     EXPECT_NE(printed.find("calls " + std::to_string(commands * 15) + "\n"), std::string::npos) << printed << run.err;
 }
 

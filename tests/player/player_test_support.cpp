@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 
 #include "tools/compiler/compile.h"
+#include "tools/compiler/known_names.h"
 
 // 0x00RRGGBB of a pixel of a 24-bit bottom-up BMP file.
 uint32_t BmpPixel(const std::vector<uint8_t> &bmp, int x, int y) {
@@ -96,9 +97,24 @@ Function Make()
 EndFunction
 )";
 
-void WriteObjectFiles(const ScratchDirectory &dir) {
+std::string RunSweep(const std::string &setUp, const std::string &call, const std::string &ending, PlayerRun *run,
+                     int *commands) {
+    std::string script = std::string(kMakeEveryObject) + setUp;
+    int swept = 0;
+    for (const char *name : kKnownCommands) {
+        if (SweepLeavesOut(name)) continue;
+        std::string line = call;
+        for (size_t at; (at = line.find('$')) != std::string::npos;) line.replace(at, 1, name);
+        script += line + "\n";
+        swept++;
+    }
+    if (commands) *commands = swept;
+    ScratchDirectory dir;
     const std::string data = std::string(VL_SOURCE_DIR) + "/tests/data/media/";
     WriteBytes(dir.File("tune.mod"), ReadFileBytes(data + "effects.mod"));
     WriteBytes(dir.File("tone.wav"), ReadFileBytes(data + "mono16.wav"));
     WriteBytes(dir.File("f.txt"), {'a', 'b'});
+    WriteBytes(dir.File("sweep.vla"), CompileToApplet(script + ending, "sweep.vls", dir.path));
+    *run = RunPlayer({"-quiet", "-debugdevice", "sweep.txt", "sweep.vla"}, dir.path, {"VL_ALLOCATION_CAP_MB=64"});
+    return ReadFileText(dir.File("sweep.txt"));
 }

@@ -39,8 +39,10 @@ PlayerRun RunPlayer(const std::vector<std::string> &arguments, const std::string
 // a requester, start programs, or end or redirect the script.
 bool SweepLeavesOut(const std::string &command);
 
-// A script's start for the sweeps: errors do not end it, and Make() makes objects numbered 1 of every kind a
-// command names, and a second display, again before each call (a call may free or change them). The files it
-// opens are written by WriteObjectFiles.
-extern const char kMakeEveryObject[];
-void WriteObjectFiles(const ScratchDirectory &dir);
+// A sweep over every registered command but those SweepLeavesOut names, run by the player. The script starts
+// with Make(), which makes objects numbered 1 of every kind a command names, and a second display, again before
+// each call (a call may free or change them); errors do not end it. Then come setUp, one line a command (call
+// with each "$" made the command's name) and ending. Returns what the script printed; the run's status and
+// standard error go to *run, the number of commands swept to *commands.
+std::string RunSweep(const std::string &setUp, const std::string &call, const std::string &ending, PlayerRun *run,
+                     int *commands = nullptr);
