@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <ctime>
 #include <chrono>
 #include <functional>
 #include <cstdio>
@@ -40,6 +41,33 @@ inline double MedianSeconds(const std::function<void()> &op) {
         auto start = std::chrono::steady_clock::now();
         op();
         runs.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    return Median(runs);
+}
+
+// The thread's own processor time in microseconds: on a shared machine, time spent waiting for a core is
+// nobody's work.
+inline double ThreadMicros() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e6 + double(t.tv_nsec) / 1e3;
+}
+
+// Median over 5 runs of the mean processor time of one call of op, in microseconds; each run calls it for at
+// least windowMicros, after one call that warms the caches.
+inline double MedianThreadMicros(const std::function<void()> &op, double windowMicros) {
+    std::vector<double> runs;
+    op();
+    for (int r = 0; r < 5; r++) {
+        int calls = 0;
+        const double start = ThreadMicros();
+        double now = start;
+        do {
+            op();
+            ++calls;
+            now = ThreadMicros();
+        } while (now - start < windowMicros);
+        runs.push_back((now - start) / calls);
     }
     return Median(runs);
 }

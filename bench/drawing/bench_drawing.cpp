@@ -225,31 +225,8 @@ bool SameWork(const Case &c, std::string *report) {
     return covered > 0 && share <= c.tolerance + 1e-12 && (c.tolerance > 0 || worst <= 2);
 }
 
-// The thread's own processor time in microseconds: on a shared machine, time spent waiting for a core is
-// nobody's work.
-double ThreadMicros() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e6 + double(t.tv_nsec) / 1e3;
-}
-
 // Median over 5 runs of the mean processor time of one call (kShapesPerCall shapes), in microseconds.
-double MedianMicros(const std::function<void()> &op) {
-    std::vector<double> runs;
-    op();
-    for (int r = 0; r < 5; r++) {
-        int calls = 0;
-        const double start = ThreadMicros();
-        double now = start;
-        do {
-            op();
-            ++calls;
-            now = ThreadMicros();
-        } while (now - start < 100000);
-        runs.push_back((now - start) / calls);
-    }
-    return vl::bench::Median(runs);
-}
+double MedianMicros(const std::function<void()> &op) { return vl::bench::MedianThreadMicros(op, 100000); }
 
 // ---- Layers ------------------------------------------------------------------------------------------------
 
@@ -383,9 +360,9 @@ double MedianLayerMicros(const std::function<int()> &add) {
         double spent = 0;
         do {
             ClearLayers(s);
-            const double start = ThreadMicros();
+            const double start = vl::bench::ThreadMicros();
             add();
-            spent += ThreadMicros() - start;
+            spent += vl::bench::ThreadMicros() - start;
             ++calls;
         } while (spent < 100000);
         runs.push_back(spent / calls);

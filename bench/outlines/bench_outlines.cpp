@@ -271,29 +271,8 @@ bool SameWork(const Case &c, std::string *report) {
     return covered > 0 && differing <= allowed;
 }
 
-double ThreadMicros() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e6 + double(t.tv_nsec) / 1e3;
-}
-
 // Median over 5 runs of the mean processor time of one shape, in microseconds.
-double MedianMicros(const std::function<void()> &op) {
-    std::vector<double> runs;
-    op();
-    for (int r = 0; r < 5; r++) {
-        int calls = 0;
-        const double start = ThreadMicros();
-        double now = start;
-        do {
-            op();
-            ++calls;
-            now = ThreadMicros();
-        } while (now - start < 50000);
-        runs.push_back((now - start) / calls);
-    }
-    return vl::bench::Median(runs);
-}
+double MedianMicros(const std::function<void()> &op) { return vl::bench::MedianThreadMicros(op, 50000); }
 
 std::regex filter(".");
 
