@@ -9,8 +9,9 @@ def start_server(size="640x480x24", fbdir=None):
                               (["-fbdir", fbdir] if fbdir else []), pass_fds=[write_end],
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write_end)
+    # The read end stays open while the server runs: the server writes its number again when it resets (after
+    # its last client leaves), and a write to a closed pipe would end it.
     display = ":" + os.read(read_end, 16).decode().strip()
-    os.close(read_end)
     return server, display
 
 
