@@ -20,7 +20,7 @@ const CommandDoc kCommandDocs[] = {
              "1055. To pause in the middle of a handler's work, end the handler there and let a timeout do "
              "the rest: the handler calls `SetTimeout(Nil, NextStep, 2000)` and returns, the main loop's "
              "WaitEvent goes on serving the other events, and NextStep runs two seconds later, as the "
-             "second example does.",
+             "example's second part does.",
      .example = "Wait(500, #MILLISECONDS)\n"
                 "\n"
                 "; a pause inside a handler: the timeout takes over after it\n"
