@@ -74,7 +74,7 @@ const CommandDoc kCommandDocs[] = {
              "When it is shown, what is drawn appears as layers (#SELMODE_LAYERS, the default) or directly "
              "in the picture (#SELMODE_NORMAL).",
      .errors = {kErrBGPicNotFound, kErrObjectNotFound, kErrLayersRequired, kErrSelectBGPicDisplay,
-                kErrWrongUsage, kErrDisplayBGPicGraphics}},
+                kErrWrongUsage, kErrDisplayBGPicGraphics, kErrBGPicTypeUnsupported}},
     {.name = "EndSelect", .synopsis = "EndSelect()", .arguments = {0, 0},
      .text = "Ends the redirection of drawing that SelectBGPic, SelectBrush, SelectMask, SelectAlphaChannel, "
              "SelectAnim or SelectLayer started (one EndSelect serves them all): drawing goes to the display "
