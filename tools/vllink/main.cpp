@@ -2,7 +2,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "tools/applet/link.h"
