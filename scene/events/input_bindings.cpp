@@ -54,7 +54,9 @@ int PushFlag(VMState *vm, int which) {
 uint32_t ReadKeyArgument(VMState *vm, int withModifiers) {
     size_t length = 0;
     const char *text = CheckStringArg(vm, 1, &length);
-    return LookupKeyArgument(text, length, withModifiers);
+    const uint32_t code = LookupKeyArgument(text, length, withModifiers);
+    if (!code) RaiseErrorWithHint(vm, kErrWrongUsage, KeyNameHint(text, length, withModifiers));
+    return code;
 }
 
 } // namespace
