@@ -272,7 +272,8 @@ bool DisplayReachable(std::string *message) {
         at = comma + 1;
     }
     if (asked.empty() && !SDL_WasInit(SDL_INIT_VIDEO)) {
-        // SDL's own order without the drivers that show nothing, which it would fall back to.
+        // SDL's own order less the drivers that show nothing, which it would fall back to, and less Wayland where
+        // no compositor can be found.
         std::string drivers;
         for (int i = 0; i < SDL_GetNumVideoDrivers(); i++) {
             const char *name = SDL_GetVideoDriver(i);
