@@ -451,6 +451,38 @@ TEST(PlayerEndToEnd, PreloadOfAMissingResourceStopsWithAnError) {
     EXPECT_TRUE(Contains(run.err, "rush")) << run.err; // LoadBrush not there yet, or the missing file
 }
 
+// Without a display SDL would fall back to a driver that shows nothing and play into it until killed: the player
+// ends at once with one line, unless a driver without windows was asked for. No server listens at :4093, and
+// without a runtime directory no Wayland compositor is found.
+TEST(PlayerEndToEnd, WithoutADisplayEndsWithOneLineUnlessHeadlessWasAsked) {
+    ScratchDirectory dir;
+    WriteBytes(dir.File("shown.vla"), CompileToApplet("DebugPrint(\"played\")\n", "shown.vls", dir.path));
+    const std::string player = VL_PLAYER_PATH ": ", headless = "; to play without one, set SDL_VIDEODRIVER=offscreen "
+                                                               "SDL_AUDIODRIVER=dummy\n";
+    const std::string atDisplay = player + "cannot open a window on display DISPLAY=:4093" + headless;
+    const struct {
+        std::string display, driver;
+        int exitCode;
+        std::string out, err;
+    } cases[] = {
+        {":4093", "", 1, "", atDisplay},
+        {":4093", "x11", 1, "", atDisplay},
+        {"", "", 1, "", player + "no display to open a window on (DISPLAY and WAYLAND_DISPLAY are not set)" + headless},
+        {":4093", "offscreen", 0, "played\n", ""},
+        {"", "dummy", 0, "played\n", ""},
+    };
+    for (const auto &c : cases) {
+        // SDL's X11 start talks to D-Bus, whose library keeps a buffer to the end.
+        PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "shown.vla"}, dir.path,
+                                  {"DISPLAY=" + c.display, "SDL_VIDEODRIVER=" + c.driver, "WAYLAND_DISPLAY=",
+                                   "XDG_RUNTIME_DIR=", "LSAN_OPTIONS=suppressions=" VL_SOURCE_DIR
+                                   "/tests/data/system/lsan.supp:print_suppressions=0"});
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.display << " " << c.driver;
+        EXPECT_EQ(run.out, c.out) << c.display << " " << c.driver;
+        EXPECT_EQ(run.err, c.err) << c.display << " " << c.driver;
+    }
+}
+
 } // namespace
 
 // The bundled demo is what a newcomer plays first: it must run clean. Its endless event loop is cut off after a
