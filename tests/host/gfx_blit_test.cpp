@@ -155,7 +155,7 @@ TEST(GfxPlanes, LargePlanesComeFromTheHeapWhenMappingsRunOut) {
     heap = AllocHostBitmap(640, 480); // cleared whatever block the heap gives
     ASSERT_NE(heap, nullptr);
     EXPECT_EQ(std::count(heap->pixels, heap->pixels + bytes, 0), std::ptrdiff_t(bytes));
-    const uint8_t *last = heap->pixels;
+    [[maybe_unused]] const uint8_t *last = heap->pixels;
     RefusePixelMappings(false);
     // With mappings back the next plane has pages again; the heap ones freed now are not kept for it.
     FreeHostBitmap(heap);

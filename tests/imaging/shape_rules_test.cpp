@@ -77,11 +77,9 @@ enum class Pixel { Out, In, Either };
 struct Expected {
     std::vector<double> cover; // 0 to 1 per plane pixel
     std::vector<Pixel> aliased;
-    double At(int32_t i, int32_t j) const { return cover[size_t((j + kAt) * kPlane + i + kAt)]; }
 };
 
 Expected ExpectedPixels(const ShapeRecord &s) {
-    ShapeRecord fill = s;
     Expected e;
     e.cover.assign(size_t(kPlane * kPlane), 0.0);
     e.aliased.assign(size_t(kPlane * kPlane), Pixel::Out);
@@ -96,9 +94,7 @@ Expected ExpectedPixels(const ShapeRecord &s) {
                 e.aliased[k] = std::fabs(d) < 1e-9 ? Pixel::Either : d > 0 ? Pixel::In : Pixel::Out;
             }
         }
-    const bool outline =
-        s.style.fillStyle == kFillNone && s.kind != ObjectKindLine && s.kind != ObjectKindPlot;
-    if (!outline) return e;
+    if (s.style.fillStyle != kFillNone || s.kind == ObjectKindLine || s.kind == ObjectKindPlot) return e;
     // Without a fill: the pixels of the area within the outline's thickness (a square) of one outside it. With
     // antialiasing a pixel keeps what its coverage exceeds the least coverage within that square.
     const int32_t t = std::max(s.style.outlineThickness, 1);
@@ -122,10 +118,13 @@ Expected ExpectedPixels(const ShapeRecord &s) {
     return o;
 }
 
+// How a shape is symmetric: about its centre, and also about its middle row and column.
+enum Symmetry { kNone, kTurned, kMirrored };
+
 struct Rule {
     ShapeRecord shape;
-    double area;    // the exact area of what is drawn, or 0 where none is worked out
-    bool mirrored;  // mirror-symmetric about its box's middle row and column (else only about its centre)
+    double area; // the exact area of what is drawn, or 0 where none is worked out
+    Symmetry symmetry;
     std::string name;
 };
 
@@ -142,10 +141,8 @@ ShapeRecord Shape(int32_t kind, int32_t fill, int32_t bits) {
 std::vector<Rule> Rules() {
     std::vector<Rule> out;
     for (int32_t bits : {kFormStyleNormal, kFormStyleAntialias}) {
-        const auto add = [&](const ShapeRecord &s, double area, bool mirrored, const std::string &name) {
-            ShapeRecord shape = s;
-            shape.style.styleBits = bits;
-            out.push_back({shape, area, mirrored, name + (bits == kFormStyleAntialias ? " antialiased" : "")});
+        const auto add = [&](const ShapeRecord &s, double area, Symmetry symmetry, const std::string &name) {
+            out.push_back({s, area, symmetry, name + (bits == kFormStyleAntialias ? " antialiased" : "")});
         };
         for (int32_t fill : {kFillColor, kFillNone})
             for (int32_t t : {1, 3}) {
@@ -153,43 +150,46 @@ std::vector<Rule> Rules() {
                 const std::string how = fill == kFillColor ? "filled " : "outline " + std::to_string(t) + " ";
                 ShapeRecord s = Shape(ObjectKindBox, fill, bits);
                 s.sizeX = 23, s.sizeY = 17, s.style.outlineThickness = t;
-                add(s, fill == kFillColor ? 23.0 * 17 : 0, true, how + "box");
+                add(s, fill == kFillColor ? 23.0 * 17 : 0, kMirrored, how + "box");
                 s.sizeX = 40, s.sizeY = 30, s.roundLevel = 9;
-                add(s, fill == kFillColor ? 40.0 * 30 - (4 - M_PI) * 81 : 0, true, how + "rounded box");
+                add(s, fill == kFillColor ? 40.0 * 30 - (4 - M_PI) * 81 : 0, kMirrored, how + "rounded box");
                 s = Shape(ObjectKindCircle, fill, bits);
                 s.style.outlineThickness = t;
                 for (int32_t r : {0, 1, 8, 21}) {
                     s.radiusX = r;
-                    add(s, fill == kFillColor ? M_PI * (r + 0.5) * (r + 0.5) : 0, true, how + "circle " + std::to_string(r));
+                    add(s, fill == kFillColor ? M_PI * (r + 0.5) * (r + 0.5) : 0, kMirrored, how + "circle " + std::to_string(r));
                 }
                 s = Shape(ObjectKindEllipse, fill, bits);
                 s.radiusX = 30, s.radiusY = 7, s.style.outlineThickness = t;
-                add(s, fill == kFillColor ? M_PI * 30.5 * 7.5 : 0, true, how + "ellipse");
+                add(s, fill == kFillColor ? M_PI * 30.5 * 7.5 : 0, kMirrored, how + "ellipse");
                 s = Shape(ObjectKindPolygon, fill, bits);
                 s.style.outlineThickness = t;
                 s.vertices = {0, 0, 50, 10, 20, 40};
-                add(s, fill == kFillColor ? 0.5 * (50.0 * 40 - 10.0 * 20) : 0, false, how + "triangle");
-                s.vertices = {0, 0, 40, 10, 60, 50, 20, 40}; // a parallelogram: symmetric about its centre
-                add(s, fill == kFillColor ? 40.0 * 40 - 10.0 * 20 : 0, false, how + "parallelogram");
+                add(s, fill == kFillColor ? 0.5 * (50.0 * 40 - 10.0 * 20) : 0, kNone, how + "triangle");
+                s.vertices = {0, 0, 40, 10, 60, 50, 20, 40};
+                add(s, fill == kFillColor ? 40.0 * 40 - 10.0 * 20 : 0, kTurned, how + "parallelogram");
                 // A star in one stroke. Antialiased, a pixel where two of its edges cross takes the twice-wound
                 // part twice (the coverage is the winding summed over the pixel): not yet the rule.
                 s.vertices = {20, 0, 32, 38, 0, 14, 40, 14, 8, 38};
-                if (bits != kFormStyleAntialias) add(s, 0, false, how + "star");
+                if (bits != kFormStyleAntialias) add(s, 0, kNone, how + "star");
                 s.vertices = {0, 0, 30, 0, 30, 25, 15, 8, 0, 25};
-                add(s, fill == kFillColor ? 30.0 * 25 - 0.5 * 30 * 17 : 0, false, how + "notch");
+                add(s, fill == kFillColor ? 30.0 * 25 - 0.5 * 30 * 17 : 0, kNone, how + "notch");
             }
-        // Lines of every thickness, level, upright, at 45 degrees and slanted; a line of no length is a disc.
+        // Lines of every thickness, level, upright, at 45 degrees and slanted, and one of no length (a disc):
+        // symmetric about their axis, but for aliased ones of even thickness, which are t pixels thick.
         const int32_t ends[][4] = {{0, 20, 40, 20}, {20, 0, 20, 40}, {0, 0, 30, 30}, {3, 30, 40, 2}, {10, 10, 10, 10}};
         for (int32_t t = 1; t <= 6; ++t)
             for (const auto &e : ends) {
                 ShapeRecord s = Shape(ObjectKindLine, kFillNone, bits);
                 s.x1 = e[0], s.y1 = e[1], s.x2 = e[2], s.y2 = e[3], s.thickness = t;
-                const bool level = e[0] == e[2] || e[1] == e[3];
-                add(s, std::hypot(e[2] - e[0], e[3] - e[1]) * t + M_PI * t * t / 4, level,
+                const Symmetry symmetry = bits != kFormStyleAntialias && t % 2 == 0 ? kNone
+                                          : e[0] == e[2] || e[1] == e[3]            ? kMirrored
+                                                                                    : kTurned;
+                add(s, std::hypot(e[2] - e[0], e[3] - e[1]) * t + M_PI * t * t / 4, symmetry,
                     "line " + std::to_string(e[0]) + "," + std::to_string(e[1]) + " to " + std::to_string(e[2]) +
                         "," + std::to_string(e[3]) + " thickness " + std::to_string(t));
             }
-        add(Shape(ObjectKindPlot, kFillNone, bits), 1, true, "plot");
+        add(Shape(ObjectKindPlot, kFillNone, bits), 1, kMirrored, "plot");
     }
     return out;
 }
@@ -272,25 +272,21 @@ TEST(ShapeRules, EveryPixelHoldsWhatTheExactShapeCovers) {
                 for (uint8_t v : got) sum += v / 255.0;
                 EXPECT_NEAR(sum, r.area, 0.005 * r.area + 0.5);
             }
-            // Symmetric about the centre of the pixels drawn (an aliased line of even thickness cannot be: it
-            // is t pixels thick), and mirrored about its middle row and column where the shape is.
-            if (!soft && s.kind == ObjectKindLine && s.thickness % 2 == 0) continue;
+            // Symmetric about the centre of the pixels drawn, and mirrored about their middle row and column.
+            if (r.symmetry == kNone) continue;
             int32_t x0 = kPlane, y0 = kPlane, x1 = -1, y1 = -1;
             for (int32_t y = 0; y < kPlane; ++y)
                 for (int32_t x = 0; x < kPlane; ++x)
                     if (at(x, y)) x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
             ASSERT_GE(x1, 0);
-            const bool symmetric = s.kind != ObjectKindPolygon || r.name.find("parallelogram") != std::string::npos;
             const auto near = [&](int a, int b) { return std::abs(a - b) <= 1; };
             const auto inBox = [&](int32_t x, int32_t y) { return x >= x0 && x <= x1 && y >= y0 && y <= y1; };
-            if (symmetric) {
-                EXPECT_EQ(FirstFailure(got, [&](int32_t x, int32_t y) {
-                              return !inBox(x, y) || near(at(x, y), at(x0 + x1 - x, y0 + y1 - y));
-                          }),
-                          "")
-                    << "turned about its centre";
-            }
-            if (r.mirrored) {
+            EXPECT_EQ(FirstFailure(got, [&](int32_t x, int32_t y) {
+                          return !inBox(x, y) || near(at(x, y), at(x0 + x1 - x, y0 + y1 - y));
+                      }),
+                      "")
+                << "turned about its centre";
+            if (r.symmetry == kMirrored) {
                 EXPECT_EQ(FirstFailure(got, [&](int32_t x, int32_t y) {
                               return !inBox(x, y) || (near(at(x, y), at(x0 + x1 - x, y)) && near(at(x, y), at(x, y0 + y1 - y)));
                           }),
