@@ -9,7 +9,8 @@ static void ArcPoints(ShapePath *path, double cx, double cy, double rx, double r
     const double r = std::max(rx, ry);
     const double step = std::min(r > 0.05 ? 2 * std::acos(std::max(0.0, 1 - 0.02 / r)) : M_PI, keepArea ? M_PI : M_PI / 8);
     int32_t n = std::clamp(int32_t(std::ceil(std::fabs(a1 - a0) / step)), 2, 2048);
-    if (std::fabs(a1 - a0) >= 2 * M_PI) n = (n + 3) / 4 * 4; // a whole turn from 0 as symmetric as the ellipse
+    // A whole turn in a multiple of four steps: the flattened ellipse keeps both mirror symmetries of the true one.
+    if (std::fabs(a1 - a0) >= 2 * M_PI) n = (n + 3) / 4 * 4;
     const double d = (a1 - a0) / n;
     const double k = keepArea ? std::sqrt(std::fabs(d) / std::max(std::sin(std::fabs(d)), 1e-12)) : 1.0;
     for (int32_t i = 0; i <= n; ++i) {
