@@ -8,7 +8,9 @@ static void ArcPoints(ShapePath *path, double cx, double cy, double rx, double r
                       bool keepArea = true) {
     const double r = std::max(rx, ry);
     const double step = std::min(r > 0.05 ? 2 * std::acos(std::max(0.0, 1 - 0.02 / r)) : M_PI, keepArea ? M_PI : M_PI / 8);
-    const int32_t n = std::clamp(int32_t(std::ceil(std::fabs(a1 - a0) / step)), 2, 2048);
+    int32_t n = std::clamp(int32_t(std::ceil(std::fabs(a1 - a0) / step)), 2, 2048);
+    // A whole turn in a multiple of four steps: the flattened ellipse keeps both mirror symmetries of the true one.
+    if (std::fabs(a1 - a0) >= 2 * M_PI) n = (n + 3) / 4 * 4;
     const double d = (a1 - a0) / n;
     const double k = keepArea ? std::sqrt(std::fabs(d) / std::max(std::sin(std::fabs(d)), 1e-12)) : 1.0;
     for (int32_t i = 0; i <= n; ++i) {
@@ -84,8 +86,12 @@ int AreaBox(const ShapeRecord &s, int32_t *x, int32_t *y, int32_t *w, int32_t *h
         for (int32_t v : {s.x1, s.y1, s.x2, s.y2, s.thickness})
             if (v < -kMaxShapeSide || v > kMaxShapeSide) return kErrInternalLimit;
         const int32_t t = std::max(s.thickness, 1);
+        // Antialiased, an even thickness centred on pixel centres ends half way into a pixel on each side, so its
+        // band crosses t + 1 pixels. Aliased, the centres exactly t / 2 away on the right and lower side are left
+        // out, so the line is t pixels thick.
+        const int32_t across = s.style.Antialias() ? t / 2 * 2 + 1 : t;
         bx = std::min(s.x1, s.x2) - t / 2, by = std::min(s.y1, s.y2) - t / 2;
-        bw = int64_t(std::abs(s.x2 - s.x1)) + t, bh = int64_t(std::abs(s.y2 - s.y1)) + t;
+        bw = int64_t(std::abs(s.x2 - s.x1)) + across, bh = int64_t(std::abs(s.y2 - s.y1)) + across;
         break;
     }
     case ObjectKindPlot: bw = bh = 1; break;
