@@ -17,6 +17,11 @@ static void ArcPoints(ShapePath *path, double cx, double cy, double rx, double r
     }
 }
 
+static void EllipsePath(ShapePath *path, const EllipseArea &e) {
+    ArcPoints(path, e.cx, e.cy, e.rx, e.ry, 0, 2 * M_PI);
+    path->points.resize(path->points.size() - 2); // the last point is the first
+}
+
 void BuildShapePath(const ShapeRecord &s, ShapePath *path) {
     switch (s.kind) {
     case ObjectKindBox: {
@@ -32,18 +37,24 @@ void BuildShapePath(const ShapeRecord &s, ShapePath *path) {
         break;
     }
     case ObjectKindCircle:
-    case ObjectKindEllipse: {
-        const EllipseArea e(s);
-        ArcPoints(path, e.cx, e.cy, e.rx, e.ry, 0, 2 * M_PI);
-        path->points.resize(path->points.size() - 2); // the last point is the first
-        break;
-    }
+    case ObjectKindEllipse: EllipsePath(path, EllipseArea(s)); break;
     case ObjectKindArc: {
         const EllipseArea e(s);
         const ArcSector a(s);
-        const double from = a.from * M_PI / 180, to = (a.from + a.span) * M_PI / 180;
+        if (a.Whole()) { // the same polygon as the ellipse's
+            EllipsePath(path, e);
+            break;
+        }
+        // The curve's points are found by the ellipse's own angle: the one whose point lies on each edge's line.
+        const auto curveAngle = [&](double degrees) {
+            double x, y;
+            ArcSector::Direction(degrees, &x, &y);
+            const double seen = degrees * M_PI / 180, own = std::atan2(e.rx * y, e.ry * x);
+            return own + 2 * M_PI * std::round((seen - own) / (2 * M_PI));
+        };
+        const double from = curveAngle(a.from), to = curveAngle(a.from + a.span);
         const size_t start = path->points.size();
-        if (a.span < 360) path->Point(e.cx, e.cy);
+        path->Point(e.cx, e.cy);
         ArcPoints(path, e.cx, e.cy, e.rx, e.ry, from, to);
         if (a.clockwise) // mirrored about the centre's row
             for (size_t k = start + 1; k < path->points.size(); k += 2) path->points[k] = 2 * e.cy - path->points[k];
