@@ -132,6 +132,25 @@ struct ArcSector {
         return 2;
     }
 
+    // The rows [*top, *bottom) of the box (bh rows) that the sector's part of the ellipse (radii rx, ry) may touch.
+    void Rows(double rx, double ry, int32_t bh, int32_t *top, int32_t *bottom) const {
+        *top = 0, *bottom = bh;
+        if (Whole()) return;
+        double low = 0, high = 0; // offsets up (down when clockwise) from the centre
+        const auto within = [&](double degrees) { return std::fmod(degrees - from + 720, 360.0) <= span; };
+        if (within(90)) high = ry;
+        if (within(270)) low = -ry;
+        for (double degrees : {from, from + span}) {
+            double x, y;
+            Direction(degrees, &x, &y);
+            const double dy = ry * std::sin(std::atan2(rx * y, ry * x));
+            low = std::min(low, dy), high = std::max(high, dy);
+        }
+        const double y0 = clockwise ? cy + low : cy - high, y1 = clockwise ? cy + high : cy - low;
+        *top = int32_t(std::clamp(std::floor(y0) - 1, 0.0, double(bh)));
+        *bottom = int32_t(std::clamp(std::ceil(y1) + 1, double(*top), double(bh)));
+    }
+
     // The columns of row j an edge's line may cross (the rest of the row lies wholly on one side of each edge): up to
     // two ranges [cross[0], cross[1]], [cross[2], cross[3]], empty ones with the end before the start.
     void Crossed(int32_t j, int32_t cross[4]) const {

@@ -758,26 +758,35 @@ void SoftOutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, i
         const size_t row = size_t(j - a0);
         k.coveredErosion.Row(j, k.inCovered);
         k.fullErosion.Row(j, k.inFull);
-        const auto emit = [&](int32_t from, int32_t to) {
+        // An arc's pixels beyond its sector's reach on the row are left out before any work is done on them.
+        int32_t reachFrom = bx, reachTo = bx + bw;
+        if (arc) {
+            int32_t runs[4], cross[4];
+            reachFrom = INT32_MAX, reachTo = INT32_MIN;
+            const int n = sector.Row(int32_t(j), bx, bx + bw - 1, runs);
+            sector.Crossed(int32_t(j), cross);
+            for (int32_t *range : {runs, runs + 2 * (n - 1), cross, cross + 2})
+                if (range[0] <= range[1]) reachFrom = std::min(reachFrom, range[0]), reachTo = std::max(reachTo, range[1] + 1);
+        }
+        // Some pixel within t is uncovered: the coverage as it is; else (so the square lies in the box) less the
+        // smallest soft value within t.
+        const auto part = [&](int32_t from, int32_t to, bool lessSmallest) {
+            from = std::max(from, reachFrom), to = std::min(to, reachTo);
+            if (from >= to) return;
+            k.soft.Line(row, from, to, k.line);
+            if (lessSmallest)
+                for (int32_t i = from; i < to; ++i) {
+                    const int32_t lo = std::max(i - t - bx, 0), hi = std::min(i + t + 1 - bx, bw);
+                    uint8_t &v = k.line[size_t(i - from)];
+                    v = uint8_t(std::max(0, int(v) - int(k.tree.Min(lo, hi))));
+                }
             if (arc) SectorCoveredRun(sector, w, j, from, to, k.line.data());
             else CoveredRun(w, j, from, to - from, k.line.data());
         };
-        // Some pixel within t is uncovered: the coverage as it is.
         EachRunLess(k.soft.covered.At(row), k.soft.covered.Count(row), k.inCovered.At(0), k.inCovered.Count(0),
-                    [&](int32_t from, int32_t to) {
-                        k.soft.Line(row, from, to, k.line);
-                        emit(from, to);
-                    });
-        // Soft pixels within t but no uncovered one (so the square lies in the box): less the smallest of them.
-        EachRunLess(k.inCovered.At(0), k.inCovered.Count(0), k.inFull.At(0), k.inFull.Count(0), [&](int32_t from, int32_t to) {
-            k.soft.Line(row, from, to, k.line);
-            for (int32_t i = from; i < to; ++i) {
-                const int32_t lo = std::max(i - t - bx, 0), hi = std::min(i + t + 1 - bx, bw);
-                uint8_t &v = k.line[size_t(i - from)];
-                v = uint8_t(std::max(0, int(v) - int(k.tree.Min(lo, hi))));
-            }
-            emit(from, to);
-        });
+                    [&](int32_t from, int32_t to) { part(from, to, false); });
+        EachRunLess(k.inCovered.At(0), k.inCovered.Count(0), k.inFull.At(0), k.inFull.Count(0),
+                    [&](int32_t from, int32_t to) { part(from, to, true); });
     }
 }
 
@@ -797,9 +806,12 @@ int DrawSpans(const ShapeRecord &s, int32_t x, int32_t y, const ShapeOutput &o, 
         w.plain = false;
         w.areaX = bx, w.areaY = by;
     }
-    // The shape rows and columns the clip lets through; nothing else is looked at.
-    const int64_t j0 = std::max<int64_t>(by, int64_t(w.box.y0) - y);
-    const int64_t j1 = std::min<int64_t>(int64_t(by) + bh, int64_t(w.box.y1) - y);
+    // The shape rows and columns the clip lets through (of an arc, those its sector reaches); nothing else is
+    // looked at.
+    int32_t top = 0, bottom = bh;
+    if (s.kind == ObjectKindArc) ArcSector(s).Rows(EllipseArea(s).rx, EllipseArea(s).ry, bh, &top, &bottom);
+    const int64_t j0 = std::max<int64_t>(by + top, int64_t(w.box.y0) - y);
+    const int64_t j1 = std::min<int64_t>(int64_t(by) + bottom, int64_t(w.box.y1) - y);
     if (j0 >= j1 || int64_t(x) + bx >= w.box.x1 || int64_t(x) + bx + bw <= w.box.x0) return 0;
     // An outline (no fill) at least half as thick as the box's narrower side leaves nothing inside: it is the area.
     const int32_t t = std::max(s.style.outlineThickness, 1);
