@@ -76,7 +76,7 @@ TEST(ArcRules, AliasedAndAntialiasedCoverTheSectorSeenFromTheCentre) {
             const std::vector<int> hard = Draw(Arc(c, false, outline)), soft = Draw(Arc(c, true, outline));
             const double cx = 2 + c.rx + 0.5, cy = 2 + c.ry + 0.5, from = std::fmod(c.start + 720.0, 360.0);
             const double span = std::fmod(c.end - c.start + 720.0, 360.0) == 0 ? 360 : std::fmod(c.end - c.start + 720.0, 360.0);
-            int wrong = 0, apart = 0;
+            int wrong = 0, missing = 0, apart = 0;
             for (int32_t j = 0; j < 60; ++j)
                 for (int32_t i = 0; i < 72; ++i) {
                     const double dx = i + 0.5 - cx, dy = (c.clockwise ? -1 : 1) * (cy - j - 0.5);
@@ -84,9 +84,13 @@ TEST(ArcRules, AliasedAndAntialiasedCoverTheSectorSeenFromTheCentre) {
                     const int h = hard[size_t(j * 72 + i)], s = soft[size_t(j * 72 + i)];
                     // Centres off the edges by a hair are left to the rounding.
                     if (h && std::fabs(off) > 1e-6 && std::fabs(off - span) > 1e-6 && (dx || dy)) wrong += off > span;
+                    // A filled arc holds every centre of the ellipse on or between its edges.
+                    const double u = dx / (c.rx + 0.5), v = dy / (c.ry + 0.5);
+                    if (!outline && u * u + v * v <= 1 && (off <= span + 1e-9 || off >= 360 - 1e-9)) missing += !h;
                     apart += (h && !s) || (!h && s == 255);
                 }
             EXPECT_EQ(wrong, 0) << Name(c, false, outline);
+            EXPECT_EQ(missing, 0) << Name(c, false, outline);
             EXPECT_EQ(apart, 0) << Name(c, true, outline);
         }
 }
