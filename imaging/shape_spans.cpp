@@ -672,7 +672,11 @@ struct MinimumTree {
     void Set(int32_t c, uint8_t v) {
         size_t at = leaves + size_t(c);
         tree[at] = v;
-        for (at /= 2; at >= 1; at /= 2) tree[at] = std::min(tree[2 * at], tree[2 * at + 1]);
+        for (at /= 2; at >= 1; at /= 2) { // up to the first minimum that stays as it was
+            const uint8_t m = std::min(tree[2 * at], tree[2 * at + 1]);
+            if (tree[at] == m) break;
+            tree[at] = m;
+        }
     }
     uint8_t Min(int32_t from, int32_t to) const { // over the columns [from, to)
         uint8_t m = 255;
@@ -684,21 +688,40 @@ struct MinimumTree {
     }
 };
 
+// Where an arc's sector lies on one row: the runs of centres it holds (one, or two for a sector wider than a half
+// turn) and the columns its edges may cross, over the box's columns [from, to).
+struct SectorRow {
+    int32_t runs[4], cross[4];
+    int count;
+    SectorRow(const ArcSector &sector, int64_t j, int32_t from, int32_t to) {
+        count = sector.Row(int32_t(j), from, to - 1, runs);
+        sector.Crossed(int32_t(j), cross);
+    }
+    // Narrows [*from, *to) to the columns holding all of them.
+    void Reach(int32_t *from, int32_t *to) const {
+        int32_t l = INT32_MAX, r = INT32_MIN;
+        for (const int32_t *range : {runs, runs + 2 * (count - 1), cross, cross + 2})
+            if (range[0] <= range[1]) l = std::min(l, range[0]), r = std::max(r, range[1] + 1);
+        *from = std::max(*from, l), *to = std::min(*to, r);
+    }
+};
+
 // Row j's run [from, to) of an arc's ellipse outline, coverage in line, weighed by the sector: a pixel an edge
 // crosses by its share within it (ArcSector::Coverage), the others whole or not at all as their centres lie.
-void SectorCoveredRun(const ArcSector &sector, SpanWriter &w, int64_t j, int32_t from, int32_t to,
-                      const uint8_t *line) {
+void SectorCoveredRun(const ArcSector &sector, const SectorRow &at, SpanWriter &w, int64_t j, int32_t from,
+                      int32_t to, const uint8_t *line) {
     thread_local std::vector<uint8_t> out;
     out.assign(size_t(to - from), 0);
-    int32_t parts[8], cross[4];
+    int32_t parts[8];
     int n = 0;
-    SectorRuns(sector, j, from, to, [&](int32_t l, int32_t r) {
+    for (int k = 0; k < at.count; ++k) {
+        const int32_t l = std::max(at.runs[2 * k], from), r = std::min(at.runs[2 * k + 1] + 1, to);
+        if (l >= r) continue;
         std::memcpy(out.data() + (l - from), line + (l - from), size_t(r - l));
         parts[2 * n] = l, parts[2 * n + 1] = r, ++n;
-    });
-    sector.Crossed(int32_t(j), cross);
+    }
     for (int k = 0; k < 2; ++k) {
-        const int32_t l = std::max(cross[2 * k], from), r = std::min(cross[2 * k + 1] + 1, to);
+        const int32_t l = std::max(at.cross[2 * k], from), r = std::min(at.cross[2 * k + 1] + 1, to);
         if (l >= r) continue;
         for (int32_t i = l; i < r; ++i)
             if (const uint32_t v = line[i - from]) out[size_t(i - from)] = uint8_t((v * sector.Coverage(i, int32_t(j)) + 127) / 255);
@@ -760,14 +783,8 @@ void SoftOutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, i
         k.fullErosion.Row(j, k.inFull);
         // An arc's pixels beyond its sector's reach on the row are left out before any work is done on them.
         int32_t reachFrom = bx, reachTo = bx + bw;
-        if (arc) {
-            int32_t runs[4], cross[4];
-            reachFrom = INT32_MAX, reachTo = INT32_MIN;
-            const int n = sector.Row(int32_t(j), bx, bx + bw - 1, runs);
-            sector.Crossed(int32_t(j), cross);
-            for (int32_t *range : {runs, runs + 2 * (n - 1), cross, cross + 2})
-                if (range[0] <= range[1]) reachFrom = std::min(reachFrom, range[0]), reachTo = std::max(reachTo, range[1] + 1);
-        }
+        std::optional<SectorRow> at;
+        if (arc) at.emplace(sector, j, bx, bx + bw), at->Reach(&reachFrom, &reachTo);
         // Some pixel within t is uncovered: the coverage as it is; else (so the square lies in the box) less the
         // smallest soft value within t.
         const auto part = [&](int32_t from, int32_t to, bool lessSmallest) {
@@ -780,7 +797,7 @@ void SoftOutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, i
                     uint8_t &v = k.line[size_t(i - from)];
                     v = uint8_t(std::max(0, int(v) - int(k.tree.Min(lo, hi))));
                 }
-            if (arc) SectorCoveredRun(sector, w, j, from, to, k.line.data());
+            if (arc) SectorCoveredRun(sector, *at, w, j, from, to, k.line.data());
             else CoveredRun(w, j, from, to - from, k.line.data());
         };
         EachRunLess(k.soft.covered.At(row), k.soft.covered.Count(row), k.inCovered.At(0), k.inCovered.Count(0),
