@@ -616,12 +616,34 @@ struct SoftRows {
         });
         closeTo(row1);
     }
+    // Row k's soft pixels from the first at or right of x.
+    const int32_t *SoftFrom(size_t k, int32_t x) const {
+        return std::lower_bound(softX.data() + softStart[k], softX.data() + softStart[k + 1], x);
+    }
+    const int32_t *SoftEnd(size_t k) const { return softX.data() + softStart[k + 1]; }
     // Row k's coverage over [from, to) of its covered pixels: the soft ones listed, the rest full.
     void Line(size_t k, int32_t from, int32_t to, std::vector<uint8_t> &line) const {
         line.assign(size_t(to - from), 255);
-        const int32_t *first = softX.data() + softStart[k], *last = softX.data() + softStart[k + 1];
-        for (const int32_t *p = std::lower_bound(first, last, from); p < last && *p < to; ++p)
+        for (const int32_t *p = SoftFrom(k, from), *last = SoftEnd(k); p < last && *p < to; ++p)
             line[size_t(*p - from)] = softV[size_t(p - softX.data())];
+    }
+    // One covered pixel's coverage.
+    uint8_t At(size_t k, int32_t x) const {
+        const int32_t *p = SoftFrom(k, x);
+        return p < SoftEnd(k) && *p == x ? softV[size_t(p - softX.data())] : 255;
+    }
+    // Writes row k's covered pixels [from, to) of shape row j: the soft ones a stretch of neighbours at a time,
+    // whatever lies between them whole.
+    void Write(size_t k, int64_t j, int32_t from, int32_t to, SpanWriter &w) const {
+        int32_t x = from;
+        for (const int32_t *p = SoftFrom(k, from), *last = SoftEnd(k); p < last && *p < to;) {
+            const int32_t *q = p + 1;
+            while (q < last && *q == q[-1] + 1 && *q < to) ++q;
+            if (*p > x) w.Run(j, x, *p - x, nullptr);
+            w.Run(j, *p, q - p, softV.data() + (p - softX.data()));
+            x = q[-1] + 1, p = q;
+        }
+        if (x < to) w.Run(j, x, to - x, nullptr);
     }
 };
 
@@ -706,36 +728,37 @@ struct SectorRow {
     }
 };
 
-// Row j's run [from, to) of an arc's ellipse outline, coverage in line, weighed by the sector: a pixel an edge
-// crosses by its share within it (ArcSector::Coverage), the others whole or not at all as their centres lie.
+// Row j's run [from, to) of an arc's ellipse outline weighed by the sector: a pixel an edge crosses by its share
+// within it (ArcSector::Coverage), the others whole or not at all as their centres lie. whole(l, r) writes a stretch
+// as the outline has it; value(i) is one pixel's coverage.
+template <class Whole, class Value>
 void SectorCoveredRun(const ArcSector &sector, const SectorRow &at, SpanWriter &w, int64_t j, int32_t from,
-                      int32_t to, const uint8_t *line) {
-    thread_local std::vector<uint8_t> out;
-    out.assign(size_t(to - from), 0);
-    int32_t parts[8];
-    int n = 0;
-    for (int k = 0; k < at.count; ++k) {
+                      int32_t to, Whole whole, Value value) {
+    // The crossed columns within the run, in order and apart.
+    int32_t cross[4] = {std::max(at.cross[0], from), std::min(at.cross[1] + 1, to), std::max(at.cross[2], from),
+                        std::min(at.cross[3] + 1, to)};
+    if (cross[2] < cross[0]) std::swap(cross[0], cross[2]), std::swap(cross[1], cross[3]);
+    if (cross[0] < cross[1] && cross[2] <= cross[1]) cross[1] = std::max(cross[1], cross[3]), cross[2] = cross[3] = 0;
+    for (int k = 0; k < at.count; ++k) { // the centres' runs less the crossed columns
         const int32_t l = std::max(at.runs[2 * k], from), r = std::min(at.runs[2 * k + 1] + 1, to);
-        if (l >= r) continue;
-        std::memcpy(out.data() + (l - from), line + (l - from), size_t(r - l));
-        parts[2 * n] = l, parts[2 * n + 1] = r, ++n;
+        int32_t x = l;
+        for (int c = 0; c < 2 && x < r; ++c) {
+            if (cross[2 * c] >= cross[2 * c + 1] || cross[2 * c + 1] <= x || cross[2 * c] >= r) continue;
+            if (cross[2 * c] > x) whole(x, cross[2 * c]);
+            x = std::max(x, cross[2 * c + 1]);
+        }
+        if (x < r) whole(x, r);
     }
-    for (int k = 0; k < 2; ++k) {
-        const int32_t l = std::max(at.cross[2 * k], from), r = std::min(at.cross[2 * k + 1] + 1, to);
+    thread_local std::vector<uint8_t> shares;
+    for (int c = 0; c < 2; ++c) {
+        const int32_t l = cross[2 * c], r = cross[2 * c + 1];
         if (l >= r) continue;
-        for (int32_t i = l; i < r; ++i)
-            if (const uint32_t v = line[i - from]) out[size_t(i - from)] = uint8_t((v * sector.Coverage(i, int32_t(j)) + 127) / 255);
-        parts[2 * n] = l, parts[2 * n + 1] = r, ++n;
-    }
-    // The parts in order, joined where they meet.
-    for (int a = 1; a < n; ++a)
-        for (int b = a; b > 0 && parts[2 * b] < parts[2 * b - 2]; --b)
-            std::swap(parts[2 * b], parts[2 * b - 2]), std::swap(parts[2 * b + 1], parts[2 * b - 1]);
-    for (int k = 0; k < n;) {
-        const int32_t l = parts[2 * k];
-        int32_t r = parts[2 * k + 1];
-        for (++k; k < n && parts[2 * k] <= r; ++k) r = std::max(r, parts[2 * k + 1]);
-        CoveredRun(w, j, l, r - l, out.data() + (l - from));
+        shares.resize(size_t(r - l));
+        for (int32_t i = l; i < r; ++i) {
+            const uint32_t v = value(i);
+            shares[size_t(i - l)] = v ? uint8_t((v * sector.Coverage(i, int32_t(j)) + 127) / 255) : 0;
+        }
+        CoveredRun(w, j, l, r - l, shares.data());
     }
 }
 
@@ -755,7 +778,8 @@ void SoftOutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, i
         MinimumTree tree;
         std::vector<uint8_t> line;
     };
-    thread_local Scratch k;
+    thread_local Scratch scratch;
+    Scratch &k = scratch; // one look-up of the thread's copy, not one a use
     StartRaster(s, true, bx, bw, a0, a1, raster);
     k.soft.Gather(raster, a0, a1);
     k.coveredErosion.Build(k.soft.covered, a0, by, bh, t);
@@ -790,15 +814,24 @@ void SoftOutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, i
         const auto part = [&](int32_t from, int32_t to, bool lessSmallest) {
             from = std::max(from, reachFrom), to = std::min(to, reachTo);
             if (from >= to) return;
+            if (!lessSmallest) { // the coverage as it is, with no copy of it
+                if (!arc) k.soft.Write(row, j, from, to, w);
+                else SectorCoveredRun(sector, *at, w, j, from, to,
+                                      [&](int32_t l, int32_t r) { k.soft.Write(row, j, l, r, w); },
+                                      [&](int32_t i) { return k.soft.At(row, i); });
+                return;
+            }
             k.soft.Line(row, from, to, k.line);
-            if (lessSmallest)
-                for (int32_t i = from; i < to; ++i) {
-                    const int32_t lo = std::max(i - t - bx, 0), hi = std::min(i + t + 1 - bx, bw);
-                    uint8_t &v = k.line[size_t(i - from)];
-                    v = uint8_t(std::max(0, int(v) - int(k.tree.Min(lo, hi))));
-                }
-            if (arc) SectorCoveredRun(sector, *at, w, j, from, to, k.line.data());
-            else CoveredRun(w, j, from, to - from, k.line.data());
+            for (int32_t i = from; i < to; ++i) {
+                const int32_t lo = std::max(i - t - bx, 0), hi = std::min(i + t + 1 - bx, bw);
+                uint8_t &v = k.line[size_t(i - from)];
+                v = uint8_t(std::max(0, int(v) - int(k.tree.Min(lo, hi))));
+            }
+            const uint8_t *line = k.line.data();
+            if (!arc) CoveredRun(w, j, from, to - from, line);
+            else SectorCoveredRun(sector, *at, w, j, from, to,
+                                  [&](int32_t l, int32_t r) { CoveredRun(w, j, l, r - l, line + (l - from)); },
+                                  [&](int32_t i) { return line[i - from]; });
         };
         EachRunLess(k.soft.covered.At(row), k.soft.covered.Count(row), k.inCovered.At(0), k.inCovered.Count(0),
                     [&](int32_t from, int32_t to) { part(from, to, false); });
