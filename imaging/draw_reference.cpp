@@ -50,7 +50,10 @@ const CommandDoc kCommandDocs[] = {
     {.name = "Arc", .synopsis = "Arc(x, y, radiusx, radiusy, start, end, color[, options])",
      .arguments = {7, 8},
      .text = "Draws part of an ellipse from angle start to angle end, in degrees counter-clockwise from "
-             "3 o'clock; Clockwise turns the direction. Takes the display options as Box does; 1066 beyond "
+             "3 o'clock; Clockwise turns the direction. The angles are seen from the ellipse's centre, "
+             "antialiased or not: the arc is the ellipse's sector between the lines from the centre at those "
+             "angles (both edges included; equal angles give the whole ellipse), and without a fill it is the "
+             "ellipse's outline within that sector. Takes the display options as Box does; 1066 beyond "
              "16384 pixels as for Circle.",
      .options = "Clockwise, " VL_DISPLAY_OPTION_KEYS,
      .errors = {kErrInternalLimit}},
