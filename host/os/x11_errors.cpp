@@ -23,10 +23,10 @@ int IgnoreXError(Display *, XErrorEvent *) { return 0; }
 
 std::atomic<bool> displayLost{false};
 
-// Xlib exits when this returns, so the run ends here, through EndProcess: only the main thread's end may run while
-// SDL's wake lock is held, as the thread that meets the loss is often another one inside SDL's wake-up of the main
-// thread, holding that lock, and the main thread meets the same loss in its own next call, which pumps the display
-// before it takes the lock. The line is written once, by whichever thread meets the loss first.
+// Xlib exits when this returns, so the run ends here, through EndProcess. Only the main thread's end can run while
+// SDL's wake lock is held: the thread that meets the loss is often another one inside SDL's wake-up of the main
+// thread, holding that lock for good, and the main thread meets the same loss when its wait pumps the display, which
+// comes before that wait takes the lock. The line is written once, by whichever thread meets the loss first.
 [[noreturn]] void EndOnLoss(const char *before, const char *name, const char *after) {
     if (!displayLost.exchange(true)) fprintf(stderr, "%s%s%s\n", before, name, after);
     EndProcess(1, false);

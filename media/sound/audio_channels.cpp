@@ -276,12 +276,20 @@ void StopAudioTasks() {
     server.join();
 }
 
+// The exit path (on the main thread, host/process_end.h) stops SDL's audio thread too: it mixes from the stream
+// buffers, which are statics the exit destroys next.
+void StopAudioAtExit() {
+    StopAudioTasks();
+    if (deviceOpen) CloseAudioOutput();
+    deviceOpen = false;
+}
+
 } // namespace
 
 int StartAudioTasks() {
     if (server.joinable()) return 0; // registered again without a shutdown between
     // exit() on the main thread (a library's error handler) must not destroy the threads while they run.
-    static const bool stopAtExit = atexit(StopAudioTasks) == 0;
+    static const bool stopAtExit = atexit(StopAudioAtExit) == 0;
     (void)stopAtExit;
     {
         std::lock_guard<std::mutex> lock(poolLock);

@@ -44,7 +44,13 @@ TEST(ThreadExit, ExitOnAnyThreadIsEndedByTheMainThread) {
     // CI runs each thread a few times; VL_THREAD_EXIT_RUNS asks for more.
     const char *runsText = getenv("VL_THREAD_EXIT_RUNS");
     const int runs = runsText ? atoi(runsText) : 3;
-    for (const char *thread : {"vl-sound", "vl-stream", "vl-rexx-io", "vl-ticker", "vl-signals"}) {
+    // The main thread's own exit runs the C library's exit path, without the player's shutdown.
+    const struct {
+        const char *thread;
+        bool flushed;
+    } kCases[] = {{"vl-sound", true},  {"vl-stream", true},  {"vl-rexx-io", true},
+                  {"vl-ticker", true}, {"vl-signals", true}, {"vistaloom", false}};
+    for (const auto &[thread, flushed] : kCases) {
         for (int run = 0; run < runs; run++) {
             std::filesystem::remove(dir.File("ready"));
             std::filesystem::remove(dir.File("written"));
@@ -56,7 +62,7 @@ TEST(ThreadExit, ExitOnAnyThreadIsEndedByTheMainThread) {
                  "ASAN_OPTIONS=verify_asan_link_order=0:halt_on_error=1:detect_leaks=0",
                  "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1"});
             EXPECT_EQ(player.exitCode, 1) << thread << " run " << run << ": " << player.err;
-            EXPECT_EQ(ReadFileText(dir.File("written")), "kept\n") << thread << " run " << run;
+            EXPECT_EQ(ReadFileText(dir.File("written")), flushed ? "kept\n" : "") << thread << " run " << run;
             // Nothing at all: no sanitizer report, nor the line of an end the main thread did not take.
             EXPECT_EQ(player.err, "") << thread << " run " << run;
         }
