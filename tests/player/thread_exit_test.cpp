@@ -59,7 +59,7 @@ TEST(ThreadExit, ExitOnAnyThreadIsEndedByTheMainThread) {
                 {"XDG_RUNTIME_DIR=" + dir.path, std::string("LD_PRELOAD=") + VL_EXIT_ON_SIGNAL_PATH,
                  std::string("VL_EXIT_THREAD=") + thread, "VL_EXIT_WHEN=" + dir.File("ready"),
                  // The preloaded library comes before the sanitizer's runtime; a report ends the run.
-                 "ASAN_OPTIONS=verify_asan_link_order=0:halt_on_error=1:detect_leaks=0",
+                 "ASAN_OPTIONS=verify_asan_link_order=0:halt_on_error=1:detect_leaks=1",
                  "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1"});
             EXPECT_EQ(player.exitCode, 1) << thread << " run " << run << ": " << player.err;
             EXPECT_EQ(ReadFileText(dir.File("written")), flushed ? "kept\n" : "") << thread << " run " << run;
