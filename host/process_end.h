@@ -10,8 +10,8 @@
 
 // On the main thread, the C library's exit(status). On another thread it hands the end over and never returns; if
 // the process has not ended within 5 seconds (the main thread is stuck behind something the waiting thread holds),
-// the waiting thread ends it with _exit(1) after a line saying so. wakeMainThread false: the caller is inside its wake-up of the
-// main thread, and a second one would only meet the same failure.
+// the waiting thread ends it with _exit(1) after a line saying so. wakeMainThread false: the caller is inside its
+// wake-up of the main thread, and a second one would only meet the same failure.
 [[noreturn]] void EndProcess(int status, bool wakeMainThread = true);
 // The status another thread handed the end over with, or -1.
 int HandedEndStatus();

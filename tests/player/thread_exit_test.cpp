@@ -26,13 +26,14 @@ OpenFile(1, "written", #MODE_WRITE)
 WriteLine(1, "kept")
 OpenFile(2, "ready", #MODE_WRITE)
 CloseFile(2)
+StartTimer(1)
 Repeat
     For i = 1 To 300
         Box(i % 150, 10, 10, 10, i * 997)
     Next
     CheckEvent()
     Wait(1, #MILLISECONDS)
-Until False
+Until GetTimer(1) > 20000 ; a thread that never came ends the run with 0
 )";
 
 } // namespace
