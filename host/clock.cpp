@@ -100,7 +100,7 @@ void PumpPaused() {
 }
 
 void StopPumpTicker() {
-    if (LetGoOfCurrentThread(ticker)) return;
+    if (LetGoOfThreadAtEnd(ticker)) return;
     std::lock_guard<std::mutex> guard(tickerLock);
     if (!ticker.joinable()) return;
     const uint64_t one = 1;

@@ -166,7 +166,7 @@ namespace {
 
 // Ends the watcher thread when it runs.
 void StopInterruptWatcherThread() {
-    if (!interruptWatcher.joinable() || LetGoOfCurrentThread(interruptWatcher)) return;
+    if (!interruptWatcher.joinable() || LetGoOfThreadAtEnd(interruptWatcher)) return;
     char quit = kWatcherQuit;
     [[maybe_unused]] ssize_t n = write(interruptPipe[1], &quit, 1);
     interruptWatcher.join();

@@ -1,14 +1,17 @@
-// The one rule every stop of a thread the player starts follows: a thread never joins itself.
+// The one rule every stop of a thread the player starts follows: a thread that will not come back is not joined.
 #pragma once
+
+#include "host/process_end.h"
 
 #include <thread>
 
-// exit() runs the stops registered with atexit on whichever thread calls it, and Xlib's handler calls it on the
-// thread that met a lost display (the sound server's or the ARexx port's wake-up of the main thread). A stop run
-// on the very thread it stops lets that thread go and returns true; the caller then skips the rest of the stop,
-// which would wait for the thread or take a lock it may hold, as the process is ending anyway.
-inline bool LetGoOfCurrentThread(std::thread &thread) {
-    if (!thread.joinable() || thread.get_id() != std::this_thread::get_id()) return false;
+// A thread that handed the end of the process to the main thread waits in EndProcess for ever, and may hold a lock
+// the rest of its stop would take (the sound server or the ARexx port inside its wake-up of the main thread). The
+// stop lets it go and returns true; the caller skips the rest of the stop, as the process is ending anyway. The
+// same for a stop run on the thread it stops, which would join itself.
+inline bool LetGoOfThreadAtEnd(std::thread &thread) {
+    if (!thread.joinable()) return false;
+    if (thread.get_id() != std::this_thread::get_id() && !ParkedAtEnd(thread.get_id())) return false;
     thread.detach();
     return true;
 }

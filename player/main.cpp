@@ -1,6 +1,7 @@
 // The player's entry point: the nineteen command libraries in their fixed registration order. player/CMakeLists.txt
 // defines VL_HAVE_<LIBRARY> for each library whose descriptor header exists; the others get a stub
 // {name, no registration, no free-all}.
+#include "host/process_end.h"
 #include "player/startup.h"
 
 #include <cstdio>
@@ -133,7 +134,9 @@ int main(int argc, char **argv) {
                                            VL_ANIM,    VL_DISPLAY, VL_SOUND,    VL_BRUSH,   VL_BGPIC,
                                            VL_TRANSITIONFX, VL_SPRITE, VL_MEMBLOCK, VL_AREXX};
     static_assert(sizeof libraries / sizeof libraries[0] == 19);
-    const int code = ProgramMain(argc, argv, libraries);
+    int code = ProgramMain(argc, argv, libraries);
+    // Another thread that had to end the process handed the end over and waits for it (host/process_end.h).
+    if (HandedEndStatus() > 0) code = HandedEndStatus();
     // The shutdown has stopped, closed and freed what the program holds. What exit would add is the destructors of
     // some sixty shared libraries, each touching pages of its own: about 0.8 MB of an empty applet's peak resident
     // set, for nothing. The output is flushed, and a sanitizer build still looks for leaks.

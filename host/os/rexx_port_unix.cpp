@@ -253,7 +253,7 @@ bool EnsureThread(PortState &s) {
     if (pipe2(s.wakePipe, O_NONBLOCK | O_CLOEXEC) != 0) return false;
     s.stopping = false;
     s.thread = std::thread(IoThread);
-    // exit() from anywhere (a library's error handler) must not destroy the thread while it runs.
+    // exit() on the main thread (a library's error handler) must not destroy the thread while it runs.
     static const bool closeAtExit = atexit(CloseRexxPorts) == 0;
     (void)closeAtExit;
     return true;
@@ -460,8 +460,8 @@ int SendRexxNoReply(std::string_view port, std::string_view text, int timeoutMs)
 
 void CloseRexxPorts() {
     PortState &s = State();
-    // Run on the I/O thread (exit() inside its wake-up of the main thread), which may hold the lock.
-    if (LetGoOfCurrentThread(s.thread)) return;
+    // The I/O thread parked at the end (an exit inside its wake-up of the main thread) may hold the lock.
+    if (LetGoOfThreadAtEnd(s.thread)) return;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         if (!s.thread.joinable()) return;

@@ -4,15 +4,14 @@
 #include "host/os/sdl_window_os.h"
 
 #include "host/os/lazy_library.h"
+#include "host/process_end.h"
 #include "host/window.h"
 
 #include <X11/Xlib.h>
 
 #include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
 namespace {
 
@@ -24,21 +23,24 @@ int IgnoreXError(Display *, XErrorEvent *) { return 0; }
 
 std::atomic<bool> displayLost{false};
 
-// Xlib exits when this returns, so it ends the run here: exit() runs the atexit handlers, which join the
-// player's threads first. A second thread meeting the same loss ends at once; the line is already written.
+// Xlib exits when this returns, so the run ends here, through EndProcess. Only the main thread's end can run while
+// SDL's wake lock is held: the thread that meets the loss is often another one inside SDL's wake-up of the main
+// thread, holding that lock for good, and the main thread meets the same loss when its wait pumps the display, which
+// comes before that wait takes the lock. The line is written once, by whichever thread meets the loss first.
+[[noreturn]] void EndOnLoss(const char *before, const char *name, const char *after) {
+    if (!displayLost.exchange(true)) fprintf(stderr, "%s%s%s\n", before, name, after);
+    EndProcess(1, false);
+}
+
 int EndOnLostDisplay(Display *display) {
-    if (displayLost.exchange(true)) _exit(1);
     const char *name = display ? DisplayString(display) : nullptr;
-    fprintf(stderr, "Lost the connection to display %s.\n", name && *name ? name : "(unknown)");
-    exit(1);
+    EndOnLoss("Lost the connection to display ", name && *name ? name : "(unknown)", ".");
 }
 
 } // namespace
 
 void EndOnDestroyedWindow(const HostWindow *window) {
-    if (displayLost.exchange(true)) _exit(1);
-    fprintf(stderr, "The window \"%s\" was closed by another program.\n", window->title.c_str());
-    exit(1);
+    EndOnLoss("The window \"", window->title.c_str(), "\" was closed by another program.");
 }
 
 void InstallX11ErrorHandlers() {

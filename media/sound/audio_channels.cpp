@@ -37,8 +37,9 @@ struct ServerMessage {
 
 // A fixed ring: posting never allocates, and a full ring drops the message.
 std::mutex poolLock;
-// Never destroyed: a server that exit() interrupted in its wait, and that its stop then let go, still counts as
-// waiting on it, and destroying it would wait for that thread for ever.
+// Never destroyed: glibc's destroy blocks until every thread that began a wait has left it, and an exit on the main
+// thread destroys the statics while a server parked at the end (host/process_end.h) may still be inside its wait,
+// the exit having come from a signal handler that interrupted it.
 std::condition_variable &poolSignal = *new std::condition_variable;
 ServerMessage pool[kMessagePoolSize];
 int poolHead = 0, poolCount = 0;
@@ -266,7 +267,7 @@ namespace {
 // The sound server and the streaming thread; again a no-op.
 void StopAudioTasks() {
     StopStreamingThread();
-    if (!server.joinable() || LetGoOfCurrentThread(server)) return;
+    if (!server.joinable() || LetGoOfThreadAtEnd(server)) return;
     {
         std::lock_guard<std::mutex> lock(poolLock);
         serverQuit = true;
@@ -275,12 +276,20 @@ void StopAudioTasks() {
     server.join();
 }
 
+// The exit path (on the main thread, host/process_end.h) stops SDL's audio thread too: it mixes from the stream
+// buffers, which are statics the exit destroys next.
+void StopAudioAtExit() {
+    StopAudioTasks();
+    if (deviceOpen) CloseAudioOutput();
+    deviceOpen = false;
+}
+
 } // namespace
 
 int StartAudioTasks() {
     if (server.joinable()) return 0; // registered again without a shutdown between
-    // exit() from anywhere (a library's error handler) must not destroy the threads while they run.
-    static const bool stopAtExit = atexit(StopAudioTasks) == 0;
+    // exit() on the main thread (a library's error handler) must not destroy the threads while they run.
+    static const bool stopAtExit = atexit(StopAudioAtExit) == 0;
     (void)stopAtExit;
     {
         std::lock_guard<std::mutex> lock(poolLock);

@@ -39,7 +39,7 @@ uint32_t BufferFrames(uint32_t unit, uint32_t frequency) {
 
 // The one-slot mailbox and the refill requests.
 std::mutex streamLock;
-// Never destroyed, as the sound server's: a thread let go in its wait still counts as waiting on them.
+// Never destroyed, as the sound server's: a thread parked at the end inside its wait still counts as waiting on them.
 std::condition_variable &streamWake = *new std::condition_variable, &streamIdle = *new std::condition_variable;
 int (*pendingCommand)(void *) = nullptr;
 void *pendingArgument = nullptr;
@@ -231,10 +231,11 @@ void StreamingMain() {
     EndFeeding();
 }
 
-// Runs command on the streaming thread and waits for its result (directly when the thread is not running).
+// Runs command on the streaming thread and waits for its result (directly when the thread is not running, or is
+// parked at the end and serves no more).
 int RunStreamCommand(int (*command)(void *), void *argument) {
     std::unique_lock<std::mutex> lock(streamLock);
-    if (!streamThread.joinable()) {
+    if (!streamThread.joinable() || ParkedAtEnd(streamThread.get_id())) {
         lock.unlock();
         return command(argument);
     }
@@ -259,7 +260,7 @@ void StartStreamingThread() {
 }
 
 void StopStreamingThread() {
-    if (LetGoOfCurrentThread(streamThread)) return;
+    if (LetGoOfThreadAtEnd(streamThread)) return;
     SetAudioSettleFunction(nullptr);
     if (!streamThread.joinable()) return;
     {
@@ -283,7 +284,7 @@ void QueueNextStreamBuffer(int channel) {
 
 void WaitStreamingIdle() {
     std::unique_lock<std::mutex> lock(streamLock);
-    if (!streamThread.joinable()) return;
+    if (!streamThread.joinable() || ParkedAtEnd(streamThread.get_id())) return;
     streamIdle.wait(lock, [] { return !streamBusy && refillRequests == 0 && !pendingCommand; });
 }
 

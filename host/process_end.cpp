@@ -1,0 +1,77 @@
+#include "host/process_end.h"
+
+#include "host/tasks.h"
+#include "runtime/app/runtime_globals.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <dlfcn.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+// Long enough for any shutdown the script's files need; short enough that a stuck end is not taken for a hang.
+constexpr time_t kHandOffSeconds = 5;
+
+std::atomic<int> handedStatus{-1};
+std::atomic<std::thread::id> parked[8];
+
+bool OnMainThread() { return syscall(SYS_gettid) == getpid(); }
+
+[[noreturn]] void CLibraryExit(int status) {
+    using ExitFunction = void (*)(int);
+    static const auto next = reinterpret_cast<ExitFunction>(dlsym(RTLD_NEXT, "exit"));
+    if (next) next(status);
+    _exit(status);
+}
+
+void Park() {
+    const std::thread::id self = std::this_thread::get_id();
+    for (auto &slot : parked) {
+        std::thread::id none;
+        if (slot.compare_exchange_strong(none, self)) return;
+    }
+}
+
+} // namespace
+
+void EndProcess(int status, bool wakeMainThread) {
+    if (OnMainThread()) {
+        // An exit from inside the exit path (a destructor meeting the lost display again) ends at once.
+        static std::atomic<bool> exiting{false};
+        if (exiting.exchange(true)) _exit(status);
+        CLibraryExit(status);
+    }
+    Park();
+    int none = -1;
+    handedStatus.compare_exchange_strong(none, status);
+    QuitRequested = 1;
+    if (wakeMainThread) SignalMainTask(kSignalEvent);
+    timespec until;
+    clock_gettime(CLOCK_MONOTONIC, &until);
+    until.tv_sec += kHandOffSeconds;
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    }
+    static const char kLine[] = "The run did not end within 5 seconds of a thread's exit; ending it now.\n";
+    static_assert(kHandOffSeconds == 5);
+    [[maybe_unused]] ssize_t n = write(STDERR_FILENO, kLine, sizeof kLine - 1);
+    _exit(1);
+}
+
+int HandedEndStatus() { return handedStatus.load(); }
+
+bool ParkedAtEnd(std::thread::id thread) {
+    for (const auto &slot : parked)
+        if (slot.load() == thread) return true;
+    return false;
+}
+
+// Library code calls exit() on whatever thread it runs on (Xlib's default handlers, a decoder's fatal path). This
+// definition replaces the C library's for the whole process: the dynamic linker binds every shared library's call
+// to the executable's symbol first, so no caller can reach the exit path on another thread. An atexit handler
+// could not do it: handlers and static destructors run in one list, last registered first, and statics created
+// after the handler would already be gone when it ran.
+extern "C" void exit(int status) noexcept { EndProcess(status); }
