@@ -289,11 +289,11 @@ int ShapeCanvas(const ShapeRecord &s, Window *canvas, Window *area) {
     return SideError(canvas->y1 - canvas->y0);
 }
 
-// The generic renderer: every shape, form style and paint, and the oracle of the faster routes. Only the part of
-// the image within wanted (shape coordinates) is made, the same pixels as in the whole image: the area is taken
-// as far beyond it as the outline, edge and shadow reach in. An image that misses wanted is empty (0 x 0).
-int RenderGeneric(const ShapeRecord &shapeIn, const DisplayTransform *transform, ImageTriple *out, int32_t *offsetX,
-                  int32_t *offsetY, const Window &wanted = kWholeShape) {
+// The upright image of the generic renderer, only its part within wanted (shape coordinates), the same pixels as
+// in the whole image: the area is taken as far beyond it as the outline, edge and shadow reach in. An image that
+// misses wanted is empty (0 x 0).
+int RenderUpright(const ShapeRecord &shapeIn, ImageTriple *out, int32_t *offsetX, int32_t *offsetY,
+                  const Window &wanted) {
     *out = ImageTriple{};
     *offsetX = *offsetY = 0;
     ShapeRecord s = shapeIn;
@@ -345,8 +345,12 @@ int RenderGeneric(const ShapeRecord &shapeIn, const DisplayTransform *transform,
         }
         if (f.fillStyle == kFillGradient)
             DRAWGRADIENT(fill, bx - x0, by - y0, bw, bh, f.gradientStartColor, f.gradientEndColor, f.GradientAngle());
-        else if (f.fillStyle == kFillTexture && s.texture)
-            TextureFill(fill, 0, 0, w, h, s.texture.get(), f.textureX + (x0 - bx), f.textureY + (y0 - by), 0, 0);
+        else if (f.fillStyle == kFillTexture && s.texture) {
+            // The texture repeats: its phase at the canvas's corner, reduced so a far offset stays in range.
+            const auto phase = [](int64_t v, int32_t n) { return int32_t(v % std::max(n, 1)); };
+            TextureFill(fill, 0, 0, w, h, s.texture.get(), phase(int64_t(f.textureX) + (x0 - bx), s.texture->width),
+                        phase(int64_t(f.textureY) + (y0 - by), s.texture->height), 0, 0);
+        }
         else
             for (int32_t j = 0; j < h; ++j) std::fill(HostBitmapRow32(fill, j), HostBitmapRow32(fill, j) + w, s.color & 0xFFFFFF);
         const float ob = float(bodyOpacity) / (255.0f * 255.0f), oe = float(Opacity(f.edgeColor)) / (255.0f * 255.0f),
@@ -386,7 +390,87 @@ int RenderGeneric(const ShapeRecord &shapeIn, const DisplayTransform *transform,
         FreeImageTriple(out);
         return kErrOutOfMemory;
     }
-    return TransformRendered(transform, out, offsetX, offsetY);
+    return 0;
+}
+
+// The part within wanted of the upright image turned about its top-left: the turned pixels made are those the
+// part covers, from the upright pixels they sample (with two more for the bilinear neighbours and the rounding).
+int RenderTurned(const ShapeRecord &shape, const DisplayTransform &transform, ImageTriple *out, int32_t *offsetX,
+                 int32_t *offsetY, const Window &wanted) {
+    *out = ImageTriple{};
+    *offsetX = *offsetY = 0;
+    ShapeRecord s = shape;
+    ClampFillStyle(&s.style);
+    Window canvas{}, area{};
+    if (int err = ShapeCanvas(s, &canvas, &area)) return err;
+    const int32_t cw = int32_t(canvas.x1 - canvas.x0), ch = int32_t(canvas.y1 - canvas.y0);
+    const double m[4] = {transform.a, transform.b, transform.c, transform.d};
+    if (int err = CheckTransformSize(m, cw, ch)) return err;
+    const double det = m[0] * m[3] - m[1] * m[2];
+    if (std::fabs(det) < 1e-12) return kErrWrongUsage;
+    int32_t tx, ty, tw, th;
+    TransformedBounds(int32_t(canvas.x0), int32_t(canvas.y0), cw, ch, m, &tx, &ty, &tw, &th, 0, 0);
+    const Window dest = Window{0, 0, tw, th}.Cut(wanted.Moved(-int64_t(tx), -int64_t(ty)));
+    if (dest.Empty()) return 0;
+    ImageTriple upright;
+    int32_t ux = 0, uy = 0;
+    if (dest.x0 == 0 && dest.y0 == 0 && dest.x1 == tw && dest.y1 == th) { // the whole image
+        if (int err = RenderUpright(shape, &upright, &ux, &uy, kWholeShape)) return err;
+        const int err = ApplyImageTransform(upright, m, transform.smooth != 0, out);
+        FreeImageTriple(&upright);
+        *offsetX = tx, *offsetY = ty;
+        return err;
+    }
+    // The turned grid as TransformImage lays it: centred on the turned box of the whole canvas.
+    double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+    for (const double cx : {0.0, double(cw)})
+        for (const double cy : {0.0, double(ch)}) {
+            x0 = std::min(x0, m[0] * cx + m[2] * cy), x1 = std::max(x1, m[0] * cx + m[2] * cy);
+            y0 = std::min(y0, m[1] * cx + m[3] * cy), y1 = std::max(y1, m[1] * cx + m[3] * cy);
+        }
+    const double ox = (x0 + x1 - tw) / 2, oy = (y0 + y1 - th) / 2;
+    const double ia = m[3] / det, ib = -m[2] / det, ic = -m[1] / det, id = m[0] / det;
+    double sx0 = INFINITY, sy0 = INFINITY, sx1 = -INFINITY, sy1 = -INFINITY;
+    for (const int64_t i : {dest.x0, dest.x1 - 1})
+        for (const int64_t j : {dest.y0, dest.y1 - 1}) {
+            const double px = ox + double(i) + 0.5, py = oy + double(j) + 0.5;
+            const double fx = ia * px + ib * py - 0.5, fy = ic * px + id * py - 0.5;
+            sx0 = std::min(sx0, fx), sx1 = std::max(sx1, fx), sy0 = std::min(sy0, fy), sy1 = std::max(sy1, fy);
+        }
+    Window source{int64_t(std::max(std::floor(sx0), -1.0 * kMaxShapeSide)) - 2,
+                  int64_t(std::max(std::floor(sy0), -1.0 * kMaxShapeSide)) - 2,
+                  int64_t(std::min(std::ceil(sx1), 2.0 * kMaxShapeSide)) + 3,
+                  int64_t(std::min(std::ceil(sy1), 2.0 * kMaxShapeSide)) + 3};
+    source = source.Cut(Window{0, 0, cw, ch});
+    if (source.Empty()) source = Window{0, 0, 1, 1}; // samples nothing: any source gives the same part
+    if (int err = RenderUpright(shape, &upright, &ux, &uy, source.Moved(canvas.x0, canvas.y0))) return err;
+    const TransformPart part{int32_t(dest.x0), int32_t(dest.y0), int32_t(dest.x1 - dest.x0), int32_t(dest.y1 - dest.y0),
+                             int32_t(ux - canvas.x0), int32_t(uy - canvas.y0), cw, ch};
+    int err = 0;
+    if (upright.bitmap) {
+        err = TransformImage(upright.bitmap, upright.mask, upright.alpha, 0, 0, 0, 0, m, transform.smooth != 0,
+                             &out->bitmap, &out->mask, &out->alpha, &out->width, &out->height, &part);
+    } else { // no pixel of the shape in reach: the part is clear
+        out->bitmap = AllocHostBitmap(part.width, part.height);
+        out->mask = out->bitmap ? AllocMaskPlane(out->bitmap, part.width, part.height, true) : nullptr;
+        out->width = part.width, out->height = part.height;
+        if (!out->mask) err = kErrOutOfMemory;
+    }
+    FreeImageTriple(&upright);
+    if (err) {
+        FreeImageTriple(out);
+        return err;
+    }
+    *offsetX = int32_t(tx + dest.x0), *offsetY = int32_t(ty + dest.y0);
+    return 0;
+}
+
+// The generic renderer: every shape, form style, paint and transform, and the oracle of the faster routes. Only
+// the part within wanted (shape coordinates) is made; it has the whole image's pixels there.
+int RenderGeneric(const ShapeRecord &shape, const DisplayTransform *transform, ImageTriple *out, int32_t *offsetX,
+                  int32_t *offsetY, const Window &wanted = kWholeShape) {
+    if (transform && !IsIdentityTransform(*transform)) return RenderTurned(shape, *transform, out, offsetX, offsetY, wanted);
+    return RenderUpright(shape, out, offsetX, offsetY, wanted);
 }
 
 // An opaque aliased plain shape: its spans written straight into a new image and its mask, the pixels the
@@ -427,6 +511,16 @@ int RenderShapeImage(const ShapeRecord &shape, const DisplayTransform *transform
     return RenderGeneric(shape, transform, out, offsetX, offsetY);
 }
 
+
+int ShapeImageBox(const ShapeRecord &shape, int32_t *x, int32_t *y, int32_t *width, int32_t *height) {
+    ShapeRecord s = shape;
+    ClampFillStyle(&s.style);
+    Window canvas{}, area{};
+    if (int err = ShapeCanvas(s, &canvas, &area)) return err;
+    *x = int32_t(canvas.x0), *y = int32_t(canvas.y0);
+    *width = int32_t(canvas.x1 - canvas.x0), *height = int32_t(canvas.y1 - canvas.y0);
+    return 0;
+}
 
 std::shared_ptr<const HostBitmap> CopyTextureImage(const HostBitmap *bitmap) {
     if (!bitmap || !bitmap->pixels) return nullptr;
@@ -479,22 +573,9 @@ template <class Visit> void ForEachOutputPixel(const ImageTriple &t, int64_t x, 
 
 int DrawShapeGeneric(const ShapeRecord &shape, int32_t x, int32_t y, const DisplayTransform *transform,
                      const ShapeOutput &o) {
-    // Only the output's pixels are rendered; through a transform the image is made whole, unless it misses them.
+    // Only the output's pixels are rendered.
     const ClipBox box = OutputClip(o);
-    Window wanted{int64_t(box.x0) - x, int64_t(box.y0) - y, int64_t(box.x1) - x, int64_t(box.y1) - y};
-    if (transform && !IsIdentityTransform(*transform)) {
-        ShapeRecord clamped = shape;
-        ClampFillStyle(&clamped.style);
-        Window canvas{}, area{};
-        if (int err = ShapeCanvas(clamped, &canvas, &area)) return err;
-        const double m[4] = {transform->a, transform->b, transform->c, transform->d};
-        if (int err = CheckTransformSize(m, int32_t(canvas.x1 - canvas.x0), int32_t(canvas.y1 - canvas.y0))) return err;
-        int32_t tx, ty, tw, th;
-        TransformedBounds(int32_t(canvas.x0), int32_t(canvas.y0), int32_t(canvas.x1 - canvas.x0),
-                          int32_t(canvas.y1 - canvas.y0), m, &tx, &ty, &tw, &th, 0, 0);
-        if (Window{tx, ty, int64_t(tx) + tw, int64_t(ty) + th}.Cut(wanted).Empty()) return 0;
-        wanted = kWholeShape;
-    }
+    const Window wanted{int64_t(box.x0) - x, int64_t(box.y0) - y, int64_t(box.x1) - x, int64_t(box.y1) - y};
     ImageTriple image;
     int32_t ox = 0, oy = 0;
     if (int err = RenderGeneric(shape, transform, &image, &ox, &oy, wanted)) return err;
