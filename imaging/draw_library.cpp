@@ -69,6 +69,21 @@ int DrawTransformedShape(const ShapeRecord &shape, int32_t x, int32_t y, const D
         if (int64_t(bx) + bw + 1 < 0 || int64_t(by) + bh + 1 < 0 || int64_t(bx) - 1 > output.width ||
             int64_t(by) - 1 > output.height)
             return 0;
+        // A turn is made only where it shows; the part has the whole image's pixels.
+        // TODO(scale part): a pure scale goes through ScaleImage, which makes the whole image.
+        const bool pureScale = transform.b == 0 && transform.c == 0 && transform.a > 0 && transform.d > 0;
+        if (!pureScale) {
+            const int32_t left = std::max(0, -bx), top = std::max(0, -by);
+            const int32_t right = int32_t(std::min<int64_t>(bw, int64_t(output.width) - bx));
+            const int32_t bottom = int32_t(std::min<int64_t>(bh, int64_t(output.height) - by));
+            if (left >= right || top >= bottom) return 0;
+            ImageTriple part;
+            if (int error = RenderShapeImagePart(shape, transform, left, top, right - left, bottom - top, &part))
+                return error;
+            const int error = part.bitmap ? DrawServices->drawImage(part, bx + left, by + top) : 0;
+            FreeImageTriple(&part);
+            return error;
+        }
     }
     ImageTriple upright;
     if (int error = RenderShapeImage(shape, nullptr, &upright, &ox, &oy)) return error;

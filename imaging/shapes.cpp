@@ -204,7 +204,8 @@ int ShapeArea(const ShapeRecord &s, Coverage *c, const Window &want) {
 int ShapeBody(const ShapeRecord &s, Coverage *body, Coverage *area, const Window &want) {
     if (int err = ShapeArea(s, area, want)) return err;
     if (s.style.fillStyle != kFillNone || s.kind == ObjectKindLine || s.kind == ObjectKindPlot) {
-        *body = *area;
+        *body = std::move(*area); // the area is not looked at again: a huge one is not copied
+        *area = Coverage{};
         return 0;
     }
     if (s.kind != ObjectKindArc) {
@@ -317,13 +318,13 @@ int RenderUpright(const ShapeRecord &shapeIn, ImageTriple *out, int32_t *offsetX
         Coverage area, body;
         if (int err = ShapeBody(s, &body, &area, need)) return err;
         // The edge is a ring around the body; the shadow is the body with its edge, moved.
-        Coverage edge, shadow;
-        if (f.Edge()) edge = Minus(Morph(body, f.edgeSize, false), body);
-        if (f.Shadow()) {
-            shadow = f.Edge() ? Morph(body, f.edgeSize, false) : body;
-            shadow.x += sdx;
-            shadow.y += sdy;
+        // The shadow is read through its base, moved, rather than copied.
+        Coverage widened, edge;
+        if (f.Edge()) {
+            widened = Morph(body, f.edgeSize, false);
+            edge = Minus(widened, body);
         }
+        const Coverage *shadow = f.Shadow() ? (f.Edge() ? &widened : &body) : nullptr;
         const int32_t x0 = int32_t(shown.x0), y0 = int32_t(shown.y0);
         const int32_t w = int32_t(shown.x1 - shown.x0), h = int32_t(shown.y1 - shown.y0);
         const int32_t bx = int32_t(areaBox.x0), by = int32_t(areaBox.y0);
@@ -352,7 +353,8 @@ int RenderUpright(const ShapeRecord &shapeIn, ImageTriple *out, int32_t *offsetX
                         phase(int64_t(f.textureY) + (y0 - by), s.texture->height), 0, 0);
         }
         else
-            for (int32_t j = 0; j < h; ++j) std::fill(HostBitmapRow32(fill, j), HostBitmapRow32(fill, j) + w, s.color & 0xFFFFFF);
+            for (int32_t j = 0; j < h && !EndRequested(); ++j)
+                std::fill(HostBitmapRow32(fill, j), HostBitmapRow32(fill, j) + w, s.color & 0xFFFFFF);
         const float ob = float(bodyOpacity) / (255.0f * 255.0f), oe = float(Opacity(f.edgeColor)) / (255.0f * 255.0f),
                     os = float(Opacity(f.shadowColor)) / (255.0f * 255.0f);
         for (int32_t j = 0; j < h && !EndRequested(); ++j) {
@@ -364,7 +366,7 @@ int RenderUpright(const ShapeRecord &shapeIn, ImageTriple *out, int32_t *offsetX
                     uint32_t c;
                     if (body.At(px, py)) c = fillRow[i];
                     else if (edge.w && edge.At(px, py)) c = f.edgeColor & 0xFFFFFF;
-                    else if (shadow.w && shadow.At(px, py)) c = f.shadowColor & 0xFFFFFF;
+                    else if (shadow && shadow->At(px - sdx, py - sdy)) c = f.shadowColor & 0xFFFFFF;
                     else continue;
                     row[i] = c;
                     SetMaskBit(mask->bits + ptrdiff_t(j) * mask->bytesPerRow, i, true);
@@ -374,7 +376,7 @@ int RenderUpright(const ShapeRecord &shapeIn, ImageTriple *out, int32_t *offsetX
                 Paint p;
                 if (const uint8_t b = body.At(px, py)) p.Add(fillRow[i], float(b) * ob);
                 if (edge.w) p.Add(f.edgeColor, float(edge.At(px, py)) * oe);
-                if (shadow.w) p.Under(f.shadowColor, float(shadow.At(px, py)) * os);
+                if (shadow) p.Under(f.shadowColor, float(shadow->At(px - sdx, py - sdy)) * os);
                 if (p.a <= 0) continue;
                 const float k = 1.0f / p.a;
                 const auto channel = [&](float v) { return uint32_t(std::clamp(v * k + 0.5f, 0.0f, 255.0f)); };
@@ -520,6 +522,22 @@ int ShapeImageBox(const ShapeRecord &shape, int32_t *x, int32_t *y, int32_t *wid
     *x = int32_t(canvas.x0), *y = int32_t(canvas.y0);
     *width = int32_t(canvas.x1 - canvas.x0), *height = int32_t(canvas.y1 - canvas.y0);
     return 0;
+}
+
+int RenderShapeImagePart(const ShapeRecord &shape, const DisplayTransform &transform, int32_t x, int32_t y,
+                         int32_t width, int32_t height, ImageTriple *out) {
+    *out = ImageTriple{};
+    ShapeRecord s = shape;
+    ClampFillStyle(&s.style);
+    Window canvas{}, area{};
+    if (int err = ShapeCanvas(s, &canvas, &area)) return err;
+    const int32_t cw = int32_t(canvas.x1 - canvas.x0), ch = int32_t(canvas.y1 - canvas.y0);
+    const double m[4] = {transform.a, transform.b, transform.c, transform.d};
+    if (int err = CheckTransformSize(m, cw, ch)) return err;
+    int32_t tx, ty, tw, th, ox = 0, oy = 0;
+    TransformedBounds(int32_t(canvas.x0), int32_t(canvas.y0), cw, ch, m, &tx, &ty, &tw, &th, 0, 0);
+    const Window part = Window{int64_t(tx) + x, int64_t(ty) + y, int64_t(tx) + x + width, int64_t(ty) + y + height};
+    return RenderTurned(shape, transform, out, &ox, &oy, part);
 }
 
 std::shared_ptr<const HostBitmap> CopyTextureImage(const HostBitmap *bitmap) {

@@ -152,8 +152,11 @@ inline void DrawFuzzedShape(const uint8_t *data, size_t size) {
             for (int32_t *v : {&small.x1, &small.y1, &small.x2, &small.y2, &small.thickness}) *v = std::clamp(*v, -64, 64);
             for (double &v : small.vertices) v = std::clamp(v, -64.0, 64.0);
             ImageTriple image;
-            int32_t ox = 0, oy = 0;
-            if (RenderShapeImage(small, &transform, &image, &ox, &oy) == 0) FreeImageTriple(&image);
+            int32_t ox = 0, oy = 0, w = 0, h = 0;
+            const bool made = ShapeImageBox(small, &ox, &oy, &w, &h) == 0;
+            const double turnedArea = (std::fabs(m[0]) * w + std::fabs(m[2]) * h + 1) * (std::fabs(m[1]) * w + std::fabs(m[3]) * h + 1);
+            if (made && turnedArea < 4e6 && RenderShapeImage(small, &transform, &image, &ox, &oy) == 0)
+                FreeImageTriple(&image);
         }
     }
     if (region) {
