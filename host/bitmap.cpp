@@ -43,6 +43,8 @@ PageCache &Cache() {
 // overrun are caught there as on the heap.
 std::atomic<bool> ownPages{true};
 
+std::atomic<bool> refuseMappings{false};
+
 bool UsesOwnPages(size_t bytes) { return bytes >= kOwnPagesBytes && ownPages.load(std::memory_order_relaxed); }
 
 size_t PageRounded(size_t total) {
@@ -122,7 +124,9 @@ uint8_t *AllocPixelBytes(size_t bytes, bool clear) {
         uint8_t *block = TakeCachedPages(rounded + kPixelHeader, clear, &total);
         if (!block) {
             total = rounded + kPixelHeader;
-            void *p = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            void *p = refuseMappings.load(std::memory_order_relaxed)
+                          ? MAP_FAILED
+                          : mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
             // Out of mappings (the system allows some 65,000; a script may hold that many small brushes): the heap.
             if (p != MAP_FAILED) {
                 block = static_cast<uint8_t *>(p);
@@ -322,3 +326,4 @@ void ReleaseCachedPixelPages() {
 }
 
 bool UsePixelPages(bool on) { return ownPages.exchange(on); }
+bool RefusePixelMappings(bool refuse) { return refuseMappings.exchange(refuse); }

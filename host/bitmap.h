@@ -127,6 +127,9 @@ public:
 private:
     bool previous_;
 };
+// Whether new mappings of pages fail, as they do when the system's mappings run out (tests); returns the previous
+// setting. Large planes then come from the heap.
+bool RefusePixelMappings(bool refuse);
 
 // Direct access. All bitmaps are plain memory, so the lock always succeeds for a valid bitmap; a failed lock
 // leaves base 0, and UnlockBitMapAccess is safe after it.

@@ -52,7 +52,7 @@ int ShowEasyRequester(const char *title, const char *text, const char *buttons, 
     request.kind = RequesterEasy;
     request.title = Text(title), request.text = Text(text), request.buttons = Text(buttons);
     RequesterAnswer answer;
-    return Run(request, &answer) == 0 ? answer.button : 0;
+    return Run(request, &answer) == 0 ? answer.button : -1;
 }
 
 int ShowScreenModeRequester(const char *title, const std::vector<ScreenMode> &modes, ScreenMode *chosen) {

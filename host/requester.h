@@ -66,7 +66,7 @@ int SystemRequesterBackend(const RequesterRequest &request, RequesterAnswer *ans
 // Non-zero while a requester is shown (display code reads it as the current display's requester-active flag).
 extern std::atomic<int> RequesterActive;
 
-// Button number; 0 (the rightmost, conventionally the cancelling one) when no requester could be shown.
+// Button number (the rightmost is 0); -1 when no requester could be shown, which is no button's answer.
 int ShowEasyRequester(const char *title, const char *text, const char *buttons, int flags);
 // Button number, negative on failure.
 int ShowSystemRequester(VMState *vm, const char *title, const char *text, const char *buttons, int icon);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 struct ScreenRect {
@@ -44,6 +45,11 @@ std::vector<ScreenMode> ListScreenModes();
 
 // Brings up SDL's video and event subsystems once; 0, or kErrCannotOpen when they cannot start.
 int EnsureVideo();
+// Whether the program's windows can be seen: video starts on a desktop (X11, Wayland, the console), or the user
+// asked for a driver without windows (SDL_VIDEODRIVER=offscreen or dummy). Without a desktop SDL would fall back
+// to its offscreen driver and play into nothing; then *message says which display was tried and how to play
+// without one, and video is stopped again.
+bool DisplayReachable(std::string *message);
 // At the program's end: closes every window still open and the joysticks, gives the built-in wait and pump back
 // to host/tasks.h and stops SDL's video. EnsureVideo may start it again.
 void ShutdownVideo();

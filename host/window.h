@@ -47,6 +47,8 @@ struct HostWindow {
     // Input state the event pump keeps.
     uint8_t keyState[kKeyStateSize] = {}; // 1 while the key with that code is down
     bool mouseLeft = false, mouseRight = false, mouseMiddle = false;
+    // Presses of left, right, middle so far: a press and its release read in one pump leave the flag as it was.
+    uint32_t mousePresses[3] = {};
     bool mouseMoved = false;
     int64_t lastMouseMoveMicros = 0; // event clock
     int32_t mouseX = 0, mouseY = 0;  // inside the window

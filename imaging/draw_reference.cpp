@@ -50,18 +50,29 @@ const CommandDoc kCommandDocs[] = {
     {.name = "Arc", .synopsis = "Arc(x, y, radiusx, radiusy, start, end, color[, options])",
      .arguments = {7, 8},
      .text = "Draws part of an ellipse from angle start to angle end, in degrees counter-clockwise from "
-             "3 o'clock; Clockwise turns the direction. Takes the display options as Box does; 1066 beyond "
+             "3 o'clock; Clockwise turns the direction. The angles are seen from the ellipse's centre, "
+             "antialiased or not: the arc is the ellipse's sector between the lines from the centre at those "
+             "angles (both edges included; equal angles give the whole ellipse), and without a fill it is the "
+             "ellipse's outline within that sector. Takes the display options as Box does; 1066 beyond "
              "16384 pixels as for Circle.",
      .options = "Clockwise, " VL_DISPLAY_OPTION_KEYS,
      .errors = {kErrInternalLimit}},
     {.name = "Polygon", .synopsis = "Polygon(x, y, vertices, color[, options])", .arguments = {4, 5},
      .text = "Draws a polygon through the points of the list vertices (x1, y1, x2, y2, ... from index 0; "
-             "3 to 999 points, filled by the non-zero winding rule), relative to (x, y). Takes the display "
-             "options as Box does. 1066 for more than 999 points, or when the polygon, edge and shadow "
-             "included, is more than 16384 pixels wide or high; the message says which.",
+             "3 to 999 points, filled by the non-zero winding rule). The points give its shape; where it goes "
+             "is (x, y), which names the top-left corner of the box around the points, as for the other "
+             "shapes. So points that do not start at 0, 0 are moved: {40, 20, 120, 20, 80, 100} at (100, 50) "
+             "is drawn from x 100 to 179 and from y 50 down, where {0, 0, 80, 0, 40, 80} would be. To draw "
+             "points at their own display coordinates, give the smallest x and y among them as (x, y). Takes "
+             "the display options as Box does. 1066 for more than 999 points, or when the polygon, edge and "
+             "shadow included, is more than 16384 pixels wide or high; the message says which.",
      .options = VL_DISPLAY_OPTION_KEYS,
      .errors = {kErrWrongUsage, kErrInternalLimit, kErrNumberFieldExpected},
-     .example = "Polygon(100, 100, {0, 0, 50, 0, 25, 40}, $00FF00)"},
+     .example = "SetFormStyle({FillStyle = #FILLCOLOR})\n"
+                "; a triangle whose box is x 40 to 120, y 20 to 100: drawn with that box's corner at (100, 50)\n"
+                "Polygon(100, 50, {40, 20, 120, 20, 80, 100}, $00FF00)\n"
+                "; at the points' own coordinates: the smallest x and y as the position\n"
+                "Polygon(200, 20, {200, 20, 280, 20, 240, 100}, $FF0000)"},
     {.name = "Cls", .synopsis = "Cls([color])", .arguments = {0, 1},
      .text = "Fills the whole current output with a colour (black by default): the display, or the brush, "
              "mask or alpha channel selected for drawing, within the clip region set. Not available while "

@@ -130,6 +130,7 @@ int CmdSaveSnapshot(VMState *vm) {
     CheckArgs(vm, 1, 3);
     const char *file = CheckStringArg(vm, 1);
     const int32_t format = OptInt32Arg(vm, 2, kSnapshotBMP);
+    if (std::string hint = ImageFormatHint(format); !hint.empty()) RaiseErrorWithHint(vm, kErrWrongUsage, hint);
     int32_t quality, colors, dither;
     ReadImageSaveOptions(vm, 3, &quality, &colors, &dither);
     HostBitmap *bitmap = nullptr;

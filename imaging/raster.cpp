@@ -240,7 +240,9 @@ void RasterBand(CoverageRaster *r, int32_t band, int32_t rows) {
 }
 
 namespace {
-inline uint8_t CoverageLevel(float sum) { return uint8_t(std::min(std::fabs(sum), 1.0f) * 255.0f + 0.5f); }
+// Half a level is rounded up whichever way the cells were summed: an edge half way across a row of pixels gives
+// 128 above and below the line, not 128 and 127 by the float sums' last bits.
+inline uint8_t CoverageLevel(float sum) { return uint8_t(std::min(std::fabs(sum), 1.0f) * 255.0f + 0.501f); }
 } // namespace
 
 void RasterRowRuns(CoverageRaster *r, int32_t row) {

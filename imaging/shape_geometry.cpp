@@ -8,13 +8,128 @@ static void ArcPoints(ShapePath *path, double cx, double cy, double rx, double r
                       bool keepArea = true) {
     const double r = std::max(rx, ry);
     const double step = std::min(r > 0.05 ? 2 * std::acos(std::max(0.0, 1 - 0.02 / r)) : M_PI, keepArea ? M_PI : M_PI / 8);
-    const int32_t n = std::clamp(int32_t(std::ceil(std::fabs(a1 - a0) / step)), 2, 2048);
+    int32_t n = std::clamp(int32_t(std::ceil(std::fabs(a1 - a0) / step)), 2, 2048);
+    // A whole turn in a multiple of four steps: the flattened ellipse keeps both mirror symmetries of the true one.
+    if (std::fabs(a1 - a0) >= 2 * M_PI) n = (n + 3) / 4 * 4;
     const double d = (a1 - a0) / n;
     const double k = keepArea ? std::sqrt(std::fabs(d) / std::max(std::sin(std::fabs(d)), 1e-12)) : 1.0;
     for (int32_t i = 0; i <= n; ++i) {
         const double a = a0 + d * i;
         path->Point(cx + rx * k * std::cos(a), cy - ry * k * std::sin(a));
     }
+}
+
+// The columns [*lo, *hi] of [l, r] where holds(i), a test that changes at most once along the row: false then true
+// when rising, else true then false, changing at about x. Only the pixels next to the change are tested.
+template <class Holds>
+static void SideOfRow(Holds holds, bool rising, double x, int32_t l, int32_t r, int32_t *lo, int32_t *hi) {
+    if (rising) {
+        int32_t k = int32_t(std::clamp(std::floor(x), double(l), double(r) + 1));
+        while (k > l && holds(k - 1)) --k;
+        while (k <= r && !holds(k)) ++k;
+        *lo = k, *hi = r;
+    } else {
+        int32_t k = int32_t(std::clamp(std::floor(x), double(l) - 1, double(r)));
+        while (k < r && holds(k + 1)) ++k;
+        while (k >= l && !holds(k)) --k;
+        *lo = l, *hi = k;
+    }
+}
+
+int ArcSector::Row(int32_t j, int32_t l, int32_t r, int32_t runs[4]) const {
+    runs[0] = l, runs[1] = r, runs[2] = 1, runs[3] = 0;
+    if (Whole() || l > r) return 1;
+    const double dy = Dy(j + 0.5);
+    const auto side = [&](double slope, double root, auto holds, int32_t *lo, int32_t *hi) {
+        if (slope == 0) { // level with the row: all or nothing
+            *lo = l, *hi = holds(l) ? r : l - 1;
+            return;
+        }
+        SideOfRow(holds, slope > 0, root, l, r, lo, hi);
+    };
+    // Each test is linear in the column: zero where dx = dy x / y of the edge's direction.
+    int32_t a0, a1, b0, b1;
+    side(-sy, sy != 0 ? cx - 0.5 + sx * dy / sy : 0,
+         [&](int32_t i) { return AfterStart(Dx(i + 0.5), dy) >= 0; }, &a0, &a1);
+    side(ey, ey != 0 ? cx - 0.5 + ex * dy / ey : 0,
+         [&](int32_t i) { return BeforeEnd(Dx(i + 0.5), dy) >= 0; }, &b0, &b1);
+    if (!Reflex()) {
+        runs[0] = std::max(a0, b0), runs[1] = std::min(a1, b1);
+        return 1;
+    }
+    if (a0 > a1) a0 = b0, a1 = b1, b0 = 1, b1 = 0;
+    if (b0 <= b1 && b0 < a0) std::swap(a0, b0), std::swap(a1, b1);
+    if (b0 <= b1 && b0 <= a1 + 1) a1 = std::max(a1, b1), b0 = 1, b1 = 0; // they meet: one run
+    runs[0] = a0, runs[1] = a1, runs[2] = b0, runs[3] = b1;
+    return 2;
+}
+
+void ArcSector::Rows(double rx, double ry, int32_t bh, int32_t *top, int32_t *bottom) const {
+    *top = 0, *bottom = bh;
+    if (Whole()) return;
+    double low = 0, high = 0; // offsets up (down when clockwise) from the centre
+    const auto within = [&](double degrees) { return std::fmod(degrees - from + 720, 360.0) <= span; };
+    if (within(90)) high = ry;
+    if (within(270)) low = -ry;
+    for (double degrees : {from, from + span}) {
+        double x, y;
+        Direction(degrees, &x, &y);
+        const double dy = ry * std::sin(std::atan2(rx * y, ry * x));
+        low = std::min(low, dy), high = std::max(high, dy);
+    }
+    const double y0 = clockwise ? cy + low : cy - high, y1 = clockwise ? cy + high : cy - low;
+    *top = int32_t(std::clamp(std::floor(y0) - 1, 0.0, double(bh)));
+    *bottom = int32_t(std::clamp(std::ceil(y1) + 1, double(*top), double(bh)));
+}
+
+void ArcSector::Crossed(int32_t j, int32_t cross[4]) const {
+    const double y0 = Dy(j), y1 = Dy(j + 1.0);
+    const double edges[2][2] = {{sx, sy}, {ex, ey}};
+    for (int k = 0; k < 2; ++k) {
+        const double x = edges[k][0], y = edges[k][1];
+        int32_t &lo = cross[2 * k], &hi = cross[2 * k + 1];
+        if (y == 0) { // a level edge lies along the centre's row
+            const bool meets = std::min(y0, y1) <= 0 && std::max(y0, y1) >= 0;
+            lo = meets ? INT32_MIN / 2 : 1, hi = meets ? INT32_MAX / 2 : 0;
+            continue;
+        }
+        const double a = cx + x * y0 / y, b = cx + x * y1 / y;
+        lo = int32_t(std::clamp(std::floor(std::min(a, b)) - 1, -1e9, 1e9));
+        hi = int32_t(std::clamp(std::floor(std::max(a, b)) + 1, -1e9, 1e9));
+    }
+}
+
+uint8_t ArcSector::Coverage(int32_t i, int32_t j) const {
+    if (Whole()) return 255;
+    double xs[8] = {Dx(i), Dx(i + 1.0), Dx(i + 1.0), Dx(i)}, ys[8] = {Dy(j), Dy(j), Dy(j + 1.0), Dy(j + 1.0)};
+    int n = 4;
+    const double sign = Reflex() ? -1 : 1;
+    const auto clip = [&](auto f) {
+        double ox[8], oy[8];
+        int m = 0;
+        for (int k = 0; k < n; ++k) {
+            const int q = (k + 1) % n;
+            const double fp = sign * f(xs[k], ys[k]), fq = sign * f(xs[q], ys[q]);
+            if (fp >= 0) ox[m] = xs[k], oy[m] = ys[k], ++m;
+            if ((fp < 0 && fq > 0) || (fp > 0 && fq < 0)) {
+                const double t = fp / (fp - fq);
+                ox[m] = xs[k] + t * (xs[q] - xs[k]), oy[m] = ys[k] + t * (ys[q] - ys[k]), ++m;
+            }
+        }
+        n = m;
+        std::copy(ox, ox + m, xs), std::copy(oy, oy + m, ys);
+    };
+    clip([&](double x, double y) { return AfterStart(x, y); });
+    clip([&](double x, double y) { return BeforeEnd(x, y); });
+    double area = 0;
+    for (int k = 0; k < n; ++k) area += xs[k] * ys[(k + 1) % n] - xs[(k + 1) % n] * ys[k];
+    area = std::clamp(std::fabs(area) / 2, 0.0, 1.0);
+    return uint8_t(std::lround((Reflex() ? 1 - area : area) * 255));
+}
+
+static void EllipsePath(ShapePath *path, const EllipseArea &e) {
+    ArcPoints(path, e.cx, e.cy, e.rx, e.ry, 0, 2 * M_PI);
+    path->points.resize(path->points.size() - 2); // the last point is the first
 }
 
 void BuildShapePath(const ShapeRecord &s, ShapePath *path) {
@@ -32,18 +147,24 @@ void BuildShapePath(const ShapeRecord &s, ShapePath *path) {
         break;
     }
     case ObjectKindCircle:
-    case ObjectKindEllipse: {
-        const EllipseArea e(s);
-        ArcPoints(path, e.cx, e.cy, e.rx, e.ry, 0, 2 * M_PI);
-        path->points.resize(path->points.size() - 2); // the last point is the first
-        break;
-    }
+    case ObjectKindEllipse: EllipsePath(path, EllipseArea(s)); break;
     case ObjectKindArc: {
         const EllipseArea e(s);
         const ArcSector a(s);
-        const double from = a.from * M_PI / 180, to = (a.from + a.span) * M_PI / 180;
+        if (a.Whole()) { // the same polygon as the ellipse's
+            EllipsePath(path, e);
+            break;
+        }
+        // The curve's points are found by the ellipse's own angle: the one whose point lies on each edge's line.
+        const auto curveAngle = [&](double degrees) {
+            double x, y;
+            ArcSector::Direction(degrees, &x, &y);
+            const double seen = degrees * M_PI / 180, own = std::atan2(e.rx * y, e.ry * x);
+            return own + 2 * M_PI * std::round((seen - own) / (2 * M_PI));
+        };
+        const double from = curveAngle(a.from), to = curveAngle(a.from + a.span);
         const size_t start = path->points.size();
-        if (a.span < 360) path->Point(e.cx, e.cy);
+        path->Point(e.cx, e.cy);
         ArcPoints(path, e.cx, e.cy, e.rx, e.ry, from, to);
         if (a.clockwise) // mirrored about the centre's row
             for (size_t k = start + 1; k < path->points.size(); k += 2) path->points[k] = 2 * e.cy - path->points[k];
@@ -84,8 +205,12 @@ int AreaBox(const ShapeRecord &s, int32_t *x, int32_t *y, int32_t *w, int32_t *h
         for (int32_t v : {s.x1, s.y1, s.x2, s.y2, s.thickness})
             if (v < -kMaxShapeSide || v > kMaxShapeSide) return kErrInternalLimit;
         const int32_t t = std::max(s.thickness, 1);
+        // Antialiased, an even thickness centred on pixel centres ends half way into a pixel on each side, so its
+        // band crosses t + 1 pixels. Aliased, the centres exactly t / 2 away on the right and lower side are left
+        // out, so the line is t pixels thick.
+        const int32_t across = s.style.Antialias() ? t / 2 * 2 + 1 : t;
         bx = std::min(s.x1, s.x2) - t / 2, by = std::min(s.y1, s.y2) - t / 2;
-        bw = int64_t(std::abs(s.x2 - s.x1)) + t, bh = int64_t(std::abs(s.y2 - s.y1)) + t;
+        bw = int64_t(std::abs(s.x2 - s.x1)) + across, bh = int64_t(std::abs(s.y2 - s.y1)) + across;
         break;
     }
     case ObjectKindPlot: bw = bh = 1; break;

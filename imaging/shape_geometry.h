@@ -47,10 +47,14 @@ struct EllipseArea {
     }
 };
 
-// The angles of an arc: from `from`, `span` degrees on (counter-clockwise on screen unless clockwise).
+// The angles of an arc, seen from the centre, in aliased and antialiased drawing alike: from `from`, `span` degrees
+// on (counter-clockwise on screen unless clockwise). Tests are half-planes of the two edges, whose directions are
+// exact on the axes and the diagonals (the only whole degrees on which a pixel centre can lie), so a centre on an
+// edge is in.
 struct ArcSector {
     double cx, cy, from, span;
     bool clockwise;
+    double sx, sy, ex, ey; // the edges' directions, y up (down when clockwise)
     explicit ArcSector(const ShapeRecord &s) : clockwise(s.clockwise != 0) {
         const EllipseArea e(s);
         cx = e.cx, cy = e.cy;
@@ -58,14 +62,42 @@ struct ArcSector {
         if (from < 0) from += 360;
         span = std::fmod(double(s.endAngle) - double(s.startAngle), 360.0);
         if (span <= 0) span += 360;
+        Direction(from, &sx, &sy);
+        Direction(from + span, &ex, &ey);
     }
-    bool Inside(int32_t i, int32_t j) const {
-        const double px = i + 0.5, py = j + 0.5;
-        if (px == cx && py == cy) return true;
-        double a = std::atan2(cy - py, px - cx) * 180.0 / M_PI;
-        if (clockwise) a = -a;
-        return std::fmod(a - from + 720.0, 360.0) <= span;
+    static void Direction(double degrees, double *x, double *y) {
+        const double quarter = std::floor(degrees / 90), rest = degrees - 90 * quarter;
+        double c = rest == 45 ? 1 : std::cos(rest * M_PI / 180), s = rest == 45 ? 1 : std::sin(rest * M_PI / 180);
+        if (rest == 0) c = 1, s = 0;
+        for (int q = int(std::fmod(quarter, 4.0) + 4) % 4; q > 0; --q) std::swap(c, s), c = -c;
+        *x = c, *y = s;
     }
+    bool Whole() const { return span >= 360; }
+    bool Reflex() const { return span > 180; } // the union of the two half-planes, not their intersection
+    // Offsets from the centre, y up (down when clockwise).
+    double Dx(double x) const { return x - cx; }
+    double Dy(double y) const { return clockwise ? y - cy : cy - y; }
+    // On the far side of the start edge (counter-clockwise from it), on the near side of the end edge.
+    double AfterStart(double dx, double dy) const { return sx * dy - sy * dx; }
+    double BeforeEnd(double dx, double dy) const { return dx * ey - dy * ex; }
+    bool Holds(double dx, double dy) const {
+        if (Whole()) return true;
+        const bool a = AfterStart(dx, dy) >= 0, b = BeforeEnd(dx, dy) >= 0;
+        return Reflex() ? a || b : a && b;
+    }
+    bool Inside(int32_t i, int32_t j) const { return Holds(Dx(i + 0.5), Dy(j + 0.5)); }
+
+    // Row j's columns of [l, r] whose centres are in, as Inside decides them: runs[0..1] and, for a sector wider
+    // than a half turn, runs[2..3]; empty runs have the end before the start. Returns the run count, 1 or 2.
+    int Row(int32_t j, int32_t l, int32_t r, int32_t runs[4]) const;
+    // The rows [*top, *bottom) of the box (bh rows) that the sector's part of the ellipse (radii rx, ry) may touch.
+    void Rows(double rx, double ry, int32_t bh, int32_t *top, int32_t *bottom) const;
+    // The columns of row j an edge's line may cross (the rest of the row lies wholly on one side of each edge): up to
+    // two ranges [cross[0], cross[1]], [cross[2], cross[3]], empty ones with the end before the start.
+    void Crossed(int32_t j, int32_t cross[4]) const;
+    // The share of pixel (i, j)'s square within the sector, 0 to 255: the square clipped by the two half-planes (for
+    // a sector wider than a half turn, the square less what the two other sides hold).
+    uint8_t Coverage(int32_t i, int32_t j) const;
 };
 
 // The pixels a Bresenham walk visits from end to end.

@@ -231,12 +231,20 @@ template <class Inside> bool FixRun(int32_t *left, int32_t *right, int32_t width
     return l <= r;
 }
 
+// Calls emit(from, to) for the runs of row j's columns [from, to) whose centres the arc's sector holds.
+template <class Emit> void SectorRuns(const ArcSector &sector, int64_t j, int32_t from, int32_t to, Emit emit) {
+    int32_t runs[4];
+    const int n = sector.Row(int32_t(j), from, to - 1, runs);
+    for (int k = 0; k < n; ++k)
+        if (runs[2 * k] <= runs[2 * k + 1]) emit(runs[2 * k], runs[2 * k + 1] + 1);
+}
+
 // An arc's runs keep to its sector unless whole (the ellipse an arc's outline is cut from).
 template <class Writer>
 void EllipseRuns(const ShapeRecord &s, int32_t bw, int64_t j0, int64_t j1, Writer &w, bool whole = false) {
     const EllipseArea e(s);
     const ArcSector sector(s);
-    const bool arc = !whole && s.kind == ObjectKindArc && sector.span < 360;
+    const bool arc = !whole && s.kind == ObjectKindArc && !sector.Whole();
     const int32_t a = (bw - 1) / 2; // the box is 2a + 1 wide
     for (int64_t j = j0; j < j1; ++j) {
         const double v = (double(j) + 0.5 - e.cy) / e.ry, vv = v * v;
@@ -256,13 +264,7 @@ void EllipseRuns(const ShapeRecord &s, int32_t bw, int64_t j0, int64_t j1, Write
             w.Run(j, l, r - l + 1, nullptr);
             continue;
         }
-        for (int32_t i = l; i <= r;) {
-            while (i <= r && !sector.Inside(i, int32_t(j))) ++i;
-            int32_t end = i;
-            while (end <= r && sector.Inside(end, int32_t(j))) ++end;
-            if (end > i) w.Run(j, i, end - i, nullptr);
-            i = end;
-        }
+        SectorRuns(sector, j, l, r + 1, [&](int32_t from, int32_t to) { w.Run(j, from, to - from, nullptr); });
     }
 }
 
@@ -439,7 +441,8 @@ struct RunGatherer {
 // columns and t rows of which is not in the area (or lies outside its box) is taken away. A row's runs shrunk by t at
 // both ends hold the pixels whose row window is in; a pixel stays when that holds on each of the 2t + 1 rows around
 // it, which van Herk blocks of 2t + 1 rows find with three intersections of run lists a row, whatever t. So the cost
-// follows the runs, not the box's area.
+// follows the runs, not the box's area. Shrinking runs one by one rests on each row's runs being merged where they
+// touch (RunLists::Add joins them): two runs that touch, shrunk apart, would lose the 2t pixels about their seam.
 struct RunErosion {
     RunLists shrunk, prefix, suffix; // suffix lists its rows bottom up
     int64_t first = 0, top = 0, rows = 0;
@@ -530,7 +533,8 @@ void CoveredRun(SpanWriter &w, int64_t row, int64_t column, int32_t n, const uin
 }
 
 // The outline the generic renderer draws without a fill (ShapeBody), aliased: the area less its square erosion by
-// t. A box's is its four bands; the others are cut from their area's runs, on the rows the clip lets through.
+// t. A box's is its four bands; the others are cut from their area's runs, on the rows the clip lets through; an
+// arc's from its ellipse's, within its sector.
 void OutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, int32_t bh, int64_t j0, int64_t j1,
                  int32_t t, SpanWriter &w) {
     if (s.kind == ObjectKindBox && BoxArea(s).r <= 0) {
@@ -552,151 +556,287 @@ void OutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, int32
     }
     gather.End(a1);
     erosion.Build(area, a0, by, bh, t);
-    // An arc's outline is its ellipse's within its sector.
     const ArcSector sector(s);
-    const bool arc = s.kind == ObjectKindArc && sector.span < 360;
+    const bool arc = s.kind == ObjectKindArc && !sector.Whole();
     for (int64_t j = j0; j < j1; ++j) {
         erosion.Row(j, eroded);
         const size_t k = size_t(j - a0);
         EachRunLess(area.At(k), area.Count(k), eroded.At(0), eroded.Count(0), [&](int32_t from, int32_t to) {
-            if (!arc) {
-                w.Run(j, from, to - from, nullptr);
-                return;
-            }
-            for (int32_t i = from; i < to;) {
-                while (i < to && !sector.Inside(i, int32_t(j))) ++i;
-                int32_t end = i;
-                while (end < to && sector.Inside(end, int32_t(j))) ++end;
-                if (end > i) w.Run(j, i, end - i, nullptr);
-                i = end;
-            }
+            if (!arc) w.Run(j, from, to - from, nullptr);
+            else SectorRuns(sector, j, from, to, [&](int32_t l, int32_t r) { w.Run(j, l, r - l, nullptr); });
         });
     }
 }
 
-// The same antialiased (not for an arc, whose outline the generic renderer also weighs by its sector's coverage):
-// the coverage less its erosion, the smallest coverage within t columns and rows (0 outside the box). A pixel whose
-// square holds an uncovered pixel keeps its coverage and one whose square is covered whole is left out, both found
-// by erosions of runs as above; only the thin ring between, whose square holds soft pixels but no uncovered one,
-// needs the smallest value: the soft pixels' minimum over the rows within t of each column (a monotone queue a
-// column, rows going down), then over the columns within t.
-void SoftOutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, int32_t bh, int64_t j0, int64_t j1,
-                     int32_t t, SpanWriter &w, CoverageRaster &raster) {
-    const int64_t a0 = std::max<int64_t>(by, j0 - t), a1 = std::min<int64_t>(int64_t(by) + bh, j1 + t);
-    // Each row: the covered runs, the fully covered runs, and the soft pixels (x and coverage).
-    thread_local RunLists covered, full, inCovered, inFull;
-    thread_local std::vector<int32_t> softX, softStart;
-    thread_local std::vector<uint8_t> softV;
-    covered.Clear(), full.Clear(), softX.clear(), softV.clear(), softStart.assign(1, 0);
-    int64_t next = a0;
-    const auto closeTo = [&](int64_t row) {
-        for (; next < row; ++next) covered.Close(), full.Close(), softStart.push_back(int32_t(softX.size()));
-    };
+// Builds the area's path (an arc's whole ellipse when whole) and starts the coverage raster on rows [row0, row1).
+// The window keeps the whole width of the box, so every pixel sums the same cells as in the generic path.
+void StartRaster(const ShapeRecord &s, bool whole, int32_t bx, int32_t bw, int64_t row0, int64_t row1,
+                 CoverageRaster &raster) {
     thread_local ShapePath path;
     path.points.clear();
     path.ends.clear();
-    BuildShapePath(s, &path);
-    // The window keeps the whole width of the box, so every pixel sums the same cells as in the generic path.
-    BeginCoverageRaster(&raster, bx, int32_t(a0), bw, int32_t(a1 - a0));
+    if (whole && s.kind == ObjectKindArc) {
+        ShapeRecord ellipse;
+        ellipse.kind = ObjectKindEllipse, ellipse.radiusX = s.radiusX, ellipse.radiusY = s.radiusY;
+        BuildShapePath(ellipse, &path);
+    } else {
+        BuildShapePath(s, &path);
+    }
+    BeginCoverageRaster(&raster, bx, int32_t(row0), bw, int32_t(row1 - row0));
     AddRasterPath(&raster, path);
-    EndCoverageRaster(&raster, [&](int32_t row, int32_t column, int32_t n, const uint8_t *coverage) {
-        closeTo(row);
-        if (!coverage) {
-            covered.Add(column, column + n), full.Add(column, column + n);
-            return;
+}
+
+// A band of rows' coverage as run lists: the covered runs, the fully covered runs, and the soft pixels (x and
+// coverage, by row).
+struct SoftRows {
+    RunLists covered, full;
+    std::vector<int32_t> softX, softStart;
+    std::vector<uint8_t> softV;
+
+    // The rows [row0, row1) of the started raster.
+    void Gather(CoverageRaster &raster, int64_t row0, int64_t row1) {
+        covered.Clear(), full.Clear(), softX.clear(), softV.clear(), softStart.assign(1, 0);
+        int64_t next = row0;
+        const auto closeTo = [&](int64_t row) {
+            for (; next < row; ++next) covered.Close(), full.Close(), softStart.push_back(int32_t(softX.size()));
+        };
+        EndCoverageRaster(&raster, [&](int32_t row, int32_t column, int32_t n, const uint8_t *coverage) {
+            closeTo(row);
+            if (!coverage) {
+                covered.Add(column, column + n), full.Add(column, column + n);
+                return;
+            }
+            for (int32_t i = 0; i < n; ++i) {
+                const uint8_t v = coverage[i];
+                if (!v) continue;
+                covered.Add(column + i, column + i + 1);
+                if (v == 255) full.Add(column + i, column + i + 1);
+                else softX.push_back(column + i), softV.push_back(v);
+            }
+        });
+        closeTo(row1);
+    }
+    // Row k's soft pixels from the first at or right of x.
+    const int32_t *SoftFrom(size_t k, int32_t x) const {
+        return std::lower_bound(softX.data() + softStart[k], softX.data() + softStart[k + 1], x);
+    }
+    const int32_t *SoftEnd(size_t k) const { return softX.data() + softStart[k + 1]; }
+    // Row k's coverage over [from, to) of its covered pixels: the soft ones listed, the rest full.
+    void Line(size_t k, int32_t from, int32_t to, std::vector<uint8_t> &line) const {
+        line.assign(size_t(to - from), 255);
+        for (const int32_t *p = SoftFrom(k, from), *last = SoftEnd(k); p < last && *p < to; ++p)
+            line[size_t(*p - from)] = softV[size_t(p - softX.data())];
+    }
+    // One covered pixel's coverage.
+    uint8_t At(size_t k, int32_t x) const {
+        const int32_t *p = SoftFrom(k, x);
+        return p < SoftEnd(k) && *p == x ? softV[size_t(p - softX.data())] : 255;
+    }
+    // Writes row k's covered pixels [from, to) of shape row j: the soft ones a stretch of neighbours at a time,
+    // whatever lies between them whole.
+    void Write(size_t k, int64_t j, int32_t from, int32_t to, SpanWriter &w) const {
+        int32_t x = from;
+        for (const int32_t *p = SoftFrom(k, from), *last = SoftEnd(k); p < last && *p < to;) {
+            const int32_t *q = p + 1;
+            while (q < last && *q == q[-1] + 1 && *q < to) ++q;
+            if (*p > x) w.Run(j, x, *p - x, nullptr);
+            w.Run(j, *p, q - p, softV.data() + (p - softX.data()));
+            x = q[-1] + 1, p = q;
         }
-        for (int32_t i = 0; i < n; ++i) {
-            const uint8_t v = coverage[i];
-            if (!v) continue;
-            covered.Add(column + i, column + i + 1);
-            if (v == 255) full.Add(column + i, column + i + 1);
-            else softX.push_back(column + i), softV.push_back(v);
-        }
-    });
-    closeTo(a1);
-    thread_local RunErosion coveredErosion, fullErosion;
-    coveredErosion.Build(covered, a0, by, bh, t);
-    fullErosion.Build(full, a0, by, bh, t);
-    // The soft pixels by column, rows going down, and each column's queue of its smallest values.
-    thread_local std::vector<int32_t> columnStart, columnRow, queue, columnNext, head, tail;
-    thread_local std::vector<uint8_t> columnV;
-    columnStart.assign(size_t(bw) + 1, 0);
-    for (int32_t x : softX) ++columnStart[size_t(x - bx) + 1];
-    for (size_t c = 0; c < size_t(bw); ++c) columnStart[c + 1] += columnStart[c];
-    columnNext.assign(columnStart.begin(), columnStart.end() - 1);
-    columnRow.resize(softX.size()), columnV.resize(softX.size()), queue.resize(softX.size());
-    for (size_t k = 0; k + 1 < softStart.size(); ++k)
-        for (int32_t i = softStart[k]; i < softStart[k + 1]; ++i) {
-            const int32_t at = columnNext[size_t(softX[size_t(i)] - bx)]++;
-            columnRow[size_t(at)] = int32_t(a0 + int64_t(k)), columnV[size_t(at)] = softV[size_t(i)];
-        }
-    columnNext.assign(columnStart.begin(), columnStart.end() - 1);
-    head = columnNext, tail = columnNext;
-    const auto columnMin = [&](int32_t c, int64_t j) -> uint8_t { // over rows [j - t, j + t]; queries go down
-        int32_t &nx = columnNext[size_t(c)], &hd = head[size_t(c)], &tl = tail[size_t(c)];
-        for (const int32_t end = columnStart[size_t(c) + 1]; nx < end && columnRow[size_t(nx)] <= j + t; ++nx) {
-            while (tl > hd && columnV[size_t(queue[size_t(tl) - 1])] >= columnV[size_t(nx)]) --tl;
+        if (x < to) w.Run(j, x, to - x, nullptr);
+    }
+};
+
+// Each column's smallest soft value within t rows of a row, for rows going down: the column's soft pixels in row
+// order and a monotone queue of them, which each value enters and leaves once.
+struct ColumnMinima {
+    std::vector<int32_t> start, row, queue, next, head, tail;
+    std::vector<uint8_t> value;
+    int32_t t = 0;
+
+    // soft holds rows from firstRow of the columns [bx, bx + bw).
+    void Build(const SoftRows &soft, int64_t firstRow, int32_t bx, int32_t bw, int32_t thickness) {
+        t = thickness;
+        const std::vector<int32_t> &xs = soft.softX;
+        start.assign(size_t(bw) + 1, 0);
+        for (int32_t x : xs) ++start[size_t(x - bx) + 1];
+        for (size_t c = 0; c < size_t(bw); ++c) start[c + 1] += start[c];
+        next.assign(start.begin(), start.end() - 1);
+        row.resize(xs.size()), value.resize(xs.size()), queue.resize(xs.size());
+        for (size_t k = 0; k + 1 < soft.softStart.size(); ++k)
+            for (int32_t i = soft.softStart[k]; i < soft.softStart[k + 1]; ++i) {
+                const int32_t at = next[size_t(xs[size_t(i)] - bx)]++;
+                row[size_t(at)] = int32_t(firstRow + int64_t(k)), value[size_t(at)] = soft.softV[size_t(i)];
+            }
+        next.assign(start.begin(), start.end() - 1);
+        head = next, tail = next;
+    }
+    // Column c's smallest value over rows [j - t, j + t] (255 without one); each call's j is at or below the last's.
+    uint8_t Min(int32_t c, int64_t j) {
+        int32_t &nx = next[size_t(c)], &hd = head[size_t(c)], &tl = tail[size_t(c)];
+        for (const int32_t end = start[size_t(c) + 1]; nx < end && row[size_t(nx)] <= j + t; ++nx) {
+            while (tl > hd && value[size_t(queue[size_t(tl) - 1])] >= value[size_t(nx)]) --tl;
             queue[size_t(tl++)] = nx;
         }
-        while (hd < tl && columnRow[size_t(queue[size_t(hd)])] < j - t) ++hd;
-        return hd < tl ? columnV[size_t(queue[size_t(hd)])] : 255;
-    };
-    // Each column's smallest soft value within t rows of the row, in a tree of minima over the columns: a column
-    // changes only where a soft pixel enters or leaves the rows, and a pixel asks the tree for its columns.
+        while (hd < tl && row[size_t(queue[size_t(hd)])] < j - t) ++hd;
+        return hd < tl ? value[size_t(queue[size_t(hd)])] : 255;
+    }
+};
+
+// The smallest of a range of columns' values: a tree of minima over them, a leaf set when its column changes.
+struct MinimumTree {
+    std::vector<uint8_t> tree;
     size_t leaves = 1;
-    while (leaves < size_t(bw)) leaves *= 2;
-    thread_local std::vector<uint8_t> tree;
-    tree.assign(2 * leaves, 255);
-    const auto refresh = [&](int64_t row, int64_t j) { // the columns of the row's soft pixels
-        if (row < a0 || row >= a1) return;
-        const size_t r = size_t(row - a0);
-        for (int32_t i = softStart[r]; i < softStart[r + 1]; ++i) {
-            const int32_t c = softX[size_t(i)] - bx;
-            size_t at = leaves + size_t(c);
-            tree[at] = columnMin(c, j);
-            for (at /= 2; at >= 1; at /= 2) tree[at] = std::min(tree[2 * at], tree[2 * at + 1]);
+    void Reset(int32_t columns) {
+        for (leaves = 1; leaves < size_t(columns); leaves *= 2) {}
+        tree.assign(2 * leaves, 255);
+    }
+    void Set(int32_t c, uint8_t v) {
+        size_t at = leaves + size_t(c);
+        tree[at] = v;
+        for (at /= 2; at >= 1; at /= 2) { // up to the first minimum that stays as it was
+            const uint8_t m = std::min(tree[2 * at], tree[2 * at + 1]);
+            if (tree[at] == m) break;
+            tree[at] = m;
         }
-    };
-    const auto smallest = [&](int32_t from, int32_t to) { // over the columns [from, to) of the box
+    }
+    uint8_t Min(int32_t from, int32_t to) const { // over the columns [from, to)
         uint8_t m = 255;
         for (size_t l = leaves + size_t(from), r = leaves + size_t(to); l < r; l /= 2, r /= 2) {
             if (l & 1) m = std::min(m, tree[l++]);
             if (r & 1) m = std::min(m, tree[--r]);
         }
         return m;
+    }
+};
+
+// Where an arc's sector lies on one row: the runs of centres it holds (one, or two for a sector wider than a half
+// turn) and the columns its edges may cross, over the box's columns [from, to).
+struct SectorRow {
+    int32_t runs[4], cross[4];
+    int count;
+    SectorRow(const ArcSector &sector, int64_t j, int32_t from, int32_t to) {
+        count = sector.Row(int32_t(j), from, to - 1, runs);
+        sector.Crossed(int32_t(j), cross);
+    }
+    // Narrows [*from, *to) to the columns holding all of them.
+    void Reach(int32_t *from, int32_t *to) const {
+        int32_t l = INT32_MAX, r = INT32_MIN;
+        for (const int32_t *range : {runs, runs + 2 * (count - 1), cross, cross + 2})
+            if (range[0] <= range[1]) l = std::min(l, range[0]), r = std::max(r, range[1] + 1);
+        *from = std::max(*from, l), *to = std::min(*to, r);
+    }
+};
+
+// Row j's run [from, to) of an arc's ellipse outline weighed by the sector: a pixel an edge crosses by its share
+// within it (ArcSector::Coverage), the others whole or not at all as their centres lie. whole(l, r) writes a stretch
+// as the outline has it; value(i) is one pixel's coverage.
+template <class Whole, class Value>
+void SectorCoveredRun(const ArcSector &sector, const SectorRow &at, SpanWriter &w, int64_t j, int32_t from,
+                      int32_t to, Whole whole, Value value) {
+    // The crossed columns within the run, in order and apart.
+    int32_t cross[4] = {std::max(at.cross[0], from), std::min(at.cross[1] + 1, to), std::max(at.cross[2], from),
+                        std::min(at.cross[3] + 1, to)};
+    if (cross[2] < cross[0]) std::swap(cross[0], cross[2]), std::swap(cross[1], cross[3]);
+    if (cross[0] < cross[1] && cross[2] <= cross[1]) cross[1] = std::max(cross[1], cross[3]), cross[2] = cross[3] = 0;
+    for (int k = 0; k < at.count; ++k) { // the centres' runs less the crossed columns
+        const int32_t l = std::max(at.runs[2 * k], from), r = std::min(at.runs[2 * k + 1] + 1, to);
+        int32_t x = l;
+        for (int c = 0; c < 2 && x < r; ++c) {
+            if (cross[2 * c] >= cross[2 * c + 1] || cross[2 * c + 1] <= x || cross[2 * c] >= r) continue;
+            if (cross[2 * c] > x) whole(x, cross[2 * c]);
+            x = std::max(x, cross[2 * c + 1]);
+        }
+        if (x < r) whole(x, r);
+    }
+    thread_local std::vector<uint8_t> shares;
+    for (int c = 0; c < 2; ++c) {
+        const int32_t l = cross[2 * c], r = cross[2 * c + 1];
+        if (l >= r) continue;
+        shares.resize(size_t(r - l));
+        for (int32_t i = l; i < r; ++i) {
+            const uint32_t v = value(i);
+            shares[size_t(i - l)] = v ? uint8_t((v * sector.Coverage(i, int32_t(j)) + 127) / 255) : 0;
+        }
+        CoveredRun(w, j, l, r - l, shares.data());
+    }
+}
+
+// The same antialiased: the coverage less its erosion, the smallest coverage within t columns and rows (0 outside
+// the box); an arc's is its ellipse's, weighed by its sector. A pixel whose square holds an uncovered pixel keeps its
+// coverage and one whose square is covered whole is left out, both found by erosions of runs as above; only the thin
+// ring between, whose square holds soft pixels but no uncovered one, needs the smallest value: the soft pixels'
+// minimum over the rows within t of each column (ColumnMinima), then over the columns within t (MinimumTree).
+void SoftOutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, int32_t bh, int64_t j0, int64_t j1,
+                     int32_t t, SpanWriter &w, CoverageRaster &raster) {
+    const int64_t a0 = std::max<int64_t>(by, j0 - t), a1 = std::min<int64_t>(int64_t(by) + bh, j1 + t);
+    struct Scratch {
+        SoftRows soft;
+        RunErosion coveredErosion, fullErosion;
+        RunLists inCovered, inFull;
+        ColumnMinima columns;
+        MinimumTree tree;
+        std::vector<uint8_t> line;
     };
-    thread_local std::vector<uint8_t> line;
+    thread_local Scratch scratch;
+    Scratch &k = scratch; // one look-up of the thread's copy, not one a use
+    StartRaster(s, true, bx, bw, a0, a1, raster);
+    k.soft.Gather(raster, a0, a1);
+    k.coveredErosion.Build(k.soft.covered, a0, by, bh, t);
+    k.fullErosion.Build(k.soft.full, a0, by, bh, t);
+    k.columns.Build(k.soft, a0, bx, bw, t);
+    k.tree.Reset(bw);
+    // A column changes only where a soft pixel enters or leaves the rows within t: the columns of that row's.
+    const auto refresh = [&](int64_t row, int64_t j) {
+        if (row < a0 || row >= a1) return;
+        const size_t r = size_t(row - a0);
+        for (int32_t i = k.soft.softStart[r]; i < k.soft.softStart[r + 1]; ++i) {
+            const int32_t c = k.soft.softX[size_t(i)] - bx;
+            k.tree.Set(c, k.columns.Min(c, j));
+        }
+    };
+    const ArcSector sector(s);
+    const bool arc = s.kind == ObjectKindArc && !sector.Whole();
     for (int64_t j = j0; j < j1; ++j) {
         if (j == j0)
             for (int64_t row = j - t; row <= j + t; ++row) refresh(row, j);
         else
             refresh(j + t, j), refresh(j - t - 1, j);
-        const size_t k = size_t(j - a0);
-        coveredErosion.Row(j, inCovered);
-        fullErosion.Row(j, inFull);
-        // The row's coverage over [from, to) of covered pixels: the soft ones listed, the rest full.
-        const auto coverage = [&](int32_t from, int32_t to) {
-            line.assign(size_t(to - from), 255);
-            const int32_t *first = softX.data() + softStart[k], *last = softX.data() + softStart[k + 1];
-            for (const int32_t *p = std::lower_bound(first, last, from); p < last && *p < to; ++p)
-                line[size_t(*p - from)] = softV[size_t(p - softX.data())];
-        };
-        // Some pixel within t is uncovered: the coverage as it is.
-        const auto asItIs = [&](int32_t from, int32_t to) {
-            coverage(from, to);
-            CoveredRun(w, j, from, to - from, line.data());
-        };
-        EachRunLess(covered.At(k), covered.Count(k), inCovered.At(0), inCovered.Count(0), asItIs);
-        // Soft pixels within t but no uncovered one (so the square lies in the box): less the smallest of them.
-        EachRunLess(inCovered.At(0), inCovered.Count(0), inFull.At(0), inFull.Count(0), [&](int32_t from, int32_t to) {
-            coverage(from, to);
+        const size_t row = size_t(j - a0);
+        k.coveredErosion.Row(j, k.inCovered);
+        k.fullErosion.Row(j, k.inFull);
+        // An arc's pixels beyond its sector's reach on the row are left out before any work is done on them.
+        int32_t reachFrom = bx, reachTo = bx + bw;
+        std::optional<SectorRow> at;
+        if (arc) at.emplace(sector, j, bx, bx + bw), at->Reach(&reachFrom, &reachTo);
+        // Some pixel within t is uncovered: the coverage as it is; else (so the square lies in the box) less the
+        // smallest soft value within t.
+        const auto part = [&](int32_t from, int32_t to, bool lessSmallest) {
+            from = std::max(from, reachFrom), to = std::min(to, reachTo);
+            if (from >= to) return;
+            if (!lessSmallest) { // the coverage as it is, with no copy of it
+                if (!arc) k.soft.Write(row, j, from, to, w);
+                else SectorCoveredRun(sector, *at, w, j, from, to,
+                                      [&](int32_t l, int32_t r) { k.soft.Write(row, j, l, r, w); },
+                                      [&](int32_t i) { return k.soft.At(row, i); });
+                return;
+            }
+            k.soft.Line(row, from, to, k.line);
             for (int32_t i = from; i < to; ++i) {
                 const int32_t lo = std::max(i - t - bx, 0), hi = std::min(i + t + 1 - bx, bw);
-                uint8_t &v = line[size_t(i - from)];
-                v = uint8_t(std::max(0, int(v) - int(smallest(lo, hi))));
+                uint8_t &v = k.line[size_t(i - from)];
+                v = uint8_t(std::max(0, int(v) - int(k.tree.Min(lo, hi))));
             }
-            CoveredRun(w, j, from, to - from, line.data());
-        });
+            const uint8_t *line = k.line.data();
+            if (!arc) CoveredRun(w, j, from, to - from, line);
+            else SectorCoveredRun(sector, *at, w, j, from, to,
+                                  [&](int32_t l, int32_t r) { CoveredRun(w, j, l, r - l, line + (l - from)); },
+                                  [&](int32_t i) { return line[i - from]; });
+        };
+        EachRunLess(k.soft.covered.At(row), k.soft.covered.Count(row), k.inCovered.At(0), k.inCovered.Count(0),
+                    [&](int32_t from, int32_t to) { part(from, to, false); });
+        EachRunLess(k.inCovered.At(0), k.inCovered.Count(0), k.inFull.At(0), k.inFull.Count(0),
+                    [&](int32_t from, int32_t to) { part(from, to, true); });
     }
 }
 
@@ -716,9 +856,12 @@ int DrawSpans(const ShapeRecord &s, int32_t x, int32_t y, const ShapeOutput &o, 
         w.plain = false;
         w.areaX = bx, w.areaY = by;
     }
-    // The shape rows and columns the clip lets through; nothing else is looked at.
-    const int64_t j0 = std::max<int64_t>(by, int64_t(w.box.y0) - y);
-    const int64_t j1 = std::min<int64_t>(int64_t(by) + bh, int64_t(w.box.y1) - y);
+    // The shape rows and columns the clip lets through (of an arc, those its sector reaches); nothing else is
+    // looked at.
+    int32_t top = 0, bottom = bh;
+    if (s.kind == ObjectKindArc) ArcSector(s).Rows(EllipseArea(s).rx, EllipseArea(s).ry, bh, &top, &bottom);
+    const int64_t j0 = std::max<int64_t>(by + top, int64_t(w.box.y0) - y);
+    const int64_t j1 = std::min<int64_t>(int64_t(by) + bottom, int64_t(w.box.y1) - y);
     if (j0 >= j1 || int64_t(x) + bx >= w.box.x1 || int64_t(x) + bx + bw <= w.box.x0) return 0;
     // An outline (no fill) at least half as thick as the box's narrower side leaves nothing inside: it is the area.
     const int32_t t = std::max(s.style.outlineThickness, 1);
@@ -737,13 +880,7 @@ int DrawSpans(const ShapeRecord &s, int32_t x, int32_t y, const ShapeOutput &o, 
         return 0;
     }
     if (s.style.Antialias()) {
-        // The window keeps the whole width of the box, so every pixel sums the same cells as in the generic path.
-        thread_local ShapePath path;
-        path.points.clear();
-        path.ends.clear();
-        BuildShapePath(s, &path);
-        BeginCoverageRaster(&raster, bx, int32_t(j0), bw, int32_t(j1 - j0));
-        AddRasterPath(&raster, path);
+        StartRaster(s, false, bx, bw, j0, j1, raster);
         EndCoverageRaster(&raster, [&](int32_t row, int32_t column, int32_t n, const uint8_t *coverage) {
             if (coverage) CoveredRun(w, row, column, n, coverage);
             else w.Run(row, column, n, nullptr);

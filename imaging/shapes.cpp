@@ -212,15 +212,29 @@ int ShapeBody(const ShapeRecord &s, Coverage *body, Coverage *area, const Window
         *body = Minus(*area, Morph(*area, s.style.outlineThickness, true));
         return 0;
     }
+    // An arc's outline is its ellipse's, each pixel weighed by its share within the sector (aliased: its centre in
+    // or out). One at least half as thick as the box is the filled arc, as for the other shapes.
     ShapeRecord whole = s;
     whole.kind = ObjectKindEllipse;
     Coverage ellipse;
     if (int err = ShapeArea(whole, &ellipse, want)) return err;
+    // Judged on the whole ellipse's box: the coverage may be a part of it.
+    int32_t ex, ey, ew, eh;
+    if (int err = AreaBox(whole, &ex, &ey, &ew, &eh)) return err;
+    if (int64_t(s.style.outlineThickness) * 2 >= std::min(ew, eh)) {
+        *body = std::move(*area);
+        *area = Coverage{};
+        return 0;
+    }
     *body = Minus(ellipse, Morph(ellipse, s.style.outlineThickness, true));
+    const ArcSector sector(s);
     for (int32_t j = 0; j < body->h; ++j)
         for (int32_t i = 0; i < body->w; ++i) {
             uint8_t &v = body->Cell(i, j);
-            v = uint8_t((v * area->Cell(i, j) + 127) / 255);
+            if (!v) continue;
+            const int32_t x = body->x + i, y = body->y + j;
+            const uint32_t share = s.style.Antialias() ? sector.Coverage(x, y) : sector.Inside(x, y) ? 255 : 0;
+            v = uint8_t((v * share + 127) / 255);
         }
     return 0;
 }
@@ -642,8 +656,7 @@ bool IsPlainShape(const ShapeRecord &s, const DisplayTransform *transform) {
     if (f.Edge() || f.Shadow()) return false;
     const int32_t fill = std::clamp(f.fillStyle, kFillNone, kFillTexture);
     if (fill == kFillTexture && s.texture) return false;
-    // Outlines (no fill) are cut from the area's runs, but for an antialiased arc's, weighed by its sector.
-    return fill != kFillNone || s.kind != ObjectKindArc || !f.Antialias();
+    return true;
 }
 
 int DrawShape(const ShapeRecord &shape, int32_t x, int32_t y, const DisplayTransform *transform,

@@ -14,6 +14,12 @@ void SetSnapshotEncoder(int32_t format, SnapshotEncoder encoder) {
     if (format > kSnapshotBMP && format <= kSnapshotILBM) gEncoders[format] = encoder;
 }
 
+std::string ImageFormatHint(int32_t format) {
+    if (format >= kSnapshotBMP && format <= kSnapshotILBM) return "";
+    return "Format " + std::to_string(format) +
+           " is no picture format: #IMGFMT_BMP, #IMGFMT_PNG, #IMGFMT_JPEG, #IMGFMT_GIF or #IMGFMT_ILBM.";
+}
+
 std::string EncodeBmp(const uint32_t *pixels, int32_t width, int32_t height) {
     const uint32_t rowBytes = (uint32_t(width) * 3 + 3) & ~3u;
     const uint32_t imageBytes = rowBytes * uint32_t(height);

@@ -12,6 +12,9 @@ constexpr int32_t kSnapshotJPEG = 2;
 constexpr int32_t kSnapshotGIF = 3;
 constexpr int32_t kSnapshotILBM = 4;
 
+// "" for a picture format, else why it is none and the constants that are (for the 1055 of the savers).
+std::string ImageFormatHint(int32_t format);
+
 // An encoder for one format: width x height 0x00RRGGBB pixels (invisible ones already in the key colour), alpha
 // or null; transparent is that key colour when some pixel is invisible, else -1. Returns 0 or an error code.
 using SnapshotEncoder = int (*)(const char *fileName, const uint32_t *pixels, int32_t width, int32_t height,

@@ -38,7 +38,7 @@ bool InFreeOrder(const char *name) {
 } // namespace
 
 std::string ResolvedPathNote(int code) {
-    if (code != kErrCannotReadFile) return "";
+    if (code != kErrCannotReadFile && code != kErrCannotWriteFile) return "";
     const std::string &name = ErrorArgString();
     std::string host;
     if (name.empty() || !ResolveHostPath(name.c_str(), &host) || host.empty()) return "";

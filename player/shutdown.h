@@ -23,8 +23,8 @@ struct ShutdownState {
     bool shutdownStarted = false; // a second run after memory ran out inside the first would free twice
 };
 
-// A file that cannot be read is named as the script wrote it ("PROGDIR:data/x.txt"): the report adds the host
-// path that name stood for, " (/home/user/game/data/x.txt)", or "" when it says nothing more.
+// A file that cannot be read or written is named as the script wrote it ("PROGDIR:data/x.txt"): the report adds
+// the host path that name stood for, " (/home/user/game/data/x.txt)", or "" when it says nothing more.
 std::string ResolvedPathNote(int code);
 // Formats the final report of an error raised while the script ran (file and line from the VM).
 std::string FormatFinalReport(VMState *vm, int code, const char *programName);

@@ -13,6 +13,7 @@
 #include "host/clipboard.h"
 #include "host/debug_output.h"
 #include "host/path.h"
+#include "host/screen.h"
 #include "host/start_origin.h"
 #include "host/tasks.h"
 #include "player/applet_loader.h"
@@ -228,6 +229,13 @@ int RunPlayer(int argc, char **argv, std::span<const LibraryDescriptor> librarie
         state.errorCode = code;
         state.errorReport = StartupReport(programName, code);
         if (code == kErrNotAnApplet && appended < 0) state.errorReport += ScriptHint(appletPath);
+        return ShutdownProgram(&state);
+    }
+    // Before preloading: without a display the program would play, unseen, until it is killed.
+    std::string noDisplay;
+    if (!DisplayReachable(&noDisplay)) {
+        state.errorCode = kErrCannotOpen;
+        state.errorReport = std::string(programName) + ": " + noDisplay + "\n";
         return ShutdownProgram(&state);
     }
     InstallPumpLineHook(vm);

@@ -1,6 +1,7 @@
 // Outlines and fills of large shapes drawn at once (DrawShape into a 2048x2048 32-bit output), each case beside cairo
 // in the same run: boxes, ellipses and a convex 12-point polygon at 640x480, 1920x1080 and 2000x2000, aliased and
-// antialiased, filled and with outlines 1, 4, 32 and 230 pixels thick, and a filled 999-point star on 1024x1024.
+// antialiased, filled and with outlines 1, 4, 32 and 230 pixels thick; an arc of radii 500x300 from 30 to 150 degrees, filled
+// and with outlines 1, 5 and 50 thick, aliased and antialiased; and a filled 999-point star on 1024x1024.
 //
 // The peer draws the same pixels: a box's outline is cairo's stroke of the rectangle half the thickness inside,
 // mitred. An outline is the shape less its square erosion (every pixel whose square of the outline's thickness
@@ -10,7 +11,7 @@
 //
 // Prints each case in milliseconds, its ratio to cairo and to its own fill (medians of 5 single-threaded runs of
 // processor time), and the targets: a 1-pixel outline of a 2000x2000 box at most a quarter of its fill and at most
-// 10x cairo's stroke, the 999-point star within 1.5x cairo.
+// 10x cairo's stroke, the 999-point star within 1.5x cairo, each arc within 2x cairo.
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 
@@ -81,6 +82,19 @@ void PolygonPath(cairo_t *cr, const Points &p) {
     cairo_move_to(cr, p[0].first, p[0].second);
     for (size_t k = 1; k < p.size(); ++k) cairo_line_to(cr, p[k].first, p[k].second);
     cairo_close_path(cr);
+}
+
+// The square erosion by t of the ellipse about (cx, cy) with radii ra, rb: the ellipse with each supporting line
+// moved in by t x (|nx| + |ny|).
+Points ErodedEllipse(double cx, double cy, double ra, double rb, int32_t t) {
+    Points inner = {{cx - ra, cy - rb}, {cx + ra, cy - rb}, {cx + ra, cy + rb}, {cx - ra, cy + rb}};
+    for (int k = 0; k < 2880 && !inner.empty(); ++k) {
+        const double th = 2 * M_PI * k / 2880, nx = std::cos(th), ny = std::sin(th);
+        const double support = std::sqrt(ra * ra * nx * nx + rb * rb * ny * ny);
+        const double reach = support - t * (std::fabs(nx) + std::fabs(ny));
+        inner = ClipHalfPlane(inner, nx, ny, nx * cx + ny * cy + reach);
+    }
+    return inner;
 }
 
 struct Case {
@@ -157,16 +171,7 @@ std::vector<Case> Cases() {
                 ShapeRecord ellipse = Record(ObjectKindEllipse, t, aa);
                 ellipse.radiusX = a, ellipse.radiusY = b;
                 const double cx = kAt + a + 0.5, cy = kAt + b + 0.5, ra = a + 0.5, rb = b + 0.5;
-                Points inner;
-                if (!whole) {
-                    inner = {{cx - ra, cy - rb}, {cx + ra, cy - rb}, {cx + ra, cy + rb}, {cx - ra, cy + rb}};
-                    for (int k = 0; k < 2880 && !inner.empty(); ++k) {
-                        const double th = 2 * M_PI * k / 2880, nx = std::cos(th), ny = std::sin(th);
-                        const double support = std::sqrt(ra * ra * nx * nx + rb * rb * ny * ny);
-                        const double reach = support - t * (std::fabs(nx) + std::fabs(ny));
-                        inner = ClipHalfPlane(inner, nx, ny, nx * cx + ny * cy + reach);
-                    }
-                }
+                const Points inner = whole ? Points() : ErodedEllipse(cx, cy, ra, rb, t);
                 cases.push_back({"ellipse", size, t, ellipse, [cx, cy, ra, rb, inner, mode](cairo_t *cr) {
                                      cairo_set_antialias(cr, mode);
                                      cairo_save(cr);
@@ -211,6 +216,45 @@ std::vector<Case> Cases() {
                                  },
                                  share, 30});
             }
+        }
+    }
+    // An arc of radii 500 and 300 from 30 to 150 degrees seen from the centre: cairo's pie, and for an outline the
+    // pie less the eroded ellipse's part within the sector, even-odd (the two share the sector's edges).
+    for (bool aa : {false, true}) {
+        const cairo_antialias_t mode = aa ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE;
+        const int32_t a = 500, b = 300, from = 30, to = 150;
+        const double cx = kAt + a + 0.5, cy = kAt + b + 0.5, ra = a + 0.5, rb = b + 0.5;
+        const auto own = [&](double degrees) { // the ellipse's own angle of the point seen at that angle
+            const double seen = degrees * M_PI / 180;
+            return std::atan2(ra * std::sin(seen), rb * std::cos(seen));
+        };
+        const double f = own(from), g = own(to);
+        for (int32_t t : {0, 1, 5, 50}) {
+            ShapeRecord arc = Record(ObjectKindArc, t, aa);
+            arc.radiusX = a, arc.radiusY = b, arc.startAngle = from, arc.endAngle = to;
+            Points inner = t ? ErodedEllipse(cx, cy, ra, rb, t) : Points();
+            for (int32_t edge : {from, to}) { // keep the side of each edge the sector lies on
+                const double dx = std::cos(edge * M_PI / 180), dy = -std::sin(edge * M_PI / 180);
+                const double middle = (from + to) / 2.0 * M_PI / 180;
+                double nx = dy, ny = -dx;
+                if (nx * std::cos(middle) - ny * std::sin(middle) > 0) nx = -nx, ny = -ny;
+                inner = ClipHalfPlane(inner, nx, ny, nx * cx + ny * cy);
+            }
+            cases.push_back({"arc", std::string("500x300 30-150") + (aa ? " AA" : ""), t, arc,
+                             [=](cairo_t *cr) {
+                                 cairo_set_antialias(cr, mode);
+                                 cairo_save(cr);
+                                 cairo_translate(cr, cx, cy);
+                                 cairo_scale(cr, ra, rb);
+                                 cairo_move_to(cr, 0, 0);
+                                 cairo_arc_negative(cr, 0, 0, 1, -f, -g);
+                                 cairo_close_path(cr);
+                                 cairo_restore(cr);
+                                 PolygonPath(cr, inner);
+                                 cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+                                 cairo_fill(cr);
+                             },
+                             aa ? 0.01 : 0.001, 100});
         }
     }
     int32_t left = 0, top = 0;
@@ -330,6 +374,8 @@ int BenchReport() {
         target("box 2000x2000 outline 1 / cairo's stroke", ours[outline] / peer[outline], 10);
     }
     if (ours.count(star)) target("999-point star / cairo", ours[star] / peer[star], 1.5);
+    for (const Case &c : AllCases())
+        if (c.kind == "arc" && ours.count(c.Name())) target((c.Name() + " / cairo").c_str(), ours[c.Name()] / peer[c.Name()], 2);
     return status;
 }
 

@@ -63,6 +63,8 @@ int BenchReport() {
         close(out[0]);
         setenv("LD_PRELOAD", VL_PROBE, 1);
         setenv("VL_SOAK_PROBE", probe.c_str(), 1);
+        // Headless unless a driver was chosen: without one and without a display the player would refuse to start.
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
         execl(VL_PLAYER, VL_PLAYER, "-quiet", "-debugdevice", "@stdout", (dir / "soak.vla").c_str(), nullptr);
         _exit(127);
     }

@@ -266,6 +266,7 @@ void HandleButton(const SDL_MouseButtonEvent &e) {
     case SDL_BUTTON_MIDDLE: kind = kEventMiddleMouse, w->mouseMiddle = down; break;
     default: return;
     }
+    if (down) w->mousePresses[kind == kEventLeftMouse ? 0 : kind == kEventRightMouse ? 1 : 2]++;
     Queue(w, kind, x, y, down ? 1 : 0);
 }
 

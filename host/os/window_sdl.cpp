@@ -13,6 +13,9 @@
 
 #include <algorithm>
 #include <new>
+#include <string>
+#include <string_view>
+#include <utility>
 
 char AppIconLabel[kAppIconLabelSize] = "";
 char WBIconPath[kWBIconPathSize] = "";
@@ -244,6 +247,56 @@ int EnsureVideo() {
     InstallClipboardStream();
     WatchForeignDestroys();
     return 0;
+}
+
+namespace {
+
+bool WindowlessDriver(std::string_view name) { return name == "offscreen" || name == "dummy"; }
+
+// libwayland finds a compositor through these alone; without them it only says so on standard error.
+bool WaylandFindable() {
+    for (const char *variable : {"WAYLAND_SOCKET", "XDG_RUNTIME_DIR"})
+        if (const char *value = SDL_getenv(variable); value && *value) return true;
+    const char *name = SDL_getenv("WAYLAND_DISPLAY");
+    return name && name[0] == '/';
+}
+
+} // namespace
+
+bool DisplayReachable(std::string *message) {
+    const char *wanted = SDL_getenv("SDL_VIDEODRIVER");
+    const std::string asked = wanted ? wanted : "";
+    for (size_t at = 0; at <= asked.size();) {
+        const size_t comma = std::min(asked.find(',', at), asked.size());
+        if (WindowlessDriver(std::string_view(asked).substr(at, comma - at))) return true;
+        at = comma + 1;
+    }
+    if (asked.empty() && !SDL_WasInit(SDL_INIT_VIDEO)) {
+        // SDL's own order less the drivers that show nothing, which it would fall back to, and less Wayland where
+        // no compositor can be found.
+        std::string drivers;
+        for (int i = 0; i < SDL_GetNumVideoDrivers(); i++) {
+            const char *name = SDL_GetVideoDriver(i);
+            if (WindowlessDriver(name) || (SDL_strcmp(name, "wayland") == 0 && !WaylandFindable())) continue;
+            drivers += std::string(drivers.empty() ? "" : ",") + name;
+        }
+        // Over the environment's empty SDL_VIDEODRIVER too, which SDL reads as unset.
+        if (!drivers.empty()) SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, drivers.c_str(), SDL_HINT_OVERRIDE);
+    }
+    if (EnsureVideo() == 0 && !HeadlessDriver()) return true;
+    if (SDL_WasInit(SDL_INIT_VIDEO)) ShutdownVideo();
+    // The displays SDL looked for: those its environment names, for the driver asked for or for any.
+    std::string tried;
+    for (const auto &[variable, forDriver] : {std::pair{"DISPLAY", "x11"}, std::pair{"WAYLAND_DISPLAY", "wayland"}}) {
+        const char *value = SDL_getenv(variable);
+        if (!value || !*value || (!asked.empty() && asked.find(forDriver) == std::string::npos)) continue;
+        tried += std::string(tried.empty() ? "" : " or ") + variable + "=" + value;
+    }
+    if (!tried.empty()) *message = "cannot open a window on display " + tried;
+    else if (!asked.empty()) *message = "cannot open a window through SDL_VIDEODRIVER=" + asked;
+    else *message = "no display to open a window on (DISPLAY and WAYLAND_DISPLAY are not set)";
+    *message += "; to play without one, set SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy";
+    return false;
 }
 
 void ReportWindowGeometry(HostWindow *window, int32_t x, int32_t y, int32_t width, int32_t height) {

@@ -20,9 +20,7 @@ struct PathRefOwner {
 int CmdGetFileAttributes(VMState *vm) {
     CheckArgs(vm, 1, 1);
     std::string path = CheckFileNameArg(vm, 1, 0);
-    SetErrorArgString(path);
-    PathRefOwner ref{NewPathRef(path.c_str(), 0)};
-    if (!ref.ref) return kErrLockFailed;
+    PathRefOwner ref{LockPathOrRaise(vm, path.c_str())};
     FileInfoRecord info;
     if (int error = ExaminePathRef(ref.ref, &info)) return error;
     std::string full = ref.ref->path;
@@ -39,9 +37,7 @@ int CmdSetFileAttributes(VMState *vm) {
     const char *path = CheckStringArg(vm, 1);
     CheckTableArg(vm, 2);
     if (strncmp(path, ":::chunk", 8) == 0) return kErrWrongUsage;
-    SetErrorArgString(path);
-    PathRefOwner ref{NewPathRef(path, 0)};
-    if (!ref.ref) return kErrLockFailed;
+    PathRefOwner ref{LockPathOrRaise(vm, path)};
     FileInfoRecord info;
     if (int error = ExaminePathRef(ref.ref, &info)) return error;
     // Flags, then comment, then the date last; the first failure stops, earlier steps stay applied.

@@ -1,10 +1,14 @@
 // Bindings of the directory commands: whole listings and entry-by-entry scans through directory objects.
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
+#include <sys/stat.h>
 
 #include "host/file_services.h"
 #include "host/file_tree.h"
+#include "host/path.h"
 #include "libs/dos/dos_library.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/object_list.h"
@@ -55,6 +59,19 @@ void CloseAllDirectoryObjects() {
     DirectoryList.Clear();
 }
 
+PathRef *LockPathOrRaise(VMState *vm, const char *path) {
+    SetErrorArgString(path);
+    if (PathRef *ref = NewPathRef(path, 0)) return ref;
+    // The general text names the path only; the reason is what tells a missing folder from a forbidden one.
+    std::string host;
+    struct stat info;
+    if (!*path) RaiseErrorWithHint(vm, kErrLockFailed, "(no name given)");
+    if (!ResolveHostPath(path, &host))
+        RaiseErrorWithHint(vm, kErrLockFailed, "(no device " + std::string(path, strcspn(path, ":")) + ": is known)");
+    if (stat(host.c_str(), &info) != 0) RaiseErrorWithHint(vm, kErrLockFailed, "(" + std::string(strerror(errno)) + ")");
+    RaiseError(vm, kErrLockFailed);
+}
+
 void PushFileInfoTable(VMState *vm, const char *firstKey, const std::string &firstValue, const FileInfoRecord &info) {
     NewTable(vm);
     PushStringLen(vm, firstValue.data(), firstValue.size());
@@ -90,9 +107,7 @@ int CmdOpenDirectory(VMState *vm) {
     OptIntegerArg(&id, vm, 1);
     const char *path = CheckStringArg(vm, 2);
     if (!IsAutoHandleRequest(id)) DirectoryList.Free(id, false);
-    SetErrorArgString(path);
-    PathRef *ref = NewPathRef(path, 0);
-    if (!ref) return kErrLockFailed;
+    PathRef *ref = LockPathOrRaise(vm, path);
     DirScanState *scan = nullptr;
     if (int error = ExamineDirPathRef(ref, &scan)) {
         FreePathRef(ref);

@@ -17,6 +17,11 @@ void DeleteAllTempFiles();
 void CloseAllDirectoryObjects();
 size_t CountOpenDirectories();
 
+struct PathRef;
+// A reference to a file or directory that must exist; one that cannot be locked raises 1286 with the system's
+// reason after the path ("Error locking x! (No such file or directory)").
+PathRef *LockPathOrRaise(VMState *vm, const char *path);
+
 struct FileInfoRecord;
 // A new table {firstKey = firstValue, type, size (files only), flags, time, comment} on the stack.
 void PushFileInfoTable(VMState *vm, const char *firstKey, const std::string &firstValue, const FileInfoRecord &info);

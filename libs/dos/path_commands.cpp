@@ -56,9 +56,7 @@ int CmdFileSize(VMState *vm) {
 int CmdIsDirectory(VMState *vm) {
     CheckArgs(vm, 1, 1);
     std::string path = NonEmptyFileNameArg(vm, 1);
-    SetErrorArgString(path);
-    PathRef *ref = NewPathRef(path.c_str(), 0);
-    if (!ref) return kErrLockFailed;
+    PathRef *ref = LockPathOrRaise(vm, path.c_str());
     FileInfoRecord info;
     int error = ExaminePathRef(ref, &info);
     FreePathRef(ref);

@@ -13,8 +13,24 @@ const CommandDoc kCommandDocs[] = {
              "changed it) are dropped, so a key pressed early in Wait(3, #SECONDS) is never seen, and an "
              "interval runs once for all the ticks it missed. To wait while handlers run, end the wait with a "
              "timeout and call WaitEvent until it has run: `SetTimeout(Nil, Function() done = True "
-             "EndFunction, 2000)`, then `Repeat WaitEvent() Until done`.",
-     .example = "Wait(500, #MILLISECONDS)"},
+             "EndFunction, 2000)`, then `Repeat WaitEvent() Until done`.\n"
+             "\n"
+             "Inside a handler, interval or timeout, Wait still works but holds everything up: no other "
+             "handler, interval or timeout runs until the handler returns, and WaitEvent there fails with "
+             "1055. To pause in the middle of a handler's work, end the handler there and let a timeout do "
+             "the rest: the handler calls `SetTimeout(Nil, NextStep, 2000)` and returns, the main loop's "
+             "WaitEvent goes on serving the other events, and NextStep runs two seconds later, as the "
+             "example's second part does.",
+     .example = "Wait(500, #MILLISECONDS)\n"
+                "\n"
+                "; a pause inside a handler: the timeout takes over after it\n"
+                "Local finished = False\n"
+                "Function ShowScore()\n"
+                "    DebugPrint(\"game over\")\n"
+                "    SetTimeout(Nil, Function() DebugPrint(\"scores\") finished = True EndFunction, 1000)\n"
+                "EndFunction                      ; returns at once: no Wait here\n"
+                "SetTimeout(Nil, ShowScore, 200)\n"
+                "Repeat WaitEvent() Until finished"},
     {.name = "OpenCatalog", .synopsis = "OpenCatalog(name[, version])", .arguments = {1, 2},
      .text = "Opens the message catalog of that name in the user's language, so GetCatalogString returns "
              "translated texts. Without a matching catalog the script's own texts are used; that is no "

@@ -89,6 +89,8 @@ void NoteShutdownFailure(int code, const char *origin) {
 
 std::string TakeShutdownFailures() { return std::exchange(g_shutdownFailures, std::string()); }
 
+void RaiseErrorWithHint(VMState *vm, int code, const std::string &hint) { RaiseErrorDetail(vm, code, hint); }
+
 int LibraryNotRegistered(const char *libraryName) {
     SetErrorArgString(libraryName);
     return kErrLibraryNotRegistered;
@@ -105,9 +107,10 @@ std::string GetErrorText(int code) {
 std::string ScriptErrorMessage(VMState *vm, int code) {
     std::string message = GetErrorText(code);
     if (!vm) return message;
-    // The limit's text is general; the detail says which limit the failed call hit.
-    if (const char *detail = GetErrorDetail(vm); code == kErrInternalLimit && *detail)
-        message = message + " (" + detail + ")";
+    // The table's texts are general; the detail says which limit the failed call hit, or what it refused and how
+    // to write it. The VM's own codes carry their detail in the description or the "%s" instead.
+    if (const char *detail = GetErrorDetail(vm); *detail && code < kErrGosubOutsideMain)
+        message += code == kErrInternalLimit ? " (" + std::string(detail) + ")" : " " + std::string(detail);
     if (const char *description = GetErrorDescription(vm); *description)
         message = code >= kErrGosubOutsideMain ? std::string(description) : message + " " + description;
     if (const char *trace = GetErrorTrace(vm); *trace) message = message + "\n" + trace;

@@ -242,6 +242,9 @@ int64_t ErrorArgNumber();
 // Sets the argument(s) and raises: the usual way a handler fails with a "%s"/"%ld" message.
 [[noreturn]] void RaiseErrorWithString(VMState *vm, int code, std::string_view text);
 [[noreturn]] void RaiseErrorWithNumber(VMState *vm, int code, int64_t number);
+// Raises code with a hint that the report puts after the table's text (ScriptErrorMessage): what exactly was
+// refused and what to write instead, where the general text names neither.
+[[noreturn]] void RaiseErrorWithHint(VMState *vm, int code, const std::string &hint);
 
 // The message of a code filled with the current error arguments. 1064 and 1239 show the argument text whole (up
 // to the shown limit); a code without a known text gets "Error <code> (no message available)!".
@@ -249,9 +252,10 @@ std::string GetErrorText(int code);
 // The same into a caller's buffer (always terminated, cut at a character boundary); returns the length written.
 size_t GetErrorText(VMState *vm, int code, char *buffer, size_t size);
 
-// The message of an error that stopped script code: GetErrorText, with what the VM says of the failed operation
-// (which replaces the VM's own general text, codes 1500 up) and for 1066 the limit hit (GetErrorDetail) in
-// brackets, then the "called from" lines of the callbacks it happened in, one per line.
+// The message of an error that stopped script code: GetErrorText, then the hint it was raised with
+// (GetErrorDetail; for 1066 the limit hit, in brackets), what the VM says of the failed operation (which replaces
+// the VM's own general text, codes 1500 up), then the "called from" lines of the callbacks it happened in, one
+// per line.
 std::string ScriptErrorMessage(VMState *vm, int code);
 
 // A handler whose upward hook or services table is empty returns this: the library that fills it (named as the

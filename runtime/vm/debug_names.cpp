@@ -187,6 +187,12 @@ std::string DescribeArith(VMState *vm, const VMValue *a, const VMValue *b, TMEve
     if (event == TM_UNM) return "Attempt to negate " + x + "!" + note;
     const std::string y = OperandText(vm, b, &note);
     std::string text;
+    // Text that is no number, added to a number or text: the script meant to join them.
+    double ignored;
+    const bool joining = event == TM_ADD && (a->tt == TSTRING || b->tt == TSTRING) &&
+                         (a->tt == TSTRING || a->tt == TNUMBER) && (b->tt == TSTRING || b->tt == TNUMBER) &&
+                         !(ToNumberValue(a, &ignored) && ToNumberValue(b, &ignored));
+    if (joining) note = " Text is joined with '..', not '+'." + note;
     switch (event) {
     case TM_ADD: text = "add " + x + " and " + y; break;
     case TM_SUB: text = "subtract " + y + " from " + x; break;

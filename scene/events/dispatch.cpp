@@ -609,7 +609,12 @@ int DispatchEvents(VMState *vm, int fromWhileMouseOn, CallbackRequest *r) {
 }
 
 int WaitOrCheckEvent(VMState *vm, int wait) {
-    if (ExitOnErrorCount != 0) return kErrWrongUsage;
+    // A callback runs inside the wait or command that called it; a wait there would nest event passes.
+    if (ExitOnErrorCount != 0)
+        RaiseErrorWithHint(vm, kErrWrongUsage,
+                           std::string(wait ? "WaitEvent()" : "CheckEvent()") +
+                               " does not run inside an event handler or another callback: return from it and let "
+                               "a timeout (SetTimeout) continue.");
     if (wait && DisplayIsClosed(CurrentDisplay)) return kErrDisplayClosed;
     CallbackRequest request;
     EventState *s = TheEventState;

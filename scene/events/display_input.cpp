@@ -33,6 +33,11 @@ int DisplayMouseButton(const DisplayRecord *display, int which) {
     return which == 1 ? display->mouseLeft != 0 : which == 2 ? display->mouseRight != 0 : display->mouseMiddle != 0;
 }
 
+uint32_t DisplayMousePresses(const DisplayRecord *display, int which) {
+    const HostWindow *w = display ? display->hostWindow : nullptr;
+    return w ? w->mousePresses[which == 1 ? 0 : which == 2 ? 1 : 2] : 0;
+}
+
 int DisplayKeyState(const DisplayRecord *display, int64_t code) {
     if (!display || code < 0 || code >= kKeyStateSize || code >= kDisplayKeyStateSize) return 0;
     if (const HostWindow *w = display->hostWindow) return w->keyState[code] != 0;

@@ -18,6 +18,8 @@ void DisplayMousePosition(const DisplayRecord *display, int32_t *x, int32_t *y);
 void DisplayPointFromWindow(const DisplayRecord *display, int32_t wx, int32_t wy, int32_t *x, int32_t *y);
 // which: 1 left, 2 right, 3 middle.
 int DisplayMouseButton(const DisplayRecord *display, int which);
+// How often that button went down in the display's window; only a change means anything.
+uint32_t DisplayMousePresses(const DisplayRecord *display, int which);
 // 1 while the key with that code is down; codes outside the key-state array read 0.
 int DisplayKeyState(const DisplayRecord *display, int64_t code);
 bool DisplayMouseMoved(const DisplayRecord *display);

@@ -47,7 +47,11 @@ const CommandDoc kCommandDocs[] = {
              "IsKeyDown(\"ESC\")) must call EscapeQuit(False) first, or the key ends the program before the wait "
              "sees it and the code after the wait never runs."},
     {.name = "CtrlCQuit", .synopsis = "CtrlCQuit(enable)", .arguments = {1, 1},
-     .text = "With False, Ctrl-C no longer ends the program."},
+     .text = "With False, Ctrl-C no longer ends the program; True (the start) lets it end it again. The "
+             "Ctrl-C meant is the interrupt signal (SIGINT), from Ctrl-C typed in the terminal that started "
+             "the player or from `kill -INT`: it ends the program at once, with status 130. Ctrl+C typed in "
+             "the player's window is an ordinary key (a \"c\" to OnKeyDown) and never ends the program.",
+     .example = "CtrlCQuit(False)   ; an interrupt from the terminal no longer ends the program"},
     {.name = "EnableEvent", .synopsis = "EnableEvent(type, id)", .arguments = {2, 2},
      .text = "Turns an old-style button or key event (#ONBUTTONCLICK, #ONKEYDOWN, ...) back on for one id."},
     {.name = "DisableEvent", .synopsis = "DisableEvent(type, id)", .arguments = {2, 2},

@@ -26,8 +26,14 @@ int WaitMouseButton(VMState *vm, int which) {
     CheckArgs(vm, 0, 0);
     if (DisplayIsClosed(CurrentDisplay)) return kErrDisplayClosed;
     auto held = [which] { return CurrentDisplay && DisplayMouseButton(CurrentDisplay, which); };
-    // A button held at the call is only waited for until it is released.
-    if (WaitUntil(vm, held)) WaitUntil(vm, [&] { return !held(); });
+    auto presses = [which] { return DisplayMousePresses(CurrentDisplay, which); };
+    // The flag alone misses a click whose press and release came in one pump (a quick click, a touchpad's tap):
+    // a press counted meanwhile is one too. A button held at the call is only waited for until it is released,
+    // and a new press since counts as that release.
+    uint32_t seen = presses();
+    bool pressed = held() || WaitUntil(vm, [&] { return held() || presses() != seen; });
+    seen = presses();
+    if (pressed) WaitUntil(vm, [&] { return !held() || presses() != seen; });
     // The click is used up here; CheckEvent must not deliver it again.
     RemoveEvent(vm, -1, 1);
     return 0;
@@ -54,7 +60,9 @@ int PushFlag(VMState *vm, int which) {
 uint32_t ReadKeyArgument(VMState *vm, int withModifiers) {
     size_t length = 0;
     const char *text = CheckStringArg(vm, 1, &length);
-    return LookupKeyArgument(text, length, withModifiers);
+    const uint32_t code = LookupKeyArgument(text, length, withModifiers);
+    if (!code) RaiseErrorWithHint(vm, kErrWrongUsage, KeyNameHint(text, length, withModifiers));
+    return code;
 }
 
 } // namespace

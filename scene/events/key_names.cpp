@@ -56,3 +56,20 @@ uint32_t LookupKeyArgument(const char *text, size_t length, int withModifiers) {
             return KeyNameTable[i].code;
     return 0;
 }
+
+std::string KeyNameHint(const char *text, size_t length, int withModifiers) {
+    const std::string given(text, length);
+    // A long text is no misspelt key name; it is left out rather than cut.
+    std::string hint = length <= 32 ? "\"" + given + "\" names no key" : std::string("The text names no key");
+    hint += ": a key is one printable character other than a blank, or one of ";
+    std::string close; // a row whose name the text contains ("ARROWLEFT": LEFT)
+    const int rows = withModifiers ? kKeyNameRows : kKeyNameKeyRows;
+    for (int i = 0; i < rows; i++) {
+        const char *name = KeyNameTable[i].name;
+        hint += std::string(i == 0 ? "" : i + 1 == rows ? " or " : ", ") + name;
+        if (length > strlen(name) && strcasestr(given.c_str(), name) && strlen(name) > close.size()) close = name;
+    }
+    hint += ".";
+    if (!close.empty()) hint += " Did you mean \"" + close + "\"?";
+    return hint;
+}

@@ -23,4 +23,6 @@ std::string LegacyKeyText(int32_t code);
 // The code a key argument names: one printable, non-blank character gives its code; a longer text is looked up
 // (ignoring case) among the key rows, and with modifiers also among the modifier rows. 0 when it names nothing.
 uint32_t LookupKeyArgument(const char *text, size_t length, int withModifiers);
+// Why a key argument names no key, and the names that do: for the 1055 of the commands that read one.
+std::string KeyNameHint(const char *text, size_t length, int withModifiers);
 inline bool IsModifierCode(uint32_t code) { return (code & 0x80000000u) != 0; }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "host/bitmap.h"
 #include "imaging/clip_region.h"
@@ -23,6 +24,7 @@ struct BGPicFillSpec {
     uint32_t color = 0;    // plain colour, or the gradient's start colour
     uint32_t endColor = 0; // gradient
     int32_t angle = 0;     // gradient, degrees
+    bool rainbow = false;  // a gradient made by CreateRainbowBGPic (messages name it so)
     int32_t brushNumber = 0;      // texture: the brush, used only while texture is null
     HostBitmap *texture = nullptr; // texture: an owned copy of the brush's bitmap
     int32_t textureX = 0, textureY = 0;
@@ -112,6 +114,8 @@ int RenderBGPicAtSize(int fromFill, const ImageTriple &source, BGPicFillSpec *fi
                       bool smooth, ImageTriple *out);
 // 1 when a picture is rebuilt from its fill rather than scaled.
 bool BGPicRebuildsFromFill(const BGPic *bgpic);
+// Why a vector picture cannot be an output, naming its kind as the script made it ("A gradient picture ...").
+std::string VectorBGPicHint(const BGPic *bgpic);
 void FreeBGPicDerivedImages(BGPic *bgpic);
 int RebuildAllBGPics();
 

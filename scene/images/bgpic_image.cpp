@@ -85,6 +85,15 @@ bool BGPicRebuildsFromFill(const BGPic *bgpic) {
     return bgpic->type == kBGPicVector && bgpic->fill.kind != kFillNone;
 }
 
+std::string VectorBGPicHint(const BGPic *bgpic) {
+    const char *kind = bgpic->fill.kind == kFillGradient ? (bgpic->fill.rainbow ? "rainbow" : "gradient")
+                       : bgpic->fill.kind == kFillTexture ? "textured"
+                                                          : "vector";
+    // It is rebuilt from its fill at every size, so pixels drawn into it would have nowhere to stay.
+    return std::string("A ") + kind + " picture cannot be drawn into; with layers on, SelectBGPic() in its " +
+           "default mode (#SELMODE_LAYERS) puts what is drawn on layers above it.";
+}
+
 int RenderBGPicAtSize(int fromFill, const ImageTriple &source, BGPicFillSpec *fill, int32_t width, int32_t height,
                       bool smooth, ImageTriple *out) {
     *out = ImageTriple{};

@@ -114,7 +114,7 @@ int CmdScaleBGPic(VMState *vm) {
     return ScaleBGPicImage(bgpic, width, height, smooth != 0);
 }
 
-int CmdCreateGradientBGPic(VMState *vm) {
+int CreateGradientPicture(VMState *vm, bool rainbow) {
     CheckArgs(vm, 4, 7);
     ObjectId id{};
     OptIntegerArg(&id, vm, 1);
@@ -129,8 +129,12 @@ int CmdCreateGradientBGPic(VMState *vm) {
     fill.color = start;
     fill.endColor = end;
     fill.angle = type == 0 ? 0 : type == 1 ? 90 : angle;
+    fill.rainbow = rainbow;
     return CreateFilledPicture(vm, id, width, height, &fill, kBGPicVector);
 }
+
+int CmdCreateGradientBGPic(VMState *vm) { return CreateGradientPicture(vm, false); }
+int CmdCreateRainbowBGPic(VMState *vm) { return CreateGradientPicture(vm, true); }
 
 int CmdCreateTexturedBGPic(VMState *vm) {
     CheckArgs(vm, 2, 6);
@@ -370,7 +374,7 @@ const CommandEntry kBGPicCommands[] = {
     {"DisplayBGPicPart", CmdDisplayBGPicPart},
     {"ScaleBGPic", CmdScaleBGPic},
     {"CreateGradientBGPic", CmdCreateGradientBGPic},
-    {"CreateRainbowBGPic", CmdCreateGradientBGPic},
+    {"CreateRainbowBGPic", CmdCreateRainbowBGPic},
     {"CreateTexturedBGPic", CmdCreateTexturedBGPic},
     {"BrushToBGPic", CmdBrushToBGPic},
     {"BGPicToBrush", CmdBGPicToBrush},

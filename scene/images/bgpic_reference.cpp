@@ -31,19 +31,19 @@ const CommandDoc kCommandDocs[] = {
              "0 runs from left to right, 1 from top to bottom, and #LINEAR at the given angle in degrees, "
              "turning clockwise (0 left to right as type 0, 90 top to bottom as type 1, 45 from the top left "
              "corner to the bottom right, 180 right to left); the angle counts only with #LINEAR. The size "
-             "defaults to the current display's.",
+             "defaults to the current display's. It cannot be drawn into: SelectBGPic takes it only in #SELMODE_LAYERS, as layers.",
      .errors = {kErrSizeNotPositive},
      .example = "CreateGradientBGPic(2, #LINEAR, $000080, $000000, 640, 480, 45)"},
     {.name = "CreateRainbowBGPic",
      .synopsis = "[handle =] CreateRainbowBGPic(id, type, startcolor, endcolor[, width, height, angle])",
      .arguments = {4, 7},
-     .text = "Creates a background picture filled with a colour gradient, as CreateGradientBGPic.",
+     .text = "Creates a background picture filled with a colour gradient, as CreateGradientBGPic. It cannot be drawn into: SelectBGPic takes it only in #SELMODE_LAYERS, as layers.",
      .errors = {kErrSizeNotPositive}},
     {.name = "CreateTexturedBGPic",
      .synopsis = "[handle =] CreateTexturedBGPic(id, brush[, width, height, offsetx, offsety])",
      .arguments = {2, 6},
      .text = "Creates a background picture tiled with copies of a brush, starting at the offset. The size "
-             "defaults to the current display's.",
+             "defaults to the current display's. It cannot be drawn into: SelectBGPic takes it only in #SELMODE_LAYERS, as layers.",
      .errors = {kErrSizeNotPositive, kErrOutOfMemory, kErrWrongUsage, kErrBrushNotFound}},
     {.name = "BrushToBGPic", .synopsis = "[handle =] BrushToBGPic(brush[, id])", .arguments = {1, 2},
      .text = "Creates a background picture from a copy of a brush, with its mask or alpha channel.",
@@ -71,10 +71,27 @@ const CommandDoc kCommandDocs[] = {
                 "DisplayBGPic(2)"},
     {.name = "SelectBGPic", .synopsis = "SelectBGPic(id[, mode])", .arguments = {1, 2},
      .text = "Sends the drawing commands into a background picture instead of the display, until EndSelect. "
-             "When it is shown, what is drawn appears as layers (#SELMODE_LAYERS, the default) or directly "
-             "in the picture (#SELMODE_NORMAL).",
+             "The mode says where what is drawn goes:\n"
+             "\n"
+             "- #SELMODE_LAYERS (the default; needs layers on, else 1078): each drawing becomes a layer of the "
+             "picture. The layers show the moment the picture is shown, even when a transition shows it: "
+             "DisplayTransitionFX brings in only the picture, with its layers on top of it in full from the "
+             "first frame (the fades, wipes, stripes and dissolves; the SCROLL effects move them in with "
+             "it).\n"
+             "- #SELMODE_NORMAL: into the picture itself, so what is drawn takes part in a transition as the "
+             "picture does. Gradient, rainbow and textured pictures cannot be drawn into: this mode and "
+             "#SELMODE_COMBO (which also writes the picture's mask and alpha channel) refuse them with 1390; "
+             "they take layers only.\n"
+             "\n"
+             "The picture a display shows cannot be drawn into in these two modes (1377).",
      .errors = {kErrBGPicNotFound, kErrObjectNotFound, kErrLayersRequired, kErrSelectBGPicDisplay,
-                kErrWrongUsage, kErrDisplayBGPicGraphics}},
+                kErrWrongUsage, kErrDisplayBGPicGraphics, kErrBGPicTypeUnsupported},
+     .example = "CreateBGPic(2, 640, 480, $000080)\n"
+                "SelectBGPic(2, #SELMODE_NORMAL)       ; into the picture: it fades in with it\n"
+                "SetFormStyle({FillStyle = #FILLCOLOR})\n"
+                "Box(220, 200, 200, 80, $FFFF00)\n"
+                "EndSelect()\n"
+                "DisplayTransitionFX(2, {Type = #CROSSFADE, Speed = 20})"},
     {.name = "EndSelect", .synopsis = "EndSelect()", .arguments = {0, 0},
      .text = "Ends the redirection of drawing that SelectBGPic, SelectBrush, SelectMask, SelectAlphaChannel, "
              "SelectAnim or SelectLayer started (one EndSelect serves them all): drawing goes to the display "

@@ -6,6 +6,7 @@
 #include "host/catalog.h"
 #include "host/screen.h"
 #include "imaging/graphics_library.h"
+#include "imaging/snapshot.h"
 #include "runtime/app/attributes.h"
 #include "runtime/app/command_reference.h"
 #include "runtime/app/errors.h"
@@ -98,7 +99,8 @@ int CmdSaveBrush(VMState *vm) {
     const ObjectId id = IdArg(vm, 1);
     const char *file = CheckStringArg(vm, 2);
     const uint32_t colour = OptUnsignedArg(vm, 3, 0);
-    const int32_t format = OptInt32Arg(vm, 4, 0);
+    const int32_t format = OptInt32Arg(vm, 4, kSnapshotBMP);
+    if (std::string hint = ImageFormatHint(format); !hint.empty()) RaiseErrorWithHint(vm, kErrWrongUsage, hint);
     int32_t quality = 90, colours = 256, dither = 0;
     ReadImageSaveOptions(vm, 5, &quality, &colours, &dither);
     const int error = SaveBrushFile(id, file, colour, format, quality, colours, dither);

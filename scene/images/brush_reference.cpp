@@ -8,7 +8,11 @@ const CommandDoc kCommandDocs[] = {
     {.name = "CreateBrush", .synopsis = "[handle =] CreateBrush(id, width, height[, color, options])",
      .arguments = {3, 5},
      .text = "Creates a brush of the given size filled with one colour (black by default). Mask or "
-             "AlphaChannel give it a mask or an alpha channel (not both); Clear makes it fully transparent.",
+             "AlphaChannel give it a mask or an alpha channel (not both); Clear makes that mask or alpha "
+             "channel fully transparent. Clear counts only with one of them: alone it leaves the brush "
+             "opaque in its colour. To draw on a transparent brush, draw in SelectBrush's #SELMODE_COMBO, which "
+             "writes the mask or alpha channel too (SelectBrush's example); plain SelectBrush leaves them "
+             "transparent, so what it draws does not show.",
      .options = "Mask, AlphaChannel, Clear",
      .errors = {kErrSizeNotPositive, kErrWrongUsage, kErrOutOfMemory, kErrActiveBrush},
      .example = "CreateBrush(1, 32, 32, $FF0000)\n"
@@ -69,14 +73,26 @@ const CommandDoc kCommandDocs[] = {
      .errors = {kErrLayersRequired, kErrAnimFrameRange, kErrBGPicNotFound}},
     {.name = "SelectBrush", .synopsis = "SelectBrush(id[, mode])", .arguments = {1, 2},
      .text = "Sends the drawing commands into a brush instead of the display, until "
-             "[EndSelect](bgpic.md#endselect). With #SELMODE_COMBO drawing also updates the brush's mask and "
-             "alpha channel.",
+             "[EndSelect](bgpic.md#endselect). The mode says what drawing writes:\n"
+             "\n"
+             "- #SELMODE_NORMAL (the default): the colours only. The mask and alpha channel stay as they "
+             "were, so on a transparent part of the brush what is drawn does not show.\n"
+             "- #SELMODE_COMBO: the colours, and where the brush has them the mask and the alpha channel "
+             "at the pixels drawn. The mask is written as SetMaskMode says (#MASKVISIBLE, the start, makes "
+             "them visible), the alpha channel at the level SetAlphaIntensity set. That level starts at 128, "
+             "half see-through: set 255 first for opaque shapes. A brush with neither gets neither.\n"
+             "\n"
+             "The example draws an opaque red disc on a transparent brush; the shape's fill style is "
+             "#FILLCOLOR, as shapes are outlines at the start.",
      .errors = {kErrBrushNotFound, kErrObjectNotFound},
-     .example = "CreateBrush(1, 32, 32, $0000FF)\n"
-                "SelectBrush(1)\n"
-                "Box(0, 0, 10, 10, $FFFFFF)\n"
+     .example = "CreateBrush(1, 64, 64, $000000, {AlphaChannel = True, Clear = True})\n"
+                "SetFormStyle({FillStyle = #FILLCOLOR})\n"
+                "SetAlphaIntensity(255)                ; opaque: the level starts at 128\n"
+                "SelectBrush(1, #SELMODE_COMBO)        ; write the alpha channel too\n"
+                "Circle(0, 0, 31, $FF0000)\n"
                 "EndSelect()\n"
-                "DisplayBrush(1, 10, 10)"},
+                "Box(0, 0, 200, 200, $FFFFFF)          ; the brush's corners show this white\n"
+                "DisplayBrush(1, 68, 68)"},
     {.name = "CopyBrush", .synopsis = "[handle =] CopyBrush(source, id)", .arguments = {2, 2},
      .text = "Makes an independent copy of a brush.",
      .errors = {kErrBrushNotFound, kErrObjectNotFound, kErrWrongUsage, kErrActiveBrush}},
@@ -113,7 +129,10 @@ const CommandDoc kCommandDocs[] = {
      .errors = {kErrBrushNotFound, kErrObjectNotFound, kErrBGPicNotFound}},
     {.name = "SetAlphaIntensity", .synopsis = "SetAlphaIntensity(level)", .arguments = {1, 1},
      .text = "Sets the alpha level (0 transparent to 255 opaque, or a percentage string) that drawing into "
-             "an alpha channel writes; #VANILLACOPY copies the source's own alpha.",
+             "an alpha channel writes: one SelectAlphaChannel selected, or a brush's own in SelectBrush's "
+             "#SELMODE_COMBO. The level starts at 128, so shapes drawn there come out half see-through until "
+             "it is set to 255. #VANILLACOPY copies the source's own alpha (a shape's: its colour's "
+             "opacity).",
      .errors = {kErrWrongUsage}},
     {.name = "DeleteAlphaChannel", .synopsis = "DeleteAlphaChannel(id)", .arguments = {1, 1},
      .text = "Removes a brush's alpha channel.",
@@ -184,7 +203,8 @@ const ConstantDoc kConstantDocs[] = {
     {"MASKOR", "SetMaskMode: mask bits are combined with or."},
     {"VANILLACOPY", "SetAlphaIntensity: copy the source's alpha as it is."},
     {"SELMODE_NORMAL", "Select commands: draw into the picture only."},
-    {"SELMODE_COMBO", "Select commands: drawing also updates the mask and alpha channel."},
+    {"SELMODE_COMBO", "Select commands: drawing also writes the mask (by SetMaskMode) and the alpha channel "
+                      "(at SetAlphaIntensity's level)."},
     {"SELMODE_LAYERS", "SelectBGPic: what is drawn becomes layers when the picture is shown."},
     {nullptr, nullptr},
 };

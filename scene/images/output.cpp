@@ -169,7 +169,7 @@ int SelectOutput(VMState *vm, int32_t sourceKind, ObjectId id, int32_t targetKin
     case ObjectKindBGPic: {
         BGPic *bgpic = nullptr;
         if (int error = FindBGPic(id, &bgpic, 0)) return error;
-        if (bgpic->type == kBGPicVector) return kErrBGPicTypeUnsupported;
+        if (bgpic->type == kBGPicVector) RaiseErrorWithHint(vm, kErrBGPicTypeUnsupported, VectorBGPicHint(bgpic));
         if (IsBGPicShownByDisplay(bgpic)) return kErrDisplayBGPicGraphics;
         planes = bgpic->base;
         object = bgpic;

@@ -188,6 +188,8 @@ int RenderLayerState(VMState *vm, vlLayer *layer, int32_t mode, LayerDrawParams 
     return error;
 }
 
+} // namespace
+
 // AddLayer redraws a layer that went below others or mixes with them; a plain one on top is drawn here.
 void ShowNewLayerOnTop(DisplayRecord *display, BGPic *bgpic, int32_t count, const LayerOptions &options) {
     const bool onTop = options.insertPos <= 0 || options.insertPos > count;
@@ -206,8 +208,6 @@ void ShowNewLayerOnTop(DisplayRecord *display, BGPic *bgpic, int32_t count, cons
         PresentDisplayRect(display->secondBitmap, c->screenX, c->screenY, display, c->screenX, c->screenY,
                            c->screenWidth, c->screenHeight, 0);
 }
-
-} // namespace
 
 int UpdateLayerImage(VMState *vm, vlLayer *layer, int32_t mode) {
     LayerDrawParams *replaced[4] = {};

@@ -191,6 +191,8 @@ int DrawLayer(VMState *vm, vlLayer *layer, LayerDrawParams *params, const int32_
 int DisplayImageObjectLayer(VMState *vm, int32_t kind, ObjectId id, int32_t partX, int32_t partY, int32_t x,
                             int32_t y, int32_t width, int32_t height, const DisplayTransform &transform,
                             const LayerOptions &options);
+// Draws a layer AddLayer just put on top (count: the layers before it) when nothing else had to be redrawn.
+void ShowNewLayerOnTop(DisplayRecord *display, BGPic *bgpic, int32_t count, const LayerOptions &options);
 // A shape of kind as a layer (the shape record taken over, freed on failure): box width x height at x, y, which may
 // be position constants resolved against that box.
 int AddShapeLayer(VMState *vm, int32_t kind, ShapeRecord *shape, int32_t x, int32_t y, int32_t width, int32_t height,

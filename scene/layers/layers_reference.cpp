@@ -66,9 +66,15 @@ const CommandDoc kCommandDocs[] = {
      .errors = {kErrMoveQueueNotFound, kErrObjectNotFound, kErrLayersRequired, kErrSelectBrushActive,
                 kErrSelectMaskActive}},
     {.name = "FreeLayers", .synopsis = "FreeLayers([keep])", .arguments = {0, 1},
-     .text = "Removes every layer of the current display; with keep set to True what they show stays in the "
-             "picture.",
-     .errors = {kErrLayerUsedByAsyncDraw, kErrWrongUsage, kErrSelectBrushActive, kErrSelectAnimActive}},
+     .text = "Removes every layer of the current display. keep is True unless given: what the layers show "
+             "stays in the display's picture, so after FreeLayers() the screen looks as it did. "
+             "FreeLayers(False) takes the layers' pictures away too, leaving the picture as it was under "
+             "them: the call that clears the screen for a new game.",
+     .errors = {kErrLayerUsedByAsyncDraw, kErrWrongUsage, kErrSelectBrushActive, kErrSelectAnimActive},
+     .example = "EnableLayers()\n"
+                "SetFormStyle({FillStyle = #FILLCOLOR})\n"
+                "Box(10, 10, 50, 50, $FF0000)\n"
+                "FreeLayers(False)   ; the box goes with its layer; FreeLayers() would keep it on the screen"},
     {.name = "NextFrame", .synopsis = "NextFrame(layer[, x, y, frame])", .arguments = {1, 4},
      .text = "Shows the next frame (or the given one) of an anim layer, optionally moving it.",
      .errors = {kErrNotAnimLayer, kErrLayerOutOfRange}},

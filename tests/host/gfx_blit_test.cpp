@@ -136,6 +136,41 @@ TEST(GfxPlanes, LargePlanesHavePagesOfTheirOwnAndAreReusedCleared) {
     ReleaseCachedPixelPages();
 }
 
+// Out of mappings (a script holding some 65,000 brushes), large planes come from the heap: usable and cleared
+// as pages are, freed to the heap and never kept as pages.
+TEST(GfxPlanes, LargePlanesComeFromTheHeapWhenMappingsRunOut) {
+    const PixelPagesSwitch pages(true);
+    ReleaseCachedPixelPages(); // a kept block of the size would be taken without a new mapping
+    RefusePixelMappings(true);
+    HostBitmap *heap = AllocHostBitmap(640, 480);
+    AlphaPlane *alpha = AllocAlphaPlane(1024, 1024);
+    MaskPlane *mask = AllocMaskPlane(nullptr, 2048, 512);
+    ASSERT_TRUE(heap && alpha && mask);
+    const size_t bytes = HostBitmapStride(heap) * 480;
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(heap->pixels) % 64, 0u);
+    EXPECT_EQ(heap->pixels[bytes - 1], 0);
+    EXPECT_EQ(alpha->bytes[size_t(alpha->bytesPerRow) * 1024 - 1], 0);
+    std::memset(heap->pixels, 0xAB, bytes);
+    FreeHostBitmap(heap);
+    heap = AllocHostBitmap(640, 480); // cleared whatever block the heap gives
+    ASSERT_NE(heap, nullptr);
+    EXPECT_EQ(std::count(heap->pixels, heap->pixels + bytes, 0), std::ptrdiff_t(bytes));
+    [[maybe_unused]] const uint8_t *last = heap->pixels;
+    RefusePixelMappings(false);
+    // With mappings back the next plane has pages again; the heap ones freed now are not kept for it.
+    FreeHostBitmap(heap);
+    HostBitmap *paged = AllocHostBitmap(640, 480);
+    ASSERT_NE(paged, nullptr);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(paged->pixels) % 4096, 64u);
+#if defined(__SANITIZE_ADDRESS__)
+    EXPECT_NE(paged->pixels, last); // the heap block waits in the sanitizer's quarantine: never mapped again
+#endif
+    FreeHostBitmap(paged);
+    FreeAlphaPlane(alpha);
+    FreeMaskPlane(mask);
+    ReleaseCachedPixelPages(); // a heap block kept as pages would be unmapped here
+}
+
 TEST(GfxAccess, LockGivesDirectPixelsAndFormatTen) {
     BitmapPtr b(AllocHostBitmap(5, 4));
     BitMapAccess access;

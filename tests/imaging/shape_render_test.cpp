@@ -62,7 +62,7 @@ std::vector<ShapeRecord> PlainShapes() {
             out.push_back(s);
             s.vertices = {0, 0, 30, 0, 30, 25, 15, 8, 0, 25};
             out.push_back(s);
-            // Outlines: a box's bands, and the others cut from their area's runs (an antialiased arc's is not).
+            // Outlines: a box's bands, and the others cut from their area's runs.
             for (int32_t t : {1, 3}) {
                 s = Shape(ObjectKindBox, color, kFillNone, bits);
                 s.sizeX = 23, s.sizeY = 17, s.style.outlineThickness = t;
@@ -74,7 +74,9 @@ std::vector<ShapeRecord> PlainShapes() {
                 out.push_back(s);
                 s = Shape(ObjectKindArc, color, kFillNone, bits);
                 s.radiusX = 15, s.radiusY = 11, s.startAngle = 30, s.endAngle = 250, s.style.outlineThickness = t;
-                if (!(bits & kFormStyleAntialias)) out.push_back(s);
+                out.push_back(s);
+                s.startAngle = 315, s.endAngle = 45, s.clockwise = 1; // edges on the diagonals
+                out.push_back(s);
                 s = Shape(ObjectKindPolygon, color, kFillNone, bits);
                 s.vertices = {20, 0, 32, 38, 0, 14, 40, 14, 8, 38};
                 s.style.outlineThickness = t;

@@ -290,6 +290,50 @@ TEST(PlayerEndToEnd, LimitErrorsNameTheLimit) {
     }
 }
 
+// Where the table's text names the fault but not the fix, the report adds what was refused and what to write.
+TEST(PlayerEndToEnd, ErrorsSayWhatWasRefusedAndWhatToWrite) {
+    ScratchDirectory dir;
+    const std::string here = std::filesystem::canonical(dir.path).string();
+    const std::string cannotDraw = "This operation is not supported by the specified BGPic type! A ";
+    const std::string drawnInto = " picture cannot be drawn into; with layers on, SelectBGPic() in its default mode "
+                                  "(#SELMODE_LAYERS) puts what is drawn on layers above it.";
+    const std::string wrongUsage = "Wrong usage/parameters for this command!\nRead the documentation! ";
+    const struct {
+        std::string script, message;
+    } cases[] = {
+        {"CreateGradientBGPic(2, #LINEAR, $FF0000, $0000FF, 64, 64)\nSelectBGPic(2, #SELMODE_NORMAL)\n",
+         cannotDraw + "gradient" + drawnInto},
+        {"CreateRainbowBGPic(2, #LINEAR, $FF0000, $0000FF, 64, 64)\nSelectBGPic(2, #SELMODE_COMBO)\n",
+         cannotDraw + "rainbow" + drawnInto},
+        {"CreateBrush(1, 8, 8)\nCreateTexturedBGPic(2, 1, 64, 64)\nSelectBGPic(2, #SELMODE_NORMAL)\n",
+         cannotDraw + "textured" + drawnInto},
+        {"SetTimeout(Nil, Function() WaitEvent() EndFunction, 1)\nWaitEvent()\n",
+         wrongUsage + "WaitEvent() does not run inside an event handler or another callback: return from it and let "
+                      "a timeout (SetTimeout) continue.\ncalled from WaitEvent at hint.vls:2"},
+        {"SetFontStyle(#BOLD + #SHADOW, $000000, 2, #SHDWSOUTHEAST)\n",
+         "Too many arguments for this function! Only #SHADOW or #EDGE given alone takes more arguments (its colour, "
+         "size and, for #SHADOW, direction)"},
+        {"IsKeyDown(\"ARROWLEFT\")\n",
+         wrongUsage + "\"ARROWLEFT\" names no key: a key is one printable character other than a blank, or one of "
+                      "TAB, RETURN, ENTER, SPACE, ESC, UP, DOWN, RIGHT, LEFT, HELP, BACKSPACE, DEL, F1, F2, F3, F4, "
+                      "F5, F6, F7, F8, F9, F10, F11, F12, F13, F14, F15, F16, INSERT, HOME, END, PAGEUP, PAGEDOWN, "
+                      "PRINT, PAUSE, LSHIFT, RSHIFT, LALT, RALT, LCOMMAND, RCOMMAND, LCONTROL or RCONTROL. Did you "
+                      "mean \"LEFT\"?"},
+        {"CreateBrush(1, 8, 8)\nSaveBrush(1, \"b.png\", 0, 7)\n",
+         wrongUsage + "Format 7 is no picture format: #IMGFMT_BMP, #IMGFMT_PNG, #IMGFMT_JPEG, #IMGFMT_GIF or "
+                      "#IMGFMT_ILBM."},
+        {"OpenDirectory(1, \"nofolder\")\n", "Error locking nofolder! (No such file or directory)"},
+        {"CreateBrush(1, 8, 8)\nSaveBrush(1, \"nofolder/b.bmp\")\n",
+         "Cannot write to file nofolder/b.bmp ! (" + here + "/nofolder/b.bmp)"},
+    };
+    for (const auto &c : cases) {
+        PlayerRun run = RunScript(dir, c.script, "hint");
+        EXPECT_EQ(run.exitCode, 1) << c.script;
+        EXPECT_TRUE(Contains(run.err, "hint.vls:")) << c.script << run.err;
+        EXPECT_TRUE(Contains(run.err, c.message)) << c.script << run.err;
+    }
+}
+
 // A callback's error ends the callback whatever ExitOnError says; it then fails the command that called it, which
 // ExitOnError(False) lets the script step over. With True the callback's line is reported.
 TEST(PlayerEndToEnd, ErrorInACallbackEndsItAndFailsTheCallingCommand) {
@@ -405,6 +449,38 @@ TEST(PlayerEndToEnd, PreloadOfAMissingResourceStopsWithAnError) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_TRUE(Contains(run.err, "rush")) << run.err; // LoadBrush not there yet, or the missing file
+}
+
+// Without a display SDL would fall back to a driver that shows nothing and play into it until killed: the player
+// ends at once with one line, unless a driver without windows was asked for. No server listens at :4093, and
+// without a runtime directory no Wayland compositor is found.
+TEST(PlayerEndToEnd, WithoutADisplayEndsWithOneLineUnlessHeadlessWasAsked) {
+    ScratchDirectory dir;
+    WriteBytes(dir.File("shown.vla"), CompileToApplet("DebugPrint(\"played\")\n", "shown.vls", dir.path));
+    const std::string player = VL_PLAYER_PATH ": ", headless = "; to play without one, set SDL_VIDEODRIVER=offscreen "
+                                                               "SDL_AUDIODRIVER=dummy\n";
+    const std::string atDisplay = player + "cannot open a window on display DISPLAY=:4093" + headless;
+    const struct {
+        std::string display, driver;
+        int exitCode;
+        std::string out, err;
+    } cases[] = {
+        {":4093", "", 1, "", atDisplay},
+        {":4093", "x11", 1, "", atDisplay},
+        {"", "", 1, "", player + "no display to open a window on (DISPLAY and WAYLAND_DISPLAY are not set)" + headless},
+        {":4093", "offscreen", 0, "played\n", ""},
+        {"", "dummy", 0, "played\n", ""},
+    };
+    for (const auto &c : cases) {
+        // SDL's X11 start talks to D-Bus, whose library keeps a buffer to the end.
+        PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "shown.vla"}, dir.path,
+                                  {"DISPLAY=" + c.display, "SDL_VIDEODRIVER=" + c.driver, "WAYLAND_DISPLAY=",
+                                   "XDG_RUNTIME_DIR=", "LSAN_OPTIONS=suppressions=" VL_SOURCE_DIR
+                                   "/tests/data/system/lsan.supp:print_suppressions=0"});
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.display << " " << c.driver;
+        EXPECT_EQ(run.out, c.out) << c.display << " " << c.driver;
+        EXPECT_EQ(run.err, c.err) << c.display << " " << c.driver;
+    }
 }
 
 } // namespace

@@ -184,6 +184,17 @@ TEST_F(StartupTest, AskingForWindowedOpensAWindowWithoutBackfill) {
     EXPECT_EQ(BackfillDisplayId.handle, nullptr);
 }
 
+// Headless or without a desktop no requester can be shown: the window, not the manual-select list that the
+// rightmost button's answer would ask for next.
+TEST_F(StartupTest, AskingWithoutARequesterOpensAWindow) {
+    Make(1, Options{{"width", 30.0}, {"height", 20.0}});
+    config.mode = kDisplayModeAsk;
+    SetRequesterBackend([](const RequesterRequest &, RequesterAnswer *) { return kErrOutOfMemory; });
+    ASSERT_EQ(Start(), 0);
+    EXPECT_EQ(OwnScreenFlag, 0);
+    EXPECT_EQ(CountDisplays(), 1);
+}
+
 TEST_F(StartupTest, AskingForFullScreenMakesABlackBackfillBehindABorderlessDisplay) {
     DisplayRecord *d = Make(1, Options{{"width", 30.0}, {"height", 20.0}});
     config.mode = kDisplayModeAsk;

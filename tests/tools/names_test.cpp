@@ -1,4 +1,5 @@
-// Misspelt commands and constants are found by the compiler, from the names the libraries register.
+// Misspelt commands and constants are found by the compiler, from the names the libraries register, and so are
+// habits of other languages and calls above a function's definition.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -34,9 +35,20 @@ const NameCase kCases[] = {
     {"DisplayBrsh(1, 10, 10)", "1:1: unknown command 'displaybrsh' (did you mean 'DisplayBrush'?)\n"},
     {"x = 1\n  DIsplayBrsuh(1, 0, 0)", "2:3: unknown command 'displaybrsuh' (did you mean 'DisplayBrush'?)\n"},
     {"zzqqxxww()", "1:1: unknown command 'zzqqxxww'\n"},
-    // Known commands in any case, and functions the script defines before or after the call, are fine.
+    // Known commands in any case, and functions the script defines, are no unknown commands.
     {"displaybrush(1, 0, 0) DEBUGPRINT(1)", ""},
-    {"Area(1, 2)\nFunction Area(w, h) Return w * h EndFunction", ""},
+    {"Function Area(w, h) Return w * h EndFunction\nArea(1, 2)", ""},
+    // A function the main program calls above its only definition is still Nil there; a call that runs later
+    // (in a function, a label body) or a global also assigned elsewhere is not judged.
+    {"Area(1, 2)\nFunction Area(w, h) Return w * h EndFunction",
+     "1:1: 'area' is called before its definition at line 2 has run, so it is still Nil here: move the Function "
+     "above the call\n"},
+    {"While 1\n  If 1 Then Tick() EndIf\n  Function Tick() EndFunction\nWend",
+     "2:13: 'tick' is called before its definition at line 3 has run, so it is still Nil here: move the Function "
+     "above the call\n"},
+    {"Function Start() Later() EndFunction\nFunction Later() EndFunction\nStart()", ""},
+    {"Gosub Go\nLabel Go\n  Later()\nEndLabel\nFunction Later() EndFunction", ""},
+    {"Function Setup() Later = Function() EndFunction EndFunction\nLater()\nFunction Later() EndFunction", ""},
     {"Function Setup() helper = Function() EndFunction EndFunction\nSetup() helper()", ""},
     {"Local f = Function() EndFunction\nFunction g() f() EndFunction\ng()", ""},
     {"t = {}\nt.go()", ""},
@@ -59,12 +71,23 @@ const NameCase kCases[] = {
     {"DsplyBrh(1, 0, 0)", "1:1: unknown command 'dsplybrh'\n"},
     {"DisplyBrsuhXYZ(1, 0, 0)", "1:1: unknown command 'displybrsuhxyz'\n"},
     // A global assigned anywhere, even after the call or by a multiple assignment, is the script's own.
-    {"Go()\nLocal a\na, Go = 1, Function() EndFunction", ""},
+    {"Go()\nLocal a\na, Go = 1, Function() EndFunction",
+     "1:1: 'go' is called before its definition at line 3 has run, so it is still Nil here: move the Function above "
+     "the call\n"},
+    {"Go()\nLocal a\na, Go = 1, 2", ""},
     // A comparison written with one '=' is refused in every kind of condition.
     {"x = 1\nIf x == 1 Then\nElseIf x = 2 Then\nEndIf",
      "error 3:10: unexpected '=' in a condition (use '==' to compare)\n"},
     {"x = 1\nRepeat\nUntil x = 1", "error 3:9: unexpected '=' in a condition (use '==' to compare)\n"},
     {"x = 1\nIf x = 1 Then EndIf", "error 2:6: unexpected '=' in a condition (use '==' to compare)\n"},
+    // Habits of other languages: '!=' and '!', a name after Next, '+' joining text.
+    {"score = 1\nIf score != 10 Then EndIf", "error 2:10: unexpected character '!' (write '<>' for 'not equal')\n"},
+    {"If !done Then EndIf", "error 1:4: unexpected character '!' (write 'Not' to negate)\n"},
+    {"For i = 1 To 3\n  x = i\nNext i\n",
+     "error 3:6: 'Next' takes no name: write 'Next' alone (it closes the 'For' at line 1)\n"},
+    {"For i = 1 To 3 Next i = 2", ""},
+    {"score = 5\nx = \"Score: \" + score", "2:15: '+' adds numbers: text is joined with '..'\n"},
+    {"x = 1 + \" 2 \" + \"0x10\"", ""},
     // Keys of an options table written out in a command's call are checked against the keys it reads, in any
     // case; tables of a command that takes no options, of the script's own functions, or held in a variable are
     // not.

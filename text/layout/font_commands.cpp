@@ -151,7 +151,10 @@ int CmdSetFontStyle(VMState *vm) {
         if (count == 2 || count == 3) current.edgeColor = CheckUnsignedArg(vm, 2);
         if (count == 3) current.edgeSize = CheckInt32Arg(vm, 3);
     } else if (count > 1) {
-        return kErrTooManyArguments;
+        RaiseErrorWithHint(vm, kErrTooManyArguments,
+                           "Only #SHADOW or #EDGE given alone takes more arguments (its colour, size and, for "
+                           "#SHADOW, direction): set the other styles in a call of their own, then "
+                           "SetFontStyle(#SHADOW, ...) or SetFontStyle(#EDGE, ...); styles add up until #NORMAL.");
     }
     current.style |= style;
     ValidateTextStyle(&current);

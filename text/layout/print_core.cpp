@@ -46,25 +46,6 @@ bool ScaleFontForTransform(FontHandle *font, const DisplayTransform &t, TextDraw
     return true;
 }
 
-// Shows a layer just put on top as the image commands do: a plain one is blitted here, the rest was refreshed.
-void ShowTopLayer(BGPic *bgpic, int32_t countBefore, const LayerOptions *options) {
-    DisplayRecord *display = CurrentDisplay;
-    const bool onTop = !options || options->insertPos <= 0 || options->insertPos > countBefore;
-    vlLayer *layer = onTop ? GetNthLayer(bgpic, countBefore + 1) : nullptr;
-    if (!layer || layer->hidden || layer->deferred || layer->tint || layer->transparency) return;
-    if (display->outputKind != ObjectKindDisplay || !display->secondBitmap || bgpic != display->picture) return;
-    const LayerDrawParams *c = layer->current;
-    HostBitmap *bitmap = nullptr;
-    MaskPlane *mask = nullptr;
-    AlphaPlane *alpha = nullptr;
-    if (GetLayerImage(layer, c, 1, -1, &bitmap, &mask, &alpha, nullptr, nullptr, nullptr) || !bitmap) return;
-    SAFEBLT(bitmap, 0, 0, display->secondBitmap, c->screenX, c->screenY, c->screenWidth, c->screenHeight, 0, 0, 0, 0,
-            kBlitToBitmap | kBlitMasked, mask, alpha, c->clip);
-    if (display->state == DISPSTATE_OPEN)
-        PresentDisplayRect(display->secondBitmap, c->screenX, c->screenY, display, c->screenX, c->screenY,
-                           c->screenWidth, c->screenHeight, 0);
-}
-
 bool LayersOn(const DisplayRecord *display) {
     return display && display->layersEnabled && CurrentBGPic &&
            (display->outputKind == ObjectKindDisplay || display->outputKind == ObjectKindBGPic);
@@ -94,7 +75,7 @@ int AddTextLayer(VMState *vm, int32_t kind, const TextDrawParams &params, Render
                                img.bitmap, img.mask, img.alpha, layerParams, -1, kAddLayerDisplayScaled | kAddLayerNew);
     img = ImageTriple{}; // the layer owns the planes now (or freed them)
     if (error) return error;
-    if (!options || !options->needsLayer) ShowTopLayer(bgpic, count, options);
+    if (!options || !options->needsLayer) ShowNewLayerOnTop(CurrentDisplay, bgpic, count, options ? *options : LayerOptions{});
     return 0;
 }
 

@@ -80,7 +80,7 @@ const CommandDoc kCommandDocs[] = {
              "#BOLD first, then #SHADOW with its arguments.",
      .example = "SetFont(#SANS, 32)\n"
                 "SetFontStyle(#BOLD)\n"
-                "SetFontStyle(#SHADOW, $000000, 3, #SHDWSOUTHEAST)   ; bold, now with a shadow\n"
+                "SetFontStyle(#SHADOW, $808080, 3, #SHDWSOUTHEAST)   ; bold, now with a grey shadow\n"
                 "TextOut(10, 10, \"Bold and shadowed\")\n"
                 "SetFontStyle(#NORMAL)\n"
                 "SetFontStyle(#EDGE, $FF0000, 2)\n"

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "runtime/vm/vm.h"
 #include "tools/compiler/codegen_state.h"
 #include "tools/compiler/names.h"
 
@@ -60,7 +61,7 @@ void CompileCall(FuncState &fs, const Expr &e, ExpDesc &out) {
     ExpDesc function;
     CompileExpr(fs, *e.a, function);
     if (e.a->kind == ExprKind::Name && function.kind == ExpKind::Global && fs.globals) {
-        fs.globals->called.push_back({e.a->text, e.a->line, e.a->column});
+        fs.globals->called.push_back({e.a->text, e.a->line, e.a->column, !fs.parent && !fs.inLabel});
         for (size_t n = 0; n < e.list.size(); n++)
             if (e.list[n]->kind == ExprKind::Table)
                 for (const TableField &field : e.list[n]->fields)
@@ -147,8 +148,18 @@ void CompileTable(FuncState &fs, const Expr &e, ExpDesc &out) {
     InstructionAt(fs, pc) = CreateABC(OP_NEWTABLE, table, std::min(listItems, int(kMaxB)), std::min(hashItems, int(kMaxC)));
 }
 
+// Literal text that is no number, added with '+': an error whenever it runs, unless a metamethod takes it.
+bool IsTextAddition(const Expr &e) {
+    double ignored;
+    auto text = [&](const Expr &operand) {
+        return operand.kind == ExprKind::String && !ParseNumber(operand.text.data(), operand.text.size(), &ignored);
+    };
+    return e.binary == BinaryOp::Add && (text(*e.a) || text(*e.b));
+}
+
 void CompileBinary(FuncState &fs, const Expr &e, ExpDesc &out) {
     BinaryOp op = e.binary;
+    if (fs.globals && IsTextAddition(e)) fs.globals->textAdded.push_back({"", e.line, e.column});
     CompileExpr(fs, *e.a, out);
     // What the left operand needs before the right one is compiled.
     switch (op) {
@@ -296,7 +307,14 @@ void CompileAssign(FuncState &fs, const Stat &s) {
     for (const ExprPtr &target : s.targets) {
         ExpDesc v;
         CompileExpr(fs, *target, v);
-        if (v.kind == ExpKind::Global && fs.globals) fs.globals->assigned.insert(target->text);
+        if (v.kind == ExpKind::Global && fs.globals) {
+            fs.globals->assigned.insert(target->text);
+            const size_t n = targets.size();
+            if (!fs.parent && !fs.inLabel && n < s.values.size() && s.values[n]->kind == ExprKind::Function)
+                fs.globals->definedAtTopLevel.emplace(target->text, GlobalUse{target->text, s.line, s.column});
+            else
+                fs.globals->assignedElsewhere.insert(target->text);
+        }
         if (v.kind != ExpKind::Local && v.kind != ExpKind::Upvalue && v.kind != ExpKind::Global &&
             v.kind != ExpKind::Indexed)
             Fail(fs, "cannot assign to this expression");
@@ -684,18 +702,35 @@ bool GenerateCode(const ScriptNode &script, const std::string &chunkName, Functi
         error.message = failure.message;
         return false;
     }
+    if (!warnings) return true;
+    const size_t first = warnings->size();
     // A call to a global the script never assigns is a command or a mistake. Only a warning: a script may set
     // globals in ways the compiler cannot see.
     for (const GlobalUse &use : globals.called) {
-        if (!warnings || globals.assigned.count(use.name) || IsKnownCommand(use.name)) continue;
+        if (globals.assigned.count(use.name) || IsKnownCommand(use.name)) continue;
         std::string message = "unknown command '" + use.name + "'";
         std::string suggestion = SuggestCommand(use.name);
         if (!suggestion.empty()) message += " (did you mean '" + suggestion + "'?)";
         warnings->push_back(CompileError{error.file, use.line, use.column, message});
     }
+    // A function exists once its definition has run: a call the main program makes above it finds Nil.
+    for (const GlobalUse &use : globals.called) {
+        auto definition = globals.definedAtTopLevel.find(use.name);
+        if (!use.topLevel || definition == globals.definedAtTopLevel.end() ||
+            globals.assignedElsewhere.count(use.name) || IsKnownCommand(use.name))
+            continue;
+        const GlobalUse &at = definition->second;
+        if (at.line < use.line || (at.line == use.line && at.column < use.column)) continue;
+        warnings->push_back(CompileError{error.file, use.line, use.column,
+                                         "'" + use.name + "' is called before its definition at line " +
+                                             std::to_string(at.line) +
+                                             " has run, so it is still Nil here: move the Function above the call"});
+    }
+    for (const GlobalUse &use : globals.textAdded)
+        warnings->push_back(CompileError{error.file, use.line, use.column, "'+' adds numbers: text is joined with '..'"});
     // Keys of a table written out in a command's call where it reads options, against the keys it reads.
     for (const OptionUse &use : globals.optionKeys) {
-        if (!warnings || globals.assigned.count(use.command) || !IsKnownCommand(use.command) ||
+        if (globals.assigned.count(use.command) || !IsKnownCommand(use.command) ||
             !TakesOptionsAt(use.command, use.argument) || IsKnownOption(use.command, use.key))
             continue;
         std::string message = "unknown option '" + use.key + "' of " + CommandSpelling(use.command);
@@ -703,5 +738,10 @@ bool GenerateCode(const ScriptNode &script, const std::string &chunkName, Functi
         if (!suggestion.empty()) message += " (did you mean '" + suggestion + "'?)";
         warnings->push_back(CompileError{error.file, use.line, use.column, message});
     }
+    // In the order of the source, as an editor lists them.
+    std::stable_sort(warnings->begin() + std::ptrdiff_t(first), warnings->end(),
+                     [](const CompileError &a, const CompileError &b) {
+                         return a.line != b.line ? a.line < b.line : a.column < b.column;
+                     });
     return true;
 }

@@ -86,6 +86,7 @@ struct PendingGosub {
 struct GlobalUse {
     std::string name;
     int line, column;
+    bool topLevel = false; // runs when the main program reaches it (outside functions and label bodies)
 };
 // A key of a table written out in a call to a global, checked against the command's options when the global is
 // a command.
@@ -98,6 +99,11 @@ struct GlobalNames {
     std::set<std::string> assigned;
     std::vector<GlobalUse> called;
     std::vector<OptionUse> optionKeys;
+    // A function assigned to a global by the main program (the first place), and the globals assigned anywhere
+    // else: a call that runs before a global's only definition finds Nil.
+    std::map<std::string, GlobalUse> definedAtTopLevel;
+    std::set<std::string> assignedElsewhere;
+    std::vector<GlobalUse> textAdded; // a literal text that is no number, an operand of '+'
 };
 
 struct FuncState {

@@ -301,7 +301,9 @@ Token NextToken(Lexer &lexer) {
     std::string shown = (unsigned char)c >= 32 && (unsigned char)c < 127
                             ? std::string("'") + c + "'"
                             : "byte " + std::to_string((unsigned char)c);
-    return Fail(lexer, token.line, token.column, "unexpected character " + shown);
+    std::string hint; // '!' and '!=' come from other languages
+    if (c == '!') hint = next == '=' ? " (write '<>' for 'not equal')" : " (write 'Not' to negate)";
+    return Fail(lexer, token.line, token.column, "unexpected character " + shown + hint);
 }
 
 const char *TokenKindText(TokenKind kind) {

@@ -421,6 +421,14 @@ void ParseFor(Parser &p, Stat &s) {
     }
     s.body = ParseLoopBody(p);
     ExpectClose(p, TokenKind::Next, TokenKind::For, openLine);
+    // Other languages repeat the loop variable after Next; here a name after it would start a new statement.
+    if (Check(p, TokenKind::Name) && p.current.line == p.previousLine) {
+        const TokenKind after = PeekAhead(p).kind;
+        if (after != TokenKind::LeftParen && after != TokenKind::Assign && after != TokenKind::Dot &&
+            after != TokenKind::LeftBracket && after != TokenKind::Comma)
+            FailHere(p, "'Next' takes no name: write 'Next' alone (it closes the 'For' at line " +
+                            std::to_string(openLine) + ")");
+    }
 }
 
 bool IsAssignable(const Expr &e) { return e.kind == ExprKind::Name || e.kind == ExprKind::Index; }

@@ -108,17 +108,8 @@ std::string OneLine(const char *text) {
     return out;
 }
 
-// An error's message as the pages give it. They call a format or font argument what the commands' own sections
-// call it, a format string or a font name; the player prints its messages word for word.
-constexpr std::pair<int, const char *> kPageMessages[] = {
-    {kErrTagSyntax, "Syntax error in text format string!"},
-    {kErrDateFormat, "Invalid date format string!"},
-    {kErrFontIsFile, "Font name must not be a file!"},
-};
-
+// An error's message as the pages give it: the player's own words, so a reader can search for what it printed.
 std::string PageMessage(int code) {
-    for (const auto &[known, text] : kPageMessages)
-        if (known == code) return text;
     const char *message = FindErrorMessage(code);
     return message ? OneLine(message) : "";
 }

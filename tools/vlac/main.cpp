@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "tools/compiler/compile.h"
+#include "tools/tool_files.h"
 #include "tools/tool_options.h"
 
 namespace {
@@ -89,10 +90,9 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "vlac: %s\n", message.c_str());
         return 1;
     }
-    std::ofstream out(output, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
-    if (!out.flush()) {
-        std::fprintf(stderr, "vlac: cannot write %s\n", output.c_str());
+    std::string why;
+    if (!WriteWholeFile(output, bytes, &why)) {
+        std::fprintf(stderr, "vlac: cannot write %s (%s)\n", output.c_str(), why.c_str());
         return 1;
     }
     return 0;

@@ -2,23 +2,14 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "tools/applet/link.h"
+#include "tools/tool_files.h"
 #include "tools/tool_options.h"
 
 namespace {
 
-// One read of the whole file: a player is tens of megabytes.
-bool ReadFile(const std::string &name, std::vector<uint8_t> &bytes) {
-    std::error_code ec;
-    auto size = std::filesystem::file_size(name, ec);
-    std::ifstream in(name, std::ios::binary);
-    if (ec || !in) return false;
-    bytes.resize(size);
-    return in.read(reinterpret_cast<char *>(bytes.data()), std::streamsize(size)).gcount() == std::streamsize(size);
-}
 
 void PrintUsage(FILE *out) {
     std::fprintf(out, "usage: vllink -o program player applet\n"
@@ -34,19 +25,23 @@ int main(int argc, char **argv) {
     std::string output;
     std::vector<std::string> inputs;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc)
+        if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc) {
             output = argv[++i];
-        else if (argv[i][0] == '-')
+        } else if (argv[i][0] == '-') {
+            const bool bare = std::strcmp(argv[i], "-o") == 0;
+            std::fprintf(stderr, "vllink: %s \"%s\"\n", bare ? "a file name must follow" : "unknown option", argv[i]);
             return UsageError(PrintUsage);
-        else
+        } else {
             inputs.push_back(argv[i]);
+        }
     }
     if (output.empty() || inputs.size() != 2) return UsageError(PrintUsage);
 
     std::vector<uint8_t> player, applet, linked;
     for (int i = 0; i < 2; ++i) {
-        if (!ReadFile(inputs[size_t(i)], i == 0 ? player : applet)) {
-            std::fprintf(stderr, "vllink: cannot read %s\n", inputs[size_t(i)].c_str());
+        std::string why;
+        if (!ReadWholeFile(inputs[size_t(i)], i == 0 ? player : applet, &why)) {
+            std::fprintf(stderr, "vllink: cannot read %s (%s)\n", inputs[size_t(i)].c_str(), why.c_str());
             return 1;
         }
     }
@@ -55,13 +50,11 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "vllink: %s\n", error.c_str());
         return 1;
     }
-    std::ofstream out(output, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(linked.data()), std::streamsize(linked.size()));
-    if (!out.flush()) {
-        std::fprintf(stderr, "vllink: cannot write %s\n", output.c_str());
+    std::string why;
+    if (!WriteWholeFile(output, linked, &why)) {
+        std::fprintf(stderr, "vllink: cannot write %s (%s)\n", output.c_str(), why.c_str());
         return 1;
     }
-    out.close();
     std::error_code ec;
     std::filesystem::permissions(output,
                                  std::filesystem::perms::owner_exec | std::filesystem::perms::group_exec |

@@ -1,0 +1,300 @@
+// The shapes' pixel rules checked against geometry worked out here, not against either renderer: the side-by-side
+// test of the span path and the generic renderer cannot see a fault both share.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host/bitmap.h"
+#include "imaging/shapes.h"
+#include "runtime/app/object_kinds.h"
+
+namespace {
+
+// Pixel (i, j) of a shape is the square [i, i + 1) x [j, j + 1) of its coordinates.
+constexpr int32_t kPlane = 96, kAt = 8; // the plane drawn into, and where the shape's origin lies in it
+
+// How far a point lies inside the exact shape (negative outside): a true distance or less, never more, so a pixel
+// whose centre is more than half its diagonal away lies wholly on one side.
+double Depth(const ShapeRecord &s, double x, double y) {
+    switch (s.kind) {
+    case ObjectKindBox: {
+        const double r = std::clamp<double>(s.roundLevel, 0, std::min(s.sizeX, s.sizeY) / 2.0);
+        const double qx = std::fabs(x - s.sizeX / 2.0) - (s.sizeX / 2.0 - r);
+        const double qy = std::fabs(y - s.sizeY / 2.0) - (s.sizeY / 2.0 - r);
+        return r - std::hypot(std::max(qx, 0.0), std::max(qy, 0.0)) - std::min(std::max(qx, qy), 0.0);
+    }
+    case ObjectKindCircle:
+    case ObjectKindEllipse: {
+        // Radii and centre a pixel's half beyond the given radii, as the box 2r + 1 pixels wide holds them.
+        const double a = s.radiusX + 0.5, b = (s.kind == ObjectKindCircle ? s.radiusX : s.radiusY) + 0.5;
+        return (1 - std::hypot((x - a) / a, (y - b) / b)) * std::min(a, b);
+    }
+    case ObjectKindLine: { // round-ended, between the end pixels' centres
+        const double ax = s.x1 + 0.5, ay = s.y1 + 0.5, dx = s.x2 - s.x1, dy = s.y2 - s.y1;
+        const double l2 = dx * dx + dy * dy;
+        const double t = l2 > 0 ? std::clamp(((x - ax) * dx + (y - ay) * dy) / l2, 0.0, 1.0) : 0.0;
+        return std::max(s.thickness, 1) / 2.0 - std::hypot(x - ax - t * dx, y - ay - t * dy);
+    }
+    case ObjectKindPlot: return 0.5 - std::max(std::fabs(x - 0.5), std::fabs(y - 0.5));
+    case ObjectKindPolygon: { // non-zero winding
+        const std::vector<double> &v = s.vertices;
+        const size_t n = v.size() / 2;
+        int winding = 0;
+        double nearest = INFINITY;
+        for (size_t k = 0; k < n; ++k) {
+            const double x0 = v[2 * k], y0 = v[2 * k + 1], x1 = v[2 * ((k + 1) % n)], y1 = v[2 * ((k + 1) % n) + 1];
+            const double ex = x1 - x0, ey = y1 - y0, l2 = ex * ex + ey * ey;
+            const double t = std::clamp(((x - x0) * ex + (y - y0) * ey) / l2, 0.0, 1.0);
+            nearest = std::min(nearest, std::hypot(x - x0 - t * ex, y - y0 - t * ey));
+            const double side = ex * (y - y0) - ey * (x - x0);
+            if (y0 <= y && y < y1 && side > 0) ++winding;
+            if (y1 <= y && y < y0 && side < 0) --winding;
+        }
+        return winding ? nearest : -nearest;
+    }
+    default: return -INFINITY;
+    }
+}
+
+// The fraction of the pixel the exact shape covers, counted on a 32 x 32 grid (within 1/64 of the true one).
+double ExactCoverage(const ShapeRecord &s, int32_t i, int32_t j) {
+    const double centre = Depth(s, i + 0.5, j + 0.5);
+    if (std::fabs(centre) > 0.75) return centre > 0;
+    int inside = 0;
+    for (int v = 0; v < 32; ++v)
+        for (int u = 0; u < 32; ++u) inside += Depth(s, i + (u + 0.5) / 32, j + (v + 0.5) / 32) > 0;
+    return inside / 1024.0;
+}
+
+// What each pixel of an aliased shape must be: in, out, or either when its centre lies on the edge.
+enum class Pixel { Out, In, Either };
+
+struct Expected {
+    std::vector<double> cover; // 0 to 1 per plane pixel
+    std::vector<Pixel> aliased;
+};
+
+Expected ExpectedPixels(const ShapeRecord &s) {
+    Expected e;
+    e.cover.assign(size_t(kPlane * kPlane), 0.0);
+    e.aliased.assign(size_t(kPlane * kPlane), Pixel::Out);
+    for (int32_t y = 0; y < kPlane; ++y)
+        for (int32_t x = 0; x < kPlane; ++x) {
+            const int32_t i = x - kAt, j = y - kAt;
+            const size_t k = size_t(y * kPlane + x);
+            if (s.style.Antialias()) {
+                e.cover[k] = ExactCoverage(s, i, j);
+            } else {
+                const double d = Depth(s, i + 0.5, j + 0.5);
+                e.aliased[k] = std::fabs(d) < 1e-9 ? Pixel::Either : d > 0 ? Pixel::In : Pixel::Out;
+            }
+        }
+    if (s.style.fillStyle != kFillNone || s.kind == ObjectKindLine || s.kind == ObjectKindPlot) return e;
+    // Without a fill: the pixels of the area within the outline's thickness (a square) of one outside it. With
+    // antialiasing a pixel keeps what its coverage exceeds the least coverage within that square.
+    const int32_t t = std::max(s.style.outlineThickness, 1);
+    Expected o = e;
+    for (int32_t y = 0; y < kPlane; ++y)
+        for (int32_t x = 0; x < kPlane; ++x) {
+            double least = 1;
+            bool out = false, either = false;
+            for (int32_t v = y - t; v <= y + t; ++v)
+                for (int32_t u = x - t; u <= x + t; ++u) {
+                    const bool inPlane = u >= 0 && v >= 0 && u < kPlane && v < kPlane;
+                    const size_t k = size_t(v * kPlane + u);
+                    least = std::min(least, inPlane ? e.cover[k] : 0.0);
+                    out = out || !inPlane || e.aliased[k] == Pixel::Out;
+                    either = either || (inPlane && e.aliased[k] == Pixel::Either);
+                }
+            const size_t k = size_t(y * kPlane + x);
+            o.cover[k] = e.cover[k] - least;
+            if (e.aliased[k] != Pixel::Out && !out) o.aliased[k] = either ? Pixel::Either : Pixel::Out;
+        }
+    return o;
+}
+
+// How a shape is symmetric: about its centre, and also about its middle row and column.
+enum Symmetry { kNone, kTurned, kMirrored };
+
+struct Rule {
+    ShapeRecord shape;
+    double area; // the exact area of what is drawn, or 0 where none is worked out
+    Symmetry symmetry;
+    std::string name;
+};
+
+ShapeRecord Shape(int32_t kind, int32_t fill, int32_t bits) {
+    ShapeRecord s;
+    s.kind = kind;
+    s.color = 0xFFFFFF;
+    s.style.fillStyle = fill;
+    s.style.styleBits = bits;
+    return s;
+}
+
+// Every kind but the arc, filled and outlined, each aliased and antialiased.
+std::vector<Rule> Rules() {
+    std::vector<Rule> out;
+    for (int32_t bits : {kFormStyleNormal, kFormStyleAntialias}) {
+        const auto add = [&](const ShapeRecord &s, double area, Symmetry symmetry, const std::string &name) {
+            out.push_back({s, area, symmetry, name + (bits == kFormStyleAntialias ? " antialiased" : "")});
+        };
+        for (int32_t fill : {kFillColor, kFillNone})
+            for (int32_t t : {1, 3}) {
+                if (fill == kFillColor && t > 1) continue;
+                const std::string how = fill == kFillColor ? "filled " : "outline " + std::to_string(t) + " ";
+                ShapeRecord s = Shape(ObjectKindBox, fill, bits);
+                s.sizeX = 23, s.sizeY = 17, s.style.outlineThickness = t;
+                add(s, fill == kFillColor ? 23.0 * 17 : 0, kMirrored, how + "box");
+                s.sizeX = 40, s.sizeY = 30, s.roundLevel = 9;
+                add(s, fill == kFillColor ? 40.0 * 30 - (4 - M_PI) * 81 : 0, kMirrored, how + "rounded box");
+                s = Shape(ObjectKindCircle, fill, bits);
+                s.style.outlineThickness = t;
+                for (int32_t r : {0, 1, 8, 21}) {
+                    s.radiusX = r;
+                    add(s, fill == kFillColor ? M_PI * (r + 0.5) * (r + 0.5) : 0, kMirrored, how + "circle " + std::to_string(r));
+                }
+                s = Shape(ObjectKindEllipse, fill, bits);
+                s.radiusX = 30, s.radiusY = 7, s.style.outlineThickness = t;
+                add(s, fill == kFillColor ? M_PI * 30.5 * 7.5 : 0, kMirrored, how + "ellipse");
+                s = Shape(ObjectKindPolygon, fill, bits);
+                s.style.outlineThickness = t;
+                s.vertices = {0, 0, 50, 10, 20, 40};
+                add(s, fill == kFillColor ? 0.5 * (50.0 * 40 - 10.0 * 20) : 0, kNone, how + "triangle");
+                s.vertices = {0, 0, 40, 10, 60, 50, 20, 40};
+                add(s, fill == kFillColor ? 40.0 * 40 - 10.0 * 20 : 0, kTurned, how + "parallelogram");
+                // A star in one stroke. Antialiased, a pixel where two of its edges cross takes the twice-wound
+                // part twice (the coverage is the winding summed over the pixel): not yet the rule.
+                s.vertices = {20, 0, 32, 38, 0, 14, 40, 14, 8, 38};
+                if (bits != kFormStyleAntialias) add(s, 0, kNone, how + "star");
+                s.vertices = {0, 0, 30, 0, 30, 25, 15, 8, 0, 25};
+                add(s, fill == kFillColor ? 30.0 * 25 - 0.5 * 30 * 17 : 0, kNone, how + "notch");
+            }
+        // Lines of every thickness, level, upright, at 45 degrees and slanted, and one of no length (a disc):
+        // symmetric about their axis, but for aliased ones of even thickness, which are t pixels thick.
+        const int32_t ends[][4] = {{0, 20, 40, 20}, {20, 0, 20, 40}, {0, 0, 30, 30}, {3, 30, 40, 2}, {10, 10, 10, 10}};
+        for (int32_t t = 1; t <= 6; ++t)
+            for (const auto &e : ends) {
+                ShapeRecord s = Shape(ObjectKindLine, kFillNone, bits);
+                s.x1 = e[0], s.y1 = e[1], s.x2 = e[2], s.y2 = e[3], s.thickness = t;
+                const Symmetry symmetry = bits != kFormStyleAntialias && t % 2 == 0 ? kNone
+                                          : e[0] == e[2] || e[1] == e[3]            ? kMirrored
+                                                                                    : kTurned;
+                add(s, std::hypot(e[2] - e[0], e[3] - e[1]) * t + M_PI * t * t / 4, symmetry,
+                    "line " + std::to_string(e[0]) + "," + std::to_string(e[1]) + " to " + std::to_string(e[2]) +
+                        "," + std::to_string(e[3]) + " thickness " + std::to_string(t));
+            }
+        add(Shape(ObjectKindPlot, kFillNone, bits), 1, kMirrored, "plot");
+    }
+    return out;
+}
+
+// The coverage a renderer gave each plane pixel: the shape drawn opaque into an intensity plane, which takes it
+// as it is.
+std::vector<uint8_t> Drawn(const ShapeRecord &s, bool generic) {
+    AlphaPlane *plane = AllocAlphaPlane(kPlane, kPlane, true);
+    ShapeOutput o;
+    o.width = o.height = kPlane;
+    o.alpha = plane;
+    o.alphaLevel = kShapeAlphaOwnOpacity;
+    EXPECT_EQ(generic ? DrawShapeGeneric(s, kAt, kAt, nullptr, o) : DrawShape(s, kAt, kAt, nullptr, o), 0);
+    std::vector<uint8_t> out(size_t(kPlane * kPlane));
+    for (int32_t y = 0; y < kPlane; ++y) std::memcpy(&out[size_t(y * kPlane)], plane->bytes + y * plane->bytesPerRow, kPlane);
+    FreeAlphaPlane(plane);
+    return out;
+}
+
+// The first pixel where f fails, as "x,y" in shape coordinates with what was drawn there, or empty.
+std::string FirstFailure(const std::vector<uint8_t> &got, const std::function<bool(int32_t, int32_t)> &f,
+                         const std::vector<double> *rule = nullptr) {
+    for (int32_t y = 0; y < kPlane; ++y)
+        for (int32_t x = 0; x < kPlane; ++x)
+            if (!f(x, y))
+                return std::to_string(x - kAt) + "," + std::to_string(y - kAt) + " holds " +
+                       std::to_string(got[size_t(y * kPlane + x)]) +
+                       (rule ? " for " + std::to_string(255 * (*rule)[size_t(y * kPlane + x)]) : "");
+    return "";
+}
+
+// Aliased lines one pixel thick are a Bresenham walk: one pixel per step along the longer axis, each the nearest
+// to the segment across it.
+std::string ThinLineFailure(const ShapeRecord &s, const std::vector<uint8_t> &got) {
+    const bool steep = std::abs(s.y2 - s.y1) > std::abs(s.x2 - s.x1);
+    const int32_t from = steep ? std::min(s.y1, s.y2) : std::min(s.x1, s.x2), to = steep ? std::max(s.y1, s.y2) : std::max(s.x1, s.x2);
+    for (int32_t a = -kAt; a < kPlane - kAt; ++a) {
+        int count = 0;
+        for (int32_t b = -kAt; b < kPlane - kAt; ++b) {
+            const int32_t x = steep ? b : a, y = steep ? a : b;
+            if (!got[size_t((y + kAt) * kPlane + x + kAt)]) continue;
+            ++count;
+            const double along = steep ? s.y2 - s.y1 : s.x2 - s.x1, across = steep ? s.x2 - s.x1 : s.y2 - s.y1;
+            const double ideal = (steep ? s.x1 : s.y1) + (along ? across * (a - (steep ? s.y1 : s.x1)) / along : 0);
+            if (std::fabs(b - ideal) > 0.5 + 1e-9) return "pixel " + std::to_string(x) + "," + std::to_string(y) + " off the line";
+        }
+        if (count != (a >= from && a <= to)) return std::to_string(count) + " pixels at step " + std::to_string(a);
+    }
+    return "";
+}
+
+TEST(ShapeRules, EveryPixelHoldsWhatTheExactShapeCovers) {
+    for (const Rule &r : Rules()) {
+        const ShapeRecord &s = r.shape;
+        const Expected e = ExpectedPixels(s);
+        const bool soft = s.style.Antialias();
+        const bool thin = !soft && s.kind == ObjectKindLine && s.thickness == 1;
+        for (bool generic : {false, true}) {
+            SCOPED_TRACE(r.name + (generic ? ", generic renderer" : ", span path"));
+            const std::vector<uint8_t> got = Drawn(s, generic);
+            const auto at = [&](int32_t x, int32_t y) { return int(got[size_t(y * kPlane + x)]); };
+            if (thin) {
+                EXPECT_EQ(ThinLineFailure(s, got), "");
+            } else if (soft) {
+                // Within 10 levels: the grid's 1/64 and the curves' flattening.
+                EXPECT_EQ(FirstFailure(got, [&](int32_t x, int32_t y) {
+                              return std::fabs(at(x, y) - 255 * e.cover[size_t(y * kPlane + x)]) <= 10;
+                          }, &e.cover),
+                          "");
+            } else {
+                EXPECT_EQ(FirstFailure(got, [&](int32_t x, int32_t y) {
+                              const Pixel p = e.aliased[size_t(y * kPlane + x)];
+                              return p == Pixel::Either || at(x, y) == (p == Pixel::In ? 255 : 0);
+                          }),
+                          "");
+            }
+            // Antialiased, the coverage sums to the exact area.
+            if (soft && r.area > 0) {
+                double sum = 0;
+                for (uint8_t v : got) sum += v / 255.0;
+                EXPECT_NEAR(sum, r.area, 0.005 * r.area + 0.5);
+            }
+            // Symmetric about the centre of the pixels drawn, and mirrored about their middle row and column.
+            if (r.symmetry == kNone) continue;
+            int32_t x0 = kPlane, y0 = kPlane, x1 = -1, y1 = -1;
+            for (int32_t y = 0; y < kPlane; ++y)
+                for (int32_t x = 0; x < kPlane; ++x)
+                    if (at(x, y)) x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
+            ASSERT_GE(x1, 0);
+            const auto near = [&](int a, int b) { return std::abs(a - b) <= 1; };
+            const auto inBox = [&](int32_t x, int32_t y) { return x >= x0 && x <= x1 && y >= y0 && y <= y1; };
+            EXPECT_EQ(FirstFailure(got, [&](int32_t x, int32_t y) {
+                          return !inBox(x, y) || near(at(x, y), at(x0 + x1 - x, y0 + y1 - y));
+                      }),
+                      "")
+                << "turned about its centre";
+            if (r.symmetry == kMirrored) {
+                EXPECT_EQ(FirstFailure(got, [&](int32_t x, int32_t y) {
+                              return !inBox(x, y) || (near(at(x, y), at(x0 + x1 - x, y)) && near(at(x, y), at(x, y0 + y1 - y)));
+                          }),
+                          "")
+                    << "mirrored";
+            }
+        }
+    }
+}
+
+} // namespace
