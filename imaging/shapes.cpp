@@ -485,7 +485,8 @@ int RenderTurned(const ShapeRecord &shape, const DisplayTransform &transform, Im
 // the part within wanted (shape coordinates) is made; it has the whole image's pixels there.
 int RenderGeneric(const ShapeRecord &shape, const DisplayTransform *transform, ImageTriple *out, int32_t *offsetX,
                   int32_t *offsetY, const Window &wanted = kWholeShape) {
-    if (transform && !IsIdentityTransform(*transform)) return RenderTurned(shape, *transform, out, offsetX, offsetY, wanted);
+    if (transform && !IsIdentityTransform(*transform))
+        return RenderTurned(shape, *transform, out, offsetX, offsetY, wanted);
     return RenderUpright(shape, out, offsetX, offsetY, wanted);
 }
 

@@ -1,4 +1,5 @@
-// Random shapes with extreme arguments through the direct draw and the layer's image and region (shape_input.h).
+// Random shapes with extreme arguments through the direct draw and the layer's image and region
+// (shape_input.h).
 #include <cstddef>
 #include <cstdint>
 

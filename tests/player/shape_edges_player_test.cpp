@@ -1,7 +1,7 @@
-// Shapes and layers at the edges of what can show, in the real player under a 64 MB cap on any one allocation:
-// what lies off the output costs nothing, a huge clip region costs only the picture's part, and a NaN or absurd
-// scale or an outline thickness at the end of int is refused or drawn without overflow (the sanitizer build
-// stops at the first).
+// Shapes and layers at the edges of what can show, in the real player under a 64 MB cap on any one
+// allocation: what lies off the output costs nothing, a huge clip region costs only the picture's part, and a
+// NaN or absurd scale or an outline thickness at the end of int is refused or drawn without overflow (the
+// sanitizer build stops at the first).
 #include "tests/player/player_test_support.h"
 
 #include <gtest/gtest.h>
@@ -65,7 +65,8 @@ Try(Ellipse, 0, 0, 5, 4, $FF, {rotate = 45, scalex = 1e9})
 Try(SetLayerStyle, 1, {scalex = Sqrt(-1)})
 )";
     WriteBytes(dir.File("edges.vla"), CompileToApplet(script, "edges.vls", dir.path));
-    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "edges.vla"}, dir.path, {"VL_ALLOCATION_CAP_MB=64"});
+    PlayerRun run =
+        RunPlayer({"-quiet", "-debugdevice", "@stdout", "edges.vla"}, dir.path, {"VL_ALLOCATION_CAP_MB=64"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "0\n1066\n0\n0\n0\n1055\n0 1\n0\n0\n65280 0\n1055\n1055\n1055\n1055\n") << run.err;
 }
