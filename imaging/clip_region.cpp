@@ -1,8 +1,10 @@
 #include "imaging/clip_region.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 
+#include "host/tasks.h"
 #include "imaging/draw_services.h"
 #include "imaging/image_ops.h"
 #include "imaging/pixels.h"
@@ -11,6 +13,9 @@
 #include "runtime/app/errors.h"
 
 namespace {
+
+// 2^52: whole numbers stay exact as doubles, and no sum of two leaves int64.
+constexpr double kFar = 4503599627370496.0;
 
 // Nothing may draw through a region once it is gone: pictures, output records and sprites let go of it first,
 // and with clearLayers the layers too.
@@ -91,7 +96,8 @@ bool ClipRegionContains(const ClipRegion *r, int32_t x, int32_t y) {
 }
 
 ClipRegion *TransformClipRegion(const ClipRegion *region, const double transform[4], const double unscaled[4],
-                                int displayScaled, int keep, double anchorX, double anchorY) {
+                                int displayScaled, int keep, double anchorX, double anchorY, int32_t windowWidth,
+                                int32_t windowHeight) {
     if (!region) return nullptr;
     const double *m = (!displayScaled && unscaled) ? unscaled : transform;
     auto *out = new (std::nothrow) ClipRegion;
@@ -113,38 +119,52 @@ ClipRegion *TransformClipRegion(const ClipRegion *region, const double transform
         return out;
     }
     const double det = m[0] * m[3] - m[1] * m[2];
-    if (std::fabs(det) < 1e-12) {
-        out->width = out->height = 0; // collapses to nothing: clips everything away
+    if (!std::isfinite(det) || std::fabs(det) < 1e-12) {
+        out->x = out->y = out->width = out->height = 0; // collapses to nothing: clips everything away
         return out;
     }
-    TransformedBounds(region->x, region->y, region->width, region->height, m, &out->x, &out->y, &out->width,
-                      &out->height, anchorX, anchorY);
-    if (keep) {
-        out->x = region->x;
-        out->y = region->y;
+    // The new rectangle as TransformedBounds places it, but kept in doubles: a region of 2e9 pixels through a
+    // scale is far outside int32 and the window takes only what shows.
+    const double ax = anchorX * region->width, ay = anchorY * region->height;
+    double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+    const double cx[4] = {-ax, region->width - ax, -ax, region->width - ax};
+    const double cy[4] = {-ay, -ay, region->height - ay, region->height - ay};
+    for (int k = 0; k < 4; ++k) {
+        const double px = m[0] * cx[k] + m[2] * cy[k], py = m[1] * cx[k] + m[3] * cy[k];
+        minX = std::fmin(minX, px), maxX = std::fmax(maxX, px);
+        minY = std::fmin(minY, py), maxY = std::fmax(maxY, py);
     }
+    const auto side = [](double lo, double hi) { return std::clamp(std::ceil(hi - lo - 1e-6), 1.0, kFar); };
+    const double fullX = keep ? region->x : std::clamp(std::floor(region->x + ax + minX + 0.5), -kFar, kFar);
+    const double fullY = keep ? region->y : std::clamp(std::floor(region->y + ay + minY + 0.5), -kFar, kFar);
+    const int64_t left = int64_t(fullX), top = int64_t(fullY);
+    const int64_t x0 = std::max<int64_t>(left, 0), y0 = std::max<int64_t>(top, 0);
+    const int64_t x1 = std::min<int64_t>(left + int64_t(side(minX, maxX)), std::max(windowWidth, 0));
+    const int64_t y1 = std::min<int64_t>(top + int64_t(side(minY, maxY)), std::max(windowHeight, 0));
+    if (x0 >= x1 || y0 >= y1) {
+        out->x = out->y = out->width = out->height = 0;
+        return out;
+    }
+    out->x = int32_t(x0), out->y = int32_t(y0), out->width = int32_t(x1 - x0), out->height = int32_t(y1 - y0);
     out->mask = AllocMaskPlane(nullptr, out->width, out->height, true);
     if (!out->mask) {
         delete out;
         return nullptr;
     }
-    // Each new pixel centre mapped back about the anchor into the old shape.
-    const double ax = anchorX * region->width, ay = anchorY * region->height;
+    // Each new pixel centre mapped back about the anchor into the old shape; column c of the whole new rectangle
+    // lies at minX + c + 0.5 from the anchor.
     const double ia = m[3] / det, ib = -m[2] / det, ic = -m[1] / det, id = m[0] / det;
-    double minX = INFINITY, minY = INFINITY;
-    const double cx[4] = {-ax, region->width - ax, -ax, region->width - ax};
-    const double cy[4] = {-ay, -ay, region->height - ay, region->height - ay};
-    for (int k = 0; k < 4; ++k) {
-        minX = std::fmin(minX, m[0] * cx[k] + m[2] * cy[k]);
-        minY = std::fmin(minY, m[1] * cx[k] + m[3] * cy[k]);
-    }
-    for (int32_t y = 0; y < out->height; ++y)
+    const double firstX = minX + double(x0 - left) + 0.5, firstY = minY + double(y0 - top) + 0.5;
+    // A picture of the largest size takes a while: a program told to end stops here (the rows left stay clear).
+    for (int32_t y = 0; y < out->height && !EndRequested(); ++y) {
+        uint8_t *row = out->mask->bits + ptrdiff_t(y) * out->mask->bytesPerRow;
+        const double py = firstY + y;
         for (int32_t x = 0; x < out->width; ++x) {
-            const double px = minX + x + 0.5, py = minY + y + 0.5;
-            const double sx = ia * px + ib * py + ax, sy = ic * px + id * py + ay;
-            const int32_t ix = int32_t(std::floor(sx)), iy = int32_t(std::floor(sy));
-            if (ClipRegionContains(region, region->x + ix, region->y + iy))
-                SetMaskBit(out->mask->bits + ptrdiff_t(y) * out->mask->bytesPerRow, x, true);
+            const double px = firstX + x;
+            const double sx = std::floor(ia * px + ib * py + ax), sy = std::floor(ic * px + id * py + ay);
+            if (!(sx >= 0 && sy >= 0 && sx < region->width && sy < region->height)) continue;
+            if (!region->mask || MaskBit(region->mask, int32_t(sx), int32_t(sy))) SetMaskBit(row, x, true);
         }
+    }
     return out;
 }

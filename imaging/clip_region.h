@@ -38,8 +38,11 @@ void FreeAllClipRegions();
 void FreeClipRegionMask(ClipRegion *region);
 // A new owned region: the region's shape through matrix (a, b, c, d: x' = a x + c y, y' = b x + d y) about the
 // anchor fractions of its rectangle; with displayScaled the matrix before display scaling is used instead of
-// transform. keep keeps the position of the anchor. Null when out of memory.
+// transform. keep keeps the position of the anchor. Only the part inside (0, 0, windowWidth, windowHeight), the
+// picture the layer shows on, is made: the work is that part's, however large the region. A singular or
+// non-finite matrix makes an empty region. Null when out of memory.
 ClipRegion *TransformClipRegion(const ClipRegion *region, const double transform[4], const double unscaled[4],
-                                int displayScaled, int keep, double anchorX, double anchorY);
+                                int displayScaled, int keep, double anchorX, double anchorY, int32_t windowWidth,
+                                int32_t windowHeight);
 // True when the pixel (x, y) of the output lies inside the region.
 bool ClipRegionContains(const ClipRegion *region, int32_t x, int32_t y);

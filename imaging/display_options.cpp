@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "host/bitmap.h"
 #include "imaging/image_ops.h"
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
@@ -33,6 +34,15 @@ void MakeScaleRotateMatrix(double m[4], int32_t width, int32_t height, int32_t s
     m[1] = b;
     m[2] = c;
     m[3] = d;
+}
+
+int CheckTransformSize(const double m[4], int32_t width, int32_t height) {
+    for (int k = 0; k < 4; ++k)
+        if (!std::isfinite(m[k])) return kErrWrongUsage;
+    // A side is at most the sum of the two entries' extents; 64-bit doubles hold it without overflow.
+    const double w = std::fabs(m[0]) * width + std::fabs(m[2]) * height;
+    const double h = std::fabs(m[1]) * width + std::fabs(m[3]) * height;
+    return w > kMaxBitmapSide + 1 || h > kMaxBitmapSide + 1 ? kErrWrongUsage : 0;
 }
 
 void ComputeTransformMatrix(DisplayTransform *t, int32_t sourceWidth, int32_t sourceHeight) {
@@ -82,6 +92,8 @@ int ParseDisplayOptions(VMState *vm, int table, int32_t sourceWidth, int32_t sou
         o.needsLayer = o.hidden || o.transparency || o.tint || o.insertPos > 0;
     }
     ComputeTransformMatrix(&t, sourceWidth, sourceHeight);
+    const double m[4] = {t.a, t.b, t.c, t.d};
+    if (int err = CheckTransformSize(m, sourceWidth, sourceHeight)) return err;
     if (transform) *transform = t;
     if (options) *options = o;
     return 0;

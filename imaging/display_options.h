@@ -46,6 +46,10 @@ void MakeScaleRotateMatrix(double matrix[4], int32_t width, int32_t height, int3
 // The transform's matrix from its own fields (the user matrix when one was given).
 void ComputeTransformMatrix(DisplayTransform *t, int32_t sourceWidth, int32_t sourceHeight);
 
+// 0 when the matrix takes a width x height image to one the imaging code can make; kErrWrongUsage (the code a
+// scale beyond the bitmap limit gets) for a non-finite entry or a side above kMaxBitmapSide, found before any work.
+int CheckTransformSize(const double matrix[4], int32_t width, int32_t height);
+
 // Reads the display-options table at stack index `table` (absent or Nil: identity and no layer options):
 // "transform" (four numbers, replacing scale, size and rotation), "scalex", "scaley", "width", "height" (KEEPASPRAT
 // allowed for one of them), "rotate", "smoothscale", "anchorx", "anchory" (0..1, else kErrWrongUsage), and the layer

@@ -52,10 +52,40 @@ int AttachTexture(ShapeRecord *shape, bool forLayer) {
     return shape->texture ? 0 : kErrOutOfMemory;
 }
 
-// A shape through a transform: rendered upright, then placed and turned as DisplayBrush places a brush.
-int DrawTransformedShape(const ShapeRecord &shape, int32_t x, int32_t y, const DisplayTransform &transform) {
+// A shape through a transform: rendered upright, then placed and turned as DisplayBrush places a brush. One that
+// lands wholly outside the output is not rendered at all.
+int DrawTransformedShape(const ShapeRecord &shape, int32_t x, int32_t y, const DisplayTransform &transform,
+                         const OutputInfo &output) {
+    int32_t ox = 0, oy = 0, width = 0, height = 0;
+    if (int error = ShapeImageBox(shape, &ox, &oy, &width, &height)) return error;
+    if (!IsPositionConstant(x) && !IsPositionConstant(y)) {
+        const double m[4] = {transform.a, transform.b, transform.c, transform.d};
+        if (int error = CheckTransformSize(m, width, height)) return error;
+        int32_t bx, by, bw, bh;
+        TransformedBounds(int32_t(std::lround(double(x) + ox - transform.anchorX * width)),
+                          int32_t(std::lround(double(y) + oy - transform.anchorY * height)), width, height, m, &bx, &by,
+                          &bw, &bh, transform.anchorX, transform.anchorY);
+        // A pure scale sizes its image by rounding, not by the box: a pixel's margin covers the difference.
+        if (int64_t(bx) + bw + 1 < 0 || int64_t(by) + bh + 1 < 0 || int64_t(bx) - 1 > output.width ||
+            int64_t(by) - 1 > output.height)
+            return 0;
+        // A turn is made only where it shows; the part has the whole image's pixels.
+        // TODO(scale part): a pure scale goes through ScaleImage, which makes the whole image.
+        const bool pureScale = transform.b == 0 && transform.c == 0 && transform.a > 0 && transform.d > 0;
+        if (!pureScale) {
+            const int32_t left = std::max(0, -bx), top = std::max(0, -by);
+            const int32_t right = int32_t(std::min<int64_t>(bw, int64_t(output.width) - bx));
+            const int32_t bottom = int32_t(std::min<int64_t>(bh, int64_t(output.height) - by));
+            if (left >= right || top >= bottom) return 0;
+            ImageTriple part;
+            if (int error = RenderShapeImagePart(shape, transform, left, top, right - left, bottom - top, &part))
+                return error;
+            const int error = part.bitmap ? DrawServices->drawImage(part, bx + left, by + top) : 0;
+            FreeImageTriple(&part);
+            return error;
+        }
+    }
     ImageTriple upright;
-    int32_t ox = 0, oy = 0;
     if (int error = RenderShapeImage(shape, nullptr, &upright, &ox, &oy)) return error;
     ImageTriple turned;
     bool owned = false;
@@ -100,7 +130,7 @@ int DrawShape(VMState *vm, ShapeRecord &shape, int32_t x, int32_t y, int32_t wid
         if (!record) return kErrOutOfMemory;
         return DrawServices->addShapeLayer(vm, record, x, y, width, height, transform, layerOptions);
     }
-    if (!IsIdentityTransform(transform)) return DrawTransformedShape(shape, x, y, transform);
+    if (!IsIdentityTransform(transform)) return DrawTransformedShape(shape, x, y, transform, out);
     const int32_t left = IsPositionConstant(x) ? ResolveXPosition(x, width, 0, 0)
                                                : int32_t(std::lround(x - transform.anchorX * width));
     const int32_t top = IsPositionConstant(y) ? ResolveYPosition(y, height, 0, 0)

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "host/tasks.h"
 #include "imaging/blit.h"
 #include "imaging/blit_kernels.h"
 #include "runtime/app/errors.h"
@@ -78,10 +79,11 @@ static std::vector<int32_t> NearestSamples(int32_t from, int32_t to) {
     return v;
 }
 
+// A picture of the largest side takes a while: a program told to end stops the rows here (those left stay clear).
 template <class F>
 static void ScaleNearestRows(const PixelBuffer &s, int sx, int sy, const PixelBuffer &d, const std::vector<int32_t> &xs,
                              const std::vector<int32_t> &ys) {
-    for (int j = 0; j < d.height; ++j) {
+    for (int j = 0; j < d.height && !EndRequested(); ++j) {
         const uint8_t *row = s.At(sx, sy + ys[size_t(j)]);
         uint8_t *out = d.Row(j);
         for (int i = 0; i < d.width; ++i, out += F::kBytes) F::Store(out, F::Load(row + xs[size_t(i)] * F::kBytes));
@@ -103,7 +105,7 @@ static void ScaleSmoothRows(const PixelBuffer &s, int sx, int sy, int sw, int sh
         x1[size_t(i)] = std::min(x0[size_t(i)] + 1, sw - 1);
         fx[size_t(i)] = uint8_t((xs[size_t(i)] >> 8) & 0xFF);
     }
-    for (int j = 0; j < d.height; ++j) {
+    for (int j = 0; j < d.height && !EndRequested(); ++j) {
         int y0 = ys[size_t(j)] >> 16, y1 = std::min(y0 + 1, sh - 1);
         unsigned fy = (ys[size_t(j)] >> 8) & 0xFF;
         const uint8_t *r0 = s.At(sx, sy + y0), *r1 = s.At(sx, sy + y1);
@@ -156,7 +158,7 @@ static void ScaleSmooth32(const PixelBuffer &s, int sx, int sy, int sw, int sh, 
         cached[k] = sourceRow;
         return out;
     };
-    for (int j = 0; j < d.height; ++j) {
+    for (int j = 0; j < d.height && !EndRequested(); ++j) {
         const int y0 = ys[size_t(j)] >> 16, y1 = std::min(y0 + 1, sh - 1);
         const unsigned fy = (ys[size_t(j)] >> 8) & 0xFF, gy = 256 - fy;
         const uint8_t *top = reinterpret_cast<const uint8_t *>(across(y0));
@@ -211,7 +213,7 @@ int ScaleImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane
     });
     if (m) {
         const int32_t rows = mask->rows > 0 ? mask->rows : bitmap->height;
-        for (int32_t j = 0; j < newHeight; ++j) {
+        for (int32_t j = 0; j < newHeight && !EndRequested(); ++j) {
             int32_t yy = sy + ny[size_t(j)];
             if (yy >= rows) continue;
             const uint8_t *srow = mask->bits + ptrdiff_t(yy) * mask->bytesPerRow;
@@ -228,7 +230,7 @@ int ScaleImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane
             yy += sy;
             return (xx < alpha->width && yy < alpha->height) ? alpha->bytes[ptrdiff_t(yy) * alpha->bytesPerRow + xx] : 255;
         };
-        for (int32_t j = 0; j < newHeight; ++j) {
+        for (int32_t j = 0; j < newHeight && !EndRequested(); ++j) {
             uint8_t *drow = a->bytes + ptrdiff_t(j) * a->bytesPerRow;
             for (int32_t i = 0; i < newWidth; ++i) {
                 if (!smooth) {

@@ -64,9 +64,17 @@ void TransformedBounds(int32_t x, int32_t y, int32_t width, int32_t height, cons
 // box's size. Pixels outside the transformed image are transparent: the result has an alpha plane when the
 // source has one, else a mask plane. smooth interpolates pixels (and alpha) bilinearly. Returns 0, kErrOutOfMemory or
 // kErrWrongUsage (a singular matrix or an empty rectangle).
+// With part, only part of the result is made: its pixels [x, x + width) x [y, y + height), exactly as in the
+// whole result, from a bitmap that holds the pixels at (sourceX, sourceY) of a whole source of wholeWidth x
+// wholeHeight (sx, sy, width and height are then ignored); *outWidth x *outHeight is the part's size.
+struct TransformPart {
+    int32_t x = 0, y = 0, width = 0, height = 0;
+    int32_t sourceX = 0, sourceY = 0, wholeWidth = 0, wholeHeight = 0;
+};
 int TransformImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane *alpha, int32_t sx, int32_t sy,
                    int32_t width, int32_t height, const double matrix[4], bool smooth, HostBitmap **outBitmap,
-                   MaskPlane **outMask, AlphaPlane **outAlpha, int32_t *outWidth, int32_t *outHeight);
+                   MaskPlane **outMask, AlphaPlane **outAlpha, int32_t *outWidth, int32_t *outHeight,
+                   const TransformPart *part = nullptr);
 // The same for a whole image triple: a new triple with its size. The anchor decides only the position, which the
 // caller takes from TransformedBounds, so the pixels do not depend on it.
 int ApplyImageTransform(const ImageTriple &source, const double matrix[4], bool smooth, ImageTriple *out);

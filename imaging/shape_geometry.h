@@ -16,7 +16,9 @@
 // Bigger shapes are refused rather than allocated: a script could ask for any radius.
 constexpr int32_t kMaxShapeSide = 16384;
 
+// A script's point, rounded and held within reach of the size limit; NaN counts as 0, as a coordinate does.
 inline double PolygonCoordinate(double v) {
+    if (std::isnan(v)) return 0;
     return std::clamp(std::round(v), -double(kMaxShapeSide), double(kMaxShapeSide));
 }
 

@@ -38,6 +38,23 @@ struct Coverage {
     uint8_t &Cell(int32_t i, int32_t j) { return cells[size_t(j) * size_t(w) + size_t(i)]; }
 };
 
+// A rectangle of shape coordinates, [x0, x1) x [y0, y1): the part of a shape's image that is wanted. Sums stay
+// in 64 bits, far from their ends: a window is cut to the shape's canvas before it is used.
+struct Window {
+    int64_t x0, y0, x1, y1;
+    bool Empty() const { return x0 >= x1 || y0 >= y1; }
+    Window Grown(int64_t by) const { return {x0 - by, y0 - by, x1 + by, y1 + by}; }
+    Window Moved(int64_t dx, int64_t dy) const { return {x0 + dx, y0 + dy, x1 + dx, y1 + dy}; }
+    Window Joined(const Window &o) const {
+        return {std::min(x0, o.x0), std::min(y0, o.y0), std::max(x1, o.x1), std::max(y1, o.y1)};
+    }
+    Window Cut(const Window &o) const {
+        return {std::max(x0, o.x0), std::max(y0, o.y0), std::min(x1, o.x1), std::min(y1, o.y1)};
+    }
+};
+constexpr int64_t kFarAway = int64_t(1) << 40;
+constexpr Window kWholeShape{-kFarAway, -kFarAway, kFarAway, kFarAway};
+
 // One line of a square erosion or dilation: out[i] is the smallest (erode) or largest value of the window of `window`
 // values from in[i + first], for i in [0, m); values outside [0, n) count as clear. Each window spans at most two
 // blocks of its own length, so it is the running value from its start to its block's end joined with the running
@@ -93,7 +110,7 @@ Coverage Morph(const Coverage &c, int32_t r, bool erode) {
 // a without b (b's coverage taken away).
 Coverage Minus(const Coverage &a, const Coverage &b) {
     Coverage out = a;
-    for (int32_t j = 0; j < a.h; ++j)
+    for (int32_t j = 0; j < a.h && !EndRequested(); ++j)
         for (int32_t i = 0; i < a.w; ++i) {
             uint8_t &v = out.Cell(i, j);
             v = uint8_t(std::max(0, int(v) - int(b.At(a.x + i, a.y + j))));
@@ -102,16 +119,19 @@ Coverage Minus(const Coverage &a, const Coverage &b) {
 }
 
 
-// The filled area of the shape, pixel centres in or out (for an ARC: the pie slice).
-int FillArea(const ShapeRecord &s, Coverage *c) {
+// The filled area of the shape within want (which meets its box), pixel centres in or out (for an ARC: the pie
+// slice). Every pixel's test is the same whatever the window, so a part is the whole shape's part.
+int FillArea(const ShapeRecord &s, Coverage *c, const Window &want) {
     int32_t bx, by, bw, bh;
     if (int err = AreaBox(s, &bx, &by, &bw, &bh)) return err;
-    c->Resize(bx, by, bw, bh);
+    const Window got = Window{bx, by, int64_t(bx) + bw, int64_t(by) + bh}.Cut(want);
+    c->Resize(int32_t(got.x0), int32_t(got.y0), int32_t(got.x1 - got.x0), int32_t(got.y1 - got.y0));
+    // An ending program stops a shape of many rows (what is left stays clear).
     switch (s.kind) {
     case ObjectKindBox: {
         const BoxArea box(s);
-        for (int32_t j = 0; j < c->h; ++j)
-            for (int32_t i = 0; i < c->w; ++i) c->Cell(i, j) = box.Inside(i, j) ? 255 : 0;
+        for (int32_t j = 0; j < c->h && !EndRequested(); ++j)
+            for (int32_t i = 0; i < c->w; ++i) c->Cell(i, j) = box.Inside(c->x + i, c->y + j) ? 255 : 0;
         return 0;
     }
     case ObjectKindCircle:
@@ -119,18 +139,23 @@ int FillArea(const ShapeRecord &s, Coverage *c) {
     case ObjectKindArc: {
         const EllipseArea e(s);
         const ArcSector sector(s);
-        for (int32_t j = 0; j < c->h; ++j)
-            for (int32_t i = 0; i < c->w; ++i)
-                c->Cell(i, j) = e.Inside(i, j) && (s.kind != ObjectKindArc || sector.Inside(i, j)) ? 255 : 0;
+        for (int32_t j = 0; j < c->h && !EndRequested(); ++j)
+            for (int32_t i = 0; i < c->w; ++i) {
+                const int32_t px = c->x + i, py = c->y + j;
+                c->Cell(i, j) = e.Inside(px, py) && (s.kind != ObjectKindArc || sector.Inside(px, py)) ? 255 : 0;
+            }
         return 0;
     }
     case ObjectKindLine: {
         if (std::max(s.thickness, 1) == 1) { // Bresenham: exactly one pixel per step
-            WalkLine(s.x1, s.y1, s.x2, s.y2, [&](int32_t x, int32_t y) { c->Cell(x - c->x, y - c->y) = 255; });
+            WalkLine(s.x1, s.y1, s.x2, s.y2, [&](int32_t x, int32_t y) {
+                const int64_t i = int64_t(x) - c->x, j = int64_t(y) - c->y;
+                if (i >= 0 && j >= 0 && i < c->w && j < c->h) c->Cell(int32_t(i), int32_t(j)) = 255;
+            });
             return 0;
         }
         const ThickLine line(s);
-        for (int32_t j = 0; j < c->h; ++j)
+        for (int32_t j = 0; j < c->h && !EndRequested(); ++j)
             for (int32_t i = 0; i < c->w; ++i) c->Cell(i, j) = line.Inside(c->x + i, c->y + j) ? 255 : 0;
         return 0;
     }
@@ -154,30 +179,33 @@ int FillArea(const ShapeRecord &s, Coverage *c) {
     }
 }
 
-// The area as the shape's fill draws it: centres in or out, or with ANTIALIAS the covered fraction.
-int ShapeArea(const ShapeRecord &s, Coverage *c) {
-    if (!s.style.Antialias()) return FillArea(s, c);
+// The area as the shape's fill draws it: centres in or out, or with ANTIALIAS the covered fraction. An
+// antialiased area keeps its box's whole width, so that every pixel sums the same cells whatever rows are wanted.
+int ShapeArea(const ShapeRecord &s, Coverage *c, const Window &want) {
+    if (!s.style.Antialias()) return FillArea(s, c, want);
     int32_t bx, by, bw, bh;
     if (int err = AreaBox(s, &bx, &by, &bw, &bh)) return err;
-    c->Resize(bx, by, bw, bh);
+    const int64_t y0 = std::max<int64_t>(by, want.y0), y1 = std::min<int64_t>(int64_t(by) + bh, want.y1);
+    c->Resize(bx, int32_t(y0), bw, int32_t(y1 - y0));
     ShapePath path;
     BuildShapePath(s, &path);
     CoverageRaster raster;
-    BeginCoverageRaster(&raster, bx, by, bw, bh);
+    BeginCoverageRaster(&raster, bx, c->y, bw, c->h);
     AddRasterPath(&raster, path);
     EndCoverageRaster(&raster, [&](int32_t y, int32_t x, int32_t n, const uint8_t *cov) {
-        if (cov) std::memcpy(&c->Cell(x - bx, y - by), cov, size_t(n));
-        else std::memset(&c->Cell(x - bx, y - by), 255, size_t(n));
+        if (cov) std::memcpy(&c->Cell(x - bx, y - c->y), cov, size_t(n));
+        else std::memset(&c->Cell(x - bx, y - c->y), 255, size_t(n));
     });
     return 0;
 }
 
 // The body: the area, or without a fill its outline (lines and points are outlines already; an arc's outline is
 // its curve, not the two radii).
-int ShapeBody(const ShapeRecord &s, Coverage *body, Coverage *area) {
-    if (int err = ShapeArea(s, area)) return err;
+int ShapeBody(const ShapeRecord &s, Coverage *body, Coverage *area, const Window &want) {
+    if (int err = ShapeArea(s, area, want)) return err;
     if (s.style.fillStyle != kFillNone || s.kind == ObjectKindLine || s.kind == ObjectKindPlot) {
-        *body = *area;
+        *body = std::move(*area); // the area is not looked at again: a huge one is not copied
+        *area = Coverage{};
         return 0;
     }
     if (s.kind != ObjectKindArc) {
@@ -189,9 +217,13 @@ int ShapeBody(const ShapeRecord &s, Coverage *body, Coverage *area) {
     ShapeRecord whole = s;
     whole.kind = ObjectKindEllipse;
     Coverage ellipse;
-    if (int err = ShapeArea(whole, &ellipse)) return err;
-    if (int64_t(s.style.outlineThickness) * 2 >= std::min(ellipse.w, ellipse.h)) {
-        *body = *area;
+    if (int err = ShapeArea(whole, &ellipse, want)) return err;
+    // Judged on the whole ellipse's box: the coverage may be a part of it.
+    int32_t ex, ey, ew, eh;
+    if (int err = AreaBox(whole, &ex, &ey, &ew, &eh)) return err;
+    if (int64_t(s.style.outlineThickness) * 2 >= std::min(ew, eh)) {
+        *body = std::move(*area);
+        *area = Coverage{};
         return 0;
     }
     *body = Minus(ellipse, Morph(ellipse, s.style.outlineThickness, true));
@@ -237,6 +269,10 @@ struct Paint {
 int TransformRendered(const DisplayTransform *transform, ImageTriple *out, int32_t *offsetX, int32_t *offsetY) {
     if (transform && !IsIdentityTransform(*transform)) {
         const double m[4] = {transform->a, transform->b, transform->c, transform->d};
+        if (int err = CheckTransformSize(m, out->width, out->height)) {
+            FreeImageTriple(out);
+            return err;
+        }
         ImageTriple turned;
         int32_t tx, ty, tw, th;
         TransformedBounds(*offsetX, *offsetY, out->width, out->height, m, &tx, &ty, &tw, &th, 0, 0);
@@ -250,38 +286,63 @@ int TransformRendered(const DisplayTransform *transform, ImageTriple *out, int32
     return 0;
 }
 
-// The generic renderer: every shape, form style and paint, and the oracle of the faster routes.
-int RenderGeneric(const ShapeRecord &shapeIn, const DisplayTransform *transform, ImageTriple *out, int32_t *offsetX,
-                  int32_t *offsetY) {
+// The canvas of a shape with clamped style: its area box (*area) widened by the edge and joined with the shadow,
+// the box body, edge and shadow cover. Checked against the size limit before anything is rendered.
+int ShapeCanvas(const ShapeRecord &s, Window *canvas, Window *area) {
+    int32_t bx, by, bw, bh;
+    if (int err = AreaBox(s, &bx, &by, &bw, &bh)) return err;
+    const FormStyle &f = s.style;
+    *area = Window{bx, by, int64_t(bx) + bw, int64_t(by) + bh};
+    const int64_t e = f.Edge() ? f.edgeSize : 0;
+    *canvas = area->Grown(e);
+    if (f.Shadow()) {
+        int32_t sdx = 0, sdy = 0;
+        ShadowOffset(f.shadowDirection, f.shadowSize, &sdx, &sdy);
+        *canvas = canvas->Joined(area->Grown(e).Moved(sdx, sdy));
+    }
+    if (int err = SideError(canvas->x1 - canvas->x0)) return err;
+    return SideError(canvas->y1 - canvas->y0);
+}
+
+// The upright image of the generic renderer, only its part within wanted (shape coordinates), the same pixels as
+// in the whole image: the area is taken as far beyond it as the outline, edge and shadow reach in. An image that
+// misses wanted is empty (0 x 0).
+int RenderUpright(const ShapeRecord &shapeIn, ImageTriple *out, int32_t *offsetX, int32_t *offsetY,
+                  const Window &wanted) {
     *out = ImageTriple{};
+    *offsetX = *offsetY = 0;
     ShapeRecord s = shapeIn;
     ClampFillStyle(&s.style);
     const FormStyle &f = s.style;
+    Window canvas{}, areaBox{};
+    if (int err = ShapeCanvas(s, &canvas, &areaBox)) return err;
+    const Window shown = canvas.Cut(wanted);
+    if (shown.Empty()) return 0;
+    int32_t sdx = 0, sdy = 0;
+    if (f.Shadow()) ShadowOffset(f.shadowDirection, f.shadowSize, &sdx, &sdy);
+    const int64_t e = f.Edge() ? f.edgeSize : 0;
+    // The body shown, under the edge shown and under the shadow shown; an outline's body needs the area one
+    // thickness further (the erosion looks that far, and no further than the box).
+    Window need = shown.Grown(e);
+    if (f.Shadow()) need = need.Joined(shown.Moved(-sdx, -sdy).Grown(e));
+    if (f.fillStyle == kFillNone && s.kind != ObjectKindLine && s.kind != ObjectKindPlot)
+        need = need.Grown(std::min<int64_t>(f.outlineThickness, kMaxShapeSide + 1));
+    if (need.Cut(areaBox).Empty()) return 0;
     try {
         Coverage area, body;
-        if (int err = ShapeBody(s, &body, &area)) return err;
+        if (int err = ShapeBody(s, &body, &area, need)) return err;
         // The edge is a ring around the body; the shadow is the body with its edge, moved.
-        Coverage edge, shadow;
-        if (f.Edge()) edge = Minus(Morph(body, f.edgeSize, false), body);
-        if (f.Shadow()) {
-            int32_t sdx = 0, sdy = 0;
-            ShadowOffset(f.shadowDirection, f.shadowSize, &sdx, &sdy);
-            shadow = f.Edge() ? Morph(body, f.edgeSize, false) : body;
-            shadow.x += sdx;
-            shadow.y += sdy;
+        // The shadow is read through its base, moved, rather than copied.
+        Coverage widened, edge;
+        if (f.Edge()) {
+            widened = Morph(body, f.edgeSize, false);
+            edge = Minus(widened, body);
         }
-        // The canvas covers body, edge and shadow.
-        int32_t x0 = body.x, y0 = body.y, x1 = body.x + body.w, y1 = body.y + body.h;
-        for (const Coverage *c : {&edge, &shadow})
-            if (c->w > 0) {
-                x0 = std::min(x0, c->x);
-                y0 = std::min(y0, c->y);
-                x1 = std::max(x1, c->x + c->w);
-                y1 = std::max(y1, c->y + c->h);
-            }
-        const int32_t w = x1 - x0, h = y1 - y0;
-        if (int err = SideError(w)) return err;
-        if (int err = SideError(h)) return err;
+        const Coverage *shadow = f.Shadow() ? (f.Edge() ? &widened : &body) : nullptr;
+        const int32_t x0 = int32_t(shown.x0), y0 = int32_t(shown.y0);
+        const int32_t w = int32_t(shown.x1 - shown.x0), h = int32_t(shown.y1 - shown.y0);
+        const int32_t bx = int32_t(areaBox.x0), by = int32_t(areaBox.y0);
+        const int32_t bw = int32_t(areaBox.x1 - areaBox.x0), bh = int32_t(areaBox.y1 - areaBox.y0);
         const uint32_t bodyOpacity = Opacity(s.color);
         const bool soft = f.Antialias() || bodyOpacity != 255 || (f.Edge() && Opacity(f.edgeColor) != 255) ||
                           (f.Shadow() && Opacity(f.shadowColor) != 255);
@@ -298,15 +359,19 @@ int RenderGeneric(const ShapeRecord &shapeIn, const DisplayTransform *transform,
             return kErrOutOfMemory;
         }
         if (f.fillStyle == kFillGradient)
-            DRAWGRADIENT(fill, area.x - x0, area.y - y0, area.w, area.h, f.gradientStartColor, f.gradientEndColor,
-                         f.GradientAngle());
-        else if (f.fillStyle == kFillTexture && s.texture)
-            TextureFill(fill, 0, 0, w, h, s.texture.get(), f.textureX + (x0 - area.x), f.textureY + (y0 - area.y), 0, 0);
+            DRAWGRADIENT(fill, bx - x0, by - y0, bw, bh, f.gradientStartColor, f.gradientEndColor, f.GradientAngle());
+        else if (f.fillStyle == kFillTexture && s.texture) {
+            // The texture repeats: its phase at the canvas's corner, reduced so a far offset stays in range.
+            const auto phase = [](int64_t v, int32_t n) { return int32_t(v % std::max(n, 1)); };
+            TextureFill(fill, 0, 0, w, h, s.texture.get(), phase(int64_t(f.textureX) + (x0 - bx), s.texture->width),
+                        phase(int64_t(f.textureY) + (y0 - by), s.texture->height), 0, 0);
+        }
         else
-            for (int32_t j = 0; j < h; ++j) std::fill(HostBitmapRow32(fill, j), HostBitmapRow32(fill, j) + w, s.color & 0xFFFFFF);
+            for (int32_t j = 0; j < h && !EndRequested(); ++j)
+                std::fill(HostBitmapRow32(fill, j), HostBitmapRow32(fill, j) + w, s.color & 0xFFFFFF);
         const float ob = float(bodyOpacity) / (255.0f * 255.0f), oe = float(Opacity(f.edgeColor)) / (255.0f * 255.0f),
                     os = float(Opacity(f.shadowColor)) / (255.0f * 255.0f);
-        for (int32_t j = 0; j < h; ++j) {
+        for (int32_t j = 0; j < h && !EndRequested(); ++j) {
             uint32_t *row = HostBitmapRow32(bitmap, j);
             const uint32_t *fillRow = HostBitmapRow32(fill, j);
             for (int32_t i = 0; i < w; ++i) {
@@ -315,7 +380,7 @@ int RenderGeneric(const ShapeRecord &shapeIn, const DisplayTransform *transform,
                     uint32_t c;
                     if (body.At(px, py)) c = fillRow[i];
                     else if (edge.w && edge.At(px, py)) c = f.edgeColor & 0xFFFFFF;
-                    else if (shadow.w && shadow.At(px, py)) c = f.shadowColor & 0xFFFFFF;
+                    else if (shadow && shadow->At(px - sdx, py - sdy)) c = f.shadowColor & 0xFFFFFF;
                     else continue;
                     row[i] = c;
                     SetMaskBit(mask->bits + ptrdiff_t(j) * mask->bytesPerRow, i, true);
@@ -325,7 +390,7 @@ int RenderGeneric(const ShapeRecord &shapeIn, const DisplayTransform *transform,
                 Paint p;
                 if (const uint8_t b = body.At(px, py)) p.Add(fillRow[i], float(b) * ob);
                 if (edge.w) p.Add(f.edgeColor, float(edge.At(px, py)) * oe);
-                if (shadow.w) p.Under(f.shadowColor, float(shadow.At(px, py)) * os);
+                if (shadow) p.Under(f.shadowColor, float(shadow->At(px - sdx, py - sdy)) * os);
                 if (p.a <= 0) continue;
                 const float k = 1.0f / p.a;
                 const auto channel = [&](float v) { return uint32_t(std::clamp(v * k + 0.5f, 0.0f, 255.0f)); };
@@ -341,7 +406,88 @@ int RenderGeneric(const ShapeRecord &shapeIn, const DisplayTransform *transform,
         FreeImageTriple(out);
         return kErrOutOfMemory;
     }
-    return TransformRendered(transform, out, offsetX, offsetY);
+    return 0;
+}
+
+// The part within wanted of the upright image turned about its top-left: the turned pixels made are those the
+// part covers, from the upright pixels they sample (with two more for the bilinear neighbours and the rounding).
+int RenderTurned(const ShapeRecord &shape, const DisplayTransform &transform, ImageTriple *out, int32_t *offsetX,
+                 int32_t *offsetY, const Window &wanted) {
+    *out = ImageTriple{};
+    *offsetX = *offsetY = 0;
+    ShapeRecord s = shape;
+    ClampFillStyle(&s.style);
+    Window canvas{}, area{};
+    if (int err = ShapeCanvas(s, &canvas, &area)) return err;
+    const int32_t cw = int32_t(canvas.x1 - canvas.x0), ch = int32_t(canvas.y1 - canvas.y0);
+    const double m[4] = {transform.a, transform.b, transform.c, transform.d};
+    if (int err = CheckTransformSize(m, cw, ch)) return err;
+    const double det = m[0] * m[3] - m[1] * m[2];
+    if (std::fabs(det) < 1e-12) return kErrWrongUsage;
+    int32_t tx, ty, tw, th;
+    TransformedBounds(int32_t(canvas.x0), int32_t(canvas.y0), cw, ch, m, &tx, &ty, &tw, &th, 0, 0);
+    const Window dest = Window{0, 0, tw, th}.Cut(wanted.Moved(-int64_t(tx), -int64_t(ty)));
+    if (dest.Empty()) return 0;
+    ImageTriple upright;
+    int32_t ux = 0, uy = 0;
+    if (dest.x0 == 0 && dest.y0 == 0 && dest.x1 == tw && dest.y1 == th) { // the whole image
+        if (int err = RenderUpright(shape, &upright, &ux, &uy, kWholeShape)) return err;
+        const int err = ApplyImageTransform(upright, m, transform.smooth != 0, out);
+        FreeImageTriple(&upright);
+        *offsetX = tx, *offsetY = ty;
+        return err;
+    }
+    // The turned grid as TransformImage lays it: centred on the turned box of the whole canvas.
+    double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+    for (const double cx : {0.0, double(cw)})
+        for (const double cy : {0.0, double(ch)}) {
+            x0 = std::min(x0, m[0] * cx + m[2] * cy), x1 = std::max(x1, m[0] * cx + m[2] * cy);
+            y0 = std::min(y0, m[1] * cx + m[3] * cy), y1 = std::max(y1, m[1] * cx + m[3] * cy);
+        }
+    const double ox = (x0 + x1 - tw) / 2, oy = (y0 + y1 - th) / 2;
+    const double ia = m[3] / det, ib = -m[2] / det, ic = -m[1] / det, id = m[0] / det;
+    double sx0 = INFINITY, sy0 = INFINITY, sx1 = -INFINITY, sy1 = -INFINITY;
+    for (const int64_t i : {dest.x0, dest.x1 - 1})
+        for (const int64_t j : {dest.y0, dest.y1 - 1}) {
+            const double px = ox + double(i) + 0.5, py = oy + double(j) + 0.5;
+            const double fx = ia * px + ib * py - 0.5, fy = ic * px + id * py - 0.5;
+            sx0 = std::min(sx0, fx), sx1 = std::max(sx1, fx), sy0 = std::min(sy0, fy), sy1 = std::max(sy1, fy);
+        }
+    Window source{int64_t(std::max(std::floor(sx0), -1.0 * kMaxShapeSide)) - 2,
+                  int64_t(std::max(std::floor(sy0), -1.0 * kMaxShapeSide)) - 2,
+                  int64_t(std::min(std::ceil(sx1), 2.0 * kMaxShapeSide)) + 3,
+                  int64_t(std::min(std::ceil(sy1), 2.0 * kMaxShapeSide)) + 3};
+    source = source.Cut(Window{0, 0, cw, ch});
+    if (source.Empty()) source = Window{0, 0, 1, 1}; // samples nothing: any source gives the same part
+    if (int err = RenderUpright(shape, &upright, &ux, &uy, source.Moved(canvas.x0, canvas.y0))) return err;
+    const TransformPart part{int32_t(dest.x0), int32_t(dest.y0), int32_t(dest.x1 - dest.x0), int32_t(dest.y1 - dest.y0),
+                             int32_t(ux - canvas.x0), int32_t(uy - canvas.y0), cw, ch};
+    int err = 0;
+    if (upright.bitmap) {
+        err = TransformImage(upright.bitmap, upright.mask, upright.alpha, 0, 0, 0, 0, m, transform.smooth != 0,
+                             &out->bitmap, &out->mask, &out->alpha, &out->width, &out->height, &part);
+    } else { // no pixel of the shape in reach: the part is clear
+        out->bitmap = AllocHostBitmap(part.width, part.height);
+        out->mask = out->bitmap ? AllocMaskPlane(out->bitmap, part.width, part.height, true) : nullptr;
+        out->width = part.width, out->height = part.height;
+        if (!out->mask) err = kErrOutOfMemory;
+    }
+    FreeImageTriple(&upright);
+    if (err) {
+        FreeImageTriple(out);
+        return err;
+    }
+    *offsetX = int32_t(tx + dest.x0), *offsetY = int32_t(ty + dest.y0);
+    return 0;
+}
+
+// The generic renderer: every shape, form style, paint and transform, and the oracle of the faster routes. Only
+// the part within wanted (shape coordinates) is made; it has the whole image's pixels there.
+int RenderGeneric(const ShapeRecord &shape, const DisplayTransform *transform, ImageTriple *out, int32_t *offsetX,
+                  int32_t *offsetY, const Window &wanted = kWholeShape) {
+    if (transform && !IsIdentityTransform(*transform))
+        return RenderTurned(shape, *transform, out, offsetX, offsetY, wanted);
+    return RenderUpright(shape, out, offsetX, offsetY, wanted);
 }
 
 // An opaque aliased plain shape: its spans written straight into a new image and its mask, the pixels the
@@ -383,6 +529,32 @@ int RenderShapeImage(const ShapeRecord &shape, const DisplayTransform *transform
 }
 
 
+int ShapeImageBox(const ShapeRecord &shape, int32_t *x, int32_t *y, int32_t *width, int32_t *height) {
+    ShapeRecord s = shape;
+    ClampFillStyle(&s.style);
+    Window canvas{}, area{};
+    if (int err = ShapeCanvas(s, &canvas, &area)) return err;
+    *x = int32_t(canvas.x0), *y = int32_t(canvas.y0);
+    *width = int32_t(canvas.x1 - canvas.x0), *height = int32_t(canvas.y1 - canvas.y0);
+    return 0;
+}
+
+int RenderShapeImagePart(const ShapeRecord &shape, const DisplayTransform &transform, int32_t x, int32_t y,
+                         int32_t width, int32_t height, ImageTriple *out) {
+    *out = ImageTriple{};
+    ShapeRecord s = shape;
+    ClampFillStyle(&s.style);
+    Window canvas{}, area{};
+    if (int err = ShapeCanvas(s, &canvas, &area)) return err;
+    const int32_t cw = int32_t(canvas.x1 - canvas.x0), ch = int32_t(canvas.y1 - canvas.y0);
+    const double m[4] = {transform.a, transform.b, transform.c, transform.d};
+    if (int err = CheckTransformSize(m, cw, ch)) return err;
+    int32_t tx, ty, tw, th, ox = 0, oy = 0;
+    TransformedBounds(int32_t(canvas.x0), int32_t(canvas.y0), cw, ch, m, &tx, &ty, &tw, &th, 0, 0);
+    const Window part = Window{int64_t(tx) + x, int64_t(ty) + y, int64_t(tx) + x + width, int64_t(ty) + y + height};
+    return RenderTurned(shape, transform, out, &ox, &oy, part);
+}
+
 std::shared_ptr<const HostBitmap> CopyTextureImage(const HostBitmap *bitmap) {
     if (!bitmap || !bitmap->pixels) return nullptr;
     HostBitmap *copy = AllocHostBitmapFormat(bitmap->width, bitmap->height, bitmap->format);
@@ -422,7 +594,7 @@ template <class Visit> void ForEachOutputPixel(const ImageTriple &t, int64_t x, 
     const ClipBox box = OutputClip(o);
     const int64_t i0 = std::max<int64_t>(0, box.x0 - x), i1 = std::min<int64_t>(t.width, box.x1 - x);
     const int64_t j0 = std::max<int64_t>(0, box.y0 - y), j1 = std::min<int64_t>(t.height, box.y1 - y);
-    for (int64_t j = j0; j < j1; ++j)
+    for (int64_t j = j0; j < j1 && !EndRequested(); ++j)
         for (int64_t i = i0; i < i1; ++i) {
             const int32_t px = int32_t(x + i), py = int32_t(y + j);
             if (o.region && o.region->mask && !ClipRegionContains(o.region, px, py)) continue;
@@ -434,9 +606,12 @@ template <class Visit> void ForEachOutputPixel(const ImageTriple &t, int64_t x, 
 
 int DrawShapeGeneric(const ShapeRecord &shape, int32_t x, int32_t y, const DisplayTransform *transform,
                      const ShapeOutput &o) {
+    // Only the output's pixels are rendered.
+    const ClipBox box = OutputClip(o);
+    const Window wanted{int64_t(box.x0) - x, int64_t(box.y0) - y, int64_t(box.x1) - x, int64_t(box.y1) - y};
     ImageTriple image;
     int32_t ox = 0, oy = 0;
-    if (int err = RenderGeneric(shape, transform, &image, &ox, &oy)) return err;
+    if (int err = RenderGeneric(shape, transform, &image, &ox, &oy, wanted)) return err;
     const int64_t ix = int64_t(x) + ox, iy = int64_t(y) + oy;
     if (o.bitmap) {
         const PixelBuffer b = BitmapPixels(o.bitmap);
@@ -455,7 +630,7 @@ int DrawShapeGeneric(const ShapeRecord &shape, int32_t x, int32_t y, const Displ
         opaque.style.edgeColor &= 0xFFFFFF;
         opaque.style.shadowColor &= 0xFFFFFF;
         int32_t sx = 0, sy = 0;
-        if (int err = RenderGeneric(opaque, transform, &solid, &sx, &sy)) {
+        if (int err = RenderGeneric(opaque, transform, &solid, &sx, &sy, wanted)) {
             FreeImageTriple(&image);
             return err;
         }

@@ -46,6 +46,16 @@ std::shared_ptr<const HostBitmap> BorrowTextureImage(const HostBitmap *bitmap);
 int RenderShapeImage(const ShapeRecord &shape, const DisplayTransform *transform, ImageTriple *out, int32_t *offsetX,
                      int32_t *offsetY);
 
+// Where RenderShapeImage's image (untransformed) lies relative to the shape's position and its size, with the
+// same errors, found before anything is rendered.
+int ShapeImageBox(const ShapeRecord &shape, int32_t *x, int32_t *y, int32_t *width, int32_t *height);
+
+// The part [x, x + width) x [y, y + height) of RenderShapeImage's image through a transform that is not a plain
+// scale: its pixels there, made from the upright pixels they sample only. 0 or RenderShapeImage's errors; a part
+// beyond the image is empty (0 x 0).
+int RenderShapeImagePart(const ShapeRecord &shape, const DisplayTransform &transform, int32_t x, int32_t y,
+                         int32_t width, int32_t height, ImageTriple *out);
+
 // Where a shape drawn at once goes: any of the three planes of one output, all of width x height.
 //  - bitmap: the colours blended by opacity (255 - TT) times coverage; 16-, 24- and 32-bit layouts;
 //  - mask: the shape's coverage (at least half a pixel) combined by maskMode (the BlitTemplateToMask modes;

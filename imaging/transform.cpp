@@ -52,10 +52,10 @@ void TransformedBounds(int32_t x, int32_t y, int32_t width, int32_t height, cons
 template <class F>
 static void TransformNearest(const PixelBuffer &src, int32_t sx, int32_t sy, int32_t width, int32_t height,
                              const PlaneBuffer &sm, const AlphaPlane *alpha, const PixelBuffer &dst, AlphaPlane *a,
-                             MaskPlane *m, const double inv[4], double ox, double oy) {
+                             MaskPlane *m, const double inv[4], double ox, double oy, int32_t i0, int32_t j0) {
     // A picture of the largest side takes a while: a program told to end stops here (the rows left stay empty).
     for (int32_t j = 0; j < dst.height && !EndRequested(); ++j) {
-        const double dy = oy + j + 0.5;
+        const double dy = oy + (j0 + j) + 0.5;
         // 16.16 fixed point: a 32768-pixel row drifts by at most half a 65536th per step, far below a pixel.
         const int64_t rowX = std::llround((inv[0] * (ox + 0.5) + inv[1] * dy) * 65536.0);
         const int64_t rowY = std::llround((inv[2] * (ox + 0.5) + inv[3] * dy) * 65536.0);
@@ -64,10 +64,11 @@ static void TransformNearest(const PixelBuffer &src, int32_t sx, int32_t sy, int
         uint8_t *alphaRow = a ? a->bytes + ptrdiff_t(j) * a->bytesPerRow : nullptr;
         uint8_t *maskRow = m ? m->bits + ptrdiff_t(j) * m->bytesPerRow : nullptr;
         for (int32_t i = 0; i < dst.width; ++i) {
-            const int64_t fx = (rowX + i * stepX) >> 16, fy = (rowY + i * stepY) >> 16;
+            const int64_t fx = (rowX + (i0 + i) * stepX) >> 16, fy = (rowY + (i0 + i) * stepY) >> 16;
             if (fx < 0 || fy < 0 || fx >= width || fy >= height) continue;
             const int32_t px = int32_t(fx), py = int32_t(fy);
             const int32_t qx = sx + px, qy = sy + py;
+            if (qx < 0 || qy < 0 || qx >= src.width || qy >= src.height) continue; // beyond a part's source
             if (sm.data && (qx >= sm.pitch * 8 || qy >= sm.height || !MaskBit(sm.Row(qy), qx))) continue;
             unsigned v = 255;
             if (alpha) {
@@ -83,24 +84,38 @@ static void TransformNearest(const PixelBuffer &src, int32_t sx, int32_t sy, int
 
 int TransformImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane *alpha, int32_t sx, int32_t sy,
                    int32_t width, int32_t height, const double matrix[4], bool smooth, HostBitmap **outBitmap,
-                   MaskPlane **outMask, AlphaPlane **outAlpha, int32_t *outWidth, int32_t *outHeight) {
+                   MaskPlane **outMask, AlphaPlane **outAlpha, int32_t *outWidth, int32_t *outHeight,
+                   const TransformPart *part) {
     *outBitmap = nullptr;
     if (outMask) *outMask = nullptr;
     if (outAlpha) *outAlpha = nullptr;
     if (!bitmap || !bitmap->pixels) return kErrWrongUsage;
-    sx = std::max(sx, 0);
-    sy = std::max(sy, 0);
-    width = std::min(width, bitmap->width - sx);
-    height = std::min(height, bitmap->height - sy);
+    if (part) {
+        // Source positions are the whole source's; the bitmap starts at (sourceX, sourceY) of it.
+        sx = -part->sourceX, sy = -part->sourceY;
+        width = part->wholeWidth, height = part->wholeHeight;
+    } else {
+        sx = std::max(sx, 0);
+        sy = std::max(sy, 0);
+        width = std::min(width, bitmap->width - sx);
+        height = std::min(height, bitmap->height - sy);
+    }
     const double det = matrix[0] * matrix[3] - matrix[1] * matrix[2];
     if (width <= 0 || height <= 0 || std::fabs(det) < 1e-12 || !std::isfinite(det)) return kErrWrongUsage;
     // Inverse matrix: destination offsets back to source positions.
     const double ia = matrix[3] / det, ib = -matrix[2] / det, ic = -matrix[1] / det, id = matrix[0] / det;
     double x0, y0, x1, y1;
     TransformedExtent(matrix, width, height, 0, 0, &x0, &y0, &x1, &y1);
-    const int32_t w = ExtentSize(x0, x1), h = ExtentSize(y0, y1);
+    int32_t w = ExtentSize(x0, x1), h = ExtentSize(y0, y1);
     // Centre the pixel grid on the transformed box so rounding is symmetric.
     const double ox = (x0 + x1 - w) / 2, oy = (y0 + y1 - h) / 2;
+    // The destination pixels made: [i0, i0 + w) x [j0, j0 + h) of the whole result's.
+    int32_t i0 = 0, j0 = 0;
+    if (part) {
+        i0 = std::clamp(part->x, 0, w), j0 = std::clamp(part->y, 0, h);
+        w = std::clamp(part->width, 0, w - i0), h = std::clamp(part->height, 0, h - j0);
+        if (w <= 0 || h <= 0) return kErrWrongUsage;
+    }
 
     HostBitmap *b = AllocHostBitmapFormat(w, h, bitmap->format);
     const bool wantAlpha = alpha != nullptr;
@@ -118,6 +133,7 @@ int TransformImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaP
         if (px < 0 || py < 0 || px >= width || py >= height) return 0;
         px += sx;
         py += sy;
+        if (px < 0 || py < 0 || px >= bitmap->width || py >= bitmap->height) return 0; // beyond a part's source
         if (sm.data && (px >= sm.pitch * 8 || py >= sm.height || !MaskBit(sm.Row(py), px))) return 0;
         if (alpha) return (px < alpha->width && py < alpha->height) ? alpha->bytes[ptrdiff_t(py) * alpha->bytesPerRow + px] : 0;
         return 255;
@@ -125,12 +141,12 @@ int TransformImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaP
     if (!smooth && src.bytesPerPixel == dst.bytesPerPixel) {
         const double inv[4] = {ia, ib, ic, id};
         DispatchFormat(src.bytesPerPixel, [&](auto format) {
-            TransformNearest<decltype(format)>(src, sx, sy, width, height, sm, alpha, dst, a, m, inv, ox, oy);
+            TransformNearest<decltype(format)>(src, sx, sy, width, height, sm, alpha, dst, a, m, inv, ox, oy, i0, j0);
         });
     }
     for (int32_t j = 0; j < h && (smooth || src.bytesPerPixel != dst.bytesPerPixel) && !EndRequested(); ++j) {
         for (int32_t i = 0; i < w; ++i) {
-            const double dxp = ox + i + 0.5, dyp = oy + j + 0.5;
+            const double dxp = ox + (i0 + i) + 0.5, dyp = oy + (j0 + j) + 0.5;
             const double fx = ia * dxp + ib * dyp - 0.5, fy = ic * dxp + id * dyp - 0.5; // source pixel centres
             if (!smooth) {
                 int32_t px = int32_t(std::floor(fx + 0.5)), py = int32_t(std::floor(fy + 0.5));

@@ -48,8 +48,10 @@ void ShapeBounds(const ShapeRecord &s, int32_t x, int32_t y, int32_t *bx, int32_
         break;
     default: break;
     }
-    const int64_t margin = 2 + s.thickness + s.style.outlineThickness + (s.style.Edge() ? s.style.edgeSize : 0) +
-                           (s.style.Shadow() ? s.style.shadowSize : 0);
+    // Each term may be near INT32_MAX (a thickness of 1e300 saturates there): the sum is taken in 64 bits.
+    const int64_t margin = int64_t(2) + s.thickness + s.style.outlineThickness +
+                           (s.style.Edge() ? int64_t(s.style.edgeSize) : 0) +
+                           (s.style.Shadow() ? int64_t(s.style.shadowSize) : 0);
     *bx = SaturateToInt32(double(x - margin));
     *by = SaturateToInt32(double(y - margin));
     *bw = SaturateToInt32(double(w + 2 * margin));

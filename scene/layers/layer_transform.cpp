@@ -1,5 +1,6 @@
 // Layer transforms: classifying a matrix, re-rendering a layer's saved and display-scaled states, and the layer
 // side of drawing an image object.
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -122,6 +123,9 @@ int RenderLayerState(VMState *vm, vlLayer *layer, int32_t mode, LayerDrawParams 
         t.smooth = display ? display->smoothScaling : 0;
         if (!t.general && std::fabs(sx - sy) > 0.01) t.general = 1;
     }
+    // A NaN or far too large scale is refused before the clip region or the image is transformed by it.
+    const double matrix[4] = {t.a, t.b, t.c, t.d};
+    if (int error = CheckTransformSize(matrix, layer->first->screenWidth, layer->first->screenHeight)) return error;
     LayerDrawParams *block = CopyLayerDrawParams(kind, layer->first);
     if (!block) return kErrOutOfMemory;
     if (kind == ObjectKindBrush || kind == ObjectKindBrushPart || kind == ObjectKindBGPicPart)
@@ -135,9 +139,14 @@ int RenderLayerState(VMState *vm, vlLayer *layer, int32_t mode, LayerDrawParams 
         if (!scaled && layer->keepClip) {
             block->clip = const_cast<ClipRegion *>(firstClip);
         } else {
-            const double matrix[4] = {t.a, t.b, t.c, t.d};
+            // Only the picture's part of the region can ever clip the layer, wherever it moves.
+            const BGPic *picture = CurrentBGPic;
+            double windowWidth = picture ? picture->current.width : kMaxBitmapSide;
+            double windowHeight = picture ? picture->current.height : kMaxBitmapSide;
+            if (scaled) windowWidth = std::ceil(windowWidth * sx) + 1, windowHeight = std::ceil(windowHeight * sy) + 1;
             block->clip = TransformClipRegion(firstClip, matrix, unscaled, scaled, layer->keepClip, layer->anchorX,
-                                              layer->anchorY);
+                                              layer->anchorY, int32_t(std::clamp<double>(windowWidth, 0, kMaxBitmapSide)),
+                                              int32_t(std::clamp<double>(windowHeight, 0, kMaxBitmapSide)));
             if (!block->clip) {
                 FreeLayerDrawParamsOfKind(kind, block);
                 return kErrOutOfMemory;

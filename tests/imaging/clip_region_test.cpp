@@ -66,7 +66,7 @@ TEST_F(ClipRegions, QuarterTurnSwapsTheRectangleAboutItsCentre) {
     r.width = 40;
     r.height = 20;
     const double m[4] = {std::cos(M_PI / 2), std::sin(M_PI / 2), -std::sin(M_PI / 2), std::cos(M_PI / 2)};
-    ClipRegion *t = TransformClipRegion(&r, m, nullptr, 1, 0, 0.5, 0.5);
+    ClipRegion *t = TransformClipRegion(&r, m, nullptr, 1, 0, 0.5, 0.5, 1000, 1000);
     ASSERT_NE(t, nullptr);
     EXPECT_TRUE(t->owned);
     EXPECT_EQ(t->x, 20);
