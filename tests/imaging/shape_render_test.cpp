@@ -187,49 +187,6 @@ TEST(ShapeSpans, RenderOpaqueAliasedImagesAsTheGenericRendererDraws) {
     }
 }
 
-// The alpha plane of an antialiased shape rendered on its own, summed.
-double CoveredArea(const ShapeRecord &s) {
-    ImageTriple t;
-    int32_t ox = 0, oy = 0;
-    EXPECT_EQ(RenderShapeImage(s, nullptr, &t, &ox, &oy), 0);
-    double sum = 0;
-    for (int32_t j = 0; j < t.height; ++j)
-        for (int32_t i = 0; i < t.width; ++i) sum += t.alpha->bytes[j * t.alpha->bytesPerRow + i] / 255.0;
-    FreeImageTriple(&t);
-    return sum;
-}
-
-TEST(ShapeCoverage, AntialiasedAreasSumToTheExactArea) {
-    struct Case {
-        ShapeRecord shape;
-        double area;
-    };
-    std::vector<Case> cases;
-    for (int32_t r : {3, 8, 32, 100}) {
-        ShapeRecord s = Shape(ObjectKindCircle, 0xFFFFFF, kFillColor, kFormStyleAntialias);
-        s.radiusX = r;
-        cases.push_back({s, M_PI * (r + 0.5) * (r + 0.5)});
-    }
-    ShapeRecord e = Shape(ObjectKindEllipse, 0xFFFFFF, kFillColor, kFormStyleAntialias);
-    e.radiusX = 40, e.radiusY = 9;
-    cases.push_back({e, M_PI * 40.5 * 9.5});
-    ShapeRecord b = Shape(ObjectKindBox, 0xFFFFFF, kFillColor, kFormStyleAntialias);
-    b.sizeX = 64, b.sizeY = 48, b.roundLevel = 10;
-    cases.push_back({b, 64.0 * 48 - (4 - M_PI) * 100});
-    for (int32_t t : {1, 3, 8}) {
-        ShapeRecord l = Shape(ObjectKindLine, 0xFFFFFF, kFillNone, kFormStyleAntialias);
-        l.x2 = 60, l.y2 = 80, l.thickness = t; // length 100
-        cases.push_back({l, 100.0 * t + M_PI * t * t / 4});
-    }
-    ShapeRecord a = Shape(ObjectKindArc, 0xFFFFFF, kFillColor, kFormStyleAntialias);
-    a.radiusX = a.radiusY = 30, a.startAngle = 0, a.endAngle = 90;
-    cases.push_back({a, M_PI * 30.5 * 30.5 / 4});
-    ShapeRecord p = Shape(ObjectKindPolygon, 0xFFFFFF, kFillColor, kFormStyleAntialias);
-    p.vertices = {0, 0, 50, 10, 20, 40};
-    cases.push_back({p, 0.5 * std::fabs(50.0 * 40 - 10.0 * 20)});
-    for (const Case &c : cases) EXPECT_NEAR(CoveredArea(c.shape), c.area, c.area * 0.01) << "kind " << c.shape.kind;
-}
-
 TEST(ShapeCoverage, AliasedCirclesHoldThePixelsWhoseCentresLieWithinRadiusAndAHalf) {
     for (int32_t r = 0; r <= 40; ++r) {
         ShapeRecord s = Shape(ObjectKindCircle, 0xFFFFFF);
