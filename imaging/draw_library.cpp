@@ -5,7 +5,6 @@
 #include <memory>
 #include <new>
 
-#include "imaging/display_image.h"
 #include "imaging/display_options.h"
 #include "imaging/draw_services.h"
 #include "imaging/form_style_keys.h"
@@ -58,38 +57,27 @@ int DrawTransformedShape(const ShapeRecord &shape, int32_t x, int32_t y, const D
                          const OutputInfo &output) {
     int32_t ox = 0, oy = 0, width = 0, height = 0;
     if (int error = ShapeImageBox(shape, &ox, &oy, &width, &height)) return error;
-    if (!IsPositionConstant(x) && !IsPositionConstant(y)) {
-        const double m[4] = {transform.a, transform.b, transform.c, transform.d};
-        if (int error = CheckTransformSize(m, width, height)) return error;
-        int32_t bx, by, bw, bh;
-        TransformedBounds(int32_t(std::lround(double(x) + ox - transform.anchorX * width)),
-                          int32_t(std::lround(double(y) + oy - transform.anchorY * height)), width, height, m, &bx, &by,
-                          &bw, &bh, transform.anchorX, transform.anchorY);
-        if (IsPlainScale(m)) PlainScaleSize(m, width, height, &bw, &bh);
-        const int64_t left = std::max<int64_t>(0, -int64_t(bx)), top = std::max<int64_t>(0, -int64_t(by));
-        const int64_t right = std::min<int64_t>(bw, int64_t(output.width) - bx);
-        const int64_t bottom = std::min<int64_t>(bh, int64_t(output.height) - by);
-        if (left >= right || top >= bottom) return 0;
-        ImageTriple part;
-        if (int error = RenderShapeImagePart(shape, transform, int32_t(left), int32_t(top),
-                                             int32_t(right - left), int32_t(bottom - top), &part))
-            return error;
-        const int error =
-            part.bitmap ? DrawServices->drawImage(part, int32_t(bx + left), int32_t(by + top)) : 0;
-        FreeImageTriple(&part);
+    const double m[4] = {transform.a, transform.b, transform.c, transform.d};
+    if (int error = CheckTransformSize(m, width, height)) return error;
+    // Plain coordinates place the anchor point, position constants the image's box.
+    const bool constX = IsPositionConstant(x), constY = IsPositionConstant(y);
+    int32_t bx, by, bw, bh;
+    TransformedBounds(constX ? 0 : int32_t(std::lround(double(x) + ox - transform.anchorX * width)),
+                      constY ? 0 : int32_t(std::lround(double(y) + oy - transform.anchorY * height)), width,
+                      height, m, &bx, &by, &bw, &bh, transform.anchorX, transform.anchorY);
+    if (IsPlainScale(m)) PlainScaleSize(m, width, height, &bw, &bh);
+    if (constX) bx = ResolveXPosition(x, bw, 0, 0);
+    if (constY) by = ResolveYPosition(y, bh, 0, 0);
+    const int64_t left = std::max<int64_t>(0, -int64_t(bx)), top = std::max<int64_t>(0, -int64_t(by));
+    const int64_t right = std::min<int64_t>(bw, int64_t(output.width) - bx);
+    const int64_t bottom = std::min<int64_t>(bh, int64_t(output.height) - by);
+    if (left >= right || top >= bottom) return 0;
+    ImageTriple part;
+    if (int error = RenderShapeImagePart(shape, transform, int32_t(left), int32_t(top), int32_t(right - left),
+                                         int32_t(bottom - top), &part))
         return error;
-    }
-    ImageTriple upright;
-    if (int error = RenderShapeImage(shape, nullptr, &upright, &ox, &oy)) return error;
-    ImageTriple turned;
-    bool owned = false;
-    int32_t bx = 0, by = 0;
-    int error = BuildDisplayImage(upright, 0, 0, upright.width, upright.height, transform,
-                                  IsPositionConstant(x) ? x : x + ox, IsPositionConstant(y) ? y : y + oy, &turned,
-                                  &owned, &bx, &by);
-    if (!error) error = DrawServices->drawImage(turned, bx, by);
-    if (owned) FreeImageTriple(&turned);
-    FreeImageTriple(&upright);
+    const int error = part.bitmap ? DrawServices->drawImage(part, int32_t(bx + left), int32_t(by + top)) : 0;
+    FreeImageTriple(&part);
     return error;
 }
 
