@@ -35,10 +35,10 @@ int BuildDisplayImage(const ImageTriple &source, int32_t partX, int32_t partY, i
     if (!IsIdentityTransform(t)) {
         int err;
         image = ImageTriple{};
-        if (t.b == 0 && t.c == 0 && t.a > 0 && t.d > 0) {
+        if (IsPlainScale(m)) {
             // A plain scale keeps the mask a mask and needs no bounding box.
-            const int32_t w = std::max<int32_t>(1, int32_t(std::lround(part.width * t.a)));
-            const int32_t h = std::max<int32_t>(1, int32_t(std::lround(part.height * t.d)));
+            int32_t w, h;
+            PlainScaleSize(m, part.width, part.height, &w, &h);
             err = ScaleImage(part.bitmap, part.mask, part.alpha, 0, 0, nullptr, part.width, part.height, w, h,
                              t.smooth != 0, &image.bitmap, &image.mask, &image.alpha);
             image.width = w;

@@ -5,7 +5,6 @@
 #include <memory>
 #include <new>
 
-#include "imaging/display_image.h"
 #include "imaging/display_options.h"
 #include "imaging/draw_services.h"
 #include "imaging/form_style_keys.h"
@@ -52,50 +51,33 @@ int AttachTexture(ShapeRecord *shape, bool forLayer) {
     return shape->texture ? 0 : kErrOutOfMemory;
 }
 
-// A shape through a transform: rendered upright, then placed and turned as DisplayBrush places a brush. One that
-// lands wholly outside the output is not rendered at all.
+// A shape through a transform: rendered upright, then placed and turned or scaled as DisplayBrush places a
+// brush. Only the part that lands on the output is made; it has the whole image's pixels.
 int DrawTransformedShape(const ShapeRecord &shape, int32_t x, int32_t y, const DisplayTransform &transform,
                          const OutputInfo &output) {
     int32_t ox = 0, oy = 0, width = 0, height = 0;
     if (int error = ShapeImageBox(shape, &ox, &oy, &width, &height)) return error;
-    if (!IsPositionConstant(x) && !IsPositionConstant(y)) {
-        const double m[4] = {transform.a, transform.b, transform.c, transform.d};
-        if (int error = CheckTransformSize(m, width, height)) return error;
-        int32_t bx, by, bw, bh;
-        TransformedBounds(int32_t(std::lround(double(x) + ox - transform.anchorX * width)),
-                          int32_t(std::lround(double(y) + oy - transform.anchorY * height)), width, height, m, &bx, &by,
-                          &bw, &bh, transform.anchorX, transform.anchorY);
-        // A pure scale sizes its image by rounding, not by the box: a pixel's margin covers the difference.
-        if (int64_t(bx) + bw + 1 < 0 || int64_t(by) + bh + 1 < 0 || int64_t(bx) - 1 > output.width ||
-            int64_t(by) - 1 > output.height)
-            return 0;
-        // A turn is made only where it shows; the part has the whole image's pixels.
-        // TODO(scale part): a pure scale goes through ScaleImage, which makes the whole image.
-        const bool pureScale = transform.b == 0 && transform.c == 0 && transform.a > 0 && transform.d > 0;
-        if (!pureScale) {
-            const int32_t left = std::max(0, -bx), top = std::max(0, -by);
-            const int32_t right = int32_t(std::min<int64_t>(bw, int64_t(output.width) - bx));
-            const int32_t bottom = int32_t(std::min<int64_t>(bh, int64_t(output.height) - by));
-            if (left >= right || top >= bottom) return 0;
-            ImageTriple part;
-            if (int error = RenderShapeImagePart(shape, transform, left, top, right - left, bottom - top, &part))
-                return error;
-            const int error = part.bitmap ? DrawServices->drawImage(part, bx + left, by + top) : 0;
-            FreeImageTriple(&part);
-            return error;
-        }
-    }
-    ImageTriple upright;
-    if (int error = RenderShapeImage(shape, nullptr, &upright, &ox, &oy)) return error;
-    ImageTriple turned;
-    bool owned = false;
-    int32_t bx = 0, by = 0;
-    int error = BuildDisplayImage(upright, 0, 0, upright.width, upright.height, transform,
-                                  IsPositionConstant(x) ? x : x + ox, IsPositionConstant(y) ? y : y + oy, &turned,
-                                  &owned, &bx, &by);
-    if (!error) error = DrawServices->drawImage(turned, bx, by);
-    if (owned) FreeImageTriple(&turned);
-    FreeImageTriple(&upright);
+    const double m[4] = {transform.a, transform.b, transform.c, transform.d};
+    if (int error = CheckTransformSize(m, width, height)) return error;
+    // Plain coordinates place the anchor point, position constants the image's box.
+    const bool constX = IsPositionConstant(x), constY = IsPositionConstant(y);
+    int32_t bx, by, bw, bh;
+    TransformedBounds(constX ? 0 : int32_t(std::lround(double(x) + ox - transform.anchorX * width)),
+                      constY ? 0 : int32_t(std::lround(double(y) + oy - transform.anchorY * height)), width,
+                      height, m, &bx, &by, &bw, &bh, transform.anchorX, transform.anchorY);
+    if (IsPlainScale(m)) PlainScaleSize(m, width, height, &bw, &bh);
+    if (constX) bx = ResolveXPosition(x, bw, 0, 0);
+    if (constY) by = ResolveYPosition(y, bh, 0, 0);
+    const int64_t left = std::max<int64_t>(0, -int64_t(bx)), top = std::max<int64_t>(0, -int64_t(by));
+    const int64_t right = std::min<int64_t>(bw, int64_t(output.width) - bx);
+    const int64_t bottom = std::min<int64_t>(bh, int64_t(output.height) - by);
+    if (left >= right || top >= bottom) return 0;
+    ImageTriple part;
+    if (int error = RenderShapeImagePart(shape, transform, int32_t(left), int32_t(top), int32_t(right - left),
+                                         int32_t(bottom - top), &part))
+        return error;
+    const int error = part.bitmap ? DrawServices->drawImage(part, int32_t(bx + left), int32_t(by + top)) : 0;
+    FreeImageTriple(&part);
     return error;
 }
 

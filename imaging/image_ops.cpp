@@ -1,6 +1,7 @@
 #include "imaging/image_ops.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -64,19 +65,44 @@ int CopyImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane 
 
 // ---- Scaling -------------------------------------------------------------------------------------------------
 // Source positions in 16.16 fixed point for pixel centres: (i + 0.5) x src / dst - 0.5, clamped to the source.
-static std::vector<int32_t> CentreSamples(int32_t from, int32_t to) {
-    std::vector<int32_t> v(static_cast<size_t>(to));
-    for (int32_t i = 0; i < to; ++i) {
-        int64_t p = ((2 * int64_t(i) + 1) * from * 65536) / (2 * int64_t(to)) - 32768;
-        v[size_t(i)] = int32_t(std::clamp<int64_t>(p, 0, int64_t(from - 1) * 65536));
-    }
+static int32_t CentreSample(int32_t from, int32_t to, int32_t i) {
+    const int64_t p = ((2 * int64_t(i) + 1) * from * 65536) / (2 * int64_t(to)) - 32768;
+    return int32_t(std::clamp<int64_t>(p, 0, int64_t(from - 1) * 65536));
+}
+// The nearest source index for a destination index.
+static int32_t NearestSample(int32_t from, int32_t to, int32_t i) {
+    return int32_t(((2 * int64_t(i) + 1) * from) / (2 * int64_t(to)));
+}
+// The samples of destination indices [first, first + count), less shift source pixels (a part's source
+// offset).
+static std::vector<int32_t> Samples(int32_t (*sample)(int32_t, int32_t, int32_t), int32_t from, int32_t to,
+                                    int32_t first, int32_t count, int32_t shift) {
+    std::vector<int32_t> v(static_cast<size_t>(count));
+    for (int32_t i = 0; i < count; ++i)
+        v[size_t(i)] = sample(from, to, first + i) - shift;
     return v;
 }
-// The nearest source index for each destination index.
-static std::vector<int32_t> NearestSamples(int32_t from, int32_t to) {
-    std::vector<int32_t> v(static_cast<size_t>(to));
-    for (int32_t i = 0; i < to; ++i) v[size_t(i)] = int32_t(((2 * int64_t(i) + 1) * from) / (2 * int64_t(to)));
-    return v;
+
+void ScaledSourceSpan(int32_t sourceLength, int32_t newLength, int32_t from, int32_t count, bool smooth,
+                      int32_t *first, int32_t *end) {
+    // Both samplings grow with the index; a bilinear sample reads its right or lower neighbour too, and the
+    // mask follows the nearest pixel even then.
+    *first = NearestSample(sourceLength, newLength, from);
+    *end = NearestSample(sourceLength, newLength, from + count - 1) + 1;
+    if (!smooth) return;
+    *first = std::min(*first, CentreSample(sourceLength, newLength, from) >> 16);
+    *end = std::max(
+        *end,
+        std::min((CentreSample(sourceLength, newLength, from + count - 1) >> 16) + 1, sourceLength - 1) + 1);
+}
+
+bool IsPlainScale(const double m[4]) {
+    return m[1] == 0 && m[2] == 0 && m[0] > 0 && m[3] > 0;
+}
+
+void PlainScaleSize(const double m[4], int32_t width, int32_t height, int32_t *outWidth, int32_t *outHeight) {
+    *outWidth = std::max<int32_t>(1, int32_t(std::lround(width * m[0])));
+    *outHeight = std::max<int32_t>(1, int32_t(std::lround(height * m[3])));
 }
 
 // A picture of the largest side takes a while: a program told to end stops the rows here (those left stay clear).
@@ -168,25 +194,44 @@ static void ScaleSmooth32(const PixelBuffer &s, int sx, int sy, int sw, int sh, 
     }
 }
 
-int ScaleImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane *alpha, int32_t sx, int32_t sy,
-               HostBitmap *destBitmap, int32_t sourceWidth, int32_t sourceHeight, int32_t newWidth,
-               int32_t newHeight, bool smooth, HostBitmap **outBitmap, MaskPlane **outMask, AlphaPlane **outAlpha) {
+int ScaleImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane *alpha, int32_t sx,
+               int32_t sy, HostBitmap *destBitmap, int32_t sourceWidth, int32_t sourceHeight,
+               int32_t newWidth, int32_t newHeight, bool smooth, HostBitmap **outBitmap, MaskPlane **outMask,
+               AlphaPlane **outAlpha, const TransformPart *part) {
     if (outBitmap) *outBitmap = nullptr;
     if (outMask) *outMask = nullptr;
     if (outAlpha) *outAlpha = nullptr;
     if (!bitmap || !bitmap->pixels || newWidth <= 0 || newHeight <= 0 || newWidth > kMaxBitmapSide ||
         newHeight > kMaxBitmapSide)
         return kErrWrongUsage;
-    int32_t dx = 0, dy = 0;
-    if (!ClipBlitRect(nullptr, &sx, &sy, &dx, &dy, &sourceWidth, &sourceHeight, bitmap->width, bitmap->height,
-                      INT32_MAX, INT32_MAX))
+    // The destination pixels made, [i0, i0 + w) x [j0, j0 + h), and where the bitmap lies in the whole
+    // source.
+    int32_t i0 = 0, j0 = 0, w = newWidth, h = newHeight, shiftX = 0, shiftY = 0;
+    if (part) {
+        sx = sy = 0;
+        sourceWidth = part->wholeWidth, sourceHeight = part->wholeHeight;
+        shiftX = part->sourceX, shiftY = part->sourceY;
+        i0 = std::clamp(part->x, 0, newWidth), j0 = std::clamp(part->y, 0, newHeight);
+        w = std::clamp(part->width, 0, newWidth - i0), h = std::clamp(part->height, 0, newHeight - j0);
+        if (w <= 0 || h <= 0 || sourceWidth <= 0 || sourceHeight <= 0) return kErrWrongUsage;
+        int32_t x0, x1, y0, y1;
+        ScaledSourceSpan(sourceWidth, newWidth, i0, w, smooth, &x0, &x1);
+        ScaledSourceSpan(sourceHeight, newHeight, j0, h, smooth, &y0, &y1);
+        if (x0 < shiftX || y0 < shiftY || int64_t(x1) > int64_t(shiftX) + bitmap->width ||
+            int64_t(y1) > int64_t(shiftY) + bitmap->height)
+            return kErrWrongUsage;
+    } else {
+        int32_t dx = 0, dy = 0;
+        if (!ClipBlitRect(nullptr, &sx, &sy, &dx, &dy, &sourceWidth, &sourceHeight, bitmap->width,
+                          bitmap->height, INT32_MAX, INT32_MAX))
+            return kErrWrongUsage;
+    }
+    if (destBitmap && (destBitmap->bytesPerPixel != bitmap->bytesPerPixel || destBitmap->width < w ||
+                       destBitmap->height < h))
         return kErrWrongUsage;
-    if (destBitmap && (destBitmap->bytesPerPixel != bitmap->bytesPerPixel || destBitmap->width < newWidth ||
-                       destBitmap->height < newHeight))
-        return kErrWrongUsage;
-    HostBitmap *b = destBitmap ? destBitmap : AllocHostBitmapFormat(newWidth, newHeight, bitmap->format);
-    MaskPlane *m = (mask && outMask && b) ? AllocMaskPlane(b, newWidth, newHeight, true) : nullptr;
-    AlphaPlane *a = (alpha && outAlpha) ? AllocAlphaPlane(newWidth, newHeight, false) : nullptr;
+    HostBitmap *b = destBitmap ? destBitmap : AllocHostBitmapFormat(w, h, bitmap->format);
+    MaskPlane *m = (mask && outMask && b) ? AllocMaskPlane(b, w, h, true) : nullptr;
+    AlphaPlane *a = (alpha && outAlpha) ? AllocAlphaPlane(w, h, false) : nullptr;
     if (!b || (mask && outMask && !m) || (alpha && outAlpha && !a)) {
         if (b != destBitmap) FreeHostBitmap(b);
         FreeMaskPlane(m);
@@ -194,31 +239,35 @@ int ScaleImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane
         return kErrOutOfMemory;
     }
     PixelBuffer src = BitmapPixels(bitmap), dst = BitmapPixels(b);
-    dst.width = newWidth;
-    dst.height = newHeight;
-    const auto nx = NearestSamples(sourceWidth, newWidth), ny = NearestSamples(sourceHeight, newHeight);
+    dst.width = w;
+    dst.height = h;
+    // Samples in the bitmap's own indices; the last source pixel a neighbour may take stays the whole
+    // source's.
+    const int32_t sw = sourceWidth - shiftX, sh = sourceHeight - shiftY;
+    const auto nx = Samples(NearestSample, sourceWidth, newWidth, i0, w, shiftX),
+               ny = Samples(NearestSample, sourceHeight, newHeight, j0, h, shiftY);
     std::vector<int32_t> cx, cy;
     if (smooth) {
-        cx = CentreSamples(sourceWidth, newWidth);
-        cy = CentreSamples(sourceHeight, newHeight);
+        cx = Samples(CentreSample, sourceWidth, newWidth, i0, w, shiftX * 65536);
+        cy = Samples(CentreSample, sourceHeight, newHeight, j0, h, shiftY * 65536);
     }
     DispatchFormat(bitmap->bytesPerPixel, [&](auto format) {
         using F = decltype(format);
         if (smooth && F::kBytes == 4)
-            ScaleSmooth32(src, sx, sy, sourceWidth, sourceHeight, dst, cx, cy);
+            ScaleSmooth32(src, sx, sy, sw, sh, dst, cx, cy);
         else if (smooth)
-            ScaleSmoothRows<F>(src, sx, sy, sourceWidth, sourceHeight, dst, cx, cy);
+            ScaleSmoothRows<F>(src, sx, sy, sw, sh, dst, cx, cy);
         else
             ScaleNearestRows<F>(src, sx, sy, dst, nx, ny);
     });
     if (m) {
         const int32_t rows = mask->rows > 0 ? mask->rows : bitmap->height;
-        for (int32_t j = 0; j < newHeight && !EndRequested(); ++j) {
+        for (int32_t j = 0; j < h && !EndRequested(); ++j) {
             int32_t yy = sy + ny[size_t(j)];
             if (yy >= rows) continue;
             const uint8_t *srow = mask->bits + ptrdiff_t(yy) * mask->bytesPerRow;
             uint8_t *drow = m->bits + ptrdiff_t(j) * m->bytesPerRow;
-            for (int32_t i = 0; i < newWidth; ++i) {
+            for (int32_t i = 0; i < w; ++i) {
                 int32_t xx = sx + nx[size_t(i)];
                 SetMaskBit(drow, i, xx < mask->bytesPerRow * 8 && MaskBit(srow, xx));
             }
@@ -230,15 +279,15 @@ int ScaleImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane
             yy += sy;
             return (xx < alpha->width && yy < alpha->height) ? alpha->bytes[ptrdiff_t(yy) * alpha->bytesPerRow + xx] : 255;
         };
-        for (int32_t j = 0; j < newHeight && !EndRequested(); ++j) {
+        for (int32_t j = 0; j < h && !EndRequested(); ++j) {
             uint8_t *drow = a->bytes + ptrdiff_t(j) * a->bytesPerRow;
-            for (int32_t i = 0; i < newWidth; ++i) {
+            for (int32_t i = 0; i < w; ++i) {
                 if (!smooth) {
                     drow[i] = uint8_t(sample(nx[size_t(i)], ny[size_t(j)]));
                     continue;
                 }
                 int32_t x0 = cx[size_t(i)] >> 16, y0 = cy[size_t(j)] >> 16;
-                int32_t x1 = std::min(x0 + 1, sourceWidth - 1), y1 = std::min(y0 + 1, sourceHeight - 1);
+                int32_t x1 = std::min(x0 + 1, sw - 1), y1 = std::min(y0 + 1, sh - 1);
                 unsigned fx = (cx[size_t(i)] >> 8) & 0xFF, fy = (cy[size_t(j)] >> 8) & 0xFF;
                 drow[i] = Lerp8(Lerp8(sample(x0, y0), sample(x1, y0), fx), Lerp8(sample(x0, y1), sample(x1, y1), fx), fy);
             }

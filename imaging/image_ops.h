@@ -13,14 +13,34 @@ constexpr int32_t KEEPASPRAT = 100000;
 int CopyImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane *alpha, int32_t x, int32_t y,
               int32_t width, int32_t height, HostBitmap **outBitmap, MaskPlane **outMask, AlphaPlane **outAlpha);
 
+// Part of a scaled or transformed image: its pixels [x, x + width) x [y, y + height), exactly as in the whole
+// result, from a bitmap that holds the pixels at (sourceX, sourceY) of a whole source of wholeWidth x
+// wholeHeight.
+struct TransformPart {
+    int32_t x = 0, y = 0, width = 0, height = 0;
+    int32_t sourceX = 0, sourceY = 0, wholeWidth = 0, wholeHeight = 0;
+};
+
 // Scales the rectangle (sx, sy, sourceWidth, sourceHeight) to newWidth x newHeight. Plain scaling samples the
 // nearest pixel; smooth scaling interpolates pixels and alpha bilinearly. Mask bits always follow the nearest
 // source pixel, so mask and pixels stay in step. With destBitmap the pixels go into it (same format, at least
-// the new size) and only mask and alpha are allocated. Returns 0, kErrOutOfMemory when out of memory, kErrWrongUsage
-// for bad sizes.
-int ScaleImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane *alpha, int32_t sx, int32_t sy,
-               HostBitmap *destBitmap, int32_t sourceWidth, int32_t sourceHeight, int32_t newWidth,
-               int32_t newHeight, bool smooth, HostBitmap **outBitmap, MaskPlane **outMask, AlphaPlane **outAlpha);
+// the new size) and only mask and alpha are allocated. Returns 0, kErrOutOfMemory when out of memory,
+// kErrWrongUsage for bad sizes. With part, only that part of the newWidth x newHeight result is made (sx, sy,
+// sourceWidth and sourceHeight are then ignored); the bitmap must hold the source pixels ScaledSourceSpan
+// names for it.
+int ScaleImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane *alpha, int32_t sx,
+               int32_t sy, HostBitmap *destBitmap, int32_t sourceWidth, int32_t sourceHeight,
+               int32_t newWidth, int32_t newHeight, bool smooth, HostBitmap **outBitmap, MaskPlane **outMask,
+               AlphaPlane **outAlpha, const TransformPart *part = nullptr);
+// The source indices [*first, *end) that ScaleImage reads for result indices [from, from + count) when it
+// scales sourceLength pixels to newLength (count > 0, within the result).
+void ScaledSourceSpan(int32_t sourceLength, int32_t newLength, int32_t from, int32_t count, bool smooth,
+                      int32_t *first, int32_t *end);
+// A matrix that only stretches, each way by a positive factor: ScaleImage makes its image, whose size is the
+// rectangle's times the factors, rounded and at least 1, not the bounding box's.
+bool IsPlainScale(const double matrix[4]);
+void PlainScaleSize(const double matrix[4], int32_t width, int32_t height, int32_t *outWidth,
+                    int32_t *outHeight);
 
 // Mixes source into destination in place (a layer's transparency, MixBrush): d = s + ((d - s) x (255 - level) >> 8)
 // per channel (MixChannels), level 255 giving the source; level 0 still moves d one step. Only where the source
@@ -60,17 +80,11 @@ void TransformedBounds(int32_t x, int32_t y, int32_t width, int32_t height, cons
                        int32_t *outY, int32_t *outWidth, int32_t *outHeight, double anchorX = 0.5,
                        double anchorY = 0.5);
 
-// Renders the rectangle (sx, sy, width, height) of an image through the matrix into new planes of the bounding
-// box's size. Pixels outside the transformed image are transparent: the result has an alpha plane when the
-// source has one, else a mask plane. smooth interpolates pixels (and alpha) bilinearly. Returns 0, kErrOutOfMemory or
-// kErrWrongUsage (a singular matrix or an empty rectangle).
-// With part, only part of the result is made: its pixels [x, x + width) x [y, y + height), exactly as in the
-// whole result, from a bitmap that holds the pixels at (sourceX, sourceY) of a whole source of wholeWidth x
-// wholeHeight (sx, sy, width and height are then ignored); *outWidth x *outHeight is the part's size.
-struct TransformPart {
-    int32_t x = 0, y = 0, width = 0, height = 0;
-    int32_t sourceX = 0, sourceY = 0, wholeWidth = 0, wholeHeight = 0;
-};
+// Renders the rectangle (sx, sy, width, height) of an image through the matrix into new planes of the
+// bounding box's size. Pixels outside the transformed image are transparent: the result has an alpha plane
+// when the source has one, else a mask plane. smooth interpolates pixels (and alpha) bilinearly. Returns 0,
+// kErrOutOfMemory or kErrWrongUsage (a singular matrix or an empty rectangle). With part, only that part of
+// the result is made (sx, sy, width and height are then ignored); *outWidth x *outHeight is the part's size.
 int TransformImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane *alpha, int32_t sx, int32_t sy,
                    int32_t width, int32_t height, const double matrix[4], bool smooth, HostBitmap **outBitmap,
                    MaskPlane **outMask, AlphaPlane **outAlpha, int32_t *outWidth, int32_t *outHeight,

@@ -409,6 +409,14 @@ int RenderUpright(const ShapeRecord &shapeIn, ImageTriple *out, int32_t *offsetX
     return 0;
 }
 
+// A part with no pixel of the shape in reach: clear.
+int ClearPart(const TransformPart &part, ImageTriple *out) {
+    out->bitmap = AllocHostBitmap(part.width, part.height);
+    out->mask = out->bitmap ? AllocMaskPlane(out->bitmap, part.width, part.height, true) : nullptr;
+    out->width = part.width, out->height = part.height;
+    return out->mask ? 0 : kErrOutOfMemory;
+}
+
 // The part within wanted of the upright image turned about its top-left: the turned pixels made are those the
 // part covers, from the upright pixels they sample (with two more for the bilinear neighbours and the rounding).
 int RenderTurned(const ShapeRecord &shape, const DisplayTransform &transform, ImageTriple *out, int32_t *offsetX,
@@ -463,15 +471,11 @@ int RenderTurned(const ShapeRecord &shape, const DisplayTransform &transform, Im
     const TransformPart part{int32_t(dest.x0), int32_t(dest.y0), int32_t(dest.x1 - dest.x0), int32_t(dest.y1 - dest.y0),
                              int32_t(ux - canvas.x0), int32_t(uy - canvas.y0), cw, ch};
     int err = 0;
-    if (upright.bitmap) {
+    if (upright.bitmap)
         err = TransformImage(upright.bitmap, upright.mask, upright.alpha, 0, 0, 0, 0, m, transform.smooth != 0,
                              &out->bitmap, &out->mask, &out->alpha, &out->width, &out->height, &part);
-    } else { // no pixel of the shape in reach: the part is clear
-        out->bitmap = AllocHostBitmap(part.width, part.height);
-        out->mask = out->bitmap ? AllocMaskPlane(out->bitmap, part.width, part.height, true) : nullptr;
-        out->width = part.width, out->height = part.height;
-        if (!out->mask) err = kErrOutOfMemory;
-    }
+    else
+        err = ClearPart(part, out);
     FreeImageTriple(&upright);
     if (err) {
         FreeImageTriple(out);
@@ -479,6 +483,47 @@ int RenderTurned(const ShapeRecord &shape, const DisplayTransform &transform, Im
     }
     *offsetX = int32_t(tx + dest.x0), *offsetY = int32_t(ty + dest.y0);
     return 0;
+}
+
+// The part within wanted (relative to the scaled image) of the upright image scaled as ScaleImage scales it,
+// made from the upright pixels it samples only.
+int RenderScaledPart(const ShapeRecord &shape, const Window &canvas, const double m[4], bool smooth,
+                     const Window &wanted, ImageTriple *out) {
+    const int32_t cw = int32_t(canvas.x1 - canvas.x0), ch = int32_t(canvas.y1 - canvas.y0);
+    int32_t sw, sh;
+    PlainScaleSize(m, cw, ch, &sw, &sh);
+    if (sw > kMaxBitmapSide || sh > kMaxBitmapSide) return kErrWrongUsage; // as ScaleImage refuses the whole
+    const Window dest = Window{0, 0, sw, sh}.Cut(wanted);
+    if (dest.Empty()) return 0;
+    const TransformPart part0{int32_t(dest.x0),
+                              int32_t(dest.y0),
+                              int32_t(dest.x1 - dest.x0),
+                              int32_t(dest.y1 - dest.y0),
+                              0,
+                              0,
+                              cw,
+                              ch};
+    int32_t x0, x1, y0, y1;
+    ScaledSourceSpan(cw, sw, part0.x, part0.width, smooth, &x0, &x1);
+    ScaledSourceSpan(ch, sh, part0.y, part0.height, smooth, &y0, &y1);
+    ImageTriple upright;
+    int32_t ux = 0, uy = 0;
+    if (int err =
+            RenderUpright(shape, &upright, &ux, &uy, Window{x0, y0, x1, y1}.Moved(canvas.x0, canvas.y0)))
+        return err;
+    TransformPart part = part0;
+    part.sourceX = int32_t(ux - canvas.x0), part.sourceY = int32_t(uy - canvas.y0);
+    int err = 0;
+    if (upright.bitmap) {
+        err = ScaleImage(upright.bitmap, upright.mask, upright.alpha, 0, 0, nullptr, 0, 0, sw, sh, smooth,
+                         &out->bitmap, &out->mask, &out->alpha, &part);
+        out->width = part.width, out->height = part.height;
+    } else {
+        err = ClearPart(part, out);
+    }
+    FreeImageTriple(&upright);
+    if (err) FreeImageTriple(out);
+    return err;
 }
 
 // The generic renderer: every shape, form style, paint and transform, and the oracle of the faster routes. Only
@@ -549,6 +594,9 @@ int RenderShapeImagePart(const ShapeRecord &shape, const DisplayTransform &trans
     const int32_t cw = int32_t(canvas.x1 - canvas.x0), ch = int32_t(canvas.y1 - canvas.y0);
     const double m[4] = {transform.a, transform.b, transform.c, transform.d};
     if (int err = CheckTransformSize(m, cw, ch)) return err;
+    if (IsPlainScale(m))
+        return RenderScaledPart(shape, canvas, m, transform.smooth != 0,
+                                Window{x, y, int64_t(x) + width, int64_t(y) + height}, out);
     int32_t tx, ty, tw, th, ox = 0, oy = 0;
     TransformedBounds(int32_t(canvas.x0), int32_t(canvas.y0), cw, ch, m, &tx, &ty, &tw, &th, 0, 0);
     const Window part = Window{int64_t(tx) + x, int64_t(ty) + y, int64_t(tx) + x + width, int64_t(ty) + y + height};

@@ -50,9 +50,9 @@ int RenderShapeImage(const ShapeRecord &shape, const DisplayTransform *transform
 // same errors, found before anything is rendered.
 int ShapeImageBox(const ShapeRecord &shape, int32_t *x, int32_t *y, int32_t *width, int32_t *height);
 
-// The part [x, x + width) x [y, y + height) of RenderShapeImage's image through a transform that is not a plain
-// scale: its pixels there, made from the upright pixels they sample only. 0 or RenderShapeImage's errors; a part
-// beyond the image is empty (0 x 0).
+// The part [x, x + width) x [y, y + height) of RenderShapeImage's image through a transform (a plain scale:
+// of its upright image scaled by ScaleImage, as BuildDisplayImage scales it): its pixels there, made from the
+// upright pixels they sample only. 0 or RenderShapeImage's errors; a part beyond the image is empty (0 x 0).
 int RenderShapeImagePart(const ShapeRecord &shape, const DisplayTransform &transform, int32_t x, int32_t y,
                          int32_t width, int32_t height, ImageTriple *out);
 

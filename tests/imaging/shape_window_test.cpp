@@ -10,6 +10,7 @@
 #include "host/bitmap.h"
 #include "host/blit.h"
 #include "imaging/clip_region.h"
+#include "imaging/display_image.h"
 #include "imaging/image_ops.h"
 #include "imaging/pixels.h"
 #include "imaging/shapes.h"
@@ -58,6 +59,36 @@ HostBitmap *Noise(uint32_t seed) {
     return b;
 }
 
+uint32_t Cover(const ImageTriple &t, int32_t i, int32_t j) {
+    if (t.alpha) return t.alpha->bytes[ptrdiff_t(j) * t.alpha->bytesPerRow + i];
+    return t.mask && !MaskBit(t.mask, i, j) ? 0 : 255;
+}
+
+// A part of a plainly scaled shape has the pixels and coverage of the whole scaled image there.
+void ExpectScaledPartAsWhole(const ShapeRecord &s, const DisplayTransform &scale, int32_t x, int32_t y,
+                             int32_t width, int32_t height) {
+    ImageTriple upright, whole, part;
+    int32_t ox = 0, oy = 0, bx = 0, by = 0;
+    bool owned = false;
+    ASSERT_EQ(RenderShapeImage(s, nullptr, &upright, &ox, &oy), 0);
+    ASSERT_EQ(BuildDisplayImage(upright, 0, 0, upright.width, upright.height, scale, 0, 0, &whole, &owned,
+                                &bx, &by),
+              0);
+    ASSERT_EQ(RenderShapeImagePart(s, scale, x, y, width, height, &part), 0);
+    const int32_t w = std::min(width, whole.width - x), h = std::min(height, whole.height - y);
+    EXPECT_EQ(part.width, w > 0 && h > 0 ? w : 0);
+    EXPECT_EQ(part.height, w > 0 && h > 0 ? h : 0);
+    for (int32_t j = 0; j < part.height; ++j)
+        for (int32_t i = 0; i < part.width; ++i)
+            ASSERT_TRUE(HostBitmapRow32(part.bitmap, j)[i] == HostBitmapRow32(whole.bitmap, y + j)[x + i] &&
+                        Cover(part, i, j) == Cover(whole, x + i, y + j))
+                << "kind " << s.kind << " scale " << scale.a << "x" << scale.d << " smooth " << scale.smooth
+                << " at " << x + i << "," << y + j;
+    FreeImageTriple(&part);
+    if (owned) FreeImageTriple(&whole);
+    FreeImageTriple(&upright);
+}
+
 // Through a small clip rectangle anywhere over the shape, upright or turned, the bitmap, mask and alpha
 // planes change exactly as the whole draw changes them inside that rectangle, and nowhere else.
 TEST(ShapeWindow, APartDrawsTheWholeShapesPixels) {
@@ -74,6 +105,10 @@ TEST(ShapeWindow, APartDrawsTheWholeShapesPixels) {
             const double angle = pick(0, 359) * M_PI / 180, scale = pick(5, 12) / 10.0;
             turn.a = turn.d = scale * std::cos(angle), turn.b = scale * std::sin(angle), turn.c = -turn.b;
             turn.smooth = pick(0, 1);
+        } else if (n % 3 == 1) {
+            DisplayTransform scale;
+            scale.a = pick(2, 35) / 10.0, scale.d = pick(2, 35) / 10.0, scale.smooth = pick(0, 1);
+            ExpectScaledPartAsWhole(s, scale, pick(0, 120), pick(0, 120), pick(1, 40), pick(1, 40));
         }
         HostBitmap *whole = Noise(uint32_t(n)), *part = Noise(uint32_t(n));
         MaskPlane *wholeMask = AllocMaskPlane(nullptr, kW, kH, true),

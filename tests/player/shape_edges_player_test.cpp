@@ -33,6 +33,11 @@ SetFormStyle({outlinethickness = 2147483645})
 Try(Circle, 10, 10, 20, $FF0000)
 SetFormStyle({outlinethickness = 1})
 Try(Box, 0, 0, 10, 10, $FF, {scalex = Sqrt(-1)})
+; A huge shadowed box scaled partly onto the display, placed by coordinates and by position constants.
+SetFormStyle({fillstyle = #FILLCOLOR, formstyle = #SHADOW})
+Try(Box, -8000, -8000, 16000, 16000, $FF0000, {scalex = 1.5})
+Try(Box, #CENTER, #CENTER, 16000, 16000, $FF00, {scalex = 1.5, smoothscale = True})
+DebugPrint(ReadPixel(80, 60))
 ; A turned shape partly off the display has the pixels it has wholly on it.
 SetFormStyle({fillstyle = #FILLGRADIENT, formstyle = #SHADOW, outlinethickness = 1})
 Cls()
@@ -68,7 +73,7 @@ Try(SetLayerStyle, 1, {scalex = Sqrt(-1)})
     PlayerRun run =
         RunPlayer({"-quiet", "-debugdevice", "@stdout", "edges.vla"}, dir.path, {"VL_ALLOCATION_CAP_MB=64"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "0\n1066\n0\n0\n0\n1055\n0 1\n0\n0\n65280 0\n1055\n1055\n1055\n1055\n") << run.err;
+    EXPECT_EQ(run.out, "0\n1066\n0\n0\n0\n1055\n0\n0\n65280\n0 1\n0\n0\n65280 0\n1055\n1055\n1055\n1055\n") << run.err;
 }
 
 } // namespace
