@@ -362,10 +362,21 @@ void FlushLateCommandBarrier() {
 // runs a few lines and waits again then arms no timer and wakes no thread. A script that runs on asks for its
 // tick a millisecond after the pump; a line that ends past that millisecond pumps at once.
 constexpr int kLinesBeforeTick = 64;
+int64_t lastPump = 0;
+int counted = 0;
+
+// A pump the script's lines count from: the line hook's own, and those of a deadline wait, so that the lines
+// after a frame's wait do not pump again what the wait's last pump took in.
+int PumpForScript(VMState *vm) {
+    PumpDue.store(kPumpCounting, std::memory_order_relaxed);
+    counted = 0;
+    lastPump = MonotonicMicroseconds();
+    FlushLateCommandBarrier();
+    TakeSignals(kSignalEvent); // this pump serves it
+    return PumpEvents(vm, 0);
+}
 
 void PumpFromLineHook(VMState *vm) {
-    static int64_t lastPump = 0;
-    static int counted = 0;
     int due = PumpDue.load(std::memory_order_relaxed);
     if (due == kPumpCounting) {
         // The virtual clock opens the gate itself at each millisecond it advances.
@@ -376,12 +387,7 @@ void PumpFromLineHook(VMState *vm) {
             RequestPumpTick(1000 - ran);
     }
     if (__builtin_expect(due & kPumpNow, 0)) {
-        PumpDue.store(kPumpCounting, std::memory_order_relaxed);
-        counted = 0;
-        lastPump = MonotonicMicroseconds();
-        FlushLateCommandBarrier();
-        TakeSignals(kSignalEvent); // this pump serves it
-        if (PumpEvents(vm, 0)) RaiseError(vm, kErrUserAbort);
+        if (PumpForScript(vm)) RaiseError(vm, kErrUserAbort);
     } else if (__builtin_expect(QuitRequested.load(std::memory_order_relaxed) != 0, 0)) {
         RaiseError(vm, kErrUserAbort);
     }
@@ -405,8 +411,13 @@ int64_t WaitDeadline(int64_t ms) { return MonotonicMicroseconds() + std::clamp<i
 int WaitTicks(VMState *vm, int64_t ms) { return WaitUntilDeadline(vm, WaitDeadline(ms)); }
 
 int WaitUntilDeadline(VMState *vm, int64_t deadline) {
-    for (;;) {
-        if (PumpEvents(vm) || QuitRequested.load()) return 1;
+    // What arrived since the script's last pump ends the host's wait at once, so a pump less than a millisecond
+    // old (the line hook's own interval: a frame loop's) is not repeated first. The virtual clock's wait does not
+    // look at the host's messages.
+    bool pump = VirtualClockInstalled() || PumpDue.load(std::memory_order_relaxed) != kPumpCounting ||
+                MonotonicMicroseconds() - lastPump >= 1000;
+    for (;; pump = true) {
+        if ((pump && PumpForScript(vm)) || QuitRequested.load()) return 1;
         if (MonotonicMicroseconds() >= deadline) return 0;
         HostWaitUntil(deadline);
     }

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 int (*DisplayModeSwitchHook)(DisplayRecord *display) = nullptr;
 int (*UserResizedDisplayHook)(DisplayRecord *display, int32_t width, int32_t height) = nullptr;
@@ -21,6 +22,10 @@ namespace {
 
 PumpClock pumpClock = nullptr;
 bool hostWaitInstalled = false;
+// What the driver's messages come through: the X connection, nothing but the program's own pushed events
+// (offscreen, dummy), or a connection not known here.
+enum class Messages { kX11, kPushedOnly, kUnknown };
+Messages driverMessages = Messages::kUnknown;
 
 bool QuitSwitch(int id) { return GetSystemOption(id) != 0; }
 
@@ -329,6 +334,11 @@ void HandleEvent(const SDL_Event &e) {
 void InstallHostWake() {
     if (hostWaitInstalled) return;
     hostWaitInstalled = true;
+    const char *driver = SDL_GetCurrentVideoDriver();
+    const std::string name = driver ? driver : "";
+    driverMessages = name == "x11"                              ? Messages::kX11
+                     : name == "offscreen" || name == "dummy" ? Messages::kPushedOnly
+                                                              : Messages::kUnknown;
     InstallHostWaitAndPump();
 }
 
@@ -346,28 +356,29 @@ void InstallHostWaitAndPump() {
 }
 
 void WaitHostEvents(int64_t timeoutMicros) {
+    if (driverMessages == Messages::kPushedOnly) {
+        // Nothing to send and nothing arrives but pushed events, which wake the wait themselves.
+        if (!SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) WaitForWakeOrInput(-1, timeoutMicros);
+        return;
+    }
     // Sends what was drawn and takes in what the connection has already read: neither would wake the sleep.
     SDL_PumpEvents();
     if (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) return;
-    const char *driver = SDL_GetCurrentVideoDriver();
-    if (driver && std::strcmp(driver, "x11") == 0) {
+    if (driverMessages == Messages::kX11) {
         int connection = -1;
         for (HostWindow *w : OpenHostWindows())
             if (w->os && (connection = X11Connection(w->os->sdl)) >= 0) break;
         WaitForWakeOrInput(connection, timeoutMicros);
-    } else if (driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
-        // No window system: only the program's own pushed events arrive, and they wake the wait themselves.
-        WaitForWakeOrInput(-1, timeoutMicros);
-    } else {
-        // A driver whose connection is not known here: its messages are looked for every few milliseconds.
-        constexpr int64_t kLookEvery = 4000;
-        const int64_t deadline = timeoutMicros < 0 ? -1 : MonotonicMicroseconds() + timeoutMicros;
-        for (;;) {
-            const int64_t left = deadline < 0 ? kLookEvery : deadline - MonotonicMicroseconds();
-            if (left <= 0 || WaitForWakeOrInput(-1, std::min(left, kLookEvery))) return;
-            SDL_PumpEvents();
-            if (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) return;
-        }
+        return;
+    }
+    // A connection not known here: its messages are looked for every few milliseconds.
+    constexpr int64_t kLookEvery = 4000;
+    const int64_t deadline = timeoutMicros < 0 ? -1 : MonotonicMicroseconds() + timeoutMicros;
+    for (;;) {
+        const int64_t left = deadline < 0 ? kLookEvery : deadline - MonotonicMicroseconds();
+        if (left <= 0 || WaitForWakeOrInput(-1, std::min(left, kLookEvery))) return;
+        SDL_PumpEvents();
+        if (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) return;
     }
 }
 
