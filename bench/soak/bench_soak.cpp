@@ -94,7 +94,8 @@ int BenchReport() {
     // One sample moves by a few percent with what the round was doing when it was read: five around the end of
     // the first fifth against the last five.
     const size_t n = samples.size(), window = std::min<size_t>(5, n);
-    const size_t settledAt = std::min(n - window, n / 5 >= window / 2 ? n / 5 - window / 2 : 0);
+    const size_t fifth = n / 5 > 0 ? n / 5 - 1 : 0; // the sample of the round that ends the first fifth
+    const size_t settledAt = std::min(n - window, fifth >= window / 2 ? fifth - window / 2 : 0);
     const double settled = MeanRss(samples, settledAt, window), last = MeanRss(samples, n - window, window);
     const double growth = settled > 0 ? (last / settled - 1) * 100 : 0;
     std::printf("RSS growth from rounds %ld-%ld to %ld-%ld (means of %zu samples): %.1f%% (target < 5%%); "
