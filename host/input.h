@@ -13,10 +13,11 @@ struct VMState;
 // Returns 1 when QuitRequested is set, now or earlier, else 0.
 int PumpHostEvents(VMState *vm);
 
-// The main thread's wait once video is up (installed with SetSystemWaitFunctions): SDL_WaitEventTimeout, woken
-// by a pushed SDL user event from any thread. -1 waits without limit.
-void WaitHostEvents(int64_t timeoutMs);
-void WakeHostWait();
+// The main thread's wait once video is up (installed with SetSystemWaitFunctions): returns at once when SDL has
+// an event queued, else sleeps once until the built-in wake (host/tasks.h), a message on the window system's
+// connection (X11) or the timeout in microseconds (-1 none). SDL's own wait would sleep a millisecond at a time
+// and pump at each wake where the driver has no connection to wait on.
+void WaitHostEvents(int64_t timeoutMicros);
 // Installs PumpHostEvents and the SDL wait into host/tasks.h (video start does it; tests that restored the
 // built-in pair call it again).
 void InstallHostWaitAndPump();

@@ -11,11 +11,11 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <mutex>
 #include <new>
@@ -56,13 +56,7 @@ void DrainWakePipe() {
     }
 }
 
-void BuiltinWait(int64_t timeoutMs) {
-    EnsureWakePipe();
-    if (wakePipe[0] < 0) return;
-    pollfd fd = {wakePipe[0], POLLIN, 0};
-    int timeout = timeoutMs < 0 ? -1 : timeoutMs > INT32_MAX ? INT32_MAX : static_cast<int>(timeoutMs);
-    if (poll(&fd, 1, timeout) > 0) DrainWakePipe();
-}
+void BuiltinWait(int64_t timeoutMicros) { WaitForWakeOrInput(-1, timeoutMicros); }
 
 void BuiltinWake() {
     EnsureWakePipe();
@@ -140,26 +134,37 @@ TimerRequestNode *FindTimerLocked(int kind, int32_t owner) {
 // A request of 0 ms would be due at every poll and starve everything else.
 int64_t PeriodMicroseconds(int64_t ms) { return ms < 1 ? 1000 : ms * 1000; }
 
-// Waits until woken or the deadline (monotonic microseconds, -1 none). Under a virtual clock a finite wait
-// advances the clock instead of sleeping. Returns true when the wait ended early.
-bool RawWaitUntil(int64_t deadline) {
-    if (deadline < 0) {
-        PumpPaused();
-        waitFunction.load()(-1);
-        return true;
-    }
-    int64_t remaining = deadline - MonotonicMicroseconds();
-    if (remaining <= 0) return false;
-    if (VirtualClockInstalled()) {
-        AdvanceVirtualClock(remaining);
-        return false;
+// The one place a deadline (monotonic microseconds, -1 none) becomes the host's wait: until woken, a window
+// message or the deadline. Under a virtual clock a finite wait advances the clock instead of sleeping. True when
+// the wait ended before the deadline.
+bool HostWaitUntil(int64_t deadline) {
+    int64_t remaining = -1;
+    if (deadline >= 0) {
+        remaining = deadline - MonotonicMicroseconds();
+        if (remaining <= 0) return false;
+        if (VirtualClockInstalled()) {
+            AdvanceVirtualClock(remaining);
+            return false;
+        }
     }
     PumpPaused();
-    waitFunction.load()((remaining + 999) / 1000);
-    return MonotonicMicroseconds() < deadline;
+    waitFunction.load()(remaining);
+    return deadline < 0 || MonotonicMicroseconds() < deadline;
 }
 
 } // namespace
+
+bool WaitForWakeOrInput(int fd, int64_t timeoutMicros) {
+    EnsureWakePipe();
+    // A negative descriptor is left out by poll: without a pipe or a connection this only sleeps.
+    pollfd fds[2] = {{wakePipe[0], POLLIN, 0}, {fd, POLLIN, 0}};
+    timespec timeout{};
+    if (timeoutMicros >= 0)
+        timeout = {time_t(std::min<int64_t>(timeoutMicros / 1000000, INT32_MAX)), long(timeoutMicros % 1000000) * 1000};
+    if (ppoll(fds, 2, timeoutMicros < 0 ? nullptr : &timeout, nullptr) <= 0) return false;
+    if (fds[0].revents & POLLIN) DrainWakePipe();
+    return true;
+}
 
 // ---- Start and stop ------------------------------------------------------------------------------------------
 namespace {
@@ -193,6 +198,7 @@ int StartupSystem() {
     static const bool stopAtExit = atexit(StopSystemThreads) == 0;
     (void)stopAtExit;
     EnsureWakePipe();
+    DrainWakePipe(); // a wake posted before the start would end its first wait as an event
     if (pipe2(interruptPipe, O_CLOEXEC) != 0) return kErrOutOfMemory;
     // A thread that cannot get its stack is a start-up failure, and the one already started is joined again:
     // a joinable thread destroyed at exit would abort the program.
@@ -300,7 +306,7 @@ uint32_t WaitSystemSignalsTimeout(uint32_t extraMask, int64_t timeoutMs) {
         if (timerDue >= 0 && (wakeAt < 0 || timerDue < wakeAt)) wakeAt = timerDue;
         // The built-in wait only ends early through a wake, which sets a bit first; an early end without one
         // is the host's wait reporting a window message.
-        if (RawWaitUntil(wakeAt) && !(pendingSignals.load() & wanted)) pendingSignals.fetch_or(kSignalEvent);
+        if (HostWaitUntil(wakeAt) && !(pendingSignals.load() & wanted)) pendingSignals.fetch_or(kSignalEvent);
     }
 }
 
@@ -356,10 +362,21 @@ void FlushLateCommandBarrier() {
 // runs a few lines and waits again then arms no timer and wakes no thread. A script that runs on asks for its
 // tick a millisecond after the pump; a line that ends past that millisecond pumps at once.
 constexpr int kLinesBeforeTick = 64;
+int64_t lastPump = 0;
+int counted = 0;
+
+// A pump the script's lines count from: the line hook's own, and those of a deadline wait, so that the lines
+// after a frame's wait do not pump again what the wait's last pump took in.
+int PumpForScript(VMState *vm) {
+    PumpDue.store(kPumpCounting, std::memory_order_relaxed);
+    counted = 0;
+    lastPump = MonotonicMicroseconds();
+    FlushLateCommandBarrier();
+    TakeSignals(kSignalEvent); // this pump serves it
+    return PumpEvents(vm, 0);
+}
 
 void PumpFromLineHook(VMState *vm) {
-    static int64_t lastPump = 0;
-    static int counted = 0;
     int due = PumpDue.load(std::memory_order_relaxed);
     if (due == kPumpCounting) {
         // The virtual clock opens the gate itself at each millisecond it advances.
@@ -370,12 +387,7 @@ void PumpFromLineHook(VMState *vm) {
             RequestPumpTick(1000 - ran);
     }
     if (__builtin_expect(due & kPumpNow, 0)) {
-        PumpDue.store(kPumpCounting, std::memory_order_relaxed);
-        counted = 0;
-        lastPump = MonotonicMicroseconds();
-        FlushLateCommandBarrier();
-        TakeSignals(kSignalEvent); // this pump serves it
-        if (PumpEvents(vm, 0)) RaiseError(vm, kErrUserAbort);
+        if (PumpForScript(vm)) RaiseError(vm, kErrUserAbort);
     } else if (__builtin_expect(QuitRequested.load(std::memory_order_relaxed) != 0, 0)) {
         RaiseError(vm, kErrUserAbort);
     }
@@ -399,19 +411,15 @@ int64_t WaitDeadline(int64_t ms) { return MonotonicMicroseconds() + std::clamp<i
 int WaitTicks(VMState *vm, int64_t ms) { return WaitUntilDeadline(vm, WaitDeadline(ms)); }
 
 int WaitUntilDeadline(VMState *vm, int64_t deadline) {
-    for (;;) {
-        if (PumpEvents(vm) || QuitRequested.load()) return 1;
-        const int64_t remaining = deadline - MonotonicMicroseconds();
-        if (remaining <= 0) return 0;
-        if (VirtualClockInstalled()) {
-            AdvanceVirtualClock(remaining);
-            continue;
-        }
-        PumpPaused();
-        // The wait counts whole milliseconds and ends at a wake; the part of one left is slept out, so a frame
-        // deadline keeps its microseconds.
-        if (remaining >= 1000) waitFunction.load()(remaining / 1000);
-        else std::this_thread::sleep_for(std::chrono::microseconds(remaining));
+    // What arrived since the script's last pump ends the host's wait at once, so a pump less than a millisecond
+    // old (the line hook's own interval: a frame loop's) is not repeated first. The virtual clock's wait does not
+    // look at the host's messages.
+    bool pump = VirtualClockInstalled() || PumpDue.load(std::memory_order_relaxed) != kPumpCounting ||
+                MonotonicMicroseconds() - lastPump >= 1000;
+    for (;; pump = true) {
+        if ((pump && PumpForScript(vm)) || QuitRequested.load()) return 1;
+        if (MonotonicMicroseconds() >= deadline) return 0;
+        HostWaitUntil(deadline);
     }
 }
 

@@ -49,14 +49,18 @@ uint32_t WaitSystemSignals(VMState *vm, uint32_t extraMask);
 // The same with a timeout in milliseconds (0: poll); returns 0 when it timed out.
 uint32_t WaitSystemSignalsTimeout(uint32_t extraMask, int64_t timeoutMs);
 
-// The replaceable wait: block until woken or until timeoutMs passed (-1: no limit). Spurious returns are fine;
-// a return before the timeout with no signal set counts as a host event (kSignalEvent), so a window message ends
-// WaitSystemSignals too.
+// The replaceable wait: block until woken or until timeoutMicros passed (-1: no limit). Spurious returns are
+// fine; a return before the timeout with no signal set counts as a host event (kSignalEvent), so a window message
+// ends WaitSystemSignals too.
 // The wake function must be callable from any thread (not from a signal handler: CTRL-C reaches it through a
 // watcher thread). Null arguments restore the built-in pair.
-using SystemWaitFunction = void (*)(int64_t timeoutMs);
+using SystemWaitFunction = void (*)(int64_t timeoutMicros);
 using SystemWakeFunction = void (*)();
 void SetSystemWaitFunctions(SystemWaitFunction wait, SystemWakeFunction wake);
+// The built-in wait, which a host's wait builds on: sleeps once, until the built-in wake (a signal posted from any
+// thread, a termination signal), until fd can be read (a window system's connection; -1 none) or until
+// timeoutMicros passed (-1: no limit). False when it slept out its time (or a signal handler cut it short).
+bool WaitForWakeOrInput(int fd, int64_t timeoutMicros);
 // Wakes the main thread's wait without setting a signal.
 void WakeMainThread();
 

@@ -13,7 +13,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <atomic>
+#include <string>
 
 int (*DisplayModeSwitchHook)(DisplayRecord *display) = nullptr;
 int (*UserResizedDisplayHook)(DisplayRecord *display, int32_t width, int32_t height) = nullptr;
@@ -21,7 +21,11 @@ int (*UserResizedDisplayHook)(DisplayRecord *display, int32_t width, int32_t hei
 namespace {
 
 PumpClock pumpClock = nullptr;
-std::atomic<uint32_t> wakeEventType{0};
+bool hostWaitInstalled = false;
+// What the driver's messages come through: the X connection, nothing but the program's own pushed events
+// (offscreen, dummy), or a connection not known here.
+enum class Messages { kX11, kPushedOnly, kUnknown };
+Messages driverMessages = Messages::kUnknown;
 
 bool QuitSwitch(int id) { return GetSystemOption(id) != 0; }
 
@@ -329,35 +333,54 @@ void HandleEvent(const SDL_Event &e) {
 } // namespace
 
 void InstallHostWake() {
-    if (wakeEventType) return;
-    uint32_t type = SDL_RegisterEvents(1);
-    if (type == uint32_t(-1)) return; // the built-in wait stays: windows then answer at the next timer or signal
-    wakeEventType = type;
+    if (hostWaitInstalled) return;
+    hostWaitInstalled = true;
+    const char *driver = SDL_GetCurrentVideoDriver();
+    const std::string name = driver ? driver : "";
+    driverMessages = name == "x11"                              ? Messages::kX11
+                     : name == "offscreen" || name == "dummy" ? Messages::kPushedOnly
+                                                              : Messages::kUnknown;
     InstallHostWaitAndPump();
 }
 
 void ForgetHostWake() {
-    if (!wakeEventType) return;
+    if (!hostWaitInstalled) return;
     SetPumpEventsFunction(nullptr);
     SetSystemWaitFunctions(nullptr, nullptr);
-    wakeEventType = 0;
+    hostWaitInstalled = false;
 }
 
 void InstallHostWaitAndPump() {
-    if (!wakeEventType) return;
+    if (!hostWaitInstalled) return;
     SetPumpEventsFunction(PumpHostEvents);
-    SetSystemWaitFunctions(WaitHostEvents, WakeHostWait);
+    SetSystemWaitFunctions(WaitHostEvents, nullptr);
 }
 
-void WakeHostWait() {
-    SDL_Event e{};
-    e.type = wakeEventType;
-    SDL_PushEvent(&e);
-}
-
-void WaitHostEvents(int64_t timeoutMs) {
-    if (timeoutMs < 0) SDL_WaitEvent(nullptr);
-    else SDL_WaitEventTimeout(nullptr, int(std::min<int64_t>(timeoutMs, 1 << 30)));
+void WaitHostEvents(int64_t timeoutMicros) {
+    if (driverMessages == Messages::kPushedOnly) {
+        // Nothing to send and nothing arrives but pushed events, which wake the wait themselves.
+        if (!SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) WaitForWakeOrInput(-1, timeoutMicros);
+        return;
+    }
+    // Sends what was drawn and takes in what the connection has already read: neither would wake the sleep.
+    SDL_PumpEvents();
+    if (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) return;
+    if (driverMessages == Messages::kX11) {
+        int connection = -1;
+        for (HostWindow *w : OpenHostWindows())
+            if (w->os && (connection = X11Connection(w->os->sdl)) >= 0) break;
+        WaitForWakeOrInput(connection, timeoutMicros);
+        return;
+    }
+    // A connection not known here: its messages are looked for every few milliseconds.
+    constexpr int64_t kLookEvery = 4000;
+    const int64_t deadline = timeoutMicros < 0 ? -1 : MonotonicMicroseconds() + timeoutMicros;
+    for (;;) {
+        const int64_t left = deadline < 0 ? kLookEvery : deadline - MonotonicMicroseconds();
+        if (left <= 0 || WaitForWakeOrInput(-1, std::min(left, kLookEvery))) return;
+        SDL_PumpEvents();
+        if (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) return;
+    }
 }
 
 int PumpHostEvents(VMState *) {
@@ -380,6 +403,12 @@ int64_t PumpClockNow() { return pumpClock ? pumpClock() : MonotonicMicroseconds(
 // ---- Injection -----------------------------------------------------------------------------------------------
 
 namespace {
+
+// An injected event wakes the main thread's wait as the window system's own would, whichever thread injects it.
+void Push(SDL_Event &e) {
+    SDL_PushEvent(&e);
+    WakeMainThread();
+}
 
 SDL_Keycode SymbolOfKey(int32_t key) {
     switch (key) {
@@ -424,7 +453,7 @@ void PushText(uint32_t windowId, const char *utf8) {
     e.type = SDL_TEXTINPUT;
     e.text.windowID = windowId;
     SDL_strlcpy(e.text.text, utf8, sizeof e.text.text);
-    SDL_PushEvent(&e);
+    Push(e);
 }
 
 } // namespace
@@ -439,7 +468,7 @@ void InjectKey(const HostWindow *window, int32_t key, int down, uint32_t qualifi
     e.key.keysym.sym = SymbolOfKey(key);
     e.key.keysym.scancode = SDL_GetScancodeFromKey(e.key.keysym.sym);
     e.key.keysym.mod = ModOf(qualifiers);
-    SDL_PushEvent(&e);
+    Push(e);
     // A key that types a character is followed by its text, as SDL's keyboards send it (not with a shortcut
     // modifier or AltGr held: tests give AltGr's text themselves).
     int32_t code = MapKeySymbol(key, qualifiers);
@@ -463,7 +492,7 @@ void InjectMouseButton(const HostWindow *window, int button, int32_t x, int32_t 
     e.button.button = Uint8(button == 2 ? SDL_BUTTON_RIGHT : button == 3 ? SDL_BUTTON_MIDDLE : SDL_BUTTON_LEFT);
     e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
     e.button.x = x, e.button.y = y;
-    SDL_PushEvent(&e);
+    Push(e);
 }
 
 void InjectMouseMotion(const HostWindow *window, int32_t x, int32_t y) {
@@ -472,7 +501,7 @@ void InjectMouseMotion(const HostWindow *window, int32_t x, int32_t y) {
     e.type = SDL_MOUSEMOTION;
     e.motion.windowID = HostWindowId(window);
     e.motion.x = x, e.motion.y = y;
-    SDL_PushEvent(&e);
+    Push(e);
 }
 
 void InjectMouseWheel(const HostWindow *window, int32_t dy) {
@@ -481,7 +510,7 @@ void InjectMouseWheel(const HostWindow *window, int32_t dy) {
     e.wheel.windowID = HostWindowId(window);
     e.wheel.y = dy;
     e.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
-    SDL_PushEvent(&e);
+    Push(e);
 }
 
 void InjectWindowEvent(const HostWindow *window, int kind, int32_t a, int32_t b) {
@@ -503,7 +532,7 @@ void InjectWindowEvent(const HostWindow *window, int kind, int32_t a, int32_t b)
     case kEventWindowShown: e.window.event = SDL_WINDOWEVENT_SHOWN; break;
     default: return;
     }
-    SDL_PushEvent(&e);
+    Push(e);
 }
 
 void InjectMouseEnter(const HostWindow *window) {
@@ -511,7 +540,7 @@ void InjectMouseEnter(const HostWindow *window) {
     e.type = SDL_WINDOWEVENT;
     e.window.windowID = HostWindowId(window);
     e.window.event = SDL_WINDOWEVENT_ENTER;
-    SDL_PushEvent(&e);
+    Push(e);
 }
 
 int ReadPointerState(const HostWindow *window, int *source, int *kind) {
@@ -526,24 +555,24 @@ void InjectDropFiles(const HostWindow *window, const std::vector<std::string> &n
     SDL_Event e{};
     e.type = SDL_DROPBEGIN;
     e.drop.windowID = id;
-    SDL_PushEvent(&e);
+    Push(e);
     for (const std::string &name : names) {
         e = SDL_Event{};
         e.type = SDL_DROPFILE;
         e.drop.windowID = id;
         e.drop.file = SDL_strdup(name.c_str()); // the pump frees it, as SDL's own drops
-        SDL_PushEvent(&e);
+        Push(e);
     }
     e = SDL_Event{};
     e.type = SDL_DROPCOMPLETE;
     e.drop.windowID = id;
-    SDL_PushEvent(&e);
+    Push(e);
 }
 
 void InjectClipboardUpdate() {
     SDL_Event e{};
     e.type = SDL_CLIPBOARDUPDATE;
-    SDL_PushEvent(&e);
+    Push(e);
 }
 
 void InjectQualifierKeys(uint32_t qualifiers) { SDL_SetModState(SDL_Keymod(ModOf(qualifiers))); }
@@ -551,5 +580,5 @@ void InjectQualifierKeys(uint32_t qualifiers) { SDL_SetModState(SDL_Keymod(ModOf
 void InjectQuit() {
     SDL_Event e{};
     e.type = SDL_QUIT;
-    SDL_PushEvent(&e);
+    Push(e);
 }

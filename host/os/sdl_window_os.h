@@ -55,7 +55,7 @@ HostWindow *FindHostWindow(uint32_t id);
 // The own screen's window under a point of the screen (mouse events come in screen coordinates), with the point
 // made relative to it; null when none is there.
 HostWindow *ScreenWindowAt(int32_t *x, int32_t *y);
-// The SDL user event that wakes the main thread's wait; registered once video is up.
+// Installs the pump and the wait that also wakes for window messages (host/input.h) once video is up.
 void InstallHostWake();
 // Gives the built-in wait and pump back (video is stopping).
 void ForgetHostWake();
@@ -67,12 +67,15 @@ void InstallX11ErrorHandlers();
 [[noreturn]] void EndOnDestroyedWindow(const HostWindow *window);
 
 // x11_window.cpp. Maps an X11 window and waits a few seconds at most for the window manager to show it; false
-// when it did not (the window may still show later). True at once elsewhere, and for a window already mapped.
+// when it did not (the window may still show later) or the program was told to end meanwhile (EndRequested).
+// True at once elsewhere, and for a window already mapped.
 bool MapWindowWithin(SDL_Window *window);
 // Shows the window through show (SDL_ShowWindow, SDL_RestoreWindow) once it is mapped; when the window manager
 // does not show it in time, says so on standard error and returns false without calling show, which would wait
 // for the map without end.
 bool ShowSdlWindow(HostWindow *window, void (*show)(SDL_Window *));
+// The descriptor of the X server connection the window is on, or -1 when it is on none.
+int X11Connection(SDL_Window *window);
 // Under the x11 driver, keeps the notices of destroyed windows as SDL_SYSWMEVENT (and no other window-system
 // event); called once the video is up.
 void WatchForeignDestroys();

@@ -8,13 +8,12 @@
 #include "host/os/sdl_window_os.h"
 
 #include "host/os/lazy_library.h"
+#include "host/tasks.h"
 #include "host/window.h"
 
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
-#include <poll.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -58,20 +57,27 @@ bool MapWindowWithin(SDL_Window *window) {
     if (!x11 || !x11->XGetWindowAttributes(display, xwindow, &attributes) || attributes.map_state != IsUnmapped)
         return true;
     x11->XMapRaised(display, xwindow);
-    // The notification is taken out of the queue as SDL's own wait would take it; every other event stays.
+    // The notification is taken out of the queue as SDL's own wait would take it; every other event stays. A
+    // quit request (SIGTERM) wakes the wait and ends it as it ends every other.
     const Uint64 deadline = SDL_GetTicks64() + kMapWaitMilliseconds;
     XEvent event;
     while (!x11->XCheckIfEvent(display, &event, IsMapNotifyOf, reinterpret_cast<XPointer>(&xwindow))) {
         const Uint64 now = SDL_GetTicks64();
-        if (now >= deadline) return false;
-        pollfd connection{ConnectionNumber(display), POLLIN, 0};
-        poll(&connection, 1, int(std::min<Uint64>(deadline - now, 100)));
+        if (now >= deadline || EndRequested()) return false;
+        WaitForWakeOrInput(ConnectionNumber(display), int64_t(deadline - now) * 1000);
     }
     return true;
 }
 
+int X11Connection(SDL_Window *window) {
+    Display *display;
+    Window xwindow;
+    return X11Window(window, &display, &xwindow) ? ConnectionNumber(display) : -1;
+}
+
 bool ShowSdlWindow(HostWindow *window, void (*show)(SDL_Window *)) {
     if (!MapWindowWithin(window->os->sdl)) {
+        if (EndRequested()) return false; // told to end meanwhile: the script stops at its first line
         fprintf(stderr, "The window manager has not shown the window \"%s\" within %d seconds; going on without "
                         "waiting for it.\n",
                 window->title.c_str(), int(kMapWaitMilliseconds / 1000));

@@ -14,8 +14,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -392,6 +394,48 @@ TEST_F(GfxWindow, BreakQuitsWhileCtrlCSwitchIsOn) {
     SetSystemOption(0, 8, 1);
     InjectQuit();
     EXPECT_EQ(PumpEvents(nullptr, 0), 1);
+}
+
+// The host's wait sleeps to its deadline in one go, and what arrives meanwhile ends it at once: input injected from
+// another thread (as the window system's own wakes it), another thread's signal, input queued before the wait.
+// Each wait is a minute long.
+TEST_F(GfxWindow, TheHostWaitSleepsOutItsTimeButWakesForWhatArrives) {
+    using Clock = std::chrono::steady_clock;
+    // The wakes and signals left by the injections and pumps before (each queued event signals one).
+    const auto settle = [] {
+        while (WaitSystemSignalsTimeout(0, 1) != 0) {
+        }
+    };
+    settle();
+    Clock::time_point start = Clock::now();
+    EXPECT_EQ(WaitSystemSignalsTimeout(0, 50), 0u);
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(50));
+    struct Case {
+        const char *name;
+        void (*before)(HostWindow *);
+        void (*during)(HostWindow *);
+        uint32_t got;
+    };
+    const Case cases[] = {
+        {"input from another thread", nullptr, [](HostWindow *w) { InjectMouseButton(w, 1, 5, 6, 1); }, kSignalEvent},
+        {"a signal from another thread", nullptr, [](HostWindow *) { SignalMainTask(kSignalMain); }, kSignalMain},
+        {"input queued before", [](HostWindow *w) { InjectMouseButton(w, 1, 5, 6, 0); }, nullptr, kSignalEvent},
+    };
+    for (const Case &c : cases) {
+        settle();
+        if (c.before) c.before(window);
+        std::thread other;
+        if (c.during)
+            other = std::thread([&c, this] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                c.during(window);
+            });
+        start = Clock::now();
+        EXPECT_EQ(WaitSystemSignalsTimeout(0, 60000), c.got) << c.name;
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(30)) << c.name;
+        if (other.joinable()) other.join();
+        Drain();
+    }
 }
 
 TEST_F(GfxWindow, DroppedFilesArriveOnlyWhileAccepted) {

@@ -4,7 +4,7 @@
   window; the full-screen window has the display's title.
 - A window another client destroys (xdotool windowclose) ends the run with status 1 and one line naming it.
 - Under a window manager that never maps a window, the player does not wait for the map without end: it says so in
-  one line after a few seconds and the script goes on.
+  one line after a few seconds and the script goes on. SIGTERM during that wait ends the player at once.
 Exit 77 without Xvfb, openbox, xdotool or xprop."""
 import ctypes, os, shutil, subprocess, sys, tempfile, time
 from window_manager import poll, start_manager, start_server
@@ -129,13 +129,33 @@ def never_mapped(env):
         return "never mapped: status %d, output %r, stderr %r" % (player.returncode, output(), stderr)
 
 
+def terminated_while_unmapped(env):
+    hoarder = subprocess.Popen([sys.executable, "-c", HOARDER], env=env, stdout=subprocess.PIPE, text=True)
+    players.append(hoarder)
+    if hoarder.stdout.readline() != "redirecting\n":
+        return "the manager that never maps did not start"
+    player, output = start(UNMAPPED, env)
+    time.sleep(1)
+    player.terminate()
+    sent = time.time()
+    try:
+        _, stderr = player.communicate(timeout=30)
+    except subprocess.TimeoutExpired:
+        return "SIGTERM during the map wait: the player runs on"
+    took = time.time() - sent
+    if took > 1 or player.returncode != 143 or output() or stderr:
+        return "SIGTERM during the map wait: ended after %.2f s, status %d, output %r, stderr %r" % (
+            took, player.returncode, output(), stderr)
+
+
 scratch = tempfile.mkdtemp()
 servers, players = [], []
 try:
     env = new_server()
     manager = start_manager("openbox", env)
     players.append(manager)
-    failures = [f for f in (held_return(env), closed_by_another(env), never_mapped(new_server())) if f]
+    failures = [f for f in (held_return(env), closed_by_another(env), never_mapped(new_server()),
+                            terminated_while_unmapped(new_server())) if f]
 finally:
     for process in players + servers:
         process.kill()
