@@ -419,17 +419,23 @@ int ClearPart(const TransformPart &part, ImageTriple *out) {
 
 // The part within wanted of the upright image turned about its top-left: the turned pixels made are those the
 // part covers, from the upright pixels they sample (with two more for the bilinear neighbours and the rounding).
+// The canvas of the shape's upright image, its size checked against what the matrix makes of it.
+int TransformedCanvas(const ShapeRecord &shape, const double m[4], Window *canvas) {
+    ShapeRecord s = shape;
+    ClampFillStyle(&s.style);
+    Window area{};
+    if (int err = ShapeCanvas(s, canvas, &area)) return err;
+    return CheckTransformSize(m, int32_t(canvas->x1 - canvas->x0), int32_t(canvas->y1 - canvas->y0));
+}
+
 int RenderTurned(const ShapeRecord &shape, const DisplayTransform &transform, ImageTriple *out, int32_t *offsetX,
                  int32_t *offsetY, const Window &wanted) {
     *out = ImageTriple{};
     *offsetX = *offsetY = 0;
-    ShapeRecord s = shape;
-    ClampFillStyle(&s.style);
-    Window canvas{}, area{};
-    if (int err = ShapeCanvas(s, &canvas, &area)) return err;
-    const int32_t cw = int32_t(canvas.x1 - canvas.x0), ch = int32_t(canvas.y1 - canvas.y0);
     const double m[4] = {transform.a, transform.b, transform.c, transform.d};
-    if (int err = CheckTransformSize(m, cw, ch)) return err;
+    Window canvas{};
+    if (int err = TransformedCanvas(shape, m, &canvas)) return err;
+    const int32_t cw = int32_t(canvas.x1 - canvas.x0), ch = int32_t(canvas.y1 - canvas.y0);
     const double det = m[0] * m[3] - m[1] * m[2];
     if (std::fabs(det) < 1e-12) return kErrWrongUsage;
     int32_t tx, ty, tw, th;
@@ -587,13 +593,10 @@ int ShapeImageBox(const ShapeRecord &shape, int32_t *x, int32_t *y, int32_t *wid
 int RenderShapeImagePart(const ShapeRecord &shape, const DisplayTransform &transform, int32_t x, int32_t y,
                          int32_t width, int32_t height, ImageTriple *out) {
     *out = ImageTriple{};
-    ShapeRecord s = shape;
-    ClampFillStyle(&s.style);
-    Window canvas{}, area{};
-    if (int err = ShapeCanvas(s, &canvas, &area)) return err;
-    const int32_t cw = int32_t(canvas.x1 - canvas.x0), ch = int32_t(canvas.y1 - canvas.y0);
     const double m[4] = {transform.a, transform.b, transform.c, transform.d};
-    if (int err = CheckTransformSize(m, cw, ch)) return err;
+    Window canvas{};
+    if (int err = TransformedCanvas(shape, m, &canvas)) return err;
+    const int32_t cw = int32_t(canvas.x1 - canvas.x0), ch = int32_t(canvas.y1 - canvas.y0);
     if (IsPlainScale(m))
         return RenderScaledPart(shape, canvas, m, transform.smooth != 0,
                                 Window{x, y, int64_t(x) + width, int64_t(y) + height}, out);

@@ -113,12 +113,20 @@ time.sleep(600)
 '''
 
 
-def never_mapped(env):
+def start_unmapped(env):
+    """The player under a manager that never maps its window, or None when that manager did not start."""
     hoarder = subprocess.Popen([sys.executable, "-c", HOARDER], env=env, stdout=subprocess.PIPE, text=True)
     players.append(hoarder)
     if hoarder.stdout.readline() != "redirecting\n":
+        return None
+    return start(UNMAPPED, env)
+
+
+def never_mapped(env):
+    started = start_unmapped(env)
+    if not started:
         return "the manager that never maps did not start"
-    player, output = start(UNMAPPED, env)
+    player, output = started
     try:
         _, stderr = player.communicate(timeout=60)
     except subprocess.TimeoutExpired:
@@ -130,11 +138,10 @@ def never_mapped(env):
 
 
 def terminated_while_unmapped(env):
-    hoarder = subprocess.Popen([sys.executable, "-c", HOARDER], env=env, stdout=subprocess.PIPE, text=True)
-    players.append(hoarder)
-    if hoarder.stdout.readline() != "redirecting\n":
+    started = start_unmapped(env)
+    if not started:
         return "the manager that never maps did not start"
-    player, output = start(UNMAPPED, env)
+    player, output = started
     time.sleep(1)
     player.terminate()
     sent = time.time()
