@@ -187,27 +187,6 @@ TEST(ShapeSpans, RenderOpaqueAliasedImagesAsTheGenericRendererDraws) {
     }
 }
 
-TEST(ShapeCoverage, AliasedCirclesHoldThePixelsWhoseCentresLieWithinRadiusAndAHalf) {
-    for (int32_t r = 0; r <= 40; ++r) {
-        ShapeRecord s = Shape(ObjectKindCircle, 0xFFFFFF);
-        s.radiusX = r;
-        HostBitmap *b = AllocHostBitmap(2 * r + 1, 2 * r + 1);
-        ASSERT_EQ(DrawShapeIntoBitmap(b, 0, 0, s, nullptr), 0);
-        int32_t count = 0, expected = 0;
-        for (int32_t j = 0; j <= 2 * r; ++j)
-            for (int32_t i = 0; i <= 2 * r; ++i) {
-                const double dx = i - r, dy = j - r, rr = r + 0.5;
-                expected += dx * dx + dy * dy <= rr * rr;
-                count += HostBitmapRow32(b, j)[i] == 0xFFFFFF;
-            }
-        EXPECT_EQ(count, expected) << "radius " << r;
-        if (r == 8) {
-            EXPECT_EQ(count, 225);
-        }
-        FreeHostBitmap(b);
-    }
-}
-
 TEST(RenderShapeImage, EdgeShadowTransparencyAndArcCurveTogether) {
     // EDGE and SHADOW both: body, ring and the moved pair beneath, each in its colour.
     ShapeRecord s = Shape(ObjectKindBox, 0x00FF0000, kFillColor, kFormStyleEdge | kFormStyleShadow);

@@ -155,7 +155,7 @@ std::vector<Rule> Rules() {
                 add(s, fill == kFillColor ? 40.0 * 30 - (4 - M_PI) * 81 : 0, kMirrored, how + "rounded box");
                 s = Shape(ObjectKindCircle, fill, bits);
                 s.style.outlineThickness = t;
-                for (int32_t r : {0, 1, 8, 21}) {
+                for (int32_t r : {0, 1, 2, 5, 8, 13, 21, 40}) {
                     s.radiusX = r;
                     add(s, fill == kFillColor ? M_PI * (r + 0.5) * (r + 0.5) : 0, kMirrored, how + "circle " + std::to_string(r));
                 }
@@ -294,6 +294,108 @@ TEST(ShapeRules, EveryPixelHoldsWhatTheExactShapeCovers) {
                     << "mirrored";
             }
         }
+    }
+}
+
+// Arcs: a sector seen from the centre, the same in aliased and antialiased drawing, whose outline is the
+// ellipse's within it.
+struct ArcCase {
+    int32_t rx, ry, start, end, clockwise;
+};
+// Narrow and wide, on and off the axes and diagonals, wrapping past 360, clockwise.
+const ArcCase kArcs[] = {{30, 18, 30, 150, 0}, {25, 25, 45, 315, 0}, {20, 12, 200, 100, 1},
+                         {17, 17, 0, 90, 0},   {22, 9, -30, 400, 0}, {28, 14, 100, 260, 1}};
+
+ShapeRecord Arc(const ArcCase &c, bool antialias, int32_t outline) {
+    ShapeRecord s = Shape(ObjectKindArc, outline ? kFillNone : kFillColor, antialias ? kFormStyleAntialias : kFormStyleNormal);
+    s.radiusX = c.rx, s.radiusY = c.ry, s.startAngle = c.start, s.endAngle = c.end, s.clockwise = c.clockwise;
+    s.style.outlineThickness = std::max(outline, 1);
+    return s;
+}
+
+// The shape's coverage through the span path, 0 to 255 a plane pixel, and its sum in whole pixels.
+std::vector<int> Draw(const ShapeRecord &s) {
+    const std::vector<uint8_t> got = Drawn(s, false);
+    return std::vector<int>(got.begin(), got.end());
+}
+
+double Sum(const std::vector<int> &v) {
+    double sum = 0;
+    for (int x : v) sum += x / 255.0;
+    return sum;
+}
+
+std::string Name(const ArcCase &c, bool antialias, int32_t outline) {
+    return std::to_string(c.rx) + "x" + std::to_string(c.ry) + " " + std::to_string(c.start) + ".." +
+           std::to_string(c.end) + (c.clockwise ? " cw" : "") + (antialias ? " AA" : "") + " outline " +
+           std::to_string(outline);
+}
+
+TEST(ArcRules, AWholeTurnIsTheEllipse) {
+    for (const ArcCase &c : kArcs)
+        for (bool aa : {false, true})
+            for (int32_t outline : {0, 1, 3})
+                for (int32_t turn : {0, 360}) {
+                    ShapeRecord arc = Arc({c.rx, c.ry, c.start, c.start + turn, c.clockwise}, aa, outline);
+                    ShapeRecord ellipse = arc;
+                    ellipse.kind = ObjectKindEllipse;
+                    const std::vector<int> a = Draw(arc), e = Draw(ellipse);
+                    int differ = 0;
+                    for (size_t k = 0; k < a.size(); ++k) differ += a[k] != e[k];
+                    EXPECT_EQ(differ, 0) << Name(c, aa, outline) << " turn " << turn;
+                }
+}
+
+// Every pixel is in the sector when its centre is (aliased), and antialiased no pixel the aliased arc leaves out is
+// covered whole, nor one it sets left empty.
+TEST(ArcRules, AliasedAndAntialiasedCoverTheSectorSeenFromTheCentre) {
+    for (const ArcCase &c : kArcs)
+        for (int32_t outline : {0, 1, 4}) {
+            const std::vector<int> hard = Draw(Arc(c, false, outline)), soft = Draw(Arc(c, true, outline));
+            const double cx = kAt + c.rx + 0.5, cy = kAt + c.ry + 0.5, from = std::fmod(c.start + 720.0, 360.0);
+            const double span = std::fmod(c.end - c.start + 720.0, 360.0) == 0 ? 360 : std::fmod(c.end - c.start + 720.0, 360.0);
+            int wrong = 0, missing = 0, apart = 0;
+            for (int32_t j = 0; j < kPlane; ++j)
+                for (int32_t i = 0; i < kPlane; ++i) {
+                    const double dx = i + 0.5 - cx, dy = (c.clockwise ? -1 : 1) * (cy - j - 0.5);
+                    const double off = std::fmod(std::atan2(dy, dx) * 180 / M_PI - from + 720, 360.0);
+                    const int h = hard[size_t(j * kPlane + i)], s = soft[size_t(j * kPlane + i)];
+                    // Centres off the edges by a hair are left to the rounding.
+                    if (h && std::fabs(off) > 1e-6 && std::fabs(off - span) > 1e-6 && (dx || dy)) wrong += off > span;
+                    // A filled arc holds every centre of the ellipse on or between its edges.
+                    const double u = dx / (c.rx + 0.5), v = dy / (c.ry + 0.5);
+                    if (!outline && u * u + v * v <= 1 && (off <= span + 1e-9 || off >= 360 - 1e-9)) missing += !h;
+                    apart += (h && !s) || (!h && s == 255);
+                }
+            EXPECT_EQ(wrong, 0) << Name(c, false, outline);
+            EXPECT_EQ(missing, 0) << Name(c, false, outline);
+            EXPECT_EQ(apart, 0) << Name(c, true, outline);
+        }
+}
+
+// The antialiased fill covers the elliptic sector's area; the aliased fill about as much; an arc's outline and the
+// outline of the arc that completes it share the ellipse's outline between them.
+TEST(ArcRules, CoverageSumsToTheSectorsArea) {
+    for (const ArcCase &c : kArcs) {
+        const double rx = c.rx + 0.5, ry = c.ry + 0.5;
+        const auto own = [&](double degrees) { // the ellipse's own angle of the point seen at this angle
+            const double seen = degrees * M_PI / 180, a = std::atan2(rx * std::sin(seen), ry * std::cos(seen));
+            return a + 2 * M_PI * std::round((seen - a) / (2 * M_PI));
+        };
+        double span = std::fmod(c.end - c.start + 720.0, 360.0);
+        if (span == 0) span = 360;
+        const double area = rx * ry / 2 * (own(c.start + span) - own(c.start));
+        EXPECT_NEAR(Sum(Draw(Arc(c, true, 0))), area, 0.01 * area + 2) << Name(c, true, 0);
+        EXPECT_NEAR(Sum(Draw(Arc(c, false, 0))), area, 0.02 * area + 3 * (rx + ry)) << Name(c, false, 0);
+        for (bool aa : {false, true})
+            for (int32_t outline : {1, 4}) {
+                const ArcCase rest = {c.rx, c.ry, c.end, c.start, c.clockwise};
+                ShapeRecord ellipse = Arc(c, aa, outline);
+                ellipse.kind = ObjectKindEllipse;
+                const double whole = Sum(Draw(ellipse)), parts = Sum(Draw(Arc(c, aa, outline))) + Sum(Draw(Arc(rest, aa, outline)));
+                // Aliased, the pixels on an edge (on the diagonals) count twice.
+                EXPECT_NEAR(parts, whole, aa ? 1.0 : 2.0 * outline + 1) << Name(c, aa, outline);
+            }
     }
 }
 
