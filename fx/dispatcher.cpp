@@ -282,16 +282,14 @@ int PlayBlocking(FxRequest *request, DisplayRecord *display) {
     }
 }
 
-// The new picture whole, in the window and both bitmaps, whether or not every frame was played.
-void ShowNewPicture(const FxRequest *request, DisplayRecord *display) {
-    const HostBitmap *image = request->newImage;
-    if (!display || !image) return;
-    for (HostBitmap *bitmap : {display->firstBitmap, display->secondBitmap})
-        if (bitmap)
-            ClippedCopyRect(image, 0, 0, bitmap, 0, 0, image->width, image->height, image->width, image->height,
-                            bitmap->width, bitmap->height);
-    PresentDisplayRect(display->firstBitmap ? display->firstBitmap : image, 0, 0, display, 0, 0, image->width,
-                       image->height, 1);
+// The display ends as DisplayBGPic leaves it, whether or not every frame was played: the first bitmap holds the
+// picture alone, since the layers are restored from it when they change or move, and the window shows the picture
+// with its layers as they are now. The frames drew the new image, layers included, into that first bitmap.
+void ShowNewPicture(DisplayRecord *display) {
+    BGPic *picture = display ? display->picture : nullptr;
+    if (!picture || CopyBGPicToDisplayBitmaps(display, picture, 0)) return;
+    const HostBitmap *image = GetBGPicDisplayImage(display, picture);
+    if (image) PresentDisplayRect(image, 0, 0, display, 0, 0, image->width, image->height, 1);
 }
 
 } // namespace
@@ -424,7 +422,7 @@ int RunTransition(FxRequest *caller) {
         return 1;
     }
     if ((error = PlayBlocking(request, display))) return Fail(request, error);
-    if (!request->aborted && request->mode == kFxModeBGPic) ShowNewPicture(request, display);
+    if (!request->aborted && request->mode == kFxModeBGPic) ShowNewPicture(display);
     FreeFxRequest(request, 1);
     return 0;
 }

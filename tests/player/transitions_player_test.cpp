@@ -3,6 +3,8 @@
 #include "fx/effect_table.h"
 #include "tests/player/player_test_support.h"
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -167,6 +169,65 @@ TEST(TransitionsInPlayer, EveryEffectNameShowsABrush) {
                 if (BmpPixel(shot, x, y) != expected && wrong++ < 3) ADD_FAILURE() << x << "," << y;
             }
     }
+}
+
+// A picture shown again through a transition ends as DisplayBGPic shows it, for the first effect of every family:
+// its layer, changed and moved afterwards, leaves nothing of its old look behind (the picture was left plainly or
+// through a transition). Each round compares the display pixel by pixel with DisplayBGPic's.
+TEST(TransitionsInPlayer, PictureShownAgainByEveryFamilyLeavesNoOldLayerBehind) {
+    std::vector<std::string> names;
+    std::vector<const FxFamily *> families;
+    for (int32_t id = 0; id < kFxEffectIdCount; id++)
+        if (const FxEffectRow *row = FindFxEffect(id))
+            if (std::find(families.begin(), families.end(), row->family) == families.end()) {
+                families.push_back(row->family);
+                names.push_back(row->name);
+            }
+    ScratchDirectory dir;
+    std::string script = R"(@DISPLAY {Width = 48, Height = 32}
+SetFPSLimit(100000)
+EnableLayers()
+CreateBGPic(1, 48, 32, $000040)
+CreateBGPic(2, 48, 32, $004000)
+DisplayBGPic(1)
+SetFontColor($FFFFFF)
+SetFont(#SANS, 14)
+Local round = 0
+Function Look()
+    Local t = {}
+    For y = 0 To 31
+        For x = 0 To 47
+            t[y * 48 + x] = ReadPixel(x, y)
+        Next
+    Next
+    Return(t)
+EndFunction
+Function Try(name, effect)
+    round = round + 1
+    If round == 1 Then TextOut(2, 2, "AAAA", {Name = "clock"}) EndIf
+    If round % 2 == 1 Then DisplayBGPic(2) Else DisplayTransitionFX(2, #CROSSFADE, #FASTSPEED) EndIf
+    DisplayTransitionFX(1, effect, #FASTSPEED)
+    SetLayerStyle("clock", {Text = "B" .. round, X = round % 20, Y = 14})
+    SetLayerStyle("clock", {Text = "AAAA", X = 2, Y = 2 + round % 3})
+    Local fx = Look()
+    DisplayBGPic(1)
+    Local plain = Look()
+    Local wrong = 0
+    For i = 0 To 48 * 32 - 1
+        If fx[i] <> plain[i] Then wrong = wrong + 1 EndIf
+    Next
+    DebugPrint(name, wrong)
+EndFunction
+)";
+    std::string expected;
+    for (const std::string &name : names) {
+        script += "Try(\"" + name + "\", #" + name + ")\n";
+        expected += name + " 0\n";
+    }
+    WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, expected);
 }
 
 } // namespace
