@@ -1,4 +1,6 @@
 // Bindings of the clip-region commands of the graphics library.
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "imaging/clip_region.h"
@@ -10,6 +12,31 @@
 #include "runtime/app/errors.h"
 #include "runtime/app/object_kinds.h"
 
+namespace {
+
+// 2^52: whole numbers stay exact as doubles, and sums of two stay inside int64.
+constexpr double kWholeLimit = 4503599627370496.0;
+
+// One side of a box region, from whole numbers: what it holds is kept however far it reaches. Its edges, not its
+// numbers, are brought within the coordinate range, far outside any picture, so that neither a size past that
+// range (or past 32 bits) is cut short nor an edge overflows. A position constant places the box as it places any
+// object, by its size.
+void BoxSide(int64_t position, int64_t size, bool horizontal, int32_t *start, int32_t *length) {
+    int64_t left = position, right = position + size;
+    if (position >= INT32_MIN && position <= INT32_MAX) {
+        // The size a constant is placed by keeps its offsets inside 32 bits; past it only far pixels differ.
+        const int32_t span = int32_t(std::min<int64_t>(size, 2 * int64_t(kMaxCoordinate)));
+        const int32_t placed = horizontal ? ResolveXPosition(int32_t(position), span, 0, 0)
+                                          : ResolveYPosition(int32_t(position), span, 0, 0);
+        if (placed != position) left = placed, right = int64_t(placed) + span;
+    }
+    left = ClampCoordinate(left), right = ClampCoordinate(right);
+    *start = int32_t(left);
+    *length = int32_t(std::max<int64_t>(right - left, 1)); // wholly beyond the range: one pixel there, none shown
+}
+
+} // namespace
+
 // CreateClipRegion(id, #BOX, x, y, width, height) or CreateClipRegion(id, #BRUSH, brush, x, y) -> handle for Nil
 int CmdCreateClipRegion(VMState *vm) {
     CheckArgs(vm, 5, 6);
@@ -20,9 +47,15 @@ int CmdCreateClipRegion(VMState *vm) {
     ImageTriple shape;
     if (type == ObjectKindBox) {
         CheckArgs(vm, 6, 6);
-        x = CheckCoordinateArg(vm, 3), y = CheckCoordinateArg(vm, 4);
-        width = CheckCoordinateArg(vm, 5), height = CheckCoordinateArg(vm, 6);
-        if (width < 1 || height < 1) return kErrSizeNotPositive;
+        int64_t box[4];
+        for (int n = 0; n < 4; n++) {
+            const double v = CheckNumberArg(vm, 3 + n);
+            if (std::isnan(v)) return kErrWrongUsage;
+            box[n] = int64_t(std::clamp(std::trunc(v), -kWholeLimit, kWholeLimit));
+        }
+        if (box[2] < 1 || box[3] < 1) return kErrSizeNotPositive;
+        BoxSide(box[0], box[2], true, &x, &width);
+        BoxSide(box[1], box[3], false, &y, &height);
     } else if (type == ObjectKindBrush) {
         CheckArgs(vm, 5, 5);
         const ObjectId brush = IdArg(vm, 3);
@@ -30,11 +63,11 @@ int CmdCreateClipRegion(VMState *vm) {
         if (!DrawServices || !DrawServices->findBrushImage) return MissingDrawServices();
         if (int error = DrawServices->findBrushImage(brush, &shape)) return error;
         width = shape.width, height = shape.height;
+        x = ResolveXPosition(x, width, 0, 0);
+        y = ResolveYPosition(y, height, 0, 0);
     } else {
         return kErrWrongUsage;
     }
-    x = ResolveXPosition(x, width, 0, 0);
-    y = ResolveYPosition(y, height, 0, 0);
     ClipRegion *made = nullptr;
     if (int error = CreateClipRegion(id, x, y, width, height, type == ObjectKindBrush ? &shape : nullptr, &made))
         return error;

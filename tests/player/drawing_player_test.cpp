@@ -2,6 +2,9 @@
 // through what the scripts print and the BMP files SaveSnapshot and SaveBrush write.
 #include "tests/player/player_test_support.h"
 
+#include <cstdio>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -75,6 +78,67 @@ DisplayBrush(1, 0, 0)
     EXPECT_EQ(BmpPixel(layers, 8, 28), 0x000000u);  // the scaled layer, outside its freed region
     EXPECT_EQ(BmpPixel(layers, 12, 28), 0xFF0000u); // inside it
     EXPECT_EQ(BmpPixel(layers, 50, 26), 0xFF0000u);
+}
+
+// A box region holds what it covers however far it reaches: edges and sizes around every power of two from 2^15 to
+// 2^31, checked by the pixels a box over the whole 16 x 12 display draws through it, layers off and on.
+TEST(DrawingInPlayer, BoxRegionsHoldWhatTheyCoverAtEverySize) {
+    struct Row {
+        double x, y, width, height;
+        int drawn;
+    };
+    std::vector<Row> rows;
+    for (int k = 15; k <= 31; k++)
+        for (double d : {-1.0, 0.0, 1.0}) {
+            const double v = double(int64_t(1) << k) + d;
+            rows.push_back({5, 3, v, v, 11 * 9});           // reaching far right and down
+            rows.push_back({-v, 0, v, 12, 0});              // ending just left of the display
+            rows.push_back({-v, 0, v + 1, 12, 12});         // its first column
+            rows.push_back({-v, -v - 1e5, 2 * v, 2 * v + 1e5, 16 * 12});
+            rows.push_back({v, 0, 10, 12, 0});              // wholly beyond
+            if (k >= 17) rows.push_back({0, -v, 16, v + 2, 16 * 2}); // nearer tops are position constants
+            rows.push_back({-100000, -100000, v, v, 16 * 12}); // #CENTER, #CENTER
+        }
+    rows.push_back({0, -30000 + 4, 16, 40, 16 * 4}); // #TOPOUT + 4 places the region as it places a box
+    std::string table = "Local rows = {\n";
+    for (const Row &r : rows) {
+        char line[160];
+        std::snprintf(line, sizeof line, "{%.0f, %.0f, %.0f, %.0f, %d},\n", r.x, r.y, r.width, r.height, r.drawn);
+        table += line;
+    }
+    table += "}\n";
+    ScratchDirectory dir;
+    const std::string script = "@DISPLAY {Width = 16, Height = 12, Color = $000000}\n" + table + R"(
+SetFormStyle({FillStyle = #FILLCOLOR})
+Function Run(layers)
+    For i = 0 To ListItems(rows) - 1
+        Local r = rows[i]
+        If Not layers Then Cls(0) EndIf
+        CreateClipRegion(1, #BOX, r[0], r[1], r[2], r[3])
+        SetClipRegion(1)
+        Box(0, 0, 16, 12, $FFFFFF)
+        SetClipRegion(-1)
+        Local n = 0
+        For y = 0 To 11
+            For x = 0 To 15
+                If ReadPixel(x, y) == $FFFFFF Then n = n + 1 EndIf
+            Next
+        Next
+        If layers Then RemoveLayer(1) EndIf
+        FreeClipRegion(1)
+        If n <> r[4] Then DebugPrint(layers, r[0], r[1], r[2], r[3], "drew", n, "not", r[4]) EndIf
+    Next
+EndFunction
+Run(False)
+Cls(0)
+EnableLayers()
+Run(True)
+DebugPrint("checked", ListItems(rows))
+)";
+    WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "checked " + std::to_string(rows.size()) + "\n");
 }
 
 TEST(DrawingInPlayer, PointersAsyncDrawsAndObjectStatistics) {
