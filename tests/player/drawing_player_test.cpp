@@ -112,11 +112,13 @@ Function Run()
             Try(-v, 0, v + 1, 12, 12)                    ; its first column
             Try(-v, -v - 1e5, 2 * v, 2 * v + 1e5, 16 * 12)
             Try(v, 0, 10, 12, 0)                         ; wholly beyond
-            If k >= 17 Then Try(0, -v, 16, v + 2, 32) EndIf ; nearer tops are position constants
-            Try(#CENTER, #CENTER, v, v, 16 * 12)
+            Try(0, -v, 16, v + 2, 32)
         Next
     Next
-    Try(0, #TOPOUT + 4, 16, 40, 16 * 4)                  ; placed as a box is
+    ; numbers in the position constants' ranges are pixels too
+    Try(0, -30000, 16, 60000, 16 * 12)
+    Try(-40000, 0, 80000, 12, 16 * 12)
+    Try(-16000, -16000, 32000, 32000, 16 * 12)
 EndFunction
 Run()
 Cls(0)
@@ -128,7 +130,7 @@ DebugPrint("checked", checked)
     WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "checked 704\n");
+    EXPECT_EQ(run.out, "checked 618\n");
 }
 
 TEST(DrawingInPlayer, PointersAsyncDrawsAndObjectStatistics) {
