@@ -59,7 +59,10 @@ const CommandDoc kCommandDocs[] = {
      .example = "OpenMusic(1, \"music/theme.mp3\")\n"
                 "PlayMusic(1, {Times = 0})"},
     {.name = "LoadModule", .synopsis = "[handle =] LoadModule(id, file)", .arguments = {2, 2},
-     .text = "Loads a tracker module (MOD, XM, S3M, IT and the like); the same as OpenMusic.",
+     .text = "Opens a music file; the same command as OpenMusic, under a second name. The tracker modules it "
+             "reads are four-channel ones of 31 instruments marked \"M.K.\" at byte 1080; XM, S3M and IT "
+             "modules, and modules marked \"M!K!\", \"FLT4\", \"4CHN\" or \"8CHN\", give 1235. The "
+             "streamed formats of OpenMusic open as well.",
      .errors = {kErrCannotReadFile, kErrUnknownMusicFormat}},
     {.name = "CloseMusic", .synopsis = "CloseMusic(id)", .arguments = {1, 1},
      .text = "Stops a music and closes its file.",
