@@ -79,7 +79,7 @@ const CommandDoc kCommandDocs[] = {
      .text = "Shows the next frame (or the given one) of an anim layer, optionally moving it. Frames count "
              "from 1, as in GetAnimFrame: after the last comes frame 1 again, frame 0 is the next one, and a "
              "frame past the last gives 1094.",
-     .errors = {kErrNotAnimLayer, kErrLayerOutOfRange}},
+     .errors = {kErrNotAnimLayer, kErrLayerOutOfRange, kErrAnimFrameRange}},
     {.name = "SetLayerName", .synopsis = "SetLayerName(layer, name)", .arguments = {2, 2},
      .text = "Gives a layer a name, by which the other layer commands can then find it.",
      .errors = {kErrLayerNameTaken, kErrNameTooLong, kErrOutOfMemory, kErrLayerOutOfRange}},
