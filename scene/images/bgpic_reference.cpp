@@ -10,13 +10,12 @@ const CommandDoc kCommandDocs[] = {
      .text = "Makes a background picture the current display's picture, resizing the display to it. x and y "
              "place the window.\n"
              "\n"
-             "Each background picture keeps its own layers: the layers drawn while a picture is shown belong to "
-             "it, leave the display when another picture is shown (by this command or DisplayTransitionFX) and "
-             "come back with it, as they were. So a layer made on one slide is not on the next, and a script that "
-             "draws a slide's named layers again when the slide comes back finds the names taken (1161). The "
-             "example keeps a clock on every slide: it makes the clock layer only on a picture that has none, and "
-             "sets the time as soon as a picture is shown, since one shown again still has the time it was left "
-             "with. SetLayerStyle skips a name the picture shown has no layer of, so the interval needs no test.",
+             "Each background picture keeps its own layers: the layers drawn on a picture belong to it, leave "
+             "the display when another picture is shown (by this command or DisplayTransitionFX) and come back "
+             "with it, as they were. So a layer made on one slide is not on the next, and a script that draws a "
+             "slide's named layers again when the slide comes back finds the names taken (1161). The example "
+             "keeps a clock on every slide: it makes the clock layer only on a picture that has none, and sets "
+             "the time as soon as a picture is shown, since one shown again still has the time it was left with.",
      .options = "x, y, Active, BGPic, Borderless, Color, DragRegion, FillStyle, FitScale, Fixed, Height, "
                 "HidePointer, KeepProportions, NoClose, NoHide, NoModeSwitch, ScaleHeight, ScaleMode, "
                 "ScaleWidth, Sizeable, SizeRegion, SmoothScale, Title, UseQuartz, Width",
