@@ -103,10 +103,12 @@ const CommandDoc kCommandDocs[] = {
     {.name = "SetMusicVolume", .synopsis = "SetMusicVolume(id, volume)", .arguments = {2, 2},
      .text = "Sets a music's volume, 0 to 64 or a percentage string.",
      .errors = {kErrMusicNotFound, kErrObjectNotFound}},
-    {.name = "IsMusic", .synopsis = "ok = IsMusic(file)", .arguments = {1, 1},
-     .text = "Returns True when the file is a music format the player can stream."},
-    {.name = "IsModule", .synopsis = "ok = IsModule(file)", .arguments = {1, 1},
-     .text = "Returns True when the file is a tracker module the player can play."},
+    {.name = "IsMusic", .synopsis = "ok, format = IsMusic(file)", .arguments = {1, 1},
+     .text = "Returns True when the file is in a format OpenMusic reads, and the name of the format "
+             "(\"Protracker\" for a module, \"MPEG Audio\", \"RIFF WAVE\" ..., \"Unknown\" with False)."},
+    {.name = "IsModule", .synopsis = "ok, format = IsModule(file)", .arguments = {1, 1},
+     .text = "The same command as IsMusic, under a second name: it answers True for an MP3 or WAVE file too. "
+             "Only a format of \"Protracker\" is a module."},
     {.name = "IsMusicPlaying", .synopsis = "playing = IsMusicPlaying(id)", .arguments = {1, 1},
      .text = "Returns True while the music plays.",
      .errors = {kErrMusicNotFound, kErrObjectNotFound}},
