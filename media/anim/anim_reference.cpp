@@ -7,8 +7,10 @@ namespace {
 
 const CommandDoc kCommandDocs[] = {
     {.name = "PlayAnim", .synopsis = "PlayAnim(id, x, y[, options | speed, times])", .arguments = {3, 5},
-     .text = "Plays an anim at (x, y): Times runs it that many times (0 for ever), Speed sets the pause "
-             "between frames in ticks, and Async returns at once with a handle for AsyncDrawFrame.",
+     .text = "Plays an anim at (x, y), from frame 1 (frames count from 1) to the last: Times runs it that many "
+             "times (0 for ever), Speed sets the pause between frames in ticks, and Async returns at once with a "
+             "handle for AsyncDrawFrame. With layers on the anim becomes one layer, left showing the last frame; "
+             "GetLayerStyle gives the number of the frame it shows.",
      .options = "Speed, Times, Async, " VL_DISPLAY_OPTION_KEYS,
      .errors = {kErrAnimNotFound, kErrObjectNotFound, kErrAnimFrameLoad, kErrSelectAnimActive},
      .example = "LoadAnim(1, \"walk.gif\")\n"
@@ -53,8 +55,9 @@ const CommandDoc kCommandDocs[] = {
      .errors = {kErrAnimFrameRange, kErrAnimNotFound}},
     {.name = "DisplayAnimFrame", .synopsis = "DisplayAnimFrame(id, x, y, frame[, options])",
      .arguments = {4, 5},
-     .text = "Draws one frame of an anim at (x, y); the options are those of DisplayBrush. With layers on "
-             "the anim becomes a layer whose frame NextFrame changes.",
+     .text = "Draws one frame of an anim at (x, y): frames count from 1, and 0 or a frame past the last gives "
+             "1094. The options are those of DisplayBrush. With layers on the anim becomes a layer whose frame "
+             "NextFrame changes.",
      .options = "Width, Height, ScaleX, ScaleY, Rotate, Transform, SmoothScale, AnchorX, AnchorY, "
                 "Transparency, Tint, TintColor, Name, Hidden, InsertPos",
      .errors = {kErrAnimFrameRange, kErrAnimNotFound, kErrObjectNotFound}},

@@ -59,7 +59,10 @@ const CommandDoc kCommandDocs[] = {
      .example = "OpenMusic(1, \"music/theme.mp3\")\n"
                 "PlayMusic(1, {Times = 0})"},
     {.name = "LoadModule", .synopsis = "[handle =] LoadModule(id, file)", .arguments = {2, 2},
-     .text = "Loads a tracker module (MOD, XM, S3M, IT and the like); the same as OpenMusic.",
+     .text = "Opens a music file; the same command as OpenMusic, under a second name. The tracker modules it "
+             "reads are four-channel ones of 31 instruments marked \"M.K.\" at byte 1080; XM, S3M and IT "
+             "modules, and modules marked \"M!K!\", \"FLT4\", \"4CHN\" or \"8CHN\", give 1235. The "
+             "streamed formats of OpenMusic open as well.",
      .errors = {kErrCannotReadFile, kErrUnknownMusicFormat}},
     {.name = "CloseMusic", .synopsis = "CloseMusic(id)", .arguments = {1, 1},
      .text = "Stops a music and closes its file.",
@@ -100,10 +103,12 @@ const CommandDoc kCommandDocs[] = {
     {.name = "SetMusicVolume", .synopsis = "SetMusicVolume(id, volume)", .arguments = {2, 2},
      .text = "Sets a music's volume, 0 to 64 or a percentage string.",
      .errors = {kErrMusicNotFound, kErrObjectNotFound}},
-    {.name = "IsMusic", .synopsis = "ok = IsMusic(file)", .arguments = {1, 1},
-     .text = "Returns True when the file is a music format the player can stream."},
-    {.name = "IsModule", .synopsis = "ok = IsModule(file)", .arguments = {1, 1},
-     .text = "Returns True when the file is a tracker module the player can play."},
+    {.name = "IsMusic", .synopsis = "ok, format = IsMusic(file)", .arguments = {1, 1},
+     .text = "Returns True when the file is in a format OpenMusic reads, and the name of the format "
+             "(\"Protracker\" for a module, \"MPEG Audio\", \"RIFF WAVE\" ..., \"Unknown\" with False)."},
+    {.name = "IsModule", .synopsis = "ok, format = IsModule(file)", .arguments = {1, 1},
+     .text = "The same command as IsMusic, under a second name: it answers True for an MP3 or WAVE file too. "
+             "Only a format of \"Protracker\" is a module."},
     {.name = "IsMusicPlaying", .synopsis = "playing = IsMusicPlaying(id)", .arguments = {1, 1},
      .text = "Returns True while the music plays.",
      .errors = {kErrMusicNotFound, kErrObjectNotFound}},

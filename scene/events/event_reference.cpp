@@ -35,8 +35,9 @@ const CommandDoc kCommandDocs[] = {
     {.name = "SetEventTimeout", .synopsis = "SetEventTimeout(ms)", .arguments = {1, 1},
      .text = "Sets an age in milliseconds (1500 at the start) after which waiting events are dropped "
              "instead of handled, so a slow program does not work through a backlog of old mouse moves. "
-             "Input that came while the script was in Wait, WaitTimer or a long computation waits in the "
-             "queue until CheckEvent or WaitEvent; what has waited longer than this is dropped then."},
+             "Input that came while the script was in Wait, WaitTimer, a transition effect (DisplayBrushFX, "
+             "DisplayTransitionFX) or a long computation waits in the queue until CheckEvent or WaitEvent; what "
+             "has waited longer than this is dropped then."},
     {.name = "GetEventCode", .synopsis = "code = GetEventCode()", .arguments = {0, 0},
      .text = "Returns the id of the button or key that caused the last event of the old-style event labels."},
     {.name = "LeftMouseQuit", .synopsis = "LeftMouseQuit(enable)", .arguments = {1, 1},

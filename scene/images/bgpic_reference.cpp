@@ -8,11 +8,39 @@ namespace {
 const CommandDoc kCommandDocs[] = {
     {.name = "DisplayBGPic", .synopsis = "DisplayBGPic(id[, options])", .arguments = {1, 2},
      .text = "Makes a background picture the current display's picture, resizing the display to it. x and y "
-             "place the window.",
+             "place the window.\n"
+             "\n"
+             "Each background picture keeps its own layers: the layers drawn on a picture belong to it, leave "
+             "the display when another picture is shown (by this command or DisplayTransitionFX) and come back "
+             "with it, as they were. So a layer made on one slide is not on the next, and a script that draws a "
+             "slide's named layers again when the slide comes back finds the names taken (1161). The example "
+             "keeps a clock on every slide: it makes the clock layer only on a picture that has none, and sets "
+             "the time as soon as a picture is shown, since one shown again still has the time it was left with.",
      .options = "x, y, Active, BGPic, Borderless, Color, DragRegion, FillStyle, FitScale, Fixed, Height, "
                 "HidePointer, KeepProportions, NoClose, NoHide, NoModeSwitch, ScaleHeight, ScaleMode, "
                 "ScaleWidth, Sizeable, SizeRegion, SmoothScale, Title, UseQuartz, Width",
-     .errors = {kErrBGPicNotFound, kErrObjectNotFound}},
+     .errors = {kErrBGPicNotFound, kErrObjectNotFound},
+     .example = "EnableLayers()\n"
+                "CreateBGPic(1, 320, 200, $303060)\n"
+                "CreateBGPic(2, 320, 200, $603030)\n"
+                "\n"
+                "Function Tick()\n"
+                "    SetLayerStyle(\"clock\", {Text = GetTime(True)})   ; the clock of the picture shown now\n"
+                "EndFunction\n"
+                "\n"
+                "Function ShowSlide(n)\n"
+                "    DisplayBGPic(n)   ; the display shows picture n's own layers now, and only those\n"
+                "    If Not LayerExists(\"clock\") Then TextOut(#RIGHT, 4, GetTime(True), {Name = \"clock\"}) EndIf\n"
+                "    Tick()\n"
+                "EndFunction\n"
+                "\n"
+                "SetInterval(1, Tick, 1000)\n"
+                "For i, n In IPairs({1, 2, 1})   ; slide 1 again: its clock is still there\n"
+                "    ShowSlide(n)\n"
+                "    Local done = False\n"
+                "    SetTimeout(Nil, Function() done = True EndFunction, 1200)\n"
+                "    Repeat WaitEvent() Until done\n"
+                "Next"},
     {.name = "DisplayBGPicPart", .synopsis = "DisplayBGPicPart(id, x, y, width, height[, dx, dy, options])",
      .arguments = {5, 8},
      .text = "Draws a rectangle of a background picture onto the display at (dx, dy), by default the same "

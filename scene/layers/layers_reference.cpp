@@ -76,8 +76,10 @@ const CommandDoc kCommandDocs[] = {
                 "Box(10, 10, 50, 50, $FF0000)\n"
                 "FreeLayers(False)   ; the box goes with its layer; FreeLayers() would keep it on the screen"},
     {.name = "NextFrame", .synopsis = "NextFrame(layer[, x, y, frame])", .arguments = {1, 4},
-     .text = "Shows the next frame (or the given one) of an anim layer, optionally moving it.",
-     .errors = {kErrNotAnimLayer, kErrLayerOutOfRange}},
+     .text = "Shows the next frame (or the given one) of an anim layer, optionally moving it. Frames count "
+             "from 1, as in GetAnimFrame: after the last comes frame 1 again, frame 0 is the next one, and a "
+             "frame past the last gives 1094.",
+     .errors = {kErrNotAnimLayer, kErrLayerOutOfRange, kErrAnimFrameRange}},
     {.name = "SetLayerName", .synopsis = "SetLayerName(layer, name)", .arguments = {2, 2},
      .text = "Gives a layer a name, by which the other layer commands can then find it.",
      .errors = {kErrLayerNameTaken, kErrNameTooLong, kErrOutOfMemory, kErrLayerOutOfRange}},
@@ -150,7 +152,7 @@ const CommandDoc kCommandDocs[] = {
      .text = "Sets the layer's anchor, the point of it (0 to 1 across and down; 0, 0 is the top-left "
              "corner) that its position names; the layer keeps its place on the display."},
     {.name = "LayerExists", .synopsis = "found = LayerExists(name)", .arguments = {1, 1},
-     .text = "Returns True when a layer of that name exists on the current display."},
+     .text = "Returns True when the picture the current display shows has a layer of that name."},
     {.name = "SetLayerZPos", .synopsis = "SetLayerZPos(layer, position)", .arguments = {2, 2},
      .text = "Moves a layer to another place in the stacking order: 1 is the bottom, 0 the top.",
      .errors = {kErrWrongUsage, kErrLayerOutOfRange}},
@@ -182,5 +184,6 @@ const CommandDoc kCommandDocs[] = {
 extern const LibraryReference kLayersReference;
 const LibraryReference kLayersReference = {
     "Layers: with layers on, everything drawn on a display stays a separate object that can be moved, "
-    "hidden, styled, reordered and undone.",
+    "hidden, styled, reordered and undone. Layers belong to the background picture they are drawn on: each "
+    "picture keeps its own, which leave the display and come back with it (DisplayBGPic says more).",
     kCommandDocs, nullptr};

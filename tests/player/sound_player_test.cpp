@@ -36,8 +36,9 @@ TEST(SoundInPlayer, RecognisesSoundFilesPlainAndLinked) {
             expected += std::string(samples[i]) + " " + (i == 5 ? "0 " : "1 ") + names[i] + "\n";
         }
     }
-    script += "DebugPrint(IsModule(\"plain_4.wav\"))\n";
-    expected += "1 Protracker\n";
+    // IsModule is IsMusic under a second name: a stream is as much a module to it.
+    script += "DebugPrint(IsModule(\"plain_4.wav\"))\nDebugPrint(IsModule(\"plain_3.mp3\"))\n";
+    expected += "1 Protracker\n1 MPEG Audio\n";
     WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
     for (size_t i = 0; i < 6; i++) std::filesystem::remove(dir.File("linked_" + std::to_string(i) + (i == 4 ? ".wav" : "." + files[i].first)));
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
@@ -59,7 +60,10 @@ TEST(SoundInPlayer, CommandsErrorsMusicStateAndEvents) {
     ScratchDirectory dir;
     const std::string data = std::string(VL_SOURCE_DIR) + "/tests/data/media/";
     WriteBytes(dir.File("tone.wav"), ReadFileBytes(data + "mono16.wav"));
-    WriteBytes(dir.File("tune.mod"), ReadFileBytes(data + "effects.mod"));
+    std::vector<uint8_t> module = ReadFileBytes(data + "effects.mod");
+    WriteBytes(dir.File("tune.mod"), module);
+    std::memcpy(&module[1080], "8CHN", 4);
+    WriteBytes(dir.File("eight.mod"), module);
     WriteText(dir.File("text.txt"), std::string(3000, 'x'));
     const std::vector<uint8_t> source = ReadFileBytes(std::string(VL_SOURCE_DIR) + "/tests/player/sound_commands.vls");
     const std::string script(source.begin(), source.end());
