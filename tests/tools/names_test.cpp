@@ -58,6 +58,11 @@ const NameCase kCases[] = {
      "2:13: 'tick' is called before its definition at line 4 has run, so it is still Nil here: move the Function "
      "above the call\n"},
     {"Function Start() Later() EndFunction\nFunction Later() EndFunction\nStart()", ""},
+    // A Local Function is seen only below its definition: a call above it is to a global that is Nil.
+    {"Local Function Go()\n  Later()\nEndFunction\nLocal Function Later() EndFunction\nGo()",
+     "2:3: 'later' is a Local Function defined further down, at line 4, and a local is seen only below its "
+     "definition: move the Local Function above the call\n"},
+    {"Local Function Later() EndFunction\nLater()", ""},
     {"Gosub Go\nLabel Go\n  Later()\nEndLabel\nFunction Later() EndFunction", ""},
     {"Function Setup() Later = Function() EndFunction EndFunction\nLater()\nFunction Later() EndFunction", ""},
     {"Function Setup() helper = Function() EndFunction EndFunction\nSetup() helper()", ""},

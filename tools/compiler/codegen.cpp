@@ -369,6 +369,7 @@ void CompileLocal(FuncState &fs, const Stat &s) {
 }
 
 void CompileLocalFunction(FuncState &fs, const Stat &s) {
+    if (fs.globals) fs.globals->localFunctions.push_back({s.names[0], s.line, s.column});
     std::vector<std::string> pending;
     NewLocal(fs, s.names[0], pending);
     ExpDesc v = MakeExp(ExpKind::Local, fs.freeRegister);
@@ -742,9 +743,22 @@ bool GenerateCode(const ScriptNode &script, const std::string &chunkName, Functi
     // globals in ways the compiler cannot see.
     for (const GlobalUse &use : globals.called) {
         if (globals.assigned.count(use.name) || IsKnownCommand(use.name)) continue;
-        std::string message = "unknown command '" + use.name + "'";
-        std::string suggestion = SuggestCommand(use.name);
-        if (!suggestion.empty()) message += " (did you mean '" + suggestion + "'?)";
+        const auto below = std::find_if(globals.localFunctions.begin(), globals.localFunctions.end(),
+                                        [&](const GlobalUse &local) {
+                                            return local.name == use.name &&
+                                                   (local.line > use.line ||
+                                                    (local.line == use.line && local.column > use.column));
+                                        });
+        std::string message;
+        if (below != globals.localFunctions.end()) {
+            message = "'" + use.name + "' is a Local Function defined further down, at line " +
+                      std::to_string(below->line) +
+                      ", and a local is seen only below its definition: move the Local Function above the call";
+        } else {
+            message = "unknown command '" + use.name + "'";
+            std::string suggestion = SuggestCommand(use.name);
+            if (!suggestion.empty()) message += " (did you mean '" + suggestion + "'?)";
+        }
         warnings->push_back(CompileError{error.file, use.line, use.column, message});
     }
     // A function exists once its definition has run: a call the main program makes above it finds Nil.

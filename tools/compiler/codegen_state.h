@@ -105,6 +105,7 @@ struct GlobalNames {
     std::map<std::string, GlobalUse> definedAtTopLevel;
     std::set<std::string> assignedElsewhere;
     std::vector<GlobalUse> textAdded; // a literal text that is no number, an operand of '+'
+    std::vector<GlobalUse> localFunctions; // each Local Function: a call above it reaches for a global instead
 };
 
 struct FuncState {
