@@ -109,8 +109,11 @@ std::string ScriptErrorMessage(VMState *vm, int code) {
     if (!vm) return message;
     // The table's texts are general; the detail says which limit the failed call hit, or what it refused and how
     // to write it. The VM's own codes carry their detail in the description or the "%s" instead.
-    if (const char *detail = GetErrorDetail(vm); *detail && code < kErrGosubOutsideMain)
-        message += code == kErrInternalLimit ? " (" + std::string(detail) + ")" : " " + std::string(detail);
+    // Appended piece by piece: GCC 12's -O3 takes a literal plus a temporary for an overlapping copy (-Wrestrict).
+    if (const char *detail = GetErrorDetail(vm); *detail && code < kErrGosubOutsideMain) {
+        const bool limit = code == kErrInternalLimit;
+        message.append(limit ? " (" : " ").append(detail).append(limit ? ")" : "");
+    }
     if (const char *description = GetErrorDescription(vm); *description)
         message = code >= kErrGosubOutsideMain ? std::string(description) : message + " " + description;
     if (const char *trace = GetErrorTrace(vm); *trace) message = message + "\n" + trace;
