@@ -246,6 +246,15 @@ int64_t ErrorArgNumber();
 // refused and what to write instead, where the general text names neither.
 [[noreturn]] void RaiseErrorWithHint(VMState *vm, int code, const std::string &hint);
 
+// What an operation refused, noted where it fails below its command's handler and raising would skip its
+// callers' clean-up: when the command fails with that code, the report shows the note as a raised hint. Every
+// command forgets the last note as it checks its arguments (CheckArgs). Returns code.
+int NoteErrorHint(int code, std::string hint);
+extern int NotedErrorHintCode;
+inline void ForgetErrorHint() { NotedErrorHintCode = 0; }
+// kErrAnimFrameRange with a note of the frames there are (1 to frames).
+int AnimFrameOutOfRange(int64_t frame, int64_t frames);
+
 // The message of a code filled with the current error arguments. 1064 and 1239 show the argument text whole (up
 // to the shown limit); a code without a known text gets "Error <code> (no message available)!".
 std::string GetErrorText(int code);
