@@ -22,7 +22,7 @@ int Find(ObjectId id, int flags, AnimInfo *out) {
 int FrameImage(ObjectId id, int32_t frame, ImageTriple *out, bool *temporary) {
     AnimObject *a = nullptr;
     if (int error = FindForLayer(id, &a)) return error;
-    if (frame < 1 || frame > a->frameCount) return kErrAnimFrameRange;
+    if (frame < 1 || frame > a->frameCount) return AnimFrameOutOfRange(frame, a->frameCount);
     return GetAnimFrameImage(a, frame - 1, false, false, out, temporary);
 }
 
@@ -36,7 +36,7 @@ int FramePlaneSlots(ObjectId id, int32_t frame, MaskPlane ***maskSlot, AlphaPlan
     AnimObject *a = nullptr;
     if (int error = FindForLayer(id, &a)) return error;
     if (a->fromDisk) return kErrDiskAnim;
-    if (frame < 1 || frame > int32_t(a->frames.size())) return kErrAnimFrameRange;
+    if (frame < 1 || frame > int32_t(a->frames.size())) return AnimFrameOutOfRange(frame, int64_t(a->frames.size()));
     *maskSlot = &a->frames[size_t(frame - 1)].mask;
     *alphaSlot = &a->frames[size_t(frame - 1)].alpha;
     return 0;

@@ -165,7 +165,7 @@ int CmdGetAnimFrame(VMState *vm) {
     ReadObjectId(&animId, vm, 3);
     AnimObject *anim = nullptr;
     if (int error = FindAnim(animId, &anim, kFindAnimPending)) return error;
-    if (frame < 1 || frame > anim->frameCount) return kErrAnimFrameRange;
+    if (frame < 1 || frame > anim->frameCount) return AnimFrameOutOfRange(frame, anim->frameCount);
     if (!IsAutoHandleRequest(brushId))
         if (int error = FreeBrushById(brushId, 0)) return error;
     ImageTriple image;
@@ -190,7 +190,7 @@ int CmdLoadAnimFrame(VMState *vm) {
     if (frame == -1) frame = count;
     uint32_t *pixels = frame >= 1 && frame <= count ? ReadAnimFileFrame(animFile, frame - 1) : nullptr;
     CloseAnimFile(animFile);
-    if (frame < 1 || frame > count) return kErrAnimFrameRange;
+    if (frame < 1 || frame > count) return AnimFrameOutOfRange(frame, count);
     if (!pixels) return kErrAnimFrameLoad;
     ImageTriple image{nullptr, nullptr, nullptr, width, height};
     const int error = PixelArrayToBitmap(pixels, transparent, width, height, width, &image.bitmap, &image.mask);
@@ -207,7 +207,7 @@ int CmdSetAnimFrameDelay(VMState *vm) {
     if (delay < 0) return kErrWrongUsage;
     AnimObject *anim = nullptr;
     if (int error = FindAnim(id, &anim, kFindAnimPending)) return error;
-    if (frame < 1 || frame > anim->frameCount) return kErrAnimFrameRange;
+    if (frame < 1 || frame > anim->frameCount) return AnimFrameOutOfRange(frame, anim->frameCount);
     anim->delays[size_t(frame - 1)] = delay;
     return 0;
 }
@@ -225,7 +225,7 @@ int AnimBrushLinkSource(VMState *, ObjectId source, int32_t frame, ImageTriple *
                         int32_t *sourceY, int32_t *transparent, bool *temporary) {
     AnimObject *anim = nullptr;
     if (int error = FindAnim(source, &anim, kFindAnimPending)) return error;
-    if (frame < 1 || frame > anim->frameCount) return kErrAnimFrameRange;
+    if (frame < 1 || frame > anim->frameCount) return AnimFrameOutOfRange(frame, anim->frameCount);
     bool owned = false;
     if (int error = GetAnimFrameImage(anim, frame - 1, false, false, image, &owned)) return error;
     *sourceX = *sourceY = 0;

@@ -158,7 +158,7 @@ void FreeAllAnims() { AnimList.Clear(); }
 int GetAnimFrameImage(AnimObject *anim, int32_t n, bool copy, bool keepSourceSize, ImageTriple *out, bool *owned) {
     *out = ImageTriple{};
     *owned = false;
-    if (n < 0 || n >= anim->frameCount) return kErrAnimFrameRange;
+    if (n < 0 || n >= anim->frameCount) return AnimFrameOutOfRange(int64_t(n) + 1, anim->frameCount);
     if (anim->fromDisk) {
         uint32_t *pixels = ReadAnimFileFrame(anim->animFile, n);
         if (!pixels) return kErrAnimFrameLoad;

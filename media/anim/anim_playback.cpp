@@ -297,7 +297,7 @@ int DrawAnimFrame(VMState *vm, ObjectId id, int32_t x, int32_t y, int32_t n, int
     AnimObject *anim = nullptr;
     if (int error = FindAnim(id, &anim, kFindAnimPending)) return error;
     EndAnimOutputSelection(vm, anim);
-    if (n < 0 || n >= anim->frameCount) return kErrAnimFrameRange;
+    if (n < 0 || n >= anim->frameCount) return AnimFrameOutOfRange(int64_t(n) + 1, anim->frameCount);
     DisplayTransform transform;
     LayerOptions options;
     if (optionsIndex)

@@ -115,6 +115,10 @@ int CmdOpenMusic(VMState *vm) {
     void *handle = nullptr;
     if (int error = OpenMusicFile(file.c_str(), &kind, &handle)) {
         SetErrorArgString(shown);
+        if (error == kErrUnknownMusicFormat)
+            NoteErrorHint(error, std::string("\"").append(shown).append(
+                                     "\" could not be read as music; the formats read are MPEG audio (MP3), WAVE, "
+                                     "IFF 8SVX or 16SV, and four-channel \"M.K.\" tracker modules."));
         return error;
     }
     auto *m = new MusicObject;

@@ -4,12 +4,23 @@
 #include <cstring>
 
 #include "runtime/app/command.h"
+#include "runtime/app/command_reference.h"
 #include "runtime/app/errors.h"
 #include "runtime/app/hooks.h"
 
 namespace {
 
 [[noreturn]] void RaiseForArgument(VMState *vm, int code, int n) { RaiseErrorWithNumber(vm, code, n); }
+
+// How many arguments came and the running command's form from its reference row ("" without a row): a call
+// that left one out is no argument of the wrong type, so no argument number says which.
+std::string ArgumentCountHint(VMState *vm, int count) {
+    const char *name = RunningCommandName(vm);
+    const CommandDoc *doc = name ? FindCommandDoc(name) : nullptr;
+    if (!doc || !doc->synopsis) return {};
+    return std::to_string(count).append(count == 1 ? " was" : " were").append(" given; the form is ").append(
+        doc->synopsis).append(".");
+}
 
 // A number, numeric string, boolean (1/0) or Nil (0) as a double; 0 when it is none of these.
 bool ReadLooseNumber(VMState *vm, int index, double *out) {
@@ -64,7 +75,7 @@ VMState *CheckArgCount(VMState *vm, int count, int minimum, int maximum) {
         ArgumentCountProbe(minimum, maximum);
         RaiseError(vm, kErrWrongUsage);
     }
-    if (count < minimum) RaiseError(vm, kErrNotEnoughArguments);
+    if (count < minimum) RaiseErrorWithHint(vm, kErrNotEnoughArguments, ArgumentCountHint(vm, count));
     if (maximum > 0 && count > maximum) RaiseError(vm, kErrTooManyArguments);
     if (minimum == 0 && maximum == 0 && count > 0) RaiseError(vm, kErrTooManyArguments);
     return vm;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/app/errors.h"
 #include "runtime/vm/vm.h"
 
 // One row of a command table; a table ends with a row whose name is null.
@@ -110,6 +111,7 @@ VMState *CheckArgCount(VMState *vm, int count, int minimum, int maximum);
 // checking, so the handler's body never runs.
 extern void (*ArgumentCountProbe)(int minimum, int maximum);
 inline VMState *CheckArgs(VMState *vm, int minimum, int maximum) {
+    ForgetErrorHint();
     int count = GetTop(vm);
     if (count >= minimum && count <= maximum && !ArgumentCountProbe) [[likely]]
         return vm;

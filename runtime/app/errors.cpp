@@ -91,6 +91,24 @@ std::string TakeShutdownFailures() { return std::exchange(g_shutdownFailures, st
 
 void RaiseErrorWithHint(VMState *vm, int code, const std::string &hint) { RaiseErrorDetail(vm, code, hint); }
 
+int NotedErrorHintCode = 0;
+namespace {
+std::string g_notedErrorHint;
+} // namespace
+
+int NoteErrorHint(int code, std::string hint) {
+    NotedErrorHintCode = code;
+    g_notedErrorHint = std::move(hint);
+    return code;
+}
+
+int AnimFrameOutOfRange(int64_t frame, int64_t frames) {
+    std::string hint = std::string("Frame ").append(std::to_string(frame)).append(" was asked for; ");
+    if (frames < 1) hint.append("there are no frames.");
+    else hint.append("the frames are 1 to ").append(std::to_string(frames)).append(".");
+    return NoteErrorHint(kErrAnimFrameRange, std::move(hint));
+}
+
 int LibraryNotRegistered(const char *libraryName) {
     SetErrorArgString(libraryName);
     return kErrLibraryNotRegistered;
@@ -109,8 +127,13 @@ std::string ScriptErrorMessage(VMState *vm, int code) {
     if (!vm) return message;
     // The table's texts are general; the detail says which limit the failed call hit, or what it refused and how
     // to write it. The VM's own codes carry their detail in the description or the "%s" instead.
-    if (const char *detail = GetErrorDetail(vm); *detail && code < kErrGosubOutsideMain)
-        message += code == kErrInternalLimit ? " (" + std::string(detail) + ")" : " " + std::string(detail);
+    // Appended piece by piece: GCC 12's -O3 takes a literal plus a temporary for an overlapping copy (-Wrestrict).
+    const char *detail = GetErrorDetail(vm);
+    if (!*detail && code == NotedErrorHintCode) detail = g_notedErrorHint.c_str();
+    if (*detail && code < kErrGosubOutsideMain) {
+        const bool limit = code == kErrInternalLimit;
+        message.append(limit ? " (" : " ").append(detail).append(limit ? ")" : "");
+    }
     if (const char *description = GetErrorDescription(vm); *description)
         message = code >= kErrGosubOutsideMain ? std::string(description) : message + " " + description;
     if (const char *trace = GetErrorTrace(vm); *trace) message = message + "\n" + trace;

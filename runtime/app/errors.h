@@ -117,7 +117,7 @@
     X(1247, StringFieldExpected, "String expected in table argument \"%s\"!")                                \
     X(1250, NotADirectory, "%s is not a directory!")                                                         \
     X(1251, TagUnknown, "Text format tag after square bracket not recognized!")                              \
-    X(1252, TagSyntax, "Syntax error in text format string!")                                         \
+    X(1252, TagSyntax, "Syntax error in text format specification!")                                         \
     X(1253, TagArguments, "Not enough arguments to this text format tag!")                                   \
     X(1255, NoAntiAlias, "This font type does not support anti-aliased output!")                             \
     X(1256, MessagePort, "Could not create message port!")                                                   \
@@ -132,7 +132,7 @@
     X(1282, SetAttributes, "Error setting file attributes!")                                                 \
     X(1283, SetDate, "Error setting file date!")                                                             \
     X(1284, SetComment, "Error setting file comment!")                                                       \
-    X(1285, DateFormat, "Invalid date format string!")                                                \
+    X(1285, DateFormat, "Invalid date format specification!")                                                \
     X(1286, LockFailed, "Error locking %s!")                                                                 \
     X(1289, NoAudioChannel, "Could not allocate audio channel for this sound!")                              \
     X(1298, AllocSemaphore, "Error allocating semaphore object!")                                            \
@@ -155,7 +155,7 @@
     X(1328, NoTableHere, "Cannot find Vistaloom table at this offset!")                                      \
     X(1329, LayerModeDuringAsyncDraw, "Cannot switch layer mode while async draw is active!")                \
     X(1334, FontNotFound, "Could not find font %ld!")                                                        \
-    X(1335, FontIsFile, "Font name must not be a file!")                                            \
+    X(1335, FontIsFile, "Font specification must not be a file!")                                            \
     X(1337, CoordinateConstant, "You cannot use coordinate constants here!")                                 \
     X(1338, DiskAnim, "This function cannot be used with disk-based animations!")                            \
     X(1339, SelectAnimActive, "This command cannot be used when SelectAnim() is active!")                    \
@@ -245,6 +245,15 @@ int64_t ErrorArgNumber();
 // Raises code with a hint that the report puts after the table's text (ScriptErrorMessage): what exactly was
 // refused and what to write instead, where the general text names neither.
 [[noreturn]] void RaiseErrorWithHint(VMState *vm, int code, const std::string &hint);
+
+// What an operation refused, noted where it fails below its command's handler and raising would skip its
+// callers' clean-up: when the command fails with that code, the report shows the note as a raised hint. Every
+// command forgets the last note as it checks its arguments (CheckArgs). Returns code.
+int NoteErrorHint(int code, std::string hint);
+extern int NotedErrorHintCode;
+inline void ForgetErrorHint() { NotedErrorHintCode = 0; }
+// kErrAnimFrameRange with a note of the frames there are (1 to frames).
+int AnimFrameOutOfRange(int64_t frame, int64_t frames);
 
 // The message of a code filled with the current error arguments. 1064 and 1239 show the argument text whole (up
 // to the shown limit); a code without a known text gets "Error <code> (no message available)!".

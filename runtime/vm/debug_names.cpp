@@ -82,7 +82,23 @@ int FindSetRegister(const Proto *p, int lastPc, int reg) {
     return setPc;
 }
 
-OperandName NameRegister(const Proto *p, int pc, int reg, int depth = 0) {
+OperandName NameRegister(const Proto *p, int pc, int reg, int depth = 0);
+
+// The key of an element read as the script wrote it: a number, a text, a variable's name, or "?".
+std::string KeyText(const Proto *p, int pc, int rk, int depth) {
+    if (!IsRKConstant(rk)) {
+        const OperandName key = NameRegister(p, pc, rk, depth);
+        return key.kind ? key.name : "?";
+    }
+    const size_t index = size_t(RKConstantIndex(rk));
+    if (index >= p->k.size()) return "?";
+    if (p->k[index].tt == TSTRING) return std::string("\"").append(ConstantText(p, int(index))).append("\"");
+    if (p->k[index].tt != TNUMBER) return "?";
+    char number[64];
+    return std::string(number, size_t(FormatNumber(p->k[index].u.n, number, sizeof number)));
+}
+
+OperandName NameRegister(const Proto *p, int pc, int reg, int depth) {
     OperandName out;
     const ProtoLocal *local = nullptr;
     for (const ProtoLocal &l : p->locals)
@@ -110,6 +126,14 @@ OperandName NameRegister(const Proto *p, int pc, int reg, int depth = 0) {
         if (IsRKConstant(GetC(i))) {
             out.name = ConstantText(p, RKConstantIndex(GetC(i)));
             out.kind = GetOp(i) == OP_SELF ? "method" : "field";
+        }
+        // "titles[n]": an element read with a number or a variable, as a list of slides is.
+        if (out.name.empty() && GetOp(i) == OP_GETTABLE && depth < 8) {
+            const OperandName table = NameRegister(p, setPc, GetB(i), depth + 1);
+            if (table.kind) {
+                out.kind = "element";
+                out.name = table.name + "[" + KeyText(p, setPc, GetC(i), depth + 1) + "]";
+            }
         }
         break;
     case OP_GETUPVAL:

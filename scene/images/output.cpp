@@ -180,7 +180,7 @@ int SelectOutput(VMState *vm, int32_t sourceKind, ObjectId id, int32_t targetKin
         AnimInfo info;
         if (int error = AnimServices->find(id, 0, &info)) return error;
         if (info.diskBased) return kErrDiskAnim;
-        if (frame < 1 || frame > info.frameCount) return kErrAnimFrameRange;
+        if (frame < 1 || frame > info.frameCount) return AnimFrameOutOfRange(frame, info.frameCount);
         bool temporary = false;
         if (int error = AnimServices->frameImage(id, frame, &planes, &temporary)) return error;
         planes.width = info.width;

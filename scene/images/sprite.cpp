@@ -265,7 +265,7 @@ int CheckSpriteOutput() {
 int DrawSprite(ObjectId id, int32_t x, int32_t y, int32_t frame) {
     Sprite *sprite = nullptr;
     if (int error = FindSprite(id, &sprite, 0)) return error;
-    if (frame < 0 || frame > sprite->frameCount) return kErrAnimFrameRange;
+    if (frame < 0 || frame > sprite->frameCount) return AnimFrameOutOfRange(frame, sprite->frameCount);
     BGPic *bgpic = CurrentBGPic;
     if (!bgpic) return kErrWrongUsage;
     x = ResolveXPosition(x, sprite->width, bgpic->current.width, 0);

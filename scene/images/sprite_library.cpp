@@ -163,7 +163,7 @@ int SpriteBrushLinkSource(VMState *, ObjectId source, int32_t frame, ImageTriple
                           int32_t *sourceY, int32_t *transparent, bool *temporary) {
     Sprite *sprite = nullptr;
     if (int error = FindSprite(source, &sprite, 0)) return error;
-    if (frame < 1 || frame > sprite->frameCount) return kErrAnimFrameRange;
+    if (frame < 1 || frame > sprite->frameCount) return AnimFrameOutOfRange(frame, sprite->frameCount);
     GetSpriteFrameImage(sprite, frame - 1, image);
     image->width = sprite->width;
     image->height = sprite->height;

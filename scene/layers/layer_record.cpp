@@ -55,14 +55,6 @@ void RemoveButtonOfLayer(BGPic *bgpic, const vlLayer *layer) {
         }
 }
 
-bool NameTaken(const BGPic *bgpic, const char *name, const vlLayer *except) {
-    for (const ListNode *n = bgpic->layers.headNode.next; n && n->next; n = n->next) {
-        const vlLayer *l = LayerOfNode(const_cast<ListNode *>(n));
-        if (l != except && l->name && strcasecmp(l->name, name) == 0) return true;
-    }
-    return false;
-}
-
 void ApplyAnchor(vlLayer *layer, LayerDrawParams *p) {
     if (layer->type == ObjectKindLine) return;
     const int32_t dx = int32_t(p->width * layer->anchorX), dy = int32_t(p->height * layer->anchorY);
@@ -78,6 +70,19 @@ void RefreshInto(LayerRectList *list, int32_t x, int32_t y, int32_t width, int32
 }
 
 } // namespace
+
+int CheckLayerNameFree(const BGPic *bgpic, const char *name, const vlLayer *except) {
+    for (const ListNode *n = bgpic->layers.headNode.next; n && n->next; n = n->next) {
+        const vlLayer *l = LayerOfNode(const_cast<ListNode *>(n));
+        if (l != except && l->name && strcasecmp(l->name, name) == 0)
+            // A slide show meets this when it makes a picture's layers again on a second visit.
+            return NoteErrorHint(kErrLayerNameTaken,
+                                 std::string("\"").append(name).append(
+                                     "\" names a layer of this background picture already; each picture keeps its "
+                                     "layers while others are shown."));
+    }
+    return 0;
+}
 
 // ---- States -----------------------------------------------------------------------------------------------------
 
@@ -372,7 +377,7 @@ int AddLayer(VMState *vm, int32_t kind, const ObjectId *objectId, int32_t screen
         if (options->hidden) flags |= kAddLayerHidden;
         if (!options->name.empty()) {
             if (options->name.size() > kMaxLayerName) return fail(kErrNameTooLong);
-            if (NameTaken(bgpic, options->name.c_str(), nullptr)) return fail(kErrLayerNameTaken);
+            if (int error = CheckLayerNameFree(bgpic, options->name.c_str(), nullptr)) return fail(error);
             layer->name = new (std::nothrow) char[options->name.size() + 1];
             if (!layer->name) return fail(kErrOutOfMemory);
             std::memcpy(layer->name, options->name.c_str(), options->name.size() + 1);

@@ -110,7 +110,7 @@ int ReadAnimKeys(VMState *vm, int t, LayerStyleChange *c, bool *freeAfter) {
     if (GetTableOption(vm, t, "frame", &frame)) {
         if (frame == 0) frame = b.frame >= b.frameCount ? 1 : b.frame + 1;
         else if (frame == -1) frame = b.frameCount;
-        else if (frame < 1 || frame > b.frameCount) return kErrAnimFrameRange;
+        else if (frame < 1 || frame > b.frameCount) return AnimFrameOutOfRange(frame, b.frameCount);
         b.frame = frame;
         c->classes |= kStyleRebuild;
     }

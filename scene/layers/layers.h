@@ -134,6 +134,8 @@ int UpdateLayerGeometry(vlLayer *layer, LayerDrawParams *params, const int32_t *
                         int32_t width, int32_t height, HostBitmap *bitmap, MaskPlane *mask, AlphaPlane *alpha);
 int InsertObjectLayer(VMState *vm, DisplayRecord *display, int32_t insertPos, int32_t kind, ObjectId id, int32_t x,
                       int32_t y, int noRefresh, int forMove, vlLayer **outLayer);
+// 0 when no layer of bgpic but except has the name (in any case), else kErrLayerNameTaken with a note naming it.
+int CheckLayerNameFree(const BGPic *bgpic, const char *name, const vlLayer *except);
 // Moves a layer to a 1-based position (0: on top); 1 when the list changed.
 int MoveLayerInZOrder(vlLayer *layer, int32_t position);
 

@@ -255,10 +255,7 @@ int CmdSetLayerName(VMState *vm) {
     LayerNameChanges++;
     if (length == 0) return 0;
     if (length > 255) return kErrNameTooLong;
-    for (ListNode *n = CurrentBGPic->layers.headNode.next; n && n->next; n = n->next) {
-        const vlLayer *other = LayerOfNode(n);
-        if (other != layer && other->name && strcasecmp(other->name, name) == 0) return kErrLayerNameTaken;
-    }
+    if (int error = CheckLayerNameFree(CurrentBGPic, name, layer)) return error;
     layer->name = new (std::nothrow) char[length + 1];
     if (!layer->name) return kErrOutOfMemory;
     std::memcpy(layer->name, name, length + 1);
@@ -597,7 +594,7 @@ int CmdSelectLayer(VMState *vm) {
         AnimInfo info;
         if (int error = AnimServices->find(layer->source, 0, &info)) return error;
         if (info.diskBased) return kErrDiskAnim;
-        if (frame < 1 || frame > info.frameCount) return kErrAnimFrameRange;
+        if (frame < 1 || frame > info.frameCount) return AnimFrameOutOfRange(frame, info.frameCount);
     } else if (frame != 0) {
         return kErrNotAnimLayer;
     }

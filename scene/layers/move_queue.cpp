@@ -192,7 +192,7 @@ int ThirdPass(VMState *vm, MoveEntry *e) {
         if (e->extra >= 1 && e->extra <= info.frameCount) frame = e->extra;
         else if (e->extra == -1) frame = info.frameCount;
         else if (e->extra == 0) frame = info.frameCount > 1 ? 2 : 1;
-        else return kErrAnimFrameRange;
+        else return AnimFrameOutOfRange(e->extra, info.frameCount);
         break;
     }
     default: return kErrWrongUsage;

@@ -53,20 +53,27 @@ ModuleBuilder BurstModule() {
     return b;
 }
 
-TEST(ModuleReplayer, OneChannelMatchesTheIntegerMixerExactly) {
-    ModuleBuilder b;
-    b.samples.push_back({SquareBurst(4000, 77), 64});
-    b.Note(0, 0, 0, kC3, 1, 0xC, 0x40);
-    auto state = Load(b.Build());
-    std::vector<int16_t> pcm = Render(state.get(), 3000);
-    // The first tick, and the note, come after 1920 mix steps; volume 64 plays as 63; channel 1 is heard right.
-    const int32_t step = 1172874197 / ((96000 * kC3) / 50);
-    int64_t pos = 0;
-    for (int frame = 0; frame < 3000; frame++) {
-        int32_t sum = 0;
-        for (int k = 0; k < 2 && frame >= 960; k++, pos += step) sum += (b.samples[0].data[size_t(pos >> 14)] * 63 * 255) >> 7;
-        ASSERT_EQ(pcm[2 * frame], 0) << frame;
-        ASSERT_EQ(pcm[2 * frame + 1], int16_t((sum * 256) >> 9)) << frame;
+TEST(ModuleReplayer, OneChannelMatchesTheIntegerMixerExactlyOnItsSide) {
+    // Channels 1 and 4 play left, 2 and 3 right, each wholly on its side.
+    const bool heardLeft[4] = {true, false, false, true};
+    for (int channel = 0; channel < 4; channel++) {
+        ModuleBuilder b;
+        b.samples.push_back({SquareBurst(4000, 77), 64});
+        b.Note(0, 0, channel, kC3, 1, 0xC, 0x40);
+        auto state = Load(b.Build());
+        std::vector<int16_t> pcm = Render(state.get(), 3000);
+        // The first tick, and the note, come after 1920 mix steps; volume 64 plays as 63.
+        const int32_t step = 1172874197 / ((96000 * kC3) / 50);
+        int64_t pos = 0;
+        const int heard = heardLeft[channel] ? 0 : 1;
+        for (int frame = 0; frame < 3000; frame++) {
+            int32_t sum = 0;
+            for (int k = 0; k < 2 && frame >= 960; k++, pos += step)
+                sum += (b.samples[0].data[size_t(pos >> 14)] * 63 * 255) >> 7;
+            ASSERT_EQ(pcm[2 * frame + 1 - heard], 0) << "channel " << channel + 1 << ", frame " << frame;
+            ASSERT_EQ(pcm[2 * frame + heard], int16_t((sum * 256) >> 9))
+                << "channel " << channel + 1 << ", frame " << frame;
+        }
     }
 }
 

@@ -325,6 +325,18 @@ TEST(PlayerEndToEnd, ErrorsSayWhatWasRefusedAndWhatToWrite) {
         {"OpenDirectory(1, \"nofolder\")\n", "Error locking nofolder! (No such file or directory)"},
         {"CreateBrush(1, 8, 8)\nSaveBrush(1, \"nofolder/b.bmp\")\n",
          "Cannot write to file nofolder/b.bmp ! (" + here + "/nofolder/b.bmp)"},
+        {"LoadModule(1, \"hint.vla\")\n",
+         "Unknown music format! \"hint.vla\" could not be read as music; the formats read are MPEG audio (MP3), WAVE, "
+         "IFF 8SVX or 16SV, and four-channel \"M.K.\" tracker modules."},
+        {"EnableLayers()\nTextOut(0, 0, \"1\", {Name = \"clock\"})\nTextOut(0, 9, \"2\", {Name = \"Clock\"})\n",
+         "Layer name was already assigned! \"Clock\" names a layer of this background picture already; each picture "
+         "keeps its layers while others are shown."},
+        {"EnableLayers()\nTextOut(0, 0, \"1\", {Name = \"clock\"})\nTextOut(0, 9, \"2\")\nSetLayerName(2, \"CLOCK\")\n",
+         "Layer name was already assigned! \"CLOCK\" names a layer"},
+        {"CreateBrush(1, 8, 8)\nCreateAnim(1, 1, 8, 8, 1, 1)\nDisplayAnimFrame(1, 0, 0, 3)\n",
+         "Specified animation frame is out of range! Frame 3 was asked for; the frames are 1 to 1."},
+        {"Function Tick() EndFunction\nSetInterval(Tick, 1000)\n",
+         "Not enough arguments! 2 were given; the form is [handle =] SetInterval(id, function, ms[, userdata])."},
     };
     for (const auto &c : cases) {
         PlayerRun run = RunScript(dir, c.script, "hint");

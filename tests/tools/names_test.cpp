@@ -43,10 +43,26 @@ const NameCase kCases[] = {
     {"Area(1, 2)\nFunction Area(w, h) Return w * h EndFunction",
      "1:1: 'area' is called before its definition at line 2 has run, so it is still Nil here: move the Function "
      "above the call\n"},
-    {"While 1\n  If 1 Then Tick() EndIf\n  Function Tick() EndFunction\nWend",
-     "2:13: 'tick' is called before its definition at line 3 has run, so it is still Nil here: move the Function "
+    // In a loop, a call in the same straight line as its definition, or under a condition the definition shares,
+    // meets Nil on the first pass; a call under a condition of its own may first run on a later pass.
+    {"While 1\n  Tick()\n  Function Tick() EndFunction\nWend",
+     "2:3: 'tick' is called before its definition at line 3 has run, so it is still Nil here: move the Function "
+     "above the call\n"},
+    {"Repeat\n  If n > 0 Then Tick() EndIf\n  Function Tick() EndFunction\n  n = 1\nUntil n", ""},
+    {"While 1\n  If 1 Then Tick() EndIf\n  Function Tick() EndFunction\nWend", ""},
+    {"For i = 1 To 2\n  For j = 1 To i Tick() Next\n  Function Tick() EndFunction\nNext", ""},
+    {"Repeat\n  If 1\n    Tick()\n    Function Tick() EndFunction\n  EndIf\nUntil 1",
+     "3:5: 'tick' is called before its definition at line 4 has run, so it is still Nil here: move the Function "
+     "above the call\n"},
+    {"Repeat\n  If 1 Then Tick() EndIf\nUntil 1\nFunction Tick() EndFunction",
+     "2:13: 'tick' is called before its definition at line 4 has run, so it is still Nil here: move the Function "
      "above the call\n"},
     {"Function Start() Later() EndFunction\nFunction Later() EndFunction\nStart()", ""},
+    // A Local Function is seen only below its definition: a call above it is to a global that is Nil.
+    {"Local Function Go()\n  Later()\nEndFunction\nLocal Function Later() EndFunction\nGo()",
+     "2:3: 'later' is a Local Function defined further down, at line 4, and a local is seen only below its "
+     "definition: move the Local Function above the call\n"},
+    {"Local Function Later() EndFunction\nLater()", ""},
     {"Gosub Go\nLabel Go\n  Later()\nEndLabel\nFunction Later() EndFunction", ""},
     {"Function Setup() Later = Function() EndFunction EndFunction\nLater()\nFunction Later() EndFunction", ""},
     {"Function Setup() helper = Function() EndFunction EndFunction\nSetup() helper()", ""},

@@ -61,7 +61,7 @@ void CompileCall(FuncState &fs, const Expr &e, ExpDesc &out) {
     ExpDesc function;
     CompileExpr(fs, *e.a, function);
     if (e.a->kind == ExprKind::Name && function.kind == ExpKind::Global && fs.globals) {
-        fs.globals->called.push_back({e.a->text, e.a->line, e.a->column, !fs.parent && !fs.inLabel});
+        fs.globals->called.push_back({e.a->text, e.a->line, e.a->column, !fs.parent && !fs.inLabel, fs.control});
         for (size_t n = 0; n < e.list.size(); n++)
             if (e.list[n]->kind == ExprKind::Table)
                 for (const TableField &field : e.list[n]->fields)
@@ -311,7 +311,8 @@ void CompileAssign(FuncState &fs, const Stat &s) {
             fs.globals->assigned.insert(target->text);
             const size_t n = targets.size();
             if (!fs.parent && !fs.inLabel && n < s.values.size() && s.values[n]->kind == ExprKind::Function)
-                fs.globals->definedAtTopLevel.emplace(target->text, GlobalUse{target->text, s.line, s.column});
+                fs.globals->definedAtTopLevel.emplace(target->text,
+                                                      GlobalUse{target->text, s.line, s.column, true, fs.control});
             else
                 fs.globals->assignedElsewhere.insert(target->text);
         }
@@ -368,6 +369,7 @@ void CompileLocal(FuncState &fs, const Stat &s) {
 }
 
 void CompileLocalFunction(FuncState &fs, const Stat &s) {
+    if (fs.globals) fs.globals->localFunctions.push_back({s.names[0], s.line, s.column});
     std::vector<std::string> pending;
     NewLocal(fs, s.names[0], pending);
     ExpDesc v = MakeExp(ExpKind::Local, fs.freeRegister);
@@ -387,6 +389,16 @@ int CompileCondition(FuncState &fs, const Expr &condition) {
     return v.falseList;
 }
 
+// Puts what is compiled in its lifetime inside a loop or a body that may not run (FuncState::control).
+struct ControlMark {
+    FuncState &fs;
+    ControlMark(FuncState &state, bool loop) : fs(state) {
+        ++fs.controlCount;
+        fs.control.push_back(loop ? fs.controlCount : -fs.controlCount);
+    }
+    ~ControlMark() { fs.control.pop_back(); }
+};
+
 void CompileScopedBlock(FuncState &fs, const Block &body) {
     BlockScope block;
     EnterBlock(fs, block, false);
@@ -400,11 +412,15 @@ void CompileIf(FuncState &fs, const Stat &s) {
         const IfClause &clause = s.clauses[i];
         fs.line = clause.line;
         if (!clause.condition) {
+            ControlMark guard(fs, false);
             CompileScopedBlock(fs, clause.body);
             break;
         }
         int falseExit = CompileCondition(fs, *clause.condition);
-        CompileScopedBlock(fs, clause.body);
+        {
+            ControlMark guard(fs, false);
+            CompileScopedBlock(fs, clause.body);
+        }
         if (i + 1 < s.clauses.size()) {
             fs.line = s.clauses[i + 1].line;
             Concat(fs, escapes, Jump(fs));
@@ -419,7 +435,10 @@ void CompileWhile(FuncState &fs, const Stat &s) {
     int exit = CompileCondition(fs, *s.expression);
     BlockScope loop;
     EnterBlock(fs, loop, true);
-    CompileScopedBlock(fs, s.body);
+    {
+        ControlMark guard(fs, false), repeated(fs, true);
+        CompileScopedBlock(fs, s.body);
+    }
     fs.line = s.body.endLine;
     PatchList(fs, Jump(fs), start);
     LeaveBlock(fs);
@@ -431,7 +450,10 @@ void CompileRepeat(FuncState &fs, const Stat &s) {
     BlockScope loop, scope;
     EnterBlock(fs, loop, true);
     EnterBlock(fs, scope, false);
-    CompileBlock(fs, s.body);
+    {
+        ControlMark repeated(fs, true);
+        CompileBlock(fs, s.body);
+    }
     fs.line = s.expression->line;
     int exit = CompileCondition(fs, *s.expression); // sees the body's locals
     if (!scope.hasUpvalue) {
@@ -456,7 +478,10 @@ void CompileForBody(FuncState &fs, const Stat &s, int base, int variables, bool 
     for (int i = 0; i < variables; ++i) NewLocal(fs, s.names[size_t(i)], pending);
     ActivateLocals(fs, pending);
     ReserveRegisters(fs, variables);
-    CompileBlock(fs, s.body);
+    {
+        ControlMark guard(fs, false), repeated(fs, true);
+        CompileBlock(fs, s.body);
+    }
     LeaveBlock(fs);
     fs.line = s.line;
     PatchToHere(fs, prep);
@@ -658,6 +683,16 @@ void CompileFunction(FuncState &parent, const FunctionNode &node, ExpDesc &out) 
 }
 
 
+// A call under a condition inside a loop that also holds the definition may first run on a later pass, after the
+// definition ran. A condition the two share does not count: the first pass into it meets the call first.
+bool MayFirstRunAfter(const std::vector<int> &call, const std::vector<int> &definition) {
+    size_t shared = 0;
+    while (shared < call.size() && shared < definition.size() && call[shared] == definition[shared]) shared++;
+    const auto split = call.begin() + std::ptrdiff_t(shared);
+    return std::any_of(call.begin(), split, [](int mark) { return mark > 0; }) &&
+           std::any_of(split, call.end(), [](int mark) { return mark < 0; });
+}
+
 // One pass over the main program. labelBase -1 measures what the code outside label bodies needs.
 void GeneratePass(const ScriptNode &script, const std::string &chunkName, FunctionProto &main, int labelBase,
                   int *maxOutsideLabels, GlobalNames *globals) {
@@ -708,9 +743,22 @@ bool GenerateCode(const ScriptNode &script, const std::string &chunkName, Functi
     // globals in ways the compiler cannot see.
     for (const GlobalUse &use : globals.called) {
         if (globals.assigned.count(use.name) || IsKnownCommand(use.name)) continue;
-        std::string message = "unknown command '" + use.name + "'";
-        std::string suggestion = SuggestCommand(use.name);
-        if (!suggestion.empty()) message += " (did you mean '" + suggestion + "'?)";
+        const auto below = std::find_if(globals.localFunctions.begin(), globals.localFunctions.end(),
+                                        [&](const GlobalUse &local) {
+                                            return local.name == use.name &&
+                                                   (local.line > use.line ||
+                                                    (local.line == use.line && local.column > use.column));
+                                        });
+        std::string message;
+        if (below != globals.localFunctions.end()) {
+            message = "'" + use.name + "' is a Local Function defined further down, at line " +
+                      std::to_string(below->line) +
+                      ", and a local is seen only below its definition: move the Local Function above the call";
+        } else {
+            message = "unknown command '" + use.name + "'";
+            std::string suggestion = SuggestCommand(use.name);
+            if (!suggestion.empty()) message += " (did you mean '" + suggestion + "'?)";
+        }
         warnings->push_back(CompileError{error.file, use.line, use.column, message});
     }
     // A function exists once its definition has run: a call the main program makes above it finds Nil.
@@ -721,6 +769,7 @@ bool GenerateCode(const ScriptNode &script, const std::string &chunkName, Functi
             continue;
         const GlobalUse &at = definition->second;
         if (at.line < use.line || (at.line == use.line && at.column < use.column)) continue;
+        if (MayFirstRunAfter(use.control, at.control)) continue;
         warnings->push_back(CompileError{error.file, use.line, use.column,
                                          "'" + use.name + "' is called before its definition at line " +
                                              std::to_string(at.line) +

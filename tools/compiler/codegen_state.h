@@ -87,6 +87,7 @@ struct GlobalUse {
     std::string name;
     int line, column;
     bool topLevel = false; // runs when the main program reaches it (outside functions and label bodies)
+    std::vector<int> control{}; // the main program's ControlMarks around it, outermost first
 };
 // A key of a table written out in a call to a global, checked against the command's options when the global is
 // a command.
@@ -104,6 +105,7 @@ struct GlobalNames {
     std::map<std::string, GlobalUse> definedAtTopLevel;
     std::set<std::string> assignedElsewhere;
     std::vector<GlobalUse> textAdded; // a literal text that is no number, an operand of '+'
+    std::vector<GlobalUse> localFunctions; // each Local Function: a call above it reaches for a global instead
 };
 
 struct FuncState {
@@ -130,6 +132,10 @@ struct FuncState {
     int maxOutsideLabels = 0;
     int paddingLocals = 0; // the unnamed locals below the current label body (not counted as the script's)
     std::set<std::string> labelNames;
+    // Loops (positive) and bodies that may not run (negative) around the statement being compiled, each with a
+    // number of its own: a call guarded in a loop that also holds its function's definition may run after it.
+    std::vector<int> control;
+    int controlCount = 0;
 };
 
 [[noreturn]] inline void Fail(FuncState &fs, std::string message) { throw CodegenFailure{fs.line, fs.column, std::move(message)}; }

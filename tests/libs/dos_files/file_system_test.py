@@ -301,7 +301,7 @@ DebugPrint(GetFileAttributes("f").flags, GetFileAttributes("f").time)
     bad_dates = ["31-Feb-2006 10:00:00", "31-Dec-2006 1a:00:00", "32-Dec-2006 10:00:00", "31-Dec-2006 24:00:00",
                  "1-Jan", "31-Dec-2006 23:59:59 ", "31-Dez-2006 10:00:00"]
     run_errors(cwd, [("date " + d, 'SetFileAttributes("f", {time = "%s"})' % d,
-                      "Invalid date format string!") for d in bad_dates] + [
+                      "Invalid date format specification!") for d in bad_dates] + [
         ("flags not a number", 'SetFileAttributes("f", {flags = "x"})', "flags"),
         ("time not a string", 'SetFileAttributes("f", {time = {}})', "time"),
         ("linked name", 'SetFileAttributes(":::chunk0:1*a/b", {})', WRONG_USAGE),

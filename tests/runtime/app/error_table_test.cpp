@@ -27,6 +27,9 @@ TEST_F(ErrorTable, QuotedMessagesAreWordForWord) {
     EXPECT_STREQ(FindErrorMessage(1367), "You need to select the BGPic's display before modifying the BGPic!");
     EXPECT_STREQ(FindErrorMessage(1309), "Invalid or incomplete deflate data (zlib)!");
     EXPECT_STREQ(FindErrorMessage(1427), "No joystick found at specified game port!");
+    EXPECT_STREQ(FindErrorMessage(1252), "Syntax error in text format specification!");
+    EXPECT_STREQ(FindErrorMessage(1285), "Invalid date format specification!");
+    EXPECT_STREQ(FindErrorMessage(1335), "Font specification must not be a file!");
 }
 
 TEST_F(ErrorTable, HoldsEveryQuotedCode) {
