@@ -105,7 +105,7 @@ const CommandDoc kCommandDocs[] = {
              "none).\n"
              "\n" TEXT_TAGS,
      .options = "Align, WordWrap, Encoding, WordWrapTable, " VL_DISPLAY_OPTION_KEYS,
-     .errors = {kErrWrongUsage, kErrNumberFieldExpected},
+     .errors = {kErrWrongUsage, kErrNumberFieldExpected, kErrLayerNameTaken},
      .example = "TextOut(#CENTER, 100, \"Game over\")"},
     {.name = "CreateTextObject",
      .synopsis = "[handle =] CreateTextObject(id, text[, align, wordwrap, encoding])", .arguments = {2, 5},
