@@ -194,20 +194,25 @@ std::vector<Rule> Rules() {
     return out;
 }
 
-// The coverage a renderer gave each plane pixel: the shape drawn opaque into an intensity plane, which takes it
-// as it is.
+// The coverage a renderer gave each plane pixel: the shape drawn opaque into a clear intensity plane at level 255,
+// which blends to the coverage itself. A level, unlike the shape's own opacity, lets DrawShape take the span path.
 std::vector<uint8_t> Drawn(const ShapeRecord &s, bool generic) {
     AlphaPlane *plane = AllocAlphaPlane(kPlane, kPlane, true);
     ShapeOutput o;
     o.width = o.height = kPlane;
     o.alpha = plane;
-    o.alphaLevel = kShapeAlphaOwnOpacity;
+    o.alphaLevel = 255;
     EXPECT_EQ(generic ? DrawShapeGeneric(s, kAt, kAt, nullptr, o) : DrawShape(s, kAt, kAt, nullptr, o), 0);
     std::vector<uint8_t> out(size_t(kPlane * kPlane));
     for (int32_t y = 0; y < kPlane; ++y) std::memcpy(&out[size_t(y * kPlane)], plane->bytes + y * plane->bytesPerRow, kPlane);
     FreeAlphaPlane(plane);
     return out;
 }
+
+// Each rule holds through both renderers.
+constexpr bool kRenderers[] = {false, true}; // the span path, the generic renderer
+
+std::string Renderer(bool generic) { return generic ? "generic renderer" : "span path"; }
 
 // The first pixel where f fails, as "x,y" in shape coordinates with what was drawn there, or empty.
 std::string FirstFailure(const std::vector<uint8_t> &got, const std::function<bool(int32_t, int32_t)> &f,
@@ -247,8 +252,8 @@ TEST(ShapeRules, EveryPixelHoldsWhatTheExactShapeCovers) {
         const Expected e = ExpectedPixels(s);
         const bool soft = s.style.Antialias();
         const bool thin = !soft && s.kind == ObjectKindLine && s.thickness == 1;
-        for (bool generic : {false, true}) {
-            SCOPED_TRACE(r.name + (generic ? ", generic renderer" : ", span path"));
+        for (bool generic : kRenderers) {
+            SCOPED_TRACE(r.name + ", " + Renderer(generic));
             const std::vector<uint8_t> got = Drawn(s, generic);
             const auto at = [&](int32_t x, int32_t y) { return int(got[size_t(y * kPlane + x)]); };
             if (thin) {
@@ -313,9 +318,9 @@ ShapeRecord Arc(const ArcCase &c, bool antialias, int32_t outline) {
     return s;
 }
 
-// The shape's coverage through the span path, 0 to 255 a plane pixel, and its sum in whole pixels.
-std::vector<int> Draw(const ShapeRecord &s) {
-    const std::vector<uint8_t> got = Drawn(s, false);
+// The shape's coverage through either renderer, 0 to 255 a plane pixel, and its sum in whole pixels.
+std::vector<int> Draw(const ShapeRecord &s, bool generic) {
+    const std::vector<uint8_t> got = Drawn(s, generic);
     return std::vector<int>(got.begin(), got.end());
 }
 
@@ -332,6 +337,7 @@ std::string Name(const ArcCase &c, bool antialias, int32_t outline) {
 }
 
 TEST(ArcRules, AWholeTurnIsTheEllipse) {
+    for (bool generic : kRenderers)
     for (const ArcCase &c : kArcs)
         for (bool aa : {false, true})
             for (int32_t outline : {0, 1, 3})
@@ -339,19 +345,21 @@ TEST(ArcRules, AWholeTurnIsTheEllipse) {
                     ShapeRecord arc = Arc({c.rx, c.ry, c.start, c.start + turn, c.clockwise}, aa, outline);
                     ShapeRecord ellipse = arc;
                     ellipse.kind = ObjectKindEllipse;
-                    const std::vector<int> a = Draw(arc), e = Draw(ellipse);
+                    const std::vector<int> a = Draw(arc, generic), e = Draw(ellipse, generic);
                     int differ = 0;
                     for (size_t k = 0; k < a.size(); ++k) differ += a[k] != e[k];
-                    EXPECT_EQ(differ, 0) << Name(c, aa, outline) << " turn " << turn;
+                    EXPECT_EQ(differ, 0) << Name(c, aa, outline) << " turn " << turn << ", " << Renderer(generic);
                 }
 }
 
 // Every pixel is in the sector when its centre is (aliased), and antialiased no pixel the aliased arc leaves out is
 // covered whole, nor one it sets left empty.
 TEST(ArcRules, AliasedAndAntialiasedCoverTheSectorSeenFromTheCentre) {
+    for (bool generic : kRenderers)
     for (const ArcCase &c : kArcs)
         for (int32_t outline : {0, 1, 4}) {
-            const std::vector<int> hard = Draw(Arc(c, false, outline)), soft = Draw(Arc(c, true, outline));
+            SCOPED_TRACE(Renderer(generic));
+            const std::vector<int> hard = Draw(Arc(c, false, outline), generic), soft = Draw(Arc(c, true, outline), generic);
             const double cx = kAt + c.rx + 0.5, cy = kAt + c.ry + 0.5, from = std::fmod(c.start + 720.0, 360.0);
             const double span = std::fmod(c.end - c.start + 720.0, 360.0) == 0 ? 360 : std::fmod(c.end - c.start + 720.0, 360.0);
             int wrong = 0, missing = 0, apart = 0;
@@ -376,7 +384,9 @@ TEST(ArcRules, AliasedAndAntialiasedCoverTheSectorSeenFromTheCentre) {
 // The antialiased fill covers the elliptic sector's area; the aliased fill about as much; an arc's outline and the
 // outline of the arc that completes it share the ellipse's outline between them.
 TEST(ArcRules, CoverageSumsToTheSectorsArea) {
+    for (bool generic : kRenderers)
     for (const ArcCase &c : kArcs) {
+        SCOPED_TRACE(Renderer(generic));
         const double rx = c.rx + 0.5, ry = c.ry + 0.5;
         const auto own = [&](double degrees) { // the ellipse's own angle of the point seen at this angle
             const double seen = degrees * M_PI / 180, a = std::atan2(rx * std::sin(seen), ry * std::cos(seen));
@@ -385,14 +395,15 @@ TEST(ArcRules, CoverageSumsToTheSectorsArea) {
         double span = std::fmod(c.end - c.start + 720.0, 360.0);
         if (span == 0) span = 360;
         const double area = rx * ry / 2 * (own(c.start + span) - own(c.start));
-        EXPECT_NEAR(Sum(Draw(Arc(c, true, 0))), area, 0.01 * area + 2) << Name(c, true, 0);
-        EXPECT_NEAR(Sum(Draw(Arc(c, false, 0))), area, 0.02 * area + 3 * (rx + ry)) << Name(c, false, 0);
+        EXPECT_NEAR(Sum(Draw(Arc(c, true, 0), generic)), area, 0.01 * area + 2) << Name(c, true, 0);
+        EXPECT_NEAR(Sum(Draw(Arc(c, false, 0), generic)), area, 0.02 * area + 3 * (rx + ry)) << Name(c, false, 0);
         for (bool aa : {false, true})
             for (int32_t outline : {1, 4}) {
                 const ArcCase rest = {c.rx, c.ry, c.end, c.start, c.clockwise};
                 ShapeRecord ellipse = Arc(c, aa, outline);
                 ellipse.kind = ObjectKindEllipse;
-                const double whole = Sum(Draw(ellipse)), parts = Sum(Draw(Arc(c, aa, outline))) + Sum(Draw(Arc(rest, aa, outline)));
+                const double whole = Sum(Draw(ellipse, generic)),
+                             parts = Sum(Draw(Arc(c, aa, outline), generic)) + Sum(Draw(Arc(rest, aa, outline), generic));
                 // Aliased, the pixels on an edge (on the diagonals) count twice.
                 EXPECT_NEAR(parts, whole, aa ? 1.0 : 2.0 * outline + 1) << Name(c, aa, outline);
             }
