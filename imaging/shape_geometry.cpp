@@ -7,7 +7,7 @@
 static void ArcPoints(ShapePath *path, double cx, double cy, double rx, double ry, double a0, double a1,
                       bool keepArea = true) {
     const double r = std::max(rx, ry);
-    const double step = std::min(r > 0.05 ? 2 * std::acos(std::max(0.0, 1 - 0.02 / r)) : M_PI, keepArea ? M_PI : M_PI / 8);
+    const double step = std::min(r > 0.05 ? 2 * std::acos(std::max(0.0, 1 - 0.002 / r)) : M_PI, keepArea ? M_PI : M_PI / 8);
     int32_t n = std::clamp(int32_t(std::ceil(std::fabs(a1 - a0) / step)), 2, 2048);
     // A whole turn in a multiple of four steps: the flattened ellipse keeps both mirror symmetries of the true one.
     if (std::fabs(a1 - a0) >= 2 * M_PI) n = (n + 3) / 4 * 4;
@@ -180,6 +180,7 @@ void BuildShapePath(const ShapeRecord &s, ShapePath *path) {
     }
     case ObjectKindPlot: path->Point(0, 0), path->Point(1, 0), path->Point(1, 1), path->Point(0, 1); break;
     case ObjectKindPolygon:
+        path->mayCross = true;
         for (size_t k = 0; k + 1 < s.vertices.size(); k += 2)
             path->Point(PolygonCoordinate(s.vertices[k]), PolygonCoordinate(s.vertices[k + 1]));
         break;

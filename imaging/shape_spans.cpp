@@ -575,6 +575,7 @@ void StartRaster(const ShapeRecord &s, bool whole, int32_t bx, int32_t bw, int64
     thread_local ShapePath path;
     path.points.clear();
     path.ends.clear();
+    path.mayCross = false;
     if (whole && s.kind == ObjectKindArc) {
         ShapeRecord ellipse;
         ellipse.kind = ObjectKindEllipse, ellipse.radiusX = s.radiusX, ellipse.radiusY = s.radiusY;
