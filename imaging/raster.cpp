@@ -221,10 +221,10 @@ static void AddRowArea(CoverageRaster *r, int32_t row, double xTop, double xBott
 
 namespace {
 
-// The pieces in r->active over [from, to] of band row `row`, in which no two cross: walking them left to right
-// in r->order, each adds its area weighed by the fill it begins (1) or ends (-1), none where the fill goes on.
-void WeighedStretch(CoverageRaster *r, int32_t row, double from, double to) {
-    int32_t winding = 0;
+// The pieces in r->order over [from, to] of band row `row`, in which no two cross: walking them left to right
+// from the winding left of them, each adds its area weighed by the fill it begins (1) or ends (-1), none where the
+// fill goes on.
+void WeighedStretch(CoverageRaster *r, int32_t row, double from, double to, int32_t winding) {
     for (const CoverageRaster::Order &o : r->order) {
         const CoverageRaster::Piece &p = r->pieces[size_t(row)][size_t(o.piece)];
         const bool before = winding != 0;
@@ -234,10 +234,11 @@ void WeighedStretch(CoverageRaster *r, int32_t row, double from, double to) {
     }
 }
 
-// The stretch [from, to] of band row `row` between two ends of pieces: cut again wherever two pieces next to each
-// other cross, the first crossing at a time, since the order can change only by such a swap. A row crossed more
-// often than any real shape is crossed goes on in slices of a sixteenth, each taken in its starting order.
-void WindingStretch(CoverageRaster *r, int32_t row, double from, double to) {
+// The stretch [from, to] of band row `row` between two ends of the pieces in r->active: cut again wherever two
+// pieces next to each other cross, the first crossing at a time, since the order can change only by such a swap.
+// A row crossed more often than any real shape is crossed goes on in slices of a sixteenth, each taken in its
+// starting order.
+void WindingStretch(CoverageRaster *r, int32_t row, double from, double to, int32_t winding) {
     constexpr int kMostCrossings = 256;
     const std::vector<CoverageRaster::Piece> &pieces = r->pieces[size_t(row)];
     r->order.clear();
@@ -264,29 +265,50 @@ void WindingStretch(CoverageRaster *r, int32_t row, double from, double to) {
             next = std::min(to, from + 1.0 / 16);
         }
         next = std::min(next, to);
-        WeighedStretch(r, row, from, next);
+        WeighedStretch(r, row, from, next, winding);
         from = next;
     }
 }
 
-// Band row `row` of a path that may cross itself: cut at every end of a piece.
+// Band row `row` of a path that may cross itself. Pieces whose columns overlap no other's leave the winding the
+// same all down the row on either side of their group, so each group is worked out alone from the winding left of
+// it: a piece alone at once, more cut at every end of a piece.
 void WindingRow(CoverageRaster *r, int32_t row) {
     std::vector<CoverageRaster::Piece> &pieces = r->pieces[size_t(row)];
-    if (pieces.empty()) return;
-    std::sort(pieces.begin(), pieces.end(), [](const auto &a, const auto &b) { return a.ya < b.ya; });
-    r->cuts.clear();
-    for (const CoverageRaster::Piece &p : pieces) r->cuts.push_back(p.ya), r->cuts.push_back(p.yb);
-    std::sort(r->cuts.begin(), r->cuts.end());
-    r->cuts.erase(std::unique(r->cuts.begin(), r->cuts.end()), r->cuts.end());
-    r->active.clear();
-    size_t next = 0;
-    for (size_t c = 0; c + 1 < r->cuts.size(); ++c) {
-        const double from = r->cuts[c], to = r->cuts[c + 1];
-        r->active.erase(std::remove_if(r->active.begin(), r->active.end(),
-                                       [&](int32_t k) { return pieces[size_t(k)].yb <= from; }),
-                        r->active.end());
-        for (; next < pieces.size() && pieces[next].ya <= from; ++next) r->active.push_back(int32_t(next));
-        if (!r->active.empty()) WindingStretch(r, row, from, to);
+    const auto lo = [](const CoverageRaster::Piece &p) { return std::min(p.X(p.ya), p.X(p.yb)); };
+    const auto hi = [](const CoverageRaster::Piece &p) { return std::max(p.X(p.ya), p.X(p.yb)); };
+    std::sort(pieces.begin(), pieces.end(), [&](const auto &a, const auto &b) { return lo(a) < lo(b); });
+    int32_t winding = 0;
+    for (size_t g = 0; g < pieces.size();) {
+        size_t end = g + 1;
+        double reach = hi(pieces[g]), turned = pieces[g].dir * (pieces[g].yb - pieces[g].ya);
+        for (; end < pieces.size() && lo(pieces[end]) <= reach; ++end)
+            reach = std::max(reach, hi(pieces[end])), turned += pieces[end].dir * (pieces[end].yb - pieces[end].ya);
+        if (end == g + 1) {
+            const CoverageRaster::Piece &p = pieces[g];
+            if (const int weight = int(winding + p.dir != 0) - int(winding != 0))
+                AddRowArea(r, row, p.X(p.ya), p.X(p.yb), (p.yb - p.ya) * weight);
+        } else {
+            std::sort(pieces.begin() + ptrdiff_t(g), pieces.begin() + ptrdiff_t(end),
+                      [](const auto &a, const auto &b) { return a.ya < b.ya; });
+            r->cuts.clear();
+            for (size_t k = g; k < end; ++k) r->cuts.push_back(pieces[k].ya), r->cuts.push_back(pieces[k].yb);
+            std::sort(r->cuts.begin(), r->cuts.end());
+            r->cuts.erase(std::unique(r->cuts.begin(), r->cuts.end()), r->cuts.end());
+            r->active.clear();
+            size_t next = g;
+            for (size_t c = 0; c + 1 < r->cuts.size(); ++c) {
+                const double from = r->cuts[c], to = r->cuts[c + 1];
+                r->active.erase(std::remove_if(r->active.begin(), r->active.end(),
+                                               [&](int32_t k) { return pieces[size_t(k)].yb <= from; }),
+                                r->active.end());
+                for (; next < end && pieces[next].ya <= from; ++next) r->active.push_back(int32_t(next));
+                if (!r->active.empty()) WindingStretch(r, row, from, to, winding);
+            }
+        }
+        // The group spans the whole row where its winding changes the winding right of it: by the area it turns.
+        winding += int32_t(std::lround(turned));
+        g = end;
     }
     pieces.clear();
 }
