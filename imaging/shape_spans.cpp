@@ -579,9 +579,9 @@ void StartRaster(const ShapeRecord &s, bool whole, int32_t bx, int32_t bw, int64
     if (whole && s.kind == ObjectKindArc) {
         ShapeRecord ellipse;
         ellipse.kind = ObjectKindEllipse, ellipse.radiusX = s.radiusX, ellipse.radiusY = s.radiusY;
-        BuildShapePath(ellipse, &path);
+        BuildShapePath(ellipse, &path, bx, double(bx) + bw);
     } else {
-        BuildShapePath(s, &path);
+        BuildShapePath(s, &path, bx, double(bx) + bw);
     }
     BeginCoverageRaster(&raster, bx, int32_t(row0), bw, int32_t(row1 - row0));
     AddRasterPath(&raster, path);
@@ -770,6 +770,13 @@ void SectorCoveredRun(const ArcSector &sector, const SectorRow &at, SpanWriter &
 // minimum over the rows within t of each column (ColumnMinima), then over the columns within t (MinimumTree).
 void SoftOutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, int32_t bh, int64_t j0, int64_t j1,
                      int32_t t, SpanWriter &w, CoverageRaster &raster) {
+    const ArcSector sector(s);
+    const bool arc = s.kind == ObjectKindArc && !sector.Whole();
+    // An arc's columns [left, right) are those of its sector, worked out on a window t wider (as ShapeBody does).
+    int32_t left = 0, right = bw;
+    if (arc) sector.Columns(EllipseArea(s).rx, EllipseArea(s).ry, bw, &left, &right);
+    const int32_t from = std::max(left - t, 0), to = std::min(right + t, bw);
+    left += bx, right += bx, bx += from, bw = to - from;
     const int64_t a0 = std::max<int64_t>(by, j0 - t), a1 = std::min<int64_t>(int64_t(by) + bh, j1 + t);
     struct Scratch {
         SoftRows soft;
@@ -796,8 +803,6 @@ void SoftOutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, i
             k.tree.Set(c, k.columns.Min(c, j));
         }
     };
-    const ArcSector sector(s);
-    const bool arc = s.kind == ObjectKindArc && !sector.Whole();
     for (int64_t j = j0; j < j1; ++j) {
         if (j == j0)
             for (int64_t row = j - t; row <= j + t; ++row) refresh(row, j);
@@ -807,7 +812,7 @@ void SoftOutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, i
         k.coveredErosion.Row(j, k.inCovered);
         k.fullErosion.Row(j, k.inFull);
         // An arc's pixels beyond its sector's reach on the row are left out before any work is done on them.
-        int32_t reachFrom = bx, reachTo = bx + bw;
+        int32_t reachFrom = left, reachTo = right;
         std::optional<SectorRow> at;
         if (arc) at.emplace(sector, j, bx, bx + bw), at->Reach(&reachFrom, &reachTo);
         // Some pixel within t is uncovered: the coverage as it is; else (so the square lies in the box) less the
@@ -841,6 +846,24 @@ void SoftOutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, i
     }
 }
 
+// The rows an arc's outline may hold, [rows[0], rows[1]) and [rows[2], rows[3]) apart: those within t and two of
+// the ellipse's edge above and below its centre over the sector's columns and t beyond them. Every other row of
+// the sector lies deeper in the ellipse, where the erosion clears it.
+void ArcOutlineRows(const ShapeRecord &s, int32_t bw, int32_t t, int64_t rows[4]) {
+    const EllipseArea e(s);
+    const ArcSector sector(s);
+    int32_t left = 0, right = bw;
+    sector.Columns(e.rx, e.ry, bw, &left, &right);
+    const double xa = double(left) - t - 1, xb = double(right) + t + 1;
+    const double nearest = e.cx >= xa && e.cx <= xb ? 0 : std::min(std::fabs(xa - e.cx), std::fabs(xb - e.cx));
+    const double farthest = std::max(std::fabs(xa - e.cx), std::fabs(xb - e.cx));
+    const auto half = [&](double dx) { return dx < e.rx ? e.ry * std::sqrt(1 - (dx / e.rx) * (dx / e.rx)) : 0.0; };
+    const double high = half(nearest), low = half(farthest); // the ellipse's reach above and below the centre
+    rows[0] = int64_t(std::floor(e.cy - high)) - t - 2, rows[1] = int64_t(std::ceil(e.cy - low)) + t + 2;
+    rows[2] = int64_t(std::floor(e.cy + low)) - t - 2, rows[3] = int64_t(std::ceil(e.cy + high)) + t + 2;
+    if (rows[1] >= rows[2]) rows[1] = rows[3], rows[2] = rows[3]; // they meet: one
+}
+
 } // namespace
 
 namespace {
@@ -871,13 +894,17 @@ int DrawSpans(const ShapeRecord &s, int32_t x, int32_t y, const ShapeOutput &o, 
     if (outline && s.kind != ObjectKindBox && s.kind != ObjectKindCircle && s.kind != ObjectKindEllipse &&
         s.kind != ObjectKindArc && s.kind != ObjectKindPolygon)
         return kErrWrongUsage;
-    // A plain box's edges lie on pixel sides: antialiased, its coverage is whole or nothing.
-    if (outline && (!s.style.Antialias() || (s.kind == ObjectKindBox && BoxArea(s).r <= 0))) {
-        OutlineRuns(s, bx, by, bw, bh, j0, j1, t, w);
-        return 0;
-    }
     if (outline) {
-        SoftOutlineRuns(s, bx, by, bw, bh, j0, j1, t, w, raster);
+        // A plain box's edges lie on pixel sides: antialiased, its coverage is whole or nothing.
+        const bool hard = !s.style.Antialias() || (s.kind == ObjectKindBox && BoxArea(s).r <= 0);
+        int64_t rows[4] = {j0, j1, j1, j1};
+        if (s.kind == ObjectKindArc) ArcOutlineRows(s, bw, t, rows);
+        for (int k = 0; k < 2; ++k) {
+            const int64_t from = std::max(j0, rows[2 * k]), to = std::min(j1, rows[2 * k + 1]);
+            if (from >= to) continue;
+            if (hard) OutlineRuns(s, bx, by, bw, bh, from, to, t, w);
+            else SoftOutlineRuns(s, bx, by, bw, bh, from, to, t, w, raster);
+        }
         return 0;
     }
     if (s.style.Antialias()) {
