@@ -1,11 +1,15 @@
 // Shape areas as boxes and paths, and the output's clip box.
 #include "imaging/shape_geometry.h"
 
+#include <vector>
+
 // How ArcPoints flattens an arc from a0 to a1: n steps of d radians, the radii scaled by k.
 static void ArcSteps(double rx, double ry, double a0, double a1, bool keepArea, int32_t *n, double *d, double *k) {
-    // Within a level of the exact coverage: the chords stray 0.002 pixels at most from the scaled curve.
+    // Within a level of the exact coverage: the chords stray 0.002 pixels at most from the scaled curve, or on a
+    // small one, whose chords are short enough that a pixel holds what they stray out and in alike, further.
     const double r = std::max(rx, ry);
-    const double step = std::min(r > 0.05 ? 2 * std::acos(std::max(0.0, 1 - 0.002 / r)) : M_PI, keepArea ? M_PI : M_PI / 8);
+    const double fine = r > 0.05 ? std::max(2 * std::acos(std::max(0.0, 1 - 0.002 / r)), std::cbrt(0.02 / (r * r))) : M_PI;
+    const double step = std::min(fine, keepArea ? M_PI : M_PI / 8);
     *n = std::clamp(int32_t(std::ceil(std::fabs(a1 - a0) / step)), 2, 8192);
     // A whole turn in a multiple of four steps: the flattened ellipse keeps both mirror symmetries of the true one.
     if (std::fabs(a1 - a0) >= 2 * M_PI) *n = (*n + 3) / 4 * 4;
@@ -125,15 +129,31 @@ void ArcSector::Crossed(int32_t j, int32_t cross[4]) const {
     }
 }
 
+// The share of the unit square from (x, y) where a u + b v >= 0: the integral of the clamped run across it.
+static double HalfPlaneShare(double a, double b, double x, double y) {
+    if (std::fabs(b) < std::fabs(a)) std::swap(a, b), std::swap(x, y); // across the steeper way
+    // The run at u: v from y to y + 1 where b v >= -a u, linear in u.
+    const auto run = [&](double u) { return b > 0 ? y + 1 + a * u / b : -a * u / b - y; };
+    const double u0 = run(x), u1 = run(x + 1);
+    const auto integral = [](double u) { return u <= 0 ? 0 : u >= 1 ? u - 0.5 : 0.5 * u * u; };
+    if (std::fabs(u1 - u0) < 1e-12) return std::clamp(u0, 0.0, 1.0);
+    return std::clamp((integral(u1) - integral(u0)) / (u1 - u0), 0.0, 1.0);
+}
+
 uint8_t ArcSector::Coverage(int32_t i, int32_t j) const {
     if (Whole()) return 255;
     double xs[8] = {Dx(i), Dx(i + 1.0), Dx(i + 1.0), Dx(i)}, ys[8] = {Dy(j), Dy(j), Dy(j + 1.0), Dy(j + 1.0)};
-    // A square wholly on one side of each edge needs no clipping.
+    // A square wholly on one side of an edge takes the other's share alone, or none or all of it.
     int after = 0, before = 0;
     for (int k = 0; k < 4; ++k) after += AfterStart(xs[k], ys[k]) >= 0, before += BeforeEnd(xs[k], ys[k]) >= 0;
-    if ((after == 0 || after == 4) && (before == 0 || before == 4)) {
-        const bool a = after == 4, b = before == 4;
-        return (Reflex() ? a || b : a && b) ? 255 : 0;
+    const bool afterWhole = after == 0 || after == 4, beforeWhole = before == 0 || before == 4;
+    if (afterWhole || beforeWhole) {
+        const bool whole = afterWhole ? after == 4 : before == 4; // the side wholly in or out
+        if (whole == Reflex()) return whole ? 255 : 0;
+        if (afterWhole && beforeWhole) return (Reflex() ? after + before > 0 : after + before == 8) ? 255 : 0;
+        const double y = std::min(ys[0], ys[2]);
+        const double share = afterWhole ? HalfPlaneShare(ey, -ex, xs[0], y) : HalfPlaneShare(-sy, sx, xs[0], y);
+        return uint8_t(share * 255 + 0.5);
     }
     int n = 4;
     const double sign = Reflex() ? -1 : 1;
@@ -172,7 +192,29 @@ static void EllipsePath(ShapePath *path, const EllipseArea &e, double left = -IN
     // Points i of cos(i d) in [c0, c1]: i d in [acos c1, acos c0] above the centre, n - i below.
     const int32_t from = int32_t(std::max(std::floor(std::acos(c1) / d) - 1, 0.0));
     const int32_t to = int32_t(std::min(std::ceil(std::acos(c0) / d) + 1, double(n / 2)));
-    const auto point = [&](int32_t i) { path->Point(e.cx + rx * std::cos(d * i), e.cy - e.ry * k * std::sin(d * i)); };
+    const double ry = e.ry * k;
+    if (from == 0 && to == n / 2) {
+        // Every point: a quarter turn by rotation, mirrored into the other three (n is a multiple of 4).
+        const int32_t m = n / 4;
+        thread_local std::vector<double> quarter;
+        quarter.resize(2 * size_t(m) + 2);
+        const double cd = std::cos(d), sd = std::sin(d);
+        quarter[0] = 1, quarter[1] = 0;
+        for (int32_t i = 1; i <= m; ++i) {
+            const double c = quarter[2 * size_t(i) - 2], s = quarter[2 * size_t(i) - 1];
+            quarter[2 * size_t(i)] = c * cd - s * sd, quarter[2 * size_t(i) + 1] = s * cd + c * sd;
+        }
+        quarter[2 * size_t(m)] = 0, quarter[2 * size_t(m) + 1] = 1;
+        const auto point = [&](int32_t i, double cx, double sy) {
+            path->Point(e.cx + rx * cx * quarter[2 * size_t(i)], e.cy - ry * sy * quarter[2 * size_t(i) + 1]);
+        };
+        for (int32_t i = 0; i < m; ++i) point(i, 1, 1);
+        for (int32_t i = m; i > 0; --i) point(i, -1, 1);
+        for (int32_t i = 0; i < m; ++i) point(i, -1, -1);
+        for (int32_t i = m; i > 0; --i) point(i, 1, -1);
+        return;
+    }
+    const auto point = [&](int32_t i) { path->Point(e.cx + rx * std::cos(d * i), e.cy - ry * std::sin(d * i)); };
     for (int32_t i = from; i <= to; ++i) point(i);
     for (int32_t i = std::max(n - to, to + 1); i <= std::min(n - from, n - 1); ++i) point(i);
 }

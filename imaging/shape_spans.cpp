@@ -701,6 +701,23 @@ struct MinimumTree {
             tree[at] = m;
         }
     }
+    // out[i - from] for each i of [from, to): the smallest of the columns [i - t, i + t] of [0, n), the leaves
+    // read once each, through a queue of ever larger values.
+    void Windows(int32_t from, int32_t to, int32_t t, int32_t n, std::vector<uint8_t> &out) {
+        out.resize(size_t(to - from));
+        queue.clear();
+        size_t head = 0;
+        int32_t next = std::max(from - t, 0);
+        for (int32_t i = from; i < to; ++i) {
+            for (const int32_t end = std::min(i + t + 1, n); next < end; ++next) {
+                while (queue.size() > head && tree[leaves + size_t(queue.back())] >= tree[leaves + size_t(next)]) queue.pop_back();
+                queue.push_back(next);
+            }
+            while (queue[head] < i - t) ++head;
+            out[size_t(i - from)] = tree[leaves + size_t(queue[head])];
+        }
+    }
+    std::vector<int32_t> queue;
     uint8_t Min(int32_t from, int32_t to) const { // over the columns [from, to)
         uint8_t m = 255;
         for (size_t l = leaves + size_t(from), r = leaves + size_t(to); l < r; l /= 2, r /= 2) {
@@ -784,7 +801,7 @@ void SoftOutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, i
         RunLists inCovered, inFull;
         ColumnMinima columns;
         MinimumTree tree;
-        std::vector<uint8_t> line;
+        std::vector<uint8_t> line, least;
     };
     thread_local Scratch scratch;
     Scratch &k = scratch; // one look-up of the thread's copy, not one a use
@@ -828,10 +845,19 @@ void SoftOutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, i
                 return;
             }
             k.soft.Line(row, from, to, k.line);
-            for (int32_t i = from; i < to; ++i) {
-                const int32_t lo = std::max(i - t - bx, 0), hi = std::min(i + t + 1 - bx, bw);
-                uint8_t &v = k.line[size_t(i - from)];
-                v = uint8_t(std::max(0, int(v) - int(k.tree.Min(lo, hi))));
+            if (to - from > 2 * t) {
+                // Long: the leaves' minima over the sliding window, each leaf read once.
+                k.tree.Windows(from - bx, to - bx, t, bw, k.least);
+                for (int32_t i = from; i < to; ++i) {
+                    uint8_t &v = k.line[size_t(i - from)];
+                    v = uint8_t(std::max(0, int(v) - int(k.least[size_t(i - from)])));
+                }
+            } else {
+                for (int32_t i = from; i < to; ++i) {
+                    const int32_t lo = std::max(i - t - bx, 0), hi = std::min(i + t + 1 - bx, bw);
+                    uint8_t &v = k.line[size_t(i - from)];
+                    v = uint8_t(std::max(0, int(v) - int(k.tree.Min(lo, hi))));
+                }
             }
             const uint8_t *line = k.line.data();
             if (!arc) CoveredRun(w, j, from, to - from, line);
