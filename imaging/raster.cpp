@@ -275,15 +275,13 @@ void WindingStretch(CoverageRaster *r, int32_t row, double from, double to, int3
 // it: a piece alone at once, more cut at every end of a piece.
 void WindingRow(CoverageRaster *r, int32_t row) {
     std::vector<CoverageRaster::Piece> &pieces = r->pieces[size_t(row)];
-    const auto lo = [](const CoverageRaster::Piece &p) { return std::min(p.X(p.ya), p.X(p.yb)); };
-    const auto hi = [](const CoverageRaster::Piece &p) { return std::max(p.X(p.ya), p.X(p.yb)); };
-    std::sort(pieces.begin(), pieces.end(), [&](const auto &a, const auto &b) { return lo(a) < lo(b); });
+    std::sort(pieces.begin(), pieces.end(), [&](const auto &a, const auto &b) { return a.lo < b.lo; });
     int32_t winding = 0;
     for (size_t g = 0; g < pieces.size();) {
         size_t end = g + 1;
-        double reach = hi(pieces[g]), turned = pieces[g].dir * (pieces[g].yb - pieces[g].ya);
-        for (; end < pieces.size() && lo(pieces[end]) <= reach; ++end)
-            reach = std::max(reach, hi(pieces[end])), turned += pieces[end].dir * (pieces[end].yb - pieces[end].ya);
+        double reach = pieces[g].hi, turned = pieces[g].dir * (pieces[g].yb - pieces[g].ya);
+        for (; end < pieces.size() && pieces[end].lo <= reach; ++end)
+            reach = std::max(reach, pieces[end].hi), turned += pieces[end].dir * (pieces[end].yb - pieces[end].ya);
         if (end == g + 1) {
             const CoverageRaster::Piece &p = pieces[g];
             if (const int weight = int(winding + p.dir != 0) - int(winding != 0))
@@ -334,7 +332,8 @@ void RasterBand(CoverageRaster *r, int32_t band, int32_t rows) {
             const double ya = std::max(double(yi), y0), yb = std::min(double(yi) + 1, y1);
             const int32_t row = int32_t(yi - top);
             if (r->winding) {
-                r->pieces[size_t(row)].push_back({x0 - left, y0, dxdy, ya, yb, dir});
+                const double xa = x0 + (ya - y0) * dxdy - left, xb = x0 + (yb - y0) * dxdy - left;
+                r->pieces[size_t(row)].push_back({x0 - left, y0, dxdy, ya, yb, dir, std::min(xa, xb), std::max(xa, xb)});
                 continue;
             }
             AddRowArea(r, row, x0 + (ya - y0) * dxdy - left, x0 + (yb - y0) * dxdy - left, (yb - ya) * dir);

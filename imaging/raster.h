@@ -130,6 +130,7 @@ struct CoverageRaster {
     struct Piece {
         double x0, y0, slope, ya, yb;
         int32_t dir;
+        double lo, hi; // its columns' range
         double X(double y) const { return x0 + (y - y0) * slope; }
     };
     std::vector<std::vector<Piece>> pieces; // per band row

@@ -193,20 +193,23 @@ static void EllipsePath(ShapePath *path, const EllipseArea &e, double left = -IN
     const int32_t from = int32_t(std::max(std::floor(std::acos(c1) / d) - 1, 0.0));
     const int32_t to = int32_t(std::min(std::ceil(std::acos(c0) / d) + 1, double(n / 2)));
     const double ry = e.ry * k;
-    if (from == 0 && to == n / 2) {
-        // Every point: a quarter turn by rotation, mirrored into the other three (n is a multiple of 4).
-        const int32_t m = n / 4;
-        thread_local std::vector<double> quarter;
-        quarter.resize(2 * size_t(m) + 2);
+    // The points [from, to] of the upper half by rotation from the first; the lower half mirrors them.
+    thread_local std::vector<double> turn;
+    const auto rotate = [&](int32_t first, int32_t last) {
+        turn.resize(2 * size_t(last - first + 1));
         const double cd = std::cos(d), sd = std::sin(d);
-        quarter[0] = 1, quarter[1] = 0;
-        for (int32_t i = 1; i <= m; ++i) {
-            const double c = quarter[2 * size_t(i) - 2], s = quarter[2 * size_t(i) - 1];
-            quarter[2 * size_t(i)] = c * cd - s * sd, quarter[2 * size_t(i) + 1] = s * cd + c * sd;
-        }
-        quarter[2 * size_t(m)] = 0, quarter[2 * size_t(m) + 1] = 1;
-        const auto point = [&](int32_t i, double cx, double sy) {
-            path->Point(e.cx + rx * cx * quarter[2 * size_t(i)], e.cy - ry * sy * quarter[2 * size_t(i) + 1]);
+        turn[0] = std::cos(d * first), turn[1] = std::sin(d * first);
+        for (size_t i = 2; i < turn.size(); i += 2)
+            turn[i] = turn[i - 2] * cd - turn[i - 1] * sd, turn[i + 1] = turn[i - 1] * cd + turn[i - 2] * sd;
+    };
+    if (from == 0 && to == n / 2) {
+        // Every point: a quarter turn, mirrored into the other three (n is a multiple of 4), so the flattened
+        // ellipse keeps the true one's symmetries.
+        const int32_t m = n / 4;
+        rotate(0, m);
+        turn[2 * size_t(m)] = 0, turn[2 * size_t(m) + 1] = 1;
+        const auto point = [&](int32_t i, double sx, double sy) {
+            path->Point(e.cx + rx * sx * turn[2 * size_t(i)], e.cy - ry * sy * turn[2 * size_t(i) + 1]);
         };
         for (int32_t i = 0; i < m; ++i) point(i, 1, 1);
         for (int32_t i = m; i > 0; --i) point(i, -1, 1);
@@ -214,9 +217,12 @@ static void EllipsePath(ShapePath *path, const EllipseArea &e, double left = -IN
         for (int32_t i = m; i > 0; --i) point(i, 1, -1);
         return;
     }
-    const auto point = [&](int32_t i) { path->Point(e.cx + rx * std::cos(d * i), e.cy - ry * std::sin(d * i)); };
-    for (int32_t i = from; i <= to; ++i) point(i);
-    for (int32_t i = std::max(n - to, to + 1); i <= std::min(n - from, n - 1); ++i) point(i);
+    rotate(from, to);
+    const auto point = [&](int32_t i, double sy) {
+        path->Point(e.cx + rx * turn[2 * size_t(i - from)], e.cy - ry * sy * turn[2 * size_t(i - from) + 1]);
+    };
+    for (int32_t i = from; i <= to; ++i) point(i, 1);
+    for (int32_t i = std::max(n - to, to + 1); i <= std::min(n - from, n - 1); ++i) point(n - i, -1);
 }
 
 void BuildShapePath(const ShapeRecord &s, ShapePath *path, double left, double right) {

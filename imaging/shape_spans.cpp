@@ -785,13 +785,13 @@ void SectorCoveredRun(const ArcSector &sector, const SectorRow &at, SpanWriter &
 // coverage and one whose square is covered whole is left out, both found by erosions of runs as above; only the thin
 // ring between, whose square holds soft pixels but no uncovered one, needs the smallest value: the soft pixels'
 // minimum over the rows within t of each column (ColumnMinima), then over the columns within t (MinimumTree).
-void SoftOutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, int32_t bh, int64_t j0, int64_t j1,
-                     int32_t t, SpanWriter &w, CoverageRaster &raster) {
-    const ArcSector sector(s);
-    const bool arc = s.kind == ObjectKindArc && !sector.Whole();
-    // An arc's columns [left, right) are those of its sector, worked out on a window t wider (as ShapeBody does).
-    int32_t left = 0, right = bw;
-    if (arc) sector.Columns(EllipseArea(s).rx, EllipseArea(s).ry, bw, &left, &right);
+// Only the box's columns [left, right) are written (an arc's sector's), worked out on a window t wider, as
+// ShapeBody does.
+void SoftOutlineRuns(const ShapeRecord &s, const std::optional<ArcSector> &arcSector, int32_t bx, int32_t by, int32_t bw,
+                     int32_t bh, int64_t j0, int64_t j1, int32_t t, int32_t left, int32_t right, SpanWriter &w,
+                     CoverageRaster &raster) {
+    const bool arc = arcSector && !arcSector->Whole();
+    const ArcSector &sector = *arcSector; // only looked at for an arc
     const int32_t from = std::max(left - t, 0), to = std::min(right + t, bw);
     left += bx, right += bx, bx += from, bw = to - from;
     const int64_t a0 = std::max<int64_t>(by, j0 - t), a1 = std::min<int64_t>(int64_t(by) + bh, j1 + t);
@@ -873,13 +873,10 @@ void SoftOutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, i
 }
 
 // The rows an arc's outline may hold, [rows[0], rows[1]) and [rows[2], rows[3]) apart: those within t and two of
-// the ellipse's edge above and below its centre over the sector's columns and t beyond them. Every other row of
+// the ellipse's edge above and below its centre over the sector's columns [left, right) and t beyond them. Every other row of
 // the sector lies deeper in the ellipse, where the erosion clears it.
-void ArcOutlineRows(const ShapeRecord &s, int32_t bw, int32_t t, int64_t rows[4]) {
+void ArcOutlineRows(const ShapeRecord &s, int32_t left, int32_t right, int32_t t, int64_t rows[4]) {
     const EllipseArea e(s);
-    const ArcSector sector(s);
-    int32_t left = 0, right = bw;
-    sector.Columns(e.rx, e.ry, bw, &left, &right);
     const double xa = double(left) - t - 1, xb = double(right) + t + 1;
     const double nearest = e.cx >= xa && e.cx <= xb ? 0 : std::min(std::fabs(xa - e.cx), std::fabs(xb - e.cx));
     const double farthest = std::max(std::fabs(xa - e.cx), std::fabs(xb - e.cx));
@@ -908,8 +905,14 @@ int DrawSpans(const ShapeRecord &s, int32_t x, int32_t y, const ShapeOutput &o, 
     }
     // The shape rows and columns the clip lets through (of an arc, those its sector reaches); nothing else is
     // looked at.
-    int32_t top = 0, bottom = bh;
-    if (s.kind == ObjectKindArc) ArcSector(s).Rows(EllipseArea(s).rx, EllipseArea(s).ry, bh, &top, &bottom);
+    int32_t top = 0, bottom = bh, left = 0, right = bw;
+    std::optional<ArcSector> sector;
+    if (s.kind == ObjectKindArc) {
+        const EllipseArea e(s);
+        sector.emplace(s);
+        sector->Rows(e.rx, e.ry, bh, &top, &bottom);
+        sector->Columns(e.rx, e.ry, bw, &left, &right);
+    }
     const int64_t j0 = std::max<int64_t>(by + top, int64_t(w.box.y0) - y);
     const int64_t j1 = std::min<int64_t>(int64_t(by) + bottom, int64_t(w.box.y1) - y);
     if (j0 >= j1 || int64_t(x) + bx >= w.box.x1 || int64_t(x) + bx + bw <= w.box.x0) return 0;
@@ -924,12 +927,12 @@ int DrawSpans(const ShapeRecord &s, int32_t x, int32_t y, const ShapeOutput &o, 
         // A plain box's edges lie on pixel sides: antialiased, its coverage is whole or nothing.
         const bool hard = !s.style.Antialias() || (s.kind == ObjectKindBox && BoxArea(s).r <= 0);
         int64_t rows[4] = {j0, j1, j1, j1};
-        if (s.kind == ObjectKindArc) ArcOutlineRows(s, bw, t, rows);
+        if (sector) ArcOutlineRows(s, left, right, t, rows);
         for (int k = 0; k < 2; ++k) {
             const int64_t from = std::max(j0, rows[2 * k]), to = std::min(j1, rows[2 * k + 1]);
             if (from >= to) continue;
             if (hard) OutlineRuns(s, bx, by, bw, bh, from, to, t, w);
-            else SoftOutlineRuns(s, bx, by, bw, bh, from, to, t, w, raster);
+            else SoftOutlineRuns(s, sector, bx, by, bw, bh, from, to, t, left, right, w, raster);
         }
         return 0;
     }
