@@ -76,19 +76,25 @@ int ArcSector::Row(int32_t j, int32_t l, int32_t r, int32_t runs[4]) const {
     return 2;
 }
 
-void ArcSector::Rows(double rx, double ry, int32_t bh, int32_t *top, int32_t *bottom) const {
-    *top = 0, *bottom = bh;
-    if (Whole()) return;
-    double low = 0, high = 0; // offsets up (down when clockwise) from the centre
+void ArcSector::Reach(bool upright, double rx, double ry, double *low, double *high) const {
+    *low = *high = 0;
     const auto within = [&](double degrees) { return std::fmod(degrees - from + 720, 360.0) <= span; };
-    if (within(90)) high = ry;
-    if (within(270)) low = -ry;
+    const double axis = upright ? 90 : 0, radius = upright ? ry : rx;
+    if (within(axis)) *high = radius;
+    if (within(axis + 180)) *low = -radius;
     for (double degrees : {from, from + span}) {
         double x, y;
         Direction(degrees, &x, &y);
-        const double dy = ry * std::sin(std::atan2(rx * y, ry * x));
-        low = std::min(low, dy), high = std::max(high, dy);
+        const double own = std::atan2(rx * y, ry * x), v = upright ? ry * std::sin(own) : rx * std::cos(own);
+        *low = std::min(*low, v), *high = std::max(*high, v);
     }
+}
+
+void ArcSector::Rows(double rx, double ry, int32_t bh, int32_t *top, int32_t *bottom) const {
+    *top = 0, *bottom = bh;
+    if (Whole()) return;
+    double low, high; // offsets up (down when clockwise) from the centre
+    Reach(true, rx, ry, &low, &high);
     const double y0 = clockwise ? cy + low : cy - high, y1 = clockwise ? cy + high : cy - low;
     *top = int32_t(std::clamp(std::floor(y0) - 1, 0.0, double(bh)));
     *bottom = int32_t(std::clamp(std::ceil(y1) + 1, double(*top), double(bh)));
@@ -97,16 +103,8 @@ void ArcSector::Rows(double rx, double ry, int32_t bh, int32_t *top, int32_t *bo
 void ArcSector::Columns(double rx, double ry, int32_t bw, int32_t *left, int32_t *right) const {
     *left = 0, *right = bw;
     if (Whole()) return;
-    double low = 0, high = 0; // offsets right of the centre
-    const auto within = [&](double degrees) { return std::fmod(degrees - from + 720, 360.0) <= span; };
-    if (within(0)) high = rx;
-    if (within(180)) low = -rx;
-    for (double degrees : {from, from + span}) {
-        double x, y;
-        Direction(degrees, &x, &y);
-        const double dx = rx * std::cos(std::atan2(rx * y, ry * x));
-        low = std::min(low, dx), high = std::max(high, dx);
-    }
+    double low, high; // offsets right of the centre
+    Reach(false, rx, ry, &low, &high);
     // Two more: a pixel's square may meet the ellipse and the sector apart from their common part.
     *left = int32_t(std::clamp(std::floor(cx + low) - 2, 0.0, double(bw)));
     *right = int32_t(std::clamp(std::ceil(cx + high) + 2, double(*left), double(bw)));

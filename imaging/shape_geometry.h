@@ -96,6 +96,9 @@ struct ArcSector {
     // more either side. An antialiased arc's outline is worked out on them and t more either side, in both
     // renderers alike: the coverage raster sums each row from the left side of its window.
     void Columns(double rx, double ry, int32_t bw, int32_t *left, int32_t *right) const;
+    // How far the sector's part of the ellipse reaches from the centre across (x) or upright (y up, down when
+    // clockwise): from *low to *high.
+    void Reach(bool upright, double rx, double ry, double *low, double *high) const;
     // The columns of row j an edge's line may cross (the rest of the row lies wholly on one side of each edge): up to
     // two ranges [cross[0], cross[1]], [cross[2], cross[3]], empty ones with the end before the start.
     void Crossed(int32_t j, int32_t cross[4]) const;
