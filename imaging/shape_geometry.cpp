@@ -1,6 +1,7 @@
 // Shape areas as boxes and paths, and the output's clip box.
 #include "imaging/shape_geometry.h"
 
+#include <utility>
 #include <vector>
 
 // How ArcPoints flattens an arc from a0 to a1: n steps of d radians, the radii scaled by k.
@@ -82,10 +83,10 @@ void ArcSector::Reach(bool upright, double rx, double ry, double *low, double *h
     const double axis = upright ? 90 : 0, radius = upright ? ry : rx;
     if (within(axis)) *high = radius;
     if (within(axis + 180)) *low = -radius;
-    for (double degrees : {from, from + span}) {
-        double x, y;
-        Direction(degrees, &x, &y);
-        const double own = std::atan2(rx * y, ry * x), v = upright ? ry * std::sin(own) : rx * std::cos(own);
+    // The edges' points on the ellipse: at its own angle atan2(rx y, ry x) along each edge's direction (x, y).
+    for (const auto &[x, y] : {std::pair{sx, sy}, std::pair{ex, ey}}) {
+        const double length = std::hypot(rx * y, ry * x);
+        const double v = length > 0 ? (upright ? ry * rx * y : rx * ry * x) / length : 0;
         *low = std::min(*low, v), *high = std::max(*high, v);
     }
 }
