@@ -216,7 +216,12 @@ static void AddRowArea(CoverageRaster *r, int32_t row, double xTop, double xBott
             cell(i, t - xa - 0.5, b);
         }
     }
-    r->touched[size_t(row)].emplace_back(i0, i1);
+    // A path's next edge mostly goes on where the last one ended: one range for both.
+    auto &touched = r->touched[size_t(row)];
+    if (!touched.empty() && i0 <= touched.back().second + 1 && i1 + 1 >= touched.back().first)
+        touched.back() = {std::min(touched.back().first, i0), std::max(touched.back().second, i1)};
+    else
+        touched.emplace_back(i0, i1);
 }
 
 namespace {
