@@ -256,7 +256,8 @@ void WindingStretch(CoverageRaster *r, int32_t row, double from, double to, int3
             return a.at < b.at || (a.at == b.at && a.end < b.end);
         };
         for (size_t i = 1; i < r->order.size(); ++i)
-            for (size_t k = i; k > 0 && before(r->order[k], r->order[k - 1]); --k) std::swap(r->order[k], r->order[k - 1]);
+            for (size_t k = i; k > 0 && before(r->order[k], r->order[k - 1]); --k)
+                std::swap(r->order[k], r->order[k - 1]);
         double next = to;
         if (crossings < kMostCrossings) {
             for (size_t i = 0; i + 1 < r->order.size(); ++i) {
@@ -338,7 +339,8 @@ void RasterBand(CoverageRaster *r, int32_t band, int32_t rows) {
             const int32_t row = int32_t(yi - top);
             if (r->winding) {
                 const double xa = x0 + (ya - y0) * dxdy - left, xb = x0 + (yb - y0) * dxdy - left;
-                r->pieces[size_t(row)].push_back({x0 - left, y0, dxdy, ya, yb, dir, std::min(xa, xb), std::max(xa, xb)});
+                r->pieces[size_t(row)].push_back(
+                    {x0 - left, y0, dxdy, ya, yb, dir, std::min(xa, xb), std::max(xa, xb)});
                 continue;
             }
             AddRowArea(r, row, x0 + (ya - y0) * dxdy - left, x0 + (yb - y0) * dxdy - left, (yb - ya) * dir);

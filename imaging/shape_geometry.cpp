@@ -9,7 +9,8 @@ static void ArcSteps(double rx, double ry, double a0, double a1, bool keepArea, 
     // Within a level of the exact coverage: the chords stray 0.002 pixels at most from the scaled curve, or on a
     // small one, whose chords are short enough that a pixel holds what they stray out and in alike, further.
     const double r = std::max(rx, ry);
-    const double fine = r > 0.05 ? std::max(2 * std::acos(std::max(0.0, 1 - 0.002 / r)), std::cbrt(0.02 / (r * r))) : M_PI;
+    const double fine =
+        r > 0.05 ? std::max(2 * std::acos(std::max(0.0, 1 - 0.002 / r)), std::cbrt(0.02 / (r * r))) : M_PI;
     const double step = std::min(fine, keepArea ? M_PI : M_PI / 8);
     *n = std::clamp(int32_t(std::ceil(std::fabs(a1 - a0) / step)), 2, 8192);
     // A whole turn in a multiple of four steps: the flattened ellipse keeps both mirror symmetries of the true one.
@@ -187,7 +188,8 @@ static void EllipsePath(ShapePath *path, const EllipseArea &e, double left = -IN
     double d, k;
     ArcSteps(e.rx, e.ry, 0, 2 * M_PI, true, &n, &d, &k);
     const double rx = e.rx * k, margin = rx * d + 1;
-    const double c0 = std::clamp((left - margin - e.cx) / rx, -1.0, 1.0), c1 = std::clamp((right + margin - e.cx) / rx, -1.0, 1.0);
+    const double c0 = std::clamp((left - margin - e.cx) / rx, -1.0, 1.0);
+    const double c1 = std::clamp((right + margin - e.cx) / rx, -1.0, 1.0);
     // Points i of cos(i d) in [c0, c1]: i d in [acos c1, acos c0] above the centre, n - i below.
     const int32_t from = int32_t(std::max(std::floor(std::acos(c1) / d) - 1, 0.0));
     const int32_t to = int32_t(std::min(std::ceil(std::acos(c0) / d) + 1, double(n / 2)));

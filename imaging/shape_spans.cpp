@@ -710,7 +710,8 @@ struct MinimumTree {
         int32_t next = std::max(from - t, 0);
         for (int32_t i = from; i < to; ++i) {
             for (const int32_t end = std::min(i + t + 1, n); next < end; ++next) {
-                while (queue.size() > head && tree[leaves + size_t(queue.back())] >= tree[leaves + size_t(next)]) queue.pop_back();
+                while (queue.size() > head && tree[leaves + size_t(queue.back())] >= tree[leaves + size_t(next)])
+                    queue.pop_back();
                 queue.push_back(next);
             }
             while (queue[head] < i - t) ++head;
@@ -787,9 +788,9 @@ void SectorCoveredRun(const ArcSector &sector, const SectorRow &at, SpanWriter &
 // minimum over the rows within t of each column (ColumnMinima), then over the columns within t (MinimumTree).
 // Only the box's columns [left, right) are written (an arc's sector's), worked out on a window t wider, as
 // ShapeBody does.
-void SoftOutlineRuns(const ShapeRecord &s, const std::optional<ArcSector> &arcSector, int32_t bx, int32_t by, int32_t bw,
-                     int32_t bh, int64_t j0, int64_t j1, int32_t t, int32_t left, int32_t right, SpanWriter &w,
-                     CoverageRaster &raster) {
+void SoftOutlineRuns(const ShapeRecord &s, const std::optional<ArcSector> &arcSector, int32_t bx, int32_t by,
+                     int32_t bw, int32_t bh, int64_t j0, int64_t j1, int32_t t, int32_t left, int32_t right,
+                     SpanWriter &w, CoverageRaster &raster) {
     const bool arc = arcSector && !arcSector->Whole();
     const ArcSector &sector = *arcSector; // only looked at for an arc
     const int32_t from = std::max(left - t, 0), to = std::min(right + t, bw);
@@ -873,8 +874,8 @@ void SoftOutlineRuns(const ShapeRecord &s, const std::optional<ArcSector> &arcSe
 }
 
 // The rows an arc's outline may hold, [rows[0], rows[1]) and [rows[2], rows[3]) apart: those within t and two of
-// the ellipse's edge above and below its centre over the sector's columns [left, right) and t beyond them. Every other row of
-// the sector lies deeper in the ellipse, where the erosion clears it.
+// the ellipse's edge above and below its centre over the sector's columns [left, right) and t beyond them. Every
+// other row of the sector lies deeper in the ellipse, where the erosion clears it.
 void ArcOutlineRows(const ShapeRecord &s, int32_t left, int32_t right, int32_t t, int64_t rows[4]) {
     const EllipseArea e(s);
     const double xa = double(left) - t - 1, xb = double(right) + t + 1;

@@ -188,7 +188,8 @@ int ShapeArea(const ShapeRecord &s, Coverage *c, const Window &want, int64_t col
     int32_t bx, by, bw, bh;
     if (int err = AreaBox(s, &bx, &by, &bw, &bh)) return err;
     const int64_t y0 = std::max<int64_t>(by, want.y0), y1 = std::min<int64_t>(int64_t(by) + bh, want.y1);
-    const int64_t x0 = std::max<int64_t>(bx, columnsFrom), x1 = std::max(x0, std::min<int64_t>(int64_t(bx) + bw, columnsTo));
+    const int64_t x0 = std::max<int64_t>(bx, columnsFrom);
+    const int64_t x1 = std::max(x0, std::min<int64_t>(int64_t(bx) + bw, columnsTo));
     c->Resize(int32_t(x0), int32_t(y0), int32_t(x1 - x0), int32_t(y1 - y0));
     ShapePath path;
     BuildShapePath(s, &path, c->x, double(c->x) + c->w);

@@ -359,7 +359,8 @@ TEST(ArcRules, AliasedAndAntialiasedCoverTheSectorSeenFromTheCentre) {
     for (const ArcCase &c : kArcs)
         for (int32_t outline : {0, 1, 4}) {
             SCOPED_TRACE(Renderer(generic));
-            const std::vector<int> hard = Draw(Arc(c, false, outline), generic), soft = Draw(Arc(c, true, outline), generic);
+            const std::vector<int> hard = Draw(Arc(c, false, outline), generic);
+            const std::vector<int> soft = Draw(Arc(c, true, outline), generic);
             const double cx = kAt + c.rx + 0.5, cy = kAt + c.ry + 0.5, from = std::fmod(c.start + 720.0, 360.0);
             const double span = std::fmod(c.end - c.start + 720.0, 360.0) == 0 ? 360 : std::fmod(c.end - c.start + 720.0, 360.0);
             int wrong = 0, missing = 0, apart = 0;
@@ -402,8 +403,9 @@ TEST(ArcRules, CoverageSumsToTheSectorsArea) {
                 const ArcCase rest = {c.rx, c.ry, c.end, c.start, c.clockwise};
                 ShapeRecord ellipse = Arc(c, aa, outline);
                 ellipse.kind = ObjectKindEllipse;
-                const double whole = Sum(Draw(ellipse, generic)),
-                             parts = Sum(Draw(Arc(c, aa, outline), generic)) + Sum(Draw(Arc(rest, aa, outline), generic));
+                const double whole = Sum(Draw(ellipse, generic));
+                const double parts =
+                    Sum(Draw(Arc(c, aa, outline), generic)) + Sum(Draw(Arc(rest, aa, outline), generic));
                 // Aliased, the pixels on an edge (on the diagonals) count twice.
                 EXPECT_NEAR(parts, whole, aa ? 1.0 : 2.0 * outline + 1) << Name(c, aa, outline);
             }
@@ -498,7 +500,7 @@ TEST(ShapeRules, AntialiasedEdgePixelsHoldTheirExactShareWithinALevel) {
     for (int k = 0; k < 6; ++k) {
         ShapeRecord s = star;
         s.vertices.clear();
-        for (int n = 0; n < 5 + 6 * k; ++n) s.vertices.push_back(double(rng() % 61)), s.vertices.push_back(double(rng() % 61));
+        for (int n = 0; n < 2 * (5 + 6 * k); ++n) s.vertices.push_back(double(rng() % 61));
         shapes.push_back({s, "random polygon " + std::to_string(k)});
     }
     for (const auto &[s, name] : shapes) {
