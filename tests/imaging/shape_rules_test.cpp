@@ -433,33 +433,17 @@ std::vector<std::pair<double, double>> LineRuns(const ShapeRecord &s, double y) 
     const double a = s.radiusX + 0.5, b = (s.kind == ObjectKindCircle ? s.radiusX : s.radiusY) + 0.5;
     const double v = (y - b) / b;
     if (v * v >= 1) return runs;
-    double lo = a - a * std::sqrt(1 - v * v), hi = a + a * std::sqrt(1 - v * v);
+    const double lo = a - a * std::sqrt(1 - v * v), hi = a + a * std::sqrt(1 - v * v);
     if (s.kind != ObjectKindArc) return {{lo, hi}};
-    // Up from the centre (down when clockwise); a point is past an edge at angle t when sin t dx - cos t up <= 0.
-    const double up = s.clockwise ? y - b : b - y, from = s.startAngle * M_PI / 180;
-    double span = std::fmod(double(s.endAngle - s.startAngle), 360.0);
-    if (span <= 0) span += 360;
-    // The x range on the inner side of the edge at angle t: inner is left of it going out (for the start edge) or
-    // right of it (the end edge).
-    const auto side = [&](double t, bool start) -> std::pair<double, double> {
-        const double c = std::cos(t), sn = std::sin(t), k = start ? 1 : -1; // holds k (c up - sn dx) >= 0
-        constexpr double kFar = 1e9;
-        if (std::fabs(sn) < 1e-12) return k * c * up >= 0 ? std::pair{-kFar, kFar} : std::pair{kFar, -kFar};
-        const double root = a + c * up / sn;
-        return k * sn > 0 ? std::pair{-kFar, root} : std::pair{root, kFar};
-    };
-    const auto p = side(from, true), q = side(from + span * M_PI / 180, false);
-    const auto cut = [&](std::pair<double, double> r) {
-        r.first = std::max(r.first, lo), r.second = std::min(r.second, hi);
-        if (r.first < r.second) runs.push_back(r);
-    };
-    if (span <= 180) {
-        cut({std::max(p.first, q.first), std::min(p.second, q.second)});
-    } else { // either side: the two ranges, overlapping ones joined
-        std::pair<double, double> r[2] = {p, q};
-        if (r[1].first < r[0].first) std::swap(r[0], r[1]);
-        if (r[1].first <= r[0].second) cut({r[0].first, std::max(r[0].second, r[1].second)});
-        else cut(r[0]), cut(r[1]);
+    // The chord cut where the sector's edges cross the line, each piece in or out by its middle's angle.
+    const double up = s.clockwise ? y - b : b - y, span = std::fmod(s.endAngle - s.startAngle + 720.0, 360.0);
+    std::vector<double> cuts = {lo, hi};
+    for (double t : {s.startAngle * M_PI / 180, s.endAngle * M_PI / 180})
+        if (const double x = a + std::cos(t) * up / std::sin(t); std::sin(t) * up > 0 && x > lo && x < hi) cuts.push_back(x);
+    std::sort(cuts.begin(), cuts.end());
+    for (size_t k = 0; k + 1 < cuts.size(); ++k) {
+        const double angle = std::atan2(up, (cuts[k] + cuts[k + 1]) / 2 - a) * 180 / M_PI;
+        if (span == 0 || std::fmod(angle - s.startAngle + 720, 360.0) <= span) runs.push_back({cuts[k], cuts[k + 1]});
     }
     return runs;
 }
