@@ -256,15 +256,29 @@ void EllipseRuns(const ShapeRecord &s, int32_t bw, int64_t j0, int64_t j1, Write
             return u * u + vv <= 1.0;
         };
         int32_t l = std::clamp(int32_t(std::ceil(e.cx - half - 0.5)), 0, a);
-        while (l > 0 && inside(l - 1)) --l;
-        while (l <= a && !inside(l)) ++l;
-        if (l > a) continue;
-        const int32_t r = 2 * a - l;
+        const auto exact = [&] {
+            while (l > 0 && inside(l - 1)) --l;
+            while (l <= a && !inside(l)) ++l;
+            return l <= a;
+        };
         if (!arc) {
-            w.Run(j, l, r - l + 1, nullptr);
+            if (exact()) w.Run(j, l, 2 * a - 2 * l + 1, nullptr);
             continue;
         }
-        SectorRuns(sector, j, l, r + 1, [&](int32_t from, int32_t to) { w.Run(j, from, to - from, nullptr); });
+        // A narrow sector's runs mostly lie well inside the chord, whose ends then need no testing.
+        int32_t runs[4];
+        const int n = sector.Row(int32_t(j), std::max(l - 2, 0), std::min(2 * a - l + 2, 2 * a), runs);
+        bool tested = false;
+        for (int k = 0; k < n; ++k) {
+            int32_t from = runs[2 * k], to = runs[2 * k + 1];
+            if (from > to) continue;
+            if (from < l + 2 || to > 2 * a - l - 2) {
+                if (!tested && !exact()) break;
+                tested = true;
+                from = std::max(from, l), to = std::min(to, 2 * a - l);
+            }
+            if (from <= to) w.Run(j, from, to - from + 1, nullptr);
+        }
     }
 }
 
