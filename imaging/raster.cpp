@@ -152,6 +152,9 @@ void BeginCoverageRaster(CoverageRaster *r, int32_t x0, int32_t y0, int32_t widt
     r->width = std::max(width, 0);
     r->height = std::max(height, 0);
     r->edges.clear();
+    r->winding = false;
+    r->pieces.resize(kRasterBandRows);
+    for (auto &p : r->pieces) p.clear();
     const size_t stride = size_t(r->width) + 2;
     // Cells are left cleared after every row, so a reused raster only grows.
     if (r->cells.size() < stride * kRasterBandRows) r->cells.assign(stride * kRasterBandRows, 0.0f);
@@ -167,6 +170,7 @@ void AddRasterEdge(CoverageRaster *r, double ax, double ay, double bx, double by
 }
 
 void AddRasterPath(CoverageRaster *r, const ShapePath &path, double dx, double dy) {
+    r->winding = r->winding || path.mayCross;
     size_t begin = 0;
     for (size_t end : path.ends) {
         for (size_t k = begin; k < end; ++k) {
@@ -178,19 +182,150 @@ void AddRasterPath(CoverageRaster *r, const ShapePath &path, double dx, double d
     }
 }
 
+// Adds the signed area a piece of an edge leaves to its right within band row `row`: from xTop to xBottom (window
+// columns) over d of the row's height, negative for an edge running up or ending the fill.
+static void AddRowArea(CoverageRaster *r, int32_t row, double xTop, double xBottom, double d) {
+    // Left of the window only the crossing counts; right of it nothing shows.
+    const double right = r->width;
+    const double xa = std::clamp(std::min(xTop, xBottom), 0.0, right);
+    const double xb = std::clamp(std::max(xTop, xBottom), 0.0, right);
+    float *cells = r->cells.data() + ptrdiff_t(row) * (r->width + 2);
+    const int32_t i0 = int32_t(xa), i1 = std::min(int32_t(xb) + 1, r->width + 1);
+    // f(i): the edge's share of pixel i, the area of the pixel right of the edge; cell i gets f(i) - f(i-1).
+    double previous = 0;
+    const double span = xb - xa;
+    if (span < 1e-9) { // upright within the row: one cell and the next
+        const double f = d * std::clamp(double(i0) + 1 - xa, 0.0, 1.0);
+        cells[i0] += float(f);
+        cells[i0 + 1] += float(d - f);
+    } else {
+        const double scale = d / span;
+        const auto cell = [&](int32_t i, double a, double b) {
+            const double f = scale * (a - b);
+            cells[i] += float(f - previous);
+            previous = f;
+        };
+        // C(t - xa) - C(t - xb), C(u) the integral of clamp(u, 0, 1), with its branches settled by the cell: only the
+        // cells holding xa (i0) and xb (ib) take the quadratic part, those left of ib have nothing of b.
+        const int32_t ib = int32_t(xb);
+        const double ua = double(i0) + 1 - xa, ub = double(i0) + 1 - xb;
+        cell(i0, 0.5 * ua * ua, i0 < ib ? 0.0 : 0.5 * ub * ub);
+        for (int32_t i = i0 + 1; i <= i1; ++i) {
+            const double t = double(i) + 1;
+            const double b = i < ib ? 0.0 : i == ib ? 0.5 * (t - xb) * (t - xb) : t - xb - 0.5;
+            cell(i, t - xa - 0.5, b);
+        }
+    }
+    // A path's next edge mostly goes on where the last one ended: one range for both.
+    auto &touched = r->touched[size_t(row)];
+    if (!touched.empty() && i0 <= touched.back().second + 1 && i1 + 1 >= touched.back().first)
+        touched.back() = {std::min(touched.back().first, i0), std::max(touched.back().second, i1)};
+    else
+        touched.emplace_back(i0, i1);
+}
+
 namespace {
-// The integral of clamp(u, 0, 1): how much of a unit pixel lies left of a point u past its left side.
-inline double CoverIntegral(double u) { return u <= 0 ? 0 : u >= 1 ? u - 0.5 : 0.5 * u * u; }
+
+// The pieces in r->order over [from, to] of band row `row`, in which no two cross: walking them left to right
+// from the winding left of them, each adds its area weighed by the fill it begins (1) or ends (-1), none where the
+// fill goes on.
+void WeighedStretch(CoverageRaster *r, int32_t row, double from, double to, int32_t winding) {
+    for (const CoverageRaster::Order &o : r->order) {
+        const CoverageRaster::Piece &p = r->pieces[size_t(row)][size_t(o.piece)];
+        const bool before = winding != 0;
+        winding += p.dir;
+        if (const int weight = int(winding != 0) - int(before))
+            AddRowArea(r, row, p.X(from), p.X(to), (to - from) * weight);
+    }
+}
+
+// The stretch [from, to] of band row `row` between two ends of the pieces in r->active: cut again wherever two
+// pieces next to each other cross, the first crossing at a time, since the order can change only by such a swap.
+// A row crossed more often than any real shape is crossed goes on in slices of a sixteenth, each taken in its
+// starting order.
+void WindingStretch(CoverageRaster *r, int32_t row, double from, double to, int32_t winding) {
+    constexpr int kMostCrossings = 256;
+    const std::vector<CoverageRaster::Piece> &pieces = r->pieces[size_t(row)];
+    r->order.clear();
+    for (int32_t k : r->active) r->order.push_back({0, pieces[size_t(k)].X(to), k});
+    for (int crossings = 0; from < to; ++crossings) {
+        for (CoverageRaster::Order &o : r->order) o.at = pieces[size_t(o.piece)].X(from);
+        // By x where the stretch starts, then by x at its end (the order just after a shared point); the last
+        // stretch's order is nearly this one.
+        const auto before = [](const CoverageRaster::Order &a, const CoverageRaster::Order &b) {
+            return a.at < b.at || (a.at == b.at && a.end < b.end);
+        };
+        for (size_t i = 1; i < r->order.size(); ++i)
+            for (size_t k = i; k > 0 && before(r->order[k], r->order[k - 1]); --k)
+                std::swap(r->order[k], r->order[k - 1]);
+        double next = to;
+        if (crossings < kMostCrossings) {
+            for (size_t i = 0; i + 1 < r->order.size(); ++i) {
+                const CoverageRaster::Order &a = r->order[i], &b = r->order[i + 1];
+                if (a.end <= b.end) continue;
+                const double gap = b.at - a.at, t = gap / (gap + (a.end - b.end));
+                next = std::min(next, from + t * (to - from));
+            }
+            next = std::max(next, from + 1e-9); // a crossing a rounding away is taken as passed
+        } else {
+            next = std::min(to, from + 1.0 / 16);
+        }
+        next = std::min(next, to);
+        WeighedStretch(r, row, from, next, winding);
+        from = next;
+    }
+}
+
+// Band row `row` of a path that may cross itself. Pieces whose columns overlap no other's leave the winding the
+// same all down the row on either side of their group, so each group is worked out alone from the winding left of
+// it: a piece alone at once, more cut at every end of a piece.
+void WindingRow(CoverageRaster *r, int32_t row) {
+    std::vector<CoverageRaster::Piece> &pieces = r->pieces[size_t(row)];
+    std::sort(pieces.begin(), pieces.end(), [&](const auto &a, const auto &b) { return a.lo < b.lo; });
+    int32_t winding = 0;
+    for (size_t g = 0; g < pieces.size();) {
+        size_t end = g + 1;
+        double reach = pieces[g].hi, turned = pieces[g].dir * (pieces[g].yb - pieces[g].ya);
+        for (; end < pieces.size() && pieces[end].lo <= reach; ++end)
+            reach = std::max(reach, pieces[end].hi), turned += pieces[end].dir * (pieces[end].yb - pieces[end].ya);
+        if (end == g + 1) {
+            const CoverageRaster::Piece &p = pieces[g];
+            if (const int weight = int(winding + p.dir != 0) - int(winding != 0))
+                AddRowArea(r, row, p.X(p.ya), p.X(p.yb), (p.yb - p.ya) * weight);
+        } else {
+            std::sort(pieces.begin() + ptrdiff_t(g), pieces.begin() + ptrdiff_t(end),
+                      [](const auto &a, const auto &b) { return a.ya < b.ya; });
+            r->cuts.clear();
+            for (size_t k = g; k < end; ++k) r->cuts.push_back(pieces[k].ya), r->cuts.push_back(pieces[k].yb);
+            std::sort(r->cuts.begin(), r->cuts.end());
+            r->cuts.erase(std::unique(r->cuts.begin(), r->cuts.end()), r->cuts.end());
+            r->active.clear();
+            size_t next = g;
+            for (size_t c = 0; c + 1 < r->cuts.size(); ++c) {
+                const double from = r->cuts[c], to = r->cuts[c + 1];
+                r->active.erase(std::remove_if(r->active.begin(), r->active.end(),
+                                               [&](int32_t k) { return pieces[size_t(k)].yb <= from; }),
+                                r->active.end());
+                for (; next < end && pieces[next].ya <= from; ++next) r->active.push_back(int32_t(next));
+                if (!r->active.empty()) WindingStretch(r, row, from, to, winding);
+            }
+        }
+        // The group spans the whole row where its winding changes the winding right of it: by the area it turns.
+        winding += int32_t(std::lround(turned));
+        g = end;
+    }
+    pieces.clear();
+}
+
 } // namespace
 
 void RasterBand(CoverageRaster *r, int32_t band, int32_t rows) {
-    const int32_t stride = r->width + 2;
     // Every row's share of an edge is worked out from the edge's own ends in path coordinates, so a pixel gets
     // the same value whatever window or band it is computed in.
-    const double top = double(r->y0) + band, bottom = top + rows, left = r->x0, right = r->width;
+    const double top = double(r->y0) + band, bottom = top + rows, left = r->x0;
     for (size_t e = 0; e < r->edges.size(); e += 4) {
         double x0 = r->edges[e], y0 = r->edges[e + 1], x1 = r->edges[e + 2], y1 = r->edges[e + 3];
-        double dir = 1;
+        int32_t dir = 1;
         if (y0 > y1) {
             std::swap(x0, x1);
             std::swap(y0, y1);
@@ -201,42 +336,18 @@ void RasterBand(CoverageRaster *r, int32_t band, int32_t rows) {
         const int32_t rowFrom = int32_t(std::max(std::floor(y0), top)), rowTo = int32_t(std::min(std::ceil(y1), bottom));
         for (int32_t yi = rowFrom; yi < rowTo; ++yi) {
             const double ya = std::max(double(yi), y0), yb = std::min(double(yi) + 1, y1);
-            const double xTop = x0 + (ya - y0) * dxdy - left, xBottom = x0 + (yb - y0) * dxdy - left;
-            const double d = (yb - ya) * dir;
-            // Left of the window only the crossing counts; right of it nothing shows.
-            const double xa = std::clamp(std::min(xTop, xBottom), 0.0, right);
-            const double xb = std::clamp(std::max(xTop, xBottom), 0.0, right);
             const int32_t row = int32_t(yi - top);
-            float *cells = r->cells.data() + ptrdiff_t(row) * stride;
-            const int32_t i0 = int32_t(xa), i1 = std::min(int32_t(xb) + 1, r->width + 1);
-            // f(i): the edge's share of pixel i, the area of the pixel right of the edge; cell i gets f(i) - f(i-1).
-            double previous = 0;
-            const double span = xb - xa;
-            if (span < 1e-9) { // upright within the row: one cell and the next
-                const double f = d * std::clamp(double(i0) + 1 - xa, 0.0, 1.0);
-                cells[i0] += float(f);
-                cells[i0 + 1] += float(d - f);
-            } else {
-                const double scale = d / span;
-                const auto cell = [&](int32_t i, double a, double b) {
-                    const double f = scale * (a - b);
-                    cells[i] += float(f - previous);
-                    previous = f;
-                };
-                // CoverIntegral(t - xa) - CoverIntegral(t - xb) with its branches settled by the cell: only the
-                // cells holding xa (i0) and xb (ib) take the quadratic part, those left of ib have nothing of b.
-                const int32_t ib = int32_t(xb);
-                const double ua = double(i0) + 1 - xa, ub = double(i0) + 1 - xb;
-                cell(i0, 0.5 * ua * ua, i0 < ib ? 0.0 : 0.5 * ub * ub);
-                for (int32_t i = i0 + 1; i <= i1; ++i) {
-                    const double t = double(i) + 1;
-                    const double b = i < ib ? 0.0 : i == ib ? 0.5 * (t - xb) * (t - xb) : t - xb - 0.5;
-                    cell(i, t - xa - 0.5, b);
-                }
+            if (r->winding) {
+                const double xa = x0 + (ya - y0) * dxdy - left, xb = x0 + (yb - y0) * dxdy - left;
+                r->pieces[size_t(row)].push_back(
+                    {x0 - left, y0, dxdy, ya, yb, dir, std::min(xa, xb), std::max(xa, xb)});
+                continue;
             }
-            r->touched[size_t(row)].emplace_back(i0, i1);
+            AddRowArea(r, row, x0 + (ya - y0) * dxdy - left, x0 + (yb - y0) * dxdy - left, (yb - ya) * dir);
         }
     }
+    if (r->winding)
+        for (int32_t row = 0; row < rows; ++row) WindingRow(r, row);
 }
 
 namespace {

@@ -105,6 +105,7 @@ const double *CosineTable();
 struct ShapePath {
     std::vector<double> points; // x, y pairs
     std::vector<size_t> ends;   // for each polygon, the pair index past its last point
+    bool mayCross = false;      // its edges may cross or wind twice: a script's polygon, not a shape's outline
     void Point(double x, double y) {
         points.push_back(x);
         points.push_back(y);
@@ -118,9 +119,28 @@ struct ShapePath {
 // (non-zero winding, overlaps counting once), 0 to 255. Edges accumulate the signed area they leave to their
 // right in one cell row per band of rows; a running sum along the row turns that into coverage. Rows are done in
 // bands so that a shape far larger than the window costs no more memory than the window's width.
+// That sum is the winding summed over the pixel, right only where the winding is 0 or 1 throughout. A path that
+// may cross itself (mayCross) has each row cut where edges start, end or cross; between the cuts the edges keep
+// their order, so each is weighed by whether the fill begins or ends at it, and only those edges add area.
 struct CoverageRaster {
     int32_t x0 = 0, y0 = 0, width = 0, height = 0; // the window, in path coordinates
     std::vector<double> edges;                      // x0, y0, x1, y1 in path coordinates
+    bool winding = false;                           // rows weighed by the winding rule, as above
+    // An edge's part within one row: x at y is x0 + (y - y0) * slope, from the edge's own upper end.
+    struct Piece {
+        double x0, y0, slope, ya, yb;
+        int32_t dir;
+        double lo, hi; // its columns' range
+        double X(double y) const { return x0 + (y - y0) * slope; }
+    };
+    std::vector<std::vector<Piece>> pieces; // per band row
+    struct Order {
+        double at, end; // x where the stretch starts and at the strip's end
+        int32_t piece;
+    };
+    std::vector<Order> order;
+    std::vector<double> cuts;
+    std::vector<int32_t> active;
     std::vector<float> cells;                       // (width + 2) per band row
     // The cells each edge touched in each band row: between them a row's coverage stays the same.
     std::vector<std::vector<std::pair<int32_t, int32_t>>> touched;

@@ -1,18 +1,32 @@
 // Shape areas as boxes and paths, and the output's clip box.
 #include "imaging/shape_geometry.h"
 
+#include <utility>
+#include <vector>
+
+// How ArcPoints flattens an arc from a0 to a1: n steps of d radians, the radii scaled by k.
+static void ArcSteps(double rx, double ry, double a0, double a1, bool keepArea, int32_t *n, double *d, double *k) {
+    // Within a level of the exact coverage: the chords stray 0.002 pixels at most from the scaled curve, or on a
+    // small one, whose chords are short enough that a pixel holds what they stray out and in alike, further.
+    const double r = std::max(rx, ry);
+    const double fine =
+        r > 0.05 ? std::max(2 * std::acos(std::max(0.0, 1 - 0.002 / r)), std::cbrt(0.02 / (r * r))) : M_PI;
+    const double step = std::min(fine, keepArea ? M_PI : M_PI / 8);
+    *n = std::clamp(int32_t(std::ceil(std::fabs(a1 - a0) / step)), 2, 8192);
+    // A whole turn in a multiple of four steps: the flattened ellipse keeps both mirror symmetries of the true one.
+    if (std::fabs(a1 - a0) >= 2 * M_PI) *n = (*n + 3) / 4 * 4;
+    *d = (a1 - a0) / *n;
+    *k = keepArea ? std::sqrt(std::fabs(*d) / std::max(std::sin(std::fabs(*d)), 1e-12)) : 1.0;
+}
+
 // An elliptic arc from angle a0 to a1 (radians, counter-clockwise on screen) as points. With keepArea the radii
 // are scaled so the flattened curve keeps the true area; without it the ends stay on the curve (a line's caps,
 // whose ends meet its straight sides).
 static void ArcPoints(ShapePath *path, double cx, double cy, double rx, double ry, double a0, double a1,
                       bool keepArea = true) {
-    const double r = std::max(rx, ry);
-    const double step = std::min(r > 0.05 ? 2 * std::acos(std::max(0.0, 1 - 0.02 / r)) : M_PI, keepArea ? M_PI : M_PI / 8);
-    int32_t n = std::clamp(int32_t(std::ceil(std::fabs(a1 - a0) / step)), 2, 2048);
-    // A whole turn in a multiple of four steps: the flattened ellipse keeps both mirror symmetries of the true one.
-    if (std::fabs(a1 - a0) >= 2 * M_PI) n = (n + 3) / 4 * 4;
-    const double d = (a1 - a0) / n;
-    const double k = keepArea ? std::sqrt(std::fabs(d) / std::max(std::sin(std::fabs(d)), 1e-12)) : 1.0;
+    int32_t n;
+    double d, k;
+    ArcSteps(rx, ry, a0, a1, keepArea, &n, &d, &k);
     for (int32_t i = 0; i <= n; ++i) {
         const double a = a0 + d * i;
         path->Point(cx + rx * k * std::cos(a), cy - ry * k * std::sin(a));
@@ -64,22 +78,38 @@ int ArcSector::Row(int32_t j, int32_t l, int32_t r, int32_t runs[4]) const {
     return 2;
 }
 
+void ArcSector::Reach(bool upright, double rx, double ry, double *low, double *high) const {
+    *low = *high = 0;
+    const auto within = [&](double degrees) { return std::fmod(degrees - from + 720, 360.0) <= span; };
+    const double axis = upright ? 90 : 0, radius = upright ? ry : rx;
+    if (within(axis)) *high = radius;
+    if (within(axis + 180)) *low = -radius;
+    // The edges' points on the ellipse: at its own angle atan2(rx y, ry x) along each edge's direction (x, y).
+    for (const auto &[x, y] : {std::pair{sx, sy}, std::pair{ex, ey}}) {
+        const double length = std::hypot(rx * y, ry * x);
+        const double v = length > 0 ? (upright ? ry * rx * y : rx * ry * x) / length : 0;
+        *low = std::min(*low, v), *high = std::max(*high, v);
+    }
+}
+
 void ArcSector::Rows(double rx, double ry, int32_t bh, int32_t *top, int32_t *bottom) const {
     *top = 0, *bottom = bh;
     if (Whole()) return;
-    double low = 0, high = 0; // offsets up (down when clockwise) from the centre
-    const auto within = [&](double degrees) { return std::fmod(degrees - from + 720, 360.0) <= span; };
-    if (within(90)) high = ry;
-    if (within(270)) low = -ry;
-    for (double degrees : {from, from + span}) {
-        double x, y;
-        Direction(degrees, &x, &y);
-        const double dy = ry * std::sin(std::atan2(rx * y, ry * x));
-        low = std::min(low, dy), high = std::max(high, dy);
-    }
+    double low, high; // offsets up (down when clockwise) from the centre
+    Reach(true, rx, ry, &low, &high);
     const double y0 = clockwise ? cy + low : cy - high, y1 = clockwise ? cy + high : cy - low;
     *top = int32_t(std::clamp(std::floor(y0) - 1, 0.0, double(bh)));
     *bottom = int32_t(std::clamp(std::ceil(y1) + 1, double(*top), double(bh)));
+}
+
+void ArcSector::Columns(double rx, double ry, int32_t bw, int32_t *left, int32_t *right) const {
+    *left = 0, *right = bw;
+    if (Whole()) return;
+    double low, high; // offsets right of the centre
+    Reach(false, rx, ry, &low, &high);
+    // Two more: a pixel's square may meet the ellipse and the sector apart from their common part.
+    *left = int32_t(std::clamp(std::floor(cx + low) - 2, 0.0, double(bw)));
+    *right = int32_t(std::clamp(std::ceil(cx + high) + 2, double(*left), double(bw)));
 }
 
 void ArcSector::Crossed(int32_t j, int32_t cross[4]) const {
@@ -99,9 +129,32 @@ void ArcSector::Crossed(int32_t j, int32_t cross[4]) const {
     }
 }
 
+// The share of the unit square from (x, y) where a u + b v >= 0: the integral of the clamped run across it.
+static double HalfPlaneShare(double a, double b, double x, double y) {
+    if (std::fabs(b) < std::fabs(a)) std::swap(a, b), std::swap(x, y); // across the steeper way
+    // The run at u: v from y to y + 1 where b v >= -a u, linear in u.
+    const auto run = [&](double u) { return b > 0 ? y + 1 + a * u / b : -a * u / b - y; };
+    const double u0 = run(x), u1 = run(x + 1);
+    const auto integral = [](double u) { return u <= 0 ? 0 : u >= 1 ? u - 0.5 : 0.5 * u * u; };
+    if (std::fabs(u1 - u0) < 1e-12) return std::clamp(u0, 0.0, 1.0);
+    return std::clamp((integral(u1) - integral(u0)) / (u1 - u0), 0.0, 1.0);
+}
+
 uint8_t ArcSector::Coverage(int32_t i, int32_t j) const {
     if (Whole()) return 255;
     double xs[8] = {Dx(i), Dx(i + 1.0), Dx(i + 1.0), Dx(i)}, ys[8] = {Dy(j), Dy(j), Dy(j + 1.0), Dy(j + 1.0)};
+    // A square wholly on one side of an edge takes the other's share alone, or none or all of it.
+    int after = 0, before = 0;
+    for (int k = 0; k < 4; ++k) after += AfterStart(xs[k], ys[k]) >= 0, before += BeforeEnd(xs[k], ys[k]) >= 0;
+    const bool afterWhole = after == 0 || after == 4, beforeWhole = before == 0 || before == 4;
+    if (afterWhole || beforeWhole) {
+        const bool whole = afterWhole ? after == 4 : before == 4; // the side wholly in or out
+        if (whole == Reflex()) return whole ? 255 : 0;
+        if (afterWhole && beforeWhole) return (Reflex() ? after + before > 0 : after + before == 8) ? 255 : 0;
+        const double y = std::min(ys[0], ys[2]);
+        const double share = afterWhole ? HalfPlaneShare(ey, -ex, xs[0], y) : HalfPlaneShare(-sy, sx, xs[0], y);
+        return uint8_t(share * 255 + 0.5);
+    }
     int n = 4;
     const double sign = Reflex() ? -1 : 1;
     const auto clip = [&](auto f) {
@@ -127,12 +180,53 @@ uint8_t ArcSector::Coverage(int32_t i, int32_t j) const {
     return uint8_t(std::lround((Reflex() ? 1 - area : area) * 255));
 }
 
-static void EllipsePath(ShapePath *path, const EllipseArea &e) {
-    ArcPoints(path, e.cx, e.cy, e.rx, e.ry, 0, 2 * M_PI);
-    path->points.resize(path->points.size() - 2); // the last point is the first
+// The whole turn of ArcPoints (its last point, the first, left out), or only what the columns [left, right) need:
+// the points within a step's width of them and one either side. The chord that stands for each run left out lies
+// on the run's side of the columns, where the two enclose nothing: every pixel there gets the same winding.
+static void EllipsePath(ShapePath *path, const EllipseArea &e, double left = -INFINITY, double right = INFINITY) {
+    int32_t n;
+    double d, k;
+    ArcSteps(e.rx, e.ry, 0, 2 * M_PI, true, &n, &d, &k);
+    const double rx = e.rx * k, margin = rx * d + 1;
+    const double c0 = std::clamp((left - margin - e.cx) / rx, -1.0, 1.0);
+    const double c1 = std::clamp((right + margin - e.cx) / rx, -1.0, 1.0);
+    // Points i of cos(i d) in [c0, c1]: i d in [acos c1, acos c0] above the centre, n - i below.
+    const int32_t from = int32_t(std::max(std::floor(std::acos(c1) / d) - 1, 0.0));
+    const int32_t to = int32_t(std::min(std::ceil(std::acos(c0) / d) + 1, double(n / 2)));
+    const double ry = e.ry * k;
+    // The points [from, to] of the upper half by rotation from the first; the lower half mirrors them.
+    thread_local std::vector<double> turn;
+    const auto rotate = [&](int32_t first, int32_t last) {
+        turn.resize(2 * size_t(last - first + 1));
+        const double cd = std::cos(d), sd = std::sin(d);
+        turn[0] = std::cos(d * first), turn[1] = std::sin(d * first);
+        for (size_t i = 2; i < turn.size(); i += 2)
+            turn[i] = turn[i - 2] * cd - turn[i - 1] * sd, turn[i + 1] = turn[i - 1] * cd + turn[i - 2] * sd;
+    };
+    if (from == 0 && to == n / 2) {
+        // Every point: a quarter turn, mirrored into the other three (n is a multiple of 4), so the flattened
+        // ellipse keeps the true one's symmetries.
+        const int32_t m = n / 4;
+        rotate(0, m);
+        turn[2 * size_t(m)] = 0, turn[2 * size_t(m) + 1] = 1;
+        const auto point = [&](int32_t i, double sx, double sy) {
+            path->Point(e.cx + rx * sx * turn[2 * size_t(i)], e.cy - ry * sy * turn[2 * size_t(i) + 1]);
+        };
+        for (int32_t i = 0; i < m; ++i) point(i, 1, 1);
+        for (int32_t i = m; i > 0; --i) point(i, -1, 1);
+        for (int32_t i = 0; i < m; ++i) point(i, -1, -1);
+        for (int32_t i = m; i > 0; --i) point(i, 1, -1);
+        return;
+    }
+    rotate(from, to);
+    const auto point = [&](int32_t i, double sy) {
+        path->Point(e.cx + rx * turn[2 * size_t(i - from)], e.cy - ry * sy * turn[2 * size_t(i - from) + 1]);
+    };
+    for (int32_t i = from; i <= to; ++i) point(i, 1);
+    for (int32_t i = std::max(n - to, to + 1); i <= std::min(n - from, n - 1); ++i) point(n - i, -1);
 }
 
-void BuildShapePath(const ShapeRecord &s, ShapePath *path) {
+void BuildShapePath(const ShapeRecord &s, ShapePath *path, double left, double right) {
     switch (s.kind) {
     case ObjectKindBox: {
         const BoxArea b(s);
@@ -147,12 +241,12 @@ void BuildShapePath(const ShapeRecord &s, ShapePath *path) {
         break;
     }
     case ObjectKindCircle:
-    case ObjectKindEllipse: EllipsePath(path, EllipseArea(s)); break;
+    case ObjectKindEllipse: EllipsePath(path, EllipseArea(s), left, right); break;
     case ObjectKindArc: {
         const EllipseArea e(s);
         const ArcSector a(s);
         if (a.Whole()) { // the same polygon as the ellipse's
-            EllipsePath(path, e);
+            EllipsePath(path, e, left, right);
             break;
         }
         // The curve's points are found by the ellipse's own angle: the one whose point lies on each edge's line.
@@ -180,6 +274,7 @@ void BuildShapePath(const ShapeRecord &s, ShapePath *path) {
     }
     case ObjectKindPlot: path->Point(0, 0), path->Point(1, 0), path->Point(1, 1), path->Point(0, 1); break;
     case ObjectKindPolygon:
+        path->mayCross = true;
         for (size_t k = 0; k + 1 < s.vertices.size(); k += 2)
             path->Point(PolygonCoordinate(s.vertices[k]), PolygonCoordinate(s.vertices[k + 1]));
         break;

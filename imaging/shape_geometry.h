@@ -92,6 +92,13 @@ struct ArcSector {
     int Row(int32_t j, int32_t l, int32_t r, int32_t runs[4]) const;
     // The rows [*top, *bottom) of the box (bh rows) that the sector's part of the ellipse (radii rx, ry) may touch.
     void Rows(double rx, double ry, int32_t bh, int32_t *top, int32_t *bottom) const;
+    // The columns [*left, *right) of the box (bw columns) that the sector's part of the ellipse may touch, a pixel
+    // more either side. An antialiased arc's outline is worked out on them and t more either side, in both
+    // renderers alike: the coverage raster sums each row from the left side of its window.
+    void Columns(double rx, double ry, int32_t bw, int32_t *left, int32_t *right) const;
+    // How far the sector's part of the ellipse reaches from the centre across (x) or upright (y up, down when
+    // clockwise): from *low to *high.
+    void Reach(bool upright, double rx, double ry, double *low, double *high) const;
     // The columns of row j an edge's line may cross (the rest of the row lies wholly on one side of each edge): up to
     // two ranges [cross[0], cross[1]], [cross[2], cross[3]], empty ones with the end before the start.
     void Crossed(int32_t j, int32_t cross[4]) const;
@@ -130,8 +137,9 @@ struct ThickLine {
     }
 };
 
-// The area as closed polygons, for the coverage rasteriser.
-void BuildShapePath(const ShapeRecord &s, ShapePath *path);
+// The area as closed polygons, for the coverage rasteriser. An ellipse's is shorter where only the columns
+// [left, right) are rasterised: the same coverage on them.
+void BuildShapePath(const ShapeRecord &s, ShapePath *path, double left = -INFINITY, double right = INFINITY);
 
 inline int SideError(int64_t v) { return v <= 0 ? kErrWrongUsage : v > kMaxShapeSide ? kErrInternalLimit : 0; }
 

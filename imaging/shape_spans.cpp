@@ -256,15 +256,29 @@ void EllipseRuns(const ShapeRecord &s, int32_t bw, int64_t j0, int64_t j1, Write
             return u * u + vv <= 1.0;
         };
         int32_t l = std::clamp(int32_t(std::ceil(e.cx - half - 0.5)), 0, a);
-        while (l > 0 && inside(l - 1)) --l;
-        while (l <= a && !inside(l)) ++l;
-        if (l > a) continue;
-        const int32_t r = 2 * a - l;
+        const auto exact = [&] {
+            while (l > 0 && inside(l - 1)) --l;
+            while (l <= a && !inside(l)) ++l;
+            return l <= a;
+        };
         if (!arc) {
-            w.Run(j, l, r - l + 1, nullptr);
+            if (exact()) w.Run(j, l, 2 * a - 2 * l + 1, nullptr);
             continue;
         }
-        SectorRuns(sector, j, l, r + 1, [&](int32_t from, int32_t to) { w.Run(j, from, to - from, nullptr); });
+        // A narrow sector's runs mostly lie well inside the chord, whose ends then need no testing.
+        int32_t runs[4];
+        const int n = sector.Row(int32_t(j), std::max(l - 2, 0), std::min(2 * a - l + 2, 2 * a), runs);
+        bool tested = false;
+        for (int k = 0; k < n; ++k) {
+            int32_t from = runs[2 * k], to = runs[2 * k + 1];
+            if (from > to) continue;
+            if (from < l + 2 || to > 2 * a - l - 2) {
+                if (!tested && !exact()) break;
+                tested = true;
+                from = std::max(from, l), to = std::min(to, 2 * a - l);
+            }
+            if (from <= to) w.Run(j, from, to - from + 1, nullptr);
+        }
     }
 }
 
@@ -575,12 +589,13 @@ void StartRaster(const ShapeRecord &s, bool whole, int32_t bx, int32_t bw, int64
     thread_local ShapePath path;
     path.points.clear();
     path.ends.clear();
+    path.mayCross = false;
     if (whole && s.kind == ObjectKindArc) {
         ShapeRecord ellipse;
         ellipse.kind = ObjectKindEllipse, ellipse.radiusX = s.radiusX, ellipse.radiusY = s.radiusY;
-        BuildShapePath(ellipse, &path);
+        BuildShapePath(ellipse, &path, bx, double(bx) + bw);
     } else {
-        BuildShapePath(s, &path);
+        BuildShapePath(s, &path, bx, double(bx) + bw);
     }
     BeginCoverageRaster(&raster, bx, int32_t(row0), bw, int32_t(row1 - row0));
     AddRasterPath(&raster, path);
@@ -700,6 +715,24 @@ struct MinimumTree {
             tree[at] = m;
         }
     }
+    // out[i - from] for each i of [from, to): the smallest of the columns [i - t, i + t] of [0, n), the leaves
+    // read once each, through a queue of ever larger values.
+    void Windows(int32_t from, int32_t to, int32_t t, int32_t n, std::vector<uint8_t> &out) {
+        out.resize(size_t(to - from));
+        queue.clear();
+        size_t head = 0;
+        int32_t next = std::max(from - t, 0);
+        for (int32_t i = from; i < to; ++i) {
+            for (const int32_t end = std::min(i + t + 1, n); next < end; ++next) {
+                while (queue.size() > head && tree[leaves + size_t(queue.back())] >= tree[leaves + size_t(next)])
+                    queue.pop_back();
+                queue.push_back(next);
+            }
+            while (queue[head] < i - t) ++head;
+            out[size_t(i - from)] = tree[leaves + size_t(queue[head])];
+        }
+    }
+    std::vector<int32_t> queue;
     uint8_t Min(int32_t from, int32_t to) const { // over the columns [from, to)
         uint8_t m = 255;
         for (size_t l = leaves + size_t(from), r = leaves + size_t(to); l < r; l /= 2, r /= 2) {
@@ -767,8 +800,15 @@ void SectorCoveredRun(const ArcSector &sector, const SectorRow &at, SpanWriter &
 // coverage and one whose square is covered whole is left out, both found by erosions of runs as above; only the thin
 // ring between, whose square holds soft pixels but no uncovered one, needs the smallest value: the soft pixels'
 // minimum over the rows within t of each column (ColumnMinima), then over the columns within t (MinimumTree).
-void SoftOutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, int32_t bh, int64_t j0, int64_t j1,
-                     int32_t t, SpanWriter &w, CoverageRaster &raster) {
+// Only the box's columns [left, right) are written (an arc's sector's), worked out on a window t wider, as
+// ShapeBody does.
+void SoftOutlineRuns(const ShapeRecord &s, const std::optional<ArcSector> &arcSector, int32_t bx, int32_t by,
+                     int32_t bw, int32_t bh, int64_t j0, int64_t j1, int32_t t, int32_t left, int32_t right,
+                     SpanWriter &w, CoverageRaster &raster) {
+    const bool arc = arcSector && !arcSector->Whole();
+    const ArcSector &sector = *arcSector; // only looked at for an arc
+    const int32_t from = std::max(left - t, 0), to = std::min(right + t, bw);
+    left += bx, right += bx, bx += from, bw = to - from;
     const int64_t a0 = std::max<int64_t>(by, j0 - t), a1 = std::min<int64_t>(int64_t(by) + bh, j1 + t);
     struct Scratch {
         SoftRows soft;
@@ -776,7 +816,7 @@ void SoftOutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, i
         RunLists inCovered, inFull;
         ColumnMinima columns;
         MinimumTree tree;
-        std::vector<uint8_t> line;
+        std::vector<uint8_t> line, least;
     };
     thread_local Scratch scratch;
     Scratch &k = scratch; // one look-up of the thread's copy, not one a use
@@ -795,8 +835,6 @@ void SoftOutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, i
             k.tree.Set(c, k.columns.Min(c, j));
         }
     };
-    const ArcSector sector(s);
-    const bool arc = s.kind == ObjectKindArc && !sector.Whole();
     for (int64_t j = j0; j < j1; ++j) {
         if (j == j0)
             for (int64_t row = j - t; row <= j + t; ++row) refresh(row, j);
@@ -806,7 +844,7 @@ void SoftOutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, i
         k.coveredErosion.Row(j, k.inCovered);
         k.fullErosion.Row(j, k.inFull);
         // An arc's pixels beyond its sector's reach on the row are left out before any work is done on them.
-        int32_t reachFrom = bx, reachTo = bx + bw;
+        int32_t reachFrom = left, reachTo = right;
         std::optional<SectorRow> at;
         if (arc) at.emplace(sector, j, bx, bx + bw), at->Reach(&reachFrom, &reachTo);
         // Some pixel within t is uncovered: the coverage as it is; else (so the square lies in the box) less the
@@ -822,10 +860,19 @@ void SoftOutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, i
                 return;
             }
             k.soft.Line(row, from, to, k.line);
-            for (int32_t i = from; i < to; ++i) {
-                const int32_t lo = std::max(i - t - bx, 0), hi = std::min(i + t + 1 - bx, bw);
-                uint8_t &v = k.line[size_t(i - from)];
-                v = uint8_t(std::max(0, int(v) - int(k.tree.Min(lo, hi))));
+            if (to - from > 2 * t) {
+                // Long: the leaves' minima over the sliding window, each leaf read once.
+                k.tree.Windows(from - bx, to - bx, t, bw, k.least);
+                for (int32_t i = from; i < to; ++i) {
+                    uint8_t &v = k.line[size_t(i - from)];
+                    v = uint8_t(std::max(0, int(v) - int(k.least[size_t(i - from)])));
+                }
+            } else {
+                for (int32_t i = from; i < to; ++i) {
+                    const int32_t lo = std::max(i - t - bx, 0), hi = std::min(i + t + 1 - bx, bw);
+                    uint8_t &v = k.line[size_t(i - from)];
+                    v = uint8_t(std::max(0, int(v) - int(k.tree.Min(lo, hi))));
+                }
             }
             const uint8_t *line = k.line.data();
             if (!arc) CoveredRun(w, j, from, to - from, line);
@@ -838,6 +885,21 @@ void SoftOutlineRuns(const ShapeRecord &s, int32_t bx, int32_t by, int32_t bw, i
         EachRunLess(k.inCovered.At(0), k.inCovered.Count(0), k.inFull.At(0), k.inFull.Count(0),
                     [&](int32_t from, int32_t to) { part(from, to, true); });
     }
+}
+
+// The rows an arc's outline may hold, [rows[0], rows[1]) and [rows[2], rows[3]) apart: those within t and two of
+// the ellipse's edge above and below its centre over the sector's columns [left, right) and t beyond them. Every
+// other row of the sector lies deeper in the ellipse, where the erosion clears it.
+void ArcOutlineRows(const ShapeRecord &s, int32_t left, int32_t right, int32_t t, int64_t rows[4]) {
+    const EllipseArea e(s);
+    const double xa = double(left) - t - 1, xb = double(right) + t + 1;
+    const double nearest = e.cx >= xa && e.cx <= xb ? 0 : std::min(std::fabs(xa - e.cx), std::fabs(xb - e.cx));
+    const double farthest = std::max(std::fabs(xa - e.cx), std::fabs(xb - e.cx));
+    const auto half = [&](double dx) { return dx < e.rx ? e.ry * std::sqrt(1 - (dx / e.rx) * (dx / e.rx)) : 0.0; };
+    const double high = half(nearest), low = half(farthest); // the ellipse's reach above and below the centre
+    rows[0] = int64_t(std::floor(e.cy - high)) - t - 2, rows[1] = int64_t(std::ceil(e.cy - low)) + t + 2;
+    rows[2] = int64_t(std::floor(e.cy + low)) - t - 2, rows[3] = int64_t(std::ceil(e.cy + high)) + t + 2;
+    if (rows[1] >= rows[2]) rows[1] = rows[3], rows[2] = rows[3]; // they meet: one
 }
 
 } // namespace
@@ -858,8 +920,14 @@ int DrawSpans(const ShapeRecord &s, int32_t x, int32_t y, const ShapeOutput &o, 
     }
     // The shape rows and columns the clip lets through (of an arc, those its sector reaches); nothing else is
     // looked at.
-    int32_t top = 0, bottom = bh;
-    if (s.kind == ObjectKindArc) ArcSector(s).Rows(EllipseArea(s).rx, EllipseArea(s).ry, bh, &top, &bottom);
+    int32_t top = 0, bottom = bh, left = 0, right = bw;
+    std::optional<ArcSector> sector;
+    if (s.kind == ObjectKindArc) {
+        const EllipseArea e(s);
+        sector.emplace(s);
+        sector->Rows(e.rx, e.ry, bh, &top, &bottom);
+        sector->Columns(e.rx, e.ry, bw, &left, &right);
+    }
     const int64_t j0 = std::max<int64_t>(by + top, int64_t(w.box.y0) - y);
     const int64_t j1 = std::min<int64_t>(int64_t(by) + bottom, int64_t(w.box.y1) - y);
     if (j0 >= j1 || int64_t(x) + bx >= w.box.x1 || int64_t(x) + bx + bw <= w.box.x0) return 0;
@@ -870,13 +938,17 @@ int DrawSpans(const ShapeRecord &s, int32_t x, int32_t y, const ShapeOutput &o, 
     if (outline && s.kind != ObjectKindBox && s.kind != ObjectKindCircle && s.kind != ObjectKindEllipse &&
         s.kind != ObjectKindArc && s.kind != ObjectKindPolygon)
         return kErrWrongUsage;
-    // A plain box's edges lie on pixel sides: antialiased, its coverage is whole or nothing.
-    if (outline && (!s.style.Antialias() || (s.kind == ObjectKindBox && BoxArea(s).r <= 0))) {
-        OutlineRuns(s, bx, by, bw, bh, j0, j1, t, w);
-        return 0;
-    }
     if (outline) {
-        SoftOutlineRuns(s, bx, by, bw, bh, j0, j1, t, w, raster);
+        // A plain box's edges lie on pixel sides: antialiased, its coverage is whole or nothing.
+        const bool hard = !s.style.Antialias() || (s.kind == ObjectKindBox && BoxArea(s).r <= 0);
+        int64_t rows[4] = {j0, j1, j1, j1};
+        if (sector) ArcOutlineRows(s, left, right, t, rows);
+        for (int k = 0; k < 2; ++k) {
+            const int64_t from = std::max(j0, rows[2 * k]), to = std::min(j1, rows[2 * k + 1]);
+            if (from >= to) continue;
+            if (hard) OutlineRuns(s, bx, by, bw, bh, from, to, t, w);
+            else SoftOutlineRuns(s, sector, bx, by, bw, bh, from, to, t, left, right, w, raster);
+        }
         return 0;
     }
     if (s.style.Antialias()) {

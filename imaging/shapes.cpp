@@ -180,21 +180,25 @@ int FillArea(const ShapeRecord &s, Coverage *c, const Window &want) {
 }
 
 // The area as the shape's fill draws it: centres in or out, or with ANTIALIAS the covered fraction. An
-// antialiased area keeps its box's whole width, so that every pixel sums the same cells whatever rows are wanted.
-int ShapeArea(const ShapeRecord &s, Coverage *c, const Window &want) {
+// antialiased area keeps its box's whole width (or the columns [columnsFrom, columnsTo) of it), so that every pixel
+// sums the same cells whatever rows are wanted.
+int ShapeArea(const ShapeRecord &s, Coverage *c, const Window &want, int64_t columnsFrom = INT64_MIN,
+              int64_t columnsTo = INT64_MAX) {
     if (!s.style.Antialias()) return FillArea(s, c, want);
     int32_t bx, by, bw, bh;
     if (int err = AreaBox(s, &bx, &by, &bw, &bh)) return err;
     const int64_t y0 = std::max<int64_t>(by, want.y0), y1 = std::min<int64_t>(int64_t(by) + bh, want.y1);
-    c->Resize(bx, int32_t(y0), bw, int32_t(y1 - y0));
+    const int64_t x0 = std::max<int64_t>(bx, columnsFrom);
+    const int64_t x1 = std::max(x0, std::min<int64_t>(int64_t(bx) + bw, columnsTo));
+    c->Resize(int32_t(x0), int32_t(y0), int32_t(x1 - x0), int32_t(y1 - y0));
     ShapePath path;
-    BuildShapePath(s, &path);
+    BuildShapePath(s, &path, c->x, double(c->x) + c->w);
     CoverageRaster raster;
-    BeginCoverageRaster(&raster, bx, c->y, bw, c->h);
+    BeginCoverageRaster(&raster, c->x, c->y, c->w, c->h);
     AddRasterPath(&raster, path);
     EndCoverageRaster(&raster, [&](int32_t y, int32_t x, int32_t n, const uint8_t *cov) {
-        if (cov) std::memcpy(&c->Cell(x - bx, y - c->y), cov, size_t(n));
-        else std::memset(&c->Cell(x - bx, y - c->y), 255, size_t(n));
+        if (cov) std::memcpy(&c->Cell(x - c->x, y - c->y), cov, size_t(n));
+        else std::memset(&c->Cell(x - c->x, y - c->y), 255, size_t(n));
     });
     return 0;
 }
@@ -216,8 +220,6 @@ int ShapeBody(const ShapeRecord &s, Coverage *body, Coverage *area, const Window
     // or out). One at least half as thick as the box is the filled arc, as for the other shapes.
     ShapeRecord whole = s;
     whole.kind = ObjectKindEllipse;
-    Coverage ellipse;
-    if (int err = ShapeArea(whole, &ellipse, want)) return err;
     // Judged on the whole ellipse's box: the coverage may be a part of it.
     int32_t ex, ey, ew, eh;
     if (int err = AreaBox(whole, &ex, &ey, &ew, &eh)) return err;
@@ -226,13 +228,23 @@ int ShapeBody(const ShapeRecord &s, Coverage *body, Coverage *area, const Window
         *area = Coverage{};
         return 0;
     }
-    *body = Minus(ellipse, Morph(ellipse, s.style.outlineThickness, true));
+    // Antialiased, only the sector's columns, and the outline's thickness beyond them for the erosion.
     const ArcSector sector(s);
+    int32_t left = 0, right = ew;
+    if (s.style.Antialias()) sector.Columns(EllipseArea(s).rx, EllipseArea(s).ry, ew, &left, &right);
+    const int32_t t = s.style.outlineThickness;
+    Coverage ellipse;
+    if (int err = ShapeArea(whole, &ellipse, want, int64_t(left) - t, int64_t(right) + t)) return err;
+    *body = Minus(ellipse, Morph(ellipse, t, true));
     for (int32_t j = 0; j < body->h; ++j)
         for (int32_t i = 0; i < body->w; ++i) {
             uint8_t &v = body->Cell(i, j);
             if (!v) continue;
             const int32_t x = body->x + i, y = body->y + j;
+            if (x < left || x >= right) {
+                v = 0;
+                continue;
+            }
             const uint32_t share = s.style.Antialias() ? sector.Coverage(x, y) : sector.Inside(x, y) ? 255 : 0;
             v = uint8_t((v * share + 127) / 255);
         }

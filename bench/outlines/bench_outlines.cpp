@@ -1,7 +1,8 @@
 // Outlines and fills of large shapes drawn at once (DrawShape into a 2048x2048 32-bit output), each case beside cairo
 // in the same run: boxes, ellipses and a convex 12-point polygon at 640x480, 1920x1080 and 2000x2000, aliased and
-// antialiased, filled and with outlines 1, 4, 32 and 230 pixels thick; an arc of radii 500x300 from 30 to 150 degrees, filled
-// and with outlines 1, 5 and 50 thick, aliased and antialiased; and a filled 999-point star on 1024x1024.
+// antialiased, filled and with outlines 1, 4, 32 and 230 pixels thick; arcs of radii 500x300 from 30 to 150 degrees and
+// from 89 to 91, and of radii 1000x10 from 30 to 150, filled and with outlines 1, 5 and 50 thick, aliased and
+// antialiased; and a filled 999-point star on 1024x1024, aliased and antialiased.
 //
 // The peer draws the same pixels: a box's outline is cairo's stroke of the rectangle half the thickness inside,
 // mitred. An outline is the shape less its square erosion (every pixel whose square of the outline's thickness
@@ -11,7 +12,7 @@
 //
 // Prints each case in milliseconds, its ratio to cairo and to its own fill (medians of 5 single-threaded runs of
 // processor time), and the targets: a 1-pixel outline of a 2000x2000 box at most a quarter of its fill and at most
-// 10x cairo's stroke, the 999-point star within 1.5x cairo, each arc within 2x cairo.
+// 10x cairo's stroke, the 999-point star within 1.5x cairo, aliased and antialiased, each arc within 2x cairo.
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 
@@ -220,9 +221,12 @@ std::vector<Case> Cases() {
     }
     // An arc of radii 500 and 300 from 30 to 150 degrees seen from the centre: cairo's pie, and for an outline the
     // pie less the eroded ellipse's part within the sector, even-odd (the two share the sector's edges).
+    // Also a 2-degree sliver of it and a third of a flat 2001x21 ellipse: an outline costs its sector's share.
+    const int32_t arcs[][4] = {{500, 300, 30, 150}, {500, 300, 89, 91}, {1000, 10, 30, 150}};
+    for (const auto &arcCase : arcs)
     for (bool aa : {false, true}) {
         const cairo_antialias_t mode = aa ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE;
-        const int32_t a = 500, b = 300, from = 30, to = 150;
+        const int32_t a = arcCase[0], b = arcCase[1], from = arcCase[2], to = arcCase[3];
         const double cx = kAt + a + 0.5, cy = kAt + b + 0.5, ra = a + 0.5, rb = b + 0.5;
         const auto own = [&](double degrees) { // the ellipse's own angle of the point seen at that angle
             const double seen = degrees * M_PI / 180;
@@ -240,7 +244,9 @@ std::vector<Case> Cases() {
                 if (nx * std::cos(middle) - ny * std::sin(middle) > 0) nx = -nx, ny = -ny;
                 inner = ClipHalfPlane(inner, nx, ny, nx * cx + ny * cy);
             }
-            cases.push_back({"arc", std::string("500x300 30-150") + (aa ? " AA" : ""), t, arc,
+            const std::string size = std::to_string(a) + "x" + std::to_string(b) + " " + std::to_string(from) + "-" +
+                                     std::to_string(to) + (aa ? " AA" : "");
+            cases.push_back({"arc", size, t, arc,
                              [=](cairo_t *cr) {
                                  cairo_set_antialias(cr, mode);
                                  cairo_save(cr);
@@ -257,21 +263,24 @@ std::vector<Case> Cases() {
                              aa ? 0.01 : 0.001, 100});
         }
     }
-    int32_t left = 0, top = 0;
-    ShapeRecord star = Record(ObjectKindPolygon, 0);
-    star.vertices = Star999(&left, &top);
-    Points points;
-    for (size_t k = 0; k < star.vertices.size(); k += 2)
-        points.push_back({kAt + left + star.vertices[k], kAt + top + star.vertices[k + 1]});
-    cases.push_back({"star", "999 points", 0, star, [points](cairo_t *cr) {
-                         cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
-                         PolygonPath(cr, points);
-                         cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
-                         cairo_fill(cr);
-                     },
-                     0.03});
-    // Its box starts where its points lie, not at its first point.
-    cases.back().atX = kAt + left, cases.back().atY = kAt + top;
+    for (bool aa : {false, true}) {
+        int32_t left = 0, top = 0;
+        ShapeRecord star = Record(ObjectKindPolygon, 0, aa);
+        star.vertices = Star999(&left, &top);
+        Points points;
+        for (size_t k = 0; k < star.vertices.size(); k += 2)
+            points.push_back({kAt + left + star.vertices[k], kAt + top + star.vertices[k + 1]});
+        const cairo_antialias_t mode = aa ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE;
+        cases.push_back({"star", aa ? "999 points AA" : "999 points", 0, star, [points, mode](cairo_t *cr) {
+                             cairo_set_antialias(cr, mode);
+                             PolygonPath(cr, points);
+                             cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+                             cairo_fill(cr);
+                         },
+                         0.03});
+        // Its box starts where its points lie, not at its first point.
+        cases.back().atX = kAt + left, cases.back().atY = kAt + top;
+    }
     return cases;
 }
 
@@ -373,7 +382,8 @@ int BenchReport() {
         target("box 2000x2000 outline 1 / its fill", ours[outline] / ours[fill], 0.25);
         target("box 2000x2000 outline 1 / cairo's stroke", ours[outline] / peer[outline], 10);
     }
-    if (ours.count(star)) target("999-point star / cairo", ours[star] / peer[star], 1.5);
+    for (const std::string &name : {star, std::string("star 999 points AA fill")})
+        if (ours.count(name)) target((name + " / cairo").c_str(), ours[name] / peer[name], 1.5);
     for (const Case &c : AllCases())
         if (c.kind == "arc" && ours.count(c.Name())) target((c.Name() + " / cairo").c_str(), ours[c.Name()] / peer[c.Name()], 2);
     return status;
