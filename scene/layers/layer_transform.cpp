@@ -283,7 +283,7 @@ int AddShapeLayer(VMState *vm, int32_t kind, ShapeRecord *shape, int32_t x, int3
     // The first state holds the upright image; edges and shadows may reach beyond the box.
     ImageTriple image;
     int32_t ox = 0, oy = 0;
-    if (int error = RenderShapeLayerImage(shape, DisplayTransform{}, &image, &ox, &oy)) {
+    if (int error = RenderFirstShapeImage(shape, transform, &image, &ox, &oy)) {
         FreeLayerDrawParams(params);
         return error;
     }
