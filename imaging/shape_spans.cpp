@@ -219,6 +219,7 @@ struct SpanWriter {
     }
     // The pixels of the shape's own image: no blending, the planes start cleared and runs do not overlap.
     void WriteOwn(int32_t y, int32_t x, int32_t n, const uint8_t *coverage) {
+        if (n <= 0) return;
         const uint32_t *paint = nullptr;
         if (gradient) {
             if (colors.size() < size_t(n)) colors.resize(size_t(n));
@@ -228,7 +229,6 @@ struct SpanWriter {
         uint32_t *row = HostBitmapRow32(o.bitmap, y) + x;
         uint8_t *alphaRow = o.alpha ? o.alpha->bytes + ptrdiff_t(y) * o.alpha->bytesPerRow + x : nullptr;
         uint8_t *maskRow = o.mask ? o.mask->bits + ptrdiff_t(y) * o.mask->bytesPerRow : nullptr;
-        if (n <= 0) return;
         if (!coverage) {
             if (paint)
                 for (int32_t i = 0; i < n; ++i) row[i] = paint[i] & 0xFFFFFF;

@@ -629,6 +629,9 @@ int RenderPlain(const ShapeRecord &s, const DisplayTransform *transform, ImageTr
 // What the generic renderer holds per pixel of a whole image: the area, body, edge and shadow coverages and
 // their erosions, the fill and the image.
 constexpr int64_t kGenericBytesPerPixel = 16;
+// The largest whole image it makes (a 4096-pixel square): it works on every pixel of the box several times,
+// some 100 ns a pixel, so a larger one would hold a draw for seconds and a quarter of a gigabyte or more.
+constexpr int64_t kMaxGenericImagePixels = int64_t(1) << 24;
 
 } // namespace
 
@@ -638,11 +641,11 @@ int RenderShapeImage(const ShapeRecord &shape, const DisplayTransform *transform
     ClampFillStyle(&s.style);
     if (IsPlainShape(s, nullptr)) return RenderPlain(s, transform, out, offsetX, offsetY);
     // An edge, a shadow or a texture takes the generic renderer, whose whole image holds several planes at
-    // once: one beyond what a call may allocate is refused before any is made.
+    // once: one beyond its size or what a call may allocate is refused before any is made.
     Window canvas{}, area{};
     if (int err = ShapeCanvas(s, &canvas, &area)) return err;
-    if (!FitsAllocationCap((canvas.x1 - canvas.x0) * (canvas.y1 - canvas.y0), kGenericBytesPerPixel))
-        return kErrOutOfMemory;
+    const int64_t pixels = (canvas.x1 - canvas.x0) * (canvas.y1 - canvas.y0);
+    if (pixels > kMaxGenericImagePixels || !FitsAllocationCap(pixels, kGenericBytesPerPixel)) return kErrOutOfMemory;
     return RenderGeneric(shape, transform, out, offsetX, offsetY);
 }
 
