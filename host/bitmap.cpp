@@ -52,10 +52,13 @@ size_t PageRounded(size_t total) {
     return (total + page - 1) / page * page;
 }
 
-// Opens the size asked for of a block, and only that; the rest of its pages stays poisoned.
+// Guards the bytes of a block's pages past the size asked for.
+void GuardTail(uint8_t *block, size_t total) { ASAN_POISON_MEMORY_REGION(block + total, PageRounded(total) - total); }
+
+// Opens the size asked for of a kept block, and only that; the rest of its pages stays poisoned.
 void OpenPages(uint8_t *block, size_t total) {
     ASAN_UNPOISON_MEMORY_REGION(block, total);
-    ASAN_POISON_MEMORY_REGION(block + total, PageRounded(total) - total);
+    GuardTail(block, total);
 }
 
 void UnmapPages(uint8_t *block, size_t total) {
@@ -129,8 +132,10 @@ uint8_t *AllocPixelBytes(size_t bytes, bool clear) {
                           : mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
             // Out of mappings (the system allows some 65,000; a script may hold that many small brushes): the heap.
             if (p != MAP_FAILED) {
+                // New pages are open already (unmapping opens them): opening them again would write the
+                // sanitizer's marks for every page, an eighth of a huge layer's image it may never touch.
                 block = static_cast<uint8_t *>(p);
-                OpenPages(block, total);
+                GuardTail(block, total);
             }
         }
         if (block) {

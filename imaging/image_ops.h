@@ -89,6 +89,12 @@ int TransformImage(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaP
                    int32_t width, int32_t height, const double matrix[4], bool smooth, HostBitmap **outBitmap,
                    MaskPlane **outMask, AlphaPlane **outAlpha, int32_t *outWidth, int32_t *outHeight,
                    const TransformPart *part = nullptr);
+// The same part into planes the caller holds (of the source's layout: an alpha plane for an alpha source, else a
+// mask), cleared where it goes: its pixels land at (intoX, intoY) of them, intoX a multiple of 8. 0 or
+// kErrWrongUsage (a singular matrix, an empty part, planes that do not hold it).
+int TransformImageInto(const HostBitmap *bitmap, const MaskPlane *mask, const AlphaPlane *alpha,
+                       const double matrix[4], bool smooth, const TransformPart &part, const ImageTriple &into,
+                       int32_t intoX, int32_t intoY);
 // The same for a whole image triple: a new triple with its size. The anchor decides only the position, which the
 // caller takes from TransformedBounds, so the pixels do not depend on it.
 int ApplyImageTransform(const ImageTriple &source, const double matrix[4], bool smooth, ImageTriple *out);

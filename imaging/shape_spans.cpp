@@ -132,7 +132,7 @@ struct SpanWriter {
                 paint = PaintRunOf<F>;
             });
         }
-        plain = solid && opacity == 255 && !o.mask && !o.alpha && !(o.region && o.region->mask);
+        plain = solid && opacity == 255 && !o.mask && !o.alpha && !o.ownImage && !(o.region && o.region->mask);
     }
 
     // Run [sx, sx + n) of shape row sy; coverage null means fully covered.
@@ -196,6 +196,10 @@ struct SpanWriter {
     }
 
     void Write(int32_t y, int32_t x, int32_t n, const uint8_t *coverage) {
+        if (o.ownImage) {
+            WriteOwn(y, x, n, coverage);
+            return;
+        }
         if (solid && gradient) {
             if (colors.size() < size_t(n)) colors.resize(size_t(n));
             gradient->Row(int32_t(x - originX - areaX), int32_t(y - originY - areaY), n, colors.data());
@@ -212,6 +216,34 @@ struct SpanWriter {
         }
         if (o.alpha && o.alpha->bytes)
             for (int32_t i = 0; i < n; ++i) WriteAlphaPixel(o.alpha, o.alphaLevel, x + i, y, coverage ? coverage[i] : 255);
+    }
+    // The pixels of the shape's own image: no blending, the planes start cleared and runs do not overlap.
+    void WriteOwn(int32_t y, int32_t x, int32_t n, const uint8_t *coverage) {
+        if (n <= 0) return;
+        const uint32_t *paint = nullptr;
+        if (gradient) {
+            if (colors.size() < size_t(n)) colors.resize(size_t(n));
+            gradient->Row(int32_t(x - originX - areaX), int32_t(y - originY - areaY), n, colors.data());
+            paint = colors.data();
+        }
+        uint32_t *row = HostBitmapRow32(o.bitmap, y) + x;
+        uint8_t *alphaRow = o.alpha ? o.alpha->bytes + ptrdiff_t(y) * o.alpha->bytesPerRow + x : nullptr;
+        uint8_t *maskRow = o.mask ? o.mask->bits + ptrdiff_t(y) * o.mask->bytesPerRow : nullptr;
+        if (!coverage) {
+            if (paint)
+                for (int32_t i = 0; i < n; ++i) row[i] = paint[i] & 0xFFFFFF;
+            else
+                FillWords(reinterpret_cast<uint8_t *>(row), n, rgb);
+            if (alphaRow) std::memset(alphaRow, int(opacity), size_t(n));
+            if (maskRow) MaskRun(maskRow, x, n);
+            return;
+        }
+        for (int32_t i = 0; i < n; ++i) {
+            if (!coverage[i]) continue;
+            row[i] = (paint ? paint[i] : rgb) & 0xFFFFFF;
+            if (alphaRow) alphaRow[i] = uint8_t((opacity * coverage[i] + 127) / 255);
+            if (maskRow) SetMaskBit(maskRow, x + i, true);
+        }
     }
 };
 

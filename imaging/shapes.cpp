@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "host/allocation_cap.h"
 #include "host/blit.h"
 #include "host/tasks.h"
 #include "imaging/blit.h"
@@ -277,27 +278,6 @@ struct Paint {
     }
 };
 
-// Turns a rendered image by the transform (none or identity: as it is), about the image's own top-left.
-int TransformRendered(const DisplayTransform *transform, ImageTriple *out, int32_t *offsetX, int32_t *offsetY) {
-    if (transform && !IsIdentityTransform(*transform)) {
-        const double m[4] = {transform->a, transform->b, transform->c, transform->d};
-        if (int err = CheckTransformSize(m, out->width, out->height)) {
-            FreeImageTriple(out);
-            return err;
-        }
-        ImageTriple turned;
-        int32_t tx, ty, tw, th;
-        TransformedBounds(*offsetX, *offsetY, out->width, out->height, m, &tx, &ty, &tw, &th, 0, 0);
-        const int err = ApplyImageTransform(*out, m, transform->smooth != 0, &turned);
-        FreeImageTriple(out);
-        if (err) return err;
-        *out = turned;
-        *offsetX = tx;
-        *offsetY = ty;
-    }
-    return 0;
-}
-
 // The canvas of a shape with clamped style: its area box (*area) widened by the edge and joined with the shadow,
 // the box body, edge and shadow cover. Checked against the size limit before anything is rendered.
 int ShapeCanvas(const ShapeRecord &s, Window *canvas, Window *area) {
@@ -440,6 +420,38 @@ int TransformedCanvas(const ShapeRecord &shape, const double m[4], Window *canva
     return CheckTransformSize(m, int32_t(canvas->x1 - canvas->x0), int32_t(canvas->y1 - canvas->y0));
 }
 
+// The turned grid as TransformImage lays it for a cw x ch canvas turned to tw x th: centred on the turned box.
+struct TurnedGrid {
+    double ox = 0, oy = 0, ia = 0, ib = 0, ic = 0, id = 0;
+    int64_t cw = 0, ch = 0;
+    TurnedGrid(const double m[4], double det, int32_t canvasWidth, int32_t canvasHeight, int32_t tw, int32_t th)
+        : ia(m[3] / det), ib(-m[2] / det), ic(-m[1] / det), id(m[0] / det), cw(canvasWidth), ch(canvasHeight) {
+        double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+        for (const double cx : {0.0, double(cw)})
+            for (const double cy : {0.0, double(ch)}) {
+                x0 = std::min(x0, m[0] * cx + m[2] * cy), x1 = std::max(x1, m[0] * cx + m[2] * cy);
+                y0 = std::min(y0, m[1] * cx + m[3] * cy), y1 = std::max(y1, m[1] * cx + m[3] * cy);
+            }
+        ox = (x0 + x1 - tw) / 2, oy = (y0 + y1 - th) / 2;
+    }
+    // The canvas pixels the turned pixels of dest sample, with two more for the bilinear neighbours and the
+    // rounding; empty when they miss the canvas.
+    Window Source(const Window &dest) const {
+        double sx0 = INFINITY, sy0 = INFINITY, sx1 = -INFINITY, sy1 = -INFINITY;
+        for (const int64_t i : {dest.x0, dest.x1 - 1})
+            for (const int64_t j : {dest.y0, dest.y1 - 1}) {
+                const double px = ox + double(i) + 0.5, py = oy + double(j) + 0.5;
+                const double fx = ia * px + ib * py - 0.5, fy = ic * px + id * py - 0.5;
+                sx0 = std::min(sx0, fx), sx1 = std::max(sx1, fx), sy0 = std::min(sy0, fy), sy1 = std::max(sy1, fy);
+            }
+        return Window{int64_t(std::max(std::floor(sx0), -1.0 * kMaxShapeSide)) - 2,
+                      int64_t(std::max(std::floor(sy0), -1.0 * kMaxShapeSide)) - 2,
+                      int64_t(std::min(std::ceil(sx1), 2.0 * kMaxShapeSide)) + 3,
+                      int64_t(std::min(std::ceil(sy1), 2.0 * kMaxShapeSide)) + 3}
+            .Cut(Window{0, 0, cw, ch});
+    }
+};
+
 int RenderTurned(const ShapeRecord &shape, const DisplayTransform &transform, ImageTriple *out, int32_t *offsetX,
                  int32_t *offsetY, const Window &wanted) {
     *out = ImageTriple{};
@@ -463,27 +475,7 @@ int RenderTurned(const ShapeRecord &shape, const DisplayTransform &transform, Im
         *offsetX = tx, *offsetY = ty;
         return err;
     }
-    // The turned grid as TransformImage lays it: centred on the turned box of the whole canvas.
-    double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
-    for (const double cx : {0.0, double(cw)})
-        for (const double cy : {0.0, double(ch)}) {
-            x0 = std::min(x0, m[0] * cx + m[2] * cy), x1 = std::max(x1, m[0] * cx + m[2] * cy);
-            y0 = std::min(y0, m[1] * cx + m[3] * cy), y1 = std::max(y1, m[1] * cx + m[3] * cy);
-        }
-    const double ox = (x0 + x1 - tw) / 2, oy = (y0 + y1 - th) / 2;
-    const double ia = m[3] / det, ib = -m[2] / det, ic = -m[1] / det, id = m[0] / det;
-    double sx0 = INFINITY, sy0 = INFINITY, sx1 = -INFINITY, sy1 = -INFINITY;
-    for (const int64_t i : {dest.x0, dest.x1 - 1})
-        for (const int64_t j : {dest.y0, dest.y1 - 1}) {
-            const double px = ox + double(i) + 0.5, py = oy + double(j) + 0.5;
-            const double fx = ia * px + ib * py - 0.5, fy = ic * px + id * py - 0.5;
-            sx0 = std::min(sx0, fx), sx1 = std::max(sx1, fx), sy0 = std::min(sy0, fy), sy1 = std::max(sy1, fy);
-        }
-    Window source{int64_t(std::max(std::floor(sx0), -1.0 * kMaxShapeSide)) - 2,
-                  int64_t(std::max(std::floor(sy0), -1.0 * kMaxShapeSide)) - 2,
-                  int64_t(std::min(std::ceil(sx1), 2.0 * kMaxShapeSide)) + 3,
-                  int64_t(std::min(std::ceil(sy1), 2.0 * kMaxShapeSide)) + 3};
-    source = source.Cut(Window{0, 0, cw, ch});
+    Window source = TurnedGrid(m, det, cw, ch, tw, th).Source(dest);
     if (source.Empty()) source = Window{0, 0, 1, 1}; // samples nothing: any source gives the same part
     if (int err = RenderUpright(shape, &upright, &ux, &uy, source.Moved(canvas.x0, canvas.y0))) return err;
     const TransformPart part{int32_t(dest.x0), int32_t(dest.y0), int32_t(dest.x1 - dest.x0), int32_t(dest.y1 - dest.y0),
@@ -553,32 +545,105 @@ int RenderGeneric(const ShapeRecord &shape, const DisplayTransform *transform, I
     return RenderUpright(shape, out, offsetX, offsetY, wanted);
 }
 
-// An opaque aliased plain shape: its spans written straight into a new image and its mask, the pixels the
-// generic renderer sets.
-int RenderPlain(const ShapeRecord &s, const DisplayTransform *transform, ImageTriple *out, int32_t *offsetX,
-                int32_t *offsetY) {
+// Cleared planes for a plain shape's image: a mask, or an alpha plane when it is antialiased or see-through.
+int AllocPlainImage(const ShapeRecord &s, int32_t width, int32_t height, ImageTriple *out) {
+    const bool soft = s.style.Antialias() || Opacity(s.color) != 255;
+    HostBitmap *bitmap = AllocHostBitmap(width, height);
+    MaskPlane *mask = bitmap && !soft ? AllocMaskPlane(bitmap, width, height, true) : nullptr;
+    AlphaPlane *alpha = bitmap && soft ? AllocAlphaPlane(width, height, true) : nullptr;
+    if (!mask && !alpha) {
+        FreeHostBitmap(bitmap);
+        return kErrOutOfMemory;
+    }
+    *out = ImageTriple{bitmap, mask, alpha, width, height};
+    return 0;
+}
+
+// The part within wanted (shape coordinates) of a plain shape's upright image: its spans written straight into
+// a new image and its alpha plane or mask, the pixels the generic renderer makes. The cost follows the rows and
+// the pixels covered, not the box (a huge outline keeps pages only where it runs); it goes a band of rows at a
+// time, so a program told to end stops between bands. A part that misses the shape's box is empty (0 x 0).
+int RenderPlainUpright(const ShapeRecord &s, const Window &wanted, ImageTriple *out, int32_t *offsetX,
+                       int32_t *offsetY) {
     *out = ImageTriple{};
     int32_t bx, by, bw, bh;
     if (int err = AreaBox(s, &bx, &by, &bw, &bh)) return err;
     if (int err = SideError(bw)) return err;
     if (int err = SideError(bh)) return err;
-    HostBitmap *bitmap = AllocHostBitmap(bw, bh);
-    MaskPlane *mask = bitmap ? AllocMaskPlane(bitmap, bw, bh, true) : nullptr;
-    if (!mask) {
-        FreeHostBitmap(bitmap);
-        return kErrOutOfMemory;
-    }
+    const Window part = Window{bx, by, int64_t(bx) + bw, int64_t(by) + bh}.Cut(wanted);
+    if (part.Empty()) return 0;
+    const int32_t x0 = int32_t(part.x0), y0 = int32_t(part.y0);
+    const int32_t w = int32_t(part.x1 - part.x0), h = int32_t(part.y1 - part.y0);
+    if (int err = AllocPlainImage(s, w, h, out)) return err;
     ShapeOutput o;
-    o.bitmap = bitmap, o.mask = mask, o.width = bw, o.height = bh, o.maskMode = TemplateMaskSet;
-    *out = ImageTriple{bitmap, mask, nullptr, bw, bh};
-    if (int err = DrawShapeSpans(s, -bx, -by, o)) {
+    o.bitmap = out->bitmap, o.mask = out->mask, o.alpha = out->alpha, o.width = w, o.height = h, o.ownImage = true;
+    // An outline's rows look t rows beyond their band: bands twice that high repeat little of that work.
+    constexpr int64_t kBandPixels = int64_t(1) << 22;
+    const int64_t reach = s.style.fillStyle == kFillNone ? std::max(s.style.outlineThickness, 1) : 0;
+    const int32_t band = int32_t(std::min<int64_t>(h, std::max({int64_t(64), 2 * reach, kBandPixels / w})));
+    for (int32_t j = 0; j < h && !EndRequested(); j += band) {
+        o.clipY = j, o.clipHeight = std::min(band, h - j);
+        if (int err = DrawShapeSpans(s, -x0, -y0, o)) {
+            FreeImageTriple(out);
+            return err;
+        }
+    }
+    *offsetX = x0;
+    *offsetY = y0;
+    return 0;
+}
+
+// A plain shape's image, turned by the transform about its top-left when there is one: the turned image is made
+// a tile at a time from the upright pixels each tile samples, so the upright image is never held whole beside it.
+int RenderPlain(const ShapeRecord &s, const DisplayTransform *transform, ImageTriple *out, int32_t *offsetX,
+                int32_t *offsetY) {
+    *out = ImageTriple{};
+    if (!transform || IsIdentityTransform(*transform)) return RenderPlainUpright(s, kWholeShape, out, offsetX, offsetY);
+    const double m[4] = {transform->a, transform->b, transform->c, transform->d};
+    Window canvas{};
+    if (int err = TransformedCanvas(s, m, &canvas)) return err;
+    const int32_t cw = int32_t(canvas.x1 - canvas.x0), ch = int32_t(canvas.y1 - canvas.y0);
+    const double det = m[0] * m[3] - m[1] * m[2];
+    if (std::fabs(det) < 1e-12 || !std::isfinite(det)) return kErrWrongUsage;
+    int32_t tx, ty, tw, th;
+    TransformedBounds(int32_t(canvas.x0), int32_t(canvas.y0), cw, ch, m, &tx, &ty, &tw, &th, 0, 0);
+    if (int err = AllocPlainImage(s, tw, th, out)) return err;
+    const TurnedGrid grid(m, det, cw, ch, tw, th);
+    // Tiles whose upright part stays within some 2048 pixels a side; a multiple of 8 wide, as a mask's bytes are.
+    const double stretch =
+        std::max({1.0, std::fabs(grid.ia) + std::fabs(grid.ib), std::fabs(grid.ic) + std::fabs(grid.id)});
+    const int32_t tile = int32_t(std::clamp(2048 / stretch, 64.0, 512.0)) & ~7;
+    int err = 0;
+    for (int32_t tj = 0; tj < th && !err && !EndRequested(); tj += tile)
+        for (int32_t ti = 0; ti < tw && !err; ti += tile) {
+            const int32_t dw = std::min(tile, tw - ti), dh = std::min(tile, th - tj);
+            const Window source = grid.Source(Window{ti, tj, int64_t(ti) + dw, int64_t(tj) + dh});
+            if (source.Empty()) continue;
+            ImageTriple upright;
+            int32_t ux = 0, uy = 0;
+            err = RenderPlainUpright(s, source.Moved(canvas.x0, canvas.y0), &upright, &ux, &uy);
+            if (!err && upright.bitmap) {
+                const TransformPart part{ti, tj, dw, dh, int32_t(ux - canvas.x0), int32_t(uy - canvas.y0), cw, ch};
+                err = TransformImageInto(upright.bitmap, upright.mask, upright.alpha, m, transform->smooth != 0, part,
+                                         *out, ti, tj);
+            }
+            FreeImageTriple(&upright);
+        }
+    if (err) {
         FreeImageTriple(out);
         return err;
     }
-    *offsetX = bx;
-    *offsetY = by;
-    return TransformRendered(transform, out, offsetX, offsetY);
+    *offsetX = tx;
+    *offsetY = ty;
+    return 0;
 }
+
+// What the generic renderer holds per pixel of a whole image: the area, body, edge and shadow coverages and
+// their erosions, the fill and the image.
+constexpr int64_t kGenericBytesPerPixel = 16;
+// The largest whole image it makes (a 4096-pixel square): it works on every pixel of the box several times,
+// some 100 ns a pixel, so a larger one would hold a draw for seconds and a quarter of a gigabyte or more.
+constexpr int64_t kMaxGenericImagePixels = int64_t(1) << 24;
 
 } // namespace
 
@@ -586,8 +651,13 @@ int RenderShapeImage(const ShapeRecord &shape, const DisplayTransform *transform
                      int32_t *offsetY) {
     ShapeRecord s = shape;
     ClampFillStyle(&s.style);
-    if (IsPlainShape(s, nullptr) && !s.style.Antialias() && Opacity(s.color) == 255)
-        return RenderPlain(s, transform, out, offsetX, offsetY);
+    if (IsPlainShape(s, nullptr)) return RenderPlain(s, transform, out, offsetX, offsetY);
+    // An edge, a shadow or a texture takes the generic renderer, whose whole image holds several planes at
+    // once: one beyond its size or what a call may allocate is refused before any is made.
+    Window canvas{}, area{};
+    if (int err = ShapeCanvas(s, &canvas, &area)) return err;
+    const int64_t pixels = (canvas.x1 - canvas.x0) * (canvas.y1 - canvas.y0);
+    if (pixels > kMaxGenericImagePixels || !FitsAllocationCap(pixels, kGenericBytesPerPixel)) return kErrOutOfMemory;
     return RenderGeneric(shape, transform, out, offsetX, offsetY);
 }
 

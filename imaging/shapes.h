@@ -73,6 +73,10 @@ struct ShapeOutput {
     int32_t alphaLevel = 255;  // or kShapeAlphaOwnOpacity
     int32_t clipX = 0, clipY = 0, clipWidth = INT32_MAX, clipHeight = INT32_MAX;
     const ClipRegion *region = nullptr;
+    // The shape's own image into cleared planes, as RenderShapeImage makes it: the bitmap (32-bit) takes the
+    // colours as they are and the alpha plane the opacity times the coverage, or the mask the covered pixels;
+    // only covered pixels are written.
+    bool ownImage = false;
 };
 // A bitmap output without clipping beyond its own size.
 ShapeOutput BitmapShapeOutput(HostBitmap *bitmap);

@@ -4,7 +4,8 @@
 // one shape on its own and the two pictures are compared, so that a fast wrong rasteriser cannot win. After the
 // Google Benchmark cases, prints each case as shapes per second and as a ratio to its peer (medians of 5
 // single-threaded runs) beside its target. Shape layers are timed beside brush layers of the same image on a
-// display with layers on (AddShapeLayer against DisplayImageObjectLayer, as Box and DisplayBrush make them).
+// display with layers on (AddShapeLayer against DisplayImageObjectLayer, as Box and DisplayBrush make them), and
+// the whole image a layer keeps of a huge shape beside cairo drawing it into an image of that size.
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 #include <pixman.h>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "host/bitmap.h"
+#include "imaging/image_ops.h"
 #include "imaging/shapes.h"
 #include "runtime/app/command.h"
 #include "runtime/app/object_kinds.h"
@@ -371,6 +373,129 @@ double MedianLayerMicros(const std::function<int()> &add) {
     return vl::bench::Median(runs);
 }
 
+// ---- Huge shape layers ----------------------------------------------------------------------------------------
+
+// A layer's whole image of a huge shape beside cairo drawing the same shape into a cleared image surface of the
+// same size: both should cost the pixels covered and the image kept, not the image's area.
+struct HugeCase {
+    std::string name;
+    ShapeRecord shape;
+    DisplayTransform transform;
+    // The path in the upright image's pixels (cairo's transform turns it as ours does).
+    std::function<void(cairo_t *, double bx, double by)> path;
+    int32_t width = 0, height = 0; // the image, ours and cairo's
+    cairo_matrix_t turn{};
+};
+
+HugeCase Sized(HugeCase c) {
+    int32_t bx = 0, by = 0, bw = 0, bh = 0;
+    ShapeImageBox(c.shape, &bx, &by, &bw, &bh);
+    const DisplayTransform &t = c.transform;
+    double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+    for (const double u : {0.0, double(bw)})
+        for (const double v : {0.0, double(bh)}) {
+            x0 = std::min(x0, t.a * u + t.c * v), x1 = std::max(x1, t.a * u + t.c * v);
+            y0 = std::min(y0, t.b * u + t.d * v), y1 = std::max(y1, t.b * u + t.d * v);
+        }
+    c.width = int32_t(std::ceil(x1 - x0 - 1e-6)), c.height = int32_t(std::ceil(y1 - y0 - 1e-6));
+    cairo_matrix_init(&c.turn, t.a, t.b, t.c, t.d, -x0, -y0);
+    const auto path = c.path;
+    c.path = [path, bx, by](cairo_t *cr, double, double) { path(cr, bx, by); };
+    return c;
+}
+
+std::vector<HugeCase> HugeCases() {
+    ShapeRecord across; // a huge image with few pixels in it
+    across.kind = ObjectKindLine;
+    across.color = 0x80FF00FF;
+    across.style.fillStyle = kFillNone;
+    across.x1 = 0, across.y1 = 0, across.x2 = 16000, across.y2 = 12000, across.thickness = 3;
+    ShapeRecord line;
+    line.kind = ObjectKindLine;
+    line.color = 0x80FF00FF;
+    line.style.fillStyle = kFillNone;
+    line.x1 = 0, line.y1 = 0, line.x2 = 133, line.y2 = 292, line.thickness = 10457;
+    DisplayTransform turn; // rotate = 270
+    turn.a = turn.d = 0, turn.b = 1, turn.c = -1;
+    return {Sized({"line 16000x12000 t=3", across, DisplayTransform{},
+                   [](cairo_t *cr, double bx, double by) {
+                       cairo_set_line_width(cr, 3);
+                       cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+                       cairo_move_to(cr, 0.5 - bx, 0.5 - by);
+                       cairo_line_to(cr, 16000.5 - bx, 12000.5 - by);
+                   }}),
+            Sized({"line t=10457 turned", line, turn, [](cairo_t *cr, double bx, double by) {
+                       cairo_set_line_width(cr, 10457);
+                       cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+                       cairo_move_to(cr, 0.5 - bx, 0.5 - by);
+                       cairo_line_to(cr, 133.5 - bx, 292.5 - by);
+                   }})};
+}
+
+// Ours writes two planes a pixel (colour, and alpha beside it) where cairo writes one.
+constexpr double kHugeTarget = 0.4;
+
+std::vector<HugeCase> &AllHugeCases() {
+    static std::vector<HugeCase> cases = HugeCases();
+    return cases;
+}
+
+// Makes the image and gives it back; with keep, hands it to the caller instead.
+bool MakeOurs(const HugeCase &c, ImageTriple *keep = nullptr) {
+    ImageTriple image;
+    int32_t ox = 0, oy = 0;
+    const bool ok = RenderShapeImage(c.shape, &c.transform, &image, &ox, &oy) == 0;
+    benchmark::ClobberMemory();
+    if (keep) *keep = image;
+    else FreeImageTriple(&image);
+    return ok;
+}
+
+cairo_surface_t *MakePeer(const HugeCase &c, bool keep = false) {
+    cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, c.width, c.height);
+    cairo_t *cr = cairo_create(surface);
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+    cairo_set_source_rgba(cr, 1, 0, 1, 127 / 255.0);
+    cairo_set_matrix(cr, &c.turn);
+    c.path(cr, 0, 0);
+    cairo_stroke(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    benchmark::ClobberMemory();
+    if (keep) return surface;
+    cairo_surface_destroy(surface);
+    return nullptr;
+}
+
+// The same-work check: the same size, and the covered pixels of a grid of samples agree but for 1%.
+bool SameHugeWork(const HugeCase &c, std::string *report) {
+    ImageTriple ours;
+    if (!MakeOurs(c, &ours) || !ours.alpha) {
+        *report = c.name + ": not made";
+        FreeImageTriple(&ours);
+        return false;
+    }
+    cairo_surface_t *peer = MakePeer(c, true);
+    const uint8_t *data = cairo_image_surface_get_data(peer);
+    const int stride = cairo_image_surface_get_stride(peer);
+    int64_t covered = 0, differing = 0;
+    const bool sized = ours.width == c.width && ours.height == c.height;
+    for (int32_t y = 0; sized && y < c.height; y += 7)
+        for (int32_t x = 0; x < c.width; x += 3) {
+            const bool a = ours.alpha->bytes[ptrdiff_t(y) * ours.alpha->bytesPerRow + x] != 0;
+            const bool b = (reinterpret_cast<const uint32_t *>(data + ptrdiff_t(y) * stride)[x] >> 24) != 0;
+            covered += a || b;
+            differing += a != b;
+        }
+    cairo_surface_destroy(peer);
+    char line[200];
+    std::snprintf(line, sizeof line, "%-22s %dx%d (ours %dx%d), %lld samples covered, %lld differ", c.name.c_str(),
+                  c.width, c.height, ours.width, ours.height, (long long)covered, (long long)differing);
+    FreeImageTriple(&ours);
+    *report = line;
+    return sized && covered > 0 && differing * 100 <= covered;
+}
+
 std::vector<Case> &AllCases() {
     static std::vector<Case> cases = Cases();
     return cases;
@@ -394,6 +519,12 @@ bool BenchSetUp(int argc, char **argv) {
     for (const LayerCase &c : AllLayerCases()) {
         std::string report;
         const bool ok = SameLayerWork(c, &report);
+        std::printf("same work %s: %s\n", ok ? "ok  " : "FAIL", report.c_str());
+        same = same && ok;
+    }
+    for (const HugeCase &c : AllHugeCases()) {
+        std::string report;
+        const bool ok = SameHugeWork(c, &report);
         std::printf("same work %s: %s\n", ok ? "ok  " : "FAIL", report.c_str());
         same = same && ok;
     }
@@ -433,6 +564,14 @@ bool BenchSetUp(int argc, char **argv) {
             state.SetItemsProcessed(int64_t(state.iterations()) * kShapesPerCall);
         })->Unit(benchmark::kMicrosecond);
     }
+    for (const HugeCase &c : AllHugeCases()) {
+        benchmark::RegisterBenchmark(("ours/" + c.name).c_str(), [&c](benchmark::State &state) {
+            for (auto _ : state) MakeOurs(c);
+        })->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("peer/" + c.name).c_str(), [&c](benchmark::State &state) {
+            for (auto _ : state) MakePeer(c);
+        })->Unit(benchmark::kMillisecond);
+    }
     return true;
 }
 
@@ -453,6 +592,13 @@ int BenchReport() {
         const double peer = MedianLayerMicros([&] { return AddBrushLayers(Layers(), c, places); });
         std::printf("%-22s %14.0f %14.0f %-22s %6.2fx %6.2fx %s\n", c.name.c_str(), kShapesPerCall * 1e6 / ours,
                     kShapesPerCall * 1e6 / peer, "brush layers", peer / ours, 0.5, peer / ours >= 0.5 ? "met" : "short");
+    }
+    for (const HugeCase &c : AllHugeCases()) {
+        if (!std::regex_search("ours/" + c.name, filter) && !std::regex_search("peer/" + c.name, filter)) continue;
+        const double ours = MedianMicros([&] { MakeOurs(c); });
+        const double peer = MedianMicros([&] { MakePeer(c); });
+        std::printf("%-22s %14.2f %14.2f %-22s %6.2fx %6.2fx %s\n", c.name.c_str(), 1e6 / ours, 1e6 / peer,
+                    "cairo aliased image", peer / ours, kHugeTarget, peer / ours >= kHugeTarget ? "met" : "short");
     }
     return 0;
 }

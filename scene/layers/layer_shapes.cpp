@@ -13,4 +13,11 @@ int RenderShapeLayerImage(const ShapeRecord *shape, const DisplayTransform &tran
     return RenderShapeImage(*shape, &transform, out, offsetX, offsetY);
 }
 
+int RenderFirstShapeImage(const ShapeRecord *shape, const DisplayTransform &transform, ImageTriple *out,
+                          int32_t *offsetX, int32_t *offsetY) {
+    *out = ImageTriple{};
+    if (IsIdentityTransform(transform)) return RenderShapeImage(*shape, nullptr, out, offsetX, offsetY);
+    return ShapeImageBox(*shape, offsetX, offsetY, &out->width, &out->height);
+}
+
 void RaiseShapeLayerSizeLimit(VMState *vm) { RaiseShapeSizeLimit(vm); }

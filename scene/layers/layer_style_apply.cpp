@@ -68,7 +68,7 @@ int RebuildLayer(VMState *vm, vlLayer *layer, LayerStyleChange &c, LayerRectList
     int32_t screenX = b.x, screenY = b.y, width = b.width, height = b.height;
     if (c.shape) {
         int32_t ox = 0, oy = 0;
-        if (int error = RenderShapeLayerImage(c.shape, DisplayTransform{}, &image, &ox, &oy)) {
+        if (int error = RenderFirstShapeImage(c.shape, t, &image, &ox, &oy)) {
             if (error == kErrInternalLimit) RaiseShapeLayerSizeLimit(vm);
             return error;
         }

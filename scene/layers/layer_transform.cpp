@@ -280,10 +280,11 @@ int AddShapeLayer(VMState *vm, int32_t kind, ShapeRecord *shape, int32_t x, int3
     params->y = y = ClampLayerCoordinate(ResolveYPosition(y, height, 0, transform.anchorY));
     params->width = width;
     params->height = height;
-    // The first state holds the upright image; edges and shadows may reach beyond the box.
+    // The first state holds the upright image (a turned layer only its box); edges and shadows may reach beyond
+    // the box.
     ImageTriple image;
     int32_t ox = 0, oy = 0;
-    if (int error = RenderShapeLayerImage(shape, DisplayTransform{}, &image, &ox, &oy)) {
+    if (int error = RenderFirstShapeImage(shape, transform, &image, &ox, &oy)) {
         FreeLayerDrawParams(params);
         return error;
     }

@@ -180,6 +180,11 @@ ShapeRecord *CopyShapeRecord(const ShapeRecord *shape);
 void FreeShapeRecord(ShapeRecord *shape);
 int RenderShapeLayerImage(const ShapeRecord *shape, const DisplayTransform &transform, ImageTriple *out,
                           int32_t *offsetX, int32_t *offsetY);
+// The first state's upright image and its offset; only its size for a layer shown through a transform, whose
+// shown image is the turned one (SelectLayer renders the upright one when it needs it), so that a huge shape
+// is not held twice.
+int RenderFirstShapeImage(const ShapeRecord *shape, const DisplayTransform &transform, ImageTriple *out,
+                          int32_t *offsetX, int32_t *offsetY);
 // The draw commands' error for a shape beyond the renderer's size limit, naming the limit.
 [[noreturn]] void RaiseShapeLayerSizeLimit(VMState *vm);
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 #include "imaging/image_ops.h"
 
@@ -269,6 +270,52 @@ TEST(TransformImage, SteppedNearestSamplingMatchesDirectMapping) {
     FreeHostBitmap(src);
     FreeHostBitmap(out);
     FreeMaskPlane(mask);
+}
+
+// A large turned image is made a tile at a time, and a tile whose samples all fall on one colour and coverage is
+// filled whole: every pixel must be what it is made alone (a part of one pixel), for blocks of one colour, noise,
+// holes in the mask or alpha, nearest and smooth, turned, stretched and sheared.
+TEST(TransformImage, TilesOfOneColourHoldWhatEachPixelMakes) {
+    const int w = 300, h = 220;
+    std::mt19937 rng(5);
+    for (int planes = 0; planes < 3; ++planes) {
+        Triple src;
+        src.bitmap = AllocHostBitmap(w, h);
+        if (planes == 1) src.mask = AllocMaskPlane(src.bitmap, w, h, true);
+        if (planes == 2) src.alpha = AllocAlphaPlane(w, h, true);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const bool noise = x > 140 && x < 160, hole = (x - 220) * (x - 220) + (y - 60) * (y - 60) < 900;
+                HostBitmapRow32(src.bitmap, y)[x] = noise ? uint32_t(rng()) & 0xFFFFFF : x < w / 2 ? 0x3060C0 : 0xC08010;
+                if (src.mask && !hole) src.mask->bits[y * src.mask->bytesPerRow + x / 8] |= uint8_t(0x80 >> (x % 8));
+                if (src.alpha) src.alpha->bytes[y * src.alpha->bytesPerRow + x] = hole ? 0 : y < h / 2 ? 255 : 90;
+            }
+        const double a = 0.5236;
+        const double matrices[3][4] = {{std::cos(a), std::sin(a), -std::sin(a), std::cos(a)}, {0, -1, 1, 0}, {1.5, 0.2, 0.4, 0.7}};
+        for (const auto &m : matrices)
+            for (const bool smooth : {false, true}) {
+                Triple whole;
+                int32_t ow = 0, oh = 0;
+                ASSERT_EQ(TransformImage(src.bitmap, src.mask, src.alpha, 0, 0, w, h, m, smooth, &whole.bitmap,
+                                         &whole.mask, &whole.alpha, &ow, &oh),
+                          0);
+                for (int j = 0; j < oh; j += 9)
+                    for (int i = 0; i < ow; i += 7) {
+                        Triple one;
+                        const TransformPart part{i, j, 1, 1, 0, 0, w, h};
+                        ASSERT_EQ(TransformImage(src.bitmap, src.mask, src.alpha, 0, 0, 0, 0, m, smooth, &one.bitmap,
+                                                 &one.mask, &one.alpha, nullptr, nullptr, &part),
+                                  0);
+                        const int cover = whole.alpha ? whole.alpha->bytes[j * whole.alpha->bytesPerRow + i]
+                                                      : MaskBit(whole.mask, i, j) * 255;
+                        ASSERT_EQ(cover, one.alpha ? one.alpha->bytes[0] : MaskBit(one.mask, 0, 0) * 255)
+                            << planes << " " << smooth << " at " << i << "," << j;
+                        if (cover) {
+                            ASSERT_EQ(HostBitmapRow32(whole.bitmap, j)[i], HostBitmapRow32(one.bitmap, 0)[0]);
+                        }
+                    }
+            }
+    }
 }
 
 } // namespace

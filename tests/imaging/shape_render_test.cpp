@@ -8,6 +8,7 @@
 #include "host/blit.h"
 #include "imaging/clip_region.h"
 #include "imaging/image_ops.h"
+#include "imaging/pixels.h"
 #include "imaging/shapes.h"
 #include "runtime/app/object_kinds.h"
 
@@ -167,24 +168,69 @@ TEST(ShapeSpans, DrawExactlyWhatTheGenericRendererDraws) {
     FreeMaskPlane(region.mask);
 }
 
-TEST(ShapeSpans, RenderOpaqueAliasedImagesAsTheGenericRendererDraws) {
-    for (const ShapeRecord &s : PlainShapes()) {
-        if (s.style.Antialias() || (s.color >> 24)) continue;
-        ImageTriple image;
-        int32_t ox = 0, oy = 0;
-        ASSERT_EQ(RenderShapeImage(s, nullptr, &image, &ox, &oy), 0);
-        ASSERT_TRUE(image.mask && !image.alpha) << s.kind;
-        HostBitmap *fast = Background(64, 64, PixelFormatARGB32, 7), *slow = Background(64, 64, PixelFormatARGB32, 7);
-        ASSERT_TRUE(4 + ox >= 0 && 3 + oy >= 0 && 4 + ox + image.width <= 64 && 3 + oy + image.height <= 64) << s.kind;
-        ASSERT_EQ(DrawShapeGeneric(s, 4, 3, nullptr, BitmapShapeOutput(slow)), 0);
-        for (int32_t j = 0; j < image.height; ++j)
-            for (int32_t i = 0; i < image.width; ++i)
-                if (MaskBit(image.mask, i, j)) HostBitmapRow32(fast, 3 + oy + j)[4 + ox + i] = HostBitmapRow32(image.bitmap, j)[i];
-        EXPECT_EQ(FirstDifference(fast, slow), "") << "kind " << s.kind << " thickness " << s.thickness;
-        FreeImageTriple(&image);
-        FreeHostBitmap(fast);
-        FreeHostBitmap(slow);
-    }
+// A shape's image laid over a bitmap with its top-left at (x, y), by its coverage, as the generic renderer lays
+// its own.
+void LayImage(HostBitmap *target, const ImageTriple &image, int32_t x, int32_t y) {
+    const PixelBuffer b = BitmapPixels(target);
+    for (int32_t j = 0; j < image.height; ++j)
+        for (int32_t i = 0; i < image.width; ++i) {
+            const int32_t px = x + i, py = y + j;
+            const unsigned a = image.alpha ? image.alpha->bytes[ptrdiff_t(j) * image.alpha->bytesPerRow + i]
+                               : MaskBit(image.mask, i, j) ? 255 : 0;
+            if (a && px >= 0 && py >= 0 && px < target->width && py < target->height)
+                WritePixelGeneric(b, px, py, BlendChannels(ReadPixelGeneric(b, px, py),
+                                                           ColorChannels(HostBitmapRow32(image.bitmap, j)[i]), a));
+        }
+}
+
+// A plain shape's image (a layer's) comes from its spans, upright or turned: the generic renderer's pixels.
+TEST(ShapeSpans, RenderImagesAsTheGenericRendererDraws) {
+    DisplayTransform turn;
+    turn.a = turn.d = std::cos(0.5), turn.b = std::sin(0.5), turn.c = -turn.b;
+    for (const ShapeRecord &s : PlainShapes())
+        for (int32_t k = 0; k < 3; ++k) {
+            turn.smooth = k == 2;
+            ImageTriple image;
+            int32_t ox = 0, oy = 0;
+            ASSERT_EQ(RenderShapeImage(s, k ? &turn : nullptr, &image, &ox, &oy), 0) << s.kind;
+            ASSERT_TRUE(image.alpha || image.mask) << s.kind;
+            EXPECT_EQ(image.alpha != nullptr, s.style.Antialias() || (s.color >> 24)) << s.kind;
+            HostBitmap *fast = Background(80, 80, PixelFormatARGB32, 7), *slow = Background(80, 80, PixelFormatARGB32, 7);
+            LayImage(fast, image, 16 + ox, 15 + oy);
+            ASSERT_EQ(DrawShapeGeneric(s, 16, 15, k ? &turn : nullptr, BitmapShapeOutput(slow)), 0);
+            EXPECT_EQ(FirstDifference(fast, slow), "") << "kind " << s.kind << " thickness " << s.thickness << " turn " << k;
+            FreeImageTriple(&image);
+            FreeHostBitmap(fast);
+            FreeHostBitmap(slow);
+        }
+}
+
+// A large plain shape's turned image is made a tile at a time from the upright parts each tile samples: the same
+// pixels as the generic renderer's whole image, across the tiles' seams.
+TEST(ShapeSpans, LargeTurnedImagesAsTheGenericRendererDraws) {
+    ShapeRecord ring = Shape(ObjectKindEllipse, 0x40C08020, kFillNone, kFormStyleAntialias);
+    ring.radiusX = 520, ring.radiusY = 380, ring.style.outlineThickness = 9;
+    ShapeRecord star = Shape(ObjectKindPolygon, 0x002080F0, kFillColor);
+    star.vertices = {500, 0, 800, 950, 0, 350, 1000, 350, 200, 950};
+    ShapeRecord line = Shape(ObjectKindLine, 0x7000FF00, kFillNone);
+    line.x1 = 0, line.y1 = 0, line.x2 = 500, line.y2 = 800, line.thickness = 301;
+    DisplayTransform turn, shear;
+    turn.a = turn.d = std::cos(0.5), turn.b = std::sin(0.5), turn.c = -turn.b, turn.smooth = 1;
+    shear.a = 1.3, shear.b = 0.2, shear.c = -0.6, shear.d = 0.9;
+    for (const ShapeRecord &s : {ring, star, line})
+        for (const DisplayTransform *t : {&turn, &shear}) {
+            ImageTriple image;
+            int32_t ox = 0, oy = 0;
+            ASSERT_EQ(RenderShapeImage(s, t, &image, &ox, &oy), 0) << s.kind;
+            ASSERT_GT(image.width, 1024) << s.kind;
+            HostBitmap *fast = Background(1800, 1600, PixelFormatARGB32, 3), *slow = Background(1800, 1600, PixelFormatARGB32, 3);
+            LayImage(fast, image, 700 + ox, 500 + oy);
+            ASSERT_EQ(DrawShapeGeneric(s, 700, 500, t, BitmapShapeOutput(slow)), 0);
+            EXPECT_EQ(FirstDifference(fast, slow), "") << "kind " << s.kind;
+            FreeImageTriple(&image);
+            FreeHostBitmap(fast);
+            FreeHostBitmap(slow);
+        }
 }
 
 TEST(RenderShapeImage, EdgeShadowTransparencyAndArcCurveTogether) {
@@ -347,19 +393,14 @@ TEST(ShapeSpans, RandomShapesDrawWhatTheGenericRendererDraws) {
             EXPECT_EQ(std::memcmp(alphas[0]->bytes, alphas[1]->bytes, size_t(alphas[0]->bytesPerRow) * kH), 0) << Describe(s);
             for (int side = 0; side < 2; ++side) FreeMaskPlane(masks[side]), FreeAlphaPlane(alphas[side]);
         }
-        // A layer's image of an opaque aliased shape comes from the spans: the same pixels, the same place.
-        if (n % 8 == 0 && !s.style.Antialias() && !(s.color >> 24) && IsPlainShape(s, nullptr)) {
+        // A layer's image of a plain shape comes from the spans: the same pixels, the same place.
+        if (n % 8 == 0 && IsPlainShape(s, nullptr)) {
             ImageTriple image;
             int32_t ox = 0, oy = 0;
             ASSERT_EQ(RenderShapeImage(s, nullptr, &image, &ox, &oy), 0) << Describe(s);
             HostBitmap *fromImage = copy(0), *drawn = copy(0);
             ASSERT_EQ(DrawShapeGeneric(s, x, y, nullptr, BitmapShapeOutput(drawn)), 0);
-            for (int32_t j = 0; j < image.height; ++j)
-                for (int32_t i = 0; i < image.width; ++i) {
-                    const int32_t px = x + ox + i, py = y + oy + j;
-                    if (px >= 0 && py >= 0 && px < kW && py < kH && MaskBit(image.mask, i, j))
-                        HostBitmapRow32(fromImage, py)[px] = HostBitmapRow32(image.bitmap, j)[i];
-                }
+            LayImage(fromImage, image, x + ox, y + oy);
             EXPECT_EQ(FirstDifference(fromImage, drawn), "") << Describe(s);
             FreeImageTriple(&image);
             FreeHostBitmap(fromImage);

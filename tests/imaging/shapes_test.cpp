@@ -160,6 +160,14 @@ TEST(RenderShapeImage, HugeRadiusIsRefusedNotAllocated) {
     Rendered r(s);
     EXPECT_EQ(r.result, 1066);
     EXPECT_EQ(r.t.bitmap, nullptr);
+    // Within the size limit, an image only the generic renderer makes (a shadow) larger than a 4096-pixel square
+    // is out of memory at once, not seconds and gigabytes later.
+    s.kind = ObjectKindBox;
+    s.sizeX = 4100, s.sizeY = 4100;
+    s.style.fillStyle = kFillColor, s.style.styleBits = kFormStyleShadow;
+    Rendered shadowed(s);
+    EXPECT_EQ(shadowed.result, 1000);
+    EXPECT_EQ(shadowed.t.bitmap, nullptr);
 }
 
 TEST(DrawShapeIntoBitmap, GradientFilledPolygonLandsAtItsPosition) {

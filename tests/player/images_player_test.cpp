@@ -154,14 +154,16 @@ DisplayBGPicPart(2, 0, 0, 10, 10, 10, 20)
 DisplayBrush(1, 0, 0)
 SetLayerStyle(4, {type = 15, radius = 6, color = $FF00FF, x = 70, y = 50, anchorx = 0.5, anchory = 0.5})
 TextOut(20, 40, "R", {rotate = 90})
+Box(30, 2, 24, 12, $FF8000, {rotate = 30})
 SaveSnapshot("before.bmp")
-For n = 1 To 5 SelectLayer(n) EndSelect() Next
+For n = 1 To 6 SelectLayer(n) EndSelect() Next
+Local selectError = GetLastError()
 SetLayerStyle(4, {x = 70, y = 50})
 SaveSnapshot("same.bmp")
 SelectLayer(1, 1)
 DisplayBrush(1, 4, 0)
 EndSelect()
-For n = 2 To 5 SelectLayer(n) DisplayBrush(1, 0, 0) EndSelect() Next
+For n = 2 To 6 SelectLayer(n) DisplayBrush(1, 0, 0) EndSelect() Next
 SaveSnapshot("drawn.bmp")
 DisplayBGPicPart(2, 0, 0, 10, 10, 80, 0)
 DisplayTextObject(3, 60, 54)
@@ -170,14 +172,15 @@ SelectLayer(1, 0, 1)
 Local frameError = GetLastError()
 HideLayerFX(2, {type = #BARS, speed = #FASTSPEED, async = True})
 SelectLayer(2)
-DebugPrint(frameError, GetLastError()))";
+DebugPrint(selectError, frameError, GetLastError()))";
     WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "1155 1404\n"); // a frame for a text layer; a layer a transition plays on
+    EXPECT_EQ(run.out, "0 1155 1404\n"); // a frame for a text layer; a layer a transition plays on
     const std::vector<uint8_t> drawn = ReadFileBytes(dir.File("drawn.bmp")), objects = ReadFileBytes(dir.File("objects.bmp"));
     ASSERT_TRUE(drawn.size() > 54 && objects.size() > 54);
-    // Selected and ended without drawing, every layer stays in place, transformed and anchored ones included.
+    // Selected and ended without drawing, every layer stays in place, transformed and anchored ones included (a
+    // turned shape layer, which keeps only its turned image, gets its upright one back for the brush).
     EXPECT_EQ(ReadFileBytes(dir.File("same.bmp")), ReadFileBytes(dir.File("before.bmp")));
     // The text (its mask drawn too), the text object scaled twice, the picture part, the anchored circle and the
     // rotated letter show the brush; what it did not cover stays.

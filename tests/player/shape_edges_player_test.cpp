@@ -68,12 +68,16 @@ Try(DisplayBrush, 2, 0, 0, {scaley = Sqrt(-1)})
 Try(DisplayBrush, 2, 0, 0, {rotate = 45, scalex = 1e9})
 Try(Ellipse, 0, 0, 5, 4, $FF, {rotate = 45, scalex = 1e9})
 Try(SetLayerStyle, 1, {scalex = Sqrt(-1)})
+; A shape layer keeps its whole image, made from the pixels it covers: one beyond the cap is refused at once.
+SetFormStyle({fillstyle = #FILLNONE, outlinethickness = 33, formstyle = #NORMAL})
+Try(Arc, 214, -944890, 8191, 8191, 0, 720, $80FF00FF)
+Try(Circle, 214, -944890, 1500, $80FF00FF, {rotate = 270})
 )";
     WriteBytes(dir.File("edges.vla"), CompileToApplet(script, "edges.vls", dir.path));
     PlayerRun run =
         RunPlayer({"-quiet", "-debugdevice", "@stdout", "edges.vla"}, dir.path, {"VL_ALLOCATION_CAP_MB=64"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "0\n1066\n0\n0\n0\n1055\n0\n0\n65280\n0 1\n0\n0\n65280 0\n1055\n1055\n1055\n1055\n") << run.err;
+    EXPECT_EQ(run.out, "0\n1066\n0\n0\n0\n1055\n0\n0\n65280\n0 1\n0\n0\n65280 0\n1055\n1055\n1055\n1055\n1000\n0\n") << run.err;
 }
 
 } // namespace
