@@ -1,17 +1,60 @@
-// The one rule every stop of a thread the player starts follows: a thread that will not come back is not joined.
+// The one rule every wait of the main thread on a thread the player starts follows: the wait also ends when that
+// thread parks at the end (host/process_end.h), whenever it parks, and a thread that will not come back is not joined.
 #pragma once
 
 #include "host/process_end.h"
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
-// A thread that handed the end of the process to the main thread waits in EndProcess for ever, and may hold a lock
-// the rest of its stop would take (the sound server or the ARexx port inside its wake-up of the main thread). The
-// stop lets it go and returns true; the caller skips the rest of the stop, as the process is ending anyway. The
-// same for a stop run on the thread it stops, which would join itself.
+// A thread that handed the end of the process to the main thread waits in EndProcess for ever: it parks at a library
+// call (Xlib's handler, a decoder's fatal path) or in a signal handler, holding none of the player's locks the stop
+// takes. The stop lets it go and returns true; the caller skips the rest of the stop, as the process is ending
+// anyway. The same for a stop run on the thread it stops, which would join itself.
 inline bool LetGoOfThreadAtEnd(std::thread &thread) {
     if (!thread.joinable()) return false;
     if (thread.get_id() != std::this_thread::get_id() && !ParkedAtEnd(thread.get_id())) return false;
     thread.detach();
+    return true;
+}
+
+// Held for the whole of a stopped thread's function: sets returned as it returns, so that its stop joins it only then.
+struct ReturnNotice {
+    std::atomic<bool> &returned;
+    ~ReturnNotice() {
+        returned = true;
+        NoteEndEvent();
+    }
+};
+
+// After the stop has asked the thread to return: joins it once it has, or lets it go when it parks first (or when
+// waitsOn, a thread it waits on in turn, does). True when it was let go.
+inline bool JoinUnlessParked(std::thread &thread, const std::atomic<bool> &returned, std::thread::id waitsOn = {}) {
+    for (;;) {
+        const uint32_t seen = EndEventCount();
+        if (LetGoOfThreadAtEnd(thread)) return true;
+        if (waitsOn != std::thread::id() && ParkedAtEnd(waitsOn)) {
+            thread.detach();
+            return true;
+        }
+        if (returned) break;
+        WaitForEndEvent(seen);
+    }
+    thread.join();
+    return false;
+}
+
+// Waits on wake (under lock) until done(); false when thread parked first. A thread parks in a signal handler or
+// inside a library, where it can take no lock to notify a condition safely, so the wait also looks every 10 ms.
+template <class Done>
+bool WaitUnlessParked(std::condition_variable &wake, std::unique_lock<std::mutex> &lock, std::thread::id thread,
+                      Done done) {
+    while (!done()) {
+        if (ParkedAtEnd(thread)) return false;
+        wake.wait_for(lock, std::chrono::milliseconds(10));
+    }
     return true;
 }

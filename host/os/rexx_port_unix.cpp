@@ -66,6 +66,7 @@ struct Connection {
 struct PortState {
     std::mutex mutex;
     std::thread thread;
+    std::atomic<bool> threadReturned{false};
     int wakePipe[2] = {-1, -1};
     bool stopping = false;
     int64_t stopDeadline = 0;
@@ -179,6 +180,7 @@ void WriteOut(PortState &s, std::list<Connection>::iterator it) {
 void IoThread() {
     pthread_setname_np(pthread_self(), "vl-rexx-io"); // visible in top and ps, and to tests
     PortState &s = State();
+    const ReturnNotice notice{s.threadReturned};
     std::vector<pollfd> fds;
     std::vector<uint64_t> ids;
     std::unique_lock<std::mutex> lock(s.mutex);
@@ -252,6 +254,7 @@ bool EnsureThread(PortState &s) {
     if (s.thread.joinable()) return true;
     if (pipe2(s.wakePipe, O_NONBLOCK | O_CLOEXEC) != 0) return false;
     s.stopping = false;
+    s.threadReturned = false;
     s.thread = std::thread(IoThread);
     // exit() on the main thread (a library's error handler) must not destroy the thread while it runs.
     static const bool closeAtExit = atexit(CloseRexxPorts) == 0;
@@ -460,7 +463,7 @@ int SendRexxNoReply(std::string_view port, std::string_view text, int timeoutMs)
 
 void CloseRexxPorts() {
     PortState &s = State();
-    // The I/O thread parked at the end (an exit inside its wake-up of the main thread) may hold the lock.
+    // The I/O thread parked at the end (an exit inside one of its socket calls) may hold the lock.
     if (LetGoOfThreadAtEnd(s.thread)) return;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
@@ -496,7 +499,7 @@ void CloseRexxPorts() {
         s.stopDeadline = NowMs() + kShutdownFlushMs;
         Wake(s);
     }
-    s.thread.join();
+    if (JoinUnlessParked(s.thread, s.threadReturned)) return;
     close(s.wakePipe[0]);
     close(s.wakePipe[1]);
     s.wakePipe[0] = s.wakePipe[1] = -1;

@@ -1,15 +1,47 @@
-// Preloaded into the player: once the file VL_EXIT_WHEN exists, makes the thread named VL_EXIT_THREAD call
-// exit(1), as Xlib's handler does on whichever thread meets a lost display.
+// Preloaded into the player: once the file VL_EXIT_WHEN exists, makes the thread named VL_EXIT_THREAD call exit(1)
+// where a library could: inside one of its calls into a shared library (a read, a write, a poll, a sleep, the
+// taking of a lock), as Xlib's handler does inside its read or write on a lost display's connection, and only while
+// the thread holds no lock of its own (the player calls no library that may end the process while it holds one).
+// An exit at any instruction could also fall inside malloc or between a lock and its unlock, which no library's
+// exit does, and the end would wait for that lock for ever.
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
+#include <ctime>
+#include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
+#include <poll.h>
+#include <pthread.h>
 #include <string>
 #include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
 
 namespace {
+
+// This thread's locks taken through the calls below, and whether it is inside a call that may exit.
+__attribute__((tls_model("initial-exec"))) thread_local int held = 0;
+__attribute__((tls_model("initial-exec"))) thread_local int inside = 0;
+__attribute__((tls_model("initial-exec"))) thread_local volatile sig_atomic_t pending = 0;
+
+template <class F> F Next(const char *name) { return reinterpret_cast<F>(dlsym(RTLD_NEXT, name)); }
+
+// At the entry of a call: an exit asked for earlier comes now.
+inline void ExitIfPending() {
+    if (!pending || held != 0) return;
+    pending = 0; // the end's own calls on this thread come here again
+    exit(1);
+}
+
+// Runs a call that may exit while it is blocked in it.
+template <class Call> auto Inside(Call call) {
+    ExitIfPending();
+    ++inside;
+    auto result = call();
+    --inside;
+    return result;
+}
 
 pid_t FindThread(const std::string &name) {
     std::error_code error;
@@ -24,7 +56,10 @@ pid_t FindThread(const std::string &name) {
 __attribute__((constructor)) void ArmExit() {
     const char *thread = getenv("VL_EXIT_THREAD"), *when = getenv("VL_EXIT_WHEN");
     if (!thread || !when) return;
-    signal(SIGUSR1, [](int) { exit(1); });
+    signal(SIGUSR1, [](int) {
+        if (inside && held == 0) exit(1);
+        pending = 1;
+    });
     std::thread([name = std::string(thread), ready = std::string(when)] {
         for (int tries = 0; tries < 20000; tries++, usleep(1000)) {
             if (!std::filesystem::exists(ready)) continue;
@@ -37,3 +72,62 @@ __attribute__((constructor)) void ArmExit() {
 }
 
 } // namespace
+
+extern "C" {
+
+int pthread_mutex_lock(pthread_mutex_t *mutex) {
+    static const auto next = Next<int (*)(pthread_mutex_t *)>("pthread_mutex_lock");
+    ExitIfPending();
+    ++held; // counted before it is taken: a signal between the two finds it held
+    const int result = next(mutex);
+    if (result != 0) --held;
+    return result;
+}
+
+int pthread_mutex_trylock(pthread_mutex_t *mutex) {
+    static const auto next = Next<int (*)(pthread_mutex_t *)>("pthread_mutex_trylock");
+    ExitIfPending();
+    ++held;
+    const int result = next(mutex);
+    if (result != 0) --held;
+    return result;
+}
+
+int pthread_mutex_unlock(pthread_mutex_t *mutex) {
+    static const auto next = Next<int (*)(pthread_mutex_t *)>("pthread_mutex_unlock");
+    const int result = next(mutex);
+    if (result == 0) --held; // counted after it is given back, for the same reason
+    return result;
+}
+
+ssize_t read(int fd, void *buffer, size_t count) {
+    static const auto next = Next<ssize_t (*)(int, void *, size_t)>("read");
+    return Inside([&] { return next(fd, buffer, count); });
+}
+
+ssize_t write(int fd, const void *buffer, size_t count) {
+    static const auto next = Next<ssize_t (*)(int, const void *, size_t)>("write");
+    return Inside([&] { return next(fd, buffer, count); });
+}
+
+int poll(pollfd *fds, nfds_t count, int timeout) {
+    static const auto next = Next<int (*)(pollfd *, nfds_t, int)>("poll");
+    return Inside([&] { return next(fds, count, timeout); });
+}
+
+int ppoll(pollfd *fds, nfds_t count, const timespec *timeout, const sigset_t *mask) {
+    static const auto next = Next<int (*)(pollfd *, nfds_t, const timespec *, const sigset_t *)>("ppoll");
+    return Inside([&] { return next(fds, count, timeout, mask); });
+}
+
+int nanosleep(const timespec *duration, timespec *left) {
+    static const auto next = Next<int (*)(const timespec *, timespec *)>("nanosleep");
+    return Inside([&] { return next(duration, left); });
+}
+
+int clock_nanosleep(clockid_t clock, int flags, const timespec *until, timespec *left) {
+    static const auto next = Next<int (*)(clockid_t, int, const timespec *, timespec *)>("clock_nanosleep");
+    return Inside([&] { return next(clock, flags, until, left); });
+}
+
+} // extern "C"
