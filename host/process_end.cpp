@@ -83,6 +83,8 @@ void FlushScriptFiles() {
     }
 }
 
+bool AnyThreadParked() { return parked[0].load() != std::thread::id(); } // the slots fill from the first
+
 uint32_t EndEventCount() { return endEvents.load(); }
 
 void WaitForEndEvent(uint32_t seen) {

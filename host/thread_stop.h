@@ -31,12 +31,15 @@ struct ReturnNotice {
 };
 
 // After the stop has asked the thread to return: joins it once it has, or lets it go when it parks first (or when
-// waitsOn, a thread it waits on in turn, does). True when it was let go.
-inline bool JoinUnlessParked(std::thread &thread, const std::atomic<bool> &returned, std::thread::id waitsOn = {}) {
+// *waitsOn, a thread it waits on in turn, does; before that thread is known, any thread's parking counts). True
+// when it was let go.
+inline bool JoinUnlessParked(std::thread &thread, const std::atomic<bool> &returned,
+                             const std::atomic<std::thread::id> *waitsOn = nullptr) {
     for (;;) {
         const uint32_t seen = EndEventCount();
         if (LetGoOfThreadAtEnd(thread)) return true;
-        if (waitsOn != std::thread::id() && ParkedAtEnd(waitsOn)) {
+        const std::thread::id other = waitsOn ? waitsOn->load() : std::thread::id();
+        if (waitsOn && (other == std::thread::id() ? AnyThreadParked() : ParkedAtEnd(other))) {
             thread.detach();
             return true;
         }

@@ -11,7 +11,7 @@ namespace {
 SDL_AudioDeviceID device = 0;
 AudioPullFunction pullFunction = nullptr;
 void *pullUser = nullptr;
-// SDL's audio thread, as its callback last saw it.
+// SDL's audio thread, as its callback last saw it (unknown until the first callback).
 std::atomic<std::thread::id> callbackThread;
 
 void Callback(void *, Uint8 *stream, int bytes) {
@@ -53,7 +53,7 @@ void CloseSdlAudioOutput() {
             const ReturnNotice notice{closed};
             SDL_CloseAudioDevice(id);
         });
-        letGo = JoinUnlessParked(closer, closed, callbackThread.load());
+        letGo = JoinUnlessParked(closer, closed, &callbackThread);
     } catch (const std::system_error &) {
         SDL_CloseAudioDevice(device);
     }
