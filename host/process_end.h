@@ -17,6 +17,7 @@
 int HandedEndStatus();
 // True for a thread waiting in EndProcess for the main thread's end: it never returns to its own loop.
 bool ParkedAtEnd(std::thread::id thread);
+// True once any thread has parked there.
 bool AnyThreadParked();
 // How the script's open files are flushed (set by the library that keeps them). Every end runs it on the main
 // thread before any step that may wait on another thread: a lost display, an exit on the main thread, and the

@@ -10,10 +10,10 @@
 #include <mutex>
 #include <thread>
 
-// A thread that handed the end of the process to the main thread waits in EndProcess for ever: it parks at a library
-// call (Xlib's handler, a decoder's fatal path) or in a signal handler, holding none of the player's locks the stop
-// takes. The stop lets it go and returns true; the caller skips the rest of the stop, as the process is ending
-// anyway. The same for a stop run on the thread it stops, which would join itself.
+// A thread that handed the end of the process to the main thread waits in EndProcess for ever, and may hold a lock
+// the rest of its stop would take (the ARexx port's, when the exit came inside one of its socket calls). The stop
+// lets it go and returns true; the caller skips the rest of the stop, as the process is ending anyway. The same for
+// a stop run on the thread it stops, which would join itself.
 inline bool LetGoOfThreadAtEnd(std::thread &thread) {
     if (!thread.joinable()) return false;
     if (thread.get_id() != std::this_thread::get_id() && !ParkedAtEnd(thread.get_id())) return false;
