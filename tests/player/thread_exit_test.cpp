@@ -81,8 +81,8 @@ TEST(ThreadExit, ExitOnAnyThreadIsEndedByTheMainThread) {
     // CI runs each case a few times; VL_THREAD_EXIT_RUNS asks for more.
     const char *runsText = getenv("VL_THREAD_EXIT_RUNS");
     const int runs = runsText ? atoi(runsText) : 3;
-    // Every thread of the busy script, SDL's mixing thread and the main thread itself; then each waiting script
-    // with the thread it waits on.
+    // Every thread of the busy script, SDL's mixing thread (named after the one device it plays) and the main thread
+    // itself; then each waiting script with the thread it waits on.
     const struct {
         const char *thread;
         int script;

@@ -43,6 +43,15 @@ template <class Call> auto Inside(Call call) {
     return result;
 }
 
+// A lock is counted before it is taken, and until after it is given back: a signal between the two finds it held.
+template <class Lock> int Take(Lock lock) {
+    ExitIfPending();
+    ++held;
+    const int result = lock();
+    if (result != 0) --held;
+    return result;
+}
+
 pid_t FindThread(const std::string &name) {
     std::error_code error;
     for (const auto &task : std::filesystem::directory_iterator("/proc/self/task", error)) {
@@ -77,57 +86,32 @@ extern "C" {
 
 int pthread_mutex_lock(pthread_mutex_t *mutex) {
     static const auto next = Next<int (*)(pthread_mutex_t *)>("pthread_mutex_lock");
-    ExitIfPending();
-    ++held; // counted before it is taken: a signal between the two finds it held
-    const int result = next(mutex);
-    if (result != 0) --held;
-    return result;
+    return Take([&] { return next(mutex); });
 }
 
 int pthread_mutex_trylock(pthread_mutex_t *mutex) {
     static const auto next = Next<int (*)(pthread_mutex_t *)>("pthread_mutex_trylock");
-    ExitIfPending();
-    ++held;
-    const int result = next(mutex);
-    if (result != 0) --held;
-    return result;
+    return Take([&] { return next(mutex); });
 }
 
 int pthread_mutex_unlock(pthread_mutex_t *mutex) {
     static const auto next = Next<int (*)(pthread_mutex_t *)>("pthread_mutex_unlock");
     const int result = next(mutex);
-    if (result == 0) --held; // counted after it is given back, for the same reason
+    if (result == 0) --held;
     return result;
 }
 
-ssize_t read(int fd, void *buffer, size_t count) {
-    static const auto next = Next<ssize_t (*)(int, void *, size_t)>("read");
-    return Inside([&] { return next(fd, buffer, count); });
-}
-
-ssize_t write(int fd, const void *buffer, size_t count) {
-    static const auto next = Next<ssize_t (*)(int, const void *, size_t)>("write");
-    return Inside([&] { return next(fd, buffer, count); });
-}
-
-int poll(pollfd *fds, nfds_t count, int timeout) {
-    static const auto next = Next<int (*)(pollfd *, nfds_t, int)>("poll");
-    return Inside([&] { return next(fds, count, timeout); });
-}
-
-int ppoll(pollfd *fds, nfds_t count, const timespec *timeout, const sigset_t *mask) {
-    static const auto next = Next<int (*)(pollfd *, nfds_t, const timespec *, const sigset_t *)>("ppoll");
-    return Inside([&] { return next(fds, count, timeout, mask); });
-}
-
-int nanosleep(const timespec *duration, timespec *left) {
-    static const auto next = Next<int (*)(const timespec *, timespec *)>("nanosleep");
-    return Inside([&] { return next(duration, left); });
-}
-
-int clock_nanosleep(clockid_t clock, int flags, const timespec *until, timespec *left) {
-    static const auto next = Next<int (*)(clockid_t, int, const timespec *, timespec *)>("clock_nanosleep");
-    return Inside([&] { return next(clock, flags, until, left); });
-}
+// The calls inside which an exit may come.
+#define VL_EXIT_INSIDE(Result, name, parameters, arguments)                                                         \
+    Result name parameters {                                                                                       \
+        static const auto next = Next<Result(*) parameters>(#name);                                                \
+        return Inside([&] { return next arguments; });                                                             \
+    }
+VL_EXIT_INSIDE(ssize_t, read, (int fd, void *buffer, size_t count), (fd, buffer, count))
+VL_EXIT_INSIDE(ssize_t, write, (int fd, const void *buffer, size_t count), (fd, buffer, count))
+VL_EXIT_INSIDE(int, poll, (pollfd * fds, nfds_t count, int timeout), (fds, count, timeout))
+VL_EXIT_INSIDE(int, ppoll, (pollfd * fds, nfds_t count, const timespec *timeout, const sigset_t *mask),
+               (fds, count, timeout, mask))
+VL_EXIT_INSIDE(int, nanosleep, (const timespec *duration, timespec *left), (duration, left))
 
 } // extern "C"
