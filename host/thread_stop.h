@@ -61,3 +61,23 @@ bool WaitUnlessParked(std::condition_variable &wake, std::unique_lock<std::mutex
     }
     return true;
 }
+
+// Takes lock, or goes on without it once thread has parked at the end holding it: a parked thread never runs again,
+// so what the lock guards is the caller's alone then. Its holder cannot say when it parks, so the wait looks every
+// 10 ms.
+class LockUnlessParked {
+  public:
+    LockUnlessParked(std::timed_mutex &lock, std::thread::id thread) : lock_(lock) {
+        while (!(held_ = lock.try_lock_for(std::chrono::milliseconds(10))))
+            if (thread != std::thread::id() && ParkedAtEnd(thread)) break;
+    }
+    ~LockUnlessParked() {
+        if (held_) lock_.unlock();
+    }
+    LockUnlessParked(const LockUnlessParked &) = delete;
+    LockUnlessParked &operator=(const LockUnlessParked &) = delete;
+
+  private:
+    std::timed_mutex &lock_;
+    bool held_;
+};

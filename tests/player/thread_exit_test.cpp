@@ -82,26 +82,29 @@ TEST(ThreadExit, ExitOnAnyThreadIsEndedByTheMainThread) {
     const char *runsText = getenv("VL_THREAD_EXIT_RUNS");
     const int runs = runsText ? atoi(runsText) : 3;
     // Every thread of the busy script, SDL's mixing thread (named after the one device it plays) and the main thread
-    // itself; then each waiting script with the thread it waits on.
+    // itself; then each waiting script with the thread it waits on, the port's thread also with its lock held.
     const struct {
         const char *thread;
         int script;
-    } kCases[] = {{"vl-sound", 0},   {"vl-stream", 0},  {"vl-rexx-io", 0}, {"vl-ticker", 0},
-                  {"vl-signals", 0}, {"SDLAudioP2", 0}, {"vistaloom", 0},  {"vl-stream", 1},
-                  {"SDLAudioP2", 2}, {"vl-rexx-io", 3}};
-    for (const auto &[thread, script] : kCases) {
+        bool holdingLock;
+    } kCases[] = {{"vl-sound", 0, false},   {"vl-stream", 0, false},  {"vl-rexx-io", 0, false},
+                  {"vl-ticker", 0, false},  {"vl-signals", 0, false}, {"SDLAudioP2", 0, false},
+                  {"vistaloom", 0, false},  {"vl-stream", 1, false},  {"SDLAudioP2", 2, false},
+                  {"vl-rexx-io", 3, false}, {"vl-rexx-io", 3, true}};
+    for (const auto &[thread, script, holdingLock] : kCases) {
         for (int run = 0; run < runs; run++) {
             std::filesystem::remove(dir.File("ready"));
             std::filesystem::remove(dir.File("written"));
-            const PlayerRun player = RunPlayer(
-                {"-quiet", std::to_string(script) + ".vla"}, dir.path,
-                {"XDG_RUNTIME_DIR=" + dir.path, std::string("LD_PRELOAD=") + VL_EXIT_ON_SIGNAL_PATH,
-                 std::string("VL_EXIT_THREAD=") + thread, "VL_EXIT_WHEN=" + dir.File("ready"),
-                 // The preloaded library comes before the sanitizer's runtime; a report ends the run.
-                 "ASAN_OPTIONS=verify_asan_link_order=0:halt_on_error=1:detect_leaks=1",
-                 "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1"});
-            const std::string what = std::string(thread) + " script " + std::to_string(script) + " run " +
-                                     std::to_string(run);
+            std::vector<std::string> environment = {
+                "XDG_RUNTIME_DIR=" + dir.path, std::string("LD_PRELOAD=") + VL_EXIT_ON_SIGNAL_PATH,
+                std::string("VL_EXIT_THREAD=") + thread, "VL_EXIT_WHEN=" + dir.File("ready"),
+                // The preloaded library comes before the sanitizer's runtime; a report ends the run.
+                "ASAN_OPTIONS=verify_asan_link_order=0:halt_on_error=1:detect_leaks=1",
+                "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1"};
+            if (holdingLock) environment.push_back("VL_EXIT_HOLDING_LOCK=1");
+            const PlayerRun player = RunPlayer({"-quiet", std::to_string(script) + ".vla"}, dir.path, environment);
+            const std::string what = std::string(thread) + " script " + std::to_string(script) +
+                                     (holdingLock ? " holding its lock" : "") + " run " + std::to_string(run);
             EXPECT_EQ(player.exitCode, 1) << what << ": " << player.err;
             EXPECT_EQ(ReadFileText(dir.File("written")), "kept\n") << what;
             // Nothing at all: no sanitizer report, nor the line of an end the main thread did not take.

@@ -3,7 +3,8 @@
 // taking of a lock), as Xlib's handler does inside its read or write on a lost display's connection, and only while
 // the thread holds no lock of its own (the player calls no library that may end the process while it holds one).
 // An exit at any instruction could also fall inside malloc or between a lock and its unlock, which no library's
-// exit does, and the end would wait for that lock for ever.
+// exit does, and the end would wait for that lock for ever. VL_EXIT_HOLDING_LOCK turns the last rule round: the
+// exit comes inside a call made while the thread holds a lock (a socket call under the ARexx port's lock).
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
@@ -25,11 +26,15 @@ __attribute__((tls_model("initial-exec"))) thread_local int held = 0;
 __attribute__((tls_model("initial-exec"))) thread_local int inside = 0;
 __attribute__((tls_model("initial-exec"))) thread_local volatile sig_atomic_t pending = 0;
 
+bool holdingLock = false;
+
+bool MayExitHere() { return holdingLock ? held > 0 : held == 0; }
+
 template <class F> F Next(const char *name) { return reinterpret_cast<F>(dlsym(RTLD_NEXT, name)); }
 
 // At the entry of a call: an exit asked for earlier comes now.
 inline void ExitIfPending() {
-    if (!pending || held != 0) return;
+    if (!pending || !MayExitHere()) return;
     pending = 0; // the end's own calls on this thread come here again
     exit(1);
 }
@@ -65,8 +70,9 @@ pid_t FindThread(const std::string &name) {
 __attribute__((constructor)) void ArmExit() {
     const char *thread = getenv("VL_EXIT_THREAD"), *when = getenv("VL_EXIT_WHEN");
     if (!thread || !when) return;
+    holdingLock = getenv("VL_EXIT_HOLDING_LOCK") != nullptr;
     signal(SIGUSR1, [](int) {
-        if (inside && held == 0) exit(1);
+        if (inside && MayExitHere()) exit(1);
         pending = 1;
     });
     std::thread([name = std::string(thread), ready = std::string(when)] {
@@ -92,6 +98,16 @@ int pthread_mutex_lock(pthread_mutex_t *mutex) {
 int pthread_mutex_trylock(pthread_mutex_t *mutex) {
     static const auto next = Next<int (*)(pthread_mutex_t *)>("pthread_mutex_trylock");
     return Take([&] { return next(mutex); });
+}
+
+int pthread_mutex_timedlock(pthread_mutex_t *mutex, const timespec *until) {
+    static const auto next = Next<int (*)(pthread_mutex_t *, const timespec *)>("pthread_mutex_timedlock");
+    return Take([&] { return next(mutex, until); });
+}
+
+int pthread_mutex_clocklock(pthread_mutex_t *mutex, clockid_t clock, const timespec *until) {
+    static const auto next = Next<int (*)(pthread_mutex_t *, clockid_t, const timespec *)>("pthread_mutex_clocklock");
+    return Take([&] { return next(mutex, clock, until); });
 }
 
 int pthread_mutex_unlock(pthread_mutex_t *mutex) {
