@@ -88,47 +88,36 @@ KEEP_ENDS = {  # way: expected status
 
 def keep_one(way, run):
     """The file the script keeps open holds its line however the run ends."""
+    here = lambda name: os.path.join(scratch, name)
     own_server, own_display = start_server() if way == "display killed" else (None, display)
     run_env = dict(env, DISPLAY=own_display, SDL_VIDEODRIVER="x11", SDL_AUDIODRIVER="dummy")
     if way == "exit on the main thread":
-        run_env.update(LD_PRELOAD=EXIT_LIBRARY, VL_EXIT_THREAD="vistaloom", VL_EXIT_WHEN=os.path.join(scratch, "now"),
+        run_env.update(LD_PRELOAD=EXIT_LIBRARY, VL_EXIT_THREAD="vistaloom", VL_EXIT_WHEN=here("now"),
                        ASAN_OPTIONS="verify_asan_link_order=0:detect_leaks=0")
     for name in ("kept.txt", "now"):
-        if os.path.exists(os.path.join(scratch, name)):
-            os.remove(os.path.join(scratch, name))
-    out = open(os.path.join(scratch, "out"), "w+")
+        os.path.exists(here(name)) and os.remove(here(name))
+    out = open(here("out"), "w+")
     player = subprocess.Popen([PLAYER, "-quiet", "keeps.vla"], cwd=scratch, stdout=out, stderr=subprocess.PIPE,
                               text=True, env=run_env)
-    search = lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(player.pid)], env=run_env,
-                                    capture_output=True, text=True).stdout.split()
+    x = lambda *args: subprocess.run(args, env=run_env, capture_output=True, text=True).stdout.split()
     # The window shown and the script past its write, each to a bound no loaded machine comes near.
-    window = poll(lambda: player.poll() is None and search(), 60)
+    window = poll(lambda: player.poll() is None and x("xdotool", "search", "--onlyvisible", "--pid", str(player.pid)),
+                  60)
     ready = poll(lambda: open(out.name).read().startswith("ready") or player.poll() is not None, 60)
-    what = "%s run %d" % (way, run)
-    if not window or not ready or player.poll() is not None:
-        player.kill()
-        own_server and own_server.kill()
-        return "%s: not ready (%s) %r" % (what, player.returncode, player.communicate()[1])
-    if way == "display killed":
-        own_server.kill()
-    elif way == "xkill":
-        subprocess.run(["xkill", "-id", window[0]], env=run_env, capture_output=True)
-    elif way == "windowclose":
-        subprocess.run(["xdotool", "windowclose", window[0]], env=run_env, capture_output=True)
-    elif way == "exit on the main thread":
-        open(os.path.join(scratch, "now"), "w").close()
-    else:
-        player.send_signal(getattr(signal, way))
+    ends = {"display killed": lambda: own_server.kill(), "xkill": lambda: x("xkill", "-id", window[0]),
+            "windowclose": lambda: x("xdotool", "windowclose", window[0]),
+            "exit on the main thread": lambda: open(here("now"), "w").close()}
+    if window and ready and player.poll() is None:
+        ends.get(way, lambda: player.send_signal(getattr(signal, way)))()
     try:
         _, stderr = player.communicate(timeout=30)
     except subprocess.TimeoutExpired:
         player.kill()
-        return "%s: still running" % what
-    finally:
-        own_server and own_server.kill()
-    kept = open(os.path.join(scratch, "kept.txt")).read() if os.path.exists(os.path.join(scratch, "kept.txt")) else ""
+        stderr = "still running"
+    own_server and own_server.kill()
+    kept = open(here("kept.txt")).read() if os.path.exists(here("kept.txt")) else ""
     if player.returncode != KEEP_ENDS[way] or kept != "written before the end\n":
-        return "%s: status %d, file %r, stderr %r" % (what, player.returncode, kept, stderr)
+        return "%s run %d: status %s, file %r, stderr %r" % (way, run, player.returncode, kept, stderr)
 
 
 scratch = tempfile.mkdtemp()
