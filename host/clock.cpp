@@ -29,11 +29,13 @@ std::atomic<void (*)(int64_t)> advanceListener{nullptr};
 // no thread but its own. A tick nobody takes (one command runs long) is not re-armed.
 std::mutex tickerLock;
 std::thread ticker;
+std::atomic<bool> tickerReturned{false};
 int tickTimer = -1;    // timerfd
 int tickerStopFd = -1; // eventfd: ends the ticker
 std::atomic<bool> tickArmed{false};
 
 void Tick(int timer, int stop) {
+    const ReturnNotice notice{tickerReturned};
     pthread_setname_np(pthread_self(), "vl-ticker"); // visible in top and ps, and to tests
     pollfd fds[2] = {{timer, POLLIN, 0}, {stop, POLLIN, 0}};
     for (;;) {
@@ -77,6 +79,7 @@ void StartPumpTicker() {
         return;
     }
     try {
+        tickerReturned = false;
         ticker = std::thread(Tick, tickTimer, tickerStopFd);
     } catch (const std::system_error &) {
         close(tickTimer);
@@ -105,7 +108,7 @@ void StopPumpTicker() {
     if (!ticker.joinable()) return;
     const uint64_t one = 1;
     [[maybe_unused]] ssize_t n = write(tickerStopFd, &one, sizeof one);
-    ticker.join();
+    if (JoinUnlessParked(ticker, tickerReturned)) return;
     close(tickTimer);
     close(tickerStopFd);
     tickTimer = tickerStopFd = -1;

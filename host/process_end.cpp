@@ -5,9 +5,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <dlfcn.h>
+#include <linux/futex.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -18,6 +20,8 @@ constexpr time_t kHandOffSeconds = 5;
 
 std::atomic<int> handedStatus{-1};
 std::atomic<std::thread::id> parked[8];
+std::atomic<void (*)()> scriptFileFlush{nullptr};
+std::atomic<uint32_t> endEvents{0};
 
 bool OnMainThread() { return syscall(SYS_gettid) == getpid(); }
 
@@ -32,24 +36,27 @@ void Park() {
     const std::thread::id self = std::this_thread::get_id();
     for (auto &slot : parked) {
         std::thread::id none;
-        if (slot.compare_exchange_strong(none, self)) return;
+        if (slot.compare_exchange_strong(none, self)) break;
     }
+    NoteEndEvent();
 }
 
 } // namespace
 
-void EndProcess(int status, bool wakeMainThread) {
+void EndProcess(int status) {
     if (OnMainThread()) {
         // An exit from inside the exit path (a destructor meeting the lost display again) ends at once.
         static std::atomic<bool> exiting{false};
         if (exiting.exchange(true)) _exit(status);
+        // The exit path stops the player's threads, which may wait on one that has parked: the files go first.
+        FlushScriptFiles();
         CLibraryExit(status);
     }
     Park();
     int none = -1;
     handedStatus.compare_exchange_strong(none, status);
     QuitRequested = 1;
-    if (wakeMainThread) SignalMainTask(kSignalEvent);
+    SignalMainTask(kSignalEvent);
     timespec until;
     clock_gettime(CLOCK_MONOTONIC, &until);
     until.tv_sec += kHandOffSeconds;
@@ -62,6 +69,32 @@ void EndProcess(int status, bool wakeMainThread) {
 }
 
 int HandedEndStatus() { return handedStatus.load(); }
+
+void SetScriptFileFlush(void (*flush)()) { scriptFileFlush = flush; }
+
+void FlushScriptFiles() {
+    // The files belong to the main thread; an exit met inside the flush itself does not start it again.
+    static bool flushing = false;
+    if (!OnMainThread() || flushing) return;
+    if (void (*flush)() = scriptFileFlush.load()) {
+        flushing = true;
+        flush();
+        flushing = false;
+    }
+}
+
+bool AnyThreadParked() { return parked[0].load() != std::thread::id(); } // the slots fill from the first
+
+uint32_t EndEventCount() { return endEvents.load(); }
+
+void WaitForEndEvent(uint32_t seen) {
+    syscall(SYS_futex, &endEvents, FUTEX_WAIT_PRIVATE, seen, nullptr, nullptr, 0);
+}
+
+void NoteEndEvent() {
+    endEvents.fetch_add(1);
+    syscall(SYS_futex, &endEvents, FUTEX_WAKE_PRIVATE, INT32_MAX, nullptr, nullptr, 0);
+}
 
 bool ParkedAtEnd(std::thread::id thread) {
     for (const auto &slot : parked)

@@ -75,6 +75,7 @@ constexpr int kHandledSignals[] = {SIGINT, SIGTERM, SIGHUP};
 constexpr char kWatcherQuit = 0;
 int interruptPipe[2] = {-1, -1};
 std::thread interruptWatcher;
+std::atomic<bool> watcherReturned{false};
 struct sigaction previousActions[std::size(kHandledSignals)];
 bool systemStarted = false;
 std::atomic<int> terminationSignal{0};
@@ -87,6 +88,7 @@ void InterruptHandler(int signalNumber) {
 }
 
 void WatchInterrupts(int readEnd) {
+    const ReturnNotice notice{watcherReturned};
     pthread_setname_np(pthread_self(), "vl-signals");
     for (;;) {
         char byte;
@@ -174,7 +176,7 @@ void StopInterruptWatcherThread() {
     if (!interruptWatcher.joinable() || LetGoOfThreadAtEnd(interruptWatcher)) return;
     char quit = kWatcherQuit;
     [[maybe_unused]] ssize_t n = write(interruptPipe[1], &quit, 1);
-    interruptWatcher.join();
+    JoinUnlessParked(interruptWatcher, watcherReturned);
 }
 
 // Ends the watcher thread (when it runs) and closes its pipe.
@@ -203,6 +205,7 @@ int StartupSystem() {
     // A thread that cannot get its stack is a start-up failure, and the one already started is joined again:
     // a joinable thread destroyed at exit would abort the program.
     try {
+        watcherReturned = false;
         interruptWatcher = std::thread(WatchInterrupts, interruptPipe[0]);
         StartPumpTicker();
     } catch (const std::system_error &) {

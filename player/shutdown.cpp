@@ -9,6 +9,7 @@
 
 #include "host/debug_output.h"
 #include "host/path.h"
+#include "host/process_end.h"
 #include "host/screen.h"
 #include "host/start_origin.h"
 #include "host/tasks.h"
@@ -78,6 +79,8 @@ void WriteFinalReport(std::string_view report) {
 
 int ShutdownProgram(ShutdownState *state) {
     state->shutdownStarted = true;
+    // Before anything that waits on another thread: a wait that never ends (the 5 s bound) loses nothing then.
+    FlushScriptFiles();
     StopAllSounds();
     std::span<const LibraryDescriptor> all = state->libraries;
     state->libraries = all.first(std::min(state->registered, all.size()));

@@ -2,14 +2,20 @@
 #include <SDL.h>
 
 #include "host/audio_output.h"
+#include "host/thread_stop.h"
+
+#include <system_error>
 
 namespace {
 
 SDL_AudioDeviceID device = 0;
 AudioPullFunction pullFunction = nullptr;
 void *pullUser = nullptr;
+// SDL's audio thread, as its callback last saw it (unknown until the first callback).
+std::atomic<std::thread::id> callbackThread;
 
 void Callback(void *, Uint8 *stream, int bytes) {
+    callbackThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
     pullFunction(pullUser, reinterpret_cast<int16_t *>(stream), bytes / 4);
 }
 
@@ -37,7 +43,20 @@ int OpenSdlAudioOutput(AudioPullFunction pull, void *user) {
 
 void CloseSdlAudioOutput() {
     if (!device) return;
-    SDL_CloseAudioDevice(device); // waits for a running callback
+    // The close joins SDL's audio thread, which never returns once it has parked at the end (an exit inside the
+    // callback or the driver): a helper closes the device, and the end goes on without it when that thread parks.
+    static std::atomic<bool> closed;
+    closed = false;
+    bool letGo = false;
+    try {
+        std::thread closer([id = device] {
+            const ReturnNotice notice{closed};
+            SDL_CloseAudioDevice(id);
+        });
+        letGo = JoinUnlessParked(closer, closed, &callbackThread);
+    } catch (const std::system_error &) {
+        SDL_CloseAudioDevice(device);
+    }
     device = 0;
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (!letGo) SDL_QuitSubSystem(SDL_INIT_AUDIO); // it would close the device again
 }

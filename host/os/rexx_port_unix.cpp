@@ -64,8 +64,9 @@ struct Connection {
 };
 
 struct PortState {
-    std::mutex mutex;
+    std::timed_mutex mutex; // the main thread's side: LockUnlessParked
     std::thread thread;
+    std::atomic<bool> threadReturned{false};
     int wakePipe[2] = {-1, -1};
     bool stopping = false;
     int64_t stopDeadline = 0;
@@ -179,9 +180,10 @@ void WriteOut(PortState &s, std::list<Connection>::iterator it) {
 void IoThread() {
     pthread_setname_np(pthread_self(), "vl-rexx-io"); // visible in top and ps, and to tests
     PortState &s = State();
+    const ReturnNotice notice{s.threadReturned};
     std::vector<pollfd> fds;
     std::vector<uint64_t> ids;
-    std::unique_lock<std::mutex> lock(s.mutex);
+    std::unique_lock<std::timed_mutex> lock(s.mutex);
     for (;;) {
         int64_t now = NowMs();
         bool writing = std::any_of(s.connections.begin(), s.connections.end(),
@@ -252,6 +254,7 @@ bool EnsureThread(PortState &s) {
     if (s.thread.joinable()) return true;
     if (pipe2(s.wakePipe, O_NONBLOCK | O_CLOEXEC) != 0) return false;
     s.stopping = false;
+    s.threadReturned = false;
     s.thread = std::thread(IoThread);
     // exit() on the main thread (a library's error handler) must not destroy the thread while it runs.
     static const bool closeAtExit = atexit(CloseRexxPorts) == 0;
@@ -344,7 +347,7 @@ int OpenRexxPort(std::string_view name) {
         return bindError == EADDRINUSE ? kErrPortExists : kErrMessagePort; // another program won the race
     }
     PortState &s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
+    const LockUnlessParked lock(s.mutex, s.thread.get_id());
     if (listen(fd, 64) != 0 || s.listenFd >= 0 || !EnsureThread(s)) {
         close(fd);
         unlink(path.c_str());
@@ -358,7 +361,7 @@ int OpenRexxPort(std::string_view name) {
 
 bool TakeRexxRequest(RexxRequest *out) {
     PortState &s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
+    const LockUnlessParked lock(s.mutex, s.thread.get_id());
     if (s.queue.empty()) return false;
     *out = std::move(s.queue.front());
     s.queue.pop_front();
@@ -369,7 +372,7 @@ bool TakeRexxRequest(RexxRequest *out) {
 void ReplyRexxRequest(const RexxRequest &request, int32_t rc, int32_t secondary, std::string_view result) {
     if (!request.connection) return;
     PortState &s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
+    const LockUnlessParked lock(s.mutex, s.thread.get_id());
     Connection *c = FindConnection(s, request.connection);
     if (!c || c->phase != kWithScript) return;
     bool wantsResult = rc == 0 && (request.action & kRexxResultFlag);
@@ -387,7 +390,7 @@ int StartRexxSend(std::string_view port, uint32_t action, std::string_view comma
     int fd = ConnectPort(address, kConnectRetryMs, &stale);
     if (fd < 0) return kErrPortNotFound;
     PortState &s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
+    const LockUnlessParked lock(s.mutex, s.thread.get_id());
     if (!EnsureThread(s)) {
         close(fd);
         return kErrMessagePort;
@@ -407,7 +410,7 @@ int StartRexxSend(std::string_view port, uint32_t action, std::string_view comma
 
 RexxSendState PollRexxSend(uint64_t send, RexxReply *reply) {
     PortState &s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
+    const LockUnlessParked lock(s.mutex, s.thread.get_id());
     auto it = std::find_if(s.connections.begin(), s.connections.end(),
                            [&](const Connection &c) { return c.id == send; });
     if (it == s.connections.end()) return kRexxSendLost;
@@ -424,7 +427,7 @@ RexxSendState PollRexxSend(uint64_t send, RexxReply *reply) {
 
 void CancelRexxSend(uint64_t send) {
     PortState &s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
+    const LockUnlessParked lock(s.mutex, s.thread.get_id());
     for (auto it = s.connections.begin(); it != s.connections.end(); ++it) {
         if (it->id != send) continue;
         if (it->fd >= 0) close(it->fd);
@@ -460,10 +463,10 @@ int SendRexxNoReply(std::string_view port, std::string_view text, int timeoutMs)
 
 void CloseRexxPorts() {
     PortState &s = State();
-    // The I/O thread parked at the end (an exit inside its wake-up of the main thread) may hold the lock.
-    if (LetGoOfThreadAtEnd(s.thread)) return;
     {
-        std::lock_guard<std::mutex> lock(s.mutex);
+        const LockUnlessParked lock(s.mutex, s.thread.get_id());
+        // The I/O thread parked at the end (an exit inside one of its socket calls) may hold the lock.
+        if (LetGoOfThreadAtEnd(s.thread)) return;
         if (!s.thread.joinable()) return;
         // Requests already sent count as queued, even when the I/O thread has not read them yet.
         if (s.listenFd >= 0) AcceptConnections(s);
@@ -496,7 +499,7 @@ void CloseRexxPorts() {
         s.stopDeadline = NowMs() + kShutdownFlushMs;
         Wake(s);
     }
-    s.thread.join();
+    if (JoinUnlessParked(s.thread, s.threadReturned)) return;
     close(s.wakePipe[0]);
     close(s.wakePipe[1]);
     s.wakePipe[0] = s.wakePipe[1] = -1;

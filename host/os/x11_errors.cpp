@@ -23,13 +23,12 @@ int IgnoreXError(Display *, XErrorEvent *) { return 0; }
 
 std::atomic<bool> displayLost{false};
 
-// Xlib exits when this returns, so the run ends here, through EndProcess. Only the main thread's end can run while
-// SDL's wake lock is held: the thread that meets the loss is often another one inside SDL's wake-up of the main
-// thread, holding that lock for good, and the main thread meets the same loss when its wait pumps the display, which
-// comes before that wait takes the lock. The line is written once, by whichever thread meets the loss first.
+// Xlib exits when this returns, so the run ends here, through EndProcess, without returning into Xlib: on the main
+// thread, which pumps the display, it flushes the script's files and exits; on any other thread it hands the end to
+// the main thread. The line is written once, by whichever thread meets the loss first.
 [[noreturn]] void EndOnLoss(const char *before, const char *name, const char *after) {
     if (!displayLost.exchange(true)) fprintf(stderr, "%s%s%s\n", before, name, after);
-    EndProcess(1, false);
+    EndProcess(1);
 }
 
 int EndOnLostDisplay(Display *display) {

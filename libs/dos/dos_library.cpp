@@ -1,6 +1,7 @@
 // The dos library's registration: all 52 commands, the constants and the free-all.
 #include "libs/dos/dos_library.h"
 
+#include "host/process_end.h"
 #include "libs/dos/file_object.h"
 #include "runtime/app/command_reference.h"
 #include "runtime/app/errors.h"
@@ -17,6 +18,7 @@ void RegisterDosLibrary(VMState *vm) {
     RegisterConstants(vm, kDosConstants);
     RegisterObjectKind({ObjectKindFile, "FILE", [] { return int32_t(CountOpenFiles()); }, nullptr});
     RegisterObjectKind({ObjectKindDirectory, "DIRECTORY", [] { return int32_t(CountOpenDirectories()); }, nullptr});
+    SetScriptFileFlush(FlushAllFileObjects);
 }
 
 } // namespace

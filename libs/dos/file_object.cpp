@@ -154,6 +154,10 @@ void CloseAllFileObjects() {
     FileList.Clear();
 }
 
+void FlushAllFileObjects() {
+    for (FileObject *file : FileList) FlushVirtualFile(file->stream);
+}
+
 int FileReadBytes(FileObject *file, void *buffer, int64_t count) {
     if (file->access == kAccessWrite) return kErrWriteOnlyFile;
     if (count < 0 || count > file->size - file->position) return kErrReadBeyondEnd;

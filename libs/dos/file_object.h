@@ -61,6 +61,9 @@ int OpenFileObject(ObjectId id, const char *name, int32_t mode, FileObject **out
 int CloseFileObject(FileObject *file);
 // Closes every file (shutdown); write errors cannot be reported any more.
 void CloseAllFileObjects();
+// Writes out what every file holds buffered, for an end that may not reach the close (host/process_end.h); the
+// close reports a write error.
+void FlushAllFileObjects();
 
 // Reads exactly count bytes at the position: kErrWriteOnlyFile on a write-only file, kErrReadBeyondEnd (before
 // reading) when position + count passes size, kErrReadFailed on a short read after position moved by what was read.

@@ -45,8 +45,10 @@ ServerMessage pool[kMessagePoolSize];
 int poolHead = 0, poolCount = 0;
 bool serverQuit = false;
 std::thread server;
+std::atomic<bool> serverReturned{false};
 
 void SoundServerMain() {
+    const ReturnNotice notice{serverReturned};
     pthread_setname_np(pthread_self(), "vl-sound");
     std::unique_lock<std::mutex> lock(poolLock);
     for (;;) {
@@ -273,7 +275,7 @@ void StopAudioTasks() {
         serverQuit = true;
     }
     poolSignal.notify_one();
-    server.join();
+    JoinUnlessParked(server, serverReturned);
 }
 
 // The exit path (on the main thread, host/process_end.h) stops SDL's audio thread too: it mixes from the stream
@@ -299,6 +301,7 @@ int StartAudioTasks() {
     std::fill(std::begin(slotUsed), std::end(slotUsed), false);
     try {
         StartStreamingThread();
+        serverReturned = false;
         server = std::thread(SoundServerMain);
     } catch (const std::system_error &) {
         StopStreamingThread();

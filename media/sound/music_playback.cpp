@@ -47,6 +47,7 @@ int commandResult = 0;
 int refillRequests = 0;
 bool streamBusy = false, streamQuit = false;
 std::thread streamThread;
+std::atomic<bool> streamReturned{false};
 
 // The streaming thread's own state.
 int fedChannel = -1;
@@ -204,6 +205,7 @@ int StopCommand(void *argument) {
 }
 
 void StreamingMain() {
+    const ReturnNotice notice{streamReturned};
     pthread_setname_np(pthread_self(), "vl-stream");
     std::unique_lock<std::mutex> lock(streamLock);
     for (;;) {
@@ -232,18 +234,19 @@ void StreamingMain() {
 }
 
 // Runs command on the streaming thread and waits for its result (directly when the thread is not running, or is
-// parked at the end and serves no more).
+// parked at the end and serves no more, whenever it parks: the run is ending then, and its state no longer counts).
 int RunStreamCommand(int (*command)(void *), void *argument) {
     std::unique_lock<std::mutex> lock(streamLock);
-    if (!streamThread.joinable() || ParkedAtEnd(streamThread.get_id())) {
+    const std::thread::id thread = streamThread.get_id();
+    const auto idle = [] { return !pendingCommand; };
+    if (!streamThread.joinable() || !WaitUnlessParked(streamIdle, lock, thread, idle)) {
         lock.unlock();
         return command(argument);
     }
-    streamIdle.wait(lock, [] { return !pendingCommand; });
     pendingCommand = command;
     pendingArgument = argument;
     streamWake.notify_one();
-    streamIdle.wait(lock, [] { return !pendingCommand; });
+    if (!WaitUnlessParked(streamIdle, lock, thread, idle)) return 0;
     return commandResult;
 }
 
@@ -255,6 +258,7 @@ void StartStreamingThread() {
         streamQuit = false;
         refillRequests = 0;
     }
+    streamReturned = false;
     streamThread = std::thread(StreamingMain);
     SetAudioSettleFunction(WaitStreamingIdle);
 }
@@ -268,7 +272,7 @@ void StopStreamingThread() {
         streamQuit = true;
     }
     streamWake.notify_one();
-    streamThread.join();
+    JoinUnlessParked(streamThread, streamReturned);
 }
 
 void QueueNextStreamBuffer(int channel) {
@@ -284,8 +288,9 @@ void QueueNextStreamBuffer(int channel) {
 
 void WaitStreamingIdle() {
     std::unique_lock<std::mutex> lock(streamLock);
-    if (!streamThread.joinable() || ParkedAtEnd(streamThread.get_id())) return;
-    streamIdle.wait(lock, [] { return !streamBusy && refillRequests == 0 && !pendingCommand; });
+    if (!streamThread.joinable()) return;
+    WaitUnlessParked(streamIdle, lock, streamThread.get_id(),
+                     [] { return !streamBusy && refillRequests == 0 && !pendingCommand; });
 }
 
 int StartMusic(int kind, void *handle, const void *owner, ObjectId id, int32_t times, int32_t playNumber,
