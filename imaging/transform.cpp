@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -38,13 +39,20 @@ void ScaledImageSize(const double matrix[4], int32_t width, int32_t height, int3
     *outHeight = ExtentSize(y0, y1);
 }
 
+// A position rounded to whole pixels; one past 32 bits (a huge scale of a far placement) stays at the end of the
+// range, as it is far outside every picture anyway.
+static int32_t RoundedPosition(double v) {
+    if (std::isnan(v)) return 0;
+    return int32_t(std::clamp(std::floor(v + 0.5), double(INT32_MIN), double(INT32_MAX)));
+}
+
 void TransformedBounds(int32_t x, int32_t y, int32_t width, int32_t height, const double matrix[4], int32_t *outX,
                        int32_t *outY, int32_t *outWidth, int32_t *outHeight, double anchorX, double anchorY) {
     const double ax = anchorX * width, ay = anchorY * height;
     double x0, y0, x1, y1;
     TransformedExtent(matrix, width, height, ax, ay, &x0, &y0, &x1, &y1);
-    *outX = int32_t(std::floor(x + ax + x0 + 0.5));
-    *outY = int32_t(std::floor(y + ay + y0 + 0.5));
+    *outX = RoundedPosition(x + ax + x0);
+    *outY = RoundedPosition(y + ay + y0);
     *outWidth = ExtentSize(x0, x1);
     *outHeight = ExtentSize(y0, y1);
 }

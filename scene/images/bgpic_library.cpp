@@ -258,7 +258,7 @@ int CmdLoadBGPic(VMState *vm) {
         GetTableOption(vm, 3, "loadalpha", &loadAlpha);
     } else if (GetTop(vm) >= 3 && ValueType(vm, 3) != TNIL) {
         const double colour = CheckNumberArg(vm, 3);
-        transparent = colour < 0 ? -1 : int64_t(uint32_t(colour));
+        transparent = colour < 0 ? -1 : int64_t(NumberToUnsigned(colour));
     }
     // Read before anything is allocated: a bad entry raises.
     uint32_t entries[kPaletteEntries] = {};

@@ -117,8 +117,8 @@ int CmdScaleSprite(VMState *vm) {
     Sprite *sprite = nullptr;
     int32_t baseWidth = 0, baseHeight = 0;
     if (FindSprite(id, &sprite, 0) == 0) baseWidth = sprite->width, baseHeight = sprite->height;
-    const int32_t width = int32_t(ReadNumberOrPercent(vm, 2, baseWidth, 1));
-    const int32_t height = int32_t(ReadNumberOrPercent(vm, 3, baseHeight, 1));
+    const int32_t width = SaturateToInt32(ReadNumberOrPercent(vm, 2, baseWidth, 1));
+    const int32_t height = SaturateToInt32(ReadNumberOrPercent(vm, 3, baseHeight, 1));
     return ScaleSpriteById(id, width, height, OptInt32Arg(vm, 4, 0));
 }
 
