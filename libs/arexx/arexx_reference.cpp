@@ -14,7 +14,7 @@ const CommandDoc kCommandDocs[] = {
      .text = "Sends a command to another program's port and returns its answer as a string. The script's "
              "own events are served while it waits.",
      .errors = {kErrCannotOpen, kErrMessagePort, kErrRexxServer, kErrPortNotFound, kErrRexxFailed,
-                kErrCallbackStringExpected}},
+                kErrCallbackStringExpected, kErrUserAbort}},
     {.name = "RunRexxScript", .synopsis = "result = RunRexxScript(script[, isstring])", .arguments = {1, 2},
      .text = "Runs a REXX script through the REXX server: a file name, or the script's text itself when "
              "isstring is True. Returns the script's result.",
