@@ -469,6 +469,7 @@ TEST(PlayerEndToEnd, WithoutADisplayEndsWithOneLineUnlessHeadlessWasAsked) {
         {":4093", "x11", 1, "", atDisplay},
         {"", "", 1, "", player + "no display to open a window on (DISPLAY and WAYLAND_DISPLAY are not set)" + headless},
         {":4093", "offscreen", 0, "played\n", ""},
+        {":4093", "x11,OffScreen", 0, "played\n", ""},
         {"", "dummy", 0, "played\n", ""},
     };
     for (const auto &c : cases) {
