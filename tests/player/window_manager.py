@@ -17,7 +17,7 @@ def start_server(size="640x480x24", fbdir=None):
     return server, display
 
 
-def poll(until, seconds=30):
+def poll(until, seconds=120):
     """What until() gives once it gives something true, polled every 50 ms; None after the seconds."""
     deadline = time.time() + seconds
     while time.time() < deadline:

@@ -57,7 +57,7 @@ def xdotool(env, *args):
 def shown_window(env, player, output):
     """The player's window once it shows and the script has said it is ready, which come in either order."""
     return poll(lambda: player.poll() is None and "ready" in output() and
-                xdotool(env, "search", "--onlyvisible", "--pid", str(player.pid)), 120)
+                xdotool(env, "search", "--onlyvisible", "--pid", str(player.pid)))
 
 
 def held_return(env):
