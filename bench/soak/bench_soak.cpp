@@ -3,7 +3,7 @@
 // player writes the heap). Target: after the warm-up, resident memory grows by less than 5%, and it stays within
 // a few times the live heap plus the display's own pixels. The warm-up lasts until the script's heap is first
 // collected (about round 350): until then the script's garbage only adds up, and the allocator's arena grows with
-// it; after it the garbage of each cycle reuses that room. VL_SOAK_ROUNDS sets the length (1000: the measure
+// it; after it each cycle's garbage mostly reuses that room. VL_SOAK_ROUNDS sets the length (1000: the measure
 // then spans the next full cycle).
 #include <signal.h>
 #include <sys/wait.h>
