@@ -251,7 +251,13 @@ int EnsureVideo() {
 
 namespace {
 
-bool WindowlessDriver(std::string_view name) { return name == "offscreen" || name == "dummy"; }
+// SDL takes a driver's name in any case.
+bool WindowlessDriver(std::string_view name) {
+    const auto is = [name](std::string_view driver) {
+        return name.size() == driver.size() && SDL_strncasecmp(name.data(), driver.data(), name.size()) == 0;
+    };
+    return is("offscreen") || is("dummy");
+}
 
 // libwayland finds a compositor through these alone; without them it only says so on standard error.
 bool WaylandFindable() {

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -421,13 +422,22 @@ TEST_F(GfxWindow, TheHostWaitSleepsOutItsTimeButWakesForWhatArrives) {
         {"a signal from another thread", nullptr, [](HostWindow *) { SignalMainTask(kSignalMain); }, kSignalMain},
         {"input queued before", [](HostWindow *w) { InjectMouseButton(w, 1, 5, 6, 0); }, nullptr, kSignalEvent},
     };
+    // What arrives "during" the wait is sent once the host's wait has been entered.
+    static std::atomic<bool> waiting;
+    SetSystemWaitFunctions(
+        [](int64_t timeoutMicros) {
+            waiting = true;
+            WaitHostEvents(timeoutMicros);
+        },
+        nullptr);
     for (const Case &c : cases) {
         settle();
         if (c.before) c.before(window);
+        waiting = false;
         std::thread other;
         if (c.during)
             other = std::thread([&c, this] {
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                while (!waiting) std::this_thread::yield();
                 c.during(window);
             });
         start = Clock::now();

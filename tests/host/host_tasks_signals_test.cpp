@@ -28,6 +28,7 @@ protected:
         ShutdownSystem();
         RemoveVirtualClock();
         SetPumpEventsFunction(nullptr);
+        SetSystemWaitFunctions(nullptr, nullptr);
         SetSystemOption(0, 8, 1);
         QuitRequested = 0;
     }
@@ -104,6 +105,13 @@ TEST_F(TasksTest, WaitTicksStopsEarlyWhenThePumpAsksToQuit) {
 // returns after it (and then says 1 from its last pump), or never (the input wait).
 TEST_F(TasksTest, ATerminationSignalEndsEveryWait) {
     SetPumpEventsFunction([](VMState *) { return QuitRequested.load(); });
+    static std::atomic<bool> waiting;
+    SetSystemWaitFunctions(
+        [](int64_t timeoutMicros) {
+            waiting = true;
+            WaitForWakeOrInput(-1, timeoutMicros);
+        },
+        nullptr);
     constexpr int64_t kMinute = 60000;
     int (*const waits[])() = {
         [] { return WaitTicks(nullptr, kMinute); },
@@ -119,9 +127,10 @@ TEST_F(TasksTest, ATerminationSignalEndsEveryWait) {
         for (size_t i = 0; i < std::size(waits); i++) {
             QuitRequested = 0;
             TakeSignals(~0u);
-            // Sent a moment into the wait, so nearly always while it sleeps.
+            waiting = false;
+            // Sent once the wait has gone to sleep (or is about to).
             std::thread sender([signalNumber] {
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                while (!waiting) std::this_thread::yield();
                 raise(signalNumber);
             });
             const auto start = std::chrono::steady_clock::now();

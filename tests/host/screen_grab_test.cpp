@@ -40,8 +40,9 @@ struct Xvfb {
         int fds[2];
         if (program.empty() || pipe(fds) != 0) return;
         if ((pid = fork()) == 0) {
-            execl(program.c_str(), "Xvfb", "-displayfd", std::to_string(fds[1]).c_str(), "-screen", "0",
-                  screen.c_str(), "-nolisten", "tcp", "-extension", extensionOff,
+            // -noreset: a server that resets when its last client leaves refuses the next one meanwhile.
+            execl(program.c_str(), "Xvfb", "-displayfd", std::to_string(fds[1]).c_str(), "-noreset",
+                  "-screen", "0", screen.c_str(), "-nolisten", "tcp", "-extension", extensionOff,
                   static_cast<char *>(nullptr));
             _exit(127);
         }

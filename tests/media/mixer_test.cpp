@@ -60,10 +60,10 @@ protected:
     std::vector<SampleData *> samples;
 };
 
-// The sound server posts from its own thread: collect until count events came (or 5 s passed).
+// The sound server posts from its own thread: collect until count events came (or a minute passed).
 std::vector<std::pair<int, int>> Events(size_t count) {
     std::vector<std::pair<int, int>> out;
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (out.size() < count && std::chrono::steady_clock::now() < until) {
         SoundEvent e;
         if (TakeSoundEvent(&e)) out.push_back({e.kind, e.starts});

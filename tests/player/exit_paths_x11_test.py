@@ -45,7 +45,7 @@ def end_one(path, tail, status, err):
     # Press and release as separate events, then the key, again until the script has seen them: a window just
     # mapped may not take the first ones yet.
     seen = lambda: open(out.name).read().startswith("input")
-    for _ in range(20):
+    for _ in range(120):
         for step in (["mousemove", "50", "50"], ["mousedown", "1"], ["mouseup", "1"], ["keydown", "a"], ["keyup", "a"]):
             xdotool(*step)
         if poll(lambda: seen() or player.poll() is not None, 0.5):

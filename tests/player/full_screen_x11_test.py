@@ -13,12 +13,13 @@ if not shutil.which("Xvfb"):
 
 def problem(layers):
     with open(os.path.join(scratch, "f.vls"), "w") as f:
-        f.write("@DISPLAY {Width = 100, Height = 60, Color = $405060}\n%sBox(10, 10, 30, 20, $FF8000)\nWait(3000)\n"
+        f.write("@DISPLAY {Width = 100, Height = 60, Color = $405060}\n%sBox(10, 10, 30, 20, $FF8000)\nWait(600000)\n"
                 % ("EnableLayers()\n" if layers else ""))
     subprocess.run([COMPILER, "-o", "f.vla", "f.vls"], cwd=scratch, check=True)
     player = subprocess.Popen([PLAYER, "-quiet", "-fullscreen", "f.vla"], cwd=scratch, stdout=subprocess.DEVNULL,
                               env=dict(os.environ, DISPLAY=display, SDL_VIDEODRIVER="x11", SDL_AUDIODRIVER="dummy"))
-    # The picture may show before the box is drawn on it: wait for the whole of what is expected.
+    # The picture may show before the box is drawn on it: wait for the whole of what is expected. The script waits
+    # on until it is killed, however long a loaded machine takes to show it.
     found, ok, deadline = None, False, time.time() + 60
     while not ok and time.time() < deadline and player.poll() is None:
         time.sleep(0.3)

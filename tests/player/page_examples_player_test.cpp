@@ -103,7 +103,7 @@ const DesktopInput *NeedsDesktop(const Example &example) {
 }
 
 // Runs the player on an X display of its own and sends the keys to its windows (and to the requester) every 0.2 s
-// until it ends, as a key sent before the script waits for it may be dropped; after 30 s it is stopped. The
+// until it ends, as a key sent before the script waits for it may be dropped; after two minutes it is stopped. The
 // display is its own because xdotool types a key to the focused window through XTEST, and on a shared display the
 // focus may have gone to another test's player by then (an Escape there ends that test).
 PlayerRun RunOnDesktop(const std::string &dir, const DesktopInput &input) {
@@ -112,12 +112,13 @@ PlayerRun RunOnDesktop(const std::string &dir, const DesktopInput &input) {
         windows += " $(xwininfo -root -tree 2>/dev/null | sed -n 's/^ *\\(0x[0-9a-f]*\\) \"" +
                    std::string(input.requester) + "\".*/\\1/p')";
     const std::string script =
-        "cd '" + dir + "' || exit 1; Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>.display 2>/dev/null & "
+        "cd '" + dir + "' || exit 1; Xvfb -displayfd 3 -noreset -screen 0 640x480x24 -nolisten tcp 3>.display "
+        "2>/dev/null & "
         "x=$!; i=0; while [ ! -s .display ] && [ $i -lt 300 ]; do sleep 0.1; i=$((i + 1)); done; "
         "DISPLAY=:$(cat .display); export DISPLAY; "
         "env SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy '" VL_PLAYER_PATH "' -quiet example.vla"
         " >.stdout 2>.stderr </dev/null & p=$!; i=0; "
-        "while kill -0 $p 2>/dev/null && [ $i -lt 150 ]; do "
+        "while kill -0 $p 2>/dev/null && [ $i -lt 600 ]; do "
         "for w in " + windows + "; do xdotool key --window $w " + input.keys + " 2>/dev/null; done; "
         "sleep 0.2; i=$((i + 1)); done; kill $p 2>/dev/null; wait $p; s=$?; kill $x; wait $x; exit $s";
     const int status = std::system(script.c_str());

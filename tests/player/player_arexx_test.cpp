@@ -80,12 +80,12 @@ struct ArexxFixture {
     // Runs the peer in the foreground and returns what it printed.
     std::string Peer(const std::vector<std::string> &arguments) {
         Background peer(arguments, dir.File("peer.out"));
-        EXPECT_EQ(peer.Wait(20), 0) << ReadFileText(dir.File("peer.out"));
+        EXPECT_EQ(peer.Wait(60), 0) << ReadFileText(dir.File("peer.out"));
         return ReadFileText(dir.File("peer.out"));
     }
     void WaitForPorts(std::initializer_list<const char *> names) {
         for (const char *name : names)
-            for (int i = 0; i < 500 && !std::filesystem::exists(ports + "/" + name); i++)
+            for (int i = 0; i < 6000 && !std::filesystem::exists(ports + "/" + name); i++)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     std::string Compile(const std::string &script) {
@@ -198,7 +198,7 @@ TEST(PlayerArexx, ServesPeersAndSurvivesHostileOnes) {
     // Queued after the script stopped serving: answered at shutdown as never run.
     Background late({"python3", kPeer, "send", "VLRECV", "late", "--flag", f.dir.File("late.sent")},
                     f.dir.File("late.out"));
-    EXPECT_EQ(late.Wait(20), 0);
+    EXPECT_EQ(late.Wait(60), 0);
     EXPECT_EQ(ReadFileText(f.dir.File("late.out")), "20 0 \n");
     EXPECT_EQ(player.Wait(30), 0) << ReadFileText(f.dir.File("player.out"));
     EXPECT_EQ(ReadFileText(f.dir.File("debug.log")),
@@ -263,7 +263,7 @@ TEST(PlayerArexx, QueuesTakeTurnsAndFullSlotsIdle) {
     EXPECT_EQ(f.Peer({"python3", kPeer, "flood", "BUSY", "30", flag}), "0\n");
     // Every slot taken by peers that say nothing, and more waiting in the backlog: the port idles meanwhile.
     Background hold({"python3", kPeer, "hold", "BUSY", "300", "4"}, f.dir.File("hold.out"));
-    for (int i = 0; i < 200 && ReadFileText(f.dir.File("hold.out")).empty(); i++)
+    for (int i = 0; i < 6000 && ReadFileText(f.dir.File("hold.out")).empty(); i++)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const long before = ThreadCpuTicks(player.pid, "vl-rexx-io");
@@ -271,7 +271,7 @@ TEST(PlayerArexx, QueuesTakeTurnsAndFullSlotsIdle) {
     const long used = ThreadCpuTicks(player.pid, "vl-rexx-io") - before;
     ASSERT_GE(before, 0);
     EXPECT_LT(used, sysconf(_SC_CLK_TCK) / 10) << "CPU ticks of the port's thread in one second with every slot taken";
-    EXPECT_EQ(hold.Wait(20), 0);
+    EXPECT_EQ(hold.Wait(60), 0);
     // A zero byte inside a command reaches the script with the rest of the command, and one in the reply goes out.
     EXPECT_EQ(f.Peer({"python3", kPeer, "send", "BUSY", "nul a\\0b c", "--escapes"}), std::string("0 0 5 2\0!\n", 10));
     EXPECT_EQ(f.Peer({"python3", kPeer, "send", "BUSY", "quit"}), "0 0 ok\n");

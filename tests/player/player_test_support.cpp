@@ -52,8 +52,10 @@ std::string Quote(const std::string &word) {
 PlayerRun RunProgramCapture(const std::string &program, const std::vector<std::string> &arguments,
                             const std::string &directory, const std::vector<std::string> &environment) {
     std::string outFile = directory + "/.stdout", errFile = directory + "/.stderr";
-    // A player that hangs fails its test after a minute instead of stalling the whole run.
-    std::string command = "cd " + Quote(directory) + " && timeout 60 env SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy";
+    // A player that hangs fails its test after five minutes instead of stalling the whole run; the longest
+    // sweeps take more than one under a loaded sanitizer build.
+    std::string command =
+        "cd " + Quote(directory) + " && timeout 300 env SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy";
     for (const std::string &word : environment) command += " " + Quote(word);
     command += " " + Quote(program);
     for (const std::string &word : arguments) command += " " + Quote(word);

@@ -35,7 +35,7 @@ def read_exact(conn, n):
     return data
 
 
-def connect(name, wait=10.0):
+def connect(name, wait=60.0):
     deadline = time.time() + wait
     while True:
         s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)

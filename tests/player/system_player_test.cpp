@@ -115,7 +115,7 @@ TEST(SystemInPlayer, RequestersAndUrlsReachTheDesktopsPrograms) {
     std::string args(recorded.begin(), recorded.end());
     EXPECT_NE(args.find("--file-selection --save"), std::string::npos) << args;
     // SDL starts xdg-open without waiting for it.
-    for (int i = 0; i < 500 && !std::filesystem::exists(dir.File("opened.url")); i++) usleep(10000);
+    for (int i = 0; i < 6000 && !std::filesystem::exists(dir.File("opened.url")); i++) usleep(10000);
     std::vector<uint8_t> url = ReadFileBytes(dir.File("opened.url"));
     EXPECT_EQ(std::string(url.begin(), url.end()), "https://example.org/a?b=c\n");
 

@@ -5,17 +5,19 @@ import os, shutil, subprocess, time
 def start_server(size="640x480x24", fbdir=None):
     """Starts Xvfb on the display number it picks; returns the server and the display's name (":N")."""
     read_end, write_end = os.pipe()
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", size, "-nolisten", "tcp"] +
+    # Without -noreset the server resets when its last client leaves, and refuses a client that comes meanwhile (a
+    # player started right after the one before ended).
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-noreset", "-screen", "0", size, "-nolisten",
+                               "tcp"] +
                               (["-fbdir", fbdir] if fbdir else []), pass_fds=[write_end],
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write_end)
-    # The read end stays open while the server runs: the server writes its number again when it resets (after
-    # its last client leaves), and a write to a closed pipe would end it.
+    # The read end stays open while the server runs: a write to a closed pipe would end it.
     display = ":" + os.read(read_end, 16).decode().strip()
     return server, display
 
 
-def poll(until, seconds=30):
+def poll(until, seconds=120):
     """What until() gives once it gives something true, polled every 50 ms; None after the seconds."""
     deadline = time.time() + seconds
     while time.time() < deadline:

@@ -6,7 +6,7 @@
 - Under a window manager that never maps a window, the player does not wait for the map without end: it says so in
   one line after a few seconds and the script goes on. SIGTERM during that wait ends the player at once.
 Exit 77 without Xvfb, openbox, xdotool or xprop."""
-import ctypes, os, shutil, subprocess, sys, tempfile, time
+import ctypes, os, select, shutil, subprocess, sys, tempfile, time
 from window_manager import poll, start_manager, start_server
 
 PLAYER, COMPILER = map(os.path.abspath, sys.argv[1:3])
@@ -54,21 +54,23 @@ def xdotool(env, *args):
     return subprocess.run(["xdotool", *args], env=env, capture_output=True, text=True).stdout.split()
 
 
-def shown_window(env, player):
-    return poll(lambda: player.poll() is None and xdotool(env, "search", "--onlyvisible", "--pid", str(player.pid)))
+def shown_window(env, player, output):
+    """The player's window once it shows and the script has said it is ready, which come in either order."""
+    return poll(lambda: player.poll() is None and "ready" in output() and
+                xdotool(env, "search", "--onlyvisible", "--pid", str(player.pid)))
 
 
 def held_return(env):
     player, output = start(SWITCHES, env)
-    window = shown_window(env, player)
-    if not window or "ready" not in output():
-        return "held Alt+Return: no window"
+    window = shown_window(env, player, output)
+    if not window:
+        return "held Alt+Return: no window, output %r" % output()
     xdotool(env, "windowactivate", "--sync", window[0])
     xdotool(env, "keydown", "alt+Return")
     time.sleep(2)  # the key held: the server repeats it meanwhile
     xdotool(env, "keyup", "alt+Return")
     # The events come in order: once the script has seen x, it has seen every switch.
-    for _ in range(20):
+    for _ in range(60):
         xdotool(env, "key", "x")
         if poll(lambda: "switches" in output(), 1):
             break
@@ -85,9 +87,9 @@ def held_return(env):
 
 def closed_by_another(env):
     player, output = start(CLOSED, env)
-    window = shown_window(env, player)
-    if not window or "ready" not in output():
-        return "windowclose: no window"
+    window = shown_window(env, player, output)
+    if not window:
+        return "windowclose: no window, output %r" % output()
     xdotool(env, "windowclose", window[0])
     try:
         _, stderr = player.communicate(timeout=30)
@@ -98,35 +100,40 @@ def closed_by_another(env):
 
 
 # A window manager that takes every map request and carries out none.
-HOARDER = '''import ctypes, sys, time
+HOARDER = '''import ctypes, sys
 x = ctypes.CDLL("libX11.so.6")
 x.XOpenDisplay.restype = ctypes.c_void_p
 x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
 x.XDefaultRootWindow.restype = ctypes.c_ulong
 x.XSelectInput.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_long]
 x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+x.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_char_p]
 display = x.XOpenDisplay(None)
 x.XSelectInput(display, x.XDefaultRootWindow(display), 1 << 20)  # SubstructureRedirectMask
 x.XSync(display, 0)
 print("redirecting", flush=True)
-time.sleep(600)
+event = ctypes.create_string_buffer(192)  # an XEvent
+while True:
+    x.XNextEvent(display, event)
+    if int.from_bytes(event.raw[:4], sys.byteorder) == 20:  # MapRequest: the player waits for the map now
+        print("map requested", flush=True)
 '''
 
 
 def start_unmapped(env):
-    """The player under a manager that never maps its window, or None when that manager did not start."""
+    """The player under a manager that never maps its window, and that manager; None when it did not start."""
     hoarder = subprocess.Popen([sys.executable, "-c", HOARDER], env=env, stdout=subprocess.PIPE, text=True)
     players.append(hoarder)
     if hoarder.stdout.readline() != "redirecting\n":
         return None
-    return start(UNMAPPED, env)
+    return start(UNMAPPED, env) + (hoarder,)
 
 
 def never_mapped(env):
     started = start_unmapped(env)
     if not started:
         return "the manager that never maps did not start"
-    player, output = started
+    player, output, _ = started
     try:
         _, stderr = player.communicate(timeout=60)
     except subprocess.TimeoutExpired:
@@ -141,16 +148,18 @@ def terminated_while_unmapped(env):
     started = start_unmapped(env)
     if not started:
         return "the manager that never maps did not start"
-    player, output = started
-    time.sleep(1)
+    player, output, hoarder = started
+    if not select.select([hoarder.stdout], [], [], 120)[0] or hoarder.stdout.readline() != "map requested\n":
+        return "SIGTERM during the map wait: the player asked for no map"
     player.terminate()
     sent = time.time()
     try:
         _, stderr = player.communicate(timeout=30)
     except subprocess.TimeoutExpired:
         return "SIGTERM during the map wait: the player runs on"
+    # A wait that the signal does not end lasts 5 s from the map request; a loaded machine ends well within 4.
     took = time.time() - sent
-    if took > 1 or player.returncode != 143 or output() or stderr:
+    if took > 4 or player.returncode != 143 or output() or stderr:
         return "SIGTERM during the map wait: ended after %.2f s, status %d, output %r, stderr %r" % (
             took, player.returncode, output(), stderr)
 
