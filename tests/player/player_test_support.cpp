@@ -100,7 +100,7 @@ EndFunction
 )";
 
 std::string RunSweep(const std::string &setUp, const std::string &call, const std::string &ending, PlayerRun *run,
-                     int *commands) {
+                     int *commands, const std::vector<std::string> &environment) {
     std::string script = std::string(kMakeEveryObject) + setUp;
     int swept = 0;
     for (const char *name : kKnownCommands) {
@@ -117,6 +117,8 @@ std::string RunSweep(const std::string &setUp, const std::string &call, const st
     WriteBytes(dir.File("tone.wav"), ReadFileBytes(data + "mono16.wav"));
     WriteBytes(dir.File("f.txt"), {'a', 'b'});
     WriteBytes(dir.File("sweep.vla"), CompileToApplet(script + ending, "sweep.vls", dir.path));
-    *run = RunPlayer({"-quiet", "-debugdevice", "sweep.txt", "sweep.vla"}, dir.path, {"VL_ALLOCATION_CAP_MB=64"});
+    std::vector<std::string> env = {"VL_ALLOCATION_CAP_MB=64"};
+    env.insert(env.end(), environment.begin(), environment.end());
+    *run = RunPlayer({"-quiet", "-debugdevice", "sweep.txt", "sweep.vla"}, dir.path, env);
     return ReadFileText(dir.File("sweep.txt"));
 }

@@ -43,6 +43,6 @@ bool SweepLeavesOut(const std::string &command);
 // with Make(), which makes objects numbered 1 of every kind a command names, and a second display, again before
 // each call (a call may free or change them); errors do not end it. Then come setUp, one line a command (call
 // with each "$" made the command's name) and ending. Returns what the script printed; the run's status and
-// standard error go to *run, the number of commands swept to *commands.
+// standard error go to *run, the number of commands swept to *commands; environment is added to the player's.
 std::string RunSweep(const std::string &setUp, const std::string &call, const std::string &ending, PlayerRun *run,
-                     int *commands = nullptr);
+                     int *commands = nullptr, const std::vector<std::string> &environment = {});
