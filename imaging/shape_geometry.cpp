@@ -38,12 +38,12 @@ static void ArcPoints(ShapePath *path, double cx, double cy, double rx, double r
 template <class Holds>
 static void SideOfRow(Holds holds, bool rising, double x, int32_t l, int32_t r, int32_t *lo, int32_t *hi) {
     if (rising) {
-        int32_t k = int32_t(std::clamp(std::floor(x), double(l), double(r) + 1));
+        int32_t k = FloorInt(std::clamp(x, double(l), double(r) + 1));
         while (k > l && holds(k - 1)) --k;
         while (k <= r && !holds(k)) ++k;
         *lo = k, *hi = r;
     } else {
-        int32_t k = int32_t(std::clamp(std::floor(x), double(l) - 1, double(r)));
+        int32_t k = FloorInt(std::clamp(x, double(l) - 1, double(r)));
         while (k < r && holds(k + 1)) ++k;
         while (k >= l && !holds(k)) --k;
         *lo = l, *hi = k;
@@ -63,9 +63,8 @@ int ArcSector::Row(int32_t j, int32_t l, int32_t r, int32_t runs[4]) const {
     };
     // Each test is linear in the column: zero where dx = dy x / y of the edge's direction.
     int32_t a0, a1, b0, b1;
-    side(-sy, sy != 0 ? cx - 0.5 + sx * dy / sy : 0,
-         [&](int32_t i) { return AfterStart(Dx(i + 0.5), dy) >= 0; }, &a0, &a1);
-    side(ey, ey != 0 ? cx - 0.5 + ex * dy / ey : 0,
+    side(-sy, cx - 0.5 + startRun * dy, [&](int32_t i) { return AfterStart(Dx(i + 0.5), dy) >= 0; }, &a0, &a1);
+    side(ey, cx - 0.5 + endRun * dy,
          [&](int32_t i) { return BeforeEnd(Dx(i + 0.5), dy) >= 0; }, &b0, &b1);
     if (!Reflex()) {
         runs[0] = std::max(a0, b0), runs[1] = std::min(a1, b1);

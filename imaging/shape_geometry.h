@@ -22,6 +22,17 @@ inline double PolygonCoordinate(double v) {
     return std::clamp(std::round(v), -double(kMaxShapeSide), double(kMaxShapeSide));
 }
 
+// floor and ceil of a value within int32_t's range: a conversion and a compare, where the library's must also
+// handle the rest.
+inline int32_t FloorInt(double v) {
+    const int32_t k = int32_t(v);
+    return k > v ? k - 1 : k;
+}
+inline int32_t CeilInt(double v) {
+    const int32_t k = int32_t(v);
+    return k < v ? k + 1 : k;
+}
+
 // The pixel tests of each area: pixel (i, j) of the shape's box is in when its centre is.
 struct BoxArea {
     double w, h, r;
@@ -55,6 +66,7 @@ struct ArcSector {
     double cx, cy, from, span;
     bool clockwise;
     double sx, sy, ex, ey; // the edges' directions, y up (down when clockwise)
+    double startRun, endRun; // each edge's x a unit of y along it (0 when level): where Row starts looking
     explicit ArcSector(const ShapeRecord &s) : clockwise(s.clockwise != 0) {
         const EllipseArea e(s);
         cx = e.cx, cy = e.cy;
@@ -64,6 +76,7 @@ struct ArcSector {
         if (span <= 0) span += 360;
         Direction(from, &sx, &sy);
         Direction(from + span, &ex, &ey);
+        startRun = sy != 0 ? sx / sy : 0, endRun = ey != 0 ? ex / ey : 0;
     }
     static void Direction(double degrees, double *x, double *y) {
         const double quarter = std::floor(degrees / 90), rest = degrees - 90 * quarter;

@@ -280,33 +280,35 @@ void EllipseRuns(const ShapeRecord &s, int32_t bw, int64_t j0, int64_t j1, Write
     const int32_t a = (bw - 1) / 2; // the box is 2a + 1 wide
     for (int64_t j = j0; j < j1; ++j) {
         const double v = (double(j) + 0.5 - e.cy) / e.ry, vv = v * v;
-        const double half = vv < 1 ? e.rx * std::sqrt(1 - vv) : 0;
         // EllipseArea::Inside with the row's share worked out once. Columns i and 2a - i lie the same exact
         // distance either side of the centre column a, so the run is found from its left end alone.
         const auto inside = [&](int32_t i) {
             const double u = (i + 0.5 - e.cx) / e.rx;
             return u * u + vv <= 1.0;
         };
-        int32_t l = std::clamp(int32_t(std::ceil(e.cx - half - 0.5)), 0, a);
+        int32_t l = -1; // the chord's left end, found only when needed
         const auto exact = [&] {
-            while (l > 0 && inside(l - 1)) --l;
-            while (l <= a && !inside(l)) ++l;
+            if (l < 0) {
+                const double half = vv < 1 ? e.rx * std::sqrt(1 - vv) : 0;
+                l = std::clamp(CeilInt(e.cx - half - 0.5), 0, a);
+                while (l > 0 && inside(l - 1)) --l;
+                while (l <= a && !inside(l)) ++l;
+            }
             return l <= a;
         };
         if (!arc) {
             if (exact()) w.Run(j, l, 2 * a - 2 * l + 1, nullptr);
             continue;
         }
-        // A narrow sector's runs mostly lie well inside the chord, whose ends then need no testing.
+        // A narrow sector's runs mostly lie within the chord, found so by their ends' centres alone (the ellipse
+        // is convex), with no chord to work out.
         int32_t runs[4];
-        const int n = sector.Row(int32_t(j), std::max(l - 2, 0), std::min(2 * a - l + 2, 2 * a), runs);
-        bool tested = false;
+        const int n = sector.Row(int32_t(j), 0, 2 * a, runs);
         for (int k = 0; k < n; ++k) {
             int32_t from = runs[2 * k], to = runs[2 * k + 1];
             if (from > to) continue;
-            if (from < l + 2 || to > 2 * a - l - 2) {
-                if (!tested && !exact()) break;
-                tested = true;
+            if (!inside(from) || !inside(to)) {
+                if (!exact()) break;
                 from = std::max(from, l), to = std::min(to, 2 * a - l);
             }
             if (from <= to) w.Run(j, from, to - from + 1, nullptr);
