@@ -123,8 +123,8 @@ void ArcSector::Crossed(int32_t j, int32_t cross[4]) const {
             continue;
         }
         const double a = cx + x * y0 / y, b = cx + x * y1 / y;
-        lo = int32_t(std::clamp(std::floor(std::min(a, b)) - 1, -1e9, 1e9));
-        hi = int32_t(std::clamp(std::floor(std::max(a, b)) + 1, -1e9, 1e9));
+        lo = FloorInt(std::clamp(std::min(a, b), -1e9 + 1, 1e9 + 1)) - 1;
+        hi = FloorInt(std::clamp(std::max(a, b), -1e9 - 1, 1e9 - 1)) + 1;
     }
 }
 

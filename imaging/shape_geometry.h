@@ -22,17 +22,6 @@ inline double PolygonCoordinate(double v) {
     return std::clamp(std::round(v), -double(kMaxShapeSide), double(kMaxShapeSide));
 }
 
-// floor and ceil of a value within int32_t's range: a conversion and a compare, where the library's must also
-// handle the rest.
-inline int32_t FloorInt(double v) {
-    const int32_t k = int32_t(v);
-    return k > v ? k - 1 : k;
-}
-inline int32_t CeilInt(double v) {
-    const int32_t k = int32_t(v);
-    return k < v ? k + 1 : k;
-}
-
 // The pixel tests of each area: pixel (i, j) of the shape's box is in when its centre is.
 struct BoxArea {
     double w, h, r;
