@@ -141,19 +141,22 @@ static double HalfPlaneShare(double a, double b, double x, double y) {
 
 uint8_t ArcSector::Coverage(int32_t i, int32_t j) const {
     if (Whole()) return 255;
-    double xs[8] = {Dx(i), Dx(i + 1.0), Dx(i + 1.0), Dx(i)}, ys[8] = {Dy(j), Dy(j), Dy(j + 1.0), Dy(j + 1.0)};
+    const double x0 = Dx(i), x1 = Dx(i + 1.0), y0 = Dy(j), y1 = Dy(j + 1.0);
     // A square wholly on one side of an edge takes the other's share alone, or none or all of it.
-    int after = 0, before = 0;
-    for (int k = 0; k < 4; ++k) after += AfterStart(xs[k], ys[k]) >= 0, before += BeforeEnd(xs[k], ys[k]) >= 0;
+    const int after = (AfterStart(x0, y0) >= 0) + (AfterStart(x1, y0) >= 0) + (AfterStart(x1, y1) >= 0) +
+                      (AfterStart(x0, y1) >= 0);
+    const int before = (BeforeEnd(x0, y0) >= 0) + (BeforeEnd(x1, y0) >= 0) + (BeforeEnd(x1, y1) >= 0) +
+                       (BeforeEnd(x0, y1) >= 0);
     const bool afterWhole = after == 0 || after == 4, beforeWhole = before == 0 || before == 4;
     if (afterWhole || beforeWhole) {
         const bool whole = afterWhole ? after == 4 : before == 4; // the side wholly in or out
         if (whole == Reflex()) return whole ? 255 : 0;
         if (afterWhole && beforeWhole) return (Reflex() ? after + before > 0 : after + before == 8) ? 255 : 0;
-        const double y = std::min(ys[0], ys[2]);
-        const double share = afterWhole ? HalfPlaneShare(ey, -ex, xs[0], y) : HalfPlaneShare(-sy, sx, xs[0], y);
+        const double y = std::min(y0, y1);
+        const double share = afterWhole ? HalfPlaneShare(ey, -ex, x0, y) : HalfPlaneShare(-sy, sx, x0, y);
         return uint8_t(share * 255 + 0.5);
     }
+    double xs[8] = {x0, x1, x1, x0}, ys[8] = {y0, y0, y1, y1};
     int n = 4;
     const double sign = Reflex() ? -1 : 1;
     const auto clip = [&](auto f) {

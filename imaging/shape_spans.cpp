@@ -655,12 +655,22 @@ struct SoftRows {
                 covered.Add(column, column + n), full.Add(column, column + n);
                 return;
             }
-            for (int32_t i = 0; i < n; ++i) {
-                const uint8_t v = coverage[i];
-                if (!v) continue;
-                covered.Add(column + i, column + i + 1);
-                if (v == 255) full.Add(column + i, column + i + 1);
-                else softX.push_back(column + i), softV.push_back(v);
+            for (int32_t i = 0; i < n;) { // a stretch of covered pixels at a time, and of full ones within it
+                if (!coverage[i]) {
+                    ++i;
+                    continue;
+                }
+                const int32_t from = i;
+                for (; i < n && coverage[i]; ++i) {
+                    if (coverage[i] != 255) {
+                        softX.push_back(column + i), softV.push_back(coverage[i]);
+                        continue;
+                    }
+                    const int32_t whole = i;
+                    while (i + 1 < n && coverage[i + 1] == 255) ++i;
+                    full.Add(column + whole, column + i + 1);
+                }
+                covered.Add(column + from, column + i);
             }
         });
         closeTo(row1);
