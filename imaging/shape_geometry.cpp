@@ -38,7 +38,7 @@ static void ArcPoints(ShapePath *path, double cx, double cy, double rx, double r
 template <class Holds>
 static void SideOfRow(Holds holds, bool rising, double x, int32_t l, int32_t r, int32_t *lo, int32_t *hi) {
     if (rising) {
-        int32_t k = FloorInt(std::clamp(x, double(l), double(r) + 1));
+        int32_t k = CeilInt(std::clamp(x, double(l), double(r) + 1)); // the first that holds, as a rule
         while (k > l && holds(k - 1)) --k;
         while (k <= r && !holds(k)) ++k;
         *lo = k, *hi = r;
