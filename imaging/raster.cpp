@@ -333,7 +333,7 @@ void RasterBand(CoverageRaster *r, int32_t band, int32_t rows) {
         }
         if (y1 <= top || y0 >= bottom) continue;
         const double dxdy = (x1 - x0) / (y1 - y0);
-        const int32_t rowFrom = int32_t(std::max(std::floor(y0), top)), rowTo = int32_t(std::min(std::ceil(y1), bottom));
+        const int32_t rowFrom = FloorInt(std::max(y0, top)), rowTo = CeilInt(std::min(y1, bottom)); // within the band
         for (int32_t yi = rowFrom; yi < rowTo; ++yi) {
             const double ya = std::max(double(yi), y0), yb = std::min(double(yi) + 1, y1);
             const int32_t row = int32_t(yi - top);

@@ -12,6 +12,17 @@
 #include "host/bitmap.h"
 #include "runtime/vm/vm.h"
 
+// floor and ceil of a value within int32_t's range: a conversion and a compare, where the library's must also
+// handle the rest.
+inline int32_t FloorInt(double v) {
+    const int32_t k = int32_t(v);
+    return k > v ? k - 1 : k;
+}
+inline int32_t CeilInt(double v) {
+    const int32_t k = int32_t(v);
+    return k < v ? k + 1 : k;
+}
+
 // Fills the closed polygon (count points as x, y pairs of signed 32-bit values) into the plane: a pixel is set
 // when its centre is inside by the non-zero winding rule, so a star drawn in one stroke is filled whole. The
 // crossings of one scan line need 8 bytes each, at most count of them: when the caller's scratch block is smaller

@@ -38,12 +38,12 @@ static void ArcPoints(ShapePath *path, double cx, double cy, double rx, double r
 template <class Holds>
 static void SideOfRow(Holds holds, bool rising, double x, int32_t l, int32_t r, int32_t *lo, int32_t *hi) {
     if (rising) {
-        int32_t k = int32_t(std::clamp(std::floor(x), double(l), double(r) + 1));
+        int32_t k = CeilInt(std::clamp(x, double(l), double(r) + 1)); // the first that holds, as a rule
         while (k > l && holds(k - 1)) --k;
         while (k <= r && !holds(k)) ++k;
         *lo = k, *hi = r;
     } else {
-        int32_t k = int32_t(std::clamp(std::floor(x), double(l) - 1, double(r)));
+        int32_t k = FloorInt(std::clamp(x, double(l) - 1, double(r)));
         while (k < r && holds(k + 1)) ++k;
         while (k >= l && !holds(k)) --k;
         *lo = l, *hi = k;
@@ -63,9 +63,8 @@ int ArcSector::Row(int32_t j, int32_t l, int32_t r, int32_t runs[4]) const {
     };
     // Each test is linear in the column: zero where dx = dy x / y of the edge's direction.
     int32_t a0, a1, b0, b1;
-    side(-sy, sy != 0 ? cx - 0.5 + sx * dy / sy : 0,
-         [&](int32_t i) { return AfterStart(Dx(i + 0.5), dy) >= 0; }, &a0, &a1);
-    side(ey, ey != 0 ? cx - 0.5 + ex * dy / ey : 0,
+    side(-sy, cx - 0.5 + startRun * dy, [&](int32_t i) { return AfterStart(Dx(i + 0.5), dy) >= 0; }, &a0, &a1);
+    side(ey, cx - 0.5 + endRun * dy,
          [&](int32_t i) { return BeforeEnd(Dx(i + 0.5), dy) >= 0; }, &b0, &b1);
     if (!Reflex()) {
         runs[0] = std::max(a0, b0), runs[1] = std::min(a1, b1);
@@ -124,8 +123,8 @@ void ArcSector::Crossed(int32_t j, int32_t cross[4]) const {
             continue;
         }
         const double a = cx + x * y0 / y, b = cx + x * y1 / y;
-        lo = int32_t(std::clamp(std::floor(std::min(a, b)) - 1, -1e9, 1e9));
-        hi = int32_t(std::clamp(std::floor(std::max(a, b)) + 1, -1e9, 1e9));
+        lo = FloorInt(std::clamp(std::min(a, b), -1e9 + 1, 1e9 + 1)) - 1;
+        hi = FloorInt(std::clamp(std::max(a, b), -1e9 - 1, 1e9 - 1)) + 1;
     }
 }
 
@@ -142,19 +141,22 @@ static double HalfPlaneShare(double a, double b, double x, double y) {
 
 uint8_t ArcSector::Coverage(int32_t i, int32_t j) const {
     if (Whole()) return 255;
-    double xs[8] = {Dx(i), Dx(i + 1.0), Dx(i + 1.0), Dx(i)}, ys[8] = {Dy(j), Dy(j), Dy(j + 1.0), Dy(j + 1.0)};
+    const double x0 = Dx(i), x1 = Dx(i + 1.0), y0 = Dy(j), y1 = Dy(j + 1.0);
     // A square wholly on one side of an edge takes the other's share alone, or none or all of it.
-    int after = 0, before = 0;
-    for (int k = 0; k < 4; ++k) after += AfterStart(xs[k], ys[k]) >= 0, before += BeforeEnd(xs[k], ys[k]) >= 0;
+    const int after = (AfterStart(x0, y0) >= 0) + (AfterStart(x1, y0) >= 0) + (AfterStart(x1, y1) >= 0) +
+                      (AfterStart(x0, y1) >= 0);
+    const int before = (BeforeEnd(x0, y0) >= 0) + (BeforeEnd(x1, y0) >= 0) + (BeforeEnd(x1, y1) >= 0) +
+                       (BeforeEnd(x0, y1) >= 0);
     const bool afterWhole = after == 0 || after == 4, beforeWhole = before == 0 || before == 4;
     if (afterWhole || beforeWhole) {
         const bool whole = afterWhole ? after == 4 : before == 4; // the side wholly in or out
         if (whole == Reflex()) return whole ? 255 : 0;
         if (afterWhole && beforeWhole) return (Reflex() ? after + before > 0 : after + before == 8) ? 255 : 0;
-        const double y = std::min(ys[0], ys[2]);
-        const double share = afterWhole ? HalfPlaneShare(ey, -ex, xs[0], y) : HalfPlaneShare(-sy, sx, xs[0], y);
+        const double y = std::min(y0, y1);
+        const double share = afterWhole ? HalfPlaneShare(ey, -ex, x0, y) : HalfPlaneShare(-sy, sx, x0, y);
         return uint8_t(share * 255 + 0.5);
     }
+    double xs[8] = {x0, x1, x1, x0}, ys[8] = {y0, y0, y1, y1};
     int n = 4;
     const double sign = Reflex() ? -1 : 1;
     const auto clip = [&](auto f) {

@@ -55,6 +55,7 @@ struct ArcSector {
     double cx, cy, from, span;
     bool clockwise;
     double sx, sy, ex, ey; // the edges' directions, y up (down when clockwise)
+    double startRun, endRun; // each edge's x a unit of y along it (0 when level): where Row starts looking
     explicit ArcSector(const ShapeRecord &s) : clockwise(s.clockwise != 0) {
         const EllipseArea e(s);
         cx = e.cx, cy = e.cy;
@@ -64,6 +65,7 @@ struct ArcSector {
         if (span <= 0) span += 360;
         Direction(from, &sx, &sy);
         Direction(from + span, &ex, &ey);
+        startRun = sy != 0 ? sx / sy : 0, endRun = ey != 0 ? ex / ey : 0;
     }
     static void Direction(double degrees, double *x, double *y) {
         const double quarter = std::floor(degrees / 90), rest = degrees - 90 * quarter;

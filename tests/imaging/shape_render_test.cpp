@@ -78,6 +78,11 @@ std::vector<ShapeRecord> PlainShapes() {
                 out.push_back(s);
                 s.startAngle = 315, s.endAngle = 45, s.clockwise = 1; // edges on the diagonals
                 out.push_back(s);
+                // Flat: the outline's rows end just within t of those the edge crosses over the sector.
+                s.radiusX = 40, s.radiusY = 4, s.startAngle = 60, s.endAngle = 120, s.clockwise = 0;
+                out.push_back(s);
+                s.clockwise = 1; // below the centre
+                out.push_back(s);
                 s = Shape(ObjectKindPolygon, color, kFillNone, bits);
                 s.vertices = {20, 0, 32, 38, 0, 14, 40, 14, 8, 38};
                 s.style.outlineThickness = t;
