@@ -280,7 +280,8 @@ TEST(LayersInPlayer, StyleChangesShowInTheSnapshot) {
 }
 
 // A new text, font size or text object and a position constant or target width in one style table: the
-// position and size are worked out from the new content, as two calls (the content first) give.
+// position and size are worked out from the new content, as two calls (the content first) give. A text object
+// that is not there is reported.
 TEST(LayersInPlayer, NewContentAndItsPlaceInOneStyleCall) {
     ScratchDirectory dir;
     PlayerRun run = PlayApplet(dir, R"(@DISPLAY {Width = 640, Height = 100}
@@ -315,6 +316,9 @@ CreateTextObject(2, "a far longer text object")
 DisplayTextObject(1, #RIGHT, 0, {Name = "object1"})
 DisplayTextObject(1, #RIGHT, 0, {Name = "object2"})
 Case("object", {ID = 2, X = #RIGHT}, {ID = 2}, {X = #RIGHT})
+ExitOnError(False)
+SetLayerStyle("object1", {ID = 3})
+DebugPrint(GetLastError(), Placed("object1"))
 )",
                                {});
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -323,7 +327,8 @@ Case("object", {ID = 2, X = #RIGHT}, {ID = 2}, {X = #RIGHT})
                        "anchored 596 10 89 19 | 596 10 89 19\n"
                        "print 0 63 51 37 | 0 63 51 37\n"
                        "wide 0 40 292 19 | 0 40 292 19\n"
-                       "object 477 0 163 19 | 477 0 163 19\n");
+                       "object 477 0 163 19 | 477 0 163 19\n"
+                       "1175 477 0 163 19\n");
 }
 
 // The shorthand layer commands pass their arguments on to the style setter in a table the caller never sees: a
