@@ -300,16 +300,10 @@ Function Case(tag, one, content, place)
 EndFunction
 For i = 1 To 2
     TextOut(#RIGHT, #BOTTOM, "Best 0", {Name = "right" .. i})
-    TextOut(#RIGHT, 10, "Best 0", {Name = "anchored" .. i, AnchorX = 0.5})
-    Locate(0, 0)
-    Print("Lives 3")
-    SetLayerName(0, "print" .. i)
     TextOut(0, 40, "ab", {Name = "wide" .. i})
 Next
 Case("right", {Text = "Best 1200", FontSize = 30, X = #RIGHT, Y = #BOTTOM}, {Text = "Best 1200", FontSize = 30},
      {X = #RIGHT, Y = #BOTTOM})
-Case("anchored", {Text = "Best 120000", X = #RIGHT}, {Text = "Best 120000"}, {X = #RIGHT})
-Case("print", {Text = "Lives 3\nLevel 9", Y = #BOTTOM}, {Text = "Lives 3\nLevel 9"}, {Y = #BOTTOM})
 Case("wide", {Text = "a longer text", Width = 300}, {Text = "a longer text"}, {Width = 300})
 CreateTextObject(1, "ab")
 CreateTextObject(2, "a far longer text object")
@@ -324,8 +318,6 @@ DebugPrint(GetLastError(), Placed("object1"))
     ASSERT_EQ(run.exitCode, 0) << run.err;
     // Against the right and bottom edges at 640 and 100; the object layer as wide as the new object.
     EXPECT_EQ(run.out, "right 519 69 121 31 | 519 69 121 31\n"
-                       "anchored 596 10 89 19 | 596 10 89 19\n"
-                       "print 0 63 51 37 | 0 63 51 37\n"
                        "wide 0 40 292 19 | 0 40 292 19\n"
                        "object 477 0 163 19 | 477 0 163 19\n"
                        "1175 477 0 163 19\n");
