@@ -34,14 +34,21 @@ int32_t ResolvedY(const LayerStyleChange &c, int32_t height) {
                                                         : ClampLayerCoordinate(ResolveYPosition(c.y, height, 0, c.anchorY));
 }
 
-// A new record takes the layer's place, its name and button; whoever held the old record looks it up again.
-int RebuildLayer(VMState *vm, vlLayer *layer, LayerStyleChange &c, LayerRectList *rects) {
-    LayerDrawParams &b = c.block;
+// The block's new place: a position constant is resolved against the block's size, which must be the new one.
+void PlaceBlock(const LayerStyleChange &c, LayerDrawParams &b) {
     const int32_t x = ResolvedX(c, b.width), y = ResolvedY(c, b.height);
     if (c.relative & 1) b.x = ClampLayerCoordinate(int64_t(b.x) + x);
     else if (x != USELAYERPOSITION) b.x = x;
     if (c.relative & 2) b.y = ClampLayerCoordinate(int64_t(b.y) + y);
     else if (y != USELAYERPOSITION) b.y = y;
+}
+
+// A new record takes the layer's place, its name and button; whoever held the old record looks it up again.
+int RebuildLayer(VMState *vm, vlLayer *layer, LayerStyleChange &c, LayerRectList *rects) {
+    LayerDrawParams &b = c.block;
+    // A printed text's size is known only once it is laid out: it is placed after its draft is drawn.
+    const bool printed = c.kind == ObjectKindTextOut || c.kind == ObjectKindPrint;
+    if (!printed) PlaceBlock(c, b);
 
     if (c.cursorGiven && (c.cursorX == kPosCenter || c.cursorX == kPosLeft || c.cursorX == kPosRight ||
                           c.cursorY == kPosCenter || c.cursorY == kPosTop || c.cursorY == kPosBottom))
@@ -60,12 +67,30 @@ int RebuildLayer(VMState *vm, vlLayer *layer, LayerStyleChange &c, LayerRectList
         if (!TextServices) return LibraryNotRegistered("text");
         if (!(p->textBlock = TextServices->copyBlock(layer->first->textBlock))) return kErrOutOfMemory;
     }
-    DisplayTransform t = c.transform;
-    ComputeTransformMatrix(&t, b.width, b.height);
-    if (t.a * t.d - t.b * t.c == 0) return kErrWrongUsage;
-
     ImageTriple image;
     int32_t screenX = b.x, screenY = b.y, width = b.width, height = b.height;
+    if (printed) {
+        // The text is drawn through a copy of the layer that holds only the new block, where the layer stands.
+        vlLayer draft;
+        draft.type = c.kind;
+        draft.first = draft.saved = draft.current = p;
+        if (int error = TextServices->drawLayer(vm, &draft, p, nullptr, DisplayTransform{}, 0)) return error;
+        image = ImageTriple{p->xfBitmap, p->xfMask, p->xfAlpha, p->screenWidth, p->screenHeight};
+        p->xfBitmap = nullptr, p->xfMask = nullptr, p->xfAlpha = nullptr;
+        // Then it moves where the keys put the new size (a new cursor placed a Print layer already).
+        b.x = p->x, b.y = p->y, b.width = p->width, b.height = p->height;
+        PlaceBlock(c, b);
+        screenX = p->screenX + (b.x - p->x), screenY = p->screenY + (b.y - p->y);
+        p->x = b.x, p->y = b.y;
+        width = image.width, height = image.height;
+    }
+    DisplayTransform t = c.transform;
+    ComputeTransformMatrix(&t, b.width, b.height);
+    if (t.a * t.d - t.b * t.c == 0) {
+        FreeImageTriple(&image);
+        return kErrWrongUsage;
+    }
+
     if (c.shape) {
         int32_t ox = 0, oy = 0;
         if (int error = RenderFirstShapeImage(c.shape, t, &image, &ox, &oy)) {
@@ -75,15 +100,6 @@ int RebuildLayer(VMState *vm, vlLayer *layer, LayerStyleChange &c, LayerRectList
         screenX += ox, screenY += oy, width = image.width, height = image.height;
         p->shape = c.shape;
         c.shape = nullptr;
-    } else if (c.kind == ObjectKindTextOut || c.kind == ObjectKindPrint) {
-        // The text is drawn through a copy of the layer that holds only the new block.
-        vlLayer draft;
-        draft.type = c.kind;
-        draft.first = draft.saved = draft.current = p;
-        if (int error = TextServices->drawLayer(vm, &draft, p, nullptr, DisplayTransform{}, 0)) return error;
-        image = ImageTriple{p->xfBitmap, p->xfMask, p->xfAlpha, p->screenWidth, p->screenHeight};
-        p->xfBitmap = nullptr, p->xfMask = nullptr, p->xfAlpha = nullptr;
-        screenX = p->screenX, screenY = p->screenY, width = image.width, height = image.height;
     } else if (c.kind == ObjectKindAnim) {
         AnimInfo info;
         bool temporary = false;

@@ -279,11 +279,19 @@ int ReadLayerStyle(VMState *vm, vlLayer *layer, int t, bool *freeAfter, LayerSty
     case ObjectKindBrushPart:
     case ObjectKindBGPicPart: error = ReadImageKeys(vm, t, c, freeAfter); break;
     case ObjectKindAnim: error = ReadAnimKeys(vm, t, c, freeAfter); break;
-    case ObjectKindTextObject:
-        if (GetTableOptionObjectId(vm, t, "id", &c->source)) *freeAfter = true, c->classes |= kStyleRebuild;
+    case ObjectKindTextObject: {
+        const int idGiven = GetTableOptionObjectId(vm, t, "id", &c->source);
+        if (idGiven) *freeAfter = true, c->classes |= kStyleRebuild;
         else if (c->kindChanged) error = kErrNotEnoughArguments;
         if (!error && (c->classes & kStyleRebuild) && !TextServices) error = LibraryNotRegistered("text");
+        // The layer takes the new object's size, against which its position is resolved.
+        if (!error && idGiven) {
+            ImageTriple image;
+            error = TextServices->objectImage(c->source, 0, &image, nullptr, nullptr, nullptr);
+            b.width = image.width, b.height = image.height;
+        }
         break;
+    }
     case ObjectKindTextOut:
     case ObjectKindPrint: {
         if (!textEntries) break;

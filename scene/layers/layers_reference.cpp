@@ -89,7 +89,10 @@ const CommandDoc kCommandDocs[] = {
      .arguments = {3, 9}, .display = false,
      .text = "Tests whether two things overlap, pixel by pixel where they have masks: #BOX (two "
              "rectangles), #BRUSH (two brushes at positions), #LAYER (two layers), #SPRITE (two sprites on "
-             "the display), or #BRUSH_VS_BOX, #LAYER_VS_BOX, #SPRITE_VS_BOX against a rectangle.",
+             "the display), or #BRUSH_VS_BOX, #LAYER_VS_BOX, #SPRITE_VS_BOX against a rectangle. #LAYER and "
+             "#LAYER_VS_BOX test a hidden layer as they test a shown one: a brick hidden when it was hit still "
+             "collides, so check GetLayerStyle(brick).hidden (1 while hidden) before counting a hit. #BRUSH and "
+             "#BRUSH_VS_BOX test the brushes at the positions given, whatever layers show them.",
      .errors = {kErrLayersRequired, kErrLayerOutOfRange, kErrBrushNotFound, kErrSpriteNotOnScreen,
                 kErrSpriteHandleNotOnScreen},
      .example = "CreateBrush(1, 32, 32, $FF0000)\n"
@@ -116,7 +119,14 @@ const CommandDoc kCommandDocs[] = {
              "when a shape layer would then be more than 16384 pixels wide or high, its edge and shadow included."
              " A layer number or name that matches no layer is skipped without an error, on purpose: a moving "
              "object or anim passes the layer it drew into after that layer went. ShowLayer, by contrast, "
-             "reports such a layer (1081, 1369).",
+             "reports such a layer (1081, 1369).\n"
+             "\n"
+             "A layer keeps its x and y when its content changes: after a new Text, FontSize or ID its top-left "
+             "corner (its anchor point, when it has one) stays where it was, so a score drawn with "
+             "TextOut(#RIGHT, ...) runs off the right edge as it grows, and one drawn at #CENTER runs off centre. "
+             "Give the position again in the same table, {Text = score, X = #RIGHT}: a position constant (X = "
+             "#RIGHT, #CENTER; Y = #BOTTOM, #CENTER) or a Width or Height given with new content is worked out "
+             "from the new size.",
      .options = "X, Y, Width, Height, Rotate, ScaleX, ScaleY, Transform, AnchorX, AnchorY, Transparency, "
                 "Tint, TintColor, Hidden, Frame, Color, Text, Font, FontSize, ShadowColor, EdgeColor, "
                 "SmoothScale, Align, ClipRegion, Clockwise, CursorX, CursorY, EdgeSize, Encoding, EndAngle, "
@@ -126,13 +136,16 @@ const CommandDoc kCommandDocs[] = {
                 "Radiusb, RightMargin, RoundLevel, ShadowDir, ShadowSize, Sizex, Sizey, StartAngle, Tabs, "
                 "TextureBrush, TextureX, TextureY, Thickness, TranslateX, TranslateY, Type, X1, X2, Y1, Y2, "
                 "Z",
-     .errors = {kErrFontOpen, kErrInternalLimit, kErrAnimFrameRange, kErrBrushNotFound,
+     .errors = {kErrFontOpen, kErrInternalLimit, kErrAnimFrameRange, kErrBrushNotFound, kErrTextObjectNotFound,
                 kErrNumberFieldExpected, kErrSizeNotPositive, kErrCoordinateConstant, kErrClipRegionNotFound,
                 kErrInvalidPercent},
      .example = "EnableLayers()\n"
                 "CreateBrush(1, 48, 16, $FFFF00)\n"
                 "DisplayBrush(1, 10, 10, {Name = \"ship\"})\n"
-                "SetLayerStyle(\"ship\", {X = 100, Y = 40, Rotate = 90})"},
+                "SetLayerStyle(\"ship\", {X = 100, Y = 40, Rotate = 90})\n"
+                "TextOut(#RIGHT, 10, \"Score 0\", {Name = \"score\"})\n"
+                "; #RIGHT again with the new text keeps the longer score against the right edge\n"
+                "SetLayerStyle(\"score\", {Text = \"Score 1200\", X = #RIGHT})"},
     {.name = "GetLayerStyle", .synopsis = "style = GetLayerStyle(layer)", .arguments = {1, 1},
      .text = "Returns a layer's style as a table with the keys SetLayerStyle takes. Every layer has x and y, "
              "width and height, rotate, scalex, scaley, anchorx, anchory, smoothscale, transform (four numbers "

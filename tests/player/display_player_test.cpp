@@ -279,6 +279,50 @@ TEST(LayersInPlayer, StyleChangesShowInTheSnapshot) {
     for (const auto &e : cases) EXPECT_EQ(BmpPixel(shot, e.x, e.y), e.rgb) << e.x << "," << e.y;
 }
 
+// A new text, font size or text object and a position constant or target width in one style table: the
+// position and size are worked out from the new content, as two calls (the content first) give. A text object
+// that is not there is reported.
+TEST(LayersInPlayer, NewContentAndItsPlaceInOneStyleCall) {
+    ScratchDirectory dir;
+    PlayerRun run = PlayApplet(dir, R"(@DISPLAY {Width = 640, Height = 100}
+EnableLayers()
+SetFont(#SANS, 18)
+Function Placed(name)
+    Local s = GetLayerStyle(name)
+    Return(s.x .. " " .. s.y .. " " .. GetAttribute(#LAYER, name, #ATTRWIDTH) .. " " .. GetAttribute(#LAYER, name, #ATTRHEIGHT))
+EndFunction
+; Layer tag1 gets one table; its twin tag2 gets the content, then the place.
+Function Case(tag, one, content, place)
+    SetLayerStyle(tag .. 1, one)
+    SetLayerStyle(tag .. 2, content)
+    SetLayerStyle(tag .. 2, place)
+    DebugPrint(tag, Placed(tag .. 1), "|", Placed(tag .. 2))
+EndFunction
+For i = 1 To 2
+    TextOut(#RIGHT, #BOTTOM, "Best 0", {Name = "right" .. i})
+    TextOut(0, 40, "ab", {Name = "wide" .. i})
+Next
+Case("right", {Text = "Best 1200", FontSize = 30, X = #RIGHT, Y = #BOTTOM}, {Text = "Best 1200", FontSize = 30},
+     {X = #RIGHT, Y = #BOTTOM})
+Case("wide", {Text = "a longer text", Width = 300}, {Text = "a longer text"}, {Width = 300})
+CreateTextObject(1, "ab")
+CreateTextObject(2, "a far longer text object")
+DisplayTextObject(1, #RIGHT, 0, {Name = "object1"})
+DisplayTextObject(1, #RIGHT, 0, {Name = "object2"})
+Case("object", {ID = 2, X = #RIGHT}, {ID = 2}, {X = #RIGHT})
+ExitOnError(False)
+SetLayerStyle("object1", {ID = 3})
+DebugPrint(GetLastError(), Placed("object1"))
+)",
+                               {});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    // Against the right and bottom edges at 640 and 100; the object layer as wide as the new object.
+    EXPECT_EQ(run.out, "right 519 69 121 31 | 519 69 121 31\n"
+                       "wide 0 40 292 19 | 0 40 292 19\n"
+                       "object 477 0 163 19 | 477 0 163 19\n"
+                       "1175 477 0 163 19\n");
+}
+
 // The shorthand layer commands pass their arguments on to the style setter in a table the caller never sees: a
 // bad argument is named by its own number, while a table the caller gave keeps its argument number and its keys.
 TEST(LayersInPlayer, ShorthandCommandsNameTheCallersArgument) {

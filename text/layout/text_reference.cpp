@@ -103,6 +103,11 @@ const CommandDoc kCommandDocs[] = {
              "whatever align says. To end a line at x, draw it at x - TextWidth(text); #RIGHT as x puts the "
              "block against the display's right edge. wordwrap is the width at which lines wrap (0 for "
              "none).\n"
+             "\n"
+             "With layers a position constant is worked out once, from the text drawn: the layer keeps that x "
+             "when SetLayerStyle gives it a new text, so a score drawn at #RIGHT runs off the edge as it grows "
+             "(at #CENTER, off centre). Give the constant again with the text, in one call: "
+             "SetLayerStyle(layer, {Text = score, X = #RIGHT}).\n"
              "\n" TEXT_TAGS,
      .options = "Align, WordWrap, Encoding, WordWrapTable, " VL_DISPLAY_OPTION_KEYS,
      .errors = {kErrWrongUsage, kErrNumberFieldExpected, kErrLayerNameTaken},
