@@ -19,10 +19,22 @@ constexpr double kWholeLimit = 4503599627370496.0;
 
 // One side of a box region, from whole numbers: what it holds is kept however far it reaches. Its edges, not its
 // numbers, are brought within the coordinate range, far outside any picture, so that neither a size past that
-// range (or past 32 bits) is cut short nor an edge overflows. A box region's numbers are pixels: a region as large
-// as the picture's surroundings must not be read as a position constant and moved off the picture.
-void BoxSide(int64_t position, int64_t size, int32_t *start, int32_t *length) {
-    const int64_t left = ClampCoordinate(position), right = ClampCoordinate(position + size);
+// range (or past 32 bits) is cut short nor an edge overflows. A position constant places the box by its size and
+// the current output's, as for any object; every other number is a pixel.
+void BoxSide(int64_t position, int64_t size, bool horizontal, int32_t *start, int32_t *length) {
+    int64_t left = position;
+    if (position >= INT32_MIN && position <= INT32_MAX && IsPositionConstant(int32_t(position))) {
+        // A constant sets the box back by none, half or all of its size, the same step for every two pixels of
+        // it: a size past 32 bits is placed from its odd pixel and the step times its pairs.
+        const auto place = [&](int32_t span) {
+            return horizontal ? ResolveXPosition(int32_t(position), span, 0, 0)
+                              : ResolveYPosition(int32_t(position), span, 0, 0);
+        };
+        const int32_t rest = int32_t(size & 1), near = place(rest);
+        left = near + (size >> 1) * (place(rest + 2) - near);
+    }
+    const int64_t right = ClampCoordinate(left + size);
+    left = ClampCoordinate(left);
     *start = int32_t(left);
     *length = int32_t(std::max<int64_t>(right - left, 1)); // wholly beyond the range: one pixel there, none shown
 }
@@ -46,8 +58,8 @@ int CmdCreateClipRegion(VMState *vm) {
             box[n] = int64_t(std::clamp(std::trunc(v), -kWholeLimit, kWholeLimit));
         }
         if (box[2] < 1 || box[3] < 1) return kErrSizeNotPositive;
-        BoxSide(box[0], box[2], &x, &width);
-        BoxSide(box[1], box[3], &y, &height);
+        BoxSide(box[0], box[2], true, &x, &width);
+        BoxSide(box[1], box[3], false, &y, &height);
     } else if (type == ObjectKindBrush) {
         CheckArgs(vm, 5, 5);
         const ObjectId brush = IdArg(vm, 3);

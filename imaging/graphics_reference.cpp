@@ -60,9 +60,10 @@ const CommandDoc kCommandDocs[] = {
                  "CreateClipRegion(id, #BRUSH, brush, x, y)",
      .arguments = {5, 6},
      .text = "Creates a clip region, an area outside of which SetClipRegion stops drawing: a rectangle, or "
-             "the opaque shape of a brush placed at (x, y). A #BOX region's numbers are pixels, however far they "
-             "reach (a region may hold far more than the display); a #BRUSH region's x and y also take the "
-             "position constants such as #CENTER.",
+             "the opaque shape of a brush placed at (x, y). x and y are output pixels or position constants "
+             "(#CENTER, #RIGHT - 10, ...), which place the region by its size and the current output's, as "
+             "they place a brush. Any other numbers, even far outside the display, are pixels: a #BOX region "
+             "holds exactly what they cover, however far it reaches.",
      .errors = {kErrSizeNotPositive, kErrWrongUsage, kErrBrushNotFound}},
     {.name = "SetClipRegion", .synopsis = "SetClipRegion(id)", .arguments = {1, 1},
      .text = "Makes drawing commands draw only inside a clip region; -1 lifts the clipping.",

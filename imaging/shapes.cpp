@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "host/allocation_cap.h"
@@ -656,8 +657,19 @@ int RenderShapeImage(const ShapeRecord &shape, const DisplayTransform *transform
     // once: one beyond its size or what a call may allocate is refused before any is made.
     Window canvas{}, area{};
     if (int err = ShapeCanvas(s, &canvas, &area)) return err;
-    const int64_t pixels = (canvas.x1 - canvas.x0) * (canvas.y1 - canvas.y0);
-    if (pixels > kMaxGenericImagePixels || !FitsAllocationCap(pixels, kGenericBytesPerPixel)) return kErrOutOfMemory;
+    const int64_t width = canvas.x1 - canvas.x0, height = canvas.y1 - canvas.y0, pixels = width * height;
+    if (pixels > kMaxGenericImagePixels) {
+        const FormStyle &f = s.style;
+        return NoteErrorHint(kErrOutOfMemory,
+                             "As a layer, a shape with an edge, a shadow or a texture is at most " +
+                                 std::to_string(kMaxGenericImagePixels) +
+                                 " pixels (4096 x 4096) before it is scaled or turned; this one is " + std::to_string(width) + " x " + std::to_string(height) +
+                                 (f.Edge() && f.Shadow() ? " with its edge and shadow"
+                                  : f.Edge()             ? " with its edge"
+                                  : f.Shadow()           ? " with its shadow"
+                                                         : "") + ".");
+    }
+    if (!FitsAllocationCap(pixels, kGenericBytesPerPixel)) return kErrOutOfMemory;
     return RenderGeneric(shape, transform, out, offsetX, offsetY);
 }
 

@@ -63,10 +63,12 @@ std::string FormatFinalReport(VMState *vm, int code, const char *programName) {
 void FormatFinalReportInto(VMState *vm, int code, const char *programName, char *buffer, size_t size) {
     const char *message = FindErrorMessage(code);
     if (!message) message = "";
+    // A limit's refusal, not a full heap, may have noted what it refused.
+    const char *hint = NotedErrorHint(code), *gap = *hint ? " " : "";
     const char *file = vm ? GetErrorFile(vm) : nullptr;
     const int line = vm ? GetErrorLine(vm) : 0;
-    if (file && *file && line > 0) snprintf(buffer, size, "%s:%d: %s\n", file, line, message);
-    else snprintf(buffer, size, "%s: %s\n", file && *file ? file : programName, message);
+    if (file && *file && line > 0) snprintf(buffer, size, "%s:%d: %s%s%s\n", file, line, message, gap, hint);
+    else snprintf(buffer, size, "%s: %s%s%s\n", file && *file ? file : programName, message, gap, hint);
 }
 
 void WriteFinalReport(std::string_view report) {

@@ -102,6 +102,8 @@ int NoteErrorHint(int code, std::string hint) {
     return code;
 }
 
+const char *NotedErrorHint(int code) { return code == NotedErrorHintCode ? g_notedErrorHint.c_str() : ""; }
+
 int AnimFrameOutOfRange(int64_t frame, int64_t frames) {
     std::string hint = std::string("Frame ").append(std::to_string(frame)).append(" was asked for; ");
     if (frames < 1) hint.append("there are no frames.");
@@ -129,7 +131,7 @@ std::string ScriptErrorMessage(VMState *vm, int code) {
     // to write it. The VM's own codes carry their detail in the description or the "%s" instead.
     // Appended piece by piece: GCC 12's -O3 takes a literal plus a temporary for an overlapping copy (-Wrestrict).
     const char *detail = GetErrorDetail(vm);
-    if (!*detail && code == NotedErrorHintCode) detail = g_notedErrorHint.c_str();
+    if (!*detail) detail = NotedErrorHint(code);
     if (*detail && code < kErrGosubOutsideMain) {
         const bool limit = code == kErrInternalLimit;
         message.append(limit ? " (" : " ").append(detail).append(limit ? ")" : "");
@@ -167,5 +169,7 @@ int ApplyErrorPolicy(VMState *, int code) {
     LastErrorCode = code;
     // A user abort must stop the script whatever the settings; swallowing it would keep a closed program running.
     if (code == kErrUserAbort) return 1;
-    return (ExitOnErrorSwitch || ExitOnErrorCount > 0) ? 1 : 0;
+    if (ExitOnErrorSwitch || ExitOnErrorCount > 0) return 1;
+    ForgetErrorHint(); // stepped over: a later failure outside any command must not show it
+    return 0;
 }

@@ -251,6 +251,8 @@ int64_t ErrorArgNumber();
 // command forgets the last note as it checks its arguments (CheckArgs). Returns code.
 int NoteErrorHint(int code, std::string hint);
 extern int NotedErrorHintCode;
+// The note for code, or "": held already, so a report made without allocating can show it.
+const char *NotedErrorHint(int code);
 inline void ForgetErrorHint() { NotedErrorHintCode = 0; }
 // kErrAnimFrameRange with a note of the frames there are (1 to frames).
 int AnimFrameOutOfRange(int64_t frame, int64_t frames);

@@ -78,7 +78,8 @@ DisplayBrush(1, 0, 0)
 }
 
 // A box region holds what it covers however far it reaches: edges and sizes around every power of two from 2^15 to
-// 2^31, checked by the pixels a box over the whole 16 x 12 display draws through it, layers off and on.
+// 2^31, and position constants place it by its size; checked by the pixels a box over the whole 16 x 12 display
+// draws through it, layers off and on.
 TEST(DrawingInPlayer, BoxRegionsHoldWhatTheyCoverAtEverySize) {
     ScratchDirectory dir;
     const std::string script = R"(@DISPLAY {Width = 16, Height = 12, Color = $000000}
@@ -112,13 +113,18 @@ Function Run()
             Try(-v, 0, v + 1, 12, 12)                    ; its first column
             Try(-v, -v - 1e5, 2 * v, 2 * v + 1e5, 16 * 12)
             Try(v, 0, 10, 12, 0)                         ; wholly beyond
-            Try(0, -v, 16, v + 2, 32)
+            If k >= 17 Then Try(0, -v, 16, v + 2, 32) EndIf ; nearer tops are position constants
+            Try(#CENTER, #CENTER, v, v, 16 * 12)
+            Try(#RIGHT - 3, #BOTTOM, v, v, 13 * 12)      ; ending 3 left of the right edge
         Next
     Next
-    ; numbers in the position constants' ranges are pixels too
-    Try(0, -30000, 16, 60000, 16 * 12)
-    Try(-40000, 0, 80000, 12, 16 * 12)
-    Try(-16000, -16000, 32000, 32000, 16 * 12)
+    ; position constants place the region by its size and the display's
+    Try(#CENTER, #CENTER, 4, 2, 8)                       ; (6, 5)
+    Try(#RIGHT - 10, #BOTTOMOUT - 3, 4, 5, 4 * 3)        ; (2, 9)
+    Try(#LEFTOUT + 3, #TOPOUT + 4, 10, 40, 3 * 4)        ; (-7, -36)
+    Try(0, #TOPOUT, 16, 60000, 0)
+    Try(#RIGHTOUT, 0, 80000, 12, 0)
+    Try(-16000, #BOTTOMOUT + 4000, 32000, 32000, 0)
 EndFunction
 Run()
 Cls(0)
@@ -130,7 +136,7 @@ DebugPrint("checked", checked)
     WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "checked 618\n");
+    EXPECT_EQ(run.out, "checked 816\n");
 }
 
 TEST(DrawingInPlayer, PointersAsyncDrawsAndObjectStatistics) {

@@ -337,6 +337,10 @@ TEST(PlayerEndToEnd, ErrorsSayWhatWasRefusedAndWhatToWrite) {
          "Specified animation frame is out of range! Frame 3 was asked for; the frames are 1 to 1."},
         {"Function Tick() EndFunction\nSetInterval(Tick, 1000)\n",
          "Not enough arguments! 2 were given; the form is [handle =] SetInterval(id, function, ms[, userdata])."},
+        {"EnableLayers()\nSetFormStyle({FillStyle = #FILLCOLOR, FormStyle = #SHADOW, ShadowSize = 8})\n"
+         "Box(0, 0, 5000, 5000, $FF0000)\n",
+         "Out of memory! As a layer, a shape with an edge, a shadow or a texture is at most 16777216 pixels (4096 x "
+         "4096) before it is scaled or turned; this one is 5008 x 5008 with its shadow."},
     };
     for (const auto &c : cases) {
         PlayerRun run = RunScript(dir, c.script, "hint");

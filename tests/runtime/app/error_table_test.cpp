@@ -121,8 +121,11 @@ TEST_F(ErrorTable, PolicyRaisesWhileExitOnErrorIsOn) {
 
 TEST_F(ErrorTable, PolicyRecordsWhileExitOnErrorIsOff) {
     ExitOnErrorSwitch = 0;
-    EXPECT_EQ(ApplyErrorPolicy(nullptr, 1138), 0);
-    EXPECT_EQ(LastErrorCode, 1138);
+    NoteErrorHint(1000, "a shape's limit");
+    EXPECT_EQ(ApplyErrorPolicy(nullptr, 1000), 0);
+    EXPECT_EQ(LastErrorCode, 1000);
+    // Stepped over, its note must not follow a later 1000 that no command raised (the heap full in the VM).
+    EXPECT_STREQ(NotedErrorHint(1000), "");
 }
 
 TEST_F(ErrorTable, PolicyRaisesInsideCallbackEvenWhenOff) {
