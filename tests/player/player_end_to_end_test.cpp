@@ -337,6 +337,24 @@ TEST(PlayerEndToEnd, ErrorsSayWhatWasRefusedAndWhatToWrite) {
          "Specified animation frame is out of range! Frame 3 was asked for; the frames are 1 to 1."},
         {"Function Tick() EndFunction\nSetInterval(Tick, 1000)\n",
          "Not enough arguments! 2 were given; the form is [handle =] SetInterval(id, function, ms[, userdata])."},
+        {"SetEventTimeout(5000, 1)\n",
+         "Too many arguments for this function! 2 were given; the form is SetEventTimeout(ms).\n"},
+        {"SetEventTimeout(Val(\"5000\"))\n",
+         "Too many arguments for this function! 2 were given; the form is SetEventTimeout(ms). The last, Val(), gave 2 "
+         "results: write it in parentheses, (Val(...)), to pass only its first."},
+        {"Function Later(...)\nSetEventTimeout(...)\nEndFunction\nLater(5000, 1)\n",
+         "Too many arguments for this function! 2 were given; the form is SetEventTimeout(ms). The last, ..., gave 2 "
+         "values: write (...) to pass only the first."},
+        {"PlaySample(\"beep\")\n", "Number expected in argument 1! PlaySample() was given the string \"beep\"; the "
+                                    "form is PlaySample(id[, options | times, ...])."},
+        {"CreateBrush(1, 8, 8)\nDisplayBrush(1, 0, 0, {Width = \"wide\"})\n",
+         "Number expected in table argument \"width\"! DisplayBrush() was given the string \"wide\" for \"width\"; the "
+         "form is DisplayBrush(id, x, y[, options])."},
+        {"SetMetaTable({}, 5)\n", "Table or Nil expected! SetMetaTable() was given the number 5; the form is table = "
+                                  "SetMetaTable(table, metatable)."},
+        {"Collision(#BOX, 1, 2)\n", "Number expected in argument 4! 3 were given; the form is hit = Collision(#BOX, x1, "
+                                    "y1, width1, height1, x2, y2, width2, height2).\n"},
+        {"Collision(#SPRITE, 1)\n", "Not enough arguments! 2 were given; the form is Collision(#SPRITE, id1, id2).\n"},
     };
     for (const auto &c : cases) {
         PlayerRun run = RunScript(dir, c.script, "hint");
