@@ -151,7 +151,7 @@ int CmdStrLen(VMState *vm) {
     CheckArgs(vm, 1, 1);
     // CheckStringArg's rule without its extra call: StrLen often runs once per line of a file.
     size_t length = 0;
-    if (!VMToString(vm, 1, &length)) RaiseErrorWithNumber(vm, kErrStringExpected, 1);
+    if (!VMToString(vm, 1, &length)) CheckStringArg(vm, 1, &length); // raises, saying what was given
     PushNumber(vm, static_cast<double>(length));
     return 1;
 }

@@ -247,7 +247,7 @@ int CmdSetMetaTable(VMState *vm) {
     CheckArgs(vm, 2, 2);
     CheckTableArg(vm, 1);
     int type = ValueType(vm, 2);
-    if (type != TTABLE && type != TNIL) return kErrTableOrNilExpected;
+    if (type != TTABLE && type != TNIL) return ArgumentTypeError(vm, kErrTableOrNilExpected, 2, 2);
     if (GetMetaField(vm, 1, "__metatable")) return kErrProtectedMetatable;
     PushValue(vm, 2);
     VMSetMetatable(vm, 1);

@@ -1,7 +1,11 @@
 // The argument readers. Each raises its documented code with the argument number (or field name) as the error
 // argument; the native-call boundary then applies the error policy.
+#include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <string_view>
+#include <vector>
 
 #include "runtime/app/command.h"
 #include "runtime/app/command_reference.h"
@@ -10,16 +14,132 @@
 
 namespace {
 
-[[noreturn]] void RaiseForArgument(VMState *vm, int code, int n) { RaiseErrorWithNumber(vm, code, n); }
+// The running command's reference row, or null (a command registered without one).
+const CommandDoc *RunningDoc(VMState *vm) {
+    const char *name = RunningCommandName(vm);
+    return name ? FindCommandDoc(name) : nullptr;
+}
+
+// A command or function named as the script calls it: the row's spelling for a command.
+std::string CalledName(const char *name) {
+    const CommandDoc *doc = FindCommandDoc(name);
+    return std::string(doc ? doc->name : name).append("()");
+}
+
+// A synopsis of several forms ("Collision(#BOX, ...) or Collision(#LAYER, ...)") split into its forms.
+std::vector<std::string_view> SynopsisForms(std::string_view synopsis) {
+    std::vector<std::string_view> forms;
+    int depth = 0;
+    size_t start = 0;
+    for (size_t i = 0; i < synopsis.size(); i++) {
+        if (synopsis[i] == '(') depth++;
+        else if (synopsis[i] == ')') depth--;
+        else if (depth == 0 && synopsis.substr(i, 4) == " or ") {
+            forms.push_back(synopsis.substr(start, i - start));
+            start = i + 4;
+        }
+    }
+    forms.push_back(synopsis.substr(start));
+    return forms;
+}
+
+// Whether the form's first constant ("#BOX") stands where the call has that constant's value.
+bool FormFits(VMState *vm, std::string_view form) {
+    const size_t open = form.find('('), mark = form.find('#');
+    if (open == std::string_view::npos || mark == std::string_view::npos || mark < open) return false;
+    int argument = 1;
+    for (size_t i = open; i < mark; i++) argument += form[i] == ',';
+    size_t end = mark + 1;
+    while (end < form.size() && (isalnum(static_cast<unsigned char>(form[end])) || form[end] == '_')) end++;
+    const ConstantEntry *constant = FindConstant(std::string(form.substr(mark + 1, end - mark - 1)).c_str());
+    double value = 0;
+    return constant && !constant->string && ValueTypeAndNumber(vm, argument, &value) == TNUMBER &&
+           value == constant->number;
+}
+
+// "the form is ...": of a command with several forms, the one its constant argument picks, else all of them.
+std::string FormSentence(VMState *vm, const CommandDoc *doc) {
+    std::string_view form = doc->synopsis;
+    for (std::string_view candidate : SynopsisForms(doc->synopsis))
+        if (FormFits(vm, candidate)) form = candidate;
+    return std::string("the form is ").append(form).append(".");
+}
 
 // How many arguments came and the running command's form from its reference row ("" without a row): a call
-// that left one out is no argument of the wrong type, so no argument number says which.
-std::string ArgumentCountHint(VMState *vm, int count) {
-    const char *name = RunningCommandName(vm);
-    const CommandDoc *doc = name ? FindCommandDoc(name) : nullptr;
+// that left one out is no argument of the wrong type, so no argument number says which. When the last of them
+// were every result of a call, that is said too, with the parentheses that pass its first result alone.
+std::string ArgumentCountHint(VMState *vm, int count, bool tooMany = false) {
+    const CommandDoc *doc = RunningDoc(vm);
     if (!doc || !doc->synopsis) return {};
-    return std::to_string(count).append(count == 1 ? " was" : " were").append(" given; the form is ").append(
-        doc->synopsis).append(".");
+    std::string hint = std::to_string(count).append(count == 1 ? " was" : " were").append(" given; ");
+    hint.append(FormSentence(vm, doc));
+    std::string source;
+    const int spread = tooMany ? SpreadArgumentCount(vm, &source) : 0;
+    if (spread > 1 && source == "...") {
+        hint.append(" The last, ..., gave ").append(std::to_string(spread)).append(
+            " values: write (...) to pass only the first.");
+    } else if (spread > 1) {
+        const std::string call = source.empty() ? std::string("a call") : CalledName(source.c_str());
+        hint.append(" The last, ").append(call).append(", gave ").append(std::to_string(spread)).append(
+            " results: write it in parentheses");
+        if (!source.empty()) hint.append(", (").append(call, 0, call.size() - 1).append("...)),");
+        hint.append(" to pass only its first.");
+    }
+    return hint;
+}
+
+// A refused value as a noun: "Nil", "a table", "the string \"beep\"" (a long one cut), "the number 5".
+std::string DescribeValue(VMState *vm, int index) {
+    switch (ValueType(vm, index)) {
+    case TNIL: return "Nil";
+    case TBOOLEAN: return "a boolean";
+    case TLIGHTHANDLE: return "a handle";
+    case TNUMBER: {
+        char text[32];
+        snprintf(text, sizeof text, "%.14g", VMToNumber(vm, index));
+        return std::string("the number ").append(text);
+    }
+    case TSTRING: {
+        constexpr size_t kShown = 40;
+        size_t length = 0;
+        const char *text = VMToString(vm, index, &length);
+        size_t shown = length <= kShown ? length : kShown;
+        while (shown < length && shown > 0 && (static_cast<uint8_t>(text[shown]) & 0xC0) == 0x80) shown--;
+        return std::string("the string \"").append(text, shown).append(shown < length ? "...\"" : "\"");
+    }
+    case TTABLE: return "a table";
+    case TFUNCTION: return "a function";
+    default: return "a value of another kind";
+    }
+}
+
+// What the running command was given where a type was refused, and its form: value is the refused value's stack
+// index (0: no longer at hand), key the field it was read from (null: an argument).
+std::string ArgumentTypeHint(VMState *vm, int value, const char *key) {
+    const CommandDoc *doc = RunningDoc(vm);
+    if (value != 0 && !key && ValueType(vm, value) == TNONE) return ArgumentCountHint(vm, GetTop(vm));
+    const char *name = RunningCommandName(vm);
+    if (!name) return {};
+    std::string hint;
+    if (value != 0) {
+        hint = CalledName(name).append(" was given ").append(DescribeValue(vm, value));
+        if (key) hint.append(" for \"").append(key).append("\"");
+    }
+    if (!doc || !doc->synopsis) return hint.empty() ? hint : hint.append(".");
+    const std::string form = FormSentence(vm, doc);
+    return hint.empty() ? "T" + form.substr(1) : hint.append("; ").append(form);
+}
+
+[[noreturn]] void RaiseForArgument(VMState *vm, int code, int n, int value, const char *key = nullptr) {
+    SetErrorArgNumber(n);
+    RaiseErrorWithHint(vm, code, ArgumentTypeHint(vm, value, key));
+}
+
+[[noreturn]] void RaiseForArgument(VMState *vm, int code, int n) { RaiseForArgument(vm, code, n, n); }
+
+[[noreturn]] void RaiseForField(VMState *vm, int code, const char *field, int value) {
+    SetErrorArgString(field);
+    RaiseErrorWithHint(vm, code, ArgumentTypeHint(vm, value, field));
 }
 
 // A number, numeric string, boolean (1/0) or Nil (0) as a double; 0 when it is none of these.
@@ -76,9 +196,14 @@ VMState *CheckArgCount(VMState *vm, int count, int minimum, int maximum) {
         RaiseError(vm, kErrWrongUsage);
     }
     if (count < minimum) RaiseErrorWithHint(vm, kErrNotEnoughArguments, ArgumentCountHint(vm, count));
-    if (maximum > 0 && count > maximum) RaiseError(vm, kErrTooManyArguments);
-    if (minimum == 0 && maximum == 0 && count > 0) RaiseError(vm, kErrTooManyArguments);
+    if ((maximum > 0 && count > maximum) || (minimum == 0 && maximum == 0 && count > 0))
+        RaiseErrorWithHint(vm, kErrTooManyArguments, ArgumentCountHint(vm, count, true));
     return vm;
+}
+
+int ArgumentTypeError(VMState *vm, int code, int n, int value, const char *key) {
+    SetErrorArgNumber(n);
+    return NoteErrorHint(code, ArgumentTypeHint(vm, value, key));
 }
 
 double CheckNumberArg(VMState *vm, int n) {
@@ -218,15 +343,15 @@ std::string CheckFileNameArg(VMState *vm, int n, int fontFlag, int *linked) {
 double CheckNumberField(VMState *vm, int index, const char *field) {
     double value = 0;
     if (ReadLooseNumber(vm, index, &value)) return value;
-    if (int n = ForwardedArgument(field)) RaiseForArgument(vm, kErrNumberExpected, n);
-    RaiseErrorWithString(vm, kErrNumberFieldExpected, field);
+    if (int n = ForwardedArgument(field)) RaiseForArgument(vm, kErrNumberExpected, n, index);
+    RaiseForField(vm, kErrNumberFieldExpected, field, index);
 }
 
 const char *CheckStringField(VMState *vm, int index, const char *field, size_t *length) {
     int type = ValueType(vm, index);
     if (type == TSTRING || type == TNUMBER) return VMToString(vm, index, length);
-    if (int n = ForwardedArgument(field)) RaiseForArgument(vm, kErrStringExpected, n);
-    RaiseErrorWithString(vm, kErrStringFieldExpected, field);
+    if (int n = ForwardedArgument(field)) RaiseForArgument(vm, kErrStringExpected, n, index);
+    RaiseForField(vm, kErrStringFieldExpected, field, index);
 }
 
 const char *ToStringResult(VMState *vm, int index, size_t *length, int *error) {
@@ -364,8 +489,8 @@ int GetTableOptionPercent(VMState *vm, int table, const char *key, double base, 
         size_t length = 0;
         const char *text = VMToString(vm, -1, &length);
         if (ParsePercentText(text, length, base, 1, out, isPercent)) {
-            const int n = ForwardedArgument(key);
-            RaiseForArgument(vm, kErrInvalidPercent, n ? n : table);
+            if (const int n = ForwardedArgument(key)) RaiseForArgument(vm, kErrInvalidPercent, n, -1);
+            RaiseForArgument(vm, kErrInvalidPercent, table, -1, key);
         }
     } else {
         if (isPercent) *isPercent = 0;
@@ -392,15 +517,15 @@ int GetTableOptionLayerPos(VMState *vm, int table, const char *key, int32_t *out
 int GetTableOptionMatrix(VMState *vm, int table, const char *key, double out[4], int *given) {
     table = AbsoluteIndex(vm, table);
     if (!PushOption(vm, table, key)) return 0;
-    if (ValueType(vm, -1) != TTABLE) RaiseForArgument(vm, kErrTableExpected, table);
+    if (ValueType(vm, -1) != TTABLE) RaiseForArgument(vm, kErrTableExpected, table, -1, key);
     double values[4];
     const int first = ForwardedArgument(key);
     for (int i = 0; i < 4; i++) {
         RawGetIndex(vm, -1, i);
         if (ValueType(vm, -1) == TNIL) RaiseError(vm, kErrNotEnoughArguments);
         if (!ReadLooseNumber(vm, -1, &values[i])) {
-            if (first) RaiseForArgument(vm, kErrNumberExpected, first + i);
-            RaiseErrorWithString(vm, kErrNumberFieldExpected, key);
+            if (first) RaiseForArgument(vm, kErrNumberExpected, first + i, -1);
+            RaiseForField(vm, kErrNumberFieldExpected, key, -1);
         }
         SetTop(vm, -2);
     }

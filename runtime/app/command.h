@@ -157,6 +157,11 @@ const char *CheckStringArg(VMState *vm, int n, size_t *length = nullptr);
 const char *OptStringArg(VMState *vm, int n, const char *fallback, size_t *length = nullptr);
 void CheckTableArg(VMState *vm, int n);    // raises kErrTableExpected
 void CheckFunctionArg(VMState *vm, int n); // raises kErrFunctionExpected
+// A wrong type that a handler's own test found rather than a reader: sets n as the error argument and notes for
+// the report, as the readers' errors say, what the running command was given and its form. value is the stack
+// index of the refused value, or 0 when it is no longer at hand; key the field of argument n it was read from,
+// null for argument n itself. Returns code.
+int ArgumentTypeError(VMState *vm, int code, int n, int value, const char *key = nullptr);
 // A number as is; "N%" as base * N / 100 (base 0: N / 100 with *isPercent set); a string without "%" as its
 // number. A negative percentage, one above 100 unless allowed, or an unreadable string raises kErrInvalidPercent;
 // other types raise kErrStringOrNumberExpected.

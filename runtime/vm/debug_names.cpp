@@ -248,3 +248,39 @@ std::string DescribeForValue(VMState *vm, const VMValue *v, const char *role) {
     std::string note;
     return "Attempt to use " + OperandText(vm, v, &note) + " as a For loop's " + role + "!" + note;
 }
+
+int SpreadArgumentCount(VMState *vm, std::string *source) {
+    source->clear();
+    const CallFrame *f = vm->ci;
+    if (!f->isNative || f == vm->frames || f[-1].cl == nullptr) return 0;
+    const CallFrame *caller = f - 1;
+    const Proto *p = caller->cl->p;
+    const int callPc = int(caller->savedpc - p->codePtr) - 1;
+    if (callPc < 1 || size_t(callPc) >= p->code.size()) return 0;
+    const Instruction call = p->code[size_t(callPc)];
+    if ((GetOp(call) != OP_CALL && GetOp(call) != OP_TAILCALL) || GetB(call) != 0 ||
+        caller->base + GetA(call) != f->func)
+        return 0;
+    // The part that left its values up to the top comes right before the call that takes them.
+    const Instruction last = p->code[size_t(callPc - 1)];
+    const VMValue *first = caller->base + GetA(last);
+    if (first <= f->func || first > vm->top) return 0;
+    if (GetOp(last) == OP_CALL && GetC(last) == 0) {
+        const OperandName name = NameRegister(p, callPc - 1, GetA(last));
+        if (name.kind) *source = name.name;
+        // A command read from its global is named as registered ("Val" rather than the lower-cased "val").
+        const int setPc = FindSetRegister(p, callPc - 1, GetA(last));
+        const Instruction set = setPc >= 0 ? p->code[size_t(setPc)] : 0;
+        if (setPc >= 0 && GetOp(set) == OP_GETGLOBAL && p->k[size_t(GetBx(set))].tt == TSTRING) {
+            VMString *key = AsString(&p->k[size_t(GetBx(set))]);
+            const VMValue *value = TableGetStr(AsTable(&vm->globals), key);
+            if (value->tt == TFUNCTION && value->u.gc->gctype == kGCNative)
+                *source = StringData(static_cast<const NativeFunction *>(value->u.gc)->name);
+        }
+    } else if (GetOp(last) == OP_VARARG && GetB(last) == 0) {
+        *source = "...";
+    } else {
+        return 0;
+    }
+    return int(vm->top - first);
+}

@@ -227,6 +227,11 @@ using CommandErrorHook = void (*)(VMState *vm, const char *command, int code);
 void SetCommandErrorHook(VMState *vm, CommandErrorHook hook);
 // The name of the command whose handler runs now (the innermost frame is its), or null.
 const char *RunningCommandName(VMState *vm);
+// When the running command's arguments end with every result of a call written last among them (f(a, g(x)))
+// or with the extra arguments ("..."): how many values that last part gave, and in *source the function called
+// as the script names it ("g"), "..." for the extra arguments, or "" when unknown. 0 when every argument was
+// written out. Reads the caller's code, for error reports only, while the stack holds the arguments alone.
+int SpreadArgumentCount(VMState *vm, std::string *source);
 // Decides at the native-call boundary what a command's error does: return non-zero to raise it, 0 to swallow it
 // (the call then yields no results). Null hook: always raise.
 using ErrorPolicyHook = int (*)(VMState *vm, int code);

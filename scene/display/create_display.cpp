@@ -144,10 +144,8 @@ int CreateDisplay(VMState *vm, ObjectId id, int optionsIndex, DisplayRecord **ou
     if (!d) return kErrOutOfMemory;
 
     if (optionsIndex) {
-        if (ValueType(vm, optionsIndex) != TTABLE) {
-            SetErrorArgNumber(optionsIndex);
-            return kErrTableExpected;
-        }
+        if (ValueType(vm, optionsIndex) != TTABLE)
+            return ArgumentTypeError(vm, kErrTableExpected, optionsIndex, optionsIndex);
         if (int error = ParseDisplaySettings(vm, optionsIndex, d, 1, nullptr)) return error;
         int32_t value = 0;
         if (GetTableOption(vm, optionsIndex, "hidden", &value) && value) d->flags |= kDisplayHidden;

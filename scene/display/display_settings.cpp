@@ -13,10 +13,11 @@ static int Absolute(VMState *vm, int index) {
     return (index < 0 && index > kRegistryIndex) ? GetTop(vm) + index + 1 : index;
 }
 
-static int TableExpected(VMState *vm, int table) {
+// The value on top, read from the key of the table argument, is no table: it goes.
+static int TableExpected(VMState *vm, int table, const char *key) {
+    const int error = ArgumentTypeError(vm, kErrTableExpected, table, -1, key);
     SetTop(vm, -2);
-    SetErrorArgNumber(table);
-    return kErrTableExpected;
+    return error;
 }
 
 int ParseRegion(VMState *vm, int table, const char *key, DisplayRegion *regions, int32_t *count, int32_t *given) {
@@ -27,7 +28,7 @@ int ParseRegion(VMState *vm, int table, const char *key, DisplayRegion *regions,
         SetTop(vm, -2);
         return 0;
     }
-    if (ValueType(vm, -1) != TTABLE) return TableExpected(vm, table);
+    if (ValueType(vm, -1) != TTABLE) return TableExpected(vm, table, key);
     const int list = GetTop(vm);
     *given = 0;
     int32_t n = 0;
@@ -45,8 +46,7 @@ int ParseRegion(VMState *vm, int table, const char *key, DisplayRegion *regions,
         if (n >= kMaxDisplayRegions) {
             error = kErrWrongUsage; // the record holds 64 regions per table
         } else if (ValueType(vm, entry) != TTABLE) {
-            error = kErrTableExpected;
-            SetErrorArgNumber(table);
+            error = ArgumentTypeError(vm, kErrTableExpected, table, entry, key);
         } else {
             GetTableOption(vm, entry, "type", &type);
             GetTableOption(vm, entry, "x", &x, &hasX);

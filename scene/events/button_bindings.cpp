@@ -35,9 +35,8 @@ int32_t ReadButtonFunctions(VMState *vm, int table, int *error) {
             continue;
         }
         if (type != TFUNCTION) {
+            *error = ArgumentTypeError(vm, kErrFunctionExpected, table, -1, name);
             SetTop(vm, own - 1);
-            SetErrorArgNumber(table);
-            *error = kErrFunctionExpected;
             return -1;
         }
         SetField(vm, own, name);

@@ -28,12 +28,13 @@ int InstallEventHandlers(VMState *vm, int table, int userdata) {
         NoteOptionKey(vm, NameOf(i));
         RawGetField(vm, table, NameOf(i));
         int type = ValueType(vm, -1);
+        if (type != TNIL && type != TNUMBER && type != TFUNCTION) {
+            const int error = ArgumentTypeError(vm, kErrFunctionExpected, 1, -1, NameOf(i));
+            SetTop(vm, -2);
+            return error;
+        }
         SetTop(vm, -2);
         if (type == TNIL) continue;
-        if (type != TNUMBER && type != TFUNCTION) {
-            SetErrorArgNumber(1);
-            return kErrFunctionExpected;
-        }
         if (!SlotOf(i)) return kErrWrongUsage; // a display handler without a display
     }
     int32_t oldDropFile = CurrentDisplay ? CurrentDisplay->handlers[kSlotOnDropFile].function : -1;

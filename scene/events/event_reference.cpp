@@ -134,13 +134,15 @@ const CommandDoc kCommandDocs[] = {
      .text = "Installs functions for the events of the current display and for the program's own events (sound "
              "ends, ARexx): the table maps event names to functions, or to 0 to remove one; names left out stay "
              "as they are. A userdata argument goes to every function this call sets (as the message's "
-             "userdata). WaitEvent and CheckEvent call the functions with one argument, a message table: action "
-             "is the event's name as below, and the other fields are:\n"
+             "userdata). Escape ends the program before an OnKeyDown function sees it, as long as EscapeQuit is "
+             "on, which it is when a program starts: a program that waits for Escape (to save a high score after "
+             "its main loop, say) calls EscapeQuit(False) first. WaitEvent and CheckEvent call the functions with "
+             "one argument, a message table: action is the event's name as below, and the other fields are:\n"
              "\n"
              "| event | fields beside action |\n"
              "|---|---|\n"
-             "| OnKeyDown, OnKeyUp | key (the character typed, in the default encoding; ESC, UP, DOWN, LEFT, RIGHT, F1 ... F16, HELP, "
-             "BACKSPACE, DEL, INSERT, HOME, END, PAGEUP, PAGEDOWN, PRINT, PAUSE by name; Tab gives eight blanks, "
+             "| OnKeyDown, OnKeyUp | key (the character typed, in the default encoding; ESC (only after "
+             "EscapeQuit(False)), UP, DOWN, LEFT, RIGHT, F1 ... F16, HELP, BACKSPACE, DEL, INSERT, HOME, END, PAGEUP, PAGEDOWN, PRINT, PAUSE by name; Tab gives eight blanks, "
              "Return and Enter a line feed), id (the display) |\n"
              "| OnMouseMove | x, y (the mouse on the display), id |\n"
              "| OnMouseDown, OnMouseUp, OnRightMouseDown, OnRightMouseUp, OnMidMouseDown, OnMidMouseUp, "
@@ -167,14 +169,16 @@ const CommandDoc kCommandDocs[] = {
                 "OnMidMouseDown, OnMidMouseUp, OnWheelUp, OnWheelDown, CloseWindow, SizeWindow, MoveWindow, "
                 "ActiveWindow, InactiveWindow, HideWindow, ShowWindow, ModeSwitch, ClipboardChange, "
                 "OnMusicEnd, OnSampleEnd, OnSampleLoop, OnARexx, OnDropFile",
-     .example = "Local quit = False\n"
+     .example = "EscapeQuit(False)   ; else Escape ends the program before OnKeyDown sees it\n"
+                "Local quit = False\n"
                 "InstallEventHandler({OnKeyDown = Function(msg)\n"
                 "    DebugPrint(\"key\", msg.key)\n"
                 "    If msg.key == \"ESC\" Then quit = True EndIf\n"
                 "EndFunction})\n"
                 "Repeat\n"
                 "    WaitEvent()\n"
-                "Until quit"},
+                "Until quit\n"
+                "DebugPrint(\"Escape ended the loop\")"},
     {.name = "SetInterval", .synopsis = "[handle =] SetInterval(id, function, ms[, userdata])",
      .arguments = {3, 4},
      .text = "Calls a function every ms milliseconds until ClearInterval. The calls are made by "

@@ -270,7 +270,7 @@ int ReadLayerArg(VMState *vm, int argIndex, int32_t *position) {
         SetErrorArgString(name);
         return kErrLayerNameNotFound;
     }
-    default: SetErrorArgNumber(argIndex); return kErrStringOrNumberExpected;
+    default: return ArgumentTypeError(vm, kErrStringOrNumberExpected, argIndex, argIndex);
     }
 }
 

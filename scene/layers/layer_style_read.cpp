@@ -236,10 +236,7 @@ LayerStyleChange::~LayerStyleChange() {
 }
 
 int ReadLayerStyle(VMState *vm, vlLayer *layer, int t, bool *freeAfter, LayerStyleChange *c) {
-    if (ValueType(vm, t) != TTABLE) {
-        SetErrorArgNumber(t);
-        return kErrTableExpected;
-    }
+    if (ValueType(vm, t) != TTABLE) return ArgumentTypeError(vm, kErrTableExpected, t, t);
     const LayerDrawParams *first = layer->first;
     c->kind = layer->type;
     c->source = layer->source;

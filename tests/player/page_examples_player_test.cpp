@@ -82,16 +82,17 @@ void WriteFixtures(const std::string &dir) {
     WriteText(dir + "/scores.txt", "Alice 120\nBob 95\n");
 }
 
-// The examples that wait for the user: the keys that answer them, and the title of a requester window that must
-// get them rather than the display.
+// The examples that wait for the user: the keys that answer them, the title of a requester window that must
+// get them rather than the display, and the line the example prints last once its wait has seen the keys.
 struct DesktopInput {
     const char *section;
     const char *keys;
     const char *requester;
+    const char *lastLine = nullptr;
 };
 constexpr DesktopInput kDesktopInput[] = {
     {"WaitKeyDown", "space", nullptr},
-    {"InstallEventHandler", "a Escape", nullptr},
+    {"InstallEventHandler", "a Escape", nullptr, "Escape ended the loop\n"},
     {"InKeyStr", "A n n Return", nullptr},
     {"SystemRequest", "Return", "Quit"},
 };
@@ -180,10 +181,14 @@ TEST(PageExamplesPlayer, EveryExampleRunsToItsEnd) {
     std::vector<std::thread> workers;
     for (int n = 0; n < (desktop ? 1 : 4); n++) workers.emplace_back(work);
     for (std::thread &worker : workers) worker.join();
-    for (const Job &job : jobs)
+    for (const Job &job : jobs) {
         EXPECT_TRUE(job.run.exitCode == 0 && job.run.err.empty())
             << job.example->page << " " << job.example->section << ": status " << job.run.exitCode << "\n"
             << job.run.err << "the example:\n" << job.example->code;
+        if (const char *last = job.input ? job.input->lastLine : nullptr) {
+            EXPECT_TRUE(job.run.out.ends_with(last)) << job.example->section << " printed:\n" << job.run.out;
+        }
+    }
     EXPECT_FALSE(jobs.empty());
 }
 

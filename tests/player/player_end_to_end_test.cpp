@@ -341,6 +341,24 @@ TEST(PlayerEndToEnd, ErrorsSayWhatWasRefusedAndWhatToWrite) {
          "Box(0, 0, 5000, 5000, $FF0000)\n",
          "Out of memory! As a layer, a shape with an edge, a shadow or a texture is at most 16777216 pixels (4096 x "
          "4096) before it is scaled or turned; this one is 5008 x 5008 with its shadow."},
+        {"SetEventTimeout(5000, 1)\n",
+         "Too many arguments for this function! 2 were given; the form is SetEventTimeout(ms).\n"},
+        {"SetEventTimeout(Val(\"5000\"))\n",
+         "Too many arguments for this function! 2 were given; the form is SetEventTimeout(ms). The last, Val(), gave 2 "
+         "results: write it in parentheses, (Val(...)), to pass only its first."},
+        {"Function Later(...)\nSetEventTimeout(...)\nEndFunction\nLater(5000, 1)\n",
+         "Too many arguments for this function! 2 were given; the form is SetEventTimeout(ms). The last, ..., gave 2 "
+         "values: write (...) to pass only the first."},
+        {"PlaySample(\"beep\")\n", "Number expected in argument 1! PlaySample() was given the string \"beep\"; the "
+                                    "form is PlaySample(id[, options | times, ...])."},
+        {"CreateBrush(1, 8, 8)\nDisplayBrush(1, 0, 0, {Width = \"wide\"})\n",
+         "Number expected in table argument \"width\"! DisplayBrush() was given the string \"wide\" for \"width\"; the "
+         "form is DisplayBrush(id, x, y[, options])."},
+        {"SetMetaTable({}, 5)\n", "Table or Nil expected! SetMetaTable() was given the number 5; the form is table = "
+                                  "SetMetaTable(table, metatable)."},
+        {"Collision(#BOX, 1, 2)\n", "Number expected in argument 4! 3 were given; the form is hit = Collision(#BOX, x1, "
+                                    "y1, width1, height1, x2, y2, width2, height2).\n"},
+        {"Collision(#SPRITE, 1)\n", "Not enough arguments! 2 were given; the form is Collision(#SPRITE, id1, id2).\n"},
     };
     for (const auto &c : cases) {
         PlayerRun run = RunScript(dir, c.script, "hint");

@@ -180,6 +180,22 @@ TEST(ParserErrors, BlocksNestedDeeperThanTheLimitAreRefused) {
     EXPECT_NE(ParseError(blocks).message.find("nesting too deep"), std::string::npos);
 }
 
+TEST(ParserErrors, AKeywordWhereANameGoesIsCalledAKeyword) {
+    const struct {
+        const char *source, *message;
+    } cases[] = {
+        {"Function Step()\nEndFunction", "name expected after 'Function', found 'Step', which is a keyword"},
+        {"Function Move(x, Label)\nEndFunction", "name expected as a parameter, found 'Label', which is a keyword"},
+        {"Local Then = 1", "name expected after 'Local', found 'Then', which is a keyword"},
+    };
+    for (const auto &c : cases) {
+        const std::string message = ParseError(c.source).message;
+        EXPECT_EQ(message.rfind(c.message, 0), 0u) << message;
+        EXPECT_NE(message.find("choose another name"), std::string::npos) << message;
+    }
+    EXPECT_EQ(ParseError("Function (x)\nEndFunction").message, "name expected after 'Function', found '('");
+}
+
 TEST(ParserErrors, ModerateNestingIsAccepted) {
     std::string ok = "x = " + std::string(190, '(') + "1" + std::string(190, ')');
     Parse(ok);

@@ -48,3 +48,4 @@ Token NextToken(Lexer &lexer);
 // How a token reads in an error message ("'EndIf'", "end of file", "name 'x'").
 std::string DescribeToken(const Token &token);
 const char *TokenKindText(TokenKind kind);
+inline bool IsKeyword(TokenKind kind) { return kind >= TokenKind::And && kind <= TokenKind::While; }

@@ -83,6 +83,9 @@ void ExpectClose(Parser &p, TokenKind kind, TokenKind opener, int openLine) {
 }
 
 std::string ExpectName(Parser &p, const char *what) {
+    if (IsKeyword(p.current.kind))
+        FailHere(p, std::string("name expected ") + what + ", found " + DescribeToken(p.current) +
+                        ", which is a keyword and cannot be a name: choose another name");
     if (!Check(p, TokenKind::Name))
         FailHere(p, std::string("name expected ") + what + ", found " + DescribeToken(p.current));
     std::string name = p.current.text;
