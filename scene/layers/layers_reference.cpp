@@ -85,9 +85,12 @@ const CommandDoc kCommandDocs[] = {
      .errors = {kErrLayerNameTaken, kErrNameTooLong, kErrOutOfMemory, kErrLayerOutOfRange}},
     {.name = "Collision",
      .synopsis = "hit = Collision(#BOX, x1, y1, width1, height1, x2, y2, width2, height2) or "
-                 "Collision(#BRUSH, id1, x1, y1, id2, x2, y2) or Collision(#BRUSH_VS_BOX, id, x1, y1, x2, y2, width, "
-                 "height) or Collision(#LAYER, layer1, layer2) or Collision(#LAYER_VS_BOX, layer, x, y, width, "
-                 "height) or Collision(#SPRITE, id1, id2) or Collision(#SPRITE_VS_BOX, id, x, y, width, height)",
+                 "hit = Collision(#BRUSH, id1, x1, y1, id2, x2, y2) or "
+                 "hit = Collision(#BRUSH_VS_BOX, id, x1, y1, x2, y2, width, height) or "
+                 "hit = Collision(#LAYER, layer1, layer2) or "
+                 "hit = Collision(#LAYER_VS_BOX, layer, x, y, width, height) or "
+                 "hit = Collision(#SPRITE, id1, id2) or "
+                 "hit = Collision(#SPRITE_VS_BOX, id, x, y, width, height)",
      .arguments = {3, 9}, .display = false,
      .text = "Tests whether two things overlap, pixel by pixel where they have masks: #BOX (two "
              "rectangles), #BRUSH (two brushes at positions), #LAYER (two layers), #SPRITE (two sprites on "

@@ -358,7 +358,8 @@ TEST(PlayerEndToEnd, ErrorsSayWhatWasRefusedAndWhatToWrite) {
                                   "SetMetaTable(table, metatable)."},
         {"Collision(#BOX, 1, 2)\n", "Number expected in argument 4! 3 were given; the form is hit = Collision(#BOX, x1, "
                                     "y1, width1, height1, x2, y2, width2, height2).\n"},
-        {"Collision(#SPRITE, 1)\n", "Not enough arguments! 2 were given; the form is Collision(#SPRITE, id1, id2).\n"},
+        {"Collision(#SPRITE, 1)\n",
+         "Not enough arguments! 2 were given; the form is hit = Collision(#SPRITE, id1, id2).\n"},
     };
     for (const auto &c : cases) {
         PlayerRun run = RunScript(dir, c.script, "hint");
