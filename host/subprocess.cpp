@@ -122,12 +122,14 @@ std::vector<std::string> SplitArguments(const char *text) {
     return words;
 }
 
-// A program that shares a terminal with us, where our group is in front, stays in our group: it reads the terminal
-// and gets its CTRL-C itself. Any other runs in a group of its own, so that the end reaches what it started too.
-bool SharesOurTerminal() {
-    for (int fd = 0; fd <= 2; fd++)
-        if (isatty(fd) && tcgetpgrp(fd) == getpgrp()) return true;
-    return false;
+// Started in front on a terminal, a program stays in our group: it may read the terminal and gets its CTRL-C
+// itself. Any other runs in a group of its own, so that the end reaches what it started too.
+bool InFrontOnATerminal() {
+    const int terminal = open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    if (terminal < 0) return false;
+    const bool front = tcgetpgrp(terminal) == getpgrp();
+    close(terminal);
+    return front;
 }
 
 bool Reaped(pid_t child) {
@@ -208,7 +210,7 @@ int StartProgram(const char *program, const char *arguments, int asynchronous) {
     // No shell: the words go to the program as they are. posix_spawnp reports a program that cannot be started;
     // the exit status of one that ran is the program's own business.
     pid_t child;
-    const bool ownGroup = !asynchronous && !SharesOurTerminal();
+    const bool ownGroup = !asynchronous && !InFrontOnATerminal();
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     if (ownGroup) {
