@@ -179,13 +179,12 @@ void WaitForProgram(pid_t child, bool ownGroup) {
     while (!(reaped = Reaped(child)) && !EndRequested()) WaitForWakeOrInput(exited, exited >= 0 ? -1 : 50000);
     if (!reaped) {
         kill(target, TerminationSignal() ? TerminationSignal() : SIGTERM);
-        // At most fifty looks 10 ms apart, counted rather than timed: the program keeps real time whatever clock
-        // we keep. A look a wake cuts short counts too, so that a stream of wakes cannot hold the end up.
+        // Looks 10 ms apart, counted rather than timed: the program keeps real time whatever clock we keep. A look
+        // a wake cuts short counts too, so that a stream of wakes cannot hold the end up. After fifty the rest is
+        // killed, and looked at until it has gone.
         for (int looks = 0; !(reaped = reaped || Reaped(child)) || (ownGroup && GroupRuns(child)); looks++) {
-            if (looks == 50) {
-                kill(target, SIGKILL);
-                break;
-            }
+            if (looks == 50) kill(target, SIGKILL);
+            if (looks == 100) break;
             WaitForWakeOrInput(reaped ? -1 : exited, 10000);
         }
         while (!reaped && waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
