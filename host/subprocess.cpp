@@ -2,14 +2,19 @@
 
 #include "host/path.h"
 #include "host/safe_write.h"
+#include "host/tasks.h"
 #include "runtime/app/errors.h"
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <thread>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -117,6 +122,77 @@ std::vector<std::string> SplitArguments(const char *text) {
     return words;
 }
 
+// Started in front on a terminal, a program stays in our group: it may read the terminal and gets its CTRL-C
+// itself. Any other runs in a group of its own, so that the end reaches what it started too.
+bool InFrontOnATerminal() {
+    const int terminal = open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    if (terminal < 0) return false;
+    const bool front = tcgetpgrp(terminal) == getpgrp();
+    close(terminal);
+    return front;
+}
+
+bool Reaped(pid_t child) {
+    int status;
+    pid_t got;
+    while ((got = waitpid(child, &status, WNOHANG)) < 0 && errno == EINTR) {
+    }
+    return got != 0;
+}
+
+// True while a process of the group runs. One that has ended but waits for its reaper (the program's own children,
+// which init takes over, may wait a second or more for it in a container) does not count.
+bool GroupRuns(pid_t group) {
+    if (kill(-group, 0) != 0) return false;
+    DIR *proc = opendir("/proc");
+    if (!proc) return true;
+    bool runs = false;
+    while (dirent *entry = readdir(proc)) {
+        if (runs || entry->d_name[0] < '1' || entry->d_name[0] > '9') continue;
+        char stat[512];
+        const int fd = openat(dirfd(proc), (std::string(entry->d_name) + "/stat").c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) continue;
+        const ssize_t n = read(fd, stat, sizeof stat - 1);
+        close(fd);
+        if (n <= 0) continue;
+        stat[n] = 0;
+        // "pid (name) state ppid pgrp ...": the name may hold anything, so the fields are read after its last ')'.
+        const char *after = strrchr(stat, ')');
+        char state = 0;
+        int parent = 0, processGroup = 0;
+        if (after && sscanf(after + 1, " %c %d %d", &state, &parent, &processGroup) == 3)
+            runs = processGroup == group && state != 'Z' && state != 'X';
+    }
+    closedir(proc);
+    return runs;
+}
+
+// Waits for the program, or until the run is told to end: the program then gets the signal that ended the run
+// (SIGTERM for an end without one), and what is still running of it about half a second later is killed.
+void WaitForProgram(pid_t child, bool ownGroup) {
+    const pid_t target = ownGroup ? -child : child;
+    int exited = -1; // a descriptor that becomes readable when the program ends; without one, look every 50 ms
+#ifdef SYS_pidfd_open
+    exited = int(syscall(SYS_pidfd_open, child, 0));
+#endif
+    bool reaped = false;
+    while (!(reaped = Reaped(child)) && !EndRequested()) WaitForWakeOrInput(exited, exited >= 0 ? -1 : 50000);
+    if (!reaped) {
+        kill(target, TerminationSignal() ? TerminationSignal() : SIGTERM);
+        // Looks 10 ms apart, counted rather than timed: the program keeps real time whatever clock we keep. A look
+        // a wake cuts short counts too, so that a stream of wakes cannot hold the end up. After fifty the rest is
+        // killed, and looked at until it has gone.
+        for (int looks = 0; !(reaped = reaped || Reaped(child)) || (ownGroup && GroupRuns(child)); looks++) {
+            if (looks == 50) kill(target, SIGKILL);
+            if (looks == 100) break;
+            WaitForWakeOrInput(reaped ? -1 : exited, 10000);
+        }
+        while (!reaped && waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    if (exited >= 0) close(exited);
+}
+
 } // namespace
 
 int StartProgram(const char *program, const char *arguments, int asynchronous) {
@@ -133,7 +209,16 @@ int StartProgram(const char *program, const char *arguments, int asynchronous) {
     // No shell: the words go to the program as they are. posix_spawnp reports a program that cannot be started;
     // the exit status of one that ran is the program's own business.
     pid_t child;
-    if (posix_spawnp(&child, path.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+    const bool ownGroup = !asynchronous && !InFrontOnATerminal();
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    if (ownGroup) {
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attributes, 0);
+    }
+    const int spawned = posix_spawnp(&child, path.c_str(), nullptr, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    if (spawned != 0) {
         SetErrorArgString(program);
         return kErrCannotOpen;
     }
@@ -145,8 +230,6 @@ int StartProgram(const char *program, const char *arguments, int asynchronous) {
         }).detach();
         return 0;
     }
-    int status;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    WaitForProgram(child, ownGroup);
     return 0;
 }

@@ -75,7 +75,9 @@ const CommandDoc kCommandDocs[] = {
              "(#DELETEFILE_UNPROTECT); its answer can skip the entry or stop.",
      .errors = {kErrWrongUsage, kErrLockFailed, kErrDeleteFile}},
     {.name = "Execute", .synopsis = "Execute(commandline)", .arguments = {1, 1},
-     .text = "Runs a program or shell command and waits until it ends.",
+     .text = "Runs a program or shell command and waits until it ends. When the player is told to end meanwhile "
+             "(SIGTERM, SIGHUP, or a CTRL-C that ends it), the program gets the same signal, and what still runs of "
+             "it half a second later is killed.",
      .errors = {kErrWrongUsage, kErrCannotReadFile, kErrCannotWriteFile, kErrCannotOpen}},
     {.name = "Run", .synopsis = "Run(commandline)", .arguments = {1, 1},
      .text = "Starts a program or shell command and returns at once, without waiting for it to end.",

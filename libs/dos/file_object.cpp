@@ -147,11 +147,16 @@ int CloseFileObject(FileObject *file) {
 }
 
 void CloseAllFileObjects() {
-    // Data the script wrote but never closed is flushed here; losing it must not pass for success.
-    for (FileObject *file : FileList)
-        if (CloseVirtualFile(file->stream) != 0) NoteShutdownFailure(kErrWriteFailed, file->name.c_str());
+    // Data the script wrote but never closed is flushed here; losing it must not pass for success. Each file
+    // leaves the list before its close, which may end the process (a lost display met in a clipboard write):
+    // the end's flush then sees only the files still open.
     lastArgFile = nullptr;
-    FileList.Clear();
+    while (FileObject *file = FileList.front()) {
+        VirtualFile *stream = file->stream;
+        const std::string name = std::move(file->name);
+        FileList.Erase(file);
+        if (CloseVirtualFile(stream) != 0) NoteShutdownFailure(kErrWriteFailed, name.c_str());
+    }
 }
 
 void FlushAllFileObjects() {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host/virtual_file.h"
 #include "runtime/app/command.h"
 #include "runtime/app/errors.h"
 #include "tests/support/files.h"
@@ -313,6 +314,24 @@ TEST_F(DosFiles, ReadWriteCoherentUnbuffered) {
 TEST_F(DosFiles, ReadWriteCoherentAcrossModeSwitches) {
     CheckReadWriteCoherence(*this, kIOBuffered, kIOUnbuffered);
     CheckReadWriteCoherence(*this, kIOUnbuffered, kIOBuffered);
+}
+
+// The end of the process may come inside one of the shutdown's closes (a clipboard write meeting a lost display
+// calls exit), and the end flushes every file still listed: the files closed before, and the one closing, must be
+// gone from the list by then, the one opened after it still there.
+TEST_F(DosFiles, EndInsideTheShutdownsCloseFlushesOnlyTheFilesStillOpen) {
+    static size_t listedAtTheEnd = 0;
+    SetClipboardStreamHooks(nullptr, [](const uint8_t *, size_t) {
+        FlushAllFileObjects();
+        listedAtTheEnd = CountOpenFiles();
+        return 0;
+    });
+    for (const std::string &path : {Path("before"), std::string(":::clipboard"), Path("after")})
+        ASSERT_EQ(FileWriteLine(Open(int(CountOpenFiles()) + 1, path, kModeWrite), "kept", 4), 0);
+    CloseAllFileObjects();
+    SetClipboardStreamHooks(nullptr, nullptr);
+    EXPECT_EQ(listedAtTheEnd, 1u);
+    EXPECT_EQ(Contents("before") + Contents("after"), "kept\nkept\n");
 }
 
 struct DosFullDisk : DosFiles {

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <random>
 #include <sys/stat.h>
@@ -117,31 +118,40 @@ TEST(PlayerEndToEnd, TerminationSignalsShutDownLikeABreak) {
     // remove the unpacked copy and end with 128 + the signal (CTRL-C too, so that a shell loop stops).
     const char script[] = "OpenFile(1, \"out.txt\", #MODE_WRITE)\nWriteLine(1, \"kept\")\n"
                           "OpenFile(2, \"started\", #MODE_WRITE)\nCloseFile(2)\nWhile True\nWend\n";
-    // A player still running a minute after the signal is killed, which the status shows.
+    // A player still running a minute after the signal is killed, which the status shows. The signal goes once the
+    // file $2 is there.
     const char shell[] = "\"$0\" -quiet demo.vlz & p=$!; i=0\n"
-                         "while [ ! -e started ] && [ $i -lt 1200 ]; do sleep 0.1; i=$((i+1)); done\n"
+                         "while [ ! -e $2 ] && [ $i -lt 1200 ]; do sleep 0.1; i=$((i+1)); done\n"
                          "kill -$1 $p; i=0\n"
                          "while kill -0 $p 2>/dev/null && [ $i -lt 600 ]; do sleep 0.1; i=$((i+1)); done\n"
                          "kill -9 $p 2>/dev/null; wait $p";
     // Also inside one long command or wait: a layer of four million frames stops making them, an anim's pause of
     // 2^31 ms between frames ends, and so does a frame's wait at one frame a second; opening a FIFO nothing writes
-    // and a box outlined 1e9 thick do not hold it up.
+    // and a box outlined 1e9 thick do not hold it up. Nor does a program Execute waits for: its shell starts a
+    // program of its own, which a CTRL-C does not stop (a shell's background programs ignore it), and says which;
+    // the end passes the signal on and leaves neither running.
     const std::string loop = "While True\nWend\n";
+    const std::string execute = "Execute(\"sh -c \\\"sleep 100 & echo $! >p; mv p sleep.pid; wait\\\"\")\n";
     const std::map<std::string, std::string> kLongCommands = {
         {"TERM layer", "EnableLayers()\nCreateLayer(0, 0, 1, 1, {Frames = 4000000})\n"},
         {"TERM anim", "CreateBrush(1, 40, 40)\nCreateAnim(1, 1, 10, 10, 3, 3)\nPlayAnim(1, 0, 0, {Speed = 1e300})\n"},
         {"TERM fifo", "ExitOnError(False)\nLoadBrush(1, \"fifo\")\n" + loop},
         {"TERM outline", "SetFormStyle({fillstyle = #FILLNONE, outlinethickness = 1e9})\nBox(5, 5, 100, 60, $FF)\n" + loop},
-        {"TERM frame", "SetFPSLimit(1)\nWhile True\n    WaitFrame()\nWend\n"}};
-    for (const char *signalName :
-         {"TERM", "HUP", "INT", "TERM layer", "TERM anim", "TERM fifo", "TERM outline", "TERM frame"}) {
+        {"TERM frame", "SetFPSLimit(1)\nWhile True\n    WaitFrame()\nWend\n"},
+        {"TERM execute", execute},
+        {"INT execute", execute}};
+    for (const char *signalName : {"TERM", "HUP", "INT", "TERM layer", "TERM anim", "TERM fifo", "TERM outline",
+                                   "TERM frame", "TERM execute", "INT execute"}) {
+        const bool executes = std::string(signalName).ends_with("execute");
         ScratchDirectory dir;
         std::filesystem::create_directory(dir.File("tmp"));
         ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
         std::string source = script;
         if (kLongCommands.count(signalName)) source.replace(source.find("While"), std::string::npos, kLongCommands.at(signalName));
         WriteBytes(dir.File("demo.vlz"), CompileToApplet(source, "demo.vls", dir.path, true));
-        PlayerRun run = RunProgramCapture("/bin/sh", {"-c", shell, VL_PLAYER_PATH, std::string(signalName).substr(0, 4)},
+        PlayerRun run = RunProgramCapture("/bin/sh",
+                                          {"-c", shell, VL_PLAYER_PATH, std::string(signalName).substr(0, 4),
+                                           executes ? "sleep.pid" : "started"},
                                           dir.path, {"TMPDIR=" + dir.File("tmp")});
         const int signalNumber = signalName[0] == 'T' ? SIGTERM : signalName[0] == 'H' ? SIGHUP : SIGINT;
         EXPECT_EQ(run.exitCode, 128 + signalNumber) << signalName << run.err;
@@ -149,6 +159,13 @@ TEST(PlayerEndToEnd, TerminationSignalsShutDownLikeABreak) {
         EXPECT_EQ(std::string(written.begin(), written.end()), "kept\n");
         EXPECT_TRUE(std::filesystem::is_empty(dir.File("tmp")));
         ExpectNoSanitizerReport(run.err);
+        if (executes) { // gone, or ended and waiting for init to take it
+            std::string pid, stat;
+            std::getline(std::ifstream(dir.File("sleep.pid")), pid);
+            ASSERT_FALSE(pid.empty()) << signalName;
+            std::getline(std::ifstream("/proc/" + pid + "/stat"), stat);
+            EXPECT_TRUE(stat.empty() || stat.substr(stat.rfind(')') + 2, 1) == "Z") << signalName << ": " << stat;
+        }
     }
 }
 
