@@ -76,7 +76,8 @@ const CommandDoc kCommandDocs[] = {
      .options = "Times, Volume",
      .errors = {kErrMusicNotFound, kErrObjectNotFound}},
     {.name = "PlayModule", .synopsis = "PlayModule(id[, options | times])", .arguments = {1, 2},
-     .text = "Starts playing a module; the same as PlayMusic.",
+     .text = "Starts playing a module; the same as PlayMusic. A module's channels 1 and 4 are heard on the right, "
+             "channels 2 and 3 on the left.",
      .options = "Times, Volume",
      .errors = {kErrMusicNotFound, kErrObjectNotFound}},
     {.name = "StopMusic", .synopsis = "StopMusic([id])", .arguments = {0, 1},
