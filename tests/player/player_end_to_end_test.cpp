@@ -337,6 +337,10 @@ TEST(PlayerEndToEnd, ErrorsSayWhatWasRefusedAndWhatToWrite) {
          "Specified animation frame is out of range! Frame 3 was asked for; the frames are 1 to 1."},
         {"Function Tick() EndFunction\nSetInterval(Tick, 1000)\n",
          "Not enough arguments! 2 were given; the form is [handle =] SetInterval(id, function, ms[, userdata])."},
+        {"LoadSample(1, \"hint.vla\")\n",
+         "Sample file \"hint.vla\" is in an unknown/unsupported format! The formats read, in one or two channels, are "
+         "WAVE, IFF 8SVX or 16SV, AIFF, AU, CAF, VOC, Wave64, RF64, FLAC, Ogg Vorbis or Opus, MPEG audio (MP3, MP2) "
+         "and the other formats libsndfile reads."},
     };
     for (const auto &c : cases) {
         PlayerRun run = RunScript(dir, c.script, "hint");
