@@ -23,7 +23,7 @@ struct SoundDecoderHandle {
 
 namespace {
 
-constexpr long kMpegResyncLimit = 4096;  // bytes of non-MPEG data before the decoder gives up: refuses text
+constexpr long kMpegResyncLimit = 4096;  // bytes of non-MPEG data inside a stream before the decoder gives up
 constexpr int kMpegErrorsInARow = 100;   // decode errors skipped before a read ends the stream
 // Decoded samples may be far larger than their compressed file; this bounds what one sample may take.
 constexpr uint64_t kMaxDecodedSampleBytes = uint64_t(256) << 20;
@@ -54,6 +54,66 @@ const SndfileFunctions *Sndfile() {
     return LoadLazyLibrary<SndfileFunctions>({"libsndfile.so.1"}, "libsndfile is not available for samples");
 }
 
+// ---- MPEG audio sniffing ---------------------------------------------------------------------------------------
+
+constexpr int kMpegFramesInARow = 4; // frame headers that must follow one another for a file to be MPEG audio
+
+// The byte length of the frame an MPEG audio header starts, or 0 when the word is no header or a free-format one
+// (whose length no header gives).
+int MpegFrameLength(uint32_t header) {
+    if ((header & 0xFFE00000u) != 0xFFE00000u) return 0;
+    const int version = (header >> 19) & 3, layer = (header >> 17) & 3, bitIndex = (header >> 12) & 15,
+              rateIndex = (header >> 10) & 3, padding = (header >> 9) & 1;
+    if (version == 1 || layer == 0 || bitIndex == 0 || bitIndex == 15 || rateIndex == 3) return 0;
+    // kbit/s: MPEG-1 layers I, II and III, then MPEG-2 and 2.5 layer I, and their layers II and III.
+    static const uint16_t kBitRates[5][15] = {
+        {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+        {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+        {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},
+        {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}};
+    static const int kRates[3] = {44100, 48000, 32000};
+    const bool mpeg1 = version == 3;
+    const int bitRate = 1000 * kBitRates[mpeg1 ? 3 - layer : layer == 3 ? 3 : 4][bitIndex];
+    const int rate = kRates[rateIndex] >> (mpeg1 ? 0 : version == 2 ? 1 : 2);
+    if (layer == 3) return (12 * bitRate / rate + padding) * 4;
+    return (layer == 1 && !mpeg1 ? 72 : 144) * bitRate / rate + padding;
+}
+
+enum class MpegStart { kNone, kBroken, kFrames };
+
+// What starts the file, after an ID3v2 tag if any: kFrames for a frame header followed by the next ones where the
+// frames' lengths put them, with the same version, layer and rate (several in a row, or up to the end of the file
+// or a tag at its end after one whole frame); kBroken for a header that the next frames do not follow; kNone for
+// no header. libmpg123 alone takes a stray header deep inside any file as the start of a stream.
+MpegStart MpegFramesAtStart(VirtualFile *file) {
+    const int64_t size = VirtualFileLength(file);
+    uint8_t b[10];
+    const auto readAt = [&](int64_t at, size_t count) {
+        return SeekVirtualFile(file, at, kSeekFromStart) >= 0 && ReadVirtualFile(file, b, count) == int64_t(count);
+    };
+    int64_t at = 0;
+    if (readAt(0, 10) && std::memcmp(b, "ID3", 3) == 0 && b[3] != 0xFF && b[4] != 0xFF &&
+        ((b[6] | b[7] | b[8] | b[9]) & 0x80) == 0)
+        at = 10 + (int64_t(b[6]) << 21 | int64_t(b[7]) << 14 | int64_t(b[8]) << 7 | b[9]) + (b[5] & 0x10 ? 10 : 0);
+    uint32_t first = 0;
+    for (int frames = 0; frames < kMpegFramesInARow; frames++) {
+        if (size - at < 4) return frames > 0 ? MpegStart::kFrames : MpegStart::kNone; // the end, or a stray byte
+        if (!readAt(at, 4)) return MpegStart::kNone;
+        const uint32_t header = uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
+        if (frames == 0) first = header;
+        const int length = MpegFrameLength(header);
+        if (!length || ((header ^ first) & 0xFFFE0C00u) != 0) {
+            if (frames == 0) return (header & 0xFFE00000u) == 0xFFE00000u ? MpegStart::kBroken : MpegStart::kNone;
+            const bool tag = std::memcmp(b, "TAG", 3) == 0 || (readAt(at, 8) && std::memcmp(b, "APETAGEX", 8) == 0);
+            return tag ? MpegStart::kFrames : MpegStart::kBroken;
+        }
+        if (at + length > size) return frames > 0 ? MpegStart::kFrames : MpegStart::kBroken; // a cut last frame
+        at += length;
+    }
+    return MpegStart::kFrames;
+}
+
 // ---- libmpg123 ------------------------------------------------------------------------------------------------
 
 mpg123_ssize_t MpegRead(void *handle, void *buffer, size_t count) {
@@ -69,12 +129,15 @@ off_t MpegSeek(void *handle, off_t offset, int whence) {
 }
 
 int OpenMpegMusic(SoundDecoderHandle *h, SoundStream *stream) {
+    if (MpegFramesAtStart(h->file) != MpegStart::kFrames || SeekVirtualFile(h->file, 0, kSeekFromStart) < 0)
+        return kErrUnknownMusicFormat;
     const MpegFunctions *mpg = Mpeg();
     if (!mpg) return kErrUnknownMusicFormat;
     h->mpeg = mpg->mpg123_new(nullptr, nullptr);
     if (!h->mpeg) return kErrOutOfMemory;
     mpg->mpg123_param(h->mpeg, MPG123_RESYNC_LIMIT, kMpegResyncLimit, 0);
-    mpg->mpg123_param(h->mpeg, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+    // The frames were checked above: no read-ahead, which would refuse a file of one frame.
+    mpg->mpg123_param(h->mpeg, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_NO_READAHEAD, 0);
     mpg->mpg123_format_none(h->mpeg);
     const long *rates = nullptr;
     size_t rateCount = 0;
@@ -155,6 +218,9 @@ int BitsOfSubtype(int subtype) {
 }
 
 int OpenSampleFile(SoundDecoderHandle *h, SoundStream *stream) {
+    // A file that starts as MPEG audio is one only if its frames follow, as for music.
+    if (MpegFramesAtStart(h->file) == MpegStart::kBroken || SeekVirtualFile(h->file, 0, kSeekFromStart) < 0)
+        return kErrSampleUnknownFormat;
     const SndfileFunctions *sf = Sndfile();
     if (!sf) return kErrSampleUnknownFormat;
     SF_VIRTUAL_IO io{VioLength, VioSeek, VioRead, VioWrite, VioTell};

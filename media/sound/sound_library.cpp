@@ -114,7 +114,13 @@ int CmdLoadSample(VMState *vm) {
     uint64_t size = 0;
     uint32_t frequency = 0;
     int format = 0;
-    if (int error = LoadSampleData(file.c_str(), &data, &size, &frequency, &format)) return error;
+    if (int error = LoadSampleData(file.c_str(), &data, &size, &frequency, &format)) {
+        if (error == kErrSampleUnknownFormat)
+            NoteErrorHint(error, "The formats read, in one or two channels, are WAVE, IFF 8SVX or 16SV, AIFF, AU, CAF, "
+                                 "VOC, Wave64, RF64, FLAC, Ogg Vorbis or Opus, MPEG audio (MP3, MP2) and the other "
+                                 "formats libsndfile reads.");
+        return error;
+    }
     if (frequency < 1) {
         FreeSampleData(data);
         return kErrWrongUsage;

@@ -23,6 +23,12 @@ bool HasModuleMagic(VirtualFile *file) {
 
 bool Loadable(const SoundStream *s) { return s->chunkLength > 0 && s->frameBytes > 0 && s->bits > 0; }
 
+// Frames as milliseconds truncated to 32 bits; more (a damaged header's frame count) saturates.
+double Milliseconds(uint64_t frames, uint32_t frequency) {
+    const double ms = double(frames) / frequency * 1000.0;
+    return ms < 4294967295.0 ? double(uint32_t(ms)) : 4294967295.0;
+}
+
 } // namespace
 
 int LoadSampleData(const char *name, SampleData **out, uint64_t *size, uint32_t *frequency, int *format) {
@@ -150,10 +156,10 @@ double GetMusicAttribute(int attribute, int kind, void *handle, std::string *tex
     if (kind != kMusicKindStream) return -1;
     auto *s = static_cast<SoundStream *>(handle);
     switch (attribute) {
-    case kMusicAttrDuration: return uint32_t(double(s->frameCount) / s->frequency * 1000.0);
+    case kMusicAttrDuration: return Milliseconds(s->frameCount, s->frequency);
     case kMusicAttrPosition:
         if (s->kind == kSoundKindDecoder) return double(GetMpegPosition(s));
-        return uint32_t(double(s->position) / s->frequency * 1000.0);
+        return Milliseconds(s->position, s->frequency);
     case kMusicAttrFormatName: *text = GetSoundStreamFormatName(s); return 0;
     case kMusicAttrFormatCode: return SampleFormatCode(s->bits, s->channels, s->flags);
     case kMusicAttrFrequency: return s->frequency;

@@ -54,7 +54,8 @@ const CommandDoc kCommandDocs[] = {
      .text = "Returns True when sound can be played."},
     {.name = "OpenMusic", .synopsis = "[handle =] OpenMusic(id, file)", .arguments = {2, 2},
      .text = "Opens a music file to be streamed while it plays: MPEG audio (MP3), WAVE, IFF 8SVX or 16SV, "
-             "or a four-channel \"M.K.\" tracker module. Other formats (Ogg, FLAC) give 1235.",
+             "or a four-channel \"M.K.\" tracker module. Other formats (Ogg, FLAC) give 1235. An MPEG audio file "
+             "starts with its frames, after an ID3v2 tag if it has one; frames found further in are not taken.",
      .errors = {kErrCannotReadFile, kErrUnknownMusicFormat},
      .example = "OpenMusic(1, \"music/theme.mp3\")\n"
                 "PlayMusic(1, {Times = 0})"},
@@ -76,7 +77,8 @@ const CommandDoc kCommandDocs[] = {
      .options = "Times, Volume",
      .errors = {kErrMusicNotFound, kErrObjectNotFound}},
     {.name = "PlayModule", .synopsis = "PlayModule(id[, options | times])", .arguments = {1, 2},
-     .text = "Starts playing a module; the same as PlayMusic.",
+     .text = "Starts playing a module; the same as PlayMusic. A module's channels 1 and 4 are heard on the right, "
+             "channels 2 and 3 on the left.",
      .options = "Times, Volume",
      .errors = {kErrMusicNotFound, kErrObjectNotFound}},
     {.name = "StopMusic", .synopsis = "StopMusic([id])", .arguments = {0, 1},

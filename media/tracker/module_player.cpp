@@ -303,8 +303,8 @@ int64_t AddRun(const int8_t *data, int64_t pos, int64_t step, int32_t leftGain, 
 // past it (a sample offset) wraps into the loop instead of stepping back one loop length at a time.
 void MixChannel(ModuleState *s, ModuleChannel &c, int32_t *left, int32_t *right, int n) {
     const ModuleInstrument *in = &s->instruments[c.instrument];
-    // Pan 0 is left, as for samples: channels 1 and 4 play left, 2 and 3 right.
-    const int32_t leftGain = c.outVolume * (255 - c.pan), rightGain = c.outVolume * c.pan;
+    // A module's pan 0 is right, the reverse of a sample's: channels 1 and 4 (pan 0) play right, 2 and 3 left.
+    const int32_t leftGain = c.outVolume * c.pan, rightGain = c.outVolume * (255 - c.pan);
     int64_t pos = c.position;
     const int64_t step = c.step;
     int i = 0;

@@ -54,8 +54,8 @@ ModuleBuilder BurstModule() {
 }
 
 TEST(ModuleReplayer, OneChannelMatchesTheIntegerMixerExactlyOnItsSide) {
-    // Channels 1 and 4 play left, 2 and 3 right, each wholly on its side.
-    const bool heardLeft[4] = {true, false, false, true};
+    // Channels 1 and 4 play right, 2 and 3 left, each wholly on its side.
+    const bool heardLeft[4] = {false, true, true, false};
     for (int channel = 0; channel < 4; channel++) {
         ModuleBuilder b;
         b.samples.push_back({SquareBurst(4000, 77), 64});

@@ -377,6 +377,10 @@ TEST(PlayerEndToEnd, ErrorsSayWhatWasRefusedAndWhatToWrite) {
                                     "y1, width1, height1, x2, y2, width2, height2).\n"},
         {"Collision(#SPRITE, 1)\n",
          "Not enough arguments! 2 were given; the form is hit = Collision(#SPRITE, id1, id2).\n"},
+        {"LoadSample(1, \"hint.vla\")\n",
+         "Sample file \"hint.vla\" is in an unknown/unsupported format! The formats read, in one or two channels, are "
+         "WAVE, IFF 8SVX or 16SV, AIFF, AU, CAF, VOC, Wave64, RF64, FLAC, Ogg Vorbis or Opus, MPEG audio (MP3, MP2) "
+         "and the other formats libsndfile reads."},
     };
     for (const auto &c : cases) {
         PlayerRun run = RunScript(dir, c.script, "hint");

@@ -3,15 +3,30 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <sstream>
+#include <tuple>
 
 #include "tests/player/player_test_support.h"
 
 namespace {
 
+const std::vector<std::string> kHeadless = {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy"};
+
+// Made by ffmpeg from one of its sources into the folder: the file's bytes.
+std::vector<uint8_t> Ffmpeg(const ScratchDirectory &dir, const std::string &args, const std::string &name) {
+    const std::string command = "ffmpeg -v error -y -f lavfi " + args + " " + dir.File(name);
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return ReadFileBytes(dir.File(name));
+}
+
+// Every file, plain and linked into the applet: IsSample, IsMusic and OpenMusic's error. A file is MPEG audio only
+// when a frame header starts it (after an ID3v2 tag) and the next frames follow at their lengths, or the end of
+// the file (or a tag at its end) comes after one whole frame; a picture of any format the player reads is none.
 TEST(SoundInPlayer, RecognisesSoundFilesPlainAndLinked) {
+    if (std::system("command -v ffmpeg >/dev/null 2>&1") != 0) GTEST_SKIP() << "ffmpeg is not installed";
     ScratchDirectory dir;
     const std::string data = std::string(VL_SOURCE_DIR) + "/tests/data/media/";
     // A 16SV voice: 20-byte header at 8000 Hz, then a BODY of two samples.
@@ -19,29 +34,83 @@ TEST(SoundInPlayer, RecognisesSoundFilesPlainAndLinked) {
     voice.resize(40, 0);
     voice[32] = 0x1F, voice[33] = 0x40;
     voice.insert(voice.end(), {'B', 'O', 'D', 'Y', 0, 0, 0, 4, 1, 2, 3, 4});
-    std::vector<uint8_t> module = ReadFileBytes(data + "effects.mod");
-    const std::pair<std::string, std::vector<uint8_t>> files[] = {
-        {"8svx", ReadFileBytes(data + "mono.8svx")}, {"16sv", voice}, {"wav", ReadFileBytes(data + "mono16.wav")},
-        {"mp3", ReadFileBytes(data + "layer3.mp3")}, {"mod", module}, {"txt", std::vector<uint8_t>(3000, 'x')}};
-    std::string script, expected;
-    const char *names[] = {"IFF 8SVX", "IFF 16SV", "RIFF WAVE", "MPEG Audio", "Protracker", "Unknown"};
-    const char *samples[] = {"1", "1", "1", "1", "0", "0"};
+    const std::string tone = "-i sine=f=440:r=44100:d=0.3 -c:a libmp3lame -b:a 128k";
+    const std::vector<uint8_t> tagged = Ffmpeg(dir, tone, "made.mp3"); // an ID3v2 tag and an Info frame first
+    const std::vector<uint8_t> bare = Ffmpeg(dir, tone + " -id3v2_version 0 -write_xing 0", "made.mp3");
+    // Frames of 128 kbit/s at 44.1 kHz are 417 bytes, and one more when padded.
+    const auto frames = [&](size_t n) {
+        size_t end = 0;
+        for (size_t i = 0; i < n; i++) end += 417 + ((bare[end + 2] >> 1) & 1);
+        return std::vector<uint8_t>(bare.begin(), bare.begin() + long(end));
+    };
+    const auto join = [](std::vector<uint8_t> a, const std::vector<uint8_t> &b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    std::vector<uint8_t> id3v1 = {'T', 'A', 'G'}, noise(3000);
+    id3v1.resize(128, 0);
+    for (size_t i = 0; i < noise.size(); i++) noise[i] = uint8_t((i * 2654435761u) >> 13);
+    const std::vector<uint8_t> gif = ReadFileBytes(data + "local.gif");
+    const std::string picture = "-i testsrc=size=32x24 -frames:v 1";
+    const std::string sound = "1 1 MPEG Audio 0", refused = "0 0 Unknown 1235";
+    const std::vector<std::tuple<std::string, std::vector<uint8_t>, std::string>> files = {
+        {"8svx", ReadFileBytes(data + "mono.8svx"), "1 1 IFF 8SVX 0"},
+        {"16sv", voice, "1 1 IFF 16SV 0"},
+        {"wav", ReadFileBytes(data + "mono16.wav"), "1 1 RIFF WAVE 0"},
+        {"mp3", ReadFileBytes(data + "layer3.mp3"), sound},
+        {"wav", ReadFileBytes(data + "effects.mod"), "0 1 Protracker 0"}, // a module by its contents
+        {"txt", std::vector<uint8_t>(3000, 'x'), refused},
+        {"mp3", tagged, sound},
+        {"mp3", join(bare, id3v1), sound},
+        {"mp2", ReadFileBytes(data + "layer2.mp2"), sound},
+        {"mp3", Ffmpeg(dir, "-i sine=f=440:r=22050:d=0.3 -c:a libmp3lame -b:a 32k", "made.mp3"), sound}, // MPEG-2
+        {"mp3", Ffmpeg(dir, "-i sine=f=440:r=8000:d=0.5 -c:a libmp3lame -b:a 16k", "made.mp3"), sound}, // MPEG-2.5
+        // libsndfile, which reads the samples, wants a second frame.
+        {"mp3", frames(1), "0 1 MPEG Audio 0"},
+        {"mp3", join(frames(1), id3v1), "0 1 MPEG Audio 0"},
+        {"mp3", frames(2), sound},
+        {"mp3", std::vector<uint8_t>(bare.begin(), bare.begin() + 600), sound}, // the second frame cut short
+        {"mp3", join(frames(2), noise), refused},
+        {"mp3", join(std::vector<uint8_t>(bare.begin(), bare.begin() + 4), noise), refused},
+        {"gif", join(std::vector<uint8_t>(gif.begin(), gif.begin() + 13), bare), refused},
+        {"bin", noise, refused},
+        {"gif", gif, refused},
+        {"ilbm", ReadFileBytes(data + "byterun1.ilbm"), refused},
+        {"png", Ffmpeg(dir, picture, "made.png"), refused},
+        {"jpg", Ffmpeg(dir, picture, "made.jpg"), refused},
+        {"bmp", Ffmpeg(dir, picture, "made.bmp"), refused},
+        {"pcx", Ffmpeg(dir, picture, "made.pcx"), refused},
+        {"ppm", Ffmpeg(dir, picture, "made.ppm"), refused},
+        {"tif", Ffmpeg(dir, picture, "made.tif"), refused},
+        {"webp", Ffmpeg(dir, picture, "made.webp"), refused},
+        {"qoi", Ffmpeg(dir, picture, "made.qoi"), refused},
+    };
+    std::string script = "ExitOnError(False)\n"
+                         "Function Check(name)\n"
+                         "    Local sample = IsSample(name)\n"
+                         "    Local ok, format = IsMusic(name)\n"
+                         "    Local music, error = OpenMusic(Nil, name), 0\n"
+                         "    If GetType(music) == #NIL Then error = GetLastError() Else CloseMusic(music) EndIf\n"
+                         "    DebugPrint(sample, ok, format, error)\n"
+                         "EndFunction\n";
+    std::string links, expected;
+    std::vector<std::string> linked;
     for (const char *kind : {"plain", "linked"}) {
-        for (size_t i = 0; i < 6; i++) {
-            // Module files are told by their contents, whatever their name.
-            std::string name = std::string(kind) + "_" + std::to_string(i) + (i == 4 ? ".wav" : "." + files[i].first);
-            WriteBytes(dir.File(name), files[i].second);
-            if (std::string(kind) == "linked") script = "@LINKFILE \"" + name + "\"\n" + script;
-            script += "DebugPrint(IsSample(\"" + name + "\"), IsMusic(\"" + name + "\"))\n";
-            expected += std::string(samples[i]) + " " + (i == 5 ? "0 " : "1 ") + names[i] + "\n";
+        for (size_t i = 0; i < files.size(); i++) {
+            const auto &[extension, bytes, line] = files[i];
+            std::string name = std::string(kind) + "_" + std::to_string(i) + "." + extension;
+            WriteBytes(dir.File(name), bytes);
+            if (std::string(kind) == "linked") links += "@LINKFILE \"" + name + "\"\n", linked.push_back(name);
+            script += "Check(\"" + name + "\")\n";
+            expected += line + "\n";
         }
     }
     // IsModule is IsMusic under a second name: a stream is as much a module to it.
     script += "DebugPrint(IsModule(\"plain_4.wav\"))\nDebugPrint(IsModule(\"plain_3.mp3\"))\n";
     expected += "1 Protracker\n1 MPEG Audio\n";
-    WriteBytes(dir.File("test.vla"), CompileToApplet(script, "test.vls", dir.path));
-    for (size_t i = 0; i < 6; i++) std::filesystem::remove(dir.File("linked_" + std::to_string(i) + (i == 4 ? ".wav" : "." + files[i].first)));
-    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path);
+    WriteBytes(dir.File("test.vla"), CompileToApplet(links + script, "test.vls", dir.path));
+    for (const std::string &name : linked) std::filesystem::remove(dir.File(name));
+    PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path, kHeadless);
     EXPECT_EQ(run.out, expected);
     EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
 }
@@ -53,8 +122,6 @@ std::string Expected(const std::string &script) {
         if (line.rfind("; expect: ", 0) == 0) expected += line.substr(10) + "\n";
     return expected;
 }
-
-const std::vector<std::string> kHeadless = {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy"};
 
 TEST(SoundInPlayer, CommandsErrorsMusicStateAndEvents) {
     ScratchDirectory dir;
