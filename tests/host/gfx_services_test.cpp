@@ -20,16 +20,21 @@ namespace {
 
 class GfxClipboard : public ::testing::Test {
   protected:
+    // No clipboard tool on the PATH: an xclip found there would put the image on the desktop's clipboard (and
+    // stay behind serving it) whatever display the test runs on.
     void SetUp() override {
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        setenv("PATH", "", 1);
         ASSERT_EQ(EnsureVideo(), 0);
     }
     void TearDown() override {
+        setenv("PATH", path.c_str(), 1);
         // Video start installed the SDL wait; later tests in this process expect the built-in one.
         SetPumpEventsFunction(nullptr);
         SetSystemWaitFunctions(nullptr, nullptr);
         WaitSystemSignalsTimeout(0, 0);
     }
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
     std::string ReadText() {
         ClipboardData data;
         int kind = -1;

@@ -3,12 +3,12 @@
 # groups of up to VL_GROUP, each one process; with VL_TEST_EACH set in the environment every test is its own
 # entry, named Suite.Test, for running one test by name (scripts/test NAME).
 set(VL_GROUP 8)
-# With VL_TEST_DISPLAY=:N in the environment the tests open their windows on that X display, through SDL's X11
-# driver, instead of headless; SDL then talks to D-Bus, whose library keeps a buffer to the end.
+# VL_DESKTOP takes the user's desktop out of the tests' environment (the top CMakeLists.txt). With
+# VL_TEST_DISPLAY=:N in the environment the tests open their windows on that X display, through SDL's X11 driver,
+# instead of headless.
 if(DEFINED ENV{VL_TEST_DISPLAY})
   list(TRANSFORM VL_ENV REPLACE "^SDL_VIDEODRIVER=.*" "SDL_VIDEODRIVER=x11")
-  list(APPEND VL_ENV "DISPLAY=$ENV{VL_TEST_DISPLAY}"
-       "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/../data/system/lsan.supp:print_suppressions=0")
+  list(TRANSFORM VL_DESKTOP REPLACE "^DISPLAY=.*" "DISPLAY=set:$ENV{VL_TEST_DISPLAY}")
 endif()
 # A binary a partial build left out (scripts/test --target) has no cases to list: one entry that fails if run.
 if(NOT EXISTS "${VL_EXE}")
@@ -28,7 +28,10 @@ if(EXISTS "${VL_LIST}")
   endforeach()
 endif()
 if(stale OR NOT EXISTS "${VL_LIST}" OR "${VL_EXE}" IS_NEWER_THAN "${VL_LIST}")
-  execute_process(COMMAND "${VL_CMAKE}" -E env ${VL_ENV} "${VL_EXE}" --gtest_list_tests
+  set(desktop ${VL_DESKTOP})
+  list(TRANSFORM desktop REPLACE "^([^=]*)=unset:$" "--unset=\\1")
+  list(TRANSFORM desktop REPLACE "^([^=]*)=set:" "\\1=")
+  execute_process(COMMAND "${VL_CMAKE}" -E env ${desktop} ${VL_ENV} "${VL_EXE}" --gtest_list_tests
                   OUTPUT_VARIABLE listing RESULT_VARIABLE status)
   if(NOT status EQUAL 0)
     add_test("${VL_NAME}_listing" "${VL_EXE}" --gtest_list_tests)
@@ -55,7 +58,8 @@ file(READ "${VL_LIST}" names)
 # for a group as for a single case, and a fail under CI (scripts/test). A failed case keeps the entry failed.
 function(vl_register name filter)
   add_test("${name}" "${VL_EXE}" "--gtest_filter=${filter}")
-  set_tests_properties("${name}" PROPERTIES ENVIRONMENT "${VL_ENV}" SKIP_RETURN_CODE 77)
+  set_tests_properties("${name}" PROPERTIES ENVIRONMENT "${VL_ENV}" ENVIRONMENT_MODIFICATION "${VL_DESKTOP}"
+                      SKIP_RETURN_CODE 77)
 endfunction()
 
 if(DEFINED ENV{VL_TEST_EACH})
