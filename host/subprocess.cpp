@@ -52,6 +52,8 @@ int RunHelperProgram(const std::string &program, const std::vector<std::string> 
         dup2(in[0], 0);
         int sink = output ? out[1] : open("/dev/null", O_WRONLY);
         if (sink >= 0) dup2(sink, 1);
+        // A tool left serving a selection would hold our standard error, and a pipe reading it, open for good.
+        if (!output && sink >= 0) dup2(sink, 2);
         execv(program.c_str(), argv.data());
         const int error = errno;
         [[maybe_unused]] ssize_t n = write(report[1], &error, sizeof error);

@@ -10,7 +10,8 @@
 // The program's path on PATH, or "" when it is not installed.
 std::string FindProgramOnPath(const char *name);
 // Runs program with args, feeding input to its standard input. With output, its standard output is collected;
-// without, it goes to /dev/null (tools that stay in the background to serve a selection must not hold our pipe).
+// without, it and its standard error go to /dev/null (tools that stay in the background to serve a selection
+// must not hold our pipes).
 // The exit status, or -1 when the program could not run or was killed; *startError (when given) is then the
 // errno of the failed start (E2BIG for arguments over the system's limit, ENOENT, ...), 0 after a kill.
 int RunHelperProgram(const std::string &program, const std::vector<std::string> &args,

@@ -53,7 +53,7 @@ TEST(SystemInPlayer, ClipboardTextAndImagesRoundTrip) {
               "store=\"$(dirname \"$0\")/clip.png\"\n"
               "case \"$*\" in\n"
               "  *TARGETS*) [ -f \"$store\" ] && echo image/png; exit 0 ;;\n"
-              "  *-i*) cat > \"$store\" ;;\n"
+              "  *-i*) cat > \"$store\"; readlink /proc/$$/fd/2 > \"$store.stderr\" ;;\n"
               "  *) [ -f \"$store\" ] && cat \"$store\" ;;\n"
               "esac\n");
     Python(dir, "png", "in.png");
@@ -79,6 +79,8 @@ TEST(SystemInPlayer, ClipboardTextAndImagesRoundTrip) {
     std::vector<uint8_t> pixels = PngPixels(dir.File("in.png"));
     EXPECT_EQ(pixels.size(), 3 * 2 * 4u);
     EXPECT_EQ(PngPixels(dir.File("clip.png")), pixels);
+    // The tool stays to serve the selection: it must not keep the player's standard error open.
+    EXPECT_EQ(ReadFileText(dir.File("clip.png.stderr")), "/dev/null\n");
 
     // No clipboard tool: the image kind is refused, saying once on stderr what is missing, and the text stays.
     const std::string refused = "SetClipboard(#CLIPBOARD_TEXT, \"kept\")\nExitOnError(False)\n"
