@@ -126,8 +126,12 @@ std::string ArgumentTypeHint(VMState *vm, int value, const char *key) {
         if (key) hint.append(" for \"").append(key).append("\"");
     }
     if (!doc || !doc->synopsis) return hint.empty() ? hint : hint.append(".");
-    const std::string form = FormSentence(vm, doc);
-    return hint.empty() ? "T" + form.substr(1) : hint.append("; ").append(form);
+    std::string form = FormSentence(vm, doc);
+    if (hint.empty()) {
+        form[0] = 'T';
+        return form;
+    }
+    return hint.append("; ").append(form);
 }
 
 [[noreturn]] void RaiseForArgument(VMState *vm, int code, int n, int value, const char *key = nullptr) {
