@@ -1,13 +1,16 @@
-// Decoder kind 4: MPEG audio through libmpg123 when opened as music, every other format through libsndfile
-// when opened as a sample. Both read the file through VirtualFile, so files linked into the applet need no copy.
+// Decoder kind 4: MPEG audio through libmpg123, as music and as a sample; every other format through libsndfile,
+// as a sample only. Both read the file through VirtualFile, so files linked into the applet need no copy.
 #include <mpg123.h>
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "host/os/lazy_library.h"
 #include "host/virtual_file.h"
@@ -17,14 +20,16 @@
 struct SoundDecoderHandle {
     VirtualFile *file = nullptr;
     mpg123_handle *mpeg = nullptr;
+    int64_t firstFrame = 0;   // where the MPEG frames start in the file
     std::vector<uint8_t> pcm; // sample mode: the whole sound, decoded at open
     std::string formatName;
 };
 
 namespace {
 
-constexpr long kMpegResyncLimit = 4096;  // bytes of non-MPEG data inside a stream before the decoder gives up
-constexpr int kMpegErrorsInARow = 100;   // decode errors skipped before a read ends the stream
+// Bytes of non-MPEG data inside a stream before the decoder gives up; the first frame is looked for as far in.
+constexpr long kMpegResyncLimit = 4096;
+constexpr int kMpegErrorsInARow = 100; // decode errors skipped before a read ends the stream
 // Decoded samples may be far larger than their compressed file; this bounds what one sample may take.
 constexpr uint64_t kMaxDecodedSampleBytes = uint64_t(256) << 20;
 constexpr sf_count_t kDecodeBlockFrames = 4096;
@@ -82,61 +87,132 @@ int MpegFrameLength(uint32_t header) {
 
 enum class MpegStart { kNone, kBroken, kFrames };
 
-// What starts the file, after an ID3v2 tag if any: kFrames for a frame header followed by the next ones where the
-// frames' lengths put them, with the same version, layer and rate (several in a row, or up to the end of the file
-// or a tag at its end after one whole frame); kBroken for a header that the next frames do not follow; kNone for
-// no header. libmpg123 alone takes a stray header deep inside any file as the start of a stream.
-MpegStart MpegFramesAtStart(VirtualFile *file) {
-    const int64_t size = VirtualFileLength(file);
-    uint8_t b[10];
-    const auto readAt = [&](int64_t at, size_t count) {
-        return SeekVirtualFile(file, at, kSeekFromStart) >= 0 && ReadVirtualFile(file, b, count) == int64_t(count);
+struct MpegScan {
+    MpegStart kind = MpegStart::kNone;
+    int64_t first = 0; // kFrames: the offset of the first frame
+};
+
+// Pictures and sounds of other formats the player reads: a file that starts with one of their signatures is never
+// MPEG audio, whatever frames follow its header.
+bool StartsAsOtherFormat(const uint8_t (&b)[16]) {
+    using namespace std::string_view_literals;
+    static constexpr std::string_view kSignatures[] = {
+        "GIF8"sv, "\x89PNG"sv, "\xFF\xD8\xFF"sv, "II*\0"sv, "MM\0*"sv, "qoif"sv, "FORM"sv, "RIFF"sv, "RIFX"sv,
+        "RF64"sv, "riff"sv, "OggS"sv, "fLaC"sv, ".snd"sv, "caff"sv, "Creative Voice"sv, "gimp xcf"sv, "8BPS"sv};
+    for (std::string_view signature : kSignatures)
+        if (std::memcmp(b, signature.data(), signature.size()) == 0) return true;
+    const bool bmp = b[0] == 'B' && b[1] == 'M' && (b[6] | b[7] | b[8] | b[9]) == 0; // its reserved words are zero
+    const bool pcx = b[0] == 0x0A && b[1] <= 5 && b[2] == 1;                        // version, run-length coding
+    const bool pnm = b[0] == 'P' && b[1] >= '1' && b[1] <= '7' && std::isspace(b[2]);
+    return bmp || pcx || pnm || std::memcmp(b + 4, "ftyp", 4) == 0;
+}
+
+// How many frames follow one another from `at`, where the frames' lengths put them, with the same version, layer
+// and rate as the first, up to `wanted`; *ends is set when the run stops at the end of the file or at an ID3v1 or
+// APE tag after at least one whole frame.
+int MpegFramesFrom(VirtualFile *file, int64_t at, int64_t size, int wanted, bool *ends) {
+    uint8_t b[8];
+    const auto readAt = [&](int64_t from, size_t count) {
+        return SeekVirtualFile(file, from, kSeekFromStart) >= 0 && ReadVirtualFile(file, b, count) == int64_t(count);
     };
-    int64_t at = 0;
-    if (readAt(0, 10) && std::memcmp(b, "ID3", 3) == 0 && b[3] != 0xFF && b[4] != 0xFF &&
-        ((b[6] | b[7] | b[8] | b[9]) & 0x80) == 0)
-        at = 10 + (int64_t(b[6]) << 21 | int64_t(b[7]) << 14 | int64_t(b[8]) << 7 | b[9]) + (b[5] & 0x10 ? 10 : 0);
+    *ends = false;
     uint32_t first = 0;
-    for (int frames = 0; frames < kMpegFramesInARow; frames++) {
-        if (size - at < 4) return frames > 0 ? MpegStart::kFrames : MpegStart::kNone; // the end, or a stray byte
-        if (!readAt(at, 4)) return MpegStart::kNone;
+    for (int frames = 0; frames < wanted; frames++) {
+        if (size - at < 4) { // the end, or a stray byte
+            *ends = frames > 0;
+            return frames;
+        }
+        if (!readAt(at, 4)) return frames;
         const uint32_t header = uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
         if (frames == 0) first = header;
         const int length = MpegFrameLength(header);
         if (!length || ((header ^ first) & 0xFFFE0C00u) != 0) {
-            if (frames == 0) return (header & 0xFFE00000u) == 0xFFE00000u ? MpegStart::kBroken : MpegStart::kNone;
-            const bool tag = std::memcmp(b, "TAG", 3) == 0 || (readAt(at, 8) && std::memcmp(b, "APETAGEX", 8) == 0);
-            return tag ? MpegStart::kFrames : MpegStart::kBroken;
+            *ends = frames > 0 && (std::memcmp(b, "TAG", 3) == 0 || (readAt(at, 8) && std::memcmp(b, "APETAGEX", 8) == 0));
+            return frames;
         }
-        if (at + length > size) return frames > 0 ? MpegStart::kFrames : MpegStart::kBroken; // a cut last frame
+        if (at + length > size) { // a cut last frame
+            *ends = frames > 0;
+            return frames;
+        }
         at += length;
     }
-    return MpegStart::kFrames;
+    return wanted;
+}
+
+// Where a file's MPEG audio starts. ID3v2 tags come first, however many, each with its footer if it has one. Then
+// kFrames for a run of frames where the first frame's header starts: right after the tags, several frames in a
+// row, or up to the end of the file (or a tag at its end) after one whole frame; further in, as files captured from
+// the middle of a stream or with padding after their tag are, only a full run, looked for as far as the decoder
+// itself resyncs inside a stream. libmpg123 alone takes a stray header deep inside any file as the start of a
+// stream. Without a run: kBroken when a frame header follows the tags, kNone otherwise.
+MpegScan FindMpegStart(VirtualFile *file) {
+    const int64_t size = VirtualFileLength(file);
+    uint8_t b[16] = {};
+    const auto readAt = [&](int64_t at, size_t count) {
+        return SeekVirtualFile(file, at, kSeekFromStart) >= 0 && ReadVirtualFile(file, b, count) == int64_t(count);
+    };
+    readAt(0, sizeof b); // a shorter file is judged on what it holds, the rest zero
+    const bool other = StartsAsOtherFormat(b);
+    int64_t at = 0;
+    while (size - at >= 10 && readAt(at, 10) && std::memcmp(b, "ID3", 3) == 0 && b[3] != 0xFF && b[4] != 0xFF &&
+           ((b[6] | b[7] | b[8] | b[9]) & 0x80) == 0)
+        at += 10 + (int64_t(b[6]) << 21 | int64_t(b[7]) << 14 | int64_t(b[8]) << 7 | b[9]) + (b[5] & 0x10 ? 10 : 0);
+    // libsndfile skips tags its own way (size bytes masked, no footer) and then takes a frame header for MPEG audio,
+    // whose decoder warns on standard error: such a file is kBroken too, so that it never reaches libsndfile.
+    int64_t tagsAsLibsndfile = 0;
+    while (size - tagsAsLibsndfile >= 10 && readAt(tagsAsLibsndfile, 10) && std::memcmp(b, "ID3", 3) == 0) {
+        const int64_t next = tagsAsLibsndfile + 10 +
+                             ((b[6] & 127) << 21 | (b[7] & 127) << 14 | (b[8] & 127) << 7 | (b[9] & 127));
+        if (next >= size) break;
+        tagsAsLibsndfile = next;
+    }
+    const auto headerAt = [&](int64_t from) { return readAt(from, 2) && (b[0] << 8 | b[1]) >= 0xFFE0; };
+    const MpegScan none = {headerAt(at) || headerAt(tagsAsLibsndfile) ? MpegStart::kBroken : MpegStart::kNone, 0};
+    if (other) return none;
+    bool ends = false;
+    const int run = MpegFramesFrom(file, at, size, kMpegFramesInARow, &ends);
+    if (run == kMpegFramesInARow || ends) return {MpegStart::kFrames, at};
+    // Other bytes before the first frame: every place a header could start, up to the limit, for a full run from it.
+    std::vector<uint8_t> window(size_t(std::clamp<int64_t>(size - at, 0, kMpegResyncLimit + 4)));
+    if (window.size() < 4 || SeekVirtualFile(file, at, kSeekFromStart) < 0 ||
+        ReadVirtualFile(file, window.data(), window.size()) != int64_t(window.size()))
+        return none;
+    for (size_t i = 1; i + 4 <= window.size(); i++) {
+        const uint32_t word = uint32_t(window[i]) << 24 | uint32_t(window[i + 1]) << 16 | uint32_t(window[i + 2]) << 8 | window[i + 3];
+        if (MpegFrameLength(word) && MpegFramesFrom(file, at + int64_t(i), size, kMpegFramesInARow, &ends) == kMpegFramesInARow)
+            return {MpegStart::kFrames, at + int64_t(i)};
+    }
+    return none;
 }
 
 // ---- libmpg123 ------------------------------------------------------------------------------------------------
 
+// libmpg123 sees the file from its first frame on, so it starts where the frames were found, never on a header
+// among the bytes before them.
 mpg123_ssize_t MpegRead(void *handle, void *buffer, size_t count) {
-    int64_t n = ReadVirtualFile(static_cast<VirtualFile *>(handle), buffer, count);
+    int64_t n = ReadVirtualFile(static_cast<SoundDecoderHandle *>(handle)->file, buffer, count);
     return n < 0 ? -1 : mpg123_ssize_t(n);
 }
 
 off_t MpegSeek(void *handle, off_t offset, int whence) {
-    auto *file = static_cast<VirtualFile *>(handle);
-    int mode = whence == SEEK_SET ? kSeekFromStart : whence == SEEK_END ? kSeekFromEnd : kSeekFromCurrent;
-    if (SeekVirtualFile(file, offset, mode) < 0) return -1;
-    return off_t(SeekVirtualFile(file, 0, kSeekFromCurrent));
+    const auto *h = static_cast<SoundDecoderHandle *>(handle);
+    const int64_t from = whence == SEEK_SET ? h->firstFrame
+                         : whence == SEEK_END ? VirtualFileLength(h->file)
+                                              : SeekVirtualFile(h->file, 0, kSeekFromCurrent);
+    const int64_t at = from + offset;
+    if (from < 0 || at < h->firstFrame || SeekVirtualFile(h->file, at, kSeekFromStart) < 0) return -1;
+    return off_t(at - h->firstFrame);
 }
 
-int OpenMpegMusic(SoundDecoderHandle *h, SoundStream *stream) {
-    if (MpegFramesAtStart(h->file) != MpegStart::kFrames || SeekVirtualFile(h->file, 0, kSeekFromStart) < 0)
-        return kErrUnknownMusicFormat;
+// Opens libmpg123 on the frames FindMpegStart found, for music and samples alike.
+int OpenMpegDecoder(SoundDecoderHandle *h, SoundStream *stream, int64_t firstFrame, int refused) {
     const MpegFunctions *mpg = Mpeg();
-    if (!mpg) return kErrUnknownMusicFormat;
+    if (!mpg || SeekVirtualFile(h->file, firstFrame, kSeekFromStart) < 0) return refused;
+    h->firstFrame = firstFrame;
     h->mpeg = mpg->mpg123_new(nullptr, nullptr);
     if (!h->mpeg) return kErrOutOfMemory;
     mpg->mpg123_param(h->mpeg, MPG123_RESYNC_LIMIT, kMpegResyncLimit, 0);
-    // The frames were checked above: no read-ahead, which would refuse a file of one frame.
+    // The frames were checked: no read-ahead, which would refuse a file of one frame.
     mpg->mpg123_param(h->mpeg, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_NO_READAHEAD, 0);
     mpg->mpg123_format_none(h->mpeg);
     const long *rates = nullptr;
@@ -147,10 +223,10 @@ int OpenMpegMusic(SoundDecoderHandle *h, SoundStream *stream) {
     int channels = 0, encoding = 0;
     mpg123_frameinfo info{};
     if (mpg->mpg123_replace_reader_handle(h->mpeg, MpegRead, MpegSeek, nullptr) != MPG123_OK ||
-        mpg->mpg123_open_handle(h->mpeg, h->file) != MPG123_OK ||
+        mpg->mpg123_open_handle(h->mpeg, h) != MPG123_OK ||
         mpg->mpg123_getformat(h->mpeg, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 ||
         (channels != 1 && channels != 2) || mpg->mpg123_info(h->mpeg, &info) != MPG123_OK)
-        return kErrUnknownMusicFormat;
+        return refused;
     stream->frequency = uint32_t(rate);
     stream->channels = uint32_t(channels);
     stream->bits = 16;
@@ -166,10 +242,9 @@ int OpenMpegMusic(SoundDecoderHandle *h, SoundStream *stream) {
     return 0;
 }
 
-uint64_t ReadMpegMusic(SoundDecoderHandle *h, SoundStream *stream, uint8_t *out, uint64_t frames, int *endFlag) {
-    if (stream->frameCount && frames > stream->frameCount - std::min(stream->position, stream->frameCount) && endFlag)
-        *endFlag = 1;
-    size_t want = size_t(frames * stream->frameBytes), have = 0;
+// Decodes up to `want` bytes into out: fewer only at the end of the stream or after too many errors in a row.
+size_t DecodeMpeg(SoundDecoderHandle *h, uint8_t *out, size_t want) {
+    size_t have = 0;
     int errors = 0;
     while (have < want) {
         size_t done = 0;
@@ -182,11 +257,45 @@ uint64_t ReadMpegMusic(SoundDecoderHandle *h, SoundStream *stream, uint8_t *out,
         }
         if (result == MPG123_DONE || ++errors >= kMpegErrorsInARow) break;
     }
-    uint64_t delivered = have / stream->frameBytes;
+    return have;
+}
+
+uint64_t ReadMpegMusic(SoundDecoderHandle *h, SoundStream *stream, uint8_t *out, uint64_t frames, int *endFlag) {
+    if (stream->frameCount && frames > stream->frameCount - std::min(stream->position, stream->frameCount) && endFlag)
+        *endFlag = 1;
+    const size_t want = size_t(frames * stream->frameBytes);
+    uint64_t delivered = DecodeMpeg(h, out, want) / stream->frameBytes;
     // The rest of the buffer is silence, never the previous buffer's samples.
     std::memset(out + delivered * stream->frameBytes, 0, want - size_t(delivered * stream->frameBytes));
     if (delivered < frames && endFlag) *endFlag = 1;
     return CountFramesRead(stream, delivered);
+}
+
+// A sample decodes whole at open, through the same decoder as music, which is then let go.
+int DecodeMpegSample(SoundDecoderHandle *h, SoundStream *stream) {
+    int error = 0;
+    try {
+        std::vector<uint8_t> block(size_t(kDecodeBlockFrames) * stream->frameBytes);
+        for (size_t got = block.size(); got == block.size();) {
+            got = DecodeMpeg(h, block.data(), block.size());
+            got -= got % stream->frameBytes;
+            if (h->pcm.size() + got > kMaxDecodedSampleBytes) {
+                error = kErrOutOfMemory;
+                break;
+            }
+            h->pcm.insert(h->pcm.end(), block.begin(), block.begin() + long(got));
+        }
+    } catch (const std::bad_alloc &) {
+        error = kErrOutOfMemory;
+    }
+    Mpeg()->mpg123_close(h->mpeg);
+    Mpeg()->mpg123_delete(h->mpeg);
+    h->mpeg = nullptr;
+    stream->frameCount = h->pcm.size() / stream->frameBytes;
+    stream->chunkLength = stream->frameCount * stream->frameBytes;
+    stream->ready = 1;
+    if (!error && stream->frameCount == 0) error = kErrSampleUnknownFormat;
+    return error;
 }
 
 // ---- libsndfile -----------------------------------------------------------------------------------------------
@@ -217,16 +326,19 @@ int BitsOfSubtype(int subtype) {
     }
 }
 
+// Every other format through libsndfile, which is never given a file that looks like MPEG audio: what is MPEG audio
+// is FindMpegStart's to say, for samples as for music.
 int OpenSampleFile(SoundDecoderHandle *h, SoundStream *stream) {
-    // A file that starts as MPEG audio is one only if its frames follow, as for music.
-    if (MpegFramesAtStart(h->file) == MpegStart::kBroken || SeekVirtualFile(h->file, 0, kSeekFromStart) < 0)
-        return kErrSampleUnknownFormat;
     const SndfileFunctions *sf = Sndfile();
     if (!sf) return kErrSampleUnknownFormat;
     SF_VIRTUAL_IO io{VioLength, VioSeek, VioRead, VioWrite, VioTell};
     SF_INFO info{};
     SNDFILE *sound = sf->sf_open_virtual(&io, SFM_READ, &info, h->file);
     if (!sound) return kErrSampleUnknownFormat;
+    if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) {
+        sf->sf_close(sound);
+        return kErrSampleUnknownFormat;
+    }
     int error = kErrSampleUnknownFormat;
     SF_FORMAT_INFO format{};
     format.format = info.format & SF_FORMAT_TYPEMASK;
@@ -286,8 +398,17 @@ int OpenMpegStream(const char *name, SoundStream *stream) {
     if (!h) return kErrOutOfMemory;
     stream->decoderHandle = h;
     h->file = OpenVirtualFile(name, kVirtualFileRead);
-    int error = h->file ? (stream->openMode == kOpenAsMusic ? OpenMpegMusic(h, stream) : OpenSampleFile(h, stream))
-                        : refused;
+    int error = refused;
+    if (h->file) {
+        const MpegScan scan = FindMpegStart(h->file);
+        if (scan.kind == MpegStart::kFrames) {
+            error = OpenMpegDecoder(h, stream, scan.first, refused);
+            if (!error && stream->openMode != kOpenAsMusic) error = DecodeMpegSample(h, stream);
+        } else if (scan.kind == MpegStart::kNone && stream->openMode != kOpenAsMusic &&
+                   SeekVirtualFile(h->file, 0, kSeekFromStart) >= 0) {
+            error = OpenSampleFile(h, stream);
+        }
+    }
     if (error) {
         SetErrorArgString(name);
         CloseMpegStream(stream);

@@ -7,7 +7,7 @@ namespace {
 const CommandDoc kCommandDocs[] = {
     {.name = "LoadSample", .synopsis = "[handle =] LoadSample(id, file)", .arguments = {2, 2},
      .text = "Loads a sound file (WAVE, IFF 8SVX or 16SV, and the formats of the system's sound decoders) "
-             "as a sample.",
+             "as a sample. An MPEG audio file loads exactly when OpenMusic takes it.",
      .errors = {kErrCannotReadFile, kErrCannotLoadSample, kErrSampleUnknownFormat, kErrStreamNotSample,
                 kErrSampleBits},
      .example = "LoadSample(1, \"sfx/jump.wav\")\n"
@@ -54,8 +54,10 @@ const CommandDoc kCommandDocs[] = {
      .text = "Returns True when sound can be played."},
     {.name = "OpenMusic", .synopsis = "[handle =] OpenMusic(id, file)", .arguments = {2, 2},
      .text = "Opens a music file to be streamed while it plays: MPEG audio (MP3), WAVE, IFF 8SVX or 16SV, "
-             "or a four-channel \"M.K.\" tracker module. Other formats (Ogg, FLAC) give 1235. An MPEG audio file "
-             "starts with its frames, after an ID3v2 tag if it has one; frames found further in are not taken.",
+             "or a four-channel \"M.K.\" tracker module. Other formats (Ogg, FLAC) give 1235. MPEG audio is found "
+             "after any ID3v2 tags and after up to 4096 other bytes before its first frame (padding, or a stream "
+             "captured from its middle) when several frames follow one another there; a file that starts as a "
+             "picture or another sound format is none.",
      .errors = {kErrCannotReadFile, kErrUnknownMusicFormat},
      .example = "OpenMusic(1, \"music/theme.mp3\")\n"
                 "PlayMusic(1, {Times = 0})"},

@@ -78,7 +78,7 @@ int OpenIffSoundStream(const char *name, SoundStream *stream, uint32_t bits); //
 uint64_t ReadIffSoundStream(SoundStream *stream, void *buffer, uint64_t frames, int *endFlag);
 int OpenWaveStream(const char *name, SoundStream *stream);
 uint64_t ReadWaveStream(SoundStream *stream, void *buffer, uint64_t frames, int *endFlag);
-// Kind 4: MPEG audio as music, libsndfile as a sample. 0 or an error code (kErrCannotLoadSample music,
+// Kind 4: MPEG audio as music or a sample, other formats through libsndfile as a sample. 0 or an error code (kErrCannotLoadSample music,
 // kErrSampleUnknownFormat sample).
 int OpenMpegStream(const char *name, SoundStream *stream);
 uint64_t ReadMpegStream(SoundStream *stream, void *buffer, uint64_t frames, int *endFlag);

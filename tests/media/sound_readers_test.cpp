@@ -1,6 +1,8 @@
 // The sound decoders against sox's own decode, the library decoders, refusals and damaged files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -173,6 +175,43 @@ TEST(SoundReaders, MpegMusicReportsRateBuffersBitRateDurationAndPosition) {
         EXPECT_TRUE(std::all_of(pcm.begin() + long(2 * n), pcm.end(), [](int16_t v) { return v == 0; }));
         FreeMusicHandle(kind, handle);
     }
+}
+
+// MPEG audio after other bytes decodes from its first whole frame, as a sample and as music: padding after the tag
+// changes nothing of the sound, and a stream captured from its middle is sound, not silence.
+TEST(SoundReaders, MpegAfterOtherBytesDecodesFromItsFirstFrame) {
+    const std::vector<uint8_t> mp3 = ReadFileBytes(Data("layer3.mp3"));
+    std::vector<uint8_t> padded = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 10};
+    padded.resize(20 + 512, 0);
+    padded.insert(padded.end(), mp3.begin(), mp3.end());
+    TempFile plain(mp3), paddedFile(padded), cut(std::vector<uint8_t>(mp3.begin() + 1000, mp3.end()));
+    const auto peak = [](const int16_t *pcm, size_t count) {
+        int most = 0;
+        for (size_t i = 0; i < count; i++) most = std::max(most, std::abs(int(pcm[i])));
+        return most;
+    };
+    std::vector<std::vector<int16_t>> samples;
+    for (const TempFile *f : {&plain, &paddedFile, &cut}) {
+        SampleData *data = nullptr;
+        uint64_t size = 0;
+        uint32_t rate = 0;
+        int format = -1;
+        ASSERT_EQ(LoadSampleData(f->path.c_str(), &data, &size, &rate, &format), 0) << f->path;
+        samples.emplace_back(data->pcm.size() / 2);
+        std::memcpy(samples.back().data(), data->pcm.data(), data->pcm.size());
+        FreeSampleData(data);
+        int kind = 0;
+        void *handle = nullptr;
+        ASSERT_EQ(OpenMusicFile(f->path.c_str(), &kind, &handle), 0) << f->path;
+        std::vector<int16_t> pcm(2 * 22050);
+        int end = 0;
+        EXPECT_EQ(ReadSoundStream(static_cast<SoundStream *>(handle), pcm.data(), 22050, &end), 22050u);
+        EXPECT_GT(peak(pcm.data(), pcm.size()), 8000) << f->path;
+        FreeMusicHandle(kind, handle);
+    }
+    EXPECT_EQ(samples[1], samples[0]);
+    EXPECT_GT(samples[2].size(), samples[0].size() * 9 / 10);
+    EXPECT_GT(peak(samples[2].data(), samples[2].size()), 8000);
 }
 
 // The fuzz target's finds, read as it reads them (an odd first byte opens the rest as music): a duration of more

@@ -22,9 +22,11 @@ std::vector<uint8_t> Ffmpeg(const ScratchDirectory &dir, const std::string &args
     return ReadFileBytes(dir.File(name));
 }
 
-// Every file, plain and linked into the applet: IsSample, IsMusic and OpenMusic's error. A file is MPEG audio only
-// when a frame header starts it (after an ID3v2 tag) and the next frames follow at their lengths, or the end of
-// the file (or a tag at its end) comes after one whole frame; a picture of any format the player reads is none.
+// Every file, plain and linked into the applet: IsSample, IsMusic and OpenMusic's error. A file is MPEG audio when
+// a frame header starts it (after its ID3v2 tags) and the next frames follow at their lengths, or the end of the
+// file (or a tag at its end) comes after one whole frame; or when a run of frames starts within the decoder's
+// resync limit after the tags, as in a stream captured from its middle. A file that starts as a picture of any
+// format the player reads is none, and no library's own warning reaches standard error.
 TEST(SoundInPlayer, RecognisesSoundFilesPlainAndLinked) {
     if (std::system("command -v ffmpeg >/dev/null 2>&1") != 0) GTEST_SKIP() << "ffmpeg is not installed";
     ScratchDirectory dir;
@@ -50,7 +52,16 @@ TEST(SoundInPlayer, RecognisesSoundFilesPlainAndLinked) {
     std::vector<uint8_t> id3v1 = {'T', 'A', 'G'}, noise(3000);
     id3v1.resize(128, 0);
     for (size_t i = 0; i < noise.size(); i++) noise[i] = uint8_t((i * 2654435761u) >> 13);
-    const std::vector<uint8_t> gif = ReadFileBytes(data + "local.gif");
+    const std::vector<uint8_t> gif = ReadFileBytes(data + "local.gif"), mp3 = ReadFileBytes(data + "layer3.mp3");
+    const auto id3 = [&](uint8_t version, uint8_t flags, size_t size) { // a tag of `size` zero bytes
+        std::vector<uint8_t> tag = {'I', 'D', '3', version, 0, flags, 0, 0, uint8_t(size >> 7), uint8_t(size & 127)};
+        tag.resize(10 + size, 0);
+        if (flags & 0x10) tag.insert(tag.end(), {'3', 'D', 'I', version, 0, flags, 0, 0, tag[8], tag[9]});
+        return tag;
+    };
+    const std::vector<uint8_t> zeros(512, 0), mp3Frame2(mp3.begin() + 417, mp3.begin() + 834); // 128 kbit/s, 44.1 kHz
+    std::vector<uint8_t> badTag = id3(3, 0, 20); // a size byte with its top bit set: skipped by libsndfile only
+    badTag[8] |= 0x80;
     const std::string picture = "-i testsrc=size=32x24 -frames:v 1";
     const std::string sound = "1 1 MPEG Audio 0", refused = "0 0 Unknown 1235";
     const std::vector<std::tuple<std::string, std::vector<uint8_t>, std::string>> files = {
@@ -65,9 +76,17 @@ TEST(SoundInPlayer, RecognisesSoundFilesPlainAndLinked) {
         {"mp2", ReadFileBytes(data + "layer2.mp2"), sound},
         {"mp3", Ffmpeg(dir, "-i sine=f=440:r=22050:d=0.3 -c:a libmp3lame -b:a 32k", "made.mp3"), sound}, // MPEG-2
         {"mp3", Ffmpeg(dir, "-i sine=f=440:r=8000:d=0.5 -c:a libmp3lame -b:a 16k", "made.mp3"), sound}, // MPEG-2.5
-        // libsndfile, which reads the samples, wants a second frame.
-        {"mp3", frames(1), "0 1 MPEG Audio 0"},
-        {"mp3", join(frames(1), id3v1), "0 1 MPEG Audio 0"},
+        {"mp3", frames(1), sound},
+        {"mp3", join(frames(1), id3v1), sound},
+        {"mp3", mp3Frame2, sound},
+        {"mp3", std::vector<uint8_t>(mp3.begin() + 1000, mp3.end()), sound}, // captured from its middle
+        {"mp3", join(join(id3(3, 0, 20), zeros), mp3), sound},               // padding after the tag
+        {"mp3", join(join(id3(3, 0, 20), id3(3, 0, 30)), mp3), sound},      // a second tag in front
+        {"mp3", join(id3(4, 0x10, 20), mp3), sound},                         // with its footer
+        {"mp3", join(join(id3(3, 0, 20), std::vector<uint8_t>(noise.begin(), noise.begin() + 200)), mp3), sound},
+        {"mp3", join(noise, mp3), sound},
+        {"mp3", join(join(noise, noise), mp3), refused}, // beyond the resync limit
+        {"mp3", join(badTag, frames(1)), refused},
         {"mp3", frames(2), sound},
         {"mp3", std::vector<uint8_t>(bare.begin(), bare.begin() + 600), sound}, // the second frame cut short
         {"mp3", join(frames(2), noise), refused},
@@ -112,7 +131,7 @@ TEST(SoundInPlayer, RecognisesSoundFilesPlainAndLinked) {
     for (const std::string &name : linked) std::filesystem::remove(dir.File(name));
     PlayerRun run = RunPlayer({"-quiet", "-debugdevice", "@stdout", "test.vla"}, dir.path, kHeadless);
     EXPECT_EQ(run.out, expected);
-    EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err, "");
 }
 
 std::string Expected(const std::string &script) {
