@@ -112,9 +112,7 @@ bool StartsAsOtherFormat(const uint8_t (&b)[16]) {
 // APE tag after at least one whole frame.
 int MpegFramesFrom(VirtualFile *file, int64_t at, int64_t size, int wanted, bool *ends) {
     uint8_t b[8];
-    const auto readAt = [&](int64_t from, size_t count) {
-        return SeekVirtualFile(file, from, kSeekFromStart) >= 0 && ReadVirtualFile(file, b, count) == int64_t(count);
-    };
+    const auto readAt = [&](int64_t from, size_t count) { return ReadSoundBytes(file, from, b, count) == count; };
     *ends = false;
     uint32_t first = 0;
     for (int frames = 0; frames < wanted; frames++) {
@@ -147,10 +145,8 @@ int MpegFramesFrom(VirtualFile *file, int64_t at, int64_t size, int wanted, bool
 // stream. Without a run: kBroken when a frame header follows the tags, kNone otherwise.
 MpegScan FindMpegStart(VirtualFile *file) {
     const int64_t size = VirtualFileLength(file);
-    uint8_t b[16] = {};
-    const auto readAt = [&](int64_t at, size_t count) {
-        return SeekVirtualFile(file, at, kSeekFromStart) >= 0 && ReadVirtualFile(file, b, count) == int64_t(count);
-    };
+    uint8_t b[16];
+    const auto readAt = [&](int64_t at, size_t count) { return ReadSoundBytes(file, at, b, count) == count; };
     readAt(0, sizeof b); // a shorter file is judged on what it holds, the rest zero
     const bool other = StartsAsOtherFormat(b);
     int64_t at = 0;
@@ -174,9 +170,7 @@ MpegScan FindMpegStart(VirtualFile *file) {
     if (run == kMpegFramesInARow || ends) return {MpegStart::kFrames, at};
     // Other bytes before the first frame: every place a header could start, up to the limit, for a full run from it.
     std::vector<uint8_t> window(size_t(std::clamp<int64_t>(size - at, 0, kMpegResyncLimit + 4)));
-    if (window.size() < 4 || SeekVirtualFile(file, at, kSeekFromStart) < 0 ||
-        ReadVirtualFile(file, window.data(), window.size()) != int64_t(window.size()))
-        return none;
+    if (window.size() < 4 || ReadSoundBytes(file, at, window.data(), window.size()) != window.size()) return none;
     for (size_t i = 1; i + 4 <= window.size(); i++) {
         const uint32_t word = uint32_t(window[i]) << 24 | uint32_t(window[i + 1]) << 16 | uint32_t(window[i + 2]) << 8 | window[i + 3];
         if (MpegFrameLength(word) && MpegFramesFrom(file, at + int64_t(i), size, kMpegFramesInARow, &ends) == kMpegFramesInARow)
