@@ -5,6 +5,7 @@
 #include "runtime/app/errors.h"
 #include "runtime/app/runtime_globals.h"
 #include "tests/runtime/vm/vm_test_support.h"
+#include "tests/support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -371,7 +372,7 @@ TEST_F(TimerTest, PollOfARemovedNodeEndsTheWalkSafely) {
 TEST(Programs, SynchronousRunWaitsForTheProgram) {
     std::string marker = "/tmp/vl-run-" + std::to_string(getpid());
     EXPECT_EQ(StartProgram("sh", ("-c \"echo done > " + marker + "\"").c_str(), 0), 0);
-    EXPECT_EQ(access(marker.c_str(), F_OK), 0); // written before StartProgram returned
+    EXPECT_EQ(ReadFileText(marker), "done\n"); // written whole before StartProgram returned
     unlink(marker.c_str());
 }
 

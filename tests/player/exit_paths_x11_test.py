@@ -44,7 +44,7 @@ def end_one(path, tail, status, err):
         return "%s: no window (%s) %r" % (path, player.returncode, player.communicate()[1])
     # Press and release as separate events, then the key, again until the script has seen them: a window just
     # mapped may not take the first ones yet.
-    seen = lambda: open(out.name).read().startswith("input")
+    seen = lambda: open(out.name).read().startswith("input\n")
     for _ in range(120):
         for step in (["mousemove", "50", "50"], ["mousedown", "1"], ["mouseup", "1"], ["keydown", "a"], ["keyup", "a"]):
             xdotool(*step)
@@ -103,7 +103,7 @@ def keep_one(way, run):
     # The window shown and the script past its write, each to a bound no loaded machine comes near.
     window = poll(lambda: player.poll() is None and x("xdotool", "search", "--onlyvisible", "--pid", str(player.pid)),
                   60)
-    ready = poll(lambda: open(out.name).read().startswith("ready") or player.poll() is not None, 60)
+    ready = poll(lambda: open(out.name).read().startswith("ready\n") or player.poll() is not None, 60)
     ends = {"display killed": lambda: own_server.kill(), "xkill": lambda: x("xkill", "-id", window[0]),
             "windowclose": lambda: x("xdotool", "windowclose", window[0]),
             "exit on the main thread": lambda: open(here("now"), "w").close()}

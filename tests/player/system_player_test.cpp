@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -116,10 +115,8 @@ TEST(SystemInPlayer, RequestersAndUrlsReachTheDesktopsPrograms) {
     std::vector<uint8_t> recorded = ReadFileBytes(dir.File("zenity.args"));
     std::string args(recorded.begin(), recorded.end());
     EXPECT_NE(args.find("--file-selection --save"), std::string::npos) << args;
-    // SDL starts xdg-open without waiting for it.
-    for (int i = 0; i < 6000 && !std::filesystem::exists(dir.File("opened.url")); i++) usleep(10000);
-    std::vector<uint8_t> url = ReadFileBytes(dir.File("opened.url"));
-    EXPECT_EQ(std::string(url.begin(), url.end()), "https://example.org/a?b=c\n");
+    // SDL starts xdg-open without waiting for it, and its shell creates the file before it writes the line.
+    EXPECT_EQ(WaitForLines(dir.File("opened.url")), "https://example.org/a?b=c\n");
 
     run = RunApplet(dir, "ExitOnError(False)\nOpenURL(\"https://example.org\")\nDebugPrint(GetLastError())\n"
                    "DebugPrint(FileRequest(\"x\", \"\"), GetLastError())\n",

@@ -6,7 +6,7 @@
 - Under a window manager that never maps a window, the player does not wait for the map without end: it says so in
   one line after a few seconds and the script goes on. SIGTERM during that wait ends the player at once.
 Exit 77 without Xvfb, openbox, xdotool or xprop."""
-import ctypes, os, select, shutil, subprocess, sys, tempfile, time
+import ctypes, os, re, select, shutil, subprocess, sys, tempfile, time
 from window_manager import poll, start_manager, start_server
 
 PLAYER, COMPILER = map(os.path.abspath, sys.argv[1:3])
@@ -56,7 +56,7 @@ def xdotool(env, *args):
 
 def shown_window(env, player, output):
     """The player's window once it shows and the script has said it is ready, which come in either order."""
-    return poll(lambda: player.poll() is None and "ready" in output() and
+    return poll(lambda: player.poll() is None and "ready\n" in output() and
                 xdotool(env, "search", "--onlyvisible", "--pid", str(player.pid)))
 
 
@@ -72,7 +72,7 @@ def held_return(env):
     # The events come in order: once the script has seen x, it has seen every switch.
     for _ in range(60):
         xdotool(env, "key", "x")
-        if poll(lambda: "switches" in output(), 1):
+        if poll(lambda: re.search(r"switches \d+\n", output()), 1):
             break
     failures = []
     if "switches 1\n" not in output():

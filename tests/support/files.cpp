@@ -1,9 +1,12 @@
 #include "tests/support/files.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -35,6 +38,17 @@ void WriteWhole(const std::string &path, const void *data, size_t size) {
 std::vector<uint8_t> ReadFileBytes(const std::string &path) { return ReadWhole<std::vector<uint8_t>>(path); }
 
 std::string ReadFileText(const std::string &path) { return ReadWhole<std::string>(path); }
+
+std::string WaitForLines(const std::string &path, size_t lines, int seconds) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    for (;;) {
+        std::string text = ReadFileText(path);
+        const bool whole = !text.empty() && text.back() == '\n' &&
+                           size_t(std::count(text.begin(), text.end(), '\n')) >= lines;
+        if (whole || std::chrono::steady_clock::now() >= until) return text;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
 
 void WriteBytes(const std::string &path, const std::vector<uint8_t> &bytes) { WriteWhole(path, bytes.data(), bytes.size()); }
 

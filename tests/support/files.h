@@ -9,6 +9,11 @@
 std::vector<uint8_t> ReadFileBytes(const std::string &path);
 std::string ReadFileText(const std::string &path);
 
+// What another process writes to path: its text once it holds `lines` whole lines (the last ending in its
+// newline), or what it holds when `seconds` have passed. The file's mere existence says nothing: its writer
+// may create it well before it writes.
+std::string WaitForLines(const std::string &path, size_t lines = 1, int seconds = 60);
+
 // A write that fails (a full disk) fails the current test.
 void WriteBytes(const std::string &path, const std::vector<uint8_t> &bytes);
 void WriteText(const std::string &path, const std::string &text);
