@@ -47,11 +47,9 @@ struct Xvfb {
             _exit(127);
         }
         close(fds[1]);
-        // The number, then its newline in a write of its own: read the whole line.
-        std::string number;
-        char c;
-        while (pid > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-        if (!number.empty()) display = ":" + std::to_string(atoi(number.c_str()));
+        char number[16] = {};
+        if (pid > 0 && read(fds[0], number, sizeof number - 1) > 0)
+            display = ":" + std::to_string(atoi(number));
         close(fds[0]);
         ShutdownVideo();
         setenv("DISPLAY", display.c_str(), 1);

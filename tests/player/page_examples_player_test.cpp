@@ -115,8 +115,7 @@ PlayerRun RunOnDesktop(const std::string &dir, const DesktopInput &input) {
     const std::string script =
         "cd '" + dir + "' || exit 1; Xvfb -displayfd 3 -noreset -screen 0 640x480x24 -nolisten tcp 3>.display "
         "2>/dev/null & "
-        "x=$!; i=0; while [ \"$(cat .display 2>/dev/null | wc -l)\" -lt 1 ] && [ $i -lt 300 ]; do "
-        "sleep 0.1; i=$((i + 1)); done; "
+        "x=$!; i=0; while [ ! -s .display ] && [ $i -lt 300 ]; do sleep 0.1; i=$((i + 1)); done; "
         "DISPLAY=:$(cat .display); export DISPLAY; "
         "env SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy '" VL_PLAYER_PATH "' -quiet example.vla"
         " >.stdout 2>.stderr </dev/null & p=$!; i=0; "

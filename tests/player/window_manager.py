@@ -12,12 +12,8 @@ def start_server(size="640x480x24", fbdir=None):
                               (["-fbdir", fbdir] if fbdir else []), pass_fds=[write_end],
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write_end)
-    # The read end stays open while the server runs: a write to a closed pipe would end it. The number and its
-    # newline come in writes of their own: read the whole line.
-    line = b""
-    while not line.endswith(b"\n") and (chunk := os.read(read_end, 16)):
-        line += chunk
-    display = ":" + line.decode().strip()
+    # The read end stays open while the server runs: a write to a closed pipe would end it.
+    display = ":" + os.read(read_end, 16).decode().strip()
     return server, display
 
 
